@@ -1,0 +1,75 @@
+// Folder and file helpers of the document: removing a work folder's contents,
+// the overwrite question and the current directory.
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+#include <cstdio>
+
+namespace {
+
+// Removes what lies below folder, at most limit entries per folder; links are
+// removed as links, never followed. Returns the count of entries that stayed.
+int RemoveBelow(const std::string& folder, bool files, bool folders, bool recurse, int limit) {
+  auto entries = plat::ListDirectory(folder);
+  if (!entries) return 1;
+  int left = 0;
+  int taken = 0;
+  for (const auto& e : *entries) {
+    if (taken++ >= limit) {
+      ++left;
+      continue;
+    }
+    if (!e.nameExact) {  // a host name CP932 cannot express: not reachable by this path
+      ++left;
+      continue;
+    }
+    const std::string path = folder + "\\" + e.name;
+    if (e.isDirectory) {
+      if (recurse) left += RemoveBelow(path, files, folders, recurse, limit);
+      if (folders && !plat::RemoveEmptyDirectory(path)) ++left;
+    } else if (files && !plat::RemoveFile(path)) {
+      ++left;
+    }
+  }
+  return left;
+}
+
+}  // namespace
+
+int CQelDoc::DeleteFolderTree(std::string folder, int removeFiles, int removeFolders, int recurse, int selector,
+                              int limit) {
+  if (selector != 0) return -1;  // only the local file system
+  while (folder.size() > 1 && plat::FindLastSeparator(folder) == folder.size() - 1) folder.pop_back();
+  auto info = plat::LinkStat(folder);
+  if (!info || !info->isDirectory) return -1;
+  return RemoveBelow(folder, removeFiles != 0, removeFolders != 0, recurse != 0, limit > 0 ? limit : 1) == 0 ? 0 : -1;
+}
+
+int ConfirmOverwrite(std::string path) {
+  if (!plat::Exists(path)) return 1;
+  char text[1200];
+  std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
+  return AfxMessageBox(text, plat::MB_OKCANCEL) == plat::IDCANCEL ? 0 : 1;
+}
+
+int ChangeDirectory(std::string path, int /*flag*/) {
+  std::string single;
+  bool lastWasSeparator = false;
+  for (size_t i = 0; i < path.size(); ++i) {
+    const auto b = static_cast<uint8_t>(path[i]);
+    if (plat::IsSjisLeadByte(b) && i + 1 < path.size()) {
+      single += path[i];
+      single += path[++i];
+      lastWasSeparator = false;
+    } else if (b == '\\' && lastWasSeparator) {
+      continue;  // "\\" is one separator
+    } else {
+      single += path[i];
+      lastWasSeparator = b == '\\';
+    }
+  }
+  return plat::SetCurrentDirectory(single) ? 0 : -1;
+}

@@ -1,0 +1,99 @@
+// The load road: a file becomes the document's display text. Text files are shown
+// as their text (converted from UTF-8, EUC-JP or JIS when the reading form asks);
+// every other file goes to the file-to-text dump.
+#include <algorithm>
+#include <cstring>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "convert/charmap/CidToSjis.h"
+#include "convert/charmap/TextDecode.h"
+#include "frame/MainFrame.h"
+#include "platform/files.h"
+
+namespace {
+
+// Room behind the output volume for what a converter writes past its check.
+constexpr int kConvMargin = 8192;
+constexpr int kSmallInputVolume = 204800;
+constexpr int kPdfInputVolume = 512000;
+constexpr int kPartialLoadText = 235;  // "   <部分表示>"
+
+bool IsTextKind(int kind) { return kind == 9; }
+
+bool PassesTableRules(int kind) { return kind == 2 || kind == 3 || kind == 6 || kind == 36 || kind > 90; }
+
+}  // namespace
+
+int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
+  m_nImageLoadState = 0;
+  m_bUserAbort = 0;
+  m_bPartialLoad = 0;
+  m_strPathName = path;
+  m_nFileKind = GetFileKind(path);
+
+  if (!AllocateConvBuffer(std::max(m_nOutDataLimit, 0) + kConvMargin)) {
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 050");
+    return -1;
+  }
+  m_bConvBufOwned = 1;
+
+  plat::File file;
+  const bool readable = file.Open(path, plat::File::Mode::Read);
+  int result = 0;
+  if (!readable) {
+    ConvAppend(LoadString(IDS_CANNOT_OPEN));
+  } else if (IsTextKind(m_nFileKind) && m_nDisplayForm == 0) {
+    const int64_t length = file.GetLength();
+    std::vector<char> bytes;
+    const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
+    if (!plat::TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
+      ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
+      ConvAppend(" 051");
+    } else {
+      const int64_t got = file.Read(bytes.data(), want);
+      const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
+      const std::string text = m_nReadTextForm != 0 && !m_bSjisFixed ? DecodeTextToSjis(*this, raw, m_nReadTextForm)
+                                                                      : std::string(raw);
+      m_nConvPos = 0;
+      const int copied = ConvAppend(text);
+      if (got < length || copied < static_cast<int>(text.size())) m_bPartialLoad = 1;
+    }
+    result = m_nConvPos;
+  } else {
+    file.Close();
+    const bool pdf = m_nFileKind == 11;
+    if (pdf) {
+      BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
+      if (m_nInDataLimit == kSmallInputVolume) {
+        m_nInDataLimit = kPdfInputVolume;
+        m_nTableRows = 19000;
+      }
+    }
+    const int bTableRules = m_bVerticalRules == 1 && PassesTableRules(m_nFileKind) ? 1 : 0;
+    result = DumpFileAsText(path, bTableRules, 0);
+    if (pdf && m_nInDataLimit == kPdfInputVolume) {
+      m_nInDataLimit = kSmallInputVolume;
+      m_nTableRows = 9000;
+    }
+  }
+  result = std::clamp(result, 0, m_nConvCap - 1);
+  m_pConvBuf[result] = '\0';
+  m_nTextLen = result;
+
+  // The display text becomes the document text.
+  if (plat::TryResize(m_textStore, static_cast<size_t>(result) + 1, &m_allocHook)) {
+    std::memcpy(m_textStore.data(), m_pConvBuf, static_cast<size_t>(result) + 1);
+    m_pText = m_textStore.data();
+    m_nTextCap = static_cast<int>(m_textStore.size());
+  } else {
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 052");
+    m_nTextLen = 0;
+  }
+  if (m_bPartialLoad && g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));
+
+  m_nViewRequest = 1;
+  UpdateAllViews();
+  return readable ? 0 : -1;
+}

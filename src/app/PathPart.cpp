@@ -1,0 +1,44 @@
+// GetPathPart: the pieces of a Windows path (CP932, lead-byte aware separators).
+#include "app/QelDoc.h"
+#include "platform/files.h"
+
+namespace {
+
+// The index of the last '.' of the file name part, or npos.
+size_t ExtensionDot(const std::string& path, size_t nameStart) {
+  size_t dot = path.rfind('.');
+  return dot == std::string::npos || dot < nameStart ? std::string::npos : dot;
+}
+
+}  // namespace
+
+std::string CQelDoc::GetPathPart(std::string path, int mode) {
+  const size_t sep = plat::FindLastSeparator(path);
+  const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
+  const std::string name = path.substr(nameStart);
+  const size_t dot = ExtensionDot(path, nameStart);
+  switch (mode) {
+    case 1:
+      return name;
+    case 2:
+      return dot == std::string::npos ? name : path.substr(nameStart, dot - nameStart);
+    case 3:
+      return sep == std::string::npos ? std::string() : path.substr(0, sep);
+    case 4: {
+      // A protected source's extension starts with its marker: "a.+rtf" is "a.rtf".
+      if (dot != std::string::npos && dot + 1 < path.size()) {
+        const char marker = path[dot + 1];
+        if (marker == '+' || marker == '-' || marker == '=') {
+          return path.substr(nameStart, dot + 1 - nameStart) + path.substr(dot + 2);
+        }
+      }
+      return name;
+    }
+    case 5:
+      return dot == std::string::npos ? std::string() : path.substr(dot + 1);
+    case 6:
+      return dot == std::string::npos ? path : path.substr(0, dot);
+    default:
+      return path;
+  }
+}

@@ -1,0 +1,96 @@
+#include "app/QelDoc.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Globals.h"
+#include "convert/charmap/CidToSjis.h"
+#include "platform/files.h"
+
+namespace {
+
+std::string DefaultProgramDir() {
+  std::string home = plat::GetEnv("PELNORIX_HOME");
+  if (home.empty()) {
+    std::string user = plat::GetEnv("HOME");
+    home = (user.empty() ? std::string("/tmp") : user) + "/.local/share/pelnorix";
+  }
+  std::string dir = plat::FromHostPath(home);
+  while (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
+  return dir;
+}
+
+}  // namespace
+
+CQelDoc::CQelDoc(std::string programDir) {
+  m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
+  while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
+  BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
+  g_pDoc = this;
+}
+
+CQelDoc::~CQelDoc() {
+  if (g_pDoc == this) g_pDoc = nullptr;
+}
+
+std::string CQelDoc::TmpFolder() const {
+  std::string tmp = m_strProgramDir + "\\TMP";
+  plat::MakeDirectories(tmp);
+  return tmp;
+}
+
+void CQelDoc::UpdateAllViews() {
+  // A view may remove itself while updating: walk a copy.
+  std::vector<CDocView*> views = m_views;
+  for (CDocView* view : views) view->OnUpdate();
+}
+
+void CQelDoc::AddView(CDocView* view) {
+  if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) m_views.push_back(view);
+}
+
+void CQelDoc::RemoveView(CDocView* view) { std::erase(m_views, view); }
+
+void CQelDoc::RefreshFileLists() {
+  m_nViewRequest = 6;
+  UpdateAllViews();
+}
+
+bool CQelDoc::AllocateConvBuffer(int bytes) {
+  if (bytes < 1) bytes = 1;
+  if (!plat::TryResize(m_convStore, static_cast<size_t>(bytes), &m_allocHook)) return false;
+  m_pConvBuf = m_convStore.data();
+  m_nConvCap = bytes;
+  m_nConvPos = 0;
+  m_pConvBuf[0] = '\0';
+  return true;
+}
+
+int CQelDoc::ConvAppend(std::string_view text) {
+  if (!m_pConvBuf || m_nConvPos < 0) return 0;
+  // One byte stays free for the terminating NUL.
+  const int room = m_nConvCap - 1 - m_nConvPos;
+  const int n = static_cast<int>(std::min<size_t>(text.size(), room > 0 ? static_cast<size_t>(room) : 0));
+  std::copy_n(text.data(), n, m_pConvBuf + m_nConvPos);
+  m_nConvPos += n;
+  m_pConvBuf[m_nConvPos] = '\0';
+  return n;
+}
+
+int CQelDoc::ConvVPrintf(const char* format, va_list args) {
+  if (!m_pConvBuf || m_nConvPos < 0 || m_nConvPos >= m_nConvCap) return 0;
+  const int room = m_nConvCap - m_nConvPos;
+  int n = std::vsnprintf(m_pConvBuf + m_nConvPos, static_cast<size_t>(room), format, args);
+  if (n < 0) return 0;
+  n = std::min(n, room - 1);
+  m_nConvPos += n;
+  return n;
+}
+
+int CQelDoc::ConvPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  int n = ConvVPrintf(format, args);
+  va_end(args);
+  return n;
+}

@@ -1,0 +1,73 @@
+// CQelDoc: the one document, the program's shared state. Its fields are grouped by
+// the subsystem that owns them (each group a struct in that subsystem's folder);
+// its operations are listed here by subsystem and defined in that subsystem's folder.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/DocState.h"
+#include "archive/ArchiveState.h"
+#include "convert/ConvertState.h"
+#include "image/ImageState.h"
+#include "media/MediaState.h"
+#include "net/NetState.h"
+#include "platform/alloc.h"
+
+// A view of the document: told to update when the document changes.
+class CDocView {
+ public:
+  virtual ~CDocView() = default;
+  virtual void OnUpdate() = 0;
+};
+
+class CQelDoc : public DocState,
+                public ConvertState,
+                public ImageState,
+                public ArchiveState,
+                public NetState,
+                public MediaState {
+ public:
+  // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
+  // ~/.local/share/pelnorix.
+  explicit CQelDoc(std::string programDir = "");
+  ~CQelDoc();
+  CQelDoc(const CQelDoc&) = delete;
+  CQelDoc& operator=(const CQelDoc&) = delete;
+
+  // Application core: loading, kinds, paths, settings, folders, views.
+  int LoadDocument(std::string path, int mode);
+  int GetFileKind(std::string path) const;
+  static std::string GetPathPart(std::string path, int mode);
+  int ApplySettingsOnce(int mode);
+  int DeleteFolderTree(std::string folder, int removeFiles, int removeFolders, int recurse, int selector, int limit);
+  void RefreshFileLists();
+  void UpdateAllViews();
+  void AddView(CDocView* view);
+  void RemoveView(CDocView* view);
+  std::string TmpFolder() const;  // program folder + "\TMP", created on first use
+
+  // Display text (DisplayTextBuffer): bounded writes at m_nConvPos.
+  bool AllocateConvBuffer(int bytes);
+  int ConvAppend(std::string_view text);
+  int ConvPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
+  int ConvVPrintf(const char* format, va_list args);
+
+  // Format converters.
+  int DumpFileAsText(std::string path, int bTableRules, int bForceHtml);
+  int ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit);
+
+  // Allocations of the system's volumes go through this hook (tests make them fail).
+  plat::AllocHook m_allocHook;
+
+ private:
+  std::vector<CDocView*> m_views;
+};
+
+// Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not exist).
+int ConfirmOverwrite(std::string path);
+// Makes path the current directory ("\\" read as "\"); below 0 on failure.
+int ChangeDirectory(std::string path, int flag);

@@ -1,0 +1,156 @@
+#include "app/Settings.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "app/QelDoc.h"
+
+namespace {
+
+enum class Unit {
+  Megabytes,  // bytes in memory, MB in the file (fractions allowed; 0 is the small volume)
+  Hundreds,   // entries in memory, hundreds in the file
+  Number,
+  Text,
+  Colour,     // "red,green,blue"
+};
+
+struct Setting {
+  const char* key;
+  Unit unit;
+  int CQelDoc::*intField;
+  std::string CQelDoc::*textField;
+  int low;
+  int high;
+  const char* help;
+};
+
+constexpr int kSmallVolume = 204800;  // a memory volume set to 0
+
+const Setting kSettings[] = {
+    {"indata", Unit::Megabytes, &CQelDoc::m_nInDataLimit, nullptr, 0, 1024, "input memory volume, MB (0: 200 KB)"},
+    {"outdata", Unit::Megabytes, &CQelDoc::m_nOutDataLimit, nullptr, 0, 1024, "output memory volume, MB (0: 200 KB)"},
+    {"bmpfile", Unit::Megabytes, &CQelDoc::m_nBmpFileLimit, nullptr, 0, 1024, "largest image file, MB"},
+    {"bmpdata", Unit::Megabytes, &CQelDoc::m_nBmpDataLimit, nullptr, 0, 1024, "largest decoded image, MB"},
+    {"n_char", Unit::Number, &CQelDoc::m_nCharLimit, nullptr, 1, 100000, "bytes of text per table cell (at most 510 used)"},
+    {"n_tbl", Unit::Hundreds, &CQelDoc::m_nTableRows, nullptr, 3, 10000, "table rows, hundreds"},
+    {"r_tbl", Unit::Hundreds, &CQelDoc::m_nTableRowsR, nullptr, 1, 10000, "table cell buffer, hundreds of bytes"},
+    {"readform", Unit::Number, &CQelDoc::m_nReadTextForm, nullptr, 0, 3,
+     "reading form of text files: 0 Shift-JIS, 1 UTF-8, 2 EUC-JP, 3 JIS (ISO-2022-JP)"},
+    {"dispform", Unit::Number, &CQelDoc::m_nDisplayForm, nullptr, 0, 2, "display form: 0 normal, 1 binary dump, 2 source"},
+    {"quickhead", Unit::Number, &CQelDoc::m_bQuickHead, nullptr, 0, 1, "quick head display: read only the head of large files"},
+    {"vrules", Unit::Number, &CQelDoc::m_bVerticalRules, nullptr, 0, 1, "tables with vertical rules"},
+    {"sjisfixed", Unit::Number, &CQelDoc::m_bSjisFixed, nullptr, 0, 1, "read every text as Shift-JIS, no conversion"},
+    {"asciifixed", Unit::Number, &CQelDoc::m_bAsciiFixed, nullptr, 0, 1, "ASCII forms instead of double-byte signs"},
+    {"listlayout", Unit::Number, &CQelDoc::m_nListLayout, nullptr, 0, 18, "arrangement of the list panes"},
+    {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
+    {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
+    {"prspace3", Unit::Number, &CQelDoc::m_nPrSpace3, nullptr, 0, 9999, "print margin units digits"},
+    {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
+    {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
+    {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
+    {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
+    {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
+    {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+};
+
+const Setting* Find(std::string_view key) {
+  for (const auto& s : kSettings) {
+    if (key == s.key) return &s;
+  }
+  return nullptr;
+}
+
+bool ParseInt(std::string_view text, int& out) {
+  auto result = std::from_chars(text.data(), text.data() + text.size(), out);
+  return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
+std::string Range(int low, int high) {
+  return "a value from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+COLORREF* ColourField(CQelDoc& doc, std::string_view key) {
+  return key == "textcolor" ? &doc.m_clrTextChar : &doc.m_clrTextBack;
+}
+
+std::string ColourText(COLORREF c) {
+  return std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," + std::to_string(c >> 16 & 0xFF);
+}
+
+std::string MegabytesText(int bytes) {
+  if (bytes == kSmallVolume) return "0";
+  char text[32];
+  double mb = bytes / 1048576.0;
+  std::snprintf(text, sizeof text, mb == std::floor(mb) ? "%.0f" : "%.3g", mb);
+  return text;
+}
+
+}  // namespace
+
+std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+  const Setting* s = Find(key);
+  if (!s) return "unknown setting: " + std::string(key);
+  switch (s->unit) {
+    case Unit::Text:
+      doc.*(s->textField) = std::string(value);
+      return "";
+    case Unit::Colour: {
+      int rgb[3];
+      size_t start = 0;
+      for (int i = 0; i < 3; ++i) {
+        size_t end = i < 2 ? value.find(',', start) : value.size();
+        if (end == std::string_view::npos || !ParseInt(value.substr(start, end - start), rgb[i]) || rgb[i] < 0 ||
+            rgb[i] > 255) {
+          return std::string(key) + " needs red,green,blue, each from 0 to 255";
+        }
+        start = end + 1;
+      }
+      *ColourField(doc, key) = RGB(rgb[0], rgb[1], rgb[2]);
+      return "";
+    }
+    case Unit::Megabytes: {
+      double mb = 0;
+      auto result = std::from_chars(value.data(), value.data() + value.size(), mb);
+      if (result.ec != std::errc() || result.ptr != value.data() + value.size() || mb < s->low || mb > s->high) {
+        return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
+      }
+      doc.*(s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      return "";
+    }
+    case Unit::Hundreds:
+    case Unit::Number: {
+      int n;
+      if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
+      doc.*(s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
+      return "";
+    }
+  }
+  return "";
+}
+
+std::string SettingValue(const CQelDoc& doc, std::string_view key) {
+  const Setting* s = Find(key);
+  if (!s) return "";
+  switch (s->unit) {
+    case Unit::Text: return doc.*(s->textField);
+    case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
+    case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
+    case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);
+    case Unit::Number: return std::to_string(doc.*(s->intField));
+  }
+  return "";
+}
+
+std::vector<SettingDescription> DescribeSettings() {
+  std::vector<SettingDescription> out;
+  for (const auto& s : kSettings) out.push_back({s.key, s.help});
+  return out;
+}
+
+std::string SettingsFileText(const CQelDoc& doc) {
+  std::string text = "; Pelnorix settings: key=value\r\n";
+  for (const auto& d : DescribeSettings()) text += d.key + "=" + SettingValue(doc, d.key) + "\r\n";
+  return text;
+}

@@ -1,0 +1,23 @@
+// The string table: texts by id, in CP932 at run time.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Ids the code names; the others are used by number where the text is cited.
+enum : int {
+  IDS_OUT_OF_MEMORY = 152,
+  IDS_UNSUPPORTED_FORMAT = 210,
+  IDS_OVERWRITE_QUESTION = 218,
+  IDS_CANNOT_OPEN = 237,
+  IDS_FILE_SIZE_OVER = 238,
+  IDS_DATA_OMITTED = 239,
+  IDS_ABORT_QUESTION = 330,
+};
+
+// The text of an id in CP932, or "" for an id the table does not hold.
+std::string LoadString(int id);
+// The text as written in the source (UTF-8), or nullptr.
+const char* StringUtf8(int id);
+// Every id the table holds, in order.
+std::vector<int> StringIds();

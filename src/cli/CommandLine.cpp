@@ -1,0 +1,118 @@
+#include "cli/CommandLine.h"
+
+#include <ostream>
+
+#include "app/QelDoc.h"
+#include "app/Settings.h"
+#include "frame/MainFrame.h"
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+namespace {
+
+constexpr int kShown = 0;
+constexpr int kNothingShown = 1;
+constexpr int kUsageError = 2;
+
+void PrintHelp(std::ostream& out) {
+  out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
+         "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
+         "messages to standard error.\n\n"
+         "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
+         "  --set KEY=VALUE  override a setting for this run\n"
+         "  --help           this text\n\n"
+         "settings (also read from Pelnor.inf in the program folder, $PELNORIX_HOME):\n";
+  for (const auto& s : DescribeSettings()) {
+    out << "  " << s.key << std::string(s.key.size() < 12 ? 12 - s.key.size() : 1, ' ') << s.help << '\n';
+  }
+  out << "\nexit status: 0 shown, 1 nothing could be shown, 2 usage error\n";
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine cl;
+  bool optionsEnd = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (!optionsEnd && a == "--") {
+      optionsEnd = true;
+    } else if (!optionsEnd && (a == "--help" || a == "-h")) {
+      cl.help = true;
+    } else if (!optionsEnd && a == "--sjis") {
+      cl.rawSjis = true;
+    } else if (!optionsEnd && (a == "--set" || a.rfind("--set=", 0) == 0)) {
+      std::string pair;
+      if (a == "--set") {
+        if (i + 1 >= args.size()) {
+          cl.error = "--set needs KEY=VALUE";
+          return cl;
+        }
+        pair = args[++i];
+      } else {
+        pair = a.substr(6);
+      }
+      const size_t eq = pair.find('=');
+      if (eq == std::string::npos || eq == 0) {
+        cl.error = "--set needs KEY=VALUE, not '" + pair + "'";
+        return cl;
+      }
+      cl.sets.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+    } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
+      cl.error = "unknown option: " + a;
+      return cl;
+    } else if (cl.file.empty()) {
+      cl.file = a;
+    } else {
+      cl.error = "only one FILE may be given";
+      return cl;
+    }
+  }
+  if (!cl.help && cl.file.empty()) cl.error = "no FILE given";
+  return cl;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  const CommandLine cl = ParseCommandLine(args);
+  if (cl.help) {
+    PrintHelp(out);
+    return kShown;
+  }
+  if (!cl.error.empty()) {
+    err << "pelnorix: " << cl.error << "\n(pelnorix --help lists the options)\n";
+    return kUsageError;
+  }
+
+  CMainFrame frame;
+  frame.Ui().SetMessageStream(&err);
+  CQelDoc doc;
+  doc.ApplySettingsOnce(0);
+  for (const auto& [key, value] : cl.sets) {
+    std::string problem = ApplySetting(doc, key, value);
+    if (!problem.empty()) {
+      err << "pelnorix: --set " << key << ": " << problem << '\n';
+      return kUsageError;
+    }
+  }
+
+  const auto path = plat::Utf8ToCp932(cl.file);
+  if (!path) {
+    err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932); it is not opened\n";
+    return kNothingShown;
+  }
+  const int loaded = doc.LoadDocument(*path, 0);
+  const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
+  if (loaded < 0) {
+    err << plat::Cp932ToUtf8(text);
+    return kNothingShown;
+  }
+  if (cl.rawSjis) {
+    out << text;
+  } else {
+    out << plat::Cp932ToUtf8(text);
+  }
+  out.flush();
+  const std::string status = frame.StatusBar().GetPaneText(0);
+  if (!status.empty()) err << plat::Cp932ToUtf8(status) << '\n';
+  return kShown;
+}

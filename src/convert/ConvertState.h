@@ -1,0 +1,32 @@
+// The converters' fields of the document: the raw bytes of the file being
+// converted with their cursor, the one-character conversion scratch, the CID
+// tables, the PDF placement settings and the Word table column layouts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+struct ConvertState {
+  // The bytes of the file being converted, the shared read cursor and the count.
+  uint8_t* m_pRawData = nullptr;
+  int64_t m_nRawPos = 0;
+  int64_t m_nRawLen = 0;
+  std::vector<uint8_t> m_rawStore;  // storage behind m_pRawData
+
+  // ConversionScratch: one UTF-16 character and its 0, and the Shift-JIS result.
+  std::array<char16_t, 2> m_awcScratch{};
+  std::array<char, 5000> m_szSjisScratch{};
+
+  // CidToSjisTables.
+  std::array<int, 256> m_anCidRangeStart{};
+  std::array<int, 256> m_anCidRangeSjis{};
+  std::array<unsigned char, 1024> m_abyCidSymbolTrail{};
+
+  // PDF text placement.
+  int m_nPdfWordGap = 5;
+  int m_nPdfWordGapLimit = 85;
+
+  // Table column layouts of the Word roads: 2,000 rows of 100 columns.
+  std::vector<int> m_anTableCols = std::vector<int>(2000 * 100, 0);
+};

@@ -1,0 +1,123 @@
+#include "convert/charmap/TextDecode.h"
+
+#include "app/QelDoc.h"
+
+namespace {
+
+unsigned char At(std::string_view bytes, size_t i) {
+  return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0;
+}
+
+// Appends the scratch's character pair; false when the conversion left nothing.
+bool AppendScratch(const CQelDoc& doc, std::string& out) {
+  const char* s = doc.m_szSjisScratch.data();
+  if (s[0] == 0) return false;
+  out += s[0];
+  if (s[1] != 0) out += s[1];
+  return true;
+}
+
+std::string FromUtf8(CQelDoc& doc, std::string_view in) {
+  std::string out;
+  out.reserve(in.size());
+  size_t i = in.size() >= 3 && in.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+  while (i < in.size()) {
+    const unsigned char b = At(in, i);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+      continue;
+    }
+    int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kTextUtf8, 0) : 0;
+    if (more > 0 && i + more < in.size() && AppendScratch(doc, out)) {
+      i += 1 + more;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string FromEuc(CQelDoc& doc, std::string_view in) {
+  std::string out;
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char b = At(in, i);
+    if (b < 0x80) {
+      out += static_cast<char>(b);
+      ++i;
+    } else if (b == 0x8E && At(in, i + 1) >= 0xA1 && At(in, i + 1) <= 0xDF) {
+      out += static_cast<char>(At(in, i + 1));  // half-width katakana
+      i += 2;
+    } else if (b == 0x8F && i + 2 < in.size()) {
+      out += '?';  // JIS X 0212 has no Shift-JIS codes
+      i += 3;
+    } else if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, 0, 0) == 1 && AppendScratch(doc, out)) {
+      i += 2;
+    } else {
+      out += '?';
+      ++i;
+    }
+  }
+  return out;
+}
+
+std::string FromJis(CQelDoc& doc, std::string_view in) {
+  enum { kAscii, kKanji, kKana } state = kAscii;
+  bool shiftOut = false;  // SO: 7-bit half-width katakana
+  std::string out;
+  out.reserve(in.size());
+  size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char b = At(in, i);
+    if (b == 0x1B) {
+      const unsigned char c1 = At(in, i + 1);
+      const unsigned char c2 = At(in, i + 2);
+      if (c1 == '$' && (c2 == 'B' || c2 == '@')) {
+        state = kKanji;
+      } else if (c1 == '(' && (c2 == 'B' || c2 == 'J' || c2 == 'H')) {
+        state = kAscii;
+      } else if (c1 == '(' && c2 == 'I') {
+        state = kKana;
+      } else {
+        out += static_cast<char>(b);
+        ++i;
+        continue;
+      }
+      i += 3;
+    } else if (b == 0x0E || b == 0x0F) {
+      shiftOut = b == 0x0E;
+      ++i;
+    } else if (b < 0x21 || b >= 0x7F) {
+      out += static_cast<char>(b);  // controls and line ends pass in every state
+      ++i;
+    } else if (shiftOut || state == kKana) {
+      out += static_cast<char>(b <= 0x5F ? b + 0x80 : '?');
+      ++i;
+    } else if (state == kKanji) {
+      if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, 2, 0) == 1 && AppendScratch(doc, out)) {
+        i += 2;
+      } else {
+        out += '?';
+        i += 2;
+      }
+    } else {
+      out += static_cast<char>(b);
+      ++i;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string DecodeTextToSjis(CQelDoc& doc, std::string_view bytes, int form) {
+  switch (form) {
+    case kTextUtf8: return FromUtf8(doc, bytes);
+    case kTextEuc: return FromEuc(doc, bytes);
+    case kTextJis: return FromJis(doc, bytes);
+    default: return std::string(bytes);
+  }
+}

@@ -1,0 +1,50 @@
+// CP932 (Shift-JIS) conversions: the system's code page. Text inside the program is
+// CP932; UTF-16 comes from Office and PDF files, UTF-8 from the terminal and the
+// file system. The tables are glibc iconv's "CP932", read once and kept read-only.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace plat {
+
+// True for a byte that starts a double-byte CP932 character.
+constexpr bool IsSjisLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// UTF-16 to CP932 in the manner of the system code-page conversion:
+// srcLen < 0 converts up to and including the terminating 0 (which is counted);
+// otherwise exactly srcLen units and no terminator. An unmappable character,
+// a surrogate pair or a lone surrogate gives one '?'. dstCap 0 returns the size
+// needed without writing; a destination too small returns 0.
+int WideToCp932(const char16_t* src, int srcLen, char* dst, int dstCap);
+
+// One UTF-16 unit to CP932: returns 1 or 2 bytes written into out[0..1] ('?' when unmappable).
+int WideCharToCp932(char16_t ch, char out[2]);
+
+// CP932 to UTF-16 code units; a malformed byte becomes U+FFFD.
+std::u16string Cp932ToWide(std::string_view text);
+
+// CP932 to UTF-8 for the terminal; malformed bytes become U+FFFD.
+std::string Cp932ToUtf8(std::string_view text);
+
+// UTF-8 to CP932, exact: nullopt when the text is not valid UTF-8 or holds a
+// character that CP932 cannot express (used for names, which must not change).
+std::optional<std::string> Utf8ToCp932(std::string_view text);
+
+// UTF-8 to CP932 with '?' for what cannot be expressed.
+std::string Utf8ToCp932Lossy(std::string_view text);
+
+// The Unicode character of one CP932 code (a single byte, or lead*256+trail);
+// 0xFFFF when the code is not assigned.
+char16_t Cp932CodeToUnicode(uint16_t code);
+
+// The CP932 code (single byte, or lead*256+trail) of a BMP character; 0 when unmappable.
+uint16_t UnicodeToCp932Code(char16_t ch);
+
+// JIS X 0208 row/cell code (0x2121..0x7E7E) to the Shift-JIS code; 0 when either
+// byte lies outside 0x21..0x7E.
+unsigned JisToSjis(unsigned jis);
+
+}  // namespace plat

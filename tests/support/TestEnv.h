@@ -1,0 +1,66 @@
+// Test helpers: a private program folder with a frame and a document for each test,
+// paths of the fixtures, and small file utilities.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+
+namespace testenv {
+
+// A fresh temporary folder (host path), removed with everything below it at destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Host() const { return host_; }
+  // The folder as a Windows path (CP932, '\' separators).
+  std::string Win() const;
+  // Host path of a name inside the folder (name in UTF-8).
+  std::string HostPath(const std::string& name) const { return host_ + "/" + name; }
+
+ private:
+  std::string host_;
+};
+
+// A test with its own program folder, frame and document (the three program-wide
+// pointers point at them while the test runs). Messages are captured, not printed.
+class DocTest : public ::testing::Test {
+ protected:
+  DocTest();
+  ~DocTest() override;
+
+  TempDir dir_;
+  std::ostringstream messages_;
+  std::unique_ptr<CMainFrame> frame_;
+  std::unique_ptr<CQelDoc> doc_;
+
+  // Windows path of a file in the test's folder (name in UTF-8).
+  std::string Win(const std::string& name) const;
+  // Writes bytes to a file in the test's folder; returns its Windows path.
+  std::string WriteFile(const std::string& name, const std::string& bytes) const;
+  // The display text of the last load.
+  std::string Text() const;
+};
+
+// Fixture folders.
+std::string DataPath(const std::string& name);          // tests/data/<name>
+std::string SharedTestData(const std::string& name);    // ../shared/testdata/<name>, "" when absent
+std::string ReadHostFile(const std::string& hostPath);
+void WriteHostFile(const std::string& hostPath, const std::string& bytes);
+// Whether a program is on PATH.
+bool HaveProgram(const std::string& name);
+// Runs a command line through the shell (test set-up only); returns its standard output.
+std::string Shell(const std::string& command, int* status = nullptr);
+// Quotes a host string for the shell.
+std::string Quote(const std::string& text);
+
+}  // namespace testenv
