@@ -44,6 +44,7 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   int result = 0;
   if (!readable) {
     ConvAppend(LoadString(IDS_CANNOT_OPEN));
+    result = m_nConvPos;
   } else if (IsTextKind(m_nFileKind) && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;

@@ -57,8 +57,12 @@ class CQelDoc : public DocState,
   int ConvVPrintf(const char* format, va_list args);
 
   // Format converters.
-  int DumpFileAsText(std::string path, int bTableRules, int bForceHtml);
   int ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit);
+#include "convert/dump/DumpOps.inc"
+#include "convert/markup/MarkupOps.inc"
+
+  // Archives, compression and encryption.
+#include "archive/ArchiveOps.inc"
 
   // Allocations of the system's volumes go through this hook (tests make them fail).
   plat::AllocHook m_allocHook;
