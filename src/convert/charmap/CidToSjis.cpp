@@ -110,11 +110,13 @@ void MapCidToSjis(unsigned char* high, unsigned char* low, const int* rangeStart
       default: return SetPair(high, low, '?', 0);
     }
   }
+  if (cid == 326) return SetPair(high, low, ' ', 0);                 // not the control byte 0x7F
   if (cid <= 326) return SetPair(high, low, (cid + 57) & 0xFF, 0);  // half-width Roman
   if (cid <= 389) return SetPair(high, low, (cid + 90) & 0xFF, 0);  // half-width katakana
   if (cid <= 421) return SetPair(high, low, *high, 0);
   if (cid <= 7957) {
-    // Symbols that the range tables would place on unassigned or wrong codes.
+    // CIDs that the range tables would place on unassigned or wrong codes.
+    if (cid == 631) return SetPair(high, low, 0x7E, 0);
     if (cid >= 741 && cid <= 748) return SetCode(high, low, 0x81B8 + cid - 741);
     if (cid >= 763 && cid <= 767) return SetCode(high, low, 0x81E1 + cid - 763);
     if (cid == 770) return SetCode(high, low, 0x81E8);
@@ -127,10 +129,14 @@ void MapCidToSjis(unsigned char* high, unsigned char* low, const int* rangeStart
     return;  // no range: the CID's bytes stay
   }
   if (cid >= 8359 && cid <= 8393) return SetPair(high, low, 0xFA, (cid - 75) & 0xFF);
-  if (cid >= 8394 && cid <= 8517) return SetPair(high, low, 0xFA, (cid - 74) & 0xFF);
+  if (cid >= 8394 && cid <= 8473) return SetPair(high, low, 0xFA, (cid - 74) & 0xFF);
+  if (cid >= 8474 && cid <= 8517) return SetPair(high, low, 0xFA, (cid - 73) & 0xFF);  // FAD0 is a JIS kanji
   if (cid >= 8518 && cid <= 8580) return SetPair(high, low, 0xFB, (cid - 6) & 0xFF);
   if (cid >= 8581 && cid <= 8705) return SetPair(high, low, 0xFB, (cid - 5) & 0xFF);
   if (cid >= 8706 && cid <= 8718) return SetPair(high, low, 0xFC, (cid + 62) & 0xFF);
+  // Kanji of the 1990 JIS additions and an NEC symbol among the CIDs below.
+  if (cid == 8284 || cid == 8285) return SetCode(high, low, 0xEAA3 + cid - 8284);
+  if (cid == 8323) return SetCode(high, low, 0x877E);
   if (*high >= 32 && *high <= 127) return SetPair(high, low, *high, 0);
   SetPair(high, low, 0x81, 0xA1);
 }

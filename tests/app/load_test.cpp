@@ -1,0 +1,68 @@
+// The load road for text files and the string table.
+#include <gtest/gtest.h>
+
+#include "app/StringTable.h"
+#include "platform/codepage.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+class LoadTest : public testenv::DocTest {};
+
+TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
+  const std::string text = "\x95\x5C\x83\x5C\r\nline 2\r\n";
+  EXPECT_EQ(doc_->LoadDocument(WriteFile("a.txt", text), 0), 0);
+  EXPECT_EQ(Text(), text);
+  EXPECT_EQ(doc_->m_nFileKind, 9);
+  EXPECT_EQ(doc_->m_bPartialLoad, 0);
+  EXPECT_EQ(doc_->m_nViewRequest, 1);
+}
+
+TEST_F(LoadTest, EmptyAndMissingFiles) {
+  EXPECT_EQ(doc_->LoadDocument(WriteFile("empty.txt", ""), 0), 0);
+  EXPECT_EQ(Text(), "");
+  EXPECT_LT(doc_->LoadDocument(Win("missing.txt"), 0), 0);
+  EXPECT_EQ(Text(), LoadString(IDS_CANNOT_OPEN));
+}
+
+TEST_F(LoadTest, LongTextIsCutToTheInputVolumeAndMarkedPartial) {
+  doc_->m_nInDataLimit = 1000;
+  doc_->LoadDocument(WriteFile("long.txt", std::string(5000, 'x')), 0);
+  EXPECT_EQ(doc_->m_nTextLen, 1000);
+  EXPECT_EQ(doc_->m_bPartialLoad, 1);
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(235));
+  // The next load starts clean.
+  doc_->LoadDocument(WriteFile("short.txt", "ok"), 0);
+  EXPECT_EQ(doc_->m_bPartialLoad, 0);
+}
+
+TEST_F(LoadTest, ReadingFormsConvertToShiftJis) {
+  doc_->m_nReadTextForm = 1;
+  doc_->LoadDocument(WriteFile("u.txt", "\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80!"), 0);
+  EXPECT_EQ(Text(), "\x93\xFA\x96\x7B ?!");  // the BOM dropped; a four-byte character is one '?'
+  doc_->m_nReadTextForm = 2;
+  doc_->LoadDocument(WriteFile("e.txt", "\xC6\xFC\xCB\xDC\x8E\xB1"), 0);
+  EXPECT_EQ(Text(), "\x93\xFA\x96\x7B\xB1");
+  doc_->m_nReadTextForm = 3;
+  doc_->LoadDocument(WriteFile("j.txt", "a\x1B$BF|K\\\x1B(Bb"), 0);
+  EXPECT_EQ(Text(), "a\x93\xFA\x96\x7B" "b");
+}
+
+TEST_F(LoadTest, AllocationFailureIsReportedNotIgnored) {
+  doc_->m_allocHook.FailAfter(0);
+  EXPECT_LT(doc_->LoadDocument(WriteFile("a.txt", "abc"), 0), 0);
+  ASSERT_EQ(frame_->Ui().MessageLog().size(), 1u);
+  EXPECT_EQ(frame_->Ui().MessageLog()[0].text, LoadString(IDS_OUT_OF_MEMORY) + " 050");
+}
+
+TEST(StringTable, EveryTextIsShiftJisAndKnownTextsAreExact) {
+  for (int id : StringIds()) {
+    EXPECT_TRUE(plat::Utf8ToCp932(StringUtf8(id)).has_value()) << "string " << id;
+  }
+  EXPECT_STREQ(StringUtf8(330), "中止しますか？");
+  EXPECT_STREQ(StringUtf8(237), "ファイルをオープンできません。\r\n");
+  EXPECT_STREQ(StringUtf8(239), "\r\n\r\n <以後データ省略>\r\n");
+  EXPECT_EQ(LoadString(12345), "");
+}
+
+}  // namespace

@@ -1,0 +1,130 @@
+// The CP932 tables against Python's cp932 codec (Microsoft's table), and the
+// conversion semantics the callers rely on.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "platform/codepage.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+// Where glibc's CP932 and Microsoft's differ: single bytes Microsoft decodes into
+// C1 control and private-use characters, which glibc leaves unassigned.
+const std::map<uint16_t, char16_t> kKnownDecodeDifferences = {
+    {0x80, 0x0080}, {0xA0, 0xF8F0}, {0xFD, 0xF8F1}, {0xFE, 0xF8F2}, {0xFF, 0xF8F3},
+};
+
+// Python's reading of every CP932 code: "code unicode" lines in hexadecimal.
+std::map<uint16_t, char16_t> PythonDecodeTable() {
+  const char* script =
+      "import sys\n"
+      "codes=[b for b in range(256) if not (0x81<=b<=0x9f or 0xe0<=b<=0xfc)]\n"
+      "codes+=[l<<8|t for l in list(range(0x81,0xa0))+list(range(0xe0,0xfd)) for t in range(0x40,0xfd) if t!=0x7f]\n"
+      "for c in codes:\n"
+      "  b=bytes([c]) if c<256 else bytes([c>>8,c&255])\n"
+      "  try: u=b.decode('cp932')\n"
+      "  except UnicodeDecodeError: continue\n"
+      "  if len(u)==1: print('%x %x'%(c,ord(u)))\n";
+  std::istringstream lines(testenv::Shell("python3 -c " + testenv::Quote(script)));
+  std::map<uint16_t, char16_t> table;
+  unsigned code, uni;
+  while (lines >> std::hex >> code >> uni) table[static_cast<uint16_t>(code)] = static_cast<char16_t>(uni);
+  return table;
+}
+
+TEST(Codepage, DecodeAgreesWithMicrosoftTableExceptPinnedBytes) {
+  if (!testenv::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+  auto python = PythonDecodeTable();
+  ASSERT_GT(python.size(), 7800u);
+  int compared = 0;
+  for (const auto& [code, uni] : python) {
+    auto known = kKnownDecodeDifferences.find(code);
+    if (known != kKnownDecodeDifferences.end()) {
+      EXPECT_EQ(plat::Cp932CodeToUnicode(code), 0xFFFF) << std::hex << code;
+      continue;
+    }
+    EXPECT_EQ(plat::Cp932CodeToUnicode(code), uni) << "code " << std::hex << code;
+    ++compared;
+  }
+  EXPECT_GT(compared, 7800);
+}
+
+TEST(Codepage, EncodeAgreesWithMicrosoftTableOnEveryCharacter) {
+  if (!testenv::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+  const char* script =
+      "for u in range(1,0x10000):\n"
+      "  if 0xd800<=u<=0xdfff: continue\n"
+      "  try: b=chr(u).encode('cp932')\n"
+      "  except UnicodeEncodeError: continue\n"
+      "  print('%x %x'%(u,int.from_bytes(b,'big')))\n";
+  std::istringstream lines(testenv::Shell("python3 -c " + testenv::Quote(script)));
+  unsigned uni, code;
+  int compared = 0;
+  int ibmPreferred = 0;
+  while (lines >> std::hex >> uni >> code) {
+    const auto ch = static_cast<char16_t>(uni);
+    const uint16_t ours = plat::UnicodeToCp932Code(ch);
+    if (uni == 0x80 || (uni >= 0xF8F0 && uni <= 0xF8F3)) {
+      EXPECT_EQ(ours, 0) << "U+" << std::hex << uni;  // the pinned single bytes
+    } else if ((code >> 8) == 0xED || (code >> 8) == 0xEE) {
+      // The system's conversion writes IBM's codes (rows FA to FC) for the kanji that
+      // also have NEC-selected codes; both decode to the same character.
+      EXPECT_GE(ours >> 8, 0xFA) << "U+" << std::hex << uni;
+      EXPECT_EQ(plat::Cp932CodeToUnicode(ours), ch) << "U+" << std::hex << uni;
+      ++ibmPreferred;
+    } else {
+      EXPECT_EQ(ours, code) << "U+" << std::hex << uni;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 7000);
+  EXPECT_EQ(ibmPreferred, 373);
+  // One-way mappings of the system conversion that Microsoft's table lacks.
+  EXPECT_EQ(plat::UnicodeToCp932Code(0x00A5), 0x5C);
+  EXPECT_EQ(plat::UnicodeToCp932Code(0x203E), 0x7E);
+  EXPECT_EQ(plat::UnicodeToCp932Code(0x2014), 0x815C);
+}
+
+TEST(Codepage, WideToCp932CountsAndTerminates) {
+  const char16_t text[] = u"A\u65E5\u00E9";  // A, 日 (two bytes), é (not in CP932)
+  char out[16] = {};
+  // Up to and including the terminator: the 0 is converted and counted.
+  EXPECT_EQ(plat::WideToCp932(text, -1, nullptr, 0), 5);
+  EXPECT_EQ(plat::WideToCp932(text, -1, out, sizeof out), 5);
+  EXPECT_EQ(std::string(out, 5), std::string("A\x93\xFA?\0", 5));
+  // An explicit length converts exactly that many units, without a terminator.
+  char counted[4] = {'x', 'x', 'x', 'x'};
+  EXPECT_EQ(plat::WideToCp932(text, 2, counted, sizeof counted), 3);
+  EXPECT_EQ(counted[3], 'x');
+  // Too small: nothing is reported written.
+  char small[2];
+  EXPECT_EQ(plat::WideToCp932(text, 2, small, sizeof small), 0);
+  // A surrogate pair is one character: one '?'.
+  const char16_t emoji[] = u"\U0001F600!";
+  EXPECT_EQ(plat::WideToCp932(emoji, 3, out, sizeof out), 2);
+  EXPECT_EQ(std::string(out, 2), "?!");
+}
+
+TEST(Codepage, Utf8RoundTripRefusesWhatCp932CannotHold) {
+  EXPECT_EQ(plat::Utf8ToCp932("\xE8\xA1\xA8\xE3\x82\xBD\xE8\x83\xBD"), std::string("\x95\x5C\x83\x5C\x94\x5C"));
+  EXPECT_FALSE(plat::Utf8ToCp932("\xE2\x82\xAC").has_value());    // the euro sign
+  EXPECT_FALSE(plat::Utf8ToCp932("\xC0\xAF").has_value());        // overlong '/'
+  EXPECT_FALSE(plat::Utf8ToCp932("\xF0\x9F\x98\x80").has_value());  // outside the BMP
+  EXPECT_EQ(plat::Utf8ToCp932Lossy("a\xE2\x82\xAC" "b"), "a?b");
+  EXPECT_EQ(plat::Cp932ToUtf8("\x95\x5C\x83\x5C"), "\xE8\xA1\xA8\xE3\x82\xBD");
+  EXPECT_EQ(plat::Cp932ToUtf8("A\x81"), "A\xEF\xBF\xBD");  // a cut double-byte character
+}
+
+TEST(Codepage, JisToSjisCoversTheGridAndRefusesOutside) {
+  EXPECT_EQ(plat::JisToSjis(0x2121), 0x8140u);
+  EXPECT_EQ(plat::JisToSjis(0x3021), 0x889Fu);  // 亜
+  EXPECT_EQ(plat::JisToSjis(0x7E7E), 0xEFFCu);
+  EXPECT_EQ(plat::JisToSjis(0x2020), 0u);
+  EXPECT_EQ(plat::JisToSjis(0x217F), 0u);
+  EXPECT_EQ(plat::JisToSjis(0xB0A1), 0u);
+}
+
+}  // namespace
