@@ -1,0 +1,84 @@
+// The pelnorix program end to end: output compared byte for byte with iconv's
+// reading of the same file, and the exit statuses.
+#include <gtest/gtest.h>
+
+#include "support/TestEnv.h"
+
+namespace {
+
+using testenv::Quote;
+using testenv::Shell;
+
+class CliTest : public ::testing::Test {
+ protected:
+  testenv::TempDir dir_;
+  // Runs pelnorix with a private program folder; standard error goes to err.txt.
+  std::string Run(const std::string& args, int* status) {
+    return Shell("PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " + Quote(PELNORIX_BINARY) + " " + args +
+                     " 2>" + Quote(dir_.HostPath("err.txt")),
+                 status);
+  }
+  std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
+};
+
+TEST_F(CliTest, ShiftJisTextIsPrintedAsUtf8) {
+  if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
+  const std::string sample = std::string(PELNORIX_SOURCE_DIR) + "/samples/sample-sjis.txt";
+  int status = -1;
+  const std::string out = Run(Quote(sample), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(out, Shell("iconv -f CP932 -t UTF-8 " + Quote(sample)));
+  EXPECT_EQ(Run("--sjis " + Quote(sample), &status), testenv::ReadHostFile(sample));
+  EXPECT_EQ(Err(), "");
+}
+
+TEST_F(CliTest, Utf8TextReadAsUtf8ComesBackUnchanged) {
+  const std::string text = "\xE8\xA1\xA8\xE7\xA4\xBA \xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88 caf\xC3\xA9\xE2\x80\x94ok\n";
+  testenv::WriteHostFile(dir_.HostPath("u.txt"), text);
+  int status = -1;
+  const std::string out = Run("--set readform=1 " + Quote(dir_.HostPath("u.txt")), &status);
+  EXPECT_EQ(status, 0);
+  // é has no CP932 code and becomes '?'; the em dash is taken by the code page as its
+  // full-width dash, as iconv takes it.
+  std::string questioned = text;
+  questioned.replace(questioned.find("\xC3\xA9"), 2, "?");
+  testenv::WriteHostFile(dir_.HostPath("q.txt"), questioned);
+  EXPECT_EQ(out, Shell("iconv -f UTF-8 -t CP932 " + Quote(dir_.HostPath("q.txt")) + " | iconv -f CP932 -t UTF-8"));
+}
+
+TEST_F(CliTest, ShiftJisFileNamesWithTrailByte5C) {
+  testenv::WriteHostFile(dir_.HostPath("\xE8\xA1\xA8\xE3\x82\xBD.txt"), "hello\n");  // 表ソ.txt
+  int status = -1;
+  EXPECT_EQ(Run(Quote(dir_.HostPath("\xE8\xA1\xA8\xE3\x82\xBD.txt")), &status), "hello\n");
+  EXPECT_EQ(status, 0);
+}
+
+TEST_F(CliTest, FailuresHaveTheirExitStatusAndMessage) {
+  int status = -1;
+  Run(Quote(dir_.HostPath("missing.txt")), &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(Err().find("ファイルをオープンできません。"), std::string::npos);
+
+  testenv::WriteHostFile(dir_.HostPath("a.txt"), "x");
+  Run("--set nosuch=1 " + Quote(dir_.HostPath("a.txt")), &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(Err().find("nosuch"), std::string::npos);
+  Run("--set readform=9 " + Quote(dir_.HostPath("a.txt")), &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(Err().find("readform"), std::string::npos);
+  Run("", &status);
+  EXPECT_EQ(status, 2);
+  Run("--bogus x", &status);
+  EXPECT_EQ(status, 2);
+
+  // A name CP932 cannot express is refused, never opened under another name.
+  testenv::WriteHostFile(dir_.HostPath("\xE2\x82\xAC.txt"), "euro");
+  EXPECT_EQ(Run(Quote(dir_.HostPath("\xE2\x82\xAC.txt")), &status), "");
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(Err().find("cannot be written in Shift-JIS"), std::string::npos);
+
+  EXPECT_NE(Run("--help", &status).find("readform"), std::string::npos);
+  EXPECT_EQ(status, 0);
+}
+
+}  // namespace
