@@ -21,6 +21,11 @@ class CMainFrame {
   plat::UiHost& Ui() { return m_ui; }
   CStatusBar& StatusBar() { return m_wndStatusBar; }
 
+  int m_bDrawToolbar = 0;     // the drawing toolbar is shown
+  int m_nMenuSignature = 0;   // 0 makes the next menu rebuild complete
+  int m_nCompactMenu = 0;     // compact-menu state; above 0 the browser view ignores updates
+  int m_nScreenLayout = 0;    // arrangement of the view splitters, 0 to 20
+
  private:
   plat::UiHost m_ui;
   CStatusBar m_wndStatusBar;
