@@ -4,7 +4,7 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
+#include <cstdio>
 #include <set>
 #include <sstream>
 
@@ -17,25 +17,24 @@ namespace {
 
 const char* kCmapPath = "/usr/share/poppler/cMap/Adobe-Japan1/90ms-RKSJ-H";
 
-// CID -> the Shift-JIS codes that the CMap maps to it.
+// CID -> the Shift-JIS codes that the CMap maps to it ("<lo> <hi> cid" ranges and
+// "<code> cid" single entries).
 std::map<int, std::set<int>> ReadCmap() {
   std::map<int, std::set<int>> byCid;
   std::ifstream in(kCmapPath);
   std::string line;
-  std::regex range(R"(<([0-9a-fA-F]+)>\s*<([0-9a-fA-F]+)>\s*(\d+))");
-  std::regex single(R"(^<([0-9a-fA-F]+)>\s*(\d+)\s*$)");
   bool inRange = false, inChar = false;
   while (std::getline(in, line)) {
     if (line.find("begincidrange") != std::string::npos) inRange = true;
     if (line.find("endcidrange") != std::string::npos) inRange = false;
     if (line.find("begincidchar") != std::string::npos) inChar = true;
     if (line.find("endcidchar") != std::string::npos) inChar = false;
-    std::smatch m;
-    if (inRange && std::regex_search(line, m, range)) {
-      int lo = std::stoi(m[1], nullptr, 16), hi = std::stoi(m[2], nullptr, 16), cid = std::stoi(m[3]);
-      for (int code = lo; code <= hi; ++code) byCid[cid + code - lo].insert(code);
-    } else if (inChar && std::regex_search(line, m, single)) {
-      byCid[std::stoi(m[2])].insert(std::stoi(m[1], nullptr, 16));
+    unsigned lo, hi;
+    int cid;
+    if (inRange && std::sscanf(line.c_str(), " <%x> <%x> %d", &lo, &hi, &cid) == 3) {
+      for (unsigned code = lo; code <= hi; ++code) byCid[cid + static_cast<int>(code - lo)].insert(static_cast<int>(code));
+    } else if (inChar && std::sscanf(line.c_str(), " <%x> %d", &lo, &cid) == 2) {
+      byCid[cid].insert(static_cast<int>(lo));
     }
   }
   return byCid;
