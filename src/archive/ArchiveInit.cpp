@@ -1,0 +1,12 @@
+#include "archive/ArchiveInit.h"
+
+#include "platform/process.h"
+
+void InitArchiveState(ArchiveState& state) {
+  std::string program = plat::FindProgram("unzip");
+  if (program.empty()) {
+    state.m_pfnUnZip = nullptr;
+    return;
+  }
+  state.m_pfnUnZip = [program](const std::vector<std::string>& args) { return plat::RunProgram(program, args).exitCode; };
+}

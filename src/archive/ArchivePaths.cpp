@@ -1,0 +1,156 @@
+#include "archive/ArchivePaths.h"
+
+#include <ctime>
+
+#include "platform/codepage.h"
+#include "platform/files.h"
+
+std::vector<uint8_t> MakeSjisLeadMask(std::string_view text, size_t length) {
+  length = std::min(length, text.size());
+  std::vector<uint8_t> mask(length, 0);
+  for (size_t i = 0; i < length; ++i) {
+    if (plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < length) {
+      mask[i] = mask[i + 1] = 1;
+      ++i;
+    }
+  }
+  return mask;
+}
+
+namespace {
+
+bool IsSeparatorAt(std::string_view s, const std::vector<uint8_t>& mask, size_t i) {
+  return !mask[i] && (s[i] == '/' || s[i] == '\\');
+}
+
+}  // namespace
+
+std::string NormalizeArchivePath(std::string_view path) {
+  std::vector<uint8_t> mask = MakeSjisLeadMask(path, path.size());
+  std::string out(path);
+  for (size_t i = 0; i < out.size(); ++i)
+    if (!mask[i] && out[i] == '\\') out[i] = '/';
+  if (out.empty() || mask.back() || out.back() != '/') out += '/';
+  return out;
+}
+
+std::string SplitArchivePath(std::string_view path) {
+  std::vector<uint8_t> mask = MakeSjisLeadMask(path, path.size());
+  for (size_t i = path.size(); i-- > 0;)
+    if (!mask[i] && path[i] == '/') return std::string(path.substr(0, i));
+  return "";
+}
+
+bool MakeDirectoryPath(std::string_view path) {
+  std::vector<uint8_t> mask = MakeSjisLeadMask(path, path.size());
+  std::string win(path);
+  for (size_t i = 0; i < win.size(); ++i)
+    if (!mask[i] && win[i] == '/') win[i] = '\\';
+  return plat::MakeDirectories(win);
+}
+
+FileInfo FileEntry::FromPath(std::string_view path) {
+  FileInfo info;
+  info.name = std::string(path);
+  std::optional<plat::FileInfo> st = plat::LinkStat(path);
+  if (!st || st->isSymlink) return info;
+  info.size = st->isDirectory ? -2 : st->size;
+  time_t t = static_cast<time_t>(st->mtime < 0 ? 0 : st->mtime);
+  struct tm tm{};
+  localtime_r(&t, &tm);
+  info.year = 1900 + tm.tm_year;
+  info.month = tm.tm_mon + 1;
+  info.day = tm.tm_mday;
+  info.hour = tm.tm_hour;
+  info.minute = tm.tm_min;
+  info.second = tm.tm_sec;
+  return info;
+}
+
+std::vector<std::string> ListFolderNames(std::string_view folder) {
+  std::vector<std::string> names;
+  if (folder.empty()) return names;
+  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(folder);
+  if (!entries) return names;
+  for (const plat::DirEntry& e : *entries)
+    if (!e.isSymlink && e.name != "." && e.name != "..") names.push_back(e.name);
+  return names;
+}
+
+namespace {
+
+std::string ToSlashes(std::string_view path) {
+  std::vector<uint8_t> mask = MakeSjisLeadMask(path, path.size());
+  std::string out(path);
+  for (size_t i = 0; i < out.size(); ++i)
+    if (!mask[i] && out[i] == '\\') out[i] = '/';
+  return out;
+}
+
+std::string WinChild(std::string_view folder, const std::string& name) {
+  std::string p(folder);
+  size_t sep = plat::FindLastSeparator(p);
+  if (p.empty() || sep != p.size() - 1) p += '\\';
+  return p + name;
+}
+
+template <class Visit>
+void WalkTree(std::string_view path, Visit&& visit) {
+  FileInfo info = FileEntry::FromPath(path);
+  if (info.size == -1) return;
+  if (info.size != -2) {
+    visit(info, ToSlashes(path));
+    return;
+  }
+  std::vector<std::string> names = ListFolderNames(path);
+  if (names.empty()) {
+    visit(info, NormalizeArchivePath(path));
+    return;
+  }
+  for (const std::string& name : names) WalkTree(WinChild(path, name), visit);
+}
+
+}  // namespace
+
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list) {
+  WalkTree(path, [&](const FileInfo& info, const std::string& name) {
+    FileEntry e;
+    e.compressedSize = e.uncompressedSize = info.size;
+    e.year = info.year;
+    e.month = info.month;
+    e.day = info.day;
+    e.hour = info.hour;
+    e.minute = info.minute;
+    e.second = info.second;
+    e.name = name;
+    list.push_back(std::move(e));
+  });
+}
+
+void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list) {
+  WalkTree(path, [&](const FileInfo&, const std::string& name) {
+    ArchiveMember m;
+    m.folder = SplitArchivePath(name);
+    m.name = m.folder.empty() ? name : name.substr(m.folder.size() + 1);
+    list.push_back(std::move(m));
+  });
+}
+
+std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder) {
+  name = name.substr(0, name.find('\0'));
+  std::vector<uint8_t> mask = MakeSjisLeadMask(name, name.size());
+  *isFolder = !name.empty() && IsSeparatorAt(name, mask, name.size() - 1);
+  std::string out;
+  size_t start = 0;
+  if (name.size() >= 2 && name[1] == ':' && !mask[0]) start = 2;  // a drive letter
+  for (size_t i = start; i <= name.size(); ++i) {
+    if (i < name.size() && !IsSeparatorAt(name, mask, i)) continue;
+    std::string_view part = name.substr(start, i - start);
+    start = i + 1;
+    if (part.empty() || part == "." || part == "..") continue;
+    if (!out.empty()) out += '\\';
+    out += part;
+  }
+  if (out.empty()) return std::nullopt;
+  return out;
+}

@@ -1,0 +1,60 @@
+// Archive member paths on Shift-JIS text, where the second byte of a double-byte
+// character may be 0x5C ('\'): every separator test skips such bytes. Also the
+// file lists that the archive writers walk, and the reduction of member names to
+// paths that stay inside the target folder.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// 1 for both bytes of a double-byte character, 0 for a single-byte one.
+std::vector<uint8_t> MakeSjisLeadMask(std::string_view text, size_t length);
+// '\' separators (outside double-byte characters) become '/', and the path ends with '/'.
+std::string NormalizeArchivePath(std::string_view path);
+// The folder part: the text before the last '/' that is a separator; "" when none.
+std::string SplitArchivePath(std::string_view path);
+// Makes the folder (archive form, '/' or '\' separators) and every missing level.
+bool MakeDirectoryPath(std::string_view path);
+
+struct FileInfo {
+  std::string name;
+  int64_t size = -1;  // -1 missing, -2 folder, else bytes
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// One member to be written to a ZIP archive.
+struct FileEntry {
+  uint32_t signature = 0x04034b50;
+  int64_t compressedSize = 0;
+  int64_t uncompressedSize = 0;  // -2 marks a folder
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+  std::string name;  // archive form: '/' separators, a folder ends with '/'
+  std::vector<uint8_t> data;
+
+  // Status of the path, symbolic links not followed (a link counts as missing).
+  static FileInfo FromPath(std::string_view path);
+};
+
+// One member to be written to an LZH archive.
+struct ArchiveMember {
+  std::string method = "-lh0-";
+  std::string folder;
+  std::string name;
+  std::vector<std::vector<uint8_t>> extendedHeaders;
+};
+
+// The names in a folder without "." and ".."; empty for a path that is not a folder.
+std::vector<std::string> ListFolderNames(std::string_view folder);
+// The entries of path and, for a folder, of everything below it (an empty folder
+// gives its own entry); symbolic links are neither listed nor followed.
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list);
+void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list);
+
+// A member name reduced to a relative path ('\' separators) that stays inside the
+// target folder: a drive letter and leading separators are dropped, and so are
+// empty, "." and ".." parts. nullopt when nothing is left. *isFolder tells whether
+// the name ended with a separator.
+std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder);

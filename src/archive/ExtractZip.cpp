@@ -1,0 +1,206 @@
+// CQelDoc::ExtractZip: unpacks a ZIP archive into a folder, or an archive image in
+// memory into the caller's buffer. The outside unzip program serves when asked for
+// and present; otherwise, and for archives whose names it would garble, the own
+// reader does.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "archive/ArchivePaths.h"
+#include "archive/ExtractTarget.h"
+#include "archive/ZipExtractOwn.h"
+#include "archive/codec/CodecError.h"
+#include "archive/codec/ErrorCodes.h"
+#include "frame/MainFrame.h"
+#include "frame/StatusBar.h"
+#include "platform/alloc.h"
+#include "platform/files.h"
+
+namespace {
+
+// Stores member bytes in the output buffer up to its capacity and counts them all.
+class MemorySink : public codec::CByteSink {
+ public:
+  MemorySink(uint8_t* out, uint64_t capacity) : out_(out), capacity_(capacity) {}
+  void Put(const uint8_t* data, size_t n) override {
+    if (total_ < capacity_) {
+      uint64_t fits = std::min<uint64_t>(n, capacity_ - total_);
+      std::memcpy(out_ + total_, data, static_cast<size_t>(fits));
+    }
+    total_ += n;
+  }
+  uint64_t Total() const { return total_; }
+
+ private:
+  uint8_t* out_;
+  uint64_t capacity_;
+  uint64_t total_ = 0;
+};
+
+void ShowOutOfMemory(const char* place) { AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + place); }
+
+void ReportCodecError(const char* code) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, code);
+}
+
+}  // namespace
+
+std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8) {
+  if (!utf8) return name;
+  std::string out;
+  for (size_t i = 0; i < name.size();) {
+    uint8_t b0 = static_cast<uint8_t>(name[i]);
+    if (b0 < 0x80) {
+      out += name[i++];
+      continue;
+    }
+    uint8_t b1 = i + 1 < name.size() ? static_cast<uint8_t>(name[i + 1]) : 0;
+    uint8_t b2 = i + 2 < name.size() ? static_cast<uint8_t>(name[i + 2]) : 0;
+    int more = doc.ConvertCharToSjis(b0, b1, b2, 1, 0);
+    if (more <= 0) {
+      out += '?';  // not UTF-8 after all: never pass a stray byte on as part of a name
+      ++i;
+      continue;
+    }
+    out += doc.m_szSjisScratch[0];
+    if (doc.m_szSjisScratch[1]) out += doc.m_szSjisScratch[1];
+    i += 1 + static_cast<size_t>(more);
+  }
+  return out;
+}
+
+int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
+                       std::span<const uint8_t> memoryImage, uint8_t* buffer, int outputCapacity,
+                       const ZipRunOptions& options) {
+  const bool memoryMode = !memoryImage.empty();
+  std::vector<uint8_t> input;
+  std::span<const uint8_t> image = memoryImage;
+  std::string target;
+  if (!memoryMode) {
+    plat::MakeDirectory(folder);
+    if (!plat::SetCurrentDirectory(folder)) return -1;
+    target = plat::GetCurrentDirectory();
+    plat::File file;
+    if (!file.Open(archive, plat::File::Mode::Read)) return -1;
+    int64_t length = file.GetLength();
+    if (length < 0 || !plat::TryResize(input, static_cast<size_t>(length) + 1000, &doc.m_allocHook)) {
+      ShowOutOfMemory(" 029");
+      return -9;
+    }
+    if (file.Read(input.data(), length) != length) return -1;
+    image = std::span<const uint8_t>(input.data(), static_cast<size_t>(length));
+    outputCapacity = 0;
+  }
+  std::vector<uint8_t> output;
+  if (memoryMode && (outputCapacity < 0 ||
+                     !plat::TryResize(output, static_cast<size_t>(outputCapacity) + 2000, &doc.m_allocHook))) {
+    char note[64];
+    std::snprintf(note, sizeof note, " 030  zipoutmax = %d", outputCapacity);
+    ShowOutOfMemory(note);
+    return -9;
+  }
+  MemorySink memory(output.data(), static_cast<uint64_t>(outputCapacity));
+
+  int result = 0;
+  try {
+    codec::CZipReader reader(image);
+    for (const codec::ZipEntry& entry : reader.Entries()) {
+      const codec::CZipHeader& h = entry.header;
+      if (h.method != 0 && h.method != 8) {
+        result = -1;  // a method the codec does not have: the rest still comes out
+        continue;
+      }
+      codec::ZipExtractOptions codecOptions = options.codec;
+      codec::ZipEntry member = entry;
+      if (codecOptions.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
+      if (memoryMode) {
+        reader.Extract(member, memory, codecOptions);
+        continue;
+      }
+      std::string name = MemberNameToSjis(doc, h.name, (h.flags & codec::kFlagUtf8) || doc.m_bUtf8Names == 1);
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+      if (!rel) continue;
+      if (!StaysInside(target, *rel)) {
+        result = -1;
+        continue;
+      }
+      std::string path = WinJoin(target, *rel);
+      if (isFolder) {
+        MakeDirectoryPath(path);
+        continue;
+      }
+      size_t sep = plat::FindLastSeparator(path);
+      if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
+      plat::File out;
+      CODEC_CHECK(out.Open(path, plat::File::Mode::Write), "026");
+      CFileSink sink(out);
+      reader.Extract(member, sink, codecOptions);
+      out.Close();
+      plat::SetFileTime(path, LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second));
+      if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
+    }
+  } catch (const codec::CodecError& e) {
+    const bool over = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
+    if (!over) {
+      ReportCodecError(e.Code());
+      return -1;
+    }
+    result = -3;
+  }
+  if (!memoryMode) return result;
+  size_t copy = static_cast<size_t>(std::min<uint64_t>(memory.Total(), static_cast<uint64_t>(outputCapacity)));
+  std::memcpy(buffer, output.data(), copy);
+  if (result < 0 || memory.Total() > static_cast<uint64_t>(outputCapacity)) return result < 0 ? result : -3;
+  return static_cast<int>(memory.Total());
+}
+
+namespace {
+
+// True when the unzip program would write every member under its right name: it
+// reads names as UTF-8 only when flagged so, and garbles other non-ASCII names.
+bool ProgramKeepsNames(CQelDoc& doc, const std::string& archive) {
+  std::vector<uint8_t> bytes;
+  plat::File file;
+  if (!file.Open(archive, plat::File::Mode::Read)) return true;
+  int64_t length = file.GetLength();
+  if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length), &doc.m_allocHook)) return true;
+  if (file.Read(bytes.data(), length) != length) return true;
+  try {
+    codec::CZipReader reader(bytes);
+    for (const codec::ZipEntry& e : reader.Entries()) {
+      if (e.header.flags & codec::kFlagUtf8) continue;
+      for (char c : e.header.name)
+        if (static_cast<uint8_t>(c) >= 0x80) return false;
+    }
+  } catch (const codec::CodecError&) {
+    return true;  // the program gives its own verdict
+  }
+  return true;
+}
+
+int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder) {
+  plat::MakeDirectory(folder);
+  plat::SetCurrentDirectory(folder);
+  std::optional<std::string> hostArchive = plat::ResolveHostPath(archive);
+  std::optional<std::string> hostFolder = plat::ToHostPath(folder);
+  if (!hostArchive || !hostFolder) return -1;
+  return doc.m_pfnUnZip({"-o", "-qq", *hostArchive, "-d", *hostFolder});
+}
+
+}  // namespace
+
+int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int inputLength, int outputCapacity,
+                        uint8_t* buffer) {
+  // Memory mode is the own codec's: the program cannot fill the buffer. Mode 1
+  // without the program takes the own codec too.
+  if (inputLength >= 2 && outputCapacity != 0 && buffer)
+    return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
+                              outputCapacity, {});
+  if (mode != 0 && m_pfnUnZip && ProgramKeepsNames(*this, archive)) return ExtractWithProgram(*this, archive, folder);
+  return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, {});
+}

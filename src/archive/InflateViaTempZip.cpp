@@ -1,0 +1,74 @@
+// CQelDoc::InflateViaTempZip: inflates a bare Deflate stream (PNG and PDF data) by
+// wrapping it as the one member of a temporary archive, "temp.zip" in the TMP
+// folder, and extracting that with the own codec: into the caller's buffer, or for
+// image samples (mode 1) into "temp.txt", which is then read back.
+#include <algorithm>
+#include <cstring>
+
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "archive/ZipExtractOwn.h"
+#include "archive/codec/ZipRecords.h"
+#include "platform/files.h"
+
+namespace {
+
+void Put16(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(static_cast<uint8_t>(x));
+  v.push_back(static_cast<uint8_t>(x >> 8));
+}
+void Put32(std::vector<uint8_t>& v, uint32_t x) {
+  Put16(v, x & 0xFFFF);
+  Put16(v, x >> 16);
+}
+
+}  // namespace
+
+int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mode) {
+  if (!buffer || length < 0 || capacity < 0) return -1;
+  // The member's sizes and CRC are placeholders: the stream's end decides the size.
+  int64_t expected = mode == 1 ? int64_t{length} * 256 : mode == 2 ? capacity : int64_t{length} * 64;
+  expected = std::min<int64_t>(expected, capacity);
+  std::vector<uint8_t> zip;
+  zip.reserve(static_cast<size_t>(length) + 38 + 256);
+  Put32(zip, codec::kLocalSignature);
+  Put16(zip, 20);
+  Put16(zip, 2);
+  Put16(zip, 8);
+  Put16(zip, 0x58A6);
+  Put16(zip, 0x3F14);
+  Put32(zip, 0);
+  Put32(zip, static_cast<uint32_t>(length));
+  Put32(zip, static_cast<uint32_t>(expected));
+  Put16(zip, 8);
+  Put16(zip, 0);
+  const char name[] = "temp.txt";
+  zip.insert(zip.end(), name, name + 8);
+  zip.insert(zip.end(), buffer, buffer + length);
+  zip.resize(zip.size() + 256, 0);
+
+  const std::string tmp = TmpFolder();
+  const std::string zipPath = tmp + "\\temp.zip";
+  const std::string txtPath = tmp + "\\temp.txt";
+  if (!plat::WriteWholeFile(zipPath, std::string_view(reinterpret_cast<const char*>(zip.data()), zip.size()))) {
+    ConvAppend(LoadString(IDS_CANNOT_OPEN));
+    return 0;
+  }
+  plat::RemoveFile(txtPath);
+
+  ZipRunOptions options;
+  options.codec.placeholderSizes = true;
+  options.placeholderLimit = static_cast<uint64_t>(capacity > 0 ? capacity : expected);
+  if (mode != 1) {
+    std::span<const uint8_t> image(zip.data(), zip.size() - 256);
+    return ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
+  }
+  int result = ExtractZipOwnCodec(*this, zipPath, tmp, {}, nullptr, 0, options);
+  if (result < 0 && result != -3) return result;
+  plat::File file;
+  if (!file.Open(txtPath, plat::File::Mode::Read)) return -2;
+  int64_t size = file.GetLength();
+  int64_t take = std::min<int64_t>(size, capacity);
+  if (take > 0 && file.Read(buffer, take) != take) return -2;
+  return result < 0 ? result : static_cast<int>(size);
+}

@@ -1,0 +1,30 @@
+// The own-codec road of the ZIP extraction, shared by CQelDoc::ExtractZip and the
+// temporary archive of CQelDoc::InflateViaTempZip.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "archive/codec/ZipReader.h"
+
+class CQelDoc;
+
+struct ZipRunOptions {
+  codec::ZipExtractOptions codec;
+  // With placeholder sizes: the most output a member may give (the caller's room).
+  uint64_t placeholderLimit = 0;
+};
+
+// File mode (no memory image): the archive file's members are written below folder,
+// which is made and entered first; 0 on success. Memory mode: the members of the
+// archive image go one after the other into output (at most outputCapacity bytes);
+// returns the bytes produced, -3 when they did not fit. -1 on a failure, -9 out of
+// memory. The image and output may be the same buffer.
+int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
+                       std::span<const uint8_t> memoryImage, uint8_t* output, int outputCapacity,
+                       const ZipRunOptions& options);
+
+// Member names of the archive as UTF-8 (flag bit 11, or every name when the
+// document asks for it) turned into Shift-JIS through the document's converter.
+std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8);

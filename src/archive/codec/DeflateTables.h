@@ -1,0 +1,28 @@
+// The length and distance codes of Deflate (RFC 1951 3.2.5), shared by Inflate and
+// Deflate: per code its base value and number of extra bits, and per length or
+// distance its code.
+#pragma once
+
+#include <cstdint>
+
+namespace codec {
+
+struct CLengthCodeTable {
+  static constexpr int kCodes = 29;  // symbols 257..285
+  static const uint16_t kBase[kCodes];
+  static const uint8_t kExtra[kCodes];
+  // Code index (0..28, symbol - 257) of a match length 3..258.
+  static int CodeOf(int length);
+  static int LengthBase(int code) { return kBase[code]; }
+};
+
+struct CDistanceCodeTable {
+  static constexpr int kCodes = 30;
+  static const uint16_t kBase[kCodes];
+  static const uint8_t kExtra[kCodes];
+  // Code (0..29) of a distance 1..32768.
+  static int CodeOf(int distance);
+  static int DistanceBase(int code) { return kBase[code]; }
+};
+
+}  // namespace codec

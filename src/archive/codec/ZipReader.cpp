@@ -1,0 +1,207 @@
+#include "archive/codec/ZipReader.h"
+
+#include <algorithm>
+
+#include "archive/codec/CodecError.h"
+#include "archive/codec/ErrorCodes.h"
+#include "archive/codec/Inflate.h"
+
+namespace codec {
+namespace {
+
+constexpr uint64_t kUnlimited = ~uint64_t{0};
+constexpr size_t kEndRecordSize = 22;
+constexpr size_t kCentralSize = 46;
+constexpr size_t kLocalSize = 30;
+
+// Applies a Zip64 extended information field (id 1) to the values that hold their
+// 32-bit escape, in the order the format gives them.
+void ApplyZip64(CZipHeader& h, bool central) {
+  const std::vector<uint8_t>& x = h.extra;
+  for (size_t p = 0; p + 4 <= x.size();) {
+    uint16_t id = ReadLE16(&x[p]);
+    uint16_t len = ReadLE16(&x[p + 2]);
+    size_t end = p + 4 + len;
+    if (end > x.size()) break;
+    if (id == 1) {
+      size_t q = p + 4;
+      auto take = [&](uint64_t& field) {
+        if (q + 8 <= end) {
+          field = ReadLE64(&x[q]);
+          q += 8;
+        }
+      };
+      if (h.uncompressedSize == 0xFFFFFFFF || !central) take(h.uncompressedSize);
+      if (h.compressedSize == 0xFFFFFFFF || !central) take(h.compressedSize);
+      if (central && h.localOffset == 0xFFFFFFFF) take(h.localOffset);
+      return;
+    }
+    p = end;
+  }
+}
+
+bool HasZip64Field(const std::vector<uint8_t>& x) {
+  for (size_t p = 0; p + 4 <= x.size(); p += 4 + ReadLE16(&x[p + 2]))
+    if (ReadLE16(&x[p]) == 1) return true;
+  return false;
+}
+
+}  // namespace
+
+std::span<const uint8_t> CZipReader::Bytes(uint64_t offset, uint64_t n, const char* code) const {
+  CODEC_CHECK(offset <= archive_.size() && n <= archive_.size() - offset, code);
+  return archive_.subspan(static_cast<size_t>(offset), static_cast<size_t>(n));
+}
+
+CZipReader::CZipReader(std::span<const uint8_t> archive) : archive_(archive) {
+  if (ReadDirectory()) {
+    fromDirectory_ = true;
+    return;
+  }
+  entries_.clear();
+  // An archive that starts with the "PK00" marker of a one-part spanned archive.
+  uint64_t start = archive_.size() >= 4 && ReadLE32(archive_.data()) == 0x30304b50 ? 4 : 0;
+  WalkLocalHeaders(start);
+}
+
+bool CZipReader::ReadDirectory() {
+  const size_t size = archive_.size();
+  if (size < kEndRecordSize) return false;
+  // The end record sits in the last 22 + 65,535 bytes (its comment may follow it).
+  size_t lowest = size - kEndRecordSize > 0xFFFF ? size - kEndRecordSize - 0xFFFF : 0;
+  size_t end = size - kEndRecordSize + 1;
+  bool found = false;
+  while (end-- > lowest) {
+    if (ReadLE32(&archive_[end]) == kEndSignature) {
+      found = true;
+      break;
+    }
+  }
+  if (!found) return false;
+  const uint8_t* e = &archive_[end];
+  uint64_t count = ReadLE16(e + 10);
+  uint64_t dirSize = ReadLE32(e + 12);
+  uint64_t dirOffset = ReadLE32(e + 16);
+  uint64_t dirEnd = end;  // where the directory should end, as the archive stands
+  if (end >= 20 && ReadLE32(&archive_[end - 20]) == kZip64LocatorSignature) {
+    // The Zip64 end record lies just before the locator (its recorded offset may be
+    // shifted like the others, so its place is taken from the locator's).
+    if (end < 20 + 56) return false;
+    uint64_t at = end - 20 - 56;
+    if (ReadLE32(&archive_[at]) != kZip64EndSignature) return false;
+    count = ReadLE64(&archive_[at + 32]);
+    dirSize = ReadLE64(&archive_[at + 40]);
+    dirOffset = ReadLE64(&archive_[at + 48]);
+    dirEnd = at;
+  }
+  // Bytes in front of the archive (a self-extractor, a marker) shift every offset.
+  if (dirSize > dirEnd || dirOffset > dirEnd - dirSize) return false;
+  const uint64_t shift = dirEnd - dirSize - dirOffset;
+  if (count > dirSize / kCentralSize) return false;
+
+  uint64_t p = dirOffset + shift;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (p + kCentralSize > dirEnd || ReadLE32(&archive_[p]) != kCentralSignature) return false;
+    const uint8_t* c = &archive_[p];
+    ZipEntry entry{};
+    CZipHeader& h = entry.header;
+    h.signature = kCentralSignature;
+    h.versionMadeBy = ReadLE16(c + 4);
+    h.versionNeeded = ReadLE16(c + 6);
+    h.flags = ReadLE16(c + 8);
+    h.method = ReadLE16(c + 10);
+    h.SetDosDateTime(ReadLE16(c + 12), ReadLE16(c + 14));
+    h.crc32 = ReadLE32(c + 16);
+    h.compressedSize = ReadLE32(c + 20);
+    h.uncompressedSize = ReadLE32(c + 24);
+    uint64_t nameLen = ReadLE16(c + 28), extraLen = ReadLE16(c + 30), commentLen = ReadLE16(c + 32);
+    h.externalAttributes = ReadLE32(c + 38);
+    h.localOffset = ReadLE32(c + 42);
+    uint64_t next = p + kCentralSize + nameLen + extraLen + commentLen;
+    if (next > dirEnd) return false;
+    h.name.assign(reinterpret_cast<const char*>(c + kCentralSize), nameLen);
+    h.extra.assign(c + kCentralSize + nameLen, c + kCentralSize + nameLen + extraLen);
+    ApplyZip64(h, true);
+
+    uint64_t local = h.localOffset + shift;
+    if (local > size || size - local < kLocalSize || ReadLE32(&archive_[local]) != kLocalSignature) return false;
+    const uint8_t* l = &archive_[local];
+    entry.dataOffset = local + kLocalSize + ReadLE16(l + 26) + ReadLE16(l + 28);
+    if (entry.dataOffset > size || h.compressedSize > size - entry.dataOffset) return false;
+    entries_.push_back(std::move(entry));
+    p = next;
+  }
+  return true;
+}
+
+void CZipReader::WalkLocalHeaders(uint64_t p) {
+  const uint64_t size = archive_.size();
+  while (p + 4 <= size && ReadLE32(&archive_[p]) == kLocalSignature) {
+    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, "029");
+    const uint8_t* l = fixed.data();
+    ZipEntry entry{};
+    CZipHeader& h = entry.header;
+    h.versionNeeded = ReadLE16(l + 4);
+    h.flags = ReadLE16(l + 6);
+    h.method = ReadLE16(l + 8);
+    h.SetDosDateTime(ReadLE16(l + 10), ReadLE16(l + 12));
+    h.crc32 = ReadLE32(l + 14);
+    h.compressedSize = ReadLE32(l + 18);
+    h.uncompressedSize = ReadLE32(l + 22);
+    uint64_t nameLen = ReadLE16(l + 26), extraLen = ReadLE16(l + 28);
+    std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, "028");
+    h.name.assign(reinterpret_cast<const char*>(var.data()), nameLen);
+    h.extra.assign(var.begin() + static_cast<std::ptrdiff_t>(nameLen), var.end());
+    ApplyZip64(h, false);
+    h.localOffset = p;
+    entry.dataOffset = p + kLocalSize + nameLen + extraLen;
+    uint64_t next;
+    if (h.flags & kFlagDescriptor) {
+      // The sizes follow the data. Only a Deflate stream tells where its data ends.
+      CODEC_CHECK(h.method == 8 && !(h.flags & kFlagEncrypted), err::kDescriptor);
+      CInflater inflater;
+      CCrc32Writer check(nullptr);
+      InflateResult r = inflater.Run(archive_.subspan(static_cast<size_t>(entry.dataOffset)), check, kUnlimited);
+      uint64_t q = entry.dataOffset + r.consumed;
+      if (q + 4 <= size && ReadLE32(&archive_[q]) == kDescriptorSignature) q += 4;
+      const bool wide = HasZip64Field(h.extra);
+      const uint64_t descLen = wide ? 20 : 12;
+      std::span<const uint8_t> d = Bytes(q, descLen, err::kDescriptor);
+      uint64_t csize = wide ? ReadLE64(&d[4]) : ReadLE32(&d[4]);
+      uint64_t usize = wide ? ReadLE64(&d[12]) : ReadLE32(&d[8]);
+      CODEC_CHECK(csize == r.consumed && usize == r.produced, err::kDescriptor);
+      h.crc32 = ReadLE32(&d[0]);
+      h.compressedSize = csize;
+      h.uncompressedSize = usize;
+      next = q + descLen;
+    } else {
+      Bytes(entry.dataOffset, h.compressedSize, err::kDirectory);
+      next = entry.dataOffset + h.compressedSize;
+    }
+    entries_.push_back(std::move(entry));
+    p = next;
+  }
+}
+
+uint64_t CZipReader::Extract(const ZipEntry& entry, CByteSink& sink, const ZipExtractOptions& options) const {
+  const CZipHeader& h = entry.header;
+  CODEC_CHECK(!(h.flags & kFlagEncrypted), err::kEncrypted);
+  std::span<const uint8_t> data = Bytes(entry.dataOffset, h.compressedSize, err::kDirectory);
+  CCrc32Writer out(&sink);
+  if (h.method == 0) {
+    if (!options.placeholderSizes) CODEC_CHECK(h.uncompressedSize == h.compressedSize, err::kSizeMismatch);
+    out.Put(data.data(), data.size());
+  } else if (h.method == 8) {
+    CInflater inflater;
+    inflater.Run(data, out, h.uncompressedSize, options.placeholderSizes);
+  } else {
+    return 0;
+  }
+  if (!options.placeholderSizes) {
+    CODEC_CHECK(out.Count() == h.uncompressedSize, err::kSizeMismatch);
+    CODEC_CHECK(out.Crc() == h.crc32, err::kCrcMismatch);
+  }
+  return out.Count();
+}
+
+}  // namespace codec

@@ -1,0 +1,57 @@
+// ZIP records (PKWARE APPNOTE): the member record shared by reader and writer, the
+// DOS date and time, and the little-endian serialisation of the local header, the
+// central directory header and the end record.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace codec {
+
+inline constexpr uint32_t kLocalSignature = 0x04034b50;
+inline constexpr uint32_t kCentralSignature = 0x02014b50;
+inline constexpr uint32_t kEndSignature = 0x06054b50;
+inline constexpr uint32_t kZip64EndSignature = 0x06064b50;
+inline constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
+inline constexpr uint32_t kDescriptorSignature = 0x08074b50;
+
+inline constexpr uint16_t kFlagEncrypted = 1 << 0;
+inline constexpr uint16_t kFlagDescriptor = 1 << 3;
+inline constexpr uint16_t kFlagUtf8 = 1 << 11;
+
+struct CZipHeader {
+  uint32_t signature = kLocalSignature;
+  uint16_t versionMadeBy = 20;
+  uint16_t versionNeeded = 20;
+  uint16_t flags = 0;
+  uint16_t method = 8;
+  uint64_t compressedSize = 0;
+  uint64_t uncompressedSize = 0;
+  int year = 1980, month = 1, day = 1, hour = 0, minute = 0, second = 0;
+  uint32_t crc32 = 0;
+  std::string name;
+  std::vector<uint8_t> extra;
+  uint32_t externalAttributes = 0;  // central header: DOS attribute byte in the low byte
+  uint64_t localOffset = 0;         // central header: where the local header starts
+
+  // Decodes the DOS time and date fields.
+  void SetDosDateTime(uint16_t dosTime, uint16_t dosDate);
+  // The DOS time and date of the record's fields; years before 1980 give 1980-01-01
+  // 00:00:00, years after 2107 give 2107-12-31 23:59:58.
+  uint16_t DosTime() const;
+  uint16_t DosDate() const;
+};
+
+uint16_t ReadLE16(const uint8_t* p);
+uint32_t ReadLE32(const uint8_t* p);
+uint64_t ReadLE64(const uint8_t* p);
+
+// Record serialisation. Sizes and offsets must be below 4 GiB (the writer refuses
+// larger members before it gets here).
+void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h);
+void AppendCentralHeader(std::vector<uint8_t>& out, const CZipHeader& h);
+void AppendEndRecord(std::vector<uint8_t>& out, uint32_t entries, uint32_t directorySize, uint32_t directoryOffset);
+
+}  // namespace codec
