@@ -1,0 +1,27 @@
+// Text read as UTF-8, EUC-JP or ISO-2022-JP (first byte picks the form), and the
+// character maps: nothing may read past the input or write past the scratch.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "app/QelDoc.h"
+#include "convert/charmap/CharMaps.h"
+#include "convert/charmap/CidToSjis.h"
+#include "convert/charmap/TextDecode.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const int form = data[0] % 4;
+  std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
+  DecodeTextToSjis(doc, text, form);
+  for (size_t i = 1; i + 1 < size; i += 2) {
+    unsigned char hi = data[i], lo = data[i + 1];
+    MapCidToSjis(&hi, &lo, doc.m_anCidRangeStart.data(), doc.m_anCidRangeSjis.data(), doc.m_abyCidSymbolTrail.data());
+    unsigned char b = data[i], prefix;
+    MapPdfDocChar(&b, &prefix);
+    unsigned char first, second;
+    MapUnicodeToSjis(data[i] << 8 | data[i + 1], &first, &second);
+  }
+  return 0;
+}
