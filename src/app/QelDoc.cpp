@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/Globals.h"
+#include "archive/ArchiveInit.h"
 #include "convert/charmap/CidToSjis.h"
 #include "platform/files.h"
 
@@ -26,6 +27,7 @@ CQelDoc::CQelDoc(std::string programDir) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
+  InitArchiveState(*this);
   g_pDoc = this;
 }
 
