@@ -1,0 +1,62 @@
+#include "convert/markup/CellMatrix.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr int64_t kMinRowLines = 8;
+constexpr int64_t kMaxRowLines = 1 << 20;
+
+}  // namespace
+
+bool CellMatrix::Allocate(int64_t cells, plat::AllocHook* hook) {
+  const int64_t rows = std::clamp<int64_t>(cells / kStride, kMinRowLines, kMaxRowLines);
+  const size_t lines = static_cast<size_t>(rows) * kStride;
+  if (!plat::TryResize(m_chars, lines * kLineBytes, hook)) return false;
+  if (!plat::TryResize(m_lengths, lines, hook)) return false;
+  m_rowCapacity = static_cast<int>(rows);
+  m_widths.fill(0);
+  return true;
+}
+
+bool CellMatrix::Append(int rowLine, int column, const char* bytes, int count) {
+  if (rowLine < 0 || rowLine >= m_rowCapacity || column < 0 || column > kMaxColumn || count <= 0) return false;
+  const size_t index = Index(rowLine, column);
+  const int length = m_lengths[index];
+  if (length + count > kLineBytes) return false;
+  std::memcpy(&m_chars[index * kLineBytes + length], bytes, static_cast<size_t>(count));
+  m_lengths[index] = static_cast<uint16_t>(length + count);
+  return true;
+}
+
+void CellMatrix::Widen(int column, int width) {
+  if (column >= 0 && column < static_cast<int>(m_widths.size())) m_widths[column] = std::max(m_widths[column], width);
+}
+
+void CellMatrix::Flush(int rowLines, int maxColumn, char separator, std::string& out) {
+  const int lastLine = std::min(rowLines, m_rowCapacity - 1);
+  maxColumn = std::min(maxColumn, kMaxColumn);
+  for (int line = 0; line <= lastLine; ++line) {
+    for (int column = 1; column <= maxColumn;) {
+      const size_t index = Index(line, column);
+      const int length = m_lengths[index];
+      const char* text = &m_chars[index * kLineBytes];
+      for (int i = 0; i < length; ++i) {
+        if (text[i] != '\r' && text[i] != '\n') out.push_back(text[i]);
+      }
+      int room = m_widths[column];
+      int next = column + 1;
+      while (length > room && next <= kLastBorrowColumn && next <= maxColumn && m_lengths[Index(line, next)] == 0) {
+        room += m_widths[next] + 1;
+        ++next;
+      }
+      if (room > length) out.append(static_cast<size_t>(room - length), ' ');
+      out.push_back(separator);
+      column = next;
+    }
+    out.push_back('\n');
+    // Column 0 and any column past maxColumn are emptied as well.
+    std::fill_n(&m_lengths[Index(line, 0)], kStride, uint16_t{0});
+  }
+}

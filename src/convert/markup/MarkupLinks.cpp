@@ -1,0 +1,133 @@
+// Tags that carry addresses and alternative texts: anchors, images, inputs, image
+// map areas, frames and meta tags (which also name the page's character set).
+// Addresses are numbered in the text (" @07:") and listed at the end.
+#include <algorithm>
+#include <cctype>
+
+#include "app/QelDoc.h"
+#include "convert/markup/MarkupConverter.h"
+
+namespace {
+
+constexpr size_t kMaxLinks = 640;
+constexpr size_t kMaxSpanDigits = 2;
+
+bool IsNameChar(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return std::isalnum(u) || c == ':' || c == '-' || c == '_' || c == '.';
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
+  return out;
+}
+
+// The two label characters of link number n: tens as "0"-"9", then "A"-"Z" from
+// 100, then "a" onwards from 360; units as "0"-"9".
+std::string LabelChars(size_t n) {
+  const size_t tens = n / 10;
+  char first;
+  if (tens < 10) {
+    first = static_cast<char>('0' + tens);
+  } else if (tens < 36) {
+    first = static_cast<char>('A' + tens - 10);
+  } else {
+    first = static_cast<char>('a' + tens - 36);
+  }
+  return {first, static_cast<char>('0' + n % 10)};
+}
+
+}  // namespace
+
+// The value of attribute `name` (any case) in the tag text: after "=" and an
+// optional quote, up to the matching quote, or for an unquoted value up to a
+// blank, a double quote or the tag's end. Empty when the tag lacks it.
+std::string_view MarkupConverter::Attribute(std::string_view name) const {
+  const std::string_view tag(m_tag);
+  for (size_t at = 1; at + name.size() < tag.size(); ++at) {
+    if (IsNameChar(tag[at - 1])) continue;
+    bool same = true;
+    for (size_t i = 0; i < name.size() && same; ++i) {
+      same = std::tolower(static_cast<unsigned char>(tag[at + i])) == name[i];
+    }
+    if (!same) continue;
+    size_t p = at + name.size();
+    while (p < tag.size() && IsBlank(tag[p])) ++p;
+    if (p >= tag.size() || tag[p] != '=') continue;
+    ++p;
+    while (p < tag.size() && IsBlank(tag[p])) ++p;
+    if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) {
+      const char quote = tag[p++];
+      const size_t end = tag.find(quote, p);
+      const size_t stop = end == std::string_view::npos ? tag.size() - (tag.back() == '>' ? 1 : 0) : end;
+      return tag.substr(p, stop - p);
+    }
+    size_t end = p;
+    while (end < tag.size() && !IsBlank(tag[end]) && tag[end] != '"' && tag[end] != '>') ++end;
+    return tag.substr(p, end - p);
+  }
+  return {};
+}
+
+// A span or index attribute: -1 when absent; else its leading digits (a value that
+// does not start with a digit counts as 1).
+int MarkupConverter::NumberAttribute(std::string_view name) const {
+  if (Lower(m_tag).find(name) == std::string::npos) return -1;
+  const std::string_view value = Attribute(name);
+  if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return 1;
+  const size_t digits = name == "ss:index" ? 3 : kMaxSpanDigits;
+  int number = 0;
+  for (size_t i = 0; i < digits && i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])); ++i) {
+    number = number * 10 + (value[i] - '0');
+  }
+  return number;
+}
+
+void MarkupConverter::Link(int kind) {
+  if (kind == kLinkMeta) {
+    const std::string lower = Lower(m_tag);
+    if (lower.find("charset=") != std::string::npos) {
+      if (lower.find("utf-8") != std::string::npos) {
+        m_mode = 1;
+        m_modeFromMeta = true;
+        m_convert = m_doc.m_nReadTextForm == 0;
+      } else if (lower.find("shift_jis") != std::string::npos || lower.find("x_jis") != std::string::npos ||
+                 lower.find("x-sjis") != std::string::npos) {
+        m_mode = 6;
+        m_modeFromMeta = true;
+        m_convert = false;
+      }
+    }
+  }
+  if (kind == kLinkImage) WriteMark(m_anchor ? "<a-img>" : "<image>");
+  if (kind == kLinkAnchor) m_anchor = true;
+  const bool showAddress = m_doc.m_bShowAddress != 0;
+  if (showAddress && Lower(m_tag).find("nohref") == std::string::npos) {
+    std::string_view value = Attribute("href");
+    if (value.empty() && kind == kLinkFrame) value = Attribute("src");
+    if (value.empty() && kind == kLinkMeta) value = Attribute("url");
+    if (!value.empty() && m_links.size() < kMaxLinks) {
+      m_links.push_back(DecodeValue(value));
+      WriteMark(" @" + LabelChars(m_links.size()) + ":");
+      if (m_doc.m_nListingKind > 0 && m_doc.m_nListingForm == 1) WriteMark("\n" + m_links.back() + "\n");
+    }
+  }
+  if (kind != kLinkAnchor || showAddress) {
+    const std::string_view alt = Attribute("alt");
+    if (!alt.empty()) WriteMark("<<" + DecodeValue(alt) + ">>");
+    const std::string_view name = Attribute("name");
+    if (!name.empty()) WriteMark(" <" + DecodeValue(name) + "> ");
+  }
+}
+
+void MarkupConverter::WriteLinkList() {
+  Out("\n\n--address----------------------------------\n\n");
+  for (size_t i = 0; i < m_links.size(); ++i) {
+    Out("@" + LabelChars(i + 1) + " ");
+    Out(m_links[i]);
+    Out("\n");
+  }
+}
