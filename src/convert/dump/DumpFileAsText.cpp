@@ -1,16 +1,162 @@
-// The file-to-text dump: until its roads are built, a file that is not text is
-// reported as a format the program does not read.
+// The file-to-text dump: the one entry of the format converters. It reads the file
+// under the memory volumes of the settings, lets the sniffing decide what the bytes
+// are, hands the file to the road of its working kind and closes with the common end
+// (truncation note, output clamp, terminator). Every failure is text in the output.
+#include <algorithm>
+#include <cstring>
+
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "platform/files.h"
+#include "convert/dump/DumpCall.h"
 
-int CQelDoc::DumpFileAsText(std::string path, int /*bTableRules*/, int /*bForceHtml*/) {
+namespace {
+
+constexpr size_t kMaxPath = 512;
+constexpr int kMaxCharLimit = 510;
+// The lowest volumes the work tables are built with: entry n_tbl - 210 of the work
+// arrays is addressed, and the tables need at least one row and one cell.
+constexpr int kMinTableRows = 300;
+constexpr int kMinTableRowsR = 100;
+constexpr int64_t kHeadBytes = 2000;     // the first read; a binary-looking file keeps only these
+constexpr int64_t kMediaHeadBytes = 8000;  // MP3 and WMA tags sit in the first 8,000 bytes
+constexpr int64_t kReadMargin = 900000;  // room behind the read size for the roads that append
+constexpr int64_t kQuickHeadRead = 200000;
+constexpr int64_t kQuickHeadReadTable = 1000000;
+constexpr int64_t kHugeRead = 100000000;
+
+bool StartsWith(const uint8_t* p, int64_t n, const char* sig, size_t len) {
+  return n >= static_cast<int64_t>(len) && std::memcmp(p, sig, len) == 0;
+}
+
+}  // namespace
+
+bool DumpCall::Ends(const char* word) const { return ext3 == word; }
+
+bool DumpCall::EndsNoCase(const char* word) const {
+  if (ext3.size() != std::strlen(word)) return false;
+  for (size_t i = 0; i < ext3.size(); ++i) {
+    const auto a = static_cast<unsigned char>(ext3[i]);
+    const auto b = static_cast<unsigned char>(word[i]);
+    if ((a >= 'A' && a <= 'Z' ? a + 32 : a) != (b >= 'A' && b <= 'Z' ? b + 32 : b)) return false;
+  }
+  return true;
+}
+
+int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
+  m_bPartialLoad = 0;
   m_nConvPos = 0;
-  plat::File file;
-  if (!file.Open(path, plat::File::Mode::Read)) {
-    ConvAppend(LoadString(IDS_CANNOT_OPEN));
+  m_nRawPos = 0;
+  m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
+  m_nTableRows = std::max(m_nTableRows, kMinTableRows);
+  m_nTableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
+
+  DumpCall call;
+  call.path = path;
+  call.bTableRules = bTableRules;
+  call.ext3 = path.size() >= 3 ? path.substr(path.size() - 3) : path;
+  call.readSize = std::max(m_nInDataLimit, 0);
+  call.kind = GetFileKind(path);
+  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = 6;
+
+  if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
+  if (path.size() > kMaxPath) return 0;
+  if (RunPackageRoad(call)) return m_nConvPos;
+
+  if (!call.file.Open(path, plat::File::Mode::Read)) {
+    if (path.empty() || path.back() != '\\') ConvAppend(LoadString(IDS_CANNOT_OPEN));
     return m_nConvPos;
   }
-  ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
+  if (!ReadDumpInput(call)) return FinishDump(call);
+  if (SniffDumpFile(call)) return m_nConvPos;
+  return RunDumpRoads(call);
+}
+
+// Steps 6 to 9: the file's length, the read size, the first 2,000 bytes, the
+// first-byte check and the full read. False when the call ends with what it wrote.
+bool CQelDoc::ReadDumpInput(DumpCall& call) {
+  call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
+  m_nRawLen = call.fileLength;
+  if (m_nFileKind == 11 && call.fileLength > static_cast<int64_t>(m_nInDataLimit) - 200) {
+    AppendFileSizeOver();
+    m_bPartialLoad = 1;
+    return false;
+  }
+  if (m_bQuickHead == 1) call.readSize = m_nFileKind == 3 || m_nFileKind == 35 ? kQuickHeadReadTable : kQuickHeadRead;
+  call.readSize = std::min(call.readSize, call.fileLength);
+
+  const int64_t head = call.kind == 56 ? kMediaHeadBytes : kHeadBytes;
+  if (!plat::TryResize(m_rawStore, static_cast<size_t>(head + 5), &m_allocHook)) {
+    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
+    ConvAppend(" 001");
+    return false;
+  }
+  m_pRawData = m_rawStore.data();
+  call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, head), 0);
+  call.bufferSize = head;
+  const uint8_t* b = m_pRawData;
+  const int64_t n = call.bytesRead;
+
+  // First-byte check: a Word or Excel name on something else, and binary-looking data.
+  const bool checked = call.kind == 2 || call.kind == 3 || call.kind == 7 || call.kind == 8 ||
+                       (call.kind >= 11 && call.kind != 51);
+  const bool compound = StartsWith(b, n, "\xD0\xCF\x11", 3);
+  if (checked && m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
+      !StartsWith(b, n, "%PDF-", 5) && !StartsWith(b, n, "PK\x03\x04", 4)) {
+    if (call.kind < 4) {
+      const bool word = n >= 2 && ((b[0] == 0x94 && b[1] == 0xA6) || (b[0] == 0xFE && b[1] == 0x37));
+      const bool excel = n >= 3 && b[0] == 0x09 && b[2] == 0x06;
+      if (!(call.kind == 2 && word) && !(call.kind == 3 && excel)) call.kind = 9;
+    }
+    if (n >= kHeadBytes - 1 && call.kind > 3 && call.kind != 11 && call.kind != 33) {
+      const auto nuls = std::count(b, b + std::min<int64_t>(n, 1000), 0);
+      if (nuls >= 5 && m_nReadTextForm == 0) {
+        call.binary = true;
+        call.readSize = std::min(kHeadBytes, n);
+        if (call.fileLength > call.readSize) m_bPartialLoad = 1;
+        return true;
+      }
+      if (call.readSize > m_nOutDataLimit && call.readSize > kHugeRead) call.readSize = m_nOutDataLimit;
+    }
+  }
+
+  // Full read; the binary display works from the first 2,000 bytes.
+  if (m_nDisplayForm == 1) {
+    if (call.fileLength > call.bytesRead) m_bPartialLoad = 1;
+    return true;
+  }
+  const int64_t size = call.readSize + kReadMargin;
+  if (!plat::TryResize(m_rawStore, static_cast<size_t>(size), &m_allocHook)) {
+    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
+    ConvAppend(" 002");
+    return false;
+  }
+  m_pRawData = m_rawStore.data();
+  call.bufferSize = size;
+  if (size < call.fileLength || m_nOutDataLimit < call.fileLength) m_bPartialLoad = 1;
+  // A compound Office file is gathered by the compound-file reader, not read here.
+  if (compound && call.kind >= 1 && call.kind <= 3) return true;
+  call.bytesRead = 0;
+  if (call.file.Seek(0, plat::File::Origin::Begin) == 0) {
+    call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, size), 0);
+  }
+  return true;
+}
+
+void CQelDoc::ReleaseRawData() {
+  m_rawStore.clear();
+  m_rawStore.shrink_to_fit();
+  m_pRawData = nullptr;
+}
+
+int CQelDoc::FinishDump(DumpCall& call) {
+  if (m_pConvBuf && m_nConvPos >= 0 && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+  call.file.Close();
+  ReleaseRawData();
   return m_nConvPos;
+}
+
+int CQelDoc::CfbIsAtLineBreak() {
+  if (!m_pRawData || m_nRawPos < 0 || m_nRawPos >= static_cast<int64_t>(m_rawStore.size())) return 0;
+  const uint8_t c = m_pRawData[m_nRawPos];
+  return c == '\r' || c == '\n' ? 1 : 0;
 }

@@ -1,0 +1,146 @@
+// LZH listing: the members of an archive as a table of sizes, ratio and name, read
+// from the member headers alone. Each header gives the offset of the next (its own
+// size plus the compressed size), and the next one is found again by its method
+// "-l" within 50 bytes, so a small gap between members does not end the walk.
+#include <algorithm>
+#include <string>
+
+#include "app/QelDoc.h"
+#include "convert/dump/DumpCall.h"
+#include "convert/dump/ListingFormat.h"
+#include "convert/dump/ListingWindow.h"
+
+namespace {
+
+constexpr int64_t kWindow = 512;
+constexpr int64_t kMethodScan = 50;
+constexpr size_t kNameColumn = 22;
+constexpr uint8_t kExtFileName = 1;
+constexpr uint8_t kExtDirectory = 2;
+
+struct LzhMember {
+  int64_t compressed = 0;
+  int64_t original = 0;
+  int64_t next = 0;  // file offset behind the member's data
+  std::string name;
+  std::string directory;
+};
+
+// Appends name bytes; FF, the separator of LZH paths, becomes '\', and a control
+// byte a blank (it would break the row or reach the terminal).
+void AppendPath(std::string& out, const ListingWindow& w, int64_t from, int64_t count) {
+  for (int64_t i = 0; i < count && from + i < w.Size(); ++i) {
+    const uint8_t c = w.At(from + i);
+    out.push_back(c == 0xFF ? '\\' : c < 0x20 ? ' ' : static_cast<char>(c));
+  }
+}
+
+// Walks the extended headers from the size field at p: each is its size (counting
+// the type, its data and the next size field), a type byte and data. The name and
+// directory headers are kept; a size too small to move on ends the walk. Returns
+// the bytes the headers take.
+int64_t ReadExtendedHeaders(const ListingWindow& w, int64_t p, int sizeWidth, LzhMember& m) {
+  const int64_t start = p;
+  while (p + sizeWidth < w.Size()) {
+    const int64_t size = sizeWidth == 2 ? w.U16(p) : w.U32(p);
+    if (size < sizeWidth + 1) break;
+    const uint8_t type = w.At(p + sizeWidth);
+    const int64_t data = p + sizeWidth + 1;
+    const int64_t dataLen = size - sizeWidth - 1;
+    if (type == kExtFileName && dataLen > 0) {
+      m.name.clear();
+      AppendPath(m.name, w, data, dataLen);
+    } else if (type == kExtDirectory) {
+      m.directory.clear();
+      AppendPath(m.directory, w, data, dataLen);
+    }
+    p += size;
+  }
+  return p - start;
+}
+
+// Reads the header that starts at offset; false when there is none.
+bool ReadLzhHeader(ListingWindow& w, int64_t offset, LzhMember& m) {
+  if (w.Load(offset, kWindow) < 22) return false;
+  m.compressed = w.U32(7);
+  m.original = w.U32(11);
+  m.name.clear();
+  m.directory.clear();
+  const uint8_t level = w.At(20);
+  int64_t headerSize = 0;
+  if (level == 0 || level == 1) {
+    const int64_t nameLen = w.At(21);
+    AppendPath(m.name, w, 22, nameLen);
+    headerSize = 2 + w.At(0);
+    // Level 1 counts its extended headers in the compressed size; the listing shows the data.
+    if (level == 1) {
+      const int64_t extended = ReadExtendedHeaders(w, 22 + nameLen + 3, 2, m);
+      m.next = offset + headerSize + m.compressed;
+      m.compressed = std::max<int64_t>(m.compressed - extended, 0);
+      return true;
+    }
+  } else if (level == 2) {
+    headerSize = w.U16(0);
+    ReadExtendedHeaders(w, 24, 2, m);
+  } else if (level == 3) {
+    headerSize = w.U32(24);
+    ReadExtendedHeaders(w, 28, 4, m);
+  } else {
+    return false;
+  }
+  m.next = offset + headerSize + m.compressed;
+  return headerSize > 0;
+}
+
+// The header whose method "-l" stands within the first 50 bytes at offset, from
+// index `from`; -1 when there is none.
+int64_t FindLzhHeader(ListingWindow& w, int64_t offset, int64_t from) {
+  const int64_t len = w.Load(offset, kWindow);
+  for (int64_t i = std::max<int64_t>(from, 2); i < kMethodScan && i + 1 < len; ++i) {
+    if (w.At(i) == '-' && w.At(i + 1) == 'l') return offset + i - 2;
+  }
+  return -1;
+}
+
+}  // namespace
+
+void CQelDoc::DumpLzhListing(DumpCall& call) {
+  static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
+  m_nConvPos = 0;
+  ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
+  ConvAppend(kRule);
+
+  ListingWindow w(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  int64_t totalCompressed = 0, totalOriginal = 0;
+  long long files = 0;
+  LzhMember m;
+  int64_t header = FindLzhHeader(w, 0, 2);
+  while (header >= 0 && ReadLzhHeader(w, header, m)) {
+    if (m.next <= call.fileLength) {
+      ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
+                 static_cast<long long>(ListingRatio(m.compressed, m.original)));
+      ConvAppend(m.name);
+      if (!m.directory.empty()) {
+        if (m.name.size() < kNameColumn) ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
+        ConvAppend(" / ");
+        ConvAppend(m.directory);
+      }
+      ConvAppend("\r\n");
+      if (m.compressed > 0) ++files;
+      totalCompressed += m.compressed;
+      totalOriginal += m.original;
+    }
+    if (m.next <= header || m.next >= call.fileLength) break;
+    if (m_nConvPos >= m_nOutDataLimit) {
+      m_bPartialLoad = 1;
+      break;
+    }
+    header = FindLzhHeader(w, m.next, 0);
+  }
+
+  ConvAppend(kRule);
+  ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
+             static_cast<long long>(totalOriginal), static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
+             files);
+  FinishDump(call);
+}

@@ -1,0 +1,181 @@
+// ZIP listing: the members of an archive as a table of sizes, ratio, date and name,
+// read from the local headers alone, from one member to the next by the sizes in
+// each header. Only a 3,000-byte window is read per member, so an archive of any
+// size is listed without reading its data and without its central directory.
+#include <algorithm>
+#include <string>
+
+#include "app/QelDoc.h"
+#include "convert/dump/DumpCall.h"
+#include "convert/dump/ListingFormat.h"
+#include "convert/dump/ListingWindow.h"
+
+namespace {
+
+constexpr int64_t kWindow = 3000;
+constexpr int64_t kScanStep = 2000;   // the descriptor scan moves by this, the windows overlap
+constexpr int64_t kResync = 200;      // the next header is looked for within these bytes
+constexpr int64_t kTail = 20;         // nothing is looked for in the last 20 bytes
+constexpr uint32_t kMaxName = 999;
+constexpr uint16_t kFlagDescriptor = 0x0008;
+constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
+
+struct ZipMember {
+  int64_t compressed = 0;
+  int64_t original = 0;
+  int64_t dataStart = 0;  // file offset behind the name
+  int64_t next = 0;       // file offset of the next header
+  int month = 1, day = 1, year = 1970, hour = 9, minute = 0;
+  std::string name;
+};
+
+// The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original first.
+void ReadZip64Sizes(const ListingWindow& w, int64_t extra, int64_t extraLen, uint32_t rawOriginal,
+                    uint32_t rawCompressed, ZipMember& m) {
+  for (int64_t p = extra; p + 4 <= extra + extraLen;) {
+    const uint32_t id = w.U16(p);
+    const uint32_t len = w.U16(p + 2);
+    if (id == 1) {
+      int64_t q = p + 4;
+      if (rawOriginal == kZip64Marker && q + 8 <= p + 4 + len) {
+        m.original = static_cast<int64_t>(w.U64(q));
+        q += 8;
+      }
+      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = static_cast<int64_t>(w.U64(q));
+      return;
+    }
+    p += 4 + len;
+  }
+}
+
+// The data descriptor of a member whose sizes follow its data: "PK" (or "SD") 07 08,
+// CRC, compressed size, original size, then the next "PK". A candidate is taken when
+// it lies no further behind the data than its compressed size allows. Returns false
+// when none is found before the last 20 bytes of the file.
+bool FindDescriptor(ListingWindow& w, ZipMember& m) {
+  for (int64_t start = m.next; start < w.FileLength() - kTail; start += kScanStep) {
+    const int64_t len = w.Load(start, kWindow);
+    for (int64_t i = 0; i + 18 <= len && i < kWindow - kTail; ++i) {
+      const uint8_t a = w.At(i);
+      if (!((a == 'P' && w.At(i + 1) == 'K') || (a == 'S' && w.At(i + 1) == 'D'))) continue;
+      if (w.At(i + 2) != 7 || w.At(i + 3) != 8 || w.At(i + 16) != 'P' || w.At(i + 17) != 'K') continue;
+      const int64_t compressed = w.U32(i + 8);
+      if (compressed + 80 < start + i - m.next) continue;
+      m.compressed = compressed;
+      m.original = w.U32(i + 12);
+      m.next += 16;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Reads the header at offset; false when the window holds no header there.
+bool ReadHeader(ListingWindow& w, int64_t offset, ZipMember& m) {
+  if (w.Load(offset, kWindow) < 30) return false;
+  const uint32_t time = w.U16(10);
+  const uint32_t date = w.U16(12);
+  m.year = static_cast<int>(date >> 9) + 1980;
+  if (m.year > 1970 && m.year <= 2037) {
+    m.month = static_cast<int>(date >> 5 & 15);
+    m.day = static_cast<int>(date & 31);
+    m.hour = static_cast<int>(time >> 11);
+    m.minute = static_cast<int>(time >> 5 & 63);
+    if (m.month < 1 || m.month > 12) m.month = 1;
+    if (m.day < 1) m.day = 1;
+    if (m.hour > 24) m.hour = 0;
+    if (m.minute > 60) m.minute = 0;
+  } else {
+    m.year = 1970, m.month = 1, m.day = 1, m.hour = 9, m.minute = 0;
+  }
+  const uint32_t rawCompressed = w.U32(18);
+  const uint32_t rawOriginal = w.U32(22);
+  m.compressed = rawCompressed;
+  m.original = rawOriginal;
+  const int64_t nameLen = std::min<int64_t>(std::min(w.U16(26), kMaxName), std::max<int64_t>(w.Size() - 30, 0));
+  const int64_t extraLen = w.U16(28);
+  m.name.assign(reinterpret_cast<const char*>(w.Data() + 30), static_cast<size_t>(nameLen));
+  for (char& c : m.name) {
+    if (static_cast<uint8_t>(c) < 0x20) c = ' ';
+  }
+  if (rawCompressed == kZip64Marker || rawOriginal == kZip64Marker) {
+    ReadZip64Sizes(w, 30 + nameLen, extraLen, rawOriginal, rawCompressed, m);
+  }
+  m.dataStart = offset + 30 + nameLen;
+  m.next = m.dataStart + extraLen;
+  if (m.compressed == 0 && (w.U16(6) & kFlagDescriptor)) FindDescriptor(w, m);
+  m.next += std::max<int64_t>(m.compressed, 0);
+  return true;
+}
+
+// The next local header within the first 200 bytes at offset; -1 at a central
+// directory, at the end record, or when none is there.
+int64_t NextHeader(ListingWindow& w, int64_t offset) {
+  const int64_t len = w.Load(offset, kWindow);
+  for (int64_t i = 0; i < kResync && i + 3 < len; ++i) {
+    if (w.At(i) != 'P' || w.At(i + 1) != 'K') continue;
+    const uint8_t a = w.At(i + 2), b = w.At(i + 3);
+    if (a == 3 && b == 4) return offset + i;
+    if ((a == 1 && b == 2) || (a == 5 && b == 6) || (a == 6 && b == 6)) return -1;
+  }
+  return -1;
+}
+
+// A size in the listing's column: millions, thousands and units with separators.
+void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
+  const auto n = static_cast<long long>(v);
+  if (n > 1000000) {
+    doc.ConvPrintf("%s%5lld,%03lld,%03lld", lead, n / 1000000, n / 1000 % 1000, n % 1000);
+  } else if (n > 1000) {
+    doc.ConvPrintf("%s%9lld,%03lld", lead, n / 1000, n % 1000);
+  } else {
+    doc.ConvPrintf("%s%13lld", lead, n);
+  }
+}
+
+}  // namespace
+
+void CQelDoc::DumpZipListing(DumpCall& call) {
+  static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
+  m_nConvPos = 0;
+  ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
+  ConvAppend(kRule);
+
+  ListingWindow w(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  int64_t totalCompressed = 0, totalOriginal = 0;
+  long long files = 0;
+  const bool split = call.bytesRead >= 4 && m_pRawData[0] == 'P' && m_pRawData[1] == 'K' && m_pRawData[2] == '0' &&
+                     m_pRawData[3] == '0';
+  int64_t header = split ? 4 : 0;
+  ZipMember m;
+  while (ReadHeader(w, header, m)) {
+    const bool sane = m.compressed >= 0 && m.original >= 0;
+    if (sane && m.dataStart + m.compressed < call.fileLength) {
+      PrintZipSize(*this, "   ", m.compressed);
+      PrintZipSize(*this, "", m.original);
+      ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
+      ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
+                 m.minute);
+      ConvAppend(m.name);
+      ConvAppend("\r\n");
+      if (m.compressed > 0) ++files;
+      totalCompressed += m.compressed;
+      totalOriginal += m.original;
+    }
+    if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail) break;
+    if (m_nConvPos >= m_nOutDataLimit) {
+      m_bPartialLoad = 1;
+      break;
+    }
+    header = NextHeader(w, m.next);
+    if (header < 0) break;
+  }
+
+  ConvAppend(kRule);
+  PrintZipSize(*this, "   ", totalCompressed);
+  PrintZipSize(*this, "", totalOriginal);
+  ConvPrintf("  %4lld%%                    %lld files Total",
+             static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
+             files);
+  FinishDump(call);
+}

@@ -1,0 +1,145 @@
+// File sniffing: the first significant bytes and the last three characters of the
+// name decide what a file is, whatever its name says: rich text, PDF or HTML; a ZIP
+// or LZH archive to list; a picture or program of which only a title is shown; bytes
+// to copy as they stand; or a file for the main road.
+#include <algorithm>
+#include <cstring>
+
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "convert/dump/DumpCall.h"
+
+namespace {
+
+constexpr int64_t kDeclarationEnd = 500;  // "<!" declarations are passed within these bytes
+constexpr int64_t kShortCopy = 2000;
+
+// The sniffing position: after line ends and "<!" declarations and comments, or 0
+// when a declaration does not close within the first 500 bytes.
+int64_t SniffPosition(const uint8_t* d, int64_t n) {
+  int64_t pos = 0;
+  for (;;) {
+    while (pos < n && (d[pos] == '\r' || d[pos] == '\n')) ++pos;
+    if (pos + 1 >= n || d[pos] != '<' || d[pos + 1] != '!') return pos;
+    int64_t i = pos + 2;
+    const int64_t end = std::min(n, kDeclarationEnd);
+    while (i + 1 < end && !((d[i] == '-' || d[i] == '"') && d[i + 1] == (d[i] == '-' ? '>' : '-'))) ++i;
+    if (i + 1 >= end) return 0;
+    pos = i + 2;
+  }
+}
+
+struct PictureTitle {
+  const char* ext;
+  bool (*matches)(const uint8_t* m);
+  const char* title;
+};
+
+constexpr PictureTitle kPictures[] = {
+    {"jpg",
+     [](const uint8_t* m) {
+       return (m[0] == 0xFF && m[1] == 0xD8 && m[2] == 0xFF) || (m[0] == 0 && m[1] == 5 && m[2] == 'f' && m[3] == '.');
+     },
+     "JPEG File\r\n\r\n"},
+    {"bmp", [](const uint8_t* m) { return m[0] == 'B' && m[1] == 'M'; }, "BMP File\r\n\r\n"},
+    {"tif", [](const uint8_t* m) { return m[0] == 'I' && m[1] == 'I'; }, "TIFF File\r\n\r\n"},
+    {"gif", [](const uint8_t* m) { return m[0] == 'G' && m[1] == 'I' && m[2] == 'F'; }, nullptr},
+};
+
+enum class Next { LzhTest, ExtensionTest };
+
+}  // namespace
+
+bool CQelDoc::SniffDumpFile(DumpCall& call) {
+  m_nConvPos = 0;
+  m_nRawPos = 0;
+  if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
+  const uint8_t* d = m_pRawData;
+  const int64_t n = call.bytesRead;
+  const int64_t at = SniffPosition(d, n);
+  uint8_t m[6] = {};
+  for (int k = 0; k < 6; ++k) m[k] = at + k < n ? d[at + k] : 0;
+
+  auto title = [&](std::string_view text) {
+    m_nConvPos = 0;
+    ConvAppend(text);
+    FinishDump(call);
+    return true;
+  };
+
+  if (std::memcmp(m, "{\\rtf", 5) == 0) {
+    if (m_nFileKind == 99) m_nFileKind = 4;
+    if (!(m_nDisplayForm == 0 && m_bRichTextDisplay)) call.kind = 4;
+  }
+  if (m_nDisplayForm == 1) return false;
+
+  Next next = Next::LzhTest;
+  if (m[0] == '%') {
+    if (m[1] == 'P' && m[2] == 'D') {
+      if (m[3] == 'F' && m[4] == '-' && m_nFileKind != 99) {
+        call.kind = m_nFileKind = 11;
+        return false;
+      }
+      next = Next::ExtensionTest;
+    }
+  } else if (m[0] == '<') {
+    if (std::memcmp(m, "<html", 5) == 0 || std::memcmp(m, "<HTML", 5) == 0) {
+      if (call.kind != 9) {
+        call.kind = m_nFileKind = 6;
+        if (m_bVerticalRules == 1) call.bTableRules = 1;
+        return false;
+      }
+    } else if ((m[1] == 'h' && m[2] == 't') || (m[1] == 'H' && m[2] == 'T')) {
+      next = Next::ExtensionTest;
+    }
+  } else if (m[0] == 'P' && m[1] == 'K') {
+    if ((m[2] == 3 && m[3] == 4) || (m[2] == 0x30 && m[3] == 0x30 && m[4] == 0x50 && m[5] == 0x4B)) {
+      if (!((call.kind == 36 || call.kind == 37) && m_nDisplayForm != 2)) {
+        DumpZipListing(call);
+        return true;
+      }
+    } else if (m[2] == 3 || m[2] == 0x30) {
+      next = Next::ExtensionTest;
+    }
+  }
+
+  if (next == Next::LzhTest) {
+    if (m[2] == '-' && m[3] == 'l' && m[4] == 'h' && call.EndsNoCase("lzh")) {
+      DumpLzhListing(call);
+      return true;
+    }
+    // Pictures: the title when the name agrees with the bytes.
+    for (const PictureTitle& picture : kPictures) {
+      if (!picture.matches(m)) continue;
+      if (!call.EndsNoCase(picture.ext)) break;
+      if (picture.title) return title(picture.title);
+      const char gif[] = {'G', 'I', 'F', static_cast<char>(m[3]), static_cast<char>(m[4]), static_cast<char>(m[5])};
+      return title(std::string(gif, sizeof gif) + " File\r\n\r\n");
+    }
+  }
+
+  // Extension test.
+  if (call.EndsNoCase("exe") || call.EndsNoCase("com")) return title("Program File\r\n\r\n");
+  if (call.EndsNoCase("bin")) return title("Binary File\r\n\r\n");
+  if (call.EndsNoCase("dll")) return title("Dynamic Link File\r\n\r\n");
+  const int k = call.kind;
+  if (k == 5 || (k >= 7 && k <= 10) || k > 90) DumpPlainCopy(call);
+  return false;
+}
+
+void CQelDoc::DumpPlainCopy(DumpCall& call) {
+  const bool shortCopy = m_nListLayout == 2 || m_nListLayout == 12 || m_bNoDisplay == 1 ||
+                         (m_nFileKind >= 12 && m_nFileKind <= 28 && m_nDisplayForm == 0);
+  const int64_t room = static_cast<int64_t>(m_nOutDataLimit) + 3000;
+  const int64_t count = std::max<int64_t>(
+      0, std::min({shortCopy ? kShortCopy : call.readSize, call.bytesRead, room}));
+  m_nConvPos = 0;
+  int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
+  if (copied < call.fileLength) m_bPartialLoad = 1;
+  // The end-of-file mark of an old text file is not part of its text.
+  if (copied > 0 && static_cast<uint8_t>(m_pConvBuf[copied - 1]) == 0x1A) {
+    m_pConvBuf[--m_nConvPos] = '\0';
+    --copied;
+  }
+  if (call.binary && copied == kShortCopy) ConvAppend(LoadString(IDS_DATA_OMITTED));
+}
