@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -13,7 +14,13 @@ constexpr int64_t kMaxRowLines = 1 << 20;
 bool CellMatrix::Allocate(int64_t cells, plat::AllocHook* hook) {
   const int64_t rows = std::clamp<int64_t>(cells / kStride, kMinRowLines, kMaxRowLines);
   const size_t lines = static_cast<size_t>(rows) * kStride;
-  if (!plat::TryResize(m_chars, lines * kLineBytes, hook)) return false;
+  const size_t bytes = lines * kLineBytes;
+  if (hook && !hook->Allow(bytes)) return false;
+  try {
+    m_chars = std::make_unique_for_overwrite<char[]>(bytes);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
   if (!plat::TryResize(m_lengths, lines, hook)) return false;
   m_rowCapacity = static_cast<int>(rows);
   m_widths.fill(0);

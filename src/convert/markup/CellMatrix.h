@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,9 @@ class CellMatrix {
  private:
   size_t Index(int rowLine, int column) const { return static_cast<size_t>(rowLine) * kStride + column; }
 
-  std::vector<char> m_chars;        // kLineBytes bytes per cell line
+  // kLineBytes bytes per cell line, left uninitialised: m_lengths says what is valid,
+  // so the pages of a matrix that no table reaches are never touched.
+  std::unique_ptr<char[]> m_chars;
   std::vector<uint16_t> m_lengths;  // bytes in each cell line
   std::array<int, 510> m_widths{};
   int m_rowCapacity = 0;

@@ -59,14 +59,22 @@ std::string_view MarkupConverter::Attribute(std::string_view name) const {
     if (p >= tag.size() || tag[p] != '=') continue;
     ++p;
     while (p < tag.size() && IsBlank(tag[p])) ++p;
-    if (p < tag.size() && (tag[p] == '"' || tag[p] == '\'')) {
-      const char quote = tag[p++];
-      const size_t end = tag.find(quote, p);
-      const size_t stop = end == std::string_view::npos ? tag.size() - (tag.back() == '>' ? 1 : 0) : end;
-      return tag.substr(p, stop - p);
-    }
+    // The value ends at its closing quote, or unquoted at a blank, a double quote or
+    // the tag's end; inside JIS text (ESC $ up to ESC () these bytes are characters.
+    const bool quoted = p < tag.size() && (tag[p] == '"' || tag[p] == '\'');
+    const char quote = quoted ? tag[p++] : 0;
+    bool jis = false;
     size_t end = p;
-    while (end < tag.size() && !IsBlank(tag[end]) && tag[end] != '"' && tag[end] != '>') ++end;
+    for (; end < tag.size(); ++end) {
+      const char c = tag[end];
+      if (c == '\x1B' && end + 1 < tag.size()) {
+        jis = tag[end + 1] == '$';
+        continue;
+      }
+      if (jis) continue;
+      if (quoted ? c == quote : IsBlank(c) || c == '"' || c == '>') break;
+    }
+    if (quoted && end == tag.size() && !tag.empty() && tag.back() == '>') --end;
     return tag.substr(p, end - p);
   }
   return {};

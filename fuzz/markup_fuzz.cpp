@@ -1,0 +1,41 @@
+// HTML and spreadsheet XML to text. The first byte picks the converter and the
+// settings that change its roads; the rest is the file. The text must stay inside
+// its buffer and hold no NUL (the source display copies bytes as they stand).
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "app/QelDoc.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const uint8_t options = data[0];
+  doc.m_bShowAddress = options & 1;
+  doc.m_bVerticalRules = options >> 1 & 1;
+  doc.m_nDisplayForm = options >> 2 & 1 ? 2 : 0;
+  doc.m_bAsciiFixed = options >> 3 & 1;
+  doc.m_nListingKind = options >> 4 & 1;
+  doc.m_nListingForm = options >> 4 & 1;
+  doc.m_nTextSizeIndex = options >> 5 & 1 ? 5 : 0;
+  doc.m_nReadTextForm = 0;
+  const bool sheet = options >> 7 & 1;
+  const int layout = options >> 6 & 1;
+  doc.m_nTableRows = 600;
+  doc.m_nOutDataLimit = 1 << 16;
+
+  // Exactly the input's bytes, so that a read past them is seen.
+  doc.m_rawStore = std::vector<uint8_t>(data + 1, data + size);
+  doc.m_pRawData = doc.m_rawStore.data();
+  doc.m_nRawLen = static_cast<int64_t>(size - 1);
+  if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;
+  const int length = sheet ? doc.ConvertXmlSheetToText(layout, doc.m_nRawLen) : doc.ConvertHtmlToText(layout, doc.m_nRawLen);
+  if (length < 0 || length >= doc.m_nConvCap) std::abort();
+  if (doc.m_nDisplayForm != 2) {
+    for (int i = 0; i < length; ++i) {
+      if (doc.m_pConvBuf[i] == '\0') std::abort();
+    }
+  }
+  return 0;
+}
