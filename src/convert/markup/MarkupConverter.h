@@ -121,5 +121,6 @@ class MarkupConverter {
 
   std::vector<std::string> m_links;
   std::string m_tag;
+  std::string m_tagName;  // the tag's leading word ("/" included), lower case
   std::string m_scratch;
 };

@@ -18,25 +18,20 @@ bool IsNameChar(char c) {
   return std::isalnum(u) || c == ':' || c == '-' || c == '_' || c == '.';
 }
 
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
+
+}  // namespace
+
+// The tag's word is `word` (given in lower case but for "sheetData", any case).
+bool MarkupConverter::Word(std::string_view word) const {
+  if (m_tagName.size() != word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if (m_tagName[i] != LowerAscii(word[i])) return false;
   }
   return true;
 }
 
-}  // namespace
-
-// The tag text starts with `word` (any case) and the word ends there.
-bool MarkupConverter::Word(std::string_view word) const {
-  return m_tag.size() >= word.size() && EqualNoCase(std::string_view(m_tag).substr(0, word.size()), word) &&
-         (m_tag.size() == word.size() || !IsNameChar(m_tag[word.size()]));
-}
-
-bool MarkupConverter::Prefix(std::string_view word) const {
-  return m_tag.size() >= word.size() && EqualNoCase(std::string_view(m_tag).substr(0, word.size()), word);
-}
+bool MarkupConverter::Prefix(std::string_view word) const { return m_tagName.starts_with(word); }
 
 void MarkupConverter::Tag() {
   if (m_pos + 3 < m_len && std::memcmp(m_data + m_pos, "<!--", 4) == 0) {
@@ -73,6 +68,10 @@ void MarkupConverter::Tag() {
     }
   }
   if (!m_modeFromMeta) m_mode = 0;  // a guessed character set holds until the next tag
+  m_tagName.clear();
+  for (size_t i = 0; i < m_tag.size() && (IsNameChar(m_tag[i]) || (i == 0 && m_tag[i] == '/')); ++i) {
+    m_tagName.push_back(LowerAscii(m_tag[i]));
+  }
   DispatchTag();
 }
 
