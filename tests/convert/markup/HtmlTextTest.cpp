@@ -79,6 +79,15 @@ TEST_F(HtmlText, AddressesAndAlternativeTextsOfOtherTags) {
   EXPECT_EQ(links[2], "@03 single.html");
 }
 
+TEST_F(HtmlText, TagTextIsBoundedTo1000Bytes) {
+  doc_->m_bShowAddress = 1;
+  const std::string text = Convert(*doc_, "<a href=\"http://" + std::string(100000, 'u') + "\">x</a>after");
+  const auto links = LinkList(text);
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_LT(links[0].size(), 1000u);
+  EXPECT_NE(Body(text).find("xafter"), std::string::npos) << "the rest of the long tag is passed over";
+}
+
 TEST_F(HtmlText, LayoutOfHeadingsListsEmphasisAndRules) {
   const std::string text = Body(Convert(*doc_,
       "<h1>Top</h1>\n<ul>\n <li>one</li>\n <li>two</li>\n</ul>\n<p><b>B</b>x<i>I</i>y<u>U</u>z<b></b>"
