@@ -28,7 +28,7 @@ bool CellMatrix::Allocate(int64_t cells, plat::AllocHook* hook) {
 }
 
 bool CellMatrix::Append(int rowLine, int column, const char* bytes, int count) {
-  if (rowLine < 0 || rowLine >= m_rowCapacity || column < 0 || column > kMaxColumn || count <= 0) return false;
+  if (!InRange(rowLine, column) || count <= 0) return false;
   const size_t index = Index(rowLine, column);
   const int length = m_lengths[index];
   if (length + count > kLineBytes) return false;

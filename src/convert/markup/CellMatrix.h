@@ -24,7 +24,9 @@ class CellMatrix {
   bool Allocate(int64_t cells, plat::AllocHook* hook);
   int RowCapacity() const { return m_rowCapacity; }
 
-  int Length(int rowLine, int column) const { return m_lengths[Index(rowLine, column)]; }
+  int Length(int rowLine, int column) const {
+    return InRange(rowLine, column) ? m_lengths[Index(rowLine, column)] : 0;
+  }
   // Appends to a cell line; false (nothing written) when the line or matrix has no room.
   bool Append(int rowLine, int column, const char* bytes, int count);
 
@@ -39,6 +41,9 @@ class CellMatrix {
   void Flush(int rowLines, int maxColumn, char separator, std::string& out);
 
  private:
+  bool InRange(int rowLine, int column) const {
+    return rowLine >= 0 && rowLine < m_rowCapacity && column >= 0 && column <= kMaxColumn;
+  }
   size_t Index(int rowLine, int column) const { return static_cast<size_t>(rowLine) * kStride + column; }
 
   // kLineBytes bytes per cell line, left uninitialised: m_lengths says what is valid,

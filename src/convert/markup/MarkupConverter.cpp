@@ -34,7 +34,7 @@ bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length)
     : m_doc(doc), m_dialect(dialect) {
   m_data = doc.m_pRawData;
-  m_len = m_data ? std::clamp<int64_t>(std::min(length, doc.m_nRawLen), 0, doc.m_nRawLen) : 0;
+  m_len = m_data ? std::max<int64_t>(0, std::min(length, doc.m_nRawLen)) : 0;
   m_outLimit = std::max(0, std::min(doc.m_nOutDataLimit, doc.m_nConvCap - 1));
   m_convert = doc.m_nReadTextForm == 0;
   m_listing = doc.m_nListingKind != 0 && doc.m_nListingForm != 0;
