@@ -28,6 +28,15 @@ void PrintHelp(std::ostream& out) {
   out << "\nexit status: 0 shown, 1 nothing could be shown, 2 usage error\n";
 }
 
+// The table display splits cells at the column mark byte 6; a terminal shows it as a tab.
+std::string ForTerminal(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\x06') c = '\t';
+  }
+  return out;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -109,7 +118,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (cl.rawSjis) {
     out << text;
   } else {
-    out << plat::Cp932ToUtf8(text);
+    out << plat::Cp932ToUtf8(ForTerminal(text));
   }
   out.flush();
   const std::string status = frame.StatusBar().GetPaneText(0);

@@ -46,6 +46,14 @@ TEST_F(CliTest, Utf8TextReadAsUtf8ComesBackUnchanged) {
   EXPECT_EQ(out, Shell("iconv -f UTF-8 -t CP932 " + Quote(dir_.HostPath("q.txt")) + " | iconv -f CP932 -t UTF-8"));
 }
 
+TEST_F(CliTest, CsvCellsArePrintedTabSeparated) {
+  testenv::WriteHostFile(dir_.HostPath("t.csv"), "a,b,c\n1,\"x,y\",3\n");
+  int status = -1;
+  EXPECT_EQ(Run(Quote(dir_.HostPath("t.csv")), &status), "a\tb\tc\n1\t\"x,y\"\t3\n");
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Run("--sjis " + Quote(dir_.HostPath("t.csv")), &status), "a\x06" "b\x06" "c\n1\x06\"x,y\"\x06" "3\n");
+}
+
 TEST_F(CliTest, ShiftJisFileNamesWithTrailByte5C) {
   testenv::WriteHostFile(dir_.HostPath("\xE8\xA1\xA8\xE3\x82\xBD.txt"), "hello\n");  // 表ソ.txt
   int status = -1;
