@@ -111,6 +111,7 @@ void MarkupConverter::Link(int kind) {
     }
   }
   if (kind == kLinkImage) WriteMark(m_anchor ? "<a-img>" : "<image>");
+  if (kind == kLinkInput) WriteMark("<input>");
   if (kind == kLinkAnchor) m_anchor = true;
   const bool showAddress = m_doc.m_bShowAddress != 0;
   if (showAddress && Lower(m_tag).find("nohref") == std::string::npos) {
