@@ -1,0 +1,251 @@
+// CQelDoc::ExtractZip on archives that real tools wrote, on Shift-JIS and UTF-8
+// names, on hostile names and damaged data, in memory mode, and through the outside
+// unzip program.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "ArchiveTestUtil.h"
+#include "archive/ArchiveInit.h"
+#include "frame/MainFrame.h"
+#include "platform/files.h"
+
+using namespace archtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ExtractZipTest : public testenv::DocTest {
+ protected:
+  void SetUp() override {
+    doc_->m_pfnUnZip = nullptr;
+    src_ = dir_.HostPath("src");
+    testenv::WriteHostFile(src_ + "/text.txt", ToString(SampleText(200000)));
+    testenv::WriteHostFile(src_ + "/sub/deeper/sh.bin", ToString(SampleBinary(150000)));
+    testenv::WriteHostFile(src_ + "/empty.txt", "");
+    fs::create_directories(src_ + "/emptydir");
+  }
+  // Extraction enters its target folder, which goes away with the test.
+  void TearDown() override { plat::SetCurrentDirectory("\\tmp"); }
+  // Extracts with the own codec (mode 0) into a fresh folder; returns the result.
+  int Extract(const std::string& archiveHost, const std::string& outName, int mode = 0) {
+    return doc_->ExtractZip(mode, plat::FromHostPath(archiveHost), Win(outName), 0, 0, nullptr);
+  }
+  // The files below a folder, with their bytes, by relative UTF-8 path.
+  static std::map<std::string, std::string> Tree(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+      std::string rel = fs::relative(e.path(), root).string();
+      files[rel] = e.is_directory() ? "<dir>" : testenv::ReadHostFile(e.path().string());
+    }
+    return files;
+  }
+  std::string Status() const { return frame_->StatusBar().GetPaneText(0); }
+
+  std::string src_;
+};
+
+}  // namespace
+
+TEST_F(ExtractZipTest, ArchivesOfRealToolsExtractWhole) {
+  std::vector<std::pair<std::string, std::string>> makers;
+  if (testenv::HaveProgram("zip")) {
+    makers.push_back({"zip.zip", "zip -qr ../zip.zip ."});
+    // Written to a pipe: every member has a data descriptor.
+    makers.push_back({"stream.zip", "zip -qr - . > ../stream.zip"});
+  }
+  if (testenv::HaveProgram("7z")) makers.push_back({"7z.zip", "7z a -bd -tzip ../7z.zip . >/dev/null"});
+  if (testenv::HaveProgram("python3")) {
+    const char* py =
+        "import zipfile,os,sys\n"
+        "class W:\n"
+        "  def __init__(s,f): s.f=f\n"
+        "  def write(s,b): return s.f.write(b)\n"
+        "  def flush(s): s.f.flush()\n"
+        "for out,z64 in (('../py-desc.zip',False),('../py-zip64.zip',True)):\n"
+        "  with open(out,'wb') as raw, zipfile.ZipFile(W(raw),'w',zipfile.ZIP_DEFLATED) as z:\n"
+        "    for d,ds,fs in os.walk('.'):\n"
+        "      for n in ds+fs:\n"
+        "        p=os.path.join(d,n)[2:]\n"
+        "        if os.path.isdir(p): z.writestr(p+'/',b'')\n"
+        "        else:\n"
+        "          with z.open(p,'w',force_zip64=z64) as m: m.write(open(p,'rb').read())\n";
+    testenv::WriteHostFile(dir_.HostPath("mk.py"), py);
+    makers.push_back({"py-desc.zip", "python3 ../mk.py"});
+    makers.push_back({"py-zip64.zip", ":"});
+  }
+  if (makers.empty()) GTEST_SKIP() << "no zip, 7z or python3";
+  auto expected = Tree(src_);
+  for (const auto& [name, command] : makers) {
+    int status = 0;
+    testenv::Shell("cd " + Q(src_) + " && " + command, &status);
+    ASSERT_EQ(status, 0) << command;
+    ASSERT_EQ(Extract(dir_.HostPath(name), "out-" + name), 0) << name << " " << Status();
+    EXPECT_EQ(Tree(dir_.HostPath("out-" + name)), expected) << name;
+  }
+  // Bytes in front of the archive (a self-extractor stub) shift every offset.
+  std::string sfx = std::string(1000, 'S') + testenv::ReadHostFile(dir_.HostPath(makers[0].first));
+  testenv::WriteHostFile(dir_.HostPath("sfx.zip"), sfx);
+  ASSERT_EQ(Extract(dir_.HostPath("sfx.zip"), "out-sfx"), 0) << Status();
+  EXPECT_EQ(Tree(dir_.HostPath("out-sfx")), expected);
+}
+
+TEST_F(ExtractZipTest, ShiftJisAndUtf8NamesKeepTheirCharacters) {
+  // 表 (0x95 0x5C), ソ (0x83 0x5C) and 能 (0x94 0x5C) end with the byte of '\'.
+  const std::string hyo = "\x95\x5C", so = "\x83\x5C", no = "\x94\x5C";
+  Bytes zip = RawZip({{hyo + so + "/", ""}, {hyo + so + "/" + no + ".txt", "noh"}, {so + ".txt", "so"}});
+  testenv::WriteHostFile(dir_.HostPath("sjis.zip"), ToString(zip));
+  ASSERT_EQ(Extract(dir_.HostPath("sjis.zip"), "out"), 0);
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/表ソ/能.txt")), "noh");
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/ソ.txt")), "so");
+
+  // Flag bit 11: the name is UTF-8.
+  Bytes utf = RawZip({{"日本語/表.txt", "utf8", 1 << 11}});
+  testenv::WriteHostFile(dir_.HostPath("utf8.zip"), ToString(utf));
+  ASSERT_EQ(Extract(dir_.HostPath("utf8.zip"), "out8"), 0);
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out8/日本語/表.txt")), "utf8");
+  // Without the flag, the document's setting says the names are UTF-8.
+  Bytes plain = RawZip({{"ソ.txt", "x"}});
+  testenv::WriteHostFile(dir_.HostPath("plain.zip"), ToString(plain));
+  doc_->m_bUtf8Names = 1;
+  ASSERT_EQ(Extract(dir_.HostPath("plain.zip"), "outp"), 0);
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outp/ソ.txt")), "x");
+}
+
+TEST_F(ExtractZipTest, NamesNeverLeaveTheTarget) {
+  Bytes zip = RawZip({{"../evil1.txt", "1"},
+                      {"/evil2.txt", "2"},
+                      {"C:\\evil3.txt", "3"},
+                      {"..\\evil4.txt", "4"},
+                      {"a/../../evil5.txt", "5"},
+                      {"ok.txt", "ok"}});
+  testenv::WriteHostFile(dir_.HostPath("bad.zip"), ToString(zip));
+  fs::create_directories(dir_.HostPath("t"));
+  ASSERT_EQ(Extract(dir_.HostPath("bad.zip"), "t/out"), 0);
+  for (int i = 1; i <= 5; ++i) {
+    std::string n = "evil" + std::to_string(i) + ".txt";
+    EXPECT_FALSE(fs::exists(dir_.HostPath(n))) << n;
+    EXPECT_FALSE(fs::exists(dir_.HostPath("t/" + n))) << n;
+    EXPECT_FALSE(fs::exists("/" + n)) << n;
+  }
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t/out/evil1.txt")), "1");
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t/out/evil3.txt")), "3");
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t/out/a/evil5.txt")), "5");
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t/out/ok.txt")), "ok");
+
+  // A symbolic link in the target that points outside is not written through.
+  fs::create_directories(dir_.HostPath("t2"));
+  fs::create_directories(dir_.HostPath("outside"));
+  fs::create_directory_symlink(dir_.HostPath("outside"), dir_.HostPath("t2/link"));
+  Bytes viaLink = RawZip({{"link/x.txt", "x"}, {"y.txt", "y"}});
+  testenv::WriteHostFile(dir_.HostPath("link.zip"), ToString(viaLink));
+  EXPECT_EQ(Extract(dir_.HostPath("link.zip"), "t2"), -1);
+  EXPECT_FALSE(fs::exists(dir_.HostPath("outside/x.txt")));
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t2/y.txt")), "y");
+}
+
+TEST_F(ExtractZipTest, DamagedArchivesFailWithTheirCode) {
+  testenv::WriteHostFile(dir_.HostPath("crc.zip"), ToString(RawZip({{"a.txt", "aaaa"}, {"b.txt", "bbbb", 0, 1}})));
+  EXPECT_EQ(Extract(dir_.HostPath("crc.zip"), "o1"), -1);
+  EXPECT_EQ(Status(), "045");
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("o1/a.txt")), "aaaa");  // written before the failure
+
+  // A Deflate member whose stream gives more than its header's size.
+  if (!testenv::HaveProgram("zip")) GTEST_SKIP() << "zip missing";
+  testenv::Shell("cd " + Q(src_) + " && zip -q ../one.zip text.txt");
+  std::string one = testenv::ReadHostFile(dir_.HostPath("one.zip"));
+  std::string lying = one;
+  lying[22] = static_cast<char>(lying[22] - 1);  // local uncompressed size - 1
+  size_t central = lying.find("PK\x01\x02");
+  lying[central + 24] = static_cast<char>(lying[central + 24] - 1);
+  testenv::WriteHostFile(dir_.HostPath("size.zip"), lying);
+  EXPECT_EQ(Extract(dir_.HostPath("size.zip"), "o2"), -1);
+  EXPECT_EQ(Status(), "050");
+  // Cut, flipped and emptied archives never crash and never report success with wrong data.
+  for (size_t cut : {size_t{10}, one.size() / 2, one.size() - 30}) {
+    testenv::WriteHostFile(dir_.HostPath("cut.zip"), one.substr(0, cut));
+    int r = Extract(dir_.HostPath("cut.zip"), "o3");
+    if (r == 0 && fs::exists(dir_.HostPath("o3/text.txt"))) {
+      EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("o3/text.txt")), testenv::ReadHostFile(src_ + "/text.txt"));
+    }
+  }
+  std::string flipped = one;
+  flipped[one.size() / 3] ^= 0x55;
+  testenv::WriteHostFile(dir_.HostPath("flip.zip"), flipped);
+  EXPECT_EQ(Extract(dir_.HostPath("flip.zip"), "o4"), -1);
+}
+
+TEST_F(ExtractZipTest, MemoryModeStaysWithinItsCapacity) {
+  std::string body(150, 'm');
+  for (size_t i = 0; i < body.size(); ++i) body[i] = static_cast<char>('a' + i % 26);
+  Bytes zip = RawZip({{"m.txt", body}});
+  Bytes buffer(zip.size() + 10, 0xEE);
+  std::copy(zip.begin(), zip.end(), buffer.begin());
+  int r = doc_->ExtractZip(0, "", "", static_cast<int>(zip.size()), 100, buffer.data());
+  EXPECT_EQ(r, -3);  // truncated: a failure, not a success
+  EXPECT_EQ(ToString(Bytes(buffer.begin(), buffer.begin() + 100)), body.substr(0, 100));
+  EXPECT_EQ(buffer[100], zip[100]);  // nothing written past the capacity
+
+  Bytes big(zip.size() + 500, 0);
+  std::copy(zip.begin(), zip.end(), big.begin());
+  r = doc_->ExtractZip(0, "", "", static_cast<int>(zip.size()), 400, big.data());
+  ASSERT_EQ(r, 150);
+  EXPECT_EQ(ToString(Bytes(big.begin(), big.begin() + 150)), body);
+}
+
+TEST_F(ExtractZipTest, OutOfMemoryIsReported) {
+  testenv::WriteHostFile(dir_.HostPath("a.zip"), ToString(RawZip({{"a.txt", "a"}})));
+  doc_->m_allocHook.FailAfter(0);
+  EXPECT_EQ(Extract(dir_.HostPath("a.zip"), "o"), -9);
+  EXPECT_FALSE(messages_.str().empty());
+}
+
+TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
+  if (!testenv::HaveProgram("unzip") || !testenv::HaveProgram("zip")) GTEST_SKIP() << "unzip or zip missing";
+  InitArchiveState(*doc_);
+  ASSERT_TRUE(doc_->m_pfnUnZip);
+  testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");
+  auto expected = Tree(src_);
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "prog", 3), 0);
+  EXPECT_EQ(Tree(dir_.HostPath("prog")), expected);
+  // Shift-JIS names, which the program would garble, go to the own codec.
+  testenv::WriteHostFile(dir_.HostPath("sjis.zip"), ToString(RawZip({{"\x95\x5C.txt", "hyo"}})));
+  EXPECT_EQ(Extract(dir_.HostPath("sjis.zip"), "prog2", 3), 0);
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("prog2/表.txt")), "hyo");
+  // Without the program, mode 3 and mode 1 take the own codec.
+  doc_->m_pfnUnZip = nullptr;
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own3", 3), 0);
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own1", 1), 0);
+  EXPECT_EQ(Tree(dir_.HostPath("own1")), expected);
+}
+
+TEST_F(ExtractZipTest, InflateViaTempZipLeavesItsFiles) {
+  Bytes text = SampleText(50000);
+  Bytes stream = ZlibDeflate(text, 9);
+  const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
+  // Memory road: the inflated bytes replace the buffer.
+  Bytes buf(stream.size() + 60000, 0);
+  std::copy(stream.begin(), stream.end(), buf.begin());
+  int r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, 0);
+  ASSERT_EQ(r, static_cast<int>(text.size()));
+  EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
+  EXPECT_TRUE(fs::exists(tmp + "/temp.zip"));
+  // Image samples (mode 1) go through "temp.txt", which stays for later readers.
+  std::fill(buf.begin(), buf.end(), 0);
+  std::copy(stream.begin(), stream.end(), buf.begin());
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, 1);
+  ASSERT_EQ(r, static_cast<int>(text.size()));
+  EXPECT_EQ(testenv::ReadHostFile(tmp + "/temp.txt"), ToString(text));
+  // Too little room is a failure (size over), with the room filled.
+  std::copy(stream.begin(), stream.end(), buf.begin());
+  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, 0), -3);
+  EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin()));
+  // A stream cut short gives what it holds; bad data fails.
+  std::copy(stream.begin(), stream.end(), buf.begin());
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, 0);
+  ASSERT_GT(r, 0);
+  EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + r, text.begin()));
+  buf[0] = 0x07;  // block type 3
+  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, 0), -1);
+}
