@@ -2,7 +2,6 @@
 // outside tools.
 #pragma once
 
-#include <dlfcn.h>
 #include <zlib.h>
 
 #include <cstdint>
@@ -19,41 +18,6 @@ namespace archtest {
 
 using Bytes = std::vector<uint8_t>;
 
-// zlib, the reference codec, loaded at run time (the test executables do not link it).
-struct Zlib {
-  decltype(&::deflateInit2_) deflateInit2_;
-  decltype(&::deflateBound) deflateBound;
-  decltype(&::deflate) deflate;
-  decltype(&::deflateEnd) deflateEnd;
-  decltype(&::inflateInit2_) inflateInit2_;
-  decltype(&::inflate) inflate;
-  decltype(&::inflateEnd) inflateEnd;
-  decltype(&::crc32) crc32;
-};
-
-inline const Zlib& Z() {
-  static const Zlib z = [] {
-    void* lib = dlopen("libz.so.1", RTLD_NOW);
-    if (!lib) std::abort();
-    auto get = [lib](const char* name) {
-      void* f = dlsym(lib, name);
-      if (!f) std::abort();
-      return f;
-    };
-    Zlib r;
-    r.deflateInit2_ = reinterpret_cast<decltype(r.deflateInit2_)>(get("deflateInit2_"));
-    r.deflateBound = reinterpret_cast<decltype(r.deflateBound)>(get("deflateBound"));
-    r.deflate = reinterpret_cast<decltype(r.deflate)>(get("deflate"));
-    r.deflateEnd = reinterpret_cast<decltype(r.deflateEnd)>(get("deflateEnd"));
-    r.inflateInit2_ = reinterpret_cast<decltype(r.inflateInit2_)>(get("inflateInit2_"));
-    r.inflate = reinterpret_cast<decltype(r.inflate)>(get("inflate"));
-    r.inflateEnd = reinterpret_cast<decltype(r.inflateEnd)>(get("inflateEnd"));
-    r.crc32 = reinterpret_cast<decltype(r.crc32)>(get("crc32"));
-    return r;
-  }();
-  return z;
-}
-
 inline Bytes ToBytes(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline std::string ToString(const Bytes& b) { return std::string(b.begin(), b.end()); }
 
@@ -61,8 +25,8 @@ inline std::string ToString(const Bytes& b) { return std::string(b.begin(), b.en
 inline Bytes ZlibDeflate(const Bytes& data, int level, int windowBits = 15, int memLevel = 8,
                          int strategy = Z_DEFAULT_STRATEGY, int flushEvery = 0, int flushKind = Z_SYNC_FLUSH) {
   z_stream z{};
-  Z().deflateInit2_(&z, level, Z_DEFLATED, -windowBits, memLevel, strategy, ZLIB_VERSION, sizeof(z_stream));
-  Bytes out(Z().deflateBound(&z, data.size()) + 1024 + data.size() / 100);
+  ::deflateInit2_(&z, level, Z_DEFLATED, -windowBits, memLevel, strategy, ZLIB_VERSION, sizeof(z_stream));
+  Bytes out(::deflateBound(&z, data.size()) + 1024 + data.size() / 100);
   z.next_out = out.data();
   z.avail_out = static_cast<uInt>(out.size());
   size_t pos = 0;
@@ -71,17 +35,17 @@ inline Bytes ZlibDeflate(const Bytes& data, int level, int windowBits = 15, int 
     z.next_in = const_cast<Bytef*>(data.data() + pos);
     z.avail_in = static_cast<uInt>(take);
     pos += take;
-    Z().deflate(&z, pos == data.size() ? Z_FINISH : flushKind);
+    ::deflate(&z, pos == data.size() ? Z_FINISH : flushKind);
   } while (pos < data.size());
   out.resize(z.total_out);
-  Z().deflateEnd(&z);
+  ::deflateEnd(&z);
   return out;
 }
 
 // zlib's reading of a raw Deflate stream: true when it ends cleanly with no input left over.
 inline bool ZlibInflate(const Bytes& stream, Bytes* out) {
   z_stream z{};
-  Z().inflateInit2_(&z, -15, ZLIB_VERSION, sizeof(z_stream));
+  ::inflateInit2_(&z, -15, ZLIB_VERSION, sizeof(z_stream));
   out->assign(1 << 16, 0);
   z.next_in = const_cast<Bytef*>(stream.data());
   z.avail_in = static_cast<uInt>(stream.size());
@@ -91,12 +55,12 @@ inline bool ZlibInflate(const Bytes& stream, Bytes* out) {
     if (have == out->size()) out->resize(out->size() * 2);
     z.next_out = out->data() + have;
     z.avail_out = static_cast<uInt>(out->size() - have);
-    rc = Z().inflate(&z, Z_NO_FLUSH);
+    rc = ::inflate(&z, Z_NO_FLUSH);
     have = out->size() - z.avail_out;
   } while (rc == Z_OK);
   out->resize(have);
   bool ok = rc == Z_STREAM_END && z.avail_in == 0;
-  Z().inflateEnd(&z);
+  ::inflateEnd(&z);
   return ok;
 }
 
@@ -146,7 +110,7 @@ inline void Le32(Bytes& b, uint32_t v) { Le16(b, v & 0xFFFF), Le16(b, v >> 16); 
 inline Bytes RawZip(const std::vector<RawMember>& members, bool withDirectory = true) {
   Bytes zip, dir;
   for (const RawMember& m : members) {
-    uint32_t crc = static_cast<uint32_t>(Z().crc32(0, reinterpret_cast<const Bytef*>(m.data.data()), static_cast<uInt>(m.data.size())));
+    uint32_t crc = static_cast<uint32_t>(::crc32(0, reinterpret_cast<const Bytef*>(m.data.data()), static_cast<uInt>(m.data.size())));
     crc += static_cast<uint32_t>(m.crcDelta);
     uint32_t offset = static_cast<uint32_t>(zip.size());
     Le32(zip, 0x04034b50), Le16(zip, 20), Le16(zip, m.flags), Le16(zip, 0), Le16(zip, 0x6DBD), Le16(zip, 0x58A6);
