@@ -44,7 +44,7 @@ class MemorySink : public codec::CByteSink {
 void ShowOutOfMemory(const char* place) { AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + place); }
 
 void ReportCodecError(const char* code) {
-  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, code);
+  if (g_pMainFrame) g_pMainFrame->SetWindowText(code);
 }
 
 }  // namespace

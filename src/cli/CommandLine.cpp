@@ -94,6 +94,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
   CMainFrame frame;
   frame.Ui().SetMessageStream(&err);
+  const std::string initialTitle = frame.GetWindowText();
   CQelDoc doc;
   doc.ApplySettingsOnce(0);
   for (const auto& [key, value] : cl.sets) {
@@ -121,7 +122,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     out << plat::Cp932ToUtf8(ForTerminal(text));
   }
   out.flush();
+  // What the window would show besides the text: the status pane and a changed title.
   const std::string status = frame.StatusBar().GetPaneText(0);
   if (!status.empty()) err << plat::Cp932ToUtf8(status) << '\n';
+  if (frame.GetWindowText() != initialTitle) err << plat::Cp932ToUtf8(frame.GetWindowText()) << '\n';
   return kShown;
 }

@@ -2,6 +2,7 @@
 // (message boxes, keys, cursor, clock). Long operations poll it for Esc.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "frame/StatusBar.h"
@@ -18,6 +19,10 @@ class CMainFrame {
   // document's abort flag and returns 1. Any other key is consumed; returns 0.
   int CheckUserAbort();
 
+  // The main window's title (CP932).
+  void SetWindowText(std::string_view title) { m_strTitle = std::string(title); }
+  const std::string& GetWindowText() const { return m_strTitle; }
+
   plat::UiHost& Ui() { return m_ui; }
   CStatusBar& StatusBar() { return m_wndStatusBar; }
 
@@ -28,6 +33,7 @@ class CMainFrame {
 
  private:
   plat::UiHost m_ui;
+  std::string m_strTitle = "Pelnorix";
   CStatusBar m_wndStatusBar;
 };
 
