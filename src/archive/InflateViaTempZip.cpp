@@ -9,20 +9,11 @@
 #include "app/StringTable.h"
 #include "archive/ZipExtractOwn.h"
 #include "archive/codec/ZipRecords.h"
+#include "platform/ByteOrder.h"
 #include "platform/files.h"
 
-namespace {
-
-void Put16(std::vector<uint8_t>& v, uint32_t x) {
-  v.push_back(static_cast<uint8_t>(x));
-  v.push_back(static_cast<uint8_t>(x >> 8));
-}
-void Put32(std::vector<uint8_t>& v, uint32_t x) {
-  Put16(v, x & 0xFFFF);
-  Put16(v, x >> 16);
-}
-
-}  // namespace
+using plat::AppendLE16;
+using plat::AppendLE32;
 
 int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mode) {
   if (!buffer || length < 0 || capacity < 0) return -1;
@@ -31,17 +22,17 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
   expected = std::min<int64_t>(expected, capacity);
   std::vector<uint8_t> zip;
   zip.reserve(static_cast<size_t>(length) + 38 + 256);
-  Put32(zip, codec::kLocalSignature);
-  Put16(zip, 20);
-  Put16(zip, 2);
-  Put16(zip, 8);
-  Put16(zip, 0x58A6);
-  Put16(zip, 0x3F14);
-  Put32(zip, 0);
-  Put32(zip, static_cast<uint32_t>(length));
-  Put32(zip, static_cast<uint32_t>(expected));
-  Put16(zip, 8);
-  Put16(zip, 0);
+  AppendLE32(zip, codec::kLocalSignature);
+  AppendLE16(zip, 20);
+  AppendLE16(zip, 2);
+  AppendLE16(zip, 8);
+  AppendLE16(zip, 0x58A6);
+  AppendLE16(zip, 0x3F14);
+  AppendLE32(zip, 0);
+  AppendLE32(zip, static_cast<uint32_t>(length));
+  AppendLE32(zip, static_cast<uint32_t>(expected));
+  AppendLE16(zip, 8);
+  AppendLE16(zip, 0);
   const char name[] = "temp.txt";
   zip.insert(zip.end(), name, name + 8);
   zip.insert(zip.end(), buffer, buffer + length);

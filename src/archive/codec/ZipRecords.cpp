@@ -4,9 +4,6 @@
 
 namespace codec {
 
-uint16_t ReadLE16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t ReadLE32(const uint8_t* p) { return ReadLE16(p) | static_cast<uint32_t>(ReadLE16(p + 2)) << 16; }
-uint64_t ReadLE64(const uint8_t* p) { return ReadLE32(p) | static_cast<uint64_t>(ReadLE32(p + 4)) << 32; }
 
 void CZipHeader::SetDosDateTime(uint16_t dosTime, uint16_t dosDate) {
   hour = dosTime >> 11;
@@ -31,14 +28,8 @@ uint16_t CZipHeader::DosDate() const {
 
 namespace {
 
-void Put16(std::vector<uint8_t>& out, uint32_t v) {
-  out.push_back(static_cast<uint8_t>(v));
-  out.push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>& out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
+using plat::AppendLE16;
+using plat::AppendLE32;
 uint32_t Narrow(uint64_t v) {
   CODEC_CHECK(v < 0xFFFFFFFFull, "055");
   return static_cast<uint32_t>(v);
@@ -48,54 +39,54 @@ uint32_t Narrow(uint64_t v) {
 
 void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
   CODEC_CHECK(h.signature == kLocalSignature, "031");
-  Put32(out, kLocalSignature);
-  Put16(out, h.versionNeeded);
-  Put16(out, h.flags);
-  Put16(out, h.method);
-  Put16(out, h.DosTime());
-  Put16(out, h.DosDate());
-  Put32(out, h.crc32);
-  Put32(out, Narrow(h.compressedSize));
-  Put32(out, Narrow(h.uncompressedSize));
-  Put16(out, static_cast<uint32_t>(h.name.size()));
-  Put16(out, static_cast<uint32_t>(h.extra.size()));
+  AppendLE32(out, kLocalSignature);
+  AppendLE16(out, h.versionNeeded);
+  AppendLE16(out, h.flags);
+  AppendLE16(out, h.method);
+  AppendLE16(out, h.DosTime());
+  AppendLE16(out, h.DosDate());
+  AppendLE32(out, h.crc32);
+  AppendLE32(out, Narrow(h.compressedSize));
+  AppendLE32(out, Narrow(h.uncompressedSize));
+  AppendLE16(out, static_cast<uint32_t>(h.name.size()));
+  AppendLE16(out, static_cast<uint32_t>(h.extra.size()));
   out.insert(out.end(), h.name.begin(), h.name.end());
   out.insert(out.end(), h.extra.begin(), h.extra.end());
 }
 
 void AppendCentralHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
   CODEC_CHECK(h.signature == kCentralSignature, "032");
-  Put32(out, kCentralSignature);
-  Put16(out, h.versionMadeBy);
-  Put16(out, h.versionNeeded);
-  Put16(out, h.flags);
-  Put16(out, h.method);
-  Put16(out, h.DosTime());
-  Put16(out, h.DosDate());
-  Put32(out, h.crc32);
-  Put32(out, Narrow(h.compressedSize));
-  Put32(out, Narrow(h.uncompressedSize));
-  Put16(out, static_cast<uint32_t>(h.name.size()));
-  Put16(out, static_cast<uint32_t>(h.extra.size()));
-  Put16(out, 0);  // comment length
-  Put16(out, 0);  // disk number start
-  Put16(out, 0);  // internal attributes
-  Put32(out, h.externalAttributes);
-  Put32(out, Narrow(h.localOffset));
+  AppendLE32(out, kCentralSignature);
+  AppendLE16(out, h.versionMadeBy);
+  AppendLE16(out, h.versionNeeded);
+  AppendLE16(out, h.flags);
+  AppendLE16(out, h.method);
+  AppendLE16(out, h.DosTime());
+  AppendLE16(out, h.DosDate());
+  AppendLE32(out, h.crc32);
+  AppendLE32(out, Narrow(h.compressedSize));
+  AppendLE32(out, Narrow(h.uncompressedSize));
+  AppendLE16(out, static_cast<uint32_t>(h.name.size()));
+  AppendLE16(out, static_cast<uint32_t>(h.extra.size()));
+  AppendLE16(out, 0);  // comment length
+  AppendLE16(out, 0);  // disk number start
+  AppendLE16(out, 0);  // internal attributes
+  AppendLE32(out, h.externalAttributes);
+  AppendLE32(out, Narrow(h.localOffset));
   out.insert(out.end(), h.name.begin(), h.name.end());
   out.insert(out.end(), h.extra.begin(), h.extra.end());
 }
 
 void AppendEndRecord(std::vector<uint8_t>& out, uint32_t entries, uint32_t directorySize, uint32_t directoryOffset) {
   CODEC_CHECK(entries <= 0xFFFF, "055");
-  Put32(out, kEndSignature);
-  Put16(out, 0);
-  Put16(out, 0);
-  Put16(out, entries);
-  Put16(out, entries);
-  Put32(out, directorySize);
-  Put32(out, directoryOffset);
-  Put16(out, 0);
+  AppendLE32(out, kEndSignature);
+  AppendLE16(out, 0);
+  AppendLE16(out, 0);
+  AppendLE16(out, entries);
+  AppendLE16(out, entries);
+  AppendLE32(out, directorySize);
+  AppendLE32(out, directoryOffset);
+  AppendLE16(out, 0);
 }
 
 }  // namespace codec

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/ByteOrder.h"
+
 namespace codec {
 
 inline constexpr uint32_t kLocalSignature = 0x04034b50;
@@ -44,9 +46,9 @@ struct CZipHeader {
   uint16_t DosDate() const;
 };
 
-uint16_t ReadLE16(const uint8_t* p);
-uint32_t ReadLE32(const uint8_t* p);
-uint64_t ReadLE64(const uint8_t* p);
+using plat::ReadLE16;
+using plat::ReadLE32;
+using plat::ReadLE64;
 
 // Record serialisation. Sizes and offsets must be below 4 GiB (the writer refuses
 // larger members before it gets here).

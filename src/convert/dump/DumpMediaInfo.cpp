@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "platform/ByteOrder.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/MediaTags.h"
 
@@ -23,15 +24,15 @@ std::string KeyHelp(int recordRate) {
   return help;
 }
 
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+using plat::ReadLE32;
 
 // The format and length of a RIFF wave header. The length is taken from the RIFF
 // size; a header that gives no rate, channels or sample size shows a length of 0.
 std::string WaveInfo(const uint8_t* d, int64_t n) {
   if (n < 36) return "";
-  const int64_t riffSize = Le32(d + 4);
+  const int64_t riffSize = ReadLE32(d + 4);
   const int channels = d[22];
-  const int64_t frequency = Le32(d + 24);
+  const int64_t frequency = ReadLE32(d + 24);
   const int bits = d[34];
   const int64_t bitsPerSecond = frequency * bits * channels;
   const int64_t ms = bitsPerSecond > 0 ? riffSize * 8000 / bitsPerSecond : 0;
