@@ -25,6 +25,7 @@ bool Spells(const uint8_t* data, int64_t length, int64_t at, std::string_view wo
 }  // namespace
 
 void MarkupConverter::CopySource() {
+  if (m_len <= 0) return;  // an empty file may have no buffer at all
   if (m_doc.m_bVerticalRules == 0) {
     const void* mark = std::memchr(m_data, 0xFF, static_cast<size_t>(m_len));
     const int64_t end = mark ? static_cast<const uint8_t*>(mark) - m_data : m_len;

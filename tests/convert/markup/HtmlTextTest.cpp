@@ -203,6 +203,7 @@ TEST_F(HtmlText, SourceDisplayCopiesOrIndentsTables) {
   doc_->m_nDisplayForm = 2;
   const std::string page = "<table>\n<tr><td>\xE6\x97\xA5</td></tr>\n<pre>\nq\n</pre></table>\nz\xFF" "tail";
   EXPECT_EQ(Convert(*doc_, page), page.substr(0, page.find('\xFF')));
+  EXPECT_EQ(Convert(*doc_, ""), "") << "an empty file has no buffer";
   doc_->m_bVerticalRules = 1;
   EXPECT_EQ(Convert(*doc_, page), "<table>\n\t<tr><td>" + Sjis("日") + "</td></tr>\n\t<pre>\nq\n</pre></table>\nz");
 }
