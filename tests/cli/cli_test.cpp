@@ -54,6 +54,15 @@ TEST_F(CliTest, CsvCellsArePrintedTabSeparated) {
   EXPECT_EQ(Run("--sjis " + Quote(dir_.HostPath("t.csv")), &status), "a\x06" "b\x06" "c\n1\x06\"x,y\"\x06" "3\n");
 }
 
+TEST_F(CliTest, LinkAddressesAreListedOnRequest) {
+  testenv::WriteHostFile(dir_.HostPath("t.html"), "<p>see <a href=\"http://example.org/a\">here</a></p>");
+  int status = -1;
+  EXPECT_EQ(Run(Quote(dir_.HostPath("t.html")), &status).find("example.org"), std::string::npos);
+  EXPECT_NE(Run("--set showaddr=1 " + Quote(dir_.HostPath("t.html")), &status).find("@01 http://example.org/a"),
+            std::string::npos);
+  EXPECT_EQ(status, 0);
+}
+
 TEST_F(CliTest, ShiftJisFileNamesWithTrailByte5C) {
   testenv::WriteHostFile(dir_.HostPath("\xE8\xA1\xA8\xE3\x82\xBD.txt"), "hello\n");  // 表ソ.txt
   int status = -1;
