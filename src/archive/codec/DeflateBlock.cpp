@@ -12,7 +12,6 @@ namespace {
 
 constexpr int kLitCodes = 286;
 constexpr int kDistCodes = 30;
-constexpr uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 struct Codes {
   std::array<uint8_t, 288> litLen{};

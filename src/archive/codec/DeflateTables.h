@@ -16,6 +16,9 @@ struct CLengthCodeTable {
   static int LengthBase(int code) { return kBase[code]; }
 };
 
+// The order in which a dynamic block's header sends the code-length code lengths.
+inline constexpr uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+
 struct CDistanceCodeTable {
   static constexpr int kCodes = 30;
   static const uint16_t kBase[kCodes];

@@ -27,7 +27,6 @@ constexpr size_t kSlack = 258 + 8;  // a whole match, copied in 8-byte words, fi
 // uses more of them than the buffer can hold has run out of input.
 constexpr size_t kMaxOverread = 8;
 
-constexpr uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
 
 // The entries of each alphabet, built once.
 struct Alphabets {
