@@ -1,6 +1,7 @@
 // The converters' fields of the document: the raw bytes of the file being
 // converted with their cursor, the one-character conversion scratch, the CID
-// tables, the PDF placement settings and the Word table column layouts.
+// tables, the PDF placement settings, the sheet column widths and the Word table
+// column layouts.
 #pragma once
 
 #include <array>
@@ -28,6 +29,11 @@ struct ConvertState {
   // PDF text placement.
   int m_nPdfWordGap = 5;
   int m_nPdfWordGapLimit = 85;
+
+  // Column widths of the workbook roads: one 256-byte row per sheet (rows 0 to 256),
+  // byte c the width in characters of column c.
+  std::vector<std::array<unsigned char, 256>> m_abSheetColumns =
+      std::vector<std::array<unsigned char, 256>>(257, std::array<unsigned char, 256>{});
 
   // Table column layouts of the Word roads: 2,000 rows of 100 columns.
   std::vector<int> m_anTableCols = std::vector<int>(2000 * 100, 0);
