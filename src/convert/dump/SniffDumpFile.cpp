@@ -134,12 +134,13 @@ void CQelDoc::DumpPlainCopy(DumpCall& call) {
   const int64_t count = std::max<int64_t>(
       0, std::min({shortCopy ? kShortCopy : call.readSize, call.bytesRead, room}));
   m_nConvPos = 0;
-  int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
+  const int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
   if (copied < call.fileLength) m_bPartialLoad = 1;
-  // The end-of-file mark of an old text file is not part of its text.
-  if (copied > 0 && static_cast<uint8_t>(m_pConvBuf[copied - 1]) == 0x1A) {
+  if (call.binary && copied == kShortCopy) {
+    // The cut bytes of a binary-looking file are followed by the note, whatever the last one is.
+    ConvAppend(LoadString(IDS_DATA_OMITTED));
+  } else if (copied > 0 && static_cast<uint8_t>(m_pConvBuf[copied - 1]) == 0x1A) {
+    // The end-of-file mark of an old text file is not part of its text.
     m_pConvBuf[--m_nConvPos] = '\0';
-    --copied;
   }
-  if (call.binary && copied == kShortCopy) ConvAppend(LoadString(IDS_DATA_OMITTED));
 }

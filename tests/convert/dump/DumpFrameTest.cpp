@@ -75,6 +75,9 @@ TEST_F(DumpFrameTest, BinaryLookingFileShowsItsFirst2000Bytes) {
   for (int i = 0; i < 10; ++i) bytes[i * 7] = '\0';
   EXPECT_EQ(Show("data.dat", bytes), bytes.substr(0, 2000) + LoadString(IDS_DATA_OMITTED));
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
+  // A cut that ends on the byte 1A still tells that the rest is left out.
+  bytes[1999] = '\x1a';
+  EXPECT_EQ(Show("mark.dat", bytes), bytes.substr(0, 2000) + LoadString(IDS_DATA_OMITTED));
   // A Word name on a file that is not one is read as text.
   const std::string text = TextBytes(3000);
   EXPECT_EQ(Show("notword.doc", text), text);
