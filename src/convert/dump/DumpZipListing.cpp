@@ -3,6 +3,7 @@
 // each header. Only a 3,000-byte window is read per member, so an archive of any
 // size is listed without reading its data and without its central directory.
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "app/QelDoc.h"
@@ -19,6 +20,9 @@ constexpr int64_t kTail = 20;         // nothing is looked for in the last 20 by
 constexpr uint32_t kMaxName = 999;
 constexpr uint16_t kFlagDescriptor = 0x0008;
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
+// A Zip64 size above this lies: it is taken as negative, which ends the walk, so that
+// no offset or total computed from it can overflow.
+constexpr uint64_t kMaxZip64Size = uint64_t{1} << 62;
 
 struct ZipMember {
   int64_t compressed = 0;
@@ -29,6 +33,11 @@ struct ZipMember {
   std::string name;
 };
 
+int64_t Zip64Size(uint64_t v) { return v > kMaxZip64Size ? -1 : static_cast<int64_t>(v); }
+
+// A sum of sizes that stays at the largest value instead of overflowing.
+int64_t AddSize(int64_t total, int64_t size) { return size > INT64_MAX - total ? INT64_MAX : total + size; }
+
 // The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original first.
 void ReadZip64Sizes(const ListingWindow& w, int64_t extra, int64_t extraLen, uint32_t rawOriginal,
                     uint32_t rawCompressed, ZipMember& m) {
@@ -38,10 +47,10 @@ void ReadZip64Sizes(const ListingWindow& w, int64_t extra, int64_t extraLen, uin
     if (id == 1) {
       int64_t q = p + 4;
       if (rawOriginal == kZip64Marker && q + 8 <= p + 4 + len) {
-        m.original = static_cast<int64_t>(w.U64(q));
+        m.original = Zip64Size(w.U64(q));
         q += 8;
       }
-      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = static_cast<int64_t>(w.U64(q));
+      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = Zip64Size(w.U64(q));
       return;
     }
     p += 4 + len;
@@ -159,8 +168,8 @@ void CQelDoc::DumpZipListing(DumpCall& call) {
       ConvAppend(m.name);
       ConvAppend("\r\n");
       if (m.compressed > 0) ++files;
-      totalCompressed += m.compressed;
-      totalOriginal += m.original;
+      totalCompressed = AddSize(totalCompressed, m.compressed);
+      totalOriginal = AddSize(totalOriginal, m.original);
     }
     if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail) break;
     if (m_nConvPos >= m_nOutDataLimit) {

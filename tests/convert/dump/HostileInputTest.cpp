@@ -41,6 +41,25 @@ TEST_F(HostileInputTest, TruncationsAndBitFlipsOfEachFixture) {
   }
 }
 
+TEST_F(HostileInputTest, Zip64SizesNearTheLargestValueEndTheWalk) {
+  // The Zip64 extra field of the first member: original size at 41, compressed at 49.
+  for (const char* size : {"\xF0\xFF\xFF\xFF\xFF\xFF\xFF\x7F", "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x3F"}) {
+    std::string zip = Fixture("zip64.zip");
+    zip.replace(41, 8, size, 8);
+    zip.replace(49, 8, size, 8);
+    const std::string text = Show("x.zip", zip);
+    EXPECT_NE(text.find("files Total"), std::string::npos) << text;
+  }
+  // Every member claiming an original size of 2^62 - 1: the total stays a number.
+  std::string zip = Fixture("zip64.zip");
+  for (size_t at = zip.find("PK\x03\x04"); at != std::string::npos; at = zip.find("PK\x03\x04", at + 4)) {
+    const size_t nameLen = static_cast<uint8_t>(zip[at + 26]);
+    zip.replace(at + 30 + nameLen + 4, 8, "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x3F", 8);
+  }
+  const std::string text = Show("x.zip", zip);
+  EXPECT_NE(text.find("2 files Total"), std::string::npos) << text;
+}
+
 TEST_F(HostileInputTest, LzhExtendedHeaderSmallerThanItsOwnFieldsEndsTheWalk) {
   std::string lzh = Fixture("level2.lzh");
   // The first extended header's size (offset 24) as 0, 1 and 2.
