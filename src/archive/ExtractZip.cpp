@@ -145,18 +145,18 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
     }
   } catch (const codec::CodecError& e) {
-    const bool over = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
-    if (!over) {
+    // With placeholder sizes the caller's room is the end of the output, not a fault.
+    const bool full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
+    if (!full) {
       ReportCodecError(e.Code());
       return -1;
     }
-    result = -3;
   }
   if (!memoryMode) return result;
+  // What does not fit is dropped: the caller gets its capacity's worth.
   size_t copy = static_cast<size_t>(std::min<uint64_t>(memory.Total(), static_cast<uint64_t>(outputCapacity)));
   std::memcpy(buffer, output.data(), copy);
-  if (result < 0 || memory.Total() > static_cast<uint64_t>(outputCapacity)) return result < 0 ? result : -3;
-  return static_cast<int>(memory.Total());
+  return result < 0 ? result : static_cast<int>(copy);
 }
 
 namespace {

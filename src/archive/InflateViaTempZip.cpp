@@ -55,11 +55,11 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
     return ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
   }
   int result = ExtractZipOwnCodec(*this, zipPath, tmp, {}, nullptr, 0, options);
-  if (result < 0 && result != -3) return result;
+  if (result < 0) return result;
   plat::File file;
   if (!file.Open(txtPath, plat::File::Mode::Read)) return -2;
   int64_t size = file.GetLength();
   int64_t take = std::min<int64_t>(size, capacity);
   if (take > 0 && file.Read(buffer, take) != take) return -2;
-  return result < 0 ? result : static_cast<int>(size);
+  return static_cast<int>(size);
 }

@@ -41,8 +41,9 @@ class CCrc32Writer : public CByteSink {
 
 struct ZipExtractOptions {
   // The header's sizes and CRC are placeholders (the temporary archive around a bare
-  // Deflate stream): the stream's end decides, output beyond the uncompressed size is
-  // an error for the caller to report, and a stream cut short gives what it holds.
+  // Deflate stream): the stream's end decides, output beyond the uncompressed size
+  // throws the size error (the caller takes it as the end of its room), and a stream
+  // cut short gives what it holds.
   bool placeholderSizes = false;
 };
 
