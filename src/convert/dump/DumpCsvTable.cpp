@@ -17,7 +17,8 @@ constexpr char kColumnMark = 6;
 }  // namespace
 
 void CQelDoc::DumpCsvTable(DumpCall& call) {
-  const int64_t n = std::min(call.readSize, call.bytesRead);
+  // Every byte read is shown: the table text is not cut to the read size.
+  const int64_t n = std::min(call.bytesRead, call.bufferSize);
   const int64_t need = n + kCsvRoom;
   if (need > m_nConvCap) {
     if (m_pConvBuf != m_convStore.data() || need > INT32_MAX ||

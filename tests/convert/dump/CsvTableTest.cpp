@@ -66,13 +66,22 @@ TEST_F(CsvTableTest, QuotesLeadBytesAndUnclosedQuotes) {
   EXPECT_EQ(Show("e.csv", ""), "");
 }
 
-TEST_F(CsvTableTest, CutInputGetsTheNoteAndFailuresTheirCode) {
+TEST_F(CsvTableTest, AllBytesReadAreShownAndFailuresHaveTheirCode) {
   std::string rows;
   while (rows.size() < 600000) rows += "1,2,3\r\n";
-  const std::string text = Show("big.csv", rows);
+  // Every byte read is table text, also past the input volume.
+  std::string text = Show("big.csv", rows);
   EXPECT_EQ(text.substr(0, 14), "1\x06" "2\x06" "3\r\n1\x06" "2\x06" "3\r\n");
-  EXPECT_EQ(text.find(LoadString(IDS_DATA_OMITTED)), 524288u);
+  EXPECT_EQ(text.size(), rows.size());
+  EXPECT_EQ(text.find(LoadString(IDS_DATA_OMITTED)), std::string::npos);
+  // Only a file longer than the read buffer is cut, with the note behind what is shown.
+  const int volume = doc_->m_nInDataLimit;
+  doc_->m_nInDataLimit = 100000;
+  while (rows.size() < 1100000) rows += "1,2,3\r\n";
+  text = Show("big.csv", rows);
+  EXPECT_EQ(text.find(LoadString(IDS_DATA_OMITTED)), 1000000u);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
+  doc_->m_nInDataLimit = volume;
 
   // The output buffer must grow for a large CSV: when it cannot, string 152 and its place.
   doc_->m_nOutDataLimit = 204800;
