@@ -1,7 +1,7 @@
 // CQelDoc::ExtractZip: unpacks a ZIP archive into a folder, or an archive image in
 // memory into the caller's buffer. The outside unzip program serves when asked for
-// and present; otherwise, and for archives whose names it would garble, the own
-// reader does.
+// and present; otherwise, and for archives whose names it would garble or whose
+// members it would write through or as symbolic links, the own reader does.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -161,9 +161,13 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
 
 namespace {
 
-// True when the unzip program would write every member under its right name: it
-// reads names as UTF-8 only when flagged so, and garbles other non-ASCII names.
-bool ProgramKeepsNames(CQelDoc& doc, const std::string& archive) {
+// True when the unzip program may unpack the archive: it would write every member
+// under its right name (it reads names as UTF-8 only when flagged so, and garbles
+// other non-ASCII names), it would make no symbolic link, and no member's path runs
+// through a symbolic link already in the folder (the program follows those). The
+// own codec, which does neither, serves the other archives.
+bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, const std::string& folder) {
+  constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
   std::vector<uint8_t> bytes;
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return true;
@@ -173,21 +177,35 @@ bool ProgramKeepsNames(CQelDoc& doc, const std::string& archive) {
   try {
     codec::CZipReader reader(bytes);
     for (const codec::ZipEntry& e : reader.Entries()) {
-      if (e.header.flags & codec::kFlagUtf8) continue;
-      for (char c : e.header.name)
+      const codec::CZipHeader& h = e.header;
+      if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
+      const bool utf8 = h.flags & codec::kFlagUtf8;
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(MemberNameToSjis(doc, h.name, utf8), &isFolder);
+      if (rel && !StaysInside(folder, *rel)) return false;
+      if (utf8) continue;
+      for (char c : h.name)
         if (static_cast<uint8_t>(c) >= 0x80) return false;
     }
   } catch (const codec::CodecError&) {
-    return true;  // the program gives its own verdict
+    return false;  // unread members cannot be checked: the own codec reports the fault
   }
   return true;
 }
 
+// A Windows path made absolute against the current folder.
+std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && (path[0] == '\\' || (path.size() >= 2 && path[1] == ':'))) return path;
+  return WinJoin(plat::GetCurrentDirectory(), path);
+}
+
+// The program runs in the folder, so both paths are taken before it is entered.
 int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder) {
-  plat::MakeDirectory(folder);
-  plat::SetCurrentDirectory(folder);
-  std::optional<std::string> hostArchive = plat::ResolveHostPath(archive);
-  std::optional<std::string> hostFolder = plat::ToHostPath(folder);
+  const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
+  plat::MakeDirectory(absFolder);
+  plat::SetCurrentDirectory(absFolder);
+  std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
+  std::optional<std::string> hostFolder = plat::ResolveHostPath(absFolder);
   if (!hostArchive || !hostFolder) return -1;
   return doc.m_pfnUnZip({"-o", "-qq", *hostArchive, "-d", *hostFolder});
 }
@@ -201,6 +219,7 @@ int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int i
   if (inputLength >= 2 && outputCapacity != 0 && buffer)
     return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
                               outputCapacity, {});
-  if (mode != 0 && m_pfnUnZip && ProgramKeepsNames(*this, archive)) return ExtractWithProgram(*this, archive, folder);
+  if (mode != 0 && m_pfnUnZip && ProgramIsSafe(*this, archive, folder))
+    return ExtractWithProgram(*this, archive, folder);
   return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, {});
 }

@@ -214,6 +214,23 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   testenv::WriteHostFile(dir_.HostPath("sjis.zip"), ToString(RawZip({{"\x95\x5C.txt", "hyo"}})));
   EXPECT_EQ(Extract(dir_.HostPath("sjis.zip"), "prog2", 3), 0);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("prog2/表.txt")), "hyo");
+  // Relative paths name the archive and the folder from where the call is made.
+  ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Win()));
+  EXPECT_EQ(doc_->ExtractZip(3, "zip.zip", "rel", 0, 0, nullptr), 0);
+  EXPECT_EQ(Tree(dir_.HostPath("rel")), expected);
+  // The program follows symbolic links already in the folder and makes the ones an
+  // archive holds; such archives go to the own codec, which does neither.
+  fs::create_directories(dir_.HostPath("links/link"));
+  testenv::WriteHostFile(dir_.HostPath("links/link/x.txt"), "x");
+  fs::create_directory_symlink("../outside", dir_.HostPath("links/evil"));
+  testenv::Shell("cd " + Q(dir_.HostPath("links")) + " && zip -qr ../through.zip link && zip -qry ../made.zip evil");
+  fs::create_directories(dir_.HostPath("outside"));
+  fs::create_directories(dir_.HostPath("prog3"));
+  fs::create_directory_symlink("../outside", dir_.HostPath("prog3/link"));
+  EXPECT_EQ(Extract(dir_.HostPath("through.zip"), "prog3", 3), -1);
+  EXPECT_FALSE(fs::exists(dir_.HostPath("outside/x.txt")));
+  Extract(dir_.HostPath("made.zip"), "prog4", 3);
+  EXPECT_FALSE(fs::is_symlink(dir_.HostPath("prog4/evil")));
   // Without the program, mode 3 and mode 1 take the own codec.
   doc_->m_pfnUnZip = nullptr;
   EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own3", 3), 0);
