@@ -69,7 +69,7 @@ bool CQelDoc::AllocateConvBuffer(int bytes) {
 }
 
 int CQelDoc::ConvAppend(std::string_view text) {
-  if (!m_pConvBuf || m_nConvPos < 0) return 0;
+  if (!m_pConvBuf || m_nConvPos < 0 || m_nConvPos >= m_nConvCap) return 0;
   // One byte stays free for the terminating NUL.
   const int room = m_nConvCap - 1 - m_nConvPos;
   const int n = static_cast<int>(std::min<size_t>(text.size(), room > 0 ? static_cast<size_t>(room) : 0));

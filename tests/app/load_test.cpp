@@ -55,6 +55,16 @@ TEST_F(LoadTest, AllocationFailureIsReportedNotIgnored) {
   EXPECT_EQ(frame_->Ui().MessageLog()[0].text, LoadString(IDS_OUT_OF_MEMORY) + " 050");
 }
 
+TEST_F(LoadTest, DisplayTextWritesStopAtTheBuffer) {
+  ASSERT_TRUE(doc_->AllocateConvBuffer(8));
+  EXPECT_EQ(doc_->ConvAppend("abcdef"), 6);
+  EXPECT_EQ(doc_->ConvPrintf("%d", 12345), 1);  // one byte stays for the terminator
+  EXPECT_EQ(std::string(doc_->m_pConvBuf), "abcdef1");
+  doc_->m_nConvPos = 8;  // a position a converter moved past the end
+  EXPECT_EQ(doc_->ConvAppend("x"), 0);
+  EXPECT_EQ(doc_->ConvPrintf("x"), 0);
+}
+
 TEST(StringTable, EveryTextIsShiftJisAndKnownTextsAreExact) {
   for (int id : StringIds()) {
     EXPECT_TRUE(plat::Utf8ToCp932(StringUtf8(id)).has_value()) << "string " << id;
