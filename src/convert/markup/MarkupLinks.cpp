@@ -80,15 +80,14 @@ std::string_view MarkupConverter::Attribute(std::string_view name) const {
   return {};
 }
 
-// A span or index attribute: -1 when absent; else its leading digits (a value that
+// A span attribute: -1 when absent; else its leading digits (a value that
 // does not start with a digit counts as 1).
 int MarkupConverter::NumberAttribute(std::string_view name) const {
   if (Lower(m_tag).find(name) == std::string::npos) return -1;
   const std::string_view value = Attribute(name);
   if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return 1;
-  const size_t digits = name == "ss:index" ? 3 : kMaxSpanDigits;
   int number = 0;
-  for (size_t i = 0; i < digits && i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])); ++i) {
+  for (size_t i = 0; i < kMaxSpanDigits && i < value.size() && std::isdigit(static_cast<unsigned char>(value[i])); ++i) {
     number = number * 10 + (value[i] - '0');
   }
   return number;

@@ -14,7 +14,7 @@ constexpr int kRowLinesHeld = 5;  // row lines kept free beyond the deepest row
 
 bool MarkupConverter::IsTableTag(bool end) const {
   if (m_dialect == MarkupDialect::Html) return Word(end ? "/table" : "table");
-  return end ? Word("/sheetData") || Word("/table") : Word("sheetData") || Word("table");
+  return Word(end ? "/sheetData" : "sheetData");
 }
 
 bool MarkupConverter::IsRowTag(bool end) const {
@@ -24,7 +24,7 @@ bool MarkupConverter::IsRowTag(bool end) const {
 
 bool MarkupConverter::IsCellTag(bool end) const {
   if (m_dialect == MarkupDialect::Html) return end ? Word("/td") || Word("/th") : Word("td") || Word("th");
-  return end ? Word("/c") || Word("/cell") : Word("c") || Word("cell");
+  return Word(end ? "/c" : "c");
 }
 
 // A row starts at column 0 on the next free row line; columns that a cell of an
@@ -64,20 +64,10 @@ void MarkupConverter::StartCell() {
   EndCell();
   m_column = std::min(m_column + 1, CellMatrix::kMaxColumn);
   while (m_column < CellMatrix::kMaxColumn && m_covered[m_column]) ++m_column;
-  int columnSpan = 1;
-  int rowSpan = 1;
-  if (m_dialect == MarkupDialect::Html) {
-    columnSpan = NumberAttribute("colspan");
-    rowSpan = NumberAttribute("rowspan");
-  } else {
-    // ss:Index places a cell after cells left out; the merges are its spans.
-    const int index = NumberAttribute("ss:index");
-    if (index > m_column) m_column = std::min(index, CellMatrix::kMaxColumn);
-    const int across = NumberAttribute("ss:mergeacross");
-    const int down = NumberAttribute("ss:mergedown");
-    columnSpan = across >= 0 ? across + 1 : 1;
-    rowSpan = down >= 0 ? down + 1 : 1;
-  }
+  // Sheet cells have no spans.
+  const bool html = m_dialect == MarkupDialect::Html;
+  const int columnSpan = html ? NumberAttribute("colspan") : 1;
+  const int rowSpan = html ? NumberAttribute("rowspan") : 1;
   m_cellSpan = std::clamp(columnSpan, 1, CellMatrix::kMaxColumn + 1 - m_column);
   if (rowSpan > 1) {
     for (int c = m_column; c < m_column + m_cellSpan; ++c) m_rowSpan[c] = rowSpan - 1;

@@ -15,7 +15,7 @@ class MarkupLoad : public testenv::DocTest {};
 
 TEST_F(MarkupLoad, DocumentsShowTheConvertersText) {
   const std::string page = ReadHostFile(DataPath("markup/page.jis.html"));
-  const std::string sheet = ReadHostFile(DataPath("markup/lo-sheet.xml"));
+  const std::string sheet = ReadHostFile(DataPath("markup/lo-sheet1.xml"));
   doc_->m_bVerticalRules = 1;  // ruled tables for HTML
   const std::string expectedPage = markuptest::Convert(*doc_, page, markuptest::Form::Html, 1);
   const std::string expectedSheet = markuptest::Convert(*doc_, sheet, markuptest::Form::Sheet, 0);
