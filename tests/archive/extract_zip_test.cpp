@@ -264,6 +264,18 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesItsFiles) {
     EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin())) << mode;
     EXPECT_EQ(buf[1000], stream[1000]) << mode;  // nothing past the room
   }
+  // A stream that packs better than the header's placeholder size guesses (64 and
+  // 256 times its length) still fills the room it is given.
+  Bytes blank(100000, ' ');
+  Bytes packed = ZlibDeflate(blank, 9);
+  ASSERT_LT(packed.size() * 256, blank.size());
+  for (int mode : {0, 1}) {
+    Bytes room(blank.size() + 10, 0);
+    std::copy(packed.begin(), packed.end(), room.begin());
+    EXPECT_EQ(doc_->InflateViaTempZip(room.data(), static_cast<int>(packed.size()), static_cast<int>(room.size()), mode),
+              static_cast<int>(blank.size())) << mode;
+    EXPECT_TRUE(std::equal(blank.begin(), blank.end(), room.begin())) << mode;
+  }
   // A stream cut short gives what it holds; bad data fails.
   std::copy(stream.begin(), stream.end(), buf.begin());
   r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, 0);
