@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -102,6 +103,11 @@ void Figures(const std::string& name, const Bytes& data, bool sizes) {
     BufferSink sink(out);
     inflater.Run(gz6, sink, data.size());
   });
+  // A speed is worth nothing without the right bytes: check ours before zlib overwrites them.
+  if (!std::equal(data.begin(), data.end(), out.begin())) {
+    std::fprintf(stderr, "inflate gave wrong bytes on %s\n", name.c_str());
+    std::exit(1);
+  }
   double iZlib = Time([&] { ZlibInflate(gz6, out); });
   std::printf("inflate_speed_ratio_%s=%.2f\n", name.c_str(), iZlib / iOurs);
   std::printf("inflate_mbps_%s=%.1f\n", name.c_str(), mb / iOurs);
