@@ -60,6 +60,12 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     hasFileCrc = true;
     osId = h[23];
     nextExt = ReadLE16(h + 24);
+    // LHa of OS-9/68k leaves two bytes out of its level-2 header size.
+    if (osId == 'K') {
+      CODEC_CHECK(baseSize + 2 <= size - pos, "060");
+      baseSize += 2;
+      headerSize = static_cast<uint32_t>(baseSize);
+    }
   } else {
     uint64_t nameLen = h[21];
     CODEC_CHECK(22 + nameLen <= baseSize, "060");
