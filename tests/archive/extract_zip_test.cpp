@@ -54,6 +54,9 @@ TEST_F(ExtractZipTest, ArchivesOfRealToolsExtractWhole) {
     makers.push_back({"zip.zip", "zip -qr ../zip.zip ."});
     // Written to a pipe: every member has a data descriptor.
     makers.push_back({"stream.zip", "zip -qr - . > ../stream.zip"});
+    // Stored with forced data descriptors; best compression with forced Zip64 records.
+    makers.push_back({"zip0fd.zip", "zip -qr -0 -fd ../zip0fd.zip ."});
+    makers.push_back({"zip9fz.zip", "zip -qr -9 -fz ../zip9fz.zip ."});
   }
   if (testenv::HaveProgram("7z")) makers.push_back({"7z.zip", "7z a -bd -tzip ../7z.zip . >/dev/null"});
   if (testenv::HaveProgram("python3")) {
