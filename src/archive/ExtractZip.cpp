@@ -106,6 +106,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   MemorySink memory(output.data(), static_cast<uint64_t>(outputCapacity));
 
   int result = 0;
+  bool full = false;  // placeholder sizes: the stream went on past the caller's room
   try {
     codec::CZipReader reader(image);
     for (const codec::ZipEntry& entry : reader.Entries()) {
@@ -146,17 +147,18 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     }
   } catch (const codec::CodecError& e) {
     // With placeholder sizes the caller's room is the end of the output, not a fault.
-    const bool full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
+    full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
     if (!full) {
       ReportCodecError(e.Code());
       return -1;
     }
   }
   if (!memoryMode) return result;
-  // What does not fit is dropped: the caller gets its capacity's worth.
+  // The room is filled; output that did not fit makes the run a failure (size over).
   size_t copy = static_cast<size_t>(std::min<uint64_t>(memory.Total(), static_cast<uint64_t>(outputCapacity)));
   std::memcpy(buffer, output.data(), copy);
-  return result < 0 ? result : static_cast<int>(copy);
+  if (result < 0) return result;
+  return full || memory.Total() > static_cast<uint64_t>(outputCapacity) ? -3 : static_cast<int>(copy);
 }
 
 namespace {

@@ -18,8 +18,9 @@ struct ZipRunOptions {
 
 // File mode (no memory image): the archive file's members are written below folder,
 // which is made and entered first; 0 on success. Memory mode: the members of the
-// archive image go one after the other into output; returns the bytes kept, at most
-// outputCapacity (bytes beyond it are dropped). -1 on a failure, -9 out of memory.
+// archive image go one after the other into output (at most outputCapacity bytes);
+// returns the bytes produced, -3 when they did not fit (the room then filled). -1 on
+// a failure, -9 out of memory.
 // The image and output may be the same buffer.
 int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
                        std::span<const uint8_t> memoryImage, uint8_t* output, int outputCapacity,
