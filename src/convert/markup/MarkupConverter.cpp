@@ -26,7 +26,6 @@ constexpr std::array<bool, 256> MakeStopTable() {
 constexpr std::array<bool, 256> kStop = MakeStopTable();
 
 bool IsCollapsible(uint8_t c) { return c == '\r' || c == '\n' || c == '\t'; }
-bool IsSjisLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 }  // namespace
@@ -193,7 +192,7 @@ void MarkupConverter::HighByte() {
     }
   }
   const uint8_t c = m_data[m_pos];
-  const int count = IsSjisLead(c) && m_pos + 1 < m_len && IsSjisTrail(m_data[m_pos + 1]) ? 2 : 1;
+  const int count = plat::IsSjisLeadByte(c) && m_pos + 1 < m_len && IsSjisTrail(m_data[m_pos + 1]) ? 2 : 1;
   if (SourceText(std::string_view(reinterpret_cast<const char*>(m_data + m_pos), count), true) > 0) m_pos += count;
 }
 
@@ -224,7 +223,7 @@ void MarkupConverter::Entity() {
   }
   const std::string_view text = m_doc.m_bAsciiFixed == 0 && !entity->sjis.empty() ? entity->sjis : entity->ascii;
   const int64_t next = semicolon >= 0 ? semicolon + 1 : ends[entity->name.size() - 1];
-  const bool pair = IsSjisLead(static_cast<uint8_t>(text[0]));
+  const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[0]));
   if (SourceText(text, pair) > 0) m_pos = next;
 }
 
@@ -337,7 +336,7 @@ void MarkupConverter::WriteMark(std::string_view text) {
     return;
   }
   for (size_t i = 0; i < text.size(); ++i) {
-    const bool pair = IsSjisLead(static_cast<uint8_t>(text[i])) && i + 1 < text.size();
+    const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size();
     if (pair) {
       if (!CellUnit(&text[i], 2)) return;
       ++i;

@@ -5,12 +5,12 @@
 #include <cctype>
 #include <cstring>
 
+#include "platform/codepage.h"
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupConverter.h"
 
 namespace {
 
-bool IsSjisLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 // The bytes after "<" at `at` spell `word` in any case.
@@ -49,7 +49,7 @@ void MarkupConverter::CopySource() {
           continue;
         }
       }
-      const int count = IsSjisLead(c) && m_pos + 1 < m_len && IsSjisTrail(m_data[m_pos + 1]) ? 2 : 1;
+      const int count = plat::IsSjisLeadByte(c) && m_pos + 1 < m_len && IsSjisTrail(m_data[m_pos + 1]) ? 2 : 1;
       Out(std::string_view(reinterpret_cast<const char*>(m_data + m_pos), static_cast<size_t>(count)));
       m_pos += count;
       continue;
