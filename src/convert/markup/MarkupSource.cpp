@@ -5,9 +5,9 @@
 #include <cctype>
 #include <cstring>
 
-#include "platform/codepage.h"
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupConverter.h"
+#include "platform/codepage.h"
 
 namespace {
 
