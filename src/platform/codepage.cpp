@@ -117,7 +117,7 @@ int32_t NextUtf8(std::string_view text, size_t& i) {
     ++i;
     return b0;
   }
-  int len = b0 >= 0xF0 && b0 <= 0xF4 ? 4 : b0 >= 0xE0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
+  int len = b0 >= 0xF0 && b0 <= 0xF4 ? 4 : b0 >= 0xE0 && b0 < 0xF0 ? 3 : b0 >= 0xC2 && b0 < 0xE0 ? 2 : 0;
   if (len == 0 || i + len > text.size()) {
     ++i;
     return -1;

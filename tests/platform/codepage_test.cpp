@@ -113,6 +113,10 @@ TEST(Codepage, Utf8RoundTripRefusesWhatCp932CannotHold) {
   EXPECT_FALSE(plat::Utf8ToCp932("\xE2\x82\xAC").has_value());    // the euro sign
   EXPECT_FALSE(plat::Utf8ToCp932("\xC0\xAF").has_value());        // overlong '/'
   EXPECT_FALSE(plat::Utf8ToCp932("\xF0\x9F\x98\x80").has_value());  // outside the BMP
+  // Bytes F5 to FF start no sequence, even when continuation bytes follow.
+  EXPECT_FALSE(plat::Utf8ToCp932("\xF8\x80\x80").has_value());
+  EXPECT_FALSE(plat::Utf8ToCp932("\xFE\x88\xA0").has_value());
+  EXPECT_EQ(plat::Utf8ToCp932Lossy("\xF8\x80\x80"), "???");
   EXPECT_EQ(plat::Utf8ToCp932Lossy("a\xE2\x82\xAC" "b"), "a?b");
   EXPECT_EQ(plat::Cp932ToUtf8("\x95\x5C\x83\x5C"), "\xE8\xA1\xA8\xE3\x82\xBD");
   EXPECT_EQ(plat::Cp932ToUtf8("A\x81"), "A\xEF\xBF\xBD");  // a cut double-byte character
