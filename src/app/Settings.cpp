@@ -112,9 +112,9 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       return "";
     }
     case Unit::Megabytes: {
-      double mb = 0;
+      double mb = 0;  // NaN compares false both ways: the range test is written to refuse it
       auto result = std::from_chars(value.data(), value.data() + value.size(), mb);
-      if (result.ec != std::errc() || result.ptr != value.data() + value.size() || mb < s->low || mb > s->high) {
+      if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
       doc.*(s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);

@@ -44,6 +44,10 @@ TEST_F(SettingsTest, ValuesOutsideTheirRangeAreRefusedByName) {
   EXPECT_EQ(ApplySetting(*doc_, "indata", "-1").rfind("indata needs a size in MB", 0), 0u);
   EXPECT_EQ(ApplySetting(*doc_, "textcolor", "1,2"), "textcolor needs red,green,blue, each from 0 to 255");
   EXPECT_EQ(ApplySetting(*doc_, "nosuch", "1"), "unknown setting: nosuch");
+  for (const char* odd : {"nan", "NaN", "inf", "-inf", "1e400", ""}) {
+    EXPECT_EQ(ApplySetting(*doc_, "outdata", odd).rfind("outdata needs a size in MB", 0), 0u) << odd;
+  }
+  EXPECT_EQ(doc_->m_nOutDataLimit, 1048576);
   EXPECT_EQ(ApplySetting(*doc_, "indata", "1.5"), "");
   EXPECT_EQ(doc_->m_nInDataLimit, 1572864);
   EXPECT_EQ(SettingValue(*doc_, "indata"), "1.5");
