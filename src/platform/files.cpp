@@ -219,6 +219,16 @@ bool RenameFile(std::string_view from, std::string_view to) {
 bool CopyFile(std::string_view from, std::string_view to) {
   File in;
   File out;
+  // Opening the target truncates it: a copy onto the source itself (under any of its
+  // names) would empty it.
+  auto source = ResolveHostPath(from);
+  auto target = ResolveHostPath(to);
+  struct stat src;
+  struct stat dst;
+  if (source && target && stat(source->c_str(), &src) == 0 && stat(target->c_str(), &dst) == 0 &&
+      src.st_dev == dst.st_dev && src.st_ino == dst.st_ino) {
+    return false;
+  }
   if (!in.Open(from, File::Mode::Read) || !out.Open(to, File::Mode::Write)) return false;
   std::vector<char> block(1 << 16);
   for (;;) {
@@ -241,6 +251,8 @@ std::optional<std::vector<DirEntry>> ListDirectory(std::string_view winPath) {
     if (name == "." || name == "..") continue;
     DirEntry entry;
     entry.name = FromHostPath(name, &entry.nameExact);
+    // A '\' inside a host name would read as a separator: the name is not reachable as written.
+    if (FindLastSeparator(entry.name) != std::string::npos) entry.nameExact = false;
     struct stat st;
     if (lstat((base + name).c_str(), &st) == 0) {
       entry.isSymlink = S_ISLNK(st.st_mode);
@@ -287,7 +299,8 @@ bool File::Open(std::string_view winPath, Mode mode) {
   Close();
   auto host = ResolveHostPath(winPath);
   if (!host || host->empty()) return false;
-  int flags = O_CLOEXEC;
+  // Non-blocking only while opening: a named pipe with no writer must not hang the open.
+  int flags = O_CLOEXEC | O_NONBLOCK;
   switch (mode) {
     case Mode::Read: flags |= O_RDONLY; break;
     case Mode::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
@@ -297,7 +310,7 @@ bool File::Open(std::string_view winPath, Mode mode) {
   fd_ = open(host->c_str(), flags, 0666);
   if (fd_ < 0) return false;
   struct stat st;
-  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
     Close();
     return false;
   }
@@ -365,7 +378,7 @@ std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxByt
   if (!file.Open(winPath, File::Mode::Read)) return std::nullopt;
   int64_t length = file.GetLength();
   if (length < 0) return std::nullopt;
-  std::string bytes(static_cast<size_t>(std::min(length, maxBytes)), '\0');
+  std::string bytes(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 0, length)), '\0');
   int64_t got = file.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
   if (got < 0) return std::nullopt;
   bytes.resize(static_cast<size_t>(got));

@@ -54,7 +54,7 @@ bool CopyFile(std::string_view from, std::string_view to);
 
 struct DirEntry {
   std::string name;  // CP932
-  bool nameExact = true;  // false when the host name holds characters CP932 cannot express
+  bool nameExact = true;  // false when the host name holds characters CP932 cannot express, or a '\\'
   bool isDirectory = false;  // never true for a symbolic link
   bool isSymlink = false;
   int64_t size = 0;

@@ -26,6 +26,18 @@ TEST_F(FoldersTest, DeleteFolderTreeEmptiesTheFolderAndNeverFollowsLinks) {
   EXPECT_LT(doc_->DeleteFolderTree(Win("work"), 1, 1, 1, 1, 200), 0);  // not the local file system
 }
 
+TEST_F(FoldersTest, DeleteFolderTreeStaysBelowTheFolderWhateverTheNames) {
+  // A host name may hold a backslash, which a Windows path reads as a separator: the
+  // file "..\keep.txt" inside work must not be taken for the keep.txt beside work.
+  testenv::WriteHostFile(dir_.HostPath("keep.txt"), "keep");
+  testenv::WriteHostFile(dir_.HostPath("work/..\\keep.txt"), "odd");
+  testenv::WriteHostFile(dir_.HostPath("work/plain.txt"), "p");
+  EXPECT_LT(doc_->DeleteFolderTree(Win("work"), 1, 1, 1, 0, 200), 0);  // the odd name stays
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("keep.txt")), "keep");
+  EXPECT_TRUE(fs::exists(dir_.HostPath("work/..\\keep.txt")));
+  EXPECT_FALSE(fs::exists(dir_.HostPath("work/plain.txt")));
+}
+
 TEST_F(FoldersTest, DeleteFolderTreeTakesAtMostTheLimitPerFolder) {
   for (int i = 0; i < 5; ++i) testenv::WriteHostFile(dir_.HostPath("w/f" + std::to_string(i)), "x");
   EXPECT_LT(doc_->DeleteFolderTree(Win("w"), 1, 1, 1, 0, 3), 0);
