@@ -1,6 +1,7 @@
 // The file system boundary: Windows paths with Shift-JIS names whose trail byte is
 // 0x5C, the case-insensitive fallback, symbolic links and 64-bit files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -106,6 +107,29 @@ TEST(Files, FoldersAreRefusedAsFilesAndMissingFilesFailCleanly) {
   EXPECT_FALSE(f.Open(dir.Win() + "\\missing", plat::File::Mode::Read));
   EXPECT_EQ(f.Read(nullptr, 1), -1);
   EXPECT_FALSE(plat::Stat(dir.Win() + "\\missing").has_value());
+}
+
+TEST(Files, CopyNeverEmptiesItsSourceAndNamedPipesDoNotHang) {
+  TempDir dir;
+  const std::string path = dir.Win() + "\\Data.txt";
+  ASSERT_TRUE(plat::WriteWholeFile(path, "precious"));
+  EXPECT_FALSE(plat::CopyFile(path, path));
+  EXPECT_FALSE(plat::CopyFile(path, dir.Win() + "\\DATA.TXT"));  // the same file by the case fallback
+  ASSERT_EQ(link(dir.HostPath("Data.txt").c_str(), dir.HostPath("hard.txt").c_str()), 0);
+  EXPECT_FALSE(plat::CopyFile(path, dir.Win() + "\\hard.txt"));
+  EXPECT_EQ(plat::ReadFileHead(path, 100), std::optional<std::string>("precious"));
+  EXPECT_TRUE(plat::CopyFile(path, dir.Win() + "\\copy.txt"));
+  EXPECT_EQ(plat::ReadFileHead(dir.Win() + "\\copy.txt", 100), std::optional<std::string>("precious"));
+  EXPECT_EQ(plat::ReadFileHead(path, -5), std::optional<std::string>(""));  // a negative limit reads nothing
+
+  // A pipe with no writer opens at once and reads as empty; with no reader it cannot be written.
+  ASSERT_EQ(mkfifo(dir.HostPath("pipe").c_str(), 0600), 0);
+  plat::File f;
+  ASSERT_TRUE(f.Open(dir.Win() + "\\pipe", plat::File::Mode::Read));
+  char buf[4];
+  EXPECT_EQ(f.Read(buf, sizeof buf), 0);
+  f.Close();
+  EXPECT_FALSE(f.Open(dir.Win() + "\\pipe", plat::File::Mode::Write));
 }
 
 TEST(Files, TimesAndCurrentFolder) {
