@@ -29,6 +29,8 @@ std::string FromUtf8(CQelDoc& doc, std::string_view in) {
       continue;
     }
     int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kTextUtf8, 0) : 0;
+    // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
+    if (more == 3 && (At(in, i + 3) & 0xC0) != 0x80) more = 0;
     if (more > 0 && i + more < in.size() && AppendScratch(doc, out)) {
       i += 1 + more;
     } else {
@@ -97,7 +99,11 @@ std::string FromJis(CQelDoc& doc, std::string_view in) {
       out += static_cast<char>(b <= 0x5F ? b + 0x80 : '?');
       ++i;
     } else if (state == kKanji) {
-      if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, 2, 0) == 1 && AppendScratch(doc, out)) {
+      const unsigned char b1 = At(in, i + 1);
+      if (b1 < 0x21 || b1 >= 0x7F) {
+        out += '?';  // a cut pair: the line end or escape after it keeps its meaning
+        ++i;
+      } else if (doc.ConvertCharToSjis(b, b1, 0, 2, 0) == 1 && AppendScratch(doc, out)) {
         i += 2;
       } else {
         out += '?';

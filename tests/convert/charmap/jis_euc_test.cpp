@@ -96,6 +96,17 @@ TEST_F(CharConvertTest, Utf8SequencesAreTakenWholeAndMalformedOnesRefused) {
   EXPECT_EQ(doc_->ConvertCharToSjis(0x41, 0xA1, 0, 0, 0), 0);
 }
 
+TEST_F(CharConvertTest, BrokenCharactersInTextLeaveTheBytesAfterThem) {
+  // A four-byte UTF-8 sequence is one '?' only when all four bytes are there.
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98\x80!", kTextUtf8), "?!");
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98" "A\n", kTextUtf8), "???A\n");
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98", kTextUtf8), "???");
+  // A JIS pair cut by a line end or an escape: the line end stays, the escape still switches.
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30\r\n\x30\x21\x1B(Bx", kTextJis), "?\r\n\x88\x9F" "x");
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30\x1B(Bx", kTextJis), "?x");
+  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30", kTextJis), "?");
+}
+
 TEST_F(CharConvertTest, Utf8TextAgreesWithIconvWhereCp932HasTheCharacter) {
   if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
   // All of JIS X 0208 written as UTF-8 by iconv, read back through the UTF-8 form.
