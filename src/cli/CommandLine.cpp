@@ -81,6 +81,15 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return cl;
 }
 
+std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath) {
+  const auto sjis = plat::Utf8ToCp932(hostPath);
+  if (!sjis || plat::FindLastSeparator(*sjis) != std::string::npos) return std::nullopt;
+  std::string path = plat::FromHostPath(hostPath);
+  // A relative name such as "c:x" must not be read as a drive.
+  if (path.size() >= 2 && path[1] == ':') path = ".\\" + path;
+  return path;
+}
+
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   const CommandLine cl = ParseCommandLine(args);
   if (cl.help) {
@@ -105,9 +114,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
   }
 
-  const auto path = plat::Utf8ToCp932(cl.file);
+  const auto path = WindowsPathOfArgument(cl.file);
   if (!path) {
-    err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932); it is not opened\n";
+    err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932) as a Windows name; it is not opened\n";
     return kNothingShown;
   }
   const int loaded = doc.LoadDocument(*path, 0);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <iosfwd>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -15,6 +17,11 @@ struct CommandLine {
 };
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// The Windows path (CP932, '\\' separators) of a host path given on the command line;
+// nullopt when a name cannot be written so: a character CP932 lacks, or a '\\'
+// inside a name, which the program would read as a separator.
+std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath);
 
 // Runs the program: returns the exit status (0 shown, 1 nothing shown, 2 usage error).
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -2,6 +2,7 @@
 // reading of the same file, and the exit statuses.
 #include <gtest/gtest.h>
 
+#include "cli/CommandLine.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -68,6 +69,19 @@ TEST_F(CliTest, ShiftJisFileNamesWithTrailByte5C) {
   int status = -1;
   EXPECT_EQ(Run(Quote(dir_.HostPath("\xE8\xA1\xA8\xE3\x82\xBD.txt")), &status), "hello\n");
   EXPECT_EQ(status, 0);
+}
+
+TEST_F(CliTest, HostPathsBecomeWindowsPathsOrAreRefused) {
+  EXPECT_EQ(WindowsPathOfArgument("/a/\xE8\xA1\xA8/b.txt"), std::optional<std::string>("\\a\\\x95\x5C\\b.txt"));
+  EXPECT_EQ(WindowsPathOfArgument("rel/x"), std::optional<std::string>("rel\\x"));
+  EXPECT_EQ(WindowsPathOfArgument("c:x"), std::optional<std::string>(".\\c:x"));  // a name, not a drive
+  EXPECT_FALSE(WindowsPathOfArgument("a\\b.txt").has_value());
+  // A host name with a backslash is not opened as the file b.txt in the folder a.
+  testenv::WriteHostFile(dir_.HostPath("a\\b.txt"), "one name\n");
+  testenv::WriteHostFile(dir_.HostPath("a/b.txt"), "another file\n");
+  int status = -1;
+  EXPECT_EQ(Run(Quote(dir_.HostPath("a\\b.txt")), &status), "");
+  EXPECT_EQ(status, 1);
 }
 
 TEST_F(CliTest, FailuresHaveTheirExitStatusAndMessage) {
