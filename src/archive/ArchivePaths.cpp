@@ -72,8 +72,9 @@ std::vector<std::string> ListFolderNames(std::string_view folder) {
   if (folder.empty()) return names;
   std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(folder);
   if (!entries) return names;
+  // Links are never followed; a name the path cannot carry as written is left alone.
   for (const plat::DirEntry& e : *entries)
-    if (!e.isSymlink && e.name != "." && e.name != "..") names.push_back(e.name);
+    if (!e.isSymlink && e.nameExact && e.name != "." && e.name != "..") names.push_back(e.name);
   return names;
 }
 

@@ -61,6 +61,8 @@ std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8) {
     uint8_t b1 = i + 1 < name.size() ? static_cast<uint8_t>(name[i + 1]) : 0;
     uint8_t b2 = i + 2 < name.size() ? static_cast<uint8_t>(name[i + 2]) : 0;
     int more = doc.ConvertCharToSjis(b0, b1, b2, 1, 0);
+    // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
+    if (more == 3 && (i + 3 >= name.size() || (static_cast<uint8_t>(name[i + 3]) & 0xC0) != 0x80)) more = 0;
     if (more <= 0) {
       out += '?';  // not UTF-8 after all: never pass a stray byte on as part of a name
       ++i;

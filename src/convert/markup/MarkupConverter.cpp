@@ -166,6 +166,8 @@ int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
   scratch[0] = scratch[1] = 0;
   const int consumed = m_doc.ConvertCharToSjis(b0, b1, b2, m_mode, 0);
   if (consumed <= 0) return 0;
+  // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
+  if (consumed == 3 && (at + 3 >= m_len || (m_data[at + 3] & 0xC0) != 0x80)) return 0;
   out.clear();
   if (scratch[0] == 0) {
     out = kUnmappable;  // a pair without a Shift-JIS code: never a NUL in the text

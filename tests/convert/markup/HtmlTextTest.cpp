@@ -132,6 +132,10 @@ TEST_F(HtmlText, RefusedCharacterPairsNeverPutNulInTheText) {
   const std::string utf8 = Convert(*doc_, "<meta charset=\"utf-8\"><p>\xE3\x81\x82\xA4\xA2z</p>");
   EXPECT_FALSE(HasNul(utf8));
   EXPECT_NE(utf8.find("\x82\xA0?z"), std::string::npos);
+  // A four-byte character is taken whole; one cut short leaves the byte after it.
+  const std::string four = Convert(*doc_, "<meta charset=\"utf-8\"><p>\xF0\x9F\x98\x80" "a\xF0\x9F\x98" "b</p>");
+  EXPECT_NE(four.find("?a"), std::string::npos) << four;
+  EXPECT_NE(four.find("b"), std::string::npos) << four;
   // JIS pairs outside the JIS rows, and in the alternative text of a tag.
   const std::string jis = Convert(*doc_, "<img alt=\"\x1B$B\x24\x22\x7F\x7F\x1B(B\">\x1B$B\x24\x22\x20\x21\x1B(Bq");
   EXPECT_FALSE(HasNul(jis));
