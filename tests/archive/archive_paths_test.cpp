@@ -44,6 +44,7 @@ TEST(ArchivePaths, TreeWalkListsFilesAndEmptyFoldersWithoutFollowingLinks) {
   fs::create_directories(dir.HostPath("elsewhere/deep"));
   testenv::WriteHostFile(dir.HostPath("elsewhere/secret.txt"), "s");
   fs::create_directory_symlink(dir.HostPath("elsewhere"), dir.HostPath("t/link"));
+  testenv::WriteHostFile(dir.HostPath("t/\xE2\x82\xAC.txt"), "no CP932 name");  // a name the path cannot carry
   std::vector<FileEntry> list;
   CollectTreeFiles(plat::FromHostPath(dir.HostPath("t")), list);
   std::map<std::string, int64_t> got;
