@@ -38,7 +38,7 @@ const Setting kSettings[] = {
     {"r_tbl", Unit::Hundreds, &CQelDoc::m_nTableRowsR, nullptr, 1, 10000, "table cell buffer, hundreds of bytes"},
     {"readform", Unit::Number, &CQelDoc::m_nReadTextForm, nullptr, 0, 3,
      "reading form of text files: 0 Shift-JIS, 1 UTF-8, 2 EUC-JP, 3 JIS (ISO-2022-JP)"},
-    {"dispform", Unit::Number, &CQelDoc::m_nDisplayForm, nullptr, 0, 2, "display form: 0 normal, 1 binary dump, 2 source"},
+    {"dispform", Unit::Number, &CQelDoc::m_nDisplayForm, nullptr, 0, 2, "display form: 0 normal, 2 source as it is"},
     {"quickhead", Unit::Number, &CQelDoc::m_bQuickHead, nullptr, 0, 1, "quick head display: read only the head of large files"},
     {"vrules", Unit::Number, &CQelDoc::m_bVerticalRules, nullptr, 0, 1, "tables with vertical rules"},
     {"sjisfixed", Unit::Number, &CQelDoc::m_bSjisFixed, nullptr, 0, 1, "read every text as Shift-JIS, no conversion"},
@@ -124,6 +124,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
     case Unit::Number: {
       int n;
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
+      // The binary dump is drawn by the text pane, which a terminal does not have.
+      if (s->intField == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
       doc.*(s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }

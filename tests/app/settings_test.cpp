@@ -44,6 +44,8 @@ TEST_F(SettingsTest, ValuesOutsideTheirRangeAreRefusedByName) {
   EXPECT_EQ(ApplySetting(*doc_, "indata", "-1").rfind("indata needs a size in MB", 0), 0u);
   EXPECT_EQ(ApplySetting(*doc_, "textcolor", "1,2"), "textcolor needs red,green,blue, each from 0 to 255");
   EXPECT_EQ(ApplySetting(*doc_, "nosuch", "1"), "unknown setting: nosuch");
+  EXPECT_EQ(ApplySetting(*doc_, "dispform", "1"), "dispform 1 (binary dump) is not shown on a terminal");
+  EXPECT_EQ(ApplySetting(*doc_, "dispform", "2"), "");
   for (const char* odd : {"nan", "NaN", "inf", "-inf", "1e400", ""}) {
     EXPECT_EQ(ApplySetting(*doc_, "outdata", odd).rfind("outdata needs a size in MB", 0), 0u) << odd;
   }
