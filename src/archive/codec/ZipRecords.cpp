@@ -37,9 +37,11 @@ uint32_t Narrow(uint64_t v) {
 
 }  // namespace
 
-void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
-  CODEC_CHECK(h.signature == kLocalSignature, "031");
-  AppendLE32(out, kLocalSignature);
+namespace {
+
+// The fields the local and the central header share, from "version needed" to the
+// extra field's length.
+void AppendSharedFields(std::vector<uint8_t>& out, const CZipHeader& h) {
   AppendLE16(out, h.versionNeeded);
   AppendLE16(out, h.flags);
   AppendLE16(out, h.method);
@@ -50,6 +52,14 @@ void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
   AppendLE32(out, Narrow(h.uncompressedSize));
   AppendLE16(out, static_cast<uint32_t>(h.name.size()));
   AppendLE16(out, static_cast<uint32_t>(h.extra.size()));
+}
+
+}  // namespace
+
+void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
+  CODEC_CHECK(h.signature == kLocalSignature, "031");
+  AppendLE32(out, kLocalSignature);
+  AppendSharedFields(out, h);
   out.insert(out.end(), h.name.begin(), h.name.end());
   out.insert(out.end(), h.extra.begin(), h.extra.end());
 }
@@ -58,16 +68,7 @@ void AppendCentralHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
   CODEC_CHECK(h.signature == kCentralSignature, "032");
   AppendLE32(out, kCentralSignature);
   AppendLE16(out, h.versionMadeBy);
-  AppendLE16(out, h.versionNeeded);
-  AppendLE16(out, h.flags);
-  AppendLE16(out, h.method);
-  AppendLE16(out, h.DosTime());
-  AppendLE16(out, h.DosDate());
-  AppendLE32(out, h.crc32);
-  AppendLE32(out, Narrow(h.compressedSize));
-  AppendLE32(out, Narrow(h.uncompressedSize));
-  AppendLE16(out, static_cast<uint32_t>(h.name.size()));
-  AppendLE16(out, static_cast<uint32_t>(h.extra.size()));
+  AppendSharedFields(out, h);
   AppendLE16(out, 0);  // comment length
   AppendLE16(out, 0);  // disk number start
   AppendLE16(out, 0);  // internal attributes
