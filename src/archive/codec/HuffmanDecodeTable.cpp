@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "archive/codec/CodeLengths.h"
 #include "archive/codec/CodecError.h"
 
 namespace codec::huff {
@@ -18,17 +19,7 @@ uint32_t Reverse(uint32_t code, int len) {
 
 void BuildDecodeTable(const uint8_t* lengths, int n, const uint32_t* entries, int mainBits,
                       std::vector<uint32_t>& table) {
-  std::array<int, kMaxBits + 1> count{};
-  for (int s = 0; s < n; ++s) {
-    CODEC_CHECK(lengths[s] <= kMaxBits, "019");
-    ++count[lengths[s]];
-  }
-  count[0] = 0;
-  int left = 1;
-  for (int len = 1; len <= kMaxBits; ++len) {
-    left = (left << 1) - count[len];
-    CODEC_CHECK(left >= 0, "020");
-  }
+  const std::array<int, kMaxBits + 1> count = CountCodeLengths<kMaxBits>(lengths, n, "019", "020");
   std::array<uint32_t, kMaxBits + 2> next{};
   for (int len = 1; len <= kMaxBits; ++len) next[len + 1] = (next[len] + count[len]) << 1;
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "archive/codec/CodeLengths.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/Crc16.h"
 #include "archive/codec/ErrorCodes.h"
@@ -71,17 +72,7 @@ class CHuffTree {
 
   void Build(const uint8_t* lengths, int n) {
     single_ = -1;
-    count_.fill(0);
-    for (int s = 0; s < n; ++s) {
-      CODEC_CHECK(lengths[s] <= kMaxCodeBits, "046");
-      ++count_[lengths[s]];
-    }
-    count_[0] = 0;
-    int left = 1;
-    for (int len = 1; len <= kMaxCodeBits; ++len) {
-      left = (left << 1) - count_[len];
-      CODEC_CHECK(left >= 0, "062");
-    }
+    count_ = CountCodeLengths<kMaxCodeBits>(lengths, n, "046", "062");
     uint32_t code = 0;
     int index = 0;
     for (int len = 1; len <= kMaxCodeBits; ++len) {
