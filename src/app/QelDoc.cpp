@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "app/Globals.h"
+#include "app/StringTable.h"
+#include "convert/ConvertStatus.h"
 #include "archive/ArchiveInit.h"
 #include "convert/charmap/CidToSjis.h"
 #include "platform/files.h"
@@ -69,24 +71,11 @@ bool CQelDoc::AllocateConvBuffer(int bytes) {
 }
 
 int CQelDoc::ConvAppend(std::string_view text) {
-  if (!m_pConvBuf || m_nConvPos < 0 || m_nConvPos >= m_nConvCap) return 0;
-  // One byte stays free for the terminating NUL.
-  const int room = m_nConvCap - 1 - m_nConvPos;
-  const int n = static_cast<int>(std::min<size_t>(text.size(), room > 0 ? static_cast<size_t>(room) : 0));
-  std::copy_n(text.data(), n, m_pConvBuf + m_nConvPos);
-  m_nConvPos += n;
-  m_pConvBuf[m_nConvPos] = '\0';
-  return n;
+  return DisplayWriter(m_pConvBuf, m_nConvCap, m_nConvPos).Append(text);
 }
 
 int CQelDoc::ConvVPrintf(const char* format, va_list args) {
-  if (!m_pConvBuf || m_nConvPos < 0 || m_nConvPos >= m_nConvCap) return 0;
-  const int room = m_nConvCap - m_nConvPos;
-  int n = std::vsnprintf(m_pConvBuf + m_nConvPos, static_cast<size_t>(room), format, args);
-  if (n < 0) return 0;
-  n = std::min(n, room - 1);
-  m_nConvPos += n;
-  return n;
+  return DisplayWriter(m_pConvBuf, m_nConvCap, m_nConvPos).VPrintf(format, args);
 }
 
 int CQelDoc::ConvPrintf(const char* format, ...) {
@@ -95,4 +84,11 @@ int CQelDoc::ConvPrintf(const char* format, ...) {
   int n = ConvVPrintf(format, args);
   va_end(args);
   return n;
+}
+
+void CQelDoc::WriteConvertFailure(const ConvertStatus& status) {
+  if (status.ok()) return;
+  DisplayWriter out(m_pConvBuf, m_nConvCap, m_nConvPos);
+  out.Append(LoadString(status.stringId));
+  if (status.place) out.Append(status.place);
 }

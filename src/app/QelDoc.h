@@ -10,12 +10,15 @@
 #include <vector>
 
 #include "app/DocState.h"
+#include "base/DisplayWriter.h"
 #include "archive/ArchiveState.h"
 #include "convert/ConvertState.h"
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "platform/alloc.h"
+
+struct ConvertStatus;  // convert/ConvertStatus.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -52,6 +55,11 @@ class CQelDoc : public DocState,
 
   // Display text (DisplayTextBuffer): bounded writes at m_nConvPos.
   bool AllocateConvBuffer(int bytes);
+  // The writer over the converter output; cut writes mark the load partial.
+  DisplayWriter ConvWriter() { return DisplayWriter(m_pConvBuf, m_nConvCap, m_nConvPos, &m_bPartialLoad); }
+  // A converter's failure as display text at the write position: its message, and
+  // after string 152 its place code.
+  void WriteConvertFailure(const ConvertStatus& status);
   int ConvAppend(std::string_view text);
   int ConvPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));
   int ConvVPrintf(const char* format, va_list args);

@@ -1,0 +1,17 @@
+// One error road for the converters: a converter returns its failure as a value (the
+// string id of its message and, for an allocation failure, its three-digit place
+// code); the dump frame turns it into display text in one place
+// (CQelDoc::WriteConvertFailure), so no converter formats its own error text.
+#pragma once
+
+#include "app/StringTable.h"
+
+struct ConvertStatus {
+  int stringId = 0;            // 0: success
+  const char* place = nullptr; // " 001"-style place code after string 152, or null
+
+  static constexpr ConvertStatus Ok() { return {}; }
+  static constexpr ConvertStatus Message(int id) { return {id, nullptr}; }
+  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place}; }
+  constexpr bool ok() const { return stringId == 0; }
+};
