@@ -12,7 +12,7 @@
 
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/types.h"
+#include "platform/Types.h"
 
 struct DocState {
   // Paths and files.

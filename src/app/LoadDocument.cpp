@@ -10,7 +10,7 @@
 #include "convert/charmap/CidToSjis.h"
 #include "convert/charmap/TextDecode.h"
 #include "frame/MainFrame.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "convert/ConvertStatus.h"
 #include "archive/ArchiveInit.h"
 #include "convert/charmap/CidToSjis.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
-#include "platform/alloc.h"
+#include "platform/Alloc.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "archive/ArchiveInit.h"
 
-#include "platform/process.h"
+#include "platform/Process.h"
 
 void InitArchiveState(ArchiveState& state) {
   std::string program = plat::FindProgram("unzip");

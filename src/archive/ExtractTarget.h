@@ -7,7 +7,7 @@
 #include <string>
 
 #include "archive/codec/ByteSink.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 // Writes member bytes to a file; a failed write is the codec's output error "026".
 class CFileSink : public codec::CByteSink {

@@ -17,8 +17,8 @@
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "platform/alloc.h"
-#include "platform/files.h"
+#include "platform/Alloc.h"
+#include "platform/Files.h"
 
 namespace {
 

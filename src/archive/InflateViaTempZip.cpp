@@ -10,7 +10,7 @@
 #include "archive/ZipExtractOwn.h"
 #include "archive/codec/ZipRecords.h"
 #include "platform/ByteOrder.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 using plat::AppendLE16;
 using plat::AppendLE32;

@@ -11,8 +11,8 @@
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
 #include "frame/MainFrame.h"
-#include "platform/alloc.h"
-#include "platform/files.h"
+#include "platform/Alloc.h"
+#include "platform/Files.h"
 
 namespace {
 

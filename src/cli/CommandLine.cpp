@@ -5,8 +5,8 @@
 #include "app/QelDoc.h"
 #include "app/Settings.h"
 #include "frame/MainFrame.h"
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
 
 namespace {
 

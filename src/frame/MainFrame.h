@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "frame/StatusBar.h"
-#include "platform/ui.h"
+#include "platform/Ui.h"
 
 class CMainFrame {
  public:

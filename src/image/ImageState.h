@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "image/ImageConvertSettings.h"
-#include "platform/types.h"
+#include "platform/Types.h"
 
 struct ImageState {
   int m_nImageLoadState = 0;  // 0 at the start of a load; 2 once the view shows the new image

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/files.h"
+#include "platform/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

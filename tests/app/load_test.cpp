@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/StringTable.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

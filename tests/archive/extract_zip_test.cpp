@@ -9,7 +9,7 @@
 #include "ArchiveTestUtil.h"
 #include "archive/ArchiveInit.h"
 #include "frame/MainFrame.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

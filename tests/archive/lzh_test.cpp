@@ -10,7 +10,7 @@
 #include "ArchiveTestUtil.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
-#include "platform/files.h"
+#include "platform/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

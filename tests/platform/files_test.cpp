@@ -6,8 +6,8 @@
 
 #include <filesystem>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/ui.h"
+#include "platform/Ui.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/codepage.h"
-#include "platform/files.h"
-#include "platform/process.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
 
 namespace testenv {
 

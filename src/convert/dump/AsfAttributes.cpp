@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "convert/dump/MediaTags.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace {
 

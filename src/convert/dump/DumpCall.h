@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/Files.h"
 
 struct DumpCall {
   std::string path;       // the path as passed

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/files.h"
+#include "platform/Files.h"
 
 class ListingWindow {
  public:

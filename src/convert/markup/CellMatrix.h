@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/alloc.h"
+#include "platform/Alloc.h"
 
 class CellMatrix {
  public:

@@ -6,7 +6,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/markup/MarkupEntities.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace {
 

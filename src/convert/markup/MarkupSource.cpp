@@ -7,7 +7,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupConverter.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace {
 

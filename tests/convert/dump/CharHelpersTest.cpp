@@ -4,7 +4,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/dump/CharHelpers.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace markuptest {
 

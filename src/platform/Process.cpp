@@ -1,4 +1,4 @@
-#include "platform/process.h"
+#include "platform/Process.h"
 
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -1,9 +1,9 @@
-#include "platform/ui.h"
+#include "platform/Ui.h"
 
 #include <algorithm>
 #include <iostream>
 
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace plat {
 

@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 #include <iconv.h>
 

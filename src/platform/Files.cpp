@@ -1,4 +1,4 @@
-#include "platform/files.h"
+#include "platform/Files.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <strings.h>
 
-#include "platform/codepage.h"
+#include "platform/CodePage.h"
 
 namespace plat {
 namespace {
