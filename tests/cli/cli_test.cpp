@@ -23,7 +23,7 @@ class CliTest : public ::testing::Test {
 };
 
 TEST_F(CliTest, ShiftJisTextIsPrintedAsUtf8) {
-  if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
+  SKIP_WITHOUT_PROGRAM("iconv");
   const std::string sample = std::string(PELNORIX_SOURCE_DIR) + "/samples/sample-sjis.txt";
   int status = -1;
   const std::string out = Run(Quote(sample), &status);

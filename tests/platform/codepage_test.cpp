@@ -36,7 +36,7 @@ std::map<uint16_t, char16_t> PythonDecodeTable() {
 }
 
 TEST(Codepage, DecodeAgreesWithMicrosoftTableExceptPinnedBytes) {
-  if (!testenv::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+  SKIP_WITHOUT_PROGRAM("python3");
   auto python = PythonDecodeTable();
   ASSERT_GT(python.size(), 7800u);
   int compared = 0;
@@ -53,7 +53,7 @@ TEST(Codepage, DecodeAgreesWithMicrosoftTableExceptPinnedBytes) {
 }
 
 TEST(Codepage, EncodeAgreesWithMicrosoftTableOnEveryCharacter) {
-  if (!testenv::HaveProgram("python3")) GTEST_SKIP() << "python3 is not installed";
+  SKIP_WITHOUT_PROGRAM("python3");
   const char* script =
       "for u in range(1,0x10000):\n"
       "  if 0xd800<=u<=0xdfff: continue\n"

@@ -64,3 +64,9 @@ std::string Shell(const std::string& command, int* status = nullptr);
 std::string Quote(const std::string& text);
 
 }  // namespace testenv
+
+// Skips the test when a peer program it compares with is not on PATH.
+#define SKIP_WITHOUT_PROGRAM(name) \
+  do { \
+    if (!::testenv::HaveProgram(name)) GTEST_SKIP() << (name) << " is not installed"; \
+  } while (0)

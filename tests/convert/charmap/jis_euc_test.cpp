@@ -38,7 +38,7 @@ std::vector<std::string> IconvLines(const std::string& input, const std::string&
 }
 
 TEST_F(CharConvertTest, EucJpAgreesWithIconvOnAllOfJisX0208) {
-  if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
+  SKIP_WITHOUT_PROGRAM("iconv");
   const std::string input = AllPairs([](int r, int c) { return std::string{char(r | 0x80), char(c | 0x80)}; });
   const auto expected = IconvLines(input, "EUC-JP", dir_);
   ASSERT_EQ(expected.size(), 94u * 94u);
@@ -56,7 +56,7 @@ TEST_F(CharConvertTest, EucJpAgreesWithIconvOnAllOfJisX0208) {
 }
 
 TEST_F(CharConvertTest, Iso2022JpTextAgreesWithIconv) {
-  if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
+  SKIP_WITHOUT_PROGRAM("iconv");
   const std::string input =
       AllPairs([](int r, int c) { return std::string("\x1B$B") + char(r) + char(c) + "\x1B(Bx"; });
   const auto expected = IconvLines(input, "ISO-2022-JP", dir_);
@@ -108,7 +108,7 @@ TEST_F(CharConvertTest, BrokenCharactersInTextLeaveTheBytesAfterThem) {
 }
 
 TEST_F(CharConvertTest, Utf8TextAgreesWithIconvWhereCp932HasTheCharacter) {
-  if (!testenv::HaveProgram("iconv")) GTEST_SKIP() << "iconv is not installed";
+  SKIP_WITHOUT_PROGRAM("iconv");
   // All of JIS X 0208 written as UTF-8 by iconv, read back through the UTF-8 form.
   const std::string euc = AllPairs([](int r, int c) { return std::string{char(r | 0x80), char(c | 0x80)}; });
   testenv::WriteHostFile(dir_.HostPath("euc.txt"), euc);
