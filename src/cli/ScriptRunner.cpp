@@ -31,6 +31,13 @@ const char* OutcomeText(CommandOutcome outcome) {
   return "";
 }
 
+// Statements that only fill a queue, and those that start an operation that may poll
+// for Esc, find the keys still waiting; the others see them delivered first.
+bool LeavesKeysWaiting(ScriptVerb verb) {
+  return verb == ScriptVerb::Key || verb == ScriptVerb::Answer || verb == ScriptVerb::Open ||
+         verb == ScriptVerb::Command || verb == ScriptVerb::ListCommand;
+}
+
 }  // namespace
 
 ScriptRunner::ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out,
@@ -52,9 +59,7 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     return kScriptError;
   }
   for (const ScriptStatement& st : script.statements) {
-    if (st.verb != ScriptVerb::Open && st.verb != ScriptVerb::Command && st.verb != ScriptVerb::ListCommand) {
-      DeliverKeys();
-    }
+    if (!LeavesKeysWaiting(st.verb)) DeliverKeys();
     if (auto stop = RunStatement(st)) {
       m_out.flush();
       m_err << "pelnorix: " << where << st.line << ": " << stop->message << '\n';

@@ -1,9 +1,9 @@
 // Runs a script (cli/ScriptParser.h) against a document, its text pane and its two
 // file lists, without a window. Keys wait in the frame's key queue: they reach the
-// active pane before the next statement, except that `open`, `command` and
-// `list-command` start with them still waiting, so a long operation's Esc poll
-// (CMainFrame::CheckUserAbort) takes them first, as when a user presses Esc while it
-// runs. A script writes nothing itself; its commands write where its names and
+// active pane before the next statement, except that `key` and `answer` only add to
+// the queues and `open`, `command` and `list-command` start with the keys still
+// waiting, so a long operation's Esc poll (CMainFrame::CheckUserAbort) takes them
+// first, as when a user presses Esc while it runs; what it leaves reaches the pane. A script writes nothing itself; its commands write where its names and
 // answers say, and into the program folder's TMP.
 #pragma once
 
