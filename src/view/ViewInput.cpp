@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "platform/CodePage.h"
 #include "platform/Keys.h"
 #include "platform/Ui.h"
 #include "view/QelView.h"
@@ -20,7 +19,7 @@ int CQelView::StepChar(int pos, int direction) const {
   if (direction > 0) {
     if (pos >= n) return n;
     if (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n') return pos + 2;
-    return std::min(n, pos + (plat::IsSjisLeadByte(static_cast<unsigned char>(text[pos])) ? 2 : 1));
+    return pos + SjisCharSize(text, static_cast<size_t>(pos));
   }
   if (pos <= 0) return 0;
   if (pos >= 2 && text[pos - 1] == '\n' && text[pos - 2] == '\r') return pos - 2;
