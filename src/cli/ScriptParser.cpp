@@ -248,6 +248,10 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
     if (line.size() > kMaxScriptLine) {
       return fail("line longer than " + std::to_string(kMaxScriptLine) + " bytes");
     }
+    for (char c : line) {
+      // A control character could cut a name short where the file system reads it.
+      if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return fail("a control character in the line");
+    }
     std::vector<std::string> words;
     std::string error;
     if (!SplitScriptLine(line, words, error)) return fail(error);
@@ -272,7 +276,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
 const char* ScriptStatementsHelp() {
   return "  open PATH                  File > Open: load PATH and show it\n"
          "  command ID|NAME            run a menu command of the text pane\n"
-         "  key KEY...                 key presses to the active pane, through the key queue\n"
+         "  key KEY...                 key presses to the active pane (the text pane, or the\n"
+         "                             list a `list` made active, until a click), through the key queue\n"
          "  click X Y [right]          a mouse click on the text pane's client area\n"
          "  drag X1 Y1 X2 Y2           a drag with the left button\n"
          "  answer VALUE...            queue answers: yes no ok cancel for questions; NAME=VALUE\n"
@@ -282,6 +287,7 @@ const char* ScriptStatementsHelp() {
          "  select PATH...             select items of the active list\n"
          "  list-command NAME          run a command of the active file list on its selection\n"
          "  set KEY=VALUE              a setting, as --set\n"
-         "  print text|status|title|selection   write it to standard output\n"
+         "  print text|status|title|selection   write it to standard output (status: the\n"
+         "                             panes that hold a text, joined by \" | \")\n"
          "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
 }

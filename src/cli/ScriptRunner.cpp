@@ -92,8 +92,19 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry&
   return Stop{kScriptFailed, std::string(row.name) + " " + OutcomeText(outcome)};
 }
 
-std::string ScriptRunner::Subject(const std::string& what) const {
-  if (what == "status") return m_frame.StatusBar().GetPaneText(0);
+std::string ScriptRunner::Subject(const std::string& what) {
+  if (what == "status") {
+    // Every pane that holds a text, pane 0 first.
+    std::string status;
+    const CStatusBar& bar = m_frame.StatusBar();
+    for (int i = 0; i < bar.PaneCount(); ++i) {
+      const std::string pane = bar.GetPaneText(i);
+      if (pane.empty()) continue;
+      if (!status.empty()) status += " | ";
+      status += pane;
+    }
+    return status;
+  }
   if (what == "title") return m_frame.GetWindowText();
   if (what == "selection") return m_view.Text().GetSelText();
   return m_view.Text().GetText();
@@ -108,7 +119,6 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       return std::nullopt;
     }
     case ScriptVerb::Command:
-      m_frame.ActivateViewPane(0, 0);
       return RunCommandOn(*st.command, CommandTarget::TextView);
     case ScriptVerb::ListCommand:
       m_frame.ActivateListPane(0, m_doc.m_nActiveList - 1);

@@ -40,7 +40,8 @@ class ScriptRunner {
   std::optional<Stop> RunStatement(const ScriptStatement& st);
   std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active);
   void DeliverKeys();
-  std::string Subject(const std::string& what) const;  // CP932
+  // The text, the status panes (joined by " | "), the title or the selection; CP932.
+  std::string Subject(const std::string& what);
 
   CQelDoc& m_doc;
   CMainFrame& m_frame;

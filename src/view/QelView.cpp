@@ -64,6 +64,7 @@ void CQelView::ShowDocumentText() {
   m_nAnchor = 0;
   SyncSelection();
   if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
+  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("media player");
 }
 
 // The one-shot actions the document leaves for the pane: captures, image saves,

@@ -33,8 +33,12 @@ int CQelView::StepChar(int pos, int direction) const {
   return prev;
 }
 
+// The pane's selection fields hold the selection's ends in text order.
 void CQelView::SyncSelection() {
-  m_pModel->GetSel(m_nSelStart, m_nSelEnd);
+  int a = 0, b = 0;
+  m_pModel->GetSel(a, b);
+  m_nSelStart = std::min(a, b);
+  m_nSelEnd = std::max(a, b);
 }
 
 void CQelView::SetSel(int start, int end) {

@@ -25,6 +25,8 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"open \xF0\x9F\x98\x80.txt", 1, "cannot be written in Shift-JIS"},
       {"open \xFF\xFE", 1, "cannot be written in Shift-JIS"},
       {"open a\\b.txt", 1, "cannot be written in Shift-JIS"},  // '\' inside a name
+      {std::string("open a\0b.txt", 12), 1, "a control character"},  // would cut the name at the NUL
+      {"print text\n\x1B[2Jprint text", 2, "a control character"},
       {"select a.txt \"\"", 1, "cannot be written"},
       {"command ID_NO_SUCH_COMMAND", 1, "unknown command"},
       {"command 4000000000", 1, "unknown command"},

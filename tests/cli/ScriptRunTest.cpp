@@ -87,6 +87,15 @@ TEST_F(ScriptRunTest, FileDialogAnsweredWithAPathOpensIt) {
   EXPECT_NE(messages_.str().find("not answered: Cancel"), std::string::npos);  // the second open
 }
 
+TEST_F(ScriptRunTest, StatusIsEveryPaneWithText) {
+  ScriptRunner runner(*doc_, *frame_, Tables(), out_, messages_);
+  frame_->StatusBar().SetPaneText(0, "   <\x95\x94\x95\xAA\x95\x5C\x8E\xA6>");  // 部分表示
+  frame_->StatusBar().SetPaneText(frame_->StatusBar().CommandToIndex(ID_INDICATOR_POSITION), "12:3");
+  EXPECT_EQ(Run(runner, "print status\nexpect status 12:3\nexpect status \xE8\xA1\xA8\xE7\xA4\xBA\n"), kScriptDone)
+      << messages_.str();
+  EXPECT_EQ(out_.str(), "   <\xE9\x83\xA8\xE5\x88\x86\xE8\xA1\xA8\xE7\xA4\xBA> | 12:3\n");
+}
+
 TEST_F(ScriptRunTest, StopsAtTheFirstFailureWithItsLine) {
   struct Case {
     std::string script;

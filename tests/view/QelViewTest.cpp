@@ -104,11 +104,11 @@ TEST_F(QelViewTest, KeysMoveByCharactersAndEdit) {
       {plat::VK_RIGHT, {1, 1}},
       {plat::VK_RIGHT, {3, 3}},                    // over あ
       {plat::VK_RIGHT, {5, 5}},                    // over CR LF
-      {plat::VK_LEFT | plat::KEY_SHIFT, {5, 3}},   // extends back over the line end
+      {plat::VK_LEFT | plat::KEY_SHIFT, {3, 5}},   // extends back over the line end
       {plat::VK_DOWN, {7, 7}},                     // column 3 of a line of 2
       {plat::VK_UP, {1, 1}},                       // column 2 falls inside あ: its start
       {plat::VK_END | plat::KEY_SHIFT, {1, 3}},
-      {plat::VK_HOME | plat::KEY_SHIFT, {1, 0}},
+      {plat::VK_HOME | plat::KEY_SHIFT, {0, 1}},
       {plat::VK_END | plat::KEY_CTRL, {7, 7}},
       {'A' | plat::KEY_CTRL, {0, 7}},
   };
