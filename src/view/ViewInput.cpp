@@ -121,6 +121,9 @@ void CQelView::OnKeyDown(int key) {
       m_pModel->ReplaceSel("");
       break;
     case plat::VK_RETURN: m_pModel->ReplaceSel("\r\n"); break;
+    case plat::VK_TAB:
+      if (!ctrl && !shift) m_pModel->ReplaceSel("\t");
+      break;
     case 'A':
       if (ctrl) SetSel(0, -1);
       break;

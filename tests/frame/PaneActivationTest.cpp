@@ -23,6 +23,10 @@ TEST_F(PaneActivationTest, ListPanesAndTheDocumentsActiveList) {
   EXPECT_FALSE(frame_->IsListPaneActive());
   frame_->OnSwitchScreen();  // from a text pane the focus goes to the list last active
   EXPECT_EQ(doc_->m_nActiveList, 2);
+  for (int kind : {1, 2, 0}) {
+    frame_->ActivateNextViewPane(0);
+    EXPECT_EQ(frame_->m_nActiveViewKind, kind);
+  }
   doc_->m_nListLayout = 17;
   frame_->OnListDisplay();
   frame_->OnListDisplay();

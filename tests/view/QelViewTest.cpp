@@ -123,7 +123,9 @@ TEST_F(QelViewTest, KeysMoveByCharactersAndEdit) {
   view_.OnKeyDown(plat::VK_BACK);  // deletes あ whole
   view_.OnChar('q');
   view_.OnKeyDown(plat::VK_RETURN);
-  EXPECT_EQ(view_.Text().GetText(), "aq\r\n\r\nxy");
+  view_.OnKeyDown(plat::VK_TAB);
+  view_.OnKeyDown(plat::VK_TAB | plat::KEY_SHIFT);
+  EXPECT_EQ(view_.Text().GetText(), "aq\r\n\t\r\nxy");
   EXPECT_FALSE(view_.HasSelection());
 }
 
