@@ -22,9 +22,7 @@ CQelView::CQelView(CQelDoc& doc, int pane) : m_doc(doc), m_pModel(std::make_uniq
 
 CQelView::~CQelView() {
   m_doc.RemoveView(this);
-  if (g_pMainFrame) {
-    for (int id : {m_nPane + 2, 5, 10, 11, 12, 40, 50}) g_pMainFrame->Ui().KillTimer(this, id);
-  }
+  if (g_pMainFrame) g_pMainFrame->Ui().KillTimers(this);
 }
 
 void CQelView::SetTextModel(std::unique_ptr<TextModel> model) {

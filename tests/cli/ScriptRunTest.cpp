@@ -75,6 +75,12 @@ TEST_F(ScriptRunTest, TimersFireInClockOrder) {
   EXPECT_EQ(ui.NowMs(), 30u);
   EXPECT_FALSE(ui.HasTimer(&runner.View(), runner.View().m_nPane + 2));
   EXPECT_EQ(messages_.str(), "not built yet: timer 3 (image repaint)\n");
+  {
+    // A pane that goes away takes its timers along: the clock never calls it later.
+    CQelView gone(*doc_, 2);
+    gone.SetTimer(77, 5);
+  }
+  ui.Advance(10);
 }
 
 TEST_F(ScriptRunTest, FileDialogAnsweredWithAPathOpensIt) {
