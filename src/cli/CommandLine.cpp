@@ -191,6 +191,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
       return kUsageError;
     }
     ScriptRunner runner(doc, frame, AllCommandTables(), out, err);
+    runner.SetRawSjis(cl.rawSjis);
     return runner.Run(name, *text);
   }
 

@@ -178,7 +178,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     case ScriptVerb::Print: {
-      std::string text = ForTerminal(Subject(st.what));
+      std::string text = m_bRawSjis ? Subject(st.what) : ForTerminal(Subject(st.what));
       if (text.empty() || text.back() != '\n') text += '\n';
       m_out << text;
       return std::nullopt;

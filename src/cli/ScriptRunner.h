@@ -29,6 +29,9 @@ class ScriptRunner {
   // Checks every line, then runs them; name is how messages call the script.
   int Run(std::string_view name, std::string_view text);
 
+  // print writes the CP932 bytes as they are (--sjis) instead of UTF-8.
+  void SetRawSjis(bool raw) { m_bRawSjis = raw; }
+
   CQelView& View() { return m_view; }
   CFlistView& List(int n) { return n == 2 ? m_list2 : m_list1; }
 
@@ -51,4 +54,5 @@ class ScriptRunner {
   CQelView m_view;
   CFlistView m_list1;
   CFlistView m_list2;
+  bool m_bRawSjis = false;
 };

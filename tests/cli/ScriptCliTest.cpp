@@ -64,6 +64,8 @@ TEST_F(ScriptCliTest, StandardInputAndExitStatuses) {
   int status = -1;
   EXPECT_EQ(Run("--script -", &status, "print title\nexpect title Pelnorix\n"), "Pelnorix\n");
   EXPECT_EQ(status, 0);
+  const std::string sample = std::string(PELNORIX_SOURCE_DIR) + "/samples/sample-sjis.txt";
+  EXPECT_EQ(Run("--sjis --script -", &status, "open \"" + sample + "\"\nprint text\n"), testenv::ReadHostFile(sample));
   Run("--script -", &status, "print title\nkey Ctrl+Q+Z\n");
   EXPECT_EQ(status, 2);
   EXPECT_NE(Err().find("<stdin>:2: unknown key"), std::string::npos) << Err();
