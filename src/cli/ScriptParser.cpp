@@ -237,7 +237,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
     script.statements.clear();
     return script;
   };
-  size_t pos = 0;
+  // A byte-order mark some editors put first is not part of the first statement.
+  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   while (pos < text.size()) {
     ++lineNo;
     size_t end = text.find('\n', pos);

@@ -63,7 +63,7 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
 
 TEST(ScriptParser, WordsQuotesCommentsAndAnswers) {
   const ParsedScript parsed = ParseScript(
-      "  open \"my file.txt\"   # a comment\r\n"
+      "\xEF\xBB\xBF  open \"my file.txt\"   # a comment\r\n"
       "expect text \"a \"\"b\"\n"
       "key a Shift+Tab ctrl+p f5\n"
       "answer yes /tmp/out.png name=x size=3 cancel\n"
