@@ -25,7 +25,7 @@ bool LzhProgramCanCreate(ArchiveState& state) {
     state.m_nLhaCanCreate = 0;
     if (!state.m_strLhaProgram.empty()) {
       // The usage text lists the commands; one that adds to an archive means it can create.
-      const plat::ProgramResult usage = plat::RunProgram(state.m_strLhaProgram, {});
+      const plat::ProgramResult usage = plat::RunProgram(state.m_strLhaProgram, {}, "/");
       static const std::regex kAddCommand(R"((^|\n)\s*a\s+[A-Za-z])");
       static const std::regex kSjisNames(R"(\sy\s+[^\n]*multibyte)");
       state.m_nLhaCanCreate = std::regex_search(usage.output, kAddCommand) ? 1 : 0;

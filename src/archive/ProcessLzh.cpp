@@ -90,7 +90,17 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   }
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
-  if (program && MembersStayInside(image, target)) return UnpackWithLzhProgram(*this, archive, target);
+  if (program && MembersStayInside(image, target)) {
+    const int result = UnpackWithLzhProgram(*this, archive, target);
+    // The program makes no empty folders: the folder entries are made here.
+    uint64_t pos = 0;
+    for (codec::CLzhHeader h; result == 0 && h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+      if (rel && (h.method == "-lhd-" || isFolder)) MakeDirectoryPath(WinJoin(target, *rel));
+    }
+    return result;
+  }
   try {
     uint64_t pos = 0;
     for (;;) {

@@ -12,6 +12,10 @@ namespace {
 
 class Packing : public testenv::DocTest {
  protected:
+  Packing() : folder_(plat::GetCurrentDirectory()) {}
+  ~Packing() override { plat::SetCurrentDirectory(folder_); }
+  const std::string folder_;
+
   // A tree: a Japanese name, a name without a dot, a name starting with '-', an
   // empty file, an empty folder and a nested file.
   void MakeTree(const std::string& root, bool japanese) {
