@@ -97,9 +97,9 @@ bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& k
   }
 }
 
-// The key of a call: asked for when the PWRD value ends in four blanks. -2 when
-// none is set afterwards; 9 when it was asked now; else 0.
-int ObtainKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
+}  // namespace
+
+int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
   if (programKey) {
     key = kProgramKey;
     return 0;
@@ -116,6 +116,8 @@ int ObtainKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
   key = CipherKeyFromPwrd(pwrd);
   return key ? asked : -2;
 }
+
+namespace {
 
 // Packs one file into a one-member archive in TMP (never beside the user's file).
 bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::string& archive) {
@@ -178,7 +180,7 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   std::optional<CipherKey> key;
   int asked = 0;
   if (marker != '=') {
-    asked = ObtainKey(doc, programKey, key);
+    asked = ObtainCipherKey(doc, programKey, key);
     if (asked == -2) return -2;
   }
   const std::string scrambledInto = archived && mode == 0 ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
@@ -240,7 +242,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   std::optional<CipherKey> key;
   int asked = 0;
   if (!compressOnly && MarkerOf(target) != '=') {
-    asked = ObtainKey(doc, programKey, key);
+    asked = ObtainCipherKey(doc, programKey, key);
     if (asked == -2) return -2;
   }
   if (auto st = plat::Stat(source)) doc.m_tSourceFileTime = static_cast<int32_t>(st->mtime);
