@@ -126,6 +126,11 @@ int RenameAll(CommandContext& cx, int toPlain) {
 int OnEncipherNames(CommandContext& cx) { return RenameAll(cx, 0); }
 int OnDecipherNames(CommandContext& cx) { return RenameAll(cx, 1); }
 
+int OnSaveSourceAs(CommandContext& cx) {
+  CurrentItem(cx);
+  return cx.doc->OnSaveSourceAs();
+}
+
 void WhenItem(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.list && !cx.list->CurrentPath().empty()); }
 
 constexpr CommandEntry kRows[] = {
@@ -135,6 +140,8 @@ constexpr CommandEntry kRows[] = {
     {33503, "ID_LIST_PROTECT", "保護形式に変換", CommandTarget::FileList, OnProtect, WhenItem, "protect"},
     {33504, "ID_LIST_UNPROTECT", "保護形式を解除", CommandTarget::FileList, OnExpand, WhenItem, "expand"},
     {33505, "ID_LIST_ENCRYPT_NAME", "ファイル名の暗号化", CommandTarget::FileList, OnEncipherNames, WhenItem, "encipher-names"},
+    {33700, "ID_FILE_SAVE_SOURCE_AS", "保護ファイルを別名で保存", CommandTarget::FileList, OnSaveSourceAs, WhenItem,
+     "save-source-as"},
     {33506, "ID_LIST_DECRYPT_NAME", "ファイル名の復号", CommandTarget::FileList, OnDecipherNames, WhenItem, "decipher-names"},
 };
 

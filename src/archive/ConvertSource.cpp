@@ -14,6 +14,7 @@
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
 #include "platform/ByteOrder.h"
+#include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/Alloc.h"
 #include "platform/Files.h"
@@ -23,7 +24,6 @@ namespace {
 constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
 constexpr int IDS_CANNOT_WRITE = 179;
 constexpr int IDS_WRONG_KEY = 33901;
-constexpr const char* kKeyDialog = "CKeyCodeDlg";
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
 // The program's own key of the schedule file (modes 6 and 7).
@@ -106,10 +106,10 @@ int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key
   }
   std::string& pwrd = doc.m_astrSysValue[29];
   int asked = 0;
-  if (pwrd.size() > 7 && pwrd.compare(pwrd.size() - 4, 4, "    ") == 0 && g_pMainFrame) {
-    plat::DialogAnswer answer = g_pMainFrame->Ui().RunDialog(kKeyDialog);
-    if (answer.result == plat::IDOK) {
-      pwrd = pwrd.substr(0, 8) + answer.fields["key"];
+  if (pwrd.size() > 7 && pwrd.compare(pwrd.size() - 4, 4, "    ") == 0) {
+    CKeyCodeDlg dialog;
+    if (dialog.DoModal() == 1) {
+      pwrd = pwrd.substr(0, 8) + dialog.m_strKeyCode;
       asked = 9;
     }
   }
@@ -299,4 +299,31 @@ int CQelDoc::RenameProtectedSource(std::string path) {
   plat::RemoveFile(named);
   if (plat::RenameFile(expanded, named)) m_strPathName = named;
   return result;
+}
+
+// Saves the active list's current protected source under a new name: expanded, then
+// protected again with '+' into the chosen name (copied unchanged when no key is set).
+int CQelDoc::OnSaveSourceAs() {
+  const std::string source = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
+  if (source.empty()) return -1;
+  const std::string ext = GetPathPart(source, 5);
+  std::string base = GetPathPart(source, 6);
+  const bool enc = base.size() >= 4 && base.compare(base.size() - 4, 4, "@Enc") == 0;
+  if (enc) base.resize(base.size() - 4);
+  CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
+  if (dialog.DoModal() != plat::IDOK) return -1;
+  const std::string target = dialog.GetPathName();
+  if (RenameProtectedSource(source) <= -2) return -1;
+  const std::string expanded = m_strPathName;
+  int result = ConvertSource(1, expanded, target);
+  plat::RemoveFile(expanded);
+  if (result == -2) {
+    if (plat::Exists(target) &&
+        AfxMessageBox(Replace(LoadString(177), target), plat::MB_OKCANCEL) != plat::IDOK)
+      return -1;
+    result = plat::CopyFile(source, target) ? 0 : -1;
+  }
+  m_nViewRequest = 6;
+  UpdateAllViews();
+  return result < 0 ? -1 : 0;
 }

@@ -24,6 +24,8 @@ TEST(ArchiveCommands, ScriptPacksUnpacksProtectsAndRenames) {
                          "list 1 " + d + "/memo.+txt\n"
                          "list-command expand\n"
                          "expect text \"plain memo\"\n"
+                         "answer path=" + d + "/copy.+txt\n"
+                         "list-command save-source-as\n"
                          "list 1 " + d + "/memo.txt\n"
                          "list-command encipher-names\n");
   int status = -1;
@@ -33,6 +35,7 @@ TEST(ArchiveCommands, ScriptPacksUnpacksProtectsAndRenames) {
   EXPECT_TRUE(fs::exists(d + "/tree.zip"));
   EXPECT_EQ(testenv::ReadHostFile(d + "/tree/sub/a.txt"), "packed text");
   EXPECT_TRUE(fs::exists(d + "/memo.+txt"));
+  EXPECT_EQ(testenv::ReadHostFile(d + "/copy.+txt"), testenv::ReadHostFile(d + "/memo.+txt")) << "same key, same bytes";
   EXPECT_FALSE(fs::exists(d + "/memo.txt")) << "the name is enciphered";
   // No plain copy is left in the work folder.
   for (const auto& e : fs::directory_iterator(d + "/home/TMP")) ADD_FAILURE() << e.path();
