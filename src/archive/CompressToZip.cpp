@@ -43,16 +43,16 @@ int CQelDoc::CompressToZip(int mode) {
   const std::string tmp = TmpFolder();
   std::string source = current;
   std::string archive;
-  std::string spec;
+  std::string fileSpec;
 
   if (mode == 2 || mode == 4) {
-    spec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == 2 ? ".bmp" : ".rtf");
+    fileSpec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == 2 ? ".bmp" : ".rtf");
     archive = tmp + (mode == 2 ? "\\Pelnor1.bmz" : "\\PelnorTMP.zip");
     if (!plat::SetCurrentDirectory(tmp)) return 0;
   } else if (mode == 5) {
     const std::string folder = tmp + "\\ARCHTMP";
     if (!plat::SetCurrentDirectory(folder)) return 0;
-    spec = "*.*";
+    fileSpec = "*.*";
     archive = folder + "\\temp.zip";
   } else {
     if (m_nStartMode == 1 && (mode == 0 || mode == 1) && !plat::IsDirectory("C:\\ARCHTMP"))
@@ -63,14 +63,14 @@ int CQelDoc::CompressToZip(int mode) {
     if (st->isDirectory) {
       while (source.size() > 1 && plat::FindLastSeparator(source) == source.size() - 1) source.pop_back();
       if (!plat::SetCurrentDirectory(source)) return 0;
-      spec = "*.*";
+      fileSpec = "*.*";
       archive = source;
     } else {
       const std::string folder = GetPathPart(source, 3);
       name = GetPathPart(source, 1);
       if (name.empty()) return 0;
       if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return 0;
-      spec = name;
+      fileSpec = name;
       archive = source;
     }
     if (m_nStartMode == 1 && (mode == 0 || mode == 1))
@@ -83,7 +83,7 @@ int CQelDoc::CompressToZip(int mode) {
     }
   }
 
-  const int result = ZipCompress(archive, spec, 0);
+  const int result = ZipCompress(archive, fileSpec, 0);
   if (result == 0 && m_bKeepFileDate == 1) plat::SetFileTime(archive, m_tSourceFileTime);
 
   if (mode == 4 && result == 0) {
@@ -95,8 +95,8 @@ int CQelDoc::CompressToZip(int mode) {
     }
     plat::SetReadOnly(archive, false);
     plat::RemoveFile(archive);
-    plat::SetReadOnly(spec, false);
-    plat::RemoveFile(spec);
+    plat::SetReadOnly(fileSpec, false);
+    plat::RemoveFile(fileSpec);
   }
   if (result != 0) {
     AfxMessageBox(IDS_ZIP_ERROR);

@@ -40,11 +40,11 @@ bool MatchesFileSpec(std::string_view name, std::string_view pattern) {
   return false;
 }
 
-std::vector<std::string> ExpandFileSpec(std::string_view spec) {
-  const size_t sep = plat::FindLastSeparator(spec);
-  const std::string_view last = sep == std::string_view::npos ? spec : spec.substr(sep + 1);
-  if (last.find_first_of("*?") == std::string_view::npos) return {std::string(spec)};
-  const std::string folder = sep == std::string_view::npos ? std::string() : std::string(spec.substr(0, sep + 1));
+std::vector<std::string> ExpandFileSpec(std::string_view fileSpec) {
+  const size_t sep = plat::FindLastSeparator(fileSpec);
+  const std::string_view last = sep == std::string_view::npos ? fileSpec : fileSpec.substr(sep + 1);
+  if (last.find_first_of("*?") == std::string_view::npos) return {std::string(fileSpec)};
+  const std::string folder = sep == std::string_view::npos ? std::string() : std::string(fileSpec.substr(0, sep + 1));
   std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder);
   std::sort(names.begin(), names.end());
   std::vector<std::string> out;

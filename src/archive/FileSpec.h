@@ -11,4 +11,4 @@
 bool MatchesFileSpec(std::string_view name, std::string_view pattern);
 // The paths a specification names: the pattern's matches in its folder (in the
 // folder's order, sorted), or the specification itself when it has no wildcard.
-std::vector<std::string> ExpandFileSpec(std::string_view spec);
+std::vector<std::string> ExpandFileSpec(std::string_view fileSpec);
