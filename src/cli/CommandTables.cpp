@@ -2,6 +2,7 @@
 // in its folder; a new subsystem includes its header here and adds it to the list.
 #include "cli/CommandTables.h"
 
+#include "archive/ArchiveCommands.h"
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "view/ViewCommands.h"
@@ -11,5 +12,6 @@ CommandTables AllCommandTables() {
       ViewCommands(),
       FrameCommands(),
       ListCommands(),
+      ArchiveCommands(),
   };
 }

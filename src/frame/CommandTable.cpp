@@ -68,7 +68,8 @@ const CommandEntry* FindCommand(const CommandTables& tables, std::string_view id
   if (!idOrName.empty() && ec == std::errc() && ptr == end) return FindCommand(tables, id);
   for (CommandRows rows : tables) {
     for (const CommandEntry& row : rows) {
-      if (EqualsIgnoringCase(row.name, idOrName)) return &row;
+      if (EqualsIgnoringCase(row.name, idOrName) || (row.scriptName && EqualsIgnoringCase(row.scriptName, idOrName)))
+        return &row;
     }
   }
   return nullptr;

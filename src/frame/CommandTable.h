@@ -83,12 +83,13 @@ struct CommandEntry {
   CommandTarget target;      // the receiver whose map holds the row
   CommandHandler handler;    // nullptr: not built yet
   CommandUpdateHandler update = nullptr;  // nullptr: enabled whenever a handler takes it
+  const char* scriptName = nullptr;       // a script's short name for it ("compress"), or nullptr
 };
 
 using CommandRows = std::span<const CommandEntry>;
 using CommandTables = std::vector<CommandRows>;
 
-// The first row of an id (decimal text) or a name (case-insensitive), or nullptr.
+// The first row of an id (decimal text), a name or a script name (case-insensitive), or nullptr.
 const CommandEntry* FindCommand(const CommandTables& tables, std::string_view idOrName);
 const CommandEntry* FindCommand(const CommandTables& tables, unsigned id);
 

@@ -21,4 +21,10 @@ inline constexpr const char* kLzhCrc = "056";           // LZH member CRC-16 dif
 inline constexpr const char* kLzhInputEnded = "057";    // LZH data ended before the member
 inline constexpr const char* kNoEndOfBlock = "058";     // literal/length code without end-of-block
 
+
+// Packing.
+inline constexpr const char* kArchiveOpen = "025";      // the archive cannot be created
+inline constexpr const char* kReadFailed = "026";       // a member file cannot be opened or read
+inline constexpr const char* kWriteFailed = "059";      // the archive cannot be written (disk full, ...)
+
 }  // namespace codec::err
