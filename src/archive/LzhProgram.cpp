@@ -1,7 +1,9 @@
 #include "archive/LzhProgram.h"
 
+#include <cctype>
 #include <optional>
-#include <regex>
+#include <string_view>
+#include <sstream>
 
 #include "archive/ArchiveState.h"
 #include "platform/Files.h"
@@ -17,6 +19,25 @@ std::optional<std::string> AbsoluteHost(const std::string& winPath) {
   return plat::ToHostPath(path);
 }
 
+// Whether a line of the usage text starts (after blanks) with the command letter,
+// then blanks, then a word (" a   Add to archive"); for the "y" option, a line
+// holding it followed by a description that mentions multibyte names.
+bool UsageLists(const std::string& usage, char letter, std::string_view mention) {
+  std::istringstream lines(usage);
+  std::string line;
+  while (std::getline(lines, line)) {
+    for (size_t at = 0; (at = line.find(letter, at)) != std::string::npos; ++at) {
+      const bool startsWord = at == 0 || line[at - 1] == ' ';
+      const bool blankAfter = at + 1 < line.size() && line[at + 1] == ' ';
+      if (!startsWord || !blankAfter) continue;
+      const size_t word = line.find_first_not_of(' ', at + 1);
+      if (word == std::string::npos || !std::isalpha(static_cast<unsigned char>(line[word]))) continue;
+      if (mention.empty() ? line.find_first_not_of(' ') == at : line.find(mention, word) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 bool LzhProgramCanCreate(ArchiveState& state) {
@@ -26,10 +47,8 @@ bool LzhProgramCanCreate(ArchiveState& state) {
     if (!state.m_strLhaProgram.empty()) {
       // The usage text lists the commands; one that adds to an archive means it can create.
       const plat::ProgramResult usage = plat::RunProgram(state.m_strLhaProgram, {}, "/");
-      static const std::regex kAddCommand(R"((^|\n)\s*a\s+[A-Za-z])");
-      static const std::regex kSjisNames(R"(\sy\s+[^\n]*multibyte)");
-      state.m_nLhaCanCreate = std::regex_search(usage.output, kAddCommand) ? 1 : 0;
-      state.m_bLhaSjisOption = std::regex_search(usage.output, kSjisNames) ? 1 : 0;
+      state.m_nLhaCanCreate = UsageLists(usage.output, 'a', "") ? 1 : 0;
+      state.m_bLhaSjisOption = UsageLists(usage.output, 'y', "multibyte") ? 1 : 0;
     }
   }
   return state.m_nLhaCanCreate == 1;
