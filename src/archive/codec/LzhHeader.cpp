@@ -26,13 +26,13 @@ std::string CLzhHeader::Path() const {
 int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   const uint64_t size = archive.size();
   if (pos >= size || archive[pos] == 0) return -1;
-  CODEC_CHECK(size - pos >= 22, "060");
+  CODEC_CHECK(size - pos >= 22, err::kLzhHeader);
   const uint8_t* h = &archive[pos];
   level = h[20];
-  CODEC_CHECK(level <= 2, "061");
+  CODEC_CHECK(level <= 2, err::kLzhLevel);
 
   uint64_t baseSize = level == 2 ? ReadLE16(h) : uint64_t{h[0]} + 2;
-  CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, "060");
+  CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, err::kLzhHeader);
   headerSize = static_cast<uint32_t>(baseSize);
   headerChecksum = level == 2 ? 0 : h[1];
   method.assign(reinterpret_cast<const char*>(h + 2), 5);
@@ -62,20 +62,20 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     nextExt = ReadLE16(h + 24);
     // LHa of OS-9/68k leaves two bytes out of its level-2 header size.
     if (osId == 'K') {
-      CODEC_CHECK(baseSize + 2 <= size - pos, "060");
+      CODEC_CHECK(baseSize + 2 <= size - pos, err::kLzhHeader);
       baseSize += 2;
       headerSize = static_cast<uint32_t>(baseSize);
     }
   } else {
     uint64_t nameLen = h[21];
-    CODEC_CHECK(22 + nameLen <= baseSize, "060");
+    CODEC_CHECK(22 + nameLen <= baseSize, err::kLzhHeader);
     fileName = SeparatorsFromFF(h + 22, nameLen);
     if (22 + nameLen + 2 <= baseSize) {
       fileCrc = ReadLE16(h + 22 + nameLen);
       hasFileCrc = true;
     }
     if (level == 1) {
-      CODEC_CHECK(22 + nameLen + 5 <= baseSize, "060");
+      CODEC_CHECK(22 + nameLen + 5 <= baseSize, err::kLzhHeader);
       osId = h[22 + nameLen + 2];
       nextExt = ReadLE16(h + baseSize - 2);
     }
@@ -90,7 +90,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   if (level == 2) p = pos + 26;
   int headerCrcAt = -1;
   while (nextExt != 0) {
-    CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, "059");
+    CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, err::kLzhExtHeader);
     const uint8_t* e = &archive[p];
     std::vector<uint8_t> ext(e, e + nextExt - 2);
     switch (e[0]) {
@@ -113,7 +113,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   }
   if (level != 2) end = p;
   if (level == 1) {
-    CODEC_CHECK(extBytes <= packedSize, "059");
+    CODEC_CHECK(extBytes <= packedSize, err::kLzhExtHeader);
     packedSize -= extBytes;
   }
   raw.assign(archive.begin() + static_cast<std::ptrdiff_t>(pos), archive.begin() + static_cast<std::ptrdiff_t>(end));
@@ -126,7 +126,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     headerCrcOk = crc.Value() == stored;
   }
   dataOffset = end;
-  CODEC_CHECK(packedSize <= size - dataOffset, "060");
+  CODEC_CHECK(packedSize <= size - dataOffset, err::kLzhHeader);
   pos = dataOffset + packedSize;
   return 0;
 }

@@ -137,7 +137,7 @@ bool CZipReader::ReadDirectory() {
 void CZipReader::WalkLocalHeaders(uint64_t p) {
   const uint64_t size = archive_.size();
   while (p + 4 <= size && ReadLE32(&archive_[p]) == kLocalSignature) {
-    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, "029");
+    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, err::kLocalHeaderBeyond);
     const uint8_t* l = fixed.data();
     ZipEntry entry{};
     CZipHeader& h = entry.header;
@@ -149,7 +149,7 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
     h.compressedSize = ReadLE32(l + 18);
     h.uncompressedSize = ReadLE32(l + 22);
     uint64_t nameLen = ReadLE16(l + 26), extraLen = ReadLE16(l + 28);
-    std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, "028");
+    std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, err::kLocalNameBeyond);
     h.name.assign(reinterpret_cast<const char*>(var.data()), nameLen);
     h.extra.assign(var.begin() + static_cast<std::ptrdiff_t>(nameLen), var.end());
     ApplyZip64(h, false);
