@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
@@ -20,9 +21,9 @@ constexpr int kSmallInputVolume = 204800;
 constexpr int kPdfInputVolume = 512000;
 constexpr int kPartialLoadText = 235;  // "   <部分表示>"
 
-bool IsTextKind(int kind) { return kind == 9; }
-
-bool PassesTableRules(int kind) { return kind == 2 || kind == 3 || kind == 6 || kind == 36 || kind > 90; }
+bool PassesTableRules(int kind) {
+  return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
+}
 
 }  // namespace
 
@@ -45,7 +46,7 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   if (!readable) {
     ConvAppend(LoadString(IDS_CANNOT_OPEN));
     result = m_nConvPos;
-  } else if (IsTextKind(m_nFileKind) && m_nDisplayForm == 0) {
+  } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
@@ -64,7 +65,7 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
     result = m_nConvPos;
   } else {
     file.Close();
-    const bool pdf = m_nFileKind == 11;
+    const bool pdf = m_nFileKind == kKindPdf;
     if (pdf) {
       BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
       if (m_nInDataLimit == kSmallInputVolume) {

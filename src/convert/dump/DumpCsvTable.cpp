@@ -69,7 +69,7 @@ void CQelDoc::DumpCsvTable(DumpCall& call) {
         break;
     }
     out[i] = c;
-    lead = !lead && IsSjisLeadByte(b);
+    lead = !lead && IsLeadByte80To9FE0ToEFFAToFC(b);
   }
   out[n] = '\0';
   out[n + 1] = '\0';

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
@@ -56,7 +57,7 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   call.ext3 = path.size() >= 3 ? path.substr(path.size() - 3) : path;
   call.readSize = std::max(m_nInDataLimit, 0);
   call.kind = GetFileKind(path);
-  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = 6;
+  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
 
   if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
   if (path.size() > kMaxPath) return 0;
@@ -76,15 +77,15 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
 bool CQelDoc::ReadDumpInput(DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
   m_nRawLen = call.fileLength;
-  if (m_nFileKind == 11 && call.fileLength > static_cast<int64_t>(m_nInDataLimit) - 200) {
+  if (m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(m_nInDataLimit) - 200) {
     AppendFileSizeOver();
     m_bPartialLoad = 1;
     return false;
   }
-  if (m_bQuickHead == 1) call.readSize = m_nFileKind == 3 || m_nFileKind == 35 ? kQuickHeadReadTable : kQuickHeadRead;
+  if (m_bQuickHead == 1) call.readSize = m_nFileKind == kKindXls || m_nFileKind == kKindWorkbook35 ? kQuickHeadReadTable : kQuickHeadRead;
   call.readSize = std::min(call.readSize, call.fileLength);
 
-  const int64_t head = call.kind == 56 ? kMediaHeadBytes : kHeadBytes;
+  const int64_t head = call.kind == kKindAudio ? kMediaHeadBytes : kHeadBytes;
   if (!plat::TryResize(m_rawStore, static_cast<size_t>(head + 5), &m_allocHook)) {
     ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
     ConvAppend(" 001");
@@ -97,17 +98,17 @@ bool CQelDoc::ReadDumpInput(DumpCall& call) {
   const int64_t n = call.bytesRead;
 
   // First-byte check: a Word or Excel name on something else, and binary-looking data.
-  const bool checked = call.kind == 2 || call.kind == 3 || call.kind == 7 || call.kind == 8 ||
-                       (call.kind >= 11 && call.kind != 51);
+  const bool checked = call.kind == kKindDoc || call.kind == kKindXls || call.kind == kKindCopied7 ||
+                       call.kind == kKindCopied8 || (call.kind >= kKindPdf && call.kind != kKindMidi);
   const bool compound = StartsWith(b, n, "\xD0\xCF\x11", 3);
   if (checked && m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
       !StartsWith(b, n, "%PDF-", 5) && !StartsWith(b, n, "PK\x03\x04", 4)) {
-    if (call.kind < 4) {
+    if (call.kind < kKindRtf) {
       const bool word = n >= 2 && ((b[0] == 0x94 && b[1] == 0xA6) || (b[0] == 0xFE && b[1] == 0x37));
       const bool excel = n >= 3 && b[0] == 0x09 && b[2] == 0x06;
-      if (!(call.kind == 2 && word) && !(call.kind == 3 && excel)) call.kind = 9;
+      if (!(call.kind == kKindDoc && word) && !(call.kind == kKindXls && excel)) call.kind = kKindText;
     }
-    if (n >= kHeadBytes - 1 && call.kind > 3 && call.kind != 11 && call.kind != 33) {
+    if (n >= kHeadBytes - 1 && call.kind > kKindXls && call.kind != kKindPdf && call.kind != kKindCsv) {
       const auto nuls = std::count(b, b + std::min<int64_t>(n, 1000), 0);
       if (nuls >= 5 && m_nReadTextForm == 0) {
         call.binary = true;
@@ -134,7 +135,7 @@ bool CQelDoc::ReadDumpInput(DumpCall& call) {
   call.bufferSize = size;
   if (size < call.fileLength || m_nOutDataLimit < call.fileLength) m_bPartialLoad = 1;
   // A compound Office file is gathered by the compound-file reader, not read here.
-  if (compound && call.kind >= 1 && call.kind <= 3) return true;
+  if (compound && call.kind >= kKindPpt && call.kind <= kKindXls) return true;
   call.bytesRead = 0;
   if (call.file.Seek(0, plat::File::Origin::Begin) == 0) {
     call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, size), 0);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "platform/ByteOrder.h"
 #include "convert/dump/DumpCall.h"
@@ -51,11 +52,11 @@ std::string WaveInfo(const uint8_t* d, int64_t n) {
 void CQelDoc::DumpMediaInfo(DumpCall& call) {
   const uint8_t* d = m_pRawData;
   const int64_t n = call.bytesRead;
-  std::string info = call.kind == 51 ? " MIDI  file" : call.kind == 52 || call.kind == 56 ? " Audio file" : " Video file";
+  std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
   info += KeyHelp(m_nRecordRate);
-  if (call.kind == 51) info += "\r\n\r\n";
+  if (call.kind == kKindMidi) info += "\r\n\r\n";
 
-  if (call.kind == 56 && call.Ends("mp3")) {
+  if (call.kind == kKindAudio && call.Ends("mp3")) {
     std::vector<uint8_t> tail(kTagTail);
     int64_t tailLen = 0;
     plat::File again;
@@ -65,7 +66,7 @@ void CQelDoc::DumpMediaInfo(DumpCall& call) {
       if (again.Seek(from, plat::File::Origin::Begin) == from) tailLen = std::max<int64_t>(again.Read(tail.data(), kTagTail), 0);
     }
     info += "\n\n" + ReadMp3Tags(d, n, tail.data(), tailLen);
-  } else if (call.kind == 56) {
+  } else if (call.kind == kKindAudio) {
     info += "\n\n" + ReadAsfAttributes(d, n);
   } else if (call.Ends("wav")) {
     info += WaveInfo(d, n);
@@ -73,7 +74,7 @@ void CQelDoc::DumpMediaInfo(DumpCall& call) {
   ConvAppend(info);
 
   // MIDI text events: FF, a type from 1 to 9, a length byte and the text.
-  if (call.kind == 51) {
+  if (call.kind == kKindMidi) {
     const int64_t end = std::min(call.readSize, n);
     for (int64_t i = 1; i + 2 < end; ++i) {
       if (d[i] != 0xFF || d[i + 1] < 1 || d[i + 1] > 9) continue;

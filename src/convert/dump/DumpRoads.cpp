@@ -5,6 +5,7 @@
 // that is not read (string 210) unless a plain copy was already made.
 #include <algorithm>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
@@ -19,12 +20,10 @@ struct DumpRoad {
   RoadRun run;  // null: the road is not in this build
 };
 
-constexpr bool IsMediaKind(int k) { return k >= 51 && k <= 58; }
-
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
-    {[](int k) { return k == 37; }, nullptr},  // word-processing document
-    {[](int k) { return k == 38; }, nullptr},  // presentation
+    {[](int k) { return k == kKindDocx; }, nullptr},  // word-processing document
+    {[](int k) { return k == kKindPptx; }, nullptr},  // presentation
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).
@@ -32,10 +31,10 @@ constexpr RoadRun kCompoundStage = nullptr;
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
-    {[](int k) { return k == 36; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
-    {[](int k) { return k == 32; }, nullptr},  // mail message
+    {[](int k) { return k == kKindXlsx; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
+    {[](int k) { return k == kKindMail; }, nullptr},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
-    {[](int k) { return k == 33; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
+    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
 };
 
 // A text converter's result becomes the write position, within the buffer.
@@ -46,17 +45,17 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 
 // On the input cut to the read size: the document roads.
 constexpr DumpRoad kDocumentRoads[] = {
-    {[](int k) { return k == 1; }, nullptr},                       // binary presentation
-    {[](int k) { return k == 2 || k == 32 || k == 42; }, nullptr},  // binary Word
-    {[](int k) { return k == 3 || k == 36; }, nullptr},             // binary Excel and sheet output
-    {[](int k) { return k == 4 || k == 34; }, nullptr},             // word-format filter
+    {[](int k) { return k == kKindPpt; }, nullptr},  // binary presentation
+    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; }, nullptr},  // binary Word
+    {[](int k) { return k == kKindXls || k == kKindXlsx; }, nullptr},  // binary Excel and sheet output
+    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; }, nullptr},  // word-format filter
 };
 
 // Then the text converters.
 constexpr DumpRoad kTextRoads[] = {
-    {[](int k) { return k == 11; }, nullptr},  // PDF
-    {[](int k) { return k == 6; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
-    {[](int k) { return k == 34; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
+    {[](int k) { return k == kKindPdf; }, nullptr},  // PDF
+    {[](int k) { return k == kKindHtml; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
+    {[](int k) { return k == kKindXmlSheet; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
 };
 
 // Runs the first road of the table that takes the kind.
@@ -85,8 +84,9 @@ bool CQelDoc::RunPackageRoad(DumpCall& call) {
 
 int CQelDoc::RunDumpRoads(DumpCall& call) {
   // The string matrices and the work arrays of the table-producing roads.
-  const bool oneRow = m_nFileKind == 9 || m_nFileKind == 34 || m_nFileKind == 98 || m_nFileKind == 99;
-  call.cellChars = (m_nFileKind == 11 ? 512 : m_nCharLimit) + 10;
+  const bool oneRow = m_nFileKind == kKindText || m_nFileKind == kKindXmlSheet || m_nFileKind == kKindMacro ||
+                      m_nFileKind == kKindOther;
+  call.cellChars = (m_nFileKind == kKindPdf ? 512 : m_nCharLimit) + 10;
   call.cellRows = (oneRow ? 1 : m_nTableRows) + 290;
   call.cell2Chars = m_nCharLimit + 6;
   call.cell2Bytes = oneRow ? 10 : m_nTableRowsR;
@@ -121,7 +121,8 @@ int CQelDoc::RunDumpRoads(DumpCall& call) {
   }
 
   // Source display: the bytes as they are.
-  if (m_nDisplayForm >= 2 && call.kind > 4 && call.kind != 6 && call.kind != 11 && call.kind != 32 && call.kind != 42) {
+  if (m_nDisplayForm >= 2 && call.kind > kKindRtf && call.kind != kKindHtml && call.kind != kKindPdf &&
+      call.kind != kKindMail && call.kind != kKindRtfCompound) {
     const int64_t volume = static_cast<int64_t>(std::max(m_nInDataLimit, m_nOutDataLimit)) - 2000;
     const int64_t count = std::max<int64_t>(0, std::min({volume, call.readSize, call.bufferSize, call.bytesRead}));
     m_nConvPos = 0;
@@ -132,7 +133,7 @@ int CQelDoc::RunDumpRoads(DumpCall& call) {
 
   if (kCompoundStage) {
     if (kCompoundStage(*this, call) == RoadEnd::Release) return FinishDump(call);
-  } else if (call.kind >= 1 && call.kind <= 3 && call.bytesRead >= 3 && m_pRawData[0] == 0xD0 &&
+  } else if (call.kind >= kKindPpt && call.kind <= kKindXls && call.bytesRead >= 3 && m_pRawData[0] == 0xD0 &&
              m_pRawData[1] == 0xCF && m_pRawData[2] == 0x11) {
     call.roadAbsent = true;  // a compound Office file: its reader is not in this build
   }
@@ -148,7 +149,7 @@ int CQelDoc::RunDumpRoads(DumpCall& call) {
       m_bPartialLoad = 1;
     }
     m_nRawLen = std::min(m_nRawLen, call.bytesRead);
-    if (call.kind < 5 || call.kind == 6) m_nConvPos = 0;
+    if (call.kind <= kKindRtf || call.kind == kKindHtml) m_nConvPos = 0;
     end = RunRoad(kDocumentRoads, *this, call);
     if (end != RoadEnd::Release) end = RunRoad(kTextRoads, *this, call);
     if (call.roadAbsent && m_nConvPos == 0) ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
@@ -158,18 +159,18 @@ int CQelDoc::RunDumpRoads(DumpCall& call) {
   if (end == RoadEnd::Common) {
     m_nConvPos = std::clamp(m_nConvPos, 0, std::max(m_nConvCap - 1, 0));
     if (call.inputCut && m_bQuickHead == 0) AppendTruncationNote();
-    if (m_nFileKind != 9 && m_nFileKind <= 90 && m_nConvPos > m_nOutDataLimit - 4) {
+    if (m_nFileKind != kKindText && m_nFileKind <= kKindLastDocument && m_nConvPos > m_nOutDataLimit - 4) {
       m_nConvPos = std::max(m_nOutDataLimit - 4, 0);
       m_bPartialLoad = 1;
     }
     // A text the roads left empty stays empty: no line end of its own.
-    if (call.kind < 7 && call.kind != 4 && m_nConvPos > 0) ConvAppend("\r\n");
-    if (call.kind != 33 && m_pConvBuf && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+    if (call.kind <= kKindHtml && call.kind != kKindRtf && m_nConvPos > 0) ConvAppend("\r\n");
+    if (call.kind != kKindCsv && m_pConvBuf && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
   }
 
   // Release step.
   call.file.Close();
   ReleaseRawData();
-  if (m_nFileKind == 33 && m_nConvPos > m_nRawLen) m_nRawLen = m_nConvPos;
+  if (m_nFileKind == kKindCsv && m_nConvPos > m_nRawLen) m_nRawLen = m_nConvPos;
   return m_nConvPos;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
@@ -68,24 +69,24 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
   };
 
   if (std::memcmp(m, "{\\rtf", 5) == 0) {
-    if (m_nFileKind == 99) m_nFileKind = 4;
-    if (!(m_nDisplayForm == 0 && m_bRichTextDisplay)) call.kind = 4;
+    if (m_nFileKind == kKindOther) m_nFileKind = kKindRtf;
+    if (!(m_nDisplayForm == 0 && m_bRichTextDisplay)) call.kind = kKindRtf;
   }
   if (m_nDisplayForm == 1) return false;
 
   Next next = Next::LzhTest;
   if (m[0] == '%') {
     if (m[1] == 'P' && m[2] == 'D') {
-      if (m[3] == 'F' && m[4] == '-' && m_nFileKind != 99) {
-        call.kind = m_nFileKind = 11;
+      if (m[3] == 'F' && m[4] == '-' && m_nFileKind != kKindOther) {
+        call.kind = m_nFileKind = kKindPdf;
         return false;
       }
       next = Next::ExtensionTest;
     }
   } else if (m[0] == '<') {
     if (std::memcmp(m, "<html", 5) == 0 || std::memcmp(m, "<HTML", 5) == 0) {
-      if (call.kind != 9) {
-        call.kind = m_nFileKind = 6;
+      if (call.kind != kKindText) {
+        call.kind = m_nFileKind = kKindHtml;
         if (m_bVerticalRules == 1) call.bTableRules = 1;
         return false;
       }
@@ -94,7 +95,7 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
     }
   } else if (m[0] == 'P' && m[1] == 'K') {
     if ((m[2] == 3 && m[3] == 4) || (m[2] == 0x30 && m[3] == 0x30 && m[4] == 0x50 && m[5] == 0x4B)) {
-      if (!((call.kind == 36 || call.kind == 37) && m_nDisplayForm != 2)) {
+      if (!((call.kind == kKindXlsx || call.kind == kKindDocx) && m_nDisplayForm != 2)) {
         DumpZipListing(call);
         return true;
       }
@@ -122,14 +123,13 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
   if (call.EndsNoCase("exe") || call.EndsNoCase("com")) return title("Program File\r\n\r\n");
   if (call.EndsNoCase("bin")) return title("Binary File\r\n\r\n");
   if (call.EndsNoCase("dll")) return title("Dynamic Link File\r\n\r\n");
-  const int k = call.kind;
-  if (k == 5 || (k >= 7 && k <= 10) || k > 90) DumpPlainCopy(call);
+  if (IsPlainCopyKind(call.kind)) DumpPlainCopy(call);
   return false;
 }
 
 void CQelDoc::DumpPlainCopy(DumpCall& call) {
   const bool shortCopy = m_nListLayout == 2 || m_nListLayout == 12 || m_bNoDisplay == 1 ||
-                         (m_nFileKind >= 12 && m_nFileKind <= 28 && m_nDisplayForm == 0);
+                         (IsImageKind(m_nFileKind) && m_nDisplayForm == 0);
   const int64_t room = static_cast<int64_t>(m_nOutDataLimit) + 3000;
   const int64_t count = std::max<int64_t>(
       0, std::min({shortCopy ? kShortCopy : call.readSize, call.bytesRead, room}));

@@ -11,7 +11,7 @@ namespace {
 TEST(CharHelpersTest, LeadBytesAreTheDisplayRanges) {
   for (int c = 0; c < 256; ++c) {
     const bool lead = (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC);
-    EXPECT_EQ(IsSjisLeadByte(static_cast<unsigned char>(c)), lead ? 1 : 0) << c;
+    EXPECT_EQ(IsLeadByte80To9FE0ToEFFAToFC(static_cast<unsigned char>(c)), lead ? 1 : 0) << c;
     // Every assigned lead byte starts a character the code page knows.
     if (lead && c != 0x80 && c != 0x85 && c != 0x86 && (c < 0xEB || c > 0xEF)) {
       bool known = false;
