@@ -41,7 +41,7 @@ class MemorySink : public codec::CByteSink {
   uint64_t total_ = 0;
 };
 
-void ShowOutOfMemory(const char* place) { AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + place); }
+void ShowOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
 
 void ReportCodecError(const char* code) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText(code);

@@ -50,7 +50,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int /*mode*/) {
   int64_t length = file.GetLength();
   std::vector<uint8_t> bytes;
   if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length) + 1000, &m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 028");
+    AfxMessageBox(OutOfMemoryText(" 028"));
     return -1;
   }
   if (file.Read(bytes.data(), length) != length) return -1;

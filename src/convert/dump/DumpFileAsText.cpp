@@ -8,6 +8,8 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
 namespace {
@@ -19,6 +21,7 @@ constexpr int kMaxCharLimit = 510;
 constexpr int kMinTableRows = 300;
 constexpr int kMinTableRowsR = 100;
 constexpr int64_t kHeadBytes = 2000;     // the first read; a binary-looking file keeps only these
+constexpr int64_t kHeadSlack = 5;        // bytes behind the first read
 constexpr int64_t kMediaHeadBytes = 8000;  // MP3 and WMA tags sit in the first 8,000 bytes
 constexpr int64_t kReadMargin = 900000;  // room behind the read size for the roads that append
 constexpr int64_t kQuickHeadRead = 200000;
@@ -86,9 +89,8 @@ bool CQelDoc::ReadDumpInput(DumpCall& call) {
   call.readSize = std::min(call.readSize, call.fileLength);
 
   const int64_t head = call.kind == kKindAudio ? kMediaHeadBytes : kHeadBytes;
-  if (!plat::TryResize(m_rawStore, static_cast<size_t>(head + 5), &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(" 001");
+  if (!TryAllocate(m_rawStore, head, 1, kHeadSlack, &m_allocHook)) {
+    WriteConvertFailure(ConvertStatus::OutOfMemory(" 001"));
     return false;
   }
   m_pRawData = m_rawStore.data();
@@ -126,9 +128,8 @@ bool CQelDoc::ReadDumpInput(DumpCall& call) {
     return true;
   }
   const int64_t size = call.readSize + kReadMargin;
-  if (!plat::TryResize(m_rawStore, static_cast<size_t>(size), &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(" 002");
+  if (!TryAllocate(m_rawStore, size, 1, 0, &m_allocHook)) {
+    WriteConvertFailure(ConvertStatus::OutOfMemory(" 002"));
     return false;
   }
   m_pRawData = m_rawStore.data();

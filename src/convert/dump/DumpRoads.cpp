@@ -8,6 +8,8 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
 namespace {
@@ -19,6 +21,15 @@ struct DumpRoad {
   bool (*takes)(int kind);
   RoadRun run;  // null: the road is not in this build
 };
+
+// A road that ends the call: its failure, if any, replaces the text.
+RoadEnd Released(CQelDoc& doc, const ConvertStatus& status) {
+  if (!status.ok()) {
+    doc.m_nConvPos = 0;
+    doc.WriteConvertFailure(status);
+  }
+  return RoadEnd::Release;
+}
 
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
@@ -34,7 +45,7 @@ constexpr DumpRoad kWholeInputRoads[] = {
     {[](int k) { return k == kKindXlsx; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
     {[](int k) { return k == kKindMail; }, nullptr},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
-    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
+    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, d.DumpCsvTable(c)); }},
 };
 
 // A text converter's result becomes the write position, within the buffer.
@@ -57,6 +68,22 @@ constexpr DumpRoad kTextRoads[] = {
     {[](int k) { return k == kKindHtml; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
     {[](int k) { return k == kKindXmlSheet; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
 };
+
+// The string matrices and the work arrays of the table-producing roads.
+ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
+  const int kind = doc.m_nFileKind;
+  const bool oneRow = kind == kKindText || kind == kKindXmlSheet || kind == kKindMacro || kind == kKindOther;
+  call.cellChars = (kind == kKindPdf ? 512 : doc.m_nCharLimit) + 10;
+  call.cellRows = (oneRow ? 1 : doc.m_nTableRows) + 290;
+  call.cell2Chars = doc.m_nCharLimit + 6;
+  call.cell2Bytes = oneRow ? 10 : doc.m_nTableRowsR;
+  plat::AllocHook* hook = &doc.m_allocHook;
+  if (!TryAllocate(call.cells, call.cellChars, call.cellRows, 0, hook)) return ConvertStatus::OutOfMemory(" 003");
+  if (!TryAllocate(call.cells2, call.cell2Chars, call.cell2Bytes, 0, hook)) return ConvertStatus::OutOfMemory(" 004");
+  bool ok = TryAllocate(call.workBytes, doc.m_nTableRows, 1, 0, hook);
+  for (auto& ints : call.workInts) ok = ok && TryAllocate(ints, doc.m_nTableRows, 1, 0, hook);
+  return ok ? ConvertStatus::Ok() : ConvertStatus::OutOfMemory(" 005");
+}
 
 // Runs the first road of the table that takes the kind.
 template <size_t N>
@@ -83,28 +110,8 @@ bool CQelDoc::RunPackageRoad(DumpCall& call) {
 }
 
 int CQelDoc::RunDumpRoads(DumpCall& call) {
-  // The string matrices and the work arrays of the table-producing roads.
-  const bool oneRow = m_nFileKind == kKindText || m_nFileKind == kKindXmlSheet || m_nFileKind == kKindMacro ||
-                      m_nFileKind == kKindOther;
-  call.cellChars = (m_nFileKind == kKindPdf ? 512 : m_nCharLimit) + 10;
-  call.cellRows = (oneRow ? 1 : m_nTableRows) + 290;
-  call.cell2Chars = m_nCharLimit + 6;
-  call.cell2Bytes = oneRow ? 10 : m_nTableRowsR;
-  const char* failure = nullptr;
-  if (!plat::TryResize(call.cells, static_cast<size_t>(call.cellChars) * call.cellRows, &m_allocHook)) {
-    failure = " 003";
-  } else if (!plat::TryResize(call.cells2, static_cast<size_t>(call.cell2Chars) * call.cell2Bytes, &m_allocHook)) {
-    failure = " 004";
-  } else {
-    const auto rows = static_cast<size_t>(m_nTableRows);
-    bool ok = plat::TryResize(call.workBytes, rows, &m_allocHook);
-    for (auto& ints : call.workInts) ok = ok && plat::TryResize(ints, rows, &m_allocHook);
-    if (!ok) failure = " 005";
-  }
-  if (failure) {
-    m_nConvPos = 0;
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(failure);
+  if (const ConvertStatus status = AllocateWorkTables(*this, call); !status.ok()) {
+    Released(*this, status);
     return FinishDump(call);
   }
 

@@ -41,10 +41,13 @@ void CellMatrix::Widen(int column, int width) {
   if (column >= 0 && column < static_cast<int>(m_widths.size())) m_widths[column] = std::max(m_widths[column], width);
 }
 
-void CellMatrix::Flush(int rowLines, int maxColumn, char separator, std::string& out) {
+void CellMatrix::Flush(int rowLines, int maxColumn, char separator, DisplayWriter& writer) {
   const int lastLine = std::min(rowLines, m_rowCapacity - 1);
   maxColumn = std::min(maxColumn, kMaxColumn);
+  bool cut = false;
+  std::string& out = m_line;
   for (int line = 0; line <= lastLine; ++line) {
+    out.clear();
     for (int column = 1; column <= maxColumn;) {
       const size_t index = Index(line, column);
       const int length = m_lengths[index];
@@ -63,6 +66,8 @@ void CellMatrix::Flush(int rowLines, int maxColumn, char separator, std::string&
       column = next;
     }
     out.push_back('\n');
+    // Nothing is written behind a cut line: the text ends with whole characters.
+    if (!cut) cut = writer.Append(out) < static_cast<int>(out.size());
     // Column 0 and any column past maxColumn are emptied as well.
     std::fill_n(&m_lengths[Index(line, 0)], kStride, uint16_t{0});
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/DisplayWriter.h"
 #include "platform/Alloc.h"
 
 class CellMatrix {
@@ -34,11 +35,12 @@ class CellMatrix {
   void Widen(int column, int width);
   void ClearWidths() { m_widths.fill(0); }
 
-  // Appends row lines 0..rowLines (one line more than gathered) to `out`: each
+  // Writes row lines 0..rowLines (one line more than gathered) to `out`: each
   // column to maxColumn padded to its width and followed by `separator`; a line
   // longer than its width borrows the widths (each plus 1) of the following
-  // columns while their cells are empty. Every cell line written is emptied.
-  void Flush(int rowLines, int maxColumn, char separator, std::string& out);
+  // columns while their cells are empty. Every cell line is emptied, also those
+  // that no longer fit once the output is cut.
+  void Flush(int rowLines, int maxColumn, char separator, DisplayWriter& out);
 
  private:
   bool InRange(int rowLine, int column) const {
@@ -52,4 +54,5 @@ class CellMatrix {
   std::vector<uint16_t> m_lengths;  // bytes in each cell line
   std::array<int, 510> m_widths{};
   int m_rowCapacity = 0;
+  std::string m_line;  // one laid-out row line
 };

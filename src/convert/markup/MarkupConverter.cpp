@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
 #include "convert/markup/MarkupEntities.h"
 #include "platform/CodePage.h"
 
@@ -31,7 +30,7 @@ bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 }  // namespace
 
 MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length)
-    : m_doc(doc), m_dialect(dialect) {
+    : m_doc(doc), m_out(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos), m_dialect(dialect) {
   m_data = doc.m_pRawData;
   m_len = m_data ? std::max<int64_t>(0, std::min(length, doc.m_nRawLen)) : 0;
   m_outLimit = std::max(0, std::min(doc.m_nOutDataLimit, doc.m_nConvCap - 1));
@@ -51,14 +50,12 @@ MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableL
   m_tag.reserve(1024);
 }
 
-int MarkupConverter::Run() {
+ConvertStatus MarkupConverter::Run() {
   m_doc.m_nConvPos = 0;
-  if (m_doc.m_pConvBuf && m_doc.m_nConvCap > 0) m_doc.m_pConvBuf[0] = '\0';
+  m_out.Terminate();
   m_doc.m_nRawPos = 0;
   if (!m_matrix.Allocate(m_doc.m_nTableRows, &m_doc.m_allocHook)) {
-    Out(LoadString(IDS_OUT_OF_MEMORY));
-    Out(m_dialect == MarkupDialect::Html ? " 015" : " 014");
-    return m_doc.m_nConvPos;
+    return ConvertStatus::OutOfMemory(m_dialect == MarkupDialect::Html ? " 015" : " 014");
   }
   if (m_doc.m_nDisplayForm == 2) {
     CopySource();
@@ -71,7 +68,7 @@ int MarkupConverter::Run() {
     WriteLinkList();
   }
   m_doc.m_nRawPos = m_pos;
-  return m_doc.m_nConvPos;
+  return ConvertStatus::Ok();
 }
 
 void MarkupConverter::ConvertBody() {
@@ -170,7 +167,7 @@ int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
   if (consumed == 3 && (at + 3 >= m_len || (m_data[at + 3] & 0xC0) != 0x80)) return 0;
   out.clear();
   if (scratch[0] == 0) {
-    out = kUnmappable;  // a pair without a Shift-JIS code: never a NUL in the text
+    out.append(kUnmappable);  // a pair without a Shift-JIS code: never a NUL in the text
   } else {
     out.push_back(scratch[0]);
     if (scratch[1] != 0) out.push_back(scratch[1]);
@@ -313,7 +310,7 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
 
 // Writing: text goes into the open table row's current cell, else to the output.
 
-void MarkupConverter::Out(std::string_view text) { m_doc.ConvAppend(text); }
+void MarkupConverter::Out(std::string_view text) { m_out.Append(text); }
 
 void MarkupConverter::Break() {
   if (m_inRow) {

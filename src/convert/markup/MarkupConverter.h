@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/DisplayWriter.h"
+#include "convert/ConvertStatus.h"
 #include "convert/markup/CellMatrix.h"
 
 class CQelDoc;
@@ -24,8 +26,9 @@ class MarkupConverter {
  public:
   // tableLayout: 2 separates columns with the byte 0x08, 1 with "|", else a blank.
   MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length);
-  // Renders the source from display position 0; returns the new write position.
-  int Run();
+  // Renders the source from display position 0 (the write position follows it);
+  // a failure is returned, not written.
+  ConvertStatus Run();
 
  private:
   // Main loop and text (MarkupConverter.cpp).
@@ -77,6 +80,7 @@ class MarkupConverter {
   void FlushTable(bool forced);
 
   CQelDoc& m_doc;
+  DisplayWriter m_out;  // the display text, from position 0
   const MarkupDialect m_dialect;
   const uint8_t* m_data = nullptr;
   int64_t m_len = 0;

@@ -104,9 +104,7 @@ void MarkupConverter::FlushTable(bool forced) {
   const int span = m_cellSpan;
   EndRow();
   if (m_rowLine > 0) {
-    m_scratch.clear();
-    m_matrix.Flush(m_rowLine, m_maxColumn, m_separator, m_scratch);
-    Out(m_scratch);
+    m_matrix.Flush(m_rowLine, m_maxColumn, m_separator, m_out);
   }
   m_rowLine = 0;
   m_matrixFull = false;
