@@ -2,7 +2,7 @@
 // sends it down a road: no read past the bytes, no hang, always a bounded text.
 #include <string>
 
-#include "convert/dump/DumpTestUtil.h"
+#include "convert/dump/DumpTestSupport.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // zipdetails, 7z t and Python's zipfile.
 #include <gtest/gtest.h>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 #include "archive/codec/ZipReader.h"
 #include "archive/codec/ZipWriter.h"
 #include "base/ByteCursor.h"
