@@ -12,6 +12,7 @@
 #include "convert/ConvertStatus.h"
 #include "convert/dump/CharHelpers.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -49,27 +50,27 @@ class CsvOutput {
 
 }  // namespace
 
-ConvertStatus CQelDoc::DumpCsvTable(DumpCall& call) {
+ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
   const int64_t n = std::max<int64_t>(std::min(call.bytesRead, call.bufferSize), 0);
   const auto need = CheckedSize(n, 1, kCsvRoom, INT32_MAX);
   if (!need) return ConvertStatus::OutOfMemory(" 016");
-  if (*need > m_nConvCap) {
-    if (m_pConvBuf != m_convStore.data()) return ConvertStatus::OutOfMemory(" 016");
+  if (*need > doc.m_nConvCap) {
+    if (doc.m_pConvBuf != doc.m_convStore.data()) return ConvertStatus::OutOfMemory(" 016");
     // The old buffer holds nothing of this call: it goes before the new one comes,
     // so that the two are never held together. A refusal leaves room for the message.
-    m_convStore = std::vector<char>();
-    m_pConvBuf = nullptr;
-    m_nConvCap = m_nConvPos = 0;
-    if (!AllocateConvBuffer(static_cast<int>(*need))) {
-      AllocateConvBuffer(kFailureRoom);
+    doc.m_convStore = std::vector<char>();
+    doc.m_pConvBuf = nullptr;
+    doc.m_nConvCap = doc.m_nConvPos = 0;
+    if (!doc.AllocateConvBuffer(static_cast<int>(*need))) {
+      doc.AllocateConvBuffer(kFailureRoom);
       return ConvertStatus::OutOfMemory(" 016");
     }
   }
 
-  m_nConvPos = 0;
-  DisplayWriter writer = ConvWriter();
+  doc.m_nConvPos = 0;
+  DisplayWriter writer = doc.ConvWriter();
   CsvOutput out(writer);
-  const uint8_t* in = m_pRawData;
+  const uint8_t* in = doc.m_pRawData;
   bool quoted = false;
   bool lead = false;
   int commas = 0;
@@ -110,10 +111,10 @@ ConvertStatus CQelDoc::DumpCsvTable(DumpCall& call) {
   }
   out.Flush();
   // The table display looks for two NULs behind the text.
-  if (m_nConvPos + 1 < m_nConvCap) m_pConvBuf[m_nConvPos + 1] = '\0';
+  if (doc.m_nConvPos + 1 < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos + 1] = '\0';
   if (call.fileLength > n) {
-    m_bPartialLoad = 1;
-    if (m_bQuickHead == 0) AppendTruncationNote();
+    doc.m_bPartialLoad = 1;
+    if (doc.m_bQuickHead == 0) doc.AppendTruncationNote();
   }
   return ConvertStatus::Ok();
 }

@@ -11,6 +11,7 @@
 #include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -64,46 +65,46 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
 
   if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
   if (path.size() > kMaxPath) return 0;
-  if (RunPackageRoad(call)) return m_nConvPos;
+  if (RunPackageRoad(*this, call)) return m_nConvPos;
 
   if (!call.file.Open(path, plat::File::Mode::Read)) {
     if (path.empty() || path.back() != '\\') ConvAppend(LoadString(IDS_CANNOT_OPEN));
     return m_nConvPos;
   }
-  if (!ReadDumpInput(call)) return FinishDump(call);
-  if (SniffDumpFile(call)) return m_nConvPos;
-  return RunDumpRoads(call);
+  if (!ReadDumpInput(*this, call)) return FinishDump(*this, call);
+  if (SniffDumpFile(*this, call)) return m_nConvPos;
+  return RunDumpRoads(*this, call);
 }
 
 // Steps 6 to 9: the file's length, the read size, the first 2,000 bytes, the
 // first-byte check and the full read. False when the call ends with what it wrote.
-bool CQelDoc::ReadDumpInput(DumpCall& call) {
+bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
-  m_nRawLen = call.fileLength;
-  if (m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(m_nInDataLimit) - 200) {
-    AppendFileSizeOver();
-    m_bPartialLoad = 1;
+  doc.m_nRawLen = call.fileLength;
+  if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
+    doc.AppendFileSizeOver();
+    doc.m_bPartialLoad = 1;
     return false;
   }
-  if (m_bQuickHead == 1) call.readSize = m_nFileKind == kKindXls || m_nFileKind == kKindWorkbook35 ? kQuickHeadReadTable : kQuickHeadRead;
+  if (doc.m_bQuickHead == 1) call.readSize = doc.m_nFileKind == kKindXls || doc.m_nFileKind == kKindWorkbook35 ? kQuickHeadReadTable : kQuickHeadRead;
   call.readSize = std::min(call.readSize, call.fileLength);
 
   const int64_t head = call.kind == kKindAudio ? kMediaHeadBytes : kHeadBytes;
-  if (!TryAllocate(m_rawStore, head, 1, kHeadSlack, &m_allocHook)) {
-    WriteConvertFailure(ConvertStatus::OutOfMemory(" 001"));
+  if (!TryAllocate(doc.m_rawStore, head, 1, kHeadSlack, &doc.m_allocHook)) {
+    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 001"));
     return false;
   }
-  m_pRawData = m_rawStore.data();
-  call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, head), 0);
+  doc.m_pRawData = doc.m_rawStore.data();
+  call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, head), 0);
   call.bufferSize = head;
-  const uint8_t* b = m_pRawData;
+  const uint8_t* b = doc.m_pRawData;
   const int64_t n = call.bytesRead;
 
   // First-byte check: a Word or Excel name on something else, and binary-looking data.
   const bool checked = call.kind == kKindDoc || call.kind == kKindXls || call.kind == kKindCopied7 ||
                        call.kind == kKindCopied8 || (call.kind >= kKindPdf && call.kind != kKindMidi);
   const bool compound = StartsWith(b, n, "\xD0\xCF\x11", 3);
-  if (checked && m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
+  if (checked && doc.m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
       !StartsWith(b, n, "%PDF-", 5) && !StartsWith(b, n, "PK\x03\x04", 4)) {
     if (call.kind < kKindRtf) {
       const bool word = n >= 2 && ((b[0] == 0x94 && b[1] == 0xA6) || (b[0] == 0xFE && b[1] == 0x37));
@@ -112,34 +113,34 @@ bool CQelDoc::ReadDumpInput(DumpCall& call) {
     }
     if (n >= kHeadBytes - 1 && call.kind > kKindXls && call.kind != kKindPdf && call.kind != kKindCsv) {
       const auto nuls = std::count(b, b + std::min<int64_t>(n, 1000), 0);
-      if (nuls >= 5 && m_nReadTextForm == 0) {
+      if (nuls >= 5 && doc.m_nReadTextForm == 0) {
         call.binary = true;
         call.readSize = std::min(kHeadBytes, n);
-        if (call.fileLength > call.readSize) m_bPartialLoad = 1;
+        if (call.fileLength > call.readSize) doc.m_bPartialLoad = 1;
         return true;
       }
-      if (call.readSize > m_nOutDataLimit && call.readSize > kHugeRead) call.readSize = m_nOutDataLimit;
+      if (call.readSize > doc.m_nOutDataLimit && call.readSize > kHugeRead) call.readSize = doc.m_nOutDataLimit;
     }
   }
 
   // Full read; the binary display works from the first 2,000 bytes.
-  if (m_nDisplayForm == 1) {
-    if (call.fileLength > call.bytesRead) m_bPartialLoad = 1;
+  if (doc.m_nDisplayForm == 1) {
+    if (call.fileLength > call.bytesRead) doc.m_bPartialLoad = 1;
     return true;
   }
   const int64_t size = call.readSize + kReadMargin;
-  if (!TryAllocate(m_rawStore, size, 1, 0, &m_allocHook)) {
-    WriteConvertFailure(ConvertStatus::OutOfMemory(" 002"));
+  if (!TryAllocate(doc.m_rawStore, size, 1, 0, &doc.m_allocHook)) {
+    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 002"));
     return false;
   }
-  m_pRawData = m_rawStore.data();
+  doc.m_pRawData = doc.m_rawStore.data();
   call.bufferSize = size;
-  if (size < call.fileLength || m_nOutDataLimit < call.fileLength) m_bPartialLoad = 1;
+  if (size < call.fileLength || doc.m_nOutDataLimit < call.fileLength) doc.m_bPartialLoad = 1;
   // A compound Office file is gathered by the compound-file reader, not read here.
   if (compound && call.kind >= kKindPpt && call.kind <= kKindXls) return true;
   call.bytesRead = 0;
   if (call.file.Seek(0, plat::File::Origin::Begin) == 0) {
-    call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, size), 0);
+    call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, size), 0);
   }
   return true;
 }
@@ -150,11 +151,11 @@ void CQelDoc::ReleaseRawData() {
   m_pRawData = nullptr;
 }
 
-int CQelDoc::FinishDump(DumpCall& call) {
-  if (m_pConvBuf && m_nConvPos >= 0 && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+int FinishDump(CQelDoc& doc, DumpCall& call) {
+  if (doc.m_pConvBuf && doc.m_nConvPos >= 0 && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
   call.file.Close();
-  ReleaseRawData();
-  return m_nConvPos;
+  doc.ReleaseRawData();
+  return doc.m_nConvPos;
 }
 
 int CQelDoc::CfbIsAtLineBreak() {

@@ -7,6 +7,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingFormat.h"
 #include "convert/dump/ListingWindow.h"
 
@@ -110,43 +111,43 @@ int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
 
 }  // namespace
 
-void CQelDoc::DumpLzhListing(DumpCall& call) {
+void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
-  m_nConvPos = 0;
-  ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
-  ConvAppend(kRule);
+  doc.m_nConvPos = 0;
+  doc.ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
+  doc.ConvAppend(kRule);
 
-  ListingWindow file(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
   int64_t totalCompressed = 0, totalOriginal = 0;
   long long files = 0;
   LzhMember m;
   int64_t header = FindLzhHeader(file, 0, 2);
   while (header >= 0 && ReadLzhHeader(file, header, m)) {
     if (m.next <= call.fileLength) {
-      ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
+      doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
                  static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      ConvAppend(m.name);
+      doc.ConvAppend(m.name);
       if (!m.directory.empty()) {
-        if (m.name.size() < kNameColumn) ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
-        ConvAppend(" / ");
-        ConvAppend(m.directory);
+        if (m.name.size() < kNameColumn) doc.ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
+        doc.ConvAppend(" / ");
+        doc.ConvAppend(m.directory);
       }
-      ConvAppend("\r\n");
+      doc.ConvAppend("\r\n");
       if (m.compressed > 0) ++files;
       totalCompressed += m.compressed;
       totalOriginal += m.original;
     }
     if (m.next <= header || m.next >= call.fileLength) break;
-    if (m_nConvPos >= m_nOutDataLimit) {
-      m_bPartialLoad = 1;
+    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
+      doc.m_bPartialLoad = 1;
       break;
     }
     header = FindLzhHeader(file, m.next, 0);
   }
 
-  ConvAppend(kRule);
-  ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
+  doc.ConvAppend(kRule);
+  doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
              static_cast<long long>(totalOriginal), static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
              files);
-  FinishDump(call);
+  FinishDump(doc, call);
 }

@@ -11,6 +11,7 @@
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/MediaTags.h"
 
 namespace {
@@ -65,10 +66,10 @@ void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
 
 }  // namespace
 
-void CQelDoc::DumpMediaInfo(DumpCall& call) {
-  const ByteCursor head(m_pRawData, call.bytesRead);
+void DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
+  const ByteCursor head(doc.m_pRawData, call.bytesRead);
   std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
-  info += KeyHelp(m_nRecordRate);
+  info += KeyHelp(doc.m_nRecordRate);
   if (call.kind == kKindMidi) info += "\r\n\r\n";
 
   if (call.kind == kKindAudio && call.Ends("mp3")) {
@@ -86,7 +87,7 @@ void CQelDoc::DumpMediaInfo(DumpCall& call) {
   } else if (call.Ends("wav")) {
     info += WaveInfo(head);
   }
-  DisplayWriter out(m_pConvBuf, m_nConvCap, m_nConvPos);
+  DisplayWriter out(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos);
   out.Append(info);
-  if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(m_pRawData, std::min(call.readSize, call.bytesRead)));
+  if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(doc.m_pRawData, std::min(call.readSize, call.bytesRead)));
 }

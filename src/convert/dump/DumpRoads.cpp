@@ -11,6 +11,7 @@
 #include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -44,8 +45,8 @@ constexpr RoadRun kCompoundStage = nullptr;
 constexpr DumpRoad kWholeInputRoads[] = {
     {[](int k) { return k == kKindXlsx; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
     {[](int k) { return k == kKindMail; }, nullptr},  // mail message
-    {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
-    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, d.DumpCsvTable(c)); }},
+    {IsMediaKind, [](CQelDoc& d, DumpCall& c) { DumpMediaInfo(d, c); return RoadEnd::Release; }},
+    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, DumpCsvTable(d, c)); }},
 };
 
 // A text converter's result becomes the write position, within the buffer.
@@ -101,83 +102,83 @@ RoadEnd RunRoad(const DumpRoad (&roads)[N], CQelDoc& doc, DumpCall& call) {
 
 }  // namespace
 
-bool CQelDoc::RunPackageRoad(DumpCall& call) {
-  if (m_nDisplayForm == 2) return false;
-  if (RunRoad(kPackageRoads, *this, call) == RoadEnd::Continue) return false;
-  m_nTextLen = m_nConvPos;
-  m_nRawLen = m_nConvPos;
+bool RunPackageRoad(CQelDoc& doc, DumpCall& call) {
+  if (doc.m_nDisplayForm == 2) return false;
+  if (RunRoad(kPackageRoads, doc, call) == RoadEnd::Continue) return false;
+  doc.m_nTextLen = doc.m_nConvPos;
+  doc.m_nRawLen = doc.m_nConvPos;
   return true;
 }
 
-int CQelDoc::RunDumpRoads(DumpCall& call) {
-  if (const ConvertStatus status = AllocateWorkTables(*this, call); !status.ok()) {
-    Released(*this, status);
-    return FinishDump(call);
+int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
+  if (const ConvertStatus status = AllocateWorkTables(doc, call); !status.ok()) {
+    Released(doc, status);
+    return FinishDump(doc, call);
   }
 
   // Binary display: the text view draws the block; only the cursor is placed.
-  if (m_nDisplayForm == 1) {
-    if (m_nDumpBlock < 0) m_nDumpBlock = static_cast<int>(std::min<int64_t>(m_nRawLen / 65536, INT32_MAX));
-    m_nRawPos = static_cast<int64_t>(m_nDumpBlock) * 65536;
-    if (m_nRawPos > m_nRawLen) {
-      m_nRawPos = 0;
-      m_nDumpBlock = 0;
+  if (doc.m_nDisplayForm == 1) {
+    if (doc.m_nDumpBlock < 0) doc.m_nDumpBlock = static_cast<int>(std::min<int64_t>(doc.m_nRawLen / 65536, INT32_MAX));
+    doc.m_nRawPos = static_cast<int64_t>(doc.m_nDumpBlock) * 65536;
+    if (doc.m_nRawPos > doc.m_nRawLen) {
+      doc.m_nRawPos = 0;
+      doc.m_nDumpBlock = 0;
     }
-    m_nConvPos = 0;
-    return FinishDump(call);
+    doc.m_nConvPos = 0;
+    return FinishDump(doc, call);
   }
 
   // Source display: the bytes as they are.
-  if (m_nDisplayForm >= 2 && call.kind > kKindRtf && call.kind != kKindHtml && call.kind != kKindPdf &&
+  if (doc.m_nDisplayForm >= 2 && call.kind > kKindRtf && call.kind != kKindHtml && call.kind != kKindPdf &&
       call.kind != kKindMail && call.kind != kKindRtfCompound) {
-    const int64_t volume = static_cast<int64_t>(std::max(m_nInDataLimit, m_nOutDataLimit)) - 2000;
+    const int64_t volume = static_cast<int64_t>(std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit)) - 2000;
     const int64_t count = std::max<int64_t>(0, std::min({volume, call.readSize, call.bufferSize, call.bytesRead}));
-    m_nConvPos = 0;
-    const int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
-    if (copied < call.fileLength) m_bPartialLoad = 1;
-    return FinishDump(call);
+    doc.m_nConvPos = 0;
+    const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.m_pRawData), static_cast<size_t>(count)));
+    if (copied < call.fileLength) doc.m_bPartialLoad = 1;
+    return FinishDump(doc, call);
   }
 
   if (kCompoundStage) {
-    if (kCompoundStage(*this, call) == RoadEnd::Release) return FinishDump(call);
-  } else if (call.kind >= kKindPpt && call.kind <= kKindXls && call.bytesRead >= 3 && m_pRawData[0] == 0xD0 &&
-             m_pRawData[1] == 0xCF && m_pRawData[2] == 0x11) {
+    if (kCompoundStage(doc, call) == RoadEnd::Release) return FinishDump(doc, call);
+  } else if (call.kind >= kKindPpt && call.kind <= kKindXls && call.bytesRead >= 3 && doc.m_pRawData[0] == 0xD0 &&
+             doc.m_pRawData[1] == 0xCF && doc.m_pRawData[2] == 0x11) {
     call.roadAbsent = true;  // a compound Office file: its reader is not in this build
   }
   call.file.Close();
 
-  RoadEnd end = RunRoad(kWholeInputRoads, *this, call);
+  RoadEnd end = RunRoad(kWholeInputRoads, doc, call);
   if (end == RoadEnd::Continue) {
     // The document roads see the input cut to the read size.
     // (A binary-looking file's copy already carries its note.)
     if (call.fileLength > call.readSize) {
-      m_nRawLen = call.readSize;
+      doc.m_nRawLen = call.readSize;
       call.inputCut = !call.binary;
-      m_bPartialLoad = 1;
+      doc.m_bPartialLoad = 1;
     }
-    m_nRawLen = std::min(m_nRawLen, call.bytesRead);
-    if (call.kind <= kKindRtf || call.kind == kKindHtml) m_nConvPos = 0;
-    end = RunRoad(kDocumentRoads, *this, call);
-    if (end != RoadEnd::Release) end = RunRoad(kTextRoads, *this, call);
-    if (call.roadAbsent && m_nConvPos == 0) ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
+    doc.m_nRawLen = std::min(doc.m_nRawLen, call.bytesRead);
+    if (call.kind <= kKindRtf || call.kind == kKindHtml) doc.m_nConvPos = 0;
+    end = RunRoad(kDocumentRoads, doc, call);
+    if (end != RoadEnd::Release) end = RunRoad(kTextRoads, doc, call);
+    if (call.roadAbsent && doc.m_nConvPos == 0) doc.ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
     end = end == RoadEnd::Release ? end : RoadEnd::Common;
   }
 
   if (end == RoadEnd::Common) {
-    m_nConvPos = std::clamp(m_nConvPos, 0, std::max(m_nConvCap - 1, 0));
-    if (call.inputCut && m_bQuickHead == 0) AppendTruncationNote();
-    if (m_nFileKind != kKindText && m_nFileKind <= kKindLastDocument && m_nConvPos > m_nOutDataLimit - 4) {
-      m_nConvPos = std::max(m_nOutDataLimit - 4, 0);
-      m_bPartialLoad = 1;
+    doc.m_nConvPos = std::clamp(doc.m_nConvPos, 0, std::max(doc.m_nConvCap - 1, 0));
+    if (call.inputCut && doc.m_bQuickHead == 0) doc.AppendTruncationNote();
+    if (doc.m_nFileKind != kKindText && doc.m_nFileKind <= kKindLastDocument && doc.m_nConvPos > doc.m_nOutDataLimit - 4) {
+      doc.m_nConvPos = std::max(doc.m_nOutDataLimit - 4, 0);
+      doc.m_bPartialLoad = 1;
     }
     // A text the roads left empty stays empty: no line end of its own.
-    if (call.kind <= kKindHtml && call.kind != kKindRtf && m_nConvPos > 0) ConvAppend("\r\n");
-    if (call.kind != kKindCsv && m_pConvBuf && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+    if (call.kind <= kKindHtml && call.kind != kKindRtf && doc.m_nConvPos > 0) doc.ConvAppend("\r\n");
+    if (call.kind != kKindCsv && doc.m_pConvBuf && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
   }
 
   // Release step.
   call.file.Close();
-  ReleaseRawData();
-  if (m_nFileKind == kKindCsv && m_nConvPos > m_nRawLen) m_nRawLen = m_nConvPos;
-  return m_nConvPos;
+  doc.ReleaseRawData();
+  if (doc.m_nFileKind == kKindCsv && doc.m_nConvPos > doc.m_nRawLen) doc.m_nRawLen = doc.m_nConvPos;
+  return doc.m_nConvPos;
 }

@@ -8,6 +8,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingFormat.h"
 #include "convert/dump/ListingWindow.h"
 
@@ -154,47 +155,47 @@ void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
 
 }  // namespace
 
-void CQelDoc::DumpZipListing(DumpCall& call) {
+void DumpZipListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
-  m_nConvPos = 0;
-  ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
-  ConvAppend(kRule);
+  doc.m_nConvPos = 0;
+  doc.ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
+  doc.ConvAppend(kRule);
 
-  ListingWindow file(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
   int64_t totalCompressed = 0, totalOriginal = 0;
   long long files = 0;
-  const bool split = call.bytesRead >= 4 && m_pRawData[0] == 'P' && m_pRawData[1] == 'K' && m_pRawData[2] == '0' &&
-                     m_pRawData[3] == '0';
+  const bool split = call.bytesRead >= 4 && doc.m_pRawData[0] == 'P' && doc.m_pRawData[1] == 'K' && doc.m_pRawData[2] == '0' &&
+                     doc.m_pRawData[3] == '0';
   int64_t header = split ? 4 : 0;
   ZipMember m;
   while (ReadHeader(file, header, m)) {
     const bool sane = m.compressed >= 0 && m.original >= 0;
     if (sane && m.dataStart + m.compressed < call.fileLength) {
-      PrintZipSize(*this, "   ", m.compressed);
-      PrintZipSize(*this, "", m.original);
-      ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
+      PrintZipSize(doc, "   ", m.compressed);
+      PrintZipSize(doc, "", m.original);
+      doc.ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
+      doc.ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
                  m.minute);
-      ConvAppend(m.name);
-      ConvAppend("\r\n");
+      doc.ConvAppend(m.name);
+      doc.ConvAppend("\r\n");
       if (m.compressed > 0) ++files;
       totalCompressed = AddSize(totalCompressed, m.compressed);
       totalOriginal = AddSize(totalOriginal, m.original);
     }
     if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail) break;
-    if (m_nConvPos >= m_nOutDataLimit) {
-      m_bPartialLoad = 1;
+    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
+      doc.m_bPartialLoad = 1;
       break;
     }
     header = NextHeader(file, m.next);
     if (header < 0) break;
   }
 
-  ConvAppend(kRule);
-  PrintZipSize(*this, "   ", totalCompressed);
-  PrintZipSize(*this, "", totalOriginal);
-  ConvPrintf("  %4lld%%                    %lld files Total",
+  doc.ConvAppend(kRule);
+  PrintZipSize(doc, "   ", totalCompressed);
+  PrintZipSize(doc, "", totalOriginal);
+  doc.ConvPrintf("  %4lld%%                    %lld files Total",
              static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
              files);
-  FinishDump(call);
+  FinishDump(doc, call);
 }
