@@ -76,7 +76,7 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   return RunDumpRoads(*this, call);
 }
 
-// Steps 6 to 9: the file's length, the read size, the first 2,000 bytes, the
+// The reading: the file's length, the read size, the first 2,000 bytes, the
 // first-byte check and the full read. False when the call ends with what it wrote.
 bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);

@@ -1,6 +1,9 @@
 // Media information: the text that stands beside the player: a title, the player's
 // key help, and what the file's own headers give cheaply: MP3 tags, WMA attributes,
-// the format and length of a WAV file, the text events of a MIDI file.
+// the format and length of a WAV file, the text events of a MIDI file. Only the
+// bytes the dump read are looked at (the last 2,000 bytes of an MP3 are read again
+// for its ID3v1 tag); every field is read through a cursor, so a short or lying
+// header gives zeros and a shorter text, never a read outside the bytes.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>

@@ -176,7 +176,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     if (call.kind != kKindCsv && doc.m_pConvBuf && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
   }
 
-  // Release step.
+  // Release: the file and the raw data go.
   call.file.Close();
   doc.ReleaseRawData();
   if (doc.m_nFileKind == kKindCsv && doc.m_nConvPos > doc.m_nRawLen) doc.m_nRawLen = doc.m_nConvPos;

@@ -2,6 +2,10 @@
 // read from the local headers alone, from one member to the next by the sizes in
 // each header. Only a 3,000-byte window is read per member, so an archive of any
 // size is listed without reading its data and without its central directory.
+// Bad data: a member whose sizes pass the end of the file is not listed, a Zip64
+// size above 2^62 or a next header not found within 200 bytes ends the walk, names
+// are cut at 999 bytes with control bytes shown as blanks, and the listing stops
+// at the output volume (marked partial); the totals never overflow.
 #include <algorithm>
 #include <cstdint>
 #include <string>

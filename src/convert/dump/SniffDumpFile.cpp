@@ -1,7 +1,9 @@
 // File sniffing: the first significant bytes and the last three characters of the
 // name decide what a file is, whatever its name says: rich text, PDF or HTML; a ZIP
 // or LZH archive to list; a picture or program of which only a title is shown; bytes
-// to copy as they stand; or a file for the main road.
+// to copy as they stand; or a file for the main road. Only the bytes of the first
+// read are looked at: a "<!" declaration not closed within 500 bytes makes the
+// sniffing look at the start of the file, and missing bytes read as 0.
 #include <algorithm>
 #include <cstring>
 

@@ -3,6 +3,10 @@
 // table cells, entities become characters, text in UTF-8, EUC-JP or JIS becomes
 // Shift-JIS, and link addresses are numbered in the text and listed at the end.
 // Table rows gather in a CellMatrix and are laid out as aligned columns at a flush.
+// Limits: a million passes, the output volume, 635 bytes per cell line and the
+// matrix's rows (a full matrix is flushed and the table goes on below). Bad data
+// never stops the walk: an unknown entity or escape is text, a character that
+// does not convert is kept as bytes or '?', and a NUL never reaches the text.
 #pragma once
 
 #include <array>
