@@ -13,7 +13,7 @@
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
-#include "convert/dump/ListingFormat.h"
+#include "convert/dump/ListingTable.h"
 #include "convert/dump/ListingWindow.h"
 
 namespace {
@@ -118,13 +118,8 @@ int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
 
 void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
-  doc.m_nConvPos = 0;
-  doc.ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
-  doc.ConvAppend(kRule);
-
+  ListingTable table(doc, "LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n", kRule);
   ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
-  int64_t totalCompressed = 0, totalOriginal = 0;
-  long long files = 0;
   LzhMember m;
   int64_t header = FindLzhHeader(file, 0, 2);
   while (header >= 0 && ReadLzhHeader(file, header, m)) {
@@ -138,21 +133,14 @@ void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
         doc.ConvAppend(m.directory);
       }
       doc.ConvAppend("\r\n");
-      if (m.compressed > 0) ++files;
-      totalCompressed += m.compressed;
-      totalOriginal += m.original;
+      table.Count(m.compressed, m.original);
     }
-    if (m.next <= header || m.next >= call.fileLength) break;
-    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
-      doc.m_bPartialLoad = 1;
-      break;
-    }
+    if (m.next <= header || m.next >= call.fileLength || table.Full()) break;
     header = FindLzhHeader(file, m.next, 0);
   }
 
   doc.ConvAppend(kRule);
-  doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
-             static_cast<long long>(totalOriginal), static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
-             files);
+  doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(table.Compressed()),
+                 static_cast<long long>(table.Original()), static_cast<long long>(table.Ratio()), table.Files());
   FinishDump(doc, call);
 }

@@ -13,7 +13,7 @@
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
-#include "convert/dump/ListingFormat.h"
+#include "convert/dump/ListingTable.h"
 #include "convert/dump/ListingWindow.h"
 
 namespace {
@@ -39,9 +39,6 @@ struct ZipMember {
 };
 
 int64_t Zip64Size(uint64_t v) { return v > kMaxZip64Size ? -1 : static_cast<int64_t>(v); }
-
-// A sum of sizes that stays at the largest value instead of overflowing.
-int64_t AddSize(int64_t total, int64_t size) { return size > INT64_MAX - total ? INT64_MAX : total + size; }
 
 // The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original
 // first. `extra` is the window offset of the extra fields.
@@ -161,13 +158,8 @@ void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
 
 void DumpZipListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
-  doc.m_nConvPos = 0;
-  doc.ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
-  doc.ConvAppend(kRule);
-
+  ListingTable table(doc, "ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n", kRule);
   ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
-  int64_t totalCompressed = 0, totalOriginal = 0;
-  long long files = 0;
   const bool split = call.bytesRead >= 4 && doc.m_pRawData[0] == 'P' && doc.m_pRawData[1] == 'K' && doc.m_pRawData[2] == '0' &&
                      doc.m_pRawData[3] == '0';
   int64_t header = split ? 4 : 0;
@@ -182,24 +174,16 @@ void DumpZipListing(CQelDoc& doc, DumpCall& call) {
                  m.minute);
       doc.ConvAppend(m.name);
       doc.ConvAppend("\r\n");
-      if (m.compressed > 0) ++files;
-      totalCompressed = AddSize(totalCompressed, m.compressed);
-      totalOriginal = AddSize(totalOriginal, m.original);
+      table.Count(m.compressed, m.original);
     }
-    if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail) break;
-    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
-      doc.m_bPartialLoad = 1;
-      break;
-    }
+    if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail || table.Full()) break;
     header = NextHeader(file, m.next);
     if (header < 0) break;
   }
 
   doc.ConvAppend(kRule);
-  PrintZipSize(doc, "   ", totalCompressed);
-  PrintZipSize(doc, "", totalOriginal);
-  doc.ConvPrintf("  %4lld%%                    %lld files Total",
-             static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
-             files);
+  PrintZipSize(doc, "   ", table.Compressed());
+  PrintZipSize(doc, "", table.Original());
+  doc.ConvPrintf("  %4lld%%                    %lld files Total", static_cast<long long>(table.Ratio()), table.Files());
   FinishDump(doc, call);
 }
