@@ -9,6 +9,16 @@
 
 void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
 
+void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode) {
+  const size_t sep = plat::FindLastSeparator(path);
+  if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
+  plat::File out;
+  CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
+  CFileSink sink(out);
+  decode(sink);
+  out.Close();
+}
+
 std::string WinJoin(const std::string& folder, const std::string& rel) {
   if (!folder.empty() && plat::FindLastSeparator(folder) == folder.size() - 1) return folder + rel;
   return folder + "\\" + rel;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/codec/ByteSink.h"
@@ -19,6 +20,9 @@ class CFileSink : public codec::CByteSink {
   plat::File& file_;
 };
 
+// Writes one member's file at path (its folders made first): decode writes the
+// bytes into the sink it is given. A file that cannot be made is codec::err::kWrite.
+void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode);
 // folder + '\' + rel (Windows paths).
 std::string WinJoin(const std::string& folder, const std::string& rel);
 // True when no existing part of rel below folder is a symbolic link.

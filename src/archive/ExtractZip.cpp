@@ -137,13 +137,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
         MakeDirectoryPath(path);
         continue;
       }
-      size_t sep = plat::FindLastSeparator(path);
-      if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
-      plat::File out;
-      CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
-      CFileSink sink(out);
-      reader.Extract(member, sink, codecOptions);
-      out.Close();
+      WriteMemberFile(path, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); });
       plat::SetFileTime(path, LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second));
       if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
     }

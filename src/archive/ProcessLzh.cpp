@@ -27,14 +27,10 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, c
     MakeDirectoryPath(path);
     return;
   }
-  size_t sep = plat::FindLastSeparator(path);
-  if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
-  plat::File out;
-  CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
-  CFileSink sink(out);
-  codec::DecodeLzhMember(h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)),
-                         sink);
-  out.Close();
+  WriteMemberFile(path, [&](codec::CByteSink& sink) {
+    codec::DecodeLzhMember(h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)),
+                           sink);
+  });
   int64_t t = h.unixTime >= 0 ? h.unixTime : LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second);
   if (t >= 0) plat::SetFileTime(path, t);
 }
