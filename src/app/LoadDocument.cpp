@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertStatus.h"
 #include "convert/charmap/CidToSjis.h"
 #include "convert/charmap/TextDecode.h"
 #include "frame/MainFrame.h"
@@ -44,14 +45,14 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   const bool readable = file.Open(path, plat::File::Mode::Read);
   int result = 0;
   if (!readable) {
-    ConvAppend(LoadString(IDS_CANNOT_OPEN));
+    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     result = m_nConvPos;
   } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
     if (!plat::TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
-      ConvAppend(OutOfMemoryText(" 051"));
+      WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
     } else {
       const int64_t got = file.Read(bytes.data(), want);
       const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));

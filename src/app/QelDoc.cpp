@@ -5,8 +5,8 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
-#include "convert/ConvertStatus.h"
 #include "archive/ArchiveInit.h"
+#include "convert/ConvertStatus.h"
 #include "convert/charmap/CidToSjis.h"
 #include "platform/Files.h"
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "archive/ArchiveTestSupport.h"
 #include "archive/ArchiveInit.h"
+#include "archive/ArchiveTestSupport.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
 

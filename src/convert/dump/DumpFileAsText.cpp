@@ -68,7 +68,7 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   if (RunPackageRoad(*this, call)) return m_nConvPos;
 
   if (!call.file.Open(path, plat::File::Mode::Read)) {
-    if (path.empty() || path.back() != '\\') ConvAppend(LoadString(IDS_CANNOT_OPEN));
+    if (path.empty() || path.back() != '\\') WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     return m_nConvPos;
   }
   if (!ReadDumpInput(*this, call)) return FinishDump(*this, call);

@@ -160,7 +160,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     if (call.kind <= kKindRtf || call.kind == kKindHtml) doc.m_nConvPos = 0;
     end = RunRoad(kDocumentRoads, doc, call);
     if (end != RoadEnd::Release) end = RunRoad(kTextRoads, doc, call);
-    if (call.roadAbsent && doc.m_nConvPos == 0) doc.ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
+    if (call.roadAbsent && doc.m_nConvPos == 0) doc.WriteConvertFailure(ConvertStatus::Message(IDS_UNSUPPORTED_FORMAT));
     end = end == RoadEnd::Release ? end : RoadEnd::Common;
   }
 
