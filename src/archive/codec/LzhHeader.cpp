@@ -9,8 +9,7 @@ namespace codec {
 namespace {
 
 // The bytes of a name, with FF (the LZH path separator) as '\\'.
-std::string SeparatorsFromFF(ByteCursor name) {
-  const std::span<const uint8_t> bytes = name.Bytes(name.Size());
+std::string SeparatorsFromFF(std::span<const uint8_t> bytes) {
   std::string s(bytes.begin(), bytes.end());
   for (char& c : s)
     if (static_cast<uint8_t>(c) == 0xFF) c = '\\';
@@ -39,7 +38,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, err::kLzhHeader);
   headerSize = static_cast<uint32_t>(baseSize);
   headerChecksum = level == 2 ? 0 : h.PeekU8(1);
-  const std::span<const uint8_t> methodBytes = h.Window(2, 5).Bytes(5);
+  const std::span<const uint8_t> methodBytes = h.PeekBytes(2, 5);
   method.assign(methodBytes.begin(), methodBytes.end());
   packedSize = h.PeekU32LE(7);
   originalSize = h.PeekU32LE(11);
@@ -74,7 +73,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   } else {
     uint64_t nameLen = h.PeekU8(21);
     CODEC_CHECK(22 + nameLen <= baseSize, err::kLzhHeader);
-    fileName = SeparatorsFromFF(h.Window(22, static_cast<int64_t>(nameLen)));
+    fileName = SeparatorsFromFF(h.PeekBytes(22, static_cast<int64_t>(nameLen)));
     if (22 + nameLen + 2 <= baseSize) {
       fileCrc = h.PeekU16LE(22 + nameLen);
       hasFileCrc = true;
@@ -103,10 +102,10 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
         if (nextExt >= 5) headerCrcAt = static_cast<int>(p + 1 - pos);
         break;
       case 0x01:
-        fileName = SeparatorsFromFF(ByteCursor(e.subspan(1)));
+        fileName = SeparatorsFromFF(e.subspan(1));
         break;
       case 0x02:
-        folderName = SeparatorsFromFF(ByteCursor(e.subspan(1)));
+        folderName = SeparatorsFromFF(e.subspan(1));
         break;
       default:
         break;

@@ -8,6 +8,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
@@ -29,8 +30,9 @@ constexpr int64_t kQuickHeadRead = 200000;
 constexpr int64_t kQuickHeadReadTable = 1000000;
 constexpr int64_t kHugeRead = 100000000;
 
-bool StartsWith(const uint8_t* p, int64_t n, const char* sig, size_t len) {
-  return n >= static_cast<int64_t>(len) && std::memcmp(p, sig, len) == 0;
+bool StartsWith(const ByteCursor& in, std::string_view sig) {
+  const std::span<const uint8_t> head = in.PeekBytes(0, static_cast<int64_t>(sig.size()));
+  return head.size() == sig.size() && std::memcmp(head.data(), sig.data(), sig.size()) == 0;
 }
 
 }  // namespace
@@ -97,22 +99,23 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   doc.m_pRawData = doc.m_rawStore.data();
   call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, head), 0);
   call.bufferSize = head;
-  const uint8_t* b = doc.m_pRawData;
+  const ByteCursor b(doc.m_pRawData, call.bytesRead);
   const int64_t n = call.bytesRead;
 
   // First-byte check: a Word or Excel name on something else, and binary-looking data.
   const bool checked = call.kind == kKindDoc || call.kind == kKindXls || call.kind == kKindCopied7 ||
                        call.kind == kKindCopied8 || (call.kind >= kKindPdf && call.kind != kKindMidi);
-  const bool compound = StartsWith(b, n, "\xD0\xCF\x11", 3);
+  const bool compound = StartsWith(b, "\xD0\xCF\x11");
   if (checked && doc.m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
-      !StartsWith(b, n, "%PDF-", 5) && !StartsWith(b, n, "PK\x03\x04", 4)) {
+      !StartsWith(b, "%PDF-") && !StartsWith(b, std::string_view("PK\x03\x04", 4))) {
     if (call.kind < kKindRtf) {
-      const bool word = n >= 2 && ((b[0] == 0x94 && b[1] == 0xA6) || (b[0] == 0xFE && b[1] == 0x37));
-      const bool excel = n >= 3 && b[0] == 0x09 && b[2] == 0x06;
+      const bool word = (b.PeekU8(0) == 0x94 && b.PeekU8(1) == 0xA6) || (b.PeekU8(0) == 0xFE && b.PeekU8(1) == 0x37);
+      const bool excel = b.PeekU8(0) == 0x09 && b.PeekU8(2) == 0x06;
       if (!(call.kind == kKindDoc && word) && !(call.kind == kKindXls && excel)) call.kind = kKindText;
     }
     if (n >= kHeadBytes - 1 && call.kind > kKindXls && call.kind != kKindPdf && call.kind != kKindCsv) {
-      const auto nuls = std::count(b, b + std::min<int64_t>(n, 1000), 0);
+      const std::span<const uint8_t> first = b.PeekBytes(0, 1000);
+      const auto nuls = std::count(first.begin(), first.end(), 0);
       if (nuls >= 5 && doc.m_nReadTextForm == 0) {
         call.binary = true;
         call.readSize = std::min(kHeadBytes, n);

@@ -36,9 +36,7 @@ struct LzhMember {
 // byte a blank (it would break the row or reach the terminal). A name cut by the
 // end of the window ends there.
 void AppendPath(std::string& out, const ByteCursor& w, int64_t from, int64_t count) {
-  const ByteCursor name = w.Window(from, count);
-  for (int64_t i = 0; i < name.Size(); ++i) {
-    const uint8_t c = name.PeekU8(i);
+  for (const uint8_t c : w.PeekBytes(from, count)) {
     out.push_back(c == 0xFF ? '\\' : c < 0x20 ? ' ' : static_cast<char>(c));
   }
 }

@@ -58,8 +58,7 @@ void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
   for (int64_t i = 1; i + 2 < d.Size(); ++i) {
     const uint8_t type = d.PeekU8(i + 1);
     if (d.PeekU8(i) != 0xFF || type < 1 || type > 9) continue;
-    ByteCursor text = d.Window(i + 3, d.PeekU8(i + 2));
-    const std::span<const uint8_t> bytes = text.Bytes(text.Size());
+    const std::span<const uint8_t> bytes = d.PeekBytes(i + 3, d.PeekU8(i + 2));
     out.Append(" ");
     out.Append(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     out.Append("\r\n");

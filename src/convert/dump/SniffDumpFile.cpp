@@ -10,6 +10,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/ByteCursor.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -20,14 +21,19 @@ constexpr int64_t kShortCopy = 2000;
 
 // The sniffing position: after line ends and "<!" declarations and comments, or 0
 // when a declaration does not close within the first 500 bytes.
-int64_t SniffPosition(const uint8_t* d, int64_t n) {
+int64_t SniffPosition(const ByteCursor& in) {
+  const int64_t n = in.Size();
   int64_t pos = 0;
   for (;;) {
-    while (pos < n && (d[pos] == '\r' || d[pos] == '\n')) ++pos;
-    if (pos + 1 >= n || d[pos] != '<' || d[pos + 1] != '!') return pos;
+    while (pos < n && (in.PeekU8(pos) == '\r' || in.PeekU8(pos) == '\n')) ++pos;
+    if (pos + 1 >= n || in.PeekU8(pos) != '<' || in.PeekU8(pos + 1) != '!') return pos;
     int64_t i = pos + 2;
     const int64_t end = std::min(n, kDeclarationEnd);
-    while (i + 1 < end && !((d[i] == '-' || d[i] == '"') && d[i + 1] == (d[i] == '-' ? '>' : '-'))) ++i;
+    const auto closes = [&](int64_t at) {
+      const uint8_t c = in.PeekU8(at);
+      return (c == '-' || c == '"') && in.PeekU8(at + 1) == (c == '-' ? '>' : '-');
+    };
+    while (i + 1 < end && !closes(i)) ++i;
     if (i + 1 >= end) return 0;
     pos = i + 2;
   }
@@ -58,11 +64,10 @@ bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   doc.m_nConvPos = 0;
   doc.m_nRawPos = 0;
   if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
-  const uint8_t* d = doc.m_pRawData;
-  const int64_t n = call.bytesRead;
-  const int64_t at = SniffPosition(d, n);
+  const ByteCursor in(doc.m_pRawData, call.bytesRead);
+  const int64_t at = SniffPosition(in);
   uint8_t m[6] = {};
-  for (int k = 0; k < 6; ++k) m[k] = at + k < n ? d[at + k] : 0;
+  for (int k = 0; k < 6; ++k) m[k] = in.PeekU8(at + k);
 
   auto title = [&](std::string_view text) {
     doc.m_nConvPos = 0;
