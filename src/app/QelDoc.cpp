@@ -5,8 +5,8 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
-#include "convert/ConvertStatus.h"
 #include "archive/ArchiveInit.h"
+#include "convert/ConvertStatus.h"
 #include "convert/charmap/CidToSjis.h"
 #include "platform/Files.h"
 
@@ -91,7 +91,5 @@ int CQelDoc::ConvPrintf(const char* format, ...) {
 
 void CQelDoc::WriteConvertFailure(const ConvertStatus& status) {
   if (status.ok()) return;
-  DisplayWriter out(m_pConvBuf, m_nConvCap, m_nConvPos);
-  out.Append(LoadString(status.stringId));
-  if (status.place) out.Append(status.place);
+  ConvAppend(status.Text());
 }

@@ -4,12 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "archive/codec/ByteSink.h"
 #include "platform/Files.h"
 
-// Writes member bytes to a file; a failed write is the codec's output error "026".
+// Writes member bytes to a file; a failed write is the codec's output error codec::err::kWrite.
 class CFileSink : public codec::CByteSink {
  public:
   explicit CFileSink(plat::File& file) : file_(file) {}
@@ -19,6 +20,10 @@ class CFileSink : public codec::CByteSink {
   plat::File& file_;
 };
 
+// Writes one member's file at path (its folders made first): decode writes the
+// bytes into the sink it is given. A file that cannot be made is codec::err::kWrite.
+void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode,
+                     bool keepPartial = false);
 // folder + '\' + rel (Windows paths).
 std::string WinJoin(const std::string& folder, const std::string& rel);
 // True when no existing part of rel below folder is a symbolic link.

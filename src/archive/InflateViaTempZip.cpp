@@ -9,6 +9,7 @@
 #include "app/StringTable.h"
 #include "archive/ZipExtractOwn.h"
 #include "archive/codec/ZipRecords.h"
+#include "convert/ConvertStatus.h"
 #include "platform/ByteOrder.h"
 #include "platform/Files.h"
 
@@ -42,7 +43,7 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
   const std::string zipPath = tmp + "\\temp.zip";
   const std::string txtPath = tmp + "\\temp.txt";
   if (!plat::WriteWholeFile(zipPath, std::string_view(reinterpret_cast<const char*>(zip.data()), zip.size()))) {
-    ConvAppend(LoadString(IDS_CANNOT_OPEN));
+    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     return 0;
   }
   plat::RemoveFile(txtPath);

@@ -89,7 +89,7 @@ class ByteCursor {
   ByteCursor Sub(int64_t n) {
     const int64_t have = n < 0 ? 0 : std::min(n, size_ - pos_);
     ByteCursor sub(data_ + pos_, have);
-    if (have < n) sub.failed_ = true;
+    if (have < n || n < 0) sub.failed_ = true;
     Skip(n);
     return sub;
   }
@@ -101,6 +101,11 @@ class ByteCursor {
   uint64_t PeekU64LE(int64_t at) const { return PeekU32LE(at) | static_cast<uint64_t>(PeekU32LE(at + 4)) << 32; }
   uint16_t PeekU16BE(int64_t at) const { return static_cast<uint16_t>(PeekU8(at) << 8 | PeekU8(at + 1)); }
   uint32_t PeekU32BE(int64_t at) const { return static_cast<uint32_t>(PeekU16BE(at)) << 16 | PeekU16BE(at + 2); }
+  // The bytes of [at, at + n) that lie inside the span (fewer, or none, at its end).
+  std::span<const uint8_t> PeekBytes(int64_t at, int64_t n) const {
+    if (at < 0 || n <= 0 || at >= size_) return {};
+    return {data_ + at, static_cast<size_t>(std::min(n, size_ - at))};
+  }
   // A cursor over [at, at + n) of this span, clamped; a clamp marks the new cursor failed.
   ByteCursor Window(int64_t at, int64_t n) const {
     if (at < 0 || n < 0 || at > size_) {

@@ -188,42 +188,42 @@ int WideToCp932(const char16_t* src, int srcLen, char* dst, int dstCap) {
   return written;
 }
 
-std::u16string Cp932ToWide(std::string_view text) {
+namespace {
+
+// The character at text[i], moving i past it: a lead byte with a byte after it
+// reads the pair, and takes the second byte only when the pair is assigned; 0xFFFD
+// for an unassigned code.
+char16_t DecodeAt(std::string_view text, size_t& i) {
   const auto& decode = Tables().decode;
+  const auto b = static_cast<uint8_t>(text[i++]);
+  char16_t ch = decode[b];
+  if (IsSjisLeadByte(b) && i < text.size()) {
+    ch = decode[b << 8 | static_cast<uint8_t>(text[i])];
+    if (ch != kUnassigned) ++i;
+  }
+  return ch == kUnassigned ? u'\uFFFD' : ch;
+}
+
+}  // namespace
+
+std::u16string Cp932ToWide(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto b = static_cast<uint8_t>(text[i]);
-    char16_t ch;
-    if (IsSjisLeadByte(b) && i + 1 < text.size()) {
-      ch = decode[b << 8 | static_cast<uint8_t>(text[i + 1])];
-      if (ch != kUnassigned) ++i;
-    } else {
-      ch = decode[b];
-    }
-    out += ch == kUnassigned ? u'\uFFFD' : ch;
-  }
+  for (size_t i = 0; i < text.size();) out += DecodeAt(text, i);
   return out;
 }
 
 std::string Cp932ToUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + text.size() / 2);
-  const auto& decode = Tables().decode;
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const auto b = static_cast<uint8_t>(text[i]);
     if (b < 0x80) {
       out += static_cast<char>(b);
-      continue;
-    }
-    char16_t ch;
-    if (IsSjisLeadByte(b) && i + 1 < text.size()) {
-      ch = decode[b << 8 | static_cast<uint8_t>(text[i + 1])];
-      if (ch != kUnassigned) ++i;
+      ++i;
     } else {
-      ch = decode[b];
+      AppendUtf8(out, DecodeAt(text, i));
     }
-    AppendUtf8(out, ch == kUnassigned ? 0xFFFD : ch);
   }
   return out;
 }
