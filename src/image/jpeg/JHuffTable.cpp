@@ -13,6 +13,7 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
   int k = 0;
   for (int len = 1; len <= 16; ++len) {
     const int n = counts[len - 1];
+    if (code + n > (1 << len)) throw JDataFormatError(position, "AnalyzeDHT:Huffman Code-T");
     mValOffset[len] = k - code;
     mMaxCode[len] = n ? code + n - 1 : -1;
     for (int i = 0; i < n; ++i, ++code, ++k) {
@@ -22,7 +23,6 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
         for (int j = 0; j < (1 << shift); ++j) mLook[first + j] = static_cast<uint16_t>(len << 8 | mValues[k]);
       }
     }
-    if (code > (1 << len)) throw JDataFormatError(position, "AnalyzeDHT:Huffman Code-T");
     code <<= 1;
   }
 
