@@ -239,23 +239,69 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
 
 namespace {
 
+// 0..255 for -384..639: what any sum of the conversion can reach.
+struct RangeLimit {
+  uint8_t v[1024];
+  constexpr RangeLimit() : v() {
+    for (int i = 0; i < 1024; ++i) v[i] = ClampToByte(i - 384);
+  }
+};
+constexpr RangeLimit kLimit;
+
 template <int kStep>
 void ConvertGrey(const uint8_t* y, uint8_t* r, uint8_t* g, uint8_t* b, int width) {
   for (int x = 0; x < width; ++x) r[x * kStep] = g[x * kStep] = b[x * kStep] = y[x];
 }
 
+// Y at full width, Cb and Cr each covering kH pixels across: the chroma terms are
+// looked up once per sample.
+template <int kStep, int kH>
+void ConvertColourFast(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crRow, uint8_t* r, uint8_t* g,
+                       uint8_t* b, int width) {
+  const uint8_t* lim = kLimit.v + 384;
+  int x = 0;
+  for (int c = 0; x < width; ++c) {
+    const int cb = cbRow[c];
+    const int cr = crRow[c];
+    const int dr = kTerms.crR[cr];
+    const int dg = -kTerms.crG[cr] - kTerms.cbG[cb];
+    const int db = kTerms.cbB[cb];
+    for (int i = 0; i < kH && x < width; ++i, ++x) {
+      const int y = yRow[x];
+      r[x * kStep] = lim[y + dr];
+      g[x * kStep] = lim[y + dg];
+      b[x * kStep] = lim[y + db];
+    }
+  }
+}
+
+// Any whole sampling ratios, and the Adobe case, through per-column sample indexes.
 template <int kStep>
 void ConvertColour(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crRow, const uint8_t* kRow,
                    const int32_t* yCol, const int32_t* cbCol, const int32_t* crCol, const int32_t* kCol,
                    uint8_t* r, uint8_t* g, uint8_t* b, int width) {
+  const uint8_t* lim = kLimit.v + 384;
   for (int x = 0; x < width; ++x) {
     // With the Adobe flag the fourth component takes the place of Y.
     const int y = kRow ? kRow[kCol[x]] + 128 : yRow[yCol[x]];
     const int cb = cbRow[cbCol[x]];
     const int cr = crRow[crCol[x]];
-    r[x * kStep] = ClampToByte(y + kTerms.crR[cr]);
-    g[x * kStep] = ClampToByte(y - kTerms.crG[cr] - kTerms.cbG[cb]);
-    b[x * kStep] = ClampToByte(y + kTerms.cbB[cb]);
+    r[x * kStep] = lim[y + kTerms.crR[cr]];
+    g[x * kStep] = lim[y - kTerms.crG[cr] - kTerms.cbG[cb]];
+    b[x * kStep] = lim[y + kTerms.cbB[cb]];
+  }
+}
+
+template <int kStep>
+void ConvertRow(const uint8_t* rows[4], const int32_t* cols[4], const int hRatio[4], bool adobe, bool fast,
+                uint8_t* r, uint8_t* g, uint8_t* b, int width) {
+  if (fast && hRatio[1] == 1) {
+    ConvertColourFast<kStep, 1>(rows[0], rows[1], rows[2], r, g, b, width);
+  } else if (fast && hRatio[1] == 2) {
+    ConvertColourFast<kStep, 2>(rows[0], rows[1], rows[2], r, g, b, width);
+  } else {
+    ConvertColour<kStep>(rows[0], rows[1], rows[2], adobe ? rows[3] : nullptr, cols[0], cols[1], cols[2],
+                         adobe ? cols[3] : nullptr, r, g, b, width);
   }
 }
 
@@ -263,25 +309,27 @@ void ConvertColour(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crR
 
 void JDecoder::ConvertRows(const Target& t, int y0, int rows, int width) {
   if (width <= 0) return;
+  const bool adobe = mComponents == 4 && mAdobe;
+  // The common layouts (4:4:4, 4:2:2, 4:2:0) go through the loop of one chroma look-up per sample.
+  const bool fast = !adobe && mComponents >= 3 && mComp[0].hRatio == 1 && mComp[1].hRatio == mComp[2].hRatio &&
+                    mComp[1].hRatio <= 2;
+  const int hRatio[4] = {mComp[0].hRatio, mComp[1].hRatio, mComp[2].hRatio, mComp[3].hRatio};
+  const int32_t* cols[4] = {mComp[0].columnOf.data(), mComp[1].columnOf.data(), mComp[2].columnOf.data(),
+                            mComp[3].columnOf.data()};
   for (int i = 0; i < rows; ++i) {
     const int64_t y = y0 + i;
     uint8_t* r = t.r + y * t.rowStep;
     uint8_t* g = t.g + y * t.rowStep;
     uint8_t* b = t.b + y * t.rowStep;
-    auto rowOf = [&](const Component& c) { return c.rows.data() + (i / c.vRatio) * c.rowStride; };
+    const uint8_t* src[4] = {};
+    for (int c = 0; c < mComponents; ++c) src[c] = mComp[c].rows.data() + (i / mComp[c].vRatio) * mComp[c].rowStride;
     if (mComponents == 1) {
-      if (t.step == 3) ConvertGrey<3>(rowOf(mComp[0]), r, g, b, width);
-      else ConvertGrey<1>(rowOf(mComp[0]), r, g, b, width);
-      continue;
+      if (t.step == 3) ConvertGrey<3>(src[0], r, g, b, width);
+      else ConvertGrey<1>(src[0], r, g, b, width);
+    } else if (t.step == 3) {
+      ConvertRow<3>(src, cols, hRatio, adobe, fast, r, g, b, width);
+    } else {
+      ConvertRow<1>(src, cols, hRatio, adobe, fast, r, g, b, width);
     }
-    const bool adobe = mComponents == 4 && mAdobe;
-    const uint8_t* kRow = adobe ? rowOf(mComp[3]) : nullptr;
-    const int32_t* kCol = adobe ? mComp[3].columnOf.data() : nullptr;
-    if (t.step == 3)
-      ConvertColour<3>(rowOf(mComp[0]), rowOf(mComp[1]), rowOf(mComp[2]), kRow, mComp[0].columnOf.data(),
-                       mComp[1].columnOf.data(), mComp[2].columnOf.data(), kCol, r, g, b, width);
-    else
-      ConvertColour<1>(rowOf(mComp[0]), rowOf(mComp[1]), rowOf(mComp[2]), kRow, mComp[0].columnOf.data(),
-                       mComp[1].columnOf.data(), mComp[2].columnOf.data(), kCol, r, g, b, width);
   }
 }
