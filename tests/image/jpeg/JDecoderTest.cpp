@@ -167,6 +167,41 @@ TEST_F(JDecoderTest, DibRowsAreBottomUpBgrWithZeroPadding) {
   }
 }
 
+// Bands of one colour, 16 rows each: every row must come out uniform, so the pixels
+// converted sixteen at a time and those of the row's end agree for every colour.
+TEST_F(JDecoderTest, RowsOfOneColourStayUniform) {
+  const int w = 45, bands = 48;
+  std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(16 * bands) + "\n255\n";
+  for (int k = 0; k < bands; ++k) {
+    for (int i = 0; i < 16 * w; ++i) ppm += {static_cast<char>(k * 37 + 5), static_cast<char>(k * 91 + 200), static_cast<char>(k * 53)};
+  }
+  const std::string in = dir_.HostPath("bands.ppm");
+  testenv::WriteHostFile(in, ppm);
+  for (const char* sample : {"2x2", "1x1", "2x1"}) {
+    SCOPED_TRACE(sample);
+    const std::string out = dir_.HostPath("bands.jpg");
+    RunTool(std::string("cjpeg -quality 100 -sample ") + sample + " -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+    const std::string file = testenv::ReadHostFile(out);
+    const Decoded d = DecodeBytes(file, false);
+    ASSERT_EQ(d.result, 0);
+    JDecoder dec;
+    std::vector<uint8_t> dib;
+    ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size())), 0);
+    ASSERT_EQ(dec.DecodeDib(dib, 0), 0);
+    const int stride = (w * 3 + 3) / 4 * 4;
+    for (int y = 0; y < 16 * bands; ++y) {
+      const uint8_t* row = &d.px[static_cast<size_t>(y) * w * 3];
+      const uint8_t* dibRow = &dib[static_cast<size_t>(16 * bands - 1 - y) * stride];
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(0, std::memcmp(row + 3 * x, row, 3)) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x], row[2]) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x + 1], row[1]) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x + 2], row[0]) << "row " << y << " pixel " << x;
+      }
+    }
+  }
+}
+
 // A file that ends inside its scan loads: the rows before the cut as in the whole
 // file, the rest zero.
 TEST_F(JDecoderTest, TruncatedScanKeepsWhatWasDecoded) {
