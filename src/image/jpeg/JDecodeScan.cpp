@@ -25,6 +25,13 @@ enum HeaderFlag { kFlagDHT = 1, kFlagDQT = 2, kFlagSOS = 16 };
 // without overflow; real ones stay far inside.
 inline int32_t ClampCoef(int32_t v) { return v < -16384 ? -16384 : v > 16383 ? 16383 : v; }
 
+// Sixteen-byte stores: a plain memset of 256 bytes becomes a slow string store.
+inline void ZeroBlock(int32_t* block) {
+  typedef int32_t Lanes __attribute__((vector_size(16)));
+  const Lanes zero = {0, 0, 0, 0};
+  for (int i = 0; i < 64; i += 4) std::memcpy(block + i, &zero, sizeof zero);
+}
+
 inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
 
 // YCbCr to RGB in integer arithmetic, as tables of the chroma terms.
@@ -72,6 +79,7 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
     if (dib) {
       const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
       const auto size = CheckedSize(stride, mHeight, spare, INT_MAX);
+      dib->clear();  // every byte zero, whatever the block held before
       if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
         throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
       uint8_t* top = dib->data() + (mHeight - 1) * stride;
@@ -178,15 +186,27 @@ void JDecoder::DoDecode(const Target& target) {
 // Decodes one block into natural order. A block of DC only is returned as
 // block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
 // quietly: the data ran out, met a marker, or a run passed the block's end.
-bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
+bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const JHuffTable& dc = mHuff[0][c.dcTable];
   const JHuffTable& ac = mHuff[1][c.acTable];
   const int32_t* q = mQuantZ[c.tq].data();
-  mIn.Need32();
-  const int s = dc.Decode(mIn, mIn.GetPosition());
-  if (s < 0) return false;
-  if (s > 11) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-  const int diff = s ? Extend(mIn.Take(s), s) : 0;
+  // The bit buffer lives in locals for the block.
+  JInBitStream::Bits b = mIn.Load();
+  auto stop = [&]() {
+    mIn.Save(b);
+    return false;
+  };
+  auto noCode = [&]() {
+    if (mIn.PastData(b, 16)) return stop();
+    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+  };
+  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
+
+  mIn.Need32(b);
+  const int s = dc.Decode(b);
+  if (s < 0) return noCode();
+  if (s > 11) wrongValue();
+  const int diff = s ? Extend(JInBitStream::Take(b, s), s) : 0;
   // Real predictions stay within +-2047; a hostile file's are held there.
   c.pred = std::clamp(c.pred + diff, -2048, 2047);
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
@@ -194,43 +214,40 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
   int k = 1;
   bool any = false;
   while (k < 64) {
-    mIn.Need32();
-    const int fast = ac.FastAc(mIn.Peek(JHuffTable::kLookBits));
+    mIn.Need32(b);
+    const int fast = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+    int value;
     if (fast != 0) {
-      mIn.Consume(fast & 15);
+      JInBitStream::Consume(b, fast & 15);
       k += (fast >> 4) & 15;
-      if (k > 63) return false;
-      if (!any) {
-        std::memset(block, 0, 64 * sizeof(int32_t));
-        any = true;
+      value = fast >> 8;
+    } else {
+      const int rs = ac.Decode(b);
+      if (rs < 0) return noCode();
+      const int run = rs >> 4;
+      const int size = rs & 15;
+      if (size == 0) {
+        if (run == 15) {
+          k += 16;
+          continue;
+        }
+        if (run == 0) break;
+        wrongValue();
       }
-      block[kJZigzag[k]] = ClampCoef((fast >> 8) * q[k]);
-      ++k;
-      continue;
+      if (size > 10) wrongValue();
+      k += run;
+      value = Extend(JInBitStream::Take(b, size), size);
     }
-    const int rs = ac.Decode(mIn, mIn.GetPosition());
-    if (rs < 0) return false;
-    const int run = rs >> 4;
-    const int size = rs & 15;
-    if (size == 0) {
-      if (run == 15) {
-        k += 16;
-        continue;
-      }
-      if (run == 0) break;
-      throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-    }
-    if (size > 10) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-    k += run;
-    if (k > 63) return false;
+    if (k > 63) return stop();
     if (!any) {
-      std::memset(block, 0, 64 * sizeof(int32_t));
+      ZeroBlock(block);
       any = true;
     }
-    block[kJZigzag[k]] = ClampCoef(Extend(mIn.Take(size), size) * q[k]);
+    block[kJZigzag[k]] = ClampCoef(value * q[k]);
     ++k;
   }
-  if (mIn.Overrun()) return false;
+  mIn.Save(b);
+  if (mIn.PastData(b, 0)) return false;
   if (any) {
     block[0] = dcValue;
   } else {

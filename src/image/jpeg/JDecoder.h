@@ -79,7 +79,7 @@ class JDecoder {
   int AnalyzeApp(int marker, const uint8_t* seg, int64_t len);
   int Run(std::vector<uint8_t>* dib, int64_t spare);
   void DoDecode(const Target& target);
-  bool DecodeBlock(Component& c, int32_t* block);
+  bool DecodeBlock(Component& c, int32_t* __restrict block);
   void ConvertRows(const Target& target, int y0, int rows, int width);
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
