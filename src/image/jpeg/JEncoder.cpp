@@ -60,8 +60,8 @@ int JEncoder::Encode() {
     mPredY = mPredCb = mPredCr = 0;
     WriteHeaders();
     const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
-    const uint8_t* lq = kJLumaQuant[level - 1];
-    const uint8_t* cq = kJChromaQuant[level - 1];
+    const Divisors lq = MakeDivisors(kJLumaQuant[level - 1]);
+    const Divisors cq = MakeDivisors(kJChromaQuant[level - 1]);
     const int rows = (h + 15) / 16;
     const int cols = (w + 15) / 16;
     for (int r = 0; r < rows; ++r) {
@@ -138,21 +138,33 @@ void JEncoder::WriteHeaders() {
 void JEncoder::FetchMcu(int column, int row) {
   const int w = mParams.width;
   const int h = mParams.height;
+  const int x0 = column * 16;
   int32_t cb[16][16];
   int32_t cr[16][16];
+  // Sample columns of the MCU: beyond the image the last column repeats.
+  const bool inside = x0 + 16 <= w;
+  int xs[16];
+  for (int x = 0; x < 16; ++x) xs[x] = std::min(x0 + x, w - 1);
   for (int y = 0; y < 16; ++y) {
     const int64_t sy = std::min(row * 16 + y, h - 1);
     const uint8_t* r = mR + sy * w;
     const uint8_t* g = mG + sy * w;
     const uint8_t* b = mB + sy * w;
-    int32_t* yOut = mY[(y >> 3) * 2] + (y & 7) * 8;
-    for (int x = 0; x < 16; ++x) {
-      const int sx = std::min(column * 16 + x, w - 1);
-      const int R = r[sx], G = g[sx], B = b[sx];
-      yOut[(x >> 3) * 64 + (x & 7)] = ((G * 601) >> 10) + ((B * 467) >> 12) + ((R * 153) >> 9) - 128;
-      cb[y][x] = (B >> 1) - ((G * 1357) >> 12) - ((R * 691) >> 12);
-      cr[y][x] = (R >> 1) - ((G * 1715) >> 12) - ((B * 333) >> 12);
+    int32_t R[16], G[16], B[16];
+    if (inside) {
+      for (int x = 0; x < 16; ++x) R[x] = r[x0 + x], G[x] = g[x0 + x], B[x] = b[x0 + x];
+    } else {
+      for (int x = 0; x < 16; ++x) R[x] = r[xs[x]], G[x] = g[xs[x]], B[x] = b[xs[x]];
     }
+    int32_t Y[16];
+    for (int x = 0; x < 16; ++x) {
+      Y[x] = ((G[x] * 601) >> 10) + ((B[x] * 467) >> 12) + ((R[x] * 153) >> 9) - 128;
+      cb[y][x] = (B[x] >> 1) - ((G[x] * 1357) >> 12) - ((R[x] * 691) >> 12);
+      cr[y][x] = (R[x] >> 1) - ((G[x] * 1715) >> 12) - ((B[x] * 333) >> 12);
+    }
+    int32_t* yOut = mY[(y >> 3) * 2] + (y & 7) * 8;
+    std::memcpy(yOut, Y, 8 * sizeof(int32_t));
+    std::memcpy(yOut + 64, Y + 8, 8 * sizeof(int32_t));
   }
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) {
@@ -162,35 +174,50 @@ void JEncoder::FetchMcu(int column, int row) {
   }
 }
 
-// Each magnitude divided by its table value, as sums of shifts where the divisor
-// has such a form, the sign restored.
-void JEncoder::Quantize(const int32_t* coef, const uint8_t* quant, int32_t* out) {
+// How each table value divides: as a sum of two shifts where it has such a form
+// (a single shift adds x >> 31, which is 0 for a magnitude), else exactly, as a
+// multiply by the rounded-up reciprocal (exact for magnitudes below 2^16).
+JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
+  Divisors d{};
   for (int i = 0; i < 64; ++i) {
-    const int32_t x = coef[i] < 0 ? -coef[i] : coef[i];
-    int32_t v;
+    int a = 0, b = 31;
     switch (quant[i]) {
-      case 128: v = x >> 7; break;
-      case 102: v = (x >> 7) + (x >> 9); break;
-      case 86: v = (x >> 7) + (x >> 8); break;
-      case 64: v = x >> 6; break;
-      case 51: v = (x >> 6) + (x >> 8); break;
-      case 42: v = (x >> 6) + (x >> 7); break;
-      case 32: v = x >> 5; break;
-      case 30: v = (x >> 5) + (x >> 9); break;
-      case 26: v = (x >> 5) + (x >> 7); break;
-      case 20: v = (x >> 5) + (x >> 6); break;
-      case 16: v = x >> 4; break;
-      case 11: v = (x >> 4) + (x >> 5); break;
-      case 8: v = x >> 3; break;
-      case 4: v = x >> 2; break;
-      case 2: v = x >> 1; break;
-      default: v = x / quant[i]; break;
+      case 128: a = 7; break;
+      case 102: a = 7, b = 9; break;
+      case 86: a = 7, b = 8; break;
+      case 64: a = 6; break;
+      case 51: a = 6, b = 8; break;
+      case 42: a = 6, b = 7; break;
+      case 32: a = 5; break;
+      case 30: a = 5, b = 9; break;
+      case 26: a = 5, b = 7; break;
+      case 20: a = 5, b = 6; break;
+      case 16: a = 4; break;
+      case 11: a = 4, b = 5; break;
+      case 8: a = 3; break;
+      case 4: a = 2; break;
+      case 2: a = 1; break;
+      default: a = -1; break;
     }
-    out[i] = coef[i] < 0 ? -v : v;
+    d.shiftA[i] = static_cast<uint8_t>(a < 0 ? 0 : a);
+    d.shiftB[i] = static_cast<uint8_t>(b);
+    d.reciprocal[i] = a < 0 ? static_cast<uint32_t>(((uint64_t{1} << 32) + quant[i] - 1) / quant[i]) : 0;
+  }
+  return d;
+}
+
+// Each magnitude divided by its table value, the sign restored.
+void JEncoder::Quantize(const int32_t* coef, const Divisors& d, int32_t* out) {
+  for (int i = 0; i < 64; ++i) {
+    const int32_t c = coef[i];
+    const uint32_t x = std::min(static_cast<uint32_t>(c < 0 ? -c : c), 0xFFFFu);
+    const int32_t v = d.reciprocal[i] ? static_cast<int32_t>((uint64_t{x} * d.reciprocal[i]) >> 32)
+                                      : static_cast<int32_t>((x >> d.shiftA[i]) + (x >> d.shiftB[i]));
+    out[i] = c < 0 ? -v : v;
   }
 }
 
-void JEncoder::EncodeBlock(const int32_t* samples, const uint8_t* quant, const HuffCodes& dc, const HuffCodes& ac,
+void JEncoder::EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
                            int& pred) {
   int32_t coef[64];
   int32_t q[64];
