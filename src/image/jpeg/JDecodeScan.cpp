@@ -85,9 +85,11 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
       uint8_t* top = dib->data() + (mHeight - 1) * stride;
       t = Target{top + 2, top + 1, top, -stride, 3};
     } else {
+      // Three planes hold what a 24-bit image of an int's size holds.
       static const char* const kNames[] = {"DoDecode:mRgbPA[0]", "DoDecode:mRgbPA[1]", "DoDecode:mRgbPA[2]"};
+      const auto size = CheckedSize(mWidth, mHeight, 0, INT_MAX / 3);
       for (int i = 0; i < 3; ++i) {
-        if (!TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
+        if (!size || !TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
           throw JMemoryError(int64_t{mWidth} * mHeight, kNames[i]);
       }
       t = Target{mRgbPA[0].data(), mRgbPA[1].data(), mRgbPA[2].data(), mWidth, 1};

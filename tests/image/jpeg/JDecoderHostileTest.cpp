@@ -129,6 +129,15 @@ TEST(JDecoderHostileTest, HugeFrameIsRefusedAsOutOfMemory) {
   EXPECT_EQ(r.setSource, 0);
   EXPECT_EQ(r.decode, -1);
   EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << r.error;
+  // Without a hook, the planes of 12 GB are refused before anything is asked for.
+  const Result unhooked = Feed(f);
+  EXPECT_EQ(unhooked.decode, -1);
+  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << unhooked.error;
+  JDecoder dec;
+  ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(f.data()), static_cast<int64_t>(f.size())), 0);
+  std::vector<uint8_t> dib;
+  EXPECT_EQ(dec.DecodeDib(dib, 10000), -1);
+  EXPECT_EQ(dec.GetError().rfind("JMemoryError DoDecode:DIB", 0), 0u) << dec.GetError();
 }
 
 // Flipped bits in the scan never fault: the result is a picture of the frame's size

@@ -141,6 +141,21 @@ TEST_F(JDecoderTest, FirstBlockDcOfMinus255IsDecodedAsWritten) {
   EXPECT_LE(MaxDiff(d.px.data(), ref.px.data(), d.px.size()), 2);
 }
 
+// ImageMagick's CMYK files (Adobe YCCK, four components, 2x2 sampled K) load with
+// the component count 4; their colours are the first three components read as YCbCr.
+TEST_F(JDecoderTest, FourComponentFilesLoad) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  const std::string in = dir_.HostPath("in.ppm");
+  const std::string out = dir_.HostPath("cmyk.jpg");
+  testenv::WriteHostFile(in, MakePnm(21, 19, false));
+  RunTool("convert " + testenv::Quote(in) + " -colorspace CMYK -quality 80 jpg:" + testenv::Quote(out));
+  const Decoded d = DecodeBytes(testenv::ReadHostFile(out), false);
+  ASSERT_EQ(d.result, 0) << d.error;
+  EXPECT_EQ(d.components, 4);
+  EXPECT_EQ(d.width, 21);
+  EXPECT_EQ(d.height, 19);
+}
+
 TEST_F(JDecoderTest, DibRowsAreBottomUpBgrWithZeroPadding) {
   const std::string in = dir_.HostPath("in.ppm");
   const std::string out = dir_.HostPath("dib.jpg");
