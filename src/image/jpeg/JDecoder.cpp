@@ -119,7 +119,10 @@ int JDecoder::AnalyzeMarker(int marker) {
     case 0xC0: AnalyzeFrame(seg, n, bodyAt); return 0;
     case 0xC4: AnalyzeDHT(seg, n, bodyAt); return kFlagDHT;
     case 0xDB: AnalyzeDQT(seg, n, bodyAt); return kFlagDQT;
-    case 0xDA: AnalyzeScan(seg, n, bodyAt); return kFlagSOS;
+    case 0xDA:
+      AnalyzeScan(seg, n, bodyAt);
+      mScanAt = mIn.GetPosition();
+      return kFlagSOS;
     case 0xDD: {
       Segment s(seg, n);
       mRestartInterval = s.Word();

@@ -1,7 +1,8 @@
 // JDecoder: the system's own baseline JPEG decoder (sequential Huffman-coded frames,
 // SOF0) for one, three or four components with any integral sampling factors,
-// 8-bit and 16-bit quantisation tables, restart intervals and the JFIF, JFXX and
-// Adobe ("Phot") marker segments. Every other coding process is refused.
+// 8-bit and 16-bit quantisation tables and restart intervals; application segments
+// are passed over by their length, a Photoshop one ("Phot") setting the Adobe flag
+// of four-component files. Every other coding process is refused.
 //
 //   JDecoder d(&allocHook);
 //   if (d.SetSource(bytes, length) == 0 && d.DecodeDib(block, spare) == 0) ...
@@ -81,6 +82,7 @@ class JDecoder {
   void DoDecode(const Target& target);
   bool DecodeBlock(Component& c, int32_t* __restrict block);
   void ConvertRows(const Target& target, int y0, int rows, int width);
+  int Fail(std::vector<uint8_t>* dib, int result);
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
 
@@ -102,6 +104,7 @@ class JDecoder {
   int mHeaderFlags = 0;
   bool mFrameRead = false;
   int mRestartInterval = 0;
+  int64_t mScanAt = 0;  // first byte of the entropy-coded data
   JInBitStream mIn{nullptr, 0};
   std::string mError;
 };

@@ -38,6 +38,7 @@ class JInBitStream {
   }
   // Byte offset of the next byte to read.
   int64_t GetPosition() const { return mPos; }
+  void SeekTo(int64_t pos) { mPos = pos < 0 ? 0 : pos > mEnd ? mEnd : pos; }
 
   // Entropy-coded data: starts at the current byte with an empty bit buffer.
   void StartBits() {
