@@ -75,7 +75,7 @@ class JDecoder {
   int AnalyzeMarker(int marker);
   void AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at);
   void AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at);
-  void AnalyzeDQT(const uint8_t* seg, int64_t len, int64_t at);
+  void AnalyzeDQT(const uint8_t* seg, int64_t len);
   void AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at);
   int AnalyzeApp(int marker, const uint8_t* seg, int64_t len);
   int Run(std::vector<uint8_t>* dib, int64_t spare);
