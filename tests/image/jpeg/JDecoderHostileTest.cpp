@@ -167,3 +167,25 @@ TEST(JDecoderHostileTest, FlippedScanBitsDecodeOrFailCleanly) {
   }
   EXPECT_GT(decoded, 0);
 }
+
+// A file cut at every length: inside the headers the reading runs out (JBufferError);
+// from the first byte of the scan on, the picture loads with what was decoded.
+TEST(JDecoderHostileTest, EveryCutEitherRunsOutInTheHeadersOrLoads) {
+  SKIP_WITHOUT_PROGRAM("cjpeg");
+  testenv::TempDir dir;
+  testenv::WriteHostFile(dir.HostPath("in.ppm"), MakePnm(20, 12, false));
+  const std::string good = RunTool("cjpeg -restart 1B " + testenv::Quote(dir.HostPath("in.ppm")));
+  const size_t sos = FindMarker(good, 0xDA);
+  const size_t scan = sos + 2 + (static_cast<uint8_t>(good[sos + 2]) << 8 | static_cast<uint8_t>(good[sos + 3]));
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const Result r = Feed(good.substr(0, cut));
+    if (cut < scan) {
+      ASSERT_EQ(r.setSource, -2);
+      ASSERT_EQ(r.error.rfind("JBufferError", 0), 0u) << r.error;
+    } else {
+      ASSERT_EQ(r.setSource, 0);
+      ASSERT_EQ(r.decode, 0) << r.error;
+    }
+  }
+}
