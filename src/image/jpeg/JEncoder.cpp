@@ -14,13 +14,13 @@
 
 namespace {
 
-void BuildCodes(const JHuffSpec& spec, uint16_t* code, uint8_t* size) {
+void BuildCodes(const JHuffDefinition& table, uint16_t* code, uint8_t* size) {
   int c = 0;
   int k = 0;
   for (int len = 1; len <= 16; ++len) {
-    for (int i = 0; i < spec.counts[len - 1]; ++i, ++k, ++c) {
-      code[spec.values[k]] = static_cast<uint16_t>(c);
-      size[spec.values[k]] = static_cast<uint8_t>(len);
+    for (int i = 0; i < table.counts[len - 1]; ++i, ++k, ++c) {
+      code[table.values[k]] = static_cast<uint16_t>(c);
+      size[table.values[k]] = static_cast<uint8_t>(len);
     }
     c <<= 1;
   }
@@ -114,14 +114,14 @@ void JEncoder::WriteHeaders() {
     o.SetByte(t);
     for (int k = 0; k < 64; ++k) o.SetByte(quant[t][kJZigzag[k]]);
   }
-  const JHuffSpec* specs[4] = {&kJDcLuma, &kJDcChroma, &kJAcLuma, &kJAcChroma};
+  const JHuffDefinition* defs[4] = {&kJDcLuma, &kJDcChroma, &kJAcLuma, &kJAcChroma};
   const int classIndex[4] = {0x00, 0x01, 0x10, 0x11};
   for (int t = 0; t < 4; ++t) {
     o.SetWord(0xFFC4);
-    o.SetWord(2 + 1 + 16 + specs[t]->valueCount);
+    o.SetWord(2 + 1 + 16 + defs[t]->valueCount);
     o.SetByte(classIndex[t]);
-    o.CopyByte(specs[t]->counts, 16);
-    o.CopyByte(specs[t]->values, specs[t]->valueCount);
+    o.CopyByte(defs[t]->counts, 16);
+    o.CopyByte(defs[t]->values, defs[t]->valueCount);
   }
   o.SetWord(0xFFC0);
   o.SetWord(17);
