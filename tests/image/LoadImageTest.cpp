@@ -193,6 +193,11 @@ TEST_F(LoadImageTest, SharedPicturesLoadOrAreRefused) {
     doc_->m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(entry.path().string()), 0);
     EXPECT_TRUE(result == 0 || result == -1);
+    if (ext == ".jpg") {
+      ASSERT_EQ(result, 0);
+      const auto peer = imagetest::PeerPnm("djpeg -dct int -nosmooth " + testenv::Quote(entry.path().string()));
+      EXPECT_GE(imagetest::Psnr(imagetest::DocImage(*doc_), peer), 36);
+    }
     if (ext == ".png" || ext == ".bmp") {
       ASSERT_EQ(result, 0);
       EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_),

@@ -80,6 +80,36 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   EXPECT_EQ(Text(), LoadString(210) + LoadString(349));
 }
 
+TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  SKIP_WITHOUT_PROGRAM("djpeg");
+  LoadRose();
+  const auto rose = imagetest::DocImage(*doc_);
+  double last = 0;
+  for (int code : {kSaveJpegHigh, kSaveJpegStandard, kSaveJpegBest}) {
+    SCOPED_TRACE(code);
+    const std::string name = "out" + std::to_string(code) + ".jpg";
+    Save(name, code);
+    ASSERT_EQ(doc_->m_bLastSaveOk, 1);
+    int status = 0;
+    testenv::Shell("djpeg " + testenv::Quote(dir_.HostPath(name)) + " > /dev/null", &status);
+    EXPECT_EQ(status, 0);
+    const double psnr = imagetest::Psnr(imagetest::PeerPnm("djpeg " + testenv::Quote(dir_.HostPath(name))), rose);
+    EXPECT_GT(psnr, 24);
+    EXPECT_GT(psnr, last);  // each level keeps more than the one before
+    last = psnr;
+  }
+  // An 8-bit palette picture is widened for the encoder; the caller's rows stay.
+  Save("p8.png", kSavePng8);
+  doc_->m_nImageLoadState = 0;
+  ASSERT_EQ(doc_->LoadImageFile(Win("p8.png"), 0), 0);
+  const auto palette = imagetest::DocImage(*doc_);
+  info_ = doc_->m_bmiImage;
+  Save("p8.jpg", kSaveJpegBest);
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), palette), 0);
+  EXPECT_GT(imagetest::Psnr(imagetest::PeerPnm("djpeg " + testenv::Quote(dir_.HostPath("p8.jpg"))), palette), 24);
+}
+
 TEST_F(SaveImageTest, SavesThatWriteNothing) {
   SKIP_WITHOUT_PROGRAM("convert");
   LoadRose();
