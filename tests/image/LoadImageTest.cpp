@@ -156,6 +156,17 @@ TEST_F(LoadImageTest, ListMacroTrimsByTheMarginsInUnitsOf48Pixels) {
   EXPECT_EQ(doc_->m_nImageWidth, 100);
 }
 
+TEST_F(LoadImageTest, ProgressiveAndArithmeticJpegsAreRefusedWithTheMessage) {
+  SKIP_WITHOUT_PROGRAM("cjpeg");
+  SKIP_WITHOUT_PROGRAM("convert");
+  for (const char* option : {"-progressive", "-arithmetic"}) {
+    SCOPED_TRACE(option);
+    testenv::Shell("convert rose: ppm:- | cjpeg " + std::string(option) + " > " + testenv::Quote(dir_.HostPath("p.jpg")));
+    doc_->LoadDocument(Win("p.jpg"), 0);
+    EXPECT_EQ(Text(), LoadString(349));
+  }
+}
+
 TEST_F(LoadImageTest, LoadRoadMessages) {
   WriteFile("broken.png", "\x89PNG\r\n\x1a\n broken");
   doc_->LoadDocument(Win("broken.png"), 0);
