@@ -66,6 +66,12 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   const auto rose = imagetest::DocImage(*doc_);
   Save("copy.bmp", kSaveBmpTarget);
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerPnm("bmptoppm " + testenv::Quote(dir_.HostPath("copy.bmp"))), rose), 0);
+  // With the keep-date option the saved file takes the kept time.
+  doc_->m_bKeepFileDate = 1;
+  doc_->m_timeKeepFile = 1000000000;
+  Save("dated.bmp", kSaveBmp);
+  EXPECT_EQ(plat::Stat(Win("dated.bmp"))->mtime, 1000000000);
+  doc_->m_bKeepFileDate = 0;
   Save("copy.bmz", kSaveBmz);
   int status = 0;
   testenv::Shell("unzip -t " + testenv::Quote(dir_.HostPath("copy.bmz")), &status);
