@@ -17,6 +17,6 @@ constexpr int kS1 = 100;
 constexpr int kC3 = 426;
 constexpr int kS3 = 284;
 
-inline uint8_t ClampToByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
+constexpr uint8_t ClampToByte(int v) { return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v); }
 
 }  // namespace jdct

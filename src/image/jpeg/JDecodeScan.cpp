@@ -1,8 +1,7 @@
 // Scan decoding of the JPEG decoder: one interleaved scan, MCU by MCU. Each block is
-// Huffman-decoded with dequantisation on the fly, inverse-transformed into its
-// component's MCU-row buffer, and every finished MCU row is upsampled (samples
-// replicated to the largest sampling factors) and colour-converted straight into
-// the target, planes or DIB rows.
+// Huffman-decoded with dequantisation on the fly and inverse-transformed into its
+// component's MCU-row buffer; every finished MCU row is converted straight into the
+// target, planes or DIB rows (JConvertRows.cpp).
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -22,22 +21,14 @@ enum HeaderFlag { kFlagDHT = 1, kFlagDQT = 2, kFlagSOS = 16 };
 // without overflow; real ones stay far inside.
 inline int32_t ClampCoef(int32_t v) { return v < -16384 ? -16384 : v > 16383 ? 16383 : v; }
 
-inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
+// Sixteen-byte stores: a plain memset of 256 bytes becomes a slow string store.
+inline void ZeroBlock(int32_t* block) {
+  typedef int32_t Lanes __attribute__((vector_size(16)));
+  const Lanes zero = {0, 0, 0, 0};
+  for (int i = 0; i < 64; i += 4) std::memcpy(block + i, &zero, sizeof zero);
+}
 
-// YCbCr to RGB in integer arithmetic, as tables of the chroma terms.
-struct ChromaTerms {
-  int crR[256], crG[256], cbG[256], cbB[256];
-  constexpr ChromaTerms() : crR(), crG(), cbG(), cbB() {
-    for (int i = 0; i < 256; ++i) {
-      const int c = i - 128;
-      crR[i] = (c * 1436) >> 10;
-      crG[i] = (c * 732) >> 10;
-      cbG[i] = (c * 704) >> 11;
-      cbB[i] = (c * 7256) >> 12;
-    }
-  }
-};
-constexpr ChromaTerms kTerms;
+inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
 
 }  // namespace
 
@@ -69,14 +60,17 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
     if (dib) {
       const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
       const auto size = CheckedSize(stride, mHeight, spare, INT_MAX);
+      dib->clear();  // every byte zero, whatever the block held before
       if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
         throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
       uint8_t* top = dib->data() + (mHeight - 1) * stride;
       t = Target{top + 2, top + 1, top, -stride, 3};
     } else {
+      // Three planes hold what a 24-bit image of an int's size holds.
       static const char* const kNames[] = {"DoDecode:mRgbPA[0]", "DoDecode:mRgbPA[1]", "DoDecode:mRgbPA[2]"};
+      const auto size = CheckedSize(mWidth, mHeight, 0, INT_MAX / 3);
       for (int i = 0; i < 3; ++i) {
-        if (!TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
+        if (!size || !TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
           throw JMemoryError(int64_t{mWidth} * mHeight, kNames[i]);
       }
       t = Target{mRgbPA[0].data(), mRgbPA[1].data(), mRgbPA[2].data(), mWidth, 1};
@@ -85,27 +79,31 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
     return 0;
   } catch (const JMemoryError& e) {
     Note("JMemoryError", e.mMessage + " " + std::to_string(e.mSize), -1);
-    FreePlanes();
-    return -1;
+    return Fail(dib, -1);
   } catch (const JIndexError& e) {
     Note("JIndexError", e.mMessage, -1);
-    FreePlanes();
-    return -1;
+    return Fail(dib, -1);
   } catch (const JBufferError& e) {
     Note("JBufferError", e.mMessage, -1);
-    FreePlanes();
-    return -1;
+    return Fail(dib, -1);
   } catch (const JDataFormatError& e) {
     Note("JDataFormatError", e.mMessage, e.mPosition);
   } catch (const JNotSupported& e) {
     Note("JNotSupported", "marker " + std::to_string(e.mMarker), e.mPosition);
   }
+  return Fail(dib, -2);
+}
+
+// After a failure neither the planes nor the DIB block hold a picture.
+int JDecoder::Fail(std::vector<uint8_t>* dib, int result) {
   FreePlanes();
-  return -2;
+  if (dib) std::vector<uint8_t>().swap(*dib);
+  return result;
 }
 
 void JDecoder::DoDecode(const Target& target) {
-  const int64_t at = mIn.GetPosition();
+  const int64_t at = mScanAt;
+  mIn.SeekTo(at);  // a second decoding starts over
   // One scan holds the whole image: a scan of fewer components than the frame
   // (non-interleaved, one of several scans) is not decoded.
   if (mScanCount != mComponents) throw JNotSupported(0xDA, at);
@@ -175,15 +173,27 @@ void JDecoder::DoDecode(const Target& target) {
 // Decodes one block into natural order. A block of DC only is returned as
 // block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
 // quietly: the data ran out, met a marker, or a run passed the block's end.
-bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
+bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const JHuffTable& dc = mHuff[0][c.dcTable];
   const JHuffTable& ac = mHuff[1][c.acTable];
   const int32_t* q = mQuantZ[c.tq].data();
-  mIn.Need32();
-  const int s = dc.Decode(mIn, mIn.GetPosition());
-  if (s < 0) return false;
-  if (s > 11) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-  const int diff = s ? Extend(mIn.Take(s), s) : 0;
+  // The bit buffer lives in locals for the block.
+  JInBitStream::Bits b = mIn.Load();
+  auto stop = [&]() {
+    mIn.Save(b);
+    return false;
+  };
+  auto noCode = [&]() {
+    if (mIn.PastData(b, 16)) return stop();
+    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+  };
+  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
+
+  mIn.Need32(b);
+  const int s = dc.Decode(b);
+  if (s < 0) return noCode();
+  if (s > 11) wrongValue();
+  const int diff = s ? Extend(JInBitStream::Take(b, s), s) : 0;
   // Real predictions stay within +-2047; a hostile file's are held there.
   c.pred = std::clamp(c.pred + diff, -2048, 2047);
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
@@ -191,43 +201,40 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
   int k = 1;
   bool any = false;
   while (k < 64) {
-    mIn.Need32();
-    const int fast = ac.FastAc(mIn.Peek(JHuffTable::kLookBits));
+    mIn.Need32(b);
+    const int fast = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+    int value;
     if (fast != 0) {
-      mIn.Consume(fast & 15);
+      JInBitStream::Consume(b, fast & 15);
       k += (fast >> 4) & 15;
-      if (k > 63) return false;
-      if (!any) {
-        std::memset(block, 0, 64 * sizeof(int32_t));
-        any = true;
+      value = fast >> 8;
+    } else {
+      const int rs = ac.Decode(b);
+      if (rs < 0) return noCode();
+      const int run = rs >> 4;
+      const int size = rs & 15;
+      if (size == 0) {
+        if (run == 15) {
+          k += 16;
+          continue;
+        }
+        if (run == 0) break;
+        wrongValue();
       }
-      block[kJZigzag[k]] = ClampCoef((fast >> 8) * q[k]);
-      ++k;
-      continue;
+      if (size > 10) wrongValue();
+      k += run;
+      value = Extend(JInBitStream::Take(b, size), size);
     }
-    const int rs = ac.Decode(mIn, mIn.GetPosition());
-    if (rs < 0) return false;
-    const int run = rs >> 4;
-    const int size = rs & 15;
-    if (size == 0) {
-      if (run == 15) {
-        k += 16;
-        continue;
-      }
-      if (run == 0) break;
-      throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-    }
-    if (size > 10) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-    k += run;
-    if (k > 63) return false;
+    if (k > 63) return stop();
     if (!any) {
-      std::memset(block, 0, 64 * sizeof(int32_t));
+      ZeroBlock(block);
       any = true;
     }
-    block[kJZigzag[k]] = ClampCoef(Extend(mIn.Take(size), size) * q[k]);
+    block[kJZigzag[k]] = ClampCoef(value * q[k]);
     ++k;
   }
-  if (mIn.Overrun()) return false;
+  mIn.Save(b);
+  if (mIn.PastData(b, 0)) return false;
   if (any) {
     block[0] = dcValue;
   } else {
@@ -235,53 +242,4 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* block) {
     block[1] = dcValue;
   }
   return true;
-}
-
-namespace {
-
-template <int kStep>
-void ConvertGrey(const uint8_t* y, uint8_t* r, uint8_t* g, uint8_t* b, int width) {
-  for (int x = 0; x < width; ++x) r[x * kStep] = g[x * kStep] = b[x * kStep] = y[x];
-}
-
-template <int kStep>
-void ConvertColour(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crRow, const uint8_t* kRow,
-                   const int32_t* yCol, const int32_t* cbCol, const int32_t* crCol, const int32_t* kCol,
-                   uint8_t* r, uint8_t* g, uint8_t* b, int width) {
-  for (int x = 0; x < width; ++x) {
-    // With the Adobe flag the fourth component takes the place of Y.
-    const int y = kRow ? kRow[kCol[x]] + 128 : yRow[yCol[x]];
-    const int cb = cbRow[cbCol[x]];
-    const int cr = crRow[crCol[x]];
-    r[x * kStep] = ClampToByte(y + kTerms.crR[cr]);
-    g[x * kStep] = ClampToByte(y - kTerms.crG[cr] - kTerms.cbG[cb]);
-    b[x * kStep] = ClampToByte(y + kTerms.cbB[cb]);
-  }
-}
-
-}  // namespace
-
-void JDecoder::ConvertRows(const Target& t, int y0, int rows, int width) {
-  if (width <= 0) return;
-  for (int i = 0; i < rows; ++i) {
-    const int64_t y = y0 + i;
-    uint8_t* r = t.r + y * t.rowStep;
-    uint8_t* g = t.g + y * t.rowStep;
-    uint8_t* b = t.b + y * t.rowStep;
-    auto rowOf = [&](const Component& c) { return c.rows.data() + (i / c.vRatio) * c.rowStride; };
-    if (mComponents == 1) {
-      if (t.step == 3) ConvertGrey<3>(rowOf(mComp[0]), r, g, b, width);
-      else ConvertGrey<1>(rowOf(mComp[0]), r, g, b, width);
-      continue;
-    }
-    const bool adobe = mComponents == 4 && mAdobe;
-    const uint8_t* kRow = adobe ? rowOf(mComp[3]) : nullptr;
-    const int32_t* kCol = adobe ? mComp[3].columnOf.data() : nullptr;
-    if (t.step == 3)
-      ConvertColour<3>(rowOf(mComp[0]), rowOf(mComp[1]), rowOf(mComp[2]), kRow, mComp[0].columnOf.data(),
-                       mComp[1].columnOf.data(), mComp[2].columnOf.data(), kCol, r, g, b, width);
-    else
-      ConvertColour<1>(rowOf(mComp[0]), rowOf(mComp[1]), rowOf(mComp[2]), kRow, mComp[0].columnOf.data(),
-                       mComp[1].columnOf.data(), mComp[2].columnOf.data(), kCol, r, g, b, width);
-  }
 }

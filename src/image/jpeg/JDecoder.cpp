@@ -49,9 +49,18 @@ void JDecoder::Note(const char* kind, const std::string& text, int64_t position)
 }
 
 int JDecoder::SetSource(const uint8_t* pData, int64_t nLength) {
+  // Nothing of an earlier source carries over.
   mIn = JInBitStream(pData, nLength);
   mHeaderFlags = 0;
   mFrameRead = false;
+  mAdobe = false;
+  mRestartInterval = 0;
+  mScanCount = 0;
+  mQuantDefined.fill(false);
+  for (auto& byClass : mHuff) {
+    for (auto& table : byClass) table = JHuffTable();
+  }
+  FreePlanes();
   mError.clear();
   try {
     AnalyzeHeader();
@@ -118,8 +127,11 @@ int JDecoder::AnalyzeMarker(int marker) {
   switch (marker) {
     case 0xC0: AnalyzeFrame(seg, n, bodyAt); return 0;
     case 0xC4: AnalyzeDHT(seg, n, bodyAt); return kFlagDHT;
-    case 0xDB: AnalyzeDQT(seg, n, bodyAt); return kFlagDQT;
-    case 0xDA: AnalyzeScan(seg, n, bodyAt); return kFlagSOS;
+    case 0xDB: AnalyzeDQT(seg, n); return kFlagDQT;
+    case 0xDA:
+      AnalyzeScan(seg, n, bodyAt);
+      mScanAt = mIn.GetPosition();
+      return kFlagSOS;
     case 0xDD: {
       Segment s(seg, n);
       mRestartInterval = s.Word();
@@ -191,8 +203,7 @@ void JDecoder::AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at) {
   }
 }
 
-void JDecoder::AnalyzeDQT(const uint8_t* seg, int64_t len, int64_t at) {
-  (void)at;
+void JDecoder::AnalyzeDQT(const uint8_t* seg, int64_t len) {
   Segment s(seg, len);
   while (s.Left() > 0) {
     const int pq = s.Byte();

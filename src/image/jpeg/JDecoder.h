@@ -1,7 +1,8 @@
 // JDecoder: the system's own baseline JPEG decoder (sequential Huffman-coded frames,
 // SOF0) for one, three or four components with any integral sampling factors,
-// 8-bit and 16-bit quantisation tables, restart intervals and the JFIF, JFXX and
-// Adobe ("Phot") marker segments. Every other coding process is refused.
+// 8-bit and 16-bit quantisation tables and restart intervals; application segments
+// are passed over by their length, a Photoshop one ("Phot") setting the Adobe flag
+// of four-component files. Every other coding process is refused.
 //
 //   JDecoder d(&allocHook);
 //   if (d.SetSource(bytes, length) == 0 && d.DecodeDib(block, spare) == 0) ...
@@ -74,13 +75,14 @@ class JDecoder {
   int AnalyzeMarker(int marker);
   void AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at);
   void AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at);
-  void AnalyzeDQT(const uint8_t* seg, int64_t len, int64_t at);
+  void AnalyzeDQT(const uint8_t* seg, int64_t len);
   void AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at);
   int AnalyzeApp(int marker, const uint8_t* seg, int64_t len);
   int Run(std::vector<uint8_t>* dib, int64_t spare);
   void DoDecode(const Target& target);
-  bool DecodeBlock(Component& c, int32_t* block);
+  bool DecodeBlock(Component& c, int32_t* __restrict block);
   void ConvertRows(const Target& target, int y0, int rows, int width);
+  int Fail(std::vector<uint8_t>* dib, int result);
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
 
@@ -102,6 +104,7 @@ class JDecoder {
   int mHeaderFlags = 0;
   bool mFrameRead = false;
   int mRestartInterval = 0;
+  int64_t mScanAt = 0;  // first byte of the entropy-coded data
   JInBitStream mIn{nullptr, 0};
   std::string mError;
 };

@@ -9,12 +9,12 @@
 extern const uint8_t kJLumaQuant[3][64];
 extern const uint8_t kJChromaQuant[3][64];
 
-struct JHuffSpec {
+struct JHuffDefinition {
   uint8_t counts[16];
   const uint8_t* values;
   int valueCount;
 };
-extern const JHuffSpec kJDcLuma;
-extern const JHuffSpec kJDcChroma;
-extern const JHuffSpec kJAcLuma;
-extern const JHuffSpec kJAcChroma;
+extern const JHuffDefinition kJDcLuma;
+extern const JHuffDefinition kJDcChroma;
+extern const JHuffDefinition kJAcLuma;
+extern const JHuffDefinition kJAcChroma;

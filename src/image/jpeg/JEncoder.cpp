@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "base/CheckedSize.h"
 #include "image/jpeg/JEncodeTables.h"
@@ -11,13 +14,13 @@
 
 namespace {
 
-void BuildCodes(const JHuffSpec& spec, uint16_t* code, uint8_t* size) {
+void BuildCodes(const JHuffDefinition& table, uint16_t* code, uint8_t* size) {
   int c = 0;
   int k = 0;
   for (int len = 1; len <= 16; ++len) {
-    for (int i = 0; i < spec.counts[len - 1]; ++i, ++k, ++c) {
-      code[spec.values[k]] = static_cast<uint16_t>(c);
-      size[spec.values[k]] = static_cast<uint8_t>(len);
+    for (int i = 0; i < table.counts[len - 1]; ++i, ++k, ++c) {
+      code[table.values[k]] = static_cast<uint16_t>(c);
+      size[table.values[k]] = static_cast<uint8_t>(len);
     }
     c <<= 1;
   }
@@ -60,8 +63,8 @@ int JEncoder::Encode() {
     mPredY = mPredCb = mPredCr = 0;
     WriteHeaders();
     const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
-    const uint8_t* lq = kJLumaQuant[level - 1];
-    const uint8_t* cq = kJChromaQuant[level - 1];
+    const Divisors lq = MakeDivisors(kJLumaQuant[level - 1]);
+    const Divisors cq = MakeDivisors(kJChromaQuant[level - 1]);
     const int rows = (h + 15) / 16;
     const int cols = (w + 15) / 16;
     for (int r = 0; r < rows; ++r) {
@@ -111,14 +114,14 @@ void JEncoder::WriteHeaders() {
     o.SetByte(t);
     for (int k = 0; k < 64; ++k) o.SetByte(quant[t][kJZigzag[k]]);
   }
-  const JHuffSpec* specs[4] = {&kJDcLuma, &kJDcChroma, &kJAcLuma, &kJAcChroma};
+  const JHuffDefinition* defs[4] = {&kJDcLuma, &kJDcChroma, &kJAcLuma, &kJAcChroma};
   const int classIndex[4] = {0x00, 0x01, 0x10, 0x11};
   for (int t = 0; t < 4; ++t) {
     o.SetWord(0xFFC4);
-    o.SetWord(2 + 1 + 16 + specs[t]->valueCount);
+    o.SetWord(2 + 1 + 16 + defs[t]->valueCount);
     o.SetByte(classIndex[t]);
-    o.CopyByte(specs[t]->counts, 16);
-    o.CopyByte(specs[t]->values, specs[t]->valueCount);
+    o.CopyByte(defs[t]->counts, 16);
+    o.CopyByte(defs[t]->values, defs[t]->valueCount);
   }
   o.SetWord(0xFFC0);
   o.SetWord(17);
@@ -135,62 +138,139 @@ void JEncoder::WriteHeaders() {
   o.CopyByte(scan, 9);
 }
 
+namespace {
+
+#if defined(__SSE2__)
+// Y, Cb and Cr of sixteen pixels: each product is the high half of an unsigned 16-bit
+// multiply by the constant scaled to 16 fractional bits (G x 601 >> 10 = G x 38464
+// >> 16, and so on), so the results equal the per-pixel formulas. Y goes out as
+// sixteen ints; Cb and Cr as eight sums of horizontal pairs, for the 2 x 2 average.
+inline void Ycc16(const uint8_t* R8, const uint8_t* G8, const uint8_t* B8, int32_t* y, int32_t* cbPairs,
+                  int32_t* crPairs) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i ones = _mm_set1_epi16(1);
+  const __m128i r8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(R8));
+  const __m128i g8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(G8));
+  const __m128i b8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B8));
+  for (int half = 0; half < 2; ++half) {
+    const __m128i r = half ? _mm_unpackhi_epi8(r8, zero) : _mm_unpacklo_epi8(r8, zero);
+    const __m128i g = half ? _mm_unpackhi_epi8(g8, zero) : _mm_unpacklo_epi8(g8, zero);
+    const __m128i b = half ? _mm_unpackhi_epi8(b8, zero) : _mm_unpacklo_epi8(b8, zero);
+    const __m128i Y = _mm_sub_epi16(
+        _mm_add_epi16(_mm_add_epi16(_mm_mulhi_epu16(g, _mm_set1_epi16(static_cast<short>(38464))),
+                                    _mm_mulhi_epu16(b, _mm_set1_epi16(7472))),
+                      _mm_mulhi_epu16(r, _mm_set1_epi16(19584))),
+        _mm_set1_epi16(128));
+    const __m128i Cb = _mm_sub_epi16(_mm_sub_epi16(_mm_srli_epi16(b, 1), _mm_mulhi_epu16(g, _mm_set1_epi16(21712))),
+                                     _mm_mulhi_epu16(r, _mm_set1_epi16(11056)));
+    const __m128i Cr = _mm_sub_epi16(_mm_sub_epi16(_mm_srli_epi16(r, 1), _mm_mulhi_epu16(g, _mm_set1_epi16(27440))),
+                                     _mm_mulhi_epu16(b, _mm_set1_epi16(5328)));
+    const __m128i sign = _mm_srai_epi16(Y, 15);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y + 8 * half), _mm_unpacklo_epi16(Y, sign));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(y + 8 * half + 4), _mm_unpackhi_epi16(Y, sign));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(cbPairs + 4 * half), _mm_madd_epi16(Cb, ones));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(crPairs + 4 * half), _mm_madd_epi16(Cr, ones));
+  }
+}
+#else
+inline void Ycc16(const uint8_t* R, const uint8_t* G, const uint8_t* B, int32_t* y, int32_t* cbPairs,
+                  int32_t* crPairs) {
+  for (int x = 0; x < 16; x += 2) {
+    int32_t cb = 0, cr = 0;
+    for (int i = x; i < x + 2; ++i) {
+      y[i] = ((G[i] * 601) >> 10) + ((B[i] * 467) >> 12) + ((R[i] * 153) >> 9) - 128;
+      cb += (B[i] >> 1) - ((G[i] * 1357) >> 12) - ((R[i] * 691) >> 12);
+      cr += (R[i] >> 1) - ((G[i] * 1715) >> 12) - ((B[i] * 333) >> 12);
+    }
+    cbPairs[x / 2] = cb;
+    crPairs[x / 2] = cr;
+  }
+}
+#endif
+
+}  // namespace
+
 void JEncoder::FetchMcu(int column, int row) {
   const int w = mParams.width;
   const int h = mParams.height;
-  int32_t cb[16][16];
-  int32_t cr[16][16];
+  const int x0 = column * 16;
+  // Sample columns of the MCU: beyond the image the last column repeats.
+  const bool inside = x0 + 16 <= w;
+  int xs[16];
+  for (int x = 0; x < 16; ++x) xs[x] = std::min(x0 + x, w - 1);
+  int32_t cbPairs[16][8];
+  int32_t crPairs[16][8];
   for (int y = 0; y < 16; ++y) {
     const int64_t sy = std::min(row * 16 + y, h - 1);
     const uint8_t* r = mR + sy * w;
     const uint8_t* g = mG + sy * w;
     const uint8_t* b = mB + sy * w;
-    int32_t* yOut = mY[(y >> 3) * 2] + (y & 7) * 8;
-    for (int x = 0; x < 16; ++x) {
-      const int sx = std::min(column * 16 + x, w - 1);
-      const int R = r[sx], G = g[sx], B = b[sx];
-      yOut[(x >> 3) * 64 + (x & 7)] = ((G * 601) >> 10) + ((B * 467) >> 12) + ((R * 153) >> 9) - 128;
-      cb[y][x] = (B >> 1) - ((G * 1357) >> 12) - ((R * 691) >> 12);
-      cr[y][x] = (R >> 1) - ((G * 1715) >> 12) - ((B * 333) >> 12);
+    uint8_t R[16], G[16], B[16];
+    if (inside) {
+      r += x0, g += x0, b += x0;
+    } else {
+      for (int x = 0; x < 16; ++x) R[x] = r[xs[x]], G[x] = g[xs[x]], B[x] = b[xs[x]];
+      r = R, g = G, b = B;
     }
+    int32_t Y[16];
+    Ycc16(r, g, b, Y, cbPairs[y], crPairs[y]);
+    int32_t* yOut = mY[(y >> 3) * 2] + (y & 7) * 8;
+    std::memcpy(yOut, Y, 8 * sizeof(int32_t));
+    std::memcpy(yOut + 64, Y + 8, 8 * sizeof(int32_t));
   }
+  // 4:2:0: the average of each 2 x 2 square, an arithmetic shift of the sum of four.
   for (int y = 0; y < 8; ++y) {
     for (int x = 0; x < 8; ++x) {
-      mCb[y * 8 + x] = (cb[2 * y][2 * x] + cb[2 * y][2 * x + 1] + cb[2 * y + 1][2 * x] + cb[2 * y + 1][2 * x + 1]) >> 2;
-      mCr[y * 8 + x] = (cr[2 * y][2 * x] + cr[2 * y][2 * x + 1] + cr[2 * y + 1][2 * x] + cr[2 * y + 1][2 * x + 1]) >> 2;
+      mCb[y * 8 + x] = (cbPairs[2 * y][x] + cbPairs[2 * y + 1][x]) >> 2;
+      mCr[y * 8 + x] = (crPairs[2 * y][x] + crPairs[2 * y + 1][x]) >> 2;
     }
   }
 }
 
-// Each magnitude divided by its table value, as sums of shifts where the divisor
-// has such a form, the sign restored.
-void JEncoder::Quantize(const int32_t* coef, const uint8_t* quant, int32_t* out) {
+// How each table value divides: as a sum of two shifts where it has such a form
+// (a single shift adds x >> 31, which is 0 for a magnitude), else exactly, as a
+// multiply by the rounded-up reciprocal (exact for magnitudes below 2^16).
+JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
+  Divisors d{};
   for (int i = 0; i < 64; ++i) {
-    const int32_t x = coef[i] < 0 ? -coef[i] : coef[i];
-    int32_t v;
+    int a = 0, b = 31;
     switch (quant[i]) {
-      case 128: v = x >> 7; break;
-      case 102: v = (x >> 7) + (x >> 9); break;
-      case 86: v = (x >> 7) + (x >> 8); break;
-      case 64: v = x >> 6; break;
-      case 51: v = (x >> 6) + (x >> 8); break;
-      case 42: v = (x >> 6) + (x >> 7); break;
-      case 32: v = x >> 5; break;
-      case 30: v = (x >> 5) + (x >> 9); break;
-      case 26: v = (x >> 5) + (x >> 7); break;
-      case 20: v = (x >> 5) + (x >> 6); break;
-      case 16: v = x >> 4; break;
-      case 11: v = (x >> 4) + (x >> 5); break;
-      case 8: v = x >> 3; break;
-      case 4: v = x >> 2; break;
-      case 2: v = x >> 1; break;
-      default: v = x / quant[i]; break;
+      case 128: a = 7; break;
+      case 102: a = 7, b = 9; break;
+      case 86: a = 7, b = 8; break;
+      case 64: a = 6; break;
+      case 51: a = 6, b = 8; break;
+      case 42: a = 6, b = 7; break;
+      case 32: a = 5; break;
+      case 30: a = 5, b = 9; break;
+      case 26: a = 5, b = 7; break;
+      case 20: a = 5, b = 6; break;
+      case 16: a = 4; break;
+      case 11: a = 4, b = 5; break;
+      case 8: a = 3; break;
+      case 4: a = 2; break;
+      case 2: a = 1; break;
+      default: a = -1; break;
     }
-    out[i] = coef[i] < 0 ? -v : v;
+    d.shiftA[i] = static_cast<uint8_t>(a < 0 ? 0 : a);
+    d.shiftB[i] = static_cast<uint8_t>(b);
+    d.reciprocal[i] = a < 0 ? static_cast<uint32_t>(((uint64_t{1} << 32) + quant[i] - 1) / quant[i]) : 0;
+  }
+  return d;
+}
+
+// Each magnitude divided by its table value, the sign restored.
+void JEncoder::Quantize(const int32_t* coef, const Divisors& d, int32_t* out) {
+  for (int i = 0; i < 64; ++i) {
+    const int32_t c = coef[i];
+    const uint32_t x = std::min(static_cast<uint32_t>(c < 0 ? -c : c), 0xFFFFu);
+    const int32_t v = d.reciprocal[i] ? static_cast<int32_t>((uint64_t{x} * d.reciprocal[i]) >> 32)
+                                      : static_cast<int32_t>((x >> d.shiftA[i]) + (x >> d.shiftB[i]));
+    out[i] = c < 0 ? -v : v;
   }
 }
 
-void JEncoder::EncodeBlock(const int32_t* samples, const uint8_t* quant, const HuffCodes& dc, const HuffCodes& ac,
+void JEncoder::EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
                            int& pred) {
   int32_t coef[64];
   int32_t q[64];

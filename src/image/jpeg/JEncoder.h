@@ -53,11 +53,17 @@ class JEncoder {
     uint16_t code[256];
     uint8_t size[256];
   };
+  struct Divisors {
+    uint8_t shiftA[64];
+    uint8_t shiftB[64];
+    uint32_t reciprocal[64];  // 0 where the shifts apply
+  };
+  static Divisors MakeDivisors(const uint8_t* quant);
   void WriteHeaders();
   void FetchMcu(int column, int row);
-  void EncodeBlock(const int32_t* samples, const uint8_t* quant, const HuffCodes& dc, const HuffCodes& ac,
+  void EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
                    int& pred);
-  static void Quantize(const int32_t* coef, const uint8_t* quant, int32_t* out);
+  static void Quantize(const int32_t* coef, const Divisors& d, int32_t* out);
 
   int mLevel = 2;
   const uint8_t* mR;

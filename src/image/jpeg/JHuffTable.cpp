@@ -42,16 +42,13 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
   mDefined = true;
 }
 
-int JHuffTable::DecodeLong(JInBitStream& in, int64_t position) const {
+int JHuffTable::DecodeLong(JInBitStream::Bits& b) const {
   for (int len = kLookBits + 1; len <= 16; ++len) {
-    const int code = static_cast<int>(in.Peek(len));
+    const int code = static_cast<int>(JInBitStream::Peek(b, len));
     if (code <= mMaxCode[len]) {
-      in.Consume(len);
+      JInBitStream::Consume(b, len);
       return mValues[(mValOffset[len] + code) & 0xFF];
     }
   }
-  // No code matched: bad data, unless the bits were the padding after the data.
-  in.Consume(16);
-  if (in.Overrun()) return -1;
-  throw JDataFormatError(position, "Decode1HuffmanCode:length over");
+  return -1;
 }

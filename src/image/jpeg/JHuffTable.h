@@ -20,22 +20,21 @@ class JHuffTable {
   void Build(const uint8_t counts[16], const uint8_t* values, int64_t position);
   bool Defined() const { return mDefined; }
 
-  // The next symbol, or -1 when the code ran into the padding after the data.
-  // Throws JDataFormatError when no code of up to 16 bits matches.
-  int Decode(JInBitStream& in, int64_t position) const {
-    const uint32_t look = in.Peek(kLookBits);
-    const int e = mLook[look];
+  // The next symbol, consumed from b (which holds at least 16 bits). -1 when no code
+  // of up to 16 bits matches: bad data, or the padding after the data.
+  int Decode(JInBitStream::Bits& b) const {
+    const int e = mLook[JInBitStream::Peek(b, kLookBits)];
     if (e != 0) {
-      in.Consume(e >> 8);
+      JInBitStream::Consume(b, e >> 8);
       return e & 0xFF;
     }
-    return DecodeLong(in, position);
+    return DecodeLong(b);
   }
   // Ready coefficient for the next kLookBits bits: (value << 8) | (run << 4) | bits, or 0.
   int FastAc(uint32_t look) const { return mFastAc[look]; }
 
  private:
-  int DecodeLong(JInBitStream& in, int64_t position) const;
+  int DecodeLong(JInBitStream::Bits& b) const;
 
   bool mDefined = false;
   std::array<uint16_t, 1 << kLookBits> mLook{};   // (length << 8) | value, 0 for longer codes

@@ -1,7 +1,21 @@
 #include "image/jpeg/JInBitStream.h"
 
-void JInBitStream::Fill() {
-  while (mBits <= 56) {
+JInBitStream::Bits JInBitStream::Fill(Bits bits) {
+  uint64_t buf = bits.buf;
+  int n = bits.n;
+  // Fast path: the next eight bytes hold no 0xFF, so as many as fit are data.
+  if (!mStopped && mEnd - mPos >= 8) {
+    uint64_t next = 0;
+    for (int i = 0; i < 8; ++i) next = next << 8 | mData[mPos + i];
+    const uint64_t inverted = ~next;  // a 0xFF byte becomes a zero byte
+    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+      const int k = (64 - n) >> 3;  // n < 32 here, so 4 to 8 bytes
+      buf |= (k == 8 ? next : next >> (64 - 8 * k)) << (64 - n - 8 * k);
+      mPos += k;
+      return {buf, n + 8 * k};
+    }
+  }
+  while (n <= 56) {
     uint32_t b = 0;
     if (!mStopped) {
       if (mPos < mEnd) {
@@ -26,9 +40,10 @@ void JInBitStream::Fill() {
       }
     }
     if (mStopped) mPad += 8;
-    mBuf |= static_cast<uint64_t>(b) << (56 - mBits);
-    mBits += 8;
+    buf |= static_cast<uint64_t>(b) << (56 - n);
+    n += 8;
   }
+  return {buf, n};
 }
 
 int JInBitStream::NextScanMarker() {

@@ -38,6 +38,7 @@ class JInBitStream {
   }
   // Byte offset of the next byte to read.
   int64_t GetPosition() const { return mPos; }
+  void SeekTo(int64_t pos) { mPos = pos < 0 ? 0 : pos > mEnd ? mEnd : pos; }
 
   // Entropy-coded data: starts at the current byte with an empty bit buffer.
   void StartBits() {
@@ -47,30 +48,42 @@ class JInBitStream {
     mStopped = false;
     mMarker = -1;
   }
-  // At least 32 bits (real or padding) are in the buffer afterwards.
-  void Need32() {
-    if (mBits < 32) Fill();
+  // The bit buffer by value, so that the hot loop keeps it in registers: Load it,
+  // read through Need32/Peek/Consume/Take, and Save it back.
+  struct Bits {
+    uint64_t buf;  // bits from the most significant end
+    int n;         // bits in buf, padding included
+  };
+  Bits Load() const { return {mBuf, mBits}; }
+  void Save(Bits b) {
+    mBuf = b.buf;
+    mBits = b.n;
   }
-  uint32_t Peek(int n) const { return static_cast<uint32_t>(mBuf >> (64 - n)); }
-  void Consume(int n) {
-    mBuf <<= n;
-    mBits -= n;
+  // At least 32 bits (real or padding) are in b afterwards.
+  void Need32(Bits& b) {
+    if (b.n < 32) b = Fill(b);
+  }
+  static uint32_t Peek(const Bits& b, int n) { return static_cast<uint32_t>(b.buf >> (64 - n)); }
+  static void Consume(Bits& b, int n) {
+    b.buf <<= n;
+    b.n -= n;
   }
   // n (1..16) bits as an unsigned value; Need32 must have run.
-  int Take(int n) {
-    const int v = static_cast<int>(Peek(n));
-    Consume(n);
+  static int Take(Bits& b, int n) {
+    const int v = static_cast<int>(Peek(b, n));
+    Consume(b, n);
     return v;
   }
-  // True once a read went past the last real bit before a marker or the end.
-  bool Overrun() const { return mBits < mPad; }
+  // True when reading n more bits of b would go past the last real bit before a
+  // marker or the end (n = 0: a read already did).
+  bool PastData(const Bits& b, int n) const { return b.n - n < mPad; }
   // Drops the bits left of the current segment and reads the marker that ends it:
   // its code (0xD0..0xD7 for a restart), or -1 at the end of the input. The bit
   // buffer restarts after the marker.
   int NextScanMarker();
 
  private:
-  void Fill();
+  Bits Fill(Bits b);
 
   const uint8_t* mData;
   int64_t mEnd;

@@ -129,6 +129,15 @@ TEST(JDecoderHostileTest, HugeFrameIsRefusedAsOutOfMemory) {
   EXPECT_EQ(r.setSource, 0);
   EXPECT_EQ(r.decode, -1);
   EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << r.error;
+  // Without a hook, the planes of 12 GB are refused before anything is asked for.
+  const Result unhooked = Feed(f);
+  EXPECT_EQ(unhooked.decode, -1);
+  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << unhooked.error;
+  JDecoder dec;
+  ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(f.data()), static_cast<int64_t>(f.size())), 0);
+  std::vector<uint8_t> dib;
+  EXPECT_EQ(dec.DecodeDib(dib, 10000), -1);
+  EXPECT_EQ(dec.GetError().rfind("JMemoryError DoDecode:DIB", 0), 0u) << dec.GetError();
 }
 
 // Flipped bits in the scan never fault: the result is a picture of the frame's size
@@ -157,4 +166,26 @@ TEST(JDecoderHostileTest, FlippedScanBitsDecodeOrFailCleanly) {
     decoded += r.decode == 0;
   }
   EXPECT_GT(decoded, 0);
+}
+
+// A file cut at every length: inside the headers the reading runs out (JBufferError);
+// from the first byte of the scan on, the picture loads with what was decoded.
+TEST(JDecoderHostileTest, EveryCutEitherRunsOutInTheHeadersOrLoads) {
+  SKIP_WITHOUT_PROGRAM("cjpeg");
+  testenv::TempDir dir;
+  testenv::WriteHostFile(dir.HostPath("in.ppm"), MakePnm(20, 12, false));
+  const std::string good = RunTool("cjpeg -restart 1B " + testenv::Quote(dir.HostPath("in.ppm")));
+  const size_t sos = FindMarker(good, 0xDA);
+  const size_t scan = sos + 2 + (static_cast<uint8_t>(good[sos + 2]) << 8 | static_cast<uint8_t>(good[sos + 3]));
+  for (size_t cut = 0; cut < good.size(); ++cut) {
+    SCOPED_TRACE(cut);
+    const Result r = Feed(good.substr(0, cut));
+    if (cut < scan) {
+      ASSERT_EQ(r.setSource, -2);
+      ASSERT_EQ(r.error.rfind("JBufferError", 0), 0u) << r.error;
+    } else {
+      ASSERT_EQ(r.setSource, 0);
+      ASSERT_EQ(r.decode, 0) << r.error;
+    }
+  }
 }

@@ -112,16 +112,28 @@ TEST_F(JDecoderTest, FilesOfPeerToolsDecodeAsDjpegReadsThem) {
   }
 }
 
+// Progressive and arithmetic-coded frames, and a baseline frame coded as one scan
+// per component, are refused with JNotSupported and the marker that says so.
 TEST_F(JDecoderTest, OtherCodingProcessesAreRefused) {
   const std::string in = dir_.HostPath("in.ppm");
+  const std::string scans = dir_.HostPath("scans.txt");
   testenv::WriteHostFile(in, MakePnm(32, 32, false));
-  for (const char* option : {"-progressive", "-arithmetic"}) {
-    SCOPED_TRACE(option);
+  testenv::WriteHostFile(scans, "0;\n1;\n2;\n");
+  const struct {
+    std::string options;
+    const char* error;
+  } cases[] = {
+      {"-progressive", "JNotSupported marker 194"},
+      {"-arithmetic", "JNotSupported marker 201"},
+      {"-scans " + testenv::Quote(scans), "JNotSupported marker 218"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.options);
     const std::string out = dir_.HostPath("refused.jpg");
-    RunTool(std::string("cjpeg ") + option + " -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+    RunTool("cjpeg " + c.options + " -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
     const Decoded d = DecodeBytes(testenv::ReadHostFile(out), false);
     EXPECT_EQ(d.result, -2);
-    EXPECT_EQ(d.error.rfind("JNotSupported", 0), 0u) << d.error;
+    EXPECT_EQ(d.error.rfind(c.error, 0), 0u) << d.error;
   }
 }
 
@@ -141,6 +153,21 @@ TEST_F(JDecoderTest, FirstBlockDcOfMinus255IsDecodedAsWritten) {
   EXPECT_LE(MaxDiff(d.px.data(), ref.px.data(), d.px.size()), 2);
 }
 
+// ImageMagick's CMYK files (Adobe YCCK, four components, 2x2 sampled K) load with
+// the component count 4; their colours are the first three components read as YCbCr.
+TEST_F(JDecoderTest, FourComponentFilesLoad) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  const std::string in = dir_.HostPath("in.ppm");
+  const std::string out = dir_.HostPath("cmyk.jpg");
+  testenv::WriteHostFile(in, MakePnm(21, 19, false));
+  RunTool("convert " + testenv::Quote(in) + " -colorspace CMYK -quality 80 jpg:" + testenv::Quote(out));
+  const Decoded d = DecodeBytes(testenv::ReadHostFile(out), false);
+  ASSERT_EQ(d.result, 0) << d.error;
+  EXPECT_EQ(d.components, 4);
+  EXPECT_EQ(d.width, 21);
+  EXPECT_EQ(d.height, 19);
+}
+
 TEST_F(JDecoderTest, DibRowsAreBottomUpBgrWithZeroPadding) {
   const std::string in = dir_.HostPath("in.ppm");
   const std::string out = dir_.HostPath("dib.jpg");
@@ -149,9 +176,11 @@ TEST_F(JDecoderTest, DibRowsAreBottomUpBgrWithZeroPadding) {
   const std::string file = testenv::ReadHostFile(out);
   const Decoded planes = DecodeBytes(file, false);
   ASSERT_EQ(planes.result, 0);
+  // One decoder gives both: a second decoding starts over at the scan.
   JDecoder dec;
   ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size())), 0);
-  std::vector<uint8_t> dib;
+  ASSERT_EQ(dec.Decode(), 0);
+  std::vector<uint8_t> dib(7, 0xEE);
   ASSERT_EQ(dec.DecodeDib(dib, 100), 0);
   const int stride = 40;  // 13 x 3 = 39, padded to 40
   ASSERT_EQ(dib.size(), static_cast<size_t>(stride * 9 + 100));
@@ -164,6 +193,41 @@ TEST_F(JDecoderTest, DibRowsAreBottomUpBgrWithZeroPadding) {
       EXPECT_EQ(row[x * 3 + 0], rgb[2]);
     }
     EXPECT_EQ(row[39], 0);
+  }
+}
+
+// Bands of one colour, 16 rows each: every row must come out uniform, so the pixels
+// converted sixteen at a time and those of the row's end agree for every colour.
+TEST_F(JDecoderTest, RowsOfOneColourStayUniform) {
+  const int w = 45, bands = 48;
+  std::string ppm = "P6\n" + std::to_string(w) + " " + std::to_string(16 * bands) + "\n255\n";
+  for (int k = 0; k < bands; ++k) {
+    for (int i = 0; i < 16 * w; ++i) ppm += {static_cast<char>(k * 37 + 5), static_cast<char>(k * 91 + 200), static_cast<char>(k * 53)};
+  }
+  const std::string in = dir_.HostPath("bands.ppm");
+  testenv::WriteHostFile(in, ppm);
+  for (const char* sample : {"2x2", "1x1", "2x1"}) {
+    SCOPED_TRACE(sample);
+    const std::string out = dir_.HostPath("bands.jpg");
+    RunTool(std::string("cjpeg -quality 100 -sample ") + sample + " -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+    const std::string file = testenv::ReadHostFile(out);
+    const Decoded d = DecodeBytes(file, false);
+    ASSERT_EQ(d.result, 0);
+    JDecoder dec;
+    std::vector<uint8_t> dib;
+    ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size())), 0);
+    ASSERT_EQ(dec.DecodeDib(dib, 0), 0);
+    const int stride = (w * 3 + 3) / 4 * 4;
+    for (int y = 0; y < 16 * bands; ++y) {
+      const uint8_t* row = &d.px[static_cast<size_t>(y) * w * 3];
+      const uint8_t* dibRow = &dib[static_cast<size_t>(16 * bands - 1 - y) * stride];
+      for (int x = 0; x < w; ++x) {
+        ASSERT_EQ(0, std::memcmp(row + 3 * x, row, 3)) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x], row[2]) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x + 1], row[1]) << "row " << y << " pixel " << x;
+        ASSERT_EQ(dibRow[3 * x + 2], row[0]) << "row " << y << " pixel " << x;
+      }
+    }
   }
 }
 
