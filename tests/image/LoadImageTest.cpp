@@ -12,7 +12,7 @@
 
 namespace {
 
-struct BmpSpec {
+struct BmpShape {
   int32_t width = 3, height = 2;
   int bits = 24;
   uint32_t headerSize = 40;
@@ -23,7 +23,7 @@ struct BmpSpec {
 };
 
 // A BMP whose pixel bytes count up from 1.
-std::string MakeBmp(const BmpSpec& s) {
+std::string MakeBmp(const BmpShape& s) {
   const int colors = s.bits <= 8 ? (s.colorsUsed ? static_cast<int>(s.colorsUsed) : 1 << s.bits) : 0;
   const int64_t stride = (int64_t{s.width} * s.bits + 31) / 32 * 4;
   const int64_t rows = stride * (s.height < 0 ? -s.height : s.height);
@@ -60,7 +60,7 @@ class LoadImageTest : public testenv::DocTest {
 
 struct BmpCase {
   const char* what;
-  BmpSpec spec;
+  BmpShape shape;
   int result;
 };
 
@@ -86,7 +86,7 @@ TEST_F(LoadImageTest, BmpFilesAsTheyComeAndAsTheyLie) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const int result = Load("a.bmp", MakeBmp(c.spec));
+    const int result = Load("a.bmp", MakeBmp(c.shape));
     EXPECT_EQ(result, c.result);
     if (result != 0) {
       EXPECT_EQ(doc_->m_nImageAlloc, 0);
