@@ -169,6 +169,24 @@ TEST_F(SaveImageTest, OnePagePdfAroundAJpeg) {
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("chosen.pdf")), pdf);
 }
 
+TEST_F(SaveImageTest, LoadImageAsDibWritesABmpOfAnyPicture) {
+  SKIP_WITHOUT_PROGRAM("cjpeg");
+  SKIP_WITHOUT_PROGRAM("bmptoppm");
+  testenv::Shell("convert rose: ppm:- | cjpeg > " + testenv::Quote(dir_.HostPath("rose.jpg")));
+  doc_->m_nImageLoadState = 2;  // a shown picture does not stop the conversion, and stays shown
+  ASSERT_EQ(doc_->LoadImageAsDib(Win("rose.jpg"), Win("rose.bmp")), 0);
+  EXPECT_EQ(doc_->m_nImageLoadState, 2);
+  const std::string bmp = testenv::ReadHostFile(dir_.HostPath("rose.bmp"));
+  ASSERT_GT(bmp.size(), 54u);
+  EXPECT_EQ(static_cast<uint8_t>(bmp[10]), 54);
+  EXPECT_EQ(bmp[28], 24);
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerPnm("bmptoppm " + testenv::Quote(dir_.HostPath("rose.bmp"))),
+                               imagetest::DocImage(*doc_)),
+            0);
+  EXPECT_EQ(doc_->LoadImageAsDib(Win("missing.jpg"), Win("x.bmp")), -1);
+  EXPECT_FALSE(plat::Exists(Win("x.bmp")));
+}
+
 TEST(PdfImageTest, FixedLayoutForSmallNumbers) {
   // 640 x 480 and a 12,345-byte JPEG: startxref 13080, 13,361 bytes in all.
   std::vector<uint8_t> jpeg(12345, 0);
