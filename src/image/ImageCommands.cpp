@@ -1,4 +1,5 @@
-// The document's image save commands and the file list's batch conversion. A save
+// The document's image save commands, its display-conversion settings command and
+// the file list's batch conversion. A save
 // asks for the target in the save dialog (proposing the shown file's name with the
 // format's extension), confirms an overwrite and writes the document image; the
 // lists then re-read their folders.
@@ -46,7 +47,14 @@ int OnSaveJpegHigh(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegH
 int OnSaveJpegStandard(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegStandard); }
 int OnSaveJpegBest(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegBest); }
 
+// The document's copy of the display-conversion settings, edited in the dialog.
+int OnImageConvertSettings(CommandContext& cx) {
+  RunImageConvertDialog(&cx.doc->m_ImageSettings);
+  return 0;
+}
+
 constexpr CommandEntry kRows[] = {
+    {33100, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定", CommandTarget::Document, OnImageConvertSettings},
     {32931, "ID_IMAGE_SAVE_BMZ", "BMZ 保存（可逆圧縮）(&M)", CommandTarget::Document, OnSaveBmz, OnUpdateImageSave},
     {32933, "ID_IMAGE_SAVE_BMP", "BMP 保存(&B)", CommandTarget::Document, OnSaveBmp, OnUpdateImageSave},
     {33135, "ID_IMAGE_SAVE_PNG", "画像圧縮保存png(&P)", CommandTarget::Document, OnSavePng, OnUpdateImageSave},

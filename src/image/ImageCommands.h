@@ -1,5 +1,6 @@
 // The image subsystem's command rows (see frame/CommandTable.h): the document's
-// image save commands, and the file list's batch conversion handler.
+// image save and display-conversion settings commands, and the file list's batch
+// conversion handler.
 #pragma once
 
 #include "frame/CommandTable.h"
