@@ -24,7 +24,6 @@ constexpr int kPictureSlots = 150;
 constexpr int kGeometryTail = 500;
 constexpr int64_t kCanvasMinimum = 100000;
 constexpr int64_t kCanvasSlack = 1000;
-constexpr int64_t kCanvasCap = int64_t{64} << 20;  // a larger part is laid out as far as this holds
 
 // The page geometry from the section properties near the part's end.
 DocxPage ReadPage(std::string_view part) {
@@ -75,7 +74,7 @@ int CQelDoc::ConvertDocx(std::string path) {
   const std::string_view part(m_pText, static_cast<size_t>(length));
 
   std::vector<char> canvas;
-  const int64_t wanted = std::min(std::max<int64_t>(int64_t{3} * length, kCanvasMinimum), kCanvasCap) + kCanvasSlack;
+  const int64_t wanted = std::min(std::max<int64_t>(int64_t{3} * length, kCanvasMinimum), DocxLayout::kCanvasCapBytes) + kCanvasSlack;
   const int64_t rows = wanted / DocxLayout::kRowBytes;
   if (!plat::TryResize(canvas, static_cast<size_t>(rows * DocxLayout::kRowBytes), &m_allocHook))
     return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 021"));
@@ -85,7 +84,7 @@ int CQelDoc::ConvertDocx(std::string path) {
     canvas[static_cast<size_t>(r * DocxLayout::kRowBytes + DocxLayout::kColumns + 1)] = '\n';
   }
 
-  DocxLayout layout(part, canvas, ReadPage(part), pictures, m_bVerticalRules == 1);
+  DocxLayout layout(part, canvas, ReadPage(part), pictures, m_bVerticalRules == 1, &m_allocHook);
   layout.Run();
   if (layout.Cut()) m_bPartialLoad = 1;
 

@@ -7,6 +7,7 @@
 
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
+#include "platform/Alloc.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -25,9 +26,10 @@ bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 
 }  // namespace
 
 DocxLayout::DocxLayout(std::string_view part, std::vector<char>& canvas, const DocxPage& page,
-                       const std::vector<std::string>& pictures, bool verticalRules)
+                       const std::vector<std::string>& pictures, bool verticalRules, plat::AllocHook* hook)
     : text_(part),
       canvas_(canvas),
+      hook_(hook),
       rows_(static_cast<int>(canvas.size() / kRowBytes)),
       page_(page),
       pictures_(pictures),
@@ -41,7 +43,7 @@ void DocxLayout::Run() {
   Walk(0, static_cast<int>(text_.size()));
   // Tables found inside table cells follow the document, each under its ordinal.
   renderingNested_ = true;
-  for (size_t k = 0; k < nested_.size() && pageBase_ + row_ < rows_; ++k) {
+  for (size_t k = 0; k < nested_.size() && !cut_; ++k) {
     char title[24];
     std::snprintf(title, sizeof title, "[Table%d]", static_cast<int>(k) + 1);
     PutText(row_ + 1, 0, title);
@@ -56,7 +58,7 @@ void DocxLayout::Run() {
 void DocxLayout::Walk(int from, int to) {
   const char* data = text_.data();
   int p = from;
-  while (p < to && pageBase_ + row_ < rows_) {
+  while (p < to && !cut_) {
     const void* lt = std::memchr(data + p, '<', static_cast<size_t>(to - p));
     if (!lt) break;
     p = static_cast<int>(static_cast<const char*>(lt) - data);
@@ -86,13 +88,30 @@ void DocxLayout::Touch(int row, int col) {
 
 void DocxLayout::Put(int row, int col, char c) {
   if (row < 0 || col < 0 || col >= kColumns) return;
-  const int64_t at = (static_cast<int64_t>(pageBase_) + row) * kRowBytes + col;
-  if (at >= static_cast<int64_t>(canvas_.size()) - kRowBytes + kColumns) {
+  const int64_t abs = static_cast<int64_t>(pageBase_) + row;
+  if (abs >= rows_ && !Grow(abs)) {
     cut_ = true;
     return;
   }
-  canvas_[static_cast<size_t>(at)] = c;
+  canvas_[static_cast<size_t>(abs * kRowBytes + col)] = c;
   Touch(row, col);
+}
+
+// A document with more rows than its part's length foresaw: the canvas doubles up
+// to its cap, new rows blank.
+bool DocxLayout::Grow(int64_t row) {
+  int64_t rows = rows_;
+  while (rows <= row) rows *= 2;
+  rows = std::min(rows, kCanvasCapBytes / kRowBytes);
+  if (rows <= row || !plat::TryResize(canvas_, static_cast<size_t>(rows * kRowBytes), hook_)) return false;
+  for (int64_t r = rows_; r < rows; ++r) {
+    char* line = &canvas_[static_cast<size_t>(r * kRowBytes)];
+    std::memset(line, ' ', kColumns);
+    line[kColumns] = '\r';
+    line[kColumns + 1] = '\n';
+  }
+  rows_ = static_cast<int>(rows);
+  return true;
 }
 
 char DocxLayout::At(int row, int col) const {
@@ -272,7 +291,11 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
       const int step = ch == '\t' ? 8 : 1;
       c += step;
       count += step;
-      if (count > wrap - 5) {
+      // The next word goes to the next row when it would not fit on this one.
+      size_t word = i + 1;
+      while (word < text.size() && text[word] != ' ' && text[word] != '\t') ++word;
+      const int wordLength = static_cast<int>(word - i - 1);
+      if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) {
         ++r;
         c = col;
         count = 0;

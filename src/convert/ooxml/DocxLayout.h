@@ -3,7 +3,8 @@
 // labels and page marks on a character canvas of 510-column rows. Everything is
 // bounded: writes outside the canvas, the row buffer (400 lines of 510), the line
 // buffer (20,000 bytes), the cell table (100) or the nested-table list (50) are
-// dropped, and a drop at the canvas end marks the text as cut.
+// dropped; the canvas grows when a document needs more rows than its part's
+// length foresaw, up to a cap, and a drop at the cap marks the text as cut.
 #pragma once
 
 #include <array>
@@ -11,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Alloc.h"
 
 struct DocxPage {
   int topOffset = 5;     // rows above the first paragraph of the first page
@@ -23,10 +26,11 @@ class DocxLayout {
   static constexpr int kRowBytes = 512;
   static constexpr int kColumns = 510;
   static constexpr int kMaxColumn = 500;
+  static constexpr int64_t kCanvasCapBytes = int64_t{64} << 20;
 
   // canvas: blanks with CR LF at columns 510 and 511 of every row.
   DocxLayout(std::string_view part, std::vector<char>& canvas, const DocxPage& page,
-             const std::vector<std::string>& pictures, bool verticalRules);
+             const std::vector<std::string>& pictures, bool verticalRules, plat::AllocHook* hook);
 
   void Run();
   // The last canvas row used (page base + the page's largest row) and the largest column.
@@ -46,6 +50,7 @@ class DocxLayout {
 
   // Canvas.
   void Put(int row, int col, char c);
+  bool Grow(int64_t row);
   char At(int row, int col) const;
   void Touch(int row, int col);
   void PutText(int row, int col, std::string_view text);
@@ -85,6 +90,7 @@ class DocxLayout {
 
   std::string_view text_;
   std::vector<char>& canvas_;
+  plat::AllocHook* hook_;
   int rows_;
   DocxPage page_;
   const std::vector<std::string>& pictures_;
