@@ -20,6 +20,10 @@ constexpr int kSpreadRowLimit = 300;
 constexpr int kPageBreakMinRows = 20;
 constexpr int kLongPage = 100;
 constexpr int kMarkDashes = 80;
+constexpr int kFarthestRow = 1000;  // a position read from the document lies on its page
+
+int Row(int64_t row) { return static_cast<int>(std::clamp<int64_t>(row, 0, kFarthestRow)); }
+int Column(int64_t col) { return static_cast<int>(std::clamp<int64_t>(col, 0, DocxLayout::kMaxColumn)); }
 
 bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
@@ -83,7 +87,7 @@ int DocxLayout::Find(std::string_view pattern, int p, int mode) const {
 
 void DocxLayout::Touch(int row, int col) {
   pageMax_ = std::max(pageMax_, row);
-  maxCol_ = std::min(std::max(maxCol_, col), kMaxColumn);
+  maxCol_ = std::min(std::max(maxCol_, col), kColumns - 1);  // every written column reaches the text
 }
 
 void DocxLayout::Put(int row, int col, char c) {
@@ -133,7 +137,7 @@ void DocxLayout::Element(int& p) {
     ReadRun(p);
   } else if (Is(at, "/w:p", ">")) {
     if (!inCell_) FlushParagraph();
-  } else if (Is(at, "w:p", " >")) {
+  } else if (Is(at, "w:p", " >/")) {
     if (inCell_) {
       CellParagraph();
     } else if (!vgroup_) {
@@ -403,20 +407,19 @@ void DocxLayout::WritePageMark() {
 
 void DocxLayout::Frame(int p) {
   if (frameTaken_) return;
-  int x = Find("w:x=\"", p, 0) / 80;
-  int y = Find("w:y=\"", p, 0) / 200;
+  int64_t x = Find("w:x=\"", p, 0) / 80;
+  int64_t y = Find("w:y=\"", p, 0) / 200;
   const bool vText = Find("w:vAnchor=\"text", p, 8), vMargin = Find("w:vAnchor=\"margin", p, 8),
              vPage = Find("w:vAnchor=\"page", p, 8);
   if (vText) y += row_;
   if (vMargin) y += page_.topOffset;
-  if (vPage) y = std::max(y + 1, 1);
+  if (vPage) y = std::max<int64_t>(y + 1, 1);
   if (vText || vMargin || vPage) frameTaken_ = true;
   if (Find("w:hAnchor=\"text", p, 8)) x += col_;
   if (Find("w:hAnchor=\"margin", p, 8)) x += page_.marginOffset;
-  x = std::max(x, 0);
   if (!renderingNested_) {
-    row_ = std::max(y, 0);
-    col_ = std::max(0, x - 10);
+    row_ = Row(y);
+    col_ = Column(x - 10);
   }
 }
 
@@ -436,12 +439,12 @@ void DocxLayout::Position(int p, bool horizontal) {
     int base = 0;
     if (from == "column" || from == "paragraph" || from == "character") base = col_;
     else if (from == "margin" || from == "leftMargin") base = page_.marginOffset;
-    anchor_.x = std::max(0, base + offset / 65000);
+    anchor_.x = Column(int64_t{base} + offset / 65000);
   } else {
     int base = 0;
     if (from == "paragraph" || from == "line") base = row_;
     else if (from == "margin" || from == "topMargin") base = page_.topOffset;
-    anchor_.y = std::max(0, base + offset / 170000);
+    anchor_.y = Row(int64_t{base} + offset / 170000);
   }
 }
 
@@ -465,6 +468,7 @@ int StyleLength(std::string_view style, std::string_view name, bool* found) {
     }
   }
   if (style.substr(k, 2) == "in") v *= 72;
+  v = std::min<int64_t>(v, 100000000);
   return static_cast<int>(negative ? -v : v);
 }
 
@@ -507,7 +511,7 @@ void DocxLayout::VmlShape(int p) {
     extentH_ = 1;
   }
   if ((inBox_ && tableDepth_ > 0) || wgroup_ || vgroup_) return;
-  anchor_ = {std::max(x, 0), std::max(y, 0)};
+  anchor_ = {Column(x), Row(y)};
   anchored_ = absolute;
 }
 

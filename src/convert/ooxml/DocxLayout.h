@@ -128,7 +128,8 @@ class DocxLayout {
   int cellCount_ = 0;
   std::array<int, 101> cellWidths_{};  // twips, kept from row to row
   int cellWidthNow_ = 0;
-  int cumulative_ = 0, prevEdge_ = 0, composing_ = 2;
+  int64_t cumulative_ = 0;  // twips of the row's cells so far
+  int prevEdge_ = 0, composing_ = 2;
   std::vector<std::string> rowBuf_;  // the lines of the table row being composed
   int rowLines_ = 0;
   int cellStart_ = 2;
