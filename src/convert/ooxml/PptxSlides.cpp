@@ -209,6 +209,8 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
   depth_ = 0;
   body_ = Body::Outside;
   inTable_ = false;
+  inGrid_ = false;
+  colPos_.clear();
   ShapeStart();
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     int p = static_cast<int>(lt);
@@ -275,7 +277,7 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
     } else if (Is(p, "/a:tblGrid", ">")) {
       inGrid_ = false;
     } else if (Is(p, "a:gridCol", " />")) {
-      if (inGrid_ && colPos_.size() < kTableColumns)
+      if (inGrid_ && !colPos_.empty() && colPos_.size() < kTableColumns)
         colPos_.push_back(colPos_.back() + std::max(Find("w=\"", p + 1, 0) / 80000 + 2, 4));
     } else if (Is(p, "a:tc", " >")) {
       cellFirstParagraph_ = true;
