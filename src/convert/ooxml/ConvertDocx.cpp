@@ -24,6 +24,7 @@ constexpr int kPictureSlots = 150;
 constexpr int kGeometryTail = 500;
 constexpr int64_t kCanvasMinimum = 100000;
 constexpr int64_t kCanvasSlack = 1000;
+constexpr int64_t kCanvasRowBytes = 512;  // the canvas is sized as rows of 510 columns and CR LF
 
 // The page geometry from the section properties near the part's end.
 DocxPage ReadPage(std::string_view part) {
@@ -73,18 +74,12 @@ int CQelDoc::ConvertDocx(std::string path) {
   if (length < 0) return ooxml::WriteFailureText(*this, failure);
   const std::string_view part(m_pText, static_cast<size_t>(length));
 
-  std::vector<char> canvas;
-  const int64_t wanted = std::min(std::max<int64_t>(int64_t{3} * length, kCanvasMinimum), DocxLayout::kCanvasCapBytes) + kCanvasSlack;
-  const int64_t rows = wanted / DocxLayout::kRowBytes;
-  if (!plat::TryResize(canvas, static_cast<size_t>(rows * DocxLayout::kRowBytes), &m_allocHook))
+  DocxCanvas canvas;
+  const int64_t wanted = std::max<int64_t>(int64_t{3} * length, kCanvasMinimum) + kCanvasSlack;
+  if (!canvas.Reserve(wanted / kCanvasRowBytes, &m_allocHook))
     return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 021"));
-  std::fill(canvas.begin(), canvas.end(), ' ');
-  for (int64_t r = 0; r < rows; ++r) {
-    canvas[static_cast<size_t>(r * DocxLayout::kRowBytes + DocxLayout::kColumns)] = '\r';
-    canvas[static_cast<size_t>(r * DocxLayout::kRowBytes + DocxLayout::kColumns + 1)] = '\n';
-  }
 
-  DocxLayout layout(part, canvas, ReadPage(part), pictures, m_bVerticalRules == 1, &m_allocHook);
+  DocxLayout layout(part, canvas, ReadPage(part), pictures, m_bVerticalRules == 1);
   layout.Run();
   if (layout.Cut()) m_bPartialLoad = 1;
 
@@ -96,7 +91,7 @@ int CQelDoc::ConvertDocx(std::string path) {
   DisplayWriter out = ConvWriter();
   out.SetPos(0);
   for (int r = 0; r <= lastRow; ++r) {
-    out.Append(std::string_view(&canvas[static_cast<size_t>(r) * DocxLayout::kRowBytes], static_cast<size_t>(width)));
+    canvas.AppendRow(r, width, out);
     out.Append("\r\n");
   }
   out.Terminate();

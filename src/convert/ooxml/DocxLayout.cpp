@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_map>
 
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Alloc.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -29,19 +29,19 @@ bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 
 
 }  // namespace
 
-DocxLayout::DocxLayout(std::string_view part, std::vector<char>& canvas, const DocxPage& page,
-                       const std::vector<std::string>& pictures, bool verticalRules, plat::AllocHook* hook)
+DocxLayout::DocxLayout(std::string_view part, DocxCanvas& canvas, const DocxPage& page,
+                       const std::vector<std::string>& pictures, bool verticalRules)
     : text_(part),
       canvas_(canvas),
-      hook_(hook),
-      rows_(static_cast<int>(canvas.size() / kRowBytes)),
       page_(page),
       pictures_(pictures),
       rules_(verticalRules) {
   row_ = page.topOffset;
 }
 
-int DocxLayout::LastRow() const { return std::clamp(pageBase_ + pageMax_, 0, std::max(rows_ - 1, 0)); }
+int DocxLayout::LastRow() const {
+  return static_cast<int>(std::clamp<int64_t>(int64_t{pageBase_} + pageMax_, 0, DocxCanvas::kMaxRows - 1));
+}
 
 void DocxLayout::Run() {
   Walk(0, static_cast<int>(text_.size()));
@@ -70,14 +70,6 @@ void DocxLayout::Walk(int from, int to) {
   }
 }
 
-bool DocxLayout::Is(int p, std::string_view name, std::string_view ends) const {
-  const size_t at = static_cast<size_t>(p) + 1;
-  if (text_.substr(std::min(at, text_.size()), name.size()) != name) return false;
-  if (ends.empty()) return true;
-  const size_t after = at + name.size();
-  return after < text_.size() && ends.find(text_[after]) != std::string_view::npos;
-}
-
 int DocxLayout::Find(std::string_view pattern, int p, int mode) const {
   int pos = p + 1;
   return XmlFindInElement(pattern, text_, &pos, mode);
@@ -92,37 +84,14 @@ void DocxLayout::Touch(int row, int col) {
 
 void DocxLayout::Put(int row, int col, char c) {
   if (row < 0 || col < 0 || col >= kColumns) return;
-  const int64_t abs = static_cast<int64_t>(pageBase_) + row;
-  if (abs >= rows_ && !Grow(abs)) {
+  if (!canvas_.Put(int64_t{pageBase_} + row, col, c)) {
     cut_ = true;
     return;
   }
-  canvas_[static_cast<size_t>(abs * kRowBytes + col)] = c;
   Touch(row, col);
 }
 
-// A document with more rows than its part's length foresaw: the canvas doubles up
-// to its cap, new rows blank.
-bool DocxLayout::Grow(int64_t row) {
-  int64_t rows = rows_;
-  while (rows <= row) rows *= 2;
-  rows = std::min(rows, kCanvasCapBytes / kRowBytes);
-  if (rows <= row || !plat::TryResize(canvas_, static_cast<size_t>(rows * kRowBytes), hook_)) return false;
-  for (int64_t r = rows_; r < rows; ++r) {
-    char* line = &canvas_[static_cast<size_t>(r * kRowBytes)];
-    std::memset(line, ' ', kColumns);
-    line[kColumns] = '\r';
-    line[kColumns + 1] = '\n';
-  }
-  rows_ = static_cast<int>(rows);
-  return true;
-}
-
-char DocxLayout::At(int row, int col) const {
-  if (row < 0 || col < 0 || col >= kColumns) return ' ';
-  const int64_t at = (static_cast<int64_t>(pageBase_) + row) * kRowBytes + col;
-  return at < static_cast<int64_t>(canvas_.size()) ? canvas_[static_cast<size_t>(at)] : ' ';
-}
+char DocxLayout::At(int row, int col) const { return canvas_.At(int64_t{pageBase_} + row, col); }
 
 void DocxLayout::PutText(int row, int col, std::string_view text) {
   for (size_t i = 0; i < text.size(); ++i) Put(row, col + static_cast<int>(i), text[i]);
@@ -130,103 +99,134 @@ void DocxLayout::PutText(int row, int col, std::string_view text) {
 
 // ---- elements -----------------------------------------------------------
 
+namespace {
+
+enum class Tag {
+  Run, ParagraphEnd, Paragraph, Tab, Break, RenderedPageBreak, RunPropertiesEnd, Table, TableEnd, Row, RowEnd,
+  Cell, CellEnd, CellWidth, Frame, Drawing, DrawingEnd, Pict, PictEnd, Fallback, VmlGroup, VmlGroupEnd, TextBox,
+  TextBoxEnd, ShapeGroup, ShapeGroupEnd, Anchor, AnchorEnd, Inline, PositionH, PositionV, Extent, VmlShape, Blip,
+  ImageData,
+};
+
+// The elements the layout acts on, by name (a closing tag with its '/').
+const std::unordered_map<std::string_view, Tag>& Tags() {
+  static const std::unordered_map<std::string_view, Tag> tags = {
+      {"w:t", Tag::Run}, {"/w:p", Tag::ParagraphEnd}, {"w:p", Tag::Paragraph}, {"w:tab", Tag::Tab},
+      {"w:br", Tag::Break}, {"w:lastRenderedPageBreak", Tag::RenderedPageBreak}, {"/w:rPr", Tag::RunPropertiesEnd},
+      {"w:tbl", Tag::Table}, {"/w:tbl", Tag::TableEnd}, {"w:tr", Tag::Row}, {"/w:tr", Tag::RowEnd},
+      {"w:tc", Tag::Cell}, {"/w:tc", Tag::CellEnd}, {"w:tcW", Tag::CellWidth}, {"w:framePr", Tag::Frame},
+      {"w:drawing", Tag::Drawing}, {"/w:drawing", Tag::DrawingEnd}, {"w:pict", Tag::Pict}, {"/w:pict", Tag::PictEnd},
+      {"mc:Fallback", Tag::Fallback}, {"v:group", Tag::VmlGroup}, {"/v:group", Tag::VmlGroupEnd},
+      {"wps:txbx", Tag::TextBox}, {"v:textbox", Tag::TextBox}, {"/wps:txbx", Tag::TextBoxEnd},
+      {"/v:textbox", Tag::TextBoxEnd}, {"wpg:wgp", Tag::ShapeGroup}, {"/wpg:wgp", Tag::ShapeGroupEnd},
+      {"wp:anchor", Tag::Anchor}, {"/wp:anchor", Tag::AnchorEnd}, {"wp:inline", Tag::Inline},
+      {"wp:positionH", Tag::PositionH}, {"wp:positionV", Tag::PositionV}, {"wp:extent", Tag::Extent},
+      {"v:shape", Tag::VmlShape}, {"v:rect", Tag::VmlShape}, {"v:roundrect", Tag::VmlShape}, {"a:blip", Tag::Blip},
+      {"v:imagedata", Tag::ImageData},
+  };
+  return tags;
+}
+
+bool EndsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
 void DocxLayout::Element(int& p) {
   const int at = p;
   p = at + 1;
-  if (Is(at, "w:t", " >")) {
-    ReadRun(p);
-  } else if (Is(at, "/w:p", ">")) {
-    if (!inCell_) FlushParagraph();
-  } else if (Is(at, "w:p", " >/")) {
-    if (inCell_) {
-      CellParagraph();
-    } else if (!vgroup_) {
-      // An empty paragraph written as one self-closing tag.
-      const size_t close = text_.find('>', static_cast<size_t>(at));
-      if (close != std::string_view::npos && close - static_cast<size_t>(at) < kSelfClosingWindow &&
-          text_[close - 1] == '/') {
-        if (inBox_) ++boxLine_;
-        else ++row_;
+  size_t end = static_cast<size_t>(at) + 1;
+  if (end < text_.size() && text_[end] == '/') ++end;
+  while (end < text_.size() && !EndsName(text_[end]) && end - static_cast<size_t>(at) < 32) ++end;
+  const auto found = Tags().find(text_.substr(static_cast<size_t>(at) + 1, end - static_cast<size_t>(at) - 1));
+  if (found == Tags().end()) return;
+  const char after = end < text_.size() ? text_[end] : '\0';
+  switch (found->second) {
+    case Tag::Run: ReadRun(p); break;
+    case Tag::ParagraphEnd:
+      if (!inCell_) FlushParagraph();
+      break;
+    case Tag::Paragraph:
+      if (inCell_) {
+        CellParagraph();
+      } else if (!vgroup_) {
+        // An empty paragraph written as one self-closing tag.
+        const size_t close = text_.find('>', static_cast<size_t>(at));
+        if (close != std::string_view::npos && close - static_cast<size_t>(at) < kSelfClosingWindow &&
+            text_[close - 1] == '/') {
+          if (inBox_) ++boxLine_;
+          else ++row_;
+        }
       }
-    }
-  } else if (Is(at, "w:tab", "/>")) {
-    if (!inCell_) AppendText("\t");
-  } else if (Is(at, "w:br", " /")) {
-    if (Find("w:type=\"pag", at, 8)) PageBreak();
-    else LineBreak();
-  } else if (Is(at, "w:lastRenderedPageBreak", " /")) {
-    PageBreak();
-  } else if (Is(at, "/w:rPr", ">")) {
-    if (!inCell_ && markPending_ && !wgroup_) WritePageMark();
-  } else if (Is(at, "w:tbl", " >")) {
-    TableStart(p);
-  } else if (Is(at, "/w:tbl", ">")) {
-    TableEnd();
-  } else if (Is(at, "w:tr", " >")) {
-    RowStart();
-  } else if (Is(at, "/w:tr", ">")) {
-    RowEnd();
-  } else if (Is(at, "w:tc", " >")) {
-    CellStart();
-  } else if (Is(at, "/w:tc", ">")) {
-    CellEnd();
-  } else if (Is(at, "w:tcW", " /")) {
-    CellWidth(at);
-  } else if (Is(at, "w:framePr", " /")) {
-    Frame(at);
-  } else if (Is(at, "w:drawing", " >")) {
-    ++drawing_;
-  } else if (Is(at, "/w:drawing", ">")) {
-    drawing_ = std::max(drawing_ - 1, 0);
-    anchored_ = false;
-  } else if (Is(at, "w:pict", " >")) {
-    ++pict_;
-  } else if (Is(at, "/w:pict", ">")) {
-    pict_ = std::max(pict_ - 1, 0);
-    anchored_ = false;
-    vgroup_ = 0;
-  } else if (Is(at, "mc:Fallback", " >")) {
-    // Only the preferred alternative is rendered.
-    for (size_t q = text_.find("</mc:Fallback", static_cast<size_t>(at)); q != std::string_view::npos;
-         q = text_.find("</mc:Fallback", q + 1)) {
-      const size_t after = q + 13;
-      if (after < text_.size() && (text_[after] == ' ' || text_[after] == '>')) {
-        p = static_cast<int>(after);
-        return;
+      break;
+    case Tag::Tab:  // a tab stop of the paragraph's properties has attributes: not a tab character
+      if (!inCell_ && after != ' ') AppendText("\t");
+      break;
+    case Tag::Break:
+      if (Find("w:type=\"pag", at, 8)) PageBreak();
+      else LineBreak();
+      break;
+    case Tag::RenderedPageBreak: PageBreak(); break;
+    case Tag::RunPropertiesEnd:
+      if (!inCell_ && markPending_ && !wgroup_) WritePageMark();
+      break;
+    case Tag::Table: TableStart(p); break;
+    case Tag::TableEnd: TableEnd(); break;
+    case Tag::Row: RowStart(); break;
+    case Tag::RowEnd: RowEnd(); break;
+    case Tag::Cell: CellStart(); break;
+    case Tag::CellEnd: CellEnd(); break;
+    case Tag::CellWidth: CellWidth(at); break;
+    case Tag::Frame: Frame(at); break;
+    case Tag::Drawing: ++drawing_; break;
+    case Tag::DrawingEnd:
+      drawing_ = std::max(drawing_ - 1, 0);
+      anchored_ = false;
+      break;
+    case Tag::Pict: ++pict_; break;
+    case Tag::PictEnd:
+      pict_ = std::max(pict_ - 1, 0);
+      anchored_ = false;
+      vgroup_ = 0;
+      break;
+    case Tag::Fallback: {
+      // Only the preferred alternative is rendered.
+      p = static_cast<int>(text_.size());
+      for (size_t q = text_.find("</mc:Fallback", static_cast<size_t>(at)); q != std::string_view::npos;
+           q = text_.find("</mc:Fallback", q + 1)) {
+        const size_t next = q + 13;
+        if (next < text_.size() && (text_[next] == ' ' || text_[next] == '>')) {
+          p = static_cast<int>(next);
+          break;
+        }
       }
+      break;
     }
-    p = static_cast<int>(text_.size());
-  } else if (Is(at, "v:group", " >")) {
-    if (pict_) ++vgroup_;
-  } else if (Is(at, "/v:group", ">")) {
-    vgroup_ = std::max(vgroup_ - 1, 0);
-  } else if (Is(at, "wps:txbx", " >") || Is(at, "v:textbox", " >")) {
-    EnterTextBox();
-  } else if (Is(at, "/wps:txbx", ">") || Is(at, "/v:textbox", ">")) {
-    LeaveTextBox();
-  } else if (Is(at, "wpg:wgp", " >")) {
-    ++wgroup_;
-  } else if (Is(at, "/wpg:wgp", ">")) {
-    wgroup_ = std::max(wgroup_ - 1, 0);
-    if (!wgroup_ && markPending_ && !inCell_) WritePageMark();
-  } else if (Is(at, "wp:anchor", " >")) {
-    anchored_ = true;
-    anchor_ = {col_, row_};
-  } else if (Is(at, "wp:inline", " >")) {
-    anchored_ = false;
-  } else if (Is(at, "wp:positionH", " >")) {
-    Position(at, true);
-  } else if (Is(at, "wp:positionV", " >")) {
-    Position(at, false);
-  } else if (Is(at, "wp:extent", " /")) {
-    extentW_ = Find("cx=\"", at, 0) / 65000;
-    extentH_ = Find("cy=\"", at, 0) / 160000;
-  } else if (Is(at, "v:shape", " >") || Is(at, "v:rect", " >") || Is(at, "v:roundrect", " >")) {
-    VmlShape(at);
-  } else if (Is(at, "a:blip", " />")) {
-    Picture(at, "r:embed=\"rId");
-  } else if (Is(at, "v:imagedata", " />")) {
-    Picture(at, "r:id=\"rId");
+    case Tag::VmlGroup:
+      if (pict_) ++vgroup_;
+      break;
+    case Tag::VmlGroupEnd: vgroup_ = std::max(vgroup_ - 1, 0); break;
+    case Tag::TextBox: EnterTextBox(); break;
+    case Tag::TextBoxEnd: LeaveTextBox(); break;
+    case Tag::ShapeGroup: ++wgroup_; break;
+    case Tag::ShapeGroupEnd:
+      wgroup_ = std::max(wgroup_ - 1, 0);
+      if (!wgroup_ && markPending_ && !inCell_) WritePageMark();
+      break;
+    case Tag::Anchor:
+      anchored_ = true;
+      anchor_ = {col_, row_};
+      break;
+    case Tag::AnchorEnd: break;
+    case Tag::Inline: anchored_ = false; break;
+    case Tag::PositionH: Position(at, true); break;
+    case Tag::PositionV: Position(at, false); break;
+    case Tag::Extent:
+      extentW_ = Find("cx=\"", at, 0) / 65000;
+      extentH_ = Find("cy=\"", at, 0) / 160000;
+      break;
+    case Tag::VmlShape: VmlShape(at); break;
+    case Tag::Blip: Picture(at, "r:embed=\"rId"); break;
+    case Tag::ImageData: Picture(at, "r:id=\"rId"); break;
   }
 }
 
@@ -244,31 +244,38 @@ void DocxLayout::ReadRun(int& p) {
     std::string_view name;
     char c;
   } kEntities[] = {{"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  // The run ends at the next '<' (never a trail byte of valid Shift-JIS text).
+  const size_t stop = std::min(text_.find('<', close + 1), text_.size());
+  const std::string_view raw = text_.substr(close + 1, stop - close - 1);
   std::string run;
-  size_t q = close + 1;
-  while (q < text_.size() && text_[q] != '<') {
-    const auto c = static_cast<uint8_t>(text_[q]);
-    if (plat::IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
-      if (c == 0x81 && text_[q + 1] == 0x40) run += "  ";  // ideographic space
-      else run.append(text_.substr(q, 2));
-      q += 2;
-      continue;
-    }
-    if (c == '&') {
-      bool taken = false;
-      for (const auto& e : kEntities) {
-        if (text_.substr(q, e.name.size()) == e.name) {
-          run += e.c;
-          q += e.name.size();
-          taken = true;
-          break;
-        }
+  if (raw.find('&') == std::string_view::npos && raw.find("\x81\x40") == std::string_view::npos) {
+    run.assign(raw);
+  } else {
+    for (size_t q = 0; q < raw.size();) {
+      const auto c = static_cast<uint8_t>(raw[q]);
+      if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
+        if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
+        else run.append(raw.substr(q, 2));
+        q += 2;
+        continue;
       }
-      if (taken) continue;
+      if (c == '&') {
+        bool taken = false;
+        for (const auto& e : kEntities) {
+          if (raw.substr(q, e.name.size()) == e.name) {
+            run += e.c;
+            q += e.name.size();
+            taken = true;
+            break;
+          }
+        }
+        if (taken) continue;
+      }
+      run += static_cast<char>(c);
+      ++q;
     }
-    run += static_cast<char>(c);
-    ++q;
   }
+  const size_t q = stop;
   p = static_cast<int>(q);
   if (!vgroup_) AppendText(run);
 }
@@ -285,13 +292,36 @@ void DocxLayout::AppendText(std::string_view bytes) {
   }
 }
 
+void DocxLayout::PutRun(int row, int col, std::string_view bytes) {
+  if (bytes.empty() || row < 0 || col < 0 || col >= kColumns) return;
+  if (!canvas_.PutRun(int64_t{pageBase_} + row, col, bytes)) {
+    cut_ = true;
+    return;
+  }
+  Touch(row, std::min(col + static_cast<int>(bytes.size()) - 1, kColumns - 1));
+}
+
 void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, int* lastRow) {
   wrap = std::max(wrap, 10);
   int r = row, c = col, count = 0;
+  // Characters go to the canvas in runs: a run ends at a blank, a tab or a break.
+  size_t runStart = 0;
+  int runCol = c, runRow = r;
+  auto flush = [&](size_t i) {
+    PutRun(runRow, runCol, text.substr(runStart, i - runStart));
+    runStart = i;
+    runCol = c;
+    runRow = r;
+  };
   for (size_t i = 0; i < text.size(); ++i) {
     const char ch = text[i];
-    if (ch == '\0' || ch == '\r' || ch == '\n') continue;
+    if (ch == '\0' || ch == '\r' || ch == '\n') {
+      flush(i);
+      runStart = i + 1;
+      continue;
+    }
     if (ch == ' ' || ch == '\t') {
+      flush(i);
       const int step = ch == '\t' ? 8 : 1;
       c += step;
       count += step;
@@ -304,20 +334,26 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
         c = col;
         count = 0;
       }
+      runStart = i + 1;
+      runCol = c;
+      runRow = r;
       continue;
     }
     const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < text.size();
     const int width = lead ? 2 : 1;
     if (count + width > wrap) {
+      flush(i);
       ++r;
       c = col;
       count = 0;
+      runCol = c;
+      runRow = r;
     }
-    Put(r, c, ch);
-    if (lead) Put(r, c + 1, text[++i]);
+    if (lead) ++i;
     c += width;
     count += width;
   }
+  flush(text.size());
   *lastRow = r;
 }
 

@@ -3,8 +3,7 @@
 // labels and page marks on a character canvas of 510-column rows. Everything is
 // bounded: writes outside the canvas, the row buffer (400 lines of 510), the line
 // buffer (20,000 bytes), the cell table (100) or the nested-table list (50) are
-// dropped; the canvas grows when a document needs more rows than its part's
-// length foresaw, up to a cap, and a drop at the cap marks the text as cut.
+// dropped, and a drop at the canvas's cap marks the text as cut.
 #pragma once
 
 #include <array>
@@ -13,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Alloc.h"
+#include "convert/ooxml/DocxCanvas.h"
 
 struct DocxPage {
   int topOffset = 5;     // rows above the first paragraph of the first page
@@ -23,14 +22,11 @@ struct DocxPage {
 
 class DocxLayout {
  public:
-  static constexpr int kRowBytes = 512;
-  static constexpr int kColumns = 510;
+  static constexpr int kColumns = DocxCanvas::kColumns;
   static constexpr int kMaxColumn = 500;
-  static constexpr int64_t kCanvasCapBytes = int64_t{64} << 20;
 
-  // canvas: blanks with CR LF at columns 510 and 511 of every row.
-  DocxLayout(std::string_view part, std::vector<char>& canvas, const DocxPage& page,
-             const std::vector<std::string>& pictures, bool verticalRules, plat::AllocHook* hook);
+  DocxLayout(std::string_view part, DocxCanvas& canvas, const DocxPage& page,
+             const std::vector<std::string>& pictures, bool verticalRules);
 
   void Run();
   // The last canvas row used (page base + the page's largest row) and the largest column.
@@ -45,15 +41,14 @@ class DocxLayout {
 
   void Walk(int from, int to);
   void Element(int& p);
-  bool Is(int p, std::string_view name, std::string_view ends) const;
   int Find(std::string_view pattern, int p, int mode) const;
 
   // Canvas.
   void Put(int row, int col, char c);
-  bool Grow(int64_t row);
   char At(int row, int col) const;
   void Touch(int row, int col);
   void PutText(int row, int col, std::string_view text);
+  void PutRun(int row, int col, std::string_view bytes);
 
   // Text.
   void ReadRun(int& p);
@@ -89,9 +84,7 @@ class DocxLayout {
   int CellColumns() const;
 
   std::string_view text_;
-  std::vector<char>& canvas_;
-  plat::AllocHook* hook_;
-  int rows_;
+  DocxCanvas& canvas_;
   DocxPage page_;
   const std::vector<std::string>& pictures_;
   bool rules_;

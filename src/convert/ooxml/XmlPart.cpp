@@ -14,7 +14,6 @@ namespace {
 
 constexpr size_t kMaxPartPath = 512;
 constexpr size_t kDeclarationWindow = 79;  // an encoding name counts within the first 79 bytes
-constexpr int64_t kRawSlack = 1000;
 constexpr size_t kTextSlack = 10000;
 
 bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
@@ -33,6 +32,11 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
   char* o = out;
   bool utf8 = true;
   for (const uint8_t* p = in; p < end;) {
+    // Past the declaration's window, runs of ASCII bytes are copied as they are.
+    if (p - in >= static_cast<ptrdiff_t>(kDeclarationWindow)) {
+      while (p < end && *p < 0x80 && *p != 0) *o++ = static_cast<char>(*p++);
+      if (p == end) break;
+    }
     const uint8_t b0 = *p;
     if (b0 < 0x80 || !utf8) {
       if ((b0 == 'U' || b0 == 'J') && static_cast<size_t>(p - in) < kDeclarationWindow && end - p >= 3) {
@@ -85,16 +89,16 @@ int CQelDoc::LoadXmlPartAsSjis(std::string path, ConvertStatus* failure) {
   plat::File file;
   if (!file.Open(path, plat::File::Mode::Read)) return fail(ConvertStatus::Message(IDS_CANNOT_OPEN));
   const int64_t length = file.GetLength();
-  std::vector<uint8_t> raw;
-  if (length < 0 || length > INT32_MAX - static_cast<int64_t>(kTextSlack) ||
-      !plat::TryResize(raw, static_cast<size_t>(length + kRawSlack), &m_allocHook))
+  if (length < 0 || length > INT32_MAX - static_cast<int64_t>(kTextSlack))
     return fail(ConvertStatus::OutOfMemory(" 018"));
-  const int64_t got = std::max<int64_t>(file.Read(raw.data(), length), 0);
-  if (!plat::TryResize(m_textStore, static_cast<size_t>(got) + kTextSlack, &m_allocHook))
+  // The bytes are read into the text buffer and converted in place: the text never
+  // grows, so every byte is read before its place is written.
+  if (!plat::TryResize(m_textStore, static_cast<size_t>(length) + kTextSlack, &m_allocHook))
     return fail(ConvertStatus::OutOfMemory(" 019"));
   m_pText = m_textStore.data();
   m_nTextCap = static_cast<int>(m_textStore.size());
-  const size_t n = XmlBytesToSjis(raw.data(), static_cast<size_t>(got), m_pText);
+  const int64_t got = std::max<int64_t>(file.Read(m_pText, length), 0);
+  const size_t n = XmlBytesToSjis(reinterpret_cast<const uint8_t*>(m_pText), static_cast<size_t>(got), m_pText);
   m_pText[n] = '\0';
   return static_cast<int>(n);
 }

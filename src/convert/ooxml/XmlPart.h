@@ -9,7 +9,8 @@
 #include <string_view>
 
 // Converts a part's bytes to Shift-JIS into out (room for n bytes: the text never
-// grows) and returns the bytes written. UTF-8 unless an XML declaration in the first
+// grows, and out may be in itself: no byte is written before it is read) and
+// returns the bytes written. UTF-8 unless an XML declaration in the first
 // 79 bytes names Shift_JIS, then the bytes pass through. Bad UTF-8 (a stray
 // continuation byte, an overlong form, a surrogate, a cut sequence) becomes one '?'
 // per bad sequence and never takes a following ASCII byte with it; a character

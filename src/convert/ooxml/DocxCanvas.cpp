@@ -1,0 +1,37 @@
+#include "convert/ooxml/DocxCanvas.h"
+
+#include <algorithm>
+
+bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
+  return plat::TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
+}
+
+bool DocxCanvas::Put(int64_t row, int col, char c) { return PutRun(row, col, std::string_view(&c, 1)); }
+
+bool DocxCanvas::PutRun(int64_t row, int col, std::string_view bytes) {
+  if (row < 0 || row >= kMaxRows || col < 0 || col >= kColumns) return false;
+  if (row >= static_cast<int64_t>(rows_.size()))
+    rows_.resize(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(row + 1, 2 * rows_.size()), kMaxRows)));
+  std::string& line = rows_[static_cast<size_t>(row)];
+  const size_t n = std::min(bytes.size(), static_cast<size_t>(kColumns - col));
+  const size_t end = static_cast<size_t>(col) + n;
+  if (end > line.size()) line.resize(end, ' ');
+  line.replace(static_cast<size_t>(col), n, bytes.data(), n);
+  return true;
+}
+
+char DocxCanvas::At(int64_t row, int col) const {
+  if (row < 0 || row >= static_cast<int64_t>(rows_.size()) || col < 0) return ' ';
+  const std::string& line = rows_[static_cast<size_t>(row)];
+  return static_cast<size_t>(col) < line.size() ? line[static_cast<size_t>(col)] : ' ';
+}
+
+void DocxCanvas::AppendRow(int64_t row, int width, DisplayWriter& out) const {
+  int written = 0;
+  if (row >= 0 && row < static_cast<int64_t>(rows_.size())) {
+    const std::string& line = rows_[static_cast<size_t>(row)];
+    written = static_cast<int>(std::min<size_t>(line.size(), static_cast<size_t>(width)));
+    out.Append(std::string_view(line.data(), static_cast<size_t>(written)));
+  }
+  out.Fill(' ', width - written);
+}
