@@ -301,59 +301,64 @@ void DocxLayout::PutRun(int row, int col, std::string_view bytes) {
   Touch(row, std::min(col + static_cast<int>(bytes.size()) - 1, kColumns - 1));
 }
 
+namespace {
+
+bool IsGap(char c) { return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n'; }
+
+// The end of the word that starts at i: the next blank, tab or line end.
+size_t WordEnd(std::string_view text, size_t i) {
+  while (i < text.size() && !IsGap(text[i])) ++i;
+  return i;
+}
+
+}  // namespace
+
 void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, int* lastRow) {
   wrap = std::max(wrap, 10);
   int r = row, c = col, count = 0;
-  // Characters go to the canvas in runs: a run ends at a blank, a tab or a break.
-  size_t runStart = 0;
-  int runCol = c, runRow = r;
-  auto flush = [&](size_t i) {
-    PutRun(runRow, runCol, text.substr(runStart, i - runStart));
-    runStart = i;
-    runCol = c;
-    runRow = r;
-  };
-  for (size_t i = 0; i < text.size(); ++i) {
+  for (size_t i = 0; i < text.size();) {
     const char ch = text[i];
     if (ch == '\0' || ch == '\r' || ch == '\n') {
-      flush(i);
-      runStart = i + 1;
+      ++i;
       continue;
     }
     if (ch == ' ' || ch == '\t') {
-      flush(i);
       const int step = ch == '\t' ? 8 : 1;
       c += step;
       count += step;
       // The next word goes to the next row when it would not fit on this one.
-      size_t word = i + 1;
-      while (word < text.size() && text[word] != ' ' && text[word] != '\t') ++word;
-      const int wordLength = static_cast<int>(word - i - 1);
+      const int wordLength = static_cast<int>(WordEnd(text, i + 1) - i - 1);
       if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) {
         ++r;
         c = col;
         count = 0;
       }
-      runStart = i + 1;
-      runCol = c;
-      runRow = r;
+      ++i;
       continue;
     }
-    const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < text.size();
-    const int width = lead ? 2 : 1;
-    if (count + width > wrap) {
-      flush(i);
-      ++r;
-      c = col;
-      count = 0;
-      runCol = c;
-      runRow = r;
+    const size_t end = WordEnd(text, i);
+    const int length = static_cast<int>(end - i);
+    if (count + length <= wrap) {
+      PutRun(r, c, text.substr(i, end - i));
+      c += length;
+      count += length;
+      i = end;
+      continue;
     }
-    if (lead) ++i;
-    c += width;
-    count += width;
+    // A word longer than the row: broken at the wrap width, between characters.
+    while (i < end) {
+      const int width = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < end ? 2 : 1;
+      if (count + width > wrap) {
+        ++r;
+        c = col;
+        count = 0;
+      }
+      PutRun(r, c, text.substr(i, static_cast<size_t>(width)));
+      c += width;
+      count += width;
+      i += static_cast<size_t>(width);
+    }
   }
-  flush(text.size());
   *lastRow = r;
 }
 

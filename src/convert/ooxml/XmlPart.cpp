@@ -1,4 +1,5 @@
 // Reading one unpacked part of an Office Open XML package as Shift-JIS text.
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ size_t Continuations(const uint8_t* p, const uint8_t* end, size_t want) {
   return k;
 }
 
+// True when one of the eight bytes has its high bit set or is zero.
+bool HasHighOrZero(uint64_t w) {
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  return ((w | ((w - kOnes) & ~w)) & kHighs) != 0;
+}
+
 }  // namespace
 
 size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
@@ -34,6 +41,7 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
   for (const uint8_t* p = in; p < end;) {
     // Past the declaration's window, runs of ASCII bytes are copied as they are.
     if (p - in >= static_cast<ptrdiff_t>(kDeclarationWindow)) {
+      for (uint64_t w; end - p >= 8 && (std::memcpy(&w, p, 8), !HasHighOrZero(w)); p += 8, o += 8) std::memcpy(o, &w, 8);
       while (p < end && *p < 0x80 && *p != 0) *o++ = static_cast<char>(*p++);
       if (p == end) break;
     }
