@@ -1,6 +1,11 @@
 #include "convert/ooxml/DocxCanvas.h"
 
 #include <algorithm>
+#include <cstring>
+
+namespace {
+constexpr size_t kRowReserve = 160;
+}  // namespace
 
 bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
   return plat::TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
@@ -15,8 +20,11 @@ bool DocxCanvas::PutRun(int64_t row, int col, std::string_view bytes) {
   std::string& line = rows_[static_cast<size_t>(row)];
   const size_t n = std::min(bytes.size(), static_cast<size_t>(kColumns - col));
   const size_t end = static_cast<size_t>(col) + n;
-  if (end > line.size()) line.resize(end, ' ');
-  line.replace(static_cast<size_t>(col), n, bytes.data(), n);
+  if (end > line.size()) {
+    if (line.capacity() < end) line.reserve(std::max(end, kRowReserve));  // most rows fit at once
+    line.resize(end, ' ');
+  }
+  std::memcpy(line.data() + col, bytes.data(), n);
   return true;
 }
 
