@@ -93,7 +93,11 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
 
   const std::string folder = OfficeWorkFolder();
   if (!EmptyWorkFolder(*this, folder)) return kPackageUnreadable;
+  // The extraction enters the work folder, which the next package empties: the
+  // current folder is given back, so relative paths keep their meaning.
+  const std::string current = plat::GetCurrentDirectory();
   if (ExtractZip(0, path, folder, 1, 0, nullptr) < 0) m_bPartialLoad = 1;
+  if (!current.empty()) plat::SetCurrentDirectory(current);
   return 0;
 }
 

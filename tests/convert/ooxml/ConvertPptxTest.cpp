@@ -93,4 +93,17 @@ TEST_F(ConvertPptxTest, PlaceholdersFromTheMaster) {
   EXPECT_NE(LineWith(text, "[Image]"), "");
 }
 
+TEST_F(ConvertPptxTest, TheNextSlideKeepsTheLastRowOfThePreviousOne) {
+  // A shape on row 30, the first slide's largest row: the next banner goes below it.
+  const std::string slide1 =
+      "<p:sld><p:sp><p:spPr><a:xfrm><a:off x=\"800000\" y=\"11600000\"/><a:ext cx=\"8000000\" cy=\"100\"/></a:xfrm>"
+      "</p:spPr><p:txBody><a:p><a:r><a:t>last row</a:t></a:r></a:p></p:txBody></p:sp></p:sld>";
+  const std::string text = ShowPath(Package("rows.pptx", {{"ppt/slides/slide1.xml", slide1},
+                                                         {"ppt/slides/slide2.xml", "<p:sld/>"}}));
+  const std::vector<std::string> lines = Lines(text);
+  ASSERT_GT(lines.size(), 31u);
+  EXPECT_NE(lines[30].find("last row"), std::string::npos);
+  EXPECT_EQ(lines[31].substr(0, 100), Banner(2));
+}
+
 }  // namespace

@@ -71,6 +71,14 @@ TEST_F(PackageTest, AWorkFolderThatIsALinkIsReplaced) {
   EXPECT_FALSE(plat::Exists(Win("word")));
 }
 
+TEST_F(PackageTest, RelativePathsKeepTheirMeaningFromOnePackageToTheNext) {
+  ASSERT_TRUE(plat::SetCurrentDirectory(plat::FromHostPath(testenv::DataPath("office/hostile"))));
+  EXPECT_EQ(doc_->UnpackOfficePackage("traversal.docx"), 0);
+  EXPECT_EQ(doc_->UnpackOfficePackage("missing-parts.pptx"), 0);
+  EXPECT_TRUE(plat::Exists(Work("ppt\\slides\\slide1.xml")));
+  plat::SetCurrentDirectory("\\");
+}
+
 TEST_F(PackageTest, UnreadablePackages) {
   EXPECT_EQ(doc_->UnpackOfficePackage(Win("none.docx")), CQelDoc::kPackageUnreadable);
   EXPECT_EQ(doc_->UnpackOfficePackage(WriteFile("text.docx", "not a zip archive at all")),
