@@ -40,6 +40,26 @@ TEST_F(OoxmlHostileTest, MissingPartsShowWhatCouldBeRead) {
   EXPECT_EQ(ShowPath(Package("noslides.pptx", {{"ppt/presentation.xml", "<p:presentation/>"}})), std::string(100, '='));
 }
 
+TEST_F(OoxmlHostileTest, MemoryFailuresAreTheWholeText) {
+  // A frame far right, then 10,000 one-letter paragraphs: 10,000 rows of 500 columns.
+  std::string rows = "<w:p><w:pPr><w:framePr w:x=\"40000\" w:y=\"0\"/></w:pPr></w:p>";
+  for (int k = 0; k < 10000; ++k) rows += "<w:p><w:r><w:t>x</w:t></w:r></w:p>";
+  const std::string docx = Package("rows.docx", {{"word/document.xml", "<w:document><w:body>" + rows + "</w:body></w:document>"}});
+  std::vector<std::pair<std::string, std::string>> slides;
+  for (int k = 1; k <= 150; ++k) slides.emplace_back("ppt/slides/slide" + std::to_string(k) + ".xml", "<p:sld/>");
+  const std::string pptx = Package("many.pptx", slides);
+  doc_->m_nOutDataLimit = 100000;
+  // The output of 10,000 wide rows, or of 150 slide pages, is more than the allocation
+  // hook lets through; the part, the canvas and the first buffer are less.
+  doc_->m_allocHook.FailAbove(1000000);
+  const std::string oom = LoadString(IDS_OUT_OF_MEMORY);
+  EXPECT_EQ(ShowPath(docx), oom + " 022");
+  EXPECT_EQ(doc_->m_nTextLen, static_cast<int>(oom.size()) + 4);
+  EXPECT_EQ(ShowPath(pptx), oom + " 020");
+  doc_->m_allocHook.Reset();
+  EXPECT_GT(Lines(ShowPath(docx)).size(), 10000u);
+}
+
 TEST_F(OoxmlHostileTest, BadUtf8InRunText) {
   const std::string run =
       "good \xF0\x9F\x98\x80 four \x80\xBF stray \xC0\xAF overlong \xEF\xBB\xBF" "bom \xE3\x81</w:t></w:r></w:p>";
