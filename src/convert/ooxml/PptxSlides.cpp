@@ -26,10 +26,10 @@ bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 
 // The display width of a line's bytes (tabs count one: they are padded when written).
 int Columns(std::string_view s) { return static_cast<int>(s.size()); }
 
-// Splits a line into pieces of at most width columns, at blanks where it can and
+// Splits a line into segments of at most width columns, at blanks where it can and
 // never inside a double-byte character.
 std::vector<std::string_view> Wrap(std::string_view line, int width) {
-  std::vector<std::string_view> pieces;
+  std::vector<std::string_view> segments;
   width = std::max(width, 2);
   while (Columns(line) > width) {
     size_t cut = 0;
@@ -42,12 +42,12 @@ std::vector<std::string_view> Wrap(std::string_view line, int width) {
     const size_t blank = line.substr(0, cut + 1).rfind(' ');
     if (blank != std::string_view::npos && blank > 0) cut = blank;
     if (cut == 0) cut = std::min<size_t>(line.size(), 2);
-    pieces.push_back(line.substr(0, cut));
+    segments.push_back(line.substr(0, cut));
     line.remove_prefix(cut);
     while (!line.empty() && line.front() == ' ') line.remove_prefix(1);
   }
-  pieces.push_back(line);
-  return pieces;
+  segments.push_back(line);
+  return segments;
 }
 
 }  // namespace
@@ -172,27 +172,27 @@ void PptxSlides::AppendRun(int& p) {
   size_t q = close + 1;
   while (q < text_.size() && text_[q] != '<') {
     const auto c = static_cast<uint8_t>(text_[q]);
-    std::string_view piece = text_.substr(q, 1);
+    std::string_view chunk = text_.substr(q, 1);
     if (plat::IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
-      piece = text_.substr(q, 2);
+      chunk = text_.substr(q, 2);
     } else if (c == '&') {
       for (const auto& e : kEntities) {
         if (text_.substr(q, e.name.size()) == e.name) {
-          piece = std::string_view(&e.c, 1);
+          chunk = std::string_view(&e.c, 1);
           q += e.name.size() - 1;
           break;
         }
       }
     }
-    q += piece.size() == 2 ? 2 : 1;
+    q += chunk.size() == 2 ? 2 : 1;
     if (inTable_) {
-      if (cells_.size() < kShapeTextLimit) cells_.append(piece == "\n" ? std::string_view(&kCellBreak, 1) : piece);
+      if (cells_.size() < kShapeTextLimit) cells_.append(chunk == "\n" ? std::string_view(&kCellBreak, 1) : chunk);
       continue;
     }
     if (shapeBytes_ >= kShapeTextLimit) continue;
-    shapeBytes_ += piece.size();
-    if (piece == "\n" || piece[0] == kCellBreak) EndLine();
-    else line_.append(piece);
+    shapeBytes_ += chunk.size();
+    if (chunk == "\n" || chunk[0] == kCellBreak) EndLine();
+    else line_.append(chunk);
   }
   p = static_cast<int>(q);
 }
@@ -331,29 +331,29 @@ void PptxSlides::PlaceShape() {
   col = std::clamp(col, 0, kColumns - 1);
   const int wrap = std::min(width > 5 ? width - 2 : width, kColumns - col);
 
-  std::vector<std::string_view> pieces;
+  std::vector<std::string_view> segments;
   for (const std::string& line : lines_)
-    for (std::string_view piece : Wrap(line, wrap)) pieces.push_back(piece);
-  if (align == 'c' && height > static_cast<int>(pieces.size())) row += (height - static_cast<int>(pieces.size())) / 2;
+    for (std::string_view chunk : Wrap(line, wrap)) segments.push_back(chunk);
+  if (align == 'c' && height > static_cast<int>(segments.size())) row += (height - static_cast<int>(segments.size())) / 2;
 
-  for (std::string_view piece : pieces) {
+  for (std::string_view chunk : segments) {
     int c = col;
-    const int length = Columns(piece);
+    const int length = Columns(chunk);
     if (length < width && width > 6) {
       if (align == 'c') c = col + (width - length) / 2;
       if (align == 'R') c = col + width - length;
     }
     c = std::min(c, kColumns - 1);
     if (c > 0 && plat::IsSjisLeadByte(static_cast<uint8_t>(At(row, c - 1)))) ++c;
-    for (size_t i = 0; i < piece.size(); ++i) {
-      if (piece[i] == '\t') {
+    for (size_t i = 0; i < chunk.size(); ++i) {
+      if (chunk[i] == '\t') {
         c = col + ((c - col) / 8 + 1) * 8;
         continue;
       }
-      const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(piece[i])) && i + 1 < piece.size();
+      const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(chunk[i])) && i + 1 < chunk.size();
       if (lead && c + 1 >= kColumns) break;
-      Put(row, c++, piece[i]);
-      if (lead) Put(row, c++, piece[++i]);
+      Put(row, c++, chunk[i]);
+      if (lead) Put(row, c++, chunk[++i]);
     }
     ++row;
   }
