@@ -287,8 +287,8 @@ void DocxLayout::AppendText(std::string_view bytes) {
   }
   for (size_t i = 0; i < bytes.size(); ++i) {
     const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
-    AppendCellChar(bytes[i], lead);
-    if (lead) AppendCellChar(bytes[++i], false);
+    AppendCellChar(bytes.substr(i, lead ? 2 : 1));
+    if (lead) ++i;
   }
 }
 

@@ -53,7 +53,7 @@ class DocxLayout {
   // Text.
   void ReadRun(int& p);
   void AppendText(std::string_view bytes);
-  void AppendCellChar(char c, bool lead);
+  void AppendCellChar(std::string_view ch);  // one character: one or two bytes
   void FlushParagraph();
   void PlaceLines(std::string_view text, int row, int col, int wrap, int* lastRow);
   void LineBreak();

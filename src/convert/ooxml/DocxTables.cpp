@@ -106,18 +106,16 @@ int DocxLayout::CellColumns() const {
   return static_cast<int>(std::clamp<int64_t>(edge - prevEdge_, 2, kMaxColumn));
 }
 
-void DocxLayout::AppendCellChar(char c, bool lead) {
-  if (cellText_.size() >= kCellTextLimit) return;
+void DocxLayout::AppendCellChar(std::string_view ch) {
+  if (cellText_.size() + ch.size() > kCellTextLimit) return;
   const int width = CellColumns();
-  if (lead && cellLineLen_ + 2 > width - 2 && width >= 3 && cellLineLen_ > 0) {
-    EndCellLine();
-  } else if (!lead && cellLineLen_ + 1 > width - 2 && width >= 3 && cellLineLen_ > 0 &&
-             (cellText_.empty() || !plat::IsSjisLeadByte(static_cast<uint8_t>(cellText_.back())) ||
-              cellLineLen_ < 2)) {
+  const int columns = static_cast<int>(ch.size());
+  if (width >= 3 && cellLineLen_ > 0 && cellLineLen_ + columns > width - 2) {
     // Wrap at the line's last blank when it has one, so words stay whole.
-    const size_t lineStart = cellText_.rfind('\n') == std::string::npos ? 0 : cellText_.rfind('\n') + 1;
+    const size_t newline = cellText_.rfind('\n');
+    const size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
     const size_t blank = cellText_.rfind(' ');
-    if (c != ' ' && blank != std::string::npos && blank > lineStart) {
+    if (ch != " " && blank != std::string::npos && blank > lineStart) {
       const std::string tail = cellText_.substr(blank + 1);
       cellText_.resize(blank);
       EndCellLine();
@@ -125,11 +123,11 @@ void DocxLayout::AppendCellChar(char c, bool lead) {
       cellLineLen_ = static_cast<int>(tail.size());
     } else {
       EndCellLine();
-      if (c == ' ') return;
+      if (ch == " ") return;
     }
   }
-  cellText_ += c;
-  ++cellLineLen_;
+  cellText_ += ch;
+  cellLineLen_ += columns;
 }
 
 void DocxLayout::EndCellLine() {
