@@ -28,6 +28,17 @@ bool DocxCanvas::PutRun(int64_t row, int col, std::string_view bytes) {
   return true;
 }
 
+bool DocxCanvas::Overlay(int64_t row, int col, std::string_view bytes) {
+  if (row < 0 || row >= kMaxRows || col < 0 || col >= kColumns) return false;
+  const size_t shown = row < static_cast<int64_t>(rows_.size()) ? rows_[static_cast<size_t>(row)].size() : 0;
+  // Over what the row shows, only the characters; beyond it, the bytes as they are.
+  const size_t over = std::min(bytes.size(), shown > static_cast<size_t>(col) ? shown - static_cast<size_t>(col) : 0);
+  for (size_t i = 0; i < over; ++i)
+    if (bytes[i] != ' ' && !Put(row, col + static_cast<int>(i), bytes[i])) return false;
+  if (over < bytes.size()) return PutRun(row, col + static_cast<int>(over), bytes.substr(over));
+  return true;
+}
+
 char DocxCanvas::At(int64_t row, int col) const {
   if (row < 0 || row >= static_cast<int64_t>(rows_.size()) || col < 0) return ' ';
   const std::string& line = rows_[static_cast<size_t>(row)];

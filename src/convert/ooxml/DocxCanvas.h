@@ -22,6 +22,8 @@ class DocxCanvas {
   bool Put(int64_t row, int col, char c);
   // Bytes written from col on, cut at the row's last column; false as for Put.
   bool PutRun(int64_t row, int col, std::string_view bytes);
+  // The same, except that a blank of bytes leaves what the row already shows.
+  bool Overlay(int64_t row, int col, std::string_view bytes);
   char At(int64_t row, int col) const;
   // Row r as exactly width bytes, blank-filled.
   void AppendRow(int64_t row, int width, DisplayWriter& out) const;

@@ -315,7 +315,21 @@ size_t WordEnd(std::string_view text, size_t i) {
 
 void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, int* lastRow) {
   wrap = std::max(wrap, 10);
-  int r = row, c = col, count = 0;
+  int r = row, count = 0;
+  // A row is composed here and laid over the canvas whole: its blanks let what the
+  // canvas already shows there through.
+  std::string line;
+  auto breakRow = [&] {
+    const size_t end = line.find_last_not_of(' ');
+    if (end != std::string::npos) {
+      line.resize(end + 1);
+      if (!canvas_.Overlay(int64_t{pageBase_} + r, col, line)) cut_ = true;
+      else Touch(r, std::min(col + static_cast<int>(end), kColumns - 1));
+    }
+    line.clear();
+    ++r;
+    count = 0;
+  };
   for (size_t i = 0; i < text.size();) {
     const char ch = text[i];
     if (ch == '\0' || ch == '\r' || ch == '\n') {
@@ -324,23 +338,18 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
     }
     if (ch == ' ' || ch == '\t') {
       const int step = ch == '\t' ? 8 : 1;
-      c += step;
+      line.append(static_cast<size_t>(step), ' ');
       count += step;
       // The next word goes to the next row when it would not fit on this one.
       const int wordLength = static_cast<int>(WordEnd(text, i + 1) - i - 1);
-      if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) {
-        ++r;
-        c = col;
-        count = 0;
-      }
+      if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) breakRow();
       ++i;
       continue;
     }
     const size_t end = WordEnd(text, i);
     const int length = static_cast<int>(end - i);
     if (count + length <= wrap) {
-      PutRun(r, c, text.substr(i, end - i));
-      c += length;
+      line.append(text.substr(i, end - i));
       count += length;
       i = end;
       continue;
@@ -348,18 +357,14 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
     // A word longer than the row: broken at the wrap width, between characters.
     while (i < end) {
       const int width = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < end ? 2 : 1;
-      if (count + width > wrap) {
-        ++r;
-        c = col;
-        count = 0;
-      }
-      PutRun(r, c, text.substr(i, static_cast<size_t>(width)));
-      c += width;
+      if (count + width > wrap) breakRow();
+      line.append(text.substr(i, static_cast<size_t>(width)));
       count += width;
       i += static_cast<size_t>(width);
     }
   }
-  *lastRow = r;
+  breakRow();
+  *lastRow = r - 1;
 }
 
 void DocxLayout::FlushParagraph() {

@@ -125,6 +125,7 @@ class DocxLayout {
   int prevEdge_ = 0, composing_ = 2;
   std::vector<std::string> rowBuf_;  // the lines of the table row being composed
   int rowLines_ = 0;
+  size_t rowUsed_ = 0;  // columns of the row buffer written so far
   int cellStart_ = 2;
   bool firstRow_ = true;
   std::vector<std::pair<int, int>> nested_;

@@ -4,6 +4,7 @@
 // " [TableN]" and laid out after the document.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "convert/ooxml/DocxLayout.h"
 #include "platform/CodePage.h"
@@ -58,6 +59,7 @@ void DocxLayout::TableStart(int& p) {
     } else if (rowLines_ > 0) {
       std::string& line = rowBuf_[0];
       for (size_t k = 0; note[k] && static_cast<size_t>(composing_) + k < line.size(); ++k) line[composing_ + k] = note[k];
+      rowUsed_ = std::max(rowUsed_, static_cast<size_t>(composing_) + std::strlen(note));
     }
     return;
   }
@@ -75,6 +77,7 @@ void DocxLayout::RowStart() {
   rowBuf_[0] = BlankLine(rules_);
   rowLines_ = 1;
   composing_ = 2;
+  rowUsed_ = 0;
   cellCount_ = 0;
   cumulative_ = 0;
   prevEdge_ = 0;
@@ -171,6 +174,7 @@ void DocxLayout::CellEnd() {
     }
     const size_t at = static_cast<size_t>(cellStart_) + col++;
     if (at < rowBuf_[line].size()) rowBuf_[line][at] = cellText_[i];
+    rowUsed_ = std::max(rowUsed_, at + 1);
   }
   cumulative_ += cellWidthNow_ > 0 ? cellWidthNow_ : kDefaultCellTwips;
   prevEdge_ += cols;
@@ -194,9 +198,10 @@ void DocxLayout::RowEnd() {
   if (inCell_) CellEnd();
   if (rules_ && firstRow_) Border();
   firstRow_ = false;
+  const size_t used = std::max(rowUsed_, static_cast<size_t>(composing_) + 1);
   for (int k = 0; k < rowLines_; ++k) {
     const std::string& line = rowBuf_[k];
-    for (size_t c = 0; c < line.size(); ++c) {
+    for (size_t c = 0; c < std::min(line.size(), used); ++c) {
       const char ch = line[c];
       if (ch == ' ') continue;
       const int col = col_ + static_cast<int>(c);
