@@ -2,6 +2,7 @@
 #include "convert/ooxml/DocxLayout.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <unordered_map>
@@ -127,6 +128,16 @@ const std::unordered_map<std::string_view, Tag>& Tags() {
   return tags;
 }
 
+// A quick test before the table: the lengths and last characters of its names.
+bool MayBeTag(std::string_view name) {
+  static const auto kKnown = [] {
+    std::array<std::array<bool, 128>, 33> known{};
+    for (const auto& [tag, value] : Tags()) known[tag.size()][static_cast<uint8_t>(tag.back()) & 0x7F] = true;
+    return known;
+  }();
+  return name.size() < kKnown.size() && !name.empty() && kKnown[name.size()][static_cast<uint8_t>(name.back()) & 0x7F];
+}
+
 bool EndsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
 
 }  // namespace
@@ -137,7 +148,9 @@ void DocxLayout::Element(int& p) {
   size_t end = static_cast<size_t>(at) + 1;
   if (end < text_.size() && text_[end] == '/') ++end;
   while (end < text_.size() && !EndsName(text_[end]) && end - static_cast<size_t>(at) < 32) ++end;
-  const auto found = Tags().find(text_.substr(static_cast<size_t>(at) + 1, end - static_cast<size_t>(at) - 1));
+  const std::string_view name = text_.substr(static_cast<size_t>(at) + 1, end - static_cast<size_t>(at) - 1);
+  if (!MayBeTag(name)) return;
+  const auto found = Tags().find(name);
   if (found == Tags().end()) return;
   const char after = end < text_.size() ? text_[end] : '\0';
   switch (found->second) {
@@ -303,7 +316,8 @@ void DocxLayout::PutRun(int row, int col, std::string_view bytes) {
 
 namespace {
 
-bool IsGap(char c) { return c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n'; }
+// Blank, tab and the bytes that are not placed end a word.
+bool IsGap(char c) { return static_cast<uint8_t>(c) <= ' ' && (c == ' ' || c == '\t' || c == '\0' || c == '\r' || c == '\n'); }
 
 // The end of the word that starts at i: the next blank, tab or line end.
 size_t WordEnd(std::string_view text, size_t i) {
@@ -319,6 +333,7 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
   // A row is composed here and laid over the canvas whole: its blanks let what the
   // canvas already shows there through.
   std::string line;
+  size_t wordAt = std::string_view::npos, wordEnd = 0;  // the word found after the last blank
   auto breakRow = [&] {
     const size_t end = line.find_last_not_of(' ');
     if (end != std::string::npos) {
@@ -341,12 +356,14 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
       line.append(static_cast<size_t>(step), ' ');
       count += step;
       // The next word goes to the next row when it would not fit on this one.
-      const int wordLength = static_cast<int>(WordEnd(text, i + 1) - i - 1);
+      wordAt = i + 1;
+      wordEnd = WordEnd(text, wordAt);
+      const int wordLength = static_cast<int>(wordEnd - wordAt);
       if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) breakRow();
       ++i;
       continue;
     }
-    const size_t end = WordEnd(text, i);
+    const size_t end = i == wordAt ? wordEnd : WordEnd(text, i);
     const int length = static_cast<int>(end - i);
     if (count + length <= wrap) {
       line.append(text.substr(i, end - i));

@@ -1,4 +1,5 @@
 // Reading one unpacked part of an Office Open XML package as Shift-JIS text.
+#include <array>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -38,6 +39,11 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
   const uint8_t* const end = in + n;
   char* o = out;
   bool utf8 = true;
+  // The codes of recent characters: a text repeats its characters, and a hit spares
+  // the code-page lookup.
+  std::array<uint32_t, 256> cachedChar;
+  std::array<uint16_t, 256> cachedCode{};
+  cachedChar.fill(0xFFFFFFFF);
   for (const uint8_t* p = in; p < end;) {
     // Past the declaration's window, runs of ASCII bytes are copied as they are.
     if (p - in >= static_cast<ptrdiff_t>(kDeclarationWindow)) {
@@ -73,7 +79,12 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
       *o++ = '?';
       continue;
     }
-    const uint16_t code = plat::UnicodeToCp932Code(static_cast<char16_t>(cp));
+    const size_t slot = (cp ^ cp >> 8) & 0xFF;
+    if (cachedChar[slot] != cp) {
+      cachedChar[slot] = cp;
+      cachedCode[slot] = plat::UnicodeToCp932Code(static_cast<char16_t>(cp));
+    }
+    const uint16_t code = cachedCode[slot];
     if (code == 0) {
       *o++ = '?';
     } else if (code < 0x100) {
