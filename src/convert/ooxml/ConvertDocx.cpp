@@ -10,12 +10,10 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
 #include "convert/ConvertStatus.h"
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Alloc.h"
 #include "platform/Files.h"
 
 namespace {
