@@ -90,12 +90,17 @@ TEST_F(ConvertDocxTest, VerticalRulesBoxTheTable) {
 }
 
 // Hand-made documents for what the tools above do not write.
+const std::string kWords =
+    "wrapping keeps every word whole across the rows of a narrow page even when the words are rather long "
+    "like extraordinarily or internationalisation";
+
 TEST_F(ConvertDocxTest, EntitiesBreaksAndWrapping) {
   const std::string body =
       "<w:p><w:r><w:t>A &amp; B &lt;c&gt; &quot;d&quot; &apos;e&apos;\xE3\x80\x80" "f</w:t></w:r></w:p>"
       "<w:p/>"
       "<w:p><w:r><w:t>before</w:t><w:br/><w:t>after</w:t></w:r></w:p>"
-      "<w:p><w:r><w:t>" + std::string(40, 'x') + " " + std::string(200, '\xE3') + "</w:t></w:r></w:p>";
+      "<w:p><w:r><w:t>" + std::string(40, 'x') + " " + std::string(200, '\xE3') + "</w:t></w:r></w:p>"
+      "<w:p><w:r><w:t>" + kWords + "</w:t></w:r></w:p>";
   std::string wide;
   for (int k = 0; k < 80; ++k) wide += "\xE6\x97\xA5";  // 日
   const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document><w:body>" + body +
@@ -109,7 +114,15 @@ TEST_F(ConvertDocxTest, EntitiesBreaksAndWrapping) {
   ASSERT_LT(before + 1, lines.size());
   EXPECT_EQ(lines[before - 1].find_first_not_of(' '), std::string::npos) << text;  // the empty paragraph
   EXPECT_EQ(lines[before + 1].find("after"), 0u);
-  // Line width 6000 / 100 - 10 = 50: the wide line wraps into rows of whole characters.
+  // Line width 6000 / 100 - 10 = 50: rows break between words...
+  for (size_t at = 0, end; at < kWords.size(); at = end + 1) {
+    end = std::min(kWords.find(' ', at), kWords.size());
+    const std::string word = " " + kWords.substr(at, end - at) + " ";
+    bool whole = false;
+    for (const std::string& line : Lines(text)) whole = whole || (" " + line + " ").find(word) != std::string::npos;
+    EXPECT_TRUE(whole) << word;
+  }
+  // ...and the wide line wraps into rows of whole characters.
   const std::string sjisDay = Sjis("日");
   for (const std::string& line : lines) {
     const size_t at = line.find(sjisDay);

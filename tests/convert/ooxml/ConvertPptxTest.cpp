@@ -93,6 +93,28 @@ TEST_F(ConvertPptxTest, PlaceholdersFromTheMaster) {
   EXPECT_NE(LineWith(text, "[Image]"), "");
 }
 
+// A slide takes the placeholder geometry of the layout its relationships name, not
+// of the layout that happens to share its number.
+TEST_F(ConvertPptxTest, TheLayoutComesFromTheSlidesRelationships) {
+  auto layout = [](int x) {
+    return "<p:sldLayout><p:sp><p:nvSpPr><p:nvPr><p:ph type=\"ctrTitle\"/></p:nvPr></p:nvSpPr><p:spPr><a:xfrm>"
+           "<a:off x=\"" + std::to_string(x) + "\" y=\"800000\"/><a:ext cx=\"1600000\" cy=\"400000\"/></a:xfrm>"
+           "</p:spPr></p:sp></p:sldLayout>";
+  };
+  const std::string slide =
+      "<p:sld><p:sp><p:nvSpPr><p:nvPr><p:ph type=\"ctrTitle\"/></p:nvPr></p:nvSpPr><p:txBody><a:p><a:r><a:t>Title"
+      "</a:t></a:r></a:p></p:txBody></p:sp></p:sld>";
+  const std::string rels =
+      "<Relationships><Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+      "relationships/slideLayout\" Target=\"../slideLayouts/slideLayout2.xml\"/></Relationships>";
+  const std::string text = ShowPath(Package("l.pptx", {{"ppt/slideLayouts/slideLayout1.xml", layout(800000)},
+                                                      {"ppt/slideLayouts/slideLayout2.xml", layout(8000000)},
+                                                      {"ppt/slides/slide1.xml", slide},
+                                                      {"ppt/slides/_rels/slide1.xml.rels", rels}}));
+  // Layout 2: column 8,000 / 80 = 100, width 1,600 / 80 = 20: "Title" centred at 100 + 15 / 2.
+  EXPECT_EQ(Column(LineWith(text, "Title"), "Title"), 107u);
+}
+
 TEST_F(ConvertPptxTest, TheNextSlideKeepsTheLastRowOfThePreviousOne) {
   // A shape on row 30, the first slide's largest row: the next banner goes below it.
   const std::string slide1 =
