@@ -50,7 +50,8 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 constexpr DumpRoad kDocumentRoads[] = {
     {[](int k) { return k == 1; }, nullptr},                       // binary presentation
     {[](int k) { return k == 2 || k == 32 || k == 42; }, nullptr},  // binary Word
-    {[](int k) { return k == 3 || k == 36; }, nullptr},             // binary Excel and sheet output
+    {[](int k) { return k == 3; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return RoadEnd::Common; }},  // binary Excel and sheet output
+    {[](int k) { return k == 36; }, nullptr},  // XLSX cells and sheet output
     {[](int k) { return k == 4 || k == 34; }, nullptr},             // word-format filter
 };
 

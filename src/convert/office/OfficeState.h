@@ -8,6 +8,9 @@
 #include <cstdint>
 #include <vector>
 
+class SheetTables;   // convert/office/SheetTables.h
+struct SheetSummary;  // convert/office/WorkbookWalk.h
+
 struct OfficeState {
   // Chain table: entry s is the sector that follows sector s (the FAT, 32-bit).
   static constexpr int kCfbChainEntries = 81920;  // 640 FAT sectors of 128 entries

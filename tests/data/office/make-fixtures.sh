@@ -33,3 +33,17 @@ for name in sys.argv[1:]:
             out.write('%s %d %08x\n' % ('/'.join(entry).encode('unicode_escape').decode(), len(data), zlib.crc32(data)))
 PY
 rm -rf "$tmp"
+# Day serials and rounded values by Python's datetime and decimal (ROUND_HALF_UP).
+/usr/bin/python3 - > serials.tsv <<'PY'
+import datetime, decimal, random
+random.seed(7)
+base = datetime.date(1899, 12, 30)
+for serial in [61, 1462, 25569, 32515, 32516, 43831, 2958465] + [random.randint(61, 2958465) for _ in range(40)]:
+    d = base + datetime.timedelta(days=serial)
+    print('date', serial, d.year, d.month, d.day, sep='\t')
+for _ in range(60):
+    v = decimal.Decimal(random.randint(-10**8, 10**8)) / 1000
+    for places in (0, 1, 2, 3):
+        q = v.quantize(decimal.Decimal(1).scaleb(-places), rounding=decimal.ROUND_HALF_UP)
+        print('round', v, places, q, sep='\t')
+PY

@@ -1,0 +1,349 @@
+// Binary workbooks end to end: LibreOffice's workbooks against its own CSV reading,
+// the table form's layout, progress and keys, the number texts against Python's
+// datetime and decimal, the shared real-world workbooks and hostile records.
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "../../../fuzz/CfbImage.h"
+#include "app/StringTable.h"
+#include "convert/office/BiffNumberText.h"
+#include "platform/CodePage.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+using Grid = std::vector<std::vector<std::string>>;
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  while (at <= text.size()) {
+    const size_t end = text.find("\r\n", at);
+    out.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
+    at = end + 2;
+  }
+  return out;
+}
+
+Grid ReadCsv(const std::string& text) {
+  Grid grid(1);
+  std::string cell;
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') cell += text[++i];
+      else if (c == '"') quoted = false;
+      else cell += c;
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      grid.back().push_back(cell);
+      cell.clear();
+    } else if (c == '\n') {
+      grid.back().push_back(cell);
+      cell.clear();
+      grid.emplace_back();
+    } else if (c != '\r') {
+      cell += c;
+    }
+  }
+  if (!cell.empty()) grid.back().push_back(cell);
+  if (grid.back().empty()) grid.pop_back();
+  return grid;
+}
+
+// The cell-list form: sheets of rows of cells (UTF-8).
+std::vector<Grid> ReadCellList(const std::string& sjis) {
+  std::vector<Grid> sheets(1);
+  for (const std::string& line : SplitLines(plat::Cp932ToUtf8(sjis.substr(0, sjis.find('\0'))))) {
+    if (line.rfind("!*[Sheet", 0) == 0) {
+      sheets.emplace_back();
+      continue;
+    }
+    std::vector<std::string> row;
+    std::string cell;
+    for (char c : line) {
+      if (c == '\x06') {
+        row.push_back(cell);
+        cell.clear();
+      } else {
+        cell += c;
+      }
+    }
+    row.push_back(cell);
+    sheets.back().push_back(row);
+  }
+  return sheets;
+}
+
+bool Number(std::string s, double& v) {
+  std::string t;
+  for (char c : s) {
+    if (std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '.') t += c;
+    else if (c != ',' && c != ' ' && c != '%' && c != '\\' && c != '$') {
+      if (s.rfind("￥", 0) == 0 && t.empty()) continue;
+      if (!(static_cast<unsigned char>(c) >= 0x80)) return false;
+    }
+  }
+  if (t.empty()) return false;
+  v = std::strtod(t.c_str(), nullptr);
+  return true;
+}
+
+// Year (last two digits), month and day of "2024/3/5", "'24- 3- 5" or "...2年5月1日".
+bool DateParts(const std::string& s, int& y, int& m, int& d) {
+  if (std::sscanf(s.c_str(), "'%d-%d-%d", &y, &m, &d) == 3) return true;
+  if (std::sscanf(s.c_str(), "%d/%d/%d", &y, &m, &d) == 3) {
+    y %= 100;
+    return true;
+  }
+  const size_t nen = s.find("年");
+  if (nen != std::string::npos && std::sscanf(s.c_str() + nen + 3, "%d月%d日", &m, &d) == 2) {
+    y = -1;
+    return true;
+  }
+  return false;
+}
+
+// A cell as shown by us against LibreOffice's "as shown" text of it.
+bool SameCell(std::string ours, const std::string& lo) {
+  while (!ours.empty() && ours.front() == ' ') ours.erase(0, 1);
+  if (ours == lo) return true;
+  int h1, n1, h2, n2;
+  if (ours.find(':') != std::string::npos && std::sscanf(ours.c_str(), "%d:%d", &h1, &n1) == 2 &&
+      std::sscanf(lo.c_str(), "%d:%d", &h2, &n2) == 2) {
+    return h1 == h2 && n1 == n2;
+  }
+  int y1, m1, d1, y2, m2, d2;
+  if (DateParts(ours, y1, m1, d1) && DateParts(lo, y2, m2, d2)) return (y2 < 0 || y1 == y2) && m1 == m2 && d1 == d2;
+  double a, b;
+  if (Number(ours, a) && Number(lo, b)) return std::fabs(a - b) <= 0.006 + std::fabs(b) * 1e-9;
+  return false;
+}
+
+class WorkbookTest : public testenv::DocTest {
+ protected:
+  std::string Load(const std::string& name, const std::string& bytes) {
+    doc_->LoadDocument(WriteFile(name, bytes), 0);
+    return Text();
+  }
+  std::string LoadFixture(const std::string& name) {
+    return Load(name, testenv::ReadHostFile(testenv::DataPath("office/" + name)));
+  }
+};
+
+TEST_F(WorkbookTest, LibreOfficeWorkbooksMatchItsCsvReading) {
+  for (const char* name : {"book.xls", "d1904.xls", "long.xls"}) {
+    SCOPED_TRACE(name);
+    doc_->m_nColumnWidthMode = 10;
+    const std::vector<Grid> sheets = ReadCellList(LoadFixture(name));
+    EXPECT_EQ(doc_->m_nFileKind, 33);
+    for (int s = 1; s <= 3; ++s) {
+      const std::string csvPath = testenv::DataPath("office/" + std::string(name) + ".sheet" + std::to_string(s) + ".csv");
+      if (!std::filesystem::exists(csvPath)) continue;
+      ASSERT_GE(sheets.size(), static_cast<size_t>(s));
+      const Grid csv = ReadCsv(testenv::ReadHostFile(csvPath));
+      const Grid& ours = sheets[s - 1];
+      for (size_t r = 0; r < csv.size(); ++r) {
+        for (size_t c = 0; c < csv[r].size(); ++c) {
+          if (csv[r][c].empty()) continue;
+          const std::string mine = r < ours.size() && c < ours[r].size() ? ours[r][c] : "(none)";
+          EXPECT_TRUE(SameCell(mine, csv[r][c])) << "sheet " << s << " row " << r << " col " << c << ": " << mine
+                                                  << " vs " << csv[r][c];
+        }
+      }
+    }
+  }
+}
+
+TEST_F(WorkbookTest, TableFormLaysOutSheetsRowsAndGaps) {
+  const std::string text = plat::Cp932ToUtf8(LoadFixture("book.xls"));
+  const std::vector<std::string> lines = SplitLines(text);
+  const std::string dashes(63, '-');
+  EXPECT_EQ(lines[0], "[Sheet 1]数値" + dashes);
+  EXPECT_NE(text.find("\r\n\r\n[Sheet 2]Dates" + dashes + "\r\n \r\n"), std::string::npos);
+  EXPECT_NE(text.find("[Sheet 3]Sheet3"), std::string::npos);
+  // The long text runs on across the empty columns after it, with no separator inside.
+  EXPECT_NE(text.find("A long line of text that runs on"), std::string::npos);
+  // A number right-aligned in its column; a time and a date as the sheet formats them.
+  EXPECT_NE(text.find("  1,234,567 "), std::string::npos);
+  EXPECT_NE(text.find(" 13:45 "), std::string::npos);
+  EXPECT_NE(text.find("'24- 3- 5"), std::string::npos);
+  EXPECT_NE(text.find("\r\n[sheet end]" + std::string(67, '-') + "\r\n"), std::string::npos);
+  // Vertical rules separate the columns with "|".
+  doc_->m_bVerticalRules = 1;
+  const std::string ruled = plat::Cp932ToUtf8(LoadFixture("book.xls"));
+  EXPECT_NE(ruled.find("品名"), std::string::npos);
+  EXPECT_NE(ruled.find("|"), std::string::npos);
+}
+
+TEST_F(WorkbookTest, LargeTablesShowProgressAndTakeTheSkipKeys) {
+  struct Case {
+    std::vector<int> keys;
+    int answer;
+    bool endLine;
+    int aborted;
+  };
+  const Case cases[] = {
+      {{}, 0, true, 0},
+      {{plat::VK_DOWN}, 0, false, 0},
+      {{plat::VK_UP}, 0, false, 0},
+      {{plat::VK_ESCAPE}, plat::IDYES, false, 1},
+      {{plat::VK_ESCAPE}, plat::IDNO, true, 0},
+  };
+  for (const Case& c : cases) {
+    doc_->m_bUserAbort = 0;
+    for (int k : c.keys) frame_->Ui().PushKeyDown(k);
+    if (c.answer) frame_->Ui().QueueAnswer(c.answer);
+    const std::string text = LoadFixture("long.xls");
+    EXPECT_EQ(text.find("[sheet end]") != std::string::npos, c.endLine);
+    EXPECT_EQ(doc_->m_bUserAbort, c.aborted);
+    EXPECT_NE(frame_->StatusBar().GetPaneText(0).find("Making Table  "), std::string::npos);
+    EXPECT_NE(frame_->StatusBar().GetPaneText(0).find("(Push ESC to stop, Up/Down to skip)"), std::string::npos);
+  }
+}
+
+TEST_F(WorkbookTest, NumberTextsMatchPythonDatetimeAndDecimal) {
+  std::istringstream table(testenv::ReadHostFile(testenv::DataPath("office/serials.tsv")));
+  std::string kind;
+  int checked = 0;
+  while (table >> kind) {
+    if (kind == "date") {
+      int64_t serial;
+      int y, m, d;
+      table >> serial >> y >> m >> d;
+      BiffNumberStyle style;
+      style.format = 14;
+      char want[16];
+      std::snprintf(want, sizeof want, "'%02d-%c%d-%c%d", y % 100, m >= 10 ? '1' : ' ', m % 10,
+                    d >= 10 ? static_cast<char>('0' + d / 10) : ' ', d % 10);
+      EXPECT_EQ(FormatBiffNumber(static_cast<double>(serial), style).text, want) << serial;
+      style.date1904 = true;
+      if (serial >= 1462) {
+        EXPECT_EQ(FormatBiffNumber(static_cast<double>(serial - 1462), style).text, want) << serial;
+      }
+    } else {
+      std::string value, rounded;
+      int places;
+      table >> value >> places >> rounded;
+      BiffNumberStyle style;
+      style.decimals = places;
+      if (rounded == "-0" || rounded.find_first_not_of("-0.") == std::string::npos) rounded.erase(0, rounded[0] == '-');
+      EXPECT_EQ(FormatBiffNumber(std::strtod(value.c_str(), nullptr), style).text, rounded) << value << " " << places;
+    }
+    ++checked;
+  }
+  EXPECT_GT(checked, 200);
+}
+
+TEST_F(WorkbookTest, NumberTextEdgeCases) {
+  struct Case {
+    double value;
+    int format, decimals;
+    bool grouping;
+    const char* text;
+  };
+  const Case cases[] = {
+      {DecodeRk(12345u << 2 | 3), 2, 8, false, "123.45"},
+      {DecodeRk(1200u << 2 | 3), 2, 8, false, "12"},
+      {1.999, 2, 2, false, "2.00"},          // rounded, not cut
+      {0.145, 2, 2, false, "0.15"},
+      {9.96, 2, 1, false, "10.0"},
+      {-9.6, 2, 0, false, "-10"},
+      {-0.001, 2, 2, false, "0.00"},
+      {1234567.891, 4, 2, true, "1,234,567.89"},
+      {std::ldexp(1.0, 57), 2, 8, false, "9999:ER"},
+      {1e10, 2, 8, false, "10000000:E3"},
+      {0, 14, 4, false, "'YY-12-30"},
+      {-5, 14, 4, false, "-5"},               // a negative serial is a number
+      {3e6, 14, 4, false, "3000000"},         // past the year 9999
+      {45356.75, 22, 4, false, "'24- 3- 5 18:00"},
+      {0.5, 20, 4, false, " 12:00"},
+      {0.25, 18, 4, false, "  6:00 am"},
+      {0.99999, 20, 4, false, "#00:00"},      // rounded to the next day, never 24:00 or :60
+      {0.0409, 20, 4, false, " 00:59"},
+      {0.0416319, 20, 4, false, " 01:00"},  // 59.95 minutes carry into the hour
+      {0.125, 10, 2, false, " 12.50%"},
+      {1, 9, 0, false, " 100.00%"},
+  };
+  for (const Case& c : cases) {
+    BiffNumberStyle s;
+    s.format = c.format;
+    s.decimals = c.decimals;
+    s.grouping = c.grouping;
+    EXPECT_EQ(FormatBiffNumber(c.value, s).text, c.text) << c.value;
+  }
+}
+
+// A workbook stream of records in a compound file.
+std::string Record(uint16_t type, const std::string& data) {
+  std::string r(4, '\0');
+  cfbimage::Put16(r, 0, type);
+  cfbimage::Put16(r, 2, static_cast<uint16_t>(data.size()));
+  return r + data;
+}
+std::string Le16(int v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; }
+std::string Le32(uint32_t v) { return Le16(static_cast<int>(v & 0xFFFF)) + Le16(static_cast<int>(v >> 16)); }
+std::string Bof(int kind) { return Record(0x0809, Le16(0x600) + Le16(kind) + std::string(12, '\0')); }
+std::string Sst(const std::vector<std::string>& strings) {
+  std::string d = Le32(static_cast<uint32_t>(strings.size())) + Le32(static_cast<uint32_t>(strings.size()));
+  for (const auto& s : strings) d += Le16(static_cast<int>(s.size())) + std::string(1, '\0') + s;
+  return Record(0x00FC, d);
+}
+std::string LabelSst(int row, int col, uint32_t index) {
+  return Record(0x00FD, Le16(row) + Le16(col) + Le16(15) + Le32(index));
+}
+std::string Workbook(const std::string& records) { return cfbimage::Build({{"Workbook", records}}); }
+
+TEST_F(WorkbookTest, HostileRecordsGiveTheirAnswers) {
+  const std::string eof = Record(0x000A, "");
+  const std::string head = Bof(5) + Sst({"alpha", "beta"});
+  struct Case {
+    const char* what;
+    std::string records;
+    std::string want;  // in the text
+  };
+  const Case cases[] = {
+      {"encrypted", Bof(5) + Record(0x002F, std::string(54, '\x01')) + head + eof, LoadString(147) + LoadString(241)},
+      {"untrusted first string", Bof(5) + Record(0x00FC, Le32(1) + Le32(1) + Le16(3) + "\xF0" + "abc") + eof,
+       LoadString(147) + LoadString(241)},
+      {"string index past the pool", head + eof + Bof(16) + LabelSst(0, 0, 1) + LabelSst(1, 0, 7) + eof, "beta"},
+      {"columns past the table", head + eof + Bof(16) + Record(0x0200, std::string(10, '\0') + Le16(65535) + Le16(0)) +
+                                     Record(0x007D, Le16(0) + Le16(65535) + Le16(40000) + Le16(15) + Le16(0) + Le16(0)) +
+                                     LabelSst(0, 255, 0) + eof,
+       "alpha"},
+      {"record longer than the stream", head + eof + Bof(16) + LabelSst(0, 0, 0) + Record(0x0203, Le16(3) + std::string(12, '\0')).substr(0, 6),
+       "alpha"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string text = Load("h.xls", Workbook(c.records));
+    EXPECT_NE(text.find(c.want), std::string::npos) << plat::Cp932ToUtf8(text);
+  }
+  // More than 256 sheets: every sheet is counted and shown.
+  std::string many = head + eof;
+  for (int s = 0; s < 300; ++s) many += Bof(16) + LabelSst(0, 0, s % 2) + eof;
+  const std::string text = Load("many.xls", Workbook(many));
+  EXPECT_NE(text.find("[Sheet300]"), std::string::npos);
+}
+
+TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
+  const std::string root = testenv::SharedTestData("office/xls");
+  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  for (const auto& f : std::filesystem::directory_iterator(root)) {
+    if (f.path().extension() != ".xls") continue;
+    SCOPED_TRACE(f.path().filename().string());
+    const std::string text = Load("s.xls", testenv::ReadHostFile(f.path().string()));
+    EXPECT_GT(text.size(), 20u);
+    const bool shown = text.find("[Sheet") != std::string::npos || text.find(LoadString(242)) != std::string::npos ||
+                       text.find(LoadString(147)) != std::string::npos;
+    EXPECT_TRUE(shown) << plat::Cp932ToUtf8(text.substr(0, 300));
+  }
+}
+
+}  // namespace
