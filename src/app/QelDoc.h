@@ -69,6 +69,7 @@ class CQelDoc : public DocState,
 #include "convert/dump/DumpOps.inc"
 #include "convert/markup/MarkupOps.inc"
 #include "convert/office/OfficeOps.inc"
+#include "convert/ooxml/OoxmlOps.inc"
 
   // Archives, compression and encryption.
 #include "archive/ArchiveOps.inc"

@@ -23,8 +23,8 @@ constexpr bool IsMediaKind(int k) { return k >= 51 && k <= 58; }
 
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
-    {[](int k) { return k == 37; }, nullptr},  // word-processing document
-    {[](int k) { return k == 38; }, nullptr},  // presentation
+    {[](int k) { return k == 37; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertDocx(c.path); return RoadEnd::Release; }},  // word-processing document
+    {[](int k) { return k == 38; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertPptx(c.path); return RoadEnd::Release; }},  // presentation
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).
