@@ -34,7 +34,7 @@ constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
-    {[](int k) { return k == 36; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
+    {[](int k) { return k == 36; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == 33 ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
     {[](int k) { return k == 32; }, nullptr},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
     {[](int k) { return k == 33; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
@@ -50,8 +50,7 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 constexpr DumpRoad kDocumentRoads[] = {
     {[](int k) { return k == 1; }, nullptr},                       // binary presentation
     {[](int k) { return k == 2 || k == 32 || k == 42; }, nullptr},  // binary Word
-    {[](int k) { return k == 3; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return RoadEnd::Common; }},  // binary Excel and sheet output
-    {[](int k) { return k == 36; }, nullptr},  // XLSX cells and sheet output
+    {[](int k) { return k == 3; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == 33 ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
     {[](int k) { return k == 4 || k == 34; }, nullptr},             // word-format filter
 };
 

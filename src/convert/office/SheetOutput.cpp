@@ -371,6 +371,7 @@ void SheetWriter::Run() {
     }
     for (int k = 0; k < 11; ++k) doc_.ConvAppend("\r\n");
   }
+  if (s_.stringsDropped && !outputFull_) doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
   if (outputFull_) {
     doc_.m_nConvPos = std::min(doc_.m_nConvPos, std::max(doc_.m_nOutDataLimit - 1000, 0));
     doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));

@@ -21,6 +21,7 @@ struct SheetSummary {
   bool xlsx = false;  // the XLSX road: sheet numbers shown + 1, 257 past 255 sheets
   int lastSheet = 0;  // sheet number of the last sheet read
   bool earlyStop = false;  // a reader stopped at a limit: no no-data note, no end line
+  bool stringsDropped = false;  // shared strings past the reader's capacity were left out
 };
 
 class WorkbookWalk {

@@ -47,3 +47,7 @@ for _ in range(60):
         q = v.quantize(decimal.Decimal(1).scaleb(-places), rounding=decimal.ROUND_HALF_UP)
         print('round', v, places, q, sep='\t')
 PY
+# Sheet names of the XLSX workbooks by python3-openpyxl.
+for f in book.xlsx d1904.xlsx; do
+  /usr/bin/python3 -c "import openpyxl, sys; print('\n'.join(ws.title for ws in openpyxl.load_workbook(sys.argv[1])))" "$f" > "$f.names"
+done
