@@ -369,6 +369,15 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       case 0x0022:
         if (length >= 2) date1904_ = U16(p) == 1;
         break;
+      case 0x00EB:
+        DrawingGroup(p, length);
+        break;
+      case 0x00EC:
+        Drawing(p, length);
+        break;
+      case 0x01B6:
+        TextObject(p, length, pos);
+        break;
       case 0x0055:
         if (length >= 2) StartWidths();
         break;

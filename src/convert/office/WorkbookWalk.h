@@ -38,6 +38,7 @@ class WorkbookWalk {
     s.stored = stored_;
     s.entries = nextEntry_;
     s.lastSheet = sheet_;
+    s.boxes = boxes_;
     return s;
   }
 
@@ -53,6 +54,11 @@ class WorkbookWalk {
   bool ReadSharedStrings(int64_t dataStart, int64_t limit);
   void StartWidths();
   int WidthRow() const;
+  // Drawings (WorkbookDrawings.cpp): anchors and pictures of shapes, text boxes.
+  void DrawingGroup(const uint8_t* p, int64_t n);
+  void Drawing(const uint8_t* p, int64_t n);
+  void TextObject(const uint8_t* p, int64_t n, int64_t next);
+  void AddBox(const std::string& text);
 
   CQelDoc& doc_;
   DumpCall& call_;
@@ -69,4 +75,15 @@ class WorkbookWalk {
   int sheet_ = -1;
   int widthsSet_ = 0;
   int64_t resume_ = 0;
+
+  // Drawing state: the picture kinds of the drawing group (by picture number from 1),
+  // the last anchor seen and whether a text object has used it.
+  std::vector<uint8_t> pictureKinds_;
+  int picturesShown_ = 0;
+  int boxes_ = 0;
+  struct Anchor {
+    int firstCol = 0, firstRow = 0, lastCol = 0, lastRow = 0, dxRight = 0, dyBottom = 0;
+  } anchor_;
+  bool anchorFresh_ = false;
+  int lastBox_ = -1;
 };

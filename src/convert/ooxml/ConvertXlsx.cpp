@@ -418,9 +418,13 @@ void XlsxReader::ReadDrawing(int n) {
       text = "[" + (found == media.end() ? std::string("Image") : found->second.empty() ? std::string("image") : found->second) + "]";
       if (doc_.m_nColumnWidthMode != 0) text.clear();
     } else {
+      size_t last = at;
       for (size_t p = at; (p = part.find("<a:t>", p)) != View::npos && p < anchorEnd; ++p) {
         const size_t stop = std::min(part.find('<', p + 5), anchorEnd);
-        if (!text.empty()) text += ' ';
+        // Runs of one paragraph join as they are; paragraphs are parted by a blank.
+        const size_t paragraph = part.find("</a:p>", last);
+        if (!text.empty() && paragraph != View::npos && paragraph < p) text += ' ';
+        last = stop;
         AppendText(part.substr(p + 5, stop - p - 5), text, limit, ':');
       }
     }

@@ -78,6 +78,22 @@ TEST_F(WorkbookTest, TableFormLaysOutSheetsRowsAndGaps) {
   EXPECT_NE(ruled.find("|"), std::string::npos);
 }
 
+TEST_F(WorkbookTest, TextBoxesAndPicturesShowAtTheirAnchors) {
+  const struct {
+    const char* file;
+    const char* label;
+  } cases[] = {{"shapes.xls", "[Image1]PNG"}, {"shapes.xlsx", "[image1.png]"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const std::vector<std::string> lines = SplitLines(plat::Cp932ToUtf8(LoadFixture(c.file)));
+    ASSERT_GT(lines.size(), 6u);
+    EXPECT_EQ(lines[1].rfind("cell A1", 0), 0u);
+    // The picture is anchored in row 1 (column F), the text box in row 4 (column C).
+    EXPECT_NE(lines[2].find(c.label), std::string::npos) << lines[2];
+    EXPECT_EQ(lines[5].find("メモ: text box note"), 14u) << lines[5];
+  }
+}
+
 TEST_F(WorkbookTest, LargeTablesShowProgressAndTakeTheSkipKeys) {
   struct Case {
     std::vector<int> keys;
@@ -213,12 +229,19 @@ TEST_F(WorkbookTest, HostileRecordsGiveTheirAnswers) {
                                      Record(0x007D, Le16(0) + Le16(65535) + Le16(40000) + Le16(15) + Le16(0) + Le16(0)) +
                                      LabelSst(0, 255, 0) + eof,
        "alpha"},
+      {"text object that claims more characters than it holds",
+       head + eof + Bof(16) + LabelSst(0, 0, 0) +
+           Record(0x00EC, Le16(0) + Le16(0xF010) + Le32(18) + Le16(0) + Le16(1) + Le16(0) + Le16(1) + Le16(0) +
+                              Le16(3) + Le16(0) + Le16(3) + Le16(0) + std::string(48, '\0')) +
+           Record(0x01B6, std::string(10, '\0') + Le16(60000) + std::string(6, '\0')) + Record(0x003C, std::string(1, '\0') + "abc") + eof,
+       "abc"},
       {"record longer than the stream", head + eof + Bof(16) + LabelSst(0, 0, 0) + Record(0x0203, Le16(3) + std::string(12, '\0')).substr(0, 6),
        "alpha"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     const std::string text = Load("h.xls", Workbook(c.records));
+    EXPECT_EQ(text.find("address error"), std::string::npos);
     EXPECT_NE(text.find(c.want), std::string::npos) << plat::Cp932ToUtf8(text);
   }
   // More than 256 sheets: every sheet is counted and shown.

@@ -13,8 +13,8 @@ with open(sys.argv[1], 'w', newline='', encoding='utf-8') as f:
     for i in range(1, 401):
         w.writerow([i, f'説明文その{i}：東京都の長い住所と品物の名前 {i*7}', f'{i*1.25:.2f}'])
 PY
-soffice --headless --convert-to xls:"MS Excel 97" --outdir . book.fods d1904.fods
-soffice --headless --convert-to xlsx --outdir . book.fods d1904.fods
+soffice --headless --convert-to xls:"MS Excel 97" --outdir . book.fods d1904.fods shapes.fods
+soffice --headless --convert-to xlsx --outdir . book.fods d1904.fods shapes.fods
 soffice --headless --infilter="CSV:44,34,76" --convert-to xls:"MS Excel 97" --outdir . "$tmp/long.csv"
 for f in book.xls d1904.xls long.xls book.xlsx d1904.xlsx; do
   for i in 1 2 3; do
