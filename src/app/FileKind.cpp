@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 
 namespace {
@@ -12,25 +13,20 @@ struct ExtensionKind {
   int kind;
 };
 
-constexpr ExtensionKind kKinds[] = {
-    {"ppt", 1},   {"pot", 1},   {"obd", 1},                            // binary presentation
-    {"doc", 2},                                                         // binary Word
-    {"xls", 3},                                                         // binary workbook
-    {"rtf", 4},                                                         // rich text
-    {"htm", 6},   {"html", 6},                                          // HTML
-    {"txt", 9},                                                         // text
-    {"pdf", 11},                                                        //
-    {"bmp", 12},  {"jpg", 13},  {"jpeg", 13}, {"png", 14}, {"gif", 15}, // images
-    {"tif", 16},  {"tiff", 16}, {"bmz", 22},  {"wmf", 27}, {"emf", 28}, //
-    {"msg", 32},  {"oft", 32},                                          // mail
-    {"csv", 33},                                                        // comma-separated table
-    {"xml", 34},                                                        // spreadsheet XML
-    {"xlsx", 36}, {"docx", 37}, {"pptx", 38},                           // Office Open XML
-    {"mid", 51},  {"midi", 51}, {"wav", 52},                            // media
-    {"avi", 53},  {"wmv", 53},  {"mov", 53},                            //
-    {"mpg", 54},  {"mpeg", 54}, {"mp4", 55},                            //
-    {"mp3", 56},  {"wma", 56},                                          //
-    {"mcr", 98},                                                        // list macros
+constexpr ExtensionKind kExtensionKinds[] = {
+    {"ppt", kKindPpt},   {"pot", kKindPpt},   {"obd", kKindPpt},
+    {"doc", kKindDoc},   {"xls", kKindXls},   {"rtf", kKindRtf},
+    {"htm", kKindHtml},  {"html", kKindHtml}, {"txt", kKindText},  {"pdf", kKindPdf},
+    {"bmp", kKindBmp},   {"jpg", kKindJpeg},  {"jpeg", kKindJpeg}, {"png", kKindPng},
+    {"gif", kKindGif},   {"tif", kKindTiff},  {"tiff", kKindTiff}, {"bmz", kKindBmz},
+    {"wmf", kKindWmf},   {"emf", kKindEmf},
+    {"msg", kKindMail},  {"oft", kKindMail},  {"csv", kKindCsv},   {"xml", kKindXmlSheet},
+    {"xlsx", kKindXlsx}, {"docx", kKindDocx}, {"pptx", kKindPptx},
+    {"mid", kKindMidi},  {"midi", kKindMidi}, {"wav", kKindWave},
+    {"avi", kKindVideo}, {"wmv", kKindVideo}, {"mov", kKindVideo},
+    {"mpg", kKindMpeg},  {"mpeg", kKindMpeg}, {"mp4", kKindMp4},
+    {"mp3", kKindAudio}, {"wma", kKindAudio},
+    {"mcr", kKindMacro},
 };
 
 std::string Lower(std::string_view text) {
@@ -43,17 +39,17 @@ std::string Lower(std::string_view text) {
 
 int CQelDoc::GetFileKind(std::string path) const {
   const std::string name = GetPathPart(path, 1);
-  if (name.empty()) return 0;
+  if (name.empty()) return kKindNone;
   const std::string ext = Lower(GetPathPart(path, 5));
-  if (ext.empty()) return 99;
-  for (const auto& entry : kKinds) {
+  if (ext.empty()) return kKindOther;
+  for (const auto& entry : kExtensionKinds) {
     if (entry.extension == ext) return entry.kind;
   }
-  // The five image extensions the user registered, kinds 17 to 21.
+  // The five image extensions the user registered.
   for (int i = 0; i < static_cast<int>(m_astrImageExt.size()); ++i) {
     std::string registered = Lower(m_astrImageExt[i]);
     if (!registered.empty() && registered.front() == '.') registered.erase(0, 1);
-    if (!registered.empty() && registered == ext) return 17 + i;
+    if (!registered.empty() && registered == ext) return kKindUserImage1 + i;
   }
-  return 99;
+  return kKindOther;
 }

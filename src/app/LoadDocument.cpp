@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
@@ -20,9 +21,9 @@ constexpr int kSmallInputVolume = 204800;
 constexpr int kPdfInputVolume = 512000;
 constexpr int kPartialLoadText = 235;  // "   <部分表示>"
 
-bool IsTextKind(int kind) { return kind == 9; }
-
-bool PassesTableRules(int kind) { return kind == 2 || kind == 3 || kind == 6 || kind == 36 || kind > 90; }
+bool PassesTableRules(int kind) {
+  return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
+}
 
 }  // namespace
 
@@ -34,7 +35,7 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   m_nFileKind = GetFileKind(path);
 
   if (!AllocateConvBuffer(std::max(m_nOutDataLimit, 0) + kConvMargin)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 050");
+    AfxMessageBox(OutOfMemoryText(" 050"));
     return -1;
   }
   m_bConvBufOwned = 1;
@@ -45,18 +46,19 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   if (!readable) {
     ConvAppend(LoadString(IDS_CANNOT_OPEN));
     result = m_nConvPos;
-  } else if (IsTextKind(m_nFileKind) && m_nDisplayForm == 0) {
+  } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
     if (!plat::TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
-      ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-      ConvAppend(" 051");
+      ConvAppend(OutOfMemoryText(" 051"));
     } else {
       const int64_t got = file.Read(bytes.data(), want);
       const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
-      const std::string text = m_nReadTextForm != 0 && !m_bSjisFixed ? DecodeTextToSjis(*this, raw, m_nReadTextForm)
-                                                                      : std::string(raw);
+      // Shift-JIS text is shown from the bytes read, without a copy between.
+      std::string decoded;
+      if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(*this, raw, m_nReadTextForm);
+      const std::string_view text = m_nReadTextForm != 0 && !m_bSjisFixed ? std::string_view(decoded) : raw;
       m_nConvPos = 0;
       const int copied = ConvAppend(text);
       if (got < length || copied < static_cast<int>(text.size())) m_bPartialLoad = 1;
@@ -64,7 +66,7 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
     result = m_nConvPos;
   } else {
     file.Close();
-    const bool pdf = m_nFileKind == 11;
+    const bool pdf = m_nFileKind == kKindPdf;
     if (pdf) {
       BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
       if (m_nInDataLimit == kSmallInputVolume) {
@@ -79,17 +81,19 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
       m_nTableRows = 9000;
     }
   }
-  result = std::clamp(result, 0, m_nConvCap - 1);
-  m_pConvBuf[result] = '\0';
+  // A road may have replaced the buffer (and, out of memory, left none).
+  result = m_pConvBuf && m_nConvCap > 0 ? std::clamp(result, 0, m_nConvCap - 1) : 0;
+  if (m_pConvBuf) m_pConvBuf[result] = '\0';
   m_nTextLen = result;
 
   // The display text becomes the document text.
   if (plat::TryResize(m_textStore, static_cast<size_t>(result) + 1, &m_allocHook)) {
-    std::memcpy(m_textStore.data(), m_pConvBuf, static_cast<size_t>(result) + 1);
+    if (m_pConvBuf) std::memcpy(m_textStore.data(), m_pConvBuf, static_cast<size_t>(result) + 1);
+    m_textStore[static_cast<size_t>(result)] = '\0';
     m_pText = m_textStore.data();
     m_nTextCap = static_cast<int>(m_textStore.size());
   } else {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 052");
+    AfxMessageBox(OutOfMemoryText(" 052"));
     m_nTextLen = 0;
   }
   if (m_bPartialLoad && g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));

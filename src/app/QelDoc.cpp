@@ -88,7 +88,5 @@ int CQelDoc::ConvPrintf(const char* format, ...) {
 
 void CQelDoc::WriteConvertFailure(const ConvertStatus& status) {
   if (status.ok()) return;
-  DisplayWriter out(m_pConvBuf, m_nConvCap, m_nConvPos);
-  out.Append(LoadString(status.stringId));
-  if (status.place) out.Append(status.place);
+  ConvAppend(status.Text());
 }

@@ -84,6 +84,12 @@ std::string LoadString(int id) {
   return text ? plat::Utf8ToCp932Lossy(text) : std::string();
 }
 
+std::string FailureText(int id, const char* place) {
+  std::string text = LoadString(id);
+  if (place) text += place;
+  return text;
+}
+
 std::vector<int> StringIds() {
   std::vector<int> ids;
   for (const auto& e : kStrings) ids.push_back(e.id);

@@ -17,6 +17,10 @@ enum : int {
 
 // The text of an id in CP932, or "" for an id the table does not hold.
 std::string LoadString(int id);
+// A failure's text: the text of id, then the place code (" 001") when there is one.
+// OutOfMemoryText is string 152 with the code of the place that ran out.
+std::string FailureText(int id, const char* place = nullptr);
+inline std::string OutOfMemoryText(const char* place) { return FailureText(IDS_OUT_OF_MEMORY, place); }
 // The text as written in the source (UTF-8), or nullptr.
 const char* StringUtf8(int id);
 // Every id the table holds, in order.

@@ -7,7 +7,7 @@
 #include "archive/ArchivePaths.h"
 #include "archive/codec/CodecError.h"
 
-void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), "026"); }
+void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
 
 std::string WinJoin(const std::string& folder, const std::string& rel) {
   if (!folder.empty() && plat::FindLastSeparator(folder) == folder.size() - 1) return folder + rel;

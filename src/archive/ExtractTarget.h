@@ -9,7 +9,7 @@
 #include "archive/codec/ByteSink.h"
 #include "platform/Files.h"
 
-// Writes member bytes to a file; a failed write is the codec's output error "026".
+// Writes member bytes to a file; a failed write is the codec's output error codec::err::kWrite.
 class CFileSink : public codec::CByteSink {
  public:
   explicit CFileSink(plat::File& file) : file_(file) {}

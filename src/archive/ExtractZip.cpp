@@ -41,7 +41,7 @@ class MemorySink : public codec::CByteSink {
   uint64_t total_ = 0;
 };
 
-void ShowOutOfMemory(const char* place) { AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + place); }
+void ShowOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
 
 void ReportCodecError(const char* code) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText(code);
@@ -140,7 +140,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       size_t sep = plat::FindLastSeparator(path);
       if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
       plat::File out;
-      CODEC_CHECK(out.Open(path, plat::File::Mode::Write), "026");
+      CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
       CFileSink sink(out);
       reader.Extract(member, sink, codecOptions);
       out.Close();

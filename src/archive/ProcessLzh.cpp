@@ -30,7 +30,7 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, c
   size_t sep = plat::FindLastSeparator(path);
   if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
   plat::File out;
-  CODEC_CHECK(out.Open(path, plat::File::Mode::Write), "026");
+  CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
   CFileSink sink(out);
   codec::DecodeLzhMember(h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)),
                          sink);
@@ -50,7 +50,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int /*mode*/) {
   int64_t length = file.GetLength();
   std::vector<uint8_t> bytes;
   if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length) + 1000, &m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 028");
+    AfxMessageBox(OutOfMemoryText(" 028"));
     return -1;
   }
   if (file.Read(bytes.data(), length) != length) return -1;
@@ -60,11 +60,11 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int /*mode*/) {
     for (;;) {
       codec::CLzhHeader h;
       if (h.Read(image, pos) < 0) break;
-      if (h.method != "-lh5-" && h.method != "-lh0-" && h.method != "-lhd-") codec::Fail("083");
+      if (h.method != "-lh5-" && h.method != "-lh0-" && h.method != "-lhd-") codec::Fail(codec::err::kLzhMethod);
       WriteMember(h, image, target);
     }
   } catch (const codec::CodecError& e) {
-    if (std::string_view(e.Code()) == "083")
+    if (std::string_view(e.Code()) == codec::err::kLzhMethod)
       AfxMessageBox(LoadString(IDS_NEEDS_UNLHA));
     else
       AfxMessageBox(e.Code());

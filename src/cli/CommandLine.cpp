@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <ostream>
 
 #include "app/QelDoc.h"
@@ -28,13 +30,24 @@ void PrintHelp(std::ostream& out) {
   out << "\nexit status: 0 shown, 1 nothing could be shown, 2 usage error\n";
 }
 
-// The table display splits cells at the column mark byte 6; a terminal shows it as a tab.
-std::string ForTerminal(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '\x06') c = '\t';
+constexpr size_t kOutputChunk = 65536;
+
+// Writes the display text for the terminal: the column mark byte 6, on which the
+// table display splits cells, as a tab, and CP932 as UTF-8. The text goes out in
+// pieces, so that no copy of the whole text is made; a piece ends behind an ASCII
+// byte, which never starts a double-byte character.
+void WriteForTerminal(std::ostream& out, std::string_view text) {
+  std::string piece;
+  for (size_t at = 0; at < text.size();) {
+    size_t end = std::min(text.size(), at + kOutputChunk);
+    while (end < text.size() && static_cast<uint8_t>(text[end - 1]) >= 0x80) ++end;
+    piece.assign(text.substr(at, end - at));
+    for (char& c : piece) {
+      if (c == '\x06') c = '\t';
+    }
+    out << plat::Cp932ToUtf8(piece);
+    at = end;
   }
-  return out;
 }
 
 }  // namespace
@@ -128,7 +141,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (cl.rawSjis) {
     out << text;
   } else {
-    out << plat::Cp932ToUtf8(ForTerminal(text));
+    WriteForTerminal(out, text);
   }
   out.flush();
   // What the window would show besides the text: the status pane and a changed title.

@@ -4,6 +4,8 @@
 // (CQelDoc::WriteConvertFailure), so no converter formats its own error text.
 #pragma once
 
+#include <string>
+
 #include "app/StringTable.h"
 
 struct ConvertStatus {
@@ -14,4 +16,5 @@ struct ConvertStatus {
   static constexpr ConvertStatus Message(int id) { return {id, nullptr}; }
   static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place}; }
   constexpr bool ok() const { return stringId == 0; }
+  std::string Text() const { return FailureText(stringId, place); }
 };

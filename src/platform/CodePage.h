@@ -10,7 +10,8 @@
 
 namespace plat {
 
-// True for a byte that starts a double-byte CP932 character.
+// True for a byte that starts a double-byte CP932 character: 81-9F and E0-FC (the
+// display text's own test, IsLeadByte80To9FE0ToEFFAToFC, differs).
 constexpr bool IsSjisLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
 // UTF-16 to CP932 in the manner of the system code-page conversion:

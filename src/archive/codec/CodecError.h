@@ -1,9 +1,11 @@
-// The codec's one failure: a three-digit code text ("001" to "069"). Every check of
+// The codec's one failure: a three-digit code text, named in ErrorCodes.h. Every check of
 // untrusted data goes through CODEC_CHECK, so a bad byte becomes this error and
 // never reaches an index or a length unchecked.
 #pragma once
 
 #include <stdexcept>
+
+#include "archive/codec/ErrorCodes.h"
 
 namespace codec {
 

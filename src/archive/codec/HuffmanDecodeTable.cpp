@@ -19,7 +19,7 @@ uint32_t Reverse(uint32_t code, int len) {
 
 void BuildDecodeTable(const uint8_t* lengths, int n, const uint32_t* entries, int mainBits,
                       std::vector<uint32_t>& table) {
-  const std::array<int, kMaxBits + 1> count = CountCodeLengths<kMaxBits>(lengths, n, "019", "020");
+  const std::array<int, kMaxBits + 1> count = CountCodeLengths<kMaxBits>(lengths, n, err::kCodeTooLong, err::kOverSubscribed);
   std::array<uint32_t, kMaxBits + 2> next{};
   for (int len = 1; len <= kMaxBits; ++len) next[len + 1] = (next[len] + count[len]) << 1;
 

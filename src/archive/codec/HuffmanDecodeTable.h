@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "archive/codec/ErrorCodes.h"
+
 namespace codec::huff {
 
 inline constexpr uint32_t kLiteral = 1u << 10;
@@ -28,10 +30,10 @@ inline constexpr uint32_t MakeEntry(uint32_t value, uint32_t flags, uint32_t ext
 }
 
 // The error code an invalid entry stands for: no code, length symbol 286/287, distance 30/31.
-inline constexpr const char* kInvalidCodes[] = {"025", "036", "040"};
+inline constexpr const char* kInvalidCodes[] = {err::kBadCode, err::kBadLengthSymbol, err::kBadDistanceSymbol};
 
 // Builds `table` for the code given by lengths[0..n) (0 = unused symbol); entries[s] is
-// the entry of symbol s without its bit count. Over-subscribed lengths throw "020";
+// the entry of symbol s without its bit count. Over-subscribed lengths throw err::kOverSubscribed;
 // an incomplete code is accepted, its unused bit patterns decode to invalid entries.
 void BuildDecodeTable(const uint8_t* lengths, int n, const uint32_t* entries, int mainBits,
                       std::vector<uint32_t>& table);

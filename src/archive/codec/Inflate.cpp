@@ -233,8 +233,8 @@ void CInflater::CopyStoredBlock(BitState& s, Window& w) {
   s.AlignToByte();
   CODEC_CHECK(s.end - s.next >= 4, err::kInputEnded);
   const uint8_t* p = s.next;
-  CODEC_CHECK(p[0] == static_cast<uint8_t>(~p[2]), "013");
-  CODEC_CHECK(p[1] == static_cast<uint8_t>(~p[3]), "014");
+  CODEC_CHECK(p[0] == static_cast<uint8_t>(~p[2]), err::kStoredLength);
+  CODEC_CHECK(p[1] == static_cast<uint8_t>(~p[3]), err::kStoredLengthHigh);
   size_t len = static_cast<size_t>(p[0] | p[1] << 8);
   s.next += 4;
   CODEC_CHECK(static_cast<size_t>(s.end - s.next) >= len, err::kInputEnded);
@@ -329,7 +329,7 @@ InflateResult CInflater::Run(std::span<const uint8_t> input, CByteSink& sink, ui
         ReadDynamicHeader(s);
         DecodeHuffmanBlock(s, w);
       } else {
-        Fail("015");
+        Fail(err::kBlockType);
       }
     }
     CODEC_CHECK(s.Consumed() <= input.size(), err::kInputEnded);

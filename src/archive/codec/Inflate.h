@@ -6,7 +6,7 @@
 // bytes at a time, and matches are copied eight bytes at a time inside one
 // contiguous output window. It is safe because every value read from the input
 // passes one check before it is used as a length, a distance or an index; a stream
-// that breaks a rule of the format throws its CodecErrorCode.
+// that breaks a rule of the format throws a CodecError with its code (ErrorCodes.h).
 #pragma once
 
 #include <cstddef>

@@ -43,8 +43,8 @@ class CMsbBitReader {
     count_ -= n;
   }
   uint32_t GetBits(int n) {
-    CODEC_CHECK(n <= 32, "048");
-    CODEC_CHECK(n >= 0, "049");
+    CODEC_CHECK(n <= 32, err::kLzhBitCount);
+    CODEC_CHECK(n >= 0, err::kLzhNegativeBits);
     uint32_t v = 0;
     while (n > 16) {
       v = v << 16 | GetBits(16);
@@ -72,7 +72,7 @@ class CHuffTree {
 
   void Build(const uint8_t* lengths, int n) {
     single_ = -1;
-    count_ = CountCodeLengths<kMaxCodeBits>(lengths, n, "046", "062");
+    count_ = CountCodeLengths<kMaxCodeBits>(lengths, n, err::kLzhCodeTooLong, err::kLzhOverSubscribed);
     uint32_t code = 0;
     int index = 0;
     for (int len = 1; len <= kMaxCodeBits; ++len) {
@@ -110,7 +110,7 @@ class CHuffTree {
         return symbols_[static_cast<size_t>(offset_[len]) + code - first_[len]];
       }
     }
-    Fail("064");  // bits that match no code of an incomplete table
+    Fail(err::kLzhBadCode);
   }
 
  private:
@@ -151,22 +151,22 @@ void ReadShortTable(CMsbBitReader& in, int nn, int nbit, int special, CHuffTree&
   int n = static_cast<int>(in.GetBits(nbit));
   if (n == 0) {
     int c = static_cast<int>(in.GetBits(nbit));
-    CODEC_CHECK(c < nn, "067");
+    CODEC_CHECK(c < nn, err::kLzhSingleSymbol);
     tree.SetSingle(c);
     return;
   }
-  CODEC_CHECK(n <= nn, "068");
+  CODEC_CHECK(n <= nn, err::kLzhTableCount);
   std::array<uint8_t, 32> lengths{};
   int i = 0;
   while (i < n) {
     int c = static_cast<int>(in.GetBits(3));
     if (c == 7) {
-      while (in.GetBits(1) == 1) CODEC_CHECK(++c <= kMaxCodeBits, "046");
+      while (in.GetBits(1) == 1) CODEC_CHECK(++c <= kMaxCodeBits, err::kLzhCodeTooLong);
     }
     lengths[static_cast<size_t>(i++)] = static_cast<uint8_t>(c);
     if (i == special) {
       int zeros = static_cast<int>(in.GetBits(2));
-      CODEC_CHECK(i + zeros <= nn, "069");
+      CODEC_CHECK(i + zeros <= nn, err::kLzhSkipRun);
       i += zeros;
     }
   }
@@ -177,11 +177,11 @@ void ReadLiteralTable(CMsbBitReader& in, const CHuffTree& pre, CHuffTree& tree) 
   int n = static_cast<int>(in.GetBits(kCBit));
   if (n == 0) {
     int c = static_cast<int>(in.GetBits(kCBit));
-    CODEC_CHECK(c < kNC, "067");
+    CODEC_CHECK(c < kNC, err::kLzhSingleSymbol);
     tree.SetSingle(c);
     return;
   }
-  CODEC_CHECK(n <= kNC, "068");
+  CODEC_CHECK(n <= kNC, err::kLzhTableCount);
   std::array<uint8_t, kNC> lengths{};
   int i = 0;
   while (i < n) {
@@ -191,7 +191,7 @@ void ReadLiteralTable(CMsbBitReader& in, const CHuffTree& pre, CHuffTree& tree) 
       continue;
     }
     int zeros = c == 0 ? 1 : c == 1 ? static_cast<int>(in.GetBits(4)) + 3 : static_cast<int>(in.GetBits(kCBit)) + 20;
-    CODEC_CHECK(i + zeros <= kNC, "043");
+    CODEC_CHECK(i + zeros <= kNC, err::kLzhZeroRun);
     i += zeros;
   }
   tree.Build(lengths.data(), kNC);
@@ -250,7 +250,7 @@ void DecodeLzhMember(const CLzhHeader& header, std::span<const uint8_t> data, CB
   } else if (header.method == "-lh5-") {
     DecodeLh5(header, data, out);
   } else {
-    Fail("083");
+    Fail(err::kLzhMethod);
   }
   out.Flush();
   if (header.hasFileCrc) CODEC_CHECK(out.Crc() == header.fileCrc, err::kLzhCrc);

@@ -12,7 +12,7 @@ namespace codec {
 
 // Writes the member described by header, whose data is `data`, into sink and compares
 // the CRC-16 of what was written with the header's. Methods other than "-lh0-" and
-// "-lh5-" throw "083" (the caller decides what to say).
+// "-lh5-" throw err::kLzhMethod (the caller decides what to say).
 void DecodeLzhMember(const CLzhHeader& header, std::span<const uint8_t> data, CByteSink& sink);
 
 }  // namespace codec

@@ -3,12 +3,15 @@
 #include "archive/codec/CodecError.h"
 #include "archive/codec/Crc16.h"
 #include "archive/codec/ZipRecords.h"
+#include "base/ByteCursor.h"
 
 namespace codec {
 namespace {
 
-std::string SeparatorsFromFF(const uint8_t* p, size_t n) {
-  std::string s(reinterpret_cast<const char*>(p), n);
+// The bytes of a name, with FF (the LZH path separator) as '\\'.
+std::string SeparatorsFromFF(ByteCursor name) {
+  const std::span<const uint8_t> bytes = name.Bytes(name.Size());
+  std::string s(bytes.begin(), bytes.end());
   for (char& c : s)
     if (static_cast<uint8_t>(c) == 0xFF) c = '\\';
   return s;
@@ -26,20 +29,22 @@ std::string CLzhHeader::Path() const {
 int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   const uint64_t size = archive.size();
   if (pos >= size || archive[pos] == 0) return -1;
-  CODEC_CHECK(size - pos >= 22, "060");
-  const uint8_t* h = &archive[pos];
-  level = h[20];
-  CODEC_CHECK(level <= 2, "061");
+  CODEC_CHECK(size - pos >= 22, err::kLzhHeader);
+  const ByteCursor in(archive);
+  const ByteCursor h = in.Window(static_cast<int64_t>(pos), static_cast<int64_t>(size - pos));
+  level = h.PeekU8(20);
+  CODEC_CHECK(level <= 2, err::kLzhLevel);
 
-  uint64_t baseSize = level == 2 ? ReadLE16(h) : uint64_t{h[0]} + 2;
-  CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, "060");
+  uint64_t baseSize = level == 2 ? h.PeekU16LE(0) : uint64_t{h.PeekU8(0)} + 2;
+  CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, err::kLzhHeader);
   headerSize = static_cast<uint32_t>(baseSize);
-  headerChecksum = level == 2 ? 0 : h[1];
-  method.assign(reinterpret_cast<const char*>(h + 2), 5);
-  packedSize = ReadLE32(h + 7);
-  originalSize = ReadLE32(h + 11);
-  uint32_t stamp = ReadLE32(h + 15);
-  attribute = h[19];
+  headerChecksum = level == 2 ? 0 : h.PeekU8(1);
+  const std::span<const uint8_t> methodBytes = h.Window(2, 5).Bytes(5);
+  method.assign(methodBytes.begin(), methodBytes.end());
+  packedSize = h.PeekU32LE(7);
+  originalSize = h.PeekU32LE(11);
+  uint32_t stamp = h.PeekU32LE(15);
+  attribute = h.PeekU8(19);
   if (level == 2) {
     unixTime = stamp;
   } else {
@@ -50,34 +55,34 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     month = (stamp >> 21) & 15;
     year = 1980 + static_cast<int>(stamp >> 25);
     unsigned sum = 0;
-    for (uint64_t i = 2; i < baseSize; ++i) sum += h[i];
+    for (uint64_t i = 2; i < baseSize; ++i) sum += h.PeekU8(i);
     checksumOk = static_cast<uint8_t>(sum) == headerChecksum;
   }
 
   uint64_t nextExt = 0;  // size of the first extended header
   if (level == 2) {
-    fileCrc = ReadLE16(h + 21);
+    fileCrc = h.PeekU16LE(21);
     hasFileCrc = true;
-    osId = h[23];
-    nextExt = ReadLE16(h + 24);
+    osId = h.PeekU8(23);
+    nextExt = h.PeekU16LE(24);
     // LHa of OS-9/68k leaves two bytes out of its level-2 header size.
     if (osId == 'K') {
-      CODEC_CHECK(baseSize + 2 <= size - pos, "060");
+      CODEC_CHECK(baseSize + 2 <= size - pos, err::kLzhHeader);
       baseSize += 2;
       headerSize = static_cast<uint32_t>(baseSize);
     }
   } else {
-    uint64_t nameLen = h[21];
-    CODEC_CHECK(22 + nameLen <= baseSize, "060");
-    fileName = SeparatorsFromFF(h + 22, nameLen);
+    uint64_t nameLen = h.PeekU8(21);
+    CODEC_CHECK(22 + nameLen <= baseSize, err::kLzhHeader);
+    fileName = SeparatorsFromFF(h.Window(22, static_cast<int64_t>(nameLen)));
     if (22 + nameLen + 2 <= baseSize) {
-      fileCrc = ReadLE16(h + 22 + nameLen);
+      fileCrc = h.PeekU16LE(22 + nameLen);
       hasFileCrc = true;
     }
     if (level == 1) {
-      CODEC_CHECK(22 + nameLen + 5 <= baseSize, "060");
-      osId = h[22 + nameLen + 2];
-      nextExt = ReadLE16(h + baseSize - 2);
+      CODEC_CHECK(22 + nameLen + 5 <= baseSize, err::kLzhHeader);
+      osId = h.PeekU8(22 + nameLen + 2);
+      nextExt = h.PeekU16LE(baseSize - 2);
     }
   }
 
@@ -90,18 +95,18 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   if (level == 2) p = pos + 26;
   int headerCrcAt = -1;
   while (nextExt != 0) {
-    CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, "059");
-    const uint8_t* e = &archive[p];
-    std::vector<uint8_t> ext(e, e + nextExt - 2);
+    CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, err::kLzhExtHeader);
+    const std::span<const uint8_t> e = archive.subspan(static_cast<size_t>(p), static_cast<size_t>(nextExt - 2));
+    std::vector<uint8_t> ext(e.begin(), e.end());
     switch (e[0]) {
       case 0x00:
         if (nextExt >= 5) headerCrcAt = static_cast<int>(p + 1 - pos);
         break;
       case 0x01:
-        fileName = SeparatorsFromFF(e + 1, nextExt - 3);
+        fileName = SeparatorsFromFF(ByteCursor(e.subspan(1)));
         break;
       case 0x02:
-        folderName = SeparatorsFromFF(e + 1, nextExt - 3);
+        folderName = SeparatorsFromFF(ByteCursor(e.subspan(1)));
         break;
       default:
         break;
@@ -109,16 +114,16 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     extendedHeaders.push_back(std::move(ext));
     extBytes += nextExt;
     p += nextExt;
-    nextExt = ReadLE16(e + nextExt - 2);
+    nextExt = in.PeekU16LE(static_cast<int64_t>(p - 2));
   }
   if (level != 2) end = p;
   if (level == 1) {
-    CODEC_CHECK(extBytes <= packedSize, "059");
+    CODEC_CHECK(extBytes <= packedSize, err::kLzhExtHeader);
     packedSize -= extBytes;
   }
   raw.assign(archive.begin() + static_cast<std::ptrdiff_t>(pos), archive.begin() + static_cast<std::ptrdiff_t>(end));
   if (headerCrcAt >= 0 && static_cast<size_t>(headerCrcAt) + 2 <= raw.size()) {
-    uint16_t stored = ReadLE16(&raw[headerCrcAt]);
+    uint16_t stored = ByteCursor(raw).PeekU16LE(headerCrcAt);
     std::vector<uint8_t> copy = raw;
     copy[headerCrcAt] = copy[headerCrcAt + 1] = 0;
     CCrc16 crc;
@@ -126,7 +131,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     headerCrcOk = crc.Value() == stored;
   }
   dataOffset = end;
-  CODEC_CHECK(packedSize <= size - dataOffset, "060");
+  CODEC_CHECK(packedSize <= size - dataOffset, err::kLzhHeader);
   pos = dataOffset + packedSize;
   return 0;
 }

@@ -1,4 +1,7 @@
-// LZH member headers of levels 0, 1 and 2.
+// LZH member headers of levels 0, 1 and 2: the fixed part, the name (levels 0 and
+// 1) and the chain of extended headers (name, folder, header CRC). Level 3 and
+// headers, extended headers or member data that pass the end of the archive throw
+// their codec codes; a bad header checksum or CRC is recorded, not thrown.
 #pragma once
 
 #include <cstdint>

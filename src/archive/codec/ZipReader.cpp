@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "archive/codec/CodecError.h"
-#include "archive/codec/ErrorCodes.h"
 #include "archive/codec/Inflate.h"
+#include "base/ByteCursor.h"
 
 namespace codec {
 namespace {
@@ -18,16 +18,17 @@ constexpr size_t kLocalSize = 30;
 // 32-bit escape, in the order the format gives them.
 void ApplyZip64(CZipHeader& h, bool central) {
   const std::vector<uint8_t>& x = h.extra;
+  const ByteCursor in(x);
   for (size_t p = 0; p + 4 <= x.size();) {
-    uint16_t id = ReadLE16(&x[p]);
-    uint16_t len = ReadLE16(&x[p + 2]);
+    uint16_t id = in.PeekU16LE(p);
+    uint16_t len = in.PeekU16LE(p + 2);
     size_t end = p + 4 + len;
     if (end > x.size()) break;
     if (id == 1) {
       size_t q = p + 4;
       auto take = [&](uint64_t& field) {
         if (q + 8 <= end) {
-          field = ReadLE64(&x[q]);
+          field = in.PeekU64LE(q);
           q += 8;
         }
       };
@@ -41,8 +42,9 @@ void ApplyZip64(CZipHeader& h, bool central) {
 }
 
 bool HasZip64Field(const std::vector<uint8_t>& x) {
-  for (size_t p = 0; p + 4 <= x.size(); p += 4 + ReadLE16(&x[p + 2]))
-    if (ReadLE16(&x[p]) == 1) return true;
+  const ByteCursor in(x);
+  for (size_t p = 0; p + 4 <= x.size(); p += 4 + in.PeekU16LE(p + 2))
+    if (in.PeekU16LE(p) == 1) return true;
   return false;
 }
 
@@ -60,38 +62,38 @@ CZipReader::CZipReader(std::span<const uint8_t> archive) : archive_(archive) {
   }
   entries_.clear();
   // An archive that starts with the "PK00" marker of a one-part spanned archive.
-  uint64_t start = archive_.size() >= 4 && ReadLE32(archive_.data()) == 0x30304b50 ? 4 : 0;
+  uint64_t start = ByteCursor(archive_).PeekU32LE(0) == 0x30304b50 ? 4 : 0;
   WalkLocalHeaders(start);
 }
 
 bool CZipReader::ReadDirectory() {
   const size_t size = archive_.size();
+  const ByteCursor in(archive_);
   if (size < kEndRecordSize) return false;
   // The end record sits in the last 22 + 65,535 bytes (its comment may follow it).
   size_t lowest = size - kEndRecordSize > 0xFFFF ? size - kEndRecordSize - 0xFFFF : 0;
   size_t end = size - kEndRecordSize + 1;
   bool found = false;
   while (end-- > lowest) {
-    if (ReadLE32(&archive_[end]) == kEndSignature) {
+    if (in.PeekU32LE(end) == kEndSignature) {
       found = true;
       break;
     }
   }
   if (!found) return false;
-  const uint8_t* e = &archive_[end];
-  uint64_t count = ReadLE16(e + 10);
-  uint64_t dirSize = ReadLE32(e + 12);
-  uint64_t dirOffset = ReadLE32(e + 16);
+  uint64_t count = in.PeekU16LE(end + 10);
+  uint64_t dirSize = in.PeekU32LE(end + 12);
+  uint64_t dirOffset = in.PeekU32LE(end + 16);
   uint64_t dirEnd = end;  // where the directory should end, as the archive stands
-  if (end >= 20 && ReadLE32(&archive_[end - 20]) == kZip64LocatorSignature) {
+  if (end >= 20 && in.PeekU32LE(end - 20) == kZip64LocatorSignature) {
     // The Zip64 end record lies just before the locator (its recorded offset may be
     // shifted like the others, so its place is taken from the locator's).
     if (end < 20 + 56) return false;
     uint64_t at = end - 20 - 56;
-    if (ReadLE32(&archive_[at]) != kZip64EndSignature) return false;
-    count = ReadLE64(&archive_[at + 32]);
-    dirSize = ReadLE64(&archive_[at + 40]);
-    dirOffset = ReadLE64(&archive_[at + 48]);
+    if (in.PeekU32LE(at) != kZip64EndSignature) return false;
+    count = in.PeekU64LE(at + 32);
+    dirSize = in.PeekU64LE(at + 40);
+    dirOffset = in.PeekU64LE(at + 48);
     dirEnd = at;
   }
   // Bytes in front of the archive (a self-extractor, a marker) shift every offset.
@@ -101,22 +103,22 @@ bool CZipReader::ReadDirectory() {
 
   uint64_t p = dirOffset + shift;
   for (uint64_t i = 0; i < count; ++i) {
-    if (p + kCentralSize > dirEnd || ReadLE32(&archive_[p]) != kCentralSignature) return false;
-    const uint8_t* c = &archive_[p];
+    if (p + kCentralSize > dirEnd || in.PeekU32LE(p) != kCentralSignature) return false;
+    const uint8_t* c = &archive_[p];  // the record's name and extra field follow it
     ZipEntry entry{};
     CZipHeader& h = entry.header;
     h.signature = kCentralSignature;
-    h.versionMadeBy = ReadLE16(c + 4);
-    h.versionNeeded = ReadLE16(c + 6);
-    h.flags = ReadLE16(c + 8);
-    h.method = ReadLE16(c + 10);
-    h.SetDosDateTime(ReadLE16(c + 12), ReadLE16(c + 14));
-    h.crc32 = ReadLE32(c + 16);
-    h.compressedSize = ReadLE32(c + 20);
-    h.uncompressedSize = ReadLE32(c + 24);
-    uint64_t nameLen = ReadLE16(c + 28), extraLen = ReadLE16(c + 30), commentLen = ReadLE16(c + 32);
-    h.externalAttributes = ReadLE32(c + 38);
-    h.localOffset = ReadLE32(c + 42);
+    h.versionMadeBy = in.PeekU16LE(p + 4);
+    h.versionNeeded = in.PeekU16LE(p + 6);
+    h.flags = in.PeekU16LE(p + 8);
+    h.method = in.PeekU16LE(p + 10);
+    h.SetDosDateTime(in.PeekU16LE(p + 12), in.PeekU16LE(p + 14));
+    h.crc32 = in.PeekU32LE(p + 16);
+    h.compressedSize = in.PeekU32LE(p + 20);
+    h.uncompressedSize = in.PeekU32LE(p + 24);
+    uint64_t nameLen = in.PeekU16LE(p + 28), extraLen = in.PeekU16LE(p + 30), commentLen = in.PeekU16LE(p + 32);
+    h.externalAttributes = in.PeekU32LE(p + 38);
+    h.localOffset = in.PeekU32LE(p + 42);
     uint64_t next = p + kCentralSize + nameLen + extraLen + commentLen;
     if (next > dirEnd) return false;
     h.name.assign(reinterpret_cast<const char*>(c + kCentralSize), nameLen);
@@ -124,9 +126,8 @@ bool CZipReader::ReadDirectory() {
     ApplyZip64(h, true);
 
     uint64_t local = h.localOffset + shift;
-    if (local > size || size - local < kLocalSize || ReadLE32(&archive_[local]) != kLocalSignature) return false;
-    const uint8_t* l = &archive_[local];
-    entry.dataOffset = local + kLocalSize + ReadLE16(l + 26) + ReadLE16(l + 28);
+    if (local > size || size - local < kLocalSize || in.PeekU32LE(local) != kLocalSignature) return false;
+    entry.dataOffset = local + kLocalSize + in.PeekU16LE(local + 26) + in.PeekU16LE(local + 28);
     if (entry.dataOffset > size || h.compressedSize > size - entry.dataOffset) return false;
     entries_.push_back(std::move(entry));
     p = next;
@@ -136,20 +137,21 @@ bool CZipReader::ReadDirectory() {
 
 void CZipReader::WalkLocalHeaders(uint64_t p) {
   const uint64_t size = archive_.size();
-  while (p + 4 <= size && ReadLE32(&archive_[p]) == kLocalSignature) {
-    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, "029");
-    const uint8_t* l = fixed.data();
+  const ByteCursor in(archive_);
+  while (p + 4 <= size && in.PeekU32LE(p) == kLocalSignature) {
+    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, err::kLocalHeaderBeyond);
+    const ByteCursor l(fixed);
     ZipEntry entry{};
     CZipHeader& h = entry.header;
-    h.versionNeeded = ReadLE16(l + 4);
-    h.flags = ReadLE16(l + 6);
-    h.method = ReadLE16(l + 8);
-    h.SetDosDateTime(ReadLE16(l + 10), ReadLE16(l + 12));
-    h.crc32 = ReadLE32(l + 14);
-    h.compressedSize = ReadLE32(l + 18);
-    h.uncompressedSize = ReadLE32(l + 22);
-    uint64_t nameLen = ReadLE16(l + 26), extraLen = ReadLE16(l + 28);
-    std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, "028");
+    h.versionNeeded = l.PeekU16LE(4);
+    h.flags = l.PeekU16LE(6);
+    h.method = l.PeekU16LE(8);
+    h.SetDosDateTime(l.PeekU16LE(10), l.PeekU16LE(12));
+    h.crc32 = l.PeekU32LE(14);
+    h.compressedSize = l.PeekU32LE(18);
+    h.uncompressedSize = l.PeekU32LE(22);
+    uint64_t nameLen = l.PeekU16LE(26), extraLen = l.PeekU16LE(28);
+    std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, err::kLocalNameBeyond);
     h.name.assign(reinterpret_cast<const char*>(var.data()), nameLen);
     h.extra.assign(var.begin() + static_cast<std::ptrdiff_t>(nameLen), var.end());
     ApplyZip64(h, false);
@@ -163,14 +165,14 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
       CCrc32Writer check(nullptr);
       InflateResult r = inflater.Run(archive_.subspan(static_cast<size_t>(entry.dataOffset)), check, kUnlimited);
       uint64_t q = entry.dataOffset + r.consumed;
-      if (q + 4 <= size && ReadLE32(&archive_[q]) == kDescriptorSignature) q += 4;
+      if (q + 4 <= size && in.PeekU32LE(q) == kDescriptorSignature) q += 4;
       const bool wide = HasZip64Field(h.extra);
       const uint64_t descLen = wide ? 20 : 12;
-      std::span<const uint8_t> d = Bytes(q, descLen, err::kDescriptor);
-      uint64_t csize = wide ? ReadLE64(&d[4]) : ReadLE32(&d[4]);
-      uint64_t usize = wide ? ReadLE64(&d[12]) : ReadLE32(&d[8]);
+      const ByteCursor d(Bytes(q, descLen, err::kDescriptor));
+      uint64_t csize = wide ? d.PeekU64LE(4) : d.PeekU32LE(4);
+      uint64_t usize = wide ? d.PeekU64LE(12) : d.PeekU32LE(8);
       CODEC_CHECK(csize == r.consumed && usize == r.produced, err::kDescriptor);
-      h.crc32 = ReadLE32(&d[0]);
+      h.crc32 = d.PeekU32LE(0);
       h.compressedSize = csize;
       h.uncompressedSize = usize;
       next = q + descLen;

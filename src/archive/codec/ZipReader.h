@@ -49,7 +49,7 @@ struct ZipExtractOptions {
 
 class CZipReader {
  public:
-  // Reads the member list; throws a CodecErrorCode when the archive cannot be read.
+  // Reads the member list; throws a CodecError when the archive cannot be read.
   explicit CZipReader(std::span<const uint8_t> archive);
 
   const std::vector<ZipEntry>& Entries() const { return entries_; }

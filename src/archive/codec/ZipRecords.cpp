@@ -31,7 +31,7 @@ namespace {
 using plat::AppendLE16;
 using plat::AppendLE32;
 uint32_t Narrow(uint64_t v) {
-  CODEC_CHECK(v < 0xFFFFFFFFull, "055");
+  CODEC_CHECK(v < 0xFFFFFFFFull, err::kTooLarge);
   return static_cast<uint32_t>(v);
 }
 
@@ -57,7 +57,7 @@ void AppendSharedFields(std::vector<uint8_t>& out, const CZipHeader& h) {
 }  // namespace
 
 void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
-  CODEC_CHECK(h.signature == kLocalSignature, "031");
+  CODEC_CHECK(h.signature == kLocalSignature, err::kLocalSignature);
   AppendLE32(out, kLocalSignature);
   AppendSharedFields(out, h);
   out.insert(out.end(), h.name.begin(), h.name.end());
@@ -65,7 +65,7 @@ void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
 }
 
 void AppendCentralHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
-  CODEC_CHECK(h.signature == kCentralSignature, "032");
+  CODEC_CHECK(h.signature == kCentralSignature, err::kCentralSignature);
   AppendLE32(out, kCentralSignature);
   AppendLE16(out, h.versionMadeBy);
   AppendSharedFields(out, h);
@@ -79,7 +79,7 @@ void AppendCentralHeader(std::vector<uint8_t>& out, const CZipHeader& h) {
 }
 
 void AppendEndRecord(std::vector<uint8_t>& out, uint32_t entries, uint32_t directorySize, uint32_t directoryOffset) {
-  CODEC_CHECK(entries <= 0xFFFF, "055");
+  CODEC_CHECK(entries <= 0xFFFF, err::kTooLarge);
   AppendLE32(out, kEndSignature);
   AppendLE16(out, 0);
   AppendLE16(out, 0);

@@ -46,10 +46,6 @@ struct CZipHeader {
   uint16_t DosDate() const;
 };
 
-using plat::ReadLE16;
-using plat::ReadLE32;
-using plat::ReadLE64;
-
 // Record serialisation. Sizes and offsets must be below 4 GiB (the writer refuses
 // larger members before it gets here).
 void AppendLocalHeader(std::vector<uint8_t>& out, const CZipHeader& h);

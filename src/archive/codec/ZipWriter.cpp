@@ -37,7 +37,7 @@ void CZipWriter::AddFile(CZipHeader record, CByteSource& source) {
     std::array<uint8_t, 65536> chunk;
     for (;;) {
       int64_t n = source.Read(chunk.data(), chunk.size());
-      CODEC_CHECK(n >= 0, "026");
+      CODEC_CHECK(n >= 0, err::kWrite);
       if (n == 0) break;
       size += static_cast<uint64_t>(n);
       CODEC_CHECK(size < kLimit, err::kTooLarge);

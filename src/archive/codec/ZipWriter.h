@@ -25,7 +25,7 @@ class CZipWriter {
   explicit CZipWriter(CByteSink& archive) : archive_(archive) {}
 
   // A file member: name, time and external attributes come from record; method,
-  // sizes and CRC are filled here. A read error gives "026".
+  // sizes and CRC are filled here. A read error gives err::kWrite.
   void AddFile(CZipHeader record, CByteSource& source);
   // A folder member (the name ends with '/'): version 10, method 0, no data.
   void AddFolder(CZipHeader record);

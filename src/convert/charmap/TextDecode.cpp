@@ -1,3 +1,7 @@
+// Text in UTF-8, EUC-JP or ISO-2022-JP turned into Shift-JIS one character at a
+// time. Bad data: a byte that starts no convertible character (malformed, cut by
+// the end, or without a Shift-JIS character) becomes '?', and reading goes on at
+// the next byte.
 #include "convert/charmap/TextDecode.h"
 
 #include "app/QelDoc.h"

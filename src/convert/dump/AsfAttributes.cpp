@@ -1,9 +1,11 @@
 // WMA (ASF) attributes: the texts of the content description, the extended content
 // description and the codec list objects of the header, read as UTF-16 text, with
-// the 32-bit and 64-bit attribute values written as a number and a date.
+// the 32-bit and 64-bit attribute values written as a number and a date. Only the
+// first 8,000 bytes are looked at; an object whose size runs past them (or past the
+// header's own size) is read up to there, a size below an object head ends the walk,
+// and the text stops at 2,000 bytes.
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "convert/dump/MediaTags.h"
 #include "platform/CodePage.h"
@@ -25,12 +27,6 @@ constexpr KnownObject kObjects[] = {
     {{0x40, 0xA4, 0xD0, 0xD2}, 16},  // extended content description
     {{0x40, 0x52, 0xD1, 0x86}, 44},  // codec list
 };
-
-uint64_t Le(const uint8_t* p, int bytes) {
-  uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = v << 8 | p[i];
-  return v;
-}
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
 void CivilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d) {
@@ -62,44 +58,51 @@ std::string FormatAsfTime(uint64_t ticks) {
   return text;
 }
 
-std::string ReadAsfAttributes(const uint8_t* head, int64_t headLen) {
+std::string ReadAsfAttributes(const ByteCursor& head) {
   std::string tags = " ";
-  const int64_t headerEnd =
-      std::min<int64_t>({headLen, kHeaderLimit, headLen >= 24 ? static_cast<int64_t>(std::min<uint64_t>(Le(head + 16, 8), kHeaderLimit)) : 0});
+  const int64_t headLen = head.Size();
+  const int64_t headerSize =
+      headLen >= 24 ? static_cast<int64_t>(std::min<uint64_t>(head.PeekU64LE(16), kHeaderLimit)) : 0;
+  const int64_t headerEnd = std::min<int64_t>({headLen, kHeaderLimit, headerSize});
+  auto at = [&](int64_t p, const char* bytes, int n) {
+    for (int k = 0; k < n; ++k) {
+      if (head.PeekU8(p + k) != static_cast<uint8_t>(bytes[k])) return false;
+    }
+    return true;
+  };
   for (int64_t object = kFirstObject; object + kObjectHead <= headerEnd && tags.size() < kTagLimit;) {
-    const uint64_t size = Le(head + object + 16, 8);
+    const uint64_t size = head.PeekU64LE(object + 16);
     if (size < static_cast<uint64_t>(kObjectHead)) break;
     const int64_t next = size > static_cast<uint64_t>(headerEnd - object) ? headerEnd : object + static_cast<int64_t>(size);
     const KnownObject* known = nullptr;
     for (const KnownObject& k : kObjects) {
-      if (std::memcmp(head + object, k.id, 4) == 0) known = &k;
+      if (at(object, reinterpret_cast<const char*>(k.id), 4)) known = &k;
     }
     if (known) {
       for (int64_t p = object + known->textStart; p + 2 <= next;) {
-        const uint8_t* q = head + p;
-        if (p + 8 <= next && std::memcmp(q, "\x03\x00\x04\x00", 4) == 0) {
-          tags += std::to_string(Le(q + 4, 3)) + ' ';
+        if (p + 8 <= next && at(p, "\x03\x00\x04\x00", 4)) {
+          tags += std::to_string(head.PeekU32LE(p + 4) & 0xFFFFFF) + ' ';
           p += 8;
           continue;
         }
-        if (p + 12 <= next && std::memcmp(q, "\x04\x00\x08\x00", 4) == 0) {
-          tags += FormatAsfTime(Le(q + 4, 8));
+        if (p + 12 <= next && at(p, "\x04\x00\x08\x00", 4)) {
+          tags += FormatAsfTime(head.PeekU64LE(p + 4));
           p += 12;
           continue;
         }
-        if (p + 4 <= next && q[0] == 0 && q[1] == 0 && q[2] == 0 && q[3] == 0) {
+        if (p + 4 <= next && at(p, "\0\0\0\0", 4)) {
           tags += "  ";
           p += 4;
           continue;
         }
-        if (p + 6 <= next && q[0] == 'W' && q[1] == 0 && q[2] == 'M' && q[3] == 0 && (q[4] == '/' || q[4] == 'F') &&
-            q[5] == 0) {
+        if (p + 6 <= next && at(p, "W\0M\0", 4) && (head.PeekU8(p + 4) == '/' || head.PeekU8(p + 4) == 'F') &&
+            head.PeekU8(p + 5) == 0) {
           tags += "\r\n ";
           p += 6;
           continue;
         }
         char out[2];
-        const int n = plat::WideCharToCp932(static_cast<char16_t>(q[0] | q[1] << 8), out);
+        const int n = plat::WideCharToCp932(static_cast<char16_t>(head.PeekU16LE(p)), out);
         if (n == 1 && out[0] == '?') {
           tags += ' ';
         } else {

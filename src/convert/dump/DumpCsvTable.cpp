@@ -1,45 +1,83 @@
 // CSV to table text: the bytes are rewritten one for one into the display text, the
 // field separators becoming the column mark (byte 6) that the table display splits
-// on. A quoted field keeps its commas and stays on one line.
+// on. A quoted field keeps its commas and stays on one line; a quote left open is
+// given up after 90 commas, so a stray quote cannot swallow the rest of the file.
+// Every byte read is shown: the text is not cut to the read size, and the display
+// buffer is made as large as the input (plus room for the truncation note).
 #include <algorithm>
+#include <array>
 
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/CharHelpers.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
 constexpr int64_t kCsvRoom = 100000;
 constexpr int kQuotedCommaLimit = 90;  // an unclosed quote is given up after this many commas
 constexpr char kColumnMark = 6;
+constexpr size_t kChunk = 65536;
+constexpr int kFailureRoom = 256;
+
+// The output goes out in chunks; the last byte of a chunk stays behind, since the
+// byte after it may still change it.
+class CsvOutput {
+ public:
+  explicit CsvOutput(DisplayWriter& out) : out_(out) {}
+  void Put(char c) {
+    if (count_ == chunk_.size()) {
+      out_.Append(std::string_view(chunk_.data(), count_ - 1));
+      chunk_[0] = chunk_[count_ - 1];
+      count_ = 1;
+    }
+    chunk_[count_++] = c;
+  }
+  // The byte before the one being read, if any.
+  char* Last() { return count_ > 0 ? &chunk_[count_ - 1] : nullptr; }
+  void Flush() {
+    out_.Append(std::string_view(chunk_.data(), count_));
+    count_ = 0;
+  }
+
+ private:
+  DisplayWriter& out_;
+  std::array<char, kChunk> chunk_;
+  size_t count_ = 0;
+};
 
 }  // namespace
 
-void CQelDoc::DumpCsvTable(DumpCall& call) {
-  // Every byte read is shown: the table text is not cut to the read size.
-  const int64_t n = std::min(call.bytesRead, call.bufferSize);
-  const int64_t need = n + kCsvRoom;
-  if (need > m_nConvCap) {
-    if (m_pConvBuf != m_convStore.data() || need > INT32_MAX ||
-        !plat::TryResize(m_convStore, static_cast<size_t>(need), &m_allocHook)) {
-      m_nConvPos = 0;
-      ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-      ConvAppend(" 016");
-      return;
+ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
+  const int64_t n = std::max<int64_t>(std::min(call.bytesRead, call.bufferSize), 0);
+  const auto need = CheckedSize(n, 1, kCsvRoom, INT32_MAX);
+  if (!need) return ConvertStatus::OutOfMemory(" 016");
+  if (*need > doc.m_nConvCap) {
+    if (doc.m_pConvBuf != doc.m_convStore.data()) return ConvertStatus::OutOfMemory(" 016");
+    // The old buffer holds nothing of this call: it goes before the new one comes,
+    // so that the two are never held together. A refusal leaves room for the message.
+    doc.m_convStore = std::vector<char>();
+    doc.m_pConvBuf = nullptr;
+    doc.m_nConvCap = doc.m_nConvPos = 0;
+    if (!doc.AllocateConvBuffer(static_cast<int>(*need))) {
+      doc.AllocateConvBuffer(kFailureRoom);
+      return ConvertStatus::OutOfMemory(" 016");
     }
-    m_pConvBuf = m_convStore.data();
-    m_nConvCap = static_cast<int>(need);
   }
 
-  const uint8_t* in = m_pRawData;
-  char* out = m_pConvBuf;
+  doc.m_nConvPos = 0;
+  DisplayWriter writer = doc.ConvWriter();
+  CsvOutput out(writer);
+  const uint8_t* in = doc.m_pRawData;
   bool quoted = false;
   bool lead = false;
   int commas = 0;
   for (int64_t i = 0; i < n; ++i) {
     const uint8_t b = in[i];
-    if (lead && b < 0x40 && i > 0) out[i - 1] = ' ';
+    char* last = out.Last();
+    if (lead && b < 0x40 && last) *last = ' ';
     char c = static_cast<char>(b);
     switch (b) {
       case '"':
@@ -57,9 +95,9 @@ void CQelDoc::DumpCsvTable(DumpCall& call) {
           c = kColumnMark;
           commas = 0;
         } else if (++commas <= kQuotedCommaLimit) {
-          if (i > 0 && out[i - 1] == '"') c = kColumnMark;
+          if (last && *last == '"') c = kColumnMark;
         } else {
-          if (i > 0) out[i - 1] = '\r';
+          if (last) *last = '\r';
           c = '\n';
           quoted = false;
           commas = 0;
@@ -68,14 +106,15 @@ void CQelDoc::DumpCsvTable(DumpCall& call) {
       default:
         break;
     }
-    out[i] = c;
-    lead = !lead && IsSjisLeadByte(b);
+    out.Put(c);
+    lead = !lead && IsLeadByte80To9FE0ToEFFAToFC(b);
   }
-  out[n] = '\0';
-  out[n + 1] = '\0';
-  m_nConvPos = static_cast<int>(n);
+  out.Flush();
+  // The table display looks for two NULs behind the text.
+  if (doc.m_nConvPos + 1 < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos + 1] = '\0';
   if (call.fileLength > n) {
-    m_bPartialLoad = 1;
-    if (m_bQuickHead == 0) AppendTruncationNote();
+    doc.m_bPartialLoad = 1;
+    if (doc.m_bQuickHead == 0) doc.AppendTruncationNote();
   }
+  return ConvertStatus::Ok();
 }

@@ -5,9 +5,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -18,6 +22,7 @@ constexpr int kMaxCharLimit = 510;
 constexpr int kMinTableRows = 300;
 constexpr int kMinTableRowsR = 100;
 constexpr int64_t kHeadBytes = 2000;     // the first read; a binary-looking file keeps only these
+constexpr int64_t kHeadSlack = 5;        // bytes behind the first read
 constexpr int64_t kMediaHeadBytes = 8000;  // MP3 and WMA tags sit in the first 8,000 bytes
 constexpr int64_t kReadMargin = 900000;  // room behind the read size for the roads that append
 constexpr int64_t kQuickHeadRead = 200000;
@@ -56,88 +61,86 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   call.ext3 = path.size() >= 3 ? path.substr(path.size() - 3) : path;
   call.readSize = std::max(m_nInDataLimit, 0);
   call.kind = GetFileKind(path);
-  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = 6;
+  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
 
   if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
   if (path.size() > kMaxPath) return 0;
-  if (RunPackageRoad(call)) return m_nConvPos;
+  if (RunPackageRoad(*this, call)) return m_nConvPos;
 
   if (!call.file.Open(path, plat::File::Mode::Read)) {
     if (path.empty() || path.back() != '\\') ConvAppend(LoadString(IDS_CANNOT_OPEN));
     return m_nConvPos;
   }
-  if (!ReadDumpInput(call)) return FinishDump(call);
-  if (SniffDumpFile(call)) return m_nConvPos;
-  return RunDumpRoads(call);
+  if (!ReadDumpInput(*this, call)) return FinishDump(*this, call);
+  if (SniffDumpFile(*this, call)) return m_nConvPos;
+  return RunDumpRoads(*this, call);
 }
 
-// Steps 6 to 9: the file's length, the read size, the first 2,000 bytes, the
+// The reading: the file's length, the read size, the first 2,000 bytes, the
 // first-byte check and the full read. False when the call ends with what it wrote.
-bool CQelDoc::ReadDumpInput(DumpCall& call) {
+bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
-  m_nRawLen = call.fileLength;
-  if (m_nFileKind == 11 && call.fileLength > static_cast<int64_t>(m_nInDataLimit) - 200) {
-    AppendFileSizeOver();
-    m_bPartialLoad = 1;
+  doc.m_nRawLen = call.fileLength;
+  if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
+    doc.AppendFileSizeOver();
+    doc.m_bPartialLoad = 1;
     return false;
   }
-  if (m_bQuickHead == 1) call.readSize = m_nFileKind == 3 || m_nFileKind == 35 ? kQuickHeadReadTable : kQuickHeadRead;
+  if (doc.m_bQuickHead == 1) call.readSize = doc.m_nFileKind == kKindXls || doc.m_nFileKind == kKindWorkbook35 ? kQuickHeadReadTable : kQuickHeadRead;
   call.readSize = std::min(call.readSize, call.fileLength);
 
-  const int64_t head = call.kind == 56 ? kMediaHeadBytes : kHeadBytes;
-  if (!plat::TryResize(m_rawStore, static_cast<size_t>(head + 5), &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(" 001");
+  const int64_t head = call.kind == kKindAudio ? kMediaHeadBytes : kHeadBytes;
+  if (!TryAllocate(doc.m_rawStore, head, 1, kHeadSlack, &doc.m_allocHook)) {
+    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 001"));
     return false;
   }
-  m_pRawData = m_rawStore.data();
-  call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, head), 0);
+  doc.m_pRawData = doc.m_rawStore.data();
+  call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, head), 0);
   call.bufferSize = head;
-  const uint8_t* b = m_pRawData;
+  const uint8_t* b = doc.m_pRawData;
   const int64_t n = call.bytesRead;
 
   // First-byte check: a Word or Excel name on something else, and binary-looking data.
-  const bool checked = call.kind == 2 || call.kind == 3 || call.kind == 7 || call.kind == 8 ||
-                       (call.kind >= 11 && call.kind != 51);
+  const bool checked = call.kind == kKindDoc || call.kind == kKindXls || call.kind == kKindCopied7 ||
+                       call.kind == kKindCopied8 || (call.kind >= kKindPdf && call.kind != kKindMidi);
   const bool compound = StartsWith(b, n, "\xD0\xCF\x11", 3);
-  if (checked && m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
+  if (checked && doc.m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
       !StartsWith(b, n, "%PDF-", 5) && !StartsWith(b, n, "PK\x03\x04", 4)) {
-    if (call.kind < 4) {
+    if (call.kind < kKindRtf) {
       const bool word = n >= 2 && ((b[0] == 0x94 && b[1] == 0xA6) || (b[0] == 0xFE && b[1] == 0x37));
       const bool excel = n >= 3 && b[0] == 0x09 && b[2] == 0x06;
-      if (!(call.kind == 2 && word) && !(call.kind == 3 && excel)) call.kind = 9;
+      if (!(call.kind == kKindDoc && word) && !(call.kind == kKindXls && excel)) call.kind = kKindText;
     }
-    if (n >= kHeadBytes - 1 && call.kind > 3 && call.kind != 11 && call.kind != 33) {
+    if (n >= kHeadBytes - 1 && call.kind > kKindXls && call.kind != kKindPdf && call.kind != kKindCsv) {
       const auto nuls = std::count(b, b + std::min<int64_t>(n, 1000), 0);
-      if (nuls >= 5 && m_nReadTextForm == 0) {
+      if (nuls >= 5 && doc.m_nReadTextForm == 0) {
         call.binary = true;
         call.readSize = std::min(kHeadBytes, n);
-        if (call.fileLength > call.readSize) m_bPartialLoad = 1;
+        if (call.fileLength > call.readSize) doc.m_bPartialLoad = 1;
         return true;
       }
-      if (call.readSize > m_nOutDataLimit && call.readSize > kHugeRead) call.readSize = m_nOutDataLimit;
+      if (call.readSize > doc.m_nOutDataLimit && call.readSize > kHugeRead) call.readSize = doc.m_nOutDataLimit;
     }
   }
 
   // Full read; the binary display works from the first 2,000 bytes.
-  if (m_nDisplayForm == 1) {
-    if (call.fileLength > call.bytesRead) m_bPartialLoad = 1;
+  if (doc.m_nDisplayForm == 1) {
+    if (call.fileLength > call.bytesRead) doc.m_bPartialLoad = 1;
     return true;
   }
   const int64_t size = call.readSize + kReadMargin;
-  if (!plat::TryResize(m_rawStore, static_cast<size_t>(size), &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(" 002");
+  if (!TryAllocate(doc.m_rawStore, size, 1, 0, &doc.m_allocHook)) {
+    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 002"));
     return false;
   }
-  m_pRawData = m_rawStore.data();
+  doc.m_pRawData = doc.m_rawStore.data();
   call.bufferSize = size;
-  if (size < call.fileLength || m_nOutDataLimit < call.fileLength) m_bPartialLoad = 1;
+  if (size < call.fileLength || doc.m_nOutDataLimit < call.fileLength) doc.m_bPartialLoad = 1;
   // A compound Office file is gathered by the compound-file reader, not read here.
-  if (compound && call.kind >= 1 && call.kind <= 3) return true;
+  if (compound && call.kind >= kKindPpt && call.kind <= kKindXls) return true;
   call.bytesRead = 0;
   if (call.file.Seek(0, plat::File::Origin::Begin) == 0) {
-    call.bytesRead = std::max<int64_t>(call.file.Read(m_pRawData, size), 0);
+    call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, size), 0);
   }
   return true;
 }
@@ -148,11 +151,11 @@ void CQelDoc::ReleaseRawData() {
   m_pRawData = nullptr;
 }
 
-int CQelDoc::FinishDump(DumpCall& call) {
-  if (m_pConvBuf && m_nConvPos >= 0 && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+int FinishDump(CQelDoc& doc, DumpCall& call) {
+  if (doc.m_pConvBuf && doc.m_nConvPos >= 0 && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
   call.file.Close();
-  ReleaseRawData();
-  return m_nConvPos;
+  doc.ReleaseRawData();
+  return doc.m_nConvPos;
 }
 
 int CQelDoc::CfbIsAtLineBreak() {

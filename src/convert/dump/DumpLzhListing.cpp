@@ -2,11 +2,17 @@
 // from the member headers alone. Each header gives the offset of the next (its own
 // size plus the compressed size), and the next one is found again by its method
 // "-l" within 50 bytes, so a small gap between members does not end the walk.
+// Levels 0 to 3 are read from a 512-byte window per header. Bad data: a member
+// whose data passes the end of the file is not listed, an unknown level, a header
+// size of 0 or an offset that does not move forward ends the walk, extended
+// headers are walked only within the window, and the listing stops at the output
+// volume (marked partial).
 #include <algorithm>
 #include <string>
 
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingFormat.h"
 #include "convert/dump/ListingWindow.h"
 
@@ -26,11 +32,13 @@ struct LzhMember {
   std::string directory;
 };
 
-// Appends name bytes; FF, the separator of LZH paths, becomes '\', and a control
-// byte a blank (it would break the row or reach the terminal).
-void AppendPath(std::string& out, const ListingWindow& w, int64_t from, int64_t count) {
-  for (int64_t i = 0; i < count && from + i < w.Size(); ++i) {
-    const uint8_t c = w.At(from + i);
+// Appends name bytes; FF, the separator of LZH paths, becomes '\\', and a control
+// byte a blank (it would break the row or reach the terminal). A name cut by the
+// end of the window ends there.
+void AppendPath(std::string& out, const ByteCursor& w, int64_t from, int64_t count) {
+  const ByteCursor name = w.Window(from, count);
+  for (int64_t i = 0; i < name.Size(); ++i) {
+    const uint8_t c = name.PeekU8(i);
     out.push_back(c == 0xFF ? '\\' : c < 0x20 ? ' ' : static_cast<char>(c));
   }
 }
@@ -39,12 +47,12 @@ void AppendPath(std::string& out, const ListingWindow& w, int64_t from, int64_t 
 // the type, its data and the next size field), a type byte and data. The name and
 // directory headers are kept; a size too small to move on ends the walk. Returns
 // the bytes the headers take.
-int64_t ReadExtendedHeaders(const ListingWindow& w, int64_t p, int sizeWidth, LzhMember& m) {
+int64_t ReadExtendedHeaders(const ByteCursor& w, int64_t p, int sizeWidth, LzhMember& m) {
   const int64_t start = p;
   while (p + sizeWidth < w.Size()) {
-    const int64_t size = sizeWidth == 2 ? w.U16(p) : w.U32(p);
+    const int64_t size = sizeWidth == 2 ? w.PeekU16LE(p) : w.PeekU32LE(p);
     if (size < sizeWidth + 1) break;
-    const uint8_t type = w.At(p + sizeWidth);
+    const uint8_t type = w.PeekU8(p + sizeWidth);
     const int64_t data = p + sizeWidth + 1;
     const int64_t dataLen = size - sizeWidth - 1;
     if (type == kExtFileName && dataLen > 0) {
@@ -59,19 +67,23 @@ int64_t ReadExtendedHeaders(const ListingWindow& w, int64_t p, int sizeWidth, Lz
   return p - start;
 }
 
-// Reads the header that starts at offset; false when there is none.
-bool ReadLzhHeader(ListingWindow& w, int64_t offset, LzhMember& m) {
-  if (w.Load(offset, kWindow) < 22) return false;
-  m.compressed = w.U32(7);
-  m.original = w.U32(11);
+// Reads the header that starts at offset; false when there is none. Levels 0 and 1:
+// header size byte, checksum, method, sizes, time, attribute, level, name length
+// and name; level 2: a 16-bit header size and extended headers from byte 24;
+// level 3: a 32-bit header size at byte 24 and 32-bit extended header sizes.
+bool ReadLzhHeader(ListingWindow& file, int64_t offset, LzhMember& m) {
+  const ByteCursor w = file.Load(offset, kWindow);
+  if (w.Size() < 22) return false;
+  m.compressed = w.PeekU32LE(7);
+  m.original = w.PeekU32LE(11);
   m.name.clear();
   m.directory.clear();
-  const uint8_t level = w.At(20);
+  const uint8_t level = w.PeekU8(20);
   int64_t headerSize = 0;
   if (level == 0 || level == 1) {
-    const int64_t nameLen = w.At(21);
+    const int64_t nameLen = w.PeekU8(21);
     AppendPath(m.name, w, 22, nameLen);
-    headerSize = 2 + w.At(0);
+    headerSize = 2 + w.PeekU8(0);
     // Level 1 counts its extended headers in the compressed size; the listing shows the data.
     if (level == 1) {
       const int64_t extended = ReadExtendedHeaders(w, 22 + nameLen + 3, 2, m);
@@ -80,10 +92,10 @@ bool ReadLzhHeader(ListingWindow& w, int64_t offset, LzhMember& m) {
       return true;
     }
   } else if (level == 2) {
-    headerSize = w.U16(0);
+    headerSize = w.PeekU16LE(0);
     ReadExtendedHeaders(w, 24, 2, m);
   } else if (level == 3) {
-    headerSize = w.U32(24);
+    headerSize = w.PeekU32LE(24);
     ReadExtendedHeaders(w, 28, 4, m);
   } else {
     return false;
@@ -94,53 +106,53 @@ bool ReadLzhHeader(ListingWindow& w, int64_t offset, LzhMember& m) {
 
 // The header whose method "-l" stands within the first 50 bytes at offset, from
 // index `from`; -1 when there is none.
-int64_t FindLzhHeader(ListingWindow& w, int64_t offset, int64_t from) {
-  const int64_t len = w.Load(offset, kWindow);
-  for (int64_t i = std::max<int64_t>(from, 2); i < kMethodScan && i + 1 < len; ++i) {
-    if (w.At(i) == '-' && w.At(i + 1) == 'l') return offset + i - 2;
+int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
+  const ByteCursor w = file.Load(offset, kWindow);
+  for (int64_t i = std::max<int64_t>(from, 2); i < kMethodScan && i + 1 < w.Size(); ++i) {
+    if (w.PeekU8(i) == '-' && w.PeekU8(i + 1) == 'l') return offset + i - 2;
   }
   return -1;
 }
 
 }  // namespace
 
-void CQelDoc::DumpLzhListing(DumpCall& call) {
+void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
-  m_nConvPos = 0;
-  ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
-  ConvAppend(kRule);
+  doc.m_nConvPos = 0;
+  doc.ConvAppend("LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n");
+  doc.ConvAppend(kRule);
 
-  ListingWindow w(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
   int64_t totalCompressed = 0, totalOriginal = 0;
   long long files = 0;
   LzhMember m;
-  int64_t header = FindLzhHeader(w, 0, 2);
-  while (header >= 0 && ReadLzhHeader(w, header, m)) {
+  int64_t header = FindLzhHeader(file, 0, 2);
+  while (header >= 0 && ReadLzhHeader(file, header, m)) {
     if (m.next <= call.fileLength) {
-      ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
+      doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
                  static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      ConvAppend(m.name);
+      doc.ConvAppend(m.name);
       if (!m.directory.empty()) {
-        if (m.name.size() < kNameColumn) ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
-        ConvAppend(" / ");
-        ConvAppend(m.directory);
+        if (m.name.size() < kNameColumn) doc.ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
+        doc.ConvAppend(" / ");
+        doc.ConvAppend(m.directory);
       }
-      ConvAppend("\r\n");
+      doc.ConvAppend("\r\n");
       if (m.compressed > 0) ++files;
       totalCompressed += m.compressed;
       totalOriginal += m.original;
     }
     if (m.next <= header || m.next >= call.fileLength) break;
-    if (m_nConvPos >= m_nOutDataLimit) {
-      m_bPartialLoad = 1;
+    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
+      doc.m_bPartialLoad = 1;
       break;
     }
-    header = FindLzhHeader(w, m.next, 0);
+    header = FindLzhHeader(file, m.next, 0);
   }
 
-  ConvAppend(kRule);
-  ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
+  doc.ConvAppend(kRule);
+  doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(totalCompressed),
              static_cast<long long>(totalOriginal), static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
              files);
-  FinishDump(call);
+  FinishDump(doc, call);
 }

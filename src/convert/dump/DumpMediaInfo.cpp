@@ -1,14 +1,20 @@
 // Media information: the text that stands beside the player: a title, the player's
 // key help, and what the file's own headers give cheaply: MP3 tags, WMA attributes,
-// the format and length of a WAV file, the text events of a MIDI file.
+// the format and length of a WAV file, the text events of a MIDI file. Only the
+// bytes the dump read are looked at (the last 2,000 bytes of an MP3 are read again
+// for its ID3v1 tag); every field is read through a cursor, so a short or lying
+// header gives zeros and a shorter text, never a read outside the bytes.
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "platform/ByteOrder.h"
+#include "base/ByteCursor.h"
+#include "base/DisplayWriter.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/MediaTags.h"
 
 namespace {
@@ -24,16 +30,16 @@ std::string KeyHelp(int recordRate) {
   return help;
 }
 
-using plat::ReadLE32;
-
-// The format and length of a RIFF wave header. The length is taken from the RIFF
-// size; a header that gives no rate, channels or sample size shows a length of 0.
-std::string WaveInfo(const uint8_t* d, int64_t n) {
-  if (n < 36) return "";
-  const int64_t riffSize = ReadLE32(d + 4);
-  const int channels = d[22];
-  const int64_t frequency = ReadLE32(d + 24);
-  const int bits = d[34];
+// The format and length of a RIFF wave header: the RIFF size at byte 4, the channel
+// count at 22, the sampling rate at 24 and the bits per sample at 34 (the canonical
+// layout, without walking the chunks). The length is taken from the RIFF size; a
+// header that gives no rate, channels or sample size shows a length of 0.
+std::string WaveInfo(const ByteCursor& d) {
+  if (d.Size() < 36) return "";
+  const int64_t riffSize = d.PeekU32LE(4);
+  const int channels = d.PeekU8(22);
+  const int64_t frequency = d.PeekU32LE(24);
+  const int bits = d.PeekU8(34);
   const int64_t bitsPerSecond = frequency * bits * channels;
   const int64_t ms = bitsPerSecond > 0 ? riffSize * 8000 / bitsPerSecond : 0;
   const int64_t seconds = ms / 1000;
@@ -46,16 +52,30 @@ std::string WaveInfo(const uint8_t* d, int64_t n) {
   return text;
 }
 
+// MIDI text events: FF, a type from 1 to 9, a length byte and the text; anywhere in
+// the bytes, without walking the tracks. A text cut by the end is shown to there.
+void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
+  for (int64_t i = 1; i + 2 < d.Size(); ++i) {
+    const uint8_t type = d.PeekU8(i + 1);
+    if (d.PeekU8(i) != 0xFF || type < 1 || type > 9) continue;
+    ByteCursor text = d.Window(i + 3, d.PeekU8(i + 2));
+    const std::span<const uint8_t> bytes = text.Bytes(text.Size());
+    out.Append(" ");
+    out.Append(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    out.Append("\r\n");
+    i += 2 + static_cast<int64_t>(bytes.size());
+  }
+}
+
 }  // namespace
 
-void CQelDoc::DumpMediaInfo(DumpCall& call) {
-  const uint8_t* d = m_pRawData;
-  const int64_t n = call.bytesRead;
-  std::string info = call.kind == 51 ? " MIDI  file" : call.kind == 52 || call.kind == 56 ? " Audio file" : " Video file";
-  info += KeyHelp(m_nRecordRate);
-  if (call.kind == 51) info += "\r\n\r\n";
+void DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
+  const ByteCursor head(doc.m_pRawData, call.bytesRead);
+  std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
+  info += KeyHelp(doc.m_nRecordRate);
+  if (call.kind == kKindMidi) info += "\r\n\r\n";
 
-  if (call.kind == 56 && call.Ends("mp3")) {
+  if (call.kind == kKindAudio && call.Ends("mp3")) {
     std::vector<uint8_t> tail(kTagTail);
     int64_t tailLen = 0;
     plat::File again;
@@ -64,24 +84,13 @@ void CQelDoc::DumpMediaInfo(DumpCall& call) {
       const int64_t from = std::max<int64_t>(length - kTagTail, 0);
       if (again.Seek(from, plat::File::Origin::Begin) == from) tailLen = std::max<int64_t>(again.Read(tail.data(), kTagTail), 0);
     }
-    info += "\n\n" + ReadMp3Tags(d, n, tail.data(), tailLen);
-  } else if (call.kind == 56) {
-    info += "\n\n" + ReadAsfAttributes(d, n);
+    info += "\n\n" + ReadMp3Tags(head, ByteCursor(tail.data(), tailLen));
+  } else if (call.kind == kKindAudio) {
+    info += "\n\n" + ReadAsfAttributes(head);
   } else if (call.Ends("wav")) {
-    info += WaveInfo(d, n);
+    info += WaveInfo(head);
   }
-  ConvAppend(info);
-
-  // MIDI text events: FF, a type from 1 to 9, a length byte and the text.
-  if (call.kind == 51) {
-    const int64_t end = std::min(call.readSize, n);
-    for (int64_t i = 1; i + 2 < end; ++i) {
-      if (d[i] != 0xFF || d[i + 1] < 1 || d[i + 1] > 9) continue;
-      const int64_t len = std::min<int64_t>(d[i + 2], end - (i + 3));
-      ConvAppend(" ");
-      ConvAppend(std::string_view(reinterpret_cast<const char*>(d + i + 3), static_cast<size_t>(len)));
-      ConvAppend("\r\n");
-      i += 2 + len;
-    }
-  }
+  DisplayWriter out(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos);
+  out.Append(info);
+  if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(doc.m_pRawData, std::min(call.readSize, call.bytesRead)));
 }

@@ -5,9 +5,13 @@
 // that is not read (string 210) unless a plain copy was already made.
 #include <algorithm>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -19,12 +23,19 @@ struct DumpRoad {
   RoadRun run;  // null: the road is not in this build
 };
 
-constexpr bool IsMediaKind(int k) { return k >= 51 && k <= 58; }
+// A road that ends the call: its failure, if any, replaces the text.
+RoadEnd Released(CQelDoc& doc, const ConvertStatus& status) {
+  if (!status.ok()) {
+    doc.m_nConvPos = 0;
+    doc.WriteConvertFailure(status);
+  }
+  return RoadEnd::Release;
+}
 
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
-    {[](int k) { return k == 37; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertDocx(c.path); return RoadEnd::Release; }},  // word-processing document
-    {[](int k) { return k == 38; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertPptx(c.path); return RoadEnd::Release; }},  // presentation
+    {[](int k) { return k == kKindDocx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertDocx(c.path); return RoadEnd::Release; }},  // word-processing document
+    {[](int k) { return k == kKindPptx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertPptx(c.path); return RoadEnd::Release; }},  // presentation
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).
@@ -34,10 +45,10 @@ constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
-    {[](int k) { return k == 36; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == 33 ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
-    {[](int k) { return k == 32; }, nullptr},  // mail message
-    {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
-    {[](int k) { return k == 33; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
+    {[](int k) { return k == kKindXlsx; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
+    {[](int k) { return k == kKindMail; }, nullptr},  // mail message
+    {IsMediaKind, [](CQelDoc& d, DumpCall& c) { DumpMediaInfo(d, c); return RoadEnd::Release; }},
+    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, DumpCsvTable(d, c)); }},
 };
 
 // A text converter's result becomes the write position, within the buffer.
@@ -48,18 +59,34 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 
 // On the input cut to the read size: the document roads.
 constexpr DumpRoad kDocumentRoads[] = {
-    {[](int k) { return k == 1; }, nullptr},                       // binary presentation
-    {[](int k) { return k == 2 || k == 32 || k == 42; }, nullptr},  // binary Word
-    {[](int k) { return k == 3; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == 33 ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
-    {[](int k) { return k == 4 || k == 34; }, nullptr},             // word-format filter
+    {[](int k) { return k == kKindPpt; }, nullptr},  // binary presentation
+    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; }, nullptr},  // binary Word
+    {[](int k) { return k == kKindXls; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
+    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; }, nullptr},  // word-format filter
 };
 
 // Then the text converters.
 constexpr DumpRoad kTextRoads[] = {
-    {[](int k) { return k == 11; }, nullptr},  // PDF
-    {[](int k) { return k == 6; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
-    {[](int k) { return k == 34; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
+    {[](int k) { return k == kKindPdf; }, nullptr},  // PDF
+    {[](int k) { return k == kKindHtml; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
+    {[](int k) { return k == kKindXmlSheet; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
 };
+
+// The string matrices and the work arrays of the table-producing roads.
+ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
+  const int kind = doc.m_nFileKind;
+  const bool oneRow = kind == kKindText || kind == kKindXmlSheet || kind == kKindMacro || kind == kKindOther;
+  call.cellChars = (kind == kKindPdf ? 512 : doc.m_nCharLimit) + 10;
+  call.cellRows = (oneRow ? 1 : doc.m_nTableRows) + 290;
+  call.cell2Chars = doc.m_nCharLimit + 6;
+  call.cell2Bytes = oneRow ? 10 : doc.m_nTableRowsR;
+  plat::AllocHook* hook = &doc.m_allocHook;
+  if (!TryAllocate(call.cells, call.cellChars, call.cellRows, 0, hook)) return ConvertStatus::OutOfMemory(" 003");
+  if (!TryAllocate(call.cells2, call.cell2Chars, call.cell2Bytes, 0, hook)) return ConvertStatus::OutOfMemory(" 004");
+  bool ok = TryAllocate(call.workBytes, doc.m_nTableRows, 1, 0, hook);
+  for (auto& ints : call.workInts) ok = ok && TryAllocate(ints, doc.m_nTableRows, 1, 0, hook);
+  return ok ? ConvertStatus::Ok() : ConvertStatus::OutOfMemory(" 005");
+}
 
 // Runs the first road of the table that takes the kind.
 template <size_t N>
@@ -77,96 +104,78 @@ RoadEnd RunRoad(const DumpRoad (&roads)[N], CQelDoc& doc, DumpCall& call) {
 
 }  // namespace
 
-bool CQelDoc::RunPackageRoad(DumpCall& call) {
-  if (m_nDisplayForm == 2) return false;
-  if (RunRoad(kPackageRoads, *this, call) == RoadEnd::Continue) return false;
-  m_nTextLen = m_nConvPos;
-  m_nRawLen = m_nConvPos;
+bool RunPackageRoad(CQelDoc& doc, DumpCall& call) {
+  if (doc.m_nDisplayForm == 2) return false;
+  if (RunRoad(kPackageRoads, doc, call) == RoadEnd::Continue) return false;
+  doc.m_nTextLen = doc.m_nConvPos;
+  doc.m_nRawLen = doc.m_nConvPos;
   return true;
 }
 
-int CQelDoc::RunDumpRoads(DumpCall& call) {
-  // The string matrices and the work arrays of the table-producing roads.
-  const bool oneRow = m_nFileKind == 9 || m_nFileKind == 34 || m_nFileKind == 98 || m_nFileKind == 99;
-  call.cellChars = (m_nFileKind == 11 ? 512 : m_nCharLimit) + 10;
-  call.cellRows = (oneRow ? 1 : m_nTableRows) + 290;
-  call.cell2Chars = m_nCharLimit + 6;
-  call.cell2Bytes = oneRow ? 10 : m_nTableRowsR;
-  const char* failure = nullptr;
-  if (!plat::TryResize(call.cells, static_cast<size_t>(call.cellChars) * call.cellRows, &m_allocHook)) {
-    failure = " 003";
-  } else if (!plat::TryResize(call.cells2, static_cast<size_t>(call.cell2Chars) * call.cell2Bytes, &m_allocHook)) {
-    failure = " 004";
-  } else {
-    const auto rows = static_cast<size_t>(m_nTableRows);
-    bool ok = plat::TryResize(call.workBytes, rows, &m_allocHook);
-    for (auto& ints : call.workInts) ok = ok && plat::TryResize(ints, rows, &m_allocHook);
-    if (!ok) failure = " 005";
-  }
-  if (failure) {
-    m_nConvPos = 0;
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(failure);
-    return FinishDump(call);
+int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
+  if (const ConvertStatus status = AllocateWorkTables(doc, call); !status.ok()) {
+    Released(doc, status);
+    return FinishDump(doc, call);
   }
 
   // Binary display: the text view draws the block; only the cursor is placed.
-  if (m_nDisplayForm == 1) {
-    if (m_nDumpBlock < 0) m_nDumpBlock = static_cast<int>(std::min<int64_t>(m_nRawLen / 65536, INT32_MAX));
-    m_nRawPos = static_cast<int64_t>(m_nDumpBlock) * 65536;
-    if (m_nRawPos > m_nRawLen) {
-      m_nRawPos = 0;
-      m_nDumpBlock = 0;
+  if (doc.m_nDisplayForm == 1) {
+    if (doc.m_nDumpBlock < 0) doc.m_nDumpBlock = static_cast<int>(std::min<int64_t>(doc.m_nRawLen / 65536, INT32_MAX));
+    doc.m_nRawPos = static_cast<int64_t>(doc.m_nDumpBlock) * 65536;
+    if (doc.m_nRawPos > doc.m_nRawLen) {
+      doc.m_nRawPos = 0;
+      doc.m_nDumpBlock = 0;
     }
-    m_nConvPos = 0;
-    return FinishDump(call);
+    doc.m_nConvPos = 0;
+    return FinishDump(doc, call);
   }
 
   // Source display: the bytes as they are.
-  if (m_nDisplayForm >= 2 && call.kind > 4 && call.kind != 6 && call.kind != 11 && call.kind != 32 && call.kind != 42) {
-    const int64_t volume = static_cast<int64_t>(std::max(m_nInDataLimit, m_nOutDataLimit)) - 2000;
+  if (doc.m_nDisplayForm >= 2 && call.kind > kKindRtf && call.kind != kKindHtml && call.kind != kKindPdf &&
+      call.kind != kKindMail && call.kind != kKindRtfCompound) {
+    const int64_t volume = static_cast<int64_t>(std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit)) - 2000;
     const int64_t count = std::max<int64_t>(0, std::min({volume, call.readSize, call.bufferSize, call.bytesRead}));
-    m_nConvPos = 0;
-    const int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
-    if (copied < call.fileLength) m_bPartialLoad = 1;
-    return FinishDump(call);
+    doc.m_nConvPos = 0;
+    const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.m_pRawData), static_cast<size_t>(count)));
+    if (copied < call.fileLength) doc.m_bPartialLoad = 1;
+    return FinishDump(doc, call);
   }
 
-  if (kCompoundStage(*this, call) == RoadEnd::Release) return FinishDump(call);
+  if (kCompoundStage(doc, call) == RoadEnd::Release) return FinishDump(doc, call);
   call.file.Close();
 
-  RoadEnd end = RunRoad(kWholeInputRoads, *this, call);
+  RoadEnd end = RunRoad(kWholeInputRoads, doc, call);
   if (end == RoadEnd::Continue) {
     // The document roads see the input cut to the read size.
     // (A binary-looking file's copy already carries its note.)
     if (call.fileLength > call.readSize) {
-      m_nRawLen = call.readSize;
+      doc.m_nRawLen = call.readSize;
       call.inputCut = !call.binary;
-      m_bPartialLoad = 1;
+      doc.m_bPartialLoad = 1;
     }
-    m_nRawLen = std::min(m_nRawLen, call.bytesRead);
-    if (call.kind < 5 || call.kind == 6) m_nConvPos = 0;
-    end = RunRoad(kDocumentRoads, *this, call);
-    if (end != RoadEnd::Release) end = RunRoad(kTextRoads, *this, call);
-    if (call.roadAbsent && m_nConvPos == 0) ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
+    doc.m_nRawLen = std::min(doc.m_nRawLen, call.bytesRead);
+    if (call.kind <= kKindRtf || call.kind == kKindHtml) doc.m_nConvPos = 0;
+    end = RunRoad(kDocumentRoads, doc, call);
+    if (end != RoadEnd::Release) end = RunRoad(kTextRoads, doc, call);
+    if (call.roadAbsent && doc.m_nConvPos == 0) doc.ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
     end = end == RoadEnd::Release ? end : RoadEnd::Common;
   }
 
   if (end == RoadEnd::Common) {
-    m_nConvPos = std::clamp(m_nConvPos, 0, std::max(m_nConvCap - 1, 0));
-    if (call.inputCut && m_bQuickHead == 0) AppendTruncationNote();
-    if (m_nFileKind != 9 && m_nFileKind <= 90 && m_nConvPos > m_nOutDataLimit - 4) {
-      m_nConvPos = std::max(m_nOutDataLimit - 4, 0);
-      m_bPartialLoad = 1;
+    doc.m_nConvPos = std::clamp(doc.m_nConvPos, 0, std::max(doc.m_nConvCap - 1, 0));
+    if (call.inputCut && doc.m_bQuickHead == 0) doc.AppendTruncationNote();
+    if (doc.m_nFileKind != kKindText && doc.m_nFileKind <= kKindLastDocument && doc.m_nConvPos > doc.m_nOutDataLimit - 4) {
+      doc.m_nConvPos = std::max(doc.m_nOutDataLimit - 4, 0);
+      doc.m_bPartialLoad = 1;
     }
     // A text the roads left empty stays empty: no line end of its own.
-    if (call.kind < 7 && call.kind != 4 && m_nConvPos > 0) ConvAppend("\r\n");
-    if (call.kind != 33 && m_pConvBuf && m_nConvPos < m_nConvCap) m_pConvBuf[m_nConvPos] = '\0';
+    if (call.kind <= kKindHtml && call.kind != kKindRtf && doc.m_nConvPos > 0) doc.ConvAppend("\r\n");
+    if (call.kind != kKindCsv && doc.m_pConvBuf && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
   }
 
-  // Release step.
+  // Release: the file and the raw data go.
   call.file.Close();
-  ReleaseRawData();
-  if (m_nFileKind == 33 && m_nConvPos > m_nRawLen) m_nRawLen = m_nConvPos;
-  return m_nConvPos;
+  doc.ReleaseRawData();
+  if (doc.m_nFileKind == kKindCsv && doc.m_nConvPos > doc.m_nRawLen) doc.m_nRawLen = doc.m_nConvPos;
+  return doc.m_nConvPos;
 }

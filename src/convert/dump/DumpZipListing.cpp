@@ -2,12 +2,17 @@
 // read from the local headers alone, from one member to the next by the sizes in
 // each header. Only a 3,000-byte window is read per member, so an archive of any
 // size is listed without reading its data and without its central directory.
+// Bad data: a member whose sizes pass the end of the file is not listed, a Zip64
+// size above 2^62 or a next header not found within 200 bytes ends the walk, names
+// are cut at 999 bytes with control bytes shown as blanks, and the listing stops
+// at the output volume (marked partial); the totals never overflow.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "app/QelDoc.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingFormat.h"
 #include "convert/dump/ListingWindow.h"
 
@@ -38,19 +43,20 @@ int64_t Zip64Size(uint64_t v) { return v > kMaxZip64Size ? -1 : static_cast<int6
 // A sum of sizes that stays at the largest value instead of overflowing.
 int64_t AddSize(int64_t total, int64_t size) { return size > INT64_MAX - total ? INT64_MAX : total + size; }
 
-// The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original first.
-void ReadZip64Sizes(const ListingWindow& w, int64_t extra, int64_t extraLen, uint32_t rawOriginal,
+// The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original
+// first. `extra` is the window offset of the extra fields.
+void ReadZip64Sizes(const ByteCursor& w, int64_t extra, int64_t extraLen, uint32_t rawOriginal,
                     uint32_t rawCompressed, ZipMember& m) {
   for (int64_t p = extra; p + 4 <= extra + extraLen;) {
-    const uint32_t id = w.U16(p);
-    const uint32_t len = w.U16(p + 2);
+    const uint32_t id = w.PeekU16LE(p);
+    const uint32_t len = w.PeekU16LE(p + 2);
     if (id == 1) {
       int64_t q = p + 4;
       if (rawOriginal == kZip64Marker && q + 8 <= p + 4 + len) {
-        m.original = Zip64Size(w.U64(q));
+        m.original = Zip64Size(w.PeekU64LE(q));
         q += 8;
       }
-      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = Zip64Size(w.U64(q));
+      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = Zip64Size(w.PeekU64LE(q));
       return;
     }
     p += 4 + len;
@@ -61,17 +67,17 @@ void ReadZip64Sizes(const ListingWindow& w, int64_t extra, int64_t extraLen, uin
 // CRC, compressed size, original size, then the next "PK". A candidate is taken when
 // it lies no further behind the data than its compressed size allows. Returns false
 // when none is found before the last 20 bytes of the file.
-bool FindDescriptor(ListingWindow& w, ZipMember& m) {
-  for (int64_t start = m.next; start < w.FileLength() - kTail; start += kScanStep) {
-    const int64_t len = w.Load(start, kWindow);
-    for (int64_t i = 0; i + 18 <= len && i < kWindow - kTail; ++i) {
-      const uint8_t a = w.At(i);
-      if (!((a == 'P' && w.At(i + 1) == 'K') || (a == 'S' && w.At(i + 1) == 'D'))) continue;
-      if (w.At(i + 2) != 7 || w.At(i + 3) != 8 || w.At(i + 16) != 'P' || w.At(i + 17) != 'K') continue;
-      const int64_t compressed = w.U32(i + 8);
+bool FindDescriptor(ListingWindow& file, ZipMember& m) {
+  for (int64_t start = m.next; start < file.FileLength() - kTail; start += kScanStep) {
+    const ByteCursor w = file.Load(start, kWindow);
+    for (int64_t i = 0; i + 18 <= w.Size() && i < kWindow - kTail; ++i) {
+      const uint8_t a = w.PeekU8(i);
+      if (!((a == 'P' && w.PeekU8(i + 1) == 'K') || (a == 'S' && w.PeekU8(i + 1) == 'D'))) continue;
+      if (w.PeekU8(i + 2) != 7 || w.PeekU8(i + 3) != 8 || w.PeekU8(i + 16) != 'P' || w.PeekU8(i + 17) != 'K') continue;
+      const int64_t compressed = w.PeekU32LE(i + 8);
       if (compressed + 80 < start + i - m.next) continue;
       m.compressed = compressed;
-      m.original = w.U32(i + 12);
+      m.original = w.PeekU32LE(i + 12);
       m.next += 16;
       return true;
     }
@@ -79,11 +85,24 @@ bool FindDescriptor(ListingWindow& w, ZipMember& m) {
   return false;
 }
 
-// Reads the header at offset; false when the window holds no header there.
-bool ReadHeader(ListingWindow& w, int64_t offset, ZipMember& m) {
-  if (w.Load(offset, kWindow) < 30) return false;
-  const uint32_t time = w.U16(10);
-  const uint32_t date = w.U16(12);
+// Reads the local header at offset: signature, version, flags, method, time, date,
+// CRC, sizes, name and extra lengths, then the name. False when the window holds
+// no header there.
+bool ReadHeader(ListingWindow& file, int64_t offset, ZipMember& m) {
+  ByteCursor h = file.Load(offset, kWindow);
+  if (h.Size() < 30) return false;
+  h.Skip(6);
+  const uint16_t flags = h.U16LE();
+  h.Skip(2);  // method
+  const uint32_t time = h.U16LE();
+  const uint32_t date = h.U16LE();
+  h.Skip(4);  // CRC
+  const uint32_t rawCompressed = h.U32LE();
+  const uint32_t rawOriginal = h.U32LE();
+  const int64_t nameLen = std::min<int64_t>(std::min<uint32_t>(h.U16LE(), kMaxName), h.Size() - 30);
+  const int64_t extraLen = h.U16LE();
+  const std::span<const uint8_t> name = h.Bytes(nameLen);
+
   m.year = static_cast<int>(date >> 9) + 1980;
   if (m.year > 1970 && m.year <= 2037) {
     m.month = static_cast<int>(date >> 5 & 15);
@@ -97,33 +116,29 @@ bool ReadHeader(ListingWindow& w, int64_t offset, ZipMember& m) {
   } else {
     m.year = 1970, m.month = 1, m.day = 1, m.hour = 9, m.minute = 0;
   }
-  const uint32_t rawCompressed = w.U32(18);
-  const uint32_t rawOriginal = w.U32(22);
   m.compressed = rawCompressed;
   m.original = rawOriginal;
-  const int64_t nameLen = std::min<int64_t>(std::min(w.U16(26), kMaxName), std::max<int64_t>(w.Size() - 30, 0));
-  const int64_t extraLen = w.U16(28);
-  m.name.assign(reinterpret_cast<const char*>(w.Data() + 30), static_cast<size_t>(nameLen));
+  m.name.assign(name.begin(), name.end());
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }
   if (rawCompressed == kZip64Marker || rawOriginal == kZip64Marker) {
-    ReadZip64Sizes(w, 30 + nameLen, extraLen, rawOriginal, rawCompressed, m);
+    ReadZip64Sizes(h, 30 + nameLen, extraLen, rawOriginal, rawCompressed, m);
   }
   m.dataStart = offset + 30 + nameLen;
   m.next = m.dataStart + extraLen;
-  if (m.compressed == 0 && (w.U16(6) & kFlagDescriptor)) FindDescriptor(w, m);
+  if (m.compressed == 0 && (flags & kFlagDescriptor)) FindDescriptor(file, m);
   m.next += std::max<int64_t>(m.compressed, 0);
   return true;
 }
 
 // The next local header within the first 200 bytes at offset; -1 at a central
 // directory, at the end record, or when none is there.
-int64_t NextHeader(ListingWindow& w, int64_t offset) {
-  const int64_t len = w.Load(offset, kWindow);
-  for (int64_t i = 0; i < kResync && i + 3 < len; ++i) {
-    if (w.At(i) != 'P' || w.At(i + 1) != 'K') continue;
-    const uint8_t a = w.At(i + 2), b = w.At(i + 3);
+int64_t NextHeader(ListingWindow& file, int64_t offset) {
+  const ByteCursor w = file.Load(offset, kWindow);
+  for (int64_t i = 0; i < kResync && i + 3 < w.Size(); ++i) {
+    if (w.PeekU8(i) != 'P' || w.PeekU8(i + 1) != 'K') continue;
+    const uint8_t a = w.PeekU8(i + 2), b = w.PeekU8(i + 3);
     if (a == 3 && b == 4) return offset + i;
     if ((a == 1 && b == 2) || (a == 5 && b == 6) || (a == 6 && b == 6)) return -1;
   }
@@ -144,47 +159,47 @@ void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
 
 }  // namespace
 
-void CQelDoc::DumpZipListing(DumpCall& call) {
+void DumpZipListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
-  m_nConvPos = 0;
-  ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
-  ConvAppend(kRule);
+  doc.m_nConvPos = 0;
+  doc.ConvAppend("ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n");
+  doc.ConvAppend(kRule);
 
-  ListingWindow w(call.file, m_pRawData, call.bytesRead, call.fileLength);
+  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
   int64_t totalCompressed = 0, totalOriginal = 0;
   long long files = 0;
-  const bool split = call.bytesRead >= 4 && m_pRawData[0] == 'P' && m_pRawData[1] == 'K' && m_pRawData[2] == '0' &&
-                     m_pRawData[3] == '0';
+  const bool split = call.bytesRead >= 4 && doc.m_pRawData[0] == 'P' && doc.m_pRawData[1] == 'K' && doc.m_pRawData[2] == '0' &&
+                     doc.m_pRawData[3] == '0';
   int64_t header = split ? 4 : 0;
   ZipMember m;
-  while (ReadHeader(w, header, m)) {
+  while (ReadHeader(file, header, m)) {
     const bool sane = m.compressed >= 0 && m.original >= 0;
     if (sane && m.dataStart + m.compressed < call.fileLength) {
-      PrintZipSize(*this, "   ", m.compressed);
-      PrintZipSize(*this, "", m.original);
-      ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
+      PrintZipSize(doc, "   ", m.compressed);
+      PrintZipSize(doc, "", m.original);
+      doc.ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
+      doc.ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
                  m.minute);
-      ConvAppend(m.name);
-      ConvAppend("\r\n");
+      doc.ConvAppend(m.name);
+      doc.ConvAppend("\r\n");
       if (m.compressed > 0) ++files;
       totalCompressed = AddSize(totalCompressed, m.compressed);
       totalOriginal = AddSize(totalOriginal, m.original);
     }
     if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail) break;
-    if (m_nConvPos >= m_nOutDataLimit) {
-      m_bPartialLoad = 1;
+    if (doc.m_nConvPos >= doc.m_nOutDataLimit) {
+      doc.m_bPartialLoad = 1;
       break;
     }
-    header = NextHeader(w, m.next);
+    header = NextHeader(file, m.next);
     if (header < 0) break;
   }
 
-  ConvAppend(kRule);
-  PrintZipSize(*this, "   ", totalCompressed);
-  PrintZipSize(*this, "", totalOriginal);
-  ConvPrintf("  %4lld%%                    %lld files Total",
+  doc.ConvAppend(kRule);
+  PrintZipSize(doc, "   ", totalCompressed);
+  PrintZipSize(doc, "", totalOriginal);
+  doc.ConvPrintf("  %4lld%%                    %lld files Total",
              static_cast<long long>(ListingRatio(totalCompressed, totalOriginal)),
              files);
-  FinishDump(call);
+  FinishDump(doc, call);
 }

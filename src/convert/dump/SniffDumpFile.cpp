@@ -1,13 +1,17 @@
 // File sniffing: the first significant bytes and the last three characters of the
 // name decide what a file is, whatever its name says: rich text, PDF or HTML; a ZIP
 // or LZH archive to list; a picture or program of which only a title is shown; bytes
-// to copy as they stand; or a file for the main road.
+// to copy as they stand; or a file for the main road. Only the bytes of the first
+// read are looked at: a "<!" declaration not closed within 500 bytes makes the
+// sniffing look at the start of the file, and missing bytes read as 0.
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 
 namespace {
 
@@ -50,43 +54,43 @@ enum class Next { LzhTest, ExtensionTest };
 
 }  // namespace
 
-bool CQelDoc::SniffDumpFile(DumpCall& call) {
-  m_nConvPos = 0;
-  m_nRawPos = 0;
-  if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
-  const uint8_t* d = m_pRawData;
+bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
+  doc.m_nConvPos = 0;
+  doc.m_nRawPos = 0;
+  if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
+  const uint8_t* d = doc.m_pRawData;
   const int64_t n = call.bytesRead;
   const int64_t at = SniffPosition(d, n);
   uint8_t m[6] = {};
   for (int k = 0; k < 6; ++k) m[k] = at + k < n ? d[at + k] : 0;
 
   auto title = [&](std::string_view text) {
-    m_nConvPos = 0;
-    ConvAppend(text);
-    FinishDump(call);
+    doc.m_nConvPos = 0;
+    doc.ConvAppend(text);
+    FinishDump(doc, call);
     return true;
   };
 
   if (std::memcmp(m, "{\\rtf", 5) == 0) {
-    if (m_nFileKind == 99) m_nFileKind = 4;
-    if (!(m_nDisplayForm == 0 && m_bRichTextDisplay)) call.kind = 4;
+    if (doc.m_nFileKind == kKindOther) doc.m_nFileKind = kKindRtf;
+    if (!(doc.m_nDisplayForm == 0 && doc.m_bRichTextDisplay)) call.kind = kKindRtf;
   }
-  if (m_nDisplayForm == 1) return false;
+  if (doc.m_nDisplayForm == 1) return false;
 
   Next next = Next::LzhTest;
   if (m[0] == '%') {
     if (m[1] == 'P' && m[2] == 'D') {
-      if (m[3] == 'F' && m[4] == '-' && m_nFileKind != 99) {
-        call.kind = m_nFileKind = 11;
+      if (m[3] == 'F' && m[4] == '-' && doc.m_nFileKind != kKindOther) {
+        call.kind = doc.m_nFileKind = kKindPdf;
         return false;
       }
       next = Next::ExtensionTest;
     }
   } else if (m[0] == '<') {
     if (std::memcmp(m, "<html", 5) == 0 || std::memcmp(m, "<HTML", 5) == 0) {
-      if (call.kind != 9) {
-        call.kind = m_nFileKind = 6;
-        if (m_bVerticalRules == 1) call.bTableRules = 1;
+      if (call.kind != kKindText) {
+        call.kind = doc.m_nFileKind = kKindHtml;
+        if (doc.m_bVerticalRules == 1) call.bTableRules = 1;
         return false;
       }
     } else if ((m[1] == 'h' && m[2] == 't') || (m[1] == 'H' && m[2] == 'T')) {
@@ -94,8 +98,8 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
     }
   } else if (m[0] == 'P' && m[1] == 'K') {
     if ((m[2] == 3 && m[3] == 4) || (m[2] == 0x30 && m[3] == 0x30 && m[4] == 0x50 && m[5] == 0x4B)) {
-      if (!((call.kind == 36 || call.kind == 37) && m_nDisplayForm != 2)) {
-        DumpZipListing(call);
+      if (!((call.kind == kKindXlsx || call.kind == kKindDocx) && doc.m_nDisplayForm != 2)) {
+        DumpZipListing(doc, call);
         return true;
       }
     } else if (m[2] == 3 || m[2] == 0x30) {
@@ -105,7 +109,7 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
 
   if (next == Next::LzhTest) {
     if (m[2] == '-' && m[3] == 'l' && m[4] == 'h' && call.EndsNoCase("lzh")) {
-      DumpLzhListing(call);
+      DumpLzhListing(doc, call);
       return true;
     }
     // Pictures: the title when the name agrees with the bytes.
@@ -122,25 +126,24 @@ bool CQelDoc::SniffDumpFile(DumpCall& call) {
   if (call.EndsNoCase("exe") || call.EndsNoCase("com")) return title("Program File\r\n\r\n");
   if (call.EndsNoCase("bin")) return title("Binary File\r\n\r\n");
   if (call.EndsNoCase("dll")) return title("Dynamic Link File\r\n\r\n");
-  const int k = call.kind;
-  if (k == 5 || (k >= 7 && k <= 10) || k > 90) DumpPlainCopy(call);
+  if (IsPlainCopyKind(call.kind)) DumpPlainCopy(doc, call);
   return false;
 }
 
-void CQelDoc::DumpPlainCopy(DumpCall& call) {
-  const bool shortCopy = m_nListLayout == 2 || m_nListLayout == 12 || m_bNoDisplay == 1 ||
-                         (m_nFileKind >= 12 && m_nFileKind <= 28 && m_nDisplayForm == 0);
-  const int64_t room = static_cast<int64_t>(m_nOutDataLimit) + 3000;
+void DumpPlainCopy(CQelDoc& doc, DumpCall& call) {
+  const bool shortCopy = doc.m_nListLayout == 2 || doc.m_nListLayout == 12 || doc.m_bNoDisplay == 1 ||
+                         (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0);
+  const int64_t room = static_cast<int64_t>(doc.m_nOutDataLimit) + 3000;
   const int64_t count = std::max<int64_t>(
       0, std::min({shortCopy ? kShortCopy : call.readSize, call.bytesRead, room}));
-  m_nConvPos = 0;
-  const int copied = ConvAppend(std::string_view(reinterpret_cast<const char*>(m_pRawData), static_cast<size_t>(count)));
-  if (copied < call.fileLength) m_bPartialLoad = 1;
+  doc.m_nConvPos = 0;
+  const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.m_pRawData), static_cast<size_t>(count)));
+  if (copied < call.fileLength) doc.m_bPartialLoad = 1;
   if (call.binary && copied == kShortCopy) {
     // The cut bytes of a binary-looking file are followed by the note, whatever the last one is.
-    ConvAppend(LoadString(IDS_DATA_OMITTED));
-  } else if (copied > 0 && static_cast<uint8_t>(m_pConvBuf[copied - 1]) == 0x1A) {
+    doc.ConvAppend(LoadString(IDS_DATA_OMITTED));
+  } else if (copied > 0 && static_cast<uint8_t>(doc.m_pConvBuf[copied - 1]) == 0x1A) {
     // The end-of-file mark of an old text file is not part of its text.
-    m_pConvBuf[--m_nConvPos] = '\0';
+    doc.m_pConvBuf[--doc.m_nConvPos] = '\0';
   }
 }

@@ -3,6 +3,10 @@
 // table cells, entities become characters, text in UTF-8, EUC-JP or JIS becomes
 // Shift-JIS, and link addresses are numbered in the text and listed at the end.
 // Table rows gather in a CellMatrix and are laid out as aligned columns at a flush.
+// Limits: a million passes, the output volume, 635 bytes per cell line and the
+// matrix's rows (a full matrix is flushed and the table goes on below). Bad data
+// never stops the walk: an unknown entity or escape is text, a character that
+// does not convert is kept as bytes or '?', and a NUL never reaches the text.
 #pragma once
 
 #include <array>
@@ -11,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/DisplayWriter.h"
+#include "convert/ConvertStatus.h"
 #include "convert/markup/CellMatrix.h"
 
 class CQelDoc;
@@ -24,8 +30,9 @@ class MarkupConverter {
  public:
   // tableLayout: 2 separates columns with the byte 0x08, 1 with "|", else a blank.
   MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length);
-  // Renders the source from display position 0; returns the new write position.
-  int Run();
+  // Renders the source from display position 0 (the write position follows it);
+  // a failure is returned, not written.
+  ConvertStatus Run();
 
  private:
   // Main loop and text (MarkupConverter.cpp).
@@ -76,51 +83,52 @@ class MarkupConverter {
   bool MatrixFull() const;
   void FlushTable(bool forced);
 
-  CQelDoc& m_doc;
-  const MarkupDialect m_dialect;
-  const uint8_t* m_data = nullptr;
-  int64_t m_len = 0;
-  int64_t m_pos = 0;
-  int m_outLimit = 0;
-  int64_t m_passes = 0;
+  CQelDoc& doc_;
+  DisplayWriter out_;  // the display text, from position 0
+  const MarkupDialect dialect_;
+  const uint8_t* data_ = nullptr;
+  int64_t len_ = 0;
+  int64_t pos_ = 0;
+  int outLimit_ = 0;
+  int64_t passes_ = 0;
 
   // Character set: the mode for ConvertCharToSjis, whether a meta tag set it, and
   // whether the source is Shift-JIS already.
-  bool m_convert = true;
-  bool m_jis = false;  // inside JIS text (after ESC $ B)
-  int m_mode = 0;
-  bool m_modeFromMeta = false;
+  bool convert_ = true;
+  bool jis_ = false;  // inside JIS text (after ESC $ B)
+  int mode_ = 0;
+  bool modeFromMeta_ = false;
 
   // Layout state.
-  bool m_pre = false;
-  bool m_listItem = false;
-  bool m_style = false;
-  bool m_anchor = false;
-  bool m_closeBreak = false;  // the last output was the break of a closing tag
-  int m_pendingMark = -1;     // emphasis whose mark waits for the next text byte
-  std::array<bool, 3> m_markOpen{};
-  int m_tableDepth = 0;
-  bool m_listing = false;     // listing kind and form both set: cells as lines
-  int m_wrapWidth = 64;
-  char m_separator = ' ';
+  bool pre_ = false;
+  bool listItem_ = false;
+  bool style_ = false;
+  bool anchor_ = false;
+  bool closeBreak_ = false;  // the last output was the break of a closing tag
+  int pendingMark_ = -1;     // emphasis whose mark waits for the next text byte
+  std::array<bool, 3> markOpen_{};
+  int tableDepth_ = 0;
+  bool listing_ = false;     // listing kind and form both set: cells as lines
+  int wrapWidth_ = 64;
+  char separator_ = ' ';
 
   // Tables.
-  CellMatrix m_matrix;
-  bool m_inRow = false;
-  bool m_inCell = false;
-  int m_column = 0;
-  int m_cellLine = 0;
-  int m_rowLine = 0;  // first row line of the open row; row lines gathered before it
-  int m_rowDeepest = 0;
-  int m_maxColumn = 0;
-  int m_cellWidest = 0;
-  int m_cellSpan = 1;
-  bool m_matrixFull = false;
-  std::array<int, CellMatrix::kStride> m_rowSpan{};
-  std::array<bool, CellMatrix::kStride> m_covered{};
+  CellMatrix matrix_;
+  bool inRow_ = false;
+  bool inCell_ = false;
+  int column_ = 0;
+  int cellLine_ = 0;
+  int rowLine_ = 0;  // first row line of the open row; row lines gathered before it
+  int rowDeepest_ = 0;
+  int maxColumn_ = 0;
+  int cellWidest_ = 0;
+  int cellSpan_ = 1;
+  bool matrixFull_ = false;
+  std::array<int, CellMatrix::kStride> rowSpan_{};
+  std::array<bool, CellMatrix::kStride> covered_{};
 
-  std::vector<std::string> m_links;
-  std::string m_tag;
-  std::string m_tagName;  // the tag's leading word ("/" included), lower case
-  std::string m_scratch;
+  std::vector<std::string> links_;
+  std::string tag_;
+  std::string tagName_;  // the tag's leading word ("/" included), lower case
+  std::string scratch_;
 };

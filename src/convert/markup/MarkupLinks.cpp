@@ -46,7 +46,7 @@ std::string LabelChars(size_t n) {
 // optional quote, up to the matching quote, or for an unquoted value up to a
 // blank, a double quote or the tag's end. Empty when the tag lacks it.
 std::string_view MarkupConverter::Attribute(std::string_view name) const {
-  const std::string_view tag(m_tag);
+  const std::string_view tag(tag_);
   for (size_t at = 1; at + name.size() < tag.size(); ++at) {
     if (IsNameChar(tag[at - 1])) continue;
     bool same = true;
@@ -83,7 +83,7 @@ std::string_view MarkupConverter::Attribute(std::string_view name) const {
 // A span attribute: -1 when absent; else its leading digits (a value that
 // does not start with a digit counts as 1).
 int MarkupConverter::NumberAttribute(std::string_view name) const {
-  if (Lower(m_tag).find(name) == std::string::npos) return -1;
+  if (Lower(tag_).find(name) == std::string::npos) return -1;
   const std::string_view value = Attribute(name);
   if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return 1;
   int number = 0;
@@ -95,32 +95,32 @@ int MarkupConverter::NumberAttribute(std::string_view name) const {
 
 void MarkupConverter::Link(int kind) {
   if (kind == kLinkMeta) {
-    const std::string lower = Lower(m_tag);
+    const std::string lower = Lower(tag_);
     if (lower.find("charset=") != std::string::npos) {
       if (lower.find("utf-8") != std::string::npos) {
-        m_mode = 1;
-        m_modeFromMeta = true;
-        m_convert = m_doc.m_nReadTextForm == 0;
+        mode_ = 1;
+        modeFromMeta_ = true;
+        convert_ = doc_.m_nReadTextForm == 0;
       } else if (lower.find("shift_jis") != std::string::npos || lower.find("x_jis") != std::string::npos ||
                  lower.find("x-sjis") != std::string::npos) {
-        m_mode = 6;
-        m_modeFromMeta = true;
-        m_convert = false;
+        mode_ = 6;
+        modeFromMeta_ = true;
+        convert_ = false;
       }
     }
   }
-  if (kind == kLinkImage) WriteMark(m_anchor ? "<a-img>" : "<image>");
+  if (kind == kLinkImage) WriteMark(anchor_ ? "<a-img>" : "<image>");
   if (kind == kLinkInput) WriteMark("<input>");
-  if (kind == kLinkAnchor) m_anchor = true;
-  const bool showAddress = m_doc.m_bShowAddress != 0;
-  if (showAddress && Lower(m_tag).find("nohref") == std::string::npos) {
+  if (kind == kLinkAnchor) anchor_ = true;
+  const bool showAddress = doc_.m_bShowAddress != 0;
+  if (showAddress && Lower(tag_).find("nohref") == std::string::npos) {
     std::string_view value = Attribute("href");
     if (value.empty() && kind == kLinkFrame) value = Attribute("src");
     if (value.empty() && kind == kLinkMeta) value = Attribute("url");
-    if (!value.empty() && m_links.size() < kMaxLinks) {
-      m_links.push_back(DecodeValue(value));
-      WriteMark(" @" + LabelChars(m_links.size()) + ":");
-      if (m_doc.m_nListingKind > 0 && m_doc.m_nListingForm == 1) WriteMark("\n" + m_links.back() + "\n");
+    if (!value.empty() && links_.size() < kMaxLinks) {
+      links_.push_back(DecodeValue(value));
+      WriteMark(" @" + LabelChars(links_.size()) + ":");
+      if (doc_.m_nListingKind > 0 && doc_.m_nListingForm == 1) WriteMark("\n" + links_.back() + "\n");
     }
   }
   if (kind != kLinkAnchor || showAddress) {
@@ -133,9 +133,9 @@ void MarkupConverter::Link(int kind) {
 
 void MarkupConverter::WriteLinkList() {
   Out("\n\n--address----------------------------------\n\n");
-  for (size_t i = 0; i < m_links.size(); ++i) {
+  for (size_t i = 0; i < links_.size(); ++i) {
     Out("@" + LabelChars(i + 1) + " ");
-    Out(m_links[i]);
+    Out(links_[i]);
     Out("\n");
   }
 }

@@ -25,51 +25,51 @@ bool Spells(const uint8_t* data, int64_t length, int64_t at, std::string_view wo
 }  // namespace
 
 void MarkupConverter::CopySource() {
-  if (m_len <= 0) return;  // an empty file may have no buffer at all
-  if (m_doc.m_bVerticalRules == 0) {
-    const void* mark = std::memchr(m_data, 0xFF, static_cast<size_t>(m_len));
-    const int64_t end = mark ? static_cast<const uint8_t*>(mark) - m_data : m_len;
-    const int64_t count = std::min<int64_t>(end, m_outLimit);
-    Out(std::string_view(reinterpret_cast<const char*>(m_data), static_cast<size_t>(std::max<int64_t>(count, 0))));
-    m_pos = count;
+  if (len_ <= 0) return;  // an empty file may have no buffer at all
+  if (doc_.m_bVerticalRules == 0) {
+    const void* mark = std::memchr(data_, 0xFF, static_cast<size_t>(len_));
+    const int64_t end = mark ? static_cast<const uint8_t*>(mark) - data_ : len_;
+    const int64_t count = std::min<int64_t>(end, outLimit_);
+    Out(std::string_view(reinterpret_cast<const char*>(data_), static_cast<size_t>(std::max<int64_t>(count, 0))));
+    pos_ = count;
     return;
   }
   int depth = 0;
   bool pre = false;
-  while (m_pos < m_len && m_doc.m_nConvPos < m_outLimit) {
-    const uint8_t c = m_data[m_pos];
+  while (pos_ < len_ && doc_.m_nConvPos < outLimit_) {
+    const uint8_t c = data_[pos_];
     if (c == 0xFF) break;
     if (c >= 0x80) {
-      if (m_convert) {
-        if (m_mode == 0) m_mode = GuessMode(m_pos, true);
-        const int taken = ConvertAt(m_pos, m_scratch);
+      if (convert_) {
+        if (mode_ == 0) mode_ = GuessMode(pos_, true);
+        const int taken = ConvertAt(pos_, scratch_);
         if (taken > 0) {
-          Out(m_scratch);
-          m_pos = std::min(m_pos + taken, m_len);
+          Out(scratch_);
+          pos_ = std::min(pos_ + taken, len_);
           continue;
         }
       }
-      const int count = plat::IsSjisLeadByte(c) && m_pos + 1 < m_len && IsSjisTrail(m_data[m_pos + 1]) ? 2 : 1;
-      Out(std::string_view(reinterpret_cast<const char*>(m_data + m_pos), static_cast<size_t>(count)));
-      m_pos += count;
+      const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(data_[pos_ + 1]) ? 2 : 1;
+      Out(std::string_view(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(count)));
+      pos_ += count;
       continue;
     }
-    if (c == '>' || c == '"') m_mode = 0;
+    if (c == '>' || c == '"') mode_ = 0;
     if (c == '<') {
-      if (Spells(m_data, m_len, m_pos + 1, "tabl")) {
+      if (Spells(data_, len_, pos_ + 1, "tabl")) {
         ++depth;
-      } else if (Spells(m_data, m_len, m_pos + 1, "/tab")) {
+      } else if (Spells(data_, len_, pos_ + 1, "/tab")) {
         depth = std::max(0, depth - 1);
-      } else if (Spells(m_data, m_len, m_pos + 1, "pre")) {
+      } else if (Spells(data_, len_, pos_ + 1, "pre")) {
         pre = true;
-      } else if (Spells(m_data, m_len, m_pos + 1, "/pre")) {
+      } else if (Spells(data_, len_, pos_ + 1, "/pre")) {
         pre = false;
       }
     }
     Out(std::string_view(reinterpret_cast<const char*>(&c), 1));
-    ++m_pos;
-    if (c == '\n' && !pre && (m_pos >= m_len || m_data[m_pos] != '\t')) {
-      for (int i = 0; i < depth && m_doc.m_nConvPos < m_outLimit; ++i) Out("\t");
+    ++pos_;
+    if (c == '\n' && !pre && (pos_ >= len_ || data_[pos_] != '\t')) {
+      for (int i = 0; i < depth && doc_.m_nConvPos < outLimit_; ++i) Out("\t");
     }
   }
 }

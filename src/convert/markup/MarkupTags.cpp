@@ -24,33 +24,33 @@ char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('
 
 // The tag's word is `word` (given in lower case but for "sheetData", any case).
 bool MarkupConverter::Word(std::string_view word) const {
-  if (m_tagName.size() != word.size()) return false;
+  if (tagName_.size() != word.size()) return false;
   for (size_t i = 0; i < word.size(); ++i) {
-    if (m_tagName[i] != LowerAscii(word[i])) return false;
+    if (tagName_[i] != LowerAscii(word[i])) return false;
   }
   return true;
 }
 
-bool MarkupConverter::Prefix(std::string_view word) const { return m_tagName.starts_with(word); }
+bool MarkupConverter::Prefix(std::string_view word) const { return tagName_.starts_with(word); }
 
 void MarkupConverter::Tag() {
-  if (m_pos + 3 < m_len && std::memcmp(m_data + m_pos, "<!--", 4) == 0) {
-    const int64_t from = m_pos + 4;
-    const int64_t to = std::min(m_len, from + kCommentBytes);
+  if (pos_ + 3 < len_ && std::memcmp(data_ + pos_, "<!--", 4) == 0) {
+    const int64_t from = pos_ + 4;
+    const int64_t to = std::min(len_, from + kCommentBytes);
     int64_t at = from;
-    while (at + 2 < to && !(m_data[at] == '-' && m_data[at + 1] == '-' && m_data[at + 2] == '>')) ++at;
-    m_pos = at + 2 < to ? at + 3 : to;
+    while (at + 2 < to && !(data_[at] == '-' && data_[at + 1] == '-' && data_[at + 2] == '>')) ++at;
+    pos_ = at + 2 < to ? at + 3 : to;
     return;
   }
   // The tag text up to ">", CR and LF dropped. Inside JIS text (ESC up to the next
   // ESC or blank) a ">" belongs to a character and does not end the tag.
-  ++m_pos;
-  m_tag.clear();
+  ++pos_;
+  tag_.clear();
   bool jis = false;
-  while (m_pos < m_len) {
-    const char c = static_cast<char>(m_data[m_pos++]);
+  while (pos_ < len_) {
+    const char c = static_cast<char>(data_[pos_++]);
     if (c == '>' && !jis) {
-      if (m_tag.size() < kTagBytes) m_tag.push_back('>');
+      if (tag_.size() < kTagBytes) tag_.push_back('>');
       break;
     }
     if (c == '\r' || c == '\n') continue;
@@ -59,35 +59,35 @@ void MarkupConverter::Tag() {
     } else if (c == ' ') {
       jis = false;
     }
-    if (m_tag.size() < kTagBytes) m_tag.push_back(c);
+    if (tag_.size() < kTagBytes) tag_.push_back(c);
   }
-  if (!m_pre) {
-    while (m_pos < m_len && (m_data[m_pos] == ' ' || m_data[m_pos] == '\r' || m_data[m_pos] == '\n' ||
-                             m_data[m_pos] == '\t')) {
-      ++m_pos;
+  if (!pre_) {
+    while (pos_ < len_ && (data_[pos_] == ' ' || data_[pos_] == '\r' || data_[pos_] == '\n' ||
+                             data_[pos_] == '\t')) {
+      ++pos_;
     }
   }
-  if (!m_modeFromMeta) m_mode = 0;  // a guessed character set holds until the next tag
-  m_tagName.clear();
-  for (size_t i = 0; i < m_tag.size() && (IsNameChar(m_tag[i]) || (i == 0 && m_tag[i] == '/')); ++i) {
-    m_tagName.push_back(LowerAscii(m_tag[i]));
+  if (!modeFromMeta_) mode_ = 0;  // a guessed character set holds until the next tag
+  tagName_.clear();
+  for (size_t i = 0; i < tag_.size() && (IsNameChar(tag_[i]) || (i == 0 && tag_[i] == '/')); ++i) {
+    tagName_.push_back(LowerAscii(tag_[i]));
   }
   DispatchTag();
 }
 
 void MarkupConverter::Emphasis(int which, bool open) {
-  if (m_doc.m_nListingKind != 0) return;
+  if (doc_.m_nListingKind != 0) return;
   if (open) {
-    m_pendingMark = which;
+    pendingMark_ = which;
     return;
   }
-  if (m_pendingMark == which) {
-    m_pendingMark = -1;  // nothing was written inside: no marks at all
+  if (pendingMark_ == which) {
+    pendingMark_ = -1;  // nothing was written inside: no marks at all
     return;
   }
-  if (!m_markOpen[which] || m_inRow) return;
+  if (!markOpen_[which] || inRow_) return;
   static constexpr std::string_view kClose[3] = {"] ", ">>", "> "};
-  m_markOpen[which] = false;
+  markOpen_[which] = false;
   WriteMark(kClose[which]);
 }
 
@@ -96,15 +96,15 @@ void MarkupConverter::DispatchTag() {
   const bool endTable = IsTableTag(true);
   if (table || endTable) FlushTable(false);
   if (endTable) {
-    const int depth = m_tableDepth;
-    m_tableDepth = std::max(0, m_tableDepth - 1);
+    const int depth = tableDepth_;
+    tableDepth_ = std::max(0, tableDepth_ - 1);
     if (depth != 1) Out("\n");
     return;
   }
   if (table) {
     Out("\n");
-    ++m_tableDepth;
-    m_rowSpan.fill(0);
+    ++tableDepth_;
+    rowSpan_.fill(0);
     return;
   }
   if (IsRowTag(true)) {
@@ -113,7 +113,7 @@ void MarkupConverter::DispatchTag() {
   }
   if (IsRowTag(false)) {
     EndRow();
-    if (m_listing) {
+    if (listing_) {
       Break();
     } else {
       StartRow(true);
@@ -129,27 +129,27 @@ void MarkupConverter::DispatchTag() {
     return;
   }
   if (Word("dt") || Word("dd")) {
-    if (!m_closeBreak) Break();
+    if (!closeBreak_) Break();
     return;
   }
   if (Word("/dt") || Word("/dd") || Word("/h1") || Word("/h2") || Word("/h3") || Prefix("/tit")) {
     Break();
-    m_closeBreak = true;
+    closeBreak_ = true;
     return;
   }
   if (Word("/pre")) {
-    m_pre = false;
+    pre_ = false;
     return;
   }
   if (Word("/span") || Word("span")) return;
   if (Word("/li")) {
-    m_listItem = false;
-    m_closeBreak = true;
+    listItem_ = false;
+    closeBreak_ = true;
     return;
   }
   if (Word("/ol") || Word("/ul")) {
     Break();
-    m_closeBreak = true;
+    closeBreak_ = true;
     return;
   }
   if (Word("ol") || Word("ul")) {
@@ -158,11 +158,11 @@ void MarkupConverter::DispatchTag() {
   }
   if (Word("/p")) return;
   if (Word("p")) {
-    if (!m_inRow) Break();
+    if (!inRow_) Break();
     return;
   }
   if (Word("pre")) {
-    m_pre = true;
+    pre_ = true;
     Break();
     return;
   }
@@ -183,7 +183,7 @@ void MarkupConverter::DispatchTag() {
     }
   }
   if (Word("/a")) {
-    m_anchor = false;
+    anchor_ = false;
     return;
   }
   if (Word("option")) {
@@ -192,11 +192,11 @@ void MarkupConverter::DispatchTag() {
   }
   if (Word("style")) {
     // An empty element ("<Style .../>" of spreadsheet XML) holds no style text.
-    m_style = !(m_tag.size() >= 2 && m_tag.compare(m_tag.size() - 2, 2, "/>") == 0);
+    style_ = !(tag_.size() >= 2 && tag_.compare(tag_.size() - 2, 2, "/>") == 0);
     return;
   }
   if (Word("/style")) {
-    m_style = false;
+    style_ = false;
     return;
   }
   static constexpr std::string_view kHeadings[3] = {"h1", "h2", "h3"};
@@ -209,7 +209,7 @@ void MarkupConverter::DispatchTag() {
   }
   if (Word("br")) {
     Break();
-    m_listItem = false;
+    listItem_ = false;
     return;
   }
   if (Word("/div")) {
@@ -219,7 +219,7 @@ void MarkupConverter::DispatchTag() {
   if (Word("li")) {
     if (!JustBroke()) Break();
     WriteMark("   \x81\x45");
-    m_listItem = true;
+    listItem_ = true;
     return;
   }
   if (Word("hr")) {

@@ -327,19 +327,19 @@ bool CompoundLoader::Run() {
   const bool word6 = have3 && b[0] == 0x94 && b[1] == 0xA6 && b[2] == 0x2E;
   const bool word2 = have3 && b[0] == 0xFE && b[1] == 0x37 && b[2] == 0x00;
   int& kind = call_.kind;
-  if (kind == kKindRtf && (cfb || word6 || word2)) kind = 42;
+  if (kind == kKindRtf && (cfb || word6 || word2)) kind = kKindRtfCompound;
   if (!(cfb || word6 || word2) && kind == kKindXls && have3 && b[0] == 0x09 && (b[1] == 0x04 || b[1] == 0x02) && b[2] == 0x06) {
     const int n = std::min<int>(4000, OfficeState::kCfbChainEntries);
     for (int s = 0; s < n; ++s) doc_.m_anCfbChain[s] = static_cast<uint32_t>(s + 1);
     doc_.m_nCfbChainOrigin = 2;
     return false;
   }
-  if (!(cfb || word6 || word2) && (kind == kKindDoc || kind == kKindXls)) kind = 92;
+  if (!(cfb || word6 || word2) && (kind == kKindDoc || kind == kKindXls)) kind = kKindNotOffice;
   if (word6) {
     kind = kKindDoc;
     return false;
   }
-  const bool loads = kind == kKindPpt || kind == kKindDoc || kind == kKindXls || kind == kKindMail || kind == 42 ||
+  const bool loads = kind == kKindPpt || kind == kKindDoc || kind == kKindXls || kind == kKindMail || kind == kKindRtfCompound ||
                      kind == kKindOther;
   if (cfb && loads) {
     call_.fileLength = std::max<int64_t>(call_.file.GetLength(), 0);
@@ -352,7 +352,7 @@ bool CompoundLoader::Run() {
     uint8_t dir[kSector];
     ReadSector(firstDir, dir);
     if (kind == kKindOther && !ClassifyUnknown(dir)) return true;
-    if (kind == kKindDoc || kind == 42) {
+    if (kind == kKindDoc || kind == kKindRtfCompound) {
       uint8_t s0[4];
       ReadAt(kSector, s0, 4);
       if (s0[0] == 'R' && s0[1] == 0 && s0[2] == 'o' && s0[3] == 0) doc_.m_nCfbWordMark = 60;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/StringTable.h"
-#include "convert/dump/DumpTestUtil.h"
+#include "convert/dump/DumpTestSupport.h"
 
 namespace {
 

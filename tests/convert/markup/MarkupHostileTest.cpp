@@ -68,3 +68,25 @@ TEST_F(MarkupHostile, BitFlippedFixtures) {
     }
   }
 }
+
+// A page cut short keeps the text before the cut: what it shows is the start of
+// what the whole page shows, but for the few characters at the cut (half a tag,
+// entity or character).
+TEST_F(MarkupHostile, TruncatedPagesKeepTheTextBeforeTheCut) {
+  constexpr size_t kAtTheCut = 12;  // bytes of letters the cut may change
+  for (const auto& path : Fixtures()) {
+    const bool sheet = path.ends_with(".xml");
+    const auto form = sheet ? markuptest::Form::Sheet : markuptest::Form::Html;
+    const std::string bytes = testenv::ReadHostFile(path);
+    const auto letters = [&](const std::string& page) {
+      return markuptest::Letters(markuptest::Utf8(markuptest::Body(markuptest::Convert(*doc_, page, form, 1))), true);
+    };
+    const std::string whole = letters(bytes);
+    ASSERT_GT(whole.size(), 20u) << path;
+    for (size_t length = 0; length < bytes.size(); length += 1 + bytes.size() / 60) {
+      std::string part = letters(bytes.substr(0, length));
+      part.resize(part.size() > kAtTheCut ? part.size() - kAtTheCut : 0);
+      EXPECT_TRUE(whole.starts_with(part)) << path << " cut at " << length << "\n" << part << "\n" << whole;
+    }
+  }
+}

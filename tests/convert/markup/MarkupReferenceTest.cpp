@@ -187,9 +187,9 @@ TEST_F(MarkupReference, LibreOfficeAndPandocTablesKeepTheirColumns) {
 }
 
 TEST_F(MarkupReference, GeneratedPagesAgainstW3mLynxAndIconv) {
-  if (!testenv::HaveProgram("w3m") || !testenv::HaveProgram("lynx") || !testenv::HaveProgram("iconv")) {
-    GTEST_SKIP() << "w3m, lynx or iconv is not installed (scripts/setup installs them)";
-  }
+  SKIP_WITHOUT_PROGRAM("w3m");
+  SKIP_WITHOUT_PROGRAM("lynx");
+  SKIP_WITHOUT_PROGRAM("iconv");
   for (unsigned seed : {1u, 2u, 3u}) {
     const std::string page = GeneratedPage(seed);
     const std::string path = dir_.HostPath("gen" + std::to_string(seed) + ".html");

@@ -10,6 +10,7 @@
 #include "../../../fuzz/CfbImage.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/dump/DumpSteps.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -26,7 +27,7 @@ class CompoundStageTest : public testenv::DocTest {
     doc_->m_nFileKind = call_->kind;
     call_->readSize = doc_->m_nInDataLimit;
     EXPECT_TRUE(call_->file.Open(winPath, plat::File::Mode::Read));
-    EXPECT_TRUE(doc_->ReadDumpInput(*call_));
+    EXPECT_TRUE(ReadDumpInput(*doc_, *call_));
     return doc_->RunCompoundStage(*call_);
   }
   std::string Output() const { return std::string(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos)); }

@@ -2,9 +2,10 @@
 // zipdetails, 7z t and Python's zipfile.
 #include <gtest/gtest.h>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 #include "archive/codec/ZipReader.h"
 #include "archive/codec/ZipWriter.h"
+#include "base/ByteCursor.h"
 
 using namespace archtest;
 
@@ -58,11 +59,12 @@ Bytes WriteArchive(const std::vector<Member>& members) {
 TEST(ZipWriter, RecordsAndDates) {
   Bytes zip = WriteArchive({{"a.txt", ToBytes("hello hello hello")}, {"dir/", {}}, {"empty.txt", {}}});
   // First local header: version 20, method 8, DOS time 0x6DBD and date 0x58A6.
-  EXPECT_EQ(codec::ReadLE32(&zip[0]), codec::kLocalSignature);
-  EXPECT_EQ(codec::ReadLE16(&zip[4]), 20);
-  EXPECT_EQ(codec::ReadLE16(&zip[8]), 8);
-  EXPECT_EQ(codec::ReadLE16(&zip[10]), 0x6DBD);
-  EXPECT_EQ(codec::ReadLE16(&zip[12]), 0x58A6);
+  const ByteCursor local(zip);
+  EXPECT_EQ(local.PeekU32LE(0), codec::kLocalSignature);
+  EXPECT_EQ(local.PeekU16LE(4), 20);
+  EXPECT_EQ(local.PeekU16LE(8), 8);
+  EXPECT_EQ(local.PeekU16LE(10), 0x6DBD);
+  EXPECT_EQ(local.PeekU16LE(12), 0x58A6);
   codec::CZipReader reader(zip);
   ASSERT_TRUE(reader.FromDirectory());
   ASSERT_EQ(reader.Entries().size(), 3u);

@@ -2,7 +2,7 @@
 // that break each rule of the format.
 #include <gtest/gtest.h>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 
 using namespace archtest;
 
@@ -208,7 +208,8 @@ TEST(Inflate, OutputBeyondTheLimitStopsEarly) {
 // Members that zip -0 to -9 and 7z -mx1 to -mx9 deflated, read through the whole
 // archive reader in CZipReader tests; here their raw streams are taken out by Python.
 TEST(Inflate, StreamsOfZipAndSevenZip) {
-  if (!testenv::HaveProgram("zip") || !testenv::HaveProgram("python3")) GTEST_SKIP() << "zip or python3 missing";
+  SKIP_WITHOUT_PROGRAM("zip");
+  SKIP_WITHOUT_PROGRAM("python3");
   testenv::TempDir dir;
   const std::string src = dir.HostPath("src.bin");
   Bytes text = SampleText(200000);

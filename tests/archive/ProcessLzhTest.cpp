@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
 #include "platform/Files.h"
@@ -49,7 +49,8 @@ class LzhTest : public testenv::DocTest {
 }  // namespace
 
 TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
-  if (!testenv::HaveProgram("lha") || !testenv::HaveProgram("lhasa")) GTEST_SKIP() << "lha or lhasa missing";
+  SKIP_WITHOUT_PROGRAM("lha");
+  SKIP_WITHOUT_PROGRAM("lhasa");
   const std::string src = dir_.HostPath("src");
   testenv::WriteHostFile(src + "/a.txt", ToString(SampleText(120000)));
   testenv::WriteHostFile(src + "/sub/sh.bin", ToString(SampleBinary(150000)));
@@ -78,7 +79,7 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
 TEST_F(LzhTest, SharedCorpusOfLhaTools) {
   std::string corpus = testenv::SharedTestData("lzh");
   if (corpus.empty()) GTEST_SKIP() << "shared LZH corpus absent (../shared/testdata/lzh)";
-  if (!testenv::HaveProgram("lhasa")) GTEST_SKIP() << "lhasa missing";
+  SKIP_WITHOUT_PROGRAM("lhasa");
   int compared = 0;
   for (const auto& e : fs::recursive_directory_iterator(corpus)) {
     if (!e.is_regular_file() || e.path().extension() != ".lzh") continue;
@@ -144,7 +145,7 @@ TEST_F(LzhTest, SharedCorpusOfLhaTools) {
 }
 
 TEST_F(LzhTest, HostileHeadersAndData) {
-  if (!testenv::HaveProgram("lha")) GTEST_SKIP() << "lha missing";
+  SKIP_WITHOUT_PROGRAM("lha");
   const std::string src = dir_.HostPath("src");
   testenv::WriteHostFile(src + "/a.txt", ToString(SampleText(40000)));
   std::string archive = dir_.HostPath("a.lzh");

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 #include "archive/ArchiveInit.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
@@ -161,7 +161,7 @@ TEST_F(ExtractZipTest, DamagedArchivesFailWithTheirCode) {
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("o1/a.txt")), "aaaa");  // written before the failure
 
   // A Deflate member whose stream gives more than its header's size.
-  if (!testenv::HaveProgram("zip")) GTEST_SKIP() << "zip missing";
+  SKIP_WITHOUT_PROGRAM("zip");
   testenv::Shell("cd " + Q(src_) + " && zip -q ../one.zip text.txt");
   std::string one = testenv::ReadHostFile(dir_.HostPath("one.zip"));
   std::string lying = one;
@@ -212,7 +212,8 @@ TEST_F(ExtractZipTest, OutOfMemoryIsReported) {
 }
 
 TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
-  if (!testenv::HaveProgram("unzip") || !testenv::HaveProgram("zip")) GTEST_SKIP() << "unzip or zip missing";
+  SKIP_WITHOUT_PROGRAM("unzip");
+  SKIP_WITHOUT_PROGRAM("zip");
   InitArchiveState(*doc_);
   ASSERT_TRUE(doc_->m_pfnUnZip);
   testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");

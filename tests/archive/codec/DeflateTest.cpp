@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "ArchiveTestUtil.h"
+#include "archive/ArchiveTestSupport.h"
 #include "archive/codec/Deflate.h"
 
 using namespace archtest;
@@ -77,7 +77,7 @@ TEST(Deflate, SizesStayNearZlibLevelSix) {
 }
 
 TEST(Deflate, PythonZlibEndsAtEofWithNoUnusedData) {
-  if (!testenv::HaveProgram("python3")) GTEST_SKIP() << "python3 missing";
+  SKIP_WITHOUT_PROGRAM("python3");
   testenv::TempDir dir;
   for (const auto& [name, data] : Inputs()) {
     testenv::WriteHostFile(dir.HostPath("in"), ToString(data));

@@ -33,6 +33,22 @@ TEST_F(CliTest, ShiftJisTextIsPrintedAsUtf8) {
   EXPECT_EQ(Err(), "");
 }
 
+TEST_F(CliTest, LongShiftJisTextIsPrintedWhole) {
+  SKIP_WITHOUT_PROGRAM("iconv");
+  // Runs of double-byte characters longer than the pieces the output is written in,
+  // with trail bytes in the ASCII range ("\x83\x41" ア, "\x95\x5C" 表).
+  std::string text;
+  for (int line = 0; line < 6; ++line) {
+    for (int i = 0; i < 20000 + 7 * line; ++i) text += i % 3 == 0 ? "\x83\x41" : i % 3 == 1 ? "\x95\x5C" : "\x88\x9F";
+    text += line % 2 ? "\r\n" : "a,\n";
+  }
+  const std::string path = dir_.HostPath("long.txt");
+  testenv::WriteHostFile(path, text);
+  int status = -1;
+  EXPECT_EQ(Run("--set indata=1 --set outdata=1 " + Quote(path), &status), Shell("iconv -f CP932 -t UTF-8 " + Quote(path)));
+  EXPECT_EQ(status, 0);
+}
+
 TEST_F(CliTest, Utf8TextReadAsUtf8ComesBackUnchanged) {
   const std::string text = "\xE8\xA1\xA8\xE7\xA4\xBA \xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88 caf\xC3\xA9\xE2\x80\x94ok\n";
   testenv::WriteHostFile(dir_.HostPath("u.txt"), text);

@@ -43,7 +43,4 @@ inline std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-#define REQUIRE_PROGRAM(name) \
-  if (!testenv::HaveProgram(name)) GTEST_SKIP() << name << " is not installed (scripts/setup installs it)"
-
 }  // namespace dumptest
