@@ -51,3 +51,6 @@ PY
 for f in book.xlsx d1904.xlsx; do
   /usr/bin/python3 -c "import openpyxl, sys; print('\n'.join(ws.title for ws in openpyxl.load_workbook(sys.argv[1])))" "$f" > "$f.names"
 done
+# Spreadsheet XML: LibreOffice's "MS Excel 2003 XML" export, and the first worksheet part of book.xlsx.
+soffice --headless --convert-to 'xml:MS Excel 2003 XML' --outdir "$tmp" book.fods && mv "$tmp/book.xml" book.2003.xml
+unzip -p book.xlsx xl/worksheets/sheet1.xml > book.sheet1.xml
