@@ -274,9 +274,17 @@ void SheetWriter::Run() {
   std::vector<int> order;
   for (int i = 0; i < s_.stored; ++i) order.push_back(i);
   for (int b = 0; b < std::min(s_.boxes, SheetTables::kMaxBoxes); ++b) order.push_back(t_.Capacity() + b);
-  std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-    return SortKey(t_.Sheet(a), t_.Row(a), t_.Column(a)) < SortKey(t_.Sheet(b), t_.Row(b), t_.Column(b));
-  });
+  // Cells come in order but for the text boxes: sort by the keys, computed once.
+  std::vector<int64_t> keys(order.size());
+  for (size_t k = 0; k < order.size(); ++k) keys[k] = SortKey(t_.Sheet(order[k]), t_.Row(order[k]), t_.Column(order[k]));
+  if (!std::is_sorted(keys.begin(), keys.end())) {
+    std::vector<size_t> by(order.size());
+    std::iota(by.begin(), by.end(), size_t{0});
+    std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<int> sorted(order.size());
+    for (size_t k = 0; k < by.size(); ++k) sorted[k] = order[by[k]];
+    order.swap(sorted);
+  }
   doc_.m_nRawLen = 0;
   doc_.m_nRawPos = 0;
   if (order.empty()) {
@@ -323,7 +331,8 @@ void SheetWriter::Run() {
     int prevRow = 0;
     for (size_t k = i; k < end && !stopped && !outputFull_;) {
       const int row = t_.Row(order[k]);
-      rowText_.assign(static_cast<size_t>(columns), std::string());
+      rowText_.resize(static_cast<size_t>(columns));
+      for (std::string& text : rowText_) text.clear();
       rowNumber_.assign(static_cast<size_t>(columns), false);
       rowUsed_.assign(static_cast<size_t>(columns), false);
       size_t m = k;

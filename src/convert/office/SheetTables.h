@@ -1,7 +1,8 @@
 // The spreadsheet cell tables in the dump's work storage, shared by the binary
 // workbook records, the XLSX reader and the sheet output:
-// - SheetStringPool: the character-major DumpCellTable, byte j of entry i at
-//   call.Cell(j, i); byte 0 the widest line, the text from byte 1, NUL-terminated;
+// - SheetStringPool: the DumpCellTable's storage taken entry by entry (entry i's
+//   bytes side by side, so that a text is read and written in one run): byte 0 the
+//   widest line, the text from byte 1, NUL-terminated;
 // - CellTextCode: one int per entry (1,000 + n 8-bit text, n + 1 converted text,
 //   9,000 + n a number, 9,002 "--");
 // - SheetCellList: row, column, pool entry and sheet number per cell, in read order;
@@ -11,6 +12,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -41,25 +43,23 @@ class SheetTables {
       if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
       n += w;
     }
-    *call_.Cell(0, i) = static_cast<char>(std::clamp(widest, 0, 255));
-    for (size_t j = 0; j < n; ++j) *call_.Cell(static_cast<int>(j) + 1, i) = text[j];
-    *call_.Cell(static_cast<int>(n) + 1, i) = '\0';
+    char* entry = At(i);
+    entry[0] = static_cast<char>(std::clamp(widest, 0, 255));
+    std::memcpy(entry + 1, text.data(), n);
+    entry[n + 1] = '\0';
   }
   // The text of entry i into out (cleared first).
   void Text(int i, std::string& out) const {
     out.clear();
     if (!Valid(i)) return;
-    for (int j = 1; j <= charLimit_; ++j) {
-      const char c = *call_.Cell(j, i);
-      if (c == '\0') break;
-      out.push_back(c);
-    }
+    const char* entry = At(i) + 1;
+    out.assign(entry, strnlen(entry, static_cast<size_t>(charLimit_)));
   }
-  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(*call_.Cell(0, i)) : 0; }
+  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(At(i)[0]) : 0; }
   void Clear(int i) {
     if (!Valid(i)) return;
-    *call_.Cell(0, i) = 0;
-    *call_.Cell(1, i) = 0;
+    At(i)[0] = 0;
+    At(i)[1] = 0;
     Code(i) = 0;
   }
 
@@ -70,6 +70,7 @@ class SheetTables {
   int& Sheet(int i) { return Field(4, i); }
 
  private:
+  char* At(int i) const { return &call_.cells[static_cast<size_t>(i) * call_.cellChars]; }
   const std::vector<int>& Ints(int k) const { return call_.workInts[k]; }
   int& Field(int k, int i) {
     return Valid(i) ? call_.workInts[k][i] : scratch_;
