@@ -9,6 +9,7 @@
 // against the pool, cells beyond the table's capacity are counted but not stored, an
 // encrypted workbook (FILEPASS) is answered with string 147.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "app/QelDoc.h"
@@ -173,6 +174,10 @@ void WorkbookWalk::AddInlineText(int entry, const uint8_t* p, int64_t n, bool wi
       w = ch < 0x80 ? (out[0] = static_cast<char>(ch), 1) : plat::WideCharToCp932(ch, out);
     } else {
       out[0] = static_cast<char>(p[at++]);
+      // 8-bit text of a Western code page: Latin letters folded, never read as Shift-JIS lead bytes.
+      if (codePage_ != 932 && static_cast<uint8_t>(out[0]) >= 0x80) {
+        out[0] = static_cast<char>(CQelDoc::FoldLatin1Char(static_cast<unsigned char>(out[0])));
+      }
     }
     for (int k = 0; k < w; ++k) {
       char c = out[k];
@@ -246,6 +251,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
   bool globalsSeen = false;
   bool sstRead = false;
   int lastFormulaEntry = -1;
+  std::array<bool, 16> chart{};  // per nesting depth: a chart substream
   while (pos + 4 <= limit) {
     if (raw[pos] == 0xD0 && raw[pos + 1] == 0xCF) break;  // an embedded compound file
     const uint16_t type = U16(raw + pos);
@@ -269,6 +275,8 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       doc_.m_nCfbEnd = 1;
       break;
     }
+    const bool inChart = depth > 0 && depth <= static_cast<int>(chart.size()) && chart[depth - 1];
+    if (inChart && type != 0x0009 && type != 0x0209 && type != 0x0409 && type != 0x0809 && type != 0x000A) continue;
     switch (type) {
       case 0x0009:
       case 0x0209:
@@ -281,6 +289,9 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
           globalsSeen = true;  // a lone worksheet file
           sheet_ = 0;
         }
+        // A chart (a chart sheet, or one embedded in a worksheet) caches its data in
+        // cell records of its own: they are not cells of the sheet.
+        if (depth < static_cast<int>(chart.size())) chart[depth] = depth > 0 || kindOf == 0x0020;
         ++depth;
         break;
       }
@@ -312,7 +323,12 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         break;
       case 0x0204:
       case 0x00D6:
-        if (length > 8) AddTextCell(p, length, form_ != Form::Older);
+        // Only the workbooks of the form with flags bytes (BIFF8) store a flags byte
+        // before the characters; the earlier ones store 8-bit text in their code page.
+        if (length > 8) AddTextCell(p, length, form_ == Form::Flags);
+        break;
+      case 0x0042:
+        if (length >= 2) codePage_ = U16(p);
         break;
       case 0x0203:
         if (length >= 14) AddNumber(U16(p), U16(p + 2), U16(p + 4), F64(p + 6));
@@ -326,6 +342,8 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         }
         break;
       case 0x0006:
+      case 0x0206:  // the formula record of the BIFF3 and BIFF4 worksheets
+      case 0x0406:
         if (length >= 14) {
           int xf = U16(p + 4);
           if (xf == 26 || xf == 30) xf = 15;
@@ -354,7 +372,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         }
         break;
       case 0x0207:
-        if (lastFormulaEntry >= 0) AddInlineText(lastFormulaEntry, p, length, form_ != Form::Older);
+        if (lastFormulaEntry >= 0) AddInlineText(lastFormulaEntry, p, length, form_ == Form::Flags);
         lastFormulaEntry = -1;
         break;
       case 0x041E:

@@ -66,6 +66,7 @@ class WorkbookWalk {
   std::vector<uint16_t> formatKind_, formatDecimals_, xfFormat_;
   Form form_ = Form::Flags;
   bool date1904_ = false;
+  int codePage_ = 932;  // of 8-bit text (CODEPAGE record)
   int xfCount_ = 0;
   int nextOldFormat_ = 0;
   int sstCount_ = 0;

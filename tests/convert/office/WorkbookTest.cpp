@@ -5,6 +5,8 @@
 #include <cstring>
 #include <filesystem>
 #include <map>
+#include <set>
+#include <algorithm>
 #include <sstream>
 
 #include "../../../fuzz/CfbImage.h"
@@ -249,6 +251,46 @@ TEST_F(WorkbookTest, HostileRecordsGiveTheirAnswers) {
   for (int s = 0; s < 300; ++s) many += Bof(16) + LabelSst(0, 0, s % 2) + eof;
   const std::string text = Load("many.xls", Workbook(many));
   EXPECT_NE(text.find("[Sheet300]"), std::string::npos);
+}
+
+// The text cells xls2csv reads in each shared workbook are cells of ours too.
+TEST_F(WorkbookTest, SharedWorkbookTextsMatchXls2csv) {
+  SKIP_WITHOUT_PROGRAM("xls2csv");
+  const std::string root = testenv::SharedTestData("office/xls");
+  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  for (const auto& f : std::filesystem::directory_iterator(root)) {
+    if (f.path().extension() != ".xls") continue;
+    SCOPED_TRACE(f.path().filename().string());
+    int status = 0;
+    const std::string peer = testenv::Shell("xls2csv -d utf-8 " + testenv::Quote(f.path().string()) + " 2>/dev/null", &status);
+    if (status != 0 || peer.empty()) continue;
+    doc_->m_nColumnWidthMode = 10;
+    std::set<std::string> ours;
+    for (const Grid& sheet : ReadCellList(Load("s.xls", testenv::ReadHostFile(f.path().string())))) {
+      for (const auto& row : sheet) ours.insert(row.begin(), row.end());
+    }
+    int compared = 0, missing = 0;
+    {
+      for (const auto& row : ReadCsv(peer)) {
+        for (std::string cell : row) {
+          // A line break inside a cell is a control byte of the cell list (";").
+          std::replace(cell.begin(), cell.end(), '\n', ';');
+          // Texts that pass through Shift-JIS unchanged, without separators or quotes.
+          double v;
+          if (cell.empty() || sheetcompare::Number(cell, v) || cell.find_first_of(",\"\x0C\r\t") != std::string::npos) continue;
+          const auto sjis = plat::Utf8ToCp932(cell);
+          if (!sjis || std::any_of(cell.begin(), cell.end(), [](char c) { return static_cast<unsigned char>(c) == 0xC2 || static_cast<unsigned char>(c) == 0xC3; })) continue;
+          ++compared;
+          if (!ours.count(cell)) {
+            ++missing;
+            ADD_FAILURE() << "missing: " << cell;
+          }
+          if (missing > 5) return;
+        }
+      }
+    }
+    EXPECT_EQ(missing, 0) << compared << " compared";
+  }
 }
 
 TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
