@@ -293,6 +293,65 @@ TEST_F(WorkbookTest, SharedWorkbookTextsMatchXls2csv) {
   }
 }
 
+// Shared strings: the published BIFF8 forms, and the cleaning for the table.
+TEST_F(WorkbookTest, SharedStringsReadAcrossContinuationsAndCleaned) {
+  const std::string eof = Record(0x000A, "");
+  auto sheetOf = [&](const std::string& sst, int count) {
+    std::string cells;
+    for (int i = 0; i < count; ++i) cells += LabelSst(i, 0, static_cast<uint32_t>(i));
+    return Bof(5) + sst + eof + Bof(16) + cells + eof;
+  };
+  auto counts = [](int n) { return Le32(static_cast<uint32_t>(n)) + Le32(static_cast<uint32_t>(n)); };
+  // "ab" 8-bit, then continued in a CONTINUE record as 16-bit "あい".
+  const std::string split = Record(0x00FC, counts(1) + Le16(4) + std::string(1, '\0') + "ab") +
+                            Record(0x003C, std::string(1, '\1') + "\x42\x30\x44\x30");
+  // Rich text (2 runs) and a phonetic block around "x".
+  const std::string rich = Record(0x00FC, counts(1) + Le16(1) + "\x0C" + Le16(2) + Le32(6) + "x" + std::string(8, 'R') +
+                                               std::string(6, 'P'));
+  struct Case {
+    const char* what;
+    std::string records;
+    const char* utf8;  // the cell as shown in the cell list
+  };
+  const Case cases[] = {
+      {"8-bit switching to 16-bit in a continuation", sheetOf(split, 1), "abあい"},
+      {"runs and phonetic block passed over", sheetOf(rich, 1), "x"},
+      {"lone multiplication sign", sheetOf(Record(0x00FC, counts(1) + Le16(1) + std::string(1, '\0') + "\xD7"), 1), "×"},
+      {"tab and line feed", sheetOf(Record(0x00FC, counts(1) + Le16(5) + std::string(1, '\0') + "a\tb\nc"), 1), "a b;c"},
+      {"byte 2 blanks the rest", sheetOf(Record(0x00FC, counts(1) + Le16(5) + std::string(1, '\0') + "ab\x02zz"), 1), "ab"},
+      {"Latin letters folded", sheetOf(Record(0x00FC, counts(1) + Le16(4) + std::string(1, '\0') + "caf\xE9"), 1), "cafe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    doc_->m_nColumnWidthMode = 10;
+    const std::vector<Grid> sheets = ReadCellList(Load("s.xls", Workbook(c.records)));
+    ASSERT_FALSE(sheets.empty());
+    ASSERT_FALSE(sheets[0].empty());
+    std::string cell = sheets[0][0][0];
+    while (!cell.empty() && cell.back() == ' ') cell.pop_back();
+    EXPECT_EQ(cell, c.utf8);
+  }
+  // The source display lists the shared strings with their codes and ends with <END>.
+  doc_->m_nColumnWidthMode = 0;
+  doc_->m_nDisplayForm = 2;
+  const std::string listing = Load("d.xls", Workbook(sheetOf(split, 1)));
+  EXPECT_NE(listing.find("\n<END>\n"), std::string::npos);
+  EXPECT_NE(plat::Cp932ToUtf8(listing).find("abあい\n"), std::string::npos);
+}
+
+TEST_F(WorkbookTest, RowGapsAndAutomaticWidths) {
+  const std::string eof = Record(0x000A, "");
+  std::string cells = LabelSst(0, 0, 0) + LabelSst(15, 0, 1) + LabelSst(18, 0, 0) + LabelSst(19, 1, 1);
+  const std::string text = Load("g.xls", Workbook(Bof(5) + Sst({"alpha", "a much longer text"}) + eof + Bof(16) + cells + eof));
+  EXPECT_NE(text.find("\r\n#------------- 14Line -------------#\r\n\r\n"), std::string::npos) << text;
+  // Two empty lines for a gap of three rows.
+  EXPECT_NE(text.find(" \r\n\r\n\r\nalpha"), std::string::npos);
+  // Automatic widths: the first column as wide as its widest text.
+  doc_->m_nColumnWidthMode = 1;
+  const std::string wide = Load("g.xls", Workbook(Bof(5) + Sst({"alpha", "a much longer text"}) + eof + Bof(16) + cells + eof));
+  EXPECT_NE(wide.find("a much longer text "), std::string::npos);
+}
+
 TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
   const std::string root = testenv::SharedTestData("office/xls");
   if (root.empty()) GTEST_SKIP() << "shared test data absent";
