@@ -352,6 +352,34 @@ TEST_F(WorkbookTest, RowGapsAndAutomaticWidths) {
   EXPECT_NE(wide.find("a much longer text "), std::string::npos);
 }
 
+// Sheet names from the sheet records, in the width each was stored with, bounded.
+TEST_F(WorkbookTest, SheetNamesKeepTheirWidthAndBound) {
+  const std::string eof = Record(0x000A, "");
+  auto boundSheet = [](const std::string& chars, int count, bool wide) {
+    return Record(0x0085, Le32(0) + Le16(0) + std::string(1, static_cast<char>(count)) + std::string(1, wide ? '\1' : '\0') + chars);
+  };
+  const std::string records = Bof(5) + boundSheet("\x68\x88\x68\x88", 2, true) +  // 表表 (U+8868)
+                              boundSheet("Plain", 5, false) + boundSheet(std::string(200, 'N'), 200, false) + Sst({"x"}) + eof +
+                              Bof(16) + LabelSst(0, 0, 0) + eof + Bof(16) + LabelSst(0, 0, 0) + eof + Bof(16) + LabelSst(0, 0, 0) + eof;
+  const std::string text = plat::Cp932ToUtf8(Load("n.xls", Workbook(records)));
+  EXPECT_NE(text.find("[Sheet 1]表表---"), std::string::npos) << text.substr(0, 200);
+  EXPECT_NE(text.find("[Sheet 2]Plain---"), std::string::npos);
+  EXPECT_NE(text.find("[Sheet 3]" + std::string(32, 'N') + "---"), std::string::npos);
+}
+
+// The output volume: the table stops before it, on a character boundary, with the note.
+TEST_F(WorkbookTest, OutputVolumeCutsTheTableCleanly) {
+  doc_->m_nOutDataLimit = 6000;
+  const std::string text = LoadFixture("long.xls");
+  const std::string note = LoadString(IDS_DATA_OMITTED);
+  ASSERT_GE(text.size(), note.size());
+  EXPECT_LE(text.size(), 6000u);
+  const size_t at = text.rfind(note);
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(plat::Utf8ToCp932(plat::Cp932ToUtf8(text.substr(0, at))), text.substr(0, at));
+  EXPECT_EQ(doc_->m_bPartialLoad, 1);
+}
+
 TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
   const std::string root = testenv::SharedTestData("office/xls");
   if (root.empty()) GTEST_SKIP() << "shared test data absent";
