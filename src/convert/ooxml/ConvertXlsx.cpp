@@ -421,9 +421,17 @@ void XlsxReader::ReadDrawing(int n) {
       size_t last = at;
       for (size_t p = at; (p = part.find("<a:t>", p)) != View::npos && p < anchorEnd; ++p) {
         const size_t stop = std::min(part.find('<', p + 5), anchorEnd);
-        // Runs of one paragraph join as they are; paragraphs are parted by a blank.
-        const size_t paragraph = part.find("</a:p>", last);
-        if (!text.empty() && paragraph != View::npos && paragraph < p) text += ' ';
+        // The shape's text begins with its anchor, "(B05): "; runs of one paragraph
+        // join as they are, the next paragraph follows after 8 blanks.
+        if (text.empty()) {
+          char place[32];
+          const int c = std::clamp(column, 0, 26 * 27 - 1);  // two letters at most
+          if (c >= 26) std::snprintf(place, sizeof place, "(%c%c%02d): ", 'A' + c / 26 - 1, 'A' + c % 26, row + 1);
+          else std::snprintf(place, sizeof place, "(%c%02d): ", 'A' + c, row + 1);
+          text = place;
+        } else if (const size_t paragraph = part.find("</a:p>", last); paragraph != View::npos && paragraph < p) {
+          text += "        ";
+        }
         last = stop;
         AppendText(part.substr(p + 5, stop - p - 5), text, limit, ':');
       }
