@@ -495,5 +495,8 @@ void CQelDoc::DumpWorkbook(DumpCall& call) {
   m_nRawPos = start;
   m_nConvPos = 0;
   if (walk.Run(start) == WorkbookWalk::End::Message) return;
-  WriteSheetTable(call, tables, walk.Result());
+  SheetSummary summary = walk.Result();
+  // Streams cut at the input volume: the truncation note ends the text, not the end line.
+  summary.earlyStop = m_bCfbOverflow != 0;
+  WriteSheetTable(call, tables, summary);
 }

@@ -491,5 +491,7 @@ void CQelDoc::DumpXlsx(DumpCall& call) {
     if (m_nConvPos == 0) ConvAppend(LoadString(IDS_CANNOT_OPEN));
     return;
   }
+  // A package longer than the input volume: neither the no-data note nor the end line.
+  summary.earlyStop = call.fileLength > call.bytesRead;
   WriteSheetTable(call, tables, summary);
 }

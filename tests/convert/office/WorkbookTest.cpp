@@ -381,6 +381,17 @@ TEST_F(WorkbookTest, OutputVolumeCutsTheTableCleanly) {
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
 }
 
+// The input volume: the workbook stream is gathered up to it, the table shows what
+// was gathered and ends with the truncation note instead of its end line.
+TEST_F(WorkbookTest, InputVolumeCutsTheStreamWithTheNote) {
+  doc_->m_nInDataLimit = 40000;
+  const std::string text = LoadFixture("long.xls");
+  EXPECT_NE(text.find("[Sheet 1]long"), std::string::npos) << plat::Cp932ToUtf8(text.substr(0, 300));
+  EXPECT_EQ(text.find("[sheet end]"), std::string::npos);
+  EXPECT_NE(text.find(LoadString(IDS_DATA_OMITTED)), std::string::npos);
+  EXPECT_EQ(doc_->m_bPartialLoad, 1);
+}
+
 TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
   const std::string root = testenv::SharedTestData("office/xls");
   if (root.empty()) GTEST_SKIP() << "shared test data absent";
