@@ -30,9 +30,9 @@ int64_t SortKey(int sheet, int row, int column) {
 
 bool IsNumberCode(int code) { return code >= 9001 && code <= 9099; }
 
-// A laid-out piece of one row: a column group (a cell and the empty columns its text
+// A laid-out part of one row: a column group (a cell and the empty columns its text
 // runs on into) with its lines.
-struct Piece {
+struct ColumnGroup {
   int column = 0;   // first column
   int span = 1;     // columns taken
   int width = 0;    // characters inside, separators of the spanned columns included
@@ -216,10 +216,10 @@ void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
 
 void SheetWriter::WriteRow(int columns) {
   const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
-  std::vector<Piece> pieces;
+  std::vector<ColumnGroup> groups;
   for (int c = 0; c < columns; ++c) {
     if (!rowUsed_[c] || widths_[c] <= 0) continue;
-    Piece p;
+    ColumnGroup p;
     p.column = c;
     p.number = rowNumber_[c];
     p.width = widths_[c];
@@ -233,10 +233,10 @@ void SheetWriter::WriteRow(int columns) {
       }
     }
     Wrap(text, p.width, maxLines, p.lines);
-    pieces.push_back(std::move(p));
+    groups.push_back(std::move(p));
   }
   size_t lines = 1;
-  for (const Piece& p : pieces) lines = std::max(lines, p.lines.size());
+  for (const ColumnGroup& p : groups) lines = std::max(lines, p.lines.size());
   const char separator = call_.bTableRules == 1 ? '|' : call_.bTableRules == 2 ? '\x08' : ' ';
   std::string out;
   for (size_t l = 0; l < lines && !outputFull_; ++l) {
@@ -247,8 +247,8 @@ void SheetWriter::WriteRow(int columns) {
         ++c;
         continue;
       }
-      if (next < pieces.size() && pieces[next].column == c) {
-        const Piece& p = pieces[next++];
+      if (next < groups.size() && groups[next].column == c) {
+        const ColumnGroup& p = groups[next++];
         const std::string cell = l < p.lines.size() ? p.lines[l] : "";
         const int pad = std::max(p.width - static_cast<int>(cell.size()), 0);
         if (p.number) out.append(static_cast<size_t>(pad), ' ');
