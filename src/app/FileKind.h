@@ -42,6 +42,7 @@ enum FileKind : int {
   kKindAudio = 56,     // .mp3 .wma
   kKindMediaLast = 58,
   kKindLastDocument = 90,  // kinds above are the lists' own: the plain copy is their text
+  kKindNotOffice = 92,     // a Word or Excel name on a file that is not one
   kKindMacro = 98,     // list macros
   kKindOther = 99,
 };

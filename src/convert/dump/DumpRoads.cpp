@@ -39,11 +39,13 @@ constexpr DumpRoad kPackageRoads[] = {
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).
-constexpr RoadRun kCompoundStage = nullptr;
+constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
+  return d.RunCompoundStage(c) ? RoadEnd::Release : RoadEnd::Continue;
+};
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
-    {[](int k) { return k == kKindXlsx; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
+    {[](int k) { return k == kKindXlsx; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
     {[](int k) { return k == kKindMail; }, nullptr},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { DumpMediaInfo(d, c); return RoadEnd::Release; }},
     {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, DumpCsvTable(d, c)); }},
@@ -59,7 +61,7 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 constexpr DumpRoad kDocumentRoads[] = {
     {[](int k) { return k == kKindPpt; }, nullptr},  // binary presentation
     {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; }, nullptr},  // binary Word
-    {[](int k) { return k == kKindXls || k == kKindXlsx; }, nullptr},  // binary Excel and sheet output
+    {[](int k) { return k == kKindXls; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
     {[](int k) { return k == kKindRtf || k == kKindXmlSheet; }, nullptr},  // word-format filter
 };
 
@@ -139,12 +141,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     return FinishDump(doc, call);
   }
 
-  if (kCompoundStage) {
-    if (kCompoundStage(doc, call) == RoadEnd::Release) return FinishDump(doc, call);
-  } else if (call.kind >= kKindPpt && call.kind <= kKindXls && call.bytesRead >= 3 && doc.m_pRawData[0] == 0xD0 &&
-             doc.m_pRawData[1] == 0xCF && doc.m_pRawData[2] == 0x11) {
-    call.roadAbsent = true;  // a compound Office file: its reader is not in this build
-  }
+  if (kCompoundStage(doc, call) == RoadEnd::Release) return FinishDump(doc, call);
   call.file.Close();
 
   RoadEnd end = RunRoad(kWholeInputRoads, doc, call);

@@ -352,6 +352,9 @@ size_t MarkupConverter::SourceText(std::string_view text, bool unit) {
   closeBreak_ = false;
   if (inRow_) {
     pendingMark_ = -1;
+    // Text in a row before its first cell is a cell of its own: the flush writes
+    // columns from 1 on, so nothing may stay in column 0.
+    if (column_ == 0 && !listing_ && text.find_first_not_of(" \t\r\n") != std::string_view::npos) StartCell();
     if (unit) return CellUnit(text.data(), static_cast<int>(text.size())) ? text.size() : 0;
     for (size_t i = 0; i < text.size(); ++i) {
       if (!CellByte(text[i])) return i;

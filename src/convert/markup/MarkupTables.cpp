@@ -12,9 +12,13 @@ constexpr int kRowLinesHeld = 5;  // row lines kept free beyond the deepest row
 
 }  // namespace
 
+// Spreadsheet XML comes as an XLSX worksheet part (sheetData, row, c) or as the
+// older XML spreadsheet (Table, Row, Cell); both sets are taken, by their names, so
+// that no other element of either ("col", "cols", "Column", "Comment", "rowBreaks")
+// opens a row or a cell.
 bool MarkupConverter::IsTableTag(bool end) const {
   if (dialect_ == MarkupDialect::Html) return Word(end ? "/table" : "table");
-  return Word(end ? "/sheetData" : "sheetData");
+  return end ? Word("/sheetData") || Word("/table") : Word("sheetData") || Word("table");
 }
 
 bool MarkupConverter::IsRowTag(bool end) const {
@@ -24,7 +28,7 @@ bool MarkupConverter::IsRowTag(bool end) const {
 
 bool MarkupConverter::IsCellTag(bool end) const {
   if (dialect_ == MarkupDialect::Html) return end ? Word("/td") || Word("/th") : Word("td") || Word("th");
-  return Word(end ? "/c" : "c");
+  return end ? Word("/c") || Word("/cell") : Word("c") || Word("cell");
 }
 
 // A row starts at column 0 on the next free row line; columns that a cell of an

@@ -1,0 +1,163 @@
+// Number texts of the binary workbook records. The value is split into its whole
+// part and its fraction in ten-thousandths (from the millionths, rounded half up),
+// then rounded to the format's decimals; no shift depends on the file's bits, and a
+// value outside the ranges below takes the scaled or "9999:ER" form.
+#include "convert/office/BiffNumberText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "convert/ooxml/SerialDate.h"
+
+namespace {
+
+constexpr double kTwo33 = 8589934592.0;
+constexpr double kTwo38 = 274877906944.0;
+constexpr double kTwo48 = 281474976710656.0;
+constexpr double kTwo57 = 144115188075855872.0;
+
+bool IsDateFormat(int f) {
+  return (f >= 14 && f <= 17) || f == 21 || f == 22 || f == 30 || f == 31 || (f >= 55 && f <= 58);
+}
+
+// Whole part and fraction in ten-thousandths of a non-negative value below 2^33.
+void Split(double a, int64_t& whole, int64_t& tenThousandths) {
+  whole = static_cast<int64_t>(std::floor(a));
+  const auto millionths = static_cast<int64_t>(std::floor((a - static_cast<double>(whole)) * 1e6));
+  tenThousandths = (millionths + 50) / 100;
+  if (tenThousandths >= 10000) {
+    ++whole;
+    tenThousandths -= 10000;
+  }
+}
+
+std::string Grouped(int64_t whole, bool grouping) {
+  std::string digits = std::to_string(whole);
+  if (!grouping || digits.size() <= 3) return digits;
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+BiffNumberText Number(std::string text) {
+  const int n = static_cast<int>(text.size());
+  return {std::move(text), 9000 + n};
+}
+
+BiffNumberText Text(std::string text) {
+  const int n = static_cast<int>(text.size());
+  return {std::move(text), 1000 + n};
+}
+
+BiffNumberText DateText(double a, const BiffNumberStyle& s) {
+  int64_t whole, frac;
+  Split(a, whole, frac);
+  const int64_t serial = whole + (s.date1904 ? 1462 : 0);
+  const SerialMoment d = SerialToDay(serial);
+  char buf[40];
+  char year[8] = {'Y', 'Y', 0};
+  if (serial != 0) std::snprintf(year, sizeof year, "%02d", std::abs(d.year % 100));
+  std::snprintf(buf, sizeof buf, "'%s-%c%d-%c%d", year, d.month >= 10 ? '1' : ' ', d.month % 10,
+                d.day >= 10 ? static_cast<char>('0' + d.day / 10) : ' ', d.day % 10);
+  std::string text = buf;
+  if (frac > 10 || s.format == 22) {
+    const int64_t minutes = std::min<int64_t>((frac + 1) * 1440 / 10000, 1439);
+    std::snprintf(buf, sizeof buf, " %02d:%02d", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
+    text += buf;
+  }
+  return Text(text);
+}
+
+BiffNumberText TimeText(double a, const BiffNumberStyle& s) {
+  if (a >= 9) return {};
+  int64_t whole, frac;
+  Split(a, whole, frac);
+  const int64_t minutes = (frac * 1440 + 5000) / 10000 % 1440;
+  const int hour = static_cast<int>(minutes / 60), minute = static_cast<int>(minutes % 60);
+  char buf[24];
+  const char lead = whole > 0 ? '#' : ' ';
+  if (s.format == 20) {
+    std::snprintf(buf, sizeof buf, "%c%02d:%02d", lead, hour, minute);
+  } else {
+    const int h12 = hour % 12 == 0 ? 12 : hour % 12;
+    std::snprintf(buf, sizeof buf, "%c%2d:%02d %s", lead, h12, minute, hour < 12 ? "am" : "pm");
+  }
+  return Text(buf);
+}
+
+BiffNumberText PercentText(double a, bool negative) {
+  if (a >= 9) return {};
+  const int64_t hundredths = (static_cast<int64_t>(std::floor(a * 1e6)) + 50) / 100;
+  char buf[24];
+  std::snprintf(buf, sizeof buf, "%c%2lld.%02lld%%", negative && hundredths ? '-' : ' ',
+                static_cast<long long>(hundredths / 100), static_cast<long long>(hundredths % 100));
+  return Number(buf);
+}
+
+}  // namespace
+
+double DecodeRk(uint32_t rk) {
+  double v;
+  if (rk & 2) {
+    v = static_cast<double>(static_cast<int32_t>(rk) >> 2);
+  } else {
+    const uint64_t bits = static_cast<uint64_t>(rk & 0xFFFFFFFCu) << 32;
+    std::memcpy(&v, &bits, sizeof v);
+  }
+  return rk & 1 ? v / 100 : v;
+}
+
+BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
+  if (std::isnan(value)) return Number("9999:ER");
+  const bool negative = value < 0;
+  const double a = std::fabs(value);
+  BiffNumberStyle plain = s;
+  if (IsDateFormat(s.format)) {
+    // A negative serial or one past the year 9999 is shown as a plain number.
+    if (!negative && a < static_cast<double>(kLastDateSerial + 1)) return DateText(a, s);
+    plain.decimals = 8;
+  } else if (s.format == 18 || s.format == 20) {
+    if (!negative) return TimeText(a, s);
+    plain.decimals = 8;
+  } else if (s.format == 9 || s.format == 10) {
+    return PercentText(a, negative);
+  }
+  if (!(a < kTwo57)) return Number("9999:ER");
+  std::string text = negative ? "-" : "";
+  if (s.yen) text = "\\" + text;
+  if (a >= kTwo33) {
+    const double scale = a < kTwo38 ? 1e3 : a < kTwo48 ? 1e6 : 1e9;
+    text += Grouped(static_cast<int64_t>(std::floor(a / scale)), s.grouping);
+    text += a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9";
+    return Number(text);
+  }
+  int64_t whole, frac;
+  Split(a, whole, frac);
+  const int d = plain.decimals;
+  if (d >= 0 && d <= 3) {
+    static constexpr int64_t kHalf[] = {5000, 500, 50, 5};
+    frac += kHalf[d];
+    if (frac >= 10000) {
+      ++whole;
+      frac -= 10000;
+    }
+  }
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%04lld", static_cast<long long>(frac));
+  std::string fraction = d >= 0 && d <= 3 ? std::string(digits, static_cast<size_t>(d)) : std::string(digits);
+  if (d == 8 || d < 0 || d > 4) {
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+  }
+  if (whole == 0 && fraction.find_first_not_of('0') == std::string::npos && negative) {
+    text.clear();  // no minus sign before a zero
+    if (s.yen) text.push_back('\\');
+  }
+  text += Grouped(whole, s.grouping);
+  if (!fraction.empty()) text += "." + fraction;
+  return Number(text);
+}

@@ -1,0 +1,401 @@
+// Sheet output: the spreadsheet cell tables laid out as display text. The table form
+// writes one block per sheet (a header with the sheet's name, rows with their cell
+// texts wrapped inside fixed-width columns, numbers right-aligned, a text running on
+// into the empty columns after it, gap markers for skipped rows); the cell-list form
+// (column-width modes 10 to 13) writes the cells separated by 0x06 and line ends for
+// the table view. Cells are ordered by a 64-bit key (sheet, row, column); the output
+// stops before the output volume, never inside a double-byte character. Tables of
+// more than 1,000 cells show their progress and take Esc, Up and Down.
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "convert/dump/DumpCall.h"
+#include "convert/office/SheetTables.h"
+#include "convert/office/WorkbookWalk.h"
+#include "frame/MainFrame.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+constexpr const char* kDashes63 = "---------------------------------------------------------------";
+constexpr int kMaxColumns = 256;
+
+int64_t SortKey(int sheet, int row, int column) {
+  return (static_cast<int64_t>(sheet) << 40) + (static_cast<int64_t>(row) << 12) + column;
+}
+
+bool IsNumberCode(int code) { return code >= 9001 && code <= 9099; }
+
+// A laid-out part of one row: a column group (a cell and the empty columns its text
+// runs on into) with its lines.
+struct ColumnGroup {
+  int column = 0;   // first column
+  int span = 1;     // columns taken
+  int width = 0;    // characters inside, separators of the spanned columns included
+  bool number = false;
+  std::vector<std::string> lines;
+};
+
+// Breaks text into lines of at most width bytes, at 0x0B and never inside a character.
+void Wrap(const std::string& text, int width, size_t maxLines, std::vector<std::string>& lines) {
+  lines.clear();
+  std::string line;
+  for (size_t i = 0; i < text.size() && lines.size() < maxLines;) {
+    const auto c = static_cast<uint8_t>(text[i]);
+    if (c == 0x0B) {
+      lines.push_back(line);
+      line.clear();
+      ++i;
+      continue;
+    }
+    const size_t w = plat::IsSjisLeadByte(c) && i + 1 < text.size() ? 2 : 1;
+    if (static_cast<int>(line.size() + w) > width && !line.empty()) {
+      lines.push_back(line);
+      line.clear();
+    }
+    line.append(text, i, w);
+    i += w;
+  }
+  if ((!line.empty() || lines.empty()) && lines.size() < maxLines) lines.push_back(line);
+}
+
+class SheetWriter {
+ public:
+  SheetWriter(CQelDoc& doc, DumpCall& call, SheetTables& tables, const SheetSummary& summary)
+      : doc_(doc), call_(call), t_(tables), s_(summary) {}
+  void Run();
+
+ private:
+  std::string SheetName(int sheet);
+  void WriteCellList(const std::vector<int>& order);
+  void SetSheetWidths(int sheet, int columns, bool firstSheet);
+  void WriteRow(int columns);
+  bool Room(size_t n) const { return doc_.m_nConvPos + static_cast<int64_t>(n) < doc_.m_nOutDataLimit - 1000; }
+  bool PollKeys(int done, int total);
+  int ShownSheet(int sheet) const { return sheet + 1; }
+
+  CQelDoc& doc_;
+  DumpCall& call_;
+  SheetTables& t_;
+  const SheetSummary& s_;
+  std::vector<int> widths_;
+  std::vector<int> autoWidths_;
+  std::vector<std::string> rowText_;   // the current row's cell texts by column
+  std::vector<bool> rowNumber_;
+  std::vector<bool> rowUsed_;
+  bool outputFull_ = false;
+  std::string scratch_;
+};
+
+std::string SheetWriter::SheetName(int sheet) {
+  if (sheet < 0 || sheet >= static_cast<int>(call_.names.size())) return "";
+  const auto& entry = call_.names[sheet];
+  const size_t n = strnlen(entry.data(), entry.size());
+  const auto* b = reinterpret_cast<const uint8_t*>(entry.data());
+  if (n < 4 || b[0] < 0xE0 || b[3] < 0xE0) return std::string(entry.data(), n);
+  // A UTF-8 name: its three-byte sequences to Shift-JIS, within the entry.
+  std::string out;
+  size_t i = 0;
+  while (i < n) {
+    if (b[i] >= 0xC0 && i + 2 < n) {
+      const int w = doc_.ConvertCharToSjis(b[i], b[i + 1], b[i + 2], 1, 0);
+      if (w > 0) {
+        out.append(doc_.m_szSjisScratch.data(), static_cast<size_t>(std::min(w, 2)));
+        i += 3;
+        continue;
+      }
+    }
+    out.push_back(static_cast<char>(b[i++]));
+  }
+  return out;
+}
+
+// Keys: Up and Down stop the table; Esc asks whether to stop.
+bool SheetWriter::PollKeys(int done, int total) {
+  if (doc_.m_bQuickHead) return false;
+  char status[96];
+  std::snprintf(status, sizeof status, "Making Table  %d/%d   (Push ESC to stop, Up/Down to skip)", done / 256, total / 256);
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, status, true);
+  if (!g_pMainFrame) return false;
+  const int key = g_pMainFrame->Ui().PopKeyDown();
+  if (key == plat::VK_UP || key == plat::VK_DOWN) return true;
+  if (key == plat::VK_ESCAPE) {
+    g_pMainFrame->Ui().PushKeyDown(key);
+    return g_pMainFrame->CheckUserAbort() == 1;
+  }
+  return false;
+}
+
+void SheetWriter::WriteCellList(const std::vector<int>& order) {
+  const int mode = doc_.m_nColumnWidthMode;
+  doc_.m_nConvPos = 0;
+  auto dashes = [&](const std::string& name) {
+    const int n = std::max(79 - static_cast<int>(name.size()), 0);
+    doc_.ConvAppend(std::string(static_cast<size_t>(n), '-'));
+  };
+  if (mode == 11) {
+    const std::string name = SheetName(0);
+    doc_.ConvAppend("!*" + name);
+    dashes(name);
+    doc_.ConvAppend("\r\n");
+  }
+  int prevSheet = order.empty() ? 0 : t_.Sheet(order.front());
+  int prevRow = 0, prevColumn = 0;
+  for (int i : order) {
+    const int sheet = t_.Sheet(i);
+    if (sheet > prevSheet) {
+      const std::string name = SheetName(sheet);
+      doc_.ConvPrintf("\r\n!*[Sheet%2d]", ShownSheet(sheet));
+      doc_.ConvAppend(name);
+      if (mode == 11) dashes(name);
+      doc_.ConvAppend("\r\n");
+      prevSheet = sheet;
+      prevRow = prevColumn = 0;
+    }
+    const int row = t_.Row(i), column = t_.Column(i);
+    if (row > prevRow) prevColumn = 0;
+    for (; prevRow < row && doc_.m_nConvPos < doc_.m_nOutDataLimit; ++prevRow) doc_.ConvAppend("\r\n");
+    for (; prevColumn < column && doc_.m_nConvPos < doc_.m_nOutDataLimit; ++prevColumn) doc_.ConvAppend("\x06");
+    if (doc_.m_nConvPos >= doc_.m_nOutDataLimit) break;
+    const int entry = t_.Entry(i);
+    t_.Text(entry, scratch_);
+    std::string out;
+    if (IsNumberCode(t_.Code(entry))) {
+      out = scratch_.size() && scratch_[0] == ' ' ? scratch_.substr(1) : scratch_;
+    } else {
+      for (size_t k = 0; k < scratch_.size(); ++k) {
+        const auto c = static_cast<uint8_t>(scratch_[k]);
+        if (plat::IsSjisLeadByte(c) && k + 1 < scratch_.size()) {
+          out.append(scratch_, k++, 2);
+        } else if (c == ',') {
+          out.push_back(static_cast<char>(0xA4));
+        } else if (c >= 1 && c <= 31) {
+          out.push_back(';');
+        } else if (c == '"' && k > 0 && !(k + 1 == scratch_.size() && scratch_[0] == '"')) {
+          out.push_back('\'');
+        } else {
+          out.push_back(static_cast<char>(c));
+        }
+      }
+    }
+    doc_.ConvAppend(out);
+  }
+  if (mode == 11) {
+    doc_.ConvAppend("\n[Sheet end]");
+    doc_.ConvAppend(std::string(77, '-'));
+  }
+  if (doc_.m_nConvPos < doc_.m_nConvCap - 1) {
+    doc_.m_pConvBuf[doc_.m_nConvPos++] = '\0';
+  }
+  doc_.m_nFileKind = 33;
+}
+
+void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
+  widths_.assign(static_cast<size_t>(columns), 8);
+  const int mode = doc_.m_nColumnWidthMode;
+  if (mode >= 1) {
+    int cap;
+    if (firstSheet && columns < 20) cap = 2 * (100 / (columns + 1)) + 1;
+    else if (!firstSheet && columns + 2 < 20) cap = 200 / (columns + 3);
+    else cap = (firstSheet ? columns : columns + 2) >= 60 ? 8 : 13;
+    if (mode == 2) cap = 150;
+    for (int c = 0; c < columns; ++c) widths_[c] = std::clamp(autoWidths_[c], 2, std::max(cap, 2));
+    return;
+  }
+  // The file's widths: the sheet's own row, else the last sheet that had one.
+  int row = std::min(sheet + 1, 255);
+  while (row > 0 && doc_.m_abSheetColumns[row][0] == 0) --row;
+  const auto& own = doc_.m_abSheetColumns[row];
+  for (int c = 0; c < columns; ++c) widths_[c] = row > 0 && c + 1 < static_cast<int>(own.size()) ? own[c + 1] : 8;
+}
+
+
+void SheetWriter::WriteRow(int columns) {
+  const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
+  std::vector<ColumnGroup> groups;
+  for (int c = 0; c < columns; ++c) {
+    if (!rowUsed_[c] || widths_[c] <= 0) continue;
+    ColumnGroup p;
+    p.column = c;
+    p.number = rowNumber_[c];
+    p.width = widths_[c];
+    const std::string& text = rowText_[c];
+    // A text wider than its column runs on into the empty columns after it.
+    if (!p.number && text.find('\x0B') == std::string::npos) {
+      while (static_cast<int>(text.size()) > p.width && c + p.span < columns && !rowUsed_[c + p.span] &&
+             widths_[c + p.span] > 0) {
+        p.width += widths_[c + p.span] + 1;
+        ++p.span;
+      }
+    }
+    Wrap(text, p.width, maxLines, p.lines);
+    groups.push_back(std::move(p));
+  }
+  size_t lines = 1;
+  for (const ColumnGroup& p : groups) lines = std::max(lines, p.lines.size());
+  const char separator = call_.bTableRules == 1 ? '|' : call_.bTableRules == 2 ? '\x08' : ' ';
+  std::string out;
+  for (size_t l = 0; l < lines && !outputFull_; ++l) {
+    out.clear();
+    size_t next = 0;
+    for (int c = 0; c < columns;) {
+      if (widths_[c] <= 0) {
+        ++c;
+        continue;
+      }
+      if (next < groups.size() && groups[next].column == c) {
+        const ColumnGroup& p = groups[next++];
+        const std::string cell = l < p.lines.size() ? p.lines[l] : "";
+        const int pad = std::max(p.width - static_cast<int>(cell.size()), 0);
+        if (p.number) out.append(static_cast<size_t>(pad), ' ');
+        out += cell;
+        if (!p.number) out.append(static_cast<size_t>(pad), ' ');
+        c += p.span;
+      } else {
+        out.append(static_cast<size_t>(widths_[c]), ' ');
+        ++c;
+      }
+      out.push_back(separator);
+    }
+    out += "\r\n";
+    if (!Room(out.size())) {
+      outputFull_ = true;
+      break;
+    }
+    doc_.ConvAppend(out);
+  }
+}
+
+void SheetWriter::Run() {
+  std::vector<int> order;
+  for (int i = 0; i < s_.stored; ++i) order.push_back(i);
+  for (int b = 0; b < std::min(s_.boxes, SheetTables::kMaxBoxes); ++b) order.push_back(t_.Capacity() + b);
+  // Cells come in order but for the text boxes: sort by the keys, computed once.
+  std::vector<int64_t> keys(order.size());
+  for (size_t k = 0; k < order.size(); ++k) keys[k] = SortKey(t_.Sheet(order[k]), t_.Row(order[k]), t_.Column(order[k]));
+  if (!std::is_sorted(keys.begin(), keys.end())) {
+    std::vector<size_t> by(order.size());
+    std::iota(by.begin(), by.end(), size_t{0});
+    std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    std::vector<int> sorted(order.size());
+    for (size_t k = 0; k < by.size(); ++k) sorted[k] = order[by[k]];
+    order.swap(sorted);
+  }
+  doc_.m_nRawLen = 0;
+  doc_.m_nRawPos = 0;
+  if (order.empty()) {
+    if (!s_.earlyStop) doc_.ConvAppend(LoadString(242));
+    return;
+  }
+  if (doc_.m_nColumnWidthMode >= 10 && doc_.m_nColumnWidthMode <= 13) {
+    WriteCellList(order);
+    return;
+  }
+  const int total = static_cast<int>(order.size());
+  const int cut = std::max(t_.CharLimit() - 2, 1);
+  bool stopped = false;
+  bool firstSheet = true;
+  size_t i = 0;
+  while (i < order.size() && !stopped && !outputFull_) {
+    const int sheet = t_.Sheet(order[i]);
+    size_t end = i;
+    int maxColumn = 0;
+    while (end < order.size() && t_.Sheet(order[end]) == sheet) maxColumn = std::max(maxColumn, t_.Column(order[end++]));
+    const int columns = std::clamp(maxColumn + 1, 6, kMaxColumns);
+    autoWidths_.assign(static_cast<size_t>(columns), 2);
+    for (size_t k = i; k < end; ++k) {
+      const int c = std::min(t_.Column(order[k]), columns - 1);
+      const int entry = t_.Entry(order[k]);
+      int w = t_.Widest(entry);
+      if (s_.xlsx) {
+        t_.Text(entry, scratch_);
+        w = static_cast<int>(scratch_.size()) + 1;
+      }
+      autoWidths_[c] = std::max(autoWidths_[c], std::min(w, t_.CharLimit()));
+    }
+    const std::string name = SheetName(sheet);
+    if (firstSheet) {
+      doc_.ConvAppend(sheet == 0 ? "[Sheet 1]" : "");
+      if (sheet != 0) doc_.ConvPrintf("[Sheet%2d]", ShownSheet(sheet));
+      doc_.ConvAppend(name + kDashes63 + "\r\n");
+    } else {
+      doc_.ConvPrintf("\r\n\r\n[Sheet%2d]", ShownSheet(sheet));
+      doc_.ConvAppend(name + kDashes63 + "\r\n \r\n");
+    }
+    SetSheetWidths(sheet, columns, firstSheet);
+    firstSheet = false;
+    int prevRow = 0;
+    for (size_t k = i; k < end && !stopped && !outputFull_;) {
+      const int row = t_.Row(order[k]);
+      rowText_.resize(static_cast<size_t>(columns));
+      for (std::string& text : rowText_) text.clear();
+      rowNumber_.assign(static_cast<size_t>(columns), false);
+      rowUsed_.assign(static_cast<size_t>(columns), false);
+      size_t m = k;
+      for (; m < end && t_.Row(order[m]) == row; ++m) {
+        const int c = std::min(t_.Column(order[m]), columns - 1);
+        const int entry = t_.Entry(order[m]);
+        t_.Text(entry, scratch_);
+        if (!scratch_.empty() && (scratch_[0] == 0x1E || scratch_[0] == 0x1F)) scratch_[0] = ' ';
+        if (static_cast<int>(scratch_.size()) > cut) {
+          size_t n = 0;
+          while (n < scratch_.size()) {
+            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(scratch_[n])) ? 2 : 1;
+            if (static_cast<int>(n + w) > cut) break;
+            n += w;
+          }
+          scratch_ = scratch_.substr(0, n) + "..";
+        }
+        rowText_[c] = scratch_;
+        rowNumber_[c] = IsNumberCode(t_.Code(entry));
+        rowUsed_[c] = !scratch_.empty();
+      }
+      const int gap = row - prevRow;
+      if (gap >= 2 && gap <= 10) {
+        for (int g = 1; g < gap && Room(2); ++g) doc_.ConvAppend("\r\n");
+      } else if (gap >= 11 && gap <= 255) {
+        doc_.ConvPrintf("\r\n#-------------%3dLine -------------#\r\n\r\n", gap - 1);
+      }
+      prevRow = row;
+      WriteRow(columns);
+      // Progress, Esc and the skip keys every 256 cells of a large table.
+      const int before = static_cast<int>(k), after = static_cast<int>(m);
+      if (total > 1000 && before / 256 != after / 256 && PollKeys(after, total)) stopped = true;
+      if (doc_.m_bUserAbort) stopped = true;
+      k = m;
+    }
+    i = end;
+  }
+  if (!stopped && !outputFull_ && !s_.earlyStop) {
+    if (s_.cells >= t_.Capacity()) {
+      doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
+    } else if (s_.xlsx && s_.lastSheet >= 256) {
+      doc_.ConvPrintf("\r\n[sheet%d-]%s\r\n\r\n", 257, std::string(66, '-').c_str());
+    } else {
+      doc_.ConvAppend("\r\n[sheet end]" + std::string(67, '-') + "\r\n");
+    }
+    for (int k = 0; k < 11; ++k) doc_.ConvAppend("\r\n");
+  }
+  if (s_.stringsDropped && !outputFull_) doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
+  if (outputFull_) {
+    doc_.m_nConvPos = std::min(doc_.m_nConvPos, std::max(doc_.m_nOutDataLimit - 1000, 0));
+    doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
+    doc_.m_bPartialLoad = 1;
+  }
+  if (s_.cells >= t_.Capacity() || s_.entries >= t_.Capacity()) {
+    std::string note = LoadString(243);
+    const size_t at = note.find("%d");
+    if (at != std::string::npos) note.replace(at, 2, std::to_string(std::max(s_.cells, s_.entries) / 100 + 2));
+    doc_.ConvAppend(note);
+  }
+}
+
+}  // namespace
+
+void CQelDoc::WriteSheetTable(DumpCall& call, SheetTables& tables, const SheetSummary& summary) {
+  SheetWriter(*this, call, tables, summary).Run();
+}

@@ -1,0 +1,83 @@
+// The spreadsheet cell tables in the dump's work storage, shared by the binary
+// workbook records, the XLSX reader and the sheet output:
+// - SheetStringPool: the DumpCellTable's storage taken entry by entry (entry i's
+//   bytes side by side, so that a text is read and written in one run): byte 0 the
+//   widest line, the text from byte 1, NUL-terminated;
+// - CellTextCode: one int per entry (1,000 + n 8-bit text, n + 1 converted text,
+//   9,000 + n a number, 9,002 "--");
+// - SheetCellList: row, column, pool entry and sheet number per cell, in read order;
+//   the text boxes after the cells, from index Capacity() on (at most 200).
+// Every access is bounded by the table sizes; a text is cut to the cell limit on a
+// character boundary.
+#pragma once
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "convert/dump/DumpCall.h"
+#include "platform/CodePage.h"
+
+class SheetTables {
+ public:
+  static constexpr int kMaxBoxes = 200;
+
+  SheetTables(DumpCall& call, int charLimit, int tableRows)
+      : call_(call), charLimit_(std::clamp(charLimit, 1, call.cellChars - 3)), capacity_(std::max(tableRows - 210, 0)) {}
+
+  int Capacity() const { return capacity_; }     // ordinary cells and pool entries
+  int Entries() const { return capacity_ + kMaxBoxes; }  // with the text boxes
+  int CharLimit() const { return charLimit_; }
+
+  bool Valid(int i) const {
+    return i >= 0 && i < Entries() && i < call_.cellRows && static_cast<size_t>(i) < Ints(0).size();
+  }
+
+  // Pool entry i: widest line and text (cut to the cell limit, whole characters).
+  void SetText(int i, int widest, std::string_view text) {
+    if (!Valid(i)) return;
+    size_t n = 0;
+    while (n < text.size()) {
+      const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
+      if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
+      n += w;
+    }
+    char* entry = At(i);
+    entry[0] = static_cast<char>(std::clamp(widest, 0, 255));
+    std::memcpy(entry + 1, text.data(), n);
+    entry[n + 1] = '\0';
+  }
+  // The text of entry i into out (cleared first).
+  void Text(int i, std::string& out) const {
+    out.clear();
+    if (!Valid(i)) return;
+    const char* entry = At(i) + 1;
+    out.assign(entry, strnlen(entry, static_cast<size_t>(charLimit_)));
+  }
+  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(At(i)[0]) : 0; }
+  void Clear(int i) {
+    if (!Valid(i)) return;
+    At(i)[0] = 0;
+    At(i)[1] = 0;
+    Code(i) = 0;
+  }
+
+  int& Code(int i) { return Field(0, i); }
+  int& Row(int i) { return Field(1, i); }
+  int& Column(int i) { return Field(2, i); }
+  int& Entry(int i) { return Field(3, i); }
+  int& Sheet(int i) { return Field(4, i); }
+
+ private:
+  char* At(int i) const { return &call_.cells[static_cast<size_t>(i) * call_.cellChars]; }
+  const std::vector<int>& Ints(int k) const { return call_.workInts[k]; }
+  int& Field(int k, int i) {
+    return Valid(i) ? call_.workInts[k][i] : scratch_;
+  }
+
+  DumpCall& call_;
+  int charLimit_;
+  int capacity_;
+  int scratch_ = 0;  // where an out-of-range index reads and writes
+};

@@ -1,0 +1,90 @@
+// The record walk of a binary workbook (WorkbookRecords.cpp) and what it hands to the
+// sheet output.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "convert/office/BiffNumberText.h"
+
+class CQelDoc;
+class SheetTables;
+struct DumpCall;
+
+// What the sheet output needs besides the tables.
+struct SheetSummary {
+  int cells = 0;      // cells met (stored or not)
+  int stored = 0;     // cells in the SheetCellList
+  int entries = 0;    // pool entries used
+  int boxes = 0;      // text boxes after the cells
+  bool xlsx = false;  // the XLSX road: sheet numbers shown + 1, 257 past 255 sheets
+  int lastSheet = 0;  // sheet number of the last sheet read
+  bool earlyStop = false;  // a reader stopped at a limit: no no-data note, no end line
+  bool stringsDropped = false;  // shared strings past the reader's capacity were left out
+};
+
+class WorkbookWalk {
+ public:
+  enum class End { Table, Message };
+  enum class Form { Flags, Older, Other };
+
+  WorkbookWalk(CQelDoc& doc, DumpCall& call, SheetTables& tables);
+  // Walks the records from start; Message when the dump ends with what was written.
+  End Run(int64_t start);
+  SheetSummary Result() const {
+    SheetSummary s;
+    s.cells = cells_;
+    s.stored = stored_;
+    s.entries = nextEntry_;
+    s.lastSheet = sheet_;
+    s.boxes = boxes_;
+    return s;
+  }
+
+ private:
+  void ClassifyFormat(int number, const std::string& code);
+  BiffNumberStyle StyleOf(int xf) const;
+  int NewEntry();
+  void AddCell(int row, int column, int entry);
+  void AddNumber(int row, int column, int xf, double value);
+  void AddInlineText(int entry, const uint8_t* p, int64_t n, bool withFlags);
+  void AddTextCell(const uint8_t* p, int64_t length, bool withFlags);
+  void ReadFormat(uint16_t type, const uint8_t* p, int64_t length);
+  bool ReadSharedStrings(int64_t dataStart, int64_t limit);
+  void StartWidths();
+  int WidthRow() const;
+  // Drawings (WorkbookDrawings.cpp): anchors and pictures of shapes, text boxes.
+  void DrawingGroup(const uint8_t* p, int64_t n);
+  void Drawing(const uint8_t* p, int64_t n);
+  void TextObject(const uint8_t* p, int64_t n, int64_t next);
+  void AddBox(const std::string& text);
+
+  CQelDoc& doc_;
+  DumpCall& call_;
+  SheetTables& t_;
+  std::vector<uint16_t> formatKind_, formatDecimals_, xfFormat_;
+  Form form_ = Form::Flags;
+  bool date1904_ = false;
+  int codePage_ = 932;  // of 8-bit text (CODEPAGE record)
+  int xfCount_ = 0;
+  int nextOldFormat_ = 0;
+  int sstCount_ = 0;
+  int nextEntry_ = 0;
+  int cells_ = 0;
+  int stored_ = 0;
+  int sheet_ = -1;
+  int widthsSet_ = 0;
+  int64_t resume_ = 0;
+
+  // Drawing state: the picture kinds of the drawing group (by picture number from 1),
+  // the last anchor seen and whether a text object has used it.
+  std::vector<uint8_t> pictureKinds_;
+  int picturesShown_ = 0;
+  int boxes_ = 0;
+  struct Anchor {
+    int firstCol = 0, firstRow = 0, lastCol = 0, lastRow = 0, dxRight = 0, dyBottom = 0;
+  } anchor_;
+  bool anchorFresh_ = false;
+  int lastBox_ = -1;
+};
