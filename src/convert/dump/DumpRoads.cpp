@@ -49,7 +49,8 @@ constexpr DumpRoad kDocumentRoads[] = {
     {[](int k) { return k == 1; }, nullptr},                       // binary presentation
     {[](int k) { return k == 2 || k == 32 || k == 42; }, nullptr},  // binary Word
     {[](int k) { return k == 3 || k == 36; }, nullptr},             // binary Excel and sheet output
-    {[](int k) { return k == 4 || k == 34; }, nullptr},             // word-format filter
+    {[](int k) { return k == 4 || k == 34; },
+     [](CQelDoc& d, DumpCall&) { d.DumpRtfWordFormat(0, false); return RoadEnd::Common; }},  // word-format filter
 };
 
 // Then the text converters.

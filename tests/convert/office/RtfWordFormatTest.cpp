@@ -1,0 +1,78 @@
+// The word-format filter on RTF written by LibreOffice and by hand.
+#include "convert/office/OfficeTextSupport.h"
+
+namespace {
+
+using officetext::OfficeTextTest;
+
+TEST_F(OfficeTextTest, RtfFromLibreOfficeHoldsLibreOfficeTextWords) {
+  const std::string text = ShowUtf8("word-sample.rtf");
+  // LibreOffice's own text of the document, less the field result the filter drops
+  // (it sits in a field-result group) and the picture placeholders it writes itself.
+  std::string reference = testenv::ReadHostFile(testenv::DataPath("office/word-sample.lo.txt"));
+  reference.erase(0, 3);  // byte-order mark
+  const std::vector<std::string> missing = officetext::MissingWords(reference, text);
+  EXPECT_EQ(officetext::Join(missing), "0 —") << text;
+  EXPECT_NE(text.find("日本語の文章です。"), std::string::npos);
+  EXPECT_NE(text.find("□ picture one."), std::string::npos);
+  EXPECT_NE(text.find("“quoted”"), std::string::npos);
+  // unrtf agrees on the table's cells, one row a line.
+  EXPECT_NE(text.find("Alpha Beta Gamma \r\n"), std::string::npos);
+}
+
+struct RtfCase {
+  const char* name;
+  const char* rtf;
+  int verticalRules;
+  const char* expected;
+};
+
+class RtfCases : public OfficeTextTest, public ::testing::WithParamInterface<RtfCase> {};
+
+TEST_P(RtfCases, Text) {
+  doc_->m_bVerticalRules = GetParam().verticalRules;
+  EXPECT_EQ(Show("a.rtf", GetParam().rtf), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Filter, RtfCases,
+    ::testing::Values(
+        RtfCase{"TwoCellRow", "{\\rtf1\\f0 \\trowd\\cellx1760\\cellx3520 A\\cell B\\cell\\row}", 0, "A  B \r\n"},
+        RtfCase{"TwoCellRowRules", "{\\rtf1\\f0 \\trowd\\cellx1760\\cellx3520 A\\cell B\\cell\\row}", 1, "A |B|\r\n"},
+        RtfCase{"FontTableAndStylesHidden",
+                "{\\rtf1{\\fonttbl{\\f0\\fswiss Arial;}}{\\stylesheet{\\s0\\fs24 Normal;}}{\\b\\f0 body}\\par}", 0,
+                "body\r\n"},
+        RtfCase{"HexEscapePair", "{\\rtf1\\f0 \\'82\\'a0\\par}", 0, "\x82\xa0\r\n"},
+        RtfCase{"TextFlagStartsOff", "{\\rtf1 hidden\\f0 shown}", 0, "shown"},
+        RtfCase{"PageAndSection", "{\\rtf1\\f0 a\\page b\\sect c}", 0, "a\r\n<page>\r\nb\r\n<Section>\r\nc"},
+        RtfCase{"EscapedBraces", "{\\rtf1\\f0 x\\{y\\}z\\\\}", 0, "x{y}z\\"},
+        RtfCase{"UnicodeWithFallback", "{\\rtf1\\uc1\\f0 \\u12354\\'3f!}", 0, "\x82\xa0!"},
+        // Hostile: a take-back longer than the pass, unbalanced braces, a cut
+        // escape at the very end.
+        RtfCase{"TakeBackStopsAtPassStart", "{\\rtf1\\f0 \\trowd\\cellx2000 ab\\sl-1\\par x}", 0, "x"},
+        RtfCase{"UnbalancedBraces", "}}}{\\rtf1\\f0 ok}}}}", 0, "ok"},
+        RtfCase{"CutEscapeAtEnd", "{\\rtf1\\f0 z\\'8", 0, "z"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OfficeTextTest, RtfColumnStopsCappedKeepOneBlankPerCell) {
+  std::string rtf = "{\\rtf1\\f0 \\trowd";
+  for (int k = 0; k < 25; ++k) rtf += "\\cellx99000";
+  rtf += " a";
+  for (int k = 0; k < 25; ++k) rtf += "\\cell";
+  rtf += " b\\row}";
+  const std::string text = Show("a.rtf", rtf);
+  // Stops past the twentieth reuse the last one; every cell still gets its blank.
+  ASSERT_GE(text.size(), 5u);
+  EXPECT_EQ(text.substr(0, 1), "a");
+  EXPECT_EQ(text.substr(text.size() - 3), "b\r\n");
+  EXPECT_LT(text.size(), 251u + 30u);
+}
+
+TEST_F(OfficeTextTest, RtfSourceFormCopiesTheBytes) {
+  doc_->m_nDisplayForm = 2;
+  EXPECT_EQ(Show("a.rtf", "{\\rtf1 \\'82\\'a0}"), "*\r\n{\\rtf1 \\'82\\'a0}");
+  doc_->m_bVerticalRules = 1;
+  EXPECT_EQ(Show("a.rtf", "{\\rtf1 \\'82\\'a0\\'41}"), "*\r\n{\\rtf1 \x82\xa0\\'41}");
+}
+
+}  // namespace
