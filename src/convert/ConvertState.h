@@ -8,9 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "convert/office/OfficeState.h"
+
 struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
 
-struct ConvertState {
+struct ConvertState : OfficeState {
   // The bytes of the file being converted, the shared read cursor and the count.
   uint8_t* m_pRawData = nullptr;
   int64_t m_nRawPos = 0;

@@ -28,7 +28,9 @@ constexpr DumpRoad kPackageRoads[] = {
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).
-constexpr RoadRun kCompoundStage = nullptr;
+constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
+  return d.RunCompoundStage(c) ? RoadEnd::Release : RoadEnd::Continue;
+};
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
@@ -131,12 +133,7 @@ int CQelDoc::RunDumpRoads(DumpCall& call) {
     return FinishDump(call);
   }
 
-  if (kCompoundStage) {
-    if (kCompoundStage(*this, call) == RoadEnd::Release) return FinishDump(call);
-  } else if (call.kind >= 1 && call.kind <= 3 && call.bytesRead >= 3 && m_pRawData[0] == 0xD0 &&
-             m_pRawData[1] == 0xCF && m_pRawData[2] == 0x11) {
-    call.roadAbsent = true;  // a compound Office file: its reader is not in this build
-  }
+  if (kCompoundStage(*this, call) == RoadEnd::Release) return FinishDump(call);
   call.file.Close();
 
   RoadEnd end = RunRoad(kWholeInputRoads, *this, call);

@@ -1,0 +1,200 @@
+// The compound-file stage: streams gathered against python3-olefile's reading of
+// LibreOffice's workbooks, the real Office files of the shared corpus, and hostile
+// headers, chains and directories, each with the answer it must give.
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "../../../fuzz/CfbImage.h"
+#include "app/StringTable.h"
+#include "convert/dump/DumpCall.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+class CompoundStageTest : public testenv::DocTest {
+ protected:
+  // Reads the file as the dump does and runs the compound stage; the stage's answer.
+  bool Stage(const std::string& winPath) {
+    EXPECT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
+    doc_->m_nConvPos = 0;
+    call_ = std::make_unique<DumpCall>();
+    call_->path = winPath;
+    call_->kind = doc_->GetFileKind(winPath);
+    doc_->m_nFileKind = call_->kind;
+    call_->readSize = doc_->m_nInDataLimit;
+    EXPECT_TRUE(call_->file.Open(winPath, plat::File::Mode::Read));
+    EXPECT_TRUE(doc_->ReadDumpInput(*call_));
+    return doc_->RunCompoundStage(*call_);
+  }
+  std::string Output() const { return std::string(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos)); }
+  std::string Slot(int slot, size_t n) const {
+    return std::string(reinterpret_cast<const char*>(doc_->m_pRawData) + doc_->m_anCfbSlots[slot], n);
+  }
+  std::unique_ptr<DumpCall> call_;
+};
+
+uint32_t Crc(const std::string& s) {
+  return static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(s.data()), static_cast<uInt>(s.size())));
+}
+
+TEST_F(CompoundStageTest, WorkbookStreamsMatchOlefile) {
+  // book.xls and d1904.xls hold their Workbook in the mini-stream, long.xls in regular sectors.
+  for (const char* name : {"book.xls", "d1904.xls", "long.xls"}) {
+    SCOPED_TRACE(name);
+    std::istringstream streams(testenv::ReadHostFile(testenv::DataPath(std::string("office/") + name + ".streams")));
+    std::string stream, crc;
+    size_t size = 0;
+    while (streams >> stream >> size >> crc && stream != "Workbook") {
+    }
+    ASSERT_EQ(stream, "Workbook");
+    const std::string path = WriteFile(name, testenv::ReadHostFile(testenv::DataPath(std::string("office/") + name)));
+    EXPECT_FALSE(Stage(path));
+    EXPECT_EQ(call_->kind, 3);
+    ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+    ASSERT_GE(doc_->m_anCfbSlotLength[0], static_cast<int>(size));
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", Crc(Slot(0, size)));
+    EXPECT_EQ(hex, crc);
+    EXPECT_EQ(std::string(call_->names[0].data()), name == std::string("book.xls") ? "\x90\x94\x92\x6C" : name == std::string("long.xls") ? "long" : "Dates");
+  }
+}
+
+TEST_F(CompoundStageTest, SharedOfficeFilesGatherTheirMainStream) {
+  const std::string root = testenv::SharedTestData("office");
+  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  struct Expect {
+    const char* folder;
+    int kind;
+    uint8_t second;  // second byte of the main stream's magic (BOF 09 08; Word A5 EC, A5 DC, A6 99)
+  };
+  const Expect table[] = {{"xls", 3, 0x08}, {"doc", 2, 0xA5}};
+  for (const Expect& e : table) {
+    for (const auto& f : std::filesystem::directory_iterator(root + "/" + e.folder)) {
+      if (f.path().extension() == ".md") continue;
+      SCOPED_TRACE(f.path().string());
+      const std::string bytes = testenv::ReadHostFile(f.path().string());
+      if (bytes.compare(0, 3, "\xD0\xCF\x11") != 0) continue;  // an older unstructured file
+      EXPECT_FALSE(Stage(WriteFile(std::string("t.") + e.folder, bytes)));
+      EXPECT_EQ(call_->kind, e.kind);
+      ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+      const uint8_t second = static_cast<uint8_t>(Slot(0, 2)[1]);
+      EXPECT_TRUE(second == e.second || (e.kind == 2 && second == 0xA6)) << int(second);
+    }
+  }
+}
+
+TEST_F(CompoundStageTest, HostileFilesGiveTheirAnswers) {
+  const std::string book(5000, 'B');
+  const std::string good = cfbimage::Build({{"Workbook", book}});
+  const std::string unsupported = LoadString(240);
+  struct Case {
+    const char* what;
+    size_t at;          // byte to patch
+    std::string bytes;  // its new value
+    bool ends;          // the dump ends with string 240
+  };
+  const size_t fat = cfbimage::SectorAt(0);
+  const Case cases[] = {
+      {"4,096-byte sectors", 30, std::string("\x0C\x00", 2), true},
+      {"directory past the file", 48, std::string("\x00\x01\x00\x00", 4), true},
+      {"directory sector number past 16 bits", 48, std::string("\x01\x00\x01\x00", 4), true},
+      {"chain that loops on itself", fat + 4 * 3, std::string("\x03\x00\x00\x00", 4), false},
+      {"chain that loops back", fat + 4 * 5, std::string("\x02\x00\x00\x00", 4), false},
+      {"chain past the table", fat + 4 * 3, std::string("\x00\x00\x02\x00", 4), false},
+      {"FAT sector past the file", 76, std::string("\x00\x00\x00\x40", 4), false},
+      {"stream start past the file", 512 * 2 + 128 + 116, std::string("\xFF\xFF\x00\x00", 4), true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string bytes = good;
+    bytes.replace(c.at, c.bytes.size(), c.bytes);
+    EXPECT_EQ(Stage(WriteFile("h.xls", bytes)), c.ends);
+    if (c.ends) {
+      EXPECT_EQ(Output(), unsupported);
+      continue;
+    }
+    EXPECT_EQ(Output(), "");
+    // Never more than the stream's own sectors, and its first sector always.
+    EXPECT_LE(doc_->m_anCfbSlotLength[0], 5120);
+    if (doc_->m_anCfbSlots[0] > 0) {
+      EXPECT_EQ(Slot(0, 4), "BBBB");
+    }
+  }
+}
+
+TEST_F(CompoundStageTest, TruncationsAtSectorBoundariesNeverReadPastTheFile) {
+  const std::string good = cfbimage::Build({{"Workbook", std::string(9000, 'W')}, {"1Table", std::string(4096, 'T')}});
+  for (size_t cut = 512; cut < good.size(); cut += 512) {
+    SCOPED_TRACE(cut);
+    const bool ends = Stage(WriteFile("t.xls", good.substr(0, cut)));
+    if (ends) {
+      EXPECT_EQ(Output(), LoadString(240));
+    } else {
+      EXPECT_LE(call_->bytesRead, call_->bufferSize);
+    }
+  }
+}
+
+TEST_F(CompoundStageTest, EarlyWorksheetGetsALinearChainAndNoDirectory) {
+  EXPECT_FALSE(Stage(WriteFile("old.xls", std::string("\x09\x04\x06\x00", 4) + std::string(3000, 'x'))));
+  EXPECT_EQ(doc_->m_nCfbChainOrigin, 2);
+  EXPECT_EQ(doc_->m_anCfbChain[3999], 4000u);
+  EXPECT_EQ(doc_->m_anCfbChain[4000], 0u);
+}
+
+TEST_F(CompoundStageTest, UnknownExtensionWithAWorkbookBecomesOne) {
+  EXPECT_FALSE(Stage(WriteFile("mystery.dat", cfbimage::Build({{"Workbook", std::string(4096, 'w')}}))));
+  EXPECT_EQ(call_->kind, 3);
+  EXPECT_EQ(doc_->m_nFileKind, 3);
+}
+
+TEST_F(CompoundStageTest, ChainTableIsClearedBetweenFiles) {
+  EXPECT_FALSE(Stage(WriteFile("a.xls", cfbimage::Build({{"Workbook", std::string(9000, 'a')}}))));
+  EXPECT_NE(doc_->m_anCfbChain[3], 0u);
+  std::string noRoot = cfbimage::Build({{"Workbook", std::string(4096, 'b')}});
+  noRoot[cfbimage::SectorAt(1)] = 'X';  // the root test fails: the table is not rebuilt
+  EXPECT_FALSE(Stage(WriteFile("b.xls", noRoot)));
+  EXPECT_EQ(doc_->m_anCfbChain[3], 0u);
+}
+
+// The cursor over the file image: byte steps, skips and seeks follow the chain.
+TEST_F(CompoundStageTest, CursorFollowsChainsAndStaysInTheFile) {
+  std::string data;
+  for (int i = 0; i < 5000; ++i) data += static_cast<char>(i % 251);
+  std::string image = cfbimage::Build({{"Workbook", data}});
+  // Chain of the stream (sectors 2..11) reversed in its middle: 2 -> 3 -> 5 -> 4 -> 6 ...
+  const size_t fat = cfbimage::SectorAt(0);
+  cfbimage::Put32(image, fat + 3 * 4, 5);
+  cfbimage::Put32(image, fat + 5 * 4, 4);
+  cfbimage::Put32(image, fat + 4 * 4, 6);
+  EXPECT_FALSE(Stage(WriteFile("c.msg", image)));  // the mail kind keeps the file image
+  CQelDoc& d = *doc_;
+  // The stream's byte at a logical offset, through the relinked chain.
+  const int order[] = {0, 1, 3, 2, 4, 5, 6, 7, 8, 9};
+  auto expected = [&](int offset) { return static_cast<uint8_t>(data[order[offset / 512] * 512 + offset % 512]); };
+  auto byteAt = [&](int offset) {
+    d.CfbSeek(offset, 3 * 512);
+    return d.m_pRawData[d.m_nRawPos];
+  };
+  // Stream offset 1,100 lies in the stream's third sector, which is file sector 5.
+  EXPECT_EQ(byteAt(1100), expected(1100));
+  EXPECT_EQ(d.m_nCfbSector, 5);
+  d.CfbSeek(0, 3 * 512);
+  d.CfbSkip(1100);
+  EXPECT_EQ(d.m_pRawData[d.m_nRawPos], expected(1100));
+  d.CfbSeek(0, 3 * 512);
+  for (int i = 0; i < 1700; ++i) d.CfbNextByte();
+  EXPECT_EQ(d.m_pRawData[d.m_nRawPos], expected(1700));
+  // A skip far past the chain's end stops at the file's end.
+  d.CfbSkip(1 << 30);
+  EXPECT_LE(d.m_nRawPos, d.m_nRawLen);
+  EXPECT_TRUE(d.m_nCfbEnd != 0 || d.m_nRawPos == d.m_nRawLen);
+  // A seek past a chain's end lands in sector 0.
+  d.CfbSeek(512 * 40, 3 * 512);
+  EXPECT_EQ(d.m_nCfbSector, 0);
+}
+
+}  // namespace
