@@ -35,8 +35,8 @@ struct Chain {
 
 class PositionBuilder {
  public:
-  PositionBuilder(CQelDoc& doc, int version, int dataSector)
-      : doc_(doc), img_(RawImage::Of(doc)), version_(version), dataSector_(dataSector) {}
+  PositionBuilder(CQelDoc& doc, int version, int dataSector, int textPage)
+      : doc_(doc), img_(RawImage::Of(doc)), version_(version), dataSector_(dataSector), textPage_(textPage) {}
 
   int Build(int end);
 
@@ -51,6 +51,7 @@ class PositionBuilder {
   RawImage img_;
   int version_;
   int dataSector_;
+  int textPage_;
   int rows_ = 0;
   int rowType_ = 0;
 };
@@ -153,7 +154,7 @@ int PositionBuilder::Build(int endArg) {
   auto isFirst = [&](int64_t q) {
     if (img_.At(q) != 0) return false;
     const uint8_t b = img_.At(q + 1);
-    return version_ == 3 ? b == 3 : b == 4 || b == 6;
+    return (version_ == 3 ? b == 3 : b == 4 || b == 6) || (textPage_ > 0 && b == textPage_);
   };
   while (cur < limit && !isFirst(cur)) cur += 512;
   if (cur >= limit) return 0;
@@ -170,7 +171,8 @@ int PositionBuilder::Build(int endArg) {
     const int c = img_.Signed(q + 511);
     const uint8_t p0 = img_.At(q), p1 = img_.At(q + 1), p2 = img_.At(q + 2);
 
-    if (p0 == 0 && p2 == 0 && (version_ == 4 ? p1 == 6 || p1 == 4 : p1 == 3) && basePages++ < 2) {
+    const bool textPage = (version_ == 4 ? p1 == 6 || p1 == 4 : p1 == 3) || (textPage_ > 0 && p1 == textPage_);
+    if (p0 == 0 && p2 == 0 && textPage && basePages++ < 2) {
       base = p1 == 6 ? img_.Signed(q + 5) : p1;
       if (base == 9) base = 8;
     }
@@ -239,8 +241,8 @@ int PositionBuilder::Build(int endArg) {
 
 }  // namespace
 
-int CQelDoc::BuildPositionTable(int version, int dataSector, int end) {
-  return PositionBuilder(*this, version, dataSector).Build(end);
+int CQelDoc::BuildPositionTable(int version, int dataSector, int end, int textPage) {
+  return PositionBuilder(*this, version, dataSector, textPage).Build(end);
 }
 
 int CQelDoc::NextPositionEntry(int i, int limit) {
