@@ -35,7 +35,8 @@ constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
     {[](int k) { return k == 36; }, nullptr},  // XLSX reader fills the cell tables, then the sheet road
-    {[](int k) { return k == 32; }, nullptr},  // mail message
+    {[](int k) { return k == 32; },
+     [](CQelDoc& d, DumpCall& c) { return d.DumpMailText(c) ? RoadEnd::Release : RoadEnd::Continue; }},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { d.DumpMediaInfo(c); return RoadEnd::Release; }},
     {[](int k) { return k == 33; }, [](CQelDoc& d, DumpCall& c) { d.DumpCsvTable(c); return RoadEnd::Release; }},
 };
