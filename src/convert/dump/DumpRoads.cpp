@@ -49,7 +49,11 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 
 // On the input cut to the read size: the document roads.
 constexpr DumpRoad kDocumentRoads[] = {
-    {[](int k) { return k == 1; }, [](CQelDoc& d, DumpCall& c) { d.DumpPptText(c); return RoadEnd::Common; }},  // binary presentation
+    {[](int k) { return k == 1; }, [](CQelDoc& d, DumpCall& c) {
+       d.DumpPptText(c);
+       d.ShowSelectedPicture(c);
+       return RoadEnd::Common;
+     }},  // binary presentation
     {[](int k) { return k == 2 || k == 32 || k == 42; },
      [](CQelDoc& d, DumpCall& c) { d.DumpWordText(c); return RoadEnd::Common; }},  // binary Word
     {[](int k) { return k == 3 || k == 36; }, nullptr},             // binary Excel and sheet output

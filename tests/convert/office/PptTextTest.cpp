@@ -56,6 +56,24 @@ TEST_F(OfficeTextTest, PptSourceFormListsEventsAndPictures) {
   EXPECT_NE(text.find("===End Rev===="), std::string::npos);
 }
 
+// The chosen picture is cut out of the Pictures stream and shown.
+TEST_F(OfficeTextTest, PptSelectedPictureIsShown) {
+  const std::string bytes = Gunzip(testenv::DataPath("office/slides.ppt.gz"));
+  const struct {
+    int item, kind;
+  } cases[] = {{1, 13}, {2, 14}, {100, 13}, {250, 13}};
+  for (const auto& c : cases) {
+    doc_->m_nSelectedItem = c.item;
+    Show("slides.ppt", bytes);
+    EXPECT_EQ(doc_->m_nFileKind, c.kind) << c.item;
+    EXPECT_EQ(doc_->m_nImageWidth, 16) << c.item;
+    EXPECT_EQ(doc_->m_nImageHeight, 16) << c.item;
+  }
+  doc_->m_nSelectedItem = 3;  // no such picture
+  Show("slides.ppt", bytes);
+  EXPECT_EQ(doc_->m_nFileKind, 1);
+}
+
 TEST_F(OfficeTextTest, SharedPptFilesShowText) {
   const std::string folder = testenv::SharedTestData("office/ppt");
   if (folder.empty()) GTEST_SKIP() << "shared test data absent";
