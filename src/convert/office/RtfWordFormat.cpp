@@ -3,9 +3,10 @@
 // control words, lays table rows out at the column stops of their \cellx words and
 // drops everything else; it is not a general RTF reader. Reads stop at the end of
 // the data (or a 0 or 1A byte); writes stop two bytes before the output volume.
-// Text runs marked only by a character-set word (\loch, \hich, \dbch) are text, and
+// Text runs that open with a character-set word ({\loch, {\hich, {\dbch) are text;
 // \uN characters are written in Shift-JIS with their fallback skipped, so RTF from
-// writers that keep Japanese in \u words reads as Japanese, not as "?".
+// writers that keep Japanese in \u words reads as Japanese, not as "?"; escaped
+// bytes of a Western code page (\ansicpg other than 932) are folded to ASCII.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -110,6 +111,7 @@ class RtfPass {
   int inCell_ = 0;
   int line_ = 0;
   int unicodeSkip_ = 1;
+  int codePage_ = 0;  // \ansicpg: escaped bytes of another code page are Latin, folded
   int64_t rawParam_ = 0;
   std::array<uint8_t, kMaxStops> stops_{};
 };
@@ -241,15 +243,13 @@ void RtfPass::ControlWord(int64_t& i) {
   } else if (Word(w, "plain")) {
     plain(1);
     depth_ = 1;
-  } else if (Word(w, "loch")) {
-    plain(1);
-    SetText();
-  } else if (Word(w, "dbch")) {
-    plain(2);
-    SetText();
-  } else if (Word(w, "hich")) {
-    plain(3);
-    SetText();
+  } else if (Word(w, "loch") || Word(w, "dbch") || Word(w, "hich")) {
+    const bool opensRun = At(w - 2) == '{';
+    plain(At(w) == 'l' ? 1 : At(w) == 'd' ? 2 : 3);
+    if (opensRun) SetText();
+  } else if (Word(w, "ansicpg")) {
+    StepWord(i);
+    codePage_ = static_cast<int>(rawParam_);
   } else if (Word(w, "insrsid") || Word(w, "charrsid")) {
     plain(1);
     SetText();
@@ -336,7 +336,8 @@ void RtfPass::Text() {
         const int lo = HexValue(At(i + 3));
         i += std::min<int64_t>(4, end_ - i);
         if (Writing() && hi >= 0 && lo >= 0) {
-          EmitCounted(static_cast<uint8_t>(hi * 16 + lo));
+          const auto v = static_cast<uint8_t>(hi * 16 + lo);
+          EmitCounted(codePage_ != 0 && codePage_ != 932 && v >= 0x80 ? CQelDoc::FoldLatin1Char(v) : v);
           const uint8_t next = At(i);
           if (next > ' ' && next != '\\' && next != '{' && next != '}') {
             EmitCounted(next);

@@ -11,6 +11,8 @@ TEST_F(OfficeTextTest, RtfFromLibreOfficeHoldsLibreOfficeTextWords) {
   // (it sits in a field-result group) and the picture placeholders it writes itself.
   std::string reference = testenv::ReadHostFile(testenv::DataPath("office/word-sample.lo.txt"));
   reference.erase(0, 3);  // byte-order mark
+  // The deleted revision is not shown (its group opens with \deleted, not with text).
+  reference.erase(reference.find("REMOVEDWORDS"), 12);
   const std::vector<std::string> missing = officetext::MissingWords(reference, text);
   EXPECT_EQ(officetext::Join(missing), "0 —") << text;
   EXPECT_NE(text.find("日本語の文章です。"), std::string::npos);
@@ -18,6 +20,21 @@ TEST_F(OfficeTextTest, RtfFromLibreOfficeHoldsLibreOfficeTextWords) {
   EXPECT_NE(text.find("“quoted”"), std::string::npos);
   // unrtf agrees on the table's cells, one row a line.
   EXPECT_NE(text.find("Alpha Beta Gamma \r\n"), std::string::npos);
+  EXPECT_EQ(text.find("REMOVEDWORDS"), std::string::npos);
+}
+
+TEST_F(OfficeTextTest, SharedRtfFilesShowText) {
+  const std::string folder = testenv::SharedTestData("office/rtf");
+  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  const std::pair<const char*, const char*> expected[] = {
+      {"tika-testRTF-ms932.rtf", "Hello\r\nこんにちは\r\nTest\r\nテスト"},  // Shift-JIS escapes
+      {"tika-testRTFHyperlink.rtf", "frequently asked questions"},
+      {"tika-testRTFWord2010CzechCharacters.rtf", "svitku s textem Knihy"},       // code page 1250, folded
+  };
+  for (const auto& [name, line] : expected) {
+    const std::string text = ShowBytesUtf8("a.rtf", testenv::ReadHostFile(folder + "/" + name));
+    EXPECT_NE(text.find(line), std::string::npos) << name << "\n" << text.substr(0, 300);
+  }
 }
 
 struct RtfCase {
