@@ -15,6 +15,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/CompoundStreams.h"
 #include "convert/office/RawImage.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -22,71 +23,8 @@
 namespace {
 
 constexpr int64_t kSector = 512;
-constexpr int64_t kMini = 64;
-constexpr uint32_t kEndMarks = 0xFFFFFFFA;
 constexpr size_t kMaxName = 100;
 constexpr int kOfficeFormatUnsupported = 240;  // "対応していないOffice形式です"
-
-// Whole streams of a compound file image, following its chains.
-class CompoundStreams {
- public:
-  CompoundStreams(const CQelDoc& doc, const RawImage& img, int64_t readSize)
-      : doc_(doc), img_(img), end_(std::min<int64_t>(readSize, img.Size())) {
-    sectors_ = std::max<int64_t>(end_ / kSector - 1, 0);
-  }
-
-  // The regular chain from start, at most `size` bytes (size < 0: to the chain's end).
-  std::string Regular(uint32_t start, int64_t size) const {
-    std::string out;
-    uint32_t s = start;
-    for (int64_t steps = 0; s < kEndMarks && steps <= sectors_ && (size < 0 || static_cast<int64_t>(out.size()) < size); ++steps) {
-      const int64_t at = (static_cast<int64_t>(s) + 1) * kSector;
-      if (s >= sectors_ || at + kSector > end_) break;
-      out.append(reinterpret_cast<const char*>(img_.Data() + at), kSector);
-      s = Next(s);
-    }
-    if (size >= 0 && static_cast<int64_t>(out.size()) > size) out.resize(static_cast<size_t>(size));
-    return out;
-  }
-
-  // A small stream: mini sectors of the mini-stream, chained by the mini FAT.
-  std::string Small(uint32_t start, int64_t size) {
-    LoadMini();
-    std::string out;
-    uint32_t m = start;
-    const int64_t miniCount = static_cast<int64_t>(miniStream_.size()) / kMini;
-    for (int64_t steps = 0; m < kEndMarks && steps <= miniCount && static_cast<int64_t>(out.size()) < size; ++steps) {
-      if (m >= miniCount) break;
-      out.append(miniStream_, static_cast<size_t>(m) * kMini, kMini);
-      m = m < miniFat_.size() ? miniFat_[m] : kEndMarks;
-    }
-    if (static_cast<int64_t>(out.size()) > size) out.resize(static_cast<size_t>(size));
-    return out;
-  }
-
-  std::string Stream(uint32_t start, int64_t size) { return size < 4096 ? Small(start, size) : Regular(start, size); }
-
- private:
-  uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kEndMarks; }
-  void LoadMini() {
-    if (miniLoaded_) return;
-    miniLoaded_ = true;
-    miniStream_ = Regular(static_cast<uint32_t>(doc_.m_nCfbMiniStart), -1);
-    const std::string fat = Regular(img_.U32(60), -1);
-    for (size_t k = 0; k + 4 <= fat.size(); k += 4) {
-      const auto* p = reinterpret_cast<const uint8_t*>(fat.data() + k);
-      miniFat_.push_back(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-    }
-  }
-
-  const CQelDoc& doc_;
-  const RawImage& img_;
-  int64_t end_;
-  int64_t sectors_;
-  bool miniLoaded_ = false;
-  std::string miniStream_;
-  std::vector<uint32_t> miniFat_;
-};
 
 // One safe file name from an attachment's name: separators and characters a name
 // cannot hold become "_", leading dots too, at most 100 bytes in whole characters.

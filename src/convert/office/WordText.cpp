@@ -12,11 +12,14 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/CompoundStreams.h"
 #include "convert/office/RawImage.h"
 #include "convert/office/WordGrid.h"
 #include "convert/office/WordText.h"
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 
 namespace {
 
@@ -29,7 +32,7 @@ class Word97Road {
 
   // Fills the grid; the pictures found go to pictures_.
   void Run();
-  const std::vector<WordPicture>& Pictures() const { return pictures_; }
+  std::vector<WordPicture>& Pictures() { return pictures_; }
 
  private:
   int64_t FindPieceTable(int64_t fib) const;
@@ -331,10 +334,29 @@ WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call) {
   return grid;
 }
 
+// The pictures of a Data stream that the stream image does not hold (the compound
+// stage takes it only as the directory's first entry): read from the file itself.
+static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
+  plat::File file;
+  if (!file.Open(call.path, plat::File::Mode::Read)) return;
+  const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
+  std::vector<uint8_t> bytes;
+  if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
+  const RawImage image(bytes.data(), static_cast<int64_t>(bytes.size()));
+  CompoundStreams streams(doc, image, static_cast<int64_t>(bytes.size()));
+  std::string data = streams.Named("Data");
+  if (data.empty()) return;
+  const RawImage dataImage(reinterpret_cast<uint8_t*>(data.data()), static_cast<int64_t>(data.size()));
+  pictures.resize(kMaxWordPictures);
+  pictures.resize(static_cast<size_t>(FindWordPictures(dataImage, 0, dataImage.Size(), pictures.data(), kMaxWordPictures, 0)));
+}
+
 void CQelDoc::DumpWord97Text(DumpCall& call) {
   WordGrid grid = MakeWordGrid(*this, call);
   Word97Road road(*this, grid);
   road.Run();
+  if (m_anCfbSlots[1] <= 0) FindDataStreamPictures(*this, call, road.Pictures());
   std::vector<int> kinds;
   for (const WordPicture& p : road.Pictures()) kinds.push_back(p.kind);
   const int placed = RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, kinds.data(), static_cast<int>(kinds.size()));

@@ -23,6 +23,9 @@ TEST_F(OfficeTextTest, WordFromLibreOfficeHoldsAntiwordWords) {
   EXPECT_NE(text.find("page # PAGE [1] of"), std::string::npos);      // field code and result
   EXPECT_NE(text.find("日本語の文章です。漢字とひらがなとカタカナ。\r\n"), std::string::npos);
   EXPECT_NE(text.find("Last line \"quoted\""), std::string::npos);   // curly quotes folded
+  // The pictures at their anchors, with the kinds of the Data stream's picture records.
+  EXPECT_NE(text.find("After the table. [Image1]PNG  picture one."), std::string::npos);
+  EXPECT_NE(text.find("New page text [Image2]JPG  picture two."), std::string::npos);
   // The table's cells side by side, one row a line, at the columns of its layout.
   const size_t alpha = text.find("Alpha");
   ASSERT_NE(alpha, std::string::npos);
