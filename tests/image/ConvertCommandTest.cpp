@@ -36,3 +36,27 @@ TEST(ConvertCommandTest, ConvertsByTheTargetsExtensionAndShowsThePictureLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ImageCommandsTest, SaveCommandAndListBatchConversionFromAScript) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  SKIP_WITHOUT_PROGRAM("djpeg");
+  testenv::TempDir dir;
+  Shell("convert rose: " + Quote(dir.HostPath("rose.gif")) + " && convert rose: -colors 8 " + Quote(dir.HostPath("small.gif")));
+  testenv::WriteHostFile(dir.HostPath("s.script"),
+                         "open rose.gif\nanswer saved.jpg\ncommand ID_IMAGE_SAVE_JPEG_BEST_QUALITY\n"
+                         "list 1 rose.gif\nselect rose.gif small.gif\nanswer bmz\nlist-command ID_LIST_BATCH_CONVERT\n");
+  int status = -1;
+  Shell("cd " + Quote(dir.Host()) + " && PELNORIX_HOME=home " + Quote(PELNORIX_BINARY) + " --script s.script 2>/dev/null",
+        &status);
+  EXPECT_EQ(status, 0);
+  Shell("djpeg " + Quote(dir.HostPath("saved.jpg")) + " > /dev/null", &status);
+  EXPECT_EQ(status, 0);
+  for (const char* name : {"rose.bmz", "small.bmz"}) {
+    Shell("unzip -t " + Quote(dir.HostPath(name)) + " > /dev/null", &status);
+    EXPECT_EQ(status, 0) << name;
+  }
+}
+
+}  // namespace

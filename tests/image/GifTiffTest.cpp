@@ -28,6 +28,8 @@ const MadeFile kFiles[] = {
     {"palette8.tif", "-colors 200 -type Palette -compress RLE", 8},
     {"grey.tif", "-type Grayscale -compress LZW", 8},
     {"grey4.tif", "-type Grayscale -depth 4 -compress None", 4},
+    {"grey-min-is-white.tif", "-type Grayscale -define tiff:photometric=min-is-white -compress LZW", 8},
+    {"grey2.tif", "-type Grayscale -depth 2 -compress None", 4},
     {"bilevel.tif", "-resize 400x -monochrome -depth 1 -compress None", 1},
     {"g4.tif", "-resize 400x -monochrome -compress Group4", 1},
     {"g3.tif", "-resize 400x -monochrome -compress Fax", 1},

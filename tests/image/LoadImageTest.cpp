@@ -141,6 +141,32 @@ TEST_F(LoadImageTest, VolumeLimits) {
   EXPECT_EQ(Text(), expected);
 }
 
+TEST_F(LoadImageTest, ListMacroTrimsByTheMarginsInUnitsOf48Pixels) {
+  doc_->m_nQuietState = 1;
+  doc_->m_nTrimLeft = 1;
+  doc_->m_nTrimBottom = 1;
+  ASSERT_EQ(Load("wide.bmp", MakeBmp({.width = 100, .height = 60, .bits = 8})), 0);
+  EXPECT_EQ(doc_->m_nImageWidth, 52);
+  EXPECT_EQ(doc_->m_nImageHeight, 12);
+  // The first kept pixel is row 48 (bottom-up), column 48 of the file.
+  EXPECT_EQ(doc_->m_pImageBits[0], 1 + (48 * 100 + 48) % 250);
+  // Margins that leave nothing keep the whole picture.
+  doc_->m_nTrimLeft = 5;
+  ASSERT_EQ(Load("wide.bmp", MakeBmp({.width = 100, .height = 60, .bits = 8})), 0);
+  EXPECT_EQ(doc_->m_nImageWidth, 100);
+}
+
+TEST_F(LoadImageTest, ProgressiveAndArithmeticJpegsAreRefusedWithTheMessage) {
+  SKIP_WITHOUT_PROGRAM("cjpeg");
+  SKIP_WITHOUT_PROGRAM("convert");
+  for (const char* option : {"-progressive", "-arithmetic"}) {
+    SCOPED_TRACE(option);
+    testenv::Shell("convert rose: ppm:- | cjpeg " + std::string(option) + " > " + testenv::Quote(dir_.HostPath("p.jpg")));
+    doc_->LoadDocument(Win("p.jpg"), 0);
+    EXPECT_EQ(Text(), LoadString(349));
+  }
+}
+
 TEST_F(LoadImageTest, LoadRoadMessages) {
   WriteFile("broken.png", "\x89PNG\r\n\x1a\n broken");
   doc_->LoadDocument(Win("broken.png"), 0);

@@ -118,6 +118,12 @@ TEST_F(SaveImageTest, SavesThatWriteNothing) {
   EXPECT_FALSE(plat::Exists(Win("photo.+png")));
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("+png"), std::string::npos);
+  // A JPEG wider than 65,535 pixels is not written.
+  std::vector<uint8_t> row(70000 * 3 + 16, 0x80);
+  BITMAPINFO wide{};
+  wide.bmiHeader = {40, 70000, 1, 1, 24, 0, 0, 0, 0, 0, 0};
+  doc_->SaveDib(row.data(), &wide, Win("wide.jpg"), kSaveJpegStandard);
+  EXPECT_FALSE(plat::Exists(Win("wide.jpg")));
   // A save that fails leaves the old file as it was.
   WriteFile("old.png", "old bytes");
   doc_->m_allocHook.FailAfter(0);
