@@ -77,15 +77,30 @@ TEST_F(OfficeTextTest, TruncatedAndFlippedFilesStayBounded) {
   }
 }
 
-TEST_F(OfficeTextTest, PptRecordLengthsThatLie) {
+std::string SlidesPpt() {
   std::string bytes;
-  {
-    gzFile g = gzopen(testenv::DataPath("office/slides.ppt.gz").c_str(), "rb");
-    ASSERT_NE(g, nullptr);
-    char buf[65536];
-    for (int n; (n = gzread(g, buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<size_t>(n));
-    gzclose(g);
-  }
+  gzFile g = gzopen(testenv::DataPath("office/slides.ppt.gz").c_str(), "rb");
+  if (!g) return bytes;
+  char buf[65536];
+  for (int n; (n = gzread(g, buf, sizeof buf)) > 0;) bytes.append(buf, static_cast<size_t>(n));
+  gzclose(g);
+  return bytes;
+}
+
+TEST_F(OfficeTextTest, PptPictureIndexPastTheStore) {
+  std::string bytes = SlidesPpt();
+  // The first picture shape names picture 7, which the store does not hold.
+  const std::string index("\x04\x41\x01\x00\x00\x00", 6);
+  const size_t at = bytes.find(index);
+  ASSERT_NE(at, std::string::npos);
+  bytes[at + 2] = 7;
+  const std::string text = ShowBytesUtf8("a.ppt", bytes);
+  EXPECT_NE(text.find("[Object]"), std::string::npos) << text;
+  EXPECT_NE(text.find("[Image2]PNG"), std::string::npos);
+}
+
+TEST_F(OfficeTextTest, PptRecordLengthsThatLie) {
+  std::string bytes = SlidesPpt();
   // Every text atom claims to run past the data: the walk ends at the data's end,
   // and what it made before is still shown.
   const std::string first = "\xA0\x0F";
@@ -99,6 +114,21 @@ TEST_F(OfficeTextTest, PptRecordLengthsThatLie) {
   const std::string text = ShowBytesUtf8("a.ppt", bytes);
   EXPECT_EQ(text.rfind("=================================================page  1", 0), 0u) << text.substr(0, 200);
   EXPECT_LT(text.size(), static_cast<size_t>(doc_->m_nOutDataLimit));
+}
+
+// A grid smaller than the text: the road stops at the grid's last row and the
+// renderer writes what it holds.
+TEST_F(OfficeTextTest, WordGridFullKeepsTheTextBefore) {
+  const std::string folder = testenv::SharedTestData("office/doc");
+  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  const std::string bytes = testenv::ReadHostFile(folder + "/poi-Bug50936_1.doc");
+  const std::string full = Show("a.doc", bytes);
+  doc_->m_nCharLimit = 4;
+  doc_->m_nTableRows = 300;  // a grid of 390 rows of 4 bytes
+  const std::string text = Show("a.doc", bytes);
+  EXPECT_EQ(text.rfind("III.\tROADSIDE DATA ANALYSIS", 0), 0u) << text.substr(0, 100);
+  EXPECT_EQ(full.rfind("III.\tROADSIDE DATA ANALYSIS", 0), 0u);
+  EXPECT_LT(text.size() * 4, full.size());
 }
 
 }  // namespace
