@@ -65,6 +65,7 @@ class GridRenderer {
   const int* kinds_;
   int kindCount_;
   std::string line_;
+  std::vector<std::array<char, kAreaWidth>> area_;  // the cell area of one table row
   bool inTable_ = false;
   bool topDone_ = false;
   int cells_ = 0;
@@ -159,15 +160,19 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
     topDone_ = true;
   }
 
-  // The cells of the row, at most as many as the slot can describe.
+  // The cells of the row, at most as many as the slot can describe. Area lines are
+  // made blank (with the cells' closing rules) when first reached.
   const int cellCount = std::clamp(cells_, 0, kSlotWidth - 2);
-  std::vector<std::array<char, kAreaWidth>> area(kAreaLines);
-  for (auto& l : area) {
-    l.fill(' ');
-    for (int i = 0; i < cellCount; ++i) {
-      if (sep_ != 0) l[std::min(Right(i), kAreaWidth) - 1] = '|';
+  area_.resize(kAreaLines);
+  int ready = 0;
+  auto prepare = [&](int upTo) {
+    for (; ready <= upTo && ready < kAreaLines; ++ready) {
+      auto& l = area_[static_cast<size_t>(ready)];
+      l.fill(' ');
+      for (int i = 0; i < cellCount && sep_ != 0; ++i) l[static_cast<size_t>(std::min(Right(i), kAreaWidth) - 1)] = '|';
     }
-  }
+  };
+  prepare(0);
   int cell = 0, lineNo = 0, offset = 0, deepest = 0, lastCell = 0;
   bool lead = false;
   for (const char ch : line_) {
@@ -183,7 +188,8 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
     } else if (x >= 32 && cell < cellCount && lineNo < kAreaLines) {
       const int left = Left(cell), right = std::min(Right(cell), kAreaWidth);
       const int at = left + offset;
-      if (at < kAreaWidth) area[lineNo][at] = ch;
+      prepare(lineNo);
+      if (at < kAreaWidth) area_[static_cast<size_t>(lineNo)][static_cast<size_t>(at)] = ch;
       deepest = std::max(deepest, lineNo);
       lastCell = std::max(lastCell, cell);
       ++offset;
@@ -199,7 +205,7 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
     out_.Put(sep_ == 1 ? '|' : ' ');
     for (int i = 0; i <= lastCell && i < cellCount; ++i) {
       const int left = std::min(Left(i), kAreaWidth), right = std::min(Right(i), kAreaWidth);
-      if (right > left) out_.Append(std::string_view(area[l].data() + left, static_cast<size_t>(right - left)));
+      if (right > left) out_.Append(std::string_view(area_[static_cast<size_t>(l)].data() + left, static_cast<size_t>(right - left)));
     }
     out_.Append("\r\n");
   }
