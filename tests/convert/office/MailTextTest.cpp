@@ -126,4 +126,16 @@ TEST_F(OfficeTextTest, ForeignCompoundFileAsMessage) {
   EXPECT_NE(plat::Cp932ToUtf8(text).find("対応していないOffice形式です\r\n\r\n\r\n--END--- "), std::string::npos);
 }
 
+TEST_F(OfficeTextTest, MessageSourceFormAnnouncesEachStream) {
+  doc_->m_nDisplayForm = 2;
+  const std::string text = Show("a.msg", Message("x.txt"));
+  EXPECT_NE(text.find("\r\n##  22##__substg1.0_1000001E : \r\n-------------------------------------------------\r\n"
+                      "Body line one\r\nline two"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("\r\n##  16##__properties_version1.0 : "), std::string::npos);
+  // No attachment name is taken in this form, so no attachment line.
+  EXPECT_EQ(text.find("[file_"), std::string::npos);
+}
+
 }  // namespace
