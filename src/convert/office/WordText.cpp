@@ -264,11 +264,14 @@ void Word97Road::Step() {
 // The line in Shift-JIS into the grid, ended by CR LF.
 void Word97Road::Flush() {
   flushNow_ = false;
-  if (line_.size() % 2) line_.push_back(0);
+  // A flush after a mark's low byte: its high byte (0) is stepped over below, so the
+  // next line starts on a character. A flush between characters steps over nothing.
+  const bool midCharacter = line_.size() % 2 != 0;
+  if (midCharacter) line_.push_back(0);
   std::vector<char16_t> wide(line_.size() / 2);
   for (size_t k = 0; k < wide.size(); ++k) wide[k] = static_cast<char16_t>(line_[2 * k] | line_[2 * k + 1] << 8);
   line_.clear();
-  if (!eightBit_ && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
+  if (!eightBit_ && midCharacter && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
     ++pos_;
     --remaining_;
   }

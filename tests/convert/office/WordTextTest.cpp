@@ -34,6 +34,14 @@ TEST_F(OfficeTextTest, WordFromLibreOfficeHoldsAntiwordWords) {
   EXPECT_EQ(row.find("Gamma"), 80u) << row;
 }
 
+// A line is flushed every 2,000 characters; the character after the cut starts
+// the next line even when its low byte is 0 (antiword reads the same words).
+TEST_F(OfficeTextTest, WordLongLineCutBeforeACharacterWithALowZeroByte) {
+  const std::string text = ShowUtf8("word-longline.doc");
+  EXPECT_NE(text.find(std::string(2000, 'a') + "\r\n　後の文 after the space\r\nSecond paragraph."), std::string::npos)
+      << text.substr(text.size() > 200 ? text.size() - 200 : 0);
+}
+
 TEST_F(OfficeTextTest, WordTableWithRules) {
   doc_->m_bVerticalRules = 1;
   const std::string text = ShowUtf8("word-sample.doc");
