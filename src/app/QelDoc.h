@@ -70,6 +70,7 @@ class CQelDoc : public DocState,
 #include "convert/markup/MarkupOps.inc"
 #include "convert/office/OfficeOps.inc"
 #include "convert/ooxml/OoxmlOps.inc"
+#include "convert/office/OfficeTextOps.inc"
 
   // Archives, compression and encryption.
 #include "archive/ArchiveOps.inc"

@@ -32,6 +32,11 @@ struct ConvertState : OfficeState {
   int m_nPdfWordGap = 5;
   int m_nPdfWordGapLimit = 85;
 
+  // OfficePositionTable of the Word roads: the image position after each paragraph
+  // run's mark (0: no entry) and the run's type code.
+  std::vector<int> m_anParaEnd = std::vector<int>(16000, 0);
+  std::vector<uint8_t> m_abParaType = std::vector<uint8_t>(16000, 9);
+
   // Column widths of the workbook roads: one 256-byte row per sheet (rows 0 to 256),
   // byte c the width in characters of column c.
   std::vector<std::array<unsigned char, 256>> m_abSheetColumns =

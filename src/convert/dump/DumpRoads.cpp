@@ -46,7 +46,8 @@ constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
     {[](int k) { return k == kKindXlsx; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
-    {[](int k) { return k == kKindMail; }, nullptr},  // mail message
+    {[](int k) { return k == kKindMail; },
+     [](CQelDoc& d, DumpCall& c) { return d.DumpMailText(c) ? RoadEnd::Release : RoadEnd::Continue; }},  // mail message
     {IsMediaKind, [](CQelDoc& d, DumpCall& c) { DumpMediaInfo(d, c); return RoadEnd::Release; }},
     {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, DumpCsvTable(d, c)); }},
 };
@@ -59,10 +60,16 @@ RoadEnd TextRoad(CQelDoc& doc, int position) {
 
 // On the input cut to the read size: the document roads.
 constexpr DumpRoad kDocumentRoads[] = {
-    {[](int k) { return k == kKindPpt; }, nullptr},  // binary presentation
-    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; }, nullptr},  // binary Word
+    {[](int k) { return k == kKindPpt; }, [](CQelDoc& d, DumpCall& c) {
+       d.DumpPptText(c);
+       d.ShowSelectedPicture(c);
+       return RoadEnd::Common;
+     }},  // binary presentation
+    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; },
+     [](CQelDoc& d, DumpCall& c) { d.DumpWordText(c); return RoadEnd::Common; }},  // binary Word
     {[](int k) { return k == kKindXls; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
-    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; }, nullptr},  // word-format filter
+    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; },
+     [](CQelDoc& d, DumpCall&) { d.DumpRtfWordFormat(0, false); return RoadEnd::Common; }},  // word-format filter
 };
 
 // Then the text converters.

@@ -1,0 +1,27 @@
+// The character grid of the Word text roads: Shift-JIS text with control bytes,
+// laid into rows of `width` bytes as one continuous stream (a line end does not
+// start a new row). The roads fill it; CQelDoc::RenderWordGrid writes it out.
+#pragma once
+
+#include <cstdint>
+
+struct WordGrid {
+  uint8_t* bytes = nullptr;  // rows * width bytes
+  int width = 1;
+  int rows = 0;
+  int row = 0;  // the next byte's place
+  int col = 0;
+
+  bool Full() const { return row >= rows; }
+  // Appends one byte; false (and nothing stored) once the row limit is reached.
+  bool Put(uint8_t b) {
+    if (Full() || !bytes) return false;
+    bytes[static_cast<int64_t>(row) * width + col] = b;
+    if (++col >= width) {
+      col = 0;
+      ++row;
+    }
+    return true;
+  }
+  uint8_t At(int64_t index) const { return index >= 0 && index < static_cast<int64_t>(rows) * width ? bytes[index] : 0; }
+};

@@ -1,0 +1,372 @@
+// Word 97 and later as display text: the text is read through the piece table (or,
+// without one, from the first text page with a width guess per sector), each
+// character folded or substituted into a line of 16-bit characters, every line
+// converted to Shift-JIS and laid into the character grid; paragraph and cell marks
+// take their types from the position table, so the grid renderer can draw tables.
+//
+// Bounds: every byte is read through RawImage; the line holds at most 4,000 bytes;
+// take-backs never go below the line's start; the grid stops at its row limit; the
+// road stops past the image and ends at the text end (FIB) or after the last piece.
+#include <algorithm>
+#include <array>
+#include <vector>
+
+#include "app/QelDoc.h"
+#include "base/CheckedSize.h"
+#include "convert/dump/DumpCall.h"
+#include "convert/office/CompoundStreams.h"
+#include "convert/office/RawImage.h"
+#include "convert/office/WordGrid.h"
+#include "convert/office/WordText.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr size_t kLineBytes = 4000;
+constexpr int kEndZeroRun = 128;
+
+class Word97Road {
+ public:
+  Word97Road(CQelDoc& doc, WordGrid& grid) : doc_(doc), img_(RawImage::Of(doc)), grid_(grid) {}
+
+  // Fills the grid; the pictures found go to pictures_.
+  void Run();
+  std::vector<WordPicture>& Pictures() { return pictures_; }
+
+ private:
+  int64_t FindPieceTable(int64_t fib) const;
+  void GuessWidth();
+  bool PageStart();
+  bool NextPiece();
+  void Step();
+  void Append(uint8_t lo, uint8_t hi) {
+    line_.push_back(lo);
+    line_.push_back(hi);
+  }
+  void TakeBack(size_t n) { line_.resize(line_.size() - std::min(n, line_.size())); }
+  void ParagraphMark(uint8_t& lo);
+  void CellMark(uint8_t& lo, int& typeCode);
+  void Flush();
+
+  CQelDoc& doc_;
+  RawImage img_;
+  WordGrid& grid_;
+  std::vector<WordPicture> pictures_;
+  std::vector<uint8_t> line_;
+
+  int64_t main_ = 512;
+  int64_t pos_ = 0;
+  int64_t textEnd_ = 0;
+  int64_t rawEnd_ = 0;
+  int ptEnd_ = 0;
+  int entry_ = 0;
+
+  std::vector<int> cps_, fcs_;
+  int pieceCount_ = 0;
+  int piece_ = -1;
+  int64_t remaining_ = 0;
+  bool eightBit_ = false;
+
+  bool done_ = false;
+  bool stop_ = false;
+  bool flushNow_ = false;
+  bool eightBitZero_ = false;
+  int zeroRun_ = 0;
+  int64_t pageChecked_ = -1;
+};
+
+// The piece table's place: the FIB's table offset at 0x18A in the 1Table, then the
+// 0Table stream; failing both, the FIB's clx offset in the stream its flags name.
+int64_t Word97Road::FindPieceTable(int64_t fib) const {
+  const int64_t one = doc_.m_anCfbSlots[3], zero = doc_.m_anCfbSlots[2];
+  const uint32_t v = img_.U24(fib + 0x18A);
+  auto accepted = [&](int64_t p) {
+    return img_.At(p + 1) == 0x80 || img_.At(p) == 2 || (img_.At(p - 2) == 0xFF && img_.At(p - 1) == 0x40);
+  };
+  if (one > 0 && accepted(one + v)) return one + v;
+  if (zero > 0 && accepted(zero + v)) return zero + v;
+  const int64_t table = (img_.U16(fib + 0x0A) & 0x0200) ? one : zero;
+  const int64_t clx = table > 0 ? table + img_.U32(fib + 0x1A2) : 0;
+  if (clx > 0 && (img_.At(clx) == 1 || img_.At(clx) == 2)) return clx;
+  return 0;
+}
+
+// Without a piece table: 8-bit when few bytes look like the high halves or the
+// upper bytes of 16-bit characters.
+void Word97Road::GuessWidth() {
+  int n = 0, high = 0, oneZero = 0;
+  for (int k = 0; k + 1 < 512; k += 2) {
+    const uint8_t a = img_.At(pos_ + k), b = img_.At(pos_ + k + 1);
+    if (a == 0 && b == 0) break;
+    n += 2;
+    if ((a > 0x80 && a != 0xA0) || (b > 0x80 && b != 0xA0)) ++high;
+    if ((a == 0) != (b == 0)) ++oneZero;
+  }
+  eightBit_ = high < std::max(n / 10, 5) && oneZero < 2 && n > 6;
+}
+
+// At a page start: skips empty pages, notes 8-bit text, ends at the property pages.
+// False when the road is done.
+bool Word97Road::PageStart() {
+  pageChecked_ = pos_;
+  if (pieceCount_ == 0) GuessWidth();
+  const int64_t endPage = ptEnd_ / 512;
+  for (int guard = 0; guard < 100000; ++guard) {
+    const uint8_t b0 = img_.At(pos_), b1 = img_.At(pos_ + 1);
+    if (b0 == 0 && (b1 == 4 || b1 == 0)) break;
+    if (b0 < 0x80 && b1 == '\r') {
+      eightBit_ = true;
+      break;
+    }
+    if (img_.At(pos_ + 2) == 0 && img_.At(pos_ + 3) == 0 && pos_ / 512 != endPage && pos_ + 512 <= rawEnd_) {
+      pos_ += 512;
+      continue;
+    }
+    break;
+  }
+  const uint8_t b0 = img_.At(pos_), b1 = img_.At(pos_ + 1);
+  if (b0 == 0 && (b1 == 4 || b1 == 6) && (img_.At(pos_ - 1) == 0 || eightBitZero_) && pos_ / 512 > endPage) {
+    done_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool Word97Road::NextPiece() {
+  if (++piece_ >= pieceCount_) {
+    done_ = true;
+    return false;
+  }
+  const auto fc = static_cast<uint32_t>(fcs_[piece_]);
+  int64_t offset = fc & 0xFFFFFF;
+  int64_t length = (static_cast<int64_t>(cps_[piece_ + 1]) - cps_[piece_]) * 2;
+  eightBit_ = (fc >> 24) == 0x40;
+  if (eightBit_) {
+    offset /= 2;
+    length /= 2;
+  }
+  remaining_ = std::max<int64_t>(length, 0);
+  pos_ = main_ + offset;
+  return remaining_ > 0 || NextPiece();
+}
+
+void Word97Road::ParagraphMark(uint8_t& lo) {
+  doc_.m_nRawPos = pos_;
+  const int found = doc_.NextPositionEntry(entry_, ptEnd_);
+  const bool first = entry_ == 0 && doc_.m_anParaEnd[0] >= pos_;
+  if (found > 0 || first) {
+    entry_ = found;
+    if (doc_.m_abParaType[static_cast<size_t>(entry_)] == 7) lo = 4;
+  }
+  flushNow_ = true;
+}
+
+void Word97Road::CellMark(uint8_t& lo, int& typeCode) {
+  doc_.m_nRawPos = pos_;
+  const int found = doc_.NextPositionEntry(entry_, ptEnd_);
+  const bool first = entry_ == 0 && doc_.m_anParaEnd[0] >= pos_;
+  if (found <= 0 && !first) return;
+  entry_ = found;
+  const int type = doc_.m_abParaType[static_cast<size_t>(entry_)];
+  if (type >= 26) {
+    doc_.m_abParaType[static_cast<size_t>(entry_)] = 6;
+    typeCode = type;
+  }
+  lo = doc_.ClassifyCell(entry_);
+}
+
+void Word97Road::Step() {
+  if (pos_ % 512 == 0 && pos_ != pageChecked_ && !PageStart()) return;
+  if (pieceCount_ > 0 && remaining_ <= 0 && !NextPiece()) return;
+  if (pos_ % 512 == 0 && pos_ != pageChecked_ && !PageStart()) return;
+  const uint8_t c = img_.At(pos_);
+  uint8_t h = img_.At(pos_ + 1);
+  ++pos_;
+  --remaining_;
+
+  bool zeroPair = false;
+  if (eightBit_) {
+    h = 0;
+    eightBitZero_ = c == 0;
+    if (c == 0x10) {
+      // deleted text
+    } else if (c == 0) {
+      zeroPair = true;
+    } else if (c == 2) {
+      Append(0x18, 0x20);
+    } else {
+      uint8_t lo = CQelDoc::FoldLatin1Char(c);
+      int typeCode = 0;
+      if (c == 0x0D) ParagraphMark(lo);
+      if (c == 0x07) CellMark(lo, typeCode);
+      Append(lo, 0);
+      if (typeCode) Append(static_cast<uint8_t>(typeCode), 0);
+    }
+  } else if (line_.size() % 2 == 0) {
+    if (c == 0x10 && h == 0x10) {
+      ++pos_;
+      --remaining_;
+    } else {
+      zeroPair = c == 0 && h == 0;
+      uint8_t lo = c, hi = h;
+      int typeCode = 0;
+      if (h == 0x00) {
+        if (c == 0x0B || (c >= 0x02 && c <= 0x06) || (c >= 0x13 && c <= 0x15) || c >= 0x80) lo = CQelDoc::FoldLatin1Char(c);
+        if (c == 0x0D) ParagraphMark(lo);
+        if (c == 0x07) CellMark(lo, typeCode);
+      } else if (h == 0x20) {
+        if (c == 0x18 || c == 0x19) lo = '\'', hi = 0;
+        else if (c == 0x1C || c == 0x1D) lo = '"', hi = 0;
+        else if (c == 0x39) lo = '<', hi = 0;
+        else if (c == 0x3A) lo = '>', hi = 0;
+      } else if (h == 0xF0) {
+        if (c == 0x6C || c == 0xB7) lo = 0xB7, hi = 0;
+        else if (c == 0xA3) Append('=', 0), lo = '<', hi = 0;
+        else if (c == 0xB3) Append('>', 0), lo = '=', hi = 0;
+        else if (c == 0x44) lo = 0x94, hi = 0x03;
+        else if (c >= 0x20 && c <= 0x3F) hi = 0;
+      }
+      img_.Set(pos_, hi);
+      line_.push_back(lo);
+      if (typeCode) {
+        line_.push_back(0);
+        line_.push_back(static_cast<uint8_t>(typeCode));
+        // the mark's high byte follows as this character's high byte
+      }
+    }
+  } else {
+    zeroPair = c == 0 && h == 0;
+    line_.push_back(c);
+  }
+
+  if (zeroPair) {
+    ++zeroRun_;
+    if (!eightBit_) {
+      if (zeroRun_ == 4) TakeBack(4);
+      else if (zeroRun_ > 4 && zeroRun_ % 2 == 0) TakeBack(2);
+    }
+    const int64_t at = pos_ - 1;
+    if (at % 512 == 511 && ptEnd_ > 0 && at / 512 > ptEnd_ / 512) stop_ = true;
+    if (ptEnd_ > 0 && at - ptEnd_ >= 1 && at - ptEnd_ <= 3) {
+      done_ = true;
+      if (line_.size() % 2) line_.push_back(0);
+      Append(3, 0);
+    }
+    if (zeroRun_ >= 512 && (!eightBit_ || pieceCount_ < 3)) done_ = true;
+  } else {
+    zeroRun_ = 0;
+  }
+  if (pos_ >= textEnd_ + 1) done_ = true;
+  if (pos_ > rawEnd_) stop_ = true;
+}
+
+// The line in Shift-JIS into the grid, ended by CR LF.
+void Word97Road::Flush() {
+  flushNow_ = false;
+  // A flush after a mark's low byte: its high byte (0) is stepped over below, so the
+  // next line starts on a character. A flush between characters steps over nothing.
+  const bool midCharacter = line_.size() % 2 != 0;
+  if (midCharacter) line_.push_back(0);
+  std::vector<char16_t> wide(line_.size() / 2);
+  for (size_t k = 0; k < wide.size(); ++k) wide[k] = static_cast<char16_t>(line_[2 * k] | line_[2 * k + 1] << 8);
+  line_.clear();
+  if (!eightBit_ && midCharacter && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
+    ++pos_;
+    --remaining_;
+  }
+  char* out = doc_.m_szSjisScratch.data();
+  int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(doc_.m_szSjisScratch.size()));
+  if (n == 1 && static_cast<uint8_t>(out[0]) > 0x20 && (done_ || stop_) && grid_.row > 0) out[0] = ' ';
+  if (n == 1 && out[0] == '\r') n = 0;
+  for (int k = 0; k < n; ++k) grid_.Put(static_cast<uint8_t>(out[k]));
+  if (n == 0 || out[n - 1] != '\r') grid_.Put('\r');
+  grid_.Put('\n');
+}
+
+void Word97Road::Run() {
+  main_ = doc_.m_anCfbSlots[0];
+  const int64_t fib = main_;
+  rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
+  textEnd_ = std::min<int64_t>(main_ + img_.U24(fib + 0x1C), rawEnd_);
+
+  cps_.assign(kMaxWordPieces + 1, 0);
+  fcs_.assign(kMaxWordPieces + 1, 0);
+  const int64_t place = FindPieceTable(fib);
+  if (place > 0) pieceCount_ = doc_.ReadWordPieceTable(static_cast<int>(place), cps_.data(), fcs_.data(), 7, kMaxWordPieces);
+
+  // The text start: the first page from the third that is not empty.
+  int64_t start = main_ + 0x400;
+  while (start < rawEnd_ && img_.At(start + 1) == 0 && (img_.At(start) == 0 || img_.At(start) == 0xE5)) start += 512;
+
+  const int64_t data = doc_.m_anCfbSlots[1];
+  if (data > 0) {
+    pictures_.resize(kMaxWordPictures);
+    const int64_t dataEnd = data + std::max(doc_.m_anCfbSlotLength[1], 0);
+    pictures_.resize(static_cast<size_t>(FindWordPictures(img_, data, std::min(dataEnd, rawEnd_), pictures_.data(), kMaxWordPictures, 0)));
+  }
+
+  doc_.m_nRawPos = start;
+  const int textPage = static_cast<int>(img_.U16(fib + 0x18) >> 8);
+  ptEnd_ = doc_.BuildPositionTable(4, data > 0 ? static_cast<int>(data / 512 - 1) : 0, data > start ? static_cast<int>(data) : 0,
+                                   textPage);
+
+  pos_ = start;
+  if (pieceCount_ > 0 && !NextPiece()) return;
+  line_.reserve(kLineBytes + 16);
+  while (!grid_.Full()) {
+    Step();
+    if (flushNow_ || line_.size() >= kLineBytes || done_ || stop_) {
+      Flush();
+      if (done_ || stop_ || pos_ > rawEnd_ || zeroRun_ >= kEndZeroRun) break;
+    }
+  }
+}
+
+}  // namespace
+
+// The grid over the dump's first string matrix: m_nCharLimit bytes a row, up to
+// m_nTableRows + 90 rows.
+WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call) {
+  WordGrid grid;
+  grid.width = std::max(doc.m_nCharLimit, 1);
+  const int64_t rows = std::min<int64_t>(static_cast<int64_t>(doc.m_nTableRows) + 90,
+                                         static_cast<int64_t>(call.cells.size()) / grid.width);
+  grid.rows = static_cast<int>(std::max<int64_t>(rows, 0));
+  grid.bytes = reinterpret_cast<uint8_t*>(call.cells.data());
+  return grid;
+}
+
+// The pictures of a Data stream that the stream image does not hold (the compound
+// stage takes it only as the directory's first entry): read from the file itself.
+static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
+  plat::File file;
+  if (!file.Open(call.path, plat::File::Mode::Read)) return;
+  const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
+  std::vector<uint8_t> bytes;
+  if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
+  const RawImage image(bytes.data(), static_cast<int64_t>(bytes.size()));
+  CompoundStreams streams(doc, image, static_cast<int64_t>(bytes.size()));
+  std::string data = streams.Named("Data");
+  if (data.empty()) return;
+  const RawImage dataImage(reinterpret_cast<uint8_t*>(data.data()), static_cast<int64_t>(data.size()));
+  pictures.resize(kMaxWordPictures);
+  pictures.resize(static_cast<size_t>(FindWordPictures(dataImage, 0, dataImage.Size(), pictures.data(), kMaxWordPictures, 0)));
+}
+
+void CQelDoc::DumpWord97Text(DumpCall& call) {
+  WordGrid grid = MakeWordGrid(*this, call);
+  Word97Road road(*this, grid);
+  road.Run();
+  if (m_anCfbSlots[1] <= 0) FindDataStreamPictures(*this, call, road.Pictures());
+  std::vector<int> kinds;
+  for (const WordPicture& p : road.Pictures()) kinds.push_back(p.kind);
+  const int placed = RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, kinds.data(), static_cast<int>(kinds.size()));
+  const int pictures = static_cast<int>(kinds.size());
+  for (int k = 1; k <= pictures - placed; ++k) {
+    char tag[24];
+    std::snprintf(tag, sizeof tag, "\n[Img%d]", k);
+    ConvAppend(tag);
+  }
+}
