@@ -30,6 +30,9 @@ CQelDoc::CQelDoc(std::string programDir) {
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
   InitArchiveState(*this);
+  // The key code entry: eight characters, then the key; four blanks mean none is set.
+  m_astrSysKey[29] = "PWRD";
+  m_astrSysValue[29] = "PWRDCODE    ";
   g_pDoc = this;
 }
 

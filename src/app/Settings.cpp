@@ -44,6 +44,8 @@ const Setting kSettings[] = {
     {"sjisfixed", Unit::Number, &CQelDoc::m_bSjisFixed, nullptr, 0, 1, "read every text as Shift-JIS, no conversion"},
     {"asciifixed", Unit::Number, &CQelDoc::m_bAsciiFixed, nullptr, 0, 1, "ASCII forms instead of double-byte signs"},
     {"showaddr", Unit::Number, &CQelDoc::m_bShowAddress, nullptr, 0, 1, "HTML: label links and list their addresses"},
+    {"utf8names", Unit::Number, &CQelDoc::m_bUtf8Names, nullptr, 0, 1, "ZIP member names are UTF-8 (own reader)"},
+    {"encnames", Unit::Number, &CQelDoc::m_bEncryptNames, nullptr, 0, 1, "new protected files get enciphered names"},
     {"listlayout", Unit::Number, &CQelDoc::m_nListLayout, nullptr, 0, 18, "arrangement of the list panes"},
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},

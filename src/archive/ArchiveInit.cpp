@@ -3,6 +3,7 @@
 #include "platform/Process.h"
 
 void InitArchiveState(ArchiveState& state) {
+  state.m_strZipProgram = plat::FindProgram("zip");
   std::string program = plat::FindProgram("unzip");
   if (program.empty()) {
     state.m_pfnUnZip = nullptr;

@@ -18,6 +18,7 @@
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
 #include "platform/Alloc.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace {
@@ -49,7 +50,7 @@ void ReportCodecError(const char* code) {
 
 }  // namespace
 
-std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8) {
+std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8, bool keepSjisPairs) {
   if (!utf8) return name;
   std::string out;
   for (size_t i = 0; i < name.size();) {
@@ -63,8 +64,14 @@ std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8) {
     int more = doc.ConvertCharToSjis(b0, b1, b2, 1, 0);
     // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
     if (more == 3 && (i + 3 >= name.size() || (static_cast<uint8_t>(name[i + 3]) & 0xC0) != 0x80)) more = 0;
+    if (more <= 0 && keepSjisPairs && plat::IsSjisLeadByte(b0) && b1 >= 0x40 && b1 <= 0xFC && b1 != 0x7F) {
+      out += name[i];  // a Shift-JIS pair in a name said to be UTF-8 stays as it is
+      out += name[i + 1];
+      i += 2;
+      continue;
+    }
     if (more <= 0) {
-      out += '?';  // not UTF-8 after all: never pass a stray byte on as part of a name
+      out += '?';  // neither: never pass a stray byte on as part of a name
       ++i;
       continue;
     }
@@ -124,7 +131,10 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
         reader.Extract(member, memory, codecOptions);
         continue;
       }
-      std::string name = MemberNameToSjis(doc, h.name, (h.flags & codec::kFlagUtf8) || doc.m_bUtf8Names == 1);
+      // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
+      // setting keeps the Shift-JIS pairs that are not UTF-8.
+      const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
+      std::string name = MemberNameToSjis(doc, h.name, flagged || doc.m_bUtf8Names == 1, !flagged);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       if (!rel) continue;
@@ -137,7 +147,30 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
         MakeDirectoryPath(path);
         continue;
       }
-      WriteMemberFile(path, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); });
+      size_t sep = plat::FindLastSeparator(path);
+      if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
+      // A member that cannot be made, or does not decode whole, is reported and left
+      // out (no partial file); the members after it still come out.
+      plat::File out;
+      if (!out.Open(path, plat::File::Mode::Write)) {
+        AfxNote(name + " : " + codec::err::kReadFailed);
+        ReportCodecError(codec::err::kReadFailed);
+        result = -1;
+        continue;
+      }
+      CFileSink sink(out);
+      try {
+        reader.Extract(member, sink, codecOptions);
+      } catch (const codec::CodecError& e) {
+        out.Close();
+        // Placeholder sizes: the caller's room is the end of the output; the file stays.
+        if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
+        plat::RemoveFile(path);
+        ReportCodecError(e.Code());
+        result = -1;
+        continue;
+      }
+      out.Close();
       plat::SetFileTime(path, LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second));
       if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
     }

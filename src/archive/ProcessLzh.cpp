@@ -1,12 +1,14 @@
-// CQelDoc::ProcessLzh: unpacks an LZH archive into a folder with the own reader
-// ("-lh0-", "-lh5-" and "-lhd-" members). Creating LZH archives needs the outside
-// library, which this system does not have: mode 1 takes the unpacking road too.
+// CQelDoc::ProcessLzh: creates an LZH archive from a folder, or unpacks one into a
+// folder. The lha program does both when it can create archives; without it the own
+// reader unpacks ("-lh0-", "-lh5-" and "-lhd-" members) and creating is not offered.
+// The program unpacks only archives whose every member stays inside the folder.
 #include <optional>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
+#include "archive/LzhProgram.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
@@ -37,7 +39,40 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, c
 
 }  // namespace
 
-int CQelDoc::ProcessLzh(std::string archive, std::string folder, int /*mode*/) {
+namespace {
+
+// True when every member names a plain relative path (no drive, no leading
+// separator, no "..") that stays inside the folder: only then may the program unpack.
+bool MembersStayInside(std::span<const uint8_t> image, const std::string& folder) {
+  uint64_t pos = 0;
+  try {
+    for (;;) {
+      codec::CLzhHeader h;
+      if (h.Read(image, pos) < 0) return true;
+      const std::string path = NormalizeArchivePath(h.Path());
+      if (path.empty() || path[0] == '/' || (path.size() > 1 && path[1] == ':') || ("/" + path).find("/../") != std::string::npos)
+        return false;
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+      if (!rel || !StaysInside(folder, *rel)) return false;
+    }
+  } catch (const codec::CodecError&) {
+    return false;
+  }
+}
+
+}  // namespace
+
+int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
+  const bool program = LzhProgramCanCreate(*this);
+  if (mode == 1 && program) {
+    // The folder's contents, under names relative to it.
+    if (!plat::SetCurrentDirectory(folder)) return -1;
+    std::vector<std::string> names;
+    for (std::string& name : ListFolderNames(".")) names.push_back(std::move(name));
+    if (names.empty()) return -1;
+    return PackWithLzhProgram(*this, archive, names);
+  }
   plat::MakeDirectory(folder);
   if (!plat::SetCurrentDirectory(folder)) return -1;
   const std::string target = plat::GetCurrentDirectory();
@@ -51,6 +86,17 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int /*mode*/) {
   }
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
+  if (program && MembersStayInside(image, target)) {
+    const int result = UnpackWithLzhProgram(*this, archive, target);
+    // The program makes no empty folders: the folder entries are made here.
+    uint64_t pos = 0;
+    for (codec::CLzhHeader h; result == 0 && h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+      if (rel && (h.method == "-lhd-" || isFolder)) MakeDirectoryPath(WinJoin(target, *rel));
+    }
+    return result;
+  }
   try {
     uint64_t pos = 0;
     for (;;) {

@@ -306,9 +306,15 @@ bool File::Open(std::string_view winPath, Mode mode) {
     case Mode::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Mode::WritePrivate: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
   }
-  fd_ = open(host->c_str(), flags, 0666);
+  fd_ = open(host->c_str(), flags, mode == Mode::WritePrivate ? 0600 : 0666);
   if (fd_ < 0) return false;
+  // A file that existed keeps its permissions through O_CREAT: private ones are set here.
+  if (mode == Mode::WritePrivate && fchmod(fd_, 0600) != 0) {
+    Close();
+    return false;
+  }
   struct stat st;
   if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
     Close();

@@ -75,7 +75,9 @@ std::string GetEnv(const char* name);
 // short at its end.
 class File {
  public:
-  enum class Mode { Read, Write, ReadWrite, Append };
+  // WritePrivate creates or truncates a file only its owner can read (plaintext of
+  // protected documents), and never through a symbolic link.
+  enum class Mode { Read, Write, ReadWrite, Append, WritePrivate };
   enum class Origin { Begin, Current, End };
 
   File() = default;

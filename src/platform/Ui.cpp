@@ -37,6 +37,13 @@ DialogAnswer UiHost::RunDialog(std::string_view name) {
     dialogs_.pop_front();
     return answer;
   }
+  // A plain OK or Cancel waiting in the box queue answers a dialog too.
+  if (!answers_.empty() && (answers_.front() == IDOK || answers_.front() == IDCANCEL)) {
+    DialogAnswer answer;
+    answer.result = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
   if (out_) *out_ << "(dialog " << name << " not answered: Cancel)\n";
   return DialogAnswer{};
 }
@@ -55,6 +62,10 @@ void UiHost::SetTimer(const void* owner, int id, uint32_t intervalMs, TimerCallb
 
 void UiHost::KillTimer(const void* owner, int id) {
   std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner && t.id == id; });
+}
+
+void UiHost::KillTimers(const void* owner) {
+  std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner; });
 }
 
 bool UiHost::HasTimer(const void* owner, int id) const {

@@ -120,6 +120,21 @@ TEST_F(ExtractZipTest, ShiftJisAndUtf8NamesKeepTheirCharacters) {
   doc_->m_bUtf8Names = 1;
   ASSERT_EQ(Extract(dir_.HostPath("plain.zip"), "outp"), 0);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outp/ソ.txt")), "x");
+  // With the setting on, a Shift-JIS name that is not UTF-8 stays as it is.
+  testenv::WriteHostFile(dir_.HostPath("sjis2.zip"), ToString(RawZip({{hyo + so + ".txt", "kept"}})));
+  ASSERT_EQ(Extract(dir_.HostPath("sjis2.zip"), "outs"), 0);
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outs/表ソ.txt")), "kept");
+}
+
+TEST_F(ExtractZipTest, BadMembersLeaveNoFileAndTheRestComesOut) {
+  // A member whose CRC differs and one whose name cannot be made (a folder of that
+  // name is in the way) are left out; the member after them is unpacked.
+  fs::create_directories(dir_.HostPath("out/blocked.txt"));
+  Bytes zip = RawZip({{"crc.txt", "damaged", 0, 1}, {"blocked.txt", "x"}, {"good.txt", "good"}});
+  testenv::WriteHostFile(dir_.HostPath("bad.zip"), ToString(zip));
+  EXPECT_EQ(Extract(dir_.HostPath("bad.zip"), "out"), -1);
+  EXPECT_FALSE(fs::exists(dir_.HostPath("out/crc.txt")));
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/good.txt")), "good");
 }
 
 TEST_F(ExtractZipTest, NamesNeverLeaveTheTarget) {

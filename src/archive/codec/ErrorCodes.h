@@ -54,4 +54,10 @@ inline constexpr const char* kLzhTableCount = "068";     // a table count above 
 inline constexpr const char* kLzhSkipRun = "069";        // short table: zero lengths past the table
 inline constexpr const char* kLzhMethod = "083";         // a method the own reader does not decode
 
+
+// Packing.
+inline constexpr const char* kArchiveOpen = "025";      // the archive cannot be created
+inline constexpr const char* kReadFailed = "026";       // a member file cannot be opened or read
+inline constexpr const char* kWriteFailed = "059";      // the archive cannot be written (disk full, ...)
+
 }  // namespace codec::err

@@ -1,0 +1,150 @@
+// The file list's archive commands: pack the current item into ZIP or LZH, unpack a
+// ZIP or LZH current item into its folder, protect and expand documents, and
+// encipher and decipher the names of the selected files (the current item when
+// nothing is selected). Each works on the active list and re-reads it afterwards.
+#include <string>
+#include <vector>
+
+#include "app/QelDoc.h"
+#include "archive/ArchiveCommands.h"
+#include "archive/CipherKey.h"
+#include "filelist/FlistView.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+
+namespace {
+
+std::string CurrentItem(CommandContext& cx) {
+  if (!cx.list || !cx.doc) return "";
+  std::string path = cx.list->CurrentPath();
+  (cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1) = path;
+  return path;
+}
+
+std::vector<std::string> Targets(CommandContext& cx) {
+  std::vector<std::string> paths = cx.list ? cx.list->SelectedPaths() : std::vector<std::string>{};
+  if (paths.empty()) {
+    const std::string current = CurrentItem(cx);
+    if (!current.empty()) paths.push_back(current);
+  }
+  return paths;
+}
+
+// The list shows the new item, or is re-read.
+void ShowResult(CommandContext& cx, const std::string& path) {
+  if (!cx.list) return;
+  if (path.empty() || cx.list->ShowPath(path) < 0) cx.list->ReadFolder();
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+int OnCompressZip(CommandContext& cx) {
+  if (CurrentItem(cx).empty()) return -1;
+  if (cx.doc->CompressToZip(10) != 1) return -1;
+  ShowResult(cx, cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1);
+  return 0;
+}
+
+int OnCompressLzh(CommandContext& cx) {
+  const std::string item = CurrentItem(cx);
+  if (item.empty()) return -1;
+  const std::string before = plat::GetCurrentDirectory();
+  const std::string folder = CQelDoc::GetPathPart(item, 3);
+  int result = -1;
+  if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
+    const std::string name = CQelDoc::GetPathPart(item, 1);
+    result = cx.doc->WriteArchive(0, 2, {"", name}, "", 0);
+  }
+  plat::SetCurrentDirectory(before);
+  ShowResult(cx, result == 0 ? item + ".lzh" : "");
+  return result;
+}
+
+int OnUnpack(CommandContext& cx) {
+  const std::string item = CurrentItem(cx);
+  const std::string ext = Lower(CQelDoc::GetPathPart(item, 5));
+  const std::string folder = CQelDoc::GetPathPart(item, 3);
+  if (item.empty() || (ext != "zip" && ext != "lzh")) return -1;
+  const std::string before = plat::GetCurrentDirectory();
+  const int result = ext == "zip" ? cx.doc->ExtractZip(3, item, folder, 0, 0, nullptr)
+                                  : cx.doc->ProcessLzh(item, folder, 0);
+  plat::SetCurrentDirectory(before);
+  ShowResult(cx, item);
+  return result < 0 ? -1 : 0;
+}
+
+int OnProtect(CommandContext& cx) {
+  const std::string item = CurrentItem(cx);
+  if (item.empty() || plat::IsDirectory(item)) return -1;
+  const int result = cx.doc->ConvertSource(1, item, "");
+  ShowResult(cx, "");
+  return result < 0 ? -1 : 0;
+}
+
+// Shows the expanded text of the current item; its plain copy is removed once shown.
+int OnExpand(CommandContext& cx) {
+  const std::string item = CurrentItem(cx);
+  if (item.empty()) return -1;
+  if (cx.doc->RenameProtectedSource(item) < 0) return -1;
+  const std::string plain = cx.doc->m_strPathName;
+  const int result = cx.doc->LoadDocument(plain, 0);
+  plat::RemoveFile(plain);
+  return result < 0 ? -1 : 0;
+}
+
+// Renames each target to its stored (toPlain 0) or plain (1) form; a name that
+// does not translate (no key, wrong key, no cipher text) is left and counted.
+int RenameAll(CommandContext& cx, int toPlain) {
+  std::optional<CipherKey> key;
+  if (ObtainCipherKey(*cx.doc, false, key) == -2) return -1;
+  int failed = 0;
+  std::string last;
+  for (const std::string& path : Targets(cx)) {
+    std::string from = path;
+    if (toPlain == 0) {
+      // A plain name gets the "@Enc" mark that enciphering takes.
+      const std::string base = CQelDoc::GetPathPart(path, 6);
+      if (base.size() < 4 || base.compare(base.size() - 4, 4, "@Enc") != 0) {
+        const std::string ext = CQelDoc::GetPathPart(path, 5);
+        from = base + "@Enc" + (ext.empty() ? "" : "." + ext);
+      }
+    }
+    const std::string to = cx.doc->TranslateFileName(from, toPlain);
+    if (to == from || plat::Exists(to) || !plat::RenameFile(path, to)) {
+      ++failed;
+      continue;
+    }
+    last = to;
+  }
+  ShowResult(cx, last);
+  return failed ? -1 : 0;
+}
+
+int OnEncipherNames(CommandContext& cx) { return RenameAll(cx, 0); }
+int OnDecipherNames(CommandContext& cx) { return RenameAll(cx, 1); }
+
+int OnSaveSourceAs(CommandContext& cx) {
+  CurrentItem(cx);
+  return cx.doc->OnSaveSourceAs();
+}
+
+void WhenItem(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.list && !cx.list->CurrentPath().empty()); }
+
+constexpr CommandEntry kRows[] = {
+    {33500, "ID_LIST_COMPRESS_ZIP", "ZIP圧縮", CommandTarget::FileList, OnCompressZip, WhenItem, "compress"},
+    {33501, "ID_LIST_COMPRESS_LZH", "LZH圧縮", CommandTarget::FileList, OnCompressLzh, WhenItem, "compress-lzh"},
+    {33502, "ID_LIST_UNPACK", "解凍", CommandTarget::FileList, OnUnpack, WhenItem, "unpack"},
+    {33503, "ID_LIST_PROTECT", "保護形式に変換", CommandTarget::FileList, OnProtect, WhenItem, "protect"},
+    {33504, "ID_LIST_UNPROTECT", "保護形式を解除", CommandTarget::FileList, OnExpand, WhenItem, "expand"},
+    {33505, "ID_LIST_ENCRYPT_NAME", "ファイル名の暗号化", CommandTarget::FileList, OnEncipherNames, WhenItem, "encipher-names"},
+    {33700, "ID_FILE_SAVE_SOURCE_AS", "保護ファイルを別名で保存", CommandTarget::FileList, OnSaveSourceAs, WhenItem,
+     "save-source-as"},
+    {33506, "ID_LIST_DECRYPT_NAME", "ファイル名の復号", CommandTarget::FileList, OnDecipherNames, WhenItem, "decipher-names"},
+};
+
+}  // namespace
+
+CommandRows ArchiveCommands() { return kRows; }

@@ -1,0 +1,111 @@
+// CQelDoc::CompressToZip: the user's compress command. It packs the active list's
+// current file or folder (or a fixed work file, by mode) into a ZIP archive beside
+// it, or into BMZ/RTZ forms, and makes the archive the list's current item. The
+// caller's current folder is restored afterwards.
+#include <string>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int IDS_ZIP_ERROR = 161;
+constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
+
+class RestoreFolder {
+ public:
+  RestoreFolder() : folder_(plat::GetCurrentDirectory()) {}
+  ~RestoreFolder() { plat::SetCurrentDirectory(folder_); }
+
+ private:
+  std::string folder_;
+};
+
+std::string Replace(std::string format, const std::string& value) {
+  const size_t at = format.find("%s");
+  if (at != std::string::npos) format.replace(at, 2, value);
+  return format;
+}
+
+}  // namespace
+
+int CQelDoc::CompressToZip(int mode) {
+  RestoreFolder restore;
+  std::string& current = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
+  bool refresh = true;
+  if (mode == 10) {
+    mode = 0;
+    refresh = false;
+  }
+  const std::string tmp = TmpFolder();
+  std::string source = current;
+  std::string archive;
+  std::string fileSpec;
+
+  if (mode == 2 || mode == 4) {
+    fileSpec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == 2 ? ".bmp" : ".rtf");
+    archive = tmp + (mode == 2 ? "\\Pelnor1.bmz" : "\\PelnorTMP.zip");
+    if (!plat::SetCurrentDirectory(tmp)) return 0;
+  } else if (mode == 5) {
+    const std::string folder = tmp + "\\ARCHTMP";
+    if (!plat::SetCurrentDirectory(folder)) return 0;
+    fileSpec = "*.*";
+    archive = folder + "\\temp.zip";
+  } else {
+    if (m_nStartMode == 1 && (mode == 0 || mode == 1) && !plat::IsDirectory("C:\\ARCHTMP"))
+      plat::MakeDirectory("C:\\ARCHTMP");
+    std::optional<plat::FileInfo> st = plat::Stat(source);
+    if (!st) return 0;
+    std::string name;
+    if (st->isDirectory) {
+      while (source.size() > 1 && plat::FindLastSeparator(source) == source.size() - 1) source.pop_back();
+      if (!plat::SetCurrentDirectory(source)) return 0;
+      fileSpec = "*.*";
+      archive = source;
+    } else {
+      const std::string folder = GetPathPart(source, 3);
+      name = GetPathPart(source, 1);
+      if (name.empty()) return 0;
+      if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return 0;
+      fileSpec = name;
+      archive = source;
+    }
+    if (m_nStartMode == 1 && (mode == 0 || mode == 1))
+      archive = "C:\\ARCHTMP\\" + GetPathPart(archive, 1);
+    if (mode == 0) {
+      archive += ".zip";
+    } else if (mode == 1 || mode == 3) {
+      if (archive.size() < 4) return 0;
+      archive = archive.substr(0, archive.size() - 4) + (mode == 1 ? ".bmz" : ".rtz");
+    }
+  }
+
+  const int result = ZipCompress(archive, fileSpec, 0);
+  if (result == 0 && m_bKeepFileDate == 1) plat::SetFileTime(archive, m_tSourceFileTime);
+
+  if (mode == 4 && result == 0) {
+    if (!plat::CopyFile(archive, m_strPathName)) {
+      if (AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), m_strPathName), plat::MB_YESNO) != plat::IDYES)
+        return 0;
+      plat::SetReadOnly(m_strPathName, false);
+      plat::CopyFile(archive, m_strPathName);
+    }
+    plat::SetReadOnly(archive, false);
+    plat::RemoveFile(archive);
+    plat::SetReadOnly(fileSpec, false);
+    plat::RemoveFile(fileSpec);
+  }
+  if (result != 0) {
+    AfxMessageBox(IDS_ZIP_ERROR);
+    return 0;
+  }
+  if (mode == 0 || mode == 3) {
+    current = archive;
+    m_nViewRequest = 7;
+    if (refresh) UpdateAllViews();
+  }
+  return 1;
+}

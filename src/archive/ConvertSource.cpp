@@ -1,0 +1,329 @@
+// Protected documents: a file stored scrambled with the user's key ('+'), packed
+// into a one-member ZIP archive that is then scrambled ('-'), or only packed ('=',
+// also ".rtz" and ".bmz"). The marker is the first character of the extension
+// ("a.+rtf"). Scrambling adds a keyed value to each byte by its position; there is
+// no chaining, so a wrong key is found only where the result must be an archive.
+// Plain copies made while expanding are private to the user and live in TMP.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "archive/CipherKey.h"
+#include "base/ByteCursor.h"
+#include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
+#include "platform/Alloc.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
+constexpr int IDS_CANNOT_WRITE = 179;
+constexpr int IDS_WRONG_KEY = 33901;
+constexpr int kBlock = 256;
+constexpr int64_t kLargestMember = 1073741824;
+// The program's own key of the schedule file (modes 6 and 7).
+constexpr CipherKey kProgramKey{0x4B, 0x31, 0x7A, 0x09, 255, 255, 255, 255};
+
+std::string Replace(std::string format, const std::string& value) {
+  const size_t at = format.find("%s");
+  if (at != std::string::npos) format.replace(at, 2, value);
+  return format;
+}
+
+// The marker of a protected name: '+', '-', '=' or 0.
+char MarkerOf(const std::string& path) {
+  const std::string ext = CQelDoc::GetPathPart(path, 5);
+  if (ext.empty()) return 0;
+  std::string lower = ext;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (lower == "rtz" || lower == "bmz") return '=';
+  if (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') return ext[0];
+  const std::string base = CQelDoc::GetPathPart(path, 2);
+  if (base.size() >= 2 && base.compare(base.size() - 2, 2, "++") == 0) return '+';
+  return 0;
+}
+
+// The plain extension: the marker dropped, "rtz" read as "rtf" and "bmz" as "bmp".
+std::string PlainExtension(const std::string& path) {
+  std::string ext = CQelDoc::GetPathPart(path, 5);
+  if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=')) ext.erase(0, 1);
+  if (ext.size() >= 2) {
+    std::string tail = ext.substr(ext.size() - 2);
+    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (tail == "tz") ext = "rtf";
+    if (tail == "mz") ext = "bmp";
+  }
+  return ext;
+}
+
+char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
+
+// Opens a target for writing, asking before a write-protected one is made writable.
+bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate) {
+  const auto mode = isPrivate ? plat::File::Mode::WritePrivate : plat::File::Mode::Write;
+  if (out.Open(target, mode)) return true;
+  const bool workFile = target.find("TMP\\PelnorE") != std::string::npos;
+  if (!workFile &&
+      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) != plat::IDYES)
+    return false;
+  plat::SetReadOnly(target, false);
+  if (out.Open(target, mode)) return true;
+  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), target));
+  return false;
+}
+
+// Copies in to out in blocks, adding (protect) or taking away (expand) the keyed
+// value of each byte's position; no key copies the bytes unchanged.
+bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& key, bool expand) {
+  uint8_t block[kBlock];
+  uint32_t p = 0;
+  for (;;) {
+    const int64_t n = in.Read(block, kBlock);
+    if (n < 0) return false;
+    if (key) {
+      for (int64_t i = 0; i < n; ++i, ++p) {
+        const int32_t k = key->d == 0 ? static_cast<int32_t>(((p + key->c) * (p + key->b) * (p + key->a)) % 256)
+                                      : CipherStep(*key, p);
+        block[i] = static_cast<uint8_t>(expand ? block[i] - k : block[i] + k);
+      }
+    }
+    if (n > 0 && !out.Write(block, n)) return false;
+    if (n < kBlock) return true;
+  }
+}
+
+}  // namespace
+
+int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
+  if (programKey) {
+    key = kProgramKey;
+    return 0;
+  }
+  std::string& pwrd = doc.m_astrSysValue[29];
+  int asked = 0;
+  if (pwrd.size() > 7 && pwrd.compare(pwrd.size() - 4, 4, "    ") == 0) {
+    CKeyCodeDlg dialog;
+    if (dialog.DoModal() == 1) {
+      pwrd = pwrd.substr(0, 8) + dialog.m_strKeyCode;
+      asked = 9;
+    }
+  }
+  key = CipherKeyFromPwrd(pwrd);
+  return key ? asked : -2;
+}
+
+namespace {
+
+// Packs one file into a one-member archive in TMP (never beside the user's file).
+bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::string& archive) {
+  const std::string folder = CQelDoc::GetPathPart(source, 3);
+  const std::string before = plat::GetCurrentDirectory();
+  if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return false;
+  plat::RemoveFile(archive);
+  const int result = doc.WriteArchive(1, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
+  plat::SetCurrentDirectory(before);
+  return result == 0 && plat::Exists(archive);
+}
+
+// Unpacks the one member of a descrambled archive into TMP; the member's path, or "".
+std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
+  plat::File file;
+  if (!file.Open(archive, plat::File::Mode::Read)) return "";
+  const int64_t length = file.GetLength();
+  uint8_t head[30] = {};
+  if (length < 30 || file.Read(head, 30) != 30) return "";
+  // A scrambled archive read with the wrong key does not start with a local header.
+  if (ByteCursor(head, sizeof head).PeekU32LE(0) != 0x04034b50) {
+    AfxMessageBox(IDS_WRONG_KEY);
+    return "";
+  }
+  const int nameLength = ByteCursor(head, sizeof head).PeekU16LE(26);
+  std::string name(static_cast<size_t>(nameLength), '\0');
+  if (file.Read(name.data(), nameLength) != nameLength) return "";
+  for (const char sep : {'/', '\\'}) {
+    const size_t at = sep == '\\' ? plat::FindLastSeparator(name) : name.rfind('/');
+    if (at != std::string::npos) name.erase(0, at + 1);
+  }
+  if (name.empty() || name == "." || name == "..") return "";
+  const int64_t capacity = static_cast<int64_t>(ByteCursor(head, sizeof head).PeekU32LE(22)) + 1000;
+  if (capacity > kLargestMember || length > kLargestMember) return "";
+  std::vector<uint8_t> buffer;
+  if (!plat::TryResize(buffer, static_cast<size_t>(std::max(capacity + 2000, length)), &doc.m_allocHook)) {
+    AfxMessageBox(OutOfMemoryText(" 026"));
+    return "";
+  }
+  file.Seek(0, plat::File::Origin::Begin);
+  if (file.Read(buffer.data(), length) != length) return "";
+  file.Close();
+  const int produced = doc.ExtractZip(3, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+  if (produced < 0) return "";
+  const std::string member = doc.TmpFolder() + "\\" + name;
+  plat::RemoveFile(member);
+  plat::File out;
+  if (!out.Open(member, plat::File::Mode::WritePrivate) || !out.Write(buffer.data(), produced)) {
+    out.Close();
+    plat::RemoveFile(member);
+    return "";
+  }
+  return member;
+}
+
+int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target, bool programKey) {
+  const char marker = MarkerOf(source);
+  const bool archived = marker == '-' || marker == '=';
+  const std::string stem = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".";
+  std::optional<CipherKey> key;
+  int asked = 0;
+  if (marker != '=') {
+    asked = ObtainCipherKey(doc, programKey, key);
+    if (asked == -2) return -2;
+  }
+  const std::string scrambledInto = archived && mode == 0 ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
+  plat::File in, out;
+  if (!in.Open(source, plat::File::Mode::Read)) return -1;
+  if (!OpenTarget(out, scrambledInto, true)) return -1;
+  const bool copied = Scramble(in, out, key, true);
+  out.Close();
+  if (!copied) {
+    plat::RemoveFile(scrambledInto);
+    return -1;
+  }
+  if (!archived || mode == 5) return asked;
+
+  const std::string member = UnpackWorkArchive(doc, scrambledInto);
+  plat::RemoveFile(scrambledInto);
+  if (member.empty()) return -1;
+  const std::string expanded = stem + CQelDoc::GetPathPart(member, 5);
+  if (plat::Exists(expanded)) {
+    plat::SetReadOnly(expanded, false);
+    plat::RemoveFile(expanded);
+  }
+  if (!plat::RenameFile(member, expanded)) {
+    plat::RemoveFile(member);
+    return -1;
+  }
+  doc.m_strPathName = expanded;
+  return asked;
+}
+
+std::string ProtectTarget(const CQelDoc& doc, int mode, const std::string& source) {
+  const size_t dot = source.rfind('.');
+  std::string stem = dot == std::string::npos ? source + "." : source.substr(0, dot + 1);
+  if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, 1), 2) + ".";
+  if (mode == 8) return stem + "rtz";
+  if (mode == 11) return stem + "bmz";
+  if (mode == 12) return stem + "rtz";
+  const char marker = mode == 1 ? '+' : mode == 3 ? '-' : '=';
+  return stem + marker + PlainExtension(source);
+}
+
+int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool programKey) {
+  const int modeGiven = mode;
+  if (mode == 2) {
+    const char marker = MarkerOf(target);
+    const std::string name = CQelDoc::GetPathPart(target, 1);
+    source = doc.TmpFolder() + "\\" +
+             (marker == '=' && doc.m_nDisplayForm == 2 ? CQelDoc::GetPathPart(name, 2) + ".rtf"
+                                                       : CQelDoc::GetPathPart(target, 4));
+    plat::File work;
+    if (!work.Open(source, plat::File::Mode::WritePrivate) ||
+        !work.Write(doc.m_pText, std::clamp(doc.m_nTextLen, 0, doc.m_nTextCap)))
+      return -1;
+    mode = marker == '-' ? 3 : marker == '=' ? 4 : 1;
+  }
+  const bool compressOnly = mode == 4 || mode == 8 || mode == 11 || mode == 12;
+  if (target.empty()) target = ProtectTarget(doc, mode, source);
+  // The key comes first: without one nothing is written, not even an empty target.
+  std::optional<CipherKey> key;
+  int asked = 0;
+  if (!compressOnly && MarkerOf(target) != '=') {
+    asked = ObtainCipherKey(doc, programKey, key);
+    if (asked == -2) return -2;
+  }
+  if (auto st = plat::Stat(source)) doc.m_tSourceFileTime = static_cast<int32_t>(st->mtime);
+  std::string input = source;
+  const bool packs = mode == 3 || compressOnly;
+  if (packs) {
+    input = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".zip";
+    if (!PackIntoWorkArchive(doc, source, input)) return -1;
+  }
+  struct DropWork {
+    std::string path;
+    ~DropWork() {
+      if (!path.empty()) plat::RemoveFile(path);
+    }
+  } dropWork{packs ? input : ""};
+
+  plat::File in, out;
+  if (!in.Open(input, plat::File::Mode::Read)) return -1;
+  if (modeGiven != 2 && plat::Exists(target) &&
+      AfxMessageBox(Replace(LoadString(IDS_OVERWRITE_QUESTION), target), plat::MB_YESNO) != plat::IDYES)
+    return -1;
+  if (!OpenTarget(out, target, false)) return -1;
+  const bool copied = Scramble(in, out, compressOnly ? std::nullopt : key, false);
+  out.Close();
+  if (!copied) {
+    plat::RemoveFile(target);
+    return -1;
+  }
+  if (modeGiven != 2 && plat::Exists(target)) plat::SetFileTime(target, doc.m_tSourceFileTime);
+  if (doc.m_bEncryptNames == 1) {
+    const std::string stored = doc.TranslateFileName(target, 0);
+    if (stored != target) plat::RenameFile(target, stored);
+  }
+  return asked;
+}
+
+}  // namespace
+
+int CQelDoc::ConvertSource(int mode, std::string source, std::string target) {
+  const bool programKey = mode == 6 || mode == 7;
+  if (mode == 6) mode = 0;
+  if (mode == 7) mode = 1;
+  if (mode == 0 || mode == 5) return Expand(*this, mode, source, std::move(target), programKey);
+  return Protect(*this, mode, std::move(source), std::move(target), programKey);
+}
+
+int CQelDoc::RenameProtectedSource(std::string path) {
+  m_strPathName = path;
+  const int result = ConvertSource(0, path, "");
+  if (result <= -2) return result;
+  const std::string ext = PlainExtension(path);
+  const std::string expanded = TmpFolder() + "\\PelnorE" + PaneDigit(*this) + "." + ext;
+  const std::string named = TmpFolder() + "\\TMP_" + GetPathPart(GetPathPart(path, 1), 2) + "." + ext;
+  plat::RemoveFile(named);
+  if (plat::RenameFile(expanded, named)) m_strPathName = named;
+  return result;
+}
+
+// Saves the active list's current protected source under a new name: expanded, then
+// protected again with '+' into the chosen name (copied unchanged when no key is set).
+int CQelDoc::OnSaveSourceAs() {
+  const std::string source = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
+  if (source.empty()) return -1;
+  const std::string ext = GetPathPart(source, 5);
+  std::string base = GetPathPart(source, 6);
+  const bool enc = base.size() >= 4 && base.compare(base.size() - 4, 4, "@Enc") == 0;
+  if (enc) base.resize(base.size() - 4);
+  CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
+  if (dialog.DoModal() != plat::IDOK) return -1;
+  const std::string target = dialog.GetPathName();
+  if (RenameProtectedSource(source) <= -2) return -1;
+  const std::string expanded = m_strPathName;
+  int result = ConvertSource(1, expanded, target);
+  plat::RemoveFile(expanded);
+  if (result == -2) {
+    if (plat::Exists(target) &&
+        AfxMessageBox(Replace(LoadString(177), target), plat::MB_OKCANCEL) != plat::IDOK)
+      return -1;
+    result = plat::CopyFile(source, target) ? 0 : -1;
+  }
+  m_nViewRequest = 6;
+  UpdateAllViews();
+  return result < 0 ? -1 : 0;
+}

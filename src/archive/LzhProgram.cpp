@@ -1,0 +1,79 @@
+#include "archive/LzhProgram.h"
+
+#include <cctype>
+#include <optional>
+#include <string_view>
+#include <sstream>
+
+#include "archive/ArchiveState.h"
+#include "platform/Files.h"
+#include "platform/Process.h"
+
+namespace {
+
+// An absolute host path of a Windows path (relative ones against the current folder).
+std::optional<std::string> AbsoluteHost(const std::string& winPath) {
+  std::string path = winPath;
+  const bool absolute = !path.empty() && (path[0] == '\\' || (path.size() >= 2 && path[1] == ':'));
+  if (!absolute) path = plat::GetCurrentDirectory() + "\\" + path;
+  return plat::ToHostPath(path);
+}
+
+// Whether a line of the usage text starts (after blanks) with the command letter,
+// then blanks, then a word (" a   Add to archive"); for the "y" option, a line
+// holding it followed by a description that mentions multibyte names.
+bool UsageLists(const std::string& usage, char letter, std::string_view mention) {
+  std::istringstream lines(usage);
+  std::string line;
+  while (std::getline(lines, line)) {
+    for (size_t at = 0; (at = line.find(letter, at)) != std::string::npos; ++at) {
+      const bool startsWord = at == 0 || line[at - 1] == ' ';
+      const bool blankAfter = at + 1 < line.size() && line[at + 1] == ' ';
+      if (!startsWord || !blankAfter) continue;
+      const size_t word = line.find_first_not_of(' ', at + 1);
+      if (word == std::string::npos || !std::isalpha(static_cast<unsigned char>(line[word]))) continue;
+      if (mention.empty() ? line.find_first_not_of(' ') == at : line.find(mention, word) != std::string::npos) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+bool LzhProgramCanCreate(ArchiveState& state) {
+  if (state.m_nLhaCanCreate < 0) {
+    state.m_strLhaProgram = plat::FindProgram("lha");
+    state.m_nLhaCanCreate = 0;
+    if (!state.m_strLhaProgram.empty()) {
+      // The usage text lists the commands; one that adds to an archive means it can create.
+      const plat::ProgramResult usage = plat::RunProgram(state.m_strLhaProgram, {}, "/");
+      state.m_nLhaCanCreate = UsageLists(usage.output, 'a', "") ? 1 : 0;
+      state.m_bLhaSjisOption = UsageLists(usage.output, 'y', "multibyte") ? 1 : 0;
+    }
+  }
+  return state.m_nLhaCanCreate == 1;
+}
+
+int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources) {
+  if (!LzhProgramCanCreate(state)) return -1;
+  std::optional<std::string> hostArchive = AbsoluteHost(archive);
+  if (!hostArchive) return -1;
+  // "y", where the program has it, stores names in Shift-JIS as the system reads them.
+  std::vector<std::string> args{state.m_bLhaSjisOption ? "aqy" : "aq", *hostArchive};
+  for (const std::string& s : sources) {
+    std::optional<std::string> host = plat::ToHostPath(s);
+    if (!host || host->empty()) return -1;
+    // A name that starts with '-' must not read as an option.
+    args.push_back((*host)[0] == '-' ? "./" + *host : *host);
+  }
+  std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
+  return plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;
+}
+
+int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder) {
+  if (!LzhProgramCanCreate(state)) return -1;
+  std::optional<std::string> hostArchive = AbsoluteHost(archive);
+  std::optional<std::string> hostFolder = AbsoluteHost(folder);
+  if (!hostArchive || !hostFolder) return -1;
+  return plat::RunProgram(state.m_strLhaProgram, {state.m_bLhaSjisOption ? "xqfy" : "xqf", *hostArchive}, *hostFolder).exitCode;
+}

@@ -1,0 +1,16 @@
+// The outside lha program, when its own help shows that it can create archives
+// (an "a" command). It is run with an argument vector, never through a shell.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct ArchiveState;
+
+// Whether the lha program on PATH can create archives (asked once per document).
+bool LzhProgramCanCreate(ArchiveState& state);
+// Packs the sources (paths relative to the current folder) into archive; the
+// program's exit code, -1 when it could not run.
+int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources);
+// Unpacks archive into folder; the program's exit code, -1 when it could not run.
+int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder);

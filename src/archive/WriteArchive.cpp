@@ -1,0 +1,159 @@
+// CQelDoc::WriteArchive: packs files and folders into a ZIP archive with the own
+// writer. The archive is written under a work name beside it and renamed when
+// complete, so a failed pack leaves no partial archive and an older archive of the
+// same name is never read while it is being replaced; members are stored under
+// relative names, and the archive never packs itself.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "archive/ArchivePaths.h"
+#include "archive/FileSpec.h"
+#include "archive/LzhProgram.h"
+#include "archive/codec/CodecError.h"
+#include "archive/codec/ErrorCodes.h"
+#include "archive/codec/ZipWriter.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int IDS_NEEDS_UNLHA_TO_PACK = 355;
+
+class FileSource : public codec::CByteSource {
+ public:
+  explicit FileSource(plat::File& file) : file_(file) {}
+  int64_t Read(uint8_t* data, size_t n) override { return file_.Read(data, static_cast<int64_t>(n)); }
+
+ private:
+  plat::File& file_;
+};
+
+class FileSinkOut : public codec::CByteSink {
+ public:
+  explicit FileSinkOut(plat::File& file) : file_(file) {}
+  void Put(const uint8_t* data, size_t n) override {
+    CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWriteFailed);
+  }
+
+ private:
+  plat::File& file_;
+};
+
+// A stored name: no drive, no leading separators, no "." or ".." parts.
+std::string RelativeMemberName(const std::string& name) {
+  bool isFolder = false;
+  std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+  if (!rel) return "";
+  std::string out = NormalizeArchivePath(*rel);  // '/' separators, ends with '/'
+  if (!isFolder && !out.empty() && out.back() == '/') out.pop_back();
+  return out;
+}
+
+// The same file, by the host's own identity of the two paths.
+bool SameFile(const std::string& a, const std::string& b) {
+  std::optional<std::string> ha = plat::ToHostPath(a), hb = plat::ToHostPath(b);
+  if (!ha || !hb) return false;
+  std::error_code ec;
+  return std::filesystem::equivalent(*ha, *hb, ec) && !ec;
+}
+
+std::string ArchiveName(const CQelDoc& doc, int mode, int& count, const std::vector<std::string>& paths,
+                        const std::string& given) {
+  if (!given.empty() && mode != 2) return given;
+  if (count == 0) {
+    count = 2;
+    return paths.empty() ? std::string() : paths[0];
+  }
+  if (count <= 1 || paths.size() < 2) return given;
+  std::string name = mode == 2 ? given : paths[1];
+  if (doc.m_nStartMode == 1) name = "C:\\ARCHTMP\\" + name;
+  if (!name.empty() && (name.back() == '/' || name.back() == '\\') && plat::FindLastSeparator(name) == name.size() - 1)
+    name.back() = '_';
+  if (count > 2 && mode != 2) name += "##";
+  if (mode == 1) name += ".zip";
+  if (mode == 0) name += ".lzh";
+  return name;
+}
+
+}  // namespace
+
+int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, std::string archiveName, int quiet) {
+  if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
+  struct EndWait {
+    ~EndWait() {
+      if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
+    }
+  } endWait;
+
+  const std::string archive = ArchiveName(*this, mode, count, paths, archiveName);
+  std::vector<std::string> sources;
+  for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
+    std::string p = paths[i];
+    if (!p.empty() && (p.back() == '/' || p.back() == '\\') && p.size() > 1) p.pop_back();
+    for (std::string& s : ExpandFileSpec(p)) sources.push_back(std::move(s));
+  }
+
+  if (mode == 0) {
+    if (LzhProgramCanCreate(*this) && !sources.empty() && PackWithLzhProgram(*this, archive, sources) == 0) return 0;
+    if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
+    return -1;
+  }
+
+  std::vector<FileEntry> entries;
+  for (const std::string& s : sources) CollectTreeFiles(s, entries);
+  std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
+  if (entries.empty()) return 0;
+
+  m_bZipError = 0;
+  const std::string work = archive + ".$$$";
+  plat::File out;
+  try {
+    CODEC_CHECK(out.Open(work, plat::File::Mode::Write), codec::err::kArchiveOpen);
+    FileSinkOut sink(out);
+    codec::CZipWriter writer(sink);
+    for (const FileEntry& e : entries) {
+      codec::CZipHeader record;
+      record.name = RelativeMemberName(e.name);
+      if (record.name.empty()) continue;
+      record.year = e.year;
+      record.month = e.month;
+      record.day = e.day;
+      record.hour = e.hour;
+      record.minute = e.minute;
+      record.second = e.second;
+      if (e.uncompressedSize == -2) {
+        if (record.name.back() != '/') record.name += '/';
+        record.externalAttributes = 0x10;
+        writer.AddFolder(record);
+        continue;
+      }
+      plat::File in;
+      CODEC_CHECK(in.Open(e.name, plat::File::Mode::Read), codec::err::kReadFailed);
+      FileSource source(in);
+      writer.AddFile(record, source);
+    }
+    writer.Finish();
+    out.Close();
+  } catch (const codec::CodecError& error) {
+    out.Close();
+    plat::RemoveFile(work);
+    if (!quiet) AfxMessageBox(std::string(error.Code()));
+    return -1;
+  }
+  if (m_bZipError == 1) {
+    plat::RemoveFile(work);
+    if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
+    return -1;
+  }
+  if (plat::Exists(archive)) plat::RemoveFile(archive);
+  if (!plat::RenameFile(work, archive)) {
+    plat::RemoveFile(work);
+    if (!quiet) AfxMessageBox(std::string(codec::err::kArchiveOpen));
+    return -1;
+  }
+  return 0;
+}

@@ -1,0 +1,109 @@
+// Protected documents: scrambled bytes against values worked out by hand from the
+// scrambling rule, round trips of every stored form, and the files that must not
+// be touched or left readable.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "platform/Files.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+class Protected : public testenv::DocTest {
+ protected:
+  void SetUp() override { doc_->m_astrSysValue[29] = "PWRDxxxxABCD"; }
+  std::string Host(const std::string& win) const { return *plat::ToHostPath(win); }
+  std::string Read(const std::string& win) const { return testenv::ReadHostFile(Host(win)); }
+  std::string Expanded(const std::string& ext) const { return doc_->TmpFolder() + "\\PelnorE3." + ext; }
+};
+
+std::string Hex(const std::string& bytes) {
+  static const char* d = "0123456789abcdef";
+  std::string out;
+  for (unsigned char c : bytes) out += {d[c >> 4], d[c & 15]};
+  return out;
+}
+
+std::string Pattern(size_t n) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(i * 7 + i / 256);
+  return s;
+}
+
+}  // namespace
+
+TEST_F(Protected, ScrambledBytesFollowTheKeyAndThePosition) {
+  const std::string src = WriteFile("note.txt", "Hello, world");
+  ASSERT_EQ(doc_->ConvertSource(1, src, ""), 0);
+  EXPECT_EQ(Hex(Read(Win("note.+txt"))), "6e8b906f756667acaebb79e1");
+  // A key whose fourth value is 0 takes the short product.
+  doc_->m_astrSysValue[29] = "PWRDxxxx-+)%12345678";
+  ASSERT_EQ(doc_->ConvertSource(1, src, Win("zero.+txt")), 0);
+  EXPECT_EQ(Hex(Read(Win("zero.+txt"))), "48667487afa9f8ce6f4b5497");
+  // One changed byte changes only that byte of the expanded copy.
+  std::string stored = Read(Win("zero.+txt"));
+  stored[3] = static_cast<char>(stored[3] + 1);
+  testenv::WriteHostFile(dir_.HostPath("zero.+txt"), stored);
+  ASSERT_EQ(doc_->ConvertSource(0, Win("zero.+txt"), ""), 0);
+  std::string expect = "Hello, world";
+  expect[3] = static_cast<char>(expect[3] + 1);
+  EXPECT_EQ(Read(Expanded("txt")), expect);
+}
+
+TEST_F(Protected, EveryFormComesBackByteForByte) {
+  struct Case {
+    int mode;
+    const char* stored;
+  };
+  for (size_t size : {size_t{0}, size_t{256}, size_t{512}, size_t{70001}}) {
+    for (Case c : {Case{1, "doc.+rtf"}, Case{3, "doc.-rtf"}, Case{4, "doc.=rtf"}}) {
+      const std::string body = Pattern(size);
+      const std::string src = WriteFile("doc.rtf", body);
+      plat::RemoveFile(Win(c.stored));
+      ASSERT_EQ(doc_->ConvertSource(c.mode, src, ""), 0) << c.stored << " " << size;
+      ASSERT_TRUE(plat::Exists(Win(c.stored)));
+      ASSERT_EQ(doc_->RenameProtectedSource(Win(c.stored)), 0) << c.stored << " " << size;
+      const std::string plain = doc_->TmpFolder() + "\\TMP_doc.rtf";
+      EXPECT_EQ(doc_->m_strPathName, plain);
+      EXPECT_EQ(Read(plain), body) << c.stored << " " << size;
+      struct stat st {};
+      ASSERT_EQ(stat(Host(plain).c_str(), &st), 0);
+      EXPECT_EQ(st.st_mode & 0777, 0600u) << c.stored;
+    }
+  }
+  // The compress-only form is a ZIP archive that unzip reads, and needs no key.
+  SKIP_WITHOUT_PROGRAM("unzip");
+  doc_->m_astrSysValue[29] = "PWRDxxxx    ";
+  int status = -1;
+  const std::string out = testenv::Shell("unzip -t " + testenv::Quote(dir_.HostPath("doc.=rtf")) + " 2>&1", &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_EQ(doc_->ConvertSource(0, Win("doc.=rtf"), ""), 0);
+}
+
+TEST_F(Protected, KeysFilesAndAnswers) {
+  const std::string src = WriteFile("a.txt", "secret text");
+  // No key: -2 and nothing written.
+  doc_->m_astrSysValue[29] = "PWRD";
+  EXPECT_EQ(doc_->ConvertSource(1, src, ""), -2);
+  EXPECT_FALSE(plat::Exists(Win("a.+txt")));
+  // Four blanks ask for the key; the key typed is kept and the result says it was asked.
+  doc_->m_astrSysValue[29] = "PWRDxxxx    ";
+  frame_->Ui().QueueDialog({plat::IDOK, {{"key", "ABCD"}}});
+  EXPECT_EQ(doc_->ConvertSource(1, src, ""), 9);
+  EXPECT_EQ(doc_->m_astrSysValue[29], "PWRDxxxxABCD");
+  EXPECT_EQ(messages_.str().find("ABCD"), std::string::npos) << "the key is never shown";
+  // An existing target is kept when the answer is No.
+  const std::string before = Read(Win("a.+txt"));
+  frame_->Ui().QueueAnswer(plat::IDNO);
+  EXPECT_EQ(doc_->ConvertSource(1, src, ""), -1);
+  EXPECT_EQ(Read(Win("a.+txt")), before);
+  // Packing never uses a name beside the user's file: a.txt.zip stays as it was.
+  const std::string mine = WriteFile("a.txt.zip", "the user's own file");
+  ASSERT_EQ(doc_->ConvertSource(3, src, ""), 0);
+  EXPECT_EQ(Read(mine), "the user's own file");
+  // A '-' file read with the wrong key is refused with a message, nothing expanded.
+  doc_->m_astrSysValue[29] = "PWRDxxxxm5s9";
+  EXPECT_EQ(doc_->ConvertSource(0, Win("a.-txt"), ""), -1);
+  EXPECT_NE(messages_.str().find("キーコードが違う"), std::string::npos) << messages_.str();
+  EXPECT_FALSE(plat::Exists(Expanded("txt")));
+}
