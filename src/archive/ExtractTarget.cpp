@@ -9,13 +9,19 @@
 
 void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
 
-void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode) {
+void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode, bool keepPartial) {
   const size_t sep = plat::FindLastSeparator(path);
   if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
   plat::File out;
   CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
   CFileSink sink(out);
-  decode(sink);
+  try {
+    decode(sink);
+  } catch (const codec::CodecError&) {
+    out.Close();
+    if (!keepPartial) plat::RemoveFile(path);
+    throw;
+  }
   out.Close();
 }
 

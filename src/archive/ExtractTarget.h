@@ -22,7 +22,8 @@ class CFileSink : public codec::CByteSink {
 
 // Writes one member's file at path (its folders made first): decode writes the
 // bytes into the sink it is given. A file that cannot be made is codec::err::kWrite.
-void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode);
+void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode,
+                     bool keepPartial = false);
 // folder + '\' + rel (Windows paths).
 std::string WinJoin(const std::string& folder, const std::string& rel);
 // True when no existing part of rel below folder is a symbolic link.
