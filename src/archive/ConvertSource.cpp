@@ -138,11 +138,12 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
   uint8_t head[30] = {};
   if (length < 30 || file.Read(head, 30) != 30) return "";
   // A scrambled archive read with the wrong key does not start with a local header.
-  if (ByteCursor(head, sizeof head).PeekU32LE(0) != 0x04034b50) {
+  const ByteCursor header(head, sizeof head);
+  if (header.PeekU32LE(0) != 0x04034b50) {
     AfxMessageBox(IDS_WRONG_KEY);
     return "";
   }
-  const int nameLength = ByteCursor(head, sizeof head).PeekU16LE(26);
+  const int nameLength = header.PeekU16LE(26);
   std::string name(static_cast<size_t>(nameLength), '\0');
   if (file.Read(name.data(), nameLength) != nameLength) return "";
   for (const char sep : {'/', '\\'}) {
@@ -150,7 +151,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
     if (at != std::string::npos) name.erase(0, at + 1);
   }
   if (name.empty() || name == "." || name == "..") return "";
-  const int64_t capacity = static_cast<int64_t>(ByteCursor(head, sizeof head).PeekU32LE(22)) + 1000;
+  const int64_t capacity = static_cast<int64_t>(header.PeekU32LE(22)) + 1000;
   if (capacity > kLargestMember || length > kLargestMember) return "";
   std::vector<uint8_t> buffer;
   if (!plat::TryResize(buffer, static_cast<size_t>(std::max(capacity + 2000, length)), &doc.m_allocHook)) {

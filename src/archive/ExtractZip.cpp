@@ -147,30 +147,20 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
         MakeDirectoryPath(path);
         continue;
       }
-      size_t sep = plat::FindLastSeparator(path);
-      if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
       // A member that cannot be made, or does not decode whole, is reported and left
       // out (no partial file); the members after it still come out.
-      plat::File out;
-      if (!out.Open(path, plat::File::Mode::Write)) {
-        AfxNote(name + " : " + codec::err::kReadFailed);
-        ReportCodecError(codec::err::kReadFailed);
-        result = -1;
-        continue;
-      }
-      CFileSink sink(out);
       try {
-        reader.Extract(member, sink, codecOptions);
+        WriteMemberFile(
+            path, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); },
+            codecOptions.placeholderSizes);
       } catch (const codec::CodecError& e) {
-        out.Close();
-        // Placeholder sizes: the caller's room is the end of the output; the file stays.
+        // Placeholder sizes: the caller's room is the end of the output, not a fault.
         if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
-        plat::RemoveFile(path);
+        AfxNote(name + " : " + e.Code());
         ReportCodecError(e.Code());
         result = -1;
         continue;
       }
-      out.Close();
       plat::SetFileTime(path, LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second));
       if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
     }

@@ -90,7 +90,7 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
 TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   SKIP_WITHOUT_PROGRAM("lhasa");
   MakeTree("src", true);
-  if (!testenv::HaveProgram("lha")) GTEST_SKIP() << "no lha program";
+  SKIP_WITHOUT_PROGRAM("lha");
   ASSERT_EQ(doc_->ProcessLzh(Win("a.lzh"), Win("src"), 1), 0);
   if (doc_->m_nLhaCanCreate != 1) GTEST_SKIP() << "this lha cannot create archives";
   int status = -1;
