@@ -28,7 +28,7 @@ bool PassesTableRules(int kind) {
 
 }  // namespace
 
-int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
+int CQelDoc::LoadDocument(std::string path, int mode) {
   m_nImageLoadState = 0;
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
@@ -47,6 +47,9 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   if (!readable) {
     WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     result = m_nConvPos;
+  } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
+    file.Close();
+    result = LoadImageRoad(path);
   } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;

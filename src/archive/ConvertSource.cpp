@@ -194,7 +194,10 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
     plat::RemoveFile(scrambledInto);
     return -1;
   }
-  if (!archived || mode == 5) return asked;
+  if (!archived || mode == 5) {
+    if (mode == 0) doc.m_strPathName = scrambledInto;
+    return asked;
+  }
 
   const std::string member = UnpackWorkArchive(doc, scrambledInto);
   plat::RemoveFile(scrambledInto);

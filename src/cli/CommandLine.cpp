@@ -5,9 +5,11 @@
 #include <iostream>
 #include <ostream>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
 #include "cli/CommandTables.h"
+#include "cli/ImageLine.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
@@ -23,12 +25,14 @@ constexpr int kUsageError = 2;
 
 void PrintHelp(std::ostream& out) {
   out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
+         "       pelnorix [--set KEY=VALUE]... --convert OUT FILE\n"
          "       pelnorix [--set KEY=VALUE]... --script FILE|-\n"
          "       pelnorix --commands\n"
          "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
          "messages to standard error.\n\n"
          "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
          "  --set KEY=VALUE  override a setting for this run\n"
+         "  --convert OUT    convert the picture FILE to OUT (.bmp .bmz .png .jpg .jpeg .pdf)\n"
          "  --script FILE    run a script of statements (- reads standard input)\n"
          "  --commands       list the commands a script can run\n"
          "  --help           this text\n\n"
@@ -140,6 +144,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return cl;
       }
       cl.sets.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+    } else if (!optionsEnd && a == "--convert") {
+      if (i + 1 >= args.size()) {
+        cl.error = "--convert needs OUT";
+        return cl;
+      }
+      cl.convertTo = args[++i];
     } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
       cl.error = "unknown option: " + a;
       return cl;
@@ -152,6 +162,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (!cl.script.empty() && !cl.file.empty()) {
     cl.error = "--script takes no FILE";
+  } else if (!cl.script.empty() && !cl.convertTo.empty()) {
+    cl.error = "--convert takes a FILE, not a script";
   } else if (!cl.help && !cl.listCommands && cl.script.empty() && cl.file.empty()) {
     cl.error = "no FILE given";
   }
@@ -213,7 +225,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932) as a Windows name; it is not opened\n";
     return kNothingShown;
   }
+  if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);
   const int loaded = doc.LoadDocument(*path, 0);
+  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
     err << plat::Cp932ToUtf8(text);

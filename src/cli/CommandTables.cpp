@@ -5,6 +5,7 @@
 #include "archive/ArchiveCommands.h"
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
+#include "image/ImageCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -13,5 +14,6 @@ CommandTables AllCommandTables() {
       FrameCommands(),
       ListCommands(),
       ArchiveCommands(),
+      ImageCommands(),
   };
 }

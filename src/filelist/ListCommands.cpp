@@ -4,10 +4,12 @@
 // commands are archive/ArchiveCommands.cpp's rows.
 #include "filelist/ListCommands.h"
 
+#include "image/ImageCommands.h"
+
 namespace {
 
 constexpr CommandEntry kRows[] = {
-    {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, nullptr},
+    {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, OnListBatchConvert, nullptr, "convert"},
     {33508, "ID_LIST_IMAGE_CONCAT", "画像の連結", CommandTarget::FileList, nullptr},
     {33509, "ID_LIST_MACRO", "リストマクロ実行", CommandTarget::FileList, nullptr},
     {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, nullptr},

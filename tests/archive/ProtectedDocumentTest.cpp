@@ -107,3 +107,17 @@ TEST_F(Protected, KeysFilesAndAnswers) {
   EXPECT_NE(messages_.str().find("キーコードが違う"), std::string::npos) << messages_.str();
   EXPECT_FALSE(plat::Exists(Expanded("txt")));
 }
+
+TEST_F(Protected, ProtectedPictureBecomesABmpAndItsPlainCopyGoes) {
+  const std::string png = testenv::SharedTestData("pngsuite/png/basn2c08.png");
+  if (png.empty()) GTEST_SKIP() << "PngSuite absent";
+  SKIP_WITHOUT_PROGRAM("compare");
+  const std::string src = WriteFile("pic.png", testenv::ReadHostFile(png));
+  ASSERT_EQ(doc_->ConvertSource(3, src, ""), 0);
+  ASSERT_EQ(doc_->LoadImageAsDib(Win("pic.-png"), Win("pic.bmp")), 0);
+  EXPECT_FALSE(plat::Exists(Expanded("png"))) << "the plain copy is removed";
+  int status = -1;
+  const std::string diff = testenv::Shell("compare -metric AE " + testenv::Quote(png) + " " +
+                                              testenv::Quote(dir_.HostPath("pic.bmp")) + " null: 2>&1", &status);
+  EXPECT_EQ(diff, "0") << "ImageMagick sees the same pixels";
+}
