@@ -34,8 +34,8 @@ RoadEnd Released(CQelDoc& doc, const ConvertStatus& status) {
 
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
-    {[](int k) { return k == kKindDocx; }, nullptr},  // word-processing document
-    {[](int k) { return k == kKindPptx; }, nullptr},  // presentation
+    {[](int k) { return k == kKindDocx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertDocx(c.path); return RoadEnd::Release; }},  // word-processing document
+    {[](int k) { return k == kKindPptx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertPptx(c.path); return RoadEnd::Release; }},  // presentation
 };
 
 // Compound-file and old binary Office detection and loading (may change the kind).

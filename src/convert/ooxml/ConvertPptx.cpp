@@ -1,0 +1,75 @@
+// Office Open XML presentation (.pptx) to display text: one 64-row page per slide,
+// laid out by PptxSlides. The master gives the placeholder geometry; each slide's
+// relationships give its picture names and its layout (whose subtitle and centred
+// title geometry it uses); slides are read as slide1.xml, slide2.xml, ... up to the
+// first that is missing. A part that cannot be read contributes nothing: a slide
+// without its part keeps its banner.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/ooxml/OoxmlText.h"
+#include "convert/ooxml/PptxSlides.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int kMaxSlides = 199;
+
+std::string Numbered(const char* format, int k) {
+  char name[64];
+  std::snprintf(name, sizeof name, format, k);
+  return name;
+}
+
+// The layout part a slide's relationships name ("slideLayout2.xml"); "" when none.
+std::string LayoutName(std::string_view rels) {
+  constexpr std::string_view kTarget = "slideLayouts/";
+  const size_t at = rels.find(kTarget);
+  if (at == std::string_view::npos) return {};
+  std::string name;
+  for (size_t k = at + kTarget.size(); k < rels.size() && rels[k] != '"' && rels[k] != '/' && name.size() < 64; ++k)
+    name += rels[k];
+  return name;
+}
+
+}  // namespace
+
+int CQelDoc::ConvertPptx(std::string path) {
+  if (auto done = ooxml::UnpackForText(*this, path)) return *done;
+  using ooxml::PartPath;
+
+  int slides = 0;
+  while (slides < kMaxSlides && plat::Exists(PartPath(*this, Numbered("ppt\\slides\\slide%d.xml", slides + 1))))
+    ++slides;
+  if (!ooxml::GrowConvOutput(*this, int64_t{PptxSlides::kAreaBytes} * (slides + 1) + 1000))
+    return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 020"));
+  PptxSlides layout(m_pConvBuf, m_nConvCap, m_bVerticalRules == 1);
+
+  if (plat::IsDirectory(PartPath(*this, "ppt\\slideMasters"))) {
+    const int n = LoadXmlPartAsSjis(PartPath(*this, "ppt\\slideMasters\\slideMaster1.xml"));
+    if (n > 0) layout.ReadMaster(std::string_view(m_pText, static_cast<size_t>(n)));
+  }
+  const bool media = plat::IsDirectory(PartPath(*this, "ppt\\media"));
+  const bool layouts = plat::IsDirectory(PartPath(*this, "ppt\\slideLayouts"));
+  for (int k = 1; k <= slides; ++k) {
+    std::vector<std::string> pictures(PptxSlides::kPictures);
+    std::string layoutName = Numbered("slideLayout%d.xml", k);
+    const int r = LoadXmlPartAsSjis(PartPath(*this, Numbered("ppt\\slides\\_rels\\slide%d.xml.rels", k)));
+    if (r > 0) {
+      const std::string_view rels(m_pText, static_cast<size_t>(r));
+      if (media) pictures = ooxml::ReadPictureNames(rels, "Target=\"../media/", PptxSlides::kPictures);
+      if (std::string named = LayoutName(rels); !named.empty()) layoutName = named;
+    }
+    if (layouts) {
+      const int n = LoadXmlPartAsSjis(PartPath(*this, "ppt\\slideLayouts\\" + layoutName));
+      if (n > 0) layout.ReadLayout(std::string_view(m_pText, static_cast<size_t>(n)));
+    }
+    const int n = LoadXmlPartAsSjis(PartPath(*this, Numbered("ppt\\slides\\slide%d.xml", k)));
+    layout.Slide(k, n > 0 ? std::string_view(m_pText, static_cast<size_t>(n)) : std::string_view(), pictures);
+  }
+  m_nConvPos = layout.Finish();
+  return m_nConvPos;
+}

@@ -1,0 +1,71 @@
+#include "convert/ooxml/OoxmlText.h"
+
+#include <climits>
+
+#include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/ooxml/XmlPart.h"
+#include "platform/Alloc.h"
+
+namespace ooxml {
+
+namespace {
+constexpr size_t kMaxPictureName = 255;
+}
+
+std::optional<int> UnpackForText(CQelDoc& doc, const std::string& path) {
+  const int unpacked = doc.UnpackOfficePackage(path);
+  if (unpacked == 0) return std::nullopt;
+  doc.m_nConvPos = 0;
+  if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
+  if (unpacked == CQelDoc::kPackageTooLarge) {
+    doc.AppendPackageTooLarge();
+    doc.m_bPartialLoad = 1;
+    return doc.m_nConvPos;
+  }
+  return 0;
+}
+
+std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_view targetPattern, int count) {
+  std::vector<std::string> names(static_cast<size_t>(count));
+  constexpr std::string_view kTag = "<Relationship ";
+  for (size_t at = rels.find(kTag); at != std::string_view::npos; at = rels.find(kTag, at + 1)) {
+    int pos = static_cast<int>(at + kTag.size());
+    const int number = XmlFindInElement("Id=\"rId", rels, &pos, 0);
+    if (number < 1 || number >= count) continue;
+    if (!XmlFindInElement(targetPattern, rels, &pos, 7)) continue;
+    std::string name;
+    for (size_t k = static_cast<size_t>(pos); k < rels.size() && name.size() < kMaxPictureName; ++k) {
+      const char c = rels[k];
+      if (c == '"' || c == '/' || c == '>') break;
+      name += c;
+    }
+    names[static_cast<size_t>(number)] = name;
+  }
+  return names;
+}
+
+bool GrowConvOutput(CQelDoc& doc, int64_t bytes) {
+  if (bytes <= doc.m_nConvCap) return true;
+  if (bytes > INT_MAX || (doc.m_pConvBuf && doc.m_pConvBuf != doc.m_convStore.data())) return false;
+  if (!plat::TryResize(doc.m_convStore, static_cast<size_t>(bytes), &doc.m_allocHook)) return false;
+  doc.m_pConvBuf = doc.m_convStore.data();
+  doc.m_nConvCap = static_cast<int>(bytes);
+  return true;
+}
+
+int WriteFailureText(CQelDoc& doc, const ConvertStatus& status) {
+  doc.m_nConvPos = 0;
+  doc.WriteConvertFailure(status);
+  doc.ConvWriter().Terminate();
+  return doc.m_nConvPos;
+}
+
+std::string PictureLabel(const std::vector<std::string>& names, int number) {
+  if (number >= 0 && static_cast<size_t>(number) < names.size()) return "[" + names[static_cast<size_t>(number)] + "]";
+  return "[Image]";
+}
+
+std::string PartPath(const CQelDoc& doc, const std::string& rel) { return doc.OfficeWorkFolder() + rel; }
+
+}  // namespace ooxml

@@ -1,0 +1,38 @@
+// What the word-processing and presentation converters share: the package
+// unpacked for display text, the picture names of a relationships part, the
+// output buffer grown for a layout, and a failure written as the whole text.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CQelDoc;
+struct ConvertStatus;
+
+namespace ooxml {
+
+// Unpacks the package for a converter: nullopt when the parts are ready; otherwise
+// the converter's result (0: no text for a package that cannot be opened or read;
+// the length of the message for one refused for its size).
+std::optional<int> UnpackForText(CQelDoc& doc, const std::string& path);
+
+// Picture names by relationship number (1 to count - 1) of a relationships part:
+// the file name behind targetPattern ("media/", up to the first '"', '/' or '>').
+std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_view targetPattern, int count);
+
+// m_pConvBuf holds at least bytes (grown through the allocation hook).
+bool GrowConvOutput(CQelDoc& doc, int64_t bytes);
+
+// The failure's message becomes the whole display text; its length is the result.
+int WriteFailureText(CQelDoc& doc, const ConvertStatus& status);
+
+// "[name]" for a picture relationship below the table's size, else "[Image]".
+std::string PictureLabel(const std::vector<std::string>& names, int number);
+
+// The part below the work folder (rel without a leading '\').
+std::string PartPath(const CQelDoc& doc, const std::string& rel);
+
+}  // namespace ooxml

@@ -1,0 +1,31 @@
+// The text helpers of the Office Open XML converters: a part's bytes turned into
+// Shift-JIS text, and the searches that read attribute values from that text
+// without parsing it into a tree. The XML markup is ASCII and survives the
+// conversion byte for byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Converts a part's bytes to Shift-JIS into out (room for n bytes: the text never
+// grows, and out may be in itself: no byte is written before it is read) and
+// returns the bytes written. UTF-8 unless an XML declaration in the first
+// 79 bytes names Shift_JIS, then the bytes pass through. Bad UTF-8 (a stray
+// continuation byte, an overlong form, a surrogate, a cut sequence) becomes one '?'
+// per bad sequence and never takes a following ASCII byte with it; a character
+// beyond 16 bits becomes one '?'; byte-order marks are dropped; NUL becomes '?'.
+size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out);
+
+// Searches text from *pos for pattern and, by mode, reads the value behind it:
+// 0 a signed number (a length in inches becomes points), 1 column letters, 2 the
+// number-format class of a format code, 7 moves *pos to the value (result 1),
+// 8 only tells it is there (result 1). Mode 10 to 19 first skips to the end of the
+// current element; 9 only skips; 20 and more search past the current tag. The
+// search covers at most 1,500 characters and never passes the end of text; 0 when
+// nothing is found.
+int XmlFindInElement(std::string_view pattern, std::string_view text, int* pos, int mode);
+
+// Reads one token at *pos and moves past it: mode 0 a number, 1 column letters,
+// 2 the grouping and decimals of a number-format code. Any other mode: 0.
+int XlsxParseToken(std::string_view text, int* pos, int mode);
