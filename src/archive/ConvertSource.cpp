@@ -155,7 +155,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
   if (capacity > kLargestMember || length > kLargestMember) return "";
   std::vector<uint8_t> buffer;
   if (!plat::TryResize(buffer, static_cast<size_t>(std::max(capacity + 2000, length)), &doc.m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 026");
+    AfxMessageBox(OutOfMemoryText(" 026"));
     return "";
   }
   file.Seek(0, plat::File::Origin::Begin);

@@ -264,7 +264,7 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
       uint8_t* dst = block.data() + (h.height - 1 - y) * stride;
       for (int64_t x = 0; x < h.width; ++x, src += pixelBytes, dst += 3) {
         // High bytes of the samples.
-        int c[4];
+        int c[4] = {};
         for (int s = 0; s < h.channels; ++s) c[s] = src[s * sampleBytes];
         int r = c[0], g = c[0], b = c[0], a = 255;
         if (h.channels >= 3) {

@@ -11,4 +11,4 @@ void ShowImageFormat(const std::string& text) {
   if (pane >= 0) g_pStatusBar->SetPaneText(pane, text);
 }
 
-void ShowImageOutOfMemory(const char* place) { AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + place); }
+void ShowImageOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }

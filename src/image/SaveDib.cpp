@@ -46,7 +46,7 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
     std::vector<uint8_t> wide, reduced;
     if (!TryAllocate(wide, wideBytes, 1, kDibSpareBytes, &m_allocHook) ||
         (depth < 24 && !TryAllocate(reduced, wideBytes, 1, kDibSpareBytes, &m_allocHook))) {
-      AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 650");
+      AfxMessageBox(OutOfMemoryText(" 650"));
       return;
     }
     BITMAPINFO work = *info;

@@ -69,7 +69,7 @@ int CQelView::RefreshKeepingScroll(int /*mode*/) {
   const std::string text = m_pModel->GetText();
   const size_t need = text.size() + kRefreshSpare;
   if (m_doc.m_textStore.size() < need && !plat::TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 301");
+    AfxMessageBox(OutOfMemoryText(" 301"));
     return -1;
   }
   std::memcpy(m_doc.m_textStore.data(), text.data(), text.size());

@@ -22,8 +22,8 @@ struct Codes {
 
 Codes MakeFixedCodes() {
   Codes c;
-  for (int s = 0; s < 288; ++s) c.litLen[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-  for (int s = 0; s < 32; ++s) c.distLen[s] = 5;
+  for (int s = 0; s < 288; ++s) c.litLen[s] = FixedLiteralLength(s);
+  c.distLen.fill(kFixedDistanceLength);
   AssignCodes(c.litLen.data(), 288, c.litCode.data());
   AssignCodes(c.distLen.data(), 32, c.distCode.data());
   return c;

@@ -47,8 +47,8 @@ Alphabets MakeAlphabets() {
     a.dist[c] = MakeEntry(CDistanceCodeTable::kBase[c], kMatch, CDistanceCodeTable::kExtra[c]);
   a.dist[30] = a.dist[31] = MakeEntry(2, kInvalid, 0);
   for (uint32_t s = 0; s < 19; ++s) a.pre[s] = MakeEntry(s, kMatch, 0);
-  for (int s = 0; s < 288; ++s) a.fixedLengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-  for (int s = 288; s < 320; ++s) a.fixedLengths[s] = 5;
+  for (int s = 0; s < 288; ++s) a.fixedLengths[s] = FixedLiteralLength(s);
+  for (int s = 288; s < 320; ++s) a.fixedLengths[s] = kFixedDistanceLength;
   return a;
 }
 

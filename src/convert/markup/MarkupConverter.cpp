@@ -33,6 +33,7 @@ MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableL
     : doc_(doc), out_(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos), dialect_(dialect) {
   data_ = doc.m_pRawData;
   len_ = data_ ? std::max<int64_t>(0, std::min(length, doc.m_nRawLen)) : 0;
+  in_ = ByteCursor(data_, len_);
   outLimit_ = std::max(0, std::min(doc.m_nOutDataLimit, doc.m_nConvCap - 1));
   convert_ = doc.m_nReadTextForm == 0;
   listing_ = doc.m_nListingKind != 0 && doc.m_nListingForm != 0;
@@ -61,7 +62,7 @@ ConvertStatus MarkupConverter::Run() {
     CopySource();
   } else {
     Out("\n");
-    if (len_ > 0 && data_[0] == 0xEF) pos_ = std::min<int64_t>(3, len_);  // UTF-8 byte-order mark
+    if (len_ > 0 && At(0) == 0xEF) pos_ = std::min<int64_t>(3, len_);  // UTF-8 byte-order mark
     ConvertBody();
     // Rows of a table left open at the end are laid out too, not lost.
     FlushTable(false);
@@ -83,15 +84,15 @@ void MarkupConverter::ConvertBody() {
       JisRun();
       continue;
     }
-    uint8_t c = data_[pos_];
+    uint8_t c = At(pos_);
     if (c == '\t') {
       if (++pos_ >= len_) break;
-      c = data_[pos_];
+      c = At(pos_);
     }
     if (c == 0xFF) break;
     if (IsCollapsible(c) && !pre_ && !listItem_ && !keepBreaks) {
-      while (pos_ < len_ && IsCollapsible(data_[pos_])) ++pos_;
-      while (pos_ < len_ && (data_[pos_] == ' ' || data_[pos_] == '\t')) ++pos_;
+      while (pos_ < len_ && IsCollapsible(At(pos_))) ++pos_;
+      while (pos_ < len_ && (At(pos_) == ' ' || At(pos_) == '\t')) ++pos_;
       continue;
     }
     switch (c) {
@@ -117,10 +118,10 @@ void MarkupConverter::ConvertBody() {
 
 // Plain single-byte text up to the next byte that needs attention.
 void MarkupConverter::TextRun() {
-  const uint8_t c = data_[pos_];
+  const uint8_t c = At(pos_);
   if (c == '\r' || c == '\n') {
     // A CR alone or an LF is a line break; the CR of CR LF is dropped.
-    if (c == '\r' && pos_ + 1 < len_ && data_[pos_ + 1] == '\n') {
+    if (c == '\r' && pos_ + 1 < len_ && At(pos_ + 1) == '\n') {
       ++pos_;
     } else if (SourceText("\n") > 0) {
       ++pos_;
@@ -136,7 +137,7 @@ void MarkupConverter::TextRun() {
     return;
   }
   int64_t end = pos_ + 1;
-  while (end < len_ && !kStop[data_[end]]) ++end;
+  while (end < len_ && !kStop[At(end)]) ++end;
   if (!inRow_) end = std::min<int64_t>(end, pos_ + std::max(1, outLimit_ - doc_.m_nConvPos));
   const auto* text = reinterpret_cast<const char*>(data_ + pos_);
   // Fewer bytes are taken only when the table matrix is full: the rest is read
@@ -147,24 +148,24 @@ void MarkupConverter::TextRun() {
 }
 
 int MarkupConverter::GuessMode(int64_t at, bool sourceDisplay) const {
-  const uint8_t c = data_[at];
+  const uint8_t c = At(at);
   if (c < 0xE0 || at + 3 >= len_) return 6;
-  const uint8_t d = data_[at + 3];
+  const uint8_t d = At(at + 3);
   if (d >= 0xE0) return 5;
   if (sourceDisplay) return d == '\r' || d == '\n' || (d >= 0x20 && d < 0x7F) ? 5 : 6;
   return d == '<' || d == '"' ? 5 : 6;
 }
 
 int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
-  const uint8_t b0 = data_[at];
-  const uint8_t b1 = at + 1 < len_ ? data_[at + 1] : 0;
-  const uint8_t b2 = at + 2 < len_ ? data_[at + 2] : 0;
+  const uint8_t b0 = At(at);
+  const uint8_t b1 = at + 1 < len_ ? At(at + 1) : 0;
+  const uint8_t b2 = at + 2 < len_ ? At(at + 2) : 0;
   char* scratch = doc_.m_szSjisScratch.data();
   scratch[0] = scratch[1] = 0;
   const int consumed = doc_.ConvertCharToSjis(b0, b1, b2, mode_, 0);
   if (consumed <= 0) return 0;
   // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
-  if (consumed == 3 && (at + 3 >= len_ || (data_[at + 3] & 0xC0) != 0x80)) return 0;
+  if (consumed == 3 && (at + 3 >= len_ || (At(at + 3) & 0xC0) != 0x80)) return 0;
   out.clear();
   if (scratch[0] == 0) {
     out.append(kUnmappable);  // a pair without a Shift-JIS code: never a NUL in the text
@@ -190,8 +191,8 @@ void MarkupConverter::HighByte() {
       return;
     }
   }
-  const uint8_t c = data_[pos_];
-  const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(data_[pos_ + 1]) ? 2 : 1;
+  const uint8_t c = At(pos_);
+  const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
   if (SourceText(std::string_view(reinterpret_cast<const char*>(data_ + pos_), count), true) > 0) pos_ += count;
 }
 
@@ -203,7 +204,7 @@ void MarkupConverter::Entity() {
   int64_t at = pos_ + 1;
   int64_t semicolon = -1;
   while (at < len_ && count < kEntityBytes) {
-    const uint8_t c = data_[at];
+    const uint8_t c = At(at);
     if (c == ';') {
       semicolon = at;
       break;
@@ -227,8 +228,8 @@ void MarkupConverter::Entity() {
 }
 
 void MarkupConverter::Escape() {
-  const uint8_t b1 = pos_ + 1 < len_ ? data_[pos_ + 1] : 0;
-  const uint8_t b2 = pos_ + 2 < len_ ? data_[pos_ + 2] : 0;
+  const uint8_t b1 = pos_ + 1 < len_ ? At(pos_ + 1) : 0;
+  const uint8_t b2 = pos_ + 2 < len_ ? At(pos_ + 2) : 0;
   if (b1 == '$' && (b2 == 'B' || b2 == 'b')) {
     pos_ += 3;
     jis_ = true;
@@ -243,9 +244,9 @@ void MarkupConverter::Escape() {
 // JIS text after ESC $ B: pairs of bytes above 0x1F, up to the next control byte
 // (normally the ESC that switches back), which the main loop then handles.
 void MarkupConverter::JisRun() {
-  while (pos_ + 1 < len_ && data_[pos_] > 0x1F && data_[pos_ + 1] > 0x1F) {
+  while (pos_ + 1 < len_ && At(pos_) > 0x1F && At(pos_ + 1) > 0x1F) {
     if (!style_) {
-      const unsigned sjis = plat::JisToSjis(static_cast<unsigned>(data_[pos_]) << 8 | data_[pos_ + 1]);
+      const unsigned sjis = plat::JisToSjis(static_cast<unsigned>(At(pos_)) << 8 | At(pos_ + 1));
       const char pair[2] = {static_cast<char>(sjis >> 8), static_cast<char>(sjis & 0xFF)};
       const std::string_view text = sjis == 0 ? kUnmappable : std::string_view(pair, 2);
       if (SourceText(text, true) == 0) return;  // matrix full: read again after the flush
@@ -253,7 +254,7 @@ void MarkupConverter::JisRun() {
     pos_ += 2;
     ++passes_;
   }
-  if (pos_ < len_ && data_[pos_] > 0x1F) ++pos_;  // half a pair before a control byte
+  if (pos_ < len_ && At(pos_) > 0x1F) ++pos_;  // half a pair before a control byte
   jis_ = false;
 }
 
@@ -262,13 +263,15 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
   std::string out;
   const uint8_t* saved = data_;
   const int64_t savedLen = len_;
+  const ByteCursor savedIn = in_;
   data_ = reinterpret_cast<const uint8_t*>(bytes.data());
   len_ = static_cast<int64_t>(bytes.size());
+  in_ = ByteCursor(bytes);
   bool jis = false;
   for (int64_t at = 0; at < len_;) {
-    const uint8_t c = data_[at];
+    const uint8_t c = At(at);
     if (c == kEsc && at + 2 < len_) {
-      const uint8_t b1 = data_[at + 1], b2 = data_[at + 2];
+      const uint8_t b1 = At(at + 1), b2 = At(at + 2);
       if (b1 == '$' && (b2 == 'B' || b2 == 'b')) {
         jis = true;
         at += 3;
@@ -280,8 +283,8 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
         continue;
       }
     }
-    if (jis && c > 0x1F && at + 1 < len_ && data_[at + 1] > 0x1F) {
-      const unsigned sjis = plat::JisToSjis(static_cast<unsigned>(c) << 8 | data_[at + 1]);
+    if (jis && c > 0x1F && at + 1 < len_ && At(at + 1) > 0x1F) {
+      const unsigned sjis = plat::JisToSjis(static_cast<unsigned>(c) << 8 | At(at + 1));
       if (sjis == 0) {
         out += kUnmappable;
       } else {
@@ -305,6 +308,7 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
   }
   data_ = saved;
   len_ = savedLen;
+  in_ = savedIn;
   return out;
 }
 

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
 #include "convert/ConvertStatus.h"
 #include "convert/markup/CellMatrix.h"
@@ -48,6 +49,7 @@ class MarkupConverter {
   // takes (0: not converted) and the Shift-JIS bytes in `out`.
   int ConvertAt(int64_t at, std::string& out);
   std::string DecodeValue(std::string_view bytes);
+  uint8_t At(int64_t i) const { return in_.PeekU8(i); }
 
   // Writing (MarkupConverter.cpp).
   void Out(std::string_view text);
@@ -86,6 +88,9 @@ class MarkupConverter {
   CQelDoc& doc_;
   DisplayWriter out_;  // the display text, from position 0
   const MarkupDialect dialect_;
+  // The source: read through the cursor (At gives 0 outside it); the pointer only
+  // for views of bytes already bounded by len_.
+  ByteCursor in_;
   const uint8_t* data_ = nullptr;
   int64_t len_ = 0;
   int64_t pos_ = 0;

@@ -134,7 +134,9 @@ void MarkupConverter::Link(int kind) {
 void MarkupConverter::WriteLinkList() {
   Out("\n\n--address----------------------------------\n\n");
   for (size_t i = 0; i < links_.size(); ++i) {
-    Out("@" + LabelChars(i + 1) + " ");
+    Out("@");
+    Out(LabelChars(i + 1));
+    Out(" ");
     Out(links_[i]);
     Out("\n");
   }

@@ -37,7 +37,7 @@ void MarkupConverter::CopySource() {
   int depth = 0;
   bool pre = false;
   while (pos_ < len_ && doc_.m_nConvPos < outLimit_) {
-    const uint8_t c = data_[pos_];
+    const uint8_t c = At(pos_);
     if (c == 0xFF) break;
     if (c >= 0x80) {
       if (convert_) {
@@ -49,7 +49,7 @@ void MarkupConverter::CopySource() {
           continue;
         }
       }
-      const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(data_[pos_ + 1]) ? 2 : 1;
+      const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
       Out(std::string_view(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(count)));
       pos_ += count;
       continue;
@@ -68,7 +68,7 @@ void MarkupConverter::CopySource() {
     }
     Out(std::string_view(reinterpret_cast<const char*>(&c), 1));
     ++pos_;
-    if (c == '\n' && !pre && (pos_ >= len_ || data_[pos_] != '\t')) {
+    if (c == '\n' && !pre && (pos_ >= len_ || At(pos_) != '\t')) {
       for (int i = 0; i < depth && doc_.m_nConvPos < outLimit_; ++i) Out("\t");
     }
   }

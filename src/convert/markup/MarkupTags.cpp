@@ -38,7 +38,7 @@ void MarkupConverter::Tag() {
     const int64_t from = pos_ + 4;
     const int64_t to = std::min(len_, from + kCommentBytes);
     int64_t at = from;
-    while (at + 2 < to && !(data_[at] == '-' && data_[at + 1] == '-' && data_[at + 2] == '>')) ++at;
+    while (at + 2 < to && !(At(at) == '-' && At(at + 1) == '-' && At(at + 2) == '>')) ++at;
     pos_ = at + 2 < to ? at + 3 : to;
     return;
   }
@@ -48,7 +48,7 @@ void MarkupConverter::Tag() {
   tag_.clear();
   bool jis = false;
   while (pos_ < len_) {
-    const char c = static_cast<char>(data_[pos_++]);
+    const char c = static_cast<char>(At(pos_++));
     if (c == '>' && !jis) {
       if (tag_.size() < kTagBytes) tag_.push_back('>');
       break;
@@ -62,8 +62,8 @@ void MarkupConverter::Tag() {
     if (tag_.size() < kTagBytes) tag_.push_back(c);
   }
   if (!pre_) {
-    while (pos_ < len_ && (data_[pos_] == ' ' || data_[pos_] == '\r' || data_[pos_] == '\n' ||
-                             data_[pos_] == '\t')) {
+    while (pos_ < len_ && (At(pos_) == ' ' || At(pos_) == '\r' || At(pos_) == '\n' ||
+                             At(pos_) == '\t')) {
       ++pos_;
     }
   }
