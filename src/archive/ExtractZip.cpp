@@ -13,6 +13,7 @@
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
 #include "archive/ZipExtractOwn.h"
+#include "convert/charmap/TextDecode.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
@@ -50,37 +51,6 @@ void ReportCodecError(const char* code) {
 
 }  // namespace
 
-std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8, bool keepSjisPairs) {
-  if (!utf8) return name;
-  std::string out;
-  for (size_t i = 0; i < name.size();) {
-    uint8_t b0 = static_cast<uint8_t>(name[i]);
-    if (b0 < 0x80) {
-      out += name[i++];
-      continue;
-    }
-    uint8_t b1 = i + 1 < name.size() ? static_cast<uint8_t>(name[i + 1]) : 0;
-    uint8_t b2 = i + 2 < name.size() ? static_cast<uint8_t>(name[i + 2]) : 0;
-    int more = doc.ConvertCharToSjis(b0, b1, b2, 1, 0);
-    // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
-    if (more == 3 && (i + 3 >= name.size() || (static_cast<uint8_t>(name[i + 3]) & 0xC0) != 0x80)) more = 0;
-    if (more <= 0 && keepSjisPairs && plat::IsSjisLeadByte(b0) && b1 >= 0x40 && b1 <= 0xFC && b1 != 0x7F) {
-      out += name[i];  // a Shift-JIS pair in a name said to be UTF-8 stays as it is
-      out += name[i + 1];
-      i += 2;
-      continue;
-    }
-    if (more <= 0) {
-      out += '?';  // neither: never pass a stray byte on as part of a name
-      ++i;
-      continue;
-    }
-    out += doc.m_szSjisScratch[0];
-    if (doc.m_szSjisScratch[1]) out += doc.m_szSjisScratch[1];
-    i += 1 + static_cast<size_t>(more);
-  }
-  return out;
-}
 
 int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
                        std::span<const uint8_t> memoryImage, uint8_t* buffer, int outputCapacity,
@@ -134,7 +104,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
       // setting keeps the Shift-JIS pairs that are not UTF-8.
       const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
-      std::string name = MemberNameToSjis(doc, h.name, flagged || doc.m_bUtf8Names == 1, !flagged);
+      std::string name = (flagged || doc.m_bUtf8Names == 1 ? Utf8NameToSjis(doc, h.name, !flagged) : h.name);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       if (!rel) continue;
@@ -202,7 +172,7 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, const std::string& 
       if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
       const bool utf8 = h.flags & codec::kFlagUtf8;
       bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(MemberNameToSjis(doc, h.name, utf8), &isFolder);
+      std::optional<std::string> rel = SafeMemberPath(utf8 ? Utf8NameToSjis(doc, h.name, false) : h.name, &isFolder);
       if (rel && !StaysInside(folder, *rel)) return false;
       if (utf8) continue;
       for (char c : h.name)

@@ -26,6 +26,3 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
                        std::span<const uint8_t> memoryImage, uint8_t* output, int outputCapacity,
                        const ZipRunOptions& options);
 
-// Member names of the archive as UTF-8 (flag bit 11, or every name when the
-// document asks for it) turned into Shift-JIS through the document's converter.
-std::string MemberNameToSjis(CQelDoc& doc, const std::string& name, bool utf8, bool keepSjisPairs = false);

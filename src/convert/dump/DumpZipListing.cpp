@@ -5,12 +5,16 @@
 // Bad data: a member whose sizes pass the end of the file is not listed, a Zip64
 // size above 2^62 or a next header not found within 200 bytes ends the walk, names
 // are cut at 999 bytes with control bytes shown as blanks, and the listing stops
-// at the output volume (marked partial); the totals never overflow.
+// at the output volume (marked partial); the totals never overflow. The search for
+// data descriptors reads the file about once, however many members ask for it.
+// Names flagged UTF-8 (bit 11), or every name when the setting says so, are shown
+// in Shift-JIS as the extraction writes them.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "app/QelDoc.h"
+#include "convert/charmap/TextDecode.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -24,6 +28,7 @@ constexpr int64_t kResync = 200;      // the next header is looked for within th
 constexpr int64_t kTail = 20;         // nothing is looked for in the last 20 bytes
 constexpr uint32_t kMaxName = 999;
 constexpr uint16_t kFlagDescriptor = 0x0008;
+constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 // A Zip64 size above this lies: it is taken as negative, which ends the walk, so that
 // no offset or total computed from it can overflow.
@@ -60,17 +65,32 @@ void ReadZip64Sizes(const ByteCursor& w, int64_t extra, int64_t extraLen, uint32
   }
 }
 
+// What the descriptor searches have seen: from `from` on, the first descriptor
+// signature lies at `first` (the file's length when there is none). A later search
+// from `from` or beyond starts at `first`, so all searches together read the file
+// about once.
+struct DescriptorMemo {
+  int64_t from = INT64_MAX;
+  int64_t first = 0;
+};
+
 // The data descriptor of a member whose sizes follow its data: "PK" (or "SD") 07 08,
 // CRC, compressed size, original size, then the next "PK". A candidate is taken when
 // it lies no further behind the data than its compressed size allows. Returns false
 // when none is found before the last 20 bytes of the file.
-bool FindDescriptor(ListingWindow& file, ZipMember& m) {
-  for (int64_t start = m.next; start < file.FileLength() - kTail; start += kScanStep) {
+bool FindDescriptor(ListingWindow& file, ZipMember& m, DescriptorMemo& memo) {
+  const int64_t end = file.FileLength() - kTail;
+  int64_t begin = m.next;
+  if (m.next >= memo.from) begin = std::max(m.next, memo.first);
+  bool seen = false;
+  for (int64_t start = begin; start < end; start += kScanStep) {
     const ByteCursor w = file.Load(start, kWindow);
     for (int64_t i = 0; i + 18 <= w.Size() && i < kWindow - kTail; ++i) {
       const uint8_t a = w.PeekU8(i);
       if (!((a == 'P' && w.PeekU8(i + 1) == 'K') || (a == 'S' && w.PeekU8(i + 1) == 'D'))) continue;
       if (w.PeekU8(i + 2) != 7 || w.PeekU8(i + 3) != 8 || w.PeekU8(i + 16) != 'P' || w.PeekU8(i + 17) != 'K') continue;
+      if (!seen) memo = {m.next, start + i};
+      seen = true;
       const int64_t compressed = w.PeekU32LE(i + 8);
       if (compressed + 80 < start + i - m.next) continue;
       m.compressed = compressed;
@@ -79,13 +99,14 @@ bool FindDescriptor(ListingWindow& file, ZipMember& m) {
       return true;
     }
   }
+  if (!seen) memo = {m.next, file.FileLength()};
   return false;
 }
 
 // Reads the local header at offset: signature, version, flags, method, time, date,
 // CRC, sizes, name and extra lengths, then the name. False when the window holds
 // no header there.
-bool ReadHeader(ListingWindow& file, int64_t offset, ZipMember& m) {
+bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m, DescriptorMemo& memo) {
   ByteCursor h = file.Load(offset, kWindow);
   if (h.Size() < 30) return false;
   h.Skip(6);
@@ -116,6 +137,7 @@ bool ReadHeader(ListingWindow& file, int64_t offset, ZipMember& m) {
   m.compressed = rawCompressed;
   m.original = rawOriginal;
   m.name.assign(name.begin(), name.end());
+  if ((flags & kFlagUtf8) || doc.m_bUtf8Names == 1) m.name = Utf8NameToSjis(doc, m.name, (flags & kFlagUtf8) == 0);
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }
@@ -124,7 +146,7 @@ bool ReadHeader(ListingWindow& file, int64_t offset, ZipMember& m) {
   }
   m.dataStart = offset + 30 + nameLen;
   m.next = m.dataStart + extraLen;
-  if (m.compressed == 0 && (flags & kFlagDescriptor)) FindDescriptor(file, m);
+  if (m.compressed == 0 && (flags & kFlagDescriptor)) FindDescriptor(file, m, memo);
   m.next += std::max<int64_t>(m.compressed, 0);
   return true;
 }
@@ -142,10 +164,12 @@ int64_t NextHeader(ListingWindow& file, int64_t offset) {
   return -1;
 }
 
-// A size in the listing's column: millions, thousands and units with separators.
+// A size in the listing's column: billions, millions, thousands and units with separators.
 void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
   const auto n = static_cast<long long>(v);
-  if (n > 1000000) {
+  if (n >= 1000000000) {
+    doc.ConvPrintf("%s%2lld,%03lld,%03lld,%03lld", lead, n / 1000000000, n / 1000000 % 1000, n / 1000 % 1000, n % 1000);
+  } else if (n > 1000000) {
     doc.ConvPrintf("%s%5lld,%03lld,%03lld", lead, n / 1000000, n / 1000 % 1000, n % 1000);
   } else if (n > 1000) {
     doc.ConvPrintf("%s%9lld,%03lld", lead, n / 1000, n % 1000);
@@ -164,7 +188,8 @@ void DumpZipListing(CQelDoc& doc, DumpCall& call) {
                      doc.m_pRawData[3] == '0';
   int64_t header = split ? 4 : 0;
   ZipMember m;
-  while (ReadHeader(file, header, m)) {
+  DescriptorMemo memo;
+  while (ReadHeader(doc, file, header, m, memo)) {
     const bool sane = m.compressed >= 0 && m.original >= 0;
     if (sane && m.dataStart + m.compressed < call.fileLength) {
       PrintZipSize(doc, "   ", m.compressed);

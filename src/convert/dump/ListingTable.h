@@ -19,7 +19,10 @@ constexpr int64_t ListingRatio(int64_t compressed, int64_t original) {
 // count into the totals, which stay at the largest value rather than overflow.
 class ListingTable {
  public:
+  // A listing reads the archive through its own window, whatever the dump read of
+  // it: only a listing cut at the output volume is partial.
   ListingTable(CQelDoc& doc, const char* heading, const char* rule) : doc_(doc) {
+    doc.m_bPartialLoad = 0;
     doc.m_nConvPos = 0;
     doc.ConvAppend(heading);
     doc.ConvAppend(rule);

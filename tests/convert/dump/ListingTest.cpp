@@ -176,9 +176,66 @@ TEST_F(ListingTest, SharedLzhCorpusAgreesWithLhasa) {
     std::vector<std::string> ours;
     for (const auto& row : LzhRows(ShowPath(Win("c.lzh")))) ours.push_back(row.substr(0, row.find('|', row.find('|') + 1)));
     EXPECT_EQ(ours, LhasaRows(host, false)) << host;
+    // Header NUL bytes make an archive look binary; its listing is whole all the same.
+    EXPECT_EQ(doc_->m_bPartialLoad, 0) << host;
     ++archives;
   }
   EXPECT_GT(archives, 50);
 }
 
 }  // namespace
+
+namespace {
+
+// A local header: version 20, the flags, method 0, a fixed date, sizes, the name,
+// and an extra field.
+std::string LocalHeader(uint16_t flags, uint32_t compressed, uint32_t original, const std::string& name,
+                        const std::string& extra = "") {
+  std::string h = std::string("PK\x03\x04", 4);
+  auto le = [&](uint64_t v, int n) {
+    for (int i = 0; i < n; ++i) h += static_cast<char>(v >> (8 * i) & 0xFF);
+  };
+  le(20, 2), le(flags, 2), le(0, 2), le(0x6DBD, 2), le(0x58A6, 2), le(0, 4), le(compressed, 4), le(original, 4);
+  le(name.size(), 2), le(extra.size(), 2);
+  return h + name + extra;
+}
+
+}  // namespace
+
+TEST_F(ListingTest, NamesSizesDescriptorsAndThePartialFlag) {
+  // UTF-8 names (flag bit 11) are listed in Shift-JIS; with the setting on, unflagged
+  // UTF-8 names too, while a Shift-JIS name stays as it is.
+  std::string zip = LocalHeader(0x0800, 4, 4, "\xE6\x97\xA5\xE6\x9C\xAC.txt") + "abcd" +
+                    LocalHeader(0, 4, 4, "\xE8\xA1\xA8.txt") + "efgh" + LocalHeader(0, 4, 4, "\x95\x5C.txt") + "ijkl" +
+                    std::string(64, '\0');
+  std::vector<std::string> rows = ZipRows(Show("names.zip", zip));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].substr(rows[0].rfind('|') + 1), "\x93\xFA\x96\x7B.txt");
+  EXPECT_EQ(rows[1].substr(rows[1].rfind('|') + 1), "\xE8\xA1\xA8.txt") << "unflagged: as stored";
+  doc_->m_bUtf8Names = 1;
+  rows = ZipRows(Show("names.zip", zip));
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[1].substr(rows[1].rfind('|') + 1), "\x95\x5C.txt");
+  EXPECT_EQ(rows[2].substr(rows[2].rfind('|') + 1), "\x95\x5C.txt") << "a Shift-JIS name stays";
+  doc_->m_bUtf8Names = 0;
+
+  // 2,500 members that promise descriptors they never write, before 4 MB of zeros:
+  // each is listed, and the searches read the zeros about once (not once a member).
+  std::string promises;
+  for (int i = 0; i < 2500; ++i) promises += LocalHeader(0x0008, 0, 0, "m" + std::to_string(i));
+  promises += std::string(4 << 20, '\0');
+  const std::string text = Show("promises.zip", promises);
+  EXPECT_NE(text.find("m2499\r\n"), std::string::npos);
+  EXPECT_EQ(ZipRows(text).size(), 2500u);
+
+  // Zip64 sizes of a billion and more take their billions separator (a sparse file
+  // holds the data the header promises).
+  std::string extra = std::string("\x01\x00\x10\x00", 4);
+  for (uint64_t v : {uint64_t{2345678901}, uint64_t{1234567890}})
+    for (int i = 0; i < 8; ++i) extra += static_cast<char>(v >> (8 * i) & 0xFF);
+  const std::string big = WriteFile("big.zip", LocalHeader(0, 0xFFFFFFFF, 0xFFFFFFFF, "big.bin", extra));
+  std::filesystem::resize_file(dir_.HostPath("big.zip"), 1300000000);
+  ShowPath(big);
+  EXPECT_NE(Text().find("    1,234,567,890 2,345,678,901    52%"), std::string::npos) << Text();
+  EXPECT_EQ(doc_->m_bPartialLoad, 0) << "the listing covers the whole archive";
+}
