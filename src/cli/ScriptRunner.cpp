@@ -42,51 +42,51 @@ bool LeavesKeysWaiting(ScriptVerb verb) {
 
 ScriptRunner::ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out,
                            std::ostream& err)
-    : m_doc(doc),
-      m_frame(frame),
-      m_tables(std::move(tables)),
-      m_out(out),
-      m_err(err),
-      m_view(doc, 1),
+    : doc_(doc),
+      frame_(frame),
+      tables_(std::move(tables)),
+      out_(out),
+      err_(err),
+      view_(doc, 1),
       m_list1(doc, 1),
       m_list2(doc, 2) {}
 
 int ScriptRunner::Run(std::string_view name, std::string_view text) {
   const std::string where = std::string(name) + ":";
-  const ParsedScript script = ParseScript(text, m_tables);
+  const ParsedScript script = ParseScript(text, tables_);
   if (script.errorLine != 0) {
-    m_err << "pelnorix: " << where << script.errorLine << ": " << script.error << '\n';
+    err_ << "pelnorix: " << where << script.errorLine << ": " << script.error << '\n';
     return kScriptError;
   }
   for (const ScriptStatement& st : script.statements) {
     if (!LeavesKeysWaiting(st.verb)) DeliverKeys();
     if (auto stop = RunStatement(st)) {
-      m_out.flush();
-      m_err << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
+      out_.flush();
+      err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
       return stop->status;
     }
   }
   DeliverKeys();
-  m_out.flush();
+  out_.flush();
   return kScriptDone;
 }
 
 void ScriptRunner::DeliverKeys() {
-  plat::UiHost& ui = m_frame.Ui();
+  plat::UiHost& ui = frame_.Ui();
   while (ui.HasPendingKey()) {
     const int key = ui.PopKeyDown();
-    if (m_frame.IsListPaneActive()) {
-      List(m_frame.ActiveListPane() + 1).OnKeyDown(key);
+    if (frame_.IsListPaneActive()) {
+      List(frame_.ActiveListPane() + 1).OnKeyDown(key);
       continue;
     }
-    m_view.OnKeyDown(key);
-    if (const char ch = CharOfKey(key)) m_view.OnChar(ch);
+    view_.OnKeyDown(key);
+    if (const char ch = CharOfKey(key)) view_.OnChar(ch);
   }
 }
 
 std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry& row, CommandTarget active) {
-  CommandContext cx{&m_view, &List(m_doc.m_nActiveList), &m_doc, &m_frame, active};
-  const CommandOutcome outcome = RunCommand(m_tables, row.id, cx);
+  CommandContext cx{&view_, &List(doc_.m_nActiveList), &doc_, &frame_, active};
+  const CommandOutcome outcome = RunCommand(tables_, row.id, cx);
   DeliverKeys();
   if (outcome == CommandOutcome::Done) return std::nullopt;
   return Stop{kScriptFailed, std::string(row.name) + " " + OutcomeText(outcome)};
@@ -96,7 +96,7 @@ std::string ScriptRunner::Subject(const std::string& what) {
   if (what == "status") {
     // Every pane that holds a text, pane 0 first.
     std::string status;
-    const CStatusBar& bar = m_frame.StatusBar();
+    const CStatusBar& bar = frame_.StatusBar();
     for (int i = 0; i < bar.PaneCount(); ++i) {
       const std::string pane = bar.GetPaneText(i);
       if (pane.empty()) continue;
@@ -105,15 +105,15 @@ std::string ScriptRunner::Subject(const std::string& what) {
     }
     return status;
   }
-  if (what == "title") return m_frame.GetWindowText();
-  if (what == "selection") return m_view.Text().GetSelText();
-  return m_view.Text().GetText();
+  if (what == "title") return frame_.GetWindowText();
+  if (what == "selection") return view_.Text().GetSelText();
+  return view_.Text().GetText();
 }
 
 std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStatement& st) {
   switch (st.verb) {
     case ScriptVerb::Open: {
-      const int result = m_doc.LoadDocument(st.paths[0], 0);
+      const int result = doc_.LoadDocument(st.paths[0], 0);
       DeliverKeys();
       if (result < 0) return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) + " cannot be opened"};
       return std::nullopt;
@@ -121,44 +121,44 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     case ScriptVerb::Command:
       return RunCommandOn(*st.command, CommandTarget::TextView);
     case ScriptVerb::ListCommand:
-      m_frame.ActivateListPane(0, m_doc.m_nActiveList - 1);
+      frame_.ActivateListPane(0, doc_.m_nActiveList - 1);
       return RunCommandOn(*st.command, CommandTarget::FileList);
     case ScriptVerb::Key:
-      for (int key : st.keys) m_frame.Ui().PushKeyDown(key);
+      for (int key : st.keys) frame_.Ui().PushKeyDown(key);
       return std::nullopt;
     case ScriptVerb::Click: {
-      m_frame.ActivateViewPane(0, 0);
+      frame_.ActivateViewPane(0, 0);
       const CPoint p{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
       if (st.right) {
-        m_view.OnRButtonDown(plat::MK_RBUTTON, p);
+        view_.OnRButtonDown(plat::MK_RBUTTON, p);
       } else {
-        m_view.OnLButtonDown(plat::MK_LBUTTON, p);
-        m_view.OnLButtonUp(0, p);
+        view_.OnLButtonDown(plat::MK_LBUTTON, p);
+        view_.OnLButtonUp(0, p);
       }
       return std::nullopt;
     }
     case ScriptVerb::Drag: {
-      m_frame.ActivateViewPane(0, 0);
+      frame_.ActivateViewPane(0, 0);
       const CPoint from{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
       const CPoint to{static_cast<int>(st.numbers[2]), static_cast<int>(st.numbers[3])};
-      m_view.OnLButtonDown(plat::MK_LBUTTON, from);
-      m_view.OnMouseMove(plat::MK_LBUTTON, to);
-      m_view.OnLButtonUp(0, to);
+      view_.OnLButtonDown(plat::MK_LBUTTON, from);
+      view_.OnMouseMove(plat::MK_LBUTTON, to);
+      view_.OnLButtonUp(0, to);
       return std::nullopt;
     }
     case ScriptVerb::Answer:
       for (const ScriptAnswer& a : st.answers) {
         if (a.box) {
-          m_frame.Ui().QueueAnswer(a.result);
+          frame_.Ui().QueueAnswer(a.result);
         } else {
-          m_frame.Ui().QueueDialog(plat::DialogAnswer{a.result, a.fields});
+          frame_.Ui().QueueDialog(plat::DialogAnswer{a.result, a.fields});
         }
       }
       return std::nullopt;
-    case ScriptVerb::Wait: m_frame.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
+    case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);
-      m_frame.ActivateListPane(0, n - 1);
+      frame_.ActivateListPane(0, n - 1);
       if (List(n).ShowPath(st.paths[0]) < 0) {
         return Stop{kScriptFailed, "list " + std::to_string(n) + ": " + plat::Cp932ToUtf8(st.paths[0]) + " cannot be shown"};
       }
@@ -166,21 +166,21 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     }
     case ScriptVerb::Select:
       for (const std::string& path : st.paths) {
-        if (List(m_doc.m_nActiveList).Select(path) < 0) {
+        if (List(doc_.m_nActiveList).Select(path) < 0) {
           return Stop{kScriptFailed, "select: " + plat::Cp932ToUtf8(path) + " is not in list " +
-                                         std::to_string(m_doc.m_nActiveList)};
+                                         std::to_string(doc_.m_nActiveList)};
         }
       }
       return std::nullopt;
     case ScriptVerb::Set:
-      if (std::string problem = ApplySetting(m_doc, st.key, st.value); !problem.empty()) {
+      if (std::string problem = ApplySetting(doc_, st.key, st.value); !problem.empty()) {
         return Stop{kScriptError, "set " + st.key + ": " + problem};
       }
       return std::nullopt;
     case ScriptVerb::Print: {
-      std::string text = m_bRawSjis ? Subject(st.what) : ForTerminal(Subject(st.what));
+      std::string text = rawSjis_ ? Subject(st.what) : ForTerminal(Subject(st.what));
       if (text.empty() || text.back() != '\n') text += '\n';
-      m_out << text;
+      out_ << text;
       return std::nullopt;
     }
     case ScriptVerb::Expect:

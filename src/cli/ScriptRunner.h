@@ -30,9 +30,9 @@ class ScriptRunner {
   int Run(std::string_view name, std::string_view text);
 
   // print writes the CP932 bytes as they are (--sjis) instead of UTF-8.
-  void SetRawSjis(bool raw) { m_bRawSjis = raw; }
+  void SetRawSjis(bool raw) { rawSjis_ = raw; }
 
-  CQelView& View() { return m_view; }
+  CQelView& View() { return view_; }
   CFlistView& List(int n) { return n == 2 ? m_list2 : m_list1; }
 
  private:
@@ -46,13 +46,13 @@ class ScriptRunner {
   // The text, the status panes (joined by " | "), the title or the selection; CP932.
   std::string Subject(const std::string& what);
 
-  CQelDoc& m_doc;
-  CMainFrame& m_frame;
-  CommandTables m_tables;
-  std::ostream& m_out;
-  std::ostream& m_err;
-  CQelView m_view;
+  CQelDoc& doc_;
+  CMainFrame& frame_;
+  CommandTables tables_;
+  std::ostream& out_;
+  std::ostream& err_;
+  CQelView view_;
   CFlistView m_list1;
   CFlistView m_list2;
-  bool m_bRawSjis = false;
+  bool rawSjis_ = false;
 };

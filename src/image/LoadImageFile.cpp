@@ -12,6 +12,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
@@ -197,7 +198,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
 
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, length, 1, 1000, &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
+    WriteConvertFailure(ConvertStatus::Message(IDS_OUT_OF_MEMORY));
     return -1;
   }
   if (file.Read(bytes.data(), length) != length) return -1;

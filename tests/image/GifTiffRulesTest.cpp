@@ -1,6 +1,6 @@
 // GIF and TIFF files written byte by byte for the rules and lies the peers'
 // files do not show.
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "support/TestEnv.h"

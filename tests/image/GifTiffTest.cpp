@@ -1,7 +1,7 @@
 // GIF and TIFF files that ImageMagick writes from its built-in picture, read back
 // pixel for pixel against giftopnm and tifftopnm; the options this reader refuses
 // are refused, never shown wrong.
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
 

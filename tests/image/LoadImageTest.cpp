@@ -3,7 +3,7 @@
 // and the shared pictures.
 #include <filesystem>
 
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/ByteOrder.h"

@@ -6,7 +6,7 @@
 // is checked exactly in PngTest.
 #include <filesystem>
 
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
 

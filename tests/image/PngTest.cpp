@@ -3,7 +3,7 @@
 // hostile files (every one refused with the load road's message).
 #include <zlib.h>
 
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "support/TestEnv.h"

@@ -1,7 +1,7 @@
 // The writers, read back by the tools nobody here wrote: PNG at every depth
 // (pngcheck, pngtopnm), BMP (bmptoppm), BMZ (unzip -t), the one-page PDF (qpdf,
 // pdfimages); and the saves that must write nothing.
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"

@@ -3,7 +3,7 @@
 // layout facts of the page-laid text.
 #include <string>
 
-#include "convert/ooxml/OoxmlTestUtil.h"
+#include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
 

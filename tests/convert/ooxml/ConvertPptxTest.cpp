@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "convert/ooxml/OoxmlTestUtil.h"
+#include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "app/StringTable.h"
-#include "convert/ooxml/OoxmlTestUtil.h"
+#include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <string>
 
-#include "convert/ooxml/OoxmlTestUtil.h"
+#include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "JpegTestUtil.h"
+#include "JpegTestSupport.h"
 #include "image/jpeg/JDecoder.h"
 
 using namespace jpegtest;

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "image/jpeg/JDecoder.h"
-#include "JpegTestUtil.h"
+#include "JpegTestSupport.h"
 
 using namespace jpegtest;
 
@@ -44,7 +44,8 @@ Decoded DecodeBytes(const std::string& file, bool asGrey) {
 class JDecoderTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!testenv::HaveProgram("cjpeg") || !testenv::HaveProgram("djpeg")) GTEST_SKIP() << "libjpeg-turbo-progs missing";
+    SKIP_WITHOUT_PROGRAM("cjpeg");
+    SKIP_WITHOUT_PROGRAM("djpeg");
   }
   // djpeg's own reading of a file, without smoothing, with its integer transform.
   Pnm Reference(const std::string& path) {

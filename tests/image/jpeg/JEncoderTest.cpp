@@ -3,7 +3,7 @@
 
 #include <cmath>
 
-#include "JpegTestUtil.h"
+#include "JpegTestSupport.h"
 #include "image/jpeg/JDecoder.h"
 #include "image/jpeg/JEncodeTables.h"
 #include "image/jpeg/JZigzag.h"

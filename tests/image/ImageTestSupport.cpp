@@ -1,4 +1,4 @@
-#include "ImageTestUtil.h"
+#include "ImageTestSupport.h"
 
 #include <algorithm>
 #include <cmath>
