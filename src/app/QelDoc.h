@@ -68,6 +68,7 @@ class CQelDoc : public DocState,
   int ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit);
 #include "convert/dump/DumpOps.inc"
 #include "convert/markup/MarkupOps.inc"
+#include "convert/pdf/PdfOps.inc"
 
   // Archives, compression and encryption.
 #include "archive/ArchiveOps.inc"

@@ -54,7 +54,7 @@ constexpr DumpRoad kDocumentRoads[] = {
 
 // Then the text converters.
 constexpr DumpRoad kTextRoads[] = {
-    {[](int k) { return k == 11; }, nullptr},  // PDF
+    {[](int k) { return k == 11; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.DumpPdf(c)); }},  // PDF
     {[](int k) { return k == 6; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
     {[](int k) { return k == 34; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
 };

@@ -1,0 +1,3 @@
+#include "convert/pdf/PdfReader.h"
+
+void PdfReader::SourceView() {}
