@@ -327,7 +327,14 @@ void PdfContent::SelectFont() {
   fontMode_ = 0;
   simple_ = vertical_ = sjisFont_ = cidFont_ = false;
   map_ = nullptr;
+  fontWidths_ = nullptr;
   if (object <= 0 || object >= kPdfMaxObjects) return;
+  auto widths = widths_.find(object);
+  if (widths == widths_.end()) {
+    if (widths_.size() >= 256) widths_.clear();
+    widths = widths_.emplace(object, ReadPdfFontWidths(r_.raw, r_.objectOffsets, r_.objectOffsets[static_cast<size_t>(object)])).first;
+  }
+  fontWidths_ = &widths->second;
   const unsigned f = r_.objectFlags[static_cast<size_t>(object)];
   const int ref = r_.objectRefs[static_cast<size_t>(object)];
   simple_ = (f & kPdfSimpleFont) != 0;
@@ -392,13 +399,16 @@ void PdfContent::Position() {
   column = std::max(column, 1);
   const double em = std::fabs(fontSize_) * std::hypot(trm.a, trm.b);
   if (!vertical_ && !rotated_ && line == lastLine_ && r_.pageRotation == 0) {
-    // On the line of the last run: the physical gap decides whether a blank stands
-    // between them, not the rounding of two column positions.
+    // Right of the last run on its line: the physical gap after it decides whether
+    // a blank stands between them, not the rounding of two column positions.
     const double gap = trm.e - lastEndX_;
     const double unit = std::max(lastEm_, 1.0);
-    if (gap > -0.5 * unit && gap < 0.2 * unit) column = lastEnd_;
-    else if (gap >= 0.2 * unit && (column <= lastEnd_ || gap < 1.5 * unit)) column = lastEnd_ + 1;
+    if (trm.e > lastStartX_ + 0.1 * unit) {
+      if (gap < 0.15 * unit) column = lastEnd_;
+      else if (column <= lastEnd_ || gap < 1.5 * unit) column = lastEnd_ + 1;
+    }
   }
+  lastStartX_ = trm.e;
   column_ = column;
   line_ = line;
   lineFull_ = false;
@@ -424,7 +434,9 @@ void PdfContent::ShowArray() {
     Advance(-n / 1000.0 * fontSize_ * scale_);
     if (n < -250 && !vertical_) {
       const int blanks = std::min(static_cast<int>((-n - 250) / 530) + 1, 200);
-      column_ = std::min(column_ + blanks, 510);
+      for (int i = 0; i < blanks && column_ < 510; ++i, ++column_) {
+        if (r_.GetCell(column_, line_) == 7) r_.SetCell(column_, line_, ' ');
+      }
     }
   }
   EndRun();

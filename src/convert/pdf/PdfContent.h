@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "convert/pdf/PdfFontWidths.h"
+
 class PdfReader;
 
 class PdfContent {
@@ -83,6 +85,8 @@ class PdfContent {
   bool simple_ = false, vertical_ = false, sjisFont_ = false, cidFont_ = false;
   const std::vector<uint16_t>* map_ = nullptr;
   std::unordered_map<int, std::vector<uint16_t>> maps_;  // built code maps by object
+  std::unordered_map<int, PdfFontWidths> widths_;        // glyph widths by font object
+  const PdfFontWidths* fontWidths_ = nullptr;
 
   // Canvas position of the text and of the last run written.
   int column_ = 0, line_ = 0;
@@ -91,5 +95,5 @@ class PdfContent {
   int64_t xOffset_ = 0, yOffset_ = 0;
   int pageDoubleBytes_ = 0;
   int lastLine_ = -1, lastEnd_ = 0;
-  double lastEndX_ = 0, lastEm_ = 0;
+  double lastEndX_ = 0, lastStartX_ = 0, lastEm_ = 0;
 };

@@ -86,7 +86,14 @@ void PdfReader::UnpackObjectStreams() {
 
 void PdfReader::AppendObjectStream(int64_t at) {
   const int64_t roomEnd = static_cast<int64_t>(doc.m_rawStore.size()) - 1000;
-  const int64_t dictStart = std::max<int64_t>(Find(raw, std::max<int64_t>(at - 600, 0), at, "obj"), std::max<int64_t>(at - 600, 0));
+  // The dictionary begins after the last "obj" before the name.
+  int64_t dictStart = std::max<int64_t>(at - 600, 0);
+  for (int64_t p = at - 3; p > dictStart; --p) {
+    if (raw[p] == 'o' && raw.Match(p, "obj")) {
+      dictStart = p;
+      break;
+    }
+  }
   const int64_t streamAt = Find(raw, at, at + 4000, "stream");
   if (streamAt < 0) return;
   const int64_t count = KeyValue(raw, dictStart, streamAt, "/N");
@@ -215,7 +222,9 @@ void PdfReader::IndexObjects() {
       const int r = ref(s + 9);
       if (flags && r > 0 && r < kPdfMaxObjects) {
         objectRefs[current] = static_cast<uint16_t>(r);
-        if ((*flags & 0x8F) == 0x8F) *flags = 0x0050;
+        // A ToUnicode map after an encoding replaces its differences; a simple
+        // (one-byte) font stays one.
+        if ((*flags & 0x8F) == 0x8F) *flags = static_cast<uint16_t>(0x0050 | (*flags & 0x80));
         else if (*flags & kPdfType1) *flags |= kPdfType1Unicode;
       }
     } else if (raw.Match(s, "Encod")) {

@@ -42,40 +42,41 @@ bool IsSjisTrail(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 void PdfContent::ShowString(const std::string& text, bool hex) {
   const auto* s = reinterpret_cast<const uint8_t*>(text.data());
   const size_t n = text.size();
-  int singles = 0, doubles = 0, spaces = 0;
-  const int before = column_;
-  for (size_t i = 0; i < n && !lineFull_;) {
+  double advance = 0;  // text space units
+  for (size_t i = 0; i < n;) {
     const uint8_t b0 = s[i], b1 = i + 1 < n ? s[i + 1] : 0;
-    const int startColumn = column_;
+    const bool write = !lineFull_;
     bool twoBytes = false;
     if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !simple_)) {
       const uint32_t code = static_cast<uint32_t>(b0) << 8 | b1;
       uint32_t u = code;
       if (fontMode_ != 9 && map_ && code < 32768 && (*map_)[code]) u = (*map_)[code];
-      WriteUnicode(u);
+      if (write) WriteUnicode(u);
       twoBytes = true;
     } else if ((fontMode_ & 2) && map_ && (*map_)[b0]) {
       const uint16_t u = (*map_)[b0];
-      if (u >= 0x20 && u < 0x7F) WriteSingle(static_cast<uint8_t>(u));
-      else WriteUnicode(u);
+      if (!write) {
+      } else if (u >= 0x20 && u < 0x7F) {
+        WriteSingle(static_cast<uint8_t>(u));
+      } else {
+        WriteUnicode(u);
+      }
     } else if (!simple_ && (cidFont_ || (hex && b0 < 0x20))) {
-      WriteCid(b0, b1);
+      if (write) WriteCid(b0, b1);
       twoBytes = true;
     } else if ((sjisFont_ || hex || pageDoubleBytes_ >= 5) && plat::IsSjisLeadByte(b0) && IsSjisTrail(b1)) {
       // Shift-JIS pairs of a 90ms-RKSJ font (or a page of Japanese bytes) first.
-      WriteBytes(s + i, 2);
+      if (write) WriteBytes(s + i, 2);
       twoBytes = true;
-    } else {
-      if (b0 == ' ') ++spaces;
+    } else if (write) {
       WriteSingle(b0);
     }
+    const uint32_t code = twoBytes ? (static_cast<uint32_t>(b0) << 8 | b1) : b0;
+    const int width = fontWidths_ ? fontWidths_->Width(code) : (twoBytes ? 1000 : 500);
+    advance += width / 1000.0 * fontSize_ + charSpacing_ + (!twoBytes && b0 == ' ' ? wordSpacing_ : 0);
     i += twoBytes ? 2 : 1;
-    if (column_ - startColumn >= 2) ++doubles;
-    else ++singles;
   }
-  (void)before;
-  // The run's width, estimated: half an em for a narrow character, a whole em for a wide one.
-  Advance(((singles * 0.55 + doubles * 1.0) * fontSize_ + (singles + doubles) * charSpacing_ + spaces * wordSpacing_) * scale_);
+  Advance(advance * scale_);
   EndRun();
 }
 
