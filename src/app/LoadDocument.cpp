@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
@@ -26,7 +27,7 @@ bool PassesTableRules(int kind) { return kind == 2 || kind == 3 || kind == 6 || 
 
 }  // namespace
 
-int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
+int CQelDoc::LoadDocument(std::string path, int mode) {
   m_nImageLoadState = 0;
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
@@ -45,6 +46,9 @@ int CQelDoc::LoadDocument(std::string path, int /*mode*/) {
   if (!readable) {
     ConvAppend(LoadString(IDS_CANNOT_OPEN));
     result = m_nConvPos;
+  } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
+    file.Close();
+    result = LoadImageRoad(path);
   } else if (IsTextKind(m_nFileKind) && m_nDisplayForm == 0) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;

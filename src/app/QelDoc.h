@@ -73,6 +73,9 @@ class CQelDoc : public DocState,
   // Archives, compression and encryption.
 #include "archive/ArchiveOps.inc"
 
+  // Images.
+#include "image/ImageOps.inc"
+
   // Allocations of the system's volumes go through this hook (tests make them fail).
   plat::AllocHook m_allocHook;
 

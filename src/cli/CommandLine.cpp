@@ -2,8 +2,10 @@
 
 #include <ostream>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
+#include "cli/ImageLine.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -16,10 +18,12 @@ constexpr int kUsageError = 2;
 
 void PrintHelp(std::ostream& out) {
   out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
+         "       pelnorix [--set KEY=VALUE]... --convert OUT FILE\n"
          "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
          "messages to standard error.\n\n"
          "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
          "  --set KEY=VALUE  override a setting for this run\n"
+         "  --convert OUT    convert the picture FILE to OUT (.bmp .bmz .png .jpg .jpeg .pdf)\n"
          "  --help           this text\n\n"
          "settings (also read from Pelnor.inf in the program folder, $PELNORIX_HOME):\n";
   for (const auto& s : DescribeSettings()) {
@@ -67,6 +71,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return cl;
       }
       cl.sets.emplace_back(pair.substr(0, eq), pair.substr(eq + 1));
+    } else if (!optionsEnd && a == "--convert") {
+      if (i + 1 >= args.size()) {
+        cl.error = "--convert needs OUT";
+        return cl;
+      }
+      cl.convertTo = args[++i];
     } else if (!optionsEnd && a.size() > 1 && a[0] == '-') {
       cl.error = "unknown option: " + a;
       return cl;
@@ -119,7 +129,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932) as a Windows name; it is not opened\n";
     return kNothingShown;
   }
+  if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);
   const int loaded = doc.LoadDocument(*path, 0);
+  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
     err << plat::Cp932ToUtf8(text);

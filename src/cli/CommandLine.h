@@ -13,6 +13,7 @@ struct CommandLine {
   bool rawSjis = false;                                   // --sjis: write the CP932 bytes as they are
   std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE, in order
   std::string file;                                       // as given (UTF-8 host path)
+  std::string convertTo;                                  // --convert OUT: the picture's target, or ""
   std::string error;                                      // a usage error, or ""
 };
 

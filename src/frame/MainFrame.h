@@ -23,6 +23,18 @@ class CMainFrame {
   void SetWindowText(std::string_view title) { m_strTitle = std::string(title); }
   const std::string& GetWindowText() const { return m_strTitle; }
 
+  // Pane activation. ActivateListPane makes file list nList (0 or 1; another value
+  // is taken as 0) the active pane and the document's active list; ActivateViewPane
+  // makes the text pane active (nKind 0 to 2, nIndex 0 or 1; out of range taken as 0).
+  void ActivateListPane(int nFixed, int nList);
+  void ActivateViewPane(int nKind, int nIndex);
+  // Advances the list layout (ListLayout 0 to 18) of the document.
+  void OnListDisplay();
+  // Moves the focus to the other pane of the list splitter.
+  void OnSwitchScreen();
+  bool IsListPaneActive() const { return m_bListPaneActive != 0; }
+  int ActiveListPane() const { return m_nActiveListPane; }
+
   plat::UiHost& Ui() { return m_ui; }
   CStatusBar& StatusBar() { return m_wndStatusBar; }
 
@@ -30,6 +42,10 @@ class CMainFrame {
   int m_nMenuSignature = 0;   // 0 makes the next menu rebuild complete
   int m_nCompactMenu = 0;     // compact-menu state; above 0 the browser view ignores updates
   int m_nScreenLayout = 0;    // arrangement of the view splitters, 0 to 20
+  int m_nActiveListPane = 0;  // 0 or 1: the list of the list splitter last activated
+  int m_bListPaneActive = 0;  // a list pane, not a text pane, has the focus
+  int m_nActiveViewKind = 0;  // the view splitter and pane of the active text pane
+  int m_nActiveViewIndex = 0;
 
  private:
   plat::UiHost m_ui;

@@ -1,18 +1,34 @@
-// The document's image fields that the load road and the converters use.
+// The document's image fields: the one decoded image (DocImage) as a Windows DIB,
+// its display-conversion block, and what the load road, the editor and the
+// converters keep about images.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "image/Dib.h"
 #include "image/ImageConvertSettings.h"
 #include "platform/Types.h"
 
 struct ImageState {
-  int m_nImageLoadState = 0;  // 0 at the start of a load; 2 once the view shows the new image
+  // DocImage. The pixel rows live in m_imageStore; m_pImageBits points into it.
+  uint8_t* m_pImageBits = nullptr;
+  int m_nImageAlloc = 0;        // bytes of the block; 0 once released
+  int m_nImageBitsOwner = 0;    // 0 none, 1 a decoder of this program, 2 a plug-in's block
+  BITMAPINFO m_bmiImage{};      // header and colour table
+  int m_nImageInfoSize = 0;     // 40 + 4 x colours
+  int m_nImageBitsSize = 0;     // bytes of pixel data, at most the "bmpdata" volume
+  int m_nImageWidth = 0;
+  int m_nImageHeight = 0;
+  int m_nImageLoadState = 0;    // 0 may load; 1 loaded, not yet shown; 2 shown
+  int m_bLastSaveOk = 0;        // the last image save wrote its file
+  std::vector<uint8_t> m_imageStore;
+
   int m_bImageMirror = 0;
   int m_nImageRotation = 0;
-  ImageConvertSettings m_ImageSettings;
+  ImageConvertSettings m_ImageSettings = ImageConvertSettings::ForDocument();
   std::string m_strImageFile;                 // picture file last loaded by the PDF image output
   std::array<std::string, 5> m_astrImageExt;  // user-registered image extensions, kinds 17 to 21
   int m_nTrimTop = 0;

@@ -37,6 +37,13 @@ DialogAnswer UiHost::RunDialog(std::string_view name) {
     dialogs_.pop_front();
     return answer;
   }
+  // A plain OK or Cancel waiting in the box queue answers a dialog too.
+  if (!answers_.empty() && (answers_.front() == IDOK || answers_.front() == IDCANCEL)) {
+    DialogAnswer answer;
+    answer.result = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
   if (out_) *out_ << "(dialog " << name << " not answered: Cancel)\n";
   return DialogAnswer{};
 }

@@ -48,7 +48,8 @@ class UiHost {
   void QueueAnswer(int answer) { answers_.push_back(answer); }
   const std::vector<MessageRecord>& MessageLog() const { return log_; }
 
-  // Runs a modal dialog by name; returns the queued answer or a cancelled one.
+  // Runs a modal dialog by name; returns the queued answer (a plain OK or Cancel
+  // queued for a box serves too) or a cancelled one.
   DialogAnswer RunDialog(std::string_view name);
   void QueueDialog(DialogAnswer answer) { dialogs_.push_back(std::move(answer)); }
 

@@ -1,0 +1,15 @@
+// Each subsystem hands out its constant command rows through one function declared
+// in its folder; a new subsystem includes its header here and adds it to the list.
+#include "cli/CommandTables.h"
+
+#include "filelist/ListCommands.h"
+#include "frame/FrameCommands.h"
+#include "view/ViewCommands.h"
+
+CommandTables AllCommandTables() {
+  return {
+      ViewCommands(),
+      FrameCommands(),
+      ListCommands(),
+  };
+}

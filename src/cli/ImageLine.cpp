@@ -1,0 +1,47 @@
+#include "cli/ImageLine.h"
+
+#include <cstdio>
+#include <ostream>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "frame/StatusBar.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
+  if (doc.m_nImageLoadState != 1 || !doc.m_pImageBits) {
+    const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
+    err << "pelnorix: " << (text.empty() ? "this picture is shown only in the window" : plat::Cp932ToUtf8(text))
+        << '\n';
+    return 1;
+  }
+  std::string format;
+  if (g_pStatusBar) format = g_pStatusBar->GetPaneText(g_pStatusBar->CommandToIndex(ID_INDICATOR_FORMAT));
+  out << plat::Cp932ToUtf8(format) << "  " << doc.m_nImageWidth << " x " << doc.m_nImageHeight << "  "
+      << doc.m_bmiImage.bmiHeader.biBitCount << " bpp\n";
+  return 0;
+}
+
+int RunImageConversion(CQelDoc& doc, const std::string& source, const std::string& target, std::ostream& err) {
+  const int result = doc.ConvertImageFile(source, plat::FromHostPath(target));
+  if (result == 0) return 0;
+  if (result == -5) {
+    err << "pelnorix: --convert " << target << ": the format comes from the extension: .bmp .bmz .png .jpg .jpeg .pdf\n";
+    return 2;
+  }
+  if (result == -4) {
+    err << "pelnorix: " << target << " could not be written\n";
+  } else {
+    // The load's own message, as the text pane would show it.
+    std::string text = result == -3 ? LoadString(IDS_FILE_SIZE_OVER) : LoadString(result == -2 ? 333 : 349);
+    if (result == -3) {
+      char line[512];
+      std::snprintf(line, sizeof line, text.c_str(), doc.m_nBmpFileLimit >> 20);
+      text = line;
+    }
+    err << plat::Cp932ToUtf8(text) << '\n';
+  }
+  return 1;
+}

@@ -1,0 +1,156 @@
+#include "filelist/FlistView.h"
+
+#include <algorithm>
+
+#include "platform/Keys.h"
+#include "platform/Ui.h"
+
+namespace {
+
+constexpr int kTakeCurrentFile = 2;
+constexpr int kReread = 4;
+
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool SameName(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+}  // namespace
+
+CFlistView::CFlistView(CQelDoc& doc, int list) : m_doc(doc), m_nList(list == 2 ? 2 : 1) { m_doc.AddView(this); }
+
+CFlistView::~CFlistView() { m_doc.RemoveView(this); }
+
+std::string CFlistView::PathOf(int index) const {
+  if (index < 0 || index >= static_cast<int>(m_entries.size())) return "";
+  return m_strFolder + "\\" + m_entries[index].name;
+}
+
+std::string CFlistView::CurrentPath() const { return PathOf(m_nCurrent); }
+
+int CFlistView::IndexOf(const std::string& name) const {
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (m_entries[i].name == name) return static_cast<int>(i);
+  }
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (SameName(m_entries[i].name, name)) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+std::vector<std::string> CFlistView::SelectedPaths() const {
+  std::vector<std::string> paths;
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (m_selected[i]) paths.push_back(PathOf(static_cast<int>(i)));
+  }
+  return paths;
+}
+
+int CFlistView::ReadFolder() {
+  const std::string current = m_nCurrent >= 0 ? m_entries[m_nCurrent].name : "";
+  std::vector<std::string> selected;
+  for (size_t i = 0; i < m_entries.size(); ++i) {
+    if (m_selected[i]) selected.push_back(m_entries[i].name);
+  }
+  auto listing = plat::ListDirectory(m_strFolder);
+  m_entries.clear();
+  m_nCurrent = -1;
+  if (!listing) {
+    m_selected.clear();
+    return -1;
+  }
+  for (auto& entry : *listing) {
+    // A name the program cannot write back is not listed: it could not be opened.
+    if (!entry.nameExact) continue;
+    if (static_cast<int>(m_entries.size()) >= kMaxEntries) break;
+    m_entries.push_back(std::move(entry));
+  }
+  std::sort(m_entries.begin(), m_entries.end(), [](const plat::DirEntry& a, const plat::DirEntry& b) {
+    if (a.isDirectory != b.isDirectory) return a.isDirectory;
+    return a.name < b.name;
+  });
+  m_selected.assign(m_entries.size(), false);
+  for (const auto& name : selected) {
+    const int i = IndexOf(name);
+    if (i >= 0) m_selected[i] = true;
+  }
+  if (!current.empty()) m_nCurrent = IndexOf(current);
+  if (m_nCurrent < 0 && !m_entries.empty()) m_nCurrent = 0;
+  return 0;
+}
+
+int CFlistView::ShowPath(const std::string& path) {
+  std::string trimmed = path;
+  while (trimmed.size() > 1 && trimmed.back() == '\\' && plat::FindLastSeparator(trimmed) == trimmed.size() - 1) {
+    trimmed.pop_back();
+  }
+  const size_t sep = plat::FindLastSeparator(trimmed);
+  if (sep == std::string::npos) return -1;
+  m_strFolder = sep == 0 ? std::string("\\") : trimmed.substr(0, sep);
+  m_nCurrent = -1;
+  m_entries.clear();
+  m_selected.clear();
+  if (ReadFolder() < 0) return -1;
+  const int index = IndexOf(trimmed.substr(sep + 1));
+  if (index < 0) return -1;
+  MoveTo(index);
+  return 0;
+}
+
+void CFlistView::MoveTo(int index) {
+  if (index < 0 || index >= static_cast<int>(m_entries.size())) return;
+  m_nCurrent = index;
+  const std::string path = PathOf(index);
+  (m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1) = path;
+  if (!m_entries[index].isDirectory) m_doc.LoadDocument(path, 0);
+}
+
+int CFlistView::Select(const std::string& pathOrName) {
+  std::string name = pathOrName;
+  const size_t sep = plat::FindLastSeparator(pathOrName);
+  if (sep != std::string::npos) {
+    const std::string folder = sep == 0 ? std::string("\\") : pathOrName.substr(0, sep);
+    if (!SameName(folder, m_strFolder)) return -1;
+    name = pathOrName.substr(sep + 1);
+  }
+  const int index = IndexOf(name);
+  if (index < 0) return -1;
+  m_selected[index] = true;
+  return 0;
+}
+
+void CFlistView::OnKeyDown(int key) {
+  switch (plat::KeyCode(key)) {
+    case plat::VK_UP: MoveTo(m_nCurrent - 1); break;
+    case plat::VK_DOWN: MoveTo(m_nCurrent + 1); break;
+    case plat::VK_HOME: MoveTo(0); break;
+    case plat::VK_END: MoveTo(static_cast<int>(m_entries.size()) - 1); break;
+    case plat::VK_SPACE:
+      if (m_nCurrent >= 0) m_selected[m_nCurrent] = !m_selected[m_nCurrent];
+      break;
+    default: break;
+  }
+}
+
+void CFlistView::OnUpdate() {
+  const int request = m_doc.m_nViewRequest;
+  if (request < 0 || request > 16) return;
+  if (request & kTakeCurrentFile) {
+    const std::string& current = m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
+    const size_t sep = plat::FindLastSeparator(current);
+    if (sep != std::string::npos && !SameName(current.substr(0, sep), m_strFolder)) {
+      m_strFolder = sep == 0 ? std::string("\\") : current.substr(0, sep);
+      m_entries.clear();
+      m_selected.clear();
+      m_nCurrent = -1;
+    }
+    if (!m_strFolder.empty()) ReadFolder();
+    if (sep != std::string::npos) {
+      const int index = IndexOf(current.substr(sep + 1));
+      if (index >= 0) m_nCurrent = index;
+    }
+  } else if ((request & kReread) && !m_strFolder.empty()) {
+    ReadFolder();
+  }
+}

@@ -1,0 +1,6 @@
+// The file list's command rows (see frame/CommandTable.h).
+#pragma once
+
+#include "frame/CommandTable.h"
+
+CommandRows ListCommands();

@@ -1,0 +1,54 @@
+#include "frame/Dialogs.h"
+
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+
+namespace {
+
+plat::DialogAnswer Ask(std::string_view name) {
+  if (g_pMainFrame) return g_pMainFrame->Ui().RunDialog(name);
+  plat::UiHost fallback;
+  return fallback.RunDialog(name);
+}
+
+// The answer's value of a field, or of its one bare value; false when it gives neither.
+bool FieldOf(const plat::DialogAnswer& answer, const char* field, std::string& out) {
+  for (const char* key : {field, "value"}) {
+    auto it = answer.fields.find(key);
+    if (it != answer.fields.end()) {
+      out = it->second;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+int CInputDlg::DoModal() {
+  const plat::DialogAnswer answer = Ask("CInputDlg");
+  if (answer.result == plat::IDOK) FieldOf(answer, "text", m_strText);
+  return answer.result;
+}
+
+int CKeyCodeDlg::DoModal() {
+  const plat::DialogAnswer answer = Ask("CKeyCodeDlg");
+  if (answer.result != plat::IDOK) return 0;
+  FieldOf(answer, "key", m_strKeyCode);
+  return 1;
+}
+
+int CTextInputDlg::DoModal() {
+  const plat::DialogAnswer answer = Ask("CTextInputDlg");
+  if (answer.result != plat::IDOK) return 0;
+  FieldOf(answer, "text", m_strText);
+  return 1;
+}
+
+int CFileDialog::DoModal() {
+  const plat::DialogAnswer answer = Ask(m_bOpen ? "CFileDialog(open)" : "CFileDialog(save)");
+  if (answer.result != plat::IDOK) return plat::IDCANCEL;
+  // A file dialog answered OK without a name has chosen nothing.
+  if (!FieldOf(answer, "path", m_strPathName) || m_strPathName.empty()) return plat::IDCANCEL;
+  return plat::IDOK;
+}

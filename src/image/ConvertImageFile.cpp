@@ -1,0 +1,44 @@
+// CQelDoc::ConvertImageFile: the file list's batch conversion of one picture. The
+// source is loaded as the document image and saved in the format of the target's
+// extension, as the save commands take it: .bmp, .bmz, .png, .jpg/.jpeg, and .pdf
+// (a JPEG at the standard level wrapped by the PDF writer).
+#include <cstdio>
+
+#include "app/QelDoc.h"
+#include "image/ImageSaveCode.h"
+#include "platform/Files.h"
+
+int SaveCodeForTarget(const std::string& target) {
+  std::string ext = CQelDoc::GetPathPart(target, 5);
+  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  if (ext == "bmp") return kSaveBmpTarget;
+  if (ext == "bmz") return kSaveBmz;
+  if (ext == "png") return kSavePng;
+  if (ext == "jpg" || ext == "jpeg") return kSaveJpegStandard;
+  if (ext == "pdf") return kSavePdfTarget;
+  return 0;
+}
+
+int CQelDoc::ConvertImageFile(std::string source, std::string target) {
+  const int code = SaveCodeForTarget(target);
+  if (code == 0) return -5;
+  m_nImageLoadState = 0;
+  const int loaded = LoadImageFile(source, 0);
+  m_nImageLoadState = 0;
+  if (loaded != 0) return loaded;
+  if (!m_pImageBits) return -1;  // a metafile: drawn by the view, not converted here
+  BITMAPINFO info = m_bmiImage;
+  m_bLastSaveOk = 0;
+  if (code != kSavePdfTarget) {
+    SaveDib(m_pImageBits, &info, target, code);
+    return m_bLastSaveOk ? 0 : -4;
+  }
+  const std::string jpeg = TmpFolder() + "\\Pelnor1.jpg";
+  SaveDib(m_pImageBits, &info, jpeg, kSaveJpegStandard);
+  if (!m_bLastSaveOk) return -4;
+  const auto before = plat::Stat(target);
+  WritePdf(target, jpeg, m_nImageWidth, m_nImageHeight);
+  plat::RemoveFile(jpeg);
+  const auto after = plat::Stat(target);
+  return after && (!before || after->mtime != before->mtime || after->size != before->size) ? 0 : -4;
+}

@@ -1,0 +1,62 @@
+// CQelDoc::DecodeBmp: a BMP file held in memory (the file read by the loader, or
+// the member of a BMZ archive) into the DocImage.
+//
+// The info header's own size places the colour table and the file header's offset
+// places the rows (an offset into the headers is taken as "right behind the
+// table"). Bottom-up images of 1, 4, 8, 16, 24 and 32 bits, uncompressed or with
+// bit fields, are read; top-down and run-length images are refused. The block is
+// as large as the rows the header describes; rows the file lacks stay zero. An
+// image larger than the "bmpfile" volume keeps the bottom rows that fit.
+#include <algorithm>
+#include <cstring>
+
+#include "app/QelDoc.h"
+#include "base/ByteCursor.h"
+#include "base/CheckedSize.h"
+#include "image/ImageStatus.h"
+
+namespace {
+constexpr int64_t kMaxRowsOrStride = 1000000;
+}
+
+int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
+  ByteCursor in(file, length);
+  if (!in.Has(14 + kDibHeaderSize) || file[0] != 'B' || file[1] != 'M') return 0;
+  int64_t pixelOffset = in.PeekU32LE(10);
+  std::memset(out, 0, sizeof *out);
+  BITMAPINFOHEADER& h = out->bmiHeader;
+  std::memcpy(&h, file + 14, kDibHeaderSize);
+  const int64_t stride = DibStride(h.biWidth, h.biBitCount);
+  const bool depthOk = h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 16 ||
+                       h.biBitCount == 24 || h.biBitCount == 32;
+  const bool compressionOk = h.biCompression == 0 || (h.biCompression == 3 && h.biBitCount >= 16);
+  if (h.biSize < kDibHeaderSize || h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight <= 0 || !depthOk ||
+      !compressionOk || stride > kMaxRowsOrStride || h.biHeight > kMaxRowsOrStride) {
+    return 0;
+  }
+  const int64_t full = stride * h.biHeight;
+  if (h.biSizeImage == 0 || h.biSizeImage >= full || length > full) h.biSizeImage = static_cast<uint32_t>(full);
+  if (h.biSizeImage > static_cast<uint32_t>(m_nBmpFileLimit)) {
+    h.biSizeImage = static_cast<uint32_t>(m_nBmpFileLimit);
+    h.biHeight = static_cast<int32_t>(m_nBmpFileLimit / stride);
+    if (h.biHeight <= 0) return 0;
+  }
+  const int colors = DibColorCount(h);
+  const int64_t tableAt = 14 + int64_t{h.biSize};
+  ByteCursor table = in.Window(tableAt, 4 * int64_t{colors});
+  table.Read(out->bmiColors, table.Size());
+  const int64_t afterTable = tableAt + 4 * int64_t{colors};
+  if (pixelOffset < afterTable || pixelOffset >= length) pixelOffset = afterTable;
+
+  const int64_t rows = int64_t{h.biHeight} * stride;
+  std::vector<uint8_t> block;
+  if (!TryAllocate(block, std::max<int64_t>(rows, h.biSizeImage), 1, kDibSpareBytes, &m_allocHook)) {
+    ShowImageOutOfMemory(" 601");
+    return 0;
+  }
+  const int64_t have = std::clamp<int64_t>(length - pixelOffset, 0, h.biSizeImage);
+  if (have > 0) std::memcpy(block.data(), file + pixelOffset, static_cast<size_t>(have));
+  h.biSize = kDibHeaderSize;
+  SetImageBlock(std::move(block));
+  return 1;
+}

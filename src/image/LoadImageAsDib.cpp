@@ -1,0 +1,17 @@
+// CQelDoc::LoadImageAsDib: any picture LoadImageFile reads, written as a BMP file
+// (the rich-text picture insertion and the file list's image joining use it).
+#include "app/QelDoc.h"
+#include "image/BmpFile.h"
+#include "image/SaveFile.h"
+
+int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
+  const std::string ext = GetPathPart(source, 5);
+  if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=')) return -1;  // protected sources need the archive road
+  const int savedState = m_nImageLoadState;
+  m_nImageLoadState = 0;
+  const int loaded = LoadImageFile(source, 0);
+  m_nImageLoadState = savedState;
+  if (loaded < 0 || !m_pImageBits) return -1;
+  const std::vector<uint8_t> bmp = BuildBmpFile(m_pImageBits, m_bmiImage);
+  return !bmp.empty() && ReplaceFileWith(target, bmp) ? 0 : -1;
+}

@@ -1,0 +1,22 @@
+// The load road of image kinds: the display text is cleared and the picture loaded;
+// a failure becomes the display text (349 broken or unknown, 238 over the "bmpfile"
+// volume, 333 a registered kind without its plug-in).
+#include <cstdio>
+
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+
+int CQelDoc::LoadImageRoad(const std::string& path) {
+  m_nConvPos = 0;
+  const int result = LoadImageFile(path, 0);
+  if (result == 0) return m_nConvPos;
+  if (result == -1) {
+    ConvAppend(LoadString(349));
+  } else if (result == -3) {
+    ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);
+  } else {
+    m_nConvPos = 0;
+    ConvAppend(LoadString(333));
+  }
+  return m_nConvPos;
+}

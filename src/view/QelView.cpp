@@ -1,0 +1,116 @@
+#include "view/QelView.h"
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+#include "view/PlainTextModel.h"
+
+namespace {
+
+constexpr int kClosing = -1;
+constexpr int kPaneAddressed = 16;  // above: (pane << 4) | action, for one pane only
+constexpr int kRedisplay = 1;
+
+}  // namespace
+
+void NoteNotBuilt(std::string_view what) { AfxNote("not built yet: " + std::string(what)); }
+
+CQelView::CQelView(CQelDoc& doc, int pane) : m_doc(doc), m_pModel(std::make_unique<PlainTextModel>()) {
+  m_nPane = pane;
+  m_doc.AddView(this);
+}
+
+CQelView::~CQelView() {
+  m_doc.RemoveView(this);
+  if (g_pMainFrame) {
+    for (int id : {m_nPane + 2, 5, 10, 11, 12, 40, 50}) g_pMainFrame->Ui().KillTimer(this, id);
+  }
+}
+
+void CQelView::SetTextModel(std::unique_ptr<TextModel> model) {
+  if (!model) return;
+  const ScrollPos scroll = m_pModel->GetScrollPos();
+  model->SetText(m_pModel->GetText());
+  model->SetScrollPos(scroll);
+  m_pModel = std::move(model);
+  SyncSelection();
+}
+
+void CQelView::OnUpdate() {
+  const int request = m_doc.m_nViewRequest;
+  if (request == kClosing) return;
+  const bool forThisPane = request > kPaneAddressed ? (request >> 4) == m_nPane : true;
+  if (forThisPane && (request & kRedisplay)) ShowDocumentText();
+  if (forThisPane && m_doc.m_nViewAction != 0) {
+    const int action = m_doc.m_nViewAction;
+    m_doc.m_nViewAction = 0;
+    PerformViewAction(action);
+  }
+  if (m_doc.m_nMediaRequest != 0 && IsMediaKind(m_nFileKind)) {
+    NoteNotBuilt("media request " + std::to_string(m_doc.m_nMediaRequest));
+  }
+  if (m_doc.m_nPrintMode != 0) {
+    NoteNotBuilt("printing (print mode " + std::to_string(m_doc.m_nPrintMode) + ")");
+    m_doc.m_nPrintMode = 0;
+  }
+}
+
+void CQelView::ShowDocumentText() {
+  m_strFileName = m_doc.m_strPathName;
+  m_nFileKind = m_doc.m_nFileKind;
+  m_nDisplayForm = m_doc.m_nDisplayForm;
+  const char* text = m_doc.m_pText ? m_doc.m_pText : "";
+  m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
+  m_nAnchor = 0;
+  SyncSelection();
+  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
+}
+
+// The one-shot actions the document leaves for the pane: captures, image saves,
+// metafile loads and the file list's batch conversion.
+void CQelView::PerformViewAction(int action) {
+  const std::string code = "ViewAction " + std::to_string(action);
+  if (action == 1 || action == 2 || action == 40 || action == 41) {
+    NoteNotBuilt(code + " (screen capture)");
+  } else if (action >= 3 && action <= 19) {
+    NoteNotBuilt(code + " (save the shown image)");
+  } else if (action >= 29 && action <= 31) {
+    NoteNotBuilt(code + " (region copy and save)");
+  } else if (action == 32 || action == 33) {
+    NoteNotBuilt(code + " (metafile image)");
+  } else if (action >= 51 && action <= 64) {
+    NoteNotBuilt(code + " (batch conversion save)");
+  } else if (action >= 21) {
+    NoteNotBuilt(code + " (save on refresh)");
+  }
+}
+
+void CQelView::OnFilePrintPreview() {
+  m_doc.m_nPrintMode = 2;
+  OnUpdate();
+}
+
+void CQelView::SetTimer(int id, uint32_t ms) {
+  if (g_pMainFrame) g_pMainFrame->Ui().SetTimer(this, id, ms, [this](int timer) { OnTimer(timer); });
+}
+
+void CQelView::KillTimer(int id) {
+  if (g_pMainFrame) g_pMainFrame->Ui().KillTimer(this, id);
+}
+
+// The pane's timers: its refresh timer (pane + 2; 5 for view 0) repaints the image
+// once; 10 and 11 fit the media window, 12 polls the player, 50 is the recording
+// clock, 40 pastes a selection back after it became a table.
+void CQelView::OnTimer(int id) {
+  const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
+  const char* what = refresh ? "image repaint"
+                     : id == 10 || id == 11 ? "media window fit"
+                     : id == 12 ? "media position poll"
+                     : id == 40 ? "table paste-back"
+                     : id == 50 ? "recording clock"
+                                : nullptr;
+  if (!what) return;
+  // Nothing will serve a timer whose handler is not built: it is stopped.
+  KillTimer(id);
+  NoteNotBuilt("timer " + std::to_string(id) + " (" + what + ")");
+}

@@ -1,0 +1,102 @@
+// CQelView: the text pane. It shows the document's text through a text model,
+// takes keys, mouse and scroll messages, runs its timers on the program clock and
+// performs the one-shot actions the document leaves for it. Images, tables and media
+// are further members of this class, declared by their subsystems; until one is
+// built, what would reach it is reported on the message stream and left undone.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/QelDoc.h"
+#include "platform/Types.h"
+#include "view/TextModel.h"
+#include "view/ViewState.h"
+
+class CQelView : public CDocView,
+                 public ViewTextState,
+                 public ViewMacroState,
+                 public ViewImageState,
+                 public ViewRegionState,
+                 public ViewMediaState {
+ public:
+  // The client area a pane offers: text cells of 8 x 16 pixels.
+  static constexpr int kCharWidth = 8;
+  static constexpr int kLineHeight = 16;
+  static constexpr int kClientWidth = 640;
+  static constexpr int kClientHeight = 480;
+
+  explicit CQelView(CQelDoc& doc, int pane = 1);
+  ~CQelView() override;
+  CQelView(const CQelView&) = delete;
+  CQelView& operator=(const CQelView&) = delete;
+
+  CQelDoc& GetDocument() { return m_doc; }
+  TextModel& Text() { return *m_pModel; }
+  const TextModel& Text() const { return *m_pModel; }
+  // Hands the text over to another model (the rich-text one), keeping the text.
+  void SetTextModel(std::unique_ptr<TextModel> model);
+
+  // Update: the document's requests for this pane, then the pending ViewAction.
+  void OnUpdate() override;
+  void OnFilePrintPreview();
+
+  // Keys: a code of platform/Keys.h with its modifiers. OnChar types a character.
+  void OnKeyDown(int key);
+  void OnChar(char ch);
+
+  // Mouse on the client area; flags as platform/Keys.h MK_*.
+  void OnLButtonDown(unsigned flags, CPoint point);
+  void OnLButtonUp(unsigned flags, CPoint point);
+  void OnRButtonDown(unsigned flags, CPoint point);
+  void OnMouseMove(unsigned flags, CPoint point);
+
+  // Scroll messages: a scroll-bar code and, for the thumb codes, the position.
+  void OnHScroll(int code, int pos);
+  void OnVScroll(int code, int pos);
+
+  // Timers on the program clock, owned by this pane.
+  void SetTimer(int id, uint32_t ms);
+  void KillTimer(int id);
+  void OnTimer(int id);
+
+  // Copies the view text into the document (grown to length + 1,000 bytes),
+  // shows it again and keeps the scroll position. Below 0 when memory ran out.
+  int RefreshKeepingScroll(int mode);
+  // The shown file's name, or for a temporary copy in TMP the file it came from.
+  std::string GetRealFileName() const;
+  bool HasSelection() const;
+  // Copies line n into buffer (cap bytes with the terminator) up to its CR or end,
+  // never splitting a double-byte character; returns the bytes copied, -1 for no line.
+  int CopyLine(int line, char* buffer, int cap) const;
+  // The position of the end of line n; -1 for no line.
+  int GetLineEnd(int line) const;
+
+  // Sets the selection (an end of -1 is the text's end).
+  void SetSel(int start, int end);
+  // The position under a client point.
+  int CharFromPoint(CPoint point) const;
+
+ private:
+  void ShowDocumentText();
+  void PerformViewAction(int action);
+  void MoveCaret(int pos, bool extend);
+  void SyncSelection();
+  void ScrollTo(ScrollPos pos);
+  void ScrollCaretIntoView();
+  int StepChar(int pos, int direction) const;
+
+  CQelDoc& m_doc;
+  std::unique_ptr<TextModel> m_pModel;
+  int m_nAnchor = 0;       // where a Shift move or a drag started
+  bool m_bDragging = false;
+};
+
+// The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0
+// to 0xEF, 0xFA to 0xFC) give 1; any byte in state 1 gives 0.
+int StepSjisLeadState(int state, unsigned char byte);
+
+// Reports on the message stream that something the pane would do is not built yet.
+void NoteNotBuilt(std::string_view what);

@@ -1,0 +1,6 @@
+// The text pane's command rows (see frame/CommandTable.h).
+#pragma once
+
+#include "frame/CommandTable.h"
+
+CommandRows ViewCommands();

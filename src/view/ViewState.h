@@ -1,0 +1,123 @@
+// The text pane's own fields, grouped by what uses them: identity and text, the
+// table's cell text and sheet pages, key macros, the shown image, image regions and
+// tools, and media. CQelView inherits every group.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "image/ImageConvertSettings.h"
+#include "platform/Types.h"
+
+// Block corners and whether the block is active.
+struct BlockRect {
+  int left = 0;
+  int top = 0;
+  int right = 0;
+  int bottom = 0;
+  int active = 0;
+};
+
+struct ViewTextState {
+  int m_nPane = 1;               // 1 to 4; the refresh timer id is m_nPane + 2
+  std::string m_strFileName;     // the name shown, base of save names
+  int m_nFileKind = 0;           // FileKind shown
+  int m_nDisplayForm = 0;
+  int m_nTextMode = 0;           // 3: table text mode
+  int m_bCtrlDown = 0;           // Ctrl held for the current command
+
+  // Cell text of the table (filled by the table engine).
+  char* m_pTextBuf = nullptr;
+  int m_nTextLen = 0;
+  int m_nColumns = 0;
+  int m_nRows = 0;
+  int m_nRowLimit = 0;
+  int m_nFirstDataLine = 0;
+  int m_nFirstDataOffset = 0;
+  int m_nPageStart = 0;          // first row of the page shown in table text mode 3
+  int m_nPageStartOffset = 0;
+  int m_nPageRowsShown = 0;
+  // Sheet table, indexed by sheet number from 1, and the page start list.
+  std::array<int, 500> m_anSheetLeadOffset{};
+  std::array<int, 500> m_anSheetFirstDataLine{};
+  std::array<int, 500> m_anSheetStartOffset{};
+  std::array<int, 500> m_anSheetLastLine{};
+  std::array<int, 500> m_anPageStartList{};
+  BlockRect m_rcBlock;
+  int m_nSelStart = 0;
+  int m_nSelEnd = 0;
+  int m_bPaneRefresh = 0;        // stream even a long rewritten table text at once
+  int m_bMoveFollowingStops = 0; // a column-boundary move shifts the later tab stops too
+  std::string m_strSearch;       // the current search text
+  int m_bVerticalRules = 0;
+  int m_nFontSizeStepFixed = 0;
+  uint32_t m_dwCharEffects = 0;
+  int m_bBackColorTarget = 0;    // 0 text, 1 background
+  // Print margins in hundredths of a millimetre; -99 when not set.
+  int m_nPrintMarginTop = -99;
+  int m_nPrintMarginBottom = -99;
+  int m_nPrintMarginLeft = -99;
+  int m_nPrintMarginRight = -99;
+};
+
+struct ViewMacroState {
+  static constexpr int kMacroSteps = 1000;
+  int m_bMacroRecording = 0;
+  int m_nMacroSteps = 0;
+  std::array<int, kMacroSteps> m_anMacroCode{};
+  std::array<int, kMacroSteps> m_anMacroParam{};
+  COLORREF m_crMacroText = RGB(0, 0, 0);
+  COLORREF m_crMacroBack = RGB(255, 255, 255);
+};
+
+struct ViewImageState {
+  ImageConvertSettings m_ImageSettings;
+  ImageConvertSettings m_PrintSettings;      // copy taken for a region print
+  uint8_t* m_pImageInfo = nullptr;           // BITMAPINFOHEADER of the shown image
+  uint8_t* m_pImageBits = nullptr;
+  int m_nImageBitsSize = 0;
+  std::array<uint8_t, 2000> m_bmiSource{};   // BITMAPINFO copies
+  std::array<uint8_t, 2000> m_bmiDisplay{};
+  uintptr_t m_hImageBitmap = 0;              // the display bitmap; 0 none
+  int m_nImageWidth = 0;
+  int m_nImageHeight = 0;
+  int m_nImageOriginX = 0;
+  int m_nImageOriginY = 0;
+  int m_nCompressDivisor = 1;
+  int m_bFitToWindow = 0;                    // in media kinds the repeat flag
+  int m_nPictureObjectMode = 0;
+  int m_bImageDirty = 0;
+  int m_nImageHold = 0;
+};
+
+struct ViewRegionState {
+  int m_nRegionCount = 0;
+  int m_nRegionState = 0;
+  int m_nRegionPickState = 0;
+  CRect m_rcRegion;
+  CRect m_rcRegionImage;
+  CRect m_rcRegionSaved;
+  CPoint m_ptRegionClick;
+  CPoint m_ptClick;
+  uint8_t* m_pRegionPixels = nullptr;
+  int m_nRegionPixelsSize = 0;
+  int m_nFigure = 0;
+  int m_nPaintMode = 0;
+  int m_nEditStep = 0;
+  int m_nPattern = 0;
+  int m_nLayerMode = 0;
+  std::string m_strDrawText;
+  CRect m_rcCapture;
+  int m_nPrintKind = 0;
+  int m_nPrintStartV = 0;
+  int m_nPrintStartH = 0;
+};
+
+struct ViewMediaState {
+  int m_nPlayerState = 0;
+  int m_bMediaFitPending = 0;
+  int m_nRecordDevice = 0;
+  std::string m_strRecordFile;
+  int m_nRecordSeconds = 0;
+};
