@@ -320,9 +320,15 @@ int PdfContent::ResourceCode(int selector) const {
   return code > 0 && code < kPdfResourceCodes ? code : 0;
 }
 
+int PdfContent::ResourceObject(int which) const {
+  const auto hit = r_.resourceNames[static_cast<size_t>(which)].find(name_);
+  if (hit != r_.resourceNames[static_cast<size_t>(which)].end()) return hit->second;
+  const int code = ResourceCode(which == 0 ? 3 : 1);
+  return code ? r_.resourceObjects[static_cast<size_t>(code)] : 0;
+}
+
 void PdfContent::SelectFont() {
-  const int code = ResourceCode(3);
-  const int object = code ? r_.resourceObjects[static_cast<size_t>(code)] : 0;
+  const int object = ResourceObject(0);
   fontObject_ = object;
   fontMode_ = 0;
   simple_ = vertical_ = sjisFont_ = cidFont_ = false;
@@ -363,8 +369,7 @@ void PdfContent::SelectFont() {
 }
 
 void PdfContent::DrawObject() {
-  const int code = ResourceCode(1);
-  const int object = code ? r_.resourceObjects[static_cast<size_t>(code)] : 0;
+  const int object = ResourceObject(1);
   if (object <= 0 || object >= kPdfMaxObjects) return;
   const uint8_t kind = r_.objectKind[static_cast<size_t>(object)];
   if (kind & 1) {

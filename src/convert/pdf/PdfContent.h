@@ -41,6 +41,7 @@ class PdfContent {
   void ReadArray();
   void NextLine();
   int ResourceCode(int selector) const;
+  int ResourceObject(int which) const;  // 0 fonts, 1 XObjects
   void CanvasPlace(double x, double y, int* column, int* line) const;
   void EndRun();
   void SelectFont();

@@ -17,6 +17,7 @@
 #include <memory>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "archive/codec/Inflate.h"
@@ -80,6 +81,8 @@ class PdfReader {
 
   // Pictures (PdfPictures.cpp).
   void ShowSelectedImage(const uint8_t* data, int64_t length);
+  void ReadImageColours(int64_t from, int64_t to);
+  void ReadPalette(int64_t at, int64_t to);
 
   // Source view (PdfSourceView.cpp).
   void SourceView();
@@ -109,6 +112,7 @@ class PdfReader {
   std::vector<uint8_t> objectKind;      // 1 image, 2 form, 4 Shift-JIS encoding, 8 Identity CIDs
   std::vector<int> formParent;          // the object whose content drew a form
   std::vector<int> resourceObjects;     // PdfResourceObjects
+  std::array<std::unordered_map<std::string, int>, 2> resourceNames;  // fonts, XObjects by name
   PdfPrefixes prefixes{};
   int root = 0;
   bool encrypted = false;
@@ -136,6 +140,8 @@ class PdfReader {
   int imageMode = 0;
   std::array<uint8_t, 768> palette{};
   bool paletteGiven = false;
+  int imageComponents = 0;   // from the colour space; 0 unknown
+  int ccittK = 0;
   std::unique_ptr<PdfContent> content;
 
   // Canvas.

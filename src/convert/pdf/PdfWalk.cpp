@@ -355,9 +355,18 @@ void PdfReader::ReadResourceDict(bool fonts) {
     const int64_t at = pos;
     const int code = tok.PdfReadResourceName(at, fonts ? 3 : 1, prefixes);
     if (code <= 0 || pos == at) break;
+    const int64_t nameEnd = pos;
     const int object = tok.PdfNextToken(pos, 9);
     if (object <= 0 || object >= kPdfMaxObjects) break;
     resourceObjects[static_cast<size_t>(code)] = object;
+    // The name itself, so that names the codes cannot tell apart (f-0-0, f-0-1) stay apart.
+    int64_t slash = at;
+    while (slash < nameEnd && raw[slash] != '/') ++slash;
+    std::string name;
+    for (int64_t q = slash + 1; q < raw.size && raw[q] > ' ' && raw[q] != '/' && raw[q] != '[' && raw[q] != '<' && raw[q] != '>' && raw[q] != '(' && name.size() < 127; ++q) {
+      name += static_cast<char>(raw[q]);
+    }
+    if (!name.empty() && resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
   }
   if (r != -99) pos = resume;
 }
@@ -433,7 +442,8 @@ void PdfReader::EndObject() {
       return;
     }
   }
-  contentList.clear();
+  // A content list read deeper than the object that ends here is stale.
+  if (contentDepth > refs.top) contentList.clear();
   Pop();
 }
 
