@@ -400,7 +400,11 @@ void PdfContent::Position() {
   const Matrix trm = tm_.Times(ctm_);
   int column, line;
   CanvasPlace(trm.e, trm.f, &column, &line);
-  rotated_ = std::fabs(trm.a) < 1e-6 && std::fabs(trm.d) < 1e-6 && trm.b != 0;
+  // Text that runs down the shown page (turned by the matrix or by the page's
+  // rotation) goes down the canvas, one character a line.
+  const bool quarter = r_.pageRotation == 90 || r_.pageRotation == 270;
+  const double along = quarter ? std::fabs(trm.b) : std::fabs(trm.a), across = quarter ? std::fabs(trm.a) : std::fabs(trm.b);
+  rotated_ = across > 2 * along;
   column = std::max(column, 1);
   const double em = std::fabs(fontSize_) * std::hypot(trm.a, trm.b);
   if (!vertical_ && !rotated_ && line == lastLine_ && r_.pageRotation == 0) {
@@ -470,9 +474,18 @@ void PdfContent::PlaceImageTag(int object) {
   if (ctm_.a != 0 && ctm_.d != 0) orientation = ctm_.a > 0 ? (ctm_.d < 0 ? 1 : 0) : (ctm_.d < 0 ? 3 : 2);
   else orientation = ctm_.b >= 0 ? (ctm_.c < 0 ? 5 : 4) : (ctm_.c < 0 ? 7 : 6);
   const int last = std::min(r_.pageBase + 299, r_.rows - 4);
-  while (line < last && r_.GetCell(column, line) == '[') ++line;
   const bool wide = std::fabs(ctm_.a) > 200 && r_.GetCell(column, line) <= ' ';
   const std::string tag = FormatPdfImageTag(object, orientation, r_.pageRotation, wide ? 1 : 0, filter);
+  // The tag goes on the first line below whose cells are free: it never covers text
+  // or another tag.
+  const auto free = [&](int ln) {
+    for (size_t i = 0; i < tag.size() && column + static_cast<int>(i) < 510; ++i) {
+      if (r_.GetCell(column + static_cast<int>(i), ln) != 7) return false;
+    }
+    return true;
+  };
+  while (line < last && !free(line)) ++line;
+  if (!free(line)) return;
   if (column > 1 && r_.GetCell(0, line) != '[') r_.SetCell(0, line, '*');
   for (size_t i = 0; i < tag.size() && column + static_cast<int>(i) < 510; ++i) {
     r_.SetCell(column + static_cast<int>(i), line, static_cast<uint8_t>(tag[i]));

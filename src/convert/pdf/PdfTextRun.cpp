@@ -186,8 +186,8 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
     if (plat::IsSjisLeadByte(bytes[0]) && n == 2) ++pageDoubleBytes_;
   }
   column_ += n;
-  if (n == 2 && (vertical_ || rotated_)) {
-    column_ = std::max(column_ - 2, 0);
+  if (rotated_ || (n == 2 && vertical_)) {
+    column_ = std::max(column_ - n, 0);
     line_ = std::min(line_ + 1, lastLine);
   }
   r_.highestLine = std::max(r_.highestLine, line_);

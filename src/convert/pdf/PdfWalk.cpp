@@ -379,8 +379,10 @@ void PdfReader::StartPage() {
     return;
   }
   content->PageStart();
+  // The page's own /Rotate, before or after its /Type; a page without one is upright.
   pageRotation = 0;
-  for (int64_t p = pos + 1; p < raw.size; ++p) {
+  const int64_t objectStart = key > 0 ? objectOffsets[static_cast<size_t>(key)] : 0;
+  for (int64_t p = objectStart > 0 && objectStart < pos ? objectStart : pos + 1; p < raw.size; ++p) {
     if (raw[p] == '/' && raw.Match(p + 1, "Rotat")) {
       pageRotation = NormalRotation(tok.PdfNextToken(p, 1));
       break;
