@@ -5,47 +5,9 @@
 
 namespace {
 
-int HexValue(uint8_t c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 constexpr int64_t kNumberLimit = 2000000000;
 
 }  // namespace
-
-int ParsePdfHexString(const PdfBytes& b, int64_t* pos, int* oneByte) {
-  int64_t p = *pos;
-  int64_t end = p + 10;
-  while (p < end && p < b.size && b[p] != '<') ++p;
-  if (b[p] != '<' || p >= end) return -1;
-  ++p;
-  while (p < b.size && PdfIsBlank(b[p])) ++p;
-  const int64_t first = p;
-  int value = 0, digits = 0;
-  while (digits < 4 && HexValue(b[p]) >= 0) {
-    value = value * 16 + HexValue(b[p]);
-    ++digits;
-    ++p;
-  }
-  if (digits == 0) return -1;
-  if (digits <= 2 && b[p] == '>') {
-    if (oneByte) *oneByte = 1;
-    *pos = p + 1;
-    return value;
-  }
-  if (oneByte) *oneByte = 0;
-  if (digits < 4) {
-    // Three digits: the code as written, the position after '>'.
-    while (p < b.size && b[p] != '>' && p < first + 10) ++p;
-    *pos = p + 1;
-    return value;
-  }
-  *pos = b[first + 4] == '>' ? first + 5 : first + 4;
-  return value;
-}
 
 int ParsePdfNumberShort(const PdfBytes& b, int64_t pos) {
   int sign = 1;
@@ -115,7 +77,7 @@ int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capac
   auto put = [&](uint8_t byte) {
     if (n < capacity) out[n++] = byte;
   };
-  int64_t i = 0;
+  int64_t i = length >= 2 && in[0] == '<' && in[1] == '~' ? 2 : 0;  // the PostScript opening mark
   for (; i < length; ++i) {
     const uint8_t c = in[i];
     if (c == '~') break;  // "~>": the end of the data

@@ -1,4 +1,4 @@
-// The small readers of PDF values on raw bytes: hexadecimal codes, fixed-point
+// The small readers of PDF values on raw bytes: fixed-point
 // numbers (hundredths, or ten-thousandths where asked), the operands before an
 // operator, ASCII85 data and resource names turned into numeric resource codes.
 // None allocates; every read is bounded by the byte view.
@@ -8,12 +8,6 @@
 #include <cstdint>
 
 #include "convert/pdf/PdfBytes.h"
-
-// Finds '<' within 10 bytes and reads 2 to 4 hex digits: 2 digits set *oneByte
-// and leave the position after '>'; longer strings give their first 4 digits and
-// leave the position five bytes after the first digit. -1 (position unchanged)
-// without a '<'.
-int ParsePdfHexString(const PdfBytes& b, int64_t* pos, int* oneByte);
 
 // A number in hundredths by the short rule (three integer digits with two decimals,
 // four without, a fifth multiplies by ten).
