@@ -181,7 +181,7 @@ void PdfContent::ReadArray() {
     const uint8_t c = d_[p_];
     if (c == ']') {
       ++p_;
-      break;
+      return;
     }
     if (c == '(' || c == '<') {
       ArrayItem item{false, 0, {}, c == '<'};
@@ -206,6 +206,8 @@ void PdfContent::ReadArray() {
       ++p_;
     }
   }
+  // An array that the stream's end cuts off is still shown.
+  if (p_ >= n_) ShowArray();
 }
 
 void PdfContent::SkipInlineImage() {

@@ -32,6 +32,7 @@ int PdfTokenizer::ReadBackward(int64_t start, int mode, int64_t* numberStart) {
   while (p > floor && PdfIsDigit(b_[p])) --p;
   if (numberStart) *numberStart = p;
   const int64_t first = PdfIsDigit(b_[p]) && p == floor ? p : p + 1;
+  if (b_[first - 1] == '-' && first > 0) return -1;  // "-5 0 R" names no object
   return ReadForward(first, mode);
 }
 

@@ -79,7 +79,14 @@ int PdfReader::Run() {
   content = std::make_unique<PdfContent>(*this);
 
   if (!encrypted) {
+    // The root's catalog, or the file's start when the root is unknown or names no
+    // object with a page tree.
     int64_t start = root > 0 && root < kPdfMaxObjects ? objectOffsets[static_cast<size_t>(root)] : 0;
+    if (start > 0) {
+      bool pages = false;
+      for (int64_t p = start; p < std::min(start + 4000, raw.size) && !pages && !raw.Match(p, "endobj"); ++p) pages = raw.Match(p, "/Pages");
+      if (!pages) start = 0;
+    }
     pageRotation = 0;
     const int selected = doc.m_nSelectedItem;
     if (selected > 0 && selected < kPdfMaxObjects && doc.m_nSelectedItemView > 0 &&
