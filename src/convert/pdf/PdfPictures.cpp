@@ -22,6 +22,7 @@ using plat::AppendLE32;
 namespace {
 
 constexpr int kMaxRow = 32000;
+constexpr int kPictureNotWritten = -4;  // a TMP file could not be written or read
 
 void Entry(std::vector<uint8_t>& out, int tag, int type, uint32_t value) {
   AppendLE16(out, static_cast<uint16_t>(tag));
@@ -89,7 +90,7 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
     }
   }
   const std::string path = TmpFolder() + "\\" + name;
-  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()))) return -1;
+  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()))) return kPictureNotWritten;
   m_strImageFile = path;
   return LoadImageFile(path, mode);
 }
@@ -106,7 +107,7 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
   }
   const std::string tmp = TmpFolder();
   auto samples = plat::ReadFileHead(tmp + "\\temp.txt", std::max(count, 0));
-  if (!samples) return -1;
+  if (!samples) return kPictureNotWritten;
   const int outBits = bits == 32 ? 24 : bits;
   const int64_t stride = std::min<int64_t>((int64_t{width} * outBits + 31) / 32 * 4, kMaxRow);
   const int64_t srcRow = std::min<int64_t>(bits >= 24 ? int64_t{width} * (bits / 8) : (int64_t{width} * bits + 7) / 8, kMaxRow);
@@ -159,7 +160,7 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
     bmp.insert(bmp.end(), row.begin(), row.end());
   }
   const std::string path = tmp + "\\pdftmp.bmp";
-  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bmp.data()), bmp.size()))) return -1;
+  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bmp.data()), bmp.size()))) return kPictureNotWritten;
   m_nFileKind = kKindBmp;
   m_strImageFile = path;
   return LoadImageFile(path, mode);
@@ -167,6 +168,7 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
 
 void PdfReader::ReadImageColours(int64_t from, int64_t to) {
   paletteGiven = false;
+  predictor = 0;
   imageComponents = 0;
   ccittK = 0;
   for (int64_t p = from; p < to; ++p) {
@@ -175,8 +177,28 @@ void PdfReader::ReadImageColours(int64_t from, int64_t to) {
     else if (raw.Match(p, "/DeviceCMYK")) imageComponents = 4;
     else if (raw.Match(p, "/DeviceGray") || raw.Match(p, "/CalGray")) imageComponents = std::max(imageComponents, 1);
     else if (raw.Match(p, "/K ") && (raw[p + 3] == '-')) ccittK = -1;
+    else if (raw.Match(p, "/DecodeParms")) ReadPredictor(p, to);
     else if (raw.Match(p, "/Indexed")) ReadPalette(p + 8, to);
   }
+}
+
+// The PNG predictor of the Flate data: rows of /Columns × /Colors × /BitsPerComponent
+// bits as the decode parameters give them (1, 1 and 8 when they do not).
+void PdfReader::ReadPredictor(int64_t p, int64_t to) {
+  predictor = 0;
+  predictorColumns = 1;
+  predictorBits = 8;
+  int colors = 1;
+  const int64_t end = std::min(to, p + 300);
+  for (int64_t q = p + 12; q < end && raw[q] != '>'; ++q) {
+    if (raw[q] != '/') continue;
+    const int v = tok.PdfNextToken(q, 1);
+    if (raw.Match(q, "/Predictor")) predictor = v;
+    else if (raw.Match(q, "/Columns")) predictorColumns = std::clamp(v, 1, 1 << 20);
+    else if (raw.Match(q, "/Colors")) colors = std::clamp(v, 1, 32);
+    else if (raw.Match(q, "/BitsPerComponent")) predictorBits = std::clamp(v, 1, 16);
+  }
+  predictorBits *= colors;
 }
 
 // An /Indexed colour space: its lookup table as a string or as a stream.
@@ -241,6 +263,41 @@ void PdfReader::ReadPalette(int64_t p, int64_t to) {
   paletteGiven = n > 0;
 }
 
+// PNG row filters (the /Predictor 10 to 15 of Flate data): undone in place; returns
+// the length of the samples without the filter bytes.
+int64_t PdfReader::UndoPngPredictor(uint8_t* data, int64_t length, int64_t width, int bitsPerPixel) {
+  const int64_t rowBytes = (width * bitsPerPixel + 7) / 8;
+  const int64_t step = std::max(bitsPerPixel / 8, 1);
+  if (rowBytes <= 0) return 0;
+  int64_t out = 0;
+  std::vector<uint8_t> previous(static_cast<size_t>(rowBytes), 0);
+  for (int64_t in = 0; in + 1 < length; in += 1 + rowBytes) {
+    const uint8_t filter = data[in];
+    uint8_t* row = data + out;
+    const int64_t count = std::min(rowBytes, length - in - 1);  // the last row may stop short
+    std::memmove(row, data + in + 1, static_cast<size_t>(count));
+    for (int64_t i = 0; i < count; ++i) {
+      const int a = i >= step ? row[i - step] : 0, b = previous[static_cast<size_t>(i)], c = i >= step ? previous[static_cast<size_t>(i - step)] : 0;
+      int add = 0;
+      switch (filter) {
+        case 1: add = a; break;
+        case 2: add = b; break;
+        case 3: add = (a + b) / 2; break;
+        case 4: {
+          const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+          add = pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+          break;
+        }
+        default: break;
+      }
+      row[i] = static_cast<uint8_t>(row[i] + add);
+    }
+    std::memcpy(previous.data(), row, static_cast<size_t>(count));
+    out += count;
+  }
+  return out;
+}
+
 void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
   imageDepth = 0;
   const int64_t dict = objectOffsets[static_cast<size_t>(key)];
@@ -273,6 +330,7 @@ void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
     }
     data = stream.data();
     length = n;
+    if (kind == kFlate && predictor >= 10) length = UndoPngPredictor(stream.data(), n, predictorColumns, predictorBits);
     kind = kind == kFlateDct ? kDct : kFlate;
   }
   int shown = 0;
@@ -296,7 +354,7 @@ void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
   } else {
     return;
   }
-  if (shown < 0) {
+  if (shown == kPictureNotWritten) {
     // The picture could not be written or read: said in the text, not passed over.
     doc.m_nSelectedItem %= 100000;
     CanvasNote(LoadString(IDS_CANNOT_OPEN));

@@ -57,7 +57,7 @@ bool PdfReader::AllocateBuffers() {
 
 bool PdfReader::GrowStreamBuffers(int64_t need) {
   const int64_t want = std::min(std::max(need, static_cast<int64_t>(stream.size()) * 2), capacity) + kSpare;
-  if (static_cast<int64_t>(stream.size()) >= want) return false;
+  if (static_cast<int64_t>(stream.size()) >= want) return true;
   return plat::TryResize(collect, static_cast<size_t>(want), &doc.m_allocHook) &&
          plat::TryResize(stream, static_cast<size_t>(want), &doc.m_allocHook);
 }

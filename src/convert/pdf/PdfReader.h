@@ -83,6 +83,8 @@ class PdfReader {
   void ShowSelectedImage(const uint8_t* data, int64_t length);
   void ReadImageColours(int64_t from, int64_t to);
   void ReadPalette(int64_t at, int64_t to);
+  void ReadPredictor(int64_t at, int64_t to);
+  static int64_t UndoPngPredictor(uint8_t* data, int64_t length, int64_t width, int bitsPerPixel);
 
   // Source view (PdfSourceView.cpp).
   void SourceView();
@@ -142,6 +144,7 @@ class PdfReader {
   bool paletteGiven = false;
   int imageComponents = 0;   // from the colour space; 0 unknown
   int ccittK = 0;
+  int predictor = 0, predictorColumns = 1, predictorBits = 8;
   std::unique_ptr<PdfContent> content;
 
   // Canvas.
