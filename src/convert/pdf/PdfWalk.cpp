@@ -16,6 +16,7 @@
 #include "convert/pdf/PdfValueReaders.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
+#include "image/ImageCodecs.h"
 
 namespace {
 
@@ -280,7 +281,7 @@ void PdfReader::WalkName() {
       if (is("SCII85") || is("85")) preFilter = 1;
       break;
     case 'L':
-      if (is("ZWDe") || (is("ZW") && raw[pos + 3] <= ' ')) preFilter = 2;
+      if (is("ZWDe") || (is("ZW") && raw[pos + 3] <= ' ')) preFilter = 2;  // decoded before any other filter
       break;
     case 'D':
       if (is("CTDe") || (is("CT") && raw[pos + 3] <= ' ')) streamKind = streamKind == kFlate ? kFlateDct : kDct;
@@ -492,9 +493,16 @@ const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int6
   if (preFilter == 1) {
     length = DecodeAscii85(data, length, collect.data(), StreamRoom());
     data = collect.data();
-  } else if (preFilter == 2) {
-    StreamNote(-1, 0);
-    return nullptr;
+  } else if (preFilter == 2 || streamKind == kLzw) {
+    // LZW: decoded in the collect buffer, which holds the data and the result.
+    const int64_t n = std::min(length, StreamRoom());
+    std::memmove(collect.data(), data, static_cast<size_t>(n));
+    length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), 0, 8);
+    data = collect.data();
+    if (length <= 0) {
+      StreamNote(-1, 0);
+      return nullptr;
+    }
   }
   if (streamKind != kFlate) {
     *size = length;

@@ -32,8 +32,8 @@ class PdfRealFiles : public PdfTest {
 
 TEST_F(PdfRealFiles, FixturesMatchPdftotextPageByPage) {
   // LibreOffice (TrueType subsets with ToUnicode maps), its Ghostscript rewrite and
-  // pango-view (a CID font, Identity-H, beside a simple one).
-  for (const char* name : {"text-ja", "text-ja-gs", "cid-ja"}) {
+  // pango-view (a CID font, Identity-H, beside a simple one), and an LZW content stream.
+  for (const char* name : {"text-ja", "text-ja-gs", "cid-ja", "lzw"}) {
     SCOPED_TRACE(name);
     ExpectPagesMatch(Fixture(std::string(name) + ".pdf"), ReadHostFile(DataPath("pdf/" + std::string(name) + ".txt")), 0.97);
   }
