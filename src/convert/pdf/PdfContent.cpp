@@ -446,7 +446,7 @@ void PdfContent::ShowArray() {
     if (n < -250 && !vertical_) {
       const int blanks = std::min(static_cast<int>((-n - 250) / 530) + 1, 200);
       for (int i = 0; i < blanks && column_ < 510; ++i, ++column_) {
-        if (r_.GetCell(column_, line_) == 7) r_.SetCell(column_, line_, ' ');
+        if (r_.IsEmpty(column_, line_)) r_.SetCell(column_, line_, ' ');
       }
     }
   }
@@ -482,7 +482,7 @@ void PdfContent::PlaceImageTag(int object) {
   // or another tag.
   const auto free = [&](int ln) {
     for (size_t i = 0; i < tag.size() && column + static_cast<int>(i) < 510; ++i) {
-      if (r_.GetCell(column + static_cast<int>(i), ln) != 7) return false;
+      if (!r_.IsEmpty(column + static_cast<int>(i), ln)) return false;
     }
     return true;
   };

@@ -12,7 +12,6 @@
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
-#include "image/ImageCodecs.h"
 #include "platform/ByteOrder.h"
 #include "platform/Files.h"
 
@@ -304,24 +303,22 @@ void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
   ReadImageColours(dict, data - raw.data);
   const int64_t width = imageWidth, height = imageHeight;
   int kind = streamKind;
-  if (preFilter == 1) {
-    length = DecodeAscii85(data, length, collect.data(), StreamRoom());
-    data = collect.data();
-  } else if (preFilter == 2) {
-    std::memcpy(collect.data(), data, static_cast<size_t>(std::min(length, StreamRoom())));
-    length = LzwDecode(collect.data(), static_cast<int>(std::min(length, StreamRoom())), static_cast<int>(StreamRoom()), 0, 8);
-    data = collect.data();
-    kind = kLzw;
+  if (preFilter != 0) {
+    data = PreDecode(data, &length, preFilter == 2);
+    if (!data) return;
+    if (preFilter == 2 && kind == kNone) kind = kLzw;
   }
   if (width <= 9 || height <= 9 || length <= 0) return;
   const int bits = imageBits;
   if (kind == kFlate || kind == kFlateDct) {
     const int components = std::max(imageComponents, 1);
     const int64_t expected = kind == kFlateDct ? capacity : (width * height * components * std::max(bits, 1) + 7) / 8 + 2000;
+    const bool moved = data == collect.data();
     if (expected > capacity || !GrowStreamBuffers(expected)) {
       CanvasNote(" [" + std::to_string((expected >> 20) + 1) + "MB]" + LoadString(150));
       return;
     }
+    if (moved) data = collect.data();
     const bool header = length > 2 && PdfIsZlibHeader(data[0], data[1]);
     const int64_t n = PdfInflate(inflater, data + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), std::min(expected, StreamRoom()));
     if (n <= 0) {

@@ -50,7 +50,7 @@ bool PdfReader::AllocateBuffers() {
   const int64_t inputLimit = std::max<int64_t>(doc.m_nRawLen, 0);
   capacity = std::max<int64_t>(std::min<int64_t>(doc.m_nBmpDataLimit, 64 * inputLimit), 2000000);
   // The buffers grow to the capacity only when a stream needs it.
-  const int64_t start = std::min<int64_t>(capacity, 4 << 20) + kSpare;
+  const int64_t start = std::min<int64_t>(capacity, 256 << 10) + kSpare;
   return plat::TryResize(collect, static_cast<size_t>(start), &doc.m_allocHook) &&
          plat::TryResize(stream, static_cast<size_t>(start), &doc.m_allocHook);
 }
@@ -65,11 +65,9 @@ bool PdfReader::GrowStreamBuffers(int64_t need) {
 int64_t PdfReader::StreamRoom() const { return std::min<int64_t>(static_cast<int64_t>(stream.size()) - kSpare, capacity); }
 
 void PdfReader::FillCanvas() {
+  // The frame allocates the canvas zeroed: every cell is empty already.
   rows = std::max(doc.m_nTableRows, 10);
   lineEnd.assign(static_cast<size_t>(call.cellRows), 0);
-  for (int col = 0; col < 512 && col < call.cellChars; ++col) {
-    std::memset(Cell(col, 0), col == 0 ? 0 : 7, static_cast<size_t>(call.cellRows));
-  }
   PrepareSeparator(301, 2);
 }
 

@@ -73,6 +73,8 @@ class PdfReader {
   bool OnPath(int object) const;
   void StartStream();
   const uint8_t* DecodeStream(const uint8_t* data, int64_t length, int64_t* size);
+  // ASCII85 or LZW data decoded into the collect buffer; null when nothing came out.
+  const uint8_t* PreDecode(const uint8_t* data, int64_t* length, bool lzw);
   void StreamNote(int64_t result, int64_t size);
   void CanvasNote(const std::string& text);
   void Close();
@@ -93,6 +95,9 @@ class PdfReader {
   ~PdfReader();
   // Canvas cells, bounded (column 0 to 511).
   uint8_t GetCell(int column, int line);
+  // A cell holding 0 (as allocated) or 7 (emptied) holds no character.
+  static constexpr uint8_t kEmptyCell = 7;
+  bool IsEmpty(int column, int line) { return GetCell(column, line) <= kEmptyCell; }
   void SetCell(int column, int line, uint8_t byte);
   // A form drawn with Do: walked after the current object, unless it draws itself.
   void EnterForm(int object);

@@ -11,7 +11,6 @@
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
-#include "image/ImageCodecs.h"
 
 namespace {
 
@@ -70,21 +69,24 @@ void PdfReader::SourceView() {
       }
       const void* hit = data < raw.size ? memmem(raw.data + data, static_cast<size_t>(raw.size - data), "endstream", 9) : nullptr;
       const int64_t end = hit ? static_cast<const uint8_t*>(hit) - raw.data : raw.size;
-      int64_t length = std::clamp<int64_t>(end - data, 0, StreamRoom());
+      int64_t length = std::clamp<int64_t>(end - data, 0, capacity);
       const uint8_t* shown = raw.data + data;
       if (coded) {
-        if (pre == 1) {
-          length = DecodeAscii85(shown, length, collect.data(), StreamRoom());
-          shown = collect.data();
-          if (length == 0) out.Append(LoadString(147));
-        } else if (pre == 2 && length > 0) {
-          std::memcpy(collect.data(), shown, static_cast<size_t>(length));
-          length = LzwDecode(collect.data(), static_cast<int>(length), static_cast<int>(StreamRoom()), 0, 8);
-          shown = collect.data();
+        if (pre != 0 && length > 0) {
+          shown = PreDecode(shown, &length, pre == 2);
+          if (!shown) {
+            length = 0;
+            shown = raw.data + data;
+            if (pre == 1) out.Append(LoadString(147));
+          }
         }
         if (!compact && flate && !image && length > 0) {
           const bool header = length > 2 && PdfIsZlibHeader(shown[0], shown[1]);
-          const int64_t n = PdfInflate(inflater, shown + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), StreamRoom());
+          int64_t n = PdfInflate(inflater, shown + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), StreamRoom());
+          if (n == -3 && GrowStreamBuffers(capacity)) {
+            if (pre != 0) shown = collect.data();
+            n = PdfInflate(inflater, shown + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), StreamRoom());
+          }
           if (n < 0) {
             out.Append(LoadString(n == -3 ? 150 : IDS_UNSUPPORTED_FORMAT));
             out.Append(" 010");

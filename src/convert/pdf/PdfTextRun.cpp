@@ -171,7 +171,7 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
   if (!same) {
     auto free = [&](int col, int ln) {
       for (int i = 0; i < n; ++i) {
-        if (r_.GetCell(col + i, ln) != 7) return false;
+        if (!r_.IsEmpty(col + i, ln)) return false;
       }
       return true;
     };

@@ -35,7 +35,7 @@ uint8_t PdfReader::GetCell(int column, int line) {
 void PdfReader::SetCell(int column, int line, uint8_t byte) {
   if (column < 0 || column > 511 || line < 0 || line >= call.cellRows) return;
   *Cell(column, line) = static_cast<char>(byte);
-  if (column > 0 && byte != 7) {
+  if (column > 0 && byte > kEmptyCell) {
     placed = true;
     lineEnd[static_cast<size_t>(line)] = static_cast<int16_t>(std::max<int>(lineEnd[static_cast<size_t>(line)], column));
   }
@@ -490,16 +490,9 @@ void PdfReader::StartStream() {
 
 const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int64_t* size) {
   *size = 0;
-  if (preFilter == 1) {
-    length = DecodeAscii85(data, length, collect.data(), StreamRoom());
-    data = collect.data();
-  } else if (preFilter == 2 || streamKind == kLzw) {
-    // LZW: decoded in the collect buffer, which holds the data and the result.
-    const int64_t n = std::min(length, StreamRoom());
-    std::memmove(collect.data(), data, static_cast<size_t>(n));
-    length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), 0, 8);
-    data = collect.data();
-    if (length <= 0) {
+  if (preFilter != 0 || streamKind == kLzw) {
+    data = PreDecode(data, &length, preFilter == 2 || streamKind == kLzw);
+    if (!data) {
       StreamNote(-1, 0);
       return nullptr;
     }
@@ -513,7 +506,7 @@ const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int6
   const int64_t inLength = header ? length - 2 : length;
   int64_t n = PdfInflate(inflater, in, inLength, stream.data(), StreamRoom());
   if (n == -3 && GrowStreamBuffers(capacity)) {
-    if (preFilter == 1) return nullptr;  // the decoded input was in the buffer just grown
+    if (preFilter != 0) in = collect.data() + (header ? 2 : 0);  // the input moved with its buffer
     n = PdfInflate(inflater, in, inLength, stream.data(), StreamRoom());
   }
   if (n < 0) {
@@ -526,6 +519,19 @@ const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int6
   }
   *size = n;
   return stream.data();
+}
+
+const uint8_t* PdfReader::PreDecode(const uint8_t* data, int64_t* length, bool lzw) {
+  // ASCII85 gives fewer bytes than it reads; LZW is given room for eight times its input.
+  const int64_t n = std::min(*length, capacity);
+  if (!GrowStreamBuffers(lzw ? std::min(n * 8, capacity) : n)) return nullptr;
+  if (lzw) {
+    std::memmove(collect.data(), data, static_cast<size_t>(n));
+    *length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), 0, 8);
+  } else {
+    *length = DecodeAscii85(data, n, collect.data(), StreamRoom());
+  }
+  return *length > 0 ? collect.data() : nullptr;
 }
 
 void PdfReader::StreamNote(int64_t result, int64_t size) {
@@ -575,7 +581,7 @@ void PdfReader::Close() {
       text.assign(static_cast<size_t>(k) + 2, ' ');
       for (int col = 0; col <= k + 1 && col < 512; ++col) {
         const uint8_t c = GetCell(col, ln);
-        text[static_cast<size_t>(col)] = static_cast<char>(c <= 7 ? ' ' : c);
+        text[static_cast<size_t>(col)] = static_cast<char>(c <= kEmptyCell ? ' ' : c);
       }
       text += "\r\n";
       const int64_t room = outLimit - out.Pos();
