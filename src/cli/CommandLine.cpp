@@ -1,11 +1,16 @@
 #include "cli/CommandLine.h"
 
+#include <iostream>
 #include <ostream>
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
+#include "cli/CommandTables.h"
 #include "cli/ImageLine.h"
+#include "cli/KeyNames.h"
+#include "cli/ScriptParser.h"
+#include "cli/ScriptRunner.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -19,17 +24,24 @@ constexpr int kUsageError = 2;
 void PrintHelp(std::ostream& out) {
   out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
          "       pelnorix [--set KEY=VALUE]... --convert OUT FILE\n"
+         "       pelnorix [--set KEY=VALUE]... --script FILE|-\n"
+         "       pelnorix --commands\n"
          "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
          "messages to standard error.\n\n"
          "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
          "  --set KEY=VALUE  override a setting for this run\n"
          "  --convert OUT    convert the picture FILE to OUT (.bmp .bmz .png .jpg .jpeg .pdf)\n"
+         "  --script FILE    run a script of statements (- reads standard input)\n"
+         "  --commands       list the commands a script can run\n"
          "  --help           this text\n\n"
          "settings (also read from Pelnor.inf in the program folder, $PELNORIX_HOME):\n";
   for (const auto& s : DescribeSettings()) {
     out << "  " << s.key << std::string(s.key.size() < 12 ? 12 - s.key.size() : 1, ' ') << s.help << '\n';
   }
-  out << "\nexit status: 0 shown, 1 nothing could be shown, 2 usage error\n";
+  out << "\nscript statements (one a line; \"quotes\" hold blanks; # starts a comment):\n"
+      << ScriptStatementsHelp() << "keys: " << KeyNamesHelp() << '\n';
+  out << "\nexit status: 0 shown (a script: every line ran), 1 nothing could be shown (a\n"
+         "command or an expect failed), 2 usage error (a script error, with its line)\n";
 }
 
 // The table display splits cells at the column mark byte 6; a terminal shows it as a tab.
@@ -39,6 +51,46 @@ std::string ForTerminal(std::string_view text) {
     if (c == '\x06') c = '\t';
   }
   return out;
+}
+
+void PrintCommands(std::ostream& out) {
+  for (CommandRows rows : AllCommandTables()) {
+    for (const CommandEntry& row : rows) {
+      const char* receiver = row.target == CommandTarget::TextView   ? "view"
+                             : row.target == CommandTarget::FileList ? "list"
+                             : row.target == CommandTarget::Document ? "document"
+                                                                     : "frame";
+      out << row.id << '\t' << row.name << '\t' << row.menuText << '\t' << receiver << '\t'
+          << (row.handler ? "built" : "not built") << '\n';
+    }
+  }
+}
+
+// Reads the script: a file, or standard input for "-"; bounded.
+constexpr int64_t kMaxScriptBytes = 1 << 20;
+
+std::optional<std::string> ReadScript(const std::string& name, std::string& error) {
+  std::string text;
+  if (name == "-") {
+    char buf[4096];
+    while (std::cin.read(buf, sizeof buf) || std::cin.gcount() > 0) {
+      text.append(buf, static_cast<size_t>(std::cin.gcount()));
+      if (static_cast<int64_t>(text.size()) > kMaxScriptBytes) break;
+    }
+  } else {
+    const auto path = WindowsPathOfArgument(name);
+    const auto bytes = path ? plat::ReadFileHead(*path, kMaxScriptBytes + 1) : std::nullopt;
+    if (!bytes || plat::IsDirectory(*path)) {
+      error = "cannot read the script";
+      return std::nullopt;
+    }
+    text = *bytes;
+  }
+  if (static_cast<int64_t>(text.size()) > kMaxScriptBytes) {
+    error = "the script is longer than " + std::to_string(kMaxScriptBytes) + " bytes";
+    return std::nullopt;
+  }
+  return text;
 }
 
 }  // namespace
@@ -54,6 +106,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.help = true;
     } else if (!optionsEnd && a == "--sjis") {
       cl.rawSjis = true;
+    } else if (!optionsEnd && a == "--commands") {
+      cl.listCommands = true;
+    } else if (!optionsEnd && a == "--script") {
+      if (i + 1 >= args.size()) {
+        cl.error = "--script needs FILE (or - for standard input)";
+        return cl;
+      }
+      cl.script = args[++i];
     } else if (!optionsEnd && (a == "--set" || a.rfind("--set=", 0) == 0)) {
       std::string pair;
       if (a == "--set") {
@@ -87,7 +147,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       return cl;
     }
   }
-  if (!cl.help && cl.file.empty()) cl.error = "no FILE given";
+  if (!cl.script.empty() && !cl.file.empty()) {
+    cl.error = "--script takes no FILE";
+  } else if (!cl.script.empty() && !cl.convertTo.empty()) {
+    cl.error = "--convert takes a FILE, not a script";
+  } else if (!cl.help && !cl.listCommands && cl.script.empty() && cl.file.empty()) {
+    cl.error = "no FILE given";
+  }
   return cl;
 }
 
@@ -110,6 +176,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     err << "pelnorix: " << cl.error << "\n(pelnorix --help lists the options)\n";
     return kUsageError;
   }
+  if (cl.listCommands) {
+    PrintCommands(out);
+    return kShown;
+  }
 
   CMainFrame frame;
   frame.Ui().SetMessageStream(&err);
@@ -122,6 +192,19 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
       err << "pelnorix: --set " << key << ": " << problem << '\n';
       return kUsageError;
     }
+  }
+
+  if (!cl.script.empty()) {
+    std::string problem;
+    const auto text = ReadScript(cl.script, problem);
+    const std::string name = cl.script == "-" ? "<stdin>" : cl.script;
+    if (!text) {
+      err << "pelnorix: " << name << ": " << problem << '\n';
+      return kUsageError;
+    }
+    ScriptRunner runner(doc, frame, AllCommandTables(), out, err);
+    runner.SetRawSjis(cl.rawSjis);
+    return runner.Run(name, *text);
   }
 
   const auto path = WindowsPathOfArgument(cl.file);

@@ -11,6 +11,8 @@
 struct CommandLine {
   bool help = false;
   bool rawSjis = false;                                   // --sjis: write the CP932 bytes as they are
+  bool listCommands = false;                              // --commands: the command table
+  std::string script;                                     // --script FILE ("-" standard input)
   std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE, in order
   std::string file;                                       // as given (UTF-8 host path)
   std::string convertTo;                                  // --convert OUT: the picture's target, or ""

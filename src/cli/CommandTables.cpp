@@ -4,6 +4,7 @@
 
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
+#include "image/ImageCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -11,5 +12,6 @@ CommandTables AllCommandTables() {
       ViewCommands(),
       FrameCommands(),
       ListCommands(),
+      ImageCommands(),
   };
 }

@@ -81,7 +81,9 @@ int CFlistView::ReadFolder() {
 }
 
 int CFlistView::ShowPath(const std::string& path) {
-  std::string trimmed = path;
+  // A relative name lies in the current folder.
+  const bool absolute = (!path.empty() && path[0] == '\\') || (path.size() >= 2 && path[1] == ':');
+  std::string trimmed = absolute ? path : plat::GetCurrentDirectory() + "\\" + path;
   while (trimmed.size() > 1 && trimmed.back() == '\\' && plat::FindLastSeparator(trimmed) == trimmed.size() - 1) {
     trimmed.pop_back();
   }

@@ -3,6 +3,8 @@
 // its command, so that scripts and the command listing know it, and is refused.
 #include "filelist/ListCommands.h"
 
+#include "image/ImageCommands.h"
+
 namespace {
 
 constexpr CommandEntry kRows[] = {
@@ -13,7 +15,7 @@ constexpr CommandEntry kRows[] = {
     {33504, "ID_LIST_UNPROTECT", "保護形式を解除", CommandTarget::FileList, nullptr},
     {33505, "ID_LIST_ENCRYPT_NAME", "ファイル名の暗号化", CommandTarget::FileList, nullptr},
     {33506, "ID_LIST_DECRYPT_NAME", "ファイル名の復号", CommandTarget::FileList, nullptr},
-    {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, nullptr},
+    {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, OnListBatchConvert},
     {33508, "ID_LIST_IMAGE_CONCAT", "画像の連結", CommandTarget::FileList, nullptr},
     {33509, "ID_LIST_MACRO", "リストマクロ実行", CommandTarget::FileList, nullptr},
     {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, nullptr},

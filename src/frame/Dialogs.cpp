@@ -12,8 +12,8 @@ plat::DialogAnswer Ask(std::string_view name) {
 }
 
 // The answer's value of a field, or of its one bare value; false when it gives neither.
-bool FieldOf(const plat::DialogAnswer& answer, const char* field, std::string& out) {
-  for (const char* key : {field, "value"}) {
+bool FieldOf(const plat::DialogAnswer& answer, const char* field, std::string& out, bool bareServes = true) {
+  for (const char* key : {field, bareServes ? "value" : field}) {
     auto it = answer.fields.find(key);
     if (it != answer.fields.end()) {
       out = it->second;
@@ -49,6 +49,8 @@ int CFileDialog::DoModal() {
   const plat::DialogAnswer answer = Ask(m_bOpen ? "CFileDialog(open)" : "CFileDialog(save)");
   if (answer.result != plat::IDOK) return plat::IDCANCEL;
   // A file dialog answered OK without a name has chosen nothing.
-  if (!FieldOf(answer, "path", m_strPathName) || m_strPathName.empty()) return plat::IDCANCEL;
+  std::string path;
+  if (!FieldOf(answer, "path", path, false) || path.empty()) return plat::IDCANCEL;
+  m_strPathName = path;
   return plat::IDOK;
 }

@@ -28,6 +28,8 @@ class CMainFrame {
   // makes the text pane active (nKind 0 to 2, nIndex 0 or 1; out of range taken as 0).
   void ActivateListPane(int nFixed, int nList);
   void ActivateViewPane(int nKind, int nIndex);
+  // With nStay 0 steps the active text pane to the next view splitter (0 to 2).
+  void ActivateNextViewPane(int nStay);
   // Advances the list layout (ListLayout 0 to 18) of the document.
   void OnListDisplay();
   // Moves the focus to the other pane of the list splitter.

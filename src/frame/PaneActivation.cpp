@@ -21,6 +21,11 @@ void CMainFrame::ActivateViewPane(int nKind, int nIndex) {
   m_bListPaneActive = 0;
 }
 
+void CMainFrame::ActivateNextViewPane(int nStay) {
+  const int kind = nStay == 0 ? (m_nActiveViewKind + 1) % 3 : m_nActiveViewKind;
+  ActivateViewPane(kind, m_nActiveViewIndex);
+}
+
 void CMainFrame::OnListDisplay() {
   if (!g_pDoc) return;
   const int layout = g_pDoc->m_nListLayout;

@@ -112,8 +112,10 @@ class Decoder {
   Decoder(Bits& in, int width, int compression, std::vector<uint8_t>& out, int64_t rows)
       : in_(in), width_(width), compression_(compression), out_(out), rows_(rows), rowBytes_((width + 7) / 8),
         white_(kCcittWhiteCodes, kCcittWhiteCount), black_(kCcittBlackCodes, kCcittBlackCount) {
-    ref_.reserve(static_cast<size_t>(width) + 4);
-    cur_.reserve(static_cast<size_t>(width) + 4);
+    // The lists grow with the changes a row really has (at most the width + 2).
+    const size_t guess = static_cast<size_t>(std::min(width, 4096)) + 4;
+    ref_.reserve(guess);
+    cur_.reserve(guess);
     ref_.assign({width, width});
   }
 

@@ -206,6 +206,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   int ok = 0;
   switch (decoder) {
     case Decoder::Bmp: ok = DecodeBmp(bytes.data(), n, &decoded); break;
+    case Decoder::Jpeg: ok = DecodeJpeg(bytes.data(), n, &decoded); break;
     case Decoder::Png: ok = DecodePng(bytes.data(), n, &decoded); break;
     case Decoder::Gif: ok = DecodeGif(bytes.data(), n, &decoded); break;
     case Decoder::Tiff: ok = DecodeTiff(bytes.data(), n, &decoded); break;

@@ -80,7 +80,10 @@ void CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* info, std::s
     AfxMessageBox(text);
     return;
   }
-  if (code > 5) return;  // JPEG: the encoder's road, joined when it is built
+  if (code > 5) {
+    WriteJpeg(bits, info, target, code - 5);
+    return;
+  }
   if (code == 5) {
     m_bLastSaveOk = WritePng(bits, info, target) > 0;
     return;

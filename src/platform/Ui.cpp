@@ -64,6 +64,10 @@ void UiHost::KillTimer(const void* owner, int id) {
   std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner && t.id == id; });
 }
 
+void UiHost::KillTimers(const void* owner) {
+  std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner; });
+}
+
 bool UiHost::HasTimer(const void* owner, int id) const {
   return std::any_of(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.owner == owner && t.id == id; });
 }

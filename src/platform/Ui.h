@@ -76,6 +76,7 @@ class UiHost {
   uint64_t NowMs() const { return now_; }
   void SetTimer(const void* owner, int id, uint32_t intervalMs, TimerCallback callback);
   void KillTimer(const void* owner, int id);
+  void KillTimers(const void* owner);  // every timer of an owner that goes away
   bool HasTimer(const void* owner, int id) const;
   void Advance(uint64_t ms);
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "platform/CodePage.h"
 
 void PlainTextModel::SetText(std::string_view text) {
   text_.assign(text);
@@ -16,7 +15,7 @@ void PlainTextModel::IndexLines() {
   const int n = GetTextLength();
   for (int i = 0; i < n; ++i) {
     const unsigned char c = static_cast<unsigned char>(text_[i]);
-    if (plat::IsSjisLeadByte(c) && i + 1 < n) {
+    if (SjisCharSize(text_, static_cast<size_t>(i)) == 2) {
       ++i;
     } else if (c == '\r') {
       if (i + 1 < n && text_[i + 1] == '\n') ++i;
@@ -51,7 +50,7 @@ int PlainTextModel::CharStart(int pos) const {
   const int lineStart = starts_[LineFromChar(pos)];
   int i = lineStart;
   while (i < pos) {
-    const int step = plat::IsSjisLeadByte(static_cast<unsigned char>(text_[i])) && i + 1 < GetTextLength() ? 2 : 1;
+    const int step = SjisCharSize(text_, static_cast<size_t>(i));
     if (i + step > pos) break;
     i += step;
   }

@@ -22,9 +22,7 @@ CQelView::CQelView(CQelDoc& doc, int pane) : m_doc(doc), m_pModel(std::make_uniq
 
 CQelView::~CQelView() {
   m_doc.RemoveView(this);
-  if (g_pMainFrame) {
-    for (int id : {m_nPane + 2, 5, 10, 11, 12, 40, 50}) g_pMainFrame->Ui().KillTimer(this, id);
-  }
+  if (g_pMainFrame) g_pMainFrame->Ui().KillTimers(this);
 }
 
 void CQelView::SetTextModel(std::unique_ptr<TextModel> model) {
@@ -64,6 +62,7 @@ void CQelView::ShowDocumentText() {
   m_nAnchor = 0;
   SyncSelection();
   if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
+  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("media player");
 }
 
 // The one-shot actions the document leaves for the pane: captures, image saves,

@@ -79,6 +79,9 @@ class CQelView : public CDocView,
   // The position under a client point.
   int CharFromPoint(CPoint point) const;
 
+  // Members of the images, tables and media subsystems: each declares them in a
+  // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
+
  private:
   void ShowDocumentText();
   void PerformViewAction(int action);

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "platform/CodePage.h"
 #include "platform/Keys.h"
 #include "platform/Ui.h"
 #include "view/QelView.h"
@@ -20,7 +19,7 @@ int CQelView::StepChar(int pos, int direction) const {
   if (direction > 0) {
     if (pos >= n) return n;
     if (text[pos] == '\r' && pos + 1 < n && text[pos + 1] == '\n') return pos + 2;
-    return std::min(n, pos + (plat::IsSjisLeadByte(static_cast<unsigned char>(text[pos])) ? 2 : 1));
+    return pos + SjisCharSize(text, static_cast<size_t>(pos));
   }
   if (pos <= 0) return 0;
   if (pos >= 2 && text[pos - 1] == '\n' && text[pos - 2] == '\r') return pos - 2;
@@ -34,8 +33,12 @@ int CQelView::StepChar(int pos, int direction) const {
   return prev;
 }
 
+// The pane's selection fields hold the selection's ends in text order.
 void CQelView::SyncSelection() {
-  m_pModel->GetSel(m_nSelStart, m_nSelEnd);
+  int a = 0, b = 0;
+  m_pModel->GetSel(a, b);
+  m_nSelStart = std::min(a, b);
+  m_nSelEnd = std::max(a, b);
 }
 
 void CQelView::SetSel(int start, int end) {
@@ -118,6 +121,9 @@ void CQelView::OnKeyDown(int key) {
       m_pModel->ReplaceSel("");
       break;
     case plat::VK_RETURN: m_pModel->ReplaceSel("\r\n"); break;
+    case plat::VK_TAB:
+      if (!ctrl && !shift) m_pModel->ReplaceSel("\t");
+      break;
     case 'A':
       if (ctrl) SetSel(0, -1);
       break;

@@ -4,7 +4,6 @@
 
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
 #include "view/QelView.h"
 
 namespace {

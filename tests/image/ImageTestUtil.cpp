@@ -1,6 +1,7 @@
 #include "ImageTestUtil.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <sstream>
 
@@ -96,6 +97,17 @@ int MaxDiff(const Rgb& a, const Rgb& b) {
   int worst = 0;
   for (size_t i = 0; i < a.pixels.size(); ++i) worst = std::max(worst, std::abs(a.pixels[i] - b.pixels[i]));
   return worst;
+}
+
+double Psnr(const Rgb& a, const Rgb& b) {
+  if (MaxDiff(a, b) == 256) return 0;
+  double sum = 0;
+  for (size_t i = 0; i < a.pixels.size(); ++i) {
+    const double d = a.pixels[i] - b.pixels[i];
+    sum += d * d;
+  }
+  if (sum == 0) return 99;
+  return 10 * std::log10(255.0 * 255.0 * static_cast<double>(a.pixels.size()) / sum);
 }
 
 }  // namespace imagetest

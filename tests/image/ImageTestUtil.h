@@ -28,5 +28,7 @@ Rgb PeerRgb(const std::string& hostPath);
 
 // The largest channel difference; 256 when the sizes differ.
 int MaxDiff(const Rgb& a, const Rgb& b);
+// Peak signal-to-noise ratio in dB (99 for equal pictures, 0 when the sizes differ).
+double Psnr(const Rgb& a, const Rgb& b);
 
 }  // namespace imagetest

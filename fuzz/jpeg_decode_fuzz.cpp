@@ -1,0 +1,18 @@
+// The JPEG decoder on arbitrary bytes: headers, then the scan into a DIB block. It
+// must end with a result code, allocate no more than the hook allows, and never
+// read or write out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "image/jpeg/JDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  plat::AllocHook hook;
+  hook.FailAbove(size_t{64} << 20);
+  JDecoder decoder(&hook);
+  if (decoder.SetSource(data, static_cast<int64_t>(size)) != 0) return 0;
+  std::vector<uint8_t> bits;
+  decoder.DecodeDib(bits, 16);
+  return 0;
+}

@@ -1,0 +1,296 @@
+#include "cli/ScriptParser.h"
+
+#include <charconv>
+
+#include "app/Settings.h"
+#include "cli/CommandLine.h"
+#include "cli/KeyNames.h"
+#include "platform/CodePage.h"
+#include "platform/Ui.h"
+
+namespace {
+
+constexpr int64_t kMaxCoordinate = 32767;
+constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
+
+std::string Lower(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+struct VerbName {
+  const char* name;
+  ScriptVerb verb;
+  size_t minArgs;
+  size_t maxArgs;
+};
+
+constexpr size_t kMany = 1000000;
+constexpr VerbName kVerbs[] = {
+    {"open", ScriptVerb::Open, 1, 1},       {"command", ScriptVerb::Command, 1, 1},
+    {"key", ScriptVerb::Key, 1, kMany},      {"click", ScriptVerb::Click, 2, 3},
+    {"drag", ScriptVerb::Drag, 4, 4},        {"answer", ScriptVerb::Answer, 1, kMany},
+    {"wait", ScriptVerb::Wait, 1, 1},        {"list", ScriptVerb::List, 2, 2},
+    {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
+    {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
+    {"expect", ScriptVerb::Expect, 2, 2},
+};
+
+// Reads one statement's words; returns "" or the error.
+class StatementReader {
+ public:
+  StatementReader(const CommandTables& tables, ScriptStatement& st) : tables_(tables), st_(st) {}
+
+  std::string Read(const VerbName& verb, const std::vector<std::string>& args) {
+    switch (verb.verb) {
+      case ScriptVerb::Open:
+      case ScriptVerb::Select:
+        for (const auto& a : args) {
+          if (auto err = Path(a); !err.empty()) return err;
+        }
+        return "";
+      case ScriptVerb::List:
+        if (auto err = Number(args[0], 1, 2); !err.empty()) return "list: " + err + " (a list is 1 or 2)";
+        return Path(args[1]);
+      case ScriptVerb::Command:
+      case ScriptVerb::ListCommand: return Command(args[0], verb.verb == ScriptVerb::ListCommand);
+      case ScriptVerb::Key:
+        for (const auto& a : args) {
+          const auto key = ParseKeyName(a);
+          if (!key) return "unknown key '" + a + "' (pelnorix --help lists the keys)";
+          st_.keys.push_back(*key);
+        }
+        return "";
+      case ScriptVerb::Click:
+        if (args.size() == 3) {
+          if (Lower(args[2]) != "right") return "click X Y [right]: '" + args[2] + "' is not 'right'";
+          st_.right = true;
+        }
+        for (size_t i = 0; i < 2; ++i) {
+          if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "click: " + err;
+        }
+        return "";
+      case ScriptVerb::Drag:
+        for (const auto& a : args) {
+          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return "drag: " + err;
+        }
+        return "";
+      case ScriptVerb::Wait:
+        if (auto err = Number(args[0], 0, kMaxWaitMs); !err.empty()) return "wait: " + err;
+        return "";
+      case ScriptVerb::Answer: return Answers(args);
+      case ScriptVerb::Set: return Setting(args[0]);
+      case ScriptVerb::Print:
+      case ScriptVerb::Expect: return Subject(verb, args);
+    }
+    return "";
+  }
+
+ private:
+  std::string Path(const std::string& word) {
+    const auto path = WindowsPathOfArgument(word);
+    if (!path || word.empty()) return "the name '" + word + "' cannot be written in Shift-JIS (CP932) as a Windows name";
+    st_.paths.push_back(*path);
+    return "";
+  }
+
+  std::string Number(const std::string& word, int64_t lo, int64_t hi) {
+    int64_t n = 0;
+    const char* end = word.data() + word.size();
+    auto [ptr, ec] = std::from_chars(word.data(), end, n);
+    if (word.empty() || ec != std::errc() || ptr != end || n < lo || n > hi) {
+      return "'" + word + "' is not a number from " + std::to_string(lo) + " to " + std::to_string(hi);
+    }
+    st_.numbers.push_back(n);
+    return "";
+  }
+
+  std::string Command(const std::string& word, bool listCommand) {
+    const CommandEntry* row = FindCommand(tables_, word);
+    if (!row) return "unknown command '" + word + "' (pelnorix --commands lists them)";
+    // The command must have a row on the road it is given to.
+    bool reachable = false;
+    for (CommandRows rows : tables_) {
+      for (const CommandEntry& r : rows) {
+        if (r.id != row->id) continue;
+        const bool onList = r.target == CommandTarget::FileList;
+        const bool onText = r.target == CommandTarget::TextView;
+        if (listCommand ? !onText : !onList) reachable = true;
+      }
+    }
+    if (!reachable) {
+      return std::string(row->name) + (listCommand ? " is a menu command of the text pane: use 'command'"
+                                                   : " is a file-list command: use 'list-command'");
+    }
+    st_.command = row;
+    return "";
+  }
+
+  std::string Text(const std::string& word, std::string& out) {
+    const auto sjis = plat::Utf8ToCp932(word);
+    if (!sjis) return "'" + word + "' cannot be written in Shift-JIS (CP932)";
+    out = *sjis;
+    return "";
+  }
+
+  std::string Answers(const std::vector<std::string>& args) {
+    ScriptAnswer fields;
+    fields.box = false;
+    fields.result = plat::IDOK;
+    auto flushFields = [&] {
+      if (!fields.fields.empty()) st_.answers.push_back(fields);
+      fields.fields.clear();
+    };
+    for (const auto& a : args) {
+      const std::string word = Lower(a);
+      const int result = word == "yes" ? plat::IDYES : word == "no" ? plat::IDNO : word == "ok" ? plat::IDOK
+                         : word == "cancel" ? plat::IDCANCEL : 0;
+      const size_t eq = a.find('=');
+      if (result != 0) {
+        flushFields();
+        st_.answers.push_back(ScriptAnswer{true, result, {}});
+      } else if (eq != std::string::npos && eq > 0) {
+        std::string value;
+        const std::string name = a.substr(0, eq);
+        if (name == "path") {
+          if (auto err = Path(a.substr(eq + 1)); !err.empty()) return "answer: " + err;
+          value = st_.paths.back();
+          st_.paths.pop_back();
+        } else if (auto err = Text(a.substr(eq + 1), value); !err.empty()) {
+          return "answer: " + err;
+        }
+        fields.fields[name] = value;
+      } else {
+        flushFields();
+        ScriptAnswer bare{false, plat::IDOK, {}};
+        if (auto err = Text(a, bare.fields["value"]); !err.empty()) return "answer: " + err;
+        if (const auto path = WindowsPathOfArgument(a); path && !a.empty()) bare.fields["path"] = *path;
+        st_.answers.push_back(bare);
+      }
+    }
+    flushFields();
+    return "";
+  }
+
+  std::string Setting(const std::string& word) {
+    const size_t eq = word.find('=');
+    if (eq == std::string::npos || eq == 0) return "set needs KEY=VALUE, not '" + word + "'";
+    st_.key = word.substr(0, eq);
+    st_.value = word.substr(eq + 1);
+    for (const auto& s : DescribeSettings()) {
+      if (s.key == st_.key) return "";
+    }
+    return "unknown setting '" + st_.key + "' (pelnorix --help lists them)";
+  }
+
+  std::string Subject(const VerbName& verb, const std::vector<std::string>& args) {
+    st_.what = Lower(args[0]);
+    const bool expect = verb.verb == ScriptVerb::Expect;
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && (expect || st_.what != "selection")) {
+      return std::string(verb.name) + (expect ? " text|status|title CONTAINS" : " text|status|title|selection") +
+             ": not '" + args[0] + "'";
+    }
+    return expect ? Text(args[1], st_.contains) : "";
+  }
+
+  const CommandTables& tables_;
+  ScriptStatement& st_;
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+}  // namespace
+
+bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std::string& error) {
+  words.clear();
+  size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && IsBlank(line[i])) ++i;
+    if (i >= line.size() || line[i] == '#') break;
+    std::string word;
+    bool quoted = false;
+    for (; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
+      if (line[i] == '"') {
+        quoted = !quoted;
+      } else {
+        word += line[i];
+      }
+    }
+    if (quoted) {
+      error = "unbalanced double quote";
+      return false;
+    }
+    words.push_back(std::move(word));
+  }
+  return true;
+}
+
+ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
+  ParsedScript script;
+  int lineNo = 0;
+  auto fail = [&](std::string message) {
+    script.errorLine = lineNo;
+    script.error = std::move(message);
+    script.statements.clear();
+    return script;
+  };
+  // A byte-order mark some editors put first is not part of the first statement.
+  size_t pos = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  while (pos < text.size()) {
+    ++lineNo;
+    size_t end = text.find('\n', pos);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view line = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() > kMaxScriptLine) {
+      return fail("line longer than " + std::to_string(kMaxScriptLine) + " bytes");
+    }
+    for (char c : line) {
+      // A control character could cut a name short where the file system reads it.
+      if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return fail("a control character in the line");
+    }
+    std::vector<std::string> words;
+    std::string error;
+    if (!SplitScriptLine(line, words, error)) return fail(error);
+    if (words.empty()) continue;
+    const VerbName* verb = nullptr;
+    for (const VerbName& v : kVerbs) {
+      if (words[0] == v.name) verb = &v;
+    }
+    if (!verb) return fail("unknown statement '" + words[0] + "' (pelnorix --help lists them)");
+    const std::vector<std::string> args(words.begin() + 1, words.end());
+    if (args.size() < verb->minArgs) return fail(std::string(verb->name) + ": missing argument");
+    if (args.size() > verb->maxArgs) return fail(std::string(verb->name) + ": too many arguments");
+    ScriptStatement st;
+    st.line = lineNo;
+    st.verb = verb->verb;
+    if (std::string err = StatementReader(tables, st).Read(*verb, args); !err.empty()) return fail(err);
+    script.statements.push_back(std::move(st));
+  }
+  return script;
+}
+
+const char* ScriptStatementsHelp() {
+  return "  open PATH                  File > Open: load PATH and show it\n"
+         "  command ID|NAME            run a menu command of the text pane\n"
+         "  key KEY...                 key presses to the active pane (the text pane, or the\n"
+         "                             list a `list` made active, until a click), through the key queue;\n"
+         "                             an open, command or list-command after them runs with them\n"
+         "                             waiting, so its Esc poll takes them first\n"
+         "  click X Y [right]          a mouse click on the text pane's client area\n"
+         "  drag X1 Y1 X2 Y2           a drag with the left button\n"
+         "  answer VALUE...            queue answers: yes no ok cancel for questions; NAME=VALUE\n"
+         "                             fields or a bare value (a file dialog takes a path) for dialogs\n"
+         "  wait MS                    advance the program clock, firing due timers in order\n"
+         "  list N PATH                list N (1 or 2) becomes active, shows PATH's folder, PATH current\n"
+         "  select PATH...             select items of the active list\n"
+         "  list-command NAME          run a command of the active file list on its selection\n"
+         "  set KEY=VALUE              a setting, as --set\n"
+         "  print text|status|title|selection   write it to standard output (status: the\n"
+         "                             panes that hold a text, joined by \" | \")\n"
+         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
+}

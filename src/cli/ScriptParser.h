@@ -1,0 +1,52 @@
+// The script language of `pelnorix --script`: one statement per line, words
+// separated by blanks, double quotes around a word that holds blanks, '#' starting a
+// word outside quotes begins a comment. The text is UTF-8; names and texts become
+// CP932 here, and a line that cannot be read so is an error with its line number.
+// Every line is checked before the first one runs.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "frame/CommandTable.h"
+
+enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect };
+
+// One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
+// fields by name; a bare word is the field "value", and "path" when it names a file).
+struct ScriptAnswer {
+  bool box = true;
+  int result = 0;
+  std::map<std::string, std::string> fields;  // CP932 values
+};
+
+struct ScriptStatement {
+  int line = 0;
+  ScriptVerb verb = ScriptVerb::Open;
+  std::vector<std::string> paths;  // CP932 Windows paths: open, list, select
+  std::vector<int> keys;           // key-queue codes
+  const CommandEntry* command = nullptr;
+  std::vector<int64_t> numbers;    // click, drag, wait, list N
+  bool right = false;              // click ... right
+  std::vector<ScriptAnswer> answers;
+  std::string key, value;          // set KEY=VALUE
+  std::string what;                // print and expect: text, status, title, selection
+  std::string contains;            // expect: CP932
+};
+
+struct ParsedScript {
+  std::vector<ScriptStatement> statements;
+  int errorLine = 0;  // 0 when the script is sound
+  std::string error;  // UTF-8
+};
+
+constexpr size_t kMaxScriptLine = 4096;
+
+// Splits one line into words; false with the reason for an unbalanced quote.
+bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std::string& error);
+ParsedScript ParseScript(std::string_view text, const CommandTables& tables);
+// The statements, one per line, for --help.
+const char* ScriptStatementsHelp();

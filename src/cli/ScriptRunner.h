@@ -1,0 +1,58 @@
+// Runs a script (cli/ScriptParser.h) against a document, its text pane and its two
+// file lists, without a window. Keys wait in the frame's key queue: they reach the
+// active pane before the next statement, except that `key` and `answer` only add to
+// the queues and `open`, `command` and `list-command` start with the keys still
+// waiting, so a long operation's Esc poll (CMainFrame::CheckUserAbort) takes them
+// first, as when a user presses Esc while it runs; what it leaves reaches the pane. A script writes nothing itself; its commands write where its names and
+// answers say, and into the program folder's TMP.
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "cli/ScriptParser.h"
+#include "filelist/FlistView.h"
+#include "frame/CommandTable.h"
+#include "view/QelView.h"
+
+class CMainFrame;
+
+// Exit statuses of a script run.
+enum : int { kScriptDone = 0, kScriptFailed = 1, kScriptError = 2 };
+
+class ScriptRunner {
+ public:
+  ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out, std::ostream& err);
+
+  // Checks every line, then runs them; name is how messages call the script.
+  int Run(std::string_view name, std::string_view text);
+
+  // print writes the CP932 bytes as they are (--sjis) instead of UTF-8.
+  void SetRawSjis(bool raw) { m_bRawSjis = raw; }
+
+  CQelView& View() { return m_view; }
+  CFlistView& List(int n) { return n == 2 ? m_list2 : m_list1; }
+
+ private:
+  struct Stop {
+    int status;
+    std::string message;  // UTF-8
+  };
+  std::optional<Stop> RunStatement(const ScriptStatement& st);
+  std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active);
+  void DeliverKeys();
+  // The text, the status panes (joined by " | "), the title or the selection; CP932.
+  std::string Subject(const std::string& what);
+
+  CQelDoc& m_doc;
+  CMainFrame& m_frame;
+  CommandTables m_tables;
+  std::ostream& m_out;
+  std::ostream& m_err;
+  CQelView m_view;
+  CFlistView m_list1;
+  CFlistView m_list2;
+  bool m_bRawSjis = false;
+};

@@ -1,0 +1,245 @@
+// Scan decoding of the JPEG decoder: one interleaved scan, MCU by MCU. Each block is
+// Huffman-decoded with dequantisation on the fly and inverse-transformed into its
+// component's MCU-row buffer; every finished MCU row is converted straight into the
+// target, planes or DIB rows (JConvertRows.cpp).
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "base/CheckedSize.h"
+#include "image/jpeg/JDct.h"
+#include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JZigzag.h"
+
+using jdct::ClampToByte;
+
+namespace {
+
+enum HeaderFlag { kFlagDHT = 1, kFlagDQT = 2, kFlagSOS = 16 };
+
+// Dequantised coefficients are kept within what the inverse transform can take
+// without overflow; real ones stay far inside.
+inline int32_t ClampCoef(int32_t v) { return v < -16384 ? -16384 : v > 16383 ? 16383 : v; }
+
+// Sixteen-byte stores: a plain memset of 256 bytes becomes a slow string store.
+inline void ZeroBlock(int32_t* block) {
+  typedef int32_t Lanes __attribute__((vector_size(16)));
+  const Lanes zero = {0, 0, 0, 0};
+  for (int i = 0; i < 64; i += 4) std::memcpy(block + i, &zero, sizeof zero);
+}
+
+inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
+
+}  // namespace
+
+int JDecoder::Decode() { return Run(nullptr, 0); }
+
+int JDecoder::DecodeDib(std::vector<uint8_t>& bits, int64_t spare) { return Run(&bits, spare); }
+
+void JDecoder::GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents) {
+  if (ppR) *ppR = mRgbPA[0].empty() ? nullptr : mRgbPA[0].data();
+  if (ppG) *ppG = mRgbPA[1].empty() ? nullptr : mRgbPA[1].data();
+  if (ppB) *ppB = mRgbPA[2].empty() ? nullptr : mRgbPA[2].data();
+  if (pWidth) *pWidth = mWidth;
+  if (pHeight) *pHeight = mHeight;
+  if (pComponents) *pComponents = mComponents;
+}
+
+void JDecoder::FreePlanes() {
+  for (auto& p : mRgbPA) std::vector<uint8_t>().swap(p);
+}
+
+int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
+  const int need = kFlagDHT | kFlagDQT | kFlagSOS;
+  if ((mHeaderFlags & need) != need || !mFrameRead) {
+    mError = "JDataFormatError missing DHT, DQT, SOF or SOS";
+    return -2;
+  }
+  try {
+    Target t{};
+    if (dib) {
+      const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
+      const auto size = CheckedSize(stride, mHeight, spare, INT_MAX);
+      dib->clear();  // every byte zero, whatever the block held before
+      if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
+        throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
+      uint8_t* top = dib->data() + (mHeight - 1) * stride;
+      t = Target{top + 2, top + 1, top, -stride, 3};
+    } else {
+      // Three planes hold what a 24-bit image of an int's size holds.
+      static const char* const kNames[] = {"DoDecode:mRgbPA[0]", "DoDecode:mRgbPA[1]", "DoDecode:mRgbPA[2]"};
+      const auto size = CheckedSize(mWidth, mHeight, 0, INT_MAX / 3);
+      for (int i = 0; i < 3; ++i) {
+        if (!size || !TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
+          throw JMemoryError(int64_t{mWidth} * mHeight, kNames[i]);
+      }
+      t = Target{mRgbPA[0].data(), mRgbPA[1].data(), mRgbPA[2].data(), mWidth, 1};
+    }
+    DoDecode(t);
+    return 0;
+  } catch (const JMemoryError& e) {
+    Note("JMemoryError", e.mMessage + " " + std::to_string(e.mSize), -1);
+    return Fail(dib, -1);
+  } catch (const JIndexError& e) {
+    Note("JIndexError", e.mMessage, -1);
+    return Fail(dib, -1);
+  } catch (const JBufferError& e) {
+    Note("JBufferError", e.mMessage, -1);
+    return Fail(dib, -1);
+  } catch (const JDataFormatError& e) {
+    Note("JDataFormatError", e.mMessage, e.mPosition);
+  } catch (const JNotSupported& e) {
+    Note("JNotSupported", "marker " + std::to_string(e.mMarker), e.mPosition);
+  }
+  return Fail(dib, -2);
+}
+
+// After a failure neither the planes nor the DIB block hold a picture.
+int JDecoder::Fail(std::vector<uint8_t>* dib, int result) {
+  FreePlanes();
+  if (dib) std::vector<uint8_t>().swap(*dib);
+  return result;
+}
+
+void JDecoder::DoDecode(const Target& target) {
+  const int64_t at = mScanAt;
+  mIn.SeekTo(at);  // a second decoding starts over
+  // One scan holds the whole image: a scan of fewer components than the frame
+  // (non-interleaved, one of several scans) is not decoded.
+  if (mScanCount != mComponents) throw JNotSupported(0xDA, at);
+  for (int i = 0; i < mScanCount; ++i) {
+    const Component& c = mComp[mScanComp[i]];
+    if (!mHuff[0][c.dcTable].Defined() || !mHuff[1][c.acTable].Defined())
+      throw JDataFormatError(at, "DoDecode:Huffman table not defined");
+    if (!mQuantDefined[c.tq]) throw JDataFormatError(at, "DoDecode:quantisation table not defined");
+  }
+  const int mcuWidth = 8 * mHmax;
+  const int mcuHeight = 8 * mVmax;
+  const int mcuCols = (mWidth + mcuWidth - 1) / mcuWidth;
+  const int mcuRows = (mHeight + mcuHeight - 1) / mcuHeight;
+  static const char* const kUnitNames[] = {"Disconvert unit1", "Disconvert unit2", "Disconvert unit3",
+                                           "Disconvert unit4"};
+  for (int i = 0; i < mComponents; ++i) {
+    Component& c = mComp[i];
+    c.rowStride = int64_t{mcuCols} * c.h * 8;
+    if (!TryAllocate(c.rows, c.rowStride, c.v * 8, 0, mHook) || !TryAllocate(c.columnOf, mWidth, 1, 0, mHook))
+      throw JMemoryError(c.rowStride * c.v * 8, kUnitNames[i]);
+    for (int x = 0; x < mWidth; ++x) c.columnOf[x] = x / c.hRatio;
+    c.pred = 0;
+  }
+
+  alignas(32) int32_t block[64];
+  mIn.StartBits();
+  int64_t mcuCount = 0;
+  for (int my = 0; my < mcuRows; ++my) {
+    int doneWidth = mWidth;
+    for (int mx = 0; mx < mcuCols && doneWidth == mWidth; ++mx) {
+      if (mRestartInterval > 0 && mcuCount > 0 && mcuCount % mRestartInterval == 0) {
+        const int marker = mIn.NextScanMarker();
+        if (marker < 0xD0 || marker > 0xD7) {
+          doneWidth = mx * mcuWidth;
+          break;
+        }
+        for (int i = 0; i < mComponents; ++i) mComp[i].pred = 0;
+      }
+      for (int i = 0; i < mScanCount && doneWidth == mWidth; ++i) {
+        Component& c = mComp[mScanComp[i]];
+        for (int by = 0; by < c.v && doneWidth == mWidth; ++by) {
+          for (int bx = 0; bx < c.h; ++bx) {
+            uint8_t* out = c.rows.data() + by * 8 * c.rowStride + (int64_t{mx} * c.h + bx) * 8;
+            if (!DecodeBlock(c, block)) {
+              doneWidth = mx * mcuWidth;
+              break;
+            }
+            if (block[0] == INT32_MIN) {
+              // Only the DC coefficient: a flat block, as the transform would give it.
+              const int dc = (((block[1] * jdct::kC4) >> 7) * jdct::kC4) >> 9;
+              const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
+              for (int r = 0; r < 8; ++r) std::memset(out + r * c.rowStride, v, 8);
+            } else {
+              Idct(block, out, static_cast<int>(c.rowStride));
+            }
+          }
+        }
+      }
+      ++mcuCount;
+    }
+    const int y0 = my * mcuHeight;
+    ConvertRows(target, y0, std::min(mcuHeight, mHeight - y0), std::min(doneWidth, mWidth));
+    if (doneWidth < mWidth) return;
+  }
+}
+
+// Decodes one block into natural order. A block of DC only is returned as
+// block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
+// quietly: the data ran out, met a marker, or a run passed the block's end.
+bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
+  const JHuffTable& dc = mHuff[0][c.dcTable];
+  const JHuffTable& ac = mHuff[1][c.acTable];
+  const int32_t* q = mQuantZ[c.tq].data();
+  // The bit buffer lives in locals for the block.
+  JInBitStream::Bits b = mIn.Load();
+  auto stop = [&]() {
+    mIn.Save(b);
+    return false;
+  };
+  auto noCode = [&]() {
+    if (mIn.PastData(b, 16)) return stop();
+    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+  };
+  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
+
+  mIn.Need32(b);
+  const int s = dc.Decode(b);
+  if (s < 0) return noCode();
+  if (s > 11) wrongValue();
+  const int diff = s ? Extend(JInBitStream::Take(b, s), s) : 0;
+  // Real predictions stay within +-2047; a hostile file's are held there.
+  c.pred = std::clamp(c.pred + diff, -2048, 2047);
+  const int32_t dcValue = ClampCoef(c.pred * q[0]);
+
+  int k = 1;
+  bool any = false;
+  while (k < 64) {
+    mIn.Need32(b);
+    const int fast = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+    int value;
+    if (fast != 0) {
+      JInBitStream::Consume(b, fast & 15);
+      k += (fast >> 4) & 15;
+      value = fast >> 8;
+    } else {
+      const int rs = ac.Decode(b);
+      if (rs < 0) return noCode();
+      const int run = rs >> 4;
+      const int size = rs & 15;
+      if (size == 0) {
+        if (run == 15) {
+          k += 16;
+          continue;
+        }
+        if (run == 0) break;
+        wrongValue();
+      }
+      if (size > 10) wrongValue();
+      k += run;
+      value = Extend(JInBitStream::Take(b, size), size);
+    }
+    if (k > 63) return stop();
+    if (!any) {
+      ZeroBlock(block);
+      any = true;
+    }
+    block[kJZigzag[k]] = ClampCoef(value * q[k]);
+    ++k;
+  }
+  mIn.Save(b);
+  if (mIn.PastData(b, 0)) return false;
+  if (any) {
+    block[0] = dcValue;
+  } else {
+    block[0] = INT32_MIN;
+    block[1] = dcValue;
+  }
+  return true;
+}

@@ -1,0 +1,110 @@
+// JDecoder: the system's own baseline JPEG decoder (sequential Huffman-coded frames,
+// SOF0) for one, three or four components with any integral sampling factors,
+// 8-bit and 16-bit quantisation tables and restart intervals; application segments
+// are passed over by their length, a Photoshop one ("Phot") setting the Adobe flag
+// of four-component files. Every other coding process is refused.
+//
+//   JDecoder d(&allocHook);
+//   if (d.SetSource(bytes, length) == 0 && d.DecodeDib(block, spare) == 0) ...
+//
+// SetSource reads the headers up to the first scan; Decode (three planes R, G, B) or
+// DecodeDib (a 24-bit bottom-up DIB block) decodes the scan. Both return 0, -1 out of
+// memory (and, for Decode, an index or buffer fault), -2 bad or unsupported data; the
+// codec's exceptions never leave the object. A scan that ends early (a truncated file)
+// is not an error: what was decoded stays and the rest is zero.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "image/jpeg/JHuffTable.h"
+#include "image/jpeg/JInBitStream.h"
+#include "platform/Alloc.h"
+
+class JDecoder {
+ public:
+  explicit JDecoder(plat::AllocHook* hook = nullptr);
+  JDecoder(const JDecoder&) = delete;
+  JDecoder& operator=(const JDecoder&) = delete;
+
+  // Binds the bytes (which must outlive the decoder) and reads the headers.
+  int SetSource(const uint8_t* pData, int64_t nLength);
+  // Decodes the scan into three planes of width x height bytes, top row first.
+  int Decode();
+  // Decodes the scan into bits: rows bottom-up, each pixel B, G, R, each row padded
+  // with zeros to a multiple of 4 bytes, followed by `spare` zero bytes. The size of
+  // the block (stride x height + spare) must fit in an int.
+  int DecodeDib(std::vector<uint8_t>& bits, int64_t spare);
+  // The planes of Decode (owned by the decoder, null before it ran) and the frame.
+  void GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents);
+  // What the last failure was: the exception class, its text and position.
+  const std::string& GetError() const { return mError; }
+
+  // One dequantised block (natural order) to 8x8 samples at out, rows `stride` apart.
+  static void Idct(const int32_t* in, uint8_t* out, int stride);
+
+ private:
+  struct Component {
+    int id = 0;
+    int h = 1;
+    int v = 1;
+    int tq = 0;
+    int hRatio = 1;  // Hmax / h: each sample covers this many pixels across
+    int vRatio = 1;
+    int dcTable = 0;
+    int acTable = 0;
+    int pred = 0;
+    int64_t rowStride = 0;            // bytes of one sample row of the MCU-row buffer
+    std::vector<uint8_t> rows;        // one MCU row of this component's samples
+    std::vector<int32_t> columnOf;    // pixel column -> sample column
+  };
+  // Where decoded pixels go: the R, G and B byte of pixel (0, 0), the distance of
+  // pixels and of rows.
+  struct Target {
+    uint8_t* r;
+    uint8_t* g;
+    uint8_t* b;
+    int64_t rowStep;
+    int step;
+  };
+
+  void AnalyzeHeader();
+  int NextMarker();
+  int AnalyzeMarker(int marker);
+  void AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at);
+  void AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at);
+  void AnalyzeDQT(const uint8_t* seg, int64_t len);
+  void AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at);
+  int AnalyzeApp(int marker, const uint8_t* seg, int64_t len);
+  int Run(std::vector<uint8_t>* dib, int64_t spare);
+  void DoDecode(const Target& target);
+  bool DecodeBlock(Component& c, int32_t* __restrict block);
+  void ConvertRows(const Target& target, int y0, int rows, int width);
+  int Fail(std::vector<uint8_t>* dib, int result);
+  void FreePlanes();
+  void Note(const char* kind, const std::string& text, int64_t position);
+
+  plat::AllocHook* mHook;
+  bool mAdobe = false;
+  std::array<std::vector<uint8_t>, 3> mRgbPA;
+  JHuffTable mHuff[2][4];
+  std::array<std::array<int32_t, 64>, 4> mQuantZ{};  // quantisation tables in zigzag order
+  std::array<bool, 4> mQuantDefined{};
+  int mWidth = 0;
+  int mHeight = 0;
+  int mComponents = 0;
+  int mPrecision = 0;
+  std::array<Component, 4> mComp;
+  int mHmax = 1;
+  int mVmax = 1;
+  std::array<int, 4> mScanComp{};  // frame component of each scan component
+  int mScanCount = 0;
+  int mHeaderFlags = 0;
+  bool mFrameRead = false;
+  int mRestartInterval = 0;
+  int64_t mScanAt = 0;  // first byte of the entropy-coded data
+  JInBitStream mIn{nullptr, 0};
+  std::string mError;
+};

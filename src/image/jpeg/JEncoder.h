@@ -1,0 +1,82 @@
+// JEncoder: writes a baseline JFIF file from three colour planes (R, G, B, one byte
+// per pixel, top row first, rows `width` long) at one of three fixed quality levels:
+// 1 high compression, 2 standard, 3 high quality (any other value counts as 3).
+// Colour is sampled 4:2:0 in MCUs of 16 x 16 pixels, edges repeating the last row
+// and column; the Huffman tables are the standard ones; there are no restart markers.
+//
+//   JEncoder e(r, g, b, &allocHook);
+//   e.SetParams(params);
+//   e.SetQuality(2);
+//   if (e.Encode() == 0) write(e.GetOutput());
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+
+#include "image/jpeg/JOutBitStream.h"
+#include "platform/Alloc.h"
+
+// What the caller says of the picture; SetParams keeps size, density and comment and
+// forces 3 components, 8-bit samples, JFIF 1.02 and no thumbnail.
+struct JEncodeParams {
+  int width = 0;
+  int height = 0;
+  int components = 3;
+  int precision = 8;
+  const char* comment = nullptr;  // NUL-terminated, or none
+  int versionMajor = 1;
+  int versionMinor = 2;
+  int units = 0;  // 0 aspect ratio only, 1 dots per inch, 2 dots per cm
+  int xDensity = 1;
+  int yDensity = 1;
+  int thumbnail = 0;
+};
+
+class JEncoder {
+ public:
+  JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook = nullptr);
+  void SetParams(const JEncodeParams& params);
+  void SetQuality(int level) { mLevel = level; }
+  // 0, or -1 after a JMemoryError, JBufferError or JIndexError (a size outside
+  // 1..65535 is one).
+  int Encode();
+  // The encoded file; empty when nothing was encoded.
+  std::span<const uint8_t> GetOutput() const;
+
+  // Forward DCT of 8x8 samples (level-shifted, natural order) into the plain
+  // coefficients of the format.
+  static void Fdct(const int32_t* in, int32_t* out);
+
+ private:
+  struct HuffCodes {
+    uint16_t code[256];
+    uint8_t size[256];
+  };
+  struct Divisors {
+    uint8_t shiftA[64];
+    uint8_t shiftB[64];
+    uint32_t reciprocal[64];  // 0 where the shifts apply
+  };
+  static Divisors MakeDivisors(const uint8_t* quant);
+  void WriteHeaders();
+  void FetchMcu(int column, int row);
+  void EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
+                   int& pred);
+  static void Quantize(const int32_t* coef, const Divisors& d, int32_t* out);
+
+  int mLevel = 2;
+  const uint8_t* mR;
+  const uint8_t* mG;
+  const uint8_t* mB;
+  int32_t mY[4][64];
+  int32_t mCb[64];
+  int32_t mCr[64];
+  int mPredY = 0;
+  int mPredCb = 0;
+  int mPredCr = 0;
+  JEncodeParams mParams;
+  HuffCodes mDcLuma{}, mDcChroma{}, mAcLuma{}, mAcChroma{};
+  plat::AllocHook* mHook;
+  std::unique_ptr<JOutBitStream> mOut;
+};

@@ -1,0 +1,54 @@
+#include "image/jpeg/JHuffTable.h"
+
+void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t position) {
+  int total = 0;
+  for (int i = 0; i < 16; ++i) total += counts[i];
+  if (total > 256) throw JIndexError(256, total, "AnalyzeDHT:Size Table Index over");
+  mLook.fill(0);
+  mFastAc.fill(0);
+  for (int i = 0; i < total; ++i) mValues[i] = values[i];
+
+  // Canonical codes: consecutive within a length, doubled when the length grows.
+  int code = 0;
+  int k = 0;
+  for (int len = 1; len <= 16; ++len) {
+    const int n = counts[len - 1];
+    if (code + n > (1 << len)) throw JDataFormatError(position, "AnalyzeDHT:Huffman Code-T");
+    mValOffset[len] = k - code;
+    mMaxCode[len] = n ? code + n - 1 : -1;
+    for (int i = 0; i < n; ++i, ++code, ++k) {
+      if (len <= kLookBits) {
+        const int shift = kLookBits - len;
+        const int first = code << shift;
+        for (int j = 0; j < (1 << shift); ++j) mLook[first + j] = static_cast<uint16_t>(len << 8 | mValues[k]);
+      }
+    }
+    code <<= 1;
+  }
+
+  // Ready coefficients: the code, its run and a size whose extra bits fit too.
+  for (int look = 0; look < (1 << kLookBits); ++look) {
+    const int e = mLook[look];
+    if (e == 0) continue;
+    const int len = e >> 8;
+    const int rs = e & 0xFF;
+    const int run = rs >> 4;
+    const int size = rs & 15;
+    if (size == 0 || len + size > kLookBits) continue;
+    int v = (look >> (kLookBits - len - size)) & ((1 << size) - 1);
+    if (v < (1 << (size - 1))) v -= (1 << size) - 1;
+    mFastAc[look] = v * 256 + (run << 4) + len + size;
+  }
+  mDefined = true;
+}
+
+int JHuffTable::DecodeLong(JInBitStream::Bits& b) const {
+  for (int len = kLookBits + 1; len <= 16; ++len) {
+    const int code = static_cast<int>(JInBitStream::Peek(b, len));
+    if (code <= mMaxCode[len]) {
+      JInBitStream::Consume(b, len);
+      return mValues[(mValOffset[len] + code) & 0xFF];
+    }
+  }
+  return -1;
+}

@@ -1,0 +1,45 @@
+// One Huffman table of the decoder, built from a DHT segment's 16 counts and its
+// values in the canonical order of ITU-T T.81 Annex C. Codes of up to kLookBits bits
+// are decoded by one table look-up of the next kLookBits bits; longer ones by the
+// per-length limits of Annex F. For AC tables a second look-up table holds, where a
+// code and its extra bits fit in kLookBits together, the ready coefficient: value,
+// run and bits used, so most coefficients cost one look-up.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "image/jpeg/JInBitStream.h"
+
+class JHuffTable {
+ public:
+  static constexpr int kLookBits = 9;
+
+  // Builds the table; JIndexError when the counts name more than 256 codes,
+  // JDataFormatError when they overflow their lengths.
+  void Build(const uint8_t counts[16], const uint8_t* values, int64_t position);
+  bool Defined() const { return mDefined; }
+
+  // The next symbol, consumed from b (which holds at least 16 bits). -1 when no code
+  // of up to 16 bits matches: bad data, or the padding after the data.
+  int Decode(JInBitStream::Bits& b) const {
+    const int e = mLook[JInBitStream::Peek(b, kLookBits)];
+    if (e != 0) {
+      JInBitStream::Consume(b, e >> 8);
+      return e & 0xFF;
+    }
+    return DecodeLong(b);
+  }
+  // Ready coefficient for the next kLookBits bits: (value << 8) | (run << 4) | bits, or 0.
+  int FastAc(uint32_t look) const { return mFastAc[look]; }
+
+ private:
+  int DecodeLong(JInBitStream::Bits& b) const;
+
+  bool mDefined = false;
+  std::array<uint16_t, 1 << kLookBits> mLook{};   // (length << 8) | value, 0 for longer codes
+  std::array<int32_t, 1 << kLookBits> mFastAc{};
+  std::array<int32_t, 17> mMaxCode{};              // largest code of each length, -1 for none
+  std::array<int32_t, 17> mValOffset{};            // value index minus first code of each length
+  std::array<uint8_t, 256> mValues{};
+};

@@ -1,0 +1,96 @@
+// The decoder's one reader of the input. Marker segments are read bytewise through
+// GetByte/GetWord/CopyByte/SkipByte, which throw JBufferError past the end. The
+// entropy-coded data is read through a 64-bit bit buffer: stuffed 0xFF 0x00 pairs
+// become 0xFF, and at a marker or at the end of the input the buffer is padded with
+// zero bits and the stream stops, so the hot loop never tests bounds; Overrun() then
+// tells whether a code reached into the padding.
+#pragma once
+
+#include <cstdint>
+
+#include "image/jpeg/JErrors.h"
+
+class JInBitStream {
+ public:
+  JInBitStream(const uint8_t* data, int64_t length) : mData(data), mEnd(data && length > 0 ? length : 0) {}
+
+  // Marker segments.
+  int GetByte() {
+    if (mPos >= mEnd) throw JBufferError("GetByte");
+    return mData[mPos++];
+  }
+  int GetWord() {
+    if (mEnd - mPos < 2) throw JBufferError("GetWord");
+    const int v = mData[mPos] << 8 | mData[mPos + 1];
+    mPos += 2;
+    return v;
+  }
+  void SkipByte(int64_t n) {
+    if (n < 0 || n > mEnd - mPos) throw JBufferError("SkipByte");
+    mPos += n;
+  }
+  // The next n bytes in place (n checked), and past them.
+  const uint8_t* CopyByte(int64_t n) {
+    if (n < 0 || n > mEnd - mPos) throw JBufferError("CopyByte");
+    const uint8_t* at = mData + mPos;
+    mPos += n;
+    return at;
+  }
+  // Byte offset of the next byte to read.
+  int64_t GetPosition() const { return mPos; }
+  void SeekTo(int64_t pos) { mPos = pos < 0 ? 0 : pos > mEnd ? mEnd : pos; }
+
+  // Entropy-coded data: starts at the current byte with an empty bit buffer.
+  void StartBits() {
+    mBuf = 0;
+    mBits = 0;
+    mPad = 0;
+    mStopped = false;
+    mMarker = -1;
+  }
+  // The bit buffer by value, so that the hot loop keeps it in registers: Load it,
+  // read through Need32/Peek/Consume/Take, and Save it back.
+  struct Bits {
+    uint64_t buf;  // bits from the most significant end
+    int n;         // bits in buf, padding included
+  };
+  Bits Load() const { return {mBuf, mBits}; }
+  void Save(Bits b) {
+    mBuf = b.buf;
+    mBits = b.n;
+  }
+  // At least 32 bits (real or padding) are in b afterwards.
+  void Need32(Bits& b) {
+    if (b.n < 32) b = Fill(b);
+  }
+  static uint32_t Peek(const Bits& b, int n) { return static_cast<uint32_t>(b.buf >> (64 - n)); }
+  static void Consume(Bits& b, int n) {
+    b.buf <<= n;
+    b.n -= n;
+  }
+  // n (1..16) bits as an unsigned value; Need32 must have run.
+  static int Take(Bits& b, int n) {
+    const int v = static_cast<int>(Peek(b, n));
+    Consume(b, n);
+    return v;
+  }
+  // True when reading n more bits of b would go past the last real bit before a
+  // marker or the end (n = 0: a read already did).
+  bool PastData(const Bits& b, int n) const { return b.n - n < mPad; }
+  // Drops the bits left of the current segment and reads the marker that ends it:
+  // its code (0xD0..0xD7 for a restart), or -1 at the end of the input. The bit
+  // buffer restarts after the marker.
+  int NextScanMarker();
+
+ private:
+  Bits Fill(Bits b);
+
+  const uint8_t* mData;
+  int64_t mEnd;
+  int64_t mPos = 0;
+  uint64_t mBuf = 0;   // bits from the most significant end
+  int mBits = 0;       // bits in mBuf, padding included
+  int mPad = 0;        // zero bits appended after the stream stopped
+  bool mStopped = false;
+  int mMarker = -1;    // the marker code the stream stopped at, -1 for the end
+};

@@ -1,0 +1,87 @@
+// The built pelnorix running scripts end to end: the selection a script prints is
+// iconv's reading of the same Shift-JIS line, a failing line stops the run with its
+// number, and a run writes nothing outside the program folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+
+#include "support/TestEnv.h"
+
+namespace {
+
+using testenv::Quote;
+using testenv::Shell;
+
+std::set<std::string> FilesBelow(const std::string& root) {
+  std::set<std::string> files;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(root)) files.insert(e.path().string());
+  return files;
+}
+
+class ScriptCliTest : public ::testing::Test {
+ protected:
+  testenv::TempDir dir_;
+  std::string Run(const std::string& args, int* status, const std::string& input = "") {
+    const std::string feed = input.empty() ? "" : "printf %s " + Quote(input) + " | ";
+    return Shell("cd " + Quote(dir_.Host()) + " && " + feed + "PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
+                     Quote(PELNORIX_BINARY) + " " + args + " 2>" + Quote(dir_.HostPath("err.txt")),
+                 status);
+  }
+  std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
+};
+
+TEST_F(ScriptCliTest, ScriptDrivesTheViewAndTheListsAndStopsAtAFailure) {
+  SKIP_WITHOUT_PROGRAM("iconv");
+  const std::string sample = std::string(PELNORIX_SOURCE_DIR) + "/samples/sample-sjis.txt";
+  testenv::WriteHostFile(dir_.HostPath("data/b.txt"), "second file\n");
+  testenv::WriteHostFile(dir_.HostPath("s.script"),
+                         "# view, then list 1, then a list command not built yet\n"
+                         "open \"" + sample + "\"\n"
+                         "key Down Shift+End\n"
+                         "print selection\n"
+                         "expect text \xE8\xA1\xA8\xE7\xA4\xBA\n"
+                         "list 1 data/b.txt\n"
+                         "expect text \"second file\"\n"
+                         "select b.txt\n"
+                         "list-command ID_LIST_UNPACK\n"
+                         "print text\n");
+  int status = -1;
+  Shell("mkdir -p " + Quote(dir_.HostPath("home/TMP")));
+  const auto before = FilesBelow(dir_.Host());
+  const std::string out = Run("--script s.script", &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(out, Shell("sed -n 2p " + Quote(sample) + " | tr -d '\\r' | iconv -f CP932 -t UTF-8"));
+  EXPECT_NE(Err().find("s.script:9: ID_LIST_UNPACK is not built yet"), std::string::npos) << Err();
+  // Only the program folder and the captured messages may have changed.
+  for (const auto& f : FilesBelow(dir_.Host())) {
+    if (before.count(f) || f.rfind(dir_.HostPath("home"), 0) == 0 || f == dir_.HostPath("err.txt")) continue;
+    ADD_FAILURE() << "the script wrote " << f;
+  }
+}
+
+TEST_F(ScriptCliTest, StandardInputAndExitStatuses) {
+  int status = -1;
+  EXPECT_EQ(Run("--script -", &status, "print title\nexpect title Pelnorix\n"), "Pelnorix\n");
+  EXPECT_EQ(status, 0);
+  const std::string sample = std::string(PELNORIX_SOURCE_DIR) + "/samples/sample-sjis.txt";
+  EXPECT_EQ(Run("--sjis --script -", &status, "open \"" + sample + "\"\nprint text\n"), testenv::ReadHostFile(sample));
+  Run("--script -", &status, "print title\nkey Ctrl+Q+Z\n");
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(Err().find("<stdin>:2: unknown key"), std::string::npos) << Err();
+  Run("--script missing.script", &status);
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(Err().find("missing.script: cannot read the script"), std::string::npos) << Err();
+  Run("--script s.script extra.txt", &status);
+  EXPECT_EQ(status, 2);
+  const std::string commands = Run("--commands", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(commands.find("33502\tID_LIST_UNPACK\t\xE8\xA7\xA3\xE5\x87\x8D\tlist\tnot built\n"), std::string::npos)
+      << commands;
+  const std::string help = Run("--help", &status);
+  for (const char* statement : {"open PATH", "list-command NAME", "expect text|status|title CONTAINS", "Shift+"}) {
+    EXPECT_NE(help.find(statement), std::string::npos) << statement;
+  }
+}
+
+}  // namespace
