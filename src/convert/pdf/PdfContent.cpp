@@ -350,8 +350,8 @@ void PdfContent::SelectFont() {
   sjisFont_ = (r_.objectKind[static_cast<size_t>(object)] & 4) != 0;
   cidFont_ = (r_.objectKind[static_cast<size_t>(object)] & 8) != 0;
   if (f & kPdfType1Unicode) fontMode_ = 4;
-  if (f & kPdfUniJis) {
-    fontMode_ = 9;
+  if ((f & kPdfUniJis) || (r_.objectKind[static_cast<size_t>(object)] & 16)) {
+    fontMode_ = 9;  // codes are Unicode (a UCS-2 CMap, or an identity ToUnicode)
     return;
   }
   if (ref <= 0) return;

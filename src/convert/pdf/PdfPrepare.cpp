@@ -218,6 +218,10 @@ void PdfReader::IndexObjects() {
       if (flags && raw[i + 9] == '-' && raw[i + 10] == 'H') *flags &= ~kPdfVertical;
     } else if (raw.Match(s, "ToUn")) {
       const int r = ref(s + 9);
+      int64_t q = s + 9;
+      while (q < s + 14 && PdfIsBlank(raw[q])) ++q;
+      // "/ToUnicode /Identity-H": the codes are UCS-2 themselves.
+      if (flags && raw.Match(q, "/Identity")) objectKind[current] |= 16;
       if (flags && r > 0 && r < kPdfMaxObjects) {
         objectRefs[current] = static_cast<uint16_t>(r);
         // A ToUnicode map after an encoding replaces its differences; a simple

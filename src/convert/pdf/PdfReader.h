@@ -116,7 +116,7 @@ class PdfReader {
   std::vector<int64_t> objectOffsets;   // PdfObjectOffsets
   std::vector<uint16_t> objectFlags;    // PdfObjectFlags
   std::vector<uint16_t> objectRefs;     // PdfObjectRefs
-  std::vector<uint8_t> objectKind;      // 1 image, 2 form, 4 Shift-JIS encoding, 8 Identity CIDs
+  std::vector<uint8_t> objectKind;      // 1 image, 2 form, 4 Shift-JIS encoding, 8 Identity CIDs, 16 Unicode codes
   std::vector<int> formParent;          // the object whose content drew a form
   std::vector<int> resourceObjects;     // PdfResourceObjects
   std::array<std::unordered_map<std::string, int>, 2> resourceNames;  // fonts, XObjects by name

@@ -92,12 +92,12 @@ TEST_F(PdfRealFiles, SharedFilesLoadAndShowPdftotextsText) {
   SKIP_WITHOUT_PROGRAM("pdftotext");
   const std::string folder = testenv::SharedTestData("pdf");
   if (folder.empty()) GTEST_SKIP() << "no shared test data";
-  // The share of pdftotext's words each file shows at least (in order). Files whose
-  // fonts carry no map to Unicode show less.
+  // The share of pdftotext's words each file shows at least, in order (a form in
+  // several columns reads across them, pdftotext down each).
   const std::vector<std::pair<std::string, double>> files = {
-      {"pdfjs-160F-2019.pdf", 0.6},      {"pdfjs-canvas.pdf", 0.9},        {"pdfjs-issue1350.pdf", 0.9},
+      {"pdfjs-160F-2019.pdf", 0.8},      {"pdfjs-canvas.pdf", 0.9},        {"pdfjs-issue1350.pdf", 0.9},
       {"pdfjs-issue15759.pdf", 0.9},     {"pdfjs-issue16063.pdf", 0.9},    {"pdfjs-issue17730.pdf", 0.9},
-      {"pdfjs-issue8570.pdf", 0.8},      {"pdfjs-javauninstall-7r.pdf", 0.0}, {"pypdf-crazyones-pdfa.pdf", 0.9},
+      {"pdfjs-issue8570.pdf", 0.8},      {"pdfjs-javauninstall-7r.pdf", 0.9}, {"pypdf-crazyones-pdfa.pdf", 0.9},
       {"pypdf-google-doc-document.pdf", 0.9},
   };
   for (const auto& [name, minimum] : files) {
