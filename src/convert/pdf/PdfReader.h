@@ -154,7 +154,7 @@ class PdfReader {
 
   // Canvas.
   int rows = 0;              // m_nTableRows
-  int line = 0, column = 0, highestLine = 0;
+  int highestLine = 0;
   std::vector<int16_t> lineEnd;  // highest written column of each line
   std::vector<uint8_t> separator;  // 1 for a page separator line
   bool placed = false;           // a character or tag was written

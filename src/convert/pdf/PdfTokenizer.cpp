@@ -23,14 +23,13 @@ int PdfTokenizer::ReadForward(int64_t at, int mode) const {
 }
 
 // Reads the object number of "N G" ending at start, backwards.
-int PdfTokenizer::ReadBackward(int64_t start, int mode, int64_t* numberStart) {
+int PdfTokenizer::ReadBackward(int64_t start, int mode) {
   const int64_t floor = std::max<int64_t>(start - 50, 0);
   int64_t p = start;
   while (p > floor && PdfIsBlank(b_[p])) --p;
   while (p > floor && PdfIsDigit(b_[p])) --p;
   while (p > floor && PdfIsBlank(b_[p])) --p;
   while (p > floor && PdfIsDigit(b_[p])) --p;
-  if (numberStart) *numberStart = p;
   const int64_t first = PdfIsDigit(b_[p]) && p == floor ? p : p + 1;
   if (b_[first - 1] == '-' && first > 0) return -1;  // "-5 0 R" names no object
   return ReadForward(first, mode);
@@ -64,23 +63,9 @@ int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
     const uint8_t after = b_[p + 1];
     if (!(after < 0x21 || after == '/' || after == '>' || after == ']' || after == '[' || after == '<')) return 0;
     pos_ = p + 1;
-    return ReadBackward(p - 1, 0, nullptr);
+    return ReadBackward(p - 1, 0);
   }
-  if (mode == 8) {
-    const int64_t floor = std::max<int64_t>(pos - 50, 0);
-    for (int64_t p = pos; p >= floor; --p) {
-      const uint8_t c = b_[p];
-      if (c == 'R') {
-        int64_t numberStart = 0;
-        const int n = ReadBackward(p - 1, 0, &numberStart);
-        pos_ = numberStart;
-        return n;
-      }
-      if (c == '[' || c == '<') return 0;
-    }
-    return 0;
-  }
-  if (mode == 7 || mode == 0) return ReadBackward(pos, mode, nullptr);
+  if (mode == 7 || mode == 0) return ReadBackward(pos, mode);
   // The integer after a key.
   int64_t p = pos;
   const int64_t end = pos + 50;
@@ -145,7 +130,7 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
     int64_t q = p + 1;
     while (q < closeAt && static_cast<int>(refs.size()) < kPdfStackSize) {
       if (b_[q] == ' ' && b_[q + 1] == 'R') {
-        const int n = ReadBackward(q - 1, 0, nullptr);
+        const int n = ReadBackward(q - 1, 0);
         if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
         q += 2;
       } else {

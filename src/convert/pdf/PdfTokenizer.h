@@ -28,9 +28,9 @@ class PdfTokenizer {
   PdfTokenizer(const PdfBytes& bytes, int64_t& cursor) : b_(bytes), pos_(cursor) {}
 
   // One reference or integer at or around pos by mode: 9 the next reference forward
-  // (-9 an array, -99 an inline dictionary), 8 the previous reference backward, 7 the
-  // object number ending at pos (strictly followed by a space), 0 as 7 but lenient,
-  // other modes the integer after the key at pos. -1: malformed or out of range.
+  // (-9 an array, -99 an inline dictionary), 7 the object number ending at pos
+  // (strictly followed by a space), 0 as 7 but lenient, other modes the integer
+  // after the key at pos. -1: malformed or out of range.
   int PdfNextToken(int64_t pos, int mode);
   // A resource name after a slash at pos through PdfReadValue; 0 for codes above 18,000.
   int PdfReadResourceName(int64_t pos, int kind, PdfPrefixes& prefixes);
@@ -45,7 +45,7 @@ class PdfTokenizer {
   int64_t& Cursor() { return pos_; }
 
  private:
-  int ReadBackward(int64_t start, int mode, int64_t* numberStart);
+  int ReadBackward(int64_t start, int mode);
   int ReadForward(int64_t at, int mode) const;
 
   const PdfBytes& b_;
