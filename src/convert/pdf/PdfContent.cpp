@@ -55,6 +55,7 @@ void PdfContent::PageStart() {
   depth_ = 0;
   column_ = 0;
   line_ = r_.pageBase;
+  tableLine_ = r_.pageBase;
   lineFull_ = false;
   rotated_ = false;
   pageDoubleBytes_ = 0;
@@ -228,6 +229,10 @@ void PdfContent::Operator(const uint8_t* w, int len) {
     return static_cast<int>(std::strlen(word)) == len && std::memcmp(w, word, static_cast<size_t>(len)) == 0;
   };
   const auto num = [&](int fromEnd) { return numCount_ > fromEnd ? nums_[numCount_ - 1 - fromEnd] : 0.0; };
+  // The table-view form: each positioning operator starts a line of its own.
+  if (r_.doc.m_nCsvMode == 2 && (is("Td") || is("TD") || is("Tm") || is("T*") || is("cm") || is("'") || is("\""))) {
+    TableLine(w, len);
+  }
   const auto matrix = [&](Matrix* m) {
     if (numCount_ < 6) return false;
     const double* v = &nums_[numCount_ - 6];
@@ -266,6 +271,7 @@ void PdfContent::Operator(const uint8_t* w, int len) {
     if (matrix(&m)) ctm_ = m.Times(ctm_);
   } else if (is("BT")) {
     tm_ = tlm_ = Matrix{};
+    if (r_.doc.m_nCsvMode == 2) tableLine_ = std::min(tableLine_ + 1, r_.rows - 4);
   } else if (is("Tf")) {
     fontSize_ = Clamp(num(0));
     SelectFont();
@@ -398,7 +404,40 @@ void PdfContent::CanvasPlace(double x, double y, int* column, int* line) const {
   *line = std::min(r_.pageBase + offset, r_.rows - 4);
 }
 
+void PdfContent::TableLine(const uint8_t* w, int len) {
+  const int64_t at = w - d_;
+  if (len == 2 && w[0] == 'T' && (w[1] == 'd' || w[1] == 'D')) {
+    // A move before a number in parentheses: the next cell of the same line.
+    int64_t q = at + len;
+    while (q < n_ && d_[q] <= ' ') ++q;
+    if (q + 1 < n_ && d_[q] == '(' && PdfIsDigit(d_[q + 1]) && tableLine_ > r_.pageBase) {
+      r_.SetCell(column_, line_, '\t');
+      column_ = std::min(column_ + 1, 510);
+      return;
+    }
+  }
+  tableLine_ = std::min(tableLine_ + 1, r_.rows - 4);
+  line_ = tableLine_;
+  lineFull_ = false;
+  if (len == 2 && w[0] == 'T' && w[1] == '*') {
+    r_.SetCell(0, line_, '*');
+    for (int col = 1; col <= 20; ++col) r_.SetCell(col, line_, ' ');
+  } else {
+    // The 20 bytes before the operator's last letter, and the letter.
+    const int64_t last = at + len - 1;
+    for (int k = 0; k <= 20; ++k) {
+      const int64_t q = last - 20 + k;
+      const uint8_t c = q >= 0 && q < n_ ? d_[q] : ' ';
+      r_.SetCell(k, line_, c < 0x20 ? ' ' : c);
+    }
+  }
+  r_.SetCell(21, line_, ':');
+  column_ = 22;
+  r_.highestLine = std::max(r_.highestLine, line_);
+}
+
 void PdfContent::Position() {
+  if (r_.doc.m_nCsvMode == 2) return;  // the table-view form places by operator, not by position
   const Matrix trm = tm_.Times(ctm_);
   int column, line;
   CanvasPlace(trm.e, trm.f, &column, &line);

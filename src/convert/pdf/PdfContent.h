@@ -48,6 +48,7 @@ class PdfContent {
   void DrawObject();
   void PlaceImageTag(int object);
   void Position();
+  void TableLine(const uint8_t* word, int length);
   void ShowString(const std::string& bytes, bool hex);
   void ShowArray();
   void Advance(double units);
@@ -91,6 +92,7 @@ class PdfContent {
 
   // Canvas position of the text and of the last run written.
   int column_ = 0, line_ = 0;
+  int tableLine_ = 0;  // the last line of the table-view form
   bool lineFull_ = false;
   bool rotated_ = false;
   int64_t xOffset_ = 0, yOffset_ = 0;

@@ -157,3 +157,29 @@ TEST_F(PdfHostile, TruncatedAndFlippedFilesEnd) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfHostile, TableViewFormListsEachMove) {
+  // Each move starts a line with the operator and the bytes before it; a move
+  // before a number in parentheses stays on the line as a tab.
+  doc_->m_nCsvMode = 2;
+  const std::string text =
+      LoadBytes("table.pdf", OnePage("BT /F1 12 Tf 72 700 Td (Hello) Tj 200 0 Td (12) Tj T* (World) Tj ET"));
+  const std::vector<std::string> lines = [&] {
+    std::vector<std::string> out;
+    for (size_t at = 0, end; at < text.size(); at = end + 2) {
+      end = text.find("\r\n", at);
+      if (end == std::string::npos) end = text.size();
+      out.push_back(text.substr(at, end - at));
+    }
+    return out;
+  }();
+  ASSERT_GE(lines.size(), 2u) << text;
+  EXPECT_EQ(lines[0], "T /F1 12 Tf 72 700 Td:Hello\t12 ") << text;
+  EXPECT_EQ(lines[1], "*                    :World ") << text;
+}
+
+}  // namespace
+}  // namespace pdftest
