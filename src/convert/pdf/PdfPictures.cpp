@@ -22,6 +22,7 @@ namespace {
 
 constexpr int kMaxRow = 32000;
 constexpr int kPictureNotWritten = -4;  // a TMP file could not be written or read
+constexpr int kPictureTooLarge = -3;    // larger than the picture volume
 
 void Entry(std::vector<uint8_t>& out, int tag, int type, uint32_t value) {
   AppendLE16(out, static_cast<uint16_t>(tag));
@@ -114,6 +115,8 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
   std::vector<uint8_t> bmp;
   const uint32_t offset = static_cast<uint32_t>(54 + paletteSize * 4);
   const int64_t image = stride * height;
+  // The BMP is made in memory: no larger than the picture volume allows.
+  if (image > std::max<int64_t>(m_nBmpDataLimit, 1 << 20)) return kPictureTooLarge;
   AppendLE16(bmp, 0x4D42);
   AppendLE32(bmp, static_cast<uint32_t>(std::min<int64_t>(offset + image, UINT32_MAX)));
   AppendLE32(bmp, 0);
@@ -351,7 +354,10 @@ void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
   } else {
     return;
   }
-  if (shown == kPictureNotWritten) {
+  if (shown == kPictureTooLarge) {
+    doc.m_nSelectedItem %= 100000;
+    CanvasNote(" [" + std::to_string((width * height * 3 >> 20) + 1) + "MB]" + LoadString(150));
+  } else if (shown == kPictureNotWritten) {
     // The picture could not be written or read: said in the text, not passed over.
     doc.m_nSelectedItem %= 100000;
     CanvasNote(LoadString(IDS_CANNOT_OPEN));

@@ -109,6 +109,14 @@ TEST_F(PdfHostile, HugeImageIsRefusedWithTheNote) {
   const std::string chosen = LoadBytes("huge.pdf", pdf);
   EXPECT_NE(chosen.find(StringUtf8(150)), std::string::npos) << chosen;
   EXPECT_LT(doc_->m_nSelectedItem, 100000);
+  // Raw samples without a filter claim a size their few bytes do not have.
+  const std::string raw =
+      MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", Page(), Stream("", kHello), kFont,
+               Stream("/Type /XObject /Subtype /Image /Width 32000 /Height 99999 /BitsPerComponent 8 /ColorSpace /DeviceRGB", "abcdefghij")});
+  doc_->m_nSelectedItem = 6;
+  doc_->m_nSelectedItemView = 'a';
+  const std::string refused = LoadBytes("raw.pdf", raw);
+  EXPECT_NE(refused.find(StringUtf8(150)), std::string::npos) << refused;
 }
 
 TEST_F(PdfHostile, FullCanvasEndsWithTheTableNote) {
