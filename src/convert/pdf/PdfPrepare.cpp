@@ -72,6 +72,8 @@ void PdfReader::FillCanvas() {
 }
 
 void PdfReader::UnpackObjectStreams() {
+  // Objects are appended behind the file's bytes, inside the buffer that holds them.
+  if (doc.m_pRawData != doc.m_rawStore.data()) return;
   const int64_t room = static_cast<int64_t>(doc.m_rawStore.size()) - 1000;
   int64_t at = 0;
   const int64_t originalEnd = raw.size;
