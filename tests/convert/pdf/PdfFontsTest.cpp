@@ -76,3 +76,29 @@ TEST_F(PdfFonts, DoubleByteCharacterIsNeverSplitAtTheEdge) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfFonts, VerticalFontRunsDownOneCharacterALine) {
+  // Identity-V: each character on the next line in the same two columns; the long
+  // vowel mark takes its upright form.
+  const std::string font = "<< /Type /Font /Subtype /Type0 /BaseFont /X /Encoding /Identity-V /ToUnicode 7 0 R >>";
+  const std::string pdf = TwoFonts("BT /F1 12 Tf 300 700 Td <000100020003> Tj ET", font, font,
+                                   {Cmap("3 beginbfchar <0001> <3042> <0002> <30FC> <0003> <3044> endbfchar")});
+  std::vector<std::string> lines;
+  const std::string text = LoadBytes("vertical.pdf", pdf);
+  for (size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = text.find("\r\n", at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(text.substr(at, end - at));
+  }
+  ASSERT_EQ(lines.size(), 3u) << text;
+  const size_t column = lines[0].find("\xE3\x81\x82");  // あ
+  ASSERT_NE(column, std::string::npos);
+  EXPECT_EQ(lines[1].find("\xEF\xBD\x8C"), column);  // ー upright (CP932 82 8C)
+  EXPECT_EQ(lines[2].find("\xE3\x81\x84"), column);  // い
+}
+
+}  // namespace
+}  // namespace pdftest
