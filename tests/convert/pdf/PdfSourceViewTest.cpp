@@ -59,3 +59,17 @@ TEST_F(PdfSourceView, OutputLimitEndsWithTheNote) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfSourceView, TextFormShowsStreamsAsText) {
+  doc_->m_nCsvMode = 1;
+  const std::string pdf = MakePdf({"<< /Type /Catalog >>", Stream("/Filter /FlateDecode", Deflate("BT (Hi) Tj ET\rq\x05Q"))});
+  const std::string text = LoadBytes("text.pdf", pdf);
+  // A lone CR as CR LF, a control byte moved up by 0xB1 (0x05 becomes 0xB6).
+  EXPECT_NE(text.find("stream\r\nBT (Hi) Tj ET\r\nq\xEF\xBD\xB6Q\r\n"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace pdftest
