@@ -62,6 +62,17 @@ void PdfContent::PageStart() {
   lastLine_ = -1;
 }
 
+void PdfContent::InterpretForm(int object, const uint8_t* data, int64_t length, const Matrix& formMatrix) {
+  // A form draws in the state of its Do, with its own matrix, and leaves it as it was.
+  const Matrix keep = ctm_;
+  const int keepDepth = depth_;
+  const auto drawn = formMatrices_.find(object);
+  if (drawn != formMatrices_.end()) ctm_ = formMatrix.Times(drawn->second);
+  Interpret(data, length);
+  ctm_ = keep;
+  depth_ = keepDepth;
+}
+
 void PdfContent::Interpret(const uint8_t* data, int64_t length) {
   d_ = data;
   n_ = length;
@@ -383,6 +394,8 @@ void PdfContent::DrawObject() {
   if (kind & 1) {
     PlaceImageTag(object);
   } else if (kind & 2) {
+    // The form is walked later: it keeps the matrix it was drawn with.
+    if (formMatrices_.size() < 10000) formMatrices_[object] = ctm_;
     r_.EnterForm(object);
   }
 }

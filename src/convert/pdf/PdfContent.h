@@ -27,6 +27,8 @@ class PdfContent {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
     Matrix Times(const Matrix& m) const;
   };
+  // A form XObject's stream, in the state of the Do that drew it.
+  void InterpretForm(int object, const uint8_t* data, int64_t length, const Matrix& formMatrix);
 
  private:
   struct Saved {
@@ -88,6 +90,7 @@ class PdfContent {
   const std::vector<uint16_t>* map_ = nullptr;
   std::unordered_map<int, std::vector<uint16_t>> maps_;  // built code maps by object
   std::unordered_map<int, PdfFontWidths> widths_;        // glyph widths by font object
+  std::unordered_map<int, Matrix> formMatrices_;         // the matrix each form was drawn with
   const PdfFontWidths* fontWidths_ = nullptr;
 
   // Canvas position of the text and of the last run written.

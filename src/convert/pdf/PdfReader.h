@@ -22,6 +22,7 @@
 
 #include "archive/codec/Inflate.h"
 #include "convert/pdf/PdfBytes.h"
+#include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfTokenizer.h"
 
 class CQelDoc;
@@ -76,6 +77,7 @@ class PdfReader {
   // ASCII85 or LZW data decoded into the collect buffer; null when nothing came out.
   const uint8_t* PreDecode(const uint8_t* data, int64_t* length, bool lzw);
   void StreamNote(int64_t result, int64_t size);
+  PdfContent::Matrix FormMatrix(int object);
   void CanvasNote(const std::string& text);
   void Close();
   void PrepareSeparator(int line, int page);

@@ -480,12 +480,38 @@ void PdfReader::StartStream() {
     int64_t n = 0;
     const uint8_t* decoded = DecodeStream(raw.data + data, length, &n);
     if (decoded && n > 0) {
-      content->Interpret(decoded, n);
+      if (objectKind[static_cast<size_t>(object)] & 2) content->InterpretForm(object, decoded, n, FormMatrix(object));
+      else content->Interpret(decoded, n);
       highestLine = std::max(highestLine, 0);
     }
   }
   streamKind = kNone;
   preFilter = 0;
+}
+
+PdfContent::Matrix PdfReader::FormMatrix(int object) {
+  // "/Matrix [a b c d e f]" in the form's dictionary; the identity without one.
+  PdfContent::Matrix m;
+  const int64_t start = objectOffsets[static_cast<size_t>(object)];
+  for (int64_t p = start; p > 0 && p < std::min(start + 2000, raw.size) && !raw.Match(p, "stream"); ++p) {
+    if (raw[p] != '/' || !raw.Match(p, "/Matrix")) continue;
+    double v[6];
+    int n = 0;
+    int64_t q = p + 7;
+    while (q < raw.size && raw[q] != '[' && q < p + 12) ++q;
+    for (++q; n < 6 && q < raw.size && raw[q] != ']';) {
+      if (PdfIsDigit(raw[q]) || raw[q] == '-' || raw[q] == '.') {
+        const int64_t at = q;
+        v[n++] = static_cast<double>(ParsePdfNumber(raw, &q, 1)) / 10000.0;
+        if (q == at) ++q;
+      } else {
+        ++q;
+      }
+    }
+    if (n == 6) m = PdfContent::Matrix{v[0], v[1], v[2], v[3], v[4], v[5]};
+    break;
+  }
+  return m;
 }
 
 const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int64_t* size) {

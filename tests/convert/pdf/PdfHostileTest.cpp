@@ -191,3 +191,20 @@ TEST_F(PdfHostile, TableViewFormListsEachMove) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfHostile, FormTextStandsWhereItsDoDrewIt) {
+  // The form's text at 700, moved by its /Matrix (-100) and the Do's cm (-300): 300.
+  const std::string pdf =
+      MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", Page("/XObject << /Fm0 6 0 R >> "),
+               Stream("", kHello + " BT /F1 12 Tf 72 500 Td (Middle) Tj ET BT /F1 12 Tf 72 200 Td (Low) Tj ET q 1 0 0 1 0 -300 cm /Fm0 Do Q"),
+               kFont,
+               Stream("/Type /XObject /Subtype /Form /Matrix [1 0 0 1 0 -100] /BBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >>",
+                      "BT /F1 12 Tf 72 700 Td (Inside) Tj ET")});
+  EXPECT_EQ(Tokens(LoadBytes("form.pdf", pdf)), (std::vector<std::string>{"Hello", "hostile", "world", "Middle", "Inside", "Low"}));
+}
+
+}  // namespace
+}  // namespace pdftest
