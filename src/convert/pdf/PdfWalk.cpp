@@ -114,7 +114,7 @@ void PdfReader::Walk(int64_t start) {
          doc.m_nConvPos < outLimit && steps < stepBudget) {
     ++steps;
     WalkByte(raw[pos++]);
-    if ((steps & 0xFFFF) == 0 && g_pMainFrame && g_pMainFrame->CheckUserAbort()) walkState = -1;
+    if ((steps & 0xFF) == 0 && g_pMainFrame && g_pMainFrame->CheckUserAbort()) walkState = -1;
   }
 }
 

@@ -208,3 +208,29 @@ TEST_F(PdfHostile, FormTextStandsWhereItsDoDrewIt) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfHostile, EscStopsTheWalkWithWhatWasPlaced) {
+  // Esc answered Yes: the pages after the stop are not walked; the first page stays.
+  std::vector<std::string> objects = {kCatalog, "", Page(), Stream("", kHello), kFont};
+  std::string kids = "3 0 R ";
+  for (int i = 0; i < 20; ++i) {
+    objects.push_back(Page() + std::string(600, ' '));
+    kids += std::to_string(objects.size()) + " 0 R ";
+  }
+  objects[1] = "<< /Type /Pages /Kids [" + kids + "] /Count 21 >>";
+  const std::string pdf = MakePdf(objects);
+  const int all = Count(LoadBytes("all.pdf", pdf), "Hello hostile world");
+  frame_->Ui().PushKeyDown(plat::VK_ESCAPE);
+  frame_->Ui().QueueAnswer(plat::IDYES);
+  const int stopped = Count(LoadBytes("stop.pdf", pdf), "Hello hostile world");
+  EXPECT_EQ(all, 21);
+  EXPECT_GE(stopped, 1);
+  EXPECT_LT(stopped, all);
+  EXPECT_EQ(doc_->m_bUserAbort, 1);
+}
+
+}  // namespace
+}  // namespace pdftest
