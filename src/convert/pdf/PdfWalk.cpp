@@ -616,6 +616,7 @@ void PdfReader::Close() {
   }
   if (out.Pos() > outLimit - 200) out.SetPos(static_cast<int>(std::max<int64_t>(outLimit - 200, 0)));
   if (highestLine >= rows - 4) {
+    doc.m_bPartialLoad = 1;  // pages after the full canvas are not shown
     const int64_t n = doc.m_nRawLen;
     const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, doc.m_nTableRows / 100 + 200);
     const std::string format = LoadString(243);
@@ -629,6 +630,7 @@ void PdfReader::Close() {
     }
   }
   if (out.Pos() >= outLimit - 200) {
+    doc.m_bPartialLoad = 1;
     out.Append("\r\n\r\n");
     out.Append(LoadString(150));
   }

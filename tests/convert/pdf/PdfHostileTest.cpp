@@ -127,6 +127,7 @@ TEST_F(PdfHostile, FullCanvasEndsWithTheTableNote) {
   const std::string text = LoadBytes("full.pdf", MakePdf(objects));
   EXPECT_GE(Count(text, "Hello hostile world"), 1);
   EXPECT_NE(text.find("(x100)"), std::string::npos) << text;
+  EXPECT_EQ(doc_->m_bPartialLoad, 1);
 }
 
 TEST_F(PdfHostile, OutputLimitEndsWithTheNote) {
@@ -144,6 +145,7 @@ TEST_F(PdfHostile, OutputLimitEndsWithTheNote) {
   const std::string text = LoadBytes("long.pdf", MakePdf(objects));
   EXPECT_LE(static_cast<int>(text.size()), 40000);
   EXPECT_NE(text.find(StringUtf8(150)), std::string::npos);
+  EXPECT_EQ(doc_->m_bPartialLoad, 1);
 }
 
 TEST_F(PdfHostile, TruncatedAndFlippedFilesEnd) {
