@@ -84,7 +84,8 @@ class PdfContent {
   Matrix ctm_, tm_, tlm_;
   std::array<Saved, 10> saved_{};
   int depth_ = 0;
-  double fontSize_ = 12, charSpacing_ = 0, wordSpacing_ = 0, leading_ = 0, scale_ = 1;
+  double fontSize_ = 12, charSpacing_ = 0, wordSpacing_ = 0, scale_ = 1;
+  double leading_ = 7;  // T* before any TL moves one canvas line (7 points)
   int fontObject_ = 0, fontMode_ = 0;
   bool simple_ = false, vertical_ = false, sjisFont_ = false, cidFont_ = false;
   const std::vector<uint16_t>* map_ = nullptr;
