@@ -109,6 +109,12 @@ TEST_F(PdfRealFiles, SharedFilesLoadAndShowPdftotextsText) {
     const std::string reference = Shell("pdftotext -layout " + Quote(host) + " -");
     const double recall = OrderedRecall(Tokens(text), Tokens(reference));
     EXPECT_GE(recall, minimum) << text;
+    // The source display of the same file stays inside its volume.
+    doc_->m_nDisplayForm = 2;
+    const std::string source = Load(Win(name));
+    doc_->m_nDisplayForm = 0;
+    EXPECT_EQ(source.rfind("%P%PDF-", 0), 0u);
+    EXPECT_LT(static_cast<int>(source.size()), doc_->m_nOutDataLimit);
   }
 }
 
