@@ -4,6 +4,9 @@
 #include <cstdint>
 
 #include "PdfTestSupport.h"
+#include <filesystem>
+
+#include "app/StringTable.h"
 #include "platform/Files.h"
 
 namespace pdftest {
@@ -117,6 +120,25 @@ TEST_F(PdfPictures, RawSamplesEqualPdfimages) {
     EXPECT_EQ(ours.height, theirs.height);
     EXPECT_EQ(ours.pixels, theirs.pixels);
   }
+}
+
+}  // namespace
+}  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfPictures, PictureThatCannotBeWrittenIsSaid) {
+  // A file where the TMP folder should be: the picture file cannot be written.
+  std::filesystem::remove_all(dir_.HostPath("program/TMP"));
+  std::filesystem::create_directories(dir_.HostPath("program"));
+  testenv::WriteHostFile(dir_.HostPath("program/TMP"), "not a folder");
+  doc_->m_nSelectedItem = 7;
+  doc_->m_nSelectedItemView = 'a';
+  const std::string text = LoadBytes("jpeg-image.pdf", ReadHostFile(DataPath("pdf/jpeg-image.pdf")));
+  EXPECT_LT(doc_->m_nSelectedItem, 100000);
+  const std::string note = StringUtf8(IDS_CANNOT_OPEN);
+  EXPECT_NE(text.find(note.substr(0, note.find('\r'))), std::string::npos) << text;
 }
 
 }  // namespace
