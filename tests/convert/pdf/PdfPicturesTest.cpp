@@ -143,3 +143,31 @@ TEST_F(PdfPictures, PictureThatCannotBeWrittenIsSaid) {
 
 }  // namespace
 }  // namespace pdftest
+
+namespace pdftest {
+namespace {
+
+TEST_F(PdfPictures, OverlongPaletteIsCappedAndUsed) {
+  // An /Indexed lookup string of 1,000 entries: the first 256 colours are taken.
+  std::string lookup = "<";
+  for (int i = 0; i < 1000; ++i) lookup += i == 1 ? "FF0000" : "00FF00";
+  lookup += ">";
+  const std::string pdf = MakePdf(
+      {"<< /Type /Catalog /Pages 2 0 R >>", "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+       "<< /Type /Page /Parent 2 0 R /Resources << /XObject << /Im1 4 0 R >> >> /Contents 5 0 R >>",
+       Stream("/Type /XObject /Subtype /Image /Width 16 /Height 16 /BitsPerComponent 8 /ColorSpace [/Indexed /DeviceRGB 255 " + lookup + "]",
+              std::string(256, '\x01')),
+       Stream("", "q 16 0 0 16 0 0 cm /Im1 Do Q")});
+  doc_->m_nSelectedItem = 4;
+  doc_->m_nSelectedItemView = 'a';
+  LoadBytes("indexed.pdf", pdf);
+  ASSERT_GE(doc_->m_nSelectedItem, 100000);
+  const std::string bmp = ReadHostFile(plat::ResolveHostPath(doc_->m_strImageFile).value_or(""));
+  const Rgb picture = FromBmp(bmp);
+  ASSERT_EQ(picture.pixels.size(), 16u * 16u * 3u);
+  EXPECT_EQ(picture.pixels[0], 0xFF);  // every pixel is entry 1: red
+  EXPECT_EQ(picture.pixels[1], 0x00);
+}
+
+}  // namespace
+}  // namespace pdftest
