@@ -71,6 +71,7 @@ class CQelDoc : public DocState,
 #include "convert/office/OfficeOps.inc"
 #include "convert/ooxml/OoxmlOps.inc"
 #include "convert/office/OfficeTextOps.inc"
+#include "convert/pdf/PdfOps.inc"
 
   // Archives, compression and encryption.
 #include "archive/ArchiveOps.inc"

@@ -74,7 +74,7 @@ constexpr DumpRoad kDocumentRoads[] = {
 
 // Then the text converters.
 constexpr DumpRoad kTextRoads[] = {
-    {[](int k) { return k == kKindPdf; }, nullptr},  // PDF
+    {[](int k) { return k == kKindPdf; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.DumpPdf(c)); }},  // PDF
     {[](int k) { return k == kKindHtml; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
     {[](int k) { return k == kKindXmlSheet; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
 };

@@ -1,0 +1,42 @@
+// PDF text, pictures and the source view. The first byte picks the display form and
+// the settings that change the roads; the rest is the file. The walk must end, the
+// text stay inside its limit, and no read or write leave its buffer.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "app/QelDoc.h"
+#include "convert/dump/DumpCall.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size < 1) return 0;
+  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const uint8_t options = data[0];
+  doc.m_nDisplayForm = options & 1 ? 2 : 0;
+  doc.m_bRepeat = options >> 1 & 1;
+  doc.m_nCsvMode = options >> 2 & 1;
+  doc.m_nPdfWordGap = options >> 3 & 1 ? 0 : 5;
+  doc.m_nSelectedItem = options >> 4 & 1 ? (options >> 5) + 1 : 0;
+  doc.m_nSelectedItemView = doc.m_nSelectedItem ? 'a' : 0;
+  doc.m_nTableRows = 700;
+  doc.m_nOutDataLimit = 1 << 16;
+  doc.m_nBmpDataLimit = 1 << 20;
+
+  // The input's bytes, with room behind them for unpacked object streams.
+  const size_t length = size - 1;
+  doc.m_rawStore.assign(data + 1, data + size);
+  doc.m_rawStore.resize(length + 20000);
+  doc.m_pRawData = doc.m_rawStore.data();
+  doc.m_nRawLen = static_cast<int64_t>(length);
+  doc.m_nRawPos = 0;
+  if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;
+  DumpCall call;
+  call.cellChars = 522;
+  call.cellRows = doc.m_nTableRows + 290;
+  call.cells.assign(static_cast<size_t>(call.cellChars) * static_cast<size_t>(call.cellRows), 0);
+  const int text = doc.DumpPdf(call);
+  if (text < 0 || text >= doc.m_nConvCap || text > doc.m_nOutDataLimit) std::abort();
+  if (doc.m_nRawLen > static_cast<int64_t>(doc.m_rawStore.size())) std::abort();
+  return 0;
+}

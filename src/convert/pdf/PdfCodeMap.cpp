@@ -1,0 +1,210 @@
+// Font code maps: a ToUnicode CMap (bfchar and bfrange entries) or an encoding's
+// /Differences array (glyph names) turned into a table of character code to
+// Unicode code point. Each font gets its own table, so one font's entries never
+// decode another's text.
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "convert/pdf/PdfReader.h"
+#include "convert/pdf/PdfStreamDecode.h"
+#include "convert/pdf/PdfValueReaders.h"
+
+namespace {
+
+constexpr int64_t kMapInputLimit = 1 << 20;   // compressed CMap bytes read
+constexpr int64_t kMapOutputLimit = 4 << 20;  // decoded CMap bytes
+
+struct GlyphName {
+  const char* name;
+  uint16_t code;
+};
+
+// Glyph names of the standard Latin set that differ from their character.
+constexpr GlyphName kGlyphNames[] = {
+    {"space", ' '}, {"exclam", '!'}, {"quotedbl", '"'}, {"numbersign", '#'}, {"dollar", '$'},
+    {"percent", '%'}, {"ampersand", '&'}, {"quotesingle", '\''}, {"quoteright", 0x2019}, {"quoteleft", 0x2018},
+    {"parenleft", '('}, {"parenright", ')'}, {"asterisk", '*'}, {"plus", '+'}, {"comma", ','}, {"hyphen", '-'},
+    {"minus", '-'}, {"endash", 0x2013}, {"emdash", 0x2014}, {"period", '.'}, {"slash", '/'}, {"zero", '0'},
+    {"one", '1'}, {"two", '2'}, {"three", '3'}, {"four", '4'}, {"five", '5'}, {"six", '6'}, {"seven", '7'},
+    {"eight", '8'}, {"nine", '9'}, {"colon", ':'}, {"semicolon", ';'}, {"less", '<'}, {"equal", '='},
+    {"greater", '>'}, {"question", '?'}, {"at", '@'}, {"bracketleft", '['}, {"backslash", '\\'},
+    {"bracketright", ']'}, {"asciicircum", '^'}, {"underscore", '_'}, {"grave", '`'}, {"acute", 0xB4},
+    {"braceleft", '{'}, {"bar", '|'}, {"braceright", '}'}, {"asciitilde", '~'}, {"tilde", '~'},
+    {"copyright", 0xA9}, {"registered", 0xAE}, {"yen", 0xA5}, {"bullet", 0x2022}, {"fi", 0xFB01},
+    {"fl", 0xFB02}, {"quotedblleft", 0x201C}, {"quotedblright", 0x201D}, {"ellipsis", 0x2026},
+    {"degree", 0xB0}, {"section", 0xA7}, {"paragraph", 0xB6}, {"multiply", 0xD7}, {"divide", 0xF7},
+};
+
+int Hex(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// A hex string <...> at or after p (within 10 bytes): its value of up to 4 digits
+// (longer strings give their first four), and how many digits it held.
+bool ReadHex(const PdfBytes& b, int64_t& p, uint32_t* value, int* digits) {
+  const int64_t end = p + 10;
+  while (p < end && p < b.size && b[p] != '<') {
+    if (b[p] == '[' || b[p] == ']' || PdfIsDigit(b[p]) || (b[p] >= 'a' && b[p] <= 'z')) return false;
+    ++p;
+  }
+  if (b[p] != '<') return false;
+  ++p;
+  uint32_t v = 0;
+  int n = 0;
+  while (p < b.size && b[p] != '>') {
+    const int h = Hex(b[p]);
+    if (h >= 0) {
+      if (n < 4) v = v * 16 + static_cast<uint32_t>(h);
+      ++n;
+    } else if (!PdfIsBlank(b[p])) {
+      return false;
+    }
+    ++p;
+    if (n > 64) return false;
+  }
+  ++p;
+  *value = v;
+  *digits = n;
+  return n > 0;
+}
+
+uint16_t GlyphCode(const PdfBytes& b, int64_t at, int64_t len) {
+  const std::string_view name(reinterpret_cast<const char*>(b.data + at), static_cast<size_t>(len));
+  if (len == 1) return b[at];
+  for (const GlyphName& g : kGlyphNames) {
+    if (name == g.name) return g.code;
+  }
+  if (len == 7 && name.substr(0, 3) == "uni") {
+    uint32_t v = 0;
+    for (int i = 3; i < 7; ++i) {
+      const int h = Hex(b[at + i]);
+      if (h < 0) return 0;
+      v = v * 16 + static_cast<uint32_t>(h);
+    }
+    return static_cast<uint16_t>(v);
+  }
+  return 0;
+}
+
+}  // namespace
+
+int PdfReader::BuildDifferences(int64_t position, std::vector<uint16_t>& map) {
+  for (int c = 32; c < 127; ++c) map[c] = static_cast<uint16_t>(c);
+  int64_t p = position;
+  const int64_t end = std::min(position + 4000, raw.size);
+  while (p < end && !raw.Match(p, "/Differences")) {
+    if (raw.Match(p, "endobj")) return 1;
+    ++p;
+  }
+  while (p < end && raw[p] != '[') ++p;
+  int code = 0;
+  for (++p; p < end && raw[p] != ']';) {
+    const uint8_t c = raw[p];
+    if (PdfIsDigit(c)) {
+      int v = 0;
+      while (PdfIsDigit(raw[p]) && v < 100000) v = v * 10 + (raw[p++] - '0');
+      code = v;
+    } else if (c == '/') {
+      const int64_t start = ++p;
+      while (p < end && raw[p] > 0x20 && raw[p] != '/' && raw[p] != ']' && raw[p] != '[') ++p;
+      if (code >= 0 && code < 256) {
+        const uint16_t u = GlyphCode(raw, start, p - start);
+        if (u) map[code] = u;
+      }
+      ++code;
+    } else {
+      ++p;
+    }
+  }
+  return 1;
+}
+
+int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, unsigned flags) {
+  if (position <= 0 || position >= raw.size) return 0;
+  if ((flags & 0x8F) == 0x8F) return BuildDifferences(position, map);
+
+  // The CMap stream: its filters from the names before "stream".
+  int filters = 0;
+  int64_t p = position;
+  const int64_t look = std::min(position + 2000, raw.size);
+  while (p < look && !raw.Match(p, "stream")) {
+    if (raw.Match(p, "/ASCII85")) filters |= 1;
+    if (raw.Match(p, "/Fla")) filters |= 2;
+    if (raw.Match(p, "endobj")) return 0;
+    ++p;
+  }
+  if (p >= look) return 0;
+  p += 6;
+  if (raw[p] == '\r') ++p;
+  if (raw[p] == '\n') ++p;
+  int64_t end = p;
+  const int64_t stop = std::min(p + kMapInputLimit, raw.size);
+  while (end < stop && !raw.Match(end, "endstream")) ++end;
+  std::vector<uint8_t> work;
+  const uint8_t* data = raw.data + p;
+  int64_t length = end - p;
+  if (filters & 1) {
+    work.resize(static_cast<size_t>(length) + 8);
+    length = DecodeAscii85(data, length, work.data(), static_cast<int64_t>(work.size()));
+    data = work.data();
+  }
+  std::vector<uint8_t> inflated;
+  if (filters & 2) {
+    if (length > 2 && PdfIsZlibHeader(data[0], data[1])) {
+      data += 2;
+      length -= 2;
+    }
+    inflated.resize(static_cast<size_t>(kMapOutputLimit));
+    const int64_t n = PdfInflate(inflater, data, length, inflated.data(), kMapOutputLimit);
+    if (n < 0 && n != -3) return 0;
+    length = n < 0 ? kMapOutputLimit : n;
+    data = inflated.data();
+  }
+  const PdfBytes b{data, length};
+
+  int result = 0;
+  for (int64_t q = 0; q + 10 < length; ++q) {
+    if (b[q] != 'b' || !b.Match(q, "begin")) continue;
+    if (b.Match(q, "beginbfchar")) {
+      q += 11;
+      uint32_t src, dst;
+      int ns, nd;
+      while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
+        if (src < 32768) {
+          map[src] = static_cast<uint16_t>(dst);
+          result = 1;
+        }
+      }
+    } else if (b.Match(q, "beginbfrange")) {
+      q += 12;
+      uint32_t lo, hi;
+      int nl, nh;
+      while (ReadHex(b, q, &lo, &nl) && ReadHex(b, q, &hi, &nh)) {
+        while (q < length && PdfIsBlank(b[q])) ++q;
+        if (b[q] == '[') {
+          ++q;
+          uint32_t dst;
+          int nd;
+          for (uint32_t c = lo; ReadHex(b, q, &dst, &nd); ++c) {
+            if (c <= hi && c < 32768) map[c] = static_cast<uint16_t>(dst);
+          }
+          while (q < length && b[q] != ']') ++q;
+          ++q;
+          result = 1;
+          continue;
+        }
+        uint32_t dst;
+        int nd;
+        if (!ReadHex(b, q, &dst, &nd)) break;
+        if (lo < 32768) result = 1;
+        if (dst == 0xFFFF || hi >= 32768 || hi < lo) continue;
+        for (uint32_t c = lo; c <= hi; ++c) map[c] = static_cast<uint16_t>(std::min<uint32_t>(dst + (c - lo), 0xFFFF));
+      }
+    }
+  }
+  return result;
+}

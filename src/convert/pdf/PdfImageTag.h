@@ -1,0 +1,8 @@
+// The tag that marks a picture's place in the PDF text: "[Im12]", "[Image12]" for a
+// wide picture on an empty cell, "[Imb12]" to "[Imh12]" for a turned or mirrored one,
+// with the filter behind it ("[Im12]JPG").
+#pragma once
+
+#include <string>
+
+std::string FormatPdfImageTag(int object, int orientation, int pageRotation, int wideBlank, int filter);

@@ -1,0 +1,176 @@
+// The PDF scanners: references, integers and the reference stack.
+#include "convert/pdf/PdfTokenizer.h"
+
+#include <algorithm>
+
+int PdfTokenizer::ReadForward(int64_t at, int mode) const {
+  bool negative = false;
+  if (b_[at] == '-') {
+    negative = true;
+    ++at;
+  }
+  if (!PdfIsDigit(b_[at])) return -1;
+  int64_t value = 0;
+  int n = 0;
+  while (n < 7 && PdfIsDigit(b_[at])) {
+    value = value * 10 + (b_[at] - '0');
+    ++at;
+    ++n;
+  }
+  if (b_[at] != ' ' && mode == 7) return -1;
+  if (value > 99999) return -1;
+  return static_cast<int>(negative ? -value : value);
+}
+
+// Reads the object number of "N G" ending at start, backwards.
+int PdfTokenizer::ReadBackward(int64_t start, int mode) {
+  const int64_t floor = std::max<int64_t>(start - 50, 0);
+  int64_t p = start;
+  while (p > floor && PdfIsBlank(b_[p])) --p;
+  while (p > floor && PdfIsDigit(b_[p])) --p;
+  while (p > floor && PdfIsBlank(b_[p])) --p;
+  while (p > floor && PdfIsDigit(b_[p])) --p;
+  const int64_t first = PdfIsDigit(b_[p]) && p == floor ? p : p + 1;
+  if (b_[first - 1] == '-' && first > 0) return -1;  // "-5 0 R" names no object
+  return ReadForward(first, mode);
+}
+
+int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
+  if (pos < 0 || pos > b_.size) return 0;
+  if (mode == 9) {
+    int64_t p = pos;
+    const int64_t end = std::min(pos + 50, b_.size);
+    bool found = false;
+    for (; p < end; ++p) {
+      const uint8_t c = b_[p], next = b_[p + 1];
+      if (c == ' ' && next == 'R') {
+        found = true;
+        ++p;
+        break;
+      }
+      if (c == '[') return -9;
+      if (c == ']' || c == '/' || c == '<') break;
+    }
+    if (!found) {
+      if (b_[p] == '<' && b_[p + 1] == '<') {
+        pos_ = p + 2;
+        return -99;
+      }
+      if (b_[p + 1] != 'R' || p >= end) return 0;
+      ++p;
+    }
+    // p is on the 'R'; a reference ends with a delimiter after it.
+    const uint8_t after = b_[p + 1];
+    if (!(after < 0x21 || after == '/' || after == '>' || after == ']' || after == '[' || after == '<')) return 0;
+    pos_ = p + 1;
+    return ReadBackward(p - 1, 0);
+  }
+  if (mode == 7 || mode == 0) return ReadBackward(pos, mode);
+  // The integer after a key.
+  int64_t p = pos;
+  const int64_t end = pos + 50;
+  while (p < end && p < b_.size && !PdfIsBlank(b_[p])) ++p;
+  while (p < end && p < b_.size && PdfIsBlank(b_[p])) ++p;
+  return ReadForward(p, 1);
+}
+
+int PdfTokenizer::PdfReadResourceName(int64_t pos, int kind, PdfPrefixes& prefixes) {
+  int64_t p = pos;
+  int k = kind;
+  const int code = PdfReadValue(b_, &p, &k, 1, prefixes);
+  if (kind == 1 || kind == 3) pos_ = p;
+  return code > 0 && code <= kPdfResourceCodes ? code : 0;
+}
+
+int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
+  list.assign(kPdfStackSize, 0);
+  int64_t p = pos_;
+  const int64_t end = p + 50;
+  while (p < end && p < b_.size && PdfIsSkippable(b_[p])) ++p;
+  const uint8_t c = b_[p];
+  pos_ = p + 1;
+  if (c == '[' || (c == '<' && b_[p + 1] == '<')) {
+    int n = 0;
+    while (n < kPdfStackSize - 2) {
+      const int r = PdfNextToken(pos_, 9);
+      list[n + 1] = r;
+      if (r <= 0) break;
+      ++n;
+    }
+    list[0] = n;
+    return list[1];
+  }
+  list[1] = PdfNextToken(p, 9);
+  list[0] = 1;
+  return list[1];
+}
+
+int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& offsets, int key, int kind, int limit) {
+  if (pos_ > b_.size || pos_ < 0) {
+    pos_ = 0;
+    return -1;
+  }
+  const uint8_t open = kind > 0 ? '[' : '<';
+  const uint8_t close = kind > 0 ? ']' : '>';
+  int64_t p = pos_;
+  while (p < pos_ + 9 && p < b_.size && (b_[p] == ' ' || b_[p] < 0x1F || b_[p] >= 0x80)) ++p;
+  if (b_[p] == open && p < pos_ + 9) {
+    if (kind == 2) {
+      int64_t q = p + 1;
+      while (q < pos_ + 10 && (b_[q] == ' ' || b_[q] < 0x1F)) ++q;
+      if (b_[q] == '/') return -1;
+    }
+    int64_t closeAt = p + 1;
+    const int64_t end = std::min(pos_ + 24000, b_.size);
+    while (closeAt < end && b_[closeAt] != close) ++closeAt;
+    if (closeAt >= end) return stack.top;
+    // The references in their written order; the surplus beyond the stack's room is
+    // dropped from the tail, so the first entries are always walked.
+    std::vector<int> refs;
+    int64_t q = p + 1;
+    while (q < closeAt && static_cast<int>(refs.size()) < kPdfStackSize) {
+      if (b_[q] == ' ' && b_[q + 1] == 'R') {
+        const int n = ReadBackward(q - 1, 0);
+        if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
+        q += 2;
+      } else {
+        ++q;
+      }
+    }
+    int top = stack.top;
+    if (top + 1 < kPdfStackSize) {
+      ++top;
+      stack.positions[top] = closeAt + 1;
+      stack.keys[top] = key;
+    }
+    const int room = kPdfStackSize - 1 - top;
+    const int take = std::min(room, static_cast<int>(refs.size()));
+    for (int i = take - 1; i >= 0; --i) {
+      ++top;
+      stack.positions[top] = offsets[refs[i]];
+      stack.keys[top] = refs[i];
+    }
+    // Pop the first reference (or the resume point when there is none).
+    pos_ = stack.positions[top];
+    stack.positions[top] = 0;
+    stack.keys[top] = 0;
+    stack.top = top - 1;
+    return stack.top;
+  }
+  const uint8_t c = b_[p];
+  if (c == '<' || c == '/') return 0;
+  const int64_t resume = pos_;
+  const int n = PdfNextToken(p, 9);
+  // An unknown object (offset 0) is never followed; nor is a jump made that could
+  // not be resumed from.
+  if (n <= 0 || n >= limit || n >= static_cast<int>(offsets.size()) || offsets[n] <= 0 ||
+      stack.top + 1 >= kPdfStackSize) {
+    pos_ = resume;
+    return 0;
+  }
+  ++stack.top;
+  stack.positions[stack.top] = pos_;
+  stack.keys[stack.top] = key;
+  pos_ = offsets[n];
+  return stack.top;
+}

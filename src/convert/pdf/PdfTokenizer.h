@@ -1,0 +1,53 @@
+// The scanners the PDF walk uses on the raw bytes with the one shared cursor:
+// object references (forward, backward, the number before "obj"), integers after a
+// dictionary key, resource names, lists of references and the reference stack that
+// drives the depth-first walk of the page tree. Every window is bounded; nothing
+// allocates per call.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "convert/pdf/PdfBytes.h"
+#include "convert/pdf/PdfValueReaders.h"
+
+constexpr int kPdfMaxObjects = 49152;   // object numbers 1 to 49,151 are usable
+constexpr int kPdfStackSize = 2000;     // reference stack and reference lists
+constexpr int kPdfResourceCodes = 18000;
+
+// The depth-first reference stack: resume positions and keys; entry 0 is unused.
+struct PdfRefStack {
+  std::array<int64_t, kPdfStackSize> positions{};
+  std::array<int, kPdfStackSize> keys{};
+  int top = 0;
+};
+
+class PdfTokenizer {
+ public:
+  PdfTokenizer(const PdfBytes& bytes, int64_t& cursor) : b_(bytes), pos_(cursor) {}
+
+  // One reference or integer at or around pos by mode: 9 the next reference forward
+  // (-9 an array, -99 an inline dictionary), 7 the object number ending at pos
+  // (strictly followed by a space), 0 as 7 but lenient, other modes the integer
+  // after the key at pos. -1: malformed or out of range.
+  int PdfNextToken(int64_t pos, int mode);
+  // A resource name after a slash at pos through PdfReadValue; 0 for codes above 18,000.
+  int PdfReadResourceName(int64_t pos, int kind, PdfPrefixes& prefixes);
+  // The reference or array of references at the cursor: list[0] the count, then the
+  // numbers. Returns the first number (0 or below for none).
+  int PdfReadRefList(std::vector<int>& list);
+  // Pushes the objects the value at the cursor refers to and moves the cursor to the
+  // first of them. kind 1 or 2 an array (2 refuses a list of names), 0 a single
+  // reference. Returns the new top, or 0 / -1 when nothing was pushed.
+  int PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& offsets, int key, int kind, int limit);
+
+  int64_t& Cursor() { return pos_; }
+
+ private:
+  int ReadBackward(int64_t start, int mode);
+  int ReadForward(int64_t at, int mode) const;
+
+  const PdfBytes& b_;
+  int64_t& pos_;
+};

@@ -1,0 +1,225 @@
+// The PDF value readers: bounded, allocation-free scans of raw bytes.
+#include "convert/pdf/PdfValueReaders.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int64_t kNumberLimit = 2000000000;
+
+}  // namespace
+
+int ParsePdfNumberShort(const PdfBytes& b, int64_t pos) {
+  int sign = 1;
+  if (b[pos] == '-') {
+    sign = -1;
+    ++pos;
+  }
+  const uint8_t c0 = b[pos];
+  if ((c0 == '1' || c0 == '0') && b[pos + 1] < 0x21) return sign * (c0 == '1' ? 100 : 0);
+  if (c0 != '.' && !PdfIsDigit(c0)) return 0;
+  int whole = 0, digits = 0;
+  while (PdfIsDigit(b[pos]) && digits < 5) {
+    if (digits == 4) return sign * whole * 1000;  // a fifth digit: ten times the four
+    whole = whole * 10 + (b[pos] - '0');
+    ++digits;
+    ++pos;
+  }
+  if (digits == 4) return sign * whole * 100;
+  int fraction = 0;
+  if (b[pos] == '.') {
+    ++pos;
+    if (PdfIsDigit(b[pos])) fraction = (b[pos] - '0') * 10;
+    if (PdfIsDigit(b[pos]) && PdfIsDigit(b[pos + 1])) fraction += b[pos + 1] - '0';
+  }
+  return sign * (whole * 100 + fraction);
+}
+
+int64_t ParsePdfNumber(const PdfBytes& b, int64_t* pos, int mode) {
+  const int keep = mode == 1 ? 4 : 2;
+  int64_t p = *pos;
+  const bool negative = b[p] == '-';
+  if (negative) ++p;
+  int64_t value = 0;
+  int before = -1;  // digits before the point, -1 without a point
+  int taken = 0, after = 0;
+  bool rounded = false;
+  while (true) {
+    const uint8_t c = b[p];
+    if (c == '.') {
+      if (before >= 0) break;
+      before = taken;
+    } else if (PdfIsDigit(c)) {
+      if (before < 0 || after < keep) {
+        if (value < kNumberLimit) value = value * 10 + (c - '0');
+        ++taken;
+        if (before >= 0) ++after;
+      } else if (!rounded) {
+        if (c >= '5') ++value;
+        rounded = true;
+      }
+    } else {
+      break;
+    }
+    ++p;
+  }
+  static constexpr int64_t kScale[] = {1, 10, 100, 1000, 10000};
+  value *= kScale[keep - std::min(after, keep)];
+  value = std::min(value, kNumberLimit);
+  *pos = p;
+  return negative ? -value : value;
+}
+
+int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity) {
+  int64_t n = 0, bad = 0;
+  uint32_t group[5];
+  int digits = 0;
+  auto put = [&](uint8_t byte) {
+    if (n < capacity) out[n++] = byte;
+  };
+  int64_t i = length >= 2 && in[0] == '<' && in[1] == '~' ? 2 : 0;  // the PostScript opening mark
+  for (; i < length; ++i) {
+    const uint8_t c = in[i];
+    if (c == '~') break;  // "~>": the end of the data
+    if (c == 'z' && digits == 0) {
+      for (int k = 0; k < 4; ++k) put(0);
+      continue;
+    }
+    if (c < '!' || c > 'u') {
+      if (c >= 0x21) ++bad;
+      continue;
+    }
+    group[digits++] = c - 33;
+    if (digits == 5) {
+      uint64_t v = 0;
+      for (uint32_t d : group) v = v * 85 + d;
+      for (int k = 3; k >= 0; --k) put(static_cast<uint8_t>(v >> (8 * k)));
+      digits = 0;
+    }
+  }
+  if (digits > 1) {
+    uint64_t v = 0;
+    for (int k = 0; k < 5; ++k) v = v * 85 + (k < digits ? group[k] : 84);
+    for (int k = 0; k < digits - 1; ++k) put(static_cast<uint8_t>(v >> (8 * (3 - k))));
+  }
+  if (bad * 2 > length) return 0;
+  return static_cast<int>(n);
+}
+
+namespace {
+
+uint8_t Lower(uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
+bool IsLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+int NameIndex(uint8_t c) {
+  if (PdfIsDigit(c)) return c - '0' + 1;
+  if (c >= 'A' && c <= 'Z') return c - 54;
+  return c - 61;
+}
+
+}  // namespace
+
+int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes) {
+  int64_t p = *pos;
+  const int selector = *kind;
+  while (p < b.size && b[p] < 0x21) ++p;
+  if (mode == 1) {
+    int64_t q = std::max<int64_t>(p - 1, 0);
+    const int64_t end = q + 10;
+    while (q < end && b[q] != '/' && b[q] != '>') ++q;
+    if (b[q] != '/' || q >= end) return 0;
+    p = q + 1;
+  } else if (b[p] == '/') {
+    ++p;
+  }
+  const uint8_t c0 = b[p], c1 = b[p + 1], c2 = b[p + 2];
+  if (c0 < 0x21) return 0;
+  // The prefix: the first character and the letters after it.
+  int prefixLen = 1;
+  while (prefixLen < 8 && b[p + prefixLen] >= 0x40 && b[p + prefixLen] <= 0x7B && b[p + prefixLen] != '_') ++prefixLen;
+  const uint8_t after = b[p + prefixLen];
+  if (!((PdfIsDigit(after) && prefixLen <= 5) || after == '_' || prefixLen <= 2)) return 0;
+  const uint8_t l0 = Lower(c0), l1 = Lower(c1);
+  if ((l0 == 'c' || l0 == 'g') && l1 == 's') return 0;
+
+  int k = 0, skip = prefixLen, code = -1;
+  if (l0 == 'i' && l1 == 'm' && (PdfIsDigit(c2) || Lower(c2) == 'g' || Lower(c2) == 'a')) {
+    k = 1;
+    skip = PdfIsDigit(c2) ? 2 : Lower(c2) == 'g' ? 3 : 5;
+  } else if (l0 == 'o' && l1 == 'b' && (PdfIsDigit(c2) || c2 == 'j') && selector != 3) {
+    k = 1;
+    skip = 2;
+  } else if (l0 == 'p' && l1 == 'a' && Lower(c2) == 'g' && selector != 3) {
+    k = 1;
+    skip = 3;
+  } else if (c1 < 0x21 || c1 == '/') {
+    k = 1;
+    code = c0 + (c0 >= 'a' && c0 <= 'z' ? 7339 : c0 >= 'A' && c0 <= 'Z' ? 7346 : 7353);
+    p += 1;
+  } else if ((PdfIsDigit(c0) || IsLetter(c0)) && c1 >= 'a' && c1 <= 'z' && (c2 < 0x21 || c2 == '/')) {
+    k = 1;
+    code = NameIndex(c1) + 40 * NameIndex(c0) + 7490;
+    p += 2;
+  } else if (PdfIsDigit(c0) && PdfIsDigit(c1)) {
+    k = 1;
+    skip = 0;
+  } else if (l0 == 'f' && l1 == 'm' && PdfIsDigit(c2)) {
+    k = 2;
+    skip = 2;
+  } else if (l0 == 'f' && PdfIsDigit(c1)) {
+    k = 3;
+    skip = 1;
+  } else if (l0 == 't' && l1 == 't') {
+    k = 4;
+    skip = 2;
+  } else if (l0 == 'r' && PdfIsDigit(c1)) {
+    k = 9;
+    skip = 1;
+  }
+  if ((k == 1 || k == 2) && selector == 3) k = 9;
+  if (k == 0) {
+    int slot = -1;
+    const int len = std::min(prefixLen, 4);
+    for (int s = 0; s < 8 && slot < 0; ++s) {
+      char* stored = &prefixes[static_cast<size_t>(s) * 4];
+      if (stored[0] == 0) {
+        for (int i = 0; i < 4; ++i) stored[i] = i < len ? static_cast<char>(b[p + i]) : 0;
+        slot = s;
+        break;
+      }
+      bool same = true;
+      for (int i = 0; i < 4; ++i) same = same && static_cast<uint8_t>(stored[i]) == (i < len ? b[p + i] : 0);
+      if (same) slot = s;
+    }
+    if (slot < 0) {
+      *kind = 99;
+      return 0;
+    }
+    k = 5 + slot;
+  }
+  *kind = k;
+  if (code >= 0) {
+    *pos = p;
+    return code;
+  }
+  // The number: the digits after the prefix (underscores passed over), plus one.
+  p += skip;
+  while (p < b.size && !PdfIsDigit(b[p]) && b[p] > 0x20 && b[p] != '/' && p < *pos + 40) ++p;
+  int64_t n = 0;
+  while (PdfIsDigit(b[p]) || (b[p] == '_' && PdfIsDigit(b[p + 1]))) {
+    if (PdfIsDigit(b[p]) && n < 100000000) n = n * 10 + (b[p] - '0');
+    ++p;
+  }
+  *pos = p;
+  if (b[p] == '+') return 0;
+  if (n > 49152 && (k != 9 || mode == 1)) n %= 49152;
+  n += 1;
+  switch (k) {
+    case 1: return n < 10000 ? static_cast<int>(n) : 0;
+    case 2: return static_cast<int>(11000 + n);
+    case 3: return static_cast<int>(12000 + n);
+    case 4: return static_cast<int>(13000 + n);
+    case 9: return static_cast<int>(std::min<int64_t>(10000 + n, INT32_MAX));
+    default: return static_cast<int>(k == 9 ? 10000 + n : 9000 + k * 1000 + n);
+  }
+}

@@ -1,0 +1,30 @@
+// The small readers of PDF values on raw bytes: fixed-point
+// numbers (hundredths, or ten-thousandths where asked), the operands before an
+// operator, ASCII85 data and resource names turned into numeric resource codes.
+// None allocates; every read is bounded by the byte view.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "convert/pdf/PdfBytes.h"
+
+// A number in hundredths by the short rule (three integer digits with two decimals,
+// four without, a fifth multiplies by ten).
+int ParsePdfNumberShort(const PdfBytes& b, int64_t pos);
+
+// A decimal number as fixed point: four decimals when mode is 1, else two. The
+// position ends on the first byte that is neither digit nor point.
+int64_t ParsePdfNumber(const PdfBytes& b, int64_t* pos, int mode);
+
+// ASCII85 from in[0..length) into out (at most capacity bytes); "~>" ends the data.
+// Returns the decoded length, or 0 when more than half the bytes are foreign.
+int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);
+
+// Learned name prefixes: up to 8 of up to 4 characters.
+using PdfPrefixes = std::array<char, 100>;
+
+// A resource name as its resource code (0 when the name is not one). *kind: in the
+// caller's selector (3 in font dictionaries), out the name's kind. mode 1: the name
+// is looked for after a slash within 10 bytes. The position ends after the number.
+int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes);

@@ -1,0 +1,148 @@
+// The small readers and scanners of PDF bytes, on the cases where their rules bite.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "convert/pdf/PdfImageTag.h"
+#include "convert/pdf/PdfTokenizer.h"
+#include "convert/pdf/PdfValueReaders.h"
+
+namespace {
+
+PdfBytes View(const std::string& s) { return PdfBytes{reinterpret_cast<const uint8_t*>(s.data()), static_cast<int64_t>(s.size())}; }
+
+TEST(PdfValueReaders, Numbers) {
+  const struct {
+    const char* text;
+    int shortForm;
+    int64_t hundredths, tenThousandths;
+  } cases[] = {
+      {"595.28 ", 59528, 59528, 5952800}, {"12 ", 1200, 1200, 120000},   {"-.5 ", -50, -50, -5000},
+      {"12345 ", 1234000, 1234500, 123450000}, {"1.999 ", 199, 200, 19990}, {"0.004 ", 0, 0, 40},
+      {"3. ", 300, 300, 30000},            {"1 ", 100, 100, 10000},         {"1.256 ", 125, 126, 12560},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string s = c.text;
+    EXPECT_EQ(ParsePdfNumberShort(View(s), 0), c.shortForm);
+    int64_t pos = 0;
+    EXPECT_EQ(ParsePdfNumber(View(s), &pos, 0), c.hundredths);
+    EXPECT_EQ(pos, static_cast<int64_t>(s.size()) - 1);
+    pos = 0;
+    EXPECT_EQ(ParsePdfNumber(View(s), &pos, 1), c.tenThousandths);
+  }
+  // A plus sign is no number: the value is 0 and the position stays on it.
+  int64_t pos = 0;
+  EXPECT_EQ(ParsePdfNumber(View("+5"), &pos, 0), 0);
+  EXPECT_EQ(pos, 0);
+}
+
+TEST(PdfValueReaders, Ascii85) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"87cURD]j7BEbo7~>", "Hello world"},
+      {"z~>", std::string(4, '\0')},
+      // A run of z never writes past the room it is given.
+      {std::string(1000, 'z') + "~>", std::string(64, '\0')},
+      // "~>" ends the data: what follows is not decoded.
+      {"87cURD]j7BEbo7~>87cURD]i", "Hello world"},
+      {"<~87cURD]j7BEbo7~>", "Hello world"},
+  };
+  for (const auto& c : cases) {
+    std::string out(64, 'x');
+    const int n = DecodeAscii85(reinterpret_cast<const uint8_t*>(c.in.data()), static_cast<int64_t>(c.in.size()),
+                                reinterpret_cast<uint8_t*>(out.data()), 64);
+    EXPECT_EQ(out.substr(0, static_cast<size_t>(n)), c.out);
+  }
+  // Mostly foreign bytes: not ASCII85 at all.
+  const std::string foreign = "{{{{{{{{{{{{abc";
+  uint8_t out[16];
+  EXPECT_EQ(DecodeAscii85(reinterpret_cast<const uint8_t*>(foreign.data()), static_cast<int64_t>(foreign.size()), out, 16), 0);
+}
+
+TEST(PdfValueReaders, ResourceCodes) {
+  const struct {
+    const char* name;
+    int selector, code;
+  } cases[] = {{"/F12 ", 3, 12013}, {"/Im3 ", 1, 4}, {"/R7 ", 1, 10008}, {"/TT2 ", 3, 13003}, {"/Fm0 ", 1, 11001},
+               {"/Im3 ", 3, 10004}, {"/GS1 ", 1, 0}, {"/CS0 ", 1, 0}, {"/F1+ ", 3, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    PdfPrefixes prefixes{};
+    int64_t pos = 0;
+    int kind = c.selector;
+    EXPECT_EQ(PdfReadValue(View(c.name), &pos, &kind, 0, prefixes), c.code);
+  }
+  // A learned prefix keeps its slot: the same prefix gives the same kind, the number
+  // after an underscore is read through it.
+  PdfPrefixes prefixes{};
+  int64_t pos = 0;
+  int kind = 3;
+  const int first = PdfReadValue(View("/T1_0 "), &pos, &kind, 0, prefixes);
+  EXPECT_EQ(first, 9000 + 5 * 1000 + 11);
+  pos = 0;
+  kind = 3;
+  EXPECT_EQ(PdfReadValue(View("/T1_1 "), &pos, &kind, 0, prefixes), first + 1);
+}
+
+TEST(PdfTokenizer, References) {
+  const std::string s = "/Kids [4 0 R 5 0 R] /Parent 12 0 R /Count 12 /Neg -3 /Big 100000 <</A 1>> ";
+  const PdfBytes b = View(s);
+  int64_t cursor = 0;
+  PdfTokenizer tok(b, cursor);
+  EXPECT_EQ(tok.PdfNextToken(s.find("12 0 R"), 9), 12);
+  EXPECT_EQ(cursor, static_cast<int64_t>(s.find("12 0 R") + 6));
+  EXPECT_EQ(tok.PdfNextToken(s.find("2 0 R"), 9), 12);  // from the second digit
+  EXPECT_EQ(tok.PdfNextToken(s.find("/Kids") + 5, 9), -9);
+  EXPECT_EQ(tok.PdfNextToken(s.find("<<") - 1, 9), -99);
+  EXPECT_EQ(cursor, static_cast<int64_t>(s.find("<<") + 2));
+  EXPECT_EQ(tok.PdfNextToken(s.find("/Count"), 1), 12);
+  EXPECT_EQ(tok.PdfNextToken(s.find("/Neg"), 1), -3);
+  EXPECT_EQ(tok.PdfNextToken(s.find("/Big"), 1), -1);
+
+  cursor = static_cast<int64_t>(s.find('['));
+  std::vector<int> list;
+  EXPECT_EQ(tok.PdfReadRefList(list), 4);
+  EXPECT_EQ(list[0], 2);
+  EXPECT_EQ(list[2], 5);
+
+  // The array pushed: the walk goes to object 4, then 5, then past the ']'.
+  std::vector<int64_t> offsets(kPdfMaxObjects, 0);
+  offsets[4] = 400;
+  offsets[5] = 500;
+  PdfRefStack stack;
+  cursor = static_cast<int64_t>(s.find('['));
+  EXPECT_EQ(tok.PdfPushRefs(stack, offsets, 7, 1, kPdfMaxObjects), 2);
+  EXPECT_EQ(cursor, 400);
+  EXPECT_EQ(stack.positions[2], 500);
+  EXPECT_EQ(stack.positions[1], static_cast<int64_t>(s.find(']') + 1));
+  EXPECT_EQ(stack.keys[1], 7);
+}
+
+TEST(PdfTokenizer, FullStackKeepsTheFirstKids) {
+  std::string s = "[";
+  for (int i = 1; i <= 2500; ++i) s += std::to_string(i) + " 0 R ";
+  s += "]";
+  const PdfBytes b = View(s);
+  int64_t cursor = 0;
+  PdfTokenizer tok(b, cursor);
+  std::vector<int64_t> offsets(kPdfMaxObjects, 0);
+  for (int i = 1; i <= 2500; ++i) offsets[static_cast<size_t>(i)] = 1000 + i;
+  PdfRefStack stack;
+  stack.top = 0;
+  tok.PdfPushRefs(stack, offsets, 1, 1, kPdfMaxObjects);
+  EXPECT_EQ(cursor, 1001);  // the first kid is walked first
+  EXPECT_EQ(stack.positions[static_cast<size_t>(stack.top)], 1002);
+  EXPECT_EQ(stack.top, kPdfStackSize - 2);
+}
+
+TEST(PdfImageTag, Forms) {
+  EXPECT_EQ(FormatPdfImageTag(12, 0, 0, 0, 2), "[Im12]JPG");
+  EXPECT_EQ(FormatPdfImageTag(12, 0, 0, 1, 0), "[Image12]");
+  EXPECT_EQ(FormatPdfImageTag(5, 1, 0, 0, 6), "[Img5]TIF");   // mirrored, half turn
+  EXPECT_EQ(FormatPdfImageTag(5, 0, 90, 0, 7), "[Imb5]LZW");  // a page turned a quarter
+  EXPECT_EQ(FormatPdfImageTag(5, 6, 270, 0, 9), "[Im5]JBIG2");
+}
+
+}  // namespace
