@@ -51,17 +51,17 @@ constexpr size_t kOutputChunk = 65536;
 // Writes the display text for the terminal: the column mark byte 6, on which the
 // table display splits cells, as a tab, and CP932 as UTF-8. The text goes out in
 // pieces, so that no copy of the whole text is made; a piece ends behind an ASCII
-// byte, which never starts a double-byte character.
+// byte, which never starts a double-byte character. UTF-8 holds a byte 6 only
+// where the text did, so the mark is replaced after the conversion.
 void WriteForTerminal(std::ostream& out, std::string_view text) {
   std::string piece;
   for (size_t at = 0; at < text.size();) {
     size_t end = std::min(text.size(), at + kOutputChunk);
     while (end < text.size() && static_cast<uint8_t>(text[end - 1]) >= 0x80) ++end;
-    piece.assign(text.substr(at, end - at));
-    for (char& c : piece) {
-      if (c == '\x06') c = '\t';
-    }
-    out << plat::Cp932ToUtf8(piece);
+    piece.clear();
+    plat::AppendCp932AsUtf8(piece, text.substr(at, end - at));
+    for (char& c : piece) c = c == '\x06' ? '\t' : c;
+    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
     at = end;
   }
 }
