@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/office/OfficeState.h"
+#include "platform/Alloc.h"
 
 struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
 
@@ -17,7 +18,7 @@ struct ConvertState : OfficeState {
   uint8_t* m_pRawData = nullptr;
   int64_t m_nRawPos = 0;
   int64_t m_nRawLen = 0;
-  std::vector<uint8_t> m_rawStore;  // storage behind m_pRawData
+  plat::ZeroedVector<uint8_t> m_rawStore;  // storage behind m_pRawData
 
   // ConversionScratch: one UTF-16 character and its 0, and the Shift-JIS result.
   std::array<char16_t, 2> m_awcScratch{};

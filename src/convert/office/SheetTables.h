@@ -71,7 +71,7 @@ class SheetTables {
 
  private:
   char* At(int i) const { return &call_.cells[static_cast<size_t>(i) * call_.cellChars]; }
-  const std::vector<int>& Ints(int k) const { return call_.workInts[k]; }
+  const plat::ZeroedVector<int>& Ints(int k) const { return call_.workInts[k]; }
   int& Field(int k, int i) {
     return Valid(i) ? call_.workInts[k][i] : scratch_;
   }
