@@ -44,5 +44,6 @@ struct ConvertState : OfficeState {
       std::vector<std::array<unsigned char, 256>>(257, std::array<unsigned char, 256>{});
 
   // Table column layouts of the Word roads: 2,000 rows of 100 columns.
-  std::vector<int> m_anTableCols = std::vector<int>(2000 * 100, 0);
+  // (Zero pages: most documents touch a few rows of it.)
+  plat::ZeroedVector<int> m_anTableCols = plat::ZeroedVector<int>(2000 * 100);
 };
