@@ -215,7 +215,23 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
 }
 
 int GridRenderer::Render(const WordGrid& grid, int64_t last) {
+  const int64_t stored = std::min<int64_t>(last, static_cast<int64_t>(grid.rows) * grid.width);
   for (int64_t index = 0; index < last && Room(); ++index) {
+    // A run of ordinary bytes that leaves the line short only joins the line.
+    if (index < stored && line_.size() + 1 < kLongLine) {
+      const int64_t most = std::min<int64_t>(stored - index, static_cast<int64_t>(kLongLine - 1 - line_.size()));
+      int64_t n = 0;
+      while (n < most) {
+        const uint8_t x = grid.bytes[index + n];
+        if (x <= 7 || x == '\r' || x == '\n') break;
+        ++n;
+      }
+      if (n > 0) {
+        line_.append(reinterpret_cast<const char*>(grid.bytes + index), static_cast<size_t>(n));
+        index += n - 1;
+        continue;
+      }
+    }
     const uint8_t b = grid.At(index);
     if (line_.size() < kLineMax) line_ += static_cast<char>(b);
     if (b < 2 || b > 7) {
