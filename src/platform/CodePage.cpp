@@ -12,31 +12,6 @@ constexpr char16_t kUnassigned = 0xFFFF;
 bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-  char bytes[4];
-  size_t n;
-  if (cp < 0x80) {
-    bytes[0] = static_cast<char>(cp);
-    n = 1;
-  } else if (cp < 0x800) {
-    bytes[0] = static_cast<char>(0xC0 | cp >> 6);
-    bytes[1] = static_cast<char>(0x80 | (cp & 0x3F));
-    n = 2;
-  } else if (cp < 0x10000) {
-    bytes[0] = static_cast<char>(0xE0 | cp >> 12);
-    bytes[1] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | (cp & 0x3F));
-    n = 3;
-  } else {
-    bytes[0] = static_cast<char>(0xF0 | cp >> 18);
-    bytes[1] = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
-    bytes[2] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
-    bytes[3] = static_cast<char>(0x80 | (cp & 0x3F));
-    n = 4;
-  }
-  out.append(bytes, n);
-}
-
 // Decodes one UTF-8 sequence at text[i]; returns the code point and advances i, or
 // returns -1 (and advances past the bad byte) for a malformed or overlong sequence.
 int32_t NextUtf8(std::string_view text, size_t& i) {
@@ -148,6 +123,21 @@ size_t AsciiRun(const char* text, size_t size) {
   return n;
 }
 
+// Writes one BMP character as UTF-8 at dst; returns the end.
+char* PutUtf8(char* dst, char16_t ch) {
+  if (ch < 0x80) {
+    *dst++ = static_cast<char>(ch);
+  } else if (ch < 0x800) {
+    *dst++ = static_cast<char>(0xC0 | ch >> 6);
+    *dst++ = static_cast<char>(0x80 | (ch & 0x3F));
+  } else {
+    *dst++ = static_cast<char>(0xE0 | ch >> 12);
+    *dst++ = static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+    *dst++ = static_cast<char>(0x80 | (ch & 0x3F));
+  }
+  return dst;
+}
+
 }  // namespace
 
 std::u16string Cp932ToWide(std::string_view text) {
@@ -158,13 +148,19 @@ std::u16string Cp932ToWide(std::string_view text) {
 }
 
 void AppendCp932AsUtf8(std::string& out, std::string_view text) {
-  out.reserve(out.size() + text.size() + text.size() / 2);
+  // A byte gives at most three bytes of UTF-8 (a single byte may become U+FFFD or
+  // a half-width kana); the room is taken first and the rest given back.
+  const size_t start = out.size();
+  out.resize(start + 3 * text.size());
+  char* dst = out.data() + start;
   for (size_t i = 0; i < text.size();) {
     const size_t run = AsciiRun(text.data() + i, text.size() - i);
-    out.append(text.data() + i, run);
+    std::memcpy(dst, text.data() + i, run);
+    dst += run;
     i += run;
-    if (i < text.size()) AppendUtf8(out, DecodeAt(text, i));
+    if (i < text.size()) dst = PutUtf8(dst, DecodeAt(text, i));
   }
+  out.resize(static_cast<size_t>(dst - out.data()));
 }
 
 std::string Cp932ToUtf8(std::string_view text) {

@@ -84,9 +84,15 @@ void GridRenderer::Frame(int cells) {
 void GridRenderer::WriteLine() {
   std::string text;
   text.reserve(line_.size() + 16);
-  for (const char ch : line_) {
-    const auto b = static_cast<uint8_t>(ch);
-    switch (b) {
+  // Bytes shown otherwise: 0 and 1 (picture anchors), 8, 11, 19, 20 and 21.
+  auto special = [](uint8_t b) { return b <= 1 || b == 8 || b == 11 || (b >= 19 && b <= 21); };
+  for (size_t i = 0; i < line_.size(); ++i) {
+    size_t j = i;
+    while (j < line_.size() && !special(static_cast<uint8_t>(line_[j]))) ++j;
+    text.append(line_, i, j - i);
+    if (j == line_.size()) break;
+    i = j;
+    switch (static_cast<uint8_t>(line_[i])) {
       case 8: text += "\x81\xA0"; break;
       case 11: text += "\x81\x9E"; break;
       case 19: text += '#'; break;
@@ -109,7 +115,6 @@ void GridRenderer::WriteLine() {
         text += ' ';
         break;
       }
-      default: text += ch;
     }
   }
   out_.Append(text);
