@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 #include "app/FileKind.h"
@@ -54,14 +56,20 @@ constexpr size_t kOutputChunk = 65536;
 // byte, which never starts a double-byte character. UTF-8 holds a byte 6 only
 // where the text did, so the mark is replaced after the conversion.
 void WriteForTerminal(std::ostream& out, std::string_view text) {
-  std::string piece;
+  std::unique_ptr<char[]> utf8;
+  size_t capacity = 0;
   for (size_t at = 0; at < text.size();) {
     size_t end = std::min(text.size(), at + kOutputChunk);
     while (end < text.size() && static_cast<uint8_t>(text[end - 1]) >= 0x80) ++end;
-    piece.clear();
-    plat::AppendCp932AsUtf8(piece, text.substr(at, end - at));
-    for (char& c : piece) c = c == '\x06' ? '\t' : c;
-    out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+    const std::string_view piece = text.substr(at, end - at);
+    if (capacity < 3 * piece.size()) {
+      capacity = 3 * piece.size();
+      utf8 = std::make_unique_for_overwrite<char[]>(capacity);
+    }
+    const size_t n = plat::Cp932ToUtf8Into(piece, utf8.get());
+    char* const last = utf8.get() + n;
+    for (char* p = utf8.get(); (p = static_cast<char*>(std::memchr(p, '\x06', static_cast<size_t>(last - p)))) != nullptr;) *p++ = '\t';
+    out.write(utf8.get(), static_cast<std::streamsize>(n));
     at = end;
   }
 }

@@ -147,12 +147,8 @@ std::u16string Cp932ToWide(std::string_view text) {
   return out;
 }
 
-void AppendCp932AsUtf8(std::string& out, std::string_view text) {
-  // A byte gives at most three bytes of UTF-8 (a single byte may become U+FFFD or
-  // a half-width kana); the room is taken first and the rest given back.
-  const size_t start = out.size();
-  out.resize(start + 3 * text.size());
-  char* dst = out.data() + start;
+size_t Cp932ToUtf8Into(std::string_view text, char* out) {
+  char* dst = out;
   for (size_t i = 0; i < text.size();) {
     const size_t run = AsciiRun(text.data() + i, text.size() - i);
     std::memcpy(dst, text.data() + i, run);
@@ -160,12 +156,14 @@ void AppendCp932AsUtf8(std::string& out, std::string_view text) {
     i += run;
     if (i < text.size()) dst = PutUtf8(dst, DecodeAt(text, i));
   }
-  out.resize(static_cast<size_t>(dst - out.data()));
+  return static_cast<size_t>(dst - out);
 }
 
 std::string Cp932ToUtf8(std::string_view text) {
-  std::string out;
-  AppendCp932AsUtf8(out, text);
+  // A byte gives at most three bytes of UTF-8 (a single byte may become U+FFFD or a
+  // half-width kana); the room is taken first and the rest given back.
+  std::string out(3 * text.size(), '\0');
+  out.resize(Cp932ToUtf8Into(text, out.data()));
   return out;
 }
 

@@ -30,8 +30,9 @@ std::u16string Cp932ToWide(std::string_view text);
 // CP932 to UTF-8 for the terminal; malformed bytes become U+FFFD.
 std::string Cp932ToUtf8(std::string_view text);
 
-// The same, appended to out (ASCII runs copied as they are).
-void AppendCp932AsUtf8(std::string& out, std::string_view text);
+// The same into out, which holds at least 3 * text.size() bytes (no character
+// takes more); returns the bytes written. ASCII runs are copied as they are.
+size_t Cp932ToUtf8Into(std::string_view text, char* out);
 
 // UTF-8 to CP932, exact: nullopt when the text is not valid UTF-8 or holds a
 // character that CP932 cannot express (used for names, which must not change).
