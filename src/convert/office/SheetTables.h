@@ -1,8 +1,9 @@
 // The spreadsheet cell tables in the dump's work storage, shared by the binary
 // workbook records, the XLSX reader and the sheet output:
-// - SheetStringPool: the DumpCellTable's storage taken entry by entry (entry i's
-//   bytes side by side, so that a text is read and written in one run): byte 0 the
-//   widest line, the text from byte 1, NUL-terminated;
+// - SheetStringPool: the DumpCellTable in its own character-major order (byte k of
+//   entry i at call.Cell(k, i)): byte 0 the widest line, the text from byte 1,
+//   NUL-terminated. Short texts, the usual case, so touch only the first few
+//   character planes, not a page or two per entry;
 // - CellTextCode: one int per entry (1,000 + n 8-bit text, n + 1 converted text,
 //   9,000 + n a number, 9,002 "--");
 // - SheetCellList: row, column, pool entry and sheet number per cell, in read order;
@@ -31,7 +32,8 @@ class SheetTables {
   int CharLimit() const { return charLimit_; }
 
   bool Valid(int i) const {
-    return i >= 0 && i < Entries() && i < call_.cellRows && static_cast<size_t>(i) < Ints(0).size();
+    return i >= 0 && i < Entries() && i < call_.cellRows && static_cast<size_t>(i) < Ints(0).size() &&
+           static_cast<size_t>(call_.cellChars) * static_cast<size_t>(call_.cellRows) <= call_.cells.size();
   }
 
   // Pool entry i: widest line and text (cut to the cell limit, whole characters).
@@ -43,23 +45,25 @@ class SheetTables {
       if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
       n += w;
     }
-    char* entry = At(i);
-    entry[0] = static_cast<char>(std::clamp(widest, 0, 255));
-    std::memcpy(entry + 1, text.data(), n);
-    entry[n + 1] = '\0';
+    Byte(i, 0) = static_cast<char>(std::clamp(widest, 0, 255));
+    for (size_t k = 0; k < n; ++k) Byte(i, static_cast<int>(k) + 1) = text[k];
+    Byte(i, static_cast<int>(n) + 1) = '\0';
   }
   // The text of entry i into out (cleared first).
   void Text(int i, std::string& out) const {
     out.clear();
     if (!Valid(i)) return;
-    const char* entry = At(i) + 1;
-    out.assign(entry, strnlen(entry, static_cast<size_t>(charLimit_)));
+    for (int k = 1; k <= charLimit_; ++k) {
+      const char c = Byte(i, k);
+      if (c == '\0') break;
+      out.push_back(c);
+    }
   }
-  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(At(i)[0]) : 0; }
+  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
   void Clear(int i) {
     if (!Valid(i)) return;
-    At(i)[0] = 0;
-    At(i)[1] = 0;
+    Byte(i, 0) = 0;
+    Byte(i, 1) = 0;
     Code(i) = 0;
   }
 
@@ -70,7 +74,8 @@ class SheetTables {
   int& Sheet(int i) { return Field(4, i); }
 
  private:
-  char* At(int i) const { return &call_.cells[static_cast<size_t>(i) * call_.cellChars]; }
+  // Byte k (below cellChars) of entry i (a valid entry, below cellRows).
+  char& Byte(int i, int k) const { return *call_.Cell(k, i); }
   const plat::ZeroedVector<int>& Ints(int k) const { return call_.workInts[k]; }
   int& Field(int k, int i) {
     return Valid(i) ? call_.workInts[k][i] : scratch_;
