@@ -25,16 +25,16 @@ class SheetTables {
   static constexpr int kMaxBoxes = 200;
 
   SheetTables(DumpCall& call, int charLimit, int tableRows)
-      : call_(call), charLimit_(std::clamp(charLimit, 1, call.cellChars - 3)), capacity_(std::max(tableRows - 210, 0)) {}
+      : call_(call),
+        charLimit_(std::clamp(charLimit, 1, call.cellChars - 3)),
+        capacity_(std::max(tableRows - 210, 0)),
+        limit_(ValidLimit()) {}
 
   int Capacity() const { return capacity_; }     // ordinary cells and pool entries
   int Entries() const { return capacity_ + kMaxBoxes; }  // with the text boxes
   int CharLimit() const { return charLimit_; }
 
-  bool Valid(int i) const {
-    return i >= 0 && i < Entries() && i < call_.cellRows && static_cast<size_t>(i) < Ints(0).size() &&
-           static_cast<size_t>(call_.cellChars) * static_cast<size_t>(call_.cellRows) <= call_.cells.size();
-  }
+  bool Valid(int i) const { return i >= 0 && i < limit_; }
 
   // Pool entry i: widest line and text (cut to the cell limit, whole characters).
   void SetText(int i, int widest, std::string_view text) {
@@ -76,7 +76,14 @@ class SheetTables {
  private:
   // Byte k (below cellChars) of entry i (a valid entry, below cellRows).
   char& Byte(int i, int k) const { return *call_.Cell(k, i); }
-  const plat::ZeroedVector<int>& Ints(int k) const { return call_.workInts[k]; }
+  // The entries that every table has room for: the tables keep their sizes while a
+  // road runs, so this is taken once.
+  int ValidLimit() const {
+    if (static_cast<size_t>(call_.cellChars) * static_cast<size_t>(std::max(call_.cellRows, 0)) > call_.cells.size()) return 0;
+    int64_t n = std::min<int64_t>(Entries(), call_.cellRows);
+    for (const auto& ints : call_.workInts) n = std::min<int64_t>(n, static_cast<int64_t>(ints.size()));
+    return static_cast<int>(std::max<int64_t>(n, 0));
+  }
   int& Field(int k, int i) {
     return Valid(i) ? call_.workInts[k][i] : scratch_;
   }
@@ -84,5 +91,6 @@ class SheetTables {
   DumpCall& call_;
   int charLimit_;
   int capacity_;
+  int limit_;
   int scratch_ = 0;  // where an out-of-range index reads and writes
 };
