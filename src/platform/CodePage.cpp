@@ -110,19 +110,6 @@ char16_t DecodeAt(std::string_view text, size_t& i) {
   return ch == kUnassigned ? u'\uFFFD' : ch;
 }
 
-// The length of the run of ASCII bytes (below 0x80) at the start of text, eight
-// bytes at a time.
-size_t AsciiRun(const char* text, size_t size) {
-  size_t n = 0;
-  for (; n + 8 <= size; n += 8) {
-    uint64_t word;
-    std::memcpy(&word, text + n, 8);
-    if (word & 0x8080808080808080ULL) break;
-  }
-  while (n < size && static_cast<uint8_t>(text[n]) < 0x80) ++n;
-  return n;
-}
-
 // Writes one BMP character as UTF-8 at dst; returns the end.
 char* PutUtf8(char* dst, char16_t ch) {
   if (ch < 0x80) {
@@ -149,12 +136,20 @@ std::u16string Cp932ToWide(std::string_view text) {
 
 size_t Cp932ToUtf8Into(std::string_view text, char* out) {
   char* dst = out;
-  for (size_t i = 0; i < text.size();) {
-    const size_t run = AsciiRun(text.data() + i, text.size() - i);
-    std::memcpy(dst, text.data() + i, run);
-    dst += run;
-    i += run;
-    if (i < text.size()) dst = PutUtf8(dst, DecodeAt(text, i));
+  const char* const src = text.data();
+  const size_t n = text.size();
+  for (size_t i = 0; i < n;) {
+    // ASCII is copied as it is, eight bytes at a time where it can.
+    uint64_t word;
+    if (i + 8 <= n && (std::memcpy(&word, src + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+      std::memcpy(dst, &word, 8);
+      dst += 8;
+      i += 8;
+    } else if (static_cast<uint8_t>(src[i]) < 0x80) {
+      *dst++ = src[i++];
+    } else {
+      dst = PutUtf8(dst, DecodeAt(text, i));
+    }
   }
   return static_cast<size_t>(dst - out);
 }
