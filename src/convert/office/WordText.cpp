@@ -369,7 +369,7 @@ static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<Wor
   plat::File file;
   if (!file.Open(call.path, plat::File::Mode::Read)) return;
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
-  std::vector<uint8_t> bytes;
+  plat::ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
   const RawImage image(bytes.data(), static_cast<int64_t>(bytes.size()));
