@@ -35,13 +35,13 @@ struct ConvertState : OfficeState {
 
   // OfficePositionTable of the Word roads: the image position after each paragraph
   // run's mark (0: no entry) and the run's type code.
-  std::vector<int> m_anParaEnd = std::vector<int>(16000, 0);
+  plat::ZeroedVector<int> m_anParaEnd = plat::ZeroedVector<int>(16000);
   std::vector<uint8_t> m_abParaType = std::vector<uint8_t>(16000, 9);
 
   // Column widths of the workbook roads: one 256-byte row per sheet (rows 0 to 256),
   // byte c the width in characters of column c.
-  std::vector<std::array<unsigned char, 256>> m_abSheetColumns =
-      std::vector<std::array<unsigned char, 256>>(257, std::array<unsigned char, 256>{});
+  plat::ZeroedVector<std::array<unsigned char, 256>> m_abSheetColumns =
+      plat::ZeroedVector<std::array<unsigned char, 256>>(257);
 
   // Table column layouts of the Word roads: 2,000 rows of 100 columns.
   // (Zero pages: most documents touch a few rows of it.)
