@@ -55,6 +55,7 @@ class Word97Road {
   WordGrid& grid_;
   std::vector<WordPicture> pictures_;
   std::vector<uint8_t> line_;
+  std::vector<char16_t> wide_;  // the line as 16-bit characters (storage kept between lines)
 
   int64_t main_ = 512;
   int64_t pos_ = 0;
@@ -293,7 +294,8 @@ void Word97Road::Flush() {
   // next line starts on a character. A flush between characters steps over nothing.
   const bool midCharacter = line_.size() % 2 != 0;
   if (midCharacter) line_.push_back(0);
-  std::vector<char16_t> wide(line_.size() / 2);
+  std::vector<char16_t>& wide = wide_;
+  wide.resize(line_.size() / 2);
   for (size_t k = 0; k < wide.size(); ++k) wide[k] = static_cast<char16_t>(line_[2 * k] | line_[2 * k + 1] << 8);
   line_.clear();
   if (!eightBit_ && midCharacter && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
@@ -304,7 +306,7 @@ void Word97Road::Flush() {
   int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(doc_.m_szSjisScratch.size()));
   if (n == 1 && static_cast<uint8_t>(out[0]) > 0x20 && (done_ || stop_) && grid_.row > 0) out[0] = ' ';
   if (n == 1 && out[0] == '\r') n = 0;
-  for (int k = 0; k < n; ++k) grid_.Put(static_cast<uint8_t>(out[k]));
+  grid_.PutBytes(reinterpret_cast<const uint8_t*>(out), n);
   if (n == 0 || out[n - 1] != '\r') grid_.Put('\r');
   grid_.Put('\n');
 }
