@@ -419,7 +419,10 @@ bool CompoundLoader::Run() {
 bool CQelDoc::RunCompoundStage(DumpCall& call) {
   m_anCfbSlots = {};
   m_anCfbSlotLength = {};
-  std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
+  // Cleared when a previous file left entries: a fresh table stays untouched zero pages.
+  if (std::any_of(m_anCfbChain.begin(), m_anCfbChain.end(), [](uint32_t v) { return v != 0; })) {
+    std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
+  }
   m_nCfbDirectoryPos = m_nCfbMiniStart = m_nCfbWordMark = m_nCfbChainOrigin = m_bCfbOverflow = 0;
   m_nCfbOffset = m_nCfbSector = m_nCfbPrevSector = m_nCfbEnd = 0;
   m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));
