@@ -350,20 +350,21 @@ void SheetWriter::Run() {
       for (; m < end && t_.Row(order[m]) == row; ++m) {
         const int c = std::min(t_.Column(order[m]), columns - 1);
         const int entry = t_.Entry(order[m]);
-        t_.Text(entry, scratch_);
-        if (!scratch_.empty() && (scratch_[0] == 0x1E || scratch_[0] == 0x1F)) scratch_[0] = ' ';
-        if (static_cast<int>(scratch_.size()) > cut) {
+        std::string& text = rowText_[c];
+        t_.Text(entry, text);
+        if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
+        if (static_cast<int>(text.size()) > cut) {
           size_t n = 0;
-          while (n < scratch_.size()) {
-            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(scratch_[n])) ? 2 : 1;
+          while (n < text.size()) {
+            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
             if (static_cast<int>(n + w) > cut) break;
             n += w;
           }
-          scratch_ = scratch_.substr(0, n) + "..";
+          text.resize(n);
+          text += "..";
         }
-        rowText_[c] = scratch_;
         rowNumber_[c] = IsNumberCode(t_.Code(entry));
-        rowUsed_[c] = !scratch_.empty();
+        rowUsed_[c] = !text.empty();
       }
       const int gap = row - prevRow;
       if (gap >= 2 && gap <= 10) {

@@ -53,11 +53,13 @@ class SheetTables {
   void Text(int i, std::string& out) const {
     out.clear();
     if (!Valid(i)) return;
-    for (int k = 1; k <= charLimit_; ++k) {
-      const char c = Byte(i, k);
-      if (c == '\0') break;
-      out.push_back(c);
+    char text[520];  // charLimit_: at most 510, the cell limit
+    int n = 0;
+    for (; n < charLimit_ && n < static_cast<int>(sizeof text); ++n) {
+      text[n] = Byte(i, n + 1);
+      if (text[n] == '\0') break;
     }
+    out.assign(text, static_cast<size_t>(n));
   }
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
   void Clear(int i) {
