@@ -5,6 +5,7 @@
 #include "convert/office/BiffNumberText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -44,15 +45,20 @@ void Split(double a, int64_t& whole, int64_t& tenThousandths) {
   }
 }
 
-std::string Grouped(int64_t whole, bool grouping) {
-  std::string digits = std::to_string(whole);
-  if (!grouping || digits.size() <= 3) return digits;
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+// Appends the decimal digits of whole (not negative), with a comma before every
+// group of three when grouping.
+void AppendGrouped(std::string& out, int64_t whole, bool grouping) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
+  const size_t n = static_cast<size_t>(end - digits);
+  if (!grouping || n <= 3) {
+    out.append(digits, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) out += ',';
     out += digits[i];
   }
-  return out;
 }
 
 BiffNumberText Number(std::string text) {
@@ -152,7 +158,7 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
   if (s.yen) text = "\\" + text;
   if (a >= kTwo33) {
     const double scale = a < kTwo38 ? 1e3 : a < kTwo48 ? 1e6 : 1e9;
-    text += Grouped(static_cast<int64_t>(std::floor(a / scale)), s.grouping);
+    AppendGrouped(text, static_cast<int64_t>(std::floor(a / scale)), s.grouping);
     text += a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9";
     return Number(text);
   }
@@ -177,7 +183,10 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
     text.clear();  // no minus sign before a zero
     if (s.yen) text.push_back('\\');
   }
-  text += Grouped(whole, s.grouping);
-  if (!fraction.empty()) text += "." + fraction;
+  AppendGrouped(text, whole, s.grouping);
+  if (!fraction.empty()) {
+    text += '.';
+    text += fraction;
+  }
   return Number(text);
 }
