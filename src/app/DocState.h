@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Alloc.h"
 #include "platform/Types.h"
 
 struct DocState {
@@ -109,7 +110,7 @@ struct DocState {
   std::array<std::string, 60> m_astrSysValue;
 
   // Storage behind the two text pointers.
-  std::vector<char> m_textStore;
-  std::vector<char> m_convStore;
+  plat::ZeroedVector<char> m_textStore;
+  plat::ZeroedVector<char> m_convStore;
   bool m_bSettingsApplied = false;
 };

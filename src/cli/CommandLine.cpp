@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
+#include <memory>
 #include <ostream>
 
 #include "app/FileKind.h"
@@ -51,17 +53,23 @@ constexpr size_t kOutputChunk = 65536;
 // Writes the display text for the terminal: the column mark byte 6, on which the
 // table display splits cells, as a tab, and CP932 as UTF-8. The text goes out in
 // pieces, so that no copy of the whole text is made; a piece ends behind an ASCII
-// byte, which never starts a double-byte character.
+// byte, which never starts a double-byte character. UTF-8 holds a byte 6 only
+// where the text did, so the mark is replaced after the conversion.
 void WriteForTerminal(std::ostream& out, std::string_view text) {
-  std::string piece;
+  std::unique_ptr<char[]> utf8;
+  size_t capacity = 0;
   for (size_t at = 0; at < text.size();) {
     size_t end = std::min(text.size(), at + kOutputChunk);
     while (end < text.size() && static_cast<uint8_t>(text[end - 1]) >= 0x80) ++end;
-    piece.assign(text.substr(at, end - at));
-    for (char& c : piece) {
-      if (c == '\x06') c = '\t';
+    const std::string_view piece = text.substr(at, end - at);
+    if (capacity < 3 * piece.size()) {
+      capacity = 3 * piece.size();
+      utf8 = std::make_unique_for_overwrite<char[]>(capacity);
     }
-    out << plat::Cp932ToUtf8(piece);
+    const size_t n = plat::Cp932ToUtf8Into(piece, utf8.get());
+    char* const last = utf8.get() + n;
+    for (char* p = utf8.get(); (p = static_cast<char*>(std::memchr(p, '\x06', static_cast<size_t>(last - p)))) != nullptr;) *p++ = '\t';
+    out.write(utf8.get(), static_cast<std::streamsize>(n));
     at = end;
   }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "convert/office/OfficeState.h"
+#include "platform/Alloc.h"
 
 struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
 
@@ -17,7 +18,7 @@ struct ConvertState : OfficeState {
   uint8_t* m_pRawData = nullptr;
   int64_t m_nRawPos = 0;
   int64_t m_nRawLen = 0;
-  std::vector<uint8_t> m_rawStore;  // storage behind m_pRawData
+  plat::ZeroedVector<uint8_t> m_rawStore;  // storage behind m_pRawData
 
   // ConversionScratch: one UTF-16 character and its 0, and the Shift-JIS result.
   std::array<char16_t, 2> m_awcScratch{};
@@ -34,14 +35,15 @@ struct ConvertState : OfficeState {
 
   // OfficePositionTable of the Word roads: the image position after each paragraph
   // run's mark (0: no entry) and the run's type code.
-  std::vector<int> m_anParaEnd = std::vector<int>(16000, 0);
+  plat::ZeroedVector<int> m_anParaEnd = plat::ZeroedVector<int>(16000);
   std::vector<uint8_t> m_abParaType = std::vector<uint8_t>(16000, 9);
 
   // Column widths of the workbook roads: one 256-byte row per sheet (rows 0 to 256),
   // byte c the width in characters of column c.
-  std::vector<std::array<unsigned char, 256>> m_abSheetColumns =
-      std::vector<std::array<unsigned char, 256>>(257, std::array<unsigned char, 256>{});
+  plat::ZeroedVector<std::array<unsigned char, 256>> m_abSheetColumns =
+      plat::ZeroedVector<std::array<unsigned char, 256>>(257);
 
   // Table column layouts of the Word roads: 2,000 rows of 100 columns.
-  std::vector<int> m_anTableCols = std::vector<int>(2000 * 100, 0);
+  // (Zero pages: most documents touch a few rows of it.)
+  plat::ZeroedVector<int> m_anTableCols = plat::ZeroedVector<int>(2000 * 100);
 };

@@ -1,6 +1,6 @@
 // CP932 (Shift-JIS) conversions: the system's code page. Text inside the program is
 // CP932; UTF-16 comes from Office and PDF files, UTF-8 from the terminal and the
-// file system. The tables are glibc iconv's "CP932", read once and kept read-only.
+// file system. The tables are glibc iconv's "CP932", read at build time (Cp932Tables.h).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +29,10 @@ std::u16string Cp932ToWide(std::string_view text);
 
 // CP932 to UTF-8 for the terminal; malformed bytes become U+FFFD.
 std::string Cp932ToUtf8(std::string_view text);
+
+// The same into out, which holds at least 3 * text.size() bytes (no character
+// takes more); returns the bytes written. ASCII runs are copied as they are.
+size_t Cp932ToUtf8Into(std::string_view text, char* out);
 
 // UTF-8 to CP932, exact: nullopt when the text is not valid UTF-8 or holds a
 // character that CP932 cannot express (used for names, which must not change).

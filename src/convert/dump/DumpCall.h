@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/Alloc.h"
 #include "platform/Files.h"
 
 struct DumpCall {
@@ -32,16 +33,16 @@ struct DumpCall {
   std::array<int, 401> pictureVolume{};
 
   // DumpCellTable: character-major, cellChars buffers of cellRows bytes each.
-  std::vector<char> cells;
+  plat::ZeroedVector<char> cells;
   int cellChars = 0;
   int cellRows = 0;
   // The second string matrix: cell2Chars buffers of cell2Bytes bytes.
-  std::vector<char> cells2;
+  plat::ZeroedVector<char> cells2;
   int cell2Chars = 0;
   int cell2Bytes = 0;
   // The six work arrays of m_nTableRows entries.
-  std::vector<uint8_t> workBytes;
-  std::array<std::vector<int>, 5> workInts;
+  plat::ZeroedVector<uint8_t> workBytes;
+  std::array<plat::ZeroedVector<int>, 5> workInts;
 
   // Character position charPos of row `row` of DumpCellTable.
   char* Cell(int charPos, int row) { return &cells[static_cast<size_t>(charPos) * cellRows + row]; }

@@ -5,6 +5,7 @@
 #include "convert/office/BiffNumberText.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -17,6 +18,17 @@ constexpr double kTwo33 = 8589934592.0;
 constexpr double kTwo38 = 274877906944.0;
 constexpr double kTwo48 = 281474976710656.0;
 constexpr double kTwo57 = 144115188075855872.0;
+
+// v as exactly `width` decimal digits with leading zeros (v in 0 .. 10^width - 1),
+// without the cost of a formatted print in the per-cell path.
+void PutDigits(std::string& out, int64_t v, int width) {
+  char digits[20];
+  for (int k = width - 1; k >= 0; --k) {
+    digits[k] = static_cast<char>('0' + v % 10);
+    v /= 10;
+  }
+  out.append(digits, static_cast<size_t>(width));
+}
 
 bool IsDateFormat(int f) {
   return (f >= 14 && f <= 17) || f == 21 || f == 22 || f == 30 || f == 31 || (f >= 55 && f <= 58);
@@ -33,15 +45,20 @@ void Split(double a, int64_t& whole, int64_t& tenThousandths) {
   }
 }
 
-std::string Grouped(int64_t whole, bool grouping) {
-  std::string digits = std::to_string(whole);
-  if (!grouping || digits.size() <= 3) return digits;
-  std::string out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+// Appends the decimal digits of whole (not negative), with a comma before every
+// group of three when grouping.
+void AppendGrouped(std::string& out, int64_t whole, bool grouping) {
+  char digits[24];
+  const auto end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
+  const size_t n = static_cast<size_t>(end - digits);
+  if (!grouping || n <= 3) {
+    out.append(digits, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) out += ',';
     out += digits[i];
   }
-  return out;
 }
 
 BiffNumberText Number(std::string text) {
@@ -59,16 +76,25 @@ BiffNumberText DateText(double a, const BiffNumberStyle& s) {
   Split(a, whole, frac);
   const int64_t serial = whole + (s.date1904 ? 1462 : 0);
   const SerialMoment d = SerialToDay(serial);
-  char buf[40];
-  char year[8] = {'Y', 'Y', 0};
-  if (serial != 0) std::snprintf(year, sizeof year, "%02d", std::abs(d.year % 100));
-  std::snprintf(buf, sizeof buf, "'%s-%c%d-%c%d", year, d.month >= 10 ? '1' : ' ', d.month % 10,
-                d.day >= 10 ? static_cast<char>('0' + d.day / 10) : ' ', d.day % 10);
-  std::string text = buf;
+  // 'yy-mm-dd, with a blank for a leading zero of month and day; YY for serial 0.
+  std::string text = "'";
+  if (serial != 0) {
+    PutDigits(text, std::abs(d.year % 100), 2);
+  } else {
+    text += "YY";
+  }
+  text += '-';
+  text += d.month >= 10 ? '1' : ' ';
+  text += static_cast<char>('0' + d.month % 10);
+  text += '-';
+  text += d.day >= 10 ? static_cast<char>('0' + d.day / 10) : ' ';
+  text += static_cast<char>('0' + d.day % 10);
   if (frac > 10 || s.format == 22) {
     const int64_t minutes = std::min<int64_t>((frac + 1) * 1440 / 10000, 1439);
-    std::snprintf(buf, sizeof buf, " %02d:%02d", static_cast<int>(minutes / 60), static_cast<int>(minutes % 60));
-    text += buf;
+    text += ' ';
+    PutDigits(text, minutes / 60, 2);
+    text += ':';
+    PutDigits(text, minutes % 60, 2);
   }
   return Text(text);
 }
@@ -132,7 +158,7 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
   if (s.yen) text = "\\" + text;
   if (a >= kTwo33) {
     const double scale = a < kTwo38 ? 1e3 : a < kTwo48 ? 1e6 : 1e9;
-    text += Grouped(static_cast<int64_t>(std::floor(a / scale)), s.grouping);
+    AppendGrouped(text, static_cast<int64_t>(std::floor(a / scale)), s.grouping);
     text += a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9";
     return Number(text);
   }
@@ -147,9 +173,9 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
       frac -= 10000;
     }
   }
-  char digits[8];
-  std::snprintf(digits, sizeof digits, "%04lld", static_cast<long long>(frac));
-  std::string fraction = d >= 0 && d <= 3 ? std::string(digits, static_cast<size_t>(d)) : std::string(digits);
+  std::string fraction;
+  PutDigits(fraction, frac, 4);
+  if (d >= 0 && d <= 3) fraction.resize(static_cast<size_t>(d));
   if (d == 8 || d < 0 || d > 4) {
     while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
   }
@@ -157,7 +183,10 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
     text.clear();  // no minus sign before a zero
     if (s.yen) text.push_back('\\');
   }
-  text += Grouped(whole, s.grouping);
-  if (!fraction.empty()) text += "." + fraction;
+  AppendGrouped(text, whole, s.grouping);
+  if (!fraction.empty()) {
+    text += '.';
+    text += fraction;
+  }
   return Number(text);
 }

@@ -13,6 +13,7 @@
 // cutoff is read through the mini-stream, never as regular sectors; the stream image
 // never grows past the raw buffer.
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -75,13 +76,30 @@ class CompoundLoader {
   std::vector<uint32_t> rootChain_;  // the mini-stream's sectors in order
   std::vector<uint32_t> miniFat_;
   bool miniLoaded_ = false;
+  std::array<uint8_t, 32768> window_;  // the file from windowAt_, windowLength_ bytes
+  int64_t windowAt_ = 0;
+  int64_t windowLength_ = 0;
 };
 
+// Reads n bytes at offset into out (zeros where the file has none); the bytes read.
+// A chain's sectors mostly follow one another, so small reads are served from a
+// window of the file read ahead, not by a seek and a read each.
 int64_t CompoundLoader::ReadAt(int64_t offset, uint8_t* out, int64_t n) {
   std::memset(out, 0, static_cast<size_t>(n));
   if (offset < 0 || offset >= call_.fileLength) return 0;
-  if (call_.file.Seek(offset, plat::File::Origin::Begin) != offset) return 0;
-  return std::max<int64_t>(call_.file.Read(out, n), 0);
+  if (n > static_cast<int64_t>(window_.size())) {
+    if (call_.file.Seek(offset, plat::File::Origin::Begin) != offset) return 0;
+    return std::max<int64_t>(call_.file.Read(out, n), 0);
+  }
+  if (offset < windowAt_ || offset + n > windowAt_ + windowLength_) {
+    windowAt_ = offset;
+    windowLength_ = 0;
+    if (call_.file.Seek(offset, plat::File::Origin::Begin) != offset) return 0;
+    windowLength_ = std::max<int64_t>(call_.file.Read(window_.data(), static_cast<int64_t>(window_.size())), 0);
+  }
+  const int64_t got = std::clamp<int64_t>(windowAt_ + windowLength_ - offset, 0, n);
+  std::memcpy(out, window_.data() + (offset - windowAt_), static_cast<size_t>(got));
+  return got;
 }
 
 bool CompoundLoader::Fail(int stringId) {
@@ -401,7 +419,10 @@ bool CompoundLoader::Run() {
 bool CQelDoc::RunCompoundStage(DumpCall& call) {
   m_anCfbSlots = {};
   m_anCfbSlotLength = {};
-  std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
+  // Cleared when a previous file left entries: a fresh table stays untouched zero pages.
+  if (std::any_of(m_anCfbChain.begin(), m_anCfbChain.end(), [](uint32_t v) { return v != 0; })) {
+    std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
+  }
   m_nCfbDirectoryPos = m_nCfbMiniStart = m_nCfbWordMark = m_nCfbChainOrigin = m_bCfbOverflow = 0;
   m_nCfbOffset = m_nCfbSector = m_nCfbPrevSector = m_nCfbEnd = 0;
   m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));

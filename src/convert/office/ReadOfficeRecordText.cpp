@@ -7,6 +7,7 @@
 // byte 2 blanks the rest) and cut to nMaxBytes (at most 498) on a character boundary.
 // Every read is bounded by m_nRawLen.
 #include <algorithm>
+#include <array>
 
 #include "app/QelDoc.h"
 #include "platform/CodePage.h"
@@ -62,7 +63,9 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
 
   bool wide = flags & 1;
   bool anyWide = wide;
-  std::u16string chars;
+  // At most kWorkBytes characters are kept (a narrow one counts 1, a wide one 2).
+  std::array<char16_t, kWorkBytes> chars;
+  size_t count = 0;
   int kept = 0;
   for (unsigned i = 0; i < length && !over; ++i) {
     if (headerAt(m_nRawPos) && m_nRawPos + 4 < limit && m_pRawData[m_nRawPos + 4] <= 1) {
@@ -72,7 +75,7 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
     }
     const char16_t ch = wide ? static_cast<char16_t>(get() | get() << 8) : static_cast<char16_t>(get());
     kept += wide ? 2 : 1;
-    if (kept <= kWorkBytes) chars.push_back(ch);
+    if (kept <= kWorkBytes) chars[count++] = ch;
   }
   if (headerAt(m_nRawPos) && m_nRawPos + 5 < limit && m_pRawData[m_nRawPos + 4] == 1 && m_pRawData[m_nRawPos + 5] == 0) {
     m_nRawPos += 4;
@@ -87,8 +90,9 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
   int line = 0;
   int widest = 0;
   bool blanked = false;
-  const bool loneTimes = !anyWide && chars.size() == 1 && chars[0] == 0xD7 && !m_bAsciiFixed;
-  for (const char16_t ch : chars) {
+  const bool loneTimes = !anyWide && count == 1 && chars[0] == 0xD7 && !m_bAsciiFixed;
+  for (size_t c16 = 0; c16 < count; ++c16) {
+    const char16_t ch = chars[c16];
     char out[2];
     int w = 1;
     if (loneTimes) {

@@ -84,9 +84,15 @@ void GridRenderer::Frame(int cells) {
 void GridRenderer::WriteLine() {
   std::string text;
   text.reserve(line_.size() + 16);
-  for (const char ch : line_) {
-    const auto b = static_cast<uint8_t>(ch);
-    switch (b) {
+  // Bytes shown otherwise: 0 and 1 (picture anchors), 8, 11, 19, 20 and 21.
+  auto special = [](uint8_t b) { return b <= 1 || b == 8 || b == 11 || (b >= 19 && b <= 21); };
+  for (size_t i = 0; i < line_.size(); ++i) {
+    size_t j = i;
+    while (j < line_.size() && !special(static_cast<uint8_t>(line_[j]))) ++j;
+    text.append(line_, i, j - i);
+    if (j == line_.size()) break;
+    i = j;
+    switch (static_cast<uint8_t>(line_[i])) {
       case 8: text += "\x81\xA0"; break;
       case 11: text += "\x81\x9E"; break;
       case 19: text += '#'; break;
@@ -109,7 +115,6 @@ void GridRenderer::WriteLine() {
         text += ' ';
         break;
       }
-      default: text += ch;
     }
   }
   out_.Append(text);
@@ -215,7 +220,23 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
 }
 
 int GridRenderer::Render(const WordGrid& grid, int64_t last) {
+  const int64_t stored = std::min<int64_t>(last, static_cast<int64_t>(grid.rows) * grid.width);
   for (int64_t index = 0; index < last && Room(); ++index) {
+    // A run of ordinary bytes that leaves the line short only joins the line.
+    if (index < stored && line_.size() + 1 < kLongLine) {
+      const int64_t most = std::min<int64_t>(stored - index, static_cast<int64_t>(kLongLine - 1 - line_.size()));
+      int64_t n = 0;
+      while (n < most) {
+        const uint8_t x = grid.bytes[index + n];
+        if (x <= 7 || x == '\r' || x == '\n') break;
+        ++n;
+      }
+      if (n > 0) {
+        line_.append(reinterpret_cast<const char*>(grid.bytes + index), static_cast<size_t>(n));
+        index += n - 1;
+        continue;
+      }
+    }
     const uint8_t b = grid.At(index);
     if (line_.size() < kLineMax) line_ += static_cast<char>(b);
     if (b < 2 || b > 7) {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstring>
 #include <numeric>
+#include <span>
+#include <string_view>
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
@@ -43,6 +45,11 @@ struct ColumnGroup {
 // Breaks text into lines of at most width bytes, at 0x0B and never inside a character.
 void Wrap(const std::string& text, int width, size_t maxLines, std::vector<std::string>& lines) {
   lines.clear();
+  // Most cells fit on one line.
+  if (static_cast<int>(text.size()) <= width && maxLines >= 1 && text.find('\x0B') == std::string::npos) {
+    lines.push_back(text);
+    return;
+  }
   std::string line;
   for (size_t i = 0; i < text.size() && lines.size() < maxLines;) {
     const auto c = static_cast<uint8_t>(text[i]);
@@ -85,10 +92,12 @@ class SheetWriter {
   std::vector<int> widths_;
   std::vector<int> autoWidths_;
   std::vector<std::string> rowText_;   // the current row's cell texts by column
+  std::vector<ColumnGroup> groups_;    // the current row's column groups (storage kept between rows)
   std::vector<bool> rowNumber_;
   std::vector<bool> rowUsed_;
   bool outputFull_ = false;
   std::string scratch_;
+  std::string line_;  // one output line of a row
 };
 
 std::string SheetWriter::SheetName(int sheet) {
@@ -216,11 +225,13 @@ void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
 
 void SheetWriter::WriteRow(int columns) {
   const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
-  std::vector<ColumnGroup> groups;
+  size_t groupCount = 0;
   for (int c = 0; c < columns; ++c) {
     if (!rowUsed_[c] || widths_[c] <= 0) continue;
-    ColumnGroup p;
+    if (groupCount == groups_.size()) groups_.emplace_back();
+    ColumnGroup& p = groups_[groupCount++];
     p.column = c;
+    p.span = 1;
     p.number = rowNumber_[c];
     p.width = widths_[c];
     const std::string& text = rowText_[c];
@@ -233,12 +244,12 @@ void SheetWriter::WriteRow(int columns) {
       }
     }
     Wrap(text, p.width, maxLines, p.lines);
-    groups.push_back(std::move(p));
   }
+  const std::span<const ColumnGroup> groups(groups_.data(), groupCount);
   size_t lines = 1;
   for (const ColumnGroup& p : groups) lines = std::max(lines, p.lines.size());
   const char separator = call_.bTableRules == 1 ? '|' : call_.bTableRules == 2 ? '\x08' : ' ';
-  std::string out;
+  std::string& out = line_;
   for (size_t l = 0; l < lines && !outputFull_; ++l) {
     out.clear();
     size_t next = 0;
@@ -249,7 +260,7 @@ void SheetWriter::WriteRow(int columns) {
       }
       if (next < groups.size() && groups[next].column == c) {
         const ColumnGroup& p = groups[next++];
-        const std::string cell = l < p.lines.size() ? p.lines[l] : "";
+        const std::string_view cell = l < p.lines.size() ? std::string_view(p.lines[l]) : std::string_view();
         const int pad = std::max(p.width - static_cast<int>(cell.size()), 0);
         if (p.number) out.append(static_cast<size_t>(pad), ' ');
         out += cell;
@@ -339,20 +350,21 @@ void SheetWriter::Run() {
       for (; m < end && t_.Row(order[m]) == row; ++m) {
         const int c = std::min(t_.Column(order[m]), columns - 1);
         const int entry = t_.Entry(order[m]);
-        t_.Text(entry, scratch_);
-        if (!scratch_.empty() && (scratch_[0] == 0x1E || scratch_[0] == 0x1F)) scratch_[0] = ' ';
-        if (static_cast<int>(scratch_.size()) > cut) {
+        std::string& text = rowText_[c];
+        t_.Text(entry, text);
+        if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
+        if (static_cast<int>(text.size()) > cut) {
           size_t n = 0;
-          while (n < scratch_.size()) {
-            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(scratch_[n])) ? 2 : 1;
+          while (n < text.size()) {
+            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
             if (static_cast<int>(n + w) > cut) break;
             n += w;
           }
-          scratch_ = scratch_.substr(0, n) + "..";
+          text.resize(n);
+          text += "..";
         }
-        rowText_[c] = scratch_;
         rowNumber_[c] = IsNumberCode(t_.Code(entry));
-        rowUsed_[c] = !scratch_.empty();
+        rowUsed_[c] = !text.empty();
       }
       const int gap = row - prevRow;
       if (gap >= 2 && gap <= 10) {

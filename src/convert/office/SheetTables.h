@@ -1,8 +1,9 @@
 // The spreadsheet cell tables in the dump's work storage, shared by the binary
 // workbook records, the XLSX reader and the sheet output:
-// - SheetStringPool: the DumpCellTable's storage taken entry by entry (entry i's
-//   bytes side by side, so that a text is read and written in one run): byte 0 the
-//   widest line, the text from byte 1, NUL-terminated;
+// - SheetStringPool: the DumpCellTable in its own character-major order (byte k of
+//   entry i at call.Cell(k, i)): byte 0 the widest line, the text from byte 1,
+//   NUL-terminated. Short texts, the usual case, so touch only the first few
+//   character planes, not a page or two per entry;
 // - CellTextCode: one int per entry (1,000 + n 8-bit text, n + 1 converted text,
 //   9,000 + n a number, 9,002 "--");
 // - SheetCellList: row, column, pool entry and sheet number per cell, in read order;
@@ -24,15 +25,16 @@ class SheetTables {
   static constexpr int kMaxBoxes = 200;
 
   SheetTables(DumpCall& call, int charLimit, int tableRows)
-      : call_(call), charLimit_(std::clamp(charLimit, 1, call.cellChars - 3)), capacity_(std::max(tableRows - 210, 0)) {}
+      : call_(call),
+        charLimit_(std::clamp(charLimit, 1, call.cellChars - 3)),
+        capacity_(std::max(tableRows - 210, 0)),
+        limit_(ValidLimit()) {}
 
   int Capacity() const { return capacity_; }     // ordinary cells and pool entries
   int Entries() const { return capacity_ + kMaxBoxes; }  // with the text boxes
   int CharLimit() const { return charLimit_; }
 
-  bool Valid(int i) const {
-    return i >= 0 && i < Entries() && i < call_.cellRows && static_cast<size_t>(i) < Ints(0).size();
-  }
+  bool Valid(int i) const { return i >= 0 && i < limit_; }
 
   // Pool entry i: widest line and text (cut to the cell limit, whole characters).
   void SetText(int i, int widest, std::string_view text) {
@@ -43,23 +45,27 @@ class SheetTables {
       if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
       n += w;
     }
-    char* entry = At(i);
-    entry[0] = static_cast<char>(std::clamp(widest, 0, 255));
-    std::memcpy(entry + 1, text.data(), n);
-    entry[n + 1] = '\0';
+    Byte(i, 0) = static_cast<char>(std::clamp(widest, 0, 255));
+    for (size_t k = 0; k < n; ++k) Byte(i, static_cast<int>(k) + 1) = text[k];
+    Byte(i, static_cast<int>(n) + 1) = '\0';
   }
   // The text of entry i into out (cleared first).
   void Text(int i, std::string& out) const {
     out.clear();
     if (!Valid(i)) return;
-    const char* entry = At(i) + 1;
-    out.assign(entry, strnlen(entry, static_cast<size_t>(charLimit_)));
+    char text[520];  // charLimit_: at most 510, the cell limit
+    int n = 0;
+    for (; n < charLimit_ && n < static_cast<int>(sizeof text); ++n) {
+      text[n] = Byte(i, n + 1);
+      if (text[n] == '\0') break;
+    }
+    out.assign(text, static_cast<size_t>(n));
   }
-  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(At(i)[0]) : 0; }
+  int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
   void Clear(int i) {
     if (!Valid(i)) return;
-    At(i)[0] = 0;
-    At(i)[1] = 0;
+    Byte(i, 0) = 0;
+    Byte(i, 1) = 0;
     Code(i) = 0;
   }
 
@@ -70,8 +76,16 @@ class SheetTables {
   int& Sheet(int i) { return Field(4, i); }
 
  private:
-  char* At(int i) const { return &call_.cells[static_cast<size_t>(i) * call_.cellChars]; }
-  const std::vector<int>& Ints(int k) const { return call_.workInts[k]; }
+  // Byte k (below cellChars) of entry i (a valid entry, below cellRows).
+  char& Byte(int i, int k) const { return *call_.Cell(k, i); }
+  // The entries that every table has room for: the tables keep their sizes while a
+  // road runs, so this is taken once.
+  int ValidLimit() const {
+    if (static_cast<size_t>(call_.cellChars) * static_cast<size_t>(std::max(call_.cellRows, 0)) > call_.cells.size()) return 0;
+    int64_t n = std::min<int64_t>(Entries(), call_.cellRows);
+    for (const auto& ints : call_.workInts) n = std::min<int64_t>(n, static_cast<int64_t>(ints.size()));
+    return static_cast<int>(std::max<int64_t>(n, 0));
+  }
   int& Field(int k, int i) {
     return Valid(i) ? call_.workInts[k][i] : scratch_;
   }
@@ -79,5 +93,6 @@ class SheetTables {
   DumpCall& call_;
   int charLimit_;
   int capacity_;
+  int limit_;
   int scratch_ = 0;  // where an out-of-range index reads and writes
 };

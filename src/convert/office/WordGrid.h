@@ -3,7 +3,9 @@
 // start a new row). The roads fill it; CQelDoc::RenderWordGrid writes it out.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 struct WordGrid {
   uint8_t* bytes = nullptr;  // rows * width bytes
@@ -22,6 +24,21 @@ struct WordGrid {
       ++row;
     }
     return true;
+  }
+  // Appends n bytes as n calls of Put would; the bytes stored.
+  int PutBytes(const uint8_t* b, int n) {
+    int stored = 0;
+    while (stored < n && !Full() && bytes) {
+      const int k = std::max(1, std::min(n - stored, width - col));
+      std::memcpy(bytes + static_cast<int64_t>(row) * width + col, b + stored, static_cast<size_t>(k));
+      stored += k;
+      col += k;
+      if (col >= width) {
+        col = 0;
+        ++row;
+      }
+    }
+    return stored;
   }
   uint8_t At(int64_t index) const { return index >= 0 && index < static_cast<int64_t>(rows) * width ? bytes[index] : 0; }
 };

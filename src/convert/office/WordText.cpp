@@ -40,6 +40,7 @@ class Word97Road {
   bool PageStart();
   bool NextPiece();
   void Step();
+  bool PlainPairs();
   void Append(uint8_t lo, uint8_t hi) {
     line_.push_back(lo);
     line_.push_back(hi);
@@ -54,6 +55,7 @@ class Word97Road {
   WordGrid& grid_;
   std::vector<WordPicture> pictures_;
   std::vector<uint8_t> line_;
+  std::vector<char16_t> wide_;  // the line as 16-bit characters (storage kept between lines)
 
   int64_t main_ = 512;
   int64_t pos_ = 0;
@@ -261,6 +263,30 @@ void Word97Road::Step() {
   if (pos_ > rawEnd_) stop_ = true;
 }
 
+// The common 16-bit characters in one go: the two steps of a character that Step
+// takes as it is (no mark, no substitution, no zero pair), away from page and piece
+// boundaries, the text end and a full line. False when the next byte needs Step.
+bool Word97Road::PlainPairs() {
+  bool any = false;
+  while (!eightBit_ && !done_ && !stop_ && !flushNow_ && line_.size() % 2 == 0 && line_.size() + 2 < kLineBytes &&
+         pos_ % 512 != 0 && (pos_ + 1) % 512 != 0 && (pieceCount_ == 0 || remaining_ >= 2) && pos_ + 2 <= textEnd_ &&
+         pos_ + 2 <= rawEnd_) {
+    const uint8_t c = img_.At(pos_), h = img_.At(pos_ + 1);
+    if (h == 0) {
+      if (c < 0x20 || c >= 0x80 || img_.At(pos_ + 2) == 0) break;
+    } else if (h == 0x20 || h == 0xF0 || (c == 0x10 && h == 0x10)) {
+      break;
+    }
+    line_.push_back(c);
+    line_.push_back(h);
+    pos_ += 2;
+    remaining_ -= 2;
+    zeroRun_ = 0;
+    any = true;
+  }
+  return any;
+}
+
 // The line in Shift-JIS into the grid, ended by CR LF.
 void Word97Road::Flush() {
   flushNow_ = false;
@@ -268,7 +294,8 @@ void Word97Road::Flush() {
   // next line starts on a character. A flush between characters steps over nothing.
   const bool midCharacter = line_.size() % 2 != 0;
   if (midCharacter) line_.push_back(0);
-  std::vector<char16_t> wide(line_.size() / 2);
+  std::vector<char16_t>& wide = wide_;
+  wide.resize(line_.size() / 2);
   for (size_t k = 0; k < wide.size(); ++k) wide[k] = static_cast<char16_t>(line_[2 * k] | line_[2 * k + 1] << 8);
   line_.clear();
   if (!eightBit_ && midCharacter && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
@@ -279,7 +306,7 @@ void Word97Road::Flush() {
   int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(doc_.m_szSjisScratch.size()));
   if (n == 1 && static_cast<uint8_t>(out[0]) > 0x20 && (done_ || stop_) && grid_.row > 0) out[0] = ' ';
   if (n == 1 && out[0] == '\r') n = 0;
-  for (int k = 0; k < n; ++k) grid_.Put(static_cast<uint8_t>(out[k]));
+  grid_.PutBytes(reinterpret_cast<const uint8_t*>(out), n);
   if (n == 0 || out[n - 1] != '\r') grid_.Put('\r');
   grid_.Put('\n');
 }
@@ -315,6 +342,7 @@ void Word97Road::Run() {
   if (pieceCount_ > 0 && !NextPiece()) return;
   line_.reserve(kLineBytes + 16);
   while (!grid_.Full()) {
+    if (PlainPairs()) continue;
     Step();
     if (flushNow_ || line_.size() >= kLineBytes || done_ || stop_) {
       Flush();
@@ -343,7 +371,7 @@ static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<Wor
   plat::File file;
   if (!file.Open(call.path, plat::File::Mode::Read)) return;
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
-  std::vector<uint8_t> bytes;
+  plat::ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
   const RawImage image(bytes.data(), static_cast<int64_t>(bytes.size()));
