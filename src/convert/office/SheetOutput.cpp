@@ -7,6 +7,7 @@
 // stops before the output volume, never inside a double-byte character. Tables of
 // more than 1,000 cells show their progress and take Esc, Up and Down.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <numeric>
 #include <span>
@@ -39,35 +40,38 @@ struct ColumnGroup {
   int span = 1;     // columns taken
   int width = 0;    // characters inside, separators of the spanned columns included
   bool number = false;
-  std::vector<std::string> lines;
+  std::vector<std::string_view> lines;  // views into the row's cell text
 };
 
 // Breaks text into lines of at most width bytes, at 0x0B and never inside a character.
-void Wrap(const std::string& text, int width, size_t maxLines, std::vector<std::string>& lines) {
+// The lines are views into text.
+void Wrap(std::string_view text, int width, size_t maxLines, std::vector<std::string_view>& lines) {
   lines.clear();
   // Most cells fit on one line.
-  if (static_cast<int>(text.size()) <= width && maxLines >= 1 && text.find('\x0B') == std::string::npos) {
+  if (static_cast<int>(text.size()) <= width && maxLines >= 1 && text.find('\x0B') == std::string_view::npos) {
     lines.push_back(text);
     return;
   }
-  std::string line;
+  size_t start = 0, length = 0;  // the line being made: length bytes from start
   for (size_t i = 0; i < text.size() && lines.size() < maxLines;) {
     const auto c = static_cast<uint8_t>(text[i]);
     if (c == 0x0B) {
-      lines.push_back(line);
-      line.clear();
+      lines.push_back(text.substr(start, length));
       ++i;
+      start = i;
+      length = 0;
       continue;
     }
     const size_t w = plat::IsSjisLeadByte(c) && i + 1 < text.size() ? 2 : 1;
-    if (static_cast<int>(line.size() + w) > width && !line.empty()) {
-      lines.push_back(line);
-      line.clear();
+    if (static_cast<int>(length + w) > width && length != 0) {
+      lines.push_back(text.substr(start, length));
+      start = i;
+      length = 0;
     }
-    line.append(text, i, w);
+    length += w;
     i += w;
   }
-  if ((!line.empty() || lines.empty()) && lines.size() < maxLines) lines.push_back(line);
+  if ((length != 0 || lines.empty()) && lines.size() < maxLines) lines.push_back(text.substr(start, length));
 }
 
 class SheetWriter {
@@ -98,7 +102,24 @@ class SheetWriter {
   bool outputFull_ = false;
   std::string scratch_;
   std::string line_;  // one output line of a row
+  // Cell texts read from the pool a block of cells at a time (order positions
+  // gatherAt_ to gatherEnd_), each in a slot of kSlot bytes.
+  static constexpr int kSlot = 520;
+  void GatherTexts(size_t from, size_t end, const std::vector<int>& order);
+  std::vector<char> gathered_;
+  std::array<int, SheetTables::kGatherMax> gatherEntries_{};
+  std::array<int, SheetTables::kGatherMax> gatherLengths_{};
+  size_t gatherAt_ = 0, gatherEnd_ = 0;
 };
+
+void SheetWriter::GatherTexts(size_t from, size_t end, const std::vector<int>& order) {
+  const int n = static_cast<int>(std::min<size_t>(end - from, SheetTables::kGatherMax));
+  gathered_.resize(static_cast<size_t>(SheetTables::kGatherMax) * kSlot);
+  for (int j = 0; j < n; ++j) gatherEntries_[j] = t_.Entry(order[from + static_cast<size_t>(j)]);
+  t_.Gather(gatherEntries_.data(), n, gathered_.data(), kSlot, gatherLengths_.data());
+  gatherAt_ = from;
+  gatherEnd_ = from + static_cast<size_t>(n);
+}
 
 std::string SheetWriter::SheetName(int sheet) {
   if (sheet < 0 || sheet >= static_cast<int>(call_.names.size())) return "";
@@ -260,7 +281,7 @@ void SheetWriter::WriteRow(int columns) {
       }
       if (next < groups.size() && groups[next].column == c) {
         const ColumnGroup& p = groups[next++];
-        const std::string_view cell = l < p.lines.size() ? std::string_view(p.lines[l]) : std::string_view();
+        const std::string_view cell = l < p.lines.size() ? p.lines[l] : std::string_view();
         const int pad = std::max(p.width - static_cast<int>(cell.size()), 0);
         if (p.number) out.append(static_cast<size_t>(pad), ' ');
         out += cell;
@@ -283,12 +304,18 @@ void SheetWriter::WriteRow(int columns) {
 
 void SheetWriter::Run() {
   std::vector<int> order;
+  const int boxes = std::clamp(s_.boxes, 0, SheetTables::kMaxBoxes);
+  order.reserve(static_cast<size_t>(std::max(s_.stored, 0)) + static_cast<size_t>(boxes));
   for (int i = 0; i < s_.stored; ++i) order.push_back(i);
-  for (int b = 0; b < std::min(s_.boxes, SheetTables::kMaxBoxes); ++b) order.push_back(t_.Capacity() + b);
-  // Cells come in order but for the text boxes: sort by the keys, computed once.
-  std::vector<int64_t> keys(order.size());
-  for (size_t k = 0; k < order.size(); ++k) keys[k] = SortKey(t_.Sheet(order[k]), t_.Row(order[k]), t_.Column(order[k]));
-  if (!std::is_sorted(keys.begin(), keys.end())) {
+  for (int b = 0; b < boxes; ++b) order.push_back(t_.Capacity() + b);
+  // Cells come in order but for the text boxes: sort by the keys, computed once, and
+  // only when they are out of order (the key table is as large as the cell list).
+  auto keyOf = [&](int i) { return SortKey(t_.Sheet(i), t_.Row(i), t_.Column(i)); };
+  bool inOrder = true;
+  for (size_t k = 1; k < order.size() && inOrder; ++k) inOrder = keyOf(order[k - 1]) <= keyOf(order[k]);
+  if (!inOrder) {
+    std::vector<int64_t> keys(order.size());
+    for (size_t k = 0; k < order.size(); ++k) keys[k] = keyOf(order[k]);
     std::vector<size_t> by(order.size());
     std::iota(by.begin(), by.end(), size_t{0});
     std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
@@ -351,7 +378,9 @@ void SheetWriter::Run() {
         const int c = std::min(t_.Column(order[m]), columns - 1);
         const int entry = t_.Entry(order[m]);
         std::string& text = rowText_[c];
-        t_.Text(entry, text);
+        if (m < gatherAt_ || m >= gatherEnd_) GatherTexts(m, end, order);
+        const size_t slot = m - gatherAt_;
+        text.assign(gathered_.data() + slot * kSlot, static_cast<size_t>(gatherLengths_[slot]));
         if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
         if (static_cast<int>(text.size()) > cut) {
           size_t n = 0;

@@ -40,6 +40,9 @@ class SheetTables {
   void SetText(int i, int widest, std::string_view text) {
     if (!Valid(i)) return;
     size_t n = 0;
+    // Plain ASCII, the usual case, is never cut inside a character.
+    const size_t plain = std::min(text.size(), static_cast<size_t>(charLimit_));
+    while (n < plain && static_cast<uint8_t>(text[n]) < 0x80) ++n;
     while (n < text.size()) {
       const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
       if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
@@ -61,6 +64,33 @@ class SheetTables {
     }
     out.assign(text, static_cast<size_t>(n));
   }
+  // The texts of count entries at once, as Text() reads them: text j into
+  // out[j * stride ...] (stride at least CharLimit()), its length into lengths[j].
+  // Reads character plane by plane, so that neighbouring entries share cache lines.
+  void Gather(const int* entries, int count, char* out, int stride, int* lengths) const {
+    int active[kGatherMax];
+    int live = 0;
+    for (int j = 0; j < count && j < kGatherMax; ++j) {
+      lengths[j] = 0;
+      if (Valid(entries[j])) active[live++] = j;
+    }
+    const int limit = std::min(charLimit_, stride);
+    for (int k = 0; k < limit && live > 0; ++k) {
+      const char* plane = call_.Cell(k + 1, 0);
+      int kept = 0;
+      for (int a = 0; a < live; ++a) {
+        const int j = active[a];
+        const char c = plane[entries[j]];
+        if (c == '\0') continue;
+        out[static_cast<size_t>(j) * static_cast<size_t>(stride) + static_cast<size_t>(k)] = c;
+        lengths[j] = k + 1;
+        active[kept++] = j;
+      }
+      live = kept;
+    }
+  }
+  static constexpr int kGatherMax = 128;
+
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
   void Clear(int i) {
     if (!Valid(i)) return;

@@ -38,7 +38,7 @@ double F64(const uint8_t* p) {
 }  // namespace
 
 WorkbookWalk::WorkbookWalk(CQelDoc& doc, DumpCall& call, SheetTables& tables)
-    : doc_(doc), call_(call), t_(tables), formatKind_(kFormats, kNone), formatDecimals_(kFormats, kNone), xfFormat_(kFormats, kNone) {
+    : doc_(doc), call_(call), t_(tables), formatKind_(kFormats, kNone), formatDecimals_(kFormats, kNone), xfFormat_(kFormats, kNone), styles_(kFormats), styleStamp_(kFormats, 0) {
   // Built-in formats: kind and decimals (none for 11 and 48).
   auto set = [&](int f, int kind, int decimals) {
     formatKind_[f] = static_cast<uint16_t>(kind);
@@ -93,6 +93,16 @@ void WorkbookWalk::ClassifyFormat(int number, const std::string& code) {
   else if (grouping) kind = 5;
   formatKind_[number] = static_cast<uint16_t>(kind);
   formatDecimals_[number] = decimals < 0 ? kNone : static_cast<uint16_t>(decimals);
+  StylesChanged();
+}
+
+BiffNumberStyle WorkbookWalk::CachedStyle(int xf) {
+  if (xf < 0 || xf >= kFormats) return StyleOf(xf);
+  if (styleStamp_[xf] != styleGeneration_) {
+    styles_[xf] = StyleOf(xf);
+    styleStamp_[xf] = styleGeneration_;
+  }
+  return styles_[xf];
 }
 
 BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
@@ -148,7 +158,7 @@ void WorkbookWalk::AddNumber(int row, int column, int xf, double value) {
     t_.SetText(entry, 0, "");
     t_.Code(entry) = 0;
   } else {
-    const BiffNumberText text = FormatBiffNumber(value, StyleOf(xf));
+    const BiffNumberText text = FormatBiffNumber(value, CachedStyle(xf));
     t_.SetText(entry, static_cast<int>(text.text.size()), text.text);
     t_.Code(entry) = text.code;
   }
@@ -383,9 +393,11 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       case 0x0243:
       case 0x0443:
         if (xfCount_ < kFormats && length >= 4) xfFormat_[xfCount_++] = type == 0x00E0 ? U16(p + 2) : p[1];
+        StylesChanged();
         break;
       case 0x0022:
         if (length >= 2) date1904_ = U16(p) == 1;
+        StylesChanged();
         break;
       case 0x00EB:
         DrawingGroup(p, length);
@@ -483,8 +495,10 @@ int WorkbookWalk::WidthRow() const {
 }
 
 void CQelDoc::DumpWorkbook(DumpCall& call) {
+  // No clearing pass over the tables: every pool entry a cell or box refers to is
+  // written (text and code) before it is referred to, and a pass would touch every
+  // page of the pool.
   SheetTables tables(call, m_nCharLimit, m_nTableRows);
-  for (int i = 0; i < tables.Entries(); ++i) tables.Clear(i);
   for (auto& row : m_abSheetColumns) row.fill(0);
   WorkbookWalk walk(*this, call, tables);
   int64_t start = m_anCfbSlots[0];

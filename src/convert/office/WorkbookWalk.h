@@ -45,6 +45,10 @@ class WorkbookWalk {
  private:
   void ClassifyFormat(int number, const std::string& code);
   BiffNumberStyle StyleOf(int xf) const;
+  // StyleOf through a cache per XF, made stale by any change to the formats, the
+  // XF table or the date system.
+  BiffNumberStyle CachedStyle(int xf);
+  void StylesChanged() { ++styleGeneration_; }
   int NewEntry();
   void AddCell(int row, int column, int entry);
   void AddNumber(int row, int column, int xf, double value);
@@ -64,6 +68,9 @@ class WorkbookWalk {
   DumpCall& call_;
   SheetTables& t_;
   std::vector<uint16_t> formatKind_, formatDecimals_, xfFormat_;
+  std::vector<BiffNumberStyle> styles_;
+  std::vector<uint32_t> styleStamp_;  // generation each cached style was made in
+  uint32_t styleGeneration_ = 1;
   Form form_ = Form::Flags;
   bool date1904_ = false;
   int codePage_ = 932;  // of 8-bit text (CODEPAGE record)
