@@ -23,9 +23,19 @@ constexpr double kTwo57 = 144115188075855872.0;
 // without the cost of a formatted print in the per-cell path.
 void PutDigits(std::string& out, int64_t v, int width) {
   char digits[20];
-  for (int k = width - 1; k >= 0; --k) {
-    digits[k] = static_cast<char>('0' + v % 10);
-    v /= 10;
+  width = std::clamp(width, 0, 18);
+  if (v >= 0 && v <= 0xFFFFFFFF) {
+    // The usual small values: 32-bit division is the cheaper one.
+    auto u = static_cast<uint32_t>(v);
+    for (int k = width - 1; k >= 0; --k) {
+      digits[k] = static_cast<char>('0' + u % 10);
+      u /= 10;
+    }
+  } else {
+    for (int k = width - 1; k >= 0; --k) {
+      digits[k] = static_cast<char>('0' + v % 10);
+      v /= 10;
+    }
   }
   out.append(digits, static_cast<size_t>(width));
 }
@@ -34,10 +44,11 @@ bool IsDateFormat(int f) {
   return (f >= 14 && f <= 17) || f == 21 || f == 22 || f == 30 || f == 31 || (f >= 55 && f <= 58);
 }
 
-// Whole part and fraction in ten-thousandths of a non-negative value below 2^33.
+// Whole part and fraction in ten-thousandths of a non-negative value below 2^33
+// (for such values the conversion's truncation is the floor).
 void Split(double a, int64_t& whole, int64_t& tenThousandths) {
-  whole = static_cast<int64_t>(std::floor(a));
-  const auto millionths = static_cast<int64_t>(std::floor((a - static_cast<double>(whole)) * 1e6));
+  whole = static_cast<int64_t>(a);
+  const auto millionths = static_cast<int64_t>((a - static_cast<double>(whole)) * 1e6);
   tenThousandths = (millionths + 50) / 100;
   if (tenThousandths >= 10000) {
     ++whole;

@@ -103,8 +103,9 @@ class SheetWriter {
   std::string scratch_;
   std::string line_;  // one output line of a row
   // Cell texts read from the pool a block of cells at a time (order positions
-  // gatherAt_ to gatherEnd_), each in a slot of kSlot bytes.
-  static constexpr int kSlot = 520;
+  // gatherAt_ to gatherEnd_), each in a slot of slot_ bytes (the cell limit, at most
+  // 520 bytes).
+  int slot_ = 0;
   void GatherTexts(size_t from, size_t end, const std::vector<int>& order);
   std::vector<char> gathered_;
   std::array<int, SheetTables::kGatherMax> gatherEntries_{};
@@ -114,9 +115,10 @@ class SheetWriter {
 
 void SheetWriter::GatherTexts(size_t from, size_t end, const std::vector<int>& order) {
   const int n = static_cast<int>(std::min<size_t>(end - from, SheetTables::kGatherMax));
-  gathered_.resize(static_cast<size_t>(SheetTables::kGatherMax) * kSlot);
+  slot_ = std::clamp(t_.CharLimit(), 1, 520);
+  gathered_.resize(static_cast<size_t>(SheetTables::kGatherMax) * static_cast<size_t>(slot_));
   for (int j = 0; j < n; ++j) gatherEntries_[j] = t_.Entry(order[from + static_cast<size_t>(j)]);
-  t_.Gather(gatherEntries_.data(), n, gathered_.data(), kSlot, gatherLengths_.data());
+  t_.Gather(gatherEntries_.data(), n, gathered_.data(), slot_, gatherLengths_.data());
   gatherAt_ = from;
   gatherEnd_ = from + static_cast<size_t>(n);
 }
@@ -380,7 +382,7 @@ void SheetWriter::Run() {
         std::string& text = rowText_[c];
         if (m < gatherAt_ || m >= gatherEnd_) GatherTexts(m, end, order);
         const size_t slot = m - gatherAt_;
-        text.assign(gathered_.data() + slot * kSlot, static_cast<size_t>(gatherLengths_[slot]));
+        text.assign(gathered_.data() + slot * static_cast<size_t>(slot_), static_cast<size_t>(gatherLengths_[slot]));
         if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
         if (static_cast<int>(text.size()) > cut) {
           size_t n = 0;

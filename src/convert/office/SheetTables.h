@@ -89,7 +89,7 @@ class SheetTables {
       live = kept;
     }
   }
-  static constexpr int kGatherMax = 128;
+  static constexpr int kGatherMax = 512;
 
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
   void Clear(int i) {
