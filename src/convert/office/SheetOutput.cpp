@@ -12,6 +12,7 @@
 #include <numeric>
 #include <span>
 #include <string_view>
+#include <utility>
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
@@ -74,6 +75,28 @@ void Wrap(std::string_view text, int width, size_t maxLines, std::vector<std::st
   if ((length != 0 || lines.empty()) && lines.size() < maxLines) lines.push_back(text.substr(start, length));
 }
 
+// The cells and text boxes in output order. Cells are read in order, so the order
+// is mostly the cell list itself, then the boxes: a list of indexes is made only
+// when something is out of order.
+class CellOrder {
+ public:
+  CellOrder(int cells, int boxes, int firstBox)
+      : cells_(static_cast<size_t>(std::max(cells, 0))), count_(cells_ + static_cast<size_t>(std::max(boxes, 0))), firstBox_(firstBox) {}
+  int operator[](size_t k) const {
+    if (!list_.empty()) return list_[k];
+    return k < cells_ ? static_cast<int>(k) : firstBox_ + static_cast<int>(k - cells_);
+  }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  void Set(std::vector<int> list) { list_ = std::move(list); }
+
+ private:
+  size_t cells_;
+  size_t count_;
+  int firstBox_;
+  std::vector<int> list_;
+};
+
 class SheetWriter {
  public:
   SheetWriter(CQelDoc& doc, DumpCall& call, SheetTables& tables, const SheetSummary& summary)
@@ -82,7 +105,7 @@ class SheetWriter {
 
  private:
   std::string SheetName(int sheet);
-  void WriteCellList(const std::vector<int>& order);
+  void WriteCellList(const CellOrder& order);
   void SetSheetWidths(int sheet, int columns, bool firstSheet);
   void WriteRow(int columns);
   bool Room(size_t n) const { return doc_.m_nConvPos + static_cast<int64_t>(n) < doc_.m_nOutDataLimit - 1000; }
@@ -106,14 +129,14 @@ class SheetWriter {
   // gatherAt_ to gatherEnd_), each in a slot of slot_ bytes (the cell limit, at most
   // 520 bytes).
   int slot_ = 0;
-  void GatherTexts(size_t from, size_t end, const std::vector<int>& order);
+  void GatherTexts(size_t from, size_t end, const CellOrder& order);
   std::vector<char> gathered_;
   std::array<int, SheetTables::kGatherMax> gatherEntries_{};
   std::array<int, SheetTables::kGatherMax> gatherLengths_{};
   size_t gatherAt_ = 0, gatherEnd_ = 0;
 };
 
-void SheetWriter::GatherTexts(size_t from, size_t end, const std::vector<int>& order) {
+void SheetWriter::GatherTexts(size_t from, size_t end, const CellOrder& order) {
   const int n = static_cast<int>(std::min<size_t>(end - from, SheetTables::kGatherMax));
   slot_ = std::clamp(t_.CharLimit(), 1, 520);
   gathered_.resize(static_cast<size_t>(SheetTables::kGatherMax) * static_cast<size_t>(slot_));
@@ -162,7 +185,7 @@ bool SheetWriter::PollKeys(int done, int total) {
   return false;
 }
 
-void SheetWriter::WriteCellList(const std::vector<int>& order) {
+void SheetWriter::WriteCellList(const CellOrder& order) {
   const int mode = doc_.m_nColumnWidthMode;
   doc_.m_nConvPos = 0;
   auto dashes = [&](const std::string& name) {
@@ -175,9 +198,10 @@ void SheetWriter::WriteCellList(const std::vector<int>& order) {
     dashes(name);
     doc_.ConvAppend("\r\n");
   }
-  int prevSheet = order.empty() ? 0 : t_.Sheet(order.front());
+  int prevSheet = order.empty() ? 0 : t_.Sheet(order[0]);
   int prevRow = 0, prevColumn = 0;
-  for (int i : order) {
+  for (size_t k = 0; k < order.size(); ++k) {
+    const int i = order[k];
     const int sheet = t_.Sheet(i);
     if (sheet > prevSheet) {
       const std::string name = SheetName(sheet);
@@ -305,11 +329,8 @@ void SheetWriter::WriteRow(int columns) {
 }
 
 void SheetWriter::Run() {
-  std::vector<int> order;
   const int boxes = std::clamp(s_.boxes, 0, SheetTables::kMaxBoxes);
-  order.reserve(static_cast<size_t>(std::max(s_.stored, 0)) + static_cast<size_t>(boxes));
-  for (int i = 0; i < s_.stored; ++i) order.push_back(i);
-  for (int b = 0; b < boxes; ++b) order.push_back(t_.Capacity() + b);
+  CellOrder order(s_.stored, boxes, t_.Capacity());
   // Cells come in order but for the text boxes: sort by the keys, computed once, and
   // only when they are out of order (the key table is as large as the cell list).
   auto keyOf = [&](int i) { return SortKey(t_.Sheet(i), t_.Row(i), t_.Column(i)); };
@@ -323,7 +344,7 @@ void SheetWriter::Run() {
     std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
     std::vector<int> sorted(order.size());
     for (size_t k = 0; k < by.size(); ++k) sorted[k] = order[by[k]];
-    order.swap(sorted);
+    order.Set(std::move(sorted));
   }
   doc_.m_nRawLen = 0;
   doc_.m_nRawPos = 0;
