@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -152,8 +153,13 @@ const TagName* FindTag(std::string_view name) {
   if (name.empty() || name.size() > kLongestTag) return nullptr;
   const uint8_t last = static_cast<uint8_t>(name.back());
   if (last >= 0x80) return nullptr;
-  for (size_t k = kBuckets.first[name.size()][last]; k < kTagCount; ++k)
-    if (kTags[k].name == name) return &kTags[k];
+  for (size_t k = kBuckets.first[name.size()][last]; k < kTagCount; ++k) {
+    const std::string_view known = kTags[k].name;
+    if (known.size() != name.size()) continue;
+    size_t i = 0;
+    while (i < name.size() && known[i] == name[i]) ++i;  // short names: no library call
+    if (i == name.size()) return &kTags[k];
+  }
   return nullptr;
 }
 
@@ -278,36 +284,36 @@ void DocxLayout::ReadRun(int& p) {
   // The run ends at the next '<' (never a trail byte of valid Shift-JIS text).
   const size_t stop = std::min(text_.find('<', close + 1), text_.size());
   const std::string_view raw = text_.substr(close + 1, stop - close - 1);
-  std::string run;
   if (raw.find('&') == std::string_view::npos && raw.find("\x81\x40") == std::string_view::npos) {
-    run.assign(raw);
-  } else {
-    for (size_t q = 0; q < raw.size();) {
-      const auto c = static_cast<uint8_t>(raw[q]);
-      if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
-        if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
-        else run.append(raw.substr(q, 2));
-        q += 2;
-        continue;
-      }
-      if (c == '&') {
-        bool taken = false;
-        for (const auto& e : kEntities) {
-          if (raw.substr(q, e.name.size()) == e.name) {
-            run += e.c;
-            q += e.name.size();
-            taken = true;
-            break;
-          }
-        }
-        if (taken) continue;
-      }
-      run += static_cast<char>(c);
-      ++q;
-    }
+    p = static_cast<int>(stop);
+    if (!vgroup_) AppendText(raw);  // the text as it stands: no copy
+    return;
   }
-  const size_t q = stop;
-  p = static_cast<int>(q);
+  std::string run;
+  for (size_t q = 0; q < raw.size();) {
+    const auto c = static_cast<uint8_t>(raw[q]);
+    if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
+      if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
+      else run.append(raw.substr(q, 2));
+      q += 2;
+      continue;
+    }
+    if (c == '&') {
+      bool taken = false;
+      for (const auto& e : kEntities) {
+        if (raw.substr(q, e.name.size()) == e.name) {
+          run += e.c;
+          q += e.name.size();
+          taken = true;
+          break;
+        }
+      }
+      if (taken) continue;
+    }
+    run += static_cast<char>(c);
+    ++q;
+  }
+  p = static_cast<int>(stop);
   if (!vgroup_) AppendText(run);
 }
 
@@ -339,6 +345,21 @@ bool IsGap(char c) { return static_cast<uint8_t>(c) <= ' ' && (c == ' ' || c == 
 
 // The end of the word that starts at i: the next blank, tab or line end.
 size_t WordEnd(std::string_view text, size_t i) {
+  // Eight bytes at a time: the lowest byte below 0x21 is found exactly (a borrow only
+  // moves upwards), and it ends the word unless it is a control byte that is placed.
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  while (i + 8 <= text.size()) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    const uint64_t low = (w - kOnes * 0x21) & ~w & kHighs;
+    if (low == 0) {
+      i += 8;
+      continue;
+    }
+    const size_t k = i + static_cast<size_t>(std::countr_zero(low)) / 8;
+    if (IsGap(text[k])) return k;
+    i = k + 1;
+  }
   while (i < text.size() && !IsGap(text[i])) ++i;
   return i;
 }
