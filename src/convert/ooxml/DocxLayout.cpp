@@ -140,22 +140,26 @@ constexpr size_t kLongestTag = 32;
 // character, so most names are told apart without a comparison.
 const TagName* FindTag(std::string_view name) {
   struct Buckets {
-    // For each length and last character, the first entry of kTags it may be (kTagCount: none).
+    // For each length and last character, the first entry of kTags it may be, and
+    // for each entry the next one of its length and last character (kTagCount: none).
     std::array<std::array<uint8_t, 128>, kLongestTag + 1> first;
+    std::array<uint8_t, kTagCount> next;
   };
   static const Buckets kBuckets = [] {
     Buckets b{};
     for (auto& byLength : b.first) byLength.fill(static_cast<uint8_t>(kTagCount));
-    for (size_t k = kTagCount; k-- > 0;)
-      b.first[kTags[k].name.size()][static_cast<uint8_t>(kTags[k].name.back()) & 0x7F] = static_cast<uint8_t>(k);
+    for (size_t k = kTagCount; k-- > 0;) {
+      uint8_t& first = b.first[kTags[k].name.size()][static_cast<uint8_t>(kTags[k].name.back()) & 0x7F];
+      b.next[k] = first;
+      first = static_cast<uint8_t>(k);
+    }
     return b;
   }();
   if (name.empty() || name.size() > kLongestTag) return nullptr;
   const uint8_t last = static_cast<uint8_t>(name.back());
   if (last >= 0x80) return nullptr;
-  for (size_t k = kBuckets.first[name.size()][last]; k < kTagCount; ++k) {
+  for (size_t k = kBuckets.first[name.size()][last]; k < kTagCount; k = kBuckets.next[k]) {
     const std::string_view known = kTags[k].name;
-    if (known.size() != name.size()) continue;
     size_t i = 0;
     while (i < name.size() && known[i] == name[i]) ++i;  // short names: no library call
     if (i == name.size()) return &kTags[k];
@@ -322,9 +326,10 @@ void DocxLayout::AppendText(std::string_view bytes) {
     line_.append(bytes.substr(0, kLineLimit - std::min(line_.size(), kLineLimit)));
     return;
   }
+  const int width = CellColumns();  // the same for every character of the text
   for (size_t i = 0; i < bytes.size(); ++i) {
     const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
-    AppendCellChar(bytes.substr(i, lead ? 2 : 1));
+    AppendCellChar(bytes.substr(i, lead ? 2 : 1), width);
     if (lead) ++i;
   }
 }

@@ -109,9 +109,8 @@ int DocxLayout::CellColumns() const {
   return static_cast<int>(std::clamp<int64_t>(edge - prevEdge_, 2, kMaxColumn));
 }
 
-void DocxLayout::AppendCellChar(std::string_view ch) {
+void DocxLayout::AppendCellChar(std::string_view ch, int width) {
   if (cellText_.size() + ch.size() > kCellTextLimit) return;
-  const int width = CellColumns();
   const int columns = static_cast<int>(ch.size());
   if (width >= 3 && cellLineLen_ > 0 && cellLineLen_ + columns > width - 2) {
     // Wrap at the line's last blank when it has one, so words stay whole.
