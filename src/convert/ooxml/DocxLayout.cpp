@@ -167,7 +167,12 @@ const TagName* FindTag(std::string_view name) {
   return nullptr;
 }
 
-bool EndsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+// The bytes that end an element's name: blank, '>', '/', tab and line ends.
+constexpr std::array<bool, 256> kEndsName = [] {
+  std::array<bool, 256> ends{};
+  for (const char c : {' ', '>', '/', '\t', '\r', '\n'}) ends[static_cast<uint8_t>(c)] = true;
+  return ends;
+}();
 
 }  // namespace
 
@@ -176,7 +181,8 @@ void DocxLayout::Element(int& p) {
   p = at + 1;
   size_t end = static_cast<size_t>(at) + 1;
   if (end < text_.size() && text_[end] == '/') ++end;
-  while (end < text_.size() && !EndsName(text_[end]) && end - static_cast<size_t>(at) < 32) ++end;
+  const size_t limit = std::min(text_.size(), static_cast<size_t>(at) + 32);
+  while (end < limit && !kEndsName[static_cast<uint8_t>(text_[end])]) ++end;
   const std::string_view name = text_.substr(static_cast<size_t>(at) + 1, end - static_cast<size_t>(at) - 1);
   const TagName* found = FindTag(name);
   if (!found) return;
