@@ -4,7 +4,7 @@
 #include <cstring>
 
 namespace {
-constexpr size_t kRowReserve = 160;
+constexpr size_t kRowReserve = 128;
 }  // namespace
 
 bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
@@ -13,24 +13,41 @@ bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
 
 bool DocxCanvas::Put(int64_t row, int col, char c) { return PutRun(row, col, std::string_view(&c, 1)); }
 
+char* DocxCanvas::Room(size_t bytes) {
+  if (kBlockBytes - blockUsed_ < bytes) {
+    blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockBytes));
+    blockUsed_ = 0;
+  }
+  char* room = blocks_.back().get() + blockUsed_;
+  blockUsed_ += bytes;
+  return room;
+}
+
 bool DocxCanvas::PutRun(int64_t row, int col, std::string_view bytes) {
   if (row < 0 || row >= kMaxRows || col < 0 || col >= kColumns) return false;
   if (row >= static_cast<int64_t>(rows_.size()))
     rows_.resize(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(row + 1, 2 * rows_.size()), kMaxRows)));
-  std::string& line = rows_[static_cast<size_t>(row)];
+  Row& line = rows_[static_cast<size_t>(row)];
   const size_t n = std::min(bytes.size(), static_cast<size_t>(kColumns - col));
   const size_t end = static_cast<size_t>(col) + n;
-  if (end > line.size()) {
-    if (line.capacity() < end) line.reserve(std::max(end, kRowReserve));  // most rows fit at once
-    line.resize(end, ' ');
+  if (end > line.size) {
+    if (end > line.room) {  // most rows fit at once
+      const size_t room = std::min(std::max({end, kRowReserve, size_t{2} * line.room}), static_cast<size_t>(kColumns));
+      char* moved = Room(room);
+      if (line.size) std::memcpy(moved, line.data, line.size);
+      line.data = moved;
+      line.room = static_cast<uint16_t>(room);
+    }
+    std::memset(line.data + line.size, ' ', end - line.size);
+    line.size = static_cast<uint16_t>(end);
   }
-  std::memcpy(line.data() + col, bytes.data(), n);
+  std::memcpy(line.data + col, bytes.data(), n);
   return true;
 }
 
 bool DocxCanvas::Overlay(int64_t row, int col, std::string_view bytes) {
   if (row < 0 || row >= kMaxRows || col < 0 || col >= kColumns) return false;
-  const size_t shown = row < static_cast<int64_t>(rows_.size()) ? rows_[static_cast<size_t>(row)].size() : 0;
+  const size_t shown = row < static_cast<int64_t>(rows_.size()) ? rows_[static_cast<size_t>(row)].size : 0;
   // Over what the row shows, only the characters; beyond it, the bytes as they are.
   const size_t over = std::min(bytes.size(), shown > static_cast<size_t>(col) ? shown - static_cast<size_t>(col) : 0);
   for (size_t i = 0; i < over; ++i)
@@ -41,16 +58,16 @@ bool DocxCanvas::Overlay(int64_t row, int col, std::string_view bytes) {
 
 char DocxCanvas::At(int64_t row, int col) const {
   if (row < 0 || row >= static_cast<int64_t>(rows_.size()) || col < 0) return ' ';
-  const std::string& line = rows_[static_cast<size_t>(row)];
-  return static_cast<size_t>(col) < line.size() ? line[static_cast<size_t>(col)] : ' ';
+  const Row& line = rows_[static_cast<size_t>(row)];
+  return static_cast<size_t>(col) < line.size ? line.data[col] : ' ';
 }
 
 void DocxCanvas::AppendRow(int64_t row, int width, DisplayWriter& out) const {
   int written = 0;
   if (row >= 0 && row < static_cast<int64_t>(rows_.size())) {
-    const std::string& line = rows_[static_cast<size_t>(row)];
-    written = static_cast<int>(std::min<size_t>(line.size(), static_cast<size_t>(width)));
-    out.Append(std::string_view(line.data(), static_cast<size_t>(written)));
+    const Row& line = rows_[static_cast<size_t>(row)];
+    written = static_cast<int>(std::min<size_t>(line.size, static_cast<size_t>(std::max(width, 0))));
+    if (written > 0) out.Append(std::string_view(line.data, static_cast<size_t>(written)));
   }
   out.Fill(' ', width - written);
 }

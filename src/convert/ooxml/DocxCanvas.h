@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -29,5 +29,17 @@ class DocxCanvas {
   void AppendRow(int64_t row, int width, DisplayWriter& out) const;
 
  private:
-  std::vector<std::string> rows_;
+  // A row's bytes lie in one of the blocks; a row that outgrows its room moves to
+  // new room at the blocks' end (rows are written mostly once, left to right).
+  struct Row {
+    char* data = nullptr;
+    uint16_t size = 0, room = 0;
+  };
+  static constexpr size_t kBlockBytes = size_t{1} << 16;
+
+  char* Room(size_t bytes);
+
+  std::vector<Row> rows_;
+  std::vector<std::unique_ptr<char[]>> blocks_;
+  size_t blockUsed_ = kBlockBytes;  // bytes taken from the last block
 };

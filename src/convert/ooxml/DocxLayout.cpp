@@ -3,9 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
-#include <unordered_map>
 
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
@@ -95,7 +95,11 @@ void DocxLayout::Put(int row, int col, char c) {
 char DocxLayout::At(int row, int col) const { return canvas_.At(int64_t{pageBase_} + row, col); }
 
 void DocxLayout::PutText(int row, int col, std::string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) Put(row, col + static_cast<int>(i), text[i]);
+  if (col < 0) {  // the characters left of the canvas are dropped
+    text.remove_prefix(std::min(text.size(), static_cast<size_t>(-static_cast<int64_t>(col))));
+    col = 0;
+  }
+  PutRun(row, col, text);
 }
 
 // ---- elements -----------------------------------------------------------
@@ -109,36 +113,66 @@ enum class Tag {
   ImageData,
 };
 
+struct TagName {
+  std::string_view name;
+  Tag tag;
+};
+
 // The elements the layout acts on, by name (a closing tag with its '/').
-const std::unordered_map<std::string_view, Tag>& Tags() {
-  static const std::unordered_map<std::string_view, Tag> tags = {
-      {"w:t", Tag::Run}, {"/w:p", Tag::ParagraphEnd}, {"w:p", Tag::Paragraph}, {"w:tab", Tag::Tab},
-      {"w:br", Tag::Break}, {"w:lastRenderedPageBreak", Tag::RenderedPageBreak}, {"/w:rPr", Tag::RunPropertiesEnd},
-      {"w:tbl", Tag::Table}, {"/w:tbl", Tag::TableEnd}, {"w:tr", Tag::Row}, {"/w:tr", Tag::RowEnd},
-      {"w:tc", Tag::Cell}, {"/w:tc", Tag::CellEnd}, {"w:tcW", Tag::CellWidth}, {"w:framePr", Tag::Frame},
-      {"w:drawing", Tag::Drawing}, {"/w:drawing", Tag::DrawingEnd}, {"w:pict", Tag::Pict}, {"/w:pict", Tag::PictEnd},
-      {"mc:Fallback", Tag::Fallback}, {"v:group", Tag::VmlGroup}, {"/v:group", Tag::VmlGroupEnd},
-      {"wps:txbx", Tag::TextBox}, {"v:textbox", Tag::TextBox}, {"/wps:txbx", Tag::TextBoxEnd},
-      {"/v:textbox", Tag::TextBoxEnd}, {"wpg:wgp", Tag::ShapeGroup}, {"/wpg:wgp", Tag::ShapeGroupEnd},
-      {"wp:anchor", Tag::Anchor}, {"/wp:anchor", Tag::AnchorEnd}, {"wp:inline", Tag::Inline},
-      {"wp:positionH", Tag::PositionH}, {"wp:positionV", Tag::PositionV}, {"wp:extent", Tag::Extent},
-      {"v:shape", Tag::VmlShape}, {"v:rect", Tag::VmlShape}, {"v:roundrect", Tag::VmlShape}, {"a:blip", Tag::Blip},
-      {"v:imagedata", Tag::ImageData},
+constexpr TagName kTags[] = {
+    {"w:t", Tag::Run}, {"/w:p", Tag::ParagraphEnd}, {"w:p", Tag::Paragraph}, {"w:tab", Tag::Tab},
+    {"w:br", Tag::Break}, {"w:lastRenderedPageBreak", Tag::RenderedPageBreak}, {"/w:rPr", Tag::RunPropertiesEnd},
+    {"w:tbl", Tag::Table}, {"/w:tbl", Tag::TableEnd}, {"w:tr", Tag::Row}, {"/w:tr", Tag::RowEnd},
+    {"w:tc", Tag::Cell}, {"/w:tc", Tag::CellEnd}, {"w:tcW", Tag::CellWidth}, {"w:framePr", Tag::Frame},
+    {"w:drawing", Tag::Drawing}, {"/w:drawing", Tag::DrawingEnd}, {"w:pict", Tag::Pict}, {"/w:pict", Tag::PictEnd},
+    {"mc:Fallback", Tag::Fallback}, {"v:group", Tag::VmlGroup}, {"/v:group", Tag::VmlGroupEnd},
+    {"wps:txbx", Tag::TextBox}, {"v:textbox", Tag::TextBox}, {"/wps:txbx", Tag::TextBoxEnd},
+    {"/v:textbox", Tag::TextBoxEnd}, {"wpg:wgp", Tag::ShapeGroup}, {"/wpg:wgp", Tag::ShapeGroupEnd},
+    {"wp:anchor", Tag::Anchor}, {"/wp:anchor", Tag::AnchorEnd}, {"wp:inline", Tag::Inline},
+    {"wp:positionH", Tag::PositionH}, {"wp:positionV", Tag::PositionV}, {"wp:extent", Tag::Extent},
+    {"v:shape", Tag::VmlShape}, {"v:rect", Tag::VmlShape}, {"v:roundrect", Tag::VmlShape}, {"a:blip", Tag::Blip},
+    {"v:imagedata", Tag::ImageData},
+};
+constexpr size_t kTagCount = sizeof kTags / sizeof kTags[0];
+constexpr size_t kLongestTag = 32;
+
+// The element named name, or nullptr: the names are kept by length and last
+// character, so most names are told apart without a comparison.
+const TagName* FindTag(std::string_view name) {
+  struct Buckets {
+    // For each length and last character, the first entry of kTags it may be, and
+    // for each entry the next one of its length and last character (kTagCount: none).
+    std::array<std::array<uint8_t, 128>, kLongestTag + 1> first;
+    std::array<uint8_t, kTagCount> next;
   };
-  return tags;
-}
-
-// A quick test before the table: the lengths and last characters of its names.
-bool MayBeTag(std::string_view name) {
-  static const auto kKnown = [] {
-    std::array<std::array<bool, 128>, 33> known{};
-    for (const auto& [tag, value] : Tags()) known[tag.size()][static_cast<uint8_t>(tag.back()) & 0x7F] = true;
-    return known;
+  static const Buckets kBuckets = [] {
+    Buckets b{};
+    for (auto& byLength : b.first) byLength.fill(static_cast<uint8_t>(kTagCount));
+    for (size_t k = kTagCount; k-- > 0;) {
+      uint8_t& first = b.first[kTags[k].name.size()][static_cast<uint8_t>(kTags[k].name.back()) & 0x7F];
+      b.next[k] = first;
+      first = static_cast<uint8_t>(k);
+    }
+    return b;
   }();
-  return name.size() < kKnown.size() && !name.empty() && kKnown[name.size()][static_cast<uint8_t>(name.back()) & 0x7F];
+  if (name.empty() || name.size() > kLongestTag) return nullptr;
+  const uint8_t last = static_cast<uint8_t>(name.back());
+  if (last >= 0x80) return nullptr;
+  for (size_t k = kBuckets.first[name.size()][last]; k < kTagCount; k = kBuckets.next[k]) {
+    const std::string_view known = kTags[k].name;
+    size_t i = 0;
+    while (i < name.size() && known[i] == name[i]) ++i;  // short names: no library call
+    if (i == name.size()) return &kTags[k];
+  }
+  return nullptr;
 }
 
-bool EndsName(char c) { return c == ' ' || c == '>' || c == '/' || c == '\t' || c == '\r' || c == '\n'; }
+// The bytes that end an element's name: blank, '>', '/', tab and line ends.
+constexpr std::array<bool, 256> kEndsName = [] {
+  std::array<bool, 256> ends{};
+  for (const char c : {' ', '>', '/', '\t', '\r', '\n'}) ends[static_cast<uint8_t>(c)] = true;
+  return ends;
+}();
 
 }  // namespace
 
@@ -147,13 +181,13 @@ void DocxLayout::Element(int& p) {
   p = at + 1;
   size_t end = static_cast<size_t>(at) + 1;
   if (end < text_.size() && text_[end] == '/') ++end;
-  while (end < text_.size() && !EndsName(text_[end]) && end - static_cast<size_t>(at) < 32) ++end;
+  const size_t limit = std::min(text_.size(), static_cast<size_t>(at) + 32);
+  while (end < limit && !kEndsName[static_cast<uint8_t>(text_[end])]) ++end;
   const std::string_view name = text_.substr(static_cast<size_t>(at) + 1, end - static_cast<size_t>(at) - 1);
-  if (!MayBeTag(name)) return;
-  const auto found = Tags().find(name);
-  if (found == Tags().end()) return;
+  const TagName* found = FindTag(name);
+  if (!found) return;
   const char after = end < text_.size() ? text_[end] : '\0';
-  switch (found->second) {
+  switch (found->tag) {
     case Tag::Run: ReadRun(p); break;
     case Tag::ParagraphEnd:
       if (!inCell_) FlushParagraph();
@@ -260,36 +294,36 @@ void DocxLayout::ReadRun(int& p) {
   // The run ends at the next '<' (never a trail byte of valid Shift-JIS text).
   const size_t stop = std::min(text_.find('<', close + 1), text_.size());
   const std::string_view raw = text_.substr(close + 1, stop - close - 1);
-  std::string run;
   if (raw.find('&') == std::string_view::npos && raw.find("\x81\x40") == std::string_view::npos) {
-    run.assign(raw);
-  } else {
-    for (size_t q = 0; q < raw.size();) {
-      const auto c = static_cast<uint8_t>(raw[q]);
-      if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
-        if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
-        else run.append(raw.substr(q, 2));
-        q += 2;
-        continue;
-      }
-      if (c == '&') {
-        bool taken = false;
-        for (const auto& e : kEntities) {
-          if (raw.substr(q, e.name.size()) == e.name) {
-            run += e.c;
-            q += e.name.size();
-            taken = true;
-            break;
-          }
-        }
-        if (taken) continue;
-      }
-      run += static_cast<char>(c);
-      ++q;
-    }
+    p = static_cast<int>(stop);
+    if (!vgroup_) AppendText(raw);  // the text as it stands: no copy
+    return;
   }
-  const size_t q = stop;
-  p = static_cast<int>(q);
+  std::string run;
+  for (size_t q = 0; q < raw.size();) {
+    const auto c = static_cast<uint8_t>(raw[q]);
+    if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
+      if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
+      else run.append(raw.substr(q, 2));
+      q += 2;
+      continue;
+    }
+    if (c == '&') {
+      bool taken = false;
+      for (const auto& e : kEntities) {
+        if (raw.substr(q, e.name.size()) == e.name) {
+          run += e.c;
+          q += e.name.size();
+          taken = true;
+          break;
+        }
+      }
+      if (taken) continue;
+    }
+    run += static_cast<char>(c);
+    ++q;
+  }
+  p = static_cast<int>(stop);
   if (!vgroup_) AppendText(run);
 }
 
@@ -298,9 +332,10 @@ void DocxLayout::AppendText(std::string_view bytes) {
     line_.append(bytes.substr(0, kLineLimit - std::min(line_.size(), kLineLimit)));
     return;
   }
+  const int width = CellColumns();  // the same for every character of the text
   for (size_t i = 0; i < bytes.size(); ++i) {
     const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
-    AppendCellChar(bytes.substr(i, lead ? 2 : 1));
+    AppendCellChar(bytes.substr(i, lead ? 2 : 1), width);
     if (lead) ++i;
   }
 }
@@ -321,6 +356,21 @@ bool IsGap(char c) { return static_cast<uint8_t>(c) <= ' ' && (c == ' ' || c == 
 
 // The end of the word that starts at i: the next blank, tab or line end.
 size_t WordEnd(std::string_view text, size_t i) {
+  // Eight bytes at a time: the lowest byte below 0x21 is found exactly (a borrow only
+  // moves upwards), and it ends the word unless it is a control byte that is placed.
+  constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
+  while (i + 8 <= text.size()) {
+    uint64_t w;
+    std::memcpy(&w, text.data() + i, 8);
+    const uint64_t low = (w - kOnes * 0x21) & ~w & kHighs;
+    if (low == 0) {
+      i += 8;
+      continue;
+    }
+    const size_t k = i + static_cast<size_t>(std::countr_zero(low)) / 8;
+    if (IsGap(text[k])) return k;
+    i = k + 1;
+  }
   while (i < text.size() && !IsGap(text[i])) ++i;
   return i;
 }
@@ -331,42 +381,55 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
   wrap = std::max(wrap, 10);
   int r = row, count = 0;
   // A row is composed here and laid over the canvas whole: its blanks let what the
-  // canvas already shows there through.
+  // canvas already shows there through. The row is what line holds followed by the
+  // text's bytes from `from` on; line takes bytes only where the row differs from
+  // the text (tabs, dropped bytes), so most rows go to the canvas straight from the text.
   std::string line;
+  size_t from = 0;
   size_t wordAt = std::string_view::npos, wordEnd = 0;  // the word found after the last blank
-  auto breakRow = [&] {
-    const size_t end = line.find_last_not_of(' ');
-    if (end != std::string::npos) {
-      line.resize(end + 1);
-      if (!canvas_.Overlay(int64_t{pageBase_} + r, col, line)) cut_ = true;
+  auto breakRow = [&](size_t at) {
+    std::string_view shown = text.substr(from, at - from);
+    if (!line.empty()) {
+      line.append(shown);
+      shown = line;
+    }
+    const size_t end = shown.find_last_not_of(' ');
+    if (end != std::string_view::npos) {
+      if (!canvas_.Overlay(int64_t{pageBase_} + r, col, shown.substr(0, end + 1))) cut_ = true;
       else Touch(r, std::min(col + static_cast<int>(end), kColumns - 1));
     }
     line.clear();
+    from = at;
     ++r;
     count = 0;
   };
   for (size_t i = 0; i < text.size();) {
     const char ch = text[i];
     if (ch == '\0' || ch == '\r' || ch == '\n') {
-      ++i;
+      line.append(text.substr(from, i - from));
+      from = ++i;
       continue;
     }
     if (ch == ' ' || ch == '\t') {
-      const int step = ch == '\t' ? 8 : 1;
-      line.append(static_cast<size_t>(step), ' ');
+      int step = 1;
+      if (ch == '\t') {
+        step = 8;
+        line.append(text.substr(from, i - from));
+        line.append(8, ' ');
+        from = i + 1;
+      }
       count += step;
       // The next word goes to the next row when it would not fit on this one.
       wordAt = i + 1;
       wordEnd = WordEnd(text, wordAt);
       const int wordLength = static_cast<int>(wordEnd - wordAt);
-      if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) breakRow();
       ++i;
+      if (count > wrap - 5 || (count + wordLength > wrap && wordLength < wrap)) breakRow(i);
       continue;
     }
     const size_t end = i == wordAt ? wordEnd : WordEnd(text, i);
     const int length = static_cast<int>(end - i);
     if (count + length <= wrap) {
-      line.append(text.substr(i, end - i));
       count += length;
       i = end;
       continue;
@@ -374,13 +437,12 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
     // A word longer than the row: broken at the wrap width, between characters.
     while (i < end) {
       const int width = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < end ? 2 : 1;
-      if (count + width > wrap) breakRow();
-      line.append(text.substr(i, static_cast<size_t>(width)));
+      if (count + width > wrap) breakRow(i);
       count += width;
       i += static_cast<size_t>(width);
     }
   }
-  breakRow();
+  breakRow(text.size());
   *lastRow = r - 1;
 }
 

@@ -53,7 +53,8 @@ class DocxLayout {
   // Text.
   void ReadRun(int& p);
   void AppendText(std::string_view bytes);
-  void AppendCellChar(std::string_view ch);  // one character: one or two bytes
+  // One character (one or two bytes) into a cell whose columns are width (CellColumns()).
+  void AppendCellChar(std::string_view ch, int width);
   void FlushParagraph();
   void PlaceLines(std::string_view text, int row, int col, int wrap, int* lastRow);
   void LineBreak();

@@ -109,9 +109,8 @@ int DocxLayout::CellColumns() const {
   return static_cast<int>(std::clamp<int64_t>(edge - prevEdge_, 2, kMaxColumn));
 }
 
-void DocxLayout::AppendCellChar(std::string_view ch) {
+void DocxLayout::AppendCellChar(std::string_view ch, int width) {
   if (cellText_.size() + ch.size() > kCellTextLimit) return;
-  const int width = CellColumns();
   const int columns = static_cast<int>(ch.size());
   if (width >= 3 && cellLineLen_ > 0 && cellLineLen_ + columns > width - 2) {
     // Wrap at the line's last blank when it has one, so words stay whole.
@@ -187,9 +186,15 @@ void DocxLayout::CellEnd() {
 
 void DocxLayout::Border() {
   const int last = std::min(composing_ - 1 + col_, kColumns - 1);
-  Put(row_, col_, '+');
-  for (int c = col_ + 1; c < last; ++c) Put(row_, c, '-');
-  Put(row_, last, '+');
+  if (last >= col_) {
+    std::string rule(static_cast<size_t>(last - col_ + 1), '-');
+    rule.front() = '+';
+    rule.back() = '+';
+    PutRun(row_, col_, rule);
+  } else {
+    Put(row_, col_, '+');
+    Put(row_, last, '+');
+  }
   ++row_;
 }
 
@@ -201,12 +206,15 @@ void DocxLayout::RowEnd() {
   const size_t used = std::max(rowUsed_, static_cast<size_t>(composing_) + 1);
   for (int k = 0; k < rowLines_; ++k) {
     const std::string& line = rowBuf_[k];
-    for (size_t c = 0; c < std::min(line.size(), used); ++c) {
-      const char ch = line[c];
-      if (ch == ' ') continue;
-      const int col = col_ + static_cast<int>(c);
-      if (ch == '|' && At(row_ + k, col) != ' ') continue;
-      Put(row_ + k, col, ch);
+    // Runs of the line's characters go to the canvas whole; blanks, and rules over
+    // what the canvas shows, are left out.
+    const size_t n = std::min(line.size(), used);
+    size_t from = 0;
+    for (size_t c = 0; c <= n; ++c) {
+      const char ch = c < n ? line[c] : ' ';
+      if (ch != ' ' && (ch != '|' || At(row_ + k, col_ + static_cast<int>(c)) == ' ')) continue;
+      if (c > from) PutRun(row_ + k, col_ + static_cast<int>(from), std::string_view(line).substr(from, c - from));
+      from = c + 1;
     }
   }
   row_ += rowLines_;

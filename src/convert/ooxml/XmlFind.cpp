@@ -179,20 +179,24 @@ int XmlFindInElement(std::string_view pattern, std::string_view text, int* pos, 
 
   int depth = 1;
   int found = -1;
-  for (int q = *pos, k = 0; q < t.Size(); ++k) {
-    int c = t.At(q), n = t.At(q + 1), next = q + 1;
+  const int size = t.Size();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const int first = static_cast<uint8_t>(pattern[0]), second = static_cast<uint8_t>(pattern[1]);
+  for (int q = *pos, k = 0; q < size; ++k) {
+    int c = bytes[q], next = q + 1;
+    int n = next < size ? bytes[next] : 0;
     const bool literal = c == '\\' && (n == '<' || n == '>');
     if (literal) {
       c = n;
-      n = t.At(q + 2);
       next = q + 2;
+      n = next < size ? bytes[next] : 0;
     } else if (c == '<') {
       ++depth;
     } else if (c == '>') {
       --depth;
     }
     const size_t rest = static_cast<size_t>(next) + 1;
-    if (c == static_cast<uint8_t>(pattern[0]) && n == static_cast<uint8_t>(pattern[1]) && rest <= text.size() &&
+    if (c == first && n == second && rest <= text.size() &&
         text.substr(rest, pattern.size() - 2) == pattern.substr(2)) {
       found = next + 1 + static_cast<int>(pattern.size()) - 2;
       break;

@@ -61,23 +61,25 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
       ++p;
       continue;
     }
-    // The common case, a well-formed three-byte sequence (kana and kanji), directly.
-    if (b0 >= 0xE0 && b0 < 0xF0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
-      const uint32_t cp = (b0 & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
-      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF) && cp != 0xFEFF) {
-        p += 3;
-        const uint16_t code = plat::UnicodeToCp932Code(static_cast<char16_t>(cp));
-        if (code == 0) {
-          *o++ = '?';
-        } else if (code < 0x100) {
-          *o++ = static_cast<char>(code);
-        } else {
-          *o++ = static_cast<char>(code >> 8);
-          *o++ = static_cast<char>(code & 0xFF);
-        }
-        continue;
+    // The common case, well-formed three-byte sequences (kana and kanji), directly,
+    // one after another while they follow each other.
+    bool taken = false;
+    while (end - p >= 3 && p[0] >= 0xE0 && p[0] < 0xF0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      const uint32_t cp = (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+      if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF) || cp == 0xFEFF) break;
+      p += 3;
+      taken = true;
+      const uint16_t code = plat::UnicodeToCp932Code(static_cast<char16_t>(cp));
+      if (code == 0) {
+        *o++ = '?';
+      } else if (code < 0x100) {
+        *o++ = static_cast<char>(code);
+      } else {
+        *o++ = static_cast<char>(code >> 8);
+        *o++ = static_cast<char>(code & 0xFF);
       }
     }
+    if (taken) continue;
     // A sequence: its length from the lead byte, then its continuation bytes. A bad
     // sequence is one '?' and ends where its continuation bytes end.
     size_t want = b0 >= 0xF0 ? 3 : b0 >= 0xE0 ? 2 : b0 >= 0xC0 ? 1 : 0;
