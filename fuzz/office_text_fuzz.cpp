@@ -3,18 +3,13 @@
 // around the bytes as its PowerPoint Document stream, as its WordDocument and 1Table
 // streams (a 4-byte length first), or as three mail property streams; and the
 // display form. Nothing may read past the data, write past the output or hang.
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "CfbImage.h"
-#include "app/QelDoc.h"
-#include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "LoadFuzzSupport.h"
 
 namespace {
 
@@ -47,27 +42,16 @@ std::string FileBytes(int form, const std::string& payload, const char** name) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  std::string folder = (std::filesystem::temp_directory_path() / "pelnorix-office-XXXXXX").string();
-  if (!mkdtemp(folder.data())) return 0;
   const char* name = "a.doc";
   const std::string bytes = FileBytes(data[0] % 6, std::string(reinterpret_cast<const char*>(data + 1), size - 1), &name);
-  const std::string host = folder + "/" + name;
-  {
-    std::ofstream out(host, std::ios::binary);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  }
-  {
-    CMainFrame frame;
-    CQelDoc doc(plat::FromHostPath(folder));
+  const uint8_t options = data[0];
+  LoadFuzzFile(name, bytes, [options](CQelDoc& doc) {
     doc.m_nInDataLimit = 65536;
     doc.m_nOutDataLimit = 65536;
     doc.m_nTableRows = 2000;
     doc.m_nTableRowsR = 2000;
-    doc.m_nDisplayForm = data[0] / 6 % 3;
-    doc.m_nSelectedItem = data[0] >= 200 ? 1 : 0;
-    doc.LoadDocument(plat::FromHostPath(host), 0);
-  }
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
+    doc.m_nDisplayForm = options / 6 % 3;
+    doc.m_nSelectedItem = options >= 200 ? 1 : 0;
+  });
   return 0;
 }

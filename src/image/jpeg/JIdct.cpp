@@ -14,6 +14,24 @@ using namespace jdct;
 
 namespace {
 
+// The last stage of both transforms: the odd part's middle rotation, then the eight
+// outputs as sums and differences of the even and odd parts.
+template <class T>
+inline void OddAndStore(T e0, T e1, T e2, T e3, T r0, T r3, T q0, T q3, T* out, int step) {
+  const T o0 = r0 + q0, o3 = r3 + q3;
+  const T a = r0 - q0, b = r3 - q3;
+  const T o1 = ((a + b) * kC4) >> 9;
+  const T o2 = ((a - b) * kC4) >> 9;
+  out[0] = e0 + o0;
+  out[7 * step] = e0 - o0;
+  out[step] = e1 + o1;
+  out[6 * step] = e1 - o1;
+  out[2 * step] = e2 + o2;
+  out[5 * step] = e2 - o2;
+  out[3 * step] = e3 + o3;
+  out[4 * step] = e3 - o3;
+}
+
 // One 8-point inverse transform; products are shifted right by `shift`. Each
 // rotation takes three products: a*C + b*S = S*(a + b) + (C - S)*a.
 template <int shift, class T = int32_t>
@@ -31,18 +49,7 @@ inline void Idct8(const T* x, T* out, int step) {
   const T z3 = kS3 * (x3 + x5);
   const T q0 = (z3 + (kC3 - kS3) * x3) >> shift;  // C3 x3 + S3 x5
   const T q3 = ((kC3 + kS3) * x5 - z3) >> shift;  // C3 x5 - S3 x3
-  const T o0 = r0 + q0, o3 = r3 + q3;
-  const T a = r0 - q0, b = r3 - q3;
-  const T o1 = ((a + b) * kC4) >> 9;
-  const T o2 = ((a - b) * kC4) >> 9;
-  out[0] = e0 + o0;
-  out[7 * step] = e0 - o0;
-  out[step] = e1 + o1;
-  out[6 * step] = e1 - o1;
-  out[2 * step] = e2 + o2;
-  out[5 * step] = e2 - o2;
-  out[3 * step] = e3 + o3;
-  out[4 * step] = e3 - o3;
+  OddAndStore(e0, e1, e2, e3, r0, r3, q0, q3, out, step);
 }
 
 // The same with x4..x7 zero.
@@ -56,18 +63,7 @@ inline void Idct4(int32_t x0, int32_t x1, int32_t x2, int32_t x3, int32_t* out, 
   const int32_t r3 = (x1 * kS1) >> shift;
   const int32_t q0 = (x3 * kC3) >> shift;
   const int32_t q3 = (-(x3 * kS3)) >> shift;
-  const int32_t o0 = r0 + q0, o3 = r3 + q3;
-  const int32_t a = r0 - q0, b = r3 - q3;
-  const int32_t o1 = ((a + b) * kC4) >> 9;
-  const int32_t o2 = ((a - b) * kC4) >> 9;
-  out[0] = e0 + o0;
-  out[7 * step] = e0 - o0;
-  out[step] = e1 + o1;
-  out[6 * step] = e1 - o1;
-  out[2 * step] = e2 + o2;
-  out[5 * step] = e2 - o2;
-  out[3 * step] = e3 + o3;
-  out[4 * step] = e3 - o3;
+  OddAndStore(e0, e1, e2, e3, r0, r3, q0, q3, out, step);
 }
 
 }  // namespace
