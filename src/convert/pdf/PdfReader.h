@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/codec/Inflate.h"
+#include "archive/CodecServices.h"
 #include "convert/pdf/PdfBytes.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfTokenizer.h"
@@ -112,7 +112,7 @@ class PdfReader {
   PdfBytes raw;
   int64_t& pos;  // the document's shared cursor
   PdfTokenizer tok;
-  codec::CInflater inflater;
+  CBufferInflater inflater;
 
   // Tables of the conversion.
   std::vector<int64_t> objectOffsets;   // PdfObjectOffsets
