@@ -40,6 +40,7 @@ void Entry(std::vector<uint8_t>& out, int tag, int type, uint32_t value) {
 
 int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mode, int width, int height) {
   if (!data || length <= 0) return -1;
+  const ByteCursor in(data, length);
   std::vector<uint8_t> file;
   std::string name;
   if (mode == -1 || mode == -2) {
@@ -62,12 +63,11 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
     AppendLE32(file, 1);
     file.resize(128, 0);
     mode = 0;
-  } else if (data[0] == 0xFF && length > 1 && data[1] >= 0xD0 && data[1] <= 0xEF) {
+  } else if (in.PeekU8(0) == 0xFF && in.PeekU8(1) >= 0xD0 && in.PeekU8(1) <= 0xEF) {
     m_nFileKind = kKindJpeg;
     name = "pdftmp.jpg";
-    const bool soi = data[1] == 0xD8;
-    if (!soi) file = {0xFF, 0xD8};
-  } else if (length > 3 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
+    if (in.PeekU8(1) != 0xD8) file = {0xFF, 0xD8};
+  } else if (in.PeekU32BE(0) == 0x89504E47) {
     m_nFileKind = kKindPng;
     name = "pdftmp.PNG";
   } else {
@@ -78,13 +78,13 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
   file.insert(file.end(), data, data + length);
   if (m_nFileKind == kKindJpeg) {
     // An Adobe marker right after the start: its colour transform chooses the mode.
-    const size_t m = head == 0 ? 2 : 0;
-    uint8_t* mk = file.data() + head + m;
-    const size_t left = file.size() - head - m;
-    if (left > 16 && mk[0] == 0xFF && mk[1] == 0xEE && mk[11] == 0x80) {
-      if (mk[4] == 'A' && mk[5] == 'd' && mk[15] == 0) mode = 2;
-      else if (mk[15] == 2) {
-        mk[15] = 1;
+    const int64_t at = static_cast<int64_t>(head) + (head == 0 ? 2 : 0);
+    const ByteCursor mk(file.data() + at, static_cast<int64_t>(file.size()) - at);
+    if (mk.Size() > 16 && mk.PeekU16BE(0) == 0xFFEE && mk.PeekU8(11) == 0x80) {
+      if (mk.PeekU8(4) == 'A' && mk.PeekU8(5) == 'd' && mk.PeekU8(15) == 0) {
+        mode = 2;
+      } else if (mk.PeekU8(15) == 2) {
+        file[static_cast<size_t>(at + 15)] = 1;
         mode = 0;
       }
     }
@@ -328,7 +328,8 @@ void PdfReader::ShowSelectedImage(int64_t at, int64_t length) {
       return;
     }
     if (moved) data = collect.data();
-    const bool header = length > 2 && PdfIsZlibHeader(data[0], data[1]);
+    const ByteCursor packed(data, length);
+    const bool header = length > 2 && PdfIsZlibHeader(packed.PeekU8(0), packed.PeekU8(1));
     const int64_t n = PdfInflate(inflater, data + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), std::min(expected, StreamRoom()));
     if (n <= 0) {
       StreamNote(n, expected);

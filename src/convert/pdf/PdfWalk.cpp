@@ -521,7 +521,8 @@ const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int6
     *size = length;
     return data;
   }
-  const bool header = length > 2 && PdfIsZlibHeader(data[0], data[1]);
+  const ByteCursor packed(data, length);
+  const bool header = length > 2 && PdfIsZlibHeader(packed.PeekU8(0), packed.PeekU8(1));
   const uint8_t* in = header ? data + 2 : data;
   const int64_t inLength = header ? length - 2 : length;
   int64_t n = PdfInflate(inflater, in, inLength, stream.data(), StreamRoom());
