@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/codec/Inflate.h"
+#include "archive/CodecServices.h"
 #include "convert/ConvertStatus.h"
 #include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfContent.h"
@@ -140,7 +140,7 @@ class PdfReader {
   ByteCursor raw;  // the file bytes, with the objects pass 1 appends
   int64_t& pos;  // the document's shared cursor
   PdfTokenizer tok;
-  codec::CInflater inflater;
+  CBufferInflater inflater;
 
   // Tables of the conversion.
   std::vector<int64_t> objectOffsets;   // PdfObjectOffsets

@@ -16,7 +16,7 @@
 #include "convert/pdf/PdfValueReaders.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "image/ImageCodecs.h"
+#include "image/ImageServices.h"
 
 namespace {
 
