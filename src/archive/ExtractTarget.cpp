@@ -1,15 +1,13 @@
 #include "archive/ExtractTarget.h"
 
-#include <cstdio>
 #include <ctime>
 #include <optional>
 #include <vector>
 
-#include "app/StringTable.h"
 #include "archive/ArchivePaths.h"
+#include "archive/Overwrite.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
-#include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -44,12 +42,6 @@ std::vector<std::string> SplitParts(const std::string& rel) {
 }  // namespace
 
 void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
-
-bool AskOverwrite(const std::string& path) {
-  char text[1200];
-  std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
-  return AfxMessageBox(text, plat::MB_YESNO) == plat::IDYES;
-}
 
 CExtractTarget::CExtractTarget(std::string folder, bool askOverwrite) : folder_(std::move(folder)), ask_(askOverwrite) {
   while (folder_.size() > 1 && plat::FindLastSeparator(folder_) == folder_.size() - 1) folder_.pop_back();

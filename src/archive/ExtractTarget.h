@@ -76,8 +76,6 @@ class CExtractTarget {
   std::unordered_map<std::string, Listing> listings_;  // by folder path as spelled
 };
 
-// The overwrite question (string 218) for path; true on Yes.
-bool AskOverwrite(const std::string& path);
 // folder + '\' + rel (Windows paths).
 std::string WinJoin(const std::string& folder, const std::string& rel);
 // True when no existing part of rel below folder is a symbolic link.

@@ -12,6 +12,7 @@
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
 #include "archive/LzhProgram.h"
+#include "archive/PackList.h"
 #include "archive/UnpackViaProgram.h"
 #include "base/CheckedSize.h"
 #include "archive/codec/CodecError.h"
@@ -103,8 +104,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   if (mode == 1 && program) {
     // The folder's contents, under names relative to it.
     if (!plat::SetCurrentDirectory(folder)) return -1;
-    std::vector<std::string> names;
-    for (std::string& name : ListFolderNames(".")) names.push_back(std::move(name));
+    const std::vector<std::string> names = WalkPackList(ListFolderNames(".", true));
     if (names.empty()) return -1;
     return PackWithLzhProgram(*this, archive, names);
   }
