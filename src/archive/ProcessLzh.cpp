@@ -16,6 +16,7 @@
 #include "archive/UnpackViaProgram.h"
 #include "base/CheckedSize.h"
 #include "archive/codec/CodecError.h"
+#include "archive/codec/Crc16.h"
 #include "archive/codec/ErrorCodes.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
@@ -74,6 +75,34 @@ bool MembersStayInside(std::span<const uint8_t> image, const std::string& folder
 // The own reader: every member that decodes is written, each one that does not is
 // reported by its name and code; a header that cannot be read ends the walk.
 // 0 when every member was written (or declined), else -1.
+// The program reports success over members whose data fails their CRC: each file
+// it made is checked against its header, and one that fails is removed from the
+// work folder (never placed) and reported. False when one failed or is missing.
+bool DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
+  bool whole = true;
+  uint64_t pos = 0;
+  std::vector<uint8_t> block(1 << 16);
+  for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+    bool isFolder = false;
+    std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+    if (!rel || isFolder || h.method == "-lhd-") continue;
+    const std::string path = WinJoin(work, *rel);
+    plat::File file;
+    codec::CCrc16 crc;
+    bool read = file.Open(path, plat::File::Mode::Read);
+    for (int64_t n = 0; read && (n = file.Read(block.data(), static_cast<int64_t>(block.size()))) != 0;) {
+      if (n < 0) read = false;
+      if (n > 0) crc.Update(block.data(), static_cast<size_t>(n));
+    }
+    file.Close();
+    if (read && (!h.hasFileCrc || crc.Value() == h.fileCrc)) continue;
+    plat::RemoveFile(path);
+    AfxNote(h.Path() + " : " + codec::err::kLzhCrc);
+    whole = false;
+  }
+  return whole;
+}
+
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
 int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
@@ -123,10 +152,20 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
   if (program && MembersStayInside(image, target.Folder())) {
-    const int result = UnpackThroughWorkFolder(
-        target, [&](const std::string& work) { return UnpackWithLzhProgram(*this, archive, work); },
+    bool damaged = false;
+    int result = UnpackThroughWorkFolder(
+        target,
+        [&](const std::string& work) {
+          const int status = UnpackWithLzhProgram(*this, archive, work);
+          if (status == 0) damaged = !DropDamagedFiles(image, work);
+          return status;
+        },
         [](int status) { return status == 0; });
     if (result != kProgramFailed) {
+      if (damaged) {
+        AfxMessageBox(codec::err::kLzhCrc);
+        result = -1;
+      }
       // The program makes no empty folders: the folder entries are made here.
       uint64_t pos = 0;
       for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
