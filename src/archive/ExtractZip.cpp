@@ -19,6 +19,7 @@
 #include "archive/UnpackViaProgram.h"
 #include "archive/ZipExtractOwn.h"
 #include "convert/charmap/TextDecode.h"
+#include "archive/codec/ByteSink.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
@@ -28,25 +29,6 @@
 #include "platform/Files.h"
 
 namespace {
-
-// Stores member bytes in the output buffer up to its capacity and counts them all.
-class MemorySink : public codec::CByteSink {
- public:
-  MemorySink(uint8_t* out, uint64_t capacity) : out_(out), capacity_(capacity) {}
-  void Put(const uint8_t* data, size_t n) override {
-    if (total_ < capacity_) {
-      uint64_t fits = std::min<uint64_t>(n, capacity_ - total_);
-      std::memcpy(out_ + total_, data, static_cast<size_t>(fits));
-    }
-    total_ += n;
-  }
-  uint64_t Total() const { return total_; }
-
- private:
-  uint8_t* out_;
-  uint64_t capacity_;
-  uint64_t total_ = 0;
-};
 
 void ShowOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
 
@@ -86,7 +68,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     ShowOutOfMemory(note);
     return -9;
   }
-  MemorySink memory(output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
+  codec::CBoundedSink memory(output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
 
   int result = 0;
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
@@ -151,10 +133,10 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   }
   if (!memoryMode) return result;
   // The room is filled; output that did not fit makes the run a failure (size over).
-  size_t copy = static_cast<size_t>(std::min<uint64_t>(memory.Total(), static_cast<uint64_t>(outputCapacity)));
+  const size_t copy = static_cast<size_t>(memory.Kept());
   std::memcpy(buffer, output.data(), copy);
   if (result < 0) return result;
-  return full || memory.Total() > static_cast<uint64_t>(outputCapacity) ? -3 : static_cast<int>(copy);
+  return full || memory.Overflowed() ? -3 : static_cast<int>(copy);
 }
 
 namespace {
