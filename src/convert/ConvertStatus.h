@@ -2,6 +2,12 @@
 // string id of its message and, for an allocation failure, its three-digit place
 // code); the dump frame turns it into display text in one place
 // (CQelDoc::WriteConvertFailure), so no converter formats its own error text.
+//
+// Every road of the dump frame has one form: a document operation
+// `ConvertStatus Road(DumpCall& call)` (or, for the frame's own roads, a free
+// function `ConvertStatus Road(CQelDoc& doc, DumpCall& call)`). A road writes its
+// text from the write position m_nConvPos and leaves the position behind it; its
+// failure is written by the frame at the position the road left.
 #pragma once
 
 #include <string>
@@ -11,10 +17,11 @@
 struct ConvertStatus {
   int stringId = 0;            // 0: success
   const char* place = nullptr; // " 001"-style place code after string 152, or null
+  int noteId = 0;              // a string that follows the message (0: none)
 
   static constexpr ConvertStatus Ok() { return {}; }
-  static constexpr ConvertStatus Message(int id) { return {id, nullptr}; }
-  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place}; }
+  static constexpr ConvertStatus Message(int id, int note = 0) { return {id, nullptr, note}; }
+  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place, 0}; }
   constexpr bool ok() const { return stringId == 0; }
-  std::string Text() const { return FailureText(stringId, place); }
+  std::string Text() const { return noteId ? FailureText(stringId, place) + LoadString(noteId) : FailureText(stringId, place); }
 };
