@@ -11,17 +11,23 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "app/StringTable.h"
 
 struct ConvertStatus {
   int stringId = 0;            // 0: success
   const char* place = nullptr; // " 001"-style place code after string 152, or null
-  int noteId = 0;              // a string that follows the message (0: none)
+  std::string detail;          // written after the place code: a figure or note the message names
 
   static constexpr ConvertStatus Ok() { return {}; }
-  static constexpr ConvertStatus Message(int id, int note = 0) { return {id, nullptr, note}; }
-  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place, 0}; }
+  static constexpr ConvertStatus Message(int id) { return {id, nullptr, {}}; }
+  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place, {}}; }
   constexpr bool ok() const { return stringId == 0; }
-  std::string Text() const { return noteId ? FailureText(stringId, place) + LoadString(noteId) : FailureText(stringId, place); }
+  ConvertStatus With(std::string text) const {
+    ConvertStatus s = *this;
+    s.detail = std::move(text);
+    return s;
+  }
+  std::string Text() const { return FailureText(stringId, place) + detail; }
 };

@@ -244,7 +244,7 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
   doc_.m_nRawLen = savedLen;
   nextEntry_ = sstCount_;
   if (!trusted) {
-    failure_ = ConvertStatus::Message(read <= 1 ? IDS_ENCRYPTED_DATA : IDS_UNSUPPORTED_FORMAT, IDS_OPEN_WITH_APPLICATION);
+    failure_ = ConvertStatus::Message(read <= 1 ? IDS_ENCRYPTED_DATA : IDS_UNSUPPORTED_FORMAT).With(LoadString(IDS_OPEN_WITH_APPLICATION));
     return false;
   }
   resume_ = end;
@@ -308,7 +308,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         depth = std::max(depth - 1, 0);
         break;
       case 0x002F:  // FILEPASS: the workbook is encrypted
-        failure_ = ConvertStatus::Message(IDS_ENCRYPTED_DATA, IDS_OPEN_WITH_APPLICATION);
+        failure_ = ConvertStatus::Message(IDS_ENCRYPTED_DATA).With(LoadString(IDS_OPEN_WITH_APPLICATION));
         return End::Message;
       case 0x00FC:
         if (form_ == Form::Older && length > 8) {

@@ -4,8 +4,4 @@
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfReader.h"
 
-ConvertStatus CQelDoc::DumpPdf(DumpCall& call) {
-  PdfReader reader(*this, call);
-  m_nConvPos = reader.Run();
-  return ConvertStatus::Ok();
-}
+ConvertStatus CQelDoc::DumpPdf(DumpCall& call) { return PdfReader(*this, call).Run(); }

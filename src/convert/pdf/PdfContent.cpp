@@ -62,33 +62,31 @@ void PdfContent::PageStart() {
   lastLine_ = -1;
 }
 
-void PdfContent::InterpretForm(int object, const uint8_t* data, int64_t length, const Matrix& formMatrix) {
+void PdfContent::InterpretForm(int object, const ByteCursor& data, const Matrix& formMatrix) {
   // A form draws in the state of its Do, with its own matrix, and leaves it as it was.
   const Matrix keep = ctm_;
   const int keepDepth = depth_;
   const auto drawn = formMatrices_.find(object);
   if (drawn != formMatrices_.end()) ctm_ = formMatrix.Times(drawn->second);
-  Interpret(data, length);
+  Interpret(data);
   ctm_ = keep;
   depth_ = keepDepth;
 }
 
-void PdfContent::Interpret(const uint8_t* data, int64_t length) {
-  d_ = data;
-  n_ = length;
+void PdfContent::Interpret(const ByteCursor& data) {
+  in_ = data;
   p_ = 0;
   numCount_ = 0;
-  const PdfBytes view{data, length};
-  while (p_ < n_) {
-    const uint8_t c = d_[p_];
+  while (p_ < in_.Size()) {
+    const uint8_t c = in_.PeekU8(p_);
     if (c <= ' ') {
       ++p_;
     } else if (c == '%') {
-      while (p_ < n_ && d_[p_] != '\r' && d_[p_] != '\n') ++p_;
+      while (p_ < in_.Size() && in_.PeekU8(p_) != '\r' && in_.PeekU8(p_) != '\n') ++p_;
     } else if (PdfIsDigit(c) || c == '-' || c == '+' || c == '.') {
       if (c == '+') ++p_;
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(view, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
       if (p_ == start) ++p_;
       if (numCount_ == static_cast<int>(nums_.size())) {
         std::copy(nums_.begin() + 1, nums_.end(), nums_.begin());
@@ -97,10 +95,10 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
       nums_[numCount_++] = v;
     } else if (c == '/') {
       name_.clear();
-      for (++p_; p_ < n_ && !IsDelimiter(d_[p_]); ++p_) {
-        if (name_.size() < 127) name_ += static_cast<char>(d_[p_]);
+      for (++p_; p_ < in_.Size() && !IsDelimiter(in_.PeekU8(p_)); ++p_) {
+        if (name_.size() < 127) name_ += static_cast<char>(in_.PeekU8(p_));
       }
-    } else if (c == '(' || (c == '<' && (p_ + 1 >= n_ || d_[p_ + 1] != '<'))) {
+    } else if (c == '(' || (c == '<' && in_.PeekU8(p_ + 1) != '<')) {
       strHex_ = c == '<';
       str_.clear();
       if (strHex_) ReadHexString(str_);
@@ -109,28 +107,29 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
       // An inline dictionary (marked-content properties): passed over.
       int nest = 0;
       do {
-        if (d_[p_] == '<' && p_ + 1 < n_ && d_[p_ + 1] == '<') {
+        if (in_.PeekU8(p_) == '<' && in_.PeekU8(p_ + 1) == '<') {
           ++nest;
           p_ += 2;
-        } else if (d_[p_] == '>' && p_ + 1 < n_ && d_[p_ + 1] == '>') {
+        } else if (in_.PeekU8(p_) == '>' && in_.PeekU8(p_ + 1) == '>') {
           --nest;
           p_ += 2;
-        } else if (d_[p_] == '(') {
+        } else if (in_.PeekU8(p_) == '(') {
           std::string skip;
           ReadLiteral(skip);
         } else {
           ++p_;
         }
-      } while (nest > 0 && p_ < n_);
+      } while (nest > 0 && p_ < in_.Size());
     } else if (c == '[') {
       ReadArray();
     } else if (c == ']' || c == '>' || c == ')' || c == '{' || c == '}') {
       ++p_;
     } else {
       const int64_t start = p_;
-      while (p_ < n_ && !IsDelimiter(d_[p_]) && p_ - start < 8) ++p_;
+      while (p_ < in_.Size() && !IsDelimiter(in_.PeekU8(p_)) && p_ - start < 8) ++p_;
       if (p_ == start) ++p_;
-      Operator(d_ + start, static_cast<int>(p_ - start));
+      const auto word = in_.PeekBytes(start, p_ - start);
+      Operator(start, std::string_view(reinterpret_cast<const char*>(word.data()), word.size()));
       numCount_ = 0;
     }
   }
@@ -138,10 +137,10 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
 
 void PdfContent::ReadLiteral(std::string& out) {
   int nest = 0;
-  for (++p_; p_ < n_; ++p_) {
-    uint8_t c = d_[p_];
-    if (c == '\\' && p_ + 1 < n_) {
-      c = d_[++p_];
+  for (++p_; p_ < in_.Size(); ++p_) {
+    uint8_t c = in_.PeekU8(p_);
+    if (c == '\\' && p_ + 1 < in_.Size()) {
+      c = in_.PeekU8(++p_);
       switch (c) {
         case 'n': c = '\n'; break;
         case 'r': c = '\r'; break;
@@ -149,13 +148,13 @@ void PdfContent::ReadLiteral(std::string& out) {
         case 'b': c = '\b'; break;
         case 'f': c = '\f'; break;
         case '\r':
-          if (p_ + 1 < n_ && d_[p_ + 1] == '\n') ++p_;
+          if (in_.PeekU8(p_ + 1) == '\n') ++p_;
           continue;
         case '\n': continue;
         default:
           if (OctalValue(c) >= 0) {
             int v = OctalValue(c);
-            for (int k = 0; k < 2 && p_ + 1 < n_ && OctalValue(d_[p_ + 1]) >= 0; ++k) v = v * 8 + OctalValue(d_[++p_]);
+            for (int k = 0; k < 2 && OctalValue(in_.PeekU8(p_ + 1)) >= 0; ++k) v = v * 8 + OctalValue(in_.PeekU8(++p_));
             c = static_cast<uint8_t>(v);
           }
       }
@@ -173,8 +172,8 @@ void PdfContent::ReadLiteral(std::string& out) {
 
 void PdfContent::ReadHexString(std::string& out) {
   int high = -1;
-  for (++p_; p_ < n_ && d_[p_] != '>'; ++p_) {
-    const int h = HexDigit(d_[p_]);
+  for (++p_; p_ < in_.Size() && in_.PeekU8(p_) != '>'; ++p_) {
+    const int h = HexDigit(in_.PeekU8(p_));
     if (h < 0) continue;
     if (high < 0) {
       high = h;
@@ -189,8 +188,8 @@ void PdfContent::ReadHexString(std::string& out) {
 
 void PdfContent::ReadArray() {
   array_.clear();
-  for (++p_; p_ < n_;) {
-    const uint8_t c = d_[p_];
+  for (++p_; p_ < in_.Size();) {
+    const uint8_t c = in_.PeekU8(p_);
     if (c == ']') {
       ++p_;
       return;
@@ -202,9 +201,8 @@ void PdfContent::ReadArray() {
       if (array_.size() < kRunLimit) array_.push_back(std::move(item));
     } else if (PdfIsDigit(c) || c == '-' || c == '.' || c == '+') {
       if (c == '+') ++p_;
-      const PdfBytes view{d_, n_};
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(view, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
       if (p_ == start) ++p_;
       if (array_.size() < kRunLimit) array_.push_back({true, v, {}, false});
     } else if (IsDelimiter(c) || c < 0x80) {
@@ -219,15 +217,15 @@ void PdfContent::ReadArray() {
     }
   }
   // An array that the stream's end cuts off is still shown.
-  if (p_ >= n_) ShowArray();
+  if (p_ >= in_.Size()) ShowArray();
 }
 
 void PdfContent::SkipInlineImage() {
   // From "ID" to "EI" followed by a blank, at most 19,999 bytes of data.
-  while (p_ + 1 < n_ && !(d_[p_] == 'I' && d_[p_ + 1] == 'D' && (p_ + 2 >= n_ || d_[p_ + 2] <= ' '))) ++p_;
-  const int64_t stop = std::min(n_, p_ + 20000);
+  while (p_ + 1 < in_.Size() && !(in_.PeekU8(p_) == 'I' && in_.PeekU8(p_ + 1) == 'D' && in_.PeekU8(p_ + 2) <= ' ')) ++p_;
+  const int64_t stop = std::min(in_.Size(), p_ + 20000);
   for (p_ += 2; p_ + 1 < stop; ++p_) {
-    if (d_[p_] == 'E' && d_[p_ + 1] == 'I' && (p_ + 2 >= n_ || d_[p_ + 2] <= ' ') && d_[p_ - 1] <= ' ') {
+    if (in_.PeekU8(p_) == 'E' && in_.PeekU8(p_ + 1) == 'I' && in_.PeekU8(p_ + 2) <= ' ' && in_.PeekU8(p_ - 1) <= ' ') {
       p_ += 2;
       return;
     }
@@ -235,14 +233,12 @@ void PdfContent::SkipInlineImage() {
   p_ = stop;
 }
 
-void PdfContent::Operator(const uint8_t* w, int len) {
-  const auto is = [&](const char* word) {
-    return static_cast<int>(std::strlen(word)) == len && std::memcmp(w, word, static_cast<size_t>(len)) == 0;
-  };
+void PdfContent::Operator(int64_t at, std::string_view w) {
+  const auto is = [&](std::string_view word) { return w == word; };
   const auto num = [&](int fromEnd) { return numCount_ > fromEnd ? nums_[numCount_ - 1 - fromEnd] : 0.0; };
   // The table-view form: each positioning operator starts a line of its own.
   if (r_.doc.m_nCsvMode == 2 && (is("Td") || is("TD") || is("Tm") || is("T*") || is("cm") || is("'") || is("\""))) {
-    TableLine(w, len);
+    TableLine(at, w);
   }
   const auto matrix = [&](Matrix* m) {
     if (numCount_ < 6) return false;
@@ -250,7 +246,7 @@ void PdfContent::Operator(const uint8_t* w, int len) {
     *m = Matrix{Clamp(v[0]), Clamp(v[1]), Clamp(v[2]), Clamp(v[3]), Clamp(v[4]), Clamp(v[5])};
     return true;
   };
-  if (len == 1) {
+  if (w.size() == 1) {
     switch (w[0]) {
       case 'q':
         saved_[static_cast<size_t>(std::min(depth_, 9))] = {ctm_, fontObject_, fontMode_, fontSize_};
@@ -332,7 +328,7 @@ void PdfContent::NextLine() {
 
 int PdfContent::ResourceCode(int selector) const {
   std::string text = "/" + name_ + " ";
-  const PdfBytes b{reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size())};
+  const ByteCursor b{std::string_view(text)};
   int64_t at = 0;
   int kind = selector;
   const int code = PdfReadValue(b, &at, &kind, 0, r_.prefixes);
@@ -417,13 +413,13 @@ void PdfContent::CanvasPlace(double x, double y, int* column, int* line) const {
   *line = std::min(r_.pageBase + offset, r_.rows - 4);
 }
 
-void PdfContent::TableLine(const uint8_t* w, int len) {
-  const int64_t at = w - d_;
-  if (len == 2 && w[0] == 'T' && (w[1] == 'd' || w[1] == 'D')) {
+void PdfContent::TableLine(int64_t at, std::string_view w) {
+  const int64_t len = static_cast<int64_t>(w.size());
+  if (w == "Td" || w == "TD") {
     // A move before a number in parentheses: the next cell of the same line.
     int64_t q = at + len;
-    while (q < n_ && d_[q] <= ' ') ++q;
-    if (q + 1 < n_ && d_[q] == '(' && PdfIsDigit(d_[q + 1]) && tableLine_ > r_.pageBase) {
+    while (q < in_.Size() && in_.PeekU8(q) <= ' ') ++q;
+    if (in_.PeekU8(q) == '(' && PdfIsDigit(in_.PeekU8(q + 1)) && tableLine_ > r_.pageBase) {
       r_.SetCell(column_, line_, '\t');
       column_ = std::min(column_ + 1, 510);
       return;
@@ -432,7 +428,7 @@ void PdfContent::TableLine(const uint8_t* w, int len) {
   tableLine_ = std::min(tableLine_ + 1, r_.rows - 4);
   line_ = tableLine_;
   lineFull_ = false;
-  if (len == 2 && w[0] == 'T' && w[1] == '*') {
+  if (w == "T*") {
     r_.SetCell(0, line_, '*');
     for (int col = 1; col <= 20; ++col) r_.SetCell(col, line_, ' ');
   } else {
@@ -440,7 +436,7 @@ void PdfContent::TableLine(const uint8_t* w, int len) {
     const int64_t last = at + len - 1;
     for (int k = 0; k <= 20; ++k) {
       const int64_t q = last - 20 + k;
-      const uint8_t c = q >= 0 && q < n_ ? d_[q] : ' ';
+      const uint8_t c = in_.PeekU8(q);
       r_.SetCell(k, line_, c < 0x20 ? ' ' : c);
     }
   }
