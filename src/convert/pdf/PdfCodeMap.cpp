@@ -173,7 +173,7 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
       uint32_t src, dst;
       int ns, nd;
       while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
-        if (src < 32768) {
+        if (src < kPdfCodeMapSize) {
           map[src] = static_cast<uint16_t>(dst);
           result = 1;
         }
@@ -189,7 +189,7 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
           uint32_t dst;
           int nd;
           for (uint32_t c = lo; ReadHex(b, q, &dst, &nd); ++c) {
-            if (c <= hi && c < 32768) map[c] = static_cast<uint16_t>(dst);
+            if (c <= hi && c < kPdfCodeMapSize) map[c] = static_cast<uint16_t>(dst);
           }
           while (q < length && b.PeekU8(q) != ']') ++q;
           ++q;
@@ -199,8 +199,8 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
         uint32_t dst;
         int nd;
         if (!ReadHex(b, q, &dst, &nd)) break;
-        if (lo < 32768) result = 1;
-        if (dst == 0xFFFF || hi >= 32768 || hi < lo) continue;
+        if (lo < kPdfCodeMapSize) result = 1;
+        if (dst == 0xFFFF || hi >= kPdfCodeMapSize || hi < lo) continue;
         for (uint32_t c = lo; c <= hi; ++c) map[c] = static_cast<uint16_t>(std::min<uint32_t>(dst + (c - lo), 0xFFFF));
       }
     }

@@ -257,6 +257,9 @@ void PdfContent::Operator(int64_t at, std::string_view w) {
           // A Q without its q changes nothing.
           const Saved& s = saved_[static_cast<size_t>(--depth_ > 9 ? 9 : depth_)];
           ctm_ = s.ctm;
+          // The font belongs to the saved state too.
+          if (s.fontObject != fontObject_) UseFont(s.fontObject);
+          fontSize_ = s.fontSize;
         }
         return;
       case '\'':
@@ -342,8 +345,9 @@ int PdfContent::ResourceObject(int which) const {
   return code ? r_.resourceObjects[static_cast<size_t>(code)] : 0;
 }
 
-void PdfContent::SelectFont() {
-  const int object = ResourceObject(0);
+void PdfContent::SelectFont() { UseFont(ResourceObject(0)); }
+
+void PdfContent::UseFont(int object) {
   fontObject_ = object;
   fontMode_ = 0;
   simple_ = vertical_ = sjisFont_ = cidFont_ = false;
@@ -372,7 +376,7 @@ void PdfContent::SelectFont() {
   auto found = maps_.find(ref);
   if (found == maps_.end()) {
     if (maps_.size() >= 64) maps_.clear();
-    std::vector<uint16_t> map(kPdfMaxObjects, 0);
+    std::vector<uint16_t> map(kPdfCodeMapSize, 0);
     const int64_t at = r_.objectOffsets[static_cast<size_t>(ref)];
     if (at <= 0 || r_.PdfBuildCodeMap(at, map, f) <= 0) map.clear();
     found = maps_.emplace(ref, std::move(map)).first;
@@ -397,9 +401,9 @@ void PdfContent::DrawObject() {
 }
 
 // The canvas place of a page point (hundredths of a point), turned by the page rotation.
-void PdfContent::CanvasPlace(double x, double y, int* column, int* line) const {
+void PdfContent::CanvasPlace(double x, double y, int rotation, int* column, int* line) const {
   const double x2 = static_cast<double>(r_.pageX2 - 100) / 100.0, y2 = static_cast<double>(r_.pageY2 - 100) / 100.0;
-  switch (r_.pageRotation) {
+  switch (rotation) {
     case 90: std::tie(x, y) = std::make_pair(y, y2 - x); break;
     case 270: std::tie(x, y) = std::make_pair(x2 - y, x); break;
     case 180: std::tie(x, y) = std::make_pair(x2 - x, y2 - y); break;
@@ -449,15 +453,17 @@ void PdfContent::Position() {
   if (r_.doc.m_nCsvMode == 2) return;  // the table-view form places by operator, not by position
   const Matrix trm = tm_.Times(ctm_);
   int column, line;
-  CanvasPlace(trm.e, trm.f, &column, &line);
-  // Text that runs down the shown page (turned by the matrix or by the page's
-  // rotation) goes down the canvas, one character a line.
+  // On a page its /Rotate turns by a quarter, text that runs along the page's own x
+  // axis is placed as the page was written, so that its lines stay lines; text set
+  // upright for the turned page is placed as shown.
   const bool quarter = r_.pageRotation == 90 || r_.pageRotation == 270;
-  const double along = quarter ? std::fabs(trm.b) : std::fabs(trm.a), across = quarter ? std::fabs(trm.a) : std::fabs(trm.b);
-  rotated_ = across > 2 * along;
+  const int rotation = quarter && std::fabs(trm.a) >= std::fabs(trm.b) ? 0 : r_.pageRotation;
+  CanvasPlace(trm.e, trm.f, rotation, &column, &line);
+  // Text that the matrix turns by a quarter on an upright page runs down the canvas.
+  rotated_ = r_.pageRotation == 0 && std::fabs(trm.b) > 2 * std::fabs(trm.a);
   column = std::max(column, 1);
   const double em = std::fabs(fontSize_) * std::hypot(trm.a, trm.b);
-  if (!vertical_ && !rotated_ && line == lastLine_ && r_.pageRotation == 0) {
+  if (!vertical_ && !rotated_ && line == lastLine_ && rotation == 0) {
     // Right of the last run on its line: the physical gap after it decides whether
     // a blank stands between them, not the rounding of two column positions.
     const double gap = trm.e - lastEndX_;
@@ -518,7 +524,7 @@ void PdfContent::PlaceImageTag(int object) {
   // The image's upper left corner.
   const double x = ctm_.e + std::min(ctm_.c, 0.0), y = ctm_.f + std::max(ctm_.d, 0.0);
   int column, line;
-  CanvasPlace(x, y, &column, &line);
+  CanvasPlace(x, y, r_.pageRotation, &column, &line);
   column = std::min(column, 500);
   int orientation = 0;
   if (ctm_.a != 0 && ctm_.d != 0) orientation = ctm_.a > 0 ? (ctm_.d < 0 ? 1 : 0) : (ctm_.d < 0 ? 3 : 2);

@@ -46,9 +46,10 @@ class PdfContent {
   void NextLine();
   int ResourceCode(int selector) const;
   int ResourceObject(int which) const;  // 0 fonts, 1 XObjects
-  void CanvasPlace(double x, double y, int* column, int* line) const;
+  void CanvasPlace(double x, double y, int rotation, int* column, int* line) const;
   void EndRun();
   void SelectFont();
+  void UseFont(int object);  // the font object's maps, widths and flags (0: none)
   void DrawObject();
   void PlaceImageTag(int object);
   void Position();

@@ -41,6 +41,9 @@ enum : uint16_t {
   kPdfDifferences = 0x008F,
 };
 
+// A font's code map holds every one- and two-byte code.
+constexpr uint32_t kPdfCodeMapSize = 65536;
+
 class PdfReader {
  public:
   PdfReader(CQelDoc& doc, DumpCall& call);
@@ -73,8 +76,11 @@ class PdfReader {
   void StartPage();
   void ReadMediaBox(int64_t after);  // the page extent from the bytes after "/MediaBox"
   void ReadResourceDict(bool fonts);
+  // The name after the slash at or after at (within 10 bytes), and the byte after it.
+  std::string ResourceNameAt(int64_t at, int64_t* end) const;
   void SkipInlineDictionary();
   static int NormalRotation(int value);
+  int InheritedRotation(int64_t start);  // /Rotate of the page at start or of the nearest /Pages above it
   void EndObject();
   void Pop();
   bool EnterObject(int object);  // pushes the current position and jumps; false when refused

@@ -359,21 +359,31 @@ void PdfReader::ReadResourceDict(bool fonts) {
   for (int i = 0; i < kPdfResourceCodes; ++i) {
     const int64_t at = pos;
     const int code = tok.PdfReadResourceName(at, fonts ? 3 : 1, prefixes);
-    if (code <= 0 || pos == at) break;
-    const int64_t nameEnd = pos;
+    // The name itself, so that names the codes cannot tell apart (f-0-0, f-0-1) stay
+    // apart and names the codes cannot hold (ARRS) are found by their letters.
+    int64_t nameEnd = at;
+    const std::string name = ResourceNameAt(at, &nameEnd);
+    if (name.empty()) break;
+    if (code <= 0 || pos == at) pos = nameEnd;
     const int object = tok.PdfNextToken(pos, 9);
     if (object <= 0 || object >= kPdfMaxObjects) break;
-    resourceObjects[static_cast<size_t>(code)] = object;
-    // The name itself, so that names the codes cannot tell apart (f-0-0, f-0-1) stay apart.
-    int64_t slash = at;
-    while (slash < nameEnd && raw.PeekU8(slash) != '/') ++slash;
-    std::string name;
-    for (int64_t q = slash + 1; q < raw.Size() && raw.PeekU8(q) > ' ' && raw.PeekU8(q) != '/' && raw.PeekU8(q) != '[' && raw.PeekU8(q) != '<' && raw.PeekU8(q) != '>' && raw.PeekU8(q) != '(' && name.size() < 127; ++q) {
-      name += static_cast<char>(raw.PeekU8(q));
-    }
-    if (!name.empty() && resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
+    if (code > 0) resourceObjects[static_cast<size_t>(code)] = object;
+    if (resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
   }
   if (r != -99) pos = resume;
+}
+
+std::string PdfReader::ResourceNameAt(int64_t at, int64_t* end) const {
+  int64_t slash = at;
+  while (slash < at + 10 && raw.PeekU8(slash) != '/' && raw.PeekU8(slash) != '>') ++slash;
+  std::string name;
+  if (raw.PeekU8(slash) != '/') return name;
+  int64_t q = slash + 1;
+  for (uint8_t c = raw.PeekU8(q); c > ' ' && c != '/' && c != '[' && c != '<' && c != '>' && c != '(' && name.size() < 127; c = raw.PeekU8(++q)) {
+    name += static_cast<char>(c);
+  }
+  *end = q;
+  return name;
 }
 
 void PdfReader::StartPage() {
@@ -384,16 +394,8 @@ void PdfReader::StartPage() {
     return;
   }
   content->PageStart();
-  // The page's own /Rotate, before or after its /Type; a page without one is upright.
-  pageRotation = 0;
   const int64_t objectStart = key > 0 ? objectOffsets[static_cast<size_t>(key)] : 0;
-  for (int64_t p = objectStart > 0 && objectStart < pos ? objectStart : pos + 1; p < raw.Size(); ++p) {
-    if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Rotat")) {
-      pageRotation = NormalRotation(tok.PdfNextToken(p, 1));
-      break;
-    }
-    if (raw.PeekU8(p) == 'e' && PdfMatch(raw, p + 1, "ndob")) break;
-  }
+  pageRotation = InheritedRotation(objectStart > 0 && objectStart < pos ? objectStart : pos + 1);
   if (pageBase + 302 < rows - 2) {
     const int e = std::min(pageBase + 601, rows - 1);
     PrepareSeparator(e, pageCount + 2);
@@ -403,6 +405,27 @@ void PdfReader::StartPage() {
     std::snprintf(text, sizeof text, "  %3d page    (Push ESC to stop)", pageCount);
     g_pStatusBar->SetPaneText(0, text);
   }
+}
+
+int PdfReader::InheritedRotation(int64_t start) {
+  // The page's own /Rotate, before or after its /Type, else the nearest one of the
+  // /Pages nodes above it; upright without any.
+  for (int depth = 0; depth < kFormChainLimit && start > 0; ++depth) {
+    int parent = 0;
+    for (int64_t p = start; p < raw.Size(); ++p) {
+      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Rotat")) return NormalRotation(tok.PdfNextToken(p, 1));
+      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Parent")) {
+        const int64_t keep = pos;
+        parent = tok.PdfNextToken(p + 7, 9);
+        pos = keep;
+      }
+      if (raw.PeekU8(p) == 'e' && PdfMatch(raw, p + 1, "ndob")) break;
+      if (PdfMatch(raw, p, "stream")) break;
+    }
+    if (parent <= 0 || parent >= kPdfMaxObjects || objectOffsets[static_cast<size_t>(parent)] == start) break;
+    start = objectOffsets[static_cast<size_t>(parent)];
+  }
+  return 0;
 }
 
 void PdfReader::EndObject() {
