@@ -56,7 +56,30 @@ const Setting kSettings[] = {
     {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+    {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
+     "internet time-outs in thousandths of 30 s (connect, answer), 60 s (page pass), 360 s (FTP fetch)"},
 };
+
+// Settings kept in the system strings (SystemStrings values).
+struct SystemStringSetting {
+  const char* key;
+  int index;
+  const char* help;
+};
+
+const SystemStringSetting kSystemStrings[] = {
+    {"dir@", 25, "the home page"},
+    {"ftp1", 26, "FTP site of a pseudo-drive: R:~2name~/ftp://host[:port];BASE=folder;USER=name;PWRD=password"},
+    {"ftp2", 27, "second FTP site"},
+    {"ftp3", 28, "third FTP site"},
+};
+
+const SystemStringSetting* FindSystemString(std::string_view key) {
+  for (const auto& s : kSystemStrings) {
+    if (key == s.key) return &s;
+  }
+  return nullptr;
+}
 
 const Setting* Find(std::string_view key) {
   for (const auto& s : kSettings) {
@@ -93,6 +116,11 @@ std::string MegabytesText(int bytes) {
 }  // namespace
 
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) {
+    doc.m_astrSysKey[sys->index] = sys->key;
+    doc.m_astrSysValue[sys->index] = std::string(value);
+    return "";
+  }
   const Setting* s = Find(key);
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
@@ -136,6 +164,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) return doc.m_astrSysValue[sys->index];
   const Setting* s = Find(key);
   if (!s) return "";
   switch (s->unit) {
@@ -151,6 +180,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
 std::vector<SettingDescription> DescribeSettings() {
   std::vector<SettingDescription> out;
   for (const auto& s : kSettings) out.push_back({s.key, s.help});
+  for (const auto& s : kSystemStrings) out.push_back({s.key, s.help});
   return out;
 }
 
