@@ -57,7 +57,10 @@ const Setting kSettings[] = {
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
     {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
-     "internet time-outs in thousandths of 30 s (connect, answer), 60 s (page pass), 360 s (FTP fetch)"},
+     "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
+    {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
+     "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
+    {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
 };
 
 // Settings kept in the system strings (SystemStrings values).

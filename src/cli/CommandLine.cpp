@@ -80,6 +80,7 @@ void PrintCommands(std::ostream& out) {
       const char* receiver = row.target == CommandTarget::TextView   ? "view"
                              : row.target == CommandTarget::FileList ? "list"
                              : row.target == CommandTarget::Document ? "document"
+                             : row.target == CommandTarget::HtmlView ? "html"
                                                                      : "frame";
       out << row.id << '\t' << row.name << '\t' << row.menuText << '\t' << receiver << '\t'
           << (row.handler ? "built" : "not built") << '\n';

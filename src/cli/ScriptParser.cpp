@@ -37,6 +37,7 @@ constexpr VerbName kVerbs[] = {
     {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
     {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
     {"expect", ScriptVerb::Expect, 2, 2},
+    {"address", ScriptVerb::Address, 1, 1}, {"pane", ScriptVerb::Pane, 1, 1},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -85,6 +86,11 @@ class StatementReader {
       case ScriptVerb::Set: return Setting(args[0]);
       case ScriptVerb::Print:
       case ScriptVerb::Expect: return Subject(verb, args);
+      case ScriptVerb::Address: return Text(args[0], st_.value);
+      case ScriptVerb::Pane:
+        st_.what = Lower(args[0]);
+        if (st_.what != "html" && st_.what != "text") return "pane html|text: not '" + args[0] + "'";
+        return "";
     }
     return "";
   }
@@ -189,9 +195,11 @@ class StatementReader {
   std::string Subject(const VerbName& verb, const std::vector<std::string>& args) {
     st_.what = Lower(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
-    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && (expect || st_.what != "selection")) {
-      return std::string(verb.name) + (expect ? " text|status|title CONTAINS" : " text|status|title|selection") +
-             ": not '" + args[0] + "'";
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" &&
+        (expect || st_.what != "selection")) {
+      return std::string(verb.name) +
+             (expect ? " text|status|title|trace CONTAINS" : " text|status|title|selection|trace") + ": not '" +
+             args[0] + "'";
     }
     return expect ? Text(args[1], st_.contains) : "";
   }
@@ -292,5 +300,10 @@ const char* ScriptStatementsHelp() {
          "  set KEY=VALUE              a setting, as --set\n"
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
-         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
+         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  print trace, expect trace CONTAINS   every status text (pane 0) and message since the\n"
+         "                             statement before, one a line\n"
+         "  address TEXT               the address command: an adrs://xNNNNNN address opens history\n"
+         "                             entry NNNNNN; another is kept in the history and opened\n"
+         "  pane html|text             commands go to the HTML browser pane, or back to the text pane\n";
 }

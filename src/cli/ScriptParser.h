@@ -13,7 +13,7 @@
 
 #include "frame/CommandTable.h"
 
-enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect };
+enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect, Address, Pane };
 
 // One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
 // fields by name; a bare word is the field "value", and "path" when it names a file).
@@ -32,8 +32,8 @@ struct ScriptStatement {
   std::vector<int64_t> numbers;    // click, drag, wait, list N
   bool right = false;              // click ... right
   std::vector<ScriptAnswer> answers;
-  std::string key, value;          // set KEY=VALUE
-  std::string what;                // print and expect: text, status, title, selection
+  std::string key, value;          // set KEY=VALUE; address: the address (CP932)
+  std::string what;                // print and expect: text, status, title, selection, trace; pane: html, text
   std::string contains;            // expect: CP932
 };
 
