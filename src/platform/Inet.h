@@ -75,7 +75,7 @@ class CFtpConnection {
   bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists);
   // The entries of a folder (absolute, or relative to the current one); throws.
   std::vector<FtpListEntry> List(const std::string& dir);
-  // An absolute URL of a name (without credentials), for listings shown to the user.
+  // The URL of a name as a user writes it (without credentials), for listings shown.
   std::string UrlOf(const std::string& name) const;
   bool Utf8Names() const { return utf8_; }
   void Close();
@@ -83,6 +83,8 @@ class CFtpConnection {
  private:
   std::unique_ptr<plat::InetTransfer> NewTransfer(const std::string& absPath);
   std::string AbsolutePath(const std::string& name) const;
+  // The URL a transfer goes to (the port is an option of its own).
+  std::string TransferUrlOf(const std::string& name) const;
 
   plat::InetTimeouts timeouts_;
   InetServer server_;

@@ -37,8 +37,15 @@ std::string CFtpConnection::UrlOf(const std::string& name) const {
   if (utf8_) path = plat::Cp932ToUtf8(path);
   std::string url = "ftp://" + server_.host;
   if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) url += ":" + std::to_string(server_.port);
-  // "%2F" makes the path absolute: the server sees it from its root.
-  return url + "/%2F" + PercentEncodePath(path.substr(1));
+  return url + PercentEncodePath(path);
+}
+
+std::string CFtpConnection::TransferUrlOf(const std::string& name) const {
+  std::string path = AbsolutePath(name);
+  if (utf8_) path = plat::Cp932ToUtf8(path);
+  // "%2F" makes the path absolute: the server sees it from its root, not from the
+  // folder the login starts in.
+  return "ftp://" + server_.host + "/%2F" + PercentEncodePath(path.substr(1));
 }
 
 std::string CFtpConnection::AbsolutePath(const std::string& name) const {
@@ -52,7 +59,7 @@ std::unique_ptr<plat::InetTransfer> CFtpConnection::NewTransfer(const std::strin
   if (!multi_) throw CInternetException(ERROR_INTERNET_CONNECTION_ABORTED, "the FTP connection is closed");
   auto t = std::make_unique<plat::InetTransfer>(*multi_, timeouts_);
   CURL* e = t->Easy();
-  const std::string url = UrlOf(absPath);
+  const std::string url = TransferUrlOf(absPath);
   curl_easy_setopt(e, CURLOPT_URL, url.c_str());
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
   if (server_.port != 0) curl_easy_setopt(e, CURLOPT_PORT, static_cast<long>(server_.port));

@@ -71,7 +71,8 @@ bool ServerProcess::Start(const std::vector<std::string>& argv, int port, const 
     return false;
   }
   port_ = port;
-  for (int i = 0; i < 100; ++i) {
+  // A loaded machine may take a while to start Python.
+  for (int i = 0; i < 400; ++i) {
     if (Accepts(port)) return true;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {

@@ -12,7 +12,12 @@
 namespace {
 
 
-class AddressTest : public testenv::DocTest {};
+// A list address makes its folder the current directory: each test restores it.
+class AddressTest : public testenv::DocTest {
+ protected:
+  void TearDown() override { plat::SetCurrentDirectory(folder_); }
+  std::string folder_ = plat::GetCurrentDirectory();
+};
 
 TEST_F(AddressTest, HistoryKeepsTwentyNineAfterEachAddition) {
   for (int i = 1; i <= 31; ++i) {
@@ -211,7 +216,7 @@ TEST_F(FtpPageTest, PageFetchDoesNotBreakAConnectedPseudoDrive) {
 
 TEST_F(FtpPageTest, FtpFileIsOfferedForSavingAndShownWhenNotSaved) {
   doc_->OpenAddress(FtpUrl("/pub/docs/readme.txt"));
-  EXPECT_EQ(Text(), "hello pub\n");
+  EXPECT_NE(Text().find("hello pub"), std::string::npos) << Text();
   EXPECT_EQ(doc_->m_bFtpConnected, 0);
   const std::string target = Win("kept.txt");
   frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", target}}});
@@ -221,7 +226,7 @@ TEST_F(FtpPageTest, FtpFileIsOfferedForSavingAndShownWhenNotSaved) {
 
 TEST_F(FtpPageTest, FtpFolderIsListedAsAPage) {
   doc_->OpenAddress(FtpUrl("/"));
-  EXPECT_NE(Text().find("/pub"), std::string::npos) << Text();
+  EXPECT_NE(Text().find("ftp://127.0.0.1:" + std::to_string(ftp_.Port()) + "/pub"), std::string::npos) << Text();
 }
 
 TEST_F(FtpPageTest, MissingFtpFileShowsNoData) {
