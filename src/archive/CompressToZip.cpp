@@ -16,7 +16,6 @@ namespace {
 
 constexpr int IDS_NOT_ON_FTP_SITE = 159;
 constexpr int IDS_ZIP_ERROR = 161;
-constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
 
 class RestoreFolder {
  public:
