@@ -57,6 +57,8 @@ void CQelView::ShowDocumentText() {
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
+  if (ShowRichTextFile() || ShowSheet()) return;
+  if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
