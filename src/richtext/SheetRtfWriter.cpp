@@ -42,7 +42,16 @@ void AppendCellText(std::string& out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   for (size_t i = 0; i < text.size(); ++i) {
     const auto b = static_cast<unsigned char>(text[i]);
-    if (b == '\\' || b == '{' || b == '}') {
+    if (IsLead(b) && i + 1 < text.size()) {
+      // A double-byte character whole: its trail byte may be a backslash or a brace.
+      for (int k = 0; k < 2; ++k) {
+        const auto v = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+        out += "\\'";
+        out += kHex[v >> 4];
+        out += kHex[v & 15];
+      }
+      ++i;
+    } else if (b == '\\' || b == '{' || b == '}') {
       out += '\\';
       out += static_cast<char>(b);
     } else if (b >= 0x80 || b < 0x20) {
