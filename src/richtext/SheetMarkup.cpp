@@ -472,3 +472,34 @@ std::string ApplyNumberForm(std::string_view text, uint8_t form) {
 }
 
 }  // namespace sheet
+
+namespace sheet {
+
+namespace {
+
+constexpr struct {
+  int code;
+  char letter;
+} kPapers[] = {{9, 'a'}, {8, 'c'}, {11, 'e'}, {12, 'g'}, {4414, 'i'}, {13, 'k'},
+               {1, 'm'}, {5, 'o'}, {3, 'q'},  {7, 's'},  {43, 'u'}};
+
+}  // namespace
+
+char PaperLetter(int paperCode, int orientation) {
+  char letter = 'a';
+  for (const auto& p : kPapers) {
+    if (p.code == paperCode) letter = p.letter;
+  }
+  return static_cast<char>(letter + (orientation == 2 ? 1 : 0));
+}
+
+void PaperOfLetter(char letter, int& paperCode, int& orientation) {
+  if (letter < 'a' || letter > 'v') return;
+  const int base = (letter - 'a') / 2 * 2;
+  for (const auto& p : kPapers) {
+    if (p.letter - 'a' == base) paperCode = p.code;
+  }
+  orientation = (letter - 'a') % 2 == 0 ? 1 : 2;
+}
+
+}  // namespace sheet

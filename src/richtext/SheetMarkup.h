@@ -107,3 +107,12 @@ char VerticalPlacement(uint8_t code);
 std::string ApplyNumberForm(std::string_view text, uint8_t form);
 
 }  // namespace sheet
+
+namespace sheet {
+
+// The paper letter of a printer paper code and orientation ('a' A4 portrait ... 'v'
+// postcard landscape; any other paper 'a'), and the code and orientation of a letter.
+char PaperLetter(int paperCode, int orientation);
+void PaperOfLetter(char letter, int& paperCode, int& orientation);
+
+}  // namespace sheet

@@ -523,6 +523,8 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
     }
     const Sheet& s = sheets[k];
     if (s.settingsSeen) {
+      if (s.settings.paper) out.paper = s.settings.paper;
+      out.scale = s.settings.scale;
       for (int m = 0; m < 4; ++m) {
         if (s.settings.margins[m] != -99) {
           out.margins[m] = s.settings.margins[m];

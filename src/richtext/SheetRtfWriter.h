@@ -38,6 +38,8 @@ struct BuildOutput {
   std::array<int, 31> stops{};  // tab stops of the shown sheet's first columns
   int margins[4] = {-99, -99, -99, -99};  // from a settings line; -99 unset
   bool marginsSet = false;
+  char paper = 0;  // a settings line's paper letter; 0 none
+  int scale = 0;   // its print scale; 0 none
   std::vector<int> sheetStartOffsets;  // text offset of each sheet's first line
 };
 

@@ -209,6 +209,9 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < m_anSheetStartOffset.size(); ++k) {
     m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
   }
+  // The settings line's paper and scale become the printer defaults.
+  if (out.paper) sheet::PaperOfLetter(out.paper, m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
+  if (out.scale > 0) m_doc.m_nPrinterScale = out.scale;
   if (out.marginsSet) {
     for (int k = 0; k < 4; ++k) {
       if (out.margins[k] != -99) *margins[k] = out.margins[k];

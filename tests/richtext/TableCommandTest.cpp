@@ -6,6 +6,7 @@
 
 #include "app/StringTable.h"
 #include "platform/Keys.h"
+#include "richtext/SheetMarkup.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -217,6 +218,11 @@ TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
   EXPECT_EQ(view_.m_nPrintMarginBottom, 2000);
   EXPECT_EQ(doc_->m_nPrSpace1, 102);
   EXPECT_EQ(DocText().find("XL"), std::string::npos);
+  EXPECT_EQ(doc_->m_nPrinterPaper, 8);  // A3 landscape
+  EXPECT_EQ(doc_->m_nPrinterOrientation, 2);
+  EXPECT_EQ(sheet::PaperLetter(doc_->m_nPrinterPaper, doc_->m_nPrinterOrientation), 'd');
+  EXPECT_EQ(sheet::PaperLetter(1, 1), 'm');
+  EXPECT_EQ(sheet::PaperLetter(999, 2), 'b');
 }
 
 TEST_F(TableCommandTest, ACsvFileShowsAsASheet) {
