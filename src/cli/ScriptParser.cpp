@@ -224,6 +224,11 @@ bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std
     for (; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
       if (line[i] == '"') {
         quoted = !quoted;
+      } else if (line[i] == '\t') {
+        // A TAB only separates words: inside a quoted word it would become part of a
+        // name or a text, where no control character may stand.
+        error = "a control character (TAB) inside a quoted word";
+        return false;
       } else {
         word += line[i];
       }
@@ -259,7 +264,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
       return fail("line longer than " + std::to_string(kMaxScriptLine) + " bytes");
     }
     for (char c : line) {
-      // A control character could cut a name short where the file system reads it.
+      // A control character could cut a name short where the file system reads it;
+      // a TAB serves only between words (SplitScriptLine refuses it inside one).
       if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return fail("a control character in the line");
     }
     std::vector<std::string> words;

@@ -1,6 +1,8 @@
 // The script language of `pelnorix --script`: one statement per line, words
-// separated by blanks, double quotes around a word that holds blanks, '#' starting a
-// word outside quotes begins a comment. The text is UTF-8; names and texts become
+// separated by blanks (spaces or TABs), double quotes around a word that holds
+// spaces, '#' starting a word outside quotes begins a comment. No control character
+// may stand in a word (a TAB inside quotes, a NUL anywhere is a script error), so no
+// name or text carries one. The text is UTF-8; names and texts become
 // CP932 here, and a line that cannot be read so is an error with its line number.
 // Every line is checked before the first one runs.
 #pragma once
@@ -45,7 +47,8 @@ struct ParsedScript {
 
 constexpr size_t kMaxScriptLine = 4096;
 
-// Splits one line into words; false with the reason for an unbalanced quote.
+// Splits one line into words; false with the reason for an unbalanced quote or a
+// TAB inside quotes.
 bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std::string& error);
 ParsedScript ParseScript(std::string_view text, const CommandTables& tables);
 // The statements, one per line, for --help.
