@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "platform/Files.h"
 #include "view/QelView.h"
 
@@ -49,8 +50,9 @@ int CQelView::InsertBitmapObjectRtf(const std::string& path, char* rtf, int* pos
   std::vector<unsigned char> bytes(static_cast<size_t>(length));
   if (in.Read(bytes.data(), length) != length) return done(-1);
   if (length >= 5) {
-    const int64_t field = bytes[2] | (bytes[3] << 8) | (int64_t{bytes[4]} << 16);
-    length = std::min(length, field);
+    // The BMP header's size field, its low 24 bits.
+    const ByteCursor header(std::span<const uint8_t>(bytes.data(), bytes.size()));
+    length = std::min<int64_t>(length, header.PeekU32LE(2) & 0xFFFFFF);
   }
   const int64_t padded = (length + kPadTo - 1) / kPadTo * kPadTo;
 
