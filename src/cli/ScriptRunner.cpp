@@ -6,6 +6,7 @@
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
+#include "cli/ScriptRichText.h"
 #include "net/Address.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
@@ -123,6 +124,7 @@ std::string ScriptRunner::Subject(const std::string& what) {
     return trace;
   }
   if (what == "selection") return view_.Text().GetSelText();
+  if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
   return view_.Text().GetText();
 }
 
@@ -208,6 +210,14 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     case ScriptVerb::Pane:
       htmlPane_ = st.what == "html";
       return std::nullopt;
+    case ScriptVerb::Caret: {
+      const auto& n = st.numbers;
+      const int from = CaretPosition(view_, static_cast<int>(n[0]), static_cast<int>(n[1]));
+      const int to = n.size() == 4 ? CaretPosition(view_, static_cast<int>(n[2]), static_cast<int>(n[3])) : from;
+      if (from < 0 || to < 0) return Stop{kScriptFailed, "caret: the text has no such line"};
+      view_.SetSel(from, to);
+      return std::nullopt;
+    }
     case ScriptVerb::Expect:
       if (Subject(st.what).find(st.contains) == std::string::npos) {
         return Stop{kScriptFailed, "expect " + st.what + ": it does not contain \"" + plat::Cp932ToUtf8(st.contains) + "\""};
