@@ -15,7 +15,7 @@
 
 #include "frame/CommandTable.h"
 
-enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect };
+enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect, Caret };
 
 // One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
 // fields by name; a bare word is the field "value", and "path" when it names a file).
@@ -31,11 +31,11 @@ struct ScriptStatement {
   std::vector<std::string> paths;  // CP932 Windows paths: open, list, select
   std::vector<int> keys;           // key-queue codes
   const CommandEntry* command = nullptr;
-  std::vector<int64_t> numbers;    // click, drag, wait, list N
+  std::vector<int64_t> numbers;    // click, drag, wait, list N, caret
   bool right = false;              // click ... right
   std::vector<ScriptAnswer> answers;
   std::string key, value;          // set KEY=VALUE
-  std::string what;                // print and expect: text, status, title, selection
+  std::string what;                // print and expect: text, status, title, selection, rtf, table, clipboard
   std::string contains;            // expect: CP932
 };
 
