@@ -81,6 +81,7 @@ class CQelView : public CDocView,
 
   // Members of the images, tables and media subsystems: each declares them in a
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
+#include "media/MediaViewOps.inc"
 
  private:
   void ShowDocumentText();
