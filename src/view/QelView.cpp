@@ -58,6 +58,8 @@ void CQelView::ShowDocumentText() {
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
+  if (ShowRichTextFile() || ShowSheet()) return;
+  if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
@@ -103,8 +105,9 @@ void CQelView::KillTimer(int id) {
 // clock, 40 pastes a selection back after it became a table.
 void CQelView::OnTimer(int id) {
   if (OnMediaTimer(id)) return;
+  if (id == 40) return OnPasteBackTimer();
   const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
-  const char* what = refresh ? "image repaint" : id == 40 ? "table paste-back" : nullptr;
+  const char* what = refresh ? "image repaint" : nullptr;
   if (!what) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);
