@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int64_t kMaxCoordinate = 32767;
+constexpr int64_t kMaxScrollPos = 1 << 30;
 constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
 
 std::string Lower(std::string_view text) {
@@ -37,6 +38,8 @@ constexpr VerbName kVerbs[] = {
     {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
     {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
     {"expect", ScriptVerb::Expect, 2, 2},
+    {"save-pane", ScriptVerb::SavePane, 1, 1},   {"save-display", ScriptVerb::SaveDisplay, 1, 1},
+    {"scroll", ScriptVerb::Scroll, 2, 2},        {"hover", ScriptVerb::Hover, 2, 2},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -47,6 +50,8 @@ class StatementReader {
   std::string Read(const VerbName& verb, const std::vector<std::string>& args) {
     switch (verb.verb) {
       case ScriptVerb::Open:
+      case ScriptVerb::SavePane:
+      case ScriptVerb::SaveDisplay:
       case ScriptVerb::Select:
         for (const auto& a : args) {
           if (auto err = Path(a); !err.empty()) return err;
@@ -73,9 +78,15 @@ class StatementReader {
           if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "click: " + err;
         }
         return "";
+      case ScriptVerb::Scroll:
+        st_.what = Lower(args[0]);
+        if (st_.what != "h" && st_.what != "v") return "scroll h|v POS: not '" + args[0] + "'";
+        if (auto err = Number(args[1], 0, kMaxScrollPos); !err.empty()) return "scroll: " + err;
+        return "";
+      case ScriptVerb::Hover:
       case ScriptVerb::Drag:
         for (const auto& a : args) {
-          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return "drag: " + err;
+          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return std::string(verb.name) + ": " + err;
         }
         return "";
       case ScriptVerb::Wait:
@@ -292,5 +303,10 @@ const char* ScriptStatementsHelp() {
          "  set KEY=VALUE              a setting, as --set\n"
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
-         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
+         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  save-pane FILE             write the text pane's client area (640 x 480) as PNG\n"
+         "  save-display FILE          write the whole rendered image, as the display pipeline\n"
+         "                             made it (zoom, rotation, filters), as PNG\n"
+         "  scroll h|v POS             scroll the text pane (an image: to pixel POS)\n"
+         "  hover X Y                  move the pointer over the text pane (the pixel read-out)\n";
 }

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Gdi.h"
+
 namespace plat {
 
 // Message-box buttons and answers, with the values the system's callers compare against.
@@ -80,6 +82,9 @@ class UiHost {
   bool HasTimer(const void* owner, int id) const;
   void Advance(uint64_t ms);
 
+  // Bitmaps and their pixel budget.
+  GdiHost& Gdi() { return gdi_; }
+
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
 
@@ -101,6 +106,7 @@ class UiHost {
   int lockedWindow_ = 0;
   uint64_t now_ = 0;
   std::vector<Timer> timers_;
+  GdiHost gdi_;
 };
 
 }  // namespace plat
