@@ -5,16 +5,23 @@
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "app/StringTable.h"
 
 struct ConvertStatus {
   int stringId = 0;            // 0: success
   const char* place = nullptr; // " 001"-style place code after string 152, or null
+  std::string detail;          // written after the place code: a figure or note the message names
 
   static constexpr ConvertStatus Ok() { return {}; }
-  static constexpr ConvertStatus Message(int id) { return {id, nullptr}; }
-  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place}; }
+  static constexpr ConvertStatus Message(int id) { return {id, nullptr, {}}; }
+  static constexpr ConvertStatus OutOfMemory(const char* place) { return {IDS_OUT_OF_MEMORY, place, {}}; }
   constexpr bool ok() const { return stringId == 0; }
-  std::string Text() const { return FailureText(stringId, place); }
+  ConvertStatus With(std::string text) const {
+    ConvertStatus s = *this;
+    s.detail = std::move(text);
+    return s;
+  }
+  std::string Text() const { return FailureText(stringId, place) + detail; }
 };

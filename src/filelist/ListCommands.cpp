@@ -1,12 +1,38 @@
-// The file list's commands that call into the image and internet subsystems. Their
-// handlers come with those subsystems; until then each row names its command, so
+// The file list's commands that call into the image and internet subsystems, each
+// through the document's operations. A row without a handler names its command, so
 // that scripts and the command listing know it, and is refused. The archive
 // commands are archive/ArchiveCommands.cpp's rows.
 #include "filelist/ListCommands.h"
 
-#include "image/ImageCommands.h"
+#include "app/QelDoc.h"
+#include "filelist/FlistView.h"
+#include "frame/Dialogs.h"
+#include "platform/CodePage.h"
+#include "platform/Ui.h"
 
 namespace {
+
+// The batch conversion: the selected files (or the current one) are converted to the
+// format whose extension the user gives, beside their sources.
+int OnListBatchConvert(CommandContext& cx) {
+  if (!cx.list || !cx.doc) return -1;
+  std::vector<std::string> sources = cx.list->SelectedPaths();
+  if (sources.empty() && !cx.list->CurrentPath().empty()) sources.push_back(cx.list->CurrentPath());
+  if (sources.empty()) return -1;
+  CInputDlg dialog(plat::Utf8ToCp932("一括変換").value_or(""),
+                   plat::Utf8ToCp932("変換先の形式 (bmp bmz png jpg pdf)").value_or(""), "png");
+  if (dialog.DoModal() != plat::IDOK) return -1;
+  std::string ext = dialog.m_strText;
+  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
+  int result = 0;
+  for (const std::string& source : sources) {
+    const std::string target = CQelDoc::GetPathPart(source, 6) + "." + ext;
+    if (target == source || !ConfirmOverwrite(target)) continue;
+    if (cx.doc->ConvertImageFile(source, target) != 0) result = -1;
+  }
+  cx.doc->RefreshFileLists();
+  return result;
+}
 
 constexpr CommandEntry kRows[] = {
     {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, OnListBatchConvert, nullptr, "convert"},

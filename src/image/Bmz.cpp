@@ -3,46 +3,14 @@
 // BMP file; WriteBmz packs a BMP file image as "Pelnor1.bmp".
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ZipReader.h"
-#include "archive/codec/ZipWriter.h"
+#include "archive/CodecServices.h"
 #include "image/Bmz.h"
 #include "image/ImageStatus.h"
 
 namespace {
-
-// Keeps what fits under a limit and remembers that more came.
-class LimitedSink : public codec::CByteSink {
- public:
-  explicit LimitedSink(uint64_t limit) : limit_(limit) {}
-  void Put(const uint8_t* data, size_t n) override {
-    const size_t take = static_cast<size_t>(std::min<uint64_t>(n, limit_ - std::min<uint64_t>(limit_, bytes.size())));
-    bytes.insert(bytes.end(), data, data + take);
-  }
-  std::vector<uint8_t> bytes;
-
- private:
-  uint64_t limit_;
-};
-
-class SpanSource : public codec::CByteSource {
- public:
-  explicit SpanSource(std::span<const uint8_t> data) : data_(data) {}
-  int64_t Read(uint8_t* out, size_t n) override {
-    const size_t take = std::min(n, data_.size() - pos_);
-    std::memcpy(out, data_.data() + pos_, take);
-    pos_ += take;
-    return static_cast<int64_t>(take);
-  }
-
- private:
-  std::span<const uint8_t> data_;
-  size_t pos_ = 0;
-};
 
 bool IsBmpName(const std::string& name) {
   if (name.size() < 4) return false;
@@ -54,24 +22,20 @@ bool IsBmpName(const std::string& name) {
 }  // namespace
 
 int CQelDoc::ReadBmz(const uint8_t* file, int length, BITMAPINFO* out, std::string /*path*/) {
-  LimitedSink sink(static_cast<uint64_t>(std::max(m_nBmpFileLimit, 0)));
-  try {
-    codec::CZipReader zip(std::span<const uint8_t>(file, static_cast<size_t>(std::max(length, 0))));
-    const codec::ZipEntry* member = nullptr;
-    for (const auto& e : zip.Entries()) {
-      if (!member && IsBmpName(e.header.name)) member = &e;
-    }
-    if (!member && !zip.Entries().empty()) member = &zip.Entries().front();
-    if (!member) return 0;
-    zip.Extract(*member, sink);
-  } catch (const codec::CodecError&) {
-    // A member cut short gives what was unpacked; an unreadable archive nothing.
+  const std::span<const uint8_t> archive(file, static_cast<size_t>(std::max(length, 0)));
+  std::vector<uint8_t> bmp;
+  // A member cut short gives what was unpacked; an unreadable archive nothing.
+  if (const auto members = ListZipImage(archive)) {
+    if (members->empty()) return 0;
+    const auto named = std::find_if(members->begin(), members->end(), [](const ZipImageMember& m) { return IsBmpName(m.name); });
+    const size_t index = named == members->end() ? 0 : static_cast<size_t>(named - members->begin());
+    bmp = UnpackZipImageMember(archive, index, static_cast<uint64_t>(std::max(m_nBmpFileLimit, 0)));
   }
-  if (sink.bytes.size() < 2 || sink.bytes[0] != 'B' || sink.bytes[1] != 'M') {
+  if (bmp.size() < 2 || bmp[0] != 'B' || bmp[1] != 'M') {
     ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));
     return 0;
   }
-  if (!DecodeBmp(sink.bytes.data(), static_cast<int>(sink.bytes.size()), out)) return 0;
+  if (!DecodeBmp(bmp.data(), static_cast<int>(bmp.size()), out)) return 0;
   char status[32];
   std::snprintf(status, sizeof status, "Bitmap(zip) %d bit", out->bmiHeader.biBitCount);
   ShowImageFormat(status);
@@ -79,18 +43,5 @@ int CQelDoc::ReadBmz(const uint8_t* file, int length, BITMAPINFO* out, std::stri
 }
 
 bool PackBmz(std::span<const uint8_t> bmpFile, std::vector<uint8_t>& archive) {
-  codec::CVectorSink sink;
-  try {
-    codec::CZipWriter writer(sink);
-    codec::CZipHeader record;
-    record.name = "Pelnor1.bmp";
-    record.externalAttributes = 0x20;
-    SpanSource source(bmpFile);
-    writer.AddFile(record, source);
-    writer.Finish();
-  } catch (const codec::CodecError&) {
-    return false;
-  }
-  archive = std::move(sink.bytes);
-  return true;
+  return PackZipImage("Pelnor1.bmp", bmpFile, 0x20, archive);
 }

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/codec/Crc32.h"
+#include "archive/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
@@ -152,7 +152,7 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
     ByteCursor data = in.Window(typeAt + 4, size);
     in.Skip(4 + int64_t{size});
     const uint32_t crc = in.U32BE();
-    if (~codec::Crc32Update(0xFFFFFFFFu, type, 4 + size) != crc) return 0;
+    if (Crc32Of(type, 4 + size) != crc) return 0;
     const auto is = [type](const char* name) { return std::memcmp(type, name, 4) == 0; };
     if (is("IHDR")) {
       if (haveHeader || size != 13) return 0;

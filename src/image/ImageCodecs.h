@@ -7,9 +7,7 @@
 
 #include <cstdint>
 
-// mode 0 PDF (bytes 0 come out as 0x40), 1 GIF (LSB first, minimum code size 2..8),
-// 2 TIFF (MSB first, 9..12 bits, early width change).
-int LzwDecode(uint8_t* data, int length, int capacity, int mode, int minCodeSize);
+#include "image/ImageServices.h"
 
 // TIFF PackBits runs, decoded one after another whatever the row width.
 int PackBitsDecode(uint8_t* data, int length, int capacity, int width, int bitsPerSample);

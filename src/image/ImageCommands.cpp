@@ -1,16 +1,13 @@
-// The document's image save commands, its display-conversion settings command and
-// the file list's batch conversion. A save
-// asks for the target in the save dialog (proposing the shown file's name with the
-// format's extension), confirms an overwrite and writes the document image; the
-// lists then re-read their folders.
+// The document's image save commands and its display-conversion settings command.
+// A save asks for the target in the save dialog (proposing the shown file's name
+// with the format's extension), confirms an overwrite and writes the document
+// image; the lists then re-read their folders.
 #include "image/ImageCommands.h"
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "filelist/FlistView.h"
 #include "frame/Dialogs.h"
 #include "image/ImageSaveCode.h"
-#include "platform/CodePage.h"
 #include "platform/Ui.h"
 
 namespace {
@@ -69,23 +66,3 @@ constexpr CommandEntry kRows[] = {
 }  // namespace
 
 CommandRows ImageCommands() { return kRows; }
-
-int OnListBatchConvert(CommandContext& cx) {
-  if (!cx.list || !cx.doc) return -1;
-  std::vector<std::string> sources = cx.list->SelectedPaths();
-  if (sources.empty() && !cx.list->CurrentPath().empty()) sources.push_back(cx.list->CurrentPath());
-  if (sources.empty()) return -1;
-  CInputDlg dialog(plat::Utf8ToCp932("一括変換").value_or(""),
-                   plat::Utf8ToCp932("変換先の形式 (bmp bmz png jpg pdf)").value_or(""), "png");
-  if (dialog.DoModal() != plat::IDOK) return -1;
-  std::string ext = dialog.m_strText;
-  if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
-  int result = 0;
-  for (const std::string& source : sources) {
-    const std::string target = CQelDoc::GetPathPart(source, 6) + "." + ext;
-    if (target == source || !ConfirmOverwrite(target)) continue;
-    if (cx.doc->ConvertImageFile(source, target) != 0) result = -1;
-  }
-  cx.doc->RefreshFileLists();
-  return result;
-}

@@ -6,8 +6,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/codec/Crc32.h"
-#include "archive/codec/Deflate.h"
+#include "archive/CodecServices.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
 #include "image/PngFormat.h"
@@ -28,7 +27,7 @@ void AppendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* dat
   const size_t typeAt = out.size();
   out.insert(out.end(), type, type + 4);
   if (n) out.insert(out.end(), data, data + n);
-  AppendBE32(out, ~codec::Crc32Update(0xFFFFFFFFu, out.data() + typeAt, n + 4));
+  AppendBE32(out, Crc32Of(out.data() + typeAt, n + 4));
 }
 
 uint32_t Adler32(const uint8_t* p, size_t n) {
@@ -79,9 +78,7 @@ int CQelDoc::WritePng(const uint8_t* bits, const BITMAPINFO* info, std::string t
   }
 
   std::vector<uint8_t> zlib = {0x78, 0xDA};
-  codec::CDeflater deflater(zlib);
-  deflater.Write(raw.data(), raw.size());
-  deflater.Finish();
+  DeflateAppend(raw, zlib);
   const uint32_t adler = Adler32(raw.data(), raw.size());
   std::vector<uint8_t>().swap(raw);
   AppendBE32(zlib, adler);

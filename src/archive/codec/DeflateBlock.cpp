@@ -22,8 +22,8 @@ struct Codes {
 
 Codes MakeFixedCodes() {
   Codes c;
-  for (int s = 0; s < 288; ++s) c.litLen[s] = FixedLiteralLength(s);
-  c.distLen.fill(kFixedDistanceLength);
+  std::copy_n(kFixedLengths.begin(), kFixedLiteralCodes, c.litLen.begin());
+  std::copy_n(kFixedLengths.begin() + kFixedLiteralCodes, kFixedDistanceCodes, c.distLen.begin());
   AssignCodes(c.litLen.data(), 288, c.litCode.data());
   AssignCodes(c.distLen.data(), 32, c.distCode.data());
   return c;

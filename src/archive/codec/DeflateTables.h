@@ -3,6 +3,7 @@
 // distance its code.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace codec {
@@ -16,10 +17,17 @@ struct CLengthCodeTable {
   static int LengthBase(int code) { return kBase[code]; }
 };
 
-// The code lengths of the fixed Huffman codes (RFC 1951 3.2.6): literal/length
-// symbols 0..287, and 5 bits for every distance symbol.
-constexpr uint8_t FixedLiteralLength(int symbol) { return symbol < 144 ? 8 : symbol < 256 ? 9 : symbol < 280 ? 7 : 8; }
-inline constexpr uint8_t kFixedDistanceLength = 5;
+// The code lengths of the fixed Huffman codes (RFC 1951 3.2.6), one table for both
+// directions: literal/length symbols 0..287, then 5 bits for each of the 32
+// distance symbols.
+inline constexpr int kFixedLiteralCodes = 288;
+inline constexpr int kFixedDistanceCodes = 32;
+inline constexpr std::array<uint8_t, kFixedLiteralCodes + kFixedDistanceCodes> kFixedLengths = [] {
+  std::array<uint8_t, kFixedLiteralCodes + kFixedDistanceCodes> lengths{};
+  for (int s = 0; s < kFixedLiteralCodes; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+  for (int s = kFixedLiteralCodes; s < kFixedLiteralCodes + kFixedDistanceCodes; ++s) lengths[s] = 5;
+  return lengths;
+}();
 
 // The order in which a dynamic block's header sends the code-length code lengths.
 inline constexpr uint8_t kPrecodeOrder[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};

@@ -33,7 +33,9 @@ struct Alphabets {
   std::array<uint32_t, 288> lit{};
   std::array<uint32_t, 32> dist{};
   std::array<uint32_t, 19> pre{};
-  std::array<uint8_t, 320> fixedLengths{};
+  // The decode tables of the fixed codes.
+  std::vector<uint32_t> fixedLit;
+  std::vector<uint32_t> fixedDist;
 };
 
 Alphabets MakeAlphabets() {
@@ -47,8 +49,9 @@ Alphabets MakeAlphabets() {
     a.dist[c] = MakeEntry(CDistanceCodeTable::kBase[c], kMatch, CDistanceCodeTable::kExtra[c]);
   a.dist[30] = a.dist[31] = MakeEntry(2, kInvalid, 0);
   for (uint32_t s = 0; s < 19; ++s) a.pre[s] = MakeEntry(s, kMatch, 0);
-  for (int s = 0; s < 288; ++s) a.fixedLengths[s] = FixedLiteralLength(s);
-  for (int s = 288; s < 320; ++s) a.fixedLengths[s] = kFixedDistanceLength;
+  BuildDecodeTable(kFixedLengths.data(), kFixedLiteralCodes, a.lit.data(), kLitBits, a.fixedLit);
+  BuildDecodeTable(kFixedLengths.data() + kFixedLiteralCodes, kFixedDistanceCodes, a.dist.data(), kDistBits,
+                   a.fixedDist);
   return a;
 }
 
@@ -175,12 +178,6 @@ class CInflater::Window {
 
 CInflater::CInflater() = default;
 
-void CInflater::UseFixedCodes() {
-  const Alphabets& a = GetAlphabets();
-  BuildDecodeTable(a.fixedLengths.data(), 288, a.lit.data(), kLitBits, litTable_);
-  BuildDecodeTable(a.fixedLengths.data() + 288, 32, a.dist.data(), kDistBits, distTable_);
-}
-
 void CInflater::ReadDynamicHeader(BitState& s) {
   const Alphabets& a = GetAlphabets();
   s.Refill();
@@ -248,9 +245,7 @@ void CInflater::CopyStoredBlock(BitState& s, Window& w) {
   }
 }
 
-void CInflater::DecodeHuffmanBlock(BitState& s, Window& w) {
-  const uint32_t* lit = litTable_.data();
-  const uint32_t* dist = distTable_.data();
+void CInflater::DecodeHuffmanBlock(BitState& s, Window& w, const uint32_t* lit, const uint32_t* dist) {
   constexpr uint32_t litMask = (1u << kLitBits) - 1;
   constexpr uint32_t distMask = (1u << kDistBits) - 1;
   for (;;) {
@@ -323,11 +318,11 @@ InflateResult CInflater::Run(std::span<const uint8_t> input, CByteSink& sink, ui
       if (type == 0) {
         CopyStoredBlock(s, w);
       } else if (type == 1) {
-        UseFixedCodes();
-        DecodeHuffmanBlock(s, w);
+        const Alphabets& a = GetAlphabets();
+        DecodeHuffmanBlock(s, w, a.fixedLit.data(), a.fixedDist.data());
       } else if (type == 2) {
         ReadDynamicHeader(s);
-        DecodeHuffmanBlock(s, w);
+        DecodeHuffmanBlock(s, w, litTable_.data(), distTable_.data());
       } else {
         Fail(err::kBlockType);
       }

@@ -39,8 +39,8 @@ class CInflater {
   class Window;
 
   void ReadDynamicHeader(BitState& s);
-  void UseFixedCodes();
-  void DecodeHuffmanBlock(BitState& s, Window& w);
+  // Decodes one block with the given literal/length and distance tables.
+  void DecodeHuffmanBlock(BitState& s, Window& w, const uint32_t* lit, const uint32_t* dist);
   void CopyStoredBlock(BitState& s, Window& w);
 
   std::vector<uint32_t> litTable_;

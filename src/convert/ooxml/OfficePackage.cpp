@@ -14,8 +14,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ZipReader.h"
+#include "archive/CodecServices.h"
 #include "platform/Alloc.h"
 #include "platform/Files.h"
 
@@ -25,22 +24,19 @@ constexpr int kEntriesPerPass = 200;  // entries the folder removal takes per fo
 
 // Sums the sizes the members declare; false when the bytes are no readable ZIP archive.
 bool DeclaredSize(const std::vector<uint8_t>& bytes, int64_t* total, int64_t* members) {
-  try {
-    codec::CZipReader reader(bytes);
-    *total = 0;
-    *members = static_cast<int64_t>(reader.Entries().size());
-    for (const codec::ZipEntry& e : reader.Entries()) {
-      const uint64_t size = e.header.uncompressedSize;
-      if (size > static_cast<uint64_t>(INT64_MAX - *total)) {
-        *total = INT64_MAX;
-        break;
-      }
-      *total += static_cast<int64_t>(size);
+  const auto list = ListZipImage(bytes);
+  if (!list) return false;
+  *total = 0;
+  *members = static_cast<int64_t>(list->size());
+  for (const ZipImageMember& e : *list) {
+    const uint64_t size = e.declaredSize;
+    if (size > static_cast<uint64_t>(INT64_MAX - *total)) {
+      *total = INT64_MAX;
+      break;
     }
-    return true;
-  } catch (const codec::CodecError&) {
-    return false;
+    *total += static_cast<int64_t>(size);
   }
+  return true;
 }
 
 std::string WithoutTrailingSeparator(std::string folder) {

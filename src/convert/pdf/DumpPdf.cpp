@@ -4,6 +4,6 @@
 #include "convert/pdf/PdfReader.h"
 
 int CQelDoc::DumpPdf(DumpCall& call) {
-  PdfReader reader(*this, call);
-  return reader.Run();
+  WriteConvertFailure(PdfReader(*this, call).Run());
+  return m_nConvPos;
 }

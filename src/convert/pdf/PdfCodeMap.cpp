@@ -6,6 +6,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
@@ -45,22 +47,22 @@ int Hex(uint8_t c) {
 
 // A hex string <...> at or after p (within 10 bytes): its value of up to 4 digits
 // (longer strings give their first four), and how many digits it held.
-bool ReadHex(const PdfBytes& b, int64_t& p, uint32_t* value, int* digits) {
+bool ReadHex(const ByteCursor& b, int64_t& p, uint32_t* value, int* digits) {
   const int64_t end = p + 10;
-  while (p < end && p < b.size && b[p] != '<') {
-    if (b[p] == '[' || b[p] == ']' || PdfIsDigit(b[p]) || (b[p] >= 'a' && b[p] <= 'z')) return false;
+  while (p < end && p < b.Size() && b.PeekU8(p) != '<') {
+    if (b.PeekU8(p) == '[' || b.PeekU8(p) == ']' || PdfIsDigit(b.PeekU8(p)) || (b.PeekU8(p) >= 'a' && b.PeekU8(p) <= 'z')) return false;
     ++p;
   }
-  if (b[p] != '<') return false;
+  if (b.PeekU8(p) != '<') return false;
   ++p;
   uint32_t v = 0;
   int n = 0;
-  while (p < b.size && b[p] != '>') {
-    const int h = Hex(b[p]);
+  while (p < b.Size() && b.PeekU8(p) != '>') {
+    const int h = Hex(b.PeekU8(p));
     if (h >= 0) {
       if (n < 4) v = v * 16 + static_cast<uint32_t>(h);
       ++n;
-    } else if (!PdfIsBlank(b[p])) {
+    } else if (!PdfIsBlank(b.PeekU8(p))) {
       return false;
     }
     ++p;
@@ -72,16 +74,17 @@ bool ReadHex(const PdfBytes& b, int64_t& p, uint32_t* value, int* digits) {
   return n > 0;
 }
 
-uint16_t GlyphCode(const PdfBytes& b, int64_t at, int64_t len) {
-  const std::string_view name(reinterpret_cast<const char*>(b.data + at), static_cast<size_t>(len));
-  if (len == 1) return b[at];
+uint16_t GlyphCode(const ByteCursor& b, int64_t at, int64_t len) {
+  const auto bytes = b.PeekBytes(at, len);
+  const std::string_view name(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (len == 1) return b.PeekU8(at);
   for (const GlyphName& g : kGlyphNames) {
     if (name == g.name) return g.code;
   }
   if (len == 7 && name.substr(0, 3) == "uni") {
     uint32_t v = 0;
     for (int i = 3; i < 7; ++i) {
-      const int h = Hex(b[at + i]);
+      const int h = Hex(b.PeekU8(at + i));
       if (h < 0) return 0;
       v = v * 16 + static_cast<uint32_t>(h);
     }
@@ -95,22 +98,22 @@ uint16_t GlyphCode(const PdfBytes& b, int64_t at, int64_t len) {
 int PdfReader::BuildDifferences(int64_t position, std::vector<uint16_t>& map) {
   for (int c = 32; c < 127; ++c) map[c] = static_cast<uint16_t>(c);
   int64_t p = position;
-  const int64_t end = std::min(position + 4000, raw.size);
-  while (p < end && !raw.Match(p, "/Differences")) {
-    if (raw.Match(p, "endobj")) return 1;
+  const int64_t end = std::min(position + 4000, raw.Size());
+  while (p < end && !PdfMatch(raw, p, "/Differences")) {
+    if (PdfMatch(raw, p, "endobj")) return 1;
     ++p;
   }
-  while (p < end && raw[p] != '[') ++p;
+  while (p < end && raw.PeekU8(p) != '[') ++p;
   int code = 0;
-  for (++p; p < end && raw[p] != ']';) {
-    const uint8_t c = raw[p];
+  for (++p; p < end && raw.PeekU8(p) != ']';) {
+    const uint8_t c = raw.PeekU8(p);
     if (PdfIsDigit(c)) {
       int v = 0;
-      while (PdfIsDigit(raw[p]) && v < 100000) v = v * 10 + (raw[p++] - '0');
+      while (PdfIsDigit(raw.PeekU8(p)) && v < 100000) v = v * 10 + (raw.PeekU8(p++) - '0');
       code = v;
     } else if (c == '/') {
       const int64_t start = ++p;
-      while (p < end && raw[p] > 0x20 && raw[p] != '/' && raw[p] != ']' && raw[p] != '[') ++p;
+      while (p < end && raw.PeekU8(p) > 0x20 && raw.PeekU8(p) != '/' && raw.PeekU8(p) != ']' && raw.PeekU8(p) != '[') ++p;
       if (code >= 0 && code < 256) {
         const uint16_t u = GlyphCode(raw, start, p - start);
         if (u) map[code] = u;
@@ -124,75 +127,71 @@ int PdfReader::BuildDifferences(int64_t position, std::vector<uint16_t>& map) {
 }
 
 int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, unsigned flags) {
-  if (position <= 0 || position >= raw.size) return 0;
+  if (position <= 0 || position >= raw.Size()) return 0;
   if ((flags & 0x8F) == 0x8F) return BuildDifferences(position, map);
 
   // The CMap stream: its filters from the names before "stream".
   int filters = 0;
   int64_t p = position;
-  const int64_t look = std::min(position + 2000, raw.size);
-  while (p < look && !raw.Match(p, "stream")) {
-    if (raw.Match(p, "/ASCII85")) filters |= 1;
-    if (raw.Match(p, "/Fla")) filters |= 2;
-    if (raw.Match(p, "endobj")) return 0;
+  const int64_t look = std::min(position + 2000, raw.Size());
+  while (p < look && !PdfMatch(raw, p, "stream")) {
+    if (PdfMatch(raw, p, "/ASCII85")) filters |= 1;
+    if (PdfMatch(raw, p, "/Fla")) filters |= 2;
+    if (PdfMatch(raw, p, "endobj")) return 0;
     ++p;
   }
   if (p >= look) return 0;
   p += 6;
-  if (raw[p] == '\r') ++p;
-  if (raw[p] == '\n') ++p;
+  if (raw.PeekU8(p) == '\r') ++p;
+  if (raw.PeekU8(p) == '\n') ++p;
   int64_t end = p;
-  const int64_t stop = std::min(p + kMapInputLimit, raw.size);
-  while (end < stop && !raw.Match(end, "endstream")) ++end;
+  const int64_t stop = std::min(p + kMapInputLimit, raw.Size());
+  while (end < stop && !PdfMatch(raw, end, "endstream")) ++end;
+  ByteCursor b = raw.Window(p, end - p);
   std::vector<uint8_t> work;
-  const uint8_t* data = raw.data + p;
-  int64_t length = end - p;
   if (filters & 1) {
-    work.resize(static_cast<size_t>(length) + 8);
-    length = DecodeAscii85(data, length, work.data(), static_cast<int64_t>(work.size()));
-    data = work.data();
+    if (!TryAllocate(work, b.Size(), 1, 8, &doc.m_allocHook)) return 0;
+    const auto coded = b.PeekBytes(0, b.Size());
+    b = ByteCursor(work.data(), DecodeAscii85(coded.data(), b.Size(), work.data(), static_cast<int64_t>(work.size())));
   }
   std::vector<uint8_t> inflated;
   if (filters & 2) {
-    if (length > 2 && PdfIsZlibHeader(data[0], data[1])) {
-      data += 2;
-      length -= 2;
-    }
-    inflated.resize(static_cast<size_t>(kMapOutputLimit));
-    const int64_t n = PdfInflate(inflater, data, length, inflated.data(), kMapOutputLimit);
+    const int64_t header = b.Size() > 2 && PdfIsZlibHeader(b.PeekU8(0), b.PeekU8(1)) ? 2 : 0;
+    const auto packed = b.PeekBytes(header, b.Size() - header);
+    if (!TryAllocate(inflated, kMapOutputLimit, 1, 0, &doc.m_allocHook)) return 0;
+    const int64_t n = PdfInflate(inflater, packed.data(), static_cast<int64_t>(packed.size()), inflated.data(), kMapOutputLimit);
     if (n < 0 && n != -3) return 0;
-    length = n < 0 ? kMapOutputLimit : n;
-    data = inflated.data();
+    b = ByteCursor(inflated.data(), n < 0 ? kMapOutputLimit : n);
   }
-  const PdfBytes b{data, length};
+  const int64_t length = b.Size();
 
   int result = 0;
   for (int64_t q = 0; q + 10 < length; ++q) {
-    if (b[q] != 'b' || !b.Match(q, "begin")) continue;
-    if (b.Match(q, "beginbfchar")) {
+    if (b.PeekU8(q) != 'b' || !PdfMatch(b, q, "begin")) continue;
+    if (PdfMatch(b, q, "beginbfchar")) {
       q += 11;
       uint32_t src, dst;
       int ns, nd;
       while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
-        if (src < 32768) {
+        if (src < kPdfCodeMapSize) {
           map[src] = static_cast<uint16_t>(dst);
           result = 1;
         }
       }
-    } else if (b.Match(q, "beginbfrange")) {
+    } else if (PdfMatch(b, q, "beginbfrange")) {
       q += 12;
       uint32_t lo, hi;
       int nl, nh;
       while (ReadHex(b, q, &lo, &nl) && ReadHex(b, q, &hi, &nh)) {
-        while (q < length && PdfIsBlank(b[q])) ++q;
-        if (b[q] == '[') {
+        while (q < length && PdfIsBlank(b.PeekU8(q))) ++q;
+        if (b.PeekU8(q) == '[') {
           ++q;
           uint32_t dst;
           int nd;
           for (uint32_t c = lo; ReadHex(b, q, &dst, &nd); ++c) {
-            if (c <= hi && c < 32768) map[c] = static_cast<uint16_t>(dst);
+            if (c <= hi && c < kPdfCodeMapSize) map[c] = static_cast<uint16_t>(dst);
           }
-          while (q < length && b[q] != ']') ++q;
+          while (q < length && b.PeekU8(q) != ']') ++q;
           ++q;
           result = 1;
           continue;
@@ -200,8 +199,8 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
         uint32_t dst;
         int nd;
         if (!ReadHex(b, q, &dst, &nd)) break;
-        if (lo < 32768) result = 1;
-        if (dst == 0xFFFF || hi >= 32768 || hi < lo) continue;
+        if (lo < kPdfCodeMapSize) result = 1;
+        if (dst == 0xFFFF || hi >= kPdfCodeMapSize || hi < lo) continue;
         for (uint32_t c = lo; c <= hi; ++c) map[c] = static_cast<uint16_t>(std::min<uint32_t>(dst + (c - lo), 0xFFFF));
       }
     }

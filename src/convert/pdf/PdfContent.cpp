@@ -62,33 +62,31 @@ void PdfContent::PageStart() {
   lastLine_ = -1;
 }
 
-void PdfContent::InterpretForm(int object, const uint8_t* data, int64_t length, const Matrix& formMatrix) {
+void PdfContent::InterpretForm(int object, const ByteCursor& data, const Matrix& formMatrix) {
   // A form draws in the state of its Do, with its own matrix, and leaves it as it was.
   const Matrix keep = ctm_;
   const int keepDepth = depth_;
   const auto drawn = formMatrices_.find(object);
   if (drawn != formMatrices_.end()) ctm_ = formMatrix.Times(drawn->second);
-  Interpret(data, length);
+  Interpret(data);
   ctm_ = keep;
   depth_ = keepDepth;
 }
 
-void PdfContent::Interpret(const uint8_t* data, int64_t length) {
-  d_ = data;
-  n_ = length;
+void PdfContent::Interpret(const ByteCursor& data) {
+  in_ = data;
   p_ = 0;
   numCount_ = 0;
-  const PdfBytes view{data, length};
-  while (p_ < n_) {
-    const uint8_t c = d_[p_];
+  while (p_ < in_.Size()) {
+    const uint8_t c = in_.PeekU8(p_);
     if (c <= ' ') {
       ++p_;
     } else if (c == '%') {
-      while (p_ < n_ && d_[p_] != '\r' && d_[p_] != '\n') ++p_;
+      while (p_ < in_.Size() && in_.PeekU8(p_) != '\r' && in_.PeekU8(p_) != '\n') ++p_;
     } else if (PdfIsDigit(c) || c == '-' || c == '+' || c == '.') {
       if (c == '+') ++p_;
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(view, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
       if (p_ == start) ++p_;
       if (numCount_ == static_cast<int>(nums_.size())) {
         std::copy(nums_.begin() + 1, nums_.end(), nums_.begin());
@@ -97,10 +95,10 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
       nums_[numCount_++] = v;
     } else if (c == '/') {
       name_.clear();
-      for (++p_; p_ < n_ && !IsDelimiter(d_[p_]); ++p_) {
-        if (name_.size() < 127) name_ += static_cast<char>(d_[p_]);
+      for (++p_; p_ < in_.Size() && !IsDelimiter(in_.PeekU8(p_)); ++p_) {
+        if (name_.size() < 127) name_ += static_cast<char>(in_.PeekU8(p_));
       }
-    } else if (c == '(' || (c == '<' && (p_ + 1 >= n_ || d_[p_ + 1] != '<'))) {
+    } else if (c == '(' || (c == '<' && in_.PeekU8(p_ + 1) != '<')) {
       strHex_ = c == '<';
       str_.clear();
       if (strHex_) ReadHexString(str_);
@@ -109,28 +107,29 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
       // An inline dictionary (marked-content properties): passed over.
       int nest = 0;
       do {
-        if (d_[p_] == '<' && p_ + 1 < n_ && d_[p_ + 1] == '<') {
+        if (in_.PeekU8(p_) == '<' && in_.PeekU8(p_ + 1) == '<') {
           ++nest;
           p_ += 2;
-        } else if (d_[p_] == '>' && p_ + 1 < n_ && d_[p_ + 1] == '>') {
+        } else if (in_.PeekU8(p_) == '>' && in_.PeekU8(p_ + 1) == '>') {
           --nest;
           p_ += 2;
-        } else if (d_[p_] == '(') {
+        } else if (in_.PeekU8(p_) == '(') {
           std::string skip;
           ReadLiteral(skip);
         } else {
           ++p_;
         }
-      } while (nest > 0 && p_ < n_);
+      } while (nest > 0 && p_ < in_.Size());
     } else if (c == '[') {
       ReadArray();
     } else if (c == ']' || c == '>' || c == ')' || c == '{' || c == '}') {
       ++p_;
     } else {
       const int64_t start = p_;
-      while (p_ < n_ && !IsDelimiter(d_[p_]) && p_ - start < 8) ++p_;
+      while (p_ < in_.Size() && !IsDelimiter(in_.PeekU8(p_)) && p_ - start < 8) ++p_;
       if (p_ == start) ++p_;
-      Operator(d_ + start, static_cast<int>(p_ - start));
+      const auto word = in_.PeekBytes(start, p_ - start);
+      Operator(start, std::string_view(reinterpret_cast<const char*>(word.data()), word.size()));
       numCount_ = 0;
     }
   }
@@ -138,10 +137,10 @@ void PdfContent::Interpret(const uint8_t* data, int64_t length) {
 
 void PdfContent::ReadLiteral(std::string& out) {
   int nest = 0;
-  for (++p_; p_ < n_; ++p_) {
-    uint8_t c = d_[p_];
-    if (c == '\\' && p_ + 1 < n_) {
-      c = d_[++p_];
+  for (++p_; p_ < in_.Size(); ++p_) {
+    uint8_t c = in_.PeekU8(p_);
+    if (c == '\\' && p_ + 1 < in_.Size()) {
+      c = in_.PeekU8(++p_);
       switch (c) {
         case 'n': c = '\n'; break;
         case 'r': c = '\r'; break;
@@ -149,13 +148,13 @@ void PdfContent::ReadLiteral(std::string& out) {
         case 'b': c = '\b'; break;
         case 'f': c = '\f'; break;
         case '\r':
-          if (p_ + 1 < n_ && d_[p_ + 1] == '\n') ++p_;
+          if (in_.PeekU8(p_ + 1) == '\n') ++p_;
           continue;
         case '\n': continue;
         default:
           if (OctalValue(c) >= 0) {
             int v = OctalValue(c);
-            for (int k = 0; k < 2 && p_ + 1 < n_ && OctalValue(d_[p_ + 1]) >= 0; ++k) v = v * 8 + OctalValue(d_[++p_]);
+            for (int k = 0; k < 2 && OctalValue(in_.PeekU8(p_ + 1)) >= 0; ++k) v = v * 8 + OctalValue(in_.PeekU8(++p_));
             c = static_cast<uint8_t>(v);
           }
       }
@@ -173,8 +172,8 @@ void PdfContent::ReadLiteral(std::string& out) {
 
 void PdfContent::ReadHexString(std::string& out) {
   int high = -1;
-  for (++p_; p_ < n_ && d_[p_] != '>'; ++p_) {
-    const int h = HexDigit(d_[p_]);
+  for (++p_; p_ < in_.Size() && in_.PeekU8(p_) != '>'; ++p_) {
+    const int h = HexDigit(in_.PeekU8(p_));
     if (h < 0) continue;
     if (high < 0) {
       high = h;
@@ -189,8 +188,8 @@ void PdfContent::ReadHexString(std::string& out) {
 
 void PdfContent::ReadArray() {
   array_.clear();
-  for (++p_; p_ < n_;) {
-    const uint8_t c = d_[p_];
+  for (++p_; p_ < in_.Size();) {
+    const uint8_t c = in_.PeekU8(p_);
     if (c == ']') {
       ++p_;
       return;
@@ -202,9 +201,8 @@ void PdfContent::ReadArray() {
       if (array_.size() < kRunLimit) array_.push_back(std::move(item));
     } else if (PdfIsDigit(c) || c == '-' || c == '.' || c == '+') {
       if (c == '+') ++p_;
-      const PdfBytes view{d_, n_};
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(view, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
       if (p_ == start) ++p_;
       if (array_.size() < kRunLimit) array_.push_back({true, v, {}, false});
     } else if (IsDelimiter(c) || c < 0x80) {
@@ -219,15 +217,15 @@ void PdfContent::ReadArray() {
     }
   }
   // An array that the stream's end cuts off is still shown.
-  if (p_ >= n_) ShowArray();
+  if (p_ >= in_.Size()) ShowArray();
 }
 
 void PdfContent::SkipInlineImage() {
   // From "ID" to "EI" followed by a blank, at most 19,999 bytes of data.
-  while (p_ + 1 < n_ && !(d_[p_] == 'I' && d_[p_ + 1] == 'D' && (p_ + 2 >= n_ || d_[p_ + 2] <= ' '))) ++p_;
-  const int64_t stop = std::min(n_, p_ + 20000);
+  while (p_ + 1 < in_.Size() && !(in_.PeekU8(p_) == 'I' && in_.PeekU8(p_ + 1) == 'D' && in_.PeekU8(p_ + 2) <= ' ')) ++p_;
+  const int64_t stop = std::min(in_.Size(), p_ + 20000);
   for (p_ += 2; p_ + 1 < stop; ++p_) {
-    if (d_[p_] == 'E' && d_[p_ + 1] == 'I' && (p_ + 2 >= n_ || d_[p_ + 2] <= ' ') && d_[p_ - 1] <= ' ') {
+    if (in_.PeekU8(p_) == 'E' && in_.PeekU8(p_ + 1) == 'I' && in_.PeekU8(p_ + 2) <= ' ' && in_.PeekU8(p_ - 1) <= ' ') {
       p_ += 2;
       return;
     }
@@ -235,14 +233,12 @@ void PdfContent::SkipInlineImage() {
   p_ = stop;
 }
 
-void PdfContent::Operator(const uint8_t* w, int len) {
-  const auto is = [&](const char* word) {
-    return static_cast<int>(std::strlen(word)) == len && std::memcmp(w, word, static_cast<size_t>(len)) == 0;
-  };
+void PdfContent::Operator(int64_t at, std::string_view w) {
+  const auto is = [&](std::string_view word) { return w == word; };
   const auto num = [&](int fromEnd) { return numCount_ > fromEnd ? nums_[numCount_ - 1 - fromEnd] : 0.0; };
   // The table-view form: each positioning operator starts a line of its own.
   if (r_.doc.m_nCsvMode == 2 && (is("Td") || is("TD") || is("Tm") || is("T*") || is("cm") || is("'") || is("\""))) {
-    TableLine(w, len);
+    TableLine(at, w);
   }
   const auto matrix = [&](Matrix* m) {
     if (numCount_ < 6) return false;
@@ -250,7 +246,7 @@ void PdfContent::Operator(const uint8_t* w, int len) {
     *m = Matrix{Clamp(v[0]), Clamp(v[1]), Clamp(v[2]), Clamp(v[3]), Clamp(v[4]), Clamp(v[5])};
     return true;
   };
-  if (len == 1) {
+  if (w.size() == 1) {
     switch (w[0]) {
       case 'q':
         saved_[static_cast<size_t>(std::min(depth_, 9))] = {ctm_, fontObject_, fontMode_, fontSize_};
@@ -261,6 +257,9 @@ void PdfContent::Operator(const uint8_t* w, int len) {
           // A Q without its q changes nothing.
           const Saved& s = saved_[static_cast<size_t>(--depth_ > 9 ? 9 : depth_)];
           ctm_ = s.ctm;
+          // The font belongs to the saved state too.
+          if (s.fontObject != fontObject_) UseFont(s.fontObject);
+          fontSize_ = s.fontSize;
         }
         return;
       case '\'':
@@ -332,7 +331,7 @@ void PdfContent::NextLine() {
 
 int PdfContent::ResourceCode(int selector) const {
   std::string text = "/" + name_ + " ";
-  const PdfBytes b{reinterpret_cast<const uint8_t*>(text.data()), static_cast<int64_t>(text.size())};
+  const ByteCursor b{std::string_view(text)};
   int64_t at = 0;
   int kind = selector;
   const int code = PdfReadValue(b, &at, &kind, 0, r_.prefixes);
@@ -346,8 +345,9 @@ int PdfContent::ResourceObject(int which) const {
   return code ? r_.resourceObjects[static_cast<size_t>(code)] : 0;
 }
 
-void PdfContent::SelectFont() {
-  const int object = ResourceObject(0);
+void PdfContent::SelectFont() { UseFont(ResourceObject(0)); }
+
+void PdfContent::UseFont(int object) {
   fontObject_ = object;
   fontMode_ = 0;
   simple_ = vertical_ = sjisFont_ = cidFont_ = false;
@@ -376,7 +376,7 @@ void PdfContent::SelectFont() {
   auto found = maps_.find(ref);
   if (found == maps_.end()) {
     if (maps_.size() >= 64) maps_.clear();
-    std::vector<uint16_t> map(kPdfMaxObjects, 0);
+    std::vector<uint16_t> map(kPdfCodeMapSize, 0);
     const int64_t at = r_.objectOffsets[static_cast<size_t>(ref)];
     if (at <= 0 || r_.PdfBuildCodeMap(at, map, f) <= 0) map.clear();
     found = maps_.emplace(ref, std::move(map)).first;
@@ -401,9 +401,9 @@ void PdfContent::DrawObject() {
 }
 
 // The canvas place of a page point (hundredths of a point), turned by the page rotation.
-void PdfContent::CanvasPlace(double x, double y, int* column, int* line) const {
+void PdfContent::CanvasPlace(double x, double y, int rotation, int* column, int* line) const {
   const double x2 = static_cast<double>(r_.pageX2 - 100) / 100.0, y2 = static_cast<double>(r_.pageY2 - 100) / 100.0;
-  switch (r_.pageRotation) {
+  switch (rotation) {
     case 90: std::tie(x, y) = std::make_pair(y, y2 - x); break;
     case 270: std::tie(x, y) = std::make_pair(x2 - y, x); break;
     case 180: std::tie(x, y) = std::make_pair(x2 - x, y2 - y); break;
@@ -417,13 +417,13 @@ void PdfContent::CanvasPlace(double x, double y, int* column, int* line) const {
   *line = std::min(r_.pageBase + offset, r_.rows - 4);
 }
 
-void PdfContent::TableLine(const uint8_t* w, int len) {
-  const int64_t at = w - d_;
-  if (len == 2 && w[0] == 'T' && (w[1] == 'd' || w[1] == 'D')) {
+void PdfContent::TableLine(int64_t at, std::string_view w) {
+  const int64_t len = static_cast<int64_t>(w.size());
+  if (w == "Td" || w == "TD") {
     // A move before a number in parentheses: the next cell of the same line.
     int64_t q = at + len;
-    while (q < n_ && d_[q] <= ' ') ++q;
-    if (q + 1 < n_ && d_[q] == '(' && PdfIsDigit(d_[q + 1]) && tableLine_ > r_.pageBase) {
+    while (q < in_.Size() && in_.PeekU8(q) <= ' ') ++q;
+    if (in_.PeekU8(q) == '(' && PdfIsDigit(in_.PeekU8(q + 1)) && tableLine_ > r_.pageBase) {
       r_.SetCell(column_, line_, '\t');
       column_ = std::min(column_ + 1, 510);
       return;
@@ -432,7 +432,7 @@ void PdfContent::TableLine(const uint8_t* w, int len) {
   tableLine_ = std::min(tableLine_ + 1, r_.rows - 4);
   line_ = tableLine_;
   lineFull_ = false;
-  if (len == 2 && w[0] == 'T' && w[1] == '*') {
+  if (w == "T*") {
     r_.SetCell(0, line_, '*');
     for (int col = 1; col <= 20; ++col) r_.SetCell(col, line_, ' ');
   } else {
@@ -440,7 +440,7 @@ void PdfContent::TableLine(const uint8_t* w, int len) {
     const int64_t last = at + len - 1;
     for (int k = 0; k <= 20; ++k) {
       const int64_t q = last - 20 + k;
-      const uint8_t c = q >= 0 && q < n_ ? d_[q] : ' ';
+      const uint8_t c = in_.PeekU8(q);
       r_.SetCell(k, line_, c < 0x20 ? ' ' : c);
     }
   }
@@ -453,15 +453,17 @@ void PdfContent::Position() {
   if (r_.doc.m_nCsvMode == 2) return;  // the table-view form places by operator, not by position
   const Matrix trm = tm_.Times(ctm_);
   int column, line;
-  CanvasPlace(trm.e, trm.f, &column, &line);
-  // Text that runs down the shown page (turned by the matrix or by the page's
-  // rotation) goes down the canvas, one character a line.
+  // On a page its /Rotate turns by a quarter, text that runs along the page's own x
+  // axis is placed as the page was written, so that its lines stay lines; text set
+  // upright for the turned page is placed as shown.
   const bool quarter = r_.pageRotation == 90 || r_.pageRotation == 270;
-  const double along = quarter ? std::fabs(trm.b) : std::fabs(trm.a), across = quarter ? std::fabs(trm.a) : std::fabs(trm.b);
-  rotated_ = across > 2 * along;
+  const int rotation = quarter && std::fabs(trm.a) >= std::fabs(trm.b) ? 0 : r_.pageRotation;
+  CanvasPlace(trm.e, trm.f, rotation, &column, &line);
+  // Text that the matrix turns by a quarter on an upright page runs down the canvas.
+  rotated_ = r_.pageRotation == 0 && std::fabs(trm.b) > 2 * std::fabs(trm.a);
   column = std::max(column, 1);
   const double em = std::fabs(fontSize_) * std::hypot(trm.a, trm.b);
-  if (!vertical_ && !rotated_ && line == lastLine_ && r_.pageRotation == 0) {
+  if (!vertical_ && !rotated_ && line == lastLine_ && rotation == 0) {
     // Right of the last run on its line: the physical gap after it decides whether
     // a blank stands between them, not the rounding of two column positions.
     const double gap = trm.e - lastEndX_;
@@ -522,7 +524,7 @@ void PdfContent::PlaceImageTag(int object) {
   // The image's upper left corner.
   const double x = ctm_.e + std::min(ctm_.c, 0.0), y = ctm_.f + std::max(ctm_.d, 0.0);
   int column, line;
-  CanvasPlace(x, y, &column, &line);
+  CanvasPlace(x, y, r_.pageRotation, &column, &line);
   column = std::min(column, 500);
   int orientation = 0;
   if (ctm_.a != 0 && ctm_.d != 0) orientation = ctm_.a > 0 ? (ctm_.d < 0 ? 1 : 0) : (ctm_.d < 0 ? 3 : 2);

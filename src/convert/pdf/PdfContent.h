@@ -9,9 +9,11 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "convert/pdf/PdfFontWidths.h"
 
 class PdfReader;
@@ -21,14 +23,14 @@ class PdfContent {
   explicit PdfContent(PdfReader& reader);
   // A page starts: matrices to identity, counters and the saved states cleared.
   void PageStart();
-  void Interpret(const uint8_t* data, int64_t length);
+  void Interpret(const ByteCursor& data);
 
   struct Matrix {
     double a = 1, b = 0, c = 0, d = 1, e = 0, f = 0;
     Matrix Times(const Matrix& m) const;
   };
   // A form XObject's stream, in the state of the Do that drew it.
-  void InterpretForm(int object, const uint8_t* data, int64_t length, const Matrix& formMatrix);
+  void InterpretForm(int object, const ByteCursor& data, const Matrix& formMatrix);
 
  private:
   struct Saved {
@@ -37,20 +39,21 @@ class PdfContent {
     double fontSize;
   };
 
-  void Operator(const uint8_t* word, int length);
+  void Operator(int64_t at, std::string_view word);  // the operator word at `at`
   void ReadLiteral(std::string& out);
   void ReadHexString(std::string& out);
   void ReadArray();
   void NextLine();
   int ResourceCode(int selector) const;
   int ResourceObject(int which) const;  // 0 fonts, 1 XObjects
-  void CanvasPlace(double x, double y, int* column, int* line) const;
+  void CanvasPlace(double x, double y, int rotation, int* column, int* line) const;
   void EndRun();
   void SelectFont();
+  void UseFont(int object);  // the font object's maps, widths and flags (0: none)
   void DrawObject();
   void PlaceImageTag(int object);
   void Position();
-  void TableLine(const uint8_t* word, int length);
+  void TableLine(int64_t at, std::string_view word);
   void ShowString(const std::string& bytes, bool hex);
   void ShowArray();
   void Advance(double units);
@@ -63,8 +66,8 @@ class PdfContent {
   void WriteCid(uint8_t high, uint8_t low);
 
   PdfReader& r_;
-  const uint8_t* d_ = nullptr;
-  int64_t n_ = 0, p_ = 0;
+  ByteCursor in_;  // the decoded stream
+  int64_t p_ = 0;
 
   // Operands of the next operator.
   std::array<double, 16> nums_{};

@@ -8,18 +8,18 @@ constexpr int64_t kDictWindow = 20000;  // bytes of a font dictionary looked at
 constexpr size_t kMaxWidths = 65536;
 
 // The end of the object that starts at p (its "endobj"), within the window.
-int64_t ObjectEnd(const PdfBytes& b, int64_t p) {
-  const int64_t stop = std::min(p + kDictWindow, b.size);
+int64_t ObjectEnd(const ByteCursor& b, int64_t p) {
+  const int64_t stop = std::min(p + kDictWindow, b.Size());
   for (int64_t q = p; q < stop; ++q) {
-    if (b[q] == 'e' && b.Match(q, "endobj")) return q;
+    if (b.PeekU8(q) == 'e' && PdfMatch(b, q, "endobj")) return q;
   }
   return stop;
 }
 
-int64_t FindKey(const PdfBytes& b, int64_t from, int64_t to, std::string_view key) {
+int64_t FindKey(const ByteCursor& b, int64_t from, int64_t to, std::string_view key) {
   for (int64_t q = from; q + static_cast<int64_t>(key.size()) < to; ++q) {
-    if (b[q] == '/' && b.Match(q, key)) {
-      const uint8_t after = b[q + static_cast<int64_t>(key.size())];
+    if (b.PeekU8(q) == '/' && PdfMatch(b, q, key)) {
+      const uint8_t after = b.PeekU8(q + static_cast<int64_t>(key.size()));
       if (!((after >= 'A' && after <= 'Z') || (after >= 'a' && after <= 'z'))) return q + static_cast<int64_t>(key.size());
     }
   }
@@ -27,24 +27,24 @@ int64_t FindKey(const PdfBytes& b, int64_t from, int64_t to, std::string_view ke
 }
 
 struct Reader {
-  const PdfBytes& b;
+  const ByteCursor& b;
   int64_t p, end;
   void Blanks() {
-    while (p < end && (b[p] <= ' ')) ++p;
+    while (p < end && (b.PeekU8(p) <= ' ')) ++p;
   }
   bool Number(double* v) {
     Blanks();
     bool neg = false;
-    if (b[p] == '-') {
+    if (b.PeekU8(p) == '-') {
       neg = true;
       ++p;
     }
-    if (!PdfIsDigit(b[p]) && b[p] != '.') return false;
+    if (!PdfIsDigit(b.PeekU8(p)) && b.PeekU8(p) != '.') return false;
     double x = 0, scale = 0;
-    while (p < end && (PdfIsDigit(b[p]) || b[p] == '.')) {
-      if (b[p] == '.') scale = 1;
-      else if (scale > 0) x += (b[p] - '0') * (scale /= 10);
-      else if (x < 1e9) x = x * 10 + (b[p] - '0');
+    while (p < end && (PdfIsDigit(b.PeekU8(p)) || b.PeekU8(p) == '.')) {
+      if (b.PeekU8(p) == '.') scale = 1;
+      else if (scale > 0) x += (b.PeekU8(p) - '0') * (scale /= 10);
+      else if (x < 1e9) x = x * 10 + (b.PeekU8(p) - '0');
       ++p;
     }
     *v = neg ? -x : x;
@@ -56,7 +56,7 @@ struct Reader {
     double n, g;
     if (Number(&n) && Number(&g)) {
       Blanks();
-      if (b[p] == 'R') {
+      if (b.PeekU8(p) == 'R') {
         ++p;
         return static_cast<int>(n);
       }
@@ -67,7 +67,7 @@ struct Reader {
 };
 
 // Moves r to the value of a key: in place, or at the referenced object.
-bool ToValue(Reader& r, const PdfBytes& b, const std::vector<int64_t>& offsets) {
+bool ToValue(Reader& r, const ByteCursor& b, const std::vector<int64_t>& offsets) {
   const int object = r.Reference();
   if (object <= 0) return true;
   if (object >= static_cast<int>(offsets.size()) || offsets[static_cast<size_t>(object)] <= 0) return false;
@@ -93,9 +93,9 @@ int PdfFontWidths::Width(uint32_t code) const {
   return defaultWidth > 0 ? defaultWidth : 500;
 }
 
-PdfFontWidths ReadPdfFontWidths(const PdfBytes& b, const std::vector<int64_t>& offsets, int64_t position) {
+PdfFontWidths ReadPdfFontWidths(const ByteCursor& b, const std::vector<int64_t>& offsets, int64_t position) {
   PdfFontWidths fw;
-  if (position <= 0 || position >= b.size) return fw;
+  if (position <= 0 || position >= b.Size()) return fw;
   const int64_t start = position + 4;
   int64_t end = ObjectEnd(b, start);
   int64_t at = FindKey(b, start, end, "/DescendantFonts");
@@ -105,7 +105,7 @@ PdfFontWidths ReadPdfFontWidths(const PdfBytes& b, const std::vector<int64_t>& o
     r.Blanks();
     if (!ToValue(r, b, offsets)) return fw;
     r.Blanks();
-    if (b[r.p] == '[') ++r.p;
+    if (b.PeekU8(r.p) == '[') ++r.p;
     const int descendant = r.Reference();
     if (descendant <= 0 || descendant >= static_cast<int>(offsets.size()) || offsets[static_cast<size_t>(descendant)] <= 0) return fw;
     const int64_t dstart = offsets[static_cast<size_t>(descendant)] + 4;
@@ -121,17 +121,17 @@ PdfFontWidths ReadPdfFontWidths(const PdfBytes& b, const std::vector<int64_t>& o
     rw.Blanks();
     if (!ToValue(rw, b, offsets)) return fw;
     rw.Blanks();
-    if (b[rw.p] != '[') return fw;
+    if (b.PeekU8(rw.p) != '[') return fw;
     ++rw.p;
     double c1, c2;
     while (fw.cids.size() < kMaxWidths && rw.Number(&c1)) {
       rw.Blanks();
-      if (b[rw.p] == '[') {
+      if (b.PeekU8(rw.p) == '[') {
         ++rw.p;
         uint32_t c = static_cast<uint32_t>(std::max(c1, 0.0));
         while (rw.Number(&v) && fw.cids.size() < kMaxWidths) fw.cids[c++] = ToWidth(v);
         rw.Blanks();
-        if (b[rw.p] == ']') ++rw.p;
+        if (b.PeekU8(rw.p) == ']') ++rw.p;
       } else if (rw.Number(&c2) && rw.Number(&v)) {
         for (double c = std::max(c1, 0.0); c <= c2 && fw.cids.size() < kMaxWidths; ++c) fw.cids[static_cast<uint32_t>(c)] = ToWidth(v);
       } else {
@@ -151,7 +151,7 @@ PdfFontWidths ReadPdfFontWidths(const PdfBytes& b, const std::vector<int64_t>& o
   r.Blanks();
   if (!ToValue(r, b, offsets)) return fw;
   r.Blanks();
-  if (b[r.p] != '[') return fw;
+  if (b.PeekU8(r.p) != '[') return fw;
   ++r.p;
   while (fw.simple.size() < 256 && r.Number(&v)) fw.simple.push_back(ToWidth(v));
   return fw;

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "convert/pdf/PdfBytes.h"
+#include "convert/pdf/PdfScan.h"
 
 struct PdfFontWidths {
   int first = 0;
@@ -21,4 +21,4 @@ struct PdfFontWidths {
 };
 
 // Reads the widths of the font object at position (offsets gives objects' places).
-PdfFontWidths ReadPdfFontWidths(const PdfBytes& raw, const std::vector<int64_t>& offsets, int64_t position);
+PdfFontWidths ReadPdfFontWidths(const ByteCursor& raw, const std::vector<int64_t>& offsets, int64_t position);

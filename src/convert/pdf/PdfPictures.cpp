@@ -40,6 +40,7 @@ void Entry(std::vector<uint8_t>& out, int tag, int type, uint32_t value) {
 
 int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mode, int width, int height) {
   if (!data || length <= 0) return -1;
+  const ByteCursor in(data, length);
   std::vector<uint8_t> file;
   std::string name;
   if (mode == -1 || mode == -2) {
@@ -62,12 +63,11 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
     AppendLE32(file, 1);
     file.resize(128, 0);
     mode = 0;
-  } else if (data[0] == 0xFF && length > 1 && data[1] >= 0xD0 && data[1] <= 0xEF) {
+  } else if (in.PeekU8(0) == 0xFF && in.PeekU8(1) >= 0xD0 && in.PeekU8(1) <= 0xEF) {
     m_nFileKind = kKindJpeg;
     name = "pdftmp.jpg";
-    const bool soi = data[1] == 0xD8;
-    if (!soi) file = {0xFF, 0xD8};
-  } else if (length > 3 && data[0] == 0x89 && data[1] == 'P' && data[2] == 'N' && data[3] == 'G') {
+    if (in.PeekU8(1) != 0xD8) file = {0xFF, 0xD8};
+  } else if (in.PeekU32BE(0) == 0x89504E47) {
     m_nFileKind = kKindPng;
     name = "pdftmp.PNG";
   } else {
@@ -78,13 +78,13 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
   file.insert(file.end(), data, data + length);
   if (m_nFileKind == kKindJpeg) {
     // An Adobe marker right after the start: its colour transform chooses the mode.
-    const size_t m = head == 0 ? 2 : 0;
-    uint8_t* mk = file.data() + head + m;
-    const size_t left = file.size() - head - m;
-    if (left > 16 && mk[0] == 0xFF && mk[1] == 0xEE && mk[11] == 0x80) {
-      if (mk[4] == 'A' && mk[5] == 'd' && mk[15] == 0) mode = 2;
-      else if (mk[15] == 2) {
-        mk[15] = 1;
+    const int64_t at = static_cast<int64_t>(head) + (head == 0 ? 2 : 0);
+    const ByteCursor mk(file.data() + at, static_cast<int64_t>(file.size()) - at);
+    if (mk.Size() > 16 && mk.PeekU16BE(0) == 0xFFEE && mk.PeekU8(11) == 0x80) {
+      if (mk.PeekU8(4) == 'A' && mk.PeekU8(5) == 'd' && mk.PeekU8(15) == 0) {
+        mode = 2;
+      } else if (mk.PeekU8(15) == 2) {
+        file[static_cast<size_t>(at + 15)] = 1;
         mode = 0;
       }
     }
@@ -174,13 +174,13 @@ void PdfReader::ReadImageColours(int64_t from, int64_t to) {
   imageComponents = 0;
   ccittK = 0;
   for (int64_t p = from; p < to; ++p) {
-    if (raw[p] != '/') continue;
-    if (raw.Match(p, "/DeviceRGB") || raw.Match(p, "/CalRGB")) imageComponents = std::max(imageComponents, 3);
-    else if (raw.Match(p, "/DeviceCMYK")) imageComponents = 4;
-    else if (raw.Match(p, "/DeviceGray") || raw.Match(p, "/CalGray")) imageComponents = std::max(imageComponents, 1);
-    else if (raw.Match(p, "/K ") && (raw[p + 3] == '-')) ccittK = -1;
-    else if (raw.Match(p, "/DecodeParms")) ReadPredictor(p, to);
-    else if (raw.Match(p, "/Indexed")) ReadPalette(p + 8, to);
+    if (raw.PeekU8(p) != '/') continue;
+    if (PdfMatch(raw, p, "/DeviceRGB") || PdfMatch(raw, p, "/CalRGB")) imageComponents = std::max(imageComponents, 3);
+    else if (PdfMatch(raw, p, "/DeviceCMYK")) imageComponents = 4;
+    else if (PdfMatch(raw, p, "/DeviceGray") || PdfMatch(raw, p, "/CalGray")) imageComponents = std::max(imageComponents, 1);
+    else if (PdfMatch(raw, p, "/K ") && (raw.PeekU8(p + 3) == '-')) ccittK = -1;
+    else if (PdfMatch(raw, p, "/DecodeParms")) ReadPredictor(p, to);
+    else if (PdfMatch(raw, p, "/Indexed")) ReadPalette(p + 8, to);
   }
 }
 
@@ -192,13 +192,13 @@ void PdfReader::ReadPredictor(int64_t p, int64_t to) {
   predictorBits = 8;
   int colors = 1;
   const int64_t end = std::min(to, p + 300);
-  for (int64_t q = p + 12; q < end && raw[q] != '>'; ++q) {
-    if (raw[q] != '/') continue;
+  for (int64_t q = p + 12; q < end && raw.PeekU8(q) != '>'; ++q) {
+    if (raw.PeekU8(q) != '/') continue;
     const int v = tok.PdfNextToken(q, 1);
-    if (raw.Match(q, "/Predictor")) predictor = v;
-    else if (raw.Match(q, "/Columns")) predictorColumns = std::clamp(v, 1, 1 << 20);
-    else if (raw.Match(q, "/Colors")) colors = std::clamp(v, 1, 32);
-    else if (raw.Match(q, "/BitsPerComponent")) predictorBits = std::clamp(v, 1, 16);
+    if (PdfMatch(raw, q, "/Predictor")) predictor = v;
+    else if (PdfMatch(raw, q, "/Columns")) predictorColumns = std::clamp(v, 1, 1 << 20);
+    else if (PdfMatch(raw, q, "/Colors")) colors = std::clamp(v, 1, 32);
+    else if (PdfMatch(raw, q, "/BitsPerComponent")) predictorBits = std::clamp(v, 1, 16);
   }
   predictorBits *= colors;
 }
@@ -207,16 +207,16 @@ void PdfReader::ReadPredictor(int64_t p, int64_t to) {
 void PdfReader::ReadPalette(int64_t p, int64_t to) {
   palette.fill(0);
   // Past the base colour space and the highest index.
-  while (p < to && raw[p] != '(' && raw[p] != '<' && !(raw[p] == 'R' && raw[p - 1] == ' ' && PdfIsDigit(raw[p - 2]) &&
-                                                        !PdfIsDigit(raw[p + 1]))) {
-    if (raw[p] == ']') return;
+  while (p < to && raw.PeekU8(p) != '(' && raw.PeekU8(p) != '<' && !(raw.PeekU8(p) == 'R' && raw.PeekU8(p - 1) == ' ' && PdfIsDigit(raw.PeekU8(p - 2)) &&
+                                                        !PdfIsDigit(raw.PeekU8(p + 1)))) {
+    if (raw.PeekU8(p) == ']') return;
     ++p;
   }
   size_t n = 0;
-  if (raw[p] == '<') {
+  if (raw.PeekU8(p) == '<') {
     int high = -1;
-    for (++p; p < to && raw[p] != '>' && n < palette.size(); ++p) {
-      const uint8_t c = raw[p];
+    for (++p; p < to && raw.PeekU8(p) != '>' && n < palette.size(); ++p) {
+      const uint8_t c = raw.PeekU8(p);
       const int h = PdfIsDigit(c) ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : -1;
       if (h < 0) continue;
       if (high < 0) high = h;
@@ -225,14 +225,14 @@ void PdfReader::ReadPalette(int64_t p, int64_t to) {
         high = -1;
       }
     }
-  } else if (raw[p] == '(') {
-    for (++p; p < to && raw[p] != ')' && n < palette.size(); ++p) {
-      uint8_t c = raw[p];
+  } else if (raw.PeekU8(p) == '(') {
+    for (++p; p < to && raw.PeekU8(p) != ')' && n < palette.size(); ++p) {
+      uint8_t c = raw.PeekU8(p);
       if (c == '\\' && p + 1 < to) {
-        c = raw[++p];
+        c = raw.PeekU8(++p);
         if (c >= '0' && c <= '7') {
           int v = c - '0';
-          for (int k = 0; k < 2 && raw[p + 1] >= '0' && raw[p + 1] <= '7'; ++k) v = v * 8 + (raw[++p] - '0');
+          for (int k = 0; k < 2 && raw.PeekU8(p + 1) >= '0' && raw.PeekU8(p + 1) <= '7'; ++k) v = v * 8 + (raw.PeekU8(++p) - '0');
           c = static_cast<uint8_t>(v);
         } else if (c == 'n') c = '\n';
         else if (c == 'r') c = '\r';
@@ -240,26 +240,28 @@ void PdfReader::ReadPalette(int64_t p, int64_t to) {
       }
       palette[n++] = c;
     }
-  } else if (raw[p] == 'R') {
+  } else if (raw.PeekU8(p) == 'R') {
     const int object = tok.PdfNextToken(p - 1, 0);
     if (object <= 0 || object >= kPdfMaxObjects || objectOffsets[static_cast<size_t>(object)] <= 0) return;
     int64_t q = objectOffsets[static_cast<size_t>(object)];
-    const int64_t stop = std::min(q + 1000, raw.size);
+    const int64_t stop = std::min(q + 1000, raw.Size());
     bool flate = false;
-    while (q < stop && !raw.Match(q, "stream")) flate = flate || raw.Match(q++, "/Fl");
+    while (q < stop && !PdfMatch(raw, q, "stream")) flate = flate || PdfMatch(raw, q++, "/Fl");
     if (q >= stop) return;
     q += 6;
-    if (raw[q] == '\r') ++q;
-    if (raw[q] == '\n') ++q;
-    const int64_t len = std::min<int64_t>(raw.size - q, 1500);
+    if (raw.PeekU8(q) == '\r') ++q;
+    if (raw.PeekU8(q) == '\n') ++q;
+    const int64_t len = std::min<int64_t>(raw.Size() - q, 1500);
     if (flate) {
-      const bool header = len > 2 && PdfIsZlibHeader(raw[q], raw[q + 1]);
-      const int64_t got = PdfInflate(inflater, raw.data + q + (header ? 2 : 0), len - (header ? 2 : 0), palette.data(),
+      const bool header = len > 2 && PdfIsZlibHeader(raw.PeekU8(q), raw.PeekU8(q + 1));
+      const auto packed = raw.PeekBytes(q + (header ? 2 : 0), len - (header ? 2 : 0));
+      const int64_t got = PdfInflate(inflater, packed.data(), static_cast<int64_t>(packed.size()), palette.data(),
                                      static_cast<int64_t>(palette.size()));
       n = static_cast<size_t>(got == -3 ? static_cast<int64_t>(palette.size()) : std::max<int64_t>(got, 0));
     } else {
-      n = static_cast<size_t>(std::min<int64_t>(len, static_cast<int64_t>(palette.size())));
-      std::memcpy(palette.data(), raw.data + q, n);
+      ByteCursor table = raw.Window(q, std::min<int64_t>(len, static_cast<int64_t>(palette.size())));
+      n = static_cast<size_t>(table.Size());
+      table.Read(palette.data(), table.Size());
     }
   }
   paletteGiven = n > 0;
@@ -300,10 +302,14 @@ int64_t PdfReader::UndoPngPredictor(uint8_t* data, int64_t length, int64_t width
   return out;
 }
 
-void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
+void PdfReader::ShowSelectedImage(int64_t at, int64_t length) {
   imageDepth = 0;
   const int64_t dict = objectOffsets[static_cast<size_t>(key)];
-  ReadImageColours(dict, data - raw.data);
+  ReadImageColours(dict, at);
+  const auto body = raw.PeekBytes(at, length);
+  const uint8_t* data = body.data();
+  length = static_cast<int64_t>(body.size());
+  if (length <= 0) return;
   const int64_t width = imageWidth, height = imageHeight;
   int kind = streamKind;
   if (preFilter != 0) {
@@ -322,7 +328,8 @@ void PdfReader::ShowSelectedImage(const uint8_t* data, int64_t length) {
       return;
     }
     if (moved) data = collect.data();
-    const bool header = length > 2 && PdfIsZlibHeader(data[0], data[1]);
+    const ByteCursor packed(data, length);
+    const bool header = length > 2 && PdfIsZlibHeader(packed.PeekU8(0), packed.PeekU8(1));
     const int64_t n = PdfInflate(inflater, data + (header ? 2 : 0), length - (header ? 2 : 0), stream.data(), std::min(expected, StreamRoom()));
     if (n <= 0) {
       StreamNote(n, expected);

@@ -20,12 +20,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/codec/Inflate.h"
-#include "convert/pdf/PdfBytes.h"
+#include "archive/CodecServices.h"
+#include "convert/ConvertStatus.h"
+#include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfTokenizer.h"
 
 class CQelDoc;
+class DisplayWriter;
 class PdfContent;
 struct DumpCall;
 
@@ -39,11 +41,15 @@ enum : uint16_t {
   kPdfDifferences = 0x008F,
 };
 
+// A font's code map holds every one- and two-byte code.
+constexpr uint32_t kPdfCodeMapSize = 65536;
+
 class PdfReader {
  public:
   PdfReader(CQelDoc& doc, DumpCall& call);
-  // Writes the display text from position 0 and returns its length.
-  int Run();
+  // Writes the display text from position 0 (its length in the document's write
+  // position); a failure that ends the conversion is returned for the frame to write.
+  ConvertStatus Run();
 
   // Stream kinds and pre-filters.
   enum StreamKind { kNone = 0, kFlate = 1, kDct = 2, kRawImage = 5, kCcitt = 6, kLzw = 7, kFlateDct = 8, kJbig2 = 9, kJpx = 12 };
@@ -57,6 +63,10 @@ class PdfReader {
   void UnpackObjectStreams();
   void AppendObjectStream(int64_t at);
   void IndexObjects();
+  // A filter name or /MediaBox after the byte before s; true when it was one.
+  bool IndexFilterOrBox(int64_t s, int current);
+  // The name after the slash at i, recorded for the current object; false at /Encrypt.
+  bool IndexName(int64_t i, int current);
 
   // The walk (PdfWalk.cpp).
   void Walk(int64_t start);
@@ -64,10 +74,13 @@ class PdfReader {
   void WalkName();
   void ObjectStart();
   void StartPage();
-  void ReadMediaBox();
+  void ReadMediaBox(int64_t after);  // the page extent from the bytes after "/MediaBox"
   void ReadResourceDict(bool fonts);
+  // The name after the slash at or after at (within 10 bytes), and the byte after it.
+  std::string ResourceNameAt(int64_t at, int64_t* end) const;
   void SkipInlineDictionary();
   static int NormalRotation(int value);
+  int InheritedRotation(int64_t start);  // /Rotate of the page at start or of the nearest /Pages above it
   void EndObject();
   void Pop();
   bool EnterObject(int object);  // pushes the current position and jumps; false when refused
@@ -79,19 +92,34 @@ class PdfReader {
   void StreamNote(int64_t result, int64_t size);
   PdfContent::Matrix FormMatrix(int object);
   void CanvasNote(const std::string& text);
-  void Close();
+  ConvertStatus Close();
+  void WriteCanvas(DisplayWriter& out);
+  std::string CanvasFullNote();  // the note of a full canvas; marks the load partial
   void PrepareSeparator(int line, int page);
   char* Cell(int column, int line);
 
   // Pictures (PdfPictures.cpp).
-  void ShowSelectedImage(const uint8_t* data, int64_t length);
+  void ShowSelectedImage(int64_t at, int64_t length);  // the stream data at `at` in the raw bytes
   void ReadImageColours(int64_t from, int64_t to);
   void ReadPalette(int64_t at, int64_t to);
   void ReadPredictor(int64_t at, int64_t to);
   static int64_t UndoPngPredictor(uint8_t* data, int64_t length, int64_t width, int bitsPerPixel);
 
   // Source view (PdfSourceView.cpp).
+  struct SourceFlags {
+    bool flate = false, image = false;  // set by the names of the current object
+    int pre = 0;                        // pre-filter: 1 ASCII85, 2 LZW
+    bool compact = false;               // the compact stream form
+  };
   void SourceView();
+  // A name after '/' or 'e' at p: its flag; true when the byte was written for it.
+  bool SourceName(DisplayWriter& out, uint8_t c, int64_t& p, SourceFlags& flags);
+  // The stream whose keyword's 't' is at p, listed; the position after its end, or -1
+  // when it is no stream to list.
+  int64_t SourceStream(DisplayWriter& out, int64_t p, SourceFlags& flags);
+  ByteCursor SourceDecode(DisplayWriter& out, ByteCursor body, bool coded, const SourceFlags& flags);
+  void SourceHex(DisplayWriter& out, const ByteCursor& shown, bool compact);
+  void SourceText(DisplayWriter& out, const ByteCursor& shown);
 
  public:
   ~PdfReader();
@@ -109,10 +137,10 @@ class PdfReader {
 
   CQelDoc& doc;
   DumpCall& call;
-  PdfBytes raw;
+  ByteCursor raw;  // the file bytes, with the objects pass 1 appends
   int64_t& pos;  // the document's shared cursor
   PdfTokenizer tok;
-  codec::CInflater inflater;
+  CBufferInflater inflater;
 
   // Tables of the conversion.
   std::vector<int64_t> objectOffsets;   // PdfObjectOffsets

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/codec/Inflate.h"
+#include "archive/CodecServices.h"
 
 // A zlib stream header: deflate method, a window of at most 32 KiB and the check bits.
 constexpr bool PdfIsZlibHeader(uint8_t b0, uint8_t b1) {
@@ -15,4 +15,4 @@ constexpr bool PdfIsZlibHeader(uint8_t b0, uint8_t b1) {
 // -3 when the data holds more than capacity (out then holds the first capacity
 // bytes), or -1 when nothing could be decoded. A stream that breaks off keeps what
 // was decoded before the break.
-int64_t PdfInflate(codec::CInflater& inflater, const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);
+int64_t PdfInflate(CBufferInflater& inflater, const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);

@@ -35,6 +35,22 @@ constexpr VerticalForm kVertical[] = {
     {0x8181, 0x81A5}, {0x8175, 0x81CA}, {0x8176, 0x8798},
 };
 
+// Presentation forms for vertical text (U+FE10 to U+FE48) that fonts map their
+// vertical glyphs to: the ordinary characters, which the vertical table then turns.
+constexpr uint16_t kVerticalPresentation[] = {
+    0xFF0C, 0x3001, 0x3002, 0xFF1A, 0xFF1B, 0xFF01, 0xFF1F, 0x3016, 0x3017, 0x2026,  // U+FE10 to U+FE19
+};
+constexpr uint16_t kCompatibilityForms[] = {
+    0x2025, 0x2014, 0x2013, 0xFF3F, 0xFF3F, 0xFF08, 0xFF09, 0xFF5B, 0xFF5D, 0x3014, 0x3015, 0x3010, 0x3011,
+    0x300A, 0x300B, 0x3008, 0x3009, 0x300C, 0x300D, 0x300E, 0x300F, 0xFE45, 0xFE46, 0xFF3B, 0xFF3D,  // U+FE30 to U+FE48
+};
+
+uint32_t OrdinaryForm(uint32_t u) {
+  if (u >= 0xFE10 && u <= 0xFE19) return kVerticalPresentation[u - 0xFE10];
+  if (u >= 0xFE30 && u <= 0xFE48) return kCompatibilityForms[u - 0xFE30];
+  return u;
+}
+
 bool IsSjisTrail(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 
 }  // namespace
@@ -50,7 +66,7 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
     if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !simple_)) {
       const uint32_t code = static_cast<uint32_t>(b0) << 8 | b1;
       uint32_t u = code;
-      if (fontMode_ != 9 && map_ && code < 32768 && (*map_)[code]) u = (*map_)[code];
+      if (fontMode_ != 9 && map_ && code < map_->size() && (*map_)[code]) u = (*map_)[code];
       if (write) WriteUnicode(u);
       twoBytes = true;
     } else if ((fontMode_ & 2) && map_ && (*map_)[b0]) {
@@ -93,6 +109,7 @@ void PdfContent::WriteCid(uint8_t high, uint8_t low) {
 }
 
 void PdfContent::WriteUnicode(uint32_t u) {
+  u = OrdinaryForm(u);
   if (u >= 0x2ED0 && u <= 0x2FFF) {
     for (const Radical& r : kRadicals) {
       if (r.from == u) u = r.to;
@@ -186,7 +203,9 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
     if (plat::IsSjisLeadByte(bytes[0]) && n == 2) ++pageDoubleBytes_;
   }
   column_ += n;
-  if (rotated_ || (n == 2 && vertical_)) {
+  // Turned or vertical text: each double-byte character on the next line; single
+  // bytes (Latin words) stay together across the line.
+  if (n == 2 && (rotated_ || vertical_)) {
     column_ = std::max(column_ - n, 0);
     line_ = std::min(line_ + 1, lastLine);
   }

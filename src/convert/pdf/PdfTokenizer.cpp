@@ -5,19 +5,19 @@
 
 int PdfTokenizer::ReadForward(int64_t at, int mode) const {
   bool negative = false;
-  if (b_[at] == '-') {
+  if (b_.PeekU8(at) == '-') {
     negative = true;
     ++at;
   }
-  if (!PdfIsDigit(b_[at])) return -1;
+  if (!PdfIsDigit(b_.PeekU8(at))) return -1;
   int64_t value = 0;
   int n = 0;
-  while (n < 7 && PdfIsDigit(b_[at])) {
-    value = value * 10 + (b_[at] - '0');
+  while (n < 7 && PdfIsDigit(b_.PeekU8(at))) {
+    value = value * 10 + (b_.PeekU8(at) - '0');
     ++at;
     ++n;
   }
-  if (b_[at] != ' ' && mode == 7) return -1;
+  if (b_.PeekU8(at) != ' ' && mode == 7) return -1;
   if (value > 99999) return -1;
   return static_cast<int>(negative ? -value : value);
 }
@@ -26,23 +26,23 @@ int PdfTokenizer::ReadForward(int64_t at, int mode) const {
 int PdfTokenizer::ReadBackward(int64_t start, int mode) {
   const int64_t floor = std::max<int64_t>(start - 50, 0);
   int64_t p = start;
-  while (p > floor && PdfIsBlank(b_[p])) --p;
-  while (p > floor && PdfIsDigit(b_[p])) --p;
-  while (p > floor && PdfIsBlank(b_[p])) --p;
-  while (p > floor && PdfIsDigit(b_[p])) --p;
-  const int64_t first = PdfIsDigit(b_[p]) && p == floor ? p : p + 1;
-  if (b_[first - 1] == '-' && first > 0) return -1;  // "-5 0 R" names no object
+  while (p > floor && PdfIsBlank(b_.PeekU8(p))) --p;
+  while (p > floor && PdfIsDigit(b_.PeekU8(p))) --p;
+  while (p > floor && PdfIsBlank(b_.PeekU8(p))) --p;
+  while (p > floor && PdfIsDigit(b_.PeekU8(p))) --p;
+  const int64_t first = PdfIsDigit(b_.PeekU8(p)) && p == floor ? p : p + 1;
+  if (b_.PeekU8(first - 1) == '-' && first > 0) return -1;  // "-5 0 R" names no object
   return ReadForward(first, mode);
 }
 
 int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
-  if (pos < 0 || pos > b_.size) return 0;
+  if (pos < 0 || pos > b_.Size()) return 0;
   if (mode == 9) {
     int64_t p = pos;
-    const int64_t end = std::min(pos + 50, b_.size);
+    const int64_t end = std::min(pos + 50, b_.Size());
     bool found = false;
     for (; p < end; ++p) {
-      const uint8_t c = b_[p], next = b_[p + 1];
+      const uint8_t c = b_.PeekU8(p), next = b_.PeekU8(p + 1);
       if (c == ' ' && next == 'R') {
         found = true;
         ++p;
@@ -52,15 +52,15 @@ int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
       if (c == ']' || c == '/' || c == '<') break;
     }
     if (!found) {
-      if (b_[p] == '<' && b_[p + 1] == '<') {
+      if (b_.PeekU8(p) == '<' && b_.PeekU8(p + 1) == '<') {
         pos_ = p + 2;
         return -99;
       }
-      if (b_[p + 1] != 'R' || p >= end) return 0;
+      if (b_.PeekU8(p + 1) != 'R' || p >= end) return 0;
       ++p;
     }
     // p is on the 'R'; a reference ends with a delimiter after it.
-    const uint8_t after = b_[p + 1];
+    const uint8_t after = b_.PeekU8(p + 1);
     if (!(after < 0x21 || after == '/' || after == '>' || after == ']' || after == '[' || after == '<')) return 0;
     pos_ = p + 1;
     return ReadBackward(p - 1, 0);
@@ -69,8 +69,8 @@ int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
   // The integer after a key.
   int64_t p = pos;
   const int64_t end = pos + 50;
-  while (p < end && p < b_.size && !PdfIsBlank(b_[p])) ++p;
-  while (p < end && p < b_.size && PdfIsBlank(b_[p])) ++p;
+  while (p < end && p < b_.Size() && !PdfIsBlank(b_.PeekU8(p))) ++p;
+  while (p < end && p < b_.Size() && PdfIsBlank(b_.PeekU8(p))) ++p;
   return ReadForward(p, 1);
 }
 
@@ -86,10 +86,10 @@ int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
   list.assign(kPdfStackSize, 0);
   int64_t p = pos_;
   const int64_t end = p + 50;
-  while (p < end && p < b_.size && PdfIsSkippable(b_[p])) ++p;
-  const uint8_t c = b_[p];
+  while (p < end && p < b_.Size() && PdfIsSkippable(b_.PeekU8(p))) ++p;
+  const uint8_t c = b_.PeekU8(p);
   pos_ = p + 1;
-  if (c == '[' || (c == '<' && b_[p + 1] == '<')) {
+  if (c == '[' || (c == '<' && b_.PeekU8(p + 1) == '<')) {
     int n = 0;
     while (n < kPdfStackSize - 2) {
       const int r = PdfNextToken(pos_, 9);
@@ -106,30 +106,30 @@ int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
 }
 
 int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& offsets, int key, int kind, int limit) {
-  if (pos_ > b_.size || pos_ < 0) {
+  if (pos_ > b_.Size() || pos_ < 0) {
     pos_ = 0;
     return -1;
   }
   const uint8_t open = kind > 0 ? '[' : '<';
   const uint8_t close = kind > 0 ? ']' : '>';
   int64_t p = pos_;
-  while (p < pos_ + 9 && p < b_.size && (b_[p] == ' ' || b_[p] < 0x1F || b_[p] >= 0x80)) ++p;
-  if (b_[p] == open && p < pos_ + 9) {
+  while (p < pos_ + 9 && p < b_.Size() && (b_.PeekU8(p) == ' ' || b_.PeekU8(p) < 0x1F || b_.PeekU8(p) >= 0x80)) ++p;
+  if (b_.PeekU8(p) == open && p < pos_ + 9) {
     if (kind == 2) {
       int64_t q = p + 1;
-      while (q < pos_ + 10 && (b_[q] == ' ' || b_[q] < 0x1F)) ++q;
-      if (b_[q] == '/') return -1;
+      while (q < pos_ + 10 && (b_.PeekU8(q) == ' ' || b_.PeekU8(q) < 0x1F)) ++q;
+      if (b_.PeekU8(q) == '/') return -1;
     }
     int64_t closeAt = p + 1;
-    const int64_t end = std::min(pos_ + 24000, b_.size);
-    while (closeAt < end && b_[closeAt] != close) ++closeAt;
+    const int64_t end = std::min(pos_ + 24000, b_.Size());
+    while (closeAt < end && b_.PeekU8(closeAt) != close) ++closeAt;
     if (closeAt >= end) return stack.top;
     // The references in their written order; the surplus beyond the stack's room is
     // dropped from the tail, so the first entries are always walked.
     std::vector<int> refs;
     int64_t q = p + 1;
     while (q < closeAt && static_cast<int>(refs.size()) < kPdfStackSize) {
-      if (b_[q] == ' ' && b_[q + 1] == 'R') {
+      if (b_.PeekU8(q) == ' ' && b_.PeekU8(q + 1) == 'R') {
         const int n = ReadBackward(q - 1, 0);
         if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
         q += 2;
@@ -157,7 +157,7 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
     stack.top = top - 1;
     return stack.top;
   }
-  const uint8_t c = b_[p];
+  const uint8_t c = b_.PeekU8(p);
   if (c == '<' || c == '/') return 0;
   const int64_t resume = pos_;
   const int n = PdfNextToken(p, 9);

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/pdf/PdfBytes.h"
+#include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfValueReaders.h"
 
 constexpr int kPdfMaxObjects = 49152;   // object numbers 1 to 49,151 are usable
@@ -25,7 +25,7 @@ struct PdfRefStack {
 
 class PdfTokenizer {
  public:
-  PdfTokenizer(const PdfBytes& bytes, int64_t& cursor) : b_(bytes), pos_(cursor) {}
+  PdfTokenizer(const ByteCursor& bytes, int64_t& cursor) : b_(bytes), pos_(cursor) {}
 
   // One reference or integer at or around pos by mode: 9 the next reference forward
   // (-9 an array, -99 an inline dictionary), 7 the object number ending at pos
@@ -48,6 +48,6 @@ class PdfTokenizer {
   int ReadBackward(int64_t start, int mode);
   int ReadForward(int64_t at, int mode) const;
 
-  const PdfBytes& b_;
+  const ByteCursor& b_;
   int64_t& pos_;
 };

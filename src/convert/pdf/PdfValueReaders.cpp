@@ -9,43 +9,43 @@ constexpr int64_t kNumberLimit = 2000000000;
 
 }  // namespace
 
-int ParsePdfNumberShort(const PdfBytes& b, int64_t pos) {
+int ParsePdfNumberShort(const ByteCursor& b, int64_t pos) {
   int sign = 1;
-  if (b[pos] == '-') {
+  if (b.PeekU8(pos) == '-') {
     sign = -1;
     ++pos;
   }
-  const uint8_t c0 = b[pos];
-  if ((c0 == '1' || c0 == '0') && b[pos + 1] < 0x21) return sign * (c0 == '1' ? 100 : 0);
+  const uint8_t c0 = b.PeekU8(pos);
+  if ((c0 == '1' || c0 == '0') && b.PeekU8(pos + 1) < 0x21) return sign * (c0 == '1' ? 100 : 0);
   if (c0 != '.' && !PdfIsDigit(c0)) return 0;
   int whole = 0, digits = 0;
-  while (PdfIsDigit(b[pos]) && digits < 5) {
+  while (PdfIsDigit(b.PeekU8(pos)) && digits < 5) {
     if (digits == 4) return sign * whole * 1000;  // a fifth digit: ten times the four
-    whole = whole * 10 + (b[pos] - '0');
+    whole = whole * 10 + (b.PeekU8(pos) - '0');
     ++digits;
     ++pos;
   }
   if (digits == 4) return sign * whole * 100;
   int fraction = 0;
-  if (b[pos] == '.') {
+  if (b.PeekU8(pos) == '.') {
     ++pos;
-    if (PdfIsDigit(b[pos])) fraction = (b[pos] - '0') * 10;
-    if (PdfIsDigit(b[pos]) && PdfIsDigit(b[pos + 1])) fraction += b[pos + 1] - '0';
+    if (PdfIsDigit(b.PeekU8(pos))) fraction = (b.PeekU8(pos) - '0') * 10;
+    if (PdfIsDigit(b.PeekU8(pos)) && PdfIsDigit(b.PeekU8(pos + 1))) fraction += b.PeekU8(pos + 1) - '0';
   }
   return sign * (whole * 100 + fraction);
 }
 
-int64_t ParsePdfNumber(const PdfBytes& b, int64_t* pos, int mode) {
+int64_t ParsePdfNumber(const ByteCursor& b, int64_t* pos, int mode) {
   const int keep = mode == 1 ? 4 : 2;
   int64_t p = *pos;
-  const bool negative = b[p] == '-';
+  const bool negative = b.PeekU8(p) == '-';
   if (negative) ++p;
   int64_t value = 0;
   int before = -1;  // digits before the point, -1 without a point
   int taken = 0, after = 0;
   bool rounded = false;
   while (true) {
-    const uint8_t c = b[p];
+    const uint8_t c = b.PeekU8(p);
     if (c == '.') {
       if (before >= 0) break;
       before = taken;
@@ -119,25 +119,25 @@ int NameIndex(uint8_t c) {
 
 }  // namespace
 
-int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes) {
+int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes) {
   int64_t p = *pos;
   const int selector = *kind;
-  while (p < b.size && b[p] < 0x21) ++p;
+  while (p < b.Size() && b.PeekU8(p) < 0x21) ++p;
   if (mode == 1) {
     int64_t q = std::max<int64_t>(p - 1, 0);
     const int64_t end = q + 10;
-    while (q < end && b[q] != '/' && b[q] != '>') ++q;
-    if (b[q] != '/' || q >= end) return 0;
+    while (q < end && b.PeekU8(q) != '/' && b.PeekU8(q) != '>') ++q;
+    if (b.PeekU8(q) != '/' || q >= end) return 0;
     p = q + 1;
-  } else if (b[p] == '/') {
+  } else if (b.PeekU8(p) == '/') {
     ++p;
   }
-  const uint8_t c0 = b[p], c1 = b[p + 1], c2 = b[p + 2];
+  const uint8_t c0 = b.PeekU8(p), c1 = b.PeekU8(p + 1), c2 = b.PeekU8(p + 2);
   if (c0 < 0x21) return 0;
   // The prefix: the first character and the letters after it.
   int prefixLen = 1;
-  while (prefixLen < 8 && b[p + prefixLen] >= 0x40 && b[p + prefixLen] <= 0x7B && b[p + prefixLen] != '_') ++prefixLen;
-  const uint8_t after = b[p + prefixLen];
+  while (prefixLen < 8 && b.PeekU8(p + prefixLen) >= 0x40 && b.PeekU8(p + prefixLen) <= 0x7B && b.PeekU8(p + prefixLen) != '_') ++prefixLen;
+  const uint8_t after = b.PeekU8(p + prefixLen);
   if (!((PdfIsDigit(after) && prefixLen <= 5) || after == '_' || prefixLen <= 2)) return 0;
   const uint8_t l0 = Lower(c0), l1 = Lower(c1);
   if ((l0 == 'c' || l0 == 'g') && l1 == 's') return 0;
@@ -183,12 +183,12 @@ int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefix
     for (int s = 0; s < 8 && slot < 0; ++s) {
       char* stored = &prefixes[static_cast<size_t>(s) * 4];
       if (stored[0] == 0) {
-        for (int i = 0; i < 4; ++i) stored[i] = i < len ? static_cast<char>(b[p + i]) : 0;
+        for (int i = 0; i < 4; ++i) stored[i] = i < len ? static_cast<char>(b.PeekU8(p + i)) : 0;
         slot = s;
         break;
       }
       bool same = true;
-      for (int i = 0; i < 4; ++i) same = same && static_cast<uint8_t>(stored[i]) == (i < len ? b[p + i] : 0);
+      for (int i = 0; i < 4; ++i) same = same && static_cast<uint8_t>(stored[i]) == (i < len ? b.PeekU8(p + i) : 0);
       if (same) slot = s;
     }
     if (slot < 0) {
@@ -204,14 +204,14 @@ int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefix
   }
   // The number: the digits after the prefix (underscores passed over), plus one.
   p += skip;
-  while (p < b.size && !PdfIsDigit(b[p]) && b[p] > 0x20 && b[p] != '/' && p < *pos + 40) ++p;
+  while (p < b.Size() && !PdfIsDigit(b.PeekU8(p)) && b.PeekU8(p) > 0x20 && b.PeekU8(p) != '/' && p < *pos + 40) ++p;
   int64_t n = 0;
-  while (PdfIsDigit(b[p]) || (b[p] == '_' && PdfIsDigit(b[p + 1]))) {
-    if (PdfIsDigit(b[p]) && n < 100000000) n = n * 10 + (b[p] - '0');
+  while (PdfIsDigit(b.PeekU8(p)) || (b.PeekU8(p) == '_' && PdfIsDigit(b.PeekU8(p + 1)))) {
+    if (PdfIsDigit(b.PeekU8(p)) && n < 100000000) n = n * 10 + (b.PeekU8(p) - '0');
     ++p;
   }
   *pos = p;
-  if (b[p] == '+') return 0;
+  if (b.PeekU8(p) == '+') return 0;
   if (n > 49152 && (k != 9 || mode == 1)) n %= 49152;
   n += 1;
   switch (k) {

@@ -7,15 +7,15 @@
 #include <array>
 #include <cstdint>
 
-#include "convert/pdf/PdfBytes.h"
+#include "convert/pdf/PdfScan.h"
 
 // A number in hundredths by the short rule (three integer digits with two decimals,
 // four without, a fifth multiplies by ten).
-int ParsePdfNumberShort(const PdfBytes& b, int64_t pos);
+int ParsePdfNumberShort(const ByteCursor& b, int64_t pos);
 
 // A decimal number as fixed point: four decimals when mode is 1, else two. The
 // position ends on the first byte that is neither digit nor point.
-int64_t ParsePdfNumber(const PdfBytes& b, int64_t* pos, int mode);
+int64_t ParsePdfNumber(const ByteCursor& b, int64_t* pos, int mode);
 
 // ASCII85 from in[0..length) into out (at most capacity bytes); "~>" ends the data.
 // Returns the decoded length, or 0 when more than half the bytes are foreign.
@@ -27,4 +27,4 @@ using PdfPrefixes = std::array<char, 100>;
 // A resource name as its resource code (0 when the name is not one). *kind: in the
 // caller's selector (3 in font dictionaries), out the name's kind. mode 1: the name
 // is looked for after a slash within 10 bytes. The position ends after the number.
-int PdfReadValue(const PdfBytes& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes);
+int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes);

@@ -16,7 +16,7 @@
 #include "convert/pdf/PdfValueReaders.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "image/ImageCodecs.h"
+#include "image/ImageServices.h"
 
 namespace {
 
@@ -51,20 +51,18 @@ void PdfReader::PrepareSeparator(int at, int page) {
   separator[static_cast<size_t>(at)] = 1;
 }
 
-int PdfReader::Run() {
+ConvertStatus PdfReader::Run() {
   doc.m_nConvPos = 0;
   outLimit = static_cast<int64_t>(doc.m_nOutDataLimit) - 2000;
   if (!AllocateBuffers()) {
-    doc.ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    if (doc.m_nDisplayForm == 2) doc.ConvAppend(" 009");
-    else doc.ConvPrintf(" 011 cfmax = %lld", static_cast<long long>(capacity));
-    return doc.m_nConvPos;
+    if (doc.m_nDisplayForm == 2) return ConvertStatus::OutOfMemory(" 009");
+    return ConvertStatus::OutOfMemory(" 011").With(" cfmax = " + std::to_string(capacity));
   }
   if (doc.m_nDisplayForm == 2) {
     SourceView();
-    return doc.m_nConvPos;
+    return ConvertStatus::Ok();
   }
-  if (doc.m_nDisplayForm != 0) return doc.m_nConvPos;
+  if (doc.m_nDisplayForm != 0) return ConvertStatus::Ok();
 
   objectOffsets.assign(kPdfMaxObjects, 0);
   objectFlags.assign(kPdfMaxObjects, 0);
@@ -85,7 +83,7 @@ int PdfReader::Run() {
     int64_t start = root > 0 && root < kPdfMaxObjects ? objectOffsets[static_cast<size_t>(root)] : 0;
     if (start > 0) {
       bool pages = false;
-      for (int64_t p = start; p < std::min(start + 4000, raw.size) && !pages && !raw.Match(p, "endobj"); ++p) pages = raw.Match(p, "/Pages");
+      for (int64_t p = start; p < std::min(start + 4000, raw.Size()) && !pages && !PdfMatch(raw, p, "endobj"); ++p) pages = PdfMatch(raw, p, "/Pages");
       if (!pages) start = 0;
     }
     pageRotation = 0;
@@ -102,18 +100,17 @@ int PdfReader::Run() {
     }
     Walk(start);
   }
-  if (doc.m_nSelectedItem >= 100000) return doc.m_nConvPos;  // a picture is shown
-  Close();
-  return doc.m_nConvPos;
+  if (doc.m_nSelectedItem >= 100000) return ConvertStatus::Ok();  // a picture is shown
+  return Close();
 }
 
 void PdfReader::Walk(int64_t start) {
   pos = start;
-  stepBudget = 64 * raw.size + 1000000;
-  while (doc.m_nSelectedItem < 100000 && pos >= 0 && pos < raw.size && highestLine < rows - 4 && walkState >= 0 &&
+  stepBudget = 64 * raw.Size() + 1000000;
+  while (doc.m_nSelectedItem < 100000 && pos >= 0 && pos < raw.Size() && highestLine < rows - 4 && walkState >= 0 &&
          doc.m_nConvPos < outLimit && steps < stepBudget) {
     ++steps;
-    WalkByte(raw[pos++]);
+    WalkByte(raw.PeekU8(pos++));
     if ((steps & 0xFF) == 0 && g_pMainFrame && g_pMainFrame->CheckUserAbort()) walkState = -1;
   }
 }
@@ -126,16 +123,16 @@ void PdfReader::WalkByte(uint8_t c) {
     case ' ':
     case '\r':
     case '\n':
-      if (raw[pos] == 'o' && raw.Match(pos, "obj") && raw[pos + 3] != 'e') ObjectStart();
+      if (raw.PeekU8(pos) == 'o' && PdfMatch(raw, pos, "obj") && raw.PeekU8(pos + 3) != 'e') ObjectStart();
       break;
     case 'e':
-      if (raw[pos] == 'n' && raw.Match(pos, "ndobj")) {
+      if (raw.PeekU8(pos) == 'n' && PdfMatch(raw, pos, "ndobj")) {
         pos += 5;
         EndObject();
       }
       break;
     case 's':
-      if (raw[pos] == 't' && raw.Match(pos, "tream") && raw[pos - 2] != 'd') StartStream();
+      if (raw.PeekU8(pos) == 't' && PdfMatch(raw, pos, "tream") && raw.PeekU8(pos - 2) != 'd') StartStream();
       break;
     default:
       break;
@@ -208,16 +205,16 @@ void PdfReader::EnterForm(int object) {
 }
 
 void PdfReader::WalkName() {
-  const uint8_t first = raw[pos] >= 'a' && raw[pos] <= 'z' ? raw[pos] - 32 : raw[pos];
-  const auto is = [&](std::string_view rest) { return raw.Match(pos + 1, rest); };
+  const uint8_t first = raw.PeekU8(pos) >= 'a' && raw.PeekU8(pos) <= 'z' ? raw.PeekU8(pos) - 32 : raw.PeekU8(pos);
+  const auto is = [&](std::string_view rest) { return PdfMatch(raw, pos + 1, rest); };
   const auto value = [&]() { return tok.PdfNextToken(pos, 1); };
   switch (first) {
     case 'P':
-      if (is("ages") && !PdfIsDigit(raw[pos + 5]) && raw[pos + 5] < 0x40) {
+      if (is("ages") && !PdfIsDigit(raw.PeekU8(pos + 5)) && raw.PeekU8(pos + 5) < 0x40) {
         const int64_t keep = pos;
         const int r = tok.PdfNextToken(pos + 5, 9);
         if (r <= 0 || !EnterObject(r)) pos = keep + 5;
-      } else if (is("age") && raw[pos + 4] < 0x40) {
+      } else if (is("age") && raw.PeekU8(pos + 4) < 0x40) {
         pos += 4;
         StartPage();
       } else if (is("attern") || is("roperties")) {
@@ -243,13 +240,13 @@ void PdfReader::WalkName() {
       }
       break;
     case 'M':
-      if (is("ediaBox")) ReadMediaBox();
+      if (is("ediaBox")) ReadMediaBox(pos + 8);
       break;
     case 'F':
-      if (is("ont") && !(raw[pos + 4] >= 'A' && raw[pos + 4] <= 'z')) {
+      if (is("ont") && !(raw.PeekU8(pos + 4) >= 'A' && raw.PeekU8(pos + 4) <= 'z')) {
         pos += 4;
         ReadResourceDict(true);
-      } else if (is("lateDecode") || (is("l") && raw[pos + 2] <= ' ')) {
+      } else if (is("lateDecode") || (is("l") && raw.PeekU8(pos + 2) <= ' ')) {
         if (streamKind == kNone) streamKind = kFlate;
       }
       break;
@@ -269,10 +266,10 @@ void PdfReader::WalkName() {
       }
       break;
     case 'W':
-      if (is("idth") && raw[pos + 5] != 's') imageWidth = value();
+      if (is("idth") && raw.PeekU8(pos + 5) != 's') imageWidth = value();
       break;
     case 'H':
-      if (is("eight") && raw[pos + 6] != 's') imageHeight = value();
+      if (is("eight") && raw.PeekU8(pos + 6) != 's') imageHeight = value();
       break;
     case 'B':
       if (is("itsP")) imageBits = value();
@@ -281,10 +278,10 @@ void PdfReader::WalkName() {
       if (is("SCII85") || is("85")) preFilter = 1;
       break;
     case 'L':
-      if (is("ZWDe") || (is("ZW") && raw[pos + 3] <= ' ')) preFilter = 2;  // decoded before any other filter
+      if (is("ZWDe") || (is("ZW") && raw.PeekU8(pos + 3) <= ' ')) preFilter = 2;  // decoded before any other filter
       break;
     case 'D':
-      if (is("CTDe") || (is("CT") && raw[pos + 3] <= ' ')) streamKind = streamKind == kFlate ? kFlateDct : kDct;
+      if (is("CTDe") || (is("CT") && raw.PeekU8(pos + 3) <= ' ')) streamKind = streamKind == kFlate ? kFlateDct : kDct;
       break;
     case 'J':
       if (is("PXDe")) streamKind = kJpx;
@@ -309,29 +306,29 @@ int PdfReader::NormalRotation(int value) {
 void PdfReader::SkipInlineDictionary() {
   int64_t p = pos;
   const int64_t end = pos + 20;
-  while (p < end && raw[p] != '<' && raw[p] != '[' && raw[p] != '/') ++p;
-  if (raw[p] != '<' || raw[p + 1] != '<') return;
-  const int64_t stop = std::min(p + 900, raw.size);
+  while (p < end && raw.PeekU8(p) != '<' && raw.PeekU8(p) != '[' && raw.PeekU8(p) != '/') ++p;
+  if (raw.PeekU8(p) != '<' || raw.PeekU8(p + 1) != '<') return;
+  const int64_t stop = std::min(p + 900, raw.Size());
   for (p += 2; p + 1 < stop; ++p) {
-    if (raw[p] == '>' && raw[p + 1] == '>') {
+    if (raw.PeekU8(p) == '>' && raw.PeekU8(p + 1) == '>') {
       pos = p + 2;
       return;
     }
   }
 }
 
-void PdfReader::ReadMediaBox() {
-  int64_t p = pos + 7;
-  const int64_t end = pos + 12;
-  while (p < end && raw[p] != '[') ++p;
-  if (raw[p] != '[') return;
+void PdfReader::ReadMediaBox(int64_t after) {
+  // "[x1 y1 x2 y2]" within 12 bytes: x2 and y2 of a plausible page, in hundredths plus 100.
+  int64_t p = after;
+  while (p < after + 12 && raw.PeekU8(p) != '[') ++p;
+  if (raw.PeekU8(p) != '[') return;
   int found = 0;
-  for (int64_t q = p + 1; q < p + 50 && raw[q] != ']' && found < 4; ++q) {
-    if (PdfIsDigit(raw[q]) || raw[q] == '-' || raw[q] == '.') {
+  for (int64_t q = p + 1; q < p + 50 && raw.PeekU8(q) != ']' && found < 4; ++q) {
+    if (PdfIsDigit(raw.PeekU8(q)) || raw.PeekU8(q) == '-' || raw.PeekU8(q) == '.') {
       const int v = ParsePdfNumberShort(raw, q);
       ++found;
       if (found >= 3 && v > 10000 && v < 200000) (found == 3 ? pageX2 : pageY2) = v + 100;
-      while (PdfIsDigit(raw[q]) || raw[q] == '-' || raw[q] == '.') ++q;
+      while (PdfIsDigit(raw.PeekU8(q)) || raw.PeekU8(q) == '-' || raw.PeekU8(q) == '.') ++q;
     }
   }
 }
@@ -344,8 +341,8 @@ void PdfReader::ReadResourceDict(bool fonts) {
     entries = pos;
   } else if (r > 0 && r < kPdfMaxObjects && objectOffsets[static_cast<size_t>(r)] > 0) {
     int64_t p = objectOffsets[static_cast<size_t>(r)] + 4;
-    while (p < raw.size && PdfIsBlank(raw[p])) ++p;
-    if (!(raw[p] == '<' && raw[p + 1] == '<')) {
+    while (p < raw.Size() && PdfIsBlank(raw.PeekU8(p))) ++p;
+    if (!(raw.PeekU8(p) == '<' && raw.PeekU8(p + 1) == '<')) {
       // Not a dictionary here: walked as an object of its own.
       pos = keyEnd;
       tok.PdfNextToken(pos, 9);
@@ -362,21 +359,31 @@ void PdfReader::ReadResourceDict(bool fonts) {
   for (int i = 0; i < kPdfResourceCodes; ++i) {
     const int64_t at = pos;
     const int code = tok.PdfReadResourceName(at, fonts ? 3 : 1, prefixes);
-    if (code <= 0 || pos == at) break;
-    const int64_t nameEnd = pos;
+    // The name itself, so that names the codes cannot tell apart (f-0-0, f-0-1) stay
+    // apart and names the codes cannot hold (ARRS) are found by their letters.
+    int64_t nameEnd = at;
+    const std::string name = ResourceNameAt(at, &nameEnd);
+    if (name.empty()) break;
+    if (code <= 0 || pos == at) pos = nameEnd;
     const int object = tok.PdfNextToken(pos, 9);
     if (object <= 0 || object >= kPdfMaxObjects) break;
-    resourceObjects[static_cast<size_t>(code)] = object;
-    // The name itself, so that names the codes cannot tell apart (f-0-0, f-0-1) stay apart.
-    int64_t slash = at;
-    while (slash < nameEnd && raw[slash] != '/') ++slash;
-    std::string name;
-    for (int64_t q = slash + 1; q < raw.size && raw[q] > ' ' && raw[q] != '/' && raw[q] != '[' && raw[q] != '<' && raw[q] != '>' && raw[q] != '(' && name.size() < 127; ++q) {
-      name += static_cast<char>(raw[q]);
-    }
-    if (!name.empty() && resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
+    if (code > 0) resourceObjects[static_cast<size_t>(code)] = object;
+    if (resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
   }
   if (r != -99) pos = resume;
+}
+
+std::string PdfReader::ResourceNameAt(int64_t at, int64_t* end) const {
+  int64_t slash = at;
+  while (slash < at + 10 && raw.PeekU8(slash) != '/' && raw.PeekU8(slash) != '>') ++slash;
+  std::string name;
+  if (raw.PeekU8(slash) != '/') return name;
+  int64_t q = slash + 1;
+  for (uint8_t c = raw.PeekU8(q); c > ' ' && c != '/' && c != '[' && c != '<' && c != '>' && c != '(' && name.size() < 127; c = raw.PeekU8(++q)) {
+    name += static_cast<char>(c);
+  }
+  *end = q;
+  return name;
 }
 
 void PdfReader::StartPage() {
@@ -387,16 +394,8 @@ void PdfReader::StartPage() {
     return;
   }
   content->PageStart();
-  // The page's own /Rotate, before or after its /Type; a page without one is upright.
-  pageRotation = 0;
   const int64_t objectStart = key > 0 ? objectOffsets[static_cast<size_t>(key)] : 0;
-  for (int64_t p = objectStart > 0 && objectStart < pos ? objectStart : pos + 1; p < raw.size; ++p) {
-    if (raw[p] == '/' && raw.Match(p + 1, "Rotat")) {
-      pageRotation = NormalRotation(tok.PdfNextToken(p, 1));
-      break;
-    }
-    if (raw[p] == 'e' && raw.Match(p + 1, "ndob")) break;
-  }
+  pageRotation = InheritedRotation(objectStart > 0 && objectStart < pos ? objectStart : pos + 1);
   if (pageBase + 302 < rows - 2) {
     const int e = std::min(pageBase + 601, rows - 1);
     PrepareSeparator(e, pageCount + 2);
@@ -406,6 +405,27 @@ void PdfReader::StartPage() {
     std::snprintf(text, sizeof text, "  %3d page    (Push ESC to stop)", pageCount);
     g_pStatusBar->SetPaneText(0, text);
   }
+}
+
+int PdfReader::InheritedRotation(int64_t start) {
+  // The page's own /Rotate, before or after its /Type, else the nearest one of the
+  // /Pages nodes above it; upright without any.
+  for (int depth = 0; depth < kFormChainLimit && start > 0; ++depth) {
+    int parent = 0;
+    for (int64_t p = start; p < raw.Size(); ++p) {
+      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Rotat")) return NormalRotation(tok.PdfNextToken(p, 1));
+      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Parent")) {
+        const int64_t keep = pos;
+        parent = tok.PdfNextToken(p + 7, 9);
+        pos = keep;
+      }
+      if (raw.PeekU8(p) == 'e' && PdfMatch(raw, p + 1, "ndob")) break;
+      if (PdfMatch(raw, p, "stream")) break;
+    }
+    if (parent <= 0 || parent >= kPdfMaxObjects || objectOffsets[static_cast<size_t>(parent)] == start) break;
+    start = objectOffsets[static_cast<size_t>(parent)];
+  }
+  return 0;
 }
 
 void PdfReader::EndObject() {
@@ -419,8 +439,8 @@ void PdfReader::EndObject() {
       if (object <= 0 || object >= kPdfMaxObjects || objectOffsets[static_cast<size_t>(object)] <= 0) continue;
       // An array object of streams, or the stream itself.
       int64_t p = objectOffsets[static_cast<size_t>(object)] + 4;
-      while (p < raw.size && p < objectOffsets[static_cast<size_t>(object)] + 24 && PdfIsBlank(raw[p])) ++p;
-      if (raw[p] == '[') {
+      while (p < raw.Size() && p < objectOffsets[static_cast<size_t>(object)] + 24 && PdfIsBlank(raw.PeekU8(p))) ++p;
+      if (raw.PeekU8(p) == '[') {
         const int64_t keep = pos;
         pos = p;
         std::vector<int> inner;
@@ -459,29 +479,26 @@ void PdfReader::EndObject() {
 
 void PdfReader::StartStream() {
   int64_t data = pos + 5;
-  if (raw[data] == '\r') ++data;
-  if (raw[data] == '\n') ++data;
-  int64_t end = -1;
-  if (data < raw.size) {
-    const void* hit = memmem(raw.data + data, static_cast<size_t>(raw.size - data), "endstream", 9);
-    if (hit) end = static_cast<const uint8_t*>(hit) - raw.data;
-  }
-  if (end < 0) end = raw.size;
-  pos = std::min(end + 9, raw.size);
+  if (raw.PeekU8(data) == '\r') ++data;
+  if (raw.PeekU8(data) == '\n') ++data;
+  int64_t end = PdfFind(raw, data, raw.Size(), "endstream");
+  if (end < 0) end = raw.Size();
+  pos = std::min(end + 9, raw.Size());
   int64_t length = end - data;
-  if (length > 0 && raw[data + length - 1] == '\n') --length;
-  if (length > 0 && raw[data + length - 1] == '\r') --length;
+  if (length > 0 && raw.PeekU8(data + length - 1) == '\n') --length;
+  if (length > 0 && raw.PeekU8(data + length - 1) == '\r') --length;
   length = std::clamp<int64_t>(length, 0, capacity);
   const int object = key;
   const bool image = object > 0 && (objectKind[static_cast<size_t>(object)] & 1);
   if (image) {
-    if (imageDepth > 0 && imageDepth == refs.top) ShowSelectedImage(raw.data + data, length);
+    if (imageDepth > 0 && imageDepth == refs.top) ShowSelectedImage(data, length);
   } else if (length > 0 && (streamKind == kNone || streamKind == kFlate || streamKind == kLzw)) {
     int64_t n = 0;
-    const uint8_t* decoded = DecodeStream(raw.data + data, length, &n);
+    const auto body = raw.PeekBytes(data, length);
+    const uint8_t* decoded = DecodeStream(body.data(), static_cast<int64_t>(body.size()), &n);
     if (decoded && n > 0) {
-      if (objectKind[static_cast<size_t>(object)] & 2) content->InterpretForm(object, decoded, n, FormMatrix(object));
-      else content->Interpret(decoded, n);
+      if (objectKind[static_cast<size_t>(object)] & 2) content->InterpretForm(object, ByteCursor(decoded, n), FormMatrix(object));
+      else content->Interpret(ByteCursor(decoded, n));
       highestLine = std::max(highestLine, 0);
     }
   }
@@ -493,14 +510,14 @@ PdfContent::Matrix PdfReader::FormMatrix(int object) {
   // "/Matrix [a b c d e f]" in the form's dictionary; the identity without one.
   PdfContent::Matrix m;
   const int64_t start = objectOffsets[static_cast<size_t>(object)];
-  for (int64_t p = start; p > 0 && p < std::min(start + 2000, raw.size) && !raw.Match(p, "stream"); ++p) {
-    if (raw[p] != '/' || !raw.Match(p, "/Matrix")) continue;
+  for (int64_t p = start; p > 0 && p < std::min(start + 2000, raw.Size()) && !PdfMatch(raw, p, "stream"); ++p) {
+    if (raw.PeekU8(p) != '/' || !PdfMatch(raw, p, "/Matrix")) continue;
     double v[6];
     int n = 0;
     int64_t q = p + 7;
-    while (q < raw.size && raw[q] != '[' && q < p + 12) ++q;
-    for (++q; n < 6 && q < raw.size && raw[q] != ']';) {
-      if (PdfIsDigit(raw[q]) || raw[q] == '-' || raw[q] == '.') {
+    while (q < raw.Size() && raw.PeekU8(q) != '[' && q < p + 12) ++q;
+    for (++q; n < 6 && q < raw.Size() && raw.PeekU8(q) != ']';) {
+      if (PdfIsDigit(raw.PeekU8(q)) || raw.PeekU8(q) == '-' || raw.PeekU8(q) == '.') {
         const int64_t at = q;
         v[n++] = static_cast<double>(ParsePdfNumber(raw, &q, 1)) / 10000.0;
         if (q == at) ++q;
@@ -527,7 +544,8 @@ const uint8_t* PdfReader::DecodeStream(const uint8_t* data, int64_t length, int6
     *size = length;
     return data;
   }
-  const bool header = length > 2 && PdfIsZlibHeader(data[0], data[1]);
+  const ByteCursor packed(data, length);
+  const bool header = length > 2 && PdfIsZlibHeader(packed.PeekU8(0), packed.PeekU8(1));
   const uint8_t* in = header ? data + 2 : data;
   const int64_t inLength = header ? length - 2 : length;
   int64_t n = PdfInflate(inflater, in, inLength, stream.data(), StreamRoom());
@@ -583,55 +601,61 @@ void PdfReader::CanvasNote(const std::string& text) {
   highestLine = std::max(highestLine, at);
 }
 
-void PdfReader::Close() {
+ConvertStatus PdfReader::Close() {
   doc.m_nConvPos = 0;
   DisplayWriter out = doc.ConvWriter();
   if (encrypted) {
     out.Append(LoadString(147));
     out.Append("\r\n");
   }
-  if (!placed) {
-    if (!encrypted) out.Append(LoadString(doc.m_nSelectedItem > 0 ? IDS_UNSUPPORTED_FORMAT : 267));
-  } else {
-    const int highest = std::min(highestLine, rows - 3);
-    std::string text;
-    bool previousEmpty = false;
-    for (int ln = 0; ln <= highest && out.Pos() < outLimit; ++ln) {
-      const int k = lineEnd[static_cast<size_t>(ln)];
-      if (k == 0 && !separator[static_cast<size_t>(ln)]) {
-        if (doc.m_nCsvMode == 1 && !previousEmpty) out.Append("  \r\n");
-        previousEmpty = true;
-        continue;
-      }
-      previousEmpty = false;
-      text.assign(static_cast<size_t>(k) + 2, ' ');
-      for (int col = 0; col <= k + 1 && col < 512; ++col) {
-        const uint8_t c = GetCell(col, ln);
-        text[static_cast<size_t>(col)] = static_cast<char>(c <= kEmptyCell ? ' ' : c);
-      }
-      text += "\r\n";
-      const int64_t room = outLimit - out.Pos();
-      out.Append(std::string_view(text).substr(0, static_cast<size_t>(std::max<int64_t>(std::min<int64_t>(room, static_cast<int64_t>(text.size())), 0))));
-    }
-  }
+  if (placed) WriteCanvas(out);
   if (out.Pos() > outLimit - 200) out.SetPos(static_cast<int>(std::max<int64_t>(outLimit - 200, 0)));
-  if (highestLine >= rows - 4) {
-    doc.m_bPartialLoad = 1;  // pages after the full canvas are not shown
-    const int64_t n = doc.m_nRawLen;
-    const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, doc.m_nTableRows / 100 + 200);
-    const std::string format = LoadString(243);
-    char text[512];
-    std::snprintf(text, sizeof text, format.c_str(), static_cast<int>(suggestion));
-    out.Append(text);
-    if (g_pStatusBar) {
-      char status[64];
-      std::snprintf(status, sizeof status, "Page No. = %d  continued", pageCount);
-      g_pStatusBar->SetPaneText(0, status);
-    }
-  }
+  const std::string full = highestLine >= rows - 4 ? CanvasFullNote() : std::string();
+  // Nothing to show: the message, and the note of a full canvas after it.
+  if (!placed && !encrypted) return ConvertStatus::Message(doc.m_nSelectedItem > 0 ? IDS_UNSUPPORTED_FORMAT : 267).With(full);
+  out.Append(full);
   if (out.Pos() >= outLimit - 200) {
     doc.m_bPartialLoad = 1;
     out.Append("\r\n\r\n");
     out.Append(LoadString(150));
   }
+  return ConvertStatus::Ok();
+}
+
+void PdfReader::WriteCanvas(DisplayWriter& out) {
+  const int highest = std::min(highestLine, rows - 3);
+  std::string text;
+  bool previousEmpty = false;
+  for (int ln = 0; ln <= highest && out.Pos() < outLimit; ++ln) {
+    const int k = lineEnd[static_cast<size_t>(ln)];
+    if (k == 0 && !separator[static_cast<size_t>(ln)]) {
+      if (doc.m_nCsvMode == 1 && !previousEmpty) out.Append("  \r\n");
+      previousEmpty = true;
+      continue;
+    }
+    previousEmpty = false;
+    text.assign(static_cast<size_t>(k) + 2, ' ');
+    for (int col = 0; col <= k + 1 && col < 512; ++col) {
+      const uint8_t c = GetCell(col, ln);
+      text[static_cast<size_t>(col)] = static_cast<char>(c <= kEmptyCell ? ' ' : c);
+    }
+    text += "\r\n";
+    const int64_t room = outLimit - out.Pos();
+    out.Append(std::string_view(text).substr(0, static_cast<size_t>(std::max<int64_t>(std::min<int64_t>(room, static_cast<int64_t>(text.size())), 0))));
+  }
+}
+
+std::string PdfReader::CanvasFullNote() {
+  doc.m_bPartialLoad = 1;  // pages after the full canvas are not shown
+  const int64_t n = doc.m_nRawLen;
+  const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, doc.m_nTableRows / 100 + 200);
+  const std::string format = LoadString(243);
+  char text[512];
+  std::snprintf(text, sizeof text, format.c_str(), static_cast<int>(suggestion));
+  if (g_pStatusBar) {
+    char status[64];
+    std::snprintf(status, sizeof status, "Page No. = %d  continued", pageCount);
+    g_pStatusBar->SetPaneText(0, status);
+  }
+  return text;
 }

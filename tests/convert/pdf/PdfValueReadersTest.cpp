@@ -9,7 +9,7 @@
 
 namespace {
 
-PdfBytes View(const std::string& s) { return PdfBytes{reinterpret_cast<const uint8_t*>(s.data()), static_cast<int64_t>(s.size())}; }
+ByteCursor View(const std::string& s) { return ByteCursor{reinterpret_cast<const uint8_t*>(s.data()), static_cast<int64_t>(s.size())}; }
 
 TEST(PdfValueReaders, Numbers) {
   const struct {
@@ -88,7 +88,7 @@ TEST(PdfValueReaders, ResourceCodes) {
 
 TEST(PdfTokenizer, References) {
   const std::string s = "/Kids [4 0 R 5 0 R] /Parent 12 0 R /Count 12 /Neg -3 /Big 100000 <</A 1>> ";
-  const PdfBytes b = View(s);
+  const ByteCursor b = View(s);
   int64_t cursor = 0;
   PdfTokenizer tok(b, cursor);
   EXPECT_EQ(tok.PdfNextToken(s.find("12 0 R"), 9), 12);
@@ -124,7 +124,7 @@ TEST(PdfTokenizer, FullStackKeepsTheFirstKids) {
   std::string s = "[";
   for (int i = 1; i <= 2500; ++i) s += std::to_string(i) + " 0 R ";
   s += "]";
-  const PdfBytes b = View(s);
+  const ByteCursor b = View(s);
   int64_t cursor = 0;
   PdfTokenizer tok(b, cursor);
   std::vector<int64_t> offsets(kPdfMaxObjects, 0);

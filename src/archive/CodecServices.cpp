@@ -1,0 +1,98 @@
+#include "archive/CodecServices.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string_view>
+
+#include "archive/codec/ByteSink.h"
+#include "archive/codec/CodecError.h"
+#include "archive/codec/Crc32.h"
+#include "archive/codec/Deflate.h"
+#include "archive/codec/ErrorCodes.h"
+#include "archive/codec/Inflate.h"
+#include "archive/codec/ZipReader.h"
+#include "archive/codec/ZipWriter.h"
+
+namespace {
+
+class SpanSource : public codec::CByteSource {
+ public:
+  explicit SpanSource(std::span<const uint8_t> data) : data_(data) {}
+  int64_t Read(uint8_t* out, size_t n) override {
+    const size_t take = std::min(n, data_.size() - pos_);
+    if (take > 0) std::memcpy(out, data_.data() + pos_, take);
+    pos_ += take;
+    return static_cast<int64_t>(take);
+  }
+
+ private:
+  std::span<const uint8_t> data_;
+  size_t pos_ = 0;
+};
+
+}  // namespace
+
+uint32_t Crc32Of(const uint8_t* data, size_t n) { return ~codec::Crc32Update(0xFFFFFFFFu, data, n); }
+
+void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out) {
+  codec::CDeflater deflater(out);
+  deflater.Write(bytes.data(), bytes.size());
+  deflater.Finish();
+}
+
+CBufferInflater::CBufferInflater() : inflater_(std::make_unique<codec::CInflater>()) {}
+CBufferInflater::~CBufferInflater() = default;
+
+int64_t CBufferInflater::Run(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity) {
+  if (length <= 0 || capacity <= 0) return -1;
+  codec::CBoundedSink sink(out, static_cast<uint64_t>(capacity));
+  try {
+    inflater_->Run(std::span<const uint8_t>(in, static_cast<size_t>(length)), sink, static_cast<uint64_t>(capacity), true);
+  } catch (const codec::CodecError& e) {
+    if (std::string_view(e.Code()) == codec::err::kSizeMismatch) return -3;
+    if (sink.Kept() == 0) return -1;
+  }
+  return static_cast<int64_t>(sink.Kept());
+}
+
+std::optional<std::vector<ZipImageMember>> ListZipImage(std::span<const uint8_t> archive) {
+  try {
+    codec::CZipReader reader(archive);
+    std::vector<ZipImageMember> members;
+    members.reserve(reader.Entries().size());
+    for (const codec::ZipEntry& e : reader.Entries()) members.push_back({e.header.name, e.header.uncompressedSize});
+    return members;
+  } catch (const codec::CodecError&) {
+    return std::nullopt;
+  }
+}
+
+std::vector<uint8_t> UnpackZipImageMember(std::span<const uint8_t> archive, size_t index, uint64_t limit) {
+  std::vector<uint8_t> bytes;
+  codec::CBoundedSink sink(bytes, limit);
+  try {
+    codec::CZipReader reader(archive);
+    if (index < reader.Entries().size()) reader.Extract(reader.Entries()[index], sink);
+  } catch (const codec::CodecError&) {
+    // What came before the fault stays.
+  }
+  return bytes;
+}
+
+bool PackZipImage(const std::string& name, std::span<const uint8_t> bytes, uint32_t attributes,
+                  std::vector<uint8_t>& archive) {
+  codec::CVectorSink sink;
+  try {
+    codec::CZipWriter writer(sink);
+    codec::CZipHeader record;
+    record.name = name;
+    record.externalAttributes = attributes;
+    SpanSource source(bytes);
+    writer.AddFile(record, source);
+    writer.Finish();
+  } catch (const codec::CodecError&) {
+    return false;
+  }
+  archive = std::move(sink.bytes);
+  return true;
+}

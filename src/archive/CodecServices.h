@@ -1,0 +1,56 @@
+// The own codec as the other subsystems use it: PNG and BMZ files (image/), Flate
+// streams (pdf/), Office packages (ooxml/). Whole buffers in and out, failures as
+// values; the codec's classes and exceptions stay inside archive/.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace codec {
+class CInflater;
+}
+
+// CRC-32 of ZIP and PNG over n bytes.
+uint32_t Crc32Of(const uint8_t* data, size_t n);
+
+// Appends the raw Deflate stream of bytes to out.
+void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out);
+
+// Raw Deflate data into a caller's buffer; the decode tables are kept from one
+// stream to the next.
+class CBufferInflater {
+ public:
+  CBufferInflater();
+  ~CBufferInflater();
+  CBufferInflater(const CBufferInflater&) = delete;
+  CBufferInflater& operator=(const CBufferInflater&) = delete;
+
+  // Inflates in into out (at most capacity bytes). Returns the length, -3 when the
+  // data holds more than capacity (out then holds the first capacity bytes), or -1
+  // when nothing could be decoded. A stream that breaks off keeps what was decoded
+  // before the break.
+  int64_t Run(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);
+
+ private:
+  std::unique_ptr<codec::CInflater> inflater_;
+};
+
+// A ZIP archive held in memory.
+struct ZipImageMember {
+  std::string name;
+  uint64_t declaredSize = 0;  // the uncompressed size the archive gives
+};
+// Its members in order, or nothing when the bytes are no readable ZIP archive.
+std::optional<std::vector<ZipImageMember>> ListZipImage(std::span<const uint8_t> archive);
+// Member `index` unpacked, at most limit bytes of it kept; a member that breaks off
+// or fails its check keeps what came before.
+std::vector<uint8_t> UnpackZipImageMember(std::span<const uint8_t> archive, size_t index, uint64_t limit);
+// A ZIP archive of one file member (name, bytes, external attributes); false when
+// it cannot be made.
+bool PackZipImage(const std::string& name, std::span<const uint8_t> bytes, uint32_t attributes,
+                  std::vector<uint8_t>& archive);

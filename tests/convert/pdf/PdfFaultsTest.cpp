@@ -1,0 +1,175 @@
+// Faults found on real files, each with the small PDF that shows it, compared with
+// pdftotext's reading of the same file where it has one.
+#include <algorithm>
+
+#include "PdfTestSupport.h"
+#include "app/QelDoc.h"
+
+namespace pdftest {
+namespace {
+
+using testenv::Quote;
+using testenv::Shell;
+
+const std::string kCatalog = "<< /Type /Catalog /Pages 2 0 R >>";
+
+// A one-page document: the page's resources and content, then further objects from 5 on.
+std::string OnePage(const std::string& resources, const std::string& content, const std::vector<std::string>& more = {},
+                    const std::string& pageEntries = "") {
+  std::vector<std::string> objects = {kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 " + pageEntries + ">>",
+                                      "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources " + resources + " /Contents 4 0 R >>",
+                                      Stream("", content)};
+  objects.insert(objects.end(), more.begin(), more.end());
+  return MakePdf(objects);
+}
+
+// A Type1 font with a one-byte ToUnicode map (object toUnicode), every glyph half an em wide.
+std::string SimpleFont(int toUnicode, const std::string& extra = "") {
+  std::string widths;
+  for (int i = 0; i < 255; ++i) widths += " 500";
+  return "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Times /FirstChar 1 /LastChar 255 /Widths [" + widths + "] " + extra +
+         " /ToUnicode " + std::to_string(toUnicode) + " 0 R >>";
+}
+
+std::string Cmap(const std::string& entries) {
+  return Stream("", "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n1 begincodespacerange <00> <FF> endcodespacerange\n" +
+                        entries + "\nendcmap CMapName currentdict /CMap defineresource pop end end");
+}
+
+class PdfFaults : public PdfTest {
+ protected:
+  // Our words and pdftotext's for the same file.
+  void Compare(const std::string& name, const std::string& pdf, std::vector<std::string>* ours, std::vector<std::string>* theirs) {
+    const std::string path = WriteFile(name, pdf);
+    *ours = Tokens(Load(path));
+    *theirs = Tokens(Shell("pdftotext -layout " + Quote(dir_.HostPath(name)) + " -"));
+  }
+};
+
+TEST_F(PdfFaults, FormNamedWithoutDigitsIsDrawn) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // The page draws a form by a name without digits (/ARRS) beside two pictures; the
+  // form has its own fonts (Differences encodings with ToUnicode maps), a Flate
+  // filter in an array, an indirect length, and codes that are control bytes.
+  std::string codes, map;
+  const std::string words = "Tenet text test of the form";
+  for (size_t i = 0; i < words.size(); ++i) {
+    char code[8], entry[32];
+    std::snprintf(code, sizeof code, "\\%03o", static_cast<unsigned>(i + 2));
+    std::snprintf(entry, sizeof entry, "<%02X> <%04X>\n", static_cast<unsigned>(i + 2), static_cast<unsigned char>(words[i]));
+    codes += code;
+    map += entry;
+  }
+  const std::string formContent =
+      "/GS1 gs BT /F1 1 Tf 8.2326 0 0 8.2326 91.1 765.4 Tm /Cs8 cs 1 scn .0001 Tc .0002 Tw [(" + codes + ")] TJ ET";
+  const std::string packed = Deflate(formContent);
+  const std::string form = "<< /Type /XObject /Subtype /Form /BBox [0 0 612 792] /Resources << /Font << /F1 9 0 R >> "
+                           "/ExtGState << /GS1 << /Type /ExtGState /SA false >> >> /ColorSpace << /Cs8 [/Indexed /DeviceRGB 1 <000000FFFFFF>] >> >> "
+                           "/Filter [ /FlateDecode ] /Length 12 0 R >>\nstream\n" + packed + "\nendstream";
+  const std::string image = Stream("/Type /XObject /Subtype /Image /Width 16 /Height 16 /ColorSpace /DeviceGray /BitsPerComponent 8",
+                                   std::string(256, '\x80'));
+  const std::string pdf = OnePage("<< /XObject << /ARRS 5 0 R /Im1 6 0 R /Im2 7 0 R >> /Font << /F2 8 0 R >> >>",
+                                  "q 1 0 0 1 0 0 cm /ARRS Do Q q 16 0 0 16 72 72 cm /Im1 Do Q q 16 0 0 16 172 72 cm /Im2 Do Q "
+                                  "BT /F2 10 Tf 72 40 Td (Footer line) Tj ET",
+                                  {form, image, image, "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>",
+                                   SimpleFont(11, "/Encoding 10 0 R"), "<< /Type /Encoding /Differences [2 /T /e] >>",
+                                   Cmap(std::to_string(words.size()) + " beginbfchar\n" + map + "endbfchar"),
+                                   std::to_string(packed.size())});
+  std::vector<std::string> ours, theirs;
+  Compare("form.pdf", pdf, &ours, &theirs);
+  ASSERT_GE(theirs.size(), 8u);
+  EXPECT_GE(OrderedRecall(ours, theirs), 0.95) << testing::PrintToString(ours) << testing::PrintToString(theirs);
+}
+
+std::string Type0(const std::string& encoding, int toUnicode) {
+  return "<< /Type /Font /Subtype /Type0 /BaseFont /ABCDEF+NotoSansCJKjp-Bold /Encoding /" + encoding +
+         " /DescendantFonts [7 0 R] /ToUnicode " + std::to_string(toUnicode) + " 0 R >>";
+}
+
+const std::string kCidFont =
+    "<< /Type /Font /Subtype /CIDFontType0 /BaseFont /ABCDEF+NotoSansCJKjp-Bold "
+    "/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >> /DW 1000 >>";
+
+std::string WideCmap(const std::string& entries) {
+  return Stream("", "/CIDInit /ProcSet findresource begin 12 dict begin begincmap\n1 begincodespacerange <0000> <FFFF> endcodespacerange\n" +
+                        entries + "\nendcmap CMapName currentdict /CMap defineresource pop end end");
+}
+
+TEST_F(PdfFaults, VerticalCidCodesAboveHalfTheRangeUseTheirMap) {
+  // Vertical glyphs of a large CID font have high codes; the map gives their
+  // characters, and a vertical presentation form reads as its ordinary character.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R /F2 6 0 R >> >>",
+                                  "BT /F1 12 Tf 300 700 Td <E001E002E003E004> Tj ET BT /F2 12 Tf 72 500 Td <E001E002E003> Tj ET",
+                                  {Type0("Identity-V", 8), Type0("Identity-H", 8), kCidFont,
+                                   WideCmap("4 beginbfchar <E001> <3042> <E002> <65E5> <E003> <672C> <E004> <FE12> endbfchar")});
+  const std::string text = LoadBytes("vertical.pdf", pdf);
+  EXPECT_EQ(text.find("\xE2\x96\xA0"), std::string::npos) << text;  // no ■
+  // Down the canvas in one place: あ, 日, 本, then the full stop in its vertical form.
+  std::vector<std::string> lines;
+  for (size_t at = 0, end; at < text.size(); at = end + 2) {
+    end = std::min(text.find("\r\n", at), text.size());
+    lines.push_back(text.substr(at, end - at));
+  }
+  ASSERT_GE(lines.size(), 5u) << text;
+  const size_t column = lines[0].find("\xE3\x81\x82");
+  ASSERT_NE(column, std::string::npos) << text;
+  EXPECT_EQ(lines[1].find("\xE6\x97\xA5"), column);
+  EXPECT_EQ(lines[2].find("\xE6\x9C\xAC"), column);
+  EXPECT_NE(lines[3].find("\xEF\xBD\xA1"), std::string::npos);  // the half-width full stop of vertical text
+  EXPECT_NE(text.find("\xE3\x81\x82\xE6\x97\xA5\xE6\x9C\xAC"), std::string::npos);  // the same codes across
+}
+
+// Lines of Latin text down a page.
+std::string Lines(double x, double top, int count) {
+  std::string content = "BT /F1 12 Tf 14 TL " + std::to_string(x) + " " + std::to_string(top) + " Td ";
+  for (int i = 0; i < count; ++i) content += "(Line " + std::to_string(i + 1) + " holds several plain words) Tj T* ";
+  return content + "ET";
+}
+
+const std::string kHelvetica = "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>";
+
+TEST_F(PdfFaults, PageTurnedByRotateKeepsItsWords) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  SKIP_WITHOUT_PROGRAM("qpdf");
+  WriteFile("upright.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", Lines(72, 700, 6), {kHelvetica}));
+  Shell("qpdf --rotate=+90 " + Quote(dir_.HostPath("upright.pdf")) + " " + Quote(dir_.HostPath("turned.pdf")));
+  const std::vector<std::string> ours = Tokens(Load(Win("turned.pdf")));
+  const std::vector<std::string> theirs = Tokens(Shell("pdftotext -layout " + Quote(dir_.HostPath("turned.pdf")) + " -"));
+  ASSERT_GE(theirs.size(), 30u);
+  EXPECT_GE(OrderedRecall(ours, theirs), 0.95) << testing::PrintToString(ours);
+}
+
+TEST_F(PdfFaults, TurnedLabelKeepsItsLetters) {
+  // A label turned by its matrix on an upright page: its Latin letters stay one word.
+  const std::string text = LoadBytes("label.pdf", OnePage("<< /Font << /F1 5 0 R >> >>",
+                                                          "BT /F1 12 Tf 0 1 -1 0 300 400 Tm (Label) Tj ET", {kHelvetica}));
+  EXPECT_EQ(Tokens(text), (std::vector<std::string>{"Label"})) << text;
+}
+
+TEST_F(PdfFaults, RestoreBringsBackTheFont) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // The font chosen inside q ... Q is given up at Q: the text after it is in F1 again.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R /F2 6 0 R >> >>",
+                                  "BT /F1 12 Tf 72 700 Td (Hello) Tj ET q BT /F2 12 Tf 72 650 Td <0001> Tj ET Q BT 72 600 Td (World) Tj ET",
+                                  {kHelvetica, Type0("Identity-H", 8), kCidFont, WideCmap("1 beginbfchar <0001> <0058> endbfchar")});
+  std::vector<std::string> ours, theirs;
+  Compare("restore.pdf", pdf, &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"Hello", "X", "World"}));
+  EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, RotationInheritedFromPagesIsKept) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // The /Rotate of the page tree's node holds for its pages: text set upright for
+  // the turned page reads in lines.
+  std::string content = "BT /F1 12 Tf ";
+  for (int i = 0; i < 5; ++i) content += "0 1 -1 0 " + std::to_string(500 - 20 * i) + " 72 Tm (Turned line " + std::to_string(i + 1) + " with words) Tj ";
+  content += "ET";
+  std::vector<std::string> ours, theirs;
+  Compare("inherited.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica}, "/Rotate 90 "), &ours, &theirs);
+  ASSERT_GE(theirs.size(), 20u);
+  EXPECT_GE(OrderedRecall(ours, theirs), 0.95) << testing::PrintToString(ours) << testing::PrintToString(theirs);
+}
+
+}  // namespace
+}  // namespace pdftest
