@@ -40,6 +40,7 @@ constexpr VerbName kVerbs[] = {
     {"expect", ScriptVerb::Expect, 2, 2},
     {"save-pane", ScriptVerb::SavePane, 1, 1},   {"save-display", ScriptVerb::SaveDisplay, 1, 1},
     {"scroll", ScriptVerb::Scroll, 2, 2},        {"hover", ScriptVerb::Hover, 2, 2},
+    {"window", ScriptVerb::Window, 6, 6},        {"front", ScriptVerb::Front, 2, 2},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -82,6 +83,22 @@ class StatementReader {
         st_.what = Lower(args[0]);
         if (st_.what != "h" && st_.what != "v") return "scroll h|v POS: not '" + args[0] + "'";
         if (auto err = Number(args[1], 0, kMaxScrollPos); !err.empty()) return "scroll: " + err;
+        return "";
+      case ScriptVerb::Window: {
+        st_.what = args[0];
+        for (size_t i = 1; i < 5; ++i) {
+          if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "window: " + err;
+        }
+        const std::string& color = args[5];
+        if (color.size() != 6 || color.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+          return "window NAME X Y W H RRGGBB: '" + color + "' is not a colour";
+        }
+        st_.numbers.push_back(std::stoll(color, nullptr, 16));
+        return "";
+      }
+      case ScriptVerb::Front:
+        st_.what = args[0];
+        if (auto err = Number(args[1], 0, kMaxWaitMs); !err.empty()) return "front: " + err;
         return "";
       case ScriptVerb::Hover:
       case ScriptVerb::Drag:
@@ -308,5 +325,9 @@ const char* ScriptStatementsHelp() {
          "  save-display FILE          write the whole rendered image, as the display pipeline\n"
          "                             made it (zoom, rotation, filters), as PNG\n"
          "  scroll h|v POS             scroll the text pane (an image: to pixel POS)\n"
-         "  hover X Y                  move the pointer over the text pane (the pixel read-out)\n";
+         "  hover X Y                  move the pointer over the text pane (the pixel read-out)\n"
+         "  window NAME X Y W H RRGGBB place a window of one colour on the virtual desktop\n"
+         "                             (captures without DISPLAY read that desktop)\n"
+         "  front NAME MS              that window comes to the front MS program milliseconds\n"
+         "                             later (a capture waiting for a clicked window takes it)\n";
 }

@@ -175,6 +175,18 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     case ScriptVerb::Hover:
       view_.OnMouseMove(0, CPoint{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])});
       return std::nullopt;
+    case ScriptVerb::Window: {
+      const auto n = [&](size_t i) { return static_cast<int>(st.numbers[i]); };
+      const int rgb = n(4);
+      frame_.Ui().GetScreen().PlaceWindow(CRect{n(0), n(1), n(0) + n(2), n(1) + n(3)},
+                                          RGB(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255), st.what);
+      return std::nullopt;
+    }
+    case ScriptVerb::Front:
+      if (!frame_.Ui().GetScreen().BringToFront(st.what, frame_.Ui().NowMs() + static_cast<uint64_t>(st.numbers[0]))) {
+        return Stop{kScriptFailed, "front: no window " + st.what + " (place it with window)"};
+      }
+      return std::nullopt;
     case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);

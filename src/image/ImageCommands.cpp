@@ -7,6 +7,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
 #include "platform/Ui.h"
 
@@ -32,6 +33,23 @@ int OnSaveJpegHigh(CommandContext& cx) { return StoreViewAction(cx, 6); }
 int OnSaveJpegStandard(CommandContext& cx) { return StoreViewAction(cx, 7); }
 int OnSaveJpegBest(CommandContext& cx) { return StoreViewAction(cx, 8); }
 
+// The captures: the view performs the action, then the active list's file is shown again.
+int Capture(CommandContext& cx, int action) {
+  CQelDoc& doc = *cx.doc;
+  if (action == 40 && cx.frame) cx.frame->ActivateNextViewPane(0);
+  if (action == 40) doc.m_nViewRequest = 7;
+  StoreViewAction(cx, action);
+  const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
+  if (!shown.empty()) doc.LoadDocument(shown, 0);
+  return 0;
+}
+int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, 1); }
+int OnSaveClickedWindow(CommandContext& cx) { return Capture(cx, 40); }
+int OnSaveClickedWindowRepeat(CommandContext& cx) { return Capture(cx, 41); }
+void OnUpdateScreenCapture(CommandContext& cx, CCmdUI& ui) {
+  ui.Enable(cx.doc->m_nListLayout != 2 && cx.doc->m_nListLayout != 12);
+}
+
 // The document's copy of the display-conversion settings, edited in the dialog.
 int OnImageConvertSettings(CommandContext& cx) {
   RunImageConvertDialog(&cx.doc->m_ImageSettings);
@@ -52,6 +70,11 @@ void OnUpdateInvertColors(CommandContext& cx, CCmdUI& ui) {
 
 constexpr CommandEntry kRows[] = {
     {32949, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定", CommandTarget::Document, OnImageConvertSettings},
+    {32979, "ID_SAVE_DESKTOP_SCREEN", "ﾃﾞｽｸﾄｯﾌﾟ画面保存(&D)", CommandTarget::Document, OnSaveDesktopScreen},
+    {33171, "ID_SAVE_CLICKED_WINDOW", "ｸﾘｯｸ画面保存(&C)", CommandTarget::Document, OnSaveClickedWindow,
+     OnUpdateScreenCapture},
+    {33214, "ID_SAVE_CLICKED_WINDOW_REPEAT", "ｸﾘｯｸ画面連続保存(&M)", CommandTarget::Document,
+     OnSaveClickedWindowRepeat, OnUpdateScreenCapture},
     {33095, "ID_IMAGE_INVERT", "色反転（白黒反転）", CommandTarget::Document, OnInvertColors, OnUpdateInvertColors},
     {32931, "ID_IMAGE_SAVE_BMZ", "BMZ 保存（可逆圧縮）(&M)", CommandTarget::Document, OnSaveBmz, OnUpdateImageSave},
     {32933, "ID_IMAGE_SAVE_BMP", "BMP 保存(&B)", CommandTarget::Document, OnSaveBmp, OnUpdateImageSave},

@@ -127,7 +127,7 @@ void CQelView::ShowImageStatus(int order) {
     m_nCompressDivisor = 1;
     return;
   }
-  const BITMAPINFOHEADER* h = reinterpret_cast<const BITMAPINFOHEADER*>(m_bmiSource.data());
+  const BITMAPINFOHEADER* h = &m_sourceInfo.bmiHeader;
   const ImageConvertSettings& s = m_ImageSettings;
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int divisor = zoom >= 5 ? 1 : 1 << (5 - zoom), multiplier = zoom <= 5 ? 1 : 1 << (zoom - 5);

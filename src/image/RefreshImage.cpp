@@ -52,9 +52,8 @@ void CQelView::TakeDocumentImage() {
   } else if (m_doc.m_pImageBits && bytes > 0) {
     AfxMessageBox(OutOfMemoryText(" 660"));
   }
-  std::memset(m_bmiSource.data(), 0, m_bmiSource.size());
-  std::memcpy(m_bmiSource.data(), &m_doc.m_bmiImage, sizeof(BITMAPINFO));
-  m_pImageInfo = m_bmiSource.data();
+  m_sourceInfo = m_doc.m_bmiImage;
+  m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
   m_pImageBits = m_imageStore.empty() ? nullptr : m_imageStore.data();
   m_nImageBitsSize = static_cast<int>(m_imageStore.size());
   m_nImageWidth = h.biWidth;
@@ -123,8 +122,7 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   }
   s.m_bTransform = s.m_nRotation || s.m_bFlip || s.m_bMirror || s.m_bActive ? 1 : 0;
 
-  BITMAPINFO source{};
-  std::memcpy(&source, m_bmiSource.data(), sizeof source);
+  BITMAPINFO source = m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
   const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(m_nImageBitsSize));

@@ -265,6 +265,13 @@ int OnSavePdf(CommandContext& cx) {
   return 0;
 }
 
+int OnSaveDataScreen(CommandContext& cx) { return cx.view->CaptureScreen(0); }
+int OnSaveDesktopScreen(CommandContext& cx) { return cx.view->CaptureScreen(1); }
+int OnSaveClickedWindow(CommandContext& cx) { return cx.view->CaptureScreen(40); }
+int OnSaveClickedWindowRepeat(CommandContext& cx) { return cx.view->CaptureScreen(41); }
+// Captures are not offered while the file list fills the window.
+void UpCapture(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nListLayout != 2 && cx.doc->m_nListLayout != 12); }
+
 // Update handlers: the check marks and enabled states of the filters.
 void Check(CCmdUI& ui, bool check, bool enable = true) {
   ui.SetCheck(check ? 1 : 0);
@@ -362,6 +369,10 @@ constexpr CommandEntry kRows[] = {
     {33158, "ID_IMAGE_SAVE_PNG_4BIT", "PNG 保存( &4bit)", V, OnSavePng4Bit, OnUpdateSaveImage},
     {33159, "ID_IMAGE_SAVE_PNG_8BIT", "PNG 保存( &8bit)", V, OnSavePng8Bit, OnUpdateSaveImage},
     {33161, "ID_IMAGE_SAVE_PDF", "PDF保存(&P)", V, OnSavePdf, OnUpdateSaveImage},
+    {32971, "ID_SAVE_DATA_SCREEN", "データ画面保存(&T)", V, OnSaveDataScreen, UpCapture},
+    {32979, "ID_SAVE_DESKTOP_SCREEN", "ﾃﾞｽｸﾄｯﾌﾟ画面保存(&D)", V, OnSaveDesktopScreen, UpCapture},
+    {33171, "ID_SAVE_CLICKED_WINDOW", "ｸﾘｯｸ画面保存(&C)", V, OnSaveClickedWindow, UpCapture},
+    {33214, "ID_SAVE_CLICKED_WINDOW_REPEAT", "ｸﾘｯｸ画面連続保存(&M)", V, OnSaveClickedWindowRepeat, UpCapture},
 };
 
 }  // namespace

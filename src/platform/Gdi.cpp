@@ -3,14 +3,12 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteCursor.h"
+
 namespace plat {
 
 namespace {
 
-uint32_t Le32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-         static_cast<uint32_t>(p[3]) << 24;
-}
 void PutLe32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
@@ -34,11 +32,12 @@ struct DibDesc {
 DibDesc ReadDesc(const uint8_t* bmi, size_t bmiSize) {
   DibDesc d;
   if (!bmi || bmiSize < 40) return d;
-  const uint32_t size = Le32(bmi);
-  const int32_t width = static_cast<int32_t>(Le32(bmi + 4));
-  const int32_t height = static_cast<int32_t>(Le32(bmi + 8));
-  const int bits = bmi[14] | bmi[15] << 8;
-  const uint32_t used = Le32(bmi + 32);
+  const ByteCursor header(bmi, static_cast<int64_t>(bmiSize));
+  const uint32_t size = header.PeekU32LE(0);
+  const int32_t width = static_cast<int32_t>(header.PeekU32LE(4));
+  const int32_t height = static_cast<int32_t>(header.PeekU32LE(8));
+  const int bits = header.PeekU16LE(14);
+  const uint32_t used = header.PeekU32LE(32);
   if (size < 40 || size > bmiSize || width <= 0 || height == 0 || height == INT32_MIN) return d;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return d;
   d.width = width;
@@ -58,8 +57,8 @@ DibDesc ReadDesc(const uint8_t* bmi, size_t bmiSize) {
 
 std::vector<uint32_t> ReadPalette(const uint8_t* bmi, const DibDesc& d) {
   std::vector<uint32_t> pal(static_cast<size_t>(d.colors));
-  const uint8_t* p = bmi + d.headerSize;
-  for (int i = 0; i < d.colors; ++i) pal[static_cast<size_t>(i)] = p[4 * i] | p[4 * i + 1] << 8 | p[4 * i + 2] << 16;
+  const ByteCursor table(bmi + d.headerSize, int64_t{4} * d.colors);
+  for (int i = 0; i < d.colors; ++i) pal[static_cast<size_t>(i)] = table.PeekU32LE(4 * i) & 0xFFFFFF;
   return pal;
 }
 
@@ -180,7 +179,7 @@ BitmapPtr GdiHost::CreateDIBitmap(const uint8_t* bmi, size_t bmiSize, const uint
 int GetDIBits(const Bitmap& bitmap, int start, int lines, uint8_t* bits, size_t bitsSize, uint8_t* bmi,
               size_t bmiSize) {
   if (!bmi || bmiSize < 40 || bitmap.width <= 0) return 0;
-  int depth = bits ? (bmi[14] | bmi[15] << 8) : 0;
+  int depth = bits ? ByteCursor(bmi, static_cast<int64_t>(bmiSize)).PeekU16LE(14) : 0;
   if (depth == 0) depth = bitmap.sourceBits;
   const std::vector<uint32_t>& pal = bitmap.palette;
   if (depth <= 8 && pal.empty()) return 0;

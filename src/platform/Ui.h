@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/Gdi.h"
+#include "platform/Screen.h"
 
 namespace plat {
 
@@ -84,6 +85,8 @@ class UiHost {
 
   // Bitmaps and their pixel budget.
   GdiHost& Gdi() { return gdi_; }
+  // The screen the capture reads: the X server's, or the virtual desktop.
+  Screen& GetScreen() { return screen_; }
 
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
@@ -107,6 +110,7 @@ class UiHost {
   uint64_t now_ = 0;
   std::vector<Timer> timers_;
   GdiHost gdi_;
+  Screen screen_;
 };
 
 }  // namespace plat

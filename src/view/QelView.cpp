@@ -75,7 +75,7 @@ void CQelView::PerformViewAction(int action) {
   const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
   const bool save = (action >= 3 && action <= 19) || action >= 21;
   if (action == 1 || action == 2 || action == 40 || action == 41) {
-    NoteNotBuilt(code + " (screen capture)");
+    CaptureScreen(action);
   } else if (action >= 29 && action <= 31) {
     NoteNotBuilt(code + " (region copy and save)");
   } else if (action == 32 || action == 33) {

@@ -48,6 +48,23 @@ TEST_F(ScriptImageTest, SaveDisplaySavePaneScrollAndHover) {
       << out;
 }
 
+TEST_F(ScriptImageTest, CaptureOfAWindowOnTheVirtualDesktop) {
+  SKIP_WITHOUT_PROGRAM("identify");
+  int status = -1;
+  testenv::WriteHostFile(dir_.HostPath("s.script"),
+                         "window target 100 100 200 120 0000FF\n"
+                         "front target 3000\n"
+                         "answer path=shot.png\n"
+                         "command ID_SAVE_CLICKED_WINDOW\n"
+                         "front nobody 1\n");
+  Shell("cd " + Quote(dir_.Host()) + " && env -u DISPLAY PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
+            Quote(PELNORIX_BINARY) + " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
+        &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(Err().find("s.script:5: front: no window nobody"), std::string::npos) << Err();
+  EXPECT_EQ(Shell("identify -format '%wx%h %[fx:int(255*p{5,5}.b)]' " + Quote(dir_.HostPath("shot.png"))), "200x120 255");
+}
+
 TEST_F(ScriptImageTest, SaveDisplayWithoutAPictureFails) {
   int status = -1;
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
