@@ -7,6 +7,7 @@
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
 #include "image/ViewImageCommands.h"
+#include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -17,5 +18,6 @@ CommandTables AllCommandTables() {
       ArchiveCommands(),
       ImageCommands(),
       ViewImageCommands(),
+      RichTextCommands(),
   };
 }

@@ -16,6 +16,7 @@
 
 #include "platform/Gdi.h"
 #include "platform/Screen.h"
+#include "platform/Clipboard.h"
 
 namespace plat {
 
@@ -91,6 +92,9 @@ class UiHost {
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
 
+  // The program's clipboard.
+  Clipboard& GetClipboard() { return clipboard_; }
+
  private:
   struct Timer {
     const void* owner;
@@ -111,6 +115,7 @@ class UiHost {
   std::vector<Timer> timers_;
   GdiHost gdi_;
   Screen screen_;
+  Clipboard clipboard_;
 };
 
 }  // namespace plat

@@ -14,6 +14,7 @@
 #include "app/QelDoc.h"
 #include "image/Dib.h"
 #include "platform/Gdi.h"
+#include "platform/RichEdit.h"
 #include "platform/Types.h"
 #include "view/TextModel.h"
 #include "view/ViewState.h"
@@ -85,9 +86,12 @@ class CQelView : public CDocView,
   // Members of the images, tables and media subsystems: each declares them in a
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
 #include "image/ViewImageOps.inc"
+#include "view/ViewRichText.inc"
+#include "richtext/TableOps.inc"
 
  private:
   void ShowDocumentText();
+  bool ShowRichTextFile();
   void PerformViewAction(int action);
   void MoveCaret(int pos, bool extend);
   void SyncSelection();
