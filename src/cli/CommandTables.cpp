@@ -7,6 +7,7 @@
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
 #include "image/ViewImageCommands.h"
+#include "media/MediaCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
@@ -18,6 +19,7 @@ CommandTables AllCommandTables() {
       ArchiveCommands(),
       ImageCommands(),
       ViewImageCommands(),
+      MediaCommands(),
       RichTextCommands(),
   };
 }

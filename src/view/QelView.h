@@ -88,6 +88,7 @@ class CQelView : public CDocView,
 #include "image/ViewImageOps.inc"
 #include "view/ViewRichText.inc"
 #include "richtext/TableOps.inc"
+#include "media/MediaViewOps.inc"
 
  private:
   void ShowDocumentText();
