@@ -96,7 +96,7 @@ TEST_F(ViewImageCommandsTest, TwoLevelWalksTheThresholdsAndShiftStartsAt70) {
 
 TEST_F(ViewImageCommandsTest, ReducedModeOnlyWhileReduced) {
   EXPECT_FALSE(Enabled("ID_IMAGE_REDUCED_MODE"));
-  Run("ID_VIEW_ZOOM_OUT");
+  Run("ID_IMAGE_ZOOM_OUT");
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "W70 x H46 x 24bits  1/2");
   const char* const modes[] = {" halftone", " black char", " white char", " no average", " Auto"};
   for (const char* m : modes) EXPECT_EQ(Run("ID_IMAGE_REDUCED_MODE"), std::string("sharpness +0") + m);
@@ -105,7 +105,7 @@ TEST_F(ViewImageCommandsTest, ReducedModeOnlyWhileReduced) {
 
 TEST_F(ViewImageCommandsTest, ZoomRotateAndInvertRenderWhatImageMagickDoes) {
   SKIP_WITHOUT_PROGRAM("compare");
-  Run("ID_VIEW_ZOOM_IN");
+  Run("ID_IMAGE_ZOOM_IN");
   Run("ID_IMAGE_ROTATE");
   Run("ID_IMAGE_INVERT");
   EXPECT_EQ(view_->m_ImageSettings.m_bActive, 1);
