@@ -17,6 +17,7 @@
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "platform/Alloc.h"
+#include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 
@@ -32,7 +33,8 @@ class CQelDoc : public DocState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,
-                public MediaState {
+                public MediaState,
+                public RichTextState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
   // ~/.local/share/pelnorix.
@@ -52,6 +54,7 @@ class CQelDoc : public DocState,
   void AddView(CDocView* view);
   void RemoveView(CDocView* view);
   std::string TmpFolder() const;  // program folder + "\TMP", created on first use
+  void SecureProgramFolder();     // makes the program folder and TMP private, or refuses them
 
   // Display text (DisplayTextBuffer): bounded writes at m_nConvPos.
   bool AllocateConvBuffer(int bytes);
@@ -78,6 +81,8 @@ class CQelDoc : public DocState,
 
   // Images.
 #include "image/ImageOps.inc"
+
+#include "net/NetOps.inc"
 
   // Allocations of the system's volumes go through this hook (tests make them fail).
   plat::AllocHook m_allocHook;

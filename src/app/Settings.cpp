@@ -14,6 +14,7 @@ enum class Unit {
   Number,
   Text,
   Colour,     // "red,green,blue"
+  Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
 struct Setting {
@@ -50,13 +51,46 @@ const Setting kSettings[] = {
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
     {"prspace3", Unit::Number, &CQelDoc::m_nPrSpace3, nullptr, 0, 9999, "print margin units digits"},
+    {"prpaper", Unit::Number, &CQelDoc::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
+    {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
     {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
     {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+    {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
+     "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
+    {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
+     "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
+    {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
+    {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
+    {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
+    {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
+    {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
+    {"clock", Unit::Clock, nullptr, nullptr, 0, 0, "local date and time the program clock starts from, YYYY-MM-DDTHH:MM:SS"},
 };
+
+// Settings kept in the system strings (SystemStrings values).
+struct SystemStringSetting {
+  const char* key;
+  int index;
+  const char* help;
+};
+
+const SystemStringSetting kSystemStrings[] = {
+    {"dir@", 25, "the home page"},
+    {"ftp1", 26, "FTP site of a pseudo-drive: R:~2name~/ftp://host[:port];BASE=folder;USER=name;PWRD=password"},
+    {"ftp2", 27, "second FTP site"},
+    {"ftp3", 28, "third FTP site"},
+};
+
+const SystemStringSetting* FindSystemString(std::string_view key) {
+  for (const auto& s : kSystemStrings) {
+    if (key == s.key) return &s;
+  }
+  return nullptr;
+}
 
 const Setting* Find(std::string_view key) {
   for (const auto& s : kSettings) {
@@ -90,15 +124,67 @@ std::string MegabytesText(int bytes) {
   return text;
 }
 
+// Days from 1970-01-01 of a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
+// "YYYY-MM-DDTHH:MM:SS" as seconds from 1970 counted in local time; -1 when invalid.
+int64_t ParseClock(std::string_view text) {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':') return -1;
+  auto field = [&](size_t at, size_t n, int low, int high) {
+    int v = -1;
+    const auto r = std::from_chars(text.data() + at, text.data() + at + n, v);
+    return r.ec == std::errc() && r.ptr == text.data() + at + n && v >= low && v <= high ? v : -1;
+  };
+  const int y = field(0, 4, 1970, 9999), mo = field(5, 2, 1, 12), d = field(8, 2, 1, 31);
+  const int h = field(11, 2, 0, 23), mi = field(14, 2, 0, 59), sec = field(17, 2, 0, 59);
+  if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || sec < 0) return -1;
+  static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (d > kMonthDays[mo - 1] || (mo == 2 && d == 29 && !leap)) return -1;
+  return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + sec;
+}
+
+std::string ClockText(int64_t t) {
+  if (t < 0) return "";
+  const int64_t days = t / 86400, rest = t % 86400;
+  // The civil date of a day count (the inverse of DaysFromCivil).
+  const int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9, y = yoe + era * 400 + (m <= 2);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", static_cast<long long>(y),
+                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
+                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+  return text;
+}
+
 }  // namespace
 
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) {
+    doc.m_astrSysKey[sys->index] = sys->key;
+    doc.m_astrSysValue[sys->index] = std::string(value);
+    return "";
+  }
   const Setting* s = Find(key);
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
     case Unit::Text:
       doc.*(s->textField) = std::string(value);
       return "";
+    case Unit::Clock: {
+      const int64_t t = value.empty() ? -1 : ParseClock(value);
+      if (!value.empty() && t < 0) return std::string(key) + " needs a date and time YYYY-MM-DDTHH:MM:SS";
+      doc.m_tClockStart = t;
+      return "";
+    }
     case Unit::Colour: {
       int rgb[3];
       size_t start = 0;
@@ -136,10 +222,12 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) return doc.m_astrSysValue[sys->index];
   const Setting* s = Find(key);
   if (!s) return "";
   switch (s->unit) {
     case Unit::Text: return doc.*(s->textField);
+    case Unit::Clock: return ClockText(doc.m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
     case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
     case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);
@@ -151,6 +239,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
 std::vector<SettingDescription> DescribeSettings() {
   std::vector<SettingDescription> out;
   for (const auto& s : kSettings) out.push_back({s.key, s.help});
+  for (const auto& s : kSystemStrings) out.push_back({s.key, s.help});
   return out;
 }
 

@@ -6,6 +6,9 @@
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
+#include "image/ViewImageCommands.h"
+#include "media/MediaCommands.h"
+#include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -15,5 +18,8 @@ CommandTables AllCommandTables() {
       ListCommands(),
       ArchiveCommands(),
       ImageCommands(),
+      ViewImageCommands(),
+      MediaCommands(),
+      RichTextCommands(),
   };
 }

@@ -11,7 +11,9 @@
 namespace {
 
 constexpr int64_t kMaxCoordinate = 32767;
+constexpr int64_t kMaxScrollPos = 1 << 30;
 constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
+constexpr int64_t kMaxCaretNumber = 100000000;
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -37,6 +39,11 @@ constexpr VerbName kVerbs[] = {
     {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
     {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
     {"expect", ScriptVerb::Expect, 2, 2},
+    {"save-pane", ScriptVerb::SavePane, 1, 1},   {"save-display", ScriptVerb::SaveDisplay, 1, 1},
+    {"scroll", ScriptVerb::Scroll, 2, 2},        {"hover", ScriptVerb::Hover, 2, 2},
+    {"window", ScriptVerb::Window, 6, 6},        {"front", ScriptVerb::Front, 2, 2},
+    {"caret", ScriptVerb::Caret, 2, 4},
+    {"address", ScriptVerb::Address, 1, 1},      {"pane", ScriptVerb::Pane, 1, 1},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -47,6 +54,8 @@ class StatementReader {
   std::string Read(const VerbName& verb, const std::vector<std::string>& args) {
     switch (verb.verb) {
       case ScriptVerb::Open:
+      case ScriptVerb::SavePane:
+      case ScriptVerb::SaveDisplay:
       case ScriptVerb::Select:
         for (const auto& a : args) {
           if (auto err = Path(a); !err.empty()) return err;
@@ -73,9 +82,31 @@ class StatementReader {
           if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "click: " + err;
         }
         return "";
+      case ScriptVerb::Scroll:
+        st_.what = Lower(args[0]);
+        if (st_.what != "h" && st_.what != "v") return "scroll h|v POS: not '" + args[0] + "'";
+        if (auto err = Number(args[1], 0, kMaxScrollPos); !err.empty()) return "scroll: " + err;
+        return "";
+      case ScriptVerb::Window: {
+        st_.what = args[0];
+        for (size_t i = 1; i < 5; ++i) {
+          if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "window: " + err;
+        }
+        const std::string& color = args[5];
+        if (color.size() != 6 || color.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+          return "window NAME X Y W H RRGGBB: '" + color + "' is not a colour";
+        }
+        st_.numbers.push_back(std::stoll(color, nullptr, 16));
+        return "";
+      }
+      case ScriptVerb::Front:
+        st_.what = args[0];
+        if (auto err = Number(args[1], 0, kMaxWaitMs); !err.empty()) return "front: " + err;
+        return "";
+      case ScriptVerb::Hover:
       case ScriptVerb::Drag:
         for (const auto& a : args) {
-          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return "drag: " + err;
+          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return std::string(verb.name) + ": " + err;
         }
         return "";
       case ScriptVerb::Wait:
@@ -85,6 +116,17 @@ class StatementReader {
       case ScriptVerb::Set: return Setting(args[0]);
       case ScriptVerb::Print:
       case ScriptVerb::Expect: return Subject(verb, args);
+      case ScriptVerb::Address: return Text(args[0], st_.value);
+      case ScriptVerb::Pane:
+        st_.what = Lower(args[0]);
+        if (st_.what != "html" && st_.what != "text") return "pane html|text: not '" + args[0] + "'";
+        return "";
+      case ScriptVerb::Caret:
+        if (args.size() == 3) return "caret LINE COL [LINE2 COL2]: two or four numbers";
+        for (const auto& a : args) {
+          if (auto err = Number(a, 1, kMaxCaretNumber); !err.empty()) return "caret: " + err;
+        }
+        return "";
     }
     return "";
   }
@@ -189,8 +231,12 @@ class StatementReader {
   std::string Subject(const VerbName& verb, const std::vector<std::string>& args) {
     st_.what = Lower(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
-    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && (expect || st_.what != "selection")) {
-      return std::string(verb.name) + (expect ? " text|status|title CONTAINS" : " text|status|title|selection") +
+    const bool rich = st_.what == "rtf" || st_.what == "table" || st_.what == "clipboard";
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" && !rich &&
+        (expect || st_.what != "selection")) {
+      return std::string(verb.name) +
+             (expect ? " text|status|title|rtf|table|clipboard|trace CONTAINS"
+                     : " text|status|title|selection|rtf|table|clipboard|trace") +
              ": not '" + args[0] + "'";
     }
     return expect ? Text(args[1], st_.contains) : "";
@@ -215,6 +261,11 @@ bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std
     for (; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
       if (line[i] == '"') {
         quoted = !quoted;
+      } else if (line[i] == '\t') {
+        // A TAB only separates words: inside a quoted word it would become part of a
+        // name or a text, where no control character may stand.
+        error = "a control character (TAB) inside a quoted word";
+        return false;
       } else {
         word += line[i];
       }
@@ -250,7 +301,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
       return fail("line longer than " + std::to_string(kMaxScriptLine) + " bytes");
     }
     for (char c : line) {
-      // A control character could cut a name short where the file system reads it.
+      // A control character could cut a name short where the file system reads it;
+      // a TAB serves only between words (SplitScriptLine refuses it inside one).
       if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return fail("a control character in the line");
     }
     std::vector<std::string> words;
@@ -292,5 +344,25 @@ const char* ScriptStatementsHelp() {
          "  set KEY=VALUE              a setting, as --set\n"
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
-         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
+         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  print trace, expect trace CONTAINS   every status text (pane 0) and message since the\n"
+         "                             statement before, one a line\n"
+         "  address TEXT               the address command: an adrs://xNNNNNN address opens history\n"
+         "                             entry NNNNNN; another is kept in the history and opened\n"
+         "  pane html|text             commands go to the HTML browser pane, or back to the text pane\n"
+         "  save-pane FILE             write the text pane's client area (640 x 480) as PNG\n"
+         "  save-display FILE          write the whole rendered image, as the display pipeline\n"
+         "                             made it (zoom, rotation, filters), as PNG\n"
+         "  scroll h|v POS             scroll the text pane (an image: to pixel POS)\n"
+         "  hover X Y                  move the pointer over the text pane (the pixel read-out)\n"
+         "  window NAME X Y W H RRGGBB place a window of one colour on the virtual desktop\n"
+         "                             (captures without DISPLAY read that desktop)\n"
+         "  front NAME MS              that window comes to the front MS program milliseconds\n"
+         "                             later (a capture waiting for a clicked window takes it)\n"
+         "  print rtf|table|clipboard  the text pane as RTF; its paragraphs as a table dump (one\n"
+         "                             line each: text or rule, spacing, tab stops, cells with their\n"
+         "                             rule slot and format); the clipboard's text\n"
+         "  expect rtf|table|clipboard CONTAINS   the same subjects for expect\n"
+         "  caret LINE COL [LINE2 COL2] place the caret, or select from the first place to the\n"
+         "                             second; lines and columns count from 1, columns in characters\n";
 }

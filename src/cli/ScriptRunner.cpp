@@ -1,10 +1,13 @@
 #include "cli/ScriptRunner.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
+#include "cli/ScriptRichText.h"
+#include "net/Address.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Keys.h"
@@ -60,6 +63,11 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
   }
   for (const ScriptStatement& st : script.statements) {
     if (!LeavesKeysWaiting(st.verb)) DeliverKeys();
+    const bool traces = st.verb == ScriptVerb::Print || st.verb == ScriptVerb::Expect;
+    if (!traces) {
+      traceMark_ = frame_.StatusBar().TraceCount();
+      messageMark_ = frame_.Ui().MessageLog().size();
+    }
     if (auto stop = RunStatement(st)) {
       out_.flush();
       err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
@@ -106,7 +114,17 @@ std::string ScriptRunner::Subject(const std::string& what) {
     return status;
   }
   if (what == "title") return frame_.GetWindowText();
+  if (what == "trace") {
+    std::string trace;
+    const std::vector<std::string>& texts = frame_.StatusBar().Trace();
+    const uint64_t fresh = std::min<uint64_t>(frame_.StatusBar().TraceCount() - traceMark_, texts.size());
+    for (size_t i = texts.size() - static_cast<size_t>(fresh); i < texts.size(); ++i) trace += texts[i] + "\n";
+    const auto& boxes = frame_.Ui().MessageLog();
+    for (size_t i = std::min(messageMark_, boxes.size()); i < boxes.size(); ++i) trace += boxes[i].text + "\n";
+    return trace;
+  }
   if (what == "selection") return view_.Text().GetSelText();
+  if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
   return view_.Text().GetText();
 }
 
@@ -155,6 +173,38 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
         }
       }
       return std::nullopt;
+    case ScriptVerb::SavePane:
+    case ScriptVerb::SaveDisplay: {
+      const bool pane = st.verb == ScriptVerb::SavePane;
+      if (!(pane ? view_.SavePanePng(st.paths[0]) : view_.SaveDisplayPng(st.paths[0]))) {
+        return Stop{kScriptFailed, std::string(pane ? "save-pane: " : "save-display: ") +
+                                       plat::Cp932ToUtf8(st.paths[0]) + " could not be written" +
+                                       (pane ? "" : " (no image is shown)")};
+      }
+      return std::nullopt;
+    }
+    case ScriptVerb::Scroll:
+      if (st.what == "h") {
+        view_.OnHScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      } else {
+        view_.OnVScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      }
+      return std::nullopt;
+    case ScriptVerb::Hover:
+      view_.OnMouseMove(0, CPoint{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])});
+      return std::nullopt;
+    case ScriptVerb::Window: {
+      const auto n = [&](size_t i) { return static_cast<int>(st.numbers[i]); };
+      const int rgb = n(4);
+      frame_.Ui().GetScreen().PlaceWindow(CRect{n(0), n(1), n(0) + n(2), n(1) + n(3)},
+                                          RGB(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255), st.what);
+      return std::nullopt;
+    }
+    case ScriptVerb::Front:
+      if (!frame_.Ui().GetScreen().BringToFront(st.what, frame_.Ui().NowMs() + static_cast<uint64_t>(st.numbers[0]))) {
+        return Stop{kScriptFailed, "front: no window " + st.what + " (place it with window)"};
+      }
+      return std::nullopt;
     case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);
@@ -181,6 +231,23 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       std::string text = rawSjis_ ? Subject(st.what) : ForTerminal(Subject(st.what));
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
+      return std::nullopt;
+    }
+    case ScriptVerb::Address:
+      if (RunAddressCommand(doc_, st.value) < 0) {
+        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
+      }
+      DeliverKeys();
+      return std::nullopt;
+    case ScriptVerb::Pane:
+      htmlPane_ = st.what == "html";
+      return std::nullopt;
+    case ScriptVerb::Caret: {
+      const auto& n = st.numbers;
+      const int from = CaretPosition(view_, static_cast<int>(n[0]), static_cast<int>(n[1]));
+      const int to = n.size() == 4 ? CaretPosition(view_, static_cast<int>(n[2]), static_cast<int>(n[3])) : from;
+      if (from < 0 || to < 0) return Stop{kScriptFailed, "caret: the text has no such line"};
+      view_.SetSel(from, to);
       return std::nullopt;
     }
     case ScriptVerb::Expect:

@@ -14,6 +14,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Gdi.h"
+#include "platform/Screen.h"
+#include "platform/Clipboard.h"
+
 namespace plat {
 
 // Message-box buttons and answers, with the values the system's callers compare against.
@@ -80,8 +84,16 @@ class UiHost {
   bool HasTimer(const void* owner, int id) const;
   void Advance(uint64_t ms);
 
+  // Bitmaps and their pixel budget.
+  GdiHost& Gdi() { return gdi_; }
+  // The screen the capture reads: the X server's, or the virtual desktop.
+  Screen& GetScreen() { return screen_; }
+
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
+
+  // The program's clipboard.
+  Clipboard& GetClipboard() { return clipboard_; }
 
  private:
   struct Timer {
@@ -101,6 +113,9 @@ class UiHost {
   int lockedWindow_ = 0;
   uint64_t now_ = 0;
   std::vector<Timer> timers_;
+  GdiHost gdi_;
+  Screen screen_;
+  Clipboard clipboard_;
 };
 
 }  // namespace plat

@@ -44,9 +44,7 @@ void CQelView::OnUpdate() {
     m_doc.m_nViewAction = 0;
     PerformViewAction(action);
   }
-  if (m_doc.m_nMediaRequest != 0 && IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media request " + std::to_string(m_doc.m_nMediaRequest));
-  }
+  PerformMediaRequest();
   if (m_doc.m_nPrintMode != 0) {
     NoteNotBuilt("printing (print mode " + std::to_string(m_doc.m_nPrintMode) + ")");
     m_doc.m_nPrintMode = 0;
@@ -54,33 +52,50 @@ void CQelView::OnUpdate() {
 }
 
 void CQelView::ShowDocumentText() {
+  // The player lets go of its file before another one shows.
+  const bool another = m_doc.m_strPathName != m_strFileName;
+  if (another && m_nPlayerState > 0) MediaCommand(8, 0);
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
+  if (ShowRichTextFile() || ShowSheet()) return;
+  if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
   SyncSelection();
-  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
-  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("media player");
+  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.m_pImageBits && m_doc.m_nImageLoadState >= 1) {
+    TakeDocumentImage();
+  }
+  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
 }
 
 // The one-shot actions the document leaves for the pane: captures, image saves,
-// metafile loads and the file list's batch conversion.
+// metafile loads and the file list's batch conversion. Saves need a shown image;
+// without one the action is dropped, never kept for the next image.
 void CQelView::PerformViewAction(int action) {
   const std::string code = "ViewAction " + std::to_string(action);
+  const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
+  const bool save = (action >= 3 && action <= 19) || action >= 21;
   if (action == 1 || action == 2 || action == 40 || action == 41) {
-    NoteNotBuilt(code + " (screen capture)");
-  } else if (action >= 3 && action <= 19) {
-    NoteNotBuilt(code + " (save the shown image)");
+    CaptureScreen(action);
   } else if (action >= 29 && action <= 31) {
     NoteNotBuilt(code + " (region copy and save)");
   } else if (action == 32 || action == 33) {
     NoteNotBuilt(code + " (metafile image)");
+  } else if (save && !image) {
+    AfxNote(code + " dropped: no picture is shown");
+  } else if (action >= 3 && action <= 10) {
+    SaveImageAs(action, 0);
+  } else if (action >= 11 && action <= 19) {
+    SaveImageAs(1, 2);
   } else if (action >= 51 && action <= 64) {
-    NoteNotBuilt(code + " (batch conversion save)");
+    SaveImageAs(action - 50, 4);
   } else if (action >= 21) {
-    NoteNotBuilt(code + " (save on refresh)");
+    // The refresh saves the image with the code action - 20.
+    m_doc.m_nViewAction = action;
+    RefreshImage(1);
+    m_doc.m_nViewAction = 0;
   }
 }
 
@@ -101,15 +116,16 @@ void CQelView::KillTimer(int id) {
 // once; 10 and 11 fit the media window, 12 polls the player, 50 is the recording
 // clock, 40 pastes a selection back after it became a table.
 void CQelView::OnTimer(int id) {
+  if (OnMediaTimer(id)) return;
+  if (id == 40) return OnPasteBackTimer();
   const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
-  const char* what = refresh ? "image repaint"
-                     : id == 10 || id == 11 ? "media window fit"
-                     : id == 12 ? "media position poll"
-                     : id == 40 ? "table paste-back"
-                     : id == 50 ? "recording clock"
-                                : nullptr;
+  const char* what = refresh ? "image repaint" : nullptr;
   if (!what) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);
+  if (refresh && IsImageKind(m_nFileKind)) {
+    RepaintImage();
+    return;
+  }
   NoteNotBuilt("timer " + std::to_string(id) + " (" + what + ")");
 }

@@ -87,11 +87,7 @@ void CQelView::OnKeyDown(int key) {
     NoteNotBuilt(code == 'D' ? "table from selection (Ctrl+D)" : "table from lines (Ctrl+M)");
     return;
   }
-  if (IsMediaKind(m_nFileKind) && (code == 'O' || code == 'H' || code == 'I' || code == 'P' || code == plat::VK_SPACE ||
-                                   code == 'B' || code == 'R' || (ctrl && (code == '1' || code == '2')))) {
-    NoteNotBuilt("media player keys");
-    return;
-  }
+  if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;
   m_pModel->GetSel(start, caret);
@@ -156,7 +152,10 @@ int CQelView::CharFromPoint(CPoint point) const {
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
-    NoteNotBuilt("image region and drawing tools");
+    // A click picks the point: the document's clicked point and the pixel read-out.
+    m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
+    m_bImageDirty = 1;
+    ShowPixelInfo(1, point.x, point.y);
     return;
   }
   m_bDragging = true;
@@ -164,6 +163,10 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnMouseMove(unsigned flags, CPoint point) {
+  if (IsImageKind(m_nFileKind) && !(flags & plat::MK_LBUTTON)) {
+    ShowPixelInfo(0, point.x, point.y);
+    return;
+  }
   if (!m_bDragging || !(flags & plat::MK_LBUTTON)) return;
   if (m_doc.m_bTableMode == 1) {
     NoteNotBuilt("table drag");
@@ -194,11 +197,12 @@ void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
 
 void CQelView::OnVScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media scroll");
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollY = pos;
+    MediaCommand(34, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nImageOriginY = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(m_nImageOriginX, pos);
     return;
   }
   ScrollPos scroll = m_pModel->GetScrollPos();
@@ -218,11 +222,12 @@ void CQelView::OnVScroll(int code, int pos) {
 
 void CQelView::OnHScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media scroll");
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollX = pos;
+    MediaCommand(33, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nImageOriginX = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(pos, m_nImageOriginY);
     return;
   }
   constexpr int kPageColumns = kClientWidth / kCharWidth;
