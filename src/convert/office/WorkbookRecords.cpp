@@ -410,6 +410,9 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         if (length >= 2) StartWidths();
         break;
       case 0x0200:
+        // A sheet without a default-width record gets the default widths before its
+        // column count: a row of zero widths would hide every column.
+        if (length >= 10) EnsureWidths();
         if (length >= 14 && WidthRow() >= 0) {
           doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(U16(p + 10), 1, 255));
         } else if (length >= 10 && WidthRow() >= 0) {
@@ -417,6 +420,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         }
         break;
       case 0x007D:
+        if (length >= 12) EnsureWidths();
         if (length >= 12 && WidthRow() >= 0) {
           const int firstCol = U16(p), lastCol = std::min<int>(U16(p + 2), 254);
           const int width = U16(p + 4), options = U16(p + 8);
@@ -484,6 +488,22 @@ void WorkbookWalk::StartWidths() {
   for (int c = 0; c < 255; ++c) columns[c + 1] = 8;
   columns[0] = 1;
   widthsSet_ = std::max(widthsSet_, row);
+  widthsStarted_[static_cast<size_t>(row)] = true;
+}
+
+// A sheet without a default-width record of its own takes the widths of the last
+// sheet that had one, else the default widths.
+void WorkbookWalk::EnsureWidths() {
+  const int row = WidthRow();
+  if (row < 0 || widthsStarted_[static_cast<size_t>(row)]) return;
+  int from = row - 1;
+  while (from > 0 && !widthsStarted_[static_cast<size_t>(from)]) --from;
+  if (from <= 0) {
+    StartWidths();
+    return;
+  }
+  doc_.m_abSheetColumns[row] = doc_.m_abSheetColumns[from];
+  widthsStarted_[static_cast<size_t>(row)] = true;
 }
 
 // The column-width row of the current sheet: 1 to 255 (row 0 is the output's own).

@@ -265,13 +265,17 @@ void XlsxReader::StoreCell(int row, int column, int sheet, int style, View type,
   const size_t limit = static_cast<size_t>(std::max(t_.CharLimit() - 1, 1));
   int code = 0;
   const int cls = ClassOf(style);
+  // #DIV/0!, #REF! and #VALUE! are error cells; the other error values (#N/A,
+  // #NUM!, #NAME?, #NULL!) are shown as the texts they are.
   const bool error = value.size() >= 2 && value[0] == '#' && (value[1] == 'D' || value[1] == 'R' || value[1] == 'V');
-  if (error || type == "e") {
+  if (error) {
     text = "--";
     code = 9002;
   } else if (type == "s") {
     const int index = ToInt(value, -1);
     if (index >= 0 && index < static_cast<int>(strings_.size())) text = strings_[index].substr(0, limit);
+    // A string near the cell limit keeps a blank behind it.
+    if (static_cast<int>(text.size()) > t_.CharLimit() - 5) text += ' ';
     code = 1001 + static_cast<int>(text.size());
   } else if (type == "str") {
     AppendText(value, text, 99, ':');
@@ -279,7 +283,7 @@ void XlsxReader::StoreCell(int row, int column, int sheet, int style, View type,
   } else if (type == "b") {
     text = value == "1" ? "TRUE" : "FALSE";
     code = 1001 + static_cast<int>(text.size());
-  } else if (inlineText || cls / 1000 == 49 || (cls == 0 && !IsPlainNumber(value))) {
+  } else if (inlineText || type == "e" || cls / 1000 == 49 || (cls == 0 && !IsPlainNumber(value))) {
     AppendText(value, text, limit, ':');
     code = 1001 + static_cast<int>(text.size());
   } else if (IsDateForm(cls)) {
