@@ -123,7 +123,10 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
     code = 8;
   } else if (sd != 0 && !dated && !percent) {
     code = decimals == kNone || decimals == 0 ? sd + 9 : sd - 1;
-    if (code >= 10) code = sd - 1;
+    if (code >= 10) {
+      code = sd - 1;
+      s.dropZeroFraction = true;
+    }
     code = std::clamp(code, 0, 4);
   }
   s.decimals = code;
@@ -131,6 +134,20 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
   s.yen = kind == 6;
   return s;
 }
+
+namespace {
+
+// A number text whose fraction is all zeros loses it with its point ("5.00" is "5").
+void DropZeroFraction(BiffNumberText& number) {
+  std::string& text = number.text;
+  const size_t point = text.rfind('.');
+  if (point == std::string::npos || point + 1 == text.size()) return;
+  if (text.find_first_not_of('0', point + 1) != std::string::npos) return;
+  text.erase(point);
+  if (number.code > 9000) number.code = 9000 + static_cast<int>(text.size());
+}
+
+}  // namespace
 
 // A new pool entry for a cell's own text; -1 when the pool is full.
 int WorkbookWalk::NewEntry() {
@@ -158,7 +175,9 @@ void WorkbookWalk::AddNumber(int row, int column, int xf, double value) {
     t_.SetText(entry, 0, "");
     t_.Code(entry) = 0;
   } else {
-    const BiffNumberText text = FormatBiffNumber(value, CachedStyle(xf));
+    const BiffNumberStyle style = CachedStyle(xf);
+    BiffNumberText text = FormatBiffNumber(value, style);
+    if (style.dropZeroFraction) DropZeroFraction(text);
     t_.SetText(entry, static_cast<int>(text.text.size()), text.text);
     t_.Code(entry) = text.code;
   }

@@ -18,6 +18,7 @@
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "convert/ooxml/SheetNumberFormat.h"
+#include "convert/ooxml/XmlCharRef.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -110,7 +111,7 @@ void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
     }
     if (c == '&') {
       static constexpr struct { View name; char c; } kEntities[] = {
-          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&#10;", '\n'}, {"&#13;", '\r'}, {"&#9;", '\t'}};
+          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
       bool done = false;
       for (const auto& e : kEntities) {
         if (text.compare(i, e.name.size(), e.name) == 0) {
@@ -120,7 +121,18 @@ void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
           break;
         }
       }
-      (void)done;
+      std::string ref;
+      if (const size_t n = done ? 0 : DecodeXmlCharRef(text, i, ref); n > 0) {
+        if (ref.size() == 1) {
+          c = static_cast<uint8_t>(ref[0]);  // an ASCII character or control byte: as written
+          i += n - 1;
+        } else {
+          if (out.size() + ref.size() > limit) break;
+          out += ref;
+          i += n;
+          continue;
+        }
+      }
     }
     ++i;
     if (c == '\r') {

@@ -335,6 +335,24 @@ TEST_F(WorkbookTest, WorkbookWithoutDefaultColumnWidthShowsItsCells) {
   }
 }
 
+// With a decimals setting of 10 or more a number's zero fraction was shown: it is
+// left out, other fractions keep the setting's decimals.
+TEST_F(WorkbookTest, DecimalsSettingOfTenOrMoreLeavesOutAZeroFraction) {
+  const std::string eof = Record(0x000A, "");
+  const std::string xf = Record(0x00E0, Le16(0) + Le16(0) + std::string(16, '\0'));
+  auto number = [](int row, double v) {
+    std::string bits(8, '\0');
+    std::memcpy(bits.data(), &v, 8);
+    return Record(0x0203, Le16(row) + Le16(0) + Le16(1) + bits);
+  };
+  doc_->m_nTableDecimals = 3;
+  const std::string text = Load("d.xls", Workbook(Bof(5) + xf + xf + eof + Bof(16) + number(0, 5.0) + number(1, 5.25) +
+                                                  number(2, 7.5) + number(3, 12.0) + eof));
+  for (const char* want : {"5.25", "7.50"}) EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  for (const char* unwanted : {"5.00", "12.00"}) EXPECT_EQ(text.find(unwanted), std::string::npos) << unwanted << "\n" << text;
+  EXPECT_NE(text.find("12"), std::string::npos) << text;
+}
+
 // Shared strings: the published BIFF8 forms, and the cleaning for the table.
 TEST_F(WorkbookTest, SharedStringsReadAcrossContinuationsAndCleaned) {
   const std::string eof = Record(0x000A, "");

@@ -181,3 +181,22 @@ TEST_F(XlsxReaderTest, ErrorValuesShowTheirForms) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text written as numeric character references ("&#21335;", as python writers make
+// inline strings) showed the references themselves, cut across lines.
+TEST_F(XlsxReaderTest, NumericCharacterReferencesAreDecoded) {
+  const std::string row = "<row r=\"1\"><c t=\"inlineStr\"><is><t>&#21335;&#20489;&#24235;</t></is></c>"
+                          "<c t=\"s\"><v>0</v></c></row>";
+  doc_->m_nColumnWidthMode = 10;
+  const std::vector<Grid> sheets =
+      sheetcompare::ReadCellList(Load("r.xlsx", Book({Sheet(row)}, "<si><t>&#x5357;&amp;&#65;&#x1F600;&#12;</t></si>")));
+  ASSERT_EQ(sheets.size(), 1u);
+  ASSERT_EQ(sheets[0].size(), 1u);
+  ASSERT_EQ(sheets[0][0].size(), 2u);
+  EXPECT_EQ(sheets[0][0][0], "南倉庫");
+  EXPECT_EQ(sheets[0][0][1], "南&A? ");
+}
+
+}  // namespace
