@@ -12,6 +12,7 @@
 #include "convert/charmap/CidToSjis.h"
 #include "convert/charmap/TextDecode.h"
 #include "frame/MainFrame.h"
+#include "net/FtpSite.h"
 #include "platform/Files.h"
 
 namespace {
@@ -41,6 +42,10 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   m_nImageLoadState = 0;
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
+  // A file on an FTP pseudo-drive is fetched into TMP and shown from there.
+  if (GetFtpDriveIndex(path) > 0) {
+    if (std::string local = FetchPseudoDriveFile(*this, path); !local.empty()) path = local;
+  }
   m_strPathName = path;
   m_nFileKind = GetFileKind(path);
 

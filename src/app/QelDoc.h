@@ -82,6 +82,8 @@ class CQelDoc : public DocState,
   // Images.
 #include "image/ImageOps.inc"
 
+#include "net/NetOps.inc"
+
   // Allocations of the system's volumes go through this hook (tests make them fail).
   plat::AllocHook m_allocHook;
 

@@ -59,12 +59,38 @@ const Setting kSettings[] = {
     {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+    {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
+     "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
+    {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
+     "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
+    {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
     {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
     {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
     {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
     {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
     {"clock", Unit::Clock, nullptr, nullptr, 0, 0, "local date and time the program clock starts from, YYYY-MM-DDTHH:MM:SS"},
 };
+
+// Settings kept in the system strings (SystemStrings values).
+struct SystemStringSetting {
+  const char* key;
+  int index;
+  const char* help;
+};
+
+const SystemStringSetting kSystemStrings[] = {
+    {"dir@", 25, "the home page"},
+    {"ftp1", 26, "FTP site of a pseudo-drive: R:~2name~/ftp://host[:port];BASE=folder;USER=name;PWRD=password"},
+    {"ftp2", 27, "second FTP site"},
+    {"ftp3", 28, "third FTP site"},
+};
+
+const SystemStringSetting* FindSystemString(std::string_view key) {
+  for (const auto& s : kSystemStrings) {
+    if (key == s.key) return &s;
+  }
+  return nullptr;
+}
 
 const Setting* Find(std::string_view key) {
   for (const auto& s : kSettings) {
@@ -142,6 +168,11 @@ std::string ClockText(int64_t t) {
 }  // namespace
 
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) {
+    doc.m_astrSysKey[sys->index] = sys->key;
+    doc.m_astrSysValue[sys->index] = std::string(value);
+    return "";
+  }
   const Setting* s = Find(key);
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
@@ -191,6 +222,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {
+  if (const SystemStringSetting* sys = FindSystemString(key)) return doc.m_astrSysValue[sys->index];
   const Setting* s = Find(key);
   if (!s) return "";
   switch (s->unit) {
@@ -207,6 +239,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
 std::vector<SettingDescription> DescribeSettings() {
   std::vector<SettingDescription> out;
   for (const auto& s : kSettings) out.push_back({s.key, s.help});
+  for (const auto& s : kSystemStrings) out.push_back({s.key, s.help});
   return out;
 }
 

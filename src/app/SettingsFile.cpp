@@ -40,7 +40,10 @@ int CQelDoc::ApplySettingsOnce(int mode) {
       }
     } else {
       plat::MakeDirectories(m_strProgramDir);
-      if (!plat::WriteWholeFile(path, SettingsFileText(*this))) {
+      // The file holds the FTP sites' passwords: only its owner may read it.
+      const std::string fresh = SettingsFileText(*this);
+      plat::File file;
+      if (!file.Open(path, plat::File::Mode::WritePrivate) || !file.Write(fresh.data(), static_cast<int64_t>(fresh.size()))) {
         AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + path);
       }
     }

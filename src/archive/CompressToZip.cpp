@@ -14,6 +14,7 @@
 
 namespace {
 
+constexpr int IDS_NOT_ON_FTP_SITE = 159;
 constexpr int IDS_ZIP_ERROR = 161;
 
 class RestoreFolder {
@@ -58,6 +59,11 @@ int CQelDoc::CompressToZip(int mode) {
   } else {
     if (m_nStartMode == 1 && (mode == 0 || mode == 1) && !plat::IsDirectory("C:\\ARCHTMP"))
       plat::MakeDirectory("C:\\ARCHTMP");
+    // The archive would lie beside the source: not on an FTP site.
+    if (m_bFtpConnected && GetFtpDriveIndex(source) > 0) {
+      AfxMessageBox(IDS_NOT_ON_FTP_SITE);
+      return 0;
+    }
     std::optional<plat::FileInfo> st = plat::Stat(source);
     if (!st) return 0;
     std::string name;

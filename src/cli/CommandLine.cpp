@@ -80,6 +80,7 @@ void PrintCommands(std::ostream& out) {
       const char* receiver = row.target == CommandTarget::TextView   ? "view"
                              : row.target == CommandTarget::FileList ? "list"
                              : row.target == CommandTarget::Document ? "document"
+                             : row.target == CommandTarget::HtmlView ? "html"
                                                                      : "frame";
       out << row.id << '\t' << row.name << '\t' << row.menuText << '\t' << receiver << '\t'
           << (row.handler ? "built" : "not built") << '\n';
@@ -180,6 +181,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath) {
   const auto sjis = plat::Utf8ToCp932(hostPath);
+  // "R:\docs\a.txt" names a file on a drive: on an FTP site's pseudo-drive, or on
+  // none (then it cannot be opened).
+  if (sjis && sjis->size() >= 3 && (*sjis)[1] == ':' && (*sjis)[2] == '\\' &&
+      (((*sjis)[0] >= 'A' && (*sjis)[0] <= 'Z') || ((*sjis)[0] >= 'a' && (*sjis)[0] <= 'z'))) {
+    return *sjis;
+  }
   if (!sjis || plat::FindLastSeparator(*sjis) != std::string::npos) return std::nullopt;
   std::string path = plat::FromHostPath(hostPath);
   // A relative name such as "c:x" must not be read as a drive.

@@ -43,6 +43,7 @@ constexpr VerbName kVerbs[] = {
     {"scroll", ScriptVerb::Scroll, 2, 2},        {"hover", ScriptVerb::Hover, 2, 2},
     {"window", ScriptVerb::Window, 6, 6},        {"front", ScriptVerb::Front, 2, 2},
     {"caret", ScriptVerb::Caret, 2, 4},
+    {"address", ScriptVerb::Address, 1, 1},      {"pane", ScriptVerb::Pane, 1, 1},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -115,6 +116,11 @@ class StatementReader {
       case ScriptVerb::Set: return Setting(args[0]);
       case ScriptVerb::Print:
       case ScriptVerb::Expect: return Subject(verb, args);
+      case ScriptVerb::Address: return Text(args[0], st_.value);
+      case ScriptVerb::Pane:
+        st_.what = Lower(args[0]);
+        if (st_.what != "html" && st_.what != "text") return "pane html|text: not '" + args[0] + "'";
+        return "";
       case ScriptVerb::Caret:
         if (args.size() == 3) return "caret LINE COL [LINE2 COL2]: two or four numbers";
         for (const auto& a : args) {
@@ -226,9 +232,11 @@ class StatementReader {
     st_.what = Lower(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
     const bool rich = st_.what == "rtf" || st_.what == "table" || st_.what == "clipboard";
-    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && !rich && (expect || st_.what != "selection")) {
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" && !rich &&
+        (expect || st_.what != "selection")) {
       return std::string(verb.name) +
-             (expect ? " text|status|title|rtf|table|clipboard CONTAINS" : " text|status|title|selection|rtf|table|clipboard") +
+             (expect ? " text|status|title|rtf|table|clipboard|trace CONTAINS"
+                     : " text|status|title|selection|rtf|table|clipboard|trace") +
              ": not '" + args[0] + "'";
     }
     return expect ? Text(args[1], st_.contains) : "";
@@ -337,6 +345,11 @@ const char* ScriptStatementsHelp() {
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
          "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  print trace, expect trace CONTAINS   every status text (pane 0) and message since the\n"
+         "                             statement before, one a line\n"
+         "  address TEXT               the address command: an adrs://xNNNNNN address opens history\n"
+         "                             entry NNNNNN; another is kept in the history and opened\n"
+         "  pane html|text             commands go to the HTML browser pane, or back to the text pane\n"
          "  save-pane FILE             write the text pane's client area (640 x 480) as PNG\n"
          "  save-display FILE          write the whole rendered image, as the display pipeline\n"
          "                             made it (zoom, rotation, filters), as PNG\n"

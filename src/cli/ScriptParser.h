@@ -16,7 +16,7 @@
 #include "frame/CommandTable.h"
 
 enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect,
-                        SavePane, SaveDisplay, Scroll, Hover, Window, Front, Caret };
+                        SavePane, SaveDisplay, Scroll, Hover, Window, Front, Caret, Address, Pane };
 
 // One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
 // fields by name; a bare word is the field "value", and "path" when it names a file).
@@ -35,8 +35,9 @@ struct ScriptStatement {
   std::vector<int64_t> numbers;    // click, drag, wait, list N, caret
   bool right = false;              // click ... right
   std::vector<ScriptAnswer> answers;
-  std::string key, value;          // set KEY=VALUE
-  std::string what;                // print and expect: text, status, title, selection, rtf, table, clipboard
+  std::string key, value;          // set KEY=VALUE; address: the address (CP932)
+  // print and expect: text, status, title, selection, rtf, table, clipboard, trace; pane: html, text
+  std::string what;
   std::string contains;            // expect: CP932
 };
 

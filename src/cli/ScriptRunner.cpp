@@ -1,11 +1,13 @@
 #include "cli/ScriptRunner.h"
 
+#include <algorithm>
 #include <ostream>
 
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
+#include "net/Address.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Keys.h"
@@ -61,6 +63,11 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
   }
   for (const ScriptStatement& st : script.statements) {
     if (!LeavesKeysWaiting(st.verb)) DeliverKeys();
+    const bool traces = st.verb == ScriptVerb::Print || st.verb == ScriptVerb::Expect;
+    if (!traces) {
+      traceMark_ = frame_.StatusBar().TraceCount();
+      messageMark_ = frame_.Ui().MessageLog().size();
+    }
     if (auto stop = RunStatement(st)) {
       out_.flush();
       err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
@@ -107,6 +114,15 @@ std::string ScriptRunner::Subject(const std::string& what) {
     return status;
   }
   if (what == "title") return frame_.GetWindowText();
+  if (what == "trace") {
+    std::string trace;
+    const std::vector<std::string>& texts = frame_.StatusBar().Trace();
+    const uint64_t fresh = std::min<uint64_t>(frame_.StatusBar().TraceCount() - traceMark_, texts.size());
+    for (size_t i = texts.size() - static_cast<size_t>(fresh); i < texts.size(); ++i) trace += texts[i] + "\n";
+    const auto& boxes = frame_.Ui().MessageLog();
+    for (size_t i = std::min(messageMark_, boxes.size()); i < boxes.size(); ++i) trace += boxes[i].text + "\n";
+    return trace;
+  }
   if (what == "selection") return view_.Text().GetSelText();
   if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
   return view_.Text().GetText();
@@ -217,6 +233,15 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       out_ << text;
       return std::nullopt;
     }
+    case ScriptVerb::Address:
+      if (RunAddressCommand(doc_, st.value) < 0) {
+        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
+      }
+      DeliverKeys();
+      return std::nullopt;
+    case ScriptVerb::Pane:
+      htmlPane_ = st.what == "html";
+      return std::nullopt;
     case ScriptVerb::Caret: {
       const auto& n = st.numbers;
       const int from = CaretPosition(view_, static_cast<int>(n[0]), static_cast<int>(n[1]));

@@ -43,7 +43,8 @@ class ScriptRunner {
   std::optional<Stop> RunStatement(const ScriptStatement& st);
   std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active);
   void DeliverKeys();
-  // The text, the status panes (joined by " | "), the title or the selection; CP932.
+  // The text, the status panes (joined by " | "), the title, the selection or the
+  // trace (status texts and messages since the statement before, one a line); CP932.
   std::string Subject(const std::string& what);
 
   CQelDoc& doc_;
@@ -55,4 +56,8 @@ class ScriptRunner {
   CFlistView m_list1;
   CFlistView m_list2;
   bool rawSjis_ = false;
+  // Where the trace of the statement before began: status texts kept and messages shown.
+  uint64_t traceMark_ = 0;
+  size_t messageMark_ = 0;
+  bool htmlPane_ = false;  // `pane html`: commands go to the HTML browser pane
 };

@@ -7,6 +7,7 @@
 #include "app/QelDoc.h"
 #include "filelist/FlistView.h"
 #include "frame/Dialogs.h"
+#include "net/NetCommands.h"
 #include "platform/CodePage.h"
 #include "platform/Ui.h"
 
@@ -38,9 +39,9 @@ constexpr CommandEntry kRows[] = {
     {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, OnListBatchConvert, nullptr, "convert"},
     {33508, "ID_LIST_IMAGE_CONCAT", "画像の連結", CommandTarget::FileList, nullptr},
     {33509, "ID_LIST_MACRO", "リストマクロ実行", CommandTarget::FileList, nullptr},
-    {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, nullptr},
-    {33511, "ID_LIST_FTP_CLOSE", "FTP切断", CommandTarget::FileList, nullptr},
-    {33512, "ID_LIST_FTP_SETTINGS", "FTP・ネットワーク設定", CommandTarget::FileList, nullptr},
+    {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, OnListFtpConnect, OnUpdateListFtpConnect, "ftp-connect"},
+    {33511, "ID_LIST_FTP_CLOSE", "FTP切断", CommandTarget::FileList, OnListFtpClose, OnUpdateListFtpClose, "ftp-close"},
+    {33512, "ID_LIST_FTP_SETTINGS", "FTP・ネットワーク設定", CommandTarget::FileList, OnListFtpSettings, nullptr, "ftp-settings"},
 };
 
 }  // namespace

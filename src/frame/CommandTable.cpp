@@ -14,6 +14,7 @@ bool HasReceiver(const CommandContext& cx, CommandTarget target) {
     case CommandTarget::FileList: return cx.list != nullptr;
     case CommandTarget::Document: return cx.doc != nullptr;
     case CommandTarget::Frame: return cx.frame != nullptr;
+    case CommandTarget::HtmlView: return cx.html != nullptr;
   }
   return false;
 }

@@ -48,17 +48,19 @@ class CQelDoc;
 class CQelView;
 class CFlistView;
 class CMainFrame;
+class CQelHtmlView;
 
-enum class CommandTarget { TextView, FileList, Document, Frame };
+enum class CommandTarget { TextView, FileList, Document, Frame, HtmlView };
 
 // The receivers of a command. `active` is the view the command is given to: the
-// text view (menu commands) or the file list (list commands).
+// text view (menu commands), the file list (list commands) or the HTML browser pane.
 struct CommandContext {
   CQelView* view = nullptr;
   CFlistView* list = nullptr;
   CQelDoc* doc = nullptr;
   CMainFrame* frame = nullptr;
   CommandTarget active = CommandTarget::TextView;
+  CQelHtmlView* html = nullptr;
 };
 
 // What an update handler says of a command: whether it may run, and its check mark.

@@ -9,6 +9,11 @@ CStatusBar::CStatusBar() {
 bool CStatusBar::SetPaneText(int index, std::string_view text, bool redraw) {
   if (index < 0 || index >= PaneCount()) return false;
   panes_[index].text = std::string(text);
+  if (index == 0 && (trace_.empty() || trace_.back() != text)) {
+    if (trace_.size() >= kMaxTrace) trace_.erase(trace_.begin(), trace_.begin() + kMaxTrace / 2);
+    trace_.emplace_back(text);
+    ++traceCount_;
+  }
   if (redraw) ++redraws_;
   return true;
 }

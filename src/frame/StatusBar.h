@@ -2,6 +2,7 @@
 // Pane 0 carries progress and results; the pane of indicator 104 the format texts.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ class CStatusBar {
   int PaneCount() const { return static_cast<int>(panes_.size()); }
   // How many times a pane was redrawn (progress texts are written with redraw).
   int RedrawCount() const { return redraws_; }
+  // Every text pane 0 was given, in order (a repeat of the last one is not kept
+  // again; the oldest go beyond kMaxTrace), for the script's trace.
+  static constexpr size_t kMaxTrace = 4096;
+  const std::vector<std::string>& Trace() const { return trace_; }
+  uint64_t TraceCount() const { return traceCount_; }  // texts kept since the start
 
  private:
   struct Pane {
@@ -29,6 +35,8 @@ class CStatusBar {
   };
   std::vector<Pane> panes_;
   int redraws_ = 0;
+  std::vector<std::string> trace_;
+  uint64_t traceCount_ = 0;
 };
 
 // Indicator ids of the panes.

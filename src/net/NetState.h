@@ -1,7 +1,10 @@
-// The document's internet fields. The session and connection objects belong to the
-// internet layer; until a site or page is opened they are null.
+// The document's internet fields: the one internet session with its FTP or HTTP
+// connection (owned; null until a site or page is opened), the browser modes, and
+// the address history.
 #pragma once
 
+#include <array>
+#include <memory>
 #include <string>
 
 class CInternetSession;
@@ -9,13 +12,29 @@ class CHttpConnection;
 class CFtpConnection;
 
 struct NetState {
-  CInternetSession* m_pInetSession = nullptr;
-  CHttpConnection* m_pHttpConnection = nullptr;
-  CFtpConnection* m_pFtpConnection = nullptr;
+  NetState();
+  ~NetState();  // closes the session
+  NetState(const NetState&) = delete;
+  NetState& operator=(const NetState&) = delete;
+
+  std::unique_ptr<CInternetSession> m_pInetSession;
+  std::unique_ptr<CHttpConnection> m_pHttpConnection;
+  std::unique_ptr<CFtpConnection> m_pFtpConnection;
   int m_bFtpConnected = 0;
   int m_bInternalBrowser = 0;
   int m_nHtmlBrowserMode = 0;  // 0 off, 1 the HTML pane is on, 2 set by the browser view
   std::string m_strBrowseAddress;
   std::string m_strHtmlAddress;
+  int m_bBrowseRequest = 0;    // the browser view is asked to show m_strBrowseAddress
   int m_nAddrListRequest = 0;
+  int m_bUpdateShown = 0;      // the update information was shown
+  std::string m_strHomeAddress;  // the home page shown last
+
+  // AddressHistory: the oldest first; at most 29 after an addition.
+  std::array<std::string, 30> m_astrAddrHistory;
+  int m_nAddrHistoryCount = 0;
+
+  // Internet time-outs in thousandths of the program's own (30 s to connect and
+  // answer, 60 s a page pass, 360 s an FTP fetch); tests make them short.
+  int m_nNetTimeScale = 1000;
 };

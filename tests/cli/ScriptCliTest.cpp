@@ -44,7 +44,7 @@ TEST_F(ScriptCliTest, ScriptDrivesTheViewAndTheListsAndStopsAtAFailure) {
                          "list 1 data/b.txt\n"
                          "expect text \"second file\"\n"
                          "select b.txt\n"
-                         "list-command ID_LIST_FTP_CONNECT\n"
+                         "list-command ID_LIST_MACRO\n"
                          "print text\n");
   int status = -1;
   Shell("mkdir -p " + Quote(dir_.HostPath("home/TMP")));
@@ -52,7 +52,7 @@ TEST_F(ScriptCliTest, ScriptDrivesTheViewAndTheListsAndStopsAtAFailure) {
   const std::string out = Run("--script s.script", &status);
   EXPECT_EQ(status, 1);
   EXPECT_EQ(out, Shell("sed -n 2p " + Quote(sample) + " | tr -d '\\r' | iconv -f CP932 -t UTF-8"));
-  EXPECT_NE(Err().find("s.script:9: ID_LIST_FTP_CONNECT is not built yet"), std::string::npos) << Err();
+  EXPECT_NE(Err().find("s.script:9: ID_LIST_MACRO is not built yet"), std::string::npos) << Err();
   // Only the program folder and the captured messages may have changed.
   for (const auto& f : FilesBelow(dir_.Host())) {
     if (before.count(f) || f.rfind(dir_.HostPath("home"), 0) == 0 || f == dir_.HostPath("err.txt")) continue;
@@ -76,7 +76,7 @@ TEST_F(ScriptCliTest, StandardInputAndExitStatuses) {
   EXPECT_EQ(status, 2);
   const std::string commands = Run("--commands", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_NE(commands.find("33510\tID_LIST_FTP_CONNECT\tFTP\xE6\x8E\xA5\xE7\xB6\x9A\tlist\tnot built\n"), std::string::npos)
+  EXPECT_NE(commands.find("33509\tID_LIST_MACRO\t\xE3\x83\xAA\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x9E\xE3\x82\xAF\xE3\x83\xAD\xE5\xAE\x9F\xE8\xA1\x8C\tlist\tnot built\n"), std::string::npos)
       << commands;
   const std::string help = Run("--help", &status);
   for (const char* statement : {"open PATH", "list-command NAME", "expect text|status|title CONTAINS", "Shift+"}) {

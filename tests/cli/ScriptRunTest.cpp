@@ -115,8 +115,8 @@ TEST_F(ScriptRunTest, StopsAtTheFirstFailureWithItsLine) {
       {"open " + Q(dir_.HostPath("none.txt")) + "\n", kScriptFailed, "t.script:1: open:"},
       {open + "list 2 " + Q(dir_.HostPath("c.txt")) + "\nselect nothere.txt\n", kScriptFailed,
        "t.script:3: select: nothere.txt is not in list 2"},
-      {open + "command ID_EDIT_SELECT_ALL\nlist-command ID_LIST_FTP_CONNECT\n", kScriptFailed,
-       "t.script:3: ID_LIST_FTP_CONNECT is not built yet"},
+      {open + "command ID_EDIT_SELECT_ALL\nlist-command ID_LIST_MACRO\n", kScriptFailed,
+       "t.script:3: ID_LIST_MACRO is not built yet"},
       {open + "set readform=9\n", kScriptError, "t.script:2: set readform:"},
       {open + "print text\nopne x\n", kScriptError, "t.script:3: unknown statement"},
   };

@@ -1,0 +1,23 @@
+// AddressHistory and the address forms: "adrs://" + one character + six digits
+// names a history entry; "%" + a digit + a path a file-list address; "file://" a
+// local file.
+#pragma once
+
+#include <string>
+
+constexpr int kAddressHistorySlots = 30;
+
+// The history number of an "adrs://" address (its six characters must be digits,
+// else 0); -1 for an address beginning with "%" or "file://"; 0 otherwise. A
+// caller uses a number only when 0 < n <= the history count.
+int ParseAddressIndex(const std::string& address);
+// The address as the history keeps it: cut before ";USER=", so that no user name or
+// password is kept.
+std::string AddressForHistory(const std::string& address);
+// Whether text starts with scheme (ASCII letters compared without case).
+bool StartsWithNoCase(const std::string& text, const char* scheme);
+
+class CQelDoc;
+// The view's address command: an "adrs://" address opens its history entry (one
+// outside the history is refused: -1); another is added to the history and opened.
+int RunAddressCommand(CQelDoc& doc, const std::string& address);

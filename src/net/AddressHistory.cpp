@@ -1,0 +1,58 @@
+// The 30-slot address history and the history addresses.
+#include "app/QelDoc.h"
+#include "net/Address.h"
+
+bool StartsWithNoCase(const std::string& text, const char* scheme) {
+  size_t i = 0;
+  for (; scheme[i]; ++i) {
+    if (i >= text.size()) return false;
+    char c = text[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != scheme[i]) return false;
+  }
+  return true;
+}
+
+void CQelDoc::AddAddressHistory(std::string address) {
+  if (m_nAddrHistoryCount < 0 || m_nAddrHistoryCount >= kAddressHistorySlots) m_nAddrHistoryCount = kAddressHistorySlots - 1;
+  m_astrAddrHistory[m_nAddrHistoryCount] = std::move(address);
+  ++m_nAddrHistoryCount;
+  if (m_nAddrHistoryCount >= kAddressHistorySlots) {
+    for (int i = 0; i + 1 < kAddressHistorySlots; ++i) m_astrAddrHistory[i] = std::move(m_astrAddrHistory[i + 1]);
+    m_astrAddrHistory[kAddressHistorySlots - 1].clear();
+    m_nAddrHistoryCount = kAddressHistorySlots - 1;
+  }
+}
+
+int ParseAddressIndex(const std::string& address) {
+  if (address.starts_with("adrs://")) {
+    // "adrs://", one character that is skipped, then exactly six digits.
+    if (address.size() != 14) return 0;
+    int n = 0;
+    for (size_t i = 8; i < 14; ++i) {
+      if (address[i] < '0' || address[i] > '9') return 0;
+      n = n * 10 + (address[i] - '0');
+    }
+    return n;
+  }
+  if (address.starts_with("%") || address.starts_with("file://")) return -1;
+  return 0;
+}
+
+std::string AddressForHistory(const std::string& address) {
+  const size_t user = address.find(";USER=");
+  return user == std::string::npos ? address : address.substr(0, user);
+}
+
+int RunAddressCommand(CQelDoc& doc, const std::string& address) {
+  const int n = ParseAddressIndex(address);
+  if (n > 0) {
+    if (n > doc.m_nAddrHistoryCount) return -1;
+    doc.OpenAddress(doc.m_astrAddrHistory[n - 1]);
+    return 0;
+  }
+  if (address.starts_with("adrs://")) return -1;
+  if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
+  doc.OpenAddress(address);
+  return 0;
+}

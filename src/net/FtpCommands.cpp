@@ -1,0 +1,57 @@
+// The file list's FTP commands.
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "filelist/FlistView.h"
+#include "frame/MainFrame.h"
+#include "net/FtpSite.h"
+#include "net/NetCommands.h"
+
+namespace {
+
+// The pseudo-drive the command works on: the list's folder's, else the first site's.
+std::string FtpTarget(const CommandContext& cx) {
+  if (cx.list && cx.doc->GetFtpDriveIndex(cx.list->Folder()) > 0) return cx.list->Folder();
+  for (int i = 0; i < 3; ++i) {
+    const std::string& site = cx.doc->m_astrSysValue[kFirstFtpSiteValue + i];
+    if (cx.doc->GetFtpDriveIndex(site.substr(0, 2)) == i + 1) return site.substr(0, 2) + "\\";
+  }
+  return "";
+}
+
+}  // namespace
+
+int OnListFtpConnect(CommandContext& cx) {
+  if (!cx.doc) return -1;
+  const std::string target = FtpTarget(cx);
+  if (target.empty() || cx.doc->ConnectFtpSite(target) < 0) return -1;
+  cx.doc->RefreshFileLists();
+  return 0;
+}
+
+void OnUpdateListFtpConnect(CommandContext& cx, CCmdUI& ui) {
+  ui.Enable(cx.doc && !cx.doc->m_bFtpConnected && !FtpTarget(cx).empty());
+}
+
+int OnListFtpClose(CommandContext& cx) {
+  if (!cx.doc) return -1;
+  cx.doc->CloseInternetSession();
+  return 0;
+}
+
+void OnUpdateListFtpClose(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc && cx.doc->m_bFtpConnected); }
+
+int OnListFtpSettings(CommandContext& cx) {
+  if (!cx.doc || !g_pMainFrame) return -1;
+  const plat::DialogAnswer answer = g_pMainFrame->Ui().RunDialog("CFtpSettingsDlg");
+  if (answer.result != plat::IDOK) return -1;
+  for (int i = 0; i < 3; ++i) {
+    const std::string key = "ftp" + std::to_string(i + 1);
+    const auto it = answer.fields.find(key);
+    if (it == answer.fields.end()) continue;
+    cx.doc->m_astrSysKey[kFirstFtpSiteValue + i] = key;
+    cx.doc->m_astrSysValue[kFirstFtpSiteValue + i] = it->second;
+  }
+  // A changed site is reached with its new string from the next connection on.
+  cx.doc->CloseInternetSession();
+  return 0;
+}

@@ -1,0 +1,28 @@
+// A pseudo-drive folder as the file list reads it.
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "net/FtpSite.h"
+#include "platform/Inet.h"
+
+std::optional<std::vector<plat::DirEntry>> ListFtpFolder(CQelDoc& doc, const std::string& folder) {
+  if (doc.ConnectFtpSite(folder) < 0 || !doc.m_pFtpConnection) return std::nullopt;
+  const std::string remote = doc.ResolveFtpPath(folder, 1);
+  std::vector<plat::DirEntry> entries;
+  try {
+    CFtpFileFind find(*doc.m_pFtpConnection);
+    for (bool more = find.FindFile(remote); more;) {
+      more = find.FindNextFile();
+      plat::DirEntry e;
+      e.name = find.GetFileName();
+      e.isDirectory = find.IsDirectory();
+      e.size = find.GetLength();
+      // A name the file list could not address as a Windows path is left out.
+      e.nameExact = e.name.find('\\') == std::string::npos;
+      entries.push_back(std::move(e));
+    }
+  } catch (const CInternetException& e) {
+    AfxMessageBox(e.GetErrorMessage());
+    return std::nullopt;
+  }
+  return entries;
+}

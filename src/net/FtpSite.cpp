@@ -1,0 +1,56 @@
+// The site-string parser and the pseudo-drive test.
+#include "net/FtpSite.h"
+
+#include "app/QelDoc.h"
+
+std::string ParseFtpSiteSpec(std::string site, int part) {
+  if (part < 0 || part > 3) return "";
+  // Drop the flag digit and the display name: "R:~2my site~/host" is "R:/host".
+  const size_t slash = site.find('/');
+  const size_t tilde = site.size() > 3 ? site.find('~', 3) : std::string::npos;
+  if (tilde != std::string::npos && slash != std::string::npos && tilde > 0 && tilde < slash) {
+    site = site.substr(0, 2) + site.substr(slash);
+  }
+  if (site.size() >= 3 && site[1] == ':' && (site[2] == '/' || site[2] == '\\')) site.erase(0, 3);
+  if (site.starts_with("ftp:") || site.starts_with("FTP:")) site.erase(0, std::min<size_t>(6, site.size()));
+
+  std::string host, user, password, base;
+  bool haveHost = false;
+  const size_t baseAt = site.find(";BASE=");
+  const size_t userAt = site.find(";USER=");
+  if (baseAt != std::string::npos) {
+    host = site.substr(0, baseAt);
+    haveHost = true;
+    if (userAt != std::string::npos && userAt > baseAt) base = site.substr(baseAt + 6, userAt - baseAt - 6);
+  }
+  if (userAt != std::string::npos) {
+    const std::string rest = site.substr(userAt + 6);
+    const size_t pwAt = rest.find(";PWRD=");
+    user = rest.substr(0, pwAt);
+    if (pwAt != std::string::npos) password = rest.substr(pwAt + 6);
+    if (!haveHost) host = site.substr(0, userAt);
+    if (host == ";BASE=") host.clear();
+  } else if (!haveHost) {
+    host = site;
+  }
+  switch (part) {
+    case 0: return host;
+    case 1: return user;
+    case 2: return password;
+    default: return base;
+  }
+}
+
+std::string FtpSiteWithoutPassword(const std::string& site) {
+  const size_t at = site.find(";PWRD=");
+  return at == std::string::npos ? site : site.substr(0, at);
+}
+
+int CQelDoc::GetFtpDriveIndex(std::string path) const {
+  if (path.size() < 2) return 0;
+  for (int i = 0; i < 3; ++i) {
+    const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
+    if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : 0;
+  }
+  return 0;
+}

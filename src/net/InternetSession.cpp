@@ -1,0 +1,73 @@
+// The document's one internet session: connecting to an FTP site of a pseudo-drive,
+// opening a session with its FTP or HTTP connection, and closing it.
+#include <algorithm>
+
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "net/FtpSite.h"
+#include "net/NetStatus.h"
+#include "platform/Inet.h"
+
+namespace {
+
+constexpr uint32_t kSessionTimeoutMs = 30000;
+
+}  // namespace
+
+uint32_t CQelDoc::NetTime(uint32_t ms) const {
+  const int scale = std::clamp(m_nNetTimeScale, 1, 1000);
+  return std::max<uint32_t>(1, static_cast<uint32_t>(static_cast<uint64_t>(ms) * static_cast<uint64_t>(scale) / 1000));
+}
+
+int CQelDoc::ConnectFtpSite(std::string path) {
+  int site = 0;
+  for (int i = 0; i < 3 && site == 0; ++i) {
+    const std::string& s = m_astrSysValue[kFirstFtpSiteValue + i];
+    if (path.size() >= 2 && s.size() >= 2 && s.compare(0, 2, path, 0, 2) == 0) site = i + 1;
+  }
+  if (site == 0) return -1;
+  if (m_bFtpConnected) return 0;
+  const std::string& spec = m_astrSysValue[kFirstFtpSiteValue + site - 1];
+  const std::string host = ParseFtpSiteSpec(spec, 0);
+  const std::string user = ParseFtpSiteSpec(spec, 1);
+  const std::string password = ParseFtpSiteSpec(spec, 2);
+  const char flag = spec.size() > 3 ? spec[3] : 'x';
+  const int passive = flag >= '0' && flag <= '3' ? (flag - '0' > 1 ? 1 : 0) : 1;
+  if (host.empty()) return -1;
+  return OpenInternetConnection(host, user, password, 2, passive);
+}
+
+int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::string password, int mode,
+                                    int passive) {
+  // One session at a time: a live one (a pseudo-drive's) is closed before a new one
+  // takes its place, so that no connection outlives the session it came from.
+  if (m_pInetSession || m_pFtpConnection || m_pHttpConnection) CloseInternetSession();
+  ShowNetStatus(IDS_NET_INITIALIZING);
+  m_pInetSession = std::make_unique<CInternetSession>("Pelnorix", 1);
+  m_pInetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, NetTime(kSessionTimeoutMs));
+  m_pInetSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, NetTime(kSessionTimeoutMs));
+  m_pInetSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, NetTime(kSessionTimeoutMs));
+  ShowNetStatus(IDS_NET_CONNECTING);
+  try {
+    if (mode == 2) {
+      m_pFtpConnection = m_pInetSession->GetFtpConnection(server, user, password, INTERNET_INVALID_PORT_NUMBER, passive != 0);
+      m_bFtpConnected = 1;
+    } else {
+      m_pHttpConnection = m_pInetSession->GetHttpConnection(server, INTERNET_INVALID_PORT_NUMBER);
+    }
+  } catch (const CInternetException& e) {
+    ShowNetStatus(IDS_NET_CANNOT_CONNECT);
+    AfxMessageBox(e.GetErrorMessage());
+    CloseInternetSession();
+    return -1;
+  }
+  return 0;
+}
+
+void CQelDoc::CloseInternetSession() {
+  m_pFtpConnection.reset();
+  m_pHttpConnection.reset();
+  if (m_pInetSession) m_pInetSession->Close();
+  m_pInetSession.reset();
+  m_bFtpConnected = 0;
+}

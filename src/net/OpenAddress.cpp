@@ -1,0 +1,117 @@
+// The address dispatcher: file-list addresses, the browser pane or the outside
+// program, "file://" addresses, and the program's own fetch of web and FTP pages.
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "net/Address.h"
+#include "net/FtpSite.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+bool EndsWith(const std::string& text, const char* tail) {
+  const std::string t(tail);
+  return text.size() >= t.size() && text.compare(text.size() - t.size(), t.size(), t) == 0;
+}
+
+// The view pane, then list pane `list` (1 or 2), as an address opens a file.
+void ActivatePanes(int list) {
+  if (!g_pMainFrame) return;
+  g_pMainFrame->ActivateViewPane(0, 0);
+  g_pMainFrame->ActivateListPane(0, list - 1);
+}
+
+void ActivateViewPane() {
+  if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 0);
+}
+
+// Folder part of a Windows path ("" without a separator).
+std::string FolderOf(const std::string& path) {
+  const size_t sep = plat::FindLastSeparator(path);
+  return sep == std::string::npos ? "" : sep == 0 ? std::string("\\") : path.substr(0, sep);
+}
+
+}  // namespace
+
+void CQelDoc::OpenAddress(std::string address) {
+  if (m_nDisplayState == 0) m_nDisplayState = 1;
+  if (address.empty()) return;
+
+  if (address[0] == '%') {
+    const char digit = address.size() > 1 ? address[1] : '1';
+    const std::string path = address.size() > 2 ? address.substr(2) : "";
+    const int list = digit == '1' ? 1 : digit == '0' ? (m_nActiveList == 1 ? 1 : 2) : 2;
+    (list == 1 ? m_strFileName1 : m_strFileName2) = path;
+    m_nActiveList = list;
+    ActivatePanes(list);
+    if (!path.empty()) {
+      LoadDocument(path, 0);
+      if (const std::string folder = FolderOf(path); !folder.empty()) ChangeDirectory(folder, 0);
+      ActivateViewPane();
+    }
+    return;
+  }
+
+  std::string user, password;
+  if (const size_t at = address.find(";USER="); at != std::string::npos && at > 0) {
+    user = ParseFtpSiteSpec(address, 1);
+    password = ParseFtpSiteSpec(address, 2);
+    address.erase(at);
+  }
+
+  if (m_bInternalBrowser == 0 && !EndsWith(address, "m3u") && !EndsWith(address, "asx")) {
+    if (m_nHtmlBrowserMode != 0) {
+      m_strBrowseAddress = address;
+      m_bBrowseRequest = 1;
+      m_nViewRequest = 7;
+      UpdateAllViews();
+    } else {
+      // A terminal has no outside browser to hand the address to.
+      AfxNote(plat::Utf8ToCp932Lossy("no outside program shows addresses here (set inbrowser=1 to fetch them): ") +
+              address);
+    }
+    return;
+  }
+
+  if (StartsWithNoCase(address, "file://")) {
+    std::string path = address.substr(7);
+    // "file:///C:/a.txt" names C:\a.txt; "file:///tmp/a.txt" keeps its root.
+    const bool drive = path.size() >= 3 && (path[0] == '/' || path[0] == '\\') && path[2] == ':';
+    if (!path.empty() && (path[0] == ' ' || (drive && (path[0] == '/' || path[0] == '\\')))) path.erase(0, 1);
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    const int list = m_nActiveList == 1 ? 2 : 1;
+    (list == 1 ? m_strFileName1 : m_strFileName2) = path;
+    m_nActiveList = list;
+    ActivatePanes(list);
+    LoadDocument(path, 0);
+    m_nViewRequest = 7;
+    UpdateAllViews();
+    if (m_nFileKind > 11 && m_nFileKind < 29) LoadDocument(path, 0);
+    return;
+  }
+
+  // The program fetches it: the scheme is what stands before "://".
+  int kind = 0;
+  std::string rest = address;
+  const size_t scheme = address.find("://");
+  if (scheme != std::string::npos) {
+    if (StartsWithNoCase(address, "https://")) {
+      kind = 1;  // the server keeps its scheme: the connection is made secure
+      rest = "https://" + address.substr(8);
+    } else {
+      kind = StartsWithNoCase(address, "http://") ? 1 : StartsWithNoCase(address, "ftp://") ? 2 : 0;
+      rest = address.substr(scheme + 3);
+    }
+  }
+  if (!rest.empty() && rest.back() == '/') rest.pop_back();
+  const size_t hostStart = rest.starts_with("https://") ? 8 : 0;
+  const size_t slash = rest.find('/', hostStart);
+  std::string server = rest, object;
+  if (slash != std::string::npos && slash > hostStart + 1) {
+    server = rest.substr(0, slash);
+    object = rest.substr(slash + 1);
+  }
+  FetchHttpPage(server, object, kind, user, password);
+}

@@ -1,0 +1,111 @@
+#!/usr/bin/env python3
+"""HTTP routes for the internet tests, on 127.0.0.1 at the port given:
+
+/page.htm      a small page with a title        /tiny        five bytes
+/redirect      302 to /page.htm (followed)      /redirect-https  302 to https (not followed)
+/redirect-loop 302 to itself (given up)         /auth        401
+/chunked       a chunked body of 3,000 bytes    /closed      Content-Length 5000, closed after 100
+/silent        reads the request, never answers /slow        headers, then 100 bytes every 0.3 s
+/big           10,100,000 bytes                 /size/N.ext  N bytes of 'z' (any extension)
+/echo-headers  the request's headers as the body
+"""
+import http.server
+import socketserver
+import sys
+import time
+
+PAGE = (b"<html><head><title>Test Page</title></head>"
+        b"<body><p>hello from the page</p></body></html>\n")
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, fmt, *args):
+        sys.stderr.write("%s\n" % (fmt % args))
+
+    def body(self, data, status=200, ctype="text/html"):
+        self.send_response(status)
+        self.send_header("Content-Type", ctype)
+        self.send_header("Content-Length", str(len(data)))
+        self.end_headers()
+        self.wfile.write(data)
+
+    def redirect(self, where):
+        self.send_response(302)
+        self.send_header("Location", where)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+
+    def do_GET(self):
+        p = self.path
+        port = self.server.server_address[1]
+        if p in ("/", "/page.htm"):
+            self.body(PAGE)
+        elif p == "/tiny":
+            self.body(b"tiny!", ctype="text/plain")
+        elif p == "/redirect":
+            self.redirect("/page.htm")
+        elif p == "/redirect-https":
+            self.redirect("https://127.0.0.1:%d/page.htm" % port)
+        elif p == "/redirect-loop":
+            self.redirect("/redirect-loop")
+        elif p == "/auth":
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Basic realm="t"')
+            self.send_header("Content-Length", "6")
+            self.end_headers()
+            self.wfile.write(b"denied")
+        elif p == "/chunked":
+            self.send_response(200)
+            self.send_header("Content-Type", "text/plain")
+            self.send_header("Transfer-Encoding", "chunked")
+            self.end_headers()
+            for i in range(3):
+                piece = bytes([ord("a") + i]) * 1000
+                self.wfile.write(b"%x\r\n%s\r\n" % (len(piece), piece))
+            self.wfile.write(b"0\r\n\r\n")
+        elif p == "/closed":
+            self.send_response(200)
+            self.send_header("Content-Length", "5000")
+            self.end_headers()
+            self.wfile.write(b"c" * 100)
+            self.wfile.flush()
+            self.close_connection = True
+        elif p == "/silent":
+            time.sleep(30)
+        elif p == "/slow":
+            self.send_response(200)
+            self.send_header("Content-Length", "20000")
+            self.end_headers()
+            try:
+                for _ in range(200):
+                    self.wfile.write(b"s" * 100)
+                    self.wfile.flush()
+                    time.sleep(0.3)
+            except OSError:
+                pass
+        elif p == "/big":
+            self.send_response(200)
+            self.send_header("Content-Type", "text/plain")
+            self.send_header("Content-Length", "10100000")
+            self.end_headers()
+            line = b"0123456789" * 9 + b"abcdefgh\r\n"
+            for _ in range(101000):
+                self.wfile.write(line)
+        elif p.startswith("/size/"):
+            n = int(p[6:].split(".")[0])
+            self.body(b"z" * n, ctype="application/octet-stream")
+        elif p == "/echo-headers":
+            self.body(str(self.headers).encode(), ctype="text/plain")
+        else:
+            self.body(b"not here", status=404)
+
+
+class Server(socketserver.ThreadingMixIn, http.server.HTTPServer):
+    daemon_threads = True
+    allow_reuse_address = True
+
+
+if __name__ == "__main__":
+    Server(("127.0.0.1", int(sys.argv[1])), Handler).serve_forever()
