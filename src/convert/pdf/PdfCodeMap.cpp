@@ -31,9 +31,9 @@ constexpr GlyphName kGlyphNames[] = {
     {"one", '1'}, {"two", '2'}, {"three", '3'}, {"four", '4'}, {"five", '5'}, {"six", '6'}, {"seven", '7'},
     {"eight", '8'}, {"nine", '9'}, {"colon", ':'}, {"semicolon", ';'}, {"less", '<'}, {"equal", '='},
     {"greater", '>'}, {"question", '?'}, {"at", '@'}, {"bracketleft", '['}, {"backslash", '\\'},
-    {"bracketright", ']'}, {"asciicircum", '^'}, {"underscore", '_'}, {"grave", '`'}, {"acute", 0xB4},
+    {"bracketright", ']'}, {"asciicircum", '^'}, {"underscore", '_'}, {"grave", '`'}, {"acute", '`'},
     {"braceleft", '{'}, {"bar", '|'}, {"braceright", '}'}, {"asciitilde", '~'}, {"tilde", '~'},
-    {"copyright", 0xA9}, {"registered", 0xAE}, {"yen", 0xA5}, {"bullet", 0x2022}, {"fi", 0xFB01},
+    {"copyright", 'C'}, {"registered", 'R'}, {"yen", 0xA5}, {"bullet", 0x2022}, {"fi", 0xFB01},
     {"fl", 0xFB02}, {"quotedblleft", 0x201C}, {"quotedblright", 0x201D}, {"ellipsis", 0x2026},
     {"degree", 0xB0}, {"section", 0xA7}, {"paragraph", 0xB6}, {"multiply", 0xD7}, {"divide", 0xF7},
 };

@@ -40,7 +40,8 @@ class PdfContent {
   };
 
   void Operator(int64_t at, std::string_view word);  // the operator word at `at`
-  void ReadLiteral(std::string& out);
+  // A literal string into out; true when its bytes are codes to read as a hex string's.
+  bool ReadLiteral(std::string& out);
   void ReadHexString(std::string& out);
   void ReadArray();
   void NextLine();

@@ -171,5 +171,85 @@ TEST_F(PdfFaults, RotationInheritedFromPagesIsKept) {
   EXPECT_GE(OrderedRecall(ours, theirs), 0.95) << testing::PrintToString(ours) << testing::PrintToString(theirs);
 }
 
+// The page's text with its line ends, from the first character to the last.
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \r\n");
+  const size_t last = text.find_last_not_of(" \r\n");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+TEST_F(PdfFaults, ShiftJisWrittenAsEscapesIsJapanese) {
+  // A font without a map or a one-byte flag, its Shift-JIS bytes written as octal escapes.
+  const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /MS-Mincho >>";
+  const std::string text = LoadBytes("escapes.pdf", OnePage("<< /Font << /F1 5 0 R >> >>",
+                                                            "BT /F1 12 Tf 72 700 Td (\\223\\372\\226\\173\\214\\352) Tj ET", {font}));
+  EXPECT_EQ(Trimmed(text), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");  // 日本語
+}
+
+TEST_F(PdfFaults, LigatureEscapesBecomeLetters) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  std::vector<std::string> ours, theirs;
+  Compare("ligatures.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\256nd the \\257ow) Tj ET", {kHelvetica}),
+          &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"find", "the", "flow"}));
+  EXPECT_EQ(ours, theirs);
+  // The en dash and the double quote of the same escapes.
+  const std::string text = LoadBytes("signs.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (a\\261b \\262c\\262) Tj ET", {kHelvetica}));
+  EXPECT_EQ(Trimmed(text), "a-b \"c\"");
+}
+
+TEST_F(PdfFaults, WordIsNeverSplitByItsGlyphsPlacement) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // A standard font without /Widths, its word continued by a run set at the exact
+  // place; and a blank drawn on its own where a later word's glyph falls.
+  const std::string content =
+      "BT /F1 12 Tf 72 700 Td (ABC para) Tj ET BT /F1 12 Tf 124.02 700 Td (graph) Tj ET "
+      "BT /F1 12 Tf 72 650 Td (Second) Tj ET BT /F1 12 Tf 120.7 650 Td ( ) Tj ET BT /F1 12 Tf 113.4 650 Td (paragraph) Tj ET";
+  std::vector<std::string> ours, theirs;
+  Compare("split.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica}), &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"ABC", "paragraph", "Second", "paragraph"}));
+  EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, TjNumbersLeaveTheirBlanks) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // -600 is two blanks; a quarter em at 1 Tf scaled by the matrix still parts words.
+  const std::string content = "BT /F1 12 Tf 72 700 Td [(AB)-600(CD)] TJ ET "
+                              "BT /F1 1 Tf 8.2326 0 0 8.2326 72 600 Tm [(Tenet)-250(text)-250(test)] TJ ET";
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica});
+  std::vector<std::string> ours, theirs;
+  Compare("tj.pdf", pdf, &ours, &theirs);
+  EXPECT_EQ(ours, theirs);
+  EXPECT_NE(LoadBytes("tj.pdf", pdf).find("AB  CD"), std::string::npos);
+}
+
+TEST_F(PdfFaults, DifferencesNamesOfSignsAndAccents) {
+  const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /Y /LastChar 255 /Encoding 6 0 R >>";
+  const std::string text = LoadBytes("signs.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\001\\002\\003) Tj ET",
+                                                          {font, "<< /Type /Encoding /Differences [1 /copyright /registered /acute] >>"}));
+  EXPECT_EQ(Trimmed(text), "CR`");
+}
+
+TEST_F(PdfFaults, WordGapLimitDecidesTheBlanks) {
+  // Two runs 1.2 em apart: within a limit of 2 em one blank, beyond the default
+  // limit of 0.85 em each run stands at its own column.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>",
+                                  "BT /F1 12 Tf 72 700 Td (left) Tj ET BT /F1 12 Tf 107.43 700 Td (right) Tj ET", {kHelvetica});
+  EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)).find("left  "), 0u);
+  doc_->m_nPdfWordGapLimit = 200;
+  EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)), "left right");
+}
+
+TEST_F(PdfFaults, Type1FontWithMapReadsSingleBytes) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // A Type1 font with a ToUnicode map and no /LastChar: its codes are single bytes.
+  const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Serif /ToUnicode 6 0 R >>";
+  std::vector<std::string> ours, theirs;
+  Compare("type1.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\001\\002\\003\\004) Tj ET",
+                               {font, Cmap("1 beginbfrange <01> <04> <0057> endbfrange")}), &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"WXYZ"}));
+  EXPECT_EQ(ours, theirs);
+}
+
 }  // namespace
 }  // namespace pdftest
