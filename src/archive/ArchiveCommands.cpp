@@ -8,6 +8,7 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/CipherKey.h"
+#include "archive/Overwrite.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
@@ -54,6 +55,8 @@ int OnCompressLzh(CommandContext& cx) {
   const std::string before = plat::GetCurrentDirectory();
   const std::string folder = CQelDoc::GetPathPart(item, 3);
   int result = -1;
+  // An existing file of the archive's name is replaced only after Yes.
+  if (plat::Exists(item + ".lzh") && !AskOverwrite(item + ".lzh")) return -1;
   if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
     const std::string name = CQelDoc::GetPathPart(item, 1);
     result = cx.doc->WriteArchive(0, 2, {"", name}, "", 0);

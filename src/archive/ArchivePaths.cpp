@@ -67,14 +67,14 @@ FileInfo FileEntry::FromPath(std::string_view path) {
   return info;
 }
 
-std::vector<std::string> ListFolderNames(std::string_view folder) {
+std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks) {
   std::vector<std::string> names;
   if (folder.empty()) return names;
   std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(folder);
   if (!entries) return names;
   // Links are never followed; a name the path cannot carry as written is left alone.
   for (const plat::DirEntry& e : *entries)
-    if (!e.isSymlink && e.nameExact && e.name != "." && e.name != "..") names.push_back(e.name);
+    if ((withLinks || !e.isSymlink) && e.nameExact && e.name != "." && e.name != "..") names.push_back(e.name);
   return names;
 }
 
@@ -95,46 +95,67 @@ std::string WinChild(std::string_view folder, const std::string& name) {
   return p + name;
 }
 
+// Visits the files of path and its folders; a folder with no entries at all is
+// visited itself. Symbolic links are never followed: each is recorded in links.
 template <class Visit>
-void WalkTree(std::string_view path, Visit&& visit) {
+void WalkTree(std::string_view path, Visit&& visit, std::vector<std::string>* links) {
   FileInfo info = FileEntry::FromPath(path);
-  if (info.size == -1) return;
+  if (info.size == -1) {
+    std::optional<plat::FileInfo> st = plat::LinkStat(path);
+    if (links && st && st->isSymlink) links->push_back(ToSlashes(path));
+    return;
+  }
   if (info.size != -2) {
     visit(info, ToSlashes(path));
     return;
   }
-  std::vector<std::string> names = ListFolderNames(path);
-  if (names.empty()) {
+  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(path);
+  if (!entries) return;
+  if (entries->empty()) {
     visit(info, NormalizeArchivePath(path));
     return;
   }
-  for (const std::string& name : names) WalkTree(WinChild(path, name), visit);
+  for (const plat::DirEntry& e : *entries) {
+    // A name the path cannot carry as written is left alone.
+    if (!e.nameExact) continue;
+    if (e.isSymlink) {
+      if (links) links->push_back(ToSlashes(WinChild(path, e.name)));
+      continue;
+    }
+    WalkTree(WinChild(path, e.name), visit, links);
+  }
 }
 
 }  // namespace
 
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list) {
-  WalkTree(path, [&](const FileInfo& info, const std::string& name) {
-    FileEntry e;
-    e.compressedSize = e.uncompressedSize = info.size;
-    e.year = info.year;
-    e.month = info.month;
-    e.day = info.day;
-    e.hour = info.hour;
-    e.minute = info.minute;
-    e.second = info.second;
-    e.name = name;
-    list.push_back(std::move(e));
-  });
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::vector<std::string>* links) {
+  WalkTree(
+      path,
+      [&](const FileInfo& info, const std::string& name) {
+        FileEntry e;
+        e.compressedSize = e.uncompressedSize = info.size;
+        e.year = info.year;
+        e.month = info.month;
+        e.day = info.day;
+        e.hour = info.hour;
+        e.minute = info.minute;
+        e.second = info.second;
+        e.name = name;
+        list.push_back(std::move(e));
+      },
+      links);
 }
 
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list) {
-  WalkTree(path, [&](const FileInfo&, const std::string& name) {
-    ArchiveMember m;
-    m.folder = SplitArchivePath(name);
-    m.name = m.folder.empty() ? name : name.substr(m.folder.size() + 1);
-    list.push_back(std::move(m));
-  });
+  WalkTree(
+      path,
+      [&](const FileInfo&, const std::string& name) {
+        ArchiveMember m;
+        m.folder = SplitArchivePath(name);
+        m.name = m.folder.empty() ? name : name.substr(m.folder.size() + 1);
+        list.push_back(std::move(m));
+      },
+      nullptr);
 }
 
 std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder) {

@@ -47,10 +47,12 @@ struct ArchiveMember {
 };
 
 // The names in a folder without "." and ".."; empty for a path that is not a folder.
-std::vector<std::string> ListFolderNames(std::string_view folder);
-// The entries of path and, for a folder, of everything below it (an empty folder
-// gives its own entry); symbolic links are neither listed nor followed.
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list);
+// Symbolic links are left out unless withLinks is true (for walkers that note them).
+std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks = false);
+// The entries of path and, for a folder, of everything below it (a folder with no
+// entries at all gives its own entry); symbolic links are neither listed nor
+// followed, each is added to links (archive form) when links is given.
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::vector<std::string>* links = nullptr);
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list);
 
 // A member name reduced to a relative path ('\' separators) that stays inside the

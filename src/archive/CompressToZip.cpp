@@ -1,12 +1,14 @@
 // CQelDoc::CompressToZip: the user's compress command. It packs the active list's
 // current file or folder (or a fixed work file, by mode) into a ZIP archive beside
-// it, or into BMZ/RTZ forms, and makes the archive the list's current item. The
-// caller's current folder is restored afterwards.
+// it, or into BMZ/RTZ forms, and makes the archive the list's current item. An
+// existing file of the archive's name is replaced only after Yes to the overwrite
+// question. The caller's current folder is restored afterwards.
 #include <string>
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "archive/Overwrite.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
 
@@ -81,6 +83,9 @@ int CQelDoc::CompressToZip(int mode) {
       if (archive.size() < 4) return 0;
       archive = archive.substr(0, archive.size() - 4) + (mode == 1 ? ".bmz" : ".rtz");
     }
+    // The user's file of that name (archive or not) is replaced only after Yes; the
+    // pack always writes a new archive, never adds to one.
+    if (plat::Exists(archive) && !AskOverwrite(archive)) return 0;
   }
 
   const int result = ZipCompress(archive, fileSpec, 0);

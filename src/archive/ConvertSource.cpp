@@ -5,6 +5,7 @@
 // no chaining, so a wrong key is found only where the result must be an archive.
 // Plain copies made while expanding are private to the user and live in TMP.
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,7 +14,9 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
+#include "archive/Overwrite.h"
 #include "base/ByteCursor.h"
+#include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/Alloc.h"
@@ -62,6 +65,13 @@ std::string PlainExtension(const std::string& path) {
 }
 
 char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
+
+// An existing write-protected target is replaced only after Yes to string 329.
+bool WritableTarget(const std::string& target) {
+  std::optional<plat::FileInfo> st = plat::LinkStat(target);
+  if (!st || !st->readOnly || st->isSymlink) return true;
+  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) == plat::IDYES;
+}
 
 // Opens a target for writing, asking before a write-protected one is made writable.
 bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate) {
@@ -130,8 +140,24 @@ bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::str
   return result == 0 && plat::Exists(archive);
 }
 
-// Unpacks the one member of a descrambled archive into TMP; the member's path, or "".
-std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
+// The largest expanded copy: the larger of the document and the picture volumes
+// (a protected source is a document or a picture, and is shown within them).
+int64_t ExpansionVolume(const CQelDoc& doc) {
+  return std::max<int64_t>({doc.m_nInDataLimit, doc.m_nBmpFileLimit, 0});
+}
+
+// The file-size-over message (string 238) with the volume in MB.
+void ShowSizeOver(int64_t volume) {
+  char text[400];
+  std::snprintf(text, sizeof text, LoadString(IDS_FILE_SIZE_OVER).c_str(), static_cast<int>(volume >> 20));
+  AfxMessageBox(text);
+}
+
+// Unpacks the one member of a descrambled archive into TMP; the member's path, or ""
+// with *status -1, or -3 when the member would pass the expansion volume (the
+// size message shown): its size, in memory and on disk, is bounded by that volume.
+std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* status) {
+  *status = -1;
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return "";
   const int64_t length = file.GetLength();
@@ -151,10 +177,17 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
     if (at != std::string::npos) name.erase(0, at + 1);
   }
   if (name.empty() || name == "." || name == "..") return "";
-  const int64_t capacity = static_cast<int64_t>(header.PeekU32LE(22)) + 1000;
-  if (capacity > kLargestMember || length > kLargestMember) return "";
+  const int64_t volume = std::min(ExpansionVolume(doc), kLargestMember);
+  const int64_t declared = header.PeekU32LE(22);
+  // The member's declared size, and the archive holding it, within the volume.
+  if (declared > volume || length > volume + 65536) {
+    ShowSizeOver(volume);
+    *status = -3;
+    return "";
+  }
+  const int64_t capacity = declared + 1000;
   std::vector<uint8_t> buffer;
-  if (!plat::TryResize(buffer, static_cast<size_t>(std::max(capacity + 2000, length)), &doc.m_allocHook)) {
+  if (!TryAllocate(buffer, std::max(capacity + 2000, length), 1, 0, &doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 026"));
     return "";
   }
@@ -162,6 +195,12 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
   if (file.Read(buffer.data(), length) != length) return "";
   file.Close();
   const int produced = doc.ExtractZip(3, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+  if (produced == -3) {
+    // The stream gave more than its header said: refused as over the volume it claimed.
+    ShowSizeOver(volume);
+    *status = -3;
+    return "";
+  }
   if (produced < 0) return "";
   const std::string member = doc.TmpFolder() + "\\" + name;
   plat::RemoveFile(member);
@@ -171,6 +210,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive) {
     plat::RemoveFile(member);
     return "";
   }
+  *status = 0;
   return member;
 }
 
@@ -183,6 +223,15 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   if (marker != '=') {
     asked = ObtainCipherKey(doc, programKey, key);
     if (asked == -2) return -2;
+  }
+  // An archived form is expanded within the expansion volume: a source that could
+  // not fit is refused before anything is written.
+  if (archived && mode == 0) {
+    std::optional<plat::FileInfo> st = plat::Stat(source);
+    if (st && st->size > std::min(ExpansionVolume(doc), kLargestMember) + 65536) {
+      ShowSizeOver(std::min(ExpansionVolume(doc), kLargestMember));
+      return -3;
+    }
   }
   const std::string scrambledInto = archived && mode == 0 ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
   plat::File in, out;
@@ -199,9 +248,10 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
     return asked;
   }
 
-  const std::string member = UnpackWorkArchive(doc, scrambledInto);
+  int status = -1;
+  const std::string member = UnpackWorkArchive(doc, scrambledInto, &status);
   plat::RemoveFile(scrambledInto);
-  if (member.empty()) return -1;
+  if (member.empty()) return status;
   const std::string expanded = stem + CQelDoc::GetPathPart(member, 5);
   if (plat::Exists(expanded)) {
     plat::SetReadOnly(expanded, false);
@@ -263,23 +313,28 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
     }
   } dropWork{packs ? input : ""};
 
-  plat::File in, out;
+  plat::File in;
   if (!in.Open(input, plat::File::Mode::Read)) return -1;
-  if (modeGiven != 2 && plat::Exists(target) &&
-      AfxMessageBox(Replace(LoadString(IDS_OVERWRITE_QUESTION), target), plat::MB_YESNO) != plat::IDYES)
-    return -1;
-  if (!OpenTarget(out, target, false)) return -1;
-  const bool copied = Scramble(in, out, compressOnly ? std::nullopt : key, false);
-  out.Close();
-  if (!copied) {
-    plat::RemoveFile(target);
+  // The name the protected file takes: with enciphered names on, the stored form. It
+  // is chosen before anything is written, so an earlier file of that name is asked
+  // about like any other.
+  std::string stored = target;
+  if (doc.m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
+  if (modeGiven != 2 && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
+  if (!WritableTarget(stored)) return -1;
+  // Written to a new work file beside the target and renamed onto it when complete:
+  // a failed write leaves the earlier file, and no planted link is written through.
+  plat::WorkFile work;
+  if (!work.CreateBeside(stored)) {
+    AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), stored));
     return -1;
   }
-  if (modeGiven != 2 && plat::Exists(target)) plat::SetFileTime(target, doc.m_tSourceFileTime);
-  if (doc.m_bEncryptNames == 1) {
-    const std::string stored = doc.TranslateFileName(target, 0);
-    if (stored != target) plat::RenameFile(target, stored);
+  if (!Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false)) return -1;
+  if (!work.CommitAs(stored)) {
+    AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), stored));
+    return -1;
   }
+  if (modeGiven != 2) plat::SetFileTime(stored, doc.m_tSourceFileTime);
   return asked;
 }
 

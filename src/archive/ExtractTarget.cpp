@@ -5,24 +5,133 @@
 #include <vector>
 
 #include "archive/ArchivePaths.h"
+#include "archive/Overwrite.h"
 #include "archive/codec/CodecError.h"
+#include "archive/codec/ErrorCodes.h"
+#include "platform/CodePage.h"
+
+namespace {
+
+// Windows names differ only in ASCII case; a double-byte character is kept whole
+// (its trail byte may look like an ASCII letter).
+std::string FoldCase(std::string_view name) {
+  std::string out(name);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const auto b = static_cast<uint8_t>(out[i]);
+    if (plat::IsSjisLeadByte(b)) {
+      ++i;
+    } else if (b >= 'A' && b <= 'Z') {
+      out[i] = static_cast<char>(b + 32);
+    }
+  }
+  return out;
+}
+
+std::vector<std::string> SplitParts(const std::string& rel) {
+  std::vector<std::string> parts;
+  std::vector<uint8_t> mask = MakeSjisLeadMask(rel, rel.size());
+  size_t start = 0;
+  for (size_t i = 0; i <= rel.size(); ++i) {
+    if (i < rel.size() && (mask[i] || rel[i] != '\\')) continue;
+    if (i > start) parts.push_back(rel.substr(start, i - start));
+    start = i + 1;
+  }
+  return parts;
+}
+
+}  // namespace
 
 void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
 
-void WriteMemberFile(const std::string& path, const std::function<void(codec::CByteSink&)>& decode, bool keepPartial) {
-  const size_t sep = plat::FindLastSeparator(path);
-  if (sep != std::string::npos) MakeDirectoryPath(path.substr(0, sep));
-  plat::File out;
-  CODEC_CHECK(out.Open(path, plat::File::Mode::Write), codec::err::kWrite);
-  CFileSink sink(out);
+CExtractTarget::CExtractTarget(std::string folder, bool askOverwrite) : folder_(std::move(folder)), ask_(askOverwrite) {
+  while (folder_.size() > 1 && plat::FindLastSeparator(folder_) == folder_.size() - 1) folder_.pop_back();
+}
+
+CExtractTarget::Listing& CExtractTarget::ListingOf(const std::string& folder) {
+  auto [it, added] = listings_.try_emplace(folder);
+  if (!added) return it->second;
+  if (auto entries = plat::ListDirectory(folder)) {
+    for (const plat::DirEntry& e : *entries) {
+      if (!e.nameExact) continue;  // a host name no member name can equal
+      it->second.emplace(FoldCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
+    }
+  }
+  return it->second;
+}
+
+std::optional<std::string> CExtractTarget::EnterFolders(const std::vector<std::string>& parts, size_t count) {
+  std::string current = folder_;
+  for (size_t i = 0; i < count; ++i) {
+    Listing& listing = ListingOf(current);
+    const std::string key = FoldCase(parts[i]);
+    auto found = listing.find(key);
+    if (found == listing.end()) {
+      const std::string made = WinJoin(current, parts[i]);
+      if (!plat::MakeDirectoryAsSpelled(made)) {
+        // Made meanwhile by someone else: only a real folder will do.
+        std::optional<plat::FileInfo> st = plat::LinkStat(made);
+        if (!st || !st->isDirectory || st->isSymlink) return std::nullopt;
+      } else {
+        listings_.try_emplace(made);  // new and empty: nothing to read
+      }
+      found = listing.emplace(key, Entry{parts[i], true, false}).first;
+    }
+    if (found->second.isLink || !found->second.isDirectory) return std::nullopt;
+    current = WinJoin(current, found->second.name);
+  }
+  return current;
+}
+
+bool CExtractTarget::MakeFolders(const std::string& rel) {
+  const std::vector<std::string> parts = SplitParts(rel);
+  return EnterFolders(parts, parts.size()).has_value();
+}
+
+CExtractTarget::Place CExtractTarget::PlaceOf(const std::string& rel) {
+  const std::vector<std::string> parts = SplitParts(rel);
+  CODEC_CHECK(!parts.empty(), codec::err::kWrite);
+  std::optional<std::string> folder = EnterFolders(parts, parts.size() - 1);
+  CODEC_CHECK(folder.has_value(), codec::err::kWrite);
+  Listing& listing = ListingOf(*folder);
+  Place place{*folder, "", FoldCase(parts.back()), parts.back(), false};
+  auto found = listing.find(place.key);
+  if (found != listing.end()) {
+    // A folder stands in the way; a link of the name is replaced as a file would be
+    // (the rename replaces the link itself, never what it points to).
+    CODEC_CHECK(!found->second.isDirectory, codec::err::kWrite);
+    place.name = found->second.name;
+    place.exists = true;
+  }
+  place.target = WinJoin(place.folder, place.name);
+  return place;
+}
+
+MemberOutcome CExtractTarget::WriteFile(const std::string& rel, const std::function<void(codec::CByteSink&)>& decode,
+                                        bool keepPartial, std::string* path) {
+  const Place place = PlaceOf(rel);
+  if (path) *path = place.target;
+  if (place.exists && ask_ && !AskOverwrite(place.target)) return MemberOutcome::Declined;
+  plat::WorkFile work;
+  CODEC_CHECK(work.Create(place.folder), codec::err::kWrite);
+  CFileSink sink(work.Out());
   try {
     decode(sink);
   } catch (const codec::CodecError&) {
-    out.Close();
-    if (!keepPartial) plat::RemoveFile(path);
+    if (keepPartial) work.CommitAs(place.target, true);
     throw;
   }
-  out.Close();
+  CODEC_CHECK(work.CommitAs(place.target, true), codec::err::kWrite);
+  ListingOf(place.folder).try_emplace(place.key, Entry{place.name, false, false});
+  return MemberOutcome::Written;
+}
+
+MemberOutcome CExtractTarget::MoveFile(const std::string& rel, const std::string& from, std::string* path) {
+  const Place place = PlaceOf(rel);
+  if (path) *path = place.target;
+  if (place.exists && ask_ && !AskOverwrite(place.target)) return MemberOutcome::Declined;
+  CODEC_CHECK(plat::RenameFile(from, place.target, true), codec::err::kWrite);
+  ListingOf(place.folder).try_emplace(place.key, Entry{place.name, false, false});
+  return MemberOutcome::Written;
 }
 
 std::string WinJoin(const std::string& folder, const std::string& rel) {

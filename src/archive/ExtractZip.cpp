@@ -1,7 +1,10 @@
 // CQelDoc::ExtractZip: unpacks a ZIP archive into a folder, or an archive image in
 // memory into the caller's buffer. The outside unzip program serves when asked for
 // and present; otherwise, and for archives whose names it would garble or whose
-// members it would write through or as symbolic links, the own reader does.
+// members it would write through or as symbolic links, the own reader does. Either
+// way a member replaces a file only when it came out whole (and, for the user's
+// unpack, after Yes to the overwrite question), and every member not written is
+// reported and makes the run a failure.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -10,10 +13,13 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
+#include "archive/UnpackViaProgram.h"
 #include "archive/ZipExtractOwn.h"
 #include "convert/charmap/TextDecode.h"
+#include "archive/codec/ByteSink.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
@@ -23,25 +29,6 @@
 #include "platform/Files.h"
 
 namespace {
-
-// Stores member bytes in the output buffer up to its capacity and counts them all.
-class MemorySink : public codec::CByteSink {
- public:
-  MemorySink(uint8_t* out, uint64_t capacity) : out_(out), capacity_(capacity) {}
-  void Put(const uint8_t* data, size_t n) override {
-    if (total_ < capacity_) {
-      uint64_t fits = std::min<uint64_t>(n, capacity_ - total_);
-      std::memcpy(out_ + total_, data, static_cast<size_t>(fits));
-    }
-    total_ += n;
-  }
-  uint64_t Total() const { return total_; }
-
- private:
-  uint8_t* out_;
-  uint64_t capacity_;
-  uint64_t total_ = 0;
-};
 
 void ShowOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
 
@@ -58,15 +45,15 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   const bool memoryMode = !memoryImage.empty();
   std::vector<uint8_t> input;
   std::span<const uint8_t> image = memoryImage;
-  std::string target;
+  std::optional<CExtractTarget> target;
   if (!memoryMode) {
     plat::MakeDirectory(folder);
     if (!plat::SetCurrentDirectory(folder)) return -1;
-    target = plat::GetCurrentDirectory();
+    target.emplace(plat::GetCurrentDirectory(), options.askOverwrite);
     plat::File file;
     if (!file.Open(archive, plat::File::Mode::Read)) return -1;
-    int64_t length = file.GetLength();
-    if (length < 0 || !plat::TryResize(input, static_cast<size_t>(length) + 1000, &doc.m_allocHook)) {
+    const int64_t length = file.GetLength();
+    if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
       ShowOutOfMemory(" 029");
       return -9;
     }
@@ -75,14 +62,13 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     outputCapacity = 0;
   }
   std::vector<uint8_t> output;
-  if (memoryMode && (outputCapacity < 0 ||
-                     !plat::TryResize(output, static_cast<size_t>(outputCapacity) + 2000, &doc.m_allocHook))) {
+  if (memoryMode && !TryAllocate(output, outputCapacity, 1, 2000, &doc.m_allocHook)) {
     char note[64];
     std::snprintf(note, sizeof note, " 030  zipoutmax = %d", outputCapacity);
     ShowOutOfMemory(note);
     return -9;
   }
-  MemorySink memory(output.data(), static_cast<uint64_t>(outputCapacity));
+  codec::CBoundedSink memory(output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
 
   int result = 0;
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
@@ -91,7 +77,9 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     for (const codec::ZipEntry& entry : reader.Entries()) {
       const codec::CZipHeader& h = entry.header;
       if (h.method != 0 && h.method != 8) {
-        result = -1;  // a method the codec does not have: the rest still comes out
+        // A method the codec does not have: reported, and the rest still comes out.
+        if (!memoryMode) AfxNote(h.name + " : method " + std::to_string(h.method));
+        result = -1;
         continue;
       }
       codec::ZipExtractOptions codecOptions = options.codec;
@@ -108,21 +96,21 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       if (!rel) continue;
-      if (!StaysInside(target, *rel)) {
-        result = -1;
-        continue;
-      }
-      std::string path = WinJoin(target, *rel);
       if (isFolder) {
-        MakeDirectoryPath(path);
+        if (!target->MakeFolders(*rel)) {
+          AfxNote(name + " : " + codec::err::kWrite);
+          result = -1;
+        }
         continue;
       }
       // A member that cannot be made, or does not decode whole, is reported and left
-      // out (no partial file); the members after it still come out.
+      // out (what was there stays); the members after it still come out.
+      std::string path;
       try {
-        WriteMemberFile(
-            path, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); },
-            codecOptions.placeholderSizes);
+        const MemberOutcome outcome = target->WriteFile(
+            *rel, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); },
+            codecOptions.placeholderSizes, &path);
+        if (outcome == MemberOutcome::Declined) continue;
       } catch (const codec::CodecError& e) {
         // Placeholder sizes: the caller's room is the end of the output, not a fault.
         if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
@@ -138,16 +126,17 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     // With placeholder sizes the caller's room is the end of the output, not a fault.
     full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
     if (!full) {
+      if (!memoryMode) AfxNote(archive + " : " + e.Code());
       ReportCodecError(e.Code());
       return -1;
     }
   }
   if (!memoryMode) return result;
   // The room is filled; output that did not fit makes the run a failure (size over).
-  size_t copy = static_cast<size_t>(std::min<uint64_t>(memory.Total(), static_cast<uint64_t>(outputCapacity)));
+  const size_t copy = static_cast<size_t>(memory.Kept());
   std::memcpy(buffer, output.data(), copy);
   if (result < 0) return result;
-  return full || memory.Total() > static_cast<uint64_t>(outputCapacity) ? -3 : static_cast<int>(copy);
+  return full || memory.Overflowed() ? -3 : static_cast<int>(copy);
 }
 
 namespace {
@@ -163,7 +152,7 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, const std::string& 
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return true;
   int64_t length = file.GetLength();
-  if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length), &doc.m_allocHook)) return true;
+  if (!TryAllocate(bytes, length, 1, 0, &doc.m_allocHook)) return true;
   if (file.Read(bytes.data(), length) != length) return true;
   try {
     codec::CZipReader reader(bytes);
@@ -190,15 +179,23 @@ std::string AbsolutePath(const std::string& path) {
   return WinJoin(plat::GetCurrentDirectory(), path);
 }
 
-// The program runs in the folder, so both paths are taken before it is entered.
-int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder) {
+// The program unpacks into a work folder inside the target (both paths taken before
+// the target is entered); its status is read as unzip documents it: 0 success, 1 a
+// warning with every member unpacked, anything else a failure.
+int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder, bool askOverwrite) {
   const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
   plat::MakeDirectory(absFolder);
-  plat::SetCurrentDirectory(absFolder);
+  if (!plat::SetCurrentDirectory(absFolder)) return -1;
   std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
-  std::optional<std::string> hostFolder = plat::ResolveHostPath(absFolder);
-  if (!hostArchive || !hostFolder) return -1;
-  return doc.m_pfnUnZip({"-o", "-qq", *hostArchive, "-d", *hostFolder});
+  if (!hostArchive) return -1;
+  CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
+  return UnpackThroughWorkFolder(
+      target,
+      [&](const std::string& work) {
+        std::optional<std::string> hostWork = plat::ResolveHostPath(work);
+        return hostWork ? doc.m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
+      },
+      [](int status) { return status == 0 || status == 1; });
 }
 
 }  // namespace
@@ -210,7 +207,15 @@ int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int i
   if (inputLength >= 2 && outputCapacity != 0 && buffer)
     return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
                               outputCapacity, {});
-  if (mode != 0 && m_pfnUnZip && ProgramIsSafe(*this, archive, folder))
-    return ExtractWithProgram(*this, archive, folder);
-  return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, {});
+  // A given input length in file mode overwrites without asking (work folders).
+  ZipRunOptions options;
+  options.askOverwrite = inputLength <= 0;
+  if (mode != 0 && m_pfnUnZip && ProgramIsSafe(*this, archive, folder)) {
+    const std::string before = plat::GetCurrentDirectory();
+    const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
+    if (result != kProgramFailed) return result;
+    // The program failed and placed nothing: the own codec tells member by member.
+    plat::SetCurrentDirectory(before);
+  }
+  return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, options);
 }

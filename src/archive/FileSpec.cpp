@@ -45,7 +45,8 @@ std::vector<std::string> ExpandFileSpec(std::string_view fileSpec) {
   const std::string_view last = sep == std::string_view::npos ? fileSpec : fileSpec.substr(sep + 1);
   if (last.find_first_of("*?") == std::string_view::npos) return {std::string(fileSpec)};
   const std::string folder = sep == std::string_view::npos ? std::string() : std::string(fileSpec.substr(0, sep + 1));
-  std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder);
+  // Links are named too: the packers leave them out and say so.
+  std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder, true);
   std::sort(names.begin(), names.end());
   std::vector<std::string> out;
   for (const std::string& name : names)

@@ -55,19 +55,35 @@ bool LzhProgramCanCreate(ArchiveState& state) {
 }
 
 int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources) {
-  if (!LzhProgramCanCreate(state)) return -1;
-  std::optional<std::string> hostArchive = AbsoluteHost(archive);
-  if (!hostArchive) return -1;
+  if (!LzhProgramCanCreate(state) || sources.empty()) return -1;
+  std::string absArchive = archive;
+  if (!(absArchive.size() >= 1 && (absArchive[0] == '\\' || (absArchive.size() >= 2 && absArchive[1] == ':'))))
+    absArchive = plat::GetCurrentDirectory() + "\\" + absArchive;
+  const size_t sep = plat::FindLastSeparator(absArchive);
+  std::optional<std::string> work =
+      plat::MakeWorkFolder(sep == 0 ? std::string("\\") : absArchive.substr(0, sep), ".pelnorix-lha-");
+  if (!work) return -1;
+  // The program adds to an archive that exists: it writes a new one in the work
+  // folder, which replaces the target only when complete.
+  const std::string workArchive = *work + "\\new.lzh";
+  std::optional<std::string> hostArchive = plat::ResolveHostPath(workArchive);
   // "y", where the program has it, stores names in Shift-JIS as the system reads them.
-  std::vector<std::string> args{state.m_bLhaSjisOption ? "aqy" : "aq", *hostArchive};
+  std::vector<std::string> args{state.m_bLhaSjisOption ? "aqy" : "aq", hostArchive.value_or("")};
+  bool spelled = hostArchive.has_value();
   for (const std::string& s : sources) {
     std::optional<std::string> host = plat::ToHostPath(s);
-    if (!host || host->empty()) return -1;
+    if (!host || host->empty()) spelled = false;
     // A name that starts with '-' must not read as an option.
-    args.push_back((*host)[0] == '-' ? "./" + *host : *host);
+    if (host) args.push_back((*host)[0] == '-' ? "./" + *host : *host);
   }
   std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
-  return plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;
+  int result = -1;
+  if (spelled) {
+    result = plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;
+    if (result == 0 && !plat::RenameFile(workArchive, absArchive)) result = -1;
+  }
+  plat::RemoveTree(*work);
+  return result;
 }
 
 int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder) {

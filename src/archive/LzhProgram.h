@@ -9,8 +9,9 @@ struct ArchiveState;
 
 // Whether the lha program on PATH can create archives (asked once per document).
 bool LzhProgramCanCreate(ArchiveState& state);
-// Packs the sources (paths relative to the current folder) into archive; the
-// program's exit code, -1 when it could not run.
+// Packs the sources (files and empty folders relative to the current folder, as
+// WalkPackList gives them: the program must not recurse) into a new archive that
+// replaces archive when complete; the program's exit code, -1 when it could not run.
 int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources);
 // Unpacks archive into folder; the program's exit code, -1 when it could not run.
 int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder);

@@ -1,7 +1,10 @@
 // CQelDoc::ProcessLzh: creates an LZH archive from a folder, or unpacks one into a
 // folder. The lha program does both when it can create archives; without it the own
 // reader unpacks ("-lh0-", "-lh5-" and "-lhd-" members) and creating is not offered.
-// The program unpacks only archives whose every member stays inside the folder.
+// The program unpacks only archives whose every member stays inside the folder, and
+// into a work folder whose files are moved in only when it succeeded. A member that
+// is not written (a method the own reader lacks, a damaged one) is reported and
+// makes the run a failure; the members after it still come out.
 #include <optional>
 
 #include "app/QelDoc.h"
@@ -9,7 +12,12 @@
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
 #include "archive/LzhProgram.h"
+#include "archive/PackList.h"
+#include "archive/UnpackViaProgram.h"
+#include "base/CheckedSize.h"
 #include "archive/codec/CodecError.h"
+#include "archive/codec/Crc16.h"
+#include "archive/codec/ErrorCodes.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
 #include "frame/MainFrame.h"
@@ -20,26 +28,29 @@ namespace {
 
 constexpr int IDS_NEEDS_UNLHA = 208;
 
-void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, const std::string& target) {
+// Writes one member below the target; a member that cannot be made or does not
+// decode whole throws its code and leaves what was there.
+void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, CExtractTarget& target) {
   bool isFolder = false;
   std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
-  if (!rel || !StaysInside(target, *rel)) return;
-  std::string path = WinJoin(target, *rel);
+  if (!rel) return;
   if (h.method == "-lhd-" || isFolder) {
-    MakeDirectoryPath(path);
+    CODEC_CHECK(target.MakeFolders(*rel), codec::err::kWrite);
     return;
   }
-  WriteMemberFile(path, [&](codec::CByteSink& sink) {
-    codec::DecodeLzhMember(h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)),
-                           sink);
-  });
+  if (h.method != "-lh5-" && h.method != "-lh0-") codec::Fail(codec::err::kLzhMethod);
+  std::string path;
+  const MemberOutcome outcome = target.WriteFile(
+      *rel,
+      [&](codec::CByteSink& sink) {
+        codec::DecodeLzhMember(
+            h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)), sink);
+      },
+      false, &path);
+  if (outcome == MemberOutcome::Declined) return;
   int64_t t = h.unixTime >= 0 ? h.unixTime : LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second);
   if (t >= 0) plat::SetFileTime(path, t);
 }
-
-}  // namespace
-
-namespace {
 
 // True when every member names a plain relative path (no drive, no leading
 // separator, no "..") that stays inside the folder: only then may the program unpack.
@@ -61,6 +72,60 @@ bool MembersStayInside(std::span<const uint8_t> image, const std::string& folder
   }
 }
 
+// The own reader: every member that decodes is written, each one that does not is
+// reported by its name and code; a header that cannot be read ends the walk.
+// 0 when every member was written (or declined), else -1.
+// The program reports success over members whose data fails their CRC: each file
+// it made is checked against its header, and one that fails is removed from the
+// work folder (never placed) and reported. False when one failed or is missing.
+bool DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
+  bool whole = true;
+  uint64_t pos = 0;
+  std::vector<uint8_t> block(1 << 16);
+  for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+    bool isFolder = false;
+    std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+    if (!rel || isFolder || h.method == "-lhd-") continue;
+    const std::string path = WinJoin(work, *rel);
+    plat::File file;
+    codec::CCrc16 crc;
+    bool read = file.Open(path, plat::File::Mode::Read);
+    for (int64_t n = 0; read && (n = file.Read(block.data(), static_cast<int64_t>(block.size()))) != 0;) {
+      if (n < 0) read = false;
+      if (n > 0) crc.Update(block.data(), static_cast<size_t>(n));
+    }
+    file.Close();
+    if (read && (!h.hasFileCrc || crc.Value() == h.fileCrc)) continue;
+    plat::RemoveFile(path);
+    AfxNote(h.Path() + " : " + codec::err::kLzhCrc);
+    whole = false;
+  }
+  return whole;
+}
+
+// The first failure's code is shown in a message box at the end (string 208 for a
+// method the reader lacks).
+int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
+  std::string firstCode;
+  uint64_t pos = 0;
+  for (;;) {
+    codec::CLzhHeader h;
+    bool headerRead = false;
+    try {
+      if (h.Read(image, pos) < 0) break;
+      headerRead = true;
+      WriteMember(h, image, target);
+    } catch (const codec::CodecError& e) {
+      if (firstCode.empty()) firstCode = e.Code();
+      if (!headerRead) break;  // the header itself could not be read: nothing after it is found
+      AfxNote(h.Path() + " : " + (std::string_view(e.Code()) == codec::err::kLzhMethod ? h.method : std::string(e.Code())));
+    }
+  }
+  if (firstCode.empty()) return 0;
+  AfxMessageBox(firstCode == codec::err::kLzhMethod ? LoadString(IDS_NEEDS_UNLHA) : firstCode);
+  return -1;
+}
+
 }  // namespace
 
 int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
@@ -68,48 +133,49 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   if (mode == 1 && program) {
     // The folder's contents, under names relative to it.
     if (!plat::SetCurrentDirectory(folder)) return -1;
-    std::vector<std::string> names;
-    for (std::string& name : ListFolderNames(".")) names.push_back(std::move(name));
+    const std::vector<std::string> names = WalkPackList(ListFolderNames(".", true));
     if (names.empty()) return -1;
     return PackWithLzhProgram(*this, archive, names);
   }
   plat::MakeDirectory(folder);
   if (!plat::SetCurrentDirectory(folder)) return -1;
-  const std::string target = plat::GetCurrentDirectory();
+  // The user's unpack asks before an existing file is replaced.
+  CExtractTarget target(plat::GetCurrentDirectory(), true);
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return -1;
-  int64_t length = file.GetLength();
+  const int64_t length = file.GetLength();
   std::vector<uint8_t> bytes;
-  if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length) + 1000, &m_allocHook)) {
+  if (!TryAllocate(bytes, length, 1, 1000, &m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 028"));
     return -1;
   }
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
-  if (program && MembersStayInside(image, target)) {
-    const int result = UnpackWithLzhProgram(*this, archive, target);
-    // The program makes no empty folders: the folder entries are made here.
-    uint64_t pos = 0;
-    for (codec::CLzhHeader h; result == 0 && h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
-      bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
-      if (rel && (h.method == "-lhd-" || isFolder)) MakeDirectoryPath(WinJoin(target, *rel));
+  if (program && MembersStayInside(image, target.Folder())) {
+    bool damaged = false;
+    int result = UnpackThroughWorkFolder(
+        target,
+        [&](const std::string& work) {
+          const int status = UnpackWithLzhProgram(*this, archive, work);
+          if (status == 0) damaged = !DropDamagedFiles(image, work);
+          return status;
+        },
+        [](int status) { return status == 0; });
+    if (result != kProgramFailed) {
+      if (damaged) {
+        AfxMessageBox(codec::err::kLzhCrc);
+        result = -1;
+      }
+      // The program makes no empty folders: the folder entries are made here.
+      uint64_t pos = 0;
+      for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+        bool isFolder = false;
+        std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+        if (rel && (h.method == "-lhd-" || isFolder)) target.MakeFolders(*rel);
+      }
+      return result;
     }
-    return result;
+    // The program failed and placed nothing: the own reader tells member by member.
   }
-  try {
-    uint64_t pos = 0;
-    for (;;) {
-      codec::CLzhHeader h;
-      if (h.Read(image, pos) < 0) break;
-      if (h.method != "-lh5-" && h.method != "-lh0-" && h.method != "-lhd-") codec::Fail(codec::err::kLzhMethod);
-      WriteMember(h, image, target);
-    }
-  } catch (const codec::CodecError& e) {
-    if (std::string_view(e.Code()) == codec::err::kLzhMethod)
-      AfxMessageBox(LoadString(IDS_NEEDS_UNLHA));
-    else
-      AfxMessageBox(e.Code());
-  }
-  return 0;
+  return UnpackOwn(image, target);
 }

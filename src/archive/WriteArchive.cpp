@@ -1,8 +1,9 @@
 // CQelDoc::WriteArchive: packs files and folders into a ZIP archive with the own
-// writer. The archive is written under a work name beside it and renamed when
-// complete, so a failed pack leaves no partial archive and an older archive of the
-// same name is never read while it is being replaced; members are stored under
-// relative names, and the archive never packs itself.
+// writer. The archive is written to a new work file beside it (never through a
+// planted link) and renamed when complete, so a failed pack leaves no partial
+// archive and an older archive of the same name is never read while it is being
+// replaced; members are stored under relative names, the archive never packs
+// itself, and symbolic links are left out (and said so), never followed.
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "archive/ArchivePaths.h"
 #include "archive/FileSpec.h"
 #include "archive/LzhProgram.h"
+#include "archive/PackList.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
 #include "archive/codec/ZipWriter.h"
@@ -98,22 +100,24 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   }
 
   if (mode == 0) {
-    if (LzhProgramCanCreate(*this) && !sources.empty() && PackWithLzhProgram(*this, archive, sources) == 0) return 0;
+    if (LzhProgramCanCreate(*this) && !sources.empty() && PackWithLzhProgram(*this, archive, WalkPackList(sources)) == 0)
+      return 0;
     if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
     return -1;
   }
 
   std::vector<FileEntry> entries;
-  for (const std::string& s : sources) CollectTreeFiles(s, entries);
+  std::vector<std::string> links;
+  for (const std::string& s : sources) CollectTreeFiles(s, entries, &links);
+  NoteLeftOutLinks(links);
   std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
   if (entries.empty()) return 0;
 
   m_bZipError = 0;
-  const std::string work = archive + ".$$$";
-  plat::File out;
+  plat::WorkFile work;
   try {
-    CODEC_CHECK(out.Open(work, plat::File::Mode::Write), codec::err::kArchiveOpen);
-    FileSinkOut sink(out);
+    CODEC_CHECK(work.CreateBeside(archive), codec::err::kArchiveOpen);
+    FileSinkOut sink(work.Out());
     codec::CZipWriter writer(sink);
     for (const FileEntry& e : entries) {
       codec::CZipHeader record;
@@ -137,21 +141,17 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
       writer.AddFile(record, source);
     }
     writer.Finish();
-    out.Close();
   } catch (const codec::CodecError& error) {
-    out.Close();
-    plat::RemoveFile(work);
+    work.Discard();
     if (!quiet) AfxMessageBox(std::string(error.Code()));
     return -1;
   }
   if (m_bZipError == 1) {
-    plat::RemoveFile(work);
+    work.Discard();
     if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
     return -1;
   }
-  if (plat::Exists(archive)) plat::RemoveFile(archive);
-  if (!plat::RenameFile(work, archive)) {
-    plat::RemoveFile(work);
+  if (!work.CommitAs(archive)) {
     if (!quiet) AfxMessageBox(std::string(codec::err::kArchiveOpen));
     return -1;
   }

@@ -2,7 +2,10 @@
 // into a ZIP archive through the zip program when there is one, else with the own
 // writer. The zip program stores names as the host spells them (UTF-8), where the
 // own writer stores the Shift-JIS names the rest of the system reads; so names that
-// are not plain ASCII always go to the own writer.
+// are not plain ASCII always go to the own writer. The program is handed the files
+// walked here (it never recurses, so it follows no link) and writes a new archive in
+// a work folder, which replaces the target only when complete: it never adds to an
+// existing file, ZIP archive or not.
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "archive/FileSpec.h"
+#include "archive/PackList.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
 #include "platform/Process.h"
@@ -20,6 +24,11 @@ bool IsAscii(const std::string& text) {
   for (unsigned char c : text)
     if (c >= 0x80) return false;
   return true;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t sep = plat::FindLastSeparator(path);
+  return sep == std::string::npos ? std::string() : sep == 0 ? std::string("\\") : path.substr(0, sep);
 }
 
 }  // namespace
@@ -34,18 +43,34 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   std::string archive = zipName;
   if (archive.empty() || !(archive[0] == '\\' || (archive.size() >= 2 && archive[1] == ':')))
     archive = plat::GetCurrentDirectory() + "\\" + archive;
-  std::optional<std::string> hostArchive = plat::ToHostPath(archive);
   std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
-  if (!hostArchive || !cwd) return 1;
-  // The names are expanded here as Windows expands them: zip matches no wildcards.
-  std::vector<std::string> args{"-q", "-9", "-r", "-nw", *hostArchive};
-  for (const std::string& n : names) {
+  if (!cwd) return 1;
+  const std::vector<std::string> members = WalkPackList(names);
+  if (members.empty()) return 0;
+  std::optional<std::string> work = plat::MakeWorkFolder(FolderOf(archive), ".pelnorix-zip-");
+  if (!work) return 1;
+  const std::string workArchive = *work + "\\new.zip";
+  std::optional<std::string> hostArchive = plat::ResolveHostPath(workArchive);
+  // -y stores a link as a link; none is handed over, and none is ever followed.
+  std::vector<std::string> args{"-q", "-9", "-nw", "-y", hostArchive.value_or("")};
+  bool spelled = hostArchive.has_value();
+  for (const std::string& n : members) {
     std::optional<std::string> host = plat::ToHostPath(n);
-    if (!host || host->empty()) return 1;
-    args.push_back((*host)[0] == '-' ? "./" + *host : *host);
+    if (!host || host->empty()) spelled = false;
+    // A name that starts with '-' must not read as an option.
+    if (host) args.push_back((*host)[0] == '-' ? "./" + *host : *host);
   }
-  if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
-  const plat::ProgramResult result = plat::RunProgram(m_strZipProgram, args, *cwd);
-  if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
-  return result.exitCode == 0 ? 0 : 3;
+  int result = 1;
+  if (spelled) {
+    if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
+    const plat::ProgramResult run = plat::RunProgram(m_strZipProgram, args, *cwd);
+    if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
+    result = run.exitCode == 0 && plat::RenameFile(workArchive, archive) ? 0 : 3;
+    // A program that could not be started (a list longer than a command line
+    // takes): the own writer packs the same files.
+    if (run.exitCode < 0 || run.exitCode == 127) result = -2;
+  }
+  plat::RemoveTree(*work);
+  if (result == -2) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  return result;
 }

@@ -14,10 +14,14 @@ struct ZipRunOptions {
   codec::ZipExtractOptions codec;
   // With placeholder sizes: where a member's output ends (the caller's room).
   uint64_t placeholderLimit = 0;
+  // File mode: an existing file is replaced only after Yes to the overwrite question.
+  bool askOverwrite = false;
 };
 
 // File mode (no memory image): the archive file's members are written below folder,
-// which is made and entered first; 0 on success. Memory mode: the members of the
+// which is made and entered first; 0 on success, -1 when a member was not written
+// (each such member is reported; a member the user chose not to overwrite is not a
+// failure). Memory mode: the members of the
 // archive image go one after the other into output (at most outputCapacity bytes);
 // returns the bytes produced, -3 when they did not fit (the room then filled). -1 on
 // a failure, -9 out of memory.

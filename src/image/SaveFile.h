@@ -1,6 +1,7 @@
-// Writing a finished file: the bytes go to a temporary name beside the target and
-// are renamed over it only when all were written, so a failed save never leaves an
-// empty or half file in place of the old one.
+// Writing a finished file: the bytes go to a new work file beside the target (made
+// under a unique name, never through a planted link) and are renamed over it only
+// when all were written, so a failed save never leaves an empty or half file in
+// place of the old one, and no other file is ever written in its place.
 #pragma once
 
 #include <cstdint>

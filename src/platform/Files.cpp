@@ -11,6 +11,9 @@
 #include <cstdlib>
 #include <strings.h>
 
+#include <filesystem>
+#include <random>
+
 #include "platform/CodePage.h"
 
 namespace plat {
@@ -56,6 +59,8 @@ FileInfo ToInfo(const struct stat& st) {
   info.isDirectory = S_ISDIR(st.st_mode);
   info.isSymlink = S_ISLNK(st.st_mode);
   info.readOnly = (st.st_mode & S_IWUSR) == 0;
+  info.ownedByUser = st.st_uid == geteuid();
+  info.permissions = static_cast<int>(st.st_mode & 0777);
   return info;
 }
 
@@ -120,6 +125,20 @@ std::optional<std::string> ResolveHostPath(std::string_view winPath) {
   }
   return resolved;
 }
+
+namespace {
+
+// A new name in an existing folder: the folder resolved, the name as spelled.
+std::optional<std::string> ResolveFolderOf(std::string_view winPath) {
+  const size_t sep = FindLastSeparator(winPath);
+  if (sep == std::string_view::npos) return ToHostPath(winPath);
+  auto folder = ResolveHostPath(sep == 0 ? std::string_view("\\") : winPath.substr(0, sep));
+  auto name = ToHostPath(winPath.substr(sep + 1));
+  if (!folder || !name) return std::nullopt;
+  return (folder->empty() || folder->back() == '/' ? *folder : *folder + "/") + *name;
+}
+
+}  // namespace
 
 std::string FromHostPath(std::string_view hostPath, bool* exact) {
   auto sjis = Utf8ToCp932(hostPath);
@@ -200,6 +219,49 @@ bool MakeDirectories(std::string_view winPath) {
   return stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions) {
+  auto host = ToHostPath(winPath);
+  return host && !host->empty() && mkdir(host->c_str(), static_cast<mode_t>(permissions)) == 0;
+}
+
+namespace {
+
+// Six characters of a unique suffix.
+std::string UniqueSuffix() {
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string text(6, 'x');
+  for (char& c : text) c = kDigits[random() % 36];
+  return text;
+}
+
+std::string InFolder(std::string_view winFolder, const std::string& name) {
+  std::string path(winFolder);
+  if (!path.empty() && FindLastSeparator(path) != path.size() - 1) path += '\\';
+  return path + name;
+}
+
+}  // namespace
+
+std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::string_view stem) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = InFolder(winFolder, std::string(stem) + UniqueSuffix());
+    auto host = ResolveFolderOf(path);
+    if (!host) return std::nullopt;
+    if (mkdir(host->c_str(), 0700) == 0) return path;
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool RemoveTree(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  if (!host || host->empty()) return false;
+  std::error_code ec;
+  std::filesystem::remove_all(*host, ec);
+  return !ec;
+}
+
 bool RemoveFile(std::string_view winPath) {
   auto host = ResolveHostPath(winPath);
   return host && unlink(host->c_str()) == 0;
@@ -210,9 +272,9 @@ bool RemoveEmptyDirectory(std::string_view winPath) {
   return host && rmdir(host->c_str()) == 0;
 }
 
-bool RenameFile(std::string_view from, std::string_view to) {
+bool RenameFile(std::string_view from, std::string_view to, bool spelled) {
   auto src = ResolveHostPath(from);
-  auto dst = ResolveHostPath(to);
+  auto dst = spelled ? ResolveFolderOf(to) : ResolveHostPath(to);
   return src && dst && rename(src->c_str(), dst->c_str()) == 0;
 }
 
@@ -297,7 +359,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(std::string_view winPath, Mode mode) {
   Close();
-  auto host = ResolveHostPath(winPath);
+  auto host = mode == Mode::CreateNew ? ResolveFolderOf(winPath) : ResolveHostPath(winPath);
   if (!host || host->empty()) return false;
   // Non-blocking only while opening: a named pipe with no writer must not hang the open.
   int flags = O_CLOEXEC | O_NONBLOCK;
@@ -307,6 +369,7 @@ bool File::Open(std::string_view winPath, Mode mode) {
     case Mode::ReadWrite: flags |= O_RDWR; break;
     case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
     case Mode::WritePrivate: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+    case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
   }
   fd_ = open(host->c_str(), flags, mode == Mode::WritePrivate ? 0600 : 0666);
   if (fd_ < 0) return false;
@@ -377,6 +440,47 @@ int64_t File::GetLength() const {
   struct stat st;
   if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
+}
+
+WorkFile::~WorkFile() { Discard(); }
+
+bool WorkFile::Create(std::string_view winFolder) {
+  Discard();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = InFolder(winFolder, ".pelnorix-" + UniqueSuffix() + ".part~");
+    if (file_.Open(path, File::Mode::CreateNew)) {
+      path_ = path;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool WorkFile::CreateBeside(std::string_view winTarget) {
+  const size_t sep = FindLastSeparator(winTarget);
+  if (sep == std::string_view::npos) return Create("");
+  return Create(sep == 0 ? std::string_view("\\") : winTarget.substr(0, sep));
+}
+
+bool WorkFile::CommitAs(std::string_view winTarget, bool spelled) {
+  if (path_.empty()) return false;
+  file_.Close();
+  auto from = ToHostPath(path_);
+  auto to = spelled ? ResolveFolderOf(winTarget) : ResolveHostPath(winTarget);
+  if (!from || !to || to->empty() || rename(from->c_str(), to->c_str()) != 0) {
+    Discard();
+    return false;
+  }
+  path_.clear();
+  return true;
+}
+
+void WorkFile::Discard() {
+  file_.Close();
+  if (path_.empty()) return;
+  if (auto host = ToHostPath(path_)) unlink(host->c_str());
+  path_.clear();
 }
 
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes) {

@@ -35,6 +35,8 @@ struct FileInfo {
   bool isDirectory = false;
   bool isSymlink = false;
   bool readOnly = false;
+  bool ownedByUser = true;  // the file's owner is the user the program runs as
+  int permissions = 0;      // the permission bits (0777)
 };
 
 // Status of the path, following a final symbolic link (Stat) or not (LinkStat).
@@ -47,9 +49,20 @@ bool SetReadOnly(std::string_view winPath, bool readOnly);
 
 bool MakeDirectory(std::string_view winPath);     // one level; true when it exists afterwards
 bool MakeDirectories(std::string_view winPath);   // every missing level
+// One level, its name taken as spelled (no case-insensitive match), with the given
+// permission bits; true only when this call made it.
+bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions = 0777);
+// Makes a new folder only the user can enter, with a unique name starting with
+// stem, inside folder; its Windows path, or nullopt.
+std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::string_view stem);
+// Removes a file or a folder with everything below it; links are removed as links,
+// never followed.
+bool RemoveTree(std::string_view winPath);
 bool RemoveFile(std::string_view winPath);
 bool RemoveEmptyDirectory(std::string_view winPath);
-bool RenameFile(std::string_view from, std::string_view to);
+// A target that does not exist is taken as spelled when spelled is true (the caller
+// knows the folder's names), else its folder is searched for a case variant.
+bool RenameFile(std::string_view from, std::string_view to, bool spelled = false);
 bool CopyFile(std::string_view from, std::string_view to);
 
 struct DirEntry {
@@ -77,7 +90,9 @@ class File {
  public:
   // WritePrivate creates or truncates a file only its owner can read (plaintext of
   // protected documents), and never through a symbolic link.
-  enum class Mode { Read, Write, ReadWrite, Append, WritePrivate };
+  // CreateNew makes a file that does not exist yet, never through a symbolic link
+  // (work files: a name planted beforehand is refused, not written).
+  enum class Mode { Read, Write, ReadWrite, Append, WritePrivate, CreateNew };
   enum class Origin { Begin, Current, End };
 
   File() = default;
@@ -103,6 +118,34 @@ class File {
 
  private:
   int fd_ = -1;
+};
+
+// A work file beside a target: created new under a unique name in the target's
+// folder (never through a link, never over a file), filled, and renamed onto the
+// target when complete; removed when it is not committed.
+class WorkFile {
+ public:
+  WorkFile() = default;
+  ~WorkFile();
+  WorkFile(const WorkFile&) = delete;
+  WorkFile& operator=(const WorkFile&) = delete;
+
+  // Creates the work file in folder (a Windows path; "" is the current folder).
+  bool Create(std::string_view winFolder);
+  // The work file in the folder of target.
+  bool CreateBeside(std::string_view winTarget);
+  File& Out() { return file_; }
+  const std::string& Path() const { return path_; }
+  // Closes the file and renames it onto target; a target that does not exist is
+  // taken as spelled when spelled is true (the caller knows the folder's names),
+  // else its folder is searched for a name differing only in case.
+  bool CommitAs(std::string_view winTarget, bool spelled = false);
+  // Closes and removes the work file.
+  void Discard();
+
+ private:
+  File file_;
+  std::string path_;
 };
 
 // Reads at most maxBytes from the start of a file; nullopt when it cannot be opened or read.

@@ -1,0 +1,58 @@
+#include "archive/UnpackViaProgram.h"
+
+#include <optional>
+#include <vector>
+
+#include "archive/ExtractTarget.h"
+#include "archive/codec/CodecError.h"
+#include "archive/codec/ErrorCodes.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+
+namespace {
+
+// Moves what lies below work\rel into the target; false when something was not placed.
+bool MoveBelow(CExtractTarget& target, const std::string& work, const std::string& rel) {
+  const std::string from = rel.empty() ? work : WinJoin(work, rel);
+  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(from);
+  if (!entries) return false;
+  bool whole = true;
+  for (const plat::DirEntry& e : *entries) {
+    const std::string name = rel.empty() ? e.name : WinJoin(rel, e.name);
+    if (!e.nameExact || e.isSymlink) {
+      // Names the program could not spell in Shift-JIS, and links, are not placed.
+      AfxNote(name + " : " + codec::err::kWrite);
+      whole = false;
+      continue;
+    }
+    if (e.isDirectory) {
+      if (!target.MakeFolders(name)) {
+        AfxNote(name + " : " + codec::err::kWrite);
+        whole = false;
+        continue;
+      }
+      whole = MoveBelow(target, work, name) && whole;
+      continue;
+    }
+    try {
+      target.MoveFile(name, WinJoin(work, name), nullptr);
+    } catch (const codec::CodecError& error) {
+      AfxNote(name + " : " + error.Code());
+      whole = false;
+    }
+  }
+  return whole;
+}
+
+}  // namespace
+
+int UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(const std::string& work)>& run,
+                            const std::function<bool(int)>& succeeded) {
+  std::optional<std::string> work = plat::MakeWorkFolder(target.Folder(), ".pelnorix-unpack-");
+  if (!work) return kProgramFailed;
+  const int status = run(*work);
+  int result = kProgramFailed;
+  if (succeeded(status)) result = MoveBelow(target, *work, "") ? 0 : -1;
+  plat::RemoveTree(*work);
+  return result;
+}
