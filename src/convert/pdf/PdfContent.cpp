@@ -469,6 +469,14 @@ void PdfContent::TableLine(int64_t at, std::string_view w) {
   r_.highestLine = std::max(r_.highestLine, line_);
 }
 
+void PdfContent::TableNote(std::string_view text) {
+  if (tableLine_ >= r_.rows - 4) return;
+  line_ = ++tableLine_;
+  for (size_t i = 0; i < text.size(); ++i) r_.SetCell(static_cast<int>(i), line_, static_cast<uint8_t>(text[i]));
+  column_ = static_cast<int>(text.size());
+  r_.highestLine = std::max(r_.highestLine, line_);
+}
+
 void PdfContent::Position() {
   if (r_.doc.m_nCsvMode == 2) return;  // the table-view form places by operator, not by position
   const Matrix trm = tm_.Times(ctm_);

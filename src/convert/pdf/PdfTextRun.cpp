@@ -59,9 +59,13 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
   const auto* s = reinterpret_cast<const uint8_t*>(text.data());
   const size_t n = text.size();
   double advance = 0;  // text space units
+  int spaces = 0;      // blanks in a row; in the table-view form 50 of them end the writing
+  bool stopped = false;
   for (size_t i = 0; i < n;) {
     const uint8_t b0 = s[i], b1 = i + 1 < n ? s[i + 1] : 0;
-    const bool write = !lineFull_;
+    spaces = b0 == ' ' ? std::min(spaces + 1, 200) : 0;
+    if (spaces >= 50 && r_.doc.m_nCsvMode == 2) stopped = true;
+    const bool write = !lineFull_ && !stopped;
     bool twoBytes = false;
     // Two-byte codes: a Unicode CMap, or a mapped font that is neither one-byte by its
     // /LastChar nor a Type1 font (whose codes are single bytes).

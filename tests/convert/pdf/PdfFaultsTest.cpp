@@ -4,6 +4,7 @@
 
 #include "PdfTestSupport.h"
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 
 namespace pdftest {
 namespace {
@@ -249,6 +250,73 @@ TEST_F(PdfFaults, Type1FontWithMapReadsSingleBytes) {
                                {font, Cmap("1 beginbfrange <01> <04> <0057> endbfrange")}), &ours, &theirs);
   EXPECT_EQ(theirs, (std::vector<std::string>{"WXYZ"}));
   EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, FullCanvasKeepsTheContinuedText) {
+  // Pages past a full canvas: the status pane keeps the page count the road wrote.
+  doc_->m_nTableRows = 620;
+  const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>";
+  const std::string text = LoadBytes("full.pdf", MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R 6 0 R 7 0 R] /Count 3 >>", page,
+                                                          Stream("", "BT /F1 12 Tf 72 700 Td (Hello) Tj ET"), kHelvetica, page, page}));
+  ASSERT_EQ(doc_->m_bPartialLoad, 1) << text;
+  const std::string pane = frame_->StatusBar().GetPaneText(0);
+  EXPECT_EQ(pane.rfind("Page No. = ", 0), 0u) << pane;
+  EXPECT_NE(pane.find("  continued"), std::string::npos) << pane;
+}
+
+TEST_F(PdfFaults, TableViewMarksAscii85DataAndStopsAfterFiftyBlanks) {
+  // The content stream as ASCII85: its line in the listing, and the run cut after 50 blanks.
+  doc_->m_nCsvMode = 2;
+  std::string a85;
+  {
+    const std::string plain = "BT /F1 12 Tf 72 700 Td (A" + std::string(60, ' ') + "B) Tj ET";
+    for (size_t i = 0; i < plain.size(); i += 4) {
+      uint32_t v = 0;
+      const size_t n = std::min<size_t>(4, plain.size() - i);
+      for (size_t k = 0; k < 4; ++k) v = v << 8 | (k < n ? static_cast<uint8_t>(plain[i + k]) : 0);
+      char digits[5];
+      for (int k = 4; k >= 0; --k) {
+        digits[k] = static_cast<char>('!' + v % 85);
+        v /= 85;
+      }
+      a85.append(digits, n + 1);
+    }
+    a85 += "~>";
+  }
+  const std::string pdf = MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+                                   Stream("/Filter /ASCII85Decode", a85), kHelvetica});
+  const std::string listed = LoadBytes("a85.pdf", pdf);
+  const size_t note = listed.find("[ASCII85 data] ");
+  ASSERT_NE(note, std::string::npos) << listed;
+  EXPECT_TRUE(note == 0 || listed[note - 1] == '\n') << listed;
+  EXPECT_NE(listed.find(":A"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("B"), std::string::npos) << listed;
+}
+
+class PdfFaultsSource : public PdfFaults {
+ protected:
+  void SetUp() override {
+    PdfFaults::SetUp();
+    doc_->m_nDisplayForm = 2;
+  }
+};
+
+TEST_F(PdfFaultsSource, StreamKeywordStartsItsOwnLine) {
+  const std::string text = LoadBytes("source.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate("BT ET"))}));
+  EXPECT_NE(text.find(">>\n\r\nstream  adrs = "), std::string::npos) << text;
+}
+
+TEST_F(PdfFaultsSource, StreamTooLargeToInflateIsUnreadable) {
+  // Inflated, the stream passes the stream capacity: the listing says it cannot read it.
+  const std::string text = LoadBytes("large.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate(std::string(3000000, '\0')))}));
+  EXPECT_NE(text.find(std::string(StringUtf8(IDS_UNSUPPORTED_FORMAT)) + " 010"), std::string::npos) << text.substr(0, 400);
+  EXPECT_EQ(text.find(StringUtf8(150)), std::string::npos);
+}
+
+TEST_F(PdfFaultsSource, DottedLineAfterA256ByteDump) {
+  const std::string text = LoadBytes("dump.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate(std::string(256, 'A')))}));
+  EXPECT_NE(text.find("41 \r\n ................ \r\n"), std::string::npos) << text;
 }
 
 }  // namespace
