@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "frame/StatusBar.h"
+#include "platform/Mci.h"
 #include "platform/Ui.h"
 
 class CMainFrame {
@@ -38,6 +39,8 @@ class CMainFrame {
   int ActiveListPane() const { return m_nActiveListPane; }
 
   plat::UiHost& Ui() { return m_ui; }
+  // The media devices, on the clock of Ui().
+  plat::MciHost& Mci() { return m_mci; }
   CStatusBar& StatusBar() { return m_wndStatusBar; }
 
   int m_bDrawToolbar = 0;     // the drawing toolbar is shown
@@ -51,6 +54,7 @@ class CMainFrame {
 
  private:
   plat::UiHost m_ui;
+  plat::MciHost m_mci{m_ui};
   std::string m_strTitle = "Pelnorix";
   CStatusBar m_wndStatusBar;
 };

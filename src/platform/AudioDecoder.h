@@ -1,0 +1,50 @@
+// The sound of a media file as 16-bit signed interleaved samples at the file's own
+// rate, mono or stereo (more channels are mixed down to two), decoded on demand by
+// FFmpeg's libavcodec and converted by libswresample.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+class AudioDecoder {
+ public:
+  AudioDecoder();
+  ~AudioDecoder();
+  AudioDecoder(const AudioDecoder&) = delete;
+  AudioDecoder& operator=(const AudioDecoder&) = delete;
+
+  // Opens the first audio stream of a file; false when there is none or it cannot be decoded.
+  bool Open(const std::string& hostPath);
+  int Rate() const { return rate_; }
+  int Channels() const { return channels_; }
+
+  // Fills out with up to `frames` frames; fewer at the end of the stream.
+  int64_t Read(int16_t* out, int64_t frames);
+  // Moves to a frame of the output; the next Read starts there.
+  bool SeekFrame(int64_t frame);
+  // The frame the next Read starts at.
+  int64_t Position() const { return position_; }
+
+ private:
+  struct Context;
+  bool Refill();
+  bool MakeConverter();
+  void Close();
+
+  std::unique_ptr<Context> cx_;
+  int rate_ = 0;
+  int channels_ = 0;
+  int64_t position_ = 0;
+  int64_t skip_ = 0;             // frames to drop after a seek before the target
+  std::vector<int16_t> pending_; // decoded frames not yet read
+  size_t pendingAt_ = 0;         // samples of pending_ already read
+  bool ended_ = false;
+  bool seeking_ = false;         // the next decoded frame sets skip_ from its time stamp
+  int64_t seekTarget_ = 0;
+};
+
+}  // namespace plat
