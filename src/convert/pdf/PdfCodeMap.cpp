@@ -166,16 +166,23 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
   const int64_t length = b.Size();
 
   int result = 0;
+  bool ranged = false;  // a code-space range came first
   for (int64_t q = 0; q + 10 < length; ++q) {
     if (b.PeekU8(q) != 'b' || !PdfMatch(b, q, "begin")) continue;
-    if (PdfMatch(b, q, "beginbfchar")) {
+    if (PdfMatch(b, q, "begincode")) {
+      ranged = true;
+    } else if (PdfMatch(b, q, "beginbfchar")) {
       q += 11;
       uint32_t src, dst;
       int ns, nd;
       while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
-        if (src < kPdfCodeMapSize) {
-          map[src] = static_cast<uint16_t>(dst);
-          result = 1;
+        if (src >= kPdfCodeMapSize) continue;
+        map[src] = static_cast<uint16_t>(dst);
+        result = 1;
+        // Codes a subset left out just below a mapped one are taken as running on
+        // to it: up to 30 empty entries get the characters before its own.
+        for (uint32_t k = 1; ranged && k <= 30 && k <= src && k < dst && map[src - k] == 0; ++k) {
+          map[src - k] = static_cast<uint16_t>(dst - k);
         }
       }
     } else if (PdfMatch(b, q, "beginbfrange")) {

@@ -294,6 +294,14 @@ TEST_F(PdfFaults, TableViewMarksAscii85DataAndStopsAfterFiftyBlanks) {
   EXPECT_EQ(listed.find("B"), std::string::npos) << listed;
 }
 
+TEST_F(PdfFaults, CmapFillsTheCodesJustBelowAMappedOne) {
+  // After a code-space range, the 30 empty codes below a mapped one run on to it;
+  // the 31st stays as it is.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td <0022003E003F00400041> Tj ET",
+                                  {Type0("Identity-H", 8), "", kCidFont, WideCmap("1 beginbfchar <0041> <3044> endbfchar")});
+  EXPECT_EQ(Trimmed(LoadBytes("fill.pdf", pdf)), "\"\xE3\x81\x81\xE3\x81\x82\xE3\x81\x83\xE3\x81\x84");  // "ぁあぃい
+}
+
 class PdfFaultsSource : public PdfFaults {
  protected:
   void SetUp() override {
