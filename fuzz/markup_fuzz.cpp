@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
@@ -30,7 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   doc.m_pRawData = doc.m_rawStore.data();
   doc.m_nRawLen = static_cast<int64_t>(size - 1);
   if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;
-  const int length = sheet ? doc.ConvertXmlSheetToText(layout, doc.m_nRawLen) : doc.ConvertHtmlToText(layout, doc.m_nRawLen);
+  DumpCall call;
+  call.bTableRules = layout;
+  doc.WriteConvertFailure(sheet ? doc.ConvertXmlSheetToText(call) : doc.ConvertHtmlToText(call));
+  const int length = doc.m_nConvPos;
   if (length < 0 || length >= doc.m_nConvCap) std::abort();
   if (doc.m_nDisplayForm != 2) {
     for (int i = 0; i < length; ++i) {

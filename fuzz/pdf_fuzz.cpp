@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -35,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   call.cellChars = 522;
   call.cellRows = doc.m_nTableRows + 290;
   call.cells.assign(static_cast<size_t>(call.cellChars) * static_cast<size_t>(call.cellRows), 0);
-  const int text = doc.DumpPdf(call);
+  doc.WriteConvertFailure(doc.DumpPdf(call));
+  const int text = doc.m_nConvPos;
   if (text < 0 || text >= doc.m_nConvCap || text > doc.m_nOutDataLimit) std::abort();
   if (doc.m_nRawLen > static_cast<int64_t>(doc.m_rawStore.size())) std::abort();
   return 0;

@@ -15,7 +15,6 @@
 namespace {
 
 constexpr int IDS_ZIP_ERROR = 161;
-constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
 
 class RestoreFolder {
  public:

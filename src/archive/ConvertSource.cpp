@@ -24,7 +24,6 @@
 
 namespace {
 
-constexpr int IDS_WRITE_PROTECTED_QUESTION = 329;
 constexpr int IDS_CANNOT_WRITE = 179;
 constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;

@@ -2,6 +2,12 @@
 // string id of its message and, for an allocation failure, its three-digit place
 // code); the dump frame turns it into display text in one place
 // (CQelDoc::WriteConvertFailure), so no converter formats its own error text.
+//
+// Every road of the dump frame has one form: a document operation
+// `ConvertStatus Road(DumpCall& call)` (or, for the frame's own roads, a free
+// function `ConvertStatus Road(CQelDoc& doc, DumpCall& call)`). A road writes its
+// text from the write position m_nConvPos and leaves the position behind it; its
+// failure is written by the frame at the position the road left.
 #pragma once
 
 #include <string>

@@ -23,6 +23,7 @@ struct DumpCall {
   bool binary = false;    // five or more NULs in the first 1,000 bytes: 2,000 bytes only
   bool inputCut = false;  // a road stopped before the end of the file: truncation note
   bool roadAbsent = false;  // the file's road is not in this build
+  bool declined = false;    // the road did not take the file: the next table's roads run
   plat::File file;
 
   // Name table: 256 names of 32 characters (the workbook's sheet names).

@@ -51,6 +51,7 @@ class CsvOutput {
 }  // namespace
 
 ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
+  doc.m_nConvPos = 0;  // a failure's message is the whole text
   const int64_t n = std::max<int64_t>(std::min(call.bytesRead, call.bufferSize), 0);
   const auto need = CheckedSize(n, 1, kCsvRoom, INT32_MAX);
   if (!need) return ConvertStatus::OutOfMemory(" 016");

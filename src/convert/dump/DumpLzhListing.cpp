@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -114,7 +115,7 @@ int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
 
 }  // namespace
 
-void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
+ConvertStatus DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
   ListingTable table(doc, "LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n", kRule);
   ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
@@ -141,4 +142,5 @@ void DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t%lld files Total", static_cast<long long>(table.Compressed()),
                  static_cast<long long>(table.Original()), static_cast<long long>(table.Ratio()), table.Files());
   FinishDump(doc, call);
+  return ConvertStatus::Ok();
 }

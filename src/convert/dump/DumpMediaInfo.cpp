@@ -13,6 +13,7 @@
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/MediaTags.h"
@@ -68,7 +69,7 @@ void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
 
 }  // namespace
 
-void DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
+ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
   const ByteCursor head(doc.m_pRawData, call.bytesRead);
   std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
   info += KeyHelp(doc.m_nRecordRate);
@@ -92,4 +93,5 @@ void DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
   DisplayWriter out(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos);
   out.Append(info);
   if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(doc.m_pRawData, std::min(call.readSize, call.bytesRead)));
+  return ConvertStatus::Ok();
 }

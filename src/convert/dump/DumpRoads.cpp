@@ -15,69 +15,71 @@
 
 namespace {
 
-enum class RoadEnd { Continue, Common, Release };
-using RoadRun = RoadEnd (*)(CQelDoc& doc, DumpCall& call);
+// What follows a road that succeeded: the next table, the common end, or the end of
+// the call; Sheet: the end of the call when the sheet output made a CSV table.
+enum class RoadEnd { Continue, Common, Release, Sheet };
+using RoadRun = ConvertStatus (*)(CQelDoc& doc, DumpCall& call);
+
+// A document operation as a road.
+template <ConvertStatus (CQelDoc::*Road)(DumpCall&)>
+ConvertStatus Op(CQelDoc& doc, DumpCall& call) {
+  return (doc.*Road)(call);
+}
 
 struct DumpRoad {
   bool (*takes)(int kind);
   RoadRun run;  // null: the road is not in this build
+  RoadEnd end;
 };
-
-// A road that ends the call: its failure, if any, replaces the text.
-RoadEnd Released(CQelDoc& doc, const ConvertStatus& status) {
-  if (!status.ok()) {
-    doc.m_nConvPos = 0;
-    doc.WriteConvertFailure(status);
-  }
-  return RoadEnd::Release;
-}
 
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
-    {[](int k) { return k == kKindDocx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertDocx(c.path); return RoadEnd::Release; }},  // word-processing document
-    {[](int k) { return k == kKindPptx; }, [](CQelDoc& d, DumpCall& c) { d.m_nConvPos = d.ConvertPptx(c.path); return RoadEnd::Release; }},  // presentation
+    {[](int k) { return k == kKindDocx; }, Op<&CQelDoc::ConvertDocx>, RoadEnd::Release},  // word-processing document
+    {[](int k) { return k == kKindPptx; }, Op<&CQelDoc::ConvertPptx>, RoadEnd::Release},  // presentation
 };
 
-// Compound-file and old binary Office detection and loading (may change the kind).
-constexpr RoadRun kCompoundStage = [](CQelDoc& d, DumpCall& c) {
-  return d.RunCompoundStage(c) ? RoadEnd::Release : RoadEnd::Continue;
-};
+// Compound-file and old binary Office detection and loading (may change the kind);
+// its failure ends the call.
+constexpr DumpRoad kCompoundStage = {[](int) { return true; }, Op<&CQelDoc::RunCompoundStage>, RoadEnd::Continue};
 
 // After the file is read and closed, on the whole input.
 constexpr DumpRoad kWholeInputRoads[] = {
-    {[](int k) { return k == kKindXlsx; }, [](CQelDoc& d, DumpCall& c) { d.DumpXlsx(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // XLSX reader fills the cell tables, then the sheet road
-    {[](int k) { return k == kKindMail; },
-     [](CQelDoc& d, DumpCall& c) { return d.DumpMailText(c) ? RoadEnd::Release : RoadEnd::Continue; }},  // mail message
-    {IsMediaKind, [](CQelDoc& d, DumpCall& c) { DumpMediaInfo(d, c); return RoadEnd::Release; }},
-    {[](int k) { return k == kKindCsv; }, [](CQelDoc& d, DumpCall& c) { return Released(d, DumpCsvTable(d, c)); }},
+    {[](int k) { return k == kKindXlsx; }, Op<&CQelDoc::DumpXlsx>, RoadEnd::Sheet},  // XLSX reader fills the cell tables, then the sheet road
+    {[](int k) { return k == kKindMail; }, Op<&CQelDoc::DumpMailText>, RoadEnd::Release},  // mail message
+    {IsMediaKind, DumpMediaInfo, RoadEnd::Release},
+    {[](int k) { return k == kKindCsv; }, DumpCsvTable, RoadEnd::Release},
 };
-
-// A text converter's result becomes the write position, within the buffer.
-RoadEnd TextRoad(CQelDoc& doc, int position) {
-  doc.m_nConvPos = std::clamp(position, 0, std::max(doc.m_nConvCap - 1, 0));
-  return RoadEnd::Common;
-}
 
 // On the input cut to the read size: the document roads.
 constexpr DumpRoad kDocumentRoads[] = {
-    {[](int k) { return k == kKindPpt; }, [](CQelDoc& d, DumpCall& c) {
-       d.DumpPptText(c);
-       d.ShowSelectedPicture(c);
-       return RoadEnd::Common;
-     }},  // binary presentation
-    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; },
-     [](CQelDoc& d, DumpCall& c) { d.DumpWordText(c); return RoadEnd::Common; }},  // binary Word
-    {[](int k) { return k == kKindXls; }, [](CQelDoc& d, DumpCall& c) { d.DumpWorkbook(c); return d.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common; }},  // binary Excel and sheet output
-    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; },
-     [](CQelDoc& d, DumpCall&) { d.DumpRtfWordFormat(0, false); return RoadEnd::Common; }},  // word-format filter
+    {[](int k) { return k == kKindPpt; }, Op<&CQelDoc::DumpPptText>, RoadEnd::Common},  // binary presentation and its selected picture
+    {[](int k) { return k == kKindDoc || k == kKindMail || k == kKindRtfCompound; }, Op<&CQelDoc::DumpWordText>,
+     RoadEnd::Common},  // binary Word
+    {[](int k) { return k == kKindXls; }, Op<&CQelDoc::DumpWorkbook>, RoadEnd::Sheet},  // binary Excel and sheet output
+    {[](int k) { return k == kKindRtf || k == kKindXmlSheet; }, Op<&CQelDoc::DumpRtfText>, RoadEnd::Common},  // word-format filter
 };
 
 // Then the text converters.
 constexpr DumpRoad kTextRoads[] = {
-    {[](int k) { return k == kKindPdf; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.DumpPdf(c)); }},  // PDF
-    {[](int k) { return k == kKindHtml; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertHtmlToText(c.bTableRules, d.m_nRawLen)); }},
-    {[](int k) { return k == kKindXmlSheet; }, [](CQelDoc& d, DumpCall& c) { return TextRoad(d, d.ConvertXmlSheetToText(c.bTableRules, d.m_nRawLen)); }},
+    {[](int k) { return k == kKindPdf; }, Op<&CQelDoc::DumpPdf>, RoadEnd::Common},  // PDF
+    {[](int k) { return k == kKindHtml; }, Op<&CQelDoc::ConvertHtmlToText>, RoadEnd::Common},
+    {[](int k) { return k == kKindXmlSheet; }, Op<&CQelDoc::ConvertXmlSheetToText>, RoadEnd::Common},
 };
+
+// Runs one road: a failure is written where the road left the write position and
+// ends the call; a road that declined the file lets the next table's roads run.
+RoadEnd Run(const DumpRoad& road, CQelDoc& doc, DumpCall& call) {
+  call.declined = false;
+  const ConvertStatus status = road.run(doc, call);
+  if (!status.ok()) {
+    doc.WriteConvertFailure(status);
+    doc.ConvWriter().Terminate();
+    return road.end == RoadEnd::Continue ? RoadEnd::Release : road.end == RoadEnd::Sheet ? RoadEnd::Common : road.end;
+  }
+  if (call.declined) return RoadEnd::Continue;
+  if (road.end == RoadEnd::Sheet) return doc.m_nFileKind == kKindCsv ? RoadEnd::Release : RoadEnd::Common;
+  return road.end;
+}
 
 // The string matrices and the work arrays of the table-producing roads.
 ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
@@ -104,7 +106,7 @@ RoadEnd RunRoad(const DumpRoad (&roads)[N], CQelDoc& doc, DumpCall& call) {
       call.roadAbsent = true;
       return RoadEnd::Continue;
     }
-    return road.run(doc, call);
+    return Run(road, doc, call);
   }
   return RoadEnd::Continue;
 }
@@ -121,7 +123,8 @@ bool RunPackageRoad(CQelDoc& doc, DumpCall& call) {
 
 int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
   if (const ConvertStatus status = AllocateWorkTables(doc, call); !status.ok()) {
-    Released(doc, status);
+    doc.m_nConvPos = 0;
+    doc.WriteConvertFailure(status);
     return FinishDump(doc, call);
   }
 
@@ -148,7 +151,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     return FinishDump(doc, call);
   }
 
-  if (kCompoundStage(doc, call) == RoadEnd::Release) return FinishDump(doc, call);
+  if (Run(kCompoundStage, doc, call) == RoadEnd::Release) return FinishDump(doc, call);
   call.file.Close();
 
   RoadEnd end = RunRoad(kWholeInputRoads, doc, call);

@@ -15,8 +15,9 @@ void DumpPlainCopy(CQelDoc& doc, DumpCall& call);
 int RunDumpRoads(CQelDoc& doc, DumpCall& call);     // the main road: work tables, the road of the kind, the common end
 int FinishDump(CQelDoc& doc, DumpCall& call);       // NUL, file closed, raw data freed; the text length
 
-// The roads of this folder: archive listings, media information, CSV tables.
-void DumpZipListing(CQelDoc& doc, DumpCall& call);
-void DumpLzhListing(CQelDoc& doc, DumpCall& call);
-void DumpMediaInfo(CQelDoc& doc, DumpCall& call);
+// The roads of this folder (the road form of convert/ConvertStatus.h): archive
+// listings, media information, CSV tables.
+ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call);
+ConvertStatus DumpLzhListing(CQelDoc& doc, DumpCall& call);
+ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call);
 ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call);  // the road ends the call; a failure replaces the text

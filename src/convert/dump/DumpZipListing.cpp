@@ -15,6 +15,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/charmap/TextDecode.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -180,7 +181,7 @@ void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
 
 }  // namespace
 
-void DumpZipListing(CQelDoc& doc, DumpCall& call) {
+ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
   ListingTable table(doc, "ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n", kRule);
   ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
@@ -211,4 +212,5 @@ void DumpZipListing(CQelDoc& doc, DumpCall& call) {
   PrintZipSize(doc, "", table.Original());
   doc.ConvPrintf("  %4lld%%                    %lld files Total", static_cast<long long>(table.Ratio()), table.Files());
   FinishDump(doc, call);
+  return ConvertStatus::Ok();
 }

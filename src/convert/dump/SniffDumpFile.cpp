@@ -11,6 +11,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -104,7 +105,7 @@ bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   } else if (m[0] == 'P' && m[1] == 'K') {
     if ((m[2] == 3 && m[3] == 4) || (m[2] == 0x30 && m[3] == 0x30 && m[4] == 0x50 && m[5] == 0x4B)) {
       if (!((call.kind == kKindXlsx || call.kind == kKindDocx) && doc.m_nDisplayForm != 2)) {
-        DumpZipListing(doc, call);
+        doc.WriteConvertFailure(DumpZipListing(doc, call));
         return true;
       }
     } else if (m[2] == 3 || m[2] == 0x30) {
@@ -114,7 +115,7 @@ bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
 
   if (next == Next::LzhTest) {
     if (m[2] == '-' && m[3] == 'l' && m[4] == 'h' && call.EndsNoCase("lzh")) {
-      DumpLzhListing(doc, call);
+      doc.WriteConvertFailure(DumpLzhListing(doc, call));
       return true;
     }
     // Pictures: the title when the name agrees with the bytes.

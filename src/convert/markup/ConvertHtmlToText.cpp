@@ -1,20 +1,13 @@
-// The document's HTML and spreadsheet-XML converters.
+// The document's HTML and spreadsheet-XML converters, roads of the dump.
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 #include "convert/markup/MarkupConverter.h"
 
-namespace {
-
-int Convert(CQelDoc& doc, MarkupDialect dialect, int bTableRules, int64_t rawLen) {
-  doc.WriteConvertFailure(MarkupConverter(doc, dialect, bTableRules, rawLen).Run());
-  return doc.m_nConvPos;
+ConvertStatus CQelDoc::ConvertHtmlToText(DumpCall& call) {
+  return MarkupConverter(*this, MarkupDialect::Html, call.bTableRules, m_nRawLen).Run();
 }
 
-}  // namespace
-
-int CQelDoc::ConvertHtmlToText(int bTableRules, int64_t rawLen) {
-  return Convert(*this, MarkupDialect::Html, bTableRules, rawLen);
-}
-
-int CQelDoc::ConvertXmlSheetToText(int bTableRules, int64_t rawLen) {
-  return Convert(*this, MarkupDialect::SheetXml, bTableRules, rawLen);
+ConvertStatus CQelDoc::ConvertXmlSheetToText(DumpCall& call) {
+  return MarkupConverter(*this, MarkupDialect::SheetXml, call.bTableRules, m_nRawLen).Run();
 }

@@ -19,6 +19,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
 namespace {
@@ -51,17 +52,16 @@ class CompoundLoader {
  public:
   CompoundLoader(CQelDoc& doc, DumpCall& call) : doc_(doc), call_(call) {}
 
-  // True when the dump ends here.
-  bool Run();
+  // A failure ends the dump.
+  ConvertStatus Run();
 
  private:
   int64_t ReadAt(int64_t offset, uint8_t* out, int64_t n);
   int64_t ReadSector(uint32_t s, uint8_t* out) { return ReadAt((static_cast<int64_t>(s) + 1) * kSector, out, kSector); }
   uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kSpecialMark; }
   bool InFile(uint32_t s) const { return s < static_cast<uint32_t>(doc_.m_nCfbSectorCount); }
-  bool Fail(int stringId);
-  bool ClassifyUnknown(const uint8_t* dir);
-  bool EnlargeCellBuffers();
+  ConvertStatus ClassifyUnknown(const uint8_t* dir);
+  ConvertStatus EnlargeCellBuffers();
   void BuildChainTable();
   void WalkDirectory(uint32_t firstDir);
   void LoadMiniStream();
@@ -102,12 +102,7 @@ int64_t CompoundLoader::ReadAt(int64_t offset, uint8_t* out, int64_t n) {
   return got;
 }
 
-bool CompoundLoader::Fail(int stringId) {
-  doc_.ConvAppend(LoadString(stringId));
-  return true;
-}
-
-bool CompoundLoader::EnlargeCellBuffers() {
+ConvertStatus CompoundLoader::EnlargeCellBuffers() {
   call_.cellRows = doc_.m_nTableRows + 290;
   call_.cell2Bytes = doc_.m_nTableRowsR;
   const char* place = nullptr;
@@ -116,18 +111,16 @@ bool CompoundLoader::EnlargeCellBuffers() {
   } else if (!plat::TryResize(call_.cells2, static_cast<size_t>(call_.cell2Chars) * call_.cell2Bytes, &doc_.m_allocHook)) {
     place = " 007";
   }
-  if (!place) return true;
-  doc_.m_nConvPos = 0;
-  doc_.ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-  doc_.ConvAppend(place);
-  return false;
+  if (!place) return ConvertStatus::Ok();
+  doc_.m_nConvPos = 0;  // the message replaces the plain copy
+  return ConvertStatus::OutOfMemory(place);
 }
 
 // Working kind 99: a Workbook or Book stream makes a workbook, WordDocument Word,
 // PowerPoint Document (or Pictures-first presentations) a presentation.
-bool CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
+ConvertStatus CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
   const bool root = (dir[0] == 'R' && dir[2] == 'o') || (dir[0] == 0 && dir[1] == 'R');
-  if (!root) return true;
+  if (!root) return ConvertStatus::Ok();
   int kind = 0;
   for (int pass = 0; pass < 4 && kind == 0; ++pass) {
     for (int i = 1; i < 4; ++i) {
@@ -139,7 +132,7 @@ bool CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
       if (kind) break;
     }
   }
-  if (kind == 0) return true;
+  if (kind == 0) return ConvertStatus::Ok();
   call_.kind = kind;
   doc_.m_nFileKind = kind;
   return EnlargeCellBuffers();
@@ -338,7 +331,7 @@ void CompoundLoader::FindPropertyWindow() {
   src_[6] = SlotSource{w, static_cast<uint32_t>(w / kSector - 1), -1, false};
 }
 
-bool CompoundLoader::Run() {
+ConvertStatus CompoundLoader::Run() {
   const uint8_t* b = doc_.m_pRawData;
   const bool have3 = call_.bytesRead >= 3;
   const bool cfb = have3 && b[0] == 0xD0 && b[1] == 0xCF && b[2] == 0x11;
@@ -350,12 +343,12 @@ bool CompoundLoader::Run() {
     const int n = std::min<int>(4000, OfficeState::kCfbChainEntries);
     for (int s = 0; s < n; ++s) doc_.m_anCfbChain[s] = static_cast<uint32_t>(s + 1);
     doc_.m_nCfbChainOrigin = 2;
-    return false;
+    return ConvertStatus::Ok();
   }
   if (!(cfb || word6 || word2) && (kind == kKindDoc || kind == kKindXls)) kind = kKindNotOffice;
   if (word6) {
     kind = kKindDoc;
-    return false;
+    return ConvertStatus::Ok();
   }
   const bool loads = kind == kKindPpt || kind == kKindDoc || kind == kKindXls || kind == kKindMail || kind == kKindRtfCompound ||
                      kind == kKindOther;
@@ -363,13 +356,15 @@ bool CompoundLoader::Run() {
     call_.fileLength = std::max<int64_t>(call_.file.GetLength(), 0);
     ReadAt(0, header_, kSector);
     // Only 512-byte sectors (shift 9) and 64-byte mini sectors are read.
-    if (U16(header_ + 30) != 9 || U16(header_ + 32) != 6) return Fail(240);
+    if (U16(header_ + 30) != 9 || U16(header_ + 32) != 6) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     const uint32_t firstDir = U32(header_ + 48);
-    if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.m_nRawLen || firstDir >= kSpecialMark) return Fail(240);
+    if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.m_nRawLen || firstDir >= kSpecialMark) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     doc_.m_nCfbDirectoryPos = static_cast<int>((static_cast<int64_t>(firstDir) + 1) * kSector);
     uint8_t dir[kSector];
     ReadSector(firstDir, dir);
-    if (kind == kKindOther && !ClassifyUnknown(dir)) return true;
+    if (kind == kKindOther) {
+      if (const ConvertStatus status = ClassifyUnknown(dir); !status.ok()) return status;
+    }
     if (kind == kKindDoc || kind == kKindRtfCompound) {
       uint8_t s0[4];
       ReadAt(kSector, s0, 4);
@@ -381,9 +376,9 @@ bool CompoundLoader::Run() {
     if (kind == kKindMail) {
       src_[0] = SlotSource{(static_cast<int64_t>(doc_.m_nCfbMiniStart) + 1) * kSector,
                            static_cast<uint32_t>(doc_.m_nCfbMiniStart), -1, false};
-      return false;  // the mail road reads the file image itself
+      return ConvertStatus::Ok();  // the mail road reads the file image itself
     }
-    if (!src_[0].mini && src_[0].position > doc_.m_nRawLen) return Fail(240);
+    if (!src_[0].mini && src_[0].position > doc_.m_nRawLen) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     if (kind == kKindXls && !(src_[5].position > 0 && src_[5].position <= doc_.m_nRawLen)) FindPropertyWindow();
     // Gathering, slot by slot, from raw offset 512.
     int64_t w = kSector;
@@ -401,7 +396,7 @@ bool CompoundLoader::Run() {
     if (doc_.m_bCfbOverflow) call_.inputCut = true;
     if (doc_.m_anCfbSlots[0] > 0) std::memcpy(doc_.m_pRawData, doc_.m_pRawData + doc_.m_anCfbSlots[0], 4);
     if (kind == kKindXls) doc_.ReadSheetNames(call_);
-    return false;
+    return ConvertStatus::Ok();
   }
   if (!cfb && kind == kKindMail) {
     kind = kKindText;
@@ -411,12 +406,12 @@ bool CompoundLoader::Run() {
       if (doc_.ConvAppend(std::string_view(&c, 1)) == 0) break;
     }
   }
-  return false;
+  return ConvertStatus::Ok();
 }
 
 }  // namespace
 
-bool CQelDoc::RunCompoundStage(DumpCall& call) {
+ConvertStatus CQelDoc::RunCompoundStage(DumpCall& call) {
   m_anCfbSlots = {};
   m_anCfbSlotLength = {};
   // Cleared when a previous file left entries: a fresh table stays untouched zero pages.
@@ -426,7 +421,7 @@ bool CQelDoc::RunCompoundStage(DumpCall& call) {
   m_nCfbDirectoryPos = m_nCfbMiniStart = m_nCfbWordMark = m_nCfbChainOrigin = m_bCfbOverflow = 0;
   m_nCfbOffset = m_nCfbSector = m_nCfbPrevSector = m_nCfbEnd = 0;
   m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));
-  if (!m_pRawData) return false;
+  if (!m_pRawData) return ConvertStatus::Ok();
   CompoundLoader loader(*this, call);
   return loader.Run();
 }

@@ -14,6 +14,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/CompoundStreams.h"
 #include "convert/office/RawImage.h"
@@ -24,7 +25,6 @@ namespace {
 
 constexpr int64_t kSector = 512;
 constexpr size_t kMaxName = 100;
-constexpr int kOfficeFormatUnsupported = 240;  // "対応していないOffice形式です"
 
 // One safe file name from an attachment's name: separators and characters a name
 // cannot hold become "_", leading dots too, at most 100 bytes in whole characters.
@@ -51,8 +51,8 @@ class MailRoad {
  public:
   MailRoad(CQelDoc& doc, DumpCall& call)
       : doc_(doc), call_(call), img_(RawImage::Of(doc)), streams_(doc, img_, std::min(call.readSize, doc.m_nRawLen)) {}
-  // False when the road is not taken (the directory lies beyond the data).
-  bool Run();
+  // Declines the file (call.declined) when the directory lies beyond the data.
+  void Run();
 
  private:
   void Text(const std::string& bytes);
@@ -193,9 +193,12 @@ void MailRoad::Entry(const uint8_t* e) {
   }
 }
 
-bool MailRoad::Run() {
+void MailRoad::Run() {
   const int64_t readSize = std::min(call_.readSize, doc_.m_nRawLen);
-  if (doc_.m_nCfbDirectoryPos <= 0 || doc_.m_nCfbDirectoryPos >= readSize) return false;
+  if (doc_.m_nCfbDirectoryPos <= 0 || doc_.m_nCfbDirectoryPos >= readSize) {
+    call_.declined = true;
+    return;
+  }
   doc_.m_nConvPos = 0;
   doc_.m_bAltDisplay = 1;
   const std::string directory = streams_.Regular(static_cast<uint32_t>(doc_.m_nCfbDirectoryPos / kSector - 1), -1);
@@ -205,11 +208,13 @@ bool MailRoad::Run() {
     Entry(reinterpret_cast<const uint8_t*>(directory.data() + k * 128));
   }
   AttachmentLine();  // the last attachment, when no properties stream closed it
-  if (doc_.m_nConvPos == 0) doc_.ConvAppend(LoadString(kOfficeFormatUnsupported));
+  if (doc_.m_nConvPos == 0) doc_.ConvAppend(LoadString(IDS_OFFICE_FORMAT_UNSUPPORTED));
   doc_.ConvAppend("\r\n--END--- ");
-  return true;
 }
 
 }  // namespace
 
-bool CQelDoc::DumpMailText(DumpCall& call) { return MailRoad(*this, call).Run(); }
+ConvertStatus CQelDoc::DumpMailText(DumpCall& call) {
+  MailRoad(*this, call).Run();
+  return ConvertStatus::Ok();
+}

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
 #include "platform/CodePage.h"
@@ -490,4 +491,7 @@ void PptRoad::Run() {
 
 }  // namespace
 
-void CQelDoc::DumpPptText(DumpCall& call) { PptRoad(*this, call).Run(); }
+ConvertStatus CQelDoc::DumpPptText(DumpCall& call) {
+  PptRoad(*this, call).Run();
+  return ShowSelectedPicture(call);
+}

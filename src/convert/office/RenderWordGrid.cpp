@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "convert/office/WordGrid.h"
 #include "platform/CodePage.h"
@@ -122,7 +123,7 @@ void GridRenderer::WriteLine() {
 }
 
 void GridRenderer::LineOutput() {
-  if (line_.size() >= kLineMax || (line_.size() >= kLongLine && doc_.m_nFileKind != 2)) {
+  if (line_.size() >= kLineMax || (line_.size() >= kLongLine && doc_.m_nFileKind != kKindDoc)) {
     inTable_ = false;
     topDone_ = false;
     WriteLine();
@@ -272,7 +273,7 @@ int CQelDoc::RenderWordGrid(const WordGrid& grid, int separatorMode, int lastRow
   const int width = std::max(grid.width, 1);
   lastRow = std::clamp(lastRow, 0, grid.rows);
   lastCol = std::clamp(lastCol, 0, width);
-  if (m_nDisplayForm == 2 && m_nFileKind == 2) {
+  if (m_nDisplayForm == 2 && m_nFileKind == kKindDoc) {
     DisplayWriter out = ConvWriter();
     for (int r = 0; r <= lastRow && r < grid.rows && !out.Full(); ++r) {
       out.Printf("\r\n[%4d:]\r\n", r);

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
 #include "platform/CodePage.h"
 
 namespace {
@@ -408,4 +409,9 @@ void CQelDoc::DumpRtfWordFormat(int64_t start, bool embedded) {
   }
   if (embedded) ConvAppend("##word format##\n");
   pass.Text();
+}
+
+ConvertStatus CQelDoc::DumpRtfText(DumpCall&) {
+  DumpRtfWordFormat(0, false);
+  return ConvertStatus::Ok();
 }

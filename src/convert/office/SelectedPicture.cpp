@@ -6,9 +6,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
 #include "base/CheckedSize.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
 #include "platform/Files.h"
@@ -23,32 +24,32 @@ struct PictureFile {
 // The temporary file and file kind of picture bytes; null name: not a picture we load.
 PictureFile PictureFileOf(const std::vector<uint8_t>& b) {
   const auto at = [&](size_t k) { return k < b.size() ? b[k] : 0; };
-  if (at(0) == 0xFF && at(1) == 0xD8 && at(2) == 0xFF) return {"\\pdftmp.jpg", 13};
-  if (at(0) == 0x89 && at(1) == 'P' && at(2) == 'N' && at(3) == 'G') return {"\\pdftmp.PNG", 14};
-  if (at(0) == 'B' && at(1) == 'M') return {"\\pdftmp.bmp", 12};
-  if ((at(0) == 'I' && at(1) == 'I' && at(2) == 42) || (at(0) == 'M' && at(1) == 'M' && at(3) == 42)) return {"\\pdftmp.tif", 16};
+  if (at(0) == 0xFF && at(1) == 0xD8 && at(2) == 0xFF) return {"\\pdftmp.jpg", kKindJpeg};
+  if (at(0) == 0x89 && at(1) == 'P' && at(2) == 'N' && at(3) == 'G') return {"\\pdftmp.PNG", kKindPng};
+  if (at(0) == 'B' && at(1) == 'M') return {"\\pdftmp.bmp", kKindBmp};
+  if ((at(0) == 'I' && at(1) == 'I' && at(2) == 42) || (at(0) == 'M' && at(1) == 'M' && at(3) == 42)) return {"\\pdftmp.tif", kKindTiff};
   return {nullptr, 0};
 }
 
 }  // namespace
 
-void CQelDoc::ShowSelectedPicture(DumpCall& call) {
-  if (m_nSelectedItem <= 0 || m_nFileKind >= 4 || !m_pRawData) return;
-  const bool direct = m_nSelectedItem == 100 && m_nFileKind == 1;
+ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
+  if (m_nSelectedItem <= 0 || m_nFileKind >= kKindRtf || !m_pRawData) return ConvertStatus::Ok();
+  const bool direct = m_nSelectedItem == 100 && m_nFileKind == kKindPpt;
   const int n = direct || m_nSelectedItem > 199 ? 1 : m_nSelectedItem;
   int64_t volume = call.pictureVolume[static_cast<size_t>(n)];
   const int64_t address = call.pictureAddress[static_cast<size_t>(n)];
   const RawImage img = RawImage::Of(*this);
   const int64_t end = std::min<int64_t>(std::min(call.readSize, m_nRawLen), img.Size());
-  if (volume <= 0 || address < 0) return;
-  const int64_t base = m_nFileKind == 1 ? (m_anCfbSlots[4] > 0 ? m_anCfbSlots[4] : 512) + 8 : 0;
+  if (volume <= 0 || address < 0) return ConvertStatus::Ok();
+  const int64_t base = m_nFileKind == kKindPpt ? (m_anCfbSlots[4] > 0 ? m_anCfbSlots[4] : 512) + 8 : 0;
   int64_t start = base + address;
-  if (start >= end) return;
+  if (start >= end) return ConvertStatus::Ok();
 
   const int type = call.pictureType[static_cast<size_t>(n)];
   // JPEG and PNG data start at their signature (a 0xFF may occur in the store
   // entry's identifier before it); other direct pictures at their first 0xFF.
-  if (m_nFileKind == 1 && (type == 0x52 || type == 0x62)) {
+  if (m_nFileKind == kKindPpt && (type == 0x52 || type == 0x62)) {
     for (int64_t k = 0; k < 500; ++k) {
       const int64_t p = start + k;
       const bool jpeg = type == 0x52 && img.At(p) == 0xFF && img.At(p + 1) == 0xD8 && img.At(p + 2) == 0xFF;
@@ -64,14 +65,12 @@ void CQelDoc::ShowSelectedPicture(DumpCall& call) {
   }
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, volume, 1, 1000, &m_allocHook)) {
-    ConvAppend(LoadString(IDS_OUT_OF_MEMORY));
-    ConvAppend(" 013");
-    return;
+    return ConvertStatus::OutOfMemory(" 013");
   }
   bytes.clear();
   for (int64_t p = start; p < end && static_cast<int64_t>(bytes.size()) < volume; ++p) {
     // Workbook pictures: the headers of full-length continuation records are dropped.
-    if (m_nFileKind == 3 && (img.At(p) == '<' || img.At(p) == 0xEB) && img.At(p + 1) == 0 && img.At(p + 2) == ' ' &&
+    if (m_nFileKind == kKindXls && (img.At(p) == '<' || img.At(p) == 0xEB) && img.At(p + 1) == 0 && img.At(p + 2) == ' ' &&
         img.At(p + 3) == ' ') {
       p += 3;
       continue;
@@ -79,10 +78,11 @@ void CQelDoc::ShowSelectedPicture(DumpCall& call) {
     bytes.push_back(img.At(p));
   }
   const PictureFile file = PictureFileOf(bytes);
-  if (!file.name) return;
+  if (!file.name) return ConvertStatus::Ok();
   const std::string path = TmpFolder() + file.name;
-  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return;
+  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return ConvertStatus::Ok();
   m_nFileKind = file.kind;
   m_strImageFile = path;
   LoadImageFile(path, 0);
+  return ConvertStatus::Ok();
 }

@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "app/Globals.h"
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
@@ -247,7 +248,7 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
   if (doc_.m_nConvPos < doc_.m_nConvCap - 1) {
     doc_.m_pConvBuf[doc_.m_nConvPos++] = '\0';
   }
-  doc_.m_nFileKind = 33;
+  doc_.m_nFileKind = kKindCsv;
 }
 
 void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
@@ -349,7 +350,7 @@ void SheetWriter::Run() {
   doc_.m_nRawLen = 0;
   doc_.m_nRawPos = 0;
   if (order.empty()) {
-    if (!s_.earlyStop) doc_.ConvAppend(LoadString(242));
+    if (!s_.earlyStop) doc_.ConvAppend(LoadString(IDS_SHEET_WITHOUT_CELLS));
     return;
   }
   if (doc_.m_nColumnWidthMode >= 10 && doc_.m_nColumnWidthMode <= 13) {

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
 #include "convert/office/WordGrid.h"
@@ -186,35 +188,36 @@ void CopySimpleForm(CQelDoc& doc, bool form94) {
 
 }  // namespace
 
-void CQelDoc::DumpWordText(DumpCall& call) {
+ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   const RawImage img = RawImage::Of(*this);
   const int64_t main = m_anCfbSlots[0];
-  if (call.kind == 32) {
+  if (call.kind == kKindMail) {
     CopySimpleForm(*this, false);
-    return;
+    return ConvertStatus::Ok();
   }
   if (main <= 0) {
     if (img.At(0) == 0x94 && img.At(1) == 0xA6 && img.At(2) == 0x2E) CopySimpleForm(*this, true);
     else if (img.At(0) == 0xFE && img.At(1) == 0x37 && img.At(2) == 0x00) CopySimpleForm(*this, false);
-    return;
+    return ConvertStatus::Ok();
   }
   const uint8_t b0 = img.At(main), b1 = img.At(main + 1), b2 = img.At(main + 2);
   if (b0 == '{' && b1 == '\\') {
     DumpRtfWordFormat(main, true);
-    return;
+    return ConvertStatus::Ok();
   }
   if (b0 == 0xEC && b1 == 0xA5) {
     DumpWord97Text(call);
-    return;
+    return ConvertStatus::Ok();
   }
   OldForm form;
   if (b0 == 0x97 && b1 == 0xA6 && b2 == 0x65) form = OldForm::Range16;
   else if ((b0 == 0x97 && b1 == 0xA6 && b2 == 0x68) || (b0 == 'R' && b1 == 0 && b2 == 'o')) form = OldForm::Pieces16;
   else if ((b0 == 0xDC && b1 == 0xA5 && b2 == 0x68) || b2 == 0x65) form = OldForm::Text8;
-  else return;
+  else return ConvertStatus::Ok();
 
   WordGrid grid = MakeWordGrid(*this, call);
   OldWordRoad(*this, grid, form).Run();
   RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, nullptr, 0);
   if (grid.Full()) ConvAppend(LoadString(IDS_DATA_OMITTED));
+  return ConvertStatus::Ok();
 }

@@ -244,8 +244,7 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
   doc_.m_nRawLen = savedLen;
   nextEntry_ = sstCount_;
   if (!trusted) {
-    doc_.ConvAppend(LoadString(read <= 1 ? 147 : IDS_UNSUPPORTED_FORMAT));
-    doc_.ConvAppend(LoadString(241));
+    failure_ = ConvertStatus::Message(read <= 1 ? IDS_ENCRYPTED_DATA : IDS_UNSUPPORTED_FORMAT).With(LoadString(IDS_OPEN_WITH_APPLICATION));
     return false;
   }
   resume_ = end;
@@ -309,8 +308,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         depth = std::max(depth - 1, 0);
         break;
       case 0x002F:  // FILEPASS: the workbook is encrypted
-        doc_.ConvAppend(LoadString(147));
-        doc_.ConvAppend(LoadString(241));
+        failure_ = ConvertStatus::Message(IDS_ENCRYPTED_DATA).With(LoadString(IDS_OPEN_WITH_APPLICATION));
         return End::Message;
       case 0x00FC:
         if (form_ == Form::Older && length > 8) {
@@ -494,7 +492,7 @@ int WorkbookWalk::WidthRow() const {
   return row <= 255 ? row : -1;
 }
 
-void CQelDoc::DumpWorkbook(DumpCall& call) {
+ConvertStatus CQelDoc::DumpWorkbook(DumpCall& call) {
   // No clearing pass over the tables: every pool entry a cell or box refers to is
   // written (text and code) before it is referred to, and a pass would touch every
   // page of the pool.
@@ -503,14 +501,15 @@ void CQelDoc::DumpWorkbook(DumpCall& call) {
   WorkbookWalk walk(*this, call, tables);
   int64_t start = m_anCfbSlots[0];
   if (m_nCfbChainOrigin == 2) start = 0;
-  else if (start <= 0) return;
+  else if (start <= 0) return ConvertStatus::Ok();
   // The walk ends with the stream's own bytes, not with the padding of its last sector.
   if (m_nCfbChainOrigin != 2 && m_anCfbSlotLength[0] > 0) m_nRawLen = std::min<int64_t>(m_nRawLen, start + m_anCfbSlotLength[0]);
   m_nRawPos = start;
   m_nConvPos = 0;
-  if (walk.Run(start) == WorkbookWalk::End::Message) return;
+  if (walk.Run(start) == WorkbookWalk::End::Message) return walk.Failure();
   SheetSummary summary = walk.Result();
   // Streams cut at the input volume: the truncation note ends the text, not the end line.
   summary.earlyStop = m_bCfbOverflow != 0;
   WriteSheetTable(call, tables, summary);
+  return ConvertStatus::Ok();
 }

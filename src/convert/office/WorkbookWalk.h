@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/ConvertStatus.h"
 #include "convert/office/BiffNumberText.h"
 
 class CQelDoc;
@@ -30,8 +31,11 @@ class WorkbookWalk {
   enum class Form { Flags, Older, Other };
 
   WorkbookWalk(CQelDoc& doc, DumpCall& call, SheetTables& tables);
-  // Walks the records from start; Message when the dump ends with what was written.
+  // Walks the records from start; Message when the dump ends with what was written
+  // and Failure().
   End Run(int64_t start);
+  // The message that ends the dump (an encrypted or unreadable workbook), or Ok.
+  ConvertStatus Failure() const { return failure_; }
   SheetSummary Result() const {
     SheetSummary s;
     s.cells = cells_;
@@ -72,6 +76,7 @@ class WorkbookWalk {
   std::vector<uint32_t> styleStamp_;  // generation each cached style was made in
   uint32_t styleGeneration_ = 1;
   Form form_ = Form::Flags;
+  ConvertStatus failure_;
   bool date1904_ = false;
   int codePage_ = 932;  // of 8-bit text (CODEPAGE record)
   int xfCount_ = 0;

@@ -11,6 +11,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
@@ -57,8 +58,9 @@ DocxPage ReadPage(std::string_view part) {
 
 }  // namespace
 
-int CQelDoc::ConvertDocx(std::string path) {
-  if (auto done = ooxml::UnpackForText(*this, path)) return *done;
+ConvertStatus CQelDoc::ConvertDocx(DumpCall& call) {
+  if (!ooxml::UnpackForText(*this, call.path)) return ConvertStatus::Ok();
+  m_nConvPos = 0;
 
   std::vector<std::string> pictures;
   if (plat::IsDirectory(ooxml::PartPath(*this, "word\\media"))) {
@@ -69,13 +71,12 @@ int CQelDoc::ConvertDocx(std::string path) {
 
   ConvertStatus failure;
   const int length = LoadXmlPartAsSjis(ooxml::PartPath(*this, "word\\document.xml"), &failure);
-  if (length < 0) return ooxml::WriteFailureText(*this, failure);
+  if (!failure.ok()) return failure;
   const std::string_view part(m_pText, static_cast<size_t>(length));
 
   DocxCanvas canvas;
   const int64_t wanted = std::max<int64_t>(int64_t{3} * length, kCanvasMinimum) + kCanvasSlack;
-  if (!canvas.Reserve(wanted / kCanvasRowBytes, &m_allocHook))
-    return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 021"));
+  if (!canvas.Reserve(wanted / kCanvasRowBytes, &m_allocHook)) return ConvertStatus::OutOfMemory(" 021");
 
   DocxLayout layout(part, canvas, ReadPage(part), pictures, m_bVerticalRules == 1);
   layout.Run();
@@ -85,7 +86,7 @@ int CQelDoc::ConvertDocx(std::string path) {
   const int lastRow = layout.LastRow();
   const int width = std::min(layout.LastColumn() + 5, DocxLayout::kColumns);
   const int64_t need = (static_cast<int64_t>(lastRow) + 5) * (width + 7) + 1000;
-  if (!ooxml::GrowConvOutput(*this, need)) return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 022"));
+  if (!ooxml::GrowConvOutput(*this, need)) return ConvertStatus::OutOfMemory(" 022");
   DisplayWriter out = ConvWriter();
   out.SetPos(0);
   for (int r = 0; r <= lastRow; ++r) {
@@ -93,5 +94,5 @@ int CQelDoc::ConvertDocx(std::string path) {
     out.Append("\r\n");
   }
   out.Terminate();
-  return m_nConvPos;
+  return ConvertStatus::Ok();
 }

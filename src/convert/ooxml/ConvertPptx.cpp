@@ -10,6 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/PptxSlides.h"
 #include "platform/Files.h"
@@ -37,15 +38,16 @@ std::string LayoutName(std::string_view rels) {
 
 }  // namespace
 
-int CQelDoc::ConvertPptx(std::string path) {
-  if (auto done = ooxml::UnpackForText(*this, path)) return *done;
+ConvertStatus CQelDoc::ConvertPptx(DumpCall& call) {
+  if (!ooxml::UnpackForText(*this, call.path)) return ConvertStatus::Ok();
+  m_nConvPos = 0;
   using ooxml::PartPath;
 
   int slides = 0;
   while (slides < kMaxSlides && plat::Exists(PartPath(*this, Numbered("ppt\\slides\\slide%d.xml", slides + 1))))
     ++slides;
   if (!ooxml::GrowConvOutput(*this, int64_t{PptxSlides::kAreaBytes} * (slides + 1) + 1000))
-    return ooxml::WriteFailureText(*this, ConvertStatus::OutOfMemory(" 020"));
+    return ConvertStatus::OutOfMemory(" 020");
   PptxSlides layout(m_pConvBuf, m_nConvCap, m_bVerticalRules == 1);
 
   if (plat::IsDirectory(PartPath(*this, "ppt\\slideMasters"))) {
@@ -71,5 +73,5 @@ int CQelDoc::ConvertPptx(std::string path) {
     layout.Slide(k, n > 0 ? std::string_view(m_pText, static_cast<size_t>(n)) : std::string_view(), pictures);
   }
   m_nConvPos = layout.Finish();
-  return m_nConvPos;
+  return ConvertStatus::Ok();
 }

@@ -481,17 +481,15 @@ int CQelDoc::ConvertXlsx(std::string path, DumpCall& call, SheetTables& tables, 
   return XlsxReader(*this, call, tables).Run(path, summary);
 }
 
-void CQelDoc::DumpXlsx(DumpCall& call) {
+ConvertStatus CQelDoc::DumpXlsx(DumpCall& call) {
   SheetTables tables(call, m_nCharLimit, m_nTableRows);
   for (int i = 0; i < tables.Entries(); ++i) tables.Clear(i);
   m_nConvPos = 0;
   SheetSummary summary;
   const int result = ConvertXlsx(call.path, call, tables, summary);
-  if (result < 0) {
-    if (m_nConvPos == 0) ConvAppend(LoadString(IDS_CANNOT_OPEN));
-    return;
-  }
+  if (result < 0) return m_nConvPos == 0 ? ConvertStatus::Message(IDS_CANNOT_OPEN) : ConvertStatus::Ok();
   // A package longer than the input volume: neither the no-data note nor the end line.
   summary.earlyStop = call.fileLength > call.bytesRead;
   WriteSheetTable(call, tables, summary);
+  return ConvertStatus::Ok();
 }

@@ -13,17 +13,16 @@ namespace {
 constexpr size_t kMaxPictureName = 255;
 }
 
-std::optional<int> UnpackForText(CQelDoc& doc, const std::string& path) {
+bool UnpackForText(CQelDoc& doc, const std::string& path) {
   const int unpacked = doc.UnpackOfficePackage(path);
-  if (unpacked == 0) return std::nullopt;
+  if (unpacked == 0) return true;
   doc.m_nConvPos = 0;
   if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
   if (unpacked == CQelDoc::kPackageTooLarge) {
     doc.AppendPackageTooLarge();
     doc.m_bPartialLoad = 1;
-    return doc.m_nConvPos;
   }
-  return 0;
+  return false;
 }
 
 std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_view targetPattern, int count) {
@@ -52,13 +51,6 @@ bool GrowConvOutput(CQelDoc& doc, int64_t bytes) {
   doc.m_pConvBuf = doc.m_convStore.data();
   doc.m_nConvCap = static_cast<int>(bytes);
   return true;
-}
-
-int WriteFailureText(CQelDoc& doc, const ConvertStatus& status) {
-  doc.m_nConvPos = 0;
-  doc.WriteConvertFailure(status);
-  doc.ConvWriter().Terminate();
-  return doc.m_nConvPos;
 }
 
 std::string PictureLabel(const std::vector<std::string>& names, int number) {

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
 #include "convert/ConvertStatus.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/Alloc.h"
@@ -120,9 +119,7 @@ int CQelDoc::LoadXmlPartAsSjis(std::string path, ConvertStatus* failure) {
   if (path.size() > kMaxPartPath) return 0;
   auto fail = [&](ConvertStatus status) {
     if (failure) *failure = status;
-    std::string text = LoadString(status.stringId);
-    if (status.place) text += status.place;
-    return -static_cast<int>(text.size());
+    return 0;
   };
   plat::File file;
   if (!file.Open(path, plat::File::Mode::Read)) return fail(ConvertStatus::Message(IDS_CANNOT_OPEN));

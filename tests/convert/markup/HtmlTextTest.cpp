@@ -189,11 +189,12 @@ TEST_F(HtmlText, EveryWriteStaysInsideTheOutputBuffer) {
 TEST_F(HtmlText, AllocationFailureIsTheWholeText) {
   Convert(*doc_, "<p>x");
   doc_->m_allocHook.FailAfter(0);
-  int length = doc_->ConvertHtmlToText(0, doc_->m_nRawLen);
-  EXPECT_EQ(std::string(doc_->m_pConvBuf, length), LoadString(IDS_OUT_OF_MEMORY) + " 015");
+  DumpCall call;
+  doc_->WriteConvertFailure(doc_->ConvertHtmlToText(call));
+  EXPECT_EQ(std::string(doc_->m_pConvBuf, doc_->m_nConvPos), LoadString(IDS_OUT_OF_MEMORY) + " 015");
   doc_->m_allocHook.FailAfter(0);
-  length = doc_->ConvertXmlSheetToText(0, doc_->m_nRawLen);
-  EXPECT_EQ(std::string(doc_->m_pConvBuf, length), LoadString(IDS_OUT_OF_MEMORY) + " 014");
+  doc_->WriteConvertFailure(doc_->ConvertXmlSheetToText(call));
+  EXPECT_EQ(std::string(doc_->m_pConvBuf, doc_->m_nConvPos), LoadString(IDS_OUT_OF_MEMORY) + " 014");
 }
 
 TEST_F(HtmlText, AMillionPassesEndTheConversion) {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 #include "platform/CodePage.h"
 
 namespace markuptest {
@@ -27,8 +29,10 @@ inline std::string Convert(CQelDoc& doc, const std::string& bytes, Form form = F
   if (!doc.AllocateConvBuffer(capacity > 0 ? capacity : doc.m_nOutDataLimit + kLoaderMargin)) {
     return "<no output buffer>";
   }
-  const int length = form == Form::Sheet ? doc.ConvertXmlSheetToText(tableLayout, doc.m_nRawLen)
-                                         : doc.ConvertHtmlToText(tableLayout, doc.m_nRawLen);
+  DumpCall call;
+  call.bTableRules = tableLayout;
+  doc.WriteConvertFailure(form == Form::Sheet ? doc.ConvertXmlSheetToText(call) : doc.ConvertHtmlToText(call));
+  const int length = doc.m_nConvPos;
   if (length < 0 || length >= doc.m_nConvCap) return "<length out of the buffer>";
   return std::string(doc.m_pConvBuf, static_cast<size_t>(length));
 }

@@ -18,7 +18,8 @@ namespace {
 
 class CompoundStageTest : public testenv::DocTest {
  protected:
-  // Reads the file as the dump does and runs the compound stage; the stage's answer.
+  // Reads the file as the dump does and runs the compound stage, its failure written
+  // as the frame writes it; true when the stage ends the dump.
   bool Stage(const std::string& winPath) {
     EXPECT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
     doc_->m_nConvPos = 0;
@@ -29,7 +30,9 @@ class CompoundStageTest : public testenv::DocTest {
     call_->readSize = doc_->m_nInDataLimit;
     EXPECT_TRUE(call_->file.Open(winPath, plat::File::Mode::Read));
     EXPECT_TRUE(ReadDumpInput(*doc_, *call_));
-    return doc_->RunCompoundStage(*call_);
+    const ConvertStatus status = doc_->RunCompoundStage(*call_);
+    doc_->WriteConvertFailure(status);
+    return !status.ok();
   }
   std::string Output() const { return std::string(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos)); }
   std::string Slot(int slot, size_t n) const {
