@@ -54,6 +54,9 @@ const Setting kSettings[] = {
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
     {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
     {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
+    {"tableform", Unit::Number, &CQelDoc::m_nCsvMode, nullptr, 0, 9,
+     "table form of the display: 0 off, 1 empty lines kept, 2 table view (PDF: a line for each move; source: streams as text)"},
+    {"compact", Unit::Number, &CQelDoc::m_bRepeat, nullptr, 0, 1, "compact source display: whole streams, each object end marked"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
 };
