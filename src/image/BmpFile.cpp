@@ -2,6 +2,49 @@
 
 #include "platform/ByteOrder.h"
 
+BITMAPINFOHEADER ReadDibHeader(ByteCursor& in) {
+  BITMAPINFOHEADER h;
+  h.biSize = in.U32LE();
+  h.biWidth = static_cast<int32_t>(in.U32LE());
+  h.biHeight = static_cast<int32_t>(in.U32LE());
+  h.biPlanes = in.U16LE();
+  h.biBitCount = in.U16LE();
+  h.biCompression = in.U32LE();
+  h.biSizeImage = in.U32LE();
+  h.biXPelsPerMeter = static_cast<int32_t>(in.U32LE());
+  h.biYPelsPerMeter = static_cast<int32_t>(in.U32LE());
+  h.biClrUsed = in.U32LE();
+  h.biClrImportant = in.U32LE();
+  return h;
+}
+
+void ReadDibColors(ByteCursor& in, RGBQUAD* out, int n) {
+  for (int i = 0; i < n; ++i) {
+    out[i].rgbBlue = in.U8();
+    out[i].rgbGreen = in.U8();
+    out[i].rgbRed = in.U8();
+    out[i].rgbReserved = in.U8();
+  }
+}
+
+namespace {
+
+void AppendDibHeader(std::vector<uint8_t>& out, const BITMAPINFOHEADER& h) {
+  plat::AppendLE32(out, h.biSize);
+  plat::AppendLE32(out, static_cast<uint32_t>(h.biWidth));
+  plat::AppendLE32(out, static_cast<uint32_t>(h.biHeight));
+  plat::AppendLE16(out, h.biPlanes);
+  plat::AppendLE16(out, h.biBitCount);
+  plat::AppendLE32(out, h.biCompression);
+  plat::AppendLE32(out, h.biSizeImage);
+  plat::AppendLE32(out, static_cast<uint32_t>(h.biXPelsPerMeter));
+  plat::AppendLE32(out, static_cast<uint32_t>(h.biYPelsPerMeter));
+  plat::AppendLE32(out, h.biClrUsed);
+  plat::AppendLE32(out, h.biClrImportant);
+}
+
+}  // namespace
+
 std::vector<uint8_t> BuildBmpFile(const uint8_t* bits, const BITMAPINFO& info) {
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int colors = h.biBitCount <= 8 ? DibColorCount(h) : 0;
@@ -20,10 +63,11 @@ std::vector<uint8_t> BuildBmpFile(const uint8_t* bits, const BITMAPINFO& info) {
   out.biSize = kDibHeaderSize;
   out.biSizeImage = static_cast<uint32_t>(size);
   if (h.biBitCount > 8) out.biClrUsed = 0;
-  const auto* p = reinterpret_cast<const uint8_t*>(&out);
-  file.insert(file.end(), p, p + kDibHeaderSize);
-  const auto* table = reinterpret_cast<const uint8_t*>(info.bmiColors);
-  file.insert(file.end(), table, table + 4 * colors);
+  AppendDibHeader(file, out);
+  for (int i = 0; i < colors; ++i) {
+    const RGBQUAD& q = info.bmiColors[i];
+    file.insert(file.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, q.rgbReserved});
+  }
   file.insert(file.end(), bits, bits + size);
   return file;
 }

@@ -1,11 +1,18 @@
 // The BMP file image of a DIB: the 14-byte file header, the info header with its
-// colour table, and the rows.
+// colour table, and the rows. The headers are read and written field by field in
+// little-endian order, never as the host's struct bytes.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "image/Dib.h"
+
+// The 40 bytes of an info header (zero fields past the cursor's end).
+BITMAPINFOHEADER ReadDibHeader(ByteCursor& in);
+// n colour table entries (blue, green, red, reserved; zero past the cursor's end).
+void ReadDibColors(ByteCursor& in, RGBQUAD* out, int n);
 
 // Empty when the header describes no image that bits can hold (bits must hold the
 // header's image size).

@@ -12,6 +12,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "image/CcittTables.h"
 #include "image/ImageCodecs.h"
 #include "image/ImageStatus.h"
@@ -239,7 +240,7 @@ int CcittDecode(uint8_t* data, int length, int capacity, int width, int compress
   const int64_t rowBytes = (int64_t{width} + 7) / 8;
   const int64_t rows = capacity / width;
   std::vector<uint8_t> out;
-  if (rows <= 0 || !plat::TryResize(out, static_cast<size_t>(rows * rowBytes), g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
+  if (rows <= 0 || !TryAllocate(out, rows, rowBytes, 0, g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
     if (rows > 0) ShowImageOutOfMemory(" 612");
     return 0;
   }

@@ -8,11 +8,11 @@
 // as large as the rows the header describes; rows the file lacks stay zero. An
 // image larger than the "bmpfile" volume keeps the bottom rows that fit.
 #include <algorithm>
-#include <cstring>
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
+#include "image/BmpFile.h"
 #include "image/ImageStatus.h"
 
 namespace {
@@ -21,11 +21,12 @@ constexpr int64_t kMaxRowsOrStride = 1000000;
 
 int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   ByteCursor in(file, length);
-  if (!in.Has(14 + kDibHeaderSize) || file[0] != 'B' || file[1] != 'M') return 0;
+  if (!in.Has(14 + kDibHeaderSize) || in.PeekU8(0) != 'B' || in.PeekU8(1) != 'M') return 0;
   int64_t pixelOffset = in.PeekU32LE(10);
-  std::memset(out, 0, sizeof *out);
+  *out = BITMAPINFO{};
   BITMAPINFOHEADER& h = out->bmiHeader;
-  std::memcpy(&h, file + 14, kDibHeaderSize);
+  ByteCursor header = in.Window(14, kDibHeaderSize);
+  h = ReadDibHeader(header);
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   const bool depthOk = h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 16 ||
                        h.biBitCount == 24 || h.biBitCount == 32;
@@ -44,7 +45,7 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   const int colors = DibColorCount(h);
   const int64_t tableAt = 14 + int64_t{h.biSize};
   ByteCursor table = in.Window(tableAt, 4 * int64_t{colors});
-  table.Read(out->bmiColors, table.Size());
+  ReadDibColors(table, out->bmiColors, static_cast<int>((table.Size() + 3) / 4));
   const int64_t afterTable = tableAt + 4 * int64_t{colors};
   if (pixelOffset < afterTable || pixelOffset >= length) pixelOffset = afterTable;
 
@@ -54,8 +55,8 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
     ShowImageOutOfMemory(" 601");
     return 0;
   }
-  const int64_t have = std::clamp<int64_t>(length - pixelOffset, 0, h.biSizeImage);
-  if (have > 0) std::memcpy(block.data(), file + pixelOffset, static_cast<size_t>(have));
+  const std::span<const uint8_t> pixels = in.PeekBytes(pixelOffset, h.biSizeImage);
+  std::copy(pixels.begin(), pixels.end(), block.begin());
   h.biSize = kDibHeaderSize;
   SetImageBlock(std::move(block));
   return 1;

@@ -11,6 +11,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
 #include "image/ImageStatus.h"
 
@@ -52,9 +53,9 @@ int LzwDecode(uint8_t* data, int length, int capacity, int mode, int minCodeSize
   std::vector<uint16_t> prefix, size;
   std::vector<uint8_t> suffix, first;
   plat::AllocHook* hook = g_pDoc ? &g_pDoc->m_allocHook : nullptr;
-  if (!plat::TryResize(out, static_cast<size_t>(capacity), hook) || !plat::TryResize(prefix, kTableSize, hook) ||
-      !plat::TryResize(size, kTableSize, hook) || !plat::TryResize(suffix, kTableSize, hook) ||
-      !plat::TryResize(first, kTableSize, hook)) {
+  if (!TryAllocate(out, capacity, 1, 0, hook) || !TryAllocate(prefix, kTableSize, 1, 0, hook) ||
+      !TryAllocate(size, kTableSize, 1, 0, hook) || !TryAllocate(suffix, kTableSize, 1, 0, hook) ||
+      !TryAllocate(first, kTableSize, 1, 0, hook)) {
     ShowImageOutOfMemory(" 610");
     return 0;
   }

@@ -7,13 +7,14 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
 #include "image/ImageStatus.h"
 
 int PackBitsDecode(uint8_t* data, int length, int capacity, int /*width*/, int /*bitsPerSample*/) {
   if (!data || length <= 0 || capacity <= 0) return 0;
   std::vector<uint8_t> out;
-  if (!plat::TryResize(out, static_cast<size_t>(capacity), g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
+  if (!TryAllocate(out, capacity, 1, 0, g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
     ShowImageOutOfMemory(" 611");
     return 0;
   }

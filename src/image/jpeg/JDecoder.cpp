@@ -6,37 +6,18 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteCursor.h"
 #include "image/jpeg/JZigzag.h"
 
 namespace {
 
 enum HeaderFlag { kFlagDHT = 1, kFlagDQT = 2, kFlagJFIF = 4, kFlagCOM = 8, kFlagSOS = 16 };
 
-// A segment's fields, read in order; reading past its length is JBufferError.
-class Segment {
- public:
-  Segment(const uint8_t* p, int64_t n) : mP(p), mN(n) {}
-  int Byte() {
-    if (mAt >= mN) throw JBufferError("GetByte");
-    return mP[mAt++];
-  }
-  int Word() {
-    const int hi = Byte();
-    return hi << 8 | Byte();
-  }
-  int64_t Left() const { return mN - mAt; }
-  const uint8_t* Take(int64_t n) {
-    if (n > mN - mAt) throw JBufferError("CopyByte");
-    const uint8_t* p = mP + mAt;
-    mAt += n;
-    return p;
-  }
-
- private:
-  const uint8_t* mP;
-  int64_t mN;
-  int64_t mAt = 0;
-};
+// A segment's fields are read through the byte cursor; a segment shorter than the
+// fields it must hold is JBufferError, as a read past the input is.
+void NeedFields(const ByteCursor& s, const char* what) {
+  if (s.Failed()) throw JBufferError(what);
+}
 
 }  // namespace
 
@@ -122,41 +103,40 @@ int JDecoder::AnalyzeMarker(int marker) {
   const int length = mIn.GetWord();
   if (length < 2) throw JDataFormatError(at, "Marker length");
   const int64_t bodyAt = mIn.GetPosition();
-  const uint8_t* seg = mIn.CopyByte(length - 2);
-  const int64_t n = length - 2;
+  ByteCursor seg(mIn.CopyByte(length - 2), length - 2);
   switch (marker) {
-    case 0xC0: AnalyzeFrame(seg, n, bodyAt); return 0;
-    case 0xC4: AnalyzeDHT(seg, n, bodyAt); return kFlagDHT;
-    case 0xDB: AnalyzeDQT(seg, n); return kFlagDQT;
+    case 0xC0: AnalyzeFrame(seg, bodyAt); return 0;
+    case 0xC4: AnalyzeDHT(seg, bodyAt); return kFlagDHT;
+    case 0xDB: AnalyzeDQT(seg); return kFlagDQT;
     case 0xDA:
-      AnalyzeScan(seg, n, bodyAt);
+      AnalyzeScan(seg, bodyAt);
       mScanAt = mIn.GetPosition();
       return kFlagSOS;
-    case 0xDD: {
-      Segment s(seg, n);
-      mRestartInterval = s.Word();
+    case 0xDD:
+      mRestartInterval = seg.U16BE();
+      NeedFields(seg, "GetByte");
       return 0;
-    }
     case 0xDC: return 0;  // DNL: the frame's height is taken as SOF gave it
     case 0xFE: return kFlagCOM;
-    default: return AnalyzeApp(marker, seg, n);
+    default: return AnalyzeApp(marker, seg);
   }
 }
 
-int JDecoder::AnalyzeApp(int marker, const uint8_t* seg, int64_t len) {
-  if (len < 5) return 0;
-  if (marker == 0xE0 && std::memcmp(seg, "JFIF", 5) == 0) return kFlagJFIF;
-  if ((marker == 0xE0 || marker == 0xED) && std::memcmp(seg, "Phot", 4) == 0) mAdobe = true;
+int JDecoder::AnalyzeApp(int marker, const ByteCursor& seg) {
+  const std::span<const uint8_t> name = seg.PeekBytes(0, 5);
+  if (name.size() < 5) return 0;
+  if (marker == 0xE0 && std::memcmp(name.data(), "JFIF", 5) == 0) return kFlagJFIF;
+  if ((marker == 0xE0 || marker == 0xED) && std::memcmp(name.data(), "Phot", 4) == 0) mAdobe = true;
   return 0;
 }
 
-void JDecoder::AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at) {
+void JDecoder::AnalyzeFrame(ByteCursor& s, int64_t at) {
   if (mFrameRead) throw JDataFormatError(at, "AnalyzeSOF:second frame");
-  Segment s(seg, len);
-  mPrecision = s.Byte();
-  mHeight = s.Word();
-  mWidth = s.Word();
-  mComponents = s.Byte();
+  mPrecision = s.U8();
+  mHeight = s.U16BE();
+  mWidth = s.U16BE();
+  mComponents = s.U8();
+  NeedFields(s, "GetByte");
   if (mComponents != 1 && mComponents != 3 && mComponents != 4) throw JNotSupported(0xC0, at);
   // Baseline samples are 8 bits; other precisions are not decoded.
   if (mPrecision != 8) throw JNotSupported(0xC0, at);
@@ -165,9 +145,10 @@ void JDecoder::AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at) {
   mHmax = mVmax = 1;
   for (int i = 0; i < mComponents; ++i) {
     Component& c = mComp[i];
-    c.id = s.Byte();
-    const int hv = s.Byte();
-    c.tq = s.Byte();
+    c.id = s.U8();
+    const int hv = s.U8();
+    c.tq = s.U8();
+    NeedFields(s, "GetByte");
     c.h = mComponents == 1 ? 1 : hv >> 4;
     c.v = mComponents == 1 ? 1 : hv & 15;
     if (c.h < 1 || c.h > 4 || c.v < 1 || c.v > 4) throw JDataFormatError(at, "AnalyzeSOF:sampling factor");
@@ -185,43 +166,45 @@ void JDecoder::AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at) {
   mFrameRead = true;
 }
 
-void JDecoder::AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at) {
-  if (len == 0) throw JDataFormatError(at, "AnalyzeDHT:DHT Length");
-  Segment s(seg, len);
-  while (s.Left() > 0) {
-    const int tcth = s.Byte();
+void JDecoder::AnalyzeDHT(ByteCursor& s, int64_t at) {
+  if (s.Size() == 0) throw JDataFormatError(at, "AnalyzeDHT:DHT Length");
+  while (!s.AtEnd()) {
+    const int tcth = s.U8();
     const int tc = tcth >> 4;
     const int th = tcth & 15;
     if (tc >= 2) throw JDataFormatError(at, "AnalyzeDHT:Tc");
     if (th > 3) throw JDataFormatError(at, "AnalyzeDHT:Th");
-    const uint8_t* counts = s.Take(16);
+    const std::span<const uint8_t> counts = s.Bytes(16);
+    NeedFields(s, "CopyByte");
     int total = 0;
-    for (int i = 0; i < 16; ++i) total += counts[i];
+    for (const uint8_t n : counts) total += n;
     if (total > 256) throw JIndexError(256, total, "AnalyzeDHT:Size Table Index over");
-    const uint8_t* values = s.Take(total);
-    mHuff[tc][th].Build(counts, values, at);
+    const std::span<const uint8_t> values = s.Bytes(total);
+    NeedFields(s, "CopyByte");
+    mHuff[tc][th].Build(counts.data(), values.data(), at);
   }
 }
 
-void JDecoder::AnalyzeDQT(const uint8_t* seg, int64_t len) {
-  Segment s(seg, len);
-  while (s.Left() > 0) {
-    const int pq = s.Byte();
+void JDecoder::AnalyzeDQT(ByteCursor& s) {
+  while (!s.AtEnd()) {
+    const int pq = s.U8();
     const int tq = pq & 3;
     const bool wide = (pq >> 4) != 0;
-    for (int k = 0; k < 64; ++k) mQuantZ[tq][k] = wide ? s.Word() : s.Byte();
+    for (int k = 0; k < 64; ++k) mQuantZ[tq][k] = wide ? s.U16BE() : s.U8();
+    NeedFields(s, "GetByte");
     mQuantDefined[tq] = true;
   }
 }
 
-void JDecoder::AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at) {
+void JDecoder::AnalyzeScan(ByteCursor& s, int64_t at) {
   if (!mFrameRead) throw JDataFormatError(at, "AnalyzeScan:no frame");
-  Segment s(seg, len);
-  const int ns = s.Byte();
+  const int ns = s.U8();
+  NeedFields(s, "GetByte");
   if (ns < 1 || ns > mComponents) throw JIndexError(mComponents, ns, "AnalyzeScan:Ns Over");
   for (int i = 0; i < ns; ++i) {
-    const int selector = s.Byte();
-    const int tables = s.Byte();
+    const int selector = s.U8();
+    const int tables = s.U8();
+    NeedFields(s, "GetByte");
     int index = -1;
     for (int j = 0; j < mComponents; ++j) {
       if (mComp[j].id == selector) index = j;
@@ -239,7 +222,8 @@ void JDecoder::AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at) {
     mComp[index].acTable = ta;
   }
   mScanCount = ns;
-  s.Byte();  // spectral selection start and end and the approximation bits are
-  s.Byte();  // those of a sequential scan in every baseline file
-  s.Byte();
+  // Spectral selection start and end and the approximation bits are those of a
+  // sequential scan in every baseline file.
+  s.Skip(3);
+  NeedFields(s, "GetByte");
 }

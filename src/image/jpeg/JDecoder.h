@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "image/jpeg/JHuffTable.h"
 #include "image/jpeg/JInBitStream.h"
 #include "platform/Alloc.h"
@@ -73,11 +74,13 @@ class JDecoder {
   void AnalyzeHeader();
   int NextMarker();
   int AnalyzeMarker(int marker);
-  void AnalyzeFrame(const uint8_t* seg, int64_t len, int64_t at);
-  void AnalyzeDHT(const uint8_t* seg, int64_t len, int64_t at);
-  void AnalyzeDQT(const uint8_t* seg, int64_t len);
-  void AnalyzeScan(const uint8_t* seg, int64_t len, int64_t at);
-  int AnalyzeApp(int marker, const uint8_t* seg, int64_t len);
+  // Each marker segment's body is a cursor over its declared length; at is where
+  // the body starts in the input.
+  void AnalyzeFrame(ByteCursor& seg, int64_t at);
+  void AnalyzeDHT(ByteCursor& seg, int64_t at);
+  void AnalyzeDQT(ByteCursor& seg);
+  void AnalyzeScan(ByteCursor& seg, int64_t at);
+  int AnalyzeApp(int marker, const ByteCursor& seg);
   int Run(std::vector<uint8_t>* dib, int64_t spare);
   void DoDecode(const Target& target);
   bool DecodeBlock(Component& c, int32_t* __restrict block);

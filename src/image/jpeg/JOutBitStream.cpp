@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <climits>
 
+#include "base/CheckedSize.h"
+
 JOutBitStream::JOutBitStream(int64_t nSize, plat::AllocHook* hook) : mHook(hook) {
-  if (nSize < 1 || nSize > INT_MAX || !plat::TryResize(mBuf, static_cast<size_t>(nSize), mHook))
+  if (nSize < 1 || !CheckedSize(nSize, 1, 0, INT_MAX) || !TryAllocate(mBuf, nSize, 1, 0, mHook))
     throw JMemoryError(nSize, "JOutBitStream");
 }
 
@@ -16,5 +18,5 @@ void JOutBitStream::Grow(const char* what) {
   const int64_t size = static_cast<int64_t>(mBuf.size());
   if (size >= INT_MAX) throw JBufferError(what);
   const int64_t grown = std::min<int64_t>(INT_MAX, size * 2);
-  if (!plat::TryResize(mBuf, static_cast<size_t>(grown), mHook)) throw JMemoryError(grown, "JOutBitStream");
+  if (!TryAllocate(mBuf, grown, 1, 0, mHook)) throw JMemoryError(grown, "JOutBitStream");
 }

@@ -37,7 +37,7 @@ int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int he
   encoder.SetQuality(level);
   if (encoder.Encode() != 0) return -1;
   const auto written = encoder.GetOutput();
-  if (!plat::TryResize(out, written.size(), hook)) return -1;
+  if (!TryAllocate(out, static_cast<int64_t>(written.size()), 1, 0, hook)) return -1;
   std::copy(written.begin(), written.end(), out.begin());
   return 0;
 }
