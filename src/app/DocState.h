@@ -14,6 +14,7 @@
 struct DocState {
   // Paths and files.
   std::string m_strProgramDir;  // program folder, no trailing '\'
+  bool m_bProgramDirForRun = false;  // a private folder made for this run (the usual one was refused)
   std::string m_strPathName;    // the file being shown or loaded
   std::string m_strFileName1;   // current file of file list 1
   std::string m_strFileName2;   // current file of file list 2

@@ -26,6 +26,15 @@ bool PassesTableRules(int kind) {
   return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
 }
 
+// The work files of one load go when it ends: the unpacked Office parts (up to the
+// package cap) and the archive and samples of inflated picture data.
+void DropLoadWorkFiles(const CQelDoc& doc) {
+  const std::string tmp = doc.m_strProgramDir + "\\TMP";
+  plat::RemoveTree(tmp + "\\XLSX");
+  plat::RemoveFile(tmp + "\\temp.zip");
+  plat::RemoveFile(tmp + "\\temp.txt");
+}
+
 }  // namespace
 
 int CQelDoc::LoadDocument(std::string path, int mode) {
@@ -85,6 +94,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
       m_nTableRows = 9000;
     }
   }
+  DropLoadWorkFiles(*this);
   // A road may have replaced the buffer (and, out of memory, left none).
   result = m_pConvBuf && m_nConvCap > 0 ? std::clamp(result, 0, m_nConvCap - 1) : 0;
   if (m_pConvBuf) m_pConvBuf[result] = '\0';

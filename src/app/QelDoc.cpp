@@ -2,32 +2,76 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+
+#include <unistd.h>
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveInit.h"
 #include "convert/ConvertStatus.h"
 #include "convert/charmap/CidToSjis.h"
+#include "frame/MainFrame.h"
 #include "platform/Files.h"
 
 namespace {
 
+constexpr int IDS_CANNOT_USE = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+
 std::string DefaultProgramDir() {
   std::string home = plat::GetEnv("PELNORIX_HOME");
   if (home.empty()) {
+    // Without a home, a folder of the user's own in /tmp (whose sticky bit keeps
+    // others from renaming it), never a shared path anyone could make first.
     std::string user = plat::GetEnv("HOME");
-    home = (user.empty() ? std::string("/tmp") : user) + "/.local/share/pelnorix";
+    home = user.empty() ? "/tmp/pelnorix-" + std::to_string(geteuid()) : user + "/.local/share/pelnorix";
   }
   std::string dir = plat::FromHostPath(home);
   while (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
   return dir;
 }
 
+// Makes folder (only the user may enter a new one) and checks it: a real folder,
+// not a link, owned by the user. The work files of every road live below it under
+// fixed names, so a folder another user could fill with links is refused.
+bool MakePrivateFolder(const std::string& folder) {
+  if (!plat::LinkStat(folder)) plat::MakeDirectoryAsSpelled(folder, 0700);
+  std::optional<plat::FileInfo> st = plat::LinkStat(folder);
+  return st && st->isDirectory && !st->isSymlink && st->ownedByUser;
+}
+
+}  // namespace
+
+// The program folder and its TMP; when either is refused, the message names it and
+// a private folder made for this run serves instead (removed at the end).
+void CQelDoc::SecureProgramFolder() {
+  const size_t sep = plat::FindLastSeparator(m_strProgramDir);
+  if (sep != std::string::npos && sep > 0) plat::MakeDirectories(m_strProgramDir.substr(0, sep));
+  std::string refused;
+  if (!MakePrivateFolder(m_strProgramDir)) {
+    refused = m_strProgramDir;
+  } else if (!MakePrivateFolder(m_strProgramDir + "\\TMP")) {
+    refused = m_strProgramDir + "\\TMP";
+  }
+  if (refused.empty()) return;
+  char text[1200];
+  std::snprintf(text, sizeof text, LoadString(IDS_CANNOT_USE).c_str(), refused.substr(0, 1000).c_str());
+  AfxMessageBox(text);
+  std::optional<std::string> own = plat::MakeWorkFolder("\\tmp", "pelnorix-run-");
+  if (!own) return;
+  m_strProgramDir = *own;
+  m_bProgramDirForRun = true;
+  MakePrivateFolder(m_strProgramDir + "\\TMP");
+}
+
+namespace {
+
 }  // namespace
 
 CQelDoc::CQelDoc(std::string programDir) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
+  SecureProgramFolder();
   BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
   InitArchiveState(*this);
   // The key code entry: eight characters, then the key; four blanks mean none is set.
@@ -37,12 +81,16 @@ CQelDoc::CQelDoc(std::string programDir) {
 }
 
 CQelDoc::~CQelDoc() {
+  if (m_bProgramDirForRun) plat::RemoveTree(m_strProgramDir);
   if (g_pDoc == this) g_pDoc = nullptr;
 }
 
 std::string CQelDoc::TmpFolder() const {
   std::string tmp = m_strProgramDir + "\\TMP";
-  plat::MakeDirectories(tmp);
+  if (!plat::LinkStat(tmp)) {
+    plat::MakeDirectories(m_strProgramDir);
+    plat::MakeDirectoryAsSpelled(tmp, 0700);
+  }
   return tmp;
 }
 

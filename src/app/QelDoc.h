@@ -52,6 +52,7 @@ class CQelDoc : public DocState,
   void AddView(CDocView* view);
   void RemoveView(CDocView* view);
   std::string TmpFolder() const;  // program folder + "\TMP", created on first use
+  void SecureProgramFolder();     // makes the program folder and TMP private, or refuses them
 
   // Display text (DisplayTextBuffer): bounded writes at m_nConvPos.
   bool AllocateConvBuffer(int bytes);

@@ -11,9 +11,13 @@
 #include "archive/Overwrite.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
+#include "app/StringTable.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace {
+
+constexpr int kCannotMake = 162;  // "作成できません"
 
 std::string CurrentItem(CommandContext& cx) {
   if (!cx.list || !cx.doc) return "";
@@ -98,8 +102,32 @@ int OnExpand(CommandContext& cx) {
   return result < 0 ? -1 : 0;
 }
 
+// Whether a rename of path may take the name to: it stays in path's folder, and its
+// name is one valid Shift-JIS name with no separator, drive, control byte, and no
+// "." or ".." as the deciphered part. A deciphered name is text from the file
+// system, and must never move the file or name something else.
+bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
+  const size_t sep = plat::FindLastSeparator(path);
+  const std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+  if (to.size() <= folder.size() || to.compare(0, folder.size(), folder) != 0) return false;
+  const std::string name = to.substr(folder.size());
+  for (size_t i = 0; i < name.size(); ++i) {
+    const auto b = static_cast<uint8_t>(name[i]);
+    if (plat::IsSjisLeadByte(b) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (b < 0x20 || b == 0x7F || b == '\\' || b == '/' || b == ':') return false;
+  }
+  std::string deciphered = CQelDoc::GetPathPart(name, 2);
+  if (deciphered.size() >= 4 && deciphered.compare(deciphered.size() - 4, 4, "@Enc") == 0) deciphered.resize(deciphered.size() - 4);
+  if (deciphered.empty() || deciphered == "." || deciphered == "..") return false;
+  return plat::ToHostPath(name).has_value();
+}
+
 // Renames each target to its stored (toPlain 0) or plain (1) form; a name that
-// does not translate (no key, wrong key, no cipher text) is left and counted.
+// does not translate (no key, wrong key, no cipher text) is left and counted, and
+// a deciphered name that is no plain name in the folder is refused with a message.
 int RenameAll(CommandContext& cx, int toPlain) {
   std::optional<CipherKey> key;
   if (ObtainCipherKey(*cx.doc, false, key) == -2) return -1;
@@ -116,6 +144,11 @@ int RenameAll(CommandContext& cx, int toPlain) {
       }
     }
     const std::string to = cx.doc->TranslateFileName(from, toPlain);
+    if (to != from && !IsPlainNameInFolder(path, to)) {
+      AfxMessageBox(path + "\r\n" + LoadString(kCannotMake));
+      ++failed;
+      continue;
+    }
     if (to == from || plat::Exists(to) || !plat::RenameFile(path, to)) {
       ++failed;
       continue;

@@ -1,7 +1,8 @@
 // CQelDoc::InflateViaTempZip: inflates a bare Deflate stream (PNG and PDF data) by
 // wrapping it as the one member of a temporary archive, "temp.zip" in the TMP
 // folder, and extracting that with the own codec: into the caller's buffer, or for
-// image samples (mode 1) into "temp.txt", which is then read back.
+// image samples (mode 1) into "temp.txt", which is then read back. The archive goes
+// once extracted; "temp.txt" goes when the load ends.
 #include <algorithm>
 #include <cstring>
 
@@ -53,9 +54,12 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
   options.placeholderLimit = static_cast<uint64_t>(capacity > 0 ? capacity : expected);
   if (mode != 1) {
     std::span<const uint8_t> image(zip.data(), zip.size() - 256);
-    return ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
+    const int result = ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
+    plat::RemoveFile(zipPath);
+    return result;
   }
-  int result = ExtractZipOwnCodec(*this, zipPath, tmp, {}, nullptr, 0, options);
+  const int result = ExtractZipOwnCodec(*this, zipPath, tmp, {}, nullptr, 0, options);
+  plat::RemoveFile(zipPath);
   if (result < 0) return result;
   plat::File file;
   if (!file.Open(txtPath, plat::File::Mode::Read)) return -2;

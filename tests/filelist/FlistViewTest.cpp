@@ -3,6 +3,8 @@
 // write back are not listed.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "filelist/FlistView.h"
 #include "platform/Keys.h"
 #include "support/TestEnv.h"
@@ -11,6 +13,16 @@ namespace {
 
 class FlistViewTest : public testenv::DocTest {
  protected:
+  // The document's program folder (made when the document is) lies outside the
+  // folder the list shows.
+  bool MoveProgramFolder() {
+    doc_.reset();
+    std::filesystem::remove_all(dir_.HostPath("program"));
+    doc_ = std::make_unique<CQelDoc>(programDir_.Win() + "\\program");
+    return true;
+  }
+  testenv::TempDir programDir_;
+  bool moved_ = MoveProgramFolder();
   CFlistView list_{*doc_, 1};
   std::vector<std::string> Names() const {
     std::vector<std::string> names;

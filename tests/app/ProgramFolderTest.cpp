@@ -1,0 +1,98 @@
+// The program folder holds every road's work files under fixed names: it and its
+// TMP are made private, and refused when they are links or another user's.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/Files.h"
+#include "support/TestEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+unsigned Permissions(const std::string& host) {
+  struct stat st {};
+  return lstat(host.c_str(), &st) == 0 ? st.st_mode & 0777 : 0;
+}
+
+// Runs the program on a text file with the given environment; its messages.
+std::string RunWith(const std::string& env, const std::string& file, int* status) {
+  return testenv::Shell("env -i " + env + " " PELNORIX_BINARY " " + testenv::Quote(file) + " 2>&1 >/dev/null", status);
+}
+
+}  // namespace
+
+TEST(ProgramFolderFault, WithoutAHomeTheFolderIsTheUsersOwnAndPrivate) {
+  testenv::TempDir dir;
+  testenv::WriteHostFile(dir.HostPath("a.txt"), "text");
+  const std::string own = "/tmp/pelnorix-" + std::to_string(geteuid());
+  int status = -1;
+  const std::string out = RunWith("", dir.HostPath("a.txt"), &status);
+  EXPECT_EQ(status, 0) << out;
+  ASSERT_TRUE(fs::is_directory(own + "/TMP")) << out;
+  EXPECT_EQ(Permissions(own + "/TMP"), 0700u);
+}
+
+TEST(ProgramFolderFault, LinkedOrForeignFolderIsRefusedWithAMessage) {
+  testenv::TempDir dir;
+  testenv::WriteHostFile(dir.HostPath("a.txt"), "text");
+  fs::create_directories(dir.HostPath("elsewhere"));
+  fs::create_directory_symlink(dir.HostPath("elsewhere"), dir.HostPath("linked"));
+  int status = -1;
+  std::string out = RunWith("PELNORIX_HOME=" + testenv::Quote(dir.HostPath("linked")), dir.HostPath("a.txt"), &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("実行できません"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(dir.HostPath("elsewhere"))) << "nothing is written where the link points";
+
+  // A TMP that is a link into another folder is refused the same way.
+  fs::create_directories(dir.HostPath("home"));
+  fs::create_directory_symlink(dir.HostPath("elsewhere"), dir.HostPath("home/TMP"));
+  out = RunWith("PELNORIX_HOME=" + testenv::Quote(dir.HostPath("home")), dir.HostPath("a.txt"), &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("TMP"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(dir.HostPath("elsewhere")));
+
+  // A folder another user owns (the test can hand one over only when it runs as root).
+  if (geteuid() != 0) GTEST_SKIP() << "making another user's folder needs root";
+  fs::create_directories(dir.HostPath("foreign"));
+  ASSERT_EQ(chown(dir.HostPath("foreign").c_str(), 65534, 65534), 0);
+  out = RunWith("PELNORIX_HOME=" + testenv::Quote(dir.HostPath("foreign")), dir.HostPath("a.txt"), &status);
+  EXPECT_EQ(status, 0) << out;
+  EXPECT_NE(out.find("実行できません"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(dir.HostPath("foreign")));
+  // The folder made for the run instead goes with it.
+  for (const auto& e : fs::directory_iterator("/tmp"))
+    if (e.path().filename().string().rfind("pelnorix-run-", 0) == 0) {
+      struct stat st {};
+      if (lstat(e.path().c_str(), &st) == 0 && time(nullptr) - st.st_mtime < 5) ADD_FAILURE() << e.path();
+    }
+}
+
+TEST(ProgramFolderFault, NewProgramFolderAndTmpArePrivate) {
+  testenv::TempDir dir;
+  CMainFrame frame;
+  CQelDoc doc(dir.Win() + "\\prog");
+  EXPECT_EQ(Permissions(dir.HostPath("prog")), 0700u);
+  EXPECT_EQ(Permissions(dir.HostPath("prog/TMP")), 0700u);
+}
+
+namespace {
+
+class WorkFilesFault : public testenv::DocTest {};
+
+}  // namespace
+
+TEST_F(WorkFilesFault, LoadLeavesNoOfficePartsNorPictureData) {
+  const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
+  ASSERT_EQ(doc_->LoadDocument(plat::FromHostPath(testenv::DataPath("office/book.xlsx")), 0), 0);
+  EXPECT_GT(doc_->m_nTextLen, 0);
+  EXPECT_FALSE(fs::exists(tmp + "/XLSX")) << "the unpacked parts go with the load";
+  SKIP_WITHOUT_PROGRAM("convert");
+  testenv::Shell("convert rose: " + testenv::Quote(dir_.HostPath("rose.png")));
+  ASSERT_EQ(doc_->LoadDocument(Win("rose.png"), 0), 0);
+  EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the picture's data goes with the load";
+  EXPECT_TRUE(fs::is_empty(tmp)) << "TMP holds nothing of either load";
+}
