@@ -1,7 +1,10 @@
 // One fuzz input loaded as a file, as a user would open it: the bytes are written
-// under the given name in a private program folder (removed afterwards), a frame
-// and a document are made, `configure` sets the document's volumes and forms, and
-// the document loads the file.
+// under the given name in a private program folder, a frame and a document are made,
+// `configure` sets the document's volumes and forms, and the document loads the
+// file. The folder is made once per process (and removed at its exit): a run pays
+// for its input, not for making and removing folders. The load removes its own work
+// files; anything else a road left in the folder goes before the next run, so no
+// run reads what an earlier one wrote.
 #pragma once
 
 #include <unistd.h>
@@ -15,13 +18,56 @@
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
 
+namespace fuzzsupport {
+
+// The process's folder, made on first use and removed when the process ends.
+class CRunFolder {
+ public:
+  CRunFolder() : path_((std::filesystem::temp_directory_path() / "pelnorix-fuzz-XXXXXX").string()) {
+    if (!mkdtemp(path_.data())) path_.clear();
+  }
+  ~CRunFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  CRunFolder(const CRunFolder&) = delete;
+  CRunFolder& operator=(const CRunFolder&) = delete;
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// The process's folder (host path); "" when it could not be made.
+inline const std::string& RunFolder() {
+  static const CRunFolder folder;
+  return folder.Path();
+}
+
+// Removes what an earlier run left beside the program's own folder and in its TMP.
+inline void ClearLeftovers(const std::string& folder, const std::string& keep) {
+  std::error_code ec;
+  for (const auto& e : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = e.path().filename().string();
+    if (name == keep) continue;
+    if (name == "TMP") {
+      if (!std::filesystem::is_empty(e.path(), ec)) ClearLeftovers(e.path().string(), "");
+      continue;
+    }
+    std::filesystem::remove_all(e.path(), ec);
+  }
+}
+
+}  // namespace fuzzsupport
+
 template <class Configure>
 void LoadFuzzFile(std::string_view name, std::string_view bytes, Configure configure) {
-  std::string folder = (std::filesystem::temp_directory_path() / "pelnorix-fuzz-XXXXXX").string();
-  if (!mkdtemp(folder.data())) return;
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return;
+  fuzzsupport::ClearLeftovers(folder, "");
   const std::string host = folder + "/" + std::string(name);
   {
-    std::ofstream out(host, std::ios::binary);
+    std::ofstream out(host, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
   {
@@ -30,6 +76,4 @@ void LoadFuzzFile(std::string_view name, std::string_view bytes, Configure confi
     configure(doc);
     doc.LoadDocument(plat::FromHostPath(host), 0);
   }
-  std::error_code ec;
-  std::filesystem::remove_all(folder, ec);
 }

@@ -17,6 +17,7 @@
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "platform/Alloc.h"
+#include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 
@@ -32,7 +33,8 @@ class CQelDoc : public DocState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,
-                public MediaState {
+                public MediaState,
+                public RichTextState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
   // ~/.local/share/pelnorix.

@@ -50,6 +50,8 @@ const Setting kSettings[] = {
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
     {"prspace3", Unit::Number, &CQelDoc::m_nPrSpace3, nullptr, 0, 9999, "print margin units digits"},
+    {"prpaper", Unit::Number, &CQelDoc::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
+    {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
     {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},

@@ -6,6 +6,7 @@
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
+#include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -15,5 +16,6 @@ CommandTables AllCommandTables() {
       ListCommands(),
       ArchiveCommands(),
       ImageCommands(),
+      RichTextCommands(),
   };
 }

@@ -12,6 +12,7 @@ namespace {
 
 constexpr int64_t kMaxCoordinate = 32767;
 constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
+constexpr int64_t kMaxCaretNumber = 100000000;
 
 std::string Lower(std::string_view text) {
   std::string out(text);
@@ -36,7 +37,7 @@ constexpr VerbName kVerbs[] = {
     {"wait", ScriptVerb::Wait, 1, 1},        {"list", ScriptVerb::List, 2, 2},
     {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
     {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
-    {"expect", ScriptVerb::Expect, 2, 2},
+    {"expect", ScriptVerb::Expect, 2, 2},    {"caret", ScriptVerb::Caret, 2, 4},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -85,6 +86,12 @@ class StatementReader {
       case ScriptVerb::Set: return Setting(args[0]);
       case ScriptVerb::Print:
       case ScriptVerb::Expect: return Subject(verb, args);
+      case ScriptVerb::Caret:
+        if (args.size() == 3) return "caret LINE COL [LINE2 COL2]: two or four numbers";
+        for (const auto& a : args) {
+          if (auto err = Number(a, 1, kMaxCaretNumber); !err.empty()) return "caret: " + err;
+        }
+        return "";
     }
     return "";
   }
@@ -189,8 +196,10 @@ class StatementReader {
   std::string Subject(const VerbName& verb, const std::vector<std::string>& args) {
     st_.what = Lower(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
-    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && (expect || st_.what != "selection")) {
-      return std::string(verb.name) + (expect ? " text|status|title CONTAINS" : " text|status|title|selection") +
+    const bool rich = st_.what == "rtf" || st_.what == "table" || st_.what == "clipboard";
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && !rich && (expect || st_.what != "selection")) {
+      return std::string(verb.name) +
+             (expect ? " text|status|title|rtf|table|clipboard CONTAINS" : " text|status|title|selection|rtf|table|clipboard") +
              ": not '" + args[0] + "'";
     }
     return expect ? Text(args[1], st_.contains) : "";
@@ -215,6 +224,11 @@ bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std
     for (; i < line.size() && (quoted || !IsBlank(line[i])); ++i) {
       if (line[i] == '"') {
         quoted = !quoted;
+      } else if (line[i] == '\t') {
+        // A TAB only separates words: inside a quoted word it would become part of a
+        // name or a text, where no control character may stand.
+        error = "a control character (TAB) inside a quoted word";
+        return false;
       } else {
         word += line[i];
       }
@@ -250,7 +264,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
       return fail("line longer than " + std::to_string(kMaxScriptLine) + " bytes");
     }
     for (char c : line) {
-      // A control character could cut a name short where the file system reads it.
+      // A control character could cut a name short where the file system reads it;
+      // a TAB serves only between words (SplitScriptLine refuses it inside one).
       if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) return fail("a control character in the line");
     }
     std::vector<std::string> words;
@@ -292,5 +307,11 @@ const char* ScriptStatementsHelp() {
          "  set KEY=VALUE              a setting, as --set\n"
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
-         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n";
+         "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  print rtf|table|clipboard  the text pane as RTF; its paragraphs as a table dump (one\n"
+         "                             line each: text or rule, spacing, tab stops, cells with their\n"
+         "                             rule slot and format); the clipboard's text\n"
+         "  expect rtf|table|clipboard CONTAINS   the same subjects for expect\n"
+         "  caret LINE COL [LINE2 COL2] place the caret, or select from the first place to the\n"
+         "                             second; lines and columns count from 1, columns in characters\n";
 }

@@ -1,6 +1,8 @@
 // The script language of `pelnorix --script`: one statement per line, words
-// separated by blanks, double quotes around a word that holds blanks, '#' starting a
-// word outside quotes begins a comment. The text is UTF-8; names and texts become
+// separated by blanks (spaces or TABs), double quotes around a word that holds
+// spaces, '#' starting a word outside quotes begins a comment. No control character
+// may stand in a word (a TAB inside quotes, a NUL anywhere is a script error), so no
+// name or text carries one. The text is UTF-8; names and texts become
 // CP932 here, and a line that cannot be read so is an error with its line number.
 // Every line is checked before the first one runs.
 #pragma once
@@ -13,7 +15,7 @@
 
 #include "frame/CommandTable.h"
 
-enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect };
+enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect, Caret };
 
 // One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
 // fields by name; a bare word is the field "value", and "path" when it names a file).
@@ -29,11 +31,11 @@ struct ScriptStatement {
   std::vector<std::string> paths;  // CP932 Windows paths: open, list, select
   std::vector<int> keys;           // key-queue codes
   const CommandEntry* command = nullptr;
-  std::vector<int64_t> numbers;    // click, drag, wait, list N
+  std::vector<int64_t> numbers;    // click, drag, wait, list N, caret
   bool right = false;              // click ... right
   std::vector<ScriptAnswer> answers;
   std::string key, value;          // set KEY=VALUE
-  std::string what;                // print and expect: text, status, title, selection
+  std::string what;                // print and expect: text, status, title, selection, rtf, table, clipboard
   std::string contains;            // expect: CP932
 };
 
@@ -45,7 +47,8 @@ struct ParsedScript {
 
 constexpr size_t kMaxScriptLine = 4096;
 
-// Splits one line into words; false with the reason for an unbalanced quote.
+// Splits one line into words; false with the reason for an unbalanced quote or a
+// TAB inside quotes.
 bool SplitScriptLine(std::string_view line, std::vector<std::string>& words, std::string& error);
 ParsedScript ParseScript(std::string_view text, const CommandTables& tables);
 // The statements, one per line, for --help.

@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
+#include "cli/ScriptRichText.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Keys.h"
@@ -107,6 +108,7 @@ std::string ScriptRunner::Subject(const std::string& what) {
   }
   if (what == "title") return frame_.GetWindowText();
   if (what == "selection") return view_.Text().GetSelText();
+  if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
   return view_.Text().GetText();
 }
 
@@ -181,6 +183,14 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       std::string text = rawSjis_ ? Subject(st.what) : ForTerminal(Subject(st.what));
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
+      return std::nullopt;
+    }
+    case ScriptVerb::Caret: {
+      const auto& n = st.numbers;
+      const int from = CaretPosition(view_, static_cast<int>(n[0]), static_cast<int>(n[1]));
+      const int to = n.size() == 4 ? CaretPosition(view_, static_cast<int>(n[2]), static_cast<int>(n[3])) : from;
+      if (from < 0 || to < 0) return Stop{kScriptFailed, "caret: the text has no such line"};
+      view_.SetSel(from, to);
       return std::nullopt;
     }
     case ScriptVerb::Expect:

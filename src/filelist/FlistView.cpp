@@ -1,6 +1,11 @@
 #include "filelist/FlistView.h"
 
 #include <algorithm>
+#include <cstdio>
+
+#include "app/Globals.h"
+#include "frame/StatusBar.h"
+#include "platform/CodePage.h"
 
 #include "platform/Keys.h"
 #include "platform/Ui.h"
@@ -62,14 +67,26 @@ int CFlistView::ReadFolder() {
   }
   for (auto& entry : *listing) {
     // A name the program cannot write back is not listed: it could not be opened.
-    if (!entry.nameExact) continue;
-    if (static_cast<int>(m_entries.size()) >= kMaxEntries) break;
-    m_entries.push_back(std::move(entry));
+    if (entry.nameExact) m_entries.push_back(std::move(entry));
   }
-  std::sort(m_entries.begin(), m_entries.end(), [](const plat::DirEntry& a, const plat::DirEntry& b) {
+  // Sorted whole before the limit applies, so which entries are listed never depends
+  // on the order the file system gives them in.
+  const auto before = [](const plat::DirEntry& a, const plat::DirEntry& b) {
     if (a.isDirectory != b.isDirectory) return a.isDirectory;
     return a.name < b.name;
-  });
+  };
+  const size_t all = m_entries.size();
+  if (all > static_cast<size_t>(m_nMaxEntries)) {
+    std::partial_sort(m_entries.begin(), m_entries.begin() + m_nMaxEntries, m_entries.end(), before);
+    m_entries.resize(static_cast<size_t>(m_nMaxEntries));
+    if (g_pStatusBar) {
+      char text[200];
+      std::snprintf(text, sizeof text, "%d / %zu 件を表示", m_nMaxEntries, all);
+      g_pStatusBar->SetPaneText(0, plat::Utf8ToCp932Lossy(text));
+    }
+  } else {
+    std::sort(m_entries.begin(), m_entries.end(), before);
+  }
   m_selected.assign(m_entries.size(), false);
   for (const auto& name : selected) {
     const int i = IndexOf(name);

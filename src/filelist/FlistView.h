@@ -12,7 +12,8 @@
 
 class CFlistView : public CDocView {
  public:
-  // A folder lists at most this many entries; the rest are left out.
+  // A folder lists at most this many entries, the first in the list's order (folders
+  // first, then by name); the status pane says how many were left out.
   static constexpr int kMaxEntries = 65536;
 
   CFlistView(CQelDoc& doc, int list);  // list 1 or 2
@@ -36,6 +37,9 @@ class CFlistView : public CDocView {
   // ViewRequest bit 1 (2): take the document's current file; bit 2 (4): re-read.
   void OnUpdate() override;
 
+  // The entry limit (kMaxEntries unless a test sets a smaller one).
+  void SetMaxEntries(int limit) { m_nMaxEntries = limit > 0 ? limit : kMaxEntries; }
+
   int ListNumber() const { return m_nList; }
   const std::string& Folder() const { return m_strFolder; }
   const std::vector<plat::DirEntry>& Entries() const { return m_entries; }
@@ -54,4 +58,5 @@ class CFlistView : public CDocView {
   std::vector<plat::DirEntry> m_entries;
   std::vector<bool> m_selected;
   int m_nCurrent = -1;
+  int m_nMaxEntries = kMaxEntries;
 };

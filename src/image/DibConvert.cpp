@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/ByteCursor.h"
+
 namespace {
 
 void SetHeader(BITMAPINFOHEADER& h, int bits, int64_t imageSize) {
@@ -31,6 +33,7 @@ int ConvertDibTo24(const uint8_t* source, uint8_t* target, BITMAPINFO* info, int
   for (; rows < height; ++rows) {
     if ((rows + 1) * inStride > sourceSize || (rows + 1) * outStride > targetSize) break;
     const uint8_t* in = source + rows * inStride;
+    const ByteCursor row(in, inStride);
     uint8_t* out = target + rows * outStride;
     for (int64_t x = 0; x < width; ++x, out += 3) {
       int r = 0, g = 0, b = 0;
@@ -39,7 +42,7 @@ int ConvertDibTo24(const uint8_t* source, uint8_t* target, BITMAPINFO* info, int
         g = in[4 * x + 1];
         r = in[4 * x + 2];
       } else if (bits == 16) {
-        const int v = in[2 * x] | in[2 * x + 1] << 8;
+        const int v = row.PeekU16LE(2 * x);
         b = (v & 0x1F) << 3;
         g = (v >> 5 & 0x1F) << 3;
         r = (v >> 10 & 0x1F) << 3;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Clipboard.h"
+
 namespace plat {
 
 // Message-box buttons and answers, with the values the system's callers compare against.
@@ -83,6 +85,9 @@ class UiHost {
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
 
+  // The program's clipboard.
+  Clipboard& GetClipboard() { return clipboard_; }
+
  private:
   struct Timer {
     const void* owner;
@@ -101,6 +106,7 @@ class UiHost {
   int lockedWindow_ = 0;
   uint64_t now_ = 0;
   std::vector<Timer> timers_;
+  Clipboard clipboard_;
 };
 
 }  // namespace plat

@@ -57,6 +57,8 @@ void CQelView::ShowDocumentText() {
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
+  if (ShowRichTextFile() || ShowSheet()) return;
+  if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
@@ -101,11 +103,11 @@ void CQelView::KillTimer(int id) {
 // once; 10 and 11 fit the media window, 12 polls the player, 50 is the recording
 // clock, 40 pastes a selection back after it became a table.
 void CQelView::OnTimer(int id) {
+  if (id == 40) return OnPasteBackTimer();
   const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
   const char* what = refresh ? "image repaint"
                      : id == 10 || id == 11 ? "media window fit"
                      : id == 12 ? "media position poll"
-                     : id == 40 ? "table paste-back"
                      : id == 50 ? "recording clock"
                                 : nullptr;
   if (!what) return;

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "app/QelDoc.h"
+#include "platform/RichEdit.h"
 #include "platform/Types.h"
 #include "view/TextModel.h"
 #include "view/ViewState.h"
@@ -81,9 +82,12 @@ class CQelView : public CDocView,
 
   // Members of the images, tables and media subsystems: each declares them in a
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
+#include "view/ViewRichText.inc"
+#include "richtext/TableOps.inc"
 
  private:
   void ShowDocumentText();
+  bool ShowRichTextFile();
   void PerformViewAction(int action);
   void MoveCaret(int pos, bool extend);
   void SyncSelection();

@@ -1,6 +1,7 @@
 // The load road for text files and the string table.
 #include <gtest/gtest.h>
 
+#include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "platform/CodePage.h"
 #include "support/TestEnv.h"
@@ -13,7 +14,7 @@ TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
   const std::string text = "\x95\x5C\x83\x5C\r\nline 2\r\n";
   EXPECT_EQ(doc_->LoadDocument(WriteFile("a.txt", text), 0), 0);
   EXPECT_EQ(Text(), text);
-  EXPECT_EQ(doc_->m_nFileKind, 9);
+  EXPECT_EQ(doc_->m_nFileKind, kKindText);
   EXPECT_EQ(doc_->m_bPartialLoad, 0);
   EXPECT_EQ(doc_->m_nViewRequest, 1);
 }

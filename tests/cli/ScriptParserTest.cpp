@@ -90,3 +90,20 @@ TEST(ScriptParser, WordsQuotesCommentsAndAnswers) {
 }
 
 }  // namespace
+
+// The fuzz target stopped on open<TAB>"<TAB>": a TAB inside quotes became part of a
+// name. A TAB separates words; inside a quoted word it is a script error.
+TEST(ScriptParserFault, TabInsideQuotesIsAScriptError) {
+  const CommandTables tables = AllCommandTables();
+  ParsedScript script = ParseScript("open\t\"\t\"\n", tables);
+  EXPECT_EQ(script.errorLine, 1);
+  EXPECT_NE(script.error.find("TAB"), std::string::npos) << script.error;
+  EXPECT_TRUE(script.statements.empty());
+  script = ParseScript("wait 10\nopen\t\"a b\tc.txt\"\n", tables);
+  EXPECT_EQ(script.errorLine, 2);
+  // Between words a TAB is a blank as before.
+  script = ParseScript("open\t\"a b.txt\"\t# comment\n", tables);
+  ASSERT_EQ(script.errorLine, 0) << script.error;
+  ASSERT_EQ(script.statements.size(), 1u);
+  EXPECT_EQ(script.statements[0].paths[0], "a b.txt");
+}

@@ -77,3 +77,21 @@ TEST_F(FlistViewTest, TakesTheDocumentsCurrentFile) {
 }
 
 }  // namespace
+
+// A folder with more entries than the list takes kept the first ones the file
+// system gave, so some files could never be listed: the list now holds the first
+// ones in its own order (folders, then names) and the status pane says so.
+TEST_F(FlistViewTest, FolderOverTheLimitListsTheFirstByNameAndSaysSo) {
+  list_.SetMaxEntries(5);
+  for (char c = 'k'; c >= 'a'; --c) WriteFile(std::string(1, c) + ".txt", "x");
+  testenv::Shell("mkdir " + testenv::Quote(dir_.HostPath("zsub")));
+  ASSERT_EQ(list_.ShowPath(Win("a.txt")), 0);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"zsub", "a.txt", "b.txt", "c.txt", "d.txt"}));
+  EXPECT_NE(frame_->StatusBar().GetPaneText(0).find("5 / 12"), std::string::npos) << frame_->StatusBar().GetPaneText(0);
+  // Within the limit nothing is said.
+  list_.SetMaxEntries(0);
+  frame_->StatusBar().SetPaneText(0, "");
+  ASSERT_EQ(list_.ReadFolder(), 0);
+  EXPECT_EQ(Names().size(), 12u);
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), "");
+}

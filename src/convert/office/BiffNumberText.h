@@ -14,6 +14,7 @@ struct BiffNumberStyle {
   bool grouping = false; // thousands separators
   bool yen = false;      // a leading "\"
   bool date1904 = false;
+  bool dropZeroFraction = false;  // a fraction of zeros is left out (a decimals setting of 10 or more)
 };
 
 struct BiffNumberText {

@@ -123,7 +123,10 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
     code = 8;
   } else if (sd != 0 && !dated && !percent) {
     code = decimals == kNone || decimals == 0 ? sd + 9 : sd - 1;
-    if (code >= 10) code = sd - 1;
+    if (code >= 10) {
+      code = sd - 1;
+      s.dropZeroFraction = true;
+    }
     code = std::clamp(code, 0, 4);
   }
   s.decimals = code;
@@ -131,6 +134,20 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
   s.yen = kind == 6;
   return s;
 }
+
+namespace {
+
+// A number text whose fraction is all zeros loses it with its point ("5.00" is "5").
+void DropZeroFraction(BiffNumberText& number) {
+  std::string& text = number.text;
+  const size_t point = text.rfind('.');
+  if (point == std::string::npos || point + 1 == text.size()) return;
+  if (text.find_first_not_of('0', point + 1) != std::string::npos) return;
+  text.erase(point);
+  if (number.code > 9000) number.code = 9000 + static_cast<int>(text.size());
+}
+
+}  // namespace
 
 // A new pool entry for a cell's own text; -1 when the pool is full.
 int WorkbookWalk::NewEntry() {
@@ -158,7 +175,9 @@ void WorkbookWalk::AddNumber(int row, int column, int xf, double value) {
     t_.SetText(entry, 0, "");
     t_.Code(entry) = 0;
   } else {
-    const BiffNumberText text = FormatBiffNumber(value, CachedStyle(xf));
+    const BiffNumberStyle style = CachedStyle(xf);
+    BiffNumberText text = FormatBiffNumber(value, style);
+    if (style.dropZeroFraction) DropZeroFraction(text);
     t_.SetText(entry, static_cast<int>(text.text.size()), text.text);
     t_.Code(entry) = text.code;
   }
@@ -410,6 +429,9 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         if (length >= 2) StartWidths();
         break;
       case 0x0200:
+        // A sheet without a default-width record gets the default widths before its
+        // column count: a row of zero widths would hide every column.
+        if (length >= 10) EnsureWidths();
         if (length >= 14 && WidthRow() >= 0) {
           doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(U16(p + 10), 1, 255));
         } else if (length >= 10 && WidthRow() >= 0) {
@@ -417,6 +439,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         }
         break;
       case 0x007D:
+        if (length >= 12) EnsureWidths();
         if (length >= 12 && WidthRow() >= 0) {
           const int firstCol = U16(p), lastCol = std::min<int>(U16(p + 2), 254);
           const int width = U16(p + 4), options = U16(p + 8);
@@ -484,6 +507,22 @@ void WorkbookWalk::StartWidths() {
   for (int c = 0; c < 255; ++c) columns[c + 1] = 8;
   columns[0] = 1;
   widthsSet_ = std::max(widthsSet_, row);
+  widthsStarted_[static_cast<size_t>(row)] = true;
+}
+
+// A sheet without a default-width record of its own takes the widths of the last
+// sheet that had one, else the default widths.
+void WorkbookWalk::EnsureWidths() {
+  const int row = WidthRow();
+  if (row < 0 || widthsStarted_[static_cast<size_t>(row)]) return;
+  int from = row - 1;
+  while (from > 0 && !widthsStarted_[static_cast<size_t>(from)]) --from;
+  if (from <= 0) {
+    StartWidths();
+    return;
+  }
+  doc_.m_abSheetColumns[row] = doc_.m_abSheetColumns[from];
+  widthsStarted_[static_cast<size_t>(row)] = true;
 }
 
 // The column-width row of the current sheet: 1 to 255 (row 0 is the output's own).

@@ -2,6 +2,7 @@
 // sheet output.
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -61,6 +62,7 @@ class WorkbookWalk {
   void ReadFormat(uint16_t type, const uint8_t* p, int64_t length);
   bool ReadSharedStrings(int64_t dataStart, int64_t limit);
   void StartWidths();
+  void EnsureWidths();  // starts the current sheet's width row when no record did
   int WidthRow() const;
   // Drawings (WorkbookDrawings.cpp): anchors and pictures of shapes, text boxes.
   void DrawingGroup(const uint8_t* p, int64_t n);
@@ -87,6 +89,7 @@ class WorkbookWalk {
   int stored_ = 0;
   int sheet_ = -1;
   int widthsSet_ = 0;
+  std::bitset<256> widthsStarted_;  // width rows a default-width record (or EnsureWidths) started
   int64_t resume_ = 0;
 
   // Drawing state: the picture kinds of the drawing group (by picture number from 1),

@@ -18,6 +18,7 @@
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "convert/ooxml/SheetNumberFormat.h"
+#include "convert/ooxml/XmlCharRef.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -110,7 +111,7 @@ void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
     }
     if (c == '&') {
       static constexpr struct { View name; char c; } kEntities[] = {
-          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&#10;", '\n'}, {"&#13;", '\r'}, {"&#9;", '\t'}};
+          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
       bool done = false;
       for (const auto& e : kEntities) {
         if (text.compare(i, e.name.size(), e.name) == 0) {
@@ -120,7 +121,18 @@ void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
           break;
         }
       }
-      (void)done;
+      std::string ref;
+      if (const size_t n = done ? 0 : DecodeXmlCharRef(text, i, ref); n > 0) {
+        if (ref.size() == 1) {
+          c = static_cast<uint8_t>(ref[0]);  // an ASCII character or control byte: as written
+          i += n - 1;
+        } else {
+          if (out.size() + ref.size() > limit) break;
+          out += ref;
+          i += n;
+          continue;
+        }
+      }
     }
     ++i;
     if (c == '\r') {
@@ -265,13 +277,17 @@ void XlsxReader::StoreCell(int row, int column, int sheet, int style, View type,
   const size_t limit = static_cast<size_t>(std::max(t_.CharLimit() - 1, 1));
   int code = 0;
   const int cls = ClassOf(style);
+  // #DIV/0!, #REF! and #VALUE! are error cells; the other error values (#N/A,
+  // #NUM!, #NAME?, #NULL!) are shown as the texts they are.
   const bool error = value.size() >= 2 && value[0] == '#' && (value[1] == 'D' || value[1] == 'R' || value[1] == 'V');
-  if (error || type == "e") {
+  if (error) {
     text = "--";
     code = 9002;
   } else if (type == "s") {
     const int index = ToInt(value, -1);
     if (index >= 0 && index < static_cast<int>(strings_.size())) text = strings_[index].substr(0, limit);
+    // A string near the cell limit keeps a blank behind it.
+    if (static_cast<int>(text.size()) > t_.CharLimit() - 5) text += ' ';
     code = 1001 + static_cast<int>(text.size());
   } else if (type == "str") {
     AppendText(value, text, 99, ':');
@@ -279,7 +295,7 @@ void XlsxReader::StoreCell(int row, int column, int sheet, int style, View type,
   } else if (type == "b") {
     text = value == "1" ? "TRUE" : "FALSE";
     code = 1001 + static_cast<int>(text.size());
-  } else if (inlineText || cls / 1000 == 49 || (cls == 0 && !IsPlainNumber(value))) {
+  } else if (inlineText || type == "e" || cls / 1000 == 49 || (cls == 0 && !IsPlainNumber(value))) {
     AppendText(value, text, limit, ':');
     code = 1001 + static_cast<int>(text.size());
   } else if (IsDateForm(cls)) {

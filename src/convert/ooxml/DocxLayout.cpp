@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "convert/ooxml/OoxmlText.h"
+#include "convert/ooxml/XmlCharRef.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/CodePage.h"
 
@@ -319,6 +320,11 @@ void DocxLayout::ReadRun(int& p) {
         }
       }
       if (taken) continue;
+      if (const size_t n = DecodeXmlCharRef(raw, q, run); n > 0) {
+        if (static_cast<uint8_t>(run.back()) < 0x20) run.back() = ' ';
+        q += n;
+        continue;
+      }
     }
     run += static_cast<char>(c);
     ++q;

@@ -30,10 +30,14 @@ void DocxLayout::TableStart(int& p) {
   if (tableDepth_ > 0) {
     // A nested table: find its end (counting further nesting) and note it.
     const int start = p - 1;
+    // The next opening and closing tags are kept and looked for again only when the
+    // walk passes them: every byte is searched once, however deep the nesting.
     int depth = 1;
     size_t q = static_cast<size_t>(p);
+    size_t open = text_.find("<w:tbl", q), close = text_.find("</w:tbl>", q);
     while (depth > 0) {
-      const size_t open = text_.find("<w:tbl", q), close = text_.find("</w:tbl>", q);
+      if (open != std::string_view::npos && open < q) open = text_.find("<w:tbl", q);
+      if (close != std::string_view::npos && close < q) close = text_.find("</w:tbl>", q);
       if (close == std::string_view::npos) {
         q = text_.size();
         break;

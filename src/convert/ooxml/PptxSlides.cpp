@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/ooxml/OoxmlText.h"
+#include "convert/ooxml/XmlCharRef.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/CodePage.h"
 
@@ -176,12 +177,20 @@ void PptxSlides::AppendRun(int& p) {
     if (plat::IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
       chunk = text_.substr(q, 2);
     } else if (c == '&') {
+      bool taken = false;
       for (const auto& e : kEntities) {
         if (text_.substr(q, e.name.size()) == e.name) {
           chunk = std::string_view(&e.c, 1);
           q += e.name.size() - 1;
+          taken = true;
           break;
         }
+      }
+      ref_.clear();
+      if (const size_t n = taken ? 0 : DecodeXmlCharRef(text_, q, ref_); n > 0) {
+        if (static_cast<uint8_t>(ref_[0]) < 0x20) ref_[0] = ' ';
+        chunk = ref_;
+        q += n - chunk.size();
       }
     }
     q += chunk.size() == 2 ? 2 : 1;

@@ -64,6 +64,7 @@ class PptxSlides {
   enum class Body { Outside, InBody, InParagraph, InRun } body_ = Body::Outside;
   std::vector<std::string> lines_;
   std::string line_;
+  std::string ref_;  // the character of a numeric reference being appended
   size_t shapeBytes_ = 0;
 
   // The current table.

@@ -3,6 +3,7 @@
 #include <map>
 #include <string>
 
+#include "app/FileKind.h"
 #include "convert/dump/DumpTestSupport.h"
 
 namespace {
@@ -17,7 +18,7 @@ class SniffTest : public DumpTest {
     if (doc_->m_nImageLoadState == 1) return "picture";  // the image road took it
     const std::string first = text.substr(0, text.find('\r'));
     if (first.size() > 5 && first.substr(first.size() - 5) == " File") return first;
-    if (doc_->m_nFileKind == 4 || doc_->m_nFileKind == 6 || doc_->m_nFileKind == 11) {
+    if (doc_->m_nFileKind == kKindRtf || doc_->m_nFileKind == kKindHtml || doc_->m_nFileKind == kKindPdf) {
       return "kind " + std::to_string(doc_->m_nFileKind);
     }
     return "";
@@ -126,19 +127,25 @@ TEST_F(SniffTest, TitlesAreTheWholeText) {
 
 TEST_F(SniffTest, HtmlIsFoundBehindBlankLinesAndComments) {
   Show("page.dat", "\r\n\r\n<!-- note -><HTML><BODY>x</BODY></HTML>");
-  EXPECT_EQ(doc_->m_nFileKind, 6);
+  EXPECT_EQ(doc_->m_nFileKind, kKindHtml);
   // A declaration that does not close within 500 bytes: sniffed from the first byte.
   const std::string open = "<!DOCTYPE " + std::string(600, 'x') + "><html>";
   EXPECT_EQ(Show("open.dat", open), open);
-  EXPECT_EQ(doc_->m_nFileKind, 99);
+  EXPECT_EQ(doc_->m_nFileKind, kKindOther);
   Show("doc.dat", "{\\rtf1 hello}");
-  EXPECT_EQ(doc_->m_nFileKind, 4);
+  EXPECT_EQ(doc_->m_nFileKind, kKindRtf);
 }
 
+// A file shorter than any signature is no archive and no picture: under a name of
+// no kind, or an archive's name, it shows its bytes as they stand; under a picture's
+// or a document's name it gets no title line and no listing.
 TEST_F(SniffTest, ShortAndEmptyFilesAreSniffedWithinTheirBytes) {
   for (const char* bytes : {"", "<", "<!", "<!-", "P", "PK", "PK\x03", "%", "%PD", "\r\n", "\xFF\xD8", "GIF"}) {
-    for (const char* name : {"s.dat", "s.jpg", "s.gif", "s.lzh", "s.zip", "s.pdf", "s.htm"}) {
-      Show(name, bytes);
+    for (const char* name : {"s.dat", "s.lzh", "s.zip"}) {
+      EXPECT_EQ(Show(name, bytes), bytes) << name << " holding \"" << bytes << "\"";
+    }
+    for (const char* name : {"s.jpg", "s.gif", "s.pdf", "s.htm"}) {
+      EXPECT_EQ(Show(name, bytes).find(" File\r\n"), std::string::npos) << name << " holding \"" << bytes << "\"";
     }
   }
 }

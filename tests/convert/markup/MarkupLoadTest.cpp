@@ -1,6 +1,7 @@
 // The whole road: a page or a sheet loaded as a document, and shown by the program.
 #include <string>
 
+#include "app/FileKind.h"
 #include "convert/markup/MarkupTestSupport.h"
 #include "support/TestEnv.h"
 
@@ -21,7 +22,7 @@ TEST_F(MarkupLoad, DocumentsShowTheConvertersText) {
   const std::string expectedSheet = markuptest::Convert(*doc_, sheet, markuptest::Form::Sheet, 0);
 
   ASSERT_GE(doc_->LoadDocument(WriteFile("page.htm", page), 0), 0);
-  EXPECT_EQ(doc_->m_nFileKind, 6);
+  EXPECT_EQ(doc_->m_nFileKind, kKindHtml);
   EXPECT_EQ(Text(), expectedPage + "\r\n");
   EXPECT_NE(Text().find("|"), std::string::npos);
 

@@ -294,6 +294,65 @@ TEST_F(WorkbookTest, SharedWorkbookTextsMatchXls2csv) {
   }
 }
 
+// A sheet with a dimensions record (and column information) but no default-width
+// record showed no column at all: its widths were all zero.
+TEST_F(WorkbookTest, WorkbookWithoutDefaultColumnWidthShowsItsCells) {
+  const std::string eof = Record(0x000A, "");
+  const std::string head = Bof(5) + Sst({"alpha", "beta"}) + eof;
+  const std::string cells = LabelSst(0, 0, 0) + LabelSst(1, 1, 1);
+  const std::string dims = Record(0x0200, Le32(0) + Le32(2) + Le16(0) + Le16(2) + Le16(0));
+  const std::string wide = Record(0x007D, Le16(1) + Le16(1) + Le16(20 * 256) + Le16(15) + Le16(0) + Le16(0));
+  const std::string defaults = Record(0x0055, Le16(8));
+  struct Case {
+    const char* what;
+    std::string records;
+    int sheets;
+  };
+  const Case cases[] = {
+      {"dimensions only", head + Bof(16) + dims + cells + eof, 1},
+      {"column information and dimensions", head + Bof(16) + wide + dims + cells + eof, 1},
+      {"a second sheet after one with a default width",
+       head + Bof(16) + defaults + wide + dims + cells + eof + Bof(16) + dims + cells + eof, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string text = Load("w.xls", Workbook(c.records));
+    size_t at = 0;
+    for (int sheet = 0; sheet < c.sheets; ++sheet) {
+      at = text.find("alpha", at);
+      ASSERT_NE(at, std::string::npos) << plat::Cp932ToUtf8(text);
+      at = text.find("beta", at);
+      ASSERT_NE(at, std::string::npos) << plat::Cp932ToUtf8(text);
+    }
+  }
+  // A real workbook of this kind: xls2csv reads its title and figures.
+  const std::string path = testenv::SharedTestData("office/xls/poi-61045_govdocs1_626534.xls");
+  if (path.empty()) GTEST_SKIP() << "shared test data absent";
+  const std::string text = Load("govdocs.xls", testenv::ReadHostFile(path));
+  for (const char* want : {"TABLE F-2 BY FILING MONTH", "DURING THE 12 MONTH PERIOD ENDED MAR. 31, 2006", "200504", "167,943",
+                           "34,059"}) {
+    EXPECT_NE(text.find(want), std::string::npos) << want;
+  }
+}
+
+// With a decimals setting of 10 or more a number's zero fraction was shown: it is
+// left out, other fractions keep the setting's decimals.
+TEST_F(WorkbookTest, DecimalsSettingOfTenOrMoreLeavesOutAZeroFraction) {
+  const std::string eof = Record(0x000A, "");
+  const std::string xf = Record(0x00E0, Le16(0) + Le16(0) + std::string(16, '\0'));
+  auto number = [](int row, double v) {
+    std::string bits(8, '\0');
+    std::memcpy(bits.data(), &v, 8);
+    return Record(0x0203, Le16(row) + Le16(0) + Le16(1) + bits);
+  };
+  doc_->m_nTableDecimals = 3;
+  const std::string text = Load("d.xls", Workbook(Bof(5) + xf + xf + eof + Bof(16) + number(0, 5.0) + number(1, 5.25) +
+                                                  number(2, 7.5) + number(3, 12.0) + eof));
+  for (const char* want : {"5.25", "7.50"}) EXPECT_NE(text.find(want), std::string::npos) << want << "\n" << text;
+  for (const char* unwanted : {"5.00", "12.00"}) EXPECT_EQ(text.find(unwanted), std::string::npos) << unwanted << "\n" << text;
+  EXPECT_NE(text.find("12"), std::string::npos) << text;
+}
+
 // Shared strings: the published BIFF8 forms, and the cleaning for the table.
 TEST_F(WorkbookTest, SharedStringsReadAcrossContinuationsAndCleaned) {
   const std::string eof = Record(0x000A, "");

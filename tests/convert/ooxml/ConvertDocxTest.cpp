@@ -1,6 +1,7 @@
 // Word-processing documents made by LibreOffice and python-docx, against
 // LibreOffice's own text export and docx2txt's reading of the same files, and the
 // layout facts of the page-laid text.
+#include <chrono>
 #include <string>
 
 #include "convert/ooxml/OoxmlTestSupport.h"
@@ -131,6 +132,41 @@ TEST_F(ConvertDocxTest, EntitiesBreaksAndWrapping) {
     EXPECT_LE(end, 50u);
     EXPECT_EQ(end % 2, 0u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Numeric character references were shown as they are written.
+TEST_F(ConvertDocxTest, NumericCharacterReferencesAreDecoded) {
+  const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document><w:body>"
+                          "<w:p><w:r><w:t>&#21335;&#x5009;&#24235;&#9;&#128512;&#;&#x;</w:t></w:r></w:p></w:body></w:document>";
+  const std::string text = ShowPath(Package("r.docx", {{"word/document.xml", doc}}));
+  EXPECT_NE(LineWith(text, "南倉庫 ?&#;&#x;"), "") << plat::Cp932ToUtf8(text);
+}
+
+}  // namespace
+
+namespace {
+
+// 20,000 nested tables took minutes: the end of each nested table was searched for
+// from its start to the end of the part at every tag. The inner tables are noted as
+// " [TableN]" and the document is laid out in time linear in its size (the bound is
+// generous for the sanitizer build; bench/ measures the speed).
+TEST_F(ConvertDocxTest, DeeplyNestedTablesAreLaidOutInLinearTime) {
+  constexpr int kDepth = 20000;
+  std::string body;
+  for (int k = 0; k < kDepth; ++k) body += "<w:tbl><w:tr><w:tc>";
+  body += "<w:p><w:r><w:t>deep</w:t></w:r></w:p>";
+  for (int k = 0; k < kDepth; ++k) body += "</w:tc></w:tr></w:tbl>";
+  const std::string doc = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><w:document><w:body>" + body + "</w:body></w:document>";
+  const std::string path = Package("nested.docx", {{"word/document.xml", doc}});
+  const auto start = std::chrono::steady_clock::now();
+  const std::string text = ShowPath(path);
+  const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_NE(text.find("[Table1]"), std::string::npos);
+  EXPECT_LT(seconds, 60.0);
 }
 
 }  // namespace

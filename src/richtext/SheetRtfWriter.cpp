@@ -1,0 +1,547 @@
+// Sheet RTF from the cell text. Each sheet is laid out once (column widths from the
+// cells' measures, tab stops from the widths), then its rows are written: a rule line
+// where the rows' rule characters ask for one, the text line with one 1-point slot
+// per cell for its left rule, and the page marks. Cell text is escaped ('\', '{', '}'
+// and every byte above 0x7F as \'hh), so no cell can end the RTF or lose its text.
+// Limits: 1,000 column widths, 500 column records, the view's 500-entry sheet table,
+// 30 columns with tab stops (later ones are padded runs), 510 bytes of a cell.
+#include "richtext/SheetRtfWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "richtext/SheetMarkup.h"
+
+namespace sheet {
+
+namespace {
+
+constexpr char kCellMark = '\x06';
+constexpr int kMaxWidths = 1000;
+constexpr int kMaxStopColumns = 30;
+constexpr int kMaxSheets = 499;  // the view's sheet table has 500 entries, from 1
+constexpr size_t kMaxCell = 510;
+constexpr int kMaxLeaderBlanks = 500;
+
+constexpr int kColours[24][3] = {{255, 0, 0},     {0, 160, 0},     {0, 0, 255},     {240, 240, 128}, {128, 64, 64},
+                                 {128, 0, 192},   {128, 128, 128}, {255, 0, 255},   {0, 128, 255},   {255, 128, 0},
+                                 {255, 255, 255}, {0, 0, 0},       {255, 192, 192}, {208, 255, 176}, {160, 176, 255},
+                                 {255, 255, 192}, {192, 160, 160}, {192, 160, 224}, {192, 192, 192}, {255, 192, 255},
+                                 {192, 208, 255}, {255, 192, 160}, {255, 255, 255}, {0, 0, 0}};
+
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+void Append(std::string& out, const char* format, int value) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, value);
+  out += buf;
+}
+
+// Cell text into RTF: '\', '{', '}' escaped, a double-byte character as \'hh\'hh.
+void AppendCellText(std::string& out, std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (IsLead(b) && i + 1 < text.size()) {
+      // A double-byte character whole: its trail byte may be a backslash or a brace.
+      for (int k = 0; k < 2; ++k) {
+        const auto v = static_cast<unsigned char>(text[i + static_cast<size_t>(k)]);
+        out += "\\'";
+        out += kHex[v >> 4];
+        out += kHex[v & 15];
+      }
+      ++i;
+    } else if (b == '\\' || b == '{' || b == '}') {
+      out += '\\';
+      out += static_cast<char>(b);
+    } else if (b >= 0x80 || b < 0x20) {
+      if (b < 0x20 && b != '\t') continue;
+      if (b == '\t') {
+        out += ' ';
+        continue;
+      }
+      out += "\\'";
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    } else {
+      out += static_cast<char>(b);
+    }
+  }
+}
+
+struct Row {
+  std::string_view line;
+  size_t offset = 0;
+  LineClass cls = LineClass::Data;
+};
+
+std::vector<Row> SplitLines(std::string_view text) {
+  std::vector<Row> rows;
+  size_t i = 0;
+  while (i < text.size()) {
+    size_t end = i;
+    while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+      end += IsLead(static_cast<unsigned char>(text[end])) && end + 1 < text.size() && text[end + 1] != '\r' &&
+                     text[end + 1] != '\n'
+                 ? 2
+                 : 1;
+    }
+    end = std::min(end, text.size());
+    Row r;
+    r.line = text.substr(i, end - i);
+    r.offset = i;
+    r.cls = ClassifyLine(r.line);
+    rows.push_back(r);
+    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++end;
+    i = end + 1;
+  }
+  return rows;
+}
+
+std::vector<std::string_view> SplitCells(std::string_view line) {
+  std::vector<std::string_view> cells;
+  size_t start = 0;
+  for (size_t i = 0; i <= line.size(); ++i) {
+    if (i == line.size() || line[i] == kCellMark) {
+      cells.push_back(line.substr(start, i - start));
+      start = i + 1;
+    } else if (IsLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) {
+      ++i;
+    }
+  }
+  return cells;
+}
+
+// One data row after its format items are taken off.
+struct DataRow {
+  std::vector<std::string> cells;
+  RowFormat format;
+  bool freeText = false;
+  bool hasFormat = false;
+  size_t offset = 0;
+};
+
+// Everything one sheet holds.
+struct Sheet {
+  size_t headOffset = 0;
+  bool rowFormatMode = false;
+  SettingsLine settings;
+  bool settingsSeen = false;
+  std::vector<ColumnFormat> columns;
+  std::vector<DataRow> rows;
+};
+
+std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
+  std::vector<Sheet> sheets(1);
+  bool rowsEnded = false;
+  bool inBlock = false;
+  for (const Row& r : lines) {
+    Sheet& s = sheets.back();
+    switch (r.cls) {
+      case LineClass::SheetHead:
+      case LineClass::RowFormatHead: {
+        // A head directly after a head (or at the very start) opens no second sheet.
+        const bool empty = s.rows.empty() && s.columns.empty() && !s.settingsSeen;
+        if (!empty) sheets.emplace_back();
+        Sheet& n = sheets.back();
+        if (empty) n.headOffset = r.offset;
+        n.headOffset = r.offset;
+        rowsEnded = inBlock = false;
+        if (r.cls == LineClass::RowFormatHead) {
+          n.rowFormatMode = true;
+          std::vector<std::string_view> f = SplitCells(r.line);
+          std::string_view last = f.back();
+          if (f.size() == 1) last.remove_prefix(2);
+          if (!last.empty() && last[0] == '^') last.remove_prefix(1);
+          n.settings.format = ParseSheetFormat(last);
+        } else if (r.line.size() > 2 && r.line[1] == '#' && r.line.substr(2, 2) == "XL") {
+          n.settings = ParseSettingsLine(r.line.substr(2));
+          n.settingsSeen = true;
+        }
+        break;
+      }
+      case LineClass::Settings:
+        if (s.rows.empty() && !s.settingsSeen) {
+          s.settings = ParseSettingsLine(r.line);
+          s.settingsSeen = true;
+        }
+        break;
+      case LineClass::ColumnBlock:
+        s.columns.clear();
+        rowsEnded = inBlock = true;
+        break;
+      case LineClass::Objects:
+        rowsEnded = true;
+        inBlock = false;
+        break;
+      case LineClass::FreeText:
+      case LineClass::Data: {
+        if (inBlock) {
+          const bool ends = r.line.empty() || r.line[0] == '!' || r.line[0] == '$' || r.line[0] == '~' ||
+                            (r.line.size() >= 1 && r.line[0] == kCellMark);
+          if (ends || static_cast<int>(s.columns.size()) >= kMaxColumns) {
+            inBlock = false;
+          } else {
+            s.columns.push_back(ParseColumnLine(r.line, workbook));
+            break;
+          }
+        }
+        if (rowsEnded) break;
+        DataRow row;
+        row.offset = r.offset;
+        row.freeText = r.cls == LineClass::FreeText;
+        std::string_view text = row.freeText ? r.line.substr(1) : r.line;
+        const size_t caret = s.rowFormatMode ? text.find(kCellMark) : FindRowFormat(text);
+        if (caret != std::string_view::npos) {
+          row.format = ParseRowFormat(text.substr(caret + 1));
+          row.hasFormat = true;
+          text = text.substr(0, caret);
+        }
+        for (std::string_view c : SplitCells(text)) row.cells.emplace_back(c.substr(0, kMaxCell));
+        s.rows.push_back(std::move(row));
+        break;
+      }
+    }
+  }
+  return sheets;
+}
+
+// Bytes shown of a cell: its text after the number form and placement.
+int TextColumns(std::string_view text) { return static_cast<int>(text.size()); }
+
+class Writer {
+ public:
+  Writer(const BuildInput& in, BuildOutput& out) : in_(in), out_(out) {}
+
+  void Sheet(const sheet::Sheet& s, bool first) {
+    const SheetFormat& sf = s.settings.format;
+    h_ = in_.number > 0 ? in_.number / 5 : 21;
+    if (sf.attrs.size > 0) h_ = sf.attrs.size;
+    h_ = std::clamp(h_, 2, 400);
+    cw_ = 5 * h_ + 10;
+    font_ = sf.attrs.Font() > 0 ? sf.attrs.Font() - 1 : 0;
+    const int rowSize = sf.rowSize > 0 ? sf.rowSize : h_;
+    lineHeight_ = sf.rowSize > 0 ? 10 * sf.rowSize + 30 : 10 * h_ + 30;
+    rowSize_ = rowSize;
+    columns_ = s.columns;
+    sheetAttrs_ = sf.attrs;
+    sheetForm_ = sf.numberForm;
+    sheetPlacement_ = sf.placement;
+
+    // Rows to write; the width line of a kind 'S' sheet sets widths only.
+    size_t firstRow = 0;
+    const bool widthLine = s.settings.kind == 'S' && !s.rows.empty();
+    if (widthLine) firstRow = 1;
+    size_t lastRow = s.rows.size();
+    if (in_.tableTextMode) {
+      firstRow = std::max(firstRow, static_cast<size_t>(std::max(in_.pageStart, 0)));
+      lastRow = std::min(lastRow, firstRow + static_cast<size_t>(std::max(in_.pageRows, 1)));
+    }
+    out_.rowsTotal += static_cast<int>(s.rows.size());
+
+    // Cell texts after number forms and placement need the widths; widths need the
+    // number forms. Forms first, then measures, then placement.
+    std::vector<std::vector<std::string>> texts(s.rows.size());
+    int ncol = 0;
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      const DataRow& row = s.rows[r];
+      ncol = std::max(ncol, static_cast<int>(row.cells.size()));
+      texts[r] = row.cells;
+      if (r == 0 || row.freeText) continue;
+      for (size_t c = 0; c < row.cells.size(); ++c) {
+        std::string& t = texts[r][c];
+        if (t.empty()) continue;
+        const char last = t.back();
+        if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
+        uint8_t form = row.format.numberForm ? row.format.numberForm : ColumnForm(c);
+        if (!form) form = sheetForm_;
+        if (form) t = ApplyNumberForm(t, form);
+      }
+    }
+    ncol = std::min(ncol, kMaxWidths);
+    out_.maxColumns = std::max(out_.maxColumns, ncol);
+    widths_.assign(static_cast<size_t>(ncol), cw_ * std::max(sf.widthFactor, 1));
+    for (size_t r = widthLine ? 1 : 0; r < s.rows.size(); ++r) {
+      if (s.rows[r].freeText) continue;
+      const auto& cells = texts[r];
+      int empty = 0, filled = 0;
+      for (const auto& c : cells) (c.empty() ? empty : filled)++;
+      const bool sparse = !(empty < ncol / 2 + 3 || filled > 3);
+      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
+        if (c < 900 && sparse) continue;
+        int64_t measure = int64_t{std::max(TextColumns(cells[c]), 2)} * cw_;
+        const uint8_t attr = ColumnAttrs(c).attributes;
+        const int fontField = (attr >> 4) & 7;
+        if (fontField == 1 || fontField == 2) measure += measure >= 32 ? measure / 4 : 7;
+        if ((attr & 1) || (sheetAttrs_.attributes & 1)) measure += measure / 4;
+        widths_[c] = static_cast<int>(std::max<int64_t>(widths_[c], std::min<int64_t>(measure, 1 << 24)));
+      }
+    }
+    if (widthLine) {
+      const auto& cells = s.rows[0].cells;
+      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
+        const std::string& f = cells[c];
+        if (!f.empty() && f[0] == 'A') continue;
+        int chars = static_cast<int>(f.size());
+        if (!f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+          chars = std::min(std::atoi(f.substr(0, 4).c_str()), 1000);
+        }
+        widths_[c] = std::max(widths_[c], chars * cw_);
+      }
+    }
+    // Tab stops: the starting stops, then one per column up to the limit, each the
+    // previous one plus the preceding column's width, the character width and 30.
+    stops_.clear();
+    stops_.push_back(0);
+    if (in_.code == 'D') stops_.push_back(200);
+    if (in_.code == 100) stops_.push_back(20);
+    stopColumns_ = std::min(ncol, kMaxStopColumns - static_cast<int>(stops_.size()) + 1);
+    int x = stops_.back();
+    for (int c = 0; c <= stopColumns_; ++c) {
+      x += (c == 0 ? 0 : widths_[static_cast<size_t>(c - 1)]) + cw_ + 30;
+      stops_.push_back(std::min(x, 31680));
+    }
+    if (first) {
+      for (size_t k = 0; k < out_.stops.size() && k < stops_.size(); ++k) out_.stops[k] = stops_[k];
+    }
+    ncol_ = ncol;
+
+    std::string& o = out_.rtf;
+    if (in_.wholeText && first) {
+      TextLineStart(lineHeight_);
+      o += " \\par\n";
+    }
+    if (sf.pageMarks) o += "\\ ~~\\par\n";
+    char prevBottom = 0;
+    for (size_t r = firstRow; r < lastRow; ++r) {
+      const size_t mark = o.size();
+      const DataRow& row = s.rows[r];
+      const char top = row.hasFormat ? row.format.top : 0;
+      RuleLine(RuleKindBetween(prevBottom, top), 'T');
+      TextLine(row, texts[r]);
+      // The bottom character is carried to the next row; after the last row it
+      // draws the table's closing rule.
+      prevBottom = row.hasFormat ? row.format.bottom : 0;
+      if (r + 1 == lastRow) RuleLine(prevBottom == '1' || prevBottom == '2' ? prevBottom - '0' : 0, 'B');
+      if (row.hasFormat && row.format.pageBreak) o += in_.tableTextMode ? "\\~~` \\page\\par\n" : "\\ ~~\\par\n";
+      if (in_.limit > 0 && static_cast<int64_t>(o.size()) > in_.limit) {
+        o.resize(mark);  // the sheet ends at the last whole row
+        out_.cut = true;
+        return;
+      }
+      ++out_.rowsShown;
+    }
+  }
+
+  bool Cut() const { return out_.cut; }
+
+ private:
+  uint8_t ColumnForm(size_t c) const { return c < columns_.size() ? columns_[c].numberForm : 0; }
+  TextAttributes ColumnAttrs(size_t c) const { return c < columns_.size() ? columns_[c].attrs : TextAttributes{}; }
+
+  void Stops() {
+    for (int s : stops_) Append(out_.rtf, "\\tx%d", s);
+  }
+
+  void TextLineStart(int height) {
+    Append(out_.rtf, "\\pard\\sl-%d\\slmult0", height);
+    Stops();
+    Append(out_.rtf, "\\cf1\\lang1041\\f%d", font_);
+    Append(out_.rtf, "\\fs%d ", h_);
+  }
+
+  // A rule line: every column's 1-point run highlighted where a rule is drawn.
+  // Kind 2 is drawn twice. Column records with their own top ('T') or bottom ('B')
+  // rule characters draw their segment even without a row rule.
+  void RuleLine(int kind, char side) {
+    std::vector<int> on(static_cast<size_t>(ncol_), kind > 0 ? 1 : 0);
+    bool any = kind > 0;
+    for (int c = 0; c < ncol_ && side; ++c) {
+      if (static_cast<size_t>(c) >= columns_.size()) continue;
+      const char rule = side == 'T' ? columns_[static_cast<size_t>(c)].rules[2] : columns_[static_cast<size_t>(c)].rules[3];
+      if (rule == '1' || rule == '2') {
+        on[static_cast<size_t>(c)] = 1;
+        any = true;
+        kind = std::max(kind, rule - '0');
+      }
+    }
+    if (!any) return;
+    for (int pass = 0; pass < (kind == 2 ? 2 : 1); ++pass) {
+      std::string& o = out_.rtf;
+      o += "\\pard\\sl-20\\slmult0";
+      Stops();
+      int state = -1;
+      for (int c = 0; c < ncol_; ++c) {
+        const int v = on[static_cast<size_t>(c)];
+        if (c == 0) o += "\\tab";
+        if (v != state) Append(o, "\\highlight%d", v ? 1 : 0);
+        state = v;
+        if (c < stopColumns_) {
+          o += "\\fs2  \\tab";
+        } else {
+          o += "\\fs2 ..";
+          o.append(static_cast<size_t>(std::min(widths_[static_cast<size_t>(c)] / cw_, kMaxLeaderBlanks)), ' ');
+          o += "  ";
+        }
+      }
+      o += "\\fs2  \\highlight0\\par\n";
+    }
+  }
+
+  void TextLine(const DataRow& row, const std::vector<std::string>& texts) {
+    std::string& o = out_.rtf;
+    TextLineStart(lineHeight_);
+    bool bold = false, italic = false;
+    const size_t n = std::max<size_t>(texts.size(), 1);
+    for (size_t c = 0; c < n; ++c) {
+      const std::string text = c < texts.size() ? texts[c] : std::string();
+      const TextAttributes a = Merge(ColumnAttrs(c));
+      const bool leftRule = in_.verticalRules || (c < columns_.size() && (columns_[c].rules[0] == '1' || columns_[c].rules[0] == '2'));
+      if (c == 0) o += "\\tab";
+      if (static_cast<int>(c) >= stopColumns_ && c > 0) o += ' ';
+      if (text.empty() && !row.freeText) {
+        Append(o, "\\highlight%d\\fs2  \\cf0\\highlight0", leftRule ? 1 : 0);
+        Append(o, "\\fs%d   ", h_);
+      } else {
+        Append(o, "\\highlight%d\\fs2  ", leftRule ? 1 : 0);
+        int textColour = ColourIndex(a.textColour);
+        const int back = ColourIndex(a.backColour);
+        if (textColour == 26 && back != 0) textColour = back;
+        Append(o, "\\cf%d", textColour);
+        Append(o, "\\highlight%d", back);
+        if (bold != ((a.attributes & 1) != 0)) o += (a.attributes & 1) ? "\\b" : "\\b0";
+        if (italic != ((a.attributes & 4) != 0)) o += (a.attributes & 4) ? "\\i" : "\\i0";
+        bold = (a.attributes & 1) != 0;
+        italic = (a.attributes & 4) != 0;
+        const int size = a.size > 0 ? a.size : h_;
+        Append(o, "\\f%d", a.Font() > 0 ? a.Font() - 1 : font_);
+        Append(o, "\\fs%d  ", size);
+        // Vertical placement in a row taller than the text.
+        const uint8_t placement = Placement(row, c);
+        const char vertical = VerticalPlacement(placement);
+        if (rowSize_ > size + 3 && vertical == 'M') {
+          Append(o, "\\up%d ", (rowSize_ - size) / 2 - 3);
+        } else if (rowSize_ > size + 3 && vertical == 'T') {
+          Append(o, "\\up%d ", rowSize_ - size - 3);
+        } else {
+          o += "\\up0 ";
+        }
+        if (a.attributes & 2) o += "\\ul ";
+        if (a.attributes & 8) o += "\\strike ";
+        AppendCellText(o, Placed(text, c, HorizontalPlacement(placement), size));
+        if (a.attributes & 8) o += "\\strike0";
+        if (a.attributes & 2) o += "\\ulnone";
+        if (static_cast<int>(c) >= stopColumns_) {
+          const int pad = std::min(widths_[std::min(c, widths_.size() - 1)] / cw_ - static_cast<int>(text.size()), kMaxLeaderBlanks);
+          if (pad > 0) o.append(static_cast<size_t>(pad), ' ');
+        }
+      }
+      if (c + 1 < n && static_cast<int>(c + 1) < stopColumns_ + 1) o += "\\tab";
+    }
+    if (bold) o += "\\b0";
+    if (italic) o += "\\i0";
+    o += "\\highlight0\\par\n";
+  }
+
+  TextAttributes Merge(TextAttributes a) const {
+    if (!a.textColour) a.textColour = sheetAttrs_.textColour;
+    if (!a.backColour) a.backColour = sheetAttrs_.backColour;
+    if (!a.size) a.size = sheetAttrs_.size;
+    a.attributes |= static_cast<uint8_t>(sheetAttrs_.attributes & 0x0F);
+    if (!(a.attributes & 0x70)) a.attributes |= static_cast<uint8_t>(sheetAttrs_.attributes & 0x70);
+    return a;
+  }
+
+  uint8_t Placement(const DataRow& row, size_t c) const {
+    if (row.hasFormat && row.format.placement) return row.format.placement;
+    if (c < columns_.size() && columns_[c].placement) return columns_[c].placement;
+    if (c < columns_.size() && (columns_[c].numberForm & 0x7F) == 'c') return 'R';
+    return sheetPlacement_;
+  }
+
+  // Horizontal placement with blanks, measured in characters of the column.
+  std::string Placed(const std::string& text, size_t c, char horizontal, int size) const {
+    if (horizontal == 'L') {
+      const size_t first = text.find_first_not_of(' ');
+      return first == std::string::npos ? std::string() : text.substr(first);
+    }
+    if (horizontal != 'R' && horizontal != 'C') return text;
+    if (c >= widths_.size()) return text;
+    const int charWidth = 5 * size + 10;
+    int blanks = widths_[c] / std::max(charWidth, 1) - static_cast<int>(text.size());
+    if (horizontal == 'C') blanks /= 2;
+    if (blanks <= 0) return text;
+    return std::string(static_cast<size_t>(std::min(blanks, kMaxLeaderBlanks)), ' ') + text;
+  }
+
+  const BuildInput& in_;
+  BuildOutput& out_;
+  int h_ = 21, cw_ = 115, font_ = 0, lineHeight_ = 240, rowSize_ = 21;
+  int ncol_ = 0, stopColumns_ = 0;
+  std::vector<int> widths_;
+  std::vector<int> stops_;
+  std::vector<ColumnFormat> columns_;
+  TextAttributes sheetAttrs_;
+  uint8_t sheetForm_ = 0;
+  uint8_t sheetPlacement_ = 0;
+};
+
+}  // namespace
+
+std::string SheetRtfHeader(COLORREF background) {
+  std::string o =
+      "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset128 "
+      "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E;}"
+      "{\\f1\\fmodern\\fprq2\\fcharset128 \x82\x6C\x82\x72 \x96\xBE\x92\xA9;}{\\f2\\fmodern\\fprq3\\fcharset128 "
+      "\x82\x6C\x82\x72 \x82\x6F\x83\x53\x83\x56\x83\x62\x83\x4E;}"
+      "{\\f3\\fmodern\\fprq4\\fcharset128 \x82\x6C\x82\x72 \x82\x6F\x96\xBE\x92\xA9;}}\n";
+  o += "{\\colortbl ;\\red1\\green0\\blue0";
+  char buf[64];
+  for (const auto& c : kColours) {
+    std::snprintf(buf, sizeof buf, ";\\red%d\\green%d\\blue%d", c[0], c[1], c[2]);
+    o += buf;
+  }
+  std::snprintf(buf, sizeof buf, ";\\red%d\\green%d\\blue%d", static_cast<int>(background & 0xFF),
+                static_cast<int>((background >> 8) & 0xFF), static_cast<int>((background >> 16) & 0xFF));
+  o += buf;
+  o += ";}\n\\viewkind4\\uc1";
+  return o;
+}
+
+BuildOutput BuildSheetRtfText(const BuildInput& in) {
+  BuildOutput out;
+  out.rtf = SheetRtfHeader(in.background);
+  const std::vector<Row> lines = SplitLines(in.cells);
+  const bool workbook = in.cells.starts_with("!*");
+  const std::vector<Sheet> sheets = ReadSheets(lines, workbook);
+  Writer writer(in, out);
+  int h = in.number > 0 ? in.number / 5 : 21;
+  for (size_t k = 0; k < sheets.size(); ++k) {
+    if (out.sheets >= kMaxSheets) {
+      out.sheetsCut = true;
+      break;
+    }
+    const Sheet& s = sheets[k];
+    if (s.settingsSeen) {
+      if (s.settings.paper) out.paper = s.settings.paper;
+      out.scale = s.settings.scale;
+      for (int m = 0; m < 4; ++m) {
+        if (s.settings.margins[m] != -99) {
+          out.margins[m] = s.settings.margins[m];
+          out.marginsSet = true;
+        }
+      }
+    }
+    out.sheetStartOffsets.push_back(static_cast<int>(s.headOffset));
+    writer.Sheet(s, k == 0);
+    ++out.sheets;
+    if (s.settings.format.attrs.size > 0 && k == 0) h = s.settings.format.attrs.size;
+    if (writer.Cut()) break;
+  }
+  char end[64];
+  std::snprintf(end, sizeof end, "\\pard\\sl-240\\fs%d \\par\n}", std::clamp(h, 2, 400));
+  out.rtf += end;
+  return out;
+}
+
+}  // namespace sheet

@@ -1,0 +1,260 @@
+// CQelView::TableCommand: one table key code on the pane. The build road renders the
+// cell text as sheet RTF into the document text and streams it into the control; the
+// edit road and the rich-text conversions belong to the table editor. Every road
+// takes the window-update lock one level and gives back exactly that level.
+#include <algorithm>
+#include <cstring>
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "platform/Keys.h"
+#include "richtext/SheetMarkup.h"
+#include "richtext/SheetRtfWriter.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr int kWorkBuffer = 21000;
+constexpr int kMinOutput = 300000;
+constexpr int kTableModeMinOutput = 1000000;
+constexpr int kOutputSpare = 500;
+constexpr int kBytesPerCell = 200;
+constexpr int kLineRead = 3000;
+constexpr int kWriteBackSpare = 10000;
+
+bool IsEditCode(int code) {
+  return (code >= '0' && code <= '9') || code == 'E' || code == 'R' || code == 'I' || code == 'U' || code == 'J' ||
+         code == 'K' || code == plat::VK_LEFT || code == plat::VK_RIGHT || code == plat::VK_UP || code == plat::VK_DOWN;
+}
+
+bool WritesBack(int code) {
+  return code == 'J' || code == 'K' || code == plat::VK_UP || code == plat::VK_DOWN || code == '0' || code == '1' ||
+         code == '2' || code == 101 || code == 102;
+}
+
+}  // namespace
+
+void CQelView::ReleaseTableLock() {
+  if (m_doc.m_nLockUpdateDepth > 0) --m_doc.m_nLockUpdateDepth;
+  if (m_doc.m_nLockUpdateDepth == 0 && g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
+}
+
+int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, int lastLine, int, int, int arg8) {
+  if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+  ++m_doc.m_nLockUpdateDepth;
+  if (arg8 == 0) arg8 = 1;
+
+  if (code == 101) {
+    // Cells separated by '|' rather than Tabs make the conversion the '|' one.
+    char line[kLineRead + 1];
+    const int n = std::max(CopyLine(firstLine, line, sizeof line), 0);
+    int tabs = 0, bars = 0;
+    for (int i = 0; i < n && line[i] != '\r' && line[i] != '\n'; ++i) {
+      if (line[i] == '\t') ++tabs;
+      if (line[i] == '|') ++bars;
+    }
+    if (bars > tabs && bars > 2) code = 102;
+  }
+  if (code != 'P' && m_doc.m_bShiftDown) cellOnly = 1;
+  m_nTableCellOnly = cellOnly;
+
+  if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && m_nFileKind != kKindRtf)) {
+    return BuildSheet(code, number, firstLine, lastLine);
+  }
+  if (code == 'P') {
+    NoteNotBuilt("sheet PDF (table code P)");
+    ReleaseTableLock();
+    return 0;
+  }
+  if (IsEditCode(code)) {
+    const ScrollPos scroll = m_pModel->GetScrollPos();
+    NoteNotBuilt("table editing (code " + std::to_string(code) + ")");
+    m_pModel->SetScrollPos(scroll);
+  } else if (code == 'D') {
+    NoteNotBuilt("sheet rebuild of rich text (table code D)");
+    SetSel(0, 0);
+  } else if (code == 101 || code == 102) {
+    if (m_nFileKind != kKindRtf) {
+      ReleaseTableLock();
+      return 0;
+    }
+    NoteNotBuilt("selection to table (code " + std::to_string(code) + ")");
+  } else {
+    ReleaseTableLock();
+    return 0;
+  }
+  return TableCommonEnd(code);
+}
+
+// The common end of the edit road: the control's RTF becomes the document text (the
+// buffer grows to whatever the RTF needs), the panes are refreshed when asked, and
+// the lock goes back one level.
+int CQelView::TableCommonEnd(int code) {
+  if (WritesBack(code)) {
+    const int64_t want = int64_t{std::max(m_doc.m_nTextLen, 0)} + kWriteBackSpare;
+    if (static_cast<int64_t>(m_doc.m_textStore.size()) < want &&
+        !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(want), &m_doc.m_allocHook)) {
+      AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 041");
+    } else {
+      m_doc.m_pText = m_doc.m_textStore.data();
+      m_doc.m_nTextCap = static_cast<int>(m_doc.m_textStore.size());
+      m_doc.m_nStreamLimit = m_doc.m_nTextCap;
+      m_doc.m_nStreamPos = 0;
+      if (StreamOutRtf(0, 0) == 0) {
+        m_doc.m_nTextLen = m_doc.m_nStreamPos;
+      } else {
+        AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 041");
+      }
+    }
+  }
+  if (m_bPaneRefresh) RefreshKeepingScroll(0);
+  ReleaseTableLock();
+  return 0;
+}
+
+int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
+  std::vector<char, plat::ZeroedAllocator<char>> work;
+  if (!plat::TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY));
+    ReleaseTableLock();
+    return -1;
+  }
+  const bool whole = code == 'T';
+  const bool append = code == 100;
+  if (append) ++m_nRows;
+
+  // The cell text lives in the view's own store, so a CR LF can always be added.
+  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
+  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
+  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
+  m_pTextBuf = m_cellStore.data();
+  m_nTextLen = static_cast<int>(m_cellStore.size());
+
+  if (m_nRows >= m_nRowLimit - 10) {
+    if (g_pStatusBar) {
+      char text[64];
+      std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
+      g_pStatusBar->SetPaneText(0, text);
+    }
+    if (append) --m_nRows;
+    ReleaseTableLock();  // one level: a caller's own lock stays
+    return 1;
+  }
+
+  // The output size, in 64 bits: columns x rows x 200 passes 32 bits on large sheets.
+  int64_t size = int64_t{m_nTextLen} + int64_t{std::max(m_nColumns, 0)} * std::max(m_nRows, 0) * kBytesPerCell;
+  size = std::max<int64_t>(size, kMinOutput);
+  if (m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
+  if (size > INT32_MAX - kOutputSpare - 1 ||
+      (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
+       !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
+    char text[64];
+    std::snprintf(text, sizeof text, " %lld TAct1", static_cast<long long>(size));
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + text + " 038");
+    m_doc.m_nTextCap = m_doc.m_nStreamLimit = 0;
+    if (append) --m_nRows;
+    ReleaseTableLock();
+    return 1;
+  }
+  m_doc.m_pText = m_doc.m_textStore.data();
+  m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(size);
+
+  // Print margins still unset come from the document's print settings.
+  const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
+  const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
+                               (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
+  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
+  for (int k = 0; k < 4; ++k) {
+    if (*margins[k] == -99) *margins[k] = fromSettings[k];
+  }
+
+  sheet::BuildInput in;
+  in.cells = std::string_view(m_cellStore);
+  in.code = whole ? 'T' : code;
+  in.number = number;
+  in.wholeText = firstLine == 0 && lastLine == 0;
+  in.tableTextMode = m_nTextMode == 3;
+  in.pageStart = m_nPageStart;
+  in.pageRows = m_doc.m_nDisplayPageRows;
+  in.verticalRules = m_bVerticalRules != 0;
+  in.background = m_doc.m_clrTextBack;
+  sheet::BuildOutput out = sheet::BuildSheetRtfText(in);
+
+  // A sheet that does not fit the buffer grows it; when memory runs out, the sheets
+  // end at the last whole row that fits, and the status says so.
+  if (static_cast<int64_t>(out.rtf.size()) + 1 > m_doc.m_nTextCap) {
+    const int64_t need = static_cast<int64_t>(out.rtf.size()) + kOutputSpare;
+    if (need < INT32_MAX && plat::TryResize(m_doc.m_textStore, static_cast<size_t>(need), &m_doc.m_allocHook)) {
+      m_doc.m_pText = m_doc.m_textStore.data();
+      m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(need);
+    } else {
+      in.limit = std::max<int64_t>(m_doc.m_nTextCap - 1000, 0);
+      out = sheet::BuildSheetRtfText(in);
+      if (out.rtf.size() + 1 > static_cast<size_t>(std::max(m_doc.m_nTextCap, 0))) {
+        AfxMessageBox(OutOfMemoryText(" 038"));
+        if (append) --m_nRows;
+        ReleaseTableLock();
+        return 1;
+      }
+      if (g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(IDS_DATA_OMITTED));
+    }
+  }
+  if (out.sheetsCut && g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(IDS_DATA_OMITTED));
+
+  // What the view keeps of the layout.
+  for (size_t k = 0; k < out.stops.size(); ++k) m_anColumnStops[k] = out.stops[k];
+  m_nMaxColumnsSeen = std::max(m_nMaxColumnsSeen, out.maxColumns);
+  for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < m_anSheetStartOffset.size(); ++k) {
+    m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
+  }
+  // The settings line's paper and scale become the printer defaults.
+  if (out.paper) sheet::PaperOfLetter(out.paper, m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
+  if (out.scale > 0) m_doc.m_nPrinterScale = out.scale;
+  if (out.marginsSet) {
+    for (int k = 0; k < 4; ++k) {
+      if (out.margins[k] != -99) *margins[k] = out.margins[k];
+    }
+    const int set[4] = {m_nPrintMarginTop, m_nPrintMarginBottom, m_nPrintMarginLeft, m_nPrintMarginRight};
+    sheet::MarginsToPrintSettings(set, m_doc.m_nPrSpace1, m_doc.m_nPrSpace2, m_doc.m_nPrSpace3);
+  }
+  if (m_nTextMode == 3) {
+    m_nPageRowsShown = out.rowsShown;
+    if (out.rowsTotal > out.rowsShown && g_pStatusBar) {
+      char text[96];
+      std::snprintf(text, sizeof text, " disp  %d / %d line  (Down button to next page)", m_nPageStart + out.rowsShown,
+                    out.rowsTotal);
+      g_pStatusBar->SetPaneText(0, text);
+    }
+  }
+
+  std::memcpy(m_doc.m_pText, out.rtf.data(), out.rtf.size());
+  m_doc.m_pText[out.rtf.size()] = '\0';
+  m_doc.m_nTextLen = static_cast<int>(out.rtf.size());
+
+  if (!whole) {
+    plat::RichEdit& rich = UseRichText();
+    rich.BeginUndoGroup();
+    if (code != 'N') {
+      if (firstLine == 0 && lastLine == 0) {
+        rich.ExSetSel(0, -1);
+      } else {
+        const int a = rich.LineIndex(std::max(firstLine, 0));
+        const int b = lastLine < rich.GetLineCount() ? rich.LineIndex(lastLine) : rich.GetTextLength();
+        rich.ExSetSel(a < 0 ? rich.GetTextLength() : a, b < 0 ? rich.GetTextLength() : b);
+      }
+      rich.ReplaceSel("", true);
+    }
+    m_doc.m_nStreamEnd = m_doc.m_nTextLen;
+    m_doc.m_nStreamPos = 0;
+    StreamInRtf(0, 1);
+    rich.EndUndoGroup();
+  } else {
+    m_doc.m_nStreamEnd = m_doc.m_nTextLen;
+    m_doc.m_nStreamPos = 0;
+  }
+  if (m_nPageStartCount < static_cast<int>(m_anPageStartList.size())) m_anPageStartList[static_cast<size_t>(m_nPageStartCount++)] = m_nPageStart;
+  ReleaseTableLock();
+  return 0;
+}

@@ -1,0 +1,65 @@
+// The script statements of the rich text: caret, print and expect of rtf, table and
+// clipboard, the edit commands, and the sheet markup seen through `print table`.
+#include <gtest/gtest.h>
+
+#include "cli/CommandTables.h"
+#include "cli/ScriptParser.h"
+#include "cli/ScriptRunner.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+std::string Q(const std::string& word) { return "\"" + word + "\""; }
+
+class ScriptRichTextTest : public testenv::DocTest {
+ protected:
+  std::ostringstream out_;
+  int Run(const std::string& script) {
+    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
+    return runner.Run("t.script", script);
+  }
+};
+
+TEST_F(ScriptRichTextTest, CaretSelectsAndTheClipboardCarriesIt) {
+  WriteFile("a.rtf", "{\\rtf1 first line\\par {\\b bold} \\'82\\'a0\\'82\\'a2 end}");
+  EXPECT_EQ(Run("open " + Q(dir_.HostPath("a.rtf")) +
+                "\ncaret 2 1 2 7\nprint selection\ncommand ID_EDIT_COPY\nprint clipboard\nexpect clipboard bold\n"
+                "caret 1 7\ncommand ID_EDIT_PASTE\nprint text\nexpect table \" b fs\"\ncommand ID_EDIT_UNDO\nprint text\n"),
+            kScriptDone)
+      << messages_.str();
+  EXPECT_EQ(out_.str(), "bold あ\nbold あ\nfirst bold あline\rbold あい end\nfirst line\rbold あい end\n");
+}
+
+TEST_F(ScriptRichTextTest, PrintRtfAndExpectFailures) {
+  WriteFile("a.txt", "plain {text}\r\n");
+  EXPECT_EQ(Run("open " + Q(dir_.HostPath("a.txt")) + "\nprint rtf\nexpect rtf \"\\{text\\}\"\n"), kScriptDone)
+      << messages_.str();
+  EXPECT_NE(out_.str().find("{\\colortbl ;\\red1\\green0\\blue0;}"), std::string::npos) << out_.str();
+  EXPECT_EQ(Run("open " + Q(dir_.HostPath("a.txt")) + "\ncaret 9 1\n"), kScriptFailed);
+  EXPECT_NE(messages_.str().find("caret: the text has no such line"), std::string::npos);
+  EXPECT_EQ(Run("expect clipboard nothing\n"), kScriptFailed);
+}
+
+TEST_F(ScriptRichTextTest, CaretAndSubjectsAreCheckedBeforeRunning) {
+  const CommandTables tables = AllCommandTables();
+  EXPECT_EQ(ParseScript("caret 1\n", tables).errorLine, 1);
+  EXPECT_EQ(ParseScript("caret 1 2 3\n", tables).errorLine, 1);
+  EXPECT_EQ(ParseScript("caret 0 1\n", tables).errorLine, 1);
+  EXPECT_EQ(ParseScript("caret 1 2 3 4\nprint table\nexpect rtf x\n", tables).errorLine, 0);
+  EXPECT_EQ(ParseScript("print pictures\n", tables).errorLine, 1);
+  EXPECT_NE(std::string(ScriptStatementsHelp()).find("caret LINE COL"), std::string::npos);
+}
+
+// A CSV file shows as a sheet; its markup (column formats, number forms, rules
+// between rows) is what `print table` shows.
+TEST_F(ScriptRichTextTest, SheetMarkupThroughPrintTable) {
+  WriteFile("s.csv", "item,amount\r\nalpha,1234567.8\r\nbeta,2\r\n");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("s.csv")) + "\nprint table\nexpect table alpha\n"), kScriptDone)
+      << messages_.str();
+  const std::string table = out_.str();
+  EXPECT_TRUE(table.starts_with("text exact 240 tabs 0,")) << table;
+  EXPECT_NE(table.find(" \"item\" fs21 \"amount\" fs21"), std::string::npos) << table;
+  EXPECT_NE(table.find("\"1234567.8\""), std::string::npos) << table;
+}
+
+}  // namespace

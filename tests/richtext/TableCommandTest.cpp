@@ -1,0 +1,241 @@
+// The table engine's calling contract and its build road: results, the lock, sizing,
+// limits, the exact sheet RTF, markup through to the RTF, and the faults it had.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/StringTable.h"
+#include "platform/Keys.h"
+#include "richtext/SheetMarkup.h"
+#include "support/TestEnv.h"
+#include "view/QelView.h"
+
+namespace {
+
+class TableCommandTest : public testenv::DocTest {
+ protected:
+  CQelView view_{*doc_};
+
+  void SetCells(const std::string& cells, int columns, int rows, int limit = 9000) {
+    view_.m_cellStore = cells;
+    view_.m_pTextBuf = view_.m_cellStore.data();
+    view_.m_nTextLen = static_cast<int>(cells.size());
+    view_.m_nColumns = columns;
+    view_.m_nRows = rows;
+    view_.m_nRowLimit = limit;
+  }
+  std::string DocText() const { return std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)); }
+  int Table(int code, int number = -1, int first = 0, int last = 0) {
+    return view_.TableCommand(code, number, 0, first, last, 0, 0, 0);
+  }
+};
+
+TEST_F(TableCommandTest, AnEmptyCellTextStillGivesHeaderHeadLineAndEnd) {
+  SetCells("", 0, 0);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset128 "
+                              "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E;}"));
+  EXPECT_NE(rtf.find("{\\colortbl ;\\red1\\green0\\blue0;\\red255\\green0\\blue0;\\red0\\green160\\blue0;"), std::string::npos);
+  EXPECT_NE(rtf.find(";\\red0\\green0\\blue0;\\red255\\green255\\blue255;}\n\\viewkind4\\uc1"), std::string::npos);
+  EXPECT_NE(rtf.find("\\pard\\sl-240\\slmult0\\tx0"), std::string::npos);
+  EXPECT_NE(rtf.find("\\cf1\\lang1041\\f0\\fs21  \\par\n"), std::string::npos);
+  EXPECT_TRUE(rtf.ends_with("\\pard\\sl-240\\fs21 \\par\n}"));
+  EXPECT_EQ(view_.m_nTextLen, 2);  // CR LF added to the cell text
+}
+
+TEST_F(TableCommandTest, TheOutputIsSizedFromRowsAndColumnsWithAMinimum) {
+  SetCells(std::string(4998, 'x') + "\r\n", 10, 100);
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_EQ(doc_->m_nTextCap, 300000);
+  EXPECT_GE(doc_->m_textStore.size(), 300500u);
+  SetCells("a\r\n", 200, 20);  // 200 x 20 x 200 = 800,000 + 3
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_EQ(doc_->m_nTextCap, 800003);
+}
+
+// columns x rows x 200 was computed in 32 bits: a large sheet wrapped to a small or
+// negative size. It is now a size that cannot be had, reported as such.
+TEST_F(TableCommandTest, OutputSizeIsComputedIn64BitsFault) {
+  SetCells("a\r\n", 60000, 5000, 100000);
+  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_OUT_OF_MEMORY) + " 60000000003 TAct1 038");
+  EXPECT_EQ(doc_->m_nTextCap, 0);
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+}
+
+TEST_F(TableCommandTest, TheRowLimitRefusesBeforeRendering) {
+  SetCells("a\r\n", 1, 90, 100);
+  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), " raw number over 100 ");
+  SetCells("a\r\n", 1, 89, 100);
+  EXPECT_EQ(Table('T'), 0);
+}
+
+// At the row limit the whole window-update lock was released (depth set to 0), also a
+// caller's own level; it goes down by one.
+TEST_F(TableCommandTest, RowLimitLowersTheLockOneLevelFault) {
+  doc_->m_nLockUpdateDepth = 1;
+  frame_->Ui().LockWindowUpdate(7);
+  SetCells("a\r\n", 1, 95, 100);
+  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 1);
+  EXPECT_NE(frame_->Ui().LockedWindow(), 0);
+}
+
+TEST_F(TableCommandTest, CodesOutsideTheTableChangeNothingButComeBackToTheLock) {
+  doc_->LoadDocument(WriteFile("t.txt", "one|two|three|four\r\nx"), 0);
+  const std::string before = view_.Text().GetText();
+  for (int code : {int{'Z'}, 0, 999, -5}) {
+    EXPECT_EQ(Table(code), 0);
+    EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  }
+  // 101 outside rich text: nothing, and nothing noted.
+  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_EQ(view_.Text().GetText(), before);
+  EXPECT_EQ(messages_.str(), "");
+}
+
+TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\tab e\\tab f\\par x}"), 0);
+  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_NE(messages_.str().find("code 102"), std::string::npos);
+  messages_.str("");
+  doc_->LoadDocument(WriteFile("u.rtf", "{\\rtf1 a|b|c\\par x}"), 0);  // two bars only
+  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_NE(messages_.str().find("code 101"), std::string::npos);
+  doc_->m_bShiftDown = 1;
+  Table('1');
+  EXPECT_EQ(view_.m_nTableCellOnly, 1);  // Shift makes a row rule the cell's
+  doc_->m_bShiftDown = 0;
+}
+
+TEST_F(TableCommandTest, WholeSheetLeavesTheControlAndLinesReplaceTheirRange) {
+  doc_->LoadDocument(WriteFile("t.txt", "zero\r\none\r\ntwo\r\nthree"), 0);
+  SetCells("a\x06" "b\r\n" "c\x06" "d\r\n", 2, 2);
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_EQ(view_.Text().GetText(), "zero\r\none\r\ntwo\r\nthree");
+  EXPECT_EQ(view_.Rich(), nullptr);
+  EXPECT_TRUE(DocText().starts_with("{\\rtf1"));
+  ASSERT_EQ(Table('D', -1, 1, 3), 0);  // lines 1 and 2 become the table
+  const std::string text = view_.Text().GetText();
+  EXPECT_TRUE(text.starts_with("zero\r")) << text;
+  EXPECT_TRUE(text.ends_with("three")) << text;
+  EXPECT_NE(text.find("a"), std::string::npos);
+  EXPECT_EQ(text.find("one"), std::string::npos);
+  EXPECT_NE(DocText().find("\\tx0\\tx200"), std::string::npos);
+  ASSERT_TRUE(view_.Rich()->Undo());  // one undo group takes the whole rendering back
+  EXPECT_EQ(view_.Text().GetText(), "zero\rone\rtwo\rthree");
+}
+
+// Cell text went into the RTF as it stood: "\1,234" lost its "\1" and "C:\temp\x"
+// was cut at the backslash. Every cell is escaped.
+TEST_F(TableCommandTest, CellTextIsEscapedInTheRtfFault) {
+  SetCells("\\1,234\x06" "C:\\temp\\x\x06{b}\x06\x83\x5C\r\n", 4, 1);
+  ASSERT_EQ(Table('T'), 0);
+  plat::RichEdit edit;
+  edit.StreamInRtf(DocText(), false);
+  EXPECT_NE(edit.Text().find("\\1,234"), std::string::npos) << DocText();
+  EXPECT_NE(edit.Text().find("C:\\temp\\x"), std::string::npos);
+  EXPECT_NE(edit.Text().find("{b}"), std::string::npos);
+  EXPECT_NE(edit.Text().find("\x83\x5C"), std::string::npos);
+  EXPECT_NE(DocText().find("\\'83\\'5c"), std::string::npos);
+}
+
+TEST_F(TableCommandTest, RulesBetweenRowsBecomeHighlightedRuleLines) {
+  SetCells("h1\x06h2^02\r\n" "a\x06" "b\r\n" "c\x06" "d^10\r\n" "e\x06" "f^2\r\n", 2, 4);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  size_t rules = 0, thick = 0;
+  for (size_t p = rtf.find("\\sl-20\\slmult0"); p != std::string::npos; p = rtf.find("\\sl-20\\slmult0", p + 1)) ++rules;
+  (void)thick;
+  // h1's bottom 2 is thick (two lines) before a, c's top 1 is thin (one), e's top 2 thick.
+  EXPECT_EQ(rules, 5u) << rtf;
+  EXPECT_NE(rtf.find("\\tab\\highlight1\\fs2  \\tab\\fs2  \\tab\\fs2  \\highlight0\\par"), std::string::npos) << rtf;
+}
+
+TEST_F(TableCommandTest, SheetHeadsOpenSheetsAndTheSheetTableIsBounded) {
+  std::string cells;
+  for (int s = 1; s <= 900; ++s) {
+    char head[32];
+    std::snprintf(head, sizeof head, "!*[Sheet%2d]\r\n", s);
+    cells += head;
+    cells += "v" + std::to_string(s) + "\r\n";
+  }
+  SetCells(cells, 1, 1800, 5000);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  EXPECT_NE(rtf.find(" v499"), std::string::npos);
+  EXPECT_EQ(rtf.find(" v500"), std::string::npos);
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_DATA_OMITTED));
+  EXPECT_EQ(rtf.find("Sheet"), std::string::npos);  // heads are not rows
+}
+
+// The build road stopped copying at the buffer's capacity and still reported success.
+// The buffer now grows; when it cannot, the sheet ends at a whole row and the status
+// says so.
+TEST_F(TableCommandTest, BuildRoadEndsAtARowWhenTheBufferCannotGrowFault) {
+  std::string cells;
+  for (int r = 0; r < 3000; ++r) cells += "row" + std::to_string(r) + "\x06" + std::string(90, 'q') + "\r\n";
+  SetCells(cells, 0, 3000);  // no columns counted: the estimate is far too small
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_NE(DocText().find("row2999"), std::string::npos);
+  EXPECT_TRUE(DocText().ends_with("\\par\n}"));
+
+  SetCells(cells, 0, 3000);
+  doc_->m_textStore.clear();
+  doc_->m_textStore.shrink_to_fit();
+  doc_->m_allocHook.FailAbove(400000);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  EXPECT_EQ(rtf.find("row2999"), std::string::npos);
+  EXPECT_TRUE(rtf.ends_with("\\pard\\sl-240\\fs21 \\par\n}"));
+  EXPECT_NE(rtf.rfind("\\highlight0\\par\n\\pard\\sl-240\\fs21"), std::string::npos);  // after a whole row
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_DATA_OMITTED));
+  EXPECT_LT(doc_->m_nTextLen, doc_->m_nTextCap);
+}
+
+// The write-back after an edit allowed only the text + 10,000 bytes for the RTF and
+// cut the rest; the RTF now always fits.
+TEST_F(TableCommandTest, WriteBackGrowsPastTheTextAndTenThousandFault) {
+  std::string body;
+  for (int i = 0; i < 3000; ++i) body += "{\\b x}{\\i y}";
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 " + body + "}"), 0);
+  doc_->m_nTextLen = 10;  // a short document text
+  ASSERT_EQ(Table('J'), 0);
+  const std::string rtf = DocText();
+  EXPECT_GT(rtf.size(), 20000u);
+  EXPECT_TRUE(rtf.ends_with("}\n"));
+  plat::RichEdit back;
+  back.StreamInRtf(rtf, false);
+  EXPECT_EQ(back.Text(), view_.Text().GetText());
+}
+
+TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
+  SetCells("XLxA3HT15B20#\r\n" "a\x06" "b\r\n", 2, 2);
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_EQ(view_.m_nPrintMarginTop, 1500);
+  EXPECT_EQ(view_.m_nPrintMarginBottom, 2000);
+  EXPECT_EQ(doc_->m_nPrSpace1, 102);
+  EXPECT_EQ(DocText().find("XL"), std::string::npos);
+  EXPECT_EQ(doc_->m_nPrinterPaper, 8);  // A3 landscape
+  EXPECT_EQ(doc_->m_nPrinterOrientation, 2);
+  EXPECT_EQ(sheet::PaperLetter(doc_->m_nPrinterPaper, doc_->m_nPrinterOrientation), 'd');
+  EXPECT_EQ(sheet::PaperLetter(1, 1), 'm');
+  EXPECT_EQ(sheet::PaperLetter(999, 2), 'b');
+}
+
+TEST_F(TableCommandTest, ACsvFileShowsAsASheet) {
+  doc_->LoadDocument(WriteFile("t.csv", "name,value\r\nalpha,1234567\r\nbeta,2\r\n"), 0);
+  ASSERT_NE(view_.Rich(), nullptr);
+  const std::string text = view_.Text().GetText();
+  EXPECT_NE(text.find("alpha"), std::string::npos) << text;
+  EXPECT_NE(text.find("1234567"), std::string::npos);
+  EXPECT_EQ(view_.m_nTextMode, 3);
+  EXPECT_GT(view_.Rich()->ParaOfLine(0).cTabCount, 1);
+  doc_->LoadDocument(WriteFile("t.txt", "plain"), 0);
+  EXPECT_EQ(view_.Rich(), nullptr);
+  EXPECT_EQ(view_.m_nTextMode, 0);
+}
+
+}  // namespace

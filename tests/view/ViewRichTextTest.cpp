@@ -1,0 +1,147 @@
+// The pane's rich-text services: RTF files as rich text, the RTF stream to and from
+// the document text (and the faults it had: a cut stream reported as success, a
+// stream-in with no end set inserting nothing), the temporary RTF save, lines split
+// into cells, block colouring, the background cycle and the listing output.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/StringTable.h"
+#include "platform/Keys.h"
+#include "platform/Files.h"
+#include "support/TestEnv.h"
+#include "view/QelView.h"
+
+namespace {
+
+class ViewRichTextTest : public testenv::DocTest {
+ protected:
+  CQelView view_{*doc_};
+
+  void Show(const std::string& name, const std::string& bytes) { doc_->LoadDocument(WriteFile(name, bytes), 0); }
+  // Puts text into the document buffer as a caller of the stream would.
+  void SetDocText(const std::string& text) {
+    doc_->m_textStore.assign(text.size() + 1, '\0');
+    std::memcpy(doc_->m_textStore.data(), text.data(), text.size());
+    doc_->m_pText = doc_->m_textStore.data();
+    doc_->m_nTextLen = static_cast<int>(text.size());
+    doc_->m_nTextCap = static_cast<int>(doc_->m_textStore.size());
+  }
+};
+
+TEST_F(ViewRichTextTest, AnRtfFileIsShownAsRichTextAndTheDocumentKeepsItsWordText) {
+  Show("letter.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset128 x;}}\\pard\\tx1000 a{\\b b}\\tab c\\par d}");
+  ASSERT_NE(view_.Rich(), nullptr);
+  EXPECT_EQ(view_.Text().GetText(), "ab\tc\rd");
+  EXPECT_TRUE(view_.Rich()->FormatAt(1).dwEffects & plat::CFE_BOLD);
+  EXPECT_EQ(view_.Rich()->ParaOfLine(0).rgxTabs[0], 1000);
+  EXPECT_EQ(std::string(doc_->m_pText, doc_->m_nTextLen).find("\\rtf"), std::string::npos);
+  // Another file brings the plain model back.
+  Show("plain.txt", "x\r\ny");
+  EXPECT_EQ(view_.Rich(), nullptr);
+  EXPECT_EQ(view_.Text().GetText(), "x\r\ny");
+}
+
+TEST_F(ViewRichTextTest, StreamOutRtfGrowsInsteadOfReportingACutAsSuccess) {
+  Show("t.rtf", "{\\rtf1 " + std::string(3000, 'x') + "}");
+  SetDocText("HEAD");
+  doc_->m_nStreamPos = 4;
+  doc_->m_nStreamLimit = 100;  // far too small for the RTF
+  ASSERT_EQ(view_.StreamOutRtf(0, 0), 0);
+  const std::string out(doc_->m_pText, static_cast<size_t>(doc_->m_nStreamPos));
+  EXPECT_TRUE(out.starts_with("HEAD{\\rtf1"));
+  EXPECT_TRUE(out.ends_with("}\n"));
+  EXPECT_NE(out.find(std::string(3000, 'x')), std::string::npos);
+  EXPECT_GE(doc_->m_nStreamLimit, doc_->m_nStreamPos + 1);
+
+  // Out of memory: -1, and nothing written or moved.
+  SetDocText("HEAD");
+  doc_->m_nStreamPos = 4;
+  doc_->m_nStreamLimit = 100;
+  doc_->m_allocHook.FailAbove(0);
+  EXPECT_EQ(view_.StreamOutRtf(0, 0), -1);
+  EXPECT_EQ(doc_->m_nStreamPos, 4);
+  EXPECT_EQ(std::string(doc_->m_pText, 4), "HEAD");
+}
+
+TEST_F(ViewRichTextTest, StreamInWithNoEndSetInsertsTheWholeText) {
+  Show("t.rtf", "{\\rtf1 start}");
+  SetDocText("{\\rtf1 {\\b new}\\par}");
+  doc_->m_nStreamPos = 0;
+  doc_->m_nStreamEnd = 0;  // nobody set it
+  view_.SetSel(0, 0);
+  ASSERT_EQ(view_.StreamInRtf(0, 1), 0);
+  EXPECT_EQ(view_.Text().GetText(), "new\rstart");
+  EXPECT_TRUE(view_.Rich()->FormatAt(0).dwEffects & plat::CFE_BOLD);
+}
+
+TEST_F(ViewRichTextTest, TheTemporaryRtfSaveMakesPageBreaksAndWritesTheSettings) {
+  Show("t.rtf", "{\\rtf1 one\\ ~~\\par two}");
+  const std::string tmp = doc_->TmpFolder() + "\\Pelnor_tmp.rtf";
+  ASSERT_EQ(view_.SaveToTempAndSettings(tmp, 3, 0), 0);
+  const auto saved = plat::ReadFileHead(tmp, 1 << 20);
+  ASSERT_TRUE(saved);
+  EXPECT_NE(saved->find("one~`\\page"), std::string::npos) << *saved;
+  EXPECT_TRUE(plat::Exists(doc_->m_strProgramDir + "\\Pelnor.inf"));
+  // Another name keeps the marks as they are.
+  const std::string other = Win("copy.rtf");
+  ASSERT_EQ(view_.SaveToTempAndSettings(other, 3, 0), 0);
+  EXPECT_NE(plat::ReadFileHead(other, 1 << 20)->find("one ~~\\par"), std::string::npos);
+}
+
+TEST_F(ViewRichTextTest, ConvertToCsvSplitsAtBarsTabsOrBlanks) {
+  Show("t.txt", "head\r\na|b|c\r\nx\ty\r\n  p   q  \r\n\x82\xA0|\x83\x7C");
+  ASSERT_EQ(view_.ConvertToCsv(1, 1, 4), 0);
+  EXPECT_EQ(std::string(view_.m_pTextBuf, view_.m_nTextLen),
+            "a\x06" "b\x06" "c\r\nx\x06y\r\np\x06q\r\n\x82\xA0\x06\x83\x7C\r\n");
+  EXPECT_EQ(view_.m_nColumns, 3);
+  EXPECT_EQ(view_.m_nRows, 4);
+}
+
+TEST_F(ViewRichTextTest, PaintBlockColoursTheBlockColumnsOfEachLine) {
+  Show("t.rtf", "{\\rtf1 abcdef\\par ab\\par abcdef}");
+  BlockRect block{1, 0, 4, 2, 1};
+  view_.PaintBlock(block, RGB(0, 0, 255));
+  const plat::RichEdit& r = *view_.Rich();
+  auto back = [&](int cp) { return (r.FormatAt(cp).dwEffects & plat::CFE_AUTOBACKCOLOR) ? -1 : static_cast<int>(r.FormatAt(cp).crBackColor); };
+  EXPECT_EQ(back(0), -1);
+  EXPECT_EQ(back(1), static_cast<int>(RGB(0, 0, 255)));
+  EXPECT_EQ(back(3), static_cast<int>(RGB(0, 0, 255)));
+  EXPECT_EQ(back(4), -1);
+  EXPECT_EQ(back(8), static_cast<int>(RGB(0, 0, 255)));  // "b" of the short line
+  EXPECT_EQ(back(9), -1);                                // its CR
+  view_.PaintBlock({0, 0, 1, 0, 0}, RGB(9, 9, 9));
+  EXPECT_EQ(back(0), -1);
+}
+
+TEST_F(ViewRichTextTest, TheBackgroundColourCyclesThroughSevenAndNamesItself) {
+  const int pane = frame_->StatusBar().CommandToIndex(ID_INDICATOR_FORMAT);
+  std::vector<COLORREF> seen;
+  for (int i = 0; i < 7; ++i) {
+    view_.CycleBackgroundColor(1);
+    seen.push_back(doc_->m_clrTextBack);
+    EXPECT_FALSE(frame_->StatusBar().GetPaneText(pane).empty());
+  }
+  EXPECT_EQ(view_.m_nBackColorIndex, 0);  // wrapped
+  EXPECT_EQ(seen.back(), RGB(255, 255, 255));
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
+}
+
+TEST_F(ViewRichTextTest, OutputListingStreamsOnceOrStopsOnEsc) {
+  Show("t.rtf", "{\\rtf1 tail}");
+  SetDocText("{\\rtf1 {\\i listed}\\par}");
+  doc_->m_nStreamEnd = 0;
+  frame_->Ui().PushKeyDown(plat::VK_ESCAPE);
+  frame_->Ui().QueueAnswer(plat::IDYES);
+  EXPECT_EQ(view_.OutputListing(), -1);
+  EXPECT_EQ(view_.Text().GetText(), "tail");
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), "<< output canceled >>");
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  EXPECT_EQ(frame_->Ui().LockedWindow(), 0);
+  ASSERT_EQ(view_.OutputListing(), 0);
+  EXPECT_EQ(view_.Text().GetText(), "listed\rtail");
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+}
+
+}  // namespace
