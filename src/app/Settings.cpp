@@ -14,6 +14,7 @@ enum class Unit {
   Number,
   Text,
   Colour,     // "red,green,blue"
+  Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
 struct Setting {
@@ -61,6 +62,11 @@ const Setting kSettings[] = {
     {"compact", Unit::Number, &CQelDoc::m_bRepeat, nullptr, 0, 1, "compact source display: whole streams, each object end marked"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+    {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
+    {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
+    {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
+    {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
+    {"clock", Unit::Clock, nullptr, nullptr, 0, 0, "local date and time the program clock starts from, YYYY-MM-DDTHH:MM:SS"},
 };
 
 const Setting* Find(std::string_view key) {
@@ -95,6 +101,47 @@ std::string MegabytesText(int bytes) {
   return text;
 }
 
+// Days from 1970-01-01 of a date of the proleptic Gregorian calendar.
+int64_t DaysFromCivil(int64_t y, int m, int d) {
+  y -= m <= 2;
+  const int64_t era = (y >= 0 ? y : y - 399) / 400;
+  const int64_t yoe = y - era * 400;
+  const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+  return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + doy - 719468;
+}
+
+// "YYYY-MM-DDTHH:MM:SS" as seconds from 1970 counted in local time; -1 when invalid.
+int64_t ParseClock(std::string_view text) {
+  if (text.size() != 19 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' || text[16] != ':') return -1;
+  auto field = [&](size_t at, size_t n, int low, int high) {
+    int v = -1;
+    const auto r = std::from_chars(text.data() + at, text.data() + at + n, v);
+    return r.ec == std::errc() && r.ptr == text.data() + at + n && v >= low && v <= high ? v : -1;
+  };
+  const int y = field(0, 4, 1970, 9999), mo = field(5, 2, 1, 12), d = field(8, 2, 1, 31);
+  const int h = field(11, 2, 0, 23), mi = field(14, 2, 0, 59), sec = field(17, 2, 0, 59);
+  if (y < 0 || mo < 0 || d < 0 || h < 0 || mi < 0 || sec < 0) return -1;
+  static constexpr int kMonthDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+  if (d > kMonthDays[mo - 1] || (mo == 2 && d == 29 && !leap)) return -1;
+  return DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + sec;
+}
+
+std::string ClockText(int64_t t) {
+  if (t < 0) return "";
+  const int64_t days = t / 86400, rest = t % 86400;
+  // The civil date of a day count (the inverse of DaysFromCivil).
+  const int64_t z = days + 719468, era = z / 146097, doe = z - era * 146097;
+  const int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100), mp = (5 * doy + 2) / 153;
+  const int64_t d = doy - (153 * mp + 2) / 5 + 1, m = mp < 10 ? mp + 3 : mp - 9, y = yoe + era * 400 + (m <= 2);
+  char text[128];
+  std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lld", static_cast<long long>(y),
+                static_cast<long long>(m), static_cast<long long>(d), static_cast<long long>(rest / 3600),
+                static_cast<long long>(rest / 60 % 60), static_cast<long long>(rest % 60));
+  return text;
+}
+
 }  // namespace
 
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
@@ -104,6 +151,12 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
     case Unit::Text:
       doc.*(s->textField) = std::string(value);
       return "";
+    case Unit::Clock: {
+      const int64_t t = value.empty() ? -1 : ParseClock(value);
+      if (!value.empty() && t < 0) return std::string(key) + " needs a date and time YYYY-MM-DDTHH:MM:SS";
+      doc.m_tClockStart = t;
+      return "";
+    }
     case Unit::Colour: {
       int rgb[3];
       size_t start = 0;
@@ -145,6 +198,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
   if (!s) return "";
   switch (s->unit) {
     case Unit::Text: return doc.*(s->textField);
+    case Unit::Clock: return ClockText(doc.m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
     case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
     case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);

@@ -360,7 +360,7 @@ int CQelDoc::RenameProtectedSource(std::string path) {
 }
 
 // Saves the active list's current protected source under a new name: expanded, then
-// protected again with '+' into the chosen name (copied unchanged when no key is set).
+// protected again into the chosen name (copied unchanged when no key is set).
 int CQelDoc::OnSaveSourceAs() {
   const std::string source = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
   if (source.empty()) return -1;
@@ -371,10 +371,19 @@ int CQelDoc::OnSaveSourceAs() {
   CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
   if (dialog.DoModal() != plat::IDOK) return -1;
   const std::string target = dialog.GetPathName();
-  if (RenameProtectedSource(source) <= -2) return -1;
-  const std::string expanded = m_strPathName;
-  int result = ConvertSource(1, expanded, target);
-  plat::RemoveFile(expanded);
+  // Without a key the source can be neither expanded nor protected again: both
+  // return -2, and the stored bytes are copied as they stand.
+  int result = RenameProtectedSource(source);
+  if (result == -3) return -1;
+  if (result != -2) {
+    if (result < 0) return -1;
+    const std::string expanded = m_strPathName;
+    // The chosen name's marker picks the stored form, so that the copy reads back
+    // as its name says ('-' packed and scrambled, '=' packed only, else scrambled).
+    const char marker = MarkerOf(target);
+    result = ConvertSource(marker == '-' ? 3 : marker == '=' ? 4 : 1, expanded, target);
+    plat::RemoveFile(expanded);
+  }
   if (result == -2) {
     if (plat::Exists(target) &&
         AfxMessageBox(Replace(LoadString(177), target), plat::MB_OKCANCEL) != plat::IDOK)

@@ -6,6 +6,7 @@
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
+#include "media/MediaCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
@@ -16,6 +17,7 @@ CommandTables AllCommandTables() {
       ListCommands(),
       ArchiveCommands(),
       ImageCommands(),
+      MediaCommands(),
       RichTextCommands(),
   };
 }

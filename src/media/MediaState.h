@@ -1,6 +1,7 @@
 // The document's media fields: the player's state and the recorder's.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 struct MediaState {
@@ -14,4 +15,8 @@ struct MediaState {
   int m_nPlayIndex = 0;
   int m_nPlayLast = 0;
   int m_nPlayStep = 0;
+  std::string m_strAudioDevice = "default";  // the ALSA device ("audiodev")
+  // The local date and time the program clock starts from, as seconds from 1970 read
+  // as local time ("clock=YYYY-MM-DDTHH:MM:SS"); -1: the real local time.
+  int64_t m_tClockStart = -1;
 };

@@ -171,11 +171,16 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
   std::string out = "{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl";
   for (size_t i = 0; i < tables.fonts.size(); ++i) {
     out += "{\\f" + std::to_string(i) + "\\fnil\\fcharset" + std::to_string(tables.fonts[i].second) + ' ';
-    for (char c : tables.fonts[i].first) {
-      if (c == ';') {
+    const std::string& face = tables.fonts[i].first;
+    for (size_t k = 0; k < face.size(); ++k) {
+      const auto b = static_cast<unsigned char>(face[k]);
+      if (IsRichLead(b) && k + 1 < face.size()) {
+        AppendHex(out, b);
+        AppendHex(out, static_cast<unsigned char>(face[++k]));
+      } else if (face[k] == ';') {
         AppendHex(out, ';');
       } else {
-        AppendEscaped(out, std::string_view(&c, 1));
+        AppendEscaped(out, std::string_view(&face[k], 1));
       }
     }
     out += ";}";

@@ -44,9 +44,7 @@ void CQelView::OnUpdate() {
     m_doc.m_nViewAction = 0;
     PerformViewAction(action);
   }
-  if (m_doc.m_nMediaRequest != 0 && IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media request " + std::to_string(m_doc.m_nMediaRequest));
-  }
+  PerformMediaRequest();
   if (m_doc.m_nPrintMode != 0) {
     NoteNotBuilt("printing (print mode " + std::to_string(m_doc.m_nPrintMode) + ")");
     m_doc.m_nPrintMode = 0;
@@ -54,6 +52,9 @@ void CQelView::OnUpdate() {
 }
 
 void CQelView::ShowDocumentText() {
+  // The player lets go of its file before another one shows.
+  const bool another = m_doc.m_strPathName != m_strFileName;
+  if (another && m_nPlayerState > 0) MediaCommand(8, 0);
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
@@ -64,7 +65,7 @@ void CQelView::ShowDocumentText() {
   m_nAnchor = 0;
   SyncSelection();
   if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
-  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("media player");
+  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
 }
 
 // The one-shot actions the document leaves for the pane: captures, image saves,
@@ -103,13 +104,10 @@ void CQelView::KillTimer(int id) {
 // once; 10 and 11 fit the media window, 12 polls the player, 50 is the recording
 // clock, 40 pastes a selection back after it became a table.
 void CQelView::OnTimer(int id) {
+  if (OnMediaTimer(id)) return;
   if (id == 40) return OnPasteBackTimer();
   const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
-  const char* what = refresh ? "image repaint"
-                     : id == 10 || id == 11 ? "media window fit"
-                     : id == 12 ? "media position poll"
-                     : id == 50 ? "recording clock"
-                                : nullptr;
+  const char* what = refresh ? "image repaint" : nullptr;
   if (!what) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);

@@ -84,6 +84,7 @@ class CQelView : public CDocView,
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
 #include "view/ViewRichText.inc"
 #include "richtext/TableOps.inc"
+#include "media/MediaViewOps.inc"
 
  private:
   void ShowDocumentText();

@@ -87,11 +87,7 @@ void CQelView::OnKeyDown(int key) {
     NoteNotBuilt(code == 'D' ? "table from selection (Ctrl+D)" : "table from lines (Ctrl+M)");
     return;
   }
-  if (IsMediaKind(m_nFileKind) && (code == 'O' || code == 'H' || code == 'I' || code == 'P' || code == plat::VK_SPACE ||
-                                   code == 'B' || code == 'R' || (ctrl && (code == '1' || code == '2')))) {
-    NoteNotBuilt("media player keys");
-    return;
-  }
+  if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;
   m_pModel->GetSel(start, caret);
@@ -194,7 +190,8 @@ void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
 
 void CQelView::OnVScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media scroll");
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollY = pos;
+    MediaCommand(34, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {
@@ -218,7 +215,8 @@ void CQelView::OnVScroll(int code, int pos) {
 
 void CQelView::OnHScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    NoteNotBuilt("media scroll");
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollX = pos;
+    MediaCommand(33, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {

@@ -121,3 +121,50 @@ TEST_F(Protected, ProtectedPictureBecomesABmpAndItsPlainCopyGoes) {
                                               testenv::Quote(dir_.HostPath("pic.bmp")) + " null: 2>&1", &status);
   EXPECT_EQ(diff, "0") << "ImageMagick sees the same pixels";
 }
+
+// Save Source As with no key set: the stored bytes are copied to the chosen name
+// as they stand (after OK to replacing an earlier file), where the command once
+// copied nothing and failed; with a key the copy is stored in the form its name says.
+TEST_F(Protected, SaveSourceAsWithoutAKeyCopiesTheSourceUnchanged) {
+  const std::string body = Pattern(700);
+  const std::string src = WriteFile("memo.rtf", body);
+  for (int mode : {1, 3, 4}) ASSERT_EQ(doc_->ConvertSource(mode, src, ""), 0) << mode;
+  struct Case {
+    const char* key;      // the PWRD value
+    const char* source;   // the stored file saved
+    const char* target;   // the name chosen
+    bool existing;        // a file of that name is there before
+    int answer;           // the answer to replacing it
+    int result;
+    bool copied;          // the target holds the source's bytes unchanged
+  };
+  const Case cases[] = {
+      {"PWRD", "memo.+rtf", "copy1.+rtf", false, 0, 0, true},
+      {"PWRD", "memo.-rtf", "copy2.-rtf", false, 0, 0, true},
+      {"PWRDxxxx    ", "memo.+rtf", "copy3.+rtf", false, 0, 0, true},  // the key dialog cancelled
+      {"PWRD", "memo.+rtf", "copy4.+rtf", true, plat::IDOK, 0, true},
+      {"PWRD", "memo.+rtf", "copy5.+rtf", true, plat::IDCANCEL, -1, false},
+      {"PWRD", "memo.=rtf", "copy6.=rtf", false, 0, 0, false},  // needs no key: packed again
+      {"PWRDxxxxABCD", "memo.+rtf", "copy7.-rtf", false, 0, 0, false},
+      {"PWRDxxxxABCD", "memo.-rtf", "copy8.=rtf", false, 0, 0, false},
+  };
+  for (const Case& c : cases) {
+    doc_->m_astrSysValue[29] = c.key;
+    if (c.existing) WriteFile(c.target, "earlier");
+    doc_->m_nActiveList = 1;
+    doc_->m_strFileName1 = Win(c.source);
+    frame_->Ui().QueueDialog({plat::IDOK, {{"path", Win(c.target)}}});
+    if (c.existing) frame_->Ui().QueueAnswer(c.answer);
+    EXPECT_EQ(doc_->OnSaveSourceAs(), c.result) << c.target;
+    EXPECT_EQ(Read(Win(c.target)) == Read(Win(c.source)), c.copied) << c.target;
+    if (c.existing && c.result < 0) {
+      EXPECT_EQ(Read(Win(c.target)), "earlier");
+    }
+    if (c.result == 0 && !c.copied) {
+      // The new file reads back to the plain text with the key.
+      doc_->m_astrSysValue[29] = "PWRDxxxxABCD";
+      ASSERT_EQ(doc_->RenameProtectedSource(Win(c.target)), 0) << c.target;
+      EXPECT_EQ(Read(doc_->m_strPathName), body) << c.target;
+    }
+  }
+}

@@ -2,6 +2,8 @@
 // clipboard, the edit commands, and the sheet markup seen through `print table`.
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "cli/CommandTables.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
@@ -60,6 +62,24 @@ TEST_F(ScriptRichTextTest, SheetMarkupThroughPrintTable) {
   EXPECT_TRUE(table.starts_with("text exact 240 tabs 0,")) << table;
   EXPECT_NE(table.find(" \"item\" fs21 \"amount\" fs21"), std::string::npos) << table;
   EXPECT_NE(table.find("\"1234567.8\""), std::string::npos) << table;
+}
+
+// Markup lines in a CSV file: row items set the rules between rows (2 thick, drawn
+// twice; 1 thin; 0 none) and a column format block the number form and placement.
+TEST_F(ScriptRichTextTest, RuleKindsAndColumnFormatsOfTheMarkup) {
+  WriteFile("m.csv", "item,amount^02\r\nalpha,1234567.8\r\nbeta,2^21\r\ngamma,3\r\n!%,\r\nName,L\r\nSum,Rc\r\n");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("m.csv")) + "\nprint table\n"), kScriptDone) << messages_.str();
+  std::vector<std::string> kinds;
+  std::istringstream lines(out_.str());
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("\"item\"") != std::string::npos) kinds.push_back("item");
+    if (line.find("\"alpha\" fs21 \"1,234,568\"") != std::string::npos) kinds.push_back("alpha");
+    if (line.find("\"beta\"") != std::string::npos) kinds.push_back("beta");
+    if (line.find("\"gamma\"") != std::string::npos) kinds.push_back("gamma");
+    if (line.starts_with("rule exact 20 ")) kinds.push_back(line.substr(line.find(": ") + 2));
+  }
+  const std::vector<std::string> expected = {"item", "==", "==", "alpha", "==", "==", "beta", "==", "gamma"};
+  EXPECT_EQ(kinds, expected) << out_.str();
 }
 
 }  // namespace

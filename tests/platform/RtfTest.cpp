@@ -123,7 +123,7 @@ TEST(Rtf, ReadsWhatOtherWritersPutIn) {
   }
 }
 
-TEST(Rtf, ColourNumbersAreReadWhole) {
+TEST(Rtf, ColourNumbersWereReadAsOneDigitFault) {
   std::string rtf = "{\\rtf1{\\colortbl ;\\red1\\green0\\blue0";
   for (int i = 2; i <= 14; ++i) rtf += ";\\red" + std::to_string(i) + "\\green0\\blue0";
   rtf += ";}\\highlight14 x\\highlight1 y\\cf13 z}";

@@ -44,6 +44,20 @@ TEST_F(TableCommandTest, AnEmptyCellTextStillGivesHeaderHeadLineAndEnd) {
   EXPECT_EQ(view_.m_nTextLen, 2);  // CR LF added to the cell text
 }
 
+// A cell text without a final line end got CR LF appended in place, past the end of
+// the buffer that held it. It is now copied into the view's own store first.
+TEST_F(TableCommandTest, CrLfWasAppendedWithoutRoomFault) {
+  char buffer[8] = {'a', '\x06', 'b', 'G', 'G', 'G', 'G', 'G'};
+  view_.m_pTextBuf = buffer;
+  view_.m_nTextLen = 3;
+  view_.m_nColumns = 2;
+  view_.m_nRows = 1;
+  view_.m_nRowLimit = 100;
+  ASSERT_EQ(Table('T'), 0);
+  EXPECT_EQ(std::string(buffer + 3, 5), "GGGGG");
+  EXPECT_EQ(std::string(view_.m_pTextBuf, view_.m_nTextLen), "a\x06" "b\r\n");
+}
+
 TEST_F(TableCommandTest, TheOutputIsSizedFromRowsAndColumnsWithAMinimum) {
   SetCells(std::string(4998, 'x') + "\r\n", 10, 100);
   ASSERT_EQ(Table('T'), 0);
@@ -154,7 +168,7 @@ TEST_F(TableCommandTest, RulesBetweenRowsBecomeHighlightedRuleLines) {
   EXPECT_NE(rtf.find("\\tab\\highlight1\\fs2  \\tab\\fs2  \\tab\\fs2  \\highlight0\\par"), std::string::npos) << rtf;
 }
 
-TEST_F(TableCommandTest, SheetHeadsOpenSheetsAndTheSheetTableIsBounded) {
+TEST_F(TableCommandTest, NineHundredSheetsOverranTheSheetTableFault) {
   std::string cells;
   for (int s = 1; s <= 900; ++s) {
     char head[32];

@@ -42,7 +42,7 @@ TEST_F(ViewRichTextTest, AnRtfFileIsShownAsRichTextAndTheDocumentKeepsItsWordTex
   EXPECT_EQ(view_.Text().GetText(), "x\r\ny");
 }
 
-TEST_F(ViewRichTextTest, StreamOutRtfGrowsInsteadOfReportingACutAsSuccess) {
+TEST_F(ViewRichTextTest, StreamOutRtfReportedACutAsSuccessFault) {
   Show("t.rtf", "{\\rtf1 " + std::string(3000, 'x') + "}");
   SetDocText("HEAD");
   doc_->m_nStreamPos = 4;
@@ -64,7 +64,7 @@ TEST_F(ViewRichTextTest, StreamOutRtfGrowsInsteadOfReportingACutAsSuccess) {
   EXPECT_EQ(std::string(doc_->m_pText, 4), "HEAD");
 }
 
-TEST_F(ViewRichTextTest, StreamInWithNoEndSetInsertsTheWholeText) {
+TEST_F(ViewRichTextTest, StreamInWithNoEndSetInsertedNothingFault) {
   Show("t.rtf", "{\\rtf1 start}");
   SetDocText("{\\rtf1 {\\b new}\\par}");
   doc_->m_nStreamPos = 0;
@@ -128,7 +128,7 @@ TEST_F(ViewRichTextTest, TheBackgroundColourCyclesThroughSevenAndNamesItself) {
   EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
 }
 
-TEST_F(ViewRichTextTest, OutputListingStreamsOnceOrStopsOnEsc) {
+TEST_F(ViewRichTextTest, OutputListingInPiecesCutTheTableOnEscFault) {
   Show("t.rtf", "{\\rtf1 tail}");
   SetDocText("{\\rtf1 {\\i listed}\\par}");
   doc_->m_nStreamEnd = 0;

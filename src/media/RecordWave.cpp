@@ -1,0 +1,115 @@
+// The wave recorder: 16-bit stereo PCM at 48,000 or 44,100 samples a second from
+// the sound input, named by the local date and time of the start and saved, with
+// its full path, in the current folder (the active list's, else the working one).
+// A start that fails leaves no recorder behind (device closed, clock stopped), so
+// the state stays idle; a save that fails is shown and hands no file to the lists;
+// a name already taken gets "_2", "_3", ... so a recording never replaces another.
+#include <cstdio>
+
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+#include "media/MediaHost.h"
+#include "platform/Files.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr int kRecordTimer = 50;
+constexpr unsigned kErrorTextLength = 256;
+
+// The folder a recording is saved in.
+std::string CurrentFolder(const CQelDoc& doc) {
+  const std::string& current = doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1;
+  const size_t sep = plat::FindLastSeparator(current);
+  if (sep != std::string::npos && sep > 0) return current.substr(0, sep);
+  return plat::GetCurrentDirectory();
+}
+
+// The path to save to: the name in the folder, numbered when that name is taken.
+std::string FreePath(const std::string& folder, const std::string& name) {
+  const std::string base = folder + "\\" + name.substr(0, name.size() - 4);
+  std::string path = base + ".wav";
+  for (int n = 2; plat::Exists(path) && n < 1000; ++n) path = base + "_" + std::to_string(n) + ".wav";
+  return path;
+}
+
+}  // namespace
+
+int CQelView::RecordWave(int mode) {
+  CQelDoc& doc = m_doc;
+  plat::MciHost* host = MediaHost(doc);
+  if (!host) return static_cast<int>(plat::MCIERR_HARDWARE);
+  if (mode == 1) {
+    const std::tm t = ProgramLocalTime(doc);
+    char name[64];
+    std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec);
+    m_strRecordFile = name;
+    plat::MCI_OPEN_PARMS open;
+    open.wDeviceType = plat::MCI_DEVTYPE_WAVEFORM_AUDIO;
+    open.lpstrElementName = "";
+    plat::MCIERROR e = host->SendCommand(0, plat::MCI_OPEN, plat::MCI_OPEN_TYPE | plat::MCI_OPEN_TYPE_ID | plat::MCI_OPEN_ELEMENT, &open);
+    if (e != 0) return AfxMessageBox(MciErrorText(e, kErrorTextLength));
+    m_nRecordDevice = static_cast<int>(open.wDeviceID);
+    plat::MCI_WAVE_SET_PARMS set;
+    const uint32_t rate = doc.m_nRecordRate == 48 ? 48000 : 44100;
+    set.format = plat::WaveFormat{1, 2, rate, rate * 4, 4, 16};
+    host->SendCommand(open.wDeviceID, plat::MCI_SET,
+                      plat::MCI_WAVE_SET_FORMATTAG | plat::MCI_WAVE_SET_CHANNELS | plat::MCI_WAVE_SET_SAMPLESPERSEC |
+                          plat::MCI_WAVE_SET_AVGBYTESPERSEC | plat::MCI_WAVE_SET_BLOCKALIGN | plat::MCI_WAVE_SET_BITSPERSAMPLE,
+                      &set);
+    m_nRecordSeconds = 0;
+    SetTimer(kRecordTimer, 1000);
+    e = host->SendCommand(open.wDeviceID, plat::MCI_RECORD, 0, nullptr);
+    if (e != 0) {
+      KillTimer(kRecordTimer);
+      host->SendCommand(open.wDeviceID, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
+      m_nRecordDevice = 0;
+      AfxMessageBox(MciErrorText(e, kErrorTextLength));
+      return static_cast<int>(e);
+    }
+    return 0;
+  }
+  const uint32_t device = static_cast<uint32_t>(m_nRecordDevice);
+  if (mode == 2) {
+    if (doc.m_nRecordState == 1) {
+      host->SendCommand(device, plat::MCI_PAUSE, plat::MCI_WAIT, nullptr);
+      doc.m_nRecordState = 2;
+    } else if (doc.m_nRecordState == 2) {
+      host->SendCommand(device, plat::MCI_RESUME, plat::MCI_WAIT, nullptr);
+      doc.m_nRecordState = 1;
+    }
+    return 0;
+  }
+  if (mode != 0) return 0;
+  host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
+  KillTimer(kRecordTimer);
+  const std::string path = FreePath(CurrentFolder(doc), m_strRecordFile);
+  plat::MCI_SAVE_PARMS save;
+  save.lpfilename = path.c_str();
+  const plat::MCIERROR saved = host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
+  const plat::MCIERROR closed = host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
+  m_nRecordDevice = 0;
+  if (saved != 0) {
+    AfxMessageBox(MciErrorText(saved, kErrorTextLength));
+    return static_cast<int>(saved);
+  }
+  m_strRecordFile = path;
+  m_strFileName = path;
+  (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = path;
+  // The pane shows the recording; the lists take it as their current file and re-read.
+  doc.LoadDocument(path, 0);
+  doc.m_nViewRequest = 6;
+  doc.UpdateAllViews();
+  return static_cast<int>(closed);
+}
+
+void CQelView::OnRecord() {
+  CQelDoc& doc = m_doc;
+  if (doc.m_nRecordState != 0) {
+    RecordWave(0);
+    doc.m_nRecordState = 0;
+  } else {
+    doc.m_nRecordState = RecordWave(1) == 0 ? 1 : 0;
+  }
+}
