@@ -6,6 +6,7 @@
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
+#include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
@@ -17,6 +18,7 @@ CommandTables AllCommandTables() {
       ListCommands(),
       ArchiveCommands(),
       ImageCommands(),
+      ViewImageCommands(),
       MediaCommands(),
       RichTextCommands(),
   };

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int64_t kMaxCoordinate = 32767;
+constexpr int64_t kMaxScrollPos = 1 << 30;
 constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
 constexpr int64_t kMaxCaretNumber = 100000000;
 
@@ -37,7 +38,11 @@ constexpr VerbName kVerbs[] = {
     {"wait", ScriptVerb::Wait, 1, 1},        {"list", ScriptVerb::List, 2, 2},
     {"select", ScriptVerb::Select, 1, kMany}, {"list-command", ScriptVerb::ListCommand, 1, 1},
     {"set", ScriptVerb::Set, 1, 1},          {"print", ScriptVerb::Print, 1, 1},
-    {"expect", ScriptVerb::Expect, 2, 2},    {"caret", ScriptVerb::Caret, 2, 4},
+    {"expect", ScriptVerb::Expect, 2, 2},
+    {"save-pane", ScriptVerb::SavePane, 1, 1},   {"save-display", ScriptVerb::SaveDisplay, 1, 1},
+    {"scroll", ScriptVerb::Scroll, 2, 2},        {"hover", ScriptVerb::Hover, 2, 2},
+    {"window", ScriptVerb::Window, 6, 6},        {"front", ScriptVerb::Front, 2, 2},
+    {"caret", ScriptVerb::Caret, 2, 4},
 };
 
 // Reads one statement's words; returns "" or the error.
@@ -48,6 +53,8 @@ class StatementReader {
   std::string Read(const VerbName& verb, const std::vector<std::string>& args) {
     switch (verb.verb) {
       case ScriptVerb::Open:
+      case ScriptVerb::SavePane:
+      case ScriptVerb::SaveDisplay:
       case ScriptVerb::Select:
         for (const auto& a : args) {
           if (auto err = Path(a); !err.empty()) return err;
@@ -74,9 +81,31 @@ class StatementReader {
           if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "click: " + err;
         }
         return "";
+      case ScriptVerb::Scroll:
+        st_.what = Lower(args[0]);
+        if (st_.what != "h" && st_.what != "v") return "scroll h|v POS: not '" + args[0] + "'";
+        if (auto err = Number(args[1], 0, kMaxScrollPos); !err.empty()) return "scroll: " + err;
+        return "";
+      case ScriptVerb::Window: {
+        st_.what = args[0];
+        for (size_t i = 1; i < 5; ++i) {
+          if (auto err = Number(args[i], 0, kMaxCoordinate); !err.empty()) return "window: " + err;
+        }
+        const std::string& color = args[5];
+        if (color.size() != 6 || color.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+          return "window NAME X Y W H RRGGBB: '" + color + "' is not a colour";
+        }
+        st_.numbers.push_back(std::stoll(color, nullptr, 16));
+        return "";
+      }
+      case ScriptVerb::Front:
+        st_.what = args[0];
+        if (auto err = Number(args[1], 0, kMaxWaitMs); !err.empty()) return "front: " + err;
+        return "";
+      case ScriptVerb::Hover:
       case ScriptVerb::Drag:
         for (const auto& a : args) {
-          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return "drag: " + err;
+          if (auto err = Number(a, 0, kMaxCoordinate); !err.empty()) return std::string(verb.name) + ": " + err;
         }
         return "";
       case ScriptVerb::Wait:
@@ -308,6 +337,15 @@ const char* ScriptStatementsHelp() {
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"
          "  expect text|status|title CONTAINS   stop with exit 1 unless it contains CONTAINS\n"
+         "  save-pane FILE             write the text pane's client area (640 x 480) as PNG\n"
+         "  save-display FILE          write the whole rendered image, as the display pipeline\n"
+         "                             made it (zoom, rotation, filters), as PNG\n"
+         "  scroll h|v POS             scroll the text pane (an image: to pixel POS)\n"
+         "  hover X Y                  move the pointer over the text pane (the pixel read-out)\n"
+         "  window NAME X Y W H RRGGBB place a window of one colour on the virtual desktop\n"
+         "                             (captures without DISPLAY read that desktop)\n"
+         "  front NAME MS              that window comes to the front MS program milliseconds\n"
+         "                             later (a capture waiting for a clicked window takes it)\n"
          "  print rtf|table|clipboard  the text pane as RTF; its paragraphs as a table dump (one\n"
          "                             line each: text or rule, spacing, tab stops, cells with their\n"
          "                             rule slot and format); the clipboard's text\n"

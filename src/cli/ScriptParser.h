@@ -15,7 +15,8 @@
 
 #include "frame/CommandTable.h"
 
-enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect, Caret };
+enum class ScriptVerb { Open, Command, Key, Click, Drag, Answer, Wait, List, Select, ListCommand, Set, Print, Expect,
+                        SavePane, SaveDisplay, Scroll, Hover, Window, Front, Caret };
 
 // One queued answer: for a message box (yes, no, ok, cancel) or for a dialog (its
 // fields by name; a bare word is the field "value", and "path" when it names a file).

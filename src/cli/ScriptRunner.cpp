@@ -157,6 +157,38 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
         }
       }
       return std::nullopt;
+    case ScriptVerb::SavePane:
+    case ScriptVerb::SaveDisplay: {
+      const bool pane = st.verb == ScriptVerb::SavePane;
+      if (!(pane ? view_.SavePanePng(st.paths[0]) : view_.SaveDisplayPng(st.paths[0]))) {
+        return Stop{kScriptFailed, std::string(pane ? "save-pane: " : "save-display: ") +
+                                       plat::Cp932ToUtf8(st.paths[0]) + " could not be written" +
+                                       (pane ? "" : " (no image is shown)")};
+      }
+      return std::nullopt;
+    }
+    case ScriptVerb::Scroll:
+      if (st.what == "h") {
+        view_.OnHScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      } else {
+        view_.OnVScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      }
+      return std::nullopt;
+    case ScriptVerb::Hover:
+      view_.OnMouseMove(0, CPoint{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])});
+      return std::nullopt;
+    case ScriptVerb::Window: {
+      const auto n = [&](size_t i) { return static_cast<int>(st.numbers[i]); };
+      const int rgb = n(4);
+      frame_.Ui().GetScreen().PlaceWindow(CRect{n(0), n(1), n(0) + n(2), n(1) + n(3)},
+                                          RGB(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255), st.what);
+      return std::nullopt;
+    }
+    case ScriptVerb::Front:
+      if (!frame_.Ui().GetScreen().BringToFront(st.what, frame_.Ui().NowMs() + static_cast<uint64_t>(st.numbers[0]))) {
+        return Stop{kScriptFailed, "front: no window " + st.what + " (place it with window)"};
+      }
+      return std::nullopt;
     case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);

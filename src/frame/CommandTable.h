@@ -18,7 +18,7 @@
 //   int OnSavePng(CommandContext& cx) { return cx.view->SaveImageAs(5, 0); }
 //   void OnUpdateSavePng(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsImageKind(cx.view->m_nFileKind)); }
 //   constexpr CommandEntry kRows[] = {
-//       {33120, "ID_IMAGE_SAVE_PNG", "PNG形式で保存", CommandTarget::TextView, OnSavePng, OnUpdateSavePng},
+//       {40120, "ID_IMAGE_SAVE_PNG", "PNG形式で保存", CommandTarget::TextView, OnSavePng, OnUpdateSavePng},
 //   };
 //   }  // namespace
 //   CommandRows ImageCommands() { return kRows; }
@@ -30,9 +30,10 @@
 // holds the file list's rows; cx.list is the active list, its selection the files).
 //
 // Ids keep the system's own numbers where they are known (the framework's standard
-// commands too: ID_FILE_OPEN 57601, ID_EDIT_SELECT_ALL 57642); new ones are taken from
-// the block of the subsystem that owns the row:
-//   32768-33099 frame, document and text view   33100-33299 images
+// commands too: ID_FILE_OPEN 57601, ID_EDIT_SELECT_ALL 57642); the system's menu
+// commands take 32768-33299, so new ones come from the block of the subsystem that
+// owns the row, outside that range:
+//   40000-40099 frame, document and text view   40100-40299 images
 //   33300-33499 tables and formatting           33500-33699 file lists
 //   33700-33799 archives   33800-33899 internet   33900-33999 media
 // A name is "ID_" and upper-case ASCII; one id has one name in every table that holds it.

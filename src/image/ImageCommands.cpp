@@ -7,29 +7,18 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
 #include "platform/Ui.h"
 
 namespace {
 
-const char* ExtensionOf(int code) {
-  switch (code) {
-    case kSaveBmz: return ".bmz";
-    case kSaveBmpTarget: return ".bmp";
-    case kSavePng: return ".png";
-    default: return ".jpg";
-  }
-}
-
-int SaveDocumentImage(CommandContext& cx, int code) {
-  CQelDoc& doc = *cx.doc;
-  const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
-  CFileDialog dialog(false, CQelDoc::GetPathPart(shown.empty() ? doc.m_strPathName : shown, 6) + ExtensionOf(code));
-  if (dialog.DoModal() != plat::IDOK || !ConfirmOverwrite(dialog.GetPathName())) return -1;
-  BITMAPINFO info = doc.m_bmiImage;
-  doc.SaveDib(doc.m_pImageBits, &info, dialog.GetPathName(), code);
-  if (!doc.m_bLastSaveOk) return -1;
-  doc.RefreshFileLists();
+// Each save stores its one-shot ViewAction; the text view saves what it shows.
+int StoreViewAction(CommandContext& cx, int action) {
+  cx.doc->m_nViewAction = action;
+  cx.doc->UpdateAllViews();
+  // An action no view took is not left for the next picture.
+  cx.doc->m_nViewAction = 0;
   return 0;
 }
 
@@ -37,12 +26,29 @@ void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.doc && cx.doc->m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
 }
 
-int OnSaveBmz(CommandContext& cx) { return SaveDocumentImage(cx, kSaveBmz); }
-int OnSaveBmp(CommandContext& cx) { return SaveDocumentImage(cx, kSaveBmpTarget); }
-int OnSavePng(CommandContext& cx) { return SaveDocumentImage(cx, kSavePng); }
-int OnSaveJpegHigh(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegHigh); }
-int OnSaveJpegStandard(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegStandard); }
-int OnSaveJpegBest(CommandContext& cx) { return SaveDocumentImage(cx, kSaveJpegBest); }
+int OnSaveBmz(CommandContext& cx) { return StoreViewAction(cx, 4); }
+int OnSaveBmp(CommandContext& cx) { return StoreViewAction(cx, 23); }
+int OnSavePng(CommandContext& cx) { return StoreViewAction(cx, 5); }
+int OnSaveJpegHigh(CommandContext& cx) { return StoreViewAction(cx, 6); }
+int OnSaveJpegStandard(CommandContext& cx) { return StoreViewAction(cx, 7); }
+int OnSaveJpegBest(CommandContext& cx) { return StoreViewAction(cx, 8); }
+
+// The captures: the view performs the action, then the active list's file is shown again.
+int Capture(CommandContext& cx, int action) {
+  CQelDoc& doc = *cx.doc;
+  if (action == 40 && cx.frame) cx.frame->ActivateNextViewPane(0);
+  if (action == 40) doc.m_nViewRequest = 7;
+  StoreViewAction(cx, action);
+  const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
+  if (!shown.empty()) doc.LoadDocument(shown, 0);
+  return 0;
+}
+int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, 1); }
+int OnSaveClickedWindow(CommandContext& cx) { return Capture(cx, 40); }
+int OnSaveClickedWindowRepeat(CommandContext& cx) { return Capture(cx, 41); }
+void OnUpdateScreenCapture(CommandContext& cx, CCmdUI& ui) {
+  ui.Enable(cx.doc->m_nListLayout != 2 && cx.doc->m_nListLayout != 12);
+}
 
 // The document's copy of the display-conversion settings, edited in the dialog.
 int OnImageConvertSettings(CommandContext& cx) {
@@ -50,8 +56,26 @@ int OnImageConvertSettings(CommandContext& cx) {
   return 0;
 }
 
+int OnInvertColors(CommandContext& cx) {
+  ImageConvertSettings& s = cx.doc->m_ImageSettings;
+  s.m_bInvert = !s.m_bInvert;
+  s.m_bActive = 1;
+  cx.doc->RedisplayImage();
+  return 0;
+}
+
+void OnUpdateInvertColors(CommandContext& cx, CCmdUI& ui) {
+  ui.SetCheck(cx.doc->m_ImageSettings.m_bActive && cx.doc->m_ImageSettings.m_bInvert ? 1 : 0);
+}
+
 constexpr CommandEntry kRows[] = {
-    {33100, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定", CommandTarget::Document, OnImageConvertSettings},
+    {32949, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定", CommandTarget::Document, OnImageConvertSettings},
+    {32979, "ID_SAVE_DESKTOP_SCREEN", "ﾃﾞｽｸﾄｯﾌﾟ画面保存(&D)", CommandTarget::Document, OnSaveDesktopScreen},
+    {33171, "ID_SAVE_CLICKED_WINDOW", "ｸﾘｯｸ画面保存(&C)", CommandTarget::Document, OnSaveClickedWindow,
+     OnUpdateScreenCapture},
+    {33214, "ID_SAVE_CLICKED_WINDOW_REPEAT", "ｸﾘｯｸ画面連続保存(&M)", CommandTarget::Document,
+     OnSaveClickedWindowRepeat, OnUpdateScreenCapture},
+    {33095, "ID_IMAGE_INVERT", "色反転（白黒反転）", CommandTarget::Document, OnInvertColors, OnUpdateInvertColors},
     {32931, "ID_IMAGE_SAVE_BMZ", "BMZ 保存（可逆圧縮）(&M)", CommandTarget::Document, OnSaveBmz, OnUpdateImageSave},
     {32933, "ID_IMAGE_SAVE_BMP", "BMP 保存(&B)", CommandTarget::Document, OnSaveBmp, OnUpdateImageSave},
     {33135, "ID_IMAGE_SAVE_PNG", "画像圧縮保存png(&P)", CommandTarget::Document, OnSavePng, OnUpdateImageSave},

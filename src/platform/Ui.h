@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Gdi.h"
+#include "platform/Screen.h"
 #include "platform/Clipboard.h"
 
 namespace plat {
@@ -82,6 +84,11 @@ class UiHost {
   bool HasTimer(const void* owner, int id) const;
   void Advance(uint64_t ms);
 
+  // Bitmaps and their pixel budget.
+  GdiHost& Gdi() { return gdi_; }
+  // The screen the capture reads: the X server's, or the virtual desktop.
+  Screen& GetScreen() { return screen_; }
+
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
 
@@ -106,6 +113,8 @@ class UiHost {
   int lockedWindow_ = 0;
   uint64_t now_ = 0;
   std::vector<Timer> timers_;
+  GdiHost gdi_;
+  Screen screen_;
   Clipboard clipboard_;
 };
 

@@ -64,26 +64,38 @@ void CQelView::ShowDocumentText() {
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
   SyncSelection();
-  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) NoteNotBuilt("image display");
+  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.m_pImageBits && m_doc.m_nImageLoadState >= 1) {
+    TakeDocumentImage();
+  }
   if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
 }
 
 // The one-shot actions the document leaves for the pane: captures, image saves,
-// metafile loads and the file list's batch conversion.
+// metafile loads and the file list's batch conversion. Saves need a shown image;
+// without one the action is dropped, never kept for the next image.
 void CQelView::PerformViewAction(int action) {
   const std::string code = "ViewAction " + std::to_string(action);
+  const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
+  const bool save = (action >= 3 && action <= 19) || action >= 21;
   if (action == 1 || action == 2 || action == 40 || action == 41) {
-    NoteNotBuilt(code + " (screen capture)");
-  } else if (action >= 3 && action <= 19) {
-    NoteNotBuilt(code + " (save the shown image)");
+    CaptureScreen(action);
   } else if (action >= 29 && action <= 31) {
     NoteNotBuilt(code + " (region copy and save)");
   } else if (action == 32 || action == 33) {
     NoteNotBuilt(code + " (metafile image)");
+  } else if (save && !image) {
+    AfxNote(code + " dropped: no picture is shown");
+  } else if (action >= 3 && action <= 10) {
+    SaveImageAs(action, 0);
+  } else if (action >= 11 && action <= 19) {
+    SaveImageAs(1, 2);
   } else if (action >= 51 && action <= 64) {
-    NoteNotBuilt(code + " (batch conversion save)");
+    SaveImageAs(action - 50, 4);
   } else if (action >= 21) {
-    NoteNotBuilt(code + " (save on refresh)");
+    // The refresh saves the image with the code action - 20.
+    m_doc.m_nViewAction = action;
+    RefreshImage(1);
+    m_doc.m_nViewAction = 0;
   }
 }
 
@@ -111,5 +123,9 @@ void CQelView::OnTimer(int id) {
   if (!what) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);
+  if (refresh && IsImageKind(m_nFileKind)) {
+    RepaintImage();
+    return;
+  }
   NoteNotBuilt("timer " + std::to_string(id) + " (" + what + ")");
 }

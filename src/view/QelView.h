@@ -9,8 +9,11 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/QelDoc.h"
+#include "image/Dib.h"
+#include "platform/Gdi.h"
 #include "platform/RichEdit.h"
 #include "platform/Types.h"
 #include "view/TextModel.h"
@@ -82,6 +85,7 @@ class CQelView : public CDocView,
 
   // Members of the images, tables and media subsystems: each declares them in a
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
+#include "image/ViewImageOps.inc"
 #include "view/ViewRichText.inc"
 #include "richtext/TableOps.inc"
 #include "media/MediaViewOps.inc"

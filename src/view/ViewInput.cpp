@@ -152,7 +152,10 @@ int CQelView::CharFromPoint(CPoint point) const {
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
-    NoteNotBuilt("image region and drawing tools");
+    // A click picks the point: the document's clicked point and the pixel read-out.
+    m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
+    m_bImageDirty = 1;
+    ShowPixelInfo(1, point.x, point.y);
     return;
   }
   m_bDragging = true;
@@ -160,6 +163,10 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnMouseMove(unsigned flags, CPoint point) {
+  if (IsImageKind(m_nFileKind) && !(flags & plat::MK_LBUTTON)) {
+    ShowPixelInfo(0, point.x, point.y);
+    return;
+  }
   if (!m_bDragging || !(flags & plat::MK_LBUTTON)) return;
   if (m_doc.m_bTableMode == 1) {
     NoteNotBuilt("table drag");
@@ -195,7 +202,7 @@ void CQelView::OnVScroll(int code, int pos) {
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nImageOriginY = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(m_nImageOriginX, pos);
     return;
   }
   ScrollPos scroll = m_pModel->GetScrollPos();
@@ -220,7 +227,7 @@ void CQelView::OnHScroll(int code, int pos) {
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nImageOriginX = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(pos, m_nImageOriginY);
     return;
   }
   constexpr int kPageColumns = kClientWidth / kCharWidth;

@@ -155,7 +155,7 @@ TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   EXPECT_EQ(view_.Text().GetText(), "first");
   EXPECT_EQ(second.Text().GetText(), "First");
   EXPECT_EQ(doc_->m_nViewAction, 0);  // performed once, by pane 2
-  EXPECT_EQ(messages_.str(), "not built yet: ViewAction 7 (save the shown image)\n");
+  EXPECT_EQ(messages_.str(), "ViewAction 7 dropped: no picture is shown\n");
   view_.OnFilePrintPreview();
   EXPECT_EQ(doc_->m_nPrintMode, 0);
   EXPECT_EQ(view_.m_strFileName, doc_->m_strPathName);

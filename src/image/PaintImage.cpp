@@ -1,0 +1,208 @@
+// Painting a rendered image over the text pane: the display bitmap is made from the
+// DIB (in bands when the host cannot make it whole), the pane's client area is
+// filled with the background colour and the bitmap copied at the scroll offset.
+// Also the image status line and the pixel read-out under the pointer.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr int kCreateAttempts = 20;
+constexpr int kBandStep = 400;
+constexpr int kMinBandRows = 400;
+constexpr COLORREF kBandStripColor = RGB(128, 255, 255);
+
+void SetStatus(int pane, const std::string& text) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(pane, text);
+}
+
+std::string Format(const char* format, auto... args) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, args...);
+  return text;
+}
+
+}  // namespace
+
+void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, int mode) {
+  BITMAPINFOHEADER& h = info.bmiHeader;
+  if (mode == 0) m_nImageOriginX = m_nImageOriginY = 0;
+  m_nPaintWidth = h.biWidth;
+  m_nPaintHeight = h.biHeight;
+  m_nPaintBits = h.biBitCount;
+  if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
+
+  // The control holds a blank text as large as the picture, so that it scrolls.
+  std::string blank(static_cast<size_t>(std::max(h.biWidth / 4 + 2, 0)), ' ');
+  const std::string close = m_doc.m_bAsciiFixed ? "." : "\x81\x40";
+  blank += close;
+  blank.append(static_cast<size_t>(std::max(h.biHeight / 20 + 2, 0)), '\n');
+  blank += close;
+  if (Text().GetText() != blank) Text().SetText(blank);
+  Text().SetSel(0, 0);
+
+  // The display bitmap, in bands of fewer rows when the host refuses the whole.
+  plat::GdiHost unlimited;
+  plat::GdiHost& gdi = g_pMainFrame ? g_pMainFrame->Ui().Gdi() : unlimited;
+  const int height = h.biHeight;
+  const int64_t stride = DibStride(h.biWidth, h.biBitCount);
+  int band = height;
+  int attempts = 0;
+  m_pDisplayBitmap.reset();
+  m_hImageBitmap = 0;
+  m_nBandTop = 0;
+  for (; attempts < kCreateAttempts && !m_pDisplayBitmap && stride > 0; ++attempts) {
+    if (attempts > 0) band = std::max((band / kBandStep) * kBandStep - kBandStep, kMinBandRows);
+    band = std::min(band, height);
+    const int bands = (height + band - 1) / band;
+    // The band index selects the band from the top; one past the end shows the last.
+    int index = m_nBandIndex % 1000;
+    if (index >= bands) index = bands - 1;
+    const int top = index * band;
+    const int rows = std::min(band, height - top);
+    if (index == bands - 1 && bands > 1) m_nBandIndex = index + 1000;
+    BITMAPINFO part = info;
+    part.bmiHeader.biHeight = rows;
+    part.bmiHeader.biSizeImage = static_cast<uint32_t>(stride * rows);
+    // Rows from the top are the DIB's last ones: the band starts (height - top - rows) rows in.
+    const size_t offset = static_cast<size_t>(stride) * static_cast<size_t>(height - top - rows);
+    if (offset > size) continue;
+    m_pDisplayBitmap = gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&part), sizeof part, bits + offset,
+                                          size - offset);
+    if (m_pDisplayBitmap) m_nBandTop = top;
+  }
+  if (!m_pDisplayBitmap) {
+    AfxMessageBox(332);
+    KillTimer(m_nPane + 2);
+    return;
+  }
+  m_hImageBitmap = reinterpret_cast<uintptr_t>(m_pDisplayBitmap.get());
+  if (attempts > 1 && g_pStatusBar) {
+    SetStatus(0, Format("(%d - %d)lines of ", m_nBandTop + 1, m_nBandTop + m_pDisplayBitmap->height) +
+                     g_pStatusBar->GetPaneText(0) + "  (Push Ctrl+PageUp/Dn to move)");
+  }
+  RepaintImage();
+  if (mode == 0) {
+    SetTimer(m_nPane == 0 ? 5 : m_nPane + 2, m_nPane == 0 ? 100 : 1000);
+    const int marker = m_ImageSettings.m_nScrollMarker;
+    if (marker > 9) ScrollImageTo((marker / 10) % 10 * 100, marker / 100 * 100);
+  }
+}
+
+void CQelView::RepaintImage() {
+  if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
+    m_paneSurface.width = kClientWidth;
+    m_paneSurface.height = kClientHeight;
+    m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
+  }
+  plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
+  if (!m_pDisplayBitmap) return;
+  const plat::Bitmap& shown = *m_pDisplayBitmap;
+  // A first band of a tall image is marked below by a light cyan strip.
+  if (m_nBandTop == 0 && shown.height < m_nPaintHeight && m_nPaintHeight > 1000) {
+    plat::FillRect(m_paneSurface, CRect{0, shown.height - m_nImageOriginY, kClientWidth, kClientHeight},
+                   kBandStripColor);
+  }
+  plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, shown, m_nImageOriginX, m_nImageOriginY);
+}
+
+void CQelView::ScrollImageTo(int x, int y) {
+  const int width = m_pDisplayBitmap ? m_pDisplayBitmap->width : 0;
+  const int height = m_pDisplayBitmap ? m_pDisplayBitmap->height : 0;
+  m_nImageOriginX = std::clamp(x, 0, std::max(width - kClientWidth, 0));
+  m_nImageOriginY = std::clamp(y, 0, std::max(height - kClientHeight, 0));
+  RepaintImage();
+}
+
+void CQelView::ShowImageStatus(int order) {
+  if (m_nCompressDivisor == 99) {
+    m_nCompressDivisor = 1;
+    return;
+  }
+  const BITMAPINFOHEADER* h = &m_sourceInfo.bmiHeader;
+  const ImageConvertSettings& s = m_ImageSettings;
+  const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
+  const int divisor = zoom >= 5 ? 1 : 1 << (5 - zoom), multiplier = zoom <= 5 ? 1 : 1 << (zoom - 5);
+  const bool over = m_nFileKind == kKindBmp && static_cast<int64_t>(h->biSizeImage) == m_doc.m_nBmpFileLimit;
+  const std::string size = Format(over ? "W%d x H(%d)Over! x %dbits " : "W%d x H%d x %dbits ", h->biWidth,
+                                  h->biHeight, h->biBitCount);
+  std::string zoomPart;
+  if (s.m_nFitTenths > 0) {
+    zoomPart = Format(" x%d%%", zoom <= 5 ? s.m_nFitTenths * 10 / divisor : s.m_nFitTenths * 10 * multiplier);
+  } else {
+    zoomPart = zoom > 5 ? Format(" x %d", multiplier) : Format(" 1/%d", divisor);
+  }
+  std::string text = order == 1 && zoom != 5 ? zoomPart + "   " + size : size + zoomPart;
+  static const char* const kRotation[] = {"", "  + 90deg", "  +180deg", "  +270deg"};
+  text += kRotation[s.m_nRotation & 3];
+  if (m_nCompressDivisor > 1) text += Format("  (compressed  1/%d )", m_nCompressDivisor);
+  if (m_nDisplayForm == 0 && m_doc.m_nQuietState == 0) SetStatus(0, text);
+}
+
+void CQelView::ShowPixelInfo(int useStored, int x, int y) {
+  if (x < 0 || y < 0 || x >= m_paneSurface.width || y >= m_paneSurface.height) return;
+  const COLORREF color = plat::ColorOfPixel(m_paneSurface.At(x, y));
+  m_crPixel = color;
+  if (useStored == 1) m_ImageSettings.m_clrPicked = color;
+  const int r = color & 255, g = color >> 8 & 255, b = color >> 16 & 255;
+  const int mx = std::max({r, g, b}), mn = std::min({r, g, b});
+  const int lum = (100 * (mx + mn) + 255) / 510;
+  const int p = 5 * (2 * r - g - b), q = 173 * (g - b) / 20;
+  int chroma = static_cast<int>((std::sqrt(double(p) * p + double(q) * q) * 100 + 1275) / 2550);
+  if (chroma == 99) chroma = 100;
+  double hue = std::atan2(double(q), double(p)) * 57.32484076433121;
+  if (hue < 0) hue += 360;
+  int sx = m_nImageOriginX, sy = m_nImageOriginY;
+  if (m_ImageSettings.m_nFitTenths >= 7 && m_ImageSettings.m_nFitTenths <= 9) {
+    sx = sx * m_ImageSettings.m_nFitTenths / 10;
+    sy = sy * m_ImageSettings.m_nFitTenths / 10;
+  }
+  std::string text;
+  if (m_bImageDirty == 1) {
+    text = Format("XY=(% 04d,% 04d)  RGB=(%03d,%03d,%03d)  YCP=(%03d%%,%03d%%, %03.fdeg )", x + sx, y + sy, r, g, b, lum, chroma, hue);
+  }
+  SetStatus(0, text);
+}
+
+bool CQelView::ReadDisplayDib(BITMAPINFO& info, std::vector<uint8_t>& bits) const {
+  if (!m_pDisplayBitmap) return false;
+  std::memset(&info, 0, sizeof info);
+  uint8_t* bmi = reinterpret_cast<uint8_t*>(&info);
+  if (plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, nullptr, 0, bmi, sizeof info) <= 0) {
+    // A bitmap made at a palette depth without its table reads back at 24 bits.
+    info.bmiHeader.biBitCount = 24;
+  }
+  const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, info.bmiHeader.biBitCount);
+  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+    return false;
+  }
+  return plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, bits.data(), bits.size(), bmi,
+                         sizeof info) > 0;
+}
+
+bool CQelView::SaveDisplayPng(const std::string& path) {
+  BITMAPINFO info{};
+  std::vector<uint8_t> bits;
+  if (!ReadDisplayDib(info, bits)) return false;
+  return m_doc.WritePng(bits.data(), &info, path) > 0;
+}
+
+bool CQelView::SavePanePng(const std::string& path) {
+  if (m_paneSurface.width == 0) RepaintImage();
+  BITMAPINFO info{};
+  info.bmiHeader.biBitCount = 24;
+  std::vector<uint8_t> bits(static_cast<size_t>(DibImageBytes(kClientWidth, kClientHeight, 24)));
+  if (plat::GetDIBits(m_paneSurface, 0, kClientHeight, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info),
+                      sizeof info) <= 0) {
+    return false;
+  }
+  return m_doc.WritePng(bits.data(), &info, path) > 0;
+}
