@@ -69,7 +69,17 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
     bool twoBytes = false;
     // Two-byte codes: a Unicode CMap, or a mapped font that is neither one-byte by its
     // /LastChar nor a Type1 font (whose codes are single bytes).
-    if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !(fontMode_ & 4) && !simple_)) {
+    const uint16_t single = singleMap_ && map_ ? (*map_)[kPdfSingleByteCodes + b0] : 0;
+    if (single) {
+      // A CMap of one-byte codes: the byte is a character of its own, whatever the
+      // font's other entries suggest.
+      if (!write) {
+      } else if (single >= 0x20 && single < 0x7F) {
+        WriteSingle(static_cast<uint8_t>(single));
+      } else {
+        WriteUnicode(single);
+      }
+    } else if (!singleMap_ && (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !(fontMode_ & 4) && !simple_))) {
       const uint32_t code = static_cast<uint32_t>(b0) << 8 | b1;
       uint32_t u = code;
       if (fontMode_ != 9 && map_ && code < map_->size() && (*map_)[code]) u = (*map_)[code];
@@ -83,7 +93,7 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
       } else {
         WriteUnicode(u);
       }
-    } else if (!simple_ && (cidFont_ || (hex && b0 < 0x20))) {
+    } else if (!simple_ && !singleMap_ && (cidFont_ || (hex && b0 < 0x20))) {
       if (write) WriteCid(b0, b1);
       twoBytes = true;
     } else if ((sjisFont_ || hex || pageDoubleBytes_ >= 5) && plat::IsSjisLeadByte(b0) && IsSjisTrail(b1)) {
