@@ -115,7 +115,7 @@ int CQelView::TableCommonEnd(int code) {
 }
 
 int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
-  std::vector<char, plat::ZeroedAllocator<char>> work;
+  plat::ZeroedVector<char> work;
   if (!plat::TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY));
     ReleaseTableLock();

@@ -1,0 +1,84 @@
+// The zero-page vector behind the large buffers and work tables: what grows is zero,
+// also over storage an earlier, longer content used; copies, moves and assignments
+// keep the contents; a refused or impossible growth leaves it as it was.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "base/CheckedSize.h"
+#include "platform/Alloc.h"
+
+namespace {
+
+template <class T>
+bool AllZero(const plat::ZeroedVector<T>& v, size_t from = 0) {
+  for (size_t i = from; i < v.size(); ++i) {
+    if (v[i] != T{}) return false;
+  }
+  return true;
+}
+
+TEST(ZeroedVector, GrowingOverUsedStorageShowsZerosNotOldBytes) {
+  plat::ZeroedVector<int> v(1000);
+  EXPECT_TRUE(AllZero(v));
+  for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int>(i) + 1;
+  v.resize(10);
+  EXPECT_EQ(v.capacity(), 1000u);
+  v.resize(1000);  // within the old storage
+  EXPECT_EQ(v[9], 10);
+  EXPECT_TRUE(AllZero(v, 10));
+  v.clear();
+  ASSERT_TRUE(plat::TryResize(v, 500, nullptr));
+  EXPECT_TRUE(AllZero(v));
+  v.assign(size_t{300}, 7);
+  v.resize(600);
+  EXPECT_EQ(v[299], 7);
+  EXPECT_TRUE(AllZero(v, 300));
+}
+
+TEST(ZeroedVector, CopiesMovesAndAssignmentsKeepTheContents) {
+  const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5};
+  plat::ZeroedVector<uint8_t> a(bytes.begin(), bytes.end());
+  ASSERT_EQ(a.size(), 5u);
+  plat::ZeroedVector<uint8_t> copy = a;
+  copy[0] = 9;
+  EXPECT_EQ(a[0], 1);
+  plat::ZeroedVector<uint8_t> moved = std::move(copy);
+  EXPECT_EQ(std::vector<uint8_t>(moved.begin(), moved.end()), (std::vector<uint8_t>{9, 2, 3, 4, 5}));
+  EXPECT_TRUE(copy.empty());
+  moved = plat::ZeroedVector<uint8_t>();
+  EXPECT_TRUE(moved.empty());
+  a.push_back(6);
+  a.emplace_back(static_cast<uint8_t>(7));
+  EXPECT_EQ(a.back(), 7);
+  a.pop_back();
+  EXPECT_EQ(std::vector<uint8_t>(a.begin(), a.end()), (std::vector<uint8_t>{1, 2, 3, 4, 5, 6}));
+  const uint8_t raw[] = {8, 8};
+  a.assign(raw, raw + 2);
+  EXPECT_EQ(a.size(), 2u);
+  a.shrink_to_fit();
+  EXPECT_EQ(a.capacity(), 2u);
+  EXPECT_EQ(a[1], 8);
+  plat::ZeroedVector<std::array<unsigned char, 256>> table(257);
+  EXPECT_EQ(table[256][255], 0);
+}
+
+TEST(ZeroedVector, RefusedOrImpossibleGrowthLeavesItAsItWas) {
+  plat::AllocHook hook;
+  plat::ZeroedVector<int> v(3);
+  v[2] = 5;
+  hook.FailAfter(0);
+  EXPECT_FALSE(TryAllocate(v, 100, 1, 0, &hook));
+  EXPECT_EQ(v.size(), 3u);
+  EXPECT_FALSE(plat::TryResize(v, static_cast<size_t>(PTRDIFF_MAX) / sizeof(int) + 1, nullptr));  // past any address space
+  EXPECT_EQ(v.size(), 3u);
+  EXPECT_EQ(v[2], 5);
+  EXPECT_TRUE(TryAllocate(v, 10, 10, 0, &hook));
+  EXPECT_EQ(v.size(), 100u);
+  EXPECT_EQ(v[2], 5);
+  EXPECT_TRUE(AllZero(v, 3));
+}
+
+}  // namespace
