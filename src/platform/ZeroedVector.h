@@ -115,8 +115,9 @@ class ZeroedVector {
     }
   }
   void push_back(const T& value) {
+    const T copy = value;  // value may lie in the storage a growth frees
     if (size_ == capacity_) Reallocate(capacity_ ? capacity_ * 2 : 16);
-    data_[size_++] = value;
+    data_[size_++] = copy;
   }
   template <class... Args>
   T& emplace_back(Args&&... args) {
