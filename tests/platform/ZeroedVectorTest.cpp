@@ -65,6 +65,14 @@ TEST(ZeroedVector, CopiesMovesAndAssignmentsKeepTheContents) {
   EXPECT_EQ(table[256][255], 0);
 }
 
+TEST(ZeroedVector, PushBackOfItsOwnElementWhileFullFault) {
+  const uint8_t raw[] = {4, 5};
+  plat::ZeroedVector<uint8_t> v(raw, raw + 2);
+  ASSERT_EQ(v.capacity(), v.size());
+  v.push_back(v[0]);  // the growth frees the storage the element lies in
+  EXPECT_EQ(std::vector<uint8_t>(v.begin(), v.end()), (std::vector<uint8_t>{4, 5, 4}));
+}
+
 TEST(ZeroedVector, RefusedOrImpossibleGrowthLeavesItAsItWas) {
   plat::AllocHook hook;
   plat::ZeroedVector<int> v(3);
