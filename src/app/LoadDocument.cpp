@@ -115,7 +115,8 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     AfxMessageBox(OutOfMemoryText(" 052"));
     m_nTextLen = 0;
   }
-  if (m_bPartialLoad && g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));
+  // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
+  if (m_bPartialLoad && g_pStatusBar && m_nFileKind != kKindPdf) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));
 
   m_nViewRequest = 1;
   UpdateAllViews();

@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -15,6 +16,7 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
     const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
     err << "pelnorix: " << (text.empty() ? "this picture is shown only in the window" : plat::Cp932ToUtf8(text))
         << '\n';
+    WriteVolumeHint(text, true, err);
     return 1;
   }
   std::string format;
@@ -42,6 +44,7 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
       text = line;
     }
     err << plat::Cp932ToUtf8(text) << '\n';
+    WriteVolumeHint(text, true, err);
   }
   return 1;
 }

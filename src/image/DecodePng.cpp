@@ -78,6 +78,7 @@ bool ReadChunks(ByteCursor& in, plat::AllocHook* hook, Chunks& c) {
         for (int& v : c.bg) v = chunk.U16BE() & 0xFF;
       }
     } else if (is("IDAT")) {
+      if (size == 0) continue;  // an empty chunk adds nothing to the stream
       const int64_t had = static_cast<int64_t>(c.packed.size());
       if (!TryAllocate(c.packed, had, 1, size, hook)) {
         ShowImageOutOfMemory(" 620");

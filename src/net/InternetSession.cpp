@@ -27,11 +27,11 @@ int CQelDoc::ConnectFtpSite(std::string path) {
   }
   if (site == 0) return -1;
   if (m_bFtpConnected) return 0;
-  const std::string& spec = m_astrSysValue[kFirstFtpSiteValue + site - 1];
-  const std::string host = ParseFtpSiteSpec(spec, 0);
-  const std::string user = ParseFtpSiteSpec(spec, 1);
-  const std::string password = ParseFtpSiteSpec(spec, 2);
-  const char flag = spec.size() > 3 ? spec[3] : 'x';
+  const std::string& entry = m_astrSysValue[kFirstFtpSiteValue + site - 1];
+  const std::string host = ParseFtpSiteSpec(entry, 0);
+  const std::string user = ParseFtpSiteSpec(entry, 1);
+  const std::string password = ParseFtpSiteSpec(entry, 2);
+  const char flag = entry.size() > 3 ? entry[3] : 'x';
   const int passive = flag >= '0' && flag <= '3' ? (flag - '0' > 1 ? 1 : 0) : 1;
   if (host.empty()) return -1;
   return OpenInternetConnection(host, user, password, 2, passive);

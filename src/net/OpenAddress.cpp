@@ -1,5 +1,6 @@
 // The address dispatcher: file-list addresses, the browser pane or the outside
 // program, "file://" addresses, and the program's own fetch of web and FTP pages.
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
@@ -88,7 +89,7 @@ void CQelDoc::OpenAddress(std::string address) {
     LoadDocument(path, 0);
     m_nViewRequest = 7;
     UpdateAllViews();
-    if (m_nFileKind > 11 && m_nFileKind < 29) LoadDocument(path, 0);
+    if (IsImageKind(m_nFileKind)) LoadDocument(path, 0);
     return;
   }
 

@@ -36,7 +36,7 @@ MCIERROR ParseMciString(std::string_view text, MciStringCommand& out) {
     }
     words.push_back(std::move(word));
   }
-  if (words.empty()) return MCIERR_MISSING_COMMAND_STRING;
+  if (words.empty() || words[0].empty()) return MCIERR_MISSING_COMMAND_STRING;
   if (words.size() < 2 || words[1].empty()) return MCIERR_MISSING_DEVICE_NAME;
   out.verb = Lower(words[0]);
   out.device = words[1];

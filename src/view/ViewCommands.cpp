@@ -1,5 +1,7 @@
 #include "view/ViewCommands.h"
 
+#include "app/FileKind.h"
+#include "app/QelDoc.h"
 #include "view/QelView.h"
 
 namespace {
@@ -13,9 +15,26 @@ void OnUpdateEditSelectAll(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->
 
 int OnViewRefresh(CommandContext& cx) { return cx.view->RefreshKeepingScroll(0); }
 
+// The picture whose tag the selection holds (without a selection, the caret's line).
+int OnViewSelectedPicture(CommandContext& cx) {
+  const TextModel& text = cx.view->Text();
+  std::string chosen = text.GetSelText();
+  if (chosen.empty()) {
+    int a = 0, b = 0;
+    text.GetSel(a, b);
+    const int line = text.LineFromChar(a);
+    const int start = text.LineIndex(line), length = text.LineLength(line);
+    if (start >= 0 && length > 0) chosen = text.GetText().substr(static_cast<size_t>(start), static_cast<size_t>(length));
+  }
+  return cx.doc->ShowPdfPicture(chosen);
+}
+
+void OnUpdateViewSelectedPicture(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nFileKind == kKindPdf); }
+
 constexpr CommandEntry kRows[] = {
     {57642, "ID_EDIT_SELECT_ALL", "すべて選択", CommandTarget::TextView, OnEditSelectAll, OnUpdateEditSelectAll},
     {32802, "ID_VIEW_REFRESH", "再表示", CommandTarget::TextView, OnViewRefresh},
+    {33300, "ID_VIEW_SELECTED_PICTURE", "選択した画像を表示", CommandTarget::TextView, OnViewSelectedPicture, OnUpdateViewSelectedPicture},
 };
 
 }  // namespace

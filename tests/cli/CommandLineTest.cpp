@@ -128,4 +128,26 @@ TEST_F(CliTest, FailuresHaveTheirExitStatusAndMessage) {
   EXPECT_EQ(status, 0);
 }
 
+// The size-over text tells the user to change the volume in a settings menu that the
+// terminal does not have: standard error names the setting that raises it.
+TEST_F(CliTest, SizeOverMessageNamesTheSettingThatRaisesTheVolume) {
+  int status = -1;
+  testenv::WriteHostFile(dir_.HostPath("big.csv"), std::string(3000000, 'a') + "\n");
+  const std::string out = Run("--set indata=1 " + Quote(dir_.HostPath("big.csv")), &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("ファイル容量オーバーです"), std::string::npos);
+  EXPECT_NE(Err().find("--set indata=MB"), std::string::npos);
+
+  testenv::WriteHostFile(dir_.HostPath("small.csv"), "a,b\n");
+  Run("--set indata=1 " + Quote(dir_.HostPath("small.csv")), &status);
+  EXPECT_EQ(Err().find("indata"), std::string::npos);
+
+  Shell("convert -size 1000x1000 xc: +noise Random -quality 95 " + Quote(dir_.HostPath("big.jpg")), &status);
+  if (status == 0) {
+    Run("--set bmpfile=1 " + Quote(dir_.HostPath("big.jpg")), &status);
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(Err().find("--set bmpfile=MB"), std::string::npos);
+  }
+}
+
 }  // namespace

@@ -123,4 +123,26 @@ TEST_F(PngTest, HostileFilesAreRefusedWithTheMessage) {
   EXPECT_EQ(Pixels()[17], 0);
 }
 
+// An empty IDAT before the data (valid PNG) made the reader copy from a null pointer.
+TEST_F(PngTest, EmptyFirstIdatFault) {
+  const std::string raw = Rgba({0, 10, 20, 30, 40, 50, 60}) + Rgba({2, 1, 1, 1, 1, 1, 1});
+  ASSERT_EQ(Load(Png(Ihdr(2, 2, 8, 2), Idat(raw))), 0);
+  const std::vector<uint8_t> expected = Pixels();
+  ASSERT_EQ(Load(Png(Ihdr(2, 2, 8, 2), Chunk("IDAT", "") + Idat(raw))), 0);
+  EXPECT_EQ(Pixels(), expected);
+  // Empty chunks between the parts of a stream split over several IDATs.
+  const std::string whole = Idat(raw);
+  const std::string stream = whole.substr(8, whole.size() - 12);
+  const std::string split = Chunk("IDAT", stream.substr(0, 5)) + Chunk("IDAT", "") + Chunk("IDAT", stream.substr(5)) +
+                            Chunk("IDAT", "");
+  ASSERT_EQ(Load(Png(Ihdr(2, 2, 8, 2), split)), 0);
+  EXPECT_EQ(Pixels(), expected);
+  // Only empty chunks: no image data, refused.
+  doc_->m_nImageLoadState = 0;
+  WriteFile("e.png", Png(Ihdr(2, 2, 8, 2), Chunk("IDAT", "") + Chunk("IDAT", "")));
+  doc_->LoadDocument(Win("e.png"), 0);
+  EXPECT_EQ(Text(), LoadString(349));
+  EXPECT_EQ(doc_->m_nImageAlloc, 0);
+}
+
 }  // namespace

@@ -20,7 +20,7 @@ using testenv::Shell;
 class SaveShownImageTest : public testenv::DocTest {
  protected:
   void SetUp() override {
-    if (!testenv::HaveProgram("convert")) GTEST_SKIP() << "convert is not installed";
+    SKIP_WITHOUT_PROGRAM("convert");
     view_ = std::make_unique<CQelView>(*doc_);
   }
   void Open(const std::string& name, const std::string& recipe) {

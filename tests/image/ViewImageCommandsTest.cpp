@@ -23,7 +23,7 @@ using testenv::Shell;
 class ViewImageCommandsTest : public testenv::DocTest {
  protected:
   void SetUp() override {
-    if (!testenv::HaveProgram("convert")) GTEST_SKIP() << "convert is not installed";
+    SKIP_WITHOUT_PROGRAM("convert");
     Shell("convert rose: BMP3:" + Quote(dir_.HostPath("rose.bmp")));
     view_ = std::make_unique<CQelView>(*doc_);
     ASSERT_EQ(doc_->LoadDocument(Win("rose.bmp"), 0), 0);

@@ -361,4 +361,12 @@ TEST(MciParse, WordsQuotesAndIntegers) {
   EXPECT_FALSE(plat::ParseMciInteger("").has_value());
 }
 
+// A quoted empty first word parsed as a command with no verb (found by fuzzing).
+TEST(MciParse, EmptyQuotedVerbIsAMissingCommandFault) {
+  plat::MciStringCommand c;
+  EXPECT_EQ(plat::ParseMciString("\"\" x.wav", c), plat::MCIERR_MISSING_COMMAND_STRING);
+  EXPECT_EQ(plat::ParseMciString("\"\"en\"\"^ s", c), plat::MCIERR_MISSING_COMMAND_STRING);
+  EXPECT_TRUE(c.verb.empty());
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -65,8 +66,12 @@ std::string Quote(const std::string& text);
 
 }  // namespace testenv
 
-// Skips the test when a peer program it compares with is not on PATH.
+// Skips the test when a peer program it compares with is not on PATH; in CI (CI set)
+// it fails instead, since scripts/setup installs every such program.
 #define SKIP_WITHOUT_PROGRAM(name) \
   do { \
-    if (!::testenv::HaveProgram(name)) GTEST_SKIP() << (name) << " is not installed"; \
+    if (!::testenv::HaveProgram(name)) { \
+      if (std::getenv("CI")) FAIL() << (name) << " is not installed"; \
+      GTEST_SKIP() << (name) << " is not installed"; \
+    } \
   } while (0)

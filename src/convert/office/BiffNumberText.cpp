@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/ooxml/SerialDate.h"
+#include "convert/office/SerialDate.h"
 
 namespace {
 

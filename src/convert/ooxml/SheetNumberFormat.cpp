@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "convert/ooxml/SerialDate.h"
+#include "convert/office/SerialDate.h"
 
 namespace {
 

@@ -31,9 +31,9 @@ constexpr GlyphName kGlyphNames[] = {
     {"one", '1'}, {"two", '2'}, {"three", '3'}, {"four", '4'}, {"five", '5'}, {"six", '6'}, {"seven", '7'},
     {"eight", '8'}, {"nine", '9'}, {"colon", ':'}, {"semicolon", ';'}, {"less", '<'}, {"equal", '='},
     {"greater", '>'}, {"question", '?'}, {"at", '@'}, {"bracketleft", '['}, {"backslash", '\\'},
-    {"bracketright", ']'}, {"asciicircum", '^'}, {"underscore", '_'}, {"grave", '`'}, {"acute", 0xB4},
+    {"bracketright", ']'}, {"asciicircum", '^'}, {"underscore", '_'}, {"grave", '`'}, {"acute", '`'},
     {"braceleft", '{'}, {"bar", '|'}, {"braceright", '}'}, {"asciitilde", '~'}, {"tilde", '~'},
-    {"copyright", 0xA9}, {"registered", 0xAE}, {"yen", 0xA5}, {"bullet", 0x2022}, {"fi", 0xFB01},
+    {"copyright", 'C'}, {"registered", 'R'}, {"yen", 0xA5}, {"bullet", 0x2022}, {"fi", 0xFB01},
     {"fl", 0xFB02}, {"quotedblleft", 0x201C}, {"quotedblright", 0x201D}, {"ellipsis", 0x2026},
     {"degree", 0xB0}, {"section", 0xA7}, {"paragraph", 0xB6}, {"multiply", 0xD7}, {"divide", 0xF7},
 };
@@ -166,16 +166,23 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
   const int64_t length = b.Size();
 
   int result = 0;
+  bool ranged = false;  // a code-space range came first
   for (int64_t q = 0; q + 10 < length; ++q) {
     if (b.PeekU8(q) != 'b' || !PdfMatch(b, q, "begin")) continue;
-    if (PdfMatch(b, q, "beginbfchar")) {
+    if (PdfMatch(b, q, "begincode")) {
+      ranged = true;
+    } else if (PdfMatch(b, q, "beginbfchar")) {
       q += 11;
       uint32_t src, dst;
       int ns, nd;
       while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
-        if (src < kPdfCodeMapSize) {
-          map[src] = static_cast<uint16_t>(dst);
-          result = 1;
+        if (src >= kPdfCodeMapSize) continue;
+        map[src] = static_cast<uint16_t>(dst);
+        result = 1;
+        // Codes a subset left out just below a mapped one are taken as running on
+        // to it: up to 30 empty entries get the characters before its own.
+        for (uint32_t k = 1; ranged && k <= 30 && k <= src && k < dst && map[src - k] == 0; ++k) {
+          map[src - k] = static_cast<uint16_t>(dst - k);
         }
       }
     } else if (PdfMatch(b, q, "beginbfrange")) {

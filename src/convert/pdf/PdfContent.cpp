@@ -102,7 +102,7 @@ void PdfContent::Interpret(const ByteCursor& data) {
       strHex_ = c == '<';
       str_.clear();
       if (strHex_) ReadHexString(str_);
-      else ReadLiteral(str_);
+      else strHex_ = ReadLiteral(str_);
     } else if (c == '<') {
       // An inline dictionary (marked-content properties): passed over.
       int nest = 0;
@@ -135,7 +135,17 @@ void PdfContent::Interpret(const ByteCursor& data) {
   }
 }
 
-void PdfContent::ReadLiteral(std::string& out) {
+bool PdfContent::ReadLiteral(std::string& out) {
+  // A string written as escapes (a backslash first and another within four bytes)
+  // in a font without a map or one-byte flag holds two-byte codes, read as a hex
+  // string's are.
+  bool escaped = in_.PeekU8(p_ + 1) == '\\';
+  for (int k = 2; escaped && k <= 5; ++k) {
+    if (in_.PeekU8(p_ + k) == '\\') break;
+    if (k == 5) escaped = false;
+  }
+  const bool plainFont = fontMode_ == 0;
+  const bool asCodes = escaped && plainFont && !simple_;
   int nest = 0;
   for (++p_; p_ < in_.Size(); ++p_) {
     uint8_t c = in_.PeekU8(p_);
@@ -156,6 +166,15 @@ void PdfContent::ReadLiteral(std::string& out) {
             int v = OctalValue(c);
             for (int k = 0; k < 2 && OctalValue(in_.PeekU8(p_ + 1)) >= 0; ++k) v = v * 8 + OctalValue(in_.PeekU8(++p_));
             c = static_cast<uint8_t>(v);
+            // Ligatures and punctuation of the standard encoding, in a font without a
+            // map on a page that is not Japanese: fi and fl (as the PDFDoc codes that
+            // read as them), the en dash and the double quote.
+            if (plainFont && !asCodes && pageDoubleBytes_ < 5) {
+              if (c == 0xAE) c = 0x0C;
+              else if (c == 0xAF) c = 0x0D;
+              else if (c == 0xB1) c = '-';
+              else if (c == 0xB2) c = '"';
+            }
           }
       }
     } else if (c == '(') {
@@ -163,11 +182,12 @@ void PdfContent::ReadLiteral(std::string& out) {
     } else if (c == ')') {
       if (nest-- == 0) {
         ++p_;
-        return;
+        return asCodes;
       }
     }
     if (out.size() < kRunLimit) out += static_cast<char>(c);
   }
+  return asCodes;
 }
 
 void PdfContent::ReadHexString(std::string& out) {
@@ -197,7 +217,7 @@ void PdfContent::ReadArray() {
     if (c == '(' || c == '<') {
       ArrayItem item{false, 0, {}, c == '<'};
       if (c == '<') ReadHexString(item.bytes);
-      else ReadLiteral(item.bytes);
+      else item.hex = ReadLiteral(item.bytes);
       if (array_.size() < kRunLimit) array_.push_back(std::move(item));
     } else if (PdfIsDigit(c) || c == '-' || c == '.' || c == '+') {
       if (c == '+') ++p_;
@@ -449,6 +469,14 @@ void PdfContent::TableLine(int64_t at, std::string_view w) {
   r_.highestLine = std::max(r_.highestLine, line_);
 }
 
+void PdfContent::TableNote(std::string_view text) {
+  if (tableLine_ >= r_.rows - 4) return;
+  line_ = ++tableLine_;
+  for (size_t i = 0; i < text.size(); ++i) r_.SetCell(static_cast<int>(i), line_, static_cast<uint8_t>(text[i]));
+  column_ = static_cast<int>(text.size());
+  r_.highestLine = std::max(r_.highestLine, line_);
+}
+
 void PdfContent::Position() {
   if (r_.doc.m_nCsvMode == 2) return;  // the table-view form places by operator, not by position
   const Matrix trm = tm_.Times(ctm_);
@@ -465,12 +493,15 @@ void PdfContent::Position() {
   const double em = std::fabs(fontSize_) * std::hypot(trm.a, trm.b);
   if (!vertical_ && !rotated_ && line == lastLine_ && rotation == 0) {
     // Right of the last run on its line: the physical gap after it decides whether
-    // a blank stands between them, not the rounding of two column positions.
+    // a blank stands between them, not the rounding of two column positions. A gap
+    // up to the word gap limit (hundredths of an em) is one blank; a wider one puts
+    // the run at its own column.
     const double gap = trm.e - lastEndX_;
     const double unit = std::max(lastEm_, 1.0);
+    const double limit = std::max(r_.doc.m_nPdfWordGapLimit, 15) / 100.0;
     if (trm.e > lastStartX_ + 0.1 * unit) {
       if (gap < 0.15 * unit) column = lastEnd_;
-      else if (column <= lastEnd_ || gap < 1.5 * unit) column = lastEnd_ + 1;
+      else if (column <= lastEnd_ || gap <= limit * unit) column = lastEnd_ + 1;
     }
   }
   lastStartX_ = trm.e;
@@ -494,11 +525,12 @@ void PdfContent::ShowArray() {
       ShowString(item.bytes, item.hex);
       continue;
     }
-    // A move of more than a quarter em to the right leaves blanks.
+    // A move right of at least a word space (0.15 em) leaves a blank, one for every
+    // 0.53 em begun.
     const double n = item.number;
     Advance(-n / 1000.0 * fontSize_ * scale_);
-    if (n < -250 && !vertical_) {
-      const int blanks = std::min(static_cast<int>((-n - 250) / 530) + 1, 200);
+    if (n <= -150 && !vertical_) {
+      const int blanks = std::min(static_cast<int>(std::ceil(-n / 530.0)), 200);
       for (int i = 0; i < blanks && column_ < 510; ++i, ++column_) {
         if (r_.IsEmpty(column_, line_)) r_.SetCell(column_, line_, ' ');
       }

@@ -40,7 +40,8 @@ class PdfContent {
   };
 
   void Operator(int64_t at, std::string_view word);  // the operator word at `at`
-  void ReadLiteral(std::string& out);
+  // A literal string into out; true when its bytes are codes to read as a hex string's.
+  bool ReadLiteral(std::string& out);
   void ReadHexString(std::string& out);
   void ReadArray();
   void NextLine();
@@ -54,6 +55,12 @@ class PdfContent {
   void PlaceImageTag(int object);
   void Position();
   void TableLine(int64_t at, std::string_view word);
+
+ public:
+  // The table-view form: a line of its own holding the text from position 0.
+  void TableNote(std::string_view text);
+
+ private:
   void ShowString(const std::string& bytes, bool hex);
   void ShowArray();
   void Advance(double units);

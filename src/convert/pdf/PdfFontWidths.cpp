@@ -1,6 +1,10 @@
 #include "convert/pdf/PdfFontWidths.h"
 
 #include <algorithm>
+#include <string>
+#include <utility>
+
+#include "convert/pdf/PdfStandardWidths.h"
 
 namespace {
 
@@ -78,6 +82,23 @@ bool ToValue(Reader& r, const ByteCursor& b, const std::vector<int64_t>& offsets
 
 uint16_t ToWidth(double v) { return static_cast<uint16_t>(std::clamp(v, 0.0, 4000.0)); }
 
+// A standard font named without /Widths: the widths it is known to have.
+PdfFontWidths Standard(PdfFontWidths fw, const ByteCursor& b, int64_t start, int64_t end) {
+  int64_t p = FindKey(b, start, end, "/BaseFont");
+  if (p < 0) return fw;
+  while (p < end && b.PeekU8(p) <= ' ') ++p;
+  if (b.PeekU8(p) != '/') return fw;
+  std::string name;
+  for (uint8_t c = b.PeekU8(++p); p < end && c > ' ' && c != '/' && c != '>' && c != '[' && name.size() < 64; c = b.PeekU8(++p)) {
+    name += static_cast<char>(c);
+  }
+  if (const uint16_t* widths = PdfStandardWidths(name)) {
+    fw.first = 32;
+    fw.simple.assign(widths, widths + 95);
+  }
+  return fw;
+}
+
 }  // namespace
 
 int PdfFontWidths::Width(uint32_t code) const {
@@ -146,7 +167,7 @@ PdfFontWidths ReadPdfFontWidths(const ByteCursor& b, const std::vector<int64_t>&
     if (r.Number(&v)) fw.first = static_cast<int>(std::clamp(v, 0.0, 255.0));
   }
   at = FindKey(b, start, end, "/Widths");
-  if (at < 0) return fw;
+  if (at < 0) return Standard(std::move(fw), b, start, end);
   Reader r{b, at, end};
   r.Blanks();
   if (!ToValue(r, b, offsets)) return fw;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "convert/pdf/PdfScan.h"
+
 std::string FormatPdfImageTag(int object, int orientation, int pageRotation, int wideBlank, int filter) {
   // Orientation code to mirror bit and quarter turns.
   static constexpr int kFlip[8] = {0, 1, 1, 0, 1, 0, 0, 1};
@@ -25,4 +27,20 @@ std::string FormatPdfImageTag(int object, int orientation, int pageRotation, int
     default: break;
   }
   return tag;
+}
+
+bool ParsePdfImageTag(std::string_view text, int* object, char* letter) {
+  for (size_t at = text.find("[Im"); at != std::string_view::npos; at = text.find("[Im", at + 1)) {
+    size_t p = at + 3;
+    char l = 'a';
+    if (text.substr(p, 3) == "age") p += 3;
+    else if (p < text.size() && text[p] >= 'b' && text[p] <= 'h') l = text[p++];
+    int n = 0, digits = 0;
+    for (; p < text.size() && PdfIsDigit(static_cast<uint8_t>(text[p])) && digits < 6; ++p, ++digits) n = n * 10 + (text[p] - '0');
+    if (digits == 0 || p >= text.size() || text[p] != ']') continue;
+    *object = n;
+    *letter = l;
+    return true;
+  }
+  return false;
 }

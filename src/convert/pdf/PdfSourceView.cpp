@@ -30,9 +30,12 @@ void PdfReader::SourceView() {
     const uint8_t c = raw.PeekU8(p++);
     if ((c == '/' || c == 'e') && SourceName(out, c, p, flags)) continue;
     if (c != 'd' && c != 'n' && raw.PeekU8(p) == 't' && PdfMatch(raw, p - 1, "stream") && !PdfMatch(raw, p - 4, "endstream")) {
-      out.Put(static_cast<char>(c));
       const int64_t next = SourceStream(out, p, flags);
-      if (next >= 0) p = next;  // else not Flate data after all: copied as it stands
+      if (next >= 0) {
+        p = next;
+        continue;
+      }
+      out.Put(static_cast<char>(c));  // not Flate data after all: copied as it stands
       continue;
     }
     // Outside streams: control bytes shown as 0x7F, a lone CR as CR LF.
@@ -82,12 +85,12 @@ int64_t PdfReader::SourceStream(DisplayWriter& out, int64_t p, SourceFlags& flag
   const bool coded = !(b0 == 'B' && b1 == 'T') && (b0 == 'H' || b0 == 'x' || b1 < 0x20 || b1 >= 0x7F || flags.flate);
   if (coded && flags.flate && flags.pre == 0 && !zlib) return -1;
   if (flags.compact) {
-    out.Append("tream");
+    out.Append("\r\nstream");
   } else if (doc.m_nCsvMode != 0) {
-    out.Append("tream\r\n");
+    out.Append("\r\nstream\r\n");
   } else {
     char text[64];
-    std::snprintf(text, sizeof text, "tream  adrs = %llx\r\n", static_cast<unsigned long long>(data));
+    std::snprintf(text, sizeof text, "\r\nstream  adrs = %llx\r\n", static_cast<unsigned long long>(data));
     out.Append(text);
   }
   int64_t end = PdfFind(raw, data, raw.Size(), "endstream");
@@ -122,7 +125,9 @@ ByteCursor PdfReader::SourceDecode(DisplayWriter& out, ByteCursor body, bool cod
     n = PdfInflate(inflater, shown + skip, length - skip, stream.data(), StreamRoom());
   }
   if (n < 0) {
-    out.Append(LoadString(n == -3 ? 150 : IDS_UNSUPPORTED_FORMAT));
+    // Every inflation failure of the listing, a stream too large included, is one
+    // that cannot be read here.
+    out.Append(LoadString(IDS_UNSUPPORTED_FORMAT));
     out.Append(" 010");
     return ByteCursor();
   }
@@ -138,7 +143,7 @@ void PdfReader::SourceHex(DisplayWriter& out, const ByteCursor& shown, bool comp
     std::snprintf(text, sizeof text, "%02x ", shown.PeekU8(i));
     out.Append(text);
   }
-  if (!compact && length > 256) out.Append(kDots);
+  if (!compact && length >= 256) out.Append(kDots);  // the dump was cut at 256 bytes
 }
 
 void PdfReader::SourceText(DisplayWriter& out, const ByteCursor& shown) {

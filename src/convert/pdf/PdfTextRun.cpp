@@ -59,11 +59,17 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
   const auto* s = reinterpret_cast<const uint8_t*>(text.data());
   const size_t n = text.size();
   double advance = 0;  // text space units
+  int spaces = 0;      // blanks in a row; in the table-view form 50 of them end the writing
+  bool stopped = false;
   for (size_t i = 0; i < n;) {
     const uint8_t b0 = s[i], b1 = i + 1 < n ? s[i + 1] : 0;
-    const bool write = !lineFull_;
+    spaces = b0 == ' ' ? std::min(spaces + 1, 200) : 0;
+    if (spaces >= 50 && r_.doc.m_nCsvMode == 2) stopped = true;
+    const bool write = !lineFull_ && !stopped;
     bool twoBytes = false;
-    if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !simple_)) {
+    // Two-byte codes: a Unicode CMap, or a mapped font that is neither one-byte by its
+    // /LastChar nor a Type1 font (whose codes are single bytes).
+    if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !(fontMode_ & 4) && !simple_)) {
       const uint32_t code = static_cast<uint32_t>(b0) << 8 | b1;
       uint32_t u = code;
       if (fontMode_ != 9 && map_ && code < map_->size() && (*map_)[code]) u = (*map_)[code];
@@ -185,10 +191,14 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
   // Text drawn a second time over itself (a bold effect) is not written again.
   bool same = true;
   for (int i = 0; i < n; ++i) same = same && r_.GetCell(column_ + i, line_) == bytes[i];
+  // A blank never moves text aside: over a character it is not written. A cell that
+  // holds a blank is free for a character, so a word is never split by a blank drawn
+  // on its own where one of its glyphs falls.
+  if (n == 1 && bytes[0] == ' ' && !r_.IsEmpty(column_, line_)) same = true;
   if (!same) {
     auto free = [&](int col, int ln) {
       for (int i = 0; i < n; ++i) {
-        if (!r_.IsEmpty(col + i, ln)) return false;
+        if (!r_.IsEmpty(col + i, ln) && r_.GetCell(col + i, ln) != ' ') return false;
       }
       return true;
     };

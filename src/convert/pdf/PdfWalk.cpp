@@ -275,7 +275,10 @@ void PdfReader::WalkName() {
       if (is("itsP")) imageBits = value();
       break;
     case 'A':
-      if (is("SCII85") || is("85")) preFilter = 1;
+      if (is("SCII85") || is("85")) {
+        preFilter = 1;
+        if (doc.m_nCsvMode == 2) content->TableNote("[ASCII85 data] ");
+      }
       break;
     case 'L':
       if (is("ZWDe") || (is("ZW") && raw.PeekU8(pos + 3) <= ' ')) preFilter = 2;  // decoded before any other filter

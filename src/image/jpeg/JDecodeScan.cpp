@@ -1,7 +1,8 @@
 // Scan decoding of the JPEG decoder: one interleaved scan, MCU by MCU. Each block is
 // Huffman-decoded with dequantisation on the fly and inverse-transformed into its
 // component's MCU-row buffer; every finished MCU row is converted straight into the
-// target, planes or DIB rows (JConvertRows.cpp).
+// target, planes or DIB rows (JConvertRows.cpp). Images in several scans take
+// JDecodeScans.cpp.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -101,18 +102,34 @@ int JDecoder::Fail(std::vector<uint8_t>* dib, int result) {
   return result;
 }
 
-void JDecoder::DoDecode(const Target& target) {
-  const int64_t at = mScanAt;
-  mIn.SeekTo(at);  // a second decoding starts over
-  // One scan holds the whole image: a scan of fewer components than the frame
-  // (non-interleaved, one of several scans) is not decoded.
-  if (mScanCount != mComponents) throw JNotSupported(0xDA, at);
+void JDecoder::CheckScanTables() const {
   for (int i = 0; i < mScanCount; ++i) {
     const Component& c = mComp[mScanComp[i]];
     if (!mHuff[0][c.dcTable].Defined() || !mHuff[1][c.acTable].Defined())
-      throw JDataFormatError(at, "DoDecode:Huffman table not defined");
-    if (!mQuantDefined[c.tq]) throw JDataFormatError(at, "DoDecode:quantisation table not defined");
+      throw JDataFormatError(mScanAt, "DoDecode:Huffman table not defined");
+    if (!mQuantDefined[c.tq]) throw JDataFormatError(mScanAt, "DoDecode:quantisation table not defined");
   }
+}
+
+void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
+  if (block[0] == INT32_MIN) {
+    // Only the DC coefficient: a flat block, as the transform would give it.
+    const int dc = (((block[1] * jdct::kC4) >> 7) * jdct::kC4) >> 9;
+    const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
+    for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+  } else {
+    Idct(block, out, static_cast<int>(stride));
+  }
+}
+
+void JDecoder::DoDecode(const Target& target) {
+  mIn.SeekTo(mScanAt);  // a second decoding starts over
+  // A first scan of fewer components than the frame: the image comes in several scans.
+  if (mScanCount != mComponents) {
+    DecodeScans(target);
+    return;
+  }
+  CheckScanTables();
   const int mcuWidth = 8 * mHmax;
   const int mcuHeight = 8 * mVmax;
   const int mcuCols = (mWidth + mcuWidth - 1) / mcuWidth;
@@ -151,14 +168,7 @@ void JDecoder::DoDecode(const Target& target) {
               doneWidth = mx * mcuWidth;
               break;
             }
-            if (block[0] == INT32_MIN) {
-              // Only the DC coefficient: a flat block, as the transform would give it.
-              const int dc = (((block[1] * jdct::kC4) >> 7) * jdct::kC4) >> 9;
-              const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
-              for (int r = 0; r < 8; ++r) std::memset(out + r * c.rowStride, v, 8);
-            } else {
-              Idct(block, out, static_cast<int>(c.rowStride));
-            }
+            StoreBlock(block, out, c.rowStride);
           }
         }
       }

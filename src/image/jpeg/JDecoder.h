@@ -1,6 +1,7 @@
 // JDecoder: the system's own baseline JPEG decoder (sequential Huffman-coded frames,
-// SOF0) for one, three or four components with any integral sampling factors,
-// 8-bit and 16-bit quantisation tables and restart intervals; application segments
+// SOF0) for one, three or four components with any integral sampling factors, in
+// one interleaved scan or in several scans (one per component, or any split of the
+// components), 8-bit and 16-bit quantisation tables and restart intervals; application segments
 // are passed over by their length, a Photoshop one ("Phot") setting the Adobe flag
 // of four-component files. Every other coding process is refused.
 //
@@ -11,7 +12,8 @@
 // DecodeDib (a 24-bit bottom-up DIB block) decodes the scan. Both return 0, -1 out of
 // memory (and, for Decode, an index or buffer fault), -2 bad or unsupported data; the
 // codec's exceptions never leave the object. A scan that ends early (a truncated file)
-// is not an error: what was decoded stays and the rest is zero.
+// is not an error: what was decoded stays and the rest is zero; in an image of
+// several scans the blocks no scan reached are flat (samples 128).
 #pragma once
 
 #include <array>
@@ -82,7 +84,34 @@ class JDecoder {
   void AnalyzeScan(ByteCursor& seg, int64_t at);
   int AnalyzeApp(int marker, const ByteCursor& seg);
   int Run(std::vector<uint8_t>* dib, int64_t spare);
+  // What a later scan's segments may change: kept across the decoding of an image in
+  // several scans, so that a second decoding starts from the first scan again.
+  struct ScanTables {
+    int64_t scanAt;
+    int scanCount;
+    std::array<int, 4> scanComp;
+    std::array<int, 4> dcTable, acTable;
+    std::array<std::array<JHuffTable, 4>, 2> huff;
+    std::array<std::array<int32_t, 64>, 4> quantZ;
+    std::array<bool, 4> quantDefined;
+    int restartInterval;
+    bool adobe;
+  };
+
   void DoDecode(const Target& target);
+  void CheckScanTables() const;
+  // An image in several scans (each of one component, or of some of them): every
+  // scan into whole-image component planes, then all rows converted at once.
+  void DecodeScans(const Target& target);
+  // Decodes the scan whose header was read last; returns the marker after its data
+  // (-1 at the end of the input).
+  int DecodeOneScan();
+  // Reads the segments from `marker` up to the next scan header: false at EOI, at
+  // the end of the input or when a segment is cut short.
+  bool NextScanHeader(int marker);
+  ScanTables SaveScanTables() const;
+  void RestoreScanTables(const ScanTables& saved);
+  void StoreBlock(const int32_t* block, uint8_t* out, int64_t stride);
   bool DecodeBlock(Component& c, int32_t* __restrict block);
   void ConvertRows(const Target& target, int y0, int rows, int width);
   int Fail(std::vector<uint8_t>* dib, int result);

@@ -4,6 +4,7 @@
 
 #include "PdfTestSupport.h"
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 
 namespace pdftest {
 namespace {
@@ -169,6 +170,161 @@ TEST_F(PdfFaults, RotationInheritedFromPagesIsKept) {
   Compare("inherited.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica}, "/Rotate 90 "), &ours, &theirs);
   ASSERT_GE(theirs.size(), 20u);
   EXPECT_GE(OrderedRecall(ours, theirs), 0.95) << testing::PrintToString(ours) << testing::PrintToString(theirs);
+}
+
+// The page's text with its line ends, from the first character to the last.
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \r\n");
+  const size_t last = text.find_last_not_of(" \r\n");
+  return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+TEST_F(PdfFaults, ShiftJisWrittenAsEscapesIsJapanese) {
+  // A font without a map or a one-byte flag, its Shift-JIS bytes written as octal escapes.
+  const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /MS-Mincho >>";
+  const std::string text = LoadBytes("escapes.pdf", OnePage("<< /Font << /F1 5 0 R >> >>",
+                                                            "BT /F1 12 Tf 72 700 Td (\\223\\372\\226\\173\\214\\352) Tj ET", {font}));
+  EXPECT_EQ(Trimmed(text), "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E");  // 日本語
+}
+
+TEST_F(PdfFaults, LigatureEscapesBecomeLetters) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  std::vector<std::string> ours, theirs;
+  Compare("ligatures.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\256nd the \\257ow) Tj ET", {kHelvetica}),
+          &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"find", "the", "flow"}));
+  EXPECT_EQ(ours, theirs);
+  // The en dash and the double quote of the same escapes.
+  const std::string text = LoadBytes("signs.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (a\\261b \\262c\\262) Tj ET", {kHelvetica}));
+  EXPECT_EQ(Trimmed(text), "a-b \"c\"");
+}
+
+TEST_F(PdfFaults, WordIsNeverSplitByItsGlyphsPlacement) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // A standard font without /Widths, its word continued by a run set at the exact
+  // place; and a blank drawn on its own where a later word's glyph falls.
+  const std::string content =
+      "BT /F1 12 Tf 72 700 Td (ABC para) Tj ET BT /F1 12 Tf 124.02 700 Td (graph) Tj ET "
+      "BT /F1 12 Tf 72 650 Td (Second) Tj ET BT /F1 12 Tf 120.7 650 Td ( ) Tj ET BT /F1 12 Tf 113.4 650 Td (paragraph) Tj ET";
+  std::vector<std::string> ours, theirs;
+  Compare("split.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica}), &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"ABC", "paragraph", "Second", "paragraph"}));
+  EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, TjNumbersLeaveTheirBlanks) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // -600 is two blanks; a quarter em at 1 Tf scaled by the matrix still parts words.
+  const std::string content = "BT /F1 12 Tf 72 700 Td [(AB)-600(CD)] TJ ET "
+                              "BT /F1 1 Tf 8.2326 0 0 8.2326 72 600 Tm [(Tenet)-250(text)-250(test)] TJ ET";
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>", content, {kHelvetica});
+  std::vector<std::string> ours, theirs;
+  Compare("tj.pdf", pdf, &ours, &theirs);
+  EXPECT_EQ(ours, theirs);
+  EXPECT_NE(LoadBytes("tj.pdf", pdf).find("AB  CD"), std::string::npos);
+}
+
+TEST_F(PdfFaults, DifferencesNamesOfSignsAndAccents) {
+  const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /Y /LastChar 255 /Encoding 6 0 R >>";
+  const std::string text = LoadBytes("signs.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\001\\002\\003) Tj ET",
+                                                          {font, "<< /Type /Encoding /Differences [1 /copyright /registered /acute] >>"}));
+  EXPECT_EQ(Trimmed(text), "CR`");
+}
+
+TEST_F(PdfFaults, WordGapLimitDecidesTheBlanks) {
+  // Two runs 1.2 em apart: within a limit of 2 em one blank, beyond the default
+  // limit of 0.85 em each run stands at its own column.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>",
+                                  "BT /F1 12 Tf 72 700 Td (left) Tj ET BT /F1 12 Tf 107.43 700 Td (right) Tj ET", {kHelvetica});
+  EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)).find("left  "), 0u);
+  doc_->m_nPdfWordGapLimit = 200;
+  EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)), "left right");
+}
+
+TEST_F(PdfFaults, Type1FontWithMapReadsSingleBytes) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // A Type1 font with a ToUnicode map and no /LastChar: its codes are single bytes.
+  const std::string font = "<< /Type /Font /Subtype /Type1 /BaseFont /ABCDEF+Serif /ToUnicode 6 0 R >>";
+  std::vector<std::string> ours, theirs;
+  Compare("type1.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (\\001\\002\\003\\004) Tj ET",
+                               {font, Cmap("1 beginbfrange <01> <04> <0057> endbfrange")}), &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"WXYZ"}));
+  EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, FullCanvasKeepsTheContinuedText) {
+  // Pages past a full canvas: the status pane keeps the page count the road wrote.
+  doc_->m_nTableRows = 620;
+  const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>";
+  const std::string text = LoadBytes("full.pdf", MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R 6 0 R 7 0 R] /Count 3 >>", page,
+                                                          Stream("", "BT /F1 12 Tf 72 700 Td (Hello) Tj ET"), kHelvetica, page, page}));
+  ASSERT_EQ(doc_->m_bPartialLoad, 1) << text;
+  const std::string pane = frame_->StatusBar().GetPaneText(0);
+  EXPECT_EQ(pane.rfind("Page No. = ", 0), 0u) << pane;
+  EXPECT_NE(pane.find("  continued"), std::string::npos) << pane;
+}
+
+TEST_F(PdfFaults, TableViewMarksAscii85DataAndStopsAfterFiftyBlanks) {
+  // The content stream as ASCII85: its line in the listing, and the run cut after 50 blanks.
+  doc_->m_nCsvMode = 2;
+  std::string a85;
+  {
+    const std::string plain = "BT /F1 12 Tf 72 700 Td (A" + std::string(60, ' ') + "B) Tj ET";
+    for (size_t i = 0; i < plain.size(); i += 4) {
+      uint32_t v = 0;
+      const size_t n = std::min<size_t>(4, plain.size() - i);
+      for (size_t k = 0; k < 4; ++k) v = v << 8 | (k < n ? static_cast<uint8_t>(plain[i + k]) : 0);
+      char digits[5];
+      for (int k = 4; k >= 0; --k) {
+        digits[k] = static_cast<char>('!' + v % 85);
+        v /= 85;
+      }
+      a85.append(digits, n + 1);
+    }
+    a85 += "~>";
+  }
+  const std::string pdf = MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+                                   "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>",
+                                   Stream("/Filter /ASCII85Decode", a85), kHelvetica});
+  const std::string listed = LoadBytes("a85.pdf", pdf);
+  const size_t note = listed.find("[ASCII85 data] ");
+  ASSERT_NE(note, std::string::npos) << listed;
+  EXPECT_TRUE(note == 0 || listed[note - 1] == '\n') << listed;
+  EXPECT_NE(listed.find(":A"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("B"), std::string::npos) << listed;
+}
+
+TEST_F(PdfFaults, CmapFillsTheCodesJustBelowAMappedOne) {
+  // After a code-space range, the 30 empty codes below a mapped one run on to it;
+  // the 31st stays as it is.
+  const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td <0022003E003F00400041> Tj ET",
+                                  {Type0("Identity-H", 8), "", kCidFont, WideCmap("1 beginbfchar <0041> <3044> endbfchar")});
+  EXPECT_EQ(Trimmed(LoadBytes("fill.pdf", pdf)), "\"\xE3\x81\x81\xE3\x81\x82\xE3\x81\x83\xE3\x81\x84");  // "ぁあぃい
+}
+
+class PdfFaultsSource : public PdfFaults {
+ protected:
+  void SetUp() override {
+    PdfFaults::SetUp();
+    doc_->m_nDisplayForm = 2;
+  }
+};
+
+TEST_F(PdfFaultsSource, StreamKeywordStartsItsOwnLine) {
+  const std::string text = LoadBytes("source.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate("BT ET"))}));
+  EXPECT_NE(text.find(">>\n\r\nstream  adrs = "), std::string::npos) << text;
+}
+
+TEST_F(PdfFaultsSource, StreamTooLargeToInflateIsUnreadable) {
+  // Inflated, the stream passes the stream capacity: the listing says it cannot read it.
+  const std::string text = LoadBytes("large.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate(std::string(3000000, '\0')))}));
+  EXPECT_NE(text.find(std::string(StringUtf8(IDS_UNSUPPORTED_FORMAT)) + " 010"), std::string::npos) << text.substr(0, 400);
+  EXPECT_EQ(text.find(StringUtf8(150)), std::string::npos);
+}
+
+TEST_F(PdfFaultsSource, DottedLineAfterA256ByteDump) {
+  const std::string text = LoadBytes("dump.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate(std::string(256, 'A')))}));
+  EXPECT_NE(text.find("41 \r\n ................ \r\n"), std::string::npos) << text;
 }
 
 }  // namespace

@@ -113,20 +113,17 @@ TEST_F(JDecoderTest, FilesOfPeerToolsDecodeAsDjpegReadsThem) {
   }
 }
 
-// Progressive and arithmetic-coded frames, and a baseline frame coded as one scan
-// per component, are refused with JNotSupported and the marker that says so.
+// Progressive and arithmetic-coded frames are refused with JNotSupported and the
+// marker that says so.
 TEST_F(JDecoderTest, OtherCodingProcessesAreRefused) {
   const std::string in = dir_.HostPath("in.ppm");
-  const std::string scans = dir_.HostPath("scans.txt");
   testenv::WriteHostFile(in, MakePnm(32, 32, false));
-  testenv::WriteHostFile(scans, "0;\n1;\n2;\n");
   const struct {
     std::string options;
     const char* error;
   } cases[] = {
       {"-progressive", "JNotSupported marker 194"},
       {"-arithmetic", "JNotSupported marker 201"},
-      {"-scans " + testenv::Quote(scans), "JNotSupported marker 218"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.options);
@@ -135,6 +132,83 @@ TEST_F(JDecoderTest, OtherCodingProcessesAreRefused) {
     const Decoded d = DecodeBytes(testenv::ReadHostFile(out), false);
     EXPECT_EQ(d.result, -2);
     EXPECT_EQ(d.error.rfind(c.error, 0), 0u) << d.error;
+  }
+}
+
+// Baseline frames sent in several scans (one per component, in any order, or the
+// luminance alone and then both chrominances; tables between the scans, restart
+// intervals) were refused; they decode as djpeg reads them.
+TEST_F(JDecoderTest, ScanPerComponentFilesDecodeAsDjpegReadsThem) {
+  const struct {
+    const char* name;
+    int width, height;
+    const char* options;
+    const char* script;
+  } cases[] = {
+      {"420", 37, 29, "-quality 85", "0;\n1;\n2;\n"},
+      {"444", 32, 24, "-quality 85 -sample 1x1", "0;\n1;\n2;\n"},
+      {"422_luma_then_chroma", 45, 21, "-quality 85 -sample 2x1", "0;\n1 2;\n"},
+      {"chroma_first", 33, 17, "-quality 90", "2;\n1;\n0;\n"},
+      {"restart_each_block", 40, 24, "-quality 85 -restart 1B", "0;\n1;\n2;\n"},
+      {"restart_rows", 50, 34, "-quality 85 -restart 1", "0;\n1;\n2;\n"},
+      {"optimized_tables", 64, 48, "-quality 80 -optimize", "0;\n1;\n2;\n"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string in = dir_.HostPath(std::string(c.name) + ".ppm");
+    const std::string script = dir_.HostPath(std::string(c.name) + ".scans");
+    const std::string out = dir_.HostPath(std::string(c.name) + ".jpg");
+    testenv::WriteHostFile(in, MakePnm(c.width, c.height, false));
+    testenv::WriteHostFile(script, c.script);
+    RunTool(std::string("cjpeg ") + c.options + " -scans " + testenv::Quote(script) + " -outfile " +
+            testenv::Quote(out) + " " + testenv::Quote(in));
+    const std::string file = testenv::ReadHostFile(out);
+    ASSERT_EQ(file[file.size() - 2], '\xFF');
+    const Pnm ref = Reference(out);
+    ASSERT_EQ(ref.width, c.width);
+    const Decoded d = DecodeBytes(file, false);
+    ASSERT_EQ(d.result, 0) << d.error;
+    ASSERT_EQ(d.width, c.width);
+    ASSERT_EQ(d.height, c.height);
+    EXPECT_EQ(d.components, 3);
+    ASSERT_EQ(d.px.size(), ref.px.size());
+    EXPECT_GE(Psnr(d.px.data(), ref.px.data(), d.px.size()), 42);
+    // The same decoder decodes again from the first scan.
+    JDecoder dec;
+    ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size())), 0);
+    std::vector<uint8_t> first, second;
+    ASSERT_EQ(dec.DecodeDib(first, 0), 0);
+    ASSERT_EQ(dec.DecodeDib(second, 0), 0);
+    EXPECT_EQ(first, second);
+  }
+}
+
+// A file in several scans cut short: cut inside a later scan or between scans, what
+// was decoded stands and the rest is flat; cut inside the first scan, the same.
+TEST_F(JDecoderTest, ScanPerComponentFilesCutShortStillDecode) {
+  const std::string in = dir_.HostPath("in.ppm");
+  const std::string script = dir_.HostPath("s.scans");
+  const std::string out = dir_.HostPath("s.jpg");
+  testenv::WriteHostFile(in, MakePnm(48, 40, false));
+  testenv::WriteHostFile(script, "0;\n1;\n2;\n");
+  RunTool("cjpeg -quality 85 -scans " + testenv::Quote(script) + " -outfile " + testenv::Quote(out) + " " +
+          testenv::Quote(in));
+  const std::string file = testenv::ReadHostFile(out);
+  std::vector<size_t> scans;
+  for (size_t i = 0; i + 1 < file.size(); ++i) {
+    if (file[i] == '\xFF' && file[i + 1] == '\xDA') scans.push_back(i);
+  }
+  ASSERT_EQ(scans.size(), 3u);
+  const Decoded whole = DecodeBytes(file, false);
+  ASSERT_EQ(whole.result, 0) << whole.error;
+  for (const size_t cut : {scans[0] + 40, scans[1], scans[1] + 20, scans[2] + 4, file.size() - 2}) {
+    SCOPED_TRACE(cut);
+    const Decoded d = DecodeBytes(file.substr(0, cut), false);
+    ASSERT_EQ(d.result, 0) << d.error;
+    ASSERT_EQ(d.px.size(), whole.px.size());
+    if (cut == file.size() - 2) {
+      EXPECT_EQ(d.px, whole.px);  // no EOI: every scan is there
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // Spreadsheet day serials in the OLE automation date convention: day 0 is
 // 1899-12-30, so serial 1 is 1899-12-31 and serials from 61 on match the
-// spreadsheet calendar. Shared by the binary and the XLSX workbook roads.
+// spreadsheet calendar. Shared by the binary and the XLSX workbook roads (the XLSX
+// reader uses the office folder's sheet tables and dates; office uses nothing of ooxml).
 #pragma once
 
 #include <cstdint>
