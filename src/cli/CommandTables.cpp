@@ -8,6 +8,7 @@
 #include "image/ImageCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "net/NetCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
@@ -21,5 +22,6 @@ CommandTables AllCommandTables() {
       ViewImageCommands(),
       MediaCommands(),
       RichTextCommands(),
+      NetCommands(),
   };
 }
