@@ -8,6 +8,7 @@
 #include "image/ImageCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "net/HomePage.h"
 #include "net/NetCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
@@ -23,5 +24,6 @@ CommandTables AllCommandTables() {
       MediaCommands(),
       RichTextCommands(),
       NetCommands(),
+      HomePageCommands(),
   };
 }

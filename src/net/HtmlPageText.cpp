@@ -4,6 +4,8 @@
 #include <utility>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertStatus.h"
+#include "convert/markup/MarkupConverter.h"
 #include "net/QelHtmlView.h"
 
 std::string HtmlPageText(CQelDoc& doc, const std::string& html) {
@@ -19,8 +21,9 @@ std::string HtmlPageText(CQelDoc& doc, const std::string& html) {
   const auto convCap = doc.m_nConvCap;
   std::string text;
   if (doc.AllocateConvBuffer(std::max(doc.m_nOutDataLimit, 0) + 8192)) {
-    const int end = doc.ConvertHtmlToText(0, static_cast<int64_t>(html.size()));
-    text.assign(doc.m_pConvBuf, static_cast<size_t>(std::clamp(end, 0, doc.m_nConvCap)));
+    doc.m_nConvPos = 0;
+    const ConvertStatus status = MarkupConverter(doc, MarkupDialect::Html, 0, doc.m_nRawLen).Run();
+    if (status.ok()) text.assign(doc.m_pConvBuf, static_cast<size_t>(std::clamp(doc.m_nConvPos, 0, doc.m_nConvCap)));
   }
   std::swap(doc.m_rawStore, raw);
   std::swap(doc.m_convStore, conv);

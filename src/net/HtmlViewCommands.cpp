@@ -1,4 +1,6 @@
 // The HTML browser pane's command rows: a script reaches them after `pane html`.
+#include "app/Globals.h"
+#include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/NetCommands.h"
 #include "net/QelHtmlView.h"
@@ -12,6 +14,12 @@ void OnUpdateForward(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLas
 int OnBack(CommandContext& cx) { return Html(cx).OnBrowserBack(), 0; }
 void OnUpdateBack(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLastMove != 2); }
 int OnRecall(CommandContext& cx) { return Html(cx).OnRecall(), 0; }
+int OnInet(CommandContext& cx) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "OnInet", true);
+  cx.doc->OnInternet();
+  return 0;
+}
+void OnUpdateInet(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->m_nAddrListRequest != 0 ? 1 : 0); }
 int OnAddressList(CommandContext& cx) { return Html(cx).OnAddressList(), 0; }
 int OnCopy(CommandContext& cx) { return Html(cx).OnEditCopy(); }
 int OnSaveSource(CommandContext& cx) { return Html(cx).OnSaveSourceAs(); }
@@ -32,11 +40,11 @@ void OnUpdateJump3(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nHisto
 constexpr CommandTarget kHtml = CommandTarget::HtmlView;
 
 constexpr CommandEntry kRows[] = {
-    {33039, "ID_BROWSER_FORWARD", "右へ / 進む(ブラウザ)", kHtml, OnForward, OnUpdateForward, "forward"},
-    {33038, "ID_BROWSER_BACK", "左へ / 戻る(ブラウザ)", kHtml, OnBack, OnUpdateBack, "back"},
+    {33039, "ID_BROWSER_FORWARD", "右へ / 進む(ブラウザ)", kHtml, OnForward, OnUpdateForward, "browser-forward"},
+    {33038, "ID_BROWSER_BACK", "左へ / 戻る(ブラウザ)", kHtml, OnBack, OnUpdateBack, "browser-back"},
     {32854, "ID_RECALL", "再読出し(&U)", kHtml, OnRecall, nullptr, "reload"},
     {33032, "ID_PAGE_DOWN", "下へ / 次のページへ", kHtml, OnRecall},
-    {32880, "ID_INTERNET", "ｲﾝﾀｰﾈｯﾄ(&@)", kHtml, nullptr},
+    {32880, "ID_INTERNET", "ｲﾝﾀｰﾈｯﾄ(&@)", kHtml, OnInet, OnUpdateInet, "internet"},
     {32882, "ID_ADDRESS_LIST", "ｱﾄﾞﾚｽﾘｽﾄ(&A)", kHtml, OnAddressList},
     {57634, "ID_EDIT_COPY", "複写(&C)", kHtml, OnCopy},
     {32930, "ID_SAVE_SOURCE_AS", "ｿｰｽを別名で保存(&B)", kHtml, OnSaveSource, nullptr, "save-source"},

@@ -8,6 +8,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/NetStatus.h"
+#include "platform/Clipboard.h"
 #include "platform/Files.h"
 
 namespace {
@@ -67,7 +68,7 @@ void CQelHtmlView::OnUpdate() {
     const size_t asx = address.find(".asx");
     const size_t m3u = address.find(".m3u");
     const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
-    Navigate2(address, newWindow ? navOpenInNewWindow : 0);
+    Navigate2(address, newWindow ? uint32_t{navOpenInNewWindow} : uint32_t{0});
   }
   m_doc.m_bBrowseRequest = 1;
   m_strUrl = GetLocationURL();
@@ -117,8 +118,13 @@ void CQelHtmlView::OnRecall() {
 void CQelHtmlView::OnAddressList() { m_doc.m_astrSysValue[25] = GetLocationURL(); }
 
 int CQelHtmlView::OnEditCopy() {
-  // The frame has no clipboard yet: the address goes to pane 0, where the user sees it.
-  ShowPane0(GetLocationURL());
+  const std::string address = GetLocationURL();
+  if (g_pMainFrame) {
+    plat::Clipboard& clipboard = g_pMainFrame->Ui().GetClipboard();
+    clipboard.Empty();
+    clipboard.SetData(plat::CF_TEXT, address);
+  }
+  ShowPane0(address);
   return 0;
 }
 
