@@ -19,6 +19,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
@@ -106,9 +107,9 @@ ConvertStatus CompoundLoader::EnlargeCellBuffers() {
   call_.cellRows = doc_.m_nTableRows + 290;
   call_.cell2Bytes = doc_.m_nTableRowsR;
   const char* place = nullptr;
-  if (!plat::TryResize(call_.cells, static_cast<size_t>(call_.cellChars) * call_.cellRows, &doc_.m_allocHook)) {
+  if (!TryAllocate(call_.cells, call_.cellChars, call_.cellRows, 0, &doc_.m_allocHook)) {
     place = " 006";
-  } else if (!plat::TryResize(call_.cells2, static_cast<size_t>(call_.cell2Chars) * call_.cell2Bytes, &doc_.m_allocHook)) {
+  } else if (!TryAllocate(call_.cells2, call_.cell2Chars, call_.cell2Bytes, 0, &doc_.m_allocHook)) {
     place = " 007";
   }
   if (!place) return ConvertStatus::Ok();
