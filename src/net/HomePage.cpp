@@ -62,7 +62,7 @@ void CQelDoc::OpenHomePage(int mode) {
   std::string notice, page;
   if (mode == 1) {
     if (!m_strInfoPage.empty()) OpenAddress(m_strInfoPage);
-    const std::string work = m_strProgramDir + "\\TMP\\Pelnortmp.htm";
+    const std::string work = TmpFolder() + "\\Pelnortmp.htm";
     std::string body;
     if (auto bytes = plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16);
         bytes && ReadUpdateNotice(*bytes, &notice, &body)) {
