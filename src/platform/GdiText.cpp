@@ -25,7 +25,7 @@ std::string Lower(std::string s) {
 std::string FindFontFile(FcConfig* config, const std::string& family) {
   if (!config || family.empty()) return "";
   FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const unsigned char*>(family.c_str()));
   FcConfigSubstitute(config, pattern, FcMatchPattern);
   FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
