@@ -5,10 +5,13 @@
 #include "archive/ArchiveCommands.h"
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
+#include "image/DrawingTools.h"
 #include "image/ImageCommands.h"
 #include "image/RegionCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "net/HomePage.h"
+#include "net/NetCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
@@ -21,7 +24,10 @@ CommandTables AllCommandTables() {
       ImageCommands(),
       ViewImageCommands(),
       RegionCommands(),
+      DrawingToolCommands(),
       MediaCommands(),
       RichTextCommands(),
+      NetCommands(),
+      HomePageCommands(),
   };
 }
