@@ -245,9 +245,9 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
     doc_.ConvAppend("\n[Sheet end]");
     doc_.ConvAppend(std::string(77, '-'));
   }
-  if (doc_.m_nConvPos < doc_.m_nConvCap - 1) {
-    doc_.m_pConvBuf[doc_.m_nConvPos++] = '\0';
-  }
+  // The sheet text ends with a NUL of its own, inside the text, where it fits.
+  DisplayWriter out = doc_.ConvWriter();
+  if (!out.Full()) out.Put('\0');
   doc_.m_nFileKind = kKindCsv;
 }
 
