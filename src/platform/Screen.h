@@ -29,6 +29,8 @@ class Screen {
   // Opens the X display named by DISPLAY; false (and the virtual desktop) without one.
   bool UseX();
   bool UsesX() const { return display_ != nullptr; }
+  // Closes the X connection (before the server goes away); the virtual desktop again.
+  void CloseX();
 
   CRect DesktopRect() const;
   // The foreground window at program time nowMs (0 none); its rectangle on the screen.
