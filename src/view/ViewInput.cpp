@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "image/RegionCommands.h"
 #include "platform/Keys.h"
 #include "platform/Ui.h"
 #include "view/QelView.h"
@@ -83,6 +84,7 @@ void CQelView::OnKeyDown(int key) {
       code != plat::VK_SHIFT) {
     NoteNotBuilt("table editing keys");
   }
+  if (OnImageEditKey(*this, key)) return;
   if (ctrl && (code == 'D' || code == 'M')) {
     NoteNotBuilt(code == 'D' ? "table from selection (Ctrl+D)" : "table from lines (Ctrl+M)");
     return;
