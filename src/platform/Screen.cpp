@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/X11Library.h"
+
 namespace plat {
 
 namespace {
@@ -34,13 +36,15 @@ bool Screen::UseX() {
   if (display_) return true;
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name) return false;
-  display_ = XOpenDisplay(name);
-  if (display_) XSetErrorHandler(IgnoreXError);
+  x11_ = X11();
+  if (!x11_) return false;
+  display_ = x11_->XOpenDisplay(name);
+  if (display_) x11_->XSetErrorHandler(IgnoreXError);
   return display_ != nullptr;
 }
 
 void Screen::CloseX() {
-  if (display_) XCloseDisplay(X(display_));
+  if (display_ && x11_) x11_->XCloseDisplay(X(display_));
   display_ = nullptr;
 }
 
@@ -56,7 +60,7 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
   if (display_) {
     ::Window focus = 0;
     int revert = 0;
-    XGetInputFocus(X(display_), &focus, &revert);
+    x11_->XGetInputFocus(X(display_), &focus, &revert);
     const ::Window root = DefaultRootWindow(X(display_));
     if (focus == None || focus == PointerRoot || focus == root) return 0;
     // The focus may rest on a child of the application's window (a toolkit passes
@@ -64,8 +68,8 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
     for (int depth = 0; depth < 64; ++depth) {
       ::Window rootReturn = 0, parent = 0, *children = nullptr;
       unsigned count = 0;
-      if (!XQueryTree(X(display_), focus, &rootReturn, &parent, &children, &count)) return 0;
-      if (children) XFree(children);
+      if (!x11_->XQueryTree(X(display_), focus, &rootReturn, &parent, &children, &count)) return 0;
+      if (children) x11_->XFree(children);
       if (parent == root || parent == None) break;
       focus = parent;
     }
@@ -91,10 +95,10 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
 CRect Screen::WindowRect(uint64_t window) const {
   if (display_) {
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(X(display_), static_cast<::Window>(window), &attributes)) return CRect{};
+    if (!x11_->XGetWindowAttributes(X(display_), static_cast<::Window>(window), &attributes)) return CRect{};
     int x = 0, y = 0;
     ::Window child = 0;
-    XTranslateCoordinates(X(display_), static_cast<::Window>(window), DefaultRootWindow(X(display_)), 0, 0, &x, &y,
+    x11_->XTranslateCoordinates(X(display_), static_cast<::Window>(window), DefaultRootWindow(X(display_)), 0, 0, &x, &y,
                           &child);
     // The border belongs to the window, as a frame does.
     const int b = attributes.border_width;
@@ -161,7 +165,7 @@ BitmapPtr Screen::Grab(const CRect& rect) {
 
 BitmapPtr Screen::GrabX(const CRect& r) {
   Display* d = X(display_);
-  XImage* image = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.right - r.left),
+  XImage* image = x11_->XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.right - r.left),
                             static_cast<unsigned>(r.bottom - r.top), AllPlanes, ZPixmap);
   if (!image) return nullptr;
   auto out = std::make_unique<Bitmap>();

@@ -160,7 +160,8 @@ int CQelView::SaveToTempAndSettings(const std::string& name, int mode, int) {
     AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + name);
     return -1;
   }
-  if (EndsWithIgnoringCase(name, "\\TMP\\Pelnor_tmp.rtf")) {
+  const std::string temporary = m_doc.TmpFolder() + "\\Pelnor_tmp.rtf";
+  if (name.size() == temporary.size() && EndsWithIgnoringCase(name, temporary)) {
     FixRtfPageMarks(name);
     // The settings files hold the FTP sites' passwords: only their owner may read them.
     const std::string inf = m_doc.m_strProgramDir + "\\Pelnor.inf";
