@@ -155,6 +155,7 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
     if (ClickPictureObject(point)) return;
+    if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
     m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
     m_bImageDirty = 1;
