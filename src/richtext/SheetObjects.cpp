@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <utility>
 
 namespace sheet {
 
@@ -98,8 +99,43 @@ int ObjectGrid::ObjectAt(int row, int column) const {
 }
 
 CellRules ObjectGrid::Rules(int row, int column) const {
+  return Resolve(ObjectAt(row, column), row > 1 ? ObjectAt(row - 1, column) : -1, ObjectAt(row + 1, column), column);
+}
+
+std::vector<int> ObjectGrid::RowOwners(int row, int columns) const {
+  const size_t n = static_cast<size_t>(std::max(columns, 0));
+  std::vector<int> owners(n, -1);
+  // Later objects first; each cell is filled once: next[c] leads past filled cells.
+  std::vector<size_t> next(n + 1);
+  for (size_t c = 0; c <= n; ++c) next[c] = c;
+  const auto find = [&next](size_t c) {
+    size_t root = c;
+    while (next[root] != root) root = next[root];
+    while (next[c] != root) c = std::exchange(next[c], root);
+    return root;
+  };
+  for (size_t k = objects_.size(); k-- > 0;) {
+    const SheetObject& o = objects_[k];
+    if (row < o.firstRow || row > o.lastRow || o.firstColumn > columns) continue;
+    const size_t last = static_cast<size_t>(std::min(o.lastColumn, columns));
+    for (size_t c = find(static_cast<size_t>(o.firstColumn - 1)); c < last; c = find(c)) {
+      owners[c] = static_cast<int>(k);
+      next[c] = c + 1;
+    }
+  }
+  return owners;
+}
+
+CellRules ObjectGrid::RulesFrom(const std::vector<int>& above, const std::vector<int>& here, const std::vector<int>& below,
+                                int column) const {
+  const auto at = [column](const std::vector<int>& owners) {
+    return column >= 1 && static_cast<size_t>(column) <= owners.size() ? owners[static_cast<size_t>(column - 1)] : -1;
+  };
+  return Resolve(at(here), at(above), at(below), column);
+}
+
+CellRules ObjectGrid::Resolve(int k, int above, int below, int column) const {
   CellRules r;
-  const int k = ObjectAt(row, column);
   if (k < 0) return r;
   const SheetObject& o = objects_[static_cast<size_t>(k)];
   const ColumnFormat& f = o.format;
@@ -114,8 +150,6 @@ CellRules ObjectGrid::Rules(int row, int column) const {
     r.rightColour = f.ruleColours[1];
   }
   const bool outlineRows = dir == 'N' || dir == 'V';
-  const int above = row > 1 ? ObjectAt(row - 1, column) : -1;
-  const int below = ObjectAt(row + 1, column);
   const bool joinedAbove = above >= 0 && SameLook(objects_[static_cast<size_t>(above)], o);
   const bool joinedBelow = below >= 0 && SameLook(objects_[static_cast<size_t>(below)], o);
   if (!(outlineRows && joinedAbove)) r.top = EdgeKind(f, f.rules[2]);

@@ -41,7 +41,15 @@ class ObjectGrid {
   // The rules that a covered cell takes from the objects; all 0 when uncovered.
   CellRules Rules(int row, int column) const;
 
+  // The object of every cell of a row (columns 1..columns at [0..columns-1], -1 none)
+  // in one pass over the objects, and a cell's rules from the owners of its row and
+  // the rows above and below it: what a renderer walking row by row uses.
+  std::vector<int> RowOwners(int row, int columns) const;
+  CellRules RulesFrom(const std::vector<int>& above, const std::vector<int>& here, const std::vector<int>& below,
+                      int column) const;
+
  private:
+  CellRules Resolve(int object, int above, int below, int column) const;
   std::vector<SheetObject> objects_;
 };
 

@@ -292,6 +292,7 @@ class Writer {
     columns_ = s.columns;
     conditions_ = s.conditions;
     grid_ = ObjectGrid(s.objects);
+    for (auto& entry : owners_) entry.first = INT32_MIN;
     sheetAttrs_ = sf.attrs;
     sheetForm_ = sf.numberForm;
     sheetPlacement_ = sf.placement;
@@ -435,8 +436,8 @@ class Writer {
     if (grid_.Empty()) return kinds;
     kinds.assign(static_cast<size_t>(ncol_), 0);
     for (int c = 0; c < ncol_; ++c) {
-      const int below = grid_.Rules(r + 1, c + 1).top;
-      const int above = r > 0 ? grid_.Rules(r, c + 1).bottom : 0;
+      const int below = BoxRules(r + 1, c + 1).top;
+      const int above = r > 0 ? BoxRules(r, c + 1).bottom : 0;
       kinds[static_cast<size_t>(c)] = std::max(below, above);
     }
     return kinds;
@@ -510,7 +511,7 @@ class Writer {
       const std::string_view raw = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
       const bool applies = Applies(c, raw);
       const int column = static_cast<int>(c) + 1;
-      const int objectIndex = grid_.Empty() ? -1 : grid_.ObjectAt(gridRow, column);
+      const int objectIndex = grid_.Empty() || c >= Owners(gridRow).size() ? -1 : Owners(gridRow)[c];
       const SheetObject* object = objectIndex >= 0 ? &grid_.Object(objectIndex) : nullptr;
       TextAttributes own = applies ? ColumnAttrs(c) : TextAttributes{};
       if (object && object->format.kind == 4) own = FillFrom(own, object->format.attrs);
@@ -525,8 +526,8 @@ class Writer {
       // right rule of the box to its left.
       int slot = in_.verticalRules || (applies && c < columns_.size() && (columns_[c].rules[0] == '1' || columns_[c].rules[0] == '2')) ? 1 : 0;
       if (!grid_.Empty()) {
-        const CellRules here = grid_.Rules(gridRow, column);
-        const CellRules left = c > 0 ? grid_.Rules(gridRow, column - 1) : CellRules{};
+        const CellRules here = BoxRules(gridRow, column);
+        const CellRules left = c > 0 ? BoxRules(gridRow, column - 1) : CellRules{};
         if (here.left > 0) slot = here.leftColour > 0 ? here.leftColour : 1;
         else if (left.right > 0) slot = left.rightColour > 0 ? left.rightColour : 1;
       }
@@ -588,7 +589,7 @@ class Writer {
     }
     // The right rule of a box that ends in the last column has a slot of its own.
     if (!grid_.Empty() && static_cast<int>(n) <= stopColumns_) {
-      const CellRules last = grid_.Rules(gridRow, static_cast<int>(n));
+      const CellRules last = BoxRules(gridRow, static_cast<int>(n));
       if (last.right > 0) Append(o, "\\tab\\highlight%d\\fs2  ", last.rightColour > 0 ? last.rightColour : 1);
     }
     if (bold) o += "\\b0";
@@ -627,6 +628,17 @@ class Writer {
       from = i + 1;
     }
     AppendCellText(o, text.substr(from));
+  }
+
+  // The objects of a grid row's cells (rows from 1), kept for four rows: a row and
+  // its neighbours never share a place.
+  const std::vector<int>& Owners(int row) const {
+    auto& entry = owners_[static_cast<size_t>(row & 3)];
+    if (entry.first != row) entry = {row, grid_.RowOwners(row, ncol_)};
+    return entry.second;
+  }
+  CellRules BoxRules(int row, int column) const {
+    return grid_.RulesFrom(Owners(row - 1), Owners(row), Owners(row + 1), column);
   }
 
   // A text box's attributes fill in what the column leaves unset.
@@ -693,6 +705,7 @@ class Writer {
   std::vector<ColumnFormat> columns_;
   std::vector<std::string> conditions_;
   ObjectGrid grid_{{}};
+  mutable std::array<std::pair<int, std::vector<int>>, 4> owners_{};
   TextAttributes sheetAttrs_;
   uint8_t sheetForm_ = 0;
   uint8_t sheetPlacement_ = 0;

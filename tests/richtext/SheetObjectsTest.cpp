@@ -92,4 +92,23 @@ TEST(SheetObjects, ConditionsCompareNumbersAndTexts) {
   EXPECT_EQ(ConditionOfColumnLine("Sum\x06R\x06" "A1", ParseColumnLine("Sum\x06R\x06" "A1", false)), "");
 }
 
+
+// The row-by-row owners (one pass per row, each cell filled once) agree with the
+// cell-by-cell lookup, later objects on top, and so do the rules made from them.
+TEST(SheetObjects, RowOwnersAgreeWithTheCellLookup) {
+  const ObjectGrid grid({Box("Rect\x06N$1Tb\x06" "A1:F6"), Box("Rect\x06H$2\x06" "C2:H4"), Box("TH\x06V$1a\x06" "B4:D9"),
+                         Box("Rect\x06$1\x06" "E5:E5"), Box("Rect\x06$1\x06" "J1:Z3")});
+  for (int row = 0; row <= 11; ++row) {
+    const std::vector<int> owners = grid.RowOwners(row, 12);
+    ASSERT_EQ(owners.size(), 12u);
+    for (int column = 1; column <= 12; ++column) {
+      EXPECT_EQ(owners[static_cast<size_t>(column - 1)], grid.ObjectAt(row, column)) << row << "," << column;
+      if (row < 1) continue;
+      const CellRules a = grid.Rules(row, column);
+      const CellRules b = grid.RulesFrom(grid.RowOwners(row - 1, 12), owners, grid.RowOwners(row + 1, 12), column);
+      EXPECT_EQ(RulesText(a), RulesText(b)) << row << "," << column;
+    }
+  }
+}
+
 }  // namespace
