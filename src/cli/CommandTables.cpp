@@ -10,6 +10,8 @@
 #include "image/RegionCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "net/HomePage.h"
+#include "net/NetCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "view/ViewCommands.h"
 
@@ -25,5 +27,7 @@ CommandTables AllCommandTables() {
       DrawingToolCommands(),
       MediaCommands(),
       RichTextCommands(),
+      NetCommands(),
+      HomePageCommands(),
   };
 }
