@@ -102,8 +102,8 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   }
   DropLoadWorkFiles(*this);
   // A road may have replaced the buffer (and, out of memory, left none).
-  result = m_pConvBuf && m_nConvCap > 0 ? std::clamp(result, 0, m_nConvCap - 1) : 0;
-  if (m_pConvBuf) m_pConvBuf[result] = '\0';
+  if (!m_pConvBuf || m_nConvCap < 1) result = 0;
+  DisplayWriter(m_pConvBuf, m_nConvCap, result).Terminate();  // also brings result into the buffer
   m_nTextLen = result;
 
   // The display text becomes the document text.

@@ -105,7 +105,7 @@ bool CQelDoc::AllocateConvBuffer(int bytes) {
   m_pConvBuf = m_convStore.data();
   m_nConvCap = bytes;
   m_nConvPos = 0;
-  m_pConvBuf[0] = '\0';
+  ConvWriter().Terminate();
   return true;
 }
 

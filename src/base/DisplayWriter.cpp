@@ -23,6 +23,11 @@ void DisplayWriter::Terminate() {
   buf_[pos_] = '\0';
 }
 
+void DisplayWriter::TerminateTable() {
+  Terminate();
+  if (buf_ && pos_ + 1 < cap_) buf_[pos_ + 1] = '\0';
+}
+
 void DisplayWriter::SetPos(int pos) {
   if (!buf_ || cap_ < 1) return;
   pos_ = std::clamp(pos, 0, cap_ - 1);

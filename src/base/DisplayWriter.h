@@ -25,6 +25,9 @@ class DisplayWriter {
 
   // Writes the NUL at the position (within the buffer).
   void Terminate();
+  // Writes the NUL at the position and, where the buffer has room, a second one after
+  // it: the table display finds the end of a table by two NULs.
+  void TerminateTable();
   // Bytes that can still be written before the terminator's byte.
   int Room() const;
   bool Full() const { return Room() == 0; }

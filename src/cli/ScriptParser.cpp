@@ -32,7 +32,7 @@ struct VerbName {
 
 constexpr size_t kMany = 1000000;
 constexpr VerbName kVerbs[] = {
-    {"open", ScriptVerb::Open, 1, 1},       {"command", ScriptVerb::Command, 1, 1},
+    {"open", ScriptVerb::Open, 1, 1},       {"command", ScriptVerb::Command, 1, 3},
     {"key", ScriptVerb::Key, 1, kMany},      {"click", ScriptVerb::Click, 2, 3},
     {"drag", ScriptVerb::Drag, 4, 4},        {"answer", ScriptVerb::Answer, 1, kMany},
     {"wait", ScriptVerb::Wait, 1, 1},        {"list", ScriptVerb::List, 2, 2},
@@ -65,7 +65,19 @@ class StatementReader {
         if (auto err = Number(args[0], 1, 2); !err.empty()) return "list: " + err + " (a list is 1 or 2)";
         return Path(args[1]);
       case ScriptVerb::Command:
-      case ScriptVerb::ListCommand: return Command(args[0], verb.verb == ScriptVerb::ListCommand);
+      case ScriptVerb::ListCommand:
+        // Modifier keys held while the command runs (commands that read Shift or Ctrl).
+        for (size_t i = 1; i < args.size(); ++i) {
+          const std::string word = Lower(args[i]);
+          if (word == "shift") {
+            st_.shift = true;
+          } else if (word == "ctrl") {
+            st_.ctrl = true;
+          } else {
+            return "command NAME [shift] [ctrl]: '" + args[i] + "' is not shift or ctrl";
+          }
+        }
+        return Command(args[0], verb.verb == ScriptVerb::ListCommand);
       case ScriptVerb::Key:
         for (const auto& a : args) {
           const auto key = ParseKeyName(a);
@@ -197,7 +209,14 @@ class StatementReader {
       } else if (eq != std::string::npos && eq > 0) {
         std::string value;
         const std::string name = a.substr(0, eq);
-        if (name == "path") {
+        if (name == "color") {
+          // A colour dialog's choice as RRGGBB.
+          const std::string hex = a.substr(eq + 1);
+          if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos) {
+            return "answer color=RRGGBB: '" + hex + "' is not a colour";
+          }
+          value = hex;
+        } else if (name == "path") {
           if (auto err = Path(a.substr(eq + 1)); !err.empty()) return "answer: " + err;
           value = st_.paths.back();
           st_.paths.pop_back();
@@ -328,7 +347,8 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
 
 const char* ScriptStatementsHelp() {
   return "  open PATH                  File > Open: load PATH and show it\n"
-         "  command ID|NAME            run a menu command of the text pane\n"
+         "  command ID|NAME [shift] [ctrl]   run a menu command of the text pane, with\n"
+         "                             Shift or Ctrl held for commands that read them\n"
          "  key KEY...                 key presses to the active pane (the text pane, or the\n"
          "                             list a `list` made active, until a click), through the key queue;\n"
          "                             an open, command or list-command after them runs with them\n"
@@ -336,7 +356,8 @@ const char* ScriptStatementsHelp() {
          "  click X Y [right]          a mouse click on the text pane's client area\n"
          "  drag X1 Y1 X2 Y2           a drag with the left button\n"
          "  answer VALUE...            queue answers: yes no ok cancel for questions; NAME=VALUE\n"
-         "                             fields or a bare value (a file dialog takes a path) for dialogs\n"
+         "                             fields or a bare value (a file dialog takes a path) for dialogs;\n"
+         "                             color=RRGGBB answers a colour dialog, text=TEXT a text input\n"
          "  wait MS                    advance the program clock, firing due timers in order\n"
          "  list N PATH                list N (1 or 2) becomes active, shows PATH's folder, PATH current\n"
          "  select PATH...             select items of the active list\n"

@@ -34,6 +34,7 @@ struct ScriptStatement {
   const CommandEntry* command = nullptr;
   std::vector<int64_t> numbers;    // click, drag, wait, list N, caret
   bool right = false;              // click ... right
+  bool shift = false, ctrl = false; // command ... shift ctrl
   std::vector<ScriptAnswer> answers;
   std::string key, value;          // set KEY=VALUE; address: the address (CP932)
   // print and expect: text, status, title, selection, rtf, table, clipboard, trace; pane: html, text

@@ -103,14 +103,18 @@ void ScriptRunner::DeliverKeys() {
   }
 }
 
-std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry& row, CommandTarget active) {
+std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift,
+                                                             bool ctrl) {
   CommandContext cx{&view_, &List(doc_.m_nActiveList), &doc_, &frame_, active};
+  doc_.m_bShiftDown = shift ? 1 : 0;
+  doc_.m_bCtrlDown = view_.m_bCtrlDown = ctrl ? 1 : 0;
   if (htmlPane_ && active == CommandTarget::TextView) {
     cx.active = CommandTarget::HtmlView;
     cx.html = &Html();
     cx.html->SetHomePage(doc_.m_astrSysValue[25]);
   }
   const CommandOutcome outcome = RunCommand(tables_, row.id, cx);
+  doc_.m_bShiftDown = doc_.m_bCtrlDown = view_.m_bCtrlDown = 0;
   DeliverKeys();
   if (outcome == CommandOutcome::Done) return std::nullopt;
   return Stop{kScriptFailed, std::string(row.name) + " " + OutcomeText(outcome)};
@@ -161,10 +165,10 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       return std::nullopt;
     }
     case ScriptVerb::Command:
-      return RunCommandOn(*st.command, CommandTarget::TextView);
+      return RunCommandOn(*st.command, CommandTarget::TextView, st.shift, st.ctrl);
     case ScriptVerb::ListCommand:
       frame_.ActivateListPane(0, doc_.m_nActiveList - 1);
-      return RunCommandOn(*st.command, CommandTarget::FileList);
+      return RunCommandOn(*st.command, CommandTarget::FileList, st.shift, st.ctrl);
     case ScriptVerb::Key:
       for (int key : st.keys) frame_.Ui().PushKeyDown(key);
       return std::nullopt;

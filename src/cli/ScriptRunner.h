@@ -44,7 +44,7 @@ class ScriptRunner {
     std::string message;  // UTF-8
   };
   std::optional<Stop> RunStatement(const ScriptStatement& st);
-  std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active);
+  std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift = false, bool ctrl = false);
   void DeliverKeys();
   // The text, the status panes (joined by " | "), the title, the selection or the
   // trace (status texts and messages since the statement before, one a line); CP932.

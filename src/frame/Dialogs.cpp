@@ -54,3 +54,19 @@ int CFileDialog::DoModal() {
   m_strPathName = path;
   return plat::IDOK;
 }
+
+int CColorDialog::DoModal() {
+  const plat::DialogAnswer answer = Ask("CColorDialog");
+  if (answer.result != plat::IDOK) return plat::IDCANCEL;
+  std::string hex;
+  // OK without a colour keeps the one the dialog opened on.
+  if (!FieldOf(answer, "color", hex)) return plat::IDOK;
+  unsigned value = 0;
+  for (char c : hex) {
+    const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    if (digit < 0 || hex.size() != 6) return plat::IDCANCEL;
+    value = value * 16 + static_cast<unsigned>(digit);
+  }
+  m_crColor = RGB(static_cast<int>(value >> 16 & 255), static_cast<int>(value >> 8 & 255), static_cast<int>(value & 255));
+  return plat::IDOK;
+}

@@ -4,8 +4,11 @@
 // cancelled and says so.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
+
+#include "platform/Types.h"
 
 // A one-line input with a caption, a prompt and an initial text (template 135).
 class CInputDlg {
@@ -42,4 +45,17 @@ class CFileDialog {
  private:
   bool m_bOpen;
   std::string m_strPathName;
+};
+
+// The colour chooser: opens on a colour, with 16 custom colours; the answer's
+// "color" field (RRGGBB) is the choice.
+class CColorDialog {
+ public:
+  explicit CColorDialog(COLORREF initial = 0) : m_crColor(initial) {}
+  int DoModal();  // IDOK with GetColor() set, or IDCANCEL
+  COLORREF GetColor() const { return m_crColor; }
+  std::array<COLORREF, 16> m_crCustom{};
+
+ private:
+  COLORREF m_crColor;
 };

@@ -19,6 +19,8 @@ void CMainFrame::ActivateViewPane(int nKind, int nIndex) {
   m_nActiveViewKind = nKind >= 0 && nKind <= 2 ? nKind : 0;
   m_nActiveViewIndex = nIndex == 0 || nIndex == 1 ? nIndex : 0;
   m_bListPaneActive = 0;
+  // Image edits and the player status follow the active text pane (1 or 2).
+  if (g_pDoc) g_pDoc->m_nActivePane = m_nActiveViewIndex + 1;
 }
 
 void CMainFrame::ActivateNextViewPane(int nStay) {

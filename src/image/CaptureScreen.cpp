@@ -26,6 +26,10 @@ constexpr int kMinGrabHeight = 51;
 
 plat::UiHost* Ui() { return g_pMainFrame ? &g_pMainFrame->Ui() : nullptr; }
 
+// A region is set when its corners span something; the empty rectangle a view
+// starts with is no region.
+bool RegionSet(const CRect& r) { return r.left >= 0 && r.right > r.left && r.bottom > r.top; }
+
 void WaitMs(uint64_t ms) {
   if (plat::UiHost* ui = Ui()) ui->Advance(ms);
 }
@@ -120,8 +124,8 @@ int CQelView::CaptureScreen(int code) {
     plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
   });
   m_rcCapture = CRect{m_ptRegionClick.x, m_ptRegionClick.y, -1, -1};
-  if (m_rcRegion.left >= 0 && m_rcRegion.right > m_rcRegion.left) m_rcCapture = m_rcRegion;
-  if (m_nPictureObjectMode != 0 && m_rcRegion.right <= m_rcRegion.left) {
+  if (RegionSet(m_rcRegion)) m_rcCapture = m_rcRegion;
+  if (m_nPictureObjectMode != 0 && !RegionSet(m_rcRegion)) {
     AfxMessageBox(351);
     return -1;
   }
@@ -171,7 +175,7 @@ int CQelView::CaptureScreen(int code) {
       CRect r = screen.WindowRect(window);
       r.left = std::max(r.left, 0);
       r.top = std::max(r.top, 0);
-      if (code == 2 && m_rcRegion.left >= 0 && m_rcRegion.right > m_rcRegion.left) {
+      if (code == 2 && RegionSet(m_rcRegion)) {
         r = CRect{r.left + m_rcRegion.left, r.top + m_rcRegion.top, r.left + m_rcRegion.right, r.top + m_rcRegion.bottom};
       }
       m_rcCapture = r;
@@ -224,7 +228,7 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
 int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
   const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
-  const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && m_rcRegion.left < 0;
+  const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && !RegionSet(m_rcRegion);
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
   const int W = paged ? m_pDisplayBitmap->width : m_rcCapture.right - m_rcCapture.left;
   const int H = paged ? m_pDisplayBitmap->height : m_rcCapture.bottom - m_rcCapture.top;

@@ -40,12 +40,8 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   m_nPaintBits = h.biBitCount;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
 
-  // The control holds a blank text as large as the picture, so that it scrolls.
-  std::string blank(static_cast<size_t>(std::max(h.biWidth / 4 + 2, 0)), ' ');
-  const std::string close = m_doc.m_bAsciiFixed ? "." : "\x81\x40";
-  blank += close;
-  blank.append(static_cast<size_t>(std::max(h.biHeight / 20 + 2, 0)), '\n');
-  blank += close;
+  if (ShowPictureObjectBand(bits, size, info)) return;
+  const std::string blank = ImageScrollText(h);
   if (Text().GetText() != blank) Text().SetText(blank);
   Text().SetSel(0, 0);
 
@@ -95,6 +91,16 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
     const int marker = m_ImageSettings.m_nScrollMarker;
     if (marker > 9) ScrollImageTo((marker / 10) % 10 * 100, marker / 100 * 100);
   }
+}
+
+// The control holds a blank text as large as the picture, so that it scrolls.
+std::string CQelView::ImageScrollText(const BITMAPINFOHEADER& h) const {
+  std::string blank(static_cast<size_t>(std::max(h.biWidth / 4 + 2, 0)), ' ');
+  const std::string close = m_doc.m_bAsciiFixed ? "." : "\x81\x40";
+  blank += close;
+  blank.append(static_cast<size_t>(std::max(h.biHeight / 20 + 2, 0)), '\n');
+  blank += close;
+  return blank;
 }
 
 void CQelView::RepaintImage() {

@@ -341,6 +341,13 @@ void OnUpdateSaveImage(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(ShowsImage(cx) && cx.view->m_nFileKind <= kKindEmf && !cx.doc->m_bFtpConnected);
 }
 
+int OnPictureObjectMode(CommandContext& cx) { return cx.view->OnPictureObjectMode(); }
+int OnConvertToBitmapObject(CommandContext& cx) { return cx.view->OnConvertToBitmapObject(); }
+int OnSaveImageTemp(CommandContext& cx) { return cx.view->OnSaveImageTemp(); }
+int OnSaveImageAsOther(CommandContext& cx) { return cx.view->OnSaveImageAsOther(); }
+void UpPictureObjectMode(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPictureObjectMode != 0); }
+void UpConvertToBitmapObject(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->m_nPictureObjectMode != 2); }
+
 constexpr auto V = CommandTarget::TextView;
 constexpr CommandEntry kRows[] = {
     {32988, "ID_IMAGE_MIRROR", "画像左右反転", V, OnMirror, UpMirror},
@@ -374,6 +381,12 @@ constexpr CommandEntry kRows[] = {
     {33158, "ID_IMAGE_SAVE_PNG_4BIT", "PNG 保存( &4bit)", V, OnSavePng4Bit, OnUpdateSaveImage},
     {33159, "ID_IMAGE_SAVE_PNG_8BIT", "PNG 保存( &8bit)", V, OnSavePng8Bit, OnUpdateSaveImage},
     {33161, "ID_IMAGE_SAVE_PDF", "PDF保存(&P)", V, OnSavePdf, OnUpdateSaveImage},
+    {33026, "ID_IMAGE_OBJECT_MODE", "画像Objectﾓｰﾄﾞ(&M)", V, OnPictureObjectMode, UpPictureObjectMode},
+    {33134, "ID_IMAGE_CONVERT_TO_BITMAP", "ﾋﾞｯﾄﾏｯﾌﾟｲﾒｰｼﾞに変換(&B)", V, OnConvertToBitmapObject,
+     UpConvertToBitmapObject},
+    {32980, "ID_IMAGE_SAVE_TEMP", "画像 一時保存", V, OnSaveImageTemp, OnUpdateSaveImage},
+    {33192, "ID_IMAGE_SAVE_TEMP_FILE", "画像を一時ファイルに保存する", V, OnSaveImageTemp, OnUpdateSaveImage},
+    {32996, "ID_IMAGE_SAVE_AS", "画像 別名保存", V, OnSaveImageAsOther, OnUpdateSaveImage},
     {32971, "ID_SAVE_DATA_SCREEN", "データ画面保存(&T)", V, OnSaveDataScreen, UpCapture},
     {32979, "ID_SAVE_DESKTOP_SCREEN", "ﾃﾞｽｸﾄｯﾌﾟ画面保存(&D)", V, OnSaveDesktopScreen, UpCapture},
     {33171, "ID_SAVE_CLICKED_WINDOW", "ｸﾘｯｸ画面保存(&C)", V, OnSaveClickedWindow, UpCapture},

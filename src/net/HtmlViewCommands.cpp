@@ -62,7 +62,7 @@ constexpr CommandEntry kRows[] = {
     {32842, "ID_JUMP1", "ｼﾞｬﾝﾌﾟ１(&1)", kHtml, OnJump1, nullptr, "jump1"},
     {32843, "ID_JUMP2", "ｼﾞｬﾝﾌﾟ２(&2)", kHtml, OnJump2, OnUpdateJump2, "jump2"},
     {32844, "ID_JUMP3", "ｼﾞｬﾝﾌﾟ３(&3)", kHtml, OnJump3, OnUpdateJump3, "jump3"},
-    {32971, "ID_SAVE_SCREEN_DATA", "データ画面保存(&T)", kHtml, nullptr},
+    {32971, "ID_SAVE_DATA_SCREEN", "データ画面保存(&T)", kHtml, nullptr},
     {33028, "ID_PRINT_DOCUMENT", "文章、画像の印刷", kHtml, nullptr},
     {33027, "ID_PRINT_PREVIEW_CONFIRM", "印刷出力の画面での確認", kHtml, nullptr},
     {32856, "ID_TEXT_TWO_PANE", "ﾃｷｽﾄ2画面(&W)", kHtml, nullptr},

@@ -166,10 +166,16 @@ class RichEdit {
   void StreamInRtf(std::string_view rtf, bool selection);
   std::string StreamOutRtf(bool selection) const;
 
-  // Clipboard: text (CR LF lines) and RTF; Paste takes the RTF when there is one.
+  // Clipboard: text (CR LF lines) and RTF; Paste takes the RTF when there is one,
+  // else the text, else a packed DIB (CF_DIB), which becomes a static picture object.
   void Copy(Clipboard& clip) const;
   void Cut(Clipboard& clip);
   void Paste(const Clipboard& clip);
+
+  // Objects. The RTF of the object when the selection is exactly one object, else
+  // nullptr; SetSelectedObject replaces that RTF (false without one).
+  const std::string* SelectedObject() const;
+  bool SetSelectedObject(std::string rtf);
 
  private:
   struct Snapshot {
@@ -213,5 +219,11 @@ class RichEdit {
 // paragraph opens with \pard and all its properties; the first run of a paragraph
 // carries its whole format, later runs only what changed.
 std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat);
+
+// A packed DIB (header, colours, rows) as the RTF of a static picture object of
+// class StaticDib, sized at 96 DPI; "" when the header cannot be read.
+std::string DibPictureObjectRtf(std::string_view packedDib);
+// The class word of an object's RTF (\objclass), "" when it has none.
+std::string ObjectClassOf(std::string_view objectRtf);
 
 }  // namespace plat

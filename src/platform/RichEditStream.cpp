@@ -72,6 +72,16 @@ void RichEdit::Paste(const Clipboard& clip) {
     StreamInRtf(clip.GetData(CF_RTF), true);
   } else if (clip.IsFormatAvailable(CF_TEXT)) {
     ReplaceSel(clip.GetData(CF_TEXT), true);
+  } else if (clip.IsFormatAvailable(CF_DIB)) {
+    std::string object = DibPictureObjectRtf(clip.GetData(CF_DIB));
+    if (object.empty()) return;
+    RichFragment frag;
+    frag.text.assign(1, kObjectChar);
+    frag.formatOfByte.assign(1, 0);
+    frag.formats.push_back(GetCharFormat(true));
+    frag.objectOfByte.assign(1, 0);
+    frag.objects.push_back(std::move(object));
+    InsertFragment(frag, true, false);
   }
 }
 

@@ -30,9 +30,7 @@ CRect Clip(const CRect& r, const CRect& bounds) {
 
 Screen::Screen() = default;
 
-Screen::~Screen() {
-  if (display_) x11_->XCloseDisplay(X(display_));
-}
+Screen::~Screen() { CloseX(); }
 
 bool Screen::UseX() {
   if (display_) return true;
@@ -43,6 +41,11 @@ bool Screen::UseX() {
   display_ = x11_->XOpenDisplay(name);
   if (display_) x11_->XSetErrorHandler(IgnoreXError);
   return display_ != nullptr;
+}
+
+void Screen::CloseX() {
+  if (display_ && x11_) x11_->XCloseDisplay(X(display_));
+  display_ = nullptr;
 }
 
 CRect Screen::DesktopRect() const {
@@ -58,7 +61,18 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
     ::Window focus = 0;
     int revert = 0;
     x11_->XGetInputFocus(X(display_), &focus, &revert);
-    if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(X(display_))) return 0;
+    const ::Window root = DefaultRootWindow(X(display_));
+    if (focus == None || focus == PointerRoot || focus == root) return 0;
+    // The focus may rest on a child of the application's window (a toolkit passes
+    // it on): the foreground window is the top-level one, the child of the root.
+    for (int depth = 0; depth < 64; ++depth) {
+      ::Window rootReturn = 0, parent = 0, *children = nullptr;
+      unsigned count = 0;
+      if (!x11_->XQueryTree(X(display_), focus, &rootReturn, &parent, &children, &count)) return 0;
+      if (children) x11_->XFree(children);
+      if (parent == root || parent == None) break;
+      focus = parent;
+    }
     return focus;
   }
   nowMs_ = std::max(nowMs_, nowMs);
@@ -86,7 +100,9 @@ CRect Screen::WindowRect(uint64_t window) const {
     ::Window child = 0;
     x11_->XTranslateCoordinates(X(display_), static_cast<::Window>(window), DefaultRootWindow(X(display_)), 0, 0, &x, &y,
                           &child);
-    return CRect{x, y, x + attributes.width, y + attributes.height};
+    // The border belongs to the window, as a frame does.
+    const int b = attributes.border_width;
+    return CRect{x - b, y - b, x + attributes.width + b, y + attributes.height + b};
   }
   if (window == kFrameWindow) return frameRect_;
   for (const Placed& w : windows_) {

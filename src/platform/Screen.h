@@ -32,6 +32,8 @@ class Screen {
   // one, or when libX11 cannot be loaded (its text goes to standard error).
   bool UseX();
   bool UsesX() const { return display_ != nullptr; }
+  // Closes the X connection (before the server goes away); the virtual desktop again.
+  void CloseX();
 
   CRect DesktopRect() const;
   // The foreground window at program time nowMs (0 none); its rectangle on the screen.

@@ -13,7 +13,8 @@ const X11Functions* X11() {
     l.ok = so.Resolve("XOpenDisplay", f.XOpenDisplay) && so.Resolve("XCloseDisplay", f.XCloseDisplay) &&
            so.Resolve("XSetErrorHandler", f.XSetErrorHandler) && so.Resolve("XGetInputFocus", f.XGetInputFocus) &&
            so.Resolve("XGetWindowAttributes", f.XGetWindowAttributes) &&
-           so.Resolve("XTranslateCoordinates", f.XTranslateCoordinates) && so.Resolve("XGetImage", f.XGetImage);
+           so.Resolve("XTranslateCoordinates", f.XTranslateCoordinates) && so.Resolve("XGetImage", f.XGetImage) &&
+           so.Resolve("XQueryTree", f.XQueryTree) && so.Resolve("XFree", f.XFree);
     l.error = so.Error();
     if (!l.ok) ReportLibraryError(l.error);
     return l;

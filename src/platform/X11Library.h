@@ -13,6 +13,8 @@ struct X11Functions {
   decltype(&::XGetWindowAttributes) XGetWindowAttributes;
   decltype(&::XTranslateCoordinates) XTranslateCoordinates;
   decltype(&::XGetImage) XGetImage;
+  decltype(&::XQueryTree) XQueryTree;
+  decltype(&::XFree) XFree;
 };
 
 // The table, loaded on the first call; nullptr when libX11 or one of its functions

@@ -77,6 +77,8 @@ void CQelView::PerformViewAction(int action) {
   const std::string code = "ViewAction " + std::to_string(action);
   const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
   const bool save = (action >= 3 && action <= 19) || action >= 21;
+  // A picture object goes back to the painted image before its pixels are read.
+  if (save && image && action != 40 && action != 41) LeavePictureObjectMode();
   if (action == 1 || action == 2 || action == 40 || action == 41) {
     CaptureScreen(action);
   } else if (action >= 29 && action <= 31) {

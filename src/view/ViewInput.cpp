@@ -154,6 +154,7 @@ int CQelView::CharFromPoint(CPoint point) const {
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
+    if (ClickPictureObject(point)) return;
     if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
     m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};

@@ -77,6 +77,10 @@ TEST_F(ByteCursorTest, SubCursorsAndPeeksStayInsideTheSpan) {
   const ByteCursor whole = Seven();
   EXPECT_EQ(whole.PeekU32LE(4), 0x00070605u);  // the missing byte reads as 0
   EXPECT_EQ(whole.PeekU16BE(6), 0x0700);
+  EXPECT_EQ(whole.PeekU24LE(5), 0x000706u);
+  EXPECT_EQ(whole.PeekU24LE(-1), 0x020100u);  // the byte before the span reads as 0
+  EXPECT_TRUE(whole.Inside(0) && whole.Inside(6));
+  EXPECT_FALSE(whole.Inside(-1) || whole.Inside(7));
   EXPECT_EQ(whole.PeekBytes(5, 10).size(), 2u);
   EXPECT_TRUE(whole.PeekBytes(7, 1).empty());
   EXPECT_TRUE(whole.Ok());  // peeks never fail the cursor

@@ -48,4 +48,20 @@ TEST(DisplayWriterTest, FormattedTextAndFillsStopAtTheBuffer) {
   EXPECT_EQ(big[599], '#');
 }
 
+// The table's end mark: the NUL at the position and a second one only where the
+// buffer still has a byte for it.
+TEST(DisplayWriterTest, TableEndMarkStaysInsideTheBuffer) {
+  for (const int capacity : {1, 3, 4, 8}) {
+    std::vector<char> buffer(static_cast<size_t>(capacity) + 1, '#');  // one guard byte
+    int pos = 0;
+    DisplayWriter out(buffer.data(), capacity, pos);
+    out.Append("abc");
+    out.TerminateTable();
+    const auto at = static_cast<size_t>(pos);
+    EXPECT_EQ(buffer[at], '\0') << capacity;
+    EXPECT_EQ(buffer[at + 1], at + 1 < static_cast<size_t>(capacity) ? '\0' : '#') << capacity;
+    EXPECT_EQ(buffer.back(), '#') << capacity;
+  }
+}
+
 }  // namespace

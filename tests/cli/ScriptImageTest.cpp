@@ -65,6 +65,29 @@ TEST_F(ScriptImageTest, CaptureOfAWindowOnTheVirtualDesktop) {
   EXPECT_EQ(Shell("identify -format '%wx%h %[fx:int(255*p{5,5}.b)]' " + Quote(dir_.HostPath("shot.png"))), "200x120 255");
 }
 
+// Shift held on a command that reads it: the two-level threshold starts at 70 %
+// instead of 10 %; the key is not held for the next command.
+TEST_F(ScriptImageTest, CommandWithShiftHeld) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  Shell("cd " + Quote(dir_.Host()) + " && convert rose: BMP3:r.bmp");
+  int status = -1;
+  const std::string out = Run(
+      "open r.bmp\n"
+      "command ID_IMAGE_TWO_LEVEL shift\n"
+      "print status\n"
+      "command ID_IMAGE_TWO_LEVEL\n"
+      "print status\n"
+      "command ID_IMAGE_TWO_LEVEL\n"
+      "command ID_IMAGE_TWO_LEVEL Shift\n"
+      "print status\n",
+      &status);
+  EXPECT_EQ(status, 0) << Err();
+  const size_t first = out.find("B&W 2bit 70%");
+  ASSERT_NE(first, std::string::npos) << out;
+  EXPECT_NE(out.find("B&W 2bit off", first), std::string::npos) << out;
+  EXPECT_NE(out.find("B&W 2bit 10%", first), std::string::npos) << "Shift at 10 % stays there: " << out;
+}
+
 TEST_F(ScriptImageTest, SaveDisplayWithoutAPictureFails) {
   int status = -1;
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");

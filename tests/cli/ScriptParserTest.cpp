@@ -50,6 +50,10 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"expect text \xE2\x98\x83", 1, "cannot be written in Shift-JIS"},  // a snowman
       {"answer text=\xE2\x98\x83", 1, "cannot be written"},
       {"answer path=a\\b", 1, "cannot be written"},
+      {"command ID_IMAGE_TWO_LEVEL alt", 1, "is not shift or ctrl"},
+      {"command ID_IMAGE_TWO_LEVEL shift ctrl ctrl", 1, "too many arguments"},
+      {"answer color=12345", 1, "is not a colour"},
+      {"answer color=GG0000", 1, "is not a colour"},
   };
   const CommandTables tables = AllCommandTables();
   for (const Case& c : cases) {

@@ -42,4 +42,22 @@ TEST_F(DialogsTest, AnswersFromTheQueue) {
   EXPECT_EQ(ui.MessageBox("?", plat::MB_YESNO), plat::IDYES);
 }
 
+// The colour chooser takes the answer's RRGGBB; OK alone keeps its colour, Cancel
+// reports itself.
+TEST_F(DialogsTest, ColourDialogAnswers) {
+  plat::UiHost& ui = frame_->Ui();
+  ui.QueueDialog({plat::IDOK, {{"color", "FF8001"}}});
+  ui.QueueDialog({plat::IDOK, {}});
+  ui.QueueDialog({plat::IDCANCEL, {{"color", "000000"}}});
+  CColorDialog chosen(RGB(1, 2, 3));
+  EXPECT_EQ(chosen.DoModal(), plat::IDOK);
+  EXPECT_EQ(chosen.GetColor(), RGB(255, 128, 1));
+  CColorDialog kept(RGB(1, 2, 3));
+  EXPECT_EQ(kept.DoModal(), plat::IDOK);
+  EXPECT_EQ(kept.GetColor(), RGB(1, 2, 3));
+  CColorDialog cancelled(RGB(1, 2, 3));
+  EXPECT_EQ(cancelled.DoModal(), plat::IDCANCEL);
+  EXPECT_EQ(cancelled.GetColor(), RGB(1, 2, 3));
+}
+
 }  // namespace

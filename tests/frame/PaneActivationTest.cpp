@@ -21,6 +21,10 @@ TEST_F(PaneActivationTest, ListPanesAndTheDocumentsActiveList) {
   EXPECT_EQ(doc_->m_nActiveList, 2);
   frame_->ActivateViewPane(7, 1);
   EXPECT_FALSE(frame_->IsListPaneActive());
+  EXPECT_EQ(doc_->m_nActivePane, 2) << "the document knows the active text pane";
+  frame_->ActivateViewPane(0, 0);
+  EXPECT_EQ(doc_->m_nActivePane, 1);
+  frame_->ActivateViewPane(0, 1);
   frame_->OnSwitchScreen();  // from a text pane the focus goes to the list last active
   EXPECT_EQ(doc_->m_nActiveList, 2);
   for (int kind : {1, 2, 0}) {

@@ -121,6 +121,35 @@ TEST_F(CaptureTest, NumberedCaptureStepsToTheNextFreeNameFault) {
   EXPECT_TRUE(plat::Exists(Win("shotTMP01.png")));
 }
 
+// The empty rectangle a view starts with was taken for a region: the data screen
+// was cut to the pane (640 x 480; 19 rows short of a 499-row picture). Without a
+// region the picture is taken page by page, column by column, whole.
+TEST_F(CaptureTest, DataScreenWithoutARegionTakesTheWholePictureFault) {
+  SKIP_WITHOUT_PROGRAM("compare");
+  for (const char* size : {"300x200", "700x499", "1300x1000", "641x481"}) {
+    const std::string pic = std::string("p") + size + ".bmp";
+    Shell("convert -size " + std::string(size) + " xc: +noise Random -type TrueColor BMP3:" + Quote(dir_.HostPath(pic)));
+    ASSERT_EQ(doc_->LoadDocument(Win(pic), 0), 0) << size;
+    const std::string out = std::string("d") + size + ".png";
+    AnswerSaveDialog(out);
+    ASSERT_EQ(view_->CaptureScreen(0), 0) << size;
+    EXPECT_EQ(Shell("compare -metric AE " + Quote(dir_.HostPath(out)) + " " + Quote(dir_.HostPath(pic)) +
+                    " null: 2>&1"),
+              "0")
+        << size;
+  }
+  // Zoomed to 200 %: what the pipeline rendered, not the file.
+  view_->m_ImageSettings.m_nZoomIndex = 6;
+  view_->RefreshImage(9);
+  ASSERT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
+  AnswerSaveDialog("zoomed.png");
+  ASSERT_EQ(view_->CaptureScreen(0), 0);
+  EXPECT_EQ(Shell("identify -format '%wx%h' " + Quote(dir_.HostPath("zoomed.png"))), "1282x962");
+  EXPECT_EQ(Shell("compare -metric AE " + Quote(dir_.HostPath("zoomed.png")) + " " + Quote(dir_.HostPath("shown.png")) +
+                  " null: 2>&1"),
+            "0");
+}
+
 TEST_F(CaptureTest, PdfTargetIsRefusedForTheDesktop) {
   AnswerSaveDialog("desk.pdf");
   EXPECT_EQ(view_->CaptureScreen(1), -1);

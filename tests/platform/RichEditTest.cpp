@@ -236,4 +236,42 @@ TEST(RichEdit, ClipboardCarriesTextAndRtf) {
   EXPECT_EQ(e.Text(), "adb\rc1\r2");
 }
 
+// A packed DIB alone on the clipboard is pasted as one static picture object whose
+// RTF carries the picture; the object survives a copy and paste through RTF, and a
+// header that cannot be read pastes nothing.
+TEST(RichEdit, PastedDibBecomesAPictureObject) {
+  std::string dib(40, '\0');
+  const uint8_t header[] = {40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};
+  dib.replace(0, sizeof header, reinterpret_cast<const char*>(header), sizeof header);
+  dib += std::string("\x01\x02\x03\xFA\xFB\xFC\x00\x00", 8);  // two pixels, one padded row
+  RichEdit e;
+  e.SetText("ab");
+  e.ExSetSel(1, 1);
+  Clipboard clip;
+  clip.SetData(CF_DIB, dib);
+  e.Paste(clip);
+  EXPECT_EQ(e.Text(), std::string("a") + kObjectChar + "b");
+  e.ExSetSel(1, 2);
+  const std::string* object = e.SelectedObject();
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(ObjectClassOf(*object), "StaticDib");
+  EXPECT_NE(object->find("\\pict\\dibitmap0\\picw2\\pich1\\picwgoal30\\pichgoal15 28000000020000000100000001001800"),
+            std::string::npos)
+      << *object;
+  EXPECT_NE(object->find("010203fafbfc0000}}}"), std::string::npos);
+  EXPECT_TRUE(e.SetSelectedObject("{\\object\\objemb{\\*\\objclass PBrush}}"));
+  EXPECT_EQ(ObjectClassOf(*e.SelectedObject()), "PBrush");
+  e.ExSetSel(0, 2);
+  EXPECT_EQ(e.SelectedObject(), nullptr) << "only a selection of the object alone";
+  Clipboard copied;
+  e.Copy(copied);
+  e.ExSetSel(3, 3);
+  e.Paste(copied);
+  EXPECT_EQ(e.Text(), std::string("a") + kObjectChar + "b" + "a" + kObjectChar);
+  Clipboard broken;
+  broken.SetData(CF_DIB, dib.substr(0, 10));
+  e.Paste(broken);
+  EXPECT_EQ(e.GetTextLength(), 5);
+}
+
 }  // namespace

@@ -111,8 +111,7 @@ ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
     lead = !lead && IsLeadByte80To9FE0ToEFFAToFC(b);
   }
   out.Flush();
-  // The table display looks for two NULs behind the text.
-  if (doc.m_nConvPos + 1 < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos + 1] = '\0';
+  writer.TerminateTable();
   if (call.fileLength > n) {
     doc.m_bPartialLoad = 1;
     if (doc.m_bQuickHead == 0) doc.AppendTruncationNote();

@@ -65,7 +65,7 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   call.kind = GetFileKind(path);
   if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
 
-  if (m_pConvBuf && m_nConvCap > 0) m_pConvBuf[0] = '\0';
+  ConvWriter().Terminate();
   if (path.size() > kMaxPath) return 0;
   if (RunPackageRoad(*this, call)) return m_nConvPos;
 
@@ -155,7 +155,7 @@ void CQelDoc::ReleaseRawData() {
 }
 
 int FinishDump(CQelDoc& doc, DumpCall& call) {
-  if (doc.m_pConvBuf && doc.m_nConvPos >= 0 && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
+  doc.ConvWriter().Terminate();
   call.file.Close();
   doc.ReleaseRawData();
   return doc.m_nConvPos;

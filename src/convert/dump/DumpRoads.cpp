@@ -180,7 +180,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     }
     // A text the roads left empty stays empty: no line end of its own.
     if (call.kind <= kKindHtml && call.kind != kKindRtf && doc.m_nConvPos > 0) doc.ConvAppend("\r\n");
-    if (call.kind != kKindCsv && doc.m_pConvBuf && doc.m_nConvPos < doc.m_nConvCap) doc.m_pConvBuf[doc.m_nConvPos] = '\0';
+    if (call.kind != kKindCsv) doc.ConvWriter().Terminate();
   }
 
   // Release: the file and the raw data go.

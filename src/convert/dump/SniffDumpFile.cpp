@@ -64,7 +64,7 @@ enum class Next { LzhTest, ExtensionTest };
 bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   doc.m_nConvPos = 0;
   doc.m_nRawPos = 0;
-  if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
+  doc.ConvWriter().Terminate();
   const ByteCursor in(doc.m_pRawData, call.bytesRead);
   const int64_t at = SniffPosition(in);
   uint8_t m[6] = {};
@@ -150,6 +150,8 @@ void DumpPlainCopy(CQelDoc& doc, DumpCall& call) {
     doc.ConvAppend(LoadString(IDS_DATA_OMITTED));
   } else if (copied > 0 && static_cast<uint8_t>(doc.m_pConvBuf[copied - 1]) == 0x1A) {
     // The end-of-file mark of an old text file is not part of its text.
-    doc.m_pConvBuf[--doc.m_nConvPos] = '\0';
+    DisplayWriter out = doc.ConvWriter();
+    out.SetPos(out.Pos() - 1);
+    out.Terminate();
   }
 }

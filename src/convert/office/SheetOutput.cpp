@@ -105,6 +105,13 @@ class SheetWriter {
   void Run();
 
  private:
+  CellOrder SortedCells() const;
+  void MeasureColumns(const CellOrder& order, size_t from, size_t end, int columns);
+  void WriteSheetHeading(int sheet, bool firstSheet);
+  size_t GatherRow(const CellOrder& order, size_t from, size_t end, int columns);
+  void WriteRowGap(int gap);
+  bool WriteSheetRows(const CellOrder& order, size_t from, size_t end, int columns);
+  void WriteEnding(bool stopped);
   std::string SheetName(int sheet);
   void WriteCellList(const CellOrder& order);
   void SetSheetWidths(int sheet, int columns, bool firstSheet);
@@ -245,9 +252,9 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
     doc_.ConvAppend("\n[Sheet end]");
     doc_.ConvAppend(std::string(77, '-'));
   }
-  if (doc_.m_nConvPos < doc_.m_nConvCap - 1) {
-    doc_.m_pConvBuf[doc_.m_nConvPos++] = '\0';
-  }
+  // The sheet text ends with a NUL of its own, inside the text, where it fits.
+  DisplayWriter out = doc_.ConvWriter();
+  if (!out.Full()) out.Put('\0');
   doc_.m_nFileKind = kKindCsv;
 }
 
@@ -329,112 +336,119 @@ void SheetWriter::WriteRow(int columns) {
   }
 }
 
-void SheetWriter::Run() {
+// The cells in sheet, row and column order. Cells come in order but for the text
+// boxes: they are sorted by keys computed once, and only when out of order (the key
+// table is as large as the cell list).
+CellOrder SheetWriter::SortedCells() const {
   const int boxes = std::clamp(s_.boxes, 0, SheetTables::kMaxBoxes);
   CellOrder order(s_.stored, boxes, t_.Capacity());
-  // Cells come in order but for the text boxes: sort by the keys, computed once, and
-  // only when they are out of order (the key table is as large as the cell list).
   auto keyOf = [&](int i) { return SortKey(t_.Sheet(i), t_.Row(i), t_.Column(i)); };
   bool inOrder = true;
   for (size_t k = 1; k < order.size() && inOrder; ++k) inOrder = keyOf(order[k - 1]) <= keyOf(order[k]);
-  if (!inOrder) {
-    std::vector<int64_t> keys(order.size());
-    for (size_t k = 0; k < order.size(); ++k) keys[k] = keyOf(order[k]);
-    std::vector<size_t> by(order.size());
-    std::iota(by.begin(), by.end(), size_t{0});
-    std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-    std::vector<int> sorted(order.size());
-    for (size_t k = 0; k < by.size(); ++k) sorted[k] = order[by[k]];
-    order.Set(std::move(sorted));
+  if (inOrder) return order;
+  std::vector<int64_t> keys(order.size());
+  for (size_t k = 0; k < order.size(); ++k) keys[k] = keyOf(order[k]);
+  std::vector<size_t> by(order.size());
+  std::iota(by.begin(), by.end(), size_t{0});
+  std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+  std::vector<int> sorted(order.size());
+  for (size_t k = 0; k < by.size(); ++k) sorted[k] = order[by[k]];
+  order.Set(std::move(sorted));
+  return order;
+}
+
+// The widest text of each column of one sheet (cells from to end of the order).
+void SheetWriter::MeasureColumns(const CellOrder& order, size_t from, size_t end, int columns) {
+  autoWidths_.assign(static_cast<size_t>(columns), 2);
+  for (size_t k = from; k < end; ++k) {
+    const int c = std::min(t_.Column(order[k]), columns - 1);
+    const int entry = t_.Entry(order[k]);
+    int w = t_.Widest(entry);
+    if (s_.xlsx) {
+      t_.Text(entry, scratch_);
+      w = static_cast<int>(scratch_.size()) + 1;
+    }
+    autoWidths_[c] = std::max(autoWidths_[c], std::min(w, t_.CharLimit()));
   }
-  doc_.m_nRawLen = 0;
-  doc_.m_nRawPos = 0;
-  if (order.empty()) {
-    if (!s_.earlyStop) doc_.ConvAppend(LoadString(IDS_SHEET_WITHOUT_CELLS));
-    return;
+}
+
+void SheetWriter::WriteSheetHeading(int sheet, bool firstSheet) {
+  const std::string name = SheetName(sheet);
+  if (firstSheet) {
+    doc_.ConvAppend(sheet == 0 ? "[Sheet 1]" : "");
+    if (sheet != 0) doc_.ConvPrintf("[Sheet%2d]", ShownSheet(sheet));
+    doc_.ConvAppend(name + kDashes63 + "\r\n");
+  } else {
+    doc_.ConvPrintf("\r\n\r\n[Sheet%2d]", ShownSheet(sheet));
+    doc_.ConvAppend(name + kDashes63 + "\r\n \r\n");
   }
-  if (doc_.m_nColumnWidthMode >= 10 && doc_.m_nColumnWidthMode <= 13) {
-    WriteCellList(order);
-    return;
-  }
-  const int total = static_cast<int>(order.size());
+}
+
+// The texts of one row's cells (order positions from up to the next row or end) by
+// column, each cut to the cell width; the position after the row.
+size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, int columns) {
   const int cut = std::max(t_.CharLimit() - 2, 1);
-  bool stopped = false;
-  bool firstSheet = true;
-  size_t i = 0;
-  while (i < order.size() && !stopped && !outputFull_) {
-    const int sheet = t_.Sheet(order[i]);
-    size_t end = i;
-    int maxColumn = 0;
-    while (end < order.size() && t_.Sheet(order[end]) == sheet) maxColumn = std::max(maxColumn, t_.Column(order[end++]));
-    const int columns = std::clamp(maxColumn + 1, 6, kMaxColumns);
-    autoWidths_.assign(static_cast<size_t>(columns), 2);
-    for (size_t k = i; k < end; ++k) {
-      const int c = std::min(t_.Column(order[k]), columns - 1);
-      const int entry = t_.Entry(order[k]);
-      int w = t_.Widest(entry);
-      if (s_.xlsx) {
-        t_.Text(entry, scratch_);
-        w = static_cast<int>(scratch_.size()) + 1;
+  const int row = t_.Row(order[from]);
+  rowText_.resize(static_cast<size_t>(columns));
+  for (std::string& text : rowText_) text.clear();
+  rowNumber_.assign(static_cast<size_t>(columns), false);
+  rowUsed_.assign(static_cast<size_t>(columns), false);
+  size_t m = from;
+  for (; m < end && t_.Row(order[m]) == row; ++m) {
+    const int c = std::min(t_.Column(order[m]), columns - 1);
+    const int entry = t_.Entry(order[m]);
+    std::string& text = rowText_[c];
+    if (m < gatherAt_ || m >= gatherEnd_) GatherTexts(m, end, order);
+    const size_t slot = m - gatherAt_;
+    text.assign(gathered_.data() + slot * static_cast<size_t>(slot_), static_cast<size_t>(gatherLengths_[slot]));
+    if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
+    if (static_cast<int>(text.size()) > cut) {
+      size_t n = 0;
+      while (n < text.size()) {
+        const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
+        if (static_cast<int>(n + w) > cut) break;
+        n += w;
       }
-      autoWidths_[c] = std::max(autoWidths_[c], std::min(w, t_.CharLimit()));
+      text.resize(n);
+      text += "..";
     }
-    const std::string name = SheetName(sheet);
-    if (firstSheet) {
-      doc_.ConvAppend(sheet == 0 ? "[Sheet 1]" : "");
-      if (sheet != 0) doc_.ConvPrintf("[Sheet%2d]", ShownSheet(sheet));
-      doc_.ConvAppend(name + kDashes63 + "\r\n");
-    } else {
-      doc_.ConvPrintf("\r\n\r\n[Sheet%2d]", ShownSheet(sheet));
-      doc_.ConvAppend(name + kDashes63 + "\r\n \r\n");
-    }
-    SetSheetWidths(sheet, columns, firstSheet);
-    firstSheet = false;
-    int prevRow = 0;
-    for (size_t k = i; k < end && !stopped && !outputFull_;) {
-      const int row = t_.Row(order[k]);
-      rowText_.resize(static_cast<size_t>(columns));
-      for (std::string& text : rowText_) text.clear();
-      rowNumber_.assign(static_cast<size_t>(columns), false);
-      rowUsed_.assign(static_cast<size_t>(columns), false);
-      size_t m = k;
-      for (; m < end && t_.Row(order[m]) == row; ++m) {
-        const int c = std::min(t_.Column(order[m]), columns - 1);
-        const int entry = t_.Entry(order[m]);
-        std::string& text = rowText_[c];
-        if (m < gatherAt_ || m >= gatherEnd_) GatherTexts(m, end, order);
-        const size_t slot = m - gatherAt_;
-        text.assign(gathered_.data() + slot * static_cast<size_t>(slot_), static_cast<size_t>(gatherLengths_[slot]));
-        if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
-        if (static_cast<int>(text.size()) > cut) {
-          size_t n = 0;
-          while (n < text.size()) {
-            const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
-            if (static_cast<int>(n + w) > cut) break;
-            n += w;
-          }
-          text.resize(n);
-          text += "..";
-        }
-        rowNumber_[c] = IsNumberCode(t_.Code(entry));
-        rowUsed_[c] = !text.empty();
-      }
-      const int gap = row - prevRow;
-      if (gap >= 2 && gap <= 10) {
-        for (int g = 1; g < gap && Room(2); ++g) doc_.ConvAppend("\r\n");
-      } else if (gap >= 11 && gap <= 255) {
-        doc_.ConvPrintf("\r\n#-------------%3dLine -------------#\r\n\r\n", gap - 1);
-      }
-      prevRow = row;
-      WriteRow(columns);
-      // Progress, Esc and the skip keys every 256 cells of a large table.
-      const int before = static_cast<int>(k), after = static_cast<int>(m);
-      if (total > 1000 && before / 256 != after / 256 && PollKeys(after, total)) stopped = true;
-      if (doc_.m_bUserAbort) stopped = true;
-      k = m;
-    }
-    i = end;
+    rowNumber_[c] = IsNumberCode(t_.Code(entry));
+    rowUsed_[c] = !text.empty();
   }
+  return m;
+}
+
+// Empty rows between two written ones: up to nine as blank lines, more as one note.
+void SheetWriter::WriteRowGap(int gap) {
+  if (gap >= 2 && gap <= 10) {
+    for (int g = 1; g < gap && Room(2); ++g) doc_.ConvAppend("\r\n");
+  } else if (gap >= 11 && gap <= 255) {
+    doc_.ConvPrintf("\r\n#-------------%3dLine -------------#\r\n\r\n", gap - 1);
+  }
+}
+
+// One sheet's rows (order positions from to end); true when a key or the abort stopped it.
+bool SheetWriter::WriteSheetRows(const CellOrder& order, size_t from, size_t end, int columns) {
+  const int total = static_cast<int>(order.size());
+  int prevRow = 0;
+  for (size_t k = from; k < end && !outputFull_;) {
+    const int row = t_.Row(order[k]);
+    const size_t m = GatherRow(order, k, end, columns);
+    WriteRowGap(row - prevRow);
+    prevRow = row;
+    WriteRow(columns);
+    // Progress, Esc and the skip keys every 256 cells of a large table.
+    const int before = static_cast<int>(k), after = static_cast<int>(m);
+    bool stopped = total > 1000 && before / 256 != after / 256 && PollKeys(after, total);
+    if (doc_.m_bUserAbort) stopped = true;
+    if (stopped) return true;
+    k = m;
+  }
+  return false;
+}
+
+// The end of the table: the end line when it was written whole, then the notes.
+void SheetWriter::WriteEnding(bool stopped) {
   if (!stopped && !outputFull_ && !s_.earlyStop) {
     if (s_.cells >= t_.Capacity()) {
       doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
@@ -457,6 +471,37 @@ void SheetWriter::Run() {
     if (at != std::string::npos) note.replace(at, 2, std::to_string(std::max(s_.cells, s_.entries) / 100 + 2));
     doc_.ConvAppend(note);
   }
+}
+
+// The sheets one after another: heading, column widths, rows; then the ending.
+void SheetWriter::Run() {
+  const CellOrder order = SortedCells();
+  doc_.m_nRawLen = 0;
+  doc_.m_nRawPos = 0;
+  if (order.empty()) {
+    if (!s_.earlyStop) doc_.ConvAppend(LoadString(IDS_SHEET_WITHOUT_CELLS));
+    return;
+  }
+  if (doc_.m_nColumnWidthMode >= 10 && doc_.m_nColumnWidthMode <= 13) {
+    WriteCellList(order);
+    return;
+  }
+  bool stopped = false;
+  bool firstSheet = true;
+  for (size_t i = 0; i < order.size() && !stopped && !outputFull_;) {
+    const int sheet = t_.Sheet(order[i]);
+    size_t end = i;
+    int maxColumn = 0;
+    while (end < order.size() && t_.Sheet(order[end]) == sheet) maxColumn = std::max(maxColumn, t_.Column(order[end++]));
+    const int columns = std::clamp(maxColumn + 1, 6, kMaxColumns);
+    MeasureColumns(order, i, end, columns);
+    WriteSheetHeading(sheet, firstSheet);
+    SetSheetWidths(sheet, columns, firstSheet);
+    firstSheet = false;
+    stopped = WriteSheetRows(order, i, end, columns);
+    i = end;
+  }
+  WriteEnding(stopped);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ bool UnpackForText(CQelDoc& doc, const std::string& path) {
   const int unpacked = doc.UnpackOfficePackage(path);
   if (unpacked == 0) return true;
   doc.m_nConvPos = 0;
-  if (doc.m_pConvBuf && doc.m_nConvCap > 0) doc.m_pConvBuf[0] = '\0';
+  doc.ConvWriter().Terminate();
   if (unpacked == CQelDoc::kPackageTooLarge) {
     doc.AppendPackageTooLarge();
     doc.m_bPartialLoad = 1;

@@ -1,0 +1,142 @@
+// Picture-object mode: the rendered picture pasted into the rich-text control as an
+// object, read back out of the object's RTF and compared with ImageMagick's reading
+// of the file; the user's clipboard kept whole; tall pictures in bands; the
+// conversion to a bitmap object; saves that leave the mode first.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Globals.h"
+#include "base/ByteCursor.h"
+#include "image/ImageTestSupport.h"
+#include "platform/Files.h"
+#include "support/TestEnv.h"
+#include "view/QelView.h"
+
+namespace {
+
+using testenv::Quote;
+using testenv::Shell;
+
+class PictureObjectTest : public testenv::DocTest {
+ protected:
+  void SetUp() override {
+    SKIP_WITHOUT_PROGRAM("convert");
+    view_ = std::make_unique<CQelView>(*doc_);
+  }
+  void Open(const std::string& name, const std::string& recipe) {
+    Shell("convert " + recipe + Quote(dir_.HostPath(name)));
+    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
+    ASSERT_NE(view_->m_pImageBits, nullptr);
+  }
+  // The picture inside the control's first object, written as a BMP file for the peer.
+  std::string ObjectPictureFile(const std::string& name) {
+    plat::RichEdit* rich = view_->Rich();
+    if (!rich || rich->Text().empty() || rich->Text()[0] != plat::kObjectChar) return "";
+    rich->ExSetSel(0, 1);
+    const std::string* object = rich->SelectedObject();
+    if (!object) return "";
+    const size_t pict = object->find("\\dibitmap0");
+    const size_t start = object->find(' ', pict) + 1;
+    const size_t end = object->find('}', start);
+    std::string packed;
+    for (size_t i = start; i + 1 < end; i += 2) packed += static_cast<char>(std::stoi(object->substr(i, 2), nullptr, 16));
+    const uint32_t colors = ByteCursor(packed).PeekU32LE(32);
+    const uint32_t offset = 14 + 40 + 4 * colors, size = static_cast<uint32_t>(14 + packed.size());
+    std::string file = "BM";
+    for (uint32_t v : {size, 0u, offset}) {
+      for (int b = 0; b < 4; ++b) file += static_cast<char>(v >> (8 * b) & 255);
+    }
+    testenv::WriteHostFile(dir_.HostPath(name), file + packed);
+    return dir_.HostPath(name);
+  }
+  std::unique_ptr<CQelView> view_;
+};
+
+TEST_F(PictureObjectTest, TextViewOnlyKeepsTheMode) {
+  doc_->LoadDocument(WriteFile("a.txt", "text\r\n"), 0);
+  const std::string text = view_->Text().GetText();
+  EXPECT_EQ(view_->OnPictureObjectMode(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 4);
+  EXPECT_EQ(view_->Text().GetText(), text);
+  EXPECT_EQ(view_->OnPictureObjectMode(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+}
+
+// The object holds the rendered picture; the switch's click selects it; the user's
+// clipboard (a text and a picture, in that order) is there afterwards unchanged.
+TEST_F(PictureObjectTest, ImageBecomesASelectedObjectAndTheClipboardIsKept) {
+  Open("rose.bmp", "rose: BMP3:");
+  plat::Clipboard& clip = frame_->Ui().GetClipboard();
+  clip.SetData(plat::CF_TEXT, "user text");
+  clip.SetData(plat::CF_DIB, "user picture");
+  const auto before = clip.Formats();
+  EXPECT_EQ(view_->OnPictureObjectMode(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 1);
+  EXPECT_EQ(clip.Formats(), before);
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  ASSERT_NE(view_->Rich(), nullptr);
+  int start = -1, end = -1;
+  view_->Rich()->ExGetSel(start, end);
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(end, 1) << "the click at (16, 16) selected the object";
+  const std::string bmp = ObjectPictureFile("object.bmp");
+  ASSERT_FALSE(bmp.empty());
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(bmp), imagetest::PeerRgb(dir_.HostPath("rose.bmp"))), 0);
+  // Off again: the painted picture is back.
+  EXPECT_EQ(view_->OnPictureObjectMode(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+  EXPECT_EQ(view_->Rich(), nullptr);
+  EXPECT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
+}
+
+TEST_F(PictureObjectTest, ConvertToBitmapFirstInsertsTheObject) {
+  Open("rose.png", "rose: ");
+  EXPECT_EQ(view_->OnConvertToBitmapObject(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 2);
+  ASSERT_NE(view_->Rich()->SelectedObject(), nullptr);
+  EXPECT_EQ(plat::ObjectClassOf(*view_->Rich()->SelectedObject()), "PBrush");
+  // Once converted, the object is no static picture any more.
+  EXPECT_EQ(view_->OnConvertToBitmapObject(), -1);
+}
+
+// The temporary save from picture-object mode writes the painted rendering.
+TEST_F(PictureObjectTest, TemporarySaveLeavesTheModeAndSavesThePaintedPicture) {
+  Open("pic.bmp", "rose: -flop BMP3:");
+  view_->m_ImageSettings.m_nZoomIndex = 6;
+  view_->OnPictureObjectMode();
+  ASSERT_EQ(view_->OnSaveImageTemp(), 0);
+  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+  ASSERT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
+  ASSERT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(dir_.HostPath("pic_TMP.bmp")),
+                               imagetest::PeerRgb(dir_.HostPath("shown.png"))),
+            0);
+  EXPECT_EQ(Shell("identify -format '%wx%h' " + Quote(dir_.HostPath("pic_TMP.bmp"))), "140x92");
+}
+
+// A tall 8-bit picture goes into the control in bands of 3,800 rows; the band
+// index past the end shows the last band.
+TEST_F(PictureObjectTest, TallPictureInBands) {
+  Open("tall.bmp", "-size 20x5000 gradient:white-black -type Palette -colors 200 -compress None BMP3:");
+  view_->OnPictureObjectMode();
+  ASSERT_EQ(view_->m_nPaintBits, 8);
+  EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 3800)lines of "), std::string::npos) << g_pStatusBar->GetPaneText(0);
+  const std::string first = ObjectPictureFile("band1.bmp");
+  Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x3800+0+0 +repage " + Quote(dir_.HostPath("want1.png")));
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(first), imagetest::PeerRgb(dir_.HostPath("want1.png"))), 0);
+  view_->m_nBandIndex = 7;
+  view_->RefreshImage(9);
+  EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(3801 - 5000)lines of "), std::string::npos);
+  const std::string second = ObjectPictureFile("band2.bmp");
+  Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x1200+0+3800 +repage " +
+        Quote(dir_.HostPath("want2.png")));
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(second), imagetest::PeerRgb(dir_.HostPath("want2.png"))), 0);
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  // Above 8 bits a pixel the bands are 3,200 rows.
+  view_->m_nBandIndex = 0;
+  Open("deep.bmp", "-size 20x3300 gradient:white-black -type TrueColor BMP3:");
+  EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 3200)lines of "), std::string::npos) << g_pStatusBar->GetPaneText(0);
+}
+
+}  // namespace

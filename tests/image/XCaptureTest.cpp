@@ -1,0 +1,149 @@
+// Screen capture on a real X server: an Xvfb the test starts on a display number
+// the server picks itself (-displayfd), with xlogo as the window to take, compared
+// pixel for pixel with ImageMagick's `import` of the same screen area. Xvfb and
+// xlogo are stopped by their process ids.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Globals.h"
+#include "platform/Files.h"
+#include "support/TestEnv.h"
+#include "view/QelView.h"
+
+extern char** environ;
+
+namespace {
+
+using testenv::Quote;
+using testenv::Shell;
+
+// A child process stopped by its id when the object goes.
+class Child {
+ public:
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() { Stop(); }
+  bool Start(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    const int rc = posix_spawnp(&pid_, args[0], &actions, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) pid_ = -1;
+    return pid_ > 0;
+  }
+  void Stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGTERM);
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class XCaptureTest : public testenv::DocTest {
+ protected:
+  void SetUp() override {
+    SKIP_WITHOUT_PROGRAM("Xvfb");
+    SKIP_WITHOUT_PROGRAM("xlogo");
+    SKIP_WITHOUT_PROGRAM("xdotool");
+    SKIP_WITHOUT_PROGRAM("import");
+    SKIP_WITHOUT_PROGRAM("compare");
+    const char* old = std::getenv("DISPLAY");
+    if (old) oldDisplay_ = old;
+    ASSERT_TRUE(StartServer());
+    setenv("DISPLAY", display_.c_str(), 1);
+    view_ = std::make_unique<CQelView>(*doc_);
+  }
+  void TearDown() override {
+    if (frame_) frame_->Ui().GetScreen().CloseX();
+    logo_.Stop();
+    server_.Stop();
+    if (oldDisplay_.empty()) {
+      unsetenv("DISPLAY");
+    } else {
+      setenv("DISPLAY", oldDisplay_.c_str(), 1);
+    }
+  }
+  // Xvfb writes the display number it took to the pipe once it accepts clients.
+  bool StartServer() {
+    int fds[2];
+    if (pipe(fds) != 0) return false;
+    const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "800x600x24",
+                                        "-nolisten", "tcp"});
+    close(fds[1]);
+    std::string number;
+    char c = 0;
+    while (started && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (number.empty()) return false;
+    display_ = ":" + number;
+    return true;
+  }
+  std::string X(const std::string& command) { return Shell("DISPLAY=" + display_ + " " + command); }
+  // xlogo at a known place, mapped and given the focus; its window id.
+  std::string ShowLogo() {
+    EXPECT_TRUE(logo_.Start({"env", "DISPLAY=" + display_, "xlogo", "-geometry", "200x150+100+80", "-bg", "yellow",
+                             "-fg", "navy"}));
+    const std::string id = X("timeout 20 xdotool search --sync --onlyvisible --class xlogo | head -1");
+    if (!id.empty()) X("xdotool windowfocus --sync " + id);
+    // Its first drawing follows the map; give it a moment.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    return id;
+  }
+  void AnswerSaveDialog(const std::string& name) {
+    frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", Win(name)}}});
+  }
+  std::string Differ(const std::string& a, const std::string& b) {
+    return Shell("compare -metric AE " + Quote(dir_.HostPath(a)) + " " + Quote(dir_.HostPath(b)) + " null: 2>&1");
+  }
+
+  Child server_;
+  Child logo_;
+  std::string display_;
+  std::string oldDisplay_;
+  std::unique_ptr<CQelView> view_;
+};
+
+TEST_F(XCaptureTest, ClickedWindowEqualsImportOfTheSameArea) {
+  ASSERT_FALSE(ShowLogo().empty());
+  AnswerSaveDialog("logo.png");
+  ASSERT_EQ(view_->CaptureScreen(40), 0);
+  // The window with its border of 1 pixel, as placed by its geometry.
+  EXPECT_EQ(Shell("identify -format '%wx%h' " + Quote(dir_.HostPath("logo.png"))), "202x152");
+  X("import -window root -crop 202x152+100+80 +repage " + Quote(dir_.HostPath("want.png")));
+  EXPECT_EQ(Differ("logo.png", "want.png"), "0");
+  // The picture is the logo: its colours and its border are there.
+  EXPECT_EQ(Shell("convert " + Quote(dir_.HostPath("logo.png")) + " -unique-colors -format '%w' info:"), "3")
+      << "border, background and logo";
+}
+
+TEST_F(XCaptureTest, DesktopEqualsImportOfTheRoot) {
+  ASSERT_FALSE(ShowLogo().empty());
+  AnswerSaveDialog("desk.png");
+  ASSERT_EQ(view_->CaptureScreen(1), 0);
+  EXPECT_EQ(Shell("identify -format '%wx%h' " + Quote(dir_.HostPath("desk.png"))), "800x600");
+  X("import -window root " + Quote(dir_.HostPath("root.png")));
+  EXPECT_EQ(Differ("desk.png", "root.png"), "0");
+}
+
+}  // namespace
