@@ -37,8 +37,11 @@ int Apply(CommandContext& cx, const std::string& status, bool active = true, boo
     v.RefreshImage(9);
     v.m_bFitToWindow = fit;
   } else {
+    // With an edited region the filter renders the region's pixels only.
     v.m_ImageSettings.m_bTransform = 1;
-    NoteNotBuilt("display filters over an image region");
+    v.RestoreRegionPixels();
+    v.ApplyImageEdit(0, "");
+    v.SetTimer(v.m_nPane + 2, 10);
   }
   if (!status.empty()) Status(status);
   return 0;
@@ -212,7 +215,9 @@ int OnConvertSettings(CommandContext& cx) {
   if (changed) s.m_bActive = 1;
   if (v.m_nRegionCount >= 1 && s.m_bActive == 1) {
     s.m_bTransform = 1;
-    NoteNotBuilt("display filters over an image region");
+    v.RestoreRegionPixels();
+    v.ApplyImageEdit(0, "");
+    v.SetTimer(v.m_nPane + 2, 10);
     return 0;
   }
   v.RefreshImage(9);

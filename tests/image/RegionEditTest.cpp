@@ -206,6 +206,18 @@ TEST_F(RegionEditTest, PasteFromFileWhileAPictureIsShown) {
   EXPECT_EQ(out.find("Ping"), std::string::npos) << out;
 }
 
+TEST_F(RegionEditTest, FiltersActOnAnEditedRegionOnly) {
+  Sh("convert -size 30x20 xc:lime lime.png");
+  int status = -1;
+  Run("open g.bmp\n" + Region(100, 50, 130, 70) +
+          "answer path=lime.png\ncommand ID_REGION_PASTE_FILE\ncommand ID_IMAGE_INVERT\nsave-display inv.png\n",
+      &status);
+  ASSERT_EQ(status, 0) << Err();
+  // Lime inverted is magenta; the rest of the picture keeps its pixels.
+  Sh("convert g.bmp -fill magenta -draw 'rectangle 100,50 129,69' want.png");
+  EXPECT_EQ(Differ("inv.png", "want.png"), "0");
+}
+
 class RegionViewTest : public testenv::DocTest {};
 
 // At zoom 1:1 a fit factor scales image to screen but not back; the zooms divide
