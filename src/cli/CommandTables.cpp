@@ -8,7 +8,9 @@
 #include "image/ImageCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "richtext/FormatCommands.h"
 #include "richtext/RichTextCommands.h"
+#include "richtext/TableCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -21,5 +23,7 @@ CommandTables AllCommandTables() {
       ViewImageCommands(),
       MediaCommands(),
       RichTextCommands(),
+      TableCommands(),
+      FormatCommands(),
   };
 }
