@@ -1,6 +1,7 @@
 // PDF text, pictures and the source view. The first byte picks the display form and
 // the settings that change the roads; the rest is the file. The walk must end, the
 // text stay inside its limit, and no read or write leave its buffer.
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,9 +10,43 @@
 #include "app/QelDoc.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/pdf/PdfTokenizer.h"
+#include "convert/pdf/PdfValueReaders.h"
+
+namespace {
+
+// The small readers on their own, at the places where their patterns start: every
+// read stays in the bytes and every position they leave is inside them or just out.
+void ReadersOnTheirOwn(const uint8_t* data, size_t size) {
+  const ByteCursor b(data, static_cast<int64_t>(size));
+  const int64_t n = b.Size();
+  int64_t cursor = 0;
+  PdfTokenizer tok(b, cursor);
+  std::array<int64_t, 10> numbers;
+  for (int64_t i = 0; i < n && i < 4096; ++i) {
+    const uint8_t c = b.PeekU8(i);
+    if (c == '<') {
+      int64_t pos = i;
+      int oneByte = 0;
+      if (ParsePdfHexString(b, &pos, &oneByte) >= 0 && (pos <= i || pos > n)) std::abort();
+    } else if (c == 'R' || c == ']') {
+      cursor = i;
+      for (int k = 0; k < 64 && cursor >= 0; ++k) {
+        const int64_t before = cursor;
+        tok.PdfNextToken(cursor, 8);
+        if (cursor >= before) break;  // no reference: the cursor stays
+      }
+    } else if (c == 'T' || c == 'c') {
+      PdfReadNumberBackward(b, i - 1, numbers, c == 'T');
+    }
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;
+  ReadersOnTheirOwn(data + 1, size - 1);
   static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
   const uint8_t options = data[0];
   doc.m_nDisplayForm = options & 1 ? 2 : 0;

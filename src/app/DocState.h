@@ -9,12 +9,17 @@
 #include <vector>
 
 #include "platform/Alloc.h"
+#include "platform/FolderLock.h"
 #include "platform/Types.h"
 
 struct DocState {
   // Paths and files.
   std::string m_strProgramDir;  // program folder, no trailing '\'
   bool m_bProgramDirForRun = false;  // a private folder made for this run (the usual one was refused)
+  // This run's own work folder below the program's TMP, made on first use and locked
+  // while the run lives, so that two runs never share a work file.
+  mutable std::string m_strRunTmp;
+  mutable plat::FolderLock m_runTmpLock;
   std::string m_strPathName;    // the file being shown or loaded
   std::string m_strFileName1;   // current file of file list 1
   std::string m_strFileName2;   // current file of file list 2

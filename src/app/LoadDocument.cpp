@@ -30,7 +30,8 @@ bool PassesTableRules(int kind) {
 // The work files of one load go when it ends: the unpacked Office parts (up to the
 // package cap) and the archive and samples of inflated picture data.
 void DropLoadWorkFiles(const CQelDoc& doc) {
-  const std::string tmp = doc.m_strProgramDir + "\\TMP";
+  if (doc.m_strRunTmp.empty()) return;  // this run has made no work file yet
+  const std::string tmp = doc.TmpFolder();
   plat::RemoveTree(tmp + "\\XLSX");
   plat::RemoveFile(tmp + "\\temp.zip");
   plat::RemoveFile(tmp + "\\temp.txt");

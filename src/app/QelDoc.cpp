@@ -64,10 +64,6 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-namespace {
-
-}  // namespace
-
 CQelDoc::CQelDoc(std::string programDir) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
@@ -81,17 +77,9 @@ CQelDoc::CQelDoc(std::string programDir) {
 }
 
 CQelDoc::~CQelDoc() {
+  if (!m_strRunTmp.empty()) plat::RemoveTree(m_strRunTmp);
   if (m_bProgramDirForRun) plat::RemoveTree(m_strProgramDir);
   if (g_pDoc == this) g_pDoc = nullptr;
-}
-
-std::string CQelDoc::TmpFolder() const {
-  std::string tmp = m_strProgramDir + "\\TMP";
-  if (!plat::LinkStat(tmp)) {
-    plat::MakeDirectories(m_strProgramDir);
-    plat::MakeDirectoryAsSpelled(tmp, 0700);
-  }
-  return tmp;
 }
 
 void CQelDoc::UpdateAllViews() {

@@ -53,7 +53,7 @@ class CQelDoc : public DocState,
   void UpdateAllViews();
   void AddView(CDocView* view);
   void RemoveView(CDocView* view);
-  std::string TmpFolder() const;  // program folder + "\TMP", created on first use
+  std::string TmpFolder() const;  // this run's work folder below program folder + "\TMP", made on first use
   void SecureProgramFolder();     // makes the program folder and TMP private, or refuses them
 
   // Display text (DisplayTextBuffer): bounded writes at m_nConvPos.

@@ -1,6 +1,7 @@
 // Reading Pelnor.inf once, and writing it fresh when it is missing.
 #include "app/QelDoc.h"
 #include "app/Settings.h"
+#include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -20,6 +21,9 @@ std::string_view Trim(std::string_view text) {
 int CQelDoc::ApplySettingsOnce(int mode) {
   if (!m_bSettingsApplied) {
     m_bSettingsApplied = true;
+    // Pelnor.sys keeps the system strings the last session saved; Pelnor.inf, read
+    // after it, wins for the keys it carries.
+    ReadSystemStringsFile(*this);
     const std::string path = m_strProgramDir + "\\Pelnor.inf";
     if (auto text = plat::ReadFileHead(path, kSettingsFileLimit)) {
       std::string_view rest = *text;

@@ -72,11 +72,12 @@ bool WritableTarget(const std::string& target) {
   return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) == plat::IDYES;
 }
 
-// Opens a target for writing, asking before a write-protected one is made writable.
-bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate) {
+// Opens a target for writing, asking before a write-protected one is made writable;
+// this run's own work file (below workStem) is made writable without asking.
+bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, const std::string& workStem) {
   const auto mode = isPrivate ? plat::File::Mode::WritePrivate : plat::File::Mode::Write;
   if (out.Open(target, mode)) return true;
-  const bool workFile = target.find("TMP\\PelnorE") != std::string::npos;
+  const bool workFile = target.rfind(workStem, 0) == 0;
   if (!workFile &&
       AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) != plat::IDYES)
     return false;
@@ -235,7 +236,7 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   const std::string scrambledInto = archived && mode == 0 ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
   plat::File in, out;
   if (!in.Open(source, plat::File::Mode::Read)) return -1;
-  if (!OpenTarget(out, scrambledInto, true)) return -1;
+  if (!OpenTarget(out, scrambledInto, true, stem)) return -1;
   const bool copied = Scramble(in, out, key, true);
   out.Close();
   if (!copied) {

@@ -28,6 +28,8 @@ class ByteCursor {
   void Fail() { failed_ = true; }
   // True when n more bytes can be read (n >= 0).
   bool Has(int64_t n) const { return n >= 0 && n <= size_ - pos_; }
+  // True when the byte at the absolute offset at lies inside the span.
+  bool Inside(int64_t at) const { return at >= 0 && at < size_; }
   const uint8_t* Data() const { return data_; }
 
   // Moving. A target outside 0..Size() fails and leaves the cursor at the end.
@@ -97,6 +99,7 @@ class ByteCursor {
   // Reads at an absolute offset that do not move the cursor; 0 outside the span.
   uint8_t PeekU8(int64_t at) const { return at >= 0 && at < size_ ? data_[at] : 0; }
   uint16_t PeekU16LE(int64_t at) const { return static_cast<uint16_t>(PeekU8(at) | PeekU8(at + 1) << 8); }
+  uint32_t PeekU24LE(int64_t at) const { return PeekU16LE(at) | static_cast<uint32_t>(PeekU8(at + 2)) << 16; }
   uint32_t PeekU32LE(int64_t at) const { return PeekU16LE(at) | static_cast<uint32_t>(PeekU16LE(at + 2)) << 16; }
   uint64_t PeekU64LE(int64_t at) const { return PeekU32LE(at) | static_cast<uint64_t>(PeekU32LE(at + 4)) << 32; }
   uint16_t PeekU16BE(int64_t at) const { return static_cast<uint16_t>(PeekU8(at) << 8 | PeekU8(at + 1)); }

@@ -6,6 +6,7 @@
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
 #include "image/ImageCommands.h"
+#include "image/RegionCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
 #include "richtext/FormatCommands.h"
@@ -21,6 +22,7 @@ CommandTables AllCommandTables() {
       ArchiveCommands(),
       ImageCommands(),
       ViewImageCommands(),
+      RegionCommands(),
       MediaCommands(),
       RichTextCommands(),
       TableCommands(),

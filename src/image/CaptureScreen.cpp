@@ -223,8 +223,7 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
 
 int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
-  const std::string target = pdf ? m_doc.m_strProgramDir + "\\TMP\\Pelnor1.jpg" : name;
-  if (pdf) m_doc.TmpFolder();
+  const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
   const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && m_rcRegion.left < 0;
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
   const int W = paged ? m_pDisplayBitmap->width : m_rcCapture.right - m_rcCapture.left;

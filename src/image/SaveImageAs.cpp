@@ -70,8 +70,7 @@ int CQelView::SaveImageAs(int code, int mode) {
   std::string pdfTarget;
   if (pdf) {
     pdfTarget = target;
-    target = m_doc.m_strProgramDir + "\\TMP\\Pelnor1.jpg";
-    m_doc.TmpFolder();
+    target = m_doc.TmpFolder() + "\\Pelnor1.jpg";
     code = kSaveJpegStandard;
   }
 
@@ -143,8 +142,7 @@ void CQelView::OnSavePdf() {
   const bool unchanged = m_nFileKind == kKindJpeg && !s.m_bTransform && !s.m_bActive && s.m_nZoomIndex == 5 &&
                          s.m_nFitTenths == 0 && !s.m_nColorPhase && !m_bImageDirty;
   if (!unchanged) {
-    m_doc.TmpFolder();
-    jpeg = m_doc.m_strProgramDir + "\\TMP\\Pelnor1.jpg";
+    jpeg = m_doc.TmpFolder() + "\\Pelnor1.jpg";
     const std::string keep = m_doc.m_strPathName;
     m_doc.m_strPathName = jpeg;
     const int saved = SaveImageAs(kSaveJpegStandard, 2);

@@ -12,6 +12,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/SaveFile.h"
@@ -95,8 +96,8 @@ void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int 
   if (!file.Open(jpegPath, plat::File::Mode::Read)) return;
   std::vector<uint8_t> jpeg;
   const int64_t length = file.GetLength();
-  if (length <= 0 || length > INT32_MAX) return;
-  jpeg.resize(static_cast<size_t>(length));
+  // A JPEG that cannot be held is treated as one that cannot be read: nothing is written.
+  if (length <= 0 || length > INT32_MAX || !TryAllocate(jpeg, length, 1, 0, &m_allocHook)) return;
   if (file.Read(jpeg.data(), length) != length) return;
   file.Close();
   JpegFrameSize(jpeg, &width, &height);

@@ -201,10 +201,20 @@ int RichEdit::LineIndex(int line) const {
 }
 
 int RichEdit::LineLength(int cp) const {
+  const auto lineStart = [this](int line) { return paraStart_[static_cast<size_t>(line)]; };
+  const auto lineEnd = [this](int line) {
+    return line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] - 1 : GetTextLength();
+  };
+  if (cp < 0 && selMax_ > selMin_) {
+    // The unselected characters of the lines that hold selected ones: those before
+    // the selection on its first line and those after it on the line of its last
+    // character (none when the selection takes that line's CR).
+    const int first = ExLineFromChar(selMin_);
+    const int last = ExLineFromChar(selMax_ - 1);
+    return (selMin_ - lineStart(first)) + std::max(lineEnd(last) - selMax_, 0);
+  }
   const int line = ExLineFromChar(cp < 0 ? selMax_ : cp);
-  const int start = paraStart_[static_cast<size_t>(line)];
-  const int end = line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] - 1 : GetTextLength();
-  return end - start;
+  return lineEnd(line) - lineStart(line);
 }
 
 std::string RichEdit::GetLine(int line) const {

@@ -131,7 +131,9 @@ class RichEdit {
   // Lines (paragraphs).
   int GetLineCount() const { return static_cast<int>(paraStart_.size()); }
   int LineIndex(int line) const;     // -1: the caret's line; -1 when out of range
-  int LineLength(int cp) const;      // characters of cp's line before its CR; -1: the caret's line
+  // Characters of cp's line before its CR. -1: with a selection, the unselected
+  // characters of the lines it touches; else the caret's line.
+  int LineLength(int cp) const;
   int ExLineFromChar(int cp) const;
   std::string GetLine(int line) const;  // with its CR
 

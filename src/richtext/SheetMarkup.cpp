@@ -309,8 +309,29 @@ ColumnFormat ParseColumnLine(std::string_view line, bool workbook) {
       col.attrs = ParseColumnAttributes(items.substr(i + 1));
       while (i + 1 < items.size() && items[i + 1] != '$') ++i;
     } else if (c == '$' && col.kind != 0) {
-      // Object sub-items up to '%': rule characters and skips.
-      while (i + 1 < items.size() && items[i + 1] != '%') ++i;
+      // Object sub-items up to '%': a digit is the left rule character and a digit
+      // right after it the right one (else '1'); an upper-case letter is the top rule
+      // character, a lower-case one the bottom one.
+      col.rules = {0, 0, 0, 0};
+      for (; i + 1 < items.size() && items[i + 1] != '%'; ++i) {
+        const char d = items[i + 1];
+        if (IsLead(static_cast<unsigned char>(d))) {
+          ++i;
+        } else if (IsDigit(d)) {
+          col.rules[0] = MapRuleChar(d);
+          const bool second = i + 2 < items.size() && IsDigit(items[i + 2]);
+          col.rules[1] = second ? MapRuleChar(items[i + 2]) : '1';
+          if (second) ++i;
+        } else if (IsUpper(d)) {
+          col.rules[2] = d;
+        } else if (IsLower(d)) {
+          col.rules[3] = d;
+        } else if (d == '!') {
+          i += 2;
+        } else if (d == '@' && i + 2 < items.size() && IsDigit(items[i + 2])) {
+          ++i;
+        }
+      }
     } else if (c == 'C' || c == 'R' || c == 'L' || c == 'W' || c == 'O') {
       horizontal = c;
     } else if (c == 'T' || c == 'M' || c == 'B') {

@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "richtext/SheetMarkup.h"
+#include "richtext/SheetObjects.h"
 
 namespace sheet {
 
@@ -128,6 +129,8 @@ struct Sheet {
   SettingsLine settings;
   bool settingsSeen = false;
   std::vector<ColumnFormat> columns;
+  std::vector<std::string> conditions;  // per column: its "if:" text, or empty
+  std::vector<SheetObject> objects;
   std::vector<DataRow> rows;
 };
 
@@ -168,6 +171,8 @@ std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
         break;
       case LineClass::ColumnBlock:
         s.columns.clear();
+        s.conditions.clear();
+        s.objects.clear();
         rowsEnded = inBlock = true;
         break;
       case LineClass::Objects:
@@ -182,7 +187,18 @@ std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
           if (ends || static_cast<int>(s.columns.size()) >= kMaxColumns) {
             inBlock = false;
           } else {
-            s.columns.push_back(ParseColumnLine(r.line, workbook));
+            ColumnFormat col = ParseColumnLine(r.line, workbook);
+            s.conditions.emplace_back(ConditionOfColumnLine(r.line, col).substr(0, kMaxCell));
+            SheetObject object;
+            if (ObjectOfColumnLine(r.line, col, object)) s.objects.push_back(std::move(object));
+            if (col.kind != 0 && col.range[0] != -9999) {
+              // An object's line formats no column of its own.
+              col.rules = {'X', 0, 0, 0};
+              col.placement = col.numberForm = 0;
+              col.ruleColours = {};
+              col.direction = 0;
+            }
+            s.columns.push_back(std::move(col));
             break;
           }
         }
@@ -224,6 +240,8 @@ class Writer {
     lineHeight_ = sf.rowSize > 0 ? 10 * sf.rowSize + 30 : 10 * h_ + 30;
     rowSize_ = rowSize;
     columns_ = s.columns;
+    conditions_ = s.conditions;
+    grid_ = ObjectGrid(s.objects);
     sheetAttrs_ = sf.attrs;
     sheetForm_ = sf.numberForm;
     sheetPlacement_ = sf.placement;
@@ -253,7 +271,7 @@ class Writer {
         if (t.empty()) continue;
         const char last = t.back();
         if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
-        uint8_t form = row.format.numberForm ? row.format.numberForm : ColumnForm(c);
+        uint8_t form = row.format.numberForm ? row.format.numberForm : (Applies(c, row.cells[c]) ? ColumnForm(c) : 0);
         if (!form) form = sheetForm_;
         if (form) t = ApplyNumberForm(t, form);
       }
@@ -317,12 +335,14 @@ class Writer {
       const size_t mark = o.size();
       const DataRow& row = s.rows[r];
       const char top = row.hasFormat ? row.format.top : 0;
-      RuleLine(RuleKindBetween(prevBottom, top), 'T');
-      TextLine(row, texts[r]);
+      RuleLine(RuleKindBetween(prevBottom, top), 'T', BoxRulesBetween(static_cast<int>(r)));
+      TextLine(row, texts[r], static_cast<int>(r) + 1);
       // The bottom character is carried to the next row; after the last row it
       // draws the table's closing rule.
       prevBottom = row.hasFormat ? row.format.bottom : 0;
-      if (r + 1 == lastRow) RuleLine(prevBottom == '1' || prevBottom == '2' ? prevBottom - '0' : 0, 'B');
+      if (r + 1 == lastRow) {
+        RuleLine(prevBottom == '1' || prevBottom == '2' ? prevBottom - '0' : 0, 'B', BoxRulesBetween(static_cast<int>(r) + 1));
+      }
       if (row.hasFormat && row.format.pageBreak) o += in_.tableTextMode ? "\\~~` \\page\\par\n" : "\\ ~~\\par\n";
       if (in_.limit > 0 && static_cast<int64_t>(o.size()) > in_.limit) {
         o.resize(mark);  // the sheet ends at the last whole row
@@ -338,6 +358,25 @@ class Writer {
  private:
   uint8_t ColumnForm(size_t c) const { return c < columns_.size() ? columns_[c].numberForm : 0; }
   TextAttributes ColumnAttrs(size_t c) const { return c < columns_.size() ? columns_[c].attrs : TextAttributes{}; }
+  // Whether column c's format applies to a cell: always, unless the column's line
+  // carries a condition that the cell's own text does not meet.
+  bool Applies(size_t c, std::string_view raw) const {
+    return c >= conditions_.size() || conditions_[c].empty() || ConditionHolds(conditions_[c], raw);
+  }
+
+  // The box rules of the rule line above data row r (from 0): the top rules of row
+  // r's cells and the bottom rules of the row above, per column.
+  std::vector<int> BoxRulesBetween(int r) const {
+    std::vector<int> kinds;
+    if (grid_.Empty()) return kinds;
+    kinds.assign(static_cast<size_t>(ncol_), 0);
+    for (int c = 0; c < ncol_; ++c) {
+      const int below = grid_.Rules(r + 1, c + 1).top;
+      const int above = r > 0 ? grid_.Rules(r, c + 1).bottom : 0;
+      kinds[static_cast<size_t>(c)] = std::max(below, above);
+    }
+    return kinds;
+  }
 
   void Stops() {
     for (int s : stops_) Append(out_.rtf, "\\tx%d", s);
@@ -353,9 +392,16 @@ class Writer {
   // A rule line: every column's 1-point run highlighted where a rule is drawn.
   // Kind 2 is drawn twice. Column records with their own top ('T') or bottom ('B')
   // rule characters draw their segment even without a row rule.
-  void RuleLine(int kind, char side) {
+  void RuleLine(int kind, char side, const std::vector<int>& boxes) {
     std::vector<int> on(static_cast<size_t>(ncol_), kind > 0 ? 1 : 0);
     bool any = kind > 0;
+    for (size_t c = 0; c < boxes.size() && c < on.size(); ++c) {
+      if (boxes[c] > 0) {
+        on[c] = 1;
+        any = true;
+        kind = std::max(kind, boxes[c]);
+      }
+    }
     for (int c = 0; c < ncol_ && side; ++c) {
       if (static_cast<size_t>(c) >= columns_.size()) continue;
       const char rule = side == 'T' ? columns_[static_cast<size_t>(c)].rules[2] : columns_[static_cast<size_t>(c)].rules[3];
@@ -388,22 +434,45 @@ class Writer {
     }
   }
 
-  void TextLine(const DataRow& row, const std::vector<std::string>& texts) {
+  void TextLine(const DataRow& row, const std::vector<std::string>& texts, int gridRow) {
     std::string& o = out_.rtf;
     TextLineStart(lineHeight_);
     bool bold = false, italic = false;
-    const size_t n = std::max<size_t>(texts.size(), 1);
+    size_t n = std::max<size_t>(texts.size(), 1);
+    // A row that boxes cover is written out to the last column so their rules show.
+    if (!grid_.Empty()) n = std::max(n, static_cast<size_t>(std::max(ncol_, 0)));
     for (size_t c = 0; c < n; ++c) {
-      const std::string text = c < texts.size() ? texts[c] : std::string();
-      const TextAttributes a = Merge(ColumnAttrs(c));
-      const bool leftRule = in_.verticalRules || (c < columns_.size() && (columns_[c].rules[0] == '1' || columns_[c].rules[0] == '2'));
+      std::string text = c < texts.size() ? texts[c] : std::string();
+      const std::string_view raw = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
+      const bool applies = Applies(c, raw);
+      const int column = static_cast<int>(c) + 1;
+      const int objectIndex = grid_.Empty() ? -1 : grid_.ObjectAt(gridRow, column);
+      const SheetObject* object = objectIndex >= 0 ? &grid_.Object(objectIndex) : nullptr;
+      TextAttributes own = applies ? ColumnAttrs(c) : TextAttributes{};
+      if (object && object->format.kind == 4) own = FillFrom(own, object->format.attrs);
+      const TextAttributes a = Merge(own);
+      const bool first = object && gridRow == object->firstRow && column == object->firstColumn;
+      std::string picture;
+      if (first && object->format.kind == 1 && in_.picture) picture = in_.picture(object->content, BoxWidth(*object), BoxHeight(*object));
+      if (first && text.empty() && (object->format.kind == 4 || (object->format.kind == 1 && picture.empty()))) {
+        text = object->content;
+      }
+      // The cell's left slot: its column's rule, or a box's left rule here or the
+      // right rule of the box to its left.
+      int slot = in_.verticalRules || (applies && c < columns_.size() && (columns_[c].rules[0] == '1' || columns_[c].rules[0] == '2')) ? 1 : 0;
+      if (!grid_.Empty()) {
+        const CellRules here = grid_.Rules(gridRow, column);
+        const CellRules left = c > 0 ? grid_.Rules(gridRow, column - 1) : CellRules{};
+        if (here.left > 0) slot = here.leftColour > 0 ? here.leftColour : 1;
+        else if (left.right > 0) slot = left.rightColour > 0 ? left.rightColour : 1;
+      }
       if (c == 0) o += "\\tab";
       if (static_cast<int>(c) >= stopColumns_ && c > 0) o += ' ';
-      if (text.empty() && !row.freeText) {
-        Append(o, "\\highlight%d\\fs2  \\cf0\\highlight0", leftRule ? 1 : 0);
+      if (text.empty() && picture.empty() && !row.freeText) {
+        Append(o, "\\highlight%d\\fs2  \\cf0\\highlight0", slot);
         Append(o, "\\fs%d   ", h_);
       } else {
-        Append(o, "\\highlight%d\\fs2  ", leftRule ? 1 : 0);
+        Append(o, "\\highlight%d\\fs2  ", slot);
         int textColour = ColourIndex(a.textColour);
         const int back = ColourIndex(a.backColour);
         if (textColour == 26 && back != 0) textColour = back;
@@ -417,7 +486,7 @@ class Writer {
         Append(o, "\\f%d", a.Font() > 0 ? a.Font() - 1 : font_);
         Append(o, "\\fs%d  ", size);
         // Vertical placement in a row taller than the text.
-        const uint8_t placement = Placement(row, c);
+        const uint8_t placement = Placement(row, c, applies);
         const char vertical = VerticalPlacement(placement);
         if (rowSize_ > size + 3 && vertical == 'M') {
           Append(o, "\\up%d ", (rowSize_ - size) / 2 - 3);
@@ -426,6 +495,7 @@ class Writer {
         } else {
           o += "\\up0 ";
         }
+        o += picture;
         if (a.attributes & 2) o += "\\ul ";
         if (a.attributes & 8) o += "\\strike ";
         AppendCellText(o, Placed(text, c, HorizontalPlacement(placement), size));
@@ -438,9 +508,37 @@ class Writer {
       }
       if (c + 1 < n && static_cast<int>(c + 1) < stopColumns_ + 1) o += "\\tab";
     }
+    // The right rule of a box that ends in the last column has a slot of its own.
+    if (!grid_.Empty() && static_cast<int>(n) <= stopColumns_) {
+      const CellRules last = grid_.Rules(gridRow, static_cast<int>(n));
+      if (last.right > 0) Append(o, "\\tab\\highlight%d\\fs2  ", last.rightColour > 0 ? last.rightColour : 1);
+    }
     if (bold) o += "\\b0";
     if (italic) o += "\\i0";
     o += "\\highlight0\\par\n";
+  }
+
+  // A text box's attributes fill in what the column leaves unset.
+  static TextAttributes FillFrom(TextAttributes a, const TextAttributes& box) {
+    if (!a.textColour) a.textColour = box.textColour;
+    if (!a.backColour) a.backColour = box.backColour;
+    if (!a.size) a.size = box.size;
+    a.attributes |= static_cast<uint8_t>(box.attributes & 0x0F);
+    if (!(a.attributes & 0x70)) a.attributes |= static_cast<uint8_t>(box.attributes & 0x70);
+    return a;
+  }
+
+  // A box's size in twips: its columns' widths with their gaps, its rows' lines.
+  int BoxWidth(const SheetObject& object) const {
+    int64_t w = 0;
+    for (int c = object.firstColumn; c <= object.lastColumn && c <= ncol_; ++c) {
+      w += widths_[static_cast<size_t>(c - 1)] + cw_ + 30;
+    }
+    return static_cast<int>(std::clamp<int64_t>(w, cw_, 31680));
+  }
+  int BoxHeight(const SheetObject& object) const {
+    const int64_t rows = int64_t{object.lastRow} - object.firstRow + 1;
+    return static_cast<int>(std::clamp<int64_t>(rows * lineHeight_, lineHeight_, 31680));
   }
 
   TextAttributes Merge(TextAttributes a) const {
@@ -452,10 +550,10 @@ class Writer {
     return a;
   }
 
-  uint8_t Placement(const DataRow& row, size_t c) const {
+  uint8_t Placement(const DataRow& row, size_t c, bool applies) const {
     if (row.hasFormat && row.format.placement) return row.format.placement;
-    if (c < columns_.size() && columns_[c].placement) return columns_[c].placement;
-    if (c < columns_.size() && (columns_[c].numberForm & 0x7F) == 'c') return 'R';
+    if (applies && c < columns_.size() && columns_[c].placement) return columns_[c].placement;
+    if (applies && c < columns_.size() && (columns_[c].numberForm & 0x7F) == 'c') return 'R';
     return sheetPlacement_;
   }
 
@@ -481,6 +579,8 @@ class Writer {
   std::vector<int> widths_;
   std::vector<int> stops_;
   std::vector<ColumnFormat> columns_;
+  std::vector<std::string> conditions_;
+  ObjectGrid grid_{{}};
   TextAttributes sheetAttrs_;
   uint8_t sheetForm_ = 0;
   uint8_t sheetPlacement_ = 0;

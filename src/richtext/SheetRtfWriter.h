@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,9 @@ struct BuildInput {
   bool verticalRules = false;
   COLORREF background = RGB(255, 255, 255);
   int64_t limit = 0;        // largest output; 0 none. Sheets end at a row boundary there.
+  // A picture object's RTF for a file and a box size in twips; "" when it cannot be
+  // made (the cell then shows the file's name).
+  std::function<std::string(const std::string& path, int width, int height)> picture;
 };
 
 struct BuildOutput {

@@ -197,6 +197,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   in.pageRows = m_doc.m_nDisplayPageRows;
   in.verticalRules = m_bVerticalRules != 0;
   in.background = m_doc.m_clrTextBack;
+  in.picture = [this](const std::string& path, int width, int height) { return PictureObjectRtf(path, width, height); };
   sheet::BuildOutput out = sheet::BuildSheetRtfText(in);
 
   // A sheet that does not fit the buffer grows it; when memory runs out, the sheets
@@ -274,4 +275,21 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   if (m_nPageStartCount < static_cast<int>(m_anPageStartList.size())) m_anPageStartList[static_cast<size_t>(m_nPageStartCount++)] = m_nPageStart;
   ReleaseTableLock();
   return 0;
+}
+
+std::string CQelView::PictureObjectRtf(const std::string& path, int width, int height) {
+  // A name without a drive or root is taken from the shown file's folder.
+  std::string file = path;
+  if (!file.empty() && file.find(':') == std::string::npos && file[0] != '\\') {
+    const std::string shown = GetRealFileName();
+    const size_t slash = shown.rfind('\\');
+    if (slash != std::string::npos) file = shown.substr(0, slash + 1) + file;
+  }
+  // Room for the largest picture's hex text with its line ends and fixed parts.
+  std::string rtf(400000, '\0');
+  int pos = 0;
+  // The object's size is written at 3/2 of what it is given: the box in twips, given as 2/3.
+  if (InsertBitmapObjectRtf(file, rtf.data(), &pos, static_cast<int>(rtf.size()), width * 2 / 3, height * 2 / 3) != 0) return {};
+  rtf.resize(static_cast<size_t>(pos));
+  return rtf;
 }

@@ -86,6 +86,7 @@ class CQelView : public CDocView,
   // Members of the images, tables and media subsystems: each declares them in a
   // .inc file of its own folder, included here (as app/QelDoc.h does for the document).
 #include "image/ViewImageOps.inc"
+#include "image/ViewRegionOps.inc"
 #include "view/ViewRichText.inc"
 #include "richtext/TableOps.inc"
 #include "media/MediaViewOps.inc"

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "image/RegionCommands.h"
 #include "platform/Keys.h"
 #include "platform/Ui.h"
 #include "view/QelView.h"
@@ -79,7 +80,8 @@ void CQelView::OnKeyDown(int key) {
   m_doc.m_bCtrlDown = m_bCtrlDown;
   m_doc.m_bShiftDown = shift ? 1 : 0;
 
-  if (ctrl && code == 'D') {
+  // Ctrl+D and Ctrl+M make tables from text, in table mode too (not on images).
+  if (ctrl && code == 'D' && !IsImageKind(m_nFileKind)) {
     OnTableConvertSelection();
     return;
   }
@@ -91,6 +93,7 @@ void CQelView::OnKeyDown(int key) {
       code != plat::VK_SHIFT) {
     if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
   }
+  if (OnImageEditKey(*this, key)) return;
   if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;

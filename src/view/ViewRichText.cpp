@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/Settings.h"
 #include "app/StringTable.h"
+#include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
 #include "platform/Files.h"
 #include "richtext/RtfPageMarks.h"
@@ -159,9 +160,19 @@ int CQelView::SaveToTempAndSettings(const std::string& name, int mode, int) {
     AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + name);
     return -1;
   }
-  if (EndsWithIgnoringCase(name, "\\TMP\\Pelnor_tmp.rtf")) {
+  const std::string temporary = m_doc.TmpFolder() + "\\Pelnor_tmp.rtf";
+  if (name.size() == temporary.size() && EndsWithIgnoringCase(name, temporary)) {
     FixRtfPageMarks(name);
-    plat::WriteWholeFile(m_doc.m_strProgramDir + "\\Pelnor.inf", SettingsFileText(m_doc));
+    // The settings files hold the FTP sites' passwords: only their owner may read them.
+    const std::string inf = m_doc.m_strProgramDir + "\\Pelnor.inf";
+    const std::string settings = SettingsFileText(m_doc);
+    plat::File file;
+    if (!file.Open(inf, plat::File::Mode::WritePrivate) || !file.Write(settings.data(), static_cast<int64_t>(settings.size()))) {
+      AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + inf);
+    }
+    if (!WriteSystemStringsFile(m_doc)) {
+      AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + m_doc.m_strProgramDir + "\\Pelnor.sys");
+    }
   }
   return 0;
 }

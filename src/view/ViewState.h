@@ -95,9 +95,9 @@ struct ViewRegionState {
   int m_nRegionCount = 0;
   int m_nRegionState = 0;
   int m_nRegionPickState = 0;
-  CRect m_rcRegion;
-  CRect m_rcRegionImage;
-  CRect m_rcRegionSaved;
+  CRect m_rcRegion{-1, -1, -1, -1};
+  CRect m_rcRegionImage{-1, -1, -1, -1};
+  CRect m_rcRegionSaved{-1, -1, -1, -1};
   CPoint m_ptRegionClick;
   CPoint m_ptClick;
   uint8_t* m_pRegionPixels = nullptr;

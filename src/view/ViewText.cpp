@@ -59,8 +59,7 @@ int CQelView::CopyLine(int line, char* buffer, int cap) const {
 }
 
 std::string CQelView::GetRealFileName() const {
-  const std::string tmp = m_doc.m_strProgramDir + "\\TMP\\";
-  if (!StartsWithIgnoringCase(m_strFileName, tmp)) return m_strFileName;
+  if (m_doc.m_strRunTmp.empty() || !StartsWithIgnoringCase(m_strFileName, m_doc.m_strRunTmp + "\\")) return m_strFileName;
   const std::string& source = m_doc.m_nActiveList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
   return source.empty() ? m_strFileName : source;
 }

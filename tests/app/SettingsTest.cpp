@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
+#include "app/SystemStringsFile.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
 
@@ -53,6 +54,26 @@ TEST_F(SettingsTest, ValuesOutsideTheirRangeAreRefusedByName) {
   EXPECT_EQ(ApplySetting(*doc_, "indata", "1.5"), "");
   EXPECT_EQ(doc_->m_nInDataLimit, 1572864);
   EXPECT_EQ(SettingValue(*doc_, "indata"), "1.5");
+}
+
+}  // namespace
+
+namespace {
+
+// The system strings saved in Pelnor.sys come back at the next start; a key that
+// Pelnor.inf carries takes the value written there.
+TEST_F(SettingsTest, PelnorSysIsReadBeforePelnorInf) {
+  CQelDoc saved(doc_->m_strProgramDir);
+  saved.m_astrSysKey[29] = "PWRD";
+  saved.m_astrSysValue[29] = "PWRDCODEabcd";
+  saved.m_astrSysKey[25] = "dir@";
+  saved.m_astrSysValue[25] = "http://127.0.0.1/old";
+  plat::MakeDirectories(doc_->m_strProgramDir);
+  ASSERT_TRUE(WriteSystemStringsFile(saved));
+  plat::WriteWholeFile(doc_->m_strProgramDir + "\\Pelnor.inf", "dir@=http://127.0.0.1/new\r\n");
+  doc_->ApplySettingsOnce(0);
+  EXPECT_EQ(doc_->m_astrSysValue[29], "PWRDCODEabcd");
+  EXPECT_EQ(doc_->m_astrSysValue[25], "http://127.0.0.1/new");
 }
 
 }  // namespace

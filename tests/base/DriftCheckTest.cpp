@@ -40,14 +40,6 @@ struct Allowed {
 // another change is folding into the cursor are listed until it lands.
 constexpr Allowed kAllowed[] = {
     {"src/image/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
-    // Still to be folded into the byte cursor (office and PDF readers).
-    {"src/convert/office/CompoundStage.cpp", kShift, "to be folded: private U16/U32 on raw pointers"},
-    {"src/convert/office/CompoundStreams.cpp", kShift, "to be folded: directory entry fields by inline shifts"},
-    {"src/convert/office/MailText.cpp", kShift, "to be folded: directory entry fields by inline shifts"},
-    {"src/convert/office/WordText.cpp", kShift, "to be folded: UTF-16 text units by inline shifts"},
-    {"src/convert/office/WorkbookDrawings.cpp", kShift, "to be folded: private U16 on raw pointers"},
-    {"src/convert/office/WorkbookRecords.cpp", kShift, "to be folded: private U16 on raw pointers"},
-    {"src/convert/pdf/PdfTextRun.cpp", kShift, "to be folded: two-byte codes of a string by a shift"},
     // Tests of those readers that still compare file kinds as numbers.
     {"tests/convert/office/CompoundStageTest.cpp", kBareKind, "to be named"},
     {"tests/convert/office/PptTextTest.cpp", kBareKind, "to be named"},

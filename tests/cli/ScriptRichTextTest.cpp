@@ -2,7 +2,9 @@
 // clipboard, the edit commands, and the sheet markup seen through `print table`.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
+#include <vector>
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptParser.h"
@@ -80,6 +82,35 @@ TEST_F(ScriptRichTextTest, RuleKindsAndColumnFormatsOfTheMarkup) {
   }
   const std::vector<std::string> expected = {"item", "==", "==", "alpha", "==", "==", "beta", "==", "gamma"};
   EXPECT_EQ(kinds, expected) << out_.str();
+}
+
+
+// A rectangle over B2:C3 in the column format block: 'N' draws its outline, 'H' adds
+// the rule between its rows, 'V' the slots between its columns.
+TEST_F(ScriptRichTextTest, BoxDirectionsThroughPrintTable) {
+  const struct {
+    std::string direction;
+    std::vector<std::string> lines;  // the row e, the rule line between e and i, the row i
+  } cases[] = {
+      {"N", {"\"e\" fs21 |\"f\" fs21 \"g\" fs21 |\"h\"", "", "\"i\" fs21 |\"j\" fs21 \"k\" fs21 |\"l\""}},
+      {"H", {"\"e\" fs21 |\"f\" fs21 \"g\" fs21 |\"h\"", "-==-", "\"i\" fs21 |\"j\" fs21 \"k\" fs21 |\"l\""}},
+      {"V", {"\"e\" fs21 |\"f\" fs21 |\"g\" fs21 |\"h\"", "", "\"i\" fs21 |\"j\" fs21 |\"k\" fs21 |\"l\""}},
+  };
+  for (const auto& c : cases) {
+    WriteFile("box.csv", "a,b,c,d\r\ne,f,g,h\r\ni,j,k,l\r\nm,n,o,p\r\n!%,\r\nA,\r\nRect," + c.direction + "$1Tb,B2:C3\r\n");
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath("box.csv")) + "\nprint table\n"), kScriptDone) << messages_.str();
+    std::vector<std::string> lines;
+    std::istringstream in(out_.str());
+    for (std::string line; std::getline(in, line);) lines.push_back(line.substr(line.find(": ") + 2));
+    const auto e = std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("\"e\""); });
+    ASSERT_NE(e, lines.end()) << out_.str();
+    EXPECT_TRUE(e[-1] == "-==-") << c.direction << "\n" << out_.str();  // the box's top
+    EXPECT_TRUE(e[0].starts_with(c.lines[0])) << c.direction << "\n" << out_.str();
+    const bool inner = !c.lines[1].empty();
+    EXPECT_EQ(e[1] == "-==-", inner) << c.direction << "\n" << out_.str();
+    EXPECT_TRUE(e[inner ? 2 : 1].starts_with(c.lines[2])) << c.direction << "\n" << out_.str();
+  }
 }
 
 }  // namespace

@@ -169,6 +169,16 @@ TEST_F(SaveImageTest, OnePagePdfAroundAJpeg) {
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("chosen.pdf")), pdf);
 }
 
+// The JPEG read for a PDF went around the allocation check: a JPEG too large to hold
+// must write nothing rather than fail outside the checked allocation.
+TEST_F(SaveImageTest, WritePdfOfAJpegTooLargeToHoldWritesNothing) {
+  WriteFile("big.jpg", std::string(4000, '\xFF'));
+  doc_->m_allocHook.FailAbove(1000);
+  doc_->WritePdf(Win("big.pdf"), Win("big.jpg"), 70, 46);
+  doc_->m_allocHook.Reset();
+  EXPECT_FALSE(plat::Exists(Win("big.pdf")));
+}
+
 TEST_F(SaveImageTest, LoadImageAsDibWritesABmpOfAnyPicture) {
   SKIP_WITHOUT_PROGRAM("cjpeg");
   SKIP_WITHOUT_PROGRAM("bmptoppm");

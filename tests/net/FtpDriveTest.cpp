@@ -42,7 +42,7 @@ class FtpServerTest : public testenv::DocTest {
   }
 
   std::string Trace() const { return Joined(frame_->StatusBar().Trace()); }
-  std::string WorkFile(const std::string& name) const { return doc_->m_strProgramDir + "\\TMP\\Pelnor_" + name; }
+  std::string WorkFile(const std::string& name) const { return doc_->TmpFolder() + "\\Pelnor_" + name; }
   int Logins() const {
     const std::string log = server_.Log();
     int n = 0;

@@ -96,7 +96,7 @@ class PageFetchTest : public testenv::DocTest {
     return all;
   }
   bool Traced(int id) const { return Trace().find(LoadString(id)) != std::string::npos; }
-  std::string WorkPage() const { return doc_->m_strProgramDir + "\\TMP\\Pelnortmp.htm"; }
+  std::string WorkPage() const { return doc_->TmpFolder() + "\\Pelnortmp.htm"; }
 
   nettest::HttpServer http_;
 };

@@ -44,6 +44,27 @@ TEST(RichEdit, OnePositionPerCharacterAndOneCrPerParagraph) {
   EXPECT_EQ(e.LineLength(-1), 2);
 }
 
+// EM_LINELENGTH with -1 counts the unselected characters of the lines the selection
+// touches: before it on its first line, after it on the line of its last character.
+TEST(RichEdit, LineLengthMinusOneCountsUnselectedCharacters) {
+  RichEdit e;
+  e.SetText("0123456789\rabcdefghijkl\rxy");  // lines at 0, 11 and 24
+  const struct {
+    int from, to, expected;
+  } cases[] = {
+      {3, 16, 10},  // from the fourth character through the eighth from the end: 3 + 7
+      {13, 13, 12}, // a caret: its whole line
+      {1, 4, 7},    // inside one line: 1 before, 6 after
+      {2, 11, 2},   // the selection takes the first line's CR: nothing after it
+      {0, -1, 0},   // everything
+      {25, 26, 1},  // the last line without a CR
+  };
+  for (const auto& c : cases) {
+    e.ExSetSel(c.from, c.to);
+    EXPECT_EQ(e.LineLength(-1), c.expected) << c.from << ".." << c.to;
+  }
+}
+
 TEST(RichEdit, SelectionEndsAreClampedAndMinusOneSelectsAll) {
   RichEdit e;
   e.SetText("abcdef");

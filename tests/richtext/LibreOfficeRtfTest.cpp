@@ -130,4 +130,26 @@ TEST_F(LibreOfficeRtfTest, RtfWrittenByLibreOfficeComesBackWithTextFormatsAndSto
   EXPECT_EQ(stops.rgxTabs[1], 2880);
 }
 
+
+// A sheet with a framed text box and a box of rules reads in LibreOffice with its
+// cells and the box's text in order, and the box rules as rule-coloured runs.
+TEST_F(LibreOfficeRtfTest, BoxesAndTheirTextReachTheDocument) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::string rtf = SheetRtf("a\x06" "b\x06" "c\r\n" "d\x06\x06" "f\r\n" "g\x06" "h\x06" "i\r\n" "!%\x06\r\n" "A\x06\r\n"
+                                   "TH\x06N$1Tb%Rb\x06" "B2\x06note\r\n" "Rect\x06$2\x06" "A3:C3\r\n",
+                                   3, 3);
+  testenv::WriteHostFile(dir_.HostPath("boxes.rtf"), rtf);
+  const std::string text = Text(dir_.HostPath("boxes.rtf"));
+  const size_t d = text.find('d'), note = text.find("note"), f = text.find('f'), i = text.find('i');
+  ASSERT_NE(note, std::string::npos) << text;
+  EXPECT_LT(d, note);
+  EXPECT_LT(note, f);
+  EXPECT_LT(f, i);
+  const std::string fodt = Convert(dir_.HostPath("boxes.rtf"), "fodt", "fodt");
+  size_t rules = 0;
+  for (size_t p = fodt.find("#010000"); p != std::string::npos; p = fodt.find("#010000", p + 1)) ++rules;
+  EXPECT_GE(rules, 1u);
+  EXPECT_NE(fodt.find("#ff0000"), std::string::npos);  // the text box's text colour
+}
+
 }  // namespace

@@ -251,4 +251,43 @@ TEST_F(TableCommandTest, ACsvFileShowsAsASheet) {
   EXPECT_EQ(view_.m_nTextMode, 0);
 }
 
+
+// Objects of the column format block: a picture box embeds its file at its first
+// cell (a missing file shows its name), a text box's text fills its empty first cell
+// in the box's colours, and an object's line formats no column of its own.
+TEST_F(TableCommandTest, PictureAndTextBoxesAppearInTheirFirstCells) {
+  std::string bmp(120, '\x22');
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  bmp[2] = 120;
+  WriteFile("pic.bmp", bmp);
+  view_.m_strFileName = Win("sheet.csv");  // relative picture names are beside the shown file
+  SetCells("a\x06" "b\x06\r\n" "d\x06\x06" "f\r\n" "!%\x06\r\n" "A\x06\r\n"
+           "Image\x06N$1\x06" "A1:A1\x06pic.bmp\r\n" "TH\x06N$1%Rb\x06" "B2:C2\x06note\r\n"
+           "Image\x06$1\x06" "C1\x06missing.bmp\r\n",
+           3, 2);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  const size_t object = rtf.find("{\\object\\objemb{\\*\\objclass Paint.Picture}");
+  ASSERT_NE(object, std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("}}a\\tab", object), std::string::npos);  // the picture, then the cell's text
+  EXPECT_NE(rtf.find("missing.bmp"), std::string::npos);
+  // The text box's text in red on light blue (colour letters R and b: 2 and 16).
+  EXPECT_NE(rtf.find("\\cf2\\highlight16\\f0\\fs21  \\up0 note"), std::string::npos) << rtf;
+  // Its outline: a left slot at B2, none between B2 and C2, a right slot after C2.
+  plat::RichEdit edit;
+  edit.StreamInRtf(rtf, false);
+  EXPECT_NE(edit.Text().find("note"), std::string::npos);
+}
+
+// A column line with a condition formats only the cells that meet it.
+TEST_F(TableCommandTest, ConditionsOfColumnFormatsChooseTheCells) {
+  SetCells("x\x06" "50\r\n" "y\x06" "150\r\n" "z\x06" "many\r\n" "!%\x06\r\n" "A\x06\r\n" "B\x06%RB1\x06if:>100\r\n", 2, 3);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  EXPECT_NE(rtf.find("\\cf4\\highlight0\\f0\\fs12  \\up0 150"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\cf0\\highlight0\\f0\\fs21  \\up0 50"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\cf0\\highlight0\\f0\\fs21  \\up0 many"), std::string::npos) << rtf;
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 // update requests and one-shot actions, and the text services other subsystems use.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 
 #include "app/StringTable.h"
@@ -186,7 +187,10 @@ TEST_F(QelViewTest, RefreshKeepingScrollHandsTheTextBackOrReportsMemory) {
 TEST_F(QelViewTest, RealFileNameOfATemporaryCopy) {
   Show("x");
   EXPECT_EQ(view_.GetRealFileName(), doc_->m_strPathName);
-  view_.m_strFileName = doc_->m_strProgramDir + "\\tmp\\Pelnor1.rtf";
+  // The run's work folder, named in another case.
+  std::string work = doc_->TmpFolder() + "\\Pelnor1.rtf";
+  for (char& c : work) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  view_.m_strFileName = work;
   doc_->m_nActiveList = 2;
   doc_->m_strFileName2 = "\\data\\letter.rtf+";
   EXPECT_EQ(view_.GetRealFileName(), "\\data\\letter.rtf+");

@@ -4,9 +4,12 @@
 // into cells, block colouring, the background cycle and the listing output.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "app/StringTable.h"
+#include "app/SystemStringsFile.h"
 #include "platform/Keys.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
@@ -83,6 +86,7 @@ TEST_F(ViewRichTextTest, TheTemporaryRtfSaveMakesPageBreaksAndWritesTheSettings)
   ASSERT_TRUE(saved);
   EXPECT_NE(saved->find("one~`\\page"), std::string::npos) << *saved;
   EXPECT_TRUE(plat::Exists(doc_->m_strProgramDir + "\\Pelnor.inf"));
+  EXPECT_TRUE(plat::Exists(doc_->m_strProgramDir + "\\Pelnor.sys"));
   // Another name keeps the marks as they are.
   const std::string other = Win("copy.rtf");
   ASSERT_EQ(view_.SaveToTempAndSettings(other, 3, 0), 0);
@@ -145,3 +149,35 @@ TEST_F(ViewRichTextTest, OutputListingInPiecesCutTheTableOnEscFault) {
 }
 
 }  // namespace
+
+// Pelnor.sys carries the system strings scrambled; a later session reads them back
+// (before Pelnor.inf). Both files are private: they hold passwords.
+TEST_F(ViewRichTextTest, PelnorSysKeepsTheSystemStringsScrambledAndPrivate) {
+  doc_->m_astrSysKey[26] = "ftp1";
+  doc_->m_astrSysValue[26] = "R:~2site~/ftp://127.0.0.1;USER=u;PWRD=secret";
+  doc_->m_astrSysKey[29] = "PWRD";
+  doc_->m_astrSysValue[29] = "12345678key\nX";  // a line end inside stays inside the value
+  Show("t.rtf", "{\\rtf1 one}");
+  ASSERT_EQ(view_.SaveToTempAndSettings(doc_->TmpFolder() + "\\Pelnor_tmp.rtf", 3, 0), 0);
+  const std::string sys = doc_->m_strProgramDir + "\\Pelnor.sys";
+  const auto bytes = plat::ReadFileHead(sys, 1 << 20);
+  ASSERT_TRUE(bytes);
+  EXPECT_EQ(bytes->find("secret"), std::string::npos);
+  EXPECT_EQ(bytes->find("ftp1"), std::string::npos);
+  for (const std::string& name : {sys, doc_->m_strProgramDir + "\\Pelnor.inf"}) {
+    struct stat st {};
+    ASSERT_EQ(stat(plat::ToHostPath(name)->c_str(), &st), 0) << name;
+    EXPECT_EQ(st.st_mode & 077, 0u) << name;
+  }
+  CQelDoc other(doc_->m_strProgramDir);
+  other.m_astrSysValue[28] = "kept";
+  ReadSystemStringsText(other, *bytes);
+  EXPECT_EQ(other.m_astrSysKey[26], "ftp1");
+  EXPECT_EQ(other.m_astrSysValue[26], doc_->m_astrSysValue[26]);
+  EXPECT_EQ(other.m_astrSysValue[29], "12345678key X");
+  EXPECT_EQ(other.m_astrSysValue[28], "kept");
+  // Hostile bytes: cut short, garbage, slot numbers out of range.
+  ReadSystemStringsText(other, bytes->substr(0, 7));
+  ReadSystemStringsText(other, std::string(300, '\xFF'));
+  EXPECT_EQ(other.m_astrSysValue[26], doc_->m_astrSysValue[26]);
+}

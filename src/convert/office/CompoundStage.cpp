@@ -19,6 +19,8 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/CheckedSize.h"
+#include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
@@ -32,8 +34,6 @@ constexpr int64_t kMiniCutoff = 4096;
 constexpr int kMiniSector = 64;
 constexpr int kMaxMiniFatSectors = 4096;
 
-uint32_t U32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 struct DirEntry {
   uint8_t c0 = 0, c1 = 0, c3 = 0;  // first, second and fourth characters of the name (low bytes)
@@ -58,6 +58,7 @@ class CompoundLoader {
  private:
   int64_t ReadAt(int64_t offset, uint8_t* out, int64_t n);
   int64_t ReadSector(uint32_t s, uint8_t* out) { return ReadAt((static_cast<int64_t>(s) + 1) * kSector, out, kSector); }
+  ByteCursor Header() const { return ByteCursor(header_, kSector); }
   uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kSpecialMark; }
   bool InFile(uint32_t s) const { return s < static_cast<uint32_t>(doc_.m_nCfbSectorCount); }
   ConvertStatus ClassifyUnknown(const uint8_t* dir);
@@ -106,9 +107,9 @@ ConvertStatus CompoundLoader::EnlargeCellBuffers() {
   call_.cellRows = doc_.m_nTableRows + 290;
   call_.cell2Bytes = doc_.m_nTableRowsR;
   const char* place = nullptr;
-  if (!plat::TryResize(call_.cells, static_cast<size_t>(call_.cellChars) * call_.cellRows, &doc_.m_allocHook)) {
+  if (!TryAllocate(call_.cells, call_.cellChars, call_.cellRows, 0, &doc_.m_allocHook)) {
     place = " 006";
-  } else if (!plat::TryResize(call_.cells2, static_cast<size_t>(call_.cell2Chars) * call_.cell2Bytes, &doc_.m_allocHook)) {
+  } else if (!TryAllocate(call_.cells2, call_.cell2Chars, call_.cell2Bytes, 0, &doc_.m_allocHook)) {
     place = " 007";
   }
   if (!place) return ConvertStatus::Ok();
@@ -140,7 +141,8 @@ ConvertStatus CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
 
 void CompoundLoader::BuildChainTable() {
   auto& chain = doc_.m_anCfbChain;
-  const uint32_t firstFat = U32(header_ + 76);
+  const ByteCursor header = Header();
+  const uint32_t firstFat = header.PeekU32LE(76);
   if (firstFat >= kSpecialMark) {
     const int n = std::min<int>(doc_.m_nCfbSectorCount, OfficeState::kCfbChainEntries);
     for (int s = 0; s < n; ++s) chain[s] = static_cast<uint32_t>(s + 1);
@@ -150,12 +152,13 @@ void CompoundLoader::BuildChainTable() {
   int fatCount = 0;
   auto takeFat = [&](uint32_t f) {
     if ((static_cast<int64_t>(f) + 1) * kSector < doc_.m_nRawLen && ReadSector(f, sector) > 0) {
-      for (int i = 0; i < 128; ++i) chain[static_cast<size_t>(fatCount) * 128 + i] = U32(sector + i * 4);
+      ByteCursor in(sector, kSector);
+      for (int i = 0; i < 128; ++i) chain[static_cast<size_t>(fatCount) * 128 + i] = in.U32LE();
     }
     ++fatCount;
   };
   for (int i = 0; i < 109 && fatCount < kMaxFatSectors; ++i) {
-    const uint32_t f = U32(header_ + 76 + i * 4);
+    const uint32_t f = header.PeekU32LE(76 + i * 4);
     if (f >= kSpecialMark) {
       doc_.m_nCfbChainOrigin = 1;
       return;
@@ -163,13 +166,14 @@ void CompoundLoader::BuildChainTable() {
     takeFat(f);
   }
   // DIFAT sectors: 127 entries and the number of the next one at offset 508.
-  uint32_t difat = U32(header_ + 68);
+  uint32_t difat = header.PeekU32LE(68);
   uint8_t list[kSector];
+  const ByteCursor entries(list, kSector);
   for (int hop = 0; fatCount < kMaxFatSectors && InFile(difat) && hop < doc_.m_nCfbSectorCount; ++hop) {
     if (ReadSector(difat, list) < kSector) break;
     bool end = false;
     for (int i = 0; i < 127 && fatCount < kMaxFatSectors; ++i) {
-      const uint32_t f = U32(list + i * 4);
+      const uint32_t f = entries.PeekU32LE(i * 4);
       if (f >= kSpecialMark) {
         end = true;
         break;
@@ -177,7 +181,7 @@ void CompoundLoader::BuildChainTable() {
       takeFat(f);
     }
     if (end) break;
-    difat = U32(list + 508);
+    difat = entries.PeekU32LE(508);
   }
   doc_.m_nCfbChainOrigin = 1;
 }
@@ -185,8 +189,9 @@ void CompoundLoader::BuildChainTable() {
 void CompoundLoader::WalkDirectory(uint32_t firstDir) {
   uint8_t dir[kSector];
   ReadSector(firstDir, dir);
-  doc_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(U32(dir + 116), INT32_MAX));
-  const uint32_t rootStart = U32(dir + 116);
+  const ByteCursor sector(dir, kSector);
+  const uint32_t rootStart = sector.PeekU32LE(116);
+  doc_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(rootStart, INT32_MAX));
   uint32_t miniStart = rootStart;
   uint32_t current = firstDir;
   int steps = 0;
@@ -212,8 +217,8 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
       current = next;
       index = 0;
     }
-    const uint8_t* p = dir + index * 128;
-    DirEntry e{p[0], p[2], p[6], U32(p + 116), U32(p + 120)};
+    const ByteCursor p = sector.Window(index * 128, 128);
+    DirEntry e{p.PeekU8(0), p.PeekU8(2), p.PeekU8(6), p.PeekU32LE(116), p.PeekU32LE(120)};
     const bool entry1 = counted == 0;
     if (entry1) set(main, e);
     if (e.c0 == 0x05 && e.c1 == 'D') {
@@ -256,11 +261,12 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
 void CompoundLoader::LoadMiniStream() {
   if (miniLoaded_) return;
   miniLoaded_ = true;
-  for (uint32_t s = U32(header_ + 60), steps = 0; InFile(s) && steps < static_cast<uint32_t>(kMaxMiniFatSectors);
+  for (uint32_t s = Header().PeekU32LE(60), steps = 0; InFile(s) && steps < static_cast<uint32_t>(kMaxMiniFatSectors);
        s = Next(s), ++steps) {
     uint8_t sector[kSector];
     if (ReadSector(s, sector) < kSector) break;
-    for (int i = 0; i < 128; ++i) miniFat_.push_back(U32(sector + i * 4));
+    ByteCursor in(sector, kSector);
+    for (int i = 0; i < 128; ++i) miniFat_.push_back(in.U32LE());
   }
   for (uint32_t s = static_cast<uint32_t>(doc_.m_nCfbMiniStart), steps = 0;
        InFile(s) && steps < static_cast<uint32_t>(doc_.m_nCfbSectorCount); s = Next(s), ++steps) {
@@ -356,8 +362,9 @@ ConvertStatus CompoundLoader::Run() {
     call_.fileLength = std::max<int64_t>(call_.file.GetLength(), 0);
     ReadAt(0, header_, kSector);
     // Only 512-byte sectors (shift 9) and 64-byte mini sectors are read.
-    if (U16(header_ + 30) != 9 || U16(header_ + 32) != 6) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
-    const uint32_t firstDir = U32(header_ + 48);
+    const ByteCursor header = Header();
+    if (header.PeekU16LE(30) != 9 || header.PeekU16LE(32) != 6) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
+    const uint32_t firstDir = header.PeekU32LE(48);
     if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.m_nRawLen || firstDir >= kSpecialMark) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     doc_.m_nCfbDirectoryPos = static_cast<int>((static_cast<int64_t>(firstDir) + 1) * kSector);
     uint8_t dir[kSector];

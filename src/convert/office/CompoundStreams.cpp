@@ -11,7 +11,7 @@ constexpr int64_t kMini = 64;
 constexpr uint32_t kEndMarks = 0xFFFFFFFA;
 }  // namespace
 
-CompoundStreams::CompoundStreams(const CQelDoc& doc, const RawImage& img, int64_t readSize)
+CompoundStreams::CompoundStreams(const CQelDoc& doc, const ByteCursor& img, int64_t readSize)
     : doc_(doc), img_(img), end_(std::min<int64_t>(readSize, img.Size())) {
   sectors_ = std::max<int64_t>(end_ / kSector - 1, 0);
 }
@@ -24,7 +24,8 @@ std::string CompoundStreams::Regular(uint32_t start, int64_t size) const {
   for (int64_t steps = 0; s < kEndMarks && steps <= sectors_ && (size < 0 || static_cast<int64_t>(out.size()) < size); ++steps) {
     const int64_t at = (static_cast<int64_t>(s) + 1) * kSector;
     if (s >= sectors_ || at + kSector > end_) break;
-    out.append(reinterpret_cast<const char*>(img_.Data() + at), kSector);
+    const std::span<const uint8_t> sector = img_.PeekBytes(at, kSector);
+    out.append(reinterpret_cast<const char*>(sector.data()), sector.size());
     s = Next(s);
   }
   if (size >= 0 && static_cast<int64_t>(out.size()) > size) out.resize(static_cast<size_t>(size));
@@ -35,11 +36,8 @@ void CompoundStreams::LoadMini() {
   if (miniLoaded_) return;
   miniLoaded_ = true;
   miniStream_ = Regular(static_cast<uint32_t>(doc_.m_nCfbMiniStart), -1);
-  const std::string fat = Regular(img_.U32(60), -1);
-  for (size_t k = 0; k + 4 <= fat.size(); k += 4) {
-    const auto* p = reinterpret_cast<const uint8_t*>(fat.data() + k);
-    miniFat_.push_back(p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24);
-  }
+  const std::string fat = Regular(img_.PeekU32LE(60), -1);
+  for (ByteCursor in(fat); in.Has(4);) miniFat_.push_back(in.U32LE());
 }
 
 std::string CompoundStreams::Small(uint32_t start, int64_t size) {
@@ -57,16 +55,15 @@ std::string CompoundStreams::Small(uint32_t start, int64_t size) {
 }
 
 std::string CompoundStreams::Named(const char* name) {
-  const std::string directory = Regular(img_.U32(48), -1);
+  const std::string directory = Regular(img_.PeekU32LE(48), -1);
   const size_t length = std::strlen(name);
   for (size_t at = 0; at + 128 <= directory.size(); at += 128) {
-    const auto* e = reinterpret_cast<const uint8_t*>(directory.data() + at);
-    bool same = e[66] == 2 && e[2 * length] == 0 && e[2 * length + 1] == 0 && 2 * length < 64;
-    for (size_t k = 0; same && k < length; ++k) same = e[2 * k] == static_cast<uint8_t>(name[k]) && e[2 * k + 1] == 0;
+    const ByteCursor e(std::string_view(directory).substr(at, 128));
+    const auto k2 = static_cast<int64_t>(2 * length);
+    bool same = e.PeekU8(66) == 2 && e.PeekU16LE(k2) == 0 && 2 * length < 64;
+    for (size_t k = 0; same && k < length; ++k) same = e.PeekU16LE(static_cast<int64_t>(2 * k)) == static_cast<uint8_t>(name[k]);
     if (!same) continue;
-    const uint32_t start = e[116] | e[117] << 8 | e[118] << 16 | static_cast<uint32_t>(e[119]) << 24;
-    const uint32_t size = e[120] | e[121] << 8 | e[122] << 16 | static_cast<uint32_t>(e[123]) << 24;
-    return Stream(start, size);
+    return Stream(e.PeekU32LE(116), e.PeekU32LE(120));
   }
   return {};
 }

@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
-#include "convert/office/RawImage.h"
+#include "base/ByteCursor.h"
+
+class CQelDoc;
 
 class CompoundStreams {
  public:
   // img: the file image; readSize: the bytes of it that may be used.
-  CompoundStreams(const CQelDoc& doc, const RawImage& img, int64_t readSize);
+  CompoundStreams(const CQelDoc& doc, const ByteCursor& img, int64_t readSize);
 
   // The regular chain from start, at most `size` bytes (size < 0: to the chain's end).
   std::string Regular(uint32_t start, int64_t size) const;
@@ -29,7 +31,7 @@ class CompoundStreams {
   void LoadMini();
 
   const CQelDoc& doc_;
-  const RawImage& img_;
+  const ByteCursor& img_;
   int64_t end_;
   int64_t sectors_;
   bool miniLoaded_ = false;

@@ -50,27 +50,26 @@ std::string SafeAttachmentName(const std::string& name) {
 class MailRoad {
  public:
   MailRoad(CQelDoc& doc, DumpCall& call)
-      : doc_(doc), call_(call), img_(RawImage::Of(doc)), streams_(doc, img_, std::min(call.readSize, doc.m_nRawLen)) {}
+      : doc_(doc), call_(call), img_(RawImageOf(doc)), streams_(doc, img_, std::min(call.readSize, doc.m_nRawLen)) {}
   // Declines the file (call.declined) when the directory lies beyond the data.
   void Run();
 
  private:
   void Text(const std::string& bytes);
-  void Entry(const uint8_t* e);
+  void Entry(const ByteCursor& e);
   void AttachmentLine();
-  std::string Name(const uint8_t* e, size_t most) const {
+  std::string Name(const ByteCursor& e, size_t most) const {
     std::string name;
-    for (size_t k = 0; k < most && k < 32; ++k) {
-      const char16_t c = static_cast<char16_t>(e[2 * k] | e[2 * k + 1] << 8);
-      if (c == 0) break;
-      name += static_cast<char>(e[2 * k]);
+    for (int64_t k = 0; k < static_cast<int64_t>(most) && k < 32; ++k) {
+      if (e.PeekU16LE(2 * k) == 0) break;
+      name += static_cast<char>(e.PeekU8(2 * k));
     }
     return name;
   }
 
   CQelDoc& doc_;
   DumpCall& call_;
-  RawImage img_;
+  ByteCursor img_;
   CompoundStreams streams_;
   std::string attachName_;
   int attachVolume_ = 0;
@@ -111,13 +110,13 @@ void MailRoad::AttachmentLine() {
   attachVolume_ = 0;
 }
 
-void MailRoad::Entry(const uint8_t* e) {
+void MailRoad::Entry(const ByteCursor& e) {
   const std::string name = Name(e, 32);
   const bool property = name.size() >= 3 && name[0] == '_' && name[1] == '_' && (name[2] == 's' || doc_.m_nDisplayForm == 2);
   const bool closer = name.size() >= 3 && name[0] == '_' && name[1] == '_' && name[2] == 'p' && doc_.m_nDisplayForm != 2;
   if (closer) AttachmentLine();
-  const uint32_t size = e[120] | e[121] << 8 | static_cast<uint32_t>(e[122]) << 16;
-  if (!property || size == 0 || e[66] != 2) {
+  const uint32_t size = e.PeekU24LE(120);
+  if (!property || size == 0 || e.PeekU8(66) != 2) {
     ++withoutContent_;
     return;
   }
@@ -147,11 +146,11 @@ void MailRoad::Entry(const uint8_t* e) {
     doc_.ConvPrintf("\r\n##%4d##", static_cast<int>(size));
     doc_.ConvAppend(low + " : ");
   }
-  const uint32_t start = e[116] | e[117] << 8 | e[118] << 16 | static_cast<uint32_t>(e[119]) << 24;
-  std::string bytes = streams_.Stream(start, size);
+  std::string bytes = streams_.Stream(e.PeekU32LE(116), size);
   if (wide) {
     std::u16string units(bytes.size() / 2, u'\0');
-    for (size_t k = 0; k < units.size(); ++k) units[k] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * k]) | static_cast<uint8_t>(bytes[2 * k + 1]) << 8);
+    ByteCursor in(bytes);
+    for (char16_t& unit : units) unit = in.U16LE();
     const size_t stop = units.find(u'\0');
     if (stop != std::u16string::npos) units.resize(stop);
     std::string sjis(units.size() * 2 + 1, '\0');
@@ -202,10 +201,11 @@ void MailRoad::Run() {
   doc_.m_nConvPos = 0;
   doc_.m_bAltDisplay = 1;
   const std::string directory = streams_.Regular(static_cast<uint32_t>(doc_.m_nCfbDirectoryPos / kSector - 1), -1);
-  const size_t entries = directory.size() / 128;
-  for (size_t k = 1; k < entries; ++k) {
+  ByteCursor entries(directory);
+  entries.Skip(128);
+  while (entries.Has(128)) {
     if (withContent_ >= 100 || withoutContent_ >= 100) break;
-    Entry(reinterpret_cast<const uint8_t*>(directory.data() + k * 128));
+    Entry(entries.Sub(128));
   }
   AttachmentLine();  // the last attachment, when no properties stream closed it
   if (doc_.m_nConvPos == 0) doc_.ConvAppend(LoadString(IDS_OFFICE_FORMAT_UNSUPPORTED));

@@ -5,7 +5,7 @@
 // form). On the way the column layout of every table row end is recorded and the
 // text of deleted revisions is blanked with 0x10 in the image.
 //
-// Every read goes through RawImage (0 outside the buffer); a run count is taken
+// Every read goes through the byte cursor (0 outside the buffer); a run count is taken
 // only from 1 to 59 (paragraph pages) or up to 100 (character pages); a position
 // computed from the file is never used below 0; a cell count of 0 or less is no
 // table definition.
@@ -25,18 +25,18 @@ constexpr uint8_t kDeletedFiller = 0x10;
 
 struct Chain {
   uint8_t b[3];
-  bool Matches(const RawImage& img, int64_t q) const {
-    return img.At(q) == b[0] && img.At(q + 1) == b[1] && img.At(q + 2) == b[2];
+  bool Matches(const ByteCursor& img, int64_t q) const {
+    return img.PeekU8(q) == b[0] && img.PeekU8(q + 1) == b[1] && img.PeekU8(q + 2) == b[2];
   }
-  void Take(const RawImage& img, int64_t at) {
-    for (int k = 0; k < 3; ++k) b[k] = img.At(at + k);
+  void Take(const ByteCursor& img, int64_t at) {
+    for (int k = 0; k < 3; ++k) b[k] = img.PeekU8(at + k);
   }
 };
 
 class PositionBuilder {
  public:
   PositionBuilder(CQelDoc& doc, int version, int dataSector, int textPage)
-      : doc_(doc), img_(RawImage::Of(doc)), version_(version), dataSector_(dataSector), textPage_(textPage) {}
+      : doc_(doc), img_(RawImageOf(doc)), version_(version), dataSector_(dataSector), textPage_(textPage) {}
 
   int Build(int end);
 
@@ -48,7 +48,7 @@ class PositionBuilder {
   int NextTypeCode();
 
   CQelDoc& doc_;
-  RawImage img_;
+  ByteCursor img_;
   int version_;
   int dataSector_;
   int textPage_;
@@ -86,21 +86,21 @@ void PositionBuilder::RecordRow(int entry, int64_t p, int s, int w, bool huge, i
   int64_t from = p + s;
   int64_t length = 2 * static_cast<int64_t>(w);
   if (huge && dataSector_ != 0) {
-    const int64_t offset = img_.U24(p + s + 5);
+    const int64_t offset = img_.PeekU24LE(p + s + 5);
     from = std::min<int64_t>((static_cast<int64_t>(dataSector_) + 1) * 512 + offset, limit);
     length = 496;
   }
   bool found = false;
   for (int64_t o = 6; o + 4 < length; ++o) {
     const int64_t a = from + o;
-    const bool def = version_ == 4 ? img_.At(a) == 0x08 && img_.At(a + 1) == 0xD6
-                                   : img_.At(a + 1) == 0xBE && img_.At(a + 3) < 3;
+    const bool def = version_ == 4 ? img_.PeekU8(a) == 0x08 && img_.PeekU8(a + 1) == 0xD6
+                                   : img_.PeekU8(a + 1) == 0xBE && img_.PeekU8(a + 3) < 3;
     if (!def) continue;
-    const int cells = std::min<int>(img_.Signed(a + 4), 48);
+    const int cells = std::min<int>(static_cast<int8_t>(img_.PeekU8(a + 4)), 48);
     if (cells <= 0) continue;
     int bounds[49];
     for (int k = 0; k <= cells; ++k) {
-      int v = img_.U16(a + 5 + 2 * k);
+      int v = img_.PeekU16LE(a + 5 + 2 * k);
       if (v > 61440) v -= 65536;
       bounds[k] = v;
     }
@@ -114,9 +114,9 @@ void PositionBuilder::RecordRow(int entry, int64_t p, int s, int w, bool huge, i
 
 // The type code of a paragraph run whose properties stand at p.
 int PositionBuilder::Classify(int64_t p, int& pair0, int& pair1) const {
-  const int s = img_.At(p) == 0 ? 1 : 0;
-  const int w = img_.At(p + s);
-  auto b = [&](int k) { return img_.At(p + s + k); };
+  const int s = img_.PeekU8(p) == 0 ? 1 : 0;
+  const int w = img_.PeekU8(p + s);
+  auto b = [&](int k) { return img_.PeekU8(p + s + k); };
   pair0 = b(3);
   pair1 = b(4);
   if (w == 1) return 9;
@@ -126,8 +126,8 @@ int PositionBuilder::Classify(int64_t p, int& pair0, int& pair1) const {
   if (version_ == 4 && b(6) == 0x17 && b(7) == 0x24 && b(8) == 1) return 6;
   int type = 0;
   for (int k = s; k < 2 * w; ++k) {
-    const uint8_t x = img_.At(p + 3 + k);
-    const uint8_t y = img_.At(p + 4 + k);
+    const uint8_t x = img_.PeekU8(p + 3 + k);
+    const uint8_t y = img_.PeekU8(p + 4 + k);
     pair0 = x;
     pair1 = y;
     if (version_ == 3) {
@@ -152,14 +152,14 @@ int PositionBuilder::Build(int endArg) {
   int64_t cur = start + start % 512;
   if (cur > limit) return 0;
   auto isFirst = [&](int64_t q) {
-    if (img_.At(q) != 0) return false;
-    const uint8_t b = img_.At(q + 1);
+    if (img_.PeekU8(q) != 0) return false;
+    const uint8_t b = img_.PeekU8(q + 1);
     return (version_ == 3 ? b == 3 : b == 4 || b == 6) || (textPage_ > 0 && b == textPage_);
   };
   while (cur < limit && !isFirst(cur)) cur += 512;
   if (cur >= limit) return 0;
 
-  Chain para{{0, img_.At(cur + 1), 0}};
+  Chain para{{0, img_.PeekU8(cur + 1), 0}};
   Chain chars = para;
   Chain third = para;
   int pages = 0, zeroPages = 0, entries = 0, basePages = 0, base = 0;
@@ -168,30 +168,30 @@ int PositionBuilder::Build(int endArg) {
 
   for (; cur < end; cur += 512, ++pages) {
     const int64_t q = cur;
-    const int c = img_.Signed(q + 511);
-    const uint8_t p0 = img_.At(q), p1 = img_.At(q + 1), p2 = img_.At(q + 2);
+    const int c = static_cast<int8_t>(img_.PeekU8(q + 511));
+    const uint8_t p0 = img_.PeekU8(q), p1 = img_.PeekU8(q + 1), p2 = img_.PeekU8(q + 2);
 
     const bool textPage = (version_ == 4 ? p1 == 6 || p1 == 4 : p1 == 3) || (textPage_ > 0 && p1 == textPage_);
     if (p0 == 0 && p2 == 0 && textPage && basePages++ < 2) {
-      base = p1 == 6 ? img_.Signed(q + 5) : p1;
+      base = p1 == 6 ? static_cast<int8_t>(img_.PeekU8(q + 5)) : p1;
       if (base == 9) base = 8;
     }
     const int runs = std::clamp(c, 0, kMaxRunsKept);
     int64_t runEnd[kMaxRunsKept + 1] = {};
     for (int j = 1; j <= runs; ++j) {
-      runEnd[j] = start + img_.U24(q + 4 * j) - static_cast<int64_t>(std::max(base, 0)) * 256;
+      runEnd[j] = start + img_.PeekU24LE(q + 4 * j) - static_cast<int64_t>(std::max(base, 0)) * 256;
     }
 
     const bool paraPage = para.Matches(img_, q) && pages > 0 && c >= 1 && c <= 59 &&
-                          (version_ == 3 || img_.At(q + 4 * c + 7) == 0);
+                          (version_ == 3 || img_.PeekU8(q + 4 * c + 7) == 0);
     if (paraPage) {
       para.Take(img_, q + 4 * c);
       for (int j = 0; j < c; ++j) {
         result = std::max(result, runEnd[j + 1]);
         const int64_t desc = q + 4 * (c + 1) + static_cast<int64_t>(j) * descSize;
-        const int64_t p = q + 2 * static_cast<int64_t>(img_.At(desc));
+        const int64_t p = q + 2 * static_cast<int64_t>(img_.PeekU8(desc));
         int pair0 = 0, pair1 = 0;
-        int type = img_.At(desc) == 0 ? 9 : Classify(p, pair0, pair1);
+        int type = img_.PeekU8(desc) == 0 ? 9 : Classify(p, pair0, pair1);
         const int entry = entries < kEntries ? entries : -1;
         if (entry >= 0) {
           doc_.m_abParaType[entry] = static_cast<uint8_t>(type);
@@ -199,8 +199,8 @@ int PositionBuilder::Build(int endArg) {
           ++entries;
         }
         if (type == 6) {
-          const int s = img_.At(p) == 0 ? 1 : 0;
-          RecordRow(entry, p, s, img_.At(p + s), pair0 == 0x46 && pair1 == 0x66, limit);
+          const int s = img_.PeekU8(p) == 0 ? 1 : 0;
+          RecordRow(entry, p, s, img_.PeekU8(p + s), pair0 == 0x46 && pair1 == 0x66, limit);
         }
         prevEnd = runEnd[j + 1];
       }
@@ -209,16 +209,16 @@ int PositionBuilder::Build(int endArg) {
       for (int j = 0; j < runs; ++j) {
         const int64_t thisEnd = runEnd[j + 1];
         result = std::max(result, thisEnd);
-        const uint8_t offset = img_.At(q + 4 * (static_cast<int64_t>(c) + 1) + j);
+        const uint8_t offset = img_.PeekU8(q + 4 * (static_cast<int64_t>(c) + 1) + j);
         if (offset != 0) {
           const int64_t props = q + 2 * static_cast<int64_t>(offset);
-          const int length = img_.Signed(props);
+          const int length = static_cast<int8_t>(img_.PeekU8(props));
           bool deleted = false;
           for (int k = 1; k <= length && !deleted; ++k) {
-            deleted = img_.At(props + k) == 0x64 && img_.At(props + k + 1) == 0x68;
+            deleted = img_.PeekU8(props + k) == 0x64 && img_.PeekU8(props + k + 1) == 0x68;
           }
           if (deleted && prevEnd < thisEnd && thisEnd < limit) {
-            for (int64_t x = std::max<int64_t>(prevEnd, 0); x < thisEnd && img_.Inside(x); ++x) img_.Set(x, kDeletedFiller);
+            for (int64_t x = std::max<int64_t>(prevEnd, 0); x < thisEnd && img_.Inside(x); ++x) SetRawImageByte(doc_, x, kDeletedFiller);
           }
         }
         prevEnd = thisEnd;
@@ -229,10 +229,10 @@ int PositionBuilder::Build(int endArg) {
       if (p0 == 0 && p1 == 0 && p2 == 0 && ++zeroPages > kMaxZeroPages) break;
       continue;
     }
-    img_.Set(q, 0);
-    img_.Set(q + 1, 6);
-    img_.Set(q + 2, 0);
-    img_.Set(q + 3, 0);
+    SetRawImageByte(doc_, q, 0);
+    SetRawImageByte(doc_, q + 1, 6);
+    SetRawImageByte(doc_, q + 2, 0);
+    SetRawImageByte(doc_, q + 3, 0);
     zeroPages = 0;
   }
   doc_.m_nRawPos = start;

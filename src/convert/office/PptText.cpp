@@ -11,7 +11,7 @@
 // Every container is entered (the picture store too, whose instance is its entry
 // count); only the slide list proper (instance 0) numbers pages.
 //
-// Bounds: every read goes through RawImage; a record length past the data ends the
+// Bounds: every read goes through the byte cursor; a record length past the data ends the
 // walk at the data's end; at most 40,000 records, 48 edits, m_nTableRows entries
 // and 400 pictures; picture indexes are looked up only inside the table; the grid
 // drops what falls outside it; pages stop at 200.
@@ -54,7 +54,7 @@ struct PptEntry {
 
 class PptRoad {
  public:
-  PptRoad(CQelDoc& doc, DumpCall& call) : doc_(doc), call_(call), img_(RawImage::Of(doc)) {}
+  PptRoad(CQelDoc& doc, DumpCall& call) : doc_(doc), call_(call), img_(RawImageOf(doc)) {}
   void Run();
 
  private:
@@ -70,7 +70,7 @@ class PptRoad {
 
   CQelDoc& doc_;
   DumpCall& call_;
-  RawImage img_;
+  ByteCursor img_;
   std::vector<PptEntry> entries_;
 
   // Walk state.
@@ -98,18 +98,18 @@ void PptRoad::AddText(int64_t data, int64_t length, bool wide) {
   std::string text;
   if (wide) {
     std::vector<char16_t> units;
-    for (int64_t k = 0; k + 1 < length; k += 2) units.push_back(static_cast<char16_t>(img_.U16(data + k)));
+    for (int64_t k = 0; k + 1 < length; k += 2) units.push_back(static_cast<char16_t>(img_.PeekU16LE(data + k)));
     for (size_t at = 0; at < units.size(); at += 1000) {
       const int n = static_cast<int>(std::min<size_t>(1000, units.size() - at));
       char out[2 * 1000 + 2];
       const int got = plat::WideToCp932(units.data() + at, n, out, sizeof out);
       text.append(out, static_cast<size_t>(std::max(got, 0)));
     }
-  } else if (length == 1 && img_.At(data) == 0xD7) {
+  } else if (length == 1 && img_.PeekU8(data) == 0xD7) {
     text = "X";
   } else {
     // Latin-1 text: bytes above 7F folded to ASCII look-alikes, not read as Shift-JIS.
-    for (int64_t k = 0; k < length; ++k) text += static_cast<char>(CQelDoc::FoldLatin1Char(img_.At(data + k)));
+    for (int64_t k = 0; k < length; ++k) text += static_cast<char>(CQelDoc::FoldLatin1Char(img_.PeekU8(data + k)));
   }
   text += "\r\n";
   const size_t limit = static_cast<size_t>(std::max(doc_.m_nCharLimit, 2));
@@ -167,9 +167,9 @@ void PptRoad::Walk(int64_t from, int64_t end) {
   int64_t p = from;
   while (p + 8 <= end && edits_ < kMaxEdits && records_ < kMaxRecords) {
     while (!parents.empty() && p >= parents.back().end) parents.pop_back();
-    const uint8_t b0 = img_.At(p), b1 = img_.At(p + 1);
-    const int type = img_.U16(p + 2);
-    const int64_t length = img_.U24(p + 4);
+    const uint8_t b0 = img_.PeekU8(p), b1 = img_.PeekU8(p + 1);
+    const int type = img_.PeekU16LE(p + 2);
+    const int64_t length = img_.PeekU24LE(p + 4);
     const int instance = b0 >> 4 | b1 << 4;
     const int64_t data = p + 8;
     if ((b0 & 0x0F) == 0x0F) {
@@ -189,7 +189,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
     switch (type) {
       case 0x03F3:  // slide persist: a slide event; the slide list's entries are pages
         e.code = kSlide;
-        e.id = img_.U16(data + 12);
+        e.id = img_.PeekU16LE(data + 12);
         e.revision = revision_;
         ++slides_;
         if (slideList) e.page = ++listPage_;
@@ -198,7 +198,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
         AddEntry(e);
         break;
       case 0x03EA:
-        if (img_.At(p + 4) == 0) {
+        if (img_.PeekU8(p + 4) == 0) {
           docEnded_ = true;
           e.code = kDocEnd;
           AddEntry(e);
@@ -242,8 +242,8 @@ void PptRoad::Walk(int64_t from, int64_t end) {
         if ((b0 & 0x0F) == 2 && pictureCount_ < kMaxPictures) {
           ++pictureCount_;
           call_.pictureType[static_cast<size_t>(pictureCount_)] = b0;
-          call_.pictureVolume[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.U32(data + 20) & 0x7FFFFFFF);
-          call_.pictureAddress[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.U32(data + 28) & 0x7FFFFFFF);
+          call_.pictureVolume[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 20) & 0x7FFFFFFF);
+          call_.pictureAddress[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 28) & 0x7FFFFFFF);
         }
         if (doc_.m_nDisplayForm == 2 && pictureCount_ > 0) {
           doc_.ConvPrintf("\r\n picture no.=%3d adr=%8x vol=%6x ", pictureCount_,
@@ -259,8 +259,8 @@ void PptRoad::Walk(int64_t from, int64_t end) {
         break;
       case 0xF00B:
         for (int64_t k = 0; k + 6 <= std::min<int64_t>(length, 100); k += 6) {
-          if (img_.U16(data + k) == 0x4104) {
-            pictureIndex_ = static_cast<int>(std::min<uint32_t>(img_.U32(data + k + 2), 100000));
+          if (img_.PeekU16LE(data + k) == 0x4104) {
+            pictureIndex_ = static_cast<int>(std::min<uint32_t>(img_.PeekU32LE(data + k + 2), 100000));
             break;
           }
         }
@@ -268,7 +268,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
       case 0xF010: {
         const int div1 = doc_.m_bVerticalRules ? 160 : 250;
         const int div2 = doc_.m_bVerticalRules ? 52 : 60;
-        const auto v = [&](int k) { return static_cast<int16_t>(img_.U16(data + 2 * k)); };
+        const auto v = [&](int k) { return static_cast<int16_t>(img_.PeekU16LE(data + 2 * k)); };
         int top = v(0) / div1, left = v(1) / div2, right = v(2) / div2, bottom = v(3) / div1;
         if (top > 1000 || top < 0) top = 0;
         if (left > 1000 || left < 0) left = 0;
@@ -446,18 +446,18 @@ void PptRoad::Pages() {
 void PptRoad::OlderForm(int64_t from, int64_t end) {
   int64_t p = from;
   for (int guard = 0; guard < kMaxRecords && p + 16 <= end; ++guard) {
-    const int t0 = img_.At(p), t1 = img_.At(p + 1);
+    const int t0 = img_.PeekU8(p), t1 = img_.PeekU8(p + 1);
     if ((t0 == 0 && t1 == 0xFF) || (t0 == 0xFF && t1 == 0)) break;
     const int type = t0 | t1 << 8;
-    const bool entered = img_.At(p + 4) == 0xFF || img_.At(p + 5) == 0xFF;
-    const int64_t length = img_.At(p + 4) == 0xFF && img_.At(p + 5) == 0xFF ? img_.U16(p + 8) : img_.U24(p + 8);
+    const bool entered = img_.PeekU8(p + 4) == 0xFF || img_.PeekU8(p + 5) == 0xFF;
+    const int64_t length = img_.PeekU8(p + 4) == 0xFF && img_.PeekU8(p + 5) == 0xFF ? img_.PeekU16LE(p + 8) : img_.PeekU24LE(p + 8);
     const int64_t data = p + 16;
-    const uint8_t kind = img_.At(p + 12);
+    const uint8_t kind = img_.PeekU8(p + 12);
     if (type == 0x03F4) doc_.ConvAppend("==============================================================\r\n");
-    if (((type == 0x07EE && kind == '5') || (type == 0x0FBA && kind == '0')) && img_.At(p + 13) == 0) {
+    if (((type == 0x07EE && kind == '5') || (type == 0x0FBA && kind == '0')) && img_.PeekU8(p + 13) == 0) {
       std::string text;
       for (int64_t k = 0; k < length && data + k < end; ++k) {
-        const uint8_t c = img_.At(data + k), n = img_.At(data + k + 1);
+        const uint8_t c = img_.PeekU8(data + k), n = img_.PeekU8(data + k + 1);
         if (c == 0x91 && n >= '0' && n <= '9') text += '\'';
         else if (c == '\r' && n != '\n') text += "\r\n";
         else if (c == 0x0B) text += "\r\n\t";
@@ -475,13 +475,13 @@ void PptRoad::Run() {
   const int64_t end = std::min<int64_t>({main + length, doc_.m_nRawLen, img_.Size()});
   int64_t start = -1;
   for (int64_t b = 512; b + 4 <= end && b / 512 <= std::max(doc_.m_nCfbSectorCount, 1); b += 512) {
-    if (img_.At(b) == 0x0F && img_.At(b + 1) == 0 && img_.At(b + 2) == 0xE8 && img_.At(b + 3) == 0x03) {
+    if (img_.PeekU8(b) == 0x0F && img_.PeekU8(b + 1) == 0 && img_.PeekU8(b + 2) == 0xE8 && img_.PeekU8(b + 3) == 0x03) {
       start = b;
       break;
     }
   }
   if (start < 0) {
-    if (img_.U32(main) == 3) OlderForm(main, end);
+    if (img_.PeekU32LE(main) == 3) OlderForm(main, end);
     return;
   }
   Walk(start + 8, end);

@@ -39,7 +39,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   const int n = direct || m_nSelectedItem > 199 ? 1 : m_nSelectedItem;
   int64_t volume = call.pictureVolume[static_cast<size_t>(n)];
   const int64_t address = call.pictureAddress[static_cast<size_t>(n)];
-  const RawImage img = RawImage::Of(*this);
+  const ByteCursor img = RawImageOf(*this);
   const int64_t end = std::min<int64_t>(std::min(call.readSize, m_nRawLen), img.Size());
   if (volume <= 0 || address < 0) return ConvertStatus::Ok();
   const int64_t base = m_nFileKind == kKindPpt ? (m_anCfbSlots[4] > 0 ? m_anCfbSlots[4] : 512) + 8 : 0;
@@ -52,8 +52,8 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   if (m_nFileKind == kKindPpt && (type == 0x52 || type == 0x62)) {
     for (int64_t k = 0; k < 500; ++k) {
       const int64_t p = start + k;
-      const bool jpeg = type == 0x52 && img.At(p) == 0xFF && img.At(p + 1) == 0xD8 && img.At(p + 2) == 0xFF;
-      const bool png = type == 0x62 && img.At(p) == 0x89 && img.At(p + 1) == 0x50 && img.At(p + 2) == 0x4E;
+      const bool jpeg = type == 0x52 && img.PeekU8(p) == 0xFF && img.PeekU8(p + 1) == 0xD8 && img.PeekU8(p + 2) == 0xFF;
+      const bool png = type == 0x62 && img.PeekU8(p) == 0x89 && img.PeekU8(p + 1) == 0x50 && img.PeekU8(p + 2) == 0x4E;
       if (jpeg || png) {
         start = p;
         volume -= k;
@@ -61,7 +61,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
       }
     }
   } else if (direct) {
-    for (int k = 0; k < 100 && img.At(start) != 0xFF && volume > 0; ++k, ++start, --volume) {}
+    for (int k = 0; k < 100 && img.PeekU8(start) != 0xFF && volume > 0; ++k, ++start, --volume) {}
   }
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, volume, 1, 1000, &m_allocHook)) {
@@ -70,12 +70,12 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   bytes.clear();
   for (int64_t p = start; p < end && static_cast<int64_t>(bytes.size()) < volume; ++p) {
     // Workbook pictures: the headers of full-length continuation records are dropped.
-    if (m_nFileKind == kKindXls && (img.At(p) == '<' || img.At(p) == 0xEB) && img.At(p + 1) == 0 && img.At(p + 2) == ' ' &&
-        img.At(p + 3) == ' ') {
+    if (m_nFileKind == kKindXls && (img.PeekU8(p) == '<' || img.PeekU8(p) == 0xEB) && img.PeekU8(p + 1) == 0 && img.PeekU8(p + 2) == ' ' &&
+        img.PeekU8(p + 3) == ' ') {
       p += 3;
       continue;
     }
-    bytes.push_back(img.At(p));
+    bytes.push_back(img.PeekU8(p));
   }
   const PictureFile file = PictureFileOf(bytes);
   if (!file.name) return ConvertStatus::Ok();

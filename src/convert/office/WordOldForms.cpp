@@ -3,7 +3,7 @@
 // it. Besides Word 97 (WordText.cpp) these are the earlier generations: 16-bit
 // units through pieces or the FIB's text range (97 A6), 8-bit text (DC A5), RTF
 // kept inside a Word file, and two simple forms whose bytes are copied almost as
-// they are. Every read goes through RawImage; the grids stop at their row limit.
+// they are. Every read goes through the byte cursor; the grids stop at their row limit.
 #include <algorithm>
 #include <vector>
 
@@ -22,7 +22,7 @@ enum class OldForm { Range16, Pieces16, Text8 };
 
 class OldWordRoad {
  public:
-  OldWordRoad(CQelDoc& doc, WordGrid& grid, OldForm form) : doc_(doc), img_(RawImage::Of(doc)), grid_(grid), form_(form) {}
+  OldWordRoad(CQelDoc& doc, WordGrid& grid, OldForm form) : doc_(doc), img_(RawImageOf(doc)), grid_(grid), form_(form) {}
   void Run();
 
  private:
@@ -34,7 +34,7 @@ class OldWordRoad {
   bool Done(int64_t pos) const { return pos >= textEnd_ + 1 || pos > rawEnd_ || grid_.Full(); }
 
   CQelDoc& doc_;
-  RawImage img_;
+  ByteCursor img_;
   WordGrid& grid_;
   OldForm form_;
   int64_t main_ = 512;
@@ -66,8 +66,8 @@ void OldWordRoad::Units(int64_t from, int64_t units) {
       ended_ = true;
       return;
     }
-    uint8_t b = img_.At(pos);
-    const uint8_t h = img_.At(pos + 1);
+    uint8_t b = img_.PeekU8(pos);
+    const uint8_t h = img_.PeekU8(pos + 1);
     pos += 2;
     if (b == 0 && h == 0 && units < 0) {
       ended_ = true;
@@ -102,9 +102,9 @@ void OldWordRoad::Bytes8(int64_t from) {
   const int64_t endPage = ptEnd_ / 512;
   for (int64_t pos = from;;) {
     if (Done(pos) || (ptEnd_ > 0 && pos > ptEnd_ && pos / 512 > endPage)) return;
-    uint8_t c = img_.At(pos++);
+    uint8_t c = img_.PeekU8(pos++);
     if (c == 0) {
-      if (img_.At(pos) == 0) return;
+      if (img_.PeekU8(pos) == 0) return;
       continue;
     }
     if (c != 0x07) c = CQelDoc::FoldLatin1Char(c);
@@ -123,19 +123,19 @@ void OldWordRoad::Run() {
   main_ = doc_.m_anCfbSlots[0];
   const int64_t fib = main_;
   rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
-  textEnd_ = std::min<int64_t>(fib + img_.U24(fib + 0x1C), rawEnd_);
+  textEnd_ = std::min<int64_t>(fib + img_.PeekU24LE(fib + 0x1C), rawEnd_);
   const int64_t start = main_ + 0x300;
 
   if (form_ == OldForm::Range16) {
-    textEnd_ = std::min<int64_t>(fib + img_.U24(fib + 0x1C), rawEnd_);
-    Units(fib + img_.U24(fib + 0x18), -1);
+    textEnd_ = std::min<int64_t>(fib + img_.PeekU24LE(fib + 0x1C), rawEnd_);
+    Units(fib + img_.PeekU24LE(fib + 0x18), -1);
     return;
   }
   std::vector<int> cps(kMaxWordPieces + 1, 0), fcs(kMaxWordPieces + 1, 0);
   int pieces = 0;
   if (form_ == OldForm::Pieces16) {
-    const int64_t place = fib + img_.U24(fib + 0x148);
-    if (img_.At(place + 1) == 0x80) pieces = doc_.ReadWordPieceTable(static_cast<int>(place), cps.data(), fcs.data(), 5, kMaxWordPieces);
+    const int64_t place = fib + img_.PeekU24LE(fib + 0x148);
+    if (img_.PeekU8(place + 1) == 0x80) pieces = doc_.ReadWordPieceTable(static_cast<int>(place), cps.data(), fcs.data(), 5, kMaxWordPieces);
   }
   doc_.m_nRawPos = start;
   ptEnd_ = doc_.BuildPositionTable(3, 0, 0);
@@ -155,17 +155,17 @@ void OldWordRoad::Run() {
 
 // The simple forms: the file's bytes to the display text, nearly as they are.
 void CopySimpleForm(CQelDoc& doc, bool form94) {
-  const RawImage img = RawImage::Of(doc);
+  const ByteCursor img = RawImageOf(doc);
   const int64_t rawEnd = std::min<int64_t>(doc.m_nRawLen, img.Size());
   int64_t end = rawEnd;
-  if (form94 && img.U24(0x1C) != 0) end = std::min<int64_t>(img.U24(0x1C), rawEnd);
+  if (form94 && img.PeekU24LE(0x1C) != 0) end = std::min<int64_t>(img.PeekU24LE(0x1C), rawEnd);
   DisplayWriter out = doc.ConvWriter();
   std::string text;
   for (int64_t i = form94 ? 0x180 : 0x201; i < end && static_cast<int64_t>(text.size()) < doc.m_nOutDataLimit;) {
-    const uint8_t c = img.At(i), d = img.At(i + 1);
+    const uint8_t c = img.PeekU8(i), d = img.PeekU8(i + 1);
     if ((c == 0 && d == 0) || (c == 0x1E && d == 0x78)) break;
     if (form94) {
-      if (c == '\r' && d == 0x07 && img.At(i + 2) == '\r' && img.At(i + 3) == 0x07) {
+      if (c == '\r' && d == 0x07 && img.PeekU8(i + 2) == '\r' && img.PeekU8(i + 3) == 0x07) {
         text += "\r\n";
         i += 4;
       } else if (c == '\r' && d == 0x07) {
@@ -189,18 +189,18 @@ void CopySimpleForm(CQelDoc& doc, bool form94) {
 }  // namespace
 
 ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
-  const RawImage img = RawImage::Of(*this);
+  const ByteCursor img = RawImageOf(*this);
   const int64_t main = m_anCfbSlots[0];
   if (call.kind == kKindMail) {
     CopySimpleForm(*this, false);
     return ConvertStatus::Ok();
   }
   if (main <= 0) {
-    if (img.At(0) == 0x94 && img.At(1) == 0xA6 && img.At(2) == 0x2E) CopySimpleForm(*this, true);
-    else if (img.At(0) == 0xFE && img.At(1) == 0x37 && img.At(2) == 0x00) CopySimpleForm(*this, false);
+    if (img.PeekU8(0) == 0x94 && img.PeekU8(1) == 0xA6 && img.PeekU8(2) == 0x2E) CopySimpleForm(*this, true);
+    else if (img.PeekU8(0) == 0xFE && img.PeekU8(1) == 0x37 && img.PeekU8(2) == 0x00) CopySimpleForm(*this, false);
     return ConvertStatus::Ok();
   }
-  const uint8_t b0 = img.At(main), b1 = img.At(main + 1), b2 = img.At(main + 2);
+  const uint8_t b0 = img.PeekU8(main), b1 = img.PeekU8(main + 1), b2 = img.PeekU8(main + 2);
   if (b0 == '{' && b1 == '\\') {
     DumpRtfWordFormat(main, true);
     return ConvertStatus::Ok();

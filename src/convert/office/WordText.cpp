@@ -4,7 +4,7 @@
 // converted to Shift-JIS and laid into the character grid; paragraph and cell marks
 // take their types from the position table, so the grid renderer can draw tables.
 //
-// Bounds: every byte is read through RawImage; the line holds at most 4,000 bytes;
+// Bounds: every byte is read through the byte cursor; the line holds at most 4,000 bytes;
 // take-backs never go below the line's start; the grid stops at its row limit; the
 // road stops past the image and ends at the text end (FIB) or after the last piece.
 #include <algorithm>
@@ -28,7 +28,7 @@ constexpr int kEndZeroRun = 128;
 
 class Word97Road {
  public:
-  Word97Road(CQelDoc& doc, WordGrid& grid) : doc_(doc), img_(RawImage::Of(doc)), grid_(grid) {}
+  Word97Road(CQelDoc& doc, WordGrid& grid) : doc_(doc), img_(RawImageOf(doc)), grid_(grid) {}
 
   // Fills the grid; the pictures found go to pictures_.
   void Run();
@@ -51,7 +51,7 @@ class Word97Road {
   void Flush();
 
   CQelDoc& doc_;
-  RawImage img_;
+  ByteCursor img_;
   WordGrid& grid_;
   std::vector<WordPicture> pictures_;
   std::vector<uint8_t> line_;
@@ -82,15 +82,15 @@ class Word97Road {
 // 0Table stream; failing both, the FIB's clx offset in the stream its flags name.
 int64_t Word97Road::FindPieceTable(int64_t fib) const {
   const int64_t one = doc_.m_anCfbSlots[3], zero = doc_.m_anCfbSlots[2];
-  const uint32_t v = img_.U24(fib + 0x18A);
+  const uint32_t v = img_.PeekU24LE(fib + 0x18A);
   auto accepted = [&](int64_t p) {
-    return img_.At(p + 1) == 0x80 || img_.At(p) == 2 || (img_.At(p - 2) == 0xFF && img_.At(p - 1) == 0x40);
+    return img_.PeekU8(p + 1) == 0x80 || img_.PeekU8(p) == 2 || (img_.PeekU8(p - 2) == 0xFF && img_.PeekU8(p - 1) == 0x40);
   };
   if (one > 0 && accepted(one + v)) return one + v;
   if (zero > 0 && accepted(zero + v)) return zero + v;
-  const int64_t table = (img_.U16(fib + 0x0A) & 0x0200) ? one : zero;
-  const int64_t clx = table > 0 ? table + img_.U32(fib + 0x1A2) : 0;
-  if (clx > 0 && (img_.At(clx) == 1 || img_.At(clx) == 2)) return clx;
+  const int64_t table = (img_.PeekU16LE(fib + 0x0A) & 0x0200) ? one : zero;
+  const int64_t clx = table > 0 ? table + img_.PeekU32LE(fib + 0x1A2) : 0;
+  if (clx > 0 && (img_.PeekU8(clx) == 1 || img_.PeekU8(clx) == 2)) return clx;
   return 0;
 }
 
@@ -99,7 +99,7 @@ int64_t Word97Road::FindPieceTable(int64_t fib) const {
 void Word97Road::GuessWidth() {
   int n = 0, high = 0, oneZero = 0;
   for (int k = 0; k + 1 < 512; k += 2) {
-    const uint8_t a = img_.At(pos_ + k), b = img_.At(pos_ + k + 1);
+    const uint8_t a = img_.PeekU8(pos_ + k), b = img_.PeekU8(pos_ + k + 1);
     if (a == 0 && b == 0) break;
     n += 2;
     if ((a > 0x80 && a != 0xA0) || (b > 0x80 && b != 0xA0)) ++high;
@@ -115,20 +115,20 @@ bool Word97Road::PageStart() {
   if (pieceCount_ == 0) GuessWidth();
   const int64_t endPage = ptEnd_ / 512;
   for (int guard = 0; guard < 100000; ++guard) {
-    const uint8_t b0 = img_.At(pos_), b1 = img_.At(pos_ + 1);
+    const uint8_t b0 = img_.PeekU8(pos_), b1 = img_.PeekU8(pos_ + 1);
     if (b0 == 0 && (b1 == 4 || b1 == 0)) break;
     if (b0 < 0x80 && b1 == '\r') {
       eightBit_ = true;
       break;
     }
-    if (img_.At(pos_ + 2) == 0 && img_.At(pos_ + 3) == 0 && pos_ / 512 != endPage && pos_ + 512 <= rawEnd_) {
+    if (img_.PeekU8(pos_ + 2) == 0 && img_.PeekU8(pos_ + 3) == 0 && pos_ / 512 != endPage && pos_ + 512 <= rawEnd_) {
       pos_ += 512;
       continue;
     }
     break;
   }
-  const uint8_t b0 = img_.At(pos_), b1 = img_.At(pos_ + 1);
-  if (b0 == 0 && (b1 == 4 || b1 == 6) && (img_.At(pos_ - 1) == 0 || eightBitZero_) && pos_ / 512 > endPage) {
+  const uint8_t b0 = img_.PeekU8(pos_), b1 = img_.PeekU8(pos_ + 1);
+  if (b0 == 0 && (b1 == 4 || b1 == 6) && (img_.PeekU8(pos_ - 1) == 0 || eightBitZero_) && pos_ / 512 > endPage) {
     done_ = true;
     return false;
   }
@@ -182,8 +182,8 @@ void Word97Road::Step() {
   if (pos_ % 512 == 0 && pos_ != pageChecked_ && !PageStart()) return;
   if (pieceCount_ > 0 && remaining_ <= 0 && !NextPiece()) return;
   if (pos_ % 512 == 0 && pos_ != pageChecked_ && !PageStart()) return;
-  const uint8_t c = img_.At(pos_);
-  uint8_t h = img_.At(pos_ + 1);
+  const uint8_t c = img_.PeekU8(pos_);
+  uint8_t h = img_.PeekU8(pos_ + 1);
   ++pos_;
   --remaining_;
 
@@ -229,7 +229,7 @@ void Word97Road::Step() {
         else if (c == 0x44) lo = 0x94, hi = 0x03;
         else if (c >= 0x20 && c <= 0x3F) hi = 0;
       }
-      img_.Set(pos_, hi);
+      SetRawImageByte(doc_, pos_, hi);
       line_.push_back(lo);
       if (typeCode) {
         line_.push_back(0);
@@ -271,9 +271,9 @@ bool Word97Road::PlainPairs() {
   while (!eightBit_ && !done_ && !stop_ && !flushNow_ && line_.size() % 2 == 0 && line_.size() + 2 < kLineBytes &&
          pos_ % 512 != 0 && (pos_ + 1) % 512 != 0 && (pieceCount_ == 0 || remaining_ >= 2) && pos_ + 2 <= textEnd_ &&
          pos_ + 2 <= rawEnd_) {
-    const uint8_t c = img_.At(pos_), h = img_.At(pos_ + 1);
+    const uint8_t c = img_.PeekU8(pos_), h = img_.PeekU8(pos_ + 1);
     if (h == 0) {
-      if (c < 0x20 || c >= 0x80 || img_.At(pos_ + 2) == 0) break;
+      if (c < 0x20 || c >= 0x80 || img_.PeekU8(pos_ + 2) == 0) break;
     } else if (h == 0x20 || h == 0xF0 || (c == 0x10 && h == 0x10)) {
       break;
     }
@@ -296,9 +296,10 @@ void Word97Road::Flush() {
   if (midCharacter) line_.push_back(0);
   std::vector<char16_t>& wide = wide_;
   wide.resize(line_.size() / 2);
-  for (size_t k = 0; k < wide.size(); ++k) wide[k] = static_cast<char16_t>(line_[2 * k] | line_[2 * k + 1] << 8);
+  ByteCursor units(std::span<const uint8_t>(line_.data(), wide.size() * 2));
+  for (char16_t& unit : wide) unit = units.U16LE();
   line_.clear();
-  if (!eightBit_ && midCharacter && (img_.At(pos_) == 0 || img_.At(pos_) == '\n')) {
+  if (!eightBit_ && midCharacter && (img_.PeekU8(pos_) == 0 || img_.PeekU8(pos_) == '\n')) {
     ++pos_;
     --remaining_;
   }
@@ -315,7 +316,7 @@ void Word97Road::Run() {
   main_ = doc_.m_anCfbSlots[0];
   const int64_t fib = main_;
   rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
-  textEnd_ = std::min<int64_t>(main_ + img_.U24(fib + 0x1C), rawEnd_);
+  textEnd_ = std::min<int64_t>(main_ + img_.PeekU24LE(fib + 0x1C), rawEnd_);
 
   cps_.assign(kMaxWordPieces + 1, 0);
   fcs_.assign(kMaxWordPieces + 1, 0);
@@ -324,7 +325,7 @@ void Word97Road::Run() {
 
   // The text start: the first page from the third that is not empty.
   int64_t start = main_ + 0x400;
-  while (start < rawEnd_ && img_.At(start + 1) == 0 && (img_.At(start) == 0 || img_.At(start) == 0xE5)) start += 512;
+  while (start < rawEnd_ && img_.PeekU8(start + 1) == 0 && (img_.PeekU8(start) == 0 || img_.PeekU8(start) == 0xE5)) start += 512;
 
   const int64_t data = doc_.m_anCfbSlots[1];
   if (data > 0) {
@@ -334,7 +335,7 @@ void Word97Road::Run() {
   }
 
   doc_.m_nRawPos = start;
-  const int textPage = static_cast<int>(img_.U16(fib + 0x18) >> 8);
+  const int textPage = static_cast<int>(img_.PeekU16LE(fib + 0x18) >> 8);
   ptEnd_ = doc_.BuildPositionTable(4, data > 0 ? static_cast<int>(data / 512 - 1) : 0, data > start ? static_cast<int>(data) : 0,
                                    textPage);
 
@@ -374,11 +375,11 @@ static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<Wor
   plat::ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
-  const RawImage image(bytes.data(), static_cast<int64_t>(bytes.size()));
+  const ByteCursor image(bytes.data(), static_cast<int64_t>(bytes.size()));
   CompoundStreams streams(doc, image, static_cast<int64_t>(bytes.size()));
   std::string data = streams.Named("Data");
   if (data.empty()) return;
-  const RawImage dataImage(reinterpret_cast<uint8_t*>(data.data()), static_cast<int64_t>(data.size()));
+  const ByteCursor dataImage(reinterpret_cast<uint8_t*>(data.data()), static_cast<int64_t>(data.size()));
   pictures.resize(kMaxWordPictures);
   pictures.resize(static_cast<size_t>(FindWordPictures(dataImage, 0, dataImage.Size(), pictures.data(), kMaxWordPictures, 0)));
 }

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 class CQelDoc;
-class RawImage;
+class ByteCursor;
 struct DumpCall;
 struct WordGrid;
 
@@ -19,7 +19,7 @@ struct WordPicture {
 
 // Appends the pictures of the Data stream image [data, end) to list (up to
 // capacity entries, count already there); returns the new count.
-int FindWordPictures(const RawImage& img, int64_t data, int64_t end, WordPicture* list, int capacity, int count);
+int FindWordPictures(const ByteCursor& img, int64_t data, int64_t end, WordPicture* list, int capacity, int count);
 
 // The grid of the Word roads over the dump's first string matrix: m_nCharLimit
 // bytes a row, up to m_nTableRows + 90 rows (fewer when the matrix is smaller).

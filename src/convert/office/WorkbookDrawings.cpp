@@ -6,14 +6,12 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/office/RawImage.h"
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "platform/CodePage.h"
 
 namespace {
-
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
 
 constexpr uint16_t kBlipStoreEntry = 0xF007;
 constexpr uint16_t kProperties = 0xF00B;
@@ -23,27 +21,33 @@ constexpr int kMaxPictures = 1024;
 }  // namespace
 
 // The picture store: one kind byte (the Windows blip type) per entry, in order.
-void WorkbookWalk::DrawingGroup(const uint8_t* p, int64_t n) {
+void WorkbookWalk::DrawingGroup(const ByteCursor& record) {
+  const int64_t n = record.Size();
   for (int64_t at = 0; at + 9 <= n && static_cast<int>(pictureKinds_.size()) < kMaxPictures; ++at) {
-    if (U16(p + at + 2) == kBlipStoreEntry && (p[at] & 0x0F) == 0x02) pictureKinds_.push_back(p[at + 8]);
+    if (record.PeekU16LE(at + 2) == kBlipStoreEntry && (record.PeekU8(at) & 0x0F) == 0x02) pictureKinds_.push_back(record.PeekU8(at + 8));
   }
 }
 
-void WorkbookWalk::Drawing(const uint8_t* p, int64_t n) {
+// The OfficeArt records are found by their type at any offset of the record's bytes.
+void WorkbookWalk::Drawing(const ByteCursor& record) {
+  const int64_t n = record.Size();
   int picture = 0;
   bool anchored = false;
   for (int64_t at = 0; at + 8 <= n; ++at) {
-    const uint16_t type = U16(p + at + 2);
-    const uint32_t length = U32(p + at + 4);
-    if (type == kClientAnchor && length >= 18 && at + 8 + 18 <= n) {
-      const uint8_t* a = p + at + 8;
-      anchor_ = Anchor{U16(a + 2), U16(a + 6), U16(a + 10), U16(a + 14), U16(a + 12), U16(a + 16)};
+    const uint16_t type = record.PeekU16LE(at + 2);
+    const uint32_t length = record.PeekU32LE(at + 4);
+    if (type == kClientAnchor && length >= 18) {
+      const ByteCursor a = record.Window(at + 8, 18);
+      if (a.Failed()) continue;
+      anchor_ = Anchor{a.PeekU16LE(2), a.PeekU16LE(6), a.PeekU16LE(10), a.PeekU16LE(14), a.PeekU16LE(12), a.PeekU16LE(16)};
       anchored = true;
-    } else if (type == kProperties && (p[at] & 0x0F) == 0x03) {
-      const int count = U16(p + at) >> 4;
-      for (int k = 0; k < count && at + 8 + (k + 1) * 6 <= n; ++k) {
-        const uint8_t* prop = p + at + 8 + k * 6;
-        if ((U16(prop) & 0x3FFF) == 0x0104) picture = static_cast<int>(std::min<uint32_t>(U32(prop + 2), 4096));
+    } else if (type == kProperties && (record.PeekU8(at) & 0x0F) == 0x03) {
+      const int count = record.PeekU16LE(at) >> 4;
+      ByteCursor props = record.Window(at + 8, n - at - 8);
+      for (int k = 0; k < count && props.Has(6); ++k) {
+        const uint16_t id = props.U16LE();
+        const uint32_t value = props.U32LE();
+        if ((id & 0x3FFF) == 0x0104) picture = static_cast<int>(std::min<uint32_t>(value, 4096));
       }
     }
   }
@@ -62,20 +66,18 @@ void WorkbookWalk::Drawing(const uint8_t* p, int64_t n) {
 
 // A text object: its characters follow in the next record (a continuation), a flags
 // byte first (bit 0: 16-bit characters).
-void WorkbookWalk::TextObject(const uint8_t* p, int64_t n, int64_t next) {
-  if (n < 12) return;
-  const int chars = U16(p + 10);
-  const uint8_t* raw = doc_.m_pRawData;
+void WorkbookWalk::TextObject(const ByteCursor& record, int64_t next) {
+  if (record.Size() < 12) return;
+  const int chars = record.PeekU16LE(10);
   const int64_t limit = std::min<int64_t>(doc_.m_nRawLen, static_cast<int64_t>(doc_.m_rawStore.size()));
-  if (chars == 0 || next + 5 > limit || U16(raw + next) != 0x003C) return;
-  const int64_t length = U16(raw + next + 2);
-  const uint8_t* c = raw + next + 4;
-  const int64_t end = std::min<int64_t>(length, limit - next - 4);
-  const bool wide = c[0] & 1;
+  const ByteCursor image = RawImageOf(doc_).Window(0, limit);
+  if (chars == 0 || next + 5 > limit || image.PeekU16LE(next) != 0x003C) return;
+  const int64_t length = image.PeekU16LE(next + 2);
+  ByteCursor c = image.Window(next + 4, std::min<int64_t>(length, limit - next - 4));
+  const bool wide = c.U8() & 1;
   std::string text;
-  for (int64_t at = 1, k = 0; k < chars && at + (wide ? 2 : 1) <= end; ++k) {
-    const char16_t ch = wide ? U16(c + at) : c[at];
-    at += wide ? 2 : 1;
+  for (int64_t k = 0; k < chars && c.Has(wide ? 2 : 1); ++k) {
+    const char16_t ch = wide ? c.U16LE() : c.U8();
     char out[2];
     const int w = ch < 0x80 ? (out[0] = static_cast<char>(ch), 1) : plat::WideCharToCp932(ch, out);
     if (w == 1 && (out[0] == '\n' || out[0] == '\r')) out[0] = ' ';

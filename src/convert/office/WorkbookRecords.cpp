@@ -4,18 +4,21 @@
 // image (or, for an early worksheet file, over the file from its first byte).
 //
 // Records are a 16-bit type, a 16-bit length and the data; a record whose data would
-// pass the loaded bytes ends the walk. Sheets are counted by the BOF records of the
+// pass the loaded bytes ends the walk. Each record is read through a window of the
+// stream image: a field past the record's end fails its cursor and the record is
+// skipped. Sheets are counted by the BOF records of the
 // sheet substreams (nested chart substreams excepted). String indexes are checked
 // against the pool, cells beyond the table's capacity are counted but not stored, an
 // encrypted workbook (FILEPASS) is answered with string 147.
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <bit>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/BiffNumberText.h"
+#include "convert/office/RawImage.h"
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "platform/CodePage.h"
@@ -26,14 +29,7 @@ constexpr int kFormats = 2048;
 constexpr uint16_t kNone = 0xFFFF;
 constexpr int64_t kLongRecord = 25600;
 
-uint16_t U16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t U32(const uint8_t* p) { return U16(p) | static_cast<uint32_t>(U16(p + 2)) << 16; }
-double F64(const uint8_t* p) {
-  uint64_t bits = U32(p) | static_cast<uint64_t>(U32(p + 4)) << 32;
-  double v;
-  std::memcpy(&v, &bits, sizeof v);
-  return v;
-}
+double F64(ByteCursor& in) { return std::bit_cast<double>(in.U64LE()); }
 
 }  // namespace
 
@@ -186,23 +182,21 @@ void WorkbookWalk::AddNumber(int row, int column, int xf, double value) {
 
 // An inline text of a cell record (LABEL, RSTRING, STRING): 8-bit in the older forms,
 // with a flags byte in the others.
-void WorkbookWalk::AddInlineText(int entry, const uint8_t* p, int64_t n, bool withFlags) {
-  if (entry < 0 || n < 2) return;
-  const int chars = U16(p);
-  int64_t at = 2;
+void WorkbookWalk::AddInlineText(int entry, ByteCursor in, bool withFlags) {
+  if (entry < 0 || in.Size() < 2) return;
+  const int chars = in.U16LE();
   bool wide = false;
-  if (withFlags && at < n) wide = p[at++] & 1;
+  if (withFlags && !in.AtEnd()) wide = in.U8() & 1;
   std::string text;
   int widest = 0, line = 0;
-  for (int i = 0; i < chars && at + (wide ? 2 : 1) <= n; ++i) {
+  for (int i = 0; i < chars && in.Has(wide ? 2 : 1); ++i) {
     char out[2];
     int w = 1;
     if (wide) {
-      const char16_t ch = static_cast<char16_t>(U16(p + at));
-      at += 2;
+      const char16_t ch = in.U16LE();
       w = ch < 0x80 ? (out[0] = static_cast<char>(ch), 1) : plat::WideCharToCp932(ch, out);
     } else {
-      out[0] = static_cast<char>(p[at++]);
+      out[0] = static_cast<char>(in.U8());
       // 8-bit text of a Western code page: Latin letters folded, never read as Shift-JIS lead bytes.
       if (codePage_ != 932 && static_cast<uint8_t>(out[0]) >= 0x80) {
         out[0] = static_cast<char>(CQelDoc::FoldLatin1Char(static_cast<unsigned char>(out[0])));
@@ -229,11 +223,12 @@ void WorkbookWalk::AddInlineText(int entry, const uint8_t* p, int64_t n, bool wi
 // The shared strings: continuation headers rewritten, then one pool entry per string.
 // False when the strings cannot be trusted (the dump then ends with its message).
 bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
-  uint8_t* raw = doc_.m_pRawData;
-  int64_t end = dataStart + U16(raw + dataStart - 2);
-  while (end + 4 <= limit && U16(raw + end) == 0x003C) {
-    const int64_t length = U16(raw + end + 2);
-    raw[end + 2] = raw[end + 3] = 0x20;
+  const ByteCursor image = RawImageOf(doc_);
+  int64_t end = dataStart + image.PeekU16LE(dataStart - 2);
+  while (end + 4 <= limit && image.PeekU16LE(end) == 0x003C) {
+    const int64_t length = image.PeekU16LE(end + 2);
+    SetRawImageByte(doc_, end + 2, 0x20);
+    SetRawImageByte(doc_, end + 3, 0x20);
     end += 4 + length;
   }
   end = std::min(end, limit);
@@ -271,8 +266,8 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
 }
 
 WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
-  const uint8_t* raw = doc_.m_pRawData;
   const int64_t limit = std::min<int64_t>(doc_.m_nRawLen, static_cast<int64_t>(doc_.m_rawStore.size()));
+  const ByteCursor image = RawImageOf(doc_).Window(0, limit);
   int64_t pos = start;
   bool first = true;
   int depth = 0;          // open substreams
@@ -281,13 +276,13 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
   int lastFormulaEntry = -1;
   std::array<bool, 16> chart{};  // per nesting depth: a chart substream
   while (pos + 4 <= limit) {
-    if (raw[pos] == 0xD0 && raw[pos + 1] == 0xCF) break;  // an embedded compound file
-    const uint16_t type = U16(raw + pos);
-    const int64_t length = U16(raw + pos + 2);
+    if (image.PeekU16LE(pos) == 0xCFD0) break;  // an embedded compound file
+    const uint16_t type = image.PeekU16LE(pos);
+    const int64_t length = image.PeekU16LE(pos + 2);
     const int64_t data = pos + 4;
     if (type == 0 && length == 0) break;
     if (data + length > limit) break;
-    const uint8_t* p = raw + data;
+    ByteCursor rec = image.Window(data, length);
     pos = data + length;
     if (first) {
       form_ = length == 16 ? Form::Flags : length == 8 ? Form::Older : Form::Other;
@@ -310,7 +305,9 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       case 0x0209:
       case 0x0409:
       case 0x0809: {  // BOF: a sheet substream at the top level starts a sheet
-        const uint16_t kindOf = length >= 4 ? U16(p + 2) : 0x0010;
+        rec.Skip(2);
+        const uint16_t substream = rec.U16LE();
+        const uint16_t kindOf = rec.Ok() ? substream : 0x0010;
         if (depth == 0 && globalsSeen && kindOf != 0x0005) ++sheet_;
         if (depth == 0 && kindOf == 0x0005) globalsSeen = true;
         if (depth == 0 && !globalsSeen) {
@@ -331,7 +328,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         return End::Message;
       case 0x00FC:
         if (form_ == Form::Older && length > 8) {
-          AddTextCell(p, length, false);
+          AddTextCell(rec, false);
         } else if (!sstRead && length > 8) {
           sstRead = true;
           if (!ReadSharedStrings(data, limit)) return End::Message;
@@ -342,88 +339,107 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
           }
         }
         break;
-      case 0x00FD:
-        if (length >= 10) {
-          const uint32_t index = U32(p + 6);
-          if (index < static_cast<uint32_t>(sstCount_)) AddCell(U16(p), U16(p + 2), static_cast<int>(index));
-        }
+      case 0x00FD: {
+        const int row = rec.U16LE(), column = rec.U16LE();
+        rec.Skip(2);
+        const uint32_t index = rec.U32LE();
+        if (rec.Ok() && index < static_cast<uint32_t>(sstCount_)) AddCell(row, column, static_cast<int>(index));
         break;
+      }
       case 0x0204:
       case 0x00D6:
         // Only the workbooks of the form with flags bytes (BIFF8) store a flags byte
         // before the characters; the earlier ones store 8-bit text in their code page.
-        if (length > 8) AddTextCell(p, length, form_ == Form::Flags);
+        if (length > 8) AddTextCell(rec, form_ == Form::Flags);
         break;
-      case 0x0042:
-        if (length >= 2) codePage_ = U16(p);
+      case 0x0042: {
+        const uint16_t page = rec.U16LE();
+        if (rec.Ok()) codePage_ = page;
         break;
-      case 0x0203:
-        if (length >= 14) AddNumber(U16(p), U16(p + 2), U16(p + 4), F64(p + 6));
+      }
+      case 0x0203: {  // NUMBER
+        const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
+        const double value = F64(rec);
+        if (rec.Ok()) AddNumber(row, column, xf, value);
         break;
-      case 0x027E:
-        if (length >= 10) AddNumber(U16(p), U16(p + 2), U16(p + 4), DecodeRk(U32(p + 6)));
+      }
+      case 0x027E: {  // RK
+        const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
+        const uint32_t rk = rec.U32LE();
+        if (rec.Ok()) AddNumber(row, column, xf, DecodeRk(rk));
         break;
-      case 0x00BD:
-        for (int64_t at = 4; at + 6 <= length - 2; at += 6) {
-          AddNumber(U16(p), U16(p + 2) + static_cast<int>((at - 4) / 6), U16(p + at), DecodeRk(U32(p + at + 2)));
+      }
+      case 0x00BD: {  // MULRK: row, first column, xf and RK pairs, last column
+        const int row = rec.U16LE(), first = rec.U16LE();
+        for (int k = 0; rec.Remaining() >= 8; ++k) {
+          const int xf = rec.U16LE();
+          const uint32_t rk = rec.U32LE();
+          AddNumber(row, first + k, xf, DecodeRk(rk));
         }
         break;
+      }
       case 0x0006:
       case 0x0206:  // the formula record of the BIFF3 and BIFF4 worksheets
       case 0x0406:
-        if (length >= 14) {
-          int xf = U16(p + 4);
+        {
+          const int row = rec.U16LE(), column = rec.U16LE();
+          int xf = rec.U16LE();
+          const double value = F64(rec);
+          if (!rec.Ok()) break;
           if (xf == 26 || xf == 30) xf = 15;
-          if (p[12] == 0xFF && p[13] == 0xFF) {
+          const uint8_t resultKind = rec.PeekU8(6), resultByte = rec.PeekU8(8);
+          if (rec.PeekU16LE(12) == 0xFFFF) {
             const int entry = NewEntry();
             if (entry < 0) {
               ++cells_;
               break;
             }
             // A text, boolean, error or empty result.
-            t_.SetText(entry, 2, p[6] == 0 ? "--" : "");
-            t_.Code(entry) = p[6] == 0 ? 9002 : 0;
-            if (p[6] == 1) {
-              t_.SetText(entry, 5, p[8] ? "TRUE" : "FALSE");
-              t_.Code(entry) = 1000 + (p[8] ? 4 : 5);
-            } else if (p[6] == 2) {
+            t_.SetText(entry, 2, resultKind == 0 ? "--" : "");
+            t_.Code(entry) = resultKind == 0 ? 9002 : 0;
+            if (resultKind == 1) {
+              t_.SetText(entry, 5, resultByte ? "TRUE" : "FALSE");
+              t_.Code(entry) = 1000 + (resultByte ? 4 : 5);
+            } else if (resultKind == 2) {
               t_.SetText(entry, 2, "--");
               t_.Code(entry) = 9002;
             }
-            AddCell(U16(p), U16(p + 2), entry);
-            lastFormulaEntry = p[6] == 0 ? entry : -1;
+            AddCell(row, column, entry);
+            lastFormulaEntry = resultKind == 0 ? entry : -1;
           } else {
-            AddNumber(U16(p), U16(p + 2), xf, F64(p + 6));
+            AddNumber(row, column, xf, value);
             lastFormulaEntry = -1;
           }
         }
         break;
       case 0x0207:
-        if (lastFormulaEntry >= 0) AddInlineText(lastFormulaEntry, p, length, form_ == Form::Flags);
+        if (lastFormulaEntry >= 0) AddInlineText(lastFormulaEntry, rec, form_ == Form::Flags);
         lastFormulaEntry = -1;
         break;
       case 0x041E:
       case 0x001E:
-        if (length > 4) ReadFormat(type, p, length);
+        if (length > 4) ReadFormat(type, rec);
         break;
       case 0x00E0:
       case 0x0243:
       case 0x0443:
-        if (xfCount_ < kFormats && length >= 4) xfFormat_[xfCount_++] = type == 0x00E0 ? U16(p + 2) : p[1];
+        if (xfCount_ < kFormats && length >= 4) xfFormat_[xfCount_++] = type == 0x00E0 ? rec.PeekU16LE(2) : rec.PeekU8(1);
         StylesChanged();
         break;
-      case 0x0022:
-        if (length >= 2) date1904_ = U16(p) == 1;
+      case 0x0022: {
+        const uint16_t system = rec.U16LE();
+        if (rec.Ok()) date1904_ = system == 1;
         StylesChanged();
         break;
+      }
       case 0x00EB:
-        DrawingGroup(p, length);
+        DrawingGroup(rec);
         break;
       case 0x00EC:
-        Drawing(p, length);
+        Drawing(rec);
         break;
       case 0x01B6:
-        TextObject(p, length, pos);
+        TextObject(rec, pos);
         break;
       case 0x0055:
         if (length >= 2) StartWidths();
@@ -433,16 +449,18 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         // column count: a row of zero widths would hide every column.
         if (length >= 10) EnsureWidths();
         if (length >= 14 && WidthRow() >= 0) {
-          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(U16(p + 10), 1, 255));
+          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(10), 1, 255));
         } else if (length >= 10 && WidthRow() >= 0) {
-          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(U16(p + 6), 1, 255));
+          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(6), 1, 255));
         }
         break;
       case 0x007D:
         if (length >= 12) EnsureWidths();
         if (length >= 12 && WidthRow() >= 0) {
-          const int firstCol = U16(p), lastCol = std::min<int>(U16(p + 2), 254);
-          const int width = U16(p + 4), options = U16(p + 8);
+          const int firstCol = rec.U16LE(), lastCol = std::min<int>(rec.U16LE(), 254);
+          const int width = rec.U16LE();
+          rec.Skip(2);
+          const int options = rec.U16LE();
           int code = 0;
           if (!(options == 3 || width < 256)) {
             code = width / 256 + 2;
@@ -458,45 +476,38 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
   return End::Table;
 }
 
-void WorkbookWalk::ReadFormat(uint16_t type, const uint8_t* p, int64_t length) {
+void WorkbookWalk::ReadFormat(uint16_t type, ByteCursor in) {
   int number = -1;
-  int64_t at = 0;
   int chars = 0;
   bool flags = false;
   if (type == 0x041E) {
-    number = U16(p);
-    if (form_ == Form::Flags) {
-      chars = U16(p + 2);
-      flags = true;
-      at = 4;
-    } else {
-      chars = p[2];
-      at = 3;
-    }
+    number = in.U16LE();
+    flags = form_ == Form::Flags;
+    chars = flags ? in.U16LE() : in.U8();
   } else {
     number = nextOldFormat_++;
-    chars = p[0];
-    at = 1;
+    chars = in.U8();
   }
   bool wide = false;
-  if (flags && at < length) wide = p[at++] & 1;
+  if (flags && !in.AtEnd()) wide = in.U8() & 1;
   std::string code;
-  for (int i = 0; i < chars && at + (wide ? 2 : 1) <= length; ++i) {
-    const unsigned ch = wide ? U16(p + at) : p[at];
-    at += wide ? 2 : 1;
+  for (int i = 0; i < chars && in.Has(wide ? 2 : 1); ++i) {
+    const unsigned ch = wide ? in.U16LE() : in.U8();
     code.push_back(ch < 0x80 ? static_cast<char>(ch) : static_cast<char>(0xFF));
   }
   ClassifyFormat(number, code);
 }
 
-void WorkbookWalk::AddTextCell(const uint8_t* p, int64_t length, bool withFlags) {
+void WorkbookWalk::AddTextCell(ByteCursor record, bool withFlags) {
   const int entry = NewEntry();
   if (entry < 0) {
     ++cells_;
     return;
   }
-  AddInlineText(entry, p + 6, length - 6, withFlags);
-  AddCell(U16(p), U16(p + 2), entry);
+  const int row = record.U16LE(), column = record.U16LE();
+  record.Skip(2);
+  AddInlineText(entry, record.Sub(record.Remaining()), withFlags);
+  AddCell(row, column, entry);
 }
 
 void WorkbookWalk::StartWidths() {

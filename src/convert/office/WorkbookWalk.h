@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
 #include "convert/office/BiffNumberText.h"
 
@@ -57,17 +58,17 @@ class WorkbookWalk {
   int NewEntry();
   void AddCell(int row, int column, int entry);
   void AddNumber(int row, int column, int xf, double value);
-  void AddInlineText(int entry, const uint8_t* p, int64_t n, bool withFlags);
-  void AddTextCell(const uint8_t* p, int64_t length, bool withFlags);
-  void ReadFormat(uint16_t type, const uint8_t* p, int64_t length);
+  void AddInlineText(int entry, ByteCursor in, bool withFlags);
+  void AddTextCell(ByteCursor record, bool withFlags);
+  void ReadFormat(uint16_t type, ByteCursor in);
   bool ReadSharedStrings(int64_t dataStart, int64_t limit);
   void StartWidths();
   void EnsureWidths();  // starts the current sheet's width row when no record did
   int WidthRow() const;
   // Drawings (WorkbookDrawings.cpp): anchors and pictures of shapes, text boxes.
-  void DrawingGroup(const uint8_t* p, int64_t n);
-  void Drawing(const uint8_t* p, int64_t n);
-  void TextObject(const uint8_t* p, int64_t n, int64_t next);
+  void DrawingGroup(const ByteCursor& record);
+  void Drawing(const ByteCursor& record);
+  void TextObject(const ByteCursor& record, int64_t next);
   void AddBox(const std::string& text);
 
   CQelDoc& doc_;

@@ -9,13 +9,15 @@
 // so packages always take the own reader. Member names are reduced to paths below
 // the folder and no write follows a link (ExtractZip). The folder is emptied first,
 // links removed as links, so no part of an earlier package is read as this one's.
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/CodecServices.h"
-#include "platform/Alloc.h"
+#include "base/CheckedSize.h"
 #include "platform/Files.h"
 
 namespace {
@@ -29,12 +31,13 @@ bool DeclaredSize(const std::vector<uint8_t>& bytes, int64_t* total, int64_t* me
   *total = 0;
   *members = static_cast<int64_t>(list->size());
   for (const ZipImageMember& e : *list) {
-    const uint64_t size = e.declaredSize;
-    if (size > static_cast<uint64_t>(INT64_MAX - *total)) {
+    const auto size = static_cast<int64_t>(std::min<uint64_t>(e.declaredSize, INT64_MAX));
+    const std::optional<int64_t> sum = CheckedSize(size, 1, *total);
+    if (!sum) {
       *total = INT64_MAX;
       break;
     }
-    *total += static_cast<int64_t>(size);
+    *total = *sum;
   }
   return true;
 }
@@ -79,7 +82,7 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
     if (!file.Open(path, plat::File::Mode::Read)) return kPackageUnreadable;
     const int64_t length = file.GetLength();
     if (length > kPackageByteCap) return kPackageTooLarge;
-    if (length < 0 || !plat::TryResize(bytes, static_cast<size_t>(length), &m_allocHook)) return kPackageUnreadable;
+    if (!TryAllocate(bytes, length, 1, 0, &m_allocHook)) return kPackageUnreadable;
     if (file.Read(bytes.data(), length) != length) return kPackageUnreadable;
   }
   int64_t total = 0, members = 0;

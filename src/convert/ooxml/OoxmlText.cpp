@@ -3,9 +3,9 @@
 #include <climits>
 
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Alloc.h"
 
 namespace ooxml {
 
@@ -47,7 +47,7 @@ std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_vie
 bool GrowConvOutput(CQelDoc& doc, int64_t bytes) {
   if (bytes <= doc.m_nConvCap) return true;
   if (bytes > INT_MAX || (doc.m_pConvBuf && doc.m_pConvBuf != doc.m_convStore.data())) return false;
-  if (!plat::TryResize(doc.m_convStore, static_cast<size_t>(bytes), &doc.m_allocHook)) return false;
+  if (!TryAllocate(doc.m_convStore, bytes, 1, 0, &doc.m_allocHook)) return false;
   doc.m_pConvBuf = doc.m_convStore.data();
   doc.m_nConvCap = static_cast<int>(bytes);
   return true;

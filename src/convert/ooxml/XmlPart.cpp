@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Alloc.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
 
@@ -124,12 +124,11 @@ int CQelDoc::LoadXmlPartAsSjis(std::string path, ConvertStatus* failure) {
   plat::File file;
   if (!file.Open(path, plat::File::Mode::Read)) return fail(ConvertStatus::Message(IDS_CANNOT_OPEN));
   const int64_t length = file.GetLength();
-  if (length < 0 || length > INT32_MAX - static_cast<int64_t>(kTextSlack))
-    return fail(ConvertStatus::OutOfMemory(" 018"));
+  const std::optional<int64_t> size = CheckedSize(length, 1, static_cast<int64_t>(kTextSlack), INT32_MAX);
+  if (!size) return fail(ConvertStatus::OutOfMemory(" 018"));
   // The bytes are read into the text buffer and converted in place: the text never
   // grows, so every byte is read before its place is written.
-  if (!plat::TryResize(m_textStore, static_cast<size_t>(length) + kTextSlack, &m_allocHook))
-    return fail(ConvertStatus::OutOfMemory(" 019"));
+  if (!TryAllocate(m_textStore, *size, 1, 0, &m_allocHook)) return fail(ConvertStatus::OutOfMemory(" 019"));
   m_pText = m_textStore.data();
   m_nTextCap = static_cast<int>(m_textStore.size());
   const int64_t got = std::max<int64_t>(file.Read(m_pText, length), 0);

@@ -45,33 +45,19 @@ int Hex(uint8_t c) {
   return -1;
 }
 
-// A hex string <...> at or after p (within 10 bytes): its value of up to 4 digits
-// (longer strings give their first four), and how many digits it held.
-bool ReadHex(const ByteCursor& b, int64_t& p, uint32_t* value, int* digits) {
-  const int64_t end = p + 10;
-  while (p < end && p < b.Size() && b.PeekU8(p) != '<') {
-    if (b.PeekU8(p) == '[' || b.PeekU8(p) == ']' || PdfIsDigit(b.PeekU8(p)) || (b.PeekU8(p) >= 'a' && b.PeekU8(p) <= 'z')) return false;
+// One hex string of a CMap list through ParsePdfHexString; the position then stands
+// after its '>' even when the string was longer than four digits.
+bool ReadHex(const ByteCursor& b, int64_t& p, uint32_t* value, int* oneByte) {
+  const int v = ParsePdfHexString(b, &p, oneByte);
+  if (v < 0) return false;
+  if (b.PeekU8(p - 1) != '>') {
+    const int64_t end = std::min(p + 512, b.Size());
+    while (p < end && b.PeekU8(p) != '>') ++p;
+    if (p >= end) return false;
     ++p;
   }
-  if (b.PeekU8(p) != '<') return false;
-  ++p;
-  uint32_t v = 0;
-  int n = 0;
-  while (p < b.Size() && b.PeekU8(p) != '>') {
-    const int h = Hex(b.PeekU8(p));
-    if (h >= 0) {
-      if (n < 4) v = v * 16 + static_cast<uint32_t>(h);
-      ++n;
-    } else if (!PdfIsBlank(b.PeekU8(p))) {
-      return false;
-    }
-    ++p;
-    if (n > 64) return false;
-  }
-  ++p;
-  *value = v;
-  *digits = n;
-  return n > 0;
+  *value = static_cast<uint32_t>(v);
+  return true;
 }
 
 uint16_t GlyphCode(const ByteCursor& b, int64_t at, int64_t len) {
@@ -174,11 +160,10 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
     } else if (PdfMatch(b, q, "beginbfchar")) {
       q += 11;
       uint32_t src, dst;
-      int ns, nd;
-      while (ReadHex(b, q, &src, &ns) && ReadHex(b, q, &dst, &nd)) {
+      while (ReadHex(b, q, &src, nullptr) && ReadHex(b, q, &dst, nullptr)) {
         if (src >= kPdfCodeMapSize) continue;
         map[src] = static_cast<uint16_t>(dst);
-        result = 1;
+        result |= 1;
         // Codes a subset left out just below a mapped one are taken as running on
         // to it: up to 30 empty entries get the characters before its own.
         for (uint32_t k = 1; ranged && k <= 30 && k <= src && k < dst && map[src - k] == 0; ++k) {
@@ -188,27 +173,32 @@ int PdfReader::PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, uns
     } else if (PdfMatch(b, q, "beginbfrange")) {
       q += 12;
       uint32_t lo, hi;
-      int nl, nh;
-      while (ReadHex(b, q, &lo, &nl) && ReadHex(b, q, &hi, &nh)) {
+      int oneByte = 0;  // a one-byte low source was read in this block
+      while (ReadHex(b, q, &lo, &oneByte) && ReadHex(b, q, &hi, nullptr)) {
+        const uint32_t copies = oneByte ? kPdfSingleByteCodes : 0;
+        if (oneByte) result |= 2;
         while (q < length && PdfIsBlank(b.PeekU8(q))) ++q;
         if (b.PeekU8(q) == '[') {
           ++q;
           uint32_t dst;
-          int nd;
-          for (uint32_t c = lo; ReadHex(b, q, &dst, &nd); ++c) {
+          for (uint32_t c = lo; ReadHex(b, q, &dst, nullptr); ++c) {
             if (c <= hi && c < kPdfCodeMapSize) map[c] = static_cast<uint16_t>(dst);
+            if (copies && c <= hi && c < 256) map[copies + c] = static_cast<uint16_t>(dst);
           }
           while (q < length && b.PeekU8(q) != ']') ++q;
           ++q;
-          result = 1;
+          result |= 1;
           continue;
         }
         uint32_t dst;
-        int nd;
-        if (!ReadHex(b, q, &dst, &nd)) break;
-        if (lo < kPdfCodeMapSize) result = 1;
+        if (!ReadHex(b, q, &dst, nullptr)) break;
+        if (lo < kPdfCodeMapSize) result |= 1;
         if (dst == 0xFFFF || hi >= kPdfCodeMapSize || hi < lo) continue;
-        for (uint32_t c = lo; c <= hi; ++c) map[c] = static_cast<uint16_t>(std::min<uint32_t>(dst + (c - lo), 0xFFFF));
+        for (uint32_t c = lo; c <= hi; ++c) {
+          const auto u = static_cast<uint16_t>(std::min<uint32_t>(dst + (c - lo), 0xFFFF));
+          map[c] = u;
+          if (copies && c < 256) map[copies + c] = u;
+        }
       }
     }
   }

@@ -370,7 +370,7 @@ void PdfContent::SelectFont() { UseFont(ResourceObject(0)); }
 void PdfContent::UseFont(int object) {
   fontObject_ = object;
   fontMode_ = 0;
-  simple_ = vertical_ = sjisFont_ = cidFont_ = false;
+  simple_ = vertical_ = sjisFont_ = cidFont_ = singleMap_ = false;
   map_ = nullptr;
   fontWidths_ = nullptr;
   if (object <= 0 || object >= kPdfMaxObjects) return;
@@ -395,14 +395,20 @@ void PdfContent::UseFont(int object) {
   if ((f & 0x8F) != 0x8F) fontMode_ |= 1;
   auto found = maps_.find(ref);
   if (found == maps_.end()) {
-    if (maps_.size() >= 64) maps_.clear();
+    if (maps_.size() >= 64) {
+      maps_.clear();
+      singleMaps_.clear();
+    }
     std::vector<uint16_t> map(kPdfCodeMapSize, 0);
     const int64_t at = r_.objectOffsets[static_cast<size_t>(ref)];
-    if (at <= 0 || r_.PdfBuildCodeMap(at, map, f) <= 0) map.clear();
+    const int built = at > 0 ? r_.PdfBuildCodeMap(at, map, f) : 0;
+    if (built <= 0) map.clear();
+    if (built & 2) singleMaps_.insert(ref);
     found = maps_.emplace(ref, std::move(map)).first;
   }
   if (!found->second.empty()) {
     map_ = &found->second;
+    singleMap_ = !cidFont_ && singleMaps_.count(ref) != 0;  // Identity encodings stay two bytes
     fontMode_ |= 2;
   }
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "base/ByteCursor.h"
@@ -100,6 +101,8 @@ class PdfContent {
   bool simple_ = false, vertical_ = false, sjisFont_ = false, cidFont_ = false;
   const std::vector<uint16_t>* map_ = nullptr;
   std::unordered_map<int, std::vector<uint16_t>> maps_;  // built code maps by object
+  std::unordered_set<int> singleMaps_;                    // maps whose CMap gave one-byte codes
+  bool singleMap_ = false;                                // the font's codes are single bytes by its map
   std::unordered_map<int, PdfFontWidths> widths_;        // glyph widths by font object
   std::unordered_map<int, Matrix> formMatrices_;         // the matrix each form was drawn with
   const PdfFontWidths* fontWidths_ = nullptr;

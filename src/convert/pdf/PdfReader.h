@@ -43,6 +43,9 @@ enum : uint16_t {
 
 // A font's code map holds every one- and two-byte code.
 constexpr uint32_t kPdfCodeMapSize = 65536;
+// A CMap whose ranges give one-byte codes keeps them a second time from this entry
+// on (PdfBuildCodeMap's result then has bit 2): such a font reads single bytes.
+constexpr uint32_t kPdfSingleByteCodes = 3840;
 
 class PdfReader {
  public:
@@ -131,7 +134,8 @@ class PdfReader {
   void SetCell(int column, int line, uint8_t byte);
   // A form drawn with Do: walked after the current object, unless it draws itself.
   void EnterForm(int object);
-  // The code map of a font's ToUnicode CMap or Differences encoding at position.
+  // The code map of a font's ToUnicode CMap or Differences encoding at position:
+  // 0 when nothing was stored, else 1, or 3 when one-byte codes were copied.
   int PdfBuildCodeMap(int64_t position, std::vector<uint16_t>& map, unsigned flags);
   int BuildDifferences(int64_t position, std::vector<uint16_t>& map);
 

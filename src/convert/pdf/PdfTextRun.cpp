@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "base/ByteCursor.h"
 #include "convert/charmap/CharMaps.h"
 #include "convert/charmap/CidToSjis.h"
 #include "convert/pdf/PdfContent.h"
@@ -56,21 +57,32 @@ bool IsSjisTrail(uint8_t b) { return b >= 0x40 && b <= 0xFC && b != 0x7F; }
 }  // namespace
 
 void PdfContent::ShowString(const std::string& text, bool hex) {
-  const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-  const size_t n = text.size();
+  const ByteCursor in(text);
+  const auto n = static_cast<size_t>(in.Size());
   double advance = 0;  // text space units
   int spaces = 0;      // blanks in a row; in the table-view form 50 of them end the writing
   bool stopped = false;
   for (size_t i = 0; i < n;) {
-    const uint8_t b0 = s[i], b1 = i + 1 < n ? s[i + 1] : 0;
+    const auto at = static_cast<int64_t>(i);
+    const uint8_t b0 = in.PeekU8(at), b1 = in.PeekU8(at + 1);
     spaces = b0 == ' ' ? std::min(spaces + 1, 200) : 0;
     if (spaces >= 50 && r_.doc.m_nCsvMode == 2) stopped = true;
     const bool write = !lineFull_ && !stopped;
     bool twoBytes = false;
     // Two-byte codes: a Unicode CMap, or a mapped font that is neither one-byte by its
     // /LastChar nor a Type1 font (whose codes are single bytes).
-    if (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !(fontMode_ & 4) && !simple_)) {
-      const uint32_t code = static_cast<uint32_t>(b0) << 8 | b1;
+    const uint16_t single = singleMap_ && map_ ? (*map_)[kPdfSingleByteCodes + b0] : 0;
+    if (single) {
+      // A CMap of one-byte codes: the byte is a character of its own, whatever the
+      // font's other entries suggest.
+      if (!write) {
+      } else if (single >= 0x20 && single < 0x7F) {
+        WriteSingle(static_cast<uint8_t>(single));
+      } else {
+        WriteUnicode(single);
+      }
+    } else if (!singleMap_ && (fontMode_ == 9 || ((fontMode_ & 3) == 3 && !(fontMode_ & 4) && !simple_))) {
+      const uint32_t code = in.PeekU16BE(at);
       uint32_t u = code;
       if (fontMode_ != 9 && map_ && code < map_->size() && (*map_)[code]) u = (*map_)[code];
       if (write) WriteUnicode(u);
@@ -83,17 +95,17 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
       } else {
         WriteUnicode(u);
       }
-    } else if (!simple_ && (cidFont_ || (hex && b0 < 0x20))) {
+    } else if (!simple_ && !singleMap_ && (cidFont_ || (hex && b0 < 0x20))) {
       if (write) WriteCid(b0, b1);
       twoBytes = true;
     } else if ((sjisFont_ || hex || pageDoubleBytes_ >= 5) && plat::IsSjisLeadByte(b0) && IsSjisTrail(b1)) {
       // Shift-JIS pairs of a 90ms-RKSJ font (or a page of Japanese bytes) first.
-      if (write) WriteBytes(s + i, 2);
+      if (write) WriteBytes(in.PeekBytes(at, 2).data(), 2);
       twoBytes = true;
     } else if (write) {
       WriteSingle(b0);
     }
-    const uint32_t code = twoBytes ? (static_cast<uint32_t>(b0) << 8 | b1) : b0;
+    const uint32_t code = twoBytes ? in.PeekU16BE(at) : b0;
     const int width = fontWidths_ ? fontWidths_->Width(code) : (twoBytes ? 1000 : 500);
     advance += width / 1000.0 * fontSize_ + charSpacing_ + (!twoBytes && b0 == ' ' ? wordSpacing_ : 0);
     i += twoBytes ? 2 : 1;
@@ -136,7 +148,7 @@ void PdfContent::WriteUnicode(uint32_t u) {
   }
   if (n <= 0 || bytes[0] == 0) return;
   if (n == 2 && (vertical_ || rotated_)) {
-    const uint16_t code = static_cast<uint16_t>(bytes[0] << 8 | bytes[1]);
+    const uint16_t code = ByteCursor(bytes, 2).PeekU16BE(0);
     for (const VerticalForm& v : kVertical) {
       if (v.from == code) {
         bytes[0] = static_cast<uint8_t>(v.to >> 8);

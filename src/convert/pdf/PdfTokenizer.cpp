@@ -31,6 +31,7 @@ int PdfTokenizer::ReadBackward(int64_t start, int mode) {
   while (p > floor && PdfIsBlank(b_.PeekU8(p))) --p;
   while (p > floor && PdfIsDigit(b_.PeekU8(p))) --p;
   const int64_t first = PdfIsDigit(b_.PeekU8(p)) && p == floor ? p : p + 1;
+  if (mode == 8) pos_ = first - 1;  // on the byte before the number: the next read goes on from there
   if (b_.PeekU8(first - 1) == '-' && first > 0) return -1;  // "-5 0 R" names no object
   return ReadForward(first, mode);
 }
@@ -64,6 +65,17 @@ int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
     if (!(after < 0x21 || after == '/' || after == '>' || after == ']' || after == '[' || after == '<')) return 0;
     pos_ = p + 1;
     return ReadBackward(p - 1, 0);
+  }
+  if (mode == 8) {
+    // The previous reference: its 'R' (after a space) within 50 bytes back; the
+    // list's opening '[' or '<' ends the search.
+    const int64_t floor = std::max<int64_t>(pos - 50, 0);
+    for (int64_t p = pos; p >= floor; --p) {
+      const uint8_t c = b_.PeekU8(p);
+      if (c == '[' || c == '<') return 0;
+      if (c == 'R' && b_.PeekU8(p - 1) == ' ' && p >= 1) return ReadBackward(p - 1, 8);
+    }
+    return 0;
   }
   if (mode == 7 || mode == 0) return ReadBackward(pos, mode);
   // The integer after a key.
@@ -124,19 +136,21 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
     const int64_t end = std::min(pos_ + 24000, b_.Size());
     while (closeAt < end && b_.PeekU8(closeAt) != close) ++closeAt;
     if (closeAt >= end) return stack.top;
-    // The references in their written order; the surplus beyond the stack's room is
-    // dropped from the tail, so the first entries are always walked.
+    // The references read backward from the close byte with mode 8, each read
+    // starting where the previous one ended, until the open byte; then put back in
+    // their written order. The surplus beyond the stack's room is dropped from the
+    // tail, so the first entries are always walked.
     std::vector<int> refs;
-    int64_t q = p + 1;
-    while (q < closeAt && static_cast<int>(refs.size()) < kPdfStackSize) {
-      if (b_.PeekU8(q) == ' ' && b_.PeekU8(q + 1) == 'R') {
-        const int n = ReadBackward(q - 1, 0);
-        if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
-        q += 2;
-      } else {
-        ++q;
-      }
+    pos_ = closeAt - 1;
+    // A read that found no reference leaves the cursor where it was (object 0, as in
+    // "0 0 R", is a reference too and does not end the list).
+    for (int64_t before = closeAt; pos_ > p && pos_ < before;) {
+      before = pos_;
+      const int n = PdfNextToken(pos_, 8);
+      if (pos_ == before) break;
+      if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
     }
+    std::reverse(refs.begin(), refs.end());
     int top = stack.top;
     if (top + 1 < kPdfStackSize) {
       ++top;

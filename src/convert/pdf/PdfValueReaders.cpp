@@ -223,3 +223,77 @@ int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPref
     default: return static_cast<int>(k == 9 ? 10000 + n : 9000 + k * 1000 + n);
   }
 }
+
+namespace {
+
+int HexValue(uint8_t c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+constexpr int64_t kHexStringLimit = 512;  // bytes searched for a string's '>'
+constexpr int64_t kOperandWindow = 256;   // bytes of operands before an operator
+
+bool IsOperandByte(uint8_t c) { return PdfIsDigit(c) || c == '-' || c == '.'; }
+
+}  // namespace
+
+int ParsePdfHexString(const ByteCursor& b, int64_t* pos, int* oneByte) {
+  const int64_t start = *pos;
+  int64_t p = start;
+  const int64_t look = std::min(start + 10, b.Size());
+  while (p < look && b.PeekU8(p) != '<') {
+    const uint8_t c = b.PeekU8(p);
+    if (c == '[' || c == ']' || (HexValue(c) < 0 && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))) return -1;
+    ++p;
+  }
+  if (p >= look) return -1;
+  const int64_t first = p + 1;
+  const int64_t end = std::min(first + kHexStringLimit, b.Size());
+  int value = 0, digits = 0;
+  int64_t q = first;
+  for (; q < end && b.PeekU8(q) != '>'; ++q) {
+    const int h = HexValue(b.PeekU8(q));
+    if (h < 0) {
+      if (PdfIsBlank(b.PeekU8(q)) || b.PeekU8(q) == '\t') continue;
+      return -1;
+    }
+    if (digits < 4) value = value * 16 + h;
+    ++digits;
+  }
+  if (q >= end || digits == 0) return -1;
+  if (digits == 1) value *= 16;
+  if (digits <= 2) {
+    if (oneByte) *oneByte = 1;
+    *pos = q + 1;
+  } else {
+    *pos = std::min(first + 5, q + 1);
+  }
+  return value;
+}
+
+int PdfReadNumberBackward(const ByteCursor& b, int64_t pos, std::array<int64_t, 10>& out, int mode) {
+  out.fill(0);
+  pos = std::min(pos, b.Size() - 1);
+  const int64_t floor = std::max<int64_t>(pos - kOperandWindow, 0);
+  int64_t p = pos;
+  while (p >= floor && (IsOperandByte(b.PeekU8(p)) || b.PeekU8(p) <= ' ')) --p;
+  // p is on the byte before the operands (or before the window); the digits of a
+  // name ending there are no operand.
+  ++p;
+  if (p > floor || (p == floor && floor > 0)) {
+    while (p <= pos && PdfIsDigit(b.PeekU8(p))) ++p;
+  }
+  while (p <= pos && b.PeekU8(p) <= ' ') ++p;
+  int n = 0;
+  while (n < 10 && p <= pos && IsOperandByte(b.PeekU8(p))) {
+    const int64_t at = p;
+    out[static_cast<size_t>(n)] = ParsePdfNumber(b, &p, mode == 1 && n < 2 ? 1 : 0);
+    ++n;
+    if (p == at) ++p;  // a lone sign
+    while (p <= pos && b.PeekU8(p) <= ' ') ++p;
+  }
+  return n == 10 && p <= pos + 1 ? b.PeekU8(p) : 0;
+}

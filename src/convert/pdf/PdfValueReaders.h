@@ -17,6 +17,23 @@ int ParsePdfNumberShort(const ByteCursor& b, int64_t pos);
 // position ends on the first byte that is neither digit nor point.
 int64_t ParsePdfNumber(const ByteCursor& b, int64_t* pos, int mode);
 
+// A hex string "<...>" whose '<' stands within the 10 bytes from *pos: the value of
+// its first four digits (one digit counts as its high half). A two-digit string sets
+// *oneByte (when given) to 1 and leaves the position after '>'; a longer one leaves
+// it five bytes after the first digit (after '>' at most). -1, with the position
+// unchanged, when no '<' comes first, when the string is empty or holds a foreign
+// byte. The search for '<' passes over the rest of a longer string but stops at a
+// bracket or a letter that is no hex digit, so a list of strings ends at the
+// keyword or bracket that closes it.
+int ParsePdfHexString(const ByteCursor& b, int64_t* pos, int* oneByte);
+
+// The operands before an operator, pos being the byte before it: the run of digits,
+// signs, points and blanks before pos is found backward (digits that belong to a
+// name such as /F1 are passed over), then up to 10 numbers are read forward into out
+// (the first two in ten-thousandths when mode is 1, the rest in hundredths); the
+// elements not read are 0. Returns the byte after a tenth number, else 0.
+int PdfReadNumberBackward(const ByteCursor& b, int64_t pos, std::array<int64_t, 10>& out, int mode);
+
 // ASCII85 from in[0..length) into out (at most capacity bytes); "~>" ends the data.
 // Returns the decoded length, or 0 when more than half the bytes are foreign.
 int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);

@@ -302,6 +302,33 @@ TEST_F(PdfFaults, CmapFillsTheCodesJustBelowAMappedOne) {
   EXPECT_EQ(Trimmed(LoadBytes("fill.pdf", pdf)), "\"\xE3\x81\x81\xE3\x81\x82\xE3\x81\x83\xE3\x81\x84");  // "ぁあぃい
 }
 
+TEST_F(PdfFaults, OneByteCmapFontWithoutLastCharReadsSingleBytes) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  // A TrueType font with neither /LastChar nor /Widths whose ToUnicode map gives
+  // one-byte codes: its bytes are characters of their own, not pairs. The second
+  // range of the block, the list form and a long destination before a later entry
+  // are kept as well.
+  const std::string font = "<< /Type /Font /Subtype /TrueType /BaseFont /ABCDEF+Arial /ToUnicode 6 0 R >>";
+  const std::string map = Cmap("3 beginbfrange <41> <43> <0061> <44> <45> [<0078> <0079>] <46> <46> <0066>\nendbfrange\n"
+                               "2 beginbfchar <47> <00660069> <48> <007A> endbfchar");
+  std::vector<std::string> ours, theirs;
+  Compare("onebyte.pdf", OnePage("<< /Font << /F1 5 0 R >> >>", "BT /F1 12 Tf 72 700 Td (ABCDEFH) Tj ET", {font, map}), &ours, &theirs);
+  EXPECT_EQ(theirs, (std::vector<std::string>{"abcxyfz"}));
+  EXPECT_EQ(ours, theirs);
+}
+
+TEST_F(PdfFaults, KidsWithObjectZeroKeepTheirPages) {
+  // "0 0 R" at the end of /Kids names no page; the pages before it are walked.
+  const std::string page = "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 4 0 R >>";
+  const std::string text = LoadBytes("kids0.pdf", MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R 6 0 R 0 0 R] /Count 2 >>", page,
+                                                            Stream("", "BT /F1 12 Tf 72 700 Td (Hello) Tj ET"), kHelvetica,
+                                                            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 612 792] /Resources << /Font << /F1 5 0 R >> >> /Contents 7 0 R >>",
+                                                            Stream("", "BT /F1 12 Tf 72 700 Td (World) Tj ET")}));
+  const size_t hello = text.find("Hello");
+  ASSERT_NE(hello, std::string::npos) << text;
+  EXPECT_NE(text.find("World", hello), std::string::npos) << text;
+}
+
 class PdfFaultsSource : public PdfFaults {
  protected:
   void SetUp() override {

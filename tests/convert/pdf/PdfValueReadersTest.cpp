@@ -1,7 +1,9 @@
 // The small readers and scanners of PDF bytes, on the cases where their rules bite.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
+#include <vector>
 
 #include "convert/pdf/PdfImageTag.h"
 #include "convert/pdf/PdfTokenizer.h"
@@ -135,6 +137,124 @@ TEST(PdfTokenizer, FullStackKeepsTheFirstKids) {
   EXPECT_EQ(cursor, 1001);  // the first kid is walked first
   EXPECT_EQ(stack.positions[static_cast<size_t>(stack.top)], 1002);
   EXPECT_EQ(stack.top, kPdfStackSize - 2);
+}
+
+TEST(PdfValueReaders, HexStrings) {
+  const struct {
+    const char* text;
+    int64_t from;
+    int value, oneByte;
+    int64_t end;  // the position after the read
+  } cases[] = {
+      {"<41>", 0, 0x41, 1, 4},
+      {"<0041>", 0, 0x41, 0, 6},
+      {"<00410042>", 0, 0x41, 0, 6},  // five bytes after the first digit
+      {"  \n<3042>", 0, 0x3042, 0, 9},
+      {"<abc>", 0, 0xABC, 0, 5},  // three digits: after '>'
+      {"<4>", 0, 0x40, 1, 3},     // a lone digit is the high half
+      {"<0 0 4 1>", 0, 0x41, 0, 6},
+      // The rest of a long string is passed over on the way to the next one.
+      {"<00660069> <0042>", 6, 0x42, 0, 17},
+      // No '<' within ten bytes, an empty string, a foreign byte, a keyword or a
+      // bracket first, no '>' at all: nothing read, the position stays.
+      {"          <41>", 0, -1, 0, 0},
+      {"<>", 0, -1, 0, 0},
+      {"<4x1>", 0, -1, 0, 0},
+      {"endbfchar <41>", 0, -1, 0, 0},
+      {"] <41>", 0, -1, 0, 0},
+      {"<4142", 0, -1, 0, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string s = c.text;
+    int64_t pos = c.from;
+    int oneByte = 0;
+    EXPECT_EQ(ParsePdfHexString(View(s), &pos, &oneByte), c.value);
+    EXPECT_EQ(oneByte, c.oneByte);
+    EXPECT_EQ(pos, c.value < 0 ? c.from : c.end);
+  }
+  int64_t pos = 0;
+  EXPECT_EQ(ParsePdfHexString(View("<41>"), &pos, nullptr), 0x41);  // the flag is optional
+}
+
+TEST(PdfValueReaders, NumbersBeforeAnOperator) {
+  const struct {
+    const char* text;  // the operator is the last word
+    int mode;
+    std::vector<int64_t> numbers;
+    int result;
+  } cases[] = {
+      {"BT 72 700.5 Td", 1, {720000, 7005000}, 0},
+      {"1 0 0 1 72 -7.25 cm", 0, {100, 0, 0, 100, 7200, -725}, 0},
+      {"/F1 12 Tf", 0, {1200}, 0},         // the font name's digit is no operand
+      {"/F12\n9.5 Tf", 0, {950}, 0},
+      {"12 Tf", 0, {1200}, 0},             // operands from the first byte on
+      {"ET Q\n0 g\n", 0, {0}, 0},
+      {"(abc) Tj", 0, {}, 0},              // no operands
+      // More than ten: the first ten, and the byte that stopped the reading.
+      {"q 1 2 3 4 5 6 7 8 9 10 11 12 x", 0, {100, 200, 300, 400, 500, 600, 700, 800, 900, 1000}, '1'},
+      {"0 1 2 3 4 5 6 7 8 9 -10 x", 1, {0, 10000, 200, 300, 400, 500, 600, 700, 800, 900}, '-'},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    const std::string s = c.text;
+    size_t op = s.find_last_of(' ');
+    while (op > 0 && static_cast<uint8_t>(s[op]) <= ' ') --op;
+    std::array<int64_t, 10> out;
+    out.fill(77);
+    EXPECT_EQ(PdfReadNumberBackward(View(s), static_cast<int64_t>(op) + 1, out, c.mode), c.result);
+    std::vector<int64_t> expected = c.numbers;
+    expected.resize(10, 0);
+    EXPECT_EQ(std::vector<int64_t>(out.begin(), out.end()), expected);
+  }
+  // Hostile runs: all digits, positions beyond the bytes.
+  const std::string digits(5000, '9');
+  std::array<int64_t, 10> out;
+  PdfReadNumberBackward(View(digits), 4999, out, 0);
+  EXPECT_EQ(PdfReadNumberBackward(View("1 2 Td"), 999, out, 0), 0);
+  EXPECT_EQ(PdfReadNumberBackward(View(""), 0, out, 0), 0);
+}
+
+TEST(PdfTokenizer, BackwardReferences) {
+  // Mode 8 walks a list of references from its end to its opening bracket.
+  const std::string s = "/Kids [4 0 R 12 0 R\n0 0 R  ] ";
+  const ByteCursor b = View(s);
+  int64_t cursor = 0;
+  PdfTokenizer tok(b, cursor);
+  const int64_t close = static_cast<int64_t>(s.find(']'));
+  EXPECT_EQ(tok.PdfNextToken(close - 1, 8), 0);  // object 0: found, the cursor moves
+  EXPECT_EQ(cursor, static_cast<int64_t>(s.find("\n0")));
+  EXPECT_EQ(tok.PdfNextToken(cursor, 8), 12);
+  EXPECT_EQ(cursor, static_cast<int64_t>(s.find(" 12")));
+  EXPECT_EQ(tok.PdfNextToken(cursor, 8), 4);
+  EXPECT_EQ(cursor, static_cast<int64_t>(s.find('[')));
+  const int64_t at = cursor;
+  EXPECT_EQ(tok.PdfNextToken(cursor, 8), 0);  // the bracket: the end
+  EXPECT_EQ(cursor, at);
+  // Nothing within 50 bytes, and a data start right at a number.
+  const std::string far = "9 0 R" + std::string(60, ' ');
+  const ByteCursor farBytes = View(far);
+  PdfTokenizer farTok(farBytes, cursor);
+  cursor = 0;
+  EXPECT_EQ(farTok.PdfNextToken(static_cast<int64_t>(far.size()) - 1, 8), 0);
+  EXPECT_EQ(farTok.PdfNextToken(4, 8), 9);
+  EXPECT_EQ(cursor, -1);
+  EXPECT_EQ(farTok.PdfNextToken(cursor, 8), 0);  // before the first byte: nothing
+}
+
+TEST(PdfTokenizer, ObjectZeroInAListDoesNotEndIt) {
+  // "0 0 R" is read as object 0 and passed over; the references before it are kept.
+  const std::string s = "[4 0 R 5 0 R 0 0 R] ";
+  int64_t cursor = 0;
+  const ByteCursor b = View(s);
+  PdfTokenizer tok(b, cursor);
+  std::vector<int64_t> offsets(kPdfMaxObjects, 0);
+  offsets[4] = 400;
+  offsets[5] = 500;
+  PdfRefStack stack;
+  EXPECT_EQ(tok.PdfPushRefs(stack, offsets, 7, 1, kPdfMaxObjects), 2);
+  EXPECT_EQ(cursor, 400);
+  EXPECT_EQ(stack.positions[2], 500);
 }
 
 TEST(PdfImageTag, Forms) {

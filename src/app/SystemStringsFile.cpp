@@ -1,0 +1,70 @@
+// Pelnor.sys: one line "NN<Tab>key<Tab>value" per system string with a key, every
+// byte at position p raised by 0x5A + 13 p (mod 256); reading lowers it again.
+#include "app/SystemStringsFile.h"
+
+#include "app/QelDoc.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int64_t kFileLimit = 1 << 20;
+constexpr size_t kLineLimit = 8192;
+
+unsigned char Offset(size_t p) { return static_cast<unsigned char>(0x5A + 13 * (p & 0xFF)); }
+
+std::string Scramble(std::string text, bool expand) {
+  for (size_t p = 0; p < text.size(); ++p) {
+    const auto b = static_cast<unsigned char>(text[p]);
+    text[p] = static_cast<char>(expand ? b - Offset(p) : b + Offset(p));
+  }
+  return text;
+}
+
+std::string FilePath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.sys"; }
+
+}  // namespace
+
+std::string SystemStringsFileText(const CQelDoc& doc) {
+  std::string text;
+  for (size_t i = 0; i < doc.m_astrSysKey.size(); ++i) {
+    if (doc.m_astrSysKey[i].empty()) continue;
+    text += static_cast<char>('0' + i / 10);
+    text += static_cast<char>('0' + i % 10);
+    // A line end or Tab inside a key or value would start a line or field of its own.
+    for (const std::string* field : {&doc.m_astrSysKey[i], &doc.m_astrSysValue[i]}) {
+      text += '\t';
+      for (char c : *field) text += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
+    }
+    text += "\r\n";
+  }
+  return Scramble(std::move(text), false);
+}
+
+void ReadSystemStringsText(CQelDoc& doc, std::string_view bytes) {
+  const std::string text = Scramble(std::string(bytes.substr(0, static_cast<size_t>(kFileLimit))), true);
+  std::string_view rest = text;
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line.size() < 4 || line.size() > kLineLimit || line[2] != '\t') continue;
+    if (line[0] < '0' || line[0] > '9' || line[1] < '0' || line[1] > '9') continue;
+    const size_t index = static_cast<size_t>((line[0] - '0') * 10 + (line[1] - '0'));
+    const size_t tab = line.find('\t', 3);
+    if (index >= doc.m_astrSysKey.size() || tab == std::string_view::npos || tab == 3) continue;
+    doc.m_astrSysKey[index] = std::string(line.substr(3, tab - 3));
+    doc.m_astrSysValue[index] = std::string(line.substr(tab + 1));
+  }
+}
+
+bool WriteSystemStringsFile(const CQelDoc& doc) {
+  const std::string bytes = SystemStringsFileText(doc);
+  plat::File file;
+  return file.Open(FilePath(doc), plat::File::Mode::WritePrivate) &&
+         file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+void ReadSystemStringsFile(CQelDoc& doc) {
+  if (auto bytes = plat::ReadFileHead(FilePath(doc), kFileLimit)) ReadSystemStringsText(doc, *bytes);
+}

@@ -1,0 +1,160 @@
+// The image region: its two coordinate spaces, the corner picks and the undo of an
+// edit. The region is kept in display pixels (client point plus scroll position),
+// half-open: [left, right) x [top, bottom); every pixel operation clips it to the
+// display picture first, so a region that reaches past the picture edits only what
+// lies inside.
+#include <algorithm>
+#include <cstring>
+
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "view/QelView.h"
+
+namespace {
+
+int64_t ScreenFromImage(int64_t v, int zoom, int tenths) {
+  if (zoom < 6) return v * tenths / (int64_t{1} << (5 - zoom)) / 10;
+  return v * tenths * (int64_t{1} << (zoom - 5)) / 10;
+}
+
+int64_t ImageFromScreen(int64_t v, int zoom, int tenths) {
+  if (zoom < 5) return v * ((int64_t{1} << (5 - zoom)) * 10) / tenths;
+  if (zoom == 5) return v;
+  return v * 10 / ((int64_t{1} << (zoom - 5)) * 10);
+}
+
+int Clamp32(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
+void CQelView::MapRegion(bool toImage) {
+  const int zoom = std::clamp(m_ImageSettings.m_nZoomIndex, 1, 9);
+  const int tenths = m_ImageSettings.m_nFitTenths < 1 ? 10 : m_ImageSettings.m_nFitTenths;
+  const CRect& from = toImage ? m_rcRegion : m_rcRegionImage;
+  CRect& to = toImage ? m_rcRegionImage : m_rcRegion;
+  const auto map = [&](int v) {
+    if (v < 0) return v;  // an unset side stays unset
+    return Clamp32(toImage ? ImageFromScreen(v, zoom, tenths) : ScreenFromImage(v, zoom, tenths));
+  };
+  to = CRect{map(from.left), map(from.top), map(from.right), map(from.bottom)};
+}
+
+void CQelView::SetRegionPointAt(int x, int y, int readOut) {
+  const CPoint p{x + m_nImageOriginX, y + m_nImageOriginY};
+  if (m_doc.m_ptLastClick.x == -1 && m_doc.m_ptLastClick.y == -1) m_doc.m_ptLastClick = CPoint{0, 0};
+  if (readOut == 1) {
+    m_doc.m_ptLastClick = p;
+    m_bImageDirty = 1;
+    ShowPixelInfo(1, x, y);
+  }
+  switch (m_nRegionPickState) {
+    case 1:
+    case 11:
+      m_ptRegionClick = p;
+      m_rcRegion.left = p.x;
+      m_rcRegion.top = p.y;
+      m_nRegionPickState = m_nRegionPickState == 1 ? 2 : 0;
+      break;
+    case 2:
+    case 12:
+      m_rcRegion.right = p.x;
+      m_rcRegion.bottom = p.y;
+      m_nRegionPickState = 0;
+      break;
+    case 3:
+    case 13:
+      m_doc.m_ptLastClick2 = p;
+      if (m_ImageSettings.m_bActive) {
+        RefreshImage(9);
+        m_bImageDirty = 1;
+        m_nRegionPickState = 0;
+      } else if (m_nRegionPickState == 13) {
+        m_nRegionPickState = 0;
+      }
+      break;
+    default: break;
+  }
+}
+
+bool CQelView::IsActiveImagePane() const { return m_doc.m_nActivePane == 0 || m_doc.m_nActivePane == m_nPane; }
+
+CRect CQelView::ClippedRegion() const {
+  if (!m_pDisplayBitmap) return CRect{};
+  CRect r{std::min(m_rcRegion.left, m_rcRegion.right), std::min(m_rcRegion.top, m_rcRegion.bottom),
+          std::max(m_rcRegion.left, m_rcRegion.right), std::max(m_rcRegion.top, m_rcRegion.bottom)};
+  r.left = std::clamp(r.left, 0, m_pDisplayBitmap->width);
+  r.right = std::clamp(r.right, 0, m_pDisplayBitmap->width);
+  r.top = std::clamp(r.top, 0, m_pDisplayBitmap->height);
+  r.bottom = std::clamp(r.bottom, 0, m_pDisplayBitmap->height);
+  if (r.right <= r.left || r.bottom <= r.top) return CRect{};
+  return r;
+}
+
+bool CQelView::TakeDisplayAsImage() {
+  if (!m_pDisplayBitmap) return false;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = kDibHeaderSize;
+  info.bmiHeader.biBitCount = 24;
+  const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, 24);
+  std::vector<uint8_t> bits;
+  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+    AfxMessageBox(OutOfMemoryText(" 670"));
+    return false;
+  }
+  if (plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, bits.data(), bits.size(),
+                      reinterpret_cast<uint8_t*>(&info), sizeof info) <= 0) {
+    return false;
+  }
+  info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
+  m_imageStore = std::move(bits);
+  m_sourceInfo = info;
+  m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
+  m_pImageBits = m_imageStore.data();
+  m_nImageBitsSize = static_cast<int>(bytes);
+  m_nImageWidth = info.bmiHeader.biWidth;
+  m_nImageHeight = info.bmiHeader.biHeight;
+  m_nPaintBits = 24;
+  std::memcpy(m_bmiSource.data(), &info, kDibHeaderSize);
+  std::memcpy(m_bmiDisplay.data(), &info, kDibHeaderSize);
+  return true;
+}
+
+void CQelView::RestoreRegionPixels() {
+  if (!IsActiveImagePane() || !m_pDisplayBitmap) return;
+  RegionBackup& b = m_regionBackup;
+  if (m_nRegionState == 2 && m_doc.m_rcLastRegion.right > 0) {
+    m_rcRegion = m_doc.m_rcLastRegion;
+    ApplyImageEdit(3, "");
+    m_nRegionCount = 0;
+    m_nRegionState = 0;
+    if (m_nPaintMode > 1) m_nPaintMode = 0;
+    m_nEditStep = 0;
+    return;
+  }
+  if (m_nRegionState == 3 && b.wholeImage) {
+    const CRect region = m_rcRegion;
+    const std::vector<uint8_t> whole = std::move(b.pixels);
+    b = RegionBackup{};
+    if (ResizeImageBuffer(whole) == 0) m_nRegionState = 0;
+    m_rcRegion = region;
+    return;
+  }
+  if (b.wholeImage || b.rect.right <= b.rect.left || b.rect.bottom <= b.rect.top) return;
+  // The saved rows go back where they were taken, clipped to what the picture is now.
+  plat::Bitmap& shown = *m_pDisplayBitmap;
+  const int width = b.rect.right - b.rect.left;
+  const size_t rowBytes = static_cast<size_t>(width) * 3;
+  for (int y = b.rect.top; y < b.rect.bottom && y < shown.height; ++y) {
+    const size_t at = static_cast<size_t>(y - b.rect.top) * rowBytes;
+    if (at + rowBytes > b.pixels.size()) break;
+    const uint8_t* src = b.pixels.data() + at;
+    uint32_t* row = shown.Row(y);
+    for (int x = b.rect.left; x < b.rect.right && x < shown.width; ++x, src += 3) {
+      row[x] = uint32_t{src[2]} << 16 | uint32_t{src[1]} << 8 | src[0];
+    }
+  }
+  TakeDisplayAsImage();
+  RepaintImage();
+  SetTimer(m_nPane + 2, 10);
+}

@@ -1,0 +1,98 @@
+// Each run keeps its work files in its own folder below the program's TMP, locked
+// while it lives: two runs at once never read or delete each other's files, and the
+// folders of runs that died are cleared by the next run.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+#include "platform/FolderLock.h"
+#include "support/TestEnv.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class TmpFolderFault : public testenv::DocTest {
+ protected:
+  std::string Tmp() const { return dir_.HostPath("program/TMP"); }
+};
+
+TEST_F(TmpFolderFault, TwoRunsGetTheirOwnLockedFolders) {
+  CQelDoc other(dir_.Win() + "\\program");
+  const std::string mine = doc_->TmpFolder(), theirs = other.TmpFolder();
+  EXPECT_NE(mine, theirs);
+  for (const std::string& folder : {mine, theirs}) {
+    EXPECT_EQ(folder.rfind(doc_->m_strProgramDir + "\\TMP\\", 0), 0u) << folder;
+    EXPECT_TRUE(plat::IsDirectory(folder));
+    EXPECT_FALSE(plat::FolderLock::Take(folder, false)) << "a live run's folder is held";
+  }
+  EXPECT_EQ(doc_->TmpFolder(), mine) << "one folder for the whole run";
+}
+
+TEST_F(TmpFolderFault, OneRunsLoadLeavesTheOthersWorkFileAlone) {
+  // The picture road inflates through temp.zip and removes it after the load: a
+  // second run's load must not take the first run's file with it.
+  SKIP_WITHOUT_PROGRAM("convert");
+  testenv::Shell("convert rose: " + testenv::Quote(dir_.HostPath("rose.png")));
+  CQelDoc other(dir_.Win() + "\\program");
+  const std::string held = doc_->TmpFolder() + "\\temp.zip";
+  ASSERT_TRUE(plat::WriteWholeFile(held, "the first run's work file"));
+  ASSERT_EQ(other.LoadDocument(Win("rose.png"), 0), 0);
+  ASSERT_TRUE(plat::Exists(held));
+  EXPECT_EQ(*plat::ReadFileHead(held, 100), "the first run's work file");
+}
+
+TEST_F(TmpFolderFault, DeadRunsFoldersAreClearedLiveOnesKept) {
+  fs::create_directories(Tmp() + "/run99999-dead00/XLSX");
+  testenv::WriteHostFile(Tmp() + "/run99999-dead00/temp.zip", "left by a run that died");
+  fs::create_directories(Tmp() + "/run99998-alive0");
+  std::optional<plat::FolderLock> alive = plat::FolderLock::Take(doc_->m_strProgramDir + "\\TMP\\run99998-alive0", false);
+  ASSERT_TRUE(alive);
+  fs::create_directories(Tmp() + "/Kept");
+  doc_->TmpFolder();
+  EXPECT_FALSE(fs::exists(Tmp() + "/run99999-dead00")) << "a dead run's folder goes";
+  EXPECT_TRUE(fs::exists(Tmp() + "/run99998-alive0")) << "a live run's folder stays";
+  EXPECT_TRUE(fs::exists(Tmp() + "/Kept")) << "only run folders are cleared";
+}
+
+TEST_F(TmpFolderFault, TheRunsFolderGoesWithIt) {
+  const std::string host = *plat::ToHostPath(doc_->TmpFolder());
+  testenv::WriteHostFile(host + "/Pelnor1.jpg", "work");
+  doc_.reset();
+  EXPECT_FALSE(fs::exists(host));
+  EXPECT_TRUE(fs::is_directory(Tmp()));
+}
+
+TEST_F(TmpFolderFault, AFolderRemovedDuringTheRunIsMadeAgain) {
+  const std::string folder = doc_->TmpFolder();
+  plat::RemoveTree(folder);
+  EXPECT_EQ(doc_->TmpFolder(), folder);
+  EXPECT_TRUE(plat::IsDirectory(folder));
+  EXPECT_FALSE(plat::FolderLock::Take(folder, false)) << "and held again";
+}
+
+TEST(TmpFolderRuns, ParallelRunsShowTheSameAsOneRun) {
+  // Packages unpack into XLSX and pictures inflate through temp.zip, both removed at
+  // the end of each load: runs started together on one program folder each show
+  // their file whole, and leave TMP empty.
+  testenv::TempDir dir;
+  const std::string book = testenv::DataPath("office/book.xlsx");
+  const std::string run = "env -i PELNORIX_HOME=" + testenv::Quote(dir.HostPath("home")) + " " PELNORIX_BINARY " ";
+  int status = -1;
+  const std::string alone = testenv::Shell(run + testenv::Quote(book) + " 2>&1", &status);
+  ASSERT_EQ(status, 0) << alone;
+  ASSERT_NE(alone.find("Banana split"), std::string::npos) << alone;
+  constexpr int kRuns = 8;
+  std::string together;
+  for (int i = 0; i < kRuns; ++i)
+    together += run + testenv::Quote(book) + " >" + testenv::Quote(dir.HostPath("out" + std::to_string(i))) + " 2>&1 & ";
+  testenv::Shell(together + "wait");
+  for (int i = 0; i < kRuns; ++i) EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("out" + std::to_string(i))), alone) << i;
+  EXPECT_TRUE(fs::is_empty(dir.HostPath("home/TMP")));
+}
+
+}  // namespace
