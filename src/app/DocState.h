@@ -103,6 +103,8 @@ struct DocState {
   COLORREF m_clrTextBack = RGB(255, 255, 255);
   std::string m_strProFont = "IPAPGothic";
   std::string m_strTableFont = "IPAGothic";
+  // Sheets: characters shown in a colour of their own, each followed by its colour letter.
+  std::string m_strCharColours;
 
   // Print margins (see the sheet settings line) and formatting.
   int m_nPrSpace1 = 101;  // 10 mm top and bottom

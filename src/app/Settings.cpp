@@ -62,6 +62,8 @@ const Setting kSettings[] = {
     {"compact", Unit::Number, &CQelDoc::m_bRepeat, nullptr, 0, 1, "compact source display: whole streams, each object end marked"},
     {"profnt", Unit::Text, nullptr, &CQelDoc::m_strProFont, 0, 0, "proportional font"},
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
+    {"charcolor", Unit::Text, nullptr, &CQelDoc::m_strCharColours, 0, 0,
+     "sheets: up to 10 characters shown in colour, each followed by its colour letter (R red, B blue, ...), e.g. *R-B"},
     {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
      "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
     {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,

@@ -5,6 +5,7 @@
 #include "archive/ArchiveCommands.h"
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
+#include "image/DrawingTools.h"
 #include "image/ImageCommands.h"
 #include "image/RegionCommands.h"
 #include "image/ViewImageCommands.h"
@@ -23,6 +24,7 @@ CommandTables AllCommandTables() {
       ImageCommands(),
       ViewImageCommands(),
       RegionCommands(),
+      DrawingToolCommands(),
       MediaCommands(),
       RichTextCommands(),
       TableCommands(),

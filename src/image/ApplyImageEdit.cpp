@@ -19,17 +19,10 @@
 
 namespace {
 
-constexpr int kNearWhite = 199;  // a pasted pixel above this in all channels is kept out by code 12
+constexpr int kNearWhite = 199;
+constexpr COLORREF kColorNotSet = 0x1000000;  // bit 24 of a settings colour: not set  // a pasted pixel above this in all channels is kept out by code 12
 
 COLORREF Solid(COLORREF c) { return c & 0xFFFFFF; }
-
-// The copy buffer as a bitmap.
-plat::BitmapPtr CopyBufferBitmap(plat::GdiHost& gdi, const std::vector<uint8_t>& file) {
-  BmpImageView image;
-  if (!ReadBmpImage(file, image)) return nullptr;
-  return gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&image.info), sizeof image.info, image.bits.data(),
-                            image.bits.size());
-}
 
 // A bitmap as a 24-bit DIB and back (for the pipeline's stages, which work on DIBs).
 bool ToDib(const plat::Bitmap& b, BITMAPINFO& info, std::vector<uint8_t>& bits, size_t spare) {
@@ -44,15 +37,35 @@ bool ToDib(const plat::Bitmap& b, BITMAPINFO& info, std::vector<uint8_t>& bits, 
 
 }  // namespace
 
-int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
+plat::BitmapPtr CQelView::CopyBufferBitmap(const std::vector<uint8_t>& file) const {
+  BmpImageView image;
+  if (!g_pMainFrame || !ReadBmpImage(file, image)) return nullptr;
+  return g_pMainFrame->Ui().Gdi().CreateDIBitmap(reinterpret_cast<const uint8_t*>(&image.info), sizeof image.info,
+                                                 image.bits.data(), image.bits.size());
+}
+
+void CQelView::PaintAtClick(plat::Bitmap& work, CPoint at) {
+  plat::DrawContext dc(work);
+  const COLORREF target = m_ImageSettings.m_clrTarget & 0xFFFFFF;
+  const plat::Brush brush{plat::BS_SOLID, target, 0};
+  if (m_nFigure == 11) {
+    const int side = std::clamp(m_nPattern, 0, 6) + 1;
+    dc.FillRect(CRect{at.x, at.y, at.x + side, at.y + side}, brush);
+    return;
+  }
+  // The colour filled: the source colour when it is set, else the pixel under the click.
+  const COLORREF source = m_ImageSettings.m_clrSource;
+  const COLORREF colour = (source & kColorNotSet) == 0 ? source & 0xFFFFFF : dc.GetPixel(at.x, at.y);
+  if (colour == plat::CLR_INVALID) return;
+  dc.SelectBrush(brush);
+  dc.ExtFloodFill(at.x, at.y, colour, m_nEditStep == 11 ? plat::FLOODFILLBORDER : plat::FLOODFILLSURFACE);
+}
+
+int CQelView::ApplyImageEdit(int code, const std::string& text) {
   if (!IsActiveImagePane() || !m_pDisplayBitmap || !g_pMainFrame) return 0;
   if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
   const std::vector<uint8_t>& copy = m_doc.m_pBmpFile;
   if (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M') return 0;
-  if (code == 5 || code == 6 || code == 7 || code == 11) {
-    NoteNotBuilt("drawing into the image region");
-    return 0;
-  }
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
   plat::Bitmap& shown = *m_pDisplayBitmap;
   if (m_nPaintBits != 24) {
@@ -73,8 +86,12 @@ int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
     r = ClippedRegion();
   }
   plat::BitmapPtr work;
+  if (code == 7 || code == 11) {
+    if (DrawTextIntoImage(m_doc.m_pBmpFile, width, height, text) < 0) return 0;
+  }
+  const bool layered = code == 7 || code == 11 || m_nPaintMode == 2;
   if (code != 1 && code != 2) {
-    plat::BitmapPtr source = CopyBufferBitmap(gdi, copy);
+    plat::BitmapPtr source = CopyBufferBitmap(copy);
     if (!source) return 0;
     if (code == 10) {
       BITMAPINFO info;
@@ -96,6 +113,9 @@ int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
       const bool smaller = width < source->width || height < source->height;
       plat::StretchBlt(*work, 0, 0, width, height, *source, 0, 0, source->width, source->height,
                        smaller ? plat::HALFTONE : plat::COLORONCOLOR);
+    }
+    if (code == 5 || code == 6) {
+      PaintAtClick(*work, CPoint{m_ptClick.x + m_nImageOriginX - r.left, m_ptClick.y + m_nImageOriginY - r.top});
     }
     if (code == 0 && m_ImageSettings.m_bActive) {
       // The region's own pixels through the colour stages of the settings, at 1:1.
@@ -129,6 +149,8 @@ int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
     return 0;
   }
   const uint32_t background = plat::PixelOfColor(Solid(m_ImageSettings.m_clrBackground));
+  const uint32_t key = plat::PixelOfColor(m_crLayerKey);
+  const bool darken = m_nLayerMode == 8 || m_nLayerMode == 18;
   uint8_t* out = saved.data();
   for (int y = r.top; y < r.bottom; ++y) {
     uint32_t* row = shown.Row(y);
@@ -146,6 +168,11 @@ int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
         continue;
       }
       const uint32_t p = from[x - r.left];
+      if (layered && p == key) {
+        // The layer's key colour lets the picture through, darkened in the H modes.
+        if (darken) row[x] = old >> 1 & 0x7F7F7F;
+        continue;
+      }
       if (code == 12 && (p & 0xFF) > kNearWhite && (p >> 8 & 0xFF) > kNearWhite && (p >> 16 & 0xFF) > kNearWhite) {
         continue;
       }
@@ -158,6 +185,9 @@ int CQelView::ApplyImageEdit(int code, const std::string& /*text*/) {
     m_regionBackup.wholeImage = false;
   }
   if (code != 2) TakeDisplayAsImage();
+  // The drawing codes keep the region's new pixels as the copy for the next step.
+  if (code > 4 && code != 10 && code != 12 && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.m_pBmpFile);
+  if (code == 7 && m_nRegionCount < 3) m_nPaintMode = 2;
 
   if (m_nRegionCount == 0) {
     ImageConvertSettings& s = m_ImageSettings;

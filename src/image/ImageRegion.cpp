@@ -140,7 +140,12 @@ void CQelView::RestoreRegionPixels() {
     m_rcRegion = region;
     return;
   }
-  if (b.wholeImage || b.rect.right <= b.rect.left || b.rect.bottom <= b.rect.top) return;
+  PutBackupPixels();
+}
+
+void CQelView::PutBackupPixels() {
+  RegionBackup& b = m_regionBackup;
+  if (!m_pDisplayBitmap || b.wholeImage || b.rect.right <= b.rect.left || b.rect.bottom <= b.rect.top) return;
   // The saved rows go back where they were taken, clipped to what the picture is now.
   plat::Bitmap& shown = *m_pDisplayBitmap;
   const int width = b.rect.right - b.rect.left;
@@ -157,4 +162,34 @@ void CQelView::RestoreRegionPixels() {
   TakeDisplayAsImage();
   RepaintImage();
   SetTimer(m_nPane + 2, 10);
+}
+
+bool CQelView::OnImageEditClick(CPoint point) {
+  if (!m_pDisplayBitmap) return false;
+  const int x = point.x + m_nImageOriginX, y = point.y + m_nImageOriginY;
+  if (m_nPaintMode == 1) {
+    if (x < 0 || y < 0 || x >= m_pDisplayBitmap->width || y >= m_pDisplayBitmap->height) return false;
+    // The first paint copies the picture as it was; later ones paint over it.
+    if (m_nRegionState == 0) {
+      CopyRegion();
+      ApplyImageEdit(6, "");
+    } else {
+      ApplyImageEdit(5, "");
+    }
+    m_nRegionState = 1;
+    return true;
+  }
+  // Region mode waiting for clicks: the first corner, then the second.
+  if (m_nRegionPickState == 0 && m_ImageSettings.m_nRegionScope == 2) m_nRegionPickState = 1;
+  if (m_nRegionPickState == 0) return false;
+  const int state = m_nRegionPickState;
+  SetRegionPointAt(point.x, point.y, 1);
+  if (state == 2 || state == 12) {
+    m_ImageSettings.m_nRegionScope = 1;
+    MapRegion(true);
+  } else if (state == 1) {
+    m_rcRegion.right = m_rcRegion.bottom = -1;
+  }
+  RepaintImage();
+  return true;
 }

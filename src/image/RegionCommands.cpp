@@ -222,6 +222,9 @@ bool OnImageEditKey(CQelView& view, int key) {
     case 'S': OnSaveRegion(cx); return true;
     case 'D': OnClear(cx); return true;
     case 'U': OnRestore(cx); return true;
+    case 'A': view.OnFillCommand(); return true;
+    case 'R': view.OnFrameCommand(); return true;
+    case 'T': view.OnTextCommand(); return true;
     default: return false;
   }
 }

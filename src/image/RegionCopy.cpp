@@ -23,8 +23,11 @@ void PutLE(uint8_t* at, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+}  // namespace
+
 // A 24-bit BMP file image of a rectangle of the picture, rows bottom-up.
-bool BuildRegionBmp(const plat::Bitmap& shown, const CRect& r, std::vector<uint8_t>& out, plat::AllocHook* hook) {
+bool CQelView::BitmapToBmp(const plat::Bitmap& shown, const CRect& r, std::vector<uint8_t>& out) {
+  plat::AllocHook* hook = &m_doc.m_allocHook;
   const int width = r.right - r.left, height = r.bottom - r.top;
   const int64_t rows = DibImageBytes(width, height, 24);
   if (rows <= 0) return false;
@@ -57,18 +60,18 @@ bool BuildRegionBmp(const plat::Bitmap& shown, const CRect& r, std::vector<uint8
   return true;
 }
 
-}  // namespace
-
 int CQelView::CopyRegion() {
   if (!IsActiveImagePane() || !m_pDisplayBitmap) return -1;
+  // No region: the whole picture (which becomes the region unless a paint mode is on).
+  const CRect whole{0, 0, m_pDisplayBitmap->width, m_pDisplayBitmap->height};
   if (m_rcRegion.right < 0 && m_nPaintMode == 0) {
-    m_rcRegion = CRect{0, 0, m_pDisplayBitmap->width, m_pDisplayBitmap->height};
+    m_rcRegion = whole;
     m_ImageSettings.m_nRegionScope = 1;
   }
-  const CRect r = ClippedRegion();
+  const CRect r = m_rcRegion.right < 0 ? whole : ClippedRegion();
   if (r.right <= r.left) return -1;
   std::vector<uint8_t> file;
-  if (!BuildRegionBmp(*m_pDisplayBitmap, r, file, &m_doc.m_allocHook)) {
+  if (!BitmapToBmp(*m_pDisplayBitmap, r, file)) {
     AfxMessageBox(OutOfMemoryText(" 671"));
     return -1;
   }
@@ -99,8 +102,8 @@ int CQelView::CropRegion() {
   if (r.right - r.left < kCropMinColumns) r.right = std::min(r.left + kCropMinColumns, shown.width);
   if (r.right - r.left < kCropMinColumns) r.left = std::max(r.right - kCropMinColumns, 0);
   std::vector<uint8_t> whole, part;
-  if (!BuildRegionBmp(shown, CRect{0, 0, shown.width, shown.height}, whole, &m_doc.m_allocHook) ||
-      !BuildRegionBmp(shown, r, part, &m_doc.m_allocHook)) {
+  if (!BitmapToBmp(shown, CRect{0, 0, shown.width, shown.height}, whole) ||
+      !BitmapToBmp(shown, r, part)) {
     AfxMessageBox(OutOfMemoryText(" 672"));
     return -1;
   }

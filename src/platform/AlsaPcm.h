@@ -11,6 +11,8 @@ typedef struct _snd_pcm snd_pcm_t;
 
 namespace plat {
 
+struct AlsaFunctions;
+
 class AlsaPcm {
  public:
   enum class Direction { Playback, Capture };
@@ -20,7 +22,8 @@ class AlsaPcm {
   AlsaPcm(const AlsaPcm&) = delete;
   AlsaPcm& operator=(const AlsaPcm&) = delete;
 
-  // Opens the device (or its fallback); false when none opens.
+  // Opens the device (or its fallback); false when none opens or libasound cannot
+  // be loaded.
   bool Open(const std::string& device, Direction direction);
   // Sets rate and channels; false when the device refuses them.
   bool Configure(int rate, int channels);
@@ -36,6 +39,7 @@ class AlsaPcm {
   const std::string& DeviceName() const { return name_; }
 
  private:
+  const AlsaFunctions* alsa_ = nullptr;  // libasound, loaded by the first Open
   snd_pcm_t* pcm_ = nullptr;
   std::string name_;
   int channels_ = 2;

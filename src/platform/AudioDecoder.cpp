@@ -7,15 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
-
-#include "platform/MediaProbe.h"
+#include "platform/FfmpegLibrary.h"
 
 namespace plat {
 
@@ -34,40 +26,41 @@ AudioDecoder::~AudioDecoder() { Close(); }
 
 void AudioDecoder::Close() {
   if (!cx_) return;
-  av_frame_free(&cx_->frame);
-  av_packet_free(&cx_->packet);
-  swr_free(&cx_->swr);
-  avcodec_free_context(&cx_->codec);
-  avformat_close_input(&cx_->format);
+  av_->av_frame_free(&cx_->frame);
+  av_->av_packet_free(&cx_->packet);
+  av_->swr_free(&cx_->swr);
+  av_->avcodec_free_context(&cx_->codec);
+  av_->avformat_close_input(&cx_->format);
   cx_.reset();
 }
 
 bool AudioDecoder::Open(const std::string& hostPath) {
   Close();
-  QuietFfmpeg();
+  av_ = Ffmpeg();
+  if (!av_) return false;
   cx_ = std::make_unique<Context>();
   Context& c = *cx_;
-  if (avformat_open_input(&c.format, hostPath.c_str(), nullptr, nullptr) < 0 ||
-      avformat_find_stream_info(c.format, nullptr) < 0) {
+  if (av_->avformat_open_input(&c.format, hostPath.c_str(), nullptr, nullptr) < 0 ||
+      av_->avformat_find_stream_info(c.format, nullptr) < 0) {
     Close();
     return false;
   }
   const AVCodec* decoder = nullptr;
-  c.stream = av_find_best_stream(c.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+  c.stream = av_->av_find_best_stream(c.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
   if (c.stream < 0 || !decoder) {
     Close();
     return false;
   }
-  c.codec = avcodec_alloc_context3(decoder);
-  if (!c.codec || avcodec_parameters_to_context(c.codec, c.format->streams[c.stream]->codecpar) < 0 ||
-      avcodec_open2(c.codec, decoder, nullptr) < 0 || c.codec->sample_rate <= 0 || c.codec->ch_layout.nb_channels <= 0) {
+  c.codec = av_->avcodec_alloc_context3(decoder);
+  if (!c.codec || av_->avcodec_parameters_to_context(c.codec, c.format->streams[c.stream]->codecpar) < 0 ||
+      av_->avcodec_open2(c.codec, decoder, nullptr) < 0 || c.codec->sample_rate <= 0 || c.codec->ch_layout.nb_channels <= 0) {
     Close();
     return false;
   }
   rate_ = c.codec->sample_rate;
   channels_ = c.codec->ch_layout.nb_channels == 1 ? 1 : 2;
-  c.packet = av_packet_alloc();
-  c.frame = av_frame_alloc();
+  c.packet = av_->av_packet_alloc();
+  c.frame = av_->av_frame_alloc();
   if (!MakeConverter() || !c.packet || !c.frame) {
     Close();
     return false;
@@ -83,13 +76,13 @@ bool AudioDecoder::Open(const std::string& hostPath) {
 // A fresh converter from the decoder's format and layout to interleaved S16.
 bool AudioDecoder::MakeConverter() {
   Context& c = *cx_;
-  swr_free(&c.swr);
+  av_->swr_free(&c.swr);
   AVChannelLayout outLayout;
-  av_channel_layout_default(&outLayout, channels_);
-  const int made = swr_alloc_set_opts2(&c.swr, &outLayout, AV_SAMPLE_FMT_S16, rate_, &c.codec->ch_layout,
+  av_->av_channel_layout_default(&outLayout, channels_);
+  const int made = av_->swr_alloc_set_opts2(&c.swr, &outLayout, AV_SAMPLE_FMT_S16, rate_, &c.codec->ch_layout,
                                        c.codec->sample_fmt, rate_, 0, nullptr);
-  av_channel_layout_uninit(&outLayout);
-  return made >= 0 && c.swr && swr_init(c.swr) >= 0;
+  av_->av_channel_layout_uninit(&outLayout);
+  return made >= 0 && c.swr && av_->swr_init(c.swr) >= 0;
 }
 
 // Decodes until some frames are pending or the stream ends.
@@ -97,7 +90,7 @@ bool AudioDecoder::Refill() {
   if (!cx_ || ended_) return false;
   Context& c = *cx_;
   for (;;) {
-    const int got = avcodec_receive_frame(c.codec, c.frame);
+    const int got = av_->avcodec_receive_frame(c.codec, c.frame);
     if (got == 0) {
       const int in = c.frame->nb_samples;
       if (in <= 0) continue;
@@ -107,15 +100,15 @@ bool AudioDecoder::Refill() {
         const int64_t pts = c.frame->best_effort_timestamp;
         const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
         const int64_t landed =
-            pts == AV_NOPTS_VALUE ? seekTarget_ : av_rescale_q(pts - start, stream->time_base, AVRational{1, rate_});
+            pts == AV_NOPTS_VALUE ? seekTarget_ : av_->av_rescale_q(pts - start, stream->time_base, AVRational{1, rate_});
         skip_ = std::max<int64_t>(seekTarget_ - landed, 0);
       }
-      const int room = swr_get_out_samples(c.swr, in);
+      const int room = av_->swr_get_out_samples(c.swr, in);
       if (room <= 0) continue;
       pending_.assign(static_cast<size_t>(room) * channels_, 0);
       uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(pending_.data())};
-      const int out = swr_convert(c.swr, outPlanes, room, const_cast<const uint8_t**>(c.frame->extended_data), in);
-      av_frame_unref(c.frame);
+      const int out = av_->swr_convert(c.swr, outPlanes, room, const_cast<const uint8_t**>(c.frame->extended_data), in);
+      av_->av_frame_unref(c.frame);
       if (out < 0) {
         ended_ = true;
         return false;
@@ -143,17 +136,19 @@ bool AudioDecoder::Refill() {
     }
     // The decoder wants input: the next packet of the stream, or the drain at the end.
     int read = 0;
-    while ((read = av_read_frame(c.format, c.packet)) >= 0 && c.packet->stream_index != c.stream) av_packet_unref(c.packet);
+    while ((read = av_->av_read_frame(c.format, c.packet)) >= 0 && c.packet->stream_index != c.stream) {
+      av_->av_packet_unref(c.packet);
+    }
     if (read < 0) {
       c.flushed = true;
-      if (avcodec_send_packet(c.codec, nullptr) < 0) {
+      if (av_->avcodec_send_packet(c.codec, nullptr) < 0) {
         ended_ = true;
         return false;
       }
       continue;
     }
-    const int sent = avcodec_send_packet(c.codec, c.packet);
-    av_packet_unref(c.packet);
+    const int sent = av_->avcodec_send_packet(c.codec, c.packet);
+    av_->av_packet_unref(c.packet);
     if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) {
       ended_ = true;
       return false;
@@ -184,12 +179,12 @@ bool AudioDecoder::SeekFrame(int64_t frame) {
   Context& c = *cx_;
   const AVStream* stream = c.format->streams[c.stream];
   const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-  const int64_t target = start + av_rescale_q(frame, AVRational{1, rate_}, stream->time_base);
-  if (av_seek_frame(c.format, c.stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
-      av_seek_frame(c.format, c.stream, start, AVSEEK_FLAG_BACKWARD) < 0) {
+  const int64_t target = start + av_->av_rescale_q(frame, AVRational{1, rate_}, stream->time_base);
+  if (av_->av_seek_frame(c.format, c.stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+      av_->av_seek_frame(c.format, c.stream, start, AVSEEK_FLAG_BACKWARD) < 0) {
     return false;
   }
-  avcodec_flush_buffers(c.codec);
+  av_->avcodec_flush_buffers(c.codec);
   if (!MakeConverter()) {
     ended_ = true;
     return false;

@@ -10,6 +10,8 @@
 
 namespace plat {
 
+struct FfmpegFunctions;
+
 class AudioDecoder {
  public:
   AudioDecoder();
@@ -17,7 +19,8 @@ class AudioDecoder {
   AudioDecoder(const AudioDecoder&) = delete;
   AudioDecoder& operator=(const AudioDecoder&) = delete;
 
-  // Opens the first audio stream of a file; false when there is none or it cannot be decoded.
+  // Opens the first audio stream of a file; false when there is none, it cannot be
+  // decoded or FFmpeg cannot be loaded.
   bool Open(const std::string& hostPath);
   int Rate() const { return rate_; }
   int Channels() const { return channels_; }
@@ -35,6 +38,7 @@ class AudioDecoder {
   bool MakeConverter();
   void Close();
 
+  const FfmpegFunctions* av_ = nullptr;  // FFmpeg, loaded by the first Open
   std::unique_ptr<Context> cx_;
   int rate_ = 0;
   int channels_ = 0;

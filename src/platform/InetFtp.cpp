@@ -8,6 +8,7 @@
 
 #include "platform/CodePage.h"
 #include "platform/Files.h"
+#include "platform/CurlLibrary.h"
 #include "platform/Inet.h"
 
 namespace {
@@ -15,7 +16,7 @@ namespace {
 constexpr int64_t kMaxListingBytes = 16 << 20;
 
 struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
 };
 using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
 
@@ -57,25 +58,27 @@ std::string CFtpConnection::AbsolutePath(const std::string& name) const {
 
 std::unique_ptr<plat::InetTransfer> CFtpConnection::NewTransfer(const std::string& absPath) {
   if (!multi_) throw CInternetException(ERROR_INTERNET_CONNECTION_ABORTED, "the FTP connection is closed");
+  const plat::CurlFunctions& curl = plat::CurlApi();
   auto t = std::make_unique<plat::InetTransfer>(*multi_, timeouts_);
   CURL* e = t->Easy();
   const std::string url = TransferUrlOf(absPath);
-  curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
-  if (server_.port != 0) curl_easy_setopt(e, CURLOPT_PORT, static_cast<long>(server_.port));
-  curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
-  curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
-  curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
+  if (server_.port != 0) curl.curl_easy_setopt(e, CURLOPT_PORT, static_cast<long>(server_.port));
+  curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
   // Active: the server connects back (EPRT, then PORT); passive: EPSV, then PASV.
-  curl_easy_setopt(e, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
+  curl.curl_easy_setopt(e, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
   return t;
 }
 
 void CFtpConnection::Login() {
+  const plat::CurlFunctions& curl = plat::CurlApi();
   auto t = NewTransfer("/");
-  Slist feat(curl_slist_append(nullptr, "FEAT"));
-  curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
-  curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, feat.get());
+  Slist feat(curl.curl_slist_append(nullptr, "FEAT"));
+  curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
+  curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, feat.get());
   t->Start();
   try {
     t->Finish();
@@ -83,7 +86,7 @@ void CFtpConnection::Login() {
     // A server without FEAT still logs in: try once more without it.
     if (t->Result() != CURLE_QUOTE_ERROR) throw;
     auto plain = NewTransfer("/");
-    curl_easy_setopt(plain->Easy(), CURLOPT_NOBODY, 1L);
+    curl.curl_easy_setopt(plain->Easy(), CURLOPT_NOBODY, 1L);
     plain->Start();
     plain->Finish();
     return;
@@ -99,10 +102,11 @@ bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
   const std::string wire = utf8_ ? plat::Cp932ToUtf8(path) : path;
   if (wire.find_first_of("\r\n") != std::string::npos) return false;
   try {
+    const plat::CurlFunctions& curl = plat::CurlApi();
     auto t = NewTransfer("/");
-    Slist cwd(curl_slist_append(nullptr, ("CWD " + wire).c_str()));
-    curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, cwd.get());
+    Slist cwd(curl.curl_slist_append(nullptr, ("CWD " + wire).c_str()));
+    curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
+    curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, cwd.get());
     t->Start();
     t->Finish();
   } catch (const CInternetException&) {
@@ -118,8 +122,9 @@ bool CFtpConnection::GetCurrentDirectory(std::string& dir) const {
 }
 
 std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const std::string& name, uint32_t flags) {
+  const plat::CurlFunctions& curl = plat::CurlApi();
   auto t = NewTransfer(AbsolutePath(name));
-  if (flags & FTP_TRANSFER_TYPE_ASCII) curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);
+  if (flags & FTP_TRANSFER_TYPE_ASCII) curl.curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);
   t->Start();
   // The file is open once the server starts sending it (or has sent all of it).
   plat::InetTransfer* raw = t.get();
@@ -157,7 +162,7 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
   if (path.back() != '/') path += '/';
   auto readAll = [&](const char* command) {
     auto t = NewTransfer(path);
-    if (command) curl_easy_setopt(t->Easy(), CURLOPT_CUSTOMREQUEST, command);
+    if (command) plat::CurlApi().curl_easy_setopt(t->Easy(), CURLOPT_CUSTOMREQUEST, command);
     t->Start();
     std::string text;
     std::vector<char> block(65536);

@@ -6,6 +6,7 @@
 
 #include <charconv>
 
+#include "platform/CurlLibrary.h"
 #include "platform/Inet.h"
 
 namespace {
@@ -26,7 +27,7 @@ std::string SchemeOf(const std::string& url) {
 }
 
 struct SlistDeleter {
-  void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+  void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
 };
 
 }  // namespace
@@ -138,18 +139,19 @@ bool CHttpFile::AddRequestHeaders(const std::string& headers) {
 }
 
 void CHttpFile::SendRequest() {
+  const plat::CurlFunctions& curl = plat::CurlApi();
   const std::string scheme = SchemeOf(url_);
   std::unique_ptr<curl_slist, SlistDeleter> list;
-  for (const std::string& h : headers_) list.reset(curl_slist_append(list.release(), h.c_str()));
+  for (const std::string& h : headers_) list.reset(curl.curl_slist_append(list.release(), h.c_str()));
   std::string url = url_;
   for (int hop = 0;; ++hop) {
     transfer_ = std::make_unique<plat::InetTransfer>(multi_, timeouts_);
     CURL* e = transfer_->Easy();
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
+    curl.curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
+    curl.curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
     transfer_->Start();
     plat::InetTransfer* t = transfer_.get();
     t->DriveUntil([t] { return t->HeadersComplete(); });
@@ -160,7 +162,7 @@ void CHttpFile::SendRequest() {
     status_ = static_cast<uint32_t>(t->StatusCode());
     if (!IsRedirect(t->StatusCode()) || hop >= kMaxRedirects) break;
     char* next = nullptr;
-    curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &next);
+    curl.curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &next);
     if (!next || SchemeOf(next) != scheme) break;
     url = next;
     url_ = url;

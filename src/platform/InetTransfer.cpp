@@ -1,20 +1,14 @@
 #include "platform/InetTransfer.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "platform/CodePage.h"
+#include "platform/CurlLibrary.h"
 
 namespace plat {
 
 namespace {
-
-void GlobalInitOnce() {
-  static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
-  (void)ready;
-}
 
 // A libcurl failure that is ours rather than the server's: a callback refused the data.
 constexpr int kReplyTooLong = CURLE_WRITE_ERROR;
@@ -39,37 +33,43 @@ uint32_t InetErrorOfCurl(int code) {
   }
 }
 
+const CurlFunctions& CurlApi() {
+  std::string why;
+  const CurlFunctions* curl = Curl(&why);
+  if (!curl) throw CInternetException(ERROR_INTERNET_EXTENDED_ERROR, why);
+  return *curl;
+}
+
 InetMulti::InetMulti() {
-  GlobalInitOnce();
-  multi_ = curl_multi_init();
+  if (const CurlFunctions* curl = Curl()) multi_ = curl->curl_multi_init();
 }
 
 InetMulti::~InetMulti() {
-  if (multi_) curl_multi_cleanup(multi_);
+  if (multi_) Curl()->curl_multi_cleanup(multi_);
 }
 
 InetTransfer::InetTransfer(InetMulti& multi, const InetTimeouts& timeouts)
-    : multi_(multi), timeouts_(timeouts), easy_(curl_easy_init()) {
+    : curl_(CurlApi()), multi_(multi), timeouts_(timeouts), easy_(curl_.curl_easy_init()) {
   if (!easy_) return;
-  curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(easy_, CURLOPT_VERBOSE, 0L);
-  curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
-  curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &InetTransfer::OnBody);
-  curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &InetTransfer::OnHeader);
-  curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max<uint32_t>(timeouts.connectMs, 1)));
+  curl_.curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+  curl_.curl_easy_setopt(easy_, CURLOPT_VERBOSE, 0L);
+  curl_.curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorText_);
+  curl_.curl_easy_setopt(easy_, CURLOPT_WRITEFUNCTION, &InetTransfer::OnBody);
+  curl_.curl_easy_setopt(easy_, CURLOPT_WRITEDATA, this);
+  curl_.curl_easy_setopt(easy_, CURLOPT_HEADERFUNCTION, &InetTransfer::OnHeader);
+  curl_.curl_easy_setopt(easy_, CURLOPT_HEADERDATA, this);
+  curl_.curl_easy_setopt(easy_, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max<uint32_t>(timeouts.connectMs, 1)));
 }
 
 InetTransfer::~InetTransfer() {
   Stop();
-  if (easy_) curl_easy_cleanup(easy_);
+  if (easy_) curl_.curl_easy_cleanup(easy_);
 }
 
 void InetTransfer::Start() {
   if (!easy_ || !multi_.Handle()) throw CInternetException(ERROR_INTERNET_EXTENDED_ERROR, "no transfer handle");
   lastActivity_ = std::chrono::steady_clock::now();
-  if (curl_multi_add_handle(multi_.Handle(), easy_) != CURLM_OK) {
+  if (curl_.curl_multi_add_handle(multi_.Handle(), easy_) != CURLM_OK) {
     throw CInternetException(ERROR_INTERNET_EXTENDED_ERROR, "the transfer cannot start");
   }
   started_ = true;
@@ -77,7 +77,7 @@ void InetTransfer::Start() {
 
 void InetTransfer::Stop() {
   if (started_) {
-    curl_multi_remove_handle(multi_.Handle(), easy_);
+    curl_.curl_multi_remove_handle(multi_.Handle(), easy_);
     started_ = false;
   }
   if (!done_) {
@@ -125,20 +125,20 @@ void InetTransfer::Resume() {
   if (!paused_ || buffer_.size() - readPos_ >= pullLimit_) return;
   paused_ = false;
   lastActivity_ = std::chrono::steady_clock::now();
-  curl_easy_pause(easy_, CURLPAUSE_CONT);
+  curl_.curl_easy_pause(easy_, CURLPAUSE_CONT);
 }
 
 void InetTransfer::Step(std::chrono::milliseconds wait) {
   int running = 0;
-  curl_multi_perform(multi_.Handle(), &running);
+  curl_.curl_multi_perform(multi_.Handle(), &running);
   int left = 0;
-  while (CURLMsg* msg = curl_multi_info_read(multi_.Handle(), &left)) {
+  while (CURLMsg* msg = curl_.curl_multi_info_read(multi_.Handle(), &left)) {
     if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_) {
       done_ = true;
       result_ = replyOverflow_ ? kReplyTooLong : msg->data.result;
     }
   }
-  if (!done_ && !paused_) curl_multi_poll(multi_.Handle(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+  if (!done_ && !paused_) curl_.curl_multi_poll(multi_.Handle(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
 }
 
 void InetTransfer::DriveUntil(const std::function<bool()>& ready) {
@@ -187,7 +187,7 @@ int64_t InetTransfer::Read(void* buf, int64_t n) {
 
 CInternetException InetTransfer::Error() const {
   if (replyOverflow_) return CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the server's reply is too long");
-  std::string reason = errorText_[0] ? errorText_ : curl_easy_strerror(static_cast<CURLcode>(result_));
+  std::string reason = errorText_[0] ? errorText_ : curl_.curl_easy_strerror(static_cast<CURLcode>(result_));
   return CInternetException(InetErrorOfCurl(result_), reason);
 }
 

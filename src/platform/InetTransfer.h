@@ -21,6 +21,12 @@ typedef void CURLM;
 
 namespace plat {
 
+struct CurlFunctions;
+
+// libcurl's functions, loaded on first use; throws CInternetException with the
+// system's text when libcurl cannot be loaded.
+const CurlFunctions& CurlApi();
+
 // Time-outs in milliseconds, as the session's options set them.
 struct InetTimeouts {
   uint32_t connectMs = 30000;
@@ -48,6 +54,7 @@ class InetTransfer {
   static constexpr size_t kPullBufferBytes = 65536;
   static constexpr size_t kMaxReplyBytes = 65536;
 
+  // Throws CInternetException when libcurl cannot be loaded.
   InetTransfer(InetMulti& multi, const InetTimeouts& timeouts);
   ~InetTransfer();
   InetTransfer(const InetTransfer&) = delete;
@@ -87,6 +94,7 @@ class InetTransfer {
   void Step(std::chrono::milliseconds wait);
   void Resume();
 
+  const CurlFunctions& curl_;
   InetMulti& multi_;
   InetTimeouts timeouts_;
   CURL* easy_;

@@ -6,10 +6,7 @@
 
 #include <climits>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
+#include "platform/FfmpegLibrary.h"
 
 namespace plat {
 namespace {
@@ -27,28 +24,27 @@ int FrameRateMilli(const AVStream* stream) {
 
 }  // namespace
 
-void QuietFfmpeg() { av_log_set_level(AV_LOG_QUIET); }
-
 std::optional<MediaInfo> ProbeMedia(const std::string& hostPath) {
-  QuietFfmpeg();
+  const FfmpegFunctions* av = Ffmpeg();
+  if (!av) return std::nullopt;
   AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, hostPath.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  if (avformat_find_stream_info(format, nullptr) < 0) {
-    avformat_close_input(&format);
+  if (av->avformat_open_input(&format, hostPath.c_str(), nullptr, nullptr) < 0) return std::nullopt;
+  if (av->avformat_find_stream_info(format, nullptr) < 0) {
+    av->avformat_close_input(&format);
     return std::nullopt;
   }
   MediaInfo info;
   if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {
     info.lengthMs = std::min<int64_t>(format->duration / 1000, kMaxLengthMs);
   }
-  const int audio = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  const int audio = av->av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
   if (audio >= 0) {
     const AVCodecParameters* par = format->streams[audio]->codecpar;
     info.hasAudio = par->sample_rate > 0 && par->ch_layout.nb_channels > 0;
     info.sampleRate = par->sample_rate;
     info.channels = par->ch_layout.nb_channels;
   }
-  const int video = av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+  const int video = av->av_find_best_stream(format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
   if (video >= 0 && !(format->streams[video]->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
     const AVStream* stream = format->streams[video];
     info.hasVideo = stream->codecpar->width > 0 && stream->codecpar->height > 0;
@@ -56,7 +52,7 @@ std::optional<MediaInfo> ProbeMedia(const std::string& hostPath) {
     info.height = std::min(std::max(stream->codecpar->height, 0), kMaxSide);
     info.frameRateMilli = FrameRateMilli(stream);
   }
-  avformat_close_input(&format);
+  av->avformat_close_input(&format);
   return info;
 }
 

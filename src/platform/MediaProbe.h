@@ -20,10 +20,8 @@ struct MediaInfo {
   int frameRateMilli = 0;    // frames per 1,000 seconds; 0 when the file gives none
 };
 
-// Nothing when FFmpeg cannot open or read the file (hostPath is a host path).
+// Nothing when FFmpeg cannot open or read the file or cannot be loaded (hostPath
+// is a host path).
 std::optional<MediaInfo> ProbeMedia(const std::string& hostPath);
-
-// Silences FFmpeg's own messages; the devices report errors by their numbers.
-void QuietFfmpeg();
 
 }  // namespace plat

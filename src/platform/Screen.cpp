@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/X11Library.h"
+
 namespace plat {
 
 namespace {
@@ -29,15 +31,17 @@ CRect Clip(const CRect& r, const CRect& bounds) {
 Screen::Screen() = default;
 
 Screen::~Screen() {
-  if (display_) XCloseDisplay(X(display_));
+  if (display_) x11_->XCloseDisplay(X(display_));
 }
 
 bool Screen::UseX() {
   if (display_) return true;
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name) return false;
-  display_ = XOpenDisplay(name);
-  if (display_) XSetErrorHandler(IgnoreXError);
+  x11_ = X11();
+  if (!x11_) return false;
+  display_ = x11_->XOpenDisplay(name);
+  if (display_) x11_->XSetErrorHandler(IgnoreXError);
   return display_ != nullptr;
 }
 
@@ -53,7 +57,7 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
   if (display_) {
     ::Window focus = 0;
     int revert = 0;
-    XGetInputFocus(X(display_), &focus, &revert);
+    x11_->XGetInputFocus(X(display_), &focus, &revert);
     if (focus == None || focus == PointerRoot || focus == DefaultRootWindow(X(display_))) return 0;
     return focus;
   }
@@ -77,10 +81,10 @@ uint64_t Screen::ForegroundWindow(uint64_t nowMs) {
 CRect Screen::WindowRect(uint64_t window) const {
   if (display_) {
     XWindowAttributes attributes{};
-    if (!XGetWindowAttributes(X(display_), static_cast<::Window>(window), &attributes)) return CRect{};
+    if (!x11_->XGetWindowAttributes(X(display_), static_cast<::Window>(window), &attributes)) return CRect{};
     int x = 0, y = 0;
     ::Window child = 0;
-    XTranslateCoordinates(X(display_), static_cast<::Window>(window), DefaultRootWindow(X(display_)), 0, 0, &x, &y,
+    x11_->XTranslateCoordinates(X(display_), static_cast<::Window>(window), DefaultRootWindow(X(display_)), 0, 0, &x, &y,
                           &child);
     return CRect{x, y, x + attributes.width, y + attributes.height};
   }
@@ -145,7 +149,7 @@ BitmapPtr Screen::Grab(const CRect& rect) {
 
 BitmapPtr Screen::GrabX(const CRect& r) {
   Display* d = X(display_);
-  XImage* image = XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.right - r.left),
+  XImage* image = x11_->XGetImage(d, DefaultRootWindow(d), r.left, r.top, static_cast<unsigned>(r.right - r.left),
                             static_cast<unsigned>(r.bottom - r.top), AllPlanes, ZPixmap);
   if (!image) return nullptr;
   auto out = std::make_unique<Bitmap>();

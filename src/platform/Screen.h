@@ -17,6 +17,8 @@
 
 namespace plat {
 
+struct X11Functions;
+
 class Screen {
  public:
   static constexpr int kFrameWindow = 1;  // the program's main frame on the virtual desktop
@@ -26,7 +28,8 @@ class Screen {
   Screen(const Screen&) = delete;
   Screen& operator=(const Screen&) = delete;
 
-  // Opens the X display named by DISPLAY; false (and the virtual desktop) without one.
+  // Opens the X display named by DISPLAY; false (and the virtual desktop) without
+  // one, or when libX11 cannot be loaded (its text goes to standard error).
   bool UseX();
   bool UsesX() const { return display_ != nullptr; }
 
@@ -57,6 +60,7 @@ class Screen {
   void Compose(Bitmap& desktop, uint64_t nowMs);
   BitmapPtr GrabX(const CRect& rect);
 
+  const X11Functions* x11_ = nullptr;  // libX11, loaded by the first UseX
   void* display_ = nullptr;  // Display*
   CRect frameRect_{0, 0, 640, 480};
   std::function<void(Bitmap&)> paintFrame_;

@@ -222,12 +222,62 @@ std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
   return sheets;
 }
 
+// The display page of table text mode 3 from a pre-scan of the cell text. Lines are
+// counted from 1, leaving out a settings line of the sheet kind 'S' (its table's
+// first row is a width line) and the lines after a "!%" or "!$" line up to the next
+// sheet head or settings line. The page holds the counted lines first..last; its
+// sheet opens at the last head before it that stands more than two counted lines
+// after the previous head, so that the sheet's markup applies.
+struct PagePlan {
+  std::vector<size_t> offsets;  // every line's text offset
+  std::vector<int> counts;      // its count, or the count before it when left out
+  int total = 0;
+  int first = 1, last = 1000;
+  size_t startOffset = 0;
+  size_t sheetOffset = 0;
+
+  int CountAt(size_t offset) const {
+    const auto it = std::lower_bound(offsets.begin(), offsets.end(), offset);
+    return it == offsets.end() ? total + 1 : counts[static_cast<size_t>(it - offsets.begin())];
+  }
+};
+
+PagePlan PreScan(const std::vector<Row>& lines, int pageStart, int pageRows) {
+  PagePlan plan;
+  plan.first = std::max(pageStart, 0) + 1;
+  plan.last = static_cast<int>(std::min<int64_t>(int64_t{plan.first} + std::max(pageRows, 1) - 1, INT32_MAX));
+  bool skipping = false;
+  bool started = false;
+  int lastHead = -100;
+  for (const Row& r : lines) {
+    const bool head = r.cls == LineClass::SheetHead || r.cls == LineClass::RowFormatHead;
+    if (head || r.cls == LineClass::Settings) skipping = false;
+    bool counted = !skipping;
+    if (r.cls == LineClass::Settings && ParseSettingsLine(r.line).kind == 'S') counted = false;
+    if (r.cls == LineClass::ColumnBlock || r.cls == LineClass::Objects) skipping = true;
+    if (counted) ++plan.total;
+    plan.offsets.push_back(r.offset);
+    plan.counts.push_back(plan.total);
+    if (!counted) continue;
+    if (head && !started) {
+      if (plan.total > lastHead + 2) plan.sheetOffset = r.offset;
+      lastHead = plan.total;
+    }
+    if (!started && plan.total == plan.first) {
+      started = true;
+      plan.startOffset = r.offset;
+    }
+  }
+  if (!started) plan.startOffset = plan.offsets.empty() ? 0 : plan.offsets.back() + 1;
+  return plan;
+}
+
 // Bytes shown of a cell: its text after the number form and placement.
 int TextColumns(std::string_view text) { return static_cast<int>(text.size()); }
 
 class Writer {
  public:
-  Writer(const BuildInput& in, BuildOutput& out) : in_(in), out_(out) {}
+  Writer(const BuildInput& in, BuildOutput& out, const PagePlan* page) : in_(in), out_(out), page_(page) {}
 
   void Sheet(const sheet::Sheet& s, bool first) {
     const SheetFormat& sf = s.settings.format;
@@ -251,12 +301,25 @@ class Writer {
     const bool widthLine = s.settings.kind == 'S' && !s.rows.empty();
     if (widthLine) firstRow = 1;
     size_t lastRow = s.rows.size();
-    if (in_.tableTextMode) {
-      firstRow = std::max(firstRow, static_cast<size_t>(std::max(in_.pageStart, 0)));
-      lastRow = std::min(lastRow, firstRow + static_cast<size_t>(std::max(in_.pageRows, 1)));
+    if (page_) {
+      // The rows of the display page: counts only grow along the text.
+      while (firstRow < s.rows.size() && page_->CountAt(s.rows[firstRow].offset) < page_->first) ++firstRow;
+      lastRow = firstRow;
+      while (lastRow < s.rows.size() && page_->CountAt(s.rows[lastRow].offset) <= page_->last) ++lastRow;
+    } else {
+      out_.rowsTotal += static_cast<int>(s.rows.size());
     }
-    out_.rowsTotal += static_cast<int>(s.rows.size());
 
+    // Rows before a '<' row item and from a '>' row on stand outside the table;
+    // like free text they run on and set no column widths.
+    std::vector<bool> outside(s.rows.size(), false);
+    const bool anyStart = std::any_of(s.rows.begin(), s.rows.end(), [](const DataRow& d) { return d.hasFormat && d.format.tableStart; });
+    bool in = !anyStart;
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      if (s.rows[r].hasFormat && s.rows[r].format.tableStart) in = true;
+      if (s.rows[r].hasFormat && s.rows[r].format.tableEnd) in = false;
+      outside[r] = !in;
+    }
     // Cell texts after number forms and placement need the widths; widths need the
     // number forms. Forms first, then measures, then placement.
     std::vector<std::vector<std::string>> texts(s.rows.size());
@@ -280,7 +343,7 @@ class Writer {
     out_.maxColumns = std::max(out_.maxColumns, ncol);
     widths_.assign(static_cast<size_t>(ncol), cw_ * std::max(sf.widthFactor, 1));
     for (size_t r = widthLine ? 1 : 0; r < s.rows.size(); ++r) {
-      if (s.rows[r].freeText) continue;
+      if (s.rows[r].freeText || outside[r]) continue;
       const auto& cells = texts[r];
       int empty = 0, filled = 0;
       for (const auto& c : cells) (c.empty() ? empty : filled)++;
@@ -336,7 +399,7 @@ class Writer {
       const DataRow& row = s.rows[r];
       const char top = row.hasFormat ? row.format.top : 0;
       RuleLine(RuleKindBetween(prevBottom, top), 'T', BoxRulesBetween(static_cast<int>(r)));
-      TextLine(row, texts[r], static_cast<int>(r) + 1);
+      TextLine(row, texts[r], static_cast<int>(r) + 1, outside[r]);
       // The bottom character is carried to the next row; after the last row it
       // draws the table's closing rule.
       prevBottom = row.hasFormat ? row.format.bottom : 0;
@@ -350,6 +413,7 @@ class Writer {
         return;
       }
       ++out_.rowsShown;
+      if (page_) out_.lastRowShown = page_->CountAt(row.offset);
     }
   }
 
@@ -434,7 +498,7 @@ class Writer {
     }
   }
 
-  void TextLine(const DataRow& row, const std::vector<std::string>& texts, int gridRow) {
+  void TextLine(const DataRow& row, const std::vector<std::string>& texts, int gridRow, bool outside) {
     std::string& o = out_.rtf;
     TextLineStart(lineHeight_);
     bool bold = false, italic = false;
@@ -498,7 +562,7 @@ class Writer {
         o += picture;
         if (a.attributes & 2) o += "\\ul ";
         if (a.attributes & 8) o += "\\strike ";
-        AppendCellText(o, Placed(text, c, HorizontalPlacement(placement), size));
+        AppendColouredText(o, Placed(text, c, HorizontalPlacement(placement), size), textColour);
         if (a.attributes & 8) o += "\\strike0";
         if (a.attributes & 2) o += "\\ulnone";
         if (static_cast<int>(c) >= stopColumns_) {
@@ -506,6 +570,20 @@ class Writer {
           if (pad > 0) o.append(static_cast<size_t>(pad), ' ');
         }
       }
+      // Free text, and rows outside the table, run on over the empty columns that
+      // follow a text longer than its column.
+      size_t covered = 0;
+      if ((row.freeText || outside) && cw_ > 20 && !text.empty() && c < widths_.size()) {
+        int64_t room = widths_[c] + cw_ + 30;
+        const int64_t need = int64_t{static_cast<int>(text.size())} * (5 * std::max(a.size > 0 ? a.size : h_, 1) + 10);
+        while (room < need && c + covered + 1 < n && c + covered + 1 < widths_.size() &&
+               static_cast<int>(c + covered + 1) < stopColumns_ &&
+               (c + covered + 1 >= texts.size() || texts[c + covered + 1].empty())) {
+          ++covered;
+          room += widths_[c + covered] + cw_ + 30;
+        }
+      }
+      c += covered;
       if (c + 1 < n && static_cast<int>(c + 1) < stopColumns_ + 1) o += "\\tab";
     }
     // The right rule of a box that ends in the last column has a slot of its own.
@@ -516,6 +594,39 @@ class Writer {
     if (bold) o += "\\b0";
     if (italic) o += "\\i0";
     o += "\\highlight0\\par\n";
+  }
+
+  // Cell text with the characters of the view's colour list in their own colour:
+  // each between "\\cf%d " of its letter's colour and "\\cf%d " of the cell's. The
+  // list holds at most 10 characters, each followed by its letter.
+  void AppendColouredText(std::string& o, std::string_view text, int cellColour) const {
+    const std::string_view list = in_.charColours.substr(0, 20);
+    if (list.size() < 2) {
+      AppendCellText(o, text);
+      return;
+    }
+    size_t from = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const auto b = static_cast<unsigned char>(text[i]);
+      if (IsLead(b) && i + 1 < text.size()) {
+        ++i;
+        continue;
+      }
+      int colour = -1;
+      for (size_t k = 0; k + 1 < list.size(); k += 2) {
+        if (list[k] == text[i]) {
+          colour = ColourIndex(list[k + 1]);
+          break;
+        }
+      }
+      if (colour < 0) continue;
+      AppendCellText(o, text.substr(from, i - from));
+      Append(o, "\\cf%d ", colour);
+      AppendCellText(o, text.substr(i, 1));
+      Append(o, "\\cf%d ", cellColour);
+      from = i + 1;
+    }
+    AppendCellText(o, text.substr(from));
   }
 
   // A text box's attributes fill in what the column leaves unset.
@@ -574,6 +685,7 @@ class Writer {
 
   const BuildInput& in_;
   BuildOutput& out_;
+  const PagePlan* page_;
   int h_ = 21, cw_ = 115, font_ = 0, lineHeight_ = 240, rowSize_ = 21;
   int ncol_ = 0, stopColumns_ = 0;
   std::vector<int> widths_;
@@ -614,8 +726,15 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
   const std::vector<Row> lines = SplitLines(in.cells);
   const bool workbook = in.cells.starts_with("!*");
   const std::vector<Sheet> sheets = ReadSheets(lines, workbook);
-  Writer writer(in, out);
+  PagePlan plan;
+  if (in.tableTextMode) {
+    plan = PreScan(lines, in.pageStart, in.pageRows);
+    out.rowsTotal = plan.total;
+    out.pageStartOffset = static_cast<int>(std::min<size_t>(plan.startOffset, INT32_MAX));
+  }
+  Writer writer(in, out, in.tableTextMode ? &plan : nullptr);
   int h = in.number > 0 ? in.number / 5 : 21;
+  bool firstShown = true;
   for (size_t k = 0; k < sheets.size(); ++k) {
     if (out.sheets >= kMaxSheets) {
       out.sheetsCut = true;
@@ -633,9 +752,15 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
       }
     }
     out.sheetStartOffsets.push_back(static_cast<int>(s.headOffset));
-    writer.Sheet(s, k == 0);
+    // In table text mode only the sheets from the page's own to the page's end show.
+    const size_t next = k + 1 < sheets.size() ? sheets[k + 1].headOffset : SIZE_MAX;
+    const bool shown = !in.tableTextMode || (next > plan.sheetOffset && plan.CountAt(s.headOffset) <= plan.last);
+    if (shown) {
+      writer.Sheet(s, firstShown);
+      if (s.settings.format.attrs.size > 0 && firstShown) h = s.settings.format.attrs.size;
+      firstShown = false;
+    }
     ++out.sheets;
-    if (s.settings.format.attrs.size > 0 && k == 0) h = s.settings.format.attrs.size;
     if (writer.Cut()) break;
   }
   char end[64];

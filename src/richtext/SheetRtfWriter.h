@@ -26,6 +26,7 @@ struct BuildInput {
   bool verticalRules = false;
   COLORREF background = RGB(255, 255, 255);
   int64_t limit = 0;        // largest output; 0 none. Sheets end at a row boundary there.
+  std::string_view charColours;  // the view's character colour list: character, colour letter, ...
   // A picture object's RTF for a file and a box size in twips; "" when it cannot be
   // made (the cell then shows the file's name).
   std::function<std::string(const std::string& path, int width, int height)> picture;
@@ -35,7 +36,9 @@ struct BuildOutput {
   std::string rtf;
   int sheets = 0;
   int rowsShown = 0;        // rows written on the display page (text mode 3)
-  int rowsTotal = 0;
+  int rowsTotal = 0;         // text mode 3: the counted lines of the cell text
+  int lastRowShown = 0;      // text mode 3: the count of the page's last row
+  int pageStartOffset = 0;   // text mode 3: the text offset of the page's first line
   bool cut = false;         // ended at a row boundary because of the limit
   bool sheetsCut = false;   // more sheets than the view's sheet table holds
   int maxColumns = 0;

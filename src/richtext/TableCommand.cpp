@@ -197,6 +197,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   in.pageRows = m_doc.m_nDisplayPageRows;
   in.verticalRules = m_bVerticalRules != 0;
   in.background = m_doc.m_clrTextBack;
+  in.charColours = m_doc.m_strCharColours;
   in.picture = [this](const std::string& path, int width, int height) { return PictureObjectRtf(path, width, height); };
   sheet::BuildOutput out = sheet::BuildSheetRtfText(in);
 
@@ -238,11 +239,11 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
     sheet::MarginsToPrintSettings(set, m_doc.m_nPrSpace1, m_doc.m_nPrSpace2, m_doc.m_nPrSpace3);
   }
   if (m_nTextMode == 3) {
-    m_nPageRowsShown = out.rowsShown;
-    if (out.rowsTotal > out.rowsShown && g_pStatusBar) {
+    m_nPageStartOffset = out.pageStartOffset;
+    m_nPageRowsShown = std::max(out.lastRowShown - m_nPageStart, 0);
+    if (out.rowsTotal > out.lastRowShown && g_pStatusBar) {
       char text[96];
-      std::snprintf(text, sizeof text, " disp  %d / %d line  (Down button to next page)", m_nPageStart + out.rowsShown,
-                    out.rowsTotal);
+      std::snprintf(text, sizeof text, " disp  %d / %d line  (Down button to next page)", out.lastRowShown, out.rowsTotal);
       g_pStatusBar->SetPaneText(0, text);
     }
   }

@@ -14,6 +14,7 @@
 #include "app/QelDoc.h"
 #include "image/Dib.h"
 #include "platform/Gdi.h"
+#include "platform/GdiDraw.h"
 #include "platform/RichEdit.h"
 #include "platform/Types.h"
 #include "view/TextModel.h"

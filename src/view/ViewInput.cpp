@@ -164,6 +164,7 @@ int CQelView::CharFromPoint(CPoint point) const {
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
+    if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
     m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
     m_bImageDirty = 1;

@@ -1,7 +1,6 @@
 // The MCI layer: lengths against ffprobe and soxi on files the tools make here, the
 // command strings and their error numbers, positions on the program clock, and the
 // exact samples played and recorded through an ALSA file device in the test's HOME.
-#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/AlsaLibrary.h"
 #include "platform/Files.h"
 #include "platform/Mci.h"
 #include "platform/MciParse.h"
@@ -249,13 +249,13 @@ class MciAudioTest : public MciTest {
                            "pcm.pelnorixtest {\n type file\n slave.pcm null\n file \"" + dir_.HostPath("out.raw") +
                                "\"\n infile \"" + dir_.HostPath("in.raw") + "\"\n format raw\n}\n");
     setenv("HOME", dir_.Host().c_str(), 1);
-    snd_config_update_free_global();
+    plat::Alsa()->snd_config_update_free_global();
     mci_.SetAudioDevice("pelnorixtest");
     mci_.SetWorkFolder(Win(""));
   }
   void TearDown() override {
     setenv("HOME", oldHome_.c_str(), 1);
-    snd_config_update_free_global();
+    plat::Alsa()->snd_config_update_free_global();
   }
   std::string oldHome_;
 };

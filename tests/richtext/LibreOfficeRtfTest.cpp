@@ -152,4 +152,18 @@ TEST_F(LibreOfficeRtfTest, BoxesAndTheirTextReachTheDocument) {
   EXPECT_NE(fodt.find("#ff0000"), std::string::npos);  // the text box's text colour
 }
 
+
+// The characters of the colour list reach LibreOffice in their colours, and the text
+// around them keeps its order.
+TEST_F(LibreOfficeRtfTest, ListedCharactersKeepTheirColours) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  doc_->m_strCharColours = "*R#B";
+  const std::string rtf = SheetRtf("a*b#c\x06" "d\r\n", 2, 1);
+  testenv::WriteHostFile(dir_.HostPath("colours.rtf"), rtf);
+  EXPECT_NE(Text(dir_.HostPath("colours.rtf")).find("a*b#c"), std::string::npos);
+  const std::string fodt = Convert(dir_.HostPath("colours.rtf"), "fodt", "fodt");
+  EXPECT_NE(fodt.find("fo:color=\"#ff0000\""), std::string::npos);
+  EXPECT_NE(fodt.find("fo:color=\"#0000ff\""), std::string::npos);
+}
+
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app/StringTable.h"
 #include "platform/Keys.h"
@@ -288,6 +289,78 @@ TEST_F(TableCommandTest, ConditionsOfColumnFormatsChooseTheCells) {
   EXPECT_NE(rtf.find("\\cf4\\highlight0\\f0\\fs12  \\up0 150"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("\\cf0\\highlight0\\f0\\fs21  \\up0 50"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("\\cf0\\highlight0\\f0\\fs21  \\up0 many"), std::string::npos) << rtf;
+}
+
+
+// Table text mode 3 shows one display page of counted lines; the lines of a column
+// format block are not counted, and a page inside a later sheet takes that sheet's
+// markup from its head.
+TEST_F(TableCommandTest, TheDisplayPageComesFromAPreScanOfTheLines) {
+  const std::string cells = "!*[Sheet 1]\r\n" "a1\x06" "1\r\n" "a2\x06" "2\r\n" "!*[Sheet 2]\r\n" "b1\x06" "1\r\n"
+                            "b2\x06" "2\r\n" "b3\x06" "1234567\r\n" "!%\x06\r\n" "A\x06\r\n" "B\x06Rc\r\n" "tail\r\n";
+  view_.m_nTextMode = 3;
+  doc_->m_nDisplayPageRows = 3;
+  const struct {
+    int pageStart;
+    std::vector<std::string> shown, hidden;
+    int lastRow;
+    size_t startOffset;
+  } cases[] = {
+      {0, {"up0 a1", "up0 a2"}, {"up0 b1"}, 3, 0},
+      {3, {"up0 b1", "up0 b2"}, {"up0 a2", "up0 b3", "1,234,567"}, 6, cells.find("!*[Sheet 2]")},
+      {5, {"up0 b2", "1,234,567"}, {"up0 a1", "up0 b1", "tail"}, 7, cells.find("b2")},
+  };
+  for (const auto& c : cases) {
+    SetCells(cells, 2, 7);
+    view_.m_nPageStart = c.pageStart;
+    ASSERT_EQ(Table('T'), 0);
+    const std::string rtf = DocText();
+    for (const auto& t : c.shown) EXPECT_NE(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
+    for (const auto& t : c.hidden) EXPECT_EQ(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
+    EXPECT_EQ(view_.m_nPageRowsShown, c.lastRow - c.pageStart) << c.pageStart;
+    EXPECT_EQ(static_cast<size_t>(view_.m_nPageStartOffset), c.startOffset) << c.pageStart;
+    EXPECT_EQ(frame_->StatusBar().GetPaneText(0),
+              " disp  " + std::to_string(c.lastRow) + " / 8 line  (Down button to next page)");
+  }
+}
+
+
+// The characters of the view's colour list take their letter's colour and give the
+// cell's back; a trail byte equal to a listed character is part of its double-byte
+// character and stays as it is.
+TEST_F(TableCommandTest, ListedCharactersAreWrittenInTheirColour) {
+  doc_->m_strCharColours = "*R-B\\G";
+  SetCells("a*b-c\x06\x83\x5C\\x\r\n", 2, 1);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  EXPECT_NE(rtf.find("a\\cf2 *\\cf0 b\\cf4 -\\cf0 c"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\'83\\'5c\\cf3 \\\\\\cf0 x"), std::string::npos) << rtf;
+}
+
+// A free-text line ('~') and a row outside the table ('>') run on over the empty
+// columns after a long text: one Tab takes the next cell to its column, and they set
+// no column widths.
+TEST_F(TableCommandTest, FreeTextRunsOnOverEmptyColumns) {
+  SetCells("~A long free heading\x06\x06\x06x\r\n" "ab\x06" "cd\x06" "ef\x06" "gh\r\n"
+           "outside the table text\x06\x06\x06z^>\r\n",
+           4, 3);
+  ASSERT_EQ(Table('T'), 0);
+  const std::string rtf = DocText();
+  const auto line = [&](const std::string& text) {
+    const size_t at = rtf.find(text);
+    EXPECT_NE(at, std::string::npos) << text << "\n" << rtf;
+    const size_t start = rtf.rfind("\\pard", at);
+    return rtf.substr(start, rtf.find("\\par\n", at) - start);
+  };
+  const auto tabs = [](const std::string& l) {
+    size_t n = 0;
+    for (size_t p = l.find("\\tab"); p != std::string::npos; p = l.find("\\tab", p + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(tabs(line("A long free heading")), 2u);
+  EXPECT_EQ(tabs(line("outside the table text")), 2u);
+  EXPECT_EQ(tabs(line("up0 ab")), 4u);
+  EXPECT_NE(rtf.find("\\tx0\\tx145\\tx520\\tx895"), std::string::npos) << rtf;  // widths from the table rows only
 }
 
 }  // namespace
