@@ -69,6 +69,8 @@ const Setting kSettings[] = {
     {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
      "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
     {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
+    {"infopage", Unit::Text, nullptr, &CQelDoc::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
+    {"toppage", Unit::Text, nullptr, &CQelDoc::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
     {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
     {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
     {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},

@@ -143,7 +143,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     writer.Finish();
   } catch (const codec::CodecError& error) {
     work.Discard();
-    if (!quiet) AfxMessageBox(std::string(error.Code()));
+    AfxMessageBox(std::string(error.Code()));  // the writer's code is shown even when quiet
     return -1;
   }
   if (m_bZipError == 1) {

@@ -10,6 +10,8 @@
 #include "image/RegionCommands.h"
 #include "image/ViewImageCommands.h"
 #include "media/MediaCommands.h"
+#include "net/HomePage.h"
+#include "net/NetCommands.h"
 #include "richtext/FormatCommands.h"
 #include "richtext/RichTextCommands.h"
 #include "richtext/TableCommands.h"
@@ -29,5 +31,7 @@ CommandTables AllCommandTables() {
       RichTextCommands(),
       TableCommands(),
       FormatCommands(),
+      NetCommands(),
+      HomePageCommands(),
   };
 }

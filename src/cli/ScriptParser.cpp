@@ -232,11 +232,11 @@ class StatementReader {
     st_.what = Lower(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
     const bool rich = st_.what == "rtf" || st_.what == "table" || st_.what == "clipboard";
-    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" && !rich &&
-        (expect || st_.what != "selection")) {
+    if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" &&
+        st_.what != "history" && !rich && (expect || st_.what != "selection")) {
       return std::string(verb.name) +
-             (expect ? " text|status|title|rtf|table|clipboard|trace CONTAINS"
-                     : " text|status|title|selection|rtf|table|clipboard|trace") +
+             (expect ? " text|status|title|rtf|table|clipboard|trace|history CONTAINS"
+                     : " text|status|title|selection|rtf|table|clipboard|trace|history") +
              ": not '" + args[0] + "'";
     }
     return expect ? Text(args[1], st_.contains) : "";
@@ -349,7 +349,9 @@ const char* ScriptStatementsHelp() {
          "                             statement before, one a line\n"
          "  address TEXT               the address command: an adrs://xNNNNNN address opens history\n"
          "                             entry NNNNNN; another is kept in the history and opened\n"
-         "  pane html|text             commands go to the HTML browser pane, or back to the text pane\n"
+         "  pane html|text             commands go to the HTML browser pane, or back to the text pane;\n"
+         "                             after `pane html`, print text is the page shown and print\n"
+         "                             history its jump slots (slot number and address, one a line)\n"
          "  save-pane FILE             write the text pane's client area (640 x 480) as PNG\n"
          "  save-display FILE          write the whole rendered image, as the display pipeline\n"
          "                             made it (zoom, rotation, filters), as PNG\n"

@@ -8,6 +8,7 @@
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
 #include "net/Address.h"
+#include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
 #include "platform/Keys.h"
@@ -54,6 +55,16 @@ ScriptRunner::ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables
       m_list1(doc, 1),
       m_list2(doc, 2) {}
 
+ScriptRunner::~ScriptRunner() = default;
+
+CQelHtmlView& ScriptRunner::Html() {
+  if (!html_) {
+    html_ = std::make_unique<CQelHtmlView>(doc_);
+    html_->SetHomePage(doc_.m_astrSysValue[25]);
+  }
+  return *html_;
+}
+
 int ScriptRunner::Run(std::string_view name, std::string_view text) {
   const std::string where = std::string(name) + ":";
   const ParsedScript script = ParseScript(text, tables_);
@@ -94,6 +105,11 @@ void ScriptRunner::DeliverKeys() {
 
 std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry& row, CommandTarget active) {
   CommandContext cx{&view_, &List(doc_.m_nActiveList), &doc_, &frame_, active};
+  if (htmlPane_ && active == CommandTarget::TextView) {
+    cx.active = CommandTarget::HtmlView;
+    cx.html = &Html();
+    cx.html->SetHomePage(doc_.m_astrSysValue[25]);
+  }
   const CommandOutcome outcome = RunCommand(tables_, row.id, cx);
   DeliverKeys();
   if (outcome == CommandOutcome::Done) return std::nullopt;
@@ -123,6 +139,14 @@ std::string ScriptRunner::Subject(const std::string& what) {
     for (size_t i = std::min(messageMark_, boxes.size()); i < boxes.size(); ++i) trace += boxes[i].text + "\n";
     return trace;
   }
+  if (htmlPane_ && what == "history") {
+    std::string slots;
+    for (size_t i = 1; i < Html().m_strHistory.size(); ++i) {
+      if (!Html().m_strHistory[i].empty()) slots += std::to_string(i) + " " + Html().m_strHistory[i] + "\n";
+    }
+    return slots;
+  }
+  if (htmlPane_ && what == "text") return Html().PageText();
   if (what == "selection") return view_.Text().GetSelText();
   if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
   return view_.Text().GetText();
@@ -241,6 +265,13 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       return std::nullopt;
     case ScriptVerb::Pane:
       htmlPane_ = st.what == "html";
+      if (htmlPane_) {
+        // The pane comes up as the frame makes it: activated, then its first update.
+        Html().OnActivateView(true);
+        Html().OnUpdate();
+      } else if (doc_.m_nActivePane == 5) {
+        doc_.m_nActivePane = 0;
+      }
       return std::nullopt;
     case ScriptVerb::Caret: {
       const auto& n = st.numbers;

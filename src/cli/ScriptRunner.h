@@ -8,6 +8,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "view/QelView.h"
 
 class CMainFrame;
+class CQelHtmlView;
 
 // Exit statuses of a script run.
 enum : int { kScriptDone = 0, kScriptFailed = 1, kScriptError = 2 };
@@ -25,6 +27,7 @@ enum : int { kScriptDone = 0, kScriptFailed = 1, kScriptError = 2 };
 class ScriptRunner {
  public:
   ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out, std::ostream& err);
+  ~ScriptRunner();
 
   // Checks every line, then runs them; name is how messages call the script.
   int Run(std::string_view name, std::string_view text);
@@ -45,6 +48,7 @@ class ScriptRunner {
   void DeliverKeys();
   // The text, the status panes (joined by " | "), the title, the selection or the
   // trace (status texts and messages since the statement before, one a line); CP932.
+  // After `pane html` the text is the shown page's and `history` its jump slots.
   std::string Subject(const std::string& what);
 
   CQelDoc& doc_;
@@ -60,4 +64,7 @@ class ScriptRunner {
   uint64_t traceMark_ = 0;
   size_t messageMark_ = 0;
   bool htmlPane_ = false;  // `pane html`: commands go to the HTML browser pane
+  // The HTML browser pane, made on the first `pane html` or when the settings turn it on.
+  std::unique_ptr<CQelHtmlView> html_;
+  CQelHtmlView& Html();
 };

@@ -29,6 +29,9 @@ struct NetState {
   int m_nAddrListRequest = 0;
   int m_bUpdateShown = 0;      // the update information was shown
   std::string m_strHomeAddress;  // the home page shown last
+  // The maker's pages: the index page that carries the update notice, and the top page.
+  std::string m_strInfoPage;
+  std::string m_strTopPage;
 
   // AddressHistory: the oldest first; at most 29 after an addition.
   std::array<std::string, 30> m_astrAddrHistory;

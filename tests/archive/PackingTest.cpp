@@ -87,6 +87,15 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
   EXPECT_EQ(doc_->WriteArchive(0, 2, {"", "noext"}, "", 1), -1);
 }
 
+// A quiet pack that failed in the writer said nothing: its code is shown all the same.
+TEST_F(Packing, QuietPackFailureHidesTheWritersCode) {
+  MakeTree("t", false);
+  ASSERT_TRUE(plat::SetCurrentDirectory(Win("t")));
+  messages_.str("");
+  EXPECT_EQ(doc_->WriteArchive(1, 0, {Win("t/noext/a.zip"), "*.*"}, "", 1), -1);
+  EXPECT_NE(messages_.str().find("025"), std::string::npos) << messages_.str();
+}
+
 TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   SKIP_WITHOUT_PROGRAM("lhasa");
   MakeTree("src", true);

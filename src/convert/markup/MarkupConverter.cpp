@@ -5,12 +5,14 @@
 
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupEntities.h"
+#include "convert/ooxml/XmlCharRef.h"
 #include "platform/CodePage.h"
 
 namespace {
 
 constexpr int64_t kMaxPasses = 1000000;  // one per byte, tag or entity
 constexpr int kEntityBytes = 7;
+constexpr int64_t kCharRefBytes = 12;  // "&#x", eight digits and ";"
 constexpr uint8_t kEsc = 0x1B;
 constexpr std::string_view kUnmappable = "?";
 
@@ -196,7 +198,28 @@ void MarkupConverter::HighByte() {
   if (SourceText(std::string_view(reinterpret_cast<const char*>(data_ + pos_), count), true) > 0) pos_ += count;
 }
 
+// A numeric character reference of spreadsheet XML ("&#21335;", "&#x5357;", "&#10;")
+// is its character; a number the entity table names exactly keeps the table's form,
+// and HTML keeps the table alone.
+bool MarkupConverter::CharacterReference() {
+  const int64_t window = std::min(len_ - pos_, kCharRefBytes);
+  const std::string_view source(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(window));
+  std::string text;
+  const size_t length = DecodeXmlCharRef(source, 0, text);
+  if (length == 0) return false;
+  const std::string_view number = source.substr(1, length - 2);
+  if (const MarkupEntity* entity = FindMarkupEntity(number, false); entity && entity->name.size() == number.size())
+    return false;
+  // A control character (a line feed in a cell's text) is a blank: the cell stays on
+  // its row and its words apart.
+  if (static_cast<uint8_t>(text[0]) < 0x20 && text[0] != '\t') text[0] = ' ';
+  const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[0]));
+  if (SourceText(text, pair) > 0) pos_ += static_cast<int64_t>(length);
+  return true;
+}
+
 void MarkupConverter::Entity() {
+  if (dialect_ == MarkupDialect::SheetXml && CharacterReference()) return;
   // Up to 7 bytes after "&", to the first ";", CR and LF dropped.
   char name[kEntityBytes];
   int64_t ends[kEntityBytes];

@@ -42,6 +42,7 @@ class MarkupConverter {
   void TextRun();
   void HighByte();
   void Entity();
+  bool CharacterReference();
   void Escape();
   void JisRun();
   int GuessMode(int64_t at, bool sourceDisplay) const;

@@ -27,6 +27,7 @@
 namespace {
 
 constexpr int kSector = 512;
+constexpr int kEntryBytes = 128;  // one directory entry
 constexpr uint32_t kSpecialMark = 0xFFFFFFFA;  // from here: end of chain, free and table marks
 constexpr int kMaxFatSectors = 640;
 constexpr int kMaxDirEntries = 100;
@@ -118,14 +119,19 @@ ConvertStatus CompoundLoader::EnlargeCellBuffers() {
 }
 
 // Working kind 99: a Workbook or Book stream makes a workbook, WordDocument Word,
-// PowerPoint Document (or Pictures-first presentations) a presentation.
+// PowerPoint Document (or Pictures-first presentations) a presentation. Four
+// entries are looked at: the three after the root and the first 128 bytes of file
+// sector 2, where a directory written in sectors 1 and 2 goes on.
 ConvertStatus CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
   const bool root = (dir[0] == 'R' && dir[2] == 'o') || (dir[0] == 0 && dir[1] == 'R');
   if (!root) return ConvertStatus::Ok();
+  uint8_t after[kEntryBytes];
+  ReadAt(3 * kSector, after, kEntryBytes);
+  const uint8_t* entries[4] = {dir + kEntryBytes, dir + 2 * kEntryBytes, dir + 3 * kEntryBytes, after};
   int kind = 0;
   for (int pass = 0; pass < 4 && kind == 0; ++pass) {
-    for (int i = 1; i < 4; ++i) {
-      const uint8_t c0 = dir[i * 128], c3 = dir[i * 128 + 6];
+    for (const uint8_t* entry : entries) {
+      const uint8_t c0 = entry[0], c3 = entry[6];
       if (pass == 0 && ((c0 == 'B' && c3 == 'k') || (c0 == 'W' && c3 == 'k'))) kind = kKindXls;
       if (pass == 1 && c0 == 'W' && c3 == 'd') kind = kKindDoc;
       if (pass == 2 && c0 == 'P' && c3 == 'e') kind = kKindPpt;

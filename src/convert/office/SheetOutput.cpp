@@ -439,7 +439,7 @@ void SheetWriter::Run() {
     if (s_.cells >= t_.Capacity()) {
       doc_.ConvAppend(LoadString(IDS_DATA_OMITTED));
     } else if (s_.xlsx && s_.lastSheet >= 256) {
-      doc_.ConvPrintf("\r\n[sheet%d-]%s\r\n\r\n", 257, std::string(66, '-').c_str());
+      doc_.ConvPrintf("\r\n[sheet%d-]%s\r\n\r\n", 257, std::string(67, '-').c_str());
     } else {
       doc_.ConvAppend("\r\n[sheet end]" + std::string(67, '-') + "\r\n");
     }

@@ -40,7 +40,7 @@ class DocxLayout {
   };
 
   void Walk(int from, int to);
-  void Element(int& p);
+  void Element(int& p);  // DocxElements.cpp
   int Find(std::string_view pattern, int p, int mode) const;
 
   // Canvas.
@@ -50,7 +50,7 @@ class DocxLayout {
   void PutText(int row, int col, std::string_view text);
   void PutRun(int row, int col, std::string_view bytes);
 
-  // Text.
+  // Text (DocxText.cpp).
   void ReadRun(int& p);
   void AppendText(std::string_view bytes);
   // One character (one or two bytes) into a cell whose columns are width (CellColumns()).
@@ -63,7 +63,7 @@ class DocxLayout {
   void PageBreak();
   void WritePageMark();
 
-  // Positioned objects.
+  // Positioned objects (DocxObjects.cpp).
   void Frame(int p);
   void Position(int p, bool horizontal);
   void VmlShape(int p);

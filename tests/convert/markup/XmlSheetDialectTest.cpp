@@ -69,4 +69,29 @@ TEST_F(XmlSheetDialect, NoCellTextIsDropped) {
   }
 }
 
+TEST_F(XmlSheetDialect, NumericCharacterReferencesShownRaw) {
+  // Writers such as python's put every character of a cell as a reference.
+  const struct {
+    const char* data;
+    std::vector<std::string> words;
+  } cases[] = {
+      {"&#21335;&#20489;&#24235;", {"南倉庫"}},
+      {"&#x5357;&#X5009;&#x5eab;", {"南倉庫"}},
+      {"A&#65;&#x42;", {"AAB"}},
+      {"&#9100;x", {"?x"}},       // no CP932 character; once taken for the TAB of "#9"
+      {"&#14000;y", {"?y"}},      // once the bullet of "#14"
+      {"&#149;z", {"・z"}},       // a number the entity table names keeps its form
+      {"&#21335", {"&#21335"}},   // no ';': not a reference
+      {"&#;w", {"&#;w"}},
+      {"one&#10;two&#13;&#10;three", {"one two  three"}},  // line feeds keep the cell on its row
+  };
+  for (const auto& c : cases) {
+    const std::string xml = std::string("<Workbook><Row><Cell><Data>") + c.data + "</Data></Cell><Cell><Data>end</Data></Cell></Row></Workbook>";
+    const std::string text = Show("refs.xml", xml);
+    std::vector<std::string> words = c.words;
+    words.push_back("end");
+    EXPECT_NE(LineWith(text, words), "") << c.data << "\n" << text;
+  }
+}
+
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "../../../fuzz/CfbImage.h"
+#include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
@@ -154,6 +155,27 @@ TEST_F(CompoundStageTest, UnknownExtensionWithAWorkbookBecomesOne) {
   EXPECT_FALSE(Stage(WriteFile("mystery.dat", cfbimage::Build({{"Workbook", std::string(4096, 'w')}}))));
   EXPECT_EQ(call_->kind, 3);
   EXPECT_EQ(doc_->m_nFileKind, 3);
+}
+
+// Only three entries were looked at: a directory that goes on in file sector 2 has
+// its fourth entry there, and a Workbook named in it was not seen.
+TEST_F(CompoundStageTest, UnknownExtensionClassifiedByFourDirectoryEntries) {
+  std::string entry(128, '\0');
+  const std::string name = "Workbook";
+  for (size_t i = 0; i < name.size(); ++i) entry[2 * i] = name[i];
+  const struct {
+    std::string sector2;
+    int kind;
+  } cases[] = {
+      {entry, kKindXls},                           // the fourth entry names the Workbook
+      {std::string(128, 'x'), kKindOther},          // nothing the classification knows
+  };
+  for (const auto& c : cases) {
+    std::string image = cfbimage::Build({{"One", c.sector2 + std::string(4096, 'a')}, {"Two", "b"}, {"Three", "c"}});
+    ASSERT_EQ(image.compare(cfbimage::SectorAt(2), 128, c.sector2), 0) << "the first stream starts in sector 2";
+    Stage(WriteFile("mystery.dat", image));
+    EXPECT_EQ(call_->kind, c.kind);
+  }
 }
 
 TEST_F(CompoundStageTest, ChainTableIsClearedBetweenFiles) {

@@ -1,0 +1,132 @@
+// The home page (the "dir@" page and the browser pane) turned on and off, and the
+// update information fetched from the maker's index page.
+#include "net/HomePage.h"
+
+#include <algorithm>
+
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr size_t kNoticeSkip = 14;
+constexpr size_t kNoticeLimit = 8000;
+constexpr size_t kNoticeMinimum = 500;
+constexpr int kHomePageValue = 25;  // the "dir@" system string
+
+bool IsNoticeFileName(const std::string& path) {
+  const size_t sep = plat::FindLastSeparator(path);
+  const std::string name = sep == std::string::npos ? path : path.substr(sep + 1);
+  return name == "Index.txf" || name == "index.txf";
+}
+
+}  // namespace
+
+bool ReadUpdateNotice(const std::string& page, std::string* notice, std::string* body) {
+  notice->clear();
+  body->clear();
+  std::string collected;
+  for (size_t i = kNoticeSkip; i < page.size() && collected.size() < kNoticeLimit; ++i) {
+    collected += page[i];
+    if (collected.size() >= 3 && collected.compare(collected.size() - 3, 3, "-->") == 0) break;
+  }
+  if (collected.size() < kNoticeMinimum || collected.size() == kNoticeLimit) return false;
+  const size_t mark = collected.find("@@");
+  if (mark == std::string::npos) return false;
+  // The page runs from two characters after the mark to the "-->" that ends the
+  // collection; a mark in the last bytes leaves no page, and so no notice.
+  const size_t from = mark + 4;
+  const size_t to = collected.size() - 3;
+  if (from > to) return false;
+  *notice = collected.substr(0, mark);
+  *body = collected.substr(from, to - from);
+  return true;
+}
+
+void CQelDoc::OpenHomePage(int mode) {
+  CMainFrame* frame = g_pMainFrame;
+  if (mode == 0 && m_nAddrListRequest != 0) {
+    // The home page is shown: it is closed.
+    if (frame && frame->m_nCompactMenu > 0) frame->m_nCompactMenu = 0;
+    if (m_nAddrListRequest == 1) UpdateAllViews();
+    m_nAddrListRequest = 0;
+    m_nListLayout = m_nListLayout >= 9 ? 10 : 0;
+    m_nHtmlBrowserMode = 0;
+    if (frame) frame->m_nScreenLayout = 11;
+    return;
+  }
+
+  std::string notice, page;
+  if (mode == 1) {
+    if (!m_strInfoPage.empty()) OpenAddress(m_strInfoPage);
+    const std::string work = TmpFolder() + "\\Pelnortmp.htm";
+    std::string body;
+    if (auto bytes = plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16);
+        bytes && ReadUpdateNotice(*bytes, &notice, &body)) {
+      const std::string file = m_strProgramDir + "\\Index2.txf";
+      if (plat::WriteWholeFile(file, body)) page = file;
+    }
+  } else if (m_nListLayout == 2 && frame) {
+    frame->OnListDisplay();
+    frame->OnListDisplay();
+  }
+
+  if (m_nHtmlBrowserMode == 0) m_nHtmlBrowserMode = 1;
+  m_nAddrListRequest = 1;
+  m_nListLayout = m_nListLayout >= 9 ? 12 : 2;
+
+  if (page.empty()) page = m_astrSysValue[kHomePageValue];
+  // "...@X" at the end of a long page name carries a size letter, which is no part of the name.
+  if (page.size() > 11 && page[page.size() - 2] == '@') page.resize(page.size() - 2);
+  m_strHomeAddress = page;
+  if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page, 0) >= 0) {
+    const size_t sep = plat::FindLastSeparator(page);
+    if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep), 0);
+  }
+
+  m_strBrowseAddress = notice.empty() ? "init" : notice;
+  const int pane = m_nActivePane;
+  m_nActivePane = 5;
+  m_nViewRequest = 1;
+  UpdateAllViews();
+  m_nActivePane = pane;
+
+  if (mode == 1 || m_bInternalBrowser == 0) {
+    const std::string& maker = mode == 1 ? m_strInfoPage : m_strTopPage;
+    if (!maker.empty()) OpenAddress(maker);
+    m_bUpdateShown = 1;
+  }
+}
+
+void CQelDoc::OnInternet() { OpenHomePage(0); }
+
+void CQelDoc::OnUpdateInfo() {
+  const int keep = m_bInternalBrowser;
+  m_bInternalBrowser = 1;
+  OpenHomePage(1);
+  m_bInternalBrowser = keep;
+  m_bUpdateShown = 1;
+}
+
+namespace {
+
+int OnInternetCommand(CommandContext& cx) { return cx.doc->OnInternet(), 0; }
+void OnUpdateInternet(CommandContext& cx, CCmdUI& ui) {
+  ui.Enable(true);
+  ui.SetCheck(cx.doc->m_nAddrListRequest != 0 ? 1 : 0);
+}
+int OnUpdateInfoCommand(CommandContext& cx) { return cx.doc->OnUpdateInfo(), 0; }
+
+constexpr CommandTarget kDoc = CommandTarget::Document;
+
+constexpr CommandEntry kRows[] = {
+    {32880, "ID_INTERNET", "ｲﾝﾀｰﾈｯﾄ(&@)", kDoc, OnInternetCommand, OnUpdateInternet, "internet"},
+    {33012, "ID_UPDATE_INFO", "更新情報(&R)", kDoc, OnUpdateInfoCommand, nullptr, "update-info"},
+};
+
+}  // namespace
+
+CommandRows HomePageCommands() { return kRows; }

@@ -1,0 +1,73 @@
+// The HTML browser pane's command rows: a script reaches them after `pane html`.
+#include "app/Globals.h"
+#include "app/QelDoc.h"
+#include "frame/MainFrame.h"
+#include "net/NetCommands.h"
+#include "net/QelHtmlView.h"
+
+namespace {
+
+CQelHtmlView& Html(CommandContext& cx) { return *cx.html; }
+
+int OnForward(CommandContext& cx) { return Html(cx).OnBrowserForward(), 0; }
+void OnUpdateForward(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLastMove != 1); }
+int OnBack(CommandContext& cx) { return Html(cx).OnBrowserBack(), 0; }
+void OnUpdateBack(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLastMove != 2); }
+int OnRecall(CommandContext& cx) { return Html(cx).OnRecall(), 0; }
+int OnInet(CommandContext& cx) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "OnInet", true);
+  cx.doc->OnInternet();
+  return 0;
+}
+void OnUpdateInet(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->m_nAddrListRequest != 0 ? 1 : 0); }
+int OnAddressList(CommandContext& cx) { return Html(cx).OnAddressList(), 0; }
+int OnCopy(CommandContext& cx) { return Html(cx).OnEditCopy(); }
+int OnSaveSource(CommandContext& cx) { return Html(cx).OnSaveSourceAs(); }
+int OnNothing(CommandContext&) { return 0; }
+void OnUpdateDisable(CommandContext&, CCmdUI& ui) { ui.Enable(false); }
+int OnHome(CommandContext& cx) { return Html(cx).OnHomePage(), 0; }
+int OnInsertAddress(CommandContext& cx) { return Html(cx).OnInsertAddress(), 0; }
+int OnDeleteAddress(CommandContext& cx) { return Html(cx).OnDeleteAddress(), 0; }
+int OnPreview(CommandContext& cx) { return Html(cx).OnFilePrintPreview(), 0; }
+int OnMargins(CommandContext& cx) { return Html(cx).OnPrintMargins(), 0; }
+int OnFind(CommandContext& cx) { return Html(cx).OnEditFind(); }
+int OnJump1(CommandContext& cx) { return Html(cx).OnJump(1), 0; }
+int OnJump2(CommandContext& cx) { return Html(cx).OnJump(2), 0; }
+void OnUpdateJump2(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nHistory >= 3); }
+int OnJump3(CommandContext& cx) { return Html(cx).OnJump(3), 0; }
+void OnUpdateJump3(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nHistory >= 4); }
+
+constexpr CommandTarget kHtml = CommandTarget::HtmlView;
+
+constexpr CommandEntry kRows[] = {
+    {33039, "ID_BROWSER_FORWARD", "右へ / 進む(ブラウザ)", kHtml, OnForward, OnUpdateForward, "browser-forward"},
+    {33038, "ID_BROWSER_BACK", "左へ / 戻る(ブラウザ)", kHtml, OnBack, OnUpdateBack, "browser-back"},
+    {32854, "ID_RECALL", "再読出し(&U)", kHtml, OnRecall, nullptr, "reload"},
+    {33032, "ID_PAGE_DOWN", "下へ / 次のページへ", kHtml, OnRecall},
+    {32880, "ID_INTERNET", "ｲﾝﾀｰﾈｯﾄ(&@)", kHtml, OnInet, OnUpdateInet, "internet"},
+    {32882, "ID_ADDRESS_LIST", "ｱﾄﾞﾚｽﾘｽﾄ(&A)", kHtml, OnAddressList},
+    {57634, "ID_EDIT_COPY", "複写(&C)", kHtml, OnCopy},
+    {32930, "ID_SAVE_SOURCE_AS", "ｿｰｽを別名で保存(&B)", kHtml, OnSaveSource, nullptr, "save-source"},
+    {32870, "ID_FILE_SAVE_OVER", "上書き保存(&S)", kHtml, OnSaveSource},
+    {32869, "ID_FILE_SAVE_AS_NAME", "別名で保存(&A)", kHtml, OnNothing, OnUpdateDisable},
+    {32955, "ID_TEXT_SAVE", "ﾃｷｽﾄ保存(&T)", kHtml, OnNothing, OnUpdateDisable},
+    {33013, "ID_HOME_PAGE", "ホームページを表示します。", kHtml, OnHome, nullptr, "home"},
+    {33011, "ID_INSERT_ADDRESS", "ｱﾄﾞﾚｽ挿入(&A)", kHtml, OnInsertAddress},
+    {32815, "ID_DELETE_LINE", "削除(&K)", kHtml, OnDeleteAddress},
+    {33018, "ID_DELETE_ADDRESS", "リストからカーソル行(又は先頭行)のアドレスを削除します。", kHtml, OnDeleteAddress},
+    {57609, "ID_FILE_PRINT_PREVIEW", "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", kHtml, OnPreview},
+    {32874, "ID_PRINT_MARGINS", "印刷余白設定(&H)", kHtml, OnMargins},
+    {57636, "ID_EDIT_FIND", "検索", kHtml, OnFind},
+    {33089, "ID_ENTER_ADDRESS", "アドレスを入力して呼び出す", kHtml, OnFind, nullptr, "enter-address"},
+    {32842, "ID_JUMP1", "ｼﾞｬﾝﾌﾟ１(&1)", kHtml, OnJump1, nullptr, "jump1"},
+    {32843, "ID_JUMP2", "ｼﾞｬﾝﾌﾟ２(&2)", kHtml, OnJump2, OnUpdateJump2, "jump2"},
+    {32844, "ID_JUMP3", "ｼﾞｬﾝﾌﾟ３(&3)", kHtml, OnJump3, OnUpdateJump3, "jump3"},
+    {32971, "ID_SAVE_SCREEN_DATA", "データ画面保存(&T)", kHtml, nullptr},
+    {33028, "ID_PRINT_DOCUMENT", "文章、画像の印刷", kHtml, nullptr},
+    {33027, "ID_PRINT_PREVIEW_CONFIRM", "印刷出力の画面での確認", kHtml, nullptr},
+    {32856, "ID_TEXT_TWO_PANE", "ﾃｷｽﾄ2画面(&W)", kHtml, nullptr},
+};
+
+}  // namespace
+
+CommandRows NetCommands() { return kRows; }

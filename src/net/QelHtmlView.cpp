@@ -1,0 +1,178 @@
+#include "net/QelHtmlView.h"
+
+#include <utility>
+
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
+#include "net/Address.h"
+#include "net/NetStatus.h"
+#include "platform/Clipboard.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr int kPromptAddress = 126;
+constexpr uint32_t kBrowserTimeoutMs = 30000;
+
+bool Showable(int kind) { return (kind >= 1 && kind <= 6) || (kind >= 12 && kind <= 28); }
+
+void ShowPane0(const std::string& text) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text, true);
+}
+
+}  // namespace
+
+CQelHtmlView::CQelHtmlView(CQelDoc& doc) : m_doc(doc) {
+  m_doc.AddView(this);
+  plat::InetTimeouts timeouts;
+  timeouts.connectMs = timeouts.receiveMs = timeouts.sendMs = m_doc.NetTime(kBrowserTimeoutMs);
+  SetTimeouts(timeouts);
+}
+
+CQelHtmlView::~CQelHtmlView() { m_doc.RemoveView(this); }
+
+void CQelHtmlView::SetFrameTitle(const std::string& address, const std::string& title) {
+  if (g_pMainFrame) g_pMainFrame->SetWindowText("[html]  " + address + "     [" + title + "]");
+}
+
+void CQelHtmlView::OnUpdate() {
+  if (m_doc.m_nAddrListRequest > 1) return;
+  if (!((m_doc.m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return;
+  if (g_pMainFrame && g_pMainFrame->m_nCompactMenu > 0) return;
+  plat::InetTimeouts timeouts;
+  timeouts.connectMs = timeouts.receiveMs = timeouts.sendMs = m_doc.NetTime(kBrowserTimeoutMs);
+  SetTimeouts(timeouts);
+  m_nHistory = 1;
+  bool showable = Showable(m_doc.m_nFileKind);
+  std::string address = m_doc.m_strBrowseAddress;
+  if (m_nUpdates == 0 || address.empty() || address == "init") {
+    ++m_nUpdates;
+    if (!address.empty() && m_doc.m_bInternalBrowser) GoHome();
+    m_strUrl = GetLocationURL();
+    m_doc.m_strBrowseAddress = m_strUrl;
+    return;
+  }
+  if (address.starts_with("\\\\")) address = m_doc.m_strProgramDir + "\\KTdumy.txt";
+  if (address.starts_with("http")) showable = true;
+  if (m_doc.m_nHtmlBrowserMode < 1 || !showable) {
+    m_doc.m_strHtmlAddress = m_strUrl2;
+    return;
+  }
+  if (address == m_strUrl && m_doc.m_bBrowseRequest) {
+    m_doc.m_strHtmlAddress = m_strUrl2;
+    return;
+  }
+  if (!address.starts_with("\\")) {
+    const size_t asx = address.find(".asx");
+    const size_t m3u = address.find(".m3u");
+    const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
+    Navigate2(address, newWindow ? uint32_t{navOpenInNewWindow} : uint32_t{0});
+  }
+  m_doc.m_bBrowseRequest = 1;
+  m_strUrl = GetLocationURL();
+  m_doc.m_strBrowseAddress = m_strUrl;
+}
+
+void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
+  m_nLastMove = 0;
+  m_strUrl = GetLocationURL();
+  const bool known = url == m_strHistory[1] || url == m_strHistory[2] || url == m_strHistory[3];
+  if (!known && m_nHistory >= 0 && m_nHistory < 5) m_strHistory[static_cast<size_t>(m_nHistory++)] = url;
+  m_doc.m_strBrowseAddress = url;
+  SetFrameTitle(url, m_strTitle);
+}
+
+void CQelHtmlView::OnActivateView(bool activate) {
+  if (!activate) return;
+  m_strUrl = GetLocationURL();
+  SetFrameTitle(m_strUrl, m_strTitle);
+  m_doc.m_nActivePane = 5;
+  if (m_doc.m_nHtmlBrowserMode != 1) m_doc.m_nHtmlBrowserMode = 2;
+}
+
+void CQelHtmlView::OnProgressChange(long progress, long maximum) {
+  if (progress >= 251 && progress < maximum) ShowPane0(std::string(static_cast<size_t>((progress / 50) % 16), '*'));
+}
+
+void CQelHtmlView::OnBrowserForward() {
+  m_nLastMove = 1;
+  GoForward();
+}
+
+void CQelHtmlView::OnBrowserBack() {
+  m_nLastMove = 2;
+  GoBack();
+}
+
+void CQelHtmlView::OnRecall() {
+  ShowPane0("OnRecall");
+  if (GetBusy()) {
+    ExecWB(OLECMDID_STOP);
+  } else {
+    Refresh();
+  }
+}
+
+void CQelHtmlView::OnAddressList() { m_doc.m_astrSysValue[25] = GetLocationURL(); }
+
+int CQelHtmlView::OnEditCopy() {
+  const std::string address = GetLocationURL();
+  if (g_pMainFrame) {
+    plat::Clipboard& clipboard = g_pMainFrame->Ui().GetClipboard();
+    clipboard.Empty();
+    clipboard.SetData(plat::CF_TEXT, address);
+  }
+  ShowPane0(address);
+  return 0;
+}
+
+int CQelHtmlView::OnSaveSourceAs() {
+  std::string name = GetLocationURL();
+  const size_t scheme = name.find("://");
+  if (scheme != std::string::npos) name.erase(0, scheme + 3);
+  while (!name.empty() && name.back() == '/') name.pop_back();
+  const size_t slash = name.rfind('/');
+  if (slash != std::string::npos) name.erase(0, slash + 1);
+  CFileDialog dialog(false, name);
+  if (dialog.DoModal() != plat::IDOK) return -1;
+  // The page shown is saved, never a work file a later fetch may have left half written.
+  return plat::WriteWholeFile(dialog.GetPathName(), PageBytes()) ? 0 : -1;
+}
+
+void CQelHtmlView::OnHomePage() { GoHome(); }
+
+void CQelHtmlView::OnInsertAddress() {
+  if (m_doc.m_nAddrListRequest == 0) return;
+  m_doc.m_nAddrListRequest = 2;
+  m_doc.m_strHtmlAddress = m_strUrl2;
+  m_doc.UpdateAllViews();
+  m_doc.m_nAddrListRequest = 1;
+}
+
+void CQelHtmlView::OnDeleteAddress() {
+  if (m_doc.m_nAddrListRequest == 0) return;
+  m_doc.m_nAddrListRequest = 3;
+  m_doc.UpdateAllViews();
+  m_doc.m_nAddrListRequest = 1;
+}
+
+int CQelHtmlView::OnEditFind() {
+  CInputDlg dialog("", LoadString(kPromptAddress), GetLocationURL());
+  if (dialog.DoModal() != plat::IDOK) return -1;
+  std::string text = dialog.m_strText;
+  if (text.size() < 8 || m_doc.m_nHtmlBrowserMode != 1) return 0;
+  // An address that names its scheme keeps it.
+  if (text.find("://") == std::string::npos) text = "http://" + text;
+  m_doc.m_strBrowseAddress = text;
+  Navigate2(text);
+  return 0;
+}
+
+void CQelHtmlView::OnJump(int n) {
+  if (n < 1 || n > 3 || m_strHistory[static_cast<size_t>(n)].empty()) return;
+  Navigate2(m_strHistory[static_cast<size_t>(n)]);
+}
+
+std::string CQelHtmlView::PageText() { return HtmlPageText(m_doc, PageBytes()); }

@@ -1,0 +1,65 @@
+// CQelHtmlView: the HTML browser pane. It shows the address the document asks for
+// (CQelDoc::m_strBrowseAddress), keeps a short jump history in slots 1 to 4, writes
+// "[html]  address     [title]" into the frame's title, shows loading progress in
+// pane 0, and offers the browser commands (net/HtmlViewCommands.cpp). The shown
+// page's text is the HTML converter's reading of its bytes.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/QelDoc.h"
+#include "platform/HtmlBrowser.h"
+
+class CQelHtmlView : public CHtmlView, public CDocView {
+ public:
+  explicit CQelHtmlView(CQelDoc& doc);
+  ~CQelHtmlView() override;
+
+  void OnUpdate() override;
+  void OnActivateView(bool activate);
+
+  // Commands.
+  void OnBrowserForward();
+  void OnBrowserBack();
+  void OnRecall();
+  void OnAddressList();
+  int OnEditCopy();
+  int OnSaveSourceAs();
+  void OnHomePage();
+  void OnInsertAddress();
+  void OnDeleteAddress();
+  int OnEditFind();
+  // Jump n (1 to 3): navigates to history slot n; an empty slot is ignored.
+  void OnJump(int n);
+  void OnFilePrintPreview() { ExecWB(OLECMDID_PRINTPREVIEW); }
+  void OnPrintMargins() { ExecWB(OLECMDID_PAGESETUP); }
+
+  // The shown page as text (CP932), read by the HTML converter.
+  std::string PageText();
+
+  CQelDoc& m_doc;
+  std::string m_strUrl;
+  std::string m_strUrl2;
+  std::string m_strTitle;
+  int m_nUpdates = 0;
+  std::array<std::string, 5> m_strHistory;
+  int m_nHistory = 0;
+  int m_nLastMove = 0;  // 1 forward, 2 back, 0 after a completed navigation
+
+ protected:
+  void OnNavigateComplete2(const std::string& url) override;
+  void OnProgressChange(long progress, long maximum) override;
+  void OnTitleChange(const std::string& title) override;
+
+ private:
+  void SetFrameTitle(const std::string& address, const std::string& title);
+};
+
+// The short title of a new page title against the previous one: the part that
+// follows their common beginning, cut after a separator, without leading blanks
+// and marks. Double-byte characters are never split.
+std::string ShortPageTitle(const std::string& title, const std::string& previous);
+
+// A page's bytes as text (CP932), read by the HTML converter.
+std::string HtmlPageText(CQelDoc& doc, const std::string& html);
