@@ -107,8 +107,8 @@ struct DocState {
   std::string m_strCharColours;
 
   // Print margins (see the sheet settings line) and formatting.
-  int m_nPrSpace1 = 0;
-  int m_nPrSpace2 = 0;
+  int m_nPrSpace1 = 101;  // 10 mm top and bottom
+  int m_nPrSpace2 = 201;  // 20 mm left, 10 mm right
   int m_nPrSpace3 = 0;
   int m_bLineHeightFirst = 0;
   int m_bSpaceLineSpacing = 0;

@@ -12,7 +12,9 @@
 #include "media/MediaCommands.h"
 #include "net/HomePage.h"
 #include "net/NetCommands.h"
+#include "richtext/FormatCommands.h"
 #include "richtext/RichTextCommands.h"
+#include "richtext/TableCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {
@@ -27,6 +29,8 @@ CommandTables AllCommandTables() {
       DrawingToolCommands(),
       MediaCommands(),
       RichTextCommands(),
+      TableCommands(),
+      FormatCommands(),
       NetCommands(),
       HomePageCommands(),
   };

@@ -70,17 +70,34 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
   }
   if (IsEditCode(code)) {
     const ScrollPos scroll = m_pModel->GetScrollPos();
-    NoteNotBuilt("table editing (code " + std::to_string(code) + ")");
+    TableEditRoad(code, number, cellOnly);
     m_pModel->SetScrollPos(scroll);
   } else if (code == 'D') {
-    NoteNotBuilt("sheet rebuild of rich text (table code D)");
+    // Only the lines named (the caret line when none are) change: the rest of the
+    // text is never dropped.
+    plat::RichEdit& rich = UseRichText();
+    int a = 0, b = 0;
+    rich.ExGetSel(a, b);
+    const int first = firstLine == 0 && lastLine == 0 ? rich.ExLineFromChar(b) : firstLine;
+    const int last = firstLine == 0 && lastLine == 0 ? first + 1 : lastLine;
+    rich.BeginUndoGroup();
+    RuleTabLines(first, last);
+    rich.EndUndoGroup();
     SetSel(0, 0);
   } else if (code == 101 || code == 102) {
     if (m_nFileKind != kKindRtf) {
       ReleaseTableLock();
       return 0;
     }
-    NoteNotBuilt("selection to table (code " + std::to_string(code) + ")");
+    plat::RichEdit& rich = UseRichText();
+    rich.BeginUndoGroup();
+    if (code == 101) {
+      ConvertTabLines(firstLine, lastLine);
+    } else {
+      ConvertBarLines(firstLine, lastLine);
+    }
+    rich.EndUndoGroup();
+    SetSel(m_pModel->LineIndex(std::max(firstLine, 0)), m_pModel->LineIndex(std::max(firstLine, 0)));
   } else {
     ReleaseTableLock();
     return 0;

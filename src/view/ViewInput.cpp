@@ -80,15 +80,20 @@ void CQelView::OnKeyDown(int key) {
   m_doc.m_bCtrlDown = m_bCtrlDown;
   m_doc.m_bShiftDown = shift ? 1 : 0;
 
-  if (m_doc.m_bTableMode == 1 && code != 'C' && code != 'V' && code != 'X' && code != 'Z' && code != plat::VK_CONTROL &&
-      code != plat::VK_SHIFT) {
-    NoteNotBuilt("table editing keys");
-  }
-  if (OnImageEditKey(*this, key)) return;
-  if (ctrl && (code == 'D' || code == 'M')) {
-    NoteNotBuilt(code == 'D' ? "table from selection (Ctrl+D)" : "table from lines (Ctrl+M)");
+  // Ctrl+D and Ctrl+M make tables from text, in table mode too (not on images).
+  if (ctrl && code == 'D' && !IsImageKind(m_nFileKind)) {
+    OnTableConvertSelection();
     return;
   }
+  if (ctrl && code == 'M' && m_doc.m_bTableMode == 1) {
+    OnTableConvertLines(1);
+    return;
+  }
+  if (m_doc.m_bTableMode == 1 && code != 'C' && code != 'V' && code != 'X' && code != 'Z' && code != plat::VK_CONTROL &&
+      code != plat::VK_SHIFT) {
+    if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
+  }
+  if (OnImageEditKey(*this, key)) return;
   if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;
@@ -137,6 +142,11 @@ void CQelView::OnKeyDown(int key) {
 void CQelView::OnChar(char ch) {
   if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return;
   if (IsMediaKind(m_nFileKind)) return;
+  // Table mode takes every key but C, V, X and Z for the table.
+  if (m_doc.m_bTableMode == 1 && ch != 'c' && ch != 'v' && ch != 'x' && ch != 'z' && ch != 'C' && ch != 'V' && ch != 'X' &&
+      ch != 'Z') {
+    return;
+  }
   m_pModel->ReplaceSel(std::string_view(&ch, 1));
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);
@@ -173,7 +183,12 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
   }
   if (!m_bDragging || !(flags & plat::MK_LBUTTON)) return;
   if (m_doc.m_bTableMode == 1) {
-    NoteNotBuilt("table drag");
+    // A sideways drag moves a column boundary; the vertical amount waits for the release.
+    const int dx = point.x - m_ptClick.x;
+    if (dx > kCharWidth || dx < -kCharWidth) {
+      TableCommand(dx > 0 ? plat::VK_RIGHT : plat::VK_LEFT, -1, 0, 0, 0, 0, 0, 0);
+      m_ptClick.x = point.x;
+    }
     return;
   }
   MoveCaret(CharFromPoint(point), true);
@@ -182,7 +197,12 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
 void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
   if (!m_bDragging) return;
   m_bDragging = false;
-  if (m_doc.m_bTableMode == 1) return;
+  if (m_doc.m_bTableMode == 1) {
+    // The vertical drag changes the line spacing by its amount in twips.
+    const int dy = (point.y - m_ptClick.y) * 15;
+    if (dy != 0) TableCommand(dy > 0 ? plat::VK_DOWN : plat::VK_UP, dy > 0 ? dy : -dy, 0, 0, 0, 0, 0, 0);
+    return;
+  }
   MoveCaret(CharFromPoint(point), true);
 }
 

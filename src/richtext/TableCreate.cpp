@@ -1,0 +1,185 @@
+// Tables made from text: a new table at the caret, the selection (or the caret line)
+// made a table, and the selected lines made a table. In rich text the selection is
+// converted on a trimmed copy of the control; the whole text is kept in a work file
+// with a unique name in TMP, reloaded, and the table pasted back where the selection
+// was (view timer 40), so the rest of the document keeps its formatting and the step
+// can be undone.
+#include <algorithm>
+#include <cstdio>
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+#include "richtext/TableEngine.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr char kCellMark = '\x06';
+constexpr int kTemplateChars = 72;  // the new-table template below, CR LF as one character
+constexpr int kPasteBackMs = 100;
+constexpr int kMaxWorkNames = 999;
+
+constexpr char kNewTable[] =
+    "Title\r\n  A1\t  A2\t  A3\t  A4\t  A5\t  A6\r\n\t\t\t\t\t\r\n\t\t\t\t\t\r\n\t\t\t\t\t\r\n\t\t\t\t\t\r\n..\t..\t..\t\t\t\r\n";
+
+// The empty 6 x 6 grid: leaders on the first row, five cell marks a row.
+std::string EmptyGrid() {
+  std::string grid;
+  for (int row = 0; row < 6; ++row) {
+    grid += row == 0 ? ".." : "  ";
+    grid.append(5, kCellMark);
+    grid += " \r\n";
+  }
+  return grid;
+}
+
+}  // namespace
+
+int CQelView::BuildRtfTable(int mode) {
+  if (mode != 1) return 0;
+  plat::RichEdit& rich = UseRichText();
+  int a = 0, b = 0;
+  rich.ExGetSel(a, b);
+  rich.ReplaceSel(kNewTable, true);
+  rich.ExSetSel(a, a + kTemplateChars);
+  m_pModel->GetSel(a, b);
+  m_nAnchor = a;
+  SyncSelection();
+  OnTableConvertSelection();
+  return 0;
+}
+
+int CQelView::OnTableConvertLines(int mode) {
+  int a = 0, b = 0;
+  m_pModel->GetSel(a, b);
+  int first = 0, last = 0;
+  if (std::min(a, b) >= 1 && std::max(a, b) > std::min(a, b)) {
+    first = m_pModel->LineFromChar(std::min(a, b));
+    last = m_pModel->LineFromChar(std::max(a, b));
+  }
+  if (mode == 0) {
+    if (ConvertToCsv(1, first, last) < 0) return -1;
+    return TableCommand('D', -1, 0, first, last, 0, 0, 0);
+  }
+  if (mode == 1) {
+    m_cellStore = EmptyGrid();
+    m_pTextBuf = m_cellStore.data();
+    m_nTextLen = static_cast<int>(m_cellStore.size());
+    m_nRows = m_nColumns = 6;
+    m_nRowLimit = std::max(m_doc.m_nTableRows, 17);
+    return TableCommand('N', -1, 0, 0, 0, 0, 0, 0);
+  }
+  return mode;
+}
+
+// A work name for the whole text: "<name>_NNN.rtf" in the program's TMP folder, one
+// that no file has yet, so no user file is ever overwritten or deleted.
+std::string CQelView::PasteBackWorkName() const {
+  const std::string tmp = m_doc.TmpFolder();
+  const std::string base = CQelDoc::GetPathPart(m_strFileName.empty() ? std::string("table") : m_strFileName, 2);
+  for (int n = 1; n <= kMaxWorkNames; ++n) {
+    char tail[16];
+    std::snprintf(tail, sizeof tail, "_%03d.rtf", n);
+    std::string name = tmp + "\\" + base + tail;
+    if (!plat::Exists(name)) return name;
+  }
+  return {};
+}
+
+void CQelView::OnTableConvertSelection() {
+  plat::RichEdit& rich = UseRichText();
+  const int firstVisible = rich.GetScrollPos().y;
+  const int h = rich.GetCharFormat(true).yHeight / 2;
+  int start = 0, end = 0;
+  rich.ExGetSel(start, end);
+  if (end <= start) {
+    // No selection: the caret line, and only it.
+    const int line = rich.ExLineFromChar(end);
+    start = rich.LineIndex(line);
+    end = start + rich.LineLength(start);
+  }
+  int first = rich.ExLineFromChar(start);
+  int last = rich.ExLineFromChar(std::max(end - 1, start));
+  const bool richText = m_nFileKind == kKindRtf;
+  const std::string originalName = m_strFileName;
+  const std::string originalPath = m_doc.m_strPathName;
+  std::string work;
+  if (richText) {
+    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+    ++m_doc.m_nLockUpdateDepth;
+    work = PasteBackWorkName();
+    if (work.empty() || SaveToTempAndSettings(work, 3, 0) < 0) {
+      // Nothing is converted when the whole text could not be kept.
+      ReleaseTableLock();
+      return;
+    }
+    // The control keeps the selected lines alone.
+    const int lineEnd = table::LineEnd(rich, last);
+    rich.BeginUndoGroup();
+    rich.ExSetSel(lineEnd, rich.GetTextLength());
+    rich.ReplaceSel("", true);
+    rich.ExSetSel(0, rich.LineIndex(first));
+    rich.ReplaceSel("", true);
+    rich.EndUndoGroup();
+    last = last - first;
+    first = 0;
+  }
+  if (m_bCtrlDown == 1) {
+    TableCommand(101, h, 0, first, last + 1, 0, 0, 0);
+    rich.SetModify(false);
+    m_bCtrlDown = 0;
+  } else {
+    if (ConvertToCsv(1, first, last) < 0) {
+      if (richText) ReleaseTableLock();
+      return;
+    }
+    int marks = 0;
+    for (int i = 0; i < std::min(m_nTextLen, 2000); ++i) {
+      const char c = m_pTextBuf[i];
+      if (c == '\r' || c == '\n' || c == '\0') break;
+      if (c == kCellMark) ++marks;
+    }
+    m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
+    m_nFirstDataOffset = 1;
+    const int step = m_nFontSizeStepFixed;
+    m_nFileKind = kKindCsv;
+    m_nTextMode = 3;
+    m_nFontSizeStepFixed = h / 15 - 3;
+    m_doc.m_bTableMode = 0;
+    m_bVerticalRules = 1;
+    m_doc.m_nDisplayState = 99;
+    if (TableCommand('T', -1, 0, 0, 0, 0, 0, 0) == 0) {
+      rich.StreamInRtf(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
+    }
+    rich.SetModify(false);
+    m_doc.m_nDisplayState = 0;
+    m_nFontSizeStepFixed = step;
+  }
+  if (richText) {
+    if (g_pMainFrame) {
+      rich.ExSetSel(0, -1);
+      plat::Clipboard& clip = g_pMainFrame->Ui().GetClipboard();
+      clip.Empty();
+      rich.Copy(clip);
+      g_pMainFrame->Ui().BeginWaitCursor();
+    }
+    m_strPasteBackFile = work;
+    m_strPasteBackName = originalName;
+    m_strPasteBackPath = originalPath;
+    m_nPasteBackStart = start;
+    m_nPasteBackEnd = end;
+    m_nPasteBackFirstLine = firstVisible;
+    m_nPasteBackTicks = 0;
+    m_doc.LoadDocument(work, 0);
+    SetTimer(40, kPasteBackMs);
+    return;
+  }
+  m_nFileKind = kKindRtf;
+  rich.SetScrollPos(CPoint{0, firstVisible});
+  int a = 0, b = 0;
+  m_pModel->GetSel(a, b);
+  m_nAnchor = a;
+  SyncSelection();
+}
