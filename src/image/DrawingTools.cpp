@@ -179,6 +179,18 @@ void CQelView::TakeUneditedCopy() {
   CopyRegion();
 }
 
+// Fill and frame share their drawing: at step 0 with text the text is set once, at a
+// later step the region is redrawn from its unedited pixels.
+void CQelView::DrawFillOrFrameStep() {
+  if (m_nEditStep == 0 && m_nPaintMode == 2) {
+    ApplyImageEdit(7, m_strDrawText);
+    m_nRegionCount = 1;
+  } else {
+    if (m_nEditStep > 0) ApplyImageEdit(11, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
+    m_nRegionCount = m_nEditStep > 0 ? 1 : 0;
+  }
+}
+
 int CQelView::OnFillCommand() {
   if (m_nPaintMode == 1) {
     m_nEditStep = 12;
@@ -193,13 +205,7 @@ int CQelView::OnFillCommand() {
     case 2: m_nEditStep = 0; break;
     default: m_nEditStep = 2; break;
   }
-  if (m_nEditStep == 0 && m_nPaintMode == 2) {
-    ApplyImageEdit(7, m_strDrawText);
-    m_nRegionCount = 1;
-  } else {
-    if (m_nEditStep > 0) ApplyImageEdit(11, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
-    m_nRegionCount = m_nEditStep > 0 ? 1 : 0;
-  }
+  DrawFillOrFrameStep();
   m_bImageDirty = 1;
   return 0;
 }
@@ -221,13 +227,7 @@ int CQelView::OnFrameCommand() {
     case 1: m_nEditStep = 0; break;
     default: m_nEditStep = 1; break;
   }
-  if (m_nEditStep == 0 && m_nPaintMode == 2) {
-    ApplyImageEdit(7, m_strDrawText);
-    m_nRegionCount = 1;
-  } else {
-    if (m_nEditStep > 0) ApplyImageEdit(11, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
-    m_nRegionCount = m_nEditStep > 0 ? 1 : 0;
-  }
+  DrawFillOrFrameStep();
   if (m_nFigure == 10 && m_nEditStep == 1) {
     // The line is kept and the next one starts 3 units further: down for a
     // horizontal line (within 10 units), right otherwise.

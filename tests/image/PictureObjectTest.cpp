@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "base/ByteCursor.h"
 #include "image/ImageTestSupport.h"
+#include "image/ShownPictureTest.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -18,17 +19,8 @@ namespace {
 using testenv::Quote;
 using testenv::Shell;
 
-class PictureObjectTest : public testenv::DocTest {
+class PictureObjectTest : public imagetest::ShownPictureTest {
  protected:
-  void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("convert");
-    view_ = std::make_unique<CQelView>(*doc_);
-  }
-  void Open(const std::string& name, const std::string& recipe) {
-    Shell("convert " + recipe + Quote(dir_.HostPath(name)));
-    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
-    ASSERT_NE(view_->m_pImageBits, nullptr);
-  }
   // The picture inside the control's first object, written as a BMP file for the peer.
   std::string ObjectPictureFile(const std::string& name) {
     plat::RichEdit* rich = view_->Rich();
@@ -50,7 +42,6 @@ class PictureObjectTest : public testenv::DocTest {
     testenv::WriteHostFile(dir_.HostPath(name), file + packed);
     return dir_.HostPath(name);
   }
-  std::unique_ptr<CQelView> view_;
 };
 
 TEST_F(PictureObjectTest, TextViewOnlyKeepsTheMode) {

@@ -8,6 +8,7 @@
 
 #include "app/Globals.h"
 #include "image/ImageTestSupport.h"
+#include "image/ShownPictureTest.h"
 #include "platform/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -17,17 +18,8 @@ namespace {
 using testenv::Quote;
 using testenv::Shell;
 
-class SaveShownImageTest : public testenv::DocTest {
+class SaveShownImageTest : public imagetest::ShownPictureTest {
  protected:
-  void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("convert");
-    view_ = std::make_unique<CQelView>(*doc_);
-  }
-  void Open(const std::string& name, const std::string& recipe) {
-    Shell("convert " + recipe + Quote(dir_.HostPath(name)));
-    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
-    ASSERT_NE(view_->m_pImageBits, nullptr);
-  }
   void AnswerSaveDialog(const std::string& name) {
     frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", Win(name)}}});
   }
@@ -36,7 +28,6 @@ class SaveShownImageTest : public testenv::DocTest {
     EXPECT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
     return imagetest::PeerRgb(dir_.HostPath("shown.png"));
   }
-  std::unique_ptr<CQelView> view_;
 };
 
 TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
