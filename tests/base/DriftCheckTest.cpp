@@ -40,12 +40,6 @@ struct Allowed {
 // another change is folding into the cursor are listed until it lands.
 constexpr Allowed kAllowed[] = {
     {"src/image/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
-    // Tests of those readers that still compare file kinds as numbers.
-    {"tests/convert/office/CompoundStageTest.cpp", kBareKind, "to be named"},
-    {"tests/convert/office/PptTextTest.cpp", kBareKind, "to be named"},
-    {"tests/convert/office/WorkbookTest.cpp", kBareKind, "to be named"},
-    {"tests/convert/ooxml/XlsxReaderTest.cpp", kBareKind, "to be named"},
-    {"tests/convert/pdf/PdfPicturesTest.cpp", kBareKind, "to be named"},
 };
 
 // Folders whose files are the readers: the cursor, and the archive codec's own

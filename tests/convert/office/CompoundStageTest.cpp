@@ -154,7 +154,7 @@ TEST_F(CompoundStageTest, EarlyWorksheetGetsALinearChainAndNoDirectory) {
 TEST_F(CompoundStageTest, UnknownExtensionWithAWorkbookBecomesOne) {
   EXPECT_FALSE(Stage(WriteFile("mystery.dat", cfbimage::Build({{"Workbook", std::string(4096, 'w')}}))));
   EXPECT_EQ(call_->kind, 3);
-  EXPECT_EQ(doc_->m_nFileKind, 3);
+  EXPECT_EQ(doc_->m_nFileKind, kKindXls);
 }
 
 // Only three entries were looked at: a directory that goes on in file sector 2 has

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "app/FileKind.h"
 #include "convert/office/OfficeTextSupport.h"
 
 namespace {
@@ -71,7 +72,7 @@ TEST_F(OfficeTextTest, PptSelectedPictureIsShown) {
   }
   doc_->m_nSelectedItem = 3;  // no such picture
   Show("slides.ppt", bytes);
-  EXPECT_EQ(doc_->m_nFileKind, 1);
+  EXPECT_EQ(doc_->m_nFileKind, kKindPpt);
 }
 
 TEST_F(OfficeTextTest, SharedPptFilesShowText) {

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "../../../fuzz/CfbImage.h"
+#include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/office/BiffNumberText.h"
 #include "platform/CodePage.h"
@@ -40,7 +41,7 @@ TEST_F(WorkbookTest, LibreOfficeWorkbooksMatchItsCsvReading) {
     SCOPED_TRACE(name);
     doc_->m_nColumnWidthMode = 10;
     const std::vector<Grid> sheets = ReadCellList(LoadFixture(name));
-    EXPECT_EQ(doc_->m_nFileKind, 33);
+    EXPECT_EQ(doc_->m_nFileKind, kKindCsv);
     for (int s = 1; s <= 3; ++s) {
       const std::string csvPath = testenv::DataPath("office/" + std::string(name) + ".sheet" + std::to_string(s) + ".csv");
       if (!std::filesystem::exists(csvPath)) continue;

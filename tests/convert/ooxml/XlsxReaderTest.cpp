@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/office/SheetCompare.h"
 #include "platform/CodePage.h"
@@ -75,7 +76,7 @@ TEST_F(XlsxReaderTest, LibreOfficeWorkbooksMatchItsCsvAndOpenpyxlNames) {
     SCOPED_TRACE(name);
     doc_->m_nColumnWidthMode = 11;
     const std::string text = Load(name, testenv::ReadHostFile(testenv::DataPath(std::string("office/") + name)));
-    EXPECT_EQ(doc_->m_nFileKind, 33);
+    EXPECT_EQ(doc_->m_nFileKind, kKindCsv);
     // Sheet names as openpyxl reads them: the first after "!*", the others after their number.
     std::istringstream names(testenv::ReadHostFile(testenv::DataPath(std::string("office/") + name + ".names")));
     std::string sheetName;

@@ -6,6 +6,7 @@
 #include "PdfTestSupport.h"
 #include <filesystem>
 
+#include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "platform/Files.h"
 
@@ -101,7 +102,7 @@ TEST_F(PdfPictures, JpegComesOutAsWrapped) {
   Shell("pdfimages -j " + Quote(DataPath("pdf/jpeg-image.pdf")) + " " + Quote(dir_.HostPath("ref")));
   const std::string jpeg = Choose("jpeg-image.pdf", 7);
   EXPECT_EQ(jpeg, ReadHostFile(dir_.HostPath("ref-000.jpg")));
-  EXPECT_EQ(doc_->m_nFileKind, 13);
+  EXPECT_EQ(doc_->m_nFileKind, kKindJpeg);
 }
 
 TEST_F(PdfPictures, RawSamplesEqualPdfimages) {
