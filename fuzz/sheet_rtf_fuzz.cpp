@@ -1,0 +1,29 @@
+// The sheet RTF build road on arbitrary cell text: markup lines, object boxes,
+// conditions, settings and rows, whole and as one display page of table text mode,
+// with and without an output limit; the whole RTF is read back by the control.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/RichEdit.h"
+#include "richtext/SheetRtfWriter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view cells(reinterpret_cast<const char*>(data), size);
+  sheet::BuildInput in;
+  in.cells = cells;
+  in.charColours = cells.substr(0, std::min<size_t>(cells.size(), 6));
+  in.picture = [](const std::string&, int, int) { return std::string(); };
+  const sheet::BuildOutput whole = sheet::BuildSheetRtfText(in);
+  in.tableTextMode = true;
+  in.pageStart = static_cast<int>(size % 7);
+  in.pageRows = 3;
+  in.verticalRules = true;
+  in.limit = 4096;
+  sheet::BuildSheetRtfText(in);
+  plat::RichEdit edit;
+  edit.StreamInRtf(whole.rtf, false);
+  return 0;
+}
