@@ -96,4 +96,25 @@ TEST_F(ScriptImageTest, SaveDisplayWithoutAPictureFails) {
   EXPECT_NE(Err().find("s.script:2: save-display:"), std::string::npos) << Err();
 }
 
+// A 4-bit picture saved as a 4-bit PNG keeps its own indices and colour table; it
+// was once re-quantised to the fixed 16-colour palette of the depth reduction.
+TEST_F(ScriptImageTest, FourBitViewSavedAsFourBitPngKeepsItsPaletteFault) {
+  SKIP_WITHOUT_PROGRAM("compare");
+  SKIP_WITHOUT_PROGRAM("pngcheck");
+  const std::string in = "cd " + Quote(dir_.Host()) + " && ";
+  Shell(in + "convert rose: -colors 16 -type Palette BMP3:r4.bmp");
+  ASSERT_EQ(Shell(in + "identify -format %z r4.bmp"), "4");
+  int status = -1;
+  Run("open r4.bmp\nanswer path=four.png\ncommand ID_IMAGE_SAVE_PNG_4BIT\nanswer path=own.png\ncommand ID_IMAGE_SAVE_PNG\n",
+      &status);
+  ASSERT_EQ(status, 0) << Err();
+  for (const char* name : {"four.png", "own.png"}) {
+    SCOPED_TRACE(name);
+    int check = -1;
+    EXPECT_NE(Shell(in + "pngcheck " + name, &check).find("4-bit palette"), std::string::npos);
+    EXPECT_EQ(check, 0);
+    EXPECT_EQ(Shell(in + "compare -metric AE " + name + " r4.bmp null: 2>&1"), "0");
+  }
+}
+
 }  // namespace
