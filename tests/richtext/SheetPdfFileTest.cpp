@@ -99,6 +99,9 @@ TEST_F(SheetPdfFileTest, StopEmptiedTheExistingTargetFault) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"old.pdf"}));  // no work file left behind
   EXPECT_EQ(doc_->m_bUserAbort, 1);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  const auto& trace = frame_->StatusBar().Trace();
+  EXPECT_NE(std::find(trace.begin(), trace.end(), " 10 /  45 line of sheet 1  (Push ESC key to stop)"), trace.end());
+  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_ABORT_QUESTION));
   // A new name is not made at all.
   AnswerPath(Win("new.pdf"));
   frame_->Ui().QueueAnswer(plat::IDYES);
