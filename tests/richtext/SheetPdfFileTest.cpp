@@ -142,6 +142,21 @@ TEST_F(SheetPdfFileTest, AWriteProtectedTargetIsAskedAbout) {
   EXPECT_TRUE(testenv::ReadHostFile(dir_.HostPath("ro.pdf")).starts_with("%PDF-1.3"));
 }
 
+TEST_F(SheetPdfFileTest, AFolderOrAMissingFolderIsRefused) {
+  SetRows(2);
+  std::filesystem::create_directory(dir_.HostPath("d.pdf"));
+  for (const std::string& target : {Win("d.pdf"), Win("none") + "\\x.pdf"}) {
+    AnswerPath(target);
+    frame_->Ui().QueueAnswer(plat::IDOK);
+    EXPECT_EQ(P(), -1) << target;
+    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+    std::string expected = LoadString(179);
+    expected.replace(expected.find("%s"), 2, target);
+    EXPECT_EQ(frame_->Ui().MessageLog().back().text, expected);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.HostPath("d.pdf")));
+}
+
 TEST_F(SheetPdfFileTest, TheRowLimitStopsBeforeTheDialog) {
   SetRows(95);
   view_.m_nRowLimit = 100;
