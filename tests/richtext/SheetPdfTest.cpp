@@ -152,6 +152,19 @@ TEST(SheetPdfTest, CellsSelectTheirFontAndSize) {
   EXPECT_NE(pages[0].find("BT\n/F1 12.5 Tf\nET\n"), std::string::npos) << pages[0];
 }
 
+TEST(SheetPdfTest, RulesBetweenRowsAreDrawnAndLowerTheRows) {
+  // A thick rule under row 1 (its bottom '2'), a thin one over row 3 (its top '1').
+  const std::vector<std::string> pages = PageStreams(Build("a^02\r\nb\r\nc^10\r\n").bytes);
+  ASSERT_EQ(pages.size(), 1u);
+  const std::string& p = pages[0];
+  EXPECT_NE(p.find("1.5 w\n66.0 797 m 80.1 797 l S\n"), std::string::npos) << p;
+  EXPECT_NE(p.find("0.5 w\n66.0 783 m 80.1 783 l S\n"), std::string::npos) << p;
+  // Rows at 809, then 797 - 2, then 783 - 1: baselines 9.4 points below.
+  EXPECT_NE(p.find("66.0 799.6 Td\n<61>"), std::string::npos) << p;
+  EXPECT_NE(p.find("66.0 785.6 Td\n<62>"), std::string::npos) << p;
+  EXPECT_NE(p.find("66.0 772.6 Td\n<63>"), std::string::npos) << p;
+}
+
 TEST(SheetPdfTest, HundredRowsAtTheDefaultMarginsMakeTwoPages) {
   const sheet::PdfOutput out = Build(Rows(100));
   EXPECT_EQ(out.pages, 2);
