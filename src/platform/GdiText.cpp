@@ -97,11 +97,10 @@ bool TextPainter::SelectFont(const LogFont& requested) {
   return true;
 }
 
-CSize TextPainter::Run(Bitmap* target, int x, int y, std::string_view text, const std::vector<int>* stops,
+CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, const std::vector<int>* stops,
                        int origin) {
   Impl& m = *impl_;
   if (!m.face) return CSize{};
-  const std::u16string wide = plat::Cp932ToWide(text);
   const bool bold = m.font.weight >= 600;
   const int cell = m.font.height;
   const int baseline = y + m.ascent;
@@ -157,23 +156,32 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::string_view text, cons
 }
 
 CSize TextPainter::TextOut(Bitmap& target, int x, int y, std::string_view text) {
-  return Run(&target, x, y, text, nullptr, 0);
+  return Run(&target, x, y, plat::Cp932ToWide(text), nullptr, 0);
 }
 
 CSize TextPainter::TabbedTextOut(Bitmap& target, int x, int y, std::string_view text, const std::vector<int>& stops,
                                  int origin) {
-  return Run(&target, x, y, text, &stops, origin);
+  return Run(&target, x, y, plat::Cp932ToWide(text), &stops, origin);
 }
 
 CSize TextPainter::DrawTextCentered(Bitmap& target, const CRect& rect, std::string_view text) {
-  const CSize size = Run(nullptr, 0, 0, text, nullptr, 0);
+  const std::u16string wide = plat::Cp932ToWide(text);
+  const CSize size = Run(nullptr, 0, 0, wide, nullptr, 0);
   const int x = rect.left + (rect.right - rect.left - size.cx) / 2;
   const int y = rect.top + (rect.bottom - rect.top - size.cy) / 2;
-  return Run(&target, x, y, text, nullptr, 0);
+  return Run(&target, x, y, wide, nullptr, 0);
 }
 
 CSize TextPainter::GetTextExtentPoint32(std::string_view text, const std::vector<int>* stops, int origin) {
-  return Run(nullptr, 0, 0, text, stops, origin);
+  return Run(nullptr, 0, 0, plat::Cp932ToWide(text), stops, origin);
 }
+
+CSize TextPainter::TextOutWide(Bitmap& target, int x, int y, std::u16string_view text) {
+  return Run(&target, x, y, text, nullptr, 0);
+}
+
+CSize TextPainter::GetTextExtentWide(std::u16string_view text) { return Run(nullptr, 0, 0, text, nullptr, 0); }
+
+int TextPainter::Ascent() const { return impl_->face ? impl_->ascent : 0; }
 
 }  // namespace plat

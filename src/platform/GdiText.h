@@ -55,10 +55,15 @@ class TextPainter {
   // One line centred horizontally and vertically in rect.
   CSize DrawTextCentered(Bitmap& target, const CRect& rect, std::string_view text);
   CSize GetTextExtentPoint32(std::string_view text, const std::vector<int>* stops = nullptr, int origin = 0);
+  // The same for UTF-16 text (the metafile player's wide strings).
+  CSize TextOutWide(Bitmap& target, int x, int y, std::u16string_view text);
+  CSize GetTextExtentWide(std::u16string_view text);
+  // The selected font's ascent in pixels: from the cell's top to the baseline.
+  int Ascent() const;
 
  private:
   struct Impl;
-  CSize Run(Bitmap* target, int x, int y, std::string_view text, const std::vector<int>* stops, int origin);
+  CSize Run(Bitmap* target, int x, int y, std::u16string_view text, const std::vector<int>* stops, int origin);
   std::unique_ptr<Impl> impl_;
   COLORREF color_ = 0;
   COLORREF bk_ = 0xFFFFFF;
