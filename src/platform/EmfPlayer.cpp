@@ -31,7 +31,7 @@ enum EmfRecord : uint32_t {
   EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTA = 83, EMR_EXTTEXTOUTW = 84, EMR_POLYBEZIER16 = 85,
   EMR_POLYGON16 = 86, EMR_POLYLINE16 = 87, EMR_POLYBEZIERTO16 = 88, EMR_POLYLINETO16 = 89,
   EMR_POLYPOLYLINE16 = 90, EMR_POLYPOLYGON16 = 91, EMR_CREATEMONOBRUSH = 93,
-  EMR_CREATEDIBPATTERNBRUSHPT = 94, EMR_EXTCREATEPEN = 95
+  EMR_CREATEDIBPATTERNBRUSHPT = 94, EMR_EXTCREATEPEN = 95, EMR_ALPHABLEND = 114
 };
 
 constexpr uint32_t kStockObject = 0x80000000;
@@ -145,14 +145,18 @@ void TextRecord(const Record& r, MetafileCanvas& canvas, bool wide) {
   canvas.TextOut(ref, text, dx, static_cast<int>(options), rect);
 }
 
-// BitBlt and StretchBlt: the source is the DIB of the record (none: a brush operation).
-void BltRecord(const Record& r, MetafileCanvas& canvas, bool stretch) {
+// BitBlt, StretchBlt and AlphaBlend: the source is the DIB of the record (none: a
+// brush operation); AlphaBlend has its blend function where the others have the
+// raster operation.
+void BltRecord(const Record& r, MetafileCanvas& canvas, bool stretch, bool alpha) {
   const auto bmi = r.Part(r.U(84), r.U(88));
   const auto bits = r.Part(r.U(92), r.U(96));
   const int cx = r.I(32), cy = r.I(36);
   const int sw = stretch ? r.I(100) : cx, sh = stretch ? r.I(104) : cy;
   if (r.U(88) != 0 && (bmi.empty() || bits.empty())) return;
-  canvas.Blit(r.P(24), {double{1} * cx, double{1} * cy}, r.I(44), r.I(48), sw, sh, bmi, bits, r.U(40));
+  if (alpha && bmi.empty()) return;
+  canvas.Blit(r.P(24), {double{1} * cx, double{1} * cy}, r.I(44), r.I(48), sw, sh, bmi, bits, alpha ? kSrcCopy : r.U(40),
+              alpha ? int64_t{r.U(40)} : -1);
 }
 
 // StretchDIBits and SetDIBitsToDevice: the source rectangle counts from the DIB's
@@ -249,8 +253,9 @@ void Dispatch(uint32_t type, const Record& r, MetafileCanvas& canvas, bool drawT
     case EMR_STROKEPATH: canvas.FillPath(false, true); break;
     case EMR_SELECTCLIPPATH:
     case EMR_ABORTPATH: canvas.AbortPath(); break;
-    case EMR_BITBLT: BltRecord(r, canvas, false); break;
-    case EMR_STRETCHBLT: BltRecord(r, canvas, true); break;
+    case EMR_BITBLT: BltRecord(r, canvas, false, false); break;
+    case EMR_STRETCHBLT: BltRecord(r, canvas, true, false); break;
+    case EMR_ALPHABLEND: BltRecord(r, canvas, true, true); break;
     case EMR_STRETCHDIBITS: DibRecord(r, canvas, true); break;
     case EMR_SETDIBITSTODEVICE: DibRecord(r, canvas, false); break;
     case EMR_EXTTEXTOUTA:

@@ -55,6 +55,7 @@ struct TextPainter::Impl {
   std::string file;
   LogFont font;
   int ascent = 0;
+  int cell = 0;
   ~Impl() {
     if (face) FT_Done_Face(face);
     if (library) FT_Done_FreeType(library);
@@ -87,10 +88,13 @@ bool TextPainter::SelectFont(const LogFont& requested) {
     m.file = file;
   }
   FT_Size_RequestRec size{};
-  size.type = FT_SIZE_REQUEST_TYPE_CELL;
+  size.type = font.emHeight ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_CELL;
   size.height = static_cast<FT_Long>(font.height) * 64;
   if (FT_Request_Size(m.face, &size) != 0) return false;
   m.ascent = static_cast<int>((m.face->size->metrics.ascender + 63) / 64);
+  m.cell = font.emHeight ? std::clamp(static_cast<int>((m.face->size->metrics.ascender - m.face->size->metrics.descender + 63) / 64),
+                                      1, 2 * kMaxFontHeight)
+                         : font.height;
   FT_Matrix slant{0x10000, font.italic ? 0x3333 : 0, 0, 0x10000};
   FT_Set_Transform(m.face, &slant, nullptr);
   m.font = font;
@@ -102,7 +106,7 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, c
   Impl& m = *impl_;
   if (!m.face) return CSize{};
   const bool bold = m.font.weight >= 600;
-  const int cell = m.font.height;
+  const int cell = m.cell;
   const int baseline = y + m.ascent;
   const uint32_t ink = PixelOfColor(color_), paper = PixelOfColor(bk_);
   const auto put = [&](int px, int py, uint32_t pixel) {

@@ -26,6 +26,7 @@ struct LogFont {
   bool underline = false;
   bool strikeOut = false;
   int charSet = 128;  // Shift-JIS; the IPA fonts cover it whatever is asked
+  bool emHeight = false;  // height is the character (em) height; the cell follows the face
   std::string faceName;  // CP932
 };
 

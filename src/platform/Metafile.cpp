@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "base/ByteCursor.h"
 #include "platform/MetafileRecords.h"
@@ -13,6 +14,9 @@ namespace {
 constexpr uint32_t kEmfSignature = 0x464D4520;  // " EMF"
 constexpr uint16_t kWmfSetWindowOrg = 0x020B;
 constexpr uint16_t kWmfSetWindowExt = 0x020C;
+constexpr uint16_t kWmfEscape = 0x0626;
+constexpr uint16_t kMfComment = 0x000F;
+constexpr uint32_t kWmfcIdent = 0x43464D57;  // the bytes "WMFC"
 
 int16_t S16(const ByteCursor& c, int64_t at) { return static_cast<int16_t>(c.PeekU16LE(at)); }
 int32_t S32(const ByteCursor& c, int64_t at) { return static_cast<int32_t>(c.PeekU32LE(at)); }
@@ -58,9 +62,36 @@ bool FindWmfWindow(std::span<const uint8_t> bytes, WmfWindow& window) {
   return haveExt;
 }
 
+bool EmbeddedEmf(std::span<const uint8_t> bytes, std::vector<uint8_t>& emf) {
+  emf.clear();
+  const ByteCursor c(bytes);
+  int64_t total = -1;
+  for (int64_t at = c.PeekU32LE(0) == kPlaceableKey ? kPlaceableSize + 18 : 18; at + 6 <= c.Size();) {
+    const int64_t size = int64_t{c.PeekU32LE(at)} * 2;
+    const uint16_t function = c.PeekU16LE(at + 4);
+    if (size < 6 || at + size > c.Size() || function == 0) break;
+    const ByteCursor p = c.Window(at + 6, size - 6);
+    if (function == kWmfEscape && p.PeekU16LE(0) == kMfComment && p.PeekU32LE(4) == kWmfcIdent && p.PeekU32LE(8) == 1) {
+      const int64_t whole = p.PeekU32LE(34), chunk = p.PeekU32LE(26);
+      if (total < 0) total = whole;
+      if (whole != total || total > c.Size() || chunk > p.Size() - 38 ||
+          static_cast<int64_t>(emf.size()) + chunk > total) {
+        emf.clear();
+        return false;
+      }
+      const auto data = p.PeekBytes(38, chunk);
+      emf.insert(emf.end(), data.begin(), data.end());
+    }
+    at += size;
+  }
+  return total > 0 && static_cast<int64_t>(emf.size()) == total && IsEmf(emf);
+}
+
 bool ReadMetafileHeader(std::span<const uint8_t> bytes, MetafileHeader& h) {
   h = MetafileHeader{};
   const ByteCursor c(bytes);
+  std::vector<uint8_t> emf;
+  if (!IsEmf(bytes) && IsWmf(bytes) && EmbeddedEmf(bytes, emf)) return ReadMetafileHeader(emf, h);
   if (IsEmf(bytes)) {
     h.enhanced = true;
     h.frame = CRect{S32(c, 24), S32(c, 28), S32(c, 32), S32(c, 36)};
@@ -88,6 +119,8 @@ bool ReadMetafileHeader(std::span<const uint8_t> bytes, MetafileHeader& h) {
 bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& dest, TextPainter* text) {
   MetafileHeader h;
   if (!ReadMetafileHeader(bytes, h)) return false;
+  std::vector<uint8_t> emf;
+  if (!IsEmf(bytes) && EmbeddedEmf(bytes, emf)) return PlayMetafile(emf, target, dest, text);
   if (!h.enhanced) {
     WmfWindow w;
     if (!FindWmfWindow(bytes, w)) w.ext = {double{kReferenceWidthPx}, double{kReferenceHeightPx}};

@@ -547,6 +547,7 @@ bool MetafileCanvas::SelectFont() {
   f.strikeOut = s_.font.strikeOut;
   f.charSet = s_.font.charSet;
   f.faceName = s_.font.faceName;
+  f.emHeight = s_.font.height < 0;
   return text_ && text_->SelectFont(f);
 }
 
@@ -597,24 +598,57 @@ void MetafileCanvas::TextOut(DPoint ref, std::u16string_view text, std::span<con
   if ((s_.textAlign & TA_UPDATECP) != 0 && l.m11 != 0) s_.pos.x += total / l.m11;
 }
 
+namespace {
+
+// The alpha of source pixel (x, y) of a 32-bit DIB's rows (255 for other depths).
+struct SourceAlpha {
+  std::span<const uint8_t> bits;
+  int64_t stride = 0, height = 0;
+  bool bottomUp = true, present = false;
+  int At(int64_t x, int64_t y) const {
+    if (!present) return 255;
+    const int64_t row = bottomUp ? height - 1 - y : y;
+    const int64_t at = row * stride + x * 4 + 3;
+    return at >= 0 && at < static_cast<int64_t>(bits.size()) ? bits[static_cast<size_t>(at)] : 255;
+  }
+};
+
+uint32_t Blend(uint32_t s, uint32_t d, int constant, int alpha, bool premultiplied) {
+  uint32_t out = 0;
+  const int keep = premultiplied ? 255 - alpha * constant / 255 : 255 - constant;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const int sc = static_cast<int>(s >> shift & 0xFF), dc = static_cast<int>(d >> shift & 0xFF);
+    const int v = std::clamp((sc * constant + dc * keep) / 255, 0, 255);
+    out |= static_cast<uint32_t>(v) << shift;
+  }
+  return out;
+}
+
+}  // namespace
+
 void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh, std::span<const uint8_t> bmi,
-                          std::span<const uint8_t> bits, uint32_t rop) {
+                          std::span<const uint8_t> bits, uint32_t rop, int64_t blend) {
   BitmapPtr source;
+  SourceAlpha alpha;
   if (!bmi.empty()) {
     const ByteCursor h(bmi);
-    const int64_t width = static_cast<int32_t>(h.PeekU32LE(4)), height = std::abs(int64_t{static_cast<int32_t>(h.PeekU32LE(8))});
+    const int64_t width = static_cast<int32_t>(h.PeekU32LE(4));
+    const int32_t rawHeight = static_cast<int32_t>(h.PeekU32LE(8));
+    const int64_t height = std::abs(int64_t{rawHeight});
     const int depth = h.PeekU16LE(14);
     const uint32_t compression = h.PeekU32LE(16);
-    const int64_t stride = (width * depth + 31) / 32 * 4;
-    // Only uncompressed rows that the record holds, of a bounded size.
     if (h.PeekU32LE(0) < 40 || (compression != 0 && compression != 3) || width <= 0 || height <= 0 ||
-        width * height > kMaxBlitPixels || stride * height > static_cast<int64_t>(bits.size())) {
+        width * height > kMaxBlitPixels) {
       return;
     }
+    // Only uncompressed rows that the record holds all of.
+    const int64_t stride = (width * depth + 31) / 32 * 4;
+    if (stride * height > static_cast<int64_t>(bits.size())) return;
     GdiHost host;
     source = host.CreateDIBitmap(bmi.data(), bmi.size(), bits.data(), bits.size());
     if (!source) return;
     if (sw == 0 || sh == 0) sw = source->width, sh = source->height;
+    alpha = SourceAlpha{bits, stride, height, rawHeight > 0, depth == 32};
   }
   const DPoint p = ToTarget(at), q = ToTarget({at.x + size.x, at.y + size.y});
   if (p.x == q.x || p.y == q.y) return;
@@ -624,6 +658,8 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
   const int y1 = static_cast<int>(std::min(std::ceil(std::max(p.y, q.y)), static_cast<double>(target_.height)));
   const uint32_t code = rop >> 16 & 0xFF;
   const uint32_t brush = s_.brush.style == BS_NULL ? 0 : PixelOfColor(s_.brush.color);
+  const int constant = static_cast<int>(blend >> 16 & 0xFF);
+  const bool premultiplied = (blend >> 24 & 1) != 0;
   for (int y = y0; y < y1; ++y) {
     const double v = (y + 0.5 - p.y) / (q.y - p.y);
     if (v < 0 || v >= 1) continue;
@@ -632,12 +668,17 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
       const double u = (x + 0.5 - p.x) / (q.x - p.x);
       if (u < 0 || u >= 1) continue;
       uint32_t s = 0;
+      int64_t px = 0, py = 0;
       if (source) {
-        const int64_t px = sx + static_cast<int64_t>(std::floor(u * sw)), py = sy + static_cast<int64_t>(std::floor(v * sh));
+        px = sx + static_cast<int64_t>(std::floor(u * sw)), py = sy + static_cast<int64_t>(std::floor(v * sh));
         if (px < 0 || py < 0 || px >= source->width || py >= source->height) continue;
         s = source->At(static_cast<int>(px), static_cast<int>(py));
       }
-      row[x] = Rop3(code, brush, s, row[x]);
+      if (blend >= 0) {
+        if (source) row[x] = Blend(s, row[x], constant, alpha.At(px, py), premultiplied && alpha.present);
+      } else {
+        row[x] = Rop3(code, brush, s, row[x]);
+      }
     }
   }
 }

@@ -128,9 +128,11 @@ class MetafileCanvas {
   // Text at a reference point; dx (logical advances, one per character) may be empty.
   void TextOut(DPoint ref, std::u16string_view text, std::span<const double> dx, int options, const DPoint* rect);
   // A DIB onto a logical rectangle; the source rectangle in DIB pixels from the top.
-  // Without a DIB the raster operation combines the brush with the target.
+  // Without a DIB the raster operation combines the brush with the target. blend,
+  // when not negative, is an alpha blend instead (a BLENDFUNCTION: the constant
+  // alpha in bits 16-23, bit 24 for the source's own premultiplied alpha).
   void Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh, std::span<const uint8_t> bmi,
-            std::span<const uint8_t> bits, uint32_t rop);
+            std::span<const uint8_t> bits, uint32_t rop, int64_t blend = -1);
 
   // Paths: the drawing calls between BeginPath and EndPath build the path.
   void BeginPath();

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "platform/Metafile.h"
 #include "platform/MetafileCanvas.h"
@@ -20,6 +21,9 @@ struct WmfWindow {
 };
 bool FindWmfWindow(std::span<const uint8_t> bytes, WmfWindow& window);
 bool IsEmf(std::span<const uint8_t> bytes);
+// A WMF written from an enhanced metafile carries it whole in "WMFC" comments (the
+// chunks in order, each stating the total): that metafile, when it is complete.
+bool EmbeddedEmf(std::span<const uint8_t> bytes, std::vector<uint8_t>& emf);
 bool IsWmf(std::span<const uint8_t> bytes);
 
 // A packed DIB (header, colour table, rows) split into its info and its rows;
