@@ -3,8 +3,8 @@
 // alone, so a count or offset that points past the record reads nothing. Records
 // this player does not draw (clipping, palettes, EMF+ comments, regions) are skipped.
 #include <algorithm>
+#include <bit>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "base/ByteCursor.h"
@@ -44,9 +44,7 @@ struct Record {
   int32_t I(int64_t at) const { return static_cast<int32_t>(c.PeekU32LE(at)); }
   uint32_t U(int64_t at) const { return c.PeekU32LE(at); }
   double F(int64_t at) const {
-    const uint32_t bits = c.PeekU32LE(at);
-    float f = 0;
-    std::memcpy(&f, &bits, sizeof f);
+    const float f = std::bit_cast<float>(c.PeekU32LE(at));
     return std::isfinite(f) ? f : 0.0;
   }
   DPoint P(int64_t at) const { return {double{1} * I(at), double{1} * I(at + 4)}; }
@@ -130,8 +128,8 @@ void TextRecord(const Record& r, MetafileCanvas& canvas, bool wide) {
   const DPoint rect[2] = {r.P(56), r.P(64)};
   std::u16string text;
   if (wide) {
-    const auto bytes = r.Part(r.U(48), static_cast<uint32_t>(chars * 2));
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) text.push_back(static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8));
+    const ByteCursor units(r.Part(r.U(48), static_cast<uint32_t>(chars * 2)));
+    for (int64_t i = 0; i + 1 < units.Size(); i += 2) text.push_back(static_cast<char16_t>(units.PeekU16LE(i)));
   } else {
     text = canvas.DecodeText(r.Part(r.U(48), static_cast<uint32_t>(chars)));
   }

@@ -93,10 +93,13 @@ void MetafileCanvas::ScaleViewportExt(double xNum, double xDen, double yNum, dou
   SetViewportExt({s_.vpExt.x * xNum / NonZero(xDen), s_.vpExt.y * yNum / NonZero(yDen)});
 }
 
+// A transform that is not finite or folds the plane onto a line is refused.
 void MetafileCanvas::SetWorldTransform(const XForm& x) {
   for (const double v : {x.m11, x.m12, x.m21, x.m22, x.dx, x.dy}) {
     if (!std::isfinite(v)) return;
   }
+  const double det = x.m11 * x.m22 - x.m12 * x.m21;
+  if (!std::isfinite(det) || det == 0) return;
   s_.world = x;
 }
 
