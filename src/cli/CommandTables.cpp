@@ -5,6 +5,7 @@
 #include "archive/ArchiveCommands.h"
 #include "filelist/ListCommands.h"
 #include "frame/FrameCommands.h"
+#include "image/ColorTools.h"
 #include "image/DrawingTools.h"
 #include "image/ImageCommands.h"
 #include "image/RegionCommands.h"
@@ -27,6 +28,7 @@ CommandTables AllCommandTables() {
       ViewImageCommands(),
       RegionCommands(),
       DrawingToolCommands(),
+      ColorToolCommands(),
       MediaCommands(),
       RichTextCommands(),
       TableCommands(),

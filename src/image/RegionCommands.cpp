@@ -1,5 +1,5 @@
 // The image region's commands and their Ctrl keys: region mode, the corner picks,
-// clear, restore, copy, cut, crop, paste, paste from a file and save to a file.
+// clear, restore, copy, cut, crop, paste, paste from a file, save to a file and print.
 #include "image/RegionCommands.h"
 
 #include <algorithm>
@@ -149,6 +149,17 @@ int OnSaveRegion(CommandContext& cx) {
   cx.view->SaveRegionToFile();
   return 0;
 }
+// The region print: the picture cut down to the region, the settings kept for the
+// print, then the print preview of the pane.
+int OnPrintRegion(CommandContext& cx) {
+  CQelView& v = *cx.view;
+  v.m_nPrintStartV = v.m_nPrintStartH = 0;
+  if (v.CropRegion() < 0) return 0;
+  v.m_nPrintKind = 2;
+  v.m_PrintSettings = v.m_ImageSettings;
+  v.OnFilePrintPreview();
+  return 0;
+}
 int OnBack(CommandContext& cx) {
   cx.view->m_bImageDirty = 1;
   return 0;
@@ -190,8 +201,8 @@ constexpr CommandEntry kRows[] = {
     {33191, "ID_REGION_PASTE_FILE_BUTTON", "ファイルから貼付け", V, OnPasteFile, UpImage},
     {32991, "ID_REGION_SAVE", "領域 ﾌｧｲﾙへ保存", V, OnSaveRegion, nullptr},
     {33190, "ID_REGION_SAVE_BUTTON", "領域をﾌｧｲﾙに保存", V, OnSaveRegion, nullptr},
-    {33020, "ID_REGION_PRINT", "領域 印刷", V, nullptr, nullptr},
-    {33193, "ID_REGION_PRINT_BUTTON", "画像の領域部分を印刷する", V, nullptr, nullptr},
+    {33020, "ID_REGION_PRINT", "領域 印刷", V, OnPrintRegion, UpCut},
+    {33193, "ID_REGION_PRINT_BUTTON", "画像の領域部分を印刷する", V, OnPrintRegion, UpCut},
     {32981, "ID_REGION_BACK", "戻る", V, OnBack, nullptr},
 };
 

@@ -5,8 +5,8 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "richtext/ColorDialog.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"
 

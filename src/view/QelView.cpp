@@ -101,9 +101,14 @@ void CQelView::PerformViewAction(int action) {
   }
 }
 
+// The update runs for the preview only: the pane keeps what it shows (a cropped
+// region to print, an edited picture) rather than showing the document again.
 void CQelView::OnFilePrintPreview() {
   m_doc.m_nPrintMode = 2;
+  const int request = m_doc.m_nViewRequest;
+  m_doc.m_nViewRequest = 0;
   OnUpdate();
+  m_doc.m_nViewRequest = request;
 }
 
 void CQelView::SetTimer(int id, uint32_t ms) {

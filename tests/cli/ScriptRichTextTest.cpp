@@ -113,4 +113,17 @@ TEST_F(ScriptRichTextTest, BoxDirectionsThroughPrintTable) {
   }
 }
 
+
+// The formatting commands and the image tools share one colour dialog: a second
+// class of the same name in the rich text took the answer into an object of another
+// layout, and the chosen colour never reached the text.
+TEST_F(ScriptRichTextTest, ColourDialogAnswerReachesTheTextColourFault) {
+  WriteFile("a.rtf", "{\\rtf1 hello world}");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("a.rtf")) +
+                "\ncaret 1 1 1 5\nanswer color=FF8000\ncommand ID_FORMAT_SET_TEXT_BACK_COLOR\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  EXPECT_NE(out_.str().find("\\red255\\green128\\blue0;"), std::string::npos) << out_.str();
+}
+
 }  // namespace
