@@ -69,5 +69,6 @@ int CQelView::LoadMetafileImage(const std::string& path) {
   m_doc.m_nImageHeight = size.height;
   m_doc.m_nImageLoadState = 1;
   m_nCompressDivisor = size.compression;
+  m_strCompressedFile = path;
   return 0;
 }

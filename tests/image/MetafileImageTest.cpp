@@ -160,6 +160,11 @@ TEST_F(MetafileLoad, LargePictureIsCompressedAndSaysSo) {
   EXPECT_EQ(doc_->m_nImageWidth, 2250);
   EXPECT_EQ(view_->m_nCompressDivisor, 2);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(compressed  1/2 )"), std::string::npos) << g_pStatusBar->GetPaneText(0);
+  // The next picture is not said to be compressed.
+  doc_->m_nImageLoadState = 0;
+  ASSERT_EQ(Load("bands.emf", TwoBands()), 0);
+  EXPECT_EQ(view_->m_nCompressDivisor, 1);
+  EXPECT_EQ(g_pStatusBar->GetPaneText(0).find("compressed"), std::string::npos) << g_pStatusBar->GetPaneText(0);
 }
 
 // Fault: a frame that is inverted or empty, or a device without millimetres, gave
