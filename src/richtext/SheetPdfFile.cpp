@@ -105,6 +105,7 @@ int CQelView::WriteSheetPdf(int number) {
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
   in.title = CQelDoc::GetPathPart(path, 2);
   in.date = PdfDate(m_doc);
+  in.verticalRules = m_bVerticalRules != 0;
   in.progress = [](int row, int last, int sheetNumber) {
     if (g_pStatusBar) {
       char text[96];
