@@ -66,7 +66,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   }
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, volume, 1, 1000, &m_allocHook)) {
-    return ConvertStatus::OutOfMemory(" 013");
+    return ConvertStatus::OutOfMemory(direct ? " 008" : " 013");
   }
   bytes.clear();
   for (int64_t p = start; p < end && static_cast<int64_t>(bytes.size()) < volume; ++p) {

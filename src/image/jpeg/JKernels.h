@@ -20,6 +20,10 @@ void IdctAvx2(const int32_t* in, uint8_t* out, int stride);
 // one pixel, and returns how many pixels it did; the caller does the rest.
 int ConvertBgrAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int width, int kH);
 
+// One row of B, G, R triples split into planes; does whole groups of sixteen
+// pixels and returns how many pixels it did, the caller doing the rest.
+int SplitBgrAvx2(const uint8_t* bgr, uint8_t* r, uint8_t* g, uint8_t* b, int width);
+
 // The encoder's forward DCT (JFdct.cpp) of one block of level-shifted samples.
 void FdctAvx2(const int32_t* in, int32_t* out);
 

@@ -142,6 +142,23 @@ struct Interleave {
 };
 constexpr Interleave kInterleave;
 
+// The reverse: byte i of channel c's sixteen bytes from byte 3i + c of 48, as the
+// sum of three shuffles, one of each sixteen.
+struct Deinterleave {
+  alignas(16) uint8_t mask[3][3][16];
+  constexpr Deinterleave() : mask() {
+    for (int c = 0; c < 3; ++c) {
+      for (int m = 0; m < 3; ++m) {
+        for (int i = 0; i < 16; ++i) {
+          const int at = 3 * i + c - 16 * m;
+          mask[c][m][i] = static_cast<uint8_t>(at >= 0 && at < 16 ? at : 0x80);
+        }
+      }
+    }
+  }
+};
+constexpr Deinterleave kDeinterleave;
+
 }  // namespace
 
 JKERN_TARGET void IdctAvx2(const int32_t* in, uint8_t* out, int stride) {
@@ -205,6 +222,26 @@ JKERN_TARGET int ConvertBgrAvx2(const uint8_t* y, const uint8_t* cb, const uint8
   return x;
 }
 
+JKERN_TARGET int SplitBgrAvx2(const uint8_t* bgr, uint8_t* r, uint8_t* g, uint8_t* b, int width) {
+  __m128i mask[3][3];
+  for (int c = 0; c < 3; ++c) {
+    for (int m = 0; m < 3; ++m) mask[c][m] = _mm_load_si128(reinterpret_cast<const __m128i*>(kDeinterleave.mask[c][m]));
+  }
+  uint8_t* const planes[3] = {b, g, r};
+  int x = 0;
+  for (; x + 16 <= width; x += 16) {
+    const __m128i v[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x + 16)),
+                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x + 32))};
+    for (int c = 0; c < 3; ++c) {
+      const __m128i plane = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v[0], mask[c][0]), _mm_shuffle_epi8(v[1], mask[c][1])),
+                                         _mm_shuffle_epi8(v[2], mask[c][2]));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[c] + x), plane);
+    }
+  }
+  return x;
+}
+
 JKERN_TARGET void FdctAvx2(const int32_t* in, int32_t* out) {
   __m256i rows[8], cols[8], w[8];
   // The samples with two extra bits.
@@ -247,6 +284,8 @@ JKERN_TARGET uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32
 bool HaveAvx2() { return false; }
 
 void FdctAvx2(const int32_t* in, int32_t* out) { JEncoder::Fdct(in, out); }
+
+int SplitBgrAvx2(const uint8_t*, uint8_t*, uint8_t*, uint8_t*, int) { return 0; }
 
 uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) { return QuantizeBase(coef, d, zz); }
 

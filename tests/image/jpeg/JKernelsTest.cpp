@@ -244,3 +244,38 @@ TEST(JKernelsTest, SharedPicturesDecodeToTheBytesOfBefore) {
     }
   }
 }
+
+// A DIB block of the right size is written over, not cleared first: decoding a cut
+// file into the block of a whole picture must still leave zeros wherever the scan
+// did not reach, in the row padding and in the spare bytes, as a fresh block has.
+TEST_F(JKernelsPictureTest, ReusedDibBlockHoldsZerosWhereTheCutScanStopped) {
+  const std::string in = dir_.HostPath("in.ppm");
+  const std::string out = dir_.HostPath("cut.jpg");
+  testenv::WriteHostFile(in, MakePnm(61, 64, false));  // 61 x 3 bytes: padded rows
+  RunTool("cjpeg -quality 90 -sample 2x2 -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+  const std::string whole = testenv::ReadHostFile(out);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  for (const bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "wide" : "portable");
+    JDecoder fresh;
+    fresh.SetWideKernels(wide);
+    std::vector<uint8_t> expected;
+    ASSERT_EQ(fresh.SetSource(reinterpret_cast<const uint8_t*>(cut.data()), static_cast<int64_t>(cut.size())), 0);
+    ASSERT_EQ(fresh.DecodeDib(expected, 9), 0);
+    // The same block first holds the whole picture with its spare bytes set.
+    std::vector<uint8_t> block;
+    JDecoder first;
+    first.SetWideKernels(wide);
+    ASSERT_EQ(first.SetSource(reinterpret_cast<const uint8_t*>(whole.data()), static_cast<int64_t>(whole.size())), 0);
+    ASSERT_EQ(first.DecodeDib(block, 9), 0);
+    ASSERT_EQ(block.size(), expected.size());
+    std::fill(block.end() - 9, block.end(), uint8_t{0xEE});
+    for (size_t row = 0; row < 64; ++row) block[row * 184 + 183] = 0xEE;  // the padding byte
+    JDecoder second;
+    second.SetWideKernels(wide);
+    ASSERT_EQ(second.SetSource(reinterpret_cast<const uint8_t*>(cut.data()), static_cast<int64_t>(cut.size())), 0);
+    ASSERT_EQ(second.DecodeDib(block, 9), 0);
+    EXPECT_TRUE(block == expected);
+    EXPECT_EQ(expected[0], 0);  // the bottom row lies past the cut
+  }
+}
