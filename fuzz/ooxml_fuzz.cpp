@@ -1,15 +1,18 @@
 // The Office Open XML part readers: the first byte picks the reader and its
 // settings, the rest is a part's bytes. They go through the UTF-8 conversion and
 // then the word-processing layout, the presentation pages (master, layout and
-// slide readers) or the attribute searches. Every write must stay in its buffer.
+// slide readers), the workbook drawing reader (the part as its relations, legacy
+// drawing and drawing) or the attribute searches. Every write must stay in its buffer.
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/PptxSlides.h"
+#include "convert/ooxml/XlsxDrawing.h"
 #include "convert/ooxml/XmlPart.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -41,6 +44,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       slides.Slide(2, part, std::vector<std::string>(PptxSlides::kPictures));
       const int length = slides.Finish();
       if (length < 0 || length >= static_cast<int>(buffer.size())) std::abort();
+      break;
+    }
+    case 3: {
+      XlsxDrawing drawing;
+      drawing.ReadRelations(part, false);
+      drawing.ReadRelations(part, true);
+      drawing.ReadLegacy(part);
+      std::array<unsigned char, 256> widths;
+      widths.fill(static_cast<unsigned char>(size));
+      XlsxDrawing::Settings settings;
+      settings.widths = &widths;
+      settings.pictureLabels = rules;
+      settings.charLimit = 40;
+      settings.room = 150;
+      const std::vector<XlsxDrawing::Object> objects = drawing.Read(part, settings);
+      if (objects.size() > settings.room) std::abort();
+      for (const auto& object : objects) {
+        if (object.text.size() >= settings.charLimit) std::abort();
+        if (object.row < 0 || object.column < 0) std::abort();
+      }
       break;
     }
     default: {

@@ -40,6 +40,25 @@ void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out) {
   deflater.Finish();
 }
 
+void ZlibAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out) {
+  out.push_back(0x78);
+  out.push_back(0xDA);
+  DeflateAppend(bytes, out);
+  uint32_t s1 = 1, s2 = 0;
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t block = std::min<size_t>(bytes.size() - at, 5552);  // no overflow before the modulo
+    for (size_t i = 0; i < block; ++i) {
+      s1 += bytes[at + i];
+      s2 += s1;
+    }
+    s1 %= 65521;
+    s2 %= 65521;
+    at += block;
+  }
+  const uint32_t adler = (s2 << 16) | s1;
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+}
+
 CBufferInflater::CBufferInflater() : inflater_(std::make_unique<codec::CInflater>()) {}
 CBufferInflater::~CBufferInflater() = default;
 

@@ -20,6 +20,8 @@ uint32_t Crc32Of(const uint8_t* data, size_t n);
 
 // Appends the raw Deflate stream of bytes to out.
 void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out);
+// Appends the zlib stream of bytes (RFC 1950: header, raw Deflate, Adler-32) to out.
+void ZlibAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out);
 
 // Raw Deflate data into a caller's buffer; the decode tables are kept from one
 // stream to the next.

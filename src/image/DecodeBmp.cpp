@@ -4,15 +4,17 @@
 // The info header's own size places the colour table and the file header's offset
 // places the rows (an offset into the headers is taken as "right behind the
 // table"). Bottom-up images of 1, 4, 8, 16, 24 and 32 bits, uncompressed or with
-// bit fields, are read; top-down and run-length images are refused. The block is
-// as large as the rows the header describes; rows the file lacks stay zero. An
-// image larger than the "bmpfile" volume keeps the bottom rows that fit.
+// bit fields, and run-length images of 8 and 4 bits are read; top-down images are
+// refused. The block is as large as the rows the header describes; rows the file
+// lacks stay zero. An image larger than the "bmpfile" volume keeps the bottom rows
+// that fit.
 #include <algorithm>
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/BmpFile.h"
+#include "image/BmpRle.h"
 #include "image/ImageStatus.h"
 
 namespace {
@@ -30,13 +32,15 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   const bool depthOk = h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 16 ||
                        h.biBitCount == 24 || h.biBitCount == 32;
-  const bool compressionOk = h.biCompression == 0 || (h.biCompression == 3 && h.biBitCount >= 16);
+  const bool rle = (h.biCompression == kBiRle8 && h.biBitCount == 8) || (h.biCompression == kBiRle4 && h.biBitCount == 4);
+  const bool compressionOk = h.biCompression == 0 || (h.biCompression == 3 && h.biBitCount >= 16) || rle;
   if (h.biSize < kDibHeaderSize || h.biPlanes != 1 || h.biWidth <= 0 || h.biHeight <= 0 || !depthOk ||
       !compressionOk || stride > kMaxRowsOrStride || h.biHeight > kMaxRowsOrStride) {
     return 0;
   }
   const int64_t full = stride * h.biHeight;
-  if (h.biSizeImage == 0 || h.biSizeImage >= full || length > full) h.biSizeImage = static_cast<uint32_t>(full);
+  // The header's image size of a run-length image counts its codes, not its rows.
+  if (rle || h.biSizeImage == 0 || h.biSizeImage >= full || length > full) h.biSizeImage = static_cast<uint32_t>(full);
   if (h.biSizeImage > static_cast<uint32_t>(m_nBmpFileLimit)) {
     h.biSizeImage = static_cast<uint32_t>(m_nBmpFileLimit);
     h.biHeight = static_cast<int32_t>(m_nBmpFileLimit / stride);
@@ -55,8 +59,13 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
     ShowImageOutOfMemory(" 601");
     return 0;
   }
-  const std::span<const uint8_t> pixels = in.PeekBytes(pixelOffset, h.biSizeImage);
-  std::copy(pixels.begin(), pixels.end(), block.begin());
+  if (rle) {
+    DecodeBmpRle(in.Window(pixelOffset, length - pixelOffset), h.biBitCount, h.biWidth, h.biHeight, block);
+    h.biCompression = 0;
+  } else {
+    const std::span<const uint8_t> pixels = in.PeekBytes(pixelOffset, h.biSizeImage);
+    std::copy(pixels.begin(), pixels.end(), block.begin());
+  }
   h.biSize = kDibHeaderSize;
   SetImageBlock(std::move(block));
   return 1;

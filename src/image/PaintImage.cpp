@@ -110,10 +110,11 @@ void CQelView::RepaintImage() {
     m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
   }
   plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
-  if (!m_pDisplayBitmap) return;
-  const plat::Bitmap& shown = *m_pDisplayBitmap;
+  const plat::BitmapPtr object = m_pDisplayBitmap ? nullptr : PictureObjectBitmap();
+  if (!m_pDisplayBitmap && !object) return;
+  const plat::Bitmap& shown = m_pDisplayBitmap ? *m_pDisplayBitmap : *object;
   // A first band of a tall image is marked below by a light cyan strip.
-  if (m_nBandTop == 0 && shown.height < m_nPaintHeight && m_nPaintHeight > 1000) {
+  if (m_pDisplayBitmap && m_nBandTop == 0 && shown.height < m_nPaintHeight && m_nPaintHeight > 1000) {
     plat::FillRect(m_paneSurface, CRect{0, shown.height - m_nImageOriginY, kClientWidth, kClientHeight},
                    kBandStripColor);
   }
@@ -122,8 +123,10 @@ void CQelView::RepaintImage() {
 }
 
 void CQelView::ScrollImageTo(int x, int y) {
-  const int width = m_pDisplayBitmap ? m_pDisplayBitmap->width : 0;
-  const int height = m_pDisplayBitmap ? m_pDisplayBitmap->height : 0;
+  const plat::BitmapPtr object = m_pDisplayBitmap ? nullptr : PictureObjectBitmap();
+  const plat::Bitmap* shown = m_pDisplayBitmap ? m_pDisplayBitmap.get() : object.get();
+  const int width = shown ? shown->width : 0;
+  const int height = shown ? shown->height : 0;
   m_nImageOriginX = std::clamp(x, 0, std::max(width - kClientWidth, 0));
   m_nImageOriginY = std::clamp(y, 0, std::max(height - kClientHeight, 0));
   RepaintImage();

@@ -12,6 +12,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
 #include "platform/Keys.h"
 #include "view/QelView.h"
@@ -125,6 +126,28 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
   rich.SetModify(false);
   if (m_doc.m_nLockUpdateDepth > 0 && --m_doc.m_nLockUpdateDepth == 0) ui.LockWindowUpdate(0);
   SyncSelection();
+  RepaintImage();
+}
+
+// The picture the control draws for the object at its start, at 96 DPI as the
+// object was pasted; nullptr when the pane shows no picture object.
+plat::BitmapPtr CQelView::PictureObjectBitmap() {
+  plat::RichEdit* rich = ObjectMode(m_nPictureObjectMode) ? Rich() : nullptr;
+  const std::string* object = rich ? rich->ObjectAt(0) : nullptr;
+  if (!object) return nullptr;
+  const std::string dib = plat::PictureObjectDib(*object);
+  const ByteCursor header(dib);
+  const int64_t headerSize = header.PeekU32LE(0);
+  const int bits = header.PeekU16LE(14);
+  const uint32_t used = header.PeekU32LE(32);
+  const int64_t colors = bits > 8 ? 0 : used == 0 || used > (1u << bits) ? int64_t{1} << bits : int64_t{used};
+  const int64_t infoSize = headerSize + 4 * colors;
+  if (headerSize < 40 || infoSize > header.Size()) return nullptr;
+  plat::GdiHost unlimited;
+  plat::GdiHost& gdi = g_pMainFrame ? g_pMainFrame->Ui().Gdi() : unlimited;
+  const auto* bytes = reinterpret_cast<const uint8_t*>(dib.data());
+  const auto info = static_cast<size_t>(infoSize);
+  return gdi.CreateDIBitmap(bytes, info, bytes + info, dib.size() - info);
 }
 
 bool CQelView::ClickPictureObject(CPoint point) {

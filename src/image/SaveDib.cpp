@@ -36,10 +36,10 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
   const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
   if (!bits || sourceBytes <= 0 || wideBytes <= 0) return;
 
-  // Kept as it is: BMP and BMZ, a depth that is already the target's, 24 bits for
-  // PNG and JPEG, and PNG of a palette image.
-  const bool keep = code < 5 || (source == depth && code <= 8) || (source == 24 && code < 9) ||
-                    (code == 5 && source <= 8);
+  // Kept as it is: BMP and BMZ, a depth that is already the target's (a palette
+  // picture keeps its own indices and colour table), 24 bits for PNG and JPEG, and
+  // PNG of a palette image.
+  const bool keep = code < 5 || source == depth || (code == 5 && source <= 8);
   if (keep) {
     SaveImageByExtension(bits, info, target, code > 8 ? 5 : code);
   } else {

@@ -176,6 +176,8 @@ class RichEdit {
   // nullptr; SetSelectedObject replaces that RTF (false without one).
   const std::string* SelectedObject() const;
   bool SetSelectedObject(std::string rtf);
+  // The RTF of the object that is character cp, nullptr when it is no object.
+  const std::string* ObjectAt(int cp) const;
 
  private:
   struct Snapshot {
@@ -225,5 +227,8 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
 std::string DibPictureObjectRtf(std::string_view packedDib);
 // The class word of an object's RTF (\objclass), "" when it has none.
 std::string ObjectClassOf(std::string_view objectRtf);
+// The packed DIB (header, colours, rows) that an object's RTF shows as its picture
+// (\dibitmap0 in hex), "" when it holds none.
+std::string PictureObjectDib(std::string_view objectRtf);
 
 }  // namespace plat

@@ -783,3 +783,59 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
 }
 
 }  // namespace sheet
+
+#include "richtext/SheetRead.h"
+
+namespace sheet {
+
+bool SheetText::ColumnApplies(size_t c, std::string_view raw) const {
+  return c >= conditions.size() || conditions[c].empty() || ConditionHolds(conditions[c], raw);
+}
+
+// The same reading as the sheet RTF's, and the number forms as its writer applies
+// them: not to the first row nor to free text, only to a text that ends in a blank,
+// a digit or a sign.
+std::vector<SheetText> ReadCellSheets(std::string_view cells) {
+  const std::vector<Row> lines = SplitLines(cells);
+  const std::vector<Sheet> sheets = ReadSheets(lines, cells.starts_with("!*"));
+  std::vector<SheetText> result;
+  result.reserve(sheets.size());
+  for (const Sheet& s : sheets) {
+    SheetText t;
+    t.settings = s.settings;
+    t.settingsSeen = s.settingsSeen;
+    t.columns = s.columns;
+    t.conditions = s.conditions;
+    t.widthLine = s.settings.kind == 'S' && !s.rows.empty();
+    const bool anyStart = std::any_of(s.rows.begin(), s.rows.end(), [](const DataRow& d) { return d.hasFormat && d.format.tableStart; });
+    bool in = !anyStart;
+    t.rows.reserve(s.rows.size());
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      const DataRow& d = s.rows[r];
+      SheetRowText row;
+      row.cells = d.cells;
+      row.texts = d.cells;
+      row.format = d.format;
+      row.hasFormat = d.hasFormat;
+      row.freeText = d.freeText;
+      if (d.hasFormat && d.format.tableStart) in = true;
+      if (d.hasFormat && d.format.tableEnd) in = false;
+      row.outside = !in;
+      for (size_t c = 0; c < row.texts.size() && r > 0 && !d.freeText; ++c) {
+        std::string& text = row.texts[c];
+        if (text.empty()) continue;
+        const char last = text.back();
+        if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
+        uint8_t form = d.format.numberForm;
+        if (!form && c < s.columns.size() && t.ColumnApplies(c, d.cells[c])) form = s.columns[c].numberForm;
+        if (!form) form = s.settings.format.numberForm;
+        if (form) text = ApplyNumberForm(text, form);
+      }
+      t.rows.push_back(std::move(row));
+    }
+    result.push_back(std::move(t));
+  }
+  return result;
+}
+
+}  // namespace sheet

@@ -63,11 +63,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
   if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && m_nFileKind != kKindRtf)) {
     return BuildSheet(code, number, firstLine, lastLine);
   }
-  if (code == 'P') {
-    NoteNotBuilt("sheet PDF (table code P)");
-    ReleaseTableLock();
-    return 0;
-  }
+  if (code == 'P') return WriteSheetPdf(number);
   if (IsEditCode(code)) {
     const ScrollPos scroll = m_pModel->GetScrollPos();
     TableEditRoad(code, number, cellOnly);

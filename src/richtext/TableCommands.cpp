@@ -72,7 +72,8 @@ void OnUpdateTableMode(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.view->m_nFileKind == kKindRtf && cx.doc->m_bTableMode == 1);
 }
 void OnUpdateTableEdit(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(cx.view->m_nFileKind == kKindRtf);
+  // A sheet shown from its cell text is a table too: table mode writes it as a PDF.
+  ui.Enable(cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->m_nTextMode == 3));
   ui.SetCheck(cx.doc->m_bTableMode == 1 ? 1 : 0);
 }
 

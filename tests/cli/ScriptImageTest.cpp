@@ -96,4 +96,50 @@ TEST_F(ScriptImageTest, SaveDisplayWithoutAPictureFails) {
   EXPECT_NE(Err().find("s.script:2: save-display:"), std::string::npos) << Err();
 }
 
+// A 4-bit picture saved as a 4-bit PNG keeps its own indices and colour table; it
+// was once re-quantised to the fixed 16-colour palette of the depth reduction.
+TEST_F(ScriptImageTest, FourBitViewSavedAsFourBitPngKeepsItsPaletteFault) {
+  SKIP_WITHOUT_PROGRAM("compare");
+  SKIP_WITHOUT_PROGRAM("pngcheck");
+  const std::string in = "cd " + Quote(dir_.Host()) + " && ";
+  Shell(in + "convert rose: -colors 16 -type Palette BMP3:r4.bmp");
+  ASSERT_EQ(Shell(in + "identify -format %z r4.bmp"), "4");
+  int status = -1;
+  Run("open r4.bmp\nanswer path=four.png\ncommand ID_IMAGE_SAVE_PNG_4BIT\nanswer path=own.png\ncommand ID_IMAGE_SAVE_PNG\n",
+      &status);
+  ASSERT_EQ(status, 0) << Err();
+  for (const char* name : {"four.png", "own.png"}) {
+    SCOPED_TRACE(name);
+    int check = -1;
+    EXPECT_NE(Shell(in + "pngcheck " + name, &check).find("4-bit palette"), std::string::npos);
+    EXPECT_EQ(check, 0);
+    EXPECT_EQ(Shell(in + "compare -metric AE " + name + " r4.bmp null: 2>&1"), "0");
+  }
+}
+
+// In picture-object mode the pane shows the picture the control draws for its
+// object, at the scroll position on the background; it once showed the background
+// alone.
+TEST_F(ScriptImageTest, PictureObjectModePaneShowsThePictureFault) {
+  SKIP_WITHOUT_PROGRAM("compare");
+  const std::string in = "cd " + Quote(dir_.Host()) + " && ";
+  Shell(in + "convert -size 700x500 gradient:yellow-navy -type TrueColor BMP3:g.bmp");
+  Shell(in + "convert rose: -colors 16 -type Palette BMP3:r4.bmp");
+  int status = -1;
+  Run("open g.bmp\n"
+      "save-display whole.png\n"
+      "command ID_IMAGE_OBJECT_MODE\n"
+      "scroll h 50\n"
+      "scroll v 15\n"
+      "save-pane big.png\n"
+      "open r4.bmp\n"
+      "save-pane small.png\n",
+      &status);
+  ASSERT_EQ(status, 0) << Err();
+  Shell(in + "convert whole.png -crop 640x480+50+15 +repage want-big.png");
+  EXPECT_EQ(Shell(in + "compare -metric AE big.png want-big.png null: 2>&1"), "0");
+  Shell(in + "convert -size 640x480 xc:white r4.bmp -composite want-small.png");
+  EXPECT_EQ(Shell(in + "compare -metric AE small.png want-small.png null: 2>&1"), "0");
+}
+
 }  // namespace

@@ -274,4 +274,31 @@ TEST(RichEdit, PastedDibBecomesAPictureObject) {
   EXPECT_EQ(e.GetTextLength(), 5);
 }
 
+// The picture an object shows is the packed DIB it was made from, also after the
+// object's RTF went through the clipboard; an object without one shows nothing.
+TEST(RichEdit, ObjectAtGivesThePictureItWasMadeFrom) {
+  std::string dib(40, '\0');
+  const uint8_t header[] = {40, 0, 0, 0, 2, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0};
+  dib.replace(0, sizeof header, reinterpret_cast<const char*>(header), sizeof header);
+  dib += std::string("\x01\x02\x03\xFA\xFB\xFC\x00\x00", 8);
+  RichEdit e;
+  e.SetText("xy");
+  Clipboard clip;
+  clip.SetData(CF_DIB, dib);
+  e.Paste(clip);
+  ASSERT_NE(e.ObjectAt(0), nullptr);
+  EXPECT_EQ(e.ObjectAt(1), nullptr);
+  EXPECT_EQ(e.ObjectAt(99), nullptr);
+  EXPECT_EQ(PictureObjectDib(*e.ObjectAt(0)), dib);
+  e.ExSetSel(0, 1);
+  Clipboard copied;
+  e.Copy(copied);
+  RichEdit other;
+  other.Paste(copied);
+  ASSERT_NE(other.ObjectAt(0), nullptr);
+  EXPECT_EQ(PictureObjectDib(*other.ObjectAt(0)), dib);
+  EXPECT_EQ(PictureObjectDib("{\\object\\objemb{\\*\\objclass PBrush}}"), "");
+  EXPECT_EQ(PictureObjectDib("{\\pict\\dibitmap0\\picw2 2800"), std::string("\x28\x00", 2));
+}
+
 }  // namespace

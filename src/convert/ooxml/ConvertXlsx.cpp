@@ -18,9 +18,9 @@
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "convert/ooxml/SheetNumberFormat.h"
-#include "convert/ooxml/XmlCharRef.h"
+#include "convert/ooxml/XlsxDrawing.h"
+#include "convert/ooxml/XlsxScan.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace {
@@ -32,118 +32,7 @@ constexpr int kMaxRow = 1048576;
 constexpr int kMaxColumn = 16384;
 constexpr int kMaxRelations = 199;
 
-using View = std::string_view;
-
-// The value of attribute name (given as `name="`) inside the element that starts at
-// `at` (up to its '>'); empty when absent.
-View Attr(View part, size_t at, View name) {
-  const size_t end = part.find('>', at);
-  const View element = part.substr(at, end == View::npos ? View::npos : end - at);
-  size_t p = 0;
-  while ((p = element.find(name, p)) != View::npos) {
-    if (p == 0 || element[p - 1] == ' ' || element[p - 1] == '\t' || element[p - 1] == '\n' || element[p - 1] == '\r') break;
-    p += name.size();
-  }
-  if (p == View::npos) return {};
-  const size_t from = p + name.size();
-  const size_t close = element.find('"', from);
-  return element.substr(from, close == View::npos ? View::npos : close - from);
-}
-
-int ToInt(View v, int fallback = 0) {
-  if (v.empty()) return fallback;
-  int64_t n = 0;
-  size_t i = 0;
-  const bool negative = v[0] == '-';
-  if (negative) ++i;
-  bool any = false;
-  for (; i < v.size() && v[i] >= '0' && v[i] <= '9'; ++i) {
-    n = std::min<int64_t>(n * 10 + (v[i] - '0'), INT32_MAX);
-    any = true;
-  }
-  return any ? static_cast<int>(negative ? -n : n) : fallback;
-}
-
-// Tag test at `at`: '<', an optional namespace prefix ("x:"), then name (a leading
-// '/' for a closing tag) followed by a blank, '>' or '/' (so "c" is not "col").
-bool TagAt(View part, size_t at, View name) {
-  if (at >= part.size() || part[at] != '<') return false;
-  size_t p = at + 1;
-  if (!name.empty() && name[0] == '/') {
-    if (p >= part.size() || part[p] != '/') return false;
-    ++p;
-    name.remove_prefix(1);
-  }
-  for (size_t q = p; q < part.size() && q < p + 16; ++q) {
-    const char c = part[q];
-    if (c == ':') {
-      p = q + 1;
-      break;
-    }
-    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) break;
-  }
-  if (part.compare(p, name.size(), name) != 0) return false;
-  const size_t after = p + name.size();
-  return after >= part.size() || part[after] == ' ' || part[after] == '>' || part[after] == '/' || part[after] == '\t' ||
-         part[after] == '\r' || part[after] == '\n';
-}
-
-// The first tag `name` at or after from and before end; npos when there is none.
-size_t FindTag(View part, size_t from, View name, size_t end = View::npos) {
-  end = std::min(end, part.size());
-  for (size_t at = part.find('<', from); at != View::npos && at < end; at = part.find('<', at + 1)) {
-    if (TagAt(part, at, name)) return at;
-  }
-  return View::npos;
-}
-
-// Appends XML text with the five entities and numeric references decoded; line ends
-// become `lineEnd`, other control bytes a blank. Stops at `limit` bytes, never inside
-// a double-byte character.
-void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
-  for (size_t i = 0; i < text.size() && out.size() < limit;) {
-    auto c = static_cast<uint8_t>(text[i]);
-    if (plat::IsSjisLeadByte(c) && i + 1 < text.size()) {
-      if (out.size() + 2 > limit) break;
-      out.append(text.substr(i, 2));
-      i += 2;
-      continue;
-    }
-    if (c == '&') {
-      static constexpr struct { View name; char c; } kEntities[] = {
-          {"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}, {"&apos;", '\''}};
-      bool done = false;
-      for (const auto& e : kEntities) {
-        if (text.compare(i, e.name.size(), e.name) == 0) {
-          c = static_cast<uint8_t>(e.c);
-          i += e.name.size() - 1;
-          done = true;
-          break;
-        }
-      }
-      std::string ref;
-      if (const size_t n = done ? 0 : DecodeXmlCharRef(text, i, ref); n > 0) {
-        if (ref.size() == 1) {
-          c = static_cast<uint8_t>(ref[0]);  // an ASCII character or control byte: as written
-          i += n - 1;
-        } else {
-          if (out.size() + ref.size() > limit) break;
-          out += ref;
-          i += n;
-          continue;
-        }
-      }
-    }
-    ++i;
-    if (c == '\r') {
-      if (i < text.size() && text[i] == '\n') ++i;
-      c = '\n';
-    }
-    if (c == '\n') out.push_back(lineEnd);
-    else if (c < 0x20) out.push_back(' ');
-    else out.push_back(static_cast<char>(c));
-  }
-}
+using namespace xlsx;
 
 class XlsxReader {
  public:
@@ -392,73 +281,42 @@ bool XlsxReader::ReadSheet(int n) {
   return true;
 }
 
-// A sheet's drawing: pictures become "[name]" object cells at their anchors, shape
-// texts object cells with their anchor's place.
+// A sheet's drawing: pictures become "[name]" object cells, shape texts object cells
+// with their place; the legacy drawing names the pictures of shapes that refer to it.
 void XlsxReader::ReadDrawing(int n) {
   char name[64];
   std::snprintf(name, sizeof name, "xl\\worksheets\\_rels\\sheet%d.xml.rels", n);
-  int drawing = 0;
+  int drawing = 0, legacy = 0;
   {
     const View rels = Part(name);
     const size_t d = rels.find("drawings/drawing");
     if (d != View::npos) drawing = ToInt(rels.substr(d + 16));
     else if (!plat::IsDirectory(doc_.OfficeWorkFolder() + "xl\\worksheets\\_rels")) drawing = n;
+    const size_t v = rels.find("drawings/vmlDrawing");
+    if (v != View::npos) legacy = ToInt(rels.substr(v + 19));
   }
   if (drawing < 1 || drawing > 99) return;
-  // Media names by relation id.
-  std::vector<std::pair<int, std::string>> media;
+  XlsxDrawing objects;
   std::snprintf(name, sizeof name, "xl\\drawings\\_rels\\drawing%d.xml.rels", drawing);
-  {
-    const View rels = Part(name);
-    for (size_t at = 0; (at = rels.find("<Relationship ", at)) != View::npos && media.size() < 100; ++at) {
-      const View target = Attr(rels, at, "Target=\"");
-      const size_t m = target.find("media/");
-      media.emplace_back(ToInt(Attr(rels, at, "Id=\"rId")), m == View::npos ? "" : std::string(target.substr(m + 6, 255)));
-    }
+  objects.ReadRelations(Part(name), false);
+  if (legacy >= 1 && legacy <= 99) {
+    std::snprintf(name, sizeof name, "xl\\drawings\\_rels\\vmlDrawing%d.vml.rels", legacy);
+    objects.ReadRelations(Part(name), true);
+    std::snprintf(name, sizeof name, "xl\\drawings\\vmlDrawing%d.vml", legacy);
+    objects.ReadLegacy(Part(name));
   }
   std::snprintf(name, sizeof name, "xl\\drawings\\drawing%d.xml", drawing);
-  const View part = Part(name);
-  const size_t limit = static_cast<size_t>(std::max(t_.CharLimit() - 1, 1));
-  for (size_t at = 0; (at = part.find("<xdr:from>", at)) != View::npos && boxes_ < SheetTables::kMaxBoxes; ++at) {
-    auto number = [&](View tag) {
-      const size_t p = part.find(tag, at);
-      return p == View::npos ? 0 : ToInt(part.substr(p + tag.size()));
-    };
-    const int column = number("<xdr:col>"), row = number("<xdr:row>");
-    const size_t anchorEnd = std::min({part.find("Anchor>", at), part.find("</xdr:grpSp>", at), part.size()});
-    std::string text;
-    const size_t pic = part.find("<xdr:pic", at);
-    if (pic != View::npos && pic < anchorEnd) {
-      const int rid = ToInt(Attr(part, part.find("r:embed=", pic), "r:embed=\"rId"));
-      const auto found = std::find_if(media.begin(), media.end(), [&](const auto& m) { return m.first == rid; });
-      text = "[" + (found == media.end() ? std::string("Image") : found->second.empty() ? std::string("image") : found->second) + "]";
-      if (doc_.m_nColumnWidthMode != 0) text.clear();
-    } else {
-      size_t last = at;
-      for (size_t p = at; (p = part.find("<a:t>", p)) != View::npos && p < anchorEnd; ++p) {
-        const size_t stop = std::min(part.find('<', p + 5), anchorEnd);
-        // The shape's text begins with its anchor, "(B05): "; runs of one paragraph
-        // join as they are, the next paragraph follows after 8 blanks.
-        if (text.empty()) {
-          char place[32];
-          const int c = std::clamp(column, 0, 26 * 27 - 1);  // two letters at most
-          if (c >= 26) std::snprintf(place, sizeof place, "(%c%c%02d): ", 'A' + c / 26 - 1, 'A' + c % 26, row + 1);
-          else std::snprintf(place, sizeof place, "(%c%02d): ", 'A' + c, row + 1);
-          text = place;
-        } else if (const size_t paragraph = part.find("</a:p>", last); paragraph != View::npos && paragraph < p) {
-          text += "        ";
-        }
-        last = stop;
-        AppendText(part.substr(p + 5, stop - p - 5), text, limit, ':');
-      }
-    }
-    at = anchorEnd;
-    if (text.empty() && pic == View::npos) continue;
+  XlsxDrawing::Settings settings;
+  settings.widths = &doc_.m_abSheetColumns[n];
+  settings.pictureLabels = doc_.m_nColumnWidthMode == 0;
+  settings.charLimit = static_cast<size_t>(std::max(t_.CharLimit(), 2));
+  settings.room = static_cast<size_t>(SheetTables::kMaxBoxes - boxes_);
+  for (const XlsxDrawing::Object& object : objects.Read(Part(name), settings)) {
     const int i = t_.Capacity() + boxes_++;
-    t_.SetText(i, static_cast<int>(std::min<size_t>(text.size(), 255)), text);
-    t_.Code(i) = 1000 + static_cast<int>(text.size());
-    t_.Row(i) = std::clamp(row, 0, kMaxRow);
-    t_.Column(i) = std::clamp(column, 0, kMaxColumn);
+    t_.SetText(i, static_cast<int>(std::min<size_t>(object.text.size(), 255)), object.text);
+    t_.Code(i) = 1000 + static_cast<int>(object.text.size());
+    t_.Row(i) = object.row;
+    t_.Column(i) = object.column;
     t_.Entry(i) = i;
     t_.Sheet(i) = n - 1;
   }

@@ -13,7 +13,7 @@ enum class Tag {
   Run, ParagraphEnd, Paragraph, Tab, Break, RenderedPageBreak, RunPropertiesEnd, Table, TableEnd, Row, RowEnd,
   Cell, CellEnd, CellWidth, Frame, Drawing, DrawingEnd, Pict, PictEnd, Fallback, VmlGroup, VmlGroupEnd, TextBox,
   TextBoxEnd, ShapeGroup, ShapeGroupEnd, Anchor, AnchorEnd, Inline, PositionH, PositionV, Extent, VmlShape, Blip,
-  ImageData,
+  ImageData, ShapeBox,
 };
 
 struct TagName {
@@ -34,7 +34,7 @@ constexpr TagName kTags[] = {
     {"wp:anchor", Tag::Anchor}, {"/wp:anchor", Tag::AnchorEnd}, {"wp:inline", Tag::Inline},
     {"wp:positionH", Tag::PositionH}, {"wp:positionV", Tag::PositionV}, {"wp:extent", Tag::Extent},
     {"v:shape", Tag::VmlShape}, {"v:rect", Tag::VmlShape}, {"v:roundrect", Tag::VmlShape}, {"a:blip", Tag::Blip},
-    {"v:imagedata", Tag::ImageData},
+    {"v:imagedata", Tag::ImageData}, {"wps:spPr", Tag::ShapeBox},
 };
 constexpr size_t kTagCount = sizeof kTags / sizeof kTags[0];
 constexpr size_t kLongestTag = 32;
@@ -112,8 +112,9 @@ void DocxLayout::Element(int& p) {
       if (!inCell_ && after != ' ') AppendText("\t");
       break;
     case Tag::Break:
+      // A column break is neither a page nor a line break.
       if (Find("w:type=\"pag", at, 8)) PageBreak();
-      else LineBreak();
+      else if (!Find("w:type=\"", at, 8) || Find("w:type=\"textWrapping", at, 8)) LineBreak();
       break;
     case Tag::RenderedPageBreak: PageBreak(); break;
     case Tag::RunPropertiesEnd:
@@ -127,10 +128,14 @@ void DocxLayout::Element(int& p) {
     case Tag::CellEnd: CellEnd(); break;
     case Tag::CellWidth: CellWidth(at); break;
     case Tag::Frame: Frame(at); break;
-    case Tag::Drawing: ++drawing_; break;
+    case Tag::Drawing:
+      ++drawing_;
+      shapeOffset_ = {};
+      break;
     case Tag::DrawingEnd:
       drawing_ = std::max(drawing_ - 1, 0);
       anchored_ = false;
+      shapeOffset_ = {};
       break;
     case Tag::Pict: ++pict_; break;
     case Tag::PictEnd:
@@ -165,6 +170,7 @@ void DocxLayout::Element(int& p) {
     case Tag::Anchor:
       anchored_ = true;
       anchor_ = {col_, row_};
+      shapeOffset_ = {};
       break;
     case Tag::AnchorEnd: break;
     case Tag::Inline: anchored_ = false; break;
@@ -173,9 +179,12 @@ void DocxLayout::Element(int& p) {
     case Tag::Extent:
       extentW_ = Find("cx=\"", at, 0) / 65000;
       extentH_ = Find("cy=\"", at, 0) / 160000;
+      drawingW_ = Find("cx=\"", at, 0) / 100;
+      drawingH_ = Find("cy=\"", at, 0) / 300;
       break;
     case Tag::VmlShape: VmlShape(at); break;
     case Tag::Blip: Picture(at, "r:embed=\"rId"); break;
     case Tag::ImageData: Picture(at, "r:id=\"rId"); break;
+    case Tag::ShapeBox: ShapeBox(at); break;
   }
 }

@@ -90,11 +90,17 @@ void DocxLayout::PutText(int row, int col, std::string_view text) {
 // ---- pages --------------------------------------------------------------
 
 void DocxLayout::PageBreak() {
-  if (pageMax_ <= kPageBreakMinRows || tableDepth_ > 0 || inBox_) return;
+  if (pageMax_ <= kPageBreakMinRows || tableDepth_ > 0) return;
   if (!line_.empty()) {
-    int last = row_;
-    PlaceLines(line_, row_, col_, page_.lineWidth, &last);
-    row_ = last + 1;
+    if (inBox_) {
+      int last = 0;
+      PlaceLines(line_, boxAt_.y + boxLine_, boxAt_.x, WrapWidth(), &last);
+      boxLine_ = last - boxAt_.y + 1;
+    } else {
+      int last = row_;
+      PlaceLines(line_, row_, col_, page_.lineWidth, &last);
+      row_ = last + 1;
+    }
     line_.clear();
   }
   if (wgroup_) markPending_ = true;
@@ -113,4 +119,10 @@ void DocxLayout::WritePageMark() {
   col_ = 0;
   pageMax_ = 0;
   spread_ = 0;
+  if (inBox_) {
+    // The box's further lines, and the text after the box, go on at the new page's top.
+    boxAt_.y = row_;
+    boxLine_ = 0;
+    savedRow_ = row_;
+  }
 }

@@ -68,6 +68,8 @@ class DocxLayout {
   void Position(int p, bool horizontal);
   void VmlShape(int p);
   void Picture(int p, std::string_view pattern);
+  void ShapeBox(int p);
+  int WrapWidth() const;
   void EnterTextBox();
   void LeaveTextBox();
 
@@ -105,6 +107,10 @@ class DocxLayout {
   bool anchored_ = false;
   Anchor anchor_;
   int extentW_ = 0, extentH_ = 0;
+  // The drawing's size in shape units (width: EMU / 100, height: EMU / 300), which
+  // give the wrap width of its text, and the shape's offset from its anchor.
+  int drawingW_ = 0, drawingH_ = 0;
+  Anchor shapeOffset_;
   bool inBox_ = false;
   int boxLine_ = 0;
   Anchor boxAt_;
@@ -112,6 +118,10 @@ class DocxLayout {
   std::string savedLine_;
   bool savedInCell_ = false;
   bool frameTaken_ = false;
+  // The row the text flow had when a frame inside a table moved the cursor: the
+  // flow goes on there after the table.
+  bool frameReturn_ = false;
+  int frameReturnRow_ = 0;
 
   // Tables.
   int tableDepth_ = 0;

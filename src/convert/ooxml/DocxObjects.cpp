@@ -1,6 +1,7 @@
 // Positioned objects of the word-processing layout: frames, anchored drawings, VML
 // shapes, picture labels and text boxes, each placed from the offsets it gives.
 #include <algorithm>
+#include <climits>
 
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
@@ -9,6 +10,12 @@
 namespace {
 
 constexpr int kLabelRowLimit = 300;
+// Shape units (EMU / 100 across, EMU / 300 down) per column and row: the scale of
+// an anchor's offsets (65,000 EMU a column, 170,000 EMU a row).
+constexpr int kShapeUnitsPerColumn = 650;
+constexpr int kShapeUnitsPerRow = 567;
+// VML lengths in points as shape units (12,700 EMU a point).
+constexpr int kPointWidthUnits = 127;
 constexpr int kFarthestRow = 1000;  // a position read from the document lies on its page
 
 int Row(int64_t row) { return static_cast<int>(std::clamp<int64_t>(row, 0, kFarthestRow)); }
@@ -29,6 +36,10 @@ void DocxLayout::Frame(int p) {
   if (Find("w:hAnchor=\"text", p, 8)) x += col_;
   if (Find("w:hAnchor=\"margin", p, 8)) x += page_.marginOffset;
   if (!renderingNested_) {
+    if (tableDepth_ > 0 && !frameReturn_) {
+      frameReturn_ = true;
+      frameReturnRow_ = row_;
+    }
     row_ = Row(y);
     col_ = Column(x - 10);
   }
@@ -104,8 +115,11 @@ void DocxLayout::VmlShape(int p) {
   const int top = StyleLength(style, "top:", &hasTop);
   const int marginLeft = StyleLength(style, "margin-left:", &hasMarginLeft);
   const int marginTop = StyleLength(style, "margin-top:", &hasMarginTop);
-  extentW_ = StyleLength(style, "width:", &found) / 6;
-  extentH_ = StyleLength(style, "height:", &found) / 11;
+  const int width = StyleLength(style, "width:", &found), height = StyleLength(style, "height:", &found);
+  extentW_ = width / 6;
+  extentH_ = height / 11;
+  drawingW_ = static_cast<int>(std::clamp<int64_t>(int64_t{width} * kPointWidthUnits, 0, INT_MAX));
+  drawingH_ = static_cast<int>(std::clamp<int64_t>(int64_t{height} * kPointWidthUnits / 3, 0, INT_MAX));
   const std::string hRef = StyleWord(style, "tal-relative:"), vRef = StyleWord(style, "cal-relative:");
 
   int x = hasMarginLeft ? marginLeft / 6 : left / 400;
@@ -158,6 +172,21 @@ void DocxLayout::Picture(int p, std::string_view pattern) {
   maxCol_ = std::min(std::max(maxCol_, w / 2 + x + 6), kMaxColumn);
 }
 
+// A shape's box: its offset from the anchor (the shapes of a group lie apart) and
+// its size, which sets the width its text wraps at.
+void DocxLayout::ShapeBox(int p) {
+  const size_t end = std::min(text_.find("</wps:spPr", static_cast<size_t>(p)), text_.size());
+  const auto value = [&](std::string_view element, std::string_view attribute) -> int {
+    const size_t at = text_.find(element, static_cast<size_t>(p));
+    if (at >= end) return 0;
+    return Find(attribute, static_cast<int>(at), 0);
+  };
+  shapeOffset_ = {value("<a:off ", "x=\"") / 100 / kShapeUnitsPerColumn, value("<a:off ", "y=\"") / 300 / kShapeUnitsPerRow};
+  const int cx = value("<a:ext ", "cx=\""), cy = value("<a:ext ", "cy=\"");
+  if (cx > 0) drawingW_ = cx / 100;
+  if (cy > 0) drawingH_ = cy / 300;
+}
+
 void DocxLayout::EnterTextBox() {
   if (inBox_) return;
   inBox_ = true;
@@ -167,7 +196,8 @@ void DocxLayout::EnterTextBox() {
   line_.clear();
   savedInCell_ = inCell_;
   inCell_ = false;
-  boxAt_ = anchored_ ? anchor_ : Anchor{col_, row_};
+  const Anchor base = anchored_ ? anchor_ : Anchor{col_, row_};
+  boxAt_ = {Column(int64_t{base.x} + shapeOffset_.x), Row(int64_t{base.y} + shapeOffset_.y)};
   boxLine_ = 0;
 }
 

@@ -71,6 +71,7 @@ void DocxLayout::TableStart(int& p) {
   tableDepth_ = 1;
   firstRow_ = true;
   frameTaken_ = false;
+  frameReturn_ = false;
   cellWidths_.fill(0);
   rowLines_ = 0;
 }
@@ -115,25 +116,40 @@ int DocxLayout::CellColumns() const {
 
 void DocxLayout::AppendCellChar(std::string_view ch, int width) {
   if (cellText_.size() + ch.size() > kCellTextLimit) return;
-  const int columns = static_cast<int>(ch.size());
-  if (width >= 3 && cellLineLen_ > 0 && cellLineLen_ + columns > width - 2) {
-    // Wrap at the line's last blank when it has one, so words stay whole.
-    const size_t newline = cellText_.rfind('\n');
-    const size_t lineStart = newline == std::string::npos ? 0 : newline + 1;
-    const size_t blank = cellText_.rfind(' ');
-    if (ch != " " && blank != std::string::npos && blank > lineStart) {
-      const std::string tail = cellText_.substr(blank + 1);
-      cellText_.resize(blank);
-      EndCellLine();
-      cellText_ += tail;
-      cellLineLen_ = static_cast<int>(tail.size());
-    } else {
-      EndCellLine();
-      if (ch == " ") return;
-    }
-  }
   cellText_ += ch;
-  cellLineLen_ += columns;
+  cellLineLen_ += static_cast<int>(ch.size());
+  if (width < 3 || cellLineLen_ <= width - 2) return;
+  // The line is full. When it overflows, its last two bytes are read again on the
+  // next line and a blank takes their place; a double-byte character is never
+  // split (then only the last character goes, without the blank), nor is a
+  // character after '>'. A '|' ends the line.
+  std::string again;
+  if (cellLineLen_ > width - 1) {
+    const size_t lineStart = cellText_.size() - static_cast<size_t>(cellLineLen_);
+    size_t prev = std::string::npos;  // where the character before the last starts
+    for (size_t i = lineStart, n = cellText_.size() - ch.size(); i < n;) {
+      prev = i;
+      i += plat::IsSjisLeadByte(static_cast<uint8_t>(cellText_[i])) && i + 1 < n ? 2 : 1;
+    }
+    const size_t prevLength = prev == std::string::npos ? 0 : cellText_.size() - ch.size() - prev;
+    const bool afterBracket = prevLength == 1 && cellText_[prev] == '>';
+    size_t from = cellText_.size() - ch.size();
+    bool blank = ch.size() == 2 && !afterBracket;
+    if (ch.size() == 1 && prevLength == 1 && !afterBracket) {
+      from = prev;
+      blank = true;
+    }
+    again = cellText_.substr(from);
+    cellText_.resize(from);
+    if (blank) cellText_ += ' ';
+  }
+  cellText_ += '|';
+  EndCellLine();
+  for (size_t i = 0; i < again.size();) {
+    const size_t n = plat::IsSjisLeadByte(static_cast<uint8_t>(again[i])) && i + 1 < again.size() ? 2 : 1;
+    AppendCellChar(std::string_view(again).substr(i, n), width);
+    i += n;
+  }
 }
 
 void DocxLayout::EndCellLine() {
@@ -232,5 +248,10 @@ void DocxLayout::TableEnd() {
   inCell_ = false;
   rowLines_ = 0;
   if (row_ >= kPageMarkRow && !renderingNested_) markPending_ = true;
+  if (frameReturn_) {
+    // A table in a frame: the text flow goes on where it was before the frame.
+    row_ = frameReturnRow_;
+    frameReturn_ = false;
+  }
   col_ = 0;
 }

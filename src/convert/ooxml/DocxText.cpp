@@ -13,6 +13,9 @@ namespace {
 constexpr size_t kLineLimit = 20000;
 constexpr int kDrawingRowLimit = 200;
 constexpr int kSpreadRowLimit = 300;
+// Text of a drawing wider than this (shape units) wraps at the drawing's width.
+constexpr int kNarrowDrawing = 1500;
+constexpr int kUnitsPerColumn = 600;
 
 bool IsTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
 
@@ -190,6 +193,13 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
   *lastRow = r - 1;
 }
 
+int DocxLayout::WrapWidth() const {
+  if (!(drawing_ || pict_) || drawingW_ <= kNarrowDrawing) return page_.lineWidth;
+  // A narrow, tall box keeps to its width; other drawings get a margin of 5 columns.
+  const bool narrowTall = drawingW_ < 5000 && drawingH_ > 2000;
+  return std::min(drawingW_ / kUnitsPerColumn + (narrowTall ? 0 : 5), static_cast<int>(kColumns));
+}
+
 void DocxLayout::FlushParagraph() {
   if (vgroup_) {
     line_.clear();
@@ -197,8 +207,7 @@ void DocxLayout::FlushParagraph() {
   }
   if (inBox_) {
     int last = 0;
-    const int wrap = extentW_ > 4 ? extentW_ : page_.lineWidth;
-    PlaceLines(line_, boxAt_.y + boxLine_, boxAt_.x, wrap, &last);
+    PlaceLines(line_, boxAt_.y + boxLine_, boxAt_.x, WrapWidth(), &last);
     boxLine_ = last - boxAt_.y + 1;
     line_.clear();
     return;
@@ -220,7 +229,7 @@ void DocxLayout::FlushParagraph() {
     }
     afterEmpty_ = false;
     int last = r;
-    PlaceLines(line_, r, col_, page_.lineWidth, &last);
+    PlaceLines(line_, r, col_, WrapWidth(), &last);
     row_ = last + 1;
     line_.clear();
   }

@@ -201,3 +201,32 @@ TEST_F(XlsxReaderTest, NumericCharacterReferencesAreDecoded) {
 }
 
 }  // namespace
+
+namespace {
+
+// A shared string longer than the cell limit less five keeps a blank behind it (cut
+// to the cell limit less one first); a shorter one is shown as it is.
+TEST_F(XlsxReaderTest, LongSharedStringKeepsItsTrailingBlank) {
+  doc_->m_nColumnWidthMode = 10;
+  const size_t limit = static_cast<size_t>(doc_->m_nCharLimit);
+  struct Case {
+    size_t length;
+    std::string shown;
+  };
+  const Case cases[] = {
+      {limit - 5, std::string(limit - 5, 'x')},
+      {limit - 4, std::string(limit - 4, 'x') + " "},
+      {limit + 40, std::string(limit - 1, 'x') + " "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.length);
+    const std::string strings = "<si><t>" + std::string(c.length, 'x') + "</t></si>";
+    const std::vector<Grid> sheets =
+        sheetcompare::ReadCellList(Load("long.xlsx", Book({Sheet("<row r=\"1\"><c t=\"s\"><v>0</v></c></row>")}, strings)));
+    ASSERT_EQ(sheets.size(), 1u);
+    ASSERT_EQ(sheets[0].size(), 1u);
+    EXPECT_EQ(sheets[0][0][0], c.shown);
+  }
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+// The sheet PDF writer on arbitrary cell text: markup lines, settings, row items and
+// page marks drive the pages; the output must end as a PDF or stop by a limit.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "richtext/SheetPdfWriter.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view cells(reinterpret_cast<const char*>(data), size);
+  sheet::PdfInput in;
+  in.cells = cells;
+  in.paper = static_cast<char>('a' + size % 24);  // three letters past 'v' too
+  in.number = size % 3 == 0 ? -1 : static_cast<int>(size * 37);
+  in.title = std::string(cells.substr(0, 40));
+  in.date = "20260102030405";
+  int asked = 0;
+  in.progress = [&asked](int, int, int) { return ++asked > 50; };
+  const sheet::PdfOutput out = sheet::BuildSheetPdf(in);
+  if (out.stop == sheet::PdfStop::None && !out.bytes.ends_with("%%EOF\n")) std::abort();
+  return 0;
+}

@@ -1,0 +1,159 @@
+// Table code 'P': the view's cell text written as a sheet PDF. The user names the
+// file (a save dialog, then the overwrite and write-protect questions); the PDF is
+// built in memory with a progress line and an Esc stop every tenth row, then written
+// to a new work file in the target's folder and renamed over the target, so a stop
+// or a failed write leaves an existing file as it was. The new file is then opened.
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
+#include "platform/Files.h"
+#include "richtext/SheetMarkup.h"
+#include "richtext/SheetPdfWriter.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr int kWriteProtected = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+
+std::string WithName(int id, const std::string& name) {
+  char text[1400];
+  std::snprintf(text, sizeof text, LoadString(id).c_str(), name.substr(0, 1000).c_str());
+  return text;
+}
+
+// The creation date: now in UTC, or the program clock when a fixed start is set.
+std::string PdfDate(const CQelDoc& doc) {
+  time_t t = std::time(nullptr);
+  if (doc.m_tClockStart >= 0) {
+    const uint64_t ms = g_pMainFrame ? g_pMainFrame->Ui().NowMs() : 0;
+    t = static_cast<time_t>(doc.m_tClockStart + static_cast<int64_t>(ms / 1000));
+  }
+  std::tm u{};
+  gmtime_r(&t, &u);
+  char text[48];
+  std::snprintf(text, sizeof text, "%4d%02d%02d%02d%02d%02d", u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour, u.tm_min,
+                u.tm_sec);
+  return text;
+}
+
+}  // namespace
+
+int CQelView::WriteSheetPdf(int number) {
+  // The cell text with a final line end, in the view's own store.
+  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
+  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
+  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
+  m_pTextBuf = m_cellStore.data();
+  m_nTextLen = static_cast<int>(m_cellStore.size());
+  if (m_nRows >= m_nRowLimit - 10) {
+    if (g_pStatusBar) {
+      char text[64];
+      std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
+      g_pStatusBar->SetPaneText(0, text);
+    }
+    ReleaseTableLock();
+    return 1;
+  }
+
+  // Print margins still unset come from the document's print settings; the printer
+  // defaults give the paper.
+  const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
+  const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
+                               (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
+  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
+  for (int k = 0; k < 4; ++k) {
+    if (*margins[k] == -99) *margins[k] = fromSettings[k];
+  }
+
+  // The file.
+  CFileDialog dialog(false, CQelDoc::GetPathPart(GetRealFileName(), 6) + ".pdf");
+  if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) {
+    ReleaseTableLock();
+    return -1;
+  }
+  const std::string path = m_doc.TranslateFileName(dialog.GetPathName(), 0);
+  if (!ConfirmOverwrite(path)) {
+    ReleaseTableLock();
+    return -1;
+  }
+  const auto info = plat::Stat(path);
+  if (info && info->readOnly) {
+    if (AfxMessageBox(WithName(IDS_WRITE_PROTECTED_QUESTION, path), plat::MB_YESNO) != plat::IDYES) {
+      ReleaseTableLock();
+      return -1;
+    }
+    plat::SetReadOnly(path, false);
+  }
+  plat::WorkFile work;
+  if ((info && info->isDirectory) || (plat::Stat(path) && plat::Stat(path)->readOnly) || !work.CreateBeside(path)) {
+    AfxMessageBox(WithName(kWriteProtected, path));
+    ReleaseTableLock();
+    return -1;
+  }
+
+  sheet::PdfInput in;
+  in.cells = m_cellStore;
+  in.number = number;
+  in.paper = sheet::PaperLetter(m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
+  for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
+  in.title = CQelDoc::GetPathPart(path, 2);
+  in.date = PdfDate(m_doc);
+  in.progress = [](int row, int last, int sheetNumber) {
+    if (g_pStatusBar) {
+      char text[96];
+      std::snprintf(text, sizeof text, "%3d / %3d line of sheet %d  (Push ESC key to stop)", row, last, sheetNumber);
+      g_pStatusBar->SetPaneText(0, text);
+    }
+    return g_pMainFrame && g_pMainFrame->CheckUserAbort() != 0;
+  };
+  const sheet::PdfOutput out = sheet::BuildSheetPdf(in);
+
+  // The paper and margins in force go back to the printer defaults and the view.
+  const char paper = out.paper ? out.paper : in.paper;
+  sheet::PaperOfLetter(paper, m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
+  if (out.scale > 0) m_doc.m_nPrinterScale = out.scale;
+  for (int k = 0; k < 4; ++k) {
+    if (out.margins[k] != -99) *margins[k] = out.margins[k];
+  }
+
+  if (out.stop != sheet::PdfStop::None) {
+    if (out.stop == sheet::PdfStop::ObjectLimit) {
+      char text[96];
+      std::snprintf(text, sizeof text, "output items over limit  adrs# =%d > %d(max)", out.stopObject, sheet::kPdfObjectLimit);
+      AfxMessageBox(text);
+    } else if (out.stop == sheet::PdfStop::TooLarge) {
+      AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(m_nTextLen) + " ");
+    }
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
+    ReleaseTableLock();
+    return -1;
+  }
+
+  // The document text holds the PDF until the load replaces it.
+  const size_t need = out.bytes.size() + 1;
+  if (m_doc.m_textStore.size() >= need || plat::TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
+    m_doc.m_pText = m_doc.m_textStore.data();
+    m_doc.m_nTextCap = static_cast<int>(std::min<size_t>(m_doc.m_textStore.size(), INT32_MAX));
+    std::copy(out.bytes.begin(), out.bytes.end(), m_doc.m_pText);
+    m_doc.m_pText[out.bytes.size()] = '\0';
+    m_doc.m_nTextLen = static_cast<int>(out.bytes.size());
+  }
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
+  if (!work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size())) || !work.CommitAs(path)) {
+    AfxMessageBox(WithName(kWriteProtected, path));
+    ReleaseTableLock();
+    return -1;
+  }
+
+  (m_doc.m_nActiveList == 1 ? m_doc.m_strFileName1 : m_doc.m_strFileName2) = path;
+  if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
+  m_doc.RefreshFileLists();
+  m_doc.LoadDocument(path, 0);
+  ReleaseTableLock();
+  return 0;
+}
