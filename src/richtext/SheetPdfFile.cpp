@@ -89,8 +89,10 @@ int CQelView::WriteSheetPdf(int number) {
     }
     plat::SetReadOnly(path, false);
   }
+  // A folder, a file still protected or a folder that takes no new file: nothing is written.
+  const auto now = plat::Stat(path);
   plat::WorkFile work;
-  if ((info && info->isDirectory) || (plat::Stat(path) && plat::Stat(path)->readOnly) || !work.CreateBeside(path)) {
+  if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
     AfxMessageBox(WithName(kWriteProtected, path));
     ReleaseTableLock();
     return -1;
@@ -103,6 +105,7 @@ int CQelView::WriteSheetPdf(int number) {
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
   in.title = CQelDoc::GetPathPart(path, 2);
   in.date = PdfDate(m_doc);
+  in.verticalRules = m_bVerticalRules != 0;
   in.progress = [](int row, int last, int sheetNumber) {
     if (g_pStatusBar) {
       char text[96];

@@ -3,8 +3,10 @@
 // would start below the bottom margin or at a row's page mark, and every page is
 // four objects (the page, its Flate content stream, the stream's length, its
 // resources). A cell is drawn as a hex string of its Shift-JIS bytes in the font its
-// attributes select, at its column's place; the columns are as wide as their widest
-// text. Offsets are taken from the output's length as each object is appended.
+// attributes select, at its column's place (left, centred or right as the row, the
+// column or the sheet places it); the columns are as wide as their widest text, and
+// a column's left rule (or the view's vertical rules) is drawn beside each of its
+// cells. Offsets are taken from the output's length as each object is appended.
 #include <algorithm>
 #include <cstdio>
 #include <span>
@@ -173,13 +175,38 @@ class PageWriter {
       y_ -= rule;
     }
     const int baseline = y_ * 10 - (size * 4 + 10);
+    const int pitch = size / 2 + 2;
     int x = left;
     for (size_t c = 0; c < row.texts.size() && x < pageRight; ++c) {
       const std::string& text = row.texts[c];
-      if (!text.empty()) Cell(s, row, c, text, x, baseline, pageRight, h);
-      x += (c < widths_.size() ? widths_[c] : 2 * CharWidth(h)) + CharWidth(h);
+      const int width = c < widths_.size() ? widths_[c] : 2 * CharWidth(h);
+      const std::string_view raw = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
+      const bool applies = c < s.columns.size() && s.ColumnApplies(c, raw);
+      const char leftRule = applies ? s.columns[c].rules[0] : 0;
+      if (in_.verticalRules || leftRule == '1' || leftRule == '2') {
+        const int at = std::max(x - CharWidth(h) / 2, 0);
+        content_ += (leftRule == '2' ? "1.5 w\n" : "0.5 w\n") + Tenths(at) + " " + std::to_string(y_) + " m " + Tenths(at) + " " +
+                    std::to_string(y_ - pitch) + " l S\n";
+      }
+      if (!text.empty()) {
+        // Right or centred text starts where its measure leaves it in the column.
+        const char placement = HorizontalPlacement(Placement(s, row, c, applies));
+        const int64_t room = int64_t{width} - int64_t{CharWidth(CellSize(s, row, c, h))} * static_cast<int64_t>(text.size());
+        const int shift = room <= 0 ? 0 : placement == 'R' ? static_cast<int>(room) : placement == 'C' ? static_cast<int>(room / 2) : 0;
+        Cell(s, row, c, text, x + shift, baseline, pageRight, h);
+      }
+      x += width + CharWidth(h);
     }
-    y_ -= size / 2 + 2;
+    y_ -= pitch;
+  }
+
+  // The placement code of a cell: the row's, the column's (a thousands form places
+  // right), else the sheet's.
+  static uint8_t Placement(const SheetText& s, const SheetRowText& row, size_t c, bool applies) {
+    if (row.hasFormat && row.format.placement) return row.format.placement;
+    if (applies && s.columns[c].placement) return s.columns[c].placement;
+    if (applies && (s.columns[c].numberForm & 0x7F) == 'c') return 'R';
+    return s.settings.format.placement;
   }
 
   void Cell(const SheetText& s, const SheetRowText& row, size_t c, const std::string& text, int x, int baseline, int right,

@@ -19,6 +19,7 @@ struct PdfInput {
   int margins[4] = {1000, 1000, 2000, 1000};  // top, bottom, left, right in 1/100 mm
   std::string title;       // the file's name without extension (CP932)
   std::string date;        // "YYYYMMDDhhmmss" in UTC
+  bool verticalRules = false;  // a rule left of every cell (the view's vertical rules)
   // Asked at the end of every tenth row while rows of the sheet remain, with the row
   // number, the sheet's last row number and the sheet number; true stops the run.
   std::function<bool(int row, int last, int sheet)> progress;

@@ -99,6 +99,9 @@ TEST_F(SheetPdfFileTest, StopEmptiedTheExistingTargetFault) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"old.pdf"}));  // no work file left behind
   EXPECT_EQ(doc_->m_bUserAbort, 1);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+  const auto& trace = frame_->StatusBar().Trace();
+  EXPECT_NE(std::find(trace.begin(), trace.end(), " 10 /  45 line of sheet 1  (Push ESC key to stop)"), trace.end());
+  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_ABORT_QUESTION));
   // A new name is not made at all.
   AnswerPath(Win("new.pdf"));
   frame_->Ui().QueueAnswer(plat::IDYES);
@@ -137,6 +140,21 @@ TEST_F(SheetPdfFileTest, AWriteProtectedTargetIsAskedAbout) {
   frame_->Ui().QueueAnswer(plat::IDYES);  // make it writable and write
   EXPECT_EQ(P(), 0);
   EXPECT_TRUE(testenv::ReadHostFile(dir_.HostPath("ro.pdf")).starts_with("%PDF-1.3"));
+}
+
+TEST_F(SheetPdfFileTest, AFolderOrAMissingFolderIsRefused) {
+  SetRows(2);
+  std::filesystem::create_directory(dir_.HostPath("d.pdf"));
+  for (const std::string& target : {Win("d.pdf"), Win("none") + "\\x.pdf"}) {
+    AnswerPath(target);
+    frame_->Ui().QueueAnswer(plat::IDOK);
+    EXPECT_EQ(P(), -1) << target;
+    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+    std::string expected = LoadString(179);
+    expected.replace(expected.find("%s"), 2, target);
+    EXPECT_EQ(frame_->Ui().MessageLog().back().text, expected);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir_.HostPath("d.pdf")));
 }
 
 TEST_F(SheetPdfFileTest, TheRowLimitStopsBeforeTheDialog) {

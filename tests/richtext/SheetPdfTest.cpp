@@ -152,6 +152,40 @@ TEST(SheetPdfTest, CellsSelectTheirFontAndSize) {
   EXPECT_NE(pages[0].find("BT\n/F1 12.5 Tf\nET\n"), std::string::npos) << pages[0];
 }
 
+TEST(SheetPdfTest, RulesBetweenRowsAreDrawnAndLowerTheRows) {
+  // A thick rule under row 1 (its bottom '2'), a thin one over row 3 (its top '1').
+  const std::vector<std::string> pages = PageStreams(Build("a^02\r\nb\r\nc^10\r\n").bytes);
+  ASSERT_EQ(pages.size(), 1u);
+  const std::string& p = pages[0];
+  EXPECT_NE(p.find("1.5 w\n66.0 797 m 80.1 797 l S\n"), std::string::npos) << p;
+  EXPECT_NE(p.find("0.5 w\n66.0 783 m 80.1 783 l S\n"), std::string::npos) << p;
+  // Rows at 809, then 797 - 2, then 783 - 1: baselines 9.4 points below.
+  EXPECT_NE(p.find("66.0 799.6 Td\n<61>"), std::string::npos) << p;
+  EXPECT_NE(p.find("66.0 785.6 Td\n<62>"), std::string::npos) << p;
+  EXPECT_NE(p.find("66.0 772.6 Td\n<63>"), std::string::npos) << p;
+}
+
+TEST(SheetPdfTest, PlacementAndColumnRules) {
+  // Column 2 in thousands placed right, with a thick left rule; row 3 centred.
+  const std::string cells = "item\x06" "amount\r\nalpha\x06" "1234567.8\r\nbeta\x06" "2^C\r\n!%\x06\r\nName\x06L\r\nSum\x06Rc2102\r\n";
+  const std::vector<std::string> pages = PageStreams(Build(cells).bytes);
+  ASSERT_EQ(pages.size(), 1u);
+  const std::string& p = pages[0];
+  // Column 1 is 5 characters of 4.7 points, column 2 9 ("1,234,568"), one between.
+  EXPECT_NE(p.find("94.2 787.6 Td\n<312C3233342C353638>"), std::string::npos) << p;
+  EXPECT_NE(p.find("113.0 775.6 Td\n<32>"), std::string::npos) << p;  // centred: 94.2 + (42.3 - 4.7) / 2
+  EXPECT_NE(p.find("1.5 w\n91.9 809 m 91.9 797 l S\n"), std::string::npos) << p;
+  EXPECT_EQ(CountOf(p, " l S\n"), 3);
+  sheet::PdfInput in;
+  const std::string plain = "a\x06" "b\r\n";
+  in.cells = plain;
+  in.verticalRules = true;
+  const std::vector<std::string> ruled = PageStreams(sheet::BuildSheetPdf(in).bytes);
+  ASSERT_EQ(ruled.size(), 1u);
+  EXPECT_NE(ruled[0].find("0.5 w\n63.7 809 m 63.7 797 l S\n"), std::string::npos) << ruled[0];
+  EXPECT_EQ(CountOf(ruled[0], " l S\n"), 2);
+}
+
 TEST(SheetPdfTest, HundredRowsAtTheDefaultMarginsMakeTwoPages) {
   const sheet::PdfOutput out = Build(Rows(100));
   EXPECT_EQ(out.pages, 2);

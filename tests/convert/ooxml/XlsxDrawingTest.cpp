@@ -254,8 +254,7 @@ TEST_F(XlsxDrawingTest, PictureLabelsArePaddedToTheColumnWidth) {
   }
 }
 
-// Hostile drawings: a picture without r:embed ended the program (its search ran
-// past the part); groups with no frame, nested beyond the limit, members outside
+// Hostile drawings: groups with no frame, nested beyond the limit, members outside
 // their anchor, unclosed elements and object floods keep to their bounds.
 TEST_F(XlsxDrawingTest, HostileDrawingsKeepTheirBounds) {
   std::string deep = Shape(Xfrm(Box(10, 10, 1, 1)), "deep");
@@ -302,8 +301,10 @@ TEST_F(XlsxDrawingTest, HostileDrawingsKeepTheirBounds) {
   XlsxDrawing::Settings settings;
   settings.room = 200;
   EXPECT_EQ(XlsxDrawing().Read(std::string(kDrawingHead) + Anchor(0, 0, 1, 1, flood), settings).size(), 200u);
+}
 
-  // The whole road with the picture that ended the program.
+// A picture without r:embed ended the program: the search for it ran past the part.
+TEST_F(XlsxDrawingTest, PictureWithoutEmbedDoesNotEndTheProgram) {
   SKIP_WITHOUT_PROGRAM("zip");
   const std::string book = Package(
       "noembed.xlsx",
