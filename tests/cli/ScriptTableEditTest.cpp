@@ -141,6 +141,31 @@ TEST_F(ScriptTableEditTest, TableEditingExampleOfTheReadme) {
   EXPECT_NE(out.find("column 1  moved +1 | width = 11"), std::string::npos) << out;
 }
 
+// After the column codes LibreOffice still reads every cell of the re-rendered rows
+// in order: the rewritten RTF is sound.
+TEST_F(ScriptTableEditTest, LibreOfficeReadsTheCellsOfReRenderedRows) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par}");
+  const std::string script = "open " + Q(dir_.HostPath("table.rtf")) +
+                             "\ncaret 1 1 3 11\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT"
+                             "\ncaret 3 2\ncommand ID_TABLE_INSERT_COLUMN\ncaret 4 2\ncommand ID_TABLE_SPLIT_COLUMN"
+                             "\ncaret 2 2\ncommand ID_TABLE_LEFT_RULE\nprint rtf\n";
+  ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
+  const std::string file = dir_.HostPath("pane.rtf");
+  testenv::WriteHostFile(file, PrintedRtf());
+  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
+                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
+  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
+  size_t at = 0;
+  for (const char* cell : {"item", "count", "price", "apple", "3", "100", "pear", "5", "80"}) {
+    const size_t next = text.find(cell, at);
+    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
+    at = next + 1;
+  }
+}
+
 // Sheets past the row limit, 2,000 columns wide, or with markup numbers far past 32
 // bits: each ends with the system's message or is shown within its limits.
 TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {

@@ -1,6 +1,7 @@
 // Pictures of binary workbooks and Word documents chosen by the number of their tag
 // and shown: documents made at test time by LibreOffice from flat ODF holding a
 // JPEG and a PNG that ImageMagick made, and the fixtures.
+#include <algorithm>
 #include <string>
 
 #include "app/FileKind.h"
@@ -111,6 +112,32 @@ TEST_F(OfficePictureTest, FixturePicturesAreShown) {
     const std::string path = WriteFile(c.file, Fixture(c.file));
     EXPECT_EQ(Choose(path, c.item).kind, c.kind) << c.file << " " << c.item;
     EXPECT_GT(doc_->m_nImageWidth, 0) << c.file;
+  }
+}
+
+// Pictures a Word document's text does not place are listed after it as "[Img1]",
+// "[Img2]": chosen by those tags, they count on from the placed ones (none here:
+// the anchors of the fixture's pictures are blanked).
+TEST_F(OfficePictureTest, WordPictureListedAfterTheTextIsChosenByItsTag) {
+  std::string bytes = Fixture("word-sample.doc");
+  const std::string after = std::string("A\0f\0t\0e\0r\0 \0t\0h\0e\0 \0t\0a\0b\0l\0e\0", 30);
+  const size_t at = bytes.find(after);
+  ASSERT_NE(at, std::string::npos);
+  for (size_t k = at; k + 1 < std::min(bytes.size(), at + 400); k += 2)
+    if (bytes[k] == 1 && bytes[k + 1] == 0) bytes[k] = ' ';
+  const std::string path = WriteFile("unplaced.doc", bytes);
+  const std::string text = ShowPath(path);
+  ASSERT_NE(text.find("[Img2]"), std::string::npos) << text;
+  EXPECT_EQ(text.find("[Image"), std::string::npos) << text;
+  const struct {
+    const char* tag;
+    int kind;
+  } cases[] = {{"[Img1]", kKindPng}, {"[Img2]", kKindJpeg}};
+  for (const auto& c : cases) {
+    ShowPath(path);
+    EXPECT_EQ(doc_->ShowOfficePicture(c.tag), 0) << c.tag;
+    EXPECT_EQ(doc_->m_nFileKind, c.kind) << c.tag;
+    EXPECT_EQ(doc_->m_nSelectedItem, 0);
   }
 }
 
