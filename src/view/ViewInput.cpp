@@ -178,8 +178,12 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnMouseMove(unsigned flags, CPoint point) {
-  if (IsImageKind(m_nFileKind) && !(flags & plat::MK_LBUTTON)) {
-    ShowPixelInfo(0, point.x, point.y);
+  if (IsImageKind(m_nFileKind)) {
+    if (flags & plat::MK_LBUTTON) {
+      OnImageEditDrag(flags, point);
+    } else {
+      ShowPixelInfo(0, point.x, point.y);
+    }
     return;
   }
   if (!m_bDragging || !(flags & plat::MK_LBUTTON)) return;
@@ -202,6 +206,10 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
+  if (IsImageKind(m_nFileKind)) {
+    OnImageEditRelease(point);
+    return;
+  }
   if (!m_bDragging) return;
   m_bDragging = false;
   if (m_doc.m_bTableMode == 1) {
