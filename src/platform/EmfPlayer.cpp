@@ -91,14 +91,6 @@ MetaObject PenObject(int style, double width, COLORREF color) {
   return o;
 }
 
-MetaObject BrushObject(int style, COLORREF color, int hatch) {
-  MetaObject o;
-  o.kind = MetaObject::Kind::Brush;
-  if (style != BS_NULL && style != BS_HATCHED) style = BS_SOLID;
-  o.brush = Brush{style, color & 0xFFFFFF, std::clamp(hatch, 0, 5)};
-  return o;
-}
-
 MetaObject FontObject(const Record& r) {
   MetaObject o;
   o.kind = MetaObject::Kind::Font;

@@ -695,4 +695,12 @@ std::u16string MetafileCanvas::DecodeText(std::span<const uint8_t> bytes) const 
   return out;
 }
 
+MetaObject BrushObject(int style, COLORREF color, int hatch) {
+  MetaObject o;
+  o.kind = MetaObject::Kind::Brush;
+  if (style != BS_NULL && style != BS_HATCHED) style = BS_SOLID;
+  o.brush = Brush{style, color & 0xFFFFFF, std::clamp(hatch, 0, 5)};
+  return o;
+}
+
 }  // namespace plat

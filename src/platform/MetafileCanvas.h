@@ -62,6 +62,11 @@ struct MetaObject {
   MetaFont font;
 };
 
+// A brush as both formats create it: anything but hollow and hatched is solid,
+// hatch styles 0-5.
+MetaObject BrushObject(int style, COLORREF color, int hatch);
+
+
 class MetafileCanvas {
  public:
   // The table holds objects 0 .. objects - 1 (at most kMaxObjects).

@@ -63,14 +63,6 @@ MetaObject PenObject(const Params& p) {
   return o;
 }
 
-MetaObject BrushObject(int style, COLORREF color, int hatch) {
-  MetaObject o;
-  o.kind = MetaObject::Kind::Brush;
-  if (style != BS_NULL && style != BS_HATCHED) style = BS_SOLID;
-  o.brush = Brush{style, color & 0xFFFFFF, std::clamp(hatch, 0, 5)};
-  return o;
-}
-
 MetaObject FontObject(const Params& p) {
   MetaObject o;
   o.kind = MetaObject::Kind::Font;

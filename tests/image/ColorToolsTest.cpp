@@ -9,6 +9,7 @@
 #include "image/ColorTools.h"
 #include "image/ShownPictureTest.h"
 #include "platform/Ui.h"
+#include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -16,27 +17,14 @@ namespace {
 using testenv::Quote;
 using testenv::Shell;
 
-class ColorToolsScriptTest : public ::testing::Test {
+class ColorToolsScriptTest : public imagetest::ScriptPictureTest {
  protected:
   void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("compare");
+    ScriptPictureTest::SetUp();
+    if (IsSkipped()) return;
     // A red picture with a blue square at (10, 10)-(29, 29).
     Sh("convert -size 60x40 xc:red +antialias -fill blue -draw 'rectangle 10,10 29,29' -type TrueColor BMP3:p.bmp");
   }
-  std::string Sh(const std::string& command) { return Shell("cd " + Quote(dir_.Host()) + " && " + command); }
-  void Run(const std::string& script) {
-    testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    int status = -1;
-    out_ = Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
-                     Quote(PELNORIX_BINARY) + " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
-                 &status);
-    EXPECT_EQ(status, 0) << testenv::ReadHostFile(dir_.HostPath("err.txt"));
-  }
-  std::string Differ(const std::string& a, const std::string& b) {
-    return Sh("compare -metric AE " + a + " " + b + " null: 2>&1");
-  }
-  testenv::TempDir dir_;
-  std::string out_;
 };
 
 TEST_F(ColorToolsScriptTest, ReplacementTurnsTheSourceColourIntoTheTarget) {

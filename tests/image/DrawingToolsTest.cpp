@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "image/BmpImage.h"
+#include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -23,23 +24,12 @@ using testenv::Shell;
 constexpr const char* kText = "#030201";
 constexpr const char* kBackground = "#FAF9F8";
 
-class DrawingToolsTest : public ::testing::Test {
+class DrawingToolsTest : public imagetest::ScriptPictureTest {
  protected:
   void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("compare");
+    ScriptPictureTest::SetUp();
+    if (IsSkipped()) return;
     Sh("convert -size 200x150 xc:white -type TrueColor BMP3:w.bmp");
-  }
-  std::string Sh(const std::string& command) { return Shell("cd " + Quote(dir_.Host()) + " && " + command); }
-  void Run(const std::string& script) {
-    testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    int status = -1;
-    out_ = Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
-                     Quote(PELNORIX_BINARY) + " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
-                 &status);
-    EXPECT_EQ(status, 0) << testenv::ReadHostFile(dir_.HostPath("err.txt"));
-  }
-  std::string Differ(const std::string& a, const std::string& b) {
-    return Sh("compare -metric AE " + a + " " + b + " null: 2>&1");
   }
   // Pixels of a colour, and the bounding box of that colour as "WxH+X+Y".
   std::string Count(const std::string& file, const std::string& colour) {
@@ -49,12 +39,6 @@ class DrawingToolsTest : public ::testing::Test {
   std::string Box(const std::string& file, const std::string& colour) {
     return Sh("convert " + file + " -fill white +opaque '" + colour + "' -format '%@' info:");
   }
-  static std::string Region(int l, int t, int r, int b) {
-    return "click " + std::to_string(l) + " " + std::to_string(t) + "\ncommand ID_REGION_TOP_LEFT\nclick " +
-           std::to_string(r) + " " + std::to_string(b) + "\ncommand ID_REGION_BOTTOM_RIGHT\n";
-  }
-  testenv::TempDir dir_;
-  std::string out_;
 };
 
 TEST_F(DrawingToolsTest, FrameIsTheRectangleAndPressingAgainTakesItAway) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -15,27 +16,13 @@ namespace {
 using testenv::Quote;
 using testenv::Shell;
 
-class RegionOverlayTest : public ::testing::Test {
+class RegionOverlayTest : public imagetest::ScriptPictureTest {
  protected:
   void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("compare");
+    ScriptPictureTest::SetUp();
+    if (IsSkipped()) return;
     Sh("convert -size 200x150 xc:white -type TrueColor BMP3:w.bmp");
   }
-  std::string Sh(const std::string& command) { return Shell("cd " + Quote(dir_.Host()) + " && " + command); }
-  void Run(const std::string& script) {
-    testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    int status = -1;
-    out_ = Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
-                     Quote(PELNORIX_BINARY) + " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
-                 &status);
-    EXPECT_EQ(status, 0) << Err();
-  }
-  std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
-  std::string Differ(const std::string& a, const std::string& b) {
-    return Sh("compare -metric AE " + a + " " + b + " null: 2>&1");
-  }
-  testenv::TempDir dir_;
-  std::string out_;
 };
 
 TEST_F(RegionOverlayTest, RegionPrintCropsToTheRegionAndAsksForThePreview) {
