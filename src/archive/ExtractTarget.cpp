@@ -12,21 +12,6 @@
 
 namespace {
 
-// Windows names differ only in ASCII case; a double-byte character is kept whole
-// (its trail byte may look like an ASCII letter).
-std::string FoldCase(std::string_view name) {
-  std::string out(name);
-  for (size_t i = 0; i < out.size(); ++i) {
-    const auto b = static_cast<uint8_t>(out[i]);
-    if (plat::IsSjisLeadByte(b)) {
-      ++i;
-    } else if (b >= 'A' && b <= 'Z') {
-      out[i] = static_cast<char>(b + 32);
-    }
-  }
-  return out;
-}
-
 std::vector<std::string> SplitParts(const std::string& rel) {
   std::vector<std::string> parts;
   std::vector<uint8_t> mask = MakeSjisLeadMask(rel, rel.size());
@@ -53,7 +38,7 @@ CExtractTarget::Listing& CExtractTarget::ListingOf(const std::string& folder) {
   if (auto entries = plat::ListDirectory(folder)) {
     for (const plat::DirEntry& e : *entries) {
       if (!e.nameExact) continue;  // a host name no member name can equal
-      it->second.emplace(FoldCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
+      it->second.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
     }
   }
   return it->second;
@@ -63,7 +48,7 @@ std::optional<std::string> CExtractTarget::EnterFolders(const std::vector<std::s
   std::string current = folder_;
   for (size_t i = 0; i < count; ++i) {
     Listing& listing = ListingOf(current);
-    const std::string key = FoldCase(parts[i]);
+    const std::string key = plat::FoldNameCase(parts[i]);
     auto found = listing.find(key);
     if (found == listing.end()) {
       const std::string made = WinJoin(current, parts[i]);
@@ -93,7 +78,7 @@ CExtractTarget::Place CExtractTarget::PlaceOf(const std::string& rel) {
   std::optional<std::string> folder = EnterFolders(parts, parts.size() - 1);
   CODEC_CHECK(folder.has_value(), codec::err::kWrite);
   Listing& listing = ListingOf(*folder);
-  Place place{*folder, "", FoldCase(parts.back()), parts.back(), false};
+  Place place{*folder, "", plat::FoldNameCase(parts.back()), parts.back(), false};
   auto found = listing.find(place.key);
   if (found != listing.end()) {
     // A folder stands in the way; a link of the name is replaced as a file would be

@@ -27,14 +27,6 @@ plat::Pen PenFor(int figure, int pattern, COLORREF color) {
   }
 }
 
-void Frame(plat::DrawContext& dc, int left, int top, int r, int b) {
-  dc.MoveToEx(left, top);
-  dc.LineTo(r, top);
-  dc.LineTo(r, b);
-  dc.LineTo(left, b);
-  dc.LineTo(left, top);
-}
-
 }  // namespace
 
 int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, COLORREF frame, COLORREF fill,
@@ -80,7 +72,7 @@ int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, 
   const COLORREF pen = penColor;
   switch (figure) {
     case 0:
-      Frame(dc, left, top, r, b);
+      plat::DrawOutline(dc, left, top, r, b);
       if (pattern == 2) {
         dc.SetPixel(left - 1, top - 1, pen), dc.SetPixel(r + 1, top - 1, pen);
         dc.SetPixel(r + 1, b + 1, pen), dc.SetPixel(left - 1, b + 1, pen);
@@ -89,10 +81,10 @@ int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, 
       }
       break;
     case 1: {
-      Frame(dc, left, top, r, b);
+      plat::DrawOutline(dc, left, top, r, b);
       if (pattern == 3 || pattern == 4) dc.SetPixel(left - 1, top - 1, pen), dc.SetPixel(left, top - 1, pen);
       const int d = pattern <= 2 ? pattern + 2 : pattern <= 4 ? pattern : pattern - 2;
-      Frame(dc, left + d, top + d, r - d, b - d);
+      plat::DrawOutline(dc, left + d, top + d, r - d, b - d);
       if (pattern == 3 || pattern == 4) {
         dc.SetPixel(left + d - 1, top + d - 1, pen), dc.SetPixel(left + d, top + d - 1, pen);
       }

@@ -24,15 +24,6 @@ std::string Format(const char* format, auto... args) {
   return text;
 }
 
-// The four sides of the outline, end pixels included.
-void Outline(plat::DrawContext& dc, int left, int top, int r, int b) {
-  dc.MoveToEx(left, top);
-  dc.LineTo(r, top);
-  dc.LineTo(r, b);
-  dc.LineTo(left, b);
-  dc.LineTo(left, top);
-}
-
 }  // namespace
 
 void CQelView::DrawImageOverlay() {
@@ -101,7 +92,7 @@ void CQelView::DrawImageOverlay() {
       break;
     }
     case kPointFigure: break;
-    default: Outline(dc, left, top, r, b); break;
+    default: plat::DrawOutline(dc, left, top, r, b); break;
   }
 }
 

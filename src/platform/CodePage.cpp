@@ -213,4 +213,17 @@ unsigned JisToSjis(unsigned jis) {
   return c1 << 8 | c2;
 }
 
+std::string FoldNameCase(std::string_view name) {
+  std::string out(name);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const auto b = static_cast<uint8_t>(out[i]);
+    if (IsSjisLeadByte(b)) {
+      ++i;
+    } else if (b >= 'A' && b <= 'Z') {
+      out[i] = static_cast<char>(b + 32);
+    }
+  }
+  return out;
+}
+
 }  // namespace plat

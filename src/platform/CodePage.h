@@ -52,4 +52,8 @@ uint16_t UnicodeToCp932Code(char16_t ch);
 // byte lies outside 0x21..0x7E.
 unsigned JisToSjis(unsigned jis);
 
+// The name with ASCII capitals made small, as Windows compares file names; a
+// double-byte character is kept whole (its trail byte may look like a letter).
+std::string FoldNameCase(std::string_view name);
+
 }  // namespace plat

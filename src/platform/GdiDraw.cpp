@@ -479,4 +479,12 @@ bool DrawContext::Polyline(const std::vector<CPoint>& points) {
   return true;
 }
 
+void DrawOutline(DrawContext& dc, int left, int top, int r, int b) {
+  dc.MoveToEx(left, top);
+  dc.LineTo(r, top);
+  dc.LineTo(r, b);
+  dc.LineTo(left, b);
+  dc.LineTo(left, top);
+}
+
 }  // namespace plat

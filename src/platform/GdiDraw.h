@@ -118,4 +118,8 @@ class DrawContext {
   int dashPos_ = 0;
 };
 
+// The four sides of (left, top)-(r, b) as MoveToEx and four LineTo calls, so every
+// corner is painted once.
+void DrawOutline(DrawContext& dc, int left, int top, int r, int b);
+
 }  // namespace plat

@@ -9,21 +9,6 @@ namespace {
 
 constexpr size_t kMaxHostName = 255;  // bytes of one name on the file systems unpacked to
 
-// Windows names differ only in ASCII case; a double-byte character is kept whole
-// (its trail byte may look like an ASCII letter).
-std::string FoldCase(std::string_view name) {
-  std::string out(name);
-  for (size_t i = 0; i < out.size(); ++i) {
-    const auto b = static_cast<uint8_t>(out[i]);
-    if (plat::IsSjisLeadByte(b)) {
-      ++i;
-    } else if (b >= 'A' && b <= 'Z') {
-      out[i] = static_cast<char>(b + 32);
-    }
-  }
-  return out;
-}
-
 // The parts of a path separated by '\' (not a double-byte character's trail byte)
 // or '/'; empty parts dropped.
 std::vector<std::string> SplitParts(std::string_view path) {
@@ -63,7 +48,7 @@ bool CPackageParts::MakeFolders(const std::vector<std::string>& parts, size_t co
   for (size_t k = 0; k < count; ++k) {
     if (!HostCanHold(parts[k])) return false;
     if (!key.empty()) key += '\\';
-    key += FoldCase(parts[k]);
+    key += plat::FoldNameCase(parts[k]);
     const auto [at, added] = entries_.try_emplace(key, Entry{Slot::Folder, 0});
     if (!added && at->second.slot != Slot::Folder) return false;
   }
@@ -97,7 +82,7 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
     if (!MakeFolders(parts, parts.size() - 1)) {
       code = codec::err::kWrite;
     } else {
-      for (const std::string& part : parts) key += (key.empty() ? "" : "\\") + FoldCase(part);
+      for (const std::string& part : parts) key += (key.empty() ? "" : "\\") + plat::FoldNameCase(part);
       const auto found = entries_.find(key);
       if (found != entries_.end() && found->second.slot == Slot::Folder) code = codec::err::kWrite;
     }
@@ -133,7 +118,7 @@ std::optional<std::string> CPackageParts::Key(std::string_view rel) const {
       if (walked.empty()) return std::nullopt;  // above the root
       walked.pop_back();
     } else {
-      walked.push_back(FoldCase(part));
+      walked.push_back(plat::FoldNameCase(part));
     }
     join();
   }
