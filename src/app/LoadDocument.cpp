@@ -27,12 +27,12 @@ bool PassesTableRules(int kind) {
   return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
 }
 
-// The work files of one load go when it ends: the unpacked Office parts (up to the
-// package cap) and the archive and samples of inflated picture data.
-void DropLoadWorkFiles(const CQelDoc& doc) {
+// What one load holds goes when it ends: the Office package in memory (up to the
+// package cap), and the archive and samples of inflated picture data.
+void DropLoadWorkFiles(CQelDoc& doc) {
+  doc.DropPackage();
   if (doc.m_strRunTmp.empty()) return;  // this run has made no work file yet
   const std::string tmp = doc.TmpFolder();
-  plat::RemoveTree(tmp + "\\XLSX");
   plat::RemoveFile(tmp + "\\temp.zip");
   plat::RemoveFile(tmp + "\\temp.txt");
 }

@@ -5,6 +5,7 @@
 
 #include <cstdarg>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>

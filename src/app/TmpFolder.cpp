@@ -1,5 +1,5 @@
 // The work folder of one run. Every road keeps its work files under fixed names
-// ("temp.zip", "XLSX", "Pelnor_tmp.rtf"), so two runs sharing one folder would read
+// ("temp.zip", "Pelnor_tmp.rtf"), so two runs sharing one folder would read
 // or delete each other's files: each run gets its own folder below the program's TMP
 // and holds it locked while it lives. A folder whose lock anyone can take belongs to
 // a run that ended without cleaning up; the next run to make its folder removes it.

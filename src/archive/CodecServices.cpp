@@ -79,11 +79,48 @@ std::optional<std::vector<ZipImageMember>> ListZipImage(std::span<const uint8_t>
     codec::CZipReader reader(archive);
     std::vector<ZipImageMember> members;
     members.reserve(reader.Entries().size());
-    for (const codec::ZipEntry& e : reader.Entries()) members.push_back({e.header.name, e.header.uncompressedSize});
+    for (const codec::ZipEntry& e : reader.Entries())
+      members.push_back({e.header.name, e.header.uncompressedSize, e.header.method, (e.header.flags & codec::kFlagUtf8) != 0});
     return members;
   } catch (const codec::CodecError&) {
     return std::nullopt;
   }
+}
+
+struct CZipImage::Reader {
+  explicit Reader(std::span<const uint8_t> bytes) : zip(bytes) {}
+  codec::CZipReader zip;
+};
+
+CZipImage::CZipImage() = default;
+CZipImage::~CZipImage() = default;
+
+bool CZipImage::Open(std::vector<uint8_t> bytes) {
+  reader_.reset();
+  members_.clear();
+  bytes_ = std::move(bytes);
+  try {
+    reader_ = std::make_unique<Reader>(bytes_);
+  } catch (const codec::CodecError&) {
+    bytes_ = {};
+    return false;
+  }
+  members_.reserve(reader_->zip.Entries().size());
+  for (const codec::ZipEntry& e : reader_->zip.Entries())
+    members_.push_back({e.header.name, e.header.uncompressedSize, e.header.method, (e.header.flags & codec::kFlagUtf8) != 0});
+  return true;
+}
+
+std::string CZipImage::Unpack(size_t index, uint8_t* out) const {
+  if (!reader_ || index >= members_.size()) return codec::err::kWrite;
+  const codec::ZipEntry& entry = reader_->zip.Entries()[index];
+  codec::CBoundedSink sink(out, out ? entry.header.uncompressedSize : 0);
+  try {
+    reader_->zip.Extract(entry, sink);
+  } catch (const codec::CodecError& e) {
+    return e.Code();
+  }
+  return {};
 }
 
 std::vector<uint8_t> UnpackZipImageMember(std::span<const uint8_t> archive, size_t index, uint64_t limit) {

@@ -46,12 +46,39 @@ class CBufferInflater {
 struct ZipImageMember {
   std::string name;
   uint64_t declaredSize = 0;  // the uncompressed size the archive gives
+  uint16_t method = 0;        // 0 stored, 8 Deflate; others cannot be unpacked
+  bool utf8Name = false;      // the name is flagged as UTF-8
 };
 // Its members in order, or nothing when the bytes are no readable ZIP archive.
 std::optional<std::vector<ZipImageMember>> ListZipImage(std::span<const uint8_t> archive);
 // Member `index` unpacked, at most limit bytes of it kept; a member that breaks off
 // or fails its check keeps what came before.
 std::vector<uint8_t> UnpackZipImageMember(std::span<const uint8_t> archive, size_t index, uint64_t limit);
+// A ZIP archive kept in memory with its member list read once: members are
+// unpacked on demand, each at most its declared size.
+class CZipImage {
+ public:
+  CZipImage();
+  ~CZipImage();
+  CZipImage(const CZipImage&) = delete;
+  CZipImage& operator=(const CZipImage&) = delete;
+
+  // Takes the archive's bytes and reads its member list; false when they are no
+  // readable ZIP archive (the image is then empty).
+  bool Open(std::vector<uint8_t> bytes);
+  const std::vector<ZipImageMember>& Members() const { return members_; }
+  // Unpacks member index into out (room for its declared size) and checks its size
+  // and CRC; out may be null for a check alone. "" when the member came out whole,
+  // else the codec's error code (out then holds what came before the fault).
+  std::string Unpack(size_t index, uint8_t* out) const;
+
+ private:
+  struct Reader;
+  std::vector<uint8_t> bytes_;
+  std::unique_ptr<Reader> reader_;
+  std::vector<ZipImageMember> members_;
+};
+
 // A ZIP archive of one file member (name, bytes, external attributes); false when
 // it cannot be made.
 bool PackZipImage(const std::string& name, std::span<const uint8_t> bytes, uint32_t attributes,

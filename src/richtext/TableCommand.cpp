@@ -29,10 +29,7 @@ bool IsEditCode(int code) {
          code == 'K' || code == plat::VK_LEFT || code == plat::VK_RIGHT || code == plat::VK_UP || code == plat::VK_DOWN;
 }
 
-bool WritesBack(int code) {
-  return code == 'J' || code == 'K' || code == plat::VK_UP || code == plat::VK_DOWN || code == '0' || code == '1' ||
-         code == '2' || code == 101 || code == 102;
-}
+bool WritesBack(int code) { return IsEditCode(code) || code == 101 || code == 102 || code == 'D'; }
 
 }  // namespace
 

@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kMaxAddedRows = 3;
 constexpr int kOpenerStop = 300;
+constexpr int kRuleLineSpacing = 60;
+constexpr int kOpenerHeight = 210;  // twips: the row opener's blank when the line holds no text  // a line with stops this narrow is a rule line
+const char* const kGothicFace = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
 
 std::string CharText(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp + 1); }
 
@@ -52,13 +55,25 @@ int StopAtPixel(int x) { return (3 * x + 30) * 5; }
 }  // namespace
 
 // 101: Tab-separated lines first..last-1 get one stop per Tab and a slot after each Tab.
+// A line that already carries stops (and is not a rule line) stays as it is; its text
+// is added again after the lines as a table row of its own, with its stop list shifted
+// to open on 0 (and the start indent when there is one).
 void CQelView::ConvertTabLines(int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   firstLine = std::clamp(firstLine, 0, rich.GetLineCount() - 1);
   lastLine = std::clamp(lastLine, firstLine + 1, rich.GetLineCount());
   int added = 0;
-  for (int line = firstLine; line < lastLine; ++line) {
-    if (rich.ParaOfLine(line).cTabCount > 0 || added >= kMaxAddedRows) continue;
+  std::vector<int> converted;
+  int insertLine = lastLine;
+  const int rangeEnd = lastLine;
+  for (int line = firstLine; line < rangeEnd; ++line) {
+    const plat::ParaFormat2 para = rich.ParaOfLine(line);
+    if (para.cTabCount > 0) {
+      const bool rule = para.bLineSpacingRule == plat::kSpacingExact && para.dyLineSpacing <= kRuleLineSpacing;
+      if (!rule) insertLine = AddShiftedRow(line, insertLine);
+      continue;
+    }
+    if (added >= kMaxAddedRows) continue;
     std::vector<int> stops;
     const int end = table::LineEnd(rich, line);
     for (int cp = rich.LineIndex(line); cp < end && stops.size() < plat::kMaxTabStops; ++cp) {
@@ -68,12 +83,59 @@ void CQelView::ConvertTabLines(int firstLine, int lastLine) {
       SetStops(rich, line, stops);
       ++added;
     }
+    converted.push_back(line);
   }
-  for (int line = firstLine; line < lastLine; ++line) {
+  for (int line = rangeEnd; line < insertLine; ++line) converted.push_back(line);
+  for (int line : converted) {
     for (int cp = rich.LineIndex(line); cp < table::LineEnd(rich, line); ++cp) {
       if (CharText(rich, cp) == "\t") cp = SlotAfterTab(rich, cp, false);
     }
   }
+}
+
+// The row 101 adds for a line with stops: its text after a blank (a Tab when the
+// start indent is kept as a stop), at the start of line `at`, with the shifted stops,
+// exact spacing 240 and the Gothic face at the line's text height. Returns the line
+// after it.
+int CQelView::AddShiftedRow(int line, int at) {
+  plat::RichEdit& rich = UseRichText();
+  const plat::ParaFormat2 para = rich.ParaOfLine(line);
+  std::vector<int> stops{0};
+  const bool indent = para.dxStartIndent > 0;
+  if (indent) stops.push_back(para.dxStartIndent);
+  for (int i = 0; i < para.cTabCount && i < plat::kMaxTabStops; ++i) stops.push_back(para.rgxTabs[static_cast<size_t>(i)]);
+  // From the first stop that does not rise, the stops are cleared.
+  for (size_t k = 1; k < stops.size(); ++k) {
+    if (stops[k] <= stops[k - 1]) {
+      stops.resize(k);
+      break;
+    }
+  }
+  if (stops.size() > plat::kMaxTabStops) stops.resize(plat::kMaxTabStops);
+  const int height = rich.FormatAt(rich.LineIndex(line)).yHeight;
+  const std::string text = (indent ? "\t" : " ") + rich.GetTextRange(rich.LineIndex(line), table::LineEnd(rich, line)) + "\n";
+  const bool atEnd = at >= rich.GetLineCount();
+  int start = atEnd ? rich.GetTextLength() : rich.LineIndex(at);
+  if (atEnd) {
+    // After the last line: a line end first, so the row stands on a line of its own.
+    rich.ExSetSel(start, start);
+    rich.ReplaceSel("\n", true);
+    start = rich.GetTextLength();
+    at = rich.GetLineCount() - 1;
+  }
+  rich.ExSetSel(start, start);
+  rich.ReplaceSel(atEnd ? text.substr(0, text.size() - 1) : text, true);
+  rich.ExSetSel(start, table::LineEnd(rich, at));
+  plat::CharFormat2 cf;
+  cf.dwMask = plat::CFM_SIZE | plat::CFM_FACE | plat::CFM_CHARSET;
+  cf.yHeight = height;
+  cf.szFaceName = kGothicFace;
+  cf.bCharSet = plat::SHIFTJIS_CHARSET;
+  rich.SetCharFormat(cf, true);
+  SetStops(rich, at, stops);
+  plat::Clipboard unused;
+  table::TableEngine(rich, unused, m_doc.m_clrTextBack).SetExactSpacing(at, table::kUnsetSpacing);
+  return at + 1;
 }
 
 // 102: '|'-separated lines: stops at the bars, each bar with the blanks before it a
@@ -105,8 +167,9 @@ void CQelView::ConvertBarLines(int firstLine, int lastLine) {
   m_doc.m_bShiftDown = 0;
 }
 
-// 'D' on rich text: the lines get a closing empty cell and a slot after every Tab,
-// and a stop at 300 twips after the first; nothing outside the lines changes.
+// 'D' on rich text: every line opens with a blank at its text size and a ruled cell,
+// gets a closing empty cell and a slot after every Tab, and a stop at 300 twips after
+// the first; nothing outside the lines changes.
 void CQelView::RuleTabLines(int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   firstLine = std::clamp(firstLine, 0, rich.GetLineCount() - 1);
@@ -115,6 +178,17 @@ void CQelView::RuleTabLines(int firstLine, int lastLine) {
     const int end = table::LineEnd(rich, line);
     rich.ExSetSel(end, end);
     rich.ReplaceSel("\t  ", true);
+    // The row opener: a blank at the line's text size, then the row's first ruled cell.
+    const int start = rich.LineIndex(line);
+    const int height = rich.FormatAt(start).yHeight;
+    rich.ExSetSel(start, start);
+    rich.ReplaceSel(" \t", true);
+    rich.ExSetSel(start, start + 2);
+    plat::CharFormat2 cf;
+    cf.dwMask = plat::CFM_SIZE | plat::CFM_BACKCOLOR;
+    cf.dwEffects = plat::CFE_AUTOBACKCOLOR;
+    cf.yHeight = height >= table::kTextHeight ? height : kOpenerHeight;
+    rich.SetCharFormat(cf, true);
     for (int cp = rich.LineIndex(line); cp < table::LineEnd(rich, line); ++cp) {
       if (CharText(rich, cp) == "\t") cp = SlotAfterTab(rich, cp, false);
     }

@@ -175,7 +175,19 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly) {
       ShowFormatPane(table::LineSpaceText(spacing).c_str());
       break;
     }
-    default: break;  // '9' and the codes not built: selection and scroll restored
+    case plat::VK_LEFT:
+    case plat::VK_RIGHT:
+    case 'E':
+    case 'R':
+    case 'I':
+    case 'U': TableColumnKey(code, number, cellOnly); break;
+    case '3':
+    case '4':
+    case '5':
+    case '6': TableVerticalRuleKey(code, number, cellOnly); break;
+    case '7':
+    case '8': TableLeaderWalk(code); break;
+    default: break;  // '9': selection and scroll restored
   }
   rich.EndUndoGroup();
   int a = 0, b = 0;

@@ -32,6 +32,9 @@ int GetCaretColumn(const plat::RichEdit& edit);
 // The character position where column `column` of a line starts (after its Tab);
 // the line's end when it has fewer columns.
 int ColumnStart(const plat::RichEdit& edit, int line, int column);
+// The column of a character counted as the column codes count it: one more after
+// each Tab, and past a row's 30th Tab one more after each 1-point separator.
+int LeaderColumnAt(const plat::RichEdit& edit, int cp);
 // "line space = %d.%d" of a spacing in twips (a remainder of 50 shown as 5).
 std::string LineSpaceText(int twips);
 // The end of a line (the position of its CR, or the text's end).

@@ -58,7 +58,7 @@ std::vector<Pattern> Patterns() {
       {kShift, "<<", std::regex(R"(\w\s*\[[^\[\]]*\]\s*\)?\s*<<\s*(8|16|24|32|40|48|56)\b)", ecma)},
       {kShift, "*", std::regex(R"(\w\s*\[[^\[\]]*\]\s*\)?\s*\*\s*(256|65536)\b)", ecma)},
       {kCast, "_cast<",
-       std::regex(R"(reinterpret_cast<\s*const\s+(?!(uint8_t|int8_t|char|unsigned char|signed char|std::byte|__m128i)\s*\*)[\w:]+\s*\*\s*>)",
+       std::regex(R"(reinterpret_cast<\s*const\s+(?!(uint8_t|int8_t|char|unsigned char|signed char|std::byte|__m128i|__m256i)\s*\*)[\w:]+\s*\*\s*>)",
                   ecma)},
       {kCast, "(const ", std::regex(R"(\(\s*const\s+(u?int(16|32|64)_t|[A-Z][A-Z0-9_]{3,})\s*\*\s*\)\s*[\w(])", ecma)},
       {kStructCopy, "memcpy", std::regex(R"(memcpy\(\s*&\s*[\w.>-]+\s*,\s*(?![\s&])[^,]+,\s*(?!\s|8\s*\))[^;]+\))", ecma)},

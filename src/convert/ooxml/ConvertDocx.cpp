@@ -63,14 +63,14 @@ ConvertStatus CQelDoc::ConvertDocx(DumpCall& call) {
   m_nConvPos = 0;
 
   std::vector<std::string> pictures;
-  if (plat::IsDirectory(ooxml::PartPath(*this, "word\\media"))) {
-    const int n = LoadXmlPartAsSjis(ooxml::PartPath(*this, "word\\_rels\\document.xml.rels"));
+  if (PackageHasFolder("word\\media")) {
+    const int n = LoadPackagePart("word\\_rels\\document.xml.rels");
     if (n > 0) pictures = ooxml::ReadPictureNames(std::string_view(m_pText, n), "image\" Target=\"media/", kPictureSlots);
   }
   if (pictures.empty()) pictures.resize(kPictureSlots);
 
   ConvertStatus failure;
-  const int length = LoadXmlPartAsSjis(ooxml::PartPath(*this, "word\\document.xml"), &failure);
+  const int length = LoadPackagePart("word\\document.xml", &failure);
   if (!failure.ok()) return failure;
   const std::string_view part(m_pText, static_cast<size_t>(length));
 

@@ -13,7 +13,6 @@
 #include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/PptxSlides.h"
-#include "platform/Files.h"
 
 namespace {
 
@@ -41,35 +40,33 @@ std::string LayoutName(std::string_view rels) {
 ConvertStatus CQelDoc::ConvertPptx(DumpCall& call) {
   if (!ooxml::UnpackForText(*this, call.path)) return ConvertStatus::Ok();
   m_nConvPos = 0;
-  using ooxml::PartPath;
-
   int slides = 0;
-  while (slides < kMaxSlides && plat::Exists(PartPath(*this, Numbered("ppt\\slides\\slide%d.xml", slides + 1))))
+  while (slides < kMaxSlides && PackageHasPart(Numbered("ppt\\slides\\slide%d.xml", slides + 1)))
     ++slides;
   if (!ooxml::GrowConvOutput(*this, int64_t{PptxSlides::kAreaBytes} * (slides + 1) + 1000))
     return ConvertStatus::OutOfMemory(" 020");
   PptxSlides layout(m_pConvBuf, m_nConvCap, m_bVerticalRules == 1);
 
-  if (plat::IsDirectory(PartPath(*this, "ppt\\slideMasters"))) {
-    const int n = LoadXmlPartAsSjis(PartPath(*this, "ppt\\slideMasters\\slideMaster1.xml"));
+  if (PackageHasFolder("ppt\\slideMasters")) {
+    const int n = LoadPackagePart("ppt\\slideMasters\\slideMaster1.xml");
     if (n > 0) layout.ReadMaster(std::string_view(m_pText, static_cast<size_t>(n)));
   }
-  const bool media = plat::IsDirectory(PartPath(*this, "ppt\\media"));
-  const bool layouts = plat::IsDirectory(PartPath(*this, "ppt\\slideLayouts"));
+  const bool media = PackageHasFolder("ppt\\media");
+  const bool layouts = PackageHasFolder("ppt\\slideLayouts");
   for (int k = 1; k <= slides; ++k) {
     std::vector<std::string> pictures(PptxSlides::kPictures);
     std::string layoutName = Numbered("slideLayout%d.xml", k);
-    const int r = LoadXmlPartAsSjis(PartPath(*this, Numbered("ppt\\slides\\_rels\\slide%d.xml.rels", k)));
+    const int r = LoadPackagePart(Numbered("ppt\\slides\\_rels\\slide%d.xml.rels", k));
     if (r > 0) {
       const std::string_view rels(m_pText, static_cast<size_t>(r));
       if (media) pictures = ooxml::ReadPictureNames(rels, "Target=\"../media/", PptxSlides::kPictures);
       if (std::string named = LayoutName(rels); !named.empty()) layoutName = named;
     }
     if (layouts) {
-      const int n = LoadXmlPartAsSjis(PartPath(*this, "ppt\\slideLayouts\\" + layoutName));
+      const int n = LoadPackagePart("ppt\\slideLayouts\\" + layoutName);
       if (n > 0) layout.ReadLayout(std::string_view(m_pText, static_cast<size_t>(n)));
     }
-    const int n = LoadXmlPartAsSjis(PartPath(*this, Numbered("ppt\\slides\\slide%d.xml", k)));
+    const int n = LoadPackagePart(Numbered("ppt\\slides\\slide%d.xml", k));
     layout.Slide(k, n > 0 ? std::string_view(m_pText, static_cast<size_t>(n)) : std::string_view(), pictures);
   }
   m_nConvPos = layout.Finish();

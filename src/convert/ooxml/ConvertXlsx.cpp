@@ -41,7 +41,7 @@ class XlsxReader {
 
  private:
   View Part(const std::string& name) {
-    const int n = doc_.LoadXmlPartAsSjis(doc_.OfficeWorkFolder() + name);
+    const int n = doc_.LoadPackagePart(name);
     return n > 0 ? View(doc_.m_pText, static_cast<size_t>(n)) : View();
   }
   void ReadRelations();
@@ -291,7 +291,7 @@ void XlsxReader::ReadDrawing(int n) {
     const View rels = Part(name);
     const size_t d = rels.find("drawings/drawing");
     if (d != View::npos) drawing = ToInt(rels.substr(d + 16));
-    else if (!plat::IsDirectory(doc_.OfficeWorkFolder() + "xl\\worksheets\\_rels")) drawing = n;
+    else if (!doc_.PackageHasFolder("xl\\worksheets\\_rels")) drawing = n;
     const size_t v = rels.find("drawings/vmlDrawing");
     if (v != View::npos) legacy = ToInt(rels.substr(v + 19));
   }

@@ -1,36 +1,36 @@
-// Office Open XML package access: the package is unpacked as a whole into one work
-// folder, from which the converters read the parts they need by fixed names.
+// Office Open XML package access: the package is read into memory once and its
+// member list indexed by path; the converters read the parts they need by fixed
+// names straight from it. Nothing is written to disk, so a package of many parts
+// costs one pass over its members, and a missing part one lookup.
 //
-// Packages are hostile. Before anything is unpacked the member list is read and the
+// Packages are hostile. Before anything is indexed the member list is read and the
 // sizes it declares are summed: a package that would unpack to more than the cap
 // (or hold more members than the member cap) is refused. The own ZIP reader never
-// writes more than a member declares, so the cap holds for what lands on disk; the
-// outside unzip program writes a member to its stream's end whatever it declares,
-// so packages always take the own reader. Member names are reduced to paths below
-// the folder and no write follows a link (ExtractZip). The folder is emptied first,
-// links removed as links, so no part of an earlier package is read as this one's.
+// gives more than a member declares, so the cap holds for every part read. Member
+// names are reduced to paths below the package's root, and a part is never looked
+// for above it.
 #include <algorithm>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "app/Globals.h"
 #include "app/StringTable.h"
 #include "archive/CodecServices.h"
 #include "base/CheckedSize.h"
+#include "convert/charmap/TextDecode.h"
+#include "convert/ooxml/PackageParts.h"
+#include "frame/MainFrame.h"
 #include "platform/Files.h"
 
 namespace {
 
-constexpr int kEntriesPerPass = 200;  // entries the folder removal takes per folder and call
-
-// Sums the sizes the members declare; false when the bytes are no readable ZIP archive.
-bool DeclaredSize(const std::vector<uint8_t>& bytes, int64_t* total, int64_t* members) {
-  const auto list = ListZipImage(bytes);
-  if (!list) return false;
+// Sums the sizes the members declare.
+void DeclaredSize(const std::vector<ZipImageMember>& list, int64_t* total) {
   *total = 0;
-  *members = static_cast<int64_t>(list->size());
-  for (const ZipImageMember& e : *list) {
+  for (const ZipImageMember& e : list) {
     const auto size = static_cast<int64_t>(std::min<uint64_t>(e.declaredSize, INT64_MAX));
     const std::optional<int64_t> sum = CheckedSize(size, 1, *total);
     if (!sum) {
@@ -39,34 +39,6 @@ bool DeclaredSize(const std::vector<uint8_t>& bytes, int64_t* total, int64_t* me
     }
     *total = *sum;
   }
-  return true;
-}
-
-std::string WithoutTrailingSeparator(std::string folder) {
-  while (folder.size() > 1 && plat::FindLastSeparator(folder) == folder.size() - 1) folder.pop_back();
-  return folder;
-}
-
-// Empties the work folder: a link or file standing in its place is removed (never
-// followed); the removal takes a limited number of entries per folder and call, so
-// it is repeated until the folder is empty. False when entries stay.
-bool EmptyWorkFolder(CQelDoc& doc, const std::string& folder) {
-  const std::string dir = WithoutTrailingSeparator(folder);
-  const std::optional<plat::FileInfo> st = plat::LinkStat(dir);
-  if (!st) return true;
-  if (!st->isDirectory || st->isSymlink) return plat::RemoveFile(dir);
-  const int passes = CQelDoc::kPackageMemberCap / kEntriesPerPass + 2;
-  for (int pass = 0; pass < passes; ++pass) {
-    if (doc.DeleteFolderTree(dir, 1, 1, 1, 0, kEntriesPerPass) == 0) return true;
-  }
-  return false;
-}
-
-std::string AbsoluteWinPath(const std::string& path) {
-  if (!path.empty() && (path[0] == '\\' || (path.size() >= 2 && path[1] == ':'))) return path;
-  std::string cwd = plat::GetCurrentDirectory();
-  if (cwd.empty() || plat::FindLastSeparator(cwd) != cwd.size() - 1) cwd += '\\';
-  return cwd + path;
 }
 
 }  // namespace
@@ -74,8 +46,7 @@ std::string AbsoluteWinPath(const std::string& path) {
 std::string CQelDoc::OfficeWorkFolder() const { return TmpFolder() + "\\XLSX\\"; }
 
 int CQelDoc::UnpackOfficePackage(std::string path) {
-  // ExtractZip enters the work folder before it opens the package.
-  path = AbsoluteWinPath(path);
+  m_package.reset();
   std::vector<uint8_t> bytes;
   {
     plat::File file;
@@ -85,20 +56,35 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
     if (!TryAllocate(bytes, length, 1, 0, &m_allocHook)) return kPackageUnreadable;
     if (file.Read(bytes.data(), length) != length) return kPackageUnreadable;
   }
-  int64_t total = 0, members = 0;
-  if (!DeclaredSize(bytes, &total, &members) || members == 0) return kPackageUnreadable;
-  if (total > kPackageByteCap || members > kPackageMemberCap) return kPackageTooLarge;
-  bytes = {};
+  auto parts = std::make_shared<CPackageParts>();
+  if (!parts->Open(std::move(bytes)) || parts->Members().empty()) return kPackageUnreadable;
+  int64_t total = 0;
+  DeclaredSize(parts->Members(), &total);
+  if (total > kPackageByteCap || parts->Members().size() > static_cast<size_t>(kPackageMemberCap))
+    return kPackageTooLarge;
 
-  const std::string folder = OfficeWorkFolder();
-  if (!EmptyWorkFolder(*this, folder)) return kPackageUnreadable;
-  // The extraction enters the work folder, which the next package empties: the
-  // current folder is given back, so relative paths keep their meaning.
-  const std::string current = plat::GetCurrentDirectory();
-  if (ExtractZip(0, path, folder, 1, 0, nullptr) < 0) m_bPartialLoad = 1;
-  if (!current.empty()) plat::SetCurrentDirectory(current);
+  // Names are taken as the unpacking of a user's archive takes them: flagged UTF-8
+  // names as such, others by the setting.
+  const bool whole = parts->Index(
+      [&](const ZipImageMember& m) {
+        return m.utf8Name || m_bUtf8Names == 1 ? Utf8NameToSjis(*this, m.name, !m.utf8Name) : m.name;
+      },
+      [](const std::string& note, const char* code) {
+        AfxNote(note);
+        if (code && g_pMainFrame) g_pMainFrame->SetWindowText(code);
+      });
+  if (!whole) m_bPartialLoad = 1;
+  m_package = std::move(parts);
   return 0;
 }
+
+bool CQelDoc::PackageHasPart(std::string_view rel) const { return m_package && m_package->Find(rel).has_value(); }
+
+bool CQelDoc::PackageHasFolder(std::string_view rel) const { return m_package && m_package->HasFolder(rel); }
+
+int64_t CQelDoc::PackagePartsRead() const { return m_package ? m_package->PartsUnpacked() : 0; }
+
+void CQelDoc::DropPackage() { m_package.reset(); }
 
 void CQelDoc::AppendPackageTooLarge() {
   // The first line of the file-size-over message, with the cap.

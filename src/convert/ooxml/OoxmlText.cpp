@@ -58,6 +58,4 @@ std::string PictureLabel(const std::vector<std::string>& names, int number) {
   return "[Image]";
 }
 
-std::string PartPath(const CQelDoc& doc, const std::string& rel) { return doc.OfficeWorkFolder() + rel; }
-
 }  // namespace ooxml

@@ -27,7 +27,4 @@ bool GrowConvOutput(CQelDoc& doc, int64_t bytes);
 // "[name]" for a picture relationship below the table's size, else "[Image]".
 std::string PictureLabel(const std::vector<std::string>& names, int number);
 
-// The part below the work folder (rel without a leading '\').
-std::string PartPath(const CQelDoc& doc, const std::string& rel);
-
 }  // namespace ooxml

@@ -1,4 +1,4 @@
-// Reading one unpacked part of an Office Open XML package as Shift-JIS text.
+// Reading one part of an Office Open XML package (or an XML file) as Shift-JIS text.
 #include <array>
 #include <cstring>
 #include <string>
@@ -7,6 +7,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "convert/ConvertStatus.h"
+#include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -30,6 +31,11 @@ size_t Continuations(const uint8_t* p, const uint8_t* end, size_t want) {
 bool HasHighOrZero(uint64_t w) {
   constexpr uint64_t kOnes = 0x0101010101010101, kHighs = 0x8080808080808080;
   return ((w | ((w - kOnes) & ~w)) & kHighs) != 0;
+}
+
+int FailPart(ConvertStatus* failure, const ConvertStatus& status) {
+  if (failure) *failure = status;
+  return 0;
 }
 
 }  // namespace
@@ -117,21 +123,41 @@ size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out) {
 
 int CQelDoc::LoadXmlPartAsSjis(std::string path, ConvertStatus* failure) {
   if (path.size() > kMaxPartPath) return 0;
-  auto fail = [&](ConvertStatus status) {
-    if (failure) *failure = status;
-    return 0;
-  };
   plat::File file;
-  if (!file.Open(path, plat::File::Mode::Read)) return fail(ConvertStatus::Message(IDS_CANNOT_OPEN));
+  if (!file.Open(path, plat::File::Mode::Read)) return FailPart(failure, ConvertStatus::Message(IDS_CANNOT_OPEN));
   const int64_t length = file.GetLength();
+  if (!ReservePartText(length, failure)) return 0;
+  const int64_t got = std::max<int64_t>(file.Read(m_pText, length), 0);
+  return ConvertPartText(got);
+}
+
+int CQelDoc::LoadPackagePart(std::string_view rel, ConvertStatus* failure) {
+  // The length limit of the part's path below the work folder, as the parts were
+  // once named in it.
+  if (OfficeWorkFolder().size() + rel.size() > kMaxPartPath) return 0;
+  const std::optional<size_t> member = m_package ? m_package->Find(rel) : std::nullopt;
+  if (!member) return FailPart(failure, ConvertStatus::Message(IDS_CANNOT_OPEN));
+  const uint64_t declared = m_package->SizeOf(*member);
+  if (declared > INT32_MAX) return FailPart(failure, ConvertStatus::OutOfMemory(" 018"));
+  const auto length = static_cast<int64_t>(declared);
+  if (!ReservePartText(length, failure)) return 0;
+  if (!m_package->Unpack(*member, reinterpret_cast<uint8_t*>(m_pText)))
+    return FailPart(failure, ConvertStatus::Message(IDS_CANNOT_OPEN));
+  return ConvertPartText(length);
+}
+
+bool CQelDoc::ReservePartText(int64_t length, ConvertStatus* failure) {
   const std::optional<int64_t> size = CheckedSize(length, 1, static_cast<int64_t>(kTextSlack), INT32_MAX);
-  if (!size) return fail(ConvertStatus::OutOfMemory(" 018"));
+  if (!size) return FailPart(failure, ConvertStatus::OutOfMemory(" 018")), false;
   // The bytes are read into the text buffer and converted in place: the text never
   // grows, so every byte is read before its place is written.
-  if (!TryAllocate(m_textStore, *size, 1, 0, &m_allocHook)) return fail(ConvertStatus::OutOfMemory(" 019"));
+  if (!TryAllocate(m_textStore, *size, 1, 0, &m_allocHook)) return FailPart(failure, ConvertStatus::OutOfMemory(" 019")), false;
   m_pText = m_textStore.data();
   m_nTextCap = static_cast<int>(m_textStore.size());
-  const int64_t got = std::max<int64_t>(file.Read(m_pText, length), 0);
+  return true;
+}
+
+int CQelDoc::ConvertPartText(int64_t got) {
   const size_t n = XmlBytesToSjis(reinterpret_cast<const uint8_t*>(m_pText), static_cast<size_t>(got), m_pText);
   m_pText[n] = '\0';
   return static_cast<int>(n);

@@ -10,6 +10,7 @@
 
 #include "image/jpeg/JDct.h"
 #include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JKernels.h"
 
 using jdct::ClampToByte;
 
@@ -105,11 +106,12 @@ inline void StoreBgr16(__m128i R, __m128i G, __m128i B, uint8_t* bgr) {
 
 // Y at full width, Cb and Cr each covering kH pixels across: the chroma terms are
 // looked up once per sample.
+// Starts at pixel x0, a multiple of kH.
 template <int kStep, int kH>
 void ConvertColourFast(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crRow, uint8_t* r, uint8_t* g,
-                       uint8_t* b, int width) {
+                       uint8_t* b, int width, int x0) {
   const uint8_t* lim = kLimit.v + 384;
-  int x = 0;
+  int x = x0;
 #if defined(__SSE2__)
   // Whole groups of sixteen; with B, G, R triples at least one pixel is left for
   // the loop below, whose write covers the two bytes the last group overwrote.
@@ -158,12 +160,14 @@ void ConvertColour(const uint8_t* yRow, const uint8_t* cbRow, const uint8_t* crR
 }
 
 template <int kStep>
-void ConvertRow(const uint8_t* rows[4], const int32_t* cols[4], const int hRatio[4], bool adobe, bool fast,
+void ConvertRow(const uint8_t* rows[4], const int32_t* cols[4], const int hRatio[4], bool adobe, bool fast, bool wide,
                 uint8_t* r, uint8_t* g, uint8_t* b, int width) {
+  // The AVX2 kernel takes B, G, R triples in groups of 32 pixels; the rest follows.
+  const int x0 = fast && wide && kStep == 3 ? jkern::ConvertBgrAvx2(rows[0], rows[1], rows[2], b, width, hRatio[1]) : 0;
   if (fast && hRatio[1] == 1) {
-    ConvertColourFast<kStep, 1>(rows[0], rows[1], rows[2], r, g, b, width);
+    ConvertColourFast<kStep, 1>(rows[0], rows[1], rows[2], r, g, b, width, x0);
   } else if (fast && hRatio[1] == 2) {
-    ConvertColourFast<kStep, 2>(rows[0], rows[1], rows[2], r, g, b, width);
+    ConvertColourFast<kStep, 2>(rows[0], rows[1], rows[2], r, g, b, width, x0);
   } else {
     ConvertColour<kStep>(rows[0], rows[1], rows[2], adobe ? rows[3] : nullptr, cols[0], cols[1], cols[2],
                          adobe ? cols[3] : nullptr, r, g, b, width);
@@ -192,9 +196,9 @@ void JDecoder::ConvertRows(const Target& t, int y0, int rows, int width) {
       if (t.step == 3) ConvertGrey<3>(src[0], r, g, b, width);
       else ConvertGrey<1>(src[0], r, g, b, width);
     } else if (t.step == 3) {
-      ConvertRow<3>(src, cols, hRatio, adobe, fast, r, g, b, width);
+      ConvertRow<3>(src, cols, hRatio, adobe, fast, mWide, r, g, b, width);
     } else {
-      ConvertRow<1>(src, cols, hRatio, adobe, fast, r, g, b, width);
+      ConvertRow<1>(src, cols, hRatio, adobe, fast, mWide, r, g, b, width);
     }
   }
 }

@@ -10,6 +10,7 @@
 #include "base/CheckedSize.h"
 #include "image/jpeg/JDct.h"
 #include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JKernels.h"
 #include "image/jpeg/JZigzag.h"
 
 using jdct::ClampToByte;
@@ -118,7 +119,8 @@ void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
   } else {
-    Idct(block, out, static_cast<int>(stride));
+    if (mWide) jkern::IdctAvx2(block, out, static_cast<int>(stride));
+    else jkern::IdctBase(block, out, static_cast<int>(stride));
   }
 }
 

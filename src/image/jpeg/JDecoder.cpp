@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "base/ByteCursor.h"
+#include "image/jpeg/JKernels.h"
 #include "image/jpeg/JZigzag.h"
 
 namespace {
@@ -21,7 +22,9 @@ void NeedFields(const ByteCursor& s, const char* what) {
 
 }  // namespace
 
-JDecoder::JDecoder(plat::AllocHook* hook) : mHook(hook) {}
+JDecoder::JDecoder(plat::AllocHook* hook) : mHook(hook), mWide(jkern::HaveAvx2()) {}
+
+void JDecoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
 
 void JDecoder::Note(const char* kind, const std::string& text, int64_t position) {
   mError = kind;

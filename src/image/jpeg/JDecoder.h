@@ -47,6 +47,9 @@ class JDecoder {
 
   // One dequantised block (natural order) to 8x8 samples at out, rows `stride` apart.
   static void Idct(const int32_t* in, uint8_t* out, int stride);
+  // Whether the AVX2 kernels run (where the processor has them, the default); off
+  // takes the portable ones, which give the same bytes.
+  void SetWideKernels(bool on);
 
  private:
   struct Component {
@@ -119,6 +122,7 @@ class JDecoder {
   void Note(const char* kind, const std::string& text, int64_t position);
 
   plat::AllocHook* mHook;
+  bool mWide;  // AVX2 kernels
   bool mAdobe = false;
   std::array<std::vector<uint8_t>, 3> mRgbPA;
   JHuffTable mHuff[2][4];

@@ -9,6 +9,7 @@
 
 #include "image/jpeg/JDct.h"
 #include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JKernels.h"
 
 using namespace jdct;
 
@@ -69,6 +70,11 @@ inline void Idct4(int32_t x0, int32_t x1, int32_t x2, int32_t x3, int32_t* out, 
 }  // namespace
 
 void JDecoder::Idct(const int32_t* in, uint8_t* out, int stride) {
+  if (jkern::HaveAvx2()) jkern::IdctAvx2(in, out, stride);
+  else jkern::IdctBase(in, out, stride);
+}
+
+void jkern::IdctBase(const int32_t* in, uint8_t* out, int stride) {
   // Rows, keeping two extra bits (shift 7 instead of 9).
   int32_t ws[64];
   for (int r = 0; r < 8; ++r) {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "convert/ConvertStatus.h"
+#include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
@@ -138,6 +140,38 @@ TEST_F(ConvertPptxTest, NumericCharacterReferencesAreDecoded) {
                             "</p:txBody></p:sp></p:sld>";
   const std::string text = ShowPath(Package("r.pptx", {{"ppt/slides/slide1.xml", slide}}));
   EXPECT_NE(text.find(Sjis("南倉庫 A?")), std::string::npos) << plat::Cp932ToUtf8(text);
+}
+
+}  // namespace
+
+namespace {
+
+// A deck of many slides without relationships parts took time growing with the
+// square of its slides: every part was unpacked to a file, and each missing
+// relationships part searched its folder. Parts are now read from the package in
+// memory: the slides shown are read once each, a missing part costs no read, and
+// nothing is written below the program folder.
+TEST_F(ConvertPptxTest, ManySlidesWithoutRelationshipsAreReadOnceEachWithoutWorkFiles) {
+  std::vector<std::pair<std::string, std::string>> members;
+  for (int k = 1; k <= 400; ++k) {
+    const std::string n = std::to_string(k);
+    members.emplace_back("ppt/slides/slide" + n + ".xml",
+                         "<p:sld><p:sp><p:txBody><a:p><a:r><a:t>slide " + n + "</a:t></a:r></a:p></p:txBody></p:sp></p:sld>");
+  }
+  DumpCall call;
+  call.path = Package("many.pptx", members);
+  ASSERT_TRUE(doc_->AllocateConvBuffer(1000));
+  ASSERT_TRUE(doc_->ConvertPptx(call).ok());
+  ASSERT_GT(doc_->m_nConvPos, 0);
+  const std::string text(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos));
+  EXPECT_NE(text.find("slide 199"), std::string::npos);  // the slides shown end at 199
+  EXPECT_EQ(text.find("slide 200"), std::string::npos);
+  EXPECT_EQ(doc_->PackagePartsRead(), 199);
+  EXPECT_FALSE(plat::LinkStat(doc_->TmpFolder() + "\\XLSX"));
+  // The load lets the package go.
+  ShowPath(call.path);
+  EXPECT_EQ(doc_->PackagePartsRead(), 0);
+  EXPECT_FALSE(plat::LinkStat(doc_->TmpFolder() + "\\XLSX"));
 }
 
 }  // namespace

@@ -1,0 +1,162 @@
+#include "convert/ooxml/PackageParts.h"
+
+#include "archive/ArchivePaths.h"
+#include "archive/codec/ErrorCodes.h"
+#include "platform/CodePage.h"
+#include "platform/Files.h"
+
+namespace {
+
+constexpr size_t kMaxHostName = 255;  // bytes of one name on the file systems unpacked to
+
+// Windows names differ only in ASCII case; a double-byte character is kept whole
+// (its trail byte may look like an ASCII letter).
+std::string FoldCase(std::string_view name) {
+  std::string out(name);
+  for (size_t i = 0; i < out.size(); ++i) {
+    const auto b = static_cast<uint8_t>(out[i]);
+    if (plat::IsSjisLeadByte(b)) {
+      ++i;
+    } else if (b >= 'A' && b <= 'Z') {
+      out[i] = static_cast<char>(b + 32);
+    }
+  }
+  return out;
+}
+
+// The parts of a path separated by '\' (not a double-byte character's trail byte)
+// or '/'; empty parts dropped.
+std::vector<std::string> SplitParts(std::string_view path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size()) {
+      const auto b = static_cast<uint8_t>(path[i]);
+      if (plat::IsSjisLeadByte(b)) {
+        ++i;
+        continue;
+      }
+      if (b != '\\' && b != '/') continue;
+    }
+    if (i > start) parts.emplace_back(path.substr(start, i - start));
+    start = i + 1;
+  }
+  return parts;
+}
+
+// A name the file system can hold as it is spelled.
+bool HostCanHold(const std::string& name) {
+  const std::optional<std::string> host = plat::ToHostPath(name);
+  return host && !host->empty() && host->size() <= kMaxHostName;
+}
+
+}  // namespace
+
+bool CPackageParts::Open(std::vector<uint8_t> bytes) {
+  entries_.clear();
+  unpacked_ = 0;
+  return image_.Open(std::move(bytes));
+}
+
+bool CPackageParts::MakeFolders(const std::vector<std::string>& parts, size_t count) {
+  std::string key;
+  for (size_t k = 0; k < count; ++k) {
+    if (!HostCanHold(parts[k])) return false;
+    if (!key.empty()) key += '\\';
+    key += FoldCase(parts[k]);
+    const auto [at, added] = entries_.try_emplace(key, Entry{Slot::Folder, 0});
+    if (!added && at->second.slot != Slot::Folder) return false;
+  }
+  return true;
+}
+
+bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
+  bool whole = true;
+  const std::vector<ZipImageMember>& members = Members();
+  for (size_t i = 0; i < members.size(); ++i) {
+    const ZipImageMember& m = members[i];
+    if (m.method != 0 && m.method != 8) {
+      leftOut(m.name + " : method " + std::to_string(m.method), nullptr);
+      whole = false;
+      continue;
+    }
+    const std::string name = nameOf(m);
+    bool isFolder = false;
+    const std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+    if (!rel) continue;
+    const std::vector<std::string> parts = SplitParts(*rel);
+    if (parts.empty()) continue;
+    if (isFolder) {
+      if (!MakeFolders(parts, parts.size())) {
+        leftOut(name + " : " + codec::err::kWrite, nullptr);
+        whole = false;
+      }
+      continue;
+    }
+    std::string code, key;
+    if (!MakeFolders(parts, parts.size() - 1)) {
+      code = codec::err::kWrite;
+    } else {
+      for (const std::string& part : parts) key += (key.empty() ? "" : "\\") + FoldCase(part);
+      const auto found = entries_.find(key);
+      if (found != entries_.end() && found->second.slot == Slot::Folder) code = codec::err::kWrite;
+    }
+    if (code.empty()) code = image_.Unpack(i, nullptr);
+    if (code.empty() && !HostCanHold(parts.back())) code = codec::err::kWrite;
+    if (!code.empty()) {
+      leftOut(name + " : " + code, code.c_str());
+      whole = false;
+      continue;
+    }
+    entries_.insert_or_assign(key, Entry{Slot::File, i});
+  }
+  return whole;
+}
+
+std::optional<std::string> CPackageParts::Key(std::string_view rel) const {
+  // The walk goes on through folders only, as a path in a folder would.
+  std::vector<std::string> walked;
+  std::string key;
+  auto join = [&] {
+    key.clear();
+    for (const std::string& w : walked) key += (key.empty() ? "" : "\\") + w;
+  };
+  auto inFolder = [&] {
+    if (walked.empty()) return true;
+    const auto found = entries_.find(key);
+    return found != entries_.end() && found->second.slot == Slot::Folder;
+  };
+  for (const std::string& part : SplitParts(rel)) {
+    if (!inFolder()) return std::nullopt;
+    if (part == ".") continue;
+    if (part == "..") {
+      if (walked.empty()) return std::nullopt;  // above the root
+      walked.pop_back();
+    } else {
+      walked.push_back(FoldCase(part));
+    }
+    join();
+  }
+  if (walked.empty()) return std::nullopt;
+  return key;
+}
+
+std::optional<size_t> CPackageParts::Find(std::string_view rel) const {
+  const std::optional<std::string> key = Key(rel);
+  if (!key) return std::nullopt;
+  const auto found = entries_.find(*key);
+  if (found == entries_.end() || found->second.slot != Slot::File) return std::nullopt;
+  return found->second.member;
+}
+
+bool CPackageParts::HasFolder(std::string_view rel) const {
+  const std::optional<std::string> key = Key(rel);
+  if (!key) return false;
+  const auto found = entries_.find(*key);
+  return found != entries_.end() && found->second.slot == Slot::Folder;
+}
+
+bool CPackageParts::Unpack(size_t member, uint8_t* out) const {
+  ++unpacked_;
+  return image_.Unpack(member, out).empty();
+}

@@ -1,0 +1,65 @@
+// The parts of the Office Open XML package being converted, read from the package
+// in memory. The member list is indexed once by path, ASCII case folded as Windows
+// names compare, so a part is found (or found missing) by one lookup and nothing
+// is written to disk. Members are taken as unpacking them into a folder would take
+// them: each name reduced to a path below the package's root, a later member
+// replacing an earlier one of the same name, and a member that cannot take its
+// place (a file where a folder must be, or the reverse, a name the file system
+// cannot hold) or does not decode whole left out and reported.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "archive/CodecServices.h"
+
+class CPackageParts {
+ public:
+  // Reads the member list of the package's bytes; false when they are no readable
+  // ZIP archive.
+  bool Open(std::vector<uint8_t> bytes);
+  const std::vector<ZipImageMember>& Members() const { return image_.Members(); }
+
+  // Places the members in order: nameOf gives a member's name as Shift-JIS; a
+  // member left out is handed to leftOut with the note that reports it (its name
+  // and the reason) and the codec's code. Each member is decoded once here to
+  // check it. False when a member was left out.
+  using NameOf = std::function<std::string(const ZipImageMember&)>;
+  using LeftOut = std::function<void(const std::string& note, const char* code)>;
+  bool Index(const NameOf& nameOf, const LeftOut& leftOut);
+
+  // The member holding the part at rel (a path below the root, parts separated by
+  // '\' or '/'; "." and ".." walk as in a folder, and nothing above the root is
+  // found); nullopt when there is none.
+  std::optional<size_t> Find(std::string_view rel) const;
+  // True when rel names a folder of the package (one made by a member's path).
+  bool HasFolder(std::string_view rel) const;
+  uint64_t SizeOf(size_t member) const { return Members()[member].declaredSize; }
+  // Decodes a found member into out (room for SizeOf bytes); true when whole.
+  bool Unpack(size_t member, uint8_t* out) const;
+  // Members decoded through Unpack since Open.
+  int64_t PartsUnpacked() const { return unpacked_; }
+
+ private:
+  enum class Slot { Folder, File };
+  struct Entry {
+    Slot slot;
+    size_t member;
+  };
+  // The folded path of rel, its folders walked; nullopt when it leaves the root or
+  // walks through something that is not a folder.
+  std::optional<std::string> Key(std::string_view rel) const;
+  // Makes the folders of the first count parts; false when a file stands in the way.
+  bool MakeFolders(const std::vector<std::string>& parts, size_t count);
+
+  CZipImage image_;
+  std::unordered_map<std::string, Entry> entries_;  // by folded path, parts joined by '\'
+  mutable int64_t unpacked_ = 0;
+};

@@ -1,0 +1,155 @@
+// The edit road's column keys: boundaries (VK_LEFT, VK_RIGHT), columns inserted,
+// removed, split and joined ('E', 'R', 'I', 'U'), vertical rules and rule segments
+// ('3' to '6'), and the 1-point leader walks ('7', '8'). The tab-stop columns are
+// re-rendered by BuildSheetRtf; columns in the leader area by TableSelectCell.
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+#include "platform/Keys.h"
+#include "richtext/TableEngine.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr int kSlotSearch = 90;
+
+std::string CharText(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp + 1); }
+
+bool IsClear(const plat::CharFormat2& cf) { return (cf.dwEffects & plat::CFE_AUTOBACKCOLOR) != 0; }
+
+void SetBack(plat::RichEdit& rich, int cp, COLORREF colour) {
+  rich.ExSetSel(cp, cp + 1);
+  plat::CharFormat2 cf;
+  cf.dwMask = plat::CFM_BACKCOLOR;
+  cf.dwEffects = 0;
+  cf.crBackColor = colour;
+  rich.SetCharFormat(cf, true);
+}
+
+void Replace(plat::RichEdit& rich, int cp, const char* text) {
+  rich.ExSetSel(cp, cp + 1);
+  rich.ReplaceSel(text, true);
+}
+
+void Status(const char* text) {
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
+}
+
+}  // namespace
+
+void CQelView::TableColumnKey(int code, int number, int cellOnly) {
+  plat::RichEdit& rich = UseRichText();
+  int selA = 0, selB = 0;
+  rich.ExGetSel(selA, selB);
+  const int caretLine = rich.ExLineFromChar(selB);
+  const int lineStart = rich.LineIndex(caretLine);
+  m_rcBlock.top = caretLine;
+  m_rcBlock.left = selB - lineStart;
+  // The column: the columns that end before the caret.
+  const int c = table::LeaderColumnAt(rich, selB) - 1;
+
+  // Over a rule line the row's rules belong to it: the reference goes up with them.
+  int position = selB;
+  if (c > 0 && c < 31 && table::IsRuleLine(rich, caretLine - 1)) {
+    const int up = table::IsRuleLine(rich, caretLine - 2) ? 2 : 1;
+    const int line = caretLine - up;
+    position = std::min(rich.LineIndex(line) + (selB - lineStart), table::LineEnd(rich, line));
+    if (code == 'E') position = std::min(position + 2, table::LineEnd(rich, line));
+    if (code == 'R') position = std::max(position - 2, rich.LineIndex(line));
+  }
+  plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
+  if (ui) ui->BeginWaitCursor();
+  if (code == plat::VK_LEFT || code == plat::VK_RIGHT) {
+    const int a = number >= 2 ? number : (c < 32 ? 2 : 9);
+    char text[64];
+    std::snprintf(text, sizeof text, "column %d  moved %c%d", c, code == plat::VK_RIGHT ? '+' : '-', 2 * a / 3);
+    Status(text);
+    if (c < 32) {
+      BuildSheetRtf(code, position, 0, c + 1, 0, a, selA, 1);
+    } else {
+      rich.ExSetSel(selB, selB);
+      TableSelectCell(code, a, 0, cellOnly);
+    }
+  } else {
+    if (c < (code == 'U' ? 32 : 31)) {
+      BuildSheetRtf(code, position, 0, c + 1, 0, number, selA, 1);
+    } else {
+      rich.ExSetSel(selB, selB);
+      TableSelectCell(code, 0, c, cellOnly);
+    }
+    // The caret goes back to where the command began.
+    const int line = std::min(m_rcBlock.top, rich.GetLineCount() - 1);
+    const int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    rich.ExSetSel(at, at);
+  }
+  if (ui) ui->EndWaitCursor();
+}
+
+// '3' and '4' set a vertical rule on the slot of a cell, '5' and '6' clear and set
+// the caret cell's segment in the rule lines above: the slot is found by stepping
+// from the caret to the first 1-point character.
+void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly) {
+  plat::RichEdit& rich = UseRichText();
+  int selA = 0, selB = 0;
+  rich.ExGetSel(selA, selB);
+  const int caretLine = rich.ExLineFromChar(selB);
+  const int step = code == '3' ? -1 : 1;
+  int slot = -1;
+  for (int k = 0, cp = selB + (step < 0 ? -1 : 0); k < kSlotSearch && cp >= 0 && cp < rich.GetTextLength(); ++k, cp += step) {
+    if (CharText(rich, cp) != "\t" && CharText(rich, cp) != "\r" && rich.FormatAt(cp).yHeight < table::kTextHeight) {
+      slot = cp;
+      break;
+    }
+  }
+  if (slot < 0) return;  // no slot: nothing changes
+  // The column is the Tab that opens the slot's cell ('5' and '6': the caret's cell).
+  const int lineStart = rich.LineIndex(rich.ExLineFromChar(slot));
+  int column = 0;
+  const int upTo = code == '5' || code == '6' ? selB : slot;
+  for (int cp = lineStart; cp < upTo; ++cp) column += CharText(rich, cp) == "\t" ? 1 : 0;
+  const int firstLine = cellOnly ? caretLine : 0;
+  const int lastLine = cellOnly ? caretLine + 1 : 0;
+  BuildSheetRtf(code, slot, firstLine, column, lastLine, number, selA, 1);
+  rich.ExSetSel(std::min(selA, rich.GetTextLength()), std::min(selB, rich.GetTextLength()));
+}
+
+// '7' clears the rule colour of the selected 1-point characters, '8' draws the
+// leader dots again; a character next to the previous 1-point one continues its run.
+void CQelView::TableLeaderWalk(int code) {
+  plat::RichEdit& rich = UseRichText();
+  int selA = 0, selB = 0;
+  rich.ExGetSel(selA, selB);
+  const int end = selA == selB ? table::LineEnd(rich, rich.ExLineFromChar(selA)) : selB;
+  const COLORREF background = m_doc.m_clrTextBack;
+  plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
+  if (ui) ui->BeginWaitCursor();
+  int previous = -2;
+  for (int cp = selA; cp < end && cp < rich.GetTextLength(); ++cp) {
+    if (rich.FormatAt(cp).yHeight >= table::kTextHeight) continue;
+    const std::string ch = CharText(rich, cp);
+    if (ch == "\t" || ch == "\r") continue;
+    const bool adjacent = cp == previous + 1;
+    previous = cp;
+    if (code == '7') {
+      if (!adjacent && IsClear(rich.FormatAt(cp))) Replace(rich, cp, ",");
+      SetBack(rich, cp, background);
+      continue;
+    }
+    if (!adjacent) {
+      if (ch == ",") {
+        Replace(rich, cp, "_");
+        SetBack(rich, cp, background);
+      } else {
+        SetBack(rich, cp, table::kRuleColour);
+      }
+      continue;
+    }
+    const bool dotAfterDot = ch == "." && cp > 0 && CharText(rich, cp - 1) == ".";
+    const bool afterTab = cp >= 2 && CharText(rich, cp - 2) == "\t" && ch != "_";
+    SetBack(rich, cp, dotAfterDot || afterTab ? table::kRuleColour : background);
+  }
+  if (ui) ui->EndWaitCursor();
+  rich.ExSetSel(selA, selB);
+}

@@ -1,0 +1,121 @@
+// Tables and formats edited through a script: the formatting commands seen in the
+// pane's paragraphs and in what LibreOffice reads from `print rtf`, the table edits
+// the README shows, and hostile tables (row and cell limits, 2,000 columns, markup
+// with huge numbers) that must end with a message, never a crash.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/CommandTables.h"
+#include "cli/ScriptRunner.h"
+#include "support/TestEnv.h"
+
+namespace {
+
+std::string Q(const std::string& word) { return "\"" + word + "\""; }
+
+class ScriptTableEditTest : public testenv::DocTest {
+ protected:
+  std::ostringstream out_;
+  int Run(const std::string& script) {
+    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
+    return runner.Run("t.script", script);
+  }
+  // The RTF of a `print rtf` in the output, from its "{\rtf1" to the end.
+  std::string PrintedRtf() {
+    const std::string out = out_.str();
+    const size_t at = out.find("{\\rtf1");
+    return at == std::string::npos ? std::string() : out.substr(at);
+  }
+  // LibreOffice's flat document of an RTF text.
+  std::string Fodt(const std::string& rtf) {
+    const std::string file = dir_.HostPath("pane.rtf");
+    testenv::WriteHostFile(file, rtf);
+    testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                   " --headless --convert-to fodt --outdir " + testenv::Quote(dir_.HostPath("out")) + " " +
+                   testenv::Quote(file) + " >/dev/null 2>&1");
+    return testenv::ReadHostFile(dir_.HostPath("out/pane.fodt"));
+  }
+};
+
+// The automatic style of the span or paragraph whose text starts with `word`, as its
+// properties; "" when there is none.
+std::string StyleOf(const std::string& fodt, const std::string& word, const char* element) {
+  const std::string open = std::string("<text:") + element + " text:style-name=\"";
+  for (size_t at = fodt.find(open); at != std::string::npos; at = fodt.find(open, at + 1)) {
+    const size_t nameStart = at + open.size();
+    const size_t nameEnd = fodt.find('"', nameStart);
+    const size_t textStart = fodt.find('>', nameEnd);
+    if (nameEnd == std::string::npos || textStart == std::string::npos) break;
+    size_t text = textStart + 1;  // a paragraph's text may stand in its spans
+    while (fodt.compare(text, 10, "<text:span") == 0 && fodt.find('>', text) != std::string::npos) text = fodt.find('>', text) + 1;
+    if (fodt.compare(text, word.size(), word) != 0) continue;
+    const std::string def = "<style:style style:name=\"" + fodt.substr(nameStart, nameEnd - nameStart) + "\"";
+    const size_t a = fodt.find(def);
+    if (a == std::string::npos) return "";
+    return fodt.substr(a, fodt.find("</style:style>", a) - a);
+  }
+  return "";
+}
+
+TEST_F(ScriptTableEditTest, FormattingCommandsShowInTheParagraphsAndInLibreOffice) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  WriteFile("a.rtf",
+            "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs24 "
+            "plain bold italic under strike red back mark up down\\par spaced line\\par narrow line\\par}");
+  const std::string script = "open " + Q(dir_.HostPath("a.rtf")) +
+                             "\ncaret 1 7 1 11\ncommand ID_FORMAT_BOLD"
+                             "\ncaret 1 12 1 18\ncommand ID_FORMAT_ITALIC"
+                             "\ncaret 1 19 1 24\ncommand ID_FORMAT_UNDERLINE"
+                             "\ncaret 1 25 1 31\ncommand ID_FORMAT_STRIKEOUT"
+                             "\ncaret 1 32 1 35\nanswer color=FF0000\ncommand ID_FORMAT_SET_TEXT_BACK_COLOR"
+                             "\ncaret 1 36 1 40\ncommand ID_FORMAT_TOGGLE_TEXT_BACK\nanswer color=00FF00"
+                             "\ncommand ID_FORMAT_SET_TEXT_BACK_COLOR\ncommand ID_FORMAT_TOGGLE_TEXT_BACK"
+                             "\ncaret 1 41 1 45\ncommand ID_FORMAT_HIGHLIGHT_SELECTION"
+                             "\ncaret 1 46 1 48\ncommand ID_FORMAT_RAISE_CHARS\ncommand ID_FORMAT_RAISE_CHARS"
+                             "\ncaret 1 49 1 53\ncommand ID_FORMAT_LOWER_CHARS"
+                             "\ncaret 2 1 2 3\ncommand ID_FORMAT_LINE_SPACING_WIDER"
+                             "\ncaret 3 1 3 3\ncommand ID_FORMAT_LINE_SPACING_NARROWER"
+                             "\nprint table\nprint rtf\n";
+  ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
+  const std::string out = out_.str();
+  // Each word in its own run (an unset spacing counts as 260 for these steps).
+  for (const char* run : {"\\b bold\\b0 ", "\\i italic\\i0 ", "\\ul under\\ulnone ", "\\strike strike\\strike0 ",
+                          "\\cf2 red\\cf0 ", "\\highlight3 back\\highlight0 ", "\\highlight4 mark\\highlight0 ",
+                          "\\up3 up\\up0 ", "\\dn1 down\\up0 ", "\\red255\\green0\\blue0;\\red0\\green255\\blue0;",
+                          "text exact 270 tabs : \"spaced line\"", "text exact 240 tabs : \"narrow line\""}) {
+    EXPECT_NE(out.find(run), std::string::npos) << run << "\n" << out;
+  }
+  const std::string fodt = Fodt(PrintedRtf());
+  ASSERT_FALSE(fodt.empty()) << "soffice made no fodt";
+  struct Case {
+    const char* word;
+    const char* property;
+  } cases[] = {
+      {"bold", "fo:font-weight=\"bold\""},
+      {"italic", "fo:font-style=\"italic\""},
+      {"under", "style:text-underline-style=\"solid\""},
+      {"strike", "style:text-line-through-style=\"solid\""},
+      {"red", "fo:color=\"#ff0000\""},
+      {"back", "fo:background-color=\"#00ff00\""},
+      {"mark", "fo:background-color=\"#ffff00\""},
+      {"up", "style:text-position=\""},
+      {"down", "style:text-position=\"-"},
+  };
+  for (const Case& c : cases) {
+    const std::string style = StyleOf(fodt, c.word, "span");
+    EXPECT_NE(style.find(c.property), std::string::npos) << c.word << ": " << style;
+    // No other word took the format.
+    if (std::string(c.word) != "up" && std::string(c.word) != "down") {
+      EXPECT_EQ(StyleOf(fodt, "plain", "span").find(c.property), std::string::npos) << c.word;
+    }
+  }
+  EXPECT_NE(fodt.find("fo:font-size=\"12pt\""), std::string::npos);
+  const std::string spaced = StyleOf(fodt, "spaced", "p");
+  const std::string narrow = StyleOf(fodt, "narrow", "p");
+  EXPECT_NE(spaced.find("fo:line-height"), std::string::npos) << spaced;
+  EXPECT_NE(narrow.find("fo:line-height"), std::string::npos) << narrow;
+  EXPECT_NE(spaced, narrow);
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The decoder's AVX2 kernels against the portable ones: the same bytes for the same
+// blocks and pictures, down to the extreme coefficients a hostile file can carry; and
+// the shared pictures decode to the bytes they decoded to before the wide kernels.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "JpegTestSupport.h"
+#include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JKernels.h"
+
+using namespace jpegtest;
+
+namespace {
+
+uint64_t Fnv(const uint8_t* p, size_t n) {
+  uint64_t h = 1469598103934665603ull;
+  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  return h;
+}
+
+struct Both {
+  int result = -9;
+  std::vector<uint8_t> dib;
+  std::vector<uint8_t> planes;  // R, G, B planes one after the other
+};
+
+Both DecodeBoth(const std::string& file, bool wide) {
+  Both out;
+  const auto* data = reinterpret_cast<const uint8_t*>(file.data());
+  JDecoder d;
+  d.SetWideKernels(wide);
+  out.result = d.SetSource(data, static_cast<int64_t>(file.size()));
+  if (out.result == 0) out.result = d.DecodeDib(out.dib, 5);
+  JDecoder p;
+  p.SetWideKernels(wide);
+  if (p.SetSource(data, static_cast<int64_t>(file.size())) == 0 && p.Decode() == 0) {
+    uint8_t *r, *g, *b;
+    int w, h, n;
+    p.GetInfo(&r, &g, &b, &w, &h, &n);
+    const size_t size = static_cast<size_t>(w) * h;
+    for (const uint8_t* plane : {r, g, b}) out.planes.insert(out.planes.end(), plane, plane + size);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(JKernelsTest, WideAndPortableTransformsGiveTheSameBytes) {
+  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  uint32_t seed = 7;
+  auto next = [&seed](int range) {
+    seed = seed * 1103515245 + 12345;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range));
+  };
+  // Dense, sparse and single-row blocks; small values, real ones, and the extremes
+  // the decoder lets through (+-16383/16384), where every sum is at its largest.
+  for (int round = 0; round < 4000; ++round) {
+    SCOPED_TRACE(round);
+    int32_t in[64] = {};
+    const int kind = round % 5;
+    for (int i = 0; i < 64; ++i) {
+      const bool used = kind == 0 || (kind == 1 && i % 8 < 4 && i < 32) || (kind == 2 && i < 8) || kind >= 3;
+      if (!used) continue;
+      if (kind == 3) in[i] = next(2) ? 16383 : -16384;
+      else if (kind == 4) in[i] = next(32769) - 16384;
+      else in[i] = next(2049) - 1024;
+    }
+    uint8_t a[8 * 11], b[8 * 11];
+    std::memset(a, 0x5A, sizeof a);
+    std::memset(b, 0x5A, sizeof b);
+    jkern::IdctBase(in, a, 11);
+    jkern::IdctAvx2(in, b, 11);
+    ASSERT_EQ(0, std::memcmp(a, b, sizeof a));
+  }
+}
+
+class JKernelsPictureTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SKIP_WITHOUT_PROGRAM("cjpeg"); }
+  testenv::TempDir dir_;
+};
+
+// Widths on both sides of the 32-pixel groups of the wide colour conversion, every
+// sampling layout the fast conversion takes and some it does not.
+TEST_F(JKernelsPictureTest, WideAndPortableDecodingGiveTheSameBytes) {
+  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  struct Case {
+    int width, height;
+    bool grey;
+    const char* options;
+  };
+  const Case kCases[] = {
+      {97, 41, false, "-quality 85 -sample 2x2"}, {64, 40, false, "-quality 85 -sample 1x1"},
+      {33, 17, false, "-quality 95 -sample 2x1"}, {130, 9, false, "-quality 100 -sample 1x1"},
+      {71, 66, false, "-quality 30 -sample 1x2"}, {95, 31, false, "-quality 85 -sample 4x1"},
+      {40, 40, true, "-quality 85 -grayscale"},   {161, 23, false, "-quality 75 -sample 2x2 -restart 1B"},
+      {31, 31, false, "-quality 90 -sample 2x2"},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(std::string(c.options) + " " + std::to_string(c.width));
+    const std::string in = dir_.HostPath("in.pnm");
+    const std::string out = dir_.HostPath("out.jpg");
+    testenv::WriteHostFile(in, MakePnm(c.width, c.height, c.grey));
+    RunTool("cjpeg " + std::string(c.options) + " -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+    const std::string file = testenv::ReadHostFile(out);
+    const Both wide = DecodeBoth(file, true);
+    const Both portable = DecodeBoth(file, false);
+    ASSERT_EQ(wide.result, 0);
+    ASSERT_EQ(portable.result, 0);
+    EXPECT_TRUE(wide.dib == portable.dib);
+    EXPECT_TRUE(wide.planes == portable.planes);
+    EXPECT_FALSE(wide.planes.empty());
+  }
+}
+
+// The DIB blocks of the shared pictures as the decoder gave them before the wide
+// kernels came (FNV-1a of the block with no spare bytes), by either kernel set.
+TEST(JKernelsTest, SharedPicturesDecodeToTheBytesOfBefore) {
+  const std::string folder = testenv::SharedTestData("images");
+  if (folder.empty()) GTEST_SKIP() << "no shared test data";
+  struct Known {
+    const char* name;
+    size_t size;
+    uint64_t hash;
+  };
+  const Known kKnown[] = {
+      {"ljt-testimgint.jpg", 101916, 0x7a8abac0eac5f5e5ull},
+      {"poi-thumbnail.jpg", 90000, 0x9b3f2be0d615f95full},
+      {"tika-baseball.jpg", 545280, 0x10808ce34716d4d4ull},
+      {"tika-testJPEG.jpg", 22500, 0xae12ad61fcf2b9b5ull},
+      {"tika-testJPEG_oddTagComponent.jpg", 290304, 0x9e2bcec7098ac318ull},
+  };
+  for (const Known& k : kKnown) {
+    SCOPED_TRACE(k.name);
+    const std::string file = testenv::ReadHostFile(folder + "/" + k.name);
+    for (const bool wide : {true, false}) {
+      JDecoder d;
+      d.SetWideKernels(wide);
+      std::vector<uint8_t> dib;
+      ASSERT_EQ(d.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size())), 0);
+      ASSERT_EQ(d.DecodeDib(dib, 0), 0);
+      ASSERT_EQ(dib.size(), k.size);
+      EXPECT_EQ(Fnv(dib.data(), dib.size()), k.hash);
+    }
+  }
+}
