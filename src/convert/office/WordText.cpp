@@ -381,12 +381,42 @@ WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call) {
   return grid;
 }
 
+// Whether the directory of the compound file may hold an entry called name: its
+// sectors read one by one from the file, along the chain table, as
+// CompoundStreams::Named reads them from the whole image of size bytes. False only
+// when the whole directory was read and no entry matched; a short read says true.
+static bool DirectoryMayName(const CQelDoc& doc, plat::File& file, int64_t size, const char* name) {
+  constexpr int64_t kSector = 512;
+  const int64_t sectors = std::max<int64_t>(size / kSector - 1, 0);
+  std::array<uint8_t, kSector> bytes{};
+  const ByteCursor sector(bytes.data(), kSector);
+  if (file.Seek(0, plat::File::Origin::Begin) != 0 || file.Read(bytes.data(), kSector) != kSector) return true;
+  uint32_t s = sector.PeekU32LE(48);
+  const auto length = static_cast<int64_t>(std::strlen(name));
+  if (2 * length >= 64) return true;
+  for (int64_t steps = 0; s < 0xFFFFFFFAu && steps <= sectors; ++steps) {
+    const int64_t at = (static_cast<int64_t>(s) + 1) * kSector;
+    if (s >= sectors || at + kSector > size) break;
+    if (file.Seek(at, plat::File::Origin::Begin) != at || file.Read(bytes.data(), kSector) != kSector) return true;
+    for (int64_t entry = 0; entry < kSector; entry += 128) {
+      bool same = sector.PeekU8(entry + 66) == 2 && sector.PeekU16LE(entry + 2 * length) == 0;
+      for (int64_t k = 0; same && k < length; ++k) same = sector.PeekU16LE(entry + 2 * k) == static_cast<uint8_t>(name[k]);
+      if (same) return true;
+    }
+    s = s < doc.m_anCfbChain.size() ? doc.m_anCfbChain[s] : 0xFFFFFFFAu;
+  }
+  return false;
+}
+
 // The pictures of a Data stream that the stream image does not hold (the compound
-// stage takes it only as the directory's first entry): read from the file itself.
+// stage takes it only as the directory's first entry): read from the file itself,
+// once its directory shows a Data entry.
 static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
   plat::File file;
   if (!file.Open(call.path, plat::File::Mode::Read)) return;
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
+  if (!DirectoryMayName(doc, file, size, "Data")) return;
+  if (file.Seek(0, plat::File::Origin::Begin) != 0) return;
   plat::ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
