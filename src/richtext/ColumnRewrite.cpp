@@ -21,6 +21,8 @@ constexpr int kPointRun = 20;     // twips: rule slots and rule runs
 constexpr int kMisaligned = 150;  // twips a row's column may lie off the first row's
 constexpr int kJoinLook = 150;    // characters 'U' looks at after the removed Tab
 constexpr int kLeaderTab = 30;    // Tabs after this one open the leader area
+constexpr int kMaxStop = 31680;   // twips: the control keeps no stop further right
+constexpr int kMaxSplit = 3000;   // characters of a cell an 'I' split may keep
 
 bool IsTab(const Glyph& g) { return g.bytes == "\t"; }
 bool IsPoint(const Glyph& g) { return g.cf.yHeight < kTextHeight && !IsTab(g); }
@@ -71,7 +73,7 @@ std::vector<int> Stops(const SheetRow& row) {
 }
 
 void SetStops(SheetRow& row, std::vector<int> stops) {
-  for (int& s : stops) s = std::max(s, 0);
+  for (int& s : stops) s = std::clamp(s, 0, kMaxStop);
   std::sort(stops.begin(), stops.end());
   if (stops.size() > plat::kMaxTabStops) stops.resize(plat::kMaxTabStops);
   row.para.rgxTabs.fill(0);
@@ -91,10 +93,10 @@ void MoveBoundary(SheetRow& row, const RewriteInput& in, RewriteResult& res) {
   std::vector<int> stops = Stops(row);
   const int n = in.column;
   if (n < 1 || n > static_cast<int>(stops.size())) return;
-  const int s = (in.number < 1 ? 1 : in.number) * 10 * (in.code == plat::VK_LEFT ? -1 : 1);
+  const int s = std::clamp(in.number, 1, kMaxStop / 10) * 10 * (in.code == plat::VK_LEFT ? -1 : 1);
   const int q = n >= 2 ? stops[static_cast<size_t>(n) - 2] : 0;
   for (size_t k = static_cast<size_t>(n) - 1; k < stops.size(); ++k) {
-    if (k + 1 == static_cast<size_t>(n) || in.moveFollowingStops) stops[k] = std::max(stops[k] + s, 0);
+    if (k + 1 == static_cast<size_t>(n) || in.moveFollowingStops) stops[k] = std::clamp(stops[k] + s, 0, kMaxStop);
   }
   char text[40];
   std::snprintf(text, sizeof text, "width = %d", (stops[static_cast<size_t>(n) - 1] - q) / 15);
@@ -120,7 +122,13 @@ bool ColumnStops(SheetRow& row, const RewriteInput& in, int n, int& reference) {
     case 'R': d = p - s; break;
     case 'U': break;
     case 'E': d = p - s; out.push_back(p); out.push_back(p + d); break;
-    case 'I': d = 300; out.push_back(s + (std::max(in.splitLength, 1) - 1) * cw + 50); out.push_back(p + 300); break;
+    case 'I': {
+      const int64_t split = s + int64_t{std::clamp(in.splitLength, 1, kMaxSplit) - 1} * cw + 50;
+      d = 300;
+      out.push_back(static_cast<int>(std::min<int64_t>(split, kMaxStop)));
+      out.push_back(p + 300);
+      break;
+    }
     default: return true;
   }
   for (size_t k = static_cast<size_t>(n) + 1; k < stops.size(); ++k) {
@@ -131,6 +139,8 @@ bool ColumnStops(SheetRow& row, const RewriteInput& in, int n, int& reference) {
   return true;
 }
 
+plat::CharFormat2 CellFormat(const SheetRow& row, int tab, int from);
+
 // 'E' and 'I': the cell opened by Tab n - 1 is split after t of its characters; the
 // new cell opens with a Tab and a slot run of its own ('E' keeps the whole cell, so
 // the new cell is empty).
@@ -140,12 +150,12 @@ void SplitCell(SheetRow& row, const RewriteInput& in, int n, bool ruleLine) {
   if (tab < 0 || j > kLeaderTab) return;
   const int cellStart = tab + 1;
   const int cellEnd = CellEnd(row, cellStart);
-  const int t = in.code == 'E' ? (in.column == 2 ? 2 : cellEnd - cellStart) : std::max(in.splitLength, 0);
+  const int t = in.code == 'E' ? (in.column == 2 ? 2 : cellEnd - cellStart) : std::clamp(in.splitLength, 0, kMaxSplit);
   const int at = std::min(cellStart + t, cellEnd);
   bool lit = false;
   for (int i = cellStart; i < at; ++i) lit = lit || Lit(row.glyphs[static_cast<size_t>(i)].cf);
   const plat::CharFormat2 base = row.glyphs[static_cast<size_t>(tab)].cf;
-  plat::CharFormat2 text = base;
+  plat::CharFormat2 text = CellFormat(row, tab, cellStart);  // blanks take the cell's text format
   text.yHeight = in.textSize * 10;
   std::vector<Glyph> add;
   if (j == 1 && in.column == 2) add.push_back(Make(" ", text, text.yHeight, false));

@@ -17,6 +17,7 @@ constexpr int kTabColumns = 30;  // Tabs that open tab-stop columns; the leader 
 constexpr int kMaxRows = 10000;
 constexpr int kLineRead = 3000;
 constexpr int kNewCellBlanks = 5;
+constexpr int kMaxBlankAmount = 4500;  // at most 500 blanks a row
 
 bool IsTab(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp + 1) == "\t"; }
 bool IsPoint(const plat::RichEdit& rich, int cp) { return rich.FormatAt(cp).yHeight < table::kTextHeight; }
@@ -75,7 +76,7 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
   const int up = table::IsRuleLine(rich, line - 1) ? (table::IsRuleLine(rich, line - 2) ? 2 : 1) : 0;
   line -= up;
   const int cellRows = up + 1;
-  const int k = std::max(1, (number + 8) / 9);
+  const int k = std::max(1, (std::clamp(number, 0, kMaxBlankAmount) + 8) / 9);
   const std::string blanks(static_cast<size_t>(k), ' ');
 
   rich.BeginUndoGroup();

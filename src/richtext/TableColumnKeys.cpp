@@ -14,6 +14,7 @@
 namespace {
 
 constexpr int kSlotSearch = 90;
+constexpr int kMaxAmount = 3168;  // tens of twips: a boundary moves at most across the control
 
 std::string CharText(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp + 1); }
 
@@ -62,7 +63,7 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly) {
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
   if (ui) ui->BeginWaitCursor();
   if (code == plat::VK_LEFT || code == plat::VK_RIGHT) {
-    const int a = number >= 2 ? number : (c < 32 ? 2 : 9);
+    const int a = number >= 2 ? std::min(number, kMaxAmount) : (c < 32 ? 2 : 9);
     char text[64];
     std::snprintf(text, sizeof text, "column %d  moved %c%d", c, code == plat::VK_RIGHT ? '+' : '-', 2 * a / 3);
     Status(text);

@@ -1,6 +1,7 @@
 #include "richtext/TableEngine.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace table {
@@ -87,9 +88,11 @@ int TableEngine::AdjustLineSpacing(int line, int delta) {
     last = edit_.ExLineFromChar(b > a ? b - 1 : b);
   }
   if (first < 0 || first >= edit_.GetLineCount()) return kUnsetSpacing;
-  const int result = delta != 0 ? std::max(SpacingOf(edit_, first) + delta, 10) : SpacingOf(edit_, first);
+  // In 64 bits and within the control's range, whatever step a caller passes.
+  auto stepped = [&](int l) { return static_cast<int>(std::clamp<int64_t>(int64_t{SpacingOf(edit_, l)} + delta, 10, kMaxSpacing)); };
+  const int result = delta != 0 ? stepped(first) : SpacingOf(edit_, first);
   if (delta != 0) {
-    for (int l = first; l <= last && l < edit_.GetLineCount(); ++l) SetExactSpacing(l, std::max(SpacingOf(edit_, l) + delta, 10));
+    for (int l = first; l <= last && l < edit_.GetLineCount(); ++l) SetExactSpacing(l, stepped(l));
   }
   return result;
 }

@@ -16,6 +16,7 @@ inline constexpr int kPointRun = 20;      // twips: the 1-point runs of rules an
 inline constexpr int kTextHeight = 50;    // twips: a character this high or higher is text
 inline constexpr int kRuleSpacing = 40;   // twips: a rule line's spacing is below this
 inline constexpr int kUnsetSpacing = 240;
+inline constexpr int kMaxSpacing = 31680;  // twips: the control's largest line spacing
 
 // A line's spacing in twips: its exact or at-least spacing, 240 when none is set.
 int SpacingOf(const plat::RichEdit& edit, int line);

@@ -26,10 +26,14 @@ int OnViewSelectedPicture(CommandContext& cx) {
     const int start = text.LineIndex(line), length = text.LineLength(line);
     if (start >= 0 && length > 0) chosen = text.GetText().substr(static_cast<size_t>(start), static_cast<size_t>(length));
   }
+  if (cx.doc->m_nFileKind != kKindPdf) return cx.doc->ShowOfficePicture(chosen);
   return cx.doc->ShowPdfPicture(chosen);
 }
 
-void OnUpdateViewSelectedPicture(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nFileKind == kKindPdf); }
+void OnUpdateViewSelectedPicture(CommandContext& cx, CCmdUI& ui) {
+  const int kind = cx.doc->m_nFileKind;
+  ui.Enable(kind == kKindPdf || kind == kKindPpt || kind == kKindDoc || kind == kKindXls);
+}
 
 constexpr CommandEntry kRows[] = {
     {57642, "ID_EDIT_SELECT_ALL", "すべて選択", CommandTarget::TextView, OnEditSelectAll, OnUpdateEditSelectAll},

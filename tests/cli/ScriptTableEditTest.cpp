@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <vector>
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
@@ -116,6 +117,86 @@ TEST_F(ScriptTableEditTest, FormattingCommandsShowInTheParagraphsAndInLibreOffic
   EXPECT_NE(spaced.find("fo:line-height"), std::string::npos) << spaced;
   EXPECT_NE(narrow.find("fo:line-height"), std::string::npos) << narrow;
   EXPECT_NE(spaced, narrow);
+}
+
+// The README's table editing example: a table from '|' lines, a column inserted
+// before the caret's and taken back, a boundary moved.
+TEST_F(ScriptTableEditTest, TableEditingExampleOfTheReadme) {
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par}");
+  const std::string script = "open " + Q(dir_.HostPath("table.rtf")) +
+                             "\ncaret 1 1 3 11\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT"
+                             "\ncaret 3 2\ncommand ID_TABLE_INSERT_COLUMN\nprint table\ncommand ID_TABLE_UNDO\nprint table"
+                             "\ncaret 3 2\ncommand ID_COLUMN_BOUNDARY_RIGHT\nprint status\nexpect status \"width = 11\"\n";
+  ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
+  const std::string out = out_.str();
+  const char* inserted = "text exact 240 tabs 0,145,865,1585,2305,3025: |\"\" |\"apple\" fs21 |\"3\" fs21 |\"100\" fs21\n";
+  const char* original = "text exact 240 tabs 0,145,865,1585,2305: |\"apple\" fs21 |\"3\" fs21 |\"100\" fs21\n";
+  const size_t a = out.find(inserted);
+  ASSERT_NE(a, std::string::npos) << out;
+  EXPECT_NE(out.find(original, a), std::string::npos) << out;  // the undo
+  // The rows above the caret's keep their columns.
+  EXPECT_NE(out.find("text exact 240 tabs 0,145,865,1585,2305: |\"item\" fs21 |\"count\" fs21 |\"price\" fs21\n", a),
+            std::string::npos);
+  EXPECT_NE(out.find("column 1  moved +1 | width = 11"), std::string::npos) << out;
+}
+
+// After the column codes LibreOffice still reads every cell of the re-rendered rows
+// in order: the rewritten RTF is sound.
+TEST_F(ScriptTableEditTest, LibreOfficeReadsTheCellsOfReRenderedRows) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par}");
+  const std::string script = "open " + Q(dir_.HostPath("table.rtf")) +
+                             "\ncaret 1 1 3 11\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT"
+                             "\ncaret 3 2\ncommand ID_TABLE_INSERT_COLUMN\ncaret 4 2\ncommand ID_TABLE_SPLIT_COLUMN"
+                             "\ncaret 2 2\ncommand ID_TABLE_LEFT_RULE\nprint rtf\n";
+  ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
+  const std::string file = dir_.HostPath("pane.rtf");
+  testenv::WriteHostFile(file, PrintedRtf());
+  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
+                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
+  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
+  size_t at = 0;
+  for (const char* cell : {"item", "count", "price", "apple", "3", "100", "pear", "5", "80"}) {
+    const size_t next = text.find(cell, at);
+    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
+    at = next + 1;
+  }
+}
+
+// Sheets past the row limit, 2,000 columns wide, or with markup numbers far past 32
+// bits: each ends with the system's message or is shown within its limits.
+TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {
+  std::string rows;
+  for (int r = 0; r < 290; ++r) rows += "r" + std::to_string(r) + ",x\r\n";
+  WriteFile("rows.csv", rows);
+  WriteFile("fits.csv", rows.substr(0, rows.find("r289")));
+  std::string wide, numbers;
+  for (int c = 0; c < 2000; ++c) wide += (c ? "," : "") + std::string("c") + std::to_string(c), numbers += (c ? "," : "") + std::to_string(c);
+  WriteFile("wide.csv", wide + "\r\n" + numbers + "\r\n");
+  WriteFile("huge.csv",
+            "XLxA3HT99999999999B99999999999L-99999999999R4294967296#\r\nh1,h2\r\na,b^99999999999\r\n"
+            "c,123456789012345678901234567890\r\n!%,\r\nA,%RB99999999999,if:>99999999999999999999999\r\n"
+            "Rect,N$1Tb,B2:C99999999999\r\n");
+  struct Case {
+    const char* file;
+    const char* settings;
+    std::vector<const char*> expected;
+  } cases[] = {
+      {"rows.csv", "set n_tbl=3\n", {" raw number over 300 "}},
+      {"fits.csv", "set n_tbl=3\n", {"\"r288\" fs21 \"x\" fs21\n"}},
+      {"wide.csv", "", {"\"c29\" fs21", "1998  1999\" fs21\n"}},
+      {"huge.csv", "", {"\"h1\" fs21 \"h2\" fs21\n", "rule exact 20 tabs 0,145,520,4115: -=\n", "|\"123456789012345678901234567890\" fs21\n"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    out_.str("");
+    ASSERT_EQ(Run(std::string(c.settings) + "open " + Q(dir_.HostPath(c.file)) + "\nprint table\nprint status\n"), kScriptDone)
+        << messages_.str();
+    for (const char* want : c.expected) EXPECT_NE(out_.str().find(want), std::string::npos) << want << "\n" << out_.str().substr(0, 3000);
+  }
 }
 
 }  // namespace

@@ -317,3 +317,95 @@ TEST_F(RichTableConvertTest, TabConversionAddsRowsForLinesWithStops) {
 }
 
 }  // namespace
+
+namespace {
+
+// Amounts and split lengths overflowed 32 bits on their way to a stop, a spacing or a
+// count of blanks (a signed overflow, then stops far outside the control). Every
+// code keeps its numbers within the control's range.
+TEST_F(ColumnRenderTest, HugeNumbersToTheColumnCodesStayBoundedFault) {
+  ShowSheet();
+  for (int code : {int{plat::VK_RIGHT}, int{plat::VK_LEFT}, int{plat::VK_UP}, int{plat::VK_DOWN}, int{'I'}, int{'E'}}) {
+    SCOPED_TRACE(code);
+    for (int number : {INT32_MAX, INT32_MIN, INT32_MAX - 7}) {
+      CaretAt("e");
+      ASSERT_EQ(Table(code, number), 0);
+      for (int line = 0; line < Rich().GetLineCount(); ++line) {
+        const plat::ParaFormat2& pf = Rich().ParaOfLine(line);
+        for (int k = 0; k < pf.cTabCount; ++k) {
+          EXPECT_GE(pf.rgxTabs[static_cast<size_t>(k)], 0);
+          EXPECT_LE(pf.rgxTabs[static_cast<size_t>(k)], 31680);
+        }
+        EXPECT_LE(table::SpacingOf(Rich(), line), table::kMaxSpacing);
+        EXPECT_GE(table::SpacingOf(Rich(), line), 10);
+      }
+    }
+  }
+  view_.m_strSearch = "ATR:%I99999999999";
+  CaretAt("e");
+  ASSERT_EQ(view_.TableCommand('I', 0, 1, 0, 0, 0, 0, 0), 0);
+  EXPECT_NE(Rich().Text().find("e"), std::string::npos);
+}
+
+TEST_F(ColumnRenderTest, HugeAmountsInTheLeaderAreaStayBounded) {
+  std::string cells;
+  for (int r = 0; r < 3; ++r) {
+    for (int c = 0; c < 35; ++c) cells += (c ? "\x06" : "") + std::to_string(r * 100 + c);
+    cells += "\r\n";
+  }
+  ShowSheet(cells, 35, 3);
+  const int length = Rich().GetTextLength();
+  const int at = Rich().CharFromByte(static_cast<int>(Rich().Text().find("132")));
+  Rich().ExSetSel(at, at);
+  ASSERT_EQ(Table(plat::VK_RIGHT, INT32_MAX), 0);
+  // The amount stops at 3,168 (352 blanks), on the caret's row and the one below.
+  EXPECT_EQ(Rich().GetTextLength(), length + 2 * 352);
+}
+
+// A line of 2,000 cells: the stops end at 32, the rewrite and the leader walk read a
+// bounded part of each line, and nothing outside the lines changes.
+TEST_F(ColumnRenderTest, TwoThousandColumnLinesConvertAndEditWithinBounds) {
+  std::string line;
+  for (int c = 0; c < 2000; ++c) line += (c ? "\\tab " : "") + std::to_string(c);
+  doc_->LoadDocument(WriteFile("wide.rtf", "{\\rtf1 before\\par " + line + "\\par " + line + "\\par after}"), 0);
+  plat::RichEdit& rich = *view_.Rich();
+  ASSERT_EQ(view_.TableCommand(101, -1, 0, 1, 3, 0, 0, 0), 0);
+  for (int l : {1, 2}) {
+    EXPECT_EQ(rich.ParaOfLine(l).cTabCount, 32);
+    const std::string text = rich.GetLine(l);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '_'), 1999);
+  }
+  for (int code : {int{'E'}, int{'R'}, int{plat::VK_RIGHT}, int{'3'}}) {
+    SCOPED_TRACE(code);
+    for (int column : {6, 1500}) {
+      const int cp = table::ColumnStart(rich, 1, column) + 1;
+      rich.ExSetSel(cp, cp);
+      ASSERT_EQ(view_.TableCommand(code, -1, 0, 0, 0, 0, 0, 0), 0);
+      EXPECT_EQ(rich.GetLineCount(), 4);
+      EXPECT_EQ(rich.GetLine(0), "before\r");
+      EXPECT_EQ(rich.GetLine(3), "after");
+      EXPECT_LE(rich.ParaOfLine(1).cTabCount, 32);
+    }
+  }
+}
+
+// A rewritten table above 500,000 bytes goes into the control through the listing
+// output, with its progress text, and comes back whole.
+TEST_F(ColumnRenderTest, ALargeTableGoesBackThroughTheListingOutput) {
+  std::string cells = "h1\x06h2\x06h3\r\n";
+  for (int r = 0; r < 4000; ++r) cells += "a" + std::to_string(r) + "\x06" "b\x06" "c\r\n";
+  ShowSheet(cells, 3, 4001);
+  const int lines = Rich().GetLineCount();
+  CaretAt("a0\t");
+  const int first = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("a0\t"))));
+  const plat::ParaFormat2 before = Rich().ParaOfLine(first);
+  ASSERT_EQ(Table(plat::VK_RIGHT, 2), 0);
+  EXPECT_GT(doc_->m_nTextLen, 500000);
+  EXPECT_EQ(Rich().GetLineCount(), lines);
+  const int last = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("a3999"))));
+  EXPECT_FALSE(Rich().ParaOfLine(first) == before);
+  EXPECT_TRUE(Rich().ParaOfLine(last) == Rich().ParaOfLine(first));
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), " 100 % done  (Push Esc to Stop)");
+}
+
+}  // namespace

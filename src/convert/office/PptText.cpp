@@ -5,8 +5,9 @@
 //
 // Pages: the slide list's entries are pages 1, 2, … (their outline texts go
 // there); the slide containers after the end of the document are pages 1, 2, … in
-// their order, and each notes container after the first slide the page of the
-// same number. Masters (and the notes master) are no page.
+// their order, and each notes container the page of the slide it names (its
+// slide identifier, looked up among the slide list's identifiers, those of earlier
+// edits kept). Masters (and the notes master) are no page.
 //
 // Every container is entered (the picture store too, whose instance is its entry
 // count); only the slide list proper (instance 0) numbers pages.
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "app/QelDoc.h"
@@ -80,7 +82,7 @@ class PptRoad {
   int revision_ = 0;
   int listPage_ = 0;
   int slidePage_ = 0;
-  int notesPage_ = 0;
+  std::unordered_map<uint32_t, int> slideIdPages_;  // the slide list's identifiers and pages
   int curPage_ = 0;
   bool curNotes_ = false;
   int pictureCount_ = 0;
@@ -192,7 +194,10 @@ void PptRoad::Walk(int64_t from, int64_t end) {
         e.id = img_.PeekU16LE(data + 12);
         e.revision = revision_;
         ++slides_;
-        if (slideList) e.page = ++listPage_;
+        if (slideList) {
+          e.page = ++listPage_;
+          slideIdPages_.insert_or_assign(img_.PeekU32LE(data + 12), e.page);
+        }
         curPage_ = e.page;
         curNotes_ = false;
         AddEntry(e);
@@ -207,6 +212,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
       case 0x03EF:  // slide atom of a slide container
         if (docEnded_ && parent == 0x03EE && !(prevType_ == 0x0FBA && prevLength_ > 16)) {
           e.code = kSlideAtom;
+          e.id = img_.PeekU16LE(data + 12) / 4;  // the identifier the source form shows
           e.page = ++slidePage_;
           e.revision = revision_;
           curPage_ = e.page;
@@ -220,14 +226,15 @@ void PptRoad::Walk(int64_t from, int64_t end) {
           e.code = kEdit;
           AddEntry(e);
           ++revision_;
-          listPage_ = slidePage_ = notesPage_ = 0;
+          listPage_ = slidePage_ = 0;
           pictureCount_ = 0;
         }
         break;
-      case 0x03F1:  // notes atom: the notes of the page of the same number
+      case 0x03F1:  // notes atom: the notes of the slide whose identifier it holds
         if (docEnded_) {
           e.code = kNotes;
-          e.page = slidePage_ > 0 ? ++notesPage_ : 0;
+          const auto slide = slideIdPages_.find(img_.PeekU32LE(data));
+          e.page = slide == slideIdPages_.end() ? 0 : slide->second;
           e.revision = revision_;
           curPage_ = e.page;
           curNotes_ = true;

@@ -12,6 +12,7 @@
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
+#include "convert/office/WordText.h"
 #include "platform/Files.h"
 
 namespace {
@@ -22,8 +23,8 @@ struct PictureFile {
 };
 
 // The temporary file and file kind of picture bytes; null name: not a picture we load.
-PictureFile PictureFileOf(const std::vector<uint8_t>& b) {
-  const auto at = [&](size_t k) { return k < b.size() ? b[k] : 0; };
+PictureFile PictureFileOf(std::string_view b) {
+  const auto at = [&](size_t k) { return k < b.size() ? static_cast<uint8_t>(b[k]) : 0; };
   if (at(0) == 0xFF && at(1) == 0xD8 && at(2) == 0xFF) return {"\\pdftmp.jpg", kKindJpeg};
   if (at(0) == 0x89 && at(1) == 'P' && at(2) == 'N' && at(3) == 'G') return {"\\pdftmp.PNG", kKindPng};
   if (at(0) == 'B' && at(1) == 'M') return {"\\pdftmp.bmp", kKindBmp};
@@ -65,7 +66,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   }
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, volume, 1, 1000, &m_allocHook)) {
-    return ConvertStatus::OutOfMemory(" 013");
+    return ConvertStatus::OutOfMemory(direct ? " 008" : " 013");
   }
   bytes.clear();
   for (int64_t p = start; p < end && static_cast<int64_t>(bytes.size()) < volume; ++p) {
@@ -77,12 +78,16 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
     }
     bytes.push_back(img.PeekU8(p));
   }
-  const PictureFile file = PictureFileOf(bytes);
-  if (!file.name) return ConvertStatus::Ok();
-  const std::string path = TmpFolder() + file.name;
-  if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()))) return ConvertStatus::Ok();
-  m_nFileKind = file.kind;
-  m_strImageFile = path;
-  LoadImageFile(path, 0);
+  ShowPictureBytes(*this, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
   return ConvertStatus::Ok();
+}
+
+void ShowPictureBytes(CQelDoc& doc, std::string_view bytes) {
+  const PictureFile file = PictureFileOf(bytes);
+  if (!file.name) return;
+  const std::string path = doc.TmpFolder() + file.name;
+  if (!plat::WriteWholeFile(path, bytes)) return;
+  doc.m_nFileKind = file.kind;
+  doc.m_strImageFile = path;
+  doc.LoadImageFile(path, 0);
 }

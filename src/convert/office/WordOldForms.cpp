@@ -207,7 +207,7 @@ ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   }
   if (b0 == 0xEC && b1 == 0xA5) {
     DumpWord97Text(call);
-    return ConvertStatus::Ok();
+    return ShowSelectedPicture(call);
   }
   OldForm form;
   if (b0 == 0x97 && b1 == 0xA6 && b2 == 0x65) form = OldForm::Range16;

@@ -51,9 +51,25 @@ int CQelDoc::ReadWordPieceTable(int start, int* cps, int* fcs, int generation, i
   return pieces;
 }
 
-// Pictures of the Data stream: records stepped over by their lengths; a picture
-// record (length, header length 0x44, mapping mode 0x64) is searched for the JPEG or
-// PNG data it embeds.
+namespace {
+
+// The picture whose data starts at from: at the first JPEG or PNG signature before
+// searchEnd, else at from itself (kind 0); it lasts to recordEnd.
+WordPicture PictureAt(const ByteCursor& img, int64_t from, int64_t searchEnd, int64_t recordEnd) {
+  for (int64_t q = from; q + 4 <= searchEnd; ++q) {
+    if (img.PeekU8(q) == 0xFF && img.PeekU8(q + 1) == 0xD8 && img.PeekU8(q + 2) == 0xFF) return {q, 0x52, recordEnd - q};
+    if (img.PeekU8(q) == 0x89 && img.PeekU8(q + 1) == 0x50 && img.PeekU8(q + 2) == 0x4E && img.PeekU8(q + 3) == 0x47)
+      return {q, 0x62, recordEnd - q};
+  }
+  return {from, 0, std::max<int64_t>(recordEnd - from, 0)};
+}
+
+}  // namespace
+
+// Pictures of the Data stream: records stepped over by their lengths (a record
+// padded to four bytes is found past its padding); a picture record (length,
+// header length 0x44, mapping mode 0x64) is searched for the JPEG or PNG data it
+// embeds.
 int FindWordPictures(const ByteCursor& img, int64_t data, int64_t end, WordPicture* list, int capacity, int count) {
   int64_t p = data;
   for (int guard = 0; guard < 100000 && p + 8 <= end && count < capacity; ++guard) {
@@ -63,22 +79,46 @@ int FindWordPictures(const ByteCursor& img, int64_t data, int64_t end, WordPictu
       p += step;
       continue;
     }
+    // Writers pad the records to four bytes.
+    const auto isPicture = [&](int64_t at) { return img.PeekU16LE(at + 4) == 0x44 && img.PeekU16LE(at + 6) == 0x64; };
+    for (int pad = 0; pad < 3 && !isPicture(p) && p % 4 != 0; ++pad) ++p;
     const uint32_t length = img.PeekU32LE(p);
-    if (img.PeekU16LE(p + 4) != 0x44 || img.PeekU16LE(p + 6) != 0x64 || length < 0x44 || length > 0x0FFFFFFF) break;
+    if (!isPicture(p) || length < 0x44 || length > 0x0FFFFFFF) break;
     const int64_t recordEnd = std::min<int64_t>(p + length, end);
-    WordPicture pic{p + 0x44, 0};
-    for (int64_t q = p + 0x44; q + 4 <= recordEnd; ++q) {
-      if (img.PeekU8(q) == 0xFF && img.PeekU8(q + 1) == 0xD8 && img.PeekU8(q + 2) == 0xFF) {
-        pic = {q, 0x52};
-        break;
-      }
-      if (img.PeekU8(q) == 0x89 && img.PeekU8(q + 1) == 0x50 && img.PeekU8(q + 2) == 0x4E && img.PeekU8(q + 3) == 0x47) {
-        pic = {q, 0x62};
-        break;
-      }
-    }
-    list[count++] = pic;
+    list[count++] = PictureAt(img, p + 0x44, recordEnd, recordEnd);
     p += length;
+  }
+  return count;
+}
+
+int FindWordPagePictures(const ByteCursor& img, int64_t from, int64_t end, WordPicture* list, int capacity, int count) {
+  constexpr int kPages = 900;
+  constexpr int64_t kHeadBytes = 100;
+  int64_t page = -1;
+  for (int k = 0; k < kPages && from + 512 * int64_t{k} + 4 <= end; ++k) {
+    const int64_t p = from + 512 * int64_t{k};
+    const uint8_t b0 = img.PeekU8(p), b1 = img.PeekU8(p + 1), b2 = img.PeekU8(p + 2), b3 = img.PeekU8(p + 3);
+    if (((b0 == 0x20 || b0 == 0x30 || b0 == 0x3A) && b1 == 0 && b2 == 0x31 && b3 == 0x90) ||
+        (b0 == 0x35 && b1 == 0 && b2 == 0x12 && b3 == 0x30)) {
+      page = p;
+      break;
+    }
+  }
+  if (page < 0 || img.PeekU32LE(page + 32) == 0) return count;
+  // A page that holds the bytes 1E F0 near its start holds one picture.
+  bool single = false;
+  for (int64_t q = page; q + 1 < page + kHeadBytes && !single; ++q) single = img.PeekU8(q) == 0x1E && img.PeekU8(q + 1) == 0xF0;
+  for (int64_t r = page + 32; r + 4 <= end && count < capacity;) {
+    const uint32_t length = img.PeekU32LE(r);
+    if (length < 1 || length > 0x0FFFFFFF) break;
+    const int64_t recordEnd = std::min<int64_t>(r + length, end);
+    int64_t ff = -1;
+    for (int64_t q = r; q < std::min(r + kHeadBytes, recordEnd) && ff < 0; ++q)
+      if (img.PeekU8(q) == 0xFF) ff = q;
+    if (ff < 0) break;
+    list[count++] = PictureAt(img, ff, std::min(ff + kHeadBytes, recordEnd), recordEnd);
+    if (single) break;
+    r += length;
   }
   return count;
 }

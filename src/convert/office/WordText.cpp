@@ -344,9 +344,13 @@ void Word97Road::Run() {
 
   const int64_t data = doc_.m_anCfbSlots[1];
   if (data > 0) {
+    // The pictures of the first picture page after the text start, then those of
+    // the Data stream.
     pictures_.resize(kMaxWordPictures);
+    int count = FindWordPagePictures(img_, start + 512, rawEnd_, pictures_.data(), kMaxWordPictures, 0);
     const int64_t dataEnd = data + std::max(doc_.m_anCfbSlotLength[1], 0);
-    pictures_.resize(static_cast<size_t>(FindWordPictures(img_, data, std::min(dataEnd, rawEnd_), pictures_.data(), kMaxWordPictures, 0)));
+    count = FindWordPictures(img_, data, std::min(dataEnd, rawEnd_), pictures_.data(), kMaxWordPictures, count);
+    pictures_.resize(static_cast<size_t>(count));
   }
 
   doc_.m_nRawPos = start;
@@ -411,33 +415,51 @@ static bool DirectoryMayName(const CQelDoc& doc, plat::File& file, int64_t size,
 // The pictures of a Data stream that the stream image does not hold (the compound
 // stage takes it only as the directory's first entry): read from the file itself,
 // once its directory shows a Data entry.
-static void FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
+static std::string FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
   plat::File file;
-  if (!file.Open(call.path, plat::File::Mode::Read)) return;
+  if (!file.Open(call.path, plat::File::Mode::Read)) return {};
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
-  if (!DirectoryMayName(doc, file, size, "Data")) return;
-  if (file.Seek(0, plat::File::Origin::Begin) != 0) return;
+  if (!DirectoryMayName(doc, file, size, "Data")) return {};
+  if (file.Seek(0, plat::File::Origin::Begin) != 0) return {};
   plat::ZeroedVector<uint8_t> bytes;
-  if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return;
+  if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return {};
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
   const ByteCursor image(bytes.data(), static_cast<int64_t>(bytes.size()));
   CompoundStreams streams(doc, image, static_cast<int64_t>(bytes.size()));
   std::string data = streams.Named("Data");
-  if (data.empty()) return;
+  if (data.empty()) return {};
   const ByteCursor dataImage(reinterpret_cast<uint8_t*>(data.data()), static_cast<int64_t>(data.size()));
   pictures.resize(kMaxWordPictures);
   pictures.resize(static_cast<size_t>(FindWordPictures(dataImage, 0, dataImage.Size(), pictures.data(), kMaxWordPictures, 0)));
+  return data;
 }
 
 void CQelDoc::DumpWord97Text(DumpCall& call) {
   WordGrid grid = MakeWordGrid(*this, call);
   Word97Road road(*this, grid);
   road.Run();
-  if (m_anCfbSlots[1] <= 0) FindDataStreamPictures(*this, call, road.Pictures());
+  // The Data stream when the image does not hold it: the pictures' positions are its own.
+  std::string outside;
+  if (m_anCfbSlots[1] <= 0) outside = FindDataStreamPictures(*this, call, road.Pictures());
   std::vector<int> kinds;
   for (const WordPicture& p : road.Pictures()) kinds.push_back(p.kind);
   const int placed = RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, kinds.data(), static_cast<int>(kinds.size()));
   const int pictures = static_cast<int>(kinds.size());
+  // The picture table the selected picture is cut from, numbered from 1 as the tags
+  // count them; a picture listed after the text ("[Img1]") counts on from the placed.
+  for (int k = 0; k < pictures && k + 1 < static_cast<int>(call.pictureType.size()); ++k) {
+    const WordPicture& p = road.Pictures()[static_cast<size_t>(k)];
+    call.pictureType[static_cast<size_t>(k + 1)] = p.kind;
+    call.pictureAddress[static_cast<size_t>(k + 1)] = static_cast<int>(std::clamp<int64_t>(p.pos, -1, INT32_MAX));
+    call.pictureVolume[static_cast<size_t>(k + 1)] = outside.empty() ? static_cast<int>(std::clamp<int64_t>(p.volume, 0, INT32_MAX)) : 0;
+  }
+  if (m_nSelectedItemView == 1 && m_nSelectedItem > 0) m_nSelectedItem += placed;
+  const int selected = m_nSelectedItem > 199 ? 1 : m_nSelectedItem;
+  if (!outside.empty() && selected >= 1 && selected <= pictures) {
+    const WordPicture& p = road.Pictures()[static_cast<size_t>(selected - 1)];
+    const auto from = static_cast<size_t>(std::clamp<int64_t>(p.pos, 0, static_cast<int64_t>(outside.size())));
+    ShowPictureBytes(*this, std::string_view(outside).substr(from, static_cast<size_t>(std::max<int64_t>(p.volume, 0))));
+  }
   for (int k = 1; k <= pictures - placed; ++k) {
     char tag[24];
     std::snprintf(tag, sizeof tag, "\n[Img%d]", k);

@@ -14,6 +14,7 @@
 #include <array>
 #include <bit>
 
+#include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
@@ -433,7 +434,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
         break;
       }
       case 0x00EB:
-        DrawingGroup(rec);
+        pos = DrawingGroup(data, length, limit);
         break;
       case 0x00EC:
         Drawing(rec);
@@ -560,6 +561,12 @@ ConvertStatus CQelDoc::DumpWorkbook(DumpCall& call) {
   SheetSummary summary = walk.Result();
   // Streams cut at the input volume: the truncation note ends the text, not the end line.
   summary.earlyStop = m_bCfbOverflow != 0;
+  const int64_t imageEnd = m_nRawLen;  // the sheet output clears it
   WriteSheetTable(call, tables, summary);
-  return ConvertStatus::Ok();
+  if (m_nSelectedItem <= 0) return ConvertStatus::Ok();
+  const int64_t shown = m_nRawLen;
+  m_nRawLen = imageEnd;
+  const ConvertStatus picture = ShowSelectedPicture(call);
+  if (m_nFileKind == kKindXls) m_nRawLen = shown;  // no picture shown: the text stays
+  return picture;
 }

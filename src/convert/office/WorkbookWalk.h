@@ -66,7 +66,9 @@ class WorkbookWalk {
   void EnsureWidths();  // starts the current sheet's width row when no record did
   int WidthRow() const;
   // Drawings (WorkbookDrawings.cpp): anchors and pictures of shapes, text boxes.
-  void DrawingGroup(const ByteCursor& record);
+  // The drawing group record at data (its continuation records joined to it):
+  // returns where the walk goes on, past the last continuation.
+  int64_t DrawingGroup(int64_t data, int64_t length, int64_t limit);
   void Drawing(const ByteCursor& record);
   void TextObject(const ByteCursor& record, int64_t next);
   void AddBox(const std::string& text);
@@ -93,9 +95,14 @@ class WorkbookWalk {
   std::bitset<256> widthsStarted_;  // width rows a default-width record (or EnsureWidths) started
   int64_t resume_ = 0;
 
-  // Drawing state: the picture kinds of the drawing group (by picture number from 1),
+  // Drawing state: the pictures of the drawing group (by picture number from 1),
   // the last anchor seen and whether a text object has used it.
-  std::vector<uint8_t> pictureKinds_;
+  struct StoredPicture {
+    uint8_t kind = 0;      // the store entry's first byte: 0x52 JPEG, 0x62 PNG, 0x22 EMF ...
+    int64_t address = -1;  // image position of its data
+    int64_t volume = 0;    // bytes of its data, continuation headers not counted
+  };
+  std::vector<StoredPicture> pictures_;
   int picturesShown_ = 0;
   int boxes_ = 0;
   struct Anchor {

@@ -3,6 +3,7 @@
 // becomes RGB in integer arithmetic: R = Y + (Cr' x 1436 >> 10), G = Y - (Cr' x 732
 // >> 10) - (Cb' x 704 >> 11), B = Y + (Cb' x 7256 >> 12), Cb' and Cr' less 128, each
 // clamped to 0..255. The common layouts run sixteen pixels at a time where SSE2 is.
+#include <algorithm>
 #include <cstring>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -200,5 +201,10 @@ void JDecoder::ConvertRows(const Target& t, int y0, int rows, int width) {
     } else {
       ConvertRow<1>(src, cols, hRatio, adobe, fast, mWide, r, g, b, width);
     }
+    if (t.step == 3) {
+      // The rest of a DIB row: the padding, and what a scan that ended early left.
+      std::memset(b + int64_t{width} * 3, 0, static_cast<size_t>(-t.rowStep - int64_t{width} * 3));
+    }
   }
+  mRowsDone = std::max(mRowsDone, y0 + rows);
 }

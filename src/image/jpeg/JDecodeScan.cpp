@@ -57,14 +57,21 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
     mError = "JDataFormatError missing DHT, DQT, SOF or SOS";
     return -2;
   }
+  mRowsDone = 0;
+  bool reuse = false;
   try {
     Target t{};
     if (dib) {
       const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
       const auto size = CheckedSize(stride, mHeight, spare, INT_MAX);
-      dib->clear();  // every byte zero, whatever the block held before
-      if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
-        throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
+      // A block of the right size is written over: what the decoding does not
+      // reach is zeroed afterwards. Any other starts as zeros.
+      reuse = size && static_cast<int64_t>(dib->size()) == *size;
+      if (!reuse) {
+        dib->clear();
+        if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
+          throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
+      }
       uint8_t* top = dib->data() + (mHeight - 1) * stride;
       t = Target{top + 2, top + 1, top, -stride, 3};
     } else {
@@ -78,6 +85,12 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
       t = Target{mRgbPA[0].data(), mRgbPA[1].data(), mRgbPA[2].data(), mWidth, 1};
     }
     DoDecode(t);
+    if (reuse) {
+      // Bottom-up: the rows not reached come first, the spare bytes last.
+      const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
+      std::fill(dib->begin(), dib->begin() + (mHeight - mRowsDone) * stride, uint8_t{0});
+      std::fill(dib->begin() + mHeight * stride, dib->end(), uint8_t{0});
+    }
     return 0;
   } catch (const JMemoryError& e) {
     Note("JMemoryError", e.mMessage + " " + std::to_string(e.mSize), -1);

@@ -137,6 +137,7 @@ class JDecoder {
   int mVmax = 1;
   std::array<int, 4> mScanComp{};  // frame component of each scan component
   int mScanCount = 0;
+  int mRowsDone = 0;  // rows from the top that ConvertRows wrote
   int mHeaderFlags = 0;
   bool mFrameRead = false;
   int mRestartInterval = 0;

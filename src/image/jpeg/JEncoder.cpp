@@ -31,12 +31,14 @@ int BitLength(int v) { return v == 0 ? 0 : 32 - __builtin_clz(static_cast<unsign
 }  // namespace
 
 JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
-    : mR(pR), mG(pG), mB(pB), mHook(hook) {
+    : mWide(jkern::HaveAvx2()), mR(pR), mG(pG), mB(pB), mHook(hook) {
   BuildCodes(kJDcLuma, mDcLuma.code, mDcLuma.size);
   BuildCodes(kJDcChroma, mDcChroma.code, mDcChroma.size);
   BuildCodes(kJAcLuma, mAcLuma.code, mAcLuma.size);
   BuildCodes(kJAcChroma, mAcChroma.code, mAcChroma.size);
 }
+
+void JEncoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
 
 void JEncoder::SetParams(const JEncodeParams& params) {
   mParams = params;
@@ -227,12 +229,11 @@ void JEncoder::FetchMcu(int column, int row) {
   }
 }
 
-// How each table value divides: as a sum of two shifts where it has such a form
-// (a single shift adds x >> 31, which is 0 for a magnitude), else exactly, as a
-// multiply by the rounded-up reciprocal (exact for magnitudes below 2^16).
+// How each table value divides (JKernels.h), in zigzag order.
 JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
   Divisors d{};
-  for (int i = 0; i < 64; ++i) {
+  for (int k = 0; k < 64; ++k) {
+    const int i = kJZigzag[k];
     int a = 0, b = 31;
     switch (quant[i]) {
       case 128: a = 7; break;
@@ -252,30 +253,40 @@ JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
       case 2: a = 1; break;
       default: a = -1; break;
     }
-    d.shiftA[i] = static_cast<uint8_t>(a < 0 ? 0 : a);
-    d.shiftB[i] = static_cast<uint8_t>(b);
-    d.reciprocal[i] = a < 0 ? static_cast<uint32_t>(((uint64_t{1} << 32) + quant[i] - 1) / quant[i]) : 0;
+    d.shiftA[k] = a < 0 ? 0 : a;
+    d.shiftB[k] = b;
+    d.reciprocal[k] = a < 0 ? static_cast<uint32_t>(((uint64_t{1} << 32) + quant[i] - 1) / quant[i]) : 0;
+    d.natural[k] = i;
   }
   return d;
 }
 
-// Each magnitude divided by its table value, the sign restored.
-void JEncoder::Quantize(const int32_t* coef, const Divisors& d, int32_t* out) {
-  for (int i = 0; i < 64; ++i) {
-    const int32_t c = coef[i];
+uint64_t jkern::QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz) {
+  uint64_t nonzero = 0;
+  for (int k = 0; k < 64; ++k) {
+    const int32_t c = coef[d.natural[k]];
     const uint32_t x = std::min(static_cast<uint32_t>(c < 0 ? -c : c), 0xFFFFu);
-    const int32_t v = d.reciprocal[i] ? static_cast<int32_t>((uint64_t{x} * d.reciprocal[i]) >> 32)
-                                      : static_cast<int32_t>((x >> d.shiftA[i]) + (x >> d.shiftB[i]));
-    out[i] = c < 0 ? -v : v;
+    const auto shiftA = static_cast<uint32_t>(d.shiftA[k]), shiftB = static_cast<uint32_t>(d.shiftB[k]);
+    const int32_t v = d.reciprocal[k] ? static_cast<int32_t>((uint64_t{x} * d.reciprocal[k]) >> 32)
+                                      : static_cast<int32_t>((x >> shiftA) + (x >> shiftB));
+    zz[k] = c < 0 ? -v : v;
+    nonzero |= static_cast<uint64_t>(v != 0) << k;
   }
+  return nonzero;
 }
 
 void JEncoder::EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
                            int& pred) {
   int32_t coef[64];
-  int32_t q[64];
-  Fdct(samples, coef);
-  Quantize(coef, quant, q);
+  int32_t q[64];  // zigzag order
+  uint64_t nonzero;
+  if (mWide) {
+    jkern::FdctAvx2(samples, coef);
+    nonzero = jkern::QuantizeAvx2(coef, quant, q);
+  } else {
+    Fdct(samples, coef);
+    nonzero = jkern::QuantizeBase(coef, quant, q);
+  }
   JOutBitStream& o = *mOut;
 
   const int diff = q[0] - pred;
@@ -285,20 +296,19 @@ void JEncoder::EncodeBlock(const int32_t* samples, const Divisors& quant, const 
   o.SetBits(dc.code[dcSize], dc.size[dcSize]);
   if (dcSize) o.SetBits(static_cast<uint32_t>(diff < 0 ? diff - 1 : diff), dcSize);
 
-  int run = 0;
-  for (int k = 1; k < 64; ++k) {
-    const int v = q[kJZigzag[k]];
-    if (v == 0) {
-      ++run;
-      continue;
-    }
+  // The nonzero AC coefficients one by one, each after the run of zeros before it.
+  int last = 0;
+  for (uint64_t rest = nonzero & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
+    const int k = __builtin_ctzll(rest);
+    int run = k - last - 1;
+    last = k;
+    const int v = q[k];
     for (; run >= 16; run -= 16) o.SetBits(ac.code[0xF0], ac.size[0xF0]);
     const int size = BitLength(v < 0 ? -v : v);
     if (size > 10) throw JIndexError(10, size, "EncodeHuffman:AC");
     const int rs = run << 4 | size;
     o.SetBits(ac.code[rs], ac.size[rs]);
     o.SetBits(static_cast<uint32_t>(v < 0 ? v - 1 : v), size);
-    run = 0;
   }
-  if (run > 0) o.SetBits(ac.code[0x00], ac.size[0x00]);
+  if (last < 63) o.SetBits(ac.code[0x00], ac.size[0x00]);
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <span>
 
+#include "image/jpeg/JKernels.h"
 #include "image/jpeg/JOutBitStream.h"
 #include "platform/Alloc.h"
 
@@ -47,25 +48,24 @@ class JEncoder {
   // Forward DCT of 8x8 samples (level-shifted, natural order) into the plain
   // coefficients of the format.
   static void Fdct(const int32_t* in, int32_t* out);
+  // Whether the AVX2 kernels run (where the processor has them, the default); off
+  // takes the portable ones, which give the same bytes.
+  void SetWideKernels(bool on);
 
  private:
   struct HuffCodes {
     uint16_t code[256];
     uint8_t size[256];
   };
-  struct Divisors {
-    uint8_t shiftA[64];
-    uint8_t shiftB[64];
-    uint32_t reciprocal[64];  // 0 where the shifts apply
-  };
+  using Divisors = jkern::Divisors;
   static Divisors MakeDivisors(const uint8_t* quant);
   void WriteHeaders();
   void FetchMcu(int column, int row);
   void EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
                    int& pred);
-  static void Quantize(const int32_t* coef, const Divisors& d, int32_t* out);
 
   int mLevel = 2;
+  bool mWide;  // AVX2 kernels
   const uint8_t* mR;
   const uint8_t* mG;
   const uint8_t* mB;

@@ -4,6 +4,7 @@
 
 #include "base/CheckedSize.h"
 #include "image/jpeg/JEncoder.h"
+#include "image/jpeg/JKernels.h"
 
 int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int height, int level,
                         std::vector<uint8_t>& out, plat::AllocHook* hook) {
@@ -16,10 +17,12 @@ int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int he
   for (auto& p : planes) {
     if (!TryAllocate(p, width, height, 0, hook)) return -1;
   }
+  const bool wide = jkern::HaveAvx2();
   for (int y = 0; y < height; ++y) {
     const uint8_t* row = bits + (height - 1 - y) * stride;
     const int64_t at = int64_t{y} * width;
-    for (int x = 0; x < width; ++x) {
+    const int done = wide ? jkern::SplitBgrAvx2(row, &planes[0][at], &planes[1][at], &planes[2][at], width) : 0;
+    for (int x = done; x < width; ++x) {
       planes[2][at + x] = row[3 * x];
       planes[1][at + x] = row[3 * x + 1];
       planes[0][at + x] = row[3 * x + 2];

@@ -6,7 +6,9 @@
 #include <filesystem>
 #include <sstream>
 
+#include "../../../fuzz/CfbImage.h"
 #include "app/FileKind.h"
+#include "app/StringTable.h"
 #include "convert/office/OfficeTextSupport.h"
 
 namespace {
@@ -93,6 +95,78 @@ TEST_F(OfficeTextTest, SharedPptFilesShowText) {
     const std::string text = Show("a.ppt", testenv::ReadHostFile(entry.path().string()));
     EXPECT_LE(static_cast<int>(text.size()), doc_->m_nOutDataLimit) << entry.path();
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A presentation made here: a record (version, instance, type) with its data, and a
+// container of records.
+std::string Record(int version, int instance, int type, const std::string& data) {
+  std::string r(8, '\0');
+  cfbimage::Put16(r, 0, static_cast<uint16_t>((version & 0x0F) | (instance & 0xFFF) << 4));
+  cfbimage::Put16(r, 2, static_cast<uint16_t>(type));
+  cfbimage::Put32(r, 4, static_cast<uint32_t>(data.size()));
+  return r + data;
+}
+std::string Container(int type, const std::string& children) { return Record(0x0F, 0, type, children); }
+std::string Words32(std::initializer_list<uint32_t> words) {
+  std::string s(4 * words.size(), '\0');
+  size_t at = 0;
+  for (uint32_t w : words) cfbimage::Put32(s, (at++) * 4, w);
+  return s;
+}
+std::string Text8(const std::string& text) { return Record(0, 0, 0x0FA8, text); }
+
+// Two slides listed as 256 and 257, their containers with slide atoms whose master
+// references are 40 and 44, notes of slide 257 only, and optionally a JPEG picture
+// store entry of the given volume.
+std::string Deck(uint32_t pictureVolume = 0) {
+  std::string list = Record(0, 0, 0x03F3, Words32({4, 0, 1, 256, 0})) + Text8("Title one") +
+                     Record(0, 0, 0x03F3, Words32({5, 0, 1, 257, 0})) + Text8("Title two");
+  std::string store;
+  if (pictureVolume > 0) store = Record(2, 5, 0xF007, std::string(20, '\0') + Words32({pictureVolume, 0, 0}) + std::string(4, '\0'));
+  std::string stream = Container(0x03E8, Container(0x0FF0, list) + store + Record(0, 0, 0x03EA, ""));
+  stream += Container(0x03EE, Record(2, 0, 0x03EF, Words32({0, 0, 0, 40, 0, 0})) + Text8("body one"));
+  stream += Container(0x03EE, Record(2, 0, 0x03EF, Words32({0, 0, 0, 44, 0, 0})) + Text8("body two"));
+  stream += Container(0x03F0, Record(1, 0, 0x03F1, Words32({257, 0})) + Text8("note of two"));
+  return cfbimage::Build({{"PowerPoint Document", stream}});
+}
+
+// The source form showed every slide atom's identifier as 0, and notes took the
+// pages in the order the notes came (the first notes to page 1 whatever slide they
+// belong to).
+TEST_F(OfficeTextTest, PptSlideAtomsShowTheirIdentifierAndNotesGoToTheirSlide) {
+  doc_->m_nDisplayForm = 2;
+  std::string text = Show("deck.ppt", Deck());
+  EXPECT_NE(text.find("\r\n===256==================page  1===="), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n--- 10--------------page  1-----"), std::string::npos) << text;
+  EXPECT_NE(text.find("\r\n--- 11--------------page  2-----"), std::string::npos) << text;
+  EXPECT_NE(text.find("[Note]--------------\r\nnote of two"), std::string::npos) << text;  // page 2: its banner shows
+
+  doc_->m_nDisplayForm = 0;
+  text = Show("deck.ppt", Deck());
+  const size_t page2 = text.find("page  2===");
+  ASSERT_NE(page2, std::string::npos) << text;
+  EXPECT_GT(text.find("body two"), page2);
+  EXPECT_LT(text.find("body one"), page2);
+  EXPECT_GT(text.find("# note of two"), page2) << text;
+}
+
+// A direct picture whose buffer cannot be had says so with its own place code.
+TEST_F(OfficeTextTest, PptDirectPictureWithoutMemoryGivesPlaceCode008) {
+  doc_->m_nSelectedItem = 100;
+  doc_->m_allocHook.FailAbove(size_t{64} << 20);
+  const std::string text = Show("deck.ppt", Deck(0x10000000));
+  doc_->m_allocHook.Reset();
+  EXPECT_NE(text.find(OutOfMemoryText(" 008")), std::string::npos) << text;
+  EXPECT_NE(text.find("Title two"), std::string::npos);  // the text is still there
+  doc_->m_nSelectedItem = 1;
+  doc_->m_allocHook.FailAbove(size_t{64} << 20);
+  const std::string chosen = Show("deck.ppt", Deck(0x10000000));
+  doc_->m_allocHook.Reset();
+  EXPECT_NE(chosen.find(OutOfMemoryText(" 013")), std::string::npos) << chosen;
 }
 
 }  // namespace

@@ -1,12 +1,14 @@
-// The decoder's AVX2 kernels against the portable ones: the same bytes for the same
-// blocks and pictures, down to the extreme coefficients a hostile file can carry; and
-// the shared pictures decode to the bytes they decoded to before the wide kernels.
+// The codec's AVX2 kernels against the portable ones: the same bytes for the same
+// blocks and pictures, down to the extreme coefficients a hostile file can carry; the
+// shared pictures decode, and a made picture encodes, to the bytes they gave before
+// the wide kernels came.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 #include "JpegTestSupport.h"
 #include "image/jpeg/JDecoder.h"
+#include "image/jpeg/JEncoder.h"
 #include "image/jpeg/JKernels.h"
 
 using namespace jpegtest;
@@ -44,7 +46,104 @@ Both DecodeBoth(const std::string& file, bool wide) {
   return out;
 }
 
+// A picture's planes (R, G, B) from the test support's PPM.
+struct Planes {
+  int width = 0, height = 0;
+  std::vector<uint8_t> p[3];
+};
+
+Planes MakePlanes(int w, int h) {
+  const Pnm pnm = ParsePnm(MakePnm(w, h, false));
+  Planes out;
+  out.width = pnm.width;
+  out.height = pnm.height;
+  for (int c = 0; c < 3; ++c) {
+    for (size_t i = 0; i < pnm.px.size() / 3; ++i) out.p[c].push_back(pnm.px[i * 3 + c]);
+  }
+  return out;
+}
+
+std::vector<uint8_t> Encode(const Planes& planes, int level, bool wide) {
+  JEncoder e(planes.p[0].data(), planes.p[1].data(), planes.p[2].data());
+  e.SetWideKernels(wide);
+  JEncodeParams params;
+  params.width = planes.width;
+  params.height = planes.height;
+  e.SetParams(params);
+  e.SetQuality(level);
+  if (e.Encode() != 0) return {};
+  const auto out = e.GetOutput();
+  return std::vector<uint8_t>(out.begin(), out.end());
+}
+
 }  // namespace
+
+TEST(JKernelsTest, WideAndPortableForwardTransformAndQuantisationAgree) {
+  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  uint32_t seed = 11;
+  auto next = [&seed](uint32_t range) {
+    seed = seed * 1103515245 + 12345;
+    return static_cast<int>((seed >> 4) % range);
+  };
+  // Divisors of every form: two shifts, one shift (the second 31), a reciprocal.
+  jkern::Divisors d{};
+  for (int k = 0; k < 64; ++k) {
+    d.natural[k] = (k * 29 + 3) % 64;
+    const int form = next(3);
+    const int a = next(8), b = a + 1 + next(8);
+    d.shiftA[k] = form == 2 ? 0 : a;
+    d.shiftB[k] = form == 0 ? b : 31;
+    const uint32_t q = 1 + static_cast<uint32_t>(next(255));
+    d.reciprocal[k] = form == 2 ? static_cast<uint32_t>(((uint64_t{1} << 32) + q - 1) / q) : 0;
+  }
+  for (int round = 0; round < 3000; ++round) {
+    SCOPED_TRACE(round);
+    int32_t samples[64], coefA[64], coefB[64];
+    const int span = round % 3 == 0 ? 256 : round % 3 == 1 ? 9 : 2;
+    for (int i = 0; i < 64; ++i) samples[i] = round % 7 == 0 ? (next(2) ? 127 : -128) : next(span) - span / 2;
+    JEncoder::Fdct(samples, coefA);
+    jkern::FdctAvx2(samples, coefB);
+    ASSERT_EQ(0, std::memcmp(coefA, coefB, sizeof coefA));
+    // Magnitudes past the 16-bit limit are held there by both.
+    int32_t coef[64];
+    for (int i = 0; i < 64; ++i) coef[i] = round % 5 == 0 ? next(400001) - 200000 : coefA[i];
+    int32_t zzA[64], zzB[64];
+    EXPECT_EQ(jkern::QuantizeBase(coef, d, zzA), jkern::QuantizeAvx2(coef, d, zzB));
+    ASSERT_EQ(0, std::memcmp(zzA, zzB, sizeof zzA));
+  }
+}
+
+// The encoding of a made picture at each level, by either kernel set, as before
+// the wide kernels came (size and FNV-1a of the file).
+TEST(JKernelsTest, MadePictureEncodesToTheBytesOfBefore) {
+  const Planes planes = MakePlanes(203, 77);
+  const struct {
+    int level;
+    size_t size;
+    uint64_t hash;
+  } kKnown[] = {{1, 1899, 0x330bd564011fd95bull}, {2, 2827, 0x47be12a6d5388d87ull}, {3, 5210, 0x2bbaf802a83c810bull}};
+  for (const auto& k : kKnown) {
+    for (const bool wide : {true, false}) {
+      SCOPED_TRACE(std::to_string(k.level) + (wide ? " wide" : " portable"));
+      const std::vector<uint8_t> file = Encode(planes, k.level, wide);
+      ASSERT_EQ(file.size(), k.size);
+      EXPECT_EQ(Fnv(file.data(), file.size()), k.hash);
+    }
+  }
+}
+
+TEST(JKernelsTest, WideAndPortableEncodingGiveTheSameBytes) {
+  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  for (const auto& [w, h] : {std::pair{1, 1}, {17, 9}, {64, 48}, {161, 23}}) {
+    const Planes planes = MakePlanes(w, h);
+    for (int level = 1; level <= 3; ++level) {
+      SCOPED_TRACE(std::to_string(w) + " level " + std::to_string(level));
+      const std::vector<uint8_t> wide = Encode(planes, level, true);
+      EXPECT_FALSE(wide.empty());
+      EXPECT_TRUE(wide == Encode(planes, level, false));
+    }
+  }
+}
 
 TEST(JKernelsTest, WideAndPortableTransformsGiveTheSameBytes) {
   if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
@@ -143,5 +242,40 @@ TEST(JKernelsTest, SharedPicturesDecodeToTheBytesOfBefore) {
       ASSERT_EQ(dib.size(), k.size);
       EXPECT_EQ(Fnv(dib.data(), dib.size()), k.hash);
     }
+  }
+}
+
+// A DIB block of the right size is written over, not cleared first: decoding a cut
+// file into the block of a whole picture must still leave zeros wherever the scan
+// did not reach, in the row padding and in the spare bytes, as a fresh block has.
+TEST_F(JKernelsPictureTest, ReusedDibBlockHoldsZerosWhereTheCutScanStopped) {
+  const std::string in = dir_.HostPath("in.ppm");
+  const std::string out = dir_.HostPath("cut.jpg");
+  testenv::WriteHostFile(in, MakePnm(61, 64, false));  // 61 x 3 bytes: padded rows
+  RunTool("cjpeg -quality 90 -sample 2x2 -outfile " + testenv::Quote(out) + " " + testenv::Quote(in));
+  const std::string whole = testenv::ReadHostFile(out);
+  const std::string cut = whole.substr(0, whole.size() * 2 / 3);
+  for (const bool wide : {true, false}) {
+    SCOPED_TRACE(wide ? "wide" : "portable");
+    JDecoder fresh;
+    fresh.SetWideKernels(wide);
+    std::vector<uint8_t> expected;
+    ASSERT_EQ(fresh.SetSource(reinterpret_cast<const uint8_t*>(cut.data()), static_cast<int64_t>(cut.size())), 0);
+    ASSERT_EQ(fresh.DecodeDib(expected, 9), 0);
+    // The same block first holds the whole picture with its spare bytes set.
+    std::vector<uint8_t> block;
+    JDecoder first;
+    first.SetWideKernels(wide);
+    ASSERT_EQ(first.SetSource(reinterpret_cast<const uint8_t*>(whole.data()), static_cast<int64_t>(whole.size())), 0);
+    ASSERT_EQ(first.DecodeDib(block, 9), 0);
+    ASSERT_EQ(block.size(), expected.size());
+    std::fill(block.end() - 9, block.end(), uint8_t{0xEE});
+    for (size_t row = 0; row < 64; ++row) block[row * 184 + 183] = 0xEE;  // the padding byte
+    JDecoder second;
+    second.SetWideKernels(wide);
+    ASSERT_EQ(second.SetSource(reinterpret_cast<const uint8_t*>(cut.data()), static_cast<int64_t>(cut.size())), 0);
+    ASSERT_EQ(second.DecodeDib(block, 9), 0);
+    EXPECT_TRUE(block == expected);
+    EXPECT_EQ(expected[0], 0);  // the bottom row lies past the cut
   }
 }
