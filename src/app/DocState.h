@@ -72,6 +72,11 @@ struct DocState {
   int m_nTableDecimals = 0;
   int m_nCsvMode = 0;
   int m_nTextSizeIndex = 0;
+  // Font sizes set by a size letter, in tenths of a point (0: the font's own): the
+  // text's and the sheets'; and the letter's case (1: it was lower case).
+  int m_nTextPointSize = 0;
+  int m_nTablePointSize = 0;
+  int m_bLowerCaseLetter = 0;
   int m_bShowAddress = 0;
   int m_bAsciiFixed = 0;
   int m_bSjisFixed = 0;

@@ -123,8 +123,10 @@ bool CQelView::TakeDisplayAsImage() {
 void CQelView::RestoreRegionPixels() {
   if (!IsActiveImagePane() || !m_pDisplayBitmap) return;
   RegionBackup& b = m_regionBackup;
-  if (m_nRegionState == 2 && m_doc.m_rcLastRegion.right > 0) {
-    m_rcRegion = m_doc.m_rcLastRegion;
+  // A cut goes back where its pixels were taken, whatever region was marked since.
+  const bool own = !b.wholeImage && b.rect.right > b.rect.left && b.rect.bottom > b.rect.top;
+  if (m_nRegionState == 2 && (own || m_doc.m_rcLastRegion.right > 0)) {
+    m_rcRegion = own ? b.rect : m_doc.m_rcLastRegion;
     ApplyImageEdit(3, "");
     m_nRegionCount = 0;
     m_nRegionState = 0;

@@ -40,4 +40,5 @@ struct ImageState {
   CRect m_rcLastRegion;
   CPoint m_ptLastClick{-1, -1};
   CPoint m_ptLastClick2{-1, -1};
+  int m_nMeasureScale = 1;  // the scale denominator of the region's measures
 };

@@ -119,6 +119,7 @@ void CQelView::RepaintImage() {
                    kBandStripColor);
   }
   plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, shown, m_nImageOriginX, m_nImageOriginY);
+  DrawImageOverlay();
 }
 
 void CQelView::ScrollImageTo(int x, int y) {
@@ -178,6 +179,7 @@ void CQelView::ShowPixelInfo(int useStored, int x, int y) {
   if (m_bImageDirty == 1) {
     text = Format("XY=(% 04d,% 04d)  RGB=(%03d,%03d,%03d)  YCP=(%03d%%,%03d%%, %03.fdeg )", x + sx, y + sy, r, g, b, lum, chroma, hue);
   }
+  text += RegionMeasures();
   SetStatus(0, text);
 }
 

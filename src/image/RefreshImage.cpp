@@ -60,6 +60,8 @@ void CQelView::TakeDocumentImage() {
   m_nImageHeight = h.biHeight;
   m_nImageOriginX = m_nImageOriginY = 0;
   m_nBandIndex = 0;
+  // A compressed metafile's divisor does not follow it to the next picture.
+  if (m_nCompressDivisor != 99 && m_doc.m_strPathName != m_strCompressedFile) m_nCompressDivisor = 1;
   m_doc.m_nImageLoadState = 2;
   RefreshImage(1);
 }

@@ -80,7 +80,10 @@ void CQelDoc::OpenHomePage(int mode) {
 
   if (page.empty()) page = m_astrSysValue[kHomePageValue];
   // "...@X" at the end of a long page name carries a size letter, which is no part of the name.
-  if (page.size() > 11 && page[page.size() - 2] == '@') page.resize(page.size() - 2);
+  if (page.size() > 11 && page[page.size() - 2] == '@') {
+    SetSizeFromLetter(page.back());
+    page.resize(page.size() - 2);
+  }
   m_strHomeAddress = page;
   if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page, 0) >= 0) {
     const size_t sep = plat::FindLastSeparator(page);

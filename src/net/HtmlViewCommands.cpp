@@ -25,6 +25,8 @@ int OnCopy(CommandContext& cx) { return Html(cx).OnEditCopy(); }
 int OnSaveSource(CommandContext& cx) { return Html(cx).OnSaveSourceAs(); }
 int OnNothing(CommandContext&) { return 0; }
 void OnUpdateDisable(CommandContext&, CCmdUI& ui) { ui.Enable(false); }
+// The text's edit commands have no place while the browser pane is on.
+void OnUpdateEditCommands(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nHtmlBrowserMode == 0); }
 int OnHome(CommandContext& cx) { return Html(cx).OnHomePage(), 0; }
 int OnInsertAddress(CommandContext& cx) { return Html(cx).OnInsertAddress(), 0; }
 int OnDeleteAddress(CommandContext& cx) { return Html(cx).OnDeleteAddress(), 0; }
@@ -66,6 +68,11 @@ constexpr CommandEntry kRows[] = {
     {33028, "ID_PRINT_DOCUMENT", "文章、画像の印刷", kHtml, nullptr},
     {33027, "ID_PRINT_PREVIEW_CONFIRM", "印刷出力の画面での確認", kHtml, nullptr},
     {32856, "ID_TEXT_TWO_PANE", "ﾃｷｽﾄ2画面(&W)", kHtml, nullptr},
+    {32777, "ID_EDIT_COMMAND_32777", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
+    {32778, "ID_EDIT_COMMAND_32778", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
+    {32782, "ID_EDIT_COMMAND_32782", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
+    {32784, "ID_EDIT_COMMAND_32784", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
+    {32786, "ID_EDIT_COMMAND_32786", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
 };
 
 }  // namespace

@@ -9,12 +9,16 @@
 #include "net/Address.h"
 #include "net/NetStatus.h"
 #include "platform/Clipboard.h"
+#include "platform/CodePage.h"
 #include "platform/Files.h"
 
 namespace {
 
 constexpr int kPromptAddress = 126;
 constexpr uint32_t kBrowserTimeoutMs = 30000;
+constexpr const char* kScriptErrorTitle = "スクリプト エラー";  // the control's script-error window
+constexpr int kScriptErrorLooks = 3;
+constexpr uint64_t kScriptErrorWaitMs = 50;
 
 bool Showable(int kind) { return (kind >= 1 && kind <= 6) || (kind >= 12 && kind <= 28); }
 
@@ -94,6 +98,30 @@ void CQelHtmlView::OnActivateView(bool activate) {
 
 void CQelHtmlView::OnProgressChange(long progress, long maximum) {
   if (progress >= 251 && progress < maximum) ShowPane0(std::string(static_cast<size_t>((progress / 50) % 16), '*'));
+}
+
+void CQelHtmlView::OnCommandStateChange(long command, bool enable) {
+  if (command != CSC_UPDATECOMMANDS || enable || !g_pMainFrame) return;
+  plat::UiHost& ui = g_pMainFrame->Ui();
+  plat::Screen& screen = ui.GetScreen();
+  static const std::string title = plat::Utf8ToCp932Lossy(kScriptErrorTitle);
+  uint64_t window = screen.ForegroundWindow(ui.NowMs());
+  for (int look = 0; look < kScriptErrorLooks && screen.WindowTitle(window) != title; ++look) {
+    // A short busy wait on the program clock, which never sleeps.
+    ui.Advance(kScriptErrorWaitMs);
+    window = screen.ForegroundWindow(ui.NowMs());
+  }
+  if (window != 0 && screen.WindowTitle(window) == title) screen.CloseWindow(window);
+}
+
+bool CQelHtmlView::OnMouseWheel(unsigned flags, short delta, CPoint point) {
+  const CRect rect = GetWindowRect();
+  if (point.y < rect.top) {
+    if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 1);
+    return true;
+  }
+  if (point.y >= rect.bottom || point.x >= rect.right) return true;
+  return CHtmlView::OnMouseWheel(flags, delta, point);
 }
 
 void CQelHtmlView::OnBrowserForward() {

@@ -33,6 +33,9 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   // Jump n (1 to 3): navigates to history slot n; an empty slot is ignored.
   void OnJump(int n);
   void OnFilePrintPreview() { ExecWB(OLECMDID_PRINTPREVIEW); }
+  // The wheel over the pane scrolls the page; above the pane it activates the text
+  // pane below the list, below or right of it it is taken and does nothing.
+  bool OnMouseWheel(unsigned flags, short delta, CPoint point) override;
   void OnPrintMargins() { ExecWB(OLECMDID_PAGESETUP); }
 
   // The shown page as text (CP932), read by the HTML converter.
@@ -51,6 +54,9 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   void OnNavigateComplete2(const std::string& url) override;
   void OnProgressChange(long progress, long maximum) override;
   void OnTitleChange(const std::string& title) override;
+  // After every command was updated as disabled: closes the control's script-error
+  // window when it is (or, within 150 ms, becomes) the active window.
+  void OnCommandStateChange(long command, bool enable) override;
 
  private:
   void SetFrameTitle(const std::string& address, const std::string& title);

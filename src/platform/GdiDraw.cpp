@@ -411,4 +411,72 @@ bool DrawContext::ExtFloodFill(int x, int y, COLORREF color, int type) {
   return true;
 }
 
+bool DrawContext::PolyPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode) {
+  struct Edge {
+    double x0, y0, x1, y1;
+    int dir;
+  };
+  std::vector<Edge> edges;
+  double minY = 0, maxY = -1;
+  for (const auto& ring : rings) {
+    for (size_t i = 0; i < ring.size(); ++i) {
+      const CPoint a = ring[i], b = ring[(i + 1) % ring.size()];
+      if (a.y == b.y) continue;
+      Edge e = a.y < b.y ? Edge{double{1} * a.x, double{1} * a.y, double{1} * b.x, double{1} * b.y, 1}
+                         : Edge{double{1} * b.x, double{1} * b.y, double{1} * a.x, double{1} * a.y, -1};
+      if (edges.empty() || e.y0 < minY) minY = e.y0;
+      if (edges.empty() || e.y1 > maxY) maxY = e.y1;
+      edges.push_back(e);
+    }
+  }
+  if (brush_.style != BS_NULL && !edges.empty()) {
+    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+    const int yFrom = static_cast<int>(std::max(0.0, std::floor(minY)));
+    const int yTo = static_cast<int>(std::min(bitmap_.height - 1.0, std::ceil(maxY)));
+    std::vector<size_t> active;
+    std::vector<std::pair<double, int>> cross;
+    size_t next = 0;
+    // Each row is sampled at its pixel centres: an edge counts on [y0, y1).
+    for (int y = yFrom; y <= yTo; ++y) {
+      const double cy = y + 0.5;
+      while (next < edges.size() && edges[next].y0 <= cy) active.push_back(next++);
+      std::erase_if(active, [&](size_t i) { return edges[i].y1 <= cy; });
+      cross.clear();
+      for (const size_t i : active) {
+        const Edge& e = edges[i];
+        cross.emplace_back(e.x0 + (cy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir);
+      }
+      std::sort(cross.begin(), cross.end());
+      int wind = 0;
+      for (size_t k = 0; k + 1 < cross.size(); ++k) {
+        wind = fillMode == WINDING ? wind + cross[k].second : wind ^ 1;
+        if (wind == 0) continue;
+        const double from = std::max(std::ceil(cross[k].first - 0.5), 0.0);
+        const double to = std::min(std::ceil(cross[k + 1].first - 0.5) - 1, bitmap_.width - 1.0);
+        for (int x = static_cast<int>(from); x <= static_cast<int>(to); ++x) BrushPixel(x, y);
+      }
+    }
+  }
+  if (pen_.style != PS_NULL) {
+    const CPoint keep = pos_;
+    for (const auto& ring : rings) {
+      if (ring.size() < 2) continue;
+      MoveToEx(ring[0].x, ring[0].y);
+      for (size_t i = 1; i < ring.size(); ++i) LineTo(ring[i].x, ring[i].y);
+      LineTo(ring[0].x, ring[0].y);
+    }
+    pos_ = keep;
+  }
+  return true;
+}
+
+bool DrawContext::Polyline(const std::vector<CPoint>& points) {
+  if (points.size() < 2) return false;
+  const CPoint keep = pos_;
+  MoveToEx(points[0].x, points[0].y);
+  for (size_t i = 1; i < points.size(); ++i) LineTo(points[i].x, points[i].y);
+  pos_ = keep;
+  return true;
+}
+
 }  // namespace plat

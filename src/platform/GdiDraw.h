@@ -23,7 +23,10 @@
 //   SetPixel, GetPixel
 //                 outside the bitmap: nothing, and CLR_INVALID;
 //   ExtFloodFill  4-connected: SURFACE fills the pixels of the colour, BORDER the
-//                 pixels up to the colour.
+//                 pixels up to the colour;
+//   PolyPolygon   the brush fills the pixels whose centre lies inside the rings
+//                 (ALTERNATE: odd crossings, WINDING: non-zero winding); the pen
+//                 then draws each ring closed with LineTo.
 #pragma once
 
 #include <cstdint>
@@ -41,6 +44,7 @@ enum HatchStyle : int {
 };
 enum BackgroundMode : int { TRANSPARENT = 1, OPAQUE = 2 };
 enum FloodFillType : int { FLOODFILLBORDER = 0, FLOODFILLSURFACE = 1 };
+enum PolyFillMode : int { ALTERNATE = 1, WINDING = 2 };
 constexpr COLORREF CLR_INVALID = 0xFFFFFFFF;
 constexpr int kMaxPenWidth = 3;
 
@@ -83,6 +87,9 @@ class DrawContext {
   COLORREF SetPixel(int x, int y, COLORREF color);
   COLORREF GetPixel(int x, int y) const;
   bool ExtFloodFill(int x, int y, COLORREF color, int type);
+  bool PolyPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode);
+  // Lines through the points from the first, the current position left unchanged.
+  bool Polyline(const std::vector<CPoint>& points);
 
  private:
   // A shape as its inclusive column span per row, from row top on.

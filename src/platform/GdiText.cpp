@@ -53,6 +53,7 @@ struct TextPainter::Impl {
   std::string file;
   LogFont font;
   int ascent = 0;
+  int cell = 0;
   ~Impl() {
     if (face) f->FT_Done_Face(face);
     if (library) f->FT_Done_FreeType(library);
@@ -93,24 +94,26 @@ bool TextPainter::SelectFont(const LogFont& requested) {
     m.file = file;
   }
   FT_Size_RequestRec size{};
-  size.type = FT_SIZE_REQUEST_TYPE_CELL;
+  size.type = font.emHeight ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_CELL;
   size.height = static_cast<FT_Long>(font.height) * 64;
   if (f.FT_Request_Size(m.face, &size) != 0) return false;
   m.ascent = static_cast<int>((m.face->size->metrics.ascender + 63) / 64);
+  m.cell = font.emHeight ? std::clamp(static_cast<int>((m.face->size->metrics.ascender - m.face->size->metrics.descender + 63) / 64),
+                                      1, 2 * kMaxFontHeight)
+                         : font.height;
   FT_Matrix slant{0x10000, font.italic ? 0x3333 : 0, 0, 0x10000};
   f.FT_Set_Transform(m.face, &slant, nullptr);
   m.font = font;
   return true;
 }
 
-CSize TextPainter::Run(Bitmap* target, int x, int y, std::string_view text, const std::vector<int>* stops,
+CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, const std::vector<int>* stops,
                        int origin) {
   Impl& m = *impl_;
   if (!m.face) return CSize{};
   const FontFunctions& f = *m.f;  // a face was made through it
-  const std::u16string wide = plat::Cp932ToWide(text);
   const bool bold = m.font.weight >= 600;
-  const int cell = m.font.height;
+  const int cell = m.cell;
   const int baseline = y + m.ascent;
   const uint32_t ink = PixelOfColor(color_), paper = PixelOfColor(bk_);
   const auto put = [&](int px, int py, uint32_t pixel) {
@@ -164,23 +167,32 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::string_view text, cons
 }
 
 CSize TextPainter::TextOut(Bitmap& target, int x, int y, std::string_view text) {
-  return Run(&target, x, y, text, nullptr, 0);
+  return Run(&target, x, y, plat::Cp932ToWide(text), nullptr, 0);
 }
 
 CSize TextPainter::TabbedTextOut(Bitmap& target, int x, int y, std::string_view text, const std::vector<int>& stops,
                                  int origin) {
-  return Run(&target, x, y, text, &stops, origin);
+  return Run(&target, x, y, plat::Cp932ToWide(text), &stops, origin);
 }
 
 CSize TextPainter::DrawTextCentered(Bitmap& target, const CRect& rect, std::string_view text) {
-  const CSize size = Run(nullptr, 0, 0, text, nullptr, 0);
+  const std::u16string wide = plat::Cp932ToWide(text);
+  const CSize size = Run(nullptr, 0, 0, wide, nullptr, 0);
   const int x = rect.left + (rect.right - rect.left - size.cx) / 2;
   const int y = rect.top + (rect.bottom - rect.top - size.cy) / 2;
-  return Run(&target, x, y, text, nullptr, 0);
+  return Run(&target, x, y, wide, nullptr, 0);
 }
 
 CSize TextPainter::GetTextExtentPoint32(std::string_view text, const std::vector<int>* stops, int origin) {
-  return Run(nullptr, 0, 0, text, stops, origin);
+  return Run(nullptr, 0, 0, plat::Cp932ToWide(text), stops, origin);
 }
+
+CSize TextPainter::TextOutWide(Bitmap& target, int x, int y, std::u16string_view text) {
+  return Run(&target, x, y, text, nullptr, 0);
+}
+
+CSize TextPainter::GetTextExtentWide(std::u16string_view text) { return Run(nullptr, 0, 0, text, nullptr, 0); }
+
+int TextPainter::Ascent() const { return impl_->face ? impl_->ascent : 0; }
 
 }  // namespace plat

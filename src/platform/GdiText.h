@@ -26,6 +26,7 @@ struct LogFont {
   bool underline = false;
   bool strikeOut = false;
   int charSet = 128;  // Shift-JIS; the IPA fonts cover it whatever is asked
+  bool emHeight = false;  // height is the character (em) height; the cell follows the face
   std::string faceName;  // CP932
 };
 
@@ -55,10 +56,15 @@ class TextPainter {
   // One line centred horizontally and vertically in rect.
   CSize DrawTextCentered(Bitmap& target, const CRect& rect, std::string_view text);
   CSize GetTextExtentPoint32(std::string_view text, const std::vector<int>* stops = nullptr, int origin = 0);
+  // The same for UTF-16 text (the metafile player's wide strings).
+  CSize TextOutWide(Bitmap& target, int x, int y, std::u16string_view text);
+  CSize GetTextExtentWide(std::u16string_view text);
+  // The selected font's ascent in pixels: from the cell's top to the baseline.
+  int Ascent() const;
 
  private:
   struct Impl;
-  CSize Run(Bitmap* target, int x, int y, std::string_view text, const std::vector<int>* stops, int origin);
+  CSize Run(Bitmap* target, int x, int y, std::u16string_view text, const std::vector<int>* stops, int origin);
   std::unique_ptr<Impl> impl_;
   COLORREF color_ = 0;
   COLORREF bk_ = 0xFFFFFF;

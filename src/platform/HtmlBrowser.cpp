@@ -99,11 +99,14 @@ void CHtmlView::Load(const std::string& url) {
   busy_ = true;
   OnBeforeNavigate2(url);
   Fetch(url);
+  pageLines_ = 1 + static_cast<int>(std::count(page_.begin(), page_.end(), '\n'));
+  scrollLine_ = 0;
   for (long step = 250; step <= 1000; step += 250) OnProgressChange(step, 1000);
   OnNavigateComplete2(location_);
   OnTitleChange(title_.empty() ? location_ : title_);
   OnCommandStateChange(CSC_NAVIGATEBACK, travelIndex_ > 0);
   OnCommandStateChange(CSC_NAVIGATEFORWARD, travelIndex_ + 1 < static_cast<int>(travel_.size()));
+  OnCommandStateChange(CSC_UPDATECOMMANDS, false);
   busy_ = false;
   OnProgressChange(-1, 1000);
 }
@@ -155,4 +158,10 @@ void CHtmlView::Fetch(const std::string& url) {
     }
   }
   title_ = TitleOf(page_);
+}
+
+bool CHtmlView::OnMouseWheel(unsigned, short delta, CPoint) {
+  const int lines = -delta * kWheelLines / kWheelDelta;
+  scrollLine_ = std::clamp(scrollLine_ + lines, 0, std::max(pageLines_ - 1, 0));
+  return true;
 }

@@ -5,8 +5,10 @@
 // file; the shown page's bytes are kept for "save source". A navigation runs to its
 // end before Navigate2 returns and raises its events in this order:
 //   OnBeforeNavigate2, OnProgressChange (250, 500, 750 and 1000 of 1000),
-//   OnNavigateComplete2, OnTitleChange, OnCommandStateChange (back, then forward),
-//   OnProgressChange (-1 of 1000: done).
+//   OnNavigateComplete2, OnTitleChange, OnCommandStateChange (back, then forward,
+//   then every command with enable false), OnProgressChange (-1 of 1000: done).
+// The control's window has a screen rectangle; the wheel scrolls the page by three
+// lines a notch (120), within its lines.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "platform/InetTransfer.h"
+#include "platform/Types.h"
 
 enum : int { CSC_NAVIGATEFORWARD = 1, CSC_NAVIGATEBACK = 2, CSC_UPDATECOMMANDS = -1 };
 enum : int { OLECMDID_PRINT = 6, OLECMDID_PRINTPREVIEW = 7, OLECMDID_PAGESETUP = 8, OLECMDID_STOP = 23 };
@@ -37,6 +40,12 @@ class CHtmlView {
   void ExecWB(int command, int option = 0);
   std::string GetLocationURL() const { return location_; }
   bool GetBusy() const { return busy_; }
+  void SetWindowRect(const CRect& rect) { window_ = rect; }
+  CRect GetWindowRect() const { return window_; }
+  // The first page line shown.
+  int ScrollLine() const { return scrollLine_; }
+  // The wheel at a screen point: true when it was taken.
+  virtual bool OnMouseWheel(unsigned flags, short delta, CPoint point);
 
   void SetHomePage(std::string url) { home_ = std::move(url); }
   void SetTimeouts(const plat::InetTimeouts& timeouts) { timeouts_ = timeouts; }
@@ -57,6 +66,8 @@ class CHtmlView {
   virtual void OnNavigateComplete2(const std::string&) {}
   virtual void OnTitleChange(const std::string&) {}
   virtual void OnCommandStateChange(long, bool) {}
+  static constexpr int kWheelDelta = 120;
+  static constexpr int kWheelLines = 3;
 
  private:
   void Load(const std::string& url);
@@ -68,6 +79,9 @@ class CHtmlView {
   std::string title_;
   std::string error_;
   bool busy_ = false;
+  CRect window_{0, 0, 640, 480};
+  int pageLines_ = 1;
+  int scrollLine_ = 0;
   std::vector<std::string> travel_;
   int travelIndex_ = -1;
   std::vector<int> execLog_;

@@ -111,6 +111,23 @@ CRect Screen::WindowRect(uint64_t window) const {
   return CRect{};
 }
 
+std::string Screen::WindowTitle(uint64_t window) const {
+  if (display_) return "";
+  for (const Placed& w : windows_) {
+    if (w.id == window) return w.name;
+  }
+  return "";
+}
+
+bool Screen::CloseWindow(uint64_t window) {
+  if (display_) return false;
+  const auto it = std::find_if(windows_.begin(), windows_.end(), [window](const Placed& w) { return w.id == window; });
+  if (it == windows_.end()) return false;
+  windows_.erase(it);
+  if (foreground_ == window) foreground_ = kFrameWindow;
+  return true;
+}
+
 void Screen::SetFrame(const CRect& rect, std::function<void(Bitmap&)> paint) {
   frameRect_ = rect;
   paintFrame_ = std::move(paint);

@@ -39,6 +39,12 @@ class Screen {
   // The foreground window at program time nowMs (0 none); its rectangle on the screen.
   uint64_t ForegroundWindow(uint64_t nowMs);
   CRect WindowRect(uint64_t window) const;
+  // A window's title (CP932): on the virtual desktop the name it was placed with;
+  // "" for the frame, an unknown window, and windows of the X server.
+  std::string WindowTitle(uint64_t window) const;
+  // Sends a window the close message: a window of the virtual desktop goes away and
+  // the frame takes the foreground. False when there is no such window to close.
+  bool CloseWindow(uint64_t window);
   // The pixels of a screen rectangle (clipped to the desktop; nullptr when empty).
   BitmapPtr Grab(const CRect& rect);
 

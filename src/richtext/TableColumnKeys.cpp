@@ -40,20 +40,53 @@ void Status(const char* text) {
 
 }  // namespace
 
-void CQelView::TableColumnKey(int code, int number, int cellOnly) {
+// A drag names its lines (lastLine non-zero); otherwise a selection reaching over two
+// rows or more is the block of rows. One row, or none named, gives 0 and 0: the rows
+// from the caret's on. A selection ending at a line start leaves that line out.
+void CQelView::TableColumnRows(int& firstLine, int& lastLine) {
   plat::RichEdit& rich = UseRichText();
+  const int lines = rich.GetLineCount();
+  if (lastLine > 0) {
+    firstLine = std::clamp(firstLine, 0, std::max(lines - 1, 0));
+    lastLine = std::clamp(lastLine, firstLine + 1, std::max(lines, firstLine + 1));
+    return;
+  }
+  int selA = 0, selB = 0;
+  rich.ExGetSel(selA, selB);
+  const int a = std::min(selA, selB), b = std::max(selA, selB);
+  firstLine = lastLine = 0;
+  if (a == b) return;
+  const int first = rich.ExLineFromChar(a);
+  int last = rich.ExLineFromChar(b);
+  if (b == rich.LineIndex(last)) --last;
+  if (last > first) {
+    firstLine = first;
+    lastLine = last + 1;
+  }
+}
+
+void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine, int lastLine) {
+  plat::RichEdit& rich = UseRichText();
+  TableColumnRows(firstLine, lastLine);
+  const bool rows = lastLine > 0;
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
   const int caretLine = rich.ExLineFromChar(selB);
   const int lineStart = rich.LineIndex(caretLine);
   m_rcBlock.top = caretLine;
   m_rcBlock.left = selB - lineStart;
-  // The column: the columns that end before the caret.
-  const int c = table::LeaderColumnAt(rich, selB) - 1;
+  // The column: the columns that end before the caret, or before the start of a
+  // selection over rows (its end may stand at a line start).
+  const int c = table::LeaderColumnAt(rich, rows ? std::min(selA, selB) : selB) - 1;
+  // The rows' first line stands for them all: a range that starts at the table's
+  // head line still begins there. 'E', 'R', 'I', 'U' with 0 take one row past the
+  // end given, so the end is named one row earlier.
+  const bool oneMore = (code == 'E' || code == 'R' || code == 'I' || code == 'U') && number == 0;
+  const int endLine = rows && oneMore ? lastLine - 1 : lastLine;
 
   // Over a rule line the row's rules belong to it: the reference goes up with them.
-  int position = selB;
-  if (c > 0 && c < 31 && table::IsRuleLine(rich, caretLine - 1)) {
+  int position = rows ? rich.LineIndex(firstLine) : selB;
+  if (!rows && c > 0 && c < 31 && table::IsRuleLine(rich, caretLine - 1)) {
     const int up = table::IsRuleLine(rich, caretLine - 2) ? 2 : 1;
     const int line = caretLine - up;
     position = std::min(rich.LineIndex(line) + (selB - lineStart), table::LineEnd(rich, line));
@@ -68,14 +101,14 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly) {
     std::snprintf(text, sizeof text, "column %d  moved %c%d", c, code == plat::VK_RIGHT ? '+' : '-', 2 * a / 3);
     Status(text);
     if (c < 32) {
-      BuildSheetRtf(code, position, 0, c + 1, 0, a, selA, 1);
+      BuildSheetRtf(code, position, firstLine, c + 1, endLine, a, selA, 1);
     } else {
       rich.ExSetSel(selB, selB);
       TableSelectCell(code, a, 0, cellOnly);
     }
   } else {
     if (c < (code == 'U' ? 32 : 31)) {
-      BuildSheetRtf(code, position, 0, c + 1, 0, number, selA, 1);
+      BuildSheetRtf(code, position, firstLine, c + 1, endLine, number, selA, 1);
     } else {
       rich.ExSetSel(selB, selB);
       TableSelectCell(code, 0, c, cellOnly);
@@ -91,8 +124,10 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly) {
 // '3' and '4' set a vertical rule on the slot of a cell, '5' and '6' clear and set
 // the caret cell's segment in the rule lines above: the slot is found by stepping
 // from the caret to the first 1-point character.
-void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly) {
+void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
+  TableColumnRows(firstLine, lastLine);
+  const bool rows = lastLine > 0;
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
   const int caretLine = rich.ExLineFromChar(selB);
@@ -110,9 +145,11 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly) {
   int column = 0;
   const int upTo = code == '5' || code == '6' ? selB : slot;
   for (int cp = lineStart; cp < upTo; ++cp) column += CharText(rich, cp) == "\t" ? 1 : 0;
-  const int firstLine = cellOnly ? caretLine : 0;
-  const int lastLine = cellOnly ? caretLine + 1 : 0;
-  BuildSheetRtf(code, slot, firstLine, column, lastLine, number, selA, 1);
+  if (!rows) {
+    firstLine = cellOnly ? caretLine : 0;
+    lastLine = cellOnly ? caretLine + 1 : 0;
+  }
+  BuildSheetRtf(code, rows ? rich.LineIndex(firstLine) : slot, firstLine, column, lastLine, number, selA, 1);
   rich.ExSetSel(std::min(selA, rich.GetTextLength()), std::min(selB, rich.GetTextLength()));
 }
 

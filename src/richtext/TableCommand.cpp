@@ -63,7 +63,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
   if (code == 'P') return WriteSheetPdf(number);
   if (IsEditCode(code)) {
     const ScrollPos scroll = m_pModel->GetScrollPos();
-    TableEditRoad(code, number, cellOnly);
+    TableEditRoad(code, number, cellOnly, firstLine, lastLine);
     m_pModel->SetScrollPos(scroll);
   } else if (code == 'D') {
     // Only the lines named (the caret line when none are) change: the rest of the

@@ -120,7 +120,7 @@ std::string LineSpaceText(int twips) {
 
 }  // namespace table
 
-void CQelView::TableEditRoad(int code, int number, int cellOnly) {
+void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   plat::Clipboard fallback;
   plat::Clipboard& clip = g_pMainFrame ? g_pMainFrame->Ui().GetClipboard() : fallback;
@@ -180,11 +180,11 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly) {
     case 'E':
     case 'R':
     case 'I':
-    case 'U': TableColumnKey(code, number, cellOnly); break;
+    case 'U': TableColumnKey(code, number, cellOnly, firstLine, lastLine); break;
     case '3':
     case '4':
     case '5':
-    case '6': TableVerticalRuleKey(code, number, cellOnly); break;
+    case '6': TableVerticalRuleKey(code, number, cellOnly, firstLine, lastLine); break;
     case '7':
     case '8': TableLeaderWalk(code); break;
     default: break;  // '9': selection and scroll restored

@@ -84,7 +84,7 @@ void CQelView::PerformViewAction(int action) {
   } else if (action >= 29 && action <= 31) {
     NoteNotBuilt(code + " (region copy and save)");
   } else if (action == 32 || action == 33) {
-    NoteNotBuilt(code + " (metafile image)");
+    if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(m_nFileKind)) TakeDocumentImage();
   } else if (save && !image) {
     AfxNote(code + " dropped: no picture is shown");
   } else if (action >= 3 && action <= 10) {

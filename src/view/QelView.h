@@ -106,6 +106,7 @@ class CQelView : public CDocView,
   std::unique_ptr<TextModel> m_pModel;
   int m_nAnchor = 0;       // where a Shift move or a drag started
   bool m_bDragging = false;
+  bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

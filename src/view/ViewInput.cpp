@@ -173,20 +173,31 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
     return;
   }
   m_bDragging = true;
+  m_bDragMovedColumns = false;
   MoveCaret(CharFromPoint(point), (flags & plat::MK_SHIFT) != 0);
 }
 
 void CQelView::OnMouseMove(unsigned flags, CPoint point) {
-  if (IsImageKind(m_nFileKind) && !(flags & plat::MK_LBUTTON)) {
-    ShowPixelInfo(0, point.x, point.y);
+  if (IsImageKind(m_nFileKind)) {
+    if (flags & plat::MK_LBUTTON) {
+      OnImageEditDrag(flags, point);
+    } else {
+      ShowPixelInfo(0, point.x, point.y);
+    }
     return;
   }
   if (!m_bDragging || !(flags & plat::MK_LBUTTON)) return;
   if (m_doc.m_bTableMode == 1) {
-    // A sideways drag moves a column boundary; the vertical amount waits for the release.
+    // A sideways drag moves a column boundary, on the rows the drag spans when it
+    // reaches over more than one; the vertical amount waits for the release.
     const int dx = point.x - m_ptClick.x;
     if (dx > kCharWidth || dx < -kCharWidth) {
-      TableCommand(dx > 0 ? plat::VK_RIGHT : plat::VK_LEFT, -1, 0, 0, 0, 0, 0, 0);
+      const int from = m_pModel->LineFromChar(CharFromPoint(m_ptClick));
+      const int to = m_pModel->LineFromChar(CharFromPoint(point));
+      const int firstLine = from != to ? std::min(from, to) : 0;
+      const int lastLine = from != to ? std::max(from, to) + 1 : 0;
+      TableCommand(dx > 0 ? plat::VK_RIGHT : plat::VK_LEFT, -1, 0, firstLine, lastLine, 0, 0, 0);
+      m_bDragMovedColumns = true;
       m_ptClick.x = point.x;
     }
     return;
@@ -195,12 +206,16 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
+  if (IsImageKind(m_nFileKind)) {
+    OnImageEditRelease(point);
+    return;
+  }
   if (!m_bDragging) return;
   m_bDragging = false;
   if (m_doc.m_bTableMode == 1) {
     // The vertical drag changes the line spacing by its amount in twips.
     const int dy = (point.y - m_ptClick.y) * 15;
-    if (dy != 0) TableCommand(dy > 0 ? plat::VK_DOWN : plat::VK_UP, dy > 0 ? dy : -dy, 0, 0, 0, 0, 0, 0);
+    if (dy != 0 && !m_bDragMovedColumns) TableCommand(dy > 0 ? plat::VK_DOWN : plat::VK_UP, dy > 0 ? dy : -dy, 0, 0, 0, 0, 0, 0);
     return;
   }
   MoveCaret(CharFromPoint(point), true);

@@ -141,6 +141,44 @@ TEST_F(ScriptTableEditTest, TableEditingExampleOfTheReadme) {
   EXPECT_NE(out.find("column 1  moved +1 | width = 11"), std::string::npos) << out;
 }
 
+// A selection over two rows, or a drag across them, is the block the column codes
+// act on: exactly those rows change, the rows above and below keep their stops.
+TEST_F(ScriptTableEditTest, ColumnCodesActOnTheSelectedOrDraggedRowsOnly) {
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par plum|7|60\\par fig|9|40\\par}");
+  const char* kept = "tabs 0,145,865,1585,2305: ";
+  struct Case {
+    const char* edit;      // the rows (caret 3 .. 4 or a drag over them) and the code
+    const char* changed;   // the stops of the apple and pear rows after it
+  } cases[] = {
+      {"caret 3 2 4 2\ncommand ID_COLUMN_BOUNDARY_RIGHT", "tabs 0,165,865,1585,2305: "},
+      {"caret 3 2 4 2\ncommand ID_TABLE_INSERT_COLUMN", "tabs 0,145,865,1585,2305,3025: "},
+      {"caret 3 2 4 2\ncommand ID_CELL_SPLIT", "tabs 0,145,1115,1165,1885,2605: "},
+      {"caret 3 2 5 1\ncommand ID_COLUMN_BOUNDARY_RIGHT", "tabs 0,165,865,1585,2305: "},  // line 5 not reached
+      {"drag 26 36 50 52", "tabs 0,165,865,1585,2305: "},
+      {"drag 26 52 50 36", "tabs 0,165,865,1585,2305: "},
+  };
+  for (const Case& c : cases) {
+    out_.str("");
+    const std::string script = "open " + Q(dir_.HostPath("table.rtf")) +
+                               "\ncaret 1 1 5 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\n" +
+                               c.edit + "\nprint table\n";
+    ASSERT_EQ(Run(script), kScriptDone) << c.edit << messages_.str();
+    std::istringstream lines(out_.str());
+    std::vector<std::string> rows;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.find("|\"") != std::string::npos) rows.push_back(line);
+    }
+    ASSERT_EQ(rows.size(), 5u) << c.edit << "\n" << out_.str();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      const bool inBlock = r == 1 || r == 2;
+      EXPECT_NE(rows[r].find(inBlock ? c.changed : kept), std::string::npos) << c.edit << " row " << r << ": " << rows[r];
+      // The spacing stays: a drag that moved a boundary is no spacing drag.
+      EXPECT_EQ(rows[r].rfind("text exact 240 ", 0), 0u) << c.edit << " row " << r << ": " << rows[r];
+    }
+  }
+}
+
 // After the column codes LibreOffice still reads every cell of the re-rendered rows
 // in order: the rewritten RTF is sound.
 TEST_F(ScriptTableEditTest, LibreOfficeReadsTheCellsOfReRenderedRows) {

@@ -196,6 +196,19 @@ TEST_F(HtmlViewTest, HomePageTogglesThePaneAndItsCheckMark) {
   EXPECT_EQ(State(32880).m_nCheck, 0);
 }
 
+// A home string that ends in "@" and a letter: the letter sets the text size and
+// is no part of the page's name.
+TEST_F(HtmlViewTest, HomeStringSizeLetterIsAppliedAndCut) {
+  const std::string home = WriteFile("home.txt", "my home page\n");
+  doc_->m_astrSysValue[25] = home + "@d";
+  doc_->m_bInternalBrowser = 1;
+  EXPECT_EQ(Run(32880), CommandOutcome::Done);
+  EXPECT_EQ(doc_->m_nTextPointSize, 180);
+  EXPECT_EQ(doc_->m_bLowerCaseLetter, 1);
+  EXPECT_EQ(doc_->m_strHomeAddress, home);
+  EXPECT_EQ(Text(), "my home page\n");
+}
+
 TEST_F(HtmlViewTest, UpdateInformationShowsTheNoticeOfTheIndexPage) {
   const std::string body = std::string(600, 'n') + "\r\nnews of the day\r\n";
   testenv::WriteHostFile(dir_.HostPath("web/index.htm"), "<html><!-- 14 " + Url("b.htm") + "@@\r\n" + body + "-->\n</html>\n");
@@ -234,6 +247,81 @@ TEST(UpdateNoticeTest, NoticeNeedsItsMarkAndAPageAfterIt) {
     EXPECT_EQ(notice, c.notice);
     EXPECT_EQ(body, c.body);
   }
+}
+
+TEST_F(HtmlViewTest, EditCommandsAreDisabledWhileTheBrowserPaneIsOn) {
+  for (unsigned id : {32777u, 32778u, 32782u, 32784u, 32786u}) {
+    SCOPED_TRACE(id);
+    doc_->m_nHtmlBrowserMode = 1;
+    EXPECT_FALSE(State(id).m_bEnabled);
+    doc_->m_nHtmlBrowserMode = 2;
+    EXPECT_FALSE(State(id).m_bEnabled);
+    doc_->m_nHtmlBrowserMode = 0;
+    EXPECT_TRUE(State(id).m_bEnabled);
+  }
+}
+
+// After a navigation the control's script-error window is closed when it is the
+// active window or becomes it within 150 ms; other windows, and one that comes
+// later, stay.
+TEST_F(HtmlViewTest, ScriptErrorWindowIsClosed) {
+  plat::UiHost& ui = frame_->Ui();
+  plat::Screen& screen = ui.GetScreen();
+  const std::string title = plat::Utf8ToCp932Lossy("スクリプト エラー");
+  struct Case {
+    const char* what;
+    std::string name;
+    uint64_t frontAfterMs;
+    bool closed;
+  };
+  const Case cases[] = {
+      {"the active window", title, 0, true},
+      {"active within the wait", title, 120, true},
+      {"active after the wait", title, 400, false},
+      {"another window", "Other", 0, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const uint64_t window = screen.PlaceWindow(CRect{10, 10, 210, 110}, RGB(255, 0, 0), c.name);
+    screen.BringToFront(c.name, ui.NowMs() + c.frontAfterMs);
+    const uint64_t before = ui.NowMs();
+    view_->Navigate2(Url("a.htm"));
+    EXPECT_LE(ui.NowMs() - before, 150u);
+    EXPECT_EQ(screen.WindowTitle(window).empty(), c.closed);
+    screen.CloseWindow(window);
+  }
+}
+
+TEST_F(HtmlViewTest, MouseWheelScrollsThePaneAndIsTakenAroundIt) {
+  std::string lines;
+  for (int i = 0; i < 10; ++i) lines += "line " + std::to_string(i) + "<br>\n";
+  testenv::WriteHostFile(dir_.HostPath("web/long.htm"), Page("Long", lines));
+  view_->Navigate2(Url("long.htm"));
+  view_->SetWindowRect(CRect{0, 100, 640, 580});
+  frame_->ActivateViewPane(1, 0);
+  struct Case {
+    const char* what;
+    short delta;
+    CPoint point;
+    int line;  // the first page line shown afterwards
+  };
+  const Case cases[] = {
+      {"one notch down", -120, {10, 200}, 3},
+      {"two notches down", -240, {10, 200}, 9},
+      {"down past the end", -1200, {10, 200}, 11},  // twelve lines: 11 is the last
+      {"up past the start", 2400, {10, 200}, 0},
+      {"left of the pane scrolls too", -120, {-5, 200}, 3},
+      {"below the pane: taken", -120, {10, 580}, 3},
+      {"right of the pane: taken", -120, {640, 200}, 3},
+      {"above the pane: activates the text pane", -120, {10, 99}, 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_TRUE(view_->OnMouseWheel(0, c.delta, c.point));
+    EXPECT_EQ(view_->ScrollLine(), c.line);
+  }
+  EXPECT_EQ(frame_->m_nActiveViewKind, 0);
+  EXPECT_EQ(frame_->m_nActiveViewIndex, 1);
 }
 
 TEST_F(HtmlViewTest, ScriptDrivesThePaneThroughTheProgram) {
