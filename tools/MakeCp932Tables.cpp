@@ -105,6 +105,9 @@ int main(int argc, char** argv) {
          "#include \"platform/Cp932Tables.h\"\n\nnamespace plat::cp932 {\n\n";
   WriteArray(out, "char16_t", "kDecode", decode);
   WriteArray(out, "uint16_t", "kEncode", encode);
+  bool asciiKept = true;
+  for (int ch = 1; ch < 0x80; ++ch) asciiKept = asciiKept && encode[ch] == ch;
+  out << "extern const bool kAsciiKept = " << (asciiKept ? "true" : "false") << ";\n";
   out << "\n}  // namespace plat::cp932\n";
   out.close();
   if (!out) {

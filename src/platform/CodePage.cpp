@@ -64,7 +64,51 @@ int WideCharToCp932(char16_t ch, char out[2]) {
   return 2;
 }
 
+namespace {
+
+// WideToCp932 for a counted source into a buffer: the same bytes, with the
+// count and room known, so the per-character path is a look-up and a store.
+int WideToCp932Counted(const char16_t* src, int srcLen, char* dst, int dstCap) {
+  const auto& encode = cp932::kEncode;
+  const bool asciiKept = cp932::kAsciiKept;
+  int written = 0;
+  for (int i = 0; i < srcLen; ++i) {
+    // Four ASCII units (none NUL) at a time, where ASCII encodes as itself.
+    uint64_t units;
+    if (asciiKept && i + 4 <= srcLen && written + 4 <= dstCap && (std::memcpy(&units, src + i, 8), true) &&
+        (units & 0xFF80FF80FF80FF80ULL) == 0 && ((units - 0x0001000100010001ULL) & ~units & 0x8000800080008000ULL) == 0) {
+      for (int k = 0; k < 4; ++k) dst[written + k] = static_cast<char>(src[i + k]);
+      written += 4;
+      i += 3;
+      continue;
+    }
+    const char16_t ch = src[i];
+    uint16_t code;
+    if (ch < 0xD800 || ch > 0xDFFF) {
+      code = encode[ch];  // 0 for U+0000 too
+      if (code == 0 && ch != 0) code = '?';
+    } else {
+      // A surrogate pair, or a lone surrogate, is one '?'.
+      if (IsHighSurrogate(ch) && i + 1 < srcLen && IsLowSurrogate(src[i + 1])) ++i;
+      code = '?';
+    }
+    if (code < 0x100) {
+      if (written >= dstCap) return 0;
+      dst[written++] = static_cast<char>(code);
+    } else {
+      if (written + 2 > dstCap) return 0;
+      dst[written] = static_cast<char>(code >> 8);
+      dst[written + 1] = static_cast<char>(code & 0xFF);
+      written += 2;
+    }
+  }
+  return written;
+}
+
+}  // namespace
+
 int WideToCp932(const char16_t* src, int srcLen, char* dst, int dstCap) {
+  if (srcLen >= 0 && dstCap > 0) return WideToCp932Counted(src, srcLen, dst, dstCap);
   const bool untilNul = srcLen < 0;
   int written = 0;
   for (int i = 0; untilNul || i < srcLen; ++i) {

@@ -1,14 +1,11 @@
 #include "platform/GdiText.h"
 
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_OUTLINE_H
-#include <fontconfig/fontconfig.h>
-
 #include <algorithm>
 #include <cctype>
 
 #include "platform/CodePage.h"
+#include "platform/FontLibrary.h"
+#include "platform/SharedLibrary.h"
 
 namespace plat {
 
@@ -22,33 +19,34 @@ std::string Lower(std::string s) {
 }
 
 // The font file of a family, when fontconfig knows that family.
-std::string FindFontFile(FcConfig* config, const std::string& family) {
+std::string FindFontFile(const FontFunctions& f, FcConfig* config, const std::string& family) {
   if (!config || family.empty()) return "";
-  FcPattern* pattern = FcPatternCreate();
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const unsigned char*>(family.c_str()));
-  FcConfigSubstitute(config, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
+  FcPattern* pattern = f.FcPatternCreate();
+  f.FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const unsigned char*>(family.c_str()));
+  f.FcConfigSubstitute(config, pattern, FcMatchPattern);
+  f.FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(config, pattern, &result);
+  FcPattern* match = f.FcFontMatch(config, pattern, &result);
   std::string path;
   if (match) {
     // A match of another family is fontconfig's own fallback: not the face asked for.
     bool same = false;
     FcChar8* name = nullptr;
-    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    for (int i = 0; f.FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
       if (Lower(reinterpret_cast<const char*>(name)) == Lower(family)) same = true;
     }
     FcChar8* file = nullptr;
-    if (same && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
-    FcPatternDestroy(match);
+    if (same && f.FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) path = reinterpret_cast<const char*>(file);
+    f.FcPatternDestroy(match);
   }
-  FcPatternDestroy(pattern);
+  f.FcPatternDestroy(pattern);
   return path;
 }
 
 }  // namespace
 
 struct TextPainter::Impl {
+  const FontFunctions* f = nullptr;  // nullptr: the libraries could not be loaded, no text is drawn
   FT_Library library = nullptr;
   FT_Face face = nullptr;
   FcConfig* config = nullptr;
@@ -57,15 +55,21 @@ struct TextPainter::Impl {
   int ascent = 0;
   int cell = 0;
   ~Impl() {
-    if (face) FT_Done_Face(face);
-    if (library) FT_Done_FreeType(library);
-    if (config) FcConfigDestroy(config);
+    if (face) f->FT_Done_Face(face);
+    if (library) f->FT_Done_FreeType(library);
+    if (config) f->FcConfigDestroy(config);
   }
 };
 
 TextPainter::TextPainter() : impl_(std::make_unique<Impl>()) {
-  if (FT_Init_FreeType(&impl_->library) != 0) impl_->library = nullptr;
-  impl_->config = FcInitLoadConfigAndFonts();
+  std::string why;
+  impl_->f = Fonts(&why);
+  if (!impl_->f) {
+    ReportLibraryError(why);
+    return;
+  }
+  if (impl_->f->FT_Init_FreeType(&impl_->library) != 0) impl_->library = nullptr;
+  impl_->config = impl_->f->FcInitLoadConfigAndFonts();
 }
 
 TextPainter::~TextPainter() = default;
@@ -74,14 +78,16 @@ bool TextPainter::SelectFont(const LogFont& requested) {
   Impl& m = *impl_;
   LogFont font = requested;
   font.height = std::clamp(font.height, 1, kMaxFontHeight);
-  std::string file = FindFontFile(m.config, plat::Cp932ToUtf8(font.faceName));
-  if (file.empty()) file = FindFontFile(m.config, kFallbackFamily);
+  if (!m.f) return false;
+  const FontFunctions& f = *m.f;
+  std::string file = FindFontFile(f, m.config, plat::Cp932ToUtf8(font.faceName));
+  if (file.empty()) file = FindFontFile(f, m.config, kFallbackFamily);
   if (!m.library || file.empty()) return false;
   if (file != m.file) {
-    if (m.face) FT_Done_Face(m.face);
+    if (m.face) f.FT_Done_Face(m.face);
     m.face = nullptr;
     m.file.clear();
-    if (FT_New_Face(m.library, file.c_str(), 0, &m.face) != 0) {
+    if (f.FT_New_Face(m.library, file.c_str(), 0, &m.face) != 0) {
       m.face = nullptr;
       return false;
     }
@@ -90,13 +96,13 @@ bool TextPainter::SelectFont(const LogFont& requested) {
   FT_Size_RequestRec size{};
   size.type = font.emHeight ? FT_SIZE_REQUEST_TYPE_NOMINAL : FT_SIZE_REQUEST_TYPE_CELL;
   size.height = static_cast<FT_Long>(font.height) * 64;
-  if (FT_Request_Size(m.face, &size) != 0) return false;
+  if (f.FT_Request_Size(m.face, &size) != 0) return false;
   m.ascent = static_cast<int>((m.face->size->metrics.ascender + 63) / 64);
   m.cell = font.emHeight ? std::clamp(static_cast<int>((m.face->size->metrics.ascender - m.face->size->metrics.descender + 63) / 64),
                                       1, 2 * kMaxFontHeight)
                          : font.height;
   FT_Matrix slant{0x10000, font.italic ? 0x3333 : 0, 0, 0x10000};
-  FT_Set_Transform(m.face, &slant, nullptr);
+  f.FT_Set_Transform(m.face, &slant, nullptr);
   m.font = font;
   return true;
 }
@@ -105,6 +111,7 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, c
                        int origin) {
   Impl& m = *impl_;
   if (!m.face) return CSize{};
+  const FontFunctions& f = *m.f;  // a face was made through it
   const bool bold = m.font.weight >= 600;
   const int cell = m.cell;
   const int baseline = y + m.ascent;
@@ -125,9 +132,9 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, c
         }
       }
       pen = next;
-    } else if (FT_Load_Char(m.face, ch, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) == 0) {
+    } else if (f.FT_Load_Char(m.face, ch, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_MONO) == 0) {
       FT_GlyphSlot g = m.face->glyph;
-      if (bold && g->format == FT_GLYPH_FORMAT_OUTLINE) FT_Outline_Embolden(&g->outline, 1 << 6);
+      if (bold && g->format == FT_GLYPH_FORMAT_OUTLINE) f.FT_Outline_Embolden(&g->outline, 1 << 6);
       const int advance = static_cast<int>((g->advance.x + 32) >> 6) + (bold ? 1 : 0);
       // Only a glyph whose cell meets the bitmap is painted (a huge font costs no more).
       const bool visible = target && pen + advance + cell > 0 && pen - cell < target->width && y + cell > 0 &&
@@ -137,7 +144,7 @@ CSize TextPainter::Run(Bitmap* target, int x, int y, std::u16string_view wide, c
           for (int px = std::max(pen, 0); px < std::min(pen + advance, target->width); ++px) put(px, py, paper);
         }
       }
-      if (visible && FT_Render_Glyph(g, FT_RENDER_MODE_MONO) == 0 && g->bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
+      if (visible && f.FT_Render_Glyph(g, FT_RENDER_MODE_MONO) == 0 && g->bitmap.pixel_mode == FT_PIXEL_MODE_MONO) {
         const FT_Bitmap& bm = g->bitmap;
         const int left = pen + g->bitmap_left, top = baseline - g->bitmap_top;
         for (unsigned row = 0; row < bm.rows; ++row) {

@@ -80,9 +80,14 @@ class ZeroedVector {
 
   // New elements are zero; throws std::bad_alloc (or std::length_error) when the
   // storage cannot grow, with the vector unchanged.
+  // Fresh storage is already zero past the old contents: only reused storage is
+  // cleared, so a large buffer's pages stay untouched until a road writes them.
   void resize(size_t n) {
-    if (n > capacity_) Reallocate(n);
-    if (n > size_) std::memset(static_cast<void*>(data_ + size_), 0, (n - size_) * sizeof(T));
+    if (n > capacity_) {
+      Reallocate(n);
+    } else if (n > size_) {
+      std::memset(static_cast<void*>(data_ + size_), 0, (n - size_) * sizeof(T));
+    }
     size_ = n;
   }
   void reserve(size_t n) {

@@ -108,6 +108,47 @@ TEST(Codepage, WideToCp932CountsAndTerminates) {
   EXPECT_EQ(std::string(out, 2), "?!");
 }
 
+// A counted conversion takes ASCII four units at a time: it must give what one
+// character at a time (WideCharToCp932) gives, at every alignment of the runs,
+// around NULs, surrogates and unmappable characters, and with a room that ends
+// inside a run or before a two-byte character.
+TEST(Codepage, WideToCp932CountedMatchesCharacterByCharacter) {
+  const std::u16string texts[] = {
+      u"apple river stone cloud",
+      u"a\u65E5bcdefg\u6771\u4EAChijk lmnop",
+      u"abc\u0000defgh\u0000\u0000ijkl",
+      u"abcd\U0001F600efgh\xD800ijkl\xDC00mnop",
+      u"\u00E9abcdefgh\u00E9ijklmnop\u007F\u0001\u0080",
+      u"xyz",
+  };
+  for (const std::u16string& base : texts) {
+    for (size_t skip = 0; skip < 4 && skip <= base.size(); ++skip) {
+      const std::u16string text = base.substr(skip);
+      std::string expected;
+      for (size_t i = 0; i < text.size(); ++i) {
+        const char16_t ch = text[i];
+        if (ch >= 0xD800 && ch <= 0xDFFF) {
+          if (ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+          expected += '?';
+          continue;
+        }
+        char one[2];
+        expected.append(one, static_cast<size_t>(plat::WideCharToCp932(ch, one)));
+      }
+      const int length = static_cast<int>(text.size());
+      char out[128];
+      ASSERT_EQ(plat::WideToCp932(text.data(), length, out, sizeof out), static_cast<int>(expected.size()));
+      EXPECT_EQ(std::string(out, expected.size()), expected);
+      // Any smaller room holds nothing; the exact room holds it all.
+      for (int room = 1; room < static_cast<int>(expected.size()); ++room) {
+        EXPECT_EQ(plat::WideToCp932(text.data(), length, out, room), 0) << "room " << room;
+      }
+      EXPECT_EQ(plat::WideToCp932(text.data(), length, out, static_cast<int>(expected.size())),
+                static_cast<int>(expected.size()));
+    }
+  }
+}
+
 TEST(Codepage, Utf8RoundTripRefusesWhatCp932CannotHold) {
   EXPECT_EQ(plat::Utf8ToCp932("\xE8\xA1\xA8\xE3\x82\xBD\xE8\x83\xBD"), std::string("\x95\x5C\x83\x5C\x94\x5C"));
   EXPECT_FALSE(plat::Utf8ToCp932("\xE2\x82\xAC").has_value());    // the euro sign

@@ -136,6 +136,49 @@ BiffNumberText PercentText(double a, bool negative) {
   return Number(buf);
 }
 
+// A plain number below 2^33, built in one buffer: a yen mark, the sign (none before
+// a zero), the whole part (grouped), and the fraction rounded to d decimals (0 to 4;
+// others keep up to four without trailing zeros).
+BiffNumberText PlainText(double a, bool negative, const BiffNumberStyle& s, int d) {
+  int64_t whole, frac;
+  Split(a, whole, frac);
+  if (d >= 0 && d <= 3) {
+    static constexpr int64_t kHalf[] = {5000, 500, 50, 5};
+    frac += kHalf[d];
+    if (frac >= 10000) {
+      ++whole;
+      frac -= 10000;
+    }
+  }
+  char fraction[4];
+  auto u = static_cast<uint32_t>(std::clamp<int64_t>(frac, 0, 9999));  // Split keeps it in range
+  for (int k = 3; k >= 0; --k) {
+    fraction[k] = static_cast<char>('0' + u % 10);
+    u /= 10;
+  }
+  size_t kept = d >= 0 && d <= 3 ? static_cast<size_t>(d) : 4;
+  if (d == 8 || d < 0 || d > 4) {
+    while (kept > 0 && fraction[kept - 1] == '0') --kept;
+  }
+  const bool zeroFraction = std::all_of(fraction, fraction + kept, [](char c) { return c == '0'; });
+  char text[48];
+  size_t n = 0;
+  if (s.yen) text[n++] = '\\';
+  if (negative && !(whole == 0 && zeroFraction)) text[n++] = '-';
+  char digits[24];
+  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, whole).ptr - digits);
+  for (size_t i = 0; i < count; ++i) {
+    if (s.grouping && count > 3 && i > 0 && (count - i) % 3 == 0) text[n++] = ',';
+    text[n++] = digits[i];
+  }
+  if (kept > 0) {
+    text[n++] = '.';
+    std::memcpy(text + n, fraction, kept);
+    n += kept;
+  }
+  return {std::string(text, n), 9000 + static_cast<int>(n)};
+}
+
 }  // namespace
 
 double DecodeRk(uint32_t rk) {
@@ -165,39 +208,13 @@ BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
     return PercentText(a, negative);
   }
   if (!(a < kTwo57)) return Number("9999:ER");
-  std::string text = negative ? "-" : "";
-  if (s.yen) text = "\\" + text;
   if (a >= kTwo33) {
+    std::string text = negative ? "-" : "";
+    if (s.yen) text = "\\" + text;
     const double scale = a < kTwo38 ? 1e3 : a < kTwo48 ? 1e6 : 1e9;
     AppendGrouped(text, static_cast<int64_t>(std::floor(a / scale)), s.grouping);
     text += a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9";
     return Number(text);
   }
-  int64_t whole, frac;
-  Split(a, whole, frac);
-  const int d = plain.decimals;
-  if (d >= 0 && d <= 3) {
-    static constexpr int64_t kHalf[] = {5000, 500, 50, 5};
-    frac += kHalf[d];
-    if (frac >= 10000) {
-      ++whole;
-      frac -= 10000;
-    }
-  }
-  std::string fraction;
-  PutDigits(fraction, frac, 4);
-  if (d >= 0 && d <= 3) fraction.resize(static_cast<size_t>(d));
-  if (d == 8 || d < 0 || d > 4) {
-    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
-  }
-  if (whole == 0 && fraction.find_first_not_of('0') == std::string::npos && negative) {
-    text.clear();  // no minus sign before a zero
-    if (s.yen) text.push_back('\\');
-  }
-  AppendGrouped(text, whole, s.grouping);
-  if (!fraction.empty()) {
-    text += '.';
-    text += fraction;
-  }
-  return Number(text);
+  return PlainText(a, negative, s, plain.decimals);
 }

@@ -427,8 +427,10 @@ ConvertStatus CompoundLoader::Run() {
 ConvertStatus CQelDoc::RunCompoundStage(DumpCall& call) {
   m_anCfbSlots = {};
   m_anCfbSlotLength = {};
-  // Cleared when a previous file left entries: a fresh table stays untouched zero pages.
-  if (std::any_of(m_anCfbChain.begin(), m_anCfbChain.end(), [](uint32_t v) { return v != 0; })) {
+  // Cleared when a previous file left entries: a fresh table stays untouched zero
+  // pages, neither read nor written. Every build of the table either sets the
+  // origin or (the linear guess without a FAT) starts with entry 0 = 1.
+  if (m_nCfbChainOrigin != 0 || (!m_anCfbChain.empty() && m_anCfbChain[0] != 0)) {
     std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
   }
   m_nCfbDirectoryPos = m_nCfbMiniStart = m_nCfbWordMark = m_nCfbChainOrigin = m_bCfbOverflow = 0;

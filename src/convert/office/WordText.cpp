@@ -9,6 +9,8 @@
 // road stops past the image and ends at the text end (FIB) or after the last piece.
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 #include "app/QelDoc.h"
@@ -267,24 +269,33 @@ void Word97Road::Step() {
 // takes as it is (no mark, no substitution, no zero pair), away from page and piece
 // boundaries, the text end and a full line. False when the next byte needs Step.
 bool Word97Road::PlainPairs() {
-  bool any = false;
-  while (!eightBit_ && !done_ && !stop_ && !flushNow_ && line_.size() % 2 == 0 && line_.size() + 2 < kLineBytes &&
-         pos_ % 512 != 0 && (pos_ + 1) % 512 != 0 && (pieceCount_ == 0 || remaining_ >= 2) && pos_ + 2 <= textEnd_ &&
-         pos_ + 2 <= rawEnd_) {
-    const uint8_t c = img_.PeekU8(pos_), h = img_.PeekU8(pos_ + 1);
+  if (eightBit_ || done_ || stop_ || flushNow_ || line_.size() % 2 != 0 || pos_ < 0) return false;
+  // The first place a run must not reach: the line nearly full, a page's last two
+  // bytes, the piece end, the text end and the image end. A pair at pos is taken
+  // while pos < limit; the run steps two bytes at a time from an inside-page place.
+  const int64_t pageEnd = (pos_ / 512 + 1) * 512;
+  if (pos_ % 512 == 0 || pos_ + 1 == pageEnd) return false;
+  int64_t limit = std::min({pageEnd - 1, textEnd_ - 1, rawEnd_ - 1,
+                            pos_ + static_cast<int64_t>(kLineBytes) - static_cast<int64_t>(line_.size()) - 2});
+  if (pieceCount_ > 0) limit = std::min(limit, pos_ + remaining_ - 1);
+  const uint8_t* bytes = img_.Data();  // [pos, pos + 2) lies inside: limit <= rawEnd_ - 1
+  int64_t pos = pos_;
+  while (pos < limit) {
+    const uint8_t c = bytes[pos], h = bytes[pos + 1];
     if (h == 0) {
-      if (c < 0x20 || c >= 0x80 || img_.PeekU8(pos_ + 2) == 0) break;
+      if (c < 0x20 || c >= 0x80 || img_.PeekU8(pos + 2) == 0) break;
     } else if (h == 0x20 || h == 0xF0 || (c == 0x10 && h == 0x10)) {
       break;
     }
-    line_.push_back(c);
-    line_.push_back(h);
-    pos_ += 2;
-    remaining_ -= 2;
-    zeroRun_ = 0;
-    any = true;
+    pos += 2;
   }
-  return any;
+  if (pos == pos_) return false;
+  // The pairs go into the line as they stand in the image.
+  line_.insert(line_.end(), bytes + pos_, bytes + pos);
+  remaining_ -= pos - pos_;
+  pos_ = pos;
+  zeroRun_ = 0;
+  return true;
 }
 
 // The line in Shift-JIS into the grid, ended by CR LF.
@@ -296,8 +307,12 @@ void Word97Road::Flush() {
   if (midCharacter) line_.push_back(0);
   std::vector<char16_t>& wide = wide_;
   wide.resize(line_.size() / 2);
-  ByteCursor units(std::span<const uint8_t>(line_.data(), wide.size() * 2));
-  for (char16_t& unit : wide) unit = units.U16LE();
+  if constexpr (std::endian::native == std::endian::little) {
+    if (!wide.empty()) std::memcpy(wide.data(), line_.data(), wide.size() * 2);  // the units as they lie, low byte first
+  } else {
+    ByteCursor units(std::span<const uint8_t>(line_.data(), wide.size() * 2));
+    for (char16_t& unit : wide) unit = units.U16LE();
+  }
   line_.clear();
   if (!eightBit_ && midCharacter && (img_.PeekU8(pos_) == 0 || img_.PeekU8(pos_) == '\n')) {
     ++pos_;
@@ -370,12 +385,42 @@ WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call) {
   return grid;
 }
 
+// Whether the directory of the compound file may hold an entry called name: its
+// sectors read one by one from the file, along the chain table, as
+// CompoundStreams::Named reads them from the whole image of size bytes. False only
+// when the whole directory was read and no entry matched; a short read says true.
+static bool DirectoryMayName(const CQelDoc& doc, plat::File& file, int64_t size, const char* name) {
+  constexpr int64_t kSector = 512;
+  const int64_t sectors = std::max<int64_t>(size / kSector - 1, 0);
+  std::array<uint8_t, kSector> bytes{};
+  const ByteCursor sector(bytes.data(), kSector);
+  if (file.Seek(0, plat::File::Origin::Begin) != 0 || file.Read(bytes.data(), kSector) != kSector) return true;
+  uint32_t s = sector.PeekU32LE(48);
+  const auto length = static_cast<int64_t>(std::strlen(name));
+  if (2 * length >= 64) return true;
+  for (int64_t steps = 0; s < 0xFFFFFFFAu && steps <= sectors; ++steps) {
+    const int64_t at = (static_cast<int64_t>(s) + 1) * kSector;
+    if (s >= sectors || at + kSector > size) break;
+    if (file.Seek(at, plat::File::Origin::Begin) != at || file.Read(bytes.data(), kSector) != kSector) return true;
+    for (int64_t entry = 0; entry < kSector; entry += 128) {
+      bool same = sector.PeekU8(entry + 66) == 2 && sector.PeekU16LE(entry + 2 * length) == 0;
+      for (int64_t k = 0; same && k < length; ++k) same = sector.PeekU16LE(entry + 2 * k) == static_cast<uint8_t>(name[k]);
+      if (same) return true;
+    }
+    s = s < doc.m_anCfbChain.size() ? doc.m_anCfbChain[s] : 0xFFFFFFFAu;
+  }
+  return false;
+}
+
 // The pictures of a Data stream that the stream image does not hold (the compound
-// stage takes it only as the directory's first entry): read from the file itself.
+// stage takes it only as the directory's first entry): read from the file itself,
+// once its directory shows a Data entry.
 static std::string FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vector<WordPicture>& pictures) {
   plat::File file;
   if (!file.Open(call.path, plat::File::Mode::Read)) return {};
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
+  if (!DirectoryMayName(doc, file, size, "Data")) return {};
+  if (file.Seek(0, plat::File::Origin::Begin) != 0) return {};
   plat::ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return {};
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));

@@ -187,6 +187,19 @@ TEST_F(CompoundStageTest, ChainTableIsClearedBetweenFiles) {
   EXPECT_EQ(doc_->m_anCfbChain[3], 0u);
 }
 
+// A file without a FAT gets the linear chain guess, which sets no origin: the next
+// file must still find the table written and clear it.
+TEST_F(CompoundStageTest, LinearChainGuessIsClearedBetweenFiles) {
+  std::string noFat = cfbimage::Build({{"Workbook", std::string(9000, 'a')}});
+  for (int i = 76; i < 80; ++i) noFat[static_cast<size_t>(i)] = '\xFF';  // the first FAT sector: none
+  Stage(WriteFile("linear.xls", noFat));
+  EXPECT_EQ(doc_->m_anCfbChain[3], 4u);
+  std::string noRoot = cfbimage::Build({{"Workbook", std::string(4096, 'b')}});
+  noRoot[cfbimage::SectorAt(1)] = 'X';
+  Stage(WriteFile("b.xls", noRoot));
+  EXPECT_EQ(doc_->m_anCfbChain[3], 0u);
+}
+
 // Bit flips in the header, the FAT and the directory of a real workbook: every load
 // ends with the table, a message of this system or an empty text, never a crash.
 TEST_F(CompoundStageTest, BitFlipsInHeaderFatAndDirectoryGiveATableOrAMessage) {
