@@ -44,18 +44,8 @@ std::string PdfDate(const CQelDoc& doc) {
 }  // namespace
 
 int CQelView::WriteSheetPdf(int number) {
-  // The cell text with a final line end, in the view's own store.
-  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
-  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
-  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
-  if (m_nRows >= m_nRowLimit - 10) {
-    if (g_pStatusBar) {
-      char text[64];
-      std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
-      g_pStatusBar->SetPaneText(0, text);
-    }
+  HoldCellText();
+  if (RowLimitReached()) {
     ReleaseTableLock();
     return 1;
   }

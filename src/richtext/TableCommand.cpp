@@ -38,6 +38,24 @@ void CQelView::ReleaseTableLock() {
   if (m_doc.m_nLockUpdateDepth == 0 && g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
 }
 
+void CQelView::HoldCellText() {
+  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
+  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
+  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
+  m_pTextBuf = m_cellStore.data();
+  m_nTextLen = static_cast<int>(m_cellStore.size());
+}
+
+bool CQelView::RowLimitReached() {
+  if (m_nRows < m_nRowLimit - 10) return false;
+  if (g_pStatusBar) {
+    char text[64];
+    std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
+    g_pStatusBar->SetPaneText(0, text);
+  }
+  return true;
+}
+
 int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, int lastLine, int, int, int arg8) {
   if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
   ++m_doc.m_nLockUpdateDepth;
@@ -135,19 +153,9 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   const bool append = code == 100;
   if (append) ++m_nRows;
 
-  // The cell text lives in the view's own store, so a CR LF can always be added.
-  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
-  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
-  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
+  HoldCellText();
 
-  if (m_nRows >= m_nRowLimit - 10) {
-    if (g_pStatusBar) {
-      char text[64];
-      std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
-      g_pStatusBar->SetPaneText(0, text);
-    }
+  if (RowLimitReached()) {
     if (append) --m_nRows;
     ReleaseTableLock();  // one level: a caller's own lock stays
     return 1;
