@@ -1,8 +1,9 @@
 // CQelDoc::InflateViaTempZip: inflates a bare Deflate stream (PNG and PDF data) by
 // wrapping it as the one member of a temporary archive, "temp.zip" in the TMP
-// folder, and extracting that with the own codec: into the caller's buffer, or for
-// image samples (mode 1) into "temp.txt", which is then read back. The archive goes
-// once extracted; "temp.txt" goes when the load ends.
+// folder, and extracting that with the own codec: in memory into the caller's buffer
+// (the archive is then never written), or for image samples (mode 1) into
+// "temp.txt", which is then read back. The archive goes once extracted; "temp.txt"
+// goes when the load ends.
 #include <algorithm>
 #include <cstring>
 
@@ -43,21 +44,21 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
   const std::string tmp = TmpFolder();
   const std::string zipPath = tmp + "\\temp.zip";
   const std::string txtPath = tmp + "\\temp.txt";
+  ZipRunOptions options;
+  options.codec.placeholderSizes = true;
+  options.placeholderLimit = static_cast<uint64_t>(capacity > 0 ? capacity : expected);
+  if (mode != 1) {
+    // The own reader inflates the archive's image in memory straight into the
+    // buffer, so the archive never needs to reach the disk.
+    plat::RemoveFile(txtPath);
+    std::span<const uint8_t> image(zip.data(), zip.size() - 256);
+    return ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
+  }
   if (!plat::WriteWholeFile(zipPath, std::string_view(reinterpret_cast<const char*>(zip.data()), zip.size()))) {
     WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     return 0;
   }
   plat::RemoveFile(txtPath);
-
-  ZipRunOptions options;
-  options.codec.placeholderSizes = true;
-  options.placeholderLimit = static_cast<uint64_t>(capacity > 0 ? capacity : expected);
-  if (mode != 1) {
-    std::span<const uint8_t> image(zip.data(), zip.size() - 256);
-    const int result = ExtractZipOwnCodec(*this, zipPath, tmp, image, buffer, capacity, options);
-    plat::RemoveFile(zipPath);
-    return result;
-  }
   const int result = ExtractZipOwnCodec(*this, zipPath, tmp, {}, nullptr, 0, options);
   plat::RemoveFile(zipPath);
   if (result < 0) return result;

@@ -263,6 +263,21 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   EXPECT_EQ(Tree(dir_.HostPath("own1")), expected);
 }
 
+TEST_F(ExtractZipTest, InflateInMemoryNeedsNoArchiveOnDisk) {
+  // The memory road inflates the archive's image in place: a TMP where "temp.zip"
+  // cannot be written (a folder of that name) still gives the data.
+  Bytes text = SampleText(20000);
+  Bytes stream = ZlibDeflate(text, 9);
+  const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
+  fs::create_directories(tmp + "/temp.zip");
+  Bytes buf(stream.size() + 30000, 0);
+  std::copy(stream.begin(), stream.end(), buf.begin());
+  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, 2),
+            static_cast<int>(text.size()));
+  EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
+  EXPECT_TRUE(fs::is_directory(tmp + "/temp.zip")) << "nothing was written over it";
+}
+
 TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   Bytes text = SampleText(50000);
   Bytes stream = ZlibDeflate(text, 9);
