@@ -10,40 +10,24 @@
 #include <vector>
 
 #include "image/BmpImage.h"
+#include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
 namespace {
 
-using testenv::Quote;
-using testenv::Shell;
-
 // The view's default background colour (0xF8F9FA as COLORREF: red FA, green F9, blue F8).
 constexpr const char* kBackground = "#FAF9F8";
 
-class RegionEditTest : public ::testing::Test {
+class RegionEditTest : public imagetest::ScriptPictureTest {
  protected:
   void SetUp() override {
-    SKIP_WITHOUT_PROGRAM("compare");
+    ScriptPictureTest::SetUp();
+    if (IsSkipped()) return;
     Sh("convert -size 200x150 gradient:red-blue -type TrueColor BMP3:g.bmp");
   }
-  std::string Sh(const std::string& command) { return Shell("cd " + Quote(dir_.Host()) + " && " + command); }
-  std::string Run(const std::string& script, int* status = nullptr) {
-    testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    return Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
-                     Quote(PELNORIX_BINARY) + " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
-                 status);
-  }
-  std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
-  // Pixels that differ between two pictures ("" when a file is missing).
-  std::string Differ(const std::string& a, const std::string& b) {
-    return Sh("compare -metric AE " + a + " " + b + " null: 2>&1");
-  }
-  static std::string Region(int l, int t, int r, int b) {
-    return "click " + std::to_string(l) + " " + std::to_string(t) + "\ncommand ID_REGION_TOP_LEFT\nclick " +
-           std::to_string(r) + " " + std::to_string(b) + "\ncommand ID_REGION_BOTTOM_RIGHT\n";
-  }
-  testenv::TempDir dir_;
+  // The script's standard output; its exit status in *status when asked for.
+  std::string Run(const std::string& script, int* status = nullptr) { return RunScript(script, status); }
 };
 
 TEST_F(RegionEditTest, CutFillsWithTheBackgroundAndRestoreBringsBackEveryByte) {

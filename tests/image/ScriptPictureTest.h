@@ -18,14 +18,18 @@ class ScriptPictureTest : public ::testing::Test {
   std::string Sh(const std::string& command) {
     return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && " + command);
   }
-  // Runs the script; its standard output lands in out_, standard error in err.txt.
-  void Run(const std::string& script) {
+  // Runs the script and gives its standard output; standard error lands in err.txt.
+  std::string RunScript(const std::string& script, int* status) {
     testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    int status = -1;
-    out_ = testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && PELNORIX_HOME=" +
+    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && PELNORIX_HOME=" +
                               testenv::Quote(dir_.HostPath("home")) + " " + testenv::Quote(PELNORIX_BINARY) +
                               " --script s.script 2>" + testenv::Quote(dir_.HostPath("err.txt")),
-                          &status);
+                          status);
+  }
+  // Runs the script, which must succeed; its standard output lands in out_.
+  void Run(const std::string& script) {
+    int status = -1;
+    out_ = RunScript(script, &status);
     EXPECT_EQ(status, 0) << Err();
   }
   std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
