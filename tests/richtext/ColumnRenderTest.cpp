@@ -11,37 +11,13 @@
 #include "richtext/ColumnRewrite.h"
 #include "richtext/TableDump.h"
 #include "richtext/TableEngine.h"
+#include "richtext/ShownSheetTest.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
 namespace {
 
-class ColumnRenderTest : public testenv::DocTest {
- protected:
-  CQelView view_{*doc_};
-
-  void ShowSheet(const std::string& cells = "h1\x06h2\x06h3\r\n" "a\x06" "b\x06" "c\r\n" "d\x06" "e\x06" "f\r\n" "g\x06" "h\x06" "i\r\n",
-                 int columns = 3, int rows = 4) {
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = columns;
-    view_.m_nRows = rows;
-    view_.m_nRowLimit = 9000;
-    ASSERT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
-    Rich().StreamInRtf(std::string_view(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), false);
-    view_.m_nFileKind = kKindRtf;
-  }
-  plat::RichEdit& Rich() { return view_.UseRichText(); }
-  std::string Dump() { return DumpTableParagraphs(Rich()); }
-  void CaretAt(const std::string& text) {
-    const size_t at = Rich().Text().find(text);
-    ASSERT_NE(at, std::string::npos) << text;
-    const int cp = Rich().CharFromByte(static_cast<int>(at));
-    Rich().ExSetSel(cp, cp);
-  }
-  int Table(int code, int number = -1, int cellOnly = 0) { return view_.TableCommand(code, number, cellOnly, 0, 0, 0, 0, 0); }
-};
+class ColumnRenderTest : public richtexttest::ShownSheetTest {};
 
 // The stops and cells of row "d e f" after each column code with the caret in "e",
 // and one undo taking the whole code back.

@@ -11,41 +11,14 @@
 #include "platform/Ui.h"
 #include "richtext/TableDump.h"
 #include "richtext/TableEngine.h"
+#include "richtext/ShownSheetTest.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
 namespace {
 
-class TableEditTest : public testenv::DocTest {
+class TableEditTest : public richtexttest::ShownSheetTest {
  protected:
-  CQelView view_{*doc_};
-
-  // A sheet of three rows rendered by the build road, shown as rich text.
-  void ShowSheet(const std::string& cells = "h1\x06h2\x06h3\r\n" "a\x06" "b\x06" "c\r\n" "d\x06" "e\x06" "f\r\n" "g\x06" "h\x06" "i\r\n") {
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = 3;
-    view_.m_nRows = 4;
-    view_.m_nRowLimit = 9000;
-    ASSERT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
-    Rich().StreamInRtf(std::string_view(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), false);
-    view_.m_nFileKind = kKindRtf;
-  }
-  plat::RichEdit& Rich() { return view_.UseRichText(); }
-  std::string Dump() { return DumpTableParagraphs(Rich()); }
-  // The control line holding a cell text.
-  int LineOf(const std::string& text) {
-    const size_t at = Rich().Text().find(text);
-    return at == std::string::npos ? -1 : Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(at)));
-  }
-  void CaretAt(const std::string& text) {
-    const size_t at = Rich().Text().find(text);
-    ASSERT_NE(at, std::string::npos) << text;
-    const int cp = Rich().CharFromByte(static_cast<int>(at));
-    Rich().ExSetSel(cp, cp);
-  }
-  int Table(int code, int number = -1, int cellOnly = 0) { return view_.TableCommand(code, number, cellOnly, 0, 0, 0, 0, 0); }
   int RuleLines() {
     int n = 0;
     for (int l = 0; l < Rich().GetLineCount(); ++l) n += table::IsRuleLine(Rich(), l) ? 1 : 0;
