@@ -35,6 +35,30 @@ void Replace(plat::RichEdit& rich, int cp, const char* text) {
   rich.ReplaceSel(text, true);
 }
 
+constexpr int kTwipsPerPixel = 15;
+constexpr int kStepLimit = 4900;
+constexpr int kOvershoot = 20;  // pixels
+
+int Pixels(int twips) { return twips / kTwipsPerPixel; }
+
+// From `at`, the caret steps right (at most 4,900 characters, not past its line's
+// end) until its x reaches `x` pixels from the line's start; one past it by more
+// than 20 pixels steps back.
+int StepToX(const plat::RichEdit& rich, int at, int x) {
+  const int line = rich.ExLineFromChar(at);
+  const int start = rich.LineIndex(line);
+  const int x0 = rich.XInLineTwips(start);
+  auto xOf = [&](int cp) { return Pixels(rich.XInLineTwips(cp) - x0); };
+  // x rises with the position: the first one that reaches x, halved for.
+  int lo = at, hi = std::min(table::LineEnd(rich, line), at + kStepLimit);
+  if (lo > hi) return at;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (xOf(mid) >= x) hi = mid; else lo = mid + 1;
+  }
+  return lo > start && xOf(lo) > x + kOvershoot ? lo - 1 : lo;
+}
+
 void Status(const char* text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
 }
@@ -76,6 +100,7 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   const int lineStart = rich.LineIndex(caretLine);
   m_rcBlock.top = caretLine;
   m_rcBlock.left = selB - lineStart;
+  const int caretX = Pixels(rich.XInLineTwips(selB) - rich.XInLineTwips(lineStart));
   // The column: the columns that end before the caret, or before the start of a
   // selection over rows (its end may stand at a line start).
   const int c = table::LeaderColumnAt(rich, rows ? std::min(selA, selB) : selB) - 1;
@@ -114,9 +139,11 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
       rich.ExSetSel(selB, selB);
       TableSelectCell(code, 0, c, cellOnly);
     }
-    // The caret goes back to where the command began.
+    // The caret goes back to where the command began; after a removal or a join the
+    // cells there may be of other widths, so it steps right to its former x.
     const int line = std::min(m_rcBlock.top, rich.GetLineCount() - 1);
-    const int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    if (code == 'R' || code == 'U') at = StepToX(rich, at, caretX);
     rich.ExSetSel(at, at);
   }
   if (ui) ui->EndWaitCursor();
