@@ -109,6 +109,9 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   // end given, so the end is named one row earlier.
   const bool oneMore = (code == 'E' || code == 'R' || code == 'I' || code == 'U') && number == 0;
   const int endLine = rows && oneMore ? lastLine - 1 : lastLine;
+  // The cell commands and the Shift forms of the column commands, without a block,
+  // change the caret's row only ("1行のみ"), not every row down to the table's end.
+  const bool oneRow = !rows && cellOnly != 0 && code != plat::VK_LEFT && code != plat::VK_RIGHT;
 
   // Over a rule line the row's rules belong to it: the reference goes up with them.
   int position = rows ? rich.LineIndex(firstLine) : selB;
@@ -133,7 +136,9 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
       TableSelectCell(code, a, 0, cellOnly);
     }
   } else {
-    if (c < (code == 'U' ? 32 : 31)) {
+    if (c < (code == 'U' ? 32 : 31) && oneRow) {
+      BuildSheetRtf(code, selB, caretLine, c + 1, caretLine + 1, number, selA, 1, true);
+    } else if (c < (code == 'U' ? 32 : 31)) {
       BuildSheetRtf(code, position, firstLine, c + 1, endLine, number, selA, 1);
     } else {
       rich.ExSetSel(selB, selB);

@@ -410,6 +410,41 @@ TEST_F(ScriptTableEditTest, ColumnCodesLeaveTheLinesAfterTheTableAsTheyWere) {
   }
 }
 
+// The cell split and join commands, and the column commands with Shift ("1行のみ"),
+// without a block change the caret's row only; they used to change every row from
+// the caret's to the table's end.
+TEST_F(ScriptTableEditTest, CellCommandsWithoutABlockChangeTheCaretRowOnlyFault) {
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par plum|7|60\\par fig|9|40\\par}");
+  const char* kept = "tabs 0,145,865,1585,2305: ";
+  struct Case {
+    const char* edit;     // with the caret in the pear row
+    const char* changed;  // the pear row's stops after it
+  } cases[] = {
+      {"command ID_CELL_SPLIT", "tabs 0,145,1115,1165,1885,2605: "},
+      {"command ID_CELL_JOIN", "tabs 0,865,1585,2305: "},
+      {"command ID_TABLE_INSERT_COLUMN shift", "tabs 0,145,865,1585,2305,3025: "},
+      {"command ID_TABLE_DELETE_COLUMN shift", "tabs 0,145,865,1585: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath("table.rtf")) +
+                  "\ncaret 1 1 5 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\ncaret 4 5\n" + c.edit +
+                  "\nprint table\ncommand ID_TABLE_MODE_END\n"),
+              kScriptDone)
+        << messages_.str();
+    std::vector<std::string> rows;
+    for (const std::string& row : TableRows(out_.str())) {
+      if (row.find("|\"") != std::string::npos) rows.push_back(row);
+    }
+    ASSERT_EQ(rows.size(), 5u) << out_.str();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      EXPECT_NE(rows[r].find(r == 2 ? c.changed : kept), std::string::npos) << "row " << r << ": " << rows[r];
+    }
+  }
+}
+
 // LibreOffice reads the block's rule as a 1-point run in the rule colour before the
 // cells at the block's column of the block's rows, and nowhere else.
 TEST_F(ScriptTableEditTest, LibreOfficeSeesTheBlockRuleOnTheBlockRows) {
