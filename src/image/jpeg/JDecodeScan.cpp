@@ -32,6 +32,16 @@ inline void ZeroBlock(int32_t* block) {
 
 inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
 
+// Place of each coefficient in zigzag order in a block stored by columns, the
+// layout of the wide inverse transform.
+struct ColumnOrder {
+  uint8_t at[64];
+  constexpr ColumnOrder() : at() {
+    for (int k = 0; k < 64; ++k) at[k] = static_cast<uint8_t>(kJZigzag[k] % 8 * 8 + kJZigzag[k] / 8);
+  }
+};
+constexpr ColumnOrder kColumnOrder;
+
 }  // namespace
 
 int JDecoder::Decode() { return Run(nullptr, 0); }
@@ -132,7 +142,7 @@ void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
   } else {
-    if (mWide) jkern::IdctAvx2(block, out, static_cast<int>(stride));
+    if (mWide) jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
     else jkern::IdctBase(block, out, static_cast<int>(stride));
   }
 }
@@ -211,7 +221,7 @@ int JDecoder::SlowAcSymbol(const JHuffTable& ac, JInBitStream::Bits& b) const {
   return Extend(JInBitStream::Take(b, size), size) * 65536 + ((run + 1) << 8);
 }
 
-// Decodes one block into natural order. A block of DC only is returned as
+// Decodes one block, in natural order or, for the wide kernels, by columns. A block of DC only is returned as
 // block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
 // quietly: the data ran out, met a marker, or a run passed the block's end.
 //
@@ -222,6 +232,7 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const JHuffTable& dc = mHuff[0][c.dcTable];
   const JHuffTable& ac = mHuff[1][c.acTable];
   const int32_t* q = mQuantZ[c.tq].data();
+  const uint8_t* order = mWide ? kColumnOrder.at : kJZigzag;
   // The bit buffer lives in locals for the block.
   JInBitStream::Bits b = mIn.Load();
   auto stop = [&]() {
@@ -272,7 +283,7 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   }
   if (any) {
     ZeroBlock(block);
-    block[kJZigzag[k]] = ClampCoef((e >> 16) * q[k]);
+    block[order[k]] = ClampCoef((e >> 16) * q[k]);
     while (k < 63) {
       mIn.Need32(b);
       e = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
@@ -291,7 +302,7 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
         }
         if (k > 63) return stop();
       }
-      block[kJZigzag[k]] = ClampCoef((e >> 16) * q[k]);
+      block[order[k]] = ClampCoef((e >> 16) * q[k]);
     }
   }
   mIn.Save(b);
