@@ -139,6 +139,10 @@ JIDCT_TARGET inline Eight TransposeUpper(const Eight& in) {
           zero};
 }
 
+JIDCT_TARGET inline void StoreHigh(uint8_t* at, __m128i v) {
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_unpackhi_epi64(v, v));
+}
+
 // Rows of 32-bit samples (level shift and rounding in) to bytes, clamped.
 JIDCT_TARGET inline void Store(const Eight& y, uint8_t* out, int stride) {
   const __m256i a01 = _mm256_packs_epi32(Sra<4>(y.v0), Sra<4>(y.v1));
@@ -152,13 +156,13 @@ JIDCT_TARGET inline void Store(const Eight& y, uint8_t* out, int stride) {
   const __m128i r01 = _mm256_castsi256_si128(top), r23 = _mm256_extracti128_si256(top, 1);
   const __m128i r45 = _mm256_castsi256_si128(bottom), r67 = _mm256_extracti128_si256(bottom, 1);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), r01);
-  _mm_storeh_pd(reinterpret_cast<double*>(out + stride), _mm_castsi128_pd(r01));
+  StoreHigh(out + stride, r01);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 2 * stride), r23);
-  _mm_storeh_pd(reinterpret_cast<double*>(out + 3 * stride), _mm_castsi128_pd(r23));
+  StoreHigh(out + 3 * stride, r23);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 4 * stride), r45);
-  _mm_storeh_pd(reinterpret_cast<double*>(out + 5 * stride), _mm_castsi128_pd(r45));
+  StoreHigh(out + 5 * stride, r45);
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out + 6 * stride), r67);
-  _mm_storeh_pd(reinterpret_cast<double*>(out + 7 * stride), _mm_castsi128_pd(r67));
+  StoreHigh(out + 7 * stride, r67);
 }
 
 JIDCT_TARGET inline __m256i At(const int32_t* in, int column) {
