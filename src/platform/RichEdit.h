@@ -141,6 +141,9 @@ class RichEdit {
   CPoint PosFromChar(int cp) const;
   int CharFromPos(CPoint p) const;
   int LineHeightTwips(int line) const;
+  // x of a character in twips from its line's left edge (start indent included),
+  // without the scroll position.
+  int XInLineTwips(int cp) const;
   CPoint GetScrollPos() const { return scroll_; }  // x in pixels, y in lines
   void SetScrollPos(CPoint p);
 

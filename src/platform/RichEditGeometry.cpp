@@ -69,6 +69,17 @@ CPoint RichEdit::PosFromChar(int cp) const {
   return CPoint{pixels(x) - scroll_.x, pixels(y)};
 }
 
+int RichEdit::XInLineTwips(int cp) const {
+  cp = std::clamp(cp, 0, GetTextLength());
+  const int line = ExLineFromChar(cp);
+  const ParaFormat2& pf = paras_[static_cast<size_t>(line)];
+  int64_t x = pf.dxStartIndent;
+  for (int c = paraStart_[static_cast<size_t>(line)]; c < cp; ++c) {
+    x += CharWidthTwips(c, static_cast<int>(std::clamp<int64_t>(x, 0, 1 << 30)), pf);
+  }
+  return static_cast<int>(std::clamp<int64_t>(x, -(1 << 30), 1 << 30));
+}
+
 int RichEdit::CharFromPos(CPoint p) const {
   int line = std::clamp(scroll_.y, 0, GetLineCount() - 1);
   int64_t top = 0;

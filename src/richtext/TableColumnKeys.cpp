@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "platform/Keys.h"
+#include "richtext/BlockRules.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"
 
@@ -123,7 +124,8 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
 
 // '3' and '4' set a vertical rule on the slot of a cell, '5' and '6' clear and set
 // the caret cell's segment in the rule lines above: the slot is found by stepping
-// from the caret to the first 1-point character.
+// from the caret to the first 1-point character. With a block of rows, '3' and '4'
+// work each text line of the block at the block's left or right column instead.
 void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   TableColumnRows(firstLine, lastLine);
@@ -131,6 +133,26 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firs
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
   const int caretLine = rich.ExLineFromChar(selB);
+  if (rows && (code == '3' || code == '4')) {
+    // The block's corners: the left column at the selection's start, the right one
+    // at its end, each as a distance from its line's start.
+    const int a = std::min(selA, selB), b = std::max(selA, selB);
+    const int left = rich.XInLineTwips(a) - rich.XInLineTwips(rich.LineIndex(rich.ExLineFromChar(a)));
+    const int right = rich.XInLineTwips(b) - rich.XInLineTwips(rich.LineIndex(rich.ExLineFromChar(b)));
+    const table::BlockLines block = table::WidenBlockByRules(rich, firstLine, lastLine);
+    m_rcBlock.top = block.first;
+    m_rcBlock.bottom = block.last - 1;
+    m_rcBlock.left = left;
+    m_rcBlock.right = right;
+    const int lineA = rich.ExLineFromChar(selA), lineB = rich.ExLineFromChar(selB);
+    const int offA = selA - rich.LineIndex(lineA), offB = selB - rich.LineIndex(lineB);
+    table::SetBlockRule(rich, block.first, block.last, code == '3' ? left : right, m_doc.m_clrTextBack);
+    // The selection keeps its lines and offsets, so that the block stays on its rows
+    // and the next press works the same slot.
+    rich.ExSetSel(std::min(rich.LineIndex(lineA) + offA, table::LineEnd(rich, lineA)),
+                  std::min(rich.LineIndex(lineB) + offB, table::LineEnd(rich, lineB)));
+    return;
+  }
   const int step = code == '3' ? -1 : 1;
   int slot = -1;
   for (int k = 0, cp = selB + (step < 0 ? -1 : 0); k < kSlotSearch && cp >= 0 && cp < rich.GetTextLength(); ++k, cp += step) {

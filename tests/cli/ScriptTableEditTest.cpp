@@ -238,3 +238,126 @@ TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {
 }
 
 }  // namespace
+
+namespace {
+
+// A table of tab-stop paragraphs without rule slots, and a line of text after it.
+std::string PlainTable() {
+  const std::string para = "\\pard\\sl-240\\slmult0\\tx0\\tx1000\\tx2000\\tx3000 ";
+  return "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 " + para +
+         "\\tab item\\tab count\\tab price\\par " + para + "\\tab apple\\tab 3\\tab 100\\par " + para +
+         "\\tab pear\\tab 5\\tab 80\\par " + para + "\\tab plum\\tab 7\\tab 60\\par \\pard after the table\\par}";
+}
+
+// The cell rows of a `print table` output.
+std::vector<std::string> TableRows(const std::string& out) {
+  std::istringstream lines(out);
+  std::vector<std::string> rows;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("text ", 0) == 0 && line.find("\"") != std::string::npos) rows.push_back(line);
+  }
+  return rows;
+}
+
+// The cell texts of a flat document's paragraphs that a 1-point span in the rule
+// colour directly precedes, one string per paragraph ("" when none).
+std::vector<std::string> RuledCells(const std::string& fodt) {
+  std::vector<std::string> ruledStyles;
+  const std::string open = "<style:style style:name=\"";
+  for (size_t at = fodt.find(open); at != std::string::npos; at = fodt.find(open, at + 1)) {
+    const size_t end = fodt.find("</style:style>", at);
+    const std::string def = fodt.substr(at, end - at);
+    if (def.find("fo:font-size=\"1pt\"") != std::string::npos && def.find("fo:background-color=\"#010000\"") != std::string::npos) {
+      ruledStyles.push_back(def.substr(open.size(), def.find('"', open.size()) - open.size()));
+    }
+  }
+  std::vector<std::string> cells;
+  for (size_t p = fodt.find("<text:p "); p != std::string::npos; p = fodt.find("<text:p ", p + 1)) {
+    const std::string para = fodt.substr(p, fodt.find("</text:p>", p) - p);
+    std::string ruled;
+    for (const std::string& style : ruledStyles) {
+      const std::string span = "<text:span text:style-name=\"" + style + "\">";
+      for (size_t s = para.find(span); s != std::string::npos; s = para.find(span, s + 1)) {
+        size_t text = para.find("</text:span>", s);
+        if (text == std::string::npos) break;
+        text += 12;
+        while (para.compare(text, 10, "<text:span") == 0) text = para.find('>', text) + 1;
+        ruled += para.substr(text, para.find('<', text) - text) + ";";
+      }
+    }
+    cells.push_back(ruled);
+  }
+  return cells;
+}
+
+// '3' and '4' over a block of rows put the rule at the block's left or right column
+// on exactly the block's text lines; a selection within one row is no block.
+TEST_F(ScriptTableEditTest, BlockRulesStandAtTheBlockColumnOnItsRowsOnly) {
+  WriteFile("plain.rtf", PlainTable());
+  struct Case {
+    const char* edit;
+    std::vector<const char*> rows;  // the four table rows after it
+  } cases[] = {
+      {"caret 2 2 3 2\ncommand ID_TABLE_LEFT_RULE",  // left column at the first cell's text
+       {"\"item\" fs21 \"count\"", "|\"apple\" fs21 \"3\"", "|\"pear\" fs21 \"5\"", "\"plum\" fs21 \"7\""}},
+      {"caret 2 2 3 7\ncommand ID_TABLE_RIGHT_RULE",  // right column at the second cell of the last row
+       {"\"item\" fs21 \"count\"", "\"apple\" fs21 |\"3\" fs21 \"100\"", "\"pear\" fs21 |\"5\" fs21 \"80\"", "\"plum\" fs21 \"7\""}},
+      {"caret 3 7 4 7\ncommand ID_TABLE_LEFT_RULE",
+       {"\"item\" fs21 \"count\"", "\"apple\" fs21 \"3\"", "\"pear\" fs21 |\"5\" fs21 \"80\"", "\"plum\" fs21 |\"7\" fs21 \"60\""}},
+      {"caret 2 2 2 7\ncommand ID_TABLE_LEFT_RULE",  // one row: the slot search finds none
+       {"\"item\" fs21 \"count\"", "\"apple\" fs21 \"3\"", "\"pear\" fs21 \"5\"", "\"plum\" fs21 \"7\""}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath("plain.rtf")) + "\ncommand ID_TABLE_EDIT\n" + c.edit + "\nprint table\ncommand ID_TABLE_MODE_END\n"), kScriptDone)
+        << messages_.str();
+    const std::vector<std::string> rows = TableRows(out_.str());
+    ASSERT_EQ(rows.size(), 5u) << out_.str();
+    for (size_t r = 0; r < 4; ++r) EXPECT_NE(rows[r].find(c.rows[r]), std::string::npos) << rows[r];
+    EXPECT_EQ(rows[4], "text single tabs : \"after the table\" fs21");
+  }
+}
+
+// Repeated presses over the same block step each row's slot single, double, none and
+// single again, the selection staying on its rows.
+TEST_F(ScriptTableEditTest, BlockRulesCycleSingleDoubleNone) {
+  WriteFile("plain.rtf", PlainTable());
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("plain.rtf")) + "\ncommand ID_TABLE_EDIT\ncaret 2 2 3 2" +
+                "\ncommand ID_TABLE_LEFT_RULE\nprint rtf\ncommand ID_TABLE_LEFT_RULE\nprint rtf" +
+                "\ncommand ID_TABLE_LEFT_RULE\nprint rtf\ncommand ID_TABLE_LEFT_RULE\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string out = out_.str();
+  size_t at = 0;
+  for (const char* slots : {"\\tab \\highlight1\\fs2  \\highlight0\\fs21 ", "\\tab \\highlight1\\fs2   \\highlight0\\fs21 ",
+                            "\\tab \\highlight2\\fs2   \\highlight0\\fs21 ", "\\tab \\highlight1\\fs2  \\highlight2  \\highlight0\\fs21 "}) {
+    for (const char* cell : {"apple", "pear"}) {
+      const size_t next = out.find(slots + std::string(cell), at);
+      ASSERT_NE(next, std::string::npos) << slots << cell << " after " << at << "\n" << out;
+      at = next;
+    }
+  }
+  // The rows outside the block keep their plain cells in every print.
+  for (const char* row : {"\\tab item\\tab count", "\\tab plum\\tab 7"}) {
+    size_t n = 0;
+    for (size_t p = out.find(row); p != std::string::npos; p = out.find(row, p + 1)) ++n;
+    EXPECT_EQ(n, 4u) << row;
+  }
+}
+
+// LibreOffice reads the block's rule as a 1-point run in the rule colour before the
+// cells at the block's column of the block's rows, and nowhere else.
+TEST_F(ScriptTableEditTest, LibreOfficeSeesTheBlockRuleOnTheBlockRows) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  WriteFile("plain.rtf", PlainTable());
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("plain.rtf")) + "\ncommand ID_TABLE_EDIT\ncaret 2 2 3 7\ncommand ID_TABLE_RIGHT_RULE\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::vector<std::string> cells = RuledCells(Fodt(PrintedRtf()));
+  ASSERT_GE(cells.size(), 5u);
+  const std::vector<std::string> expected = {"", "3;", "5;", "", ""};
+  for (size_t p = 0; p < expected.size(); ++p) EXPECT_EQ(cells[p], expected[p]) << "paragraph " << p;
+}
+
+}  // namespace

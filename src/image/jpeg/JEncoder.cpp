@@ -1,12 +1,9 @@
-// The JPEG encoder: headers, MCU fetching with colour conversion and 4:2:0
-// averaging, quantisation by the level's tables and Huffman coding.
+// The JPEG encoder: headers, the MCU loop, quantisation by the level's tables and
+// Huffman coding. The colour conversion of each MCU row is in JEncodeRows.cpp.
 #include "image/jpeg/JEncoder.h"
 
 #include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "base/CheckedSize.h"
 #include "image/jpeg/JEncodeTables.h"
@@ -28,6 +25,32 @@ void BuildCodes(const JHuffDefinition& table, uint16_t* code, uint8_t* size) {
 
 int BitLength(int v) { return v == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(v)); }
 
+// The nonzero mask of a block in natural order (bit i for coefficient i) turned into
+// zigzag order, a byte (one row of the block) at a time.
+struct ZigzagMasks {
+  uint64_t bits[8][256];
+  constexpr ZigzagMasks() : bits() {
+    int place[64] = {};
+    for (int k = 0; k < 64; ++k) place[kJZigzag[k]] = k;
+    for (int row = 0; row < 8; ++row) {
+      for (int v = 0; v < 256; ++v) {
+        uint64_t m = 0;
+        for (int i = 0; i < 8; ++i) {
+          if (v >> i & 1) m |= uint64_t{1} << place[row * 8 + i];
+        }
+        bits[row][v] = m;
+      }
+    }
+  }
+};
+constexpr ZigzagMasks kZigzagMasks;
+
+uint64_t ZigzagMask(uint64_t natural) {
+  uint64_t m = 0;
+  for (int row = 0; row < 8; ++row) m |= kZigzagMasks.bits[row][(natural >> (8 * row)) & 0xFF];
+  return m;
+}
+
 }  // namespace
 
 JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
@@ -37,6 +60,8 @@ JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat
   BuildCodes(kJAcLuma, mAcLuma.code, mAcLuma.size);
   BuildCodes(kJAcChroma, mAcChroma.code, mAcChroma.size);
 }
+
+JEncoder::JEncoder(JBgrRows rows, plat::AllocHook* hook) : JEncoder(nullptr, nullptr, nullptr, hook) { mBgr = rows; }
 
 void JEncoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
 
@@ -63,18 +88,29 @@ int JEncoder::Encode() {
     const int64_t guess = std::max<int64_t>(10240, std::min<int64_t>(int64_t{w} * h, 64 << 20));
     mOut = std::make_unique<JOutBitStream>(guess, mHook);
     mPredY = mPredCb = mPredCr = 0;
+    const int rows = (h + 15) / 16;
+    const int cols = (w + 15) / 16;
+    // One MCU row of samples at a time.
+    mRowStride = int64_t{cols} * 16;
+    if (!TryAllocate(mRowsY, mRowStride, 16, 0, mHook)) throw JMemoryError(mRowStride * 32, "Encode:rows");
+    if (!TryAllocate(mRowsCb, mRowStride / 2, 8, 0, mHook)) throw JMemoryError(mRowStride * 8, "Encode:rows");
+    if (!TryAllocate(mRowsCr, mRowStride / 2, 8, 0, mHook)) throw JMemoryError(mRowStride * 8, "Encode:rows");
     WriteHeaders();
     const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
     const Divisors lq = MakeDivisors(kJLumaQuant[level - 1]);
     const Divisors cq = MakeDivisors(kJChromaQuant[level - 1]);
-    const int rows = (h + 15) / 16;
-    const int cols = (w + 15) / 16;
+    const int64_t ys = mRowStride, cs = mRowStride / 2;
     for (int r = 0; r < rows; ++r) {
+      FetchMcuRow(r);
       for (int c = 0; c < cols; ++c) {
-        FetchMcu(c, r);
-        for (int k = 0; k < 4; ++k) EncodeBlock(mY[k], lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(mCb, cq, mDcChroma, mAcChroma, mPredCb);
-        EncodeBlock(mCr, cq, mDcChroma, mAcChroma, mPredCr);
+        // Y blocks left to right, top to bottom, then Cb and Cr.
+        const int16_t* y = mRowsY.data() + int64_t{c} * 16;
+        EncodeBlock(y, ys, lq, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8 * ys, ys, lq, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8 * ys + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(mRowsCb.data() + int64_t{c} * 8, cs, cq, mDcChroma, mAcChroma, mPredCb);
+        EncodeBlock(mRowsCr.data() + int64_t{c} * 8, cs, cq, mDcChroma, mAcChroma, mPredCr);
       }
     }
     mOut->SetByte(0xFF);  // EOI, after the pending bits are filled with 1s
@@ -140,100 +176,11 @@ void JEncoder::WriteHeaders() {
   o.CopyByte(scan, 9);
 }
 
-namespace {
-
-#if defined(__SSE2__)
-// Y, Cb and Cr of sixteen pixels: each product is the high half of an unsigned 16-bit
-// multiply by the constant scaled to 16 fractional bits (G x 601 >> 10 = G x 38464
-// >> 16, and so on), so the results equal the per-pixel formulas. Y goes out as
-// sixteen ints; Cb and Cr as eight sums of horizontal pairs, for the 2 x 2 average.
-inline void Ycc16(const uint8_t* R8, const uint8_t* G8, const uint8_t* B8, int32_t* y, int32_t* cbPairs,
-                  int32_t* crPairs) {
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i ones = _mm_set1_epi16(1);
-  const __m128i r8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(R8));
-  const __m128i g8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(G8));
-  const __m128i b8 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(B8));
-  for (int half = 0; half < 2; ++half) {
-    const __m128i r = half ? _mm_unpackhi_epi8(r8, zero) : _mm_unpacklo_epi8(r8, zero);
-    const __m128i g = half ? _mm_unpackhi_epi8(g8, zero) : _mm_unpacklo_epi8(g8, zero);
-    const __m128i b = half ? _mm_unpackhi_epi8(b8, zero) : _mm_unpacklo_epi8(b8, zero);
-    const __m128i Y = _mm_sub_epi16(
-        _mm_add_epi16(_mm_add_epi16(_mm_mulhi_epu16(g, _mm_set1_epi16(static_cast<short>(38464))),
-                                    _mm_mulhi_epu16(b, _mm_set1_epi16(7472))),
-                      _mm_mulhi_epu16(r, _mm_set1_epi16(19584))),
-        _mm_set1_epi16(128));
-    const __m128i Cb = _mm_sub_epi16(_mm_sub_epi16(_mm_srli_epi16(b, 1), _mm_mulhi_epu16(g, _mm_set1_epi16(21712))),
-                                     _mm_mulhi_epu16(r, _mm_set1_epi16(11056)));
-    const __m128i Cr = _mm_sub_epi16(_mm_sub_epi16(_mm_srli_epi16(r, 1), _mm_mulhi_epu16(g, _mm_set1_epi16(27440))),
-                                     _mm_mulhi_epu16(b, _mm_set1_epi16(5328)));
-    const __m128i sign = _mm_srai_epi16(Y, 15);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(y + 8 * half), _mm_unpacklo_epi16(Y, sign));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(y + 8 * half + 4), _mm_unpackhi_epi16(Y, sign));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cbPairs + 4 * half), _mm_madd_epi16(Cb, ones));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(crPairs + 4 * half), _mm_madd_epi16(Cr, ones));
-  }
-}
-#else
-inline void Ycc16(const uint8_t* R, const uint8_t* G, const uint8_t* B, int32_t* y, int32_t* cbPairs,
-                  int32_t* crPairs) {
-  for (int x = 0; x < 16; x += 2) {
-    int32_t cb = 0, cr = 0;
-    for (int i = x; i < x + 2; ++i) {
-      y[i] = ((G[i] * 601) >> 10) + ((B[i] * 467) >> 12) + ((R[i] * 153) >> 9) - 128;
-      cb += (B[i] >> 1) - ((G[i] * 1357) >> 12) - ((R[i] * 691) >> 12);
-      cr += (R[i] >> 1) - ((G[i] * 1715) >> 12) - ((B[i] * 333) >> 12);
-    }
-    cbPairs[x / 2] = cb;
-    crPairs[x / 2] = cr;
-  }
-}
-#endif
-
-}  // namespace
-
-void JEncoder::FetchMcu(int column, int row) {
-  const int w = mParams.width;
-  const int h = mParams.height;
-  const int x0 = column * 16;
-  // Sample columns of the MCU: beyond the image the last column repeats.
-  const bool inside = x0 + 16 <= w;
-  int xs[16];
-  for (int x = 0; x < 16; ++x) xs[x] = std::min(x0 + x, w - 1);
-  int32_t cbPairs[16][8];
-  int32_t crPairs[16][8];
-  for (int y = 0; y < 16; ++y) {
-    const int64_t sy = std::min(row * 16 + y, h - 1);
-    const uint8_t* r = mR + sy * w;
-    const uint8_t* g = mG + sy * w;
-    const uint8_t* b = mB + sy * w;
-    uint8_t R[16], G[16], B[16];
-    if (inside) {
-      r += x0, g += x0, b += x0;
-    } else {
-      for (int x = 0; x < 16; ++x) R[x] = r[xs[x]], G[x] = g[xs[x]], B[x] = b[xs[x]];
-      r = R, g = G, b = B;
-    }
-    int32_t Y[16];
-    Ycc16(r, g, b, Y, cbPairs[y], crPairs[y]);
-    int32_t* yOut = mY[(y >> 3) * 2] + (y & 7) * 8;
-    std::memcpy(yOut, Y, 8 * sizeof(int32_t));
-    std::memcpy(yOut + 64, Y + 8, 8 * sizeof(int32_t));
-  }
-  // 4:2:0: the average of each 2 x 2 square, an arithmetic shift of the sum of four.
-  for (int y = 0; y < 8; ++y) {
-    for (int x = 0; x < 8; ++x) {
-      mCb[y * 8 + x] = (cbPairs[2 * y][x] + cbPairs[2 * y + 1][x]) >> 2;
-      mCr[y * 8 + x] = (crPairs[2 * y][x] + crPairs[2 * y + 1][x]) >> 2;
-    }
-  }
-}
-
-// How each table value divides (JKernels.h), in zigzag order.
+// How each table value divides (JKernels.h), in natural order.
 JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
   Divisors d{};
   for (int k = 0; k < 64; ++k) {
-    const int i = kJZigzag[k];
+    const int i = k;
     int a = 0, b = 31;
     switch (quant[i]) {
       case 128: a = 7; break;
@@ -275,40 +222,44 @@ uint64_t jkern::QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz
   return nonzero;
 }
 
-void JEncoder::EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
-                           int& pred) {
-  int32_t coef[64];
-  int32_t q[64];  // zigzag order
+void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
+                           const HuffCodes& ac, int& pred) {
+  int32_t q[64];  // natural order
   uint64_t nonzero;
   if (mWide) {
-    jkern::FdctAvx2(samples, coef);
-    nonzero = jkern::QuantizeAvx2(coef, quant, q);
+    nonzero = jkern::FdctQuantizeAvx2(samples, stride, quant, q);
   } else {
-    Fdct(samples, coef);
+    int32_t in[64], coef[64];
+    for (int r = 0; r < 8; ++r) {
+      for (int i = 0; i < 8; ++i) in[r * 8 + i] = samples[r * stride + i];
+    }
+    Fdct(in, coef);
     nonzero = jkern::QuantizeBase(coef, quant, q);
   }
   JOutBitStream& o = *mOut;
 
+  // Each code goes out with the value bits after it in one write.
   const int diff = q[0] - pred;
   pred = q[0];
   const int dcSize = BitLength(diff < 0 ? -diff : diff);
   if (dcSize > 11) throw JIndexError(11, dcSize, "EncodeHuffman:DC");
-  o.SetBits(dc.code[dcSize], dc.size[dcSize]);
-  if (dcSize) o.SetBits(static_cast<uint32_t>(diff < 0 ? diff - 1 : diff), dcSize);
+  const uint32_t dcBits = static_cast<uint32_t>(diff < 0 ? diff - 1 : diff) & ((1u << dcSize) - 1);
+  if (dc.size[dcSize] + dcSize > 0) o.PutBits(uint32_t{dc.code[dcSize]} << dcSize | dcBits, dc.size[dcSize] + dcSize);
 
-  // The nonzero AC coefficients one by one, each after the run of zeros before it.
+  // The nonzero AC coefficients one by one in zigzag order, each after the run of
+  // zeros before it.
   int last = 0;
-  for (uint64_t rest = nonzero & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
+  for (uint64_t rest = ZigzagMask(nonzero) & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
     const int k = __builtin_ctzll(rest);
     int run = k - last - 1;
     last = k;
-    const int v = q[k];
+    const int v = q[kJZigzag[k]];
     for (; run >= 16; run -= 16) o.SetBits(ac.code[0xF0], ac.size[0xF0]);
     const int size = BitLength(v < 0 ? -v : v);
     if (size > 10) throw JIndexError(10, size, "EncodeHuffman:AC");
     const int rs = run << 4 | size;
-    o.SetBits(ac.code[rs], ac.size[rs]);
-    o.SetBits(static_cast<uint32_t>(v < 0 ? v - 1 : v), size);
+    const uint32_t bits = static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1);
+    o.PutBits(uint32_t{ac.code[rs]} << size | bits, ac.size[rs] + size);
   }
   if (last < 63) o.SetBits(ac.code[0x00], ac.size[0x00]);
 }

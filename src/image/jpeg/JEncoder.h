@@ -1,5 +1,6 @@
 // JEncoder: writes a baseline JFIF file from three colour planes (R, G, B, one byte
-// per pixel, top row first, rows `width` long) at one of three fixed quality levels:
+// per pixel, top row first, rows `width` long), or from rows of B, G, R triples, at
+// one of three fixed quality levels:
 // 1 high compression, 2 standard, 3 high quality (any other value counts as 3).
 // Colour is sampled 4:2:0 in MCUs of 16 x 16 pixels, edges repeating the last row
 // and column; the Huffman tables are the standard ones; there are no restart markers.
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "image/jpeg/JKernels.h"
 #include "image/jpeg/JOutBitStream.h"
@@ -20,6 +22,13 @@
 
 // What the caller says of the picture; SetParams keeps size, density and comment and
 // forces 3 components, 8-bit samples, JFIF 1.02 and no thumbnail.
+// Rows of B, G, R triples: the picture's top row at `top`, each next row `step` bytes
+// on (negative for a bottom-up DIB).
+struct JBgrRows {
+  const uint8_t* top;
+  int64_t step;
+};
+
 struct JEncodeParams {
   int width = 0;
   int height = 0;
@@ -37,6 +46,7 @@ struct JEncodeParams {
 class JEncoder {
  public:
   JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook = nullptr);
+  JEncoder(JBgrRows rows, plat::AllocHook* hook = nullptr);
   void SetParams(const JEncodeParams& params);
   void SetQuality(int level) { mLevel = level; }
   // 0, or -1 after a JMemoryError, JBufferError or JIndexError (a size outside
@@ -60,18 +70,24 @@ class JEncoder {
   using Divisors = jkern::Divisors;
   static Divisors MakeDivisors(const uint8_t* quant);
   void WriteHeaders();
-  void FetchMcu(int column, int row);
-  void EncodeBlock(const int32_t* samples, const Divisors& quant, const HuffCodes& dc, const HuffCodes& ac,
-                   int& pred);
+  // Y, Cb and Cr of the sixteen picture rows of MCU row `row` into mRowsY, mRowsCb
+  // and mRowsCr (JEncodeRows.cpp).
+  void FetchMcuRow(int row);
+  void FetchRowPair(int y0, int y1, int16_t* yTop, int16_t* yBottom, int16_t* cb, int16_t* cr);
+  // One 8x8 block of samples (rows `stride` apart): transform, quantisation and coding.
+  void EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
+                   const HuffCodes& ac, int& pred);
 
   int mLevel = 2;
   bool mWide;  // AVX2 kernels
-  const uint8_t* mR;
-  const uint8_t* mG;
-  const uint8_t* mB;
-  int32_t mY[4][64];
-  int32_t mCb[64];
-  int32_t mCr[64];
+  const uint8_t* mR = nullptr;  // planes, or all three null
+  const uint8_t* mG = nullptr;
+  const uint8_t* mB = nullptr;
+  JBgrRows mBgr{nullptr, 0};
+  // The current MCU row, level-shifted: sixteen rows of Y and eight of Cb and Cr,
+  // mRowStride samples a row (the MCU columns times sixteen; Cb and Cr use half).
+  std::vector<int16_t> mRowsY, mRowsCb, mRowsCr;
+  int64_t mRowStride = 0;
   int mPredY = 0;
   int mPredCb = 0;
   int mPredCr = 0;

@@ -46,4 +46,20 @@ struct Divisors {
 uint64_t QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz);
 uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz);
 
+// The encoder's forward DCT of 8x8 level-shifted samples (rows `stride` apart) with
+// the quantisation of QuantizeBase in natural order: d holds the divisors in natural
+// order (its natural[] unused), q gets the results in natural order; returns the
+// mask of the nonzero ones (bit i for q[i]).
+uint64_t FdctQuantizeAvx2(const int16_t* in, int64_t stride, const Divisors& d, int32_t* q);
+
+// The encoder's colour fetch of two picture rows (JEncodeAvx2.cpp, the arithmetic of
+// JEncodeRows.cpp): level-shifted Y of each pixel into yTop and yBottom, Cb and Cr of
+// each 2 x 2 square into cb and cr. From B, G, R triples, or from R, G, B planes
+// (top[0..2], bottom[0..2]); does whole groups of sixteen of the first n pixels and
+// returns how many it did, the caller doing the rest.
+int YccPairBgrAvx2(const uint8_t* top, const uint8_t* bottom, int n, int16_t* yTop, int16_t* yBottom, int16_t* cb,
+                   int16_t* cr);
+int YccPairPlanesAvx2(const uint8_t* const* top, const uint8_t* const* bottom, int n, int16_t* yTop,
+                      int16_t* yBottom, int16_t* cb, int16_t* cr);
+
 }  // namespace jkern

@@ -11,7 +11,11 @@ JOutBitStream::JOutBitStream(int64_t nSize, plat::AllocHook* hook) : mHook(hook)
 }
 
 void JOutBitStream::FlushBits() {
-  if (mBits > 0) SetBits(0xFF, 8 - mBits);
+  int pending = 64 - mFree;
+  for (; pending >= 8; pending -= 8) PutStuffed(static_cast<uint8_t>(mAcc >> (pending - 8)));
+  if (pending > 0) PutStuffed(static_cast<uint8_t>((mAcc << (8 - pending)) | ((1u << (8 - pending)) - 1)));
+  mAcc = 0;
+  mFree = 64;
 }
 
 void JOutBitStream::Grow(const char* what) {

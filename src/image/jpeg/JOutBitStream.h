@@ -1,15 +1,41 @@
 // The encoder's byte and bit writer. Bits fill bytes from the most significant end
-// and a completed 0xFF byte is followed by a stuffed 0x00. The buffer starts at the
-// size asked for and grows as needed (through the allocation hook), up to what an
-// int can count; past that a write throws JBufferError.
+// and a completed 0xFF byte is followed by a stuffed 0x00. Bits gather in a 64-bit
+// word that goes out eight bytes at a time, checked for 0xFF as a whole; headers and
+// the end go byte by byte. The buffer starts at the size asked for and grows as
+// needed (through the allocation hook), up to what an int can count; past that a
+// write throws JBufferError.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <new>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "image/jpeg/JErrors.h"
 #include "platform/Alloc.h"
+
+// Leaves new elements uninitialised: the stream hands out only bytes it wrote, so
+// the pages of a generous first buffer are touched only as the scan fills them.
+template <class T>
+struct JUninitAllocator : std::allocator<T> {
+  template <class U>
+  struct rebind {
+    using other = JUninitAllocator<U>;
+  };
+  JUninitAllocator() = default;
+  template <class U>
+  JUninitAllocator(const JUninitAllocator<U>&) {}
+  template <class U>
+  void construct(U* p) noexcept {
+    ::new (static_cast<void*>(p)) U;
+  }
+  template <class U, class... A>
+  void construct(U* p, A&&... a) {
+    ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+  }
+};
 
 class JOutBitStream {
  public:
@@ -20,16 +46,22 @@ class JOutBitStream {
   void SetBits(uint32_t value, int n) {
     if (n > 16) throw JBufferError("SetBits:Max Bit Over");
     if (n <= 0) return;
-    mAcc = (mAcc << n) | (value & ((1u << n) - 1));
-    mBits += n;
-    while (mBits >= 8) {
-      mBits -= 8;
-      const uint8_t b = static_cast<uint8_t>(mAcc >> mBits);
-      Put(b, "SetBits");
-      if (b == 0xFF) Put(0, "SetBits");
-    }
+    PutBits(value & ((1u << n) - 1), n);
   }
-  // Completes a partly written byte with 1 bits.
+  // Appends n bits (1 to 32), most significant first; bits has none set above them.
+  void PutBits(uint32_t bits, int n) {
+    if (n < mFree) {
+      mAcc = (mAcc << n) | bits;
+      mFree -= n;
+      return;
+    }
+    // The word fills up: its last mFree bits are the top of these, the rest stay.
+    const int rest = n - mFree;
+    PutWord((mAcc << mFree) | (bits >> rest));
+    mAcc = bits;  // only the low `rest` bits count; the others leave by the shifts
+    mFree = 64 - rest;
+  }
+  // Writes the whole bytes still held, then completes a partly written byte with 1 bits.
   void FlushBits();
   void SetByte(int v) {
     FlushBits();
@@ -44,9 +76,26 @@ class JOutBitStream {
     FlushBits();
     for (int64_t i = 0; i < n; ++i) Put(p[i], "CopyByte");
   }
+  // The bytes written up to the last SetByte, SetWord, CopyByte or FlushBits.
   std::span<const uint8_t> Written() const { return {mBuf.data(), static_cast<size_t>(mPos)}; }
 
  private:
+  // Eight bytes at once where none is 0xFF and the buffer has room for them.
+  void PutWord(uint64_t word) {
+    const uint64_t inverted = ~word;
+    const bool hasFF = ((inverted - 0x0101010101010101ull) & word & 0x8080808080808080ull) != 0;
+    if (!hasFF && mPos + 8 <= static_cast<int64_t>(mBuf.size())) {
+      const uint64_t bigEndian = __builtin_bswap64(word);
+      std::memcpy(mBuf.data() + mPos, &bigEndian, 8);
+      mPos += 8;
+      return;
+    }
+    for (int shift = 56; shift >= 0; shift -= 8) PutStuffed(static_cast<uint8_t>(word >> shift));
+  }
+  void PutStuffed(uint8_t b) {
+    Put(b, "SetBits");
+    if (b == 0xFF) Put(0, "SetBits");
+  }
   void Put(uint8_t b, const char* what) {
     if (mPos == static_cast<int64_t>(mBuf.size())) Grow(what);
     mBuf[static_cast<size_t>(mPos++)] = b;
@@ -54,8 +103,8 @@ class JOutBitStream {
   void Grow(const char* what);
 
   plat::AllocHook* mHook;
-  std::vector<uint8_t> mBuf;
+  std::vector<uint8_t, JUninitAllocator<uint8_t>> mBuf;
   int64_t mPos = 0;
-  uint32_t mAcc = 0;
-  int mBits = 0;  // bits in mAcc not yet written
+  uint64_t mAcc = 0;  // the pending bits are its low 64 - mFree
+  int mFree = 64;
 };

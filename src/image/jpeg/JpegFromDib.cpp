@@ -4,7 +4,6 @@
 
 #include "base/CheckedSize.h"
 #include "image/jpeg/JEncoder.h"
-#include "image/jpeg/JKernels.h"
 
 int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int height, int level,
                         std::vector<uint8_t>& out, plat::AllocHook* hook) {
@@ -13,22 +12,8 @@ int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int he
   const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;
   const auto need = CheckedSize(stride, height);
   if (!need || *need > bitsSize) return -1;
-  std::vector<uint8_t> planes[3];
-  for (auto& p : planes) {
-    if (!TryAllocate(p, width, height, 0, hook)) return -1;
-  }
-  const bool wide = jkern::HaveAvx2();
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* row = bits + (height - 1 - y) * stride;
-    const int64_t at = int64_t{y} * width;
-    const int done = wide ? jkern::SplitBgrAvx2(row, &planes[0][at], &planes[1][at], &planes[2][at], width) : 0;
-    for (int x = done; x < width; ++x) {
-      planes[2][at + x] = row[3 * x];
-      planes[1][at + x] = row[3 * x + 1];
-      planes[0][at + x] = row[3 * x + 2];
-    }
-  }
-  JEncoder encoder(planes[0].data(), planes[1].data(), planes[2].data(), hook);
+  // The encoder reads the rows in place, the last DIB row being the picture's first.
+  JEncoder encoder(JBgrRows{bits + (height - 1) * stride, -stride}, hook);
   JEncodeParams params;
   params.width = width;
   params.height = height;

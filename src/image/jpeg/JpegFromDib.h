@@ -1,6 +1,6 @@
-// A 24-bit DIB to a JPEG file in memory: the planes the encoder takes are made from
-// the bottom-up B, G, R rows (the last DIB row becomes the first plane row), and the
-// file carries the comment "JPEG by Pelnor" and 96 x 96 dots per inch.
+// A 24-bit DIB to a JPEG file in memory: the encoder reads the bottom-up B, G, R rows
+// in place (the last DIB row is the picture's first), and the file carries the
+// comment "JPEG by Pelnor" and 96 x 96 dots per inch.
 #pragma once
 
 #include <cstdint>
