@@ -1,11 +1,12 @@
 // Number texts of the binary workbook records. The value is split into its whole
 // part and its fraction in ten-thousandths (from the millionths, rounded half up),
 // then rounded to the format's decimals; no shift depends on the file's bits, and a
-// value outside the ranges below takes the scaled or "9999:ER" form.
+// value outside the ranges below takes the scaled or "9999:ER" form. Every text is
+// written into one fixed buffer, digits two at a time from a table: the workbook
+// road formats one text per number cell.
 #include "convert/office/BiffNumberText.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -19,25 +20,68 @@ constexpr double kTwo38 = 274877906944.0;
 constexpr double kTwo48 = 281474976710656.0;
 constexpr double kTwo57 = 144115188075855872.0;
 
-// v as exactly `width` decimal digits with leading zeros (v in 0 .. 10^width - 1),
-// without the cost of a formatted print in the per-cell path.
-void PutDigits(std::string& out, int64_t v, int width) {
-  char digits[20];
-  width = std::clamp(width, 0, 18);
-  if (v >= 0 && v <= 0xFFFFFFFF) {
-    // The usual small values: 32-bit division is the cheaper one.
-    auto u = static_cast<uint32_t>(v);
-    for (int k = width - 1; k >= 0; --k) {
-      digits[k] = static_cast<char>('0' + u % 10);
-      u /= 10;
-    }
-  } else {
-    for (int k = width - 1; k >= 0; --k) {
-      digits[k] = static_cast<char>('0' + v % 10);
-      v /= 10;
-    }
+constexpr char kPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// A text being written into the caller's buffer of kBiffNumberMax bytes; every text
+// below is far shorter, and a write past the end is dropped.
+class Out {
+ public:
+  explicit Out(char* buffer) : buf_(buffer) {}
+  void Put(char c) {
+    if (n_ < kBiffNumberMax) buf_[n_++] = c;
   }
-  out.append(digits, static_cast<size_t>(width));
+  void Put(const char* text, size_t size) {
+    const size_t k = std::min(size, static_cast<size_t>(kBiffNumberMax - n_));
+    std::memcpy(buf_ + n_, text, k);
+    n_ += static_cast<int>(k);
+  }
+  void Put(const char* text) { Put(text, std::strlen(text)); }
+  // v (0 to 99) as two digits.
+  void Pair(unsigned v) { Put(kPairs + 2 * (v % 100), 2); }
+  int Size() const { return n_; }
+  char* Data() { return buf_; }
+
+ private:
+  char* buf_;
+  int n_ = 0;
+};
+
+// The decimal digits of v (not negative) into digits (at least 20 bytes), right
+// aligned to its end: returns the first digit.
+char* Digits(uint64_t v, char* end) {
+  char* p = end;
+  while (v >= 100) {
+    const auto pair = static_cast<unsigned>(v % 100);
+    v /= 100;
+    p -= 2;
+    std::memcpy(p, kPairs + 2 * pair, 2);
+  }
+  if (v >= 10) {
+    p -= 2;
+    std::memcpy(p, kPairs + 2 * v, 2);
+  } else {
+    *--p = static_cast<char>('0' + v);
+  }
+  return p;
+}
+
+// The digits of whole (not negative), with a comma before every group of three when
+// grouping.
+void PutGrouped(Out& out, int64_t whole, bool grouping) {
+  char digits[24];
+  const char* first = Digits(static_cast<uint64_t>(whole), digits + sizeof digits);
+  const auto n = static_cast<size_t>(digits + sizeof digits - first);
+  if (!grouping || n <= 3) {
+    out.Put(first, n);
+    return;
+  }
+  for (size_t i = 0; i < n; ++i) {
+    if (i > 0 && (n - i) % 3 == 0) out.Put(',');
+    out.Put(first[i]);
+  }
 }
 
 bool IsDateFormat(int f) {
@@ -56,62 +100,50 @@ void Split(double a, int64_t& whole, int64_t& tenThousandths) {
   }
 }
 
-// Appends the decimal digits of whole (not negative), with a comma before every
-// group of three when grouping.
-void AppendGrouped(std::string& out, int64_t whole, bool grouping) {
-  char digits[24];
-  const auto end = std::to_chars(digits, digits + sizeof digits, whole).ptr;
-  const size_t n = static_cast<size_t>(end - digits);
-  if (!grouping || n <= 3) {
-    out.append(digits, n);
-    return;
-  }
-  for (size_t i = 0; i < n; ++i) {
-    if (i > 0 && (n - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
+int Number(Out& out, int& code) {
+  code = 9000 + out.Size();
+  return out.Size();
 }
 
-BiffNumberText Number(std::string text) {
-  const int n = static_cast<int>(text.size());
-  return {std::move(text), 9000 + n};
+int Text(Out& out, int& code) {
+  code = 1000 + out.Size();
+  return out.Size();
 }
 
-BiffNumberText Text(std::string text) {
-  const int n = static_cast<int>(text.size());
-  return {std::move(text), 1000 + n};
-}
-
-BiffNumberText DateText(double a, const BiffNumberStyle& s) {
+// 'yy-mm-dd, with a blank for a leading zero of month and day (YY for serial 0),
+// and the time when the day has one.
+int DateText(double a, const BiffNumberStyle& s, Out& out, int& code) {
   int64_t whole, frac;
   Split(a, whole, frac);
   const int64_t serial = whole + (s.date1904 ? 1462 : 0);
   const SerialMoment d = SerialToDay(serial);
-  // 'yy-mm-dd, with a blank for a leading zero of month and day; YY for serial 0.
-  std::string text = "'";
+  out.Put('\'');
   if (serial != 0) {
-    PutDigits(text, std::abs(d.year % 100), 2);
+    out.Pair(static_cast<unsigned>(std::abs(d.year % 100)));
   } else {
-    text += "YY";
+    out.Put("YY", 2);
   }
-  text += '-';
-  text += d.month >= 10 ? '1' : ' ';
-  text += static_cast<char>('0' + d.month % 10);
-  text += '-';
-  text += d.day >= 10 ? static_cast<char>('0' + d.day / 10) : ' ';
-  text += static_cast<char>('0' + d.day % 10);
+  out.Put('-');
+  out.Put(d.month >= 10 ? '1' : ' ');
+  out.Put(static_cast<char>('0' + d.month % 10));
+  out.Put('-');
+  out.Put(d.day >= 10 ? static_cast<char>('0' + d.day / 10) : ' ');
+  out.Put(static_cast<char>('0' + d.day % 10));
   if (frac > 10 || s.format == 22) {
     const int64_t minutes = std::min<int64_t>((frac + 1) * 1440 / 10000, 1439);
-    text += ' ';
-    PutDigits(text, minutes / 60, 2);
-    text += ':';
-    PutDigits(text, minutes % 60, 2);
+    out.Put(' ');
+    out.Pair(static_cast<unsigned>(minutes / 60));
+    out.Put(':');
+    out.Pair(static_cast<unsigned>(minutes % 60));
   }
-  return Text(text);
+  return Text(out, code);
 }
 
-BiffNumberText TimeText(double a, const BiffNumberStyle& s) {
-  if (a >= 9) return {};
+int TimeText(double a, const BiffNumberStyle& s, Out& out, int& code) {
+  if (a >= 9) {
+    code = 0;
+    return 0;
+  }
   int64_t whole, frac;
   Split(a, whole, frac);
   const int64_t minutes = (frac * 1440 + 5000) / 10000 % 1440;
@@ -124,22 +156,27 @@ BiffNumberText TimeText(double a, const BiffNumberStyle& s) {
     const int h12 = hour % 12 == 0 ? 12 : hour % 12;
     std::snprintf(buf, sizeof buf, "%c%2d:%02d %s", lead, h12, minute, hour < 12 ? "am" : "pm");
   }
-  return Text(buf);
+  out.Put(buf);
+  return Text(out, code);
 }
 
-BiffNumberText PercentText(double a, bool negative) {
-  if (a >= 9) return {};
+int PercentText(double a, bool negative, Out& out, int& code) {
+  if (a >= 9) {
+    code = 0;
+    return 0;
+  }
   const int64_t hundredths = (static_cast<int64_t>(std::floor(a * 1e6)) + 50) / 100;
   char buf[24];
   std::snprintf(buf, sizeof buf, "%c%2lld.%02lld%%", negative && hundredths ? '-' : ' ',
                 static_cast<long long>(hundredths / 100), static_cast<long long>(hundredths % 100));
-  return Number(buf);
+  out.Put(buf);
+  return Number(out, code);
 }
 
-// A plain number below 2^33, built in one buffer: a yen mark, the sign (none before
-// a zero), the whole part (grouped), and the fraction rounded to d decimals (0 to 4;
-// others keep up to four without trailing zeros).
-BiffNumberText PlainText(double a, bool negative, const BiffNumberStyle& s, int d) {
+// A plain number below 2^33: a yen mark, the sign (none before a zero), the whole
+// part (grouped), and the fraction rounded to d decimals (0 to 3; others keep four,
+// without trailing zeros unless d is 4).
+int PlainText(double a, bool negative, const BiffNumberStyle& s, int d, Out& out, int& code) {
   int64_t whole, frac;
   Split(a, whole, frac);
   if (d >= 0 && d <= 3) {
@@ -150,33 +187,24 @@ BiffNumberText PlainText(double a, bool negative, const BiffNumberStyle& s, int 
       frac -= 10000;
     }
   }
+  const auto u = static_cast<unsigned>(std::clamp<int64_t>(frac, 0, 9999));  // Split keeps it in range
   char fraction[4];
-  auto u = static_cast<uint32_t>(std::clamp<int64_t>(frac, 0, 9999));  // Split keeps it in range
-  for (int k = 3; k >= 0; --k) {
-    fraction[k] = static_cast<char>('0' + u % 10);
-    u /= 10;
-  }
+  std::memcpy(fraction, kPairs + 2 * (u / 100), 2);
+  std::memcpy(fraction + 2, kPairs + 2 * (u % 100), 2);
   size_t kept = d >= 0 && d <= 3 ? static_cast<size_t>(d) : 4;
   if (d == 8 || d < 0 || d > 4) {
     while (kept > 0 && fraction[kept - 1] == '0') --kept;
   }
-  const bool zeroFraction = std::all_of(fraction, fraction + kept, [](char c) { return c == '0'; });
-  char text[48];
-  size_t n = 0;
-  if (s.yen) text[n++] = '\\';
-  if (negative && !(whole == 0 && zeroFraction)) text[n++] = '-';
-  char digits[24];
-  const size_t count = static_cast<size_t>(std::to_chars(digits, digits + sizeof digits, whole).ptr - digits);
-  for (size_t i = 0; i < count; ++i) {
-    if (s.grouping && count > 3 && i > 0 && (count - i) % 3 == 0) text[n++] = ',';
-    text[n++] = digits[i];
-  }
+  bool zeroFraction = true;
+  for (size_t k = 0; k < kept; ++k) zeroFraction = zeroFraction && fraction[k] == '0';
+  if (s.yen) out.Put('\\');
+  if (negative && !(whole == 0 && zeroFraction)) out.Put('-');
+  PutGrouped(out, whole, s.grouping);
   if (kept > 0) {
-    text[n++] = '.';
-    std::memcpy(text + n, fraction, kept);
-    n += kept;
+    out.Put('.');
+    out.Put(fraction, kept);
   }
-  return {std::string(text, n), 9000 + static_cast<int>(n)};
+  return Number(out, code);
 }
 
 }  // namespace
@@ -192,29 +220,44 @@ double DecodeRk(uint32_t rk) {
   return rk & 1 ? v / 100 : v;
 }
 
-BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& s) {
-  if (std::isnan(value)) return Number("9999:ER");
+int FormatBiffNumberTo(double value, const BiffNumberStyle& s, char* buffer, int& code) {
+  Out out(buffer);
+  if (std::isnan(value)) {
+    out.Put("9999:ER");
+    return Number(out, code);
+  }
   const bool negative = value < 0;
   const double a = std::fabs(value);
-  BiffNumberStyle plain = s;
+  int decimals = s.decimals;
   if (IsDateFormat(s.format)) {
     // A negative serial or one past the year 9999 is shown as a plain number.
-    if (!negative && a < static_cast<double>(kLastDateSerial + 1)) return DateText(a, s);
-    plain.decimals = 8;
+    if (!negative && a < static_cast<double>(kLastDateSerial + 1)) return DateText(a, s, out, code);
+    decimals = 8;
   } else if (s.format == 18 || s.format == 20) {
-    if (!negative) return TimeText(a, s);
-    plain.decimals = 8;
+    if (!negative) return TimeText(a, s, out, code);
+    decimals = 8;
   } else if (s.format == 9 || s.format == 10) {
-    return PercentText(a, negative);
+    return PercentText(a, negative, out, code);
   }
-  if (!(a < kTwo57)) return Number("9999:ER");
+  if (!(a < kTwo57)) {
+    out.Put("9999:ER");
+    return Number(out, code);
+  }
   if (a >= kTwo33) {
-    std::string text = negative ? "-" : "";
-    if (s.yen) text = "\\" + text;
+    if (s.yen) out.Put('\\');
+    if (negative) out.Put('-');
     const double scale = a < kTwo38 ? 1e3 : a < kTwo48 ? 1e6 : 1e9;
-    AppendGrouped(text, static_cast<int64_t>(std::floor(a / scale)), s.grouping);
-    text += a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9";
-    return Number(text);
+    PutGrouped(out, static_cast<int64_t>(std::floor(a / scale)), s.grouping);
+    out.Put(a < kTwo38 ? ":E3" : a < kTwo48 ? ":E6" : ":E9");
+    return Number(out, code);
   }
-  return PlainText(a, negative, s, plain.decimals);
+  return PlainText(a, negative, s, decimals, out, code);
+}
+
+BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& style) {
+  char text[kBiffNumberMax];
+  BiffNumberText number;
+  const int n = FormatBiffNumberTo(value, style, text, number.code);
+  number.text.assign(text, static_cast<size_t>(n));
+  return number;
 }

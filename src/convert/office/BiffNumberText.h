@@ -22,7 +22,13 @@ struct BiffNumberText {
   int code = 0;  // CellTextCode: 9,000 + n for a number, 1,000 + n for a date or time, 0 empty
 };
 
+// The longest number text (a yen mark, a sign, 17 grouped digits and a fraction).
+constexpr int kBiffNumberMax = 48;
+
 // The value of a compact RK number.
 double DecodeRk(uint32_t rk);
 // The text of a value under a style.
 BiffNumberText FormatBiffNumber(double value, const BiffNumberStyle& style);
+// The same text written into out (kBiffNumberMax bytes, not terminated) without a
+// string: its length, and its CellTextCode in code. The per-cell road of the workbook.
+int FormatBiffNumberTo(double value, const BiffNumberStyle& style, char* out, int& code);

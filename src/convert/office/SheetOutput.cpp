@@ -42,7 +42,13 @@ struct ColumnGroup {
   int span = 1;     // columns taken
   int width = 0;    // characters inside, separators of the spanned columns included
   bool number = false;
-  std::vector<std::string_view> lines;  // views into the row's cell text
+  size_t lineCount = 1;
+  std::string_view one;                 // the line of a cell that fits on one line
+  std::vector<std::string_view> lines;  // the lines of a wrapped cell (views into its text)
+  std::string_view Line(size_t l) const {
+    if (l >= lineCount) return {};
+    return lines.empty() ? one : lines[l];
+  }
 };
 
 // Breaks text into lines of at most width bytes, at 0x0B and never inside a character.
@@ -126,32 +132,43 @@ class SheetWriter {
   const SheetSummary& s_;
   std::vector<int> widths_;
   std::vector<int> autoWidths_;
-  std::vector<std::string> rowText_;   // the current row's cell texts by column
+  // The current row by column: its cell texts (views into the gathered slots, cut in
+  // place), whether a cell is a number, whether it has an in-cell line break; only
+  // the columns in rowColumns_ are set.
+  std::vector<std::string_view> rowText_;
+  std::vector<uint8_t> rowNumber_;
+  std::vector<uint8_t> rowBreak_;
+  std::vector<int> rowColumns_;
   std::vector<ColumnGroup> groups_;    // the current row's column groups (storage kept between rows)
-  std::vector<bool> rowNumber_;
-  std::vector<bool> rowUsed_;
   bool outputFull_ = false;
   std::string scratch_;
-  std::string line_;  // one output line of a row
+  std::vector<char> line_;  // one output line of a row
   // Cell texts read from the pool a block of cells at a time (order positions
-  // gatherAt_ to gatherEnd_), each in a slot of slot_ bytes (the cell limit, at most
-  // 520 bytes).
+  // gatherAt_ to gatherEnd_, whole rows), each of at most slot_ bytes (the cell
+  // limit, at most 520 bytes) in a slot of stride_ bytes (room for the cut's "..").
   int slot_ = 0;
-  void GatherTexts(size_t from, size_t end, const CellOrder& order);
+  int stride_ = 0;
+  void GatherTexts(size_t from, size_t count, const CellOrder& order);
   std::vector<char> gathered_;
-  std::array<int, SheetTables::kGatherMax> gatherEntries_{};
-  std::array<int, SheetTables::kGatherMax> gatherLengths_{};
+  std::vector<int> gatherEntries_;
+  std::vector<int> gatherLengths_;
   size_t gatherAt_ = 0, gatherEnd_ = 0;
 };
 
-void SheetWriter::GatherTexts(size_t from, size_t end, const CellOrder& order) {
-  const int n = static_cast<int>(std::min<size_t>(end - from, SheetTables::kGatherMax));
+void SheetWriter::GatherTexts(size_t from, size_t count, const CellOrder& order) {
   slot_ = std::clamp(t_.CharLimit(), 1, 520);
-  gathered_.resize(static_cast<size_t>(SheetTables::kGatherMax) * static_cast<size_t>(slot_));
-  for (int j = 0; j < n; ++j) gatherEntries_[j] = t_.Entry(order[from + static_cast<size_t>(j)]);
-  t_.Gather(gatherEntries_.data(), n, gathered_.data(), slot_, gatherLengths_.data());
+  stride_ = slot_ + 2;
+  gathered_.resize(count * static_cast<size_t>(stride_));
+  gatherEntries_.resize(count);
+  gatherLengths_.resize(count);
+  for (size_t j = 0; j < count; ++j) gatherEntries_[j] = t_.Entry(order[from + j]);
+  for (size_t j = 0; j < count; j += SheetTables::kGatherMax) {
+    const int n = static_cast<int>(std::min<size_t>(count - j, SheetTables::kGatherMax));
+    t_.Gather(gatherEntries_.data() + j, n, gathered_.data() + j * static_cast<size_t>(stride_), stride_, slot_,
+              gatherLengths_.data() + j);
+  }
   gatherAt_ = from;
-  gatherEnd_ = from + static_cast<size_t>(n);
+  gatherEnd_ = from + count;
 }
 
 std::string SheetWriter::SheetName(int sheet) {
@@ -281,32 +298,46 @@ void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
 void SheetWriter::WriteRow(int columns) {
   const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
   size_t groupCount = 0;
-  for (int c = 0; c < columns; ++c) {
-    if (!rowUsed_[c] || widths_[c] <= 0) continue;
+  size_t lines = 1;
+  size_t textBytes = 0;
+  for (const int c : rowColumns_) {
+    const std::string_view text = rowText_[c];
+    if (text.empty() || widths_[c] <= 0) continue;
     if (groupCount == groups_.size()) groups_.emplace_back();
     ColumnGroup& p = groups_[groupCount++];
     p.column = c;
     p.span = 1;
-    p.number = rowNumber_[c];
+    p.number = rowNumber_[c] != 0;
     p.width = widths_[c];
-    const std::string& text = rowText_[c];
     // A text wider than its column runs on into the empty columns after it.
-    if (!p.number && text.find('\x0B') == std::string::npos) {
-      while (static_cast<int>(text.size()) > p.width && c + p.span < columns && !rowUsed_[c + p.span] &&
+    if (!p.number && !rowBreak_[c]) {
+      while (static_cast<int>(text.size()) > p.width && c + p.span < columns && rowText_[c + p.span].empty() &&
              widths_[c + p.span] > 0) {
         p.width += widths_[c + p.span] + 1;
         ++p.span;
       }
     }
-    Wrap(text, p.width, maxLines, p.lines);
+    if (static_cast<int>(text.size()) <= p.width && !rowBreak_[c]) {
+      p.lines.clear();
+      p.one = text;
+      p.lineCount = 1;
+    } else {
+      Wrap(text, p.width, maxLines, p.lines);
+      p.lineCount = p.lines.size();
+    }
+    lines = std::max(lines, p.lineCount);
+    textBytes += text.size();
   }
   const std::span<const ColumnGroup> groups(groups_.data(), groupCount);
-  size_t lines = 1;
-  for (const ColumnGroup& p : groups) lines = std::max(lines, p.lines.size());
   const char separator = call_.bTableRules == 1 ? '|' : call_.bTableRules == 2 ? '\x08' : ' ';
-  std::string& out = line_;
+  // A line holds every column's width and separator, a cell wider than its group
+  // (a character wider than its column), and the line end.
+  size_t most = textBytes + 2;
+  for (int c = 0; c < columns; ++c) most += static_cast<size_t>(std::max(widths_[c], 0)) + 1;
+  if (line_.size() < most) line_.resize(most);
   for (size_t l = 0; l < lines && !outputFull_; ++l) {
-    out.clear();
+    char* const start = line_.data();
+    char* out = start;
     size_t next = 0;
     for (int c = 0; c < columns;) {
       if (widths_[c] <= 0) {
@@ -315,24 +346,27 @@ void SheetWriter::WriteRow(int columns) {
       }
       if (next < groups.size() && groups[next].column == c) {
         const ColumnGroup& p = groups[next++];
-        const std::string_view cell = l < p.lines.size() ? p.lines[l] : std::string_view();
-        const int pad = std::max(p.width - static_cast<int>(cell.size()), 0);
-        if (p.number) out.append(static_cast<size_t>(pad), ' ');
-        out += cell;
-        if (!p.number) out.append(static_cast<size_t>(pad), ' ');
+        const std::string_view cell = p.Line(l);
+        const size_t pad = static_cast<size_t>(std::max(p.width - static_cast<int>(cell.size()), 0));
+        if (p.number) out = static_cast<char*>(std::memset(out, ' ', pad)) + pad;
+        if (!cell.empty()) out = static_cast<char*>(std::memcpy(out, cell.data(), cell.size())) + cell.size();
+        if (!p.number) out = static_cast<char*>(std::memset(out, ' ', pad)) + pad;
         c += p.span;
       } else {
-        out.append(static_cast<size_t>(widths_[c]), ' ');
+        const auto blank = static_cast<size_t>(widths_[c]);
+        out = static_cast<char*>(std::memset(out, ' ', blank)) + blank;
         ++c;
       }
-      out.push_back(separator);
+      *out++ = separator;
     }
-    out += "\r\n";
-    if (!Room(out.size())) {
+    *out++ = '\r';
+    *out++ = '\n';
+    const auto n = static_cast<size_t>(out - start);
+    if (!Room(n)) {
       outputFull_ = true;
       break;
     }
-    doc_.ConvAppend(out);
+    doc_.ConvAppend(std::string_view(start, n));
   }
 }
 
@@ -389,33 +423,48 @@ void SheetWriter::WriteSheetHeading(int sheet, bool firstSheet) {
 size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, int columns) {
   const int cut = std::max(t_.CharLimit() - 2, 1);
   const int row = t_.Row(order[from]);
-  rowText_.resize(static_cast<size_t>(columns));
-  for (std::string& text : rowText_) text.clear();
-  rowNumber_.assign(static_cast<size_t>(columns), false);
-  rowUsed_.assign(static_cast<size_t>(columns), false);
-  size_t m = from;
-  for (; m < end && t_.Row(order[m]) == row; ++m) {
+  if (rowText_.size() != static_cast<size_t>(columns)) {
+    rowText_.assign(static_cast<size_t>(columns), std::string_view());
+    rowNumber_.assign(static_cast<size_t>(columns), 0);
+    rowBreak_.assign(static_cast<size_t>(columns), 0);
+  } else {
+    for (const int c : rowColumns_) rowText_[c] = std::string_view();
+  }
+  rowColumns_.clear();
+  size_t rowEnd = from;
+  while (rowEnd < end && t_.Row(order[rowEnd]) == row) ++rowEnd;
+  // The whole row in one block: its texts stay in place until it is written.
+  if (from < gatherAt_ || rowEnd > gatherEnd_) {
+    GatherTexts(from, std::max(rowEnd - from, std::min<size_t>(end - from, SheetTables::kGatherMax)), order);
+  }
+  for (size_t m = from; m < rowEnd; ++m) {
     const int c = std::min(t_.Column(order[m]), columns - 1);
     const int entry = t_.Entry(order[m]);
-    std::string& text = rowText_[c];
-    if (m < gatherAt_ || m >= gatherEnd_) GatherTexts(m, end, order);
     const size_t slot = m - gatherAt_;
-    text.assign(gathered_.data() + slot * static_cast<size_t>(slot_), static_cast<size_t>(gatherLengths_[slot]));
-    if (!text.empty() && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
-    if (static_cast<int>(text.size()) > cut) {
+    char* const text = gathered_.data() + slot * static_cast<size_t>(stride_);
+    size_t size = static_cast<size_t>(gatherLengths_[slot]);
+    if (size > 0 && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
+    // Cut to the cell width with ".." (the slot has room for it).
+    if (static_cast<int>(size) > cut) {
       size_t n = 0;
-      while (n < text.size()) {
+      while (n < size) {
         const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
         if (static_cast<int>(n + w) > cut) break;
         n += w;
       }
-      text.resize(n);
-      text += "..";
+      text[n] = '.';
+      text[n + 1] = '.';
+      size = n + 2;
     }
-    rowNumber_[c] = IsNumberCode(t_.Code(entry));
-    rowUsed_[c] = !text.empty();
+    if (rowText_[c].empty() && size > 0) rowColumns_.push_back(c);
+    rowText_[c] = std::string_view(text, size);
+    rowNumber_[c] = IsNumberCode(t_.Code(entry)) ? 1 : 0;
+    rowBreak_[c] = size > 0 && std::memchr(text, '\x0B', size) != nullptr ? 1 : 0;
   }
-  return m;
+  // Columns in order, each once (a column emptied and set again is listed twice).
+  if (!std::is_sorted(rowColumns_.begin(), rowColumns_.end())) std::sort(rowColumns_.begin(), rowColumns_.end());
+  rowColumns_.erase(std::unique(rowColumns_.begin(), rowColumns_.end()), rowColumns_.end());
+  return rowEnd;
 }
 
 // Empty rows between two written ones: up to nine as blank lines, more as one note.

@@ -64,17 +64,18 @@ class SheetTables {
     }
     out.assign(text, static_cast<size_t>(n));
   }
-  // The texts of count entries at once, as Text() reads them: text j into
-  // out[j * stride ...] (stride at least CharLimit()), its length into lengths[j].
-  // Reads character plane by plane, so that neighbouring entries share cache lines.
-  void Gather(const int* entries, int count, char* out, int stride, int* lengths) const {
+  // The texts of count entries at once, as Text() reads them but at most `most`
+  // bytes (at most stride): text j into out[j * stride ...], its length into
+  // lengths[j]. Reads character plane by plane, so that neighbouring entries share
+  // cache lines.
+  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths) const {
     int active[kGatherMax];
     int live = 0;
     for (int j = 0; j < count && j < kGatherMax; ++j) {
       lengths[j] = 0;
       if (Valid(entries[j])) active[live++] = j;
     }
-    const int limit = std::min(charLimit_, stride);
+    const int limit = std::min({charLimit_, stride, most});
     for (int k = 0; k < limit && live > 0; ++k) {
       const char* plane = call_.Cell(k + 1, 0);
       int kept = 0;

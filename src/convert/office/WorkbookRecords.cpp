@@ -134,14 +134,15 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
 
 namespace {
 
-// A number text whose fraction is all zeros loses it with its point ("5.00" is "5").
-void DropZeroFraction(BiffNumberText& number) {
-  std::string& text = number.text;
-  const size_t point = text.rfind('.');
-  if (point == std::string::npos || point + 1 == text.size()) return;
-  if (text.find_first_not_of('0', point + 1) != std::string::npos) return;
-  text.erase(point);
-  if (number.code > 9000) number.code = 9000 + static_cast<int>(text.size());
+// A number text whose fraction is all zeros loses it with its point ("5.00" is "5"):
+// the text's new length.
+int DropZeroFraction(const char* text, int size, int& code) {
+  const std::string_view view(text, static_cast<size_t>(size));
+  const size_t point = view.rfind('.');
+  if (point == std::string_view::npos || point + 1 == view.size()) return size;
+  if (view.find_first_not_of('0', point + 1) != std::string_view::npos) return size;
+  if (code > 9000) code = 9000 + static_cast<int>(point);
+  return static_cast<int>(point);
 }
 
 }  // namespace
@@ -173,10 +174,12 @@ void WorkbookWalk::AddNumber(int row, int column, int xf, double value) {
     t_.Code(entry) = 0;
   } else {
     const BiffNumberStyle style = CachedStyle(xf);
-    BiffNumberText text = FormatBiffNumber(value, style);
-    if (style.dropZeroFraction) DropZeroFraction(text);
-    t_.SetText(entry, static_cast<int>(text.text.size()), text.text);
-    t_.Code(entry) = text.code;
+    char text[kBiffNumberMax];
+    int code = 0;
+    int size = FormatBiffNumberTo(value, style, text, code);
+    if (style.dropZeroFraction) size = DropZeroFraction(text, size, code);
+    t_.SetText(entry, size, std::string_view(text, static_cast<size_t>(size)));
+    t_.Code(entry) = code;
   }
   AddCell(row, column, entry);
 }
