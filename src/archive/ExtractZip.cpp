@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 
 #include "app/Globals.h"
@@ -61,14 +62,20 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     image = std::span<const uint8_t>(input.data(), static_cast<size_t>(length));
     outputCapacity = 0;
   }
+  // Memory mode inflates straight into the caller's buffer unless the archive image
+  // lies in it; then into a block of its own, copied over at the end.
+  const std::less<const uint8_t*> before;
+  const bool direct = memoryMode && buffer &&
+                      (!before(image.data(), buffer + std::max(outputCapacity, 0)) ||
+                       !before(buffer, image.data() + image.size()));
   std::vector<uint8_t> output;
-  if (memoryMode && !TryAllocate(output, outputCapacity, 1, 2000, &doc.m_allocHook)) {
+  if (memoryMode && !direct && !TryAllocate(output, outputCapacity, 1, 2000, &doc.m_allocHook)) {
     char note[64];
     std::snprintf(note, sizeof note, " 030  zipoutmax = %d", outputCapacity);
     ShowOutOfMemory(note);
     return -9;
   }
-  codec::CBoundedSink memory(output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
+  codec::CBoundedSink memory(direct ? buffer : output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
 
   int result = 0;
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
@@ -134,7 +141,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   if (!memoryMode) return result;
   // The room is filled; output that did not fit makes the run a failure (size over).
   const size_t copy = static_cast<size_t>(memory.Kept());
-  std::memcpy(buffer, output.data(), copy);
+  if (!direct) std::memcpy(buffer, output.data(), copy);
   if (result < 0) return result;
   return full || memory.Overflowed() ? -3 : static_cast<int>(copy);
 }

@@ -20,6 +20,7 @@
 #include "image/ImageStatus.h"
 #include "image/PngFormat.h"
 #include "image/PngRows.h"
+#include "platform/ZeroedVector.h"
 
 namespace {
 
@@ -29,13 +30,16 @@ struct Chunks {
   RGBQUAD palette[256] = {};
   int paletteCount = 0;
   int bg[3] = {255, 255, 255};
-  std::vector<uint8_t> packed;  // the zlib stream of all IDAT chunks
+  // The zlib stream: the data of the IDAT chunks in order, read where it stands in
+  // the file.
+  std::vector<std::span<const uint8_t>> idat;
+  int64_t idatBytes = 0;
   bool haveData = false;
 };
 
 // Walks the chunks from behind the signature to IEND, each checked against its CRC.
 // False for a broken file, and when the IDAT data cannot be held (said in a box).
-bool ReadChunks(ByteCursor& in, plat::AllocHook* hook, Chunks& c) {
+bool ReadChunks(ByteCursor& in, Chunks& c) {
   PngHeader& h = c.h;
   bool haveHeader = false;
   for (;;) {
@@ -79,12 +83,8 @@ bool ReadChunks(ByteCursor& in, plat::AllocHook* hook, Chunks& c) {
       }
     } else if (is("IDAT")) {
       if (size == 0) continue;  // an empty chunk adds nothing to the stream
-      const int64_t had = static_cast<int64_t>(c.packed.size());
-      if (!TryAllocate(c.packed, had, 1, size, hook)) {
-        ShowImageOutOfMemory(" 620");
-        return false;
-      }
-      chunk.Read(c.packed.data() + had, size);
+      c.idat.push_back(chunk.Bytes(size));
+      c.idatBytes += size;
       c.haveData = true;
     } else if (is("IEND")) {
       return true;
@@ -94,45 +94,67 @@ bool ReadChunks(ByteCursor& in, plat::AllocHook* hook, Chunks& c) {
   }
 }
 
-// The zlib stream: a valid two-byte header, then raw Deflate.
-bool ZlibHeaderOk(const std::vector<uint8_t>& packed) {
-  ByteCursor z(packed);
-  const int cmf = z.U8(), flg = z.U8();
-  return z.Ok() && (cmf & 0x0F) == 8 && cmf < 0x80 && (cmf * 256 + flg) % 31 == 0 && (flg & 0x20) == 0;
+// The zlib stream of the IDAT data without its two-byte header into out (which
+// holds at least that many bytes); false when the header is not a valid one.
+bool TakeZlibStream(const Chunks& c, uint8_t* out) {
+  uint8_t head[2] = {};
+  int64_t skip = 2;
+  for (const std::span<const uint8_t> part : c.idat) {
+    size_t from = 0;
+    for (; from < part.size() && skip > 0; ++from, --skip) head[2 - skip] = part[from];
+    std::memcpy(out, part.data() + from, part.size() - from);
+    out += part.size() - from;
+  }
+  const int cmf = head[0], flg = head[1];
+  return skip == 0 && (cmf & 0x0F) == 8 && cmf < 0x80 && (cmf * 256 + flg) % 31 == 0 && (flg & 0x20) == 0;
 }
 
-// The stored rows of the image, unfiltered and de-interlaced, from the IDAT data
-// (released on the way); false when the data is no zlib stream, nothing inflates,
-// or a block cannot be allocated (said in a box).
-bool InflateRows(CQelDoc& doc, std::vector<uint8_t>& packed, const PngHeader& h, std::vector<uint8_t>& rows) {
-  if (!ZlibHeaderOk(packed)) return false;
+// The stored rows of the image, unfiltered and de-interlaced: first row and distance
+// between rows. Non-interlaced rows are unfiltered where they were inflated (behind
+// their filter bytes), interlaced ones gathered into rowStore. False when the data
+// is no zlib stream, nothing inflates, or a block cannot be allocated (said in a box).
+struct Rows {
+  const uint8_t* first = nullptr;
+  int64_t stride = 0;
+};
+bool InflateRows(CQelDoc& doc, const Chunks& c, plat::ZeroedVector<uint8_t>& inflated,
+                 plat::ZeroedVector<uint8_t>& rowStore, Rows& rows) {
+  const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
-  std::vector<uint8_t> inflated;
-  if (!raw ||
-      !TryAllocate(inflated, std::max<int64_t>(*raw + 1, static_cast<int64_t>(packed.size())), 1, 0, &doc.m_allocHook)) {
+  if (!raw || c.idatBytes > INT32_MAX ||
+      !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, &doc.m_allocHook)) {
     ShowImageOutOfMemory(" 621");
     return false;
   }
-  const int64_t streamBytes = static_cast<int64_t>(packed.size()) - 2;
-  std::copy(packed.begin() + 2, packed.end(), inflated.begin());
-  std::vector<uint8_t>().swap(packed);
+  if (!TakeZlibStream(c, inflated.data())) return false;
+  const int64_t streamBytes = c.idatBytes - 2;
   const int got = doc.InflateViaTempZip(inflated.data(), static_cast<int>(streamBytes), static_cast<int>(*raw + 1), 2);
   if (got <= 0) return false;
-  if (!TryAllocate(rows, h.height, h.rowBytes, 0, &doc.m_allocHook)) {
+  const int64_t size = std::min<int64_t>(got, *raw + 1);
+  if (h.interlace == 0) {
+    // Rows the data does not reach, a partial one included, are zero.
+    const int64_t done = UnfilterPngRowsInPlace(h, inflated.data(), size);
+    std::memset(inflated.data() + done * (h.rowBytes + 1), 0,
+                static_cast<size_t>((h.height - done) * (h.rowBytes + 1)));
+    rows = {inflated.data() + 1, h.rowBytes + 1};
+    return true;
+  }
+  if (!TryAllocate(rowStore, h.height, h.rowBytes, 0, &doc.m_allocHook)) {
     ShowImageOutOfMemory(" 622");
     return false;
   }
-  UnfilterPngRows(h, inflated.data(), std::min<int64_t>(got, *raw + 1), rows);
+  UnfilterPngRows(h, inflated.data(), size, rowStore.data());
+  rows = {rowStore.data(), h.rowBytes};
   return true;
 }
 
 // Palette images and grey below 8 bits keep their packed rows (2 bits widen to 4);
 // out gets the palette or the grey levels.
-void PackedRowsToDib(const Chunks& c, const std::vector<uint8_t>& rows, int64_t stride, uint8_t* block, BITMAPINFO* out) {
+void PackedRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* block, BITMAPINFO* out) {
   const PngHeader& h = c.h;
   for (int64_t y = 0; y < h.height; ++y) {
-    const uint8_t* src = rows.data() + y * h.rowBytes;
+    const uint8_t* src = rows.first + y * rows.stride;
     uint8_t* dst = block + (h.height - 1 - y) * stride;
     if (h.depth == 2) {
       for (int64_t x = 0; x < h.width; ++x) PutSubBytePixel(dst, x, 4, SubBytePixel(src, x, 2));
@@ -151,16 +173,38 @@ void PackedRowsToDib(const Chunks& c, const std::vector<uint8_t>& rows, int64_t 
   }
 }
 
+// An RGB row (samples of sampleBytes bytes, the high byte first) as B, G, R bytes.
+void RgbRowToBgr(const uint8_t* src, int64_t width, int sampleBytes, uint8_t* dst) {
+  if (sampleBytes == 1) {
+    for (int64_t x = 0; x < width; ++x, src += 3, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+    return;
+  }
+  for (int64_t x = 0; x < width; ++x, src += 6, dst += 3) {
+    dst[0] = src[4];
+    dst[1] = src[2];
+    dst[2] = src[0];
+  }
+}
+
 // Everything else becomes 24 bits from the high bytes of its samples, alpha composed
 // over the background.
-void ColorRowsToDib(const Chunks& c, const std::vector<uint8_t>& rows, int64_t stride, uint8_t* block) {
+void ColorRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* block) {
   const PngHeader& h = c.h;
+  if (h.channels == 3) {
+    for (int64_t y = 0; y < h.height; ++y)
+      RgbRowToBgr(rows.first + y * rows.stride, h.width, h.depth / 8, block + (h.height - 1 - y) * stride);
+    return;
+  }
   const int* bg = c.bg;
   const int sampleBytes = h.depth / 8;
   const int pixelBytes = h.channels * sampleBytes;
   bool rowMark = false;
   for (int64_t y = 0; y < h.height; ++y) {
-    const uint8_t* src = rows.data() + y * h.rowBytes;
+    const uint8_t* src = rows.first + y * rows.stride;
     uint8_t* dst = block + (h.height - 1 - y) * stride;
     for (int64_t x = 0; x < h.width; ++x, src += pixelBytes, dst += 3) {
       int s[4] = {};
@@ -194,10 +238,11 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   const std::span<const uint8_t> signature = in.Bytes(8);
   if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return 0;
   Chunks c;
-  if (!ReadChunks(in, &m_allocHook, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
+  if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
   const PngHeader& h = c.h;
-  std::vector<uint8_t> rows;
-  if (!InflateRows(*this, c.packed, h, rows)) return 0;
+  plat::ZeroedVector<uint8_t> inflated, rowStore;
+  Rows rows;
+  if (!InflateRows(*this, c, inflated, rowStore, rows)) return 0;
 
   const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
   const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;

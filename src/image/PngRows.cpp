@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "image/Dib.h"
+#include "image/PngFilters.h"
 
 bool ValidPngHeader(PngHeader& h) {
   static const struct { int type, channels, depths; } kTypes[] = {
@@ -20,43 +21,6 @@ bool ValidPngHeader(PngHeader& h) {
   return DibImageBytes(h.width, h.height, 24) > 0;
 }
 
-namespace {
-
-int Paeth(int a, int b, int c) {
-  const int p = a + b - c;
-  const int pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-  return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
-}
-
-// Unfilters one row in place; prev is the row above (all zero for the first).
-void Unfilter(int filter, uint8_t* row, const uint8_t* prev, int64_t n, int bpp) {
-  switch (filter) {
-    case 1:
-      for (int64_t i = bpp; i < n; ++i) row[i] = static_cast<uint8_t>(row[i] + row[i - bpp]);
-      break;
-    case 2:
-      for (int64_t i = 0; i < n; ++i) row[i] = static_cast<uint8_t>(row[i] + prev[i]);
-      break;
-    case 3:
-      for (int64_t i = 0; i < n; ++i) {
-        const int left = i >= bpp ? row[i - bpp] : 0;
-        row[i] = static_cast<uint8_t>(row[i] + ((left + prev[i]) >> 1));
-      }
-      break;
-    case 4:
-      for (int64_t i = 0; i < n; ++i) {
-        const int left = i >= bpp ? row[i - bpp] : 0;
-        const int upLeft = i >= bpp ? prev[i - bpp] : 0;
-        row[i] = static_cast<uint8_t>(row[i] + Paeth(left, prev[i], upLeft));
-      }
-      break;
-    default:
-      break;  // None, and unknown filters taken as None
-  }
-}
-
-}  // namespace
-
 int SubBytePixel(const uint8_t* row, int64_t x, int bits) {
   const int64_t bit = x * bits;
   return row[bit >> 3] >> (8 - bits - (bit & 7)) & ((1 << bits) - 1);
@@ -68,7 +32,18 @@ void PutSubBytePixel(uint8_t* row, int64_t x, int bits, int value) {
   row[bit >> 3] = static_cast<uint8_t>((row[bit >> 3] & ~(((1 << bits) - 1) << shift)) | value << shift);
 }
 
-void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, std::vector<uint8_t>& image) {
+int64_t UnfilterPngRowsInPlace(const PngHeader& h, uint8_t* data, int64_t size) {
+  const std::vector<uint8_t> zero(static_cast<size_t>(h.rowBytes), 0);
+  const int64_t step = h.rowBytes + 1;
+  int64_t y = 0;
+  for (; y < h.height && (y + 1) * step <= size; ++y) {
+    uint8_t* row = data + y * step + 1;
+    UnfilterRow(row[-1], row, y ? row - step : zero.data(), h.rowBytes, h.pixelBytes);
+  }
+  return y;
+}
+
+void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image) {
   static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
   const int bitsPerPixel = h.channels * h.depth;
@@ -76,9 +51,9 @@ void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, std:
   if (h.interlace == 0) {
     std::vector<uint8_t> zero(static_cast<size_t>(h.rowBytes), 0);
     for (int64_t y = 0; y < h.height && at + 1 + h.rowBytes <= size; ++y, at += 1 + h.rowBytes) {
-      uint8_t* row = image.data() + y * h.rowBytes;
+      uint8_t* row = image + y * h.rowBytes;
       std::memcpy(row, data + at + 1, static_cast<size_t>(h.rowBytes));
-      Unfilter(data[at], row, y ? row - h.rowBytes : zero.data(), h.rowBytes, h.pixelBytes);
+      UnfilterRow(data[at], row, y ? row - h.rowBytes : zero.data(), h.rowBytes, h.pixelBytes);
     }
     return;
   }
@@ -93,8 +68,8 @@ void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, std:
     for (int64_t r = 0; r < rows; ++r, at += 1 + n) {
       if (at + 1 + n > size) return;
       std::memcpy(cur.data(), data + at + 1, static_cast<size_t>(n));
-      Unfilter(data[at], cur.data(), prev.data(), n, h.pixelBytes);
-      uint8_t* row = image.data() + (p[1] + r * p[3]) * h.rowBytes;
+      UnfilterRow(data[at], cur.data(), prev.data(), n, h.pixelBytes);
+      uint8_t* row = image + (p[1] + r * p[3]) * h.rowBytes;
       for (int64_t c = 0; c < cols; ++c) {
         const int64_t x = p[0] + c * p[2];
         if (bitsPerPixel < 8) {

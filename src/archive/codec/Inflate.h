@@ -3,8 +3,10 @@
 // It is fast because nothing is walked bit by bit: each Huffman code is decoded by
 // one look-up in a table indexed by the next bits of input (a second, small table
 // for the rare codes longer than the first index), the bit buffer is refilled eight
-// bytes at a time, and matches are copied eight bytes at a time inside one
-// contiguous output window. It is safe because every value read from the input
+// bytes at a time and then yields up to three literals, the loop keeps its state in
+// registers, and matches are copied eight or sixteen bytes at a time inside one
+// contiguous output window. Near the ends of the input and of the window a bounded
+// one-symbol step takes over. It is safe because every value read from the input
 // passes one check before it is used as a length, a distance or an index; a stream
 // that breaks a rule of the format throws a CodecError with its code (ErrorCodes.h).
 #pragma once
@@ -34,6 +36,10 @@ class CInflater {
   // and returns with complete false; a strict run throws.
   InflateResult Run(std::span<const uint8_t> input, CByteSink& sink, uint64_t maxOutput, bool lenient = false);
 
+  // Off: every symbol goes through the bounded one-symbol step that serves the ends
+  // of the input and the output (tests and the fuzz target compare both roads).
+  void UseFastLoop(bool on) { fastLoop_ = on; }
+
  private:
   struct BitState;
   class Window;
@@ -41,11 +47,17 @@ class CInflater {
   void ReadDynamicHeader(BitState& s);
   // Decodes one block with the given literal/length and distance tables.
   void DecodeHuffmanBlock(BitState& s, Window& w, const uint32_t* lit, const uint32_t* dist);
+  // Decodes while at least 8 input bytes and room for a whole match remain; true at
+  // the end of the block.
+  static bool DecodeFast(BitState& s, Window& w, const uint32_t* lit, const uint32_t* dist);
+  // Decodes one symbol, every read and write bounded; true at the end of the block.
+  static bool DecodeOne(BitState& s, Window& w, const uint32_t* lit, const uint32_t* dist);
   void CopyStoredBlock(BitState& s, Window& w);
 
   std::vector<uint32_t> litTable_;
   std::vector<uint32_t> distTable_;
   std::vector<uint32_t> preTable_;
+  bool fastLoop_ = true;
 };
 
 }  // namespace codec

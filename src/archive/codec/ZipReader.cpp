@@ -189,7 +189,7 @@ uint64_t CZipReader::Extract(const ZipEntry& entry, CByteSink& sink, const ZipEx
   const CZipHeader& h = entry.header;
   CODEC_CHECK(!(h.flags & kFlagEncrypted), err::kEncrypted);
   std::span<const uint8_t> data = Bytes(entry.dataOffset, h.compressedSize, err::kDirectory);
-  CCrc32Writer out(&sink);
+  CCrc32Writer out(&sink, !options.placeholderSizes);
   if (h.method == 0) {
     if (!options.placeholderSizes) CODEC_CHECK(h.uncompressedSize == h.compressedSize, err::kSizeMismatch);
     out.Put(data.data(), data.size());
