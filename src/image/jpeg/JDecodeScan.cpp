@@ -32,6 +32,16 @@ inline void ZeroBlock(int32_t* block) {
 
 inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
 
+// Place of each coefficient in zigzag order in a block stored by columns, the
+// layout of the wide inverse transform.
+struct ColumnOrder {
+  uint8_t at[64];
+  constexpr ColumnOrder() : at() {
+    for (int k = 0; k < 64; ++k) at[k] = static_cast<uint8_t>(kJZigzag[k] % 8 * 8 + kJZigzag[k] / 8);
+  }
+};
+constexpr ColumnOrder kColumnOrder;
+
 }  // namespace
 
 int JDecoder::Decode() { return Run(nullptr, 0); }
@@ -132,7 +142,7 @@ void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
   } else {
-    if (mWide) jkern::IdctAvx2(block, out, static_cast<int>(stride));
+    if (mWide) jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
     else jkern::IdctBase(block, out, static_cast<int>(stride));
   }
 }
@@ -195,13 +205,34 @@ void JDecoder::DoDecode(const Target& target) {
   }
 }
 
-// Decodes one block into natural order. A block of DC only is returned as
+// The AC symbol that the ready table does not hold: decoded by code length, its
+// extra bits taken, as an entry of the table's form with no bits left to consume
+// (never 0: the step is at least 1). 0 when no code matches.
+int JDecoder::SlowAcSymbol(const JHuffTable& ac, JInBitStream::Bits& b) const {
+  const int rs = ac.Decode(b);
+  if (rs < 0) return 0;
+  const int run = rs >> 4;
+  const int size = rs & 15;
+  if (size == 0) {
+    if (run == 15) return kZeroRunStep << 8;
+    if (run == 0) return JHuffTable::kEndOfBlock << 8;
+  }
+  if (size == 0 || size > 10) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
+  return Extend(JInBitStream::Take(b, size), size) * 65536 + ((run + 1) << 8);
+}
+
+// Decodes one block, in natural order or, for the wide kernels, by columns. A block of DC only is returned as
 // block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
 // quietly: the data ran out, met a marker, or a run passed the block's end.
+//
+// k is the zigzag place of the last coefficient; each symbol adds its step. The end
+// of block and the run of sixteen zeros have steps that always pass 63, so the
+// common coefficient costs one test of k; the rare cases sort themselves out there.
 bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const JHuffTable& dc = mHuff[0][c.dcTable];
   const JHuffTable& ac = mHuff[1][c.acTable];
   const int32_t* q = mQuantZ[c.tq].data();
+  const uint8_t* order = mWide ? kColumnOrder.at : kJZigzag;
   // The bit buffer lives in locals for the block.
   JInBitStream::Bits b = mIn.Load();
   auto stop = [&]() {
@@ -212,51 +243,67 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
     if (mIn.PastData(b, 16)) return stop();
     throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
   };
-  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
 
   mIn.Need32(b);
   const int s = dc.Decode(b);
   if (s < 0) return noCode();
-  if (s > 11) wrongValue();
+  if (s > 11) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
   const int diff = s ? Extend(JInBitStream::Take(b, s), s) : 0;
   // Real predictions stay within +-2047; a hostile file's are held there.
   c.pred = std::clamp(c.pred + diff, -2048, 2047);
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
 
-  int k = 1;
-  bool any = false;
-  while (k < 64) {
+  // Up to the first coefficient: the block may end with DC only.
+  int k = 0;
+  int e;
+  bool any = true;
+  for (;;) {
     mIn.Need32(b);
-    const int fast = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
-    int value;
-    if (fast != 0) {
-      JInBitStream::Consume(b, fast & 15);
-      k += (fast >> 4) & 15;
-      value = fast >> 8;
-    } else {
-      const int rs = ac.Decode(b);
-      if (rs < 0) return noCode();
-      const int run = rs >> 4;
-      const int size = rs & 15;
-      if (size == 0) {
-        if (run == 15) {
-          k += 16;
-          continue;
-        }
-        if (run == 0) break;
-        wrongValue();
-      }
-      if (size > 10) wrongValue();
-      k += run;
-      value = Extend(JInBitStream::Take(b, size), size);
+    e = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+    if (e == 0) [[unlikely]] {
+      e = SlowAcSymbol(ac, b);
+      if (e == 0) return noCode();
+    }
+    JInBitStream::Consume(b, e & 0xFF);
+    const int step = (e >> 8) & 0xFF;
+    k += step;
+    if (k < 63) break;
+    if (step == JHuffTable::kEndOfBlock) {
+      any = false;
+      break;
+    }
+    if (step == kZeroRunStep) {
+      k -= kZeroRunStep - 16;
+      if (k < 63) continue;
+      any = false;
+      break;
     }
     if (k > 63) return stop();
-    if (!any) {
-      ZeroBlock(block);
-      any = true;
+    break;
+  }
+  if (any) {
+    ZeroBlock(block);
+    block[order[k]] = ClampCoef((e >> 16) * q[k]);
+    while (k < 63) {
+      mIn.Need32(b);
+      e = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+      if (e == 0) [[unlikely]] {
+        e = SlowAcSymbol(ac, b);
+        if (e == 0) return noCode();
+      }
+      JInBitStream::Consume(b, e & 0xFF);
+      const int step = (e >> 8) & 0xFF;
+      k += step;
+      if (k >= 63) [[unlikely]] {
+        if (step == JHuffTable::kEndOfBlock) break;
+        if (step == kZeroRunStep) {
+          k -= kZeroRunStep - 16;
+          continue;
+        }
+        if (k > 63) return stop();
+      }
+      block[order[k]] = ClampCoef((e >> 16) * q[k]);
     }
-    block[kJZigzag[k]] = ClampCoef(value * q[k]);
-    ++k;
   }
   mIn.Save(b);
   if (mIn.PastData(b, 0)) return false;

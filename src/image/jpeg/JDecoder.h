@@ -116,6 +116,10 @@ class JDecoder {
   void RestoreScanTables(const ScanTables& saved);
   void StoreBlock(const int32_t* block, uint8_t* out, int64_t stride);
   bool DecodeBlock(Component& c, int32_t* __restrict block);
+  // The step of a run of sixteen zeros in DecodeBlock: past 63 from any place, 16
+  // once kZeroRunStep - 16 is taken back.
+  static constexpr int kZeroRunStep = 0x40 + 16;
+  int SlowAcSymbol(const JHuffTable& ac, JInBitStream::Bits& b) const;
   void ConvertRows(const Target& target, int y0, int rows, int width);
   int Fail(std::vector<uint8_t>* dib, int result);
   void FreePlanes();

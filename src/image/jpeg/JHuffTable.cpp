@@ -26,7 +26,8 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
     code <<= 1;
   }
 
-  // Ready coefficients: the code, its run and a size whose extra bits fit too.
+  // Ready AC symbols: the end of block, and a code with its run and a size whose
+  // extra bits fit too.
   for (int look = 0; look < (1 << kLookBits); ++look) {
     const int e = mLook[look];
     if (e == 0) continue;
@@ -34,10 +35,14 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
     const int rs = e & 0xFF;
     const int run = rs >> 4;
     const int size = rs & 15;
+    if (rs == 0) {
+      mFastAc[look] = kEndOfBlock << 8 | len;
+      continue;
+    }
     if (size == 0 || len + size > kLookBits) continue;
     int v = (look >> (kLookBits - len - size)) & ((1 << size) - 1);
     if (v < (1 << (size - 1))) v -= (1 << size) - 1;
-    mFastAc[look] = v * 256 + (run << 4) + len + size;
+    mFastAc[look] = v * 65536 + ((run + 1) << 8) + len + size;
   }
   mDefined = true;
 }

@@ -2,8 +2,9 @@
 // values in the canonical order of ITU-T T.81 Annex C. Codes of up to kLookBits bits
 // are decoded by one table look-up of the next kLookBits bits; longer ones by the
 // per-length limits of Annex F. For AC tables a second look-up table holds, where a
-// code and its extra bits fit in kLookBits together, the ready coefficient: value,
-// run and bits used, so most coefficients cost one look-up.
+// code and its extra bits fit in kLookBits together, the ready coefficient (value,
+// the step to its zigzag place and the bits used), and the end of block, so most
+// symbols of a block cost one look-up.
 #pragma once
 
 #include <array>
@@ -30,7 +31,10 @@ class JHuffTable {
     }
     return DecodeLong(b);
   }
-  // Ready coefficient for the next kLookBits bits: (value << 8) | (run << 4) | bits, or 0.
+  // Ready AC symbol for the next kLookBits bits: (value << 16) | (step << 8) | bits
+  // used, or 0. A coefficient's step is its run plus one (1..16); the end of block
+  // has step kEndOfBlock and value 0. Bits used is never 0 in a ready entry.
+  static constexpr int kEndOfBlock = 0x80;
   int FastAc(uint32_t look) const { return mFastAc[look]; }
 
  private:
