@@ -4,6 +4,7 @@
 // target, planes or DIB rows (JConvertRows.cpp). Images in several scans take
 // JDecodeScans.cpp.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -182,6 +183,23 @@ void JDecoder::DoDecode(const Target& target) {
     c.pred = 0;
   }
 
+  // The blocks of one MCU in their order in the data: component, where the block
+  // lies in the component's MCU-row buffer for the first MCU, and how far the next
+  // MCU's block lies on (up to four components of up to 4 x 4 blocks).
+  struct McuBlock {
+    Component* c;
+    uint8_t* first;
+    int64_t step;
+  };
+  std::array<McuBlock, 64> mcu{};
+  int blocks = 0;
+  for (int i = 0; i < mScanCount; ++i) {
+    Component& c = mComp[mScanComp[i]];
+    for (int by = 0; by < c.v; ++by) {
+      for (int bx = 0; bx < c.h; ++bx) mcu[blocks++] = {&c, c.rows.data() + by * 8 * c.rowStride + bx * 8, c.h * 8};
+    }
+  }
+
   alignas(32) int32_t block[64];
   mIn.StartBits();
   int64_t mcuCount = 0;
@@ -196,18 +214,13 @@ void JDecoder::DoDecode(const Target& target) {
         }
         for (int i = 0; i < mComponents; ++i) mComp[i].pred = 0;
       }
-      for (int i = 0; i < mScanCount && doneWidth == mWidth; ++i) {
-        Component& c = mComp[mScanComp[i]];
-        for (int by = 0; by < c.v && doneWidth == mWidth; ++by) {
-          for (int bx = 0; bx < c.h; ++bx) {
-            uint8_t* out = c.rows.data() + by * 8 * c.rowStride + (int64_t{mx} * c.h + bx) * 8;
-            if (!DecodeBlock(c, block)) {
-              doneWidth = mx * mcuWidth;
-              break;
-            }
-            StoreBlock(block, out, c.rowStride);
-          }
+      for (int j = 0; j < blocks; ++j) {
+        const McuBlock& m = mcu[j];
+        if (!DecodeBlock(*m.c, block)) {
+          doneWidth = mx * mcuWidth;
+          break;
         }
+        StoreBlock(block, m.first + mx * m.step, m.c->rowStride);
       }
       ++mcuCount;
     }
