@@ -4,6 +4,7 @@
 // with huge numbers) that must end with a message, never a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <vector>
 
@@ -343,6 +344,104 @@ TEST_F(ScriptTableEditTest, BlockRulesCycleSingleDoubleNone) {
     size_t n = 0;
     for (size_t p = out.find(row); p != std::string::npos; p = out.find(row, p + 1)) ++n;
     EXPECT_EQ(n, 4u) << row;
+  }
+}
+
+// A table of ruled cells (each opened by a 1-point slot in the rule colour) directly
+// followed by two lines of text, the first bold.
+std::string RuledTableAndText() {
+  const std::string para = "\\pard\\sl-240\\slmult0\\tx0\\tx1000\\tx2000\\tx3000 ";
+  const std::string slot = "\\tab \\highlight1\\fs2  \\highlight0\\fs21 ";
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}{\\colortbl ;\\red1\\green0\\blue0;}\\f0\\fs21 ";
+  for (const char* row : {"item|count|price", "apple|3|100", "pear|5|80", "plum|7|60"}) {
+    std::string cells = row;
+    for (size_t bar = cells.find('|'); bar != std::string::npos; bar = cells.find('|')) cells.replace(bar, 1, slot);
+    rtf += para + slot + cells + "\\par ";
+  }
+  return rtf + "\\pard\\b after the table\\par \\pard\\b0 more text\\par}";
+}
+
+// The lines of a `print table` output that are no table rows, and their count.
+std::string LinesAfterTheTable(const std::string& dump) {
+  std::istringstream lines(dump);
+  std::string rest;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("text exact 240 tabs 0,", 0) != 0) rest += line + "\n";
+  }
+  return rest;
+}
+
+// The column codes re-render the table's region, which reaches into the line after
+// the table: that line and the rest of the text stay as they were, no line is added
+// or lost after the table, in the pane and in the RTF.
+TEST_F(ScriptTableEditTest, ColumnCodesLeaveTheLinesAfterTheTableAsTheyWere) {
+  WriteFile("ruled.rtf", RuledTableAndText());
+  const char* commands[] = {"ID_TABLE_INSERT_COLUMN", "ID_TABLE_DELETE_COLUMN", "ID_TABLE_SPLIT_COLUMN", "ID_TABLE_JOIN_COLUMN",
+                            "ID_CELL_SPLIT", "ID_CELL_JOIN", "ID_COLUMN_BOUNDARY_RIGHT", "ID_COLUMN_BOUNDARY_LEFT",
+                            "ID_TABLE_LEFT_RULE", "ID_TABLE_RIGHT_RULE"};
+  const std::string tail = "\\b\\i0\\ulnone\\strike0\\f1\\fs21\\up0 after the table\\par\n"
+                           "\\pard\\cf0\\highlight0\\b0\\i0\\ulnone\\strike0\\f1\\fs21\\up0 more text\\par\n\\pard}";
+  for (const char* caret : {"caret 4 6", "caret 1 6"}) {  // the last row, the first row
+    for (const char* command : commands) {
+      SCOPED_TRACE(std::string(caret) + " " + command);
+      out_.str("");
+      ASSERT_EQ(Run("open " + Q(dir_.HostPath("ruled.rtf")) + "\ncommand ID_TABLE_EDIT\nprint table\nprint rtf\n" + caret +
+                    "\ncommand " + command + "\nprint rtf\nprint table\ncommand ID_TABLE_MODE_END\n"),
+                kScriptDone)
+          << messages_.str();
+      const std::string out = out_.str();
+      const size_t rtf0 = out.find("{\\rtf1");
+      ASSERT_NE(rtf0, std::string::npos);
+      const size_t rtf0End = out.find("\\pard}", rtf0);
+      const size_t rtf = out.find("{\\rtf1", rtf0 + 1);
+      ASSERT_NE(rtf, std::string::npos);
+      const size_t rtfEnd = out.find("\\pard}", rtf);
+      ASSERT_NE(rtfEnd, std::string::npos);
+      const std::string before = out.substr(0, rtf0), after = out.substr(rtfEnd + 7);
+      EXPECT_NE(out.substr(rtf0, rtf0End - rtf0), out.substr(rtf, rtfEnd - rtf)) << "the code changed nothing";
+      EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), std::count(before.begin(), before.end(), '\n'));
+      EXPECT_EQ(LinesAfterTheTable(after), LinesAfterTheTable(before));
+      EXPECT_EQ(LinesAfterTheTable(after), "text single tabs : \"after the table\" b fs21\ntext single tabs : \"more text\" fs21\ntext single tabs :\n");
+      // The RTF ends with the two lines, the last table row's paragraph end directly before them.
+      EXPECT_EQ(out.substr(rtfEnd + 6 - tail.size(), tail.size()), tail);
+      EXPECT_NE(out.rfind("\\par\n\\pard\\cf0\\highlight0\\b\\i0", rtfEnd), std::string::npos);
+      EXPECT_EQ(out.find("\\par\\par", rtf), std::string::npos);
+    }
+  }
+}
+
+// The cell split and join commands, and the column commands with Shift ("1行のみ"),
+// without a block change the caret's row only; they used to change every row from
+// the caret's to the table's end.
+TEST_F(ScriptTableEditTest, CellCommandsWithoutABlockChangeTheCaretRowOnlyFault) {
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par plum|7|60\\par fig|9|40\\par}");
+  const char* kept = "tabs 0,145,865,1585,2305: ";
+  struct Case {
+    const char* edit;     // with the caret in the pear row
+    const char* changed;  // the pear row's stops after it
+  } cases[] = {
+      {"command ID_CELL_SPLIT", "tabs 0,145,1115,1165,1885,2605: "},
+      {"command ID_CELL_JOIN", "tabs 0,865,1585,2305: "},
+      {"command ID_TABLE_INSERT_COLUMN shift", "tabs 0,145,865,1585,2305,3025: "},
+      {"command ID_TABLE_DELETE_COLUMN shift", "tabs 0,145,865,1585: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath("table.rtf")) +
+                  "\ncaret 1 1 5 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\ncaret 4 5\n" + c.edit +
+                  "\nprint table\ncommand ID_TABLE_MODE_END\n"),
+              kScriptDone)
+        << messages_.str();
+    std::vector<std::string> rows;
+    for (const std::string& row : TableRows(out_.str())) {
+      if (row.find("|\"") != std::string::npos) rows.push_back(row);
+    }
+    ASSERT_EQ(rows.size(), 5u) << out_.str();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      EXPECT_NE(rows[r].find(r == 2 ? c.changed : kept), std::string::npos) << "row " << r << ": " << rows[r];
+    }
   }
 }
 

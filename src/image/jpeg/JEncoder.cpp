@@ -99,18 +99,37 @@ int JEncoder::Encode() {
     const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
     const Divisors lq = MakeDivisors(kJLumaQuant[level - 1]);
     const Divisors cq = MakeDivisors(kJChromaQuant[level - 1]);
+    // The wide kernels transform and quantise two blocks at a time in 16 bits.
+    jkern::Divisors16 lq16, cq16;
+    const bool pairs = mWide && jkern::MakeDivisors16(lq, kJLumaQuant[level - 1], lq16) &&
+                       jkern::MakeDivisors16(cq, kJChromaQuant[level - 1], cq16);
     const int64_t ys = mRowStride, cs = mRowStride / 2;
+    int16_t q[2][64];
+    uint64_t nonzero[2];
     for (int r = 0; r < rows; ++r) {
       FetchMcuRow(r);
       for (int c = 0; c < cols; ++c) {
         // Y blocks left to right, top to bottom, then Cb and Cr.
         const int16_t* y = mRowsY.data() + int64_t{c} * 16;
+        const int16_t* cb = mRowsCb.data() + int64_t{c} * 8;
+        const int16_t* cr = mRowsCr.data() + int64_t{c} * 8;
+        if (pairs) {
+          for (const int16_t* top : {y, y + 8 * ys}) {
+            jkern::FdctQuantizePairAvx2(top, ys, top + 8, ys, lq16, q[0], q[1], nonzero);
+            CodeBlock(q[0], nonzero[0], mDcLuma, mAcLuma, mPredY);
+            CodeBlock(q[1], nonzero[1], mDcLuma, mAcLuma, mPredY);
+          }
+          jkern::FdctQuantizePairAvx2(cb, cs, cr, cs, cq16, q[0], q[1], nonzero);
+          CodeBlock(q[0], nonzero[0], mDcChroma, mAcChroma, mPredCb);
+          CodeBlock(q[1], nonzero[1], mDcChroma, mAcChroma, mPredCr);
+          continue;
+        }
         EncodeBlock(y, ys, lq, mDcLuma, mAcLuma, mPredY);
         EncodeBlock(y + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
         EncodeBlock(y + 8 * ys, ys, lq, mDcLuma, mAcLuma, mPredY);
         EncodeBlock(y + 8 * ys + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(mRowsCb.data() + int64_t{c} * 8, cs, cq, mDcChroma, mAcChroma, mPredCb);
-        EncodeBlock(mRowsCr.data() + int64_t{c} * 8, cs, cq, mDcChroma, mAcChroma, mPredCr);
+        EncodeBlock(cb, cs, cq, mDcChroma, mAcChroma, mPredCb);
+        EncodeBlock(cr, cs, cq, mDcChroma, mAcChroma, mPredCr);
       }
     }
     mOut->SetByte(0xFF);  // EOI, after the pending bits are filled with 1s
@@ -177,7 +196,7 @@ void JEncoder::WriteHeaders() {
 }
 
 // How each table value divides (JKernels.h), in natural order.
-JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
+jkern::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
   Divisors d{};
   for (int k = 0; k < 64; ++k) {
     const int i = k;
@@ -208,6 +227,29 @@ JEncoder::Divisors JEncoder::MakeDivisors(const uint8_t* quant) {
   return d;
 }
 
+bool jkern::MakeDivisors16(const Divisors& d, const uint8_t* quant, Divisors16& out) {
+  for (int k = 0; k < 64; ++k) {
+    out.shiftA[k] = out.shiftB[k] = out.reciprocal[k] = out.scale[k] = 0;
+    if (d.reciprocal[k] == 0) {
+      if (d.shiftA[k] < 1 || d.shiftA[k] > 16 || d.shiftB[k] < 1) return false;
+      out.shiftA[k] = static_cast<uint16_t>(1u << (16 - d.shiftA[k]));
+      if (d.shiftB[k] < 16) out.shiftB[k] = static_cast<uint16_t>(1u << (16 - d.shiftB[k]));
+    } else {
+      const uint32_t q = quant[d.natural[k]];
+      if (q < 2) return false;
+      const int s = 31 - __builtin_clz(q);  // 2^s <= q < 2^(s + 1)
+      if ((q & (q - 1)) == 0) {
+        // A power of two without a listed shift form: a shift all the same.
+        out.shiftA[k] = static_cast<uint16_t>(1u << (16 - s));
+      } else {
+        out.reciprocal[k] = static_cast<uint16_t>(((uint32_t{1} << (16 + s)) + q - 1) / q);
+        out.scale[k] = static_cast<uint16_t>(1u << (16 - s));
+      }
+    }
+  }
+  return true;
+}
+
 uint64_t jkern::QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz) {
   uint64_t nonzero = 0;
   for (int k = 0; k < 64; ++k) {
@@ -224,20 +266,20 @@ uint64_t jkern::QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz
 
 void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
                            const HuffCodes& ac, int& pred) {
-  int32_t q[64];  // natural order
-  uint64_t nonzero;
-  if (mWide) {
-    nonzero = jkern::FdctQuantizeAvx2(samples, stride, quant, q);
-  } else {
-    int32_t in[64], coef[64];
-    for (int r = 0; r < 8; ++r) {
-      for (int i = 0; i < 8; ++i) in[r * 8 + i] = samples[r * stride + i];
-    }
-    Fdct(in, coef);
-    nonzero = jkern::QuantizeBase(coef, quant, q);
+  int32_t in[64], coef[64], q32[64];
+  for (int r = 0; r < 8; ++r) {
+    for (int i = 0; i < 8; ++i) in[r * 8 + i] = samples[r * stride + i];
   }
-  JOutBitStream& o = *mOut;
+  Fdct(in, coef);
+  const uint64_t nonzero = jkern::QuantizeBase(coef, quant, q32);
+  // Magnitudes of at most 65535 over divisors of 2 and more fit.
+  int16_t q[64];
+  for (int i = 0; i < 64; ++i) q[i] = static_cast<int16_t>(q32[i]);
+  CodeBlock(q, nonzero, dc, ac, pred);
+}
 
+void JEncoder::CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac, int& pred) {
+  JOutBitStream& o = *mOut;
   // Each code goes out with the value bits after it in one write.
   const int diff = q[0] - pred;
   pred = q[0];
@@ -254,12 +296,12 @@ void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisor
     int run = k - last - 1;
     last = k;
     const int v = q[kJZigzag[k]];
-    for (; run >= 16; run -= 16) o.SetBits(ac.code[0xF0], ac.size[0xF0]);
+    for (; run >= 16; run -= 16) o.PutBits(ac.code[0xF0], ac.size[0xF0]);
     const int size = BitLength(v < 0 ? -v : v);
     if (size > 10) throw JIndexError(10, size, "EncodeHuffman:AC");
     const int rs = run << 4 | size;
     const uint32_t bits = static_cast<uint32_t>(v < 0 ? v - 1 : v) & ((1u << size) - 1);
     o.PutBits(uint32_t{ac.code[rs]} << size | bits, ac.size[rs] + size);
   }
-  if (last < 63) o.SetBits(ac.code[0x00], ac.size[0x00]);
+  if (last < 63) o.PutBits(ac.code[0x00], ac.size[0x00]);
 }

@@ -61,6 +61,8 @@ class JEncoder {
   // Whether the AVX2 kernels run (where the processor has them, the default); off
   // takes the portable ones, which give the same bytes.
   void SetWideKernels(bool on);
+  // How the values of a quantisation table (natural order) divide, in natural order.
+  static jkern::Divisors MakeDivisors(const uint8_t* quant);
 
  private:
   struct HuffCodes {
@@ -68,7 +70,6 @@ class JEncoder {
     uint8_t size[256];
   };
   using Divisors = jkern::Divisors;
-  static Divisors MakeDivisors(const uint8_t* quant);
   void WriteHeaders();
   // Y, Cb and Cr of the sixteen picture rows of MCU row `row` into mRowsY, mRowsCb
   // and mRowsCr (JEncodeRows.cpp).
@@ -77,6 +78,8 @@ class JEncoder {
   // One 8x8 block of samples (rows `stride` apart): transform, quantisation and coding.
   void EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
                    const HuffCodes& ac, int& pred);
+  // The Huffman coding of a quantised block (natural order, nonzero mask bit i for q[i]).
+  void CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac, int& pred);
 
   int mLevel = 2;
   bool mWide;  // AVX2 kernels

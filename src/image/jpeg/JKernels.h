@@ -46,11 +46,27 @@ struct Divisors {
 uint64_t QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz);
 uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz);
 
-// The encoder's forward DCT of 8x8 level-shifted samples (rows `stride` apart) with
-// the quantisation of QuantizeBase in natural order: d holds the divisors in natural
-// order (its natural[] unused), q gets the results in natural order; returns the
-// mask of the nonzero ones (bit i for q[i]).
-uint64_t FdctQuantizeAvx2(const int16_t* in, int64_t stride, const Divisors& d, int32_t* q);
+// The divisions of a Divisors table (in natural order) as high halves of unsigned
+// 16-bit products: a shift by s is a product with 2^(16 - s) (0 for the shift of 31),
+// a division by q without a shift form is the product with ceil(2^(16 + s) / q),
+// 2^s < q < 2^(s + 1), then with 2^(16 - s). Equal to QuantizeBase for magnitudes
+// below 2^15, far above what the forward DCT of 8-bit samples gives (its sums and
+// products bound every coefficient below 1,500). MakeDivisors16 is false when a
+// value has no such form (a divisor of 1).
+struct Divisors16 {
+  alignas(16) uint16_t shiftA[64];
+  alignas(16) uint16_t shiftB[64];
+  alignas(16) uint16_t reciprocal[64];
+  alignas(16) uint16_t scale[64];
+};
+bool MakeDivisors16(const Divisors& d, const uint8_t* quant, Divisors16& out);
+
+// The encoder's forward DCT (the arithmetic of JFdct.cpp) and quantisation of two
+// blocks of level-shifted samples at once in 16-bit lanes (JEncodeAvx2.cpp): blocks
+// a and b (rows `stride` apart), both divided by d, into qa and qb in natural order;
+// masks[0] and masks[1] get their nonzero masks (bit i for q[i]).
+void FdctQuantizePairAvx2(const int16_t* a, int64_t strideA, const int16_t* b, int64_t strideB, const Divisors16& d,
+                          int16_t* qa, int16_t* qb, uint64_t* masks);
 
 // The encoder's colour fetch of two picture rows (JEncodeAvx2.cpp, the arithmetic of
 // JEncodeRows.cpp): level-shifted Y of each pixel into yTop and yBottom, Cb and Cr of

@@ -257,54 +257,24 @@ JKERN_TARGET void FdctAvx2(const int32_t* in, int32_t* out) {
   }
 }
 
-namespace {
-
-// Eight coefficients divided as QuantizeBase does, the sign restored, into zz (table
-// entries k to k + 7 of d); returns the bit mask of the nonzero ones.
-JKERN_TARGET inline unsigned Quantize8(__m256i c, const Divisors& d, int k, int32_t* zz) {
+JKERN_TARGET uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) {
   const __m256i limit = _mm256_set1_epi32(0xFFFF);
   const __m256i zero = _mm256_setzero_si256();
   const __m256i high = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFFFFFF00000000ull));
-  const __m256i x = _mm256_min_epu32(_mm256_abs_epi32(c), limit);
-  const __m256i recip = Load(d.reciprocal + k);
-  // The high halves of x times the reciprocal: even lanes, then odd ones.
-  const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(x, recip), 32);
-  const __m256i odd = _mm256_and_si256(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(recip, 32)), high);
-  const __m256i byRecip = _mm256_or_si256(even, odd);
-  const __m256i byShifts = _mm256_add_epi32(_mm256_srlv_epi32(x, Load(d.shiftA + k)), _mm256_srlv_epi32(x, Load(d.shiftB + k)));
-  const __m256i v = _mm256_blendv_epi8(byRecip, byShifts, _mm256_cmpeq_epi32(recip, zero));
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(zz + k), _mm256_sign_epi32(v, c));
-  const int zeros = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
-  return static_cast<unsigned>(~zeros & 0xFF);
-}
-
-}  // namespace
-
-JKERN_TARGET uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) {
   uint64_t nonzero = 0;
   for (int k = 0; k < 64; k += 8) {
     const __m256i c = _mm256_i32gather_epi32(coef, Load(d.natural + k), 4);
-    nonzero |= static_cast<uint64_t>(Quantize8(c, d, k, zz)) << k;
-  }
-  return nonzero;
-}
-
-JKERN_TARGET uint64_t FdctQuantizeAvx2(const int16_t* in, int64_t stride, const Divisors& d, int32_t* q) {
-  __m256i rows[8], cols[8], w[8];
-  // The samples with two extra bits, as FdctAvx2 takes them.
-  for (int r = 0; r < 8; ++r) {
-    const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + r * stride));
-    rows[r] = _mm256_slli_epi32(_mm256_cvtepi16_epi32(s), 2);
-  }
-  Transpose(rows, cols);
-  ForwardPass(cols, w);
-  Transpose(w, rows);
-  ForwardPass(rows, w);
-  const __m256i round = _mm256_set1_epi32(8);
-  uint64_t nonzero = 0;
-  for (int r = 0; r < 8; ++r) {
-    const __m256i c = _mm256_srai_epi32(_mm256_add_epi32(w[r], round), 4);
-    nonzero |= static_cast<uint64_t>(Quantize8(c, d, 8 * r, q)) << (8 * r);
+    const __m256i x = _mm256_min_epu32(_mm256_abs_epi32(c), limit);
+    const __m256i recip = Load(d.reciprocal + k);
+    // The high halves of x times the reciprocal: even lanes, then odd ones.
+    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(x, recip), 32);
+    const __m256i odd = _mm256_and_si256(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(recip, 32)), high);
+    const __m256i byRecip = _mm256_or_si256(even, odd);
+    const __m256i byShifts = _mm256_add_epi32(_mm256_srlv_epi32(x, Load(d.shiftA + k)), _mm256_srlv_epi32(x, Load(d.shiftB + k)));
+    const __m256i v = _mm256_blendv_epi8(byRecip, byShifts, _mm256_cmpeq_epi32(recip, zero));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zz + k), _mm256_sign_epi32(v, c));
+    const int zeros = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
+    nonzero |= static_cast<uint64_t>(~zeros & 0xFF) << k;
   }
   return nonzero;
 }
@@ -318,17 +288,6 @@ void FdctAvx2(const int32_t* in, int32_t* out) { JEncoder::Fdct(in, out); }
 int SplitBgrAvx2(const uint8_t*, uint8_t*, uint8_t*, uint8_t*, int) { return 0; }
 
 uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) { return QuantizeBase(coef, d, zz); }
-
-uint64_t FdctQuantizeAvx2(const int16_t* in, int64_t stride, const Divisors& d, int32_t* q) {
-  int32_t samples[64], coef[64];
-  for (int r = 0; r < 8; ++r) {
-    for (int i = 0; i < 8; ++i) samples[r * 8 + i] = in[r * stride + i];
-  }
-  JEncoder::Fdct(samples, coef);
-  Divisors natural = d;
-  for (int k = 0; k < 64; ++k) natural.natural[k] = k;
-  return QuantizeBase(coef, natural, q);
-}
 
 void IdctAvx2(const int32_t* in, uint8_t* out, int stride) { IdctBase(in, out, stride); }
 

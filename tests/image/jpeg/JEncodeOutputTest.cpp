@@ -1,7 +1,8 @@
-// The encoder's colour fetch and bit writer: the AVX2 fetch against the portable one
-// on random rows of odd widths and on ImageMagick's pictures, the rows read in place
-// against the planes, the 64-bit bit writer against a byte-at-a-time model, and the
-// encodings of made pictures as they were before the fetch and the writer changed.
+// The encoder's colour fetch, transform and bit writer: the AVX2 fetch against the
+// portable one on random rows of odd widths and on ImageMagick's pictures, the rows
+// read in place against the planes, the 16-bit transform and quantisation of two
+// blocks against the portable ones, the 64-bit bit writer against a byte-at-a-time
+// model, and the encodings of made pictures as they were before all of these.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "JpegTestSupport.h"
 #include "image/jpeg/JEncoder.h"
 #include "image/jpeg/JKernels.h"
+#include "image/jpeg/JEncodeTables.h"
 #include "image/jpeg/JOutBitStream.h"
 #include "image/jpeg/JpegFromDib.h"
 
@@ -358,5 +360,84 @@ TEST(JEncodeOutputTest, BitWriterEqualsTheByteAtATimeModel) {
     const auto written = out.Written();
     ASSERT_EQ(written.size(), model.bytes.size());
     EXPECT_EQ(0, std::memcmp(written.data(), model.bytes.data(), written.size()));
+  }
+}
+
+// The 16-bit divisions equal QuantizeBase's for every table value and every
+// magnitude below 2^15 (the products as the wide kernel takes them).
+TEST(JEncodeOutputTest, SixteenBitDivisionsEqualTheWideOnesBelowTwoToTheFifteen) {
+  for (int value = 2; value < 256; ++value) {
+    SCOPED_TRACE(value);
+    uint8_t table[64];
+    std::fill(table, table + 64, static_cast<uint8_t>(value));
+    const jkern::Divisors d = JEncoder::MakeDivisors(table);
+    jkern::Divisors16 d16;
+    ASSERT_TRUE(jkern::MakeDivisors16(d, table, d16));
+    for (int32_t from = 0; from < 32768; from += 64) {
+      int32_t coef[64], q[64];
+      for (int i = 0; i < 64; ++i) coef[i] = from + i;
+      jkern::QuantizeBase(coef, d, q);
+      for (int i = 0; i < 64; ++i) {
+        const auto u = static_cast<uint32_t>(coef[i]);
+        const uint32_t v = ((u * d16.shiftA[i]) >> 16) + ((u * d16.shiftB[i]) >> 16) +
+                           ((((u * d16.reciprocal[i]) >> 16) * d16.scale[i]) >> 16);
+        ASSERT_EQ(static_cast<int32_t>(v), q[i]) << coef[i];
+      }
+    }
+  }
+  uint8_t ones[64];
+  std::fill(ones, ones + 64, 1);
+  jkern::Divisors16 d16;
+  EXPECT_FALSE(jkern::MakeDivisors16(JEncoder::MakeDivisors(ones), ones, d16)) << "a divisor of 1";
+}
+
+// The wide transform and quantisation of two blocks at once against the portable
+// transform and QuantizeBase, with every level's tables, on random blocks, flat ones
+// and the extreme block of each basis pattern (every sample 127 or -128).
+TEST(JEncodeOutputTest, WidePairTransformEqualsThePortableOne) {
+  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
+  uint32_t seed = 19;
+  auto next = [&seed](int range) {
+    seed = seed * 1103515245 + 12345;
+    return static_cast<int>((seed >> 8) % static_cast<uint32_t>(range));
+  };
+  const int8_t basisSign[8][8] = {{1, 1, 1, 1, 1, 1, 1, 1},     {1, 1, 1, 1, -1, -1, -1, -1},
+                                  {1, 1, -1, -1, -1, -1, 1, 1}, {1, -1, -1, -1, 1, 1, 1, -1},
+                                  {1, -1, -1, 1, 1, -1, -1, 1}, {1, -1, 1, 1, -1, -1, 1, -1},
+                                  {1, -1, 1, -1, -1, 1, -1, 1}, {1, -1, 1, -1, 1, -1, 1, -1}};
+  for (int level = 0; level < 3; ++level) {
+    for (const uint8_t* table : {kJLumaQuant[level], kJChromaQuant[level]}) {
+      const jkern::Divisors d = JEncoder::MakeDivisors(table);
+      jkern::Divisors16 d16;
+      ASSERT_TRUE(jkern::MakeDivisors16(d, table, d16));
+      for (int round = 0; round < 1200; ++round) {
+        SCOPED_TRACE(std::to_string(level) + " round " + std::to_string(round));
+        // Two blocks side by side in rows of 24 samples, the second 8 on.
+        int16_t samples[8 * 24];
+        for (int i = 0; i < 8 * 24; ++i) {
+          const int span = round % 3 == 0 ? 256 : round % 3 == 1 ? 17 : 3;
+          samples[i] = static_cast<int16_t>(next(span) - span / 2);
+        }
+        if (round < 128) {
+          const int u = round % 8, v = round / 8 % 8, sign = round / 64 ? -1 : 1;
+          for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) samples[y * 24 + x] = basisSign[v][y] * basisSign[u][x] * sign > 0 ? 127 : -128;
+          }
+        }
+        int16_t qa[64], qb[64];
+        uint64_t masks[2];
+        jkern::FdctQuantizePairAvx2(samples, 24, samples + 8, 24, d16, qa, qb, masks);
+        const int16_t* got[2] = {qa, qb};
+        for (int k = 0; k < 2; ++k) {
+          int32_t in[64], coef[64], q[64];
+          for (int y = 0; y < 8; ++y) {
+            for (int x = 0; x < 8; ++x) in[y * 8 + x] = samples[y * 24 + 8 * k + x];
+          }
+          JEncoder::Fdct(in, coef);
+          ASSERT_EQ(masks[k], jkern::QuantizeBase(coef, d, q)) << k;
+          for (int i = 0; i < 64; ++i) ASSERT_EQ(got[k][i], q[i]) << k << " at " << i;
+        }
+      }
+    }
   }
 }
