@@ -490,6 +490,45 @@ TEST_F(ScriptTableEditTest, JapaneseLinesBecomeATableLibreOfficeReads) {
   }
 }
 
+// The dumps of the `print table` statements of an output, one string each: each
+// starts with the table's head line.
+std::vector<std::string> Dumps(const std::string& out, const std::string& head) {
+  std::vector<std::string> dumps;
+  for (size_t at = out.find(head); at != std::string::npos;) {
+    const size_t next = out.find(head, at + 1);
+    dumps.push_back(out.substr(at, next == std::string::npos ? std::string::npos : next - at));
+    at = next;
+  }
+  return dumps;
+}
+
+// In table mode a row inserted under row 2 has the same stops and spacing and blank
+// cells, and the table undo restores the dump exactly; the bottom rule cycles thin,
+// thick, none while the next row's spacing rises by 30 twips and returns.
+TEST_F(ScriptTableEditTest, RowsAndRulesThroughTheTableCommands) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) +
+                "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_INSERT_ROW\nprint table\ncommand ID_TABLE_UNDO\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table"
+                "\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string stops = "tabs 0,145,980,1585,2190: ";
+  const std::vector<std::string> dumps = Dumps(out_.str(), "text exact 240 " + stops + "\"\"\n");
+  ASSERT_EQ(dumps.size(), 6u) << out_.str();
+  const std::string apple = "text exact 240 " + stops + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21\n";
+  const std::string pear = stops + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21\n";
+  const std::string rule = "rule exact 20 " + stops + "===\n";
+  EXPECT_NE(dumps[0].find(apple + "text exact 240 " + pear), std::string::npos) << dumps[0];
+  EXPECT_NE(dumps[1].find(apple + "text exact 240 " + stops + "|\"\" |\"\" |\"\"\n" + "text exact 240 " + pear), std::string::npos)
+      << dumps[1];
+  EXPECT_EQ(dumps[2], dumps[0]);
+  EXPECT_NE(dumps[3].find(apple + rule + "text exact 270 " + pear), std::string::npos) << dumps[3];
+  EXPECT_NE(dumps[4].find(apple + rule + rule + "text exact 270 " + pear), std::string::npos) << dumps[4];
+  EXPECT_EQ(dumps[5], dumps[0]);
+}
+
 // A selection that ends inside a line becomes a table of the selected text only: the
 // rest of that line follows the table once. The whole lines went into the table
 // while the rest stayed after it, so that text stood twice.
