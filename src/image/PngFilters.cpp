@@ -17,17 +17,54 @@ int Paeth(int a, int b, int c) {
 
 #if defined(__SSE2__)
 
+// N bytes as the low bytes of a number (x86 is little-endian), read and written in
+// whole pieces of 4, 2 and 1 bytes: a copy through memory of an odd size would be
+// stored piecewise and read back whole, which stalls.
+template <int N>
+inline uint64_t LoadBytes(const uint8_t* p) {
+  if constexpr (N == 8) {
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return v;
+  } else if constexpr (N >= 4) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v | LoadBytes<N - 4>(p + 4) << 32;
+  } else if constexpr (N >= 2) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v | LoadBytes<N - 2>(p + 2) << 16;
+  } else if constexpr (N == 1) {
+    return *p;
+  } else {
+    return 0;
+  }
+}
+template <int N>
+inline void StoreBytes(uint8_t* p, uint64_t v) {
+  if constexpr (N == 8) {
+    std::memcpy(p, &v, 8);
+  } else if constexpr (N >= 4) {
+    const uint32_t low = static_cast<uint32_t>(v);
+    std::memcpy(p, &low, 4);
+    StoreBytes<N - 4>(p + 4, v >> 32);
+  } else if constexpr (N >= 2) {
+    const uint16_t low = static_cast<uint16_t>(v);
+    std::memcpy(p, &low, 2);
+    StoreBytes<N - 2>(p + 2, v >> 16);
+  } else if constexpr (N == 1) {
+    *p = static_cast<uint8_t>(v);
+  }
+}
+
 // One pixel of Bpp bytes in the low bytes of a register, the rest zero.
 template <int Bpp>
 inline __m128i LoadPixel(const uint8_t* p) {
-  uint64_t v = 0;
-  std::memcpy(&v, p, Bpp);
-  return _mm_cvtsi64_si128(static_cast<long long>(v));
+  return _mm_cvtsi64_si128(static_cast<long long>(LoadBytes<Bpp>(p)));
 }
 template <int Bpp>
 inline void StorePixel(uint8_t* p, __m128i v) {
-  const uint64_t bits = static_cast<uint64_t>(_mm_cvtsi128_si64(v));
-  std::memcpy(p, &bits, Bpp);
+  StoreBytes<Bpp>(p, static_cast<uint64_t>(_mm_cvtsi128_si64(v)));
 }
 
 void UpSse2(uint8_t* row, const uint8_t* prev, int64_t n) {

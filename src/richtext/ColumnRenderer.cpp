@@ -35,7 +35,8 @@ void ShowFormatPane(const std::string& text) {
 
 }  // namespace
 
-void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, int lastLine, int number, int caret, int) {
+void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, int lastLine, int number, int caret, int,
+                             bool exactRows) {
   plat::RichEdit& rich = UseRichText();
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
@@ -72,9 +73,9 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   // Rows counted from the region's first line.
   int firstRow = std::max(firstLine - first, 0);
   int endRow = std::max(lastLine - first, 0);
-  if (firstRow == 0) firstRow = std::max(rich.ExLineFromChar(position) - first, 0);
+  if (firstRow == 0 && !exactRows) firstRow = std::max(rich.ExLineFromChar(position) - first, 0);
   const bool columnCode = code == 'E' || code == 'R' || code == 'I' || code == 'U' || (code >= '3' && code <= '6');
-  if (columnCode && endRow == 0 && narrow >= 0) endRow = narrow - first;
+  if (columnCode && endRow == 0 && narrow >= 0 && !exactRows) endRow = narrow - first;
 
   // Both buffers are taken before anything changes.
   int64_t size = 100 * (tabsSeen + 10 * int64_t{regionLast - first + 1}) + 8 * int64_t{lastBytes};
@@ -116,6 +117,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   in.number = number;
   in.textSize = rich.GetTextLength() > 1 ? std::max(rich.FormatAt(1).yHeight / 10, 1) : 21;
   in.moveFollowingStops = m_bMoveFollowingStops != 0;
+  in.exactRange = exactRows;
   if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
   ShowFormatPane(res.status);

@@ -349,7 +349,7 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
   int first = std::max(in.first, 0);
   int end = std::max(in.end, 0);
   const bool columnCode = in.code == 'E' || in.code == 'R' || in.code == 'I' || in.code == 'U';
-  if (columnCode && in.number == 0 && end > 0) ++end;
+  if (columnCode && in.number == 0 && end > 0 && !in.exactRange) ++end;
   if (in.code == '5' || in.code == '6' || (in.code == 'U' && in.column == 32)) first = std::max(first - 2, 0);
   int reference = -1;
   int state = in.number;  // '3'-'6': -1 is resolved at the first target met

@@ -39,6 +39,7 @@ struct RewriteInput {
   int textSize = 21;      // half-points of the table's text, h
   int splitLength = 9;    // 'I': characters of the cell kept before the split, t
   bool moveFollowingStops = false;
+  bool exactRange = false;  // rows first to end - 1 only: no row more for number 0
 };
 
 struct RewriteResult {

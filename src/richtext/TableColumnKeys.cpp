@@ -35,6 +35,30 @@ void Replace(plat::RichEdit& rich, int cp, const char* text) {
   rich.ReplaceSel(text, true);
 }
 
+constexpr int kTwipsPerPixel = 15;
+constexpr int kStepLimit = 4900;
+constexpr int kOvershoot = 20;  // pixels
+
+int Pixels(int twips) { return twips / kTwipsPerPixel; }
+
+// From `at`, the caret steps right (at most 4,900 characters, not past its line's
+// end) until its x reaches `x` pixels from the line's start; one past it by more
+// than 20 pixels steps back.
+int StepToX(const plat::RichEdit& rich, int at, int x) {
+  const int line = rich.ExLineFromChar(at);
+  const int start = rich.LineIndex(line);
+  const int x0 = rich.XInLineTwips(start);
+  auto xOf = [&](int cp) { return Pixels(rich.XInLineTwips(cp) - x0); };
+  // x rises with the position: the first one that reaches x, halved for.
+  int lo = at, hi = std::min(table::LineEnd(rich, line), at + kStepLimit);
+  if (lo > hi) return at;
+  while (lo < hi) {
+    const int mid = lo + (hi - lo) / 2;
+    if (xOf(mid) >= x) hi = mid; else lo = mid + 1;
+  }
+  return lo > start && xOf(lo) > x + kOvershoot ? lo - 1 : lo;
+}
+
 void Status(const char* text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
 }
@@ -76,6 +100,7 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   const int lineStart = rich.LineIndex(caretLine);
   m_rcBlock.top = caretLine;
   m_rcBlock.left = selB - lineStart;
+  const int caretX = Pixels(rich.XInLineTwips(selB) - rich.XInLineTwips(lineStart));
   // The column: the columns that end before the caret, or before the start of a
   // selection over rows (its end may stand at a line start).
   const int c = table::LeaderColumnAt(rich, rows ? std::min(selA, selB) : selB) - 1;
@@ -84,6 +109,9 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   // end given, so the end is named one row earlier.
   const bool oneMore = (code == 'E' || code == 'R' || code == 'I' || code == 'U') && number == 0;
   const int endLine = rows && oneMore ? lastLine - 1 : lastLine;
+  // The cell commands and the Shift forms of the column commands, without a block,
+  // change the caret's row only ("1行のみ"), not every row down to the table's end.
+  const bool oneRow = !rows && cellOnly != 0 && code != plat::VK_LEFT && code != plat::VK_RIGHT;
 
   // Over a rule line the row's rules belong to it: the reference goes up with them.
   int position = rows ? rich.LineIndex(firstLine) : selB;
@@ -108,15 +136,19 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
       TableSelectCell(code, a, 0, cellOnly);
     }
   } else {
-    if (c < (code == 'U' ? 32 : 31)) {
+    if (c < (code == 'U' ? 32 : 31) && oneRow) {
+      BuildSheetRtf(code, selB, caretLine, c + 1, caretLine + 1, number, selA, 1, true);
+    } else if (c < (code == 'U' ? 32 : 31)) {
       BuildSheetRtf(code, position, firstLine, c + 1, endLine, number, selA, 1);
     } else {
       rich.ExSetSel(selB, selB);
       TableSelectCell(code, 0, c, cellOnly);
     }
-    // The caret goes back to where the command began.
+    // The caret goes back to where the command began; after a removal or a join the
+    // cells there may be of other widths, so it steps right to its former x.
     const int line = std::min(m_rcBlock.top, rich.GetLineCount() - 1);
-    const int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    if (code == 'R' || code == 'U') at = StepToX(rich, at, caretX);
     rich.ExSetSel(at, at);
   }
   if (ui) ui->EndWaitCursor();

@@ -4,11 +4,14 @@
 // with huge numbers) that must end with a message, never a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
+#include "platform/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -344,6 +347,203 @@ TEST_F(ScriptTableEditTest, BlockRulesCycleSingleDoubleNone) {
     for (size_t p = out.find(row); p != std::string::npos; p = out.find(row, p + 1)) ++n;
     EXPECT_EQ(n, 4u) << row;
   }
+}
+
+// A table of ruled cells (each opened by a 1-point slot in the rule colour) directly
+// followed by two lines of text, the first bold.
+std::string RuledTableAndText() {
+  const std::string para = "\\pard\\sl-240\\slmult0\\tx0\\tx1000\\tx2000\\tx3000 ";
+  const std::string slot = "\\tab \\highlight1\\fs2  \\highlight0\\fs21 ";
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}{\\colortbl ;\\red1\\green0\\blue0;}\\f0\\fs21 ";
+  for (const char* row : {"item|count|price", "apple|3|100", "pear|5|80", "plum|7|60"}) {
+    std::string cells = row;
+    for (size_t bar = cells.find('|'); bar != std::string::npos; bar = cells.find('|')) cells.replace(bar, 1, slot);
+    rtf += para + slot + cells + "\\par ";
+  }
+  return rtf + "\\pard\\b after the table\\par \\pard\\b0 more text\\par}";
+}
+
+// The lines of a `print table` output that are no table rows, and their count.
+std::string LinesAfterTheTable(const std::string& dump) {
+  std::istringstream lines(dump);
+  std::string rest;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("text exact 240 tabs 0,", 0) != 0) rest += line + "\n";
+  }
+  return rest;
+}
+
+// The column codes re-render the table's region, which reaches into the line after
+// the table: that line and the rest of the text stay as they were, no line is added
+// or lost after the table, in the pane and in the RTF.
+TEST_F(ScriptTableEditTest, ColumnCodesLeaveTheLinesAfterTheTableAsTheyWere) {
+  WriteFile("ruled.rtf", RuledTableAndText());
+  const char* commands[] = {"ID_TABLE_INSERT_COLUMN", "ID_TABLE_DELETE_COLUMN", "ID_TABLE_SPLIT_COLUMN", "ID_TABLE_JOIN_COLUMN",
+                            "ID_CELL_SPLIT", "ID_CELL_JOIN", "ID_COLUMN_BOUNDARY_RIGHT", "ID_COLUMN_BOUNDARY_LEFT",
+                            "ID_TABLE_LEFT_RULE", "ID_TABLE_RIGHT_RULE"};
+  const std::string tail = "\\b\\i0\\ulnone\\strike0\\f1\\fs21\\up0 after the table\\par\n"
+                           "\\pard\\cf0\\highlight0\\b0\\i0\\ulnone\\strike0\\f1\\fs21\\up0 more text\\par\n\\pard}";
+  for (const char* caret : {"caret 4 6", "caret 1 6"}) {  // the last row, the first row
+    for (const char* command : commands) {
+      SCOPED_TRACE(std::string(caret) + " " + command);
+      out_.str("");
+      ASSERT_EQ(Run("open " + Q(dir_.HostPath("ruled.rtf")) + "\ncommand ID_TABLE_EDIT\nprint table\nprint rtf\n" + caret +
+                    "\ncommand " + command + "\nprint rtf\nprint table\ncommand ID_TABLE_MODE_END\n"),
+                kScriptDone)
+          << messages_.str();
+      const std::string out = out_.str();
+      const size_t rtf0 = out.find("{\\rtf1");
+      ASSERT_NE(rtf0, std::string::npos);
+      const size_t rtf0End = out.find("\\pard}", rtf0);
+      const size_t rtf = out.find("{\\rtf1", rtf0 + 1);
+      ASSERT_NE(rtf, std::string::npos);
+      const size_t rtfEnd = out.find("\\pard}", rtf);
+      ASSERT_NE(rtfEnd, std::string::npos);
+      const std::string before = out.substr(0, rtf0), after = out.substr(rtfEnd + 7);
+      EXPECT_NE(out.substr(rtf0, rtf0End - rtf0), out.substr(rtf, rtfEnd - rtf)) << "the code changed nothing";
+      EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), std::count(before.begin(), before.end(), '\n'));
+      EXPECT_EQ(LinesAfterTheTable(after), LinesAfterTheTable(before));
+      EXPECT_EQ(LinesAfterTheTable(after), "text single tabs : \"after the table\" b fs21\ntext single tabs : \"more text\" fs21\ntext single tabs :\n");
+      // The RTF ends with the two lines, the last table row's paragraph end directly before them.
+      EXPECT_EQ(out.substr(rtfEnd + 6 - tail.size(), tail.size()), tail);
+      EXPECT_NE(out.rfind("\\par\n\\pard\\cf0\\highlight0\\b\\i0", rtfEnd), std::string::npos);
+      EXPECT_EQ(out.find("\\par\\par", rtf), std::string::npos);
+    }
+  }
+}
+
+// The cell split and join commands, and the column commands with Shift ("1行のみ"),
+// without a block change the caret's row only; they used to change every row from
+// the caret's to the table's end.
+TEST_F(ScriptTableEditTest, CellCommandsWithoutABlockChangeTheCaretRowOnlyFault) {
+  WriteFile("table.rtf", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 "
+                         "item|count|price\\par apple|3|100\\par pear|5|80\\par plum|7|60\\par fig|9|40\\par}");
+  const char* kept = "tabs 0,145,865,1585,2305: ";
+  struct Case {
+    const char* edit;     // with the caret in the pear row
+    const char* changed;  // the pear row's stops after it
+  } cases[] = {
+      {"command ID_CELL_SPLIT", "tabs 0,145,1115,1165,1885,2605: "},
+      {"command ID_CELL_JOIN", "tabs 0,865,1585,2305: "},
+      {"command ID_TABLE_INSERT_COLUMN shift", "tabs 0,145,865,1585,2305,3025: "},
+      {"command ID_TABLE_DELETE_COLUMN shift", "tabs 0,145,865,1585: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath("table.rtf")) +
+                  "\ncaret 1 1 5 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\ncaret 4 5\n" + c.edit +
+                  "\nprint table\ncommand ID_TABLE_MODE_END\n"),
+              kScriptDone)
+        << messages_.str();
+    std::vector<std::string> rows;
+    for (const std::string& row : TableRows(out_.str())) {
+      if (row.find("|\"") != std::string::npos) rows.push_back(row);
+    }
+    ASSERT_EQ(rows.size(), 5u) << out_.str();
+    for (size_t r = 0; r < rows.size(); ++r) {
+      EXPECT_NE(rows[r].find(r == 2 ? c.changed : kept), std::string::npos) << "row " << r << ": " << rows[r];
+    }
+  }
+}
+
+// RTF paragraphs of Japanese text (UTF-8 here), written as Shift-JIS escapes.
+std::string JapaneseRtf(const std::vector<std::string>& lines) {
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 ";
+  for (const std::string& line : lines) {
+    for (unsigned char c : plat::Utf8ToCp932Lossy(line)) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\'%02x", c);
+      rtf += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(esc);
+    }
+    rtf += "\\par ";
+  }
+  return rtf + "}";
+}
+
+// Japanese '|' lines, all selected, converted: a head line and three text lines with
+// rising stops, and LibreOffice reads the same cells in order from `print rtf`.
+TEST_F(ScriptTableEditTest, JapaneseLinesBecomeATableLibreOfficeReads) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::vector<std::string> rows = TableRows(out_.str());
+  ASSERT_GE(rows.size(), 4u) << out_.str();
+  const char* stops = "text exact 240 tabs 0,145,980,1585,2190: ";
+  EXPECT_EQ(rows[0], std::string(stops) + "\"\"");  // the head line
+  EXPECT_EQ(rows[1], std::string(stops) + "|\"品名\" fs21 |\"数量\" fs21 |\"単価\" fs21");
+  EXPECT_EQ(rows[2], std::string(stops) + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21");
+  EXPECT_EQ(rows[3], std::string(stops) + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21");
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::string file = dir_.HostPath("pane.rtf");
+  testenv::WriteHostFile(file, PrintedRtf());
+  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
+                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
+  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
+  size_t at = 0;
+  for (const char* cell : {"品名", "数量", "単価", "りんご", "3", "100", "なし", "5", "80"}) {
+    const size_t next = text.find(cell, at);
+    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
+    at = next + 1;
+  }
+}
+
+// The dumps of the `print table` statements of an output, one string each: each
+// starts with the table's head line.
+std::vector<std::string> Dumps(const std::string& out, const std::string& head) {
+  std::vector<std::string> dumps;
+  for (size_t at = out.find(head); at != std::string::npos;) {
+    const size_t next = out.find(head, at + 1);
+    dumps.push_back(out.substr(at, next == std::string::npos ? std::string::npos : next - at));
+    at = next;
+  }
+  return dumps;
+}
+
+// In table mode a row inserted under row 2 has the same stops and spacing and blank
+// cells, and the table undo restores the dump exactly; the bottom rule cycles thin,
+// thick, none while the next row's spacing rises by 30 twips and returns.
+TEST_F(ScriptTableEditTest, RowsAndRulesThroughTheTableCommands) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) +
+                "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_INSERT_ROW\nprint table\ncommand ID_TABLE_UNDO\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table"
+                "\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string stops = "tabs 0,145,980,1585,2190: ";
+  const std::vector<std::string> dumps = Dumps(out_.str(), "text exact 240 " + stops + "\"\"\n");
+  ASSERT_EQ(dumps.size(), 6u) << out_.str();
+  const std::string apple = "text exact 240 " + stops + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21\n";
+  const std::string pear = stops + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21\n";
+  const std::string rule = "rule exact 20 " + stops + "===\n";
+  EXPECT_NE(dumps[0].find(apple + "text exact 240 " + pear), std::string::npos) << dumps[0];
+  EXPECT_NE(dumps[1].find(apple + "text exact 240 " + stops + "|\"\" |\"\" |\"\"\n" + "text exact 240 " + pear), std::string::npos)
+      << dumps[1];
+  EXPECT_EQ(dumps[2], dumps[0]);
+  EXPECT_NE(dumps[3].find(apple + rule + "text exact 270 " + pear), std::string::npos) << dumps[3];
+  EXPECT_NE(dumps[4].find(apple + rule + rule + "text exact 270 " + pear), std::string::npos) << dumps[4];
+  EXPECT_EQ(dumps[5], dumps[0]);
+}
+
+// A selection that ends inside a line becomes a table of the selected text only: the
+// rest of that line follows the table once. The whole lines went into the table
+// while the rest stayed after it, so that text stood twice.
+TEST_F(ScriptTableEditTest, APartOfALineConvertedLeavesTheRestOnceFault) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80", "end"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("|\"なし\" fs21 |\"5\" fs21 |\"\"\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\"80\""), out.rfind("\"80\"")) << out;
+  const size_t rest = out.find("\"80\" fs21\n");
+  ASSERT_NE(rest, std::string::npos) << out;
+  EXPECT_LT(out.find("|\"なし\""), rest);
+  EXPECT_LT(rest, out.find("\"end\" fs21\n"));
 }
 
 // LibreOffice reads the block's rule as a 1-point run in the rule colour before the

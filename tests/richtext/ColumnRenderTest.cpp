@@ -385,3 +385,48 @@ TEST_F(ColumnRenderTest, ALargeTableGoesBackThroughTheListingOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+class CaretReStepTest : public richtexttest::ShownSheetTest {};
+
+// After a column removal or a join the cells at the caret may be of other widths
+// (double-byte cells beside ASCII ones): the caret steps right from its former offset
+// until it reaches its former x, and back one when it stands more than 20 pixels past.
+TEST_F(CaretReStepTest, RemovalAndJoinStepTheCaretToItsFormerX) {
+  const std::string jp = "\x93\xfa\x96\x7b\x8c\xea\x93\xfa\x96\x7b\x8c\xea";  // six double-byte characters
+  const std::string asciiThenJp = "h\x06h\x06h\r\nabcdefgh\x06" + jp + "\x06z\r\n";
+  const std::string jpThenAscii = "h\x06h\x06h\r\n" + jp + "\x06" "abcdefghijkl\x06z\r\n";
+  struct Case {
+    const char* name;
+    std::string cells;
+    std::string caretAt;
+    int code;
+    int offset;  // the caret's offset in its line after the code
+    int x;       // and its x in pixels from the line's start
+  } cases[] = {
+      // The caret stood at 45 px; the double-byte cell moves in: its offset gives 73 px,
+      // 28 past, so it steps back one character.
+      {"removal, double-byte cell moves in", asciiThenJp, "efgh", 'R', 6, 59},
+      // The caret stood at 31 px; ASCII moves in: its offset gives 24 px, it steps right.
+      {"removal, ASCII cell moves in", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", 'R', 5, 31},
+      // The join takes the cell's Tab: 49 px for 31 px is less than 20 past, it stays.
+      {"join", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", 'U', 4, 49},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ShowSheet(c.cells, 3, 2);
+    CaretAt(c.caretAt);
+    int a = 0, b = 0;
+    Rich().ExGetSel(a, b);
+    const int line = Rich().ExLineFromChar(b);
+    ASSERT_EQ(Table(c.code), 0);
+    Rich().ExGetSel(a, b);
+    EXPECT_EQ(a, b);
+    ASSERT_EQ(Rich().ExLineFromChar(b), line);
+    EXPECT_EQ(b - Rich().LineIndex(line), c.offset);
+    EXPECT_EQ((Rich().XInLineTwips(b) - Rich().XInLineTwips(Rich().LineIndex(line))) / 15, c.x);
+  }
+}
+
+}  // namespace

@@ -10,10 +10,22 @@ namespace codec::huff {
 namespace {
 constexpr int kMaxBits = 15;
 
+// Each byte with its bits in reverse order, built once at compile time.
+constexpr std::array<uint8_t, 256> MakeReversedBytes() {
+  std::array<uint8_t, 256> t{};
+  for (uint32_t b = 0; b < 256; ++b) {
+    uint32_t r = 0;
+    for (int i = 0; i < 8; ++i) r |= ((b >> i) & 1) << (7 - i);
+    t[b] = static_cast<uint8_t>(r);
+  }
+  return t;
+}
+constexpr std::array<uint8_t, 256> kReversedBytes = MakeReversedBytes();
+
+// The low len bits of code (len at most 15) in reverse order.
 uint32_t Reverse(uint32_t code, int len) {
-  uint32_t r = 0;
-  for (int i = 0; i < len; ++i, code >>= 1) r = (r << 1) | (code & 1);
-  return r;
+  const uint32_t r16 = static_cast<uint32_t>(kReversedBytes[code & 0xFF]) << 8 | kReversedBytes[(code >> 8) & 0xFF];
+  return r16 >> (16 - len);
 }
 }  // namespace
 

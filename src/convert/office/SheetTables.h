@@ -65,31 +65,10 @@ class SheetTables {
     out.assign(text, static_cast<size_t>(n));
   }
   // The texts of count entries at once, as Text() reads them but at most `most`
-  // bytes (at most stride): text j into out[j * stride ...], its length into
-  // lengths[j]. Reads character plane by plane, so that neighbouring entries share
-  // cache lines.
-  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths) const {
-    int active[kGatherMax];
-    int live = 0;
-    for (int j = 0; j < count && j < kGatherMax; ++j) {
-      lengths[j] = 0;
-      if (Valid(entries[j])) active[live++] = j;
-    }
-    const int limit = std::min({charLimit_, stride, most});
-    for (int k = 0; k < limit && live > 0; ++k) {
-      const char* plane = call_.Cell(k + 1, 0);
-      int kept = 0;
-      for (int a = 0; a < live; ++a) {
-        const int j = active[a];
-        const char c = plane[entries[j]];
-        if (c == '\0') continue;
-        out[static_cast<size_t>(j) * static_cast<size_t>(stride) + static_cast<size_t>(k)] = c;
-        lengths[j] = k + 1;
-        active[kept++] = j;
-      }
-      live = kept;
-    }
-  }
+  // bytes (at most stride): text j into out[j * stride ...] (the bytes after its
+  // length in the slot are undefined), its length into lengths[j]
+  // (SheetTables.cpp).
+  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths) const;
   static constexpr int kGatherMax = 512;
 
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }
