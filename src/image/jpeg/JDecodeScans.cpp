@@ -75,6 +75,7 @@ void JDecoder::DecodeScans(const Target& target) {
   }
   for (;;) {
     CheckScanTables();
+    MarkSmallQuant();
     if (!NextScanHeader(DecodeOneScan())) break;
   }
   ConvertRows(target, 0, mHeight, mWidth);
