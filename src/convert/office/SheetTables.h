@@ -49,8 +49,11 @@ class SheetTables {
       n += w;
     }
     Byte(i, 0) = static_cast<char>(std::clamp(widest, 0, 255));
-    for (size_t k = 0; k < n; ++k) Byte(i, static_cast<int>(k) + 1) = text[k];
-    Byte(i, static_cast<int>(n) + 1) = '\0';
+    // Byte k + 1 of the entry lies cellRows after byte k.
+    char* byte = &Byte(i, 1);
+    const size_t step = static_cast<size_t>(call_.cellRows);
+    for (size_t k = 0; k < n; ++k, byte += step) *byte = text[k];
+    *byte = '\0';
   }
   // The text of entry i into out (cleared first).
   void Text(int i, std::string& out) const {
@@ -66,9 +69,9 @@ class SheetTables {
   }
   // The texts of count entries at once, as Text() reads them but at most `most`
   // bytes (at most stride): text j into out[j * stride ...] (the bytes after its
-  // length in the slot are undefined), its length into lengths[j]
-  // (SheetTables.cpp).
-  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths) const;
+  // length in the slot are undefined), its length into lengths[j], whether it holds
+  // an in-cell line break (0x0B) into breaks[j] (SheetTables.cpp).
+  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths, uint8_t* breaks) const;
   static constexpr int kGatherMax = 512;
 
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }

@@ -8,6 +8,7 @@
 
 #include "image/jpeg/JDct.h"
 #include "image/jpeg/JEncoder.h"
+#include "image/jpeg/JZigzag.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define JENC_AVX2 1
@@ -208,11 +209,34 @@ JENC_TARGET inline __m256i Quantize16(__m256i c, const Divisors16& d, int v, int
   return q;
 }
 
-// The nonzero places of rows v and v + 1: bits 0-15 for block a, 16-31 for b.
-JENC_TARGET inline uint32_t Nonzero(__m256i row, __m256i next) {
-  // Saturating packs keep zero and nonzero apart.
-  const __m256i bytes = _mm256_packs_epi16(row, next);
-  return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bytes, _mm256_setzero_si256())));
+// Byte j of the zigzag places 16g to 16g + 15 from the sixteen bytes of rows 2s and
+// 2s + 1 (natural places 16s to 16s + 15), else zero (index 0x80).
+struct ZigzagMasks {
+  alignas(16) uint8_t mask[4][4][16];
+  constexpr ZigzagMasks() : mask() {
+    for (int g = 0; g < 4; ++g) {
+      for (int s = 0; s < 4; ++s) {
+        for (int j = 0; j < 16; ++j) {
+          const int n = kJZigzag[16 * g + j];
+          mask[g][s][j] = static_cast<uint8_t>(n / 16 == s ? n % 16 : 0x80);
+        }
+      }
+    }
+  }
+};
+constexpr ZigzagMasks kZigzagMasks;
+
+JENC_TARGET inline __m256i ZigzagShuffle(__m256i rowPair, int g, int s) {
+  const auto* m = reinterpret_cast<const __m128i*>(kZigzagMasks.mask[g][s]);
+  return _mm256_shuffle_epi8(rowPair, _mm256_broadcastsi128_si256(_mm_load_si128(m)));
+}
+
+// Zigzag places 16g to 16g + 15 of both blocks, nonzero or not: bits 0-15 for block
+// a, 16-31 for b.
+JENC_TARGET inline uint32_t ZigzagGroup(__m256i p0, __m256i p1, __m256i p2, __m256i p3, int g) {
+  const __m256i places = _mm256_or_si256(_mm256_or_si256(ZigzagShuffle(p0, g, 0), ZigzagShuffle(p1, g, 1)),
+                                         _mm256_or_si256(ZigzagShuffle(p2, g, 2), ZigzagShuffle(p3, g, 3)));
+  return ~static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(places, _mm256_setzero_si256())));
 }
 
 }  // namespace
@@ -228,14 +252,17 @@ JENC_TARGET void FdctQuantizePairAvx2(const int16_t* a, int64_t strideA, const i
   ForwardPass16<0, 9>(cols, w);
   Transpose16(w, rows);
   ForwardPass16<4096, 13>(rows, w);
-  // w[v] holds row v of the coefficients of both blocks.
-  const uint32_t n01 = Nonzero(Quantize16(w[0], d, 0, qa, qb), Quantize16(w[1], d, 1, qa, qb));
-  const uint32_t n23 = Nonzero(Quantize16(w[2], d, 2, qa, qb), Quantize16(w[3], d, 3, qa, qb));
-  const uint32_t n45 = Nonzero(Quantize16(w[4], d, 4, qa, qb), Quantize16(w[5], d, 5, qa, qb));
-  const uint32_t n67 = Nonzero(Quantize16(w[6], d, 6, qa, qb), Quantize16(w[7], d, 7, qa, qb));
-  masks[0] = uint64_t{n01 & 0xFFFF} | uint64_t{n23 & 0xFFFF} << 16 | uint64_t{n45 & 0xFFFF} << 32 |
-             uint64_t{n67 & 0xFFFF} << 48;
-  masks[1] = uint64_t{n01 >> 16} | uint64_t{n23 >> 16} << 16 | uint64_t{n45 >> 16} << 32 | uint64_t{n67 >> 16} << 48;
+  // w[v] holds row v of the coefficients of both blocks. Saturating packs keep zero
+  // and nonzero apart: p holds two rows of a, then the same two of b.
+  const __m256i p0 = _mm256_packs_epi16(Quantize16(w[0], d, 0, qa, qb), Quantize16(w[1], d, 1, qa, qb));
+  const __m256i p1 = _mm256_packs_epi16(Quantize16(w[2], d, 2, qa, qb), Quantize16(w[3], d, 3, qa, qb));
+  const __m256i p2 = _mm256_packs_epi16(Quantize16(w[4], d, 4, qa, qb), Quantize16(w[5], d, 5, qa, qb));
+  const __m256i p3 = _mm256_packs_epi16(Quantize16(w[6], d, 6, qa, qb), Quantize16(w[7], d, 7, qa, qb));
+  const uint32_t g0 = ZigzagGroup(p0, p1, p2, p3, 0), g1 = ZigzagGroup(p0, p1, p2, p3, 1);
+  const uint32_t g2 = ZigzagGroup(p0, p1, p2, p3, 2), g3 = ZigzagGroup(p0, p1, p2, p3, 3);
+  masks[0] = uint64_t{g0 & 0xFFFF} | uint64_t{g1 & 0xFFFF} << 16 | uint64_t{g2 & 0xFFFF} << 32 |
+             uint64_t{g3 & 0xFFFF} << 48;
+  masks[1] = uint64_t{g0 >> 16} | uint64_t{g1 >> 16} << 16 | uint64_t{g2 >> 16} << 32 | uint64_t{g3 >> 16} << 48;
 }
 
 #else
@@ -252,15 +279,14 @@ void FdctQuantizePairAvx2(const int16_t* a, int64_t strideA, const int16_t* b, i
       for (int i = 0; i < 8; ++i) samples[r * 8 + i] = in[k][r * stride[k] + i];
     }
     JEncoder::Fdct(samples, coef);
-    uint64_t nonzero = 0;
     for (int i = 0; i < 64; ++i) {
       const uint32_t x = static_cast<uint32_t>(coef[i] < 0 ? -coef[i] : coef[i]) & 0xFFFF;
       const uint32_t v = ((x * d.shiftA[i]) >> 16) + ((x * d.shiftB[i]) >> 16) +
                          ((((x * d.reciprocal[i]) >> 16) * d.scale[i]) >> 16);
       out[k][i] = static_cast<int16_t>(coef[i] < 0 ? -static_cast<int32_t>(v) : static_cast<int32_t>(v));
-      nonzero |= static_cast<uint64_t>(v != 0) << i;
     }
-    masks[k] = nonzero;
+    masks[k] = 0;
+    for (int z = 0; z < 64; ++z) masks[k] |= static_cast<uint64_t>(out[k][kJZigzag[z]] != 0) << z;
   }
 }
 
