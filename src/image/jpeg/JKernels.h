@@ -15,8 +15,9 @@ bool HaveAvx2();
 void IdctBase(const int32_t* in, uint8_t* out, int stride);
 void IdctAvx2(const int32_t* in, uint8_t* out, int stride);
 // The same for a block stored by columns (coefficient (row r, column c) at 8c + r),
-// 32-byte aligned: the decoder's layout for the wide kernels.
-void IdctAvx2Columns(const int32_t* in, uint8_t* out, int stride);
+// 32-byte aligned: the decoder's layout for the wide kernels. Leaves the block all
+// zero, ready for the next one.
+void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride);
 
 // One row of YCbCr to B, G, R triples: Y at full width, Cb and Cr each covering kH
 // (1 or 2) pixels across. Converts whole groups of sixteen pixels, leaving at least
