@@ -106,9 +106,26 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   DisplayWriter(m_pConvBuf, m_nConvCap, result).Terminate();  // also brings result into the buffer
   m_nTextLen = result;
 
-  // The display text becomes the document text.
-  if (plat::TryResize(m_textStore, static_cast<size_t>(result) + 1, &m_allocHook)) {
-    if (m_pConvBuf) std::memcpy(m_textStore.data(), m_pConvBuf, static_cast<size_t>(result) + 1);
+  // The display text becomes the document text. When it lies in the conversion
+  // buffer's own storage, that storage is handed over (no copy, no second set of
+  // pages) and the conversion buffer starts afresh, untouched until written.
+  const size_t textBytes = static_cast<size_t>(result) + 1;
+  const bool handOver = m_pConvBuf && m_pConvBuf == m_convStore.data() && textBytes <= m_convStore.size();
+  if (handOver && m_allocHook.Allow(textBytes)) {
+    m_textStore.swap(m_convStore);
+    m_textStore.resize(textBytes);
+    m_textStore[static_cast<size_t>(result)] = '\0';
+    m_pText = m_textStore.data();
+    m_nTextCap = static_cast<int>(m_textStore.size());
+    m_convStore = plat::ZeroedVector<char>();
+    if (plat::TryResize(m_convStore, static_cast<size_t>(m_nConvCap), nullptr)) {
+      m_pConvBuf = m_convStore.data();
+    } else {
+      m_pConvBuf = nullptr;
+      m_nConvCap = 0;
+    }
+  } else if (!handOver && plat::TryResize(m_textStore, textBytes, &m_allocHook)) {
+    if (m_pConvBuf) std::memcpy(m_textStore.data(), m_pConvBuf, textBytes);
     m_textStore[static_cast<size_t>(result)] = '\0';
     m_pText = m_textStore.data();
     m_nTextCap = static_cast<int>(m_textStore.size());

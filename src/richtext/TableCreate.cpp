@@ -115,12 +115,12 @@ void CQelView::OnTableConvertSelection() {
       ReleaseTableLock();
       return;
     }
-    // The control keeps the selected lines alone.
-    const int lineEnd = table::LineEnd(rich, last);
+    // The control keeps the selection alone: the table replaces exactly the selection,
+    // so the text of its first and last lines outside it stays once, after the table.
     rich.BeginUndoGroup();
-    rich.ExSetSel(lineEnd, rich.GetTextLength());
+    rich.ExSetSel(end, rich.GetTextLength());
     rich.ReplaceSel("", true);
-    rich.ExSetSel(0, rich.LineIndex(first));
+    rich.ExSetSel(0, start);
     rich.ReplaceSel("", true);
     rich.EndUndoGroup();
     last = last - first;

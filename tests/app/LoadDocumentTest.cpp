@@ -19,6 +19,27 @@ TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
   EXPECT_EQ(doc_->m_nViewRequest, 1);
 }
 
+// The display text is handed to the document without a copy: what is written into
+// the conversion buffer afterwards (a message of a later picture road, the next
+// load) must not reach the document text, and each load gets a buffer of its own.
+TEST_F(LoadTest, DocumentTextStaysWhenTheConversionBufferIsWrittenAgain) {
+  const std::string first = "first text\r\n";
+  ASSERT_EQ(doc_->LoadDocument(WriteFile("a.txt", first), 0), 0);
+  const char* text = doc_->m_pText;
+  ASSERT_NE(text, nullptr);
+  EXPECT_NE(doc_->m_pConvBuf, text);
+  EXPECT_GT(doc_->m_nConvCap, static_cast<int>(first.size()));
+  EXPECT_EQ(doc_->m_nTextCap, static_cast<int>(first.size()) + 1);
+  doc_->m_nConvPos = 0;
+  doc_->ConvAppend("overwritten");
+  EXPECT_EQ(std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), first);
+  EXPECT_EQ(doc_->m_pText[doc_->m_nTextLen], '\0');
+  const std::string second = "the second, longer text\r\n";
+  ASSERT_EQ(doc_->LoadDocument(WriteFile("b.txt", second), 0), 0);
+  EXPECT_EQ(Text(), second);
+  EXPECT_EQ(doc_->m_pText[doc_->m_nTextLen], '\0');
+}
+
 TEST_F(LoadTest, EmptyAndMissingFiles) {
   EXPECT_EQ(doc_->LoadDocument(WriteFile("empty.txt", ""), 0), 0);
   EXPECT_EQ(Text(), "");

@@ -5,11 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <vector>
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
+#include "platform/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -443,6 +445,105 @@ TEST_F(ScriptTableEditTest, CellCommandsWithoutABlockChangeTheCaretRowOnlyFault)
       EXPECT_NE(rows[r].find(r == 2 ? c.changed : kept), std::string::npos) << "row " << r << ": " << rows[r];
     }
   }
+}
+
+// RTF paragraphs of Japanese text (UTF-8 here), written as Shift-JIS escapes.
+std::string JapaneseRtf(const std::vector<std::string>& lines) {
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 ";
+  for (const std::string& line : lines) {
+    for (unsigned char c : plat::Utf8ToCp932Lossy(line)) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\'%02x", c);
+      rtf += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(esc);
+    }
+    rtf += "\\par ";
+  }
+  return rtf + "}";
+}
+
+// Japanese '|' lines, all selected, converted: a head line and three text lines with
+// rising stops, and LibreOffice reads the same cells in order from `print rtf`.
+TEST_F(ScriptTableEditTest, JapaneseLinesBecomeATableLibreOfficeReads) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::vector<std::string> rows = TableRows(out_.str());
+  ASSERT_GE(rows.size(), 4u) << out_.str();
+  const char* stops = "text exact 240 tabs 0,145,980,1585,2190: ";
+  EXPECT_EQ(rows[0], std::string(stops) + "\"\"");  // the head line
+  EXPECT_EQ(rows[1], std::string(stops) + "|\"品名\" fs21 |\"数量\" fs21 |\"単価\" fs21");
+  EXPECT_EQ(rows[2], std::string(stops) + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21");
+  EXPECT_EQ(rows[3], std::string(stops) + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21");
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::string file = dir_.HostPath("pane.rtf");
+  testenv::WriteHostFile(file, PrintedRtf());
+  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
+                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
+  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
+  size_t at = 0;
+  for (const char* cell : {"品名", "数量", "単価", "りんご", "3", "100", "なし", "5", "80"}) {
+    const size_t next = text.find(cell, at);
+    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
+    at = next + 1;
+  }
+}
+
+// The dumps of the `print table` statements of an output, one string each: each
+// starts with the table's head line.
+std::vector<std::string> Dumps(const std::string& out, const std::string& head) {
+  std::vector<std::string> dumps;
+  for (size_t at = out.find(head); at != std::string::npos;) {
+    const size_t next = out.find(head, at + 1);
+    dumps.push_back(out.substr(at, next == std::string::npos ? std::string::npos : next - at));
+    at = next;
+  }
+  return dumps;
+}
+
+// In table mode a row inserted under row 2 has the same stops and spacing and blank
+// cells, and the table undo restores the dump exactly; the bottom rule cycles thin,
+// thick, none while the next row's spacing rises by 30 twips and returns.
+TEST_F(ScriptTableEditTest, RowsAndRulesThroughTheTableCommands) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) +
+                "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_INSERT_ROW\nprint table\ncommand ID_TABLE_UNDO\nprint table"
+                "\ncaret 3 4\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table"
+                "\ncommand ID_TABLE_BOTTOM_RULE_CYCLE\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string stops = "tabs 0,145,980,1585,2190: ";
+  const std::vector<std::string> dumps = Dumps(out_.str(), "text exact 240 " + stops + "\"\"\n");
+  ASSERT_EQ(dumps.size(), 6u) << out_.str();
+  const std::string apple = "text exact 240 " + stops + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21\n";
+  const std::string pear = stops + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21\n";
+  const std::string rule = "rule exact 20 " + stops + "===\n";
+  EXPECT_NE(dumps[0].find(apple + "text exact 240 " + pear), std::string::npos) << dumps[0];
+  EXPECT_NE(dumps[1].find(apple + "text exact 240 " + stops + "|\"\" |\"\" |\"\"\n" + "text exact 240 " + pear), std::string::npos)
+      << dumps[1];
+  EXPECT_EQ(dumps[2], dumps[0]);
+  EXPECT_NE(dumps[3].find(apple + rule + "text exact 270 " + pear), std::string::npos) << dumps[3];
+  EXPECT_NE(dumps[4].find(apple + rule + rule + "text exact 270 " + pear), std::string::npos) << dumps[4];
+  EXPECT_EQ(dumps[5], dumps[0]);
+}
+
+// A selection that ends inside a line becomes a table of the selected text only: the
+// rest of that line follows the table once. The whole lines went into the table
+// while the rest stayed after it, so that text stood twice.
+TEST_F(ScriptTableEditTest, APartOfALineConvertedLeavesTheRestOnceFault) {
+  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80", "end"}));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string out = out_.str();
+  EXPECT_NE(out.find("|\"なし\" fs21 |\"5\" fs21 |\"\"\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("\"80\""), out.rfind("\"80\"")) << out;
+  const size_t rest = out.find("\"80\" fs21\n");
+  ASSERT_NE(rest, std::string::npos) << out;
+  EXPECT_LT(out.find("|\"なし\""), rest);
+  EXPECT_LT(rest, out.find("\"end\" fs21\n"));
 }
 
 // LibreOffice reads the block's rule as a 1-point run in the rule colour before the

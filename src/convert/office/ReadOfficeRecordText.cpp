@@ -8,15 +8,16 @@
 // Every read is bounded by m_nRawLen.
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 #include "app/QelDoc.h"
+#include "base/ByteCursor.h"
 #include "platform/CodePage.h"
 
 namespace {
 
 constexpr int kMaxChars = 32767;        // the longest string a cell can hold
 constexpr int64_t kMaxPhonetic = 25600;
-constexpr int kWorkBytes = 1500;        // characters kept (in bytes of their width)
 constexpr int kResultBytes = 498;
 
 }  // namespace
@@ -63,43 +64,19 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
 
   bool wide = flags & 1;
   bool anyWide = wide;
-  // At most kWorkBytes characters are kept (a narrow one counts 1, a wide one 2).
-  std::array<char16_t, kWorkBytes> chars;
-  size_t count = 0;
-  int kept = 0;
-  for (unsigned i = 0; i < length && !over; ++i) {
-    if (headerAt(m_nRawPos) && m_nRawPos + 4 < limit && m_pRawData[m_nRawPos + 4] <= 1) {
-      m_nRawPos += 4;
-      wide = get() & 1;
-      anyWide = anyWide || wide;
-    }
-    const char16_t ch = wide ? static_cast<char16_t>(get() | get() << 8) : static_cast<char16_t>(get());
-    kept += wide ? 2 : 1;
-    if (kept <= kWorkBytes) chars[count++] = ch;
-  }
-  if (headerAt(m_nRawPos) && m_nRawPos + 5 < limit && m_pRawData[m_nRawPos + 4] == 1 && m_pRawData[m_nRawPos + 5] == 0) {
-    m_nRawPos += 4;
-  }
-  pass(static_cast<int64_t>(runs) * 4);
-  pass(phonetic);
-  if (over) return -1;
-
-  // Shift-JIS, cleaned, with the widest line.
+  // Each character goes straight to Shift-JIS, cleaned, with the widest line: until
+  // a NUL or the byte limit, after which the characters are only passed.
   const int cap = std::clamp(nMaxBytes, 0, kResultBytes);
   int n = 0;
   int line = 0;
   int widest = 0;
   bool blanked = false;
-  const bool loneTimes = !anyWide && count == 1 && chars[0] == 0xD7 && !m_bAsciiFixed;
-  for (size_t c16 = 0; c16 < count; ++c16) {
-    const char16_t ch = chars[c16];
+  bool stopped = false;
+  std::array<unsigned char, kResultBytes + 2> text;
+  auto put = [&](char16_t ch) {
     char out[2];
     int w = 1;
-    if (loneTimes) {
-      out[0] = static_cast<char>(0x81);
-      out[1] = 0x7E;
-      w = 2;
-    } else if (ch < 0x80) {
+    if (ch < 0x80) {
       out[0] = static_cast<char>(ch);
     } else if (ch < 0x100) {
       out[0] = static_cast<char>(FoldLatin1Char(static_cast<unsigned char>(ch)));
@@ -115,16 +92,77 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
         widest = std::max(widest, line);
         line = -1;
       }
-      if (c == '\0') break;
+      if (c == '\0') {
+        stopped = true;
+        return;
+      }
     } else if (blanked) {
       out[0] = out[1] = ' ';
     }
-    if (n + w > cap) break;
-    for (int k = 0; k < w; ++k) m_abRecordText[1 + n++] = static_cast<unsigned char>(out[k]);
+    if (n + w > cap) {
+      stopped = true;
+      return;
+    }
+    for (int k = 0; k < w; ++k) text[static_cast<size_t>(n++)] = static_cast<unsigned char>(out[k]);
     line += w;
+  };
+  // Printable ASCII, the usual character, is kept as it is.
+  auto putPlain = [&](char16_t ch) {
+    if (ch >= 0x20 && ch < 0x80 && !blanked && n < cap) {
+      text[static_cast<size_t>(n++)] = static_cast<unsigned char>(ch);
+      ++line;
+    } else {
+      put(ch);
+    }
+  };
+  char16_t first = 0;
+  // The usual string lies whole inside its record: no continuation header (no 0x3C
+  // byte at all) among its character bytes, so they are read without a check each.
+  const int64_t need = static_cast<int64_t>(length) * (wide ? 2 : 1);
+  const unsigned char* at = m_nRawPos >= 0 && m_nRawPos + need <= limit ? m_pRawData + m_nRawPos : nullptr;
+  if (at && (need == 0 || !std::memchr(at, 0x3C, static_cast<size_t>(need)))) {
+    const ByteCursor bytes(at, need);
+    if (length > 0) first = wide ? bytes.PeekU16LE(0) : bytes.PeekU8(0);
+    if (wide) {
+      for (unsigned i = 0; i < length && !stopped; ++i) putPlain(bytes.PeekU16LE(2 * static_cast<int64_t>(i)));
+    } else {
+      for (unsigned i = 0; i < length && !stopped; ++i) putPlain(bytes.PeekU8(i));
+    }
+    m_nRawPos += need;
+  } else {
+    for (unsigned i = 0; i < length && !over; ++i) {
+      if (headerAt(m_nRawPos) && m_nRawPos + 4 < limit && m_pRawData[m_nRawPos + 4] <= 1) {
+        m_nRawPos += 4;
+        wide = get() & 1;
+        anyWide = anyWide || wide;
+      }
+      const char16_t ch = wide ? static_cast<char16_t>(get() | get() << 8) : static_cast<char16_t>(get());
+      if (i == 0) first = ch;
+      if (!stopped && !over) putPlain(ch);
+    }
+  }
+  if (headerAt(m_nRawPos) && m_nRawPos + 5 < limit && m_pRawData[m_nRawPos + 4] == 1 && m_pRawData[m_nRawPos + 5] == 0) {
+    m_nRawPos += 4;
+  }
+  pass(static_cast<int64_t>(runs) * 4);
+  pass(phonetic);
+  if (over) return -1;
+
+  // A lone 8-bit U+00D7 is the full-width times sign.
+  const bool loneTimes = !anyWide && length == 1 && first == 0xD7 && !m_bAsciiFixed;
+  if (loneTimes) {
+    n = 0;
+    line = 0;
+    widest = 0;
+    if (cap >= 2) {
+      text[0] = 0x81;
+      text[1] = 0x7E;
+      n = line = 2;
+    }
   }
   widest = std::max(widest, line);
   m_abRecordText[0] = static_cast<unsigned char>(std::min(widest, 255));
+  std::memcpy(&m_abRecordText[1], text.data(), static_cast<size_t>(n));
   m_abRecordText[1 + n] = 0;
   m_nRecordTextCode = loneTimes ? 1002 : anyWide ? n + 1 : 1000 + n;
   return 1;

@@ -121,6 +121,7 @@ class SheetWriter {
   std::string SheetName(int sheet);
   void WriteCellList(const CellOrder& order);
   void SetSheetWidths(int sheet, int columns, bool firstSheet);
+  void MakeBlankLine(int columns);
   void WriteRow(int columns);
   bool Room(size_t n) const { return doc_.m_nConvPos + static_cast<int64_t>(n) < doc_.m_nOutDataLimit - 1000; }
   bool PollKeys(int done, int total);
@@ -143,6 +144,10 @@ class SheetWriter {
   bool outputFull_ = false;
   std::string scratch_;
   std::vector<char> line_;  // one output line of a row
+  // The sheet's line of empty columns (blanks, separators, line end) and where each
+  // column starts in it: a row's line is this with its cells written in.
+  std::vector<char> blankLine_;
+  std::vector<size_t> columnAt_;
   // Cell texts read from the pool a block of cells at a time (order positions
   // gatherAt_ to gatherEnd_, whole rows), each of at most slot_ bytes (the cell
   // limit, at most 520 bytes) in a slot of stride_ bytes (room for the cut's "..").
@@ -152,6 +157,7 @@ class SheetWriter {
   std::vector<char> gathered_;
   std::vector<int> gatherEntries_;
   std::vector<int> gatherLengths_;
+  std::vector<uint8_t> gatherBreaks_;
   size_t gatherAt_ = 0, gatherEnd_ = 0;
 };
 
@@ -161,11 +167,12 @@ void SheetWriter::GatherTexts(size_t from, size_t count, const CellOrder& order)
   gathered_.resize(count * static_cast<size_t>(stride_));
   gatherEntries_.resize(count);
   gatherLengths_.resize(count);
+  gatherBreaks_.resize(count);
   for (size_t j = 0; j < count; ++j) gatherEntries_[j] = t_.Entry(order[from + j]);
   for (size_t j = 0; j < count; j += SheetTables::kGatherMax) {
     const int n = static_cast<int>(std::min<size_t>(count - j, SheetTables::kGatherMax));
     t_.Gather(gatherEntries_.data() + j, n, gathered_.data() + j * static_cast<size_t>(stride_), stride_, slot_,
-              gatherLengths_.data() + j);
+              gatherLengths_.data() + j, gatherBreaks_.data() + j);
   }
   gatherAt_ = from;
   gatherEnd_ = from + count;
@@ -295,6 +302,22 @@ void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
 }
 
 
+char Separator(int tableRules) { return tableRules == 1 ? '|' : tableRules == 2 ? '\x08' : ' '; }
+
+void SheetWriter::MakeBlankLine(int columns) {
+  const char separator = Separator(call_.bTableRules);
+  blankLine_.clear();
+  columnAt_.assign(static_cast<size_t>(columns), 0);
+  for (int c = 0; c < columns; ++c) {
+    columnAt_[c] = blankLine_.size();
+    if (widths_[c] <= 0) continue;
+    blankLine_.insert(blankLine_.end(), static_cast<size_t>(widths_[c]), ' ');
+    blankLine_.push_back(separator);
+  }
+  blankLine_.push_back('\r');
+  blankLine_.push_back('\n');
+}
+
 void SheetWriter::WriteRow(int columns) {
   const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
   size_t groupCount = 0;
@@ -329,7 +352,7 @@ void SheetWriter::WriteRow(int columns) {
     textBytes += text.size();
   }
   const std::span<const ColumnGroup> groups(groups_.data(), groupCount);
-  const char separator = call_.bTableRules == 1 ? '|' : call_.bTableRules == 2 ? '\x08' : ' ';
+  const char separator = Separator(call_.bTableRules);
   // A line holds every column's width and separator, a cell wider than its group
   // (a character wider than its column), and the line end.
   size_t most = textBytes + 2;
@@ -338,6 +361,27 @@ void SheetWriter::WriteRow(int columns) {
   for (size_t l = 0; l < lines && !outputFull_; ++l) {
     char* const start = line_.data();
     char* out = start;
+    // Cells that fit their groups (all but a double-byte character in a one-byte
+    // column) are written into the sheet's blank line.
+    bool fit = true;
+    for (const ColumnGroup& p : groups) fit = fit && static_cast<int>(p.Line(l).size()) <= p.width;
+    if (fit) {
+      std::memcpy(start, blankLine_.data(), blankLine_.size());
+      for (const ColumnGroup& p : groups) {
+        char* at = start + columnAt_[p.column];
+        if (p.span > 1) std::memset(at, ' ', static_cast<size_t>(p.width));  // over the separators inside
+        const std::string_view cell = p.Line(l);
+        if (cell.empty()) continue;
+        std::memcpy(p.number ? at + (p.width - static_cast<int>(cell.size())) : at, cell.data(), cell.size());
+      }
+      const size_t n = blankLine_.size();
+      if (!Room(n)) {
+        outputFull_ = true;
+        break;
+      }
+      doc_.ConvAppend(std::string_view(start, n));
+      continue;
+    }
     size_t next = 0;
     for (int c = 0; c < columns;) {
       if (widths_[c] <= 0) {
@@ -443,6 +487,7 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
     const size_t slot = m - gatherAt_;
     char* const text = gathered_.data() + slot * static_cast<size_t>(stride_);
     size_t size = static_cast<size_t>(gatherLengths_[slot]);
+    bool lineBreak = gatherBreaks_[slot] != 0;
     if (size > 0 && (text[0] == 0x1E || text[0] == 0x1F)) text[0] = ' ';
     // Cut to the cell width with ".." (the slot has room for it).
     if (static_cast<int>(size) > cut) {
@@ -455,11 +500,12 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
       text[n] = '.';
       text[n + 1] = '.';
       size = n + 2;
+      lineBreak = lineBreak && std::memchr(text, '\x0B', n) != nullptr;
     }
     if (rowText_[c].empty() && size > 0) rowColumns_.push_back(c);
     rowText_[c] = std::string_view(text, size);
     rowNumber_[c] = IsNumberCode(t_.Code(entry)) ? 1 : 0;
-    rowBreak_[c] = size > 0 && std::memchr(text, '\x0B', size) != nullptr ? 1 : 0;
+    rowBreak_[c] = lineBreak ? 1 : 0;
   }
   // Columns in order, each once (a column emptied and set again is listed twice).
   if (!std::is_sorted(rowColumns_.begin(), rowColumns_.end())) std::sort(rowColumns_.begin(), rowColumns_.end());
@@ -546,6 +592,7 @@ void SheetWriter::Run() {
     MeasureColumns(order, i, end, columns);
     WriteSheetHeading(sheet, firstSheet);
     SetSheetWidths(sheet, columns, firstSheet);
+    MakeBlankLine(columns);
     firstSheet = false;
     stopped = WriteSheetRows(order, i, end, columns);
     i = end;

@@ -49,8 +49,11 @@ class SheetTables {
       n += w;
     }
     Byte(i, 0) = static_cast<char>(std::clamp(widest, 0, 255));
-    for (size_t k = 0; k < n; ++k) Byte(i, static_cast<int>(k) + 1) = text[k];
-    Byte(i, static_cast<int>(n) + 1) = '\0';
+    // Byte k + 1 of the entry lies cellRows after byte k.
+    char* byte = &Byte(i, 1);
+    const size_t step = static_cast<size_t>(call_.cellRows);
+    for (size_t k = 0; k < n; ++k, byte += step) *byte = text[k];
+    *byte = '\0';
   }
   // The text of entry i into out (cleared first).
   void Text(int i, std::string& out) const {
@@ -65,31 +68,10 @@ class SheetTables {
     out.assign(text, static_cast<size_t>(n));
   }
   // The texts of count entries at once, as Text() reads them but at most `most`
-  // bytes (at most stride): text j into out[j * stride ...], its length into
-  // lengths[j]. Reads character plane by plane, so that neighbouring entries share
-  // cache lines.
-  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths) const {
-    int active[kGatherMax];
-    int live = 0;
-    for (int j = 0; j < count && j < kGatherMax; ++j) {
-      lengths[j] = 0;
-      if (Valid(entries[j])) active[live++] = j;
-    }
-    const int limit = std::min({charLimit_, stride, most});
-    for (int k = 0; k < limit && live > 0; ++k) {
-      const char* plane = call_.Cell(k + 1, 0);
-      int kept = 0;
-      for (int a = 0; a < live; ++a) {
-        const int j = active[a];
-        const char c = plane[entries[j]];
-        if (c == '\0') continue;
-        out[static_cast<size_t>(j) * static_cast<size_t>(stride) + static_cast<size_t>(k)] = c;
-        lengths[j] = k + 1;
-        active[kept++] = j;
-      }
-      live = kept;
-    }
-  }
+  // bytes (at most stride): text j into out[j * stride ...] (the bytes after its
+  // length in the slot are undefined), its length into lengths[j], whether it holds
+  // an in-cell line break (0x0B) into breaks[j] (SheetTables.cpp).
+  void Gather(const int* entries, int count, char* out, int stride, int most, int* lengths, uint8_t* breaks) const;
   static constexpr int kGatherMax = 512;
 
   int Widest(int i) const { return Valid(i) ? static_cast<uint8_t>(Byte(i, 0)) : 0; }

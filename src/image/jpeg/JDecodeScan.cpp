@@ -4,6 +4,7 @@
 // target, planes or DIB rows (JConvertRows.cpp). Images in several scans take
 // JDecodeScans.cpp.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 
@@ -23,11 +24,14 @@ enum HeaderFlag { kFlagDHT = 1, kFlagDQT = 2, kFlagSOS = 16 };
 // without overflow; real ones stay far inside.
 inline int32_t ClampCoef(int32_t v) { return v < -16384 ? -16384 : v > 16383 ? 16383 : v; }
 
-// Sixteen-byte stores: a plain memset of 256 bytes becomes a slow string store.
+// Sixteen-byte stores written out: a memset of 256 bytes, or a loop the compiler
+// takes for one, becomes a slow string store.
 inline void ZeroBlock(int32_t* block) {
-  typedef int32_t Lanes __attribute__((vector_size(16)));
+  typedef int32_t Lanes __attribute__((vector_size(16), may_alias));
   const Lanes zero = {0, 0, 0, 0};
-  for (int i = 0; i < 64; i += 4) std::memcpy(block + i, &zero, sizeof zero);
+  Lanes* at = reinterpret_cast<Lanes*>(block);
+  at[0] = zero, at[1] = zero, at[2] = zero, at[3] = zero, at[4] = zero, at[5] = zero, at[6] = zero, at[7] = zero;
+  at[8] = zero, at[9] = zero, at[10] = zero, at[11] = zero, at[12] = zero, at[13] = zero, at[14] = zero, at[15] = zero;
 }
 
 inline int Extend(int v, int size) { return v < (1 << (size - 1)) ? v - (1 << size) + 1 : v; }
@@ -135,15 +139,29 @@ void JDecoder::CheckScanTables() const {
   }
 }
 
-void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
+void JDecoder::PrepareScan() {
+  for (int i = 0; i < mScanCount; ++i) {
+    Component& c = mComp[mScanComp[i]];
+    const auto& q = mQuantZ[c.tq];
+    c.dcHuff = &mHuff[0][c.dcTable];
+    c.acHuff = &mHuff[1][c.acTable];
+    c.quant = q.data();
+    c.smallQuant = *std::max_element(q.begin() + 1, q.end()) <= kSmallQuant;
+  }
+}
+
+void JDecoder::StoreBlock(int32_t* block, uint8_t* out, int64_t stride) {
   if (block[0] == INT32_MIN) {
     // Only the DC coefficient: a flat block, as the transform would give it.
     const int dc = (((block[1] * jdct::kC4) >> 7) * jdct::kC4) >> 9;
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+    block[0] = block[1] = 0;
+  } else if (mWide) {
+    jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
   } else {
-    if (mWide) jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
-    else jkern::IdctBase(block, out, static_cast<int>(stride));
+    jkern::IdctBase(block, out, static_cast<int>(stride));
+    ZeroBlock(block);
   }
 }
 
@@ -155,6 +173,7 @@ void JDecoder::DoDecode(const Target& target) {
     return;
   }
   CheckScanTables();
+  PrepareScan();
   const int mcuWidth = 8 * mHmax;
   const int mcuHeight = 8 * mVmax;
   const int mcuCols = (mWidth + mcuWidth - 1) / mcuWidth;
@@ -170,7 +189,24 @@ void JDecoder::DoDecode(const Target& target) {
     c.pred = 0;
   }
 
-  alignas(32) int32_t block[64];
+  // The blocks of one MCU in their order in the data: component, where the block
+  // lies in the component's MCU-row buffer for the first MCU, and how far the next
+  // MCU's block lies on (up to four components of up to 4 x 4 blocks).
+  struct McuBlock {
+    Component* c;
+    uint8_t* first;
+    int64_t step;
+  };
+  std::array<McuBlock, 64> mcu{};
+  int blocks = 0;
+  for (int i = 0; i < mScanCount; ++i) {
+    Component& c = mComp[mScanComp[i]];
+    for (int by = 0; by < c.v; ++by) {
+      for (int bx = 0; bx < c.h; ++bx) mcu[blocks++] = {&c, c.rows.data() + by * 8 * c.rowStride + bx * 8, c.h * 8};
+    }
+  }
+
+  alignas(32) int32_t block[64] = {};  // all zero between blocks
   mIn.StartBits();
   int64_t mcuCount = 0;
   for (int my = 0; my < mcuRows; ++my) {
@@ -184,18 +220,13 @@ void JDecoder::DoDecode(const Target& target) {
         }
         for (int i = 0; i < mComponents; ++i) mComp[i].pred = 0;
       }
-      for (int i = 0; i < mScanCount && doneWidth == mWidth; ++i) {
-        Component& c = mComp[mScanComp[i]];
-        for (int by = 0; by < c.v && doneWidth == mWidth; ++by) {
-          for (int bx = 0; bx < c.h; ++bx) {
-            uint8_t* out = c.rows.data() + by * 8 * c.rowStride + (int64_t{mx} * c.h + bx) * 8;
-            if (!DecodeBlock(c, block)) {
-              doneWidth = mx * mcuWidth;
-              break;
-            }
-            StoreBlock(block, out, c.rowStride);
-          }
+      for (int j = 0; j < blocks; ++j) {
+        const McuBlock& m = mcu[j];
+        if (!DecodeBlock(*m.c, block)) {
+          doneWidth = mx * mcuWidth;
+          break;
         }
+        StoreBlock(block, m.first + mx * m.step, m.c->rowStride);
       }
       ++mcuCount;
     }
@@ -205,108 +236,143 @@ void JDecoder::DoDecode(const Target& target) {
   }
 }
 
-// The AC symbol that the ready table does not hold: decoded by code length, its
-// extra bits taken, as an entry of the table's form with no bits left to consume
-// (never 0: the step is at least 1). 0 when no code matches.
-int JDecoder::SlowAcSymbol(const JHuffTable& ac, JInBitStream::Bits& b) const {
+// The symbol the ready table does not hold, decoded by code length: the end of
+// block, a run of sixteen zeros, a coefficient (stored with its clamp), or a
+// fault. Returns 1 to go on, 0 at the
+// block's end, -1 to stop the scan (the state saved).
+int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* order, int32_t* block,
+                     SlowState& st) {
+  JInBitStream::Bits b{st.buf, st.n};
+  auto done = [&](int go) {
+    st.buf = b.buf;
+    st.n = b.n;
+    if (go < 0) mIn.Save(b);
+    return go;
+  };
   const int rs = ac.Decode(b);
-  if (rs < 0) return 0;
+  if (rs < 0) {
+    if (mIn.PastData(b, 16)) return done(-1);
+    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+  }
   const int run = rs >> 4;
   const int size = rs & 15;
-  if (size == 0) {
-    if (run == 15) return kZeroRunStep << 8;
-    if (run == 0) return JHuffTable::kEndOfBlock << 8;
+  if (size == 0 && run == 0) return done(0);
+  if (size == 0 && run == 15) {
+    st.k += 16;
+    return done(st.k < 63 ? 1 : 0);
   }
   if (size == 0 || size > 10) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-  return Extend(JInBitStream::Take(b, size), size) * 65536 + ((run + 1) << 8);
+  st.k += run + 1;
+  const int value = Extend(JInBitStream::Take(b, size), size);
+  if (st.k > 63) return done(-1);
+  st.any = true;
+  block[order[st.k]] = ClampCoef(value * q[st.k]);
+  return done(st.k < 63 ? 1 : 0);
 }
 
-// Decodes one block, in natural order or, for the wide kernels, by columns. A block of DC only is returned as
-// block[0] = INT32_MIN and block[1] = the dequantised DC. False ends the scan
-// quietly: the data ran out, met a marker, or a run passed the block's end.
+// Decodes one block, in natural order or, for the wide kernels, by columns, into a
+// block that is all zero (StoreBlock leaves it so): only the coefficients present
+// are written. A block of DC only is returned as block[0] = INT32_MIN and block[1]
+// = the dequantised DC. False ends the scan quietly: the data ran out, met a
+// marker, or a run passed the block's end.
 //
-// k is the zigzag place of the last coefficient; each symbol adds its step. The end
-// of block and the run of sixteen zeros have steps that always pass 63, so the
-// common coefficient costs one test of k; the rare cases sort themselves out there.
+// k is the zigzag place of the last coefficient; each ready symbol adds its step.
+// The end of block has a step that always passes 63, so the common coefficient
+// costs one test of k. Symbols the ready table does not hold (long codes, the run
+// of sixteen zeros, bad values) take the slow branch, which stores its own
+// coefficient: so with small quantisation values (kSmall: every one at most
+// kSmallQuant) a ready coefficient, at most 255 in magnitude, needs no clamp.
+template <bool kSmall>
 bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
-  const JHuffTable& dc = mHuff[0][c.dcTable];
-  const JHuffTable& ac = mHuff[1][c.acTable];
-  const int32_t* q = mQuantZ[c.tq].data();
+  const JHuffTable& dc = *c.dcHuff;
+  const JHuffTable& ac = *c.acHuff;
+  const int32_t* q = c.quant;
   const uint8_t* order = mWide ? kColumnOrder.at : kJZigzag;
-  // The bit buffer lives in locals for the block.
-  JInBitStream::Bits b = mIn.Load();
+  // The bit buffer lives in two scalars for the block, so that it stays in
+  // registers; the calls out of line (refill, long codes) take a copy.
+  uint64_t buf;
+  int n;
+  {
+    const JInBitStream::Bits t = mIn.Load();
+    buf = t.buf;
+    n = t.n;
+  }
+  auto need32 = [&]() {
+    if (n < 32) [[unlikely]] {
+      JInBitStream::Bits t{buf, n};
+      mIn.Need32(t);
+      buf = t.buf;
+      n = t.n;
+    }
+  };
+  auto consume = [&](int bits) {
+    buf <<= bits;
+    n -= bits;
+  };
   auto stop = [&]() {
-    mIn.Save(b);
+    mIn.Save({buf, n});
     return false;
   };
   auto noCode = [&]() {
-    if (mIn.PastData(b, 16)) return stop();
+    if (mIn.PastData({buf, n}, 16)) return stop();
     throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
   };
+  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
+  // A symbol through the table, on a copy of the buffer (long codes go out of
+  // line): its value, -1 for no code.
+  auto slowSymbol = [&](const JHuffTable& table) {
+    JInBitStream::Bits t{buf, n};
+    const int rs = table.Decode(t);
+    buf = t.buf;
+    n = t.n;
+    return rs;
+  };
+  auto take = [&](int size) {
+    const int v = static_cast<int>(buf >> (64 - size));
+    consume(size);
+    return Extend(v, size);
+  };
 
-  mIn.Need32(b);
-  const int s = dc.Decode(b);
+  need32();
+  const int s = slowSymbol(dc);
   if (s < 0) return noCode();
-  if (s > 11) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
-  const int diff = s ? Extend(JInBitStream::Take(b, s), s) : 0;
+  if (s > 11) wrongValue();
+  const int diff = s ? take(s) : 0;
   // Real predictions stay within +-2047; a hostile file's are held there.
   c.pred = std::clamp(c.pred + diff, -2048, 2047);
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
 
-  // Up to the first coefficient: the block may end with DC only.
   int k = 0;
-  int e;
-  bool any = true;
+  bool any = false;  // an AC coefficient was stored, else the block is DC only
   for (;;) {
-    mIn.Need32(b);
-    e = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
+    need32();
+    const int e = ac.FastAc(static_cast<uint32_t>(buf >> (64 - JHuffTable::kLookBits)));
     if (e == 0) [[unlikely]] {
-      e = SlowAcSymbol(ac, b);
-      if (e == 0) return noCode();
+      SlowState st{buf, n, k, any};
+      const int go = SlowAc(ac, q, order, block, st);
+      buf = st.buf;
+      n = st.n;
+      k = st.k;
+      any = st.any;
+      if (go < 0) return false;
+      if (go == 0) break;
+      continue;
     }
-    JInBitStream::Consume(b, e & 0xFF);
+    consume(e & 0xFF);
     const int step = (e >> 8) & 0xFF;
     k += step;
-    if (k < 63) break;
-    if (step == JHuffTable::kEndOfBlock) {
-      any = false;
+    if (k >= 63) [[unlikely]] {
+      if (step == JHuffTable::kEndOfBlock) break;
+      if (k > 63) return stop();
+      any = true;
+      block[order[63]] = ClampCoef((e >> 16) * q[63]);
       break;
     }
-    if (step == kZeroRunStep) {
-      k -= kZeroRunStep - 16;
-      if (k < 63) continue;
-      any = false;
-      break;
-    }
-    if (k > 63) return stop();
-    break;
+    any = true;
+    block[order[k]] = kSmall ? (e >> 16) * q[k] : ClampCoef((e >> 16) * q[k]);
   }
-  if (any) {
-    ZeroBlock(block);
-    block[order[k]] = ClampCoef((e >> 16) * q[k]);
-    while (k < 63) {
-      mIn.Need32(b);
-      e = ac.FastAc(JInBitStream::Peek(b, JHuffTable::kLookBits));
-      if (e == 0) [[unlikely]] {
-        e = SlowAcSymbol(ac, b);
-        if (e == 0) return noCode();
-      }
-      JInBitStream::Consume(b, e & 0xFF);
-      const int step = (e >> 8) & 0xFF;
-      k += step;
-      if (k >= 63) [[unlikely]] {
-        if (step == JHuffTable::kEndOfBlock) break;
-        if (step == kZeroRunStep) {
-          k -= kZeroRunStep - 16;
-          continue;
-        }
-        if (k > 63) return stop();
-      }
-      block[order[k]] = ClampCoef((e >> 16) * q[k]);
-    }
-  }
-  mIn.Save(b);
-  if (mIn.PastData(b, 0)) return false;
+  mIn.Save({buf, n});
+  if (mIn.PastData({buf, n}, 0)) return false;
   if (any) {
     block[0] = dcValue;
   } else {
@@ -315,3 +381,6 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   }
   return true;
 }
+
+template bool JDecoder::DecodeBlock<false>(Component& c, int32_t* __restrict block);
+template bool JDecoder::DecodeBlock<true>(Component& c, int32_t* __restrict block);

@@ -25,32 +25,6 @@ void BuildCodes(const JHuffDefinition& table, uint16_t* code, uint8_t* size) {
 
 int BitLength(int v) { return v == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(v)); }
 
-// The nonzero mask of a block in natural order (bit i for coefficient i) turned into
-// zigzag order, a byte (one row of the block) at a time.
-struct ZigzagMasks {
-  uint64_t bits[8][256];
-  constexpr ZigzagMasks() : bits() {
-    int place[64] = {};
-    for (int k = 0; k < 64; ++k) place[kJZigzag[k]] = k;
-    for (int row = 0; row < 8; ++row) {
-      for (int v = 0; v < 256; ++v) {
-        uint64_t m = 0;
-        for (int i = 0; i < 8; ++i) {
-          if (v >> i & 1) m |= uint64_t{1} << place[row * 8 + i];
-        }
-        bits[row][v] = m;
-      }
-    }
-  }
-};
-constexpr ZigzagMasks kZigzagMasks;
-
-uint64_t ZigzagMask(uint64_t natural) {
-  uint64_t m = 0;
-  for (int row = 0; row < 8; ++row) m |= kZigzagMasks.bits[row][(natural >> (8 * row)) & 0xFF];
-  return m;
-}
-
 }  // namespace
 
 JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
@@ -271,10 +245,12 @@ void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisor
     for (int i = 0; i < 8; ++i) in[r * 8 + i] = samples[r * stride + i];
   }
   Fdct(in, coef);
-  const uint64_t nonzero = jkern::QuantizeBase(coef, quant, q32);
+  jkern::QuantizeBase(coef, quant, q32);
   // Magnitudes of at most 65535 over divisors of 2 and more fit.
   int16_t q[64];
   for (int i = 0; i < 64; ++i) q[i] = static_cast<int16_t>(q32[i]);
+  uint64_t nonzero = 0;
+  for (int k = 0; k < 64; ++k) nonzero |= static_cast<uint64_t>(q[kJZigzag[k]] != 0) << k;
   CodeBlock(q, nonzero, dc, ac, pred);
 }
 
@@ -291,7 +267,7 @@ void JEncoder::CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc
   // The nonzero AC coefficients one by one in zigzag order, each after the run of
   // zeros before it.
   int last = 0;
-  for (uint64_t rest = ZigzagMask(nonzero) & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
+  for (uint64_t rest = nonzero & ~uint64_t{1}; rest != 0; rest &= rest - 1) {
     const int k = __builtin_ctzll(rest);
     int run = k - last - 1;
     last = k;

@@ -78,7 +78,8 @@ class JEncoder {
   // One 8x8 block of samples (rows `stride` apart): transform, quantisation and coding.
   void EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
                    const HuffCodes& ac, int& pred);
-  // The Huffman coding of a quantised block (natural order, nonzero mask bit i for q[i]).
+  // The Huffman coding of a quantised block (natural order; bit k of nonzero for the
+  // k-th coefficient in zigzag order).
   void CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac, int& pred);
 
   int mLevel = 2;
