@@ -139,23 +139,29 @@ void JDecoder::CheckScanTables() const {
   }
 }
 
-void JDecoder::MarkSmallQuant() {
+void JDecoder::PrepareScan() {
   for (int i = 0; i < mScanCount; ++i) {
     Component& c = mComp[mScanComp[i]];
     const auto& q = mQuantZ[c.tq];
+    c.dcHuff = &mHuff[0][c.dcTable];
+    c.acHuff = &mHuff[1][c.acTable];
+    c.quant = q.data();
     c.smallQuant = *std::max_element(q.begin() + 1, q.end()) <= kSmallQuant;
   }
 }
 
-void JDecoder::StoreBlock(const int32_t* block, uint8_t* out, int64_t stride) {
+void JDecoder::StoreBlock(int32_t* block, uint8_t* out, int64_t stride) {
   if (block[0] == INT32_MIN) {
     // Only the DC coefficient: a flat block, as the transform would give it.
     const int dc = (((block[1] * jdct::kC4) >> 7) * jdct::kC4) >> 9;
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
+    block[0] = block[1] = 0;
+  } else if (mWide) {
+    jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
   } else {
-    if (mWide) jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
-    else jkern::IdctBase(block, out, static_cast<int>(stride));
+    jkern::IdctBase(block, out, static_cast<int>(stride));
+    ZeroBlock(block);
   }
 }
 
@@ -167,7 +173,7 @@ void JDecoder::DoDecode(const Target& target) {
     return;
   }
   CheckScanTables();
-  MarkSmallQuant();
+  PrepareScan();
   const int mcuWidth = 8 * mHmax;
   const int mcuHeight = 8 * mVmax;
   const int mcuCols = (mWidth + mcuWidth - 1) / mcuWidth;
@@ -200,7 +206,7 @@ void JDecoder::DoDecode(const Target& target) {
     }
   }
 
-  alignas(32) int32_t block[64];
+  alignas(32) int32_t block[64] = {};  // all zero between blocks
   mIn.StartBits();
   int64_t mcuCount = 0;
   for (int my = 0; my < mcuRows; ++my) {
@@ -231,8 +237,8 @@ void JDecoder::DoDecode(const Target& target) {
 }
 
 // The symbol the ready table does not hold, decoded by code length: the end of
-// block, a run of sixteen zeros, a coefficient (stored with its clamp, the block
-// zeroed first if it is the first), or a fault. Returns 1 to go on, 0 at the
+// block, a run of sixteen zeros, a coefficient (stored with its clamp), or a
+// fault. Returns 1 to go on, 0 at the
 // block's end, -1 to stop the scan (the state saved).
 int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* order, int32_t* block,
                      SlowState& st) {
@@ -259,18 +265,16 @@ int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* orde
   st.k += run + 1;
   const int value = Extend(JInBitStream::Take(b, size), size);
   if (st.k > 63) return done(-1);
-  if (!st.any) {
-    ZeroBlock(block);
-    st.any = true;
-  }
+  st.any = true;
   block[order[st.k]] = ClampCoef(value * q[st.k]);
   return done(st.k < 63 ? 1 : 0);
 }
 
-// Decodes one block, in natural order or, for the wide kernels, by columns. A block
-// of DC only is returned as block[0] = INT32_MIN and block[1] = the dequantised DC.
-// False ends the scan quietly: the data ran out, met a marker, or a run passed the
-// block's end.
+// Decodes one block, in natural order or, for the wide kernels, by columns, into a
+// block that is all zero (StoreBlock leaves it so): only the coefficients present
+// are written. A block of DC only is returned as block[0] = INT32_MIN and block[1]
+// = the dequantised DC. False ends the scan quietly: the data ran out, met a
+// marker, or a run passed the block's end.
 //
 // k is the zigzag place of the last coefficient; each ready symbol adds its step.
 // The end of block has a step that always passes 63, so the common coefficient
@@ -280,9 +284,9 @@ int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* orde
 // kSmallQuant) a ready coefficient, at most 255 in magnitude, needs no clamp.
 template <bool kSmall>
 bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
-  const JHuffTable& dc = mHuff[0][c.dcTable];
-  const JHuffTable& ac = mHuff[1][c.acTable];
-  const int32_t* q = mQuantZ[c.tq].data();
+  const JHuffTable& dc = *c.dcHuff;
+  const JHuffTable& ac = *c.acHuff;
+  const int32_t* q = c.quant;
   const uint8_t* order = mWide ? kColumnOrder.at : kJZigzag;
   // The bit buffer lives in two scalars for the block, so that it stays in
   // registers; the calls out of line (refill, long codes) take a copy.
@@ -339,7 +343,7 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
 
   int k = 0;
-  bool any = false;  // an AC coefficient was stored: the block was zeroed first
+  bool any = false;  // an AC coefficient was stored, else the block is DC only
   for (;;) {
     need32();
     const int e = ac.FastAc(static_cast<uint32_t>(buf >> (64 - JHuffTable::kLookBits)));
@@ -360,15 +364,11 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
     if (k >= 63) [[unlikely]] {
       if (step == JHuffTable::kEndOfBlock) break;
       if (k > 63) return stop();
-      if (!any) ZeroBlock(block);
       any = true;
       block[order[63]] = ClampCoef((e >> 16) * q[63]);
       break;
     }
-    if (!any) [[unlikely]] {
-      ZeroBlock(block);
-      any = true;
-    }
+    any = true;
     block[order[k]] = kSmall ? (e >> 16) * q[k] : ClampCoef((e >> 16) * q[k]);
   }
   mIn.Save({buf, n});

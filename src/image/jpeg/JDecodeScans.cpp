@@ -75,7 +75,7 @@ void JDecoder::DecodeScans(const Target& target) {
   }
   for (;;) {
     CheckScanTables();
-    MarkSmallQuant();
+    PrepareScan();
     if (!NextScanHeader(DecodeOneScan())) break;
   }
   ConvertRows(target, 0, mHeight, mWidth);
@@ -90,7 +90,7 @@ int JDecoder::DecodeOneScan() {
   // the frame's MCUs.
   const int64_t cols = single ? CeilDiv(CeilDiv(int64_t{mWidth} * first.h, mHmax), 8) : CeilDiv(mWidth, 8 * mHmax);
   const int64_t rows = single ? CeilDiv(CeilDiv(int64_t{mHeight} * first.v, mVmax), 8) : CeilDiv(mHeight, 8 * mVmax);
-  alignas(32) int32_t block[64];
+  alignas(32) int32_t block[64] = {};  // all zero between blocks
   int64_t mcuCount = 0;
   for (int64_t my = 0; my < rows; ++my) {
     for (int64_t mx = 0; mx < cols; ++mx, ++mcuCount) {

@@ -63,6 +63,9 @@ class JDecoder {
     int acTable = 0;
     int pred = 0;
     bool smallQuant = false;  // every AC quantisation value at most kSmallQuant
+    const JHuffTable* dcHuff = nullptr;  // the scan's tables (PrepareScan)
+    const JHuffTable* acHuff = nullptr;
+    const int32_t* quant = nullptr;  // zigzag order
     int64_t rowStride = 0;            // bytes of one sample row of the MCU-row buffer
     std::vector<uint8_t> rows;        // one MCU row of this component's samples
     std::vector<int32_t> columnOf;    // pixel column -> sample column
@@ -115,7 +118,8 @@ class JDecoder {
   bool NextScanHeader(int marker);
   ScanTables SaveScanTables() const;
   void RestoreScanTables(const ScanTables& saved);
-  void StoreBlock(const int32_t* block, uint8_t* out, int64_t stride);
+  // The block's samples to out; the block is all zero again afterwards.
+  void StoreBlock(int32_t* block, uint8_t* out, int64_t stride);
   // kSmall: the component's quantisation values are all at most kSmallQuant, so a
   // coefficient of the ready AC table times any of them stays in range unclamped.
   template <bool kSmall>
@@ -131,8 +135,8 @@ class JDecoder {
   };
   int SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* order, int32_t* block, SlowState& st);
   static constexpr int kSmallQuant = 16383 / ((1 << (JHuffTable::kLookBits - 1)) - 1);
-  // Sets each scan component's smallQuant from its table.
-  void MarkSmallQuant();
+  // Sets each scan component's tables and smallQuant for the scan.
+  void PrepareScan();
   void ConvertRows(const Target& target, int y0, int rows, int width);
   int Fail(std::vector<uint8_t>* dib, int result);
   void FreePlanes();

@@ -171,14 +171,20 @@ JIDCT_TARGET inline __m256i At(const int32_t* in, int column) {
 
 }  // namespace
 
-JIDCT_TARGET void IdctAvx2Columns(const int32_t* in, uint8_t* out, int stride) {
+JIDCT_TARGET void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride) {
   // Lane r of x.v(i) is input i of row r.
   const Eight x{At(in, 0), At(in, 1), At(in, 2), At(in, 3), At(in, 4), At(in, 5), At(in, 6), At(in, 7)};
+  // Written out: as a loop the compiler makes a slow string store of it.
+  const __m256i zero = _mm256_setzero_si256();
+  __m256i* const at = reinterpret_cast<__m256i*>(in);
+  _mm256_store_si256(at, zero), _mm256_store_si256(at + 1, zero), _mm256_store_si256(at + 2, zero);
+  _mm256_store_si256(at + 3, zero), _mm256_store_si256(at + 4, zero), _mm256_store_si256(at + 5, zero);
+  _mm256_store_si256(at + 6, zero), _mm256_store_si256(at + 7, zero);
   const __m256i right = _mm256_or_si256(_mm256_or_si256(x.v4, x.v5), _mm256_or_si256(x.v6, x.v7));
   const __m256i any = _mm256_or_si256(_mm256_or_si256(_mm256_or_si256(x.v0, x.v1), _mm256_or_si256(x.v2, x.v3)), right);
   const bool rightZero = _mm256_testz_si256(right, right);
   const bool lowerZero = _mm256_testz_si256(any, _mm256_setr_epi32(0, 0, 0, 0, -1, -1, -1, -1));
-  const __m256i none = _mm256_setzero_si256();
+  const __m256i none = zero;
   const Splat* k = kSplats;
   asm("" : "+r"(k));
   // Rows with two extra bits (shift 7): lane r of w.v(j) is output j of row r.
@@ -193,10 +199,11 @@ JIDCT_TARGET void IdctAvx2Columns(const int32_t* in, uint8_t* out, int stride) {
 
 #else
 
-void IdctAvx2Columns(const int32_t* in, uint8_t* out, int stride) {
+void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride) {
   int32_t natural[64];
   for (int i = 0; i < 64; ++i) natural[i] = in[(i % 8) * 8 + i / 8];
   IdctBase(natural, out, stride);
+  std::memset(in, 0, 64 * sizeof in[0]);
 }
 
 #endif

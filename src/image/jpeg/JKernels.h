@@ -15,8 +15,9 @@ bool HaveAvx2();
 void IdctBase(const int32_t* in, uint8_t* out, int stride);
 void IdctAvx2(const int32_t* in, uint8_t* out, int stride);
 // The same for a block stored by columns (coefficient (row r, column c) at 8c + r),
-// 32-byte aligned: the decoder's layout for the wide kernels.
-void IdctAvx2Columns(const int32_t* in, uint8_t* out, int stride);
+// 32-byte aligned: the decoder's layout for the wide kernels. Leaves the block all
+// zero, ready for the next one.
+void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride);
 
 // One row of YCbCr to B, G, R triples: Y at full width, Cb and Cr each covering kH
 // (1 or 2) pixels across. Converts whole groups of sixteen pixels, leaving at least
@@ -62,7 +63,7 @@ struct Divisors16 {
 bool MakeDivisors16(const Divisors& d, const uint8_t* quant, Divisors16& out);
 
 // The encoder's forward DCT (the arithmetic of JFdct.cpp) and quantisation of two
-// blocks of level-shifted samples at once in 16-bit lanes (JEncodeAvx2.cpp): blocks
+// blocks of level-shifted samples at once in 16-bit lanes (JFdctPairAvx2.cpp): blocks
 // a and b (rows `stride` apart), both divided by d, into qa and qb in natural order;
 // masks[0] and masks[1] get their nonzero masks in zigzag order (bit k for the k-th
 // coefficient in zigzag order).
