@@ -63,7 +63,7 @@ struct Divisors16 {
 bool MakeDivisors16(const Divisors& d, const uint8_t* quant, Divisors16& out);
 
 // The encoder's forward DCT (the arithmetic of JFdct.cpp) and quantisation of two
-// blocks of level-shifted samples at once in 16-bit lanes (JEncodeAvx2.cpp): blocks
+// blocks of level-shifted samples at once in 16-bit lanes (JFdctPairAvx2.cpp): blocks
 // a and b (rows `stride` apart), both divided by d, into qa and qb in natural order;
 // masks[0] and masks[1] get their nonzero masks in zigzag order (bit k for the k-th
 // coefficient in zigzag order).

@@ -41,7 +41,8 @@ inline std::vector<uint8_t> MadeDib(int kind, int w, int h) {
       if (kind == 0) {
         p[0] = static_cast<uint8_t>(std::clamp(40 + ((x + y) * 3) % 120 + noise, 0, 255));
         p[1] = static_cast<uint8_t>(std::clamp(y * 255 / std::max(1, h - 1) - noise, 0, 255));
-        p[2] = static_cast<uint8_t>(((x / 11) + (y / 7)) % 3 == 0 ? 230 : std::clamp(x * 255 / std::max(1, w - 1) + noise, 0, 255));
+        const int ramp = std::clamp(x * 255 / std::max(1, w - 1) + noise, 0, 255);
+        p[2] = static_cast<uint8_t>(((x / 11) + (y / 7)) % 3 == 0 ? 230 : ramp);
       } else if (kind == 1) {
         p[0] = static_cast<uint8_t>(seed >> 8);
         p[1] = static_cast<uint8_t>(seed >> 16);
@@ -303,7 +304,8 @@ TEST(JEncodeOutputTest, ImageMagickPicturesEncodeAlikeAndReadBack) {
     for (int y = 0; y < h; ++y) {
       for (int x = 0; x < w; ++x) {
         for (int c = 0; c < 3; ++c) {
-          bits[static_cast<size_t>(h - 1 - y) * DibStride(w) + x * 3 + c] = pic.px[(static_cast<size_t>(y) * w + x) * 3 + 2 - c];
+          const size_t to = static_cast<size_t>(h - 1 - y) * DibStride(w) + x * 3 + c;
+          bits[to] = pic.px[(static_cast<size_t>(y) * w + x) * 3 + 2 - c];
         }
       }
     }
