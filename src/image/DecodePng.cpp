@@ -2,10 +2,11 @@
 //
 // Chunks are walked by their lengths from the signature to IEND, each checked
 // against its CRC; IHDR is validated before anything is allocated, PLTE holds at
-// most 256 entries and IDAT data is collected only after IHDR. The zlib stream is
-// inflated through the document's temporary-archive road, bounded by the size the
-// header gives. Rows are unfiltered from what was inflated only; rows the data does
-// not reach stay zero. Every image ends as a DIB of 1, 4, 8 or 24 bits:
+// most 256 entries and IDAT data is taken only after IHDR (where it stands in the
+// file, copied once into the inflate buffer). The zlib stream is inflated through
+// the document's temporary-archive road, bounded by the size the header gives.
+// Rows are unfiltered from what was inflated only, in place unless interlaced;
+// rows the data does not reach stay zero. Every image ends as a DIB of 1, 4, 8 or 24 bits:
 // palette and grey below 8 bits keep their packed rows (2 bits widen to 4), all
 // else becomes 24 bits, alpha composed over the background (bKGD, else white).
 #include <algorithm>

@@ -1,5 +1,6 @@
 #include "platform/CodePage.h"
 
+#include <bit>
 #include <cstring>
 
 #include "platform/Cp932Tables.h"
@@ -183,12 +184,19 @@ size_t Cp932ToUtf8Into(std::string_view text, char* out) {
   const char* const src = text.data();
   const size_t n = text.size();
   for (size_t i = 0; i < n;) {
-    // ASCII is copied as it is, eight bytes at a time where it can.
+    // ASCII is copied as it is, eight bytes at a time where it can: a word is stored
+    // whole (out has room for it: three bytes a byte) and the position moves past its
+    // ASCII bytes only.
     uint64_t word;
-    if (i + 8 <= n && (std::memcpy(&word, src + i, 8), (word & 0x8080808080808080ULL) == 0)) {
+    if (i + 8 <= n) {
+      std::memcpy(&word, src + i, 8);
       std::memcpy(dst, &word, 8);
-      dst += 8;
-      i += 8;
+      const uint64_t high = word & 0x8080808080808080ULL;
+      const size_t ascii = high == 0 ? 8 : static_cast<size_t>(std::countr_zero(high)) / 8;
+      dst += ascii;
+      i += ascii;
+      if (ascii == 8) continue;
+      dst = PutUtf8(dst, DecodeAt(text, i));
     } else if (static_cast<uint8_t>(src[i]) < 0x80) {
       *dst++ = src[i++];
     } else {

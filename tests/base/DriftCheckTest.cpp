@@ -40,7 +40,6 @@ struct Allowed {
 // another change is folding into the cursor are listed until it lands.
 constexpr Allowed kAllowed[] = {
     {"src/image/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
-    {"src/image/jpeg/JInBitStream.cpp", kStructCopy, "the JPEG bit reader's eight-byte refill, bounded by its caller"},
     {"src/image/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
 };
 

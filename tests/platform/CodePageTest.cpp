@@ -5,6 +5,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/CodePage.h"
 #include "support/TestEnv.h"
@@ -146,6 +147,49 @@ TEST(Codepage, WideToCp932CountedMatchesCharacterByCharacter) {
       EXPECT_EQ(plat::WideToCp932(text.data(), length, out, static_cast<int>(expected.size())),
                 static_cast<int>(expected.size()));
     }
+  }
+}
+
+// The terminal conversion copies ASCII a word at a time and stores whole words:
+// on random mixes of ASCII runs, double-byte characters, half-width kana, lone and
+// cut lead bytes it must give what a character-by-character reading gives, inside
+// a buffer of exactly three bytes a byte (a heap block, so that the sanitizer sees
+// any store past it).
+TEST(Codepage, Cp932ToUtf8IntoMatchesCharacterByCharacterWithinItsRoom) {
+  auto utf8 = [](const std::u16string& wide) {
+    std::string out;
+    for (char16_t ch : wide) {
+      if (ch < 0x80) {
+        out += static_cast<char>(ch);
+      } else if (ch < 0x800) {
+        out += static_cast<char>(0xC0 | ch >> 6);
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+      } else {
+        out += static_cast<char>(0xE0 | ch >> 12);
+        out += static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (ch & 0x3F));
+      }
+    }
+    return out;
+  };
+  const std::string pieces[] = {"\x93\xFA", "\x96\x7B", "\xB1", "\x81", "\xFF", "\x80", "\xEA\xA4", "\x81\x20"};
+  uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    const int parts = static_cast<int>(next() % 12);
+    for (int k = 0; k < parts; ++k) {
+      text.append(next() % 19, static_cast<char>('a' + next() % 26));
+      text += pieces[next() % std::size(pieces)];
+    }
+    text.append(next() % 11, 'z');
+    if (next() % 4 == 0) text += '\x93';  // a lead byte at the very end
+    const std::string expected = utf8(plat::Cp932ToWide(text));
+    const size_t room = std::max<size_t>(3 * text.size(), 1);
+    std::vector<char> out(room);
+    const size_t n = plat::Cp932ToUtf8Into(text, out.data());
+    ASSERT_EQ(std::string(out.data(), n), expected) << round;
+    EXPECT_EQ(plat::Cp932ToUtf8(text), expected) << round;
   }
 }
 

@@ -66,6 +66,13 @@ bool CInflater::DecodeFast(BitState& s, Window& w, const uint32_t* lit, const ui
     bitbuf >>= n;
     bitsleft -= n;
   };
+  // A literal entry has no extra bits, so its low six bits are its code length: the
+  // shift can take the entry as it is (x86 shifts by the count modulo 64), one step
+  // less on the chain from one look-up to the next.
+  const auto consumeLiteral = [&](uint32_t e) {
+    bitbuf >>= (e & 63);
+    bitsleft -= CodeBits(e);
+  };
   while (in <= inLast && out < limit) {
     // At least 56 valid bits after this: a length code with its extra bits and a
     // distance code with its extra bits take at most 48, three literals at most 37.
@@ -73,6 +80,22 @@ bool CInflater::DecodeFast(BitState& s, Window& w, const uint32_t* lit, const ui
     in += (63 - bitsleft) >> 3;
     bitsleft |= 56;
     uint32_t e = lit[bitbuf & kLitMask];
+    if (e & kLiteral) {
+      // Up to three literals whose codes fit the main table need no refill.
+      consumeLiteral(e);
+      *out++ = static_cast<uint8_t>(Value(e));
+      e = lit[bitbuf & kLitMask];
+      if (e & kLiteral) {
+        consumeLiteral(e);
+        *out++ = static_cast<uint8_t>(Value(e));
+        e = lit[bitbuf & kLitMask];
+        if (e & kLiteral) {
+          consumeLiteral(e);
+          *out++ = static_cast<uint8_t>(Value(e));
+        }
+      }
+      continue;
+    }
     if (e & kSubtable) {
       consume(kLitBits);
       e = lit[Value(e) + LowBits(bitbuf, ExtraBits(e))];
@@ -80,17 +103,6 @@ bool CInflater::DecodeFast(BitState& s, Window& w, const uint32_t* lit, const ui
     consume(CodeBits(e));
     if (e & kLiteral) {
       *out++ = static_cast<uint8_t>(Value(e));
-      // Up to two more literals whose codes fit the main table need no refill.
-      e = lit[bitbuf & kLitMask];
-      if (e & kLiteral) {
-        consume(CodeBits(e));
-        *out++ = static_cast<uint8_t>(Value(e));
-        e = lit[bitbuf & kLitMask];
-        if (e & kLiteral) {
-          consume(CodeBits(e));
-          *out++ = static_cast<uint8_t>(Value(e));
-        }
-      }
       continue;
     }
     if (!(e & kMatch)) {

@@ -28,6 +28,9 @@ namespace {
 
 constexpr const char* kDashes63 = "---------------------------------------------------------------";
 constexpr int kMaxColumns = 256;
+// Cells whose texts are read from the pool at a time: their slots (one cache line
+// used of each) stay in the first-level cache until the rows are written.
+constexpr size_t kGatherBlock = 64;
 
 int64_t SortKey(int sheet, int row, int column) {
   return (static_cast<int64_t>(sheet) << 40) + (static_cast<int64_t>(row) << 12) + column;
@@ -479,7 +482,7 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
   while (rowEnd < end && t_.Row(order[rowEnd]) == row) ++rowEnd;
   // The whole row in one block: its texts stay in place until it is written.
   if (from < gatherAt_ || rowEnd > gatherEnd_) {
-    GatherTexts(from, std::max(rowEnd - from, std::min<size_t>(end - from, SheetTables::kGatherMax)), order);
+    GatherTexts(from, std::max(rowEnd - from, std::min<size_t>(end - from, kGatherBlock)), order);
   }
   for (size_t m = from; m < rowEnd; ++m) {
     const int c = std::min(t_.Column(order[m]), columns - 1);

@@ -334,10 +334,16 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   };
 
   need32();
-  const int s = slowSymbol(dc);
-  if (s < 0) return noCode();
-  if (s > 11) wrongValue();
-  const int diff = s ? take(s) : 0;
+  int diff;
+  if (const int e = dc.Fast(static_cast<uint32_t>(buf >> (64 - JHuffTable::kLookBits))); e != 0) {
+    consume(e & 0xFF);
+    diff = e >> 16;
+  } else {
+    const int s = slowSymbol(dc);
+    if (s < 0) return noCode();
+    if (s > 11) wrongValue();
+    diff = s ? take(s) : 0;
+  }
   // Real predictions stay within +-2047; a hostile file's are held there.
   c.pred = std::clamp(c.pred + diff, -2048, 2047);
   const int32_t dcValue = ClampCoef(c.pred * q[0]);
@@ -346,7 +352,7 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   bool any = false;  // an AC coefficient was stored, else the block is DC only
   for (;;) {
     need32();
-    const int e = ac.FastAc(static_cast<uint32_t>(buf >> (64 - JHuffTable::kLookBits)));
+    const int e = ac.Fast(static_cast<uint32_t>(buf >> (64 - JHuffTable::kLookBits)));
     if (e == 0) [[unlikely]] {
       SlowState st{buf, n, k, any};
       const int go = SlowAc(ac, q, order, block, st);

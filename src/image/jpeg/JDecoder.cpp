@@ -184,7 +184,7 @@ void JDecoder::AnalyzeDHT(ByteCursor& s, int64_t at) {
     if (total > 256) throw JIndexError(256, total, "AnalyzeDHT:Size Table Index over");
     const std::span<const uint8_t> values = s.Bytes(total);
     NeedFields(s, "CopyByte");
-    mHuff[tc][th].Build(counts.data(), values.data(), at);
+    mHuff[tc][th].Build(counts.data(), values.data(), at, tc == 1);
   }
 }
 

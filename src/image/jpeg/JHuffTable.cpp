@@ -1,11 +1,11 @@
 #include "image/jpeg/JHuffTable.h"
 
-void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t position) {
+void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t position, bool ac) {
   int total = 0;
   for (int i = 0; i < 16; ++i) total += counts[i];
   if (total > 256) throw JIndexError(256, total, "AnalyzeDHT:Size Table Index over");
   mLook.fill(0);
-  mFastAc.fill(0);
+  mFast.fill(0);
   for (int i = 0; i < total; ++i) mValues[i] = values[i];
 
   // Canonical codes: consecutive within a length, doubled when the length grows.
@@ -26,23 +26,26 @@ void JHuffTable::Build(const uint8_t counts[16], const uint8_t* values, int64_t 
     code <<= 1;
   }
 
-  // Ready AC symbols: the end of block, and a code with its run and a size whose
-  // extra bits fit too.
+  // Ready symbols: a code with a size whose extra bits fit too (DC: any size the
+  // decoder takes; AC: with its run), and the AC end of block.
   for (int look = 0; look < (1 << kLookBits); ++look) {
     const int e = mLook[look];
     if (e == 0) continue;
     const int len = e >> 8;
     const int rs = e & 0xFF;
-    const int run = rs >> 4;
-    const int size = rs & 15;
-    if (rs == 0) {
-      mFastAc[look] = kEndOfBlock << 8 | len;
+    const int run = ac ? rs >> 4 : 0;
+    const int size = ac ? rs & 15 : rs;
+    if (ac && rs == 0) {
+      mFast[look] = kEndOfBlock << 8 | len;
       continue;
     }
-    if (size == 0 || len + size > kLookBits) continue;
-    int v = (look >> (kLookBits - len - size)) & ((1 << size) - 1);
-    if (v < (1 << (size - 1))) v -= (1 << size) - 1;
-    mFastAc[look] = v * 65536 + ((run + 1) << 8) + len + size;
+    if (len + size > kLookBits || (ac && size == 0) || size > 11) continue;
+    int v = 0;
+    if (size > 0) {
+      v = (look >> (kLookBits - len - size)) & ((1 << size) - 1);
+      if (v < (1 << (size - 1))) v -= (1 << size) - 1;
+    }
+    mFast[look] = v * 65536 + (ac ? (run + 1) << 8 : 0) + len + size;
   }
   mDefined = true;
 }

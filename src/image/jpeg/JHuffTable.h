@@ -1,10 +1,10 @@
 // One Huffman table of the decoder, built from a DHT segment's 16 counts and its
 // values in the canonical order of ITU-T T.81 Annex C. Codes of up to kLookBits bits
 // are decoded by one table look-up of the next kLookBits bits; longer ones by the
-// per-length limits of Annex F. For AC tables a second look-up table holds, where a
-// code and its extra bits fit in kLookBits together, the ready coefficient (value,
-// the step to its zigzag place and the bits used), and the end of block, so most
-// symbols of a block cost one look-up.
+// per-length limits of Annex F. A second look-up table holds, where a code and its
+// extra bits fit in kLookBits together, the ready symbol: for a DC table the
+// difference, for an AC table the coefficient with the step to its zigzag place,
+// or the end of block; so most symbols of a block cost one look-up.
 #pragma once
 
 #include <array>
@@ -16,9 +16,9 @@ class JHuffTable {
  public:
   static constexpr int kLookBits = 9;
 
-  // Builds the table; JIndexError when the counts name more than 256 codes,
-  // JDataFormatError when they overflow their lengths.
-  void Build(const uint8_t counts[16], const uint8_t* values, int64_t position);
+  // Builds the table (ac: of class AC, else DC); JIndexError when the counts name
+  // more than 256 codes, JDataFormatError when they overflow their lengths.
+  void Build(const uint8_t counts[16], const uint8_t* values, int64_t position, bool ac);
   bool Defined() const { return mDefined; }
 
   // The next symbol, consumed from b (which holds at least 16 bits). -1 when no code
@@ -31,18 +31,19 @@ class JHuffTable {
     }
     return DecodeLong(b);
   }
-  // Ready AC symbol for the next kLookBits bits: (value << 16) | (step << 8) | bits
-  // used, or 0. A coefficient's step is its run plus one (1..16); the end of block
-  // has step kEndOfBlock and value 0. Bits used is never 0 in a ready entry.
+  // Ready symbol for the next kLookBits bits: (value << 16) | (step << 8) | bits
+  // used, or 0. DC: the difference as value, step 0. AC: a coefficient's step is
+  // its run plus one (1..16); the end of block has step kEndOfBlock and value 0.
+  // Bits used is never 0 in a ready entry.
   static constexpr int kEndOfBlock = 0x80;
-  int FastAc(uint32_t look) const { return mFastAc[look]; }
+  int Fast(uint32_t look) const { return mFast[look]; }
 
  private:
   int DecodeLong(JInBitStream::Bits& b) const;
 
   bool mDefined = false;
   std::array<uint16_t, 1 << kLookBits> mLook{};   // (length << 8) | value, 0 for longer codes
-  std::array<int32_t, 1 << kLookBits> mFastAc{};
+  std::array<int32_t, 1 << kLookBits> mFast{};
   std::array<int32_t, 17> mMaxCode{};              // largest code of each length, -1 for none
   std::array<int32_t, 17> mValOffset{};            // value index minus first code of each length
   std::array<uint8_t, 256> mValues{};

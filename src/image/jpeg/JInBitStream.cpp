@@ -1,34 +1,8 @@
 #include "image/jpeg/JInBitStream.h"
 
-#include <bit>
-#include <cstring>
-
-namespace {
-
-inline uint64_t FromBigEndian(uint64_t v) {
-  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(v);
-  return v;
-}
-
-}  // namespace
-
-JInBitStream::Bits JInBitStream::Fill(Bits bits) {
+JInBitStream::Bits JInBitStream::FillBytes(Bits bits) {
   uint64_t buf = bits.buf;
   int n = bits.n;
-  // Fast path: the next eight bytes hold no 0xFF, so as many as fit are data.
-  if (!mStopped && mEnd - mPos >= 8) {
-    // One unaligned load; the test for a 0xFF byte holds in either byte order.
-    uint64_t raw;
-    std::memcpy(&raw, mData + mPos, sizeof raw);
-    const uint64_t inverted = ~raw;  // a 0xFF byte becomes a zero byte
-    if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
-      const uint64_t next = FromBigEndian(raw);
-      const int k = (64 - n) >> 3;  // n < 32 here, so 4 to 8 bytes
-      buf |= (k == 8 ? next : next >> (64 - 8 * k)) << (64 - n - 8 * k);
-      mPos += k;
-      return {buf, n + 8 * k};
-    }
-  }
   while (n <= 56) {
     uint32_t b = 0;
     if (!mStopped) {

@@ -6,7 +6,9 @@
 // tells whether a code reached into the padding.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "image/jpeg/JErrors.h"
 
@@ -83,7 +85,25 @@ class JInBitStream {
   int NextScanMarker();
 
  private:
-  Bits Fill(Bits b);
+  // Tops b up to 57..64 bits. Where the next eight bytes hold no 0xFF (a 0xFF
+  // byte is a zero byte of the inverse) they are all data: as many as fit go in
+  // at once, inline. Else byte by byte, out of line.
+  Bits Fill(Bits b) {
+    if (!mStopped && mEnd - mPos >= 8) {
+      uint64_t raw;
+      std::memcpy(&raw, mData + mPos, 8);
+      const uint64_t inverted = ~raw;
+      if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
+        if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap64(raw);
+        const int k = (64 - b.n) >> 3;  // b.n < 32 here, so 4 to 8 bytes
+        b.buf |= (raw >> (64 - 8 * k)) << (64 - b.n - 8 * k);
+        mPos += k;
+        return {b.buf, b.n + 8 * k};
+      }
+    }
+    return FillBytes(b);
+  }
+  Bits FillBytes(Bits b);
 
   const uint8_t* mData;
   int64_t mEnd;
