@@ -117,3 +117,23 @@ TEST(InflateRoads, AgreeOnCorruptedStreams) {
     }
   }
 }
+
+// gzip's own streams (header of ten bytes with -n, trailer of eight), long enough to
+// cross the window's hand-over to the sink several times.
+TEST(InflateRoads, AgreeOnGzipStreamsAtEveryLevel) {
+  SKIP_WITHOUT_PROGRAM("gzip");
+  testenv::TempDir dir;
+  const Bytes data = Mixed(900000, 77);
+  testenv::WriteHostFile(dir.HostPath("data"), std::string(data.begin(), data.end()));
+  for (int level = 1; level <= 9; ++level) {
+    const std::string gz = testenv::Shell("gzip -n -c -" + std::to_string(level) + " " + Q(dir.HostPath("data")));
+    ASSERT_GT(gz.size(), 18u);
+    const Bytes stream(gz.begin() + 10, gz.end() - 8);
+    const Outcome fast = Decode(stream, true, ~uint64_t{0}, false);
+    ASSERT_EQ(fast.code, "ok") << level;
+    EXPECT_EQ(fast.consumed, stream.size()) << level;
+    EXPECT_TRUE(fast.out == data) << level;
+    ExpectSameRoads(stream, ~uint64_t{0}, false, "gzip -" + std::to_string(level));
+    ExpectSameRoads(stream, data.size() - 1, false, "gzip -" + std::to_string(level) + " one byte short");
+  }
+}
