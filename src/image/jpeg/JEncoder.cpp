@@ -25,6 +25,27 @@ void BuildCodes(const JHuffDefinition& table, uint16_t* code, uint8_t* size) {
 
 int BitLength(int v) { return v == 0 ? 0 : 32 - __builtin_clz(static_cast<unsigned>(v)); }
 
+struct Identity {
+  uint8_t order[64];
+  constexpr Identity() : order() {
+    for (int k = 0; k < 64; ++k) order[k] = static_cast<uint8_t>(k);
+  }
+};
+constexpr Identity kIdentity;
+
+// Natural-order divisors rearranged so that QuantizeBase writes zigzag order.
+jkern::Divisors InZigzagOrder(const jkern::Divisors& d) {
+  jkern::Divisors z{};
+  for (int k = 0; k < 64; ++k) {
+    const int i = kJZigzag[k];
+    z.shiftA[k] = d.shiftA[i];
+    z.shiftB[k] = d.shiftB[i];
+    z.reciprocal[k] = d.reciprocal[i];
+    z.natural[k] = i;
+  }
+  return z;
+}
+
 }  // namespace
 
 JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
@@ -77,6 +98,7 @@ int JEncoder::Encode() {
     jkern::Divisors16 lq16, cq16;
     const bool pairs = mWide && jkern::MakeDivisors16(lq, kJLumaQuant[level - 1], lq16) &&
                        jkern::MakeDivisors16(cq, kJChromaQuant[level - 1], cq16);
+    const Divisors lz = InZigzagOrder(lq), cz = InZigzagOrder(cq);
     const int64_t ys = mRowStride, cs = mRowStride / 2;
     int16_t q[2][64];
     uint64_t nonzero[2];
@@ -90,20 +112,20 @@ int JEncoder::Encode() {
         if (pairs) {
           for (const int16_t* top : {y, y + 8 * ys}) {
             jkern::FdctQuantizePairAvx2(top, ys, top + 8, ys, lq16, q[0], q[1], nonzero);
-            CodeBlock(q[0], nonzero[0], mDcLuma, mAcLuma, mPredY);
-            CodeBlock(q[1], nonzero[1], mDcLuma, mAcLuma, mPredY);
+            CodeBlock(q[0], kJZigzag, nonzero[0], mDcLuma, mAcLuma, mPredY);
+            CodeBlock(q[1], kJZigzag, nonzero[1], mDcLuma, mAcLuma, mPredY);
           }
           jkern::FdctQuantizePairAvx2(cb, cs, cr, cs, cq16, q[0], q[1], nonzero);
-          CodeBlock(q[0], nonzero[0], mDcChroma, mAcChroma, mPredCb);
-          CodeBlock(q[1], nonzero[1], mDcChroma, mAcChroma, mPredCr);
+          CodeBlock(q[0], kJZigzag, nonzero[0], mDcChroma, mAcChroma, mPredCb);
+          CodeBlock(q[1], kJZigzag, nonzero[1], mDcChroma, mAcChroma, mPredCr);
           continue;
         }
-        EncodeBlock(y, ys, lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8 * ys, ys, lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8 * ys + 8, ys, lq, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(cb, cs, cq, mDcChroma, mAcChroma, mPredCb);
-        EncodeBlock(cr, cs, cq, mDcChroma, mAcChroma, mPredCr);
+        EncodeBlock(y, ys, lz, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8, ys, lz, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8 * ys, ys, lz, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(y + 8 * ys + 8, ys, lz, mDcLuma, mAcLuma, mPredY);
+        EncodeBlock(cb, cs, cz, mDcChroma, mAcChroma, mPredCb);
+        EncodeBlock(cr, cs, cz, mDcChroma, mAcChroma, mPredCr);
       }
     }
     mOut->SetByte(0xFF);  // EOI, after the pending bits are filled with 1s
@@ -240,21 +262,18 @@ uint64_t jkern::QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz
 
 void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
                            const HuffCodes& ac, int& pred) {
-  int32_t in[64], coef[64], q32[64];
+  int32_t in[64], coef[64], zz[64];
   for (int r = 0; r < 8; ++r) {
     for (int i = 0; i < 8; ++i) in[r * 8 + i] = samples[r * stride + i];
   }
   Fdct(in, coef);
-  jkern::QuantizeBase(coef, quant, q32);
-  // Magnitudes of at most 65535 over divisors of 2 and more fit.
-  int16_t q[64];
-  for (int i = 0; i < 64; ++i) q[i] = static_cast<int16_t>(q32[i]);
-  uint64_t nonzero = 0;
-  for (int k = 0; k < 64; ++k) nonzero |= static_cast<uint64_t>(q[kJZigzag[k]] != 0) << k;
-  CodeBlock(q, nonzero, dc, ac, pred);
+  const uint64_t nonzero = jkern::QuantizeBase(coef, quant, zz);
+  CodeBlock(zz, kIdentity.order, nonzero, dc, ac, pred);
 }
 
-void JEncoder::CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac, int& pred) {
+template <class T>
+void JEncoder::CodeBlock(const T* q, const uint8_t* order, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac,
+                         int& pred) {
   JOutBitStream& o = *mOut;
   // Each code goes out with the value bits after it in one write.
   const int diff = q[0] - pred;
@@ -271,7 +290,7 @@ void JEncoder::CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc
     const int k = __builtin_ctzll(rest);
     int run = k - last - 1;
     last = k;
-    const int v = q[kJZigzag[k]];
+    const int v = q[order[k]];
     for (; run >= 16; run -= 16) o.PutBits(ac.code[0xF0], ac.size[0xF0]);
     const int size = BitLength(v < 0 ? -v : v);
     if (size > 10) throw JIndexError(10, size, "EncodeHuffman:AC");

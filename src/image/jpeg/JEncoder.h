@@ -75,12 +75,15 @@ class JEncoder {
   // and mRowsCr (JEncodeRows.cpp).
   void FetchMcuRow(int row);
   void FetchRowPair(int y0, int y1, int16_t* yTop, int16_t* yBottom, int16_t* cb, int16_t* cr);
-  // One 8x8 block of samples (rows `stride` apart): transform, quantisation and coding.
+  // One 8x8 block of samples (rows `stride` apart): transform, quantisation by quant
+  // (in zigzag order) and coding, on the portable road.
   void EncodeBlock(const int16_t* samples, int64_t stride, const Divisors& quant, const HuffCodes& dc,
                    const HuffCodes& ac, int& pred);
-  // The Huffman coding of a quantised block (natural order; bit k of nonzero for the
-  // k-th coefficient in zigzag order).
-  void CodeBlock(const int16_t* q, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac, int& pred);
+  // The Huffman coding of a quantised block: the k-th coefficient in zigzag order is
+  // q[order[k]], and bit k of nonzero says whether it is nonzero.
+  template <class T>
+  void CodeBlock(const T* q, const uint8_t* order, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac,
+                 int& pred);
 
   int mLevel = 2;
   bool mWide;  // AVX2 kernels
