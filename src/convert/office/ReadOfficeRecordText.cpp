@@ -123,10 +123,20 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
   if (at && (need == 0 || !std::memchr(at, 0x3C, static_cast<size_t>(need)))) {
     const ByteCursor bytes(at, need);
     if (length > 0) first = wide ? bytes.PeekU16LE(0) : bytes.PeekU8(0);
+    // need bytes lie at `at` (checked above); printable ASCII is taken from its low
+    // byte, the rest goes through the conversion.
     if (wide) {
-      for (unsigned i = 0; i < length && !stopped; ++i) putPlain(bytes.PeekU16LE(2 * static_cast<int64_t>(i)));
+      for (unsigned i = 0; i < length && !stopped; ++i) {
+        const uint8_t low = at[2 * static_cast<size_t>(i)], high = at[2 * static_cast<size_t>(i) + 1];
+        if (high == 0 && low >= 0x20 && low < 0x80 && !blanked && n < cap) {
+          text[static_cast<size_t>(n++)] = low;
+          ++line;
+        } else {
+          put(bytes.PeekU16LE(2 * static_cast<int64_t>(i)));
+        }
+      }
     } else {
-      for (unsigned i = 0; i < length && !stopped; ++i) putPlain(bytes.PeekU8(i));
+      for (unsigned i = 0; i < length && !stopped; ++i) putPlain(at[i]);
     }
     m_nRawPos += need;
   } else {
