@@ -238,8 +238,8 @@ void JDecoder::DoDecode(const Target& target) {
 
 // The symbol the ready table does not hold, decoded by code length: the end of
 // block, a run of sixteen zeros, a coefficient (stored with its clamp), or a
-// fault. Returns 1 to go on, 0 at the
-// block's end, -1 to stop the scan (the state saved).
+// fault. Returns 1 to go on, 0 at the block's end, -1 to stop the scan (the state
+// saved).
 int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* order, int32_t* block,
                      SlowState& st) {
   JInBitStream::Bits b{st.buf, st.n};
