@@ -356,10 +356,9 @@ void SheetWriter::WriteRow(int columns) {
   }
   const std::span<const ColumnGroup> groups(groups_.data(), groupCount);
   const char separator = Separator(call_.bTableRules);
-  // A line holds every column's width and separator, a cell wider than its group
-  // (a character wider than its column), and the line end.
-  size_t most = textBytes + 2;
-  for (int c = 0; c < columns; ++c) most += static_cast<size_t>(std::max(widths_[c], 0)) + 1;
+  // A line holds the blank line's columns and separators and line end, and a cell
+  // wider than its group (a character wider than its column).
+  const size_t most = blankLine_.size() + textBytes;
   if (line_.size() < most) line_.resize(most);
   for (size_t l = 0; l < lines && !outputFull_; ++l) {
     char* const start = line_.data();
@@ -491,8 +490,8 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
   }
   for (size_t m = from; m < rowEnd; ++m) {
     const int c = std::min(t_.Column(order[m]), columns - 1);
-    const int entry = t_.Entry(order[m]);
     const size_t slot = m - gatherAt_;
+    const int entry = gatherEntries_[slot];
     char* const text = gathered_.data() + slot * static_cast<size_t>(stride_);
     size_t size = static_cast<size_t>(gatherLengths_[slot]);
     bool lineBreak = gatherBreaks_[slot] != 0;
