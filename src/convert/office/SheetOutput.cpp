@@ -425,7 +425,12 @@ CellOrder SheetWriter::SortedCells() const {
   CellOrder order(s_.stored, boxes, t_.Capacity());
   auto keyOf = [&](int i) { return SortKey(t_.Sheet(i), t_.Row(i), t_.Column(i)); };
   bool inOrder = true;
-  for (size_t k = 1; k < order.size() && inOrder; ++k) inOrder = keyOf(order[k - 1]) <= keyOf(order[k]);
+  int64_t previous = order.empty() ? 0 : keyOf(order[0]);
+  for (size_t k = 1; k < order.size() && inOrder; ++k) {
+    const int64_t key = keyOf(order[k]);
+    inOrder = previous <= key;
+    previous = key;
+  }
   if (inOrder) return order;
   std::vector<int64_t> keys(order.size());
   for (size_t k = 0; k < order.size(); ++k) keys[k] = keyOf(order[k]);
