@@ -24,13 +24,6 @@ void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride);
 // one pixel, and returns how many pixels it did; the caller does the rest.
 int ConvertBgrAvx2(const uint8_t* y, const uint8_t* cb, const uint8_t* cr, uint8_t* bgr, int width, int kH);
 
-// One row of B, G, R triples split into planes; does whole groups of sixteen
-// pixels and returns how many pixels it did, the caller doing the rest.
-int SplitBgrAvx2(const uint8_t* bgr, uint8_t* r, uint8_t* g, uint8_t* b, int width);
-
-// The encoder's forward DCT (JFdct.cpp) of one block of level-shifted samples.
-void FdctAvx2(const int32_t* in, int32_t* out);
-
 // How the encoder divides each coefficient by its table value, in zigzag order: as a
 // sum of two shifts where the value has such a form (a shift of 31 adds 0 to a
 // magnitude), else as a multiply by the rounded-up reciprocal, which is exact for
@@ -45,7 +38,6 @@ struct Divisors {
 // Each coefficient's magnitude (at most 65535) divided, the sign restored, into zz
 // in zigzag order; returns the bit mask of the nonzero ones (bit k for zz[k]).
 uint64_t QuantizeBase(const int32_t* coef, const Divisors& d, int32_t* zz);
-uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz);
 
 // The divisions of a Divisors table (in natural order) as high halves of unsigned
 // 16-bit products: a shift by s is a product with 2^(16 - s) (0 for the shift of 31),

@@ -1,11 +1,10 @@
-// The codec's AVX2 kernels (see JKernels.h): the inverse and forward transforms with
-// all eight rows, then all eight columns, in one pass each, the colour conversion of
-// 32 pixels at a time, and the quantisation of eight coefficients at a time. Compiled for AVX2 by function attribute, so the rest of the
+// The decoder's AVX2 kernels (see JKernels.h): the inverse transform with all eight
+// rows, then all eight columns, in one pass each, and the colour conversion of 32
+// pixels at a time. Compiled for AVX2 by function attribute, so the rest of the
 // program keeps its baseline; called only where HaveAvx2() says so.
 #include "image/jpeg/JKernels.h"
 
 #include "image/jpeg/JDct.h"
-#include "image/jpeg/JEncoder.h"
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define JKERN_AVX2 1
@@ -42,11 +41,6 @@ JKERN_TARGET inline void Transpose(const __m256i* in, __m256i* out) {
   out[7] = _mm256_permute2x128_si256(u3, u7, 0x31);
 }
 
-template <class T>
-JKERN_TARGET inline __m256i Load(const T* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-
 JKERN_TARGET inline __m256i Mul(__m256i a, int c) { return _mm256_mullo_epi32(a, _mm256_set1_epi32(c)); }
 
 // The 8-point transform of JIdct.cpp on eight lanes at once, term for term: x[i] is
@@ -80,29 +74,6 @@ JKERN_TARGET inline void Pass(const __m256i* x, __m256i* out) {
   out[5] = _mm256_sub_epi32(e2, o2);
   out[3] = _mm256_add_epi32(e3, o3);
   out[4] = _mm256_sub_epi32(e3, o3);
-}
-
-// The forward 8-point transform of JFdct.cpp on eight lanes at once, term for term.
-JKERN_TARGET inline void ForwardPass(const __m256i* x, __m256i* out) {
-  using namespace jdct;
-  const __m256i s0 = _mm256_add_epi32(x[0], x[7]), s1 = _mm256_add_epi32(x[1], x[6]);
-  const __m256i s2 = _mm256_add_epi32(x[2], x[5]), s3 = _mm256_add_epi32(x[3], x[4]);
-  const __m256i d0 = _mm256_sub_epi32(x[0], x[7]), d1 = _mm256_sub_epi32(x[1], x[6]);
-  const __m256i d2 = _mm256_sub_epi32(x[2], x[5]), d3 = _mm256_sub_epi32(x[3], x[4]);
-  const __m256i a0 = _mm256_add_epi32(s0, s3), a1 = _mm256_add_epi32(s1, s2);
-  const __m256i a2 = _mm256_sub_epi32(s0, s3), a3 = _mm256_sub_epi32(s1, s2);
-  out[0] = _mm256_srai_epi32(Mul(_mm256_add_epi32(a0, a1), kC4), 9);
-  out[4] = _mm256_srai_epi32(Mul(_mm256_sub_epi32(a0, a1), kC4), 9);
-  out[2] = _mm256_srai_epi32(_mm256_add_epi32(Mul(a2, kC2), Mul(a3, kS2)), 9);
-  out[6] = _mm256_srai_epi32(_mm256_sub_epi32(Mul(a2, kS2), Mul(a3, kC2)), 9);
-  const __m256i m = _mm256_srai_epi32(Mul(_mm256_add_epi32(d1, d2), kC4), 9);
-  const __m256i n = _mm256_srai_epi32(Mul(_mm256_sub_epi32(d1, d2), kC4), 9);
-  const __m256i p0 = _mm256_add_epi32(d0, m), k0 = _mm256_sub_epi32(d0, m);
-  const __m256i p3 = _mm256_add_epi32(d3, n), k3 = _mm256_sub_epi32(d3, n);
-  out[1] = _mm256_srai_epi32(_mm256_add_epi32(Mul(p0, kC1), Mul(p3, kS1)), 9);
-  out[7] = _mm256_srai_epi32(_mm256_sub_epi32(Mul(p0, kS1), Mul(p3, kC1)), 9);
-  out[3] = _mm256_srai_epi32(_mm256_sub_epi32(Mul(k0, kC3), Mul(k3, kS3)), 9);
-  out[5] = _mm256_srai_epi32(_mm256_add_epi32(Mul(k0, kS3), Mul(k3, kC3)), 9);
 }
 
 // YCbCr of sixteen pixels (16-bit lanes) to R, G, B as in JConvertRows.cpp: each
@@ -141,23 +112,6 @@ struct Interleave {
   }
 };
 constexpr Interleave kInterleave;
-
-// The reverse: byte i of channel c's sixteen bytes from byte 3i + c of 48, as the
-// sum of three shuffles, one of each sixteen.
-struct Deinterleave {
-  alignas(16) uint8_t mask[3][3][16];
-  constexpr Deinterleave() : mask() {
-    for (int c = 0; c < 3; ++c) {
-      for (int m = 0; m < 3; ++m) {
-        for (int i = 0; i < 16; ++i) {
-          const int at = 3 * i + c - 16 * m;
-          mask[c][m][i] = static_cast<uint8_t>(at >= 0 && at < 16 ? at : 0x80);
-        }
-      }
-    }
-  }
-};
-constexpr Deinterleave kDeinterleave;
 
 }  // namespace
 
@@ -222,72 +176,9 @@ JKERN_TARGET int ConvertBgrAvx2(const uint8_t* y, const uint8_t* cb, const uint8
   return x;
 }
 
-JKERN_TARGET int SplitBgrAvx2(const uint8_t* bgr, uint8_t* r, uint8_t* g, uint8_t* b, int width) {
-  __m128i mask[3][3];
-  for (int c = 0; c < 3; ++c) {
-    for (int m = 0; m < 3; ++m) mask[c][m] = _mm_load_si128(reinterpret_cast<const __m128i*>(kDeinterleave.mask[c][m]));
-  }
-  uint8_t* const planes[3] = {b, g, r};
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const __m128i v[3] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x + 16)),
-                          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 3 * x + 32))};
-    for (int c = 0; c < 3; ++c) {
-      const __m128i plane = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(v[0], mask[c][0]), _mm_shuffle_epi8(v[1], mask[c][1])),
-                                         _mm_shuffle_epi8(v[2], mask[c][2]));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(planes[c] + x), plane);
-    }
-  }
-  return x;
-}
-
-JKERN_TARGET void FdctAvx2(const int32_t* in, int32_t* out) {
-  __m256i rows[8], cols[8], w[8];
-  // The samples with two extra bits.
-  for (int r = 0; r < 8; ++r)
-    rows[r] = _mm256_slli_epi32(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(in + 8 * r)), 2);
-  Transpose(rows, cols);
-  ForwardPass(cols, w);
-  Transpose(w, rows);
-  ForwardPass(rows, w);
-  const __m256i round = _mm256_set1_epi32(8);
-  for (int r = 0; r < 8; ++r) {
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 8 * r), _mm256_srai_epi32(_mm256_add_epi32(w[r], round), 4));
-  }
-}
-
-JKERN_TARGET uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) {
-  const __m256i limit = _mm256_set1_epi32(0xFFFF);
-  const __m256i zero = _mm256_setzero_si256();
-  const __m256i high = _mm256_set1_epi64x(static_cast<int64_t>(0xFFFFFFFF00000000ull));
-  uint64_t nonzero = 0;
-  for (int k = 0; k < 64; k += 8) {
-    const __m256i c = _mm256_i32gather_epi32(coef, Load(d.natural + k), 4);
-    const __m256i x = _mm256_min_epu32(_mm256_abs_epi32(c), limit);
-    const __m256i recip = Load(d.reciprocal + k);
-    // The high halves of x times the reciprocal: even lanes, then odd ones.
-    const __m256i even = _mm256_srli_epi64(_mm256_mul_epu32(x, recip), 32);
-    const __m256i odd = _mm256_and_si256(_mm256_mul_epu32(_mm256_srli_epi64(x, 32), _mm256_srli_epi64(recip, 32)), high);
-    const __m256i byRecip = _mm256_or_si256(even, odd);
-    const __m256i byShifts = _mm256_add_epi32(_mm256_srlv_epi32(x, Load(d.shiftA + k)), _mm256_srlv_epi32(x, Load(d.shiftB + k)));
-    const __m256i v = _mm256_blendv_epi8(byRecip, byShifts, _mm256_cmpeq_epi32(recip, zero));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zz + k), _mm256_sign_epi32(v, c));
-    const int zeros = _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v, zero)));
-    nonzero |= static_cast<uint64_t>(~zeros & 0xFF) << k;
-  }
-  return nonzero;
-}
-
 #else
 
 bool HaveAvx2() { return false; }
-
-void FdctAvx2(const int32_t* in, int32_t* out) { JEncoder::Fdct(in, out); }
-
-int SplitBgrAvx2(const uint8_t*, uint8_t*, uint8_t*, uint8_t*, int) { return 0; }
-
-uint64_t QuantizeAvx2(const int32_t* coef, const Divisors& d, int32_t* zz) { return QuantizeBase(coef, d, zz); }
 
 void IdctAvx2(const int32_t* in, uint8_t* out, int stride) { IdctBase(in, out, stride); }
 

@@ -78,41 +78,6 @@ std::vector<uint8_t> Encode(const Planes& planes, int level, bool wide) {
 
 }  // namespace
 
-TEST(JKernelsTest, WideAndPortableForwardTransformAndQuantisationAgree) {
-  if (!jkern::HaveAvx2()) GTEST_SKIP() << "no AVX2 on this processor";
-  uint32_t seed = 11;
-  auto next = [&seed](uint32_t range) {
-    seed = seed * 1103515245 + 12345;
-    return static_cast<int>((seed >> 4) % range);
-  };
-  // Divisors of every form: two shifts, one shift (the second 31), a reciprocal.
-  jkern::Divisors d{};
-  for (int k = 0; k < 64; ++k) {
-    d.natural[k] = (k * 29 + 3) % 64;
-    const int form = next(3);
-    const int a = next(8), b = a + 1 + next(8);
-    d.shiftA[k] = form == 2 ? 0 : a;
-    d.shiftB[k] = form == 0 ? b : 31;
-    const uint32_t q = 1 + static_cast<uint32_t>(next(255));
-    d.reciprocal[k] = form == 2 ? static_cast<uint32_t>(((uint64_t{1} << 32) + q - 1) / q) : 0;
-  }
-  for (int round = 0; round < 3000; ++round) {
-    SCOPED_TRACE(round);
-    int32_t samples[64], coefA[64], coefB[64];
-    const int span = round % 3 == 0 ? 256 : round % 3 == 1 ? 9 : 2;
-    for (int i = 0; i < 64; ++i) samples[i] = round % 7 == 0 ? (next(2) ? 127 : -128) : next(span) - span / 2;
-    JEncoder::Fdct(samples, coefA);
-    jkern::FdctAvx2(samples, coefB);
-    ASSERT_EQ(0, std::memcmp(coefA, coefB, sizeof coefA));
-    // Magnitudes past the 16-bit limit are held there by both.
-    int32_t coef[64];
-    for (int i = 0; i < 64; ++i) coef[i] = round % 5 == 0 ? next(400001) - 200000 : coefA[i];
-    int32_t zzA[64], zzB[64];
-    EXPECT_EQ(jkern::QuantizeBase(coef, d, zzA), jkern::QuantizeAvx2(coef, d, zzB));
-    ASSERT_EQ(0, std::memcmp(zzA, zzB, sizeof zzA));
-  }
-}
-
 // The encoding of a made picture at each level, by either kernel set, as before
 // the wide kernels came (size and FNV-1a of the file).
 TEST(JKernelsTest, MadePictureEncodesToTheBytesOfBefore) {
