@@ -58,6 +58,7 @@ class CompoundLoader {
 
  private:
   int64_t ReadAt(int64_t offset, uint8_t* out, int64_t n);
+  int64_t ReadInto(int64_t offset, uint8_t* out, int64_t n);
   int64_t ReadSector(uint32_t s, uint8_t* out) { return ReadAt((static_cast<int64_t>(s) + 1) * kSector, out, kSector); }
   ByteCursor Header() const { return ByteCursor(header_, kSector); }
   uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kSpecialMark; }
@@ -87,11 +88,17 @@ class CompoundLoader {
 // A chain's sectors mostly follow one another, so small reads are served from a
 // window of the file read ahead, not by a seek and a read each.
 int64_t CompoundLoader::ReadAt(int64_t offset, uint8_t* out, int64_t n) {
-  std::memset(out, 0, static_cast<size_t>(n));
-  if (offset < 0 || offset >= call_.fileLength) return 0;
+  const int64_t got = ReadInto(offset, out, n);
+  if (got < n) std::memset(out + got, 0, static_cast<size_t>(n - got));
+  return got;
+}
+
+// ReadAt without the zeros: the bytes read into out (0 to n).
+int64_t CompoundLoader::ReadInto(int64_t offset, uint8_t* out, int64_t n) {
+  if (n <= 0 || offset < 0 || offset >= call_.fileLength) return 0;
   if (n > static_cast<int64_t>(window_.size())) {
     if (call_.file.Seek(offset, plat::File::Origin::Begin) != offset) return 0;
-    return std::max<int64_t>(call_.file.Read(out, n), 0);
+    return std::clamp<int64_t>(call_.file.Read(out, n), 0, n);
   }
   if (offset < windowAt_ || offset + n > windowAt_ + windowLength_) {
     windowAt_ = offset;
