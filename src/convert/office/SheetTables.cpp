@@ -30,12 +30,13 @@ void SheetTables::Gather(const int* entries, int count, char* out, int stride, i
   count = std::clamp(count, 0, kGatherMax);
   const int limit = std::min({charLimit_, stride, most});
   const size_t step = static_cast<size_t>(call_.cellRows);
+  const int aheadPlanes = std::min(kQuickPlanes, limit);  // planes that exist: limit is below cellChars
   for (int j = 0; j < count; ++j) {
     // The planes' lines of an entry a few ahead are asked for early, when it starts
     // a new run of 32 entries: the plane streams are more than the processor follows.
     if (j + kAhead < count && Valid(entries[j + kAhead]) && entries[j + kAhead] / 32 != entries[j + kAhead - 1] / 32) {
       const char* ahead = call_.Cell(0, entries[j + kAhead]);
-      for (int k = 0; k <= kQuickPlanes; ++k) __builtin_prefetch(ahead + static_cast<size_t>(k) * step);
+      for (int k = 0; k <= aheadPlanes; ++k) __builtin_prefetch(ahead + static_cast<size_t>(k) * step);
     }
     int n = 0;
     bool lineBreak = false;
