@@ -106,9 +106,52 @@ int WideToCp932Counted(const char16_t* src, int srcLen, char* dst, int dstCap) {
   return written;
 }
 
+// The code of the unit at src[i] ('?' for an unmappable one, a surrogate pair or
+// a lone surrogate), moving i past a pair's first half.
+uint16_t CodeAt(const char16_t* src, int srcLen, int& i) {
+  const char16_t ch = src[i];
+  if (static_cast<char16_t>(ch - 0xD800) >= 0x800) [[likely]] {
+    const uint16_t code = cp932::kEncode[ch];  // 0 for U+0000 too
+    return code == 0 && ch != 0 ? uint16_t{'?'} : code;
+  }
+  if (IsHighSurrogate(ch) && i + 1 < srcLen && IsLowSurrogate(src[i + 1])) ++i;
+  return '?';
+}
+
+// WideToCp932 with room for two bytes a unit, so that no character needs a room
+// check: each stores both bytes of its code and moves on by one or two, the next
+// character overwriting a one-byte code's spare. The last unit goes one byte at a
+// time, so nothing is written past the result.
+int WideToCp932Roomy(const char16_t* src, int srcLen, char* dst) {
+  char* out = dst;
+  const bool asciiKept = cp932::kAsciiKept;
+  int i = 0;
+  for (; i < srcLen - 1; ++i) {
+    const char16_t ch = src[i];
+    if (asciiKept && static_cast<char16_t>(ch - 1) < 0x7F) {
+      *out++ = static_cast<char>(ch);
+      continue;
+    }
+    const uint16_t code = CodeAt(src, srcLen, i);
+    const bool two = code >= 0x100;
+    out[0] = static_cast<char>(two ? code >> 8 : code);
+    out[1] = static_cast<char>(code & 0xFF);
+    out += two ? 2 : 1;
+  }
+  for (; i < srcLen; ++i) {
+    const uint16_t code = CodeAt(src, srcLen, i);
+    if (code >= 0x100) *out++ = static_cast<char>(code >> 8);
+    *out++ = static_cast<char>(code & 0xFF);
+  }
+  return static_cast<int>(out - dst);
+}
+
 }  // namespace
 
 int WideToCp932(const char16_t* src, int srcLen, char* dst, int dstCap) {
+  if (srcLen >= 0 && dstCap > 0 && static_cast<int64_t>(dstCap) >= 2 * static_cast<int64_t>(srcLen)) {
+    return WideToCp932Roomy(src, srcLen, dst);
+  }
   if (srcLen >= 0 && dstCap > 0) return WideToCp932Counted(src, srcLen, dst, dstCap);
   const bool untilNul = srcLen < 0;
   int written = 0;

@@ -8,6 +8,7 @@
 // only while the list has them; the output stops 1,000 bytes before the volume.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ constexpr int kAreaWidth = 505;
 constexpr int kMaxEdge = 400;
 constexpr int kSlotWidth = 100;
 constexpr int kMaxSlot = 999;
+
+// Whether any of the eight bytes at p is below n (n at most 128): the scans step
+// over ordinary text a word at a time and look byte by byte only inside a word that
+// holds a control byte.
+template <uint8_t n>
+bool AnyBelow(const uint8_t* p) {
+  static_assert(n > 0 && n <= 128);
+  uint64_t w;
+  std::memcpy(&w, p, 8);
+  constexpr uint64_t kOnes = 0x0101010101010101ULL;
+  return ((w - kOnes * n) & ~w & kOnes * 0x80) != 0;
+}
 
 class GridRenderer {
  public:
@@ -83,13 +96,24 @@ void GridRenderer::Frame(int cells) {
 }
 
 void GridRenderer::WriteLine() {
+  // Bytes shown otherwise: 0 and 1 (picture anchors), 8, 11, 19, 20 and 21, all below 22.
+  auto special = [](uint8_t b) { return b <= 1 || b == 8 || b == 11 || (b >= 19 && b <= 21); };
+  const auto* bytes = reinterpret_cast<const uint8_t*>(line_.data());
+  auto nextSpecial = [&](size_t j) {
+    while (j + 8 <= line_.size() && !AnyBelow<22>(bytes + j)) j += 8;
+    while (j < line_.size() && !special(bytes[j])) ++j;
+    return j;
+  };
+  // A line without such bytes goes out as it stands.
+  if (nextSpecial(0) == line_.size()) {
+    out_.Append(line_);
+    line_.clear();
+    return;
+  }
   std::string text;
   text.reserve(line_.size() + 16);
-  // Bytes shown otherwise: 0 and 1 (picture anchors), 8, 11, 19, 20 and 21.
-  auto special = [](uint8_t b) { return b <= 1 || b == 8 || b == 11 || (b >= 19 && b <= 21); };
   for (size_t i = 0; i < line_.size(); ++i) {
-    size_t j = i;
-    while (j < line_.size() && !special(static_cast<uint8_t>(line_[j]))) ++j;
+    const size_t j = nextSpecial(i);
     text.append(line_, i, j - i);
     if (j == line_.size()) break;
     i = j;
@@ -227,6 +251,8 @@ int GridRenderer::Render(const WordGrid& grid, int64_t last) {
     if (index < stored && line_.size() + 1 < kLongLine) {
       const int64_t most = std::min<int64_t>(stored - index, static_cast<int64_t>(kLongLine - 1 - line_.size()));
       int64_t n = 0;
+      // Line ends and the marks 0 to 7 are all below 14.
+      while (n + 8 <= most && !AnyBelow<14>(grid.bytes + index + n)) n += 8;
       while (n < most) {
         const uint8_t x = grid.bytes[index + n];
         if (x <= 7 || x == '\r' || x == '\n') break;
