@@ -120,13 +120,14 @@ uint16_t CodeAt(const char16_t* src, int srcLen, int& i) {
 
 // WideToCp932 with room for two bytes a unit, so that no character needs a room
 // check: each stores both bytes of its code and moves on by one or two, the next
-// character overwriting a one-byte code's spare. The last unit goes one byte at a
-// time, so nothing is written past the result.
+// character overwriting a one-byte code's spare. The last two units go one byte at
+// a time (a surrogate pair there would be the last character), so nothing is
+// written past the result.
 int WideToCp932Roomy(const char16_t* src, int srcLen, char* dst) {
   char* out = dst;
   const bool asciiKept = cp932::kAsciiKept;
   int i = 0;
-  for (; i < srcLen - 1; ++i) {
+  for (; i < srcLen - 2; ++i) {
     const char16_t ch = src[i];
     if (asciiKept && static_cast<char16_t>(ch - 1) < 0x7F) {
       *out++ = static_cast<char>(ch);

@@ -2,7 +2,10 @@
 // conversion semantics the callers rely on.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <iterator>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -147,6 +150,43 @@ TEST(Codepage, WideToCp932CountedMatchesCharacterByCharacter) {
       EXPECT_EQ(plat::WideToCp932(text.data(), length, out, static_cast<int>(expected.size())),
                 static_cast<int>(expected.size()));
     }
+  }
+}
+
+// With room for two bytes a unit, each character stores two bytes and the next one
+// overwrites a single byte's spare: on random mixes the result must be the
+// character-by-character one, in a heap block of exactly that room (the sanitizer
+// sees a store past it), with every byte after the result left as it was.
+TEST(Codepage, WideToCp932WithRoomLeavesNothingPastTheResult) {
+  const char16_t pool[] = {u'a', u' ', u'\u65E5', u'\u00E9', 0, 0xD83D, 0xDE00, 0xDC00, u'\uFF71', u'\u007F', u'\u20AC'};
+  uint32_t seed = 7;
+  for (int round = 0; round < 300; ++round) {
+    seed = seed * 1103515245u + 12345u;
+    const size_t length = 1 + (seed >> 16) % 24;
+    std::u16string text;
+    for (size_t i = 0; i < length; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      text += pool[(seed >> 16) % std::size(pool)];
+    }
+    std::string expected;
+    for (size_t i = 0; i < text.size(); ++i) {
+      const char16_t ch = text[i];
+      if (ch >= 0xD800 && ch <= 0xDFFF) {
+        if (ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+        expected += '?';
+        continue;
+      }
+      char one[2];
+      expected.append(one, static_cast<size_t>(plat::WideCharToCp932(ch, one)));
+    }
+    const size_t room = 2 * text.size();
+    auto out = std::make_unique<char[]>(room);
+    std::memset(out.get(), 'Z', room);
+    const int n = plat::WideToCp932(text.data(), static_cast<int>(text.size()), out.get(), static_cast<int>(room));
+    ASSERT_EQ(n, static_cast<int>(expected.size())) << "round " << round;
+    EXPECT_EQ(std::string(out.get(), expected.size()), expected) << "round " << round;
+    EXPECT_EQ(std::string(out.get() + n, room - static_cast<size_t>(n)), std::string(room - static_cast<size_t>(n), 'Z'))
+        << "round " << round;
   }
 }
 
