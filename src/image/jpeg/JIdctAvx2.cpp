@@ -102,8 +102,10 @@ JIDCT_TARGET inline Eight Half(const Eight& x, __m256i bias, const Splat* k) {
   return Fan(Add(t, u0), Add(t, u1), Sub(t, u1), Sub(t, u0), r0, r3, q0, q3, k);
 }
 
-// out.v(c) lane r = in.v(r) lane c.
-JIDCT_TARGET inline Eight Transpose(const Eight& in) {
+// out.v(c) lane r = in.v(r) lane c. With kLowLanes, lanes 4 to 7 of every input are
+// zero, so outputs 4 to 7 are zero and are not computed.
+template <bool kLowLanes>
+JIDCT_TARGET inline Eight TransposeLanes(const Eight& in) {
   const __m256i t0 = _mm256_unpacklo_epi32(in.v0, in.v1), t1 = _mm256_unpackhi_epi32(in.v0, in.v1);
   const __m256i t2 = _mm256_unpacklo_epi32(in.v2, in.v3), t3 = _mm256_unpackhi_epi32(in.v2, in.v3);
   const __m256i t4 = _mm256_unpacklo_epi32(in.v4, in.v5), t5 = _mm256_unpackhi_epi32(in.v4, in.v5);
@@ -112,31 +114,21 @@ JIDCT_TARGET inline Eight Transpose(const Eight& in) {
   const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
   const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
   const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
-  return {_mm256_permute2x128_si256(u0, u4, 0x20), _mm256_permute2x128_si256(u1, u5, 0x20),
-          _mm256_permute2x128_si256(u2, u6, 0x20), _mm256_permute2x128_si256(u3, u7, 0x20),
-          _mm256_permute2x128_si256(u0, u4, 0x31), _mm256_permute2x128_si256(u1, u5, 0x31),
-          _mm256_permute2x128_si256(u2, u6, 0x31), _mm256_permute2x128_si256(u3, u7, 0x31)};
-}
-
-// The same where lanes 4 to 7 of every input are zero: outputs 4 to 7 are zero.
-JIDCT_TARGET inline Eight TransposeUpper(const Eight& in) {
-  const __m256i t0 = _mm256_unpacklo_epi32(in.v0, in.v1), t1 = _mm256_unpackhi_epi32(in.v0, in.v1);
-  const __m256i t2 = _mm256_unpacklo_epi32(in.v2, in.v3), t3 = _mm256_unpackhi_epi32(in.v2, in.v3);
-  const __m256i t4 = _mm256_unpacklo_epi32(in.v4, in.v5), t5 = _mm256_unpackhi_epi32(in.v4, in.v5);
-  const __m256i t6 = _mm256_unpacklo_epi32(in.v6, in.v7), t7 = _mm256_unpackhi_epi32(in.v6, in.v7);
-  const __m256i u0 = _mm256_unpacklo_epi64(t0, t2), u1 = _mm256_unpackhi_epi64(t0, t2);
-  const __m256i u2 = _mm256_unpacklo_epi64(t1, t3), u3 = _mm256_unpackhi_epi64(t1, t3);
-  const __m256i u4 = _mm256_unpacklo_epi64(t4, t6), u5 = _mm256_unpackhi_epi64(t4, t6);
-  const __m256i u6 = _mm256_unpacklo_epi64(t5, t7), u7 = _mm256_unpackhi_epi64(t5, t7);
-  const __m256i zero = _mm256_setzero_si256();
-  return {_mm256_permute2x128_si256(u0, u4, 0x20),
-          _mm256_permute2x128_si256(u1, u5, 0x20),
-          _mm256_permute2x128_si256(u2, u6, 0x20),
-          _mm256_permute2x128_si256(u3, u7, 0x20),
-          zero,
-          zero,
-          zero,
-          zero};
+  const __m256i low0 = _mm256_permute2x128_si256(u0, u4, 0x20), low1 = _mm256_permute2x128_si256(u1, u5, 0x20);
+  const __m256i low2 = _mm256_permute2x128_si256(u2, u6, 0x20), low3 = _mm256_permute2x128_si256(u3, u7, 0x20);
+  if constexpr (kLowLanes) {
+    const __m256i zero = _mm256_setzero_si256();
+    return {low0, low1, low2, low3, zero, zero, zero, zero};
+  } else {
+    return {low0,
+            low1,
+            low2,
+            low3,
+            _mm256_permute2x128_si256(u0, u4, 0x31),
+            _mm256_permute2x128_si256(u1, u5, 0x31),
+            _mm256_permute2x128_si256(u2, u6, 0x31),
+            _mm256_permute2x128_si256(u3, u7, 0x31)};
+  }
 }
 
 JIDCT_TARGET inline void StoreHigh(uint8_t* at, __m128i v) {
@@ -193,8 +185,8 @@ JIDCT_TARGET void IdctAvx2Columns(int32_t* in, uint8_t* out, int stride) {
   // times the samples and two bits are extra: divide by 16 with rounding, with the
   // level shift.
   const __m256i bias = _mm256_set1_epi32((128 << 4) + 8);
-  if (lowerZero) Store(Half<9>(TransposeUpper(w), bias, k), out, stride);
-  else Store(Full<9>(Transpose(w), bias, k), out, stride);
+  if (lowerZero) Store(Half<9>(TransposeLanes<true>(w), bias, k), out, stride);
+  else Store(Full<9>(TransposeLanes<false>(w), bias, k), out, stride);
 }
 
 #else

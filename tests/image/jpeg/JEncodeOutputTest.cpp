@@ -20,12 +20,6 @@ using namespace jpegtest;
 
 namespace {
 
-uint64_t Fnv(const uint8_t* p, size_t n) {
-  uint64_t h = 1469598103934665603ull;
-  for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  return h;
-}
-
 // A bottom-up 24-bit DIB of one of three made pictures: 0 smooth gradients with
 // edges and a little noise, 1 noise over every byte, 2 hard saturated stripes and
 // checks (the largest coefficients, many 0xFF bytes in the scan).
@@ -64,18 +58,7 @@ int DibStride(int w) { return (w * 3 + 3) / 4 * 4; }
 std::vector<uint8_t> EncodeRows(const std::vector<uint8_t>& bits, int w, int h, int level, bool wide) {
   const int64_t stride = DibStride(w);
   JEncoder e(JBgrRows{bits.data() + (h - 1) * stride, -stride});
-  e.SetWideKernels(wide);
-  JEncodeParams params;
-  params.width = w;
-  params.height = h;
-  params.comment = "JPEG by Pelnor";
-  params.units = 1;
-  params.xDensity = params.yDensity = 96;
-  e.SetParams(params);
-  e.SetQuality(level);
-  if (e.Encode() != 0) return {};
-  const auto out = e.GetOutput();
-  return std::vector<uint8_t>(out.begin(), out.end());
+  return EncodeAt(e, w, h, level, wide, true);
 }
 
 std::vector<uint8_t> EncodePlanes(const std::vector<uint8_t>& bits, int w, int h, int level, bool wide) {
@@ -87,18 +70,7 @@ std::vector<uint8_t> EncodePlanes(const std::vector<uint8_t>& bits, int w, int h
     }
   }
   JEncoder e(planes[0].data(), planes[1].data(), planes[2].data());
-  e.SetWideKernels(wide);
-  JEncodeParams params;
-  params.width = w;
-  params.height = h;
-  params.comment = "JPEG by Pelnor";
-  params.units = 1;
-  params.xDensity = params.yDensity = 96;
-  e.SetParams(params);
-  e.SetQuality(level);
-  if (e.Encode() != 0) return {};
-  const auto out = e.GetOutput();
-  return std::vector<uint8_t>(out.begin(), out.end());
+  return EncodeAt(e, w, h, level, wide, true);
 }
 
 // What the old writer did: bits into bytes one at a time, a 0x00 after each 0xFF,
@@ -198,7 +170,7 @@ TEST(JEncodeOutputTest, MadePicturesEncodeToTheBytesOfBefore) {
     std::vector<uint8_t> file;
     ASSERT_EQ(EncodeJpegFromDib24(bits.data(), static_cast<int64_t>(bits.size()), k.w, k.h, k.level, file, nullptr), 0);
     ASSERT_EQ(file.size(), k.size);
-    EXPECT_EQ(Fnv(file.data(), file.size()), k.hash);
+    EXPECT_EQ(Fnv1a(file.data(), file.size()), k.hash);
     for (const bool wide : {true, false}) {
       EXPECT_TRUE(EncodeRows(bits, k.w, k.h, k.level, wide) == file) << (wide ? "wide rows" : "portable rows");
       EXPECT_TRUE(EncodePlanes(bits, k.w, k.h, k.level, wide) == file) << (wide ? "wide planes" : "portable planes");

@@ -17,14 +17,6 @@ using namespace jpegtest;
 
 namespace {
 
-struct Fnv {
-  uint64_t h = 1469598103934665603ull;
-  void Add(const void* data, size_t n) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
-  }
-};
-
 // Result, DIB block (3 spare bytes) and error text of one decoding.
 uint64_t Digest(const std::string& file, bool wide) {
   JDecoder d;

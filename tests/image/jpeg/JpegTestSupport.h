@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "image/jpeg/JEncoder.h"
 #include "support/TestEnv.h"
 
 namespace jpegtest {
@@ -106,5 +107,40 @@ inline std::string RunTool(const std::string& command) {
 }
 
 inline std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+// FNV-1a, for the stored digests of earlier outputs: Add() for several parts, or
+// Fnv1a() of one buffer.
+struct Fnv {
+  uint64_t h = 1469598103934665603ull;
+  void Add(const void* data, size_t n) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 1099511628211ull;
+  }
+};
+
+inline uint64_t Fnv1a(const uint8_t* p, size_t n) {
+  Fnv f;
+  f.Add(p, n);
+  return f.h;
+}
+
+// The encoder's file at a level by the wide or portable kernels; with `dibFields`
+// the comment, units and density the picture road writes.
+inline std::vector<uint8_t> EncodeAt(JEncoder& e, int w, int h, int level, bool wide, bool dibFields) {
+  e.SetWideKernels(wide);
+  JEncodeParams params;
+  params.width = w;
+  params.height = h;
+  if (dibFields) {
+    params.comment = "JPEG by Pelnor";
+    params.units = 1;
+    params.xDensity = params.yDensity = 96;
+  }
+  e.SetParams(params);
+  e.SetQuality(level);
+  if (e.Encode() != 0) return {};
+  const auto out = e.GetOutput();
+  return std::vector<uint8_t>(out.begin(), out.end());
+}
 
 }  // namespace jpegtest
