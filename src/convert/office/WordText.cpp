@@ -19,6 +19,7 @@
 #include "convert/office/CompoundStreams.h"
 #include "convert/office/RawImage.h"
 #include "convert/office/WordGrid.h"
+#include "convert/office/WordPairScan.h"
 #include "convert/office/WordText.h"
 #include "platform/CodePage.h"
 #include "platform/Files.h"
@@ -279,16 +280,7 @@ bool Word97Road::PlainPairs() {
                             pos_ + static_cast<int64_t>(kLineBytes) - static_cast<int64_t>(line_.size()) - 2});
   if (pieceCount_ > 0) limit = std::min(limit, pos_ + remaining_ - 1);
   const uint8_t* bytes = img_.Data();  // [pos, pos + 2) lies inside: limit <= rawEnd_ - 1
-  int64_t pos = pos_;
-  while (pos < limit) {
-    const uint8_t c = bytes[pos], h = bytes[pos + 1];
-    if (h == 0) {
-      if (c < 0x20 || c >= 0x80 || img_.PeekU8(pos + 2) == 0) break;
-    } else if (h == 0x20 || h == 0xF0 || (c == 0x10 && h == 0x10)) {
-      break;
-    }
-    pos += 2;
-  }
+  const int64_t pos = OrdinaryPairsEnd(bytes, pos_, limit, img_.Size());
   if (pos == pos_) return false;
   // The pairs go into the line as they stand in the image.
   line_.insert(line_.end(), bytes + pos_, bytes + pos);
