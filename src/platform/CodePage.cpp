@@ -5,6 +5,10 @@
 
 #include "platform/Cp932Tables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace plat {
 namespace {
 
@@ -128,6 +132,22 @@ int WideToCp932Roomy(const char16_t* src, int srcLen, char* dst) {
   const bool asciiKept = cp932::kAsciiKept;
   int i = 0;
   for (; i < srcLen - 2; ++i) {
+#if defined(__SSE2__)
+    // Eight units at a time, their bytes stored whole and the place moved past the
+    // ASCII ones only; sixteen units or more follow, so their bytes cover any spare.
+    if (asciiKept && i + 24 <= srcLen) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_setzero_si128()), _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+      const int run = std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(ascii))) / 2;
+      out += run;
+      i += run;
+      if (run == 8) {
+        --i;
+        continue;
+      }
+    }
+#endif
     const char16_t ch = src[i];
     if (asciiKept && static_cast<char16_t>(ch - 1) < 0x7F) {
       *out++ = static_cast<char>(ch);
