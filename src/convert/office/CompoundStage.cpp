@@ -314,8 +314,26 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
   const int64_t most = src.size > 0 ? (src.size + kSector - 1) / kSector : doc_.m_nCfbSectorCount + 1;
   uint32_t s = static_cast<uint32_t>(src.position / kSector - 1);
   int64_t w = at;
+  // Sectors that follow one another in the file, as a chain's mostly do, are read
+  // together straight into the stream image: runLength bytes from file offset
+  // runFrom to image offset runTo.
+  int64_t runFrom = 0, runTo = at, runLength = 0;
+  auto flush = [&] {
+    if (runLength > 0) ReadAt(runFrom, doc_.m_pRawData + runTo, runLength);
+    runLength = 0;
+  };
   for (int64_t copied = 0;; ++copied) {
-    const int64_t got = ReadSector(s, doc_.m_pRawData + w);
+    const int64_t offset = (static_cast<int64_t>(s) + 1) * kSector;
+    if (runLength > 0 && runFrom + runLength == offset) {
+      runLength += kSector;
+    } else {
+      flush();
+      runFrom = offset;
+      runTo = w;
+      runLength = kSector;
+    }
+    // The bytes a read of this sector gives: the file's, at most a sector.
+    const int64_t got = std::clamp<int64_t>(call_.fileLength - offset, 0, kSector);
     uint32_t next = Next(s);
     if (next > static_cast<uint32_t>(doc_.m_nCfbSectorCount) && (static_cast<int64_t>(s) + 1) * kSector < 4096) next = s + 1;
     w += kSector;
@@ -330,6 +348,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
     }
     s = next;
   }
+  flush();
   return w;
 }
 

@@ -44,12 +44,15 @@ void SheetTables::Gather(const int* entries, int count, char* out, int stride, i
       const char* byte = call_.Cell(1, entries[j]);
       char* slot = out + static_cast<size_t>(j) * static_cast<size_t>(stride);
       if (limit >= kQuickPlanes) {
-        char quick[16] = {};  // a NUL after the planes read
-        for (int k = 0; k < kQuickPlanes; ++k) quick[k] = byte[static_cast<size_t>(k) * step];
-        std::memcpy(slot, quick, kQuickPlanes);
-        uint64_t low, high;
-        std::memcpy(&low, quick, 8);
-        std::memcpy(&high, quick + 8, 8);
+        // The planes' bytes put together into two words (the high word's top four
+        // bytes zero: a NUL after the planes read), then stored at once.
+        uint64_t low = 0, high = 0;
+        for (int k = 0; k < 8; ++k) low |= static_cast<uint64_t>(static_cast<uint8_t>(byte[static_cast<size_t>(k) * step])) << (8 * k);
+        for (int k = 0; k < kQuickPlanes - 8; ++k) {
+          high |= static_cast<uint64_t>(static_cast<uint8_t>(byte[static_cast<size_t>(k + 8) * step])) << (8 * k);
+        }
+        std::memcpy(slot, &low, 8);
+        std::memcpy(slot + 8, &high, kQuickPlanes - 8);
         const int lowEnd = std::countr_zero(ZeroBytes(low)) / 8;
         n = lowEnd < 8 ? lowEnd : 8 + std::countr_zero(ZeroBytes(high)) / 8;
         const uint64_t breaksLow = ZeroBytes(low ^ (kOnes * 0x0B)) & LowBytes(n);

@@ -144,6 +144,40 @@ TEST_F(CompoundStageTest, TruncationsAtSectorBoundariesNeverReadPastTheFile) {
   }
 }
 
+// Sectors that follow one another in the file are read together: a chain that jumps
+// forward and back must still be gathered in chain order, each run in its place.
+TEST_F(CompoundStageTest, ChainOutOfFileOrderIsGatheredInChainOrder) {
+  std::string data;
+  for (int k = 0; k < 12; ++k) data += std::string(512, static_cast<char>('a' + k));
+  std::string image = cfbimage::Build({{"Workbook", data}});  // sectors 2 to 13
+  const std::vector<uint32_t> chain = {2, 3, 4, 9, 10, 5, 6, 7, 8, 13, 11, 12};
+  for (size_t k = 0; k < chain.size(); ++k) {
+    image.replace(cfbimage::SectorAt(chain[k]), 512, data, k * 512, 512);
+    cfbimage::Put32(image, cfbimage::SectorAt(0) + chain[k] * 4,
+                    k + 1 < chain.size() ? chain[k + 1] : 0xFFFFFFFEu);
+  }
+  EXPECT_FALSE(Stage(WriteFile("chain.xls", image)));
+  ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+  EXPECT_EQ(Slot(0, data.size()), data);
+}
+
+// A file that ends inside a stream's sector: the stream holds the file's bytes up to
+// its end and zeros after them, as far as the sector goes.
+TEST_F(CompoundStageTest, FileEndingInsideASectorLeavesZerosAfterItsBytes) {
+  std::string data;
+  for (int k = 0; k < 80; ++k) data += std::string(512, static_cast<char>('A' + k % 26));
+  const std::string good = cfbimage::Build({{"Workbook", data}});
+  for (size_t cut : {cfbimage::SectorAt(40) + 100, cfbimage::SectorAt(81) - 1}) {
+    SCOPED_TRACE(cut);
+    EXPECT_FALSE(Stage(WriteFile("cut.xls", good.substr(0, cut))));
+    ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+    const size_t kept = cut - cfbimage::SectorAt(2);
+    const size_t sector = (kept + 511) / 512 * 512;
+    std::string expected = data.substr(0, kept) + std::string(sector - kept, '\0');
+    EXPECT_EQ(Slot(0, sector), expected);
+  }
+}
+
 TEST_F(CompoundStageTest, EarlyWorksheetGetsALinearChainAndNoDirectory) {
   EXPECT_FALSE(Stage(WriteFile("old.xls", std::string("\x09\x04\x06\x00", 4) + std::string(3000, 'x'))));
   EXPECT_EQ(doc_->m_nCfbChainOrigin, 2);
