@@ -5,6 +5,10 @@
 
 #include "platform/Cp932Tables.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace plat {
 namespace {
 
@@ -128,6 +132,22 @@ int WideToCp932Roomy(const char16_t* src, int srcLen, char* dst) {
   const bool asciiKept = cp932::kAsciiKept;
   int i = 0;
   for (; i < srcLen - 2; ++i) {
+#if defined(__SSE2__)
+    // Eight units at a time, their bytes stored whole and the place moved past the
+    // ASCII ones only; sixteen units or more follow, so their bytes cover any spare.
+    if (asciiKept && i + 24 <= srcLen) {
+      const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      const __m128i ascii = _mm_and_si128(_mm_cmpgt_epi16(units, _mm_setzero_si128()), _mm_cmplt_epi16(units, _mm_set1_epi16(0x80)));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(units, units));
+      const int run = std::countr_one(static_cast<unsigned>(_mm_movemask_epi8(ascii))) / 2;
+      out += run;
+      i += run;
+      if (run == 8) {
+        --i;
+        continue;
+      }
+    }
+#endif
     const char16_t ch = src[i];
     if (asciiKept && static_cast<char16_t>(ch - 1) < 0x7F) {
       *out++ = static_cast<char>(ch);
@@ -227,7 +247,35 @@ size_t Cp932ToUtf8Into(std::string_view text, char* out) {
   char* dst = out;
   const char* const src = text.data();
   const size_t n = text.size();
+  const auto& decode = cp932::kDecode;
   for (size_t i = 0; i < n;) {
+#if defined(__SSE2__)
+    // Sixteen bytes at a time the same way (sixteen bytes of input leave room for
+    // sixteen of output), then a double-byte character of three UTF-8 bytes at once.
+    if (i + 16 <= n) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), bytes);
+      const auto high = static_cast<unsigned>(_mm_movemask_epi8(bytes));
+      const size_t ascii = high == 0 ? 16 : static_cast<size_t>(std::countr_zero(high));
+      dst += ascii;
+      i += ascii;
+      if (ascii == 16) continue;
+      const auto lead = static_cast<uint8_t>(src[i]);
+      if (IsSjisLeadByte(lead) && i + 1 < n) {
+        const char16_t ch = decode[lead << 8 | static_cast<uint8_t>(src[i + 1])];
+        if (ch >= 0x800 && ch != kUnassigned) {
+          dst[0] = static_cast<char>(0xE0 | ch >> 12);
+          dst[1] = static_cast<char>(0x80 | (ch >> 6 & 0x3F));
+          dst[2] = static_cast<char>(0x80 | (ch & 0x3F));
+          dst += 3;
+          i += 2;
+          continue;
+        }
+      }
+      dst = PutUtf8(dst, DecodeAt(text, i));
+      continue;
+    }
+#endif
     // ASCII is copied as it is, eight bytes at a time where it can: a word is stored
     // whole (out has room for it: three bytes a byte) and the position moves past its
     // ASCII bytes only.

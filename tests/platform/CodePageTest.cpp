@@ -154,19 +154,22 @@ TEST(Codepage, WideToCp932CountedMatchesCharacterByCharacter) {
 }
 
 // With room for two bytes a unit, each character stores two bytes and the next one
-// overwrites a single byte's spare: on random mixes the result must be the
-// character-by-character one, in a heap block of exactly that room (the sanitizer
-// sees a store past it), with every byte after the result left as it was.
+// overwrites a single byte's spare (eight ASCII units store eight bytes at once): on
+// random mixes the result must be the character-by-character one, in a heap block of
+// exactly that room (the sanitizer sees a store past it), with every byte after the
+// result left as it was.
 TEST(Codepage, WideToCp932WithRoomLeavesNothingPastTheResult) {
   const char16_t pool[] = {u'a', u' ', u'\u65E5', u'\u00E9', 0, 0xD83D, 0xDE00, 0xDC00, u'\uFF71', u'\u007F', u'\u20AC'};
   uint32_t seed = 7;
-  for (int round = 0; round < 300; ++round) {
+  for (int round = 0; round < 600; ++round) {
     seed = seed * 1103515245u + 12345u;
-    const size_t length = 1 + (seed >> 16) % 24;
+    const size_t length = 1 + (seed >> 16) % 80;
+    // Runs of ASCII long enough for eight-unit steps, broken by the pool's others.
     std::u16string text;
     for (size_t i = 0; i < length; ++i) {
       seed = seed * 1103515245u + 12345u;
-      text += pool[(seed >> 16) % std::size(pool)];
+      const uint32_t pick = (seed >> 16) % (3 * std::size(pool));
+      text += pick < std::size(pool) ? pool[pick] : static_cast<char16_t>(u'!' + pick % 90);
     }
     std::string expected;
     for (size_t i = 0; i < text.size(); ++i) {

@@ -8,6 +8,7 @@
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
 #define JKERN_AVX2 1
+#include <cpuid.h>
 #include <immintrin.h>
 #endif
 
@@ -15,7 +16,20 @@ namespace jkern {
 
 #if defined(JKERN_AVX2)
 
-bool HaveAvx2() { return __builtin_cpu_supports("avx2"); }
+// The processor's AVX2 with the system saving the wide registers, asked once when a
+// codec first needs it: the compiler's own feature probe runs at every program start
+// and its processor queries trap to the hypervisor in a virtual machine.
+bool HaveAvx2() {
+  static const bool have = [] {
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & bit_OSXSAVE) || !(c & bit_AVX)) return false;
+    unsigned low = 0, high = 0;
+    __asm__("xgetbv" : "=a"(low), "=d"(high) : "c"(0));
+    if ((low & 6) != 6) return false;  // the XMM and YMM state
+    return __get_cpuid_count(7, 0, &a, &b, &c, &d) && (b & bit_AVX2) != 0;
+  }();
+  return have;
+}
 
 namespace {
 
