@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <span>
@@ -98,10 +99,20 @@ class ByteCursor {
 
   // Reads at an absolute offset that do not move the cursor; 0 outside the span.
   uint8_t PeekU8(int64_t at) const { return at >= 0 && at < size_ ? data_[at] : 0; }
-  uint16_t PeekU16LE(int64_t at) const { return static_cast<uint16_t>(PeekU8(at) | PeekU8(at + 1) << 8); }
+  // A value wholly inside the span is loaded at once; one at an end of it byte by byte.
+  uint16_t PeekU16LE(int64_t at) const {
+    if (Inside(at, 2)) return static_cast<uint16_t>(LoadLE(at, 2));
+    return static_cast<uint16_t>(PeekU8(at) | PeekU8(at + 1) << 8);
+  }
   uint32_t PeekU24LE(int64_t at) const { return PeekU16LE(at) | static_cast<uint32_t>(PeekU8(at + 2)) << 16; }
-  uint32_t PeekU32LE(int64_t at) const { return PeekU16LE(at) | static_cast<uint32_t>(PeekU16LE(at + 2)) << 16; }
-  uint64_t PeekU64LE(int64_t at) const { return PeekU32LE(at) | static_cast<uint64_t>(PeekU32LE(at + 4)) << 32; }
+  uint32_t PeekU32LE(int64_t at) const {
+    if (Inside(at, 4)) return static_cast<uint32_t>(LoadLE(at, 4));
+    return PeekU16LE(at) | static_cast<uint32_t>(PeekU16LE(at + 2)) << 16;
+  }
+  uint64_t PeekU64LE(int64_t at) const {
+    if (Inside(at, 8)) return LoadLE(at, 8);
+    return PeekU32LE(at) | static_cast<uint64_t>(PeekU32LE(at + 4)) << 32;
+  }
   uint16_t PeekU16BE(int64_t at) const { return static_cast<uint16_t>(PeekU8(at) << 8 | PeekU8(at + 1)); }
   uint32_t PeekU32BE(int64_t at) const { return static_cast<uint32_t>(PeekU16BE(at)) << 16 | PeekU16BE(at + 2); }
   // The bytes of [at, at + n) that lie inside the span (fewer, or none, at its end).
@@ -130,11 +141,28 @@ class ByteCursor {
       return 0;
     }
     uint64_t v = 0;
-    for (int i = 0; i < n; ++i) {
-      const uint64_t b = data_[pos_ + i];
-      v |= bigEndian ? b << (8 * (n - 1 - i)) : b << (8 * i);
+    if (!bigEndian && kLittleHost) {
+      v = LoadLE(pos_, n);
+    } else {
+      for (int i = 0; i < n; ++i) {
+        const uint64_t b = data_[pos_ + i];
+        v |= bigEndian ? b << (8 * (n - 1 - i)) : b << (8 * i);
+      }
     }
     pos_ += n;
+    return v;
+  }
+  static constexpr bool kLittleHost = std::endian::native == std::endian::little;
+  // [at, at + n) lies inside the span.
+  bool Inside(int64_t at, int64_t n) const { return at >= 0 && at <= size_ - n; }
+  // The n bytes (at most 8) at `at`, inside the span, as a little-endian number.
+  uint64_t LoadLE(int64_t at, int n) const {
+    uint64_t v = 0;
+    if constexpr (kLittleHost) {
+      std::memcpy(&v, data_ + at, static_cast<size_t>(n));
+    } else {
+      for (int i = 0; i < n; ++i) v |= static_cast<uint64_t>(data_[at + i]) << (8 * i);
+    }
     return v;
   }
 

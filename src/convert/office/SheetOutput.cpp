@@ -118,6 +118,7 @@ class SheetWriter {
   void MeasureColumns(const CellOrder& order, size_t from, size_t end, int columns);
   void WriteSheetHeading(int sheet, bool firstSheet);
   size_t GatherRow(const CellOrder& order, size_t from, size_t end, int columns);
+  bool WriteFittingRow(const CellOrder& order, size_t from, size_t rowEnd, int columns, int gap);
   void WriteRowGap(int gap);
   bool WriteSheetRows(const CellOrder& order, size_t from, size_t end, int columns);
   void WriteEnding(bool stopped);
@@ -520,6 +521,44 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
   return rowEnd;
 }
 
+// The usual row: every cell, each in a column of its own, fits its column on one
+// line (no cut, no in-cell break, no run into the next columns). Its line is the
+// sheet's blank line with the texts written in, as WriteRow makes it, written after
+// the gap before it. False, with nothing written, for any other row: GatherRow and
+// WriteRow lay it out. The row's texts are gathered (order positions from to rowEnd).
+bool SheetWriter::WriteFittingRow(const CellOrder& order, size_t from, size_t rowEnd, int columns, int gap) {
+  const int cut = std::max(t_.CharLimit() - 2, 1);
+  const size_t n = blankLine_.size();
+  if (line_.size() < n) line_.resize(n);
+  char* const start = line_.data();
+  std::memcpy(start, blankLine_.data(), n);
+  int previous = -1;
+  for (size_t m = from; m < rowEnd; ++m) {
+    const int c = std::min(t_.Column(order[m]), columns - 1);
+    if (c <= previous) return false;
+    previous = c;
+    const size_t slot = m - gatherAt_;
+    const int size = gatherLengths_[slot];
+    if (size == 0) continue;
+    if (gatherBreaks_[slot] != 0 || size > cut) return false;
+    const int width = widths_[c];
+    if (width <= 0) continue;
+    if (size > width) return false;
+    char* const text = gathered_.data() + slot * static_cast<size_t>(stride_);
+    if (text[0] == 0x1E || text[0] == 0x1F) text[0] = ' ';
+    char* const at = start + columnAt_[c];
+    const bool number = IsNumberCode(t_.Code(gatherEntries_[slot]));
+    std::memcpy(number ? at + (width - size) : at, text, static_cast<size_t>(size));
+  }
+  WriteRowGap(gap);
+  if (!Room(n)) {
+    outputFull_ = true;
+    return true;
+  }
+  doc_.ConvAppend(std::string_view(start, n));
+  return true;
+}
+
 // Empty rows between two written ones: up to nine as blank lines, more as one note.
 void SheetWriter::WriteRowGap(int gap) {
   if (gap >= 2 && gap <= 10) {
@@ -535,10 +574,15 @@ bool SheetWriter::WriteSheetRows(const CellOrder& order, size_t from, size_t end
   int prevRow = 0;
   for (size_t k = from; k < end && !outputFull_;) {
     const int row = t_.Row(order[k]);
-    const size_t m = GatherRow(order, k, end, columns);
-    WriteRowGap(row - prevRow);
+    size_t m = k;
+    while (m < end && t_.Row(order[m]) == row) ++m;
+    if (k < gatherAt_ || m > gatherEnd_) GatherTexts(k, std::max(m - k, std::min<size_t>(end - k, kGatherBlock)), order);
+    if (!WriteFittingRow(order, k, m, columns, row - prevRow)) {
+      m = GatherRow(order, k, end, columns);
+      WriteRowGap(row - prevRow);
+      WriteRow(columns);
+    }
     prevRow = row;
-    WriteRow(columns);
     // Progress, Esc and the skip keys every 256 cells of a large table.
     const int before = static_cast<int>(k), after = static_cast<int>(m);
     bool stopped = total > 1000 && before / 256 != after / 256 && PollKeys(after, total);

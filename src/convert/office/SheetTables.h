@@ -39,20 +39,27 @@ class SheetTables {
   // Pool entry i: widest line and text (cut to the cell limit, whole characters).
   void SetText(int i, int widest, std::string_view text) {
     if (!Valid(i)) return;
-    size_t n = 0;
-    // Plain ASCII, the usual case, is never cut inside a character.
-    const size_t plain = std::min(text.size(), static_cast<size_t>(charLimit_));
-    while (n < plain && static_cast<uint8_t>(text[n]) < 0x80) ++n;
-    while (n < text.size()) {
-      const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
-      if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
-      n += w;
-    }
     Byte(i, 0) = static_cast<char>(std::clamp(widest, 0, 255));
     // Byte k + 1 of the entry lies cellRows after byte k.
     char* byte = &Byte(i, 1);
     const size_t step = static_cast<size_t>(call_.cellRows);
-    for (size_t k = 0; k < n; ++k, byte += step) *byte = text[k];
+    // Plain ASCII, the usual case, is never cut inside a character: it is stored as
+    // it is met.
+    size_t n = 0;
+    const size_t plain = std::min(text.size(), static_cast<size_t>(charLimit_));
+    for (; n < plain && static_cast<uint8_t>(text[n]) < 0x80; ++n, byte += step) *byte = text[n];
+    while (n < text.size()) {
+      const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n]));
+      const size_t w = pair ? 2 : 1;
+      if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
+      *byte = text[n];
+      byte += step;
+      if (pair) {
+        *byte = text[n + 1];
+        byte += step;
+      }
+      n += w;
+    }
     *byte = '\0';
   }
   // The text of entry i into out (cleared first).
