@@ -17,6 +17,10 @@
 #include "convert/office/WordGrid.h"
 #include "platform/CodePage.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr size_t kLineMax = 9000;
@@ -27,9 +31,20 @@ constexpr int kMaxEdge = 400;
 constexpr int kSlotWidth = 100;
 constexpr int kMaxSlot = 999;
 
-// Whether any of the eight bytes at p is below n (n at most 128): the scans step
-// over ordinary text a word at a time and look byte by byte only inside a word that
-// holds a control byte.
+// The scans step over ordinary text a block at a time and look byte by byte only
+// inside a block that holds a control byte.
+#if defined(__SSE2__)
+constexpr size_t kBlock = 16;
+// Whether any of the sixteen bytes at p is below n.
+template <uint8_t n>
+bool AnyBelow(const uint8_t* p) {
+  static_assert(n > 0);
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(v, _mm_set1_epi8(static_cast<char>(n - 1))), v)) != 0;
+}
+#else
+constexpr size_t kBlock = 8;
+// Whether any of the eight bytes at p is below n (n at most 128).
 template <uint8_t n>
 bool AnyBelow(const uint8_t* p) {
   static_assert(n > 0 && n <= 128);
@@ -38,6 +53,7 @@ bool AnyBelow(const uint8_t* p) {
   constexpr uint64_t kOnes = 0x0101010101010101ULL;
   return ((w - kOnes * n) & ~w & kOnes * 0x80) != 0;
 }
+#endif
 
 class GridRenderer {
  public:
@@ -100,7 +116,7 @@ void GridRenderer::WriteLine() {
   auto special = [](uint8_t b) { return b <= 1 || b == 8 || b == 11 || (b >= 19 && b <= 21); };
   const auto* bytes = reinterpret_cast<const uint8_t*>(line_.data());
   auto nextSpecial = [&](size_t j) {
-    while (j + 8 <= line_.size() && !AnyBelow<22>(bytes + j)) j += 8;
+    while (j + kBlock <= line_.size() && !AnyBelow<22>(bytes + j)) j += kBlock;
     while (j < line_.size() && !special(bytes[j])) ++j;
     return j;
   };
@@ -252,7 +268,7 @@ int GridRenderer::Render(const WordGrid& grid, int64_t last) {
       const int64_t most = std::min<int64_t>(stored - index, static_cast<int64_t>(kLongLine - 1 - line_.size()));
       int64_t n = 0;
       // Line ends and the marks 0 to 7 are all below 14.
-      while (n + 8 <= most && !AnyBelow<14>(grid.bytes + index + n)) n += 8;
+      while (n + static_cast<int64_t>(kBlock) <= most && !AnyBelow<14>(grid.bytes + index + n)) n += kBlock;
       while (n < most) {
         const uint8_t x = grid.bytes[index + n];
         if (x <= 7 || x == '\r' || x == '\n') break;

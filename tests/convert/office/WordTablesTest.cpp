@@ -148,12 +148,13 @@ TEST(WordGridPlace, SkipAfterWritingInPlaceIsPutBytes) {
   }
 }
 
-// The renderer steps over ordinary text eight bytes at a time: a mark or shown
+// The renderer steps over ordinary text a block of bytes at a time: a mark or shown
 // control byte at any place in a run, and the bytes just above the ones it looks
-// for (14 to 18 and 22 pass through as they are), must come out as byte by byte.
+// for (14 to 18, 22 and double-byte halves pass through as they are), must come out
+// as byte by byte.
 TEST_F(WordTablesTest, GridMarksAtEveryPlaceOfAWordScan) {
-  const std::string plain = std::string("\x0E\x12\x16") + "abcdefghijklmnopq";
-  for (size_t k = 0; k <= 17; ++k) {
+  const std::string plain = std::string("\x0E\x12\x16\x93\xFA") + "abcdefghijklmnopqrstuvwxyz0123456789";
+  for (size_t k = 0; k <= plain.size(); ++k) {
     const std::string head = plain.substr(0, k), tail = plain.substr(k);
     EXPECT_EQ(Render(*doc_, head + "\x13" + tail + "\x08" + tail + "\r\n" + tail + head + "\r\n", 0),
               head + "#" + tail + "\x81\xA0" + tail + "\r\n" + tail + head + "\r\n")
