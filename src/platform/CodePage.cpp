@@ -148,16 +148,21 @@ int WideToCp932Roomy(const char16_t* src, int srcLen, char* dst) {
       }
     }
 #endif
-    const char16_t ch = src[i];
-    if (asciiKept && static_cast<char16_t>(ch - 1) < 0x7F) {
-      *out++ = static_cast<char>(ch);
+    auto ascii = [asciiKept](char16_t ch) { return asciiKept && static_cast<char16_t>(ch - 1) < 0x7F; };
+    if (ascii(src[i])) {
+      *out++ = static_cast<char>(src[i]);
       continue;
     }
-    const uint16_t code = CodeAt(src, srcLen, i);
-    const bool two = code >= 0x100;
-    out[0] = static_cast<char>(two ? code >> 8 : code);
-    out[1] = static_cast<char>(code & 0xFF);
-    out += two ? 2 : 1;
+    // The other characters one by one until ASCII comes back.
+    for (;;) {
+      const uint16_t code = CodeAt(src, srcLen, i);
+      const bool two = code >= 0x100;
+      out[0] = static_cast<char>(two ? code >> 8 : code);
+      out[1] = static_cast<char>(code & 0xFF);
+      out += two ? 2 : 1;
+      if (i + 1 >= srcLen - 2 || ascii(src[i + 1])) break;
+      ++i;
+    }
   }
   for (; i < srcLen; ++i) {
     const uint16_t code = CodeAt(src, srcLen, i);

@@ -40,5 +40,14 @@ struct WordGrid {
     }
     return stored;
   }
+  // The bytes from the next byte's place to the end of the grid: the rows lie end to
+  // end, so n bytes written there are what PutBytes would store when n fits.
+  int64_t Room() const { return bytes && !Full() ? static_cast<int64_t>(rows - row) * width - col : 0; }
+  // Moves the place past n bytes written there (n at most Room()).
+  void Skip(int n) {
+    const int64_t at = static_cast<int64_t>(row) * width + col + std::clamp<int64_t>(n, 0, Room());
+    row = static_cast<int>(at / width);
+    col = static_cast<int>(at % width);
+  }
   uint8_t At(int64_t index) const { return index >= 0 && index < static_cast<int64_t>(rows) * width ? bytes[index] : 0; }
 };

@@ -310,11 +310,21 @@ void Word97Road::Flush() {
     ++pos_;
     --remaining_;
   }
-  char* out = doc_.m_szSjisScratch.data();
-  int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(doc_.m_szSjisScratch.size()));
+  // Straight into the grid where it holds two bytes a unit, else through the scratch;
+  // either way at most the scratch's size.
+  const auto scratch = static_cast<int64_t>(doc_.m_szSjisScratch.size());
+  const int64_t room = std::min(grid_.Room(), scratch);
+  const bool direct = room >= 2 * static_cast<int64_t>(wide.size());
+  char* out = direct ? reinterpret_cast<char*>(grid_.bytes) + (static_cast<int64_t>(grid_.row) * grid_.width + grid_.col)
+                     : doc_.m_szSjisScratch.data();
+  int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(direct ? room : scratch));
   if (n == 1 && static_cast<uint8_t>(out[0]) > 0x20 && (done_ || stop_) && grid_.row > 0) out[0] = ' ';
-  if (n == 1 && out[0] == '\r') n = 0;
-  grid_.PutBytes(reinterpret_cast<const uint8_t*>(out), n);
+  if (n == 1 && out[0] == '\r') n = 0;  // in the grid, the CR put below takes its place
+  if (direct) {
+    grid_.Skip(n);
+  } else {
+    grid_.PutBytes(reinterpret_cast<const uint8_t*>(out), n);
+  }
   if (n == 0 || out[n - 1] != '\r') grid_.Put('\r');
   grid_.Put('\n');
 }

@@ -125,6 +125,29 @@ TEST_F(WordTablesTest, GridPictureAnchorsAndMarks) {
   EXPECT_EQ(text, "a[Image1]JPG  b[Image2]PNG  c #x[y]\x81\xA0\r\n");
 }
 
+// The Word road writes a line straight at the grid's place when the grid has room:
+// writing there and skipping must leave the grid and its place as PutBytes does,
+// across row ends and up to the last byte.
+TEST(WordGridPlace, SkipAfterWritingInPlaceIsPutBytes) {
+  for (const int width : {1, 3, 7}) {
+    for (int start = 0; start <= 3 * width; ++start) {
+      for (int n = 0; n <= 3 * width - start; ++n) {
+        std::string a(static_cast<size_t>(3 * width), '.'), b = a;
+        WordGrid put{reinterpret_cast<uint8_t*>(a.data()), width, 3, start / width, start % width};
+        WordGrid skip{reinterpret_cast<uint8_t*>(b.data()), width, 3, start / width, start % width};
+        const std::string text(static_cast<size_t>(n), 'x');
+        put.PutBytes(reinterpret_cast<const uint8_t*>(text.data()), n);
+        ASSERT_GE(skip.Room(), n);
+        std::memcpy(b.data() + start, text.data(), static_cast<size_t>(n));
+        skip.Skip(n);
+        EXPECT_EQ(b, a);
+        EXPECT_EQ(std::pair(skip.row, skip.col), std::pair(put.row, put.col)) << width << " " << start << " " << n;
+        EXPECT_EQ(skip.Room(), static_cast<int64_t>(3 * width - start - n));
+      }
+    }
+  }
+}
+
 // The renderer steps over ordinary text eight bytes at a time: a mark or shown
 // control byte at any place in a run, and the bytes just above the ones it looks
 // for (14 to 18 and 22 pass through as they are), must come out as byte by byte.
