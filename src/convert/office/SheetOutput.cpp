@@ -172,7 +172,12 @@ void SheetWriter::GatherTexts(size_t from, size_t count, const CellOrder& order)
   gatherEntries_.resize(count);
   gatherLengths_.resize(count);
   gatherBreaks_.resize(count);
-  for (size_t j = 0; j < count; ++j) gatherEntries_[j] = t_.Entry(order[from + j]);
+  const int limit = t_.Limit();
+  const int* const entryOf = t_.Fields(3);
+  for (size_t j = 0; j < count; ++j) {
+    const int i = order[from + j];
+    gatherEntries_[j] = i >= 0 && i < limit ? entryOf[i] : t_.Entry(i);
+  }
   for (size_t j = 0; j < count; j += SheetTables::kGatherMax) {
     const int n = static_cast<int>(std::min<size_t>(count - j, SheetTables::kGatherMax));
     t_.Gather(gatherEntries_.data() + j, n, gathered_.data() + j * static_cast<size_t>(stride_), stride_, slot_,
@@ -532,22 +537,37 @@ bool SheetWriter::WriteFittingRow(const CellOrder& order, size_t from, size_t ro
   if (line_.size() < n) line_.resize(n);
   char* const start = line_.data();
   std::memcpy(start, blankLine_.data(), n);
+  // Tables and buffers by local pointers: the byte writes below would otherwise have
+  // them read again from their owners for every cell.
+  const int limit = t_.Limit();
+  const int* const columnOf = t_.Fields(2);
+  const int* const codeOf = t_.Fields(0);
+  const int* const widths = widths_.data();
+  const size_t* const columnAt = columnAt_.data();
+  const int* const entries = gatherEntries_.data();
+  const int* const lengths = gatherLengths_.data();
+  const uint8_t* const breaks = gatherBreaks_.data();
+  char* const gathered = gathered_.data();
+  const size_t stride = static_cast<size_t>(stride_);
+  const size_t first = gatherAt_;
   int previous = -1;
   for (size_t m = from; m < rowEnd; ++m) {
-    const int c = std::min(t_.Column(order[m]), columns - 1);
+    const int i = order[m];
+    const int c = std::min(i >= 0 && i < limit ? columnOf[i] : t_.Column(i), columns - 1);
     if (c <= previous) return false;
     previous = c;
-    const size_t slot = m - gatherAt_;
-    const int size = gatherLengths_[slot];
+    const size_t slot = m - first;
+    const int size = lengths[slot];
     if (size == 0) continue;
-    if (gatherBreaks_[slot] != 0 || size > cut) return false;
-    const int width = widths_[c];
+    if (breaks[slot] != 0 || size > cut) return false;
+    const int width = widths[c];
     if (width <= 0) continue;
     if (size > width) return false;
-    char* const text = gathered_.data() + slot * static_cast<size_t>(stride_);
+    char* const text = gathered + slot * stride;
     if (text[0] == 0x1E || text[0] == 0x1F) text[0] = ' ';
-    char* const at = start + columnAt_[c];
-    const bool number = IsNumberCode(t_.Code(gatherEntries_[slot]));
+    char* const at = start + columnAt[c];
+    const int entry = entries[slot];
+    const bool number = IsNumberCode(entry >= 0 && entry < limit ? codeOf[entry] : t_.Code(entry));
     std::memcpy(number ? at + (width - size) : at, text, static_cast<size_t>(size));
   }
   WriteRowGap(gap);
@@ -574,8 +594,11 @@ bool SheetWriter::WriteSheetRows(const CellOrder& order, size_t from, size_t end
   int prevRow = 0;
   for (size_t k = from; k < end && !outputFull_;) {
     const int row = t_.Row(order[k]);
-    size_t m = k;
-    while (m < end && t_.Row(order[m]) == row) ++m;
+    size_t m = k + 1;
+    for (const int* const rowOf = t_.Fields(1); m < end; ++m) {
+      const int i = order[m];
+      if ((i >= 0 && i < t_.Limit() ? rowOf[i] : t_.Row(i)) != row) break;
+    }
     if (k < gatherAt_ || m > gatherEnd_) GatherTexts(k, std::max(m - k, std::min<size_t>(end - k, kGatherBlock)), order);
     if (!WriteFittingRow(order, k, m, columns, row - prevRow)) {
       m = GatherRow(order, k, end, columns);

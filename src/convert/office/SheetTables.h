@@ -90,6 +90,11 @@ class SheetTables {
   }
 
   int& Code(int i) { return Field(0, i); }
+  // Field k (0 code, 1 row, 2 column, 3 entry, 4 sheet) of the entries below
+  // Limit() as one array, for loops over many cells; an index outside goes through
+  // the accessors above.
+  const int* Fields(int k) const { return call_.workInts[k].data(); }
+  int Limit() const { return limit_; }
   int& Row(int i) { return Field(1, i); }
   int& Column(int i) { return Field(2, i); }
   int& Entry(int i) { return Field(3, i); }
