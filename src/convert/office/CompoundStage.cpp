@@ -23,6 +23,7 @@
 #include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "platform/WriteAhead.h"
 
 namespace {
 
@@ -419,6 +420,14 @@ ConvertStatus CompoundLoader::Run() {
     }
     if (!src_[0].mini && src_[0].position > doc_.m_nRawLen) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     if (kind == kKindXls && !(src_[5].position > 0 && src_[5].position <= doc_.m_nRawLen)) FindPropertyWindow();
+    // The streams' sizes tell how much of the image the gathering writes: its pages
+    // are asked for at once.
+    int64_t expected = 0;
+    for (const SlotSource& src : src_) {
+      if (src.position > 0 && src.size > 0) expected += (src.size + kSector - 1) / kSector * kSector;
+    }
+    expected = std::min<int64_t>(expected, std::max<int64_t>(std::min(call_.bufferSize, doc_.m_nRawLen + kSector) - kSector, 0));
+    plat::WriteAhead(doc_.m_pRawData + kSector, static_cast<size_t>(expected));
     // Gathering, slot by slot, from raw offset 512.
     int64_t w = kSector;
     for (int slot = 0; slot < 7; ++slot) {

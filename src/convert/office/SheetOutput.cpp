@@ -23,6 +23,7 @@
 #include "convert/office/WorkbookWalk.h"
 #include "frame/MainFrame.h"
 #include "platform/CodePage.h"
+#include "platform/WriteAhead.h"
 
 namespace {
 
@@ -661,12 +662,24 @@ void SheetWriter::Run() {
     const int sheet = t_.Sheet(order[i]);
     size_t end = i;
     int maxColumn = 0;
-    while (end < order.size() && t_.Sheet(order[end]) == sheet) maxColumn = std::max(maxColumn, t_.Column(order[end++]));
+    size_t rows = 0;
+    for (int row = -1; end < order.size() && t_.Sheet(order[end]) == sheet; ++end) {
+      maxColumn = std::max(maxColumn, t_.Column(order[end]));
+      if (t_.Row(order[end]) != row) ++rows;
+      row = t_.Row(order[end]);
+    }
     const int columns = std::clamp(maxColumn + 1, 6, kMaxColumns);
     MeasureColumns(order, i, end, columns);
     WriteSheetHeading(sheet, firstSheet);
     SetSheetWidths(sheet, columns, firstSheet);
     MakeBlankLine(columns);
+    // A line a row at least: the display text's pages for them are asked for at once.
+    const int64_t room = std::min<int64_t>(doc_.m_nOutDataLimit, doc_.m_nConvCap) - doc_.m_nConvPos;
+    if (doc_.m_pConvBuf && room > 0) {
+      const auto lines = static_cast<int64_t>(std::min<size_t>(rows, static_cast<size_t>(INT32_MAX)));
+      plat::WriteAhead(doc_.m_pConvBuf + doc_.m_nConvPos,
+                       static_cast<size_t>(std::min<int64_t>(lines * static_cast<int64_t>(blankLine_.size()), room)));
+    }
     firstSheet = false;
     stopped = WriteSheetRows(order, i, end, columns);
     i = end;

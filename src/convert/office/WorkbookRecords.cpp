@@ -159,7 +159,10 @@ void WorkbookWalk::AddCell(int row, int column, int entry) {
   t_.Row(i) = row;
   t_.Column(i) = std::min(column, 500);
   t_.Entry(i) = entry;
-  t_.Sheet(i) = std::max(sheet_, 0);
+  // The first sheet's number is the zero the fresh table holds: it is written only
+  // where it differs, so that the table's pages stay untouched for a one-sheet book.
+  int& sheet = t_.Sheet(i);
+  if (sheet != std::max(sheet_, 0)) sheet = std::max(sheet_, 0);
   stored_ = i + 1;
 }
 
