@@ -663,10 +663,18 @@ void SheetWriter::Run() {
     size_t end = i;
     int maxColumn = 0;
     size_t rows = 0;
-    for (int row = -1; end < order.size() && t_.Sheet(order[end]) == sheet; ++end) {
-      maxColumn = std::max(maxColumn, t_.Column(order[end]));
-      if (t_.Row(order[end]) != row) ++rows;
-      row = t_.Row(order[end]);
+    const int limit = t_.Limit();
+    const int* const sheetOf = t_.Fields(4);
+    const int* const rowOf = t_.Fields(1);
+    const int* const columnOf = t_.Fields(2);
+    for (int row = -1; end < order.size(); ++end) {
+      const int k = order[end];
+      const bool inside = k >= 0 && k < limit;
+      if ((inside ? sheetOf[k] : t_.Sheet(k)) != sheet) break;
+      maxColumn = std::max(maxColumn, inside ? columnOf[k] : t_.Column(k));
+      const int r = inside ? rowOf[k] : t_.Row(k);
+      if (r != row) ++rows;
+      row = r;
     }
     const int columns = std::clamp(maxColumn + 1, 6, kMaxColumns);
     MeasureColumns(order, i, end, columns);
