@@ -19,15 +19,6 @@ bool IsClear(const plat::RichEdit& edit, int cp, COLORREF background) {
   return (cf.dwEffects & plat::CFE_AUTOBACKCOLOR) || cf.crBackColor == 0 || cf.crBackColor == background;
 }
 
-void SetBack(plat::RichEdit& edit, int cp, COLORREF colour) {
-  edit.ExSetSel(cp, cp + 1);
-  plat::CharFormat2 cf;
-  cf.dwMask = plat::CFM_BACKCOLOR;
-  cf.dwEffects = 0;
-  cf.crBackColor = colour;
-  edit.SetCharFormat(cf, true);
-}
-
 // A blank at `cp` made a 1-point slot in the rule colour.
 void InsertRuledSlot(plat::RichEdit& edit, int cp) {
   edit.ExSetSel(cp, cp);
@@ -84,16 +75,16 @@ int SetBlockRule(plat::RichEdit& edit, int first, int last, int distance, COLORR
       if (IsRuled(edit, c)) {
         InsertRuledSlot(edit, c + 1);  // single becomes double
       } else {
-        SetBack(edit, c, kRuleColour);
+        SetBackColour(edit, c, c + 1, kRuleColour);
       }
     } else if (IsRuled(edit, c) && IsRuled(edit, c + 1)) {
-      SetBack(edit, c, background);  // double becomes none
-      SetBack(edit, c + 1, background);
+      SetBackColour(edit, c, c + 1, background);  // double becomes none
+      SetBackColour(edit, c + 1, c + 2, background);
     } else if (IsRuled(edit, c)) {
       if (!IsClear(edit, c + 1, background)) continue;
-      SetBack(edit, c + 1, kRuleColour);
+      SetBackColour(edit, c + 1, c + 2, kRuleColour);
     } else if (IsClear(edit, c, background) && IsClear(edit, c + 1, background)) {
-      SetBack(edit, c, kRuleColour);
+      SetBackColour(edit, c, c + 1, kRuleColour);
     } else {
       continue;
     }

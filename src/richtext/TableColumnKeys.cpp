@@ -21,15 +21,6 @@ std::string CharText(const plat::RichEdit& rich, int cp) { return rich.GetTextRa
 
 bool IsClear(const plat::CharFormat2& cf) { return (cf.dwEffects & plat::CFE_AUTOBACKCOLOR) != 0; }
 
-void SetBack(plat::RichEdit& rich, int cp, COLORREF colour) {
-  rich.ExSetSel(cp, cp + 1);
-  plat::CharFormat2 cf;
-  cf.dwMask = plat::CFM_BACKCOLOR;
-  cf.dwEffects = 0;
-  cf.crBackColor = colour;
-  rich.SetCharFormat(cf, true);
-}
-
 void Replace(plat::RichEdit& rich, int cp, const char* text) {
   rich.ExSetSel(cp, cp + 1);
   rich.ReplaceSel(text, true);
@@ -226,21 +217,21 @@ void CQelView::TableLeaderWalk(int code) {
     previous = cp;
     if (code == '7') {
       if (!adjacent && IsClear(rich.FormatAt(cp))) Replace(rich, cp, ",");
-      SetBack(rich, cp, background);
+      table::SetBackColour(rich, cp, cp + 1, background);
       continue;
     }
     if (!adjacent) {
       if (ch == ",") {
         Replace(rich, cp, "_");
-        SetBack(rich, cp, background);
+        table::SetBackColour(rich, cp, cp + 1, background);
       } else {
-        SetBack(rich, cp, table::kRuleColour);
+        table::SetBackColour(rich, cp, cp + 1, table::kRuleColour);
       }
       continue;
     }
     const bool dotAfterDot = ch == "." && cp > 0 && CharText(rich, cp - 1) == ".";
     const bool afterTab = cp >= 2 && CharText(rich, cp - 2) == "\t" && ch != "_";
-    SetBack(rich, cp, dotAfterDot || afterTab ? table::kRuleColour : background);
+    table::SetBackColour(rich, cp, cp + 1, dotAfterDot || afterTab ? table::kRuleColour : background);
   }
   if (ui) ui->EndWaitCursor();
   rich.ExSetSel(selA, selB);

@@ -20,6 +20,15 @@ bool ExactOrAtLeast(const plat::ParaFormat2& pf) {
 
 }  // namespace
 
+void SetBackColour(plat::RichEdit& edit, int a, int b, COLORREF colour) {
+  edit.ExSetSel(a, b);
+  plat::CharFormat2 cf;
+  cf.dwMask = plat::CFM_BACKCOLOR;
+  cf.dwEffects = 0;
+  cf.crBackColor = colour;
+  edit.SetCharFormat(cf, true);
+}
+
 int LineEnd(const plat::RichEdit& edit, int line) {
   const int start = edit.LineIndex(line);
   if (start < 0) return edit.GetTextLength();
@@ -182,13 +191,7 @@ int TableEngine::ClearLineCells(int line, int mode) {
 }
 
 void TableEngine::SetRuleHighlight(int a, int b, bool on) {
-  if (b <= a) return;
-  edit_.ExSetSel(a, b);
-  plat::CharFormat2 cf;
-  cf.dwMask = plat::CFM_BACKCOLOR;
-  cf.dwEffects = 0;
-  cf.crBackColor = on ? kRuleColour : background_;
-  edit_.SetCharFormat(cf, true);
+  if (b > a) SetBackColour(edit_, a, b, on ? kRuleColour : background_);
 }
 
 bool TableEngine::SegmentHighlighted(int line, int column) {

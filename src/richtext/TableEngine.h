@@ -38,6 +38,9 @@ int ColumnStart(const plat::RichEdit& edit, int line, int column);
 int LeaderColumnAt(const plat::RichEdit& edit, int cp);
 // "line space = %d.%d" of a spacing in twips (a remainder of 50 shown as 5).
 std::string LineSpaceText(int twips);
+
+// Selects [a, b) and gives it the background colour.
+void SetBackColour(plat::RichEdit& edit, int a, int b, COLORREF colour);
 // The end of a line (the position of its CR, or the text's end).
 int LineEnd(const plat::RichEdit& edit, int line);
 

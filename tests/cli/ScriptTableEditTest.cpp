@@ -31,14 +31,26 @@ class ScriptTableEditTest : public testenv::DocTest {
     const size_t at = out.find("{\\rtf1");
     return at == std::string::npos ? std::string() : out.substr(at);
   }
-  // LibreOffice's flat document of an RTF text.
-  std::string Fodt(const std::string& rtf) {
+  // LibreOffice's conversion of an RTF text: its flat document (`to` "fodt", out
+  // "fodt") or its text (`to` "txt:Text (encoded):UTF8", out "txt").
+  std::string LibreOffice(const std::string& rtf, const std::string& to, const std::string& out) {
     const std::string file = dir_.HostPath("pane.rtf");
     testenv::WriteHostFile(file, rtf);
-    testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
-                   " --headless --convert-to fodt --outdir " + testenv::Quote(dir_.HostPath("out")) + " " +
-                   testenv::Quote(file) + " >/dev/null 2>&1");
-    return testenv::ReadHostFile(dir_.HostPath("out/pane.fodt"));
+    testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") + " --headless --convert-to " +
+                   testenv::Quote(to) + " --outdir " + testenv::Quote(dir_.HostPath("out")) + " " + testenv::Quote(file) +
+                   " >/dev/null 2>&1");
+    return testenv::ReadHostFile(dir_.HostPath("out/pane." + out));
+  }
+  std::string Fodt(const std::string& rtf) { return LibreOffice(rtf, "fodt", "fodt"); }
+  // LibreOffice's text of the printed RTF holds the cells in this order.
+  void ExpectLibreOfficeCellsInOrder(std::initializer_list<const char*> cells) {
+    const std::string text = LibreOffice(PrintedRtf(), "txt:Text (encoded):UTF8", "txt");
+    size_t at = 0;
+    for (const char* cell : cells) {
+      const size_t next = text.find(cell, at);
+      ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
+      at = next + 1;
+    }
   }
 };
 
@@ -193,18 +205,7 @@ TEST_F(ScriptTableEditTest, LibreOfficeReadsTheCellsOfReRenderedRows) {
                              "\ncaret 3 2\ncommand ID_TABLE_INSERT_COLUMN\ncaret 4 2\ncommand ID_TABLE_SPLIT_COLUMN"
                              "\ncaret 2 2\ncommand ID_TABLE_LEFT_RULE\nprint rtf\n";
   ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
-  const std::string file = dir_.HostPath("pane.rtf");
-  testenv::WriteHostFile(file, PrintedRtf());
-  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
-                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
-                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
-  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
-  size_t at = 0;
-  for (const char* cell : {"item", "count", "price", "apple", "3", "100", "pear", "5", "80"}) {
-    const size_t next = text.find(cell, at);
-    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
-    at = next + 1;
-  }
+  ExpectLibreOfficeCellsInOrder({"item", "count", "price", "apple", "3", "100", "pear", "5", "80"});
 }
 
 // Sheets past the row limit, 2,000 columns wide, or with markup numbers far past 32
@@ -476,18 +477,7 @@ TEST_F(ScriptTableEditTest, JapaneseLinesBecomeATableLibreOfficeReads) {
   EXPECT_EQ(rows[2], std::string(stops) + "|\"りんご\" fs21 |\"3\" fs21 |\"100\" fs21");
   EXPECT_EQ(rows[3], std::string(stops) + "|\"なし\" fs21 |\"5\" fs21 |\"80\" fs21");
   SKIP_WITHOUT_PROGRAM("soffice");
-  const std::string file = dir_.HostPath("pane.rtf");
-  testenv::WriteHostFile(file, PrintedRtf());
-  testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
-                 " --headless --convert-to \"txt:Text (encoded):UTF8\" --outdir " + testenv::Quote(dir_.HostPath("out")) +
-                 " " + testenv::Quote(file) + " >/dev/null 2>&1");
-  const std::string text = testenv::ReadHostFile(dir_.HostPath("out/pane.txt"));
-  size_t at = 0;
-  for (const char* cell : {"品名", "数量", "単価", "りんご", "3", "100", "なし", "5", "80"}) {
-    const size_t next = text.find(cell, at);
-    ASSERT_NE(next, std::string::npos) << cell << " after " << at << ":\n" << text;
-    at = next + 1;
-  }
+  ExpectLibreOfficeCellsInOrder({"品名", "数量", "単価", "りんご", "3", "100", "なし", "5", "80"});
 }
 
 // The dumps of the `print table` statements of an output, one string each: each

@@ -39,6 +39,23 @@ std::map<uint16_t, char16_t> PythonDecodeTable() {
   return table;
 }
 
+// A wide text converted one character at a time: each surrogate, or pair of them,
+// as one '?'.
+std::string CharByCharCp932(const std::u16string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t ch = text[i];
+    if (ch >= 0xD800 && ch <= 0xDFFF) {
+      if (ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
+      out += '?';
+      continue;
+    }
+    char one[2];
+    out.append(one, static_cast<size_t>(plat::WideCharToCp932(ch, one)));
+  }
+  return out;
+}
+
 TEST(Codepage, DecodeAgreesWithMicrosoftTableExceptPinnedBytes) {
   SKIP_WITHOUT_PROGRAM("python3");
   auto python = PythonDecodeTable();
@@ -128,17 +145,7 @@ TEST(Codepage, WideToCp932CountedMatchesCharacterByCharacter) {
   for (const std::u16string& base : texts) {
     for (size_t skip = 0; skip < 4 && skip <= base.size(); ++skip) {
       const std::u16string text = base.substr(skip);
-      std::string expected;
-      for (size_t i = 0; i < text.size(); ++i) {
-        const char16_t ch = text[i];
-        if (ch >= 0xD800 && ch <= 0xDFFF) {
-          if (ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
-          expected += '?';
-          continue;
-        }
-        char one[2];
-        expected.append(one, static_cast<size_t>(plat::WideCharToCp932(ch, one)));
-      }
+      const std::string expected = CharByCharCp932(text);
       const int length = static_cast<int>(text.size());
       char out[128];
       ASSERT_EQ(plat::WideToCp932(text.data(), length, out, sizeof out), static_cast<int>(expected.size()));
@@ -171,17 +178,7 @@ TEST(Codepage, WideToCp932WithRoomLeavesNothingPastTheResult) {
       const uint32_t pick = (seed >> 16) % (3 * std::size(pool));
       text += pick < std::size(pool) ? pool[pick] : static_cast<char16_t>(u'!' + pick % 90);
     }
-    std::string expected;
-    for (size_t i = 0; i < text.size(); ++i) {
-      const char16_t ch = text[i];
-      if (ch >= 0xD800 && ch <= 0xDFFF) {
-        if (ch <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) ++i;
-        expected += '?';
-        continue;
-      }
-      char one[2];
-      expected.append(one, static_cast<size_t>(plat::WideCharToCp932(ch, one)));
-    }
+    const std::string expected = CharByCharCp932(text);
     const size_t room = 2 * text.size();
     auto out = std::make_unique<char[]>(room);
     std::memset(out.get(), 'Z', room);
