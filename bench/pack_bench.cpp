@@ -7,7 +7,7 @@
 
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 int main(int argc, char** argv) {
   if (argc != 4) {

@@ -1,7 +1,7 @@
 # The shared libraries the program opens on first use instead of linking them
-# (platform/*Library.cpp): FFmpeg, ALSA, libX11, libcurl, FreeType and fontconfig. Their development
+# (platform/*/*Library.cpp): FFmpeg, ALSA, libX11, libcurl, FreeType and fontconfig. Their development
 # headers give the types; their sonames, read from each library's ELF header here
-# at configure time, go into the generated platform/Sonames.h for dlopen.
+# at configure time, go into the generated platform/os/Sonames.h for dlopen.
 find_package(PkgConfig REQUIRED)
 include(CMakeFindBinUtils)
 
@@ -45,7 +45,7 @@ pelnorix_loaded_soname(kFontconfigSoname fontconfig)
 list(REMOVE_DUPLICATES PELNORIX_LOADED_INCLUDE_DIRS)
 list(REMOVE_DUPLICATES PELNORIX_LOADED_CFLAGS)
 
-set(PELNORIX_SONAMES_HEADER ${CMAKE_CURRENT_BINARY_DIR}/generated/platform/Sonames.h)
+set(PELNORIX_SONAMES_HEADER ${CMAKE_CURRENT_BINARY_DIR}/generated/platform/os/Sonames.h)
 file(CONFIGURE OUTPUT ${PELNORIX_SONAMES_HEADER} CONTENT
 "// Made by cmake/LoadedLibraries.cmake: the sonames of the libraries opened on first use.
 #pragma once

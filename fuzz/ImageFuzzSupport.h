@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 using ImageDecoder = int (CQelDoc::*)(const uint8_t*, int, BITMAPINFO*);
 

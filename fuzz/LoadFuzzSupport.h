@@ -16,7 +16,7 @@
 
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace fuzzsupport {
 

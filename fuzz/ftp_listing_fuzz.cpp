@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/FtpListing.h"
+#include "platform/inet/FtpListing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

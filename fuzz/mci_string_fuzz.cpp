@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "platform/Mci.h"
-#include "platform/MciParse.h"
-#include "platform/Ui.h"
+#include "platform/mci/Mci.h"
+#include "platform/mci/MciParse.h"
+#include "platform/ui/Ui.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -6,8 +6,8 @@
 #include <span>
 
 #include "image/MetafileImage.h"
-#include "platform/GdiText.h"
-#include "platform/Metafile.h"
+#include "platform/gdi/GdiText.h"
+#include "platform/metafile/Metafile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static plat::TextPainter text;

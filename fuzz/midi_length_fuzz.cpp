@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/MidiLength.h"
+#include "platform/mci/MidiLength.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto whole = plat::MidiLengthMs(std::span(data, size));

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view rtf(reinterpret_cast<const char*>(data), size);

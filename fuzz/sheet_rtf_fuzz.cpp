@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 #include "richtext/SheetRtfWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

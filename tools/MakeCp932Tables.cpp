@@ -1,4 +1,4 @@
-// Writes the CP932 tables of src/platform as a C++ source file: both directions of
+// Writes the CP932 tables of src/platform/text as a C++ source file: both directions of
 // glibc iconv's "CP932", read at build time so that the program starts without
 // asking iconv some 75,000 questions. decode is indexed by the code (single bytes
 // below 0x100, double-byte codes lead*256+trail; 0xFFFF unassigned), encode by the
@@ -12,7 +12,7 @@
 #include <fstream>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -102,7 +102,7 @@ int main(int argc, char** argv) {
 
   std::ofstream out(argv[1], std::ios::binary);
   out << "// Made by tools/MakeCp932Tables from glibc iconv's CP932; not edited by hand.\n"
-         "#include \"platform/Cp932Tables.h\"\n\nnamespace plat::cp932 {\n\n";
+         "#include \"platform/text/Cp932Tables.h\"\n\nnamespace plat::cp932 {\n\n";
   WriteArray(out, "char16_t", "kDecode", decode);
   WriteArray(out, "uint16_t", "kEncode", encode);
   bool asciiKept = true;

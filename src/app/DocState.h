@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/Alloc.h"
-#include "platform/FolderLock.h"
-#include "platform/Types.h"
+#include "base/Alloc.h"
+#include "platform/os/FolderLock.h"
+#include "platform/gdi/Types.h"
 
 struct DocState {
   // Paths and files.

@@ -13,7 +13,7 @@
 #include "convert/charmap/TextDecode.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // GetPathPart: the pieces of a Windows path (CP932, lead-byte aware separators).
 #include "app/QelDoc.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

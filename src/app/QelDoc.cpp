@@ -12,7 +12,7 @@
 #include "convert/ConvertStatus.h"
 #include "convert/charmap/CidToSjis.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h

@@ -3,8 +3,8 @@
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

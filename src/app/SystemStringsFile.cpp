@@ -3,7 +3,7 @@
 #include "app/SystemStringsFile.h"
 
 #include "app/QelDoc.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "app/QelDoc.h"
-#include "platform/Files.h"
-#include "platform/FolderLock.h"
+#include "platform/os/Files.h"
+#include "platform/os/FolderLock.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
 #include "app/StringTable.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

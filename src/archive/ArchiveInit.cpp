@@ -1,6 +1,6 @@
 #include "archive/ArchiveInit.h"
 
-#include "platform/Process.h"
+#include "platform/os/Process.h"
 
 void InitArchiveState(ArchiveState& state) {
   state.m_strZipProgram = plat::FindProgram("zip");

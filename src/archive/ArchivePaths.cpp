@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 std::vector<uint8_t> MakeSjisLeadMask(std::string_view text, size_t length) {
   length = std::min(length, text.size());

@@ -10,7 +10,7 @@
 #include "app/StringTable.h"
 #include "archive/Overwrite.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

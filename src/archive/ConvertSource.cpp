@@ -19,8 +19,8 @@
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "platform/Alloc.h"
-#include "platform/Files.h"
+#include "base/Alloc.h"
+#include "platform/os/Files.h"
 
 namespace {
 

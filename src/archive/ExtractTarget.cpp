@@ -8,7 +8,7 @@
 #include "archive/Overwrite.h"
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "archive/codec/ByteSink.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 // Writes member bytes to a file; a failed write is the codec's output error codec::err::kWrite.
 class CFileSink : public codec::CByteSink {

@@ -25,9 +25,9 @@
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "platform/Alloc.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "base/Alloc.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

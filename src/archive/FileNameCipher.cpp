@@ -10,7 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "archive/CipherKey.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

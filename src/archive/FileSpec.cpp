@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "archive/ArchivePaths.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

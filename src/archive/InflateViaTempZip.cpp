@@ -12,8 +12,8 @@
 #include "archive/ZipExtractOwn.h"
 #include "archive/codec/ZipRecords.h"
 #include "convert/ConvertStatus.h"
-#include "platform/ByteOrder.h"
-#include "platform/Files.h"
+#include "base/ByteOrder.h"
+#include "platform/os/Files.h"
 
 using plat::AppendLE16;
 using plat::AppendLE32;

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "archive/ArchiveState.h"
-#include "platform/Files.h"
-#include "platform/Process.h"
+#include "platform/os/Files.h"
+#include "platform/os/Process.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "archive/ArchivePaths.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 std::vector<std::string> WalkPackList(const std::vector<std::string>& sources) {
   std::vector<FileEntry> entries;

@@ -21,8 +21,8 @@
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
 #include "frame/MainFrame.h"
-#include "platform/Alloc.h"
-#include "platform/Files.h"
+#include "base/Alloc.h"
+#include "platform/os/Files.h"
 
 namespace {
 

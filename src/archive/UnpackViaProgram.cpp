@@ -7,7 +7,7 @@
 #include "archive/codec/CodecError.h"
 #include "archive/codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

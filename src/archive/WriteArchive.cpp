@@ -19,7 +19,7 @@
 #include "archive/codec/ErrorCodes.h"
 #include "archive/codec/ZipWriter.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

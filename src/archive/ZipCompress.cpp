@@ -15,8 +15,8 @@
 #include "archive/FileSpec.h"
 #include "archive/PackList.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
-#include "platform/Process.h"
+#include "platform/os/Files.h"
+#include "platform/os/Process.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 // a * b + add, or nothing when a factor is negative or the result passes cap.
 inline std::optional<int64_t> CheckedSize(int64_t a, int64_t b, int64_t add = 0,

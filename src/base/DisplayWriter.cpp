@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 int DisplayWriter::Room() const {
   if (!buf_ || cap_ < 1 || pos_ < 0 || pos_ >= cap_) return 0;

@@ -17,8 +17,8 @@
 #include "cli/ScriptRunner.h"
 #include "cli/VolumeHint.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "app/StringTable.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   if (doc.m_nImageLoadState != 1 || !doc.m_pImageBits) {

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-// The key-queue code of a name (platform/Keys.h), or nullopt for an unknown name.
+// The key-queue code of a name (platform/ui/Keys.h), or nullopt for an unknown name.
 std::optional<int> ParseKeyName(std::string_view name);
 // The character a key types into text (a letter, lower case without Shift, a digit,
 // a blank), or 0 when it types none.

@@ -5,8 +5,8 @@
 #include "app/Settings.h"
 #include "cli/CommandLine.h"
 #include "cli/KeyNames.h"
-#include "platform/CodePage.h"
-#include "platform/Ui.h"
+#include "platform/text/CodePage.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

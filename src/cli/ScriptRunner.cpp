@@ -10,8 +10,8 @@
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
-#include "platform/Keys.h"
+#include "platform/text/CodePage.h"
+#include "platform/ui/Keys.h"
 
 namespace {
 

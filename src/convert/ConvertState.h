@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "convert/office/OfficeState.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
 

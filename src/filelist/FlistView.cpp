@@ -5,11 +5,11 @@
 
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 #include "net/FtpSite.h"
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 class CFlistView : public CDocView {
  public:

@@ -8,8 +8,8 @@
 #include "filelist/FlistView.h"
 #include "frame/Dialogs.h"
 #include "net/NetCommands.h"
-#include "platform/CodePage.h"
-#include "platform/Ui.h"
+#include "platform/text/CodePage.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The modal dialogs that commands open. Each is answered from the frame's queue
-// (platform/Ui.h): a queued answer gives the result and the field values by name; a
+// (platform/ui/Ui.h): a queued answer gives the result and the field values by name; a
 // bare value answers the dialog's one field ("value"). Without an answer a dialog is
 // cancelled and says so.
 #pragma once
@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 // A one-line input with a caption, a prompt and an initial text (template 135).
 class CInputDlg {

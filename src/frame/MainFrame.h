@@ -6,8 +6,8 @@
 #include <string_view>
 
 #include "frame/StatusBar.h"
-#include "platform/Mci.h"
-#include "platform/Ui.h"
+#include "platform/mci/Mci.h"
+#include "platform/ui/Ui.h"
 
 class CMainFrame {
  public:

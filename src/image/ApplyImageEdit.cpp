@@ -14,7 +14,7 @@
 #include "image/BmpImage.h"
 #include "image/DisplayKernels.h"
 #include "image/ImageStatus.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 #include "view/QelView.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "image/BmpFile.h"
 
-#include "platform/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 BITMAPINFOHEADER ReadDibHeader(ByteCursor& in) {
   BITMAPINFOHEADER h;

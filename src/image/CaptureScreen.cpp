@@ -14,7 +14,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include "app/FileKind.h"
 #include "frame/Dialogs.h"
 #include "image/ViewImageCommands.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "view/QelView.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "image/ImageSaveCode.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 int SaveCodeForTarget(const std::string& target) {
   std::string ext = CQelDoc::GetPathPart(target, 5);

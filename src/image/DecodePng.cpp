@@ -21,7 +21,7 @@
 #include "image/ImageStatus.h"
 #include "image/PngFormat.h"
 #include "image/PngRows.h"
-#include "platform/ZeroedVector.h"
+#include "base/ZeroedVector.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 
 #include "image/Dib.h"
 #include "image/ImageConvertSettings.h"
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 // A work image: pixels and the bytes they may take.
 struct DibBlock {

@@ -12,7 +12,7 @@
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
 #include "image/jpeg/JDecoder.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {

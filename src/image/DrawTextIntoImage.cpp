@@ -11,8 +11,8 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "image/DrawingTools.h"
-#include "platform/CodePage.h"
-#include "platform/GdiText.h"
+#include "platform/text/CodePage.h"
+#include "platform/gdi/GdiText.h"
 #include "view/QelView.h"
 
 namespace {

@@ -12,7 +12,7 @@
 #include "app/Globals.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 struct ImageConvertSettings {
   int32_t m_nTag = 196;

@@ -5,8 +5,8 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "platform/Files.h"
-#include "platform/Plugin.h"
+#include "platform/os/Files.h"
+#include "platform/os/Plugin.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include "image/Dib.h"
 #include "image/ImageConvertSettings.h"
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 struct ImageState {
   // DocImage. The pixel rows live in m_imageStore; m_pImageBits points into it.

@@ -3,7 +3,7 @@
 #include "app/QelDoc.h"
 #include "image/BmpFile.h"
 #include "image/SaveFile.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
   // A protected or compressed source is read from its plain copy, which is removed

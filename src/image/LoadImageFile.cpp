@@ -21,8 +21,8 @@
 #include "image/BmpFile.h"
 #include "image/ImageRoad.h"
 #include "image/ImageStatus.h"
-#include "platform/Files.h"
-#include "platform/Plugin.h"
+#include "platform/os/Files.h"
+#include "platform/os/Plugin.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
 #include "image/MetafileImage.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 int CQelView::LoadMetafileImage(const std::string& path) {

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "image/Dib.h"
-#include "platform/GdiText.h"
+#include "platform/gdi/GdiText.h"
 
 namespace {
 

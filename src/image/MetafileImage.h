@@ -6,8 +6,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/Gdi.h"
-#include "platform/Metafile.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/metafile/Metafile.h"
 
 struct MetafilePictureSize {
   bool ok = false;  // false: the frame or the device is empty, negative or too large

@@ -14,7 +14,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "view/QelView.h"
 #include "view/PlainTextModel.h"
 #include "view/RichTextModel.h"

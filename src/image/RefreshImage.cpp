@@ -14,7 +14,7 @@
 #include "image/DibConvert.h"
 #include "image/DisplayKernels.h"
 #include "image/SaveFile.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "image/BmpFile.h"
 #include "image/BmpImage.h"
 #include "image/DibConvert.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 #include "view/QelView.h"
 
 namespace {

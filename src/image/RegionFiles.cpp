@@ -15,8 +15,8 @@
 #include "image/DibConvert.h"
 #include "image/ImageSaveCode.h"
 #include "image/SaveFile.h"
-#include "platform/Alloc.h"
-#include "platform/Files.h"
+#include "base/Alloc.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {

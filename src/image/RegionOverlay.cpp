@@ -10,7 +10,7 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "image/ImageStatus.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include "image/DibConvert.h"
 #include "image/ImageStatus.h"
 #include "image/SaveFile.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

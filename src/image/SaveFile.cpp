@@ -1,6 +1,6 @@
 #include "image/SaveFile.h"
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
   plat::WorkFile work;

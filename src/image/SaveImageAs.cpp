@@ -11,7 +11,7 @@
 #include "frame/MainFrame.h"
 #include "image/DibConvert.h"
 #include "image/ImageSaveCode.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {

@@ -17,7 +17,7 @@
 #include "frame/MainFrame.h"
 #include "image/SaveFile.h"
 #include "image/PdfImage.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

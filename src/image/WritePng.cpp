@@ -11,7 +11,7 @@
 #include "image/ImageStatus.h"
 #include "image/PngFormat.h"
 #include "image/SaveFile.h"
-#include "platform/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "app/Globals.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 plat::MciHost* MediaHost(CQelDoc& doc) {
   if (!g_pMainFrame) return nullptr;

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/Mci.h"
+#include "platform/mci/Mci.h"
 
 class CQelDoc;
 

@@ -7,7 +7,7 @@
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
 #include "media/MediaHost.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "media/MediaHost.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "net/NetStatus.h"
-#include "platform/Files.h"
-#include "platform/Inet.h"
+#include "platform/os/Files.h"
+#include "platform/inet/Inet.h"
 
 namespace {
 

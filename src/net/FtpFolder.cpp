@@ -2,7 +2,7 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
-#include "platform/Inet.h"
+#include "platform/inet/Inet.h"
 
 std::optional<std::vector<plat::DirEntry>> ListFtpFolder(CQelDoc& doc, const std::string& folder) {
   if (doc.ConnectFtpSite(folder) < 0 || !doc.m_pFtpConnection) return std::nullopt;

@@ -5,9 +5,9 @@
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetStatus.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
-#include "platform/Inet.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
+#include "platform/inet/Inet.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 // Part 0 host (with any path after it), 1 user, 2 password, 3 base folder; "" for
 // another selector.

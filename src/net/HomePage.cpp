@@ -7,8 +7,8 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetStatus.h"
-#include "platform/Inet.h"
+#include "platform/inet/Inet.h"
 
 namespace {
 

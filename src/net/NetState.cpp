@@ -1,6 +1,6 @@
 #include "net/NetState.h"
 
-#include "platform/Inet.h"
+#include "platform/inet/Inet.h"
 
 NetState::NetState() = default;
 

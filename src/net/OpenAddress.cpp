@@ -6,7 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

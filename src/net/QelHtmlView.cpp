@@ -8,9 +8,9 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/NetStatus.h"
-#include "platform/Clipboard.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "platform/HtmlBrowser.h"
+#include "platform/inet/HtmlBrowser.h"
 
 class CQelHtmlView : public CHtmlView, public CDocView {
  public:

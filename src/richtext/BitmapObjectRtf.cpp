@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/ByteCursor.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {

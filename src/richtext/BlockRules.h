@@ -2,7 +2,7 @@
 // slot at the block's left or right column in every text line of the block.
 #pragma once
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 
 namespace table {
 

@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/Ui.h"
-#include "platform/RichFormatKey.h"
+#include "platform/ui/Ui.h"
+#include "platform/richedit/RichFormatKey.h"
 
 namespace sheetcols {
 

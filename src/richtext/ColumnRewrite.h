@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 
 namespace sheetcols {
 

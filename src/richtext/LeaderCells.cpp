@@ -7,7 +7,7 @@
 // are passed over. Every walk is bounded: at most 10,000 rows of 3,000 characters.
 #include <algorithm>
 
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"
 

@@ -4,7 +4,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetPdfWriter.h"
 #include "view/QelView.h"

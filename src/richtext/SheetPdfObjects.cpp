@@ -5,7 +5,7 @@
 // Mincho and their proportional forms; F4 the bold Gothic) by its Shift-JIS name.
 #include <cstdio>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "richtext/SheetPdfWriter.h"
 
 namespace sheet {

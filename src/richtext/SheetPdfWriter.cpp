@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "archive/CodecServices.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "richtext/SheetPdfWriter.h"
 #include "richtext/SheetRead.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 namespace sheet {
 

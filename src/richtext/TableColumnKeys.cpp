@@ -7,7 +7,7 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "richtext/BlockRules.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"

@@ -9,7 +9,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetRtfWriter.h"
 #include "view/QelView.h"

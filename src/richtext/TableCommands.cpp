@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 #include "view/QelView.h"
 
 namespace {

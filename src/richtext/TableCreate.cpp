@@ -10,7 +10,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"
 

@@ -6,6 +6,6 @@
 
 #include <string>
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 
 std::string DumpTableParagraphs(const plat::RichEdit& edit);

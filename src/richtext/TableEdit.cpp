@@ -6,7 +6,7 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "richtext/TableEngine.h"
 #include "view/QelView.h"
 

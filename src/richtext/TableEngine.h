@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "platform/Clipboard.h"
-#include "platform/RichEdit.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/richedit/RichEdit.h"
 
 namespace table {
 

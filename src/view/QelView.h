@@ -13,10 +13,10 @@
 
 #include "app/QelDoc.h"
 #include "image/Dib.h"
-#include "platform/Gdi.h"
-#include "platform/GdiDraw.h"
-#include "platform/RichEdit.h"
-#include "platform/Types.h"
+#include "platform/gdi/Gdi.h"
+#include "platform/gdi/GdiDraw.h"
+#include "platform/richedit/RichEdit.h"
+#include "platform/gdi/Types.h"
 #include "view/TextModel.h"
 #include "view/ViewState.h"
 
@@ -48,11 +48,11 @@ class CQelView : public CDocView,
   void OnUpdate() override;
   void OnFilePrintPreview();
 
-  // Keys: a code of platform/Keys.h with its modifiers. OnChar types a character.
+  // Keys: a code of platform/ui/Keys.h with its modifiers. OnChar types a character.
   void OnKeyDown(int key);
   void OnChar(char ch);
 
-  // Mouse on the client area; flags as platform/Keys.h MK_*.
+  // Mouse on the client area; flags as platform/ui/Keys.h MK_*.
   void OnLButtonDown(unsigned flags, CPoint point);
   void OnLButtonUp(unsigned flags, CPoint point);
   void OnRButtonDown(unsigned flags, CPoint point);

@@ -4,7 +4,7 @@
 // layer itself through Rich().
 #pragma once
 
-#include "platform/RichEdit.h"
+#include "platform/richedit/RichEdit.h"
 #include "view/TextModel.h"
 
 class RichTextModel : public TextModel {

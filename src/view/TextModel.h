@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 // The bytes of the character at pos: 2 for a lead byte followed by a trail byte, else
 // 1 (a stray lead byte before a line end or the text's end stands alone).

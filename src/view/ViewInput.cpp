@@ -4,8 +4,8 @@
 
 #include "app/FileKind.h"
 #include "image/RegionCommands.h"
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 #include "view/QelView.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "app/StringTable.h"
 #include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "richtext/RtfPageMarks.h"
 #include "view/QelView.h"
 #include "view/RichTextModel.h"

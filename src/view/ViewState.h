@@ -8,7 +8,7 @@
 #include <string>
 
 #include "image/ImageConvertSettings.h"
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 // Block corners and whether the block is active.
 struct BlockRect {

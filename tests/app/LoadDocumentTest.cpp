@@ -3,7 +3,7 @@
 
 #include "app/FileKind.h"
 #include "app/StringTable.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

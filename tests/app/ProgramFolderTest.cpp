@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace fs = std::filesystem;

@@ -3,7 +3,7 @@
 
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -8,8 +8,8 @@
 
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
-#include "platform/FolderLock.h"
+#include "platform/os/Files.h"
+#include "platform/os/FolderLock.h"
 #include "support/TestEnv.h"
 
 namespace fs = std::filesystem;

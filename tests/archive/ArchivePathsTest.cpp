@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "archive/ArchivePaths.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace fs = std::filesystem;

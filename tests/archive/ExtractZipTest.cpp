@@ -9,7 +9,7 @@
 #include "archive/ArchiveInit.h"
 #include "archive/ArchiveTestSupport.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

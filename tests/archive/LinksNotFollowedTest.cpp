@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "archive/ArchiveTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

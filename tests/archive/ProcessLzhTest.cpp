@@ -10,7 +10,7 @@
 #include "archive/ArchiveTestSupport.h"
 #include "archive/codec/LzhDecoder.h"
 #include "archive/codec/LzhHeader.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "archive/ArchiveTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptParser.h"
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 
 namespace {
 

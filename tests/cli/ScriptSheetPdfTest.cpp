@@ -7,7 +7,7 @@
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "filelist/FlistView.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "cli/CommandTables.h"
 #include "filelist/FlistView.h"
 #include "frame/CommandTable.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

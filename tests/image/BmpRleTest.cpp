@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ImageTestSupport.h"
-#include "platform/ByteOrder.h"
+#include "base/ByteOrder.h"
 #include "support/TestEnv.h"
 
 namespace {

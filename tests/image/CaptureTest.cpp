@@ -8,7 +8,7 @@
 
 #include "app/Globals.h"
 #include "image/ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

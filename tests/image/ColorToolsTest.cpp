@@ -8,7 +8,7 @@
 
 #include "image/ColorTools.h"
 #include "image/ShownPictureTest.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
 

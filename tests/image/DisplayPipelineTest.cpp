@@ -9,8 +9,8 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "image/ImageTestSupport.h"
-#include "platform/Files.h"
-#include "platform/Keys.h"
+#include "platform/os/Files.h"
+#include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

@@ -2,7 +2,7 @@
 // pixel for pixel against giftopnm and tifftopnm; the options this reader refuses
 // are refused, never shown wrong.
 #include "ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
-#include "platform/ByteOrder.h"
-#include "platform/Files.h"
+#include "base/ByteOrder.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

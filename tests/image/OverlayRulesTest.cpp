@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

@@ -10,7 +10,7 @@
 #include "base/ByteCursor.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

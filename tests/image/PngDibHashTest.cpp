@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // interlaced passes), decode exactly as pngtopnm reads them: the long rows are where
 // the vector unfiltering and the fast inflate loop do their work.
 #include "ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

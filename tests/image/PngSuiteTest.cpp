@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
 #include "image/PdfImage.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

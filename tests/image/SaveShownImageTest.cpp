@@ -9,7 +9,7 @@
 #include "app/Globals.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

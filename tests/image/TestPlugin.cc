@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/Plugin.h"
+#include "platform/os/Plugin.h"
 
 extern "C" int32_t GetPicture(const uint8_t* data, int64_t length, uint32_t flag, PluginBlock* info, PluginBlock* bits,
                    void* /*progress*/, int32_t /*userData*/) {

@@ -11,7 +11,7 @@
 #include "cli/CommandTables.h"
 #include "frame/CommandTable.h"
 #include "image/ImageTestSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

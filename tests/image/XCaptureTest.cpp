@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "app/Globals.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

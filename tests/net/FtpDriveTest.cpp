@@ -7,10 +7,10 @@
 #include "app/StringTable.h"
 #include "filelist/FlistView.h"
 #include "net/NetServers.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
-#include "platform/Inet.h"
-#include "platform/Keys.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
+#include "platform/inet/Inet.h"
+#include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 
 namespace {

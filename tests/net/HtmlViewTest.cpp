@@ -12,9 +12,9 @@
 #include "net/HomePage.h"
 #include "net/NetCommands.h"
 #include "net/QelHtmlView.h"
-#include "platform/Clipboard.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/ui/Clipboard.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include "app/StringTable.h"
 #include "net/Address.h"
 #include "net/NetServers.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

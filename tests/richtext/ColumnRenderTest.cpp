@@ -6,7 +6,7 @@
 
 #include "app/FileKind.h"
 #include "frame/MainFrame.h"
-#include "platform/Ui.h"
+#include "platform/ui/Ui.h"
 #include "app/StringTable.h"
 #include "richtext/ColumnRewrite.h"
 #include "richtext/TableDump.h"

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "app/FileKind.h"
-#include "platform/Files.h"
-#include "platform/RichEdit.h"
+#include "platform/os/Files.h"
+#include "platform/richedit/RichEdit.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

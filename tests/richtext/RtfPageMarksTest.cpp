@@ -2,7 +2,7 @@
 // the look-ahead never passes the text.
 #include <gtest/gtest.h>
 
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "richtext/RtfPageMarks.h"
 #include "support/TestEnv.h"
 

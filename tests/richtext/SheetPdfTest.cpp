@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "archive/CodecServices.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "richtext/SheetPdfWriter.h"
 
 namespace {

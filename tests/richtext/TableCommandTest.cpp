@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/StringTable.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "richtext/SheetMarkup.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"

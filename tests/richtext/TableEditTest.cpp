@@ -6,9 +6,9 @@
 #include <filesystem>
 
 #include "app/FileKind.h"
-#include "platform/Files.h"
-#include "platform/Keys.h"
-#include "platform/Ui.h"
+#include "platform/os/Files.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 #include "richtext/TableDump.h"
 #include "richtext/TableEngine.h"
 #include "richtext/ShownSheetTest.h"

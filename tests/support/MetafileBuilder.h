@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/Types.h"
+#include "platform/gdi/Types.h"
 
 namespace metatest {
 

@@ -6,9 +6,9 @@
 #include <fstream>
 #include <iterator>
 
-#include "platform/CodePage.h"
-#include "platform/Files.h"
-#include "platform/Process.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
+#include "platform/os/Process.h"
 
 namespace testenv {
 

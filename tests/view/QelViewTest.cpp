@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "app/StringTable.h"
-#include "platform/Keys.h"
+#include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 #include "view/PlainTextModel.h"
 #include "view/QelView.h"

@@ -10,8 +10,8 @@
 
 #include "app/StringTable.h"
 #include "app/SystemStringsFile.h"
-#include "platform/Keys.h"
-#include "platform/Files.h"
+#include "platform/ui/Keys.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ByteOrder.h"
+#include "base/ByteOrder.h"
 
 namespace codec {
 

@@ -1,7 +1,7 @@
 // One character of UTF-8, EUC-JP or JIS text to Shift-JIS, into the document's
 // conversion scratch.
 #include "app/QelDoc.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "convert/charmap/TextDecode.h"
 
 #include "app/QelDoc.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "convert/dump/MediaTags.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

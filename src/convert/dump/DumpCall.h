@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Alloc.h"
-#include "platform/Files.h"
+#include "base/Alloc.h"
+#include "platform/os/Files.h"
 
 struct DumpCall {
   std::string path;       // the path as passed

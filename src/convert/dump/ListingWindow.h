@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/ByteCursor.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 class ListingWindow {
  public:

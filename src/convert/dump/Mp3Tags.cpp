@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "convert/dump/MediaTags.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/DisplayWriter.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 class CellMatrix {
  public:

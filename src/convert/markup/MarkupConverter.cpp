@@ -6,7 +6,7 @@
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupEntities.h"
 #include "convert/ooxml/XmlCharRef.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

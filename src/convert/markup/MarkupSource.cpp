@@ -7,7 +7,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/markup/MarkupConverter.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "platform/WriteAhead.h"
+#include "platform/os/WriteAhead.h"
 
 namespace {
 

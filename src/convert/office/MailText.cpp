@@ -18,8 +18,8 @@
 #include "convert/dump/DumpCall.h"
 #include "convert/office/CompoundStreams.h"
 #include "convert/office/RawImage.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

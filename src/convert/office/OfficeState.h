@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 class SheetTables;   // convert/office/SheetTables.h
 struct SheetSummary;  // convert/office/WorkbookWalk.h

@@ -26,7 +26,7 @@
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

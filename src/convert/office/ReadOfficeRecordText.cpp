@@ -12,7 +12,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "convert/office/WordGrid.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

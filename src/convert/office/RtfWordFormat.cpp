@@ -13,7 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/ConvertStatus.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "convert/dump/DumpCall.h"
 #include "convert/office/RawImage.h"
 #include "convert/office/WordText.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "convert/dump/DumpCall.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

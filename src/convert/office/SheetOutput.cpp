@@ -22,8 +22,8 @@
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
 #include "frame/MainFrame.h"
-#include "platform/CodePage.h"
-#include "platform/WriteAhead.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/WriteAhead.h"
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <string_view>
 
 #include "convert/dump/DumpCall.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 class SheetTables {
  public:

@@ -21,8 +21,8 @@
 #include "convert/office/WordGrid.h"
 #include "convert/office/WordPairScan.h"
 #include "convert/office/WordText.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include "convert/office/RawImage.h"
 #include "convert/office/SheetTables.h"
 #include "convert/office/WorkbookWalk.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

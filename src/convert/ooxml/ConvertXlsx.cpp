@@ -21,7 +21,7 @@
 #include "convert/ooxml/XlsxDrawing.h"
 #include "convert/ooxml/XlsxScan.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

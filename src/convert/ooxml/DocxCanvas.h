@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/DisplayWriter.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 class DocxCanvas {
  public:

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "convert/ooxml/DocxLayout.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

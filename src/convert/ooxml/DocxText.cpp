@@ -6,7 +6,7 @@
 
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/XmlCharRef.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

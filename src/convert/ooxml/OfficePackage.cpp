@@ -23,7 +23,7 @@
 #include "convert/charmap/TextDecode.h"
 #include "convert/ooxml/PackageParts.h"
 #include "frame/MainFrame.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include "archive/ArchivePaths.h"
 #include "archive/codec/ErrorCodes.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

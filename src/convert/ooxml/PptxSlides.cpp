@@ -7,7 +7,7 @@
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlCharRef.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "convert/ooxml/XlsxScan.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 using xlsx::View;
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "convert/ooxml/XmlCharRef.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace xlsx {
 

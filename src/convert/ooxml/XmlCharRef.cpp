@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 constexpr size_t kMaxDigits = 8;

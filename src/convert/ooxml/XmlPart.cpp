@@ -9,8 +9,8 @@
 #include "convert/ConvertStatus.h"
 #include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
-#include "platform/ByteOrder.h"
-#include "platform/Files.h"
+#include "base/ByteOrder.h"
+#include "platform/os/Files.h"
 
 using plat::AppendLE16;
 using plat::AppendLE32;

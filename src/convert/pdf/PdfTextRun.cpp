@@ -10,7 +10,7 @@
 #include "convert/charmap/CidToSjis.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfReader.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

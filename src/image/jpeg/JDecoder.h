@@ -24,7 +24,7 @@
 #include "base/ByteCursor.h"
 #include "image/jpeg/JHuffTable.h"
 #include "image/jpeg/JInBitStream.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 class JDecoder {
  public:

@@ -18,7 +18,7 @@
 
 #include "image/jpeg/JKernels.h"
 #include "image/jpeg/JOutBitStream.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 // What the caller says of the picture; SetParams keeps size, density and comment and
 // forces 3 components, 8-bit samples, JFIF 1.02 and no thumbnail.

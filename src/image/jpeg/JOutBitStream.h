@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "image/jpeg/JErrors.h"
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 // Leaves new elements uninitialised: the stream hands out only bytes it wrote, so
 // the pages of a generous first buffer are touched only as the scan fills them.

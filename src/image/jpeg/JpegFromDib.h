@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/Alloc.h"
+#include "base/Alloc.h"
 
 // bits holds bitsSize bytes of rows ((width x 3 + 3) / 4 x 4 bytes each). Returns 0
 // with the file in out; -1 when the rows do not fit in bitsSize, a size is outside

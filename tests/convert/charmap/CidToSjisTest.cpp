@@ -10,7 +10,7 @@
 
 #include "convert/charmap/CharMaps.h"
 #include "convert/charmap/CidToSjis.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

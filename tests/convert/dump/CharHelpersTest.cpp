@@ -4,7 +4,7 @@
 
 #include "app/QelDoc.h"
 #include "convert/dump/CharHelpers.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

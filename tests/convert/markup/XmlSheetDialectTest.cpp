@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

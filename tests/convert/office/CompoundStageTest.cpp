@@ -12,7 +12,7 @@
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -7,7 +7,7 @@
 
 #include "convert/office/MsgImage.h"
 #include "convert/office/OfficeTextSupport.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "convert/dump/DumpTestSupport.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace officetext {
 

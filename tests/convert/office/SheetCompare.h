@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace sheetcompare {
 

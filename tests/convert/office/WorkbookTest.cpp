@@ -13,7 +13,7 @@
 #include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/office/BiffNumberText.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "convert/office/SheetCompare.h"
 #include "support/TestEnv.h"
 

@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/CodePage.h"
-#include "platform/Files.h"
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace ooxmltest {

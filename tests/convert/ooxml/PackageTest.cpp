@@ -13,7 +13,7 @@
 #include "archive/codec/ByteSink.h"
 #include "archive/codec/ZipWriter.h"
 #include "convert/ConvertStatus.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {

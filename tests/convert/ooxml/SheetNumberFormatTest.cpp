@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "convert/ooxml/SheetNumberFormat.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

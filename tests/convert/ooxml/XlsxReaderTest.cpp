@@ -9,7 +9,7 @@
 #include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/office/SheetCompare.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
 namespace {

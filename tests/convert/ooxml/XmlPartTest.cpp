@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "convert/ooxml/XmlPart.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "app/FileKind.h"
 #include "app/StringTable.h"
-#include "platform/Files.h"
+#include "platform/os/Files.h"
 
 namespace pdftest {
 namespace {

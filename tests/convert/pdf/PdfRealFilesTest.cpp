@@ -6,7 +6,7 @@
 
 #include "PdfTestSupport.h"
 #include "app/StringTable.h"
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace pdftest {
 namespace {

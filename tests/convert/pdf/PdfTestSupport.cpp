@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "platform/CodePage.h"
+#include "platform/text/CodePage.h"
 
 namespace pdftest {
 

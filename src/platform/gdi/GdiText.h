@@ -1,0 +1,74 @@
+// Text on a memory bitmap: fonts found by fontconfig (the IPA Gothic and Mincho
+// families), glyphs rendered monochrome by FreeType so that every text pixel is
+// exactly the text colour (the figure layer's key-colour transparency relies on
+// it). A font's positive height is its cell height in pixels (ascent + descent);
+// weight 700 is bold, italic slants the glyphs; underline and strike-out are
+// one-pixel lines. Text is Shift-JIS. A face that fontconfig does not know becomes
+// IPA Gothic; with no font at all nothing is drawn and extents are 0.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gdi/GdiDraw.h"
+#include "platform/gdi/Types.h"
+
+namespace plat {
+
+constexpr int kMaxFontHeight = 2000;
+
+struct LogFont {
+  int height = 16;  // cell height in pixels; clamped to 1..kMaxFontHeight
+  int weight = 400;
+  bool italic = false;
+  bool underline = false;
+  bool strikeOut = false;
+  int charSet = 128;  // Shift-JIS; the IPA fonts cover it whatever is asked
+  bool emHeight = false;  // height is the character (em) height; the cell follows the face
+  std::string faceName;  // CP932
+};
+
+struct CSize {
+  int cx = 0;
+  int cy = 0;
+};
+
+class TextPainter {
+ public:
+  TextPainter();
+  ~TextPainter();
+  TextPainter(const TextPainter&) = delete;
+  TextPainter& operator=(const TextPainter&) = delete;
+
+  // False when no font could be opened.
+  bool SelectFont(const LogFont& font);
+  void SetTextColor(COLORREF color) { color_ = color & 0xFFFFFF; }
+  // The text's cells are filled with the background colour in OPAQUE mode.
+  void SetBkMode(int mode) { bkMode_ = mode; }
+  void SetBkColor(COLORREF color) { bk_ = color & 0xFFFFFF; }
+
+  // Draws text with its cell's top-left at (x, y).
+  CSize TextOut(Bitmap& target, int x, int y, std::string_view text);
+  // As TextOut, a tab moving to the next stop: stops[i] pixels from origin x.
+  CSize TabbedTextOut(Bitmap& target, int x, int y, std::string_view text, const std::vector<int>& stops, int origin);
+  // One line centred horizontally and vertically in rect.
+  CSize DrawTextCentered(Bitmap& target, const CRect& rect, std::string_view text);
+  CSize GetTextExtentPoint32(std::string_view text, const std::vector<int>* stops = nullptr, int origin = 0);
+  // The same for UTF-16 text (the metafile player's wide strings).
+  CSize TextOutWide(Bitmap& target, int x, int y, std::u16string_view text);
+  CSize GetTextExtentWide(std::u16string_view text);
+  // The selected font's ascent in pixels: from the cell's top to the baseline.
+  int Ascent() const;
+
+ private:
+  struct Impl;
+  CSize Run(Bitmap* target, int x, int y, std::u16string_view text, const std::vector<int>* stops, int origin);
+  std::unique_ptr<Impl> impl_;
+  COLORREF color_ = 0;
+  COLORREF bk_ = 0xFFFFFF;
+  int bkMode_ = TRANSPARENT;
+};
+
+}  // namespace plat

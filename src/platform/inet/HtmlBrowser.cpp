@@ -1,0 +1,167 @@
+#include "platform/inet/HtmlBrowser.h"
+
+#include <algorithm>
+
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
+#include "platform/inet/Inet.h"
+
+namespace {
+
+constexpr size_t kTitleSearch = 65536;
+constexpr size_t kMaxTitle = 1024;
+
+size_t FindNoCase(const std::string& text, const char* what, size_t from, size_t limit) {
+  const size_t n = std::char_traits<char>::length(what);
+  const size_t end = std::min(text.size(), limit);
+  for (size_t i = from; i + n <= end; ++i) {
+    size_t k = 0;
+    while (k < n) {
+      char c = text[i + k];
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+      if (c != what[k]) break;
+      ++k;
+    }
+    if (k == n) return i;
+  }
+  return std::string::npos;
+}
+
+// The page's <title>, blanks folded, in CP932 (a UTF-8 title is converted).
+std::string TitleOf(const std::string& page) {
+  const size_t open = FindNoCase(page, "<title", 0, kTitleSearch);
+  if (open == std::string::npos) return "";
+  const size_t start = page.find('>', open);
+  if (start == std::string::npos) return "";
+  const size_t close = FindNoCase(page, "</title", start, start + 1 + kMaxTitle);
+  std::string raw = page.substr(start + 1, (close == std::string::npos ? kMaxTitle : close - start - 1));
+  std::string title;
+  bool blank = false;
+  for (char c : raw) {
+    const bool space = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+    if (space) {
+      blank = !title.empty();
+      continue;
+    }
+    if (blank) title += ' ';
+    blank = false;
+    title += c;
+  }
+  const bool wide = std::any_of(title.begin(), title.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  if (wide) {
+    if (auto sjis = plat::Utf8ToCp932(title)) return *sjis;
+  }
+  return title;
+}
+
+bool StartsWithNoCase(const std::string& text, const char* prefix) {
+  return FindNoCase(text, prefix, 0, std::char_traits<char>::length(prefix)) == 0;
+}
+
+}  // namespace
+
+void CHtmlView::Navigate2(const std::string& url, uint32_t flags) {
+  if (flags & navOpenInNewWindow) {
+    newWindows_.push_back(url);
+    return;
+  }
+  if (travelIndex_ + 1 < static_cast<int>(travel_.size())) travel_.resize(static_cast<size_t>(travelIndex_ + 1));
+  travel_.push_back(url);
+  travelIndex_ = static_cast<int>(travel_.size()) - 1;
+  Load(url);
+  travel_[static_cast<size_t>(travelIndex_)] = location_;
+}
+
+void CHtmlView::GoBack() {
+  if (travelIndex_ <= 0) return;
+  --travelIndex_;
+  Load(travel_[static_cast<size_t>(travelIndex_)]);
+}
+
+void CHtmlView::GoForward() {
+  if (travelIndex_ + 1 >= static_cast<int>(travel_.size())) return;
+  ++travelIndex_;
+  Load(travel_[static_cast<size_t>(travelIndex_)]);
+}
+
+void CHtmlView::GoHome() { Navigate2(home_); }
+
+void CHtmlView::Refresh() {
+  if (!location_.empty()) Load(location_);
+}
+
+void CHtmlView::ExecWB(int command, int) {
+  execLog_.push_back(command);
+  if (command == OLECMDID_STOP) busy_ = false;
+}
+
+void CHtmlView::Load(const std::string& url) {
+  busy_ = true;
+  OnBeforeNavigate2(url);
+  Fetch(url);
+  pageLines_ = 1 + static_cast<int>(std::count(page_.begin(), page_.end(), '\n'));
+  scrollLine_ = 0;
+  for (long step = 250; step <= 1000; step += 250) OnProgressChange(step, 1000);
+  OnNavigateComplete2(location_);
+  OnTitleChange(title_.empty() ? location_ : title_);
+  OnCommandStateChange(CSC_NAVIGATEBACK, travelIndex_ > 0);
+  OnCommandStateChange(CSC_NAVIGATEFORWARD, travelIndex_ + 1 < static_cast<int>(travel_.size()));
+  OnCommandStateChange(CSC_UPDATECOMMANDS, false);
+  busy_ = false;
+  OnProgressChange(-1, 1000);
+}
+
+void CHtmlView::Fetch(const std::string& url) {
+  page_.clear();
+  title_.clear();
+  error_.clear();
+  location_ = url;
+  if (url.empty() || url == "about:blank") return;
+  if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://")) {
+    try {
+      CInternetSession session("Pelnorix");
+      session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs);
+      session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receiveMs);
+      auto connection = session.GetHttpConnection(url);
+      const size_t hostStart = url.find("://") + 3;
+      const size_t slash = url.find('/', hostStart);
+      auto request = connection->OpenRequest("GET", slash == std::string::npos ? "" : url.substr(slash));
+      request->AddRequestHeaders("Accept: */*\r\n");
+      request->SendRequest();
+      uint32_t status = 0;
+      request->QueryInfoStatusCode(status);
+      location_ = request->GetFileURL();
+      std::vector<char> block(65536);
+      for (;;) {
+        const int64_t got = request->Read(block.data(), static_cast<int64_t>(block.size()));
+        const int64_t room = kMaxPageBytes - static_cast<int64_t>(page_.size());
+        page_.append(block.data(), static_cast<size_t>(std::min(got, room)));
+        if (got < static_cast<int64_t>(block.size()) || got >= room) break;
+      }
+      if (status >= 400) error_ = "HTTP " + std::to_string(status);
+    } catch (const CInternetException& e) {
+      error_ = e.m_strReason;
+      page_.clear();
+    }
+  } else {
+    std::string path = url;
+    if (StartsWithNoCase(path, "file://")) {
+      path = path.substr(7);
+      for (char& c : path) {
+        if (c == '/') c = '\\';
+      }
+    }
+    if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes)) {
+      page_ = std::move(*bytes);
+    } else {
+      error_ = "the file cannot be read";
+    }
+  }
+  title_ = TitleOf(page_);
+}
+
+bool CHtmlView::OnMouseWheel(unsigned, short delta, CPoint) {
+  const int lines = -delta * kWheelLines / kWheelDelta;
+  scrollLine_ = std::clamp(scrollLine_ + lines, 0, std::max(pageLines_ - 1, 0));
+  return true;
+}

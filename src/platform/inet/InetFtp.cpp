@@ -1,0 +1,222 @@
+// FTP on libcurl. Each operation is one transfer on the connection's multi handle,
+// whose connection cache keeps the one login alive between them. libcurl is told
+// not to change folders (NOCWD): the path in the URL goes whole into RETR, MLSD or
+// LIST, and a folder change is checked with a CWD sent as a quote command.
+#include <curl/curl.h>
+
+#include <algorithm>
+
+#include "platform/text/CodePage.h"
+#include "platform/os/Files.h"
+#include "platform/inet/CurlLibrary.h"
+#include "platform/inet/Inet.h"
+
+namespace {
+
+constexpr int64_t kMaxListingBytes = 16 << 20;
+
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+}  // namespace
+
+CFtpConnection::CFtpConnection(const plat::InetTimeouts& timeouts, InetServer server, std::string user,
+                               std::string password, bool passive)
+    : timeouts_(timeouts),
+      server_(std::move(server)),
+      user_(std::move(user)),
+      password_(std::move(password)),
+      passive_(passive),
+      multi_(std::make_unique<plat::InetMulti>()) {
+  if (user_.empty()) user_ = "anonymous";
+}
+
+std::string CFtpConnection::UrlOf(const std::string& name) const {
+  std::string path = AbsolutePath(name);
+  if (utf8_) path = plat::Cp932ToUtf8(path);
+  std::string url = "ftp://" + server_.host;
+  if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) url += ":" + std::to_string(server_.port);
+  return url + PercentEncodePath(path);
+}
+
+std::string CFtpConnection::TransferUrlOf(const std::string& name) const {
+  std::string path = AbsolutePath(name);
+  if (utf8_) path = plat::Cp932ToUtf8(path);
+  // "%2F" makes the path absolute: the server sees it from its root, not from the
+  // folder the login starts in.
+  return "ftp://" + server_.host + "/%2F" + PercentEncodePath(path.substr(1));
+}
+
+std::string CFtpConnection::AbsolutePath(const std::string& name) const {
+  if (!name.empty() && name[0] == '/') return name;
+  std::string dir = currentDir_;
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir + name;
+}
+
+std::unique_ptr<plat::InetTransfer> CFtpConnection::NewTransfer(const std::string& absPath) {
+  if (!multi_) throw CInternetException(ERROR_INTERNET_CONNECTION_ABORTED, "the FTP connection is closed");
+  const plat::CurlFunctions& curl = plat::CurlApi();
+  auto t = std::make_unique<plat::InetTransfer>(*multi_, timeouts_);
+  CURL* e = t->Easy();
+  const std::string url = TransferUrlOf(absPath);
+  curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "ftp");
+  if (server_.port != 0) curl.curl_easy_setopt(e, CURLOPT_PORT, static_cast<long>(server_.port));
+  curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
+  curl.curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  // Active: the server connects back (EPRT, then PORT); passive: EPSV, then PASV.
+  curl.curl_easy_setopt(e, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
+  return t;
+}
+
+void CFtpConnection::Login() {
+  const plat::CurlFunctions& curl = plat::CurlApi();
+  auto t = NewTransfer("/");
+  Slist feat(curl.curl_slist_append(nullptr, "FEAT"));
+  curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
+  curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, feat.get());
+  t->Start();
+  try {
+    t->Finish();
+  } catch (const CInternetException&) {
+    // A server without FEAT still logs in: try once more without it.
+    if (t->Result() != CURLE_QUOTE_ERROR) throw;
+    auto plain = NewTransfer("/");
+    curl.curl_easy_setopt(plain->Easy(), CURLOPT_NOBODY, 1L);
+    plain->Start();
+    plain->Finish();
+    return;
+  }
+  for (const std::string& line : t->ReplyLines()) {
+    if (line == " UTF8" || line.starts_with(" UTF8 ")) utf8_ = true;
+  }
+}
+
+bool CFtpConnection::SetCurrentDirectory(const std::string& dir) {
+  std::string path = AbsolutePath(dir);
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  const std::string wire = utf8_ ? plat::Cp932ToUtf8(path) : path;
+  if (wire.find_first_of("\r\n") != std::string::npos) return false;
+  try {
+    const plat::CurlFunctions& curl = plat::CurlApi();
+    auto t = NewTransfer("/");
+    Slist cwd(curl.curl_slist_append(nullptr, ("CWD " + wire).c_str()));
+    curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
+    curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, cwd.get());
+    t->Start();
+    t->Finish();
+  } catch (const CInternetException&) {
+    return false;
+  }
+  currentDir_ = path;
+  return true;
+}
+
+bool CFtpConnection::GetCurrentDirectory(std::string& dir) const {
+  dir = currentDir_;
+  return true;
+}
+
+std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const std::string& name, uint32_t flags) {
+  const plat::CurlFunctions& curl = plat::CurlApi();
+  auto t = NewTransfer(AbsolutePath(name));
+  if (flags & FTP_TRANSFER_TYPE_ASCII) curl.curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);
+  t->Start();
+  // The file is open once the server starts sending it (or has sent all of it).
+  plat::InetTransfer* raw = t.get();
+  raw->DriveUntil([raw] { return raw->BufferedBytes() > 0; });
+  if (raw->Done() && raw->Result() != CURLE_OK) throw raw->Error();
+  return std::make_unique<CInternetFile>(std::move(t));
+}
+
+bool CFtpConnection::GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists) {
+  if (failIfExists && plat::Exists(localWinPath)) return false;
+  plat::File local;
+  if (!local.Open(localWinPath, plat::File::Mode::Write)) return false;
+  bool ok = true;
+  try {
+    auto file = OpenFile(remote);
+    std::vector<char> block(65536);
+    for (;;) {
+      const int64_t got = file->Read(block.data(), static_cast<int64_t>(block.size()));
+      if (got > 0 && !local.Write(block.data(), got)) {
+        ok = false;
+        break;
+      }
+      if (got < static_cast<int64_t>(block.size())) break;
+    }
+  } catch (const CInternetException&) {
+    ok = false;
+  }
+  local.Close();
+  if (!ok) plat::RemoveFile(localWinPath);
+  return ok;
+}
+
+std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
+  std::string path = AbsolutePath(dir);
+  if (path.back() != '/') path += '/';
+  auto readAll = [&](const char* command) {
+    auto t = NewTransfer(path);
+    if (command) plat::CurlApi().curl_easy_setopt(t->Easy(), CURLOPT_CUSTOMREQUEST, command);
+    t->Start();
+    std::string text;
+    std::vector<char> block(65536);
+    for (;;) {
+      const int64_t got = t->Read(block.data(), static_cast<int64_t>(block.size()));
+      if (static_cast<int64_t>(text.size()) + got > kMaxListingBytes) {
+        throw CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the folder listing is too long");
+      }
+      text.append(block.data(), static_cast<size_t>(got));
+      if (got < static_cast<int64_t>(block.size())) break;
+    }
+    return text;
+  };
+  std::vector<FtpListEntry> entries;
+  try {
+    entries = ParseFtpListing(readAll("MLSD"), true);
+  } catch (const CInternetException& e) {
+    // A server without MLSD refuses the command: LIST serves instead.
+    if (e.m_dwError != ERROR_INTERNET_EXTENDED_ERROR && e.m_dwError != ERROR_HTTP_INVALID_SERVER_RESPONSE) throw;
+    entries = ParseFtpListing(readAll(nullptr), false);
+  }
+  if (utf8_) {
+    for (auto& entry : entries) entry.name = plat::Utf8ToCp932Lossy(entry.name);
+  }
+  return entries;
+}
+
+void CFtpConnection::Close() { multi_.reset(); }
+
+bool CFtpFileFind::FindFile(const std::string& dir) {
+  std::string current;
+  connection_.GetCurrentDirectory(current);
+  dir_ = dir.empty() ? current : dir;
+  entries_ = connection_.List(dir_);
+  current_ = -1;
+  next_ = 0;
+  return !entries_.empty();
+}
+
+bool CFtpFileFind::FindNextFile() {
+  if (next_ >= entries_.size()) return false;
+  current_ = static_cast<int>(next_++);
+  return next_ < entries_.size();
+}
+
+std::string CFtpFileFind::GetFileName() const { return current_ >= 0 ? entries_[current_].name : ""; }
+
+std::string CFtpFileFind::GetFileURL() const {
+  if (current_ < 0) return "";
+  std::string dir = dir_;
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return connection_.UrlOf(dir + entries_[current_].name);
+}
+
+bool CFtpFileFind::IsDirectory() const { return current_ >= 0 && entries_[current_].isDirectory; }
+
+int64_t CFtpFileFind::GetLength() const { return current_ >= 0 ? entries_[current_].size : 0; }

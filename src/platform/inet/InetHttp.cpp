@@ -1,0 +1,175 @@
+// The internet session and HTTP on libcurl. A request is one transfer; SendRequest
+// drives it until the answer's headers are complete, following a redirect only to
+// the scheme the request had (at most kMaxRedirects), as the original host follows
+// them itself: any other redirect stays the answer, with its status.
+#include <curl/curl.h>
+
+#include <charconv>
+
+#include "platform/inet/CurlLibrary.h"
+#include "platform/inet/Inet.h"
+
+namespace {
+
+constexpr int kMaxRedirects = 10;
+
+bool IsRedirect(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+std::string SchemeOf(const std::string& url) {
+  const size_t at = url.find("://");
+  std::string scheme = at == std::string::npos ? "" : url.substr(0, at);
+  for (char& c : scheme) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return scheme;
+}
+
+struct SlistDeleter {
+  void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
+};
+
+}  // namespace
+
+InetServer ParseInetServer(const std::string& server, int defaultPort) {
+  InetServer out;
+  std::string rest = server;
+  const size_t scheme = rest.find("://");
+  if (scheme != std::string::npos) {
+    out.secure = SchemeOf(rest) == "https";
+    rest = rest.substr(scheme + 3);
+  }
+  rest = rest.substr(0, rest.find('/'));
+  const size_t colon = rest.rfind(':');
+  out.host = rest;
+  out.port = defaultPort;
+  if (colon != std::string::npos && rest.find(']', colon) == std::string::npos) {
+    int port = 0;
+    const std::string digits = rest.substr(colon + 1);
+    const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (ec == std::errc() && ptr == digits.data() + digits.size() && port > 0 && port < 65536) out.port = port;
+    out.host = rest.substr(0, colon);
+  }
+  return out;
+}
+
+std::string PercentEncodePath(const std::string& path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size() * 3);
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
+                       c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+CInternetSession::CInternetSession(std::string agent, uint32_t) : agent_(std::move(agent)) {}
+
+void CInternetSession::SetOption(unsigned option, uint32_t milliseconds) {
+  switch (option) {
+    case INTERNET_OPTION_CONNECT_TIMEOUT: timeouts_.connectMs = milliseconds; break;
+    case INTERNET_OPTION_RECEIVE_TIMEOUT: timeouts_.receiveMs = milliseconds; break;
+    case INTERNET_OPTION_SEND_TIMEOUT: timeouts_.sendMs = milliseconds; break;
+    default: break;
+  }
+}
+
+std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const std::string& server, const std::string& user,
+                                                                   const std::string& password, int port, bool passive) {
+  InetServer where = ParseInetServer(server, port == INTERNET_INVALID_PORT_NUMBER ? INTERNET_DEFAULT_FTP_PORT : port);
+  if (where.host.empty()) throw CInternetException(ERROR_INTERNET_INVALID_URL, "no server name");
+  auto connection = std::make_unique<CFtpConnection>(timeouts_, where, user, password, passive);
+  connection->Login();
+  return connection;
+}
+
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const std::string& server, int port) {
+  InetServer where = ParseInetServer(server, port);
+  if (where.port == INTERNET_INVALID_PORT_NUMBER) where.port = where.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT;
+  if (where.host.empty()) throw CInternetException(ERROR_INTERNET_INVALID_URL, "no server name");
+  return std::make_unique<CHttpConnection>(timeouts_, where, agent_);
+}
+
+CHttpConnection::CHttpConnection(const plat::InetTimeouts& timeouts, InetServer server, std::string agent)
+    : timeouts_(timeouts), server_(std::move(server)), agent_(std::move(agent)) {}
+
+std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const std::string&, const std::string& object, uint32_t) {
+  std::string url = (server_.secure ? "https://" : "http://") + server_.host;
+  const int defaultPort = server_.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT;
+  if (server_.port != defaultPort) url += ":" + std::to_string(server_.port);
+  std::string path = object;
+  if (path.empty() || path[0] != '/') path = "/" + path;
+  // Characters a URL cannot hold are encoded; what the object already encodes stays.
+  std::string encoded;
+  for (unsigned char c : path) {
+    if (c <= 0x20 || c >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' || c == '`' ||
+        c == '{' || c == '|' || c == '}') {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      encoded += '%';
+      encoded += kHex[c >> 4];
+      encoded += kHex[c & 15];
+    } else {
+      encoded += static_cast<char>(c);
+    }
+  }
+  return std::make_unique<CHttpFile>(timeouts_, multi_, url + encoded, agent_);
+}
+
+CHttpFile::CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent)
+    : CInternetFile(nullptr), timeouts_(timeouts), multi_(multi), url_(std::move(url)), agent_(std::move(agent)) {}
+
+bool CHttpFile::AddRequestHeaders(const std::string& headers) {
+  size_t start = 0;
+  while (start < headers.size()) {
+    size_t end = headers.find("\r\n", start);
+    if (end == std::string::npos) end = headers.size();
+    if (end > start) headers_.push_back(headers.substr(start, end - start));
+    start = end + 2;
+  }
+  return true;
+}
+
+void CHttpFile::SendRequest() {
+  const plat::CurlFunctions& curl = plat::CurlApi();
+  const std::string scheme = SchemeOf(url_);
+  std::unique_ptr<curl_slist, SlistDeleter> list;
+  for (const std::string& h : headers_) list.reset(curl.curl_slist_append(list.release(), h.c_str()));
+  std::string url = url_;
+  for (int hop = 0;; ++hop) {
+    transfer_ = std::make_unique<plat::InetTransfer>(multi_, timeouts_);
+    CURL* e = transfer_->Easy();
+    curl.curl_easy_setopt(e, CURLOPT_URL, url.c_str());
+    curl.curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl.curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
+    curl.curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
+    curl.curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    transfer_->Start();
+    plat::InetTransfer* t = transfer_.get();
+    t->DriveUntil([t] { return t->HeadersComplete(); });
+    if (!t->HeadersComplete()) {
+      if (t->Result() != CURLE_OK) throw t->Error();
+      throw CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the server's answer has no headers");
+    }
+    status_ = static_cast<uint32_t>(t->StatusCode());
+    if (!IsRedirect(t->StatusCode()) || hop >= kMaxRedirects) break;
+    char* next = nullptr;
+    curl.curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &next);
+    if (!next || SchemeOf(next) != scheme) break;
+    url = next;
+    url_ = url;
+  }
+}
+
+bool CHttpFile::QueryInfoStatusCode(uint32_t& code) const {
+  code = status_;
+  return status_ != 0;
+}

@@ -1,0 +1,503 @@
+#include "platform/os/Files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <algorithm>
+#include <cstdlib>
+#include <strings.h>
+
+#include <filesystem>
+#include <random>
+
+#include "platform/text/CodePage.h"
+
+namespace plat {
+namespace {
+
+// Splits on '/' (host paths contain no CP932 trail bytes any more).
+std::vector<std::string> SplitHost(const std::string& path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool HostExists(const std::string& path) {
+  struct stat st;
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Looks in folder for an entry whose name equals name but for ASCII case.
+std::optional<std::string> FindCaseInsensitive(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return std::nullopt;
+  std::optional<std::string> found;
+  while (dirent* e = readdir(dir)) {
+    if (strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+FileInfo ToInfo(const struct stat& st) {
+  FileInfo info;
+  info.size = static_cast<int64_t>(st.st_size);
+  info.mtime = static_cast<int64_t>(st.st_mtime);
+  info.isDirectory = S_ISDIR(st.st_mode);
+  info.isSymlink = S_ISLNK(st.st_mode);
+  info.readOnly = (st.st_mode & S_IWUSR) == 0;
+  info.ownedByUser = st.st_uid == geteuid();
+  info.permissions = static_cast<int>(st.st_mode & 0777);
+  return info;
+}
+
+}  // namespace
+
+size_t FindLastSeparator(std::string_view winPath) {
+  size_t last = std::string_view::npos;
+  for (size_t i = 0; i < winPath.size(); ++i) {
+    const auto b = static_cast<uint8_t>(winPath[i]);
+    if (IsSjisLeadByte(b) && i + 1 < winPath.size()) {
+      ++i;  // the trail byte may be 0x5C and is never a separator
+    } else if (b == '\\') {
+      last = i;
+    }
+  }
+  return last;
+}
+
+std::optional<std::string> ToHostPath(std::string_view winPath) {
+  if (winPath.size() >= 2 && winPath[1] == ':' &&
+      ((winPath[0] >= 'A' && winPath[0] <= 'Z') || (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
+    winPath.remove_prefix(2);
+    if (winPath.empty()) winPath = "\\";
+  }
+  std::string sjis;
+  sjis.reserve(winPath.size());
+  for (size_t i = 0; i < winPath.size(); ++i) {
+    const auto b = static_cast<uint8_t>(winPath[i]);
+    if (IsSjisLeadByte(b)) {
+      if (i + 1 >= winPath.size()) return std::nullopt;  // a cut double-byte character
+      sjis += winPath[i];
+      sjis += winPath[++i];
+    } else if (b == '\\') {
+      sjis += '/';
+    } else if (b == 0) {
+      return std::nullopt;
+    } else {
+      sjis += static_cast<char>(b);
+    }
+  }
+  // Every byte must decode: a malformed name would reach the disk under another name.
+  std::u16string wide = Cp932ToWide(sjis);
+  if (wide.find(u'\uFFFD') != std::u16string::npos) return std::nullopt;
+  return Cp932ToUtf8(sjis);
+}
+
+std::optional<std::string> ResolveHostPath(std::string_view winPath) {
+  auto host = ToHostPath(winPath);
+  if (!host || host->empty() || HostExists(*host)) return host;
+  const bool absolute = (*host)[0] == '/';
+  std::string resolved = absolute ? "/" : "";
+  auto parts = SplitHost(*host);
+  for (size_t k = 0; k < parts.size(); ++k) {
+    const std::string& part = parts[k];
+    std::string candidate = resolved + part;
+    if (part != "." && part != ".." && !HostExists(candidate)) {
+      // Not there in any case: the rest of the path stays as given (a new file).
+      if (auto match = FindCaseInsensitive(resolved, part)) candidate = resolved + *match;
+    }
+    resolved = candidate;
+    if (k + 1 < parts.size()) resolved += '/';
+  }
+  return resolved;
+}
+
+namespace {
+
+// A new name in an existing folder: the folder resolved, the name as spelled.
+std::optional<std::string> ResolveFolderOf(std::string_view winPath) {
+  const size_t sep = FindLastSeparator(winPath);
+  if (sep == std::string_view::npos) return ToHostPath(winPath);
+  auto folder = ResolveHostPath(sep == 0 ? std::string_view("\\") : winPath.substr(0, sep));
+  auto name = ToHostPath(winPath.substr(sep + 1));
+  if (!folder || !name) return std::nullopt;
+  return (folder->empty() || folder->back() == '/' ? *folder : *folder + "/") + *name;
+}
+
+}  // namespace
+
+std::string FromHostPath(std::string_view hostPath, bool* exact) {
+  auto sjis = Utf8ToCp932(hostPath);
+  if (exact) *exact = sjis.has_value();
+  std::string text = sjis ? *sjis : Utf8ToCp932Lossy(hostPath);
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<uint8_t>(text[i]);
+    if (IsSjisLeadByte(b) && i + 1 < text.size()) {
+      out += text[i];
+      out += text[++i];
+    } else {
+      out += b == '/' ? '\\' : static_cast<char>(b);
+    }
+  }
+  return out;
+}
+
+std::optional<FileInfo> Stat(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  struct stat st;
+  if (!host || stat(host->c_str(), &st) != 0) return std::nullopt;
+  return ToInfo(st);
+}
+
+std::optional<FileInfo> LinkStat(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  struct stat st;
+  if (!host || lstat(host->c_str(), &st) != 0) return std::nullopt;
+  return ToInfo(st);
+}
+
+bool Exists(std::string_view winPath) { return LinkStat(winPath).has_value(); }
+
+bool IsDirectory(std::string_view winPath) {
+  auto info = Stat(winPath);
+  return info && info->isDirectory;
+}
+
+bool SetFileTime(std::string_view winPath, int64_t mtime) {
+  auto host = ResolveHostPath(winPath);
+  if (!host) return false;
+  struct timespec times[2];
+  times[0].tv_sec = static_cast<time_t>(mtime);
+  times[0].tv_nsec = 0;
+  times[1] = times[0];
+  return utimensat(AT_FDCWD, host->c_str(), times, 0) == 0;
+}
+
+bool SetReadOnly(std::string_view winPath, bool readOnly) {
+  auto host = ResolveHostPath(winPath);
+  struct stat st;
+  if (!host || stat(host->c_str(), &st) != 0) return false;
+  mode_t mode = st.st_mode & 07777;
+  mode = readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+  return chmod(host->c_str(), mode) == 0;
+}
+
+bool MakeDirectory(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  if (!host) return false;
+  if (mkdir(host->c_str(), 0777) == 0) return true;
+  struct stat st;
+  return errno == EEXIST && stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectories(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  if (!host) return false;
+  std::string path = (*host)[0] == '/' ? "/" : "";
+  for (const auto& part : SplitHost(*host)) {
+    path += part;
+    if (mkdir(path.c_str(), 0777) != 0 && errno != EEXIST) return false;
+    path += '/';
+  }
+  struct stat st;
+  return stat(host->c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions) {
+  auto host = ToHostPath(winPath);
+  return host && !host->empty() && mkdir(host->c_str(), static_cast<mode_t>(permissions)) == 0;
+}
+
+namespace {
+
+// Six characters of a unique suffix.
+std::string UniqueSuffix() {
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string text(6, 'x');
+  for (char& c : text) c = kDigits[random() % 36];
+  return text;
+}
+
+std::string InFolder(std::string_view winFolder, const std::string& name) {
+  std::string path(winFolder);
+  if (!path.empty() && FindLastSeparator(path) != path.size() - 1) path += '\\';
+  return path + name;
+}
+
+}  // namespace
+
+std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::string_view stem) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = InFolder(winFolder, std::string(stem) + UniqueSuffix());
+    auto host = ResolveFolderOf(path);
+    if (!host) return std::nullopt;
+    if (mkdir(host->c_str(), 0700) == 0) return path;
+    if (errno != EEXIST) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+bool RemoveTree(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  if (!host || host->empty()) return false;
+  std::error_code ec;
+  std::filesystem::remove_all(*host, ec);
+  return !ec;
+}
+
+bool RemoveFile(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  return host && unlink(host->c_str()) == 0;
+}
+
+bool RemoveEmptyDirectory(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  return host && rmdir(host->c_str()) == 0;
+}
+
+bool RenameFile(std::string_view from, std::string_view to, bool spelled) {
+  auto src = ResolveHostPath(from);
+  auto dst = spelled ? ResolveFolderOf(to) : ResolveHostPath(to);
+  return src && dst && rename(src->c_str(), dst->c_str()) == 0;
+}
+
+bool CopyFile(std::string_view from, std::string_view to) {
+  File in;
+  File out;
+  // Opening the target truncates it: a copy onto the source itself (under any of its
+  // names) would empty it.
+  auto source = ResolveHostPath(from);
+  auto target = ResolveHostPath(to);
+  struct stat src;
+  struct stat dst;
+  if (source && target && stat(source->c_str(), &src) == 0 && stat(target->c_str(), &dst) == 0 &&
+      src.st_dev == dst.st_dev && src.st_ino == dst.st_ino) {
+    return false;
+  }
+  if (!in.Open(from, File::Mode::Read) || !out.Open(to, File::Mode::Write)) return false;
+  std::vector<char> block(1 << 16);
+  for (;;) {
+    int64_t n = in.Read(block.data(), static_cast<int64_t>(block.size()));
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!out.Write(block.data(), n)) return false;
+  }
+}
+
+std::optional<std::vector<DirEntry>> ListDirectory(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  if (!host) return std::nullopt;
+  DIR* dir = opendir(host->empty() ? "." : host->c_str());
+  if (!dir) return std::nullopt;
+  std::vector<DirEntry> entries;
+  std::string base = host->empty() ? "" : (host->back() == '/' ? *host : *host + "/");
+  while (dirent* e = readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    DirEntry entry;
+    entry.name = FromHostPath(name, &entry.nameExact);
+    // A '\' inside a host name would read as a separator: the name is not reachable as written.
+    if (FindLastSeparator(entry.name) != std::string::npos) entry.nameExact = false;
+    struct stat st;
+    if (lstat((base + name).c_str(), &st) == 0) {
+      entry.isSymlink = S_ISLNK(st.st_mode);
+      entry.isDirectory = S_ISDIR(st.st_mode);
+      entry.size = static_cast<int64_t>(st.st_size);
+      entry.mtime = static_cast<int64_t>(st.st_mtime);
+    }
+    entries.push_back(std::move(entry));
+  }
+  closedir(dir);
+  return entries;
+}
+
+std::string GetCurrentDirectory() {
+  char buf[PATH_MAX];
+  if (!getcwd(buf, sizeof buf)) return "";
+  return FromHostPath(buf);
+}
+
+bool SetCurrentDirectory(std::string_view winPath) {
+  auto host = ResolveHostPath(winPath);
+  return host && chdir(host->empty() ? "." : host->c_str()) == 0;
+}
+
+std::string GetEnv(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? value : "";
+}
+
+File::~File() { Close(); }
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    Close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+bool File::Open(std::string_view winPath, Mode mode) {
+  Close();
+  auto host = mode == Mode::CreateNew ? ResolveFolderOf(winPath) : ResolveHostPath(winPath);
+  if (!host || host->empty()) return false;
+  // Non-blocking only while opening: a named pipe with no writer must not hang the open.
+  int flags = O_CLOEXEC | O_NONBLOCK;
+  switch (mode) {
+    case Mode::Read: flags |= O_RDONLY; break;
+    case Mode::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    case Mode::ReadWrite: flags |= O_RDWR; break;
+    case Mode::Append: flags |= O_WRONLY | O_CREAT | O_APPEND; break;
+    case Mode::WritePrivate: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+    case Mode::CreateNew: flags |= O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW; break;
+  }
+  fd_ = open(host->c_str(), flags, mode == Mode::WritePrivate ? 0600 : 0666);
+  if (fd_ < 0) return false;
+  // A file that existed keeps its permissions through O_CREAT: private ones are set here.
+  if (mode == Mode::WritePrivate && fchmod(fd_, 0600) != 0) {
+    Close();
+    return false;
+  }
+  struct stat st;
+  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+    Close();
+    return false;
+  }
+  return true;
+}
+
+void File::Close() {
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+}
+
+int64_t File::Read(void* buf, int64_t n) {
+  if (fd_ < 0 || n < 0) return -1;
+  auto* dst = static_cast<char*>(buf);
+  int64_t done = 0;
+  while (done < n) {
+    size_t chunk = static_cast<size_t>(std::min<int64_t>(n - done, 1 << 30));
+    ssize_t got = read(fd_, dst + done, chunk);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return done > 0 ? done : -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+bool File::Write(const void* buf, int64_t n) {
+  if (fd_ < 0 || n < 0) return false;
+  const auto* src = static_cast<const char*>(buf);
+  int64_t done = 0;
+  while (done < n) {
+    size_t chunk = static_cast<size_t>(std::min<int64_t>(n - done, 1 << 30));
+    ssize_t put = write(fd_, src + done, chunk);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += put;
+  }
+  return true;
+}
+
+int64_t File::Seek(int64_t offset, Origin origin) {
+  if (fd_ < 0) return -1;
+  int whence = origin == Origin::Begin ? SEEK_SET : origin == Origin::Current ? SEEK_CUR : SEEK_END;
+  off_t pos = lseek(fd_, static_cast<off_t>(offset), whence);
+  return pos < 0 ? -1 : static_cast<int64_t>(pos);
+}
+
+int64_t File::GetPosition() const {
+  if (fd_ < 0) return -1;
+  return static_cast<int64_t>(lseek(fd_, 0, SEEK_CUR));
+}
+
+int64_t File::GetLength() const {
+  struct stat st;
+  if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
+  return static_cast<int64_t>(st.st_size);
+}
+
+WorkFile::~WorkFile() { Discard(); }
+
+bool WorkFile::Create(std::string_view winFolder) {
+  Discard();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string path = InFolder(winFolder, ".pelnorix-" + UniqueSuffix() + ".part~");
+    if (file_.Open(path, File::Mode::CreateNew)) {
+      path_ = path;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+bool WorkFile::CreateBeside(std::string_view winTarget) {
+  const size_t sep = FindLastSeparator(winTarget);
+  if (sep == std::string_view::npos) return Create("");
+  return Create(sep == 0 ? std::string_view("\\") : winTarget.substr(0, sep));
+}
+
+bool WorkFile::CommitAs(std::string_view winTarget, bool spelled) {
+  if (path_.empty()) return false;
+  file_.Close();
+  auto from = ToHostPath(path_);
+  auto to = spelled ? ResolveFolderOf(winTarget) : ResolveHostPath(winTarget);
+  if (!from || !to || to->empty() || rename(from->c_str(), to->c_str()) != 0) {
+    Discard();
+    return false;
+  }
+  path_.clear();
+  return true;
+}
+
+void WorkFile::Discard() {
+  file_.Close();
+  if (path_.empty()) return;
+  if (auto host = ToHostPath(path_)) unlink(host->c_str());
+  path_.clear();
+}
+
+std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes) {
+  File file;
+  if (!file.Open(winPath, File::Mode::Read)) return std::nullopt;
+  int64_t length = file.GetLength();
+  if (length < 0) return std::nullopt;
+  std::string bytes(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 0, length)), '\0');
+  int64_t got = file.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+  if (got < 0) return std::nullopt;
+  bytes.resize(static_cast<size_t>(got));
+  return bytes;
+}
+
+bool WriteWholeFile(std::string_view winPath, std::string_view bytes) {
+  File file;
+  return file.Open(winPath, File::Mode::Write) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+}  // namespace plat

@@ -1,0 +1,438 @@
+// The rich-edit control's text, selection, formats and undo. The text is kept as CP932
+// bytes with a format index per byte and a paragraph format per paragraph; character
+// and paragraph starts are indexed after every change, so positions map to bytes in
+// O(1) and to lines in O(log n).
+#include "platform/richedit/RichEdit.h"
+
+#include <algorithm>
+
+#include "platform/richedit/RichFormatKey.h"
+
+namespace plat {
+
+namespace {
+
+constexpr size_t kMaxUndoGroups = 100;
+constexpr size_t kMaxUndoBytes = size_t{64} << 20;
+constexpr uint16_t kMaxFormats = 65000;
+
+// "ＭＳ ゴシック" in CP932.
+const char kDefaultFace[] = "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E";
+
+// Paragraph ends become CR; an object mark that did not come from RTF becomes a blank.
+std::string NormalizeInsert(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r') {
+      out += '\r';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else if (c == '\n') {
+      out += '\r';
+    } else if (c == kObjectChar) {
+      out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+void ApplyCharFormat(const CharFormat2& cf, CharFormat2& to) {
+  auto effect = [&](uint32_t maskBit, uint32_t effectBit) {
+    if (cf.dwMask & maskBit) to.dwEffects = (to.dwEffects & ~effectBit) | (cf.dwEffects & effectBit);
+  };
+  effect(CFM_BOLD, CFE_BOLD);
+  effect(CFM_ITALIC, CFE_ITALIC);
+  effect(CFM_STRIKEOUT, CFE_STRIKEOUT);
+  if (cf.dwMask & CFM_UNDERLINETYPE) {
+    to.bUnderlineType = cf.bUnderlineType;
+    to.dwEffects = (to.dwEffects & ~CFE_UNDERLINE) | (cf.bUnderlineType != 0 ? CFE_UNDERLINE : 0);
+  } else if (cf.dwMask & CFM_UNDERLINE) {
+    const bool on = (cf.dwEffects & CFE_UNDERLINE) != 0;
+    to.dwEffects = (to.dwEffects & ~CFE_UNDERLINE) | (on ? CFE_UNDERLINE : 0);
+    to.bUnderlineType = on ? (to.bUnderlineType != 0 ? to.bUnderlineType : CFU_UNDERLINE) : CFU_UNDERLINENONE;
+  }
+  if (cf.dwMask & CFM_COLOR) {
+    to.crTextColor = cf.crTextColor;
+    to.dwEffects = (to.dwEffects & ~CFE_AUTOCOLOR) | (cf.dwEffects & CFE_AUTOCOLOR);
+  }
+  if (cf.dwMask & CFM_BACKCOLOR) {
+    to.crBackColor = cf.crBackColor;
+    to.dwEffects = (to.dwEffects & ~CFE_AUTOBACKCOLOR) | (cf.dwEffects & CFE_AUTOBACKCOLOR);
+  }
+  if (cf.dwMask & CFM_SIZE) to.yHeight = std::clamp(cf.yHeight, 1, 32767);
+  if (cf.dwMask & CFM_OFFSET) to.yOffset = std::clamp(cf.yOffset, -32767, 32767);
+  if (cf.dwMask & CFM_FACE) to.szFaceName = cf.szFaceName.substr(0, 31);
+  if (cf.dwMask & CFM_CHARSET) to.bCharSet = cf.bCharSet;
+  to.dwMask = CFM_ALL2;
+}
+
+// Clears the mask bits of what differs between two formats (a mixed selection).
+uint32_t SameMask(const CharFormat2& a, const CharFormat2& b) {
+  uint32_t mask = CFM_ALL2;
+  const uint32_t diff = a.dwEffects ^ b.dwEffects;
+  if (diff & CFE_BOLD) mask &= ~CFM_BOLD;
+  if (diff & CFE_ITALIC) mask &= ~CFM_ITALIC;
+  if (diff & CFE_STRIKEOUT) mask &= ~CFM_STRIKEOUT;
+  if ((diff & CFE_UNDERLINE) || a.bUnderlineType != b.bUnderlineType) mask &= ~(CFM_UNDERLINE | CFM_UNDERLINETYPE);
+  if ((diff & CFE_AUTOCOLOR) || a.crTextColor != b.crTextColor) mask &= ~CFM_COLOR;
+  if ((diff & CFE_AUTOBACKCOLOR) || a.crBackColor != b.crBackColor) mask &= ~CFM_BACKCOLOR;
+  if (a.yHeight != b.yHeight) mask &= ~CFM_SIZE;
+  if (a.yOffset != b.yOffset) mask &= ~CFM_OFFSET;
+  if (a.szFaceName != b.szFaceName) mask &= ~CFM_FACE;
+  if (a.bCharSet != b.bCharSet) mask &= ~CFM_CHARSET;
+  return mask;
+}
+
+void SortTabs(ParaFormat2& pf) {
+  const int n = std::clamp<int>(pf.cTabCount, 0, kMaxTabStops);
+  std::sort(pf.rgxTabs.begin(), pf.rgxTabs.begin() + n);
+  const int unique = static_cast<int>(std::unique(pf.rgxTabs.begin(), pf.rgxTabs.begin() + n) - pf.rgxTabs.begin());
+  std::fill(pf.rgxTabs.begin() + unique, pf.rgxTabs.end(), 0);
+  pf.cTabCount = static_cast<int16_t>(unique);
+}
+
+}  // namespace
+
+RichEdit::RichEdit() {
+  defaultFormat_.szFaceName = kDefaultFace;
+  insertFormat_ = defaultFormat_;
+  formats_.push_back({defaultFormat_, -1});
+  formatIndex_[RichFormatKey(defaultFormat_, -1)] = 0;
+  paras_.assign(1, ParaFormat2{});
+  Reindex();
+}
+
+uint16_t RichEdit::Intern(const CharFormat2& cf, int32_t object) {
+  const std::string key = RichFormatKey(cf, object);
+  if (auto it = formatIndex_.find(key); it != formatIndex_.end()) return it->second;
+  if (formats_.size() >= kMaxFormats) return 0;  // a table this full keeps the default
+  const auto index = static_cast<uint16_t>(formats_.size());
+  formats_.push_back({cf, object});
+  formatIndex_.emplace(key, index);
+  return index;
+}
+
+void RichEdit::Reindex() {
+  charStart_.clear();
+  paraStart_.assign(1, 0);
+  const size_t n = text_.size();
+  charStart_.reserve(n);
+  for (size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text_[i]);
+    charStart_.push_back(static_cast<int32_t>(i));
+    if (IsRichLead(c) && i + 1 < n && IsRichTrail(static_cast<unsigned char>(text_[i + 1]))) {
+      ++i;
+    } else if (c == '\r') {
+      paraStart_.push_back(static_cast<int32_t>(charStart_.size()));
+    }
+  }
+  // Every paragraph has its format; a lost one takes the default.
+  paras_.resize(paraStart_.size());
+  selMin_ = std::clamp(selMin_, 0, GetTextLength());
+  selMax_ = std::clamp(selMax_, selMin_, GetTextLength());
+}
+
+int RichEdit::ByteFromChar(int cp) const {
+  if (cp <= 0) return 0;
+  if (cp >= GetTextLength()) return static_cast<int>(text_.size());
+  return charStart_[static_cast<size_t>(cp)];
+}
+
+int RichEdit::CharFromByte(int byte) const {
+  if (byte <= 0) return 0;
+  if (byte >= static_cast<int>(text_.size())) return GetTextLength();
+  const auto it = std::upper_bound(charStart_.begin(), charStart_.end(), byte);
+  return static_cast<int>(it - charStart_.begin()) - 1;
+}
+
+void RichEdit::SetText(std::string_view text) {
+  text_ = NormalizeInsert(text);
+  fmt_.assign(text_.size(), Intern(defaultFormat_, -1));
+  paras_.assign(1, ParaFormat2{});
+  selMin_ = selMax_ = 0;
+  insertAt_ = -1;
+  scroll_ = CPoint{};
+  Reindex();
+  EmptyUndoBuffer();
+  modified_ = false;
+}
+
+void RichEdit::ExSetSel(int cpMin, int cpMax) {
+  const int n = GetTextLength();
+  if (cpMin < 0) {
+    selMin_ = selMax_ = std::clamp(cpMax < 0 ? n : cpMax, 0, n);
+    return;
+  }
+  if (cpMax < 0) cpMax = n;
+  cpMin = std::clamp(cpMin, 0, n);
+  cpMax = std::clamp(cpMax, 0, n);
+  selMin_ = std::min(cpMin, cpMax);
+  selMax_ = std::max(cpMin, cpMax);
+}
+
+void RichEdit::ExGetSel(int& cpMin, int& cpMax) const {
+  cpMin = selMin_;
+  cpMax = selMax_;
+}
+
+std::string RichEdit::GetTextRange(int cpMin, int cpMax) const {
+  const int n = GetTextLength();
+  cpMin = std::clamp(cpMin, 0, n);
+  cpMax = cpMax < 0 ? n : std::clamp(cpMax, 0, n);
+  if (cpMax <= cpMin) return {};
+  const int a = ByteFromChar(cpMin);
+  const int b = ByteFromChar(cpMax);
+  return text_.substr(static_cast<size_t>(a), static_cast<size_t>(b - a));
+}
+
+std::string RichEdit::GetSelText() const { return GetTextRange(selMin_, selMax_); }
+
+int RichEdit::ExLineFromChar(int cp) const {
+  cp = std::clamp(cp, 0, GetTextLength());
+  return static_cast<int>(std::upper_bound(paraStart_.begin(), paraStart_.end(), cp) - paraStart_.begin()) - 1;
+}
+
+int RichEdit::LineIndex(int line) const {
+  if (line == -1) line = ExLineFromChar(selMax_);
+  return line >= 0 && line < GetLineCount() ? paraStart_[static_cast<size_t>(line)] : -1;
+}
+
+int RichEdit::LineLength(int cp) const {
+  const auto lineStart = [this](int line) { return paraStart_[static_cast<size_t>(line)]; };
+  const auto lineEnd = [this](int line) {
+    return line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] - 1 : GetTextLength();
+  };
+  if (cp < 0 && selMax_ > selMin_) {
+    // The unselected characters of the lines that hold selected ones: those before
+    // the selection on its first line and those after it on the line of its last
+    // character (none when the selection takes that line's CR).
+    const int first = ExLineFromChar(selMin_);
+    const int last = ExLineFromChar(selMax_ - 1);
+    return (selMin_ - lineStart(first)) + std::max(lineEnd(last) - selMax_, 0);
+  }
+  const int line = ExLineFromChar(cp < 0 ? selMax_ : cp);
+  return lineEnd(line) - lineStart(line);
+}
+
+std::string RichEdit::GetLine(int line) const {
+  if (line < 0 || line >= GetLineCount()) return {};
+  const int start = paraStart_[static_cast<size_t>(line)];
+  const int end = line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] : GetTextLength();
+  return GetTextRange(start, end);
+}
+
+const CharFormat2& RichEdit::FormatAt(int cp) const {
+  if (cp < 0 || cp >= GetTextLength()) return defaultFormat_;
+  return formats_[fmt_[static_cast<size_t>(ByteFromChar(cp))]].cf;
+}
+
+void RichEdit::SaveUndo(bool canUndo) {
+  modified_ = true;
+  if (!canUndo) {
+    EmptyUndoBuffer();
+    return;
+  }
+  if (groupDepth_ > 0 && groupSaved_) return;
+  if (groupDepth_ > 0) groupSaved_ = true;
+  Snapshot s{text_, fmt_, paras_, selMin_, selMax_};
+  undoBytes_ += s.text.size() * 3 + s.paras.size() * sizeof(ParaFormat2);
+  undo_.push_back(std::move(s));
+  while (!undo_.empty() && (undo_.size() > kMaxUndoGroups || (undoBytes_ > kMaxUndoBytes && undo_.size() > 1))) {
+    undoBytes_ -= undo_.front().text.size() * 3 + undo_.front().paras.size() * sizeof(ParaFormat2);
+    undo_.erase(undo_.begin());
+  }
+}
+
+void RichEdit::BeginUndoGroup() {
+  if (groupDepth_++ == 0) groupSaved_ = false;
+}
+
+void RichEdit::EndUndoGroup() {
+  if (groupDepth_ > 0) --groupDepth_;
+}
+
+bool RichEdit::Undo() {
+  if (undo_.empty()) return false;
+  Snapshot s = std::move(undo_.back());
+  undo_.pop_back();
+  undoBytes_ -= s.text.size() * 3 + s.paras.size() * sizeof(ParaFormat2);
+  text_ = std::move(s.text);
+  fmt_ = std::move(s.fmt);
+  paras_ = std::move(s.paras);
+  selMin_ = s.selMin;
+  selMax_ = s.selMax;
+  insertAt_ = -1;
+  Reindex();
+  return true;
+}
+
+void RichEdit::DeleteRange(int cpMin, int cpMax) {
+  if (cpMax <= cpMin) return;
+  const int b0 = ByteFromChar(cpMin);
+  const int b1 = ByteFromChar(cpMax);
+  const int firstLine = ExLineFromChar(cpMin);
+  const auto crs = std::count(text_.begin() + b0, text_.begin() + b1, '\r');
+  // The merged paragraph keeps the format of the CR that remains.
+  paras_.erase(paras_.begin() + firstLine, paras_.begin() + firstLine + crs);
+  text_.erase(static_cast<size_t>(b0), static_cast<size_t>(b1 - b0));
+  fmt_.erase(fmt_.begin() + b0, fmt_.begin() + b1);
+}
+
+void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool wholeText) {
+  SaveUndo(canUndo);
+  if (wholeText) {
+    text_.clear();
+    fmt_.clear();
+    paras_.assign(1, ParaFormat2{});
+    selMin_ = selMax_ = 0;
+    Reindex();
+  }
+  DeleteRange(selMin_, selMax_);
+  const int at = ByteFromChar(selMin_);
+  const int line = ExLineFromChar(selMin_);
+  // The fragment's formats and objects become the control's.
+  std::vector<uint16_t> map(frag.formats.size());
+  std::vector<bool> mapped(frag.formats.size());
+  std::vector<uint16_t> fmts(frag.text.size());
+  size_t object = 0;
+  for (size_t i = 0; i < frag.text.size(); ++i) {
+    const uint16_t f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
+    const CharFormat2& cf = f < frag.formats.size() ? frag.formats[f] : defaultFormat_;
+    if (frag.text[i] == kObjectChar && object < frag.objects.size()) {
+      objects_.push_back(frag.objects[object++]);
+      fmts[i] = Intern(cf, static_cast<int32_t>(objects_.size() - 1));
+    } else {
+      if (f >= map.size()) {
+        fmts[i] = Intern(cf, -1);
+        continue;
+      }
+      if (!mapped[f]) {
+        map[f] = Intern(cf, -1);
+        mapped[f] = true;
+      }
+      fmts[i] = map[f];
+    }
+  }
+  text_.insert(static_cast<size_t>(at), frag.text);
+  fmt_.insert(fmt_.begin() + at, fmts.begin(), fmts.end());
+  const auto crs = static_cast<size_t>(std::count(frag.text.begin(), frag.text.end(), '\r'));
+  std::vector<ParaFormat2> newParas(crs, paras_[static_cast<size_t>(line)]);
+  for (size_t i = 0; i < crs && i < frag.paras.size(); ++i) newParas[i] = frag.paras[i];
+  paras_.insert(paras_.begin() + line, newParas.begin(), newParas.end());
+  if (wholeText && crs < frag.paras.size()) paras_.back() = frag.paras[crs];
+  for (ParaFormat2& pf : paras_) SortTabs(pf);
+  Reindex();
+  selMin_ = selMax_ = CharFromByte(at + static_cast<int>(frag.text.size()));
+  insertAt_ = -1;
+}
+
+void RichEdit::ReplaceSel(std::string_view text, bool canUndo) {
+  CharFormat2 cf;
+  if (insertAt_ == selMin_ && selMin_ == selMax_) {
+    cf = insertFormat_;
+  } else if (selMax_ > selMin_) {
+    cf = FormatAt(selMin_);
+  } else if (selMin_ > 0) {
+    cf = FormatAt(selMin_ - 1);
+  } else {
+    cf = FormatAt(0);
+  }
+  RichFragment frag;
+  frag.text = NormalizeInsert(text);
+  frag.formats.push_back(cf);
+  frag.formatOfByte.assign(frag.text.size(), 0);
+  InsertFragment(frag, canUndo, false);
+}
+
+CharFormat2 RichEdit::GetCharFormat(bool selection) const {
+  if (!selection) return defaultFormat_;
+  if (selMin_ == selMax_) {
+    if (insertAt_ == selMin_) return insertFormat_;
+    return FormatAt(selMin_ > 0 ? selMin_ - 1 : 0);
+  }
+  const int b0 = ByteFromChar(selMin_);
+  const int b1 = ByteFromChar(selMax_);
+  CharFormat2 first = formats_[fmt_[static_cast<size_t>(b0)]].cf;
+  uint32_t mask = CFM_ALL2;
+  uint16_t last = fmt_[static_cast<size_t>(b0)];
+  for (int i = b0 + 1; i < b1; ++i) {
+    const uint16_t f = fmt_[static_cast<size_t>(i)];
+    if (f == last) continue;
+    last = f;
+    mask &= SameMask(first, formats_[f].cf);
+  }
+  first.dwMask = mask;
+  return first;
+}
+
+void RichEdit::SetCharFormat(const CharFormat2& cf, bool selection, bool all) {
+  if (!all && selection && selMin_ == selMax_) {
+    insertFormat_ = GetCharFormat(true);
+    ApplyCharFormat(cf, insertFormat_);
+    insertAt_ = selMin_;
+    return;
+  }
+  if (!all && !selection) {
+    ApplyCharFormat(cf, defaultFormat_);
+    return;
+  }
+  SaveUndo(true);
+  const int b0 = all ? 0 : ByteFromChar(selMin_);
+  const int b1 = all ? static_cast<int>(text_.size()) : ByteFromChar(selMax_);
+  if (all) ApplyCharFormat(cf, defaultFormat_);
+  std::map<uint16_t, uint16_t> changed;
+  for (int i = b0; i < b1; ++i) {
+    uint16_t& f = fmt_[static_cast<size_t>(i)];
+    auto it = changed.find(f);
+    if (it == changed.end()) {
+      CharFormat2 to = formats_[f].cf;
+      ApplyCharFormat(cf, to);
+      it = changed.emplace(f, Intern(to, formats_[f].object)).first;
+    }
+    f = it->second;
+  }
+}
+
+ParaFormat2 RichEdit::GetParaFormat() const {
+  const int first = ExLineFromChar(selMin_);
+  const int last = ExLineFromChar(selMax_);
+  ParaFormat2 pf = paras_[static_cast<size_t>(first)];
+  uint32_t mask = PFM_ALL2;
+  for (int line = first + 1; line <= last; ++line) {
+    const ParaFormat2& o = paras_[static_cast<size_t>(line)];
+    if (o.dxStartIndent != pf.dxStartIndent) mask &= ~PFM_STARTINDENT;
+    if (o.cTabCount != pf.cTabCount || o.rgxTabs != pf.rgxTabs) mask &= ~PFM_TABSTOPS;
+    if (o.dySpaceBefore != pf.dySpaceBefore) mask &= ~PFM_SPACEBEFORE;
+    if (o.dySpaceAfter != pf.dySpaceAfter) mask &= ~PFM_SPACEAFTER;
+    if (o.dyLineSpacing != pf.dyLineSpacing || o.bLineSpacingRule != pf.bLineSpacingRule) mask &= ~PFM_LINESPACING;
+  }
+  pf.dwMask = mask;
+  return pf;
+}
+
+void RichEdit::SetParaFormat(const ParaFormat2& pf) {
+  SaveUndo(true);
+  const int first = ExLineFromChar(selMin_);
+  const int last = ExLineFromChar(selMax_);
+  for (int line = first; line <= last; ++line) {
+    ParaFormat2& to = paras_[static_cast<size_t>(line)];
+    if (pf.dwMask & PFM_STARTINDENT) to.dxStartIndent = std::clamp(pf.dxStartIndent, -31680, 31680);
+    if (pf.dwMask & PFM_SPACEBEFORE) to.dySpaceBefore = std::clamp(pf.dySpaceBefore, 0, 31680);
+    if (pf.dwMask & PFM_SPACEAFTER) to.dySpaceAfter = std::clamp(pf.dySpaceAfter, 0, 31680);
+    if (pf.dwMask & PFM_LINESPACING) {
+      to.bLineSpacingRule = pf.bLineSpacingRule <= kSpacingMultiple ? pf.bLineSpacingRule : kSpacingSingle;
+      to.dyLineSpacing = std::clamp(pf.dyLineSpacing, 0, 31680);
+    }
+    if (pf.dwMask & PFM_TABSTOPS) {
+      to.cTabCount = static_cast<int16_t>(std::clamp<int>(pf.cTabCount, 0, kMaxTabStops));
+      to.rgxTabs = pf.rgxTabs;
+      for (int i = 0; i < to.cTabCount; ++i) to.rgxTabs[static_cast<size_t>(i)] = std::clamp(to.rgxTabs[static_cast<size_t>(i)], 0, 31680);
+      SortTabs(to);
+    }
+  }
+}
+
+}  // namespace plat

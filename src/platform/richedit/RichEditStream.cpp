@@ -1,0 +1,88 @@
+// RTF in and out of the rich-edit control, and its clipboard: a region streamed out
+// and back in comes back unchanged.
+#include <algorithm>
+#include <map>
+
+#include "platform/richedit/RichEdit.h"
+#include "platform/richedit/RichFormatKey.h"
+
+namespace plat {
+
+void RichEdit::StreamInRtf(std::string_view rtf, bool selection) {
+  const RichFragment frag = ReadRtf(rtf, defaultFormat_);
+  InsertFragment(frag, selection, !selection);
+  if (!selection) {
+    selMin_ = selMax_ = 0;
+    scroll_ = CPoint{};
+    EmptyUndoBuffer();
+    modified_ = false;
+  }
+}
+
+std::string RichEdit::StreamOutRtf(bool selection) const {
+  const int cpMin = selection ? selMin_ : 0;
+  const int cpMax = selection ? selMax_ : GetTextLength();
+  const int b0 = ByteFromChar(cpMin);
+  const int b1 = ByteFromChar(cpMax);
+  RichFragment frag;
+  frag.text = text_.substr(static_cast<size_t>(b0), static_cast<size_t>(b1 - b0));
+  frag.formatOfByte.resize(frag.text.size());
+  std::map<uint16_t, uint16_t> map;
+  for (int i = b0; i < b1; ++i) {
+    const uint16_t f = fmt_[static_cast<size_t>(i)];
+    auto it = map.find(f);
+    if (it == map.end()) {
+      it = map.emplace(f, static_cast<uint16_t>(frag.formats.size())).first;
+      frag.formats.push_back(formats_[f].cf);
+    }
+    frag.formatOfByte[static_cast<size_t>(i - b0)] = it->second;
+    if (text_[static_cast<size_t>(i)] == kObjectChar && formats_[f].object >= 0) {
+      frag.objects.push_back(objects_[static_cast<size_t>(formats_[f].object)]);
+    }
+  }
+  for (int line = ExLineFromChar(cpMin); line <= ExLineFromChar(cpMax); ++line) {
+    frag.paras.push_back(paras_[static_cast<size_t>(line)]);
+  }
+  return WriteRtf(frag, defaultFormat_);
+}
+
+void RichEdit::Copy(Clipboard& clip) const {
+  if (selMin_ == selMax_) return;
+  std::string text;
+  for (char c : GetSelText()) {
+    if (c == '\r') {
+      text += "\r\n";
+    } else if (c != kObjectChar) {
+      text += c;
+    }
+  }
+  clip.Empty();
+  clip.SetData(CF_TEXT, text);
+  clip.SetData(CF_RTF, StreamOutRtf(true));
+}
+
+void RichEdit::Cut(Clipboard& clip) {
+  if (selMin_ == selMax_) return;
+  Copy(clip);
+  ReplaceSel("", true);
+}
+
+void RichEdit::Paste(const Clipboard& clip) {
+  if (clip.IsFormatAvailable(CF_RTF)) {
+    StreamInRtf(clip.GetData(CF_RTF), true);
+  } else if (clip.IsFormatAvailable(CF_TEXT)) {
+    ReplaceSel(clip.GetData(CF_TEXT), true);
+  } else if (clip.IsFormatAvailable(CF_DIB)) {
+    std::string object = DibPictureObjectRtf(clip.GetData(CF_DIB));
+    if (object.empty()) return;
+    RichFragment frag;
+    frag.text.assign(1, kObjectChar);
+    frag.formatOfByte.assign(1, 0);
+    frag.formats.push_back(GetCharFormat(true));
+    frag.objectOfByte.assign(1, 0);
+    frag.objects.push_back(std::move(object));
+    InsertFragment(frag, true, false);
+  }
+}
+
+}  // namespace plat

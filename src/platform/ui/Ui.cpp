@@ -1,0 +1,95 @@
+#include "platform/ui/Ui.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "platform/text/CodePage.h"
+
+namespace plat {
+
+UiHost::UiHost() : out_(&std::cerr) {}
+
+int UiHost::MessageBox(std::string_view sjisText, unsigned type) {
+  MessageRecord record;
+  record.text = std::string(sjisText);
+  record.type = type;
+  const bool question = type != MB_OK;
+  if (!answers_.empty()) {
+    record.answer = answers_.front();
+    answers_.pop_front();
+  } else {
+    record.answeredByDefault = question;
+    record.answer = type == MB_YESNO ? IDNO : type == MB_OK ? IDOK : IDCANCEL;
+  }
+  if (out_) {
+    *out_ << Cp932ToUtf8(sjisText) << '\n';
+    if (record.answeredByDefault) {
+      *out_ << "(no answer given: " << (record.answer == IDNO ? "No" : "Cancel") << ")\n";
+    }
+  }
+  log_.push_back(record);
+  return record.answer;
+}
+
+DialogAnswer UiHost::RunDialog(std::string_view name) {
+  if (!dialogs_.empty()) {
+    DialogAnswer answer = std::move(dialogs_.front());
+    dialogs_.pop_front();
+    return answer;
+  }
+  // A plain OK or Cancel waiting in the box queue answers a dialog too.
+  if (!answers_.empty() && (answers_.front() == IDOK || answers_.front() == IDCANCEL)) {
+    DialogAnswer answer;
+    answer.result = answers_.front();
+    answers_.pop_front();
+    return answer;
+  }
+  if (out_) *out_ << "(dialog " << name << " not answered: Cancel)\n";
+  return DialogAnswer{};
+}
+
+int UiHost::PopKeyDown() {
+  if (keys_.empty()) return 0;
+  int key = keys_.front();
+  keys_.pop_front();
+  return key;
+}
+
+void UiHost::SetTimer(const void* owner, int id, uint32_t intervalMs, TimerCallback callback) {
+  KillTimer(owner, id);
+  timers_.push_back(Timer{owner, id, intervalMs, now_ + std::max<uint32_t>(intervalMs, 1), std::move(callback)});
+}
+
+void UiHost::KillTimer(const void* owner, int id) {
+  std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner && t.id == id; });
+}
+
+void UiHost::KillTimers(const void* owner) {
+  std::erase_if(timers_, [&](const Timer& t) { return t.owner == owner; });
+}
+
+bool UiHost::HasTimer(const void* owner, int id) const {
+  return std::any_of(timers_.begin(), timers_.end(), [&](const Timer& t) { return t.owner == owner && t.id == id; });
+}
+
+void UiHost::Advance(uint64_t ms) {
+  const uint64_t end = now_ + ms;
+  for (;;) {
+    auto next = std::min_element(timers_.begin(), timers_.end(),
+                                 [](const Timer& a, const Timer& b) { return a.due < b.due; });
+    if (next == timers_.end() || next->due > end) break;
+    now_ = next->due;
+    next->due += std::max<uint32_t>(next->interval, 1);
+    // The callback may set or kill timers, so it is called on a copy.
+    TimerCallback callback = next->callback;
+    int id = next->id;
+    callback(id);
+  }
+  now_ = end;
+}
+
+void UiHost::Note(std::string_view sjisText) {
+  if (out_) *out_ << Cp932ToUtf8(sjisText) << '\n';
+}
+
+}  // namespace plat

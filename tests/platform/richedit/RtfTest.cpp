@@ -1,0 +1,182 @@
+// RTF read and written by the rich-edit layer: the exact words written, regions that
+// come back unchanged, what other writers put in, and hostile input.
+#include <gtest/gtest.h>
+
+#include "platform/richedit/RichEdit.h"
+
+namespace {
+
+using namespace plat;
+
+const std::string kSo = "\x83\x5C";  // ソ: its trail byte is a backslash
+
+// Everything a paragraph and its characters carry, for comparing two controls.
+std::string Describe(const RichEdit& e) {
+  std::string out;
+  for (int cp = 0; cp < e.GetTextLength(); ++cp) {
+    const CharFormat2& cf = e.FormatAt(cp);
+    out += e.GetTextRange(cp, cp + 1) + "[" + std::to_string(cf.dwEffects & 0x4400000F) + "," +
+           std::to_string(cf.yHeight) + "," + std::to_string(cf.yOffset) + "," + std::to_string(cf.crTextColor) + "," +
+           std::to_string(cf.crBackColor) + "," + std::to_string(cf.bUnderlineType) + "," + cf.szFaceName + "]";
+  }
+  for (int line = 0; line < e.GetLineCount(); ++line) {
+    const ParaFormat2& pf = e.ParaOfLine(line);
+    out += "|" + std::to_string(pf.dxStartIndent) + "," + std::to_string(pf.bLineSpacingRule) + "," +
+           std::to_string(pf.dyLineSpacing) + ",";
+    for (int i = 0; i < pf.cTabCount; ++i) out += std::to_string(pf.rgxTabs[static_cast<size_t>(i)]) + " ";
+  }
+  return out;
+}
+
+RichEdit Formatted() {
+  RichEdit e;
+  e.SetText("plain {x} \\ " + kSo + "\tend\rsecond line\r\rlast");
+  CharFormat2 cf;
+  cf.dwMask = CFM_BOLD | CFM_COLOR | CFM_BACKCOLOR | CFM_SIZE;
+  cf.dwEffects = CFE_BOLD;
+  cf.crTextColor = RGB(0, 160, 0);
+  cf.crBackColor = RGB(1, 0, 0);
+  cf.yHeight = 20;
+  e.ExSetSel(2, 9);
+  e.SetCharFormat(cf, true);
+  CharFormat2 ul;
+  ul.dwMask = CFM_UNDERLINETYPE | CFM_ITALIC | CFM_OFFSET | CFM_STRIKEOUT;
+  ul.dwEffects = CFE_ITALIC | CFE_STRIKEOUT;
+  ul.bUnderlineType = CFU_UNDERLINEDOTTED;
+  ul.yOffset = -60;
+  e.ExSetSel(25, 29);
+  e.SetCharFormat(ul, true);
+  ParaFormat2 pf;
+  pf.dwMask = PFM_ALL2;
+  pf.dxStartIndent = 100;
+  pf.cTabCount = 2;
+  pf.rgxTabs[0] = 200;
+  pf.rgxTabs[1] = 1400;
+  pf.bLineSpacingRule = kSpacingExact;
+  pf.dyLineSpacing = 240;
+  e.ExSetSel(0, 0);
+  e.SetParaFormat(pf);
+  pf.bLineSpacingRule = kSpacingAtLeast;
+  pf.dyLineSpacing = 300;
+  pf.cTabCount = 0;
+  e.ExSetSel(30, 30);
+  e.SetParaFormat(pf);
+  return e;
+}
+
+TEST(Rtf, WrittenWordsFollowTheFixedOrder) {
+  RichEdit e = Formatted();
+  const std::string rtf = e.StreamOutRtf(false);
+  EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932")) << rtf;
+  EXPECT_NE(rtf.find("{\\colortbl ;\\red1\\green0\\blue0;\\red0\\green160\\blue0;}"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\pard\\li100\\sl-240\\slmult0\\tx200\\tx1400\\cf0\\highlight0\\b0\\i0\\ulnone\\strike0\\f0\\fs20\\up0 pl"),
+            std::string::npos)
+      << rtf;
+  // A later run writes only what changed, in order, then a blank.
+  EXPECT_NE(rtf.find("pl\\cf2\\highlight1\\b\\fs2 ain \\{x"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\cf0\\highlight0\\b0\\fs20  \\\\ \\'83\\'5c\\tab end\\par\n"), std::string::npos) << rtf;
+  EXPECT_NE(rtf.find("\\i\\uld\\strike\\dn6 line\\i0\\ulnone\\strike0\\up0 \\par"), std::string::npos) << rtf;
+  EXPECT_EQ(rtf.find("\\\\\\"), std::string::npos);  // no trail byte becomes a backslash
+  EXPECT_TRUE(rtf.ends_with("last}\n"));
+}
+
+TEST(Rtf, AWholeTextAndAnyRegionComeBackUnchanged) {
+  RichEdit e = Formatted();
+  RichEdit copy;
+  copy.StreamInRtf(e.StreamOutRtf(false), false);
+  EXPECT_EQ(Describe(copy), Describe(e));
+  EXPECT_EQ(copy.StreamOutRtf(false), e.StreamOutRtf(false));
+  const int n = e.GetTextLength();
+  for (int a = 0; a <= n; a += 3) {
+    for (int b = a; b <= n; b += 4) {
+      RichEdit r = Formatted();
+      const std::string before = Describe(r);
+      r.ExSetSel(a, b);
+      const std::string region = r.StreamOutRtf(true);
+      r.StreamInRtf(region, true);
+      ASSERT_EQ(Describe(r), before) << a << ".." << b << "\n" << region;
+    }
+  }
+}
+
+TEST(Rtf, ReadsWhatOtherWritersPutIn) {
+  struct Case {
+    const char* name;
+    std::string rtf;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"unicode with fallbacks", "{\\rtf1\\uc2 a\\u12354\\'82\\'a0b\\u-3\\'3f}", "a\x82\xA0" "b?"},
+      {"code page 1252", "{\\rtf1\\ansi\\ansicpg1252 caf\\'e9 \\'93q\\'94}", "caf? \x81\x67q\x81\x68"},
+      {"hex pair", "{\\rtf1 \\'83\\'5c\\'83\\\\x}", kSo + kSo + "x"},
+      {"raw lead takes a backslash", "{\\rtf1 \x83\\x}", kSo + "x"},
+      {"unknown destinations", "{\\rtf1 a{\\*\\foo {b}c}{\\info{\\title t}}d}", "ad"},
+      {"page, cell and row", "{\\rtf1 a\\page b\\cell c\\row d\\line e}", "a\x0C" "b\tc\rd\re"},
+      {"symbols", "{\\rtf1 \\~\\-\\_\\{\\}\\\\\\lquote\\ ~~}", " -{}\\\x81\x65 ~~"},
+      {"text after the document", "{\\rtf1 in}out", "in"},
+      {"font table in CP932", "{\\rtf1{\\fonttbl{\\f1\\fcharset128 \\'82\\'6c;}}\\f1 \\'82\\'a0}", "\x82\xA0"},
+  };
+  for (const Case& c : cases) {
+    RichEdit e;
+    e.StreamInRtf(c.rtf, false);
+    EXPECT_EQ(e.Text(), c.text) << c.name;
+  }
+}
+
+TEST(Rtf, ColourNumbersWereReadAsOneDigitFault) {
+  std::string rtf = "{\\rtf1{\\colortbl ;\\red1\\green0\\blue0";
+  for (int i = 2; i <= 14; ++i) rtf += ";\\red" + std::to_string(i) + "\\green0\\blue0";
+  rtf += ";}\\highlight14 x\\highlight1 y\\cf13 z}";
+  RichEdit e;
+  e.StreamInRtf(rtf, false);
+  EXPECT_EQ(e.FormatAt(0).crBackColor, RGB(14, 0, 0));
+  EXPECT_EQ(e.FormatAt(1).crBackColor, RGB(1, 0, 0));
+  EXPECT_EQ(e.FormatAt(2).crTextColor, RGB(13, 0, 0));
+  EXPECT_FALSE(e.FormatAt(2).dwEffects & CFE_AUTOCOLOR);
+  EXPECT_NE(e.StreamOutRtf(false).find("\\red14\\green0\\blue0"), std::string::npos);
+}
+
+TEST(Rtf, AnObjectIsOneCharacterWrittenBackVerbatim) {
+  const std::string object = "{\\object\\objemb{\\*\\objclass Paint.Picture}\\objw10\\objh10{\\*\\objdata\n0105}}";
+  RichEdit e;
+  e.StreamInRtf("{\\rtf1 a" + object + "b\\par}", false);
+  EXPECT_EQ(e.GetTextLength(), 4);
+  EXPECT_EQ(e.Text(), std::string("a") + kObjectChar + "b\r");
+  EXPECT_NE(e.StreamOutRtf(false).find("a" + object + "b"), std::string::npos);
+  e.ExSetSel(1, 2);
+  EXPECT_EQ(e.StreamOutRtf(true).find("\\objemb") != std::string::npos, true);
+}
+
+// Hostile input ends the text where it stops making sense, within bounds.
+TEST(Rtf, HostileInputIsReadWithinBounds) {
+  struct Case {
+    const char* name;
+    std::string rtf;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"deep groups", "{\\rtf1 a" + std::string(100000, '{') + "x" + std::string(100000, '}') + "b}", "ab"},
+      {"huge numbers", "{\\rtf1\\fs99999999999999999999\\li-99999999999999\\tx999999999999 x\\u99999999999 y}", "x?"},
+      {"cut hex", "{\\rtf1 a\\'8", "a"},
+      {"hex lead at the end", "{\\rtf1 a\\'82", "a"},
+      {"raw lead at the end", "{\\rtf1 a\x82", "a"},
+      {"lead before a paragraph", "{\\rtf1 \\'82\\par b}", "\rb"},
+      {"unterminated object", "{\\rtf1 a{\\object\\objdata 0102", "a"},
+      {"binary past the end", "{\\rtf1 a\\bin999999999 xyz}", "a"},
+      {"lone backslash", "{\\rtf1 a\\", "a"},
+      {"too many tab stops", "{\\rtf1" + [] { std::string t; for (int i = 0; i < 100; ++i) t += "\\tx" + std::to_string(i * 10); return t; }() + " x}", "x"},
+  };
+  for (const Case& c : cases) {
+    RichEdit e;
+    e.StreamInRtf(c.rtf, false);
+    EXPECT_EQ(e.Text(), c.text) << c.name;
+    EXPECT_LE(e.ParaOfLine(0).cTabCount, kMaxTabStops);
+    EXPECT_LE(e.FormatAt(0).yHeight, 32760) << c.name;
+  }
+  // An object larger than 8 MB is dropped, the text around it kept.
+  RichEdit big;
+  big.StreamInRtf("{\\rtf1 a{\\object " + std::string(9 << 20, '0') + "}b}", false);
+  EXPECT_EQ(big.Text(), "ab");
+}
+
+}  // namespace
