@@ -230,8 +230,8 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
   const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && !RegionSet(m_rcRegion);
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
-  const int W = paged ? m_pDisplayBitmap->width : m_rcCapture.right - m_rcCapture.left;
-  const int H = paged ? m_pDisplayBitmap->height : m_rcCapture.bottom - m_rcCapture.top;
+  const int W = paged ? m_pDisplayBitmap.Width() : m_rcCapture.right - m_rcCapture.left;
+  const int H = paged ? m_pDisplayBitmap.Height() : m_rcCapture.bottom - m_rcCapture.top;
   if (W <= 0 || H <= 0) return -1;
   ui->BeginWaitCursor();
   if (paged) ScrollImageTo(0, 0);

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,8 @@
 #include "platform/gdi/Types.h"
 
 struct ImageState {
-  // DocImage. The pixel rows live in m_imageStore; m_pImageBits points into it.
+  // DocImage. The pixel rows live in m_imageStore (shared with the view that shows
+  // them); m_pImageBits points into it.
   uint8_t* m_pImageBits = nullptr;
   int m_nImageAlloc = 0;        // bytes of the block; 0 once released
   int m_nImageBitsOwner = 0;    // 0 none, 1 a decoder of this program, 2 a plug-in's block
@@ -24,7 +26,7 @@ struct ImageState {
   int m_nImageHeight = 0;
   int m_nImageLoadState = 0;    // 0 may load; 1 loaded, not yet shown; 2 shown
   int m_bLastSaveOk = 0;        // the last image save wrote its file
-  std::vector<uint8_t> m_imageStore;
+  std::shared_ptr<std::vector<uint8_t>> m_imageStore;
 
   int m_bImageMirror = 0;
   int m_nImageRotation = 0;

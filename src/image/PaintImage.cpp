@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -40,22 +41,31 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   m_nPaintBits = h.biBitCount;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
 
+  // The rows stay held while a picture object is made of them; the display is let go.
+  DisplayPicture held = std::exchange(m_pDisplayBitmap, DisplayPicture{});
   if (ShowPictureObjectBand(bits, size, info)) return;
+  m_pDisplayBitmap = std::move(held);
   const std::string blank = ImageScrollText(h);
   if (Text().GetText() != blank) Text().SetText(blank);
   Text().SetSel(0, 0);
 
-  // The display bitmap, in bands of fewer rows when the host refuses the whole.
+  // The picture, in bands of fewer rows when the host would not make a bitmap of
+  // the whole. It is painted from the rendered rows; no bitmap is made of them here.
+  if (!m_pDisplayBitmap.Holds(bits) && !m_pDisplayBitmap.ShowCopy(bits, size, info, &m_doc.m_allocHook)) {
+    AfxMessageBox(OutOfMemoryText(" 667"));
+    return;
+  }
+  if (!m_pDisplayBitmap.Holds(bits)) bits = m_pDisplayBitmap.Block();
   plat::GdiHost unlimited;
   plat::GdiHost& gdi = g_pMainFrame ? g_pMainFrame->Ui().Gdi() : unlimited;
   const int height = h.biHeight;
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   int band = height;
   int attempts = 0;
-  m_pDisplayBitmap.reset();
+  bool shown = false;
   m_hImageBitmap = 0;
   m_nBandTop = 0;
-  for (; attempts < kCreateAttempts && !m_pDisplayBitmap && stride > 0; ++attempts) {
+  for (; attempts < kCreateAttempts && !shown && stride > 0; ++attempts) {
     if (attempts > 0) band = std::max((band / kBandStep) * kBandStep - kBandStep, kMinBandRows);
     band = std::min(band, height);
     const int bands = (height + band - 1) / band;
@@ -65,24 +75,22 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
     const int top = index * band;
     const int rows = std::min(band, height - top);
     if (index == bands - 1 && bands > 1) m_nBandIndex = index + 1000;
-    BITMAPINFO part = info;
-    part.bmiHeader.biHeight = rows;
-    part.bmiHeader.biSizeImage = static_cast<uint32_t>(stride * rows);
     // Rows from the top are the DIB's last ones: the band starts (height - top - rows) rows in.
-    const size_t offset = static_cast<size_t>(stride) * static_cast<size_t>(height - top - rows);
-    if (offset > size) continue;
-    m_pDisplayBitmap = gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&part), sizeof part, bits + offset,
-                                          size - offset);
-    if (m_pDisplayBitmap) m_nBandTop = top;
+    if (static_cast<size_t>(stride) * static_cast<size_t>(height - top - rows) > size) continue;
+    if (!gdi.Admit(h.biWidth, rows)) continue;
+    m_pDisplayBitmap.SelectBand(bits, size, info, top, rows);
+    m_nBandTop = top;
+    shown = true;
   }
-  if (!m_pDisplayBitmap) {
+  if (!shown) {
+    m_pDisplayBitmap.reset();
     AfxMessageBox(332);
     KillTimer(m_nPane + 2);
     return;
   }
-  m_hImageBitmap = reinterpret_cast<uintptr_t>(m_pDisplayBitmap.get());
+  m_hImageBitmap = reinterpret_cast<uintptr_t>(&m_pDisplayBitmap);
   if (attempts > 1 && g_pStatusBar) {
-    SetStatus(0, Format("(%d - %d)lines of ", m_nBandTop + 1, m_nBandTop + m_pDisplayBitmap->height) +
+    SetStatus(0, Format("(%d - %d)lines of ", m_nBandTop + 1, m_nBandTop + m_pDisplayBitmap.Height()) +
                      g_pStatusBar->GetPaneText(0) + "  (Push Ctrl+PageUp/Dn to move)");
   }
   RepaintImage();
@@ -110,23 +118,26 @@ void CQelView::RepaintImage() {
     m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
   }
   plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
-  const plat::BitmapPtr object = m_pDisplayBitmap ? nullptr : PictureObjectBitmap();
-  if (!m_pDisplayBitmap && !object) return;
-  const plat::Bitmap& shown = m_pDisplayBitmap ? *m_pDisplayBitmap : *object;
-  // A first band of a tall image is marked below by a light cyan strip.
-  if (m_pDisplayBitmap && m_nBandTop == 0 && shown.height < m_nPaintHeight && m_nPaintHeight > 1000) {
-    plat::FillRect(m_paneSurface, CRect{0, shown.height - m_nImageOriginY, kClientWidth, kClientHeight},
-                   kBandStripColor);
+  if (m_pDisplayBitmap) {
+    // A first band of a tall image is marked below by a light cyan strip.
+    const int height = m_pDisplayBitmap.Height();
+    if (m_nBandTop == 0 && height < m_nPaintHeight && m_nPaintHeight > 1000) {
+      plat::FillRect(m_paneSurface, CRect{0, height - m_nImageOriginY, kClientWidth, kClientHeight}, kBandStripColor);
+    }
+    m_pDisplayBitmap.PaintTo(m_paneSurface, 0, 0, kClientWidth, kClientHeight, m_nImageOriginX, m_nImageOriginY);
+  } else if (const plat::BitmapPtr object = PictureObjectBitmap()) {
+    plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, *object, m_nImageOriginX, m_nImageOriginY);
+  } else {
+    return;
   }
-  plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, shown, m_nImageOriginX, m_nImageOriginY);
   DrawImageOverlay();
 }
 
 void CQelView::ScrollImageTo(int x, int y) {
-  const plat::BitmapPtr object = m_pDisplayBitmap ? nullptr : PictureObjectBitmap();
-  const plat::Bitmap* shown = m_pDisplayBitmap ? m_pDisplayBitmap.get() : object.get();
-  const int width = shown ? shown->width : 0;
-  const int height = shown ? shown->height : 0;
+  int width = m_pDisplayBitmap.Width(), height = m_pDisplayBitmap.Height();
+  if (!m_pDisplayBitmap) {
+    if (const plat::BitmapPtr object = PictureObjectBitmap()) width = object->width, height = object->height;
+  }
   m_nImageOriginX = std::clamp(x, 0, std::max(width - kClientWidth, 0));
   m_nImageOriginY = std::clamp(y, 0, std::max(height - kClientHeight, 0));
   RepaintImage();
@@ -184,19 +195,7 @@ void CQelView::ShowPixelInfo(int useStored, int x, int y) {
 }
 
 bool CQelView::ReadDisplayDib(BITMAPINFO& info, std::vector<uint8_t>& bits) const {
-  if (!m_pDisplayBitmap) return false;
-  std::memset(&info, 0, sizeof info);
-  uint8_t* bmi = reinterpret_cast<uint8_t*>(&info);
-  if (plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, nullptr, 0, bmi, sizeof info) <= 0) {
-    // A bitmap made at a palette depth without its table reads back at 24 bits.
-    info.bmiHeader.biBitCount = 24;
-  }
-  const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, info.bmiHeader.biBitCount);
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
-    return false;
-  }
-  return plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, bits.data(), bits.size(), bmi,
-                         sizeof info) > 0;
+  return m_pDisplayBitmap.ReadDib(info, bits, &m_doc.m_allocHook);
 }
 
 bool CQelView::SaveDisplayPng(const std::string& path) {

@@ -41,21 +41,31 @@ int ScaledSide(int side, int zoom, int tenths) {
   return static_cast<int>(std::clamp<int64_t>(m * side / 10, 1, INT32_MAX));
 }
 
+// Makes rows n bytes long. Rows that must grow are made anew (the old ones go when
+// that succeeded), so nothing is copied; rows long enough keep their storage.
+bool FitRows(DisplayPicture::Rows& rows, size_t n, plat::AllocHook* hook) {
+  if (n <= rows.capacity()) return plat::TryResize(rows, n, hook);
+  DisplayPicture::Rows fresh;
+  if (!plat::TryResize(fresh, n, hook)) return false;
+  rows = std::move(fresh);
+  return true;
+}
+
 }  // namespace
 
 void CQelView::TakeDocumentImage() {
   const BITMAPINFOHEADER& h = m_doc.m_bmiImage.bmiHeader;
   const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.m_nImageBitsSize, 0)));
-  m_imageStore.clear();
-  if (m_doc.m_pImageBits && bytes > 0 && plat::TryResize(m_imageStore, bytes, &m_doc.m_allocHook)) {
-    std::memcpy(m_imageStore.data(), m_doc.m_pImageBits, bytes);
-  } else if (m_doc.m_pImageBits && bytes > 0) {
-    AfxMessageBox(OutOfMemoryText(" 660"));
-  }
+  // The view shows the document's block itself; it keeps it when the document loads
+  // the next image, and an edit gives the view bits of its own (m_imageStore).
+  std::vector<uint8_t>().swap(m_imageStore);
+  const bool whole = m_doc.m_imageStore && m_doc.m_pImageBits == m_doc.m_imageStore->data() &&
+                     bytes > 0 && bytes <= m_doc.m_imageStore->size();
+  sharedImage_ = whole ? m_doc.m_imageStore : nullptr;
   m_sourceInfo = m_doc.m_bmiImage;
   m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
-  m_pImageBits = m_imageStore.empty() ? nullptr : m_imageStore.data();
-  m_nImageBitsSize = static_cast<int>(m_imageStore.size());
+  m_pImageBits = sharedImage_ ? sharedImage_->data() : nullptr;
+  m_nImageBitsSize = sharedImage_ ? static_cast<int>(bytes) : 0;
   m_nImageWidth = h.biWidth;
   m_nImageHeight = h.biHeight;
   m_nImageOriginX = m_nImageOriginY = 0;
@@ -160,34 +170,56 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   }
   work = std::max<int64_t>(std::min<int64_t>(work, std::max(m_doc.m_nBmpDataLimit, 0) + int64_t{kWorkSpare}),
                            static_cast<int64_t>(imageBytes));
-  std::vector<uint8_t> a, b;
-  if (!plat::TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook) ||
-      !plat::TryResize(b, static_cast<size_t>(work) + kBufferBSpare, &m_doc.m_allocHook)) {
-    AfxMessageBox(OutOfMemoryText(" 661"));
-    return 0;
-  }
   BITMAPINFO display = source;
   const bool convert = (m_nRegionCount == 0 || s.m_bTo24) &&
                        (s.m_bWork24 || s.m_bTransform || zoom != 5 || s.m_bActive || s.m_nFitTenths ||
                         s.m_nColorPhase || s.m_bCharMode);
+  // The document's block is shown as it is when nothing is rendered. Otherwise the
+  // result goes into the display's own rows, reused from the last rendering; the
+  // work buffer is fresh zero pages, and neither is cleared before it is written.
+  const bool asItIs = !convert && sharedImage_ && m_pImageBits == sharedImage_->data();
+  DisplayPicture::Rows a, b = m_pDisplayBitmap.TakeRows();
+  const size_t bSize = convert ? static_cast<size_t>(work) + kBufferBSpare : asItIs ? 0 : imageBytes;
+  if ((convert && !plat::TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook)) || !FitRows(b, bSize, &m_doc.m_allocHook)) {
+    m_pDisplayBitmap.GiveBack(std::move(b));
+    AfxMessageBox(OutOfMemoryText(" 661"));
+    return 0;
+  }
+  const uint8_t* shown = b.data();
+  size_t shownSize = b.size();
   if (convert) {
     std::memcpy(a.data(), m_pImageBits, imageBytes);
-    if (!ConvertImage(a, b, display, s, m_nFileKind, m_rcRegion)) return 0;
+    if (!ConvertImage(a, b, display, s, m_nFileKind, m_rcRegion)) {
+      m_pDisplayBitmap.reset();
+      return 0;
+    }
   } else {
-    std::memcpy(b.data(), m_pImageBits, imageBytes);
+    if (asItIs) {
+      shown = m_pImageBits;
+      shownSize = imageBytes;
+    } else {
+      std::memcpy(b.data(), m_pImageBits, imageBytes);
+    }
     if (mode == 10 && extraRows > 0 && extraRows < h.biHeight) {
       display.bmiHeader.biHeight = h.biHeight - extraRows;
       display.bmiHeader.biSizeImage = static_cast<uint32_t>(ImageBytes(display.bmiHeader));
     }
   }
+  a = DisplayPicture::Rows();
+  shownSize = std::min(ImageBytes(display.bmiHeader), shownSize);
+  if (asItIs) {
+    m_pDisplayBitmap.ShowShared(sharedImage_, shown, shownSize, display);
+  } else {
+    m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
+  }
 
   if (mode != 3) ShowImageStatus(0);
-  if (mode == 4) ReplaceFileWith(path, BuildBmpFile(b.data(), display));
+  if (mode == 4) ReplaceFileWith(path, BuildBmpFile(shown, display));
   if (mode == 9) {
     ++m_doc.m_nLockUpdateDepth;
     if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
   }
-  PaintImage(b.data(), std::min(ImageBytes(display.bmiHeader), b.size()), display, mode == 9 ? 3 : 0);
+  PaintImage(shown, shownSize, display, mode == 9 ? 3 : 0);
   if (mode == 9) {
     if (--m_doc.m_nLockUpdateDepth <= 0) {
       m_doc.m_nLockUpdateDepth = 0;
@@ -198,25 +230,26 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   return 1;
 }
 
-int CQelView::ConvertImage(std::vector<uint8_t>& a, std::vector<uint8_t>& b, BITMAPINFO& info,
+int CQelView::ConvertImage(uint8_t* aBits, size_t aSize, uint8_t* bBits, size_t bSize, BITMAPINFO& info,
                            ImageConvertSettings s, int kind, CRect region) {
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int divisor = DivisorOf(zoom), multiplier = MultiplierOf(zoom);
   if (!s.m_bActive) s.m_bCutOut = s.m_bNoColorOnCut = 0;
   if (!s.m_bCutOut) s.m_bNoColorOnCut = 0;
   // The current image is in `cur`; a stage writes `next` and the two swap.
-  std::vector<uint8_t>* cur = &a;
-  std::vector<uint8_t>* next = &b;
-  const auto in = [&] { return DibBlock{cur->data(), cur->size()}; };
-  const auto out = [&] { return DibBlock{next->data(), next->size()}; };
+  DibBlock a{aBits, aSize}, b{bBits, bSize};
+  DibBlock* cur = &a;
+  DibBlock* next = &b;
+  const auto in = [&] { return *cur; };
+  const auto out = [&] { return *next; };
   const auto swap = [&] { std::swap(cur, next); };
   BITMAPINFOHEADER& h = info.bmiHeader;
   bool widened = false;
 
   if (h.biBitCount == 32 || h.biBitCount == 16 ||
       ((s.m_bActive || s.m_nColorPhase == -2) && s.m_bWork24 && h.biBitCount < 24)) {
-    const int got = ConvertDibTo24(cur->data(), next->data(), &info, static_cast<int>(std::min<size_t>(cur->size(), INT32_MAX)),
-                                   static_cast<int>(std::min<size_t>(next->size(), INT32_MAX)));
+    const int got = ConvertDibTo24(cur->bits, next->bits, &info, static_cast<int>(std::min<size_t>(cur->size, INT32_MAX)),
+                                   static_cast<int>(std::min<size_t>(next->size, INT32_MAX)));
     if (got <= 0) return 0;
     widened = true;
     swap();
@@ -247,7 +280,7 @@ int CQelView::ConvertImage(std::vector<uint8_t>& a, std::vector<uint8_t>& b, BIT
     } else if (pattern) {
       done = EnlargeImage(in(), out(), info, multiplier, tenths, width, height);
     } else {
-      done = FillStretchKernel(cur->data(), cur->size(), info, width, height, 0, *next) >= 0;
+      done = FillStretchKernel(cur->bits, cur->size, info, width, height, 0, next->bits, next->size) >= 0;
     }
     if (!done) return 0;
     swap();
@@ -269,16 +302,16 @@ int CQelView::ConvertImage(std::vector<uint8_t>& a, std::vector<uint8_t>& b, BIT
   // The result ends in b, its height bounded by b and the "bmpdata" volume.
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   if (stride <= 0) return 0;
-  const int64_t limit = std::min<int64_t>(static_cast<int64_t>(b.size()), std::max(m_doc.m_nBmpDataLimit, 0));
+  const int64_t limit = std::min<int64_t>(static_cast<int64_t>(b.size), std::max(m_doc.m_nBmpDataLimit, 0));
   h.biHeight = static_cast<int32_t>(std::min<int64_t>(h.biHeight, limit / stride));
   if (h.biHeight <= 0) return 0;
   h.biSizeImage = static_cast<uint32_t>(stride * h.biHeight);
-  if (cur != &b) std::memcpy(b.data(), cur->data(), h.biSizeImage);
+  if (cur != &b) std::memcpy(b.bits, cur->bits, h.biSizeImage);
   return 1;
 }
 
 int CQelView::FillStretchKernel(const uint8_t* bits, size_t size, BITMAPINFO& info, int width, int height,
-                                int /*code*/, std::vector<uint8_t>& out) {
+                                int /*code*/, uint8_t* out, size_t outSize) {
   BITMAPINFOHEADER& h = info.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
   if (!g_pMainFrame || width <= 0 || height <= 0) return -1;
@@ -312,9 +345,9 @@ int CQelView::FillStretchKernel(const uint8_t* bits, size_t size, BITMAPINFO& in
   target->sourceBits = source->sourceBits;
   target->palette = source->palette;
   const int64_t bytes = DibImageBytes(width, height, h.biBitCount);
-  if (bytes <= 0 || static_cast<size_t>(bytes) > out.size()) return -1;
+  if (bytes <= 0 || static_cast<size_t>(bytes) > outSize) return -1;
   BITMAPINFO result = info;
-  const int lines = plat::GetDIBits(*target, 0, height, out.data(), out.size(), reinterpret_cast<uint8_t*>(&result),
+  const int lines = plat::GetDIBits(*target, 0, height, out, outSize, reinterpret_cast<uint8_t*>(&result),
                                     sizeof result);
   if (lines <= 0) return -1;
   result.bmiHeader.biXPelsPerMeter = h.biXPelsPerMeter;

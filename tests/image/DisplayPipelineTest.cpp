@@ -4,6 +4,7 @@
 // pane at a scroll offset, the status line, banding and the hostile cases.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "app/Globals.h"
@@ -230,6 +231,42 @@ TEST_F(DisplayPipelineTest, TallImageBandsWhenTheHostRefusesTheWholeBitmap) {
 
 // Below 800 rows the band height (h / 400) x 400 - 400 was 0 or less: every
 // attempt failed. A band keeps at least 400 rows.
+// A picture was held five times over (the document's block, the view's copy, two
+// cleared work buffers and a cleared bitmap): the view shows the document's block
+// itself, which it keeps when the document lets it go, a rendering reuses the
+// display's rows, and the picture read back from the rows equals the read-back of
+// its bitmap at every depth.
+TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  for (const char* depth : {"-type TrueColor BMP3:", "-type Palette -colors 200 BMP3:", "-colors 16 -type Palette BMP3:",
+                            "-monochrome BMP3:"}) {
+    const std::string pic = Make("pic.bmp", std::string("rose: -resize 97x61! ") + depth);
+    CQelView view(*doc_);
+    Show(view, pic);
+    EXPECT_EQ(view.m_pImageBits, doc_->m_pImageBits) << depth;
+    EXPECT_EQ(view.m_pDisplayBitmap.Block(), view.m_pImageBits) << depth << ": shown as it is";
+    for (const int mirror : {0, 1}) {
+      view.m_ImageSettings.m_bMirror = mirror;
+      view.RefreshImage(9);
+      const uint8_t* rows = view.m_pDisplayBitmap.Block();
+      view.RefreshImage(9);
+      if (mirror) {
+        EXPECT_EQ(view.m_pDisplayBitmap.Block(), rows) << depth << ": the rows are reused";
+      }
+      BITMAPINFO direct{}, bitmap{};
+      std::vector<uint8_t> a, b;
+      ASSERT_TRUE(view.ReadDisplayDib(direct, a)) << depth;
+      ASSERT_TRUE(view.m_pDisplayBitmap.get());
+      ASSERT_TRUE(view.ReadDisplayDib(bitmap, b)) << depth;
+      EXPECT_EQ(std::memcmp(&direct, &bitmap, sizeof direct), 0) << depth;
+      EXPECT_EQ(a, b) << depth << " mirror " << mirror;
+    }
+    doc_->ReleaseImage();
+    EXPECT_TRUE(view.SaveDisplayPng(Win("kept.png"))) << depth;
+    doc_->m_nImageLoadState = 0;
+  }
+}
+
 TEST_F(DisplayPipelineTest, BandHeightStaysPositiveBelow800RowsFault) {
   SKIP_WITHOUT_PROGRAM("convert");
   const std::string tall = Make("tall.bmp", "-size 10x600 gradient: -type TrueColor BMP3:");

@@ -68,23 +68,31 @@ bool Allowed(int64_t budget, int width, int height) {
   return pixels <= kMaxBitmapPixels && (budget < 0 || pixels <= budget);
 }
 
-// One DIB row (y counted in DIB order) into 32-bit pixels; missing bytes are black.
-void DecodeRow(const uint8_t* row, size_t have, const DibDesc& d, const std::vector<uint32_t>& pal, uint32_t* out) {
+// Pixels [first, first + count) of one DIB row into 32-bit pixels (out[0] is pixel
+// first); missing bytes are black.
+void DecodeRow(const uint8_t* row, size_t have, const DibDesc& d, const std::vector<uint32_t>& pal, uint32_t* out,
+               int first, int count) {
   auto byteAt = [&](size_t i) -> uint32_t { return i < have ? row[i] : 0; };
   auto lookup = [&](uint32_t index) -> uint32_t { return index < pal.size() ? pal[index] : 0; };
-  for (int x = 0; x < d.width; ++x) {
-    const size_t ux = static_cast<size_t>(x);
+  if (d.bits == 24 && have >= 3 * static_cast<size_t>(first + count)) {
+    const uint8_t* in = row + 3 * static_cast<size_t>(first);
+    for (int i = 0; i < count; ++i, in += 3) out[i] = in[0] | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16;
+    return;
+  }
+  for (int i = 0; i < count; ++i) {
+    const size_t ux = static_cast<size_t>(first + i);
+    uint32_t& p = out[i];
     switch (d.bits) {
-      case 1: out[x] = lookup(byteAt(ux >> 3) >> (7 - (ux & 7)) & 1); break;
-      case 4: out[x] = lookup(byteAt(ux >> 1) >> ((ux & 1) ? 0 : 4) & 15); break;
-      case 8: out[x] = lookup(byteAt(ux)); break;
+      case 1: p = lookup(byteAt(ux >> 3) >> (7 - (ux & 7)) & 1); break;
+      case 4: p = lookup(byteAt(ux >> 1) >> ((ux & 1) ? 0 : 4) & 15); break;
+      case 8: p = lookup(byteAt(ux)); break;
       case 16: {
         const uint32_t v = byteAt(2 * ux) | byteAt(2 * ux + 1) << 8;
-        out[x] = (v >> 10 & 31) << 19 | (v >> 5 & 31) << 11 | (v & 31) << 3;
+        p = (v >> 10 & 31) << 19 | (v >> 5 & 31) << 11 | (v & 31) << 3;
         break;
       }
-      case 24: out[x] = byteAt(3 * ux) | byteAt(3 * ux + 1) << 8 | byteAt(3 * ux + 2) << 16; break;
-      default: out[x] = byteAt(4 * ux) | byteAt(4 * ux + 1) << 8 | byteAt(4 * ux + 2) << 16; break;
+      case 24: p = byteAt(3 * ux) | byteAt(3 * ux + 1) << 8 | byteAt(3 * ux + 2) << 16; break;
+      default: p = byteAt(4 * ux) | byteAt(4 * ux + 1) << 8 | byteAt(4 * ux + 2) << 16; break;
     }
   }
 }
@@ -153,11 +161,14 @@ int SampleOf(int i, int n, int m) { return static_cast<int>((int64_t{2 * i + 1} 
 
 }  // namespace
 
+bool GdiHost::Admit(int width, int height) {
+  if (Allowed(budget_, width, height)) return true;
+  ++failed_;
+  return false;
+}
+
 BitmapPtr GdiHost::CreateCompatibleBitmap(int width, int height) {
-  if (!Allowed(budget_, width, height)) {
-    ++failed_;
-    return nullptr;
-  }
+  if (!Admit(width, height)) return nullptr;
   auto bitmap = std::make_unique<Bitmap>();
   bitmap->width = width;
   bitmap->height = height;
@@ -223,10 +234,34 @@ int SetDIBits(Bitmap& bitmap, int start, int lines, const uint8_t* bits, size_t 
     // line counts from the bottom of the picture; the block holds lines from start.
     const size_t offset = static_cast<size_t>(d.topDown ? d.height - 1 - line : line - start) * d.stride;
     const size_t have = bits && offset < bitsSize ? std::min(bitsSize - offset, d.stride) : 0;
-    DecodeRow(bits ? bits + std::min(offset, bitsSize) : nullptr, have, d, pal, bitmap.Row(bitmap.height - 1 - line));
+    DecodeRow(bits ? bits + std::min(offset, bitsSize) : nullptr, have, d, pal, bitmap.Row(bitmap.height - 1 - line), 0,
+              d.width);
     ++written;
   }
   return written;
+}
+
+int SetDIBitsToDevice(Bitmap& target, int x, int y, int width, int height, int sx, int sy, const uint8_t* bits,
+                      size_t bitsSize, const uint8_t* bmi, size_t bmiSize) {
+  const DibDesc d = ReadDesc(bmi, bmiSize);
+  if (!d.ok) return 0;
+  // Clip against the picture, then the target, moving both origins together.
+  if (sx < 0) { x -= sx; width += sx; sx = 0; }
+  if (sy < 0) { y -= sy; height += sy; sy = 0; }
+  if (x < 0) { sx -= x; width += x; x = 0; }
+  if (y < 0) { sy -= y; height += y; y = 0; }
+  width = std::min({width, d.width - sx, target.width - x});
+  height = std::min({height, d.height - sy, target.height - y});
+  if (width <= 0 || height <= 0) return 0;
+  const std::vector<uint32_t> pal = ReadPalette(bmi, d);
+  for (int row = 0; row < height; ++row) {
+    // Row sy + row from the top lies that far from the block's end in a bottom-up DIB.
+    const int line = d.topDown ? sy + row : d.height - 1 - (sy + row);
+    const size_t offset = static_cast<size_t>(line) * d.stride;
+    const size_t have = bits && offset < bitsSize ? std::min(bitsSize - offset, d.stride) : 0;
+    DecodeRow(bits ? bits + std::min(offset, bitsSize) : nullptr, have, d, pal, target.Row(y + row) + x, sx, width);
+  }
+  return height;
 }
 
 void BitBlt(Bitmap& target, int x, int y, int width, int height, const Bitmap& source, int sx, int sy) {

@@ -48,6 +48,8 @@ class GdiHost {
   int64_t PixelBudget() const { return budget_; }
   int FailedCreations() const { return failed_; }
 
+  // Whether a bitmap of the size may be made now; a refusal counts as a failed creation.
+  bool Admit(int width, int height);
   // A black bitmap of the size; nullptr when the size is empty or over the budget.
   BitmapPtr CreateCompatibleBitmap(int width, int height);
   // A bitmap made from a DIB (1, 4, 8, 16 as 5-5-5, 24 or 32 bits; a negative
@@ -77,6 +79,11 @@ int SetDIBits(Bitmap& bitmap, int start, int lines, const uint8_t* bits, size_t 
 void BitBlt(Bitmap& target, int x, int y, int width, int height, const Bitmap& source, int sx, int sy);
 void StretchBlt(Bitmap& target, int x, int y, int width, int height, const Bitmap& source, int sx, int sy,
                 int swidth, int sheight, int mode);
+// Copies width x height pixels of a DIB, from (sx, sy) counted from its top-left
+// corner, to (x, y) of the target, clipped to both; no bitmap of the whole DIB is
+// made. Returns the rows copied.
+int SetDIBitsToDevice(Bitmap& target, int x, int y, int width, int height, int sx, int sy, const uint8_t* bits,
+                      size_t bitsSize, const uint8_t* bmi, size_t bmiSize);
 // StretchBlt from a DIB without keeping a bitmap of it.
 int StretchDIBits(Bitmap& target, int x, int y, int width, int height, int sx, int sy, int swidth, int sheight,
                   const uint8_t* bits, size_t bitsSize, const uint8_t* bmi, size_t bmiSize, int mode);

@@ -92,6 +92,37 @@ TEST(GdiTest, BitBltClipsOnBothBitmaps) {
   EXPECT_EQ(target->At(2, 1), 0u);
 }
 
+// Painting straight from a DIB gives what a copy from its bitmap gives, at every
+// depth, clipped on both sides, and with rows the block lacks black.
+TEST(GdiTest, DibToDeviceEqualsBitBltOfItsBitmap) {
+  plat::GdiHost gdi;
+  std::vector<uint32_t> palette;
+  for (uint32_t i = 0; i < 256; ++i) palette.push_back(i * 0x010203u & 0xFFFFFF);
+  const struct { int x, y, w, h, sx, sy; } copies[] = {
+      {0, 0, 13, 7, 0, 0}, {2, 1, 20, 20, 3, 2}, {-2, -1, 9, 9, 1, 0}, {1, 1, 5, 5, -3, -2}, {0, 0, 4, 4, 12, 6}};
+  for (const int bits : {1, 4, 8, 16, 24, 32}) {
+    const auto bmi = Header(13, 7, bits, bits <= 8 ? std::vector<uint32_t>(palette.begin(), palette.begin() + (1 << bits))
+                                                   : std::vector<uint32_t>{});
+    const size_t stride = (13 * static_cast<size_t>(bits) + 31) / 32 * 4;
+    std::vector<uint8_t> rows(stride * 7);
+    for (size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<uint8_t>(i * 37 + 11);
+    for (const size_t have : {rows.size(), stride * 5 + 3}) {
+      const auto bitmap = gdi.CreateDIBitmap(bmi.data(), bmi.size(), rows.data(), have);
+      ASSERT_TRUE(bitmap);
+      for (const auto& c : copies) {
+        Bitmap want, got;
+        want.width = got.width = 11;
+        want.height = got.height = 6;
+        want.pixels.assign(66, 0x123456);
+        got.pixels = want.pixels;
+        plat::BitBlt(want, c.x, c.y, c.w, c.h, *bitmap, c.sx, c.sy);
+        plat::SetDIBitsToDevice(got, c.x, c.y, c.w, c.h, c.sx, c.sy, rows.data(), have, bmi.data(), bmi.size());
+        EXPECT_EQ(Pixels(got), Pixels(want)) << bits << " bits, " << have << " bytes, from " << c.sx << "," << c.sy;
+      }
+    }
+  }
+}
+
 TEST(GdiTest, StretchModesOnOneReducedRow) {
   plat::GdiHost gdi;
   auto source = gdi.CreateCompatibleBitmap(4, 1);
