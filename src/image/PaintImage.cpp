@@ -118,6 +118,7 @@ void CQelView::RepaintImage() {
     m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
   }
   plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
+  if (!IsImageKind(m_nFileKind)) return PaintTextPane();
   if (m_pDisplayBitmap) {
     // A first band of a tall image is marked below by a light cyan strip.
     const int height = m_pDisplayBitmap.Height();
@@ -128,7 +129,7 @@ void CQelView::RepaintImage() {
   } else if (const plat::BitmapPtr object = PictureObjectBitmap()) {
     plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, *object, m_nImageOriginX, m_nImageOriginY);
   } else {
-    return;
+    return PaintTextPane();
   }
   DrawImageOverlay();
 }
@@ -206,7 +207,7 @@ bool CQelView::SaveDisplayPng(const std::string& path) {
 }
 
 bool CQelView::SavePanePng(const std::string& path) {
-  if (m_paneSurface.width == 0) RepaintImage();
+  PreparePaneSurface();
   BITMAPINFO info{};
   info.bmiHeader.biBitCount = 24;
   std::vector<uint8_t> bits(static_cast<size_t>(DibImageBytes(kClientWidth, kClientHeight, 24)));
