@@ -159,6 +159,18 @@ Span SpanOf(int i, int n, int m) {
 // The pixel COLORONCOLOR takes: the one whose span holds the target pixel's middle.
 int SampleOf(int i, int n, int m) { return static_cast<int>((int64_t{2 * i + 1} * m) / (int64_t{2} * n)); }
 
+// Clips a copy against its source (sw x sh), then the target, moving both origins
+// together; false when nothing is left.
+bool ClipCopy(int& x, int& y, int& width, int& height, int& sx, int& sy, int sw, int sh, const Bitmap& target) {
+  if (sx < 0) { x -= sx; width += sx; sx = 0; }
+  if (sy < 0) { y -= sy; height += sy; sy = 0; }
+  if (x < 0) { sx -= x; width += x; x = 0; }
+  if (y < 0) { sy -= y; height += y; y = 0; }
+  width = std::min({width, sw - sx, target.width - x});
+  height = std::min({height, sh - sy, target.height - y});
+  return width > 0 && height > 0;
+}
+
 }  // namespace
 
 bool GdiHost::Admit(int width, int height) {
@@ -245,14 +257,7 @@ int SetDIBitsToDevice(Bitmap& target, int x, int y, int width, int height, int s
                       size_t bitsSize, const uint8_t* bmi, size_t bmiSize) {
   const DibDesc d = ReadDesc(bmi, bmiSize);
   if (!d.ok) return 0;
-  // Clip against the picture, then the target, moving both origins together.
-  if (sx < 0) { x -= sx; width += sx; sx = 0; }
-  if (sy < 0) { y -= sy; height += sy; sy = 0; }
-  if (x < 0) { sx -= x; width += x; x = 0; }
-  if (y < 0) { sy -= y; height += y; y = 0; }
-  width = std::min({width, d.width - sx, target.width - x});
-  height = std::min({height, d.height - sy, target.height - y});
-  if (width <= 0 || height <= 0) return 0;
+  if (!ClipCopy(x, y, width, height, sx, sy, d.width, d.height, target)) return 0;
   const std::vector<uint32_t> pal = ReadPalette(bmi, d);
   for (int row = 0; row < height; ++row) {
     // Row sy + row from the top lies that far from the block's end in a bottom-up DIB.
@@ -265,14 +270,7 @@ int SetDIBitsToDevice(Bitmap& target, int x, int y, int width, int height, int s
 }
 
 void BitBlt(Bitmap& target, int x, int y, int width, int height, const Bitmap& source, int sx, int sy) {
-  // Clip against the source, then the target, moving both origins together.
-  if (sx < 0) { x -= sx; width += sx; sx = 0; }
-  if (sy < 0) { y -= sy; height += sy; sy = 0; }
-  if (x < 0) { sx -= x; width += x; x = 0; }
-  if (y < 0) { sy -= y; height += y; y = 0; }
-  width = std::min({width, source.width - sx, target.width - x});
-  height = std::min({height, source.height - sy, target.height - y});
-  if (width <= 0 || height <= 0) return;
+  if (!ClipCopy(x, y, width, height, sx, sy, source.width, source.height, target)) return;
   for (int row = 0; row < height; ++row) {
     std::memcpy(target.Row(y + row) + x, source.Row(sy + row) + sx, static_cast<size_t>(width) * 4);
   }
