@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
@@ -118,8 +118,8 @@ struct Rows {
   const uint8_t* first = nullptr;
   int64_t stride = 0;
 };
-bool InflateRows(CQelDoc& doc, const Chunks& c, plat::ZeroedVector<uint8_t>& inflated,
-                 plat::ZeroedVector<uint8_t>& rowStore, Rows& rows) {
+bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
+                 ZeroedVector<uint8_t>& rowStore, Rows& rows) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
@@ -241,7 +241,7 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   Chunks c;
   if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
   const PngHeader& h = c.h;
-  plat::ZeroedVector<uint8_t> inflated, rowStore;
+  ZeroedVector<uint8_t> inflated, rowStore;
   Rows rows;
   if (!InflateRows(*this, c, inflated, rowStore, rows)) return 0;
 

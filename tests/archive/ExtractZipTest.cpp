@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "archive/ArchiveInit.h"
 #include "archive/ArchiveTestSupport.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -229,7 +228,7 @@ TEST_F(ExtractZipTest, OutOfMemoryIsReported) {
 TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   SKIP_WITHOUT_PROGRAM("unzip");
   SKIP_WITHOUT_PROGRAM("zip");
-  InitArchiveState(*doc_);
+  doc_->InitArchive();
   ASSERT_TRUE(doc_->m_pfnUnZip);
   testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");
   auto expected = Tree(src_);

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "archive/ArchiveTestSupport.h"
-#include "archive/codec/LzhDecoder.h"
-#include "archive/codec/LzhHeader.h"
+#include "codec/LzhDecoder.h"
+#include "codec/LzhHeader.h"
 #include "platform/os/Files.h"
 
 using namespace archtest;

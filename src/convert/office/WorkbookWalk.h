@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/ByteCursor.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/office/BiffNumberText.h"
 
 class CQelDoc;

@@ -7,8 +7,8 @@ namespace {
 constexpr size_t kRowReserve = 128;
 }  // namespace
 
-bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
-  return plat::TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
+bool DocxCanvas::Reserve(int64_t rows, AllocHook* hook) {
+  return TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
 }
 
 bool DocxCanvas::Put(int64_t row, int col, char c) { return PutRun(row, col, std::string_view(&c, 1)); }

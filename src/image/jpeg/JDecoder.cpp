@@ -22,7 +22,7 @@ void NeedFields(const ByteCursor& s, const char* what) {
 
 }  // namespace
 
-JDecoder::JDecoder(plat::AllocHook* hook) : mHook(hook), mWide(jkern::HaveAvx2()) {}
+JDecoder::JDecoder(AllocHook* hook) : mHook(hook), mWide(jkern::HaveAvx2()) {}
 
 void JDecoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
 

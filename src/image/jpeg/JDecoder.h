@@ -28,7 +28,7 @@
 
 class JDecoder {
  public:
-  explicit JDecoder(plat::AllocHook* hook = nullptr);
+  explicit JDecoder(AllocHook* hook = nullptr);
   JDecoder(const JDecoder&) = delete;
   JDecoder& operator=(const JDecoder&) = delete;
 
@@ -142,7 +142,7 @@ class JDecoder {
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
 
-  plat::AllocHook* mHook;
+  AllocHook* mHook;
   bool mWide;  // AVX2 kernels
   bool mAdobe = false;
   std::array<std::vector<uint8_t>, 3> mRgbPA;

@@ -48,7 +48,7 @@ jkern::Divisors InZigzagOrder(const jkern::Divisors& d) {
 
 }  // namespace
 
-JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
+JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, AllocHook* hook)
     : mWide(jkern::HaveAvx2()), mR(pR), mG(pG), mB(pB), mHook(hook) {
   BuildCodes(kJDcLuma, mDcLuma.code, mDcLuma.size);
   BuildCodes(kJDcChroma, mDcChroma.code, mDcChroma.size);
@@ -56,7 +56,7 @@ JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat
   BuildCodes(kJAcChroma, mAcChroma.code, mAcChroma.size);
 }
 
-JEncoder::JEncoder(JBgrRows rows, plat::AllocHook* hook) : JEncoder(nullptr, nullptr, nullptr, hook) { mBgr = rows; }
+JEncoder::JEncoder(JBgrRows rows, AllocHook* hook) : JEncoder(nullptr, nullptr, nullptr, hook) { mBgr = rows; }
 
 void JEncoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
 

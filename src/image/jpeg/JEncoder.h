@@ -45,8 +45,8 @@ struct JEncodeParams {
 
 class JEncoder {
  public:
-  JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook = nullptr);
-  JEncoder(JBgrRows rows, plat::AllocHook* hook = nullptr);
+  JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, AllocHook* hook = nullptr);
+  JEncoder(JBgrRows rows, AllocHook* hook = nullptr);
   void SetParams(const JEncodeParams& params);
   void SetQuality(int level) { mLevel = level; }
   // 0, or -1 after a JMemoryError, JBufferError or JIndexError (a size outside
@@ -100,6 +100,6 @@ class JEncoder {
   int mPredCr = 0;
   JEncodeParams mParams;
   HuffCodes mDcLuma{}, mDcChroma{}, mAcLuma{}, mAcChroma{};
-  plat::AllocHook* mHook;
+  AllocHook* mHook;
   std::unique_ptr<JOutBitStream> mOut;
 };

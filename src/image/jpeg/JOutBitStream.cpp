@@ -5,7 +5,7 @@
 
 #include "base/CheckedSize.h"
 
-JOutBitStream::JOutBitStream(int64_t nSize, plat::AllocHook* hook) : mHook(hook) {
+JOutBitStream::JOutBitStream(int64_t nSize, AllocHook* hook) : mHook(hook) {
   if (nSize < 1 || !CheckedSize(nSize, 1, 0, INT_MAX) || !TryAllocate(mBuf, nSize, 1, 0, mHook))
     throw JMemoryError(nSize, "JOutBitStream");
 }

@@ -40,7 +40,7 @@ struct JUninitAllocator : std::allocator<T> {
 class JOutBitStream {
  public:
   // JMemoryError "JOutBitStream" when nSize is below 1 or cannot be had.
-  JOutBitStream(int64_t nSize, plat::AllocHook* hook);
+  JOutBitStream(int64_t nSize, AllocHook* hook);
 
   // Appends the low n bits of value (n up to 16), most significant first.
   void SetBits(uint32_t value, int n) {
@@ -102,7 +102,7 @@ class JOutBitStream {
   }
   void Grow(const char* what);
 
-  plat::AllocHook* mHook;
+  AllocHook* mHook;
   std::vector<uint8_t, JUninitAllocator<uint8_t>> mBuf;
   int64_t mPos = 0;
   uint64_t mAcc = 0;  // the pending bits are its low 64 - mFree
