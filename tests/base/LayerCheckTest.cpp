@@ -115,7 +115,7 @@ struct Finding {
 };
 
 std::vector<Finding> Scan(const fs::path& src) {
-  const std::regex include(R"(^\s*#\s*include\s+"([^"]+)")");
+  const std::regex include(R"re(^\s*#\s*include\s+"([^"]+)")re");
   std::vector<Finding> found;
   for (const auto& entry : fs::recursive_directory_iterator(src)) {
     if (!entry.is_regular_file()) continue;
