@@ -120,7 +120,7 @@ int CQelView::CaptureScreen(int code) {
   plat::Screen& screen = ui->GetScreen();
   screen.UseX();
   screen.SetFrame(CRect{0, 0, kClientWidth, kClientHeight}, [this](plat::Bitmap& frame) {
-    if (m_paneSurface.width == 0) RepaintImage();
+    PreparePaneSurface();
     plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
   });
   m_rcCapture = CRect{m_ptRegionClick.x, m_ptRegionClick.y, -1, -1};
@@ -289,7 +289,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
 // Copies pw x ph pixels of the pane from the capture rectangle's corner into the
 // picture (bottom-up, stride bytes a row) at column x, row top counted from the top.
 int CQelView::GrabPaneInto(std::vector<uint8_t>& picture, int64_t stride, int height, int x, int top, int pw, int ph) {
-  if (m_paneSurface.width == 0) RepaintImage();
+  PreparePaneSurface();
   for (int y = 0; y < ph; ++y) {
     const int sy = m_rcCapture.top + y;
     if (sy < 0 || sy >= m_paneSurface.height || top + y >= height) break;
