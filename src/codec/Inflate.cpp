@@ -15,6 +15,7 @@
 namespace codec {
 
 using namespace huff;
+using namespace inflate;
 
 namespace {
 

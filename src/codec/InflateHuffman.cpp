@@ -7,6 +7,7 @@
 namespace codec {
 
 using namespace huff;
+using namespace inflate;
 
 namespace {
 

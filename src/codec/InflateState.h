@@ -41,8 +41,6 @@ inline uint64_t LoadLE64(const uint8_t* p) {
 
 }  // namespace inflate
 
-using namespace inflate;
-
 // The bit reader. bitbuf holds the next input bits, the next one in bit 0; bitsleft
 // counts the valid ones (bits above them may hold a copy of the byte at `next`,
 // which the next refill ORs in again unchanged). After a refill at least 56 bits are
@@ -58,7 +56,7 @@ struct CInflater::BitState {
 
   void Refill() {
     if (end - next >= 8) {
-      bitbuf |= LoadLE64(next) << bitsleft;
+      bitbuf |= inflate::LoadLE64(next) << bitsleft;
       next += (63 - bitsleft) >> 3;
       bitsleft |= 56;
     } else {
@@ -71,7 +69,7 @@ struct CInflater::BitState {
         bitbuf |= b << bitsleft;
         bitsleft += 8;
       }
-      CODEC_CHECK(overread <= kMaxOverread, err::kInputEnded);
+      CODEC_CHECK(overread <= inflate::kMaxOverread, err::kInputEnded);
     }
   }
   uint32_t Bits(unsigned n) const { return static_cast<uint32_t>(bitbuf & ((uint64_t{1} << n) - 1)); }
@@ -106,12 +104,12 @@ struct CInflater::BitState {
 class CInflater::Window {
  public:
   Window(CByteSink& sink, uint64_t maxOutput) : sink_(sink), maxOutput_(maxOutput) {
-    size_t body = static_cast<size_t>(std::min<uint64_t>(maxOutput, kChunk));
-    size_ = kHistory + std::max<size_t>(body, 1024) + kSlack;
+    size_t body = static_cast<size_t>(std::min<uint64_t>(maxOutput, inflate::kChunk));
+    size_ = inflate::kHistory + std::max<size_t>(body, 1024) + inflate::kSlack;
     buf_ = std::make_unique_for_overwrite<uint8_t[]>(size_);
     out = buf_.get();
     pending_ = out;
-    limit = buf_.get() + size_ - kSlack;
+    limit = buf_.get() + size_ - inflate::kSlack;
   }
 
   // Hands the pending bytes to the sink and keeps the last 32 KiB as history.
@@ -127,9 +125,9 @@ class CInflater::Window {
     handed_ += n;
     if (n) sink_.Put(pending_, n);
     size_t have = static_cast<size_t>(out - buf_.get());
-    if (have > kHistory) {
-      std::memmove(buf_.get(), out - kHistory, kHistory);
-      out = buf_.get() + kHistory;
+    if (have > inflate::kHistory) {
+      std::memmove(buf_.get(), out - inflate::kHistory, inflate::kHistory);
+      out = buf_.get() + inflate::kHistory;
     }
     pending_ = out;
   }

@@ -40,6 +40,7 @@ class DocxCanvas {
   char* Room(size_t bytes);
 
   std::vector<Row> rows_;
+  AllocHook* hook_ = nullptr;  // the hook rows grow through
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t blockUsed_ = kBlockBytes;  // bytes taken from the last block
 };

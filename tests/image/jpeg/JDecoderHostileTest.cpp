@@ -130,11 +130,11 @@ TEST(JDecoderHostileTest, HugeFrameIsRefusedAsOutOfMemory) {
   const Result r = Feed(f, &hook);
   EXPECT_EQ(r.setSource, 0);
   EXPECT_EQ(r.decode, -1);
-  EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << r.error;
+  EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:rgbPA_[0]", 0), 0u) << r.error;
   // Without a hook, the planes of 12 GB are refused before anything is asked for.
   const Result unhooked = Feed(f);
   EXPECT_EQ(unhooked.decode, -1);
-  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << unhooked.error;
+  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:rgbPA_[0]", 0), 0u) << unhooked.error;
   JDecoder dec;
   ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(f.data()), static_cast<int64_t>(f.size())), 0);
   std::vector<uint8_t> dib;
