@@ -223,7 +223,7 @@ TEST(Inflate, StreamsOfZipAndSevenZip) {
     testenv::Shell("cd " + Q(dir.Host()) + " && zip -q -" + std::to_string(level) + " " + Q(a) + " src.bin");
     archives.push_back(a);
   }
-  if (testenv::HaveProgram("7z")) {
+  if (testenv::PeerProgram("7z")) {
     for (int mx : {1, 3, 5, 7, 9}) {
       std::string a = dir.HostPath("s" + std::to_string(mx) + ".zip");
       testenv::Shell("cd " + Q(dir.Host()) + " && 7z a -bd -tzip -mx" + std::to_string(mx) + " " + Q(a) + " src.bin >/dev/null");

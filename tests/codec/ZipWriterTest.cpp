@@ -103,27 +103,27 @@ TEST(ZipWriter, OutsideToolsAcceptOurArchives) {
   const std::string zip = dir.HostPath("ours.zip");
   testenv::WriteHostFile(zip, ToString(WriteArchive(members)));
   int status = -1;
-  if (testenv::HaveProgram("unzip")) {
+  if (testenv::PeerProgram("unzip")) {
     std::string out = testenv::Shell("unzip -t " + Q(zip) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("No errors detected"), std::string::npos) << out;
   }
-  if (testenv::HaveProgram("zipinfo")) {
+  if (testenv::PeerProgram("zipinfo")) {
     std::string out = testenv::Shell("zipinfo -v " + Q(zip) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("2024 May 6 13:45:58"), std::string::npos) << out;
   }
-  if (testenv::HaveProgram("zipdetails")) {
+  if (testenv::PeerProgram("zipdetails")) {
     std::string out = testenv::Shell("zipdetails " + Q(zip) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_EQ(out.find("Error"), std::string::npos) << out;
   }
-  if (testenv::HaveProgram("7z")) {
+  if (testenv::PeerProgram("7z")) {
     std::string out = testenv::Shell("7z t " + Q(zip) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("Everything is Ok"), std::string::npos) << out;
   }
-  if (testenv::HaveProgram("python3")) {
+  if (testenv::PeerProgram("python3")) {
     std::string out = testenv::Shell(
         "python3 -c \"import zipfile,sys;z=zipfile.ZipFile(sys.argv[1]);print(z.testzip(), len(z.infolist()), "
         "len(z.read('text.txt')), z.read('zeros.bin')==bytes(200000))\" " + Q(zip) + " 2>&1");

@@ -214,7 +214,7 @@ TEST_F(LoadImageTest, PluginsComeFromTheProgramFolderOnly) {
 
 TEST_F(LoadImageTest, SharedPicturesLoadOrAreRefused) {
   const std::string folder = testenv::SharedTestData("images");
-  if (folder.empty()) GTEST_SKIP() << "no shared pictures";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string ext = entry.path().extension().string();
     if (ext != ".png" && ext != ".bmp" && ext != ".jpg" && ext != ".tiff" && ext != ".gif") continue;
