@@ -10,8 +10,8 @@
 
 #include "base/Alloc.h"
 
-class SheetTables;   // convert/office/SheetTables.h
-struct SheetSummary;  // convert/office/WorkbookWalk.h
+class SheetTables;   // convert/office/xls/SheetTables.h
+struct SheetSummary;  // convert/office/xls/WorkbookWalk.h
 
 struct OfficeState {
   // Chain table: entry s is the sector that follows sector s (the FAT, 32-bit).

@@ -3,7 +3,7 @@
 // be, not only that nothing crashed (the sanitizers watch every read).
 #include <zlib.h>
 
-#include "convert/office/MsgImage.h"
+#include "convert/office/msg/MsgImage.h"
 #include "convert/office/OfficeTextSupport.h"
 
 namespace {

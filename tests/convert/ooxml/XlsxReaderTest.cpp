@@ -8,7 +8,7 @@
 
 #include "app/FileKind.h"
 #include "app/StringTable.h"
-#include "convert/office/SheetCompare.h"
+#include "convert/office/xls/SheetCompare.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 

@@ -1,6 +1,6 @@
 // Day serials to calendar dates: the days-from-civil inversion of the proleptic
 // Gregorian calendar (Howard Hinnant's algorithm), in integers.
-#include "convert/office/SerialDate.h"
+#include "convert/office/xls/SerialDate.h"
 
 SerialMoment SerialToDay(int64_t serial) {
   // Days since 1970-01-01; serial 25,569 is that day.

@@ -6,7 +6,7 @@
 // lengths cost no mispredicted loop exit; a longer text goes on byte by byte. The entries read together are mostly near one another
 // (cells take pool entries in reading order), so the planes' cache lines one entry
 // brings in serve the next ones.
-#include "convert/office/SheetTables.h"
+#include "convert/office/xls/SheetTables.h"
 
 #include <bit>
 #include <cstring>

@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "convert/office/BiffNumberText.h"
-#include "convert/office/SerialDate.h"
+#include "convert/office/xls/BiffNumberText.h"
+#include "convert/office/xls/SerialDate.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
-#include "convert/office/RawImage.h"
+#include "convert/office/cfb/RawImage.h"
 
 namespace {
 

@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <sstream>
 
-#include "../../../fuzz/CfbImage.h"
+#include "../../../../fuzz/CfbImage.h"
 #include "app/FileKind.h"
 #include "app/StringTable.h"
-#include "convert/office/BiffNumberText.h"
+#include "convert/office/xls/BiffNumberText.h"
 #include "platform/text/CodePage.h"
-#include "convert/office/SheetCompare.h"
+#include "convert/office/xls/SheetCompare.h"
 #include "support/TestEnv.h"
 
 namespace {

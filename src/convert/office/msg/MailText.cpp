@@ -16,8 +16,8 @@
 #include "app/StringTable.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/CompoundStreams.h"
-#include "convert/office/RawImage.h"
+#include "convert/office/cfb/CompoundStreams.h"
+#include "convert/office/cfb/RawImage.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 

@@ -1,4 +1,4 @@
-#include "convert/office/CompoundStreams.h"
+#include "convert/office/cfb/CompoundStreams.h"
 
 #include <algorithm>
 #include <cstring>

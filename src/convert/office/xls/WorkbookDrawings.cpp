@@ -13,9 +13,9 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/SheetTables.h"
-#include "convert/office/WorkbookWalk.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/xls/SheetTables.h"
+#include "convert/office/xls/WorkbookWalk.h"
 #include "platform/text/CodePage.h"
 
 namespace {

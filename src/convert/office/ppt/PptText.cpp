@@ -25,7 +25,7 @@
 #include "app/QelDoc.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/RawImage.h"
+#include "convert/office/cfb/RawImage.h"
 #include "platform/text/CodePage.h"
 
 namespace {

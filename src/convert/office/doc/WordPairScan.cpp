@@ -1,4 +1,4 @@
-#include "convert/office/WordPairScan.h"
+#include "convert/office/doc/WordPairScan.h"
 
 #include <bit>
 

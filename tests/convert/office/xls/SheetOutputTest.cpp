@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "convert/dump/DumpCall.h"
-#include "convert/office/SheetCompare.h"
-#include "convert/office/SheetTables.h"
-#include "convert/office/WorkbookWalk.h"
+#include "convert/office/xls/SheetCompare.h"
+#include "convert/office/xls/SheetTables.h"
+#include "convert/office/xls/WorkbookWalk.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -5,8 +5,8 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/WordText.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/doc/WordText.h"
 
 int CQelDoc::ReadWordPieceTable(int start, int* cps, int* fcs, int generation, int capacity) {
   const ByteCursor img = RawImageOf(*this);

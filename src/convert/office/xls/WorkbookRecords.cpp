@@ -18,10 +18,10 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/BiffNumberText.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/SheetTables.h"
-#include "convert/office/WorkbookWalk.h"
+#include "convert/office/xls/BiffNumberText.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/xls/SheetTables.h"
+#include "convert/office/xls/WorkbookWalk.h"
 #include "platform/text/CodePage.h"
 
 namespace {

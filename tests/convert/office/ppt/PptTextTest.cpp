@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "../../../fuzz/CfbImage.h"
+#include "../../../../fuzz/CfbImage.h"
 #include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/office/OfficeTextSupport.h"

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "../../../fuzz/CfbImage.h"
+#include "../../../../fuzz/CfbImage.h"
 #include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"

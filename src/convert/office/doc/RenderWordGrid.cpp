@@ -14,7 +14,7 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "convert/office/WordGrid.h"
+#include "convert/office/doc/WordGrid.h"
 #include "platform/text/CodePage.h"
 
 #if defined(__SSE2__)

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "convert/office/MsgImage.h"
+#include "convert/office/msg/MsgImage.h"
 #include "convert/office/OfficeTextSupport.h"
 #include "platform/os/Files.h"
 

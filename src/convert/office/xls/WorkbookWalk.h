@@ -9,7 +9,7 @@
 
 #include "base/ByteCursor.h"
 #include "convert/ConvertStatus.h"
-#include "convert/office/BiffNumberText.h"
+#include "convert/office/xls/BiffNumberText.h"
 
 class CQelDoc;
 class SheetTables;

@@ -12,9 +12,9 @@
 #include "app/StringTable.h"
 #include "convert/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/WordGrid.h"
-#include "convert/office/WordText.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/doc/WordGrid.h"
+#include "convert/office/doc/WordText.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/office/WordPairScan.h"
+#include "convert/office/doc/WordPairScan.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "convert/office/OfficeTextSupport.h"
-#include "convert/office/WordGrid.h"
+#include "convert/office/doc/WordGrid.h"
 
 namespace {
 

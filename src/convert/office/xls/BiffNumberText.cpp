@@ -4,14 +4,14 @@
 // value outside the ranges below takes the scaled or "9999:ER" form. Every text is
 // written into one fixed buffer, digits two at a time from a table: the workbook
 // road formats one text per number cell.
-#include "convert/office/BiffNumberText.h"
+#include "convert/office/xls/BiffNumberText.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "convert/office/SerialDate.h"
+#include "convert/office/xls/SerialDate.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "convert/dump/DumpCall.h"
-#include "convert/office/SheetTables.h"
+#include "convert/office/xls/SheetTables.h"
 
 namespace {
 
