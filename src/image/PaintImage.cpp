@@ -193,7 +193,7 @@ bool CQelView::ReadDisplayDib(BITMAPINFO& info, std::vector<uint8_t>& bits) cons
     info.bmiHeader.biBitCount = 24;
   }
   const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, info.bmiHeader.biBitCount);
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
     return false;
   }
   return plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, bits.data(), bits.size(), bmi,

@@ -12,7 +12,7 @@
 //     (case 0x00FC:, type == 0x003C),
 //   - compares a conversion mode of the converters or of ConvertSource as a bare
 //     number (mode == 11).
-// base/ and the archive codec are the readers themselves and are not searched; a few
+// base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
 // struct reads and pass.
@@ -54,9 +54,9 @@ constexpr Allowed kAllowed[] = {
     {"src/image/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
 };
 
-// Folders whose files are the readers: the cursor, and the archive codec's own
+// Folders whose files are the readers: the cursor, and the codec's own
 // inflate, CRC and ZIP/LZH record readers.
-constexpr const char* kReaderFolders[] = {"src/base/", "src/archive/codec/"};
+constexpr const char* kReaderFolders[] = {"src/base/", "src/codec/"};
 
 struct Pattern {
   Rule rule;

@@ -9,7 +9,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"

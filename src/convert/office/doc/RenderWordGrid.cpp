@@ -240,7 +240,7 @@ void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
       deepest = std::max(deepest, lineNo);
       lastCell = std::max(lastCell, cell);
       ++offset;
-      lead = !lead && plat::IsSjisLeadByte(x);
+      lead = !lead && IsSjisLeadByte(x);
       if ((left + offset > right - 3 && !lead) || left + offset > right - 2) {
         ++lineNo;
         offset = 0;

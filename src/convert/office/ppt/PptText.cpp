@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
@@ -122,7 +122,7 @@ void PptRoad::AddText(int64_t data, int64_t length, bool wide) {
     // Never split a double-byte character between entries.
     size_t n = 0;
     while (n < most) {
-      const size_t step = plat::IsSjisLeadByte(static_cast<uint8_t>(text[at + n])) && at + n + 1 < text.size() ? 2 : 1;
+      const size_t step = IsSjisLeadByte(static_cast<uint8_t>(text[at + n])) && at + n + 1 < text.size() ? 2 : 1;
       if (n + step > most) break;
       n += step;
     }
@@ -364,7 +364,7 @@ class PageGrid {
       }
       ++col_;
       const bool completes = lead;
-      lead = !lead && plat::IsSjisLeadByte(c);
+      lead = !lead && IsSjisLeadByte(c);
       if (lead) continue;
       if (col_ > right || (c == ' ' && col_ > right - 10 && width > 30) || (completes && col_ > right - 4)) NextRow();
     }

@@ -12,7 +12,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "platform/text/CodePage.h"
 
 namespace {

@@ -22,7 +22,7 @@ constexpr int kNameBytes = 32;
 void StoreName(std::array<char, kNameBytes>& entry, const char* text, size_t n) {
   size_t take = 0;
   while (take < n && take < kNameBytes) {
-    const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[take])) ? 2 : 1;
+    const size_t w = IsSjisLeadByte(static_cast<uint8_t>(text[take])) ? 2 : 1;
     if (take + w > kNameBytes || take + w > n) break;
     take += w;
   }

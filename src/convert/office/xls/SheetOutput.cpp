@@ -76,7 +76,7 @@ void Wrap(std::string_view text, int width, size_t maxLines, std::vector<std::st
       length = 0;
       continue;
     }
-    const size_t w = plat::IsSjisLeadByte(c) && i + 1 < text.size() ? 2 : 1;
+    const size_t w = IsSjisLeadByte(c) && i + 1 < text.size() ? 2 : 1;
     if (static_cast<int>(length + w) > width && length != 0) {
       lines.push_back(text.substr(start, length));
       start = i;
@@ -269,7 +269,7 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
     } else {
       for (size_t k = 0; k < scratch_.size(); ++k) {
         const auto c = static_cast<uint8_t>(scratch_[k]);
-        if (plat::IsSjisLeadByte(c) && k + 1 < scratch_.size()) {
+        if (IsSjisLeadByte(c) && k + 1 < scratch_.size()) {
           out.append(scratch_, k++, 2);
         } else if (c == ',') {
           out.push_back(static_cast<char>(0xA4));
@@ -509,7 +509,7 @@ size_t SheetWriter::GatherRow(const CellOrder& order, size_t from, size_t end, i
     if (static_cast<int>(size) > cut) {
       size_t n = 0;
       while (n < size) {
-        const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
+        const size_t w = IsSjisLeadByte(static_cast<uint8_t>(text[n])) ? 2 : 1;
         if (static_cast<int>(n + w) > cut) break;
         n += w;
       }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/ByteCursor.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/office/xls/BiffNumberText.h"
 
 class CQelDoc;
