@@ -89,7 +89,7 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   info.bmiHeader.biBitCount = 24;
   const int64_t bytes = DibImageBytes(grabbed->width, grabbed->height, 24);
   std::vector<uint8_t> bits;
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 663"));
     return -1;
   }
@@ -238,7 +238,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   WaitMs(2000);
   const int64_t stride = DibStride(W, 24);
   std::vector<uint8_t> picture;
-  if (stride <= 0 || !plat::TryResize(picture, static_cast<size_t>(stride * H) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (stride <= 0 || !TryResize(picture, static_cast<size_t>(stride * H) + kDibSpareBytes, &m_doc.m_allocHook)) {
     ui->EndWaitCursor();
     AfxMessageBox(OutOfMemoryText(" 664"));
     return -1;

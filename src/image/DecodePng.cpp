@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
@@ -119,8 +119,8 @@ struct Rows {
   const uint8_t* first = nullptr;
   int64_t stride = 0;
 };
-bool InflateRows(CQelDoc& doc, const Chunks& c, plat::ZeroedVector<uint8_t>& inflated,
-                 plat::ZeroedVector<uint8_t>& rowStore, Rows& rows) {
+bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
+                 ZeroedVector<uint8_t>& rowStore, Rows& rows) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
@@ -244,7 +244,7 @@ bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* o
   if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return false;
   const PngHeader& h = c.h;
   if (maxPixels > 0 && int64_t{h.width} * h.height > maxPixels) return false;
-  plat::ZeroedVector<uint8_t> inflated, rowStore;
+  ZeroedVector<uint8_t> inflated, rowStore;
   Rows rows;
   if (!InflateRows(doc, c, inflated, rowStore, rows)) return false;
 

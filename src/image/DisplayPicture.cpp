@@ -27,9 +27,9 @@ void DisplayPicture::ShowShared(std::shared_ptr<const void> keep, const uint8_t*
   SelectBand(bits, size, info, 0, info.bmiHeader.biHeight);
 }
 
-bool DisplayPicture::ShowCopy(const uint8_t* bits, size_t size, const BITMAPINFO& info, plat::AllocHook* hook) {
+bool DisplayPicture::ShowCopy(const uint8_t* bits, size_t size, const BITMAPINFO& info, AllocHook* hook) {
   Rows rows;
-  if (!plat::TryResize(rows, size, hook)) return false;
+  if (!TryResize(rows, size, hook)) return false;
   if (size > 0) std::memcpy(rows.data(), bits, size);
   ShowOwn(std::move(rows), size, info);
   return true;
@@ -86,7 +86,7 @@ void DisplayPicture::PaintTo(plat::Bitmap& target, int x, int y, int width, int 
   }
 }
 
-bool DisplayPicture::ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, plat::AllocHook* hook) const {
+bool DisplayPicture::ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, AllocHook* hook) const {
   if (width_ <= 0) return false;
   std::memset(&info, 0, sizeof info);
   uint8_t* bmi = reinterpret_cast<uint8_t*>(&info);
@@ -95,7 +95,7 @@ bool DisplayPicture::ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, plat:
     // The rows as they are, their unused bits and padding cleared, as a read-back gives them.
     const int64_t stride = DibStride(width_, depth);
     const int64_t bytes = stride * height_;
-    if (!plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, hook)) return false;
+    if (!TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, hook)) return false;
     const int colors = TableColors(info_.bmiHeader);
     BITMAPINFOHEADER& h = info.bmiHeader;
     h.biSize = kDibHeaderSize;
@@ -132,6 +132,6 @@ bool DisplayPicture::ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, plat:
     info.bmiHeader.biBitCount = 24;
   }
   const int64_t bytes = DibImageBytes(shown->width, shown->height, info.bmiHeader.biBitCount);
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, hook)) return false;
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, hook)) return false;
   return plat::GetDIBits(*shown, 0, shown->height, bits.data(), bits.size(), bmi, sizeof info) > 0;
 }

@@ -18,7 +18,7 @@
 class DisplayPicture {
  public:
   // The block a rendering writes into, reused by the next one.
-  using Rows = plat::ZeroedVector<uint8_t>;
+  using Rows = ZeroedVector<uint8_t>;
 
   // Hands the own rows out for a new rendering; the picture stays as it is until
   // Show, ShowOwn or reset, and the rows must come back through one of them (or
@@ -30,7 +30,7 @@ class DisplayPicture {
   // Shows a block held elsewhere, kept alive by keep.
   void ShowShared(std::shared_ptr<const void> keep, const uint8_t* bits, size_t size, const BITMAPINFO& info);
   // Shows a copy of the picture in own rows; false when they cannot be had.
-  bool ShowCopy(const uint8_t* bits, size_t size, const BITMAPINFO& info, plat::AllocHook* hook);
+  bool ShowCopy(const uint8_t* bits, size_t size, const BITMAPINFO& info, AllocHook* hook);
   // Whether bits lie in the block the picture is made from (own or shared).
   bool Holds(const uint8_t* bits) const;
   // Shows the band [top, top + count) rows from the top of the picture at bits (a
@@ -52,7 +52,7 @@ class DisplayPicture {
   // Copies width x height pixels from (sx, sy) of the picture to (x, y) of target.
   void PaintTo(plat::Bitmap& target, int x, int y, int width, int height, int sx, int sy) const;
   // The picture as a DIB at the depth it was made from (its colour table with it).
-  bool ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, plat::AllocHook* hook) const;
+  bool ReadDib(BITMAPINFO& info, std::vector<uint8_t>& bits, AllocHook* hook) const;
 
  private:
   const uint8_t* BandBits() const;

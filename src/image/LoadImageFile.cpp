@@ -16,7 +16,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "image/BmpFile.h"
 #include "image/ImageRoad.h"

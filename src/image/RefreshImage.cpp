@@ -43,10 +43,10 @@ int ScaledSide(int side, int zoom, int tenths) {
 
 // Makes rows n bytes long. Rows that must grow are made anew (the old ones go when
 // that succeeded), so nothing is copied; rows long enough keep their storage.
-bool FitRows(DisplayPicture::Rows& rows, size_t n, plat::AllocHook* hook) {
-  if (n <= rows.capacity()) return plat::TryResize(rows, n, hook);
+bool FitRows(DisplayPicture::Rows& rows, size_t n, AllocHook* hook) {
+  if (n <= rows.capacity()) return TryResize(rows, n, hook);
   DisplayPicture::Rows fresh;
-  if (!plat::TryResize(fresh, n, hook)) return false;
+  if (!TryResize(fresh, n, hook)) return false;
   rows = std::move(fresh);
   return true;
 }
@@ -180,7 +180,8 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   const bool asItIs = !convert && sharedImage_ && m_pImageBits == sharedImage_->data();
   DisplayPicture::Rows a, b = m_pDisplayBitmap.TakeRows();
   const size_t bSize = convert ? static_cast<size_t>(work) + kBufferBSpare : asItIs ? 0 : imageBytes;
-  if ((convert && !plat::TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook)) || !FitRows(b, bSize, &m_doc.m_allocHook)) {
+  if ((convert && !TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook)) ||
+      !FitRows(b, bSize, &m_doc.m_allocHook)) {
     m_pDisplayBitmap.GiveBack(std::move(b));
     AfxMessageBox(OutOfMemoryText(" 661"));
     return 0;

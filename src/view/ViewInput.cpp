@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "image/RegionCommands.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 #include "view/PlainTextModel.h"
@@ -94,7 +93,7 @@ void CQelView::OnKeyDown(int key) {
       code != plat::VK_SHIFT) {
     if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
   }
-  if (OnImageEditKey(*this, key)) return;
+  if (OnImageEditKey(key)) return;
   if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;

@@ -491,7 +491,7 @@ TEST(Metafile, NonFiniteTransformsAndHugeCoordinatesAreHarmless) {
 // ground (one of them draws only white shapes); those with text or a bitmap show it.
 TEST(Metafile, OfficeFilesOpenAndDraw) {
   const std::string folder = testenv::SharedTestData("metafile");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   struct Expect {
     const char* name;
     int minColours;  // distinct colours drawn

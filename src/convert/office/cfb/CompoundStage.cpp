@@ -21,7 +21,7 @@
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "platform/os/WriteAhead.h"
 

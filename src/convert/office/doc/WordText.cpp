@@ -423,7 +423,7 @@ static std::string FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vec
   const int64_t size = std::min(call.readSize, std::max<int64_t>(file.GetLength(), 0));
   if (!DirectoryMayName(doc, file, size, "Data")) return {};
   if (file.Seek(0, plat::File::Origin::Begin) != 0) return {};
-  plat::ZeroedVector<uint8_t> bytes;
+  ZeroedVector<uint8_t> bytes;
   if (!TryAllocate(bytes, size, 1, 0, &doc.m_allocHook)) return {};
   bytes.resize(static_cast<size_t>(std::max<int64_t>(file.Read(bytes.data(), size), 0)));
   const ByteCursor image(bytes.data(), static_cast<int64_t>(bytes.size()));

@@ -14,7 +14,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/cfb/CompoundStreams.h"
 #include "convert/office/cfb/RawImage.h"
@@ -32,7 +32,7 @@ std::string SafeAttachmentName(const std::string& name) {
   std::string out;
   for (size_t k = 0; k < name.size();) {
     const auto c = static_cast<uint8_t>(name[k]);
-    if (plat::IsSjisLeadByte(c) && k + 1 < name.size()) {
+    if (IsSjisLeadByte(c) && k + 1 < name.size()) {
       if (out.size() + 2 > kMaxName) break;
       out.append(name, k, 2);
       k += 2;

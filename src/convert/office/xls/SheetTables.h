@@ -49,7 +49,7 @@ class SheetTables {
     const size_t plain = std::min(text.size(), static_cast<size_t>(charLimit_));
     for (; n < plain && static_cast<uint8_t>(text[n]) < 0x80; ++n, byte += step) *byte = text[n];
     while (n < text.size()) {
-      const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n]));
+      const bool pair = IsSjisLeadByte(static_cast<uint8_t>(text[n]));
       const size_t w = pair ? 2 : 1;
       if (n + w > static_cast<size_t>(charLimit_) || n + w > text.size()) break;
       *byte = text[n];

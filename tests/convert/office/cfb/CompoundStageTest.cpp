@@ -70,7 +70,7 @@ TEST_F(CompoundStageTest, WorkbookStreamsMatchOlefile) {
 
 TEST_F(CompoundStageTest, SharedOfficeFilesGatherTheirMainStream) {
   const std::string root = testenv::SharedTestData("office");
-  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(root);
   struct Expect {
     const char* folder;
     int kind;

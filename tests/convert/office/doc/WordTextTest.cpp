@@ -77,7 +77,7 @@ TEST_F(OfficeTextTest, WordSimpleForms) {
 
 TEST_F(OfficeTextTest, SharedWordFilesShowText) {
   const std::string folder = testenv::SharedTestData("office/doc");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   // Files whose text antiword reads; the last one antiword finds too small, we read its line.
   const std::pair<const char*, const char*> expected[] = {
       {"poi-57843.doc", "Dear Governor Bush:"},

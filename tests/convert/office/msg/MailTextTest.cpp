@@ -15,7 +15,7 @@ using officetext::OfficeTextTest;
 
 TEST_F(OfficeTextTest, SharedMessagesAgainstMsgconvert) {
   const std::string folder = testenv::SharedTestData("office/msg");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   std::istringstream reference(Fixture("msg.msgconvert.txt"));
   std::string head, subject, body;
   int files = 0;

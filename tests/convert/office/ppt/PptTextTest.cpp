@@ -79,7 +79,7 @@ TEST_F(OfficeTextTest, PptSelectedPictureIsShown) {
 
 TEST_F(OfficeTextTest, SharedPptFilesShowText) {
   const std::string folder = testenv::SharedTestData("office/ppt");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   const std::pair<const char*, const char*> expected[] = {
       {"poi-ParagraphStylesShorterThanCharStyles.ppt", "ROMANCE: AN ANALYSIS"},
       {"poi-bug58733_671884.ppt", "Animal Improvement Programs Laboratory"},

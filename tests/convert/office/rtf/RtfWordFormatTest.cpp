@@ -36,7 +36,7 @@ TEST_F(OfficeTextTest, RtfFromLibreOfficeHoldsLibreOfficeTextWords) {
 
 TEST_F(OfficeTextTest, SharedRtfFilesShowText) {
   const std::string folder = testenv::SharedTestData("office/rtf");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   const std::pair<const char*, const char*> expected[] = {
       {"tika-testRTF-ms932.rtf", "Hello\r\nこんにちは\r\nTest\r\nテスト"},  // Shift-JIS escapes
       {"tika-testRTFHyperlink.rtf", "frequently asked questions"},

@@ -259,7 +259,7 @@ TEST_F(WorkbookTest, HostileRecordsGiveTheirAnswers) {
 TEST_F(WorkbookTest, SharedWorkbookTextsMatchXls2csv) {
   SKIP_WITHOUT_PROGRAM("xls2csv");
   const std::string root = testenv::SharedTestData("office/xls");
-  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(root);
   for (const auto& f : std::filesystem::directory_iterator(root)) {
     if (f.path().extension() != ".xls") continue;
     SCOPED_TRACE(f.path().filename().string());
@@ -328,7 +328,7 @@ TEST_F(WorkbookTest, WorkbookWithoutDefaultColumnWidthShowsItsCells) {
   }
   // A real workbook of this kind: xls2csv reads its title and figures.
   const std::string path = testenv::SharedTestData("office/xls/poi-61045_govdocs1_626534.xls");
-  if (path.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(path);
   const std::string text = Load("govdocs.xls", testenv::ReadHostFile(path));
   for (const char* want : {"TABLE F-2 BY FILING MONTH", "DURING THE 12 MONTH PERIOD ENDED MAR. 31, 2006", "200504", "167,943",
                            "34,059"}) {
@@ -454,7 +454,7 @@ TEST_F(WorkbookTest, InputVolumeCutsTheStreamWithTheNote) {
 
 TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
   const std::string root = testenv::SharedTestData("office/xls");
-  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(root);
   for (const auto& f : std::filesystem::directory_iterator(root)) {
     if (f.path().extension() != ".xls") continue;
     SCOPED_TRACE(f.path().filename().string());
