@@ -13,7 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "image/Dib.h"
-#include "image/DisplayPicture.h"
+#include "view/DisplayPicture.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiDraw.h"
 #include "platform/gdi/GdiText.h"

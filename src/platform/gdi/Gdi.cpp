@@ -74,11 +74,6 @@ void DecodeRow(const uint8_t* row, size_t have, const DibDesc& d, const std::vec
                int first, int count) {
   auto byteAt = [&](size_t i) -> uint32_t { return i < have ? row[i] : 0; };
   auto lookup = [&](uint32_t index) -> uint32_t { return index < pal.size() ? pal[index] : 0; };
-  if (d.bits == 24 && have >= 3 * static_cast<size_t>(first + count)) {
-    const uint8_t* in = row + 3 * static_cast<size_t>(first);
-    for (int i = 0; i < count; ++i, in += 3) out[i] = in[0] | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16;
-    return;
-  }
   for (int i = 0; i < count; ++i) {
     const size_t ux = static_cast<size_t>(first + i);
     uint32_t& p = out[i];

@@ -1,4 +1,4 @@
-#include "image/DisplayPicture.h"
+#include "view/DisplayPicture.h"
 
 #include <algorithm>
 #include <cstring>
