@@ -4,7 +4,7 @@
 //   - casts a byte pointer to a wider type or a struct (reinterpret_cast<const T*>),
 //   - copies buffer bytes into an object (memcpy(&header, bytes, ...)),
 //   - compares or assigns a file kind as a bare number (m_nFileKind == 12).
-// base/ and the archive codec are the readers themselves and are not searched; a few
+// base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
 // struct reads and pass.
@@ -43,9 +43,9 @@ constexpr Allowed kAllowed[] = {
     {"src/image/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
 };
 
-// Folders whose files are the readers: the cursor, and the archive codec's own
+// Folders whose files are the readers: the cursor, and the codec's own
 // inflate, CRC and ZIP/LZH record readers.
-constexpr const char* kReaderFolders[] = {"src/base/", "src/archive/codec/"};
+constexpr const char* kReaderFolders[] = {"src/base/", "src/codec/"};
 
 struct Pattern {
   Rule rule;

@@ -17,7 +17,7 @@
 
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/markup/CellMatrix.h"
 
 class CQelDoc;

@@ -49,7 +49,7 @@ void MarkupConverter::CopySource() {
           continue;
         }
       }
-      const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
+      const int count = IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
       Out(std::string_view(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(count)));
       pos_ += count;
       continue;

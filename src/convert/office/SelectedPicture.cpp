@@ -9,10 +9,10 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/WordText.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/doc/WordText.h"
 #include "platform/os/Files.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/ooxml/XmlPart.h"
 
 namespace ooxml {

@@ -35,7 +35,7 @@ std::vector<std::string_view> Wrap(std::string_view line, int width) {
   while (Columns(line) > width) {
     size_t cut = 0;
     for (size_t i = 0; i < line.size();) {
-      const size_t step = plat::IsSjisLeadByte(static_cast<uint8_t>(line[i])) && i + 1 < line.size() ? 2 : 1;
+      const size_t step = IsSjisLeadByte(static_cast<uint8_t>(line[i])) && i + 1 < line.size() ? 2 : 1;
       if (i + step > static_cast<size_t>(width)) break;
       i += step;
       cut = i;
@@ -174,7 +174,7 @@ void PptxSlides::AppendRun(int& p) {
   while (q < text_.size() && text_[q] != '<') {
     const auto c = static_cast<uint8_t>(text_[q]);
     std::string_view chunk = text_.substr(q, 1);
-    if (plat::IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
+    if (IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
       chunk = text_.substr(q, 2);
     } else if (c == '&') {
       bool taken = false;
@@ -353,13 +353,13 @@ void PptxSlides::PlaceShape() {
       if (align == 'R') c = col + width - length;
     }
     c = std::min(c, kColumns - 1);
-    if (c > 0 && plat::IsSjisLeadByte(static_cast<uint8_t>(At(row, c - 1)))) ++c;
+    if (c > 0 && IsSjisLeadByte(static_cast<uint8_t>(At(row, c - 1)))) ++c;
     for (size_t i = 0; i < chunk.size(); ++i) {
       if (chunk[i] == '\t') {
         c = col + ((c - col) / 8 + 1) * 8;
         continue;
       }
-      const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(chunk[i])) && i + 1 < chunk.size();
+      const bool lead = IsSjisLeadByte(static_cast<uint8_t>(chunk[i])) && i + 1 < chunk.size();
       if (lead && c + 1 >= kColumns) break;
       Put(row, c++, chunk[i]);
       if (lead) Put(row, c++, chunk[++i]);
@@ -393,7 +393,7 @@ void PptxSlides::PlaceTable() {
       continue;
     }
     const int limit = cellColumn(cell + 1);
-    const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < cells_.size();
+    const bool lead = IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < cells_.size();
     if (ch == kCellBreak || (limit >= 0 && col + (lead ? 2 : 1) > limit - 1)) {
       ++line;
       tallest = std::max(tallest, line + 1);

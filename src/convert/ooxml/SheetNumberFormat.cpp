@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "convert/office/SerialDate.h"
+#include "convert/office/xls/SerialDate.h"
 
 namespace {
 

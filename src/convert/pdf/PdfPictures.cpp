@@ -15,9 +15,6 @@
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"
 
-using plat::AppendLE16;
-using plat::AppendLE32;
-
 namespace {
 
 constexpr int kMaxRow = 32000;

@@ -20,8 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/CodecServices.h"
-#include "convert/ConvertStatus.h"
+#include "codec/CodecServices.h"
+#include "base/ConvertStatus.h"
 #include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfTokenizer.h"

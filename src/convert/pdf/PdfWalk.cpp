@@ -14,9 +14,9 @@
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
+#include "codec/LzwDecode.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "image/ImageServices.h"
 
 namespace {
 
@@ -574,7 +574,11 @@ const uint8_t* PdfReader::PreDecode(const uint8_t* data, int64_t* length, bool l
   if (!GrowStreamBuffers(lzw ? std::min(n * 8, capacity) : n)) return nullptr;
   if (lzw) {
     std::memmove(collect.data(), data, static_cast<size_t>(n));
-    *length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), 0, 8);
+    *length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), kLzwPdf, 8, &doc.m_allocHook);
+    if (*length == kLzwOutOfMemory) {
+      AfxMessageBox(OutOfMemoryText(" 610"));
+      *length = 0;
+    }
   } else {
     *length = DecodeAscii85(data, n, collect.data(), StreamRoom());
   }
