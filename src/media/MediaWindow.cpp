@@ -96,9 +96,9 @@ void CQelView::PaintMediaWindow() {
   if (g_pMainFrame) g_pMainFrame->Mci().PaintChildren(MediaWindowHandle());
 }
 
-// Under the video window the pane holds the filler's blanks: its background.
+// The pane paints its text (under the video window, the filler's blanks) and the
+// window over it.
 void CQelView::RepaintMediaPane() {
   AttachMediaWindow();
-  plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
-  PaintMediaWindow();
+  PaintTextPane();
 }
