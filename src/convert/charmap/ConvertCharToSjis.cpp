@@ -1,6 +1,7 @@
 // One character of UTF-8, EUC-JP or JIS text to Shift-JIS, into the document's
 // conversion scratch.
 #include "app/QelDoc.h"
+#include "convert/charmap/CharMode.h"
 #include "platform/text/CodePage.h"
 
 // Returns the source bytes consumed after the first (1, 2, or 3 for a four-byte UTF-8
@@ -9,17 +10,17 @@
 // Shift-JIS code leaves two zero bytes in the scratch.
 int CQelDoc::ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit) {
   char* out = m_szSjisScratch.data();
-  if (b0 >= 0xC0 && (mode == 1 || mode == 5) && !m_bSjisFixed) {
+  if (b0 >= 0xC0 && (mode == kCharUtf8 || mode == kCharGuessUtf8) && !m_bSjisFixed) {
     const int consumed = plat::Utf8CharToCp932(b0, b1, b2, out);
     out[2] = 0;
     return consumed;
   }
-  if (b0 < 0xA1 && mode != 2 && mode != 3) return 0;
+  if (b0 < 0xA1 && mode != kCharJis && mode != kCharJisAlike) return 0;
   if (m_bSjisFixed || limit >= 30) return 0;
-  if (b1 < 0xA0 && mode != 2 && mode != 3) return 0;
+  if (b1 < 0xA0 && mode != kCharJis && mode != kCharJisAlike) return 0;
   unsigned first = b0;
   unsigned second = b1;
-  if (mode == 0 || mode > 4) {  // EUC to JIS
+  if (mode == kCharEuc || mode > kCharPair) {  // EUC to JIS
     first -= 0x80;
     second -= 0x80;
   }

@@ -5,6 +5,7 @@
 #include "convert/charmap/TextDecode.h"
 
 #include "app/QelDoc.h"
+#include "convert/charmap/CharMode.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string FromUtf8(CQelDoc& doc, std::string_view in) {
       ++i;
       continue;
     }
-    int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kTextUtf8, 0) : 0;
+    int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kCharUtf8, 0) : 0;
     // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
     if (more == 3 && (At(in, i + 3) & 0xC0) != 0x80) more = 0;
     if (more > 0 && i + more < in.size() && AppendScratch(doc, out)) {
@@ -61,7 +62,7 @@ std::string FromEuc(CQelDoc& doc, std::string_view in) {
     } else if (b == 0x8F && i + 2 < in.size()) {
       out += '?';  // JIS X 0212 has no Shift-JIS codes
       i += 3;
-    } else if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, 0, 0) == 1 && AppendScratch(doc, out)) {
+    } else if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, kCharEuc, 0) == 1 && AppendScratch(doc, out)) {
       i += 2;
     } else {
       out += '?';
@@ -108,7 +109,7 @@ std::string FromJis(CQelDoc& doc, std::string_view in) {
       if (b1 < 0x21 || b1 >= 0x7F) {
         out += '?';  // a cut pair: the line end or escape after it keeps its meaning
         ++i;
-      } else if (doc.ConvertCharToSjis(b, b1, 0, 2, 0) == 1 && AppendScratch(doc, out)) {
+      } else if (doc.ConvertCharToSjis(b, b1, 0, kCharJis, 0) == 1 && AppendScratch(doc, out)) {
         i += 2;
       } else {
         out += '?';

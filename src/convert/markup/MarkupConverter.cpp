@@ -151,11 +151,11 @@ void MarkupConverter::TextRun() {
 
 int MarkupConverter::GuessMode(int64_t at, bool sourceDisplay) const {
   const uint8_t c = At(at);
-  if (c < 0xE0 || at + 3 >= len_) return 6;
+  if (c < 0xE0 || at + 3 >= len_) return kCharGuessEuc;
   const uint8_t d = At(at + 3);
-  if (d >= 0xE0) return 5;
-  if (sourceDisplay) return d == '\r' || d == '\n' || (d >= 0x20 && d < 0x7F) ? 5 : 6;
-  return d == '<' || d == '"' ? 5 : 6;
+  if (d >= 0xE0) return kCharGuessUtf8;
+  if (sourceDisplay) return d == '\r' || d == '\n' || (d >= 0x20 && d < 0x7F) ? kCharGuessUtf8 : kCharGuessEuc;
+  return d == '<' || d == '"' ? kCharGuessUtf8 : kCharGuessEuc;
 }
 
 int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
@@ -186,7 +186,7 @@ void MarkupConverter::HighByte() {
     return;
   }
   if (convert_) {
-    if (mode_ == 0) mode_ = GuessMode(pos_, false);
+    if (mode_ == kModeUnset) mode_ = GuessMode(pos_, false);
     const int taken = ConvertAt(pos_, scratch_);
     if (taken > 0) {
       if (SourceText(scratch_, true) > 0) pos_ = std::min(pos_ + taken, len_);
@@ -318,7 +318,7 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
       continue;
     }
     if (c >= 0x80 && convert_) {
-      if (mode_ == 0) mode_ = GuessMode(at, false);
+      if (mode_ == kModeUnset) mode_ = GuessMode(at, false);
       const int taken = ConvertAt(at, scratch_);
       if (taken > 0) {
         out += scratch_;

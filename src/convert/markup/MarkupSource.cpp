@@ -41,7 +41,7 @@ void MarkupConverter::CopySource() {
     if (c == 0xFF) break;
     if (c >= 0x80) {
       if (convert_) {
-        if (mode_ == 0) mode_ = GuessMode(pos_, true);
+        if (mode_ == kModeUnset) mode_ = GuessMode(pos_, true);
         const int taken = ConvertAt(pos_, scratch_);
         if (taken > 0) {
           Out(scratch_);
@@ -54,7 +54,7 @@ void MarkupConverter::CopySource() {
       pos_ += count;
       continue;
     }
-    if (c == '>' || c == '"') mode_ = 0;
+    if (c == '>' || c == '"') mode_ = kModeUnset;
     if (c == '<') {
       if (Spells(data_, len_, pos_ + 1, "tabl")) {
         ++depth;

@@ -101,7 +101,7 @@ void DocxLayout::CellStart() {
 
 void DocxLayout::CellWidth(int p) {
   if (!inCell_) return;
-  const int w = Find("w:w=\"", p, 0);
+  const int w = Find("w:w=\"", p, kXmlNumber);
   if (w > 0) {
     cellWidthNow_ = w;
     cellWidths_[static_cast<size_t>(cellCount_)] = w;

@@ -118,7 +118,7 @@ bool MidiSequence::ReadAhead(Track& t) {
       ByteCursor data = in.Sub(length);
       if (in.Failed()) break;
       if (t.meta == 0x51 && length >= 3) {
-        t.tempo = static_cast<uint32_t>(data.U8()) << 16 | static_cast<uint32_t>(data.U8()) << 8 | data.U8();
+        t.tempo = data.U24BE();
       }
       if (t.meta == 0x2F) t.ended = true;  // its tick still counts
       return true;

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/xls/BiffRecord.h"
 
 namespace {
 constexpr int kSector = 512;
@@ -79,18 +81,12 @@ void CQelDoc::CfbSeek(int offset, int chainStart) {
   m_nRawPos = std::clamp<int64_t>((s + 1) * kSector + m_nCfbOffset, 0, std::max<int64_t>(m_nRawLen, 0));
 }
 
-// Passes n bytes of record data; a continuation header (3C 00 20 20) at an examined
-// position is passed whole and not counted.
+// Passes n bytes of record data: n + 1 positions are examined, a continuation header
+// (3C 00 20 20) at one is passed whole and not counted, and the cursor steps back one.
 void CQelDoc::CfbSkipChars(int n) {
   if (!m_pRawData) return;
   const int64_t limit = std::max<int64_t>(m_nRawLen, 0);
-  auto headerAt = [&](int64_t p) {
-    return p + 4 <= limit && m_pRawData[p] == 0x3C && m_pRawData[p + 1] == 0 && m_pRawData[p + 2] == 0x20 &&
-           m_pRawData[p + 3] == 0x20;
-  };
-  for (int i = 0; i <= n && m_nRawPos < limit; ++i) {
-    if (headerAt(m_nRawPos)) m_nRawPos += 4;
-    ++m_nRawPos;
-  }
+  const ByteCursor data = RawImageOf(*this).Window(0, limit);
+  for (int i = 0; i <= n && m_nRawPos < limit; ++i) m_nRawPos += (data.MarkAt(m_nRawPos, kBiffContinuedMark) ? 4 : 0) + 1;
   m_nRawPos = std::clamp<int64_t>(m_nRawPos - 1, 0, limit);
 }

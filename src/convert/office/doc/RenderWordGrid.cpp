@@ -14,6 +14,7 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
+#include "convert/office/OfficeArt.h"
 #include "convert/office/doc/WordGrid.h"
 #include "platform/text/CodePage.h"
 
@@ -144,10 +145,10 @@ void GridRenderer::WriteLine() {
         const int kind = count_ >= 0 && count_ < kindCount_ && kinds_ ? kinds_[count_] : 0;
         ++count_;
         char tag[32];
-        if (kind == 0x52) {
+        if (kind == kBlipJpeg) {
           std::snprintf(tag, sizeof tag, "[Image%d]JPG", count_);
           text += tag;
-        } else if (kind == 0x62) {
+        } else if (kind == kBlipPng) {
           std::snprintf(tag, sizeof tag, "[Image%d]PNG", count_);
           text += tag;
         } else if (kind != 0) {

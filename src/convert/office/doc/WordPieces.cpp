@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/doc/WordText.h"
 
@@ -57,9 +58,9 @@ namespace {
 // searchEnd, else at from itself (kind 0); it lasts to recordEnd.
 WordPicture PictureAt(const ByteCursor& img, int64_t from, int64_t searchEnd, int64_t recordEnd) {
   for (int64_t q = from; q + 4 <= searchEnd; ++q) {
-    if (img.PeekU8(q) == 0xFF && img.PeekU8(q + 1) == 0xD8 && img.PeekU8(q + 2) == 0xFF) return {q, 0x52, recordEnd - q};
+    if (img.PeekU8(q) == 0xFF && img.PeekU8(q + 1) == 0xD8 && img.PeekU8(q + 2) == 0xFF) return {q, kBlipJpeg, recordEnd - q};
     if (img.PeekU8(q) == 0x89 && img.PeekU8(q + 1) == 0x50 && img.PeekU8(q + 2) == 0x4E && img.PeekU8(q + 3) == 0x47)
-      return {q, 0x62, recordEnd - q};
+      return {q, kBlipPng, recordEnd - q};
   }
   return {from, 0, std::max<int64_t>(recordEnd - from, 0)};
 }
@@ -71,6 +72,7 @@ WordPicture PictureAt(const ByteCursor& img, int64_t from, int64_t searchEnd, in
 // header length 0x44, mapping mode 0x64) is searched for the JPEG or PNG data it
 // embeds.
 int FindWordPictures(const ByteCursor& img, int64_t data, int64_t end, WordPicture* list, int capacity, int count) {
+  constexpr uint16_t kPictureHeader = 0x44, kShapeMappingMode = 0x64;
   int64_t p = data;
   for (int guard = 0; guard < 100000 && p + 8 <= end && count < capacity; ++guard) {
     if ((img.PeekU8(p + 2) == 0x16 && img.PeekU8(p + 3) == 0x24) || (img.PeekU8(p + 2) == 0x6B && img.PeekU8(p + 3) == 0x64)) {
@@ -80,12 +82,14 @@ int FindWordPictures(const ByteCursor& img, int64_t data, int64_t end, WordPictu
       continue;
     }
     // Writers pad the records to four bytes.
-    const auto isPicture = [&](int64_t at) { return img.PeekU16LE(at + 4) == 0x44 && img.PeekU16LE(at + 6) == 0x64; };
+    const auto isPicture = [&](int64_t at) {
+      return img.PeekU16LE(at + 4) == kPictureHeader && img.PeekU16LE(at + 6) == kShapeMappingMode;
+    };
     for (int pad = 0; pad < 3 && !isPicture(p) && p % 4 != 0; ++pad) ++p;
     const uint32_t length = img.PeekU32LE(p);
-    if (!isPicture(p) || length < 0x44 || length > 0x0FFFFFFF) break;
+    if (!isPicture(p) || length < kPictureHeader || length > 0x0FFFFFFF) break;
     const int64_t recordEnd = std::min<int64_t>(p + length, end);
-    list[count++] = PictureAt(img, p + 0x44, recordEnd, recordEnd);
+    list[count++] = PictureAt(img, p + kPictureHeader, recordEnd, recordEnd);
     p += length;
   }
   return count;

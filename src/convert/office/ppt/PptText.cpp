@@ -25,7 +25,9 @@
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
+#include "convert/office/ppt/PptRecord.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -144,10 +146,10 @@ void PptRoad::ShapeTag() {
   char tag[32] = "[Object]";
   if (pictureIndex_ >= 1 && pictureIndex_ <= 200 && pictureIndex_ <= pictureCount_) {
     const int type = call_.pictureType[static_cast<size_t>(pictureIndex_)];
-    if (type == 0x52) std::snprintf(tag, sizeof tag, "[Image%d]JPG", pictureIndex_);
-    else if (type == 0x62) std::snprintf(tag, sizeof tag, "[Image%d]PNG", pictureIndex_);
-    else if (type == 0x22) std::snprintf(tag, sizeof tag, "[Graph]");
-    else if (type == 0x32) std::snprintf(tag, sizeof tag, "[WorkSheet]");
+    if (type == kBlipJpeg) std::snprintf(tag, sizeof tag, "[Image%d]JPG", pictureIndex_);
+    else if (type == kBlipPng) std::snprintf(tag, sizeof tag, "[Image%d]PNG", pictureIndex_);
+    else if (type == kBlipEmf) std::snprintf(tag, sizeof tag, "[Graph]");
+    else if (type == kBlipWmf) std::snprintf(tag, sizeof tag, "[WorkSheet]");
   }
   PptEntry e;
   e.page = curPage_;
@@ -177,7 +179,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
     if ((b0 & 0x0F) == 0x0F) {
       // A container: entered.
       parents.push_back({std::min(data + length, end), type, instance});
-      if (type == 0x03EE || type == 0x03F0 || type == 0x03F8) {
+      if (type == kPptSlide || type == kPptNotes || type == kPptMainMaster) {
         curPage_ = 0;
         curNotes_ = false;
       }
@@ -186,10 +188,10 @@ void PptRoad::Walk(int64_t from, int64_t end) {
     }
     ++records_;
     const int parent = parents.empty() ? 0 : parents.back().type;
-    const bool slideList = parent == 0x0FF0 && parents.back().instance == 0;
+    const bool slideList = parent == kPptSlideListWithText && parents.back().instance == 0;
     PptEntry e;
     switch (type) {
-      case 0x03F3:  // slide persist: a slide event; the slide list's entries are pages
+      case kPptSlidePersistAtom:  // a slide event; the slide list's entries are pages
         e.code = kSlide;
         e.id = img_.PeekU16LE(data + 12);
         e.revision = revision_;
@@ -202,15 +204,15 @@ void PptRoad::Walk(int64_t from, int64_t end) {
         curNotes_ = false;
         AddEntry(e);
         break;
-      case 0x03EA:
+      case kPptEndDocument:
         if (img_.PeekU8(p + 4) == 0) {
           docEnded_ = true;
           e.code = kDocEnd;
           AddEntry(e);
         }
         break;
-      case 0x03EF:  // slide atom of a slide container
-        if (docEnded_ && parent == 0x03EE && !(prevType_ == 0x0FBA && prevLength_ > 16)) {
+      case kPptSlideAtom:  // of a slide container
+        if (docEnded_ && parent == kPptSlide && !(prevType_ == kPptCString && prevLength_ > 16)) {
           e.code = kSlideAtom;
           e.id = img_.PeekU16LE(data + 12) / 4;  // the identifier the source form shows
           e.page = ++slidePage_;
@@ -220,7 +222,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
           AddEntry(e);
         }
         break;
-      case 0x0FF5:
+      case kPptUserEditAtom:
         if (docEnded_) {
           ++edits_;
           e.code = kEdit;
@@ -230,7 +232,7 @@ void PptRoad::Walk(int64_t from, int64_t end) {
           pictureCount_ = 0;
         }
         break;
-      case 0x03F1:  // notes atom: the notes of the slide whose identifier it holds
+      case kPptNotesAtom:  // the notes of the slide whose identifier it holds
         if (docEnded_) {
           e.code = kNotes;
           const auto slide = slideIdPages_.find(img_.PeekU32LE(data));
@@ -241,11 +243,13 @@ void PptRoad::Walk(int64_t from, int64_t end) {
           AddEntry(e);
         }
         break;
-      case 0x0FA0:
-      case 0x0FA8:
-        if (curPage_ > 0 && !(prevType_ == 0x0BC3 && (prevLength_ & 0xFF) == 8)) AddText(data, std::min(length, end - data), type == 0x0FA0);
+      case kPptTextCharsAtom:
+      case kPptTextBytesAtom:
+        if (curPage_ > 0 && !(prevType_ == kPptPlaceholderAtom && (prevLength_ & 0xFF) == 8)) {
+          AddText(data, std::min(length, end - data), type == kPptTextCharsAtom);
+        }
         break;
-      case 0xF007:  // a picture store entry
+      case kArtStoreEntry:
         if ((b0 & 0x0F) == 2 && pictureCount_ < kMaxPictures) {
           ++pictureCount_;
           call_.pictureType[static_cast<size_t>(pictureCount_)] = b0;
@@ -258,21 +262,21 @@ void PptRoad::Walk(int64_t from, int64_t end) {
                           call_.pictureVolume[static_cast<size_t>(pictureCount_)]);
         }
         break;
-      case 0xF00A:
-        shapeIsPicture_ = instance == 75;
+      case kArtShape:
+        shapeIsPicture_ = instance == kArtPictureFrame;
         if (shapeIsPicture_) ++pictureFrames_;
         pictureIndex_ = 0;
         anchorPending_ = false;
         break;
-      case 0xF00B:
+      case kArtProperties:
         for (int64_t k = 0; k + 6 <= std::min<int64_t>(length, 100); k += 6) {
-          if (img_.PeekU16LE(data + k) == 0x4104) {
+          if (img_.PeekU16LE(data + k) == (kArtStoreReference | kArtPictureNumber)) {
             pictureIndex_ = static_cast<int>(std::min<uint32_t>(img_.PeekU32LE(data + k + 2), 100000));
             break;
           }
         }
         break;
-      case 0xF010: {
+      case kArtClientAnchor: {
         const int div1 = doc_.m_bVerticalRules ? 160 : 250;
         const int div2 = doc_.m_bVerticalRules ? 52 : 60;
         const auto v = [&](int k) { return static_cast<int16_t>(img_.PeekU16LE(data + 2 * k)); };
@@ -455,13 +459,13 @@ void PptRoad::OlderForm(int64_t from, int64_t end) {
   for (int guard = 0; guard < kMaxRecords && p + 16 <= end; ++guard) {
     const int t0 = img_.PeekU8(p), t1 = img_.PeekU8(p + 1);
     if ((t0 == 0 && t1 == 0xFF) || (t0 == 0xFF && t1 == 0)) break;
-    const int type = t0 | t1 << 8;
+    const int type = img_.PeekU16LE(p);
     const bool entered = img_.PeekU8(p + 4) == 0xFF || img_.PeekU8(p + 5) == 0xFF;
     const int64_t length = img_.PeekU8(p + 4) == 0xFF && img_.PeekU8(p + 5) == 0xFF ? img_.PeekU16LE(p + 8) : img_.PeekU24LE(p + 8);
     const int64_t data = p + 16;
     const uint8_t kind = img_.PeekU8(p + 12);
-    if (type == 0x03F4) doc_.ConvAppend("==============================================================\r\n");
-    if (((type == 0x07EE && kind == '5') || (type == 0x0FBA && kind == '0')) && img_.PeekU8(p + 13) == 0) {
+    if (type == kPptOldSlide) doc_.ConvAppend("==============================================================\r\n");
+    if (((type == kPptOldText && kind == '5') || (type == kPptCString && kind == '0')) && img_.PeekU8(p + 13) == 0) {
       std::string text;
       for (int64_t k = 0; k < length && data + k < end; ++k) {
         const uint8_t c = img_.PeekU8(data + k), n = img_.PeekU8(data + k + 1);
@@ -472,7 +476,7 @@ void PptRoad::OlderForm(int64_t from, int64_t end) {
       }
       doc_.ConvAppend(text + "\r\n");
     }
-    p = entered && type != 0x0FBA ? data : data + length;
+    p = entered && type != kPptCString ? data : data + length;
   }
 }
 

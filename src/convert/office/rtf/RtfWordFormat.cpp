@@ -92,6 +92,11 @@ class RtfPass {
   void CellGap();
   void Cell();
   void ControlWord(int64_t& i);
+  bool BreakWord(int64_t w, int64_t& i);
+  bool TableWord(int64_t w, int64_t& i);
+  bool MarkWord(int64_t w, int64_t& i);
+  bool CharsetWord(int64_t w, int64_t& i);
+  void PassWord(int64_t w, int64_t& i);
   void Unicode(int64_t& i);
 
   CQelDoc& doc_;
@@ -162,13 +167,15 @@ void RtfPass::Unicode(int64_t& i) {
   }
 }
 
+// A control word; i stands on the byte after the backslash and ends past the word.
 void RtfPass::ControlWord(int64_t& i) {
-  // i stands on the byte after the backslash.
   const int64_t w = i;
-  auto plain = [&](int mode) {
-    charset_ = mode;
-    StepWord(i);
-  };
+  if (BreakWord(w, i) || TableWord(w, i) || MarkWord(w, i) || CharsetWord(w, i)) return;
+  PassWord(w, i);
+}
+
+// Paragraph, page and section breaks and tabs.
+bool RtfPass::BreakWord(int64_t w, int64_t& i) {
   if (Word(w, "pard")) {
     StepWord(i);
   } else if (Word(w, "par") && At(w + 3) != 'a' && !IsLetter(At(w + 3))) {
@@ -189,7 +196,15 @@ void RtfPass::ControlWord(int64_t& i) {
   } else if (Word(w, "tab") && !IsLetter(At(w + 3))) {
     StepWord(i);
     Emit('\t');
-  } else if (Word(w, "trowd")) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Table rows: their column stops, cells and ends.
+bool RtfPass::TableWord(int64_t w, int64_t& i) {
+  if (Word(w, "trowd")) {
     StepWord(i);
     stops_[0] = 0;
     inCell_ = 1;
@@ -225,7 +240,15 @@ void RtfPass::ControlWord(int64_t& i) {
     inCell_ = 0;
     line_ = 0;
     colIndex_ = colIndex_ > 1 ? 1 : 0;
-  } else if (Word(w, "rdblq")) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Quotes, picture marks and the line-spacing take-back.
+bool RtfPass::MarkWord(int64_t w, int64_t& i) {
+  if (Word(w, "rdblq")) {
     StepWord(i);
     EmitCounted('"');
   } else if (Word(w, "pict") && !IsLetter(At(w + 4))) {
@@ -241,7 +264,19 @@ void RtfPass::ControlWord(int64_t& i) {
       out_.SetPos(std::max(doc_.m_nConvPos - line_, passStart_));
     }
     if (line_ < 50) line_ = kLineCap;
-  } else if (Word(w, "plain")) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Character-set and text switches, Unicode characters.
+bool RtfPass::CharsetWord(int64_t w, int64_t& i) {
+  auto plain = [&](int mode) {
+    charset_ = mode;
+    StepWord(i);
+  };
+  if (Word(w, "plain")) {
     plain(1);
     depth_ = 1;
   } else if (Word(w, "loch") || Word(w, "dbch") || Word(w, "hich")) {
@@ -267,7 +302,16 @@ void RtfPass::ControlWord(int64_t& i) {
     if (At(w - 2) != '{') SetText();
   } else if (Word(w, "u") && (IsDigit(At(w + 1)) || At(w + 1) == '-')) {
     Unicode(i);
-  } else if (Word(w, "fontt") || Word(w, "style") || Word(w, "lchar") || Word(w, "nonshppict")) {
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Destinations whose text is skipped, style words passed up to their ';', and any
+// other word passed with its parameter.
+void RtfPass::PassWord(int64_t w, int64_t& i) {
+  if (Word(w, "fontt") || Word(w, "style") || Word(w, "lchar") || Word(w, "nonshppict")) {
     StepWord(i);
     text_ = 0;
     skip_ = depth_;

@@ -10,6 +10,7 @@
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/xls/BiffRecord.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -72,7 +73,7 @@ int64_t Find(const ByteCursor& data, int64_t from, int64_t count, const char* pa
 // The sheet records (0x0085) after the workbook's first BOF on a sector boundary.
 void ReadRecordNames(DumpCall& call, ByteCursor data, int64_t volume) {
   int64_t b = 512;
-  while (b + 512 < volume && !(data.PeekU8(b) == 0x09 && data.PeekU8(b + 1) == 0x08)) b += 512;
+  while (b + 512 < volume && data.PeekU16LE(b) != kBiffBof) b += 512;
   if (b + 512 >= volume) return;
   const bool flags = data.PeekU16LE(b + 2) == 16;  // the form whose strings carry a flags byte
   data.Seek(b);
@@ -81,8 +82,8 @@ void ReadRecordNames(DumpCall& call, ByteCursor data, int64_t volume) {
     const uint16_t type = data.U16LE();
     const uint16_t length = data.U16LE();
     ByteCursor rec = data.Sub(length);
-    if (type == 0x000A) break;  // EOF of the workbook globals
-    if (type != 0x0085) {
+    if (type == kBiffEof) break;  // of the workbook globals
+    if (type != kBiffBoundSheet) {
       if (sheet > 0) break;
       continue;
     }

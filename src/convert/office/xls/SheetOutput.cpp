@@ -18,7 +18,9 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/charmap/CharMode.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/xls/ColumnWidthMode.h"
 #include "convert/office/xls/SheetTables.h"
 #include "convert/office/xls/WorkbookWalk.h"
 #include "frame/MainFrame.h"
@@ -199,7 +201,7 @@ std::string SheetWriter::SheetName(int sheet) {
   size_t i = 0;
   while (i < n) {
     if (b[i] >= 0xC0 && i + 2 < n) {
-      const int w = doc_.ConvertCharToSjis(b[i], b[i + 1], b[i + 2], 1, 0);
+      const int w = doc_.ConvertCharToSjis(b[i], b[i + 1], b[i + 2], kCharUtf8, 0);
       if (w > 0) {
         out.append(doc_.m_szSjisScratch.data(), static_cast<size_t>(std::min(w, 2)));
         i += 3;
@@ -234,7 +236,7 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
     const int n = std::max(79 - static_cast<int>(name.size()), 0);
     doc_.ConvAppend(std::string(static_cast<size_t>(n), '-'));
   };
-  if (mode == 11) {
+  if (mode == kWidthsCellListLined) {
     const std::string name = SheetName(0);
     doc_.ConvAppend("!*" + name);
     dashes(name);
@@ -249,7 +251,7 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
       const std::string name = SheetName(sheet);
       doc_.ConvPrintf("\r\n!*[Sheet%2d]", ShownSheet(sheet));
       doc_.ConvAppend(name);
-      if (mode == 11) dashes(name);
+      if (mode == kWidthsCellListLined) dashes(name);
       doc_.ConvAppend("\r\n");
       prevSheet = sheet;
       prevRow = prevColumn = 0;
@@ -282,7 +284,7 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
     }
     doc_.ConvAppend(out);
   }
-  if (mode == 11) {
+  if (mode == kWidthsCellListLined) {
     doc_.ConvAppend("\n[Sheet end]");
     doc_.ConvAppend(std::string(77, '-'));
   }
@@ -295,12 +297,12 @@ void SheetWriter::WriteCellList(const CellOrder& order) {
 void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
   widths_.assign(static_cast<size_t>(columns), 8);
   const int mode = doc_.m_nColumnWidthMode;
-  if (mode >= 1) {
+  if (mode >= kWidthsAuto) {
     int cap;
     if (firstSheet && columns < 20) cap = 2 * (100 / (columns + 1)) + 1;
     else if (!firstSheet && columns + 2 < 20) cap = 200 / (columns + 3);
     else cap = (firstSheet ? columns : columns + 2) >= 60 ? 8 : 13;
-    if (mode == 2) cap = 150;
+    if (mode == kWidthsAutoWide) cap = 150;
     for (int c = 0; c < columns; ++c) widths_[c] = std::clamp(autoWidths_[c], 2, std::max(cap, 2));
     return;
   }
@@ -652,7 +654,7 @@ void SheetWriter::Run() {
     if (!s_.earlyStop) doc_.ConvAppend(LoadString(IDS_SHEET_WITHOUT_CELLS));
     return;
   }
-  if (doc_.m_nColumnWidthMode >= 10 && doc_.m_nColumnWidthMode <= 13) {
+  if (doc_.m_nColumnWidthMode >= kWidthsCellList && doc_.m_nColumnWidthMode <= kWidthsCellListLast) {
     WriteCellList(order);
     return;
   }

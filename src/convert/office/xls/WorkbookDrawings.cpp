@@ -13,16 +13,15 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
+#include "convert/office/xls/BiffRecord.h"
 #include "convert/office/xls/SheetTables.h"
 #include "convert/office/xls/WorkbookWalk.h"
 #include "platform/text/CodePage.h"
 
 namespace {
 
-constexpr uint16_t kBlipStoreEntry = 0xF007;
-constexpr uint16_t kProperties = 0xF00B;
-constexpr uint16_t kClientAnchor = 0xF010;
 constexpr int kMaxPictures = 1024;
 
 // The drawing group's bytes joined across its continuation records, with the
@@ -39,14 +38,13 @@ struct JoinedRecord {
   }
 };
 
-constexpr uint16_t kStoreContainer = 0xF001;
 constexpr int64_t kSignatureWindow = 100;
 
 // The offset of a JPEG or PNG signature among the first bytes from at, or -1.
 int64_t FindSignature(const ByteCursor& b, int64_t at, int64_t end, uint8_t kind) {
   for (int64_t q = at; q < std::min(at + kSignatureWindow, end - 3); ++q) {
-    if (kind == 0x52 && b.PeekU8(q) == 0xFF && b.PeekU8(q + 1) == 0xD8 && b.PeekU8(q + 2) == 0xFF) return q;
-    if (kind == 0x62 && b.PeekU8(q) == 0x89 && b.PeekU8(q + 1) == 'P' && b.PeekU8(q + 2) == 'N' && b.PeekU8(q + 3) == 'G') return q;
+    if (kind == kBlipJpeg && b.PeekU8(q) == 0xFF && b.PeekU8(q + 1) == 0xD8 && b.PeekU8(q + 2) == 0xFF) return q;
+    if (kind == kBlipPng && b.PeekU8(q) == 0x89 && b.PeekU8(q + 1) == 'P' && b.PeekU8(q + 2) == 'N' && b.PeekU8(q + 3) == 'G') return q;
   }
   return -1;
 }
@@ -63,11 +61,11 @@ int64_t WorkbookWalk::DrawingGroup(int64_t data, int64_t length, int64_t limit) 
   int64_t end = data + length;
   group.pieces.emplace_back(0, data);
   int64_t total = length;
-  while (end + 4 <= limit && (image.PeekU16LE(end) == 0x003C || image.PeekU16LE(end) == 0x00EB)) {
+  while (end + 4 <= limit && (image.PeekU16LE(end) == kBiffContinue || image.PeekU16LE(end) == kBiffMsoDrawingGroup)) {
     const int64_t piece = image.PeekU16LE(end + 2);
     if (end + 4 + piece > limit) break;
-    SetRawImageByte(doc_, end + 2, 0x20);
-    SetRawImageByte(doc_, end + 3, 0x20);
+    SetRawImageByte(doc_, end + 2, kBiffBlankLength);
+    SetRawImageByte(doc_, end + 3, kBiffBlankLength);
     group.pieces.emplace_back(total, end + 4);
     total += piece;
     end += 4 + piece;
@@ -90,9 +88,9 @@ int64_t WorkbookWalk::DrawingGroup(int64_t data, int64_t length, int64_t limit) 
     }
   };
   walk(8, total, [&](int64_t at, uint16_t type, int64_t childEnd) {
-    if (type != kStoreContainer) return;
+    if (type != kArtStoreContainer) return;
     walk(at + 8, childEnd, [&](int64_t entry, uint16_t entryType, int64_t entryEnd) {
-      if (entryType != kBlipStoreEntry || static_cast<int>(pictures_.size()) >= kMaxPictures) return;
+      if (entryType != kArtStoreEntry || static_cast<int>(pictures_.size()) >= kMaxPictures) return;
       StoredPicture picture;
       picture.kind = b.PeekU8(entry);
       // The picture follows the entry's 36 bytes and its name: a record whose data
@@ -118,18 +116,18 @@ void WorkbookWalk::Drawing(const ByteCursor& record) {
   for (int64_t at = 0; at + 8 <= n; ++at) {
     const uint16_t type = record.PeekU16LE(at + 2);
     const uint32_t length = record.PeekU32LE(at + 4);
-    if (type == kClientAnchor && length >= 18) {
+    if (type == kArtClientAnchor && length >= 18) {
       const ByteCursor a = record.Window(at + 8, 18);
       if (a.Failed()) continue;
       anchor_ = Anchor{a.PeekU16LE(2), a.PeekU16LE(6), a.PeekU16LE(10), a.PeekU16LE(14), a.PeekU16LE(12), a.PeekU16LE(16)};
       anchored = true;
-    } else if (type == kProperties && (record.PeekU8(at) & 0x0F) == 0x03) {
+    } else if (type == kArtProperties && (record.PeekU8(at) & 0x0F) == 0x03) {
       const int count = record.PeekU16LE(at) >> 4;
       ByteCursor props = record.Window(at + 8, n - at - 8);
       for (int k = 0; k < count && props.Has(6); ++k) {
         const uint16_t id = props.U16LE();
         const uint32_t value = props.U32LE();
-        if ((id & 0x3FFF) == 0x0104) picture = static_cast<int>(std::min<uint32_t>(value, 4096));
+        if ((id & 0x3FFF) == kArtPictureNumber) picture = static_cast<int>(std::min<uint32_t>(value, 4096));
       }
     }
   }
@@ -138,8 +136,8 @@ void WorkbookWalk::Drawing(const ByteCursor& record) {
   if (picture >= 1 && picture <= 511) {
     const StoredPicture stored = picture <= static_cast<int>(pictures_.size()) ? pictures_[static_cast<size_t>(picture - 1)] : StoredPicture{};
     std::string label;
-    if (stored.kind == 0x52 || stored.kind == 0x62) {
-      label = "[Image" + std::to_string(++picturesShown_) + (stored.kind == 0x52 ? "]JPG" : "]PNG");
+    if (stored.kind == kBlipJpeg || stored.kind == kBlipPng) {
+      label = "[Image" + std::to_string(++picturesShown_) + (stored.kind == kBlipJpeg ? "]JPG" : "]PNG");
       // The picture a user picks by its label's number.
       const auto n = static_cast<size_t>(picturesShown_);
       if (n < call_.pictureType.size() && stored.address >= 0) {
@@ -162,7 +160,7 @@ void WorkbookWalk::TextObject(const ByteCursor& record, int64_t next) {
   const int chars = record.PeekU16LE(10);
   const int64_t limit = std::min<int64_t>(doc_.m_nRawLen, static_cast<int64_t>(doc_.m_rawStore.size()));
   const ByteCursor image = RawImageOf(doc_).Window(0, limit);
-  if (chars == 0 || next + 5 > limit || image.PeekU16LE(next) != 0x003C) return;
+  if (chars == 0 || next + 5 > limit || image.PeekU16LE(next) != kBiffContinue) return;
   const int64_t length = image.PeekU16LE(next + 2);
   ByteCursor c = image.Window(next + 4, std::min<int64_t>(length, limit - next - 4));
   const bool wide = c.U8() & 1;

@@ -19,6 +19,8 @@
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/xls/BiffNumberText.h"
+#include "convert/office/xls/BiffRecord.h"
+#include "convert/office/xls/ColumnWidthMode.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/xls/SheetTables.h"
 #include "convert/office/xls/WorkbookWalk.h"
@@ -29,6 +31,10 @@ namespace {
 constexpr int kFormats = 2048;
 constexpr uint16_t kNone = 0xFFFF;
 constexpr int64_t kLongRecord = 25600;
+// A formula's result: its top two bytes FF FF for a result that is not a number, whose
+// kind is the first byte of the result.
+constexpr uint16_t kFormulaNotNumber = 0xFFFF;
+constexpr uint8_t kResultText = 0, kResultBoolean = 1, kResultError = 2;
 
 double F64(ByteCursor& in) { return std::bit_cast<double>(in.U64LE()); }
 
@@ -116,7 +122,7 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
   if (dated) code = 4;
   const int mode = doc_.m_nColumnWidthMode;
   const int sd = doc_.m_nTableDecimals;
-  if (mode >= 10) {
+  if (mode >= kWidthsCellList) {
     code = 8;
   } else if (sd != 0 && !dated && !percent) {
     code = decimals == kNone || decimals == 0 ? sd + 9 : sd - 1;
@@ -127,7 +133,7 @@ BiffNumberStyle WorkbookWalk::StyleOf(int xf) const {
     code = std::clamp(code, 0, 4);
   }
   s.decimals = code;
-  s.grouping = mode < 10 && (kind == 5 || kind == 6 || f == 3 || f == 4 || f == 7 || f == 8 || f == 26);
+  s.grouping = mode < kWidthsCellList && (kind == 5 || kind == 6 || f == 3 || f == 4 || f == 7 || f == 8 || f == 26);
   s.yen = kind == 6;
   return s;
 }
@@ -232,10 +238,10 @@ void WorkbookWalk::AddInlineText(int entry, ByteCursor in, bool withFlags) {
 bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
   const ByteCursor image = RawImageOf(doc_);
   int64_t end = dataStart + image.PeekU16LE(dataStart - 2);
-  while (end + 4 <= limit && image.PeekU16LE(end) == 0x003C) {
+  while (end + 4 <= limit && image.PeekU16LE(end) == kBiffContinue) {
     const int64_t length = image.PeekU16LE(end + 2);
-    SetRawImageByte(doc_, end + 2, 0x20);
-    SetRawImageByte(doc_, end + 3, 0x20);
+    SetRawImageByte(doc_, end + 2, kBiffBlankLength);
+    SetRawImageByte(doc_, end + 3, kBiffBlankLength);
     end += 4 + length;
   }
   end = std::min(end, limit);
@@ -277,13 +283,8 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
   const ByteCursor image = RawImageOf(doc_).Window(0, limit);
   int64_t pos = start;
   bool first = true;
-  int depth = 0;          // open substreams
-  bool globalsSeen = false;
-  bool sstRead = false;
-  int lastFormulaEntry = -1;
-  std::array<bool, 16> chart{};  // per nesting depth: a chart substream
   while (pos + 4 <= limit) {
-    if (image.PeekU16LE(pos) == 0xCFD0) break;  // an embedded compound file
+    if (image.PeekU16LE(pos) == kBiffCompoundMagic) break;  // an embedded compound file
     const uint16_t type = image.PeekU16LE(pos);
     const int64_t length = image.PeekU16LE(pos + 2);
     const int64_t data = pos + 4;
@@ -296,7 +297,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       first = false;
     }
     if (length > kLongRecord) {
-      if (type == 0x0204 || type == 0x00D6 || type == 0x00FC) {
+      if (type == kBiffLabel || type == kBiffRString || type == kBiffSst) {
         doc_.ConvPrintf("address error4(adr=%x d1=%4x d2=%4x d3=%4x d4=%4x nd=%6d)\r\n", static_cast<unsigned>(data - 4),
                         type & 0xFF, type >> 8, static_cast<unsigned>(length & 0xFF), static_cast<unsigned>(length >> 8),
                         static_cast<int>(length));
@@ -305,189 +306,214 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
       doc_.m_nCfbEnd = 1;
       break;
     }
-    const bool inChart = depth > 0 && depth <= static_cast<int>(chart.size()) && chart[depth - 1];
-    if (inChart && type != 0x0009 && type != 0x0209 && type != 0x0409 && type != 0x0809 && type != 0x000A) continue;
-    switch (type) {
-      case 0x0009:
-      case 0x0209:
-      case 0x0409:
-      case 0x0809: {  // BOF: a sheet substream at the top level starts a sheet
-        rec.Skip(2);
-        const uint16_t substream = rec.U16LE();
-        const uint16_t kindOf = rec.Ok() ? substream : 0x0010;
-        if (depth == 0 && globalsSeen && kindOf != 0x0005) ++sheet_;
-        if (depth == 0 && kindOf == 0x0005) globalsSeen = true;
-        if (depth == 0 && !globalsSeen) {
-          globalsSeen = true;  // a lone worksheet file
-          sheet_ = 0;
-        }
-        // A chart (a chart sheet, or one embedded in a worksheet) caches its data in
-        // cell records of its own: they are not cells of the sheet.
-        if (depth < static_cast<int>(chart.size())) chart[depth] = depth > 0 || kindOf == 0x0020;
-        ++depth;
-        break;
-      }
-      case 0x000A:
-        depth = std::max(depth - 1, 0);
-        break;
-      case 0x002F:  // FILEPASS: the workbook is encrypted
-        failure_ = ConvertStatus::Message(IDS_ENCRYPTED_DATA).With(LoadString(IDS_OPEN_WITH_APPLICATION));
-        return End::Message;
-      case 0x00FC:
-        if (form_ == Form::Older && length > 8) {
-          AddTextCell(rec, false);
-        } else if (!sstRead && length > 8) {
-          sstRead = true;
-          if (!ReadSharedStrings(data, limit)) return End::Message;
-          pos = resume_;
-          if (doc_.m_nDisplayForm == 2) {
-            doc_.ConvAppend("\n<END>\n");
-            return End::Message;
-          }
-        }
-        break;
-      case 0x00FD: {
-        const int row = rec.U16LE(), column = rec.U16LE();
-        rec.Skip(2);
-        const uint32_t index = rec.U32LE();
-        if (rec.Ok() && index < static_cast<uint32_t>(sstCount_)) AddCell(row, column, static_cast<int>(index));
-        break;
-      }
-      case 0x0204:
-      case 0x00D6:
-        // Only the workbooks of the form with flags bytes (BIFF8) store a flags byte
-        // before the characters; the earlier ones store 8-bit text in their code page.
-        if (length > 8) AddTextCell(rec, form_ == Form::Flags);
-        break;
-      case 0x0042: {
-        const uint16_t page = rec.U16LE();
-        if (rec.Ok()) codePage_ = page;
-        break;
-      }
-      case 0x0203: {  // NUMBER
-        const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
-        const double value = F64(rec);
-        if (rec.Ok()) AddNumber(row, column, xf, value);
-        break;
-      }
-      case 0x027E: {  // RK
-        const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
-        const uint32_t rk = rec.U32LE();
-        if (rec.Ok()) AddNumber(row, column, xf, DecodeRk(rk));
-        break;
-      }
-      case 0x00BD: {  // MULRK: row, first column, xf and RK pairs, last column
-        const int row = rec.U16LE(), first = rec.U16LE();
-        for (int k = 0; rec.Remaining() >= 8; ++k) {
-          const int xf = rec.U16LE();
-          const uint32_t rk = rec.U32LE();
-          AddNumber(row, first + k, xf, DecodeRk(rk));
-        }
-        break;
-      }
-      case 0x0006:
-      case 0x0206:  // the formula record of the BIFF3 and BIFF4 worksheets
-      case 0x0406:
-        {
-          const int row = rec.U16LE(), column = rec.U16LE();
-          int xf = rec.U16LE();
-          const double value = F64(rec);
-          if (!rec.Ok()) break;
-          if (xf == 26 || xf == 30) xf = 15;
-          const uint8_t resultKind = rec.PeekU8(6), resultByte = rec.PeekU8(8);
-          if (rec.PeekU16LE(12) == 0xFFFF) {
-            const int entry = NewEntry();
-            if (entry < 0) {
-              ++cells_;
-              break;
-            }
-            // A text, boolean, error or empty result.
-            t_.SetText(entry, 2, resultKind == 0 ? "--" : "");
-            t_.Code(entry) = resultKind == 0 ? 9002 : 0;
-            if (resultKind == 1) {
-              t_.SetText(entry, 5, resultByte ? "TRUE" : "FALSE");
-              t_.Code(entry) = 1000 + (resultByte ? 4 : 5);
-            } else if (resultKind == 2) {
-              t_.SetText(entry, 2, "--");
-              t_.Code(entry) = 9002;
-            }
-            AddCell(row, column, entry);
-            lastFormulaEntry = resultKind == 0 ? entry : -1;
-          } else {
-            AddNumber(row, column, xf, value);
-            lastFormulaEntry = -1;
-          }
-        }
-        break;
-      case 0x0207:
-        if (lastFormulaEntry >= 0) AddInlineText(lastFormulaEntry, rec, form_ == Form::Flags);
-        lastFormulaEntry = -1;
-        break;
-      case 0x041E:
-      case 0x001E:
-        if (length > 4) ReadFormat(type, rec);
-        break;
-      case 0x00E0:
-      case 0x0243:
-      case 0x0443:
-        if (xfCount_ < kFormats && length >= 4) xfFormat_[xfCount_++] = type == 0x00E0 ? rec.PeekU16LE(2) : rec.PeekU8(1);
-        StylesChanged();
-        break;
-      case 0x0022: {
-        const uint16_t system = rec.U16LE();
-        if (rec.Ok()) date1904_ = system == 1;
-        StylesChanged();
-        break;
-      }
-      case 0x00EB:
-        pos = DrawingGroup(data, length, limit);
-        break;
-      case 0x00EC:
-        Drawing(rec);
-        break;
-      case 0x01B6:
-        TextObject(rec, pos);
-        break;
-      case 0x0055:
-        if (length >= 2) StartWidths();
-        break;
-      case 0x0200:
-        // A sheet without a default-width record gets the default widths before its
-        // column count: a row of zero widths would hide every column.
-        if (length >= 10) EnsureWidths();
-        if (length >= 14 && WidthRow() >= 0) {
-          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(10), 1, 255));
-        } else if (length >= 10 && WidthRow() >= 0) {
-          doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(6), 1, 255));
-        }
-        break;
-      case 0x007D:
-        if (length >= 12) EnsureWidths();
-        if (length >= 12 && WidthRow() >= 0) {
-          const int firstCol = rec.U16LE(), lastCol = std::min<int>(rec.U16LE(), 254);
-          const int width = rec.U16LE();
-          rec.Skip(2);
-          const int options = rec.U16LE();
-          int code = 0;
-          if (!(options == 3 || width < 256)) {
-            code = width / 256 + 2;
-            if (code > 10) code += code / 10;
-          }
-          for (int c = firstCol; c <= lastCol; ++c) doc_.m_abSheetColumns[WidthRow()][c + 1] = static_cast<unsigned char>(std::min(code, 255));
-        }
-        break;
-      default:
-        break;
-    }
+    const bool inChart = depth_ > 0 && depth_ <= static_cast<int>(chart_.size()) && chart_[depth_ - 1];
+    const bool substream = type == kBiffBof2 || type == kBiffBof3 || type == kBiffBof4 || type == kBiffBof || type == kBiffEof;
+    if (inChart && !substream) continue;
+    if (!OnRecord(type, data, rec, pos, limit)) return End::Message;
   }
   return End::Table;
+}
+
+// One record of the walk by its type; false when the dump ends with a message. pos,
+// past the record, moves on past what a record reads beyond its own bytes.
+bool WorkbookWalk::OnRecord(uint16_t type, int64_t data, ByteCursor rec, int64_t& pos, int64_t limit) {
+  const int64_t length = rec.Size();
+  switch (type) {
+    case kBiffBof2:
+    case kBiffBof3:
+    case kBiffBof4:
+    case kBiffBof:
+      OnBof(rec);
+      break;
+    case kBiffEof:
+      depth_ = std::max(depth_ - 1, 0);
+      break;
+    case kBiffFilePass:
+      failure_ = ConvertStatus::Message(IDS_ENCRYPTED_DATA).With(LoadString(IDS_OPEN_WITH_APPLICATION));
+      return false;
+    case kBiffSst:
+      if (form_ == Form::Older && length > 8) {
+        AddTextCell(rec, false);
+      } else if (!sstRead_ && length > 8) {
+        sstRead_ = true;
+        if (!ReadSharedStrings(data, limit)) return false;
+        pos = resume_;
+        if (doc_.m_nDisplayForm == 2) {
+          doc_.ConvAppend("\n<END>\n");
+          return false;
+        }
+      }
+      break;
+    case kBiffLabelSst: {
+      const int row = rec.U16LE(), column = rec.U16LE();
+      rec.Skip(2);
+      const uint32_t index = rec.U32LE();
+      if (rec.Ok() && index < static_cast<uint32_t>(sstCount_)) AddCell(row, column, static_cast<int>(index));
+      break;
+    }
+    case kBiffLabel:
+    case kBiffRString:
+      // Only the workbooks of the form with flags bytes (BIFF8) store a flags byte
+      // before the characters; the earlier ones store 8-bit text in their code page.
+      if (length > 8) AddTextCell(rec, form_ == Form::Flags);
+      break;
+    case kBiffCodePage: {
+      const uint16_t page = rec.U16LE();
+      if (rec.Ok()) codePage_ = page;
+      break;
+    }
+    case kBiffNumber: {
+      const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
+      const double value = F64(rec);
+      if (rec.Ok()) AddNumber(row, column, xf, value);
+      break;
+    }
+    case kBiffRk: {
+      const int row = rec.U16LE(), column = rec.U16LE(), xf = rec.U16LE();
+      const uint32_t rk = rec.U32LE();
+      if (rec.Ok()) AddNumber(row, column, xf, DecodeRk(rk));
+      break;
+    }
+    case kBiffMulRk: {  // row, first column, xf and RK pairs, last column
+      const int row = rec.U16LE(), first = rec.U16LE();
+      for (int k = 0; rec.Remaining() >= 8; ++k) {
+        const int xf = rec.U16LE();
+        const uint32_t rk = rec.U32LE();
+        AddNumber(row, first + k, xf, DecodeRk(rk));
+      }
+      break;
+    }
+    case kBiffFormula:
+    case kBiffFormula3:
+    case kBiffFormula4:
+      OnFormula(rec);
+      break;
+    case kBiffString:
+      if (lastFormulaEntry_ >= 0) AddInlineText(lastFormulaEntry_, rec, form_ == Form::Flags);
+      lastFormulaEntry_ = -1;
+      break;
+    case kBiffFormat:
+    case kBiffFormat2:
+      if (length > 4) ReadFormat(type, rec);
+      break;
+    case kBiffXf:
+    case kBiffXf3:
+    case kBiffXf4:
+      if (xfCount_ < kFormats && length >= 4) xfFormat_[xfCount_++] = type == kBiffXf ? rec.PeekU16LE(2) : rec.PeekU8(1);
+      StylesChanged();
+      break;
+    case kBiffDate1904: {
+      const uint16_t system = rec.U16LE();
+      if (rec.Ok()) date1904_ = system == 1;
+      StylesChanged();
+      break;
+    }
+    case kBiffMsoDrawingGroup:
+      pos = DrawingGroup(data, length, limit);
+      break;
+    case kBiffMsoDrawing:
+      Drawing(rec);
+      break;
+    case kBiffTxo:
+      TextObject(rec, pos);
+      break;
+    case kBiffDefColWidth:
+      if (length >= 2) StartWidths();
+      break;
+    case kBiffDimensions:
+      OnDimensions(rec);
+      break;
+    case kBiffColInfo:
+      OnColumnInfo(rec);
+      break;
+    default:
+      break;
+  }
+  return true;
+}
+
+// BOF: a sheet substream at the top level starts a sheet.
+void WorkbookWalk::OnBof(ByteCursor rec) {
+  rec.Skip(2);
+  const uint16_t substream = rec.U16LE();
+  const uint16_t kindOf = rec.Ok() ? substream : static_cast<uint16_t>(kBiffWorksheet);
+  if (depth_ == 0 && globalsSeen_ && kindOf != kBiffGlobals) ++sheet_;
+  if (depth_ == 0 && kindOf == kBiffGlobals) globalsSeen_ = true;
+  if (depth_ == 0 && !globalsSeen_) {
+    globalsSeen_ = true;  // a lone worksheet file
+    sheet_ = 0;
+  }
+  // A chart (a chart sheet, or one embedded in a worksheet) caches its data in
+  // cell records of its own: they are not cells of the sheet.
+  if (depth_ < static_cast<int>(chart_.size())) chart_[depth_] = depth_ > 0 || kindOf == kBiffChart;
+  ++depth_;
+}
+
+// A formula's cell: its number, or for a text, boolean, error or empty result (the
+// result's top bytes FF FF) the entry that the result shows.
+void WorkbookWalk::OnFormula(ByteCursor rec) {
+  const int row = rec.U16LE(), column = rec.U16LE();
+  int xf = rec.U16LE();
+  const double value = F64(rec);
+  if (!rec.Ok()) return;
+  if (xf == 26 || xf == 30) xf = 15;
+  const uint8_t resultKind = rec.PeekU8(6), resultByte = rec.PeekU8(8);
+  if (rec.PeekU16LE(12) != kFormulaNotNumber) {
+    AddNumber(row, column, xf, value);
+    lastFormulaEntry_ = -1;
+    return;
+  }
+  const int entry = NewEntry();
+  if (entry < 0) {
+    ++cells_;
+    return;
+  }
+  t_.SetText(entry, 2, resultKind == kResultText ? "--" : "");
+  t_.Code(entry) = resultKind == kResultText ? 9002 : 0;
+  if (resultKind == kResultBoolean) {
+    t_.SetText(entry, 5, resultByte ? "TRUE" : "FALSE");
+    t_.Code(entry) = 1000 + (resultByte ? 4 : 5);
+  } else if (resultKind == kResultError) {
+    t_.SetText(entry, 2, "--");
+    t_.Code(entry) = 9002;
+  }
+  AddCell(row, column, entry);
+  lastFormulaEntry_ = resultKind == kResultText ? entry : -1;
+}
+
+// A sheet without a default-width record gets the default widths before its column
+// count: a row of zero widths would hide every column.
+void WorkbookWalk::OnDimensions(const ByteCursor& rec) {
+  const int64_t length = rec.Size();
+  if (length >= 10) EnsureWidths();
+  if (length >= 14 && WidthRow() >= 0) {
+    doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(10), 1, 255));
+  } else if (length >= 10 && WidthRow() >= 0) {
+    doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(6), 1, 255));
+  }
+}
+
+void WorkbookWalk::OnColumnInfo(ByteCursor rec) {
+  if (rec.Size() < 12) return;
+  EnsureWidths();
+  if (WidthRow() < 0) return;
+  const int firstCol = rec.U16LE(), lastCol = std::min<int>(rec.U16LE(), 254);
+  const int width = rec.U16LE();
+  rec.Skip(2);
+  const int options = rec.U16LE();
+  int code = 0;
+  if (!(options == 3 || width < 256)) {
+    code = width / 256 + 2;
+    if (code > 10) code += code / 10;
+  }
+  for (int c = firstCol; c <= lastCol; ++c) doc_.m_abSheetColumns[WidthRow()][c + 1] = static_cast<unsigned char>(std::min(code, 255));
 }
 
 void WorkbookWalk::ReadFormat(uint16_t type, ByteCursor in) {
   int number = -1;
   int chars = 0;
   bool flags = false;
-  if (type == 0x041E) {
+  if (type == kBiffFormat) {
     number = in.U16LE();
     flags = form_ == Form::Flags;
     chars = flags ? in.U16LE() : in.U8();

@@ -2,6 +2,7 @@
 // sheet output.
 #pragma once
 
+#include <array>
 #include <bitset>
 #include <cstdint>
 #include <string>
@@ -61,6 +62,12 @@ class WorkbookWalk {
   void AddInlineText(int entry, ByteCursor in, bool withFlags);
   void AddTextCell(ByteCursor record, bool withFlags);
   void ReadFormat(uint16_t type, ByteCursor in);
+  // The record handlers of Run (WorkbookRecords.cpp).
+  bool OnRecord(uint16_t type, int64_t data, ByteCursor rec, int64_t& pos, int64_t limit);
+  void OnBof(ByteCursor rec);
+  void OnFormula(ByteCursor rec);
+  void OnDimensions(const ByteCursor& rec);
+  void OnColumnInfo(ByteCursor rec);
   bool ReadSharedStrings(int64_t dataStart, int64_t limit);
   void StartWidths();
   void EnsureWidths();  // starts the current sheet's width row when no record did
@@ -94,6 +101,14 @@ class WorkbookWalk {
   int widthsSet_ = 0;
   std::bitset<256> widthsStarted_;  // width rows a default-width record (or EnsureWidths) started
   int64_t resume_ = 0;
+  // Walk state: open substreams, whether each (by nesting depth) is a chart's, the
+  // workbook globals seen, the shared strings read, the formula entry a string
+  // result may replace.
+  int depth_ = 0;
+  std::array<bool, 16> chart_{};
+  bool globalsSeen_ = false;
+  bool sstRead_ = false;
+  int lastFormulaEntry_ = -1;
 
   // Drawing state: the pictures of the drawing group (by picture number from 1),
   // the last anchor seen and whether a text object has used it.

@@ -44,8 +44,8 @@ std::string StoredString(const std::u16string& chars, bool wide, int split, int 
   s += static_cast<char>(chars.size() & 0xFF);
   s += static_cast<char>(chars.size() >> 8);
   s += static_cast<char>((wide ? 1 : 0) | (runs ? 8 : 0) | (phonetic ? 4 : 0));
-  if (runs) s += std::string{static_cast<char>(runs), 0};
-  if (phonetic) s += std::string{static_cast<char>(phonetic), 0, 0, 0};
+  if (runs) s += std::string{static_cast<char>(runs & 0xFF), static_cast<char>(runs >> 8)};
+  if (phonetic) s += std::string{static_cast<char>(phonetic & 0xFF), static_cast<char>(phonetic >> 8), 0, 0};
   for (size_t i = 0; i < chars.size(); ++i) {
     if (static_cast<int>(i) == split) s += std::string("\x3C\x00\x20\x20", 4) + static_cast<char>(wide ? 1 : 0);
     s += static_cast<char>(chars[i] & 0xFF);
@@ -118,6 +118,24 @@ TEST_F(RecordTextTest, RunsAndPhoneticBlocksArePassedAndCutStringsRefused) {
     const Result part = Read(image.substr(0, cut), 498);
     EXPECT_EQ(part.status, -1) << cut;
     EXPECT_EQ(part.text, "") << cut;
+  }
+}
+
+// The character count, the run count and the phonetic size are read low byte first:
+// they were once put together from two reads in one expression, whose order C++
+// leaves to the compiler. Counts whose two bytes differ read as stored.
+TEST_F(RecordTextTest, CountsReadLowByteFirstFault) {
+  const struct {
+    int chars, runs, phonetic;
+  } cases[] = {{258, 0, 0}, {3, 258, 0}, {3, 0, 258}, {300, 513, 1027}};
+  for (const auto& c : cases) {
+    const std::u16string chars(static_cast<size_t>(c.chars), u'a');
+    const std::string image = StoredString(chars, false, -1, c.runs, c.phonetic);
+    const Result r = Read(image, 498);
+    const std::string label = std::to_string(c.chars) + " " + std::to_string(c.runs) + " " + std::to_string(c.phonetic);
+    EXPECT_EQ(r.status, 1) << label;
+    EXPECT_EQ(r.code, 1000 + c.chars) << label;
+    EXPECT_EQ(r.end + 2, static_cast<int64_t>(image.size())) << label;
   }
 }
 
