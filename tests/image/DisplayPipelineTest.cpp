@@ -229,8 +229,6 @@ TEST_F(DisplayPipelineTest, TallImageBandsWhenTheHostRefusesTheWholeBitmap) {
       << g_pStatusBar->GetPaneText(0);
 }
 
-// Below 800 rows the band height (h / 400) x 400 - 400 was 0 or less: every
-// attempt failed. A band keeps at least 400 rows.
 // A picture was held five times over (the document's block, the view's copy, two
 // cleared work buffers and a cleared bitmap): the view shows the document's block
 // itself, which it keeps when the document lets it go, a rendering reuses the
@@ -267,6 +265,8 @@ TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
   }
 }
 
+// Below 800 rows the band height (h / 400) x 400 - 400 was 0 or less: every
+// attempt failed. A band keeps at least 400 rows.
 TEST_F(DisplayPipelineTest, BandHeightStaysPositiveBelow800RowsFault) {
   SKIP_WITHOUT_PROGRAM("convert");
   const std::string tall = Make("tall.bmp", "-size 10x600 gradient: -type TrueColor BMP3:");
