@@ -20,6 +20,9 @@ class CQelDoc;
 // The load road's fetch of a file on a pseudo-drive: connects when needed and
 // fetches it into TMP; "" when it cannot be had.
 std::string FetchPseudoDriveFile(CQelDoc& doc, const std::string& path);
+// The most an FTP download of a file of this name may bring: the volume it will be
+// shown within, or the free space below the work folder when that is less.
+int64_t FtpDownloadVolume(const CQelDoc& doc, const std::string& name);
 // The entries of a pseudo-drive folder (connecting when needed); nullopt when it
 // cannot be listed.
 std::optional<std::vector<plat::DirEntry>> ListFtpFolder(CQelDoc& doc, const std::string& folder);
