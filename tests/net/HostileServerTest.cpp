@@ -69,7 +69,7 @@ TEST_F(HostileServerTest, SlowSenderFault) {
       {"address's FTP file dripped", [&](CQelDoc& d) { d.OpenAddress(Ftp("/drip.txt")); }, timeOver, "Pelnortmp.htm"},
       {"address's FTP folder dripped", [&](CQelDoc& d) { d.OpenAddress(Ftp("/")); }, LoadString(232),
        "Pelnortmp.htm"},
-      {"pseudo-drive folder dripped", [&](CQelDoc& d) { EXPECT_FALSE(ListFtpFolder(d, "R:\\drip")); },
+      {"pseudo-drive folder dripped", [&](CQelDoc& d) { EXPECT_FALSE(d.ListFtpFolder("R:\\drip")); },
        "the folder listing did not come in time", nullptr},
   };
   for (const Case& c : cases) {
