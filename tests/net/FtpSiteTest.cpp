@@ -1,6 +1,7 @@
 // The site-string parser and the drive test, without a server.
 #include <gtest/gtest.h>
 
+#include "filelist/FlistView.h"
 #include "net/FtpSite.h"
 #include "net/NetCommands.h"
 #include "platform/os/Files.h"
@@ -73,8 +74,9 @@ TEST_F(FtpDriveTest, FtpSettingsAnswersAreSavedFault) {
   const std::string one = "R:~2new~/ftp://new.example;USER=u;PWRD=pw";
   const std::string two = "S:~2two~/ftp://two.example";
   frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"ftp1", one}, {"ftp2", two}}});
-  CommandContext cx{nullptr, nullptr, doc_.get(), frame_.get()};
-  ASSERT_EQ(OnListFtpSettings(cx), 0);
+  CFlistView list(*doc_, 1);
+  CommandContext cx{nullptr, &list, doc_.get(), frame_.get(), CommandTarget::FileList};
+  ASSERT_EQ(RunCommand(CommandTables{FtpListCommands()}, 33512, cx), CommandOutcome::Done);
   const std::string text = testenv::ReadHostFile(inf);
   EXPECT_EQ(text.rfind("; my settings\r\nftp1=" + one + "\r\nindata=2\r\n", 0), 0u) << text;
   EXPECT_NE(text.find("ftp2=" + two + "\r\n"), std::string::npos) << text;
