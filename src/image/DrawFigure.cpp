@@ -33,9 +33,14 @@ int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, 
                          COLORREF key) {
   const int pattern = m_nPattern;
   plat::Brush brush{plat::BS_SOLID, fill, 0};
+  // A hatch's gaps always take the layer's background colour, whatever the layer's
+  // background mode: the key colour at the frame step (they stay transparent), the
+  // fill colour otherwise.
+  int bkMode = 0;
   if (figure == 5) {
     brush = plat::Brush{plat::BS_HATCHED, m_ImageSettings.m_clrText, std::clamp(pattern, 0, 5)};
     dc.SetBkColor(step == 1 ? key : fill);
+    bkMode = dc.SetBkMode(plat::OPAQUE);
   }
   const COLORREF penColor = step == 2 ? fill : frame;
   dc.SelectPen(PenFor(figure, pattern, penColor));
@@ -69,6 +74,7 @@ int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, 
       return 0;
     }
   }
+  if (bkMode != 0) dc.SetBkMode(bkMode);
   const COLORREF pen = penColor;
   switch (figure) {
     case 0:

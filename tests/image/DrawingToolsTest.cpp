@@ -79,6 +79,25 @@ TEST_F(DrawingToolsTest, HatchedFigureIsTheHatchFromTheRegionsCorner) {
   EXPECT_EQ(Count("hatch.png", kText), std::to_string(80 * 80 * 15 / 64));
 }
 
+// Fill, frame and fill with frame of a hatched figure all looked the same: the gaps
+// of the hatch were never painted, because the fill followed the layer's
+// transparent background mode. At the fill steps the gaps take the fill colour.
+TEST_F(DrawingToolsTest, HatchGapsIgnoredTheFillStepFault) {
+  Run("open w.bmp\n" + Region(100, 20, 180, 100) +
+      "command ID_DRAW_FIGURE\ncommand ID_DRAW_FIGURE\ncommand ID_DRAW_FIGURE\ncommand ID_DRAW_FIGURE\n"
+      "command ID_DRAW_FIGURE\n"
+      "command ID_DRAW_PATTERN\ncommand ID_DRAW_PATTERN\ncommand ID_DRAW_PATTERN\ncommand ID_DRAW_PATTERN\n"
+      "command ID_REGION_FILL\nsave-display fill.png\ncommand ID_REGION_FRAME\nsave-display both.png\n");
+  // Lines in the text colour, gaps in the background colour: ImageMagick's cross hatch.
+  Sh("convert fill.png -crop 80x80+100+20 +repage -fill white -opaque '" + std::string(kBackground) +
+     "' -fill black -opaque '" + kText + "' ours.png");
+  Sh("convert -size 80x80 pattern:hs_cross theirs.png");
+  EXPECT_EQ(Differ("ours.png", "theirs.png"), "0");
+  EXPECT_EQ(Count("fill.png", kBackground), std::to_string(80 * 80 * 49 / 64));
+  EXPECT_EQ(Box("fill.png", kBackground), "80x80+100+20");
+  EXPECT_EQ(Differ("both.png", "fill.png"), "0");
+}
+
 TEST_F(DrawingToolsTest, PatternStatusTexts) {
   Run("open w.bmp\ncommand ID_DRAW_PATTERN\nprint status\ncommand ID_DRAW_PATTERN\ncommand ID_DRAW_PATTERN\n"
       "print status\ncommand ID_DRAW_POINT\ncommand ID_DRAW_PATTERN\nprint status\n");
