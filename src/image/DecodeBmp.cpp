@@ -41,7 +41,8 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   const int64_t full = stride * h.biHeight;
   // The header's image size of a run-length image counts its codes, not its rows.
   if (rle || h.biSizeImage == 0 || h.biSizeImage >= full || length > full) h.biSizeImage = static_cast<uint32_t>(full);
-  if (h.biSizeImage > static_cast<uint32_t>(m_nBmpFileLimit)) {
+  const bool cut = h.biSizeImage > static_cast<uint32_t>(m_nBmpFileLimit);
+  if (cut) {
     h.biSizeImage = static_cast<uint32_t>(m_nBmpFileLimit);
     h.biHeight = static_cast<int32_t>(m_nBmpFileLimit / stride);
     if (h.biHeight <= 0) return 0;
@@ -68,5 +69,6 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   }
   h.biSize = kDibHeaderSize;
   SetImageBlock(std::move(block));
+  m_bImageCut = cut ? 1 : 0;
   return 1;
 }

@@ -153,7 +153,7 @@ void CQelView::ShowImageStatus(int order) {
   const ImageConvertSettings& s = m_ImageSettings;
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int divisor = zoom >= 5 ? 1 : 1 << (5 - zoom), multiplier = zoom <= 5 ? 1 : 1 << (zoom - 5);
-  const bool over = m_nFileKind == kKindBmp && static_cast<int64_t>(h->biSizeImage) == m_doc.m_nBmpFileLimit;
+  const bool over = m_nFileKind == kKindBmp && m_bSourceCut;
   const std::string size = Format(over ? "W%d x H(%d)Over! x %dbits " : "W%d x H%d x %dbits ", h->biWidth,
                                   h->biHeight, h->biBitCount);
   std::string zoomPart;

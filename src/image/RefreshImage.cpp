@@ -68,6 +68,7 @@ void CQelView::TakeDocumentImage() {
   m_nImageBitsSize = sharedImage_ ? static_cast<int>(bytes) : 0;
   m_nImageWidth = h.biWidth;
   m_nImageHeight = h.biHeight;
+  m_bSourceCut = m_doc.m_bImageCut;
   m_nImageOriginX = m_nImageOriginY = 0;
   m_nBandIndex = 0;
   // A compressed metafile's divisor does not follow it to the next picture.

@@ -9,6 +9,7 @@
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
+#include "view/QelView.h"
 
 namespace {
 
@@ -142,6 +143,27 @@ TEST_F(LoadImageTest, VolumeLimits) {
   char expected[256];
   std::snprintf(expected, sizeof expected, LoadString(238).c_str(), 1);
   EXPECT_EQ(Text(), expected);
+}
+
+// A BMP cut at the "bmpfile" volume was shown as if whole: the status compared the
+// image size with the volume after the size had been made whole rows again. The cut
+// picture says "Over!" and shows the file's bottom rows; one that fits says nothing.
+TEST_F(LoadImageTest, BmpCutAtTheVolumeNeverSaidOverFault) {
+  SKIP_WITHOUT_PROGRAM("convert");
+  testenv::Shell("convert -size 1600x1200 gradient:red-blue -type TrueColor BMP3:" + testenv::Quote(dir_.HostPath("big.bmp")));
+  testenv::Shell("convert " + testenv::Quote(dir_.HostPath("big.bmp")) + " -crop 1600x218+0+982 +repage BMP3:" +
+                 testenv::Quote(dir_.HostPath("fits.bmp")));
+  CQelView view(*doc_);
+  doc_->m_nBmpFileLimit = 1 << 20;
+  for (const auto& [name, status] : {std::pair{"big.bmp", "W1600 x H(218)Over! x 24bits "},
+                                     std::pair{"fits.bmp", "W1600 x H218 x 24bits "}}) {
+    doc_->m_nImageLoadState = 0;
+    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0) << name;
+    EXPECT_EQ(frame_->StatusBar().GetPaneText(0).rfind(status, 0), 0u) << frame_->StatusBar().GetPaneText(0);
+    ASSERT_TRUE(view.SaveDisplayPng(Win("shown.png")));
+    EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(dir_.HostPath("shown.png")), imagetest::PeerRgb(dir_.HostPath("fits.bmp"))), 0)
+        << name;
+  }
 }
 
 TEST_F(LoadImageTest, ListMacroTrimsByTheMarginsInUnitsOf48Pixels) {
