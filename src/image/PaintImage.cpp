@@ -77,7 +77,8 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
     if (index == bands - 1 && bands > 1) m_nBandIndex = index + 1000;
     // Rows from the top are the DIB's last ones: the band starts (height - top - rows) rows in.
     if (static_cast<size_t>(stride) * static_cast<size_t>(height - top - rows) > size) continue;
-    if (!gdi.Admit(h.biWidth, rows)) continue;
+    // The band height is what the host must admit, so that every band can be shown.
+    if (!gdi.Admit(h.biWidth, band)) continue;
     m_pDisplayBitmap.SelectBand(bits, size, info, top, rows);
     m_nBandTop = top;
     shown = true;

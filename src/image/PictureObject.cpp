@@ -68,6 +68,26 @@ bool CQelView::ShowPictureObjectBand(const uint8_t* bits, size_t size, const BIT
   return true;
 }
 
+bool CQelView::OnImageBandKey(int key) {
+  const int code = plat::KeyCode(key);
+  const bool down = code == plat::VK_DOWN || code == plat::VK_NEXT;
+  if (!plat::KeyHasCtrl(key) || !IsImageKind(m_nFileKind) || (!down && code != plat::VK_UP && code != plat::VK_PRIOR)) {
+    return false;
+  }
+  const bool objectBands = ObjectMode(m_nPictureObjectMode) &&
+                           (m_nPaintHeight >= kObjectBandRows || (m_nPaintBits > 8 && m_nPaintHeight > kObjectBandRowsDeep));
+  const bool paintedBands = !ObjectMode(m_nPictureObjectMode) && m_pDisplayBitmap &&
+                            m_pDisplayBitmap.Height() < m_nPaintHeight;
+  if (!objectBands && !paintedBands) return false;
+  // The index is 1,000 above the last band's while that one shows.
+  const int index = m_nBandIndex % 1000;
+  if (down ? m_nBandIndex >= 1000 : index == 0) return true;
+  m_nBandIndex = down ? index + 1 : index - 1;
+  m_nImageOriginY = 0;
+  RefreshImage(9);
+  return true;
+}
+
 void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAPINFO& info) {
   if (!m_pImageBits || !bits || !g_pMainFrame) return;
   plat::UiHost& ui = g_pMainFrame->Ui();

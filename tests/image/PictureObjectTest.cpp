@@ -11,6 +11,7 @@
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
 #include "platform/os/Files.h"
+#include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -128,6 +129,39 @@ TEST_F(PictureObjectTest, TallPictureInBands) {
   view_->m_nBandIndex = 0;
   Open("deep.bmp", "-size 20x3300 gradient:white-black -type TrueColor BMP3:");
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 3200)lines of "), std::string::npos) << g_pStatusBar->GetPaneText(0);
+}
+
+// The status named Ctrl+Up/Down for the other bands of a tall picture, but no key
+// changed the band. Ctrl+Down and Ctrl+Up step through the object's bands and stop
+// at both ends; Ctrl+PageDown steps the bands of a painted picture that the host
+// would not make whole.
+TEST_F(PictureObjectTest, BandsCouldNotBeMovedFault) {
+  Open("tall.bmp", "-size 20x5000 gradient:white-black -type Palette -colors 200 -compress None BMP3:");
+  view_->OnPictureObjectMode();
+  const auto shows = [&](const char* rows) {
+    return g_pStatusBar->GetPaneText(0).find(std::string("(") + rows + ")lines of ") != std::string::npos;
+  };
+  EXPECT_TRUE(shows("1 - 3800")) << g_pStatusBar->GetPaneText(0);
+  for (const int key : {plat::VK_DOWN, plat::VK_DOWN}) {
+    view_->OnKeyDown(plat::KEY_CTRL | key);
+    EXPECT_TRUE(shows("3801 - 5000")) << g_pStatusBar->GetPaneText(0);
+  }
+  Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x1200+0+3800 +repage " + Quote(dir_.HostPath("want.png")));
+  EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(ObjectPictureFile("band.bmp")), imagetest::PeerRgb(dir_.HostPath("want.png"))), 0);
+  for (const int key : {plat::VK_UP, plat::VK_UP}) {
+    view_->OnKeyDown(plat::KEY_CTRL | key);
+    EXPECT_TRUE(shows("1 - 3800")) << g_pStatusBar->GetPaneText(0);
+  }
+  EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
+
+  view_->OnPictureObjectMode();
+  ASSERT_EQ(view_->m_nPictureObjectMode, 0);
+  frame_->Ui().Gdi().SetPixelBudget(20 * 1900);
+  Open("tall.bmp", "-size 20x5000 gradient:white-black -type TrueColor BMP3:");
+  EXPECT_TRUE(shows("1 - 1600")) << g_pStatusBar->GetPaneText(0);
+  view_->OnKeyDown(plat::KEY_CTRL | plat::VK_NEXT);
+  EXPECT_TRUE(shows("1601 - 3200")) << g_pStatusBar->GetPaneText(0);
+  EXPECT_EQ(view_->m_nBandTop, 1600);
 }
 
 }  // namespace
