@@ -2,11 +2,15 @@
 // 0), the desktop (1), a clicked window with a numbered name (2) or a chosen name
 // (40), and a timed series of a clicked window (41). Every road ends in
 // GrabWindowImage, which copies a screen rectangle into a 24-bit DIB and writes it
-// through the document's image writers. Waits are busy waits on the program clock;
-// a wait for the user's window ends after a time limit or on Esc, and the frame is
-// restored whatever happened.
+// through the document's image writers. Waits are on the program clock over the
+// virtual desktop and on the wall clock over a real X server, where the user needs
+// real time to click and a series its real intervals; a wait for the user's window
+// ends after a time limit or on Esc, and the frame is restored whatever happened.
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -30,7 +34,20 @@ plat::UiHost* Ui() { return g_pMainFrame ? &g_pMainFrame->Ui() : nullptr; }
 // starts with is no region.
 bool RegionSet(const CRect& r) { return r.left >= 0 && r.right > r.left && r.bottom > r.top; }
 
+bool RealScreen() { return Ui() && Ui()->GetScreen().UsesX(); }
+
+// Milliseconds on the clock the waits run on.
+uint64_t ClockMs() {
+  if (RealScreen()) {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+  }
+  return Ui() ? Ui()->NowMs() : 0;
+}
+
+// The program clock moves on in both cases, so its timers see the time pass.
 void WaitMs(uint64_t ms) {
+  if (RealScreen()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   if (plat::UiHost* ui = Ui()) ui->Advance(ms);
 }
 
@@ -105,11 +122,11 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
 uint64_t CQelView::WaitForUserWindow() {
   plat::UiHost* ui = Ui();
   if (!ui) return 0;
-  const uint64_t start = ui->NowMs();
+  const uint64_t start = ClockMs();
   for (;;) {
     const uint64_t window = ui->GetScreen().ForegroundWindow(ui->NowMs());
     if (window != 0 && window != plat::Screen::kFrameWindow) return window;
-    if (ui->PopKeyDown() == plat::VK_ESCAPE || ui->NowMs() - start >= kForegroundWaitLimitMs) return 0;
+    if (ui->PopKeyDown() == plat::VK_ESCAPE || ClockMs() - start >= kForegroundWaitLimitMs) return 0;
     WaitMs(100);
   }
 }
@@ -210,7 +227,7 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
       interval = static_cast<int>(std::min<int64_t>(b, kMaxSeriesInterval));
     }
   }
-  const uint64_t start = ui->NowMs();
+  const uint64_t start = ClockMs();
   std::string last;
   for (int n = 1; n <= count; ++n) {
     char file[16];
@@ -219,7 +236,7 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
     if (GrabWindowImage(target, 3) == 0) last = target;
     if (n == count) break;
     const uint64_t due = start + static_cast<uint64_t>(n) * static_cast<uint64_t>(interval);
-    if (ui->NowMs() < due) WaitMs(due - ui->NowMs());
+    if (const uint64_t now = ClockMs(); now < due) WaitMs(due - now);
     if (ui->GetScreen().ForegroundWindow(ui->NowMs()) != window) break;
   }
   return last;
@@ -228,11 +245,17 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
 int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
   const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
-  const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && !RegionSet(m_rcRegion);
+  const bool region = RegionSet(m_rcRegion);
+  const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && !region;
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
   const int W = paged ? m_pDisplayBitmap.Width() : m_rcCapture.right - m_rcCapture.left;
   const int H = paged ? m_pDisplayBitmap.Height() : m_rcCapture.bottom - m_rcCapture.top;
   if (W <= 0 || H <= 0) return -1;
+  // The first grab must be at least 51 rows high (a shorter last page is taken).
+  if (std::min(std::max(H, 10), pageHeight) < kMinGrabHeight) {
+    AfxMessageBox("Eror");
+    return -1;
+  }
   ui->BeginWaitCursor();
   if (paged) ScrollImageTo(0, 0);
   WaitMs(2000);
@@ -244,27 +267,40 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
     return -1;
   }
   WaitMs(2000);
-  // Pages of the client's size, column by column, each column top to bottom. The
-  // column count never divides by an empty page; columns meet without overlap.
-  const int columns = (W - 1) / std::max(pageWidth, 1) + 1;
-  int x = 0;
-  for (int column = 1; column <= columns && x < W; ++column) {
-    int rowsLeft = H, top = 0;
+  // Pages of the client's size, column by column, each column top to bottom, with a
+  // prompt before every page after the first. Adjacent columns overlap by one pixel:
+  // a column starts at the previous column's last pixel, in the view as in the
+  // picture, so the picture stays whole; columns follow until the last pixel is in.
+  int x = 0;  // the column's first pixel, in the view and in the picture
+  for (int column = 1; x < W; ++column) {
+    int rowsLeft = H, top = 0, page = 1, pw = 0;
     while (rowsLeft > 0) {
       if (paged) ScrollImageTo(x, top);
       const int v = paged ? m_nImageOriginY : 0, h = paged ? m_nImageOriginX : 0;
       // The page shows picture rows v.., columns h..; take the ones not yet taken.
       const int skipY = top - v, skipX = x - h;
-      const int pw = std::min(pageWidth - skipX, W - x), ph = std::min(pageHeight - skipY, rowsLeft);
+      pw = std::min(pageWidth - skipX, W - x);
+      const int ph = std::min(pageHeight - skipY, rowsLeft);
       if (pw <= 0 || ph <= 0) break;
       if (paged) m_rcCapture = CRect{skipX, skipY, skipX + pw, skipY + ph};
+      // A region's frame is drawn away right before the pane is read (a refresh
+      // during the waits draws it again).
+      if (region && PaneShowsPicture()) RepaintImage(false);
       if (GrabPaneInto(picture, stride, H, x, top, pw, ph) != 0) break;
       top += ph;
       rowsLeft -= ph;
       if (!paged) break;
+      const bool nextColumn = rowsLeft == 0;
+      if (!nextColumn || x + pw < W) {
+        char prompt[64];
+        std::snprintf(prompt, sizeof prompt, "H: %d  V: %d\n Push OK", nextColumn ? column + 1 : column,
+                      nextColumn ? 1 : ++page);
+        AfxMessageBox(prompt);
+      }
+      WaitMs(2000);
     }
-    x += pageWidth;
-    if (!paged) break;
+    if (!paged || pw < 2 || x + pw >= W) break;
+    x += pw - 1;
   }
   BITMAPINFO info{};
   info.bmiHeader.biSize = 40;

@@ -112,7 +112,7 @@ std::string CQelView::ImageScrollText(const BITMAPINFOHEADER& h) const {
   return blank;
 }
 
-void CQelView::RepaintImage() {
+void CQelView::RepaintImage(bool overlay) {
   if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
     m_paneSurface.width = kClientWidth;
     m_paneSurface.height = kClientHeight;
@@ -132,7 +132,7 @@ void CQelView::RepaintImage() {
   } else {
     return PaintTextPane();
   }
-  DrawImageOverlay();
+  if (overlay) DrawImageOverlay();
 }
 
 void CQelView::ScrollImageTo(int x, int y) {

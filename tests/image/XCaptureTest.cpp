@@ -146,4 +146,34 @@ TEST_F(XCaptureTest, DesktopEqualsImportOfTheRoot) {
   EXPECT_EQ(Differ("desk.png", "root.png"), "0");
 }
 
+// On a real X server the waits ran on the program clock: the clicked-window capture
+// gave up at once, before the user could click, and a series took its pictures all
+// at the same moment. The waits are wall-clock time there: a window that comes up
+// and takes the focus two seconds later is the one taken, and a series of four
+// pictures 500 ms apart lasts its 1.5 s.
+TEST_F(XCaptureTest, WaitsRanOnTheProgramClockFault) {
+  using std::chrono::milliseconds;
+  using std::chrono::steady_clock;
+  ASSERT_TRUE(logo_.Start({"env", "DISPLAY=" + display_, "sh", "-c",
+                           "sleep 2; exec xlogo -geometry 200x150+100+80 -bg yellow -fg navy"}));
+  Child focus;
+  ASSERT_TRUE(focus.Start({"env", "DISPLAY=" + display_, "sh", "-c",
+                           "sleep 2; exec timeout 20 xdotool search --sync --onlyvisible --class xlogo windowfocus --sync"}));
+  AnswerSaveDialog("late.png");
+  auto start = steady_clock::now();
+  ASSERT_EQ(view_->CaptureScreen(40), 0);
+  EXPECT_GE(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 3000);
+  X("import -window root -crop 202x152+100+80 +repage " + Quote(dir_.HostPath("want.png")));
+  EXPECT_EQ(Differ("late.png", "want.png"), "0");
+
+  AnswerSaveDialog("ser#2s500m.png");
+  start = steady_clock::now();
+  ASSERT_EQ(view_->CaptureScreen(41), 0);
+  EXPECT_GE(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 2000 + 1500);
+  for (int n = 1; n <= 4; ++n) {
+    EXPECT_EQ(Differ("ser#2s500m_000" + std::to_string(n) + ".png", "want.png"), "0") << n;
+  }
+  EXPECT_FALSE(plat::Exists(Win("ser#2s500m_0005.png")));
+}
+
 }  // namespace
