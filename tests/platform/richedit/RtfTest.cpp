@@ -147,6 +147,20 @@ TEST(Rtf, AnObjectIsOneCharacterWrittenBackVerbatim) {
   EXPECT_EQ(e.StreamOutRtf(true).find("\\objemb") != std::string::npos, true);
 }
 
+// An \object as the input's first word is in no group: taking it for an object
+// group popped the empty group stack (undefined behaviour, found by rtf_reader_fuzz)
+// and kept bytes that read back as other text. Outside every group it opens nothing.
+TEST(Rtf, ObjectOutsideEveryGroupPoppedAnEmptyStackFault) {
+  for (const std::string rtf : {"\\object{\\objdata 01}}x", "\\object x{\\b y}", "\\*\\object x"}) {
+    RichEdit e;
+    e.StreamInRtf(rtf, false);
+    EXPECT_EQ(e.Text().find(kObjectChar), std::string::npos) << rtf;
+    RichEdit again;
+    again.StreamInRtf(e.StreamOutRtf(false), false);
+    EXPECT_EQ(again.Text(), e.Text()) << rtf;
+  }
+}
+
 // Hostile input ends the text where it stops making sense, within bounds.
 TEST(Rtf, HostileInputIsReadWithinBounds) {
   struct Case {
