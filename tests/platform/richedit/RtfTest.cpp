@@ -149,9 +149,10 @@ TEST(Rtf, AnObjectIsOneCharacterWrittenBackVerbatim) {
   EXPECT_EQ(e.StreamOutRtf(true).find("\\objemb") != std::string::npos, true);
 }
 
-// An \object (or \pict) as the input's first word is in no group: taking it for an object
-// group popped the empty group stack (undefined behaviour, found by rtf_reader_fuzz)
-// and kept bytes that read back as other text. Outside every group it opens nothing.
+// An \object (or \pict) as the input's first word is in no group: taking it for an
+// object group popped the empty group stack (undefined behaviour, found by
+// rtf_reader_fuzz) and kept bytes that read back as other text. Outside every group
+// it opens nothing.
 TEST(Rtf, ObjectOutsideEveryGroupPoppedAnEmptyStackFault) {
   for (const std::string rtf : {"\\object{\\objdata 01}}x", "\\object x{\\b y}", "\\pict{01}}x", "\\*\\object x"}) {
     RichEdit e;
