@@ -96,31 +96,46 @@ class PageWriter {
     int pageWidth = 0, pageHeight = 0;
     PdfPageSize(paper_, pageWidth, pageHeight);
     Bands(pageWidth, h);
-    // Each band of columns takes its pages with all the rows, band after band.
+    // The rows are laid out one page at a time (a row is as high in every band, so the
+    // pages break at the same rows); that page is then drawn once for each band. The
+    // page tree lists the pages band after band, so each band's rows read in order.
     const size_t first = s.widthLine ? 1 : 0;
     const int last = static_cast<int>(std::min<size_t>(s.rows.size(), INT32_MAX));
-    for (size_t b = 0; b < bands_.size(); ++b) {
-      if (!BeginPage()) return false;
-      char prevBottom = 0;
-      for (size_t r = first; r < s.rows.size(); ++r) {
+    const int pageTop = pageHeight - std::clamp(top_, 0, 99999) / 30;
+    // The page is full when y is below the bottom margin (1/100 mm taken / 30 as points) + 10.
+    const int pageFloor = std::clamp(bottom_, 0, 99999) / 30 + 10;
+    std::vector<std::string> bandKids(bands_.size());
+    std::vector<RowLayout> page;
+    char prevBottom = 0;
+    size_t r = first;
+    do {
+      page.clear();
+      for (int y = pageTop; r < s.rows.size();) {
         const SheetRowText& row = s.rows[r];
-        DrawRow(LayRow(s, row, h, RuleKindBetween(prevBottom, row.hasFormat ? row.format.top : 0)), b, h);
+        page.push_back(LayRow(s, row, h, RuleKindBetween(prevBottom, row.hasFormat ? row.format.top : 0)));
         prevBottom = row.hasFormat ? row.format.bottom : 0;
-        if (out_.bytes.size() + content_.size() > kMaxOutput) {
-          out_.stop = PdfStop::TooLarge;
-          return false;
-        }
-        const bool remain = r + 1 < s.rows.size();
-        const int rowNumber = static_cast<int>(r) + 1;
+        y -= page.back().rule + RowHeight(page.back());
+        const bool remain = ++r < s.rows.size();
+        const int rowNumber = static_cast<int>(std::min<size_t>(r, INT32_MAX));
         if (remain && rowNumber % 10 == 0 && in_.progress && in_.progress(rowNumber, last, number)) {
           out_.stop = PdfStop::Esc;
           return false;
         }
         const bool mark = row.hasFormat && row.format.pageBreak && !sf.pageMarks;
-        // The page is full when y is below the bottom margin (1/100 mm taken / 30 as points) + 10.
-        if (remain && (y_ < std::clamp(bottom_, 0, 99999) / 30 + 10 || mark) && !BeginPage()) return false;
+        if (remain && (y < pageFloor || mark)) break;
       }
-    }
+      for (size_t b = 0; b < bands_.size(); ++b) {
+        if (!BeginPage(bandKids[b])) return false;
+        for (RowLayout& lay : page) {
+          DrawRow(lay, b, h);
+          if (out_.bytes.size() + content_.size() > kMaxOutput) {
+            out_.stop = PdfStop::TooLarge;
+            return false;
+          }
+        }
+      }
+    } while (r < s.rows.size());
+    for (const std::string& k : bandKids) kids_ += k;
     return true;
   }
 
@@ -163,11 +178,13 @@ class PageWriter {
     for (size_t c = 0; c < widths_.size(); ++c) end = std::max<int64_t>(end, int64_t{starts_[c]} + widths_[c]);
     bands_.clear();
     int64_t from = 0;
+    size_t col = 0;  // the first column that ends after `from` (columns end in order)
     do {
       int64_t to = from + room;
-      for (size_t c = 0; c < widths_.size(); ++c) {
+      while (col < widths_.size() && int64_t{starts_[col]} + widths_[col] <= from) ++col;
+      for (size_t c = col; c < widths_.size(); ++c) {
         const int64_t a = starts_[c], b = a + widths_[c];
-        if (b <= to || b <= from) continue;
+        if (b <= to) continue;
         if (a > from) to = std::min(to, a);  // the column goes whole to the next band
         break;
       }
@@ -178,10 +195,8 @@ class PageWriter {
   }
 
   size_t BandOf(int64_t x) const {
-    for (size_t b = 0; b < bands_.size(); ++b) {
-      if (x < bands_[b].second) return b;
-    }
-    return bands_.size() - 1;
+    const auto at = std::upper_bound(bands_.begin(), bands_.end(), x, [](int64_t v, const auto& band) { return v < band.second; });
+    return at == bands_.end() ? bands_.size() - 1 : static_cast<size_t>(at - bands_.begin());
   }
 
   // One run of a cell's text on one line, whole characters in one band.
@@ -197,9 +212,10 @@ class PageWriter {
     int rule = 0;
     int size = 21;
     int lines = 1;
-    std::vector<int64_t> slots;  // sheet x of each cell with a left rule
+    std::vector<int64_t> slots;  // sheet x of each cell with a left rule, in order
     std::vector<char> slotKinds;
-    std::vector<TextRun> runs;
+    std::vector<TextRun> runs;   // in band order
+    size_t drawn = 0;            // the runs of the bands drawn so far
   };
 
   // A row laid out once for every band. A table cell stands at its column's place;
@@ -258,8 +274,11 @@ class PageWriter {
       }
       lay.lines = std::max(lay.lines, line);
     }
+    std::stable_sort(lay.runs.begin(), lay.runs.end(), [](const TextRun& a, const TextRun& b) { return a.band < b.band; });
     return lay;
   }
+
+  static int RowHeight(const RowLayout& lay) { return (lay.size / 2 + 2) * lay.lines; }
 
   static size_t CharBytes(const std::string& text, size_t at) {
     return IsSjisLeadByte(static_cast<uint8_t>(text[at])) && at + 1 < text.size() ? 2 : 1;
@@ -309,32 +328,36 @@ class PageWriter {
     return std::clamp(size > 0 ? size : h, 2, 400);
   }
 
-  // A row's part in one band: the rule above it across the band's columns, its left
-  // rules and its runs, each line a row pitch lower.
-  void DrawRow(const RowLayout& lay, size_t band, int h) {
+  // A row's part in one band (the bands of a row drawn in order): the rule above it
+  // across the band's columns, its left rules and its runs, each line a row pitch lower.
+  void DrawRow(RowLayout& lay, size_t band, int h) {
     const int64_t from = bands_[band].first, to = bands_[band].second;
     auto pageX = [&](int64_t x) { return static_cast<int>(std::min<int64_t>(x - from + left_x_, 1 << 24)); };
     if (lay.rule > 0) {
+      // To the end of the band's last column.
       int64_t end = from;
-      for (size_t c = 0; c < widths_.size(); ++c) {
-        if (starts_[c] < to) end = std::min<int64_t>(to, int64_t{starts_[c]} + widths_[c] + CharWidth(h));
+      const auto past = std::lower_bound(starts_.begin(), starts_.begin() + static_cast<std::ptrdiff_t>(widths_.size()), to);
+      if (past != starts_.begin()) {
+        const size_t c = static_cast<size_t>(past - starts_.begin()) - 1;
+        end = std::min<int64_t>(to, int64_t{starts_[c]} + widths_[c] + CharWidth(h));
       }
       content_ += (lay.rule == 2 ? "1.5 w\n" : "0.5 w\n") + Tenths(pageX(from)) + " " + std::to_string(y_) + " m " +
                   Tenths(pageX(std::max(end, from))) + " " + std::to_string(y_) + " l S\n";
       y_ -= lay.rule;
     }
     const int pitch = lay.size / 2 + 2;
-    const int height = pitch * lay.lines;
-    for (size_t k = 0; k < lay.slots.size(); ++k) {
+    const int height = RowHeight(lay);
+    const size_t firstSlot = static_cast<size_t>(std::lower_bound(lay.slots.begin(), lay.slots.end(), from) - lay.slots.begin());
+    for (size_t k = firstSlot; k < lay.slots.size() && lay.slots[k] < to; ++k) {
       // A column's left rule stands half a character before it.
-      if (lay.slots[k] < from || lay.slots[k] >= to) continue;
       const int at = std::max(pageX(lay.slots[k]) - CharWidth(h) / 2, 0);
       content_ += (lay.slotKinds[k] == '2' ? "1.5 w\n" : "0.5 w\n") + Tenths(at) + " " + std::to_string(y_) + " m " + Tenths(at) +
                   " " + std::to_string(y_ - height) + " l S\n";
     }
     const int baseline = y_ * 10 - (lay.size * 4 + 10);
-    for (const TextRun& run : lay.runs) {
-      if (run.band != band) continue;
+    while (lay.drawn < lay.runs.size() && lay.runs[lay.drawn].band < band) ++lay.drawn;
+    for (; lay.drawn < lay.runs.size() && lay.runs[lay.drawn].band == band; ++lay.drawn) {
+      const TextRun& run = lay.runs[lay.drawn];
       const int points = 5 * run.size - 10;
       content_ += Format("BT\n/F%d %d.%d Tf\nET\n", run.font - 1, points / 10, points % 10);
       content_ += "BT\n" + Tenths(pageX(run.x)) + " " + Tenths(baseline - run.line * pitch * 10) + " Td\n" + PdfHexString(run.text) +
@@ -354,7 +377,7 @@ class PageWriter {
 
   void Object(int number) { offsets_[static_cast<size_t>(number)] = static_cast<int32_t>(out_.bytes.size()); }
 
-  bool BeginPage() {
+  bool BeginPage(std::string& kids) {
     if (open_) EndPage();
     if (next_ > kPdfObjectLimit) {
       out_.stop = PdfStop::ObjectLimit;
@@ -365,7 +388,7 @@ class PageWriter {
     const int n = next_;
     next_ += 4;
     ++out_.pages;
-    kids_ += Format(" %d 0 R", n);
+    kids += Format(" %d 0 R", n);
     std::string& o = out_.bytes;
     Object(n);
     o += Format("%d 0 obj\n<</Type /Page /Parent 7 0 R /MediaBox [ 0 0 %d %d ]", n, width_, height_);
