@@ -189,7 +189,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
       if (code == 3) {
         const uint8_t* p = cut.pixels.data() + (static_cast<size_t>(y - r.top) * static_cast<size_t>(width) +
                                                 static_cast<size_t>(x - r.left)) * 3;
-        row[x] = uint32_t{p[2]} << 16 | uint32_t{p[1]} << 8 | p[0];
+        row[x] = plat::PixelOfColor(RGB(p[2], p[1], p[0]));
         continue;
       }
       const uint32_t p = from[x - r.left];

@@ -39,7 +39,7 @@ bool ObjectMode(int mode) { return mode == 1 || mode == 2; }
 
 // A packed DIB (header, colours or masks, rows) as a BITMAPINFO with a 40-byte
 // header and its rows; false when the header is shorter or the rows are missing.
-bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& bits, plat::AllocHook* hook) {
+bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& bits, AllocHook* hook) {
   ByteCursor in(packed);
   const int64_t headerSize = in.PeekU32LE(0);
   if (headerSize < kDibHeaderSize) return false;
@@ -51,7 +51,7 @@ bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& 
   ReadDibColors(in, info.bmiColors, colors);
   const int64_t rows = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   if (in.Failed() || rows <= 0 || in.Remaining() < rows ||
-      !plat::TryResize(bits, static_cast<size_t>(rows) + kDibSpareBytes, hook)) {
+      !TryResize(bits, static_cast<size_t>(rows) + kDibSpareBytes, hook)) {
     return false;
   }
   const std::span<const uint8_t> pixels = in.PeekBytes(in.Pos(), rows);
