@@ -175,7 +175,8 @@ void CQelView::PutBackupPixels() {
 bool CQelView::OnImageEditClick(CPoint point) {
   if (!m_pDisplayBitmap) return false;
   const int x = point.x + m_nImageOriginX, y = point.y + m_nImageOriginY;
-  // A press on the block just pasted (its region unchanged since) picks it up.
+  // A press on the block just pasted (its region unchanged since) picks it up; the
+  // click still picks the point for the read-out and the corner commands.
   const RegionBackup& pasted = m_regionBackup;
   const CRect& at = pasted.rect;
   blockDragFrom_ = CPoint{-1, -1};
@@ -183,7 +184,7 @@ bool CQelView::OnImageEditClick(CPoint point) {
       m_ImageSettings.m_nRegionScope != 2 && SameRect(ClippedRegion(), at) && x >= at.left && x < at.right && y >= at.top &&
       y < at.bottom) {
     blockDragFrom_ = CPoint{x, y};
-    return true;
+    return false;
   }
   if (m_nPaintMode == 1) {
     if (x < 0 || y < 0 || x >= m_pDisplayBitmap->width || y >= m_pDisplayBitmap->height) return false;
