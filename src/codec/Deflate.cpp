@@ -19,11 +19,17 @@ constexpr int kLazyLength = 16;  // with a match this long in hand, do not look 
 constexpr int kNiceLength = 128; // a match this long ends the search
 constexpr int kTooFar = 4096;    // a 3-byte match farther than this costs more than literals
 constexpr size_t kBlockTokens = 16384;
+constexpr size_t kReach = kMaxMatch + 8;  // bytes the compares may read past the input
 
-inline uint32_t Hash3(const uint8_t* p) {
+inline uint32_t Hash3(const uint8_t* p, int shift) {
   uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-  return (v * 0x9E3779B1u) >> (32 - kHashBits);
+  return (v * 0x9E3779B1u) >> shift;
 }
+
+// The bits of the hash table and the chain links for an input of n bytes: about one
+// slot a byte, so that a small input does not fill a full table; from 16 KiB on
+// (and for an input of unknown size) the full one.
+int TableBits(size_t n) { return static_cast<int>(std::clamp<size_t>(std::bit_width(n), 8, kHashBits)); }
 
 inline uint64_t Load64(const uint8_t* p) {
   uint64_t v;
@@ -33,16 +39,21 @@ inline uint64_t Load64(const uint8_t* p) {
 
 }  // namespace
 
-CDeflater::CDeflater(std::vector<uint8_t>& out)
-    : window_(kBufferSize + kMaxMatch + 8, 0), head_(size_t{1} << kHashBits, -1), prev_(kWindow, -1), bits_(out) {
+CDeflater::CDeflater(std::vector<uint8_t>& out, size_t expected)
+    : window_(std::min(expected, size_t{kBufferSize}) + kReach, 0),
+      head_(size_t{1} << TableBits(expected), -1),
+      prev_(std::min<size_t>(head_.size(), kWindow), -1),
+      hashShift_(32 - TableBits(expected)),
+      prevMask_(static_cast<int32_t>(prev_.size()) - 1),
+      bits_(out) {
   tokens_.reserve(kBlockTokens);
 }
 
-int32_t CDeflater::HeadOf(int32_t pos) const { return head_[Hash3(&window_[pos])]; }
+int32_t CDeflater::HeadOf(int32_t pos) const { return head_[Hash3(&window_[pos], hashShift_)]; }
 
 void CDeflater::Insert(int32_t pos) {
-  uint32_t h = Hash3(&window_[pos]);
-  prev_[pos & (kWindow - 1)] = head_[h];
+  uint32_t h = Hash3(&window_[pos], hashShift_);
+  prev_[pos & prevMask_] = head_[h];
   head_[h] = pos;
 }
 
@@ -77,7 +88,7 @@ int CDeflater::LongestMatch(int32_t pos, int32_t cand, int prevLength, int* dist
         if (len >= nice) break;
       }
     }
-    int32_t next = prev_[cand & (kWindow - 1)];
+    int32_t next = prev_[cand & prevMask_];
     if (next >= cand) break;  // a slot reused by a newer position ends the chain
     cand = next;
   }
@@ -146,6 +157,10 @@ void CDeflater::Slide() {
 }
 
 void CDeflater::Write(const uint8_t* data, size_t n) {
+  // More than the expected input: the whole buffer after all.
+  if (window_.size() < kBufferSize + kReach && n > window_.size() - kReach - static_cast<size_t>(fill_)) {
+    window_.resize(kBufferSize + kReach, 0);
+  }
   while (n > 0) {
     if (fill_ == kBufferSize) Slide();
     size_t take = std::min(n, static_cast<size_t>(kBufferSize - fill_));
