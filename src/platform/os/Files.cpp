@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/os/FolderHandle.h"
+#include "platform/os/HostFiles.h"
 #include "platform/text/CodePage.h"
 
 namespace plat {
@@ -52,7 +54,9 @@ std::optional<std::string> FindCaseInsensitive(const std::string& folder, const 
   return found;
 }
 
-FileInfo ToInfo(const struct stat& st) {
+}  // namespace
+
+FileInfo StatInfo(const struct stat& st) {
   FileInfo info;
   info.size = static_cast<int64_t>(st.st_size);
   info.mtime = static_cast<int64_t>(st.st_mtime);
@@ -63,8 +67,6 @@ FileInfo ToInfo(const struct stat& st) {
   info.permissions = static_cast<int>(st.st_mode & 0777);
   return info;
 }
-
-}  // namespace
 
 size_t FindLastSeparator(std::string_view winPath) {
   size_t last = std::string_view::npos;
@@ -162,14 +164,14 @@ std::optional<FileInfo> Stat(std::string_view winPath) {
   auto host = ResolveHostPath(winPath);
   struct stat st;
   if (!host || stat(host->c_str(), &st) != 0) return std::nullopt;
-  return ToInfo(st);
+  return StatInfo(st);
 }
 
 std::optional<FileInfo> LinkStat(std::string_view winPath) {
   auto host = ResolveHostPath(winPath);
   struct stat st;
   if (!host || lstat(host->c_str(), &st) != 0) return std::nullopt;
-  return ToInfo(st);
+  return StatInfo(st);
 }
 
 bool Exists(std::string_view winPath) { return LinkStat(winPath).has_value(); }
@@ -179,23 +181,42 @@ bool IsDirectory(std::string_view winPath) {
   return info && info->isDirectory;
 }
 
+namespace {
+
+struct Times {
+  struct timespec at[2];
+  explicit Times(int64_t mtime) {
+    at[0].tv_sec = static_cast<time_t>(mtime);
+    at[0].tv_nsec = 0;
+    at[1] = at[0];
+  }
+};
+
+mode_t ReadOnlyMode(mode_t mode, bool readOnly) {
+  mode &= 07777;
+  return readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+}
+
+}  // namespace
+
 bool SetFileTime(std::string_view winPath, int64_t mtime) {
   auto host = ResolveHostPath(winPath);
-  if (!host) return false;
-  struct timespec times[2];
-  times[0].tv_sec = static_cast<time_t>(mtime);
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
-  return utimensat(AT_FDCWD, host->c_str(), times, 0) == 0;
+  return host && utimensat(AT_FDCWD, host->c_str(), Times(mtime).at, 0) == 0;
 }
 
 bool SetReadOnly(std::string_view winPath, bool readOnly) {
   auto host = ResolveHostPath(winPath);
   struct stat st;
   if (!host || stat(host->c_str(), &st) != 0) return false;
-  mode_t mode = st.st_mode & 07777;
-  mode = readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-  return chmod(host->c_str(), mode) == 0;
+  return chmod(host->c_str(), ReadOnlyMode(st.st_mode, readOnly)) == 0;
+}
+
+std::string UniqueSuffix() {
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string text(6, 'x');
+  for (char& c : text) c = kDigits[random() % 36];
+  return text;
 }
 
 bool MakeDirectory(std::string_view winPath) {
@@ -225,15 +246,6 @@ bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions) {
 }
 
 namespace {
-
-// Six characters of a unique suffix.
-std::string UniqueSuffix() {
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device random;
-  std::string text(6, 'x');
-  for (char& c : text) c = kDigits[random() % 36];
-  return text;
-}
 
 std::string InFolder(std::string_view winFolder, const std::string& name) {
   std::string path(winFolder);
@@ -302,30 +314,9 @@ bool CopyFile(std::string_view from, std::string_view to) {
 }
 
 std::optional<std::vector<DirEntry>> ListDirectory(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
-  if (!host) return std::nullopt;
-  DIR* dir = opendir(host->empty() ? "." : host->c_str());
-  if (!dir) return std::nullopt;
-  std::vector<DirEntry> entries;
-  std::string base = host->empty() ? "" : (host->back() == '/' ? *host : *host + "/");
-  while (dirent* e = readdir(dir)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    DirEntry entry;
-    entry.name = FromHostPath(name, &entry.nameExact);
-    // A '\' inside a host name would read as a separator: the name is not reachable as written.
-    if (FindLastSeparator(entry.name) != std::string::npos) entry.nameExact = false;
-    struct stat st;
-    if (lstat((base + name).c_str(), &st) == 0) {
-      entry.isSymlink = S_ISLNK(st.st_mode);
-      entry.isDirectory = S_ISDIR(st.st_mode);
-      entry.size = static_cast<int64_t>(st.st_size);
-      entry.mtime = static_cast<int64_t>(st.st_mtime);
-    }
-    entries.push_back(std::move(entry));
-  }
-  closedir(dir);
-  return entries;
+  std::optional<FolderHandle> folder = FolderHandle::Open(winPath);
+  if (!folder) return std::nullopt;
+  return folder->List(true);
 }
 
 std::string GetCurrentDirectory() {
@@ -440,6 +431,13 @@ int64_t File::GetLength() const {
   struct stat st;
   if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
+}
+
+bool File::SetTime(int64_t mtime) { return fd_ >= 0 && futimens(fd_, Times(mtime).at) == 0; }
+
+bool File::SetReadOnly(bool readOnly) {
+  struct stat st;
+  return fd_ >= 0 && fstat(fd_, &st) == 0 && fchmod(fd_, ReadOnlyMode(st.st_mode, readOnly)) == 0;
 }
 
 WorkFile::~WorkFile() { Discard(); }
