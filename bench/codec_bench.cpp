@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/Deflate.h"
-#include "archive/codec/Inflate.h"
+#include "codec/ByteSink.h"
+#include "codec/Deflate.h"
+#include "codec/Inflate.h"
 
 namespace {
 

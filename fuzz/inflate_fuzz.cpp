@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/Inflate.h"
+#include "codec/ByteSink.h"
+#include "codec/CodecError.h"
+#include "codec/Inflate.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "image/jpeg/JDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  plat::AllocHook hook;
+  AllocHook hook;
   hook.FailAbove(size_t{64} << 20);
   JDecoder decoder(&hook);
   if (decoder.SetSource(data, static_cast<int64_t>(size)) != 0) return 0;

@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
-  plat::AllocHook hook;
+  AllocHook hook;
   hook.FailAbove(size_t{64} << 20);
   std::vector<uint8_t> file;
   if (EncodeJpegFromDib24(bits.data(), static_cast<int64_t>(bits.size()), w, h, level, file, &hook) != 0) {

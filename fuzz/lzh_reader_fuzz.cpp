@@ -2,10 +2,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/LzhDecoder.h"
-#include "archive/codec/LzhHeader.h"
+#include "codec/ByteSink.h"
+#include "codec/CodecError.h"
+#include "codec/LzhDecoder.h"
+#include "codec/LzhHeader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> archive(data, size);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   doc.m_nOutDataLimit = 1 << 16;
 
   // Exactly the input's bytes, so that a read past them is seen.
-  doc.m_rawStore = plat::ZeroedVector<uint8_t>(data + 1, data + size);
+  doc.m_rawStore = ZeroedVector<uint8_t>(data + 1, data + size);
   doc.m_pRawData = doc.m_rawStore.data();
   doc.m_nRawLen = static_cast<int64_t>(size - 1);
   if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;

@@ -1,16 +1,29 @@
 // The metafile player on arbitrary bytes: the header, the picture size taken from
-// it and the playback of every record (text included) onto a small bitmap must
-// stay inside the bytes, the object table and the bitmap, and end.
+// it and the playback of every record (text, clipping and JPEG and PNG bitmaps
+// through the document's own decoders included) onto a small bitmap must stay
+// inside the bytes, the object table and the bitmap, and end. One document serves
+// the whole run, in a work folder under $TMPDIR; allocations above 64 MB are refused.
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
+#include <string>
 
+#include "app/QelDoc.h"
 #include "image/MetafileImage.h"
 #include "platform/gdi/GdiText.h"
 #include "platform/metafile/Metafile.h"
+#include "platform/os/Files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static plat::TextPainter text;
+  static CQelDoc* doc = [] {
+    const char* tmp = std::getenv("TMPDIR");
+    static CQelDoc d(plat::FromHostPath(std::string(tmp && *tmp ? tmp : "/tmp") + "/pelnorix-fuzz"));
+    d.m_allocHook.FailAbove(size_t{64} << 20);
+    return &d;
+  }();
+  static const plat::MetafilePictureDecoder pictures = MetafilePictures(*doc);
   const std::span<const uint8_t> bytes(data, size);
   plat::MetafileHeader header;
   if (!plat::ReadMetafileHeader(bytes, header)) return 0;
@@ -19,6 +32,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   target.width = 64;
   target.height = 48;
   target.pixels.assign(64 * 48, 0xFFFFFF);
-  plat::PlayMetafile(bytes, target, CRect{0, 0, 64, 48}, &text);
+  plat::PlayMetafile(bytes, target, CRect{0, 0, 64, 48}, &text, pictures);
   return 0;
 }

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfTokenizer.h"
 #include "convert/pdf/PdfValueReaders.h"

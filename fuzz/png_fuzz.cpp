@@ -2,7 +2,7 @@
 // mutated files get their chunk CRCs made right again, so that mutations reach the
 // inflating and unfiltering behind the CRC check instead of stopping at it.
 #include "ImageFuzzSupport.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 
 extern "C" size_t LLVMFuzzerMutate(uint8_t* data, size_t size, size_t maxSize) __attribute__((weak));

@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
   const int form = data[0] % 4;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-  DecodeTextToSjis(doc, text, form);
+  doc.DecodeTextToSjis(text, form);
   for (size_t i = 1; i + 1 < size; i += 2) {
     unsigned char hi = data[i], lo = data[i + 1];
     MapCidToSjis(&hi, &lo, doc.m_anCidRangeStart.data(), doc.m_anCidRangeSjis.data(), doc.m_abyCidSymbolTrail.data());

@@ -3,9 +3,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ZipReader.h"
+#include "codec/ByteSink.h"
+#include "codec/CodecError.h"
+#include "codec/ZipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

@@ -74,12 +74,12 @@ int main(int argc, char** argv) {
     return static_cast<char16_t>(static_cast<uint8_t>(out[0]) | static_cast<uint8_t>(out[1]) << 8);
   };
   for (int b = 0; b < 0x100; ++b) {
-    if (plat::IsSjisLeadByte(static_cast<uint8_t>(b))) continue;
+    if (IsSjisLeadByte(static_cast<uint8_t>(b))) continue;
     const char c = static_cast<char>(b);
     decode[b] = decodeOne(&c, 1);
   }
   for (int lead = 0x81; lead <= 0xFC; ++lead) {
-    if (!plat::IsSjisLeadByte(static_cast<uint8_t>(lead))) continue;
+    if (!IsSjisLeadByte(static_cast<uint8_t>(lead))) continue;
     for (int trail = 0x40; trail <= 0xFC; ++trail) {
       if (trail == 0x7F) continue;
       const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};

@@ -123,7 +123,7 @@ struct DocState {
   std::array<std::string, 60> m_astrSysValue;
 
   // Storage behind the two text pointers.
-  plat::ZeroedVector<char> m_textStore;
-  plat::ZeroedVector<char> m_convStore;
+  ZeroedVector<char> m_textStore;
+  ZeroedVector<char> m_convStore;
   bool m_bSettingsApplied = false;
 };

@@ -60,7 +60,7 @@ int ChangeDirectory(std::string path, int /*flag*/) {
   bool lastWasSeparator = false;
   for (size_t i = 0; i < path.size(); ++i) {
     const auto b = static_cast<uint8_t>(path[i]);
-    if (plat::IsSjisLeadByte(b) && i + 1 < path.size()) {
+    if (IsSjisLeadByte(b) && i + 1 < path.size()) {
       single += path[i];
       single += path[++i];
       lastWasSeparator = false;

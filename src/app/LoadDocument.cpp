@@ -8,11 +8,8 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "convert/ConvertStatus.h"
-#include "convert/charmap/CidToSjis.h"
-#include "convert/charmap/TextDecode.h"
+#include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
-#include "net/FtpSite.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -45,7 +42,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   m_bPartialLoad = 0;
   // A file on an FTP pseudo-drive is fetched into TMP and shown from there.
   if (GetFtpDriveIndex(path) > 0) {
-    if (std::string local = FetchPseudoDriveFile(*this, path); !local.empty()) path = local;
+    if (std::string local = FetchPseudoDriveFile(path); !local.empty()) path = local;
   }
   m_strPathName = path;
   m_nFileKind = GetFileKind(path);
@@ -69,14 +66,14 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     const int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
-    if (!plat::TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
+    if (!TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
       WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
     } else {
       const int64_t got = file.Read(bytes.data(), want);
       const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
       // Shift-JIS text is shown from the bytes read, without a copy between.
       std::string decoded;
-      if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(*this, raw, m_nReadTextForm);
+      if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(raw, m_nReadTextForm);
       const std::string_view text = m_nReadTextForm != 0 && !m_bSjisFixed ? std::string_view(decoded) : raw;
       m_nConvPos = 0;
       const int copied = ConvAppend(text);
@@ -87,7 +84,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     file.Close();
     const bool pdf = m_nFileKind == kKindPdf;
     if (pdf) {
-      BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
+      BuildCidTables();
       if (m_nInDataLimit == kSmallInputVolume) {
         m_nInDataLimit = kPdfInputVolume;
         m_nTableRows = 19000;
@@ -117,14 +114,14 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     m_textStore[static_cast<size_t>(result)] = '\0';
     m_pText = m_textStore.data();
     m_nTextCap = static_cast<int>(m_textStore.size());
-    m_convStore = plat::ZeroedVector<char>();
-    if (plat::TryResize(m_convStore, static_cast<size_t>(m_nConvCap), nullptr)) {
+    m_convStore = ZeroedVector<char>();
+    if (TryResize(m_convStore, static_cast<size_t>(m_nConvCap), nullptr)) {
       m_pConvBuf = m_convStore.data();
     } else {
       m_pConvBuf = nullptr;
       m_nConvCap = 0;
     }
-  } else if (!handOver && plat::TryResize(m_textStore, textBytes, &m_allocHook)) {
+  } else if (!handOver && TryResize(m_textStore, textBytes, &m_allocHook)) {
     if (m_pConvBuf) std::memcpy(m_textStore.data(), m_pConvBuf, textBytes);
     m_textStore[static_cast<size_t>(result)] = '\0';
     m_pText = m_textStore.data();

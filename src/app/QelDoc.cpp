@@ -8,9 +8,7 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveInit.h"
-#include "convert/ConvertStatus.h"
-#include "convert/charmap/CidToSjis.h"
+#include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -68,8 +66,8 @@ CQelDoc::CQelDoc(std::string programDir) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();
-  BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
-  InitArchiveState(*this);
+  BuildCidTables();
+  InitArchive();
   // The key code entry: eight characters, then the key; four blanks mean none is set.
   m_astrSysKey[29] = "PWRD";
   m_astrSysValue[29] = "PWRDCODE    ";
@@ -101,7 +99,7 @@ void CQelDoc::RefreshFileLists() {
 
 bool CQelDoc::AllocateConvBuffer(int bytes) {
   if (bytes < 1) bytes = 1;
-  if (!plat::TryResize(m_convStore, static_cast<size_t>(bytes), &m_allocHook)) return false;
+  if (!TryResize(m_convStore, static_cast<size_t>(bytes), &m_allocHook)) return false;
   m_pConvBuf = m_convStore.data();
   m_nConvCap = bytes;
   m_nConvPos = 0;
@@ -127,5 +125,5 @@ int CQelDoc::ConvPrintf(const char* format, ...) {
 
 void CQelDoc::WriteConvertFailure(const ConvertStatus& status) {
   if (status.ok()) return;
-  ConvAppend(status.Text());
+  ConvAppend(StatusText(status));
 }

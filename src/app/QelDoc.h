@@ -73,6 +73,11 @@ class CQelDoc : public DocState,
 
   // Format converters.
   int ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit);
+  // A whole text read in another form (convert/charmap/TextDecode.h) in Shift-JIS; a
+  // character that cannot be converted becomes '?'.
+  std::string DecodeTextToSjis(std::string_view bytes, int form);
+  // Fills the CidToSjisTables from their ranges.
+  void BuildCidTables();
 #include "convert/dump/DumpOps.inc"
 #include "convert/markup/MarkupOps.inc"
 #include "convert/office/OfficeOps.inc"
@@ -89,7 +94,7 @@ class CQelDoc : public DocState,
 #include "net/NetOps.inc"
 
   // Allocations of the system's volumes go through this hook (tests make them fail).
-  plat::AllocHook m_allocHook;
+  AllocHook m_allocHook;
 
  private:
   std::vector<CDocView*> m_views;

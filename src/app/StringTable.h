@@ -4,21 +4,8 @@
 #include <string>
 #include <vector>
 
-// Ids the code names; the others are used by number where the text is cited.
-enum : int {
-  IDS_ENCRYPTED_DATA = 147,
-  IDS_OUT_OF_MEMORY = 152,
-  IDS_UNSUPPORTED_FORMAT = 210,
-  IDS_OVERWRITE_QUESTION = 218,
-  IDS_CANNOT_OPEN = 237,
-  IDS_FILE_SIZE_OVER = 238,
-  IDS_DATA_OMITTED = 239,
-  IDS_OFFICE_FORMAT_UNSUPPORTED = 240,
-  IDS_OPEN_WITH_APPLICATION = 241,  // follows a workbook that cannot be shown
-  IDS_SHEET_WITHOUT_CELLS = 242,
-  IDS_WRITE_PROTECTED_QUESTION = 329,
-  IDS_ABORT_QUESTION = 330,
-};
+#include "base/ConvertStatus.h"
+#include "base/StringIds.h"
 
 // The text of an id in CP932, or "" for an id the table does not hold.
 std::string LoadString(int id);
@@ -30,3 +17,5 @@ inline std::string OutOfMemoryText(const char* place) { return FailureText(IDS_O
 const char* StringUtf8(int id);
 // Every id the table holds, in order.
 std::vector<int> StringIds();
+// A converter's failure as the dump frame writes it: its message, place code and detail.
+inline std::string StatusText(const ConvertStatus& status) { return FailureText(status.stringId, status.place) + status.detail; }

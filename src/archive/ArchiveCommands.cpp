@@ -113,7 +113,7 @@ bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
   const std::string name = to.substr(folder.size());
   for (size_t i = 0; i < name.size(); ++i) {
     const auto b = static_cast<uint8_t>(name[i]);
-    if (plat::IsSjisLeadByte(b) && i + 1 < name.size()) {
+    if (IsSjisLeadByte(b) && i + 1 < name.size()) {
       ++i;
       continue;
     }

@@ -1,13 +1,14 @@
-#include "archive/ArchiveInit.h"
-
+// Sets up the document's archive fields when the document is made: looks up the
+// outside unzip program on PATH once.
+#include "app/QelDoc.h"
 #include "platform/os/Process.h"
 
-void InitArchiveState(ArchiveState& state) {
-  state.m_strZipProgram = plat::FindProgram("zip");
+void CQelDoc::InitArchive() {
+  m_strZipProgram = plat::FindProgram("zip");
   std::string program = plat::FindProgram("unzip");
   if (program.empty()) {
-    state.m_pfnUnZip = nullptr;
+    m_pfnUnZip = nullptr;
     return;
   }
-  state.m_pfnUnZip = [program](const std::vector<std::string>& args) { return plat::RunProgram(program, args).exitCode; };
+  m_pfnUnZip = [program](const std::vector<std::string>& args) { return plat::RunProgram(program, args).exitCode; };
 }

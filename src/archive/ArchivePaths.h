@@ -1,7 +1,7 @@
 // Archive member paths on Shift-JIS text, where the second byte of a double-byte
 // character may be 0x5C ('\'): every separator test skips such bytes. Also the
 // file lists that the archive writers walk, and the reduction of member names to
-// paths that stay inside the target folder.
+// paths that stay inside the target folder (codec/MemberPath.h).
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-// 1 for both bytes of a double-byte character, 0 for a single-byte one.
-std::vector<uint8_t> MakeSjisLeadMask(std::string_view text, size_t length);
+#include "codec/MemberPath.h"
+
 // '\' separators (outside double-byte characters) become '/', and the path ends with '/'.
 std::string NormalizeArchivePath(std::string_view path);
 // The folder part: the text before the last '/' that is a separator; "" when none.
@@ -54,9 +54,3 @@ std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks
 // followed, each is added to links (archive form) when links is given.
 void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::vector<std::string>* links = nullptr);
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list);
-
-// A member name reduced to a relative path ('\' separators) that stays inside the
-// target folder: a drive letter and leading separators are dropped, and so are
-// empty, "." and ".." parts. nullopt when nothing is left. *isFolder tells whether
-// the name ended with a separator.
-std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder);

@@ -15,6 +15,7 @@
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
 #include "archive/Overwrite.h"
+#include "archive/SourceMode.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
@@ -28,7 +29,7 @@ constexpr int IDS_CANNOT_WRITE = 179;
 constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
-// The program's own key of the schedule file (modes 6 and 7).
+// The program's own key of the schedule file (kSourceExpandOwnKey, kSourceScrambleOwnKey).
 constexpr CipherKey kProgramKey{0x4B, 0x31, 0x7A, 0x09, 255, 255, 255, 255};
 
 std::string Replace(std::string format, const std::string& value) {
@@ -49,6 +50,9 @@ char MarkerOf(const std::string& path) {
   if (base.size() >= 2 && base.compare(base.size() - 2, 2, "++") == 0) return '+';
   return 0;
 }
+
+// The stored form a marker asks for: '-' packed and scrambled, '=' packed, else scrambled.
+SourceMode ModeOfMarker(char marker) { return marker == '-' ? kSourcePackScramble : marker == '=' ? kSourcePack : kSourceScramble; }
 
 // The plain extension: the marker dropped, "rtz" read as "rtf" and "bmz" as "bmp".
 std::string PlainExtension(const std::string& path) {
@@ -226,14 +230,14 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   }
   // An archived form is expanded within the expansion volume: a source that could
   // not fit is refused before anything is written.
-  if (archived && mode == 0) {
+  if (archived && mode == kSourceExpand) {
     std::optional<plat::FileInfo> st = plat::Stat(source);
     if (st && st->size > std::min(ExpansionVolume(doc), kLargestMember) + 65536) {
       ShowSizeOver(std::min(ExpansionVolume(doc), kLargestMember));
       return -3;
     }
   }
-  const std::string scrambledInto = archived && mode == 0 ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
+  const std::string scrambledInto = archived && mode == kSourceExpand ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
   plat::File in, out;
   if (!in.Open(source, plat::File::Mode::Read)) return -1;
   if (!OpenTarget(out, scrambledInto, true, stem)) return -1;
@@ -243,8 +247,8 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
     plat::RemoveFile(scrambledInto);
     return -1;
   }
-  if (!archived || mode == 5) {
-    if (mode == 0) doc.m_strPathName = scrambledInto;
+  if (!archived || mode == kSourceExpandSchedule) {
+    if (mode == kSourceExpand) doc.m_strPathName = scrambledInto;
     return asked;
   }
 
@@ -269,16 +273,16 @@ std::string ProtectTarget(const CQelDoc& doc, int mode, const std::string& sourc
   const size_t dot = source.rfind('.');
   std::string stem = dot == std::string::npos ? source + "." : source.substr(0, dot + 1);
   if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, 1), 2) + ".";
-  if (mode == 8) return stem + "rtz";
-  if (mode == 11) return stem + "bmz";
-  if (mode == 12) return stem + "rtz";
-  const char marker = mode == 1 ? '+' : mode == 3 ? '-' : '=';
+  if (mode == kSourcePackRtz) return stem + "rtz";
+  if (mode == kSourcePackBmzName) return stem + "bmz";
+  if (mode == kSourcePackRtzName) return stem + "rtz";
+  const char marker = mode == kSourceScramble ? '+' : mode == kSourcePackScramble ? '-' : '=';
   return stem + marker + PlainExtension(source);
 }
 
 int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool programKey) {
   const int modeGiven = mode;
-  if (mode == 2) {
+  if (mode == kSourceSaveText) {
     const char marker = MarkerOf(target);
     const std::string name = CQelDoc::GetPathPart(target, 1);
     source = doc.TmpFolder() + "\\" +
@@ -288,9 +292,9 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
     if (!work.Open(source, plat::File::Mode::WritePrivate) ||
         !work.Write(doc.m_pText, std::clamp(doc.m_nTextLen, 0, doc.m_nTextCap)))
       return -1;
-    mode = marker == '-' ? 3 : marker == '=' ? 4 : 1;
+    mode = ModeOfMarker(marker);
   }
-  const bool compressOnly = mode == 4 || mode == 8 || mode == 11 || mode == 12;
+  const bool compressOnly = mode == kSourcePack || mode == kSourcePackRtz || mode == kSourcePackBmzName || mode == kSourcePackRtzName;
   if (target.empty()) target = ProtectTarget(doc, mode, source);
   // The key comes first: without one nothing is written, not even an empty target.
   std::optional<CipherKey> key;
@@ -301,7 +305,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   }
   if (auto st = plat::Stat(source)) doc.m_tSourceFileTime = static_cast<int32_t>(st->mtime);
   std::string input = source;
-  const bool packs = mode == 3 || compressOnly;
+  const bool packs = mode == kSourcePackScramble || compressOnly;
   if (packs) {
     input = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".zip";
     if (!PackIntoWorkArchive(doc, source, input)) return -1;
@@ -320,7 +324,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   // about like any other.
   std::string stored = target;
   if (doc.m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
-  if (modeGiven != 2 && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
+  if (modeGiven != kSourceSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
   if (!WritableTarget(stored)) return -1;
   // Written to a new work file beside the target and renamed onto it when complete:
   // a failed write leaves the earlier file, and no planted link is written through.
@@ -334,23 +338,23 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
     AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), stored));
     return -1;
   }
-  if (modeGiven != 2) plat::SetFileTime(stored, doc.m_tSourceFileTime);
+  if (modeGiven != kSourceSaveText) plat::SetFileTime(stored, doc.m_tSourceFileTime);
   return asked;
 }
 
 }  // namespace
 
 int CQelDoc::ConvertSource(int mode, std::string source, std::string target) {
-  const bool programKey = mode == 6 || mode == 7;
-  if (mode == 6) mode = 0;
-  if (mode == 7) mode = 1;
-  if (mode == 0 || mode == 5) return Expand(*this, mode, source, std::move(target), programKey);
+  const bool programKey = mode == kSourceExpandOwnKey || mode == kSourceScrambleOwnKey;
+  if (mode == kSourceExpandOwnKey) mode = kSourceExpand;
+  if (mode == kSourceScrambleOwnKey) mode = kSourceScramble;
+  if (mode == kSourceExpand || mode == kSourceExpandSchedule) return Expand(*this, mode, source, std::move(target), programKey);
   return Protect(*this, mode, std::move(source), std::move(target), programKey);
 }
 
 int CQelDoc::RenameProtectedSource(std::string path) {
   m_strPathName = path;
-  const int result = ConvertSource(0, path, "");
+  const int result = ConvertSource(kSourceExpand, path, "");
   if (result <= -2) return result;
   const std::string ext = PlainExtension(path);
   const std::string expanded = TmpFolder() + "\\PelnorE" + PaneDigit(*this) + "." + ext;
@@ -382,7 +386,7 @@ int CQelDoc::OnSaveSourceAs() {
     // The chosen name's marker picks the stored form, so that the copy reads back
     // as its name says ('-' packed and scrambled, '=' packed only, else scrambled).
     const char marker = MarkerOf(target);
-    result = ConvertSource(marker == '-' ? 3 : marker == '=' ? 4 : 1, expanded, target);
+    result = ConvertSource(ModeOfMarker(marker), expanded, target);
     plat::RemoveFile(expanded);
   }
   if (result == -2) {

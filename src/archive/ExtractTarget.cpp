@@ -5,8 +5,8 @@
 
 #include "archive/ArchivePaths.h"
 #include "archive/Overwrite.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ErrorCodes.h"
+#include "codec/CodecError.h"
+#include "codec/ErrorCodes.h"
 #include "platform/text/CodePage.h"
 
 namespace {

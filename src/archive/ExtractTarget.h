@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/codec/ByteSink.h"
+#include "codec/ByteSink.h"
 #include "platform/os/FolderHandle.h"
 
 // Writes member bytes to a file; a failed write is the codec's output error codec::err::kWrite.

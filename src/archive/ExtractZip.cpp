@@ -19,10 +19,9 @@
 #include "archive/ExtractTarget.h"
 #include "archive/UnpackViaProgram.h"
 #include "archive/ZipExtractOwn.h"
-#include "convert/charmap/TextDecode.h"
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ErrorCodes.h"
+#include "codec/ByteSink.h"
+#include "codec/CodecError.h"
+#include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
 #include "base/Alloc.h"
@@ -99,7 +98,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
       // setting keeps the Shift-JIS pairs that are not UTF-8.
       const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
-      std::string name = (flagged || doc.m_bUtf8Names == 1 ? Utf8NameToSjis(doc, h.name, !flagged) : h.name);
+      std::string name = (flagged || doc.m_bUtf8Names == 1 ? plat::Utf8NameToCp932(h.name, !flagged, doc.m_bSjisFixed) : h.name);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       if (!rel) continue;
@@ -168,7 +167,7 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& tar
       if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
       const bool utf8 = h.flags & codec::kFlagUtf8;
       bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(utf8 ? Utf8NameToSjis(doc, h.name, false) : h.name, &isFolder);
+      std::optional<std::string> rel = SafeMemberPath(utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name, &isFolder);
       if (rel && !target.StaysInside(*rel)) return false;
       if (utf8) continue;
       for (char c : h.name)

@@ -10,13 +10,10 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ZipExtractOwn.h"
-#include "archive/codec/ZipRecords.h"
-#include "convert/ConvertStatus.h"
+#include "codec/ZipRecords.h"
+#include "base/ConvertStatus.h"
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"
-
-using plat::AppendLE16;
-using plat::AppendLE32;
 
 int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mode) {
   if (!buffer || length < 0 || capacity < 0) return -1;

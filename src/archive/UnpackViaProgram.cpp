@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "archive/ExtractTarget.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ErrorCodes.h"
+#include "codec/CodecError.h"
+#include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/FolderHandle.h"
 

@@ -15,9 +15,9 @@
 #include "archive/FileSpec.h"
 #include "archive/LzhProgram.h"
 #include "archive/PackList.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/ErrorCodes.h"
-#include "archive/codec/ZipWriter.h"
+#include "codec/CodecError.h"
+#include "codec/ErrorCodes.h"
+#include "codec/ZipWriter.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 

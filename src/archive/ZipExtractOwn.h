@@ -6,7 +6,7 @@
 #include <span>
 #include <string>
 
-#include "archive/codec/ZipReader.h"
+#include "codec/ZipReader.h"
 
 class CQelDoc;
 

@@ -16,8 +16,6 @@
 
 #include "base/ZeroedVector.h"
 
-namespace plat {
-
 class AllocHook {
  public:
   // The allocation after `count` more successful ones fails (0: the next one).
@@ -59,4 +57,3 @@ bool TryResize(Vector& v, size_t n, AllocHook* hook) {
   return true;
 }
 
-}  // namespace plat

@@ -63,6 +63,7 @@ class ByteCursor {
   uint32_t U32LE() { return static_cast<uint32_t>(Take(4, false)); }
   uint64_t U64LE() { return Take(8, false); }
   uint16_t U16BE() { return static_cast<uint16_t>(Take(2, true)); }
+  uint32_t U24BE() { return static_cast<uint32_t>(Take(3, true)); }
   uint32_t U32BE() { return static_cast<uint32_t>(Take(4, true)); }
   uint64_t U64BE() { return Take(8, true); }
 
@@ -95,6 +96,25 @@ class ByteCursor {
     if (have < n || n < 0) sub.failed_ = true;
     Skip(n);
     return sub;
+  }
+
+  // Data that continuation records split (a workbook string running on into the next
+  // record): a 4-byte continuation header, `mark` read little-endian, may stand before
+  // any byte of it. MarkAt tests for one at an absolute offset, PassMark passes one at
+  // the position, U8Continued reads the next data byte after any header, and
+  // SkipContinued passes n data bytes and the headers among them (stopping at a failure).
+  bool MarkAt(int64_t at, uint32_t mark) const { return Inside(at, 4) && LoadLE(at, 4) == mark; }
+  bool PassMark(uint32_t mark) {
+    if (!MarkAt(pos_, mark)) return false;
+    pos_ += 4;
+    return true;
+  }
+  uint8_t U8Continued(uint32_t mark) {
+    PassMark(mark);
+    return U8();
+  }
+  void SkipContinued(int64_t n, uint32_t mark) {
+    for (int64_t i = 0; i < n && !failed_; ++i) U8Continued(mark);
   }
 
   // Reads at an absolute offset that do not move the cursor; 0 outside the span.

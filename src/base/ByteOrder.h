@@ -5,8 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-namespace plat {
-
 inline void AppendLE16(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(static_cast<uint8_t>(v));
   out.push_back(static_cast<uint8_t>(v >> 8));
@@ -16,4 +14,3 @@ inline void AppendLE32(std::vector<uint8_t>& out, uint32_t v) {
   AppendLE16(out, v >> 16);
 }
 
-}  // namespace plat

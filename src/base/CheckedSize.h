@@ -25,9 +25,9 @@ inline std::optional<int64_t> CheckedSize(int64_t a, int64_t b, int64_t add = 0,
 
 // v holds a * b + add elements (zeroed), or false with v unchanged.
 template <class Vector>
-bool TryAllocate(Vector& v, int64_t a, int64_t b, int64_t add, plat::AllocHook* hook) {
+bool TryAllocate(Vector& v, int64_t a, int64_t b, int64_t add, AllocHook* hook) {
   using T = typename Vector::value_type;
   const auto count = CheckedSize(a, b, add, static_cast<int64_t>(std::numeric_limits<int64_t>::max() / sizeof(T)));
   if (!count) return false;
-  return plat::TryResize(v, static_cast<size_t>(*count), hook);
+  return TryResize(v, static_cast<size_t>(*count), hook);
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/text/CodePage.h"
+#include "base/SjisLeadByte.h"
 
 int DisplayWriter::Room() const {
   if (!buf_ || cap_ < 1 || pos_ < 0 || pos_ >= cap_) return 0;
@@ -40,7 +40,7 @@ int DisplayWriter::Append(std::string_view text) {
     // Cut before the character that would straddle the end.
     size_t i = 0;
     while (i < static_cast<size_t>(room)) {
-      const size_t step = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
+      const size_t step = IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
       if (i + step > static_cast<size_t>(room)) break;
       i += step;
     }

@@ -18,8 +18,6 @@
 #include <type_traits>
 #include <utility>
 
-namespace plat {
-
 template <class T>
 class ZeroedVector {
   static_assert(std::is_trivial_v<T>, "only plain bytes and numbers start as zero bits");
@@ -148,4 +146,3 @@ class ZeroedVector {
   size_t capacity_ = 0;
 };
 
-}  // namespace plat

@@ -23,6 +23,7 @@ CommandTables AllCommandTables() {
       ViewCommands(),
       FrameCommands(),
       ListCommands(),
+      FtpListCommands(),
       ArchiveCommands(),
       ImageCommands(),
       ViewImageCommands(),

@@ -8,10 +8,16 @@
 #include "app/StringTable.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
+#include "image/MetafileImage.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 
 int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
+  // A metafile waits for a view to draw it; without one it is drawn here.
+  if (!doc.m_pImageBits && doc.m_nViewAction == kViewActionLoadMetafile) {
+    doc.m_nViewAction = 0;
+    LoadMetafileDocImage(doc, doc.m_strPathName, nullptr, nullptr);
+  }
   if (doc.m_nImageLoadState != 1 || !doc.m_pImageBits) {
     const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
     err << "pelnorix: " << (text.empty() ? "this picture is shown only in the window" : plat::Cp932ToUtf8(text))

@@ -18,10 +18,9 @@ struct ConvertState : OfficeState {
   uint8_t* m_pRawData = nullptr;
   int64_t m_nRawPos = 0;
   int64_t m_nRawLen = 0;
-  plat::ZeroedVector<uint8_t> m_rawStore;  // storage behind m_pRawData
+  ZeroedVector<uint8_t> m_rawStore;  // storage behind m_pRawData
 
-  // ConversionScratch: one UTF-16 character and its 0, and the Shift-JIS result.
-  std::array<char16_t, 2> m_awcScratch{};
+  // ConversionScratch: the Shift-JIS bytes of one converted character or line.
   std::array<char, 5000> m_szSjisScratch{};
 
   // CidToSjisTables.
@@ -35,15 +34,15 @@ struct ConvertState : OfficeState {
 
   // OfficePositionTable of the Word roads: the image position after each paragraph
   // run's mark (0: no entry) and the run's type code.
-  plat::ZeroedVector<int> m_anParaEnd = plat::ZeroedVector<int>(16000);
+  ZeroedVector<int> m_anParaEnd = ZeroedVector<int>(16000);
   std::vector<uint8_t> m_abParaType = std::vector<uint8_t>(16000, 9);
 
   // Column widths of the workbook roads: one 256-byte row per sheet (rows 0 to 256),
   // byte c the width in characters of column c.
-  plat::ZeroedVector<std::array<unsigned char, 256>> m_abSheetColumns =
-      plat::ZeroedVector<std::array<unsigned char, 256>>(257);
+  ZeroedVector<std::array<unsigned char, 256>> m_abSheetColumns =
+      ZeroedVector<std::array<unsigned char, 256>>(257);
 
   // Table column layouts of the Word roads: 2,000 rows of 100 columns.
   // (Zero pages: most documents touch a few rows of it.)
-  plat::ZeroedVector<int> m_anTableCols = plat::ZeroedVector<int>(2000 * 100);
+  ZeroedVector<int> m_anTableCols = ZeroedVector<int>(2000 * 100);
 };

@@ -7,7 +7,6 @@
 #include "frame/StatusBar.h"
 #include "platform/text/CodePage.h"
 
-#include "net/FtpSite.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 
@@ -59,7 +58,7 @@ int CFlistView::ReadFolder() {
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_selected[i]) selected.push_back(m_entries[i].name);
   }
-  auto listing = m_doc.GetFtpDriveIndex(m_strFolder) > 0 ? ListFtpFolder(m_doc, m_strFolder) : plat::ListDirectory(m_strFolder);
+  auto listing = m_doc.GetFtpDriveIndex(m_strFolder) > 0 ? m_doc.ListFtpFolder(m_strFolder) : plat::ListDirectory(m_strFolder);
   m_entries.clear();
   m_nCurrent = -1;
   if (!listing) {

@@ -1,13 +1,12 @@
-// The file list's commands that call into the image and internet subsystems, each
-// through the document's operations. A row without a handler names its command, so
-// that scripts and the command listing know it, and is refused. The archive
-// commands are archive/ArchiveCommands.cpp's rows.
+// The file list's commands that call into the image subsystem through the document's
+// operations. A row without a handler names its command, so that scripts and the
+// command listing know it, and is refused. The archive commands are
+// archive/ArchiveCommands.cpp's rows, the FTP commands net/FtpCommands.cpp's.
 #include "filelist/ListCommands.h"
 
 #include "app/QelDoc.h"
 #include "filelist/FlistView.h"
 #include "frame/Dialogs.h"
-#include "net/NetCommands.h"
 #include "platform/text/CodePage.h"
 #include "platform/ui/Ui.h"
 
@@ -39,9 +38,6 @@ constexpr CommandEntry kRows[] = {
     {33507, "ID_LIST_BATCH_CONVERT", "一括変換", CommandTarget::FileList, OnListBatchConvert, nullptr, "convert"},
     {33508, "ID_LIST_IMAGE_CONCAT", "画像の連結", CommandTarget::FileList, nullptr},
     {33509, "ID_LIST_MACRO", "リストマクロ実行", CommandTarget::FileList, nullptr},
-    {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, OnListFtpConnect, OnUpdateListFtpConnect, "ftp-connect"},
-    {33511, "ID_LIST_FTP_CLOSE", "FTP切断", CommandTarget::FileList, OnListFtpClose, OnUpdateListFtpClose, "ftp-close"},
-    {33512, "ID_LIST_FTP_SETTINGS", "FTP・ネットワーク設定", CommandTarget::FileList, OnListFtpSettings, nullptr, "ftp-settings"},
 };
 
 }  // namespace

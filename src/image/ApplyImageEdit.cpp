@@ -143,7 +143,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   // Row by row: the old pixels into the backup, the new ones into the picture.
   const bool backup = code != 3 && code != 5;
   std::vector<uint8_t> saved;
-  if (backup && !plat::TryResize(saved, static_cast<size_t>(r.right - r.left) * static_cast<size_t>(r.bottom - r.top) * 3,
+  if (backup && !TryResize(saved, static_cast<size_t>(r.right - r.left) * static_cast<size_t>(r.bottom - r.top) * 3,
                                  &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 676"));
     return 0;

@@ -30,17 +30,17 @@ void ReadDibColors(ByteCursor& in, RGBQUAD* out, int n) {
 namespace {
 
 void AppendDibHeader(std::vector<uint8_t>& out, const BITMAPINFOHEADER& h) {
-  plat::AppendLE32(out, h.biSize);
-  plat::AppendLE32(out, static_cast<uint32_t>(h.biWidth));
-  plat::AppendLE32(out, static_cast<uint32_t>(h.biHeight));
-  plat::AppendLE16(out, h.biPlanes);
-  plat::AppendLE16(out, h.biBitCount);
-  plat::AppendLE32(out, h.biCompression);
-  plat::AppendLE32(out, h.biSizeImage);
-  plat::AppendLE32(out, static_cast<uint32_t>(h.biXPelsPerMeter));
-  plat::AppendLE32(out, static_cast<uint32_t>(h.biYPelsPerMeter));
-  plat::AppendLE32(out, h.biClrUsed);
-  plat::AppendLE32(out, h.biClrImportant);
+  AppendLE32(out, h.biSize);
+  AppendLE32(out, static_cast<uint32_t>(h.biWidth));
+  AppendLE32(out, static_cast<uint32_t>(h.biHeight));
+  AppendLE16(out, h.biPlanes);
+  AppendLE16(out, h.biBitCount);
+  AppendLE32(out, h.biCompression);
+  AppendLE32(out, h.biSizeImage);
+  AppendLE32(out, static_cast<uint32_t>(h.biXPelsPerMeter));
+  AppendLE32(out, static_cast<uint32_t>(h.biYPelsPerMeter));
+  AppendLE32(out, h.biClrUsed);
+  AppendLE32(out, h.biClrImportant);
 }
 
 }  // namespace
@@ -56,9 +56,9 @@ std::vector<uint8_t> BuildBmpFile(const uint8_t* bits, const BITMAPINFO& info) {
   file.reserve(offset + static_cast<size_t>(size));
   file.push_back('B');
   file.push_back('M');
-  plat::AppendLE32(file, static_cast<uint32_t>(offset + size));
-  plat::AppendLE32(file, 0);
-  plat::AppendLE32(file, offset);
+  AppendLE32(file, static_cast<uint32_t>(offset + size));
+  AppendLE32(file, 0);
+  AppendLE32(file, offset);
   BITMAPINFOHEADER out = h;
   out.biSize = kDibHeaderSize;
   out.biSizeImage = static_cast<uint32_t>(size);

@@ -6,7 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "image/Bmz.h"
 #include "image/ImageStatus.h"
 

@@ -89,7 +89,7 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   info.bmiHeader.biBitCount = 24;
   const int64_t bytes = DibImageBytes(grabbed->width, grabbed->height, 24);
   std::vector<uint8_t> bits;
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 663"));
     return -1;
   }
@@ -120,7 +120,7 @@ int CQelView::CaptureScreen(int code) {
   plat::Screen& screen = ui->GetScreen();
   screen.UseX();
   screen.SetFrame(CRect{0, 0, kClientWidth, kClientHeight}, [this](plat::Bitmap& frame) {
-    if (m_paneSurface.width == 0) RepaintImage();
+    PreparePaneSurface();
     plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
   });
   m_rcCapture = CRect{m_ptRegionClick.x, m_ptRegionClick.y, -1, -1};
@@ -238,7 +238,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   WaitMs(2000);
   const int64_t stride = DibStride(W, 24);
   std::vector<uint8_t> picture;
-  if (stride <= 0 || !plat::TryResize(picture, static_cast<size_t>(stride * H) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (stride <= 0 || !TryResize(picture, static_cast<size_t>(stride * H) + kDibSpareBytes, &m_doc.m_allocHook)) {
     ui->EndWaitCursor();
     AfxMessageBox(OutOfMemoryText(" 664"));
     return -1;
@@ -289,7 +289,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
 // Copies pw x ph pixels of the pane from the capture rectangle's corner into the
 // picture (bottom-up, stride bytes a row) at column x, row top counted from the top.
 int CQelView::GrabPaneInto(std::vector<uint8_t>& picture, int64_t stride, int height, int x, int top, int pw, int ph) {
-  if (m_paneSurface.width == 0) RepaintImage();
+  PreparePaneSurface();
   for (int y = 0; y < ph; ++y) {
     const int sy = m_rcCapture.top + y;
     if (sy < 0 || sy >= m_paneSurface.height || top + y >= height) break;

@@ -1,11 +1,13 @@
 // CQelDoc::ConvertImageFile: the file list's batch conversion of one picture. The
 // source is loaded as the document image and saved in the format of the target's
 // extension, as the save commands take it: .bmp, .bmz, .png, .jpg/.jpeg, and .pdf
-// (a JPEG at the standard level wrapped by the PDF writer).
+// (a JPEG at the standard level wrapped by the PDF writer). A metafile is drawn at
+// the size its header states.
 #include <cstdio>
 
 #include "app/QelDoc.h"
 #include "image/ImageSaveCode.h"
+#include "image/MetafileImage.h"
 #include "platform/os/Files.h"
 
 int SaveCodeForTarget(const std::string& target) {
@@ -26,7 +28,14 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   const int loaded = LoadImageFile(source, 0);
   m_nImageLoadState = 0;
   if (loaded != 0) return loaded;
-  if (!m_pImageBits) return -1;  // a metafile: drawn by the view, not converted here
+  // A metafile is left for the view to draw; when none took it, it is drawn here.
+  if (!m_pImageBits && m_nViewAction == kViewActionLoadMetafile) {
+    m_nViewAction = 0;
+    const int drawn = LoadMetafileDocImage(*this, source, nullptr, nullptr);
+    m_nImageLoadState = 0;
+    if (drawn != 0) return -1;
+  }
+  if (!m_pImageBits) return -1;
   BITMAPINFO info = m_bmiImage;
   m_bLastSaveOk = 0;
   if (code != kSavePdfTarget) {

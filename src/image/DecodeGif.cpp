@@ -91,9 +91,10 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
     std::memcpy(buffer.data() + gathered, bytes.data(), bytes.size());
     gathered += static_cast<int64_t>(bytes.size());
   }
-  int decoded = gathered > 0 ? LzwDecode(buffer.data(), static_cast<int>(gathered), static_cast<int>(capacity), 1,
-                                         minCodeSize)
+  int decoded = gathered > 0 ? LzwDecode(buffer.data(), static_cast<int>(gathered), static_cast<int>(capacity), kLzwGif,
+                                         minCodeSize, &m_allocHook)
                              : 0;
+  if (decoded == kLzwOutOfMemory) ShowImageOutOfMemory(" 610");
   if (decoded <= 0) return 0;
   if (decoded < pixels) {
     std::memset(buffer.data() + decoded, 0, static_cast<size_t>(capacity - decoded));

@@ -15,10 +15,11 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
+#include "image/PngDecode.h"
 #include "image/PngFormat.h"
 #include "image/PngRows.h"
 #include "base/ZeroedVector.h"
@@ -118,8 +119,8 @@ struct Rows {
   const uint8_t* first = nullptr;
   int64_t stride = 0;
 };
-bool InflateRows(CQelDoc& doc, const Chunks& c, plat::ZeroedVector<uint8_t>& inflated,
-                 plat::ZeroedVector<uint8_t>& rowStore, Rows& rows) {
+bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
+                 ZeroedVector<uint8_t>& rowStore, Rows& rows) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
@@ -234,24 +235,25 @@ void ColorRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* 
 
 }  // namespace
 
-int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
+bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* out, std::vector<uint8_t>& block,
+                    int64_t maxPixels) {
   ByteCursor in(file, length);
   const std::span<const uint8_t> signature = in.Bytes(8);
-  if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return 0;
+  if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return false;
   Chunks c;
-  if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
+  if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return false;
   const PngHeader& h = c.h;
-  plat::ZeroedVector<uint8_t> inflated, rowStore;
+  if (maxPixels > 0 && int64_t{h.width} * h.height > maxPixels) return false;
+  ZeroedVector<uint8_t> inflated, rowStore;
   Rows rows;
-  if (!InflateRows(*this, c, inflated, rowStore, rows)) return 0;
+  if (!InflateRows(doc, c, inflated, rowStore, rows)) return false;
 
   const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
   const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;
   const int64_t stride = DibStride(h.width, dibBits);
-  std::vector<uint8_t> block;
-  if (!TryAllocate(block, h.height, stride, kDibSpareBytes, &m_allocHook)) {
+  if (!TryAllocate(block, h.height, stride, kDibSpareBytes, &doc.m_allocHook)) {
     ShowImageOutOfMemory(" 623");
-    return 0;
+    return false;
   }
   *out = BITMAPINFO{};
   if (packedDib) {
@@ -269,6 +271,13 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   const bool metric = packedDib || (h.colorType == 0 && h.depth <= 8) || (h.colorType == 4 && h.depth == 8);
   bh.biXPelsPerMeter = bh.biYPelsPerMeter = metric ? kDibPixelsPerMeter : 0;
   bh.biClrUsed = packedDib ? 1u << dibBits : 0;
+  return true;
+}
+
+int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
+  std::vector<uint8_t> block;
+  if (!DecodePngBlock(*this, file, length, out, block, 0)) return 0;
+  const int dibBits = out->bmiHeader.biBitCount;
   SetImageBlock(std::move(block));
   if (m_nQuietState == 0) {
     char status[32];

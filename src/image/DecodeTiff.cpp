@@ -85,7 +85,7 @@ bool Supported(const TiffImage& t, const Ifd& ifd) {
 
 // Decodes each strip into the rows it covers; the bytes decoded, or -1 when a block
 // cannot be allocated (said in a box).
-int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t, plat::AllocHook* hook,
+int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t, AllocHook* hook,
                      std::vector<uint8_t>& rows) {
   std::vector<uint8_t> strip;
   const int64_t length = file.Size();
@@ -111,7 +111,13 @@ int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t,
     const int n = static_cast<int>(size), cap = static_cast<int>(capacity);
     switch (t.compression) {
       case 1: got = size; break;
-      case 5: got = LzwDecode(strip.data(), n, cap, 2, 8); break;
+      case 5:
+        got = LzwDecode(strip.data(), n, cap, kLzwTiff, 8, hook);
+        if (got == kLzwOutOfMemory) {
+          ShowImageOutOfMemory(" 610");
+          got = 0;
+        }
+        break;
       case 32773: got = PackBitsDecode(strip.data(), n, cap, static_cast<int>(t.width), static_cast<int>(t.bits)); break;
       default: {
         // Group 3 data that starts with 0xFF 0xFF is Group 4.

@@ -13,6 +13,7 @@
 #include "image/ImageSaveCode.h"
 #include "image/jpeg/JDecoder.h"
 #include "platform/os/Files.h"
+#include "view/PlainTextModel.h"
 #include "view/QelView.h"
 
 namespace {
@@ -37,7 +38,9 @@ CPoint CQelView::ScreenPosOfByte(int byte) {
   // The plain pane: cells of kCharWidth x kLineHeight from the first line shown.
   const ScrollPos scroll = Text().GetScrollPos();
   const int line = Text().LineFromChar(byte);
-  return CPoint{(byte - Text().LineIndex(line) - scroll.column) * kCharWidth, (line - scroll.line) * kLineHeight};
+  const int start = Text().LineIndex(line);
+  const std::string_view chars = std::string_view(Text().GetText()).substr(static_cast<size_t>(start));
+  return CPoint{(PlainCellOfByte(chars, byte - start) - scroll.column) * kCharWidth, (line - scroll.line) * kLineHeight};
 }
 
 void CQelView::ReadDisplaySlotMarks() {

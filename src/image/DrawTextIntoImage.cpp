@@ -44,7 +44,7 @@ std::string CutSjis(const std::string& s, size_t max) {
   if (s.size() <= max) return s;
   size_t at = 0;
   while (at < s.size()) {
-    const size_t n = plat::IsSjisLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size() ? 2 : 1;
+    const size_t n = IsSjisLeadByte(static_cast<unsigned char>(s[at])) && at + 1 < s.size() ? 2 : 1;
     if (at + n > max) break;
     at += n;
   }

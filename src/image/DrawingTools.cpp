@@ -167,7 +167,7 @@ std::string ReplaceSjis(const std::string& text, const std::string& from, const 
       i += from.size();
       continue;
     }
-    const size_t n = plat::IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    const size_t n = IsSjisLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size() ? 2 : 1;
     out.append(text, i, n);
     i += n;
   }

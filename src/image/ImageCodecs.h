@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "image/ImageServices.h"
+#include "codec/LzwDecode.h"
 
 // TIFF PackBits runs, decoded one after another whatever the row width.
 int PackBitsDecode(uint8_t* data, int length, int capacity, int width, int bitsPerSample);

@@ -98,7 +98,7 @@ bool CQelView::TakeDisplayAsImage() {
   info.bmiHeader.biBitCount = 24;
   const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, 24);
   std::vector<uint8_t> bits;
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 670"));
     return false;
   }

@@ -16,11 +16,12 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "image/BmpFile.h"
 #include "image/ImageRoad.h"
 #include "image/ImageStatus.h"
+#include "image/MetafileImage.h"
 #include "platform/os/Files.h"
 #include "platform/os/Plugin.h"
 
@@ -164,7 +165,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   const ImageRoad road = kind > kKindBmp ? ChooseImageRoad(kind, option, m_strProgramDir, m_astrImageExt) : BmpImageRoad();
   if (road.by == ImageRoad::By::Metafile) {
     m_strPathName = path;
-    m_nViewAction = 33;
+    m_nViewAction = kViewActionLoadMetafile;
     UpdateAllViews();
     return 0;
   }

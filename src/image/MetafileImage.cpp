@@ -4,7 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "app/QelDoc.h"
 #include "image/Dib.h"
+#include "image/PngDecode.h"
+#include "image/jpeg/JDecoder.h"
 #include "platform/gdi/GdiText.h"
 
 namespace {
@@ -49,7 +52,7 @@ void ApplyMetafileZoom(int zoom, int& width, int& height) {
 }
 
 bool RenderMetafileDib(std::span<const uint8_t> bytes, int width, int height, plat::GdiHost& gdi,
-                       std::span<uint8_t> bits) {
+                       std::span<uint8_t> bits, const plat::MetafilePictureDecoder& pictures) {
   const int64_t stride = DibStride(width, 24);
   if (width <= 0 || height <= 0 || static_cast<int64_t>(bits.size()) < stride * height) return false;
   plat::BitmapPtr band;
@@ -62,7 +65,7 @@ bool RenderMetafileDib(std::span<const uint8_t> bytes, int width, int height, pl
   uint8_t info[40 + 1024] = {};
   for (int top = 0; top < height; top += rows) {
     plat::FillRect(*band, CRect{0, 0, width, rows}, RGB(255, 255, 255));
-    plat::PlayMetafile(bytes, *band, CRect{0, -top, width, height - top}, &text);
+    plat::PlayMetafile(bytes, *band, CRect{0, -top, width, height - top}, &text, pictures);
     const int take = std::min(rows, height - top);
     std::memset(info, 0, sizeof info);
     info[0] = 40;
@@ -75,4 +78,34 @@ bool RenderMetafileDib(std::span<const uint8_t> bytes, int width, int height, pl
     }
   }
   return true;
+}
+
+plat::MetafilePictureDecoder MetafilePictures(CQelDoc& doc) {
+  return [&doc](uint32_t compression, std::span<const uint8_t> data, std::vector<uint8_t>& dib) {
+    if (data.size() > INT32_MAX) return false;
+    const int length = static_cast<int>(data.size());
+    BITMAPINFO info{};
+    std::vector<uint8_t> block;
+    if (compression == plat::BI_JPEG) {
+      JDecoder decoder(&doc.m_allocHook);
+      int width = 0, height = 0, components = 0;
+      if (decoder.SetSource(data.data(), length) != 0) return false;
+      decoder.GetInfo(nullptr, nullptr, nullptr, &width, &height, &components);
+      if (int64_t{width} * height > plat::kMaxMetafileBitmapPixels || decoder.DecodeDib(block, 0) != 0) return false;
+      info.bmiHeader = BITMAPINFOHEADER{kDibHeaderSize, width, height, 1, 24, 0, 0, 0, 0, 0, 0};
+    } else if (compression != plat::BI_PNG ||
+               !DecodePngBlock(doc, data.data(), length, &info, block, plat::kMaxMetafileBitmapPixels)) {
+      return false;
+    }
+    // A packed DIB: the header, its colour table and the rows.
+    const BITMAPINFOHEADER& h = info.bmiHeader;
+    const size_t colors = static_cast<size_t>(DibColorCount(h)) * sizeof(RGBQUAD);
+    const size_t rows = static_cast<size_t>(DibImageBytes(h.biWidth, h.biHeight, h.biBitCount));
+    if (rows > block.size()) return false;
+    dib.resize(kDibHeaderSize + colors + rows);
+    std::memcpy(dib.data(), &h, kDibHeaderSize);
+    std::memcpy(dib.data() + kDibHeaderSize, info.bmiColors, colors);
+    std::memcpy(dib.data() + kDibHeaderSize + colors, block.data(), rows);
+    return true;
+  };
 }

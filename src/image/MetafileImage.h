@@ -3,11 +3,15 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/metafile/Metafile.h"
+
+class CQelDoc;
 
 struct MetafilePictureSize {
   bool ok = false;  // false: the frame or the device is empty, negative or too large
@@ -29,11 +33,24 @@ MetafilePictureSize MetafileImageSize(const plat::MetafileHeader& header);
 void ApplyMetafileZoom(int zoom, int& width, int& height);
 
 // Plays the metafile onto white and reads it back into bits, a bottom-up 24-bit
-// DIB of width x height. When no bitmap of the full height can be made, it is
-// played in bands of half the height (then a quarter, ...), each band read back
-// into its own rows, so that every row is drawn. False when no band fits.
+// DIB of width x height; pictures decodes its JPEG and PNG bitmaps. When no bitmap
+// of the full height can be made, it is played in bands of half the height (then a
+// quarter, ...), each band read back into its own rows, so that every row is drawn.
+// False when no band fits.
 bool RenderMetafileDib(std::span<const uint8_t> bytes, int width, int height, plat::GdiHost& gdi,
-                       std::span<uint8_t> bits);
+                       std::span<uint8_t> bits, const plat::MetafilePictureDecoder& pictures = {});
+
+// The document's own JPEG and PNG decoders for the bitmaps a metafile carries.
+plat::MetafilePictureDecoder MetafilePictures(CQelDoc& doc);
+
+// The ViewAction by which the load road hands a metafile to the view.
+constexpr int kViewActionLoadMetafile = 33;
+
+// The metafile at path drawn into the DocImage at the size its header states,
+// changed by resize when given (the view's fit zoom); compression gets the divisor
+// of a large picture. 0, or -1 (said in a box where the cause is the file's).
+int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::function<void(int&, int&)>& resize,
+                         int* compression);
 
 constexpr int64_t kMaxMetafilePixels = 40000000;
 constexpr int kMaxMetafileSide = 100000;

@@ -110,8 +110,9 @@ void CQelView::RepaintImage() {
     m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
   }
   plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
-  const plat::BitmapPtr object = m_pDisplayBitmap ? nullptr : PictureObjectBitmap();
-  if (!m_pDisplayBitmap && !object) return;
+  const bool picture = IsImageKind(m_nFileKind);
+  const plat::BitmapPtr object = m_pDisplayBitmap || !picture ? nullptr : PictureObjectBitmap();
+  if (!picture || (!m_pDisplayBitmap && !object)) return PaintTextPane();
   const plat::Bitmap& shown = m_pDisplayBitmap ? *m_pDisplayBitmap : *object;
   // A first band of a tall image is marked below by a light cyan strip.
   if (m_pDisplayBitmap && m_nBandTop == 0 && shown.height < m_nPaintHeight && m_nPaintHeight > 1000) {
@@ -192,7 +193,7 @@ bool CQelView::ReadDisplayDib(BITMAPINFO& info, std::vector<uint8_t>& bits) cons
     info.bmiHeader.biBitCount = 24;
   }
   const int64_t bytes = DibImageBytes(m_pDisplayBitmap->width, m_pDisplayBitmap->height, info.bmiHeader.biBitCount);
-  if (bytes <= 0 || !plat::TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
     return false;
   }
   return plat::GetDIBits(*m_pDisplayBitmap, 0, m_pDisplayBitmap->height, bits.data(), bits.size(), bmi,
@@ -207,7 +208,7 @@ bool CQelView::SaveDisplayPng(const std::string& path) {
 }
 
 bool CQelView::SavePanePng(const std::string& path) {
-  if (m_paneSurface.width == 0) RepaintImage();
+  PreparePaneSurface();
   BITMAPINFO info{};
   info.bmiHeader.biBitCount = 24;
   std::vector<uint8_t> bits(static_cast<size_t>(DibImageBytes(kClientWidth, kClientHeight, 24)));

@@ -97,7 +97,7 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
   bool ok = stride > 0 && rows > 0 && static_cast<size_t>(pixels) <= size;
   if (ok) {
     std::vector<uint8_t> block;
-    ok = plat::TryResize(block, static_cast<size_t>(total) + kObjectSpareBytes, &m_doc.m_allocHook);
+    ok = TryResize(block, static_cast<size_t>(total) + kObjectSpareBytes, &m_doc.m_allocHook);
     if (!ok) AfxMessageBox(OutOfMemoryText(" 665"));
     if (ok) {
       h.biHeight = rows;

@@ -47,7 +47,7 @@ void CQelView::TakeDocumentImage() {
   const BITMAPINFOHEADER& h = m_doc.m_bmiImage.bmiHeader;
   const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.m_nImageBitsSize, 0)));
   m_imageStore.clear();
-  if (m_doc.m_pImageBits && bytes > 0 && plat::TryResize(m_imageStore, bytes, &m_doc.m_allocHook)) {
+  if (m_doc.m_pImageBits && bytes > 0 && TryResize(m_imageStore, bytes, &m_doc.m_allocHook)) {
     std::memcpy(m_imageStore.data(), m_doc.m_pImageBits, bytes);
   } else if (m_doc.m_pImageBits && bytes > 0) {
     AfxMessageBox(OutOfMemoryText(" 660"));
@@ -161,8 +161,8 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   work = std::max<int64_t>(std::min<int64_t>(work, std::max(m_doc.m_nBmpDataLimit, 0) + int64_t{kWorkSpare}),
                            static_cast<int64_t>(imageBytes));
   std::vector<uint8_t> a, b;
-  if (!plat::TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook) ||
-      !plat::TryResize(b, static_cast<size_t>(work) + kBufferBSpare, &m_doc.m_allocHook)) {
+  if (!TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook) ||
+      !TryResize(b, static_cast<size_t>(work) + kBufferBSpare, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 661"));
     return 0;
   }

@@ -210,11 +210,11 @@ constexpr CommandEntry kRows[] = {
 
 CommandRows RegionCommands() { return kRows; }
 
-bool OnImageEditKey(CQelView& view, int key) {
+bool CQelView::OnImageEditKey(int key) {
   const int code = plat::KeyCode(key);
   const bool ctrl = plat::KeyHasCtrl(key);
-  if (!IsImageKind(view.m_nFileKind)) return false;
-  CommandContext cx{&view, nullptr, &view.GetDocument(), g_pMainFrame};
+  if (!IsImageKind(m_nFileKind)) return false;
+  CommandContext cx{this, nullptr, &GetDocument(), g_pMainFrame};
   if (code == 0x1B) {
     OnRestore(cx);
     return true;
@@ -223,19 +223,19 @@ bool OnImageEditKey(CQelView& view, int key) {
   switch (code) {
     case 'C': OnCopy(cx); return true;
     case 'X':
-      if (view.m_ImageSettings.m_nRegionScope >= 1 && view.m_rcRegion.right >= 1) OnCut(cx);
+      if (m_ImageSettings.m_nRegionScope >= 1 && m_rcRegion.right >= 1) OnCut(cx);
       return true;
     case 'E': OnCrop(cx); return true;
     case 'V':
-      if (view.GetDocument().m_rcLastRegion.right > 0) OnPaste(cx);
+      if (GetDocument().m_rcLastRegion.right > 0) OnPaste(cx);
       return true;
     case 'L': OnPasteFile(cx); return true;
     case 'S': OnSaveRegion(cx); return true;
     case 'D': OnClear(cx); return true;
     case 'U': OnRestore(cx); return true;
-    case 'A': view.OnFillCommand(); return true;
-    case 'R': view.OnFrameCommand(); return true;
-    case 'T': view.OnTextCommand(); return true;
+    case 'A': OnFillCommand(); return true;
+    case 'R': OnFrameCommand(); return true;
+    case 'T': OnTextCommand(); return true;
     default: return false;
   }
 }

@@ -27,13 +27,13 @@ void PutLE(uint8_t* at, uint32_t v, int bytes) {
 
 // A 24-bit BMP file image of a rectangle of the picture, rows bottom-up.
 bool CQelView::BitmapToBmp(const plat::Bitmap& shown, const CRect& r, std::vector<uint8_t>& out) {
-  plat::AllocHook* hook = &m_doc.m_allocHook;
+  AllocHook* hook = &m_doc.m_allocHook;
   const int width = r.right - r.left, height = r.bottom - r.top;
   const int64_t rows = DibImageBytes(width, height, 24);
   if (rows <= 0) return false;
   const size_t stride = static_cast<size_t>(DibStride(width, 24));
   std::vector<uint8_t> file;
-  if (!plat::TryResize(file, 54 + static_cast<size_t>(rows), hook)) return false;
+  if (!TryResize(file, 54 + static_cast<size_t>(rows), hook)) return false;
   file[0] = 'B';
   file[1] = 'M';
   PutLE(file.data() + 2, static_cast<uint32_t>(54 + rows), 4);
@@ -127,7 +127,7 @@ int CQelView::ResizeImageBuffer(const std::vector<uint8_t>& bmp) {
   BmpImageView image;
   if (!ReadBmpImage(bmp, image)) return -1;
   std::vector<uint8_t> bits;
-  if (!plat::TryResize(bits, image.bits.size() + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (!TryResize(bits, image.bits.size() + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 673"));
     return -1;
   }
@@ -157,7 +157,7 @@ int CQelView::BuildBmpImage() {
   const int64_t own = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   if (bytes24 <= 0 || own <= 0 || own > m_nImageBitsSize) return -1;
   std::vector<uint8_t> wide;
-  if (!plat::TryResize(wide, static_cast<size_t>(bytes24) + kDibSpareBytes, &m_doc.m_allocHook)) {
+  if (!TryResize(wide, static_cast<size_t>(bytes24) + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 674"));
     return -1;
   }

@@ -47,7 +47,7 @@ bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t
     const int64_t wide = DibImageBytes(h.biWidth, h.biHeight, 24);
     std::vector<uint8_t> bits;
     if (own > 0 && wide > 0 && own <= image.m_nImageBitsSize &&
-        plat::TryResize(bits, static_cast<size_t>(wide) + kDibSpareBytes, &doc.m_allocHook)) {
+        TryResize(bits, static_cast<size_t>(wide) + kDibSpareBytes, &doc.m_allocHook)) {
       if (h.biBitCount == 24) {
         std::memcpy(bits.data(), image.m_pImageBits, static_cast<size_t>(own));
         ok = true;

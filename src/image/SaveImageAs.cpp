@@ -121,7 +121,7 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
   const uint8_t* bits = m_pImageBits;
   if ((h.biBitCount == 32 && code == 5) || (h.biBitCount != 24 && code > 5)) {
     const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
-    if (wideBytes <= 0 || !plat::TryResize(wide, static_cast<size_t>(wideBytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+    if (wideBytes <= 0 || !TryResize(wide, static_cast<size_t>(wideBytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
       AfxMessageBox(OutOfMemoryText(" 662"));
       return 0;
     }

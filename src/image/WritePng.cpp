@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/CheckedSize.h"
 #include "image/ImageStatus.h"
 #include "image/PngFormat.h"

@@ -131,9 +131,9 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
       try {
         do {
           std::vector<char> buffer;
-          if (!plat::TryResize(buffer, kPassBuffer, &m_allocHook)) {
+          if (!TryResize(buffer, kPassBuffer, &m_allocHook)) {
             const std::string text = OutOfMemoryText(" 027");
-            if (plat::TryResize(m_textStore, text.size() + 1, &m_allocHook)) {
+            if (TryResize(m_textStore, text.size() + 1, &m_allocHook)) {
               std::memcpy(m_textStore.data(), text.c_str(), text.size() + 1);
               m_pText = m_textStore.data();
               m_nTextCap = static_cast<int>(m_textStore.size());

@@ -1,4 +1,4 @@
-// The file list's FTP commands.
+// The file list's FTP commands: connect, close and the site settings.
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "filelist/FlistView.h"
@@ -17,8 +17,6 @@ std::string FtpTarget(const CommandContext& cx) {
   }
   return "";
 }
-
-}  // namespace
 
 int OnListFtpConnect(CommandContext& cx) {
   if (!cx.doc) return -1;
@@ -55,3 +53,13 @@ int OnListFtpSettings(CommandContext& cx) {
   cx.doc->CloseInternetSession();
   return 0;
 }
+
+constexpr CommandEntry kRows[] = {
+    {33510, "ID_LIST_FTP_CONNECT", "FTP接続", CommandTarget::FileList, OnListFtpConnect, OnUpdateListFtpConnect, "ftp-connect"},
+    {33511, "ID_LIST_FTP_CLOSE", "FTP切断", CommandTarget::FileList, OnListFtpClose, OnUpdateListFtpClose, "ftp-close"},
+    {33512, "ID_LIST_FTP_SETTINGS", "FTP・ネットワーク設定", CommandTarget::FileList, OnListFtpSettings, nullptr, "ftp-settings"},
+};
+
+}  // namespace
+
+CommandRows FtpListCommands() { return kRows; }

@@ -4,12 +4,12 @@
 #include "net/FtpSite.h"
 #include "platform/inet/Inet.h"
 
-std::optional<std::vector<plat::DirEntry>> ListFtpFolder(CQelDoc& doc, const std::string& folder) {
-  if (doc.ConnectFtpSite(folder) < 0 || !doc.m_pFtpConnection) return std::nullopt;
-  const std::string remote = doc.ResolveFtpPath(folder, 1);
+std::optional<std::vector<plat::DirEntry>> CQelDoc::ListFtpFolder(const std::string& folder) {
+  if (ConnectFtpSite(folder) < 0 || !m_pFtpConnection) return std::nullopt;
+  const std::string remote = ResolveFtpPath(folder, 1);
   std::vector<plat::DirEntry> entries;
   try {
-    CFtpFileFind find(*doc.m_pFtpConnection);
+    CFtpFileFind find(*m_pFtpConnection);
     for (bool more = find.FindFile(remote); more;) {
       more = find.FindNextFile();
       plat::DirEntry e;

@@ -17,7 +17,7 @@ constexpr int64_t kFetchBlock = 4096;
 std::string Slashes(const std::string& path) {
   std::string out = path;
   for (size_t i = 0; i < out.size(); ++i) {
-    if (plat::IsSjisLeadByte(static_cast<uint8_t>(out[i])) && i + 1 < out.size()) {
+    if (IsSjisLeadByte(static_cast<uint8_t>(out[i])) && i + 1 < out.size()) {
       ++i;
     } else if (out[i] == '\\') {
       out[i] = '/';
@@ -115,7 +115,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   return "";
 }
 
-std::string FetchPseudoDriveFile(CQelDoc& doc, const std::string& path) {
-  if (doc.ConnectFtpSite(path) < 0) return "";
-  return doc.FetchFtpFile(path);
+std::string CQelDoc::FetchPseudoDriveFile(const std::string& path) {
+  if (ConnectFtpSite(path) < 0) return "";
+  return FetchFtpFile(path);
 }

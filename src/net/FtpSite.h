@@ -2,11 +2,7 @@
 // entries ftp1 to ftp3 of the system strings (values 26 to 28).
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
-
-#include "platform/os/Files.h"
 
 // Part 0 host (with any path after it), 1 user, 2 password, 3 base folder; "" for
 // another selector.
@@ -15,11 +11,3 @@ std::string ParseFtpSiteSpec(std::string site, int part);
 std::string FtpSiteWithoutPassword(const std::string& site);
 
 constexpr int kFirstFtpSiteValue = 26;  // m_astrSysValue of "ftp1"
-
-class CQelDoc;
-// The load road's fetch of a file on a pseudo-drive: connects when needed and
-// fetches it into TMP; "" when it cannot be had.
-std::string FetchPseudoDriveFile(CQelDoc& doc, const std::string& path);
-// The entries of a pseudo-drive folder (connecting when needed); nullopt when it
-// cannot be listed.
-std::optional<std::vector<plat::DirEntry>> ListFtpFolder(CQelDoc& doc, const std::string& folder);

@@ -5,8 +5,13 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+namespace plat {
+struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
+}
 class CInternetSession;
 class CHttpConnection;
 class CFtpConnection;

@@ -203,4 +203,4 @@ void CQelHtmlView::OnJump(int n) {
   Navigate2(m_strHistory[static_cast<size_t>(n)]);
 }
 
-std::string CQelHtmlView::PageText() { return HtmlPageText(m_doc, PageBytes()); }
+std::string CQelHtmlView::PageText() { return m_doc.HtmlPageText(PageBytes()); }

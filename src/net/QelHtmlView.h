@@ -67,5 +67,3 @@ class CQelHtmlView : public CHtmlView, public CDocView {
 // and marks. Double-byte characters are never split.
 std::string ShortPageTitle(const std::string& title, const std::string& previous);
 
-// A page's bytes as text (CP932), read by the HTML converter.
-std::string HtmlPageText(CQelDoc& doc, const std::string& html);

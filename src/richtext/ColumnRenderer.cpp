@@ -82,14 +82,14 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   size = std::max({size, kMinBuffer, 2 * int64_t{std::max(m_doc.m_nTextLen, 0)} + 20000});
   if (size > INT32_MAX - kSpare - 1 ||
       (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kSpare &&
-       !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(size + kSpare), &m_doc.m_allocHook))) {
+       !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kSpare), &m_doc.m_allocHook))) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 042");
     return;
   }
   m_doc.m_pText = m_doc.m_textStore.data();
   m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(size);
-  plat::ZeroedVector<char> work;
-  if (!plat::TryResize(work, static_cast<size_t>(size + kSpare), &m_doc.m_allocHook)) {
+  ZeroedVector<char> work;
+  if (!TryResize(work, static_cast<size_t>(size + kSpare), &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 043");
     return;
   }
@@ -125,13 +125,13 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
 
   // The rewritten text goes through the work buffer, which grows when a rewrite
   // outgrows the size taken before; it is never written past.
-  if (rtf.size() + 1 > work.size() && !plat::TryResize(work, rtf.size() + kSpare, &m_doc.m_allocHook)) {
+  if (rtf.size() + 1 > work.size() && !TryResize(work, rtf.size() + kSpare, &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 043");
     return;
   }
   std::memcpy(work.data(), rtf.data(), rtf.size());
   if (rtf.size() + 1 > m_doc.m_textStore.size() &&
-      !plat::TryResize(m_doc.m_textStore, rtf.size() + kSpare, &m_doc.m_allocHook)) {
+      !TryResize(m_doc.m_textStore, rtf.size() + kSpare, &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 042");
     return;
   }

@@ -8,6 +8,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "view/QelView.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ std::string FixRtfPageMarksText(std::string_view rtf) {
   return out;
 }
 
-int FixRtfPageMarks(const std::string& path) {
+int CQelView::FixRtfPageMarks(const std::string& path) {
   if (g_pDoc && g_pDoc->GetFileKind(path) != kKindRtf) return 0;
   plat::File file;
   if (!file.Open(path, plat::File::Mode::ReadWrite) || file.GetLength() > kMaxRtfFile) {

@@ -11,6 +11,4 @@
 // paragraph's reset). A NUL ends the scan; the rest is kept as it is.
 std::string FixRtfPageMarksText(std::string_view rtf);
 
-// Rewrites an RTF file (kind 4) in place; a file that cannot be opened is reported in
-// a message box (string 237 and the path) and left unchanged. Below 0 on failure.
-int FixRtfPageMarks(const std::string& path);
+// The file form is CQelView::FixRtfPageMarks.

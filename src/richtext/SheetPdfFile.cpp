@@ -129,7 +129,7 @@ int CQelView::WriteSheetPdf(int number) {
 
   // The document text holds the PDF until the load replaces it.
   const size_t need = out.bytes.size() + 1;
-  if (m_doc.m_textStore.size() >= need || plat::TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
+  if (m_doc.m_textStore.size() >= need || TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
     m_doc.m_pText = m_doc.m_textStore.data();
     m_doc.m_nTextCap = static_cast<int>(std::min<size_t>(m_doc.m_textStore.size(), INT32_MAX));
     std::copy(out.bytes.begin(), out.bytes.end(), m_doc.m_pText);

@@ -12,7 +12,7 @@
 #include <span>
 #include <vector>
 
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "platform/text/CodePage.h"
 #include "richtext/SheetPdfWriter.h"
 #include "richtext/SheetRead.h"
@@ -221,7 +221,7 @@ class PageWriter {
     const int room = (right - x) / CharWidth(size) + 1;
     size_t n = 0;
     while (n < text.size() && static_cast<int>(n) < room) {
-      n += plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) && n + 1 < text.size() ? 2 : 1;
+      n += IsSjisLeadByte(static_cast<uint8_t>(text[n])) && n + 1 < text.size() ? 2 : 1;
     }
     content_ += "BT\n" + Tenths(x) + " " + Tenths(baseline) + " Td\n" + PdfHexString(std::string_view(text).substr(0, n)) +
                 " Tj\nET\n";

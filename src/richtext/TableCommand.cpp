@@ -123,7 +123,7 @@ int CQelView::TableCommonEnd(int code) {
   if (WritesBack(code)) {
     const int64_t want = int64_t{std::max(m_doc.m_nTextLen, 0)} + kWriteBackSpare;
     if (static_cast<int64_t>(m_doc.m_textStore.size()) < want &&
-        !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(want), &m_doc.m_allocHook)) {
+        !TryResize(m_doc.m_textStore, static_cast<size_t>(want), &m_doc.m_allocHook)) {
       AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 041");
     } else {
       m_doc.m_pText = m_doc.m_textStore.data();
@@ -143,8 +143,8 @@ int CQelView::TableCommonEnd(int code) {
 }
 
 int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
-  plat::ZeroedVector<char> work;
-  if (!plat::TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
+  ZeroedVector<char> work;
+  if (!TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY));
     ReleaseTableLock();
     return -1;
@@ -167,7 +167,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   if (m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
   if (size > INT32_MAX - kOutputSpare - 1 ||
       (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
-       !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
+       !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
     char text[64];
     std::snprintf(text, sizeof text, " %lld TAct1", static_cast<long long>(size));
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + text + " 038");
@@ -206,7 +206,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   // end at the last whole row that fits, and the status says so.
   if (static_cast<int64_t>(out.rtf.size()) + 1 > m_doc.m_nTextCap) {
     const int64_t need = static_cast<int64_t>(out.rtf.size()) + kOutputSpare;
-    if (need < INT32_MAX && plat::TryResize(m_doc.m_textStore, static_cast<size_t>(need), &m_doc.m_allocHook)) {
+    if (need < INT32_MAX && TryResize(m_doc.m_textStore, static_cast<size_t>(need), &m_doc.m_allocHook)) {
       m_doc.m_pText = m_doc.m_textStore.data();
       m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(need);
     } else {

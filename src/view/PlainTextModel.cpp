@@ -2,6 +2,28 @@
 
 #include <algorithm>
 
+int PlainNextCell(std::string_view line, size_t i, int cell) {
+  if (line[i] == '\t') return (cell / kPlainTabCells + 1) * kPlainTabCells;
+  return cell + SjisCharSize(line, i);
+}
+
+int PlainCellOfByte(std::string_view line, int byte) {
+  int cell = 0;
+  for (size_t i = 0; i < line.size() && static_cast<int>(i) < byte; i += static_cast<size_t>(SjisCharSize(line, i))) {
+    cell = PlainNextCell(line, i, cell);
+  }
+  return cell;
+}
+
+int PlainByteOfCell(std::string_view line, int cell) {
+  int at = 0;
+  for (size_t i = 0; i < line.size(); i += static_cast<size_t>(SjisCharSize(line, i))) {
+    const int next = PlainNextCell(line, i, at);
+    if (cell < next) return static_cast<int>(i);
+    at = next;
+  }
+  return static_cast<int>(line.size());
+}
 
 void PlainTextModel::SetText(std::string_view text) {
   text_.assign(text);

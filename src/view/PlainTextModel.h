@@ -2,9 +2,21 @@
 // position.
 #pragma once
 
+#include <string_view>
 #include <vector>
 
 #include "view/TextModel.h"
+
+// Where the plain pane puts a line's characters: one cell a byte (a double-byte
+// character takes two), a Tab running on to the next stop every kPlainTabCells
+// cells (the control's 720 twips at 8 pixels a cell).
+constexpr int kPlainTabCells = 6;
+// The cell after the character that starts at byte i of the line, when it starts at cell.
+int PlainNextCell(std::string_view line, size_t i, int cell);
+// The cell where the character at byte `byte` of the line starts.
+int PlainCellOfByte(std::string_view line, int byte);
+// The start of the character under `cell`; the line's length past its end.
+int PlainByteOfCell(std::string_view line, int cell);
 
 class PlainTextModel : public TextModel {
  public:

@@ -58,6 +58,10 @@ void CQelView::ShowDocumentText() {
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;
+  // A picture shown before is not painted over what shows now; an image shown now
+  // is painted afresh.
+  m_pDisplayBitmap.reset();
+  m_hImageBitmap = 0;
   if (ShowRichTextFile() || ShowSheet()) return;
   if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";

@@ -15,6 +15,7 @@
 #include "image/Dib.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiDraw.h"
+#include "platform/gdi/GdiText.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/gdi/Types.h"
 #include "view/TextModel.h"
@@ -79,6 +80,14 @@ class CQelView : public CDocView,
   // The position of the end of line n; -1 for no line.
   int GetLineEnd(int line) const;
 
+  // The pane's client surface brought up to date for what reads it (save-pane, the
+  // captures): text is painted afresh, since it scrolls and changes without a
+  // repaint; a picture is painted when it never was.
+  void PreparePaneSurface();
+  bool PaneShowsPicture() const;
+  // Paints the lines in view onto the pane's client surface.
+  void PaintTextPane();
+
   // Sets the selection (an end of -1 is the text's end).
   void SetSel(int start, int end);
   // The position under a client point.
@@ -107,6 +116,7 @@ class CQelView : public CDocView,
   int m_nAnchor = 0;       // where a Shift move or a drag started
   bool m_bDragging = false;
   bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
+  std::unique_ptr<plat::TextPainter> m_pTextPainter;  // the pane's fonts, opened on the first paint
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

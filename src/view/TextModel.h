@@ -12,7 +12,7 @@
 // The bytes of the character at pos: 2 for a lead byte followed by a trail byte, else
 // 1 (a stray lead byte before a line end or the text's end stands alone).
 inline int SjisCharSize(std::string_view text, size_t pos) {
-  if (pos + 1 >= text.size() || !plat::IsSjisLeadByte(static_cast<unsigned char>(text[pos]))) return 1;
+  if (pos + 1 >= text.size() || !IsSjisLeadByte(static_cast<unsigned char>(text[pos]))) return 1;
   const unsigned char trail = static_cast<unsigned char>(text[pos + 1]);
   return trail >= 0x40 && trail <= 0xFC && trail != 0x7F ? 2 : 1;
 }

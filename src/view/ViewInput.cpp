@@ -3,9 +3,9 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "image/RegionCommands.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
+#include "view/PlainTextModel.h"
 #include "view/QelView.h"
 
 namespace {
@@ -93,7 +93,7 @@ void CQelView::OnKeyDown(int key) {
       code != plat::VK_SHIFT) {
     if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
   }
-  if (OnImageEditKey(*this, key)) return;
+  if (OnImageEditKey(key)) return;
   if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;
@@ -158,7 +158,14 @@ int CQelView::CharFromPoint(CPoint point) const {
   const ScrollPos scroll = m_pModel->GetScrollPos();
   const int line = std::clamp(scroll.line + std::max(point.y, 0) / kLineHeight, 0, m_pModel->GetLineCount() - 1);
   const int column = scroll.column + std::max(point.x, 0) / kCharWidth;
-  return m_pModel->LineIndex(line) + std::min(column, m_pModel->LineLength(line));
+  const int start = m_pModel->LineIndex(line), length = m_pModel->LineLength(line);
+  // Plain text stands on its cells, Tabs on their stops; the rich model's clicks count bytes.
+  if (dynamic_cast<const PlainTextModel*>(m_pModel.get())) {
+    return start + PlainByteOfCell(std::string_view(m_pModel->GetText()).substr(static_cast<size_t>(start),
+                                                                               static_cast<size_t>(length)),
+                                   column);
+  }
+  return start + std::min(column, length);
 }
 
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {

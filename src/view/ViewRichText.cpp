@@ -11,7 +11,6 @@
 #include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
-#include "richtext/RtfPageMarks.h"
 #include "view/QelView.h"
 #include "view/RichTextModel.h"
 
@@ -45,7 +44,7 @@ std::vector<std::string> SplitCells(std::string_view line) {
   char sep = ' ';
   for (size_t i = 0; i < line.size(); ++i) {
     const auto c = static_cast<unsigned char>(line[i]);
-    if (plat::IsSjisLeadByte(c) && i + 1 < line.size()) {
+    if (IsSjisLeadByte(c) && i + 1 < line.size()) {
       ++i;
     } else if (c == '|') {
       sep = '|';
@@ -57,7 +56,7 @@ std::vector<std::string> SplitCells(std::string_view line) {
   std::vector<std::string> cells(1);
   for (size_t i = 0; i < line.size(); ++i) {
     const auto c = static_cast<unsigned char>(line[i]);
-    if (plat::IsSjisLeadByte(c) && i + 1 < line.size()) {
+    if (IsSjisLeadByte(c) && i + 1 < line.size()) {
       cells.back() += line.substr(i, 2);
       ++i;
     } else if (c == static_cast<unsigned char>(sep)) {
@@ -131,7 +130,7 @@ int CQelView::StreamOutRtf(int /*window*/, int mode) {
     // The RTF does not fit where it was asked for: the text buffer grows instead of
     // cutting the table short.
     if (static_cast<int64_t>(m_doc.m_textStore.size()) < need &&
-        !plat::TryResize(m_doc.m_textStore, static_cast<size_t>(need), &m_doc.m_allocHook)) {
+        !TryResize(m_doc.m_textStore, static_cast<size_t>(need), &m_doc.m_allocHook)) {
       return -1;
     }
     if (!ownStore && m_doc.m_pText) std::memmove(m_doc.m_textStore.data(), m_doc.m_pText, static_cast<size_t>(pos));

@@ -67,7 +67,7 @@ std::string CQelView::GetRealFileName() const {
 int CQelView::RefreshKeepingScroll(int /*mode*/) {
   const std::string text = m_pModel->GetText();
   const size_t need = text.size() + kRefreshSpare;
-  if (m_doc.m_textStore.size() < need && !plat::TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
+  if (m_doc.m_textStore.size() < need && !TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 301"));
     return -1;
   }

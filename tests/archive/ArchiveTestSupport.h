@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/CodecError.h"
-#include "archive/codec/Inflate.h"
+#include "codec/ByteSink.h"
+#include "codec/CodecError.h"
+#include "codec/Inflate.h"
 #include "support/TestEnv.h"
 
 namespace archtest {
@@ -80,7 +80,7 @@ inline std::string OurInflate(const Bytes& stream, Bytes* out = nullptr, uint64_
 // Text and binary samples that every Debian machine has.
 inline Bytes SampleText(size_t max) {
   std::string s = testenv::ReadHostFile("/usr/share/common-licenses/GPL-3");
-  s += testenv::ReadHostFile(PELNORIX_SOURCE_DIR "/src/archive/codec/Inflate.cpp");
+  s += testenv::ReadHostFile(PELNORIX_SOURCE_DIR "/src/codec/Inflate.cpp");
   if (s.size() > max) s.resize(max);
   return ToBytes(s);
 }

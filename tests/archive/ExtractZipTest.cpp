@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <unistd.h>
 
-#include "archive/ArchiveInit.h"
 #include "archive/ArchiveTestSupport.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -50,7 +49,7 @@ class ExtractZipTest : public testenv::DocTest {
 
 TEST_F(ExtractZipTest, ArchivesOfRealToolsExtractWhole) {
   std::vector<std::pair<std::string, std::string>> makers;
-  if (testenv::HaveProgram("zip")) {
+  if (testenv::PeerProgram("zip")) {
     makers.push_back({"zip.zip", "zip -qr ../zip.zip ."});
     // Written to a pipe: every member has a data descriptor.
     makers.push_back({"stream.zip", "zip -qr - . > ../stream.zip"});
@@ -58,8 +57,8 @@ TEST_F(ExtractZipTest, ArchivesOfRealToolsExtractWhole) {
     makers.push_back({"zip0fd.zip", "zip -qr -0 -fd ../zip0fd.zip ."});
     makers.push_back({"zip9fz.zip", "zip -qr -9 -fz ../zip9fz.zip ."});
   }
-  if (testenv::HaveProgram("7z")) makers.push_back({"7z.zip", "7z a -bd -tzip ../7z.zip . >/dev/null"});
-  if (testenv::HaveProgram("python3")) {
+  if (testenv::PeerProgram("7z")) makers.push_back({"7z.zip", "7z a -bd -tzip ../7z.zip . >/dev/null"});
+  if (testenv::PeerProgram("python3")) {
     const char* py =
         "import zipfile,os,sys\n"
         "class W:\n"
@@ -229,7 +228,7 @@ TEST_F(ExtractZipTest, OutOfMemoryIsReported) {
 TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   SKIP_WITHOUT_PROGRAM("unzip");
   SKIP_WITHOUT_PROGRAM("zip");
-  InitArchiveState(*doc_);
+  doc_->InitArchive();
   ASSERT_TRUE(doc_->m_pfnUnZip);
   testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");
   auto expected = Tree(src_);

@@ -65,7 +65,7 @@ std::map<std::string, std::string> Unpacked(const std::string& archiveHost) {
 TEST(LinkFault, CompressFollowsNoLinkInASubfolder) {
   const std::map<std::string, std::string> expected{{"a.txt", "top file"}, {"sub", "<dir>"}, {"sub/b.txt", "sub file"}};
   for (bool programs : {false, true}) {
-    if (programs && !testenv::HaveProgram("zip")) continue;
+    if (programs && !testenv::PeerProgram("zip")) continue;
     testenv::TempDir dir;
     PlantTree(dir);
     std::string out;

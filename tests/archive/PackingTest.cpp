@@ -53,13 +53,13 @@ TEST_F(Packing, FolderPackedBesideItselfAndReadByOtherTools) {
     for (const char* name : {"noext\n", "-dash.txt\n", "zero.bin\n", "sub/deep/x.txt\n", "empty/\n"})
       EXPECT_NE(out.find(name), std::string::npos) << name << " in\n" << out;
     EXPECT_EQ(out.find(root + "/"), std::string::npos) << out;
-    if (japanese && testenv::HaveProgram("python3")) {
+    if (japanese && testenv::PeerProgram("python3")) {
       // The name's own bytes, as Python's zipfile keeps them (code page 437 both ways).
       out = Run("python3 -c \"import zipfile,sys;print([i.filename.encode('cp437').hex() for i in "
                 "zipfile.ZipFile(sys.argv[1]).infolist()])\" " + testenv::Quote(zip), &status);
       EXPECT_NE(out.find("955c8ea62e747874"), std::string::npos) << "Shift-JIS name stored in\n" << out;
     }
-    if (testenv::HaveProgram("7z")) {
+    if (testenv::PeerProgram("7z")) {
       out = Run("7z t " + testenv::Quote(zip), &status);
       EXPECT_EQ(status, 0) << out;
     }
@@ -72,7 +72,7 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
   // An older archive in the packed folder is not packed into its successor.
   ASSERT_EQ(doc_->WriteArchive(1, 0, {"self.zip", "*.*"}, "", 1), 0);
   ASSERT_EQ(doc_->WriteArchive(1, 0, {"self.zip", "*.*"}, "", 1), 0);
-  if (testenv::HaveProgram("zipinfo")) {
+  if (testenv::PeerProgram("zipinfo")) {
     int status = -1;
     const std::string out = Run("zipinfo -1 " + testenv::Quote(dir_.HostPath("t/self.zip")), &status);
     EXPECT_EQ(out.find("self.zip"), std::string::npos) << out;

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "archive/ArchiveTestSupport.h"
-#include "archive/codec/LzhDecoder.h"
-#include "archive/codec/LzhHeader.h"
+#include "codec/LzhDecoder.h"
+#include "codec/LzhHeader.h"
 #include "platform/os/Files.h"
 
 using namespace archtest;
@@ -85,7 +85,7 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
 
 TEST_F(LzhTest, SharedCorpusOfLhaTools) {
   std::string corpus = testenv::SharedTestData("lzh");
-  if (corpus.empty()) GTEST_SKIP() << "shared LZH corpus absent (../shared/testdata/lzh)";
+  SKIP_WITHOUT_SHARED_DATA(corpus);
   doc_->m_nLhaCanCreate = 0;  // the own reader
   SKIP_WITHOUT_PROGRAM("lhasa");
   int compared = 0;

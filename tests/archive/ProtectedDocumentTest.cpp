@@ -110,7 +110,7 @@ TEST_F(Protected, KeysFilesAndAnswers) {
 
 TEST_F(Protected, ProtectedPictureBecomesABmpAndItsPlainCopyGoes) {
   const std::string png = testenv::SharedTestData("pngsuite/png/basn2c08.png");
-  if (png.empty()) GTEST_SKIP() << "PngSuite absent";
+  SKIP_WITHOUT_SHARED_DATA(png);
   SKIP_WITHOUT_PROGRAM("compare");
   const std::string src = WriteFile("pic.png", testenv::ReadHostFile(png));
   ASSERT_EQ(doc_->ConvertSource(3, src, ""), 0);

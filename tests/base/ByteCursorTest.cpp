@@ -32,6 +32,43 @@ TEST_F(ByteCursorTest, ReadsInBothOrdersThenZerosAndAStickyError) {
   d.Seek(3);
   EXPECT_EQ(d.U32LE(), 0x07060504u);
   EXPECT_TRUE(d.Ok());
+
+  ByteCursor e = Seven();
+  e.Skip(4);
+  EXPECT_EQ(e.U24BE(), 0x050607u);
+  EXPECT_EQ(e.U24BE(), 0u);
+  EXPECT_TRUE(e.Failed());
+}
+
+// Data that continuation headers split: a header before a byte is passed and not
+// counted, one after the last byte is left, one cut by the span's end is data, and a
+// skip past the end stops there with the error set.
+TEST_F(ByteCursorTest, ContinuedDataPassesItsHeaders) {
+  constexpr uint32_t kMark = 0x2020003C;  // 3C 00 20 20
+  const struct {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int64_t n, end;
+    bool ok;
+  } cases[] = {
+      {"no header", {1, 2, 3}, 3, 3, true},
+      {"a header first", {0x3C, 0, 0x20, 0x20, 1, 2}, 2, 6, true},
+      {"a header between", {1, 0x3C, 0, 0x20, 0x20, 2}, 2, 6, true},
+      {"a header after the last byte", {1, 2, 0x3C, 0, 0x20, 0x20}, 2, 2, true},
+      {"a header cut by the end", {1, 0x3C, 0, 0x20}, 4, 4, true},
+      {"too short", {1, 0x3C, 0, 0x20, 0x20}, 2, 5, false},
+  };
+  for (const auto& c : cases) {
+    ByteCursor cur(c.bytes.data(), static_cast<int64_t>(c.bytes.size()));
+    cur.SkipContinued(c.n, kMark);
+    EXPECT_EQ(cur.Pos(), c.end) << c.what;
+    EXPECT_EQ(cur.Ok(), c.ok) << c.what;
+    EXPECT_FALSE(cur.MarkAt(static_cast<int64_t>(c.bytes.size()) - 3, kMark)) << c.what;
+  }
+  const std::vector<uint8_t> split{0x3C, 0, 0x20, 0x20, 7};
+  ByteCursor cur(split.data(), 5);
+  EXPECT_EQ(cur.U8Continued(kMark), 7);
+  EXPECT_FALSE(cur.PassMark(kMark));
 }
 
 TEST_F(ByteCursorTest, LyingLengthsAndOffsetsFail) {

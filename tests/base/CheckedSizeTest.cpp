@@ -26,7 +26,7 @@ TEST(CheckedSizeTest, RefusesOverflowNegativesAndCaps) {
 }
 
 TEST(CheckedSizeTest, TryAllocateGoesThroughTheHook) {
-  plat::AllocHook hook;
+  AllocHook hook;
   std::vector<int> v(3, 7);
   EXPECT_FALSE(TryAllocate(v, int64_t{1} << 62, 8, 0, &hook));  // the element count overflows
   EXPECT_EQ(v, std::vector<int>(3, 7));

@@ -14,7 +14,7 @@
 namespace {
 
 template <class T>
-bool AllZero(const plat::ZeroedVector<T>& v, size_t from = 0) {
+bool AllZero(const ZeroedVector<T>& v, size_t from = 0) {
   for (size_t i = from; i < v.size(); ++i) {
     if (v[i] != T{}) return false;
   }
@@ -22,7 +22,7 @@ bool AllZero(const plat::ZeroedVector<T>& v, size_t from = 0) {
 }
 
 TEST(ZeroedVector, GrowingOverUsedStorageShowsZerosNotOldBytes) {
-  plat::ZeroedVector<int> v(1000);
+  ZeroedVector<int> v(1000);
   EXPECT_TRUE(AllZero(v));
   for (size_t i = 0; i < v.size(); ++i) v[i] = static_cast<int>(i) + 1;
   v.resize(10);
@@ -31,7 +31,7 @@ TEST(ZeroedVector, GrowingOverUsedStorageShowsZerosNotOldBytes) {
   EXPECT_EQ(v[9], 10);
   EXPECT_TRUE(AllZero(v, 10));
   v.clear();
-  ASSERT_TRUE(plat::TryResize(v, 500, nullptr));
+  ASSERT_TRUE(TryResize(v, 500, nullptr));
   EXPECT_TRUE(AllZero(v));
   v.assign(size_t{300}, 7);
   v.resize(600);
@@ -41,15 +41,15 @@ TEST(ZeroedVector, GrowingOverUsedStorageShowsZerosNotOldBytes) {
 
 TEST(ZeroedVector, CopiesMovesAndAssignmentsKeepTheContents) {
   const std::vector<uint8_t> bytes = {1, 2, 3, 4, 5};
-  plat::ZeroedVector<uint8_t> a(bytes.begin(), bytes.end());
+  ZeroedVector<uint8_t> a(bytes.begin(), bytes.end());
   ASSERT_EQ(a.size(), 5u);
-  plat::ZeroedVector<uint8_t> copy = a;
+  ZeroedVector<uint8_t> copy = a;
   copy[0] = 9;
   EXPECT_EQ(a[0], 1);
-  plat::ZeroedVector<uint8_t> moved = std::move(copy);
+  ZeroedVector<uint8_t> moved = std::move(copy);
   EXPECT_EQ(std::vector<uint8_t>(moved.begin(), moved.end()), (std::vector<uint8_t>{9, 2, 3, 4, 5}));
   EXPECT_TRUE(copy.empty());
-  moved = plat::ZeroedVector<uint8_t>();
+  moved = ZeroedVector<uint8_t>();
   EXPECT_TRUE(moved.empty());
   a.push_back(6);
   a.emplace_back(static_cast<uint8_t>(7));
@@ -62,26 +62,26 @@ TEST(ZeroedVector, CopiesMovesAndAssignmentsKeepTheContents) {
   a.shrink_to_fit();
   EXPECT_EQ(a.capacity(), 2u);
   EXPECT_EQ(a[1], 8);
-  plat::ZeroedVector<std::array<unsigned char, 256>> table(257);
+  ZeroedVector<std::array<unsigned char, 256>> table(257);
   EXPECT_EQ(table[256][255], 0);
 }
 
 TEST(ZeroedVector, PushBackOfItsOwnElementWhileFullFault) {
   const uint8_t raw[] = {4, 5};
-  plat::ZeroedVector<uint8_t> v(raw, raw + 2);
+  ZeroedVector<uint8_t> v(raw, raw + 2);
   ASSERT_EQ(v.capacity(), v.size());
   v.push_back(v[0]);  // the growth frees the storage the element lies in
   EXPECT_EQ(std::vector<uint8_t>(v.begin(), v.end()), (std::vector<uint8_t>{4, 5, 4}));
 }
 
 TEST(ZeroedVector, RefusedOrImpossibleGrowthLeavesItAsItWas) {
-  plat::AllocHook hook;
-  plat::ZeroedVector<int> v(3);
+  AllocHook hook;
+  ZeroedVector<int> v(3);
   v[2] = 5;
   hook.FailAfter(0);
   EXPECT_FALSE(TryAllocate(v, 100, 1, 0, &hook));
   EXPECT_EQ(v.size(), 3u);
-  EXPECT_FALSE(plat::TryResize(v, static_cast<size_t>(PTRDIFF_MAX) / sizeof(int) + 1, nullptr));  // past any address space
+  EXPECT_FALSE(TryResize(v, static_cast<size_t>(PTRDIFF_MAX) / sizeof(int) + 1, nullptr));  // past any address space
   EXPECT_EQ(v.size(), 3u);
   EXPECT_EQ(v[2], 5);
   EXPECT_TRUE(TryAllocate(v, 10, 10, 0, &hook));
@@ -105,9 +105,9 @@ long ResidentPages() {
 TEST(ZeroedVector, GrowingIntoFreshStorageTouchedEveryPageFault) {
   constexpr size_t kBytes = size_t{256} << 20;
   const long before = ResidentPages();
-  plat::ZeroedVector<char> v(16);
+  ZeroedVector<char> v(16);
   v[3] = 'x';
-  ASSERT_TRUE(plat::TryResize(v, kBytes, nullptr));
+  ASSERT_TRUE(TryResize(v, kBytes, nullptr));
   EXPECT_EQ(v[3], 'x');
   EXPECT_EQ(v[kBytes / 2], 0);
   EXPECT_EQ(v[kBytes - 1], 0);

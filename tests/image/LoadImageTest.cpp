@@ -29,18 +29,18 @@ std::string MakeBmp(const BmpShape& s) {
   const int64_t rows = stride * (s.height < 0 ? -s.height : s.height);
   const uint32_t offset = s.pixelOffset >= 0 ? static_cast<uint32_t>(s.pixelOffset) : 14 + s.headerSize + 4 * colors;
   std::vector<uint8_t> b = {'B', 'M'};
-  plat::AppendLE32(b, static_cast<uint32_t>(offset + rows));
-  plat::AppendLE32(b, 0);
-  plat::AppendLE32(b, offset);
-  plat::AppendLE32(b, s.headerSize);
-  plat::AppendLE32(b, static_cast<uint32_t>(s.width));
-  plat::AppendLE32(b, static_cast<uint32_t>(s.height));
-  plat::AppendLE16(b, 1);
-  plat::AppendLE16(b, static_cast<uint16_t>(s.bits));
-  plat::AppendLE32(b, s.compression);
-  for (int i = 0; i < 3; ++i) plat::AppendLE32(b, 0);
-  plat::AppendLE32(b, s.colorsUsed);
-  plat::AppendLE32(b, 0);
+  AppendLE32(b, static_cast<uint32_t>(offset + rows));
+  AppendLE32(b, 0);
+  AppendLE32(b, offset);
+  AppendLE32(b, s.headerSize);
+  AppendLE32(b, static_cast<uint32_t>(s.width));
+  AppendLE32(b, static_cast<uint32_t>(s.height));
+  AppendLE16(b, 1);
+  AppendLE16(b, static_cast<uint16_t>(s.bits));
+  AppendLE32(b, s.compression);
+  for (int i = 0; i < 3; ++i) AppendLE32(b, 0);
+  AppendLE32(b, s.colorsUsed);
+  AppendLE32(b, 0);
   b.resize(14 + s.headerSize, 0);
   for (int i = 0; i < colors; ++i) b.insert(b.end(), {uint8_t(i), uint8_t(i), uint8_t(i), 0});
   b.resize(std::max<size_t>(b.size(), offset), 0);
@@ -214,7 +214,7 @@ TEST_F(LoadImageTest, PluginsComeFromTheProgramFolderOnly) {
 
 TEST_F(LoadImageTest, SharedPicturesLoadOrAreRefused) {
   const std::string folder = testenv::SharedTestData("images");
-  if (folder.empty()) GTEST_SKIP() << "no shared pictures";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string ext = entry.path().extension().string();
     if (ext != ".png" && ext != ".bmp" && ext != ".jpg" && ext != ".tiff" && ext != ".gif") continue;

@@ -37,7 +37,7 @@ std::vector<std::string> SharedPngs(const std::string& root) {
 
 TEST_F(PngDibHashTest, EverySharedPngDecodesToItsKeptDib) {
   const std::string root = testenv::SharedTestData("");
-  if (root.empty()) GTEST_SKIP() << "no shared test data";
+  SKIP_WITHOUT_SHARED_DATA(root);
   std::map<std::string, std::string> kept;
   std::ifstream list(testenv::DataPath("image/png-dib-hashes.txt"));
   for (std::string name, hash; list >> name >> hash;) kept[name] = hash;

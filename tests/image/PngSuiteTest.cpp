@@ -16,7 +16,7 @@ class PngSuiteTest : public testenv::DocTest {};
 
 TEST_F(PngSuiteTest, EveryFileMatchesPngtopnmOrIsRefused) {
   const std::string folder = testenv::SharedTestData("pngsuite/png");
-  if (folder.empty()) GTEST_SKIP() << "no PngSuite";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   SKIP_WITHOUT_PROGRAM("pngtopnm");
   int checked = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {

@@ -5,6 +5,7 @@
 #include "platform/os/Files.h"
 #include "richtext/RtfPageMarks.h"
 #include "support/TestEnv.h"
+#include "view/QelView.h"
 
 namespace {
 
@@ -36,11 +37,11 @@ class FixRtfPageMarksFile : public testenv::DocTest {};
 TEST_F(FixRtfPageMarksFile, OnlyRtfFilesAreRewrittenAndAMissingOneIsReported) {
   const std::string rtf = WriteFile("a.rtf", "{\\rtf1 x ~~\\par}");
   const std::string txt = WriteFile("a.txt", "{\\rtf1 x ~~\\par}");
-  EXPECT_EQ(FixRtfPageMarks(rtf), 0);
+  EXPECT_EQ(CQelView::FixRtfPageMarks(rtf), 0);
   EXPECT_EQ(*plat::ReadFileHead(rtf, 100), "{\\rtf1 x~`\\page}");
-  EXPECT_EQ(FixRtfPageMarks(txt), 0);
+  EXPECT_EQ(CQelView::FixRtfPageMarks(txt), 0);
   EXPECT_EQ(*plat::ReadFileHead(txt, 100), "{\\rtf1 x ~~\\par}");
-  EXPECT_EQ(FixRtfPageMarks(Win("missing.rtf")), -1);
+  EXPECT_EQ(CQelView::FixRtfPageMarks(Win("missing.rtf")), -1);
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("\nfile = "), std::string::npos);
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "platform/text/CodePage.h"
 #include "richtext/SheetPdfWriter.h"
 

@@ -46,7 +46,8 @@ EmfBuilder& EmfBuilder::Raw(uint32_t type, const std::vector<uint8_t>& body, int
   return *this;
 }
 
-EmfBuilder& EmfBuilder::TextW(int x, int y, const std::u16string& text, const std::vector<int32_t>& dx) {
+EmfBuilder& EmfBuilder::TextW(int x, int y, const std::u16string& text, const std::vector<int32_t>& dx,
+                              uint32_t options) {
   std::vector<uint8_t> b;
   for (int i = 0; i < 4; ++i) Put32(b, 0);  // bounds
   Put32(b, 1);                             // graphics mode
@@ -58,13 +59,21 @@ EmfBuilder& EmfBuilder::TextW(int x, int y, const std::u16string& text, const st
   const uint32_t offString = 76;
   const uint32_t stringBytes = static_cast<uint32_t>((text.size() * 2 + 3) / 4 * 4);
   Put32(b, offString);
-  Put32(b, 0);  // options
+  Put32(b, options);
   for (int i = 0; i < 4; ++i) Put32(b, 0);
   Put32(b, dx.empty() ? 0 : offString + stringBytes);
   for (const char16_t c : text) Put16(b, c);
   while ((b.size() + 8) % 4 != 0) b.push_back(0);
   for (const int32_t d : dx) Put32(b, static_cast<uint32_t>(d));
   return Raw(84, b);
+}
+
+EmfBuilder& EmfBuilder::Font(int index, int height, int weight, int escapement, const std::u16string& face) {
+  std::vector<uint8_t> b;
+  for (const int v : {index, height, 0, escapement, escapement, weight}) Put32(b, static_cast<uint32_t>(v));
+  for (int i = 0; i < 8; ++i) b.push_back(0);  // italic .. pitch and family
+  for (size_t i = 0; i < 32; ++i) Put16(b, i < face.size() ? face[i] : 0);
+  return Raw(82, b);
 }
 
 EmfBuilder& EmfBuilder::StretchDib(int x, int y, int cx, int cy, int width, int height, const std::vector<uint8_t>& rgb) {
@@ -93,6 +102,25 @@ EmfBuilder& EmfBuilder::StretchDib(int x, int y, int cx, int cy, int width, int 
     }
     for (uint32_t pad = static_cast<uint32_t>(width) * 3; pad < stride; ++pad) b.push_back(0);
   }
+  return Raw(81, b);
+}
+
+EmfBuilder& EmfBuilder::StretchPicture(int x, int y, int cx, int cy, int width, int height, uint32_t compression,
+                                       const std::string& file) {
+  std::vector<uint8_t> b;
+  for (int i = 0; i < 4; ++i) Put32(b, 0);
+  for (const int v : {x, y, 0, 0, width, height}) Put32(b, static_cast<uint32_t>(v));
+  const auto bytes = static_cast<uint32_t>(file.size());
+  for (const uint32_t v : {80u, 40u, 120u, bytes, 0u, 0x00CC0020u}) Put32(b, v);
+  Put32(b, static_cast<uint32_t>(cx));
+  Put32(b, static_cast<uint32_t>(cy));
+  for (const uint32_t v : {40u, static_cast<uint32_t>(width), static_cast<uint32_t>(height)}) Put32(b, v);
+  Put16(b, 1);
+  Put16(b, 0);  // the depth is the file's
+  Put32(b, compression);
+  Put32(b, bytes);
+  for (int i = 0; i < 4; ++i) Put32(b, 0);
+  b.insert(b.end(), file.begin(), file.end());
   return Raw(81, b);
 }
 
@@ -149,6 +177,19 @@ std::vector<uint8_t> WmfBuilder::Bytes() const {
   Put32(out, 3);
   Put16(out, 0);
   return out;
+}
+
+std::vector<uint8_t> ClipRegionBody(int mode, const std::vector<CRect>& rects, bool data) {
+  std::vector<uint8_t> body;
+  const auto bytes = static_cast<uint32_t>(16 * rects.size());
+  Put32(body, data ? 32 + bytes : 0);
+  Put32(body, static_cast<uint32_t>(mode));
+  if (!data) return body;
+  for (const uint32_t v : {32u, 1u, static_cast<uint32_t>(rects.size()), bytes, 0u, 0u, 0u, 0u}) Put32(body, v);
+  for (const CRect& r : rects) {
+    for (const int v : {r.left, r.top, r.right, r.bottom}) Put32(body, static_cast<uint32_t>(v));
+  }
+  return body;
 }
 
 std::string AsString(const std::vector<uint8_t>& bytes) { return std::string(bytes.begin(), bytes.end()); }

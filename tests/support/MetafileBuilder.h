@@ -24,9 +24,15 @@ class EmfBuilder {
   // own when size is not negative.
   EmfBuilder& Raw(uint32_t type, const std::vector<uint8_t>& body, int64_t size = -1);
   // ExtTextOutW of text at (x, y), with advances when dx is not empty.
-  EmfBuilder& TextW(int x, int y, const std::u16string& text, const std::vector<int32_t>& dx = {});
+  EmfBuilder& TextW(int x, int y, const std::u16string& text, const std::vector<int32_t>& dx = {},
+                    uint32_t options = 0);
+  // ExtCreateFontIndirectW into slot index: height, weight, escapement (tenths of a degree) and face.
+  EmfBuilder& Font(int index, int height, int weight, int escapement, const std::u16string& face);
   // StretchDIBits of a bottom-up 24-bit DIB of width x height (rgb: top row first, R G B).
   EmfBuilder& StretchDib(int x, int y, int cx, int cy, int width, int height, const std::vector<uint8_t>& rgb);
+  // StretchDIBits of a JPEG or PNG file (compression 4 or 5) of width x height.
+  EmfBuilder& StretchPicture(int x, int y, int cx, int cy, int width, int height, uint32_t compression,
+                             const std::string& file);
   std::vector<uint8_t> Bytes() const;
 
  private:
@@ -46,6 +52,10 @@ class WmfBuilder {
   std::vector<uint8_t> placeable_, records_;
   int objects_;
 };
+
+// The body of an ExtSelectClipRgn record: the mode and the region's rectangles
+// (device units); without data, none at all.
+std::vector<uint8_t> ClipRegionBody(int mode, const std::vector<CRect>& rects, bool data = true);
 
 // The bytes as a string (for writing files).
 std::string AsString(const std::vector<uint8_t>& bytes);

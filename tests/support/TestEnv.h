@@ -59,6 +59,9 @@ std::string ReadHostFile(const std::string& hostPath);
 void WriteHostFile(const std::string& hostPath, const std::string& bytes);
 // Whether a program is on PATH.
 bool HaveProgram(const std::string& name);
+// Whether a peer program that one check of a test compares with is on PATH; a missing
+// one is noted, and in CI (CI set) it is a failure, since scripts/setup installs it.
+bool PeerProgram(const std::string& name);
 // Runs a command line through the shell (test set-up only); returns its standard output.
 std::string Shell(const std::string& command, int* status = nullptr);
 // Quotes a host string for the shell.
@@ -73,5 +76,15 @@ std::string Quote(const std::string& text);
     if (!::testenv::HaveProgram(name)) { \
       if (std::getenv("CI")) FAIL() << (name) << " is not installed"; \
       GTEST_SKIP() << (name) << " is not installed"; \
+    } \
+  } while (0)
+
+// Skips the test when the shared corpus it reads (testenv::SharedTestData gave "") is
+// absent; in CI it fails instead, since CI has the corpus beside the project.
+#define SKIP_WITHOUT_SHARED_DATA(path) \
+  do { \
+    if ((path).empty()) { \
+      if (std::getenv("CI")) FAIL() << "shared test data absent: " << PELNORIX_SHARED_TESTDATA; \
+      GTEST_SKIP() << "shared test data absent: " << PELNORIX_SHARED_TESTDATA; \
     } \
   } while (0)

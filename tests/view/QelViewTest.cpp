@@ -146,6 +146,18 @@ TEST_F(QelViewTest, ClicksAndDragsSelectByCells) {
   EXPECT_EQ(view_.Text().GetScrollPos().line, 2);  // kept inside the text
 }
 
+// A click finds the character where the pane paints it: a Tab runs on to its stop
+// (six cells), the second half of a double-byte character is that character.
+TEST_F(QelViewTest, ClicksFindCharactersOnTheirPaintedCells) {
+  Show("a\tb" + kA + "\r\n\t\tc");
+  const std::pair<int, int> line0[] = {{0, 0}, {1, 1}, {5, 1}, {6, 2}, {7, 3}, {8, 3}, {9, 5}, {40, 5}};
+  const std::pair<int, int> line1[] = {{0, 7}, {11, 8}, {12, 9}};
+  for (const auto& [cell, pos] : line0) EXPECT_EQ(view_.CharFromPoint({cell * CQelView::kCharWidth, 0}), pos) << cell;
+  for (const auto& [cell, pos] : line1) {
+    EXPECT_EQ(view_.CharFromPoint({cell * CQelView::kCharWidth + 7, CQelView::kLineHeight}), pos) << cell;
+  }
+}
+
 TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   CQelView second(*doc_, 2);
   Show("first");

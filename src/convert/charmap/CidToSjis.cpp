@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "app/QelDoc.h"
+
 namespace {
 
 struct CidRange {
@@ -139,4 +141,8 @@ void MapCidToSjis(unsigned char* high, unsigned char* low, const int* rangeStart
   if (cid == 8323) return SetCode(high, low, 0x877E);
   if (*high >= 32 && *high <= 127) return SetPair(high, low, *high, 0);
   SetPair(high, low, 0x81, 0xA1);
+}
+
+void CQelDoc::BuildCidTables() {
+  BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
 }

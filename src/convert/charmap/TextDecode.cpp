@@ -5,6 +5,7 @@
 #include "convert/charmap/TextDecode.h"
 
 #include "app/QelDoc.h"
+#include "convert/charmap/CharMode.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -33,7 +34,7 @@ std::string FromUtf8(CQelDoc& doc, std::string_view in) {
       ++i;
       continue;
     }
-    int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kTextUtf8, 0) : 0;
+    int more = b >= 0xC0 ? doc.ConvertCharToSjis(b, At(in, i + 1), At(in, i + 2), kCharUtf8, 0) : 0;
     // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
     if (more == 3 && (At(in, i + 3) & 0xC0) != 0x80) more = 0;
     if (more > 0 && i + more < in.size() && AppendScratch(doc, out)) {
@@ -61,7 +62,7 @@ std::string FromEuc(CQelDoc& doc, std::string_view in) {
     } else if (b == 0x8F && i + 2 < in.size()) {
       out += '?';  // JIS X 0212 has no Shift-JIS codes
       i += 3;
-    } else if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, 0, 0) == 1 && AppendScratch(doc, out)) {
+    } else if (i + 1 < in.size() && doc.ConvertCharToSjis(b, At(in, i + 1), 0, kCharEuc, 0) == 1 && AppendScratch(doc, out)) {
       i += 2;
     } else {
       out += '?';
@@ -108,7 +109,7 @@ std::string FromJis(CQelDoc& doc, std::string_view in) {
       if (b1 < 0x21 || b1 >= 0x7F) {
         out += '?';  // a cut pair: the line end or escape after it keeps its meaning
         ++i;
-      } else if (doc.ConvertCharToSjis(b, b1, 0, 2, 0) == 1 && AppendScratch(doc, out)) {
+      } else if (doc.ConvertCharToSjis(b, b1, 0, kCharJis, 0) == 1 && AppendScratch(doc, out)) {
         i += 2;
       } else {
         out += '?';
@@ -124,41 +125,11 @@ std::string FromJis(CQelDoc& doc, std::string_view in) {
 
 }  // namespace
 
-std::string DecodeTextToSjis(CQelDoc& doc, std::string_view bytes, int form) {
+std::string CQelDoc::DecodeTextToSjis(std::string_view bytes, int form) {
   switch (form) {
-    case kTextUtf8: return FromUtf8(doc, bytes);
-    case kTextEuc: return FromEuc(doc, bytes);
-    case kTextJis: return FromJis(doc, bytes);
+    case kTextUtf8: return FromUtf8(*this, bytes);
+    case kTextEuc: return FromEuc(*this, bytes);
+    case kTextJis: return FromJis(*this, bytes);
     default: return std::string(bytes);
   }
-}
-
-std::string Utf8NameToSjis(CQelDoc& doc, std::string_view name, bool keepSjisPairs) {
-  std::string out;
-  for (size_t i = 0; i < name.size();) {
-    const uint8_t b0 = static_cast<uint8_t>(name[i]);
-    if (b0 < 0x80) {
-      out += name[i++];
-      continue;
-    }
-    const uint8_t b1 = i + 1 < name.size() ? static_cast<uint8_t>(name[i + 1]) : 0;
-    const uint8_t b2 = i + 2 < name.size() ? static_cast<uint8_t>(name[i + 2]) : 0;
-    int more = doc.ConvertCharToSjis(b0, b1, b2, 1, 0);
-    // The conversion sees three bytes: the fourth of a four-byte sequence is checked here.
-    if (more == 3 && (i + 3 >= name.size() || (static_cast<uint8_t>(name[i + 3]) & 0xC0) != 0x80)) more = 0;
-    if (more <= 0 && keepSjisPairs && plat::IsSjisLeadByte(b0) && b1 >= 0x40 && b1 <= 0xFC && b1 != 0x7F) {
-      out += name.substr(i, 2);
-      i += 2;
-      continue;
-    }
-    if (more <= 0) {
-      out += '?';
-      ++i;
-      continue;
-    }
-    out += doc.m_szSjisScratch[0];
-    if (doc.m_szSjisScratch[1]) out += doc.m_szSjisScratch[1];
-    i += 1 + static_cast<size_t>(more);
-  }
-  return out;
 }

@@ -34,16 +34,16 @@ struct DumpCall {
   std::array<int, 401> pictureVolume{};
 
   // DumpCellTable: character-major, cellChars buffers of cellRows bytes each.
-  plat::ZeroedVector<char> cells;
+  ZeroedVector<char> cells;
   int cellChars = 0;
   int cellRows = 0;
   // The second string matrix: cell2Chars buffers of cell2Bytes bytes.
-  plat::ZeroedVector<char> cells2;
+  ZeroedVector<char> cells2;
   int cell2Chars = 0;
   int cell2Bytes = 0;
   // The six work arrays of m_nTableRows entries.
-  plat::ZeroedVector<uint8_t> workBytes;
-  std::array<plat::ZeroedVector<int>, 5> workInts;
+  ZeroedVector<uint8_t> workBytes;
+  std::array<ZeroedVector<int>, 5> workInts;
 
   // Character position charPos of row `row` of DumpCellTable.
   char* Cell(int charPos, int row) { return &cells[static_cast<size_t>(charPos) * cellRows + row]; }

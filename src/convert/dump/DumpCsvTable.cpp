@@ -9,7 +9,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/CharHelpers.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
@@ -59,7 +59,7 @@ ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
     if (doc.m_pConvBuf != doc.m_convStore.data()) return ConvertStatus::OutOfMemory(" 016");
     // The old buffer holds nothing of this call: it goes before the new one comes,
     // so that the two are never held together. A refusal leaves room for the message.
-    doc.m_convStore = plat::ZeroedVector<char>();
+    doc.m_convStore = ZeroedVector<char>();
     doc.m_pConvBuf = nullptr;
     doc.m_nConvCap = doc.m_nConvPos = 0;
     if (!doc.AllocateConvBuffer(static_cast<int>(*need))) {

@@ -10,7 +10,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"

@@ -13,7 +13,7 @@
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/MediaTags.h"

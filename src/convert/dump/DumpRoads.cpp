@@ -9,7 +9,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -89,7 +89,7 @@ ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
   call.cellRows = (oneRow ? 1 : doc.m_nTableRows) + 290;
   call.cell2Chars = doc.m_nCharLimit + 6;
   call.cell2Bytes = oneRow ? 10 : doc.m_nTableRowsR;
-  plat::AllocHook* hook = &doc.m_allocHook;
+  AllocHook* hook = &doc.m_allocHook;
   if (!TryAllocate(call.cells, call.cellChars, call.cellRows, 0, hook)) return ConvertStatus::OutOfMemory(" 003");
   if (!TryAllocate(call.cells2, call.cell2Chars, call.cell2Bytes, 0, hook)) return ConvertStatus::OutOfMemory(" 004");
   bool ok = TryAllocate(call.workBytes, doc.m_nTableRows, 1, 0, hook);

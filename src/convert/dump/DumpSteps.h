@@ -3,7 +3,7 @@
 // operation of the document.
 #pragma once
 
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 
 class CQelDoc;
 struct DumpCall;

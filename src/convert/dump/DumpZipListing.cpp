@@ -14,8 +14,8 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "convert/charmap/TextDecode.h"
-#include "convert/ConvertStatus.h"
+#include "platform/text/CodePage.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -138,7 +138,7 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
   m.compressed = rawCompressed;
   m.original = rawOriginal;
   m.name.assign(name.begin(), name.end());
-  if ((flags & kFlagUtf8) || doc.m_bUtf8Names == 1) m.name = Utf8NameToSjis(doc, m.name, (flags & kFlagUtf8) == 0);
+  if ((flags & kFlagUtf8) || doc.m_bUtf8Names == 1) m.name = plat::Utf8NameToCp932(m.name, (flags & kFlagUtf8) == 0, doc.m_bSjisFixed);
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }

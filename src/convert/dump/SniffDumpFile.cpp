@@ -11,7 +11,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 

@@ -11,7 +11,7 @@ constexpr int64_t kMaxRowLines = 1 << 20;
 
 }  // namespace
 
-bool CellMatrix::Allocate(int64_t cells, plat::AllocHook* hook) {
+bool CellMatrix::Allocate(int64_t cells, AllocHook* hook) {
   const int64_t rows = std::clamp<int64_t>(cells / kStride, kMinRowLines, kMaxRowLines);
   const size_t lines = static_cast<size_t>(rows) * kStride;
   const size_t bytes = lines * kLineBytes;
@@ -21,7 +21,7 @@ bool CellMatrix::Allocate(int64_t cells, plat::AllocHook* hook) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (!plat::TryResize(lengths_, lines, hook)) return false;
+  if (!TryResize(lengths_, lines, hook)) return false;
   rowCapacity_ = static_cast<int>(rows);
   widths_.fill(0);
   return true;

@@ -22,7 +22,7 @@ class CellMatrix {
   static constexpr int kLineBytes = 635;  // bytes one cell line holds
 
   // Room for `cells` cell lines (at least 8 row lines); false when refused.
-  bool Allocate(int64_t cells, plat::AllocHook* hook);
+  bool Allocate(int64_t cells, AllocHook* hook);
   int RowCapacity() const { return rowCapacity_; }
 
   int Length(int rowLine, int column) const {

@@ -1,6 +1,6 @@
 // The document's HTML and spreadsheet-XML converters, roads of the dump.
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/markup/MarkupConverter.h"
 

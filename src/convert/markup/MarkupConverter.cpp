@@ -151,11 +151,11 @@ void MarkupConverter::TextRun() {
 
 int MarkupConverter::GuessMode(int64_t at, bool sourceDisplay) const {
   const uint8_t c = At(at);
-  if (c < 0xE0 || at + 3 >= len_) return 6;
+  if (c < 0xE0 || at + 3 >= len_) return kCharGuessEuc;
   const uint8_t d = At(at + 3);
-  if (d >= 0xE0) return 5;
-  if (sourceDisplay) return d == '\r' || d == '\n' || (d >= 0x20 && d < 0x7F) ? 5 : 6;
-  return d == '<' || d == '"' ? 5 : 6;
+  if (d >= 0xE0) return kCharGuessUtf8;
+  if (sourceDisplay) return d == '\r' || d == '\n' || (d >= 0x20 && d < 0x7F) ? kCharGuessUtf8 : kCharGuessEuc;
+  return d == '<' || d == '"' ? kCharGuessUtf8 : kCharGuessEuc;
 }
 
 int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
@@ -186,7 +186,7 @@ void MarkupConverter::HighByte() {
     return;
   }
   if (convert_) {
-    if (mode_ == 0) mode_ = GuessMode(pos_, false);
+    if (mode_ == kModeUnset) mode_ = GuessMode(pos_, false);
     const int taken = ConvertAt(pos_, scratch_);
     if (taken > 0) {
       if (SourceText(scratch_, true) > 0) pos_ = std::min(pos_ + taken, len_);
@@ -194,7 +194,7 @@ void MarkupConverter::HighByte() {
     }
   }
   const uint8_t c = At(pos_);
-  const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
+  const int count = IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
   if (SourceText(std::string_view(reinterpret_cast<const char*>(data_ + pos_), count), true) > 0) pos_ += count;
 }
 
@@ -213,7 +213,7 @@ bool MarkupConverter::CharacterReference() {
   // A control character (a line feed in a cell's text) is a blank: the cell stays on
   // its row and its words apart.
   if (static_cast<uint8_t>(text[0]) < 0x20 && text[0] != '\t') text[0] = ' ';
-  const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[0]));
+  const bool pair = IsSjisLeadByte(static_cast<uint8_t>(text[0]));
   if (SourceText(text, pair) > 0) pos_ += static_cast<int64_t>(length);
   return true;
 }
@@ -246,7 +246,7 @@ void MarkupConverter::Entity() {
   }
   const std::string_view text = doc_.m_bAsciiFixed == 0 && !entity->sjis.empty() ? entity->sjis : entity->ascii;
   const int64_t next = semicolon >= 0 ? semicolon + 1 : ends[entity->name.size() - 1];
-  const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[0]));
+  const bool pair = IsSjisLeadByte(static_cast<uint8_t>(text[0]));
   if (SourceText(text, pair) > 0) pos_ = next;
 }
 
@@ -318,7 +318,7 @@ std::string MarkupConverter::DecodeValue(std::string_view bytes) {
       continue;
     }
     if (c >= 0x80 && convert_) {
-      if (mode_ == 0) mode_ = GuessMode(at, false);
+      if (mode_ == kModeUnset) mode_ = GuessMode(at, false);
       const int taken = ConvertAt(at, scratch_);
       if (taken > 0) {
         out += scratch_;
@@ -362,7 +362,7 @@ void MarkupConverter::WriteMark(std::string_view text) {
     return;
   }
   for (size_t i = 0; i < text.size(); ++i) {
-    const bool pair = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size();
+    const bool pair = IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size();
     if (pair) {
       if (!CellUnit(&text[i], 2)) return;
       ++i;

@@ -17,7 +17,8 @@
 
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
+#include "convert/charmap/CharMode.h"
 #include "convert/markup/CellMatrix.h"
 
 class CQelDoc;
@@ -98,11 +99,12 @@ class MarkupConverter {
   int outLimit_ = 0;
   int64_t passes_ = 0;
 
-  // Character set: the mode for ConvertCharToSjis, whether a meta tag set it, and
-  // whether the source is Shift-JIS already.
+  // Character set: the mode for ConvertCharToSjis (kModeUnset: guessed at the next
+  // high byte), whether a meta tag set it, and whether the source is Shift-JIS already.
+  static constexpr int kModeUnset = 0;
   bool convert_ = true;
   bool jis_ = false;  // inside JIS text (after ESC $ B)
-  int mode_ = 0;
+  int mode_ = kModeUnset;
   bool modeFromMeta_ = false;
 
   // Layout state.

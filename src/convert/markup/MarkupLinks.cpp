@@ -98,12 +98,12 @@ void MarkupConverter::Link(int kind) {
     const std::string lower = Lower(tag_);
     if (lower.find("charset=") != std::string::npos) {
       if (lower.find("utf-8") != std::string::npos) {
-        mode_ = 1;
+        mode_ = kCharUtf8;
         modeFromMeta_ = true;
         convert_ = doc_.m_nReadTextForm == 0;
       } else if (lower.find("shift_jis") != std::string::npos || lower.find("x_jis") != std::string::npos ||
                  lower.find("x-sjis") != std::string::npos) {
-        mode_ = 6;
+        mode_ = kCharGuessEuc;
         modeFromMeta_ = true;
         convert_ = false;
       }

@@ -41,7 +41,7 @@ void MarkupConverter::CopySource() {
     if (c == 0xFF) break;
     if (c >= 0x80) {
       if (convert_) {
-        if (mode_ == 0) mode_ = GuessMode(pos_, true);
+        if (mode_ == kModeUnset) mode_ = GuessMode(pos_, true);
         const int taken = ConvertAt(pos_, scratch_);
         if (taken > 0) {
           Out(scratch_);
@@ -49,12 +49,12 @@ void MarkupConverter::CopySource() {
           continue;
         }
       }
-      const int count = plat::IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
+      const int count = IsSjisLeadByte(c) && pos_ + 1 < len_ && IsSjisTrail(At(pos_ + 1)) ? 2 : 1;
       Out(std::string_view(reinterpret_cast<const char*>(data_ + pos_), static_cast<size_t>(count)));
       pos_ += count;
       continue;
     }
-    if (c == '>' || c == '"') mode_ = 0;
+    if (c == '>' || c == '"') mode_ = kModeUnset;
     if (c == '<') {
       if (Spells(data_, len_, pos_ + 1, "tabl")) {
         ++depth;

@@ -67,7 +67,7 @@ void MarkupConverter::Tag() {
       ++pos_;
     }
   }
-  if (!modeFromMeta_) mode_ = 0;  // a guessed character set holds until the next tag
+  if (!modeFromMeta_) mode_ = kModeUnset;  // a guessed character set holds until the next tag
   tagName_.clear();
   for (size_t i = 0; i < tag_.size() && (IsNameChar(tag_[i]) || (i == 0 && tag_[i] == '/')); ++i) {
     tagName_.push_back(LowerAscii(tag_[i]));

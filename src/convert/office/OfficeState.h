@@ -10,13 +10,13 @@
 
 #include "base/Alloc.h"
 
-class SheetTables;   // convert/office/SheetTables.h
-struct SheetSummary;  // convert/office/WorkbookWalk.h
+class SheetTables;   // convert/office/xls/SheetTables.h
+struct SheetSummary;  // convert/office/xls/WorkbookWalk.h
 
 struct OfficeState {
   // Chain table: entry s is the sector that follows sector s (the FAT, 32-bit).
   static constexpr int kCfbChainEntries = 81920;  // 640 FAT sectors of 128 entries
-  plat::ZeroedVector<uint32_t> m_anCfbChain = plat::ZeroedVector<uint32_t>(kCfbChainEntries);
+  ZeroedVector<uint32_t> m_anCfbChain = ZeroedVector<uint32_t>(kCfbChainEntries);
 
   // CompoundFileCursor.
   int m_nCfbOffset = 0;       // offset of the position inside its sector, 0 to 511

@@ -9,10 +9,12 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/RawImage.h"
-#include "convert/office/WordText.h"
+#include "convert/office/OfficeArt.h"
+#include "convert/office/cfb/RawImage.h"
+#include "convert/office/doc/WordText.h"
+#include "convert/office/xls/BiffRecord.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -50,11 +52,11 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   const int type = call.pictureType[static_cast<size_t>(n)];
   // JPEG and PNG data start at their signature (a 0xFF may occur in the store
   // entry's identifier before it); other direct pictures at their first 0xFF.
-  if (m_nFileKind == kKindPpt && (type == 0x52 || type == 0x62)) {
+  if (m_nFileKind == kKindPpt && (type == kBlipJpeg || type == kBlipPng)) {
     for (int64_t k = 0; k < 500; ++k) {
       const int64_t p = start + k;
-      const bool jpeg = type == 0x52 && img.PeekU8(p) == 0xFF && img.PeekU8(p + 1) == 0xD8 && img.PeekU8(p + 2) == 0xFF;
-      const bool png = type == 0x62 && img.PeekU8(p) == 0x89 && img.PeekU8(p + 1) == 0x50 && img.PeekU8(p + 2) == 0x4E;
+      const bool jpeg = type == kBlipJpeg && img.PeekU8(p) == 0xFF && img.PeekU8(p + 1) == 0xD8 && img.PeekU8(p + 2) == 0xFF;
+      const bool png = type == kBlipPng && img.PeekU8(p) == 0x89 && img.PeekU8(p + 1) == 0x50 && img.PeekU8(p + 2) == 0x4E;
       if (jpeg || png) {
         start = p;
         volume -= k;
@@ -71,8 +73,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   bytes.clear();
   for (int64_t p = start; p < end && static_cast<int64_t>(bytes.size()) < volume; ++p) {
     // Workbook pictures: the headers of full-length continuation records are dropped.
-    if (m_nFileKind == kKindXls && (img.PeekU8(p) == '<' || img.PeekU8(p) == 0xEB) && img.PeekU8(p + 1) == 0 && img.PeekU8(p + 2) == ' ' &&
-        img.PeekU8(p + 3) == ' ') {
+    if (m_nFileKind == kKindXls && (img.MarkAt(p, kBiffContinuedMark) || img.MarkAt(p, kBiffDrawingContinuedMark))) {
       p += 3;
       continue;
     }

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/ooxml/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
@@ -36,13 +36,13 @@ DocxPage ReadPage(std::string_view part) {
     const std::string_view tag = part.substr(lt);
     if (tag.starts_with("<w:pgMar ")) {
       int q = at;
-      top = XmlFindInElement("w:top=\"", part, &q, 0);
+      top = XmlFindInElement("w:top=\"", part, &q, kXmlNumber);
       q = at;
-      right = XmlFindInElement("w:right=\"", part, &q, 0);
+      right = XmlFindInElement("w:right=\"", part, &q, kXmlNumber);
     } else if (tag.starts_with("<w:pgSz ")) {
-      width = XmlFindInElement("w:w=\"", part, &at, 0);
+      width = XmlFindInElement("w:w=\"", part, &at, kXmlNumber);
     } else if (tag.starts_with("<w:cols ")) {
-      columns = XmlFindInElement("w:num=\"", part, &at, 0);
+      columns = XmlFindInElement("w:num=\"", part, &at, kXmlNumber);
     }
     p = static_cast<int>(lt) + 1;
   }

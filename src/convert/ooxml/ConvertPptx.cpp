@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/PptxSlides.h"

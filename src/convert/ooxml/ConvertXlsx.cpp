@@ -15,8 +15,9 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/office/SheetTables.h"
-#include "convert/office/WorkbookWalk.h"
+#include "convert/office/xls/ColumnWidthMode.h"
+#include "convert/office/xls/SheetTables.h"
+#include "convert/office/xls/WorkbookWalk.h"
 #include "convert/ooxml/SheetNumberFormat.h"
 #include "convert/ooxml/XlsxDrawing.h"
 #include "convert/ooxml/XlsxScan.h"
@@ -105,7 +106,7 @@ void XlsxReader::ReadStyles() {
   for (size_t at = fmts; at != View::npos && (at = FindTag(part, at, "numFmt", fmtsEnd)) != View::npos; ++at) {
     const int id = ToInt(Attr(part, at, "numFmtId=\""), -1);
     int pos = static_cast<int>(at);
-    const int cls = XmlFindInElement("formatCode=\"", part, &pos, 2);
+    const int cls = XmlFindInElement("formatCode=\"", part, &pos, kXmlFormatClass);
     if (id >= 0 && id < kMaxStyles) customClass_[id] = cls;
   }
   const size_t xfs = FindTag(part, 0, "cellXfs");
@@ -308,7 +309,7 @@ void XlsxReader::ReadDrawing(int n) {
   std::snprintf(name, sizeof name, "xl\\drawings\\drawing%d.xml", drawing);
   XlsxDrawing::Settings settings;
   settings.widths = &doc_.m_abSheetColumns[n];
-  settings.pictureLabels = doc_.m_nColumnWidthMode == 0;
+  settings.pictureLabels = doc_.m_nColumnWidthMode == kWidthsOfFile;
   settings.charLimit = static_cast<size_t>(std::max(t_.CharLimit(), 2));
   settings.room = static_cast<size_t>(SheetTables::kMaxBoxes - boxes_);
   for (const XlsxDrawing::Object& object : objects.Read(Part(name), settings)) {

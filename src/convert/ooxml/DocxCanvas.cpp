@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/CheckedSize.h"
+
 namespace {
 constexpr size_t kRowReserve = 128;
 }  // namespace
 
-bool DocxCanvas::Reserve(int64_t rows, plat::AllocHook* hook) {
-  return plat::TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
+bool DocxCanvas::Reserve(int64_t rows, AllocHook* hook) {
+  hook_ = hook;
+  return TryResize(rows_, static_cast<size_t>(std::clamp<int64_t>(rows, 1, kMaxRows)), hook);
 }
 
 bool DocxCanvas::Put(int64_t row, int col, char c) { return PutRun(row, col, std::string_view(&c, 1)); }
@@ -25,8 +28,10 @@ char* DocxCanvas::Room(size_t bytes) {
 
 bool DocxCanvas::PutRun(int64_t row, int col, std::string_view bytes) {
   if (row < 0 || row >= kMaxRows || col < 0 || col >= kColumns) return false;
-  if (row >= static_cast<int64_t>(rows_.size()))
-    rows_.resize(static_cast<size_t>(std::min<int64_t>(std::max<int64_t>(row + 1, 2 * rows_.size()), kMaxRows)));
+  if (row >= static_cast<int64_t>(rows_.size())) {
+    const int64_t grown = std::min<int64_t>(std::max<int64_t>(row + 1, 2 * static_cast<int64_t>(rows_.size())), kMaxRows);
+    if (!TryAllocate(rows_, grown, 1, 0, hook_)) return false;
+  }
   Row& line = rows_[static_cast<size_t>(row)];
   const size_t n = std::min(bytes.size(), static_cast<size_t>(kColumns - col));
   const size_t end = static_cast<size_t>(col) + n;

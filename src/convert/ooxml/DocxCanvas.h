@@ -17,7 +17,7 @@ class DocxCanvas {
   static constexpr int64_t kMaxRows = 131072;
 
   // Room for rows at first, through the allocation hook; false when refused.
-  bool Reserve(int64_t rows, plat::AllocHook* hook);
+  bool Reserve(int64_t rows, AllocHook* hook);
   // False when the cell lies outside the canvas (row past the cap).
   bool Put(int64_t row, int col, char c);
   // Bytes written from col on, cut at the row's last column; false as for Put.
@@ -40,6 +40,7 @@ class DocxCanvas {
   char* Room(size_t bytes);
 
   std::vector<Row> rows_;
+  AllocHook* hook_ = nullptr;  // the hook rows grow through
   std::vector<std::unique_ptr<char[]>> blocks_;
   size_t blockUsed_ = kBlockBytes;  // bytes taken from the last block
 };

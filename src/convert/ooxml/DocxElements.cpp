@@ -113,8 +113,8 @@ void DocxLayout::Element(int& p) {
       break;
     case Tag::Break:
       // A column break is neither a page nor a line break.
-      if (Find("w:type=\"pag", at, 8)) PageBreak();
-      else if (!Find("w:type=\"", at, 8) || Find("w:type=\"textWrapping", at, 8)) LineBreak();
+      if (Find("w:type=\"pag", at, kXmlPresent)) PageBreak();
+      else if (!Find("w:type=\"", at, kXmlPresent) || Find("w:type=\"textWrapping", at, kXmlPresent)) LineBreak();
       break;
     case Tag::RenderedPageBreak: PageBreak(); break;
     case Tag::RunPropertiesEnd:
@@ -177,10 +177,10 @@ void DocxLayout::Element(int& p) {
     case Tag::PositionH: Position(at, true); break;
     case Tag::PositionV: Position(at, false); break;
     case Tag::Extent:
-      extentW_ = Find("cx=\"", at, 0) / 65000;
-      extentH_ = Find("cy=\"", at, 0) / 160000;
-      drawingW_ = Find("cx=\"", at, 0) / 100;
-      drawingH_ = Find("cy=\"", at, 0) / 300;
+      extentW_ = Find("cx=\"", at, kXmlNumber) / 65000;
+      extentH_ = Find("cy=\"", at, kXmlNumber) / 160000;
+      drawingW_ = Find("cx=\"", at, kXmlNumber) / 100;
+      drawingH_ = Find("cy=\"", at, kXmlNumber) / 300;
       break;
     case Tag::VmlShape: VmlShape(at); break;
     case Tag::Blip: Picture(at, "r:embed=\"rId"); break;

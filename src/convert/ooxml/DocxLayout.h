@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "convert/ooxml/DocxCanvas.h"
+#include "convert/ooxml/XmlPart.h"
 
 struct DocxPage {
   int topOffset = 5;     // rows above the first paragraph of the first page

@@ -25,16 +25,16 @@ int Column(int64_t col) { return static_cast<int>(std::clamp<int64_t>(col, 0, Do
 
 void DocxLayout::Frame(int p) {
   if (frameTaken_) return;
-  int64_t x = Find("w:x=\"", p, 0) / 80;
-  int64_t y = Find("w:y=\"", p, 0) / 200;
-  const bool vText = Find("w:vAnchor=\"text", p, 8), vMargin = Find("w:vAnchor=\"margin", p, 8),
-             vPage = Find("w:vAnchor=\"page", p, 8);
+  int64_t x = Find("w:x=\"", p, kXmlNumber) / 80;
+  int64_t y = Find("w:y=\"", p, kXmlNumber) / 200;
+  const bool vText = Find("w:vAnchor=\"text", p, kXmlPresent), vMargin = Find("w:vAnchor=\"margin", p, kXmlPresent),
+             vPage = Find("w:vAnchor=\"page", p, kXmlPresent);
   if (vText) y += row_;
   if (vMargin) y += page_.topOffset;
   if (vPage) y = std::max<int64_t>(y + 1, 1);
   if (vText || vMargin || vPage) frameTaken_ = true;
-  if (Find("w:hAnchor=\"text", p, 8)) x += col_;
-  if (Find("w:hAnchor=\"margin", p, 8)) x += page_.marginOffset;
+  if (Find("w:hAnchor=\"text", p, kXmlPresent)) x += col_;
+  if (Find("w:hAnchor=\"margin", p, kXmlPresent)) x += page_.marginOffset;
   if (!renderingNested_) {
     if (tableDepth_ > 0 && !frameReturn_) {
       frameReturn_ = true;
@@ -48,7 +48,7 @@ void DocxLayout::Frame(int p) {
 void DocxLayout::Position(int p, bool horizontal) {
   int pos = p + 1;
   std::string from;
-  if (XmlFindInElement("relativeFrom=\"", text_, &pos, 7)) {
+  if (XmlFindInElement("relativeFrom=\"", text_, &pos, kXmlMoveTo)) {
     for (size_t k = static_cast<size_t>(pos); k < text_.size() && text_[k] != '"' && from.size() < 20; ++k)
       from += text_[k];
   }
@@ -56,7 +56,7 @@ void DocxLayout::Position(int p, bool horizontal) {
   const size_t end = text_.find(horizontal ? "</wp:positionH" : "</wp:positionV", static_cast<size_t>(p));
   const size_t offsetAt = text_.find("<wp:posOffset>", static_cast<size_t>(p));
   int offset = 0;
-  if (offsetAt != std::string_view::npos && offsetAt < end) offset = Find("wp:posOffset>", static_cast<int>(offsetAt), 0);
+  if (offsetAt != std::string_view::npos && offsetAt < end) offset = Find("wp:posOffset>", static_cast<int>(offsetAt), kXmlNumber);
   if (horizontal) {
     int base = 0;
     if (from == "column" || from == "paragraph" || from == "character") base = col_;
@@ -106,7 +106,7 @@ std::string StyleWord(std::string_view style, std::string_view name) {
 
 void DocxLayout::VmlShape(int p) {
   int pos = p + 1;
-  if (!XmlFindInElement("style=\"", text_, &pos, 7)) return;
+  if (!XmlFindInElement("style=\"", text_, &pos, kXmlMoveTo)) return;
   const size_t end = std::min(text_.find('"', static_cast<size_t>(pos)), text_.size());
   const std::string_view style = text_.substr(static_cast<size_t>(pos), end - static_cast<size_t>(pos));
   const bool absolute = style.find("position:absolute") != std::string_view::npos;
@@ -141,7 +141,7 @@ void DocxLayout::VmlShape(int p) {
 }
 
 void DocxLayout::Picture(int p, std::string_view pattern) {
-  const std::string label = ooxml::PictureLabel(pictures_, Find(pattern, p, 0));
+  const std::string label = ooxml::PictureLabel(pictures_, Find(pattern, p, kXmlNumber));
   if (inCell_) {
     AppendText(label);
     return;
@@ -179,7 +179,7 @@ void DocxLayout::ShapeBox(int p) {
   const auto value = [&](std::string_view element, std::string_view attribute) -> int {
     const size_t at = text_.find(element, static_cast<size_t>(p));
     if (at >= end) return 0;
-    return Find(attribute, static_cast<int>(at), 0);
+    return Find(attribute, static_cast<int>(at), kXmlNumber);
   };
   shapeOffset_ = {value("<a:off ", "x=\"") / 100 / kShapeUnitsPerColumn, value("<a:off ", "y=\"") / 300 / kShapeUnitsPerRow};
   const int cx = value("<a:ext ", "cx=\""), cy = value("<a:ext ", "cy=\"");

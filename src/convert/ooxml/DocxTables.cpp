@@ -101,7 +101,7 @@ void DocxLayout::CellStart() {
 
 void DocxLayout::CellWidth(int p) {
   if (!inCell_) return;
-  const int w = Find("w:w=\"", p, 0);
+  const int w = Find("w:w=\"", p, kXmlNumber);
   if (w > 0) {
     cellWidthNow_ = w;
     cellWidths_[static_cast<size_t>(cellCount_)] = w;
@@ -129,7 +129,7 @@ void DocxLayout::AppendCellChar(std::string_view ch, int width) {
     size_t prev = std::string::npos;  // where the character before the last starts
     for (size_t i = lineStart, n = cellText_.size() - ch.size(); i < n;) {
       prev = i;
-      i += plat::IsSjisLeadByte(static_cast<uint8_t>(cellText_[i])) && i + 1 < n ? 2 : 1;
+      i += IsSjisLeadByte(static_cast<uint8_t>(cellText_[i])) && i + 1 < n ? 2 : 1;
     }
     const size_t prevLength = prev == std::string::npos ? 0 : cellText_.size() - ch.size() - prev;
     const bool afterBracket = prevLength == 1 && cellText_[prev] == '>';
@@ -146,7 +146,7 @@ void DocxLayout::AppendCellChar(std::string_view ch, int width) {
   cellText_ += '|';
   EndCellLine();
   for (size_t i = 0; i < again.size();) {
-    const size_t n = plat::IsSjisLeadByte(static_cast<uint8_t>(again[i])) && i + 1 < again.size() ? 2 : 1;
+    const size_t n = IsSjisLeadByte(static_cast<uint8_t>(again[i])) && i + 1 < again.size() ? 2 : 1;
     AppendCellChar(std::string_view(again).substr(i, n), width);
     i += n;
   }

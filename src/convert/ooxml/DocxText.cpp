@@ -44,7 +44,7 @@ void DocxLayout::ReadRun(int& p) {
   std::string run;
   for (size_t q = 0; q < raw.size();) {
     const auto c = static_cast<uint8_t>(raw[q]);
-    if (plat::IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
+    if (IsSjisLeadByte(c) && q + 1 < raw.size() && IsTrail(static_cast<uint8_t>(raw[q + 1]))) {
       if (c == 0x81 && raw[q + 1] == 0x40) run += "  ";  // ideographic space
       else run.append(raw.substr(q, 2));
       q += 2;
@@ -81,7 +81,7 @@ void DocxLayout::AppendText(std::string_view bytes) {
   }
   const int width = CellColumns();  // the same for every character of the text
   for (size_t i = 0; i < bytes.size(); ++i) {
-    const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
+    const bool lead = IsSjisLeadByte(static_cast<uint8_t>(bytes[i])) && i + 1 < bytes.size();
     AppendCellChar(bytes.substr(i, lead ? 2 : 1), width);
     if (lead) ++i;
   }
@@ -183,7 +183,7 @@ void DocxLayout::PlaceLines(std::string_view text, int row, int col, int wrap, i
     }
     // A word longer than the row: broken at the wrap width, between characters.
     while (i < end) {
-      const int width = plat::IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < end ? 2 : 1;
+      const int width = IsSjisLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < end ? 2 : 1;
       if (count + width > wrap) breakRow(i);
       count += width;
       i += static_cast<size_t>(width);

@@ -18,9 +18,9 @@
 #include "app/QelDoc.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 #include "base/CheckedSize.h"
-#include "convert/charmap/TextDecode.h"
+#include "platform/text/CodePage.h"
 #include "convert/ooxml/PackageParts.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -67,7 +67,7 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
   // names as such, others by the setting.
   const bool whole = parts->Index(
       [&](const ZipImageMember& m) {
-        return m.utf8Name || m_bUtf8Names == 1 ? Utf8NameToSjis(*this, m.name, !m.utf8Name) : m.name;
+        return m.utf8Name || m_bUtf8Names == 1 ? plat::Utf8NameToCp932(m.name, !m.utf8Name, m_bSjisFixed) : m.name;
       },
       [](const std::string& note, const char* code) {
         AfxNote(note);

@@ -4,7 +4,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/ooxml/XmlPart.h"
 
 namespace ooxml {
@@ -30,9 +30,9 @@ std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_vie
   constexpr std::string_view kTag = "<Relationship ";
   for (size_t at = rels.find(kTag); at != std::string_view::npos; at = rels.find(kTag, at + 1)) {
     int pos = static_cast<int>(at + kTag.size());
-    const int number = XmlFindInElement("Id=\"rId", rels, &pos, 0);
+    const int number = XmlFindInElement("Id=\"rId", rels, &pos, kXmlNumber);
     if (number < 1 || number >= count) continue;
-    if (!XmlFindInElement(targetPattern, rels, &pos, 7)) continue;
+    if (!XmlFindInElement(targetPattern, rels, &pos, kXmlMoveTo)) continue;
     std::string name;
     for (size_t k = static_cast<size_t>(pos); k < rels.size() && name.size() < kMaxPictureName; ++k) {
       const char c = rels[k];

@@ -1,7 +1,7 @@
 #include "convert/ooxml/PackageParts.h"
 
-#include "archive/ArchivePaths.h"
-#include "archive/codec/ErrorCodes.h"
+#include "codec/MemberPath.h"
+#include "codec/ErrorCodes.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 
@@ -17,7 +17,7 @@ std::vector<std::string> SplitParts(std::string_view path) {
   for (size_t i = 0; i <= path.size(); ++i) {
     if (i < path.size()) {
       const auto b = static_cast<uint8_t>(path[i]);
-      if (plat::IsSjisLeadByte(b)) {
+      if (IsSjisLeadByte(b)) {
         ++i;
         continue;
       }

@@ -18,7 +18,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 
 class CPackageParts {
  public:

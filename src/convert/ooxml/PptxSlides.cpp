@@ -35,7 +35,7 @@ std::vector<std::string_view> Wrap(std::string_view line, int width) {
   while (Columns(line) > width) {
     size_t cut = 0;
     for (size_t i = 0; i < line.size();) {
-      const size_t step = plat::IsSjisLeadByte(static_cast<uint8_t>(line[i])) && i + 1 < line.size() ? 2 : 1;
+      const size_t step = IsSjisLeadByte(static_cast<uint8_t>(line[i])) && i + 1 < line.size() ? 2 : 1;
       if (i + step > static_cast<size_t>(width)) break;
       i += step;
       cut = i;
@@ -96,7 +96,7 @@ int PptxSlides::Find(std::string_view pattern, int p, int mode) const {
 // for entry in unit terms.
 void PptxSlides::ReadGeometry(int p, int nameLength, int entry, int depth) {
   const int after = p + 1 + nameLength;
-  int v[4] = {Find("x=\"", after, 10), Find("y=\"", after, 10), Find("cx=\"", after, 10), Find("cy=\"", after, 10)};
+  int v[4] = {Find("x=\"", after, kXmlAfterElement + kXmlNumber), Find("y=\"", after, kXmlAfterElement + kXmlNumber), Find("cx=\"", after, kXmlAfterElement + kXmlNumber), Find("cy=\"", after, kXmlAfterElement + kXmlNumber)};
   if (depth >= 2) {
     for (int& value : v)
       if (value < 100000) value *= 1700;
@@ -111,13 +111,13 @@ void PptxSlides::ReadMaster(std::string_view part) {
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     const int p = static_cast<int>(lt);
     if (Is(p, "p:cNvPr", " />")) {
-      const int n = Find("name=\"Rectangle ", p + 1, 0);
+      const int n = Find("name=\"Rectangle ", p + 1, kXmlNumber);
       entry = n >= 1 && n <= 20 ? 150 + n : 0;
     } else if (Is(p, "p:sp", ">")) {
       entry = 0;
     } else if (Is(p, "p:ph", " ")) {
-      const bool title = Find("type=\"title\"", p + 1, 8), sub = Find("type=\"subTitle\"", p + 1, 8),
-                 centred = Find("type=\"ctrTitle\"", p + 1, 8), body = Find("type=\"body\"", p + 1, 8);
+      const bool title = Find("type=\"title\"", p + 1, kXmlPresent), sub = Find("type=\"subTitle\"", p + 1, kXmlPresent),
+                 centred = Find("type=\"ctrTitle\"", p + 1, kXmlPresent), body = Find("type=\"body\"", p + 1, kXmlPresent);
       if (title) entry = 152;
       else if (body) entry = 153;
       align_[static_cast<size_t>(entry)] = title || sub || centred ? 'c' : 'L';
@@ -135,8 +135,8 @@ void PptxSlides::ReadLayout(std::string_view part) {
     if (Is(p, "p:sp", ">")) {
       entry = 0;
     } else if (Is(p, "p:ph", " ")) {
-      if (Find("type=\"subTitle\"", p + 1, 8)) entry = 154;
-      else if (Find("type=\"ctrTitle\"", p + 1, 8)) entry = 155;
+      if (Find("type=\"subTitle\"", p + 1, kXmlPresent)) entry = 154;
+      else if (Find("type=\"ctrTitle\"", p + 1, kXmlPresent)) entry = 155;
       else continue;
       align_[static_cast<size_t>(entry)] = 'c';
     } else if (Is(p, "a:xfrm", " >") && entry >= kPlaceholderBase) {
@@ -174,7 +174,7 @@ void PptxSlides::AppendRun(int& p) {
   while (q < text_.size() && text_[q] != '<') {
     const auto c = static_cast<uint8_t>(text_[q]);
     std::string_view chunk = text_.substr(q, 1);
-    if (plat::IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
+    if (IsSjisLeadByte(c) && q + 1 < text_.size() && IsTrail(static_cast<uint8_t>(text_[q + 1]))) {
       chunk = text_.substr(q, 2);
     } else if (c == '&') {
       bool taken = false;
@@ -224,11 +224,11 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     int p = static_cast<int>(lt);
     if (Is(p, "p:cNvPr", " />")) {
-      const int n = Find("name=\"Rectangle ", p + 1, 0);
+      const int n = Find("name=\"Rectangle ", p + 1, kXmlNumber);
       entry_ = n >= 1 && n < kSlideShapes ? n : 0;
     } else if (Is(p, "p:ph", " ")) {
-      type_ = Find("type=\"title\"", p + 1, 8) ? 1 : Find("type=\"body\"", p + 1, 8) ? 2
-            : Find("type=\"subTitle\"", p + 1, 8) ? 3 : Find("type=\"ctrTitle\"", p + 1, 8) ? 4 : 0;
+      type_ = Find("type=\"title\"", p + 1, kXmlPresent) ? 1 : Find("type=\"body\"", p + 1, kXmlPresent) ? 2
+            : Find("type=\"subTitle\"", p + 1, kXmlPresent) ? 3 : Find("type=\"ctrTitle\"", p + 1, kXmlPresent) ? 4 : 0;
       if (type_ != 0) align_[static_cast<size_t>(entry_)] = type_ == 2 ? 'L' : 'c';
     } else if (Is(p, "p:pic", " >")) {
       picture_ = true;
@@ -244,13 +244,13 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
     } else if (Is(p, "/p:txBody", ">")) {
       body_ = Body::Outside;
     } else if (Is(p, "p:xfrm", " >")) {
-      tableCol_ = std::clamp(Find("x=\"", p + 7, 10) / colUnit_ / 100, 0, kTableColumnLimit);
-      tableRow_ = std::clamp(Find("y=\"", p + 7, 10) / rowUnit_ / 100 + 1, 1, kPageRows - 1);
+      tableCol_ = std::clamp(Find("x=\"", p + 7, kXmlAfterElement + kXmlNumber) / colUnit_ / 100, 0, kTableColumnLimit);
+      tableRow_ = std::clamp(Find("y=\"", p + 7, kXmlAfterElement + kXmlNumber) / rowUnit_ / 100 + 1, 1, kPageRows - 1);
     } else if (Is(p, "a:xfrm", " >")) {
       if (entry_ < kSlideShapes) ReadGeometry(p, 6, entry_, depth_);
     } else if (Is(p, "a:pPr", " ")) {
       int pos = p + 1;
-      if (body_ >= Body::InParagraph && entry_ < kSlideShapes && XmlFindInElement("algn=\"", text_, &pos, 7)) {
+      if (body_ >= Body::InParagraph && entry_ < kSlideShapes && XmlFindInElement("algn=\"", text_, &pos, kXmlMoveTo)) {
         const char a = pos < static_cast<int>(text_.size()) ? text_[static_cast<size_t>(pos)] : 0;
         if (a == 'l') align_[static_cast<size_t>(entry_)] = 'L';
         if (a == 'r') align_[static_cast<size_t>(entry_)] = 'R';
@@ -274,7 +274,7 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
       }
     } else if (Is(p, "a:blip", " />")) {
       if (picture_) {
-        lines_ = {ooxml::PictureLabel(pictures, Find("r:embed=\"rId", p + 1, 0))};
+        lines_ = {ooxml::PictureLabel(pictures, Find("r:embed=\"rId", p + 1, kXmlNumber))};
         line_.clear();
       }
     } else if (Is(p, "a:tbl", ">")) {
@@ -287,7 +287,7 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
       inGrid_ = false;
     } else if (Is(p, "a:gridCol", " />")) {
       if (inGrid_ && !colPos_.empty() && colPos_.size() < kTableColumns)
-        colPos_.push_back(colPos_.back() + std::max(Find("w=\"", p + 1, 0) / 80000 + 2, 4));
+        colPos_.push_back(colPos_.back() + std::max(Find("w=\"", p + 1, kXmlNumber) / 80000 + 2, 4));
     } else if (Is(p, "a:tc", " >")) {
       cellFirstParagraph_ = true;
     } else if (Is(p, "/a:tc", ">")) {
@@ -353,13 +353,13 @@ void PptxSlides::PlaceShape() {
       if (align == 'R') c = col + width - length;
     }
     c = std::min(c, kColumns - 1);
-    if (c > 0 && plat::IsSjisLeadByte(static_cast<uint8_t>(At(row, c - 1)))) ++c;
+    if (c > 0 && IsSjisLeadByte(static_cast<uint8_t>(At(row, c - 1)))) ++c;
     for (size_t i = 0; i < chunk.size(); ++i) {
       if (chunk[i] == '\t') {
         c = col + ((c - col) / 8 + 1) * 8;
         continue;
       }
-      const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(chunk[i])) && i + 1 < chunk.size();
+      const bool lead = IsSjisLeadByte(static_cast<uint8_t>(chunk[i])) && i + 1 < chunk.size();
       if (lead && c + 1 >= kColumns) break;
       Put(row, c++, chunk[i]);
       if (lead) Put(row, c++, chunk[++i]);
@@ -393,7 +393,7 @@ void PptxSlides::PlaceTable() {
       continue;
     }
     const int limit = cellColumn(cell + 1);
-    const bool lead = plat::IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < cells_.size();
+    const bool lead = IsSjisLeadByte(static_cast<uint8_t>(ch)) && i + 1 < cells_.size();
     if (ch == kCellBreak || (limit >= 0 && col + (lead ? 2 : 1) > limit - 1)) {
       ++line;
       tallest = std::max(tallest, line + 1);

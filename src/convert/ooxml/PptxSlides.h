@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "convert/ooxml/XmlPart.h"
+
 class PptxSlides {
  public:
   static constexpr int kRowBytes = 132;  // 130 columns, CR LF

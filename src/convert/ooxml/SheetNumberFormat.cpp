@@ -10,7 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "convert/office/SerialDate.h"
+#include "convert/office/xls/ColumnWidthMode.h"
+#include "convert/office/xls/SerialDate.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ NumberStyle StyleOf(int cls, const SheetFormatContext& ctx) {
     default: s.decimals = fieldDecimals; break;
   }
   if (ctx.tableDecimals > 0 && s.decimals > 0) s.decimals = ctx.tableDecimals - 1;
-  if (ctx.columnWidthMode >= 10) s.grouped = false;
+  if (ctx.columnWidthMode >= kWidthsCellList) s.grouped = false;
   return s;
 }
 

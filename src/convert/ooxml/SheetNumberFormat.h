@@ -10,7 +10,7 @@
 struct SheetFormatContext {
   bool date1904 = false;
   int tableDecimals = 0;    // 0 as the format says; 1 no decimals; k: k - 1 decimals
-  int columnWidthMode = 0;  // thousands separators only below 10
+  int columnWidthMode = 0;  // thousands separators only below kWidthsCellList
 };
 
 // True for the forms printed as dates and times.

@@ -61,7 +61,7 @@ int ShapeNumber(View id) {
 void CutText(std::string& text, size_t limit) {
   size_t n = 0;
   while (n < text.size()) {
-    const size_t w = plat::IsSjisLeadByte(static_cast<uint8_t>(text[n])) && n + 1 < text.size() ? 2 : 1;
+    const size_t w = IsSjisLeadByte(static_cast<uint8_t>(text[n])) && n + 1 < text.size() ? 2 : 1;
     if (n + w > limit) break;
     n += w;
   }

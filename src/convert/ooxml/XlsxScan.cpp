@@ -71,7 +71,7 @@ size_t FindTag(View part, size_t from, View name, size_t end) {
 void AppendText(View text, std::string& out, size_t limit, char lineEnd) {
   for (size_t i = 0; i < text.size() && out.size() < limit;) {
     auto c = static_cast<uint8_t>(text[i]);
-    if (plat::IsSjisLeadByte(c) && i + 1 < text.size()) {
+    if (IsSjisLeadByte(c) && i + 1 < text.size()) {
       if (out.size() + 2 > limit) break;
       out.append(text.substr(i, 2));
       i += 2;

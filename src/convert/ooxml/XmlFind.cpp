@@ -163,17 +163,17 @@ int XmlFindInElement(std::string_view pattern, std::string_view text, int* pos, 
   const Text t{text};
   *pos = std::clamp(*pos, 0, t.Size());
   bool restricted = true;
-  if (mode >= 20) {
+  if (mode >= kXmlPastTag) {
     restricted = false;
-    mode -= 20;
+    mode -= kXmlPastTag;
   }
-  if (mode == 9) {
+  if (mode == kXmlSkipElement) {
     SkipElement(t, pos);
     return 0;
   }
-  if (mode >= 10 && mode <= 19) {
+  if (mode >= kXmlAfterElement && mode < kXmlPastTag) {
     SkipElement(t, pos);
-    mode -= 10;
+    mode -= kXmlAfterElement;
   }
   if (pattern.size() < 2) return 0;
 
@@ -206,11 +206,11 @@ int XmlFindInElement(std::string_view pattern, std::string_view text, int* pos, 
   }
   if (found < 0) return 0;
   switch (mode) {
-    case 0: return ReadNumber(t, found);
-    case 1: return ReadColumnLetters(t, &found);
-    case 2: return FormatClass(t, found);
-    case 7: *pos = std::min(found, t.Size()); return 1;
-    case 8: return 1;
+    case kXmlNumber: return ReadNumber(t, found);
+    case kXmlColumn: return ReadColumnLetters(t, &found);
+    case kXmlFormatClass: return FormatClass(t, found);
+    case kXmlMoveTo: *pos = std::min(found, t.Size()); return 1;
+    case kXmlPresent: return 1;
     default: return 0;
   }
 }
@@ -220,15 +220,15 @@ int XlsxParseToken(std::string_view text, int* pos, int mode) {
   int p = std::clamp(*pos, 0, t.Size());
   if (t.At(p) == '"') ++p;
   int result = 0;
-  if (mode == 0) {
+  if (mode == kXmlNumber) {
     int64_t v = 0;
     for (int k = 0; k < 10 && t.At(p) >= '0' && t.At(p) <= '9'; ++k) v = v * 10 + (t.At(p++) - '0');
     ++p;  // the character that ended the number
     result = Saturate(v);
-  } else if (mode == 1) {
+  } else if (mode == kXmlColumn) {
     result = ReadColumnLetters(t, &p);
     ++p;
-  } else if (mode == 2) {
+  } else if (mode == kXmlFormatClass) {
     int hashes = 0;
     bool point = false;
     for (int k = 0; k < kFormatWindow; ++k) {

@@ -6,7 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/text/CodePage.h"

@@ -17,15 +17,26 @@
 // beyond 16 bits becomes one '?'; byte-order marks are dropped; NUL becomes '?'.
 size_t XmlBytesToSjis(const uint8_t* in, size_t n, char* out);
 
-// Searches text from *pos for pattern and, by mode, reads the value behind it:
-// 0 a signed number (a length in inches becomes points), 1 column letters, 2 the
-// number-format class of a format code, 7 moves *pos to the value (result 1),
-// 8 only tells it is there (result 1). Mode 10 to 19 first skips to the end of the
-// current element; 9 only skips; 20 and more search past the current tag. The
-// search covers at most 1,500 characters and never passes the end of text; 0 when
-// nothing is found.
+// The modes of XmlFindInElement: what it reads behind the pattern. kXmlAfterElement
+// added to a mode first skips to the end of the current element, kXmlPastTag added
+// lets the search run past the current tag. XlsxParseToken reads the first three.
+enum XmlFindMode : int {
+  kXmlNumber = 0,          // a signed number (a length in inches becomes points)
+  kXmlColumn = 1,          // column letters
+  kXmlFormatClass = 2,     // the number-format class of a format code
+  kXmlMoveTo = 7,          // moves *pos to the value (result 1)
+  kXmlPresent = 8,         // only tells it is there (result 1)
+  kXmlSkipElement = 9,     // only skips to the end of the current element
+  kXmlAfterElement = 10,
+  kXmlPastTag = 20,
+};
+
+// Searches text from *pos for pattern and, by mode (XmlFindMode), reads the value
+// behind it. The search covers at most 1,500 characters and never passes the end
+// of text; 0 when nothing is found.
 int XmlFindInElement(std::string_view pattern, std::string_view text, int* pos, int mode);
 
-// Reads one token at *pos and moves past it: mode 0 a number, 1 column letters,
-// 2 the grouping and decimals of a number-format code. Any other mode: 0.
+// Reads one token at *pos and moves past it: kXmlNumber a number, kXmlColumn column
+// letters, kXmlFormatClass the grouping and decimals of a number-format code. Any
+// other mode: 0.
 int XlsxParseToken(std::string_view text, int* pos, int mode);

@@ -1,6 +1,6 @@
 // The PDF road of the file-to-text dump.
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfReader.h"
 

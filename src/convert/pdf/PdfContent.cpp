@@ -86,7 +86,7 @@ void PdfContent::Interpret(const ByteCursor& data) {
     } else if (PdfIsDigit(c) || c == '-' || c == '+' || c == '.') {
       if (c == '+') ++p_;
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, kPdfTenThousandths)) / 10000.0;
       if (p_ == start) ++p_;
       if (numCount_ == static_cast<int>(nums_.size())) {
         std::copy(nums_.begin() + 1, nums_.end(), nums_.begin());
@@ -222,7 +222,7 @@ void PdfContent::ReadArray() {
     } else if (PdfIsDigit(c) || c == '-' || c == '.' || c == '+') {
       if (c == '+') ++p_;
       const int64_t start = p_;
-      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, 1)) / 10000.0;
+      const double v = static_cast<double>(ParsePdfNumber(in_, &p_, kPdfTenThousandths)) / 10000.0;
       if (p_ == start) ++p_;
       if (array_.size() < kRunLimit) array_.push_back({true, v, {}, false});
     } else if (IsDelimiter(c) || c < 0x80) {
@@ -354,7 +354,7 @@ int PdfContent::ResourceCode(int selector) const {
   const ByteCursor b{std::string_view(text)};
   int64_t at = 0;
   int kind = selector;
-  const int code = PdfReadValue(b, &at, &kind, 0, r_.prefixes);
+  const int code = PdfReadValue(b, &at, &kind, kPdfNameAt, r_.prefixes);
   return code > 0 && code < kPdfResourceCodes ? code : 0;
 }
 

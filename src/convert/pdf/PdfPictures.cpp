@@ -15,9 +15,6 @@
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"
 
-using plat::AppendLE16;
-using plat::AppendLE32;
-
 namespace {
 
 constexpr int kMaxRow = 32000;
@@ -43,7 +40,7 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
   const ByteCursor in(data, length);
   std::vector<uint8_t> file;
   std::string name;
-  if (mode == -1 || mode == -2) {
+  if (mode == kPdfCcittWhiteIsZero || mode == kPdfCcittBlackIsZero) {
     // CCITT fax data behind a minimal little-endian TIFF header of 128 bytes.
     m_nFileKind = kKindTiff;
     name = "pdftmp.tif";
@@ -53,7 +50,7 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
     Entry(file, 0x0100, 3, static_cast<uint32_t>(std::clamp(width, 0, 65535)));
     Entry(file, 0x0101, 3, static_cast<uint32_t>(std::clamp(height, 0, 65535)));
     Entry(file, 0x0103, 3, static_cast<uint32_t>(ccitt == 4 ? 4 : 3));
-    Entry(file, 0x0106, 3, mode == -2 ? 1 : 0);
+    Entry(file, 0x0106, 3, mode == kPdfCcittBlackIsZero ? 1 : 0);
     Entry(file, 0x0111, 4, 128);
     Entry(file, 0x0117, 4, static_cast<uint32_t>(length));
     Entry(file, 0x011A, 5, 110);
@@ -135,10 +132,10 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
   for (int i = 0; i < paletteSize; ++i) {
     const uint8_t* rgb = palette + i * 3;
     uint8_t entry[4] = {rgb[2], rgb[1], rgb[0], 0};
-    if (bits == 1 && mode == 99) std::memset(entry, i == 0 ? 255 : 0, 3);
+    if (bits == 1 && mode == kPdfOneBitWhiteBlack) std::memset(entry, i == 0 ? 255 : 0, 3);
     bmp.insert(bmp.end(), entry, entry + 4);
   }
-  if (bits == 1 && mode == 99) mode = 0;
+  if (bits == 1 && mode == kPdfOneBitWhiteBlack) mode = 0;
   const std::string& s = *samples;
   std::vector<uint8_t> row(static_cast<size_t>(stride));
   for (int64_t y = height - 1; y >= 0; --y) {
@@ -194,7 +191,7 @@ void PdfReader::ReadPredictor(int64_t p, int64_t to) {
   const int64_t end = std::min(to, p + 300);
   for (int64_t q = p + 12; q < end && raw.PeekU8(q) != '>'; ++q) {
     if (raw.PeekU8(q) != '/') continue;
-    const int v = tok.PdfNextToken(q, 1);
+    const int v = tok.PdfNextToken(q, kPdfKeyValue);
     if (PdfMatch(raw, q, "/Predictor")) predictor = v;
     else if (PdfMatch(raw, q, "/Columns")) predictorColumns = std::clamp(v, 1, 1 << 20);
     else if (PdfMatch(raw, q, "/Colors")) colors = std::clamp(v, 1, 32);
@@ -241,7 +238,7 @@ void PdfReader::ReadPalette(int64_t p, int64_t to) {
       palette[n++] = c;
     }
   } else if (raw.PeekU8(p) == 'R') {
-    const int object = tok.PdfNextToken(p - 1, 0);
+    const int object = tok.PdfNextToken(p - 1, kPdfObjectNumber);
     if (object <= 0 || object >= kPdfMaxObjects || objectOffsets[static_cast<size_t>(object)] <= 0) return;
     int64_t q = objectOffsets[static_cast<size_t>(object)];
     const int64_t stop = std::min(q + 1000, raw.Size());
@@ -355,7 +352,7 @@ void PdfReader::ShowSelectedImage(int64_t at, int64_t length) {
                                    static_cast<int>(height), depth, imageMode);
     doc.m_nSelectedItem += 100000;
   } else if (kind == kDct || kind == kCcitt || kind == kJpx || kind == kJbig2) {
-    const int mode = kind == kCcitt ? (imageMode == 99 ? -1 : -2) : imageMode;
+    const int mode = kind == kCcitt ? (imageMode == kPdfOneBitWhiteBlack ? kPdfCcittWhiteIsZero : kPdfCcittBlackIsZero) : imageMode;
     shown = doc.PdfExtractImage(data, static_cast<int>(length), ccittK < 0 ? 4 : 3, mode, static_cast<int>(width), static_cast<int>(height));
     doc.m_nSelectedItem += kind == kCcitt ? 300000 : 200000;
   } else {

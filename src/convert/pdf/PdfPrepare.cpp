@@ -168,7 +168,7 @@ void PdfReader::IndexObjects() {
       continue;
     }
     if (PdfIsBlank(t) && PdfMatch(raw, i + 1, "obj") && raw.PeekU8(i + 4) != 'e') {
-      const int n = tok.PdfNextToken(i, 7);
+      const int n = tok.PdfNextToken(i, kPdfStrictObject);
       current = n >= 1 && n < kPdfMaxObjects ? n : 0;
       if (current) objectOffsets[current] = i;
       continue;
@@ -195,11 +195,11 @@ bool PdfReader::IndexFilterOrBox(int64_t s, int current) {
 bool PdfReader::IndexName(int64_t i, int current) {
   auto ref = [&](int64_t from) {
     const int64_t keep = pos;
-    const int r = tok.PdfNextToken(from, 9);
+    const int r = tok.PdfNextToken(from, kPdfNextRef);
     pos = keep;
     return r;
   };
-  auto value = [&](int64_t from) { return tok.PdfNextToken(from, 1); };
+  auto value = [&](int64_t from) { return tok.PdfNextToken(from, kPdfKeyValue); };
   const int64_t s = i + 1;
   uint16_t* flags = current ? &objectFlags[current] : nullptr;
   if (PdfMatch(raw, s, "Iden")) {

@@ -20,11 +20,20 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/CodecServices.h"
-#include "convert/ConvertStatus.h"
+#include "codec/CodecServices.h"
+#include "base/ConvertStatus.h"
 #include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfTokenizer.h"
+
+// The picture modes of the PDF picture writers beside the image loader's own: a
+// 1-bit picture with the palette white, black, and CCITT data whose TIFF header
+// says white (or black) is zero.
+enum PdfPictureMode : int {
+  kPdfCcittBlackIsZero = -2,
+  kPdfCcittWhiteIsZero = -1,
+  kPdfOneBitWhiteBlack = 99,
+};
 
 class CQelDoc;
 class DisplayWriter;
@@ -178,7 +187,7 @@ class PdfReader {
   bool imageObject = false;
   int imageWidth = 0, imageHeight = 0, imageBits = 8;
   int imageDepth = 0;        // stack depth of the selected image object (0: none)
-  int imageMode = 0;
+  int imageMode = 0;         // the image loader's mode, or kPdfOneBitWhiteBlack
   std::array<uint8_t, 768> palette{};
   bool paletteGiven = false;
   int imageComponents = 0;   // from the colour space; 0 unknown

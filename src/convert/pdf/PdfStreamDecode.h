@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "archive/CodecServices.h"
+#include "codec/CodecServices.h"
 
 // A zlib stream header: deflate method, a window of at most 32 KiB and the check bits.
 constexpr bool PdfIsZlibHeader(uint8_t b0, uint8_t b1) {

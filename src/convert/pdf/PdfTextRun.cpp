@@ -98,7 +98,7 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
     } else if (!simple_ && !singleMap_ && (cidFont_ || (hex && b0 < 0x20))) {
       if (write) WriteCid(b0, b1);
       twoBytes = true;
-    } else if ((sjisFont_ || hex || pageDoubleBytes_ >= 5) && plat::IsSjisLeadByte(b0) && IsSjisTrail(b1)) {
+    } else if ((sjisFont_ || hex || pageDoubleBytes_ >= 5) && IsSjisLeadByte(b0) && IsSjisTrail(b1)) {
       // Shift-JIS pairs of a 90ms-RKSJ font (or a page of Japanese bytes) first.
       if (write) WriteBytes(in.PeekBytes(at, 2).data(), 2);
       twoBytes = true;
@@ -181,7 +181,7 @@ void PdfContent::WriteSingle(uint8_t byte) {
       out[n++] = prefix;
     }
     out[n++] = b;
-    if (n == 2 && plat::IsSjisLeadByte(out[0])) {
+    if (n == 2 && IsSjisLeadByte(out[0])) {
       WriteBytes(out, 2);
       return;
     }
@@ -222,7 +222,7 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
       }
     }
     for (int i = 0; i < n; ++i) r_.SetCell(column_ + i, line_, bytes[i]);
-    if (plat::IsSjisLeadByte(bytes[0]) && n == 2) ++pageDoubleBytes_;
+    if (IsSjisLeadByte(bytes[0]) && n == 2) ++pageDoubleBytes_;
   }
   column_ += n;
   // Turned or vertical text: each double-byte character on the next line; single

@@ -17,7 +17,7 @@ int PdfTokenizer::ReadForward(int64_t at, int mode) const {
     ++at;
     ++n;
   }
-  if (b_.PeekU8(at) != ' ' && mode == 7) return -1;
+  if (b_.PeekU8(at) != ' ' && mode == kPdfStrictObject) return -1;
   if (value > 99999) return -1;
   return static_cast<int>(negative ? -value : value);
 }
@@ -31,14 +31,14 @@ int PdfTokenizer::ReadBackward(int64_t start, int mode) {
   while (p > floor && PdfIsBlank(b_.PeekU8(p))) --p;
   while (p > floor && PdfIsDigit(b_.PeekU8(p))) --p;
   const int64_t first = PdfIsDigit(b_.PeekU8(p)) && p == floor ? p : p + 1;
-  if (mode == 8) pos_ = first - 1;  // on the byte before the number: the next read goes on from there
+  if (mode == kPdfPrevRef) pos_ = first - 1;  // on the byte before the number: the next read goes on from there
   if (b_.PeekU8(first - 1) == '-' && first > 0) return -1;  // "-5 0 R" names no object
   return ReadForward(first, mode);
 }
 
 int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
   if (pos < 0 || pos > b_.Size()) return 0;
-  if (mode == 9) {
+  if (mode == kPdfNextRef) {
     int64_t p = pos;
     const int64_t end = std::min(pos + 50, b_.Size());
     bool found = false;
@@ -64,32 +64,32 @@ int PdfTokenizer::PdfNextToken(int64_t pos, int mode) {
     const uint8_t after = b_.PeekU8(p + 1);
     if (!(after < 0x21 || after == '/' || after == '>' || after == ']' || after == '[' || after == '<')) return 0;
     pos_ = p + 1;
-    return ReadBackward(p - 1, 0);
+    return ReadBackward(p - 1, kPdfObjectNumber);
   }
-  if (mode == 8) {
+  if (mode == kPdfPrevRef) {
     // The previous reference: its 'R' (after a space) within 50 bytes back; the
     // list's opening '[' or '<' ends the search.
     const int64_t floor = std::max<int64_t>(pos - 50, 0);
     for (int64_t p = pos; p >= floor; --p) {
       const uint8_t c = b_.PeekU8(p);
       if (c == '[' || c == '<') return 0;
-      if (c == 'R' && b_.PeekU8(p - 1) == ' ' && p >= 1) return ReadBackward(p - 1, 8);
+      if (c == 'R' && b_.PeekU8(p - 1) == ' ' && p >= 1) return ReadBackward(p - 1, kPdfPrevRef);
     }
     return 0;
   }
-  if (mode == 7 || mode == 0) return ReadBackward(pos, mode);
+  if (mode == kPdfStrictObject || mode == kPdfObjectNumber) return ReadBackward(pos, mode);
   // The integer after a key.
   int64_t p = pos;
   const int64_t end = pos + 50;
   while (p < end && p < b_.Size() && !PdfIsBlank(b_.PeekU8(p))) ++p;
   while (p < end && p < b_.Size() && PdfIsBlank(b_.PeekU8(p))) ++p;
-  return ReadForward(p, 1);
+  return ReadForward(p, kPdfKeyValue);
 }
 
 int PdfTokenizer::PdfReadResourceName(int64_t pos, int kind, PdfPrefixes& prefixes) {
   int64_t p = pos;
   int k = kind;
-  const int code = PdfReadValue(b_, &p, &k, 1, prefixes);
+  const int code = PdfReadValue(b_, &p, &k, kPdfNameAfterSlash, prefixes);
   if (kind == 1 || kind == 3) pos_ = p;
   return code > 0 && code <= kPdfResourceCodes ? code : 0;
 }
@@ -104,7 +104,7 @@ int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
   if (c == '[' || (c == '<' && b_.PeekU8(p + 1) == '<')) {
     int n = 0;
     while (n < kPdfStackSize - 2) {
-      const int r = PdfNextToken(pos_, 9);
+      const int r = PdfNextToken(pos_, kPdfNextRef);
       list[n + 1] = r;
       if (r <= 0) break;
       ++n;
@@ -112,7 +112,7 @@ int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
     list[0] = n;
     return list[1];
   }
-  list[1] = PdfNextToken(p, 9);
+  list[1] = PdfNextToken(p, kPdfNextRef);
   list[0] = 1;
   return list[1];
 }
@@ -146,7 +146,7 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
     // "0 0 R", is a reference too and does not end the list).
     for (int64_t before = closeAt; pos_ > p && pos_ < before;) {
       before = pos_;
-      const int n = PdfNextToken(pos_, 8);
+      const int n = PdfNextToken(pos_, kPdfPrevRef);
       if (pos_ == before) break;
       if (n > 0 && n < limit && n < static_cast<int>(offsets.size()) && offsets[n] > 0) refs.push_back(n);
     }
@@ -174,7 +174,7 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
   const uint8_t c = b_.PeekU8(p);
   if (c == '<' || c == '/') return 0;
   const int64_t resume = pos_;
-  const int n = PdfNextToken(p, 9);
+  const int n = PdfNextToken(p, kPdfNextRef);
   // An unknown object (offset 0) is never followed; nor is a jump made that could
   // not be resumed from.
   if (n <= 0 || n >= limit || n >= static_cast<int>(offsets.size()) || offsets[n] <= 0 ||

@@ -23,14 +23,21 @@ struct PdfRefStack {
   int top = 0;
 };
 
+// The modes of PdfNextToken: what it reads at or around the position.
+enum PdfTokenMode : int {
+  kPdfObjectNumber = 0,  // the object number ending at pos, any byte after it
+  kPdfKeyValue = 1,      // the integer after the key at pos (so every mode not named here)
+  kPdfStrictObject = 7,  // the object number ending at pos, strictly followed by a space
+  kPdfPrevRef = 8,       // the previous reference, backward; the cursor before its number
+  kPdfNextRef = 9,       // the next reference forward (-9 an array, -99 an inline dictionary)
+};
+
 class PdfTokenizer {
  public:
   PdfTokenizer(const ByteCursor& bytes, int64_t& cursor) : b_(bytes), pos_(cursor) {}
 
-  // One reference or integer at or around pos by mode: 9 the next reference forward
-  // (-9 an array, -99 an inline dictionary), 7 the object number ending at pos
-  // (strictly followed by a space), 0 as 7 but lenient, other modes the integer
-  // after the key at pos. -1: malformed or out of range.
+  // One reference or integer at or around pos by mode (PdfTokenMode). -1: malformed
+  // or out of range.
   int PdfNextToken(int64_t pos, int mode);
   // A resource name after a slash at pos through PdfReadValue; 0 for codes above 18,000.
   int PdfReadResourceName(int64_t pos, int kind, PdfPrefixes& prefixes);

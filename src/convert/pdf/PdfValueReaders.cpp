@@ -36,7 +36,7 @@ int ParsePdfNumberShort(const ByteCursor& b, int64_t pos) {
 }
 
 int64_t ParsePdfNumber(const ByteCursor& b, int64_t* pos, int mode) {
-  const int keep = mode == 1 ? 4 : 2;
+  const int keep = mode == kPdfTenThousandths ? 4 : 2;
   int64_t p = *pos;
   const bool negative = b.PeekU8(p) == '-';
   if (negative) ++p;
@@ -123,7 +123,7 @@ int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPref
   int64_t p = *pos;
   const int selector = *kind;
   while (p < b.Size() && b.PeekU8(p) < 0x21) ++p;
-  if (mode == 1) {
+  if (mode == kPdfNameAfterSlash) {
     int64_t q = std::max<int64_t>(p - 1, 0);
     const int64_t end = q + 10;
     while (q < end && b.PeekU8(q) != '/' && b.PeekU8(q) != '>') ++q;
@@ -212,7 +212,7 @@ int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPref
   }
   *pos = p;
   if (b.PeekU8(p) == '+') return 0;
-  if (n > 49152 && (k != 9 || mode == 1)) n %= 49152;
+  if (n > 49152 && (k != 9 || mode == kPdfNameAfterSlash)) n %= 49152;
   n += 1;
   switch (k) {
     case 1: return n < 10000 ? static_cast<int>(n) : 0;
@@ -290,7 +290,7 @@ int PdfReadNumberBackward(const ByteCursor& b, int64_t pos, std::array<int64_t, 
   int n = 0;
   while (n < 10 && p <= pos && IsOperandByte(b.PeekU8(p))) {
     const int64_t at = p;
-    out[static_cast<size_t>(n)] = ParsePdfNumber(b, &p, mode == 1 && n < 2 ? 1 : 0);
+    out[static_cast<size_t>(n)] = ParsePdfNumber(b, &p, mode == kPdfTenThousandths && n < 2 ? kPdfTenThousandths : kPdfHundredths);
     ++n;
     if (p == at) ++p;  // a lone sign
     while (p <= pos && b.PeekU8(p) <= ' ') ++p;

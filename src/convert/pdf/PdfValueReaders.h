@@ -13,8 +13,13 @@
 // four without, a fifth multiplies by ten).
 int ParsePdfNumberShort(const ByteCursor& b, int64_t pos);
 
-// A decimal number as fixed point: four decimals when mode is 1, else two. The
-// position ends on the first byte that is neither digit nor point.
+// The scale of the fixed-point numbers: ten-thousandths where asked, else hundredths.
+enum PdfNumberMode : int { kPdfHundredths = 0, kPdfTenThousandths = 1 };
+// The mode of PdfReadValue: the name at the position, or after a slash within 10 bytes.
+enum PdfValueMode : int { kPdfNameAt = 0, kPdfNameAfterSlash = 1 };
+
+// A decimal number as fixed point by mode (PdfNumberMode). The position ends on the
+// first byte that is neither digit nor point.
 int64_t ParsePdfNumber(const ByteCursor& b, int64_t* pos, int mode);
 
 // A hex string "<...>" whose '<' stands within the 10 bytes from *pos: the value of
@@ -30,7 +35,7 @@ int ParsePdfHexString(const ByteCursor& b, int64_t* pos, int* oneByte);
 // The operands before an operator, pos being the byte before it: the run of digits,
 // signs, points and blanks before pos is found backward (digits that belong to a
 // name such as /F1 are passed over), then up to 10 numbers are read forward into out
-// (the first two in ten-thousandths when mode is 1, the rest in hundredths); the
+// (the first two in ten-thousandths when mode is kPdfTenThousandths, the rest in hundredths); the
 // elements not read are 0. Returns the byte after a tenth number, else 0.
 int PdfReadNumberBackward(const ByteCursor& b, int64_t pos, std::array<int64_t, 10>& out, int mode);
 
@@ -42,6 +47,5 @@ int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capac
 using PdfPrefixes = std::array<char, 100>;
 
 // A resource name as its resource code (0 when the name is not one). *kind: in the
-// caller's selector (3 in font dictionaries), out the name's kind. mode 1: the name
-// is looked for after a slash within 10 bytes. The position ends after the number.
+// caller's selector (3 in font dictionaries), out the name's kind; mode: PdfValueMode. The position ends after the number.
 int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPrefixes& prefixes);

@@ -14,9 +14,9 @@
 #include "convert/pdf/PdfReader.h"
 #include "convert/pdf/PdfStreamDecode.h"
 #include "convert/pdf/PdfValueReaders.h"
+#include "codec/LzwDecode.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "image/ImageServices.h"
 
 namespace {
 
@@ -160,7 +160,7 @@ void PdfReader::Pop() {
 }
 
 void PdfReader::ObjectStart() {
-  const int n = tok.PdfNextToken(pos - 1, 0);
+  const int n = tok.PdfNextToken(pos - 1, kPdfObjectNumber);
   streamKind = kNone;
   preFilter = 0;
   if (n <= 0 || n >= kPdfMaxObjects) {
@@ -207,12 +207,12 @@ void PdfReader::EnterForm(int object) {
 void PdfReader::WalkName() {
   const uint8_t first = raw.PeekU8(pos) >= 'a' && raw.PeekU8(pos) <= 'z' ? raw.PeekU8(pos) - 32 : raw.PeekU8(pos);
   const auto is = [&](std::string_view rest) { return PdfMatch(raw, pos + 1, rest); };
-  const auto value = [&]() { return tok.PdfNextToken(pos, 1); };
+  const auto value = [&]() { return tok.PdfNextToken(pos, kPdfKeyValue); };
   switch (first) {
     case 'P':
       if (is("ages") && !PdfIsDigit(raw.PeekU8(pos + 5)) && raw.PeekU8(pos + 5) < 0x40) {
         const int64_t keep = pos;
-        const int r = tok.PdfNextToken(pos + 5, 9);
+        const int r = tok.PdfNextToken(pos + 5, kPdfNextRef);
         if (r <= 0 || !EnterObject(r)) pos = keep + 5;
       } else if (is("age") && raw.PeekU8(pos + 4) < 0x40) {
         pos += 4;
@@ -232,7 +232,7 @@ void PdfReader::WalkName() {
       if (is("esources")) {
         pos += 9;
         const int64_t keep = pos;
-        const int r = tok.PdfNextToken(pos, 9);
+        const int r = tok.PdfNextToken(pos, kPdfNextRef);
         if (r == -99) break;  // an inline dictionary: walked in place
         if (r <= 0 || !EnterObject(r)) pos = keep;
       } else if (is("otate")) {
@@ -339,7 +339,7 @@ void PdfReader::ReadMediaBox(int64_t after) {
 void PdfReader::ReadResourceDict(bool fonts) {
   const int64_t keyEnd = pos;
   int64_t entries = 0;
-  const int r = tok.PdfNextToken(pos, 9);
+  const int r = tok.PdfNextToken(pos, kPdfNextRef);
   if (r == -99) {
     entries = pos;
   } else if (r > 0 && r < kPdfMaxObjects && objectOffsets[static_cast<size_t>(r)] > 0) {
@@ -348,7 +348,7 @@ void PdfReader::ReadResourceDict(bool fonts) {
     if (!(raw.PeekU8(p) == '<' && raw.PeekU8(p + 1) == '<')) {
       // Not a dictionary here: walked as an object of its own.
       pos = keyEnd;
-      tok.PdfNextToken(pos, 9);
+      tok.PdfNextToken(pos, kPdfNextRef);
       if (!EnterObject(r)) pos = keyEnd + 4;
       return;
     }
@@ -368,7 +368,7 @@ void PdfReader::ReadResourceDict(bool fonts) {
     const std::string name = ResourceNameAt(at, &nameEnd);
     if (name.empty()) break;
     if (code <= 0 || pos == at) pos = nameEnd;
-    const int object = tok.PdfNextToken(pos, 9);
+    const int object = tok.PdfNextToken(pos, kPdfNextRef);
     if (object <= 0 || object >= kPdfMaxObjects) break;
     if (code > 0) resourceObjects[static_cast<size_t>(code)] = object;
     if (resourceNames[fonts ? 0 : 1].size() < 100000) resourceNames[fonts ? 0 : 1][name] = object;
@@ -416,10 +416,10 @@ int PdfReader::InheritedRotation(int64_t start) {
   for (int depth = 0; depth < kFormChainLimit && start > 0; ++depth) {
     int parent = 0;
     for (int64_t p = start; p < raw.Size(); ++p) {
-      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Rotat")) return NormalRotation(tok.PdfNextToken(p, 1));
+      if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Rotat")) return NormalRotation(tok.PdfNextToken(p, kPdfKeyValue));
       if (raw.PeekU8(p) == '/' && PdfMatch(raw, p + 1, "Parent")) {
         const int64_t keep = pos;
-        parent = tok.PdfNextToken(p + 7, 9);
+        parent = tok.PdfNextToken(p + 7, kPdfNextRef);
         pos = keep;
       }
       if (raw.PeekU8(p) == 'e' && PdfMatch(raw, p + 1, "ndob")) break;
@@ -522,7 +522,7 @@ PdfContent::Matrix PdfReader::FormMatrix(int object) {
     for (++q; n < 6 && q < raw.Size() && raw.PeekU8(q) != ']';) {
       if (PdfIsDigit(raw.PeekU8(q)) || raw.PeekU8(q) == '-' || raw.PeekU8(q) == '.') {
         const int64_t at = q;
-        v[n++] = static_cast<double>(ParsePdfNumber(raw, &q, 1)) / 10000.0;
+        v[n++] = static_cast<double>(ParsePdfNumber(raw, &q, kPdfTenThousandths)) / 10000.0;
         if (q == at) ++q;
       } else {
         ++q;
@@ -574,7 +574,11 @@ const uint8_t* PdfReader::PreDecode(const uint8_t* data, int64_t* length, bool l
   if (!GrowStreamBuffers(lzw ? std::min(n * 8, capacity) : n)) return nullptr;
   if (lzw) {
     std::memmove(collect.data(), data, static_cast<size_t>(n));
-    *length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), 0, 8);
+    *length = LzwDecode(collect.data(), static_cast<int>(n), static_cast<int>(StreamRoom()), kLzwPdf, 8, &doc.m_allocHook);
+    if (*length == kLzwOutOfMemory) {
+      AfxMessageBox(OutOfMemoryText(" 610"));
+      *length = 0;
+    }
   } else {
     *length = DecodeAscii85(data, n, collect.data(), StreamRoom());
   }

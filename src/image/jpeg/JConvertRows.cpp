@@ -179,32 +179,32 @@ void ConvertRow(const uint8_t* rows[4], const int32_t* cols[4], const int hRatio
 
 void JDecoder::ConvertRows(const Target& t, int y0, int rows, int width) {
   if (width <= 0) return;
-  const bool adobe = mComponents == 4 && mAdobe;
+  const bool adobe = components_ == 4 && adobe_;
   // The common layouts (4:4:4, 4:2:2, 4:2:0) go through the loop of one chroma look-up per sample.
-  const bool fast = !adobe && mComponents >= 3 && mComp[0].hRatio == 1 && mComp[1].hRatio == mComp[2].hRatio &&
-                    mComp[1].hRatio <= 2;
-  const int hRatio[4] = {mComp[0].hRatio, mComp[1].hRatio, mComp[2].hRatio, mComp[3].hRatio};
-  const int32_t* cols[4] = {mComp[0].columnOf.data(), mComp[1].columnOf.data(), mComp[2].columnOf.data(),
-                            mComp[3].columnOf.data()};
+  const bool fast = !adobe && components_ >= 3 && comp_[0].hRatio == 1 && comp_[1].hRatio == comp_[2].hRatio &&
+                    comp_[1].hRatio <= 2;
+  const int hRatio[4] = {comp_[0].hRatio, comp_[1].hRatio, comp_[2].hRatio, comp_[3].hRatio};
+  const int32_t* cols[4] = {comp_[0].columnOf.data(), comp_[1].columnOf.data(), comp_[2].columnOf.data(),
+                            comp_[3].columnOf.data()};
   for (int i = 0; i < rows; ++i) {
     const int64_t y = y0 + i;
     uint8_t* r = t.r + y * t.rowStep;
     uint8_t* g = t.g + y * t.rowStep;
     uint8_t* b = t.b + y * t.rowStep;
     const uint8_t* src[4] = {};
-    for (int c = 0; c < mComponents; ++c) src[c] = mComp[c].rows.data() + (i / mComp[c].vRatio) * mComp[c].rowStride;
-    if (mComponents == 1) {
+    for (int c = 0; c < components_; ++c) src[c] = comp_[c].rows.data() + (i / comp_[c].vRatio) * comp_[c].rowStride;
+    if (components_ == 1) {
       if (t.step == 3) ConvertGrey<3>(src[0], r, g, b, width);
       else ConvertGrey<1>(src[0], r, g, b, width);
     } else if (t.step == 3) {
-      ConvertRow<3>(src, cols, hRatio, adobe, fast, mWide, r, g, b, width);
+      ConvertRow<3>(src, cols, hRatio, adobe, fast, wide_, r, g, b, width);
     } else {
-      ConvertRow<1>(src, cols, hRatio, adobe, fast, mWide, r, g, b, width);
+      ConvertRow<1>(src, cols, hRatio, adobe, fast, wide_, r, g, b, width);
     }
     if (t.step == 3) {
       // The rest of a DIB row: the padding, and what a scan that ended early left.
       std::memset(b + int64_t{width} * 3, 0, static_cast<size_t>(-t.rowStep - int64_t{width} * 3));
     }
   }
-  mRowsDone = std::max(mRowsDone, y0 + rows);
+  rowsDone_ = std::max(rowsDone_, y0 + rows);
 }

@@ -53,72 +53,72 @@ int JDecoder::Decode() { return Run(nullptr, 0); }
 int JDecoder::DecodeDib(std::vector<uint8_t>& bits, int64_t spare) { return Run(&bits, spare); }
 
 void JDecoder::GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents) {
-  if (ppR) *ppR = mRgbPA[0].empty() ? nullptr : mRgbPA[0].data();
-  if (ppG) *ppG = mRgbPA[1].empty() ? nullptr : mRgbPA[1].data();
-  if (ppB) *ppB = mRgbPA[2].empty() ? nullptr : mRgbPA[2].data();
-  if (pWidth) *pWidth = mWidth;
-  if (pHeight) *pHeight = mHeight;
-  if (pComponents) *pComponents = mComponents;
+  if (ppR) *ppR = rgbPA_[0].empty() ? nullptr : rgbPA_[0].data();
+  if (ppG) *ppG = rgbPA_[1].empty() ? nullptr : rgbPA_[1].data();
+  if (ppB) *ppB = rgbPA_[2].empty() ? nullptr : rgbPA_[2].data();
+  if (pWidth) *pWidth = width_;
+  if (pHeight) *pHeight = height_;
+  if (pComponents) *pComponents = components_;
 }
 
 void JDecoder::FreePlanes() {
-  for (auto& p : mRgbPA) std::vector<uint8_t>().swap(p);
+  for (auto& p : rgbPA_) std::vector<uint8_t>().swap(p);
 }
 
 int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
   const int need = kFlagDHT | kFlagDQT | kFlagSOS;
-  if ((mHeaderFlags & need) != need || !mFrameRead) {
-    mError = "JDataFormatError missing DHT, DQT, SOF or SOS";
+  if ((headerFlags_ & need) != need || !frameRead_) {
+    error_ = "JDataFormatError missing DHT, DQT, SOF or SOS";
     return -2;
   }
-  mRowsDone = 0;
+  rowsDone_ = 0;
   bool reuse = false;
   try {
     Target t{};
     if (dib) {
-      const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
-      const auto size = CheckedSize(stride, mHeight, spare, INT_MAX);
+      const int64_t stride = (int64_t{width_} * 3 + 3) / 4 * 4;
+      const auto size = CheckedSize(stride, height_, spare, INT_MAX);
       // A block of the right size is written over: what the decoding does not
       // reach is zeroed afterwards. Any other starts as zeros.
       reuse = size && static_cast<int64_t>(dib->size()) == *size;
       if (!reuse) {
         dib->clear();
-        if (!size || !TryAllocate(*dib, stride, mHeight, spare, mHook))
+        if (!size || !TryAllocate(*dib, stride, height_, spare, hook_))
           throw JMemoryError(size.value_or(-1), "DoDecode:DIB");
       }
-      uint8_t* top = dib->data() + (mHeight - 1) * stride;
+      uint8_t* top = dib->data() + (height_ - 1) * stride;
       t = Target{top + 2, top + 1, top, -stride, 3};
     } else {
       // Three planes hold what a 24-bit image of an int's size holds.
-      static const char* const kNames[] = {"DoDecode:mRgbPA[0]", "DoDecode:mRgbPA[1]", "DoDecode:mRgbPA[2]"};
-      const auto size = CheckedSize(mWidth, mHeight, 0, INT_MAX / 3);
+      static const char* const kNames[] = {"DoDecode:rgbPA_[0]", "DoDecode:rgbPA_[1]", "DoDecode:rgbPA_[2]"};
+      const auto size = CheckedSize(width_, height_, 0, INT_MAX / 3);
       for (int i = 0; i < 3; ++i) {
-        if (!size || !TryAllocate(mRgbPA[i], mWidth, mHeight, 0, mHook))
-          throw JMemoryError(int64_t{mWidth} * mHeight, kNames[i]);
+        if (!size || !TryAllocate(rgbPA_[i], width_, height_, 0, hook_))
+          throw JMemoryError(int64_t{width_} * height_, kNames[i]);
       }
-      t = Target{mRgbPA[0].data(), mRgbPA[1].data(), mRgbPA[2].data(), mWidth, 1};
+      t = Target{rgbPA_[0].data(), rgbPA_[1].data(), rgbPA_[2].data(), width_, 1};
     }
     DoDecode(t);
     if (reuse) {
       // Bottom-up: the rows not reached come first, the spare bytes last.
-      const int64_t stride = (int64_t{mWidth} * 3 + 3) / 4 * 4;
-      std::fill(dib->begin(), dib->begin() + (mHeight - mRowsDone) * stride, uint8_t{0});
-      std::fill(dib->begin() + mHeight * stride, dib->end(), uint8_t{0});
+      const int64_t stride = (int64_t{width_} * 3 + 3) / 4 * 4;
+      std::fill(dib->begin(), dib->begin() + (height_ - rowsDone_) * stride, uint8_t{0});
+      std::fill(dib->begin() + height_ * stride, dib->end(), uint8_t{0});
     }
     return 0;
   } catch (const JMemoryError& e) {
-    Note("JMemoryError", e.mMessage + " " + std::to_string(e.mSize), -1);
+    Note("JMemoryError", e.message_ + " " + std::to_string(e.size_), -1);
     return Fail(dib, -1);
   } catch (const JIndexError& e) {
-    Note("JIndexError", e.mMessage, -1);
+    Note("JIndexError", e.message_, -1);
     return Fail(dib, -1);
   } catch (const JBufferError& e) {
-    Note("JBufferError", e.mMessage, -1);
+    Note("JBufferError", e.message_, -1);
     return Fail(dib, -1);
   } catch (const JDataFormatError& e) {
-    Note("JDataFormatError", e.mMessage, e.mPosition);
+    Note("JDataFormatError", e.message_, e.position_);
   } catch (const JNotSupported& e) {
-    Note("JNotSupported", "marker " + std::to_string(e.mMarker), e.mPosition);
+    Note("JNotSupported", "marker " + std::to_string(e.marker_), e.position_);
   }
   return Fail(dib, -2);
 }
@@ -131,20 +131,20 @@ int JDecoder::Fail(std::vector<uint8_t>* dib, int result) {
 }
 
 void JDecoder::CheckScanTables() const {
-  for (int i = 0; i < mScanCount; ++i) {
-    const Component& c = mComp[mScanComp[i]];
-    if (!mHuff[0][c.dcTable].Defined() || !mHuff[1][c.acTable].Defined())
-      throw JDataFormatError(mScanAt, "DoDecode:Huffman table not defined");
-    if (!mQuantDefined[c.tq]) throw JDataFormatError(mScanAt, "DoDecode:quantisation table not defined");
+  for (int i = 0; i < scanCount_; ++i) {
+    const Component& c = comp_[scanComp_[i]];
+    if (!huff_[0][c.dcTable].Defined() || !huff_[1][c.acTable].Defined())
+      throw JDataFormatError(scanAt_, "DoDecode:Huffman table not defined");
+    if (!quantDefined_[c.tq]) throw JDataFormatError(scanAt_, "DoDecode:quantisation table not defined");
   }
 }
 
 void JDecoder::PrepareScan() {
-  for (int i = 0; i < mScanCount; ++i) {
-    Component& c = mComp[mScanComp[i]];
-    const auto& q = mQuantZ[c.tq];
-    c.dcHuff = &mHuff[0][c.dcTable];
-    c.acHuff = &mHuff[1][c.acTable];
+  for (int i = 0; i < scanCount_; ++i) {
+    Component& c = comp_[scanComp_[i]];
+    const auto& q = quantZ_[c.tq];
+    c.dcHuff = &huff_[0][c.dcTable];
+    c.acHuff = &huff_[1][c.acTable];
     c.quant = q.data();
     c.smallQuant = *std::max_element(q.begin() + 1, q.end()) <= kSmallQuant;
   }
@@ -157,7 +157,7 @@ void JDecoder::StoreBlock(int32_t* block, uint8_t* out, int64_t stride) {
     const uint8_t v = ClampToByte((dc + (128 << 4) + 8) >> 4);
     for (int r = 0; r < 8; ++r) std::memset(out + r * stride, v, 8);
     block[0] = block[1] = 0;
-  } else if (mWide) {
+  } else if (wide_) {
     jkern::IdctAvx2Columns(block, out, static_cast<int>(stride));
   } else {
     jkern::IdctBase(block, out, static_cast<int>(stride));
@@ -166,26 +166,26 @@ void JDecoder::StoreBlock(int32_t* block, uint8_t* out, int64_t stride) {
 }
 
 void JDecoder::DoDecode(const Target& target) {
-  mIn.SeekTo(mScanAt);  // a second decoding starts over
+  in_.SeekTo(scanAt_);  // a second decoding starts over
   // A first scan of fewer components than the frame: the image comes in several scans.
-  if (mScanCount != mComponents) {
+  if (scanCount_ != components_) {
     DecodeScans(target);
     return;
   }
   CheckScanTables();
   PrepareScan();
-  const int mcuWidth = 8 * mHmax;
-  const int mcuHeight = 8 * mVmax;
-  const int mcuCols = (mWidth + mcuWidth - 1) / mcuWidth;
-  const int mcuRows = (mHeight + mcuHeight - 1) / mcuHeight;
+  const int mcuWidth = 8 * hmax_;
+  const int mcuHeight = 8 * vmax_;
+  const int mcuCols = (width_ + mcuWidth - 1) / mcuWidth;
+  const int mcuRows = (height_ + mcuHeight - 1) / mcuHeight;
   static const char* const kUnitNames[] = {"Disconvert unit1", "Disconvert unit2", "Disconvert unit3",
                                            "Disconvert unit4"};
-  for (int i = 0; i < mComponents; ++i) {
-    Component& c = mComp[i];
+  for (int i = 0; i < components_; ++i) {
+    Component& c = comp_[i];
     c.rowStride = int64_t{mcuCols} * c.h * 8;
-    if (!TryAllocate(c.rows, c.rowStride, c.v * 8, 0, mHook) || !TryAllocate(c.columnOf, mWidth, 1, 0, mHook))
+    if (!TryAllocate(c.rows, c.rowStride, c.v * 8, 0, hook_) || !TryAllocate(c.columnOf, width_, 1, 0, hook_))
       throw JMemoryError(c.rowStride * c.v * 8, kUnitNames[i]);
-    for (int x = 0; x < mWidth; ++x) c.columnOf[x] = x / c.hRatio;
+    for (int x = 0; x < width_; ++x) c.columnOf[x] = x / c.hRatio;
     c.pred = 0;
   }
 
@@ -199,26 +199,26 @@ void JDecoder::DoDecode(const Target& target) {
   };
   std::array<McuBlock, 64> mcu{};
   int blocks = 0;
-  for (int i = 0; i < mScanCount; ++i) {
-    Component& c = mComp[mScanComp[i]];
+  for (int i = 0; i < scanCount_; ++i) {
+    Component& c = comp_[scanComp_[i]];
     for (int by = 0; by < c.v; ++by) {
       for (int bx = 0; bx < c.h; ++bx) mcu[blocks++] = {&c, c.rows.data() + by * 8 * c.rowStride + bx * 8, c.h * 8};
     }
   }
 
   alignas(32) int32_t block[64] = {};  // all zero between blocks
-  mIn.StartBits();
+  in_.StartBits();
   int64_t mcuCount = 0;
   for (int my = 0; my < mcuRows; ++my) {
-    int doneWidth = mWidth;
-    for (int mx = 0; mx < mcuCols && doneWidth == mWidth; ++mx) {
-      if (mRestartInterval > 0 && mcuCount > 0 && mcuCount % mRestartInterval == 0) {
-        const int marker = mIn.NextScanMarker();
+    int doneWidth = width_;
+    for (int mx = 0; mx < mcuCols && doneWidth == width_; ++mx) {
+      if (restartInterval_ > 0 && mcuCount > 0 && mcuCount % restartInterval_ == 0) {
+        const int marker = in_.NextScanMarker();
         if (marker < 0xD0 || marker > 0xD7) {
           doneWidth = mx * mcuWidth;
           break;
         }
-        for (int i = 0; i < mComponents; ++i) mComp[i].pred = 0;
+        for (int i = 0; i < components_; ++i) comp_[i].pred = 0;
       }
       for (int j = 0; j < blocks; ++j) {
         const McuBlock& m = mcu[j];
@@ -231,8 +231,8 @@ void JDecoder::DoDecode(const Target& target) {
       ++mcuCount;
     }
     const int y0 = my * mcuHeight;
-    ConvertRows(target, y0, std::min(mcuHeight, mHeight - y0), std::min(doneWidth, mWidth));
-    if (doneWidth < mWidth) return;
+    ConvertRows(target, y0, std::min(mcuHeight, height_ - y0), std::min(doneWidth, width_));
+    if (doneWidth < width_) return;
   }
 }
 
@@ -246,13 +246,13 @@ int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* orde
   auto done = [&](int go) {
     st.buf = b.buf;
     st.n = b.n;
-    if (go < 0) mIn.Save(b);
+    if (go < 0) in_.Save(b);
     return go;
   };
   const int rs = ac.Decode(b);
   if (rs < 0) {
-    if (mIn.PastData(b, 16)) return done(-1);
-    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+    if (in_.PastData(b, 16)) return done(-1);
+    throw JDataFormatError(in_.GetPosition(), "Decode1HuffmanCode:length over");
   }
   const int run = rs >> 4;
   const int size = rs & 15;
@@ -261,7 +261,7 @@ int JDecoder::SlowAc(const JHuffTable& ac, const int32_t* q, const uint8_t* orde
     st.k += 16;
     return done(st.k < 63 ? 1 : 0);
   }
-  if (size == 0 || size > 10) throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value");
+  if (size == 0 || size > 10) throw JDataFormatError(in_.GetPosition(), "DecodeHuffman:wrong Huffman value");
   st.k += run + 1;
   const int value = Extend(JInBitStream::Take(b, size), size);
   if (st.k > 63) return done(-1);
@@ -287,20 +287,20 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
   const JHuffTable& dc = *c.dcHuff;
   const JHuffTable& ac = *c.acHuff;
   const int32_t* q = c.quant;
-  const uint8_t* order = mWide ? kColumnOrder.at : kJZigzag;
+  const uint8_t* order = wide_ ? kColumnOrder.at : kJZigzag;
   // The bit buffer lives in two scalars for the block, so that it stays in
   // registers; the calls out of line (refill, long codes) take a copy.
   uint64_t buf;
   int n;
   {
-    const JInBitStream::Bits t = mIn.Load();
+    const JInBitStream::Bits t = in_.Load();
     buf = t.buf;
     n = t.n;
   }
   auto need32 = [&]() {
     if (n < 32) [[unlikely]] {
       JInBitStream::Bits t{buf, n};
-      mIn.Need32(t);
+      in_.Need32(t);
       buf = t.buf;
       n = t.n;
     }
@@ -310,14 +310,14 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
     n -= bits;
   };
   auto stop = [&]() {
-    mIn.Save({buf, n});
+    in_.Save({buf, n});
     return false;
   };
   auto noCode = [&]() {
-    if (mIn.PastData({buf, n}, 16)) return stop();
-    throw JDataFormatError(mIn.GetPosition(), "Decode1HuffmanCode:length over");
+    if (in_.PastData({buf, n}, 16)) return stop();
+    throw JDataFormatError(in_.GetPosition(), "Decode1HuffmanCode:length over");
   };
-  auto wrongValue = [&]() { throw JDataFormatError(mIn.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
+  auto wrongValue = [&]() { throw JDataFormatError(in_.GetPosition(), "DecodeHuffman:wrong Huffman value"); };
   // A symbol through the table, on a copy of the buffer (long codes go out of
   // line): its value, -1 for no code.
   auto slowSymbol = [&](const JHuffTable& table) {
@@ -377,8 +377,8 @@ bool JDecoder::DecodeBlock(Component& c, int32_t* __restrict block) {
     any = true;
     block[order[k]] = kSmall ? (e >> 16) * q[k] : ClampCoef((e >> 16) * q[k]);
   }
-  mIn.Save({buf, n});
-  if (mIn.PastData({buf, n}, 0)) return false;
+  in_.Save({buf, n});
+  if (in_.PastData({buf, n}, 0)) return false;
   if (any) {
     block[0] = dcValue;
   } else {

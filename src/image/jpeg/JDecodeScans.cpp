@@ -22,34 +22,34 @@ int64_t CeilDiv(int64_t a, int64_t b) { return (a + b - 1) / b; }
 
 JDecoder::ScanTables JDecoder::SaveScanTables() const {
   ScanTables t{};
-  t.scanAt = mScanAt;
-  t.scanCount = mScanCount;
-  t.scanComp = mScanComp;
+  t.scanAt = scanAt_;
+  t.scanCount = scanCount_;
+  t.scanComp = scanComp_;
   for (int i = 0; i < 4; ++i) {
-    t.dcTable[i] = mComp[i].dcTable;
-    t.acTable[i] = mComp[i].acTable;
+    t.dcTable[i] = comp_[i].dcTable;
+    t.acTable[i] = comp_[i].acTable;
   }
-  for (int c = 0; c < 2; ++c) std::copy(std::begin(mHuff[c]), std::end(mHuff[c]), t.huff[c].begin());
-  t.quantZ = mQuantZ;
-  t.quantDefined = mQuantDefined;
-  t.restartInterval = mRestartInterval;
-  t.adobe = mAdobe;
+  for (int c = 0; c < 2; ++c) std::copy(std::begin(huff_[c]), std::end(huff_[c]), t.huff[c].begin());
+  t.quantZ = quantZ_;
+  t.quantDefined = quantDefined_;
+  t.restartInterval = restartInterval_;
+  t.adobe = adobe_;
   return t;
 }
 
 void JDecoder::RestoreScanTables(const ScanTables& t) {
-  mScanAt = t.scanAt;
-  mScanCount = t.scanCount;
-  mScanComp = t.scanComp;
+  scanAt_ = t.scanAt;
+  scanCount_ = t.scanCount;
+  scanComp_ = t.scanComp;
   for (int i = 0; i < 4; ++i) {
-    mComp[i].dcTable = t.dcTable[i];
-    mComp[i].acTable = t.acTable[i];
+    comp_[i].dcTable = t.dcTable[i];
+    comp_[i].acTable = t.acTable[i];
   }
-  for (int c = 0; c < 2; ++c) std::copy(t.huff[c].begin(), t.huff[c].end(), std::begin(mHuff[c]));
-  mQuantZ = t.quantZ;
-  mQuantDefined = t.quantDefined;
-  mRestartInterval = t.restartInterval;
-  mAdobe = t.adobe;
+  for (int c = 0; c < 2; ++c) std::copy(t.huff[c].begin(), t.huff[c].end(), std::begin(huff_[c]));
+  quantZ_ = t.quantZ;
+  quantDefined_ = t.quantDefined;
+  restartInterval_ = t.restartInterval;
+  adobe_ = t.adobe;
 }
 
 void JDecoder::DecodeScans(const Target& target) {
@@ -60,60 +60,60 @@ void JDecoder::DecodeScans(const Target& target) {
     ~Restore() { d.RestoreScanTables(saved); }
   } restore{*this, SaveScanTables()};
 
-  const int mcuCols = static_cast<int>(CeilDiv(mWidth, 8 * mHmax));
-  const int mcuRows = static_cast<int>(CeilDiv(mHeight, 8 * mVmax));
+  const int mcuCols = static_cast<int>(CeilDiv(width_, 8 * hmax_));
+  const int mcuRows = static_cast<int>(CeilDiv(height_, 8 * vmax_));
   static const char* const kUnitNames[] = {"Disconvert unit1", "Disconvert unit2", "Disconvert unit3",
                                            "Disconvert unit4"};
-  for (int i = 0; i < mComponents; ++i) {
-    Component& c = mComp[i];
+  for (int i = 0; i < components_; ++i) {
+    Component& c = comp_[i];
     c.rowStride = int64_t{mcuCols} * c.h * 8;
     const int64_t planeRows = int64_t{mcuRows} * c.v * 8;
-    if (!TryAllocate(c.rows, c.rowStride, planeRows, 0, mHook) || !TryAllocate(c.columnOf, mWidth, 1, 0, mHook))
+    if (!TryAllocate(c.rows, c.rowStride, planeRows, 0, hook_) || !TryAllocate(c.columnOf, width_, 1, 0, hook_))
       throw JMemoryError(c.rowStride * planeRows, kUnitNames[i]);
     std::fill(c.rows.begin(), c.rows.end(), uint8_t{128});
-    for (int x = 0; x < mWidth; ++x) c.columnOf[x] = x / c.hRatio;
+    for (int x = 0; x < width_; ++x) c.columnOf[x] = x / c.hRatio;
   }
   for (;;) {
     CheckScanTables();
     PrepareScan();
     if (!NextScanHeader(DecodeOneScan())) break;
   }
-  ConvertRows(target, 0, mHeight, mWidth);
+  ConvertRows(target, 0, height_, width_);
 }
 
 int JDecoder::DecodeOneScan() {
-  for (int i = 0; i < mScanCount; ++i) mComp[mScanComp[i]].pred = 0;
-  mIn.StartBits();
-  const bool single = mScanCount == 1;
-  const Component& first = mComp[mScanComp[0]];
+  for (int i = 0; i < scanCount_; ++i) comp_[scanComp_[i]].pred = 0;
+  in_.StartBits();
+  const bool single = scanCount_ == 1;
+  const Component& first = comp_[scanComp_[0]];
   // The scan's MCUs: one block of its component over the component's own size, or
   // the frame's MCUs.
-  const int64_t cols = single ? CeilDiv(CeilDiv(int64_t{mWidth} * first.h, mHmax), 8) : CeilDiv(mWidth, 8 * mHmax);
-  const int64_t rows = single ? CeilDiv(CeilDiv(int64_t{mHeight} * first.v, mVmax), 8) : CeilDiv(mHeight, 8 * mVmax);
+  const int64_t cols = single ? CeilDiv(CeilDiv(int64_t{width_} * first.h, hmax_), 8) : CeilDiv(width_, 8 * hmax_);
+  const int64_t rows = single ? CeilDiv(CeilDiv(int64_t{height_} * first.v, vmax_), 8) : CeilDiv(height_, 8 * vmax_);
   alignas(32) int32_t block[64] = {};  // all zero between blocks
   int64_t mcuCount = 0;
   for (int64_t my = 0; my < rows; ++my) {
     for (int64_t mx = 0; mx < cols; ++mx, ++mcuCount) {
-      if (mRestartInterval > 0 && mcuCount > 0 && mcuCount % mRestartInterval == 0) {
-        const int marker = mIn.NextScanMarker();
+      if (restartInterval_ > 0 && mcuCount > 0 && mcuCount % restartInterval_ == 0) {
+        const int marker = in_.NextScanMarker();
         if (marker < 0xD0 || marker > 0xD7) return marker;
-        for (int i = 0; i < mScanCount; ++i) mComp[mScanComp[i]].pred = 0;
+        for (int i = 0; i < scanCount_; ++i) comp_[scanComp_[i]].pred = 0;
       }
-      for (int i = 0; i < mScanCount; ++i) {
-        Component& c = mComp[mScanComp[i]];
+      for (int i = 0; i < scanCount_; ++i) {
+        Component& c = comp_[scanComp_[i]];
         const int blocksAcross = single ? 1 : c.h;
         const int blocksDown = single ? 1 : c.v;
         for (int by = 0; by < blocksDown; ++by) {
           for (int bx = 0; bx < blocksAcross; ++bx) {
             uint8_t* out = c.rows.data() + (my * blocksDown + by) * 8 * c.rowStride + (mx * blocksAcross + bx) * 8;
-            if (!DecodeBlock(c, block)) return mIn.NextScanMarker();
+            if (!DecodeBlock(c, block)) return in_.NextScanMarker();
             StoreBlock(block, out, c.rowStride);
           }
         }
       }
     }
   }
-  return mIn.NextScanMarker();
+  return in_.NextScanMarker();
 }
 
 bool JDecoder::NextScanHeader(int marker) {

@@ -28,7 +28,7 @@
 
 class JDecoder {
  public:
-  explicit JDecoder(plat::AllocHook* hook = nullptr);
+  explicit JDecoder(AllocHook* hook = nullptr);
   JDecoder(const JDecoder&) = delete;
   JDecoder& operator=(const JDecoder&) = delete;
 
@@ -43,7 +43,7 @@ class JDecoder {
   // The planes of Decode (owned by the decoder, null before it ran) and the frame.
   void GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents);
   // What the last failure was: the exception class, its text and position.
-  const std::string& GetError() const { return mError; }
+  const std::string& GetError() const { return error_; }
 
   // One dequantised block (natural order) to 8x8 samples at out, rows `stride` apart.
   static void Idct(const int32_t* in, uint8_t* out, int stride);
@@ -142,27 +142,27 @@ class JDecoder {
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
 
-  plat::AllocHook* mHook;
-  bool mWide;  // AVX2 kernels
-  bool mAdobe = false;
-  std::array<std::vector<uint8_t>, 3> mRgbPA;
-  JHuffTable mHuff[2][4];
-  std::array<std::array<int32_t, 64>, 4> mQuantZ{};  // quantisation tables in zigzag order
-  std::array<bool, 4> mQuantDefined{};
-  int mWidth = 0;
-  int mHeight = 0;
-  int mComponents = 0;
-  int mPrecision = 0;
-  std::array<Component, 4> mComp;
-  int mHmax = 1;
-  int mVmax = 1;
-  std::array<int, 4> mScanComp{};  // frame component of each scan component
-  int mScanCount = 0;
-  int mRowsDone = 0;  // rows from the top that ConvertRows wrote
-  int mHeaderFlags = 0;
-  bool mFrameRead = false;
-  int mRestartInterval = 0;
-  int64_t mScanAt = 0;  // first byte of the entropy-coded data
-  JInBitStream mIn{nullptr, 0};
-  std::string mError;
+  AllocHook* hook_;
+  bool wide_;  // AVX2 kernels
+  bool adobe_ = false;
+  std::array<std::vector<uint8_t>, 3> rgbPA_;
+  JHuffTable huff_[2][4];
+  std::array<std::array<int32_t, 64>, 4> quantZ_{};  // quantisation tables in zigzag order
+  std::array<bool, 4> quantDefined_{};
+  int width_ = 0;
+  int height_ = 0;
+  int components_ = 0;
+  int precision_ = 0;
+  std::array<Component, 4> comp_;
+  int hmax_ = 1;
+  int vmax_ = 1;
+  std::array<int, 4> scanComp_{};  // frame component of each scan component
+  int scanCount_ = 0;
+  int rowsDone_ = 0;  // rows from the top that ConvertRows wrote
+  int headerFlags_ = 0;
+  bool frameRead_ = false;
+  int restartInterval_ = 0;
+  int64_t scanAt_ = 0;  // first byte of the entropy-coded data
+  JInBitStream in_{nullptr, 0};
+  std::string error_;
 };

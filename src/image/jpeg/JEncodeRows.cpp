@@ -122,12 +122,12 @@ int PairsBgr(const uint8_t* top, const uint8_t* bottom, int n, int16_t* yTop, in
 }  // namespace
 
 void JEncoder::FetchRowPair(int y0, int y1, int16_t* yTop, int16_t* yBottom, int16_t* cb, int16_t* cr) {
-  const int w = mParams.width;
-  const int n = static_cast<int>(mRowStride);
-  if (mBgr.top) {
-    const uint8_t* rows[2] = {mBgr.top + y0 * mBgr.step, mBgr.top + y1 * mBgr.step};
+  const int w = params_.width;
+  const int n = static_cast<int>(rowStride_);
+  if (bgr_.top) {
+    const uint8_t* rows[2] = {bgr_.top + y0 * bgr_.step, bgr_.top + y1 * bgr_.step};
     int done = 0;
-    if (mWide) {
+    if (wide_) {
       done = jkern::YccPairBgrAvx2(rows[0], rows[1], w, yTop, yBottom, cb, cr);
     } else {
 #if defined(__SSE2__)
@@ -141,28 +141,28 @@ void JEncoder::FetchRowPair(int y0, int y1, int16_t* yTop, int16_t* yBottom, int
     ConvertPairs(done, n, w, fetch, yTop, yBottom, cb, cr);
   } else {
     const int64_t at[2] = {int64_t{y0} * w, int64_t{y1} * w};
-    const uint8_t* top[3] = {mR + at[0], mG + at[0], mB + at[0]};
-    const uint8_t* bottom[3] = {mR + at[1], mG + at[1], mB + at[1]};
+    const uint8_t* top[3] = {r_ + at[0], g_ + at[0], b_ + at[0]};
+    const uint8_t* bottom[3] = {r_ + at[1], g_ + at[1], b_ + at[1]};
     int done = 0;
-    if (mWide) {
+    if (wide_) {
       done = jkern::YccPairPlanesAvx2(top, bottom, w, yTop, yBottom, cb, cr);
     } else {
 #if defined(__SSE2__)
       done = PairsPlanes(top, bottom, w, yTop, yBottom, cb, cr);
 #endif
     }
-    auto fetch = [&at, this](int k, int x) { return Rgb{mR[at[k] + x], mG[at[k] + x], mB[at[k] + x]}; };
+    auto fetch = [&at, this](int k, int x) { return Rgb{r_[at[k] + x], g_[at[k] + x], b_[at[k] + x]}; };
     ConvertPairs(done, n, w, fetch, yTop, yBottom, cb, cr);
   }
 }
 
 void JEncoder::FetchMcuRow(int row) {
-  const int h = mParams.height;
-  const int64_t ys = mRowStride, cs = mRowStride / 2;
+  const int h = params_.height;
+  const int64_t ys = rowStride_, cs = rowStride_ / 2;
   for (int j = 0; j < 8; ++j) {
     const int y0 = std::min(row * 16 + 2 * j, h - 1);
     const int y1 = std::min(row * 16 + 2 * j + 1, h - 1);
-    FetchRowPair(y0, y1, mRowsY.data() + 2 * j * ys, mRowsY.data() + (2 * j + 1) * ys, mRowsCb.data() + j * cs,
-                 mRowsCr.data() + j * cs);
+    FetchRowPair(y0, y1, rowsY_.data() + 2 * j * ys, rowsY_.data() + (2 * j + 1) * ys, rowsCb_.data() + j * cs,
+                 rowsCr_.data() + j * cs);
   }
 }

@@ -48,117 +48,117 @@ jkern::Divisors InZigzagOrder(const jkern::Divisors& d) {
 
 }  // namespace
 
-JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook)
-    : mWide(jkern::HaveAvx2()), mR(pR), mG(pG), mB(pB), mHook(hook) {
-  BuildCodes(kJDcLuma, mDcLuma.code, mDcLuma.size);
-  BuildCodes(kJDcChroma, mDcChroma.code, mDcChroma.size);
-  BuildCodes(kJAcLuma, mAcLuma.code, mAcLuma.size);
-  BuildCodes(kJAcChroma, mAcChroma.code, mAcChroma.size);
+JEncoder::JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, AllocHook* hook)
+    : wide_(jkern::HaveAvx2()), r_(pR), g_(pG), b_(pB), hook_(hook) {
+  BuildCodes(kJDcLuma, dcLuma_.code, dcLuma_.size);
+  BuildCodes(kJDcChroma, dcChroma_.code, dcChroma_.size);
+  BuildCodes(kJAcLuma, acLuma_.code, acLuma_.size);
+  BuildCodes(kJAcChroma, acChroma_.code, acChroma_.size);
 }
 
-JEncoder::JEncoder(JBgrRows rows, plat::AllocHook* hook) : JEncoder(nullptr, nullptr, nullptr, hook) { mBgr = rows; }
+JEncoder::JEncoder(JBgrRows rows, AllocHook* hook) : JEncoder(nullptr, nullptr, nullptr, hook) { bgr_ = rows; }
 
-void JEncoder::SetWideKernels(bool on) { mWide = on && jkern::HaveAvx2(); }
+void JEncoder::SetWideKernels(bool on) { wide_ = on && jkern::HaveAvx2(); }
 
 void JEncoder::SetParams(const JEncodeParams& params) {
-  mParams = params;
-  mParams.components = 3;
-  mParams.precision = 8;
-  mParams.versionMajor = 1;
-  mParams.versionMinor = 2;
-  mParams.thumbnail = 0;
+  params_ = params;
+  params_.components = 3;
+  params_.precision = 8;
+  params_.versionMajor = 1;
+  params_.versionMinor = 2;
+  params_.thumbnail = 0;
 }
 
-std::span<const uint8_t> JEncoder::GetOutput() const { return mOut ? mOut->Written() : std::span<const uint8_t>(); }
+std::span<const uint8_t> JEncoder::GetOutput() const { return out_ ? out_->Written() : std::span<const uint8_t>(); }
 
 int JEncoder::Encode() {
-  mOut.reset();
+  out_.reset();
   try {
-    const int w = mParams.width;
-    const int h = mParams.height;
+    const int w = params_.width;
+    const int h = params_.height;
     // The frame header holds 16-bit sizes.
     if (w < 1 || w > 65535) throw JIndexError(65535, w, "Encode:width");
     if (h < 1 || h > 65535) throw JIndexError(65535, h, "Encode:height");
     // A first guess at the size; the stream grows when the picture needs more.
     const int64_t guess = std::max<int64_t>(10240, std::min<int64_t>(int64_t{w} * h, 64 << 20));
-    mOut = std::make_unique<JOutBitStream>(guess, mHook);
-    mPredY = mPredCb = mPredCr = 0;
+    out_ = std::make_unique<JOutBitStream>(guess, hook_);
+    predY_ = predCb_ = predCr_ = 0;
     const int rows = (h + 15) / 16;
     const int cols = (w + 15) / 16;
     // One MCU row of samples at a time.
-    mRowStride = int64_t{cols} * 16;
-    if (!TryAllocate(mRowsY, mRowStride, 16, 0, mHook)) throw JMemoryError(mRowStride * 32, "Encode:rows");
-    if (!TryAllocate(mRowsCb, mRowStride / 2, 8, 0, mHook)) throw JMemoryError(mRowStride * 8, "Encode:rows");
-    if (!TryAllocate(mRowsCr, mRowStride / 2, 8, 0, mHook)) throw JMemoryError(mRowStride * 8, "Encode:rows");
+    rowStride_ = int64_t{cols} * 16;
+    if (!TryAllocate(rowsY_, rowStride_, 16, 0, hook_)) throw JMemoryError(rowStride_ * 32, "Encode:rows");
+    if (!TryAllocate(rowsCb_, rowStride_ / 2, 8, 0, hook_)) throw JMemoryError(rowStride_ * 8, "Encode:rows");
+    if (!TryAllocate(rowsCr_, rowStride_ / 2, 8, 0, hook_)) throw JMemoryError(rowStride_ * 8, "Encode:rows");
     WriteHeaders();
-    const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
+    const int level = level_ == 1 || level_ == 2 ? level_ : 3;
     const Divisors lq = MakeDivisors(kJLumaQuant[level - 1]);
     const Divisors cq = MakeDivisors(kJChromaQuant[level - 1]);
     // The wide kernels transform and quantise two blocks at a time in 16 bits.
     jkern::Divisors16 lq16, cq16;
-    const bool pairs = mWide && jkern::MakeDivisors16(lq, kJLumaQuant[level - 1], lq16) &&
+    const bool pairs = wide_ && jkern::MakeDivisors16(lq, kJLumaQuant[level - 1], lq16) &&
                        jkern::MakeDivisors16(cq, kJChromaQuant[level - 1], cq16);
     const Divisors lz = InZigzagOrder(lq), cz = InZigzagOrder(cq);
-    const int64_t ys = mRowStride, cs = mRowStride / 2;
+    const int64_t ys = rowStride_, cs = rowStride_ / 2;
     int16_t q[2][64];
     uint64_t nonzero[2];
     for (int r = 0; r < rows; ++r) {
       FetchMcuRow(r);
       for (int c = 0; c < cols; ++c) {
         // Y blocks left to right, top to bottom, then Cb and Cr.
-        const int16_t* y = mRowsY.data() + int64_t{c} * 16;
-        const int16_t* cb = mRowsCb.data() + int64_t{c} * 8;
-        const int16_t* cr = mRowsCr.data() + int64_t{c} * 8;
+        const int16_t* y = rowsY_.data() + int64_t{c} * 16;
+        const int16_t* cb = rowsCb_.data() + int64_t{c} * 8;
+        const int16_t* cr = rowsCr_.data() + int64_t{c} * 8;
         if (pairs) {
           for (const int16_t* top : {y, y + 8 * ys}) {
             jkern::FdctQuantizePairAvx2(top, ys, top + 8, ys, lq16, q[0], q[1], nonzero);
-            CodeBlock(q[0], kJZigzag, nonzero[0], mDcLuma, mAcLuma, mPredY);
-            CodeBlock(q[1], kJZigzag, nonzero[1], mDcLuma, mAcLuma, mPredY);
+            CodeBlock(q[0], kJZigzag, nonzero[0], dcLuma_, acLuma_, predY_);
+            CodeBlock(q[1], kJZigzag, nonzero[1], dcLuma_, acLuma_, predY_);
           }
           jkern::FdctQuantizePairAvx2(cb, cs, cr, cs, cq16, q[0], q[1], nonzero);
-          CodeBlock(q[0], kJZigzag, nonzero[0], mDcChroma, mAcChroma, mPredCb);
-          CodeBlock(q[1], kJZigzag, nonzero[1], mDcChroma, mAcChroma, mPredCr);
+          CodeBlock(q[0], kJZigzag, nonzero[0], dcChroma_, acChroma_, predCb_);
+          CodeBlock(q[1], kJZigzag, nonzero[1], dcChroma_, acChroma_, predCr_);
           continue;
         }
-        EncodeBlock(y, ys, lz, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8, ys, lz, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8 * ys, ys, lz, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(y + 8 * ys + 8, ys, lz, mDcLuma, mAcLuma, mPredY);
-        EncodeBlock(cb, cs, cz, mDcChroma, mAcChroma, mPredCb);
-        EncodeBlock(cr, cs, cz, mDcChroma, mAcChroma, mPredCr);
+        EncodeBlock(y, ys, lz, dcLuma_, acLuma_, predY_);
+        EncodeBlock(y + 8, ys, lz, dcLuma_, acLuma_, predY_);
+        EncodeBlock(y + 8 * ys, ys, lz, dcLuma_, acLuma_, predY_);
+        EncodeBlock(y + 8 * ys + 8, ys, lz, dcLuma_, acLuma_, predY_);
+        EncodeBlock(cb, cs, cz, dcChroma_, acChroma_, predCb_);
+        EncodeBlock(cr, cs, cz, dcChroma_, acChroma_, predCr_);
       }
     }
-    mOut->SetByte(0xFF);  // EOI, after the pending bits are filled with 1s
-    mOut->SetByte(0xD9);
+    out_->SetByte(0xFF);  // EOI, after the pending bits are filled with 1s
+    out_->SetByte(0xD9);
     return 0;
   } catch (const JMemoryError&) {
   } catch (const JBufferError&) {
   } catch (const JIndexError&) {
   }
-  mOut.reset();
+  out_.reset();
   return -1;
 }
 
 void JEncoder::WriteHeaders() {
-  JOutBitStream& o = *mOut;
-  const int level = mLevel == 1 || mLevel == 2 ? mLevel : 3;
+  JOutBitStream& o = *out_;
+  const int level = level_ == 1 || level_ == 2 ? level_ : 3;
   o.SetWord(0xFFD8);
   o.SetWord(0xFFE0);
   o.SetWord(16);
   o.CopyByte(reinterpret_cast<const uint8_t*>("JFIF"), 5);
-  o.SetByte(mParams.versionMajor);
-  o.SetByte(mParams.versionMinor);
-  o.SetByte(mParams.units);
-  o.SetWord(mParams.xDensity);
-  o.SetWord(mParams.yDensity);
+  o.SetByte(params_.versionMajor);
+  o.SetByte(params_.versionMinor);
+  o.SetByte(params_.units);
+  o.SetWord(params_.xDensity);
+  o.SetWord(params_.yDensity);
   o.SetByte(0);
   o.SetByte(0);
-  if (mParams.comment) {
-    const int64_t n = static_cast<int64_t>(std::strlen(mParams.comment));
+  if (params_.comment) {
+    const int64_t n = static_cast<int64_t>(std::strlen(params_.comment));
     if (n > 65533) throw JIndexError(65533, n, "WriteHeaders:COM");
     o.SetWord(0xFFFE);
     o.SetWord(static_cast<int>(n + 2));
-    o.CopyByte(reinterpret_cast<const uint8_t*>(mParams.comment), n);
+    o.CopyByte(reinterpret_cast<const uint8_t*>(params_.comment), n);
   }
   const uint8_t* quant[2] = {kJLumaQuant[level - 1], kJChromaQuant[level - 1]};
   for (int t = 0; t < 2; ++t) {
@@ -179,8 +179,8 @@ void JEncoder::WriteHeaders() {
   o.SetWord(0xFFC0);
   o.SetWord(17);
   o.SetByte(8);
-  o.SetWord(mParams.height);
-  o.SetWord(mParams.width);
+  o.SetWord(params_.height);
+  o.SetWord(params_.width);
   o.SetByte(3);
   const uint8_t frame[9] = {0, 0x22, 0, 1, 0x11, 1, 2, 0x11, 1};
   o.CopyByte(frame, 9);
@@ -274,7 +274,7 @@ void JEncoder::EncodeBlock(const int16_t* samples, int64_t stride, const Divisor
 template <class T>
 void JEncoder::CodeBlock(const T* q, const uint8_t* order, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac,
                          int& pred) {
-  JOutBitStream& o = *mOut;
+  JOutBitStream& o = *out_;
   // Each code goes out with the value bits after it in one write.
   const int diff = q[0] - pred;
   pred = q[0];

@@ -45,10 +45,10 @@ struct JEncodeParams {
 
 class JEncoder {
  public:
-  JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, plat::AllocHook* hook = nullptr);
-  JEncoder(JBgrRows rows, plat::AllocHook* hook = nullptr);
+  JEncoder(const uint8_t* pR, const uint8_t* pG, const uint8_t* pB, AllocHook* hook = nullptr);
+  JEncoder(JBgrRows rows, AllocHook* hook = nullptr);
   void SetParams(const JEncodeParams& params);
-  void SetQuality(int level) { mLevel = level; }
+  void SetQuality(int level) { level_ = level; }
   // 0, or -1 after a JMemoryError, JBufferError or JIndexError (a size outside
   // 1..65535 is one).
   int Encode();
@@ -71,8 +71,8 @@ class JEncoder {
   };
   using Divisors = jkern::Divisors;
   void WriteHeaders();
-  // Y, Cb and Cr of the sixteen picture rows of MCU row `row` into mRowsY, mRowsCb
-  // and mRowsCr (JEncodeRows.cpp).
+  // Y, Cb and Cr of the sixteen picture rows of MCU row `row` into rowsY_, rowsCb_
+  // and rowsCr_ (JEncodeRows.cpp).
   void FetchMcuRow(int row);
   void FetchRowPair(int y0, int y1, int16_t* yTop, int16_t* yBottom, int16_t* cb, int16_t* cr);
   // One 8x8 block of samples (rows `stride` apart): transform, quantisation by quant
@@ -85,21 +85,21 @@ class JEncoder {
   void CodeBlock(const T* q, const uint8_t* order, uint64_t nonzero, const HuffCodes& dc, const HuffCodes& ac,
                  int& pred);
 
-  int mLevel = 2;
-  bool mWide;  // AVX2 kernels
-  const uint8_t* mR = nullptr;  // planes, or all three null
-  const uint8_t* mG = nullptr;
-  const uint8_t* mB = nullptr;
-  JBgrRows mBgr{nullptr, 0};
+  int level_ = 2;
+  bool wide_;  // AVX2 kernels
+  const uint8_t* r_ = nullptr;  // planes, or all three null
+  const uint8_t* g_ = nullptr;
+  const uint8_t* b_ = nullptr;
+  JBgrRows bgr_{nullptr, 0};
   // The current MCU row, level-shifted: sixteen rows of Y and eight of Cb and Cr,
-  // mRowStride samples a row (the MCU columns times sixteen; Cb and Cr use half).
-  std::vector<int16_t> mRowsY, mRowsCb, mRowsCr;
-  int64_t mRowStride = 0;
-  int mPredY = 0;
-  int mPredCb = 0;
-  int mPredCr = 0;
-  JEncodeParams mParams;
-  HuffCodes mDcLuma{}, mDcChroma{}, mAcLuma{}, mAcChroma{};
-  plat::AllocHook* mHook;
-  std::unique_ptr<JOutBitStream> mOut;
+  // rowStride_ samples a row (the MCU columns times sixteen; Cb and Cr use half).
+  std::vector<int16_t> rowsY_, rowsCb_, rowsCr_;
+  int64_t rowStride_ = 0;
+  int predY_ = 0;
+  int predCb_ = 0;
+  int predCr_ = 0;
+  JEncodeParams params_;
+  HuffCodes dcLuma_{}, dcChroma_{}, acLuma_{}, acChroma_{};
+  AllocHook* hook_;
+  std::unique_ptr<JOutBitStream> out_;
 };

@@ -10,39 +10,39 @@
 // Reading past the end of the input, or writing past what the output may hold.
 class JBufferError {
  public:
-  explicit JBufferError(const char* message) : mMessage(message) {}
-  std::string mMessage;
+  explicit JBufferError(const char* message) : message_(message) {}
+  std::string message_;
 };
 
 // A frame of a coding process other than baseline, or an unsupported layout.
 class JNotSupported {
  public:
-  JNotSupported(int marker, int64_t position) : mMarker(marker), mPosition(position) {}
-  int mMarker;
-  int64_t mPosition;
+  JNotSupported(int marker, int64_t position) : marker_(marker), position_(position) {}
+  int marker_;
+  int64_t position_;
 };
 
 // Bytes that do not follow the format.
 class JDataFormatError {
  public:
-  JDataFormatError(int64_t position, const char* message) : mPosition(position), mMessage(message) {}
-  int64_t mPosition;
-  std::string mMessage;
+  JDataFormatError(int64_t position, const char* message) : position_(position), message_(message) {}
+  int64_t position_;
+  std::string message_;
 };
 
 // A table number or count beyond its limit.
 class JIndexError {
  public:
-  JIndexError(int64_t limit, int64_t value, const char* message) : mLimit(limit), mValue(value), mMessage(message) {}
-  int64_t mLimit;
-  int64_t mValue;
-  std::string mMessage;
+  JIndexError(int64_t limit, int64_t value, const char* message) : limit_(limit), value_(value), message_(message) {}
+  int64_t limit_;
+  int64_t value_;
+  std::string message_;
 };
 
 // An allocation that was refused or failed.
 class JMemoryError {
  public:
-  JMemoryError(int64_t size, const char* message) : mSize(size), mMessage(message) {}
-  int64_t mSize;
-  std::string mMessage;
+  JMemoryError(int64_t size, const char* message) : size_(size), message_(message) {}
+  int64_t size_;
+  std::string message_;
 };

@@ -19,12 +19,12 @@ class JHuffTable {
   // Builds the table (ac: of class AC, else DC); JIndexError when the counts name
   // more than 256 codes, JDataFormatError when they overflow their lengths.
   void Build(const uint8_t counts[16], const uint8_t* values, int64_t position, bool ac);
-  bool Defined() const { return mDefined; }
+  bool Defined() const { return defined_; }
 
   // The next symbol, consumed from b (which holds at least 16 bits). -1 when no code
   // of up to 16 bits matches: bad data, or the padding after the data.
   int Decode(JInBitStream::Bits& b) const {
-    const int e = mLook[JInBitStream::Peek(b, kLookBits)];
+    const int e = look_[JInBitStream::Peek(b, kLookBits)];
     if (e != 0) {
       JInBitStream::Consume(b, e >> 8);
       return e & 0xFF;
@@ -36,15 +36,15 @@ class JHuffTable {
   // its run plus one (1..16); the end of block has step kEndOfBlock and value 0.
   // Bits used is never 0 in a ready entry.
   static constexpr int kEndOfBlock = 0x80;
-  int Fast(uint32_t look) const { return mFast[look]; }
+  int Fast(uint32_t look) const { return fast_[look]; }
 
  private:
   int DecodeLong(JInBitStream::Bits& b) const;
 
-  bool mDefined = false;
-  std::array<uint16_t, 1 << kLookBits> mLook{};   // (length << 8) | value, 0 for longer codes
-  std::array<int32_t, 1 << kLookBits> mFast{};
-  std::array<int32_t, 17> mMaxCode{};              // largest code of each length, -1 for none
-  std::array<int32_t, 17> mValOffset{};            // value index minus first code of each length
-  std::array<uint8_t, 256> mValues{};
+  bool defined_ = false;
+  std::array<uint16_t, 1 << kLookBits> look_{};   // (length << 8) | value, 0 for longer codes
+  std::array<int32_t, 1 << kLookBits> fast_{};
+  std::array<int32_t, 17> maxCode_{};              // largest code of each length, -1 for none
+  std::array<int32_t, 17> valOffset_{};            // value index minus first code of each length
+  std::array<uint8_t, 256> values_{};
 };

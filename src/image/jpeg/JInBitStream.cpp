@@ -5,29 +5,29 @@ JInBitStream::Bits JInBitStream::FillBytes(Bits bits) {
   int n = bits.n;
   while (n <= 56) {
     uint32_t b = 0;
-    if (!mStopped) {
-      if (mPos < mEnd) {
-        b = mData[mPos];
+    if (!stopped_) {
+      if (pos_ < end_) {
+        b = data_[pos_];
         if (b != 0xFF) {
-          ++mPos;
+          ++pos_;
         } else {
           // 0xFF 0x00 is a data byte 0xFF; 0xFF followed by fill bytes and a code is a marker.
-          int64_t q = mPos + 1;
-          while (q < mEnd && mData[q] == 0xFF) ++q;
-          if (q < mEnd && mData[q] == 0x00) {
-            mPos = q + 1;
+          int64_t q = pos_ + 1;
+          while (q < end_ && data_[q] == 0xFF) ++q;
+          if (q < end_ && data_[q] == 0x00) {
+            pos_ = q + 1;
           } else {
-            mStopped = true;
-            mMarker = q < mEnd ? mData[q] : -1;
+            stopped_ = true;
+            marker_ = q < end_ ? data_[q] : -1;
             b = 0;
           }
         }
       } else {
-        mStopped = true;
-        mMarker = -1;
+        stopped_ = true;
+        marker_ = -1;
       }
     }
-    if (mStopped) mPad += 8;
+    if (stopped_) pad_ += 8;
     buf |= static_cast<uint64_t>(b) << (56 - n);
     n += 8;
   }
@@ -35,30 +35,30 @@ JInBitStream::Bits JInBitStream::FillBytes(Bits bits) {
 }
 
 int JInBitStream::NextScanMarker() {
-  if (!mStopped) {
-    // The bytes already in the buffer belong to the segment; look on from mPos.
-    while (mPos < mEnd) {
-      if (mData[mPos] == 0xFF) {
-        int64_t q = mPos + 1;
-        while (q < mEnd && mData[q] == 0xFF) ++q;
-        if (q >= mEnd) break;
-        if (mData[q] != 0x00) {
-          mMarker = mData[q];
-          mPos = q;
+  if (!stopped_) {
+    // The bytes already in the buffer belong to the segment; look on from pos_.
+    while (pos_ < end_) {
+      if (data_[pos_] == 0xFF) {
+        int64_t q = pos_ + 1;
+        while (q < end_ && data_[q] == 0xFF) ++q;
+        if (q >= end_) break;
+        if (data_[q] != 0x00) {
+          marker_ = data_[q];
+          pos_ = q;
           break;
         }
-        mPos = q + 1;
+        pos_ = q + 1;
       } else {
-        ++mPos;
+        ++pos_;
       }
     }
-    if (mPos >= mEnd) mMarker = -1;
+    if (pos_ >= end_) marker_ = -1;
   } else {
     // Fill stopped at the 0xFF of the marker (or at the end).
-    while (mPos < mEnd && mData[mPos] == 0xFF) ++mPos;
+    while (pos_ < end_ && data_[pos_] == 0xFF) ++pos_;
   }
-  const int marker = mMarker;
-  if (marker >= 0 && mPos < mEnd) ++mPos;  // past the marker's code
+  const int marker = marker_;
+  if (marker >= 0 && pos_ < end_) ++pos_;  // past the marker's code
   StartBits();
   return marker;
 }

@@ -14,41 +14,41 @@
 
 class JInBitStream {
  public:
-  JInBitStream(const uint8_t* data, int64_t length) : mData(data), mEnd(data && length > 0 ? length : 0) {}
+  JInBitStream(const uint8_t* data, int64_t length) : data_(data), end_(data && length > 0 ? length : 0) {}
 
   // Marker segments.
   int GetByte() {
-    if (mPos >= mEnd) throw JBufferError("GetByte");
-    return mData[mPos++];
+    if (pos_ >= end_) throw JBufferError("GetByte");
+    return data_[pos_++];
   }
   int GetWord() {
-    if (mEnd - mPos < 2) throw JBufferError("GetWord");
-    const int v = mData[mPos] << 8 | mData[mPos + 1];
-    mPos += 2;
+    if (end_ - pos_ < 2) throw JBufferError("GetWord");
+    const int v = data_[pos_] << 8 | data_[pos_ + 1];
+    pos_ += 2;
     return v;
   }
   void SkipByte(int64_t n) {
-    if (n < 0 || n > mEnd - mPos) throw JBufferError("SkipByte");
-    mPos += n;
+    if (n < 0 || n > end_ - pos_) throw JBufferError("SkipByte");
+    pos_ += n;
   }
   // The next n bytes in place (n checked), and past them.
   const uint8_t* CopyByte(int64_t n) {
-    if (n < 0 || n > mEnd - mPos) throw JBufferError("CopyByte");
-    const uint8_t* at = mData + mPos;
-    mPos += n;
+    if (n < 0 || n > end_ - pos_) throw JBufferError("CopyByte");
+    const uint8_t* at = data_ + pos_;
+    pos_ += n;
     return at;
   }
   // Byte offset of the next byte to read.
-  int64_t GetPosition() const { return mPos; }
-  void SeekTo(int64_t pos) { mPos = pos < 0 ? 0 : pos > mEnd ? mEnd : pos; }
+  int64_t GetPosition() const { return pos_; }
+  void SeekTo(int64_t pos) { pos_ = pos < 0 ? 0 : pos > end_ ? end_ : pos; }
 
   // Entropy-coded data: starts at the current byte with an empty bit buffer.
   void StartBits() {
-    mBuf = 0;
-    mBits = 0;
-    mPad = 0;
-    mStopped = false;
-    mMarker = -1;
+    buf_ = 0;
+    bits_ = 0;
+    pad_ = 0;
+    stopped_ = false;
+    marker_ = -1;
   }
   // The bit buffer by value, so that the hot loop keeps it in registers: Load it,
   // read through Need32/Peek/Consume/Take, and Save it back.
@@ -56,10 +56,10 @@ class JInBitStream {
     uint64_t buf;  // bits from the most significant end
     int n;         // bits in buf, padding included
   };
-  Bits Load() const { return {mBuf, mBits}; }
+  Bits Load() const { return {buf_, bits_}; }
   void Save(Bits b) {
-    mBuf = b.buf;
-    mBits = b.n;
+    buf_ = b.buf;
+    bits_ = b.n;
   }
   // At least 32 bits (real or padding) are in b afterwards.
   void Need32(Bits& b) {
@@ -78,7 +78,7 @@ class JInBitStream {
   }
   // True when reading n more bits of b would go past the last real bit before a
   // marker or the end (n = 0: a read already did).
-  bool PastData(const Bits& b, int n) const { return b.n - n < mPad; }
+  bool PastData(const Bits& b, int n) const { return b.n - n < pad_; }
   // Drops the bits left of the current segment and reads the marker that ends it:
   // its code (0xD0..0xD7 for a restart), or -1 at the end of the input. The bit
   // buffer restarts after the marker.
@@ -89,15 +89,15 @@ class JInBitStream {
   // byte is a zero byte of the inverse) they are all data: as many as fit go in
   // at once, inline. Else byte by byte, out of line.
   Bits Fill(Bits b) {
-    if (!mStopped && mEnd - mPos >= 8) {
+    if (!stopped_ && end_ - pos_ >= 8) {
       uint64_t raw;
-      std::memcpy(&raw, mData + mPos, 8);
+      std::memcpy(&raw, data_ + pos_, 8);
       const uint64_t inverted = ~raw;
       if (((inverted - 0x0101010101010101ull) & ~inverted & 0x8080808080808080ull) == 0) {
         if constexpr (std::endian::native == std::endian::little) raw = __builtin_bswap64(raw);
         const int k = (64 - b.n) >> 3;  // b.n < 32 here, so 4 to 8 bytes
         b.buf |= (raw >> (64 - 8 * k)) << (64 - b.n - 8 * k);
-        mPos += k;
+        pos_ += k;
         return {b.buf, b.n + 8 * k};
       }
     }
@@ -105,12 +105,12 @@ class JInBitStream {
   }
   Bits FillBytes(Bits b);
 
-  const uint8_t* mData;
-  int64_t mEnd;
-  int64_t mPos = 0;
-  uint64_t mBuf = 0;   // bits from the most significant end
-  int mBits = 0;       // bits in mBuf, padding included
-  int mPad = 0;        // zero bits appended after the stream stopped
-  bool mStopped = false;
-  int mMarker = -1;    // the marker code the stream stopped at, -1 for the end
+  const uint8_t* data_;
+  int64_t end_;
+  int64_t pos_ = 0;
+  uint64_t buf_ = 0;   // bits from the most significant end
+  int bits_ = 0;       // bits in buf_, padding included
+  int pad_ = 0;        // zero bits appended after the stream stopped
+  bool stopped_ = false;
+  int marker_ = -1;    // the marker code the stream stopped at, -1 for the end
 };

@@ -40,7 +40,7 @@ struct JUninitAllocator : std::allocator<T> {
 class JOutBitStream {
  public:
   // JMemoryError "JOutBitStream" when nSize is below 1 or cannot be had.
-  JOutBitStream(int64_t nSize, plat::AllocHook* hook);
+  JOutBitStream(int64_t nSize, AllocHook* hook);
 
   // Appends the low n bits of value (n up to 16), most significant first.
   void SetBits(uint32_t value, int n) {
@@ -50,16 +50,16 @@ class JOutBitStream {
   }
   // Appends n bits (1 to 32), most significant first; bits has none set above them.
   void PutBits(uint32_t bits, int n) {
-    if (n < mFree) {
-      mAcc = (mAcc << n) | bits;
-      mFree -= n;
+    if (n < free_) {
+      acc_ = (acc_ << n) | bits;
+      free_ -= n;
       return;
     }
-    // The word fills up: its last mFree bits are the top of these, the rest stay.
-    const int rest = n - mFree;
-    PutWord((mAcc << mFree) | (bits >> rest));
-    mAcc = bits;  // only the low `rest` bits count; the others leave by the shifts
-    mFree = 64 - rest;
+    // The word fills up: its last free_ bits are the top of these, the rest stay.
+    const int rest = n - free_;
+    PutWord((acc_ << free_) | (bits >> rest));
+    acc_ = bits;  // only the low `rest` bits count; the others leave by the shifts
+    free_ = 64 - rest;
   }
   // Writes the whole bytes still held, then completes a partly written byte with 1 bits.
   void FlushBits();
@@ -77,17 +77,17 @@ class JOutBitStream {
     for (int64_t i = 0; i < n; ++i) Put(p[i], "CopyByte");
   }
   // The bytes written up to the last SetByte, SetWord, CopyByte or FlushBits.
-  std::span<const uint8_t> Written() const { return {mBuf.data(), static_cast<size_t>(mPos)}; }
+  std::span<const uint8_t> Written() const { return {buf_.data(), static_cast<size_t>(pos_)}; }
 
  private:
   // Eight bytes at once where none is 0xFF and the buffer has room for them.
   void PutWord(uint64_t word) {
     const uint64_t inverted = ~word;
     const bool hasFF = ((inverted - 0x0101010101010101ull) & word & 0x8080808080808080ull) != 0;
-    if (!hasFF && mPos + 8 <= static_cast<int64_t>(mBuf.size())) {
+    if (!hasFF && pos_ + 8 <= static_cast<int64_t>(buf_.size())) {
       const uint64_t bigEndian = __builtin_bswap64(word);
-      std::memcpy(mBuf.data() + mPos, &bigEndian, 8);
-      mPos += 8;
+      std::memcpy(buf_.data() + pos_, &bigEndian, 8);
+      pos_ += 8;
       return;
     }
     for (int shift = 56; shift >= 0; shift -= 8) PutStuffed(static_cast<uint8_t>(word >> shift));
@@ -97,14 +97,14 @@ class JOutBitStream {
     if (b == 0xFF) Put(0, "SetBits");
   }
   void Put(uint8_t b, const char* what) {
-    if (mPos == static_cast<int64_t>(mBuf.size())) Grow(what);
-    mBuf[static_cast<size_t>(mPos++)] = b;
+    if (pos_ == static_cast<int64_t>(buf_.size())) Grow(what);
+    buf_[static_cast<size_t>(pos_++)] = b;
   }
   void Grow(const char* what);
 
-  plat::AllocHook* mHook;
-  std::vector<uint8_t, JUninitAllocator<uint8_t>> mBuf;
-  int64_t mPos = 0;
-  uint64_t mAcc = 0;  // the pending bits are its low 64 - mFree
-  int mFree = 64;
+  AllocHook* hook_;
+  std::vector<uint8_t, JUninitAllocator<uint8_t>> buf_;
+  int64_t pos_ = 0;
+  uint64_t acc_ = 0;  // the pending bits are its low 64 - free_
+  int free_ = 64;
 };

@@ -6,7 +6,7 @@
 #include "image/jpeg/JEncoder.h"
 
 int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int height, int level,
-                        std::vector<uint8_t>& out, plat::AllocHook* hook) {
+                        std::vector<uint8_t>& out, AllocHook* hook) {
   out.clear();
   if (!bits || width < 1 || width > 65535 || height < 1 || height > 65535) return -1;
   const int64_t stride = (int64_t{width} * 3 + 3) / 4 * 4;

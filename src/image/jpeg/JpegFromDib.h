@@ -12,4 +12,4 @@
 // with the file in out; -1 when the rows do not fit in bitsSize, a size is outside
 // 1..65535, memory runs out or the encoder fails (out is then empty).
 int EncodeJpegFromDib24(const uint8_t* bits, int64_t bitsSize, int width, int height, int level,
-                        std::vector<uint8_t>& out, plat::AllocHook* hook);
+                        std::vector<uint8_t>& out, AllocHook* hook);

@@ -19,13 +19,15 @@ struct FontFunctions {
   decltype(&::FT_Done_Face) FT_Done_Face;
   decltype(&::FT_Request_Size) FT_Request_Size;
   decltype(&::FT_Set_Transform) FT_Set_Transform;
-  decltype(&::FT_Load_Char) FT_Load_Char;
+  decltype(&::FT_Get_Char_Index) FT_Get_Char_Index;
+  decltype(&::FT_Load_Glyph) FT_Load_Glyph;
   decltype(&::FT_Outline_Embolden) FT_Outline_Embolden;
   decltype(&::FT_Render_Glyph) FT_Render_Glyph;
   decltype(&::FcInitLoadConfigAndFonts) FcInitLoadConfigAndFonts;
   decltype(&::FcConfigDestroy) FcConfigDestroy;
   decltype(&::FcPatternCreate) FcPatternCreate;
   decltype(&::FcPatternAddString) FcPatternAddString;
+  decltype(&::FcPatternAddInteger) FcPatternAddInteger;
   decltype(&::FcConfigSubstitute) FcConfigSubstitute;
   decltype(&::FcDefaultSubstitute) FcDefaultSubstitute;
   decltype(&::FcFontMatch) FcFontMatch;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <functional>
 #include <numbers>
 #include <utility>
 
@@ -66,6 +67,7 @@ COLORREF DrawContext::SetBkColor(COLORREF color) { return std::exchange(bk_, col
 
 void DrawContext::Put(int x, int y, uint32_t pixel) {
   if (x < 0 || y < 0 || x >= bitmap_.width || y >= bitmap_.height) return;
+  if (clip_ && !clip_->Contains(x, y)) return;
   bitmap_.Row(y)[x] = pixel;
 }
 
@@ -364,6 +366,7 @@ bool DrawContext::AngleArc(int x, int y, int radius, double startAngle, double s
 
 COLORREF DrawContext::SetPixel(int x, int y, COLORREF color) {
   if (x < 0 || y < 0 || x >= bitmap_.width || y >= bitmap_.height) return CLR_INVALID;
+  if (clip_ && !clip_->Contains(x, y)) return CLR_INVALID;
   bitmap_.Row(y)[x] = Pixel(color);
   return color & 0xFFFFFF;
 }
@@ -411,7 +414,8 @@ bool DrawContext::ExtFloodFill(int x, int y, COLORREF color, int type) {
   return true;
 }
 
-bool DrawContext::PolyPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode) {
+void ScanPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode, int width, int height,
+                 const std::function<void(int y, int from, int to)>& span) {
   struct Edge {
     double x0, y0, x1, y1;
     int dir;
@@ -429,33 +433,40 @@ bool DrawContext::PolyPolygon(const std::vector<std::vector<CPoint>>& rings, int
       edges.push_back(e);
     }
   }
-  if (brush_.style != BS_NULL && !edges.empty()) {
-    std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
-    const int yFrom = static_cast<int>(std::max(0.0, std::floor(minY)));
-    const int yTo = static_cast<int>(std::min(bitmap_.height - 1.0, std::ceil(maxY)));
-    std::vector<size_t> active;
-    std::vector<std::pair<double, int>> cross;
-    size_t next = 0;
-    // Each row is sampled at its pixel centres: an edge counts on [y0, y1).
-    for (int y = yFrom; y <= yTo; ++y) {
-      const double cy = y + 0.5;
-      while (next < edges.size() && edges[next].y0 <= cy) active.push_back(next++);
-      std::erase_if(active, [&](size_t i) { return edges[i].y1 <= cy; });
-      cross.clear();
-      for (const size_t i : active) {
-        const Edge& e = edges[i];
-        cross.emplace_back(e.x0 + (cy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir);
-      }
-      std::sort(cross.begin(), cross.end());
-      int wind = 0;
-      for (size_t k = 0; k + 1 < cross.size(); ++k) {
-        wind = fillMode == WINDING ? wind + cross[k].second : wind ^ 1;
-        if (wind == 0) continue;
-        const double from = std::max(std::ceil(cross[k].first - 0.5), 0.0);
-        const double to = std::min(std::ceil(cross[k + 1].first - 0.5) - 1, bitmap_.width - 1.0);
-        for (int x = static_cast<int>(from); x <= static_cast<int>(to); ++x) BrushPixel(x, y);
-      }
+  if (edges.empty()) return;
+  std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) { return a.y0 < b.y0; });
+  const int yFrom = static_cast<int>(std::max(0.0, std::floor(minY)));
+  const int yTo = static_cast<int>(std::min(height - 1.0, std::ceil(maxY)));
+  std::vector<size_t> active;
+  std::vector<std::pair<double, int>> cross;
+  size_t next = 0;
+  // Each row is sampled at its pixel centres: an edge counts on [y0, y1).
+  for (int y = yFrom; y <= yTo; ++y) {
+    const double cy = y + 0.5;
+    while (next < edges.size() && edges[next].y0 <= cy) active.push_back(next++);
+    std::erase_if(active, [&](size_t i) { return edges[i].y1 <= cy; });
+    cross.clear();
+    for (const size_t i : active) {
+      const Edge& e = edges[i];
+      cross.emplace_back(e.x0 + (cy - e.y0) * (e.x1 - e.x0) / (e.y1 - e.y0), e.dir);
     }
+    std::sort(cross.begin(), cross.end());
+    int wind = 0;
+    for (size_t k = 0; k + 1 < cross.size(); ++k) {
+      wind = fillMode == WINDING ? wind + cross[k].second : wind ^ 1;
+      if (wind == 0) continue;
+      const double from = std::max(std::ceil(cross[k].first - 0.5), 0.0);
+      const double to = std::min(std::ceil(cross[k + 1].first - 0.5) - 1, width - 1.0);
+      if (from <= to) span(y, static_cast<int>(from), static_cast<int>(to));
+    }
+  }
+}
+
+bool DrawContext::PolyPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode) {
+  if (brush_.style != BS_NULL) {
+    ScanPolygon(rings, fillMode, bitmap_.width, bitmap_.height, [this](int y, int from, int to) {
+      for (int x = from; x <= to; ++x) BrushPixel(x, y);
+    });
   }
   if (pen_.style != PS_NULL) {
     const CPoint keep = pos_;

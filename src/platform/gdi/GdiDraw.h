@@ -26,13 +26,16 @@
 //                 pixels up to the colour;
 //   PolyPolygon   the brush fills the pixels whose centre lies inside the rings
 //                 (ALTERNATE: odd crossings, WINDING: non-zero winding); the pen
-//                 then draws each ring closed with LineTo.
+//                 then draws each ring closed with LineTo;
+//   clipping      with a clip region set, only its pixels are painted.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/Region.h"
 #include "platform/gdi/Types.h"
 
 namespace plat {
@@ -72,6 +75,8 @@ class DrawContext {
   int SetBkMode(int mode);
   COLORREF SetBkColor(COLORREF color);
   COLORREF GetBkColor() const { return bk_; }
+  // Paints only inside clip (which must outlive the drawing); nullptr: everywhere.
+  void SetClip(const Region* clip) { clip_ = clip; }
 
   void MoveToEx(int x, int y);
   CPoint GetCurrentPosition() const { return pos_; }
@@ -116,7 +121,14 @@ class DrawContext {
   int bkMode_ = OPAQUE;
   CPoint pos_;
   int dashPos_ = 0;
+  const Region* clip_ = nullptr;
 };
+
+// The pixels whose centre lies inside the rings (ALTERNATE: odd crossings, WINDING:
+// non-zero winding), as inclusive column spans [from, to] of rows from the top,
+// within width x height; the spans of one row come left to right.
+void ScanPolygon(const std::vector<std::vector<CPoint>>& rings, int fillMode, int width, int height,
+                 const std::function<void(int y, int from, int to)>& span);
 
 // The four sides of (left, top)-(r, b) as MoveToEx and four LineTo calls, so every
 // corner is painted once.

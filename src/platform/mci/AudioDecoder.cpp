@@ -11,6 +11,13 @@
 
 namespace plat {
 
+namespace {
+
+// Four MP3 frames: enough for a frame's overlap and its bit reservoir.
+constexpr int64_t kSeekPreRollFrames = 4 * 1152;
+
+}  // namespace
+
 struct AudioDecoder::Context {
   AVFormatContext* format = nullptr;
   AVCodecContext* codec = nullptr;
@@ -39,6 +46,7 @@ bool AudioDecoder::Open(const std::string& hostPath) {
   av_ = Ffmpeg();
   if (!av_) return false;
   cx_ = std::make_unique<Context>();
+  path_ = hostPath;
   Context& c = *cx_;
   if (av_->avformat_open_input(&c.format, hostPath.c_str(), nullptr, nullptr) < 0 ||
       av_->avformat_find_stream_info(c.format, nullptr) < 0) {
@@ -179,7 +187,21 @@ bool AudioDecoder::SeekFrame(int64_t frame) {
   Context& c = *cx_;
   const AVStream* stream = c.format->streams[c.stream];
   const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-  const int64_t target = start + av_->av_rescale_q(frame, AVRational{1, rate_}, stream->time_base);
+  // The decoder starts a little before the frame and its output up to the frame is
+  // dropped: a coded frame needs the ones before it (MP3's bit reservoir and overlap),
+  // so decoding from the frame itself would give wrong samples at first.
+  const int64_t preRoll = std::max<int64_t>(rate_ / 10, kSeekPreRollFrames);
+  const int64_t from = std::max<int64_t>(frame - preRoll, 0);
+  if (from == 0) {
+    // Near the start the file is decoded from its beginning again, where the
+    // decoder drops the coder's leading delay as it did the first time.
+    const std::string path = path_;
+    if (!Open(path)) return false;
+    skip_ = frame;
+    position_ = frame;
+    return true;
+  }
+  const int64_t target = start + av_->av_rescale_q(from, AVRational{1, rate_}, stream->time_base);
   if (av_->av_seek_frame(c.format, c.stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
       av_->av_seek_frame(c.format, c.stream, start, AVSEEK_FLAG_BACKWARD) < 0) {
     return false;

@@ -40,6 +40,7 @@ class AudioDecoder {
 
   const FfmpegFunctions* av_ = nullptr;  // FFmpeg, loaded by the first Open
   std::unique_ptr<Context> cx_;
+  std::string path_;             // the file opened, read again by a seek near its start
   int rate_ = 0;
   int channels_ = 0;
   int64_t position_ = 0;

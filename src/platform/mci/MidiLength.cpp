@@ -70,7 +70,7 @@ Track WalkTrack(ByteCursor in) {
       if (in.Failed()) break;
       track.endTick = tick;
       if (type == 0x51 && length >= 3) {
-        const uint32_t tempo = static_cast<uint32_t>(data.U8()) << 16 | static_cast<uint32_t>(data.U8()) << 8 | data.U8();
+        const uint32_t tempo = data.U24BE();
         track.tempos.push_back({tick, tempo});
       }
       if (type == 0x2F) return track;

@@ -1,7 +1,8 @@
 // The EMF records: each record is a type and a byte size (at least 8, a multiple
 // of 4, inside the file); its fields are read through a cursor over the record
 // alone, so a count or offset that points past the record reads nothing. Records
-// this player does not draw (clipping, palettes, EMF+ comments, regions) are skipped.
+// this player does not draw (palettes, EMF+ comments, filled or framed regions) are
+// skipped.
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -20,14 +21,15 @@ enum EmfRecord : uint32_t {
   EMR_POLYLINETO = 6, EMR_POLYPOLYLINE = 7, EMR_POLYPOLYGON = 8, EMR_SETWINDOWEXTEX = 9,
   EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11, EMR_SETVIEWPORTORGEX = 12, EMR_EOF = 14,
   EMR_SETPIXELV = 15, EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETPOLYFILLMODE = 19,
-  EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SETBKCOLOR = 25, EMR_MOVETOEX = 27,
-  EMR_SCALEVIEWPORTEXTEX = 31, EMR_SCALEWINDOWEXTEX = 32, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
+  EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SETBKCOLOR = 25, EMR_OFFSETCLIPRGN = 26, EMR_MOVETOEX = 27,
+  EMR_SETMETARGN = 28, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SCALEVIEWPORTEXTEX = 31, EMR_SCALEWINDOWEXTEX = 32, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
   EMR_SETWORLDTRANSFORM = 35, EMR_MODIFYWORLDTRANSFORM = 36, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38,
   EMR_CREATEBRUSHINDIRECT = 39, EMR_DELETEOBJECT = 40, EMR_ANGLEARC = 41, EMR_ELLIPSE = 42,
   EMR_RECTANGLE = 43, EMR_ROUNDRECT = 44, EMR_ARC = 45, EMR_CHORD = 46, EMR_PIE = 47, EMR_LINETO = 54,
   EMR_ARCTO = 55, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_CLOSEFIGURE = 61, EMR_FILLPATH = 62,
   EMR_STROKEANDFILLPATH = 63, EMR_STROKEPATH = 64, EMR_SELECTCLIPPATH = 67, EMR_ABORTPATH = 68,
-  EMR_BITBLT = 76, EMR_STRETCHBLT = 77, EMR_SETDIBITSTODEVICE = 80, EMR_STRETCHDIBITS = 81,
+  EMR_EXTSELECTCLIPRGN = 75, EMR_BITBLT = 76, EMR_STRETCHBLT = 77, EMR_SETDIBITSTODEVICE = 80,
+  EMR_STRETCHDIBITS = 81,
   EMR_EXTCREATEFONTINDIRECTW = 82, EMR_EXTTEXTOUTA = 83, EMR_EXTTEXTOUTW = 84, EMR_POLYBEZIER16 = 85,
   EMR_POLYGON16 = 86, EMR_POLYLINE16 = 87, EMR_POLYBEZIERTO16 = 88, EMR_POLYLINETO16 = 89,
   EMR_POLYPOLYLINE16 = 90, EMR_POLYPOLYGON16 = 91, EMR_CREATEMONOBRUSH = 93,
@@ -96,6 +98,7 @@ MetaObject FontObject(const Record& r) {
   o.kind = MetaObject::Kind::Font;
   MetaFont& f = o.font;
   f.height = r.I(12);
+  f.escapement = r.I(20);
   f.weight = r.I(28);
   f.italic = r.c.PeekU8(32) != 0;
   f.underline = r.c.PeekU8(33) != 0;
@@ -178,6 +181,25 @@ void ExtPen(const Record& r, MetafileCanvas& canvas) {
   canvas.CreateObjectAt(r.U(8), PenObject(lineStyle, width, r.U(40)));
 }
 
+// ExtSelectClipRgn: a mode and region data (a 32-byte header, then its rectangles
+// in device units); no data with RGN_COPY ends the clipping.
+void ClipRegionRecord(const Record& r, MetafileCanvas& canvas) {
+  constexpr int64_t kRects = 16 + 32;
+  const int mode = r.I(12);
+  if (r.U(8) < 32) {
+    canvas.SelectClipRects(nullptr, mode);
+    return;
+  }
+  const int64_t count = std::clamp<int64_t>(r.U(24), 0, std::max<int64_t>((r.c.Size() - kRects) / 16, 0));
+  std::vector<CRect> rects;
+  rects.reserve(static_cast<size_t>(count));
+  for (int64_t i = 0; i < count; ++i) {
+    const int64_t at = kRects + 16 * i;
+    rects.push_back(CRect{r.I(at), r.I(at + 4), r.I(at + 8), r.I(at + 12)});
+  }
+  canvas.SelectClipRects(&rects, mode);
+}
+
 void Dispatch(uint32_t type, const Record& r, MetafileCanvas& canvas, bool drawText) {
   switch (type) {
     case EMR_POLYBEZIER: canvas.PolyBezier(Points(r, 28, r.U(24), false)); break;
@@ -241,8 +263,13 @@ void Dispatch(uint32_t type, const Record& r, MetafileCanvas& canvas, bool drawT
     case EMR_FILLPATH: canvas.FillPath(true, false); break;
     case EMR_STROKEANDFILLPATH: canvas.FillPath(true, true); break;
     case EMR_STROKEPATH: canvas.FillPath(false, true); break;
-    case EMR_SELECTCLIPPATH:
+    case EMR_SELECTCLIPPATH: canvas.SelectClipPath(r.I(8)); break;
     case EMR_ABORTPATH: canvas.AbortPath(); break;
+    case EMR_INTERSECTCLIPRECT: canvas.IntersectClipRect(r.P(8), r.P(16)); break;
+    case EMR_EXCLUDECLIPRECT: canvas.ExcludeClipRect(r.P(8), r.P(16)); break;
+    case EMR_OFFSETCLIPRGN: canvas.OffsetClipRgn(r.P(8)); break;
+    case EMR_SETMETARGN: canvas.SetMetaRgn(); break;
+    case EMR_EXTSELECTCLIPRGN: ClipRegionRecord(r, canvas); break;
     case EMR_BITBLT: BltRecord(r, canvas, false, false); break;
     case EMR_STRETCHBLT: BltRecord(r, canvas, true, false); break;
     case EMR_ALPHABLEND: BltRecord(r, canvas, true, true); break;

@@ -116,15 +116,17 @@ bool ReadMetafileHeader(std::span<const uint8_t> bytes, MetafileHeader& h) {
   return true;
 }
 
-bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& dest, TextPainter* text) {
+bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& dest, TextPainter* text,
+                  const MetafilePictureDecoder& pictures) {
   MetafileHeader h;
   if (!ReadMetafileHeader(bytes, h)) return false;
   std::vector<uint8_t> emf;
-  if (!IsEmf(bytes) && EmbeddedEmf(bytes, emf)) return PlayMetafile(emf, target, dest, text);
+  if (!IsEmf(bytes) && EmbeddedEmf(bytes, emf)) return PlayMetafile(emf, target, dest, text, pictures);
   if (!h.enhanced) {
     WmfWindow w;
     if (!FindWmfWindow(bytes, w)) w.ext = {double{kReferenceWidthPx}, double{kReferenceHeightPx}};
     MetafileCanvas canvas(target, text, WmfObjectCount(bytes));
+    canvas.SetPictureDecoder(pictures);
     canvas.SetWindowToRect(dest, w.org, w.ext);
     PlayWmfRecords(bytes, canvas, text != nullptr);
     return true;
@@ -143,6 +145,7 @@ bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& d
   if (r <= l || b <= t) return true;
   const double sx = (dest.right - dest.left) / (r - l), sy = (dest.bottom - dest.top) / (b - t);
   MetafileCanvas canvas(target, text, EmfObjectCount(bytes));
+  canvas.SetPictureDecoder(pictures);
   canvas.SetDeviceMapping(sx, sy, dest.left - l * sx, dest.top - t * sy, pxX, pxY);
   PlayEmfRecords(bytes, canvas, text != nullptr);
   return true;

@@ -10,7 +10,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
+#include <vector>
 
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiText.h"
@@ -34,8 +36,22 @@ struct MetafileHeader {
 // False when the bytes hold no metafile this player reads.
 bool ReadMetafileHeader(std::span<const uint8_t> bytes, MetafileHeader& header);
 
+// The largest bitmap a record may draw, in pixels.
+constexpr int64_t kMaxMetafileBitmapPixels = int64_t{1} << 26;
+
+// DIB compressions whose rows are a whole JPEG or PNG file.
+enum EmbeddedCompression : uint32_t { BI_JPEG = 4, BI_PNG = 5 };
+
+// Decodes such a file into a packed DIB (header, colour table, bottom-up rows) of
+// at most kMaxMetafileBitmapPixels; false when it does not decode. The codecs are
+// not this layer's: the caller gives them.
+using MetafilePictureDecoder =
+    std::function<bool(uint32_t compression, std::span<const uint8_t> data, std::vector<uint8_t>& dib)>;
+
 // Plays the records onto target, the frame stretched onto dest. text draws the
-// text records (none: text is left out). False when the bytes are no metafile.
-bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& dest, TextPainter* text);
+// text records (none: text is left out); pictures decodes the JPEG and PNG
+// bitmaps (none: they are left out). False when the bytes are no metafile.
+bool PlayMetafile(std::span<const uint8_t> bytes, Bitmap& target, const CRect& dest, TextPainter* text,
+                  const MetafilePictureDecoder& pictures = {});
 
 }  // namespace plat

@@ -2,10 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numbers>
 
 #include "base/ByteCursor.h"
-#include "platform/text/CodePage.h"
+#include "platform/metafile/MetafileRecords.h"
 
 namespace plat {
 
@@ -14,8 +15,6 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 // Target coordinates are kept within this, so that every later sum fits an int.
 constexpr double kMaxCoordinate = 1 << 28;
-// A blit's source DIB may hold no more pixels than this.
-constexpr int64_t kMaxBlitPixels = int64_t{1} << 26;
 constexpr int kMaxArcSteps = 2048;
 constexpr int kMaxBezierSteps = 256;
 
@@ -129,10 +128,23 @@ void MetafileCanvas::CreateObjectAt(int64_t index, const MetaObject& object) {
   objects_[static_cast<size_t>(index)] = object;
 }
 
+// The free slots are kept in a heap, built on the first call (only WMF records take
+// the first free slot), so that each record costs a logarithm of the table rather
+// than a walk of it. A slot filled by index meanwhile is passed over when it comes up.
 void MetafileCanvas::CreateObjectFirstFree(const MetaObject& object) {
-  for (MetaObject& slot : objects_) {
-    if (slot.kind == MetaObject::Kind::None) {
-      slot = object;
+  if (!freeSlotsReady_) {
+    freeSlots_.reserve(objects_.size());
+    for (size_t i = 0; i < objects_.size(); ++i) {
+      if (objects_[i].kind == MetaObject::Kind::None) freeSlots_.push_back(static_cast<int>(i));
+    }
+    freeSlotsReady_ = true;  // ascending: already a heap of the lowest first
+  }
+  while (!freeSlots_.empty()) {
+    std::pop_heap(freeSlots_.begin(), freeSlots_.end(), std::greater<>());
+    const size_t slot = static_cast<size_t>(freeSlots_.back());
+    freeSlots_.pop_back();
+    if (objects_[slot].kind == MetaObject::Kind::None) {
+      objects_[slot] = object;
       return;
     }
   }
@@ -162,7 +174,13 @@ void MetafileCanvas::SelectStockObject(int stock) {
 
 void MetafileCanvas::DeleteObject(int64_t index) {
   if (index < 0 || index >= static_cast<int64_t>(objects_.size())) return;
-  objects_[static_cast<size_t>(index)] = MetaObject{};
+  MetaObject& slot = objects_[static_cast<size_t>(index)];
+  if (slot.kind == MetaObject::Kind::None) return;
+  slot = MetaObject{};
+  if (freeSlotsReady_) {
+    freeSlots_.push_back(static_cast<int>(index));
+    std::push_heap(freeSlots_.begin(), freeSlots_.end(), std::greater<>());
+  }
 }
 
 DPoint MetafileCanvas::ToTarget(DPoint p) const {
@@ -258,7 +276,7 @@ void WideStroke(const std::vector<DPoint>& line, bool closed, double width, std:
 void MetafileCanvas::StrokeLines(const std::vector<std::vector<DPoint>>& lines, bool closed) {
   const int width = PenPixels();
   if (width == 0) return;
-  DrawContext dc(target_);
+  DrawContext dc = Context();
   if (width <= kMaxPenWidth) {
     ApplyPen(dc);
     dc.SelectBrush(Brush{BS_NULL, 0, 0});
@@ -282,7 +300,7 @@ void MetafileCanvas::StrokeLines(const std::vector<std::vector<DPoint>>& lines, 
 
 void MetafileCanvas::FillRings(const std::vector<std::vector<DPoint>>& rings, bool fill, bool stroke) {
   if (fill && s_.brush.style != BS_NULL) {
-    DrawContext dc(target_);
+    DrawContext dc = Context();
     ApplyPen(dc, true);
     dc.SelectBrush(s_.brush);
     std::vector<std::vector<CPoint>> pixels;
@@ -435,7 +453,7 @@ void MetafileCanvas::PolyPolyline(const std::vector<std::vector<DPoint>>& lines)
 
 void MetafileCanvas::Rectangle(DPoint a, DPoint b) {
   if (!s_.inPath && AxisAligned() && PenPixels() <= kMaxPenWidth) {
-    DrawContext dc(target_);
+    DrawContext dc = Context();
     ApplyPen(dc);
     dc.SelectBrush(s_.brush);
     const CPoint p = Pixel(ToTarget(a)), q = Pixel(ToTarget(b));
@@ -447,7 +465,7 @@ void MetafileCanvas::Rectangle(DPoint a, DPoint b) {
 
 void MetafileCanvas::Ellipse(DPoint a, DPoint b) {
   if (!s_.inPath && AxisAligned() && PenPixels() <= kMaxPenWidth) {
-    DrawContext dc(target_);
+    DrawContext dc = Context();
     ApplyPen(dc);
     dc.SelectBrush(s_.brush);
     const CPoint p = Pixel(ToTarget(a)), q = Pixel(ToTarget(b));
@@ -459,7 +477,7 @@ void MetafileCanvas::Ellipse(DPoint a, DPoint b) {
 
 void MetafileCanvas::RoundRect(DPoint a, DPoint b, DPoint corner) {
   if (!s_.inPath && AxisAligned() && PenPixels() <= kMaxPenWidth) {
-    DrawContext dc(target_);
+    DrawContext dc = Context();
     ApplyPen(dc);
     dc.SelectBrush(s_.brush);
     const XForm l = Linear();
@@ -533,72 +551,9 @@ void MetafileCanvas::AngleArc(DPoint c, double radius, double startDegrees, doub
 }
 
 void MetafileCanvas::SetPixel(DPoint p, COLORREF c) {
-  DrawContext dc(target_);
+  DrawContext dc = Context();
   const CPoint q = Pixel(ToTarget(p));
   dc.SetPixel(q.x, q.y, c);
-}
-
-bool MetafileCanvas::SelectFont() {
-  const XForm l = Linear();
-  const double scale = std::sqrt(std::abs(l.m11 * l.m22 - l.m12 * l.m21));
-  const double px = s_.font.height == 0 ? 16 : std::abs(s_.font.height) * scale;
-  LogFont f;
-  f.height = static_cast<int>(std::clamp(std::isfinite(px) ? std::lround(px) : 16L, 1L, long{kMaxFontHeight}));
-  f.weight = s_.font.weight;
-  f.italic = s_.font.italic;
-  f.underline = s_.font.underline;
-  f.strikeOut = s_.font.strikeOut;
-  f.charSet = s_.font.charSet;
-  f.faceName = s_.font.faceName;
-  f.emHeight = s_.font.height < 0;
-  return text_ && text_->SelectFont(f);
-}
-
-void MetafileCanvas::TextOut(DPoint ref, std::u16string_view text, std::span<const double> dx, int options,
-                             const DPoint* rect) {
-  if ((s_.textAlign & TA_UPDATECP) != 0) ref = s_.pos;
-  if ((options & ETO_OPAQUE) != 0 && rect) {
-    const DPoint p = ToTarget(rect[0]), q = ToTarget(rect[1]);
-    const CPoint a = Pixel({std::min(p.x, q.x), std::min(p.y, q.y)}), b = Pixel({std::max(p.x, q.x), std::max(p.y, q.y)});
-    FillRect(target_, CRect{a.x, a.y, b.x, b.y}, s_.bkColor);
-  }
-  // Glyph indexes name glyphs of the recording font, not characters: nothing to draw.
-  if (text.empty() || (options & ETO_GLYPH_INDEX) != 0 || !SelectFont()) return;
-  text_->SetTextColor(s_.textColor);
-  text_->SetBkColor(s_.bkColor);
-  text_->SetBkMode(s_.bkMode == OPAQUE ? OPAQUE : TRANSPARENT);
-  const XForm l = Linear();
-  const DPoint o = ToTarget(ref);
-  const bool spaced = dx.size() >= text.size();
-  double total = 0;
-  if (spaced) {
-    for (size_t i = 0; i < text.size(); ++i) total += dx[i] * l.m11;
-  } else {
-    total = text_->GetTextExtentWide(text).cx;
-  }
-  double x = o.x;
-  if ((s_.textAlign & TA_CENTER) == TA_CENTER) {
-    x -= total / 2;
-  } else if ((s_.textAlign & TA_CENTER) == TA_RIGHT) {
-    x -= total;
-  }
-  double y = o.y;
-  if ((s_.textAlign & TA_BASELINE) == TA_BASELINE) {
-    y -= text_->Ascent();
-  } else if ((s_.textAlign & TA_BASELINE) == TA_BOTTOM) {
-    y -= text_->GetTextExtentWide(text).cy;
-  }
-  const int top = static_cast<int>(std::lround(Finite(y)));
-  if (spaced) {
-    double at = x;
-    for (size_t i = 0; i < text.size(); ++i) {
-      text_->TextOutWide(target_, static_cast<int>(std::lround(Finite(at))), top, text.substr(i, 1));
-      at += Finite(dx[i] * l.m11);
-    }
-  } else {
-    text_->TextOutWide(target_, static_cast<int>(std::lround(Finite(x))), top, text);
-  }
-  if ((s_.textAlign & TA_UPDATECP) != 0 && l.m11 != 0) s_.pos.x += total / l.m11;
 }
 
 namespace {
@@ -633,6 +588,12 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
                           std::span<const uint8_t> bits, uint32_t rop, int64_t blend) {
   BitmapPtr source;
   SourceAlpha alpha;
+  std::vector<uint8_t> decoded;
+  if (const uint32_t compression = ByteCursor(bmi).PeekU32LE(16); compression == BI_JPEG || compression == BI_PNG) {
+    if (!pictures_ || !*pictures_ || !(*pictures_)(compression, bits, decoded) || !SplitPackedDib(decoded, bmi, bits)) {
+      return;
+    }
+  }
   if (!bmi.empty()) {
     const ByteCursor h(bmi);
     const int64_t width = static_cast<int32_t>(h.PeekU32LE(4));
@@ -641,7 +602,7 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
     const int depth = h.PeekU16LE(14);
     const uint32_t compression = h.PeekU32LE(16);
     if (h.PeekU32LE(0) < 40 || (compression != 0 && compression != 3) || width <= 0 || height <= 0 ||
-        width * height > kMaxBlitPixels) {
+        width * height > kMaxMetafileBitmapPixels) {
       return;
     }
     // Only uncompressed rows that the record holds all of.
@@ -666,10 +627,17 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
   for (int y = y0; y < y1; ++y) {
     const double v = (y + 0.5 - p.y) / (q.y - p.y);
     if (v < 0 || v >= 1) continue;
+    const std::vector<int>* spans = s_.clip ? s_.clip->RowSpans(y) : nullptr;
+    if (s_.clip && !spans) continue;
+    size_t span = 0;
     uint32_t* row = target_.Row(y);
     for (int x = x0; x < x1; ++x) {
       const double u = (x + 0.5 - p.x) / (q.x - p.x);
       if (u < 0 || u >= 1) continue;
+      if (spans) {
+        while (span < spans->size() && (*spans)[span + 1] <= x) span += 2;
+        if (span >= spans->size() || (*spans)[span] > x) continue;
+      }
       uint32_t s = 0;
       int64_t px = 0, py = 0;
       if (source) {
@@ -684,15 +652,6 @@ void MetafileCanvas::Blit(DPoint at, DPoint size, int sx, int sy, int sw, int sh
       }
     }
   }
-}
-
-std::u16string MetafileCanvas::DecodeText(std::span<const uint8_t> bytes) const {
-  const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-  if (s_.font.charSet == 128) return Cp932ToWide(raw);
-  std::u16string out;
-  out.reserve(bytes.size());
-  for (const uint8_t b : bytes) out.push_back(static_cast<char16_t>(b));
-  return out;
 }
 
 MetaObject BrushObject(int style, COLORREF color, int hatch) {

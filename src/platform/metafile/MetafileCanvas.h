@@ -1,10 +1,12 @@
 // The playback device context of the metafile player: the state the EMF and WMF
 // records set (mapping, world transform, objects, colours, text alignment, the
-// current position, the path being recorded, the SaveDC stack) and the drawing
-// they ask for, in logical units. Everything is mapped to target pixels here and
+// current position, the path being recorded, the clip and meta regions, the SaveDC
+// stack) and the drawing they ask for, in logical units. Everything is mapped to target pixels here and
 // drawn through the drawing layer (DrawContext) and the text layer (TextPainter).
 // The object table has a fixed size taken from the file's header; an index outside
-// it, or of an empty slot, is ignored, as is an object of the wrong kind.
+// it, or of an empty slot, is ignored, as is an object of the wrong kind. Clipping
+// is a region of target pixels (always inside the target), shared between saved
+// states until one of them changes it.
 #pragma once
 
 #include <cstdint>
@@ -16,7 +18,9 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiDraw.h"
 #include "platform/gdi/GdiText.h"
+#include "platform/gdi/Region.h"
 #include "platform/gdi/Types.h"
+#include "platform/metafile/Metafile.h"
 
 namespace plat {
 
@@ -49,6 +53,7 @@ struct MetaPen {
 
 struct MetaFont {
   double height = 0;  // logical; negative: the character height, positive: the cell
+  double escapement = 0;  // of the baseline, tenths of a degree counter-clockwise
   int weight = 400;
   bool italic = false, underline = false, strikeOut = false;
   int charSet = 0;
@@ -75,6 +80,8 @@ class MetafileCanvas {
 
   // Without a text painter the text records draw only their opaque rectangles.
   MetafileCanvas(Bitmap& target, TextPainter* text, int objects);
+  // The decoder of JPEG and PNG bitmaps (none: such bitmaps are left out).
+  void SetPictureDecoder(const MetafilePictureDecoder& pictures) { pictures_ = &pictures; }
 
   // How the records' device units reach the target. EMF: the device pixels of the
   // recording device, scaled and offset onto the target. WMF: the logical window
@@ -107,6 +114,17 @@ class MetafileCanvas {
   // n < 0: that many states back; n > 0: the state of that depth.
   void RestoreDC(int n);
 
+  // Clipping. Rectangles and offsets are in logical units, the rectangles of a
+  // region in the recording device's units; no region (nullptr) with RGN_COPY ends
+  // the clipping. The path (ended) becomes a region and is discarded.
+  void IntersectClipRect(DPoint a, DPoint b);
+  void ExcludeClipRect(DPoint a, DPoint b);
+  void SelectClipRects(const std::vector<CRect>* deviceRects, int mode);
+  void SelectClipPath(int mode);
+  void OffsetClipRgn(DPoint d);
+  // The clip becomes the meta region (within the one before), the clip region none.
+  void SetMetaRgn();
+
   // Objects: at an index (EMF), or in the first free slot (WMF).
   void CreateObjectAt(int64_t index, const MetaObject& object);
   void CreateObjectFirstFree(const MetaObject& object);
@@ -133,6 +151,7 @@ class MetafileCanvas {
   // Text at a reference point; dx (logical advances, one per character) may be empty.
   void TextOut(DPoint ref, std::u16string_view text, std::span<const double> dx, int options, const DPoint* rect);
   // A DIB onto a logical rectangle; the source rectangle in DIB pixels from the top.
+  // A JPEG or PNG bitmap is decoded first, by the picture decoder.
   // Without a DIB the raster operation combines the brush with the target. blend,
   // when not negative, is an alpha blend instead (a BLENDFUNCTION: the constant
   // alpha in bits 16-23, bit 24 for the source's own premultiplied alpha).
@@ -163,6 +182,8 @@ class MetafileCanvas {
     int fillMode = ALTERNATE;
     DPoint pos;
     bool inPath = false;
+    // The clip region, the meta region and the two together (null: none).
+    std::shared_ptr<const Region> clipRgn, metaRgn, clip;
   };
 
   // Logical point to target pixels, and the logical-to-target linear part.
@@ -179,13 +200,25 @@ class MetafileCanvas {
   // The points of an ellipse arc in logical units, counter-clockwise as seen on the target.
   std::vector<DPoint> ArcPoints(DPoint a, DPoint b, DPoint start, DPoint end, bool full) const;
   void PathAdd(DPoint logical, bool move);
+  // A drawing context on the target that paints inside the clip only.
+  DrawContext Context() const;
+  // The target pixels of a logical rectangle.
+  Region LogicalRect(DPoint a, DPoint b) const;
+  // Makes r (within the target) the clip region and recomputes the clip.
+  void SetClipRegion(std::shared_ptr<const Region> r);
+  // The clip region combined with r by mode; no clip region counts as the whole target.
+  void CombineClip(const Region& r, int mode);
   bool SelectFont();
 
   Bitmap& target_;
   TextPainter* text_;
+  const MetafilePictureDecoder* pictures_ = nullptr;
   State s_;
   std::vector<State> saved_;
   std::vector<MetaObject> objects_;
+  // The free slots as a min-heap, for the records that take the first free one.
+  std::vector<int> freeSlots_;
+  bool freeSlotsReady_ = false;
   // Device mapping.
   bool windowToRect_ = false;
   CRect rect_;

@@ -19,7 +19,8 @@ enum WmfRecord : uint16_t {
   META_DIBCREATEPATTERNBRUSH = 0x0142, META_DELETEOBJECT = 0x01F0, META_CREATEPATTERNBRUSH = 0x01F9,
   META_SETBKCOLOR = 0x0201, META_SETTEXTCOLOR = 0x0209, META_SETWINDOWORG = 0x020B,
   META_SETWINDOWEXT = 0x020C, META_SETVIEWPORTORG = 0x020D, META_SETVIEWPORTEXT = 0x020E,
-  META_OFFSETWINDOWORG = 0x020F, META_LINETO = 0x0213, META_MOVETO = 0x0214,
+  META_OFFSETWINDOWORG = 0x020F, META_OFFSETCLIPRGN = 0x0220, META_EXCLUDECLIPRECT = 0x0415,
+  META_INTERSECTCLIPRECT = 0x0416, META_LINETO = 0x0213, META_MOVETO = 0x0214,
   META_CREATEPENINDIRECT = 0x02FA, META_CREATEFONTINDIRECT = 0x02FB, META_CREATEBRUSHINDIRECT = 0x02FC,
   META_POLYGON = 0x0324, META_POLYLINE = 0x0325, META_SCALEWINDOWEXT = 0x0410, META_ELLIPSE = 0x0418,
   META_RECTANGLE = 0x041B, META_SETPIXEL = 0x041F, META_TEXTOUT = 0x0521, META_POLYPOLYGON = 0x0538,
@@ -68,6 +69,7 @@ MetaObject FontObject(const Params& p) {
   o.kind = MetaObject::Kind::Font;
   MetaFont& f = o.font;
   f.height = p.S(0);
+  f.escapement = p.S(2);
   f.weight = p.S(4);
   f.italic = p.c.PeekU8(10) != 0;
   f.underline = p.c.PeekU8(11) != 0;
@@ -137,6 +139,9 @@ void Dispatch(uint16_t function, const Params& p, MetafileCanvas& canvas, bool d
     case META_SETVIEWPORTEXT: canvas.SetViewportExt(p.YX(0)); break;
     case META_OFFSETWINDOWORG: canvas.OffsetWindowOrg(p.YX(0)); break;
     case META_SCALEWINDOWEXT: canvas.ScaleWindowExt(p.D(3), p.D(2), p.D(1), p.D(0)); break;
+    case META_INTERSECTCLIPRECT: canvas.IntersectClipRect({p.D(3), p.D(2)}, {p.D(1), p.D(0)}); break;
+    case META_EXCLUDECLIPRECT: canvas.ExcludeClipRect({p.D(3), p.D(2)}, {p.D(1), p.D(0)}); break;
+    case META_OFFSETCLIPRGN: canvas.OffsetClipRgn(p.YX(0)); break;
     case META_LINETO: canvas.LineTo(p.YX(0)); break;
     case META_MOVETO: canvas.MoveTo(p.YX(0)); break;
     case META_POLYGON: canvas.PolyPolygon({Points(p, 1, p.S(0))}); break;

@@ -144,6 +144,10 @@ class RichEdit {
   // x of a character in twips from its line's left edge (start indent included),
   // without the scroll position.
   int XInLineTwips(int cp) const;
+  // The advance of character cp in twips when it starts xTwips from its line's left
+  // edge: a double-byte character or an object its height, a single-byte one half
+  // of it, a Tab up to the next stop, a CR nothing.
+  int CharWidthTwips(int cp, int xTwips, const ParaFormat2& pf) const;
   CPoint GetScrollPos() const { return scroll_; }  // x in pixels, y in lines
   void SetScrollPos(CPoint p);
 
@@ -194,7 +198,6 @@ class RichEdit {
   void SaveUndo(bool canUndo);
   void InsertFragment(const RichFragment& frag, bool canUndo, bool keepFragmentLastPara);
   void DeleteRange(int cpMin, int cpMax);
-  int CharWidthTwips(int cp, int xTwips, const ParaFormat2& pf) const;
 
   std::string text_;
   std::vector<uint16_t> fmt_;        // per byte: index into formats_

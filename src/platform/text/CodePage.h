@@ -8,11 +8,9 @@
 #include <string>
 #include <string_view>
 
-namespace plat {
+#include "base/SjisLeadByte.h"
 
-// True for a byte that starts a double-byte CP932 character: 81-9F and E0-FC (the
-// display text's own test, IsLeadByte80To9FE0ToEFFAToFC, differs).
-constexpr bool IsSjisLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+namespace plat {
 
 // UTF-16 to CP932 in the manner of the system code-page conversion:
 // srcLen < 0 converts up to and including the terminating 0 (which is counted);
@@ -20,6 +18,18 @@ constexpr bool IsSjisLeadByte(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b
 // a surrogate pair or a lone surrogate gives one '?'. dstCap 0 returns the size
 // needed without writing; a destination too small returns 0.
 int WideToCp932(const char16_t* src, int srcLen, char* dst, int dstCap);
+
+// One UTF-8 character (first byte b0 >= 0xC0, the next two bytes b1 and b2) to CP932
+// in out[0..1], out[1] 0 for a one-byte result: returns the bytes taken after b0 (1, 2,
+// or 3 for a four-byte sequence, which becomes one '?'), or 0 for a malformed,
+// overlong or surrogate form, so that no "/" or "." can hide in a longer form.
+int Utf8CharToCp932(uint8_t b0, uint8_t b1, uint8_t b2, char out[2]);
+
+// A name stored as UTF-8 (an archive member's) in CP932. A byte that starts no UTF-8
+// character becomes '?', so no stray byte passes on as part of a name; with
+// keepSjisPairs, a valid Shift-JIS pair there (a name only guessed to be UTF-8) stays
+// as it is. With sjisFixed (the reader fixed to Shift-JIS) nothing is converted.
+std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjisFixed);
 
 // One UTF-16 unit to CP932: returns 1 or 2 bytes written into out[0..1] ('?' when unmappable).
 int WideCharToCp932(char16_t ch, char out[2]);

@@ -60,7 +60,7 @@ TEST_F(CharConvertTest, Iso2022JpTextAgreesWithIconv) {
   const std::string input =
       AllPairs([](int r, int c) { return std::string("\x1B$B") + char(r) + char(c) + "\x1B(Bx"; });
   const auto expected = IconvLines(input, "ISO-2022-JP", dir_);
-  const auto ours = Lines(DecodeTextToSjis(*doc_, input, kTextJis));
+  const auto ours = Lines(doc_->DecodeTextToSjis(input, kTextJis));
   ASSERT_EQ(ours.size(), expected.size());
   int compared = 0;
   for (size_t k = 0; k < ours.size(); ++k) {
@@ -98,13 +98,13 @@ TEST_F(CharConvertTest, Utf8SequencesAreTakenWholeAndMalformedOnesRefused) {
 
 TEST_F(CharConvertTest, BrokenCharactersInTextLeaveTheBytesAfterThem) {
   // A four-byte UTF-8 sequence is one '?' only when all four bytes are there.
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98\x80!", kTextUtf8), "?!");
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98" "A\n", kTextUtf8), "???A\n");
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\xF0\x9F\x98", kTextUtf8), "???");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\xF0\x9F\x98\x80!", kTextUtf8), "?!");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\xF0\x9F\x98" "A\n", kTextUtf8), "???A\n");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\xF0\x9F\x98", kTextUtf8), "???");
   // A JIS pair cut by a line end or an escape: the line end stays, the escape still switches.
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30\r\n\x30\x21\x1B(Bx", kTextJis), "?\r\n\x88\x9F" "x");
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30\x1B(Bx", kTextJis), "?x");
-  EXPECT_EQ(DecodeTextToSjis(*doc_, "\x1B$B\x30", kTextJis), "?");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\x1B$B\x30\r\n\x30\x21\x1B(Bx", kTextJis), "?\r\n\x88\x9F" "x");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\x1B$B\x30\x1B(Bx", kTextJis), "?x");
+  EXPECT_EQ(doc_->DecodeTextToSjis("\x1B$B\x30", kTextJis), "?");
 }
 
 TEST_F(CharConvertTest, Utf8TextAgreesWithIconvWhereCp932HasTheCharacter) {
@@ -116,7 +116,7 @@ TEST_F(CharConvertTest, Utf8TextAgreesWithIconvWhereCp932HasTheCharacter) {
   testenv::WriteHostFile(dir_.HostPath("utf8.txt"), utf8);
   const std::string expected =
       testenv::Shell("iconv -c -f UTF-8 -t CP932 " + testenv::Quote(dir_.HostPath("utf8.txt")) + " 2>/dev/null");
-  const auto ours = Lines(DecodeTextToSjis(*doc_, utf8, kTextUtf8));
+  const auto ours = Lines(doc_->DecodeTextToSjis(utf8, kTextUtf8));
   const auto theirs = Lines(expected);
   ASSERT_EQ(ours.size(), theirs.size());
   for (size_t k = 0; k < ours.size(); ++k) {

@@ -13,7 +13,7 @@ TEST(CharHelpersTest, LeadBytesAreTheCodePagesButForTheUserArea) {
   // user-defined leads F0 to F9 (single bytes here).
   for (int c = 0; c < 256; ++c) {
     const bool userArea = c >= 0xF0 && c <= 0xF9;
-    const bool lead = c == 0x80 || (plat::IsSjisLeadByte(static_cast<uint8_t>(c)) && !userArea);
+    const bool lead = c == 0x80 || (IsSjisLeadByte(static_cast<uint8_t>(c)) && !userArea);
     EXPECT_EQ(IsLeadByte80To9FE0ToEFFAToFC(static_cast<unsigned char>(c)), lead ? 1 : 0) << c;
     // Every assigned lead byte starts a character the code page knows.
     if (lead && c != 0x80 && c != 0x85 && c != 0x86 && (c < 0xEB || c > 0xEF)) {

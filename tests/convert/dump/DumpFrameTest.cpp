@@ -116,7 +116,7 @@ TEST_F(DumpFrameTest, SourceDisplayIsBoundedByTheOutputBuffer) {
   EXPECT_EQ(text, bytes.substr(0, text.size()));
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
   // A .docx in the source display is listed as the ZIP archive it is.
-  if (testenv::HaveProgram("zip")) {
+  if (testenv::PeerProgram("zip")) {
     testenv::WriteHostFile(dir_.HostPath("w/word/document.xml"), "<w:document/>");
     testenv::Shell("cd " + testenv::Quote(dir_.HostPath("w")) + " && zip -qr ../doc.docx word");
     EXPECT_EQ(ShowPath(Win("doc.docx")).rfind("ZIP File", 0), 0u);

@@ -159,7 +159,7 @@ TEST_F(ListingTest, LzhLevelTwoDirectoryColumn) {
 TEST_F(ListingTest, SharedLzhCorpusAgreesWithLhasa) {
   SKIP_WITHOUT_PROGRAM("lhasa");
   const std::string root = testenv::SharedTestData("lzh");
-  if (root.empty()) GTEST_SKIP() << "shared LZH corpus absent (PELNORIX_SHARED_TESTDATA)";
+  SKIP_WITHOUT_SHARED_DATA(root);
   // Where the listing and lhasa part by design: methods other than -lh (not listed),
   // a member cut short (no row), and level-0 directory entries, which lhasa skips.
   const std::vector<std::string> differ = {"lz5", "truncated", "h0_subdir", "lh0_dirs_bug", "os9_211c/h1_subdir",

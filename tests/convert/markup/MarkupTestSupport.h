@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "platform/text/CodePage.h"
 
@@ -21,11 +21,11 @@ enum class Form { Html, Sheet };
 // capacity: the display buffer's size; 0 for the output volume plus the margin.
 inline std::string Convert(CQelDoc& doc, const std::string& bytes, Form form = Form::Html, int tableLayout = 0,
                            int capacity = 0) {
-  doc.m_rawStore = plat::ZeroedVector<uint8_t>(bytes.begin(), bytes.end());
+  doc.m_rawStore = ZeroedVector<uint8_t>(bytes.begin(), bytes.end());
   doc.m_rawStore.shrink_to_fit();
   doc.m_pRawData = doc.m_rawStore.data();
   doc.m_nRawLen = static_cast<int64_t>(bytes.size());
-  doc.m_convStore = plat::ZeroedVector<char>();  // a fresh buffer of exactly the size asked
+  doc.m_convStore = ZeroedVector<char>();  // a fresh buffer of exactly the size asked
   if (!doc.AllocateConvBuffer(capacity > 0 ? capacity : doc.m_nOutDataLimit + kLoaderMargin)) {
     return "<no output buffer>";
   }

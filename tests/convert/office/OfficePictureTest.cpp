@@ -7,7 +7,7 @@
 #include "app/FileKind.h"
 #include "base/ByteCursor.h"
 #include "convert/office/OfficeTextSupport.h"
-#include "convert/office/WordText.h"
+#include "convert/office/doc/WordText.h"
 
 namespace {
 

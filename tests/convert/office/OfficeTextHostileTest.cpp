@@ -3,7 +3,7 @@
 // be, not only that nothing crashed (the sanitizers watch every read).
 #include <zlib.h>
 
-#include "convert/office/MsgImage.h"
+#include "convert/office/msg/MsgImage.h"
 #include "convert/office/OfficeTextSupport.h"
 
 namespace {
@@ -120,7 +120,7 @@ TEST_F(OfficeTextTest, PptRecordLengthsThatLie) {
 // renderer writes what it holds.
 TEST_F(OfficeTextTest, WordGridFullKeepsTheTextBefore) {
   const std::string folder = testenv::SharedTestData("office/doc");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   const std::string bytes = testenv::ReadHostFile(folder + "/poi-Bug50936_1.doc");
   const std::string full = Show("a.doc", bytes);
   doc_->m_nCharLimit = 4;

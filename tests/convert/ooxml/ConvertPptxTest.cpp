@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "convert/ConvertStatus.h"
+#include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlTestSupport.h"
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "app/StringTable.h"
-#include "archive/CodecServices.h"
-#include "archive/codec/ByteSink.h"
-#include "archive/codec/ZipWriter.h"
-#include "convert/ConvertStatus.h"
+#include "codec/CodecServices.h"
+#include "codec/ByteSink.h"
+#include "codec/ZipWriter.h"
+#include "base/ConvertStatus.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 

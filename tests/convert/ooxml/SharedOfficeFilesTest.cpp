@@ -13,7 +13,7 @@ class SharedOfficeFilesTest : public OoxmlTest {};
 
 TEST_F(SharedOfficeFilesTest, EveryPackageShowsItsText) {
   const std::string root = testenv::SharedTestData("office");
-  if (root.empty()) GTEST_SKIP() << "shared test data not present";
+  SKIP_WITHOUT_SHARED_DATA(root);
   const struct {
     const char* folder;
     const char* word;  // a word every file of the folder shows

@@ -8,7 +8,7 @@
 
 #include "app/FileKind.h"
 #include "app/StringTable.h"
-#include "convert/office/SheetCompare.h"
+#include "convert/office/xls/SheetCompare.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
@@ -106,7 +106,7 @@ TEST_F(XlsxReaderTest, LibreOfficeWorkbooksMatchItsCsvAndOpenpyxlNames) {
 
 TEST_F(XlsxReaderTest, SharedWorkbooksLoadAndShowTheirText) {
   const std::string root = testenv::SharedTestData("office/xlsx");
-  if (root.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(root);
   for (const auto& f : std::filesystem::directory_iterator(root)) {
     if (f.path().extension() != ".xlsx") continue;
     SCOPED_TRACE(f.path().filename().string());

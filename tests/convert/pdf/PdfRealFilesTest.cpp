@@ -91,7 +91,7 @@ TEST_F(PdfRealFiles, RotatedPageRunsDownTheCanvas) {
 TEST_F(PdfRealFiles, SharedFilesLoadAndShowPdftotextsText) {
   SKIP_WITHOUT_PROGRAM("pdftotext");
   const std::string folder = testenv::SharedTestData("pdf");
-  if (folder.empty()) GTEST_SKIP() << "no shared test data";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   // The share of pdftotext's words each file shows at least, in order (a form in
   // several columns reads across them, pdftotext down each).
   const std::vector<std::pair<std::string, double>> files = {

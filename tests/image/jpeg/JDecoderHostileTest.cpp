@@ -32,7 +32,7 @@ struct Result {
   std::string error;
 };
 
-Result Feed(const std::string& f, plat::AllocHook* hook = nullptr) {
+Result Feed(const std::string& f, AllocHook* hook = nullptr) {
   JDecoder dec(hook);
   Result r{};
   r.setSource = dec.SetSource(reinterpret_cast<const uint8_t*>(f.data()), static_cast<int64_t>(f.size()));
@@ -125,16 +125,16 @@ TEST(JDecoderHostileTest, HugeFrameIsRefusedAsOutOfMemory) {
   std::string f = RunTool("cjpeg -grayscale " + testenv::Quote(dir.HostPath("in.pgm")));
   const size_t sof = FindMarker(f, 0xC0);
   for (int i = 5; i < 9; ++i) SetByte(f, sof + i, 0xFF);
-  plat::AllocHook hook;
+  AllocHook hook;
   hook.FailAbove(64 << 20);
   const Result r = Feed(f, &hook);
   EXPECT_EQ(r.setSource, 0);
   EXPECT_EQ(r.decode, -1);
-  EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << r.error;
+  EXPECT_EQ(r.error.rfind("JMemoryError DoDecode:rgbPA_[0]", 0), 0u) << r.error;
   // Without a hook, the planes of 12 GB are refused before anything is asked for.
   const Result unhooked = Feed(f);
   EXPECT_EQ(unhooked.decode, -1);
-  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:mRgbPA[0]", 0), 0u) << unhooked.error;
+  EXPECT_EQ(unhooked.error.rfind("JMemoryError DoDecode:rgbPA_[0]", 0), 0u) << unhooked.error;
   JDecoder dec;
   ASSERT_EQ(dec.SetSource(reinterpret_cast<const uint8_t*>(f.data()), static_cast<int64_t>(f.size())), 0);
   std::vector<uint8_t> dib;

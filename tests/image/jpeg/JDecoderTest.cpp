@@ -93,7 +93,7 @@ std::string Fill(std::string cmd, const std::string& in, const std::string& out)
 TEST_F(JDecoderTest, FilesOfPeerToolsDecodeAsDjpegReadsThem) {
   for (const MadeCase& c : kMade) {
     SCOPED_TRACE(c.name);
-    if (std::string(c.maker).rfind("convert", 0) == 0 && !testenv::HaveProgram("convert")) continue;
+    if (std::string(c.maker).rfind("convert", 0) == 0 && !testenv::PeerProgram("convert")) continue;
     const std::string in = dir_.HostPath(std::string(c.name) + (c.grey ? ".pgm" : ".ppm"));
     const std::string out = dir_.HostPath(std::string(c.name) + ".jpg");
     testenv::WriteHostFile(in, MakePnm(c.width, c.height, c.grey));
@@ -325,7 +325,7 @@ TEST_F(JDecoderTest, TruncatedScanKeepsWhatWasDecoded) {
 
 TEST_F(JDecoderTest, SharedPicturesDecodeAsDjpegReadsThem) {
   const std::string folder = testenv::SharedTestData("images");
-  if (folder.empty()) GTEST_SKIP() << "no shared test data";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string file = testenv::ReadHostFile(entry.path().string());

@@ -153,7 +153,7 @@ TEST_F(JEncoderTest, RefusalsLeaveNoOutput) {
   EXPECT_TRUE(out.empty());
   EXPECT_EQ(EncodeJpegFromDib24(d.bits.data(), size, 65536, 1, 2, out, nullptr), -1) << "width above 65535";
   EXPECT_EQ(EncodeJpegFromDib24(d.bits.data(), size, 0, 8, 2, out, nullptr), -1) << "width 0";
-  plat::AllocHook hook;
+  AllocHook hook;
   for (int fail = 0; fail < 5; ++fail) {
     hook.Reset();
     hook.FailAfter(fail);

@@ -168,7 +168,7 @@ TEST_F(JKernelsPictureTest, WideAndPortableDecodingGiveTheSameBytes) {
 // kernels came (FNV-1a of the block with no spare bytes), by either kernel set.
 TEST(JKernelsTest, SharedPicturesDecodeToTheBytesOfBefore) {
   const std::string folder = testenv::SharedTestData("images");
-  if (folder.empty()) GTEST_SKIP() << "no shared test data";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   struct Known {
     const char* name;
     size_t size;

@@ -11,12 +11,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/FontLibrary.h"
 #include "platform/metafile/Metafile.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestEnv.h"
 
 namespace {
 
+using metatest::ClipRegionBody;
 using metatest::EmfBuilder;
 using metatest::WmfBuilder;
 using plat::Bitmap;
@@ -27,14 +29,16 @@ constexpr int32_t kRedRef = 0x0000FF, kBlueRef = 0xFF0000, kGreenRef = 0x00FF00;
 // EMF record types and WMF functions the tests write.
 enum : uint32_t {
   EMR_POLYGON = 3, EMR_POLYPOLYGON = 8, EMR_SETWINDOWEXTEX = 9, EMR_SETWINDOWORGEX = 10, EMR_SETVIEWPORTEXTEX = 11,
-  EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_SAVEDC = 33,
-  EMR_RESTOREDC = 34, EMR_SETWORLDTRANSFORM = 35, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38, EMR_CREATEBRUSH = 39,
-  EMR_DELETEOBJECT = 40, EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_BEGINPATH = 59, EMR_ENDPATH = 60,
-  EMR_FILLPATH = 62, EMR_EXTCREATEFONTINDIRECTW = 82, EMR_POLYLINE16 = 87
+  EMR_SETMAPMODE = 17, EMR_SETBKMODE = 18, EMR_SETTEXTALIGN = 22, EMR_SETTEXTCOLOR = 24, EMR_OFFSETCLIPRGN = 26,
+  EMR_SETMETARGN = 28, EMR_EXCLUDECLIPRECT = 29, EMR_INTERSECTCLIPRECT = 30, EMR_SAVEDC = 33, EMR_RESTOREDC = 34,
+  EMR_SETWORLDTRANSFORM = 35, EMR_SELECTOBJECT = 37, EMR_CREATEPEN = 38, EMR_CREATEBRUSH = 39, EMR_DELETEOBJECT = 40,
+  EMR_ELLIPSE = 42, EMR_RECTANGLE = 43, EMR_BEGINPATH = 59, EMR_ENDPATH = 60, EMR_FILLPATH = 62,
+  EMR_SELECTCLIPPATH = 67, EMR_EXTSELECTCLIPRGN = 75, EMR_EXTCREATEFONTINDIRECTW = 82, EMR_POLYLINE16 = 87
 };
 enum : uint16_t {
   META_SELECTOBJECT = 0x012D, META_DELETEOBJECT = 0x01F0, META_SETWINDOWORG = 0x020B, META_SETWINDOWEXT = 0x020C,
-  META_CREATEPENINDIRECT = 0x02FA, META_CREATEBRUSHINDIRECT = 0x02FC, META_RECTANGLE = 0x041B
+  META_OFFSETCLIPRGN = 0x0220, META_CREATEPENINDIRECT = 0x02FA, META_CREATEBRUSHINDIRECT = 0x02FC,
+  META_EXCLUDECLIPRECT = 0x0415, META_INTERSECTCLIPRECT = 0x0416, META_RECTANGLE = 0x041B
 };
 constexpr int32_t kNullPen = static_cast<int32_t>(0x80000008), kNullBrush = static_cast<int32_t>(0x80000005);
 
@@ -233,6 +237,129 @@ TEST(Metafile, TextStandsOnItsBaseline) {
   EXPECT_EQ(second - first, 60);
 }
 
+// Fault: the clip records were skipped, so a picture drew outside its clip. Each
+// case clips a red rectangle over the whole picture and probes pixels in and out,
+// as the clip records combine (a region's own RGN_COPY, the meta region, SaveDC).
+TEST(Metafile, ClipRecordsWereIgnoredFault) {
+  struct Probe {
+    int x, y;
+    bool red;
+  };
+  struct Case {
+    const char* name;
+    std::vector<std::pair<uint32_t, std::vector<uint8_t>>> records;
+    std::vector<Probe> probes;
+  };
+  const auto fields = [](std::initializer_list<int32_t> values) {
+    std::vector<uint8_t> body;
+    for (const int32_t v : values) metatest::Put32(body, static_cast<uint32_t>(v));
+    return body;
+  };
+  using Record = std::pair<uint32_t, std::vector<uint8_t>>;
+  const Record inner{EMR_INTERSECTCLIPRECT, fields({20, 20, 120, 80})};
+  const auto region = [](int mode, const std::vector<CRect>& rects) {
+    return Record{EMR_EXTSELECTCLIPRGN, ClipRegionBody(mode, rects)};
+  };
+  const CRect band{60, 10, 190, 50};
+  const std::vector<Case> cases = {
+      {"IntersectClipRect", {{EMR_INTERSECTCLIPRECT, fields({50, 25, 150, 75})}},
+       {{50, 25, true}, {149, 74, true}, {49, 50, false}, {150, 50, false}, {100, 24, false}, {100, 75, false}}},
+      {"ExcludeClipRect with no clip: the picture less the rectangle",
+       {{EMR_EXCLUDECLIPRECT, fields({50, 25, 150, 75})}},
+       {{49, 50, true}, {150, 50, true}, {100, 24, true}, {50, 25, false}, {149, 74, false}}},
+      {"RestoreDC gives the clip back", {{EMR_SAVEDC, {}}, inner, {EMR_RESTOREDC, fields({-1})}},
+       {{10, 10, true}, {190, 90, true}}},
+      {"region RGN_COPY of two rectangles", {inner, region(5, {{10, 10, 40, 40}, {150, 50, 190, 90}})},
+       {{10, 10, true}, {170, 70, true}, {60, 50, false}, {45, 45, false}}},
+      {"region RGN_COPY without data ends the clipping",
+       {inner, {EMR_EXTSELECTCLIPRGN, ClipRegionBody(5, {}, false)}}, {{5, 5, true}, {195, 95, true}}},
+      {"region RGN_COPY of no rectangles: nothing", {region(5, {})}, {{100, 50, false}}},
+      {"region RGN_OR", {inner, region(2, {band})},
+       {{30, 70, true}, {150, 30, true}, {30, 15, false}, {150, 70, false}}},
+      {"region RGN_XOR", {inner, region(3, {band})},
+       {{30, 70, true}, {150, 30, true}, {80, 30, false}, {150, 70, false}}},
+      {"region RGN_AND", {inner, region(1, {band})}, {{80, 30, true}, {30, 70, false}, {150, 30, false}}},
+      {"region RGN_DIFF", {inner, region(4, {band})}, {{30, 70, true}, {80, 30, false}, {150, 30, false}}},
+      {"SelectClipPath: an ellipse",
+       {{EMR_BEGINPATH, {}}, {EMR_ELLIPSE, fields({30, 10, 170, 90})}, {EMR_ENDPATH, {}},
+        {EMR_SELECTCLIPPATH, fields({5})}},
+       {{100, 50, true}, {35, 50, true}, {32, 12, false}, {168, 88, false}}},
+      {"OffsetClipRgn moves the clip", {inner, {EMR_OFFSETCLIPRGN, fields({40, 10})}},
+       {{60, 30, true}, {159, 89, true}, {30, 50, false}, {165, 50, false}}},
+      {"SetMetaRgn: later clips stay inside it",
+       {{EMR_INTERSECTCLIPRECT, fields({0, 0, 100, 100})}, {EMR_SETMETARGN, {}}, region(5, {{50, 0, 200, 100}})},
+       {{75, 50, true}, {25, 50, false}, {150, 50, false}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EmfBuilder e = Emf200x100();
+    RedBrush(e);
+    for (const auto& [type, body] : c.records) e.Raw(type, body);
+    e.Record(EMR_RECTANGLE, {0, 0, 200, 100});
+    const Bitmap b = Play(e.Bytes());
+    for (const Probe& p : c.probes) EXPECT_EQ(b.At(p.x, p.y) == kRed, p.red) << p.x << "," << p.y;
+  }
+  // WMF: the clip rectangles (bottom, right, top, left) and the offset (y, x).
+  const auto wmf = [](std::initializer_list<std::pair<uint16_t, std::initializer_list<int16_t>>> clips) {
+    WmfBuilder w(true, CRect{0, 0, 200, 100}, 96);
+    w.Record(META_CREATEBRUSHINDIRECT, {0, static_cast<int16_t>(kRedRef), 0, 0}).Record(META_SELECTOBJECT, {0});
+    w.Record(META_CREATEPENINDIRECT, {5, 0, 0, 0, 0}).Record(META_SELECTOBJECT, {1});
+    for (const auto& [function, words] : clips) w.Record(function, words);
+    return Play(w.Record(META_RECTANGLE, {100, 200, 0, 0}).Bytes());
+  };
+  const Bitmap cut = wmf({{META_INTERSECTCLIPRECT, {75, 150, 25, 50}}, {META_OFFSETCLIPRGN, {10, 20}}});
+  EXPECT_EQ(cut.At(100, 60), kRed);
+  EXPECT_EQ(cut.At(60, 30), kWhite);
+  const Bitmap holed = wmf({{META_EXCLUDECLIPRECT, {75, 150, 25, 50}}});
+  EXPECT_EQ(holed.At(10, 10), kRed);
+  EXPECT_EQ(holed.At(100, 50), kWhite);
+}
+
+// The ink of text drawn in blue onto a white 200 x 100 picture.
+CRect TextInk(EmfBuilder& e, plat::TextPainter& painter) {
+  Bitmap b = Blank(200, 100, kWhite);
+  EXPECT_TRUE(plat::PlayMetafile(e.Bytes(), b, CRect{0, 0, 200, 100}, &painter));
+  return BoxOf(b, kBlue);
+}
+
+// Fault: the font's escapement was ignored (every text lay flat) and glyph-index
+// text was not drawn. A 90-degree escapement stands the text up from its
+// reference point; indices of the face's glyphs draw what the characters draw,
+// and indices meant for a face that is not here draw nothing.
+TEST(Metafile, TextEscapementAndGlyphIndicesWereIgnoredFault) {
+  plat::TextPainter painter;
+  const auto text = [&](int escapement, const std::u16string& face, const std::u16string& codes, uint32_t options) {
+    EmfBuilder e = Emf200x100();
+    e.Font(1, -40, 400, escapement, face).Record(EMR_SELECTOBJECT, {1}).Record(EMR_SETTEXTALIGN, {24});
+    e.Record(EMR_SETBKMODE, {1}).Record(EMR_SETTEXTCOLOR, {kBlueRef}).TextW(100, 90, codes, {}, options);
+    return TextInk(e, painter);
+  };
+  const CRect flat = text(0, u"IPAGothic", u"HH", 0);
+  const CRect up = text(900, u"IPAGothic", u"HH", 0);
+  ASSERT_LT(up.left, INT_MAX) << "no text drawn";
+  // Turned a quarter counter-clockwise about (100, 90): the width becomes the height.
+  EXPECT_NEAR(up.bottom - up.top, flat.right - flat.left, 2);
+  EXPECT_NEAR(up.right - up.left, flat.bottom - flat.top, 2);
+  EXPECT_LE(up.right, 100);
+  EXPECT_NEAR(up.bottom, 90 - (flat.left - 100), 2);
+
+  SKIP_WITHOUT_PROGRAM("fc-match");
+  const plat::FontFunctions* f = plat::Fonts();
+  ASSERT_NE(f, nullptr);
+  FT_Library library = nullptr;
+  FT_Face face = nullptr;
+  ASSERT_EQ(f->FT_Init_FreeType(&library), 0);
+  const std::string file = testenv::Shell("fc-match -f '%{file}' IPAGothic");
+  ASSERT_EQ(f->FT_New_Face(library, file.c_str(), 0, &face), 0) << file;
+  const auto h = static_cast<char16_t>(f->FT_Get_Char_Index(face, 'H'));
+  f->FT_Done_Face(face);
+  f->FT_Done_FreeType(library);
+  constexpr uint32_t kGlyphIndex = 0x10;
+  const CRect glyphs = text(0, u"IPAGothic", {h, h}, kGlyphIndex);
+  ExpectBox(glyphs, flat);
+  EXPECT_EQ(text(0, u"NoSuchFaceHere", {h, h}, kGlyphIndex).right, -1);
+}
+
 TEST(Metafile, WmfPlaceableBoxAndWindowMapOntoTheTarget) {
   // Box 0..1440 x 0..720; the rectangle covers its left half.
   const auto bytes = WmfBuilder(true, CRect{0, 0, 1440, 720}, 1440)
@@ -364,7 +491,7 @@ TEST(Metafile, NonFiniteTransformsAndHugeCoordinatesAreHarmless) {
 // ground (one of them draws only white shapes); those with text or a bitmap show it.
 TEST(Metafile, OfficeFilesOpenAndDraw) {
   const std::string folder = testenv::SharedTestData("metafile");
-  if (folder.empty()) GTEST_SKIP() << "shared test data absent";
+  SKIP_WITHOUT_SHARED_DATA(folder);
   struct Expect {
     const char* name;
     int minColours;  // distinct colours drawn

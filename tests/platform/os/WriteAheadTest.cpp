@@ -13,7 +13,7 @@
 namespace {
 
 TEST(WriteAheadTest, BuffersKeepTheirBytes) {
-  plat::ZeroedVector<uint8_t> buffer(3 << 20);
+  ZeroedVector<uint8_t> buffer(3 << 20);
   for (size_t i = 0; i < 200000; ++i) buffer[i] = static_cast<uint8_t>(i * 7 + 1);
   const struct {
     size_t from;
