@@ -112,6 +112,17 @@ std::optional<std::string> ToHostPath(std::string_view winPath) {
 std::optional<std::string> ResolveHostPath(std::string_view winPath) {
   auto host = ToHostPath(winPath);
   if (!host || host->empty() || HostExists(*host)) return host;
+  // A path of plain parts whose folder exists: only its last part is looked for.
+  const size_t sep = host->rfind('/');
+  const std::string last = host->substr(sep == std::string::npos ? 0 : sep + 1);
+  if (!last.empty() && last != "." && last != ".." && host->find("//") == std::string::npos) {
+    const std::string folder = sep == std::string::npos ? "" : host->substr(0, std::max<size_t>(sep, 1));
+    if (folder.empty() || HostExists(folder)) {
+      const std::string base = sep == std::string::npos ? "" : host->substr(0, sep + 1);
+      std::optional<std::string> match = FindCaseInsensitive(folder, last);
+      return match ? base + *match : *host;
+    }
+  }
   const bool absolute = (*host)[0] == '/';
   std::string resolved = absolute ? "/" : "";
   auto parts = SplitHost(*host);
@@ -160,19 +171,24 @@ std::string FromHostPath(std::string_view hostPath, bool* exact) {
   return out;
 }
 
-std::optional<FileInfo> Stat(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+namespace {
+
+// The status of winPath as written, else of its case-insensitive match.
+std::optional<FileInfo> StatOf(std::string_view winPath, int (*statFn)(const char*, struct stat*)) {
   struct stat st;
-  if (!host || stat(host->c_str(), &st) != 0) return std::nullopt;
+  auto host = ToHostPath(winPath);
+  if (!host) return std::nullopt;
+  if (statFn(host->c_str(), &st) == 0) return StatInfo(st);
+  auto resolved = ResolveHostPath(winPath);
+  if (!resolved || *resolved == *host || statFn(resolved->c_str(), &st) != 0) return std::nullopt;
   return StatInfo(st);
 }
 
-std::optional<FileInfo> LinkStat(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
-  struct stat st;
-  if (!host || lstat(host->c_str(), &st) != 0) return std::nullopt;
-  return StatInfo(st);
-}
+}  // namespace
+
+std::optional<FileInfo> Stat(std::string_view winPath) { return StatOf(winPath, stat); }
+
+std::optional<FileInfo> LinkStat(std::string_view winPath) { return StatOf(winPath, lstat); }
 
 bool Exists(std::string_view winPath) { return LinkStat(winPath).has_value(); }
 
@@ -370,7 +386,9 @@ bool File::Open(std::string_view winPath, Mode mode) {
     return false;
   }
   struct stat st;
-  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+  // O_NONBLOCK means nothing to a regular file; anything else gets blocking reads back.
+  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) ||
+      (!S_ISREG(st.st_mode) && fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)) {
     Close();
     return false;
   }
