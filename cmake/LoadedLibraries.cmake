@@ -1,5 +1,5 @@
 # The shared libraries the program opens on first use instead of linking them
-# (platform/*/*Library.cpp): FFmpeg, ALSA, libX11, libcurl, FreeType and fontconfig. Their development
+# (platform/*/*Library.cpp): FFmpeg, ALSA, FluidSynth, libX11, libcurl, FreeType and fontconfig. Their development
 # headers give the types; their sonames, read from each library's ELF header here
 # at configure time, go into the generated platform/os/Sonames.h for dlopen.
 find_package(PkgConfig REQUIRED)
@@ -36,7 +36,10 @@ pelnorix_loaded_library(kAvFormatSoname libavformat)
 pelnorix_loaded_library(kAvCodecSoname libavcodec)
 pelnorix_loaded_library(kAvUtilSoname libavutil)
 pelnorix_loaded_library(kSwResampleSoname libswresample)
+pelnorix_loaded_library(kSwScaleSoname libswscale)
 pelnorix_loaded_library(kAlsaSoname alsa)
+# FluidSynth's header needs none of the folders and flags its pkg-config file lists.
+pelnorix_loaded_soname(kFluidSynthSoname fluidsynth)
 pelnorix_loaded_library(kX11Soname x11)
 pelnorix_loaded_library(kCurlSoname libcurl)
 # Text drawn into pictures: src/CMakeLists.txt adds their headers as system headers.

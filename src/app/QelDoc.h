@@ -51,6 +51,9 @@ class CQelDoc : public DocState,
   int ApplySettingsOnce(int mode);
   int DeleteFolderTree(std::string folder, int removeFiles, int removeFolders, int recurse, int selector, int limit);
   void RefreshFileLists();
+  // The file after the active list's current one in the list's order, folders
+  // skipped; "" after the last one or without a list (src/filelist/).
+  std::string NextListEntry() const;
   // A size or flag letter (the home string's "@X"): the repeat flags, the letter
   // case flag and the text or table font size.
   void SetSizeFromLetter(char letter);

@@ -72,6 +72,7 @@ const Setting kSettings[] = {
     {"infopage", Unit::Text, nullptr, &CQelDoc::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
     {"toppage", Unit::Text, nullptr, &CQelDoc::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
     {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
+    {"soundfont", Unit::Text, nullptr, &CQelDoc::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
     {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
     {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
     {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},

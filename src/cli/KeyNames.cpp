@@ -29,11 +29,26 @@ std::string Lower(std::string_view text) {
   return out;
 }
 
+// The signs of the comma and period keys: the sign and the key that gives it.
+struct SignKey {
+  char sign;
+  int key;
+};
+constexpr SignKey kSigns[] = {
+    {',', plat::VK_OEM_COMMA},
+    {'.', plat::VK_OEM_PERIOD},
+    {'<', plat::VK_OEM_COMMA | plat::KEY_SHIFT},
+    {'>', plat::VK_OEM_PERIOD | plat::KEY_SHIFT},
+};
+
 std::optional<int> BaseKey(std::string_view name) {
   if (name.size() == 1) {
     const char c = name[0];
     if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
     if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
+    for (const SignKey& s : kSigns) {
+      if (c == s.sign) return s.key;
+    }
     return std::nullopt;
   }
   const std::string lower = Lower(name);
@@ -66,7 +81,7 @@ std::optional<int> ParseKeyName(std::string_view name) {
     name.remove_prefix(plus + 1);
   }
   const auto key = BaseKey(name);
-  if (!key) return std::nullopt;
+  if (!key || (modifiers & *key)) return std::nullopt;
   return *key | modifiers;
 }
 
@@ -76,10 +91,13 @@ char CharOfKey(int key) {
   if (code >= 'A' && code <= 'Z') return static_cast<char>(plat::KeyHasShift(key) ? code : code - 'A' + 'a');
   if (code >= '0' && code <= '9' && !plat::KeyHasShift(key)) return static_cast<char>(code);
   if (code == plat::VK_SPACE) return ' ';
+  for (const SignKey& s : kSigns) {
+    if (key == s.key) return s.sign;
+  }
   return 0;
 }
 
 const char* KeyNamesHelp() {
-  return "A-Z 0-9 Esc Enter Tab Space Backspace Delete Insert Home End PageUp PageDown\n"
+  return "A-Z 0-9 , . < > Esc Enter Tab Space Backspace Delete Insert Home End PageUp PageDown\n"
          "Up Down Left Right F1-F12, with Ctrl+ Shift+ Alt+ before them";
 }

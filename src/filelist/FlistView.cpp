@@ -34,6 +34,23 @@ std::string CFlistView::PathOf(int index) const {
 
 std::string CFlistView::CurrentPath() const { return PathOf(m_nCurrent); }
 
+std::string CFlistView::NextFilePath() const {
+  if (m_nCurrent < 0) return "";
+  for (size_t i = static_cast<size_t>(m_nCurrent) + 1; i < m_entries.size(); ++i) {
+    if (!m_entries[i].isDirectory) return PathOf(static_cast<int>(i));
+  }
+  return "";
+}
+
+// The document's operation over its views: the active list's next file.
+std::string CQelDoc::NextListEntry() const {
+  for (CDocView* view : m_views) {
+    const auto* list = dynamic_cast<const CFlistView*>(view);
+    if (list && list->ListNumber() == (m_nActiveList == 2 ? 2 : 1)) return list->NextFilePath();
+  }
+  return "";
+}
+
 int CFlistView::IndexOf(const std::string& name) const {
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_entries[i].name == name) return static_cast<int>(i);

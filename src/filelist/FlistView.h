@@ -45,6 +45,9 @@ class CFlistView : public CDocView {
   const std::vector<plat::DirEntry>& Entries() const { return m_entries; }
   int CurrentIndex() const { return m_nCurrent; }
   std::string CurrentPath() const;  // "" when the list is empty
+  // The first file after the current item in the list's order, folders skipped;
+  // "" after the last one.
+  std::string NextFilePath() const;
   std::vector<std::string> SelectedPaths() const;
 
  private:

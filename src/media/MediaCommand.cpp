@@ -1,5 +1,7 @@
 // The media player: one entry point turns a MediaRequest into an internal action
 // by the player state, then into MCI strings addressed by the quoted media path.
+// Each action has its handler below; the end of the call sends the command the
+// handler left, reads the position back and sets the player state.
 // Positions and lengths are milliseconds; the arithmetic on them (seek targets from
 // a fraction of the length, repeat marks) is done in 64 bits, since length x 199
 // passes 32 bits at about three hours.
@@ -10,20 +12,25 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kCloseRequest = 89;
-constexpr int kPositionTimer = 12;
 constexpr int kSeekStep = 5000;
 constexpr int kJumpStep = 60000;
 constexpr int kAudioStep = 125;
+constexpr int kShortMedia = 30000;        // up to this length the position is polled five times a second
 constexpr uint32_t kVolumeOnFailure = 0x1FFF1FFF;
+constexpr unsigned kLongReply = 1000000;  // play, stop, close and the MIDI and wave opens
+constexpr unsigned kShortReply = 50;      // status, where, put, seek and the video open
+constexpr unsigned kErrorTextLength = 128;
 
 bool IsVideoKind(int kind) { return kind >= kKindVideo && kind <= kKindMp4; }
 bool IsAudioKind(int kind) { return kind == kKindMidi || kind == kKindWave || kind == kKindAudio; }
+bool IsSeekAction(int action) { return action >= kActionSeekFirst && action <= kActionSeekLast; }
+bool IsMarkAction(int action) { return action >= kActionMarkFirst && action <= kActionMarkLast; }
 
 std::string Quoted(const std::string& name) { return "\"" + name + "\""; }
 
@@ -36,16 +43,33 @@ int ReplyInt(const std::string& reply) {
 
 // The translation of a request by the player state s: the action, or -1 for none.
 int TranslateRequest(int code, int s) {
-  if (code >= 51 && code <= 54) return code == 51 ? 0 : code == 52 ? 1 : code;
-  if (s < 1) return code == 3 || code == 4 ? 1 : -1;
-  if (s == 1 && (code == 3 || code == 4)) return code == 3 ? 2 : 0;
-  if (s == 2 && (code == 3 || code == 4)) return 1;
-  if (s == 2 && (code == 1 || code == 2)) return code + 10;
-  if (code == 1 || code == 2 || code == 7 || code == 8) return code + 20;
-  if (code == 5 || code == 6) return code + 26;
-  if (code == 41 || code == 42 || code == 21 || code == 22 || code > 95) return code;
-  if (code == 9) return 35;
-  return -1;
+  switch (code) {
+    case kMediaDirectStop: return kActionStop;
+    case kMediaDirectPlay: return kActionPlay;
+    case kMediaDirectHold: return kActionHold;
+    case kMediaDirectPlayFrom: return kActionPlayFrom;
+    default: break;
+  }
+  const bool playOrPause = code == kMediaPause || code == kMediaPlayStop;
+  if (s < 1) return playOrPause ? kActionPlay : -1;
+  if (s == 1 && playOrPause) return code == kMediaPause ? kActionPause : kActionStop;
+  if (s == 2 && playOrPause) return kActionPlay;
+  if (s == 2 && code == kMediaRewind) return kActionFrameBack;
+  if (s == 2 && code == kMediaForward) return kActionFrameForward;
+  switch (code) {
+    case kMediaRewind: return kActionSeekBack;
+    case kMediaForward: return kActionSeekForward;
+    case kMediaJumpBack: return kActionJumpBack;
+    case kMediaJumpForward: return kActionJumpForward;
+    case kMediaDown: return kActionDown;
+    case kMediaUp: return kActionUp;
+    case kMediaVolumeDown:
+    case kMediaVolumeUp:
+    case kMediaSeekBack:
+    case kMediaSeekForward: return code;
+    case kMediaRepeatMark: return kActionRepeatMark;
+    default: return code > 95 ? code : -1;
+  }
 }
 
 // One volume step on both words: up adds the step (at most 0xFFFF), down takes
@@ -61,261 +85,336 @@ uint32_t StepVolume(uint32_t value, bool up, bool fine) {
   return word(high) << 16 | word(static_cast<int32_t>(value & 0xFFFF));
 }
 
+// One call of MediaCommand after the translation: the file, its kind, the state it
+// started from, and what the action's handler leaves for the end of the call.
+class MediaCall {
+ public:
+  MediaCall(CQelView& view, int action)
+      : view_(view), doc_(view.GetDocument()), s_(view.m_nPlayerState), action_(action) {
+    name_ = !doc_.m_strPlayFile.empty() ? doc_.m_strPlayFile : view.m_strFileName;
+    kind_ = doc_.GetFileKind(name_);
+    quiet_ = doc_.m_nQuietState != 0;
+    dev_ = Quoted(name_);
+    // The path goes in quotes here too: a bare path with a blank names another device.
+    pause_ = "pause " + dev_;
+  }
+
+  int Run();
+
+ private:
+  int Position() {
+    SendMci(doc_, "status " + dev_ + " position ", &reply_, kShortReply);
+    return ReplyInt(reply_);
+  }
+  void Volume();
+  void Close();
+  void Play();
+  void OpenDevice();
+  void Pause();
+  void FrameStep();
+  bool Seek();
+  void RepeatMark();
+  void Finish();
+
+  CQelView& view_;
+  CQelDoc& doc_;
+  const int s_;  // the player state the call started from
+  int action_;
+  std::string name_;
+  int kind_ = kKindNone;
+  bool quiet_ = false;  // a slide show drives the position
+  std::string dev_;
+  std::string pause_;
+  std::string command_;      // sent at the end of the call
+  plat::MCIERROR kept_ = 0;  // an open or window error shown at the end
+  std::string reply_;
+};
+
+int MediaCall::Run() {
+  if (quiet_ && kind_ >= 1 && kind_ <= 49) return 0;
+  if (action_ == kActionOpenCheck) {
+    if (name_ == view_.m_strMciDevice) return -1;
+    action_ = kActionClose;
+  }
+  Volume();
+  if (action_ == kActionStop || action_ == kActionClose) {
+    Close();
+  } else if (action_ == kActionPlay || action_ == kActionPlayFrom) {
+    Play();
+  } else if (action_ == kActionPause || action_ == kActionHold) {
+    Pause();
+  } else if (action_ == kActionFrameBack || action_ == kActionFrameForward) {
+    FrameStep();
+  } else if (action_ == kActionSeekBack || action_ == kActionSeekForward || action_ == kActionJumpBack ||
+             action_ == kActionJumpForward || IsSeekAction(action_)) {
+    if (!Seek()) return 0;
+  } else if (action_ == kActionRepeatMark || IsMarkAction(action_)) {
+    RepeatMark();
+  }
+  // Actions 31 to 34 step the volume (audio kinds, above) or zoom and place the video.
+  const bool window = (action_ >= kActionDown && action_ <= kActionScrollY) || action_ == kActionPlay || action_ == kActionPause;
+  if (IsVideoKind(kind_) && window) view_.PlaceVideoWindow(action_, dev_);
+  Finish();
+  return 0;
+}
+
+// The volume is read on every call for the media kinds, and stepped by 41/42 (all
+// kinds) and by 31/32 (the audio kinds, whose zoom keys are the volume).
+void MediaCall::Volume() {
+  if (!IsMediaKind(kind_)) return;
+  plat::MciHost* host = MediaHost(doc_);
+  const bool midi = kind_ == kKindMidi;
+  uint32_t value = host ? (midi ? host->MidiVolume() : host->WaveVolume()) : kVolumeOnFailure;
+  const bool down = action_ == kActionVolumeDown || (action_ == kActionDown && IsAudioKind(kind_));
+  const bool up = action_ == kActionVolumeUp || (action_ == kActionUp && IsAudioKind(kind_));
+  if ((down || up) && host) {
+    value = StepVolume(value, up, view_.m_bCtrlDown == 1);
+    midi ? host->SetMidiVolume(value) : host->SetWaveVolume(value);
+  }
+  view_.m_nVolume = static_cast<int>(value >> 9 & 0x7F);
+}
+
+void MediaCall::Close() {
+  if (!view_.m_strMciDevice.empty()) {
+    SendMci(doc_, "stop " + Quoted(view_.m_strMciDevice), &reply_);
+    SendMci(doc_, "close " + Quoted(view_.m_strMciDevice), &reply_);
+  }
+  // A closed video window shows the pane under it again.
+  if (view_.m_nVideoWidth > 0 && view_.m_nVideoHeight > 0) view_.RepaintMediaPane();
+  view_.KillTimer(kTimerPosition);
+  view_.m_strMciDevice = name_;
+  doc_.m_strPlayFile.clear();
+  view_.m_nRepeatStart = view_.m_nRepeatEnd = -1;
+  view_.m_nVideoWidth = view_.m_nVideoHeight = -1;
+  view_.m_nPlayerState = -1;
+  if (!quiet_ && g_pStatusBar) {
+    g_pStatusBar->SetPaneText(0, doc_.m_bEnglishMode ? "  [STOP]     PLAY      PAUSE" : Sjis("　【停止】　再生　　一時停止"));
+  }
+}
+
+// A closed player opens the file first: a video as a child window of the pane
+// (whose size the "where" reply gives), MIDI as a sequencer, a wave as wave audio.
+void MediaCall::OpenDevice() {
+  if (g_pStatusBar) {
+    g_pStatusBar->SetPaneText(0, doc_.m_bEnglishMode ? "   STOP     [PLAY]     PAUSE  : Wait a moment"
+                                                     : Sjis("　　停止　【再生】　一時停止　：　お待ちください"));
+  }
+  if (kind_ >= kKindVideo && kind_ <= kKindAudio) {
+    if (IsVideoKind(kind_)) view_.AttachMediaWindow();
+    char open[64];
+    std::snprintf(open, sizeof open, " parent %d style child ", static_cast<int>(view_.MediaWindowHandle()));
+    const plat::MCIERROR e = SendMci(doc_, "open " + dev_ + open, &reply_, kShortReply);
+    if (e != 0 && e != plat::MCIERR_DEVICE_OPEN && e != plat::MCIERR_NO_WINDOW && g_pStatusBar) {
+      g_pStatusBar->SetPaneText(0, MciErrorText(e, kErrorTextLength));
+    }
+    const plat::MCIERROR where = SendMci(doc_, "where " + dev_ + " window", &reply_, kShortReply);
+    int numbers[4] = {-1, -1, -1, -1};
+    std::istringstream in(reply_);
+    for (int i = 0; i < 4 && in >> numbers[i]; ++i) {
+    }
+    view_.m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
+    view_.m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
+    if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
+    doc_.m_ptLastClick = CPoint{-1, -1};
+    view_.m_rcRegion.right = view_.m_nVideoWidth;
+    view_.m_rcRegion.bottom = view_.m_nVideoHeight;
+  } else if (kind_ == kKindMidi) {
+    kept_ = SendMci(doc_, "open " + dev_ + " type sequencer", &reply_);
+  } else if (kind_ == kKindWave) {
+    kept_ = SendMci(doc_, "open " + dev_ + " type waveaudio buffer 6", &reply_);
+  }
+  if (kept_ == plat::MCIERR_DEVICE_OPEN) kept_ = 0;
+  SendMci(doc_, "set " + dev_ + " time format milliseconds ", &reply_, 20);
+  SendMci(doc_, "status " + dev_ + " length ", &reply_, kShortReply);
+  view_.m_nMediaLength = ReplyInt(reply_);
+}
+
+void MediaCall::Play() {
+  if (s_ < 1) OpenDevice();
+  if (s_ == 2 || action_ == kActionPlayFrom) {
+    const int from = IsVideoKind(kind_) ? Position() : view_.m_nMediaPos;
+    command_ = "play " + dev_ + " from " + std::to_string(from);
+  } else if (s_ >= 1 && kind_ != kKindMidi && kind_ != kKindWave) {
+    command_ = "resume " + dev_;
+  } else {
+    command_ = "play " + dev_;
+  }
+  view_.m_strMciDevice = name_;
+}
+
+void MediaCall::Pause() {
+  if (s_ != 1 && action_ == kActionPause) {
+    command_ = (IsAudioKind(kind_) ? "play " : "resume ") + dev_;
+    action_ = kActionPlay;
+    return;
+  }
+  if (action_ == kActionHold) {
+    view_.m_nPlayerState = 2;
+    view_.ShowPlayerStatus(view_.m_nMediaPos, view_.m_nMediaLength);
+  }
+  if (IsAudioKind(kind_) || action_ == kActionHold) {
+    command_ = "stop " + dev_;
+  } else if (kind_ == kKindVideo) {
+    SendMci(doc_, pause_, &reply_);
+    command_ = "step " + dev_ + " by 1";
+  } else {
+    command_ = pause_;
+  }
+}
+
+void MediaCall::FrameStep() {
+  const bool forward = action_ == kActionFrameForward;
+  const int p = s_ == 1 || IsVideoKind(kind_) ? Position() : view_.m_nMediaPos;
+  const int length = view_.m_nMediaLength;
+  int target = -1;
+  if (IsVideoKind(kind_)) {
+    SendMci(doc_, "status " + dev_ + " nominal frame rate ", &reply_, kShortReply);
+    const int rate = ReplyInt(reply_);
+    const int frame = rate > 500 ? 1000000 / rate : 30;
+    if (forward) {
+      target = std::min(p + frame, length);
+    } else {
+      target = p - frame - (kind_ == kKindMp4 ? 120 : 0);
+      if (target <= 0) target = -1;
+    }
+    if (kind_ == kKindMp4) {
+      SendMci(doc_, "play " + dev_ + " from " + std::to_string(std::max(target, 0)), &reply_);
+      command_ = pause_;
+    } else {
+      command_ = "step " + dev_ + (forward ? " by 1" : " by -1");
+    }
+  } else if (!(p == 0 && view_.m_nMediaPos > 250 && view_.m_nMediaPos < length)) {
+    target = forward ? std::min(p + kAudioStep, length) : std::max(p - kAudioStep, 0);
+    if (!(forward && p >= length)) SendMci(doc_, "seek " + dev_ + " to " + std::to_string(target) + " ", &reply_);
+  }
+  if (target > 0) view_.m_nMediaPos = target;
+}
+
+// False when the call ends here (a slide show sets the position itself).
+bool MediaCall::Seek() {
+  if (quiet_) {
+    const int64_t p = static_cast<int64_t>(doc_.m_nPlayStep) * doc_.m_nPlayIndex;
+    SendMci(doc_, doc_.m_nMediaState == 1 ? "play " + dev_ + " from " + std::to_string(p) : pause_, &reply_);
+    return false;
+  }
+  const int length = view_.m_nMediaLength;
+  int64_t target = view_.m_nMediaPos;
+  if (action_ == kActionSeekBack || action_ == kActionSeekForward) {
+    target += action_ == kActionSeekBack ? -kSeekStep : kSeekStep;
+    if (target < 0) target = 0;
+  } else if (action_ == kActionJumpBack || action_ == kActionJumpForward) {
+    const int step = s_ == 1 ? kJumpStep : kSeekStep;
+    target += action_ == kActionJumpBack ? -step : step;
+    if (target <= 0) target = 1;
+  } else {
+    const int v = std::max(action_, kMediaSeekBase + 1);
+    target = std::max<int64_t>(static_cast<int64_t>(length) * (v - kMediaSeekBase) / kMediaFractionSteps, 0);
+    action_ = kActionSeekBack;
+  }
+  // Past the end: a second before it, and never before the start (a short medium).
+  if (target > length) target = std::max(length - 1000, 0);
+  view_.m_nMediaPos = static_cast<int>(target);
+  command_ = "play " + dev_ + " from " + std::to_string(target);
+  if (s_ != 1) {
+    SendMci(doc_, command_, &reply_);
+    if (kind_ == kKindVideo) {
+      SendMci(doc_, pause_, &reply_);
+      command_ = "step " + dev_ + " by 1";
+    } else {
+      command_ = pause_;
+    }
+  }
+  return true;
+}
+
+void MediaCall::RepeatMark() {
+  int64_t p = view_.m_nMediaPos;
+  if (IsMarkAction(action_)) {
+    p = static_cast<int64_t>(view_.m_nMediaLength) * (std::max(action_, kMediaMarkBase) - kMediaMarkBase) / kMediaFractionSteps;
+  }
+  if (view_.m_nRepeatStart >= 0 && view_.m_nRepeatEnd >= 0) {
+    view_.m_nRepeatStart = view_.m_nRepeatEnd = -1;
+  } else if (view_.m_nRepeatStart >= 0) {
+    view_.m_nRepeatEnd = static_cast<int>(p);
+  } else {
+    view_.m_nRepeatStart = p > 0 && p < 2000 && s_ == 1 ? 0 : static_cast<int>(p);
+    view_.m_nRepeatEnd = -1;
+  }
+  action_ = kActionRepeatMark;
+}
+
+// The end of the call: the command, the position, the state, the window fits and
+// the status line.
+void MediaCall::Finish() {
+  plat::MCIERROR error = 0;
+  if (!command_.empty()) error = SendMci(doc_, command_, &reply_, command_.rfind("play ", 0) == 0 ? kLongReply : kShortReply);
+  // The failed open explains a failed play better than the play's own error.
+  if ((error != 0 || kept_ != 0) && g_pStatusBar) g_pStatusBar->SetPaneText(0, MciErrorText(kept_ != 0 ? kept_ : error, kErrorTextLength));
+  if (action_ == kActionPause || action_ == kActionRepeatMark || (action_ == kActionPlay && s_ == 1)) view_.m_nMediaPos = Position();
+
+  const bool playAction = action_ == kActionPlay || action_ == kActionPlayFrom;
+  const bool playFailed = playAction && (error != 0 || kept_ != 0);
+  const bool closed = action_ == kActionStop || action_ == kActionClose;
+  const bool firstPlay = action_ == kActionPlay && s_ < 1 && !playFailed;
+  auto restartPositionTimer = [&]() {
+    view_.KillTimer(kTimerPosition);
+    view_.SetTimer(kTimerPosition, view_.m_nMediaLength <= kShortMedia ? 200 : 1000);
+  };
+  if (playFailed) {
+    view_.m_nPlayerState = -2;
+  } else if (closed) {
+    if (doc_.m_nMediaRequest == kMediaClose) {
+      doc_.m_nMediaRequest = 0;
+      view_.m_nPlayerState = 0;
+    } else {
+      view_.m_nPlayerState = -2;
+    }
+  } else if (firstPlay) {
+    view_.FitMediaWindow(kind_ == kKindMpeg || kind_ == kKindMp4 ? 1 : 2, 200);
+    restartPositionTimer();
+    view_.m_nPlayerState = 1;
+  } else if (playAction || ((action_ == kActionSeekBack || action_ == kActionSeekForward) && s_ == 1)) {
+    restartPositionTimer();
+    view_.m_nPlayerState = 1;
+  } else if (action_ == kActionPause || action_ == kActionFrameBack || action_ == kActionFrameForward) {
+    view_.m_nPlayerState = 2;
+  }
+
+  if (view_.m_nPlayerState > 0 && !quiet_ && IsVideoKind(kind_)) {
+    if (action_ == kActionDown || action_ == kActionUp) {
+      view_.FitMediaWindow(2, kind_ == kKindMp4 ? 50 : 20);
+    } else if (action_ == kActionScrollX || action_ == kActionScrollY) {
+      if (kind_ == kKindMpeg || kind_ == kKindMp4) view_.FitMediaWindow(2, 200);
+      if (kind_ == kKindVideo && action_ == kActionScrollX && view_.m_nPlayerState == 2) view_.FitMediaWindow(2, 10);
+    }
+  }
+  if (IsAudioKind(kind_)) view_.m_nVideoHeight = 0;
+  if (!closed && !firstPlay) view_.ShowPlayerStatus(view_.m_nMediaPos, view_.m_nMediaLength);
+  doc_.m_nMediaState = view_.m_nPlayerState;
+  doc_.m_strMediaFile = view_.m_nPlayerState > 0 ? name_ : "";
+}
+
 }  // namespace
 
 int CQelView::MediaCommand(int code, int flag) {
   CQelDoc& doc = m_doc;
-  const int s = m_nPlayerState;
   int action = code;
-  if (doc.m_nMediaRequest == kCloseRequest) {
-    action = 9;
+  if (doc.m_nMediaRequest == kMediaClose) {
+    action = kActionOpenCheck;
     m_strFileName.clear();
   } else if (flag > 0) {
-    if (code == 10) {
+    if (code == kMediaTakeRepeat) {
       m_bFitToWindow = doc.m_bMediaRepeat;
       return 0;
     }
-    if (code > 90) {
+    if (code > kMediaSeekRequest) {
       doc.m_nViewRequest = 6;
       doc.UpdateAllViews();
-      action = s > 0 ? code : 1;
+      action = m_nPlayerState > 0 ? code : kActionPlay;
     } else {
-      action = TranslateRequest(code, s);
+      action = TranslateRequest(code, m_nPlayerState);
       if (action < 0) return 0;
     }
   }
-
-  const std::string name = !doc.m_strPlayFile.empty() ? doc.m_strPlayFile : m_strFileName;
-  const int kind = doc.GetFileKind(name);
-  const bool quiet = doc.m_nQuietState != 0;
-  if (quiet && kind >= 1 && kind <= 49) return 0;
-  if (action == 9) {
-    if (name == m_strMciDevice) return -1;
-    action = 8;
-  }
-  const std::string dev = Quoted(name);
-  std::string command;
-  plat::MCIERROR kept = 0;  // an open or window error shown at the end
-  std::string reply;
-  auto position = [&]() {
-    SendMci(doc, "status " + dev + " position ", &reply, 50);
-    return ReplyInt(reply);
-  };
-  // The path goes in quotes here too: a bare path with a blank names another device.
-  const std::string pauseCommand = "pause " + dev;
-
-  // Volume: read on every call for the media kinds, stepped by 41/42 (all kinds) and
-  // by 31/32 (the audio kinds, whose zoom keys are the volume).
-  if (IsMediaKind(kind)) {
-    plat::MciHost* host = MediaHost(doc);
-    const bool midi = kind == kKindMidi;
-    uint32_t value = host ? (midi ? host->MidiVolume() : host->WaveVolume()) : kVolumeOnFailure;
-    const bool step = action == 41 || action == 42 || ((action == 31 || action == 32) && IsAudioKind(kind));
-    if (step && host) {
-      value = StepVolume(value, action == 42 || action == 32, m_bCtrlDown == 1);
-      midi ? host->SetMidiVolume(value) : host->SetWaveVolume(value);
-    }
-    m_nVolume = static_cast<int>(value >> 9 & 0x7F);
-  }
-
-  const bool playAction = action == 1 || action == 54;
-  if (action == 0 || action == 8) {
-    if (!m_strMciDevice.empty()) {
-      SendMci(doc, "stop " + Quoted(m_strMciDevice), &reply);
-      SendMci(doc, "close " + Quoted(m_strMciDevice), &reply);
-    }
-    KillTimer(kPositionTimer);
-    m_strMciDevice = name;
-    doc.m_strPlayFile.clear();
-    m_nRepeatStart = m_nRepeatEnd = -1;
-    m_nVideoWidth = m_nVideoHeight = -1;
-    m_nPlayerState = -1;
-    if (!quiet && g_pStatusBar) {
-      g_pStatusBar->SetPaneText(0, doc.m_bEnglishMode ? "  [STOP]     PLAY      PAUSE" : Sjis("　【停止】　再生　　一時停止"));
-    }
-  } else if (playAction) {
-    if (s < 1) {
-      if (g_pStatusBar) {
-        g_pStatusBar->SetPaneText(0, doc.m_bEnglishMode ? "   STOP     [PLAY]     PAUSE  : Wait a moment"
-                                                        : Sjis("　　停止　【再生】　一時停止　：　お待ちください"));
-      }
-      if (kind >= kKindVideo && kind <= kKindAudio) {
-        char open[64];
-        std::snprintf(open, sizeof open, " parent %d style child ", 0x1000 + m_nPane);
-        const plat::MCIERROR e = SendMci(doc, "open " + dev + open, &reply, 50);
-        if (e != 0 && e != plat::MCIERR_DEVICE_OPEN && e != plat::MCIERR_NO_WINDOW && g_pStatusBar) {
-          g_pStatusBar->SetPaneText(0, MciErrorText(e, 128));
-        }
-        const plat::MCIERROR where = SendMci(doc, "where " + dev + " window", &reply, 50);
-        int numbers[4] = {-1, -1, -1, -1};
-        std::istringstream in(reply);
-        for (int i = 0; i < 4 && in >> numbers[i]; ++i) {
-        }
-        m_nVideoWidth = reply.empty() ? -1 : numbers[2];
-        m_nVideoHeight = reply.empty() ? -1 : numbers[3];
-        if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind)) kept = where;
-        doc.m_ptLastClick = CPoint{-1, -1};
-        m_rcRegion.right = m_nVideoWidth;
-        m_rcRegion.bottom = m_nVideoHeight;
-      } else if (kind == kKindMidi) {
-        kept = SendMci(doc, "open " + dev + " type sequencer", &reply);
-      } else if (kind == kKindWave) {
-        kept = SendMci(doc, "open " + dev + " type waveaudio buffer 6", &reply);
-      }
-      if (kept == plat::MCIERR_DEVICE_OPEN) kept = 0;
-      SendMci(doc, "set " + dev + " time format milliseconds ", &reply, 20);
-      SendMci(doc, "status " + dev + " length ", &reply, 50);
-      m_nMediaLength = ReplyInt(reply);
-    }
-    if (s == 2 || action == 54) {
-      const int from = kind >= kKindVideo && kind <= kKindMp4 ? position() : m_nMediaPos;
-      command = "play " + dev + " from " + std::to_string(from);
-    } else if (s >= 1 && kind != kKindMidi && kind != kKindWave) {
-      command = "resume " + dev;
-    } else {
-      command = "play " + dev;
-    }
-    m_strMciDevice = name;
-  } else if (action == 2 || action == 53) {
-    if (s != 1 && action == 2) {
-      command = (IsAudioKind(kind) ? "play " : "resume ") + dev;
-      action = 1;
-    } else {
-      if (action == 53) {
-        m_nPlayerState = 2;
-        ShowPlayerStatus(m_nMediaPos, m_nMediaLength);
-      }
-      if (IsAudioKind(kind) || action == 53) {
-        command = "stop " + dev;
-      } else if (kind == kKindVideo) {
-        SendMci(doc, pauseCommand, &reply);
-        command = "step " + dev + " by 1";
-      } else {
-        command = pauseCommand;
-      }
-    }
-  } else if (action == 11 || action == 12) {
-    const bool forward = action == 12;
-    const int p = s == 1 || IsVideoKind(kind) ? position() : m_nMediaPos;
-    int target = -1;
-    if (IsVideoKind(kind)) {
-      SendMci(doc, "status " + dev + " nominal frame rate ", &reply, 50);
-      const int rate = ReplyInt(reply);
-      const int frame = rate > 500 ? 1000000 / rate : 30;
-      if (forward) {
-        target = std::min(p + frame, m_nMediaLength);
-      } else {
-        target = p - frame - (kind == kKindMp4 ? 120 : 0);
-        if (target <= 0) target = -1;
-      }
-      if (kind == kKindMp4) {
-        SendMci(doc, "play " + dev + " from " + std::to_string(std::max(target, 0)), &reply);
-        command = pauseCommand;
-      } else {
-        command = "step " + dev + (forward ? " by 1" : " by -1");
-      }
-    } else if (!(p == 0 && m_nMediaPos > 250 && m_nMediaPos < m_nMediaLength)) {
-      target = forward ? std::min(p + kAudioStep, m_nMediaLength) : std::max(p - kAudioStep, 0);
-      if (!(forward && p >= m_nMediaLength)) SendMci(doc, "seek " + dev + " to " + std::to_string(target) + " ", &reply);
-    }
-    if (target > 0) m_nMediaPos = target;
-  } else if (action == 21 || action == 22 || action == 27 || action == 28 || (action >= 91 && action <= 299)) {
-    if (quiet) {
-      const int64_t p = static_cast<int64_t>(doc.m_nPlayStep) * doc.m_nPlayIndex;
-      const std::string c = doc.m_nMediaState == 1 ? "play " + dev + " from " + std::to_string(p) : pauseCommand;
-      SendMci(doc, c, &reply);
-      return 0;
-    }
-    int64_t target = m_nMediaPos;
-    if (action == 21 || action == 22) {
-      target += action == 21 ? -kSeekStep : kSeekStep;
-      if (target < 0) target = 0;
-    } else if (action == 27 || action == 28) {
-      const int step = s == 1 ? kJumpStep : kSeekStep;
-      target += action == 27 ? -step : step;
-      if (target <= 0) target = 1;
-    } else {
-      const int v = std::max(action, 101);
-      target = std::max<int64_t>(static_cast<int64_t>(m_nMediaLength) * (v - 100) / 180, 0);
-      action = 21;
-    }
-    // Past the end: a second before it, and never before the start (a short medium).
-    if (target > m_nMediaLength) target = std::max(m_nMediaLength - 1000, 0);
-    m_nMediaPos = static_cast<int>(target);
-    command = "play " + dev + " from " + std::to_string(target);
-    if (s != 1) {
-      SendMci(doc, command, &reply);
-      if (kind == kKindVideo) {
-        SendMci(doc, pauseCommand, &reply);
-        command = "step " + dev + " by 1";
-      } else {
-        command = pauseCommand;
-      }
-    }
-  } else if (action >= 31 && action <= 34) {
-    // Volume was stepped above for the audio kinds; the video kinds zoom.
-  } else if (action == 35 || (action >= 391 && action <= 599)) {
-    int64_t p = m_nMediaPos;
-    if (action >= 391) p = static_cast<int64_t>(m_nMediaLength) * (std::max(action, 400) - 400) / 180;
-    if (m_nRepeatStart >= 0 && m_nRepeatEnd >= 0) {
-      m_nRepeatStart = m_nRepeatEnd = -1;
-    } else if (m_nRepeatStart >= 0) {
-      m_nRepeatEnd = static_cast<int>(p);
-    } else {
-      m_nRepeatStart = p > 0 && p < 2000 && s == 1 ? 0 : static_cast<int>(p);
-      m_nRepeatEnd = -1;
-    }
-    action = 35;
-  }
-
-  // Video zoom and window placement.
-  if (IsVideoKind(kind) && ((action >= 31 && action <= 34) || action == 1 || action == 2)) PlaceVideoWindow(action, dev);
-
-  // End of the call: the command, the position, the state.
-  plat::MCIERROR error = 0;
-  if (!command.empty()) error = SendMci(doc, command, &reply, command.rfind("play ", 0) == 0 ? 1000000 : 50);
-  // The failed open explains a failed play better than the play's own error.
-  if ((error != 0 || kept != 0) && g_pStatusBar) g_pStatusBar->SetPaneText(0, MciErrorText(kept != 0 ? kept : error, 128));
-  if (action == 2 || action == 35 || (action == 1 && s == 1)) m_nMediaPos = position();
-
-  const bool playFailed = (playAction || action == 1) && (error != 0 || kept != 0);
-  const bool closed = action == 0 || action == 8;
-  const bool firstPlay = action == 1 && s < 1 && !playFailed;
-  auto restartPositionTimer = [&]() {
-    KillTimer(kPositionTimer);
-    SetTimer(kPositionTimer, m_nMediaLength <= 30000 ? 200 : 1000);
-  };
-  if (playFailed) {
-    m_nPlayerState = -2;
-  } else if (closed) {
-    if (doc.m_nMediaRequest == kCloseRequest) {
-      doc.m_nMediaRequest = 0;
-      m_nPlayerState = 0;
-    } else {
-      m_nPlayerState = -2;
-    }
-  } else if (firstPlay) {
-    FitMediaWindow(kind == kKindMpeg || kind == kKindMp4 ? 1 : 2, 200);
-    restartPositionTimer();
-    m_nPlayerState = 1;
-  } else if (action == 1 || action == 54 || ((action == 21 || action == 22) && s == 1)) {
-    restartPositionTimer();
-    m_nPlayerState = 1;
-  } else if (action == 2 || action == 11 || action == 12) {
-    m_nPlayerState = 2;
-  }
-
-  if (m_nPlayerState > 0 && !quiet && IsVideoKind(kind)) {
-    if (action == 31 || action == 32) {
-      FitMediaWindow(2, kind == kKindMp4 ? 50 : 20);
-    } else if (action == 33 || action == 34) {
-      if (kind == kKindMpeg || kind == kKindMp4) FitMediaWindow(2, 200);
-      if (kind == kKindVideo && action == 33 && m_nPlayerState == 2) FitMediaWindow(2, 10);
-    }
-  }
-  if (IsAudioKind(kind)) m_nVideoHeight = 0;
-  if (!closed && !firstPlay) ShowPlayerStatus(m_nMediaPos, m_nMediaLength);
-  doc.m_nMediaState = m_nPlayerState;
-  doc.m_strMediaFile = m_nPlayerState > 0 ? name : "";
-  return 0;
+  return MediaCall(*this, action).Run();
 }

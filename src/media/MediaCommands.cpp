@@ -1,12 +1,10 @@
 #include "media/MediaCommands.h"
 
 #include "app/FileKind.h"
+#include "media/MediaCodes.h"
 #include "view/QelView.h"
 
 namespace {
-
-constexpr int kPauseRequest = 3;
-constexpr int kRecordPauseRequest = 32;
 
 bool Recording(const CommandContext& cx) { return cx.doc->m_nRecordState != 0; }
 
@@ -18,26 +16,26 @@ int OnPlayStop(CommandContext& cx) {
     const char mark = file[file.size() - 4];
     if (mark == '=' || mark == '+' || mark == '-') return cx.doc->LoadDocument(file, 0) < 0 ? -1 : 0;
   }
-  return cx.view->MediaCommand(4, 1);
+  return cx.view->MediaCommand(kMediaPlayStop, 1);
 }
 
 int OnPause(CommandContext& cx) {
-  cx.doc->m_nMediaRequest = Recording(cx) ? kRecordPauseRequest : kPauseRequest;
+  cx.doc->m_nMediaRequest = Recording(cx) ? kMediaRecordPause : kMediaPause;
   cx.view->OnUpdate();
   return 0;
 }
 
 int OnRewind(CommandContext& cx) {
-  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? 7 : 1, 1);
+  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpBack : kMediaRewind, 1);
   return 0;
 }
 
 int OnFastForward(CommandContext& cx) {
-  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? 8 : 2, 1);
+  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpForward : kMediaForward, 1);
   return 0;
 }
 
-int OnRepeatMark(CommandContext& cx) { return cx.view->MediaCommand(9, 1); }
+int OnRepeatMark(CommandContext& cx) { return cx.view->MediaCommand(kMediaRepeatMark, 1); }
 
 int OnRepeatPlay(CommandContext& cx) {
   cx.view->m_bFitToWindow = cx.view->m_bFitToWindow == 1 ? 0 : 1;

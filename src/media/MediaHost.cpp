@@ -12,6 +12,7 @@ plat::MciHost* MediaHost(CQelDoc& doc) {
   plat::MciHost& host = g_pMainFrame->Mci();
   host.SetAudioDevice(doc.m_strAudioDevice);
   host.SetWorkFolder(doc.TmpFolder());
+  host.SetSoundFont(doc.m_strSoundFont);
   return &host;
 }
 

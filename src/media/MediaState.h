@@ -16,6 +16,7 @@ struct MediaState {
   int m_nPlayLast = 0;
   int m_nPlayStep = 0;
   std::string m_strAudioDevice = "default";  // the ALSA device ("audiodev")
+  std::string m_strSoundFont;  // the General MIDI SoundFont ("soundfont"; "" the system's)
   // The local date and time the program clock starts from, as seconds from 1970 read
   // as local time ("clock=YYYY-MM-DDTHH:MM:SS"); -1: the real local time.
   int64_t m_tClockStart = -1;

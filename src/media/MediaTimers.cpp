@@ -1,21 +1,19 @@
 // The pane's media timers and keys. Timer 10 and 11 end a window fit (11 also has
 // the video window repainted), 12 polls the position (repeat, the end of the
-// media, auto-play, the status line), 50 is the recording clock.
+// media, auto-play onward through the file list, the status line), 50 is the
+// recording clock.
 #include <cstdio>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
+#include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kFitFrameTimer = 10;
-constexpr int kFitWindowTimer = 11;
-constexpr int kPositionTimer = 12;
-constexpr int kRecordTimer = 50;
 constexpr int kEndSlack = 10;        // ms before the length that count as the end
 constexpr int kRepeatWindow = 5000;  // how far past the end mark a repeat still jumps back
 
@@ -33,11 +31,11 @@ bool CQelView::OnMediaTimer(int id) {
   const std::string dev = "\"" + name + "\"";
   std::string reply;
   switch (id) {
-    case kFitFrameTimer:
+    case kTimerFitFrame:
       KillTimer(id);
       m_bMediaFitPending = 0;
       return true;
-    case kFitWindowTimer: {
+    case kTimerFitWindow: {
       KillTimer(id);
       m_bMediaFitPending = 0;
       const std::string pane = "\"" + m_strFileName + "\"";
@@ -54,7 +52,7 @@ bool CQelView::OnMediaTimer(int id) {
       }
       return true;
     }
-    case kPositionTimer: {
+    case kTimerPosition: {
       if (m_nPlayerState < 1 && !quiet) {
         KillTimer(id);
         return true;
@@ -76,24 +74,14 @@ bool CQelView::OnMediaTimer(int id) {
       }
       if (pos > length - kEndSlack) {
         m_nMediaLength = pos;
-        MediaCommand(8, 0);
-        if (doc.m_bMediaAutoPlay == 1) {
-          doc.m_nViewRequest = 6;
-          doc.UpdateAllViews();
-          if (IsMediaKind(doc.GetFileKind(m_strFileName))) {
-            if (m_nFileKind == kKindMp4) {
-              m_nPlayerState = 1;
-            } else {
-              MediaCommand(4, 1);
-            }
-          }
-        }
+        MediaCommand(kActionClose, 0);
+        if (doc.m_bMediaAutoPlay == 1) PlayNextListEntry();
         return true;
       }
       ShowPlayerStatus(pos, length);
       return true;
     }
-    case kRecordTimer: {
+    case kTimerRecord: {
       if (doc.m_nRecordState != 2) ++m_nRecordSeconds;
       char text[64];
       std::snprintf(text, sizeof text, " Recording     %d min %d sec", m_nRecordSeconds / 60, m_nRecordSeconds % 60);
@@ -104,34 +92,58 @@ bool CQelView::OnMediaTimer(int id) {
   }
 }
 
+// Auto-play at the end of a file: the next file of the active list is shown (and,
+// being a media file shown with auto-play, started), the lists take it as their
+// current file; after the last file of the list the player stays stopped.
+void CQelView::PlayNextListEntry() {
+  CQelDoc& doc = m_doc;
+  const std::string next = doc.NextListEntry();
+  if (next.empty()) return;
+  (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = next;
+  doc.LoadDocument(next, 0);
+  doc.m_nViewRequest = 6;
+  doc.UpdateAllViews();
+  if (IsMediaKind(doc.GetFileKind(m_strFileName)) && m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
+}
+
+// 'F' switches the recording rate between 48,000 and 44,100 Hz and says it.
+void CQelView::SwitchRecordRate() {
+  m_doc.m_nRecordRate = m_doc.m_nRecordRate == 48 ? 44 : 48;
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, m_doc.m_nRecordRate == 48 ? "Rec.frequency = 48000 Hz" : "Rec.frequency = 44100 Hz");
+}
+
 bool CQelView::OnMediaKey(int code, bool ctrl) {
   CQelDoc& doc = m_doc;
   switch (code) {
     case 'O': m_bFitToWindow = m_bFitToWindow == 1 ? 0 : 1; break;
     case 'H': doc.m_bMediaAutoPlay = doc.m_bMediaAutoPlay == 1 ? 0 : 1; break;
-    case 'I': MediaCommand(9, 1); break;
-    case 'P': MediaCommand(4, 1); break;
+    case 'I': MediaCommand(kMediaRepeatMark, 1); break;
+    case 'P': MediaCommand(kMediaPlayStop, 1); break;
     case plat::VK_SPACE:
       if (doc.m_nRecordState != 0) {
-        RecordWave(2);
+        RecordWave(kRecordPause);
       } else {
-        MediaCommand(4, 1);
+        MediaCommand(kMediaPlayStop, 1);
       }
       break;
     case 'B':
       if (doc.m_nRecordState != 0) {
-        RecordWave(2);
+        RecordWave(kRecordPause);
       } else {
-        MediaCommand(3, 1);
+        MediaCommand(kMediaPause, 1);
       }
       break;
     case 'R': OnRecord(); break;
-    case plat::VK_LEFT: MediaCommand(ctrl ? 7 : 1, 1); break;
-    case plat::VK_RIGHT: MediaCommand(ctrl ? 8 : 2, 1); break;
+    case 'F': SwitchRecordRate(); break;
+    // "VOL = < >": the volume of every media kind, down and up.
+    case plat::VK_OEM_COMMA: MediaCommand(kMediaVolumeDown, 1); break;
+    case plat::VK_OEM_PERIOD: MediaCommand(kMediaVolumeUp, 1); break;
+    case plat::VK_LEFT: MediaCommand(ctrl ? kMediaJumpBack : kMediaRewind, 1); break;
+    case plat::VK_RIGHT: MediaCommand(ctrl ? kMediaJumpForward : kMediaForward, 1); break;
     case '1':
     case '2':
       if (!ctrl) return false;
-      MediaCommand(code == '1' ? 7 : 8, 1);
+      MediaCommand(code == '1' ? kMediaJumpBack : kMediaJumpForward, 1);
       break;
     default: return false;
   }

@@ -1,39 +1,44 @@
 // The video window: its size by the zoom step, the filler text that gives the pane
-// a scroll range of that size, its place at the scroll position, and the timers
-// that have it repainted after a change.
+// a scroll range of that size, its place at the scroll position, the timers that
+// have it repainted after a change, and the pane's surface it paints its pictures
+// into (the pane's window handle is its parent's, as the open names it).
 #include <algorithm>
 #include <cstdio>
 
 #include "app/FileKind.h"
+#include "app/Globals.h"
+#include "frame/MainFrame.h"
+#include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kFitFrameTimer = 10;
-constexpr int kFitWindowTimer = 11;
+constexpr int kZoomNative = 5;
+constexpr int kZoomFit = 9;
+constexpr uintptr_t kPaneWindowBase = 0x1000;  // the pane's window handle: this plus its number
 
 }  // namespace
 
 void CQelView::PlaceVideoWindow(int action, const std::string& device) {
-  if (action == 31) m_nVideoZoom = std::max(m_nVideoZoom - 1, 1);
-  if (action == 32) m_nVideoZoom = std::min(m_nVideoZoom + 1, 9);
+  if (action == kActionDown) m_nVideoZoom = std::max(m_nVideoZoom - 1, 1);
+  if (action == kActionUp) m_nVideoZoom = std::min(m_nVideoZoom + 1, kZoomFit);
   if (m_nVideoWidth < 0 || m_nVideoHeight < 0) return;
   int64_t w = m_nVideoWidth, h = m_nVideoHeight;
   static constexpr int kShrink[] = {800, 400, 200, 141};  // steps 1 to 4: native x 100 / these
   static constexpr int kGrow[] = {141, 200, 300};         // steps 6 to 8: native x these / 100
-  if (m_nVideoZoom == 9) {
+  if (m_nVideoZoom == kZoomFit) {
     w = kClientWidth;
     h = kClientHeight;
-  } else if (m_nVideoZoom < 5) {
+  } else if (m_nVideoZoom < kZoomNative) {
     w = w * 100 / kShrink[m_nVideoZoom - 1];
     h = h * 100 / kShrink[m_nVideoZoom - 1];
-  } else if (m_nVideoZoom > 5) {
+  } else if (m_nVideoZoom > kZoomNative) {
     w = w * kGrow[m_nVideoZoom - 6] / 100;
     h = h * kGrow[m_nVideoZoom - 6] / 100;
   }
   m_rcVideo = CRect{0, 0, static_cast<int>(w), static_cast<int>(h)};
-  if (action != 33 && action != 34) {
+  if (action != kActionScrollX && action != kActionScrollY) {
     // Blanks and line ends as wide and as tall as the video, so the pane scrolls over it.
     std::string filler(static_cast<size_t>(std::max<int64_t>(2, w / 4) + 1), ' ');
     filler += '.';
@@ -47,15 +52,17 @@ void CQelView::PlaceVideoWindow(int action, const std::string& device) {
                 m_rcVideo.bottom);
   std::string reply;
   SendMci(m_doc, "put " + device + put, &reply, 50);
+  // Where the window was before shows the pane again.
+  RepaintMediaPane();
 }
 
-// Nothing here draws the video, so the repaint is the timer's "window ... state
-// restore"; mode 1 stands for the frame's one-pixel move of the desktop program.
+// The timers end the fit; timer 11 has the video window repainted by "window ...
+// state restore". Mode 1 stands for the frame's one-pixel move of the desktop program.
 void CQelView::FitMediaWindow(int mode, int period) {
   if (mode == 1) {
-    SetTimer(kFitFrameTimer, static_cast<uint32_t>(std::max(period, 1)));
+    SetTimer(kTimerFitFrame, static_cast<uint32_t>(std::max(period, 1)));
   } else if (mode == 2 && !m_bMediaFitPending) {
-    SetTimer(kFitWindowTimer, static_cast<uint32_t>(std::max(period, 1)));
+    SetTimer(kTimerFitWindow, static_cast<uint32_t>(std::max(period, 1)));
   } else {
     return;
   }
@@ -63,9 +70,35 @@ void CQelView::FitMediaWindow(int mode, int period) {
 }
 
 void CQelView::OnZoomIn() {
-  if (IsMediaKind(m_nFileKind)) MediaCommand(6, 1);
+  if (IsMediaKind(m_nFileKind)) MediaCommand(kMediaUp, 1);
 }
 
 void CQelView::OnZoomOut() {
-  if (IsMediaKind(m_nFileKind)) MediaCommand(5, 1);
+  if (IsMediaKind(m_nFileKind)) MediaCommand(kMediaDown, 1);
+}
+
+uintptr_t CQelView::MediaWindowHandle() const { return kPaneWindowBase + static_cast<uintptr_t>(m_nPane); }
+
+void CQelView::AttachMediaWindow() {
+  if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
+    m_paneSurface.width = kClientWidth;
+    m_paneSurface.height = kClientHeight;
+    m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, plat::PixelOfColor(m_doc.m_clrTextBack));
+  }
+  if (plat::MciHost* host = MediaHost(m_doc)) host->SetWindowSurface(MediaWindowHandle(), &m_paneSurface);
+}
+
+void CQelView::ReleaseMediaWindow() {
+  if (g_pMainFrame) g_pMainFrame->Mci().SetWindowSurface(MediaWindowHandle(), nullptr);
+}
+
+void CQelView::PaintMediaWindow() {
+  if (g_pMainFrame) g_pMainFrame->Mci().PaintChildren(MediaWindowHandle());
+}
+
+// The pane paints its text (under the video window, the filler's blanks) and the
+// window over it.
+void CQelView::RepaintMediaPane() {
+  AttachMediaWindow();
+  PaintTextPane();
 }

@@ -8,13 +8,13 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kRecordTimer = 50;
 constexpr unsigned kErrorTextLength = 256;
 
 // The folder a recording is saved in.
@@ -39,7 +39,7 @@ int CQelView::RecordWave(int mode) {
   CQelDoc& doc = m_doc;
   plat::MciHost* host = MediaHost(doc);
   if (!host) return static_cast<int>(plat::MCIERR_HARDWARE);
-  if (mode == 1) {
+  if (mode == kRecordStart) {
     const std::tm t = ProgramLocalTime(doc);
     char name[64];
     std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
@@ -59,10 +59,10 @@ int CQelView::RecordWave(int mode) {
                           plat::MCI_WAVE_SET_AVGBYTESPERSEC | plat::MCI_WAVE_SET_BLOCKALIGN | plat::MCI_WAVE_SET_BITSPERSAMPLE,
                       &set);
     m_nRecordSeconds = 0;
-    SetTimer(kRecordTimer, 1000);
+    SetTimer(kTimerRecord, 1000);
     e = host->SendCommand(open.wDeviceID, plat::MCI_RECORD, 0, nullptr);
     if (e != 0) {
-      KillTimer(kRecordTimer);
+      KillTimer(kTimerRecord);
       host->SendCommand(open.wDeviceID, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
       m_nRecordDevice = 0;
       AfxMessageBox(MciErrorText(e, kErrorTextLength));
@@ -71,7 +71,7 @@ int CQelView::RecordWave(int mode) {
     return 0;
   }
   const uint32_t device = static_cast<uint32_t>(m_nRecordDevice);
-  if (mode == 2) {
+  if (mode == kRecordPause) {
     if (doc.m_nRecordState == 1) {
       host->SendCommand(device, plat::MCI_PAUSE, plat::MCI_WAIT, nullptr);
       doc.m_nRecordState = 2;
@@ -81,9 +81,9 @@ int CQelView::RecordWave(int mode) {
     }
     return 0;
   }
-  if (mode != 0) return 0;
+  if (mode != kRecordStop) return 0;
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
-  KillTimer(kRecordTimer);
+  KillTimer(kTimerRecord);
   const std::string path = FreePath(CurrentFolder(doc), m_strRecordFile);
   plat::MCI_SAVE_PARMS save;
   save.lpfilename = path.c_str();
@@ -107,9 +107,9 @@ int CQelView::RecordWave(int mode) {
 void CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
   if (doc.m_nRecordState != 0) {
-    RecordWave(0);
+    RecordWave(kRecordStop);
     doc.m_nRecordState = 0;
   } else {
-    doc.m_nRecordState = RecordWave(1) == 0 ? 1 : 0;
+    doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
   }
 }

@@ -298,7 +298,7 @@ std::vector<SheetRow> RowsOf(const plat::RichFragment& frag) {
     SheetRow& row = rows.back();
     if (text[i] == '\r') {
       row.ended = true;
-      row.para = rows.size() - 1 < frag.paras.size() ? frag.paras[rows.size() - 1] : plat::ParaFormat2{};
+      row.para = frag.Para(rows.size() - 1);
       row.endFormat = format(i);
       rows.emplace_back();
       continue;
@@ -311,7 +311,7 @@ std::vector<SheetRow> RowsOf(const plat::RichFragment& frag) {
     }
     row.glyphs.push_back(std::move(g));
   }
-  rows.back().para = rows.size() - 1 < frag.paras.size() ? frag.paras[rows.size() - 1] : plat::ParaFormat2{};
+  rows.back().para = frag.Para(rows.size() - 1);
   return rows;
 }
 
@@ -334,7 +334,7 @@ plat::RichFragment FragmentOf(const std::vector<SheetRow>& rows) {
       frag.formatOfByte.insert(frag.formatOfByte.end(), g.bytes.size(), f);
       if (!g.object.empty()) frag.objects.push_back(g.object);
     }
-    frag.paras.push_back(row.para);
+    frag.AddPara(row.para);
     if (row.ended) {
       frag.text += '\r';
       frag.formatOfByte.push_back(formatIndex(row.endFormat));

@@ -12,8 +12,7 @@ bool CQelView::ShowSheet() {
   const std::string_view text(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen));
   if (text.starts_with("{\\rtf")) {
     // Another pane has rendered the sheet already.
-    UseRichText().StreamInRtf(text, false);
-    return true;
+    return StreamRtfText(text, false);
   }
   m_cellStore.assign(text);
   m_pTextBuf = m_cellStore.data();
@@ -34,7 +33,7 @@ bool CQelView::ShowSheet() {
   m_nFileKind = kKindCsv;
   m_nTextMode = 3;
   if (TableCommand('T', -1, 0, 0, 0, 0, 0, 0) != 0) return false;
-  UseRichText().StreamInRtf(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false);
+  if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false)) return false;
   m_nAnchor = 0;
   SyncSelection();
   return true;

@@ -151,7 +151,7 @@ void CQelView::OnTableConvertSelection() {
     m_bVerticalRules = 1;
     m_doc.m_nDisplayState = 99;
     if (TableCommand('T', -1, 0, 0, 0, 0, 0, 0) == 0) {
-      rich.StreamInRtf(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
+      StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
     }
     rich.SetModify(false);
     m_doc.m_nDisplayState = 0;

@@ -148,6 +148,8 @@ void CQelView::PaintTextPane() {
     painter.SetTextColor(m_doc.m_clrTextChar);
     if (painter.SelectFont(font)) PaintPlainLines(m_paneSurface, *m_pModel, painter);
   }
-  // The pictures of a packaged document's slots stay over its text.
+  // The pictures of a packaged document's slots stay over its text; a video window
+  // over the pane's filler.
   if (m_nFigure == kMarksShownFigure) ShowDisplaySlots();
+  PaintMediaWindow();
 }

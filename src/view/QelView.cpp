@@ -3,6 +3,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "media/MediaCodes.h"
 #include "view/PlainTextModel.h"
 
 namespace {
@@ -21,6 +22,7 @@ CQelView::CQelView(CQelDoc& doc, int pane) : m_doc(doc), m_pModel(std::make_uniq
 }
 
 CQelView::~CQelView() {
+  ReleaseMediaWindow();
   m_doc.RemoveView(this);
   if (g_pMainFrame) g_pMainFrame->Ui().KillTimers(this);
 }
@@ -54,7 +56,7 @@ void CQelView::OnUpdate() {
 void CQelView::ShowDocumentText() {
   // The player lets go of its file before another one shows.
   const bool another = m_doc.m_strPathName != m_strFileName;
-  if (another && m_nPlayerState > 0) MediaCommand(8, 0);
+  if (another && m_nPlayerState > 0) MediaCommand(kActionClose, 0);
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "media/MediaCodes.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 #include "view/PlainTextModel.h"
@@ -244,7 +245,7 @@ void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
 void CQelView::OnVScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollY = pos;
-    MediaCommand(34, 0);
+    MediaCommand(kActionScrollY, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {
@@ -269,7 +270,7 @@ void CQelView::OnVScroll(int code, int pos) {
 void CQelView::OnHScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollX = pos;
-    MediaCommand(33, 0);
+    MediaCommand(kActionScrollX, 0);
     return;
   }
   if (IsImageKind(m_nFileKind)) {

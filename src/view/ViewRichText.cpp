@@ -78,8 +78,17 @@ plat::RichEdit* CQelView::Rich() {
 }
 
 plat::RichEdit& CQelView::UseRichText() {
-  if (!Rich()) SetTextModel(std::make_unique<RichTextModel>());
+  if (!Rich()) {
+    SetTextModel(std::make_unique<RichTextModel>());
+    Rich()->SetAllocHook(&m_doc.m_allocHook);
+  }
   return *Rich();
+}
+
+bool CQelView::StreamRtfText(std::string_view rtf, bool selection) {
+  if (UseRichText().StreamInRtf(rtf, selection)) return true;
+  AfxMessageBox(OutOfMemoryText(" 302"));
+  return false;
 }
 
 // An RTF file in the normal display form is streamed into the rich-text control from
@@ -89,7 +98,7 @@ bool CQelView::ShowRichTextFile() {
   if (m_nFileKind != kKindRtf || m_nDisplayForm != 0) return false;
   const auto bytes = plat::ReadFileHead(m_doc.m_strPathName, std::max(m_doc.m_nInDataLimit, 0));
   if (!bytes) return false;
-  UseRichText().StreamInRtf(*bytes, false);
+  StreamRtfText(*bytes, false);
   m_nAnchor = 0;
   SyncSelection();
   return true;
@@ -101,13 +110,13 @@ int CQelView::StreamInRtf(int /*window*/, int mode) {
   end = std::clamp(end, 0, cap);
   const int start = std::clamp(m_doc.m_nStreamPos, 0, end);
   const std::string_view rtf(m_doc.m_pText ? m_doc.m_pText + start : "", static_cast<size_t>(end - start));
-  UseRichText().StreamInRtf(rtf, mode != 0);
-  m_doc.m_nStreamPos = end;
+  const bool done = StreamRtfText(rtf, mode != 0);
+  if (done) m_doc.m_nStreamPos = end;
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);
   m_nAnchor = a;
   SyncSelection();
-  return 0;
+  return done ? 0 : -1;
 }
 
 int CQelView::StreamOutRtf(int /*window*/, int mode) {

@@ -11,7 +11,9 @@
 //   - compares a record type of the binary Office roads as a bare number
 //     (case 0x00FC:, type == 0x003C),
 //   - compares a conversion mode of the converters or of ConvertSource as a bare
-//     number (mode == 11).
+//     number (mode == 11),
+//   - hands the player or the recorder a bare request, action or mode, or stores a
+//     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32).
 // base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
@@ -35,9 +37,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
-                                      "bare file kind", "bare record type",  "bare conversion mode"};
+                                      "bare file kind", "bare record type",  "bare conversion mode",
+                                      "bare media code"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -93,6 +96,9 @@ std::vector<Pattern> Patterns() {
       {kBareRecord, "Peek", std::regex(R"(PeekU16LE\([^()]*\)\s*(==|!=)\s*0x[0-9A-Fa-f]+\b)", ecma), kRecordWalkers},
       {kBareMode, "ode", std::regex(R"(\b(mode_?|\w*WidthMode)\s*(==|!=|<=|>=|<|>)\s*-?[0-9]+\b)", ecma), kModeUsers},
       {kBareMode, "ode", std::regex(R"(\b[0-9]+\s*(==|!=|<=|>=|<|>)\s*(mode_?|\w*WidthMode)\b)", ecma), kModeUsers},
+      {kBareMedia, "MediaCommand(", std::regex(R"(\bMediaCommand\(\s*[0-9])", ecma)},
+      {kBareMedia, "RecordWave(", std::regex(R"(\bRecordWave\(\s*[0-9])", ecma)},
+      {kBareMedia, "MediaRequest", std::regex(R"(m_nMediaRequest\s*(==|!=|=)\s*[1-9])", ecma)},
   };
 }
 
@@ -171,7 +177,7 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h) and modes:\n"
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes and media codes (media/MediaCodes.h):\n"
                              << report.str();
 }
 
@@ -210,6 +216,11 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"if (mode == 11) dashes(name);", {kBareMode}},
       {"if (doc_.m_nColumnWidthMode >= 10) return;", {kBareMode}},
       {"const int keep = 1 == mode ? 4 : 2;", {kBareMode}},
+      {"cx.view->MediaCommand(4, 1);", {kBareMedia}},
+      {"if (doc.m_nRecordState != 0) RecordWave(2);", {kBareMedia}},
+      {"doc.m_nMediaRequest = 32;", {kBareMedia}},
+      {"MediaCommand(kMediaPlayStop, 1);", {}},
+      {"m_doc.m_nMediaRequest = 0;", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},

@@ -7,7 +7,8 @@
 //        <- platform/{richedit, mci} (over ui) <- codec <- core (app, frame, view,
 //        filelist) <- the subsystems (convert, image, richtext, archive, net, media) <- cli
 // The core sees of each subsystem only its state and the operations the document and
-// the view declare (*State.h, *Ops.inc, and the image's settings block and DIB layout).
+// the view declare (*State.h, *Ops.inc, the image's settings block and DIB layout, and
+// the player's protocol numbers).
 // GCC 12 reports std::regex's own state copies as maybe uninitialised (GCC bug 105562).
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -94,7 +95,7 @@ bool IsDeclaredState(const std::string& included) {
     return included.size() >= t.size() && included.compare(included.size() - t.size(), t.size(), t) == 0;
   };
   return endsWith("State.h") || endsWith("Ops.inc") || included == "image/ImageConvertSettings.h" ||
-         included == "image/Dib.h";
+         included == "image/Dib.h" || included == "media/MediaCodes.h";
 }
 
 // Empty when `from` (a path below src/) may include `included`, else why not.

@@ -36,6 +36,7 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"key F13", 1, "unknown key"},
       {"key Hyper+A", 1, "unknown key"},
       {"key Ctrl+", 1, "unknown key"},
+      {"key Shift+<", 1, "unknown key"},
       {"click 1 2 left", 1, "not 'right'"},
       {"click -1 5", 1, "not a number"},
       {"click 1 99999", 1, "not a number"},
@@ -69,7 +70,7 @@ TEST(ScriptParser, WordsQuotesCommentsAndAnswers) {
   const ParsedScript parsed = ParseScript(
       "\xEF\xBB\xBF  open \"my file.txt\"   # a comment\r\n"
       "expect text \"a \"\"b\"\n"
-      "key a Shift+Tab ctrl+p f5\n"
+      "key a Shift+Tab ctrl+p f5 < > Ctrl+.\n"
       "answer yes /tmp/out.png name=x size=3 cancel\n"
       "command 57642\n"
       "expect status C#\n",
@@ -79,7 +80,9 @@ TEST(ScriptParser, WordsQuotesCommentsAndAnswers) {
   EXPECT_EQ(parsed.statements[0].paths[0], "my file.txt");
   EXPECT_EQ(parsed.statements[1].contains, "a b");
   EXPECT_EQ(parsed.statements[2].keys,
-            (std::vector<int>{'A', plat::VK_TAB | plat::KEY_SHIFT, 'P' | plat::KEY_CTRL, plat::VK_F1 + 4}));
+            (std::vector<int>{'A', plat::VK_TAB | plat::KEY_SHIFT, 'P' | plat::KEY_CTRL, plat::VK_F1 + 4,
+                              plat::VK_OEM_COMMA | plat::KEY_SHIFT, plat::VK_OEM_PERIOD | plat::KEY_SHIFT,
+                              plat::VK_OEM_PERIOD | plat::KEY_CTRL}));
   const auto& answers = parsed.statements[3].answers;
   ASSERT_EQ(answers.size(), 4u);
   EXPECT_TRUE(answers[0].box);

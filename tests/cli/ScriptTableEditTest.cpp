@@ -36,10 +36,7 @@ class ScriptTableEditTest : public testenv::DocTest {
   std::string LibreOffice(const std::string& rtf, const std::string& to, const std::string& out) {
     const std::string file = dir_.HostPath("pane.rtf");
     testenv::WriteHostFile(file, rtf);
-    testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") + " --headless --convert-to " +
-                   testenv::Quote(to) + " --outdir " + testenv::Quote(dir_.HostPath("out")) + " " + testenv::Quote(file) +
-                   " >/dev/null 2>&1");
-    return testenv::ReadHostFile(dir_.HostPath("out/pane." + out));
+    return testenv::LibreOfficeConvert(dir_, file, to, out);
   }
   std::string Fodt(const std::string& rtf) { return LibreOffice(rtf, "fodt", "fodt"); }
   // LibreOffice's text of the printed RTF holds the cells in this order.

@@ -8,6 +8,7 @@
 
 #include "app/FileKind.h"
 #include "frame/StatusBar.h"
+#include "media/MediaCodes.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -201,6 +202,27 @@ TEST_F(MediaPlayerTest, AnotherFileClosesThePlayer) {
   EXPECT_EQ(view_.m_nPlayerState, -2);
   EXPECT_EQ(frame_->Mci().Find(Win("one.wav")), nullptr);
   EXPECT_FALSE(frame_->Ui().HasTimer(&view_, 12));
+}
+
+// The video window paints into the pane's surface at its place, over the pane's
+// background; a pane that goes away takes its surface back from the devices, so the
+// clock running on paints nowhere (the address sanitizer watches).
+TEST_F(MediaPlayerTest, TheVideoWindowPaintsIntoThePaneUntilThePaneGoes) {
+  SKIP_WITHOUT_PROGRAM("ffmpeg");
+  testenv::Shell("ffmpeg -y -loglevel error -f lavfi -i color=c=red:d=4:s=64x48:r=25 -c:v mpeg4 -q:v 2 " +
+                 testenv::Quote(dir_.HostPath("red.avi")));
+  {
+    CQelView pane(*doc_, 2);
+    Show(Win("red.avi"));
+    pane.MediaCommand(kMediaPlayStop, 1);
+    Wait(400);
+    ASSERT_EQ(pane.m_paneSurface.width, CQelView::kClientWidth);
+    const COLORREF inside = plat::ColorOfPixel(pane.m_paneSurface.At(30, 20));
+    EXPECT_GT(inside & 0xFF, 0xE0u);
+    EXPECT_LT(inside >> 8 & 0xFF, 0x20u);
+    EXPECT_EQ(plat::ColorOfPixel(pane.m_paneSurface.At(100, 100)), doc_->m_clrTextBack);
+  }
+  Wait(1000);
 }
 
 }  // namespace

@@ -1,8 +1,15 @@
 // The player and the recorder driven by scripts of the built program, with an ALSA
 // file device in the test's HOME: the samples played are ffmpeg's decoding of the
-// file with the volume's gain, the samples recorded are the input file's.
+// file with the volume's gain, the samples recorded are the input file's, a video's
+// pictures in the pane are ffmpeg's frames at the same time, MIDI sounds on its
+// tempo map. The second device appends, so that files played one after another
+// all stay in its output.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -18,7 +25,9 @@ class MediaScriptTest : public ::testing::Test {
   MediaScriptTest() {
     testenv::WriteHostFile(dir_.HostPath(".asoundrc"), "pcm.pelnorixtest {\n type file\n slave.pcm null\n file \"" +
                                                            dir_.HostPath("out.raw") + "\"\n infile \"" +
-                                                           dir_.HostPath("in.raw") + "\"\n format raw\n}\n");
+                                                           dir_.HostPath("in.raw") + "\"\n format raw\n}\n" +
+                                                           "pcm.pelnorixappend {\n type file\n slave.pcm null\n file \"|cat >> " +
+                                                           dir_.HostPath("out.raw") + "\"\n format raw\n}\n");
   }
   std::string Run(const std::string& script, int* status) {
     testenv::WriteHostFile(dir_.HostPath("s.script"), script);
@@ -28,6 +37,10 @@ class MediaScriptTest : public ::testing::Test {
                  status);
   }
   std::string Err() { return testenv::ReadHostFile(dir_.HostPath("err.txt")); }
+  // A picture file as rows of red, green, blue bytes, read by ffmpeg.
+  std::string Rgb(const std::string& name, const std::string& options = "") {
+    return Shell("ffmpeg -loglevel error -i " + Quote(dir_.HostPath(name)) + options + " -frames:v 1 -f rawvideo -pix_fmt rgb24 -");
+  }
   testenv::TempDir dir_;
 };
 
@@ -103,6 +116,138 @@ TEST_F(MediaScriptTest, RecorderNamesItsFileByTheFixedClock) {
   Run("set audiodev=nosuchdevice\nset clock=2024-03-05T15:00:00\ncommand record\ncommand record\n", &status);
   EXPECT_NE(Err().find("audiodev"), std::string::npos) << Err();
   EXPECT_FALSE(testenv::ReadHostFile(dir_.HostPath("audio_240305_150000.wav")).size() > 0);
+}
+
+// The video window's picture in the pane, at its place (1, 1) and zoomed size, is
+// ffmpeg's frame of the same time scaled by libswscale's bicubic filter; a frame
+// step while paused shows the next frame. The volume keys step the video's volume.
+TEST_F(MediaScriptTest, VideoPicturesInThePaneAreTheFramesOfTheTime) {
+  SKIP_WITHOUT_PROGRAM("ffmpeg");
+  struct Case {
+    const char* file;
+    const char* steps;  // after the play
+    const char* at;     // the time ffmpeg reads the frame at
+    int width, height;  // the window
+  };
+  // An AVI pauses with a frame step (1,040 ms); an MP4 holds where it is.
+  const Case cases[] = {
+      {"clip.avi", "wait 1000\ncommand pause\n", "1.04", 320, 240},
+      {"clip.avi", "wait 1000\ncommand pause\ncommand forward\n", "1.08", 320, 240},
+      {"clip.mp4", "command zoom-in\nwait 2000\ncommand pause\n", "2.0", 451, 338},
+      {"clip.mp4", "command zoom-in\ncommand zoom-in\ncommand zoom-in\ncommand zoom-in\nwait 600\ncommand pause\n", "0.6", 640, 480},
+  };
+  for (const char* name : {"clip.avi", "clip.mp4"}) {
+    Shell("ffmpeg -y -loglevel error -f lavfi -i testsrc=d=4:s=320x240:r=25 -f lavfi -i sine=d=4 -c:v mpeg4 -q:v 3 " +
+          Quote(dir_.HostPath(name)));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " at " + c.at);
+    int status = -1;
+    const std::string out = Run(std::string("set audiodev=null\nopen ") + c.file + "\ncommand play\n" + c.steps +
+                                    "save-pane pane.png\nkey < <\nprint status\n",
+                                &status);
+    ASSERT_EQ(status, 0) << Err();
+    EXPECT_NE(out.find("vol= 96"), std::string::npos) << out;
+    const std::string pane = Rgb("pane.png");
+    const std::string scaled =
+        Rgb(c.file, std::string(" -ss ") + c.at + " -vf scale=" + std::to_string(c.width) + ":" + std::to_string(c.height));
+    ASSERT_EQ(pane.size(), 640u * 480 * 3);
+    ASSERT_EQ(scaled.size(), static_cast<size_t>(c.width) * c.height * 3);
+    // The window starts at (1, 1): its last row and column of a full-pane size lie outside.
+    int worst = 0;
+    int64_t sum = 0;
+    for (int y = 0; y < std::min(c.height, 479); ++y) {
+      for (int x = 0; x < std::min(c.width, 639); ++x) {
+        for (int k = 0; k < 3; ++k) {
+          const int a = static_cast<uint8_t>(scaled[(static_cast<size_t>(y) * c.width + x) * 3 + k]);
+          const int b = static_cast<uint8_t>(pane[(static_cast<size_t>(y + 1) * 640 + x + 1) * 3 + k]);
+          worst = std::max(worst, std::abs(a - b));
+          sum += std::abs(a - b);
+        }
+      }
+    }
+    // Scaling to RGB24 and to BGRA round differently in libswscale (up to 4); the
+    // frames next to the right one differ by 19 and more.
+    EXPECT_LE(worst, 6);
+    EXPECT_LT(double(sum) / (std::min(c.height, 479) * std::min(c.width, 639) * 3), 1.0);
+  }
+}
+
+// RMS of the left channel over [from, to) seconds of 44,100 Hz stereo samples.
+double Loudness(const std::vector<int16_t>& s, double from, double to) {
+  double sum = 0;
+  size_t n = 0;
+  for (size_t i = static_cast<size_t>(from * 44100) * 2; i < static_cast<size_t>(to * 44100) * 2 && i < s.size(); i += 2, ++n) {
+    sum += double(s[i]) * s[i];
+  }
+  return n ? std::sqrt(sum / n) : 0;
+}
+
+// abc2midi's file: quarters at 120 bpm, then at 60 bpm after an inline tempo change,
+// each note followed by a rest; every onset is where that tempo map puts it. A
+// SoundFont that is not there gives one line, silence and no failure.
+TEST_F(MediaScriptTest, MidiSoundsOnItsTempoMap) {
+  SKIP_WITHOUT_PROGRAM("abc2midi");
+  testenv::WriteHostFile(dir_.HostPath("tune.abc"), "X:1\nT:t\nM:4/4\nL:1/4\nQ:1/4=120\nK:C\nC z E z|[Q:1/4=60] G z c z|\n");
+  Shell("abc2midi " + Quote(dir_.HostPath("tune.abc")) + " -o " + Quote(dir_.HostPath("tune.mid")) + " >/dev/null");
+  int status = -1;
+  Run("set audiodev=pelnorixtest\nopen tune.mid\ncommand play\nwait 7000\nprint status\n", &status);
+  ASSERT_EQ(status, 0) << Err();
+  const std::vector<int16_t> played = Samples(testenv::ReadHostFile(dir_.HostPath("out.raw")));
+  ASSERT_GE(played.size(), 2u * 44100 * 6);
+  for (const double onset : {0.0, 1.0, 2.0, 4.0}) {
+    SCOPED_TRACE(onset);
+    const double before = onset > 0 ? Loudness(played, onset - 0.06, onset - 0.01) : 0;
+    const double after = Loudness(played, onset + 0.01, onset + 0.06);
+    EXPECT_GT(after, 300);
+    EXPECT_GT(after, 3 * before);
+  }
+  // Between the notes' releases and the next onset the rests are quieter.
+  EXPECT_LT(Loudness(played, 3.85, 3.95), Loudness(played, 4.01, 4.06) / 3);
+
+  std::remove(dir_.HostPath("out.raw").c_str());
+  Run("set audiodev=pelnorixtest\nset soundfont=" + dir_.HostPath("none.sf2") +
+          "\nopen tune.mid\ncommand play\nwait 500\ncommand play\ncommand play\nwait 500\n",
+      &status);
+  EXPECT_EQ(status, 0);
+  const std::string err = Err();
+  EXPECT_NE(err.find("none.sf2"), std::string::npos) << err;
+  EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  const std::string silent = testenv::ReadHostFile(dir_.HostPath("out.raw"));
+  EXPECT_EQ(silent.find_first_not_of('\0'), std::string::npos);
+}
+
+// With auto-play the list's next file plays after the first, and the player stops
+// after the last one (the folder listed first is not played).
+TEST_F(MediaScriptTest, AutoPlayGoesOnThroughTheListAndStops) {
+  SKIP_WITHOUT_PROGRAM("sox");
+  Shell("mkdir -p " + Quote(dir_.HostPath("list/a folder")));
+  Shell("cd " + Quote(dir_.HostPath("list")) + " && sox -n -r 8000 -c 2 -b 16 a.wav synth 1 sine 300 && " +
+        "sox -n -r 8000 -c 2 -b 16 b.wav synth 1.5 sine 700 && sox -n -r 8000 -c 2 -b 16 'a folder/c.wav' synth 1 sine 500 && " +
+        "sox a.wav -t raw - > ../a.raw && sox b.wav -t raw - > ../b.raw");
+  int status = -1;
+  const std::string out = Run("set audiodev=pelnorixappend\nset autoplay=1\nlist 1 list/a.wav\nwait 4000\nprint status\n", &status);
+  ASSERT_EQ(status, 0) << Err();
+  EXPECT_EQ(out.find("PLAY]"), std::string::npos) << out;
+  EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out.raw")),
+            testenv::ReadHostFile(dir_.HostPath("a.raw")) + testenv::ReadHostFile(dir_.HostPath("b.raw")));
+}
+
+// "Rec.frequency = F": the key switches the recording rate and says it.
+TEST_F(MediaScriptTest, TheRateKeySwitchesTheRecordingRate) {
+  SKIP_WITHOUT_PROGRAM("sox");
+  SKIP_WITHOUT_PROGRAM("soxi");
+  Shell("sox -n -r 8000 -c 2 -b 16 " + Quote(dir_.HostPath("a.wav")) + " synth 1 sine 300");
+  for (const auto& [rate, other] : {std::pair{"48", "44100"}, std::pair{"44", "48000"}}) {
+    std::remove(dir_.HostPath("audio_240305_140709.wav").c_str());
+    int status = -1;
+    const std::string out = Run(std::string("set audiodev=null\nset clock=2024-03-05T14:07:09\nset recrate=") + rate +
+                                    "\nopen a.wav\nkey F\nprint status\ncommand record\nwait 1000\ncommand record\n",
+                                &status);
+    ASSERT_EQ(status, 0) << Err();
+    EXPECT_EQ(out, std::string("Rec.frequency = ") + other + " Hz\n");
+    EXPECT_EQ(Shell("soxi -r " + Quote(dir_.HostPath("audio_240305_140709.wav"))), std::string(other) + "\n");
+  }
 }
 
 }  // namespace

@@ -17,13 +17,7 @@ class LibreOfficeRtfTest : public testenv::DocTest {
 
   // Converts host files with soffice into dir_/out; returns the converted file's bytes.
   std::string Convert(const std::string& hostFile, const std::string& filter, const std::string& ext) {
-    const std::string out = dir_.HostPath("out");
-    testenv::Shell("soffice -env:UserInstallation=file://" + dir_.HostPath("profile") + " --headless --convert-to " +
-                   testenv::Quote(filter) + " --outdir " + testenv::Quote(out) + " " + testenv::Quote(hostFile) +
-                   " >/dev/null 2>&1");
-    std::string name = hostFile.substr(hostFile.rfind('/') + 1);
-    name = name.substr(0, name.rfind('.')) + "." + ext;
-    return testenv::ReadHostFile(out + "/" + name);
+    return testenv::LibreOfficeConvert(dir_, hostFile, filter, ext);
   }
   std::string Text(const std::string& hostFile) {
     std::string t = Convert(hostFile, "txt:Text (encoded):UTF8", "txt");

@@ -106,4 +106,14 @@ std::string Quote(const std::string& text) {
   return out + "'";
 }
 
+std::string LibreOfficeConvert(const TempDir& dir, const std::string& hostFile, const std::string& filter,
+                               const std::string& ext) {
+  const std::string out = dir.HostPath("out");
+  Shell("soffice -env:UserInstallation=file://" + dir.HostPath("profile") + " --headless --convert-to " + Quote(filter) +
+        " --outdir " + Quote(out) + " " + Quote(hostFile) + " >/dev/null 2>&1");
+  std::string name = hostFile.substr(hostFile.rfind('/') + 1);
+  name = name.substr(0, name.rfind('.')) + "." + ext;
+  return ReadHostFile(out + "/" + name);
+}
+
 }  // namespace testenv

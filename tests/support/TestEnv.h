@@ -66,6 +66,10 @@ bool PeerProgram(const std::string& name);
 std::string Shell(const std::string& command, int* status = nullptr);
 // Quotes a host string for the shell.
 std::string Quote(const std::string& text);
+// LibreOffice's conversion of a host file (`filter` as soffice --convert-to takes it,
+// `ext` the extension it gives), with a profile in `dir`; "" when none was made.
+std::string LibreOfficeConvert(const TempDir& dir, const std::string& hostFile, const std::string& filter,
+                               const std::string& ext);
 
 }  // namespace testenv
 

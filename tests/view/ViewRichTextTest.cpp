@@ -78,6 +78,29 @@ TEST_F(ViewRichTextTest, StreamInWithNoEndSetInsertedNothingFault) {
   EXPECT_TRUE(view_.Rich()->FormatAt(0).dwEffects & plat::CFE_BOLD);
 }
 
+// A stream-in that ran out of memory ended the program (std::terminate); now every
+// allocation on the way, refused through the hook at any size, ends with the memory
+// message and leaves the pane as it was.
+TEST_F(ViewRichTextTest, StreamInRanOutOfMemoryIntoTerminateFault) {
+  Show("t.rtf", "{\\rtf1 kept}");
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932 ";
+  for (int i = 0; i < 20000; ++i) rtf += "\\pard\\tx" + std::to_string(i % 700) + " \\'82\\'a0 row\\par\n";
+  rtf += "}";
+  for (const size_t above : {size_t{0}, size_t{1} << 10, size_t{1} << 16, size_t{1} << 18}) {
+    SetDocText(rtf);
+    doc_->m_nStreamPos = doc_->m_nStreamEnd = 0;
+    doc_->m_allocHook.FailAbove(above);
+    const size_t boxes = frame_->Ui().MessageLog().size();
+    EXPECT_EQ(view_.StreamInRtf(0, 0), -1) << above;
+    ASSERT_EQ(frame_->Ui().MessageLog().size(), boxes + 1) << above;
+    EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_OUT_OF_MEMORY) + " 302") << above;
+    EXPECT_EQ(view_.Text().GetText(), "kept") << above;
+  }
+  doc_->m_allocHook.Reset();
+  ASSERT_EQ(view_.StreamInRtf(0, 0), 0);
+  EXPECT_EQ(view_.Rich()->GetLineCount(), 20001);
+}
+
 TEST_F(ViewRichTextTest, TheTemporaryRtfSaveMakesPageBreaksAndWritesTheSettings) {
   Show("t.rtf", "{\\rtf1 one\\ ~~\\par two}");
   const std::string tmp = doc_->TmpFolder() + "\\Pelnor_tmp.rtf";

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/FfmpegStream.h"
 
 namespace plat {
 
@@ -19,13 +19,9 @@ constexpr int64_t kSeekPreRollFrames = 4 * 1152;
 }  // namespace
 
 struct AudioDecoder::Context {
-  AVFormatContext* format = nullptr;
-  AVCodecContext* codec = nullptr;
+  FfmpegStream in;
   SwrContext* swr = nullptr;
-  AVPacket* packet = nullptr;
   AVFrame* frame = nullptr;
-  int stream = -1;
-  bool flushed = false;  // the empty packet that drains the decoder was sent
 };
 
 AudioDecoder::AudioDecoder() = default;
@@ -34,10 +30,8 @@ AudioDecoder::~AudioDecoder() { Close(); }
 void AudioDecoder::Close() {
   if (!cx_) return;
   av_->av_frame_free(&cx_->frame);
-  av_->av_packet_free(&cx_->packet);
   av_->swr_free(&cx_->swr);
-  av_->avcodec_free_context(&cx_->codec);
-  av_->avformat_close_input(&cx_->format);
+  CloseFfmpegStream(*av_, cx_->in);
   cx_.reset();
 }
 
@@ -48,28 +42,15 @@ bool AudioDecoder::Open(const std::string& hostPath) {
   cx_ = std::make_unique<Context>();
   path_ = hostPath;
   Context& c = *cx_;
-  if (av_->avformat_open_input(&c.format, hostPath.c_str(), nullptr, nullptr) < 0 ||
-      av_->avformat_find_stream_info(c.format, nullptr) < 0) {
+  if (!OpenFfmpegStream(*av_, hostPath, AVMEDIA_TYPE_AUDIO, c.in) || c.in.codec->sample_rate <= 0 ||
+      c.in.codec->ch_layout.nb_channels <= 0) {
     Close();
     return false;
   }
-  const AVCodec* decoder = nullptr;
-  c.stream = av_->av_find_best_stream(c.format, AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
-  if (c.stream < 0 || !decoder) {
-    Close();
-    return false;
-  }
-  c.codec = av_->avcodec_alloc_context3(decoder);
-  if (!c.codec || av_->avcodec_parameters_to_context(c.codec, c.format->streams[c.stream]->codecpar) < 0 ||
-      av_->avcodec_open2(c.codec, decoder, nullptr) < 0 || c.codec->sample_rate <= 0 || c.codec->ch_layout.nb_channels <= 0) {
-    Close();
-    return false;
-  }
-  rate_ = c.codec->sample_rate;
-  channels_ = c.codec->ch_layout.nb_channels == 1 ? 1 : 2;
-  c.packet = av_->av_packet_alloc();
+  rate_ = c.in.codec->sample_rate;
+  channels_ = c.in.codec->ch_layout.nb_channels == 1 ? 1 : 2;
   c.frame = av_->av_frame_alloc();
-  if (!MakeConverter() || !c.packet || !c.frame) {
+  if (!MakeConverter() || !c.frame) {
     Close();
     return false;
   }
@@ -87,8 +68,8 @@ bool AudioDecoder::MakeConverter() {
   av_->swr_free(&c.swr);
   AVChannelLayout outLayout;
   av_->av_channel_layout_default(&outLayout, channels_);
-  const int made = av_->swr_alloc_set_opts2(&c.swr, &outLayout, AV_SAMPLE_FMT_S16, rate_, &c.codec->ch_layout,
-                                       c.codec->sample_fmt, rate_, 0, nullptr);
+  const int made = av_->swr_alloc_set_opts2(&c.swr, &outLayout, AV_SAMPLE_FMT_S16, rate_, &c.in.codec->ch_layout,
+                                       c.in.codec->sample_fmt, rate_, 0, nullptr);
   av_->av_channel_layout_uninit(&outLayout);
   return made >= 0 && c.swr && av_->swr_init(c.swr) >= 0;
 }
@@ -98,13 +79,13 @@ bool AudioDecoder::Refill() {
   if (!cx_ || ended_) return false;
   Context& c = *cx_;
   for (;;) {
-    const int got = av_->avcodec_receive_frame(c.codec, c.frame);
+    const int got = av_->avcodec_receive_frame(c.in.codec, c.frame);
     if (got == 0) {
       const int in = c.frame->nb_samples;
       if (in <= 0) continue;
       if (seeking_) {
         seeking_ = false;
-        const AVStream* stream = c.format->streams[c.stream];
+        const AVStream* stream = c.in.format->streams[c.in.stream];
         const int64_t pts = c.frame->best_effort_timestamp;
         const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
         const int64_t landed =
@@ -138,26 +119,8 @@ bool AudioDecoder::Refill() {
       ended_ = true;
       return false;
     }
-    if (c.flushed) {
-      ended_ = true;
-      return false;
-    }
     // The decoder wants input: the next packet of the stream, or the drain at the end.
-    int read = 0;
-    while ((read = av_->av_read_frame(c.format, c.packet)) >= 0 && c.packet->stream_index != c.stream) {
-      av_->av_packet_unref(c.packet);
-    }
-    if (read < 0) {
-      c.flushed = true;
-      if (av_->avcodec_send_packet(c.codec, nullptr) < 0) {
-        ended_ = true;
-        return false;
-      }
-      continue;
-    }
-    const int sent = av_->avcodec_send_packet(c.codec, c.packet);
-    av_->av_packet_unref(c.packet);
-    if (sent < 0 && sent != AVERROR(EAGAIN) && sent != AVERROR_INVALIDDATA) {
+    if (c.in.flushed || !FeedFfmpegStream(*av_, c.in)) {
       ended_ = true;
       return false;
     }
@@ -185,7 +148,7 @@ bool AudioDecoder::SeekFrame(int64_t frame) {
   if (!cx_ || frame < 0) return false;
   if (frame == position_) return true;
   Context& c = *cx_;
-  const AVStream* stream = c.format->streams[c.stream];
+  const AVStream* stream = c.in.format->streams[c.in.stream];
   const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
   // The decoder starts a little before the frame and its output up to the frame is
   // dropped: a coded frame needs the ones before it (MP3's bit reservoir and overlap),
@@ -202,16 +165,16 @@ bool AudioDecoder::SeekFrame(int64_t frame) {
     return true;
   }
   const int64_t target = start + av_->av_rescale_q(from, AVRational{1, rate_}, stream->time_base);
-  if (av_->av_seek_frame(c.format, c.stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
-      av_->av_seek_frame(c.format, c.stream, start, AVSEEK_FLAG_BACKWARD) < 0) {
+  if (av_->av_seek_frame(c.in.format, c.in.stream, target, AVSEEK_FLAG_BACKWARD) < 0 &&
+      av_->av_seek_frame(c.in.format, c.in.stream, start, AVSEEK_FLAG_BACKWARD) < 0) {
     return false;
   }
-  av_->avcodec_flush_buffers(c.codec);
+  av_->avcodec_flush_buffers(c.in.codec);
   if (!MakeConverter()) {
     ended_ = true;
     return false;
   }
-  c.flushed = false;
+  c.in.flushed = false;
   ended_ = false;
   pending_.clear();
   pendingAt_ = 0;

@@ -8,29 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "platform/mci/SoundSource.h"
+
 namespace plat {
 
 struct FfmpegFunctions;
 
-class AudioDecoder {
+class AudioDecoder : public SoundSource {
  public:
   AudioDecoder();
-  ~AudioDecoder();
+  ~AudioDecoder() override;
   AudioDecoder(const AudioDecoder&) = delete;
   AudioDecoder& operator=(const AudioDecoder&) = delete;
 
   // Opens the first audio stream of a file; false when there is none, it cannot be
   // decoded or FFmpeg cannot be loaded.
   bool Open(const std::string& hostPath);
-  int Rate() const { return rate_; }
-  int Channels() const { return channels_; }
-
-  // Fills out with up to `frames` frames; fewer at the end of the stream.
-  int64_t Read(int16_t* out, int64_t frames);
-  // Moves to a frame of the output; the next Read starts there.
-  bool SeekFrame(int64_t frame);
-  // The frame the next Read starts at.
-  int64_t Position() const { return position_; }
+  int Rate() const override { return rate_; }
+  int Channels() const override { return channels_; }
+  int64_t Read(int16_t* out, int64_t frames) override;
+  bool SeekFrame(int64_t frame) override;
+  int64_t Position() const override { return position_; }
 
  private:
   struct Context;

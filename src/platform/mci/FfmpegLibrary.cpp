@@ -39,6 +39,11 @@ bool ResolveResample(SharedLibrary& so, FfmpegFunctions& f) {
          so.Resolve("swr_free", f.swr_free);
 }
 
+bool ResolveScale(SharedLibrary& so, FfmpegFunctions& f) {
+  return so.Resolve("sws_getCachedContext", f.sws_getCachedContext) && so.Resolve("sws_scale", f.sws_scale) &&
+         so.Resolve("sws_freeContext", f.sws_freeContext);
+}
+
 }  // namespace
 
 const FfmpegFunctions* Ffmpeg() {
@@ -49,8 +54,10 @@ const FfmpegFunctions* Ffmpeg() {
     SharedLibrary codec(kAvCodecSoname);
     SharedLibrary format(kAvFormatSoname);
     SharedLibrary resample(kSwResampleSoname);
-    l.ok = ResolveUtil(util, f) && ResolveCodec(codec, f) && ResolveFormat(format, f) && ResolveResample(resample, f);
-    for (const SharedLibrary* so : {&util, &codec, &format, &resample}) {
+    SharedLibrary scale(kSwScaleSoname);
+    l.ok = ResolveUtil(util, f) && ResolveCodec(codec, f) && ResolveFormat(format, f) && ResolveResample(resample, f) &&
+           ResolveScale(scale, f);
+    for (const SharedLibrary* so : {&util, &codec, &format, &resample, &scale}) {
       if (l.error.empty()) l.error = so->Error();
     }
     if (l.ok) {

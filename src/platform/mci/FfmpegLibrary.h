@@ -1,5 +1,6 @@
-// FFmpeg's libavformat, libavcodec, libavutil and libswresample, opened together on
-// first use: the functions media lengths and sound decoding call.
+// FFmpeg's libavformat, libavcodec, libavutil, libswresample and libswscale, opened
+// together on first use: the functions media lengths, sound decoding and the
+// pictures of a video call.
 #pragma once
 
 extern "C" {
@@ -8,6 +9,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
 #include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
 }
 
 namespace plat {
@@ -45,10 +47,14 @@ struct FfmpegFunctions {
   decltype(&::swr_get_out_samples) swr_get_out_samples;
   decltype(&::swr_convert) swr_convert;
   decltype(&::swr_free) swr_free;
+  // libswscale
+  decltype(&::sws_getCachedContext) sws_getCachedContext;
+  decltype(&::sws_scale) sws_scale;
+  decltype(&::sws_freeContext) sws_freeContext;
 };
 
 // The table, loaded on the first call with FFmpeg's logging silenced; nullptr when
-// one of the four libraries or one of their functions is missing (the system's
+// one of the five libraries or one of their functions is missing (the system's
 // text goes to standard error once).
 const FfmpegFunctions* Ffmpeg();
 

@@ -11,9 +11,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/gdi/Gdi.h"
 #include "platform/mci/MciErrors.h"
 #include "platform/mci/MciPlayback.h"
 #include "platform/mci/MciRecorder.h"
+#include "platform/mci/MidiSynth.h"
 #include "platform/ui/Ui.h"
 
 namespace plat {
@@ -74,6 +76,14 @@ class MciHost {
   const std::string& AudioDevice() const { return audiodev_; }
   // The folder (Windows path) where recordings are streamed before they are saved.
   void SetWorkFolder(std::string folder) { workFolder_ = std::move(folder); }
+  // The General MIDI SoundFont (Windows path; "" FluidSynth's or Debian's default).
+  void SetSoundFont(std::string path) { soundFont_ = std::move(path); }
+
+  // The surface of a window that video devices open as their parent ("parent N")
+  // paint their pictures into; nullptr takes it away. The surface must stay while set.
+  void SetWindowSurface(uintptr_t window, Bitmap* surface);
+  // Paints the video windows of a parent over what it painted itself.
+  void PaintChildren(uintptr_t window);
 
   // Runs a command string; the reply (NUL-terminated) goes to reply when it fits
   // replyLength bytes, else the result is MCIERR_PARAM_OVERFLOW. window is the
@@ -100,10 +110,18 @@ class MciHost {
   MCIERROR Run(MciPlaybackDevice& device, const std::string& verb, const std::vector<std::string>& args, std::string& reply);
   void Close(const std::string& name);
   void KeepPumping();
+  void Paint(MciPlaybackDevice& device);
+  // The synthesizer of the sequencers, made on first use; nullptr (said once on
+  // standard error) without FluidSynth or a SoundFont.
+  MidiSynth* Synth();
 
   UiHost& ui_;
   std::string audiodev_ = "default";
   std::string workFolder_;
+  std::string soundFont_;
+  std::unique_ptr<MidiSynth> synth_;  // before the devices, which use it
+  bool synthTried_ = false;
+  std::map<uintptr_t, Bitmap*> surfaces_;
   std::map<std::string, std::unique_ptr<MciPlaybackDevice>> devices_;  // by upper-case name
   std::map<uint32_t, std::unique_ptr<MciRecordDevice>> recorders_;
   uint32_t nextId_ = 1;

@@ -2,10 +2,13 @@
 // sequencer, waveaudio or a child window), set time format, status length,
 // position and nominal frame rate, play [from], pause, resume, stop, seek, step,
 // where, put, window and close; "wait" and "notify" are taken and ignored. Times
-// are milliseconds. Anything else is refused with its MCI error.
+// are milliseconds. Anything else is refused with its MCI error. A video device's
+// window paints its picture into its parent's surface whenever the sound is brought
+// up to the clock and after every command to it.
 #include "platform/mci/Mci.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/text/CodePage.h"
@@ -81,10 +84,44 @@ MciPlaybackDevice* MciHost::Find(std::string_view name) {
   return it == devices_.end() ? nullptr : it->second.get();
 }
 
+void MciHost::SetWindowSurface(uintptr_t window, Bitmap* surface) {
+  if (surface) {
+    surfaces_[window] = surface;
+  } else {
+    surfaces_.erase(window);
+  }
+}
+
+void MciHost::Paint(MciPlaybackDevice& device) {
+  if (!device.HasWindow() || device.parent == 0) return;
+  const auto it = surfaces_.find(device.parent);
+  if (it != surfaces_.end()) device.Paint(ui_.NowMs(), *it->second);
+}
+
+void MciHost::PaintChildren(uintptr_t window) {
+  for (auto& [name, device] : devices_) {
+    if (device->parent == window) Paint(*device);
+  }
+}
+
+MidiSynth* MciHost::Synth() {
+  if (synthTried_) return synth_.get();
+  synthTried_ = true;
+  std::string host;
+  if (!soundFont_.empty()) host = ResolveHostPath(soundFont_).value_or(soundFont_);
+  std::string why;
+  synth_ = MidiSynth::Create(host, &why);
+  if (!synth_ && !why.empty()) {
+    std::fprintf(stderr, "MIDI の音色 (SoundFont) を読めません: %s (設定 soundfont)。MIDI は音なしで再生します。\n", why.c_str());
+  }
+  return synth_.get();
+}
+
 void MciHost::Pump() {
   const uint64_t now = ui_.NowMs();
   for (auto& [name, device] : devices_) {
     device->Feed(now, device->GetType() == MciPlaybackDevice::Type::Sequencer ? midiVolume_ : waveVolume_);
+    Paint(*device);
   }
   for (auto& [id, recorder] : recorders_) recorder->Pump(now);
   KeepPumping();
@@ -119,6 +156,7 @@ MCIERROR MciHost::SendString(std::string_view command, char* reply, unsigned rep
   }
   std::string text;
   const MCIERROR result = Run(*device, cmd.verb, Words(cmd.args), text);
+  Paint(*device);
   KeepPumping();
   if (result != 0) return result;
   return WriteReply(text, reply, replyLength);
@@ -129,6 +167,7 @@ MCIERROR MciHost::Open(const std::string& name, const std::vector<std::string>& 
   const std::vector<std::string> words = Words(args);
   std::string type;
   bool child = false;
+  uintptr_t parent = 0;
   for (size_t i = 0; i < words.size();) {
     int64_t value = 0;
     if (words[i] == "type" && i + 1 < words.size()) {
@@ -136,7 +175,10 @@ MCIERROR MciHost::Open(const std::string& name, const std::vector<std::string>& 
       i += 2;
     } else if (words[i] == "buffer" || words[i] == "parent") {
       if (const MCIERROR bad = TakeInteger(words, i, value)) return bad;
-      child = child || words[i - 2] == "parent";
+      if (words[i - 2] == "parent") {
+        child = true;
+        parent = static_cast<uintptr_t>(value);
+      }
     } else if (words[i] == "style" && i + 1 < words.size()) {
       child = true;
       i += 2;
@@ -163,10 +205,12 @@ MCIERROR MciHost::Open(const std::string& name, const std::vector<std::string>& 
     if (info && info->hasVideo) kind = MciPlaybackDevice::Type::DigitalVideo;
   }
   std::unique_ptr<MciPlaybackDevice> device;
-  if (const MCIERROR bad = MciPlaybackDevice::Open(name, kind, device)) return bad;
+  MidiSynth* synth = kind == MciPlaybackDevice::Type::Sequencer ? Synth() : nullptr;
+  if (const MCIERROR bad = MciPlaybackDevice::Open(name, kind, synth, device)) return bad;
   if (device->HasWindow()) {
     device->window[2] = device->Info().width;
     device->window[3] = device->Info().height;
+    device->parent = parent;
   }
   devices_[NameKey(name)] = std::move(device);
   return WriteReply("", reply, replyLength);

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/mci/AudioDecoder.h"
+#include "platform/mci/MidiSequence.h"
+#include "platform/mci/MidiSynth.h"
 #include "platform/os/Files.h"
-#include "platform/mci/MidiLength.h"
 
 namespace plat {
 namespace {
@@ -12,24 +14,28 @@ namespace {
 constexpr int64_t kMaxMidiBytes = 16 << 20;
 constexpr int64_t kFeedChunk = 4096;     // frames decoded and written at once
 constexpr int kDefaultFrameMs = 33;      // a video frame when the file gives no rate
+// The largest picture scaled at once; a larger window shows a smaller one enlarged.
+constexpr int64_t kMaxPicturePixels = int64_t{1} << 23;
 
 // Scales a sample by a volume word (0 to 0xFFFF) in signed arithmetic.
 int16_t Scale(int16_t sample, uint32_t word) { return static_cast<int16_t>(static_cast<int32_t>(sample) * static_cast<int32_t>(word) / 0xFFFF); }
 
 }  // namespace
 
-MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, std::unique_ptr<MciPlaybackDevice>& out) {
+MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, MidiSynth* synth,
+                                  std::unique_ptr<MciPlaybackDevice>& out) {
   const auto host = ResolveHostPath(name);
   if (!host || !Stat(name) || IsDirectory(name)) return MCIERR_FILE_NOT_FOUND;
   std::unique_ptr<MciPlaybackDevice> device(new MciPlaybackDevice());
   device->type_ = type;
   device->hostPath_ = *host;
   if (type == Type::Sequencer) {
-    const auto bytes = ReadFileHead(name, kMaxMidiBytes);
+    auto bytes = ReadFileHead(name, kMaxMidiBytes);
     if (!bytes) return MCIERR_FILE_NOT_FOUND;
     const auto ms = MidiLengthMs(std::span(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size()));
     if (!ms) return MCIERR_INVALID_FILE;
     device->lengthMs_ = std::min<int64_t>(*ms, INT32_MAX);
+    if (synth) device->sound_ = std::make_unique<MidiSound>(std::move(*bytes), *synth);
   } else {
     const auto info = ProbeMedia(*host);
     if (!info || (!info->hasAudio && !info->hasVideo)) return MCIERR_INVALID_FILE;
@@ -37,8 +43,12 @@ MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, std::unique
     device->info_ = *info;
     device->lengthMs_ = info->lengthMs;
     if (info->hasAudio) {
-      device->decoder_ = std::make_unique<AudioDecoder>();
-      if (!device->decoder_->Open(*host)) device->decoder_.reset();
+      auto decoder = std::make_unique<AudioDecoder>();
+      if (decoder->Open(*host)) device->sound_ = std::move(decoder);
+    }
+    if (type == Type::DigitalVideo && info->hasVideo) {
+      device->video_ = std::make_unique<VideoDecoder>();
+      if (!device->video_->Open(*host)) device->video_.reset();
     }
   }
   out = std::move(device);
@@ -58,14 +68,14 @@ int64_t MciPlaybackDevice::Position(uint64_t now) {
 
 MCIERROR MciPlaybackDevice::Play(uint64_t now, int64_t fromMs, const std::string& audiodev) {
   if (fromMs < 0 || fromMs > lengthMs_) return MCIERR_OUTOFRANGE;
-  if (decoder_) {
+  if (sound_) {
     if (!pcm_.IsOpen() && (!pcm_.Open(audiodev, AlsaPcm::Direction::Playback) ||
-                           !pcm_.Configure(decoder_->Rate(), decoder_->Channels()))) {
+                           !pcm_.Configure(sound_->Rate(), sound_->Channels()))) {
       pcm_.Close();
       return MCIERR_HARDWARE;
     }
-    const int64_t frame = fromMs * decoder_->Rate() / 1000;
-    if (frame != decoder_->Position()) soundEnded_ = !decoder_->SeekFrame(frame);
+    const int64_t frame = fromMs * sound_->Rate() / 1000;
+    if (frame != sound_->Position()) soundEnded_ = !sound_->SeekFrame(frame);
   }
   posMs_ = fromMs;
   playClock_ = now;
@@ -98,18 +108,18 @@ void MciPlaybackDevice::Step(uint64_t now, int64_t frames) {
 }
 
 void MciPlaybackDevice::Feed(uint64_t now, uint32_t volume) {
-  if (!decoder_ || !pcm_.IsOpen() || soundEnded_) return;
+  if (!sound_ || !pcm_.IsOpen() || soundEnded_) return;
   const bool playing = mode_ == Mode::Playing;
   const int64_t pos = Position(now);
   if (!playing) return;
-  const int rate = decoder_->Rate();
-  const int channels = decoder_->Channels();
+  const int rate = sound_->Rate();
+  const int channels = sound_->Channels();
   const int64_t want = pos * rate / 1000;
   const uint32_t left = volume & 0xFFFF;
   const uint32_t right = channels == 2 ? volume >> 16 : left;
   std::vector<int16_t> samples(static_cast<size_t>(kFeedChunk * channels));
-  while (decoder_->Position() < want) {
-    const int64_t frames = decoder_->Read(samples.data(), std::min(kFeedChunk, want - decoder_->Position()));
+  while (sound_->Position() < want) {
+    const int64_t frames = sound_->Read(samples.data(), std::min(kFeedChunk, want - sound_->Position()));
     if (frames <= 0) {
       soundEnded_ = true;
       break;
@@ -121,6 +131,23 @@ void MciPlaybackDevice::Feed(uint64_t now, uint32_t volume) {
       }
     }
     pcm_.Write(samples.data(), frames);
+  }
+}
+
+void MciPlaybackDevice::Paint(uint64_t now, Bitmap& surface) {
+  const int width = window[2], height = window[3];
+  if (!video_ || width <= 0 || height <= 0) return;
+  // Nothing to scale when the window lies wholly outside the surface.
+  const int64_t right = int64_t{window[0]} + width, bottom = int64_t{window[1]} + height;
+  if (right <= 0 || bottom <= 0 || window[0] >= surface.width || window[1] >= surface.height) return;
+  int shrink = 1;
+  while (int64_t{width / shrink} * (height / shrink) > kMaxPicturePixels) ++shrink;
+  const Bitmap* picture = video_->PictureAt(Position(now), std::max(width / shrink, 1), std::max(height / shrink, 1));
+  if (!picture) return;
+  if (shrink == 1) {
+    BitBlt(surface, window[0], window[1], width, height, *picture, 0, 0);
+  } else {
+    StretchBlt(surface, window[0], window[1], width, height, *picture, 0, 0, picture->width, picture->height, COLORONCOLOR);
   }
 }
 

@@ -3,20 +3,26 @@
 // the start position plus the clock time since play began, up to the length, where
 // the device stops. The sound follows the same clock: each time the host pumps, the
 // frames up to the position are decoded and written to ALSA (so a device without a
-// card, "null", and a file device receive exactly what was played). MIDI has no
-// synthesizer here and plays silently.
+// card, "null", and a file device receive exactly what was played). MIDI is
+// synthesized through the host's synthesizer; without one it plays silently. A
+// video's window shows the picture at the position, painted into its parent's
+// surface at the window's rectangle.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "platform/gdi/Gdi.h"
 #include "platform/mci/AlsaPcm.h"
-#include "platform/mci/AudioDecoder.h"
 #include "platform/mci/MciErrors.h"
 #include "platform/mci/MediaProbe.h"
+#include "platform/mci/SoundSource.h"
+#include "platform/mci/VideoDecoder.h"
 
 namespace plat {
+
+class MidiSynth;
 
 class MciPlaybackDevice {
  public:
@@ -24,8 +30,8 @@ class MciPlaybackDevice {
   enum class Mode { Stopped, Playing, Paused };
 
   // Opens name (a Windows path) as the type; 0 or the error (file not found, a file
-  // the type cannot play).
-  static MCIERROR Open(const std::string& name, Type type, std::unique_ptr<MciPlaybackDevice>& out);
+  // the type cannot play). A sequencer sounds through synth when there is one.
+  static MCIERROR Open(const std::string& name, Type type, MidiSynth* synth, std::unique_ptr<MciPlaybackDevice>& out);
 
   Type GetType() const { return type_; }
   Mode GetMode() const { return mode_; }
@@ -49,9 +55,13 @@ class MciPlaybackDevice {
   void Feed(uint64_t now, uint32_t volume);
   // Ends the sound: what was written plays out when the device ran to its end.
   void Close(uint64_t now, uint32_t volume);
+  // Paints the picture at the position into the window's rectangle of surface.
+  void Paint(uint64_t now, Bitmap& surface);
 
-  // The video window's rectangle as the last "put" set it.
+  // The video window's rectangle as the last "put" set it: left, top, width, height.
   int window[4] = {0, 0, 0, 0};
+  // The window it is a child of ("open ... parent N"); 0 none.
+  uintptr_t parent = 0;
 
  private:
   MciPlaybackDevice() = default;
@@ -64,9 +74,10 @@ class MciPlaybackDevice {
   Mode mode_ = Mode::Stopped;
   int64_t posMs_ = 0;        // the position when not playing; the start while playing
   uint64_t playClock_ = 0;   // the clock when play began
-  std::unique_ptr<AudioDecoder> decoder_;
+  std::unique_ptr<SoundSource> sound_;
+  std::unique_ptr<VideoDecoder> video_;
   AlsaPcm pcm_;
-  bool soundEnded_ = false;  // the decoder gave its last frame
+  bool soundEnded_ = false;  // the sound gave its last frame
 };
 
 }  // namespace plat

@@ -1,12 +1,15 @@
 // The rich-edit control's text, selection, formats and undo. The text is kept as CP932
-// bytes with a format index per byte and a paragraph format per paragraph; character
-// and paragraph starts are indexed after every change, so positions map to bytes in
-// O(1) and to lines in O(log n).
+// bytes with a format index per byte and a paragraph format index per paragraph (the
+// formats themselves stored once each); character and paragraph starts are indexed
+// after every change, so positions map to bytes in O(1) and to lines in O(log n).
+// An insertion builds the new text beside the old one and swaps it in, so running
+// out of memory on the way leaves the control as it was.
 #include "platform/richedit/RichEdit.h"
 
 #include <algorithm>
 
 #include "platform/richedit/RichFormatKey.h"
+#include "platform/richedit/RichReserve.h"
 
 namespace plat {
 
@@ -94,14 +97,67 @@ void SortTabs(ParaFormat2& pf) {
   pf.cTabCount = static_cast<int16_t>(unique);
 }
 
+constexpr size_t kMaxParaFormats = 65000;
+
+// Character and paragraph starts of a text, in buffers reserved under the hook.
+void IndexText(const std::string& text, std::vector<int32_t>& chars, std::vector<int32_t>& paras, AllocHook* hook) {
+  chars.clear();
+  paras.clear();
+  const size_t n = text.size();
+  const auto crs = static_cast<size_t>(std::count(text.begin(), text.end(), '\r'));
+  ReserveExactly(chars, n, hook);
+  ReserveExactly(paras, crs + 1, hook);
+  paras.push_back(0);
+  for (size_t i = 0; i < n; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    chars.push_back(static_cast<int32_t>(i));
+    if (IsRichLead(c) && i + 1 < n && IsRichTrail(static_cast<unsigned char>(text[i + 1]))) {
+      ++i;
+    } else if (c == '\r') {
+      paras.push_back(static_cast<int32_t>(chars.size()));
+    }
+  }
+}
+
 }  // namespace
+
+ParaFormatTable::ParaFormatTable() {
+  formats_.emplace_back();
+  index_.emplace(formats_[0], 0);
+}
+
+size_t ParaFormatTable::Hash::operator()(const ParaFormat2& pf) const {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](int64_t v) { h = (h ^ static_cast<uint64_t>(v)) * 1099511628211ull; };
+  mix(pf.dwMask);
+  mix(pf.dxStartIndent);
+  mix(pf.cTabCount);
+  for (int i = 0; i < pf.cTabCount && i < kMaxTabStops; ++i) mix(pf.rgxTabs[static_cast<size_t>(i)]);
+  mix(pf.dySpaceBefore);
+  mix(pf.dySpaceAfter);
+  mix(pf.dyLineSpacing);
+  mix(pf.bLineSpacingRule);
+  return static_cast<size_t>(h);
+}
+
+uint16_t ParaFormatTable::Intern(ParaFormat2 pf) {
+  SortTabs(pf);
+  if (formats_[last_] == pf) return last_;
+  if (auto it = index_.find(pf); it != index_.end()) return last_ = it->second;
+  if (formats_.size() >= kMaxParaFormats) return 0;  // a table this full keeps the default
+  const auto index = static_cast<uint16_t>(formats_.size());
+  formats_.push_back(pf);
+  index_.emplace(pf, index);
+  return last_ = index;
+}
 
 RichEdit::RichEdit() {
   defaultFormat_.szFaceName = kDefaultFace;
   insertFormat_ = defaultFormat_;
   formats_.push_back({defaultFormat_, -1});
   formatIndex_[RichFormatKey(defaultFormat_, -1)] = 0;
-  paras_.assign(1, ParaFormat2{});
+  para_.assign(1, 0);
+  undo_.reserve(kMaxUndoGroups + 1);
   Reindex();
 }
 
@@ -116,21 +172,9 @@ uint16_t RichEdit::Intern(const CharFormat2& cf, int32_t object) {
 }
 
 void RichEdit::Reindex() {
-  charStart_.clear();
-  paraStart_.assign(1, 0);
-  const size_t n = text_.size();
-  charStart_.reserve(n);
-  for (size_t i = 0; i < n; ++i) {
-    const auto c = static_cast<unsigned char>(text_[i]);
-    charStart_.push_back(static_cast<int32_t>(i));
-    if (IsRichLead(c) && i + 1 < n && IsRichTrail(static_cast<unsigned char>(text_[i + 1]))) {
-      ++i;
-    } else if (c == '\r') {
-      paraStart_.push_back(static_cast<int32_t>(charStart_.size()));
-    }
-  }
+  IndexText(text_, charStart_, paraStart_, nullptr);
   // Every paragraph has its format; a lost one takes the default.
-  paras_.resize(paraStart_.size());
+  para_.resize(paraStart_.size(), 0);
   selMin_ = std::clamp(selMin_, 0, GetTextLength());
   selMax_ = std::clamp(selMax_, selMin_, GetTextLength());
 }
@@ -151,7 +195,7 @@ int RichEdit::CharFromByte(int byte) const {
 void RichEdit::SetText(std::string_view text) {
   text_ = NormalizeInsert(text);
   fmt_.assign(text_.size(), Intern(defaultFormat_, -1));
-  paras_.assign(1, ParaFormat2{});
+  para_.assign(1, 0);
   selMin_ = selMax_ = 0;
   insertAt_ = -1;
   scroll_ = CPoint{};
@@ -229,21 +273,28 @@ const CharFormat2& RichEdit::FormatAt(int cp) const {
   return formats_[fmt_[static_cast<size_t>(ByteFromChar(cp))]].cf;
 }
 
-void RichEdit::SaveUndo(bool canUndo) {
+bool RichEdit::WantsUndo(bool canUndo) {
   modified_ = true;
   if (!canUndo) {
     EmptyUndoBuffer();
-    return;
+    return false;
   }
-  if (groupDepth_ > 0 && groupSaved_) return;
+  if (groupDepth_ > 0 && groupSaved_) return false;
   if (groupDepth_ > 0) groupSaved_ = true;
-  Snapshot s{text_, fmt_, paras_, selMin_, selMax_};
-  undoBytes_ += s.text.size() * 3 + s.paras.size() * sizeof(ParaFormat2);
+  return true;
+}
+
+void RichEdit::PushUndo(Snapshot&& s) {
+  undoBytes_ += s.text.size() * 3 + s.paras.size() * sizeof(uint16_t);
   undo_.push_back(std::move(s));
   while (!undo_.empty() && (undo_.size() > kMaxUndoGroups || (undoBytes_ > kMaxUndoBytes && undo_.size() > 1))) {
-    undoBytes_ -= undo_.front().text.size() * 3 + undo_.front().paras.size() * sizeof(ParaFormat2);
+    undoBytes_ -= undo_.front().text.size() * 3 + undo_.front().paras.size() * sizeof(uint16_t);
     undo_.erase(undo_.begin());
   }
+}
+
+void RichEdit::SaveUndo(bool canUndo) {
+  if (WantsUndo(canUndo)) PushUndo(Snapshot{text_, fmt_, para_, selMin_, selMax_});
 }
 
 void RichEdit::BeginUndoGroup() {
@@ -258,10 +309,10 @@ bool RichEdit::Undo() {
   if (undo_.empty()) return false;
   Snapshot s = std::move(undo_.back());
   undo_.pop_back();
-  undoBytes_ -= s.text.size() * 3 + s.paras.size() * sizeof(ParaFormat2);
+  undoBytes_ -= s.text.size() * 3 + s.paras.size() * sizeof(uint16_t);
   text_ = std::move(s.text);
   fmt_ = std::move(s.fmt);
-  paras_ = std::move(s.paras);
+  para_ = std::move(s.paras);
   selMin_ = s.selMin;
   selMax_ = s.selMax;
   insertAt_ = -1;
@@ -276,56 +327,70 @@ void RichEdit::DeleteRange(int cpMin, int cpMax) {
   const int firstLine = ExLineFromChar(cpMin);
   const auto crs = std::count(text_.begin() + b0, text_.begin() + b1, '\r');
   // The merged paragraph keeps the format of the CR that remains.
-  paras_.erase(paras_.begin() + firstLine, paras_.begin() + firstLine + crs);
+  para_.erase(para_.begin() + firstLine, para_.begin() + firstLine + crs);
   text_.erase(static_cast<size_t>(b0), static_cast<size_t>(b1 - b0));
   fmt_.erase(fmt_.begin() + b0, fmt_.begin() + b1);
 }
 
 void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool wholeText) {
-  SaveUndo(canUndo);
-  if (wholeText) {
-    text_.clear();
-    fmt_.clear();
-    paras_.assign(1, ParaFormat2{});
-    selMin_ = selMax_ = 0;
-    Reindex();
-  }
-  DeleteRange(selMin_, selMax_);
-  const int at = ByteFromChar(selMin_);
-  const int line = ExLineFromChar(selMin_);
-  // The fragment's formats and objects become the control's.
-  std::vector<uint16_t> map(frag.formats.size());
-  std::vector<bool> mapped(frag.formats.size());
-  std::vector<uint16_t> fmts(frag.text.size());
+  // The fragment's formats and objects become the control's (interning only adds
+  // table entries, harmless when what follows fails).
+  std::vector<uint16_t> charMap(frag.formats.size());
+  for (size_t f = 0; f < frag.formats.size(); ++f) charMap[f] = Intern(frag.formats[f], -1);
+  std::vector<uint16_t> paraMap(frag.paraFormats.size());
+  for (size_t f = 0; f < paraMap.size(); ++f) paraMap[f] = paraTable_.Intern(frag.paraFormats[f]);
+
+  // The replaced range: the selection, or everything.
+  const int cpMin = wholeText ? 0 : selMin_;
+  const int cpMax = wholeText ? GetTextLength() : selMax_;
+  const auto b0 = static_cast<size_t>(ByteFromChar(cpMin));
+  const auto b1 = static_cast<size_t>(ByteFromChar(cpMax));
+  const auto line0 = static_cast<size_t>(ExLineFromChar(cpMin));
+  const auto line1 = static_cast<size_t>(ExLineFromChar(cpMax));
+  const size_t n = frag.text.size();
+
+  // The new text, formats and paragraphs beside the old ones.
+  std::string text;
+  ReserveExactly(text, b0 + n + (text_.size() - b1), hook_);
+  text.append(text_, 0, b0).append(frag.text).append(text_, b1, std::string::npos);
+  std::vector<uint16_t> fmt;
+  ReserveExactly(fmt, text.size(), hook_);
+  fmt.insert(fmt.end(), fmt_.begin(), fmt_.begin() + static_cast<ptrdiff_t>(b0));
   size_t object = 0;
-  for (size_t i = 0; i < frag.text.size(); ++i) {
+  for (size_t i = 0; i < n; ++i) {
     const uint16_t f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
     const CharFormat2& cf = f < frag.formats.size() ? frag.formats[f] : defaultFormat_;
     if (frag.text[i] == kObjectChar && object < frag.objects.size()) {
       objects_.push_back(frag.objects[object++]);
-      fmts[i] = Intern(cf, static_cast<int32_t>(objects_.size() - 1));
+      fmt.push_back(Intern(cf, static_cast<int32_t>(objects_.size() - 1)));
     } else {
-      if (f >= map.size()) {
-        fmts[i] = Intern(cf, -1);
-        continue;
-      }
-      if (!mapped[f]) {
-        map[f] = Intern(cf, -1);
-        mapped[f] = true;
-      }
-      fmts[i] = map[f];
+      fmt.push_back(f < charMap.size() ? charMap[f] : Intern(cf, -1));
     }
   }
-  text_.insert(static_cast<size_t>(at), frag.text);
-  fmt_.insert(fmt_.begin() + at, fmts.begin(), fmts.end());
+  fmt.insert(fmt.end(), fmt_.begin() + static_cast<ptrdiff_t>(b1), fmt_.end());
+  // Paragraphs before the range, the fragment's (one per CR), then the paragraph the
+  // range ended in (for a whole text, the fragment's last).
   const auto crs = static_cast<size_t>(std::count(frag.text.begin(), frag.text.end(), '\r'));
-  std::vector<ParaFormat2> newParas(crs, paras_[static_cast<size_t>(line)]);
-  for (size_t i = 0; i < crs && i < frag.paras.size(); ++i) newParas[i] = frag.paras[i];
-  paras_.insert(paras_.begin() + line, newParas.begin(), newParas.end());
-  if (wholeText && crs < frag.paras.size()) paras_.back() = frag.paras[crs];
-  for (ParaFormat2& pf : paras_) SortTabs(pf);
-  Reindex();
-  selMin_ = selMax_ = CharFromByte(at + static_cast<int>(frag.text.size()));
+  std::vector<uint16_t> paras;
+  ReserveExactly(paras, line0 + crs + (para_.size() - line1), hook_);
+  paras.insert(paras.end(), para_.begin(), para_.begin() + static_cast<ptrdiff_t>(line0));
+  uint16_t merged = para_[line1];
+  if (wholeText) merged = crs < frag.ParaCount() ? paraMap[frag.paraOfLine[crs]] : 0;
+  for (size_t i = 0; i < crs; ++i) paras.push_back(i < frag.ParaCount() ? paraMap[frag.paraOfLine[i]] : merged);
+  paras.push_back(merged);
+  paras.insert(paras.end(), para_.begin() + static_cast<ptrdiff_t>(line1) + 1, para_.end());
+  std::vector<int32_t> chars, starts;
+  IndexText(text, chars, starts, hook_);
+
+  // Nothing fails from here: the old text goes to the undo list or away.
+  Snapshot old{std::move(text_), std::move(fmt_), std::move(para_), selMin_, selMax_};
+  text_ = std::move(text);
+  fmt_ = std::move(fmt);
+  para_ = std::move(paras);
+  charStart_.swap(chars);
+  paraStart_.swap(starts);
+  if (WantsUndo(canUndo)) PushUndo(std::move(old));
+  selMin_ = selMax_ = CharFromByte(static_cast<int>(b0 + n));
   insertAt_ = -1;
 }
 
@@ -399,10 +464,11 @@ void RichEdit::SetCharFormat(const CharFormat2& cf, bool selection, bool all) {
 ParaFormat2 RichEdit::GetParaFormat() const {
   const int first = ExLineFromChar(selMin_);
   const int last = ExLineFromChar(selMax_);
-  ParaFormat2 pf = paras_[static_cast<size_t>(first)];
+  ParaFormat2 pf = ParaOfLine(first);
   uint32_t mask = PFM_ALL2;
   for (int line = first + 1; line <= last; ++line) {
-    const ParaFormat2& o = paras_[static_cast<size_t>(line)];
+    if (para_[static_cast<size_t>(line)] == para_[static_cast<size_t>(first)]) continue;
+    const ParaFormat2& o = ParaOfLine(line);
     if (o.dxStartIndent != pf.dxStartIndent) mask &= ~PFM_STARTINDENT;
     if (o.cTabCount != pf.cTabCount || o.rgxTabs != pf.rgxTabs) mask &= ~PFM_TABSTOPS;
     if (o.dySpaceBefore != pf.dySpaceBefore) mask &= ~PFM_SPACEBEFORE;
@@ -417,8 +483,14 @@ void RichEdit::SetParaFormat(const ParaFormat2& pf) {
   SaveUndo(true);
   const int first = ExLineFromChar(selMin_);
   const int last = ExLineFromChar(selMax_);
+  std::map<uint16_t, uint16_t> changed;
   for (int line = first; line <= last; ++line) {
-    ParaFormat2& to = paras_[static_cast<size_t>(line)];
+    uint16_t& index = para_[static_cast<size_t>(line)];
+    if (auto it = changed.find(index); it != changed.end()) {
+      index = it->second;
+      continue;
+    }
+    ParaFormat2 to = paraTable_[index];
     if (pf.dwMask & PFM_STARTINDENT) to.dxStartIndent = std::clamp(pf.dxStartIndent, -31680, 31680);
     if (pf.dwMask & PFM_SPACEBEFORE) to.dySpaceBefore = std::clamp(pf.dySpaceBefore, 0, 31680);
     if (pf.dwMask & PFM_SPACEAFTER) to.dySpaceAfter = std::clamp(pf.dySpaceAfter, 0, 31680);
@@ -430,8 +502,10 @@ void RichEdit::SetParaFormat(const ParaFormat2& pf) {
       to.cTabCount = static_cast<int16_t>(std::clamp<int>(pf.cTabCount, 0, kMaxTabStops));
       to.rgxTabs = pf.rgxTabs;
       for (int i = 0; i < to.cTabCount; ++i) to.rgxTabs[static_cast<size_t>(i)] = std::clamp(to.rgxTabs[static_cast<size_t>(i)], 0, 31680);
-      SortTabs(to);
     }
+    const uint16_t now = paraTable_.Intern(to);
+    changed.emplace(index, now);
+    index = now;
   }
 }
 

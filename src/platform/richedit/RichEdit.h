@@ -11,8 +11,10 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
+#include "base/Alloc.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/gdi/Types.h"
 
@@ -88,6 +90,25 @@ struct ParaFormat2 {
   bool operator==(const ParaFormat2&) const = default;
 };
 
+// The distinct paragraph formats of a text, each kept once (tab stops sorted): a
+// paragraph holds an index into the table, as the control itself does. Index 0 is
+// the default format; a full table gives 0.
+class ParaFormatTable {
+ public:
+  ParaFormatTable();
+  uint16_t Intern(ParaFormat2 pf);
+  const ParaFormat2& operator[](size_t i) const { return formats_[i < formats_.size() ? i : 0]; }
+  size_t size() const { return formats_.size(); }
+
+ private:
+  struct Hash {
+    size_t operator()(const ParaFormat2& pf) const;
+  };
+  std::vector<ParaFormat2> formats_;
+  std::unordered_map<ParaFormat2, uint16_t, Hash> index_;
+  uint16_t last_ = 0;  // the format interned last, which the next paragraph most often repeats
+};
+
 // What an RTF text holds, before it goes into a control: the text (CR paragraph
 // ends, byte 1 for an object), the format of each byte, the objects' own RTF, and
 // the format of each paragraph (one per CR, and one for the text after the last CR).
@@ -97,7 +118,13 @@ struct RichFragment {
   std::vector<CharFormat2> formats;
   std::vector<int32_t> objectOfByte;  // -1, or an index into objects (one per byte)
   std::vector<std::string> objects;
-  std::vector<ParaFormat2> paras;
+  std::vector<uint16_t> paraOfLine;  // per paragraph: an index into paraFormats
+  ParaFormatTable paraFormats;
+
+  void AddPara(const ParaFormat2& pf) { paraOfLine.push_back(paraFormats.Intern(pf)); }
+  size_t ParaCount() const { return paraOfLine.size(); }
+  // Paragraph i's format; the default past the last one.
+  const ParaFormat2& Para(size_t i) const { return paraFormats[i < paraOfLine.size() ? paraOfLine[i] : 0]; }
 };
 
 constexpr char kObjectChar = '\x01';
@@ -105,7 +132,9 @@ constexpr char kPageChar = '\x0C';
 
 // Reads RTF into a fragment. Bounded in every way (group depth, numbers, object
 // sizes); bad input ends the text where it stops making sense, never the program.
-RichFragment ReadRtf(std::string_view rtf, const CharFormat2& defaultFormat);
+// Its buffers grow as the hook allows; a refusal, like memory running out, throws
+// std::bad_alloc.
+RichFragment ReadRtf(std::string_view rtf, const CharFormat2& defaultFormat, AllocHook* hook = nullptr);
 
 class RichEdit {
  public:
@@ -158,7 +187,7 @@ class RichEdit {
   ParaFormat2 GetParaFormat() const;
   void SetParaFormat(const ParaFormat2& pf);
   const CharFormat2& FormatAt(int cp) const;
-  const ParaFormat2& ParaOfLine(int line) const { return paras_[static_cast<size_t>(line)]; }
+  const ParaFormat2& ParaOfLine(int line) const { return paraTable_[para_[static_cast<size_t>(line)]]; }
 
   // Undo: one group per command; EndUndoGroup closes it.
   void BeginUndoGroup();
@@ -169,8 +198,12 @@ class RichEdit {
   bool GetModify() const { return modified_; }
   void SetModify(bool m) { modified_ = m; }
 
-  // RTF (EM_STREAMIN/EM_STREAMOUT). A whole stream-in resets undo and the modified flag.
-  void StreamInRtf(std::string_view rtf, bool selection);
+  // RTF (EM_STREAMIN/EM_STREAMOUT). A whole stream-in resets undo and the modified
+  // flag. False, with the control as it was, when memory ran out (or the allocation
+  // hook refused) on the way.
+  bool StreamInRtf(std::string_view rtf, bool selection);
+  // The hook asked before the stream-in's large allocations; nullptr none.
+  void SetAllocHook(AllocHook* hook) { hook_ = hook; }
   std::string StreamOutRtf(bool selection) const;
 
   // Clipboard: text (CR LF lines) and RTF; Paste takes the RTF when there is one,
@@ -190,18 +223,23 @@ class RichEdit {
   struct Snapshot {
     std::string text;
     std::vector<uint16_t> fmt;
-    std::vector<ParaFormat2> paras;
+    std::vector<uint16_t> paras;
     int selMin, selMax;
   };
   uint16_t Intern(const CharFormat2& cf, int32_t object);
   void Reindex();
+  // Whether a change should keep the text as it is now for undo (and marks the
+  // control modified); PushUndo keeps it.
+  bool WantsUndo(bool canUndo);
+  void PushUndo(Snapshot&& s);
   void SaveUndo(bool canUndo);
   void InsertFragment(const RichFragment& frag, bool canUndo, bool keepFragmentLastPara);
   void DeleteRange(int cpMin, int cpMax);
 
   std::string text_;
   std::vector<uint16_t> fmt_;        // per byte: index into formats_
-  std::vector<ParaFormat2> paras_;   // per paragraph
+  std::vector<uint16_t> para_;       // per paragraph: index into paraTable_
+  ParaFormatTable paraTable_;
   std::vector<int32_t> charStart_;   // per character: its first byte
   std::vector<int32_t> paraStart_;   // per paragraph: its first character
   struct StoredFormat {
@@ -221,6 +259,7 @@ class RichEdit {
   int groupDepth_ = 0;
   bool groupSaved_ = false;
   bool modified_ = false;
+  AllocHook* hook_ = nullptr;
 };
 
 // Writes a fragment of a control as RTF: colour 1 is always RGB(1,0,0); each

@@ -39,7 +39,7 @@ int RichEdit::LineHeightTwips(int line) const {
   const int end = line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] : GetTextLength();
   int tallest = end > start ? 0 : FormatAt(start > 0 ? start - 1 : 0).yHeight;
   for (int cp = start; cp < end; ++cp) tallest = std::max(tallest, FormatAt(cp).yHeight);
-  const ParaFormat2& pf = paras_[static_cast<size_t>(line)];
+  const ParaFormat2& pf = ParaOfLine(line);
   const int64_t single = int64_t{tallest} * 6 / 5;
   int64_t height = single;
   switch (pf.bLineSpacingRule) {
@@ -60,7 +60,7 @@ CPoint RichEdit::PosFromChar(int cp) const {
   int64_t y = 0;
   for (int l = std::min(line, scroll_.y); l < std::max(line, scroll_.y); ++l) y += LineHeightTwips(l);
   if (line < scroll_.y) y = -y;
-  const ParaFormat2& pf = paras_[static_cast<size_t>(line)];
+  const ParaFormat2& pf = ParaOfLine(line);
   int64_t x = pf.dxStartIndent;
   for (int c = paraStart_[static_cast<size_t>(line)]; c < cp; ++c) {
     x += CharWidthTwips(c, static_cast<int>(std::clamp<int64_t>(x, 0, 1 << 30)), pf);
@@ -72,7 +72,7 @@ CPoint RichEdit::PosFromChar(int cp) const {
 int RichEdit::XInLineTwips(int cp) const {
   cp = std::clamp(cp, 0, GetTextLength());
   const int line = ExLineFromChar(cp);
-  const ParaFormat2& pf = paras_[static_cast<size_t>(line)];
+  const ParaFormat2& pf = ParaOfLine(line);
   int64_t x = pf.dxStartIndent;
   for (int c = paraStart_[static_cast<size_t>(line)]; c < cp; ++c) {
     x += CharWidthTwips(c, static_cast<int>(std::clamp<int64_t>(x, 0, 1 << 30)), pf);
@@ -85,7 +85,7 @@ int RichEdit::CharFromPos(CPoint p) const {
   int64_t top = 0;
   const int64_t want = int64_t{std::max(p.y, 0)} * kTwipsPerPixel;
   while (line + 1 < GetLineCount() && top + LineHeightTwips(line) <= want) top += LineHeightTwips(line++);
-  const ParaFormat2& pf = paras_[static_cast<size_t>(line)];
+  const ParaFormat2& pf = ParaOfLine(line);
   const int64_t at = (int64_t{p.x} + scroll_.x) * kTwipsPerPixel;
   int64_t x = pf.dxStartIndent;
   const int end = line + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(line) + 1] - 1 : GetTextLength();

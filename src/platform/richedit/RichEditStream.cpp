@@ -2,21 +2,30 @@
 // and back in comes back unchanged.
 #include <algorithm>
 #include <map>
+#include <new>
+#include <stdexcept>
 
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichFormatKey.h"
 
 namespace plat {
 
-void RichEdit::StreamInRtf(std::string_view rtf, bool selection) {
-  const RichFragment frag = ReadRtf(rtf, defaultFormat_);
-  InsertFragment(frag, selection, !selection);
+bool RichEdit::StreamInRtf(std::string_view rtf, bool selection) {
+  try {
+    const RichFragment frag = ReadRtf(rtf, defaultFormat_, hook_);
+    InsertFragment(frag, selection, !selection);
+  } catch (const std::bad_alloc&) {
+    return false;
+  } catch (const std::length_error&) {
+    return false;
+  }
   if (!selection) {
     selMin_ = selMax_ = 0;
     scroll_ = CPoint{};
     EmptyUndoBuffer();
     modified_ = false;
   }
+  return true;
 }
 
 std::string RichEdit::StreamOutRtf(bool selection) const {
@@ -41,7 +50,7 @@ std::string RichEdit::StreamOutRtf(bool selection) const {
     }
   }
   for (int line = ExLineFromChar(cpMin); line <= ExLineFromChar(cpMax); ++line) {
-    frag.paras.push_back(paras_[static_cast<size_t>(line)]);
+    frag.AddPara(ParaOfLine(line));
   }
   return WriteRtf(frag, defaultFormat_);
 }

@@ -4,9 +4,11 @@
 // \page) and what other writers add (\uN with \ucN fallbacks, \'hh, \cell \row,
 // quotes and dashes). Text bytes are CP932 when the font's character set is 128 or
 // the document's code page is 932; code page 1252 text is converted. A raw lead byte
-// takes the next byte as its trail, even a backslash. {\object ...} becomes one
-// object character that keeps its RTF verbatim; {\* ...} and the tables, pictures,
-// headers and the like are skipped.
+// takes the next byte as its trail, even a backslash. A double-byte character takes
+// the run's double-byte font (\dbch\afN) and the character set 128, as the control
+// keeps Japanese text. {\object ...}, {\pict ...} and {\*\shppict ...} (with the
+// {\nonshppict ...} after it) become one object character each that keeps its RTF
+// verbatim; other {\* ...} groups and the tables, headers and the like are skipped.
 // Limits: 256 nested groups (deeper groups are skipped whole), numbers saturate at
 // 32 bits, objects above 8 MB and unterminated objects are dropped, \bin skips no
 // further than the input's end, 65,000 distinct formats.
@@ -17,6 +19,7 @@
 #include "platform/text/CodePage.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichFormatKey.h"
+#include "platform/richedit/RichReserve.h"
 
 namespace plat {
 
@@ -30,10 +33,12 @@ constexpr uint16_t kMaxFormats = 65000;
 constexpr size_t kMaxWordLetters = 32;
 
 enum class Dest { Text, Skip, FontTable, ColourTable };
+// Which characters an \af word names the font of: \loch, \hich, \dbch, \rtlch.
+enum class Script { Low, High, Double, Complex };
 
 // Destinations whose content is not text.
 constexpr std::string_view kSkipped[] = {
-    "stylesheet", "info",      "pict",       "header",    "headerl",     "headerr",   "headerf",     "footer",
+    "stylesheet", "info",      "header",    "headerl",     "headerr",   "headerf",     "footer",
     "footerl",    "footerr",   "footerf",    "footnote",  "annotation",  "fldinst",   "themedata",   "datastore",
     "listtable",  "listoverridetable",       "revtbl",    "rsidtbl",     "generator", "filetbl",     "template",
     "nonshppict", "shpinst",   "sp",         "sn",        "sv",          "xmlnstbl",  "latentstyles", "colorschememapping",
@@ -51,12 +56,15 @@ struct State {
   CharFormat2 cf;
   bool faceSet = false;
   int charset = -1;  // of the font chosen by \f; -1 unknown
+  Script script = Script::Low;
+  int doubleFont = -1;  // the double-byte font (\dbch\afN); -1 none
   ParaFormat2 pf;
   int sl = 0;
   int slmult = 0;
   int uc = 1;
   size_t groupStart = 0;
-  bool fresh = true;  // nothing read yet in this group
+  bool fresh = true;    // nothing read yet in this group
+  bool starred = false;  // the group opened with \*
 };
 
 struct Font {
@@ -76,14 +84,14 @@ int HexValue(char c) {
 
 class RtfReader {
  public:
-  RtfReader(std::string_view in, const CharFormat2& def) : in_(in) {
+  RtfReader(std::string_view in, const CharFormat2& def, AllocHook* hook) : in_(in), hook_(hook) {
     st_.cf = def;
     st_.cf.yHeight = 240;
   }
 
   RichFragment Run() {
     while (pos_ < in_.size() && !done_) Step();
-    if (!done_) frag_.paras.push_back(CurrentPara());
+    if (!done_) AddPara();
     return std::move(frag_);
   }
 
@@ -121,6 +129,7 @@ class RtfReader {
     stack_.push_back(st_);
     st_.groupStart = pos_;
     st_.fresh = true;
+    st_.starred = false;
     ++pos_;
   }
 
@@ -131,7 +140,7 @@ class RtfReader {
     if (stack_.empty()) return;
     if (stack_.size() == 1) {
       // The document's own group ends: its paragraph format is the last paragraph's.
-      frag_.paras.push_back(CurrentPara());
+      AddPara();
       done_ = true;
       return;
     }
@@ -275,7 +284,10 @@ class RtfReader {
     const bool fresh = st_.fresh;
     st_.fresh = false;
     if (c == '*') {
-      if (fresh) st_.dest = Dest::Skip;
+      if (fresh) {
+        st_.dest = Dest::Skip;
+        st_.starred = true;
+      }
       return;
     }
     if (st_.dest == Dest::Text && skip_ > 0) {
@@ -304,7 +316,9 @@ class RtfReader {
       if (has && p > 0) pos_ = std::min(in_.size(), pos_ + static_cast<size_t>(p));
       return;
     }
-    if (fresh && w == "object" && st_.dest == Dest::Text) {
+    // Objects and pictures of the text stay as they are, one character each.
+    const bool inText = !stack_.empty() && stack_.back().dest == Dest::Text;
+    if ((fresh && (w == "object" || w == "pict") && st_.dest == Dest::Text) || (st_.starred && w == "shppict" && inText)) {
       Object();
       return;
     }
@@ -382,7 +396,20 @@ class RtfReader {
       cf.yHeight = 240;
       st_.faceSet = false;
       st_.charset = -1;
+      st_.script = Script::Low;
+      st_.doubleFont = -1;
       formatDirty_ = true;
+      return;
+    }
+    if (w == "loch" || w == "ltrch") return void(st_.script = Script::Low);
+    if (w == "hich") return void(st_.script = Script::High);
+    if (w == "dbch") return void(st_.script = Script::Double);
+    if (w == "rtlch") return void(st_.script = Script::Complex);
+    if (w == "af") {
+      if (st_.script == Script::Double) {
+        st_.doubleFont = p;
+        formatDirty_ = true;
+      }
       return;
     }
     if (w == "b") return effect(CFE_BOLD);
@@ -535,14 +562,17 @@ class RtfReader {
   void Paragraph() {
     pendingLead_ = -1;
     Push('\r');
-    frag_.paras.push_back(CurrentPara());
+    AddPara();
   }
 
-  // {\object ...}: the whole group, kept verbatim, is one character.
-  void Object() {
-    const size_t start = st_.groupStart;
+  void AddPara() {
+    ReserveMore(frag_.paraOfLine, 1, hook_);
+    frag_.AddPara(CurrentPara());
+  }
+
+  // The end of the group that opens at `start` (just past its '}'), 0 when it does not end.
+  size_t GroupEnd(size_t start) const {
     int depth = 0;
-    size_t end = 0;
     for (size_t i = start; i < in_.size(); ++i) {
       const char c = in_[i];
       if (c == '\\') {
@@ -550,13 +580,29 @@ class RtfReader {
       } else if (c == '{') {
         ++depth;
       } else if (c == '}' && --depth == 0) {
-        end = i + 1;
-        break;
+        return i + 1;
       }
     }
+    return 0;
+  }
+
+  // {\object ...}, {\pict ...} or {\*\shppict ...}: the whole group, kept verbatim,
+  // is one character; a {\nonshppict ...} right after a {\*\shppict ...} (the same
+  // picture for older readers) belongs to it.
+  void Object() {
+    const size_t start = st_.groupStart;
+    size_t end = GroupEnd(start);
     if (end == 0) {  // unterminated: nothing of it is kept
       pos_ = in_.size();
       return;
+    }
+    if (st_.starred) {
+      size_t next = end;
+      while (next < in_.size() && (in_[next] == '\r' || in_[next] == '\n' || in_[next] == ' ')) ++next;
+      constexpr std::string_view kOlder = "{\\nonshppict";
+      if (in_.substr(next, kOlder.size()) == kOlder && !IsAlpha(next + kOlder.size() < in_.size() ? in_[next + kOlder.size()] : ' ')) {
+        if (const size_t older = GroupEnd(next)) end = older;
+      }
     }
     pos_ = end;
     if (end - start <= kMaxObjectBytes) {
@@ -568,9 +614,15 @@ class RtfReader {
     formatDirty_ = true;
   }
 
-  uint16_t FormatIndex() {
-    if (!formatDirty_) return lastIndex_;
-    formatDirty_ = false;
+  // The format of the next character: a Japanese one is in the run's double-byte font
+  // when it names one, and in a font of the character set 128 either way.
+  uint16_t FormatIndex(bool doubleByte) {
+    if (formatDirty_) {
+      formatDirty_ = false;
+      lastIndex_ = {-1, -1};
+    }
+    int& cached = lastIndex_[doubleByte ? 1 : 0];
+    if (cached >= 0) return static_cast<uint16_t>(cached);
     CharFormat2 cf = st_.cf;
     if (!st_.faceSet) {
       if (const Font* f = FindFont(defaultFont_)) {
@@ -578,23 +630,31 @@ class RtfReader {
         cf.bCharSet = f->charset;
       }
     }
+    if (doubleByte) {
+      if (const Font* f = FindFont(st_.doubleFont)) cf.szFaceName = f->name;
+      cf.bCharSet = SHIFTJIS_CHARSET;
+    }
     const std::string key = RichFormatKey(cf, -1);
-    if (auto it = index_.find(key); it != index_.end()) return lastIndex_ = it->second;
-    if (frag_.formats.size() >= kMaxFormats) return lastIndex_;
-    lastIndex_ = static_cast<uint16_t>(frag_.formats.size());
+    if (auto it = index_.find(key); it != index_.end()) return static_cast<uint16_t>(cached = it->second);
+    if (frag_.formats.size() >= kMaxFormats) return static_cast<uint16_t>(cached = 0);
+    cached = static_cast<int>(frag_.formats.size());
     frag_.formats.push_back(cf);
-    index_.emplace(key, lastIndex_);
-    return lastIndex_;
+    index_.emplace(key, static_cast<uint16_t>(cached));
+    return static_cast<uint16_t>(cached);
   }
 
   void Push(char c) {
-    const uint16_t f = FormatIndex();
+    const uint16_t f = FormatIndex(static_cast<unsigned char>(c) >= 0x80);  // a half-width kana is Japanese too
+    ReserveMore(frag_.text, 1, hook_);
+    ReserveMore(frag_.formatOfByte, 1, hook_);
     frag_.text += c;
     frag_.formatOfByte.push_back(f);
   }
 
   void PushPair(unsigned char lead, unsigned char trail) {
-    const uint16_t f = FormatIndex();
+    const uint16_t f = FormatIndex(true);
+    ReserveMore(frag_.text, 2, hook_);
+    ReserveMore(frag_.formatOfByte, 2, hook_);
     frag_.text += static_cast<char>(lead);
     frag_.text += static_cast<char>(trail);
     frag_.formatOfByte.push_back(f);
@@ -602,6 +662,7 @@ class RtfReader {
   }
 
   std::string_view in_;
+  AllocHook* hook_;
   size_t pos_ = 0;
   bool done_ = false;
   int overflow_ = 0;
@@ -610,7 +671,7 @@ class RtfReader {
   RichFragment frag_;
   std::map<std::string, uint16_t> index_;
   bool formatDirty_ = true;
-  uint16_t lastIndex_ = 0;
+  std::array<int, 2> lastIndex_{-1, -1};  // single-byte and double-byte; -1 not yet made
   std::vector<Font> fonts_;
   Font font_;
   int defaultFont_ = 0;
@@ -625,8 +686,8 @@ class RtfReader {
 
 }  // namespace
 
-RichFragment ReadRtf(std::string_view rtf, const CharFormat2& defaultFormat) {
-  return RtfReader(rtf, defaultFormat).Run();
+RichFragment ReadRtf(std::string_view rtf, const CharFormat2& defaultFormat, AllocHook* hook) {
+  return RtfReader(rtf, defaultFormat, hook).Run();
 }
 
 }  // namespace plat

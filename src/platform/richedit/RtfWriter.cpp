@@ -1,6 +1,7 @@
 // RTF out of a rich-text fragment. Code page 932: every byte above 0x7F as \'hh (a
 // double-byte character as \'hh\'hh, so a trail byte 0x5C is never a backslash), and
-// '\', '{', '}' escaped. Colour 1 is always RGB(1,0,0), the rule colour of tables. Each
+// '\', '{', '}' escaped; Japanese characters always stand in a font of the character
+// set 128, so that a reader takes their bytes as Shift-JIS. Colour 1 is always RGB(1,0,0), the rule colour of tables. Each
 // paragraph opens with \pard and all its properties; its first run carries its whole
 // format in the order \cf \highlight \b \i \ul \strike \f \fs \up, later runs only what
 // changed, each list closed by a blank.
@@ -132,23 +133,28 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
   RunWords last;
   int lastFormat = -1;
   auto openPara = [&] {
-    AppendPara(body, para < frag.paras.size() ? frag.paras[para] : ParaFormat2{});
+    AppendPara(body, frag.Para(para));
     paraOpen = true;
     lastFormat = -1;
   };
   const std::string& text = frag.text;
   for (size_t i = 0; i < text.size(); ++i) {
     if (!paraOpen) openPara();
-    const int f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
-    if (f != lastFormat) {
-      const CharFormat2& cf = static_cast<size_t>(f) < frag.formats.size() ? frag.formats[static_cast<size_t>(f)] : defaultFormat;
-      const RunWords words = WordsOf(cf, tables);
-      AppendRunWords(body, words, lastFormat < 0 ? nullptr : &last);
-      last = words;
-      lastFormat = f;
-    }
     const char c = text[i];
     const auto b = static_cast<unsigned char>(c);
+    const int f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
+    const CharFormat2& cf = static_cast<size_t>(f) < frag.formats.size() ? frag.formats[static_cast<size_t>(f)] : defaultFormat;
+    // A run is a format, and for a format of another character set its Japanese part.
+    const bool japanese = b >= 0x80 && cf.bCharSet != SHIFTJIS_CHARSET;
+    const int run = f * 2 + (japanese ? 1 : 0);
+    if (run != lastFormat) {
+      CharFormat2 shown = cf;
+      if (japanese) shown.bCharSet = SHIFTJIS_CHARSET;
+      const RunWords words = WordsOf(shown, tables);
+      AppendRunWords(body, words, lastFormat < 0 ? nullptr : &last);
+      last = words;
+      lastFormat = run;
+    }
     if (c == '\r') {
       body += "\\par\n";
       ++para;

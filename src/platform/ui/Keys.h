@@ -8,6 +8,8 @@ namespace plat {
 inline constexpr int VK_BACK = 0x08, VK_TAB = 0x09, VK_SPACE = 0x20, VK_PRIOR = 0x21, VK_NEXT = 0x22;
 inline constexpr int VK_END = 0x23, VK_HOME = 0x24, VK_INSERT = 0x2D, VK_DELETE = 0x2E;
 inline constexpr int VK_SHIFT = 0x10, VK_CONTROL = 0x11, VK_MENU = 0x12, VK_F1 = 0x70, VK_F12 = 0x7B;
+// The comma and period keys, whose shifted signs are '<' and '>'.
+inline constexpr int VK_OEM_COMMA = 0xBC, VK_OEM_PERIOD = 0xBE;
 
 inline constexpr int KEY_SHIFT = 0x10000, KEY_CTRL = 0x20000, KEY_ALT = 0x40000;
 

@@ -8,6 +8,7 @@
 #include "platform/mci/AlsaLibrary.h"
 #include "platform/inet/CurlLibrary.h"
 #include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/FluidSynthLibrary.h"
 #include "platform/os/SharedLibrary.h"
 #include "platform/gdi/X11Library.h"
 #include "support/TestEnv.h"
@@ -19,7 +20,8 @@ TEST(LoadedLibrary, TheProgramLinksNoneOfThem) {
   const std::string needed = testenv::Shell("readelf -d " + std::string(PELNORIX_BINARY) + " | grep NEEDED", &status);
   ASSERT_EQ(status, 0);
   ASSERT_NE(needed.find("libc.so"), std::string::npos) << needed;
-  for (const char* name : {"libavformat", "libavcodec", "libavutil", "libswresample", "libasound", "libX11", "libcurl"}) {
+  for (const char* name : {"libavformat", "libavcodec", "libavutil", "libswresample", "libswscale", "libasound",
+                           "libfluidsynth", "libX11", "libcurl"}) {
     EXPECT_EQ(needed.find(name), std::string::npos) << name << " is linked:\n" << needed;
   }
 }
@@ -28,6 +30,7 @@ TEST(LoadedLibrary, EveryTableLoads) {
   EXPECT_NE(plat::Alsa(), nullptr);
   EXPECT_NE(plat::X11(), nullptr);
   EXPECT_NE(plat::Ffmpeg(), nullptr);
+  EXPECT_NE(plat::FluidSynth(), nullptr);
   std::string why;
   EXPECT_NE(plat::Curl(&why), nullptr) << why;
   EXPECT_EQ(why, "");

@@ -2,6 +2,8 @@
 // come back unchanged, what other writers put in, and hostile input.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "platform/richedit/RichEdit.h"
 
 namespace {
@@ -145,6 +147,51 @@ TEST(Rtf, AnObjectIsOneCharacterWrittenBackVerbatim) {
   EXPECT_NE(e.StreamOutRtf(false).find("a" + object + "b"), std::string::npos);
   e.ExSetSel(1, 2);
   EXPECT_EQ(e.StreamOutRtf(true).find("\\objemb") != std::string::npos, true);
+}
+
+// Japanese text in a document whose Latin runs use a font of another character set
+// came back in that font (a reader took its bytes as code page 1252), and pictures
+// were dropped; a double-byte character keeps its run's double-byte font, and a
+// picture (with the older readers' copy after it) is one character, kept verbatim.
+TEST(Rtf, JapaneseWasWrittenInALatinFontAndPicturesDroppedFault) {
+  const std::string fonts = "{\\fonttbl{\\f1\\fcharset0 Latin;}{\\f2\\fcharset0 IPAGothic;}}";
+  const std::string picture = "{\\*\\shppict{\\pict\\pngblip 0102}}\n{\\nonshppict{\\pict\\wmetafile8 03}}";
+  struct Case {
+    const char* name;
+    std::string rtf;
+    std::string text;
+    std::vector<std::string> written;
+  } cases[] = {
+      {"double-byte run", "{\\rtf1" + fonts + "\\loch\\f1\\dbch\\af2 a{\\dbch \\u26085\\'3f}b}", "a\x93\xFA" "b",
+       {"\\fcharset0 Latin;", "\\fcharset128 IPAGothic;", "\\f1\\fs24\\up0 a\\f2 \\'93\\'fa\\f1 b"}},
+      {"half-width kana", "{\\rtf1" + fonts + "\\f1\\dbch\\af2 \\u65399\\'3f}", "\xB7", {"\\f1\\fs24\\up0 \\'b7"}},
+      {"no double-byte font", "{\\rtf1" + fonts + "\\f1 \\u26085\\'3f}", "\x93\xFA", {"\\fcharset128 Latin;"}},
+      {"pictures", "{\\rtf1 a" + picture + "b{\\pict\\wmetafile8 04}c}", "a\x01" "b\x01" "c", {"a" + picture + "b{\\pict\\wmetafile8 04}c"}},
+      {"a picture inside an object", "{\\rtf1 {\\object\\objemb{\\result{\\pict 05}}}}", "\x01", {"{\\object\\objemb{\\result{\\pict 05}}}"}},
+  };
+  for (const Case& c : cases) {
+    RichEdit e;
+    ASSERT_TRUE(e.StreamInRtf(c.rtf, false)) << c.name;
+    EXPECT_EQ(e.Text(), c.text) << c.name;
+    const std::string out = e.StreamOutRtf(false);
+    for (const std::string& w : c.written) EXPECT_NE(out.find(w), std::string::npos) << c.name << ": " << w << "\n" << out;
+    // What was written reads back the same.
+    RichEdit back;
+    back.StreamInRtf(out, false);
+    EXPECT_EQ(Describe(back), Describe(e)) << c.name;
+  }
+  // A Japanese character given a Latin font by a format command is still written in
+  // a font of the character set 128.
+  RichEdit e;
+  e.SetText("x\x93\xFA");
+  CharFormat2 latin;
+  latin.dwMask = CFM_FACE | CFM_CHARSET;
+  latin.szFaceName = "Latin";
+  latin.bCharSet = 0;
+  e.SetCharFormat(latin, false, true);
+  const std::string out = e.StreamOutRtf(false);
+  EXPECT_NE(out.find("{\\f1\\fnil\\fcharset128 Latin;}"), std::string::npos) << out;
+  EXPECT_NE(out.find("x\\f1 \\'93\\'fa"), std::string::npos) << out;
 }
 
 // Hostile input ends the text where it stops making sense, within bounds.

@@ -1,7 +1,8 @@
 // The number texts of the binary workbook against the earlier formatter (string
-// building with to_chars and snprintf, kept here as the reference) on millions of
-// random values under every style the workbook road makes, and on the hard cases:
-// rounding edges, the scaled forms, negative zero, dates and times.
+// building with to_chars and snprintf, kept here as the reference, with its own date
+// table and an exact fraction split) on millions of random values under every style
+// the workbook road makes, and on the hard cases: rounding edges, the scaled forms,
+// negative zero, dates and times.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -48,15 +49,33 @@ void PutDigits(std::string& out, int64_t v, int width) {
   out.append(digits, static_cast<size_t>(width));
 }
 
-bool IsDateFormat(int f) {
-  return (f >= 14 && f <= 17) || f == 21 || f == 22 || f == 30 || f == 31 || (f >= 55 && f <= 58);
-}
+// The built-in formats that the workbook shows as dates, as its format table lists
+// them (not the formatter's own test).
+constexpr int kDateFormats[] = {14, 15, 16, 17, 21, 22, 30, 31, 55, 56, 57, 58};
 
-// Whole part and fraction in ten-thousandths of a non-negative value below 2^33
-// (for such values the conversion's truncation is the floor).
+bool IsDateFormat(int f) { return std::find(std::begin(kDateFormats), std::end(kDateFormats), f) != std::end(kDateFormats); }
+
+// Whole part and fraction in ten-thousandths of a non-negative value below 2^33, the
+// fraction rounded half up from whole millionths, worked out exactly from the
+// double's bits in 128-bit integers rather than in floating point.
 void Split(double a, int64_t& whole, int64_t& tenThousandths) {
-  whole = static_cast<int64_t>(a);
-  const auto millionths = static_cast<int64_t>((a - static_cast<double>(whole)) * 1e6);
+  int exponent = 0;
+  const double mantissa = std::frexp(a, &exponent);  // a = mantissa * 2^exponent
+  const auto bits = static_cast<__int128>(std::ldexp(mantissa, 53));
+  const int shift = 53 - exponent;  // a = bits / 2^shift
+  if (shift <= 0) {
+    whole = static_cast<int64_t>(bits << -shift);
+    tenThousandths = 0;
+    return;
+  }
+  if (shift >= 120) {
+    whole = 0;
+    tenThousandths = 0;
+    return;
+  }
+  whole = static_cast<int64_t>(bits >> shift);
+  const __int128 rest = bits - (static_cast<__int128>(whole) << shift);
+  const auto millionths = static_cast<int64_t>((rest * 1000000) >> shift);
   tenThousandths = (millionths + 50) / 100;
   if (tenThousandths >= 10000) {
     ++whole;

@@ -1,10 +1,12 @@
-// The MIDI length reader: lengths its tempo map gives, for files written here byte
-// by byte, and hostile files (cut, lying, without status) that end where their bytes do.
+// The MIDI reader: lengths its tempo map gives and the merged events at their times,
+// for files written here byte by byte, and hostile files (cut, lying, without
+// status) that end where their bytes do.
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
-#include "platform/mci/MidiLength.h"
+#include "platform/mci/MidiSequence.h"
 
 namespace {
 
@@ -80,6 +82,38 @@ TEST(MidiLength, HostileFilesEndWhereTheirBytesEnd) {
   const auto ms = Length(Header(0, 1, 1) + Track(slow));
   ASSERT_TRUE(ms.has_value());
   EXPECT_EQ(*ms, int64_t{1000} * 0x0FFFFFFF * 0xFFFFFF / 1000);
+}
+
+// The events of every track merged in time order, each at the time its tempo map
+// gives; meta events are taken on the way, not given.
+TEST(MidiSequence, EventsAtTheirTimes) {
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::vector<std::pair<int64_t, int>> events;  // time in microseconds, status
+  };
+  const std::string twoNotes = std::string(1, '\0') + Tempo(250000) + std::string("\x00\x90\x3C\x40", 4) + k960 +
+                               std::string("\x80\x3C\x00\x00", 4) + kEnd;
+  const Case cases[] = {
+      {"tempo change in another track", TempoChangeFile(), {{0, 0x90}, {1000000, 0x90}, {1500000, 0x90}}},
+      {"format 2 after the first track", Header(2, 2, 480) + Track(twoNotes) + Track(twoNotes),
+       {{0, 0x90}, {500000, 0x80}, {500000, 0x90}, {1000000, 0x80}}},
+      {"sysex and program change", Header(0, 1, 480) + Track(std::string("\x00\xF0\x03\x7E\x7F\xF7\x00\xC0\x05\x00", 10) + kEnd),
+       {{0, 0xF0}, {0, 0xC0}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    plat::MidiSequence sequence;
+    ASSERT_TRUE(sequence.Open(std::span(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size())));
+    std::vector<std::pair<int64_t, int>> got;
+    plat::MidiEvent e;
+    for (int pass = 0; pass < 2; ++pass) {
+      got.clear();
+      while (sequence.Next(e)) got.emplace_back(e.timeUs, e.status);
+      EXPECT_EQ(got, c.events);
+      sequence.Rewind();
+    }
+  }
 }
 
 }  // namespace
