@@ -2,6 +2,7 @@
 // the unit the file writes it in (memory volumes in MB, tables in hundreds of rows).
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,3 +21,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key);
 std::vector<SettingDescription> DescribeSettings();
 // The whole settings file as written (CP932 lines "key=value").
 std::string SettingsFileText(const CQelDoc& doc);
+// Writes the current values of keys into Pelnor.inf (each line of such a key
+// replaced, a missing one added, every other line kept) and the system strings into
+// Pelnor.sys, both readable by their owner only; false when either cannot be written.
+bool SaveSettings(const CQelDoc& doc, std::initializer_list<std::string_view> keys);

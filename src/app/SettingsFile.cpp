@@ -1,4 +1,5 @@
-// Reading Pelnor.inf once, and writing it fresh when it is missing.
+// Reading Pelnor.inf once, writing it fresh when it is missing, and keeping the
+// answers of a settings dialog in it.
 #include "app/QelDoc.h"
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
@@ -54,4 +55,40 @@ int CQelDoc::ApplySettingsOnce(int mode) {
   }
   if (mode == 1 && m_nListLayout < 9) m_nListLayout = 3;
   return 0;
+}
+
+bool SaveSettings(const CQelDoc& doc, std::initializer_list<std::string_view> keys) {
+  // Only the dialog's keys change: a value set for this run alone (--set) is not
+  // made lasting, and the user's own lines and comments stay as they are.
+  const std::string path = doc.m_strProgramDir + "\\Pelnor.inf";
+  std::string text;
+  std::vector<bool> written(keys.size(), false);
+  const auto old = plat::ReadFileHead(path, kSettingsFileLimit);
+  std::string_view rest = old ? std::string_view(*old) : std::string_view();
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+    rest.remove_prefix(line.size());
+    const size_t eq = line.find('=');
+    const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
+    size_t i = 0;
+    for (std::string_view k : keys) {
+      if (key == k) break;
+      ++i;
+    }
+    if (i == keys.size()) {
+      text += line;
+    } else if (!written[i]) {
+      text += std::string(key) + "=" + SettingValue(doc, key) + "\r\n";
+      written[i] = true;
+    }
+  }
+  if (!text.empty() && text.back() != '\n') text += "\r\n";
+  size_t i = 0;
+  for (std::string_view k : keys) {
+    if (!written[i++]) text += std::string(k) + "=" + SettingValue(doc, k) + "\r\n";
+  }
+  plat::File file;
+  return file.Open(path, plat::File::Mode::WritePrivate) && file.Write(text.data(), static_cast<int64_t>(text.size())) &&
+         WriteSystemStringsFile(doc);
 }

@@ -91,6 +91,15 @@ std::string FailureText(int id, const char* place) {
   return text;
 }
 
+std::string FileSizeOverText(int64_t volume) {
+  constexpr int64_t kMegabyte = 1 << 20;
+  std::string text = LoadString(IDS_FILE_SIZE_OVER);
+  if (const size_t at = text.find("%dMB"); at != std::string::npos) {
+    text.replace(at, 4, volume >= kMegabyte ? std::to_string(volume / kMegabyte) + "MB" : std::to_string(volume / 1024) + "KB");
+  }
+  return text;
+}
+
 std::vector<int> StringIds() {
   std::vector<int> ids;
   for (const auto& e : kStrings) ids.push_back(e.id);

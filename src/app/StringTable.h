@@ -1,6 +1,7 @@
 // The string table: texts by id, in CP932 at run time.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@ std::string LoadString(int id);
 // OutOfMemoryText is string 152 with the code of the place that ran out.
 std::string FailureText(int id, const char* place = nullptr);
 inline std::string OutOfMemoryText(const char* place) { return FailureText(IDS_OUT_OF_MEMORY, place); }
+// The file-size-over message (string 238) with a volume in bytes (in KB below 1 MB).
+std::string FileSizeOverText(int64_t volume);
 // The text as written in the source (UTF-8), or nullptr.
 const char* StringUtf8(int id);
 // Every id the table holds, in order.

@@ -5,7 +5,6 @@
 // no chaining, so a wrong key is found only where the result must be an archive.
 // Plain copies made while expanding are private to the user and live in TMP.
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -151,11 +150,7 @@ int64_t ExpansionVolume(const CQelDoc& doc) {
 }
 
 // The file-size-over message (string 238) with the volume in MB.
-void ShowSizeOver(int64_t volume) {
-  char text[400];
-  std::snprintf(text, sizeof text, LoadString(IDS_FILE_SIZE_OVER).c_str(), static_cast<int>(volume >> 20));
-  AfxMessageBox(text);
-}
+void ShowSizeOver(int64_t volume) { AfxMessageBox(FileSizeOverText(volume)); }
 
 // Unpacks the one member of a descrambled archive into TMP; the member's path, or ""
 // with *status -1, or -3 when the member would pass the expansion volume (the

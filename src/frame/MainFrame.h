@@ -9,6 +9,9 @@
 #include "platform/mci/Mci.h"
 #include "platform/ui/Ui.h"
 
+// Arrangements of the view splitters (CMainFrame::m_nScreenLayout) that the program names.
+enum ScreenLayout : int { kScreenLayoutTextTwoPane = 2, kScreenLayoutHomePageClosed = 11 };
+
 class CMainFrame {
  public:
   CMainFrame();
@@ -35,6 +38,9 @@ class CMainFrame {
   void OnListDisplay();
   // Moves the focus to the other pane of the list splitter.
   void OnSwitchScreen();
+  // The screen layout of two text panes, the first of them active (the browser
+  // pane's "ﾃｷｽﾄ2画面" asks for it).
+  void ShowTextTwoPane();
   bool IsListPaneActive() const { return m_bListPaneActive != 0; }
   int ActiveListPane() const { return m_nActiveListPane; }
 
@@ -46,7 +52,7 @@ class CMainFrame {
   int m_bDrawToolbar = 0;     // the drawing toolbar is shown
   int m_nMenuSignature = 0;   // 0 makes the next menu rebuild complete
   int m_nCompactMenu = 0;     // compact-menu state; above 0 the browser view ignores updates
-  int m_nScreenLayout = 0;    // arrangement of the view splitters, 0 to 20
+  int m_nScreenLayout = 0;    // arrangement of the view splitters, 0 to 20 (ScreenLayout)
   int m_nActiveListPane = 0;  // 0 or 1: the list of the list splitter last activated
   int m_bListPaneActive = 0;  // a list pane, not a text pane, has the focus
   int m_nActiveViewKind = 0;  // the view splitter and pane of the active text pane

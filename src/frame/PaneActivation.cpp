@@ -35,3 +35,8 @@ void CMainFrame::OnListDisplay() {
 }
 
 void CMainFrame::OnSwitchScreen() { ActivateListPane(0, m_bListPaneActive ? 1 - m_nActiveListPane : m_nActiveListPane); }
+
+void CMainFrame::ShowTextTwoPane() {
+  m_nScreenLayout = kScreenLayoutTextTwoPane;
+  ActivateViewPane(0, 0);
+}

@@ -11,8 +11,8 @@ constexpr int kAddressHistorySlots = 30;
 // else 0); -1 for an address beginning with "%" or "file://"; 0 otherwise. A
 // caller uses a number only when 0 < n <= the history count.
 int ParseAddressIndex(const std::string& address);
-// The address as the history keeps it: cut before ";USER=", so that no user name or
-// password is kept.
+// The address as the history keeps it: cut before ";USER=" and without a
+// "user:password@" before its host, so that no user name or password is kept.
 std::string AddressForHistory(const std::string& address);
 // Whether text starts with scheme (ASCII letters compared without case).
 bool StartsWithNoCase(const std::string& text, const char* scheme);

@@ -1,6 +1,7 @@
 // The 30-slot address history and the history addresses.
 #include "app/QelDoc.h"
 #include "net/Address.h"
+#include "platform/inet/Inet.h"
 
 bool StartsWithNoCase(const std::string& text, const char* scheme) {
   size_t i = 0;
@@ -41,7 +42,7 @@ int ParseAddressIndex(const std::string& address) {
 
 std::string AddressForHistory(const std::string& address) {
   const size_t user = address.find(";USER=");
-  return user == std::string::npos ? address : address.substr(0, user);
+  return StripUrlCredentials(user == std::string::npos ? address : address.substr(0, user));
 }
 
 int RunAddressCommand(CQelDoc& doc, const std::string& address) {

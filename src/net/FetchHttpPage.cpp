@@ -11,13 +11,14 @@
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "net/FtpSite.h"
 #include "net/NetStatus.h"
 #include "platform/os/Files.h"
 #include "platform/inet/Inet.h"
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = plat::InetTransfer::Clock;
 
 constexpr uint32_t kPassMs = 60000;
 constexpr int kPassBuffer = 18000;
@@ -75,14 +76,19 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   };
   int64_t total = 0;
   bool late = false;
+  int64_t tooLarge = -1;  // the volume a download passed
   {
     WaitCursor wait;
     ShowNetStatus(NetStatusText(IDS_NET_WAITING, server, object));
     if (kind == 2) {
       discard();
-      // A transfer is judged by its own result, however long it took.
-      if (!object.empty()) {
-        total = m_pFtpConnection && m_pFtpConnection->GetFile(object, work, true) ? kFtpFetched : 0;
+      // The session's transfer time bounds the download and the listing.
+      if (!object.empty() && m_pFtpConnection) {
+        const int64_t volume = FtpDownloadVolume(*this, object);
+        CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
+        total = m_pFtpConnection->GetFile(object, work, true, volume, &end) ? kFtpFetched : 0;
+        late = end == CFtpConnection::GetFileEnd::Late;
+        if (end == CFtpConnection::GetFileEnd::TooLarge) tooLarge = volume;
       } else if (m_pFtpConnection) {
         std::string listing;
         try {
@@ -144,7 +150,9 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
             discard();
             return;
           }
+          // The pass's deadline bounds each read's wait, however slowly bytes come.
           const auto deadline = Clock::now() + std::chrono::milliseconds(NetTime(kPassMs));
+          request->SetDeadline(deadline);
           int filled = 0;
           do {
             last = request->Read(buffer.data() + filled, kPiece);
@@ -171,6 +179,10 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   if (late) {
     ShowNetStatus(IDS_NET_TIME_OVER);
     plat::RemoveFile(work);
+    return;
+  }
+  if (tooLarge >= 0) {
+    AfxMessageBox(FileSizeOverText(tooLarge));
     return;
   }
   if (total == 0) {

@@ -1,10 +1,12 @@
 // The file list's FTP commands: connect, close and the site settings.
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "app/Settings.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetCommands.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -40,6 +42,8 @@ void OnUpdateListFtpClose(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc && 
 
 int OnListFtpSettings(CommandContext& cx) {
   if (!cx.doc || !g_pMainFrame) return -1;
+  // The settings file is read (or made) first, so that the answers are what stays.
+  cx.doc->ApplySettingsOnce(0);
   const plat::DialogAnswer answer = g_pMainFrame->Ui().RunDialog("CFtpSettingsDlg");
   if (answer.result != plat::IDOK) return -1;
   for (int i = 0; i < 3; ++i) {
@@ -51,6 +55,10 @@ int OnListFtpSettings(CommandContext& cx) {
   }
   // A changed site is reached with its new string from the next connection on.
   cx.doc->CloseInternetSession();
+  if (!SaveSettings(*cx.doc, {"ftp1", "ftp2", "ftp3"})) {
+    AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + cx.doc->m_strProgramDir + "\\Pelnor.inf");
+    return -1;
+  }
   return 0;
 }
 

@@ -16,8 +16,9 @@ std::optional<std::vector<plat::DirEntry>> CQelDoc::ListFtpFolder(const std::str
       e.name = find.GetFileName();
       e.isDirectory = find.IsDirectory();
       e.size = find.GetLength();
-      // A name the file list could not address as a Windows path is left out.
-      e.nameExact = e.name.find('\\') == std::string::npos;
+      // A name the file list could not address as a Windows path is left out: a '\'
+      // of its own, not the trail byte of a double-byte character (表, ソ).
+      e.nameExact = plat::FindLastSeparator(e.name) == std::string::npos;
       entries.push_back(std::move(e));
     }
   } catch (const CInternetException& e) {

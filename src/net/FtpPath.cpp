@@ -1,7 +1,13 @@
 // Mapping a pseudo-drive path to the remote one, and fetching a remote file into
-// the work file TMP\Pelnor_<name>.
+// the work file TMP\Pelnor_<name>. A download ends at the volume the file will be
+// shown with, and a slow server never keeps Esc from being seen.
+#include <algorithm>
+#include <chrono>
+
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetStatus.h"
@@ -12,6 +18,8 @@
 namespace {
 
 constexpr int64_t kFetchBlock = 4096;
+// The longest a read waits before Esc is looked at again.
+constexpr std::chrono::milliseconds kEscPoll{200};
 
 // '\' turned into '/', except where it is the second byte of a double-byte character.
 std::string Slashes(const std::string& path) {
@@ -65,6 +73,17 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
   return result;
 }
 
+int64_t FtpDownloadVolume(const CQelDoc& doc, const std::string& name) {
+  const int kind = doc.GetFileKind(name);
+  // A picture is shown within the image file volume, a document within the input
+  // volume; a media file is played from the disk and takes the larger of the two.
+  const int64_t volume = IsImageKind(kind)   ? doc.m_nBmpFileLimit
+                         : IsMediaKind(kind) ? std::max(doc.m_nBmpFileLimit, doc.m_nInDataLimit)
+                                             : doc.m_nInDataLimit;
+  const std::optional<int64_t> room = plat::FreeSpace(doc.TmpFolder());
+  return std::max<int64_t>(0, room ? std::min(volume, *room) : volume);
+}
+
 std::string CQelDoc::FetchFtpFile(std::string path) {
   const size_t back = plat::FindLastSeparator(path);
   const size_t fwd = path.rfind('/');
@@ -75,9 +94,11 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   ShowNetStatus(IDS_FTP_FETCHING);
   if (!m_pFtpConnection) return "";
   const std::string remote = ResolveFtpPath(path, 2);
+  const int64_t volume = FtpDownloadVolume(*this, name);
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
   if (ui) ui->BeginWaitCursor();
   int counter = 0;
+  bool over = false;
   plat::File file;
   if (!file.Open(local, plat::File::Mode::Write)) {
     if (ui) ui->EndWaitCursor();
@@ -86,21 +107,29 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   try {
     auto remoteFile = m_pFtpConnection->OpenFile(remote, FTP_TRANSFER_TYPE_BINARY);
     std::vector<char> block(kFetchBlock);
-    for (;;) {
+    for (int64_t total = 0;;) {
+      remoteFile->SetDeadline(plat::InetTransfer::Clock::now() + kEscPoll);
       const int64_t got = remoteFile->Read(block.data(), kFetchBlock);
       if (got > 0) {
+        if (total + got > volume) {
+          over = true;
+          counter = 0;
+          break;
+        }
         if (!file.Write(block.data(), got)) {
           counter = 0;
           break;
         }
-        counter += 4;
+        total += got;
+        // 4 for each block of 4,096 bytes begun.
+        counter = static_cast<int>((total + kFetchBlock - 1) / kFetchBlock * 4);
         ShowNetStatus(NetStatusText(IDS_NET_READING_KB, counter));
       }
       if (g_pMainFrame && g_pMainFrame->CheckUserAbort()) {
         counter = 0;
         break;
       }
-      if (got < kFetchBlock) break;
+      if (got < kFetchBlock && remoteFile->AtEnd()) break;
     }
   } catch (const CInternetException& e) {
     // Not opened, or broken off: nothing of it is kept.
@@ -110,6 +139,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   file.Close();
   if (ui) ui->EndWaitCursor();
   ShowNetStatus(path);
+  if (over) AfxMessageBox(FileSizeOverText(volume));
   if (counter > 0) return local;
   plat::RemoveFile(local);
   return "";

@@ -2,6 +2,7 @@
 // entries ftp1 to ftp3 of the system strings (values 26 to 28).
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // Part 0 host (with any path after it), 1 user, 2 password, 3 base folder; "" for
@@ -11,3 +12,8 @@ std::string ParseFtpSiteSpec(std::string site, int part);
 std::string FtpSiteWithoutPassword(const std::string& site);
 
 constexpr int kFirstFtpSiteValue = 26;  // m_astrSysValue of "ftp1"
+
+class CQelDoc;
+// The most an FTP download of a file of this name may bring: the volume it will be
+// shown within, or the free space below the work folder when that is less.
+int64_t FtpDownloadVolume(const CQelDoc& doc, const std::string& name);

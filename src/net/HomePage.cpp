@@ -55,7 +55,7 @@ void CQelDoc::OpenHomePage(int mode) {
     m_nAddrListRequest = 0;
     m_nListLayout = m_nListLayout >= 9 ? 10 : 0;
     m_nHtmlBrowserMode = 0;
-    if (frame) frame->m_nScreenLayout = 11;
+    if (frame) frame->m_nScreenLayout = kScreenLayoutHomePageClosed;
     return;
   }
 

@@ -30,8 +30,12 @@ void OnUpdateEditCommands(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_
 int OnHome(CommandContext& cx) { return Html(cx).OnHomePage(), 0; }
 int OnInsertAddress(CommandContext& cx) { return Html(cx).OnInsertAddress(), 0; }
 int OnDeleteAddress(CommandContext& cx) { return Html(cx).OnDeleteAddress(), 0; }
-int OnPreview(CommandContext& cx) { return Html(cx).OnFilePrintPreview(), 0; }
-int OnMargins(CommandContext& cx) { return Html(cx).OnPrintMargins(), 0; }
+// Asks the frame for the layout of two text panes.
+int OnTextTwoPane(CommandContext& cx) {
+  if (!cx.frame) return -1;
+  cx.frame->ShowTextTwoPane();
+  return 0;
+}
 int OnFind(CommandContext& cx) { return Html(cx).OnEditFind(); }
 int OnJump1(CommandContext& cx) { return Html(cx).OnJump(1), 0; }
 int OnJump2(CommandContext& cx) { return Html(cx).OnJump(2), 0; }
@@ -57,8 +61,8 @@ constexpr CommandEntry kRows[] = {
     {33011, "ID_INSERT_ADDRESS", "ｱﾄﾞﾚｽ挿入(&A)", kHtml, OnInsertAddress},
     {32815, "ID_DELETE_LINE", "削除(&K)", kHtml, OnDeleteAddress},
     {33018, "ID_DELETE_ADDRESS", "リストからカーソル行(又は先頭行)のアドレスを削除します。", kHtml, OnDeleteAddress},
-    {57609, "ID_FILE_PRINT_PREVIEW", "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", kHtml, OnPreview},
-    {32874, "ID_PRINT_MARGINS", "印刷余白設定(&H)", kHtml, OnMargins},
+    {57609, "ID_FILE_PRINT_PREVIEW", "印刷ﾌﾟﾚﾋﾞｭｰ(&V)", kHtml, nullptr},
+    {32874, "ID_PRINT_MARGINS", "印刷余白設定(&H)", kHtml, nullptr},
     {57636, "ID_EDIT_FIND", "検索", kHtml, OnFind},
     {33089, "ID_ENTER_ADDRESS", "アドレスを入力して呼び出す", kHtml, OnFind, nullptr, "enter-address"},
     {32842, "ID_JUMP1", "ｼﾞｬﾝﾌﾟ１(&1)", kHtml, OnJump1, nullptr, "jump1"},
@@ -67,7 +71,7 @@ constexpr CommandEntry kRows[] = {
     {32971, "ID_SAVE_DATA_SCREEN", "データ画面保存(&T)", kHtml, nullptr},
     {33028, "ID_PRINT_DOCUMENT", "文章、画像の印刷", kHtml, nullptr},
     {33027, "ID_PRINT_PREVIEW_CONFIRM", "印刷出力の画面での確認", kHtml, nullptr},
-    {32856, "ID_TEXT_TWO_PANE", "ﾃｷｽﾄ2画面(&W)", kHtml, nullptr},
+    {32856, "ID_TEXT_TWO_PANE", "ﾃｷｽﾄ2画面(&W)", kHtml, OnTextTwoPane, nullptr, "text-two-pane"},
     {32777, "ID_EDIT_COMMAND_32777", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
     {32778, "ID_EDIT_COMMAND_32778", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},
     {32782, "ID_EDIT_COMMAND_32782", "編集コマンド", kHtml, nullptr, OnUpdateEditCommands},

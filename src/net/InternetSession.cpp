@@ -11,6 +11,7 @@
 namespace {
 
 constexpr uint32_t kSessionTimeoutMs = 30000;
+constexpr uint32_t kFtpTransferMs = 360000;  // an FTP listing or an address's FTP file
 
 }  // namespace
 
@@ -26,7 +27,7 @@ int CQelDoc::ConnectFtpSite(std::string path) {
     if (path.size() >= 2 && s.size() >= 2 && s.compare(0, 2, path, 0, 2) == 0) site = i + 1;
   }
   if (site == 0) return -1;
-  if (m_bFtpConnected) return 0;
+  if (m_bFtpConnected && ftpSite_ == site) return 0;
   const std::string& entry = m_astrSysValue[kFirstFtpSiteValue + site - 1];
   const std::string host = ParseFtpSiteSpec(entry, 0);
   const std::string user = ParseFtpSiteSpec(entry, 1);
@@ -34,7 +35,9 @@ int CQelDoc::ConnectFtpSite(std::string path) {
   const char flag = entry.size() > 3 ? entry[3] : 'x';
   const int passive = flag >= '0' && flag <= '3' ? (flag - '0' > 1 ? 1 : 0) : 1;
   if (host.empty()) return -1;
-  return OpenInternetConnection(host, user, password, 2, passive);
+  if (OpenInternetConnection(host, user, password, 2, passive) < 0) return -1;
+  ftpSite_ = site;
+  return 0;
 }
 
 int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::string password, int mode,
@@ -47,13 +50,14 @@ int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::s
   m_pInetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, NetTime(kSessionTimeoutMs));
   m_pInetSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, NetTime(kSessionTimeoutMs));
   m_pInetSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, NetTime(kSessionTimeoutMs));
+  m_pInetSession->SetOption(kInternetOptionTransferTimeout, NetTime(kFtpTransferMs));
   ShowNetStatus(IDS_NET_CONNECTING);
   try {
     if (mode == 2) {
       m_pFtpConnection = m_pInetSession->GetFtpConnection(server, user, password, INTERNET_INVALID_PORT_NUMBER, passive != 0);
       m_bFtpConnected = 1;
     } else {
-      m_pHttpConnection = m_pInetSession->GetHttpConnection(server, INTERNET_INVALID_PORT_NUMBER);
+      m_pHttpConnection = m_pInetSession->GetHttpConnection(server, INTERNET_INVALID_PORT_NUMBER, user, password);
     }
   } catch (const CInternetException& e) {
     ShowNetStatus(IDS_NET_CANNOT_CONNECT);
@@ -70,4 +74,5 @@ void CQelDoc::CloseInternetSession() {
   if (m_pInetSession) m_pInetSession->Close();
   m_pInetSession.reset();
   m_bFtpConnected = 0;
+  ftpSite_ = 0;
 }

@@ -26,6 +26,9 @@ struct NetState {
   std::unique_ptr<CHttpConnection> m_pHttpConnection;
   std::unique_ptr<CFtpConnection> m_pFtpConnection;
   int m_bFtpConnected = 0;
+  // The pseudo-drive site (1 to 3) the FTP connection was made for; 0 for none or
+  // an address's. A path on another site's drive gets a connection of its own.
+  int ftpSite_ = 0;
   int m_bInternalBrowser = 0;
   int m_nHtmlBrowserMode = 0;  // 0 off, 1 the HTML pane is on, 2 set by the browser view
   std::string m_strBrowseAddress;

@@ -6,6 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
+#include "platform/inet/Inet.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -59,10 +60,20 @@ void CQelDoc::OpenAddress(std::string address) {
     password = ParseFtpSiteSpec(address, 2);
     address.erase(at);
   }
+  // "user:password@" in front of the host is a login, never shown: the browser pane
+  // takes the address with it (and shows it without), the program's own fetch
+  // takes it apart as ";USER=" is.
+  const std::string withLogin = address;
+  std::string urlUser, urlPassword;
+  address = StripUrlCredentials(address, &urlUser, &urlPassword);
+  if (user.empty() && !urlUser.empty()) {
+    user = urlUser;
+    password = urlPassword;
+  }
 
   if (m_bInternalBrowser == 0 && !EndsWith(address, "m3u") && !EndsWith(address, "asx")) {
     if (m_nHtmlBrowserMode != 0) {
-      m_strBrowseAddress = address;
+      m_strBrowseAddress = withLogin;
       m_bBrowseRequest = 1;
       m_nViewRequest = 7;
       UpdateAllViews();

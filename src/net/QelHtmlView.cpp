@@ -8,6 +8,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/NetStatus.h"
+#include "platform/inet/Inet.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -16,11 +17,19 @@ namespace {
 
 constexpr int kPromptAddress = 126;
 constexpr uint32_t kBrowserTimeoutMs = 30000;
+constexpr uint32_t kBrowserPageMs = 60000;  // a whole page, however slowly it comes
 constexpr const char* kScriptErrorTitle = "スクリプト エラー";  // the control's script-error window
 constexpr int kScriptErrorLooks = 3;
 constexpr uint64_t kScriptErrorWaitMs = 50;
 
 bool Showable(int kind) { return (kind >= 1 && kind <= 6) || (kind >= 12 && kind <= 28); }
+
+plat::InetTimeouts BrowserTimeouts(const CQelDoc& doc) {
+  plat::InetTimeouts timeouts;
+  timeouts.connectMs = timeouts.receiveMs = timeouts.sendMs = doc.NetTime(kBrowserTimeoutMs);
+  timeouts.transferMs = doc.NetTime(kBrowserPageMs);
+  return timeouts;
+}
 
 void ShowPane0(const std::string& text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text, true);
@@ -30,9 +39,7 @@ void ShowPane0(const std::string& text) {
 
 CQelHtmlView::CQelHtmlView(CQelDoc& doc) : m_doc(doc) {
   m_doc.AddView(this);
-  plat::InetTimeouts timeouts;
-  timeouts.connectMs = timeouts.receiveMs = timeouts.sendMs = m_doc.NetTime(kBrowserTimeoutMs);
-  SetTimeouts(timeouts);
+  SetTimeouts(BrowserTimeouts(m_doc));
 }
 
 CQelHtmlView::~CQelHtmlView() { m_doc.RemoveView(this); }
@@ -45,12 +52,12 @@ void CQelHtmlView::OnUpdate() {
   if (m_doc.m_nAddrListRequest > 1) return;
   if (!((m_doc.m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return;
   if (g_pMainFrame && g_pMainFrame->m_nCompactMenu > 0) return;
-  plat::InetTimeouts timeouts;
-  timeouts.connectMs = timeouts.receiveMs = timeouts.sendMs = m_doc.NetTime(kBrowserTimeoutMs);
-  SetTimeouts(timeouts);
+  SetTimeouts(BrowserTimeouts(m_doc));
   m_nHistory = 1;
   bool showable = Showable(m_doc.m_nFileKind);
+  // A login in the address goes to the control only; the document keeps it nowhere.
   std::string address = m_doc.m_strBrowseAddress;
+  m_doc.m_strBrowseAddress = StripUrlCredentials(address);
   if (m_nUpdates == 0 || address.empty() || address == "init") {
     ++m_nUpdates;
     if (!address.empty() && m_doc.m_bInternalBrowser) GoHome();
@@ -64,7 +71,7 @@ void CQelHtmlView::OnUpdate() {
     m_doc.m_strHtmlAddress = m_strUrl2;
     return;
   }
-  if (address == m_strUrl && m_doc.m_bBrowseRequest) {
+  if (m_doc.m_strBrowseAddress == m_strUrl && m_doc.m_bBrowseRequest) {
     m_doc.m_strHtmlAddress = m_strUrl2;
     return;
   }

@@ -32,11 +32,9 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   int OnEditFind();
   // Jump n (1 to 3): navigates to history slot n; an empty slot is ignored.
   void OnJump(int n);
-  void OnFilePrintPreview() { ExecWB(OLECMDID_PRINTPREVIEW); }
   // The wheel over the pane scrolls the page; above the pane it activates the text
   // pane below the list, below or right of it it is taken and does nothing.
   bool OnMouseWheel(unsigned flags, short delta, CPoint point) override;
-  void OnPrintMargins() { ExecWB(OLECMDID_PAGESETUP); }
 
   // The shown page as text (CP932), read by the HTML converter.
   std::string PageText();

@@ -103,6 +103,20 @@ TEST_F(FtpServerTest, MissingFileLeavesNoWorkFile) {
   EXPECT_FALSE(plat::Exists(WorkFile("nothing.txt")));
 }
 
+// Active mode named a note of the library instead of the server's reason.
+TEST_F(FtpServerTest, MissingFileReasonFault) {
+  for (char flag : {'0', '2'}) {
+    SCOPED_TRACE(flag);
+    doc_->CloseInternetSession();
+    SetSite(flag, "secret");
+    ASSERT_EQ(doc_->ConnectFtpSite("R:\\nothing.txt"), 0);
+    EXPECT_EQ(doc_->FetchFtpFile("R:\\nothing.txt"), "");
+    ASSERT_FALSE(frame_->Ui().MessageLog().empty());
+    EXPECT_NE(frame_->Ui().MessageLog().back().text.find(": 550 /pub/nothing.txt is not retrievable."), std::string::npos)
+        << frame_->Ui().MessageLog().back().text;
+  }
+}
+
 TEST_F(FtpServerTest, BadPasswordShowsCannotConnectAndNeverThePassword) {
   SetSite('2', "wrongpass1234");
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\docs\\readme.txt"), -1);

@@ -1,7 +1,10 @@
 // The site-string parser and the drive test, without a server.
 #include <gtest/gtest.h>
 
+#include "filelist/FlistView.h"
 #include "net/FtpSite.h"
+#include "net/NetCommands.h"
+#include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -58,6 +61,32 @@ TEST_F(FtpDriveTest, ConnectWithoutSiteOrHostFails) {
   doc_->m_astrSysValue[26] = "R:~2x~/ftp://;USER=anna;PWRD=secret";
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\a.txt"), -1);
   EXPECT_EQ(doc_->m_bFtpConnected, 0);
+}
+
+// The dialog's sites last: they replace their lines of Pelnor.inf (and go to
+// Pelnor.sys), the user's other lines stay, and a value set for this run alone does
+// not become lasting.
+TEST_F(FtpDriveTest, FtpSettingsAnswersAreSavedFault) {
+  const std::string inf = dir_.HostPath("program/Pelnor.inf");
+  testenv::WriteHostFile(inf, "; my settings\r\nftp1=R:~2old~/ftp://old.example\r\nindata=2\r\n");
+  doc_->ApplySettingsOnce(0);
+  doc_->m_nInDataLimit = 8 << 20;
+  const std::string one = "R:~2new~/ftp://new.example;USER=u;PWRD=pw";
+  const std::string two = "S:~2two~/ftp://two.example";
+  frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"ftp1", one}, {"ftp2", two}}});
+  CFlistView list(*doc_, 1);
+  CommandContext cx{nullptr, &list, doc_.get(), frame_.get(), CommandTarget::FileList};
+  ASSERT_EQ(RunCommand(CommandTables{FtpListCommands()}, 33512, cx), CommandOutcome::Done);
+  const std::string text = testenv::ReadHostFile(inf);
+  EXPECT_EQ(text.rfind("; my settings\r\nftp1=" + one + "\r\nindata=2\r\n", 0), 0u) << text;
+  EXPECT_NE(text.find("ftp2=" + two + "\r\n"), std::string::npos) << text;
+  EXPECT_EQ(plat::Stat(doc_->m_strProgramDir + "\\Pelnor.inf")->permissions, 0600);
+  EXPECT_EQ(plat::Stat(doc_->m_strProgramDir + "\\Pelnor.sys")->permissions, 0600);
+  CQelDoc next(doc_->m_strProgramDir);
+  next.ApplySettingsOnce(0);
+  EXPECT_EQ(next.m_astrSysValue[26], one);
+  EXPECT_EQ(next.m_astrSysValue[27], two);
+  EXPECT_EQ(next.m_nInDataLimit, 2 << 20);
 }
 
 }  // namespace

@@ -324,6 +324,22 @@ TEST_F(HtmlViewTest, MouseWheelScrollsThePaneAndIsTakenAroundIt) {
   EXPECT_EQ(frame_->m_nActiveViewIndex, 1);
 }
 
+// Print preview and margins did nothing and said they were built; the text
+// two-pane command was not built.
+TEST_F(HtmlViewTest, PrintPreviewAndTwoPaneFault) {
+  EXPECT_EQ(Run(57609), CommandOutcome::NotBuilt);
+  EXPECT_EQ(Run(32874), CommandOutcome::NotBuilt);
+  EXPECT_EQ(Run(32856), CommandOutcome::Done);
+  EXPECT_EQ(frame_->m_nScreenLayout, kScreenLayoutTextTwoPane);
+  EXPECT_EQ(frame_->m_nActiveViewIndex, 0);
+  const std::string commands = Shell(Quote(PELNORIX_BINARY) + " --commands");
+  for (const char* row : {"57609\tID_FILE_PRINT_PREVIEW\t印刷ﾌﾟﾚﾋﾞｭｰ(&V)\thtml\tnot built\n",
+                          "32874\tID_PRINT_MARGINS\t印刷余白設定(&H)\thtml\tnot built\n",
+                          "32856\tID_TEXT_TWO_PANE\tﾃｷｽﾄ2画面(&W)\thtml\tbuilt\n"}) {
+    EXPECT_NE(commands.find(row), std::string::npos) << row;
+  }
+}
+
 TEST_F(HtmlViewTest, ScriptDrivesThePaneThroughTheProgram) {
   const std::string script = "set htmlpane=1\n"
                              "pane html\n"

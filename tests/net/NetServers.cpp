@@ -93,13 +93,29 @@ void ServerProcess::Stop() {
   pid_ = -1;
 }
 
-bool FtpServer::Start(const std::string& root, const std::string& logPath) {
+bool FtpServer::Start(const std::string& root, const std::string& logPath, const std::string& password) {
   const std::string python = PythonWithFtp();
   if (python.empty()) return false;
   log_ = logPath;
   const int port = FreePort();
   return process_.Start({python, "-m", "pyftpdlib", "-i", "127.0.0.1", "-p", std::to_string(port), "-d", root, "-u",
-                         "anna", "-P", "secret", "-w", "-D"},
+                         "anna", "-P", password, "-w", "-D"},
+                        port, logPath);
+}
+
+bool FtpServer::StartCp932(const std::string& root, const std::string& logPath) {
+  const std::string python = PythonWithFtp();
+  if (python.empty()) return false;
+  log_ = logPath;
+  const int port = FreePort();
+  return process_.Start({python, std::string(PELNORIX_SOURCE_DIR) + "/tests/net/ftp_cp932_server.py", std::to_string(port), root},
+                        port, logPath);
+}
+
+bool FtpServer::StartHostile(const std::string& logPath) {
+  log_ = logPath;
+  const int port = FreePort();
+  return process_.Start({"python3", std::string(PELNORIX_SOURCE_DIR) + "/tests/net/hostile_ftp_server.py", std::to_string(port)},
                         port, logPath);
 }
 

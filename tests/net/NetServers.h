@@ -33,10 +33,14 @@ class ServerProcess {
 
 int FreePort();
 
-// pyftpdlib serving root for user anna (password secret), writable.
+// pyftpdlib serving root for user anna (password secret unless given), writable; or the same
+// speaking CP932 names (ftp_cp932_server.py); or the lying, dawdling server of
+// hostile_ftp_server.py (any login, no root).
 class FtpServer {
  public:
-  bool Start(const std::string& root, const std::string& logPath);
+  bool Start(const std::string& root, const std::string& logPath, const std::string& password = "secret");
+  bool StartCp932(const std::string& root, const std::string& logPath);
+  bool StartHostile(const std::string& logPath);
   int Port() const { return process_.Port(); }
   std::string Log() const;
 

@@ -8,7 +8,11 @@
 /silent        reads the request, never answers /slow        headers, then 100 bytes every 0.3 s
 /big           10,100,000 bytes                 /size/N.ext  N bytes of 'z' (any extension)
 /echo-headers  the request's headers as the body
+/drip-body     Content-Length 100000, then one byte every 0.1 s
+/drip-headers  a status line, then one header line every 0.1 s, without end
+/auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
 """
+import base64
 import http.server
 import socketserver
 import sys
@@ -30,6 +34,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data)
+
+    def drip(self, piece):
+        try:
+            for i in range(100000):
+                self.wfile.write(piece(i))
+                self.wfile.flush()
+                time.sleep(0.1)
+        except OSError:
+            pass
 
     def redirect(self, where):
         self.send_response(302)
@@ -96,6 +109,23 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif p.startswith("/size/"):
             n = int(p[6:].split(".")[0])
             self.body(b"z" * n, ctype="application/octet-stream")
+        elif p == "/drip-body":
+            self.send_response(200)
+            self.send_header("Content-Length", "100000")
+            self.end_headers()
+            self.drip(lambda i: b"d")
+        elif p == "/drip-headers":
+            self.wfile.write(b"HTTP/1.1 200 OK\r\n")
+            self.drip(lambda i: b"X-Drip-%d: x\r\n" % i)
+        elif p == "/auth-basic":
+            login = base64.b64encode(b"anna:S3cr3tPw").decode()
+            if self.headers.get("Authorization") == "Basic " + login:
+                self.body(b"welcome anna", ctype="text/plain")
+            else:
+                self.send_response(401)
+                self.send_header("WWW-Authenticate", 'Basic realm="t"')
+                self.send_header("Content-Length", "0")
+                self.end_headers()
         elif p == "/echo-headers":
             self.body(str(self.headers).encode(), ctype="text/plain")
         else:

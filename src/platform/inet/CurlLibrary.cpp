@@ -17,6 +17,7 @@ const CurlFunctions* Curl(std::string* why) {
            so.Resolve("curl_multi_add_handle", f.curl_multi_add_handle) &&
            so.Resolve("curl_multi_remove_handle", f.curl_multi_remove_handle) &&
            so.Resolve("curl_multi_perform", f.curl_multi_perform) && so.Resolve("curl_multi_poll", f.curl_multi_poll) &&
+           so.Resolve("curl_multi_timeout", f.curl_multi_timeout) &&
            so.Resolve("curl_multi_info_read", f.curl_multi_info_read) &&
            so.Resolve("curl_multi_cleanup", f.curl_multi_cleanup) && so.Resolve("curl_slist_append", f.curl_slist_append) &&
            so.Resolve("curl_slist_free_all", f.curl_slist_free_all);

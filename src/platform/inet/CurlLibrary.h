@@ -20,6 +20,7 @@ struct CurlFunctions {
   decltype(&::curl_multi_remove_handle) curl_multi_remove_handle;
   decltype(&::curl_multi_perform) curl_multi_perform;
   decltype(&::curl_multi_poll) curl_multi_poll;
+  decltype(&::curl_multi_timeout) curl_multi_timeout;
   decltype(&::curl_multi_info_read) curl_multi_info_read;
   decltype(&::curl_multi_cleanup) curl_multi_cleanup;
   decltype(&::curl_slist_append) curl_slist_append;

@@ -1,6 +1,7 @@
 #include "platform/inet/HtmlBrowser.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -62,11 +63,11 @@ bool StartsWithNoCase(const std::string& text, const char* prefix) {
 
 void CHtmlView::Navigate2(const std::string& url, uint32_t flags) {
   if (flags & navOpenInNewWindow) {
-    newWindows_.push_back(url);
+    newWindows_.push_back(StripUrlCredentials(url));
     return;
   }
   if (travelIndex_ + 1 < static_cast<int>(travel_.size())) travel_.resize(static_cast<size_t>(travelIndex_ + 1));
-  travel_.push_back(url);
+  travel_.push_back(StripUrlCredentials(url));
   travelIndex_ = static_cast<int>(travel_.size()) - 1;
   Load(url);
   travel_[static_cast<size_t>(travelIndex_)] = location_;
@@ -97,8 +98,16 @@ void CHtmlView::ExecWB(int command, int) {
 
 void CHtmlView::Load(const std::string& url) {
   busy_ = true;
-  OnBeforeNavigate2(url);
-  Fetch(url);
+  // A login in the address is used, never shown: the host keeps it for later pages.
+  std::string user, password;
+  const std::string address = StripUrlCredentials(url, &user, &password);
+  if (!user.empty()) {
+    loginHost_ = ParseInetServer(address, 0).host;
+    loginUser_ = user;
+    loginPassword_ = password;
+  }
+  OnBeforeNavigate2(address);
+  Fetch(address);
   pageLines_ = 1 + static_cast<int>(std::count(page_.begin(), page_.end(), '\n'));
   scrollLine_ = 0;
   for (long step = 250; step <= 1000; step += 250) OnProgressChange(step, 1000);
@@ -118,11 +127,13 @@ void CHtmlView::Fetch(const std::string& url) {
   location_ = url;
   if (url.empty() || url == "about:blank") return;
   if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://")) {
+    const bool login = !loginHost_.empty() && ParseInetServer(url, 0).host == loginHost_;
     try {
       CInternetSession session("Pelnorix");
       session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs);
       session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receiveMs);
-      auto connection = session.GetHttpConnection(url);
+      auto connection = session.GetHttpConnection(url, INTERNET_INVALID_PORT_NUMBER, login ? loginUser_ : "",
+                                                  login ? loginPassword_ : "");
       const size_t hostStart = url.find("://") + 3;
       const size_t slash = url.find('/', hostStart);
       auto request = connection->OpenRequest("GET", slash == std::string::npos ? "" : url.substr(slash));
@@ -131,11 +142,15 @@ void CHtmlView::Fetch(const std::string& url) {
       uint32_t status = 0;
       request->QueryInfoStatusCode(status);
       location_ = request->GetFileURL();
+      request->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
       std::vector<char> block(65536);
       for (;;) {
         const int64_t got = request->Read(block.data(), static_cast<int64_t>(block.size()));
         const int64_t room = kMaxPageBytes - static_cast<int64_t>(page_.size());
         page_.append(block.data(), static_cast<size_t>(std::min(got, room)));
+        if (got < static_cast<int64_t>(block.size()) && !request->AtEnd()) {
+          throw CInternetException(ERROR_INTERNET_TIMEOUT, "the page did not come in time");
+        }
         if (got < static_cast<int64_t>(block.size()) || got >= room) break;
       }
       if (status >= 400) error_ = "HTTP " + std::to_string(status);

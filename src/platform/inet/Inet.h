@@ -12,11 +12,14 @@
 //   status is known once the headers are complete; redirects to the same scheme
 //   are followed (at most 10), any other stays the answer's status.
 // A server's host may carry ":port"; text after the first '/' is not part of it.
-// User names and passwords reach libcurl only as options, never inside a URL.
+// User names and passwords reach libcurl only as options, never inside a URL: a
+// "user:password@" in front of a host is taken out of it (and out of every address
+// this layer shows) and used as the login.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +28,8 @@
 #include "platform/inet/InetTransfer.h"
 
 enum : unsigned { INTERNET_OPTION_CONNECT_TIMEOUT = 2, INTERNET_OPTION_SEND_TIMEOUT = 5, INTERNET_OPTION_RECEIVE_TIMEOUT = 6 };
+// This layer's own option: the most one FTP listing or GetFile may take.
+constexpr unsigned kInternetOptionTransferTimeout = 0x10001;
 enum : uint32_t {
   FTP_TRANSFER_TYPE_ASCII = 1,
   FTP_TRANSFER_TYPE_BINARY = 2,
@@ -36,13 +41,21 @@ constexpr int INTERNET_INVALID_PORT_NUMBER = 0;
 constexpr int INTERNET_DEFAULT_FTP_PORT = 21;
 constexpr int INTERNET_DEFAULT_HTTP_PORT = 80;
 
-// A server text split into host and port ("host:port/path" gives host and port).
+// A server text split into host and port ("user:pw@host:port/path" gives host and
+// port, and the user and password, percent-decoded).
 struct InetServer {
   std::string host;
   int port = 0;  // 0: the scheme's default
   bool secure = false;  // "https://" in front
+  std::string user;
+  std::string password;
 };
 InetServer ParseInetServer(const std::string& server, int defaultPort);
+// An address ("scheme://...") without the "user:password@" in front of its host; the
+// two parts (percent-decoded) go to *user and *password when given. Other texts
+// stay as they are.
+std::string StripUrlCredentials(const std::string& address, std::string* user = nullptr,
+                                std::string* password = nullptr);
 // Percent-encodes a path ('/' kept).
 std::string PercentEncodePath(const std::string& path);
 
@@ -51,8 +64,15 @@ class CInternetFile {
  public:
   explicit CInternetFile(std::unique_ptr<plat::InetTransfer> transfer) : transfer_(std::move(transfer)) {}
   virtual ~CInternetFile() = default;
-  // Fills buf with n bytes, fewer only at the end; throws CInternetException.
+  // Fills buf with n bytes, fewer only at the end or at the deadline; throws
+  // CInternetException.
   int64_t Read(void* buf, int64_t n) { return transfer_ ? transfer_->Read(buf, n) : 0; }
+  // Reads wait until then at the most (nullopt: as long as data keeps coming).
+  void SetDeadline(std::optional<plat::InetTransfer::Clock::time_point> deadline) {
+    if (transfer_) transfer_->SetDeadline(deadline);
+  }
+  // All of the data has been read.
+  bool AtEnd() const { return !transfer_ || (transfer_->Done() && transfer_->BufferedBytes() == 0); }
   virtual void Close() { transfer_.reset(); }
 
  protected:
@@ -71,8 +91,12 @@ class CFtpConnection {
   // Opens a file of the current folder (or an absolute name) for reading; throws
   // when it is missing or cannot be read.
   std::unique_ptr<CInternetFile> OpenFile(const std::string& name, uint32_t flags = FTP_TRANSFER_TYPE_BINARY);
-  // Downloads a remote file into a local one; false on any failure (no partial file stays).
-  bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists);
+  // How a download ended.
+  enum class GetFileEnd { Done, Failed, TooLarge, Late };
+  // Downloads a remote file into a local one, stopping past maxBytes or the session's
+  // transfer time; false on any failure (no partial file stays), the reason in *end.
+  bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
+               int64_t maxBytes = INT64_MAX, GetFileEnd* end = nullptr);
   // The entries of a folder (absolute, or relative to the current one); throws.
   std::vector<FtpListEntry> List(const std::string& dir);
   // The URL of a name as a user writes it (without credentials), for listings shown.
@@ -119,9 +143,11 @@ class CFtpFileFind {
 
 class CHttpFile : public CInternetFile {
  public:
-  CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent);
+  CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent,
+            std::string user = "", std::string password = "");
   bool AddRequestHeaders(const std::string& headers);
-  // Sends the request and waits for the answer's headers; throws.
+  // Sends the request and waits for the answer's headers (connect and receive
+  // time-outs together bound them, however slowly they come); throws.
   void SendRequest();
   bool QueryInfoStatusCode(uint32_t& code) const;
   const std::string& GetFileURL() const { return url_; }
@@ -131,6 +157,8 @@ class CHttpFile : public CInternetFile {
   plat::InetMulti& multi_;
   std::string url_;
   std::string agent_;
+  std::string user_;
+  std::string password_;
   std::vector<std::string> headers_;
   uint32_t status_ = 0;
 };
@@ -156,8 +184,10 @@ class CInternetSession {
   std::unique_ptr<CFtpConnection> GetFtpConnection(const std::string& server, const std::string& user,
                                                    const std::string& password, int port = INTERNET_INVALID_PORT_NUMBER,
                                                    bool passive = false);
-  // Nothing goes to the network before a request is sent.
-  std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, int port = INTERNET_INVALID_PORT_NUMBER);
+  // Nothing goes to the network before a request is sent. A user name (given, or
+  // in front of the host) logs in with basic authentication.
+  std::unique_ptr<CHttpConnection> GetHttpConnection(const std::string& server, int port = INTERNET_INVALID_PORT_NUMBER,
+                                                     const std::string& user = "", const std::string& password = "");
   void Close() {}
   const plat::InetTimeouts& Timeouts() const { return timeouts_; }
 

@@ -26,7 +26,7 @@ class CInternetException {
   std::string GetErrorMessage() const;
 
   uint32_t m_dwError;
-  std::string m_strReason;  // ASCII
+  std::string m_strReason;  // UTF-8: the library's text, or the server's reply line
 };
 
 namespace plat {

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -30,6 +31,10 @@ CFtpConnection::CFtpConnection(const plat::InetTimeouts& timeouts, InetServer se
       password_(std::move(password)),
       passive_(passive),
       multi_(std::make_unique<plat::InetMulti>()) {
+  if (user_.empty()) {
+    user_ = server_.user;
+    password_ = server_.password;
+  }
   if (user_.empty()) user_ = "anonymous";
 }
 
@@ -133,41 +138,56 @@ std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const std::string& name,
   return std::make_unique<CInternetFile>(std::move(t));
 }
 
-bool CFtpConnection::GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists) {
+bool CFtpConnection::GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
+                             int64_t maxBytes, GetFileEnd* end) {
+  GetFileEnd how = GetFileEnd::Failed;
+  if (end) *end = how;
   if (failIfExists && plat::Exists(localWinPath)) return false;
   plat::File local;
   if (!local.Open(localWinPath, plat::File::Mode::Write)) return false;
-  bool ok = true;
   try {
     auto file = OpenFile(remote);
+    file->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
     std::vector<char> block(65536);
-    for (;;) {
+    for (int64_t total = 0;;) {
       const int64_t got = file->Read(block.data(), static_cast<int64_t>(block.size()));
-      if (got > 0 && !local.Write(block.data(), got)) {
-        ok = false;
+      total += got;
+      if (total > maxBytes) {
+        how = GetFileEnd::TooLarge;
         break;
       }
-      if (got < static_cast<int64_t>(block.size())) break;
+      if (got > 0 && !local.Write(block.data(), got)) break;
+      if (got < static_cast<int64_t>(block.size())) {
+        how = file->AtEnd() ? GetFileEnd::Done : GetFileEnd::Late;
+        break;
+      }
     }
   } catch (const CInternetException&) {
-    ok = false;
+    how = GetFileEnd::Failed;
   }
   local.Close();
-  if (!ok) plat::RemoveFile(localWinPath);
-  return ok;
+  if (end) *end = how;
+  if (how != GetFileEnd::Done) plat::RemoveFile(localWinPath);
+  return how == GetFileEnd::Done;
 }
 
 std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
   std::string path = AbsolutePath(dir);
   if (path.back() != '/') path += '/';
+  // The whole listing, both tries, within the transfer time.
+  const auto deadline = plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs);
   auto readAll = [&](const char* command) {
     auto t = NewTransfer(path);
     if (command) plat::CurlApi().curl_easy_setopt(t->Easy(), CURLOPT_CUSTOMREQUEST, command);
+    t->SetDeadline(deadline);
     t->Start();
     std::string text;
     std::vector<char> block(65536);
     for (;;) {
       const int64_t got = t->Read(block.data(), static_cast<int64_t>(block.size()));
+      if (t->PastDeadline() && !t->Done()) {
+        throw CInternetException(ERROR_INTERNET_TIMEOUT, "the folder listing did not come in time");
+      }
       if (static_cast<int64_t>(text.size()) + got > kMaxListingBytes) {
         throw CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the folder listing is too long");
       }
@@ -185,7 +205,13 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
     entries = ParseFtpListing(readAll(nullptr), false);
   }
   if (utf8_) {
-    for (auto& entry : entries) entry.name = plat::Utf8ToCp932Lossy(entry.name);
+    // A name CP932 cannot express is left out: under its lossy form it would name
+    // another file.
+    std::erase_if(entries, [](FtpListEntry& entry) {
+      std::optional<std::string> name = plat::Utf8ToCp932(entry.name);
+      if (name) entry.name = std::move(*name);
+      return !name;
+    });
   }
   return entries;
 }

@@ -4,7 +4,9 @@
 // them itself: any other redirect stays the answer, with its status.
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 
 #include "platform/inet/CurlLibrary.h"
 #include "platform/inet/Inet.h"
@@ -26,15 +28,59 @@ std::string SchemeOf(const std::string& url) {
   return scheme;
 }
 
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
 struct SlistDeleter {
   void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
 };
 
 }  // namespace
 
+namespace {
+
+// The text without the "user:password@" that stands between hostStart and the end of
+// the host (the first '/' after it).
+std::string SplitCredentials(const std::string& text, size_t hostStart, std::string* user, std::string* password) {
+  const size_t hostEnd = std::min(text.find('/', hostStart), text.size());
+  if (hostEnd == hostStart) return text;
+  const size_t at = text.rfind('@', hostEnd - 1);
+  if (at == std::string::npos || at < hostStart) return text;
+  const std::string_view info(text.data() + hostStart, at - hostStart);
+  const size_t colon = info.find(':');
+  if (user) *user = PercentDecode(info.substr(0, colon));
+  if (password) *password = colon == std::string_view::npos ? "" : PercentDecode(info.substr(colon + 1));
+  return text.substr(0, hostStart) + text.substr(at + 1);
+}
+
+}  // namespace
+
+std::string StripUrlCredentials(const std::string& address, std::string* user, std::string* password) {
+  const size_t scheme = address.find("://");
+  return scheme == std::string::npos ? address : SplitCredentials(address, scheme + 3, user, password);
+}
+
 InetServer ParseInetServer(const std::string& server, int defaultPort) {
   InetServer out;
-  std::string rest = server;
+  const size_t hostStart = server.find("://");
+  std::string rest = SplitCredentials(server, hostStart == std::string::npos ? 0 : hostStart + 3, &out.user, &out.password);
   const size_t scheme = rest.find("://");
   if (scheme != std::string::npos) {
     out.secure = SchemeOf(rest) == "https";
@@ -79,6 +125,7 @@ void CInternetSession::SetOption(unsigned option, uint32_t milliseconds) {
     case INTERNET_OPTION_CONNECT_TIMEOUT: timeouts_.connectMs = milliseconds; break;
     case INTERNET_OPTION_RECEIVE_TIMEOUT: timeouts_.receiveMs = milliseconds; break;
     case INTERNET_OPTION_SEND_TIMEOUT: timeouts_.sendMs = milliseconds; break;
+    case kInternetOptionTransferTimeout: timeouts_.transferMs = milliseconds; break;
     default: break;
   }
 }
@@ -92,8 +139,13 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const std::st
   return connection;
 }
 
-std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const std::string& server, int port) {
+std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const std::string& server, int port,
+                                                                     const std::string& user, const std::string& password) {
   InetServer where = ParseInetServer(server, port);
+  if (!user.empty()) {
+    where.user = user;
+    where.password = password;
+  }
   if (where.port == INTERNET_INVALID_PORT_NUMBER) where.port = where.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT;
   if (where.host.empty()) throw CInternetException(ERROR_INTERNET_INVALID_URL, "no server name");
   return std::make_unique<CHttpConnection>(timeouts_, where, agent_);
@@ -121,11 +173,18 @@ std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const std::string&, cons
       encoded += static_cast<char>(c);
     }
   }
-  return std::make_unique<CHttpFile>(timeouts_, multi_, url + encoded, agent_);
+  return std::make_unique<CHttpFile>(timeouts_, multi_, url + encoded, agent_, server_.user, server_.password);
 }
 
-CHttpFile::CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent)
-    : CInternetFile(nullptr), timeouts_(timeouts), multi_(multi), url_(std::move(url)), agent_(std::move(agent)) {}
+CHttpFile::CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent,
+                     std::string user, std::string password)
+    : CInternetFile(nullptr),
+      timeouts_(timeouts),
+      multi_(multi),
+      url_(std::move(url)),
+      agent_(std::move(agent)),
+      user_(std::move(user)),
+      password_(std::move(password)) {}
 
 bool CHttpFile::AddRequestHeaders(const std::string& headers) {
   size_t start = 0;
@@ -152,13 +211,25 @@ void CHttpFile::SendRequest() {
     curl.curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
     curl.curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
     curl.curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    if (!user_.empty()) {
+      // Basic authentication, sent to the host of the request only.
+      curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
+      curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
+    }
     transfer_->Start();
     plat::InetTransfer* t = transfer_.get();
+    t->SetDeadline(plat::InetTransfer::Clock::now() +
+                   std::chrono::milliseconds(uint64_t{timeouts_.connectMs} + timeouts_.receiveMs));
     t->DriveUntil([t] { return t->HeadersComplete(); });
     if (!t->HeadersComplete()) {
-      if (t->Result() != CURLE_OK) throw t->Error();
+      if (t->Done() && t->Result() != CURLE_OK) throw t->Error();
+      if (t->PastDeadline()) {
+        t->Stop();
+        throw CInternetException(ERROR_INTERNET_TIMEOUT, "the server's answer did not come in time");
+      }
       throw CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the server's answer has no headers");
     }
+    t->SetDeadline(std::nullopt);
     status_ = static_cast<uint32_t>(t->StatusCode());
     if (!IsRedirect(t->StatusCode()) || hop >= kMaxRedirects) break;
     char* next = nullptr;

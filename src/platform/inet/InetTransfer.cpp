@@ -1,6 +1,7 @@
 #include "platform/inet/InetTransfer.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "platform/text/CodePage.h"
@@ -12,6 +13,10 @@ namespace {
 
 // A libcurl failure that is ours rather than the server's: a callback refused the data.
 constexpr int kReplyTooLong = CURLE_WRITE_ERROR;
+constexpr char kActiveModeNote[] = "sa_addr inet_ntop()";
+constexpr int kQuietDoublings = 7;
+constexpr long kLongestQuietWait = 100;
+constexpr size_t kMaxReasonBytes = 400;
 
 }  // namespace
 
@@ -68,7 +73,7 @@ InetTransfer::~InetTransfer() {
 
 void InetTransfer::Start() {
   if (!easy_ || !multi_.Handle()) throw CInternetException(ERROR_INTERNET_EXTENDED_ERROR, "no transfer handle");
-  lastActivity_ = std::chrono::steady_clock::now();
+  lastActivity_ = Clock::now();
   if (curl_.curl_multi_add_handle(multi_.Handle(), easy_) != CURLM_OK) {
     throw CInternetException(ERROR_INTERNET_EXTENDED_ERROR, "the transfer cannot start");
   }
@@ -89,7 +94,8 @@ void InetTransfer::Stop() {
 size_t InetTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<InetTransfer*>(self);
   const size_t bytes = size * count;
-  t->lastActivity_ = std::chrono::steady_clock::now();
+  t->lastActivity_ = Clock::now();
+  t->quietSteps_ = 0;
   if (t->buffer_.size() - t->readPos_ >= t->pullLimit_) {
     t->paused_ = true;
     return CURL_WRITEFUNC_PAUSE;
@@ -101,7 +107,8 @@ size_t InetTransfer::OnBody(char* data, size_t size, size_t count, void* self) {
 size_t InetTransfer::OnHeader(char* data, size_t size, size_t count, void* self) {
   auto* t = static_cast<InetTransfer*>(self);
   const size_t bytes = size * count;
-  t->lastActivity_ = std::chrono::steady_clock::now();
+  t->lastActivity_ = Clock::now();
+  t->quietSteps_ = 0;
   t->replyBytes_ += bytes;
   if (t->replyBytes_ > kMaxReplyBytes) {
     t->replyOverflow_ = true;
@@ -124,11 +131,11 @@ size_t InetTransfer::OnHeader(char* data, size_t size, size_t count, void* self)
 void InetTransfer::Resume() {
   if (!paused_ || buffer_.size() - readPos_ >= pullLimit_) return;
   paused_ = false;
-  lastActivity_ = std::chrono::steady_clock::now();
+  lastActivity_ = Clock::now();
   curl_.curl_easy_pause(easy_, CURLPAUSE_CONT);
 }
 
-void InetTransfer::Step(std::chrono::milliseconds wait) {
+void InetTransfer::Step(std::chrono::milliseconds cap) {
   int running = 0;
   curl_.curl_multi_perform(multi_.Handle(), &running);
   int left = 0;
@@ -138,21 +145,37 @@ void InetTransfer::Step(std::chrono::milliseconds wait) {
       result_ = replyOverflow_ ? kReplyTooLong : msg->data.result;
     }
   }
-  if (!done_ && !paused_) curl_.curl_multi_poll(multi_.Handle(), nullptr, 0, static_cast<int>(wait.count()), nullptr);
+  if (done_ || paused_) return;
+  // Sleep on the sockets until libcurl's own next deadline, within the caller's.
+  // libcurl 7.88 does not wait on an FTP data connection that is still being made
+  // (after "229 Entering extended passive mode" it would sleep to its connect
+  // time-out): right after the server spoke the wait is a millisecond, then it
+  // doubles while nothing comes, up to kLongestQuietWait.
+  long curlMs = -1;
+  curl_.curl_multi_timeout(multi_.Handle(), &curlMs);
+  const long quiet = std::min<long>(1L << quietSteps_, kLongestQuietWait);
+  quietSteps_ = std::min(quietSteps_ + 1, kQuietDoublings);
+  long wait = std::min<long>(static_cast<long>(cap.count()), quiet);
+  if (curlMs >= 0) wait = std::min(wait, curlMs);
+  if (wait > 0) curl_.curl_multi_poll(multi_.Handle(), nullptr, 0, static_cast<int>(wait), nullptr);
 }
 
 void InetTransfer::DriveUntil(const std::function<bool()>& ready) {
   using namespace std::chrono;
   while (!done_ && !ready()) {
     if (paused_) return;  // the reader has to make room first
-    const auto idle = duration_cast<milliseconds>(steady_clock::now() - lastActivity_);
+    const auto now = Clock::now();
+    if (deadline_ && now >= *deadline_) return;
+    const auto idle = duration_cast<milliseconds>(now - lastActivity_);
     const auto limit = milliseconds(std::max(timeouts_.receiveMs, timeouts_.connectMs));
     if (idle >= limit) {
       Stop();
       result_ = CURLE_OPERATION_TIMEDOUT;
       throw CInternetException(ERROR_INTERNET_TIMEOUT, "the server did not answer in time");
     }
-    Step(std::min(milliseconds(100), limit - idle));
+    auto cap = limit - idle;
+    if (deadline_) cap = std::min(cap, duration_cast<milliseconds>(*deadline_ - now) + milliseconds(1));
+    Step(cap);
   }
 }
 
@@ -161,6 +184,11 @@ void InetTransfer::Finish() {
     readPos_ = buffer_.size();  // nobody reads this body
     Resume();
     DriveUntil([] { return false; });
+    if (!done_ && PastDeadline()) {
+      Stop();
+      result_ = CURLE_OPERATION_TIMEDOUT;
+      throw CInternetException(ERROR_INTERNET_TIMEOUT, "the transfer did not end in time");
+    }
   }
   if (result_ != CURLE_OK) throw Error();
 }
@@ -176,6 +204,7 @@ int64_t InetTransfer::Read(void* buf, int64_t n) {
     }
     Resume();
     DriveUntil([&] { return buffer_.size() - readPos_ >= want || paused_; });
+    if (PastDeadline()) break;
   }
   const size_t have = buffer_.size() - readPos_;
   if (have < want && result_ != CURLE_OK) throw Error();
@@ -187,7 +216,19 @@ int64_t InetTransfer::Read(void* buf, int64_t n) {
 
 CInternetException InetTransfer::Error() const {
   if (replyOverflow_) return CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the server's reply is too long");
-  std::string reason = errorText_[0] ? errorText_ : curl_.curl_easy_strerror(static_cast<CURLcode>(result_));
+  // A server that refused the last command said why ("550 No such file"): its word
+  // is the reason.
+  if (!replyLines_.empty()) {
+    const std::string& last = replyLines_.back();
+    if (last.size() >= 4 && (last[0] == '4' || last[0] == '5') && std::isdigit(static_cast<unsigned char>(last[1])) &&
+        std::isdigit(static_cast<unsigned char>(last[2])) && last[3] == ' ') {
+      return CInternetException(InetErrorOfCurl(result_), last.substr(0, kMaxReasonBytes));
+    }
+  }
+  // libcurl 7.88 notes a harmless failure to name the listening socket of an
+  // active-mode data connection; being first, that note would stay the reason.
+  const bool note = std::strncmp(errorText_, kActiveModeNote, sizeof kActiveModeNote - 1) == 0;
+  std::string reason = errorText_[0] && !note ? errorText_ : curl_.curl_easy_strerror(static_cast<CURLcode>(result_));
   return CInternetException(InetErrorOfCurl(result_), reason);
 }
 

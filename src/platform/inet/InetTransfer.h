@@ -5,12 +5,16 @@
 // means the end of the data. Server replies (HTTP headers, FTP response lines) are
 // kept line by line within a bound. A transfer that breaks, stalls longer than the
 // receive time-out or oversteps a bound throws CInternetException: it never looks
-// like an end of file.
+// like an end of file. A caller's deadline bounds every wait, however slowly the
+// server keeps sending: at it a read returns what has come (PastDeadline tells).
+// Waits sleep on the transfer's sockets for as long as libcurl asks, and only
+// briefly right after the server spoke.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,11 +31,14 @@ struct CurlFunctions;
 // system's text when libcurl cannot be loaded.
 const CurlFunctions& CurlApi();
 
-// Time-outs in milliseconds, as the session's options set them.
+// Time-outs in milliseconds, as the session's options set them. transferMs bounds
+// a whole FTP folder listing or file download (GetFile), the headers of an HTTP
+// answer are bounded by connectMs + receiveMs.
 struct InetTimeouts {
   uint32_t connectMs = 30000;
   uint32_t receiveMs = 30000;
   uint32_t sendMs = 30000;
+  uint32_t transferMs = 360000;
 };
 
 // A multi handle with its connection cache: the FTP login and HTTP keep-alive
@@ -66,14 +73,19 @@ class InetTransfer {
   // Ends the transfer where it stands (its connection is dropped when unfinished).
   void Stop();
 
-  // Drives the transfer until `ready` holds or it ends. Throws on a stall longer
-  // than the receive time-out.
+  using Clock = std::chrono::steady_clock;
+  // Waits end there from now on (nullopt: no deadline).
+  void SetDeadline(std::optional<Clock::time_point> deadline) { deadline_ = deadline; }
+  bool PastDeadline() const { return deadline_ && Clock::now() >= *deadline_; }
+
+  // Drives the transfer until `ready` holds, it ends or the deadline passes. Throws
+  // on a stall longer than the receive time-out.
   void DriveUntil(const std::function<bool()>& ready);
-  // Drives it to its end and throws when it failed.
+  // Drives it to its end and throws when it failed or the deadline passed.
   void Finish();
 
-  // Fills buf with n bytes; fewer only at the end of the data. Throws on a failed
-  // transfer, also when part of the request could be filled.
+  // Fills buf with n bytes; fewer only at the end of the data or at the deadline.
+  // Throws on a failed transfer, also when part of the request could be filled.
   int64_t Read(void* buf, int64_t n);
 
   bool Done() const { return done_; }
@@ -111,7 +123,9 @@ class InetTransfer {
   bool replyOverflow_ = false;
   bool headersComplete_ = false;
   long status_ = 0;
-  std::chrono::steady_clock::time_point lastActivity_;
+  Clock::time_point lastActivity_;
+  int quietSteps_ = 0;  // waits since the server last sent something
+  std::optional<Clock::time_point> deadline_;
 };
 
 }  // namespace plat

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -195,6 +196,14 @@ bool Exists(std::string_view winPath) { return LinkStat(winPath).has_value(); }
 bool IsDirectory(std::string_view winPath) {
   auto info = Stat(winPath);
   return info && info->isDirectory;
+}
+
+std::optional<int64_t> FreeSpace(std::string_view winPath) {
+  const auto host = ResolveHostPath(winPath);
+  struct statvfs fs;
+  if (!host || statvfs(host->c_str(), &fs) != 0) return std::nullopt;
+  const uint64_t bytes = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
+  return static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX));
 }
 
 namespace {

@@ -44,6 +44,9 @@ std::optional<FileInfo> Stat(std::string_view winPath);
 std::optional<FileInfo> LinkStat(std::string_view winPath);
 bool Exists(std::string_view winPath);
 bool IsDirectory(std::string_view winPath);
+// Bytes the user may still write in the file system that holds the path; nullopt
+// when it cannot be told.
+std::optional<int64_t> FreeSpace(std::string_view winPath);
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 
