@@ -1,16 +1,21 @@
 // HTML and spreadsheet XML to text. The first byte picks the converter and the
 // settings that change its roads; the rest is the file. The text must stay inside
-// its buffer and hold no NUL (the source display copies bytes as they stand).
+// its buffer and hold no NUL (the source display copies bytes as they stand). A
+// repeat mark (RepeatMark.h) grows an input up to 1 MiB.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "RepeatMark.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
+  const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 20);
+  const uint8_t* data = input.data();
+  const size_t size = input.size();
   if (size < 1) return 0;
   static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
   const uint8_t options = data[0];

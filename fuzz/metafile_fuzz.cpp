@@ -3,12 +3,14 @@
 // through the document's own decoders included) onto a small bitmap must stay
 // inside the bytes, the object table and the bitmap, and end. One document serves
 // the whole run, in a work folder under $TMPDIR; allocations above 64 MB are refused.
+// A repeat mark (RepeatMark.h) grows an input up to 1 MiB.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 #include <string>
 
+#include "RepeatMark.h"
 #include "app/QelDoc.h"
 #include "image/MetafileImage.h"
 #include "platform/gdi/GdiText.h"
@@ -24,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return &d;
   }();
   static const plat::MetafilePictureDecoder pictures = MetafilePictures(*doc);
-  const std::span<const uint8_t> bytes(data, size);
+  const fuzzsupport::RepeatedInput input(data, size, size_t{1} << 20);
+  const std::span<const uint8_t> bytes(input.data(), input.size());
   plat::MetafileHeader header;
   if (!plat::ReadMetafileHeader(bytes, header)) return 0;
   MetafileImageSize(header);

@@ -1,12 +1,14 @@
 // PDF text, pictures and the source view. The first byte picks the display form and
 // the settings that change the roads; the rest is the file. The walk must end, the
-// text stay inside its limit, and no read or write leave its buffer.
+// text stay inside its limit, and no read or write leave its buffer. A repeat mark
+// (RepeatMark.h) grows an input up to 1 MiB.
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
 
+#include "RepeatMark.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
@@ -44,7 +46,10 @@ void ReadersOnTheirOwn(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
+  const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 20);
+  const uint8_t* data = input.data();
+  const size_t size = input.size();
   if (size < 1) return 0;
   ReadersOnTheirOwn(data + 1, size - 1);
   static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large

@@ -1,14 +1,17 @@
 // The rich-edit control's RTF reader on arbitrary bytes: whole and at a selection,
 // then written back and read again; it must stay within bounds and keep one
-// paragraph format per paragraph.
+// paragraph format per paragraph. A repeat mark (RepeatMark.h) grows an input up to
+// 256 KiB.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "RepeatMark.h"
 #include "platform/richedit/RichEdit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string_view rtf(reinterpret_cast<const char*>(data), size);
+  const fuzzsupport::RepeatedInput input(data, size, size_t{1} << 18);
+  const std::string_view rtf(reinterpret_cast<const char*>(input.data()), input.size());
   plat::RichEdit edit;
   edit.StreamInRtf(rtf, false);
   edit.ExSetSel(edit.GetTextLength() / 2, edit.GetTextLength() / 2);

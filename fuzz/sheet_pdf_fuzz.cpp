@@ -1,15 +1,19 @@
 // The sheet PDF writer on arbitrary cell text: markup lines, settings, row items and
-// page marks drive the pages; the output must end as a PDF or stop by a limit.
+// page marks drive the pages; the output must end as a PDF or stop by a limit. A
+// repeat mark (RepeatMark.h) grows an input up to 1 MiB.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "RepeatMark.h"
 #include "richtext/SheetPdfWriter.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const std::string_view cells(reinterpret_cast<const char*>(data), size);
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
+  const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 20);
+  const size_t size = input.size();
+  const std::string_view cells(reinterpret_cast<const char*>(input.data()), size);
   sheet::PdfInput in;
   in.cells = cells;
   in.paper = static_cast<char>('a' + size % 24);  // three letters past 'v' too

@@ -16,6 +16,18 @@ std::string RichSubject(CQelView& view, CMainFrame& frame, const std::string& wh
   return plain.StreamOutRtf(false);
 }
 
+std::string PaneText(CQelView& view) {
+  const std::string& text = view.Text().GetText();
+  if (!view.Rich()) return text;
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (char c : text) {
+    out += c;
+    if (c == '\r') out += '\n';
+  }
+  return out;
+}
+
 int CaretPosition(CQelView& view, int line, int column) {
   const TextModel& text = view.Text();
   const int start = text.LineIndex(line - 1);

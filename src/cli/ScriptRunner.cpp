@@ -153,7 +153,7 @@ std::string ScriptRunner::Subject(const std::string& what) {
   if (htmlPane_ && what == "text") return Html().PageText();
   if (what == "selection") return view_.Text().GetSelText();
   if (what == "rtf" || what == "table" || what == "clipboard") return RichSubject(view_, frame_, what);
-  return view_.Text().GetText();
+  return PaneText(view_);
 }
 
 std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStatement& st) {

@@ -35,7 +35,7 @@ class SpanSource : public codec::CByteSource {
 uint32_t Crc32Of(const uint8_t* data, size_t n) { return ~codec::Crc32Update(0xFFFFFFFFu, data, n); }
 
 void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out) {
-  codec::CDeflater deflater(out);
+  codec::CDeflater deflater(out, bytes.size());
   deflater.Write(bytes.data(), bytes.size());
   deflater.Finish();
 }

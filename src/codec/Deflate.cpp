@@ -37,8 +37,13 @@ inline uint64_t Load64(const uint8_t* p) {
   return v;
 }
 
-inline uint32_t Hash3(uint32_t seq) { return ((seq << 8) * 0x1E35A7BDu) >> (32 - kHash3Bits); }
-inline uint32_t Hash4(uint32_t seq) { return (seq * 0x1E35A7BDu) >> (32 - kHash4Bits); }
+inline uint32_t Hash3(uint32_t seq, int shift) { return ((seq << 8) * 0x1E35A7BDu) >> shift; }
+inline uint32_t Hash4(uint32_t seq, int shift) { return (seq * 0x1E35A7BDu) >> shift; }
+
+// The bits of the four-byte hash and the chain links for an input of n bytes: about
+// one slot a byte, so that a small input does not fill a full table; from 32 KiB on
+// (and for an input of unknown size) the full one.
+int TableBits(size_t n) { return static_cast<int>(std::clamp<size_t>(std::bit_width(n), 8, kHash4Bits)); }
 
 // The count of equal bytes of a and b from offset `from`, at most max.
 inline int Extend(const uint8_t* a, const uint8_t* b, int from, int max) {
@@ -53,20 +58,23 @@ inline int Extend(const uint8_t* a, const uint8_t* b, int from, int max) {
 
 }  // namespace
 
-CDeflater::CDeflater(std::vector<uint8_t>& out)
-    : window_(kBufferSize + kPadding, 0),
-      head3_(size_t{1} << kHash3Bits, -1),
-      head4_(size_t{1} << kHash4Bits, -1),
-      prev_(kWindow, -1),
+CDeflater::CDeflater(std::vector<uint8_t>& out, size_t expected)
+    : window_(std::min(expected, size_t{kBufferSize}) + kPadding, 0),
+      head3_(size_t{1} << std::min(TableBits(expected), kHash3Bits), -1),
+      head4_(size_t{1} << TableBits(expected), -1),
+      prev_(std::min<size_t>(head4_.size(), kWindow), -1),
+      hash3Shift_(32 - std::min(TableBits(expected), kHash3Bits)),
+      hash4Shift_(32 - TableBits(expected)),
+      prevMask_(static_cast<int32_t>(prev_.size()) - 1),
       bits_(out) {
   tokens_.reserve(kBlockTokens);
 }
 
 void CDeflater::Insert(int32_t pos) {
   const uint32_t seq = Load32(&window_[pos]);
-  head3_[Hash3(seq)] = pos;
-  int32_t& head = head4_[Hash4(seq)];
-  prev_[pos & (kWindow - 1)] = head;
+  head3_[Hash3(seq, hash3Shift_)] = pos;
+  int32_t& head = head4_[Hash4(seq, hash4Shift_)];
+  prev_[pos & prevMask_] = head;
   head = pos;
 }
 
@@ -75,12 +83,12 @@ void CDeflater::Insert(int32_t pos) {
 int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
   const uint8_t* here = &window_[pos];
   const uint32_t seq = Load32(here);
-  int32_t& head3 = head3_[Hash3(seq)];
-  int32_t& head4 = head4_[Hash4(seq)];
+  int32_t& head3 = head3_[Hash3(seq, hash3Shift_)];
+  int32_t& head4 = head4_[Hash4(seq, hash4Shift_)];
   const int32_t cand3 = head3;
   int32_t cand = head4;
   head3 = pos;
-  prev_[pos & (kWindow - 1)] = cand;
+  prev_[pos & prevMask_] = cand;
   head4 = pos;
 
   const int maxLength = std::min(kMaxMatch, fill_ - pos);
@@ -98,7 +106,7 @@ int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
     for (;; --depth) {
       if (cand < limit || depth <= 0) return found;
       if (Load32(&window_[cand]) == seq) break;
-      const int32_t next = prev_[cand & (kWindow - 1)];
+      const int32_t next = prev_[cand & prevMask_];
       if (next >= cand) return found;  // a slot reused by a newer position ends the chain
       cand = next;
     }
@@ -109,7 +117,7 @@ int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
       if (len >= nice) return found;
     }
     --depth;
-    const int32_t next = prev_[cand & (kWindow - 1)];
+    const int32_t next = prev_[cand & prevMask_];
     if (next >= cand) return found;
     cand = next;
   }
@@ -124,7 +132,7 @@ int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
         if (len >= nice) break;
       }
     }
-    const int32_t next = prev_[cand & (kWindow - 1)];
+    const int32_t next = prev_[cand & prevMask_];
     if (next >= cand) break;
     cand = next;
   }
@@ -200,6 +208,10 @@ void CDeflater::Slide() {
 }
 
 void CDeflater::Write(const uint8_t* data, size_t n) {
+  // More than the expected input: the whole buffer after all.
+  if (window_.size() < kBufferSize + kPadding && n > window_.size() - kPadding - static_cast<size_t>(fill_)) {
+    window_.resize(kBufferSize + kPadding, 0);
+  }
   while (n > 0) {
     if (fill_ == kBufferSize) Slide();
     size_t take = std::min(n, static_cast<size_t>(kBufferSize - fill_));

@@ -22,8 +22,10 @@ namespace codec {
 
 class CDeflater {
  public:
-  // Appends the compressed stream to out.
-  explicit CDeflater(std::vector<uint8_t>& out);
+  // Appends the compressed stream to out. `expected` is the whole input's size when
+  // it is known: a small input gets tables to its size, so that many small streams
+  // (the pages of a PDF) do not each pay for a full window's tables.
+  explicit CDeflater(std::vector<uint8_t>& out, size_t expected = SIZE_MAX);
   CDeflater(const CDeflater&) = delete;
   CDeflater& operator=(const CDeflater&) = delete;
 
@@ -46,6 +48,9 @@ class CDeflater {
   std::vector<int32_t> head4_;  // the newest position of each four-byte hash
   std::vector<int32_t> prev_;   // the previous position of the same four-byte hash
   std::vector<DeflateToken> tokens_;
+  int hash3Shift_;    // 32 less the bits of the three-byte hash
+  int hash4Shift_;    // 32 less the bits of the four-byte hash
+  int32_t prevMask_;  // the chain link of a position is prev_[pos & prevMask_]
   int32_t fill_ = 0;        // valid bytes in the window
   int32_t pos_ = 0;         // next position to tokenise
   int32_t blockStart_ = 0;  // first window byte of the pending block

@@ -7,11 +7,13 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "richtext/PaneCells.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetPdfWriter.h"
 #include "view/QelView.h"
@@ -44,6 +46,26 @@ std::string PdfDate(const CQelDoc& doc) {
 }  // namespace
 
 int CQelView::WriteSheetPdf(int number) {
+  // Rich text, or a sheet edited in the pane, is written as it stands in the pane:
+  // the cell text is made from the pane's table (for a sheet of several display
+  // pages, in place of the shown page's lines).
+  bool paneRules = false;
+  plat::RichEdit* rich = Rich();
+  if (rich && (m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && m_nTextMode == 3 && rich->GetModify()))) {
+    const table::PaneCells pane = table::CellTextOfPane(*rich);
+    const bool paged = m_nFileKind == kKindCsv && m_pTextBuf == m_cellStore.data() && m_nSheetRowsTotal > m_nPageRowsShown &&
+                       m_nPageStartOffset <= m_nPageEndOffset && static_cast<size_t>(m_nPageEndOffset) <= m_cellStore.size();
+    m_cellStore = paged ? m_cellStore.substr(0, static_cast<size_t>(m_nPageStartOffset)) + pane.cells +
+                              m_cellStore.substr(static_cast<size_t>(m_nPageEndOffset))
+                        : pane.cells;
+    m_pTextBuf = m_cellStore.data();
+    m_nTextLen = static_cast<int>(m_cellStore.size());
+    m_nColumns = std::max(pane.columns, paged ? m_nColumns : 0);
+    m_nRows = paged ? m_nRows - m_nPageRowsShown + pane.rows : pane.rows;
+    m_nRowLimit = std::max(m_doc.m_nTableRows, m_nRows + 11);
+    if (number <= 0) number = pane.number;
+    paneRules = pane.verticalRules;
+  }
   HoldCellText();
   if (RowLimitReached()) {
     ReleaseTableLock();
@@ -95,7 +117,7 @@ int CQelView::WriteSheetPdf(int number) {
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
   in.title = CQelDoc::GetPathPart(path, 2);
   in.date = PdfDate(m_doc);
-  in.verticalRules = m_bVerticalRules != 0;
+  in.verticalRules = m_bVerticalRules != 0 || paneRules;
   in.progress = [](int row, int last, int sheetNumber) {
     if (g_pStatusBar) {
       char text[96];

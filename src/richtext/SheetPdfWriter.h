@@ -2,7 +2,7 @@
 // (CID TrueType, 90msp-RKSJ-H, not embedded), so the cells stay Shift-JIS bytes in
 // the page streams. Pure text in, bytes out; the table engine chooses the file,
 // writes it and opens it. Limits: 4,900 object numbers (a page does not begin above
-// 4,870), 512 MiB of output, cells drawn up to the page's right edge.
+// 4,870), 512 MiB of output, 4,000 bands of columns a sheet.
 #pragma once
 
 #include <cstdint>

@@ -13,7 +13,7 @@
 namespace sheet {
 
 struct SheetRowText {
-  std::vector<std::string> cells;  // the cells as written, at most 510 bytes each
+  std::vector<std::string> cells;  // the cells as written, at most 65,535 bytes each
   std::vector<std::string> texts;  // the cells after their number forms
   RowFormat format;
   bool hasFormat = false;

@@ -4,7 +4,8 @@
 // per cell for its left rule, and the page marks. Cell text is escaped ('\', '{', '}'
 // and every byte above 0x7F as \'hh), so no cell can end the RTF or lose its text.
 // Limits: 1,000 column widths, 500 column records, the view's 500-entry sheet table,
-// 30 columns with tab stops (later ones are padded runs), 510 bytes of a cell.
+// 30 columns with tab stops (later ones are padded runs), 65,535 bytes of a cell,
+// 510 of a column's condition.
 #include "richtext/SheetRtfWriter.h"
 
 #include <algorithm>
@@ -21,7 +22,8 @@ constexpr char kCellMark = '\x06';
 constexpr int kMaxWidths = 1000;
 constexpr int kMaxStopColumns = 30;
 constexpr int kMaxSheets = 499;  // the view's sheet table has 500 entries, from 1
-constexpr size_t kMaxCell = 510;
+constexpr size_t kMaxCell = 65535;
+constexpr size_t kMaxCondition = 510;
 constexpr int kMaxLeaderBlanks = 500;
 
 constexpr int kColours[24][3] = {{255, 0, 0},     {0, 160, 0},     {0, 0, 255},     {240, 240, 128}, {128, 64, 64},
@@ -188,7 +190,7 @@ std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
             inBlock = false;
           } else {
             ColumnFormat col = ParseColumnLine(r.line, workbook);
-            s.conditions.emplace_back(ConditionOfColumnLine(r.line, col).substr(0, kMaxCell));
+            s.conditions.emplace_back(ConditionOfColumnLine(r.line, col).substr(0, kMaxCondition));
             SheetObject object;
             if (ObjectOfColumnLine(r.line, col, object)) s.objects.push_back(std::move(object));
             if (col.kind != 0 && col.range[0] != -9999) {
@@ -234,6 +236,7 @@ struct PagePlan {
   int total = 0;
   int first = 1, last = 1000;
   size_t startOffset = 0;
+  size_t endOffset = SIZE_MAX;  // the first line after the page; SIZE_MAX the text's end
   size_t sheetOffset = 0;
 
   int CountAt(size_t offset) const {
@@ -267,6 +270,7 @@ PagePlan PreScan(const std::vector<Row>& lines, int pageStart, int pageRows) {
       started = true;
       plan.startOffset = r.offset;
     }
+    if (plan.endOffset == SIZE_MAX && plan.total == plan.last + 1) plan.endOffset = r.offset;
   }
   if (!started) plan.startOffset = plan.offsets.empty() ? 0 : plan.offsets.back() + 1;
   return plan;
@@ -744,6 +748,7 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
     plan = PreScan(lines, in.pageStart, in.pageRows);
     out.rowsTotal = plan.total;
     out.pageStartOffset = static_cast<int>(std::min<size_t>(plan.startOffset, INT32_MAX));
+    out.pageEndOffset = static_cast<int>(std::min<size_t>(std::min(plan.endOffset, in.cells.size()), INT32_MAX));
   }
   Writer writer(in, out, in.tableTextMode ? &plan : nullptr);
   int h = in.number > 0 ? in.number / 5 : 21;

@@ -39,6 +39,7 @@ struct BuildOutput {
   int rowsTotal = 0;         // text mode 3: the counted lines of the cell text
   int lastRowShown = 0;      // text mode 3: the count of the page's last row
   int pageStartOffset = 0;   // text mode 3: the text offset of the page's first line
+  int pageEndOffset = 0;     // text mode 3: the text offset after the page's last line
   bool cut = false;         // ended at a row boundary because of the limit
   bool sheetsCut = false;   // more sheets than the view's sheet table holds
   int maxColumns = 0;

@@ -4,7 +4,77 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "platform/ui/Keys.h"
+#include "platform/ui/Ui.h"
 #include "view/QelView.h"
+
+namespace {
+
+constexpr int kSizeStepUnit = 15;  // 'T' number of one size step: text size 3 x step + 9 half-points
+constexpr int kSizeStepBase = 45;
+
+// Whether a line of the control holds a table row (a Tab).
+bool IsRowLine(const plat::RichEdit& rich, int line) { return rich.GetLine(line).find('\t') != std::string::npos; }
+
+}  // namespace
+
+int CQelView::SheetSizeNumber() const {
+  if (m_nFontSizeStepFixed > 0) return kSizeStepUnit * m_nFontSizeStepFixed + kSizeStepBase;
+  // The size letter's table size is (3 x step + 9) x 10.
+  if (m_doc.m_nTablePointSize > 0) return m_doc.m_nTablePointSize / 2;
+  return -1;
+}
+
+bool CQelView::SheetPageKey(int code, bool ctrl) {
+  plat::RichEdit* rich = Rich();
+  if (!rich || m_nFileKind != kKindCsv || m_nTextMode != 3 || m_cellStore.empty() || m_pTextBuf != m_cellStore.data()) return false;
+  const int pageRows = std::max(m_doc.m_nDisplayPageRows, 1);
+  const int lastPage = std::max(m_nSheetRowsTotal - 1, 0) / pageRows * pageRows;
+  int a = 0, b = 0;
+  rich->ExGetSel(a, b);
+  const int line = rich->ExLineFromChar(b);
+  auto rowBelow = [&] {
+    for (int l = line + 1; l < rich->GetLineCount(); ++l) {
+      if (IsRowLine(*rich, l)) return true;
+    }
+    return false;
+  };
+  auto rowAbove = [&] {
+    for (int l = line - 1; l >= 0; --l) {
+      if (IsRowLine(*rich, l)) return true;
+    }
+    return false;
+  };
+  const bool more = m_nPageStart + std::max(m_nPageRowsShown, 1) < m_nSheetRowsTotal;
+  if (ctrl && code == plat::VK_END && m_nPageStart != lastPage && m_nSheetRowsTotal > pageRows) {
+    ShowSheetPage(lastPage, true);
+  } else if (ctrl && code == plat::VK_HOME && m_nPageStart != 0) {
+    ShowSheetPage(0, false);
+  } else if (!ctrl && (code == plat::VK_DOWN || code == plat::VK_NEXT) && more && !rowBelow()) {
+    ShowSheetPage(m_nPageStart + std::max(m_nPageRowsShown, 1), false);
+  } else if (!ctrl && (code == plat::VK_UP || code == plat::VK_PRIOR) && m_nPageStart > 0 && !rowAbove()) {
+    ShowSheetPage(std::max(m_nPageStart - pageRows, 0), true);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// Renders the display page from row pageStart of the view's cell text and shows it,
+// the caret at its first row, or at its end.
+void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
+  m_nPageStart = pageStart;
+  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return;
+  if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false)) return;
+  plat::RichEdit& rich = UseRichText();
+  int line = 0;
+  if (atEnd) {
+    line = rich.GetLineCount() - 1;
+    while (line > 0 && !IsRowLine(rich, line)) --line;
+  }
+  rich.SetScrollPos(CPoint{0, std::max(line - (atEnd ? kClientHeight / kLineHeight - 1 : 0), 0)});
+  SetSel(m_pModel->LineIndex(line), m_pModel->LineIndex(line));
+}
 
 bool CQelView::ShowSheet() {
   if (m_nFileKind != kKindCsv) m_nTextMode = 0;
@@ -32,7 +102,8 @@ bool CQelView::ShowSheet() {
   m_nRowLimit = std::max(m_doc.m_nTableRows, 0);
   m_nFileKind = kKindCsv;
   m_nTextMode = 3;
-  if (TableCommand('T', -1, 0, 0, 0, 0, 0, 0) != 0) return false;
+  m_nPageStart = 0;
+  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return false;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false)) return false;
   m_nAnchor = 0;
   SyncSelection();

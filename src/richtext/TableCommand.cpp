@@ -241,10 +241,15 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   }
   if (m_nTextMode == 3) {
     m_nPageStartOffset = out.pageStartOffset;
+    m_nPageEndOffset = out.pageEndOffset;
+    m_nSheetRowsTotal = out.rowsTotal;
     m_nPageRowsShown = std::max(out.lastRowShown - m_nPageStart, 0);
-    if (out.rowsTotal > out.lastRowShown && g_pStatusBar) {
+    if (g_pStatusBar && (out.rowsTotal > out.lastRowShown || m_nPageStart > 0)) {
+      // A later page says where it stands; the last one has no next page to offer.
       char text[96];
-      std::snprintf(text, sizeof text, " disp  %d / %d line  (Down button to next page)", out.lastRowShown, out.rowsTotal);
+      std::snprintf(text, sizeof text,
+                    out.rowsTotal > out.lastRowShown ? " disp  %d / %d line  (Down button to next page)" : " disp  %d / %d line",
+                    out.lastRowShown, out.rowsTotal);
       g_pStatusBar->SetPaneText(0, text);
     }
   }

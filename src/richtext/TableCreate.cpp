@@ -106,6 +106,7 @@ void CQelView::OnTableConvertSelection() {
   const std::string originalName = m_strFileName;
   const std::string originalPath = m_doc.m_strPathName;
   std::string work;
+  bool keepMark = false;
   if (richText) {
     if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
     ++m_doc.m_nLockUpdateDepth;
@@ -117,8 +118,11 @@ void CQelView::OnTableConvertSelection() {
     }
     // The control keeps the selection alone: the table replaces exactly the selection,
     // so the text of its first and last lines outside it stays once, after the table.
+    // A selection that ends at its last line's end keeps that line's paragraph mark,
+    // which carries the line's tab stops.
+    keepMark = end < rich.GetTextLength() && rich.GetTextRange(end, end + 1) == "\r";
     rich.BeginUndoGroup();
-    rich.ExSetSel(end, rich.GetTextLength());
+    rich.ExSetSel(end + (keepMark ? 1 : 0), rich.GetTextLength());
     rich.ReplaceSel("", true);
     rich.ExSetSel(0, start);
     rich.ReplaceSel("", true);
@@ -150,7 +154,8 @@ void CQelView::OnTableConvertSelection() {
     m_doc.m_bTableMode = 0;
     m_bVerticalRules = 1;
     m_doc.m_nDisplayState = 99;
-    if (TableCommand('T', -1, 0, 0, 0, 0, 0, 0) == 0) {
+    m_nPageStart = 0;
+    if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
       StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
     }
     rich.SetModify(false);
@@ -169,7 +174,7 @@ void CQelView::OnTableConvertSelection() {
     m_strPasteBackName = originalName;
     m_strPasteBackPath = originalPath;
     m_nPasteBackStart = start;
-    m_nPasteBackEnd = end;
+    m_nPasteBackEnd = end + (keepMark ? 1 : 0);
     m_nPasteBackFirstLine = firstVisible;
     m_nPasteBackTicks = 0;
     m_doc.LoadDocument(work, 0);

@@ -34,8 +34,10 @@ void TableRemoveRules(table::TableEngine& eng, int line, int number) {
 }
 
 // '1' and '2' on text line `line`: the rule line below it is made, doubled, removed
-// or, with cellOnly, only the caret cell's segment changes.
-void TableRule(table::TableEngine& eng, int code, int line, int number, int cellOnly) {
+// or, with cellOnly, only the caret cell's segment changes. A new rule line takes the
+// columns of line `model` (the line itself, or the row below it when the line above
+// a table's first row is no row).
+void TableRule(table::TableEngine& eng, int code, int line, int model, int number, int cellOnly) {
   plat::RichEdit& rich = eng.Edit();
   const int column = table::GetCaretColumn(rich);
   const int cls = table::GetRuleLineClass(rich, line + 1);
@@ -59,7 +61,7 @@ void TableRule(table::TableEngine& eng, int code, int line, int number, int cell
   if (cls != 0) {
     if (cls == 1) {
       if (number == -1 || number == 2) {
-        eng.CopyLineTo(line, line + 1);
+        eng.CopyLineTo(model, line + 1);
         eng.ClearLineCells(line + 1, 0);
         segment(line + 1, true);
         segment(line + 2, true);
@@ -88,7 +90,7 @@ void TableRule(table::TableEngine& eng, int code, int line, int number, int cell
     return;
   }
   if (number == 0 || number == 9) return;
-  eng.CopyLineTo(line, line + 1);
+  eng.CopyLineTo(model, line + 1);
   eng.ClearLineCells(line + 1, 0);
   if (cellOnly == 0) {
     const int a = rich.LineIndex(line + 1);
@@ -134,13 +136,17 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, 
     case '1':
     case '2': {
       int line = caretLine;
+      int model = caretLine;
       if (code == '2') {
-        // The top rule of a row is the bottom rule of the text line above it.
+        // The top rule of a row is the bottom rule of the text line above it; above
+        // a table's first row (a line with no cells) the rule line takes the row's
+        // own columns, so that it shows.
         line = caretLine - 1;
         while (line >= 0 && table::IsRuleLine(rich, line)) --line;
         if (line < 0) break;  // no line above: nothing to rule
+        if (rich.GetLine(line).find('\t') != std::string::npos) model = line;
       }
-      TableRule(eng, code, line, number, cellOnly);
+      TableRule(eng, code, line, model, number, cellOnly);
       rich.ExSetSel(selA, selA);
       break;
     }

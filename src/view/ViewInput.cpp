@@ -94,6 +94,7 @@ void CQelView::OnKeyDown(int key) {
       code != plat::VK_SHIFT) {
     if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
   }
+  if (SheetPageKey(code, ctrl)) return;
   if (OnImageEditKey(key)) return;
   if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
 

@@ -31,7 +31,17 @@ TEST_F(ScriptRichTextTest, CaretSelectsAndTheClipboardCarriesIt) {
                 "caret 1 7\ncommand ID_EDIT_PASTE\nprint text\nexpect table \" b fs\"\ncommand ID_EDIT_UNDO\nprint text\n"),
             kScriptDone)
       << messages_.str();
-  EXPECT_EQ(out_.str(), "bold あ\nbold あ\nfirst bold あline\rbold あい end\nfirst line\rbold あい end\n");
+  EXPECT_EQ(out_.str(), "bold あ\nbold あ\nfirst bold あline\r\nbold あい end\nfirst line\r\nbold あい end\n");
+}
+
+// `print text` of a rich-text pane ended its lines with a bare CR; it prints them as
+// the same text in a plain pane does.
+TEST_F(ScriptRichTextTest, PrintTextOfRichTextEndedLinesWithABareCrFault) {
+  WriteFile("a.rtf", "{\\rtf1 one\\par two\\par}");
+  WriteFile("a.txt", "one\r\ntwo\r\n");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("a.rtf")) + "\nprint text\nopen " + Q(dir_.HostPath("a.txt")) + "\nprint text\n"), kScriptDone)
+      << messages_.str();
+  EXPECT_EQ(out_.str(), "one\r\ntwo\r\none\r\ntwo\r\n");
 }
 
 TEST_F(ScriptRichTextTest, PrintRtfAndExpectFailures) {
@@ -124,6 +134,43 @@ TEST_F(ScriptRichTextTest, ColourDialogAnswerReachesTheTextColourFault) {
             kScriptDone)
       << messages_.str();
   EXPECT_NE(out_.str().find("\\red255\\green128\\blue0;"), std::string::npos) << out_.str();
+}
+
+// A sheet of more rows than one display page said " disp  1000 / 5000 line (Down
+// button to next page)", but nothing turned the page: rows from 1,001 on could not be
+// reached. Down or PageDown below the last row, Up or PageUp above the first, and
+// Ctrl+End and Ctrl+Home turn it now, the status following.
+TEST_F(ScriptRichTextTest, SheetsOverOneDisplayPageCouldNotBePagedFault) {
+  std::string rows;
+  for (int i = 1; i <= 5000; ++i) rows += "row" + std::to_string(i) + ",v\r\n";
+  WriteFile("big.csv", rows);
+  struct Step {
+    const char* keys;
+    const char* status;
+    int first, last;  // rows shown
+  } steps[] = {
+      {"", " disp  1000 / 5000 line  (Down button to next page)", 1, 1000},
+      {"caret 1001 1\nkey Down", " disp  2000 / 5000 line  (Down button to next page)", 1001, 2000},
+      {"caret 1001 1\nkey PageDown", " disp  3000 / 5000 line  (Down button to next page)", 2001, 3000},
+      {"key PageUp", " disp  2000 / 5000 line  (Down button to next page)", 1001, 2000},
+      {"key Ctrl+End", " disp  5000 / 5000 line", 4001, 5000},
+      {"caret 2 1\nkey Up", " disp  4000 / 5000 line  (Down button to next page)", 3001, 4000},
+      {"key Ctrl+Home", " disp  1000 / 5000 line  (Down button to next page)", 1, 1000},
+  };
+  std::string script = "open " + Q(dir_.HostPath("big.csv")) + "\n";
+  for (const Step& s : steps) script += std::string(s.keys) + "\nprint status\nprint text\n";
+  ASSERT_EQ(Run(script), kScriptDone) << messages_.str();
+  const std::string out = out_.str();
+  size_t at = 0;
+  for (const Step& s : steps) {
+    const size_t status = out.find(s.status, at);
+    ASSERT_NE(status, std::string::npos) << s.keys;
+    const size_t next = out.find(" disp  ", status + 1);
+    const std::string page = out.substr(status, next == std::string::npos ? std::string::npos : next - status);
+    for (int row : {s.first, s.last}) EXPECT_NE(page.find(" row" + std::to_string(row) + "\t"), std::string::npos) << s.keys << " row " << row;
+    for (int row : {s.first - 1, s.last + 1}) EXPECT_EQ(page.find(" row" + std::to_string(row) + "\t"), std::string::npos) << s.keys << " row " << row;
+    at = status + 1;
+  }
 }
 
 }  // namespace

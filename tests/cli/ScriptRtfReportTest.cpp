@@ -13,7 +13,7 @@
 
 namespace {
 
-// The report as LibreOffice's flat document: a Latin text font and the Asian font
+// The report as LibreOffice's flat document (made an ODT first): a Latin text font and the Asian font
 // IPAGothic, so its RTF carries Japanese runs in a double-byte font (\dbch\afN).
 std::string ReportFodt(const std::string& pngBase64) {
   const std::string p = "<text:p text:style-name=\"P1\">";
@@ -90,7 +90,11 @@ TEST_F(ScriptRtfReportTest, JapaneseWasGarbledAndThePictureDroppedFault) {
   const std::string base64 = testenv::Shell("base64 -w0 " + testenv::Quote(png));
   ASSERT_FALSE(base64.empty());
   testenv::WriteHostFile(dir_.HostPath("report.fodt"), ReportFodt(base64));
-  const std::string source = testenv::LibreOfficeConvert(dir_, dir_.HostPath("report.fodt"), "rtf", "rtf");
+  // The report is an ODT, as a user keeps it, and its RTF LibreOffice's export of that.
+  const std::string odt = testenv::LibreOfficeConvert(dir_, dir_.HostPath("report.fodt"), "odt", "odt");
+  ASSERT_EQ(odt.substr(0, 2), "PK") << "soffice made no ODT";
+  testenv::WriteHostFile(dir_.HostPath("report.odt"), odt);
+  const std::string source = testenv::LibreOfficeConvert(dir_, dir_.HostPath("report.odt"), "rtf", "rtf");
   ASSERT_NE(source.find("\\dbch"), std::string::npos) << "soffice made no RTF with double-byte runs";
   testenv::WriteHostFile(dir_.HostPath("report.rtf"), source);
 

@@ -3,7 +3,10 @@
 // the cells in their rows, paging, and an Esc stop that leaves the old file.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
 #include <sstream>
+#include <vector>
 
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
@@ -65,6 +68,93 @@ TEST_F(ScriptSheetPdfTest, PeerToolsReadTheSheetPdf) {
   EXPECT_EQ(rows, expected);
   // The PDF is the shown file now.
   EXPECT_EQ(doc_->m_strFileName1, Win("売上表.pdf"));
+}
+
+// The words pdftotext reads from a PDF, page after page, in reading order.
+std::vector<std::string> Words(const std::string& layout) {
+  std::vector<std::string> words;
+  std::istringstream in(layout);
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+// Columns past the page's right edge were dropped (10 of 20 columns, the rest cut).
+// Every cell comes now, the columns that do not fit on further pages (each column's
+// rows in order, each row's columns in order).
+TEST_F(ScriptSheetPdfTest, ColumnsPastTheRightEdgeWereDroppedFault) {
+  SKIP_WITHOUT_PROGRAM("qpdf");
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  std::string wide;
+  for (int r = 1; r <= 3; ++r) {
+    for (int c = 1; c <= 20; ++c) wide += (c > 1 ? "," : "") + std::string("列") + (c < 10 ? "0" : "") + std::to_string(c) + "データ" + std::to_string(r);
+    wide += "\r\n";
+  }
+  ASSERT_EQ(WritePdf("wide.csv", wide, "wide.pdf"), kScriptDone) << messages_.str();
+  EXPECT_NE(Tool("qpdf --check", "wide.pdf").find("No syntax or stream encoding errors found"), std::string::npos);
+  const std::vector<std::string> words = Words(Tool("pdftotext -layout", "wide.pdf", " -"));
+  ASSERT_EQ(words.size(), 60u);
+  std::map<std::string, size_t> at;
+  for (size_t k = 0; k < words.size(); ++k) at[words[k]] = k;
+  auto cell = [](int r, int c) { return std::string("列") + (c < 10 ? "0" : "") + std::to_string(c) + "データ" + std::to_string(r); };
+  for (int r = 1; r <= 3; ++r) {
+    for (int c = 1; c <= 20; ++c) {
+      ASSERT_TRUE(at.count(cell(r, c))) << cell(r, c);
+      if (c > 1) {
+        EXPECT_LT(at[cell(r, c - 1)], at[cell(r, c)]) << cell(r, c);
+      }
+      if (r > 1) {
+        EXPECT_LT(at[cell(r - 1, c)], at[cell(r, c)]) << cell(r, c);
+      }
+    }
+  }
+}
+
+// One cell of 800 bytes pushed every later cell off the page. It is cut at the
+// page's margin and goes on in the next band; the cells after it follow.
+TEST_F(ScriptSheetPdfTest, ALongCellPushedTheLaterCellsOffThePageFault) {
+  SKIP_WITHOUT_PROGRAM("qpdf");
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  std::string longCell = "L";
+  for (int i = 1; i < 200; ++i) longCell += (i < 10 ? "000" : i < 100 ? "00" : "0") + std::to_string(i);
+  ASSERT_EQ(WritePdf("long.csv", "a1," + longCell + ",c1\r\na2,b2,c2\r\n", "long.pdf"), kScriptDone) << messages_.str();
+  EXPECT_NE(Tool("qpdf --check", "long.pdf").find("No syntax or stream encoding errors found"), std::string::npos);
+  std::string all;
+  for (const std::string& w : Words(Tool("pdftotext -layout", "long.pdf", " -"))) all += w == "b2" ? "" : w;
+  EXPECT_EQ(all, "a1a2" + longCell + "c1c2");
+}
+
+// A row before the table's start ('<') ran its long heading over the filled cells
+// beside it. It wraps within its room now: no two words on a page overlap.
+TEST_F(ScriptSheetPdfTest, RowsOutsideTheTableOverprintedTheirNeighboursFault) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  ASSERT_EQ(WritePdf("head.csv", "これは表の見出しでとても長い見出しの行です,金額,区分\r\n品名,金額,区分^<\r\nりんご,120,A\r\n~free text that runs on over the empty columns after it\r\n", "head.pdf"),
+            kScriptDone)
+      << messages_.str();
+  struct Box {
+    double x0, y0, x1, y1;
+    std::string word;
+  };
+  std::vector<Box> boxes;
+  std::string text;
+  const std::string bbox = Tool("pdftotext -bbox", "head.pdf", " -");
+  for (size_t at = bbox.find("<word "); at != std::string::npos; at = bbox.find("<word ", at + 1)) {
+    Box b{};
+    const int n = std::sscanf(bbox.c_str() + at, "<word xMin=\"%lf\" yMin=\"%lf\" xMax=\"%lf\" yMax=\"%lf\"", &b.x0, &b.y0, &b.x1, &b.y1);
+    ASSERT_EQ(n, 4);
+    const size_t from = bbox.find('>', at) + 1;
+    b.word = bbox.substr(from, bbox.find('<', from) - from);
+    text += b.word;
+    boxes.push_back(b);
+  }
+  EXPECT_EQ(text, "これは金額区分表の見出しでとても長い見出しの行です品名金額区分りんご120Afreetextthatrunsonovertheemptycolumnsafterit");
+  for (size_t i = 0; i < boxes.size(); ++i) {
+    for (size_t k = i + 1; k < boxes.size(); ++k) {
+      const Box& a = boxes[i];
+      const Box& b = boxes[k];
+      const bool overlap = a.x0 < b.x1 - 0.5 && b.x0 < a.x1 - 0.5 && a.y0 < b.y1 - 0.5 && b.y0 < a.y1 - 0.5;
+      EXPECT_FALSE(overlap) << a.word << " over " << b.word;
+    }
+  }
 }
 
 TEST_F(ScriptSheetPdfTest, TheMarkupsPaperAndOrientation) {

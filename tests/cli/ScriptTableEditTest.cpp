@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
 #include "platform/text/CodePage.h"
@@ -545,6 +546,94 @@ TEST_F(ScriptTableEditTest, LibreOfficeSeesTheBlockRuleOnTheBlockRows) {
   ASSERT_GE(cells.size(), 5u);
   const std::vector<std::string> expected = {"", "3;", "5;", "", ""};
   for (size_t p = 0; p < expected.size(); ++p) EXPECT_EQ(cells[p], expected[p]) << "paragraph " << p;
+}
+
+// A text with Tab-separated lines between a title and a tail, each line in `size`
+// half-points.
+std::string TabLinesRtf(int size) {
+  const std::string fs = "\\fs" + std::to_string(size) + " ";
+  return "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 Title line\\par" + fs + "a1\\tab b1\\tab c1\\par " +
+         "a2\\tab b2\\tab c2\\par a3\\tab b3\\tab c3\\par\\fs21 tail line\\par}";
+}
+
+// The Ctrl conversion deleted the trimmed copy from the selection's end, taking the
+// last line's paragraph mark, which carries its stops: the last row came back with
+// none. Every converted row keeps the same stops, in the pane and in LibreOffice.
+TEST_F(ScriptTableEditTest, CtrlConversionLostTheLastLinesTabStopsFault) {
+  WriteFile("t.rtf", TabLinesRtf(21));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("t.rtf")) + "\ncaret 2 1 4 9\ncommand ID_TABLE_CONVERT_SELECTION ctrl\nwait 500\nprint table\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::vector<std::string> rows = TableRows(out_.str());
+  ASSERT_EQ(rows.size(), 5u) << out_.str();
+  const std::string stops = rows[1].substr(0, rows[1].find(':') + 1);
+  EXPECT_NE(stops.find("tabs 8"), std::string::npos) << rows[1];
+  for (int r = 1; r <= 3; ++r) EXPECT_EQ(rows[static_cast<size_t>(r)].rfind(stops, 0), 0u) << rows[static_cast<size_t>(r)];
+  EXPECT_EQ(rows[4], "text single tabs : \"tail line\" fs21");
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::string fodt = Fodt(PrintedRtf());
+  for (const char* cell : {"a1", "a3"}) EXPECT_NE(StyleOf(fodt, cell, "p").find("<style:tab-stop "), std::string::npos) << cell;
+  EXPECT_EQ(StyleOf(fodt, "tail line", "p").find("<style:tab-stop "), std::string::npos);
+}
+
+// A selection's font size was lost: an 18-point selection became a 10.5-point table,
+// and the table size a size letter sets was never read. Both give the sheet's size.
+TEST_F(ScriptTableEditTest, ASelectionsFontSizeWasLostFault) {
+  WriteFile("t.rtf", TabLinesRtf(36));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("t.rtf")) + "\ncaret 2 1 4 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\nprint rtf\n"),
+            kScriptDone)
+      << messages_.str();
+  std::string out = out_.str();
+  EXPECT_NE(out.find("|\"a1\" fs36 |\"b1\" fs36 |\"c1\" fs36"), std::string::npos) << out;
+  EXPECT_NE(PrintedRtf().find("\\fs36  a3"), std::string::npos) << PrintedRtf();
+
+  WriteFile("s.csv", "a,b\r\n");
+  doc_->m_nFileKind = kKindCsv;
+  doc_->SetSizeFromLetter('J');  // step 9: 36 half-points
+  out_.str("");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("s.csv")) + "\nprint table\n"), kScriptDone) << messages_.str();
+  EXPECT_NE(out_.str().find("\"a\" fs36 \"b\" fs36"), std::string::npos) << out_.str();
+}
+
+// Ctrl+P on rich text said " raw number over 0 " without a converted table, and after
+// an edit wrote the cells as they were before it. It writes the pane as it stands.
+// (Writing the PDF makes the file list active: a click brings the keys back.)
+TEST_F(ScriptTableEditTest, CtrlPWroteTheOldCellsOfRichTextFault) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  WriteFile("t.rtf", TabLinesRtf(21));
+  WriteFile("p.rtf", "{\\rtf1 only a paragraph\\par}");
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("t.rtf")) + "\ncaret 2 1 4 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT" +
+                "\ncaret 4 3\ncommand ID_TABLE_DELETE_ROW\nanswer " + Q("path=" + dir_.HostPath("t.pdf")) + "\nkey Ctrl+P\nprint status" +
+                "\nopen " + Q(dir_.HostPath("p.rtf")) + "\nclick 1 1\nanswer " + Q("path=" + dir_.HostPath("p.pdf")) + "\nkey Ctrl+P\nprint status\n"),
+            kScriptDone)
+      << messages_.str();
+  EXPECT_EQ(out_.str().find("raw number over"), std::string::npos) << out_.str();
+  std::istringstream table(testenv::Shell("pdftotext -layout " + testenv::Quote(dir_.HostPath("t.pdf")) + " -"));
+  std::vector<std::string> words;
+  for (std::string w; table >> w;) words.push_back(w);
+  const std::vector<std::string> expected = {"Title", "line", "a1", "b1", "c1", "a3", "b3", "c3", "tail", "line"};
+  EXPECT_EQ(words, expected);
+  EXPECT_NE(testenv::Shell("pdftotext " + testenv::Quote(dir_.HostPath("p.pdf")) + " -").find("only a paragraph"), std::string::npos);
+}
+
+// A top rule on a table's first row copied the line above the table (no cells) into
+// an empty rule line that showed nothing, and still gave the row its 30 twips. The
+// rule line takes the row's columns: thin, thick, none as for any other row.
+TEST_F(ScriptTableEditTest, ATopRuleOnTheFirstRowWasInvisibleFault) {
+  WriteFile("t.rtf", TabLinesRtf(21));
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("t.rtf")) + "\ncaret 2 1 4 9\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\ncaret 3 3" +
+                "\ncommand ID_TABLE_TOP_RULE\nprint table\ncommand ID_TABLE_TOP_RULE\nprint table\ncommand ID_TABLE_TOP_RULE\nprint table\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::string stops = "tabs 0,145,520,895,1270: ";
+  const std::string head = "text exact 240 " + stops + "\"\"\n";
+  const std::string rule = "rule exact 20 " + stops + "===\n";
+  const std::string row = stops + "|\"a1\" fs21 |\"b1\" fs21 |\"c1\" fs21\n";
+  const std::vector<std::string> dumps = Dumps(out_.str(), "text single tabs : \"Title line\" fs21\n");
+  ASSERT_EQ(dumps.size(), 3u) << out_.str();
+  EXPECT_NE(dumps[0].find(head + rule + "text exact 270 " + row), std::string::npos) << dumps[0];
+  EXPECT_NE(dumps[1].find(head + rule + rule + "text exact 270 " + row), std::string::npos) << dumps[1];
+  EXPECT_NE(dumps[2].find(head + "text exact 240 " + row), std::string::npos) << dumps[2];
 }
 
 }  // namespace

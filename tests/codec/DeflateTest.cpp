@@ -105,3 +105,26 @@ TEST(Deflate, PythonZlibEndsAtEofWithNoUnusedData) {
     EXPECT_EQ(r, "True 0 True\n") << name;
   }
 }
+
+// A stream whose size is told up front gets its tables to that size, so that each
+// small stream (a PDF page's content) no longer fills a full window's tables. It
+// reads back whole when the size is right, when less is told than comes (the
+// buffer grows and the small tables serve a large input), and stays near zlib.
+TEST(Deflate, SmallStreamFilledFullWindowTablesFault) {
+  auto inputs = Inputs();
+  for (size_t n : {size_t{300}, size_t{1500}, size_t{6000}, size_t{20000}}) inputs.push_back({"text", SampleText(n)});
+  for (const auto& [name, data] : inputs) {
+    for (size_t told : {data.size(), size_t{100}}) {
+      Bytes stream;
+      codec::CDeflater d(stream, told);
+      for (size_t p = 0; p < data.size(); p += 1000) d.Write(data.data() + p, std::min<size_t>(1000, data.size() - p));
+      d.Finish();
+      Bytes back;
+      ASSERT_TRUE(ZlibInflate(stream, &back)) << name << " " << data.size() << " told " << told;
+      EXPECT_EQ(back, data) << name << " " << data.size() << " told " << told;
+      if (told == data.size() && name == "text") {
+        EXPECT_LE(stream.size(), ZlibDeflate(data, 6).size() * 105 / 100 + 8) << data.size();
+      }
+    }
+  }
+}

@@ -6,7 +6,7 @@
 
 #include "app/StringTable.h"
 #include "filelist/FlistView.h"
-#include "net/NetServers.h"
+#include "support/NetServers.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 #include "platform/inet/Inet.h"

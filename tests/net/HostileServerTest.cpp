@@ -1,4 +1,4 @@
-// Servers that send slowly or without end (tests/net/hostile_ftp_server.py and the
+// Servers that send slowly or without end (tests/support/hostile_ftp_server.py and the
 // drip routes of http_test_server.py, on 127.0.0.1): every road gives up within its
 // limits, keeps Esc, and leaves no partial file behind.
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 
 #include "app/StringTable.h"
 #include "net/FtpSite.h"
-#include "net/NetServers.h"
+#include "support/NetServers.h"
 #include "net/QelHtmlView.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"

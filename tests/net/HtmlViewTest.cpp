@@ -6,7 +6,7 @@
 
 #include <memory>
 
-#include "NetServers.h"
+#include "support/NetServers.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/HomePage.h"

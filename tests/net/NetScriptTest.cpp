@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "net/NetServers.h"
+#include "support/NetServers.h"
 #include "support/TestEnv.h"
 
 namespace {

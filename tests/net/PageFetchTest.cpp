@@ -4,7 +4,7 @@
 
 #include "app/StringTable.h"
 #include "net/Address.h"
-#include "net/NetServers.h"
+#include "support/NetServers.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"

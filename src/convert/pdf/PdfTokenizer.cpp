@@ -2,6 +2,8 @@
 #include "convert/pdf/PdfTokenizer.h"
 
 #include <algorithm>
+#include <cstring>
+#include <span>
 
 int PdfTokenizer::ReadForward(int64_t at, int mode) const {
   bool negative = false;
@@ -117,6 +119,21 @@ int PdfTokenizer::PdfReadRefList(std::vector<int>& list) {
   return list[1];
 }
 
+int64_t PdfTokenizer::FindClose(uint8_t close, int64_t from, int64_t end) {
+  CloseSearch& s = closeSearches_[close == ']' ? 0 : 1];
+  if (s.data != b_.Data() || s.size != b_.Size() || from < s.from || from > s.upTo) {
+    s = CloseSearch{b_.Data(), b_.Size(), from, from};
+  }
+  int64_t at = s.upTo;
+  if (at < end) {
+    const std::span<const uint8_t> window = b_.PeekBytes(at, end - at);
+    const void* hit = window.empty() ? nullptr : std::memchr(window.data(), close, window.size());
+    at = hit ? at + (static_cast<const uint8_t*>(hit) - window.data()) : end;
+  }
+  s.upTo = at;
+  return at;
+}
+
 int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& offsets, int key, int kind, int limit) {
   if (pos_ > b_.Size() || pos_ < 0) {
     pos_ = 0;
@@ -132,9 +149,8 @@ int PdfTokenizer::PdfPushRefs(PdfRefStack& stack, const std::vector<int64_t>& of
       while (q < pos_ + 10 && (b_.PeekU8(q) == ' ' || b_.PeekU8(q) < 0x1F)) ++q;
       if (b_.PeekU8(q) == '/') return -1;
     }
-    int64_t closeAt = p + 1;
     const int64_t end = std::min(pos_ + 24000, b_.Size());
-    while (closeAt < end && b_.PeekU8(closeAt) != close) ++closeAt;
+    const int64_t closeAt = FindClose(close, p + 1, end);
     if (closeAt >= end) return stack.top;
     // The references read backward from the close byte with mode 8, each read
     // starting where the previous one ended, until the open byte; then put back in

@@ -54,7 +54,19 @@ class PdfTokenizer {
  private:
   int ReadBackward(int64_t start, int mode);
   int ReadForward(int64_t at, int mode) const;
+  // The first `close` byte (']' or '>') at or after `from`, or a position at or past
+  // `end` when none lies before it. A stretch an earlier search found free of the
+  // byte is not read again: many openings before one distant close (or none) cost
+  // their window once, not once each.
+  int64_t FindClose(uint8_t close, int64_t from, int64_t end);
+
+  // What a search learned: [from, upTo) of these bytes holds no close byte.
+  struct CloseSearch {
+    const uint8_t* data = nullptr;
+    int64_t size = -1, from = 0, upTo = 0;
+  };
 
   const ByteCursor& b_;
   int64_t& pos_;
+  std::array<CloseSearch, 2> closeSearches_{};  // ']' and '>'
 };

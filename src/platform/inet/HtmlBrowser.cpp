@@ -1,7 +1,9 @@
 #include "platform/inet/HtmlBrowser.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <string_view>
 
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -28,7 +30,56 @@ size_t FindNoCase(const std::string& text, const char* what, size_t from, size_t
   return std::string::npos;
 }
 
-// The page's <title>, blanks folded, in CP932 (a UTF-8 title is converted).
+// The text with its character references read: the five of XML, "&nbsp;" and the
+// numbers of ASCII characters; any other stays as written. ('&' and ';' are never
+// the trail byte of a double-byte character.)
+std::string ReadReferences(const std::string& text) {
+  static constexpr struct {
+    std::string_view name;
+    char c;
+  } kNamed[] = {{"amp", '&'}, {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"apos", '\''}, {"nbsp", ' '}};
+  constexpr size_t kLongestReference = 8;
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const size_t end = text[i] == '&' ? text.find(';', i) : std::string::npos;
+    int c = -1;
+    if (end != std::string::npos && end - i <= kLongestReference) {
+      const std::string_view name(text.data() + i + 1, end - i - 1);
+      for (const auto& named : kNamed) {
+        if (name == named.name) c = named.c;
+      }
+      if (name.size() > 1 && name[0] == '#') {
+        const bool hex = name[1] == 'x' || name[1] == 'X';
+        const std::string_view digits = name.substr(hex ? 2 : 1);
+        int value = 0;
+        const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
+        if (ec == std::errc() && ptr == digits.data() + digits.size() && value > 0 && value < 0x80) c = value;
+      }
+    }
+    if (c < 0) {
+      out += text[i];
+    } else {
+      out += static_cast<char>(c);
+      i = end;
+    }
+  }
+  return out;
+}
+
+// The path of a "file://" address's rest: "/C:/my%20page.htm" names C:\my page.htm,
+// "/tmp/a.htm" \tmp\a.htm. Escapes stand for UTF-8, as a browser writes them.
+std::string FileAddressPath(std::string_view rest) {
+  if (rest.size() >= 3 && rest[0] == '/' && rest[2] == ':') rest.remove_prefix(1);
+  std::string path = PercentDecode(rest);
+  if (auto sjis = plat::Utf8ToCp932(path)) path = std::move(*sjis);
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// The page's <title>, blanks folded and references read, in CP932 (a UTF-8 title is
+// converted).
 std::string TitleOf(const std::string& page) {
   const size_t open = FindNoCase(page, "<title", 0, kTitleSearch);
   if (open == std::string::npos) return "";
@@ -48,6 +99,7 @@ std::string TitleOf(const std::string& page) {
     blank = false;
     title += c;
   }
+  title = ReadReferences(title);
   const bool wide = std::any_of(title.begin(), title.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
   if (wide) {
     if (auto sjis = plat::Utf8ToCp932(title)) return *sjis;
@@ -102,7 +154,7 @@ void CHtmlView::Load(const std::string& url) {
   std::string user, password;
   const std::string address = StripUrlCredentials(url, &user, &password);
   if (!user.empty()) {
-    loginHost_ = ParseInetServer(address, 0).host;
+    loginServer_ = address;
     loginUser_ = user;
     loginPassword_ = password;
   }
@@ -127,7 +179,7 @@ void CHtmlView::Fetch(const std::string& url) {
   location_ = url;
   if (url.empty() || url == "about:blank") return;
   if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://")) {
-    const bool login = !loginHost_.empty() && ParseInetServer(url, 0).host == loginHost_;
+    const bool login = !loginServer_.empty() && SameServer(url, loginServer_);
     try {
       CInternetSession session("Pelnorix");
       session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs);
@@ -159,13 +211,7 @@ void CHtmlView::Fetch(const std::string& url) {
       page_.clear();
     }
   } else {
-    std::string path = url;
-    if (StartsWithNoCase(path, "file://")) {
-      path = path.substr(7);
-      for (char& c : path) {
-        if (c == '/') c = '\\';
-      }
-    }
+    const std::string path = StartsWithNoCase(url, "file://") ? FileAddressPath(std::string_view(url).substr(7)) : url;
     if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes)) {
       page_ = std::move(*bytes);
     } else {

@@ -2,10 +2,12 @@
 // GoBack/GoForward, GoHome, Refresh, ExecWB (recorded), GetLocationURL, GetBusy, and
 // its events. Pages are fetched through the HTTP layer (a session of the control's
 // own, so that no fetch touches the document's FTP session) or read from a local
-// file; the shown page's bytes are kept for "save source". A "user:password@" in an
-// address logs in to its host (and to later pages of that host) and is never part
-// of the location. A page that takes longer than the transfer time is not shown. A navigation runs to its
-// end before Navigate2 returns and raises its events in this order:
+// file (a path, or a "file://" address); the shown page's bytes are kept for "save
+// source", its title with its character references read. A "user:password@" in an
+// address logs in to its server (and to later pages of that server, never another)
+// and is never part of the location. A page that takes longer than the transfer
+// time is not shown. A navigation runs to its end before Navigate2 returns and
+// raises its events in this order:
 //   OnBeforeNavigate2, OnProgressChange (250, 500, 750 and 1000 of 1000),
 //   OnNavigateComplete2, OnTitleChange, OnCommandStateChange (back, then forward,
 //   then every command with enable false), OnProgressChange (-1 of 1000: done).
@@ -89,7 +91,7 @@ class CHtmlView {
   std::vector<int> execLog_;
   std::vector<std::string> newWindows_;
   plat::InetTimeouts timeouts_;
-  std::string loginHost_;
+  std::string loginServer_;  // the address whose server the login is for
   std::string loginUser_;
   std::string loginPassword_;
 };

@@ -21,6 +21,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/inet/FtpListing.h"
@@ -56,8 +57,12 @@ InetServer ParseInetServer(const std::string& server, int defaultPort);
 // stay as they are.
 std::string StripUrlCredentials(const std::string& address, std::string* user = nullptr,
                                 std::string* password = nullptr);
-// Percent-encodes a path ('/' kept).
+// Percent-encodes a path ('/' kept), and decodes "%XX" escapes (others stay).
 std::string PercentEncodePath(const std::string& path);
+std::string PercentDecode(std::string_view text);
+// Whether two addresses name the same server: scheme, host (without case) and port
+// (the scheme's own when none is written). A login goes to its own server only.
+bool SameServer(const std::string& a, const std::string& b);
 
 // A file being read from a server.
 class CInternetFile {

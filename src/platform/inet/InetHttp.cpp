@@ -35,19 +35,6 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
-}
-
 struct SlistDeleter {
   void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
 };
@@ -116,6 +103,32 @@ std::string PercentEncodePath(const std::string& path) {
     }
   }
   return out;
+}
+
+std::string PercentDecode(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+bool SameServer(const std::string& a, const std::string& b) {
+  const InetServer x = ParseInetServer(a, 0);
+  const InetServer y = ParseInetServer(b, 0);
+  const auto port = [](const InetServer& s) { return s.port != 0 ? s.port : s.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT; };
+  const auto lower = [](std::string host) {
+    for (char& c : host) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return host;
+  };
+  return x.secure == y.secure && port(x) == port(y) && lower(x.host) == lower(y.host);
 }
 
 CInternetSession::CInternetSession(std::string agent, uint32_t) : agent_(std::move(agent)) {}
@@ -202,6 +215,7 @@ void CHttpFile::SendRequest() {
   const std::string scheme = SchemeOf(url_);
   std::unique_ptr<curl_slist, SlistDeleter> list;
   for (const std::string& h : headers_) list.reset(curl.curl_slist_append(list.release(), h.c_str()));
+  const std::string asked = url_;
   std::string url = url_;
   for (int hop = 0;; ++hop) {
     transfer_ = std::make_unique<plat::InetTransfer>(multi_, timeouts_);
@@ -211,8 +225,9 @@ void CHttpFile::SendRequest() {
     curl.curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
     curl.curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
     curl.curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    if (!user_.empty()) {
-      // Basic authentication, sent to the host of the request only.
+    if (!user_.empty() && SameServer(url, asked)) {
+      // Basic authentication, sent to the server of the request only: never to
+      // another that a redirect names.
       curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
       curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
     }

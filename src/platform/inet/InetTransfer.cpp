@@ -222,7 +222,14 @@ CInternetException InetTransfer::Error() const {
     const std::string& last = replyLines_.back();
     if (last.size() >= 4 && (last[0] == '4' || last[0] == '5') && std::isdigit(static_cast<unsigned char>(last[1])) &&
         std::isdigit(static_cast<unsigned char>(last[2])) && last[3] == ' ') {
-      return CInternetException(InetErrorOfCurl(result_), last.substr(0, kMaxReasonBytes));
+      // A server that does not speak UTF-8 replies in its own code page (CP932).
+      std::string reason = IsUtf8(last) ? last : Cp932ToUtf8(last);
+      if (reason.size() > kMaxReasonBytes) {
+        size_t cut = kMaxReasonBytes;
+        while (cut > 0 && (static_cast<unsigned char>(reason[cut]) & 0xC0) == 0x80) --cut;
+        reason.resize(cut);
+      }
+      return CInternetException(InetErrorOfCurl(result_), reason);
     }
   }
   // libcurl 7.88 notes a harmless failure to name the listening socket of an

@@ -87,6 +87,7 @@ class RtfReader {
   RtfReader(std::string_view in, const CharFormat2& def, AllocHook* hook) : in_(in), hook_(hook) {
     st_.cf = def;
     st_.cf.yHeight = 240;
+    st_.fresh = false;  // outside every group: no \object or \* group opens here
   }
 
   RichFragment Run() {

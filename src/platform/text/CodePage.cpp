@@ -328,6 +328,13 @@ std::optional<std::string> Utf8ToCp932(std::string_view text) {
   return out;
 }
 
+bool IsUtf8(std::string_view text) {
+  for (size_t i = 0; i < text.size();) {
+    if (NextUtf8(text, i) < 0) return false;
+  }
+  return true;
+}
+
 std::string Utf8ToCp932Lossy(std::string_view text) {
   std::string out;
   out.reserve(text.size());

@@ -51,6 +51,9 @@ std::optional<std::string> Utf8ToCp932(std::string_view text);
 // UTF-8 to CP932 with '?' for what cannot be expressed.
 std::string Utf8ToCp932Lossy(std::string_view text);
 
+// Whether the text is well-formed UTF-8 (ASCII is).
+bool IsUtf8(std::string_view text);
+
 // The Unicode character of one CP932 code (a single byte, or lead*256+trail);
 // 0xFFFF when the code is not assigned.
 char16_t Cp932CodeToUnicode(uint16_t code);

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "convert/pdf/PdfImageTag.h"
@@ -255,6 +256,43 @@ TEST(PdfTokenizer, ObjectZeroInAListDoesNotEndIt) {
   EXPECT_EQ(tok.PdfPushRefs(stack, offsets, 7, 1, kPdfMaxObjects), 2);
   EXPECT_EQ(cursor, 400);
   EXPECT_EQ(stack.positions[2], 500);
+}
+
+// Many arrays that open before one distant close (or none) read the 24,000-byte
+// window after each of them: a megabyte of "/Kids [3 0 " took the walk past 10 s.
+// The search now reads a stretch once; what it pushes, from any position in any
+// order, is what a fresh tokenizer (searching from scratch) pushes.
+TEST(PdfTokenizer, UnclosedArraysSearchedTheirWindowEachFault) {
+  std::string s;
+  for (int i = 0; i < 3000; ++i) s += i % 7 ? "/Kids [3 0 " : "<< /A 4 0 R ";
+  s += "5 0 R] >> [4 0 R] << /B 3 0 R >>";
+  for (int i = 0; i < 5000; ++i) s += "[3 0 R <";
+  const ByteCursor b = View(s);
+  std::vector<int64_t> offsets(kPdfMaxObjects, 0);
+  offsets[3] = 300;
+  offsets[4] = 400;
+  offsets[5] = 500;
+  std::vector<std::pair<int64_t, int>> starts;  // position and kind
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '[') starts.push_back({static_cast<int64_t>(i), 1});
+    if (s[i] == '<') starts.push_back({static_cast<int64_t>(i), 0});
+  }
+  std::vector<std::pair<int64_t, int>> order = starts;
+  order.insert(order.end(), starts.rbegin(), starts.rend());
+  for (size_t i = 0; i < starts.size(); i += 97) order.push_back(starts[(i * 7919) % starts.size()]);
+  int64_t cursor = 0;
+  PdfTokenizer shared(b, cursor);
+  for (const auto& [at, kind] : order) {
+    int64_t freshCursor = at;
+    PdfTokenizer fresh(b, freshCursor);
+    PdfRefStack want, got;
+    const int wantTop = fresh.PdfPushRefs(want, offsets, 9, kind, kPdfMaxObjects);
+    cursor = at;
+    ASSERT_EQ(shared.PdfPushRefs(got, offsets, 9, kind, kPdfMaxObjects), wantTop) << at;
+    ASSERT_EQ(cursor, freshCursor) << at;
+    ASSERT_EQ(got.top, want.top) << at;
+    ASSERT_EQ(got.positions, want.positions) << at;
+  }
 }
 
 TEST(PdfImageTag, Forms) {

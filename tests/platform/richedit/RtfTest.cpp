@@ -149,6 +149,21 @@ TEST(Rtf, AnObjectIsOneCharacterWrittenBackVerbatim) {
   EXPECT_EQ(e.StreamOutRtf(true).find("\\objemb") != std::string::npos, true);
 }
 
+// An \object (or \pict) as the input's first word is in no group: taking it for an
+// object group popped the empty group stack (undefined behaviour, found by
+// rtf_reader_fuzz) and kept bytes that read back as other text. Outside every group
+// it opens nothing.
+TEST(Rtf, ObjectOutsideEveryGroupPoppedAnEmptyStackFault) {
+  for (const std::string rtf : {"\\object{\\objdata 01}}x", "\\object x{\\b y}", "\\pict{01}}x", "\\*\\object x"}) {
+    RichEdit e;
+    e.StreamInRtf(rtf, false);
+    EXPECT_EQ(e.Text().find(kObjectChar), std::string::npos) << rtf;
+    RichEdit again;
+    again.StreamInRtf(e.StreamOutRtf(false), false);
+    EXPECT_EQ(again.Text(), e.Text()) << rtf;
+  }
+}
+
 // Japanese text in a document whose Latin runs use a font of another character set
 // came back in that font (a reader took its bytes as code page 1252), and pictures
 // were dropped; a double-byte character keeps its run's double-byte font, and a

@@ -11,6 +11,7 @@
 /drip-body     Content-Length 100000, then one byte every 0.1 s
 /drip-headers  a status line, then one header line every 0.1 s, without end
 /auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
+/goto/URL      302 to URL                       /many-headers  80 KB of header lines
 """
 import base64
 import http.server
@@ -126,6 +127,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_header("WWW-Authenticate", 'Basic realm="t"')
                 self.send_header("Content-Length", "0")
                 self.end_headers()
+        elif p.startswith("/goto/"):
+            self.redirect(p[6:])
+        elif p == "/many-headers":
+            self.send_response(200)
+            for i in range(2000):
+                self.send_header("X-Filler-%d" % i, "f" * 24)
+            self.send_header("Content-Length", "0")
+            self.end_headers()
         elif p == "/echo-headers":
             self.body(str(self.headers).encode(), ctype="text/plain")
         else:

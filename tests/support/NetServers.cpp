@@ -1,4 +1,4 @@
-#include "net/NetServers.h"
+#include "support/NetServers.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -108,14 +108,14 @@ bool FtpServer::StartCp932(const std::string& root, const std::string& logPath) 
   if (python.empty()) return false;
   log_ = logPath;
   const int port = FreePort();
-  return process_.Start({python, std::string(PELNORIX_SOURCE_DIR) + "/tests/net/ftp_cp932_server.py", std::to_string(port), root},
+  return process_.Start({python, std::string(PELNORIX_SOURCE_DIR) + "/tests/support/ftp_cp932_server.py", std::to_string(port), root},
                         port, logPath);
 }
 
 bool FtpServer::StartHostile(const std::string& logPath) {
   log_ = logPath;
   const int port = FreePort();
-  return process_.Start({"python3", std::string(PELNORIX_SOURCE_DIR) + "/tests/net/hostile_ftp_server.py", std::to_string(port)},
+  return process_.Start({"python3", std::string(PELNORIX_SOURCE_DIR) + "/tests/support/hostile_ftp_server.py", std::to_string(port)},
                         port, logPath);
 }
 
@@ -123,7 +123,7 @@ std::string FtpServer::Log() const { return testenv::ReadHostFile(log_); }
 
 bool HttpServer::StartHandler(const std::string& logPath) {
   const int port = FreePort();
-  return process_.Start({"python3", std::string(PELNORIX_SOURCE_DIR) + "/tests/net/http_test_server.py",
+  return process_.Start({"python3", std::string(PELNORIX_SOURCE_DIR) + "/tests/support/http_test_server.py",
                          std::to_string(port)},
                         port, logPath);
 }
