@@ -1,9 +1,10 @@
 // The edit executor: every change to the shown pixels goes through here. It makes
-// the region's new pixels in a work picture of the region's size (from the copy
-// buffer, stretched; the background colour; the copy rotated), saves the pixels it
-// replaces so that the edit can be undone, writes the new ones into the display
-// picture and takes the display picture as the view's image. The region is clipped
-// to the picture, so no row or column outside it is read or written.
+// the region's new pixels (from the copy buffer, stretched to the region; the
+// background colour; a cut's own pixels; the region's pixels turned a quarter),
+// saves the pixels it replaces so that the edit can be undone, writes the new ones
+// into the display picture and takes the display picture as the view's image. The
+// region is clipped to the picture, so no row or column outside it is read or
+// written.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -19,8 +20,8 @@
 
 namespace {
 
-constexpr int kNearWhite = 199;
-constexpr COLORREF kColorNotSet = 0x1000000;  // bit 24 of a settings colour: not set  // a pasted pixel above this in all channels is kept out by code 12
+constexpr int kNearWhite = 199;               // a pasted pixel above this in all channels is kept out by code 12
+constexpr COLORREF kColorNotSet = 0x1000000;  // bit 24 of a settings colour: not set
 
 COLORREF Solid(COLORREF c) { return c & 0xFFFFFF; }
 
@@ -33,6 +34,21 @@ bool ToDib(const plat::Bitmap& b, BITMAPINFO& info, std::vector<uint8_t>& bits, 
   bits.assign(static_cast<size_t>(bytes) + spare, 0);
   return plat::GetDIBits(b, 0, b.height, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info), sizeof info) >
          0;
+}
+
+// The pixels of r turned a quarter clockwise, as a bitmap of the turned shape.
+plat::BitmapPtr TurnedRegion(plat::GdiHost& gdi, const plat::Bitmap& shown, const CRect& r) {
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  plat::BitmapPtr part = gdi.CreateCompatibleBitmap(width, height);
+  if (!part) return nullptr;
+  plat::BitBlt(*part, 0, 0, width, height, shown, r.left, r.top);
+  BITMAPINFO info;
+  std::vector<uint8_t> a, b;
+  const int64_t turned = DibImageBytes(height, width, 24);
+  if (turned <= 0 || !ToDib(*part, info, a, 0)) return nullptr;
+  b.assign(static_cast<size_t>(turned), 0);
+  if (!RotateImage(DibBlock{a.data(), a.size()}, DibBlock{b.data(), b.size()}, info, 1)) return nullptr;
+  return gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
 }
 
 }  // namespace
@@ -64,8 +80,10 @@ void CQelView::PaintAtClick(plat::Bitmap& work, CPoint at) {
 int CQelView::ApplyImageEdit(int code, const std::string& text) {
   if (!IsActiveImagePane() || !m_pDisplayBitmap || !g_pMainFrame) return 0;
   if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
+  // Putting a cut back and turning the region take the pixels they need themselves.
+  const bool ownPixels = code == 3 || code == 10;
   const std::vector<uint8_t>& copy = m_doc.m_pBmpFile;
-  if (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M') return 0;
+  if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
   plat::Bitmap& shown = *m_pDisplayBitmap;
   if (m_nPaintBits != 24) {
@@ -79,10 +97,20 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   CRect r = ClippedRegion();
   if (r.right <= r.left) return 0;
   int width = r.right - r.left, height = r.bottom - r.top;
+  const RegionBackup& cut = cutBackup_;
+  if (code == 3 && (cut.rect.right - cut.rect.left != width || cut.rect.bottom - cut.rect.top != height ||
+                    cut.pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3)) {
+    return 0;
+  }
+  plat::BitmapPtr turned;
   if (code == 10) {
-    // The region turns a quarter clockwise about its top-left corner.
+    // The region's pixels as shown turn a quarter clockwise about its top-left
+    // corner, and the region takes the turned shape.
+    turned = TurnedRegion(gdi, shown, r);
+    if (!turned) return 0;
     std::swap(width, height);
     m_rcRegion = CRect{r.left, r.top, r.left + width, r.top + height};
+    MapRegion(true);
     r = ClippedRegion();
   }
   plat::BitmapPtr work;
@@ -90,18 +118,9 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
     if (DrawTextIntoImage(m_doc.m_pBmpFile, width, height, text) < 0) return 0;
   }
   const bool layered = code == 7 || code == 11 || m_nPaintMode == 2;
-  if (code != 1 && code != 2) {
-    plat::BitmapPtr source = CopyBufferBitmap(copy);
+  if (code != 1 && code != 2 && code != 3) {
+    plat::BitmapPtr source = code == 10 ? std::move(turned) : CopyBufferBitmap(copy);
     if (!source) return 0;
-    if (code == 10) {
-      BITMAPINFO info;
-      std::vector<uint8_t> a, b;
-      if (!ToDib(*source, info, a, 0)) return 0;
-      b.assign(a.size() + 64, 0);
-      if (!RotateImage(DibBlock{a.data(), a.size()}, DibBlock{b.data(), b.size()}, info, 1)) return 0;
-      source = gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
-      if (!source) return 0;
-    }
     work = gdi.CreateCompatibleBitmap(width, height);
     if (!work) {
       AfxMessageBox(OutOfMemoryText(" 675"));
@@ -167,6 +186,12 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
         row[x] = background;
         continue;
       }
+      if (code == 3) {
+        const uint8_t* p = cut.pixels.data() + (static_cast<size_t>(y - r.top) * static_cast<size_t>(width) +
+                                                static_cast<size_t>(x - r.left)) * 3;
+        row[x] = plat::PixelOfColor(RGB(p[2], p[1], p[0]));
+        continue;
+      }
       const uint32_t p = from[x - r.left];
       if (layered && p == key) {
         // The layer's key colour lets the picture through, darkened in the H modes.
@@ -183,6 +208,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
     m_regionBackup.rect = r;
     m_regionBackup.pixels = std::move(saved);
     m_regionBackup.wholeImage = false;
+    m_regionBackup.pastedCode = code == 4 || code == 12 ? code : 0;
   }
   if (code != 2) TakeDisplayAsImage();
   // The drawing codes keep the region's new pixels as the copy for the next step.

@@ -47,7 +47,8 @@ void AppendDibHeader(std::vector<uint8_t>& out, const BITMAPINFOHEADER& h) {
 
 std::vector<uint8_t> BuildBmpFile(const uint8_t* bits, const BITMAPINFO& info) {
   const BITMAPINFOHEADER& h = info.bmiHeader;
-  const int colors = h.biBitCount <= 8 ? DibColorCount(h) : 0;
+  // The colour table, or the masks of a bit-field image.
+  const int colors = h.biBitCount <= 8 ? DibColorCount(h) : DibMaskCount(h);
   const int64_t rows = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   int64_t size = h.biSizeImage != 0 && h.biSizeImage < rows ? h.biSizeImage : rows;
   if (!bits || rows <= 0) return {};

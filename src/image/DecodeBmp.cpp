@@ -4,10 +4,10 @@
 // The info header's own size places the colour table and the file header's offset
 // places the rows (an offset into the headers is taken as "right behind the
 // table"). Bottom-up images of 1, 4, 8, 16, 24 and 32 bits, uncompressed or with
-// bit fields, and run-length images of 8 and 4 bits are read; top-down images are
-// refused. The block is as large as the rows the header describes; rows the file
-// lacks stay zero. An image larger than the "bmpfile" volume keeps the bottom rows
-// that fit.
+// bit fields (the three masks kept in the first colour slots), and run-length
+// images of 8 and 4 bits are read; top-down images are refused. The block is as
+// large as the rows the header describes; rows the file lacks stay zero. An image
+// larger than the "bmpfile" volume keeps the bottom rows that fit.
 #include <algorithm>
 
 #include "app/QelDoc.h"
@@ -50,7 +50,14 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   const int64_t tableAt = 14 + int64_t{h.biSize};
   ByteCursor table = in.Window(tableAt, 4 * int64_t{colors});
   ReadDibColors(table, out->bmiColors, static_cast<int>((table.Size() + 3) / 4));
-  const int64_t afterTable = tableAt + 4 * int64_t{colors};
+  int64_t afterTable = tableAt + 4 * int64_t{colors};
+  if (h.biCompression == kBiBitfields && DibMaskCount(h) == 0) h.biCompression = 0;
+  if (DibMaskCount(h) > 0) {
+    // The masks follow a 40-byte header; a longer header holds them at the same place.
+    ByteCursor masks = in.Window(14 + kDibHeaderSize, 4 * int64_t{DibMaskCount(h)});
+    ReadDibColors(masks, out->bmiColors, DibMaskCount(h));
+    afterTable = std::max(afterTable, 14 + int64_t{kDibHeaderSize} + 4 * DibMaskCount(h));
+  }
   if (pixelOffset < afterTable || pixelOffset >= length) pixelOffset = afterTable;
 
   const int64_t rows = int64_t{h.biHeight} * stride;

@@ -62,6 +62,17 @@ inline int DibColorCount(const BITMAPINFOHEADER& h) {
   }
 }
 
+// BI_BITFIELDS: a 16- or 32-bit DIB whose red, green and blue masks stand in the
+// first three colour-table slots (as they follow a 40-byte header in a file).
+constexpr uint32_t kBiBitfields = 3;
+inline int DibMaskCount(const BITMAPINFOHEADER& h) {
+  return h.biCompression == kBiBitfields && (h.biBitCount == 16 || h.biBitCount == 32) ? 3 : 0;
+}
+inline uint32_t DibMask(const BITMAPINFO& info, int channel) {
+  const RGBQUAD& q = info.bmiColors[channel];
+  return uint32_t{q.rgbBlue} | uint32_t{q.rgbGreen} << 8 | uint32_t{q.rgbRed} << 16 | uint32_t{q.rgbReserved} << 24;
+}
+
 inline void SetRgb(RGBQUAD& q, int r, int g, int b) {
   q.rgbRed = static_cast<uint8_t>(r);
   q.rgbGreen = static_cast<uint8_t>(g);

@@ -1,6 +1,8 @@
 #include "image/DibConvert.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 
 #include "base/ByteCursor.h"
@@ -20,6 +22,42 @@ void SetHeader(BITMAPINFOHEADER& h, int bits, int64_t imageSize) {
 
 }  // namespace
 
+namespace {
+
+// One colour of a 16- or 32-bit pixel: its field's place and a table that widens
+// the field to 8 bits (a field wider than 8 bits keeps its top 8).
+struct Channel {
+  int shift = 0;
+  int width = 0;
+  std::array<uint8_t, 256> wide{};
+};
+
+Channel ChannelOf(uint32_t mask, bool replicate) {
+  Channel c;
+  if (mask == 0) return c;
+  c.shift = std::countr_zero(mask);
+  c.width = std::bit_width(mask) - c.shift;
+  const int bits = std::min(c.width, 8);
+  for (int v = 0; v < (1 << bits); ++v) {
+    // The field moves to the top of the byte; a mask's own field also repeats its
+    // top bits below, so that a full field is 255.
+    int x = v << (8 - bits);
+    if (replicate) {
+      for (int filled = bits; filled < 8; filled += bits) x |= x >> bits;
+    }
+    c.wide[static_cast<size_t>(v)] = static_cast<uint8_t>(x);
+  }
+  return c;
+}
+
+uint8_t Take(const Channel& c, uint32_t v) {
+  if (c.width == 0) return 0;
+  const uint32_t field = v >> c.shift & ((uint32_t{1} << c.width) - 1);
+  return c.wide[c.width > 8 ? field >> (c.width - 8) : field];
+}
+
+}  // namespace
+
 int ConvertDibTo24(const uint8_t* source, uint8_t* target, BITMAPINFO* info, int sourceSize, int targetSize) {
   BITMAPINFOHEADER& h = info->bmiHeader;
   const int bits = h.biBitCount;
@@ -28,6 +66,19 @@ int ConvertDibTo24(const uint8_t* source, uint8_t* target, BITMAPINFO* info, int
   if (!source || !target || width <= 0 || height <= 0 || inStride <= 0) return 0;
   if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 32) return 0;
   const RGBQUAD* table = info->bmiColors;
+  // 16 and 32 bits: 5-5-5 and 8-8-8 (each field shifted to the top of its byte)
+  // unless the DIB carries masks of its own.
+  const bool deep = bits == 16 || bits == 32;
+  const uint32_t standard[3] = {bits == 16 ? 0x7C00u : 0xFF0000u, bits == 16 ? 0x03E0u : 0x00FF00u,
+                                bits == 16 ? 0x001Fu : 0x0000FFu};
+  uint32_t masks[3] = {standard[0], standard[1], standard[2]};
+  if (DibMaskCount(h) > 0) {
+    for (int c = 0; c < 3; ++c) masks[c] = DibMask(*info, c);
+  }
+  const bool own = masks[0] != standard[0] || masks[1] != standard[1] || masks[2] != standard[2];
+  const Channel red = deep ? ChannelOf(masks[0], own) : Channel{};
+  const Channel green = deep ? ChannelOf(masks[1], own) : Channel{};
+  const Channel blue = deep ? ChannelOf(masks[2], own) : Channel{};
   int64_t written = 0;
   int64_t rows = 0;
   for (; rows < height; ++rows) {
@@ -36,28 +87,20 @@ int ConvertDibTo24(const uint8_t* source, uint8_t* target, BITMAPINFO* info, int
     const ByteCursor row(in, inStride);
     uint8_t* out = target + rows * outStride;
     for (int64_t x = 0; x < width; ++x, out += 3) {
-      int r = 0, g = 0, b = 0;
-      if (bits == 32) {
-        b = in[4 * x];
-        g = in[4 * x + 1];
-        r = in[4 * x + 2];
-      } else if (bits == 16) {
-        const int v = row.PeekU16LE(2 * x);
-        b = (v & 0x1F) << 3;
-        g = (v >> 5 & 0x1F) << 3;
-        r = (v >> 10 & 0x1F) << 3;
-      } else {
-        int index = 0;
-        if (bits == 8) index = in[x];
-        if (bits == 4) index = x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4;
-        if (bits == 1) index = in[x >> 3] >> (7 - (x & 7)) & 1;
-        b = table[index].rgbBlue;
-        g = table[index].rgbGreen;
-        r = table[index].rgbRed;
+      if (deep) {
+        const uint32_t v = bits == 16 ? row.PeekU16LE(2 * x) : row.PeekU32LE(4 * x);
+        out[0] = Take(blue, v);
+        out[1] = Take(green, v);
+        out[2] = Take(red, v);
+        continue;
       }
-      out[0] = static_cast<uint8_t>(b);
-      out[1] = static_cast<uint8_t>(g);
-      out[2] = static_cast<uint8_t>(r);
+      int index = 0;
+      if (bits == 8) index = in[x];
+      if (bits == 4) index = x & 1 ? in[x >> 1] & 0x0F : in[x >> 1] >> 4;
+      if (bits == 1) index = in[x >> 3] >> (7 - (x & 7)) & 1;
+      out[0] = table[index].rgbBlue;
+      out[1] = table[index].rgbGreen;
+      out[2] = table[index].rgbRed;
     }
     std::memset(out, 0, static_cast<size_t>(outStride - 3 * width));
     written += outStride;

@@ -5,7 +5,8 @@
 
 #include "image/Dib.h"
 
-// Widens a DIB of 1, 4, 8, 16 (5-5-5) or 32 bits to 24 bits; rewrites the header
+// Widens a DIB of 1, 4, 8, 16 or 32 bits to 24 bits (16 and 32 bits by the masks
+// of a bit-field DIB, else 5-5-5 and 8-8-8); rewrites the header
 // (40 bytes, 24 bits, 3,780 pixels per metre, no colours). Writing stops at the end
 // of either block; the height is then cut to the rows written. Returns the bytes
 // written + 3, or 0 when nothing could be converted.

@@ -181,7 +181,7 @@ bool InRegion(const CRect& r, int x, int y) {
   if (r.left < 0 && r.right < 0) return false;
   const int left = std::max(std::min(r.left, r.right), 0), right = std::max(r.left, r.right);
   const int top = std::max(std::min(r.top, r.bottom), 0), bottom = std::max(r.top, r.bottom);
-  return x >= left && x <= right && y >= top && y <= bottom;
+  return x >= left && x < right && y >= top && y < bottom;
 }
 
 bool Near(const uint8_t* a, const uint8_t* b, int range) {
@@ -453,8 +453,6 @@ bool CropToRegion(DibBlock source, DibBlock target, BITMAPINFO& info, CRect r, i
   if (!GeometryOf(info, source, g)) return false;
   int left = std::max(std::min(r.left, r.right), 0), right = std::max(std::max(r.left, r.right), 0);
   int top = std::max(std::min(r.top, r.bottom), 0), bottom = std::max(std::max(r.top, r.bottom), 0);
-  if (left > 0) --left;
-  if (top > 0) --top;
   divisor = std::max(divisor, 1);
   left /= divisor;
   right /= divisor;
@@ -487,10 +485,11 @@ bool ContourKernel(DibBlock source, DibBlock target, BITMAPINFO& info, int level
   constexpr Weights kWeights[11] = {{2, 2, 1},  {4, 2, 1},  {8, 1, 1},  {8, 2, 0},  {12, 1, 0}, {16, 0, 0},
                                     {20, -1, 0}, {24, -2, 0}, {32, -4, 0}, {48, -8, 0}, {80, -16, 0}};
   const Weights w = kWeights[level + 5];
-  // Region in top-down display pixels; right or bottom negative reach the image edge.
+  // Region in top-down display pixels, right and bottom excluded; right or bottom
+  // negative reach the image edge.
   const bool whole = region.left < 0 && region.top < 0;
   const int left = whole ? 0 : std::max(region.left, 0), top = whole ? 0 : std::max(region.top, 0);
-  const int right = region.right < 0 ? g.width - 1 : region.right, bottom = region.bottom < 0 ? g.height - 1 : region.bottom;
+  const int right = region.right < 0 ? g.width : region.right, bottom = region.bottom < 0 ? g.height : region.bottom;
   auto at = [&](int x, int y, int c) {
     x = std::clamp(x, 0, g.width - 1);
     y = std::clamp(y, 0, g.height - 1);
@@ -500,8 +499,8 @@ bool ContourKernel(DibBlock source, DibBlock target, BITMAPINFO& info, int level
     uint8_t* out = target.bits + static_cast<size_t>(y) * g.stride;
     std::memcpy(out, source.bits + static_cast<size_t>(y) * g.stride, g.stride);
     const int yTop = g.height - 1 - y;
-    if (yTop < top || yTop > bottom) continue;
-    for (int x = std::max(left, 0); x <= std::min(right, g.width - 1); ++x) {
+    if (yTop < top || yTop >= bottom) continue;
+    for (int x = std::max(left, 0); x < std::min(right, g.width); ++x) {
       for (int c = 0; c < 3; ++c) {
         int sum;
         if (level == -5) {

@@ -4,6 +4,8 @@
 // stride bytes), writes the target and rewrites the header to describe the result;
 // a target too small for the result keeps the rows that fit (the height is cut), and
 // none fitting is a failure (false). 1- and 4-bit images are handled per pixel index.
+// A region is half-open like the editor's: corners (10, 5) and (40, 30) take columns
+// 10..39 and rows 5..29.
 #pragma once
 
 #include <cstddef>

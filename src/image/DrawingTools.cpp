@@ -174,9 +174,13 @@ std::string ReplaceSjis(const std::string& text, const std::string& from, const 
   return out;
 }
 
+// The copy made for the drawing leaves the region's state alone, so that an edit
+// after a cut stays undoable step by step.
 void CQelView::TakeUneditedCopy() {
   if (m_nRegionCount > 0) PutBackupPixels();
+  const int state = m_nRegionState;
   CopyRegion();
+  m_nRegionState = state;
 }
 
 // Fill and frame share their drawing: at step 0 with text the text is set once, at a

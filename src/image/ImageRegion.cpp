@@ -24,6 +24,10 @@ int64_t ImageFromScreen(int64_t v, int zoom, int tenths) {
   return v * 10 / ((int64_t{1} << (zoom - 5)) * 10);
 }
 
+bool SameRect(const CRect& a, const CRect& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
 int Clamp32(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
 }  // namespace
@@ -123,11 +127,13 @@ bool CQelView::TakeDisplayAsImage() {
 void CQelView::RestoreRegionPixels() {
   if (!IsActiveImagePane() || !m_pDisplayBitmap) return;
   RegionBackup& b = m_regionBackup;
-  // A cut goes back where its pixels were taken, whatever region was marked since.
-  const bool own = !b.wholeImage && b.rect.right > b.rect.left && b.rect.bottom > b.rect.top;
-  if (m_nRegionState == 2 && (own || m_doc.m_rcLastRegion.right > 0)) {
-    m_rcRegion = own ? b.rect : m_doc.m_rcLastRegion;
+  // A cut goes back where its pixels were taken, whatever region was marked or
+  // edited since; the edits' saved pixels are spent with it.
+  if (m_nRegionState == 2 && cutBackup_.rect.right > cutBackup_.rect.left) {
+    m_rcRegion = cutBackup_.rect;
     ApplyImageEdit(3, "");
+    cutBackup_ = RegionBackup{};
+    b = RegionBackup{};
     m_nRegionCount = 0;
     m_nRegionState = 0;
     if (m_nPaintMode > 1) m_nPaintMode = 0;
@@ -169,6 +175,17 @@ void CQelView::PutBackupPixels() {
 bool CQelView::OnImageEditClick(CPoint point) {
   if (!m_pDisplayBitmap) return false;
   const int x = point.x + m_nImageOriginX, y = point.y + m_nImageOriginY;
+  // A press on the block just pasted (its region unchanged since) picks it up; the
+  // click still picks the point for the read-out and the corner commands.
+  const RegionBackup& pasted = m_regionBackup;
+  const CRect& at = pasted.rect;
+  blockDragFrom_ = CPoint{-1, -1};
+  if (pasted.pastedCode != 0 && !pasted.wholeImage && m_nPaintMode == 0 && m_nRegionPickState == 0 &&
+      m_ImageSettings.m_nRegionScope != 2 && SameRect(ClippedRegion(), at) && x >= at.left && x < at.right && y >= at.top &&
+      y < at.bottom) {
+    blockDragFrom_ = CPoint{x, y};
+    return false;
+  }
   if (m_nPaintMode == 1) {
     if (x < 0 || y < 0 || x >= m_pDisplayBitmap->width || y >= m_pDisplayBitmap->height) return false;
     // The first paint copies the picture as it was; later ones paint over it.
@@ -194,4 +211,23 @@ bool CQelView::OnImageEditClick(CPoint point) {
   }
   RepaintImage();
   return true;
+}
+
+void CQelView::DragPastedBlock(CPoint point) {
+  const CRect r = m_regionBackup.rect;
+  const int width = r.right - r.left, height = r.bottom - r.top;
+  const int code = m_regionBackup.pastedCode;
+  if (!m_pDisplayBitmap || code == 0 || width <= 0 || height <= 0) return;
+  // The block follows the pointer and stays inside the picture.
+  const int left = std::clamp(r.left + point.x + m_nImageOriginX - blockDragFrom_.x, 0, m_pDisplayBitmap->width - width);
+  const int top = std::clamp(r.top + point.y + m_nImageOriginY - blockDragFrom_.y, 0, m_pDisplayBitmap->height - height);
+  if (left == r.left && top == r.top) return;
+  blockDragFrom_.x += left - r.left;
+  blockDragFrom_.y += top - r.top;
+  // What the block covered comes back, and the copy is pasted at the new place.
+  PutBackupPixels();
+  m_rcRegion = CRect{left, top, left + width, top + height};
+  MapRegion(true);
+  ApplyImageEdit(code, "");
+  m_bImageDirty = 1;
 }

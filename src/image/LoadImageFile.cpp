@@ -118,7 +118,8 @@ int TakeDecodedImage(CQelDoc& doc, const BITMAPINFO& decoded, bool ok, bool name
     return -1;
   }
   if (h.biSizeImage == 0 || h.biSizeImage > stride * h.biHeight) h.biSizeImage = static_cast<uint32_t>(stride * h.biHeight);
-  const int colors = DibColorCount(h);
+  // The colour table, or the three masks of a bit-field image.
+  const int colors = DibColorCount(h) + DibMaskCount(h);
   doc.m_nImageInfoSize = kDibHeaderSize + 4 * colors;
   std::copy_n(decoded.bmiColors, colors, doc.m_bmiImage.bmiColors);
 

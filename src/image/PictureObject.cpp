@@ -4,7 +4,8 @@
 // images go in bands. The clipboard the user had is given back whole afterwards,
 // every format of it, so a picture the user copied is never lost. Also the view's
 // switch of the mode, the conversion of the selected object into a bitmap picture,
-// and the two image saves of the editor, which leave the mode first.
+// the reading of the selected object's picture for a save, and the image saves of
+// the editor.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
+#include "image/BmpFile.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 #include "view/PlainTextModel.h"
@@ -34,6 +36,31 @@ std::string Format(const char* format, auto... args) {
 }
 
 bool ObjectMode(int mode) { return mode == 1 || mode == 2; }
+
+// A packed DIB (header, colours or masks, rows) as a BITMAPINFO with a 40-byte
+// header and its rows; false when the header is shorter or the rows are missing.
+bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& bits, AllocHook* hook) {
+  ByteCursor in(packed);
+  const int64_t headerSize = in.PeekU32LE(0);
+  if (headerSize < kDibHeaderSize) return false;
+  info = BITMAPINFO{};
+  BITMAPINFOHEADER& h = info.bmiHeader;
+  h = ReadDibHeader(in);
+  in.Seek(headerSize);
+  const int colors = h.biBitCount <= 8 ? DibColorCount(h) : DibMaskCount(h);
+  ReadDibColors(in, info.bmiColors, colors);
+  const int64_t rows = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
+  if (in.Failed() || rows <= 0 || in.Remaining() < rows ||
+      !TryResize(bits, static_cast<size_t>(rows) + kDibSpareBytes, hook)) {
+    return false;
+  }
+  const std::span<const uint8_t> pixels = in.PeekBytes(in.Pos(), rows);
+  std::copy(pixels.begin(), pixels.end(), bits.begin());
+  h.biSize = kDibHeaderSize;
+  h.biSizeImage = static_cast<uint32_t>(rows);
+  if (h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(colors);
+  return true;
+}
 
 }  // namespace
 
@@ -134,20 +161,33 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
 plat::BitmapPtr CQelView::PictureObjectBitmap() {
   plat::RichEdit* rich = ObjectMode(m_nPictureObjectMode) ? Rich() : nullptr;
   const std::string* object = rich ? rich->ObjectAt(0) : nullptr;
-  if (!object) return nullptr;
-  const std::string dib = plat::PictureObjectDib(*object);
-  const ByteCursor header(dib);
-  const int64_t headerSize = header.PeekU32LE(0);
-  const int bits = header.PeekU16LE(14);
-  const uint32_t used = header.PeekU32LE(32);
-  const int64_t colors = bits > 8 ? 0 : used == 0 || used > (1u << bits) ? int64_t{1} << bits : int64_t{used};
-  const int64_t infoSize = headerSize + 4 * colors;
-  if (headerSize < 40 || infoSize > header.Size()) return nullptr;
+  BITMAPINFO info;
+  std::vector<uint8_t> bits;
+  if (!object || !UnpackDib(plat::PictureObjectDib(*object), info, bits, &m_doc.m_allocHook)) return nullptr;
   plat::GdiHost unlimited;
   plat::GdiHost& gdi = g_pMainFrame ? g_pMainFrame->Ui().Gdi() : unlimited;
-  const auto* bytes = reinterpret_cast<const uint8_t*>(dib.data());
-  const auto info = static_cast<size_t>(infoSize);
-  return gdi.CreateDIBitmap(bytes, info, bytes + info, dib.size() - info);
+  return gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, bits.data(), bits.size());
+}
+
+bool CQelView::IsPictureObjectMode() const {
+  return ObjectMode(m_nPictureObjectMode) || m_nPictureObjectMode == 4;
+}
+
+bool CQelView::ReadObjectDib(BITMAPINFO& info, std::vector<uint8_t>& bits) {
+  plat::RichEdit* rich = Rich();
+  if (!rich || !g_pMainFrame) return false;
+  int from = 0, to = 0;
+  rich->ExGetSel(from, to);
+  if (from == to) return false;
+  // The control copies its selection; the first DIB among the clipboard's formats
+  // is the picture, when its header is the 40-byte one.
+  plat::Clipboard& clip = g_pMainFrame->Ui().GetClipboard();
+  rich->Copy(clip);
+  for (const auto& [format, data] : clip.Formats()) {
+    if (format != plat::CF_DIB) continue;
+    return ByteCursor(data).PeekU32LE(0) == kDibHeaderSize && UnpackDib(data, info, bits, &m_doc.m_allocHook);
+  }
+  return false;
 }
 
 bool CQelView::ClickPictureObject(CPoint point) {
@@ -214,6 +254,13 @@ int CQelView::OnSaveImageTemp() {
   const int result = SaveImageAs(3, 3);
   RepaintImage();
   return result;
+}
+
+// Saves the selected picture object under a name the user gives, as a picture.
+int CQelView::OnSaveImageObject() {
+  plat::RichEdit* rich = Rich();
+  if (rich && g_pMainFrame) rich->Copy(g_pMainFrame->Ui().GetClipboard());
+  return SaveImageAs(1, 0);
 }
 
 int CQelView::OnSaveImageAsOther() {

@@ -7,6 +7,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageCommands.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -108,9 +109,10 @@ int OnRestore(CommandContext& cx) {
     v.m_rcRegionSaved.right = -1;
   }
   if (v.m_nRegionState == 4) {
-    // The edit after a cut goes first; the cut itself at the next restore.
-    v.m_nRegionState = 1;
-    v.RestoreRegionPixels();
+    // The edit after a cut goes first, its saved pixels spent; the cut itself at
+    // the next restore.
+    v.PutBackupPixels();
+    v.m_regionBackup = CQelView::RegionBackup{};
     v.m_nRegionState = 2;
   } else {
     v.RestoreRegionPixels();
@@ -164,6 +166,12 @@ int OnBack(CommandContext& cx) {
   cx.view->m_bImageDirty = 1;
   return 0;
 }
+// The region menu's way to the conversion settings, unless a corner is being picked.
+int OnSettingsMenu(CommandContext& cx) {
+  if (cx.view->m_nRegionPickState == 0) OnImageConvertSettings(cx);
+  cx.view->m_bImageDirty = 1;
+  return 0;
+}
 
 void UpImage(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx)); }
 void UpMode(CommandContext& cx, CCmdUI& ui) {
@@ -204,6 +212,7 @@ constexpr CommandEntry kRows[] = {
     {33020, "ID_REGION_PRINT", "領域 印刷", V, OnPrintRegion, UpCut},
     {33193, "ID_REGION_PRINT_BUTTON", "画像の領域部分を印刷する", V, OnPrintRegion, UpCut},
     {32981, "ID_REGION_BACK", "戻る", V, OnBack, nullptr},
+    {32977, "ID_REGION_SETTINGS_MENU", "設定ﾒﾆｭｰ", V, OnSettingsMenu, UpImage},
 };
 
 }  // namespace

@@ -84,8 +84,9 @@ int CQelView::CopyRegion() {
 }
 
 int CQelView::CutRegion() {
-  if (CopyRegion() < 0) return -1;
-  ApplyImageEdit(1, "");
+  if (CopyRegion() < 0 || !ApplyImageEdit(1, "")) return -1;
+  // The cut's pixels are kept apart: later edits save their own.
+  cutBackup_ = m_regionBackup;
   m_nRegionState = 2;
   m_bImageDirty = 1;
   return 0;

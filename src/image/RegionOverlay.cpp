@@ -129,6 +129,10 @@ void CQelView::OnImageEditDrag(unsigned flags, CPoint point) {
     OnImageEditClick(point);
     return;
   }
+  if (blockDragFrom_.x >= 0) {
+    DragPastedBlock(point);
+    return;
+  }
   if (m_nRegionPickState != 2) return;
   // The end follows the pointer until the button is let go.
   m_rcRegion.right = point.x + m_nImageOriginX;
@@ -138,6 +142,11 @@ void CQelView::OnImageEditDrag(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnImageEditRelease(CPoint point) {
+  if (blockDragFrom_.x >= 0) {
+    DragPastedBlock(point);
+    blockDragFrom_ = CPoint{-1, -1};
+    return;
+  }
   // A release away from the press ends a drag: the second corner is set there.
   if (m_nRegionPickState != 2 || (point.x == m_ptClick.x && point.y == m_ptClick.y)) return;
   OnImageEditClick(point);

@@ -1,5 +1,6 @@
 // Saving what the image view shows: the rendered picture is read back from the
-// display bitmap and handed to the document's writers, in the format the target's
+// display bitmap (in picture-object mode, the selected object's picture from the
+// clipboard) and handed to the document's writers, in the format the target's
 // extension and the ImageSaveCode ask for; a ".pdf" target wraps a standard JPEG.
 #include <algorithm>
 #include <cstring>
@@ -38,9 +39,6 @@ const char* DefaultExtension(int code) {
   }
 }
 
-// Kinds a writer can put in a file of that name without lying about its format.
-bool WritableKind(int kind) { return kind == kKindBmp || kind == kKindBmz || kind == kKindPng || kind == kKindJpeg; }
-
 }  // namespace
 
 int CQelView::SaveImageAs(int code, int mode) {
@@ -74,9 +72,12 @@ int CQelView::SaveImageAs(int code, int mode) {
     code = kSaveJpegStandard;
   }
 
+  // What is shown: the painted picture, or in picture-object mode the selected
+  // object's picture as the control copies it.
   BITMAPINFO info{};
   std::vector<uint8_t> bits;
-  if (!ReadDisplayDib(info, bits) || info.bmiHeader.biWidth <= 0 || info.bmiHeader.biHeight <= 0) {
+  const bool read = IsPictureObjectMode() ? ReadObjectDib(info, bits) : ReadDisplayDib(info, bits);
+  if (!read || info.bmiHeader.biWidth <= 0 || info.bmiHeader.biHeight <= 0) {
     AfxMessageBox(334);
     return -1;
   }
@@ -91,8 +92,9 @@ int CQelView::SaveImageAs(int code, int mode) {
       if (code < kSaveJpegHigh || code > kSaveJpegBest) code = LowerTail(target, 5) == ".jpeg" ? 8 : 7;
       break;
     default:
-      // BMP bytes never go under another format's name: they get a ".bmp" of their own.
-      if (!pdf && (code <= kSaveBmpTarget || !WritableKind(m_doc.GetFileKind(target)))) {
+      // Any other name keeps the code (a PNG under "gg.gif" is a PNG); only BMP
+      // bytes never go under another format's name: they get a ".bmp" of their own.
+      if (!pdf && code <= kSaveBmpTarget) {
         target = CQelDoc::GetPathPart(target, 6) + ".bmp";
         if (mode != 0 && !ConfirmOverwrite(target)) return -1;
         code = kSaveBmpTarget;

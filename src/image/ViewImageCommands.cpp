@@ -201,7 +201,9 @@ int OnConversionSwitch(CommandContext& cx) {
   return Apply(cx, "", false);
 }
 
-int OnConvertSettings(CommandContext& cx) {
+}  // namespace
+
+int OnImageConvertSettings(CommandContext& cx) {
   CQelView& v = *cx.view;
   ImageConvertSettings& s = v.m_ImageSettings;
   const int wasActive = s.m_bActive;
@@ -224,6 +226,8 @@ int OnConvertSettings(CommandContext& cx) {
   return 0;
 }
 
+namespace {
+
 // Zoom by one step (1..9), and the quarter turn clockwise.
 int StepZoom(CommandContext& cx, int step) {
   ImageConvertSettings& s = S(cx);
@@ -238,9 +242,15 @@ int StepZoom(CommandContext& cx, int step) {
 int OnZoomIn(CommandContext& cx) { return StepZoom(cx, 1); }
 int OnZoomOut(CommandContext& cx) { return StepZoom(cx, -1); }
 
+// With a region in use the region turns, not the picture.
 int OnRotate(CommandContext& cx) {
+  CQelView& v = *cx.view;
+  if (S(cx).m_nRegionScope == 1 && v.m_rcRegion.right >= 1 && v.m_rcRegion.left >= 0) {
+    v.ApplyImageEdit(10, "");
+    return 0;
+  }
   S(cx).m_nRotation = (S(cx).m_nRotation + 1) & 3;
-  cx.view->RefreshImage(9);
+  v.RefreshImage(9);
   return 0;
 }
 
@@ -345,6 +355,7 @@ int OnPictureObjectMode(CommandContext& cx) { return cx.view->OnPictureObjectMod
 int OnConvertToBitmapObject(CommandContext& cx) { return cx.view->OnConvertToBitmapObject(); }
 int OnSaveImageTemp(CommandContext& cx) { return cx.view->OnSaveImageTemp(); }
 int OnSaveImageAsOther(CommandContext& cx) { return cx.view->OnSaveImageAsOther(); }
+int OnSaveImageObject(CommandContext& cx) { return cx.view->OnSaveImageObject(); }
 void UpPictureObjectMode(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPictureObjectMode != 0); }
 void UpConvertToBitmapObject(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->m_nPictureObjectMode != 2); }
 
@@ -365,7 +376,7 @@ constexpr CommandEntry kRows[] = {
     {33095, "ID_IMAGE_INVERT", "色反転（白黒反転）", V, OnInvert, UpInvert},
     {33199, "ID_IMAGE_TWO_LEVEL", "白黒に２値化する （切→10～70%）", V, OnTwoLevel, UpTwoLevel},
     {32989, "ID_IMAGE_CONVERSION_SWITCH", "画像変換を入り切りします。", V, OnConversionSwitch, UpSwitch},
-    {32949, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定(&C)", V, OnConvertSettings, UpImage},
+    {32949, "ID_IMAGE_CONVERT_SETTINGS", "画像変換設定(&C)", V, OnImageConvertSettings, UpImage},
     {40100, "ID_IMAGE_ZOOM_IN", "画像拡大", V, OnZoomIn, UpZoomIn},
     {40101, "ID_IMAGE_ZOOM_OUT", "画像縮小", V, OnZoomOut, UpZoomOut},
     {40102, "ID_IMAGE_ROTATE", "画像回転", V, OnRotate, UpImage, "rotate"},
@@ -387,6 +398,7 @@ constexpr CommandEntry kRows[] = {
     {32980, "ID_IMAGE_SAVE_TEMP", "画像 一時保存", V, OnSaveImageTemp, OnUpdateSaveImage},
     {33192, "ID_IMAGE_SAVE_TEMP_FILE", "画像を一時ファイルに保存する", V, OnSaveImageTemp, OnUpdateSaveImage},
     {32996, "ID_IMAGE_SAVE_AS", "画像 別名保存", V, OnSaveImageAsOther, OnUpdateSaveImage},
+    {32970, "ID_IMAGE_SAVE_OBJECT", "画像ｵﾌﾞｼﾞｪｸﾄの保存(&F)", V, OnSaveImageObject, OnUpdateSaveImage},
     {32971, "ID_SAVE_DATA_SCREEN", "データ画面保存(&T)", V, OnSaveDataScreen, UpCapture},
     {32979, "ID_SAVE_DESKTOP_SCREEN", "ﾃﾞｽｸﾄｯﾌﾟ画面保存(&D)", V, OnSaveDesktopScreen, UpCapture},
     {33171, "ID_SAVE_CLICKED_WINDOW", "ｸﾘｯｸ画面保存(&C)", V, OnSaveClickedWindow, UpCapture},

@@ -5,3 +5,6 @@
 #include "frame/CommandTable.h"
 
 CommandRows ViewImageCommands();
+// The image-conversion settings dialog on the view's settings, then the re-render
+// (of the region alone when it has edits); the region menu runs it too.
+int OnImageConvertSettings(CommandContext& cx);

@@ -2,6 +2,8 @@
 // display and the writers depend on.
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "image/DibConvert.h"
@@ -54,6 +56,19 @@ TEST(DibConvertTest, WideningFromEveryDepth) {
   EXPECT_EQ(out[2], 248);
   EXPECT_EQ(info.bmiHeader.biBitCount, 24);
   EXPECT_EQ(info.bmiHeader.biXPelsPerMeter, 3780);
+
+  // 16 bits with the masks 5-6-5 in the first colour slots: full fields are 255;
+  // masks of nothing give black.
+  for (const bool empty : {false, true}) {
+    info = Header(1, 1, 16);
+    info.bmiHeader.biCompression = kBiBitfields;
+    const uint32_t masks[3] = {empty ? 0 : 0xF800u, empty ? 0 : 0x07E0u, empty ? 0 : 0x001Fu};
+    std::memcpy(info.bmiColors, masks, sizeof masks);
+    const uint8_t pixel565[4] = {0xFF, 0xFF, 0, 0};
+    ConvertDibTo24(pixel565, out, &info, 4, 8);
+    EXPECT_EQ(out[0], empty ? 0 : 255);
+    EXPECT_EQ(out[1], empty ? 0 : 255);
+  }
 
   // 1 bit with the table black, white: set bits become the white entry.
   info = Header(3, 1, 1);

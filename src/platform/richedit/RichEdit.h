@@ -206,8 +206,9 @@ class RichEdit {
   void SetAllocHook(AllocHook* hook) { hook_ = hook; }
   std::string StreamOutRtf(bool selection) const;
 
-  // Clipboard: text (CR LF lines) and RTF; Paste takes the RTF when there is one,
-  // else the text, else a packed DIB (CF_DIB), which becomes a static picture object.
+  // Clipboard: text (CR LF lines) and RTF, and the picture (CF_DIB) of a selected
+  // picture object; Paste takes the RTF when there is one, else the text, else a
+  // packed DIB (CF_DIB), which becomes a static picture object.
   void Copy(Clipboard& clip) const;
   void Cut(Clipboard& clip);
   void Paste(const Clipboard& clip);

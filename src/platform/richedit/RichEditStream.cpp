@@ -68,6 +68,11 @@ void RichEdit::Copy(Clipboard& clip) const {
   clip.Empty();
   clip.SetData(CF_TEXT, text);
   clip.SetData(CF_RTF, StreamOutRtf(true));
+  // One picture object selected: its picture goes too, as a packed DIB.
+  if (const std::string* object = SelectedObject()) {
+    const std::string dib = PictureObjectDib(*object);
+    if (!dib.empty()) clip.SetData(CF_DIB, dib);
+  }
 }
 
 void RichEdit::Cut(Clipboard& clip) {
