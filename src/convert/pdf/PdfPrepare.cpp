@@ -93,7 +93,7 @@ void PdfReader::AppendObjectStream(int64_t at) {
   if (raw.PeekU8(data) == '\r') ++data;
   if (raw.PeekU8(data) == '\n') ++data;
   if (!PdfIsZlibHeader(raw.PeekU8(data), raw.PeekU8(data + 1))) return;  // only Flate object streams are read
-  int64_t end = PdfFind(raw, data, raw.Size(), "endstream");
+  int64_t end = endstream_.Next(raw, data);
   if (end < 0) end = raw.Size();
   const int64_t length = std::min(end - (data + 2), capacity);
   if (length <= 0) return;
@@ -162,7 +162,7 @@ void PdfReader::IndexObjects() {
     if (t == 's') {
       // A stream body holds no names of its own: passed over whole.
       if (current > 0 && PdfMatch(raw, i, "stream") && !PdfIsDigit(raw.PeekU8(i - 1)) && raw.PeekU8(i - 1) != 'd') {
-        const int64_t stop = PdfFind(raw, i + 6, raw.Size(), "endstream");
+        const int64_t stop = endstream_.Next(raw, i + 6);
         if (stop > 0) i = stop + 8;
       }
       continue;

@@ -153,6 +153,7 @@ class PdfReader {
   ByteCursor raw;  // the file bytes, with the objects pass 1 appends
   int64_t& pos;  // the document's shared cursor
   PdfTokenizer tok;
+  PdfWordFinder endstream_{"endstream"};  // every stream's end is found through it
   CBufferInflater inflater;
 
   // Tables of the conversion.

@@ -29,3 +29,29 @@ inline int64_t PdfFind(const ByteCursor& b, int64_t from, int64_t to, std::strin
   const void* hit = memmem(bytes.data(), bytes.size(), word.data(), word.size());
   return hit ? from + (static_cast<const uint8_t*>(hit) - bytes.data()) : -1;
 }
+
+// The first place of one word from a start to the end of the bytes, remembering the
+// last search: its answer holds for every start from that search's start up to what
+// it found, so many starts before one distant word (or none) read the bytes once
+// instead of once each (a megabyte of "stream" keywords without an end took a minute).
+class PdfWordFinder {
+ public:
+  explicit PdfWordFinder(std::string_view word) : word_(word) {}
+
+  int64_t Next(const ByteCursor& b, int64_t from) {
+    const bool same = b.Data() == data_ && b.Size() == size_;
+    if (same && from_ >= 0 && from >= from_ && (found_ < 0 || from <= found_)) return found_;
+    data_ = b.Data();
+    size_ = b.Size();
+    from_ = from;
+    found_ = PdfFind(b, from, size_, word_);
+    return found_;
+  }
+
+ private:
+  std::string_view word_;
+  const uint8_t* data_ = nullptr;
+  int64_t size_ = -1;
+  int64_t from_ = -1;   // the start of the remembered search
+  int64_t found_ = -1;  // what it found, or -1
+};

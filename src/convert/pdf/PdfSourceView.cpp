@@ -93,7 +93,7 @@ int64_t PdfReader::SourceStream(DisplayWriter& out, int64_t p, SourceFlags& flag
     std::snprintf(text, sizeof text, "\r\nstream  adrs = %llx\r\n", static_cast<unsigned long long>(data));
     out.Append(text);
   }
-  int64_t end = PdfFind(raw, data, raw.Size(), "endstream");
+  int64_t end = endstream_.Next(raw, data);
   if (end < 0) end = raw.Size();
   const ByteCursor shown = SourceDecode(out, raw.Window(data, std::clamp<int64_t>(end - data, 0, capacity)), coded, flags);
   if (doc.m_nCsvMode == 0) SourceHex(out, shown, flags.compact);

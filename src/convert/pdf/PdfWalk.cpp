@@ -484,7 +484,7 @@ void PdfReader::StartStream() {
   int64_t data = pos + 5;
   if (raw.PeekU8(data) == '\r') ++data;
   if (raw.PeekU8(data) == '\n') ++data;
-  int64_t end = PdfFind(raw, data, raw.Size(), "endstream");
+  int64_t end = endstream_.Next(raw, data);
   if (end < 0) end = raw.Size();
   pos = std::min(end + 9, raw.Size());
   int64_t length = end - data;

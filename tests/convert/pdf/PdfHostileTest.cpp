@@ -28,6 +28,12 @@ int Count(const std::string& text, const std::string& word) {
   return n;
 }
 
+std::string Repeat(const std::string& unit, int times) {
+  std::string s;
+  for (int i = 0; i < times; ++i) s += unit;
+  return s;
+}
+
 class PdfHostile : public PdfTest {};
 
 TEST_F(PdfHostile, BrokenStructuresStillShowTheirText) {
@@ -70,6 +76,11 @@ TEST_F(PdfHostile, BrokenStructuresStillShowTheirText) {
       {"lying object stream",
        MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R] /Count 1 >>", Page(), Stream("", kHello), kFont,
                 Stream("/Type /ObjStm /N 1000000 /First 99999999 /Filter /FlateDecode", Deflate("7 0 8 99999999999 << /A 1 >>"))}),
+       "Hello hostile world", 1},
+      // Stream keywords without an end, each once searched to the end of the file.
+      {"stream keywords without end",
+       MakePdf({kCatalog, "<< /Type /Pages /Kids [3 0 R 6 0 R 6 0 R] /Count 1 >>", Page(), Stream("", kHello), kFont,
+                "<< /Type /Page >>" + Repeat("stream\n", 40000)}),
        "Hello hostile world", 1},
   };
   for (const auto& c : cases) {

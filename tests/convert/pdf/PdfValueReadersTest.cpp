@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "convert/pdf/PdfImageTag.h"
+#include "convert/pdf/PdfScan.h"
 #include "convert/pdf/PdfTokenizer.h"
 #include "convert/pdf/PdfValueReaders.h"
 
@@ -292,6 +293,27 @@ TEST(PdfTokenizer, UnclosedArraysSearchedTheirWindowEachFault) {
     ASSERT_EQ(cursor, freshCursor) << at;
     ASSERT_EQ(got.top, want.top) << at;
     ASSERT_EQ(got.positions, want.positions) << at;
+  }
+}
+
+// Many stream keywords before one distant end (or none) searched the rest of the
+// file each: a megabyte of them took a minute. The finder remembers its last search;
+// from any start in any order, and after the bytes change, it answers what a fresh
+// search does.
+TEST(PdfWordFinder, StreamKeywordsSearchedToTheEndEachFault) {
+  std::string s;
+  for (int i = 0; i < 400; ++i) s += i % 150 == 149 ? "endstream " : "stream ";
+  s += "stream endstream";
+  const ByteCursor whole = View(s);
+  const ByteCursor cut(whole.Data(), whole.Size() - 1);  // the same bytes, the last end cut short
+  std::vector<int64_t> starts;
+  for (int64_t i = -2; i <= whole.Size() + 1; ++i) starts.push_back(i);
+  std::vector<int64_t> order = starts;
+  order.insert(order.end(), starts.rbegin(), starts.rend());
+  for (size_t i = 0; i < starts.size(); ++i) order.push_back(starts[(i * 7919) % starts.size()]);
+  PdfWordFinder finder("endstream");
+  for (const ByteCursor* b : {&cut, &whole, &cut}) {
+    for (const int64_t at : order) ASSERT_EQ(finder.Next(*b, at), PdfFind(*b, at, b->Size(), "endstream")) << at;
   }
 }
 
