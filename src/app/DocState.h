@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Alloc.h"
+#include "base/ZeroedVector.h"
 #include "platform/os/FolderLock.h"
 #include "platform/gdi/Types.h"
 

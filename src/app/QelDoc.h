@@ -14,6 +14,7 @@
 #include "base/DisplayWriter.h"
 #include "archive/ArchiveState.h"
 #include "convert/ConvertState.h"
+#include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
@@ -31,6 +32,7 @@ class CDocView {
 
 class CQelDoc : public DocState,
                 public ConvertState,
+                public OfficeState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,

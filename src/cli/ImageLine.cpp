@@ -6,6 +6,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
 #include "image/MetafileImage.h"

@@ -8,12 +8,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "convert/office/OfficeState.h"
-#include "base/Alloc.h"
+#include "base/ZeroedVector.h"
 
 struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
 
-struct ConvertState : OfficeState {
+struct ConvertState {
   // The bytes of the file being converted, the shared read cursor and the count.
   uint8_t* m_pRawData = nullptr;
   int64_t m_nRawPos = 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "app/QelDoc.h"
+#include "app/ViewCodes.h"
 #include "image/ImageSaveCode.h"
 #include "image/MetafileImage.h"
 #include "platform/os/Files.h"

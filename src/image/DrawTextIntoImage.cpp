@@ -57,6 +57,192 @@ COLORREF KeyOf(COLORREF background) {
   return RGB(kr, kg, kb);
 }
 
+// One layer being painted: the pen position, the current tag's font, size and
+// colours, and the figure and frame the tags ask for (kept in the view's fields).
+class TextLayer {
+ public:
+  TextLayer(CQelView& view, const CQelDoc& doc, plat::Bitmap& layer, COLORREF background, COLORREF key)
+      : v_(view), doc_(doc), layer_(layer), dc_(layer), background_(background), key_(key) {
+    textColour_ = frameColour_ = v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+    backColour_ = background;
+    painter_.SetTextColor(textColour_);
+    painter_.SetBkColor(backColour_);
+    painter_.SetBkMode(plat::TRANSPARENT);
+    dc_.SetBkColor(backColour_);
+    dc_.SetBkMode(plat::TRANSPARENT);
+    font_.faceName = doc_.m_strProFont;
+    v_.m_nLayerMode = 0;
+  }
+
+  // One piece of the text: an optional tag ("<letters>") and the text up to the next one.
+  void Piece(const std::string& piece) {
+    std::string text = piece;
+    const size_t close = piece.find('>');
+    if (!piece.empty() && piece[0] == '<' && close != std::string::npos && close >= 2) {
+      const std::string letters = piece.substr(1, close - 1);
+      text = piece.substr(close + 1);
+      if (letters[0] == 'n') {
+        NewLine(!text.empty());
+      } else {
+        ApplyTag(letters);
+      }
+      if (size_ == 0) size_ = 12;
+    }
+    // A face name ends before a '<' or '[' that follows its first character.
+    for (const char stop : {'<', '['}) {
+      const size_t at = font_.faceName.find(stop);
+      if (at != std::string::npos && at > 0) font_.faceName.resize(at);
+    }
+    const int mode = v_.m_nLayerMode;
+    if (mode == 2 || mode == 3 || mode == 12 || mode == 13) DrawBackgroundFigure(mode);
+    painter_.SetBkMode(mode == 1 || mode == 11 ? plat::OPAQUE : plat::TRANSPARENT);
+    if (!text.empty()) DrawText(std::move(text));
+  }
+
+  // The frame a tag asked for goes round the whole layer at the end.
+  void Finish() {
+    if (v_.m_nLayerMode > 9) {
+      v_.DrawFigure(dc_, Whole(), v_.m_nFigure, 1, frameColour_, backColour_, key_);
+    }
+  }
+
+ private:
+  CRect Whole() const { return CRect{0, 0, layer_.width, layer_.height}; }
+
+  void NewLine(bool textFollows) {
+    if (lineHeight_ == 0) lineHeight_ = size_ > 0 ? size_ + size_ / 3 : 16;
+    x_ = lineStart_;
+    y_ += lineHeight_;
+    if (textFollows) lineHeight_ = 0;
+  }
+
+  // A tag sets the size, the style, the face, the text and background colours from
+  // its letters, and asks for a background figure (D, A, H) or a frame (R, F).
+  void ApplyTag(const std::string& letters) {
+    int tagSize = 0;
+    font_.weight = 400;
+    font_.italic = font_.underline = font_.strikeOut = false;
+    centre_ = false;
+    COLORREF tagText = 0, tagBack = 0;
+    std::string face;
+    if (v_.m_nLayerMode != 9) v_.m_nLayerMode = 0;
+    for (size_t i = 0; i < letters.size(); ++i) {
+      const char c = letters[i];
+      const char after = i + 1 < letters.size() ? letters[i + 1] : '\0';
+      if (std::isdigit(static_cast<unsigned char>(c))) {
+        tagSize = std::min(tagSize * 10 + (c - '0'), kMaxTagSize);
+      } else if (c == 'B') {
+        font_.weight = 700;
+      } else if (c == 'I') {
+        font_.italic = true;
+      } else if (c == 'U') {
+        font_.underline = true;
+      } else if (c == 'S') {
+        font_.strikeOut = true;
+      } else if (c == 'C') {
+        centre_ = true;
+      } else if (c == 'T') {
+        face = doc_.m_strTableFont;
+      } else if (c == 'P') {
+        face = doc_.m_strProFont;
+      } else if (c == 'D') {
+        v_.m_nLayerMode += 1;
+      } else if (c == 'A') {
+        v_.m_nLayerMode += 2;
+      } else if (c == 'H') {
+        v_.m_nLayerMode += 8;
+      } else if (c == 'R' || c == 'F') {
+        i += FrameLetters(letters, i);
+      } else if (c == '-') {
+        if (const ColourLetter* k = ColourOf(after)) {
+          tagBack = k->light;
+          ++i;
+        }
+      } else if (const ColourLetter* k = ColourOf(c)) {
+        tagText = k->text;
+      }
+    }
+    if (tagSize > 0) size_ = tagSize;
+    lastTagSize_ = tagSize;
+    textColour_ = tagText != 0 ? tagText : v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+    backColour_ = tagBack != 0 ? tagBack : background_;
+    painter_.SetTextColor(textColour_);
+    painter_.SetBkColor(backColour_);
+    dc_.SetBkColor(backColour_);
+    if (!face.empty()) font_.faceName = face;
+  }
+
+  // R (rectangle) or F (figure) at letters[at], with an optional colour letter and
+  // pattern digit after it; the number of those it took.
+  size_t FrameLetters(const std::string& letters, size_t at) {
+    const auto letter = [&](size_t i) { return i < letters.size() ? letters[i] : '\0'; };
+    const char c = letters[at];
+    v_.m_nLayerMode += 10;
+    size_t taken = 0;
+    if (const ColourLetter* k = ColourOf(letter(at + 1))) {
+      frameColour_ = k->text;
+      taken = 1;
+    } else {
+      frameColour_ = v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+    }
+    const char digit = letter(at + 1 + taken);
+    if (std::isdigit(static_cast<unsigned char>(digit))) {
+      v_.m_nPattern = digit - '0';
+      if (c == 'F') v_.m_nFigure = 2;
+      if (c == 'R' && v_.m_nPattern >= 7) {
+        v_.m_nFigure = 1;
+        v_.m_nPattern -= 7;
+      }
+      ++taken;
+    }
+    return taken;
+  }
+
+  // The figure behind the text; the text then starts inside it.
+  void DrawBackgroundFigure(int mode) {
+    if (v_.m_nEditStep == 0) v_.m_nEditStep = 2;
+    CRect rect = Whole();
+    if (v_.m_rcRegion.left > v_.m_rcRegion.right) std::swap(rect.left, rect.right);
+    if (v_.m_rcRegion.top > v_.m_rcRegion.bottom) std::swap(rect.top, rect.bottom);
+    v_.DrawFigure(dc_, rect, v_.m_nFigure, v_.m_nEditStep, textColour_, backColour_, key_);
+    x_ = lineStart_ = 4;
+    y_ += 1;
+    v_.m_nLayerMode = mode <= 10 ? 0 : 10;
+  }
+
+  void DrawText(std::string text) {
+    std::replace(text.begin(), text.end(), kEscapedLess, '<');
+    text = CutSjis(text, kMaxPieceBytes);
+    font_.height = std::max(size_ * 40 / 30, 1);
+    font_.charSet = plat::SHIFTJIS_CHARSET;
+    painter_.SelectFont(font_);
+    plat::CSize drawn;
+    if (centre_) {
+      drawn = painter_.DrawTextCentered(layer_, Whole(), text);
+    } else {
+      // Tab stops every 6 sizes of the last tag, or of the current size when it gave none.
+      const int step = 6 * (lastTagSize_ > 0 ? lastTagSize_ : size_);
+      std::vector<int> stops(kTabStops);
+      for (int i = 0; i < kTabStops; ++i) stops[static_cast<size_t>(i)] = i * step;
+      drawn = painter_.TabbedTextOut(layer_, x_, y_, text, stops, 0);
+    }
+    x_ += drawn.cx + 2;
+    lineHeight_ = std::max(lineHeight_, drawn.cy);
+  }
+
+  CQelView& v_;
+  const CQelDoc& doc_;  // its fonts
+  plat::Bitmap& layer_;
+  plat::DrawContext dc_;
+  plat::TextPainter painter_;
+  const COLORREF background_;
+  const COLORREF key_;
+  COLORREF textColour_ = 0, backColour_ = 0, frameColour_ = 0;
+  plat::LogFont font_;
+  int x_ = 0, y_ = 0, lineStart_ = 0, lineHeight_ = 0, size_ = 0, lastTagSize_ = 0;
+  bool centre_ = false;
+};
+
 }  // namespace
 
 int CQelView::DrawTextIntoImage(std::vector<uint8_t>& copy, int width, int height, const std::string& input) {
@@ -74,151 +260,19 @@ int CQelView::DrawTextIntoImage(std::vector<uint8_t>& copy, int width, int heigh
   } else {
     plat::FillRect(*layer, CRect{0, 0, width, height}, key);
   }
-  plat::DrawContext dc(*layer);
-  plat::TextPainter painter;
-  COLORREF textColour = m_ImageSettings.m_clrText & 0xFFFFFF, backColour = background;
-  COLORREF frameColour = textColour;
-  painter.SetTextColor(textColour);
-  painter.SetBkColor(backColour);
-  painter.SetBkMode(plat::TRANSPARENT);
-  dc.SetBkColor(backColour);
-  dc.SetBkMode(plat::TRANSPARENT);
-  m_nLayerMode = 0;
 
   std::string text = ReplaceSjis(ReplaceSjis(input, "\\n", "<n>"), "<<", std::string(1, kEscapedLess));
   if (text.empty() || text[0] != '<') text = "<12>" + text;
-
-  int x = 0, y = 0, lineStart = 0, lineHeight = 0, size = 0, lastTagSize = 0;
-  plat::LogFont font;
-  font.faceName = m_doc.m_strProFont;
-  bool centre = false;
-  size_t start = 0;
-  size_t next = 0;
+  TextLayer painter(*this, m_doc, *layer, background, key);
+  // Pieces start at each '<' after the first two bytes of the one before.
+  size_t start = 0, next = 0;
   do {
     next = text.find('<', start + 2);
     if (next == std::string::npos) next = text.size();
-    const std::string piece = text.substr(start, next - start);
+    painter.Piece(text.substr(start, next - start));
     start = next;
-    std::string pieceText = piece;
-    const size_t close = piece.find('>');
-    const bool tag = !piece.empty() && piece[0] == '<' && close != std::string::npos && close >= 2;
-    if (tag) {
-      const std::string letters = piece.substr(1, close - 1);
-      pieceText = piece.substr(close + 1);
-      if (letters[0] == 'n') {
-        if (lineHeight == 0) lineHeight = size > 0 ? size + size / 3 : 16;
-        x = lineStart;
-        y += lineHeight;
-        if (!pieceText.empty()) lineHeight = 0;
-      } else {
-        int tagSize = 0;
-        font.weight = 400;
-        font.italic = font.underline = font.strikeOut = false;
-        centre = false;
-        COLORREF tagText = 0, tagBack = 0;
-        std::string face;
-        if (m_nLayerMode != 9) m_nLayerMode = 0;
-        for (size_t i = 0; i < letters.size(); ++i) {
-          const char c = letters[i];
-          const char after = i + 1 < letters.size() ? letters[i + 1] : '\0';
-          if (std::isdigit(static_cast<unsigned char>(c))) {
-            tagSize = std::min(tagSize * 10 + (c - '0'), kMaxTagSize);
-          } else if (c == 'B') {
-            font.weight = 700;
-          } else if (c == 'I') {
-            font.italic = true;
-          } else if (c == 'U') {
-            font.underline = true;
-          } else if (c == 'S') {
-            font.strikeOut = true;
-          } else if (c == 'C') {
-            centre = true;
-          } else if (c == 'T') {
-            face = m_doc.m_strTableFont;
-          } else if (c == 'P') {
-            face = m_doc.m_strProFont;
-          } else if (c == 'D') {
-            m_nLayerMode += 1;
-          } else if (c == 'A') {
-            m_nLayerMode += 2;
-          } else if (c == 'H') {
-            m_nLayerMode += 8;
-          } else if (c == 'R' || c == 'F') {
-            m_nLayerMode += 10;
-            if (const ColourLetter* k = ColourOf(after)) {
-              frameColour = k->text;
-              ++i;
-            } else {
-              frameColour = m_ImageSettings.m_clrText & 0xFFFFFF;
-            }
-            const char digit = i + 1 < letters.size() ? letters[i + 1] : '\0';
-            if (std::isdigit(static_cast<unsigned char>(digit))) {
-              m_nPattern = digit - '0';
-              if (c == 'F') m_nFigure = 2;
-              if (c == 'R' && m_nPattern >= 7) {
-                m_nFigure = 1;
-                m_nPattern -= 7;
-              }
-              ++i;
-            }
-          } else if (c == '-') {
-            if (const ColourLetter* k = ColourOf(after)) {
-              tagBack = k->light;
-              ++i;
-            }
-          } else if (const ColourLetter* k = ColourOf(c)) {
-            tagText = k->text;
-          }
-        }
-        if (tagSize > 0) size = tagSize;
-        lastTagSize = tagSize;
-        textColour = tagText != 0 ? tagText : m_ImageSettings.m_clrText & 0xFFFFFF;
-        backColour = tagBack != 0 ? tagBack : background;
-        painter.SetTextColor(textColour);
-        painter.SetBkColor(backColour);
-        dc.SetBkColor(backColour);
-        if (!face.empty()) font.faceName = face;
-      }
-      if (size == 0) size = 12;
-    }
-    // A face name ends before a '<' or '[' that follows its first character.
-    for (const char stop : {'<', '['}) {
-      const size_t at = font.faceName.find(stop);
-      if (at != std::string::npos && at > 0) font.faceName.resize(at);
-    }
-    const int mode = m_nLayerMode;
-    if (mode == 2 || mode == 3 || mode == 12 || mode == 13) {
-      if (m_nEditStep == 0) m_nEditStep = 2;
-      CRect rect{0, 0, width, height};
-      if (m_rcRegion.left > m_rcRegion.right) std::swap(rect.left, rect.right);
-      if (m_rcRegion.top > m_rcRegion.bottom) std::swap(rect.top, rect.bottom);
-      DrawFigure(dc, rect, m_nFigure, m_nEditStep, textColour, backColour, key);
-      x = lineStart = 4;
-      y += 1;
-      m_nLayerMode = mode <= 10 ? 0 : 10;
-    }
-    painter.SetBkMode(mode == 1 || mode == 11 ? plat::OPAQUE : plat::TRANSPARENT);
-    if (!pieceText.empty()) {
-      std::replace(pieceText.begin(), pieceText.end(), kEscapedLess, '<');
-      pieceText = CutSjis(pieceText, kMaxPieceBytes);
-      font.height = std::max(size * 40 / 30, 1);
-      font.charSet = plat::SHIFTJIS_CHARSET;
-      painter.SelectFont(font);
-      plat::CSize drawn;
-      if (centre) {
-        drawn = painter.DrawTextCentered(*layer, CRect{0, 0, width, height}, pieceText);
-      } else {
-        // Tab stops every 6 sizes of the last tag, or of the current size when it gave none.
-        const int step = 6 * (lastTagSize > 0 ? lastTagSize : size);
-        std::vector<int> stops(kTabStops);
-        for (int i = 0; i < kTabStops; ++i) stops[static_cast<size_t>(i)] = i * step;
-        drawn = painter.TabbedTextOut(*layer, x, y, pieceText, stops, 0);
-      }
-      x += drawn.cx + 2;
-      lineHeight = std::max(lineHeight, drawn.cy);
-    }
   } while (next > 0 && next < text.size());
-  if (m_nLayerMode > 9) DrawFigure(dc, CRect{0, 0, width, height}, m_nFigure, 1, frameColour, backColour, key);
+  painter.Finish();
 
   std::vector<uint8_t> file;
   if (!BitmapToBmp(*layer, CRect{0, 0, width, height}, file)) return -1;

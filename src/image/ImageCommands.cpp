@@ -6,6 +6,7 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
+#include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
@@ -13,12 +14,13 @@
 
 namespace {
 
-// Each save stores its one-shot ViewAction; the text view saves what it shows.
+// Each save stores its one-shot ViewAction; the text view saves what it shows. The
+// actions of the shown picture's saves are the save codes themselves.
 int StoreViewAction(CommandContext& cx, int action) {
   cx.doc->m_nViewAction = action;
   cx.doc->UpdateAllViews();
   // An action no view took is not left for the next picture.
-  cx.doc->m_nViewAction = 0;
+  cx.doc->m_nViewAction = kViewActionNone;
   return 0;
 }
 
@@ -26,26 +28,26 @@ void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.doc && cx.doc->m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
 }
 
-int OnSaveBmz(CommandContext& cx) { return StoreViewAction(cx, 4); }
-int OnSaveBmp(CommandContext& cx) { return StoreViewAction(cx, 23); }
-int OnSavePng(CommandContext& cx) { return StoreViewAction(cx, 5); }
-int OnSaveJpegHigh(CommandContext& cx) { return StoreViewAction(cx, 6); }
-int OnSaveJpegStandard(CommandContext& cx) { return StoreViewAction(cx, 7); }
-int OnSaveJpegBest(CommandContext& cx) { return StoreViewAction(cx, 8); }
+int OnSaveBmz(CommandContext& cx) { return StoreViewAction(cx, kSaveBmz); }
+int OnSaveBmp(CommandContext& cx) { return StoreViewAction(cx, kViewActionSourceSave + kSaveBmpTarget); }
+int OnSavePng(CommandContext& cx) { return StoreViewAction(cx, kSavePng); }
+int OnSaveJpegHigh(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegHigh); }
+int OnSaveJpegStandard(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegStandard); }
+int OnSaveJpegBest(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegBest); }
 
 // The captures: the view performs the action, then the active list's file is shown again.
 int Capture(CommandContext& cx, int action) {
   CQelDoc& doc = *cx.doc;
-  if (action == 40 && cx.frame) cx.frame->ActivateNextViewPane(0);
-  if (action == 40) doc.m_nViewRequest = 7;
+  if (action == kCaptureClickedWindow && cx.frame) cx.frame->ActivateNextViewPane(0);
+  if (action == kCaptureClickedWindow) doc.m_nViewRequest = 7;
   StoreViewAction(cx, action);
   const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
   if (!shown.empty()) doc.LoadDocument(shown, 0);
   return 0;
 }
-int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, 1); }
-int OnSaveClickedWindow(CommandContext& cx) { return Capture(cx, 40); }
-int OnSaveClickedWindowRepeat(CommandContext& cx) { return Capture(cx, 41); }
+int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, kCaptureDesktop); }
+int OnSaveClickedWindow(CommandContext& cx) { return Capture(cx, kCaptureClickedWindow); }
+int OnSaveClickedWindowRepeat(CommandContext& cx) { return Capture(cx, kCaptureClickedSeries); }
 void OnUpdateScreenCapture(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.doc->m_nListLayout != 2 && cx.doc->m_nListLayout != 12);
 }

@@ -14,6 +14,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"

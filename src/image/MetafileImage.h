@@ -43,9 +43,6 @@ bool RenderMetafileDib(std::span<const uint8_t> bytes, int width, int height, pl
 // The document's own JPEG and PNG decoders for the bitmaps a metafile carries.
 plat::MetafilePictureDecoder MetafilePictures(CQelDoc& doc);
 
-// The ViewAction by which the load road hands a metafile to the view.
-constexpr int kViewActionLoadMetafile = 33;
-
 // The metafile at path drawn into the DocImage at the size its header states,
 // changed by resize when given (the view's fit zoom); compression gets the divisor
 // of a large picture. 0, or -1 (said in a box where the cause is the file's).

@@ -3,6 +3,7 @@
 // timer waits for the reload to be complete, and gives up after a bounded wait.
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
@@ -16,7 +17,7 @@ constexpr int kMaxPasteBackTicks = 50;  // 5 s at 100 ms
 void CQelView::OnPasteBackTimer() {
   const bool loaded = !m_strPasteBackFile.empty() && m_doc.m_strPathName == m_strPasteBackFile && Rich() != nullptr;
   if (!loaded && ++m_nPasteBackTicks < kMaxPasteBackTicks && !m_strPasteBackFile.empty()) return;
-  KillTimer(40);
+  KillTimer(kTimerPasteBack);
   if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
   if (loaded && g_pMainFrame) {
     plat::RichEdit& rich = UseRichText();

@@ -9,6 +9,7 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "richtext/TableEngine.h"
@@ -178,7 +179,7 @@ void CQelView::OnTableConvertSelection() {
     m_nPasteBackFirstLine = firstVisible;
     m_nPasteBackTicks = 0;
     m_doc.LoadDocument(work, 0);
-    SetTimer(40, kPasteBackMs);
+    SetTimer(kTimerPasteBack, kPasteBackMs);
     return;
   }
   m_nFileKind = kKindRtf;

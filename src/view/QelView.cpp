@@ -2,6 +2,7 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "view/PlainTextModel.h"
@@ -82,28 +83,31 @@ void CQelView::ShowDocumentText() {
 void CQelView::PerformViewAction(int action) {
   const std::string code = "ViewAction " + std::to_string(action);
   const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
-  const bool save = (action >= 3 && action <= 19) || action >= 21;
+  const bool capture = action == kCaptureDesktop || action == kCaptureNumbered || action == kCaptureClickedWindow ||
+                       action == kCaptureClickedSeries;
+  const bool save = !capture && ((action >= kViewActionSaveFirst && action <= kViewActionSaveShownLast) ||
+                                  action > kViewActionSourceSave);
   // A picture object goes back to the painted image before its pixels are read.
-  if (save && image && action != 40 && action != 41) LeavePictureObjectMode();
-  if (action == 1 || action == 2 || action == 40 || action == 41) {
+  if (save && image) LeavePictureObjectMode();
+  if (capture) {
     CaptureScreen(action);
-  } else if (action >= 29 && action <= 31) {
+  } else if (action >= kViewActionRegionSaveFirst && action <= kViewActionRegionSaveLast) {
     NoteNotBuilt(code + " (region copy and save)");
-  } else if (action == 32 || action == 33) {
+  } else if (action == kViewActionMetafile || action == kViewActionLoadMetafile) {
     if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(m_nFileKind)) TakeDocumentImage();
   } else if (save && !image) {
     AfxNote(code + " dropped: no picture is shown");
-  } else if (action >= 3 && action <= 10) {
+  } else if (action >= kViewActionSaveFirst && action <= kViewActionSaveLast) {
     SaveImageAs(action, 0);
-  } else if (action >= 11 && action <= 19) {
+  } else if (action >= kViewActionSaveShownFirst && action <= kViewActionSaveShownLast) {
     SaveImageAs(1, 2);
-  } else if (action >= 51 && action <= 64) {
-    SaveImageAs(action - 50, 4);
-  } else if (action >= 21) {
-    // The refresh saves the image with the code action - 20.
+  } else if (action > kViewActionConvertSave && action <= kViewActionConvertSaveLast) {
+    SaveImageAs(action - kViewActionConvertSave, 4);
+  } else if (action > kViewActionSourceSave) {
+    // The refresh saves the source picture with the code action - 20.
     m_doc.m_nViewAction = action;
     RefreshImage(1);
-    m_doc.m_nViewAction = 0;
+    m_doc.m_nViewAction = kViewActionNone;
   }
 }
 
@@ -125,20 +129,18 @@ void CQelView::KillTimer(int id) {
   if (g_pMainFrame) g_pMainFrame->Ui().KillTimer(this, id);
 }
 
-// The pane's timers: its refresh timer (pane + 2; 5 for view 0) repaints the image
-// once; 10 and 11 fit the media window, 12 polls the player, 50 is the recording
-// clock, 40 pastes a selection back after it became a table.
+// The pane's timers: its repaint timer repaints the picture once; the paste back
+// returns a selection after it became a table; the media timers go to the player.
 void CQelView::OnTimer(int id) {
   if (OnMediaTimer(id)) return;
-  if (id == 40) return OnPasteBackTimer();
-  const bool refresh = id == m_nPane + 2 || (m_nPane == 0 && id == 5);
-  const char* what = refresh ? "image repaint" : nullptr;
-  if (!what) return;
+  if (id == kTimerPasteBack) return OnPasteBackTimer();
+  const bool repaint = id == ImageRepaintTimer(m_nPane) || (m_nPane == 0 && id == kTimerFirstPaneRepaint);
+  if (!repaint) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);
-  if (refresh && IsImageKind(m_nFileKind)) {
+  if (IsImageKind(m_nFileKind)) {
     RepaintImage();
     return;
   }
-  NoteNotBuilt("timer " + std::to_string(id) + " (" + what + ")");
+  NoteNotBuilt("timer " + std::to_string(id) + " (image repaint)");
 }

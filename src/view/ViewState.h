@@ -29,6 +29,7 @@ struct ViewTextState {
 
   // Cell text of the table (filled by the table engine).
   char* m_pTextBuf = nullptr;
+  std::string m_cellStore;       // the storage behind m_pTextBuf
   int m_nTextLen = 0;
   int m_nColumns = 0;
   int m_nRows = 0;
@@ -44,6 +45,20 @@ struct ViewTextState {
   std::array<int, 500> m_anSheetStartOffset{};
   std::array<int, 500> m_anSheetLastLine{};
   std::array<int, 500> m_anPageStartList{};
+  int m_nPageStartCount = 0;     // entries of m_anPageStartList in use
+  int m_nSheetRowsTotal = 0;     // the counted lines of the cell text, table text mode 3
+  int m_nPageEndOffset = 0;      // the text offset after the display page's last line
+  int m_nTableCellOnly = 0;
+  std::array<int, 31> m_anColumnStops{};  // tab stops of the shown sheet's first columns
+  int m_nMaxColumnsSeen = 0;
+  // The selection a table replaced, put back when the timer fires after the reload.
+  int m_nPasteBackStart = 0;
+  int m_nPasteBackEnd = 0;
+  int m_nPasteBackFirstLine = 0;   // the first visible line then
+  std::string m_strPasteBackFile;  // the work file that was loaded
+  std::string m_strPasteBackName;  // the view's and the document's names before
+  std::string m_strPasteBackPath;
+  int m_nPasteBackTicks = 0;
   BlockRect m_rcBlock;
   int m_nSelStart = 0;
   int m_nSelEnd = 0;
@@ -54,6 +69,8 @@ struct ViewTextState {
   int m_nFontSizeStepFixed = 0;
   uint32_t m_dwCharEffects = 0;
   int m_bBackColorTarget = 0;    // 0 text, 1 background
+  COLORREF m_crHighlight = RGB(255, 255, 0);  // the background the highlight command gives
+  int m_nBackColorIndex = 0;     // the screen background colour, 0 to 6
   // Print margins in hundredths of a millimetre; -99 when not set.
   int m_nPrintMarginTop = -99;
   int m_nPrintMarginBottom = -99;

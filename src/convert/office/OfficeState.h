@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "base/Alloc.h"
+#include "base/ZeroedVector.h"
 
 class SheetTables;   // convert/office/xls/SheetTables.h
 struct SheetSummary;  // convert/office/xls/WorkbookWalk.h
