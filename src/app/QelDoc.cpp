@@ -32,9 +32,16 @@ std::string DefaultProgramDir() {
 // Makes folder (only the user may enter a new one) and checks it: a real folder,
 // not a link, owned by the user. The work files of every road live below it under
 // fixed names, so a folder another user could fill with links is refused.
+// The folder is looked at once when it is there (every start), its missing parents
+// made only when it is not.
 bool MakePrivateFolder(const std::string& folder) {
-  if (!plat::LinkStat(folder)) plat::MakeDirectoryAsSpelled(folder, 0700);
   std::optional<plat::FileInfo> st = plat::LinkStat(folder);
+  if (!st) {
+    const size_t sep = plat::FindLastSeparator(folder);
+    if (sep != std::string::npos && sep > 0) plat::MakeDirectories(folder.substr(0, sep));
+    plat::MakeDirectoryAsSpelled(folder, 0700);
+    st = plat::LinkStat(folder);
+  }
   return st && st->isDirectory && !st->isSymlink && st->ownedByUser;
 }
 
@@ -43,8 +50,6 @@ bool MakePrivateFolder(const std::string& folder) {
 // The program folder and its TMP; when either is refused, the message names it and
 // a private folder made for this run serves instead (removed at the end).
 void CQelDoc::SecureProgramFolder() {
-  const size_t sep = plat::FindLastSeparator(m_strProgramDir);
-  if (sep != std::string::npos && sep > 0) plat::MakeDirectories(m_strProgramDir.substr(0, sep));
   std::string refused;
   if (!MakePrivateFolder(m_strProgramDir)) {
     refused = m_strProgramDir;
@@ -67,7 +72,6 @@ CQelDoc::CQelDoc(std::string programDir) {
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();
   BuildCidTables();
-  InitArchive();
   // The key code entry: eight characters, then the key; four blanks mean none is set.
   m_astrSysKey[29] = "PWRD";
   m_astrSysValue[29] = "PWRDCODE    ";

@@ -1,14 +1,27 @@
-// Sets up the document's archive fields when the document is made: looks up the
-// outside unzip program on PATH once.
+// The outside zip and unzip programs, looked up on PATH when first needed.
 #include "app/QelDoc.h"
 #include "platform/os/Process.h"
 
-void CQelDoc::InitArchive() {
-  m_strZipProgram = plat::FindProgram("zip");
-  std::string program = plat::FindProgram("unzip");
-  if (program.empty()) {
-    m_pfnUnZip = nullptr;
-    return;
+const std::string& COutsideProgram::Path() const {
+  if (!looked_) {
+    path_ = plat::FindProgram(name_);
+    looked_ = true;
   }
-  m_pfnUnZip = [program](const std::vector<std::string>& args) { return plat::RunProgram(program, args).exitCode; };
+  return path_;
+}
+
+const CUnzipEntry::Run& CUnzipEntry::Get() const {
+  if (!decided_) {
+    const std::string program = program_.Path();
+    run_ = program.empty() ? Run() : Run([program](const std::vector<std::string>& args) {
+      return plat::RunProgram(program, args).exitCode;
+    });
+    decided_ = true;
+  }
+  return run_;
+}
+
+void CQelDoc::InitArchive() {
+  m_pfnUnZip.Forget();
+  m_zipProgram.Forget();
 }

@@ -1,7 +1,6 @@
 #include "archive/ExtractTarget.h"
 
 #include <ctime>
-#include <optional>
 #include <vector>
 
 #include "archive/ArchivePaths.h"
@@ -24,98 +23,186 @@ std::vector<std::string> SplitParts(const std::string& rel) {
   return parts;
 }
 
+// Runs decode into file. When it throws, the file is closed and, unless keep is
+// set for a codec error, removed (under name in folder) before the error goes on.
+void Fill(plat::File& file, const std::function<void(codec::CByteSink&)>& decode, bool keep,
+          const plat::FolderHandle& folder, const std::string& name, const std::function<void()>& keepIt) {
+  CFileSink sink(file);
+  try {
+    decode(sink);
+  } catch (const codec::CodecError&) {
+    file.Close();
+    if (keep) {
+      keepIt();
+    } else {
+      folder.Remove(name);
+    }
+    throw;
+  } catch (...) {
+    file.Close();
+    folder.Remove(name);
+    throw;
+  }
+}
+
+void Stamp(plat::File& file, const MemberStamp& stamp) {
+  if (stamp.mtime) file.SetTime(*stamp.mtime);
+  if (stamp.readOnly) file.SetReadOnly(true);
+  file.Close();
+}
+
 }  // namespace
 
 void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
 
 CExtractTarget::CExtractTarget(std::string folder, bool askOverwrite) : folder_(std::move(folder)), ask_(askOverwrite) {
   while (folder_.size() > 1 && plat::FindLastSeparator(folder_) == folder_.size() - 1) folder_.pop_back();
-}
-
-CExtractTarget::Listing& CExtractTarget::ListingOf(const std::string& folder) {
-  auto [it, added] = listings_.try_emplace(folder);
-  if (!added) return it->second;
-  if (auto entries = plat::ListDirectory(folder)) {
-    for (const plat::DirEntry& e : *entries) {
-      if (!e.nameExact) continue;  // a host name no member name can equal
-      it->second.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
-    }
-  }
-  return it->second;
-}
-
-std::optional<std::string> CExtractTarget::EnterFolders(const std::vector<std::string>& parts, size_t count) {
-  std::string current = folder_;
-  for (size_t i = 0; i < count; ++i) {
-    Listing& listing = ListingOf(current);
-    const std::string key = plat::FoldNameCase(parts[i]);
-    auto found = listing.find(key);
-    if (found == listing.end()) {
-      const std::string made = WinJoin(current, parts[i]);
-      if (!plat::MakeDirectoryAsSpelled(made)) {
-        // Made meanwhile by someone else: only a real folder will do.
-        std::optional<plat::FileInfo> st = plat::LinkStat(made);
-        if (!st || !st->isDirectory || st->isSymlink) return std::nullopt;
-      } else {
-        listings_.try_emplace(made);  // new and empty: nothing to read
+  auto root = std::make_unique<Level>();
+  root->path = folder_;
+  if (std::optional<plat::FolderHandle> handle = plat::FolderHandle::Open(folder_)) {
+    root->handle = std::move(*handle);
+    if (auto entries = root->handle.List(false)) {
+      for (const plat::DirEntry& e : *entries) {
+        if (!e.nameExact) continue;  // a host name no member name can equal
+        root->names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
       }
-      found = listing.emplace(key, Entry{parts[i], true, false}).first;
     }
-    if (found->second.isLink || !found->second.isDirectory) return std::nullopt;
-    current = WinJoin(current, found->second.name);
   }
-  return current;
+  levels_.emplace("", std::move(root));
+}
+
+CExtractTarget::~CExtractTarget() = default;
+
+void CExtractTarget::Note(Level& level, const std::string& key, const std::string& name) {
+  level.names.try_emplace(key, Entry{name, false, false});
+}
+
+CExtractTarget::Level* CExtractTarget::Enter(Level& parent, const std::string& key, const std::string& part, bool make,
+                                             const std::string& levelKey) {
+  auto level = std::make_unique<Level>();
+  auto found = parent.names.find(key);
+  bool read = true;
+  if (found == parent.names.end()) {
+    if (!make) return nullptr;
+    // Made here: new and empty, nothing to read. Made meanwhile by someone else: only
+    // a real folder will do, which opening it without following a link makes sure of.
+    read = !parent.handle.MakeChild(part);
+    found = parent.names.emplace(key, Entry{part, true, false}).first;
+  }
+  if (found->second.isLink || !found->second.isDirectory) return nullptr;
+  std::optional<plat::FolderHandle> handle = parent.handle.OpenChild(found->second.name);
+  if (!handle) return nullptr;
+  level->handle = std::move(*handle);
+  level->path = WinJoin(parent.path, found->second.name);
+  if (read) {
+    if (auto entries = level->handle.List(false)) {
+      for (const plat::DirEntry& e : *entries)
+        if (e.nameExact) level->names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
+    }
+  }
+  return levels_.emplace(levelKey, std::move(level)).first->second.get();
+}
+
+CExtractTarget::Level* CExtractTarget::Reach(const std::vector<std::string>& parts, size_t count, bool make) {
+  std::vector<std::string> keys(count);
+  std::string levelKey;
+  for (size_t i = 0; i < count; ++i) {
+    keys[i] = plat::FoldNameCase(parts[i]);
+    levelKey += '\\' + keys[i];
+  }
+  if (auto known = levels_.find(levelKey); known != levels_.end()) return known->second.get();
+  Level* level = levels_.at("").get();
+  levelKey.clear();
+  for (size_t i = 0; i < count && level; ++i) {
+    levelKey += '\\' + keys[i];
+    auto known = levels_.find(levelKey);
+    level = known != levels_.end() ? known->second.get() : Enter(*level, keys[i], parts[i], make, levelKey);
+  }
+  return level;
 }
 
 bool CExtractTarget::MakeFolders(const std::string& rel) {
   const std::vector<std::string> parts = SplitParts(rel);
-  return EnterFolders(parts, parts.size()).has_value();
+  return Reach(parts, parts.size(), true) != nullptr;
 }
 
-CExtractTarget::Place CExtractTarget::PlaceOf(const std::string& rel) {
+bool CExtractTarget::StaysInside(const std::string& rel) {
   const std::vector<std::string> parts = SplitParts(rel);
+  for (size_t i = 0; i < parts.size(); ++i) {
+    Level* level = Reach(parts, i, false);
+    if (!level) return false;  // changed under us since it was read: not taken as safe
+    auto found = level->names.find(plat::FoldNameCase(parts[i]));
+    if (found == level->names.end()) return true;  // nothing further exists
+    if (found->second.isLink) return false;
+    if (!found->second.isDirectory) return true;
+  }
+  return true;
+}
+
+CExtractTarget::Place CExtractTarget::PlaceOf(const std::vector<std::string>& parts) {
   CODEC_CHECK(!parts.empty(), codec::err::kWrite);
-  std::optional<std::string> folder = EnterFolders(parts, parts.size() - 1);
-  CODEC_CHECK(folder.has_value(), codec::err::kWrite);
-  Listing& listing = ListingOf(*folder);
-  Place place{*folder, "", plat::FoldNameCase(parts.back()), parts.back(), false};
-  auto found = listing.find(place.key);
-  if (found != listing.end()) {
+  Level* level = Reach(parts, parts.size() - 1, true);
+  CODEC_CHECK(level != nullptr, codec::err::kWrite);
+  Place place{level, plat::FoldNameCase(parts.back()), parts.back(), false};
+  auto found = level->names.find(place.key);
+  if (found != level->names.end()) {
     // A folder stands in the way; a link of the name is replaced as a file would be
     // (the rename replaces the link itself, never what it points to).
     CODEC_CHECK(!found->second.isDirectory, codec::err::kWrite);
     place.name = found->second.name;
     place.exists = true;
   }
-  place.target = WinJoin(place.folder, place.name);
   return place;
 }
 
 MemberOutcome CExtractTarget::WriteFile(const std::string& rel, const std::function<void(codec::CByteSink&)>& decode,
-                                        bool keepPartial, std::string* path) {
-  const Place place = PlaceOf(rel);
-  if (path) *path = place.target;
-  if (place.exists && ask_ && !AskOverwrite(place.target)) return MemberOutcome::Declined;
-  plat::WorkFile work;
-  CODEC_CHECK(work.Create(place.folder), codec::err::kWrite);
-  CFileSink sink(work.Out());
-  try {
-    decode(sink);
-  } catch (const codec::CodecError&) {
-    if (keepPartial) work.CommitAs(place.target, true);
-    throw;
+                                        bool keepPartial, const MemberStamp& stamp, std::string* path) {
+  const Place place = PlaceOf(SplitParts(rel));
+  const plat::FolderHandle& folder = place.level->handle;
+  const std::string target = WinJoin(place.level->path, place.name);
+  if (path) *path = target;
+  plat::File file;
+  if (!place.exists) {
+    bool exists = false;
+    if (folder.CreateFile(place.name, file, &exists)) {
+      Fill(file, decode, keepPartial, folder, place.name, [&] { Note(*place.level, place.key, place.name); });
+      Stamp(file, stamp);
+      Note(*place.level, place.key, place.name);
+      return MemberOutcome::Written;
+    }
+    // Made meanwhile: replaced as any existing file is.
+    std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
+    CODEC_CHECK(st && !st->isDirectory, codec::err::kWrite);
   }
-  CODEC_CHECK(work.CommitAs(place.target, true), codec::err::kWrite);
-  ListingOf(place.folder).try_emplace(place.key, Entry{place.name, false, false});
+  if (ask_ && !AskOverwrite(target)) return MemberOutcome::Declined;
+  std::string work;
+  CODEC_CHECK(folder.CreateWorkFile(file, &work), codec::err::kWrite);
+  bool clash = false;
+  Fill(file, decode, keepPartial, folder, work, [&] { folder.MoveInto(folder, work, place.name, true, &clash); });
+  Stamp(file, stamp);
+  if (!folder.MoveInto(folder, work, place.name, true, &clash)) {
+    folder.Remove(work);
+    codec::Fail(codec::err::kWrite);
+  }
+  Note(*place.level, place.key, place.name);
   return MemberOutcome::Written;
 }
 
-MemberOutcome CExtractTarget::MoveFile(const std::string& rel, const std::string& from, std::string* path) {
-  const Place place = PlaceOf(rel);
-  if (path) *path = place.target;
-  if (place.exists && ask_ && !AskOverwrite(place.target)) return MemberOutcome::Declined;
-  CODEC_CHECK(plat::RenameFile(from, place.target, true), codec::err::kWrite);
-  ListingOf(place.folder).try_emplace(place.key, Entry{place.name, false, false});
+MemberOutcome CExtractTarget::MoveFile(const std::string& rel, const plat::FolderHandle& from, const std::string& fromName) {
+  const Place place = PlaceOf(SplitParts(rel));
+  const plat::FolderHandle& folder = place.level->handle;
+  bool exists = false;
+  if (!place.exists) {
+    if (folder.MoveInto(from, fromName, place.name, false, &exists)) {
+      Note(*place.level, place.key, place.name);
+      return MemberOutcome::Written;
+    }
+    std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
+    CODEC_CHECK(st && !st->isDirectory, codec::err::kWrite);
+  }
+  if (ask_ && !AskOverwrite(WinJoin(place.level->path, place.name))) return MemberOutcome::Declined;
+  CODEC_CHECK(folder.MoveInto(from, fromName, place.name, true, &exists), codec::err::kWrite);
+  Note(*place.level, place.key, place.name);
   return MemberOutcome::Written;
 }
 
@@ -124,25 +211,25 @@ std::string WinJoin(const std::string& folder, const std::string& rel) {
   return folder + "\\" + rel;
 }
 
-bool StaysInside(const std::string& folder, const std::string& rel) {
-  std::vector<uint8_t> mask = MakeSjisLeadMask(rel, rel.size());
-  for (size_t i = 0; i <= rel.size(); ++i) {
-    if (i < rel.size() && (mask[i] || rel[i] != '\\')) continue;
-    std::optional<plat::FileInfo> st = plat::LinkStat(WinJoin(folder, rel.substr(0, i)));
-    if (!st) return true;  // nothing further exists
-    if (st->isSymlink) return false;
-  }
-  return true;
-}
-
-int64_t LocalTimeOf(int year, int month, int day, int hour, int minute, int second) {
-  struct tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  tm.tm_isdst = -1;
-  return static_cast<int64_t>(mktime(&tm));
+int64_t CExtractTarget::LocalTime(int year, int month, int day, int hour, int minute, int second) {
+  auto ask = [](int y, int mo, int d, int h, int mi, int s) {
+    struct tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+    tm.tm_isdst = -1;
+    return static_cast<int64_t>(mktime(&tm));
+  };
+  // Minutes and seconds within their hour add to the hour's start; fields out of
+  // their ranges are normalised by the zone itself.
+  auto within = [](int v, int top) { return v >= 0 && v <= top; };
+  if (!within(month, 15) || !within(day, 31) || !within(hour, 31) || !within(minute, 59) || !within(second, 59))
+    return ask(year, month, day, hour, minute, second);
+  const int64_t key = ((static_cast<int64_t>(year) * 16 + month) * 32 + day) * 32 + hour;
+  auto [it, added] = hours_.try_emplace(key, 0);
+  if (added) it->second = ask(year, month, day, hour, 0, 0);
+  return it->second < 0 ? ask(year, month, day, hour, minute, second) : it->second + minute * 60 + second;
 }

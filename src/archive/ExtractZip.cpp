@@ -111,12 +111,14 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       }
       // A member that cannot be made, or does not decode whole, is reported and left
       // out (what was there stays); the members after it still come out.
-      std::string path;
+      // The time and the read-only mark are the file's before it takes its name.
+      MemberStamp stamp;
+      stamp.mtime = target->LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
+      stamp.readOnly = reader.FromDirectory() && (h.externalAttributes & 0x01);
       try {
-        const MemberOutcome outcome = target->WriteFile(
+        target->WriteFile(
             *rel, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); },
-            codecOptions.placeholderSizes, &path);
-        if (outcome == MemberOutcome::Declined) continue;
+            codecOptions.placeholderSizes, stamp, nullptr);
       } catch (const codec::CodecError& e) {
         // Placeholder sizes: the caller's room is the end of the output, not a fault.
         if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
@@ -125,8 +127,6 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
         result = -1;
         continue;
       }
-      plat::SetFileTime(path, LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second));
-      if (reader.FromDirectory() && (h.externalAttributes & 0x01)) plat::SetReadOnly(path, true);
     }
   } catch (const codec::CodecError& e) {
     // With placeholder sizes the caller's room is the end of the output, not a fault.
@@ -152,7 +152,7 @@ namespace {
 // other non-ASCII names), it would make no symbolic link, and no member's path runs
 // through a symbolic link already in the folder (the program follows those). The
 // own codec, which does neither, serves the other archives.
-bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, const std::string& folder) {
+bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
   std::vector<uint8_t> bytes;
   plat::File file;
@@ -168,7 +168,7 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, const std::string& 
       const bool utf8 = h.flags & codec::kFlagUtf8;
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name, &isFolder);
-      if (rel && !StaysInside(folder, *rel)) return false;
+      if (rel && !target.StaysInside(*rel)) return false;
       if (utf8) continue;
       for (char c : h.name)
         if (static_cast<uint8_t>(c) >= 0x80) return false;
@@ -187,14 +187,16 @@ std::string AbsolutePath(const std::string& path) {
 
 // The program unpacks into a work folder inside the target (both paths taken before
 // the target is entered); its status is read as unzip documents it: 0 success, 1 a
-// warning with every member unpacked, anything else a failure.
+// warning with every member unpacked, anything else a failure. kProgramFailed also
+// when the archive is not one the program may unpack.
 int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder, bool askOverwrite) {
   const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
   plat::MakeDirectory(absFolder);
-  if (!plat::SetCurrentDirectory(absFolder)) return -1;
+  if (!plat::SetCurrentDirectory(absFolder)) return kProgramFailed;
   std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
-  if (!hostArchive) return -1;
+  if (!hostArchive) return kProgramFailed;
   CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
+  if (!ProgramIsSafe(doc, absArchive, target)) return kProgramFailed;
   return UnpackThroughWorkFolder(
       target,
       [&](const std::string& work) {
@@ -216,11 +218,12 @@ int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int i
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
-  if (mode != 0 && m_pfnUnZip && ProgramIsSafe(*this, archive, folder)) {
+  if (mode != 0 && m_pfnUnZip) {
     const std::string before = plat::GetCurrentDirectory();
     const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
     if (result != kProgramFailed) return result;
-    // The program failed and placed nothing: the own codec tells member by member.
+    // The program failed, or may not unpack the archive, and placed nothing: the own
+    // codec tells member by member.
     plat::SetCurrentDirectory(before);
   }
   return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, options);

@@ -39,22 +39,21 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, C
     return;
   }
   if (h.method != "-lh5-" && h.method != "-lh0-") codec::Fail(codec::err::kLzhMethod);
-  std::string path;
-  const MemberOutcome outcome = target.WriteFile(
+  MemberStamp stamp;
+  const int64_t t = h.unixTime >= 0 ? h.unixTime : target.LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
+  if (t >= 0) stamp.mtime = t;
+  target.WriteFile(
       *rel,
       [&](codec::CByteSink& sink) {
         codec::DecodeLzhMember(
             h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)), sink);
       },
-      false, &path);
-  if (outcome == MemberOutcome::Declined) return;
-  int64_t t = h.unixTime >= 0 ? h.unixTime : LocalTimeOf(h.year, h.month, h.day, h.hour, h.minute, h.second);
-  if (t >= 0) plat::SetFileTime(path, t);
+      false, stamp, nullptr);
 }
 
 // True when every member names a plain relative path (no drive, no leading
 // separator, no "..") that stays inside the folder: only then may the program unpack.
-bool MembersStayInside(std::span<const uint8_t> image, const std::string& folder) {
+bool MembersStayInside(std::span<const uint8_t> image, CExtractTarget& target) {
   uint64_t pos = 0;
   try {
     for (;;) {
@@ -65,7 +64,7 @@ bool MembersStayInside(std::span<const uint8_t> image, const std::string& folder
         return false;
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
-      if (!rel || !StaysInside(folder, *rel)) return false;
+      if (!rel || !target.StaysInside(*rel)) return false;
     }
   } catch (const codec::CodecError&) {
     return false;
@@ -151,7 +150,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   }
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
-  if (program && MembersStayInside(image, target.Folder())) {
+  if (program && MembersStayInside(image, target)) {
     bool damaged = false;
     int result = UnpackThroughWorkFolder(
         target,

@@ -7,14 +7,14 @@
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
-#include "platform/os/Files.h"
+#include "platform/os/FolderHandle.h"
 
 namespace {
 
-// Moves what lies below work\rel into the target; false when something was not placed.
-bool MoveBelow(CExtractTarget& target, const std::string& work, const std::string& rel) {
-  const std::string from = rel.empty() ? work : WinJoin(work, rel);
-  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(from);
+// Moves what lies in from (the work folder's level rel) into the target; false when
+// something was not placed.
+bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std::string& rel) {
+  std::optional<std::vector<plat::DirEntry>> entries = from.List(false);
   if (!entries) return false;
   bool whole = true;
   for (const plat::DirEntry& e : *entries) {
@@ -26,16 +26,17 @@ bool MoveBelow(CExtractTarget& target, const std::string& work, const std::strin
       continue;
     }
     if (e.isDirectory) {
-      if (!target.MakeFolders(name)) {
+      std::optional<plat::FolderHandle> below = from.OpenChild(e.name);
+      if (!below || !target.MakeFolders(name)) {
         AfxNote(name + " : " + codec::err::kWrite);
         whole = false;
         continue;
       }
-      whole = MoveBelow(target, work, name) && whole;
+      whole = MoveBelow(target, *below, name) && whole;
       continue;
     }
     try {
-      target.MoveFile(name, WinJoin(work, name), nullptr);
+      target.MoveFile(name, from, e.name);
     } catch (const codec::CodecError& error) {
       AfxNote(name + " : " + error.Code());
       whole = false;
@@ -52,7 +53,10 @@ int UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(cons
   if (!work) return kProgramFailed;
   const int status = run(*work);
   int result = kProgramFailed;
-  if (succeeded(status)) result = MoveBelow(target, *work, "") ? 0 : -1;
+  if (succeeded(status)) {
+    std::optional<plat::FolderHandle> folder = plat::FolderHandle::Open(*work);
+    result = folder && MoveBelow(target, *folder, "") ? 0 : -1;
+  }
   plat::RemoveTree(*work);
   return result;
 }

@@ -37,7 +37,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   const std::vector<std::string> names = ExpandFileSpec(fileSpec);
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
-  if (ownCodec != 0 || m_strZipProgram.empty() || !ascii) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  if (ownCodec != 0 || !m_zipProgram.Present() || !ascii) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
 
   if (names.empty()) return 0;
   std::string archive = zipName;
@@ -63,7 +63,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   int result = 1;
   if (spelled) {
     if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
-    const plat::ProgramResult run = plat::RunProgram(m_strZipProgram, args, *cwd);
+    const plat::ProgramResult run = plat::RunProgram(m_zipProgram.Path(), args, *cwd);
     if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
     result = run.exitCode == 0 && plat::RenameFile(workArchive, archive) ? 0 : 3;
     // A program that could not be started (a list longer than a command line

@@ -7,89 +7,133 @@
 namespace codec {
 namespace {
 
-constexpr int32_t kWindow = 32768;           // the farthest a match reaches back
-constexpr int32_t kBufferSize = 2 * kWindow;  // input is slid down by kWindow when full
+constexpr int32_t kWindow = 32768;               // the farthest a match reaches back
+constexpr int32_t kBufferSize = 8 * kWindow;     // input is slid down by whole windows when full
 constexpr int32_t kMinMatch = 3;
 constexpr int32_t kMaxMatch = 258;
 constexpr int32_t kLookahead = kMaxMatch + kMinMatch + 1;  // bytes kept ahead while input may follow
-constexpr int kHashBits = 15;
-constexpr int kMaxChain = 128;   // candidates examined per position
+constexpr int32_t kPadding = kMaxMatch + 16;     // readable bytes past the buffer (word compares)
+constexpr int kHash3Bits = 15;
+constexpr int kHash4Bits = 16;
+constexpr int kMaxChain = 64;    // candidates examined per position
 constexpr int kGoodLength = 8;   // with a match this long in hand, examine a quarter as many
 constexpr int kLazyLength = 16;  // with a match this long in hand, do not look one byte further
 constexpr int kNiceLength = 128; // a match this long ends the search
 constexpr int kTooFar = 4096;    // a 3-byte match farther than this costs more than literals
 constexpr size_t kBlockTokens = 16384;
-constexpr size_t kReach = kMaxMatch + 8;  // bytes the compares may read past the input
 
-inline uint32_t Hash3(const uint8_t* p, int shift) {
-  uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
-  return (v * 0x9E3779B1u) >> shift;
+// Little-endian loads, so that the hashes and the stream are the same on every host.
+inline uint32_t Load32(const uint8_t* p) {
+  uint32_t v;
+  std::memcpy(&v, p, 4);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap32(v);
+  return v;
 }
-
-// The bits of the hash table and the chain links for an input of n bytes: about one
-// slot a byte, so that a small input does not fill a full table; from 16 KiB on
-// (and for an input of unknown size) the full one.
-int TableBits(size_t n) { return static_cast<int>(std::clamp<size_t>(std::bit_width(n), 8, kHashBits)); }
 
 inline uint64_t Load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, 8);
+  if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
   return v;
+}
+
+inline uint32_t Hash3(uint32_t seq, int shift) { return ((seq << 8) * 0x1E35A7BDu) >> shift; }
+inline uint32_t Hash4(uint32_t seq, int shift) { return (seq * 0x1E35A7BDu) >> shift; }
+
+// The bits of the four-byte hash and the chain links for an input of n bytes: about
+// one slot a byte, so that a small input does not fill a full table; from 32 KiB on
+// (and for an input of unknown size) the full one.
+int TableBits(size_t n) { return static_cast<int>(std::clamp<size_t>(std::bit_width(n), 8, kHash4Bits)); }
+
+// The count of equal bytes of a and b from offset `from`, at most max.
+inline int Extend(const uint8_t* a, const uint8_t* b, int from, int max) {
+  int len = from;
+  while (len < max) {
+    const uint64_t diff = Load64(a + len) ^ Load64(b + len);
+    if (diff) return std::min(len + (std::countr_zero(diff) >> 3), max);
+    len += 8;
+  }
+  return max;
 }
 
 }  // namespace
 
 CDeflater::CDeflater(std::vector<uint8_t>& out, size_t expected)
-    : window_(std::min(expected, size_t{kBufferSize}) + kReach, 0),
-      head_(size_t{1} << TableBits(expected), -1),
-      prev_(std::min<size_t>(head_.size(), kWindow), -1),
-      hashShift_(32 - TableBits(expected)),
+    : window_(std::min(expected, size_t{kBufferSize}) + kPadding, 0),
+      head3_(size_t{1} << std::min(TableBits(expected), kHash3Bits), -1),
+      head4_(size_t{1} << TableBits(expected), -1),
+      prev_(std::min<size_t>(head4_.size(), kWindow), -1),
+      hash3Shift_(32 - std::min(TableBits(expected), kHash3Bits)),
+      hash4Shift_(32 - TableBits(expected)),
       prevMask_(static_cast<int32_t>(prev_.size()) - 1),
       bits_(out) {
   tokens_.reserve(kBlockTokens);
 }
 
-int32_t CDeflater::HeadOf(int32_t pos) const { return head_[Hash3(&window_[pos], hashShift_)]; }
-
 void CDeflater::Insert(int32_t pos) {
-  uint32_t h = Hash3(&window_[pos], hashShift_);
-  prev_[pos & prevMask_] = head_[h];
-  head_[h] = pos;
+  const uint32_t seq = Load32(&window_[pos]);
+  head3_[Hash3(seq, hash3Shift_)] = pos;
+  int32_t& head = head4_[Hash4(seq, hash4Shift_)];
+  prev_[pos & prevMask_] = head;
+  head = pos;
 }
 
-// The longest match at pos among the chain starting at cand that is longer than
-// prevLength; 0 when there is none.
-int CDeflater::LongestMatch(int32_t pos, int32_t cand, int prevLength, int* distance) const {
-  const int maxLength = std::min(kMaxMatch, fill_ - pos);
-  if (maxLength < kMinMatch) return 0;
-  const int nice = std::min(kNiceLength, maxLength);
-  int chain = prevLength >= kGoodLength ? kMaxChain / 4 : kMaxChain;
-  const int32_t limit = pos - kWindow;
+// The longest match at pos longer than best among at most depth candidates, or 0;
+// pos enters the tables either way.
+int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
   const uint8_t* here = &window_[pos];
-  int best = std::max(prevLength, kMinMatch - 1);
+  const uint32_t seq = Load32(here);
+  int32_t& head3 = head3_[Hash3(seq, hash3Shift_)];
+  int32_t& head4 = head4_[Hash4(seq, hash4Shift_)];
+  const int32_t cand3 = head3;
+  int32_t cand = head4;
+  head3 = pos;
+  prev_[pos & prevMask_] = cand;
+  head4 = pos;
+
+  const int maxLength = std::min(kMaxMatch, fill_ - pos);
+  if (best >= maxLength) return 0;
+  const int nice = std::min(kNiceLength, maxLength);
+  const int32_t limit = std::max(pos - kWindow, 0);
   int found = 0;
-  while (cand >= 0 && cand >= limit && chain-- > 0) {
+  if (best < kMinMatch && cand3 >= limit && ((Load32(&window_[cand3]) ^ seq) & 0xFFFFFF) == 0) {
+    best = found = kMinMatch;
+    *distance = pos - cand3;
+    if (maxLength == kMinMatch) return found;
+  }
+  // Until a match of four bytes is in hand, a candidate needs its first four bytes equal.
+  if (best < 4) {
+    for (;; --depth) {
+      if (cand < limit || depth <= 0) return found;
+      if (Load32(&window_[cand]) == seq) break;
+      const int32_t next = prev_[cand & prevMask_];
+      if (next >= cand) return found;  // a slot reused by a newer position ends the chain
+      cand = next;
+    }
+    const int len = Extend(here, &window_[cand], 4, maxLength);
+    if (len > best) {
+      best = found = len;
+      *distance = pos - cand;
+      if (len >= nice) return found;
+    }
+    --depth;
+    const int32_t next = prev_[cand & prevMask_];
+    if (next >= cand) return found;
+    cand = next;
+  }
+  // Then the four bytes ending one past the best length must be equal too.
+  for (; cand >= limit && depth > 0; --depth) {
     const uint8_t* there = &window_[cand];
-    if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
-      int len = 0;
-      while (len < maxLength) {
-        uint64_t diff = Load64(here + len) ^ Load64(there + len);
-        if (diff) {
-          len += std::countr_zero(diff) >> 3;
-          break;
-        }
-        len += 8;
-      }
-      len = std::min(len, maxLength);
+    if (Load32(there + best - 3) == Load32(here + best - 3) && Load32(there) == seq) {
+      const int len = Extend(here, there, 4, maxLength);
       if (len > best) {
-        best = len;
-        found = len;
+        best = found = len;
         *distance = pos - cand;
         if (len >= nice) break;
       }
     }
-    int32_t next = prev_[cand & prevMask_];
-    if (next >= cand) break;  // a slot reused by a newer position ends the chain
+    const int32_t next = prev_[cand & prevMask_];
+    if (next >= cand) break;
     cand = next;
   }
   return found;
@@ -114,52 +158,59 @@ void CDeflater::FlushBlock(bool final) {
   blockStart_ = covered_;
 }
 
-// Lazy matching: the match found at a position is held back one byte; when the next
-// position offers a longer one, the held position goes out as a literal instead.
+// Lazy matching: a match found at a position is taken unless the next position
+// offers a longer one; then the position goes out as a literal and the next one's
+// match is weighed the same way.
 void CDeflater::Process(bool finishing) {
   const int32_t stop = finishing ? fill_ : fill_ - kLookahead;
+  const int32_t lookStop = finishing ? fill_ : fill_ - kMaxMatch;
   while (pos_ < stop) {
-    int length = 0;
     int distance = 0;
-    if (fill_ - pos_ >= kMinMatch) {
-      int32_t cand = HeadOf(pos_);
-      if (prevLength_ < kLazyLength) length = LongestMatch(pos_, cand, prevLength_, &distance);
-      Insert(pos_);
-      if (length == kMinMatch && distance > kTooFar) length = 0;
-    }
-    if (matchPending_ && prevLength_ >= kMinMatch && length <= prevLength_) {
-      int32_t end = pos_ - 1 + prevLength_;
-      Match(prevLength_, prevDistance_);
-      for (int32_t q = pos_ + 1; q < end; ++q)
-        if (fill_ - q >= kMinMatch) Insert(q);
-      pos_ = end;
-      matchPending_ = false;
-      prevLength_ = 0;
+    int length = fill_ - pos_ >= kMinMatch ? FindMatch(pos_, kMinMatch - 1, kMaxChain, &distance) : 0;
+    if (length == kMinMatch && distance > kTooFar) length = 0;
+    if (length < kMinMatch) {
+      Literal(pos_);
+      ++pos_;
       continue;
     }
-    if (matchPending_) Literal(pos_ - 1);
-    matchPending_ = true;
-    prevLength_ = length;
-    prevDistance_ = distance;
-    ++pos_;
+    int32_t inserted = pos_ + 1;  // positions below this are in the tables
+    while (length < kLazyLength && pos_ + 1 < lookStop) {
+      int nextDistance = 0;
+      const int next = FindMatch(pos_ + 1, length, length >= kGoodLength ? kMaxChain / 4 : kMaxChain, &nextDistance);
+      inserted = pos_ + 2;
+      if (next <= length) break;
+      Literal(pos_);
+      ++pos_;
+      length = next;
+      distance = nextDistance;
+    }
+    Match(length, distance);
+    const int32_t end = pos_ + length;
+    for (int32_t q = inserted; q < end; ++q) Insert(q);
+    pos_ = end;
   }
 }
 
+// Moves the last whole windows before the current position (and what follows) to
+// the start; the pending block is written first when its bytes would go.
 void CDeflater::Slide() {
-  FlushBlock(false);
-  std::memmove(window_.data(), window_.data() + kWindow, static_cast<size_t>(kWindow));
-  fill_ -= kWindow;
-  pos_ -= kWindow;
-  blockStart_ -= kWindow;
-  covered_ -= kWindow;
-  for (int32_t& h : head_) h = h >= kWindow ? h - kWindow : -1;
-  for (int32_t& p : prev_) p = p >= kWindow ? p - kWindow : -1;
+  const int32_t base = (pos_ - kWindow) / kWindow * kWindow;  // the buffer is full: far past two windows
+  if (blockStart_ < base) FlushBlock(false);
+  std::memmove(window_.data(), window_.data() + base, static_cast<size_t>(fill_ - base));
+  fill_ -= base;
+  pos_ -= base;
+  blockStart_ -= base;
+  covered_ -= base;
+  auto rebase = [base](int32_t& p) { p = p >= base ? p - base : -1; };
+  std::for_each(head3_.begin(), head3_.end(), rebase);
+  std::for_each(head4_.begin(), head4_.end(), rebase);
+  std::for_each(prev_.begin(), prev_.end(), rebase);
 }
 
 void CDeflater::Write(const uint8_t* data, size_t n) {
   // More than the expected input: the whole buffer after all.
-  if (window_.size() < kBufferSize + kReach && n > window_.size() - kReach - static_cast<size_t>(fill_)) {
-    window_.resize(kBufferSize + kReach, 0);
+  if (window_.size() < kBufferSize + kPadding && n > window_.size() - kPadding - static_cast<size_t>(fill_)) {
+    window_.resize(kBufferSize + kPadding, 0);
   }
   while (n > 0) {
     if (fill_ == kBufferSize) Slide();
@@ -174,8 +225,6 @@ void CDeflater::Write(const uint8_t* data, size_t n) {
 
 void CDeflater::Finish() {
   Process(true);
-  if (matchPending_) Literal(pos_ - 1);
-  matchPending_ = false;
   FlushBlock(true);
   bits_.Flush();
 }

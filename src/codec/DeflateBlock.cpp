@@ -87,19 +87,24 @@ uint64_t DataBits(const std::array<uint32_t, 288>& litFreq, const std::array<uin
   return bits;
 }
 
+// A block's tokens with its codes. A literal is at most 15 bits and a match at most
+// 48 (length code and extra bits, distance code and extra bits): each token's bits
+// are gathered whole and then drained.
 void WriteTokens(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n, const Codes& c) {
+  bits.Reserve(n * 6 + 8);
   for (size_t i = 0; i < n; ++i) {
     const DeflateToken& t = tokens[i];
     if (t.dist == 0) {
-      bits.PutBits(c.litCode[t.litOrLength], c.litLen[t.litOrLength]);
-      continue;
+      bits.Add(c.litCode[t.litOrLength], c.litLen[t.litOrLength]);
+    } else {
+      const int lc = CLengthCodeTable::CodeOf(t.litOrLength);
+      bits.Add(c.litCode[257 + lc], c.litLen[257 + lc]);
+      bits.Add(static_cast<uint64_t>(t.litOrLength - CLengthCodeTable::kBase[lc]), CLengthCodeTable::kExtra[lc]);
+      const int dc = CDistanceCodeTable::CodeOf(t.dist);
+      bits.Add(c.distCode[dc], c.distLen[dc]);
+      bits.Add(static_cast<uint64_t>(t.dist - CDistanceCodeTable::kBase[dc]), CDistanceCodeTable::kExtra[dc]);
     }
-    int lc = CLengthCodeTable::CodeOf(t.litOrLength);
-    bits.PutBits(c.litCode[257 + lc], c.litLen[257 + lc]);
-    bits.PutBits(t.litOrLength - CLengthCodeTable::kBase[lc], CLengthCodeTable::kExtra[lc]);
-    int dc = CDistanceCodeTable::CodeOf(t.dist);
-    bits.PutBits(c.distCode[dc], c.distLen[dc]);
-    bits.PutBits(t.dist - CDistanceCodeTable::kBase[dc], CDistanceCodeTable::kExtra[dc]);
+    bits.Drain();
   }
   bits.PutBits(c.litCode[256], c.litLen[256]);
 }
@@ -114,7 +119,7 @@ void WriteStored(CLsbBitWriter& bits, const uint8_t* raw, size_t rawLen, bool fi
     bits.PutBits(static_cast<uint32_t>(len), 16);
     bits.PutBits(static_cast<uint32_t>(~len & 0xFFFF), 16);
     bits.Flush();
-    bits.Output().insert(bits.Output().end(), raw + done, raw + done + len);
+    bits.PutBytes(raw + done, len);
     done += len;
   } while (done < rawLen);
 }

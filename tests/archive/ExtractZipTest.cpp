@@ -324,3 +324,19 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   buf[0] = 0x07;  // block type 3
   EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, 0), -1);
 }
+
+// A start searches PATH for no outside program: one placed on PATH after the
+// document was made is found when first needed.
+TEST_F(ExtractZipTest, OutsideProgramsAreLookedUpWhenFirstNeeded) {
+  fs::create_directories(dir_.HostPath("bin"));
+  const std::string path = plat::GetEnv("PATH");
+  setenv("PATH", dir_.HostPath("bin").c_str(), 1);
+  CQelDoc doc(Win("program2"));
+  for (const char* name : {"zip", "unzip"}) {
+    testenv::WriteHostFile(dir_.HostPath("bin/") + name, "#!/bin/sh\nexit 0\n");
+    fs::permissions(dir_.HostPath("bin/") + name, fs::perms::owner_all);
+  }
+  EXPECT_TRUE(doc.m_pfnUnZip);
+  EXPECT_EQ(doc.m_zipProgram.Path(), dir_.HostPath("bin/zip"));
+  setenv("PATH", path.c_str(), 1);
+}

@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+const char kSecret[] = "secret outside the folder";
+
 // The CRC of one member (by name) in both its local and its central header, plus one.
 std::string DamageCrc(std::string zip, const std::string& name) {
   for (const std::string& sig : {std::string("PK\x03\x04", 4), std::string("PK\x01\x02", 4)}) {
@@ -152,6 +154,57 @@ TEST(UnpackFault, GoodMemberReplacesAnExistingFileOnlyAfterYes) {
   ScriptRun run = RunScript(dir, "answer yes\nlist 1 " + dir.HostPath("pack.zip") + "\nlist-command unpack\n", false);
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("over.txt")), "from the archive");
+}
+
+// The folder-handle walk at scale: 20,000 members written by zip, among them one
+// named like the user's file, one below a planted link to a folder outside, one
+// named like a planted link to a file outside, and one whose name climbs with "..".
+TEST(UnpackFault, TwentyThousandMembersBesideAUsersFileLinksAndADotDotName) {
+  SKIP_WITHOUT_PROGRAM("zip");
+  constexpr int kMembers = 20000;
+  testenv::TempDir dir;
+  fs::create_directories(dir.HostPath("src/linked"));
+  fs::create_directories(dir.HostPath("src/UP"));
+  fs::create_directories(dir.HostPath("outside"));
+  testenv::WriteHostFile(dir.HostPath("secret.txt"), kSecret);
+  testenv::WriteHostFile(dir.HostPath("src/user.txt"), "archived user.txt");
+  testenv::WriteHostFile(dir.HostPath("src/link.txt"), "archived link.txt");
+  testenv::WriteHostFile(dir.HostPath("src/linked/inner.txt"), "through the link");
+  testenv::WriteHostFile(dir.HostPath("src/UP/climb.txt"), "climbed");
+  for (int i = 0; i < kMembers - 4; ++i) testenv::WriteHostFile(dir.HostPath("src/m" + std::to_string(i)), std::to_string(i));
+  testenv::Shell("cd " + Q(dir.HostPath("src")) + " && zip -qrD ../pack.zip .");
+  // "UP/climb.txt" becomes "../climb.txt" in both headers.
+  std::string zip = testenv::ReadHostFile(dir.HostPath("pack.zip"));
+  for (size_t at = zip.find("UP/climb.txt"); at != std::string::npos; at = zip.find("UP/climb.txt", at)) zip.replace(at, 2, "..");
+  testenv::WriteHostFile(dir.HostPath("pack.zip"), zip);
+  fs::create_directories(dir.HostPath("target"));
+  fs::rename(dir.HostPath("pack.zip"), dir.HostPath("target/pack.zip"));
+  testenv::WriteHostFile(dir.HostPath("target/user.txt"), "the user's own text");
+  fs::create_symlink(dir.HostPath("secret.txt"), dir.HostPath("target/link.txt"));
+  fs::create_directory_symlink(dir.HostPath("outside"), dir.HostPath("target/linked"));
+  for (bool programs : {false, true}) {
+    ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("target/pack.zip") + "\nlist-command unpack\n", programs);
+    EXPECT_EQ(run.status, 1) << "the member below the link is not written: " << run.out.substr(0, 2000);
+    EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("target/user.txt")), "the user's own text") << programs;
+    EXPECT_TRUE(fs::is_symlink(dir.HostPath("target/link.txt"))) << programs;
+    EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("secret.txt")), kSecret) << programs;
+    EXPECT_TRUE(fs::is_empty(dir.HostPath("outside"))) << programs;
+    EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("target/climb.txt")), "climbed") << programs;
+    EXPECT_FALSE(fs::exists(dir.HostPath("climb.txt"))) << programs;
+    int wrong = 0;
+    for (int i = 0; i < kMembers - 4; ++i)
+      wrong += testenv::ReadHostFile(dir.HostPath("target/m" + std::to_string(i))) != std::to_string(i);
+    EXPECT_EQ(wrong, 0) << programs;
+    size_t entries = 0;
+    for (const auto& e : fs::directory_iterator(dir.HostPath("target"))) {
+      ++entries;
+      EXPECT_NE(e.path().filename().string().rfind(".pelnorix", 0), 0u) << "a work file or folder was left";
+    }
+    // The members, the archive, user.txt, link.txt, linked and climb.txt.
+    EXPECT_EQ(entries, static_cast<size_t>(kMembers - 4 + 5)) << programs;
+    for (int i = 0; i < kMembers - 4; ++i) fs::remove(dir.HostPath("target/m" + std::to_string(i)));
+    fs::remove(dir.HostPath("target/climb.txt"));
+  }
 }
 
 TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {

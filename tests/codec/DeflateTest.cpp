@@ -45,6 +45,22 @@ std::vector<std::pair<std::string, Bytes>> Inputs() {
     tokens.push_back(static_cast<uint8_t>(rng()));
   }
   v.push_back({"many-tokens", tokens});
+  Bytes far(700000);  // copies from exactly a window back, across the slides of the input buffer
+  for (size_t i = 0; i < far.size(); ++i) far[i] = i < 32768 ? static_cast<uint8_t>(rng()) : far[i - 32768] ^ (i % 1000 == 0);
+  v.push_back({"window-back", far});
+  // Runs, copies from near and far, narrow and wide noise, mixed as real files mix them.
+  for (int seed = 0; seed < 8; ++seed) {
+    Bytes mix;
+    while (mix.size() < 150000u + 40000u * seed) {
+      const uint32_t kind = rng() % 4, len = rng() % 300;
+      if (kind == 0) mix.insert(mix.end(), len, static_cast<uint8_t>(rng()));
+      for (uint32_t k = 0, back = 1 + rng() % std::max<size_t>(mix.size(), 1); kind == 1 && k < len && back <= mix.size(); ++k)
+        mix.push_back(mix[mix.size() - back]);
+      for (uint32_t k = 0, range = 1 + rng() % 256; kind == 2 && k < len / 6; ++k) mix.push_back(static_cast<uint8_t>(rng() % range));
+      for (uint32_t k = 0; kind == 3 && k < len / 12; ++k) mix.push_back("abcab"[rng() % 5]);
+    }
+    v.push_back({"mix-" + std::to_string(seed), mix});
+  }
   return v;
 }
 

@@ -15,6 +15,8 @@
 #include <filesystem>
 #include <random>
 
+#include "platform/os/FolderHandle.h"
+#include "platform/os/HostFiles.h"
 #include "platform/text/CodePage.h"
 
 namespace plat {
@@ -53,7 +55,9 @@ std::optional<std::string> FindCaseInsensitive(const std::string& folder, const 
   return found;
 }
 
-FileInfo ToInfo(const struct stat& st) {
+}  // namespace
+
+FileInfo StatInfo(const struct stat& st) {
   FileInfo info;
   info.size = static_cast<int64_t>(st.st_size);
   info.mtime = static_cast<int64_t>(st.st_mtime);
@@ -64,8 +68,6 @@ FileInfo ToInfo(const struct stat& st) {
   info.permissions = static_cast<int>(st.st_mode & 0777);
   return info;
 }
-
-}  // namespace
 
 size_t FindLastSeparator(std::string_view winPath) {
   size_t last = std::string_view::npos;
@@ -111,6 +113,17 @@ std::optional<std::string> ToHostPath(std::string_view winPath) {
 std::optional<std::string> ResolveHostPath(std::string_view winPath) {
   auto host = ToHostPath(winPath);
   if (!host || host->empty() || HostExists(*host)) return host;
+  // A path of plain parts whose folder exists: only its last part is looked for.
+  const size_t sep = host->rfind('/');
+  const std::string last = host->substr(sep == std::string::npos ? 0 : sep + 1);
+  if (!last.empty() && last != "." && last != ".." && host->find("//") == std::string::npos) {
+    const std::string folder = sep == std::string::npos ? "" : host->substr(0, std::max<size_t>(sep, 1));
+    if (folder.empty() || HostExists(folder)) {
+      const std::string base = sep == std::string::npos ? "" : host->substr(0, sep + 1);
+      std::optional<std::string> match = FindCaseInsensitive(folder, last);
+      return match ? base + *match : *host;
+    }
+  }
   const bool absolute = (*host)[0] == '/';
   std::string resolved = absolute ? "/" : "";
   auto parts = SplitHost(*host);
@@ -159,19 +172,24 @@ std::string FromHostPath(std::string_view hostPath, bool* exact) {
   return out;
 }
 
-std::optional<FileInfo> Stat(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+namespace {
+
+// The status of winPath as written, else of its case-insensitive match.
+std::optional<FileInfo> StatOf(std::string_view winPath, int (*statFn)(const char*, struct stat*)) {
   struct stat st;
-  if (!host || stat(host->c_str(), &st) != 0) return std::nullopt;
-  return ToInfo(st);
+  auto host = ToHostPath(winPath);
+  if (!host) return std::nullopt;
+  if (statFn(host->c_str(), &st) == 0) return StatInfo(st);
+  auto resolved = ResolveHostPath(winPath);
+  if (!resolved || *resolved == *host || statFn(resolved->c_str(), &st) != 0) return std::nullopt;
+  return StatInfo(st);
 }
 
-std::optional<FileInfo> LinkStat(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
-  struct stat st;
-  if (!host || lstat(host->c_str(), &st) != 0) return std::nullopt;
-  return ToInfo(st);
-}
+}  // namespace
+
+std::optional<FileInfo> Stat(std::string_view winPath) { return StatOf(winPath, stat); }
+
+std::optional<FileInfo> LinkStat(std::string_view winPath) { return StatOf(winPath, lstat); }
 
 bool Exists(std::string_view winPath) { return LinkStat(winPath).has_value(); }
 
@@ -188,23 +206,42 @@ std::optional<int64_t> FreeSpace(std::string_view winPath) {
   return static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX));
 }
 
+namespace {
+
+struct Times {
+  struct timespec at[2];
+  explicit Times(int64_t mtime) {
+    at[0].tv_sec = static_cast<time_t>(mtime);
+    at[0].tv_nsec = 0;
+    at[1] = at[0];
+  }
+};
+
+mode_t ReadOnlyMode(mode_t mode, bool readOnly) {
+  mode &= 07777;
+  return readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+}
+
+}  // namespace
+
 bool SetFileTime(std::string_view winPath, int64_t mtime) {
   auto host = ResolveHostPath(winPath);
-  if (!host) return false;
-  struct timespec times[2];
-  times[0].tv_sec = static_cast<time_t>(mtime);
-  times[0].tv_nsec = 0;
-  times[1] = times[0];
-  return utimensat(AT_FDCWD, host->c_str(), times, 0) == 0;
+  return host && utimensat(AT_FDCWD, host->c_str(), Times(mtime).at, 0) == 0;
 }
 
 bool SetReadOnly(std::string_view winPath, bool readOnly) {
   auto host = ResolveHostPath(winPath);
   struct stat st;
   if (!host || stat(host->c_str(), &st) != 0) return false;
-  mode_t mode = st.st_mode & 07777;
-  mode = readOnly ? (mode & ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
-  return chmod(host->c_str(), mode) == 0;
+  return chmod(host->c_str(), ReadOnlyMode(st.st_mode, readOnly)) == 0;
+}
+
+std::string UniqueSuffix() {
+  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  std::string text(6, 'x');
+  for (char& c : text) c = kDigits[random() % 36];
+  return text;
 }
 
 bool MakeDirectory(std::string_view winPath) {
@@ -234,15 +271,6 @@ bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions) {
 }
 
 namespace {
-
-// Six characters of a unique suffix.
-std::string UniqueSuffix() {
-  static constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::random_device random;
-  std::string text(6, 'x');
-  for (char& c : text) c = kDigits[random() % 36];
-  return text;
-}
 
 std::string InFolder(std::string_view winFolder, const std::string& name) {
   std::string path(winFolder);
@@ -311,30 +339,9 @@ bool CopyFile(std::string_view from, std::string_view to) {
 }
 
 std::optional<std::vector<DirEntry>> ListDirectory(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
-  if (!host) return std::nullopt;
-  DIR* dir = opendir(host->empty() ? "." : host->c_str());
-  if (!dir) return std::nullopt;
-  std::vector<DirEntry> entries;
-  std::string base = host->empty() ? "" : (host->back() == '/' ? *host : *host + "/");
-  while (dirent* e = readdir(dir)) {
-    std::string name = e->d_name;
-    if (name == "." || name == "..") continue;
-    DirEntry entry;
-    entry.name = FromHostPath(name, &entry.nameExact);
-    // A '\' inside a host name would read as a separator: the name is not reachable as written.
-    if (FindLastSeparator(entry.name) != std::string::npos) entry.nameExact = false;
-    struct stat st;
-    if (lstat((base + name).c_str(), &st) == 0) {
-      entry.isSymlink = S_ISLNK(st.st_mode);
-      entry.isDirectory = S_ISDIR(st.st_mode);
-      entry.size = static_cast<int64_t>(st.st_size);
-      entry.mtime = static_cast<int64_t>(st.st_mtime);
-    }
-    entries.push_back(std::move(entry));
-  }
-  closedir(dir);
-  return entries;
+  std::optional<FolderHandle> folder = FolderHandle::Open(winPath);
+  if (!folder) return std::nullopt;
+  return folder->List(true);
 }
 
 std::string GetCurrentDirectory() {
@@ -388,7 +395,9 @@ bool File::Open(std::string_view winPath, Mode mode) {
     return false;
   }
   struct stat st;
-  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) || fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0) {
+  // O_NONBLOCK means nothing to a regular file; anything else gets blocking reads back.
+  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) ||
+      (!S_ISREG(st.st_mode) && fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)) {
     Close();
     return false;
   }
@@ -449,6 +458,13 @@ int64_t File::GetLength() const {
   struct stat st;
   if (fd_ < 0 || fstat(fd_, &st) != 0) return -1;
   return static_cast<int64_t>(st.st_size);
+}
+
+bool File::SetTime(int64_t mtime) { return fd_ >= 0 && futimens(fd_, Times(mtime).at) == 0; }
+
+bool File::SetReadOnly(bool readOnly) {
+  struct stat st;
+  return fd_ >= 0 && fstat(fd_, &st) == 0 && fchmod(fd_, ReadOnlyMode(st.st_mode, readOnly)) == 0;
 }
 
 WorkFile::~WorkFile() { Discard(); }

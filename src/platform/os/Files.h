@@ -89,6 +89,8 @@ std::string GetEnv(const char* name);
 
 // A file handle with 64-bit lengths and positions. Reads return what the file holds,
 // short at its end.
+class FolderHandle;
+
 class File {
  public:
   // WritePrivate creates or truncates a file only its owner can read (plaintext of
@@ -118,8 +120,14 @@ class File {
   int64_t Seek(int64_t offset, Origin origin);
   int64_t GetPosition() const;
   int64_t GetLength() const;
+  // The open file's modification (and access) time, seconds since 1970.
+  bool SetTime(int64_t mtime);
+  // Takes the write permission away from the open file (or gives it to the owner).
+  bool SetReadOnly(bool readOnly);
 
  private:
+  friend class FolderHandle;
+  explicit File(int fd) : fd_(fd) {}
   int fd_ = -1;
 };
 

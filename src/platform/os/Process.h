@@ -1,4 +1,4 @@
-// Outside programs (unzip, zip, lha): found on PATH once, run with an argument
+// Outside programs (unzip, zip, lha): found on PATH when first needed, run with an argument
 // vector and never through a shell, so no name is ever interpreted.
 #pragma once
 
