@@ -11,6 +11,7 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/BmpImage.h"
 #include "image/DisplayKernels.h"
@@ -226,7 +227,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   }
   m_nRegionState = m_nRegionState == 2 || m_nRegionState == 4 ? 4 : 1;
   RepaintImage();
-  SetTimer(m_nPane + 2, 10);
+  SetTimer(ImageRepaintTimer(m_nPane), 10);
   m_bImageDirty = 1;
   return 1;
 }

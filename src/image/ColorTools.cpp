@@ -6,6 +6,7 @@
 #include "image/ColorTools.h"
 
 #include "app/FileKind.h"
+#include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "image/ViewImageCommands.h"
 #include "platform/ui/Ui.h"
@@ -39,7 +40,7 @@ void Rerender(CQelView& v) {
   v.m_ImageSettings.m_bTransform = 1;
   v.RestoreRegionPixels();
   v.ApplyImageEdit(0, "");
-  v.SetTimer(v.m_nPane + 2, 10);
+  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
 }
 
 // The set/unset switch of the source or target colour.

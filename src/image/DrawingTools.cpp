@@ -10,6 +10,7 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
@@ -28,7 +29,7 @@ bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_n
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
-  v.SetTimer(v.m_nPane + 2, 10);
+  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
   v.m_bImageDirty = 1;
 }
 

@@ -8,6 +8,7 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "view/QelView.h"
 
@@ -169,7 +170,7 @@ void CQelView::PutBackupPixels() {
   }
   TakeDisplayAsImage();
   RepaintImage();
-  SetTimer(m_nPane + 2, 10);
+  SetTimer(ImageRepaintTimer(m_nPane), 10);
 }
 
 bool CQelView::OnImageEditClick(CPoint point) {

@@ -6,6 +6,7 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/ViewImageCommands.h"
 #include "platform/ui/Keys.h"
@@ -17,7 +18,7 @@ bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_n
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
-  v.SetTimer(v.m_nPane + 2, 10);
+  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
 }
 
 // The region goes to the saved slot and the record to "no region"; a crop survives.

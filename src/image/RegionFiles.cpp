@@ -8,6 +8,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/BmpFile.h"
@@ -83,7 +84,7 @@ int CQelView::PasteRegionFromFile() {
 }
 
 int CQelView::SaveRegionToFile() {
-  if (!IsImageKind(m_nFileKind)) return CaptureScreen(0);
+  if (!IsImageKind(m_nFileKind)) return CaptureScreen(kCaptureDataScreen);
   CFileDialog dialog(false, ".bmp");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
   const std::string target = dialog.GetPathName();

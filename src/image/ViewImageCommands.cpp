@@ -8,6 +8,7 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
 #include "view/QelView.h"
@@ -41,7 +42,7 @@ int Apply(CommandContext& cx, const std::string& status, bool active = true, boo
     v.m_ImageSettings.m_bTransform = 1;
     v.RestoreRegionPixels();
     v.ApplyImageEdit(0, "");
-    v.SetTimer(v.m_nPane + 2, 10);
+    v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
   }
   if (!status.empty()) Status(status);
   return 0;
@@ -219,7 +220,7 @@ int OnImageConvertSettings(CommandContext& cx) {
     s.m_bTransform = 1;
     v.RestoreRegionPixels();
     v.ApplyImageEdit(0, "");
-    v.SetTimer(v.m_nPane + 2, 10);
+    v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
     return 0;
   }
   v.RefreshImage(9);
@@ -280,10 +281,10 @@ int OnSavePdf(CommandContext& cx) {
   return 0;
 }
 
-int OnSaveDataScreen(CommandContext& cx) { return cx.view->CaptureScreen(0); }
-int OnSaveDesktopScreen(CommandContext& cx) { return cx.view->CaptureScreen(1); }
-int OnSaveClickedWindow(CommandContext& cx) { return cx.view->CaptureScreen(40); }
-int OnSaveClickedWindowRepeat(CommandContext& cx) { return cx.view->CaptureScreen(41); }
+int OnSaveDataScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDataScreen); }
+int OnSaveDesktopScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDesktop); }
+int OnSaveClickedWindow(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureClickedWindow); }
+int OnSaveClickedWindowRepeat(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureClickedSeries); }
 // Captures are not offered while the file list fills the window.
 void UpCapture(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nListLayout != 2 && cx.doc->m_nListLayout != 12); }
 

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image/ImageConvertSettings.h"
 #include "platform/gdi/Types.h"
@@ -129,6 +130,31 @@ struct ViewRegionState {
   int m_nPrintKind = 0;
   int m_nPrintStartV = 0;
   int m_nPrintStartH = 0;
+  COLORREF m_crLayerKey = 0;     // the key colour of the last layer drawn
+
+  // The display slots of the mark mode, numbered 1..99 by their two digits.
+  static constexpr int kDisplaySlots = 99;
+  struct DisplaySlot {
+    CPoint start{-1, -1};
+    CPoint end{-1, -1};
+    int width = 0;
+    int height = 0;
+    bool picture = false;
+  };
+  std::array<DisplaySlot, kDisplaySlots + 1> m_displaySlots{};
+
+  // The region's unedited pixels with the rectangle they came from (24-bit rows,
+  // top-down), or after a crop the whole image as a BMP file image. pastedCode is
+  // the paste (4, or 12 with white kept) whose block now stands on those pixels.
+  struct RegionBackup {
+    CRect rect{-1, -1, -1, -1};
+    std::vector<uint8_t> pixels;
+    bool wholeImage = false;
+    int pastedCode = 0;
+  };
+  RegionBackup m_regionBackup;
+  RegionBackup cutBackup_;        // what a cut took away, kept apart so that undoing a later edit leaves it
+  CPoint blockDragFrom_{-1, -1};  // the pointer's last place while it drags a pasted block; x -1: none
 };
 
 struct ViewMediaState {
