@@ -15,6 +15,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageSaveCode.h"
@@ -157,11 +158,11 @@ int CQelView::CaptureScreen(int code) {
                      : m_doc.m_nActiveList == 1      ? m_doc.m_strFileName1
                                                      : m_doc.m_strFileName2;
   if (name.find('.') == std::string::npos) {
-    name += code == 41 ? "\\temp#10s200m.bmp" : code == 2 ? "\\" : "\\temp.png";
+    name += code == kCaptureClickedSeries ? "\\temp#10s200m.bmp" : code == kCaptureNumbered ? "\\" : "\\temp.png";
   } else if (name.size() > 4 && !(m_doc.GetFileKind(name) >= kKindBmp && m_doc.GetFileKind(name) <= kKindUserImage5)) {
     name = CQelDoc::GetPathPart(name, 6) + ".png";
   }
-  if (code == 2) {
+  if (code == kCaptureNumbered) {
     name = NextNumberedName(name);
     if (name.empty()) return -1;
   } else {
@@ -169,19 +170,19 @@ int CQelView::CaptureScreen(int code) {
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     name = dialog.GetPathName();
     if (!ConfirmOverwrite(name)) return -1;
-    if (code == 40) AfxMessageBox("Click the target window");
-    if (code == 1) AfxMessageBox("Save Desktop Window");
+    if (code == kCaptureClickedWindow) AfxMessageBox("Click the target window");
+    if (code == kCaptureDesktop) AfxMessageBox("Save Desktop Window");
   }
   const bool pdf = Lower(name.size() >= 4 ? name.substr(name.size() - 4) : name) == ".pdf";
-  if (pdf && code != 0) {
+  if (pdf && code != kCaptureDataScreen) {
     AfxMessageBox(162);
     return -1;
   }
-  if (code == 0) return CaptureDataScreen(name, pdf);
+  if (code == kCaptureDataScreen) return CaptureDataScreen(name, pdf);
 
   screen.MinimizeFrame(true);
   std::string saved;
-  if (code == 1) {
+  if (code == kCaptureDesktop) {
     WaitMs(2000);
     saved = GrabWindowImage(name, 1) == 0 ? name : "";
   } else {
@@ -192,11 +193,11 @@ int CQelView::CaptureScreen(int code) {
       CRect r = screen.WindowRect(window);
       r.left = std::max(r.left, 0);
       r.top = std::max(r.top, 0);
-      if (code == 2 && RegionSet(m_rcRegion)) {
+      if (code == kCaptureNumbered && RegionSet(m_rcRegion)) {
         r = CRect{r.left + m_rcRegion.left, r.top + m_rcRegion.top, r.left + m_rcRegion.right, r.top + m_rcRegion.bottom};
       }
       m_rcCapture = r;
-      if (code != 41) {
+      if (code != kCaptureClickedSeries) {
         saved = GrabWindowImage(name, 3) == 0 ? name : "";
         m_rcRegion = CRect{-1, -1, -1, -1};
       } else {

@@ -11,6 +11,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "view/QelView.h"
 
@@ -86,7 +87,7 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   if (!shown) {
     m_pDisplayBitmap.reset();
     AfxMessageBox(332);
-    KillTimer(m_nPane + 2);
+    KillTimer(ImageRepaintTimer(m_nPane));
     return;
   }
   m_hImageBitmap = reinterpret_cast<uintptr_t>(&m_pDisplayBitmap);
@@ -96,7 +97,7 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   }
   RepaintImage();
   if (mode == 0) {
-    SetTimer(m_nPane == 0 ? 5 : m_nPane + 2, m_nPane == 0 ? 100 : 1000);
+    SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), m_nPane == 0 ? 100 : 1000);
     const int marker = m_ImageSettings.m_nScrollMarker;
     if (marker > 9) ScrollImageTo((marker / 10) % 10 * 100, marker / 100 * 100);
   }

@@ -9,6 +9,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/BmpFile.h"
 #include "image/DibConvert.h"
@@ -144,9 +145,9 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
 
   // A pending document save takes the image instead of showing it.
   const int action = m_doc.m_nViewAction;
-  if (action >= 21 && action != 40) {
-    m_doc.m_nViewAction = 0;
-    return SaveSourceImage(action - 20, source);
+  if (action > kViewActionSourceSave && action != kCaptureClickedWindow) {
+    m_doc.m_nViewAction = kViewActionNone;
+    return SaveSourceImage(action - kViewActionSourceSave, source);
   }
 
   if (m_bFitToWindow > 0) {
@@ -228,7 +229,7 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
       if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
     }
   }
-  SetTimer(m_nPane + 2, 10);
+  SetTimer(ImageRepaintTimer(m_nPane), 10);
   return 1;
 }
 

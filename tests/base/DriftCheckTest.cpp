@@ -13,7 +13,9 @@
 //   - compares a conversion mode of the converters or of ConvertSource as a bare
 //     number (mode == 11),
 //   - hands the player or the recorder a bare request, action or mode, or stores a
-//     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32).
+//     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
+//   - stores or tests a bare ViewAction, capture code or view timer
+//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)).
 // base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
@@ -37,10 +39,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
-                                      "bare media code"};
+                                      "bare media code", "bare view action or timer"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -72,6 +74,9 @@ struct Pattern {
 // modes are named.
 const std::vector<const char*> kRecordWalkers = {"src/convert/office/"};
 const std::vector<const char*> kModeUsers = {"src/convert/", "src/archive/ConvertSource.cpp"};
+// The files that take a ViewAction or a capture code apart by its number.
+const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/RefreshImage.cpp",
+                                                   "src/image/ImageCommands.cpp", "src/image/CaptureScreen.cpp"};
 
 std::vector<Pattern> Patterns() {
   const auto ecma = std::regex::ECMAScript | std::regex::optimize;
@@ -99,6 +104,11 @@ std::vector<Pattern> Patterns() {
       {kBareMedia, "MediaCommand(", std::regex(R"(\bMediaCommand\(\s*[0-9])", ecma)},
       {kBareMedia, "RecordWave(", std::regex(R"(\bRecordWave\(\s*[0-9])", ecma)},
       {kBareMedia, "MediaRequest", std::regex(R"(m_nMediaRequest\s*(==|!=|=)\s*[1-9])", ecma)},
+      {kBareView, "ViewAction", std::regex(R"(m_nViewAction\s*(==|!=|=)\s*[1-9])", ecma)},
+      {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(StoreViewAction|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
+      {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
+      {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
+      {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/CaptureScreen.cpp"}},
   };
 }
 
@@ -177,7 +187,8 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes and media codes (media/MediaCodes.h):\n"
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes, media codes (media/MediaCodes.h) "
+                                "and view actions and timers (app/ViewCodes.h):\n"
                              << report.str();
 }
 
@@ -221,6 +232,14 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"doc.m_nMediaRequest = 32;", {kBareMedia}},
       {"MediaCommand(kMediaPlayStop, 1);", {}},
       {"m_doc.m_nMediaRequest = 0;", {}},
+      {"cx.doc->m_nViewAction = 23;", {kBareView}},
+      {"return cx.view->CaptureScreen(41);", {kBareView}},
+      {"StoreViewAction(cx, 5);", {kBareView}},
+      {"v.SetTimer(v.m_nPane + 2, 10);", {kBareView}},
+      {"KillTimer(40);", {kBareView}},
+      {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
+      {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
+      {"m_doc.m_nViewAction = kViewActionNone;", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},
