@@ -5,11 +5,15 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "image/Dib.h"
 #include "image/ImageConvertSettings.h"
+#include "platform/gdi/Gdi.h"
 #include "platform/gdi/Types.h"
+#include "view/DisplayPicture.h"
 
 // Block corners and whether the block is active.
 struct BlockRect {
@@ -107,6 +111,20 @@ struct ViewImageState {
   int m_nPictureObjectMode = 0;
   int m_bImageDirty = 0;
   int m_nImageHold = 0;
+
+  std::vector<uint8_t> m_imageStore;     // the view's own image bits, after an edit
+  std::shared_ptr<std::vector<uint8_t>> sharedImage_;  // the document's block the view shows
+  BITMAPINFO m_sourceInfo{};             // and its header (m_pImageInfo points here)
+  DisplayPicture m_pDisplayBitmap;       // the rendered picture (or its band)
+  plat::Bitmap m_paneSurface;            // the pane's client area
+  int m_nPaintWidth = 0;                 // the rendered picture's size and depth
+  int m_nPaintHeight = 0;
+  int m_nPaintBits = 0;
+  int m_nBandIndex = 0;                  // 0..999, +1,000 while the last band shows
+  int m_bSourceCut = 0;                  // the shown BMP was cut at the "bmpfile" volume
+  std::string m_strCompressedFile;       // the metafile m_nCompressDivisor was set for
+  int m_nBandTop = 0;                    // first row (from the top) of the band shown
+  COLORREF m_crPixel = 0xFF000000;       // the pixel the read-out stored; top byte 0xFF: none
 };
 
 struct ViewRegionState {
