@@ -4,6 +4,8 @@
 // A start that fails leaves no recorder behind (device closed, clock stopped), so
 // the state stays idle; a save that fails is shown and hands no file to the lists;
 // a name already taken gets "_2", "_3", ... so a recording never replaces another.
+// A folder on an FTP pseudo-drive is refused: the recording would otherwise land in
+// the local folder of the same name.
 #include <cstdio>
 
 #include "app/Globals.h"
@@ -45,6 +47,8 @@ int CQelView::RecordWave(int mode) {
     std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
     m_strRecordFile = name;
+    // A list on an FTP pseudo-drive has no local folder to save in: nothing is recorded.
+    if (doc.RefuseFtpDriveSave(CurrentFolder(doc) + "\\" + m_strRecordFile)) return -1;
     plat::MCI_OPEN_PARMS open;
     open.wDeviceType = plat::MCI_DEVTYPE_WAVEFORM_AUDIO;
     open.lpstrElementName = "";
@@ -85,6 +89,11 @@ int CQelView::RecordWave(int mode) {
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
   const std::string path = FreePath(CurrentFolder(doc), m_strRecordFile);
+  if (doc.RefuseFtpDriveSave(path)) {
+    host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
+    m_nRecordDevice = 0;
+    return -1;
+  }
   plat::MCI_SAVE_PARMS save;
   save.lpfilename = path.c_str();
   const plat::MCIERROR saved = host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
@@ -104,12 +113,13 @@ int CQelView::RecordWave(int mode) {
   return static_cast<int>(closed);
 }
 
-void CQelView::OnRecord() {
+int CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
   if (doc.m_nRecordState != 0) {
-    RecordWave(kRecordStop);
+    const int result = RecordWave(kRecordStop);
     doc.m_nRecordState = 0;
-  } else {
-    doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+    return result == 0 ? 0 : -1;
   }
+  doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+  return doc.m_nRecordState == 1 ? 0 : -1;
 }
