@@ -11,7 +11,6 @@
 #include "platform/inet/Inet.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/text/CodePage.h"
-#include "platform/os/Files.h"
 
 namespace {
 
