@@ -31,6 +31,7 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
       << doc.m_bmiImage.bmiHeader.biBitCount << " bpp\n";
   // Shown cut at the volume: the load road said so; here the setting is named.
   if (doc.m_bImageCut) WriteVolumeHint(LoadString(IDS_FILE_SIZE_OVER), true, err);
+  if (doc.m_bImageShort) err << "pelnorix: the picture's data ends before its last row; the rest shows as zero\n";
   return 0;
 }
 
