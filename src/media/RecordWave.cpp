@@ -4,7 +4,9 @@
 // A start that fails leaves no recorder behind (device closed, clock stopped), so
 // the state stays idle; a save that fails is shown and hands no file to the lists;
 // a name already taken gets "_2", "_3", ... so a recording never replaces another;
-// with every numbered name taken the save is refused.
+// with every numbered name taken the save is refused. A folder on an FTP
+// pseudo-drive is refused too: the recording would land in the local folder of the
+// same name.
 #include <cstdio>
 
 #include "app/Globals.h"
@@ -53,6 +55,8 @@ int CQelView::RecordWave(int mode) {
     std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
     m_strRecordFile = name;
+    // A list on an FTP pseudo-drive has no local folder to save in: nothing is recorded.
+    if (doc.RefuseFtpDriveSave(CurrentFolder(doc) + "\\" + m_strRecordFile)) return -1;
     plat::MCI_OPEN_PARMS open;
     open.wDeviceType = plat::MCI_DEVTYPE_WAVEFORM_AUDIO;
     open.lpstrElementName = "";
@@ -92,7 +96,14 @@ int CQelView::RecordWave(int mode) {
   if (mode != kRecordStop) return 0;
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
-  const std::string path = FreePath(CurrentFolder(doc), m_strRecordFile);
+  const std::string folder = CurrentFolder(doc);
+  if (doc.RefuseFtpDriveSave(folder + "\\" + m_strRecordFile)) {
+    host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
+    m_nRecordDevice = 0;
+    m_strRecordFile.clear();
+    return -1;
+  }
+  const std::string path = FreePath(folder, m_strRecordFile);
   plat::MCI_SAVE_PARMS save;
   save.lpfilename = path.c_str();
   // The device never replaces a file: a name taken meanwhile fails the save too.
