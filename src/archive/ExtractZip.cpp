@@ -189,11 +189,12 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
 namespace {
 
 // True when the unzip program may unpack the archive: the own codec's checks refuse
-// nothing in it (overlapping members, a size past the room), it would write every member
-// under its right name (it reads names as UTF-8 only when flagged so, and garbles
-// other non-ASCII names), it would make no symbolic link, and no member's path runs
-// through a symbolic link already in the folder (the program follows those). The
-// own codec, which does neither, serves the other archives.
+// nothing in it (overlapping members, a size past the room, a name that names no
+// file), it would write every member under its right name (it reads names as UTF-8
+// only when flagged so, and garbles other non-ASCII names), it would make no
+// symbolic link, and no member's path runs through a symbolic link already in the
+// folder (the program follows those). The own codec, which does neither, serves the
+// other archives and reports what it refuses.
 bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
   std::vector<uint8_t> bytes;
@@ -212,6 +213,8 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& tar
       const bool utf8 = h.flags & codec::kFlagUtf8;
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name, &isFolder);
+      // A file name the own codec refuses ("a/..") is refused by it, with its message.
+      if (!rel && !isFolder) return false;
       if (rel && !target.StaysInside(*rel)) return false;
       if (utf8) continue;
       for (char c : h.name)

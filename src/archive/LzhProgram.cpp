@@ -105,10 +105,8 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
     result = plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;
     // The program leaves out a file it cannot read and still reports success: the
     // new archive must hold a member for every file handed to it.
-    if (result == 0 && CountFileMembers(workArchive) != std::count_if(sources.begin(), sources.end(), [](const std::string& s) {
-          return s.empty() || s.back() != '/';
-        }))
-      result = -1;
+    const int64_t files = std::count_if(sources.begin(), sources.end(), [](const std::string& s) { return s.back() != '/'; });
+    if (result == 0 && CountFileMembers(workArchive) != files) result = -1;
     if (result == 0 && !plat::RenameFile(workArchive, absArchive)) result = -1;
   }
   plat::RemoveTree(*work);

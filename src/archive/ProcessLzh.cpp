@@ -78,9 +78,6 @@ bool MembersStayInside(std::span<const uint8_t> image, CExtractTarget& target) {
   }
 }
 
-// The own reader: every member that decodes is written, each one that does not is
-// reported by its name and code; a header that cannot be read ends the walk.
-// 0 when every member was written (or declined), else -1.
 // Why a member the program wrote (size bytes of the header's) came out short: a
 // full disk or the file-size limit stops the program, which still reports success.
 std::string ShortReason(const std::string& work, int64_t size) {
@@ -139,6 +136,9 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
   return first;
 }
 
+// The own reader: every member that decodes is written, each one that does not is
+// reported by its name, code and reason; a header that cannot be read ends the walk.
+// 0 when every member was written (or declined), else -1.
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
 int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {

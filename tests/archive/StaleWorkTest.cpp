@@ -70,23 +70,27 @@ TEST(StaleWorkFault, KilledRunsWorkIsRemovedByTheNextRunInThatFolder) {
   struct Case {
     const char* fault;
     const char* command;
-    const char* program;  // the one the killed run was waiting for
+    const char* program;  // the one the killed run was waiting for (none: only the left work below)
     const char* item;     // the listed item, in the folder "work"
   };
   const std::vector<Case> cases{{"KilledPackLeavesItsZipFolder", "compress", "zip", "tree"},
-                                {"KilledUnpackLeavesItsUnpackFolder", "unpack", "unzip", "pack.zip"}};
+                                {"KilledUnpackLeavesItsUnpackFolder", "unpack", "unzip", "pack.zip"},
+                                {"KilledProtectLeavesItsPartFile", "protect", nullptr, "memo.txt"}};
   for (const Case& c : cases) {
     testenv::TempDir dir;
     fs::create_directories(dir.HostPath("work/tree"));
     testenv::WriteHostFile(dir.HostPath("work/tree/a.txt"), "a");
+    testenv::WriteHostFile(dir.HostPath("work/memo.txt"), "memo");
     testenv::Shell("cd " + Q(dir.HostPath("work/tree")) + " && zip -q ../pack.zip a.txt");
-    const std::string script = "answer yes yes\nlist 1 " + dir.HostPath(std::string("work/") + c.item) +
+    const std::string script = "answer yes yes\nanswer key=ABCD\nlist 1 " + dir.HostPath(std::string("work/") + c.item) +
                                "\nlist-command " + c.command + "\n";
-    const pid_t held = StartHeld(dir, script);
-    const bool wasHeld = KillWhenHeld(dir, held, c.program);
-    waitpid(held, nullptr, 0);
-    ASSERT_TRUE(wasHeld) << c.fault;
-    ASSERT_EQ(Hidden(dir.HostPath("work")).size(), 1u) << c.fault << ": the killed run left its work folder";
+    if (c.program) {
+      const pid_t held = StartHeld(dir, script);
+      const bool wasHeld = KillWhenHeld(dir, held, c.program);
+      waitpid(held, nullptr, 0);
+      ASSERT_TRUE(wasHeld) << c.fault;
+      ASSERT_EQ(Hidden(dir.HostPath("work")).size(), 1u) << c.fault << ": the killed run left its work folder";
+    }
 
     // Beside it: work of a run that died (a file and a folder of each form), work of
     // a live process, and names of other forms.
