@@ -34,6 +34,7 @@ struct FileInfo {
   int64_t mtime = 0;  // seconds since 1970
   bool isDirectory = false;
   bool isSymlink = false;
+  bool isSpecial = false;  // neither a file, a folder nor a link: a named pipe, a socket, a device
   bool readOnly = false;
   bool ownedByUser = true;  // the file's owner is the user the program runs as
   int permissions = 0;      // the permission bits (0777)
@@ -47,6 +48,8 @@ bool IsDirectory(std::string_view winPath);
 // Bytes the user may still write in the file system that holds the path; nullopt
 // when it cannot be told.
 std::optional<int64_t> FreeSpace(std::string_view winPath);
+// The largest file this process may write (its file-size limit); nullopt when unlimited.
+std::optional<int64_t> FileSizeLimit();
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 
