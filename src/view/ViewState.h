@@ -31,6 +31,7 @@ struct ViewTextState {
   int m_nDisplayForm = 0;
   int m_nTextMode = 0;           // 3: table text mode
   int m_bCtrlDown = 0;           // Ctrl held for the current command
+  std::string m_strKeyFailure;   // why the work of the last key failed (CP932); "" when it did not
 
   // Cell text of the table (filled by the table engine).
   char* m_pTextBuf = nullptr;

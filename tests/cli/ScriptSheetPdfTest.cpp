@@ -180,7 +180,7 @@ TEST_F(ScriptSheetPdfTest, EscWithYesLeavesTheExistingFile) {
   std::string rows;
   for (int i = 1; i <= 100; ++i) rows += "row" + std::to_string(i) + ",x\r\n";
   WriteFile("keep.pdf", "old bytes");
-  ASSERT_EQ(WritePdf("k.csv", rows, "keep.pdf", "answer ok\nanswer yes\nkey Ctrl+P Escape\n"), kScriptDone) << messages_.str();
+  ASSERT_EQ(WritePdf("k.csv", rows, "keep.pdf", "answer ok\nanswer yes\nkey Ctrl+P keys Escape\n"), kScriptDone) << messages_.str();
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("keep.pdf")), "old bytes");
 }
 
