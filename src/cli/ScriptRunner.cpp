@@ -95,7 +95,9 @@ std::optional<ScriptRunner::Stop> ScriptRunner::DeliverKeys() {
     if (!view_.m_strKeyFailure.empty()) {
       // What the key started failed: the rest of the queue is not pressed.
       while (ui.HasPendingKey()) ui.PopKeyDown();
-      return Stop{kScriptFailed, "key failed: " + plat::Cp932ToUtf8(view_.m_strKeyFailure)};
+      std::string why = plat::Cp932ToUtf8(view_.m_strKeyFailure);
+      for (char& c : why) c = c == '\r' || c == '\n' ? ' ' : c;
+      return Stop{kScriptFailed, "key failed: " + why};
     }
   }
   return std::nullopt;
