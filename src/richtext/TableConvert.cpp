@@ -57,7 +57,8 @@ int StopAtPixel(int x) { return (3 * x + 30) * 5; }
 // 101: Tab-separated lines first..last-1 get one stop per Tab and a slot after each Tab
 // (a Tab already followed by a slot keeps it). A line that already carries stops (and
 // is not a rule line) becomes a row in place: its stop list shifted to open on 0 (and
-// the start indent when there is one), so no line is doubled.
+// the start indent when there is one), so no line is doubled; stops that open on 0
+// already are a row's and stay.
 void CQelView::ConvertTabLines(int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   firstLine = std::clamp(firstLine, 0, rich.GetLineCount() - 1);
@@ -68,7 +69,8 @@ void CQelView::ConvertTabLines(int firstLine, int lastLine) {
     if (para.cTabCount > 0) {
       const bool rule = para.bLineSpacingRule == plat::kSpacingExact && para.dyLineSpacing <= kRuleLineSpacing;
       if (rule) continue;
-      ShiftRowStops(line);
+      // Stops that open on 0 are a table row's already: they stay as they are.
+      if (para.rgxTabs[0] != 0) ShiftRowStops(line);
       converted.push_back(line);
       continue;
     }
