@@ -1,5 +1,5 @@
 // The pane's update for a sheet: the document's cell text (cell marks, sheet heads
-// "!*[Sheet%2d]") becomes the view's cell text, each row cut after 1,000 cells, the
+// "!*[Sheet%2d]") becomes the view's cell text, each row cut after 16,384 cells, the
 // engine renders it whole ('T'), and the sheet RTF it leaves in the document text is
 // streamed into the rich-text control.
 #include <algorithm>
@@ -14,10 +14,10 @@
 
 namespace {
 
-// A sheet row holds at most the engine's 1,000 columns (its column widths and
-// records): the cells after them are not shown, so that a row of millions of cells
-// costs what a row of 1,000 does.
-constexpr int kMaxSheetColumns = 1000;
+// A sheet row holds at most 16,384 cells, the columns of the widest worksheet (XFD):
+// the cells after them are not shown, so that a row of millions of cells costs what
+// a row of a worksheet does.
+constexpr int kMaxSheetColumns = 16384;
 constexpr int kSizeStepUnit = 15;  // 'T' number of one size step: text size 3 x step + 9 half-points
 constexpr int kSizeStepBase = 45;
 
