@@ -85,7 +85,7 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   doc.m_nRawLen = call.fileLength;
   if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
     // The message is the whole text: nothing of the PDF is shown.
-    doc.m_bNothingShown = doc.m_nConvPos == 0 ? 1 : 0;
+    if (doc.m_nConvPos == 0) doc.m_bNothingShown = 1;
     doc.AppendFileSizeOver();
     doc.m_bPartialLoad = 1;
     return false;
