@@ -18,4 +18,5 @@ enum : int {
   IDS_NOT_OF_KIND = 245,       // "%s": the kind the file's name gives (Word, PowerPoint, Excel)
   IDS_WRITE_PROTECTED_QUESTION = 329,
   IDS_ABORT_QUESTION = 330,
+  IDS_DISK_FULL = 389,  // a file not written for want of room on its disk
 };
