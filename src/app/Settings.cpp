@@ -30,7 +30,7 @@ struct Setting {
 constexpr int kSmallVolume = 204800;  // a memory volume set to 0
 
 const Setting kSettings[] = {
-    {"indata", Unit::Megabytes, &CQelDoc::m_nInDataLimit, nullptr, 0, 1024, "input memory volume, MB (0: 200 KB)"},
+    {"indata", Unit::Megabytes, &CQelDoc::m_nInDataLimit, nullptr, 0, 1024, "input memory volume, MB (0: 200 KB, a PDF 500 KB)"},
     {"outdata", Unit::Megabytes, &CQelDoc::m_nOutDataLimit, nullptr, 0, 1024, "output memory volume, MB (0: 200 KB)"},
     {"bmpfile", Unit::Megabytes, &CQelDoc::m_nBmpFileLimit, nullptr, 0, 1024, "largest image file, MB"},
     {"bmpdata", Unit::Megabytes, &CQelDoc::m_nBmpDataLimit, nullptr, 0, 1024, "largest decoded image, MB"},

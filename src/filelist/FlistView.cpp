@@ -15,12 +15,6 @@ namespace {
 constexpr int kTakeCurrentFile = 2;
 constexpr int kReread = 4;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 }  // namespace
 
 CFlistView::CFlistView(CQelDoc& doc, int list) : m_doc(doc), m_nList(list == 2 ? 2 : 1) { m_doc.AddView(this); }
@@ -51,14 +45,23 @@ std::string CQelDoc::NextListEntry() const {
   return "";
 }
 
+// A name is found as spelled: the folder may hold names that differ only in case,
+// and each is a file of its own, so a name that is not there names no entry.
 int CFlistView::IndexOf(const std::string& name) const {
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_entries[i].name == name) return static_cast<int>(i);
   }
-  for (size_t i = 0; i < m_entries.size(); ++i) {
-    if (SameName(m_entries[i].name, name)) return static_cast<int>(i);
-  }
   return -1;
+}
+
+// Whether folder is the list's folder: as spelled, or as the file layer finds both
+// on the disk (a list shown through another spelling of its folder's name). Two
+// folders whose names differ only in case are two folders.
+bool CFlistView::IsListFolder(const std::string& folder) const {
+  if (folder == m_strFolder) return true;
+  const auto mine = plat::ResolveHostPath(m_strFolder);
+  const auto other = plat::ResolveHostPath(folder);
+  return mine && other && *mine == *other;
 }
 
 std::vector<std::string> CFlistView::SelectedPaths() const {
@@ -147,7 +150,7 @@ int CFlistView::Select(const std::string& pathOrName) {
   const size_t sep = plat::FindLastSeparator(pathOrName);
   if (sep != std::string::npos) {
     const std::string folder = sep == 0 ? std::string("\\") : pathOrName.substr(0, sep);
-    if (!SameName(folder, m_strFolder)) return -1;
+    if (!IsListFolder(folder)) return -1;
     name = pathOrName.substr(sep + 1);
   }
   const int index = IndexOf(name);
@@ -175,7 +178,7 @@ void CFlistView::OnUpdate() {
   if (request & kTakeCurrentFile) {
     const std::string& current = m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
     const size_t sep = plat::FindLastSeparator(current);
-    if (sep != std::string::npos && !SameName(current.substr(0, sep), m_strFolder)) {
+    if (sep != std::string::npos && !IsListFolder(sep == 0 ? std::string("\\") : current.substr(0, sep))) {
       m_strFolder = sep == 0 ? std::string("\\") : current.substr(0, sep);
       m_entries.clear();
       m_selected.clear();
