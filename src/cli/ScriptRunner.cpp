@@ -251,7 +251,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     case ScriptVerb::Set:
-      if (std::string problem = ApplySetting(doc_, st.key, st.value); !problem.empty()) {
+      if (std::string problem = ApplyTypedSetting(doc_, st.key, st.value); !problem.empty()) {
         return Stop{kScriptError, "set " + st.key + ": " + problem};
       }
       return std::nullopt;
@@ -261,12 +261,19 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       out_ << text;
       return std::nullopt;
     }
-    case ScriptVerb::Address:
-      if (RunAddressCommand(doc_, st.value) < 0) {
+    case ScriptVerb::Address: {
+      const int result = RunAddressCommand(doc_, st.value);
+      if (result == -1) {
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
       }
       DeliverKeys();
+      if (result < 0) {
+        // The address as the history keeps it: a login written into it is not repeated.
+        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + ": " +
+                                       plat::Cp932ToUtf8(frame_.StatusBar().GetPaneText(0))};
+      }
       return std::nullopt;
+    }
     case ScriptVerb::Pane:
       htmlPane_ = st.what == "html";
       if (htmlPane_) {

@@ -50,10 +50,10 @@ int RunAddressCommand(CQelDoc& doc, const std::string& address) {
   if (n > 0) {
     if (n > doc.m_nAddrHistoryCount) return -1;
     doc.OpenAddress(doc.m_astrAddrHistory[n - 1]);
-    return 0;
+    return doc.addressFailed_ ? -2 : 0;
   }
   if (address.starts_with("adrs://")) return -1;
   if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
   doc.OpenAddress(address);
-  return 0;
+  return doc.addressFailed_ ? -2 : 0;
 }

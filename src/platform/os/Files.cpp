@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -204,6 +205,16 @@ std::optional<int64_t> FreeSpace(std::string_view winPath) {
   if (!host || statvfs(host->c_str(), &fs) != 0) return std::nullopt;
   const uint64_t bytes = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
   return static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX));
+}
+
+std::optional<int64_t> RoomForOneFile(std::string_view winPath) {
+  std::optional<int64_t> room = FreeSpace(winPath);
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+    const int64_t most = static_cast<int64_t>(std::min<rlim_t>(limit.rlim_cur, INT64_MAX));
+    room = room ? std::min(*room, most) : most;
+  }
+  return room;
 }
 
 namespace {

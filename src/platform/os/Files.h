@@ -47,6 +47,9 @@ bool IsDirectory(std::string_view winPath);
 // Bytes the user may still write in the file system that holds the path; nullopt
 // when it cannot be told.
 std::optional<int64_t> FreeSpace(std::string_view winPath);
+// The most one file there may grow to: the free space, within the process's file-size
+// limit (past which a write fails); nullopt when neither can be told.
+std::optional<int64_t> RoomForOneFile(std::string_view winPath);
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 
