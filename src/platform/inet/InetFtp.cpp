@@ -42,7 +42,10 @@ std::string CFtpConnection::UrlOf(const std::string& name) const {
   // The path as it is (CP932, nothing escaped): the address opens the file when it is
   // given back, as every FTP address here is read.
   std::string url = "ftp://" + server_.host;
-  if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) url += ":" + std::to_string(server_.port);
+  if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) {
+    url += ':';
+    url += std::to_string(server_.port);
+  }
   return url + AbsolutePath(name);
 }
 
@@ -82,6 +85,10 @@ void CFtpConnection::Login() {
   const plat::CurlFunctions& curl = plat::CurlApi();
   auto t = NewTransfer("/");
   Slist feat(curl.curl_slist_append(nullptr, "FEAT"));
+  // A listing needs of each entry its type and size only: a server that takes the
+  // choice of MLSD facts (RFC 3659) then leaves out the dates, permissions and ids it
+  // would work out for every entry. "*": a server without the choice may refuse it.
+  feat.reset(curl.curl_slist_append(feat.release(), "*OPTS MLST type;size;"));
   curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
   curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, feat.get());
   t->Start();
@@ -226,6 +233,10 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
     // A name CP932 cannot express is left out: under its lossy form it would name
     // another file.
     std::erase_if(entries, [](FtpListEntry& entry) {
+      // An ASCII name is the same in both.
+      if (std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return false;
+      }
       std::optional<std::string> name = plat::Utf8ToCp932(entry.name);
       if (name) entry.name = std::move(*name);
       return !name;
