@@ -269,8 +269,11 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       DeliverKeys();
       if (result < 0) {
         // The address as the history keeps it: a login written into it is not repeated.
-        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + ": " +
-                                       plat::Cp932ToUtf8(frame_.StatusBar().GetPaneText(0))};
+        // The browser pane says why it showed nothing; the program's own fetch says it
+        // in the status bar.
+        const std::string why = doc_.browseFailure_.empty() ? frame_.StatusBar().GetPaneText(0) : doc_.browseFailure_;
+        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
+                                       plat::Cp932ToUtf8(why)};
       }
       return std::nullopt;
     }

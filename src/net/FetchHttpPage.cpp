@@ -35,6 +35,7 @@ constexpr int64_t kFtpFetched = 1025;
 // A download worth saving rather than showing: the one bound of the offer and the copy.
 constexpr int64_t kSaveBound = 1024;
 constexpr int kCannotCreate = 162;  // "作成できません"
+constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 
 class WaitCursor {
  public:
@@ -273,6 +274,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
     const size_t slash = object.rfind('/');
     CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
     if (dialog.DoModal() == plat::IDOK) {
+      if (RefuseFtpDriveSave(dialog.GetPathName())) return fail(kFtpSiteRefused);
       if (!ConfirmOverwrite(dialog.GetPathName())) return;
       if (r.total >= kSaveBound && !plat::CopyFile(work, dialog.GetPathName())) {
         AfxMessageBox(dialog.GetPathName() + "\r\n" + LoadString(kCannotCreate));

@@ -11,6 +11,7 @@
 #include <climits>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
 #include <filesystem>
@@ -478,6 +479,8 @@ bool File::SetReadOnly(bool readOnly) {
   return fd_ >= 0 && fstat(fd_, &st) == 0 && fchmod(fd_, ReadOnlyMode(st.st_mode, readOnly)) == 0;
 }
 
+bool File::SetPermissions(unsigned bits) { return fd_ >= 0 && fchmod(fd_, static_cast<mode_t>(bits & 07777)) == 0; }
+
 WorkFile::~WorkFile() { Discard(); }
 
 bool WorkFile::Create(std::string_view winFolder) {
@@ -534,6 +537,24 @@ std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxByt
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes) {
   File file;
   return file.Open(winPath, File::Mode::Write) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions, std::string* why) {
+  const auto fail = [why](int error) {
+    if (why) *why = std::strerror(error != 0 ? error : EIO);
+    return false;
+  };
+  WorkFile work;
+  errno = 0;
+  if (!work.CreateBeside(winPath) ||
+      (permissions != kNewFilePermissions && !work.Out().SetPermissions(permissions)) ||
+      !work.Out().Write(bytes.data(), static_cast<int64_t>(bytes.size()))) {
+    const int error = errno;
+    work.Discard();
+    return fail(error);
+  }
+  errno = 0;
+  return work.CommitAs(winPath) || fail(errno);
 }
 
 }  // namespace plat

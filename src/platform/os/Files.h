@@ -127,6 +127,8 @@ class File {
   bool SetTime(int64_t mtime);
   // Takes the write permission away from the open file (or gives it to the owner).
   bool SetReadOnly(bool readOnly);
+  // Sets the open file's permission bits (0777).
+  bool SetPermissions(unsigned bits);
 
  private:
   friend class FolderHandle;
@@ -166,5 +168,12 @@ class WorkFile {
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes);
 // Writes bytes to a file, replacing it.
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes);
+// Writes bytes to a work file beside winPath with the permission bits given (or
+// those of any new file) and renames it onto winPath only when it is whole, so that a
+// failure (a full disk) leaves an earlier file as it was; false on failure, the
+// system's reason (UTF-8) in *why.
+constexpr unsigned kNewFilePermissions = ~0u;  // 0666 less the umask
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions,
+                      std::string* why = nullptr);
 
 }  // namespace plat
