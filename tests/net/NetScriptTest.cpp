@@ -107,7 +107,6 @@ TEST_F(NetScriptTest, PasswordInAddressFault) {
   }
 }
 
-<<<<<<< HEAD
 // A port that is no port number (0, past 65535) used to be dropped for the scheme's
 // own: the login went to port 80 or 21. Every road refuses it before connecting.
 TEST_F(NetScriptTest, OutOfRangePortFault) {
@@ -201,6 +200,12 @@ TEST_F(NetScriptTest, FtpDownloadToDiskFault) {
       EXPECT_FALSE(std::filesystem::exists(dir_.HostPath(answer)));
     }
   }
+  // A save to a pseudo-drive is refused: it would have written the local path of that name.
+  const Run drive = RunScript(Site('R', ftp.Port()) + "set inbrowser=1\nanswer R:" + dir_.Win() + "\\dl\\drive.zip\n" +
+                              "address " + cases[0].address + "\n");
+  EXPECT_EQ(drive.status, 1) << drive.err;
+  EXPECT_NE(drive.err.find("ftpサイトではできません"), std::string::npos) << drive.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.HostPath("dl/drive.zip")));
   // The server's 10 GB was refused at its size: it sent what fits in the sockets'
   // buffers, far from the 64 MB a download read to the bound would have taken.
   const std::string log = hostile.Log();
@@ -267,7 +272,8 @@ TEST_F(NetScriptTest, SizeRefusedFault) {
   // A file that is not there is still refused.
   const Run missing = RunScript(Site('R', hostile.Port()) + "open R:\\none.txt\n");
   EXPECT_EQ(missing.status, 1);
-=======
+}
+
 // The HTML pane showed a page that did not come as if it had: a blank page, the
 // title as if it loaded, exit 0 (an ftp:// address connected nowhere and emptied the
 // title). Each failure says why and fails the statement; a page cut at the page bound
@@ -383,7 +389,6 @@ TEST_F(NetScriptTest, PseudoDriveSaveWritesLocalPathFault) {
     std::remove(recording.c_str());
   }
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.HostPath("x")), {}), 2);
->>>>>>> main
 }
 
 }  // namespace
