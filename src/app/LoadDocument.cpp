@@ -49,9 +49,11 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
   m_bNothingShown = 0;
-  // A file on an FTP pseudo-drive is fetched into TMP and shown from there.
+  // A file on an FTP pseudo-drive is fetched into TMP and shown from there; one that
+  // came cut at its volume is shown as partial whatever its road reads of it.
+  bool fetchedCut = false;
   if (GetFtpDriveIndex(path) > 0) {
-    if (std::string local = FetchPseudoDriveFile(path); !local.empty()) path = local;
+    if (std::string local = FetchPseudoDriveFile(path, &fetchedCut); !local.empty()) path = local;
   }
   m_strPathName = path;
   m_nFileKind = GetFileKind(path);
@@ -141,6 +143,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     AfxMessageBox(OutOfMemoryText(" 052"));
     m_nTextLen = 0;
   }
+  if (fetchedCut) m_bPartialLoad = 1;
   // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
   if (m_bPartialLoad && g_pStatusBar && m_nFileKind != kKindPdf) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));
 

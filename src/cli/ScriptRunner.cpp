@@ -282,7 +282,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     case ScriptVerb::Set:
-      if (std::string problem = ApplySetting(doc_, st.key, st.value); !problem.empty()) {
+      if (std::string problem = ApplyTypedSetting(doc_, st.key, st.value); !problem.empty()) {
         return Stop{kScriptError, "set " + st.key + ": " + problem};
       }
       return std::nullopt;
@@ -299,8 +299,12 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       if (auto stop = DeliverKeys()) return stop;
       if (result < 0) {
+        // The address as the history keeps it: a login written into it is not repeated.
+        // The browser pane says why it showed nothing; the program's own fetch says it
+        // in the status bar.
+        const std::string why = doc_.browseFailure_.empty() ? frame_.StatusBar().GetPaneText(0) : doc_.browseFailure_;
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
-                                       plat::Cp932ToUtf8(doc_.browseFailure_)};
+                                       plat::Cp932ToUtf8(why)};
       }
       return std::nullopt;
     }

@@ -85,28 +85,39 @@ int CFlistView::ReadFolder() {
     m_selected.clear();
     return -1;
   }
-  for (auto& entry : *listing) {
-    // A name the program cannot write back is not listed: it could not be opened.
-    if (entry.nameExact) m_entries.push_back(std::move(entry));
-  }
   // Sorted whole before the limit applies, so which entries are listed never depends
-  // on the order the file system gives them in.
-  const auto before = [](const plat::DirEntry& a, const plat::DirEntry& b) {
-    if (a.isDirectory != b.isDirectory) return a.isDirectory;
+  // on the order the file system gives them in. The order (folders first, then by
+  // name) is worked out on light keys, and each entry is moved once into its place.
+  struct Key {
+    std::string_view name;
+    uint32_t index;
+    bool directory;
+  };
+  std::vector<Key> keys;
+  keys.reserve(listing->size());
+  for (size_t i = 0; i < listing->size(); ++i) {
+    const plat::DirEntry& entry = (*listing)[i];
+    // A name the program cannot write back is not listed: it could not be opened.
+    if (entry.nameExact) keys.push_back({entry.name, static_cast<uint32_t>(i), entry.isDirectory});
+  }
+  const auto before = [](const Key& a, const Key& b) {
+    if (a.directory != b.directory) return a.directory;
     return a.name < b.name;
   };
-  const size_t all = m_entries.size();
-  if (all > static_cast<size_t>(m_nMaxEntries)) {
-    std::partial_sort(m_entries.begin(), m_entries.begin() + m_nMaxEntries, m_entries.end(), before);
-    m_entries.resize(static_cast<size_t>(m_nMaxEntries));
+  const size_t all = keys.size();
+  const size_t shown = std::min(all, static_cast<size_t>(m_nMaxEntries));
+  if (shown < all) {
+    std::partial_sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(shown), keys.end(), before);
     if (g_pStatusBar) {
       char text[200];
       std::snprintf(text, sizeof text, "%d / %zu 件を表示", m_nMaxEntries, all);
       g_pStatusBar->SetPaneText(0, plat::Utf8ToCp932Lossy(text));
     }
   } else {
-    std::sort(m_entries.begin(), m_entries.end(), before);
+    std::sort(keys.begin(), keys.end(), before);
   }
+  m_entries.reserve(shown);
+  for (size_t i = 0; i < shown; ++i) m_entries.push_back(std::move((*listing)[keys[i].index]));
   m_selected.assign(m_entries.size(), false);
   for (const auto& name : selected) {
     const int i = IndexOf(name);
