@@ -170,7 +170,8 @@ bool CQelView::PutPixelsBack(const RegionBackup& b) {
   // (another picture, a crop, an edit of a zoomed display) has no place for them.
   const BITMAPINFOHEADER& h = m_sourceInfo.bmiHeader;
   const CRect& r = b.rect;
-  if (b.wholeImage || b.layout != imageLayout_ || !m_pImageBits || h.biBitCount != 24 || r.left < 0 || r.top < 0 ||
+  if (b.wholeImage || b.layout != imageLayout_ || !m_pImageBits || m_pImageBits != m_imageStore.data() ||
+      h.biBitCount != 24 || r.left < 0 || r.top < 0 ||
       r.right <= r.left || r.bottom <= r.top || r.right > h.biWidth || r.bottom > h.biHeight) {
     return false;
   }
