@@ -1,5 +1,6 @@
 // Folder and file helpers of the document: removing a work folder's contents,
 // the overwrite question and the current directory.
+#include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
@@ -49,6 +50,9 @@ int CQelDoc::DeleteFolderTree(std::string folder, int removeFiles, int removeFol
 }
 
 int ConfirmOverwrite(std::string path) {
+  // Every save road asks here before it writes: a target on an FTP pseudo-drive is
+  // refused (with its reason) before any question about a local file of that name.
+  if (g_pDoc && g_pDoc->RefuseFtpDriveSave(path)) return 0;
   if (!plat::Exists(path)) return 1;
   char text[1200];
   std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());

@@ -105,7 +105,8 @@ class CQelDoc : public DocState,
   std::vector<CDocView*> m_views;
 };
 
-// Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not exist).
+// Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not
+// exist). A target on an FTP pseudo-drive is refused (CQelDoc::RefuseFtpDriveSave): 0.
 int ConfirmOverwrite(std::string path);
 // Makes path the current directory ("\\" read as "\"); below 0 on failure.
 int ChangeDirectory(std::string path, int flag);

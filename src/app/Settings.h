@@ -2,7 +2,6 @@
 // the unit the file writes it in (memory volumes in MB, tables in hundreds of rows).
 #pragma once
 
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +22,12 @@ std::vector<SettingDescription> DescribeSettings();
 std::string SettingsFileText(const CQelDoc& doc);
 // Writes the current values of keys into Pelnor.inf (each line of such a key
 // replaced, a missing one added, every other line kept) and the system strings into
-// Pelnor.sys, both readable by their owner only; false when either cannot be written.
-bool SaveSettings(const CQelDoc& doc, std::initializer_list<std::string_view> keys);
+// Pelnor.sys; "" when both were written, else the message (CP932) that names the
+// file that was not and why. A file that was not written is left as it was.
+std::string SaveSettings(const CQelDoc& doc, const std::vector<std::string_view>& keys);
+// The same for every key of the settings.
+std::string SaveAllSettings(const CQelDoc& doc);
+// Writes a settings file whole: beside itself, renamed into place only when
+// complete, with its owner's permission bits (0600 for a new file); a symbolic link
+// or a read-only file is not replaced. "" or the message as for SaveSettings.
+std::string WriteSettingsFile(const std::string& path, std::string_view bytes);

@@ -1,5 +1,8 @@
 // Reading Pelnor.inf once, writing it fresh when it is missing, and keeping the
-// answers of a settings dialog in it.
+// answers of a settings dialog in it. A settings file is written beside itself and
+// renamed into place only when whole, so that a full disk leaves the old one as it
+// was; it keeps its owner's permission bits (0600 when new: it holds the FTP sites'
+// passwords), and every line of the user's own stays.
 #include "app/QelDoc.h"
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
@@ -9,7 +12,9 @@
 
 namespace {
 
-constexpr int64_t kSettingsFileLimit = 1 << 20;
+// The most of Pelnor.inf that is read, and the largest one rewritten.
+constexpr int64_t kSettingsFileLimit = 16 << 20;
+constexpr const char* kLimitText = "16 MB";
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -17,7 +22,51 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
+std::string InfPath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.inf"; }
+
+std::string CannotWrite(const std::string& path, const std::string& why) {
+  return plat::Utf8ToCp932Lossy("cannot write the settings file ") + path + plat::Utf8ToCp932Lossy(": " + why);
+}
+
+// The user's Pelnor.inf with each line of keys set to its value (a missing key
+// added at the end) and every other line kept as it is.
+std::string MergedSettings(const CQelDoc& doc, std::string_view rest, const std::vector<std::string_view>& keys) {
+  std::string text;
+  std::vector<bool> written(keys.size(), false);
+  while (!rest.empty()) {
+    const size_t end = rest.find('\n');
+    const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
+    rest.remove_prefix(line.size());
+    const size_t eq = line.find('=');
+    const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
+    size_t i = 0;
+    while (i < keys.size() && keys[i] != key) ++i;
+    if (i == keys.size()) {
+      text += line;
+    } else if (!written[i]) {
+      text += std::string(key) + "=" + SettingValue(doc, key) + "\r\n";
+      written[i] = true;
+    }
+  }
+  if (!text.empty() && text.back() != '\n') text += "\r\n";
+  for (size_t i = 0; i < keys.size(); ++i) {
+    if (!written[i]) text += std::string(keys[i]) + "=" + SettingValue(doc, keys[i]) + "\r\n";
+  }
+  return text;
+}
+
 }  // namespace
+
+std::string WriteSettingsFile(const std::string& path, std::string_view bytes) {
+  // A link or a file made read-only is the user's way of keeping it: it is not replaced.
+  const auto info = plat::LinkStat(path);
+  if (info && info->isSymlink) return CannotWrite(path, "it is a symbolic link");
+  if (info && (info->isDirectory || info->readOnly)) return CannotWrite(path, "it is not a writable file");
+  const unsigned owner = info ? static_cast<unsigned>(info->permissions) & 0700u : 0u;
+  std::string why;
+  if (!plat::ReplaceWholeFile(path, bytes, owner != 0 ? owner : 0600u, &why)) return CannotWrite(path, why);
+  return "";
+}
 
 int CQelDoc::ApplySettingsOnce(int mode) {
   if (!m_bSettingsApplied) {
@@ -25,9 +74,15 @@ int CQelDoc::ApplySettingsOnce(int mode) {
     // Pelnor.sys keeps the system strings the last session saved; Pelnor.inf, read
     // after it, wins for the keys it carries.
     ReadSystemStringsFile(*this);
-    const std::string path = m_strProgramDir + "\\Pelnor.inf";
-    if (auto text = plat::ReadFileHead(path, kSettingsFileLimit)) {
+    const std::string path = InfPath(*this);
+    if (auto text = plat::ReadFileHead(path, kSettingsFileLimit + 1)) {
       std::string_view rest = *text;
+      if (rest.size() > static_cast<size_t>(kSettingsFileLimit)) {
+        const size_t end = rest.rfind('\n', static_cast<size_t>(kSettingsFileLimit) - 1);
+        rest = rest.substr(0, end == std::string_view::npos ? 0 : end + 1);
+        AfxNote(path + plat::Utf8ToCp932Lossy(std::string(" is larger than ") + kLimitText +
+                                              ": the lines after its first " + kLimitText + " are not read"));
+      }
       int lineNo = 0;
       while (!rest.empty()) {
         size_t end = rest.find('\n');
@@ -45,50 +100,35 @@ int CQelDoc::ApplySettingsOnce(int mode) {
       }
     } else {
       plat::MakeDirectories(m_strProgramDir);
-      // The file holds the FTP sites' passwords: only its owner may read it.
-      const std::string fresh = SettingsFileText(*this);
-      plat::File file;
-      if (!file.Open(path, plat::File::Mode::WritePrivate) || !file.Write(fresh.data(), static_cast<int64_t>(fresh.size()))) {
-        AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + path);
-      }
+      if (const std::string problem = WriteSettingsFile(path, SettingsFileText(*this)); !problem.empty()) AfxNote(problem);
     }
   }
   if (mode == 1 && m_nListLayout < 9) m_nListLayout = 3;
   return 0;
 }
 
-bool SaveSettings(const CQelDoc& doc, std::initializer_list<std::string_view> keys) {
-  // Only the dialog's keys change: a value set for this run alone (--set) is not
-  // made lasting, and the user's own lines and comments stay as they are.
-  const std::string path = doc.m_strProgramDir + "\\Pelnor.inf";
-  std::string text;
-  std::vector<bool> written(keys.size(), false);
-  const auto old = plat::ReadFileHead(path, kSettingsFileLimit);
-  std::string_view rest = old ? std::string_view(*old) : std::string_view();
-  while (!rest.empty()) {
-    const size_t end = rest.find('\n');
-    const std::string_view line = rest.substr(0, end == std::string_view::npos ? rest.size() : end + 1);
-    rest.remove_prefix(line.size());
-    const size_t eq = line.find('=');
-    const std::string_view key = eq == std::string_view::npos ? std::string_view() : Trim(line.substr(0, eq));
-    size_t i = 0;
-    for (std::string_view k : keys) {
-      if (key == k) break;
-      ++i;
+std::string SaveSettings(const CQelDoc& doc, const std::vector<std::string_view>& keys) {
+  // Only the keys given change: a value set for this run alone (--set) is not made
+  // lasting, and the user's own lines and comments stay as they are. A file that
+  // cannot be read whole is left as it is rather than written without its lines.
+  const std::string path = InfPath(doc);
+  std::string old;
+  if (plat::LinkStat(path)) {
+    auto text = plat::ReadFileHead(path, kSettingsFileLimit + 1);
+    if (!text) return CannotWrite(path, "it cannot be read");
+    if (text->size() > static_cast<size_t>(kSettingsFileLimit)) {
+      return CannotWrite(path, std::string("it is larger than ") + kLimitText + " and is left as it is");
     }
-    if (i == keys.size()) {
-      text += line;
-    } else if (!written[i]) {
-      text += std::string(key) + "=" + SettingValue(doc, key) + "\r\n";
-      written[i] = true;
-    }
+    old = std::move(*text);
   }
-  if (!text.empty() && text.back() != '\n') text += "\r\n";
-  size_t i = 0;
-  for (std::string_view k : keys) {
-    if (!written[i++]) text += std::string(k) + "=" + SettingValue(doc, k) + "\r\n";
-  }
-  plat::File file;
-  return file.Open(path, plat::File::Mode::WritePrivate) && file.Write(text.data(), static_cast<int64_t>(text.size())) &&
-         WriteSystemStringsFile(doc);
+  if (std::string problem = WriteSettingsFile(path, MergedSettings(doc, old, keys)); !problem.empty()) return problem;
+  std::string problem;
+  WriteSystemStringsFile(doc, &problem);
+  return problem;
+}
+
+std::string SaveAllSettings(const CQelDoc& doc) {
+  std::vector<std::string> keys;
+  for (const SettingDescription& d : DescribeSettings()) keys.push_back(d.key);
+  return SaveSettings(doc, std::vector<std::string_view>(keys.begin(), keys.end()));
 }

@@ -3,6 +3,7 @@
 #include "app/SystemStringsFile.h"
 
 #include "app/QelDoc.h"
+#include "app/Settings.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -58,11 +59,10 @@ void ReadSystemStringsText(CQelDoc& doc, std::string_view bytes) {
   }
 }
 
-bool WriteSystemStringsFile(const CQelDoc& doc) {
-  const std::string bytes = SystemStringsFileText(doc);
-  plat::File file;
-  return file.Open(FilePath(doc), plat::File::Mode::WritePrivate) &&
-         file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+bool WriteSystemStringsFile(const CQelDoc& doc, std::string* problem) {
+  std::string why = WriteSettingsFile(FilePath(doc), SystemStringsFileText(doc));
+  if (problem) *problem = why;
+  return why.empty();
 }
 
 void ReadSystemStringsFile(CQelDoc& doc) {

@@ -13,7 +13,8 @@ class CQelDoc;
 std::string SystemStringsFileText(const CQelDoc& doc);
 void ReadSystemStringsText(CQelDoc& doc, std::string_view bytes);
 
-// Writes "\Pelnor.sys" in the program folder; false when it cannot be written.
-bool WriteSystemStringsFile(const CQelDoc& doc);
+// Writes "\Pelnor.sys" in the program folder whole (WriteSettingsFile); false when it
+// cannot be written, the message naming it in *problem.
+bool WriteSystemStringsFile(const CQelDoc& doc, std::string* problem = nullptr);
 // Reads it when present.
 void ReadSystemStringsFile(CQelDoc& doc);

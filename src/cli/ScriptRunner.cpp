@@ -261,12 +261,18 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       out_ << text;
       return std::nullopt;
     }
-    case ScriptVerb::Address:
-      if (RunAddressCommand(doc_, st.value) < 0) {
+    case ScriptVerb::Address: {
+      const int result = RunAddressCommand(doc_, st.value);
+      if (result == -1) {
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
       }
       DeliverKeys();
+      if (result < 0) {
+        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
+                                       plat::Cp932ToUtf8(doc_.browseFailure_)};
+      }
       return std::nullopt;
+    }
     case ScriptVerb::Pane:
       htmlPane_ = st.what == "html";
       if (htmlPane_) {

@@ -14,6 +14,7 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "platform/mci/FrameTime.h"
 #include "view/QelView.h"
 
 namespace {
@@ -21,6 +22,7 @@ namespace {
 constexpr int kSeekStep = 5000;
 constexpr int kJumpStep = 60000;
 constexpr int kAudioStep = 125;
+constexpr int kUnknownFrameMs = 30;       // a video frame step when the file gives no rate
 constexpr int kShortMedia = 30000;        // up to this length the position is polled five times a second
 constexpr uint32_t kVolumeOnFailure = 0x1FFF1FFF;
 constexpr unsigned kLongReply = 1000000;  // play, stop, close and the MIDI and wave opens
@@ -269,13 +271,14 @@ void MediaCall::FrameStep() {
   int target = -1;
   if (IsVideoKind(kind_)) {
     SendMci(doc_, "status " + dev_ + " nominal frame rate ", &reply_, kShortReply);
+    // The next (previous) frame by its index; a file without a rate steps 30 ms.
     const int rate = ReplyInt(reply_);
-    const int frame = rate > 500 ? 1000000 / rate : 30;
+    const int64_t step = forward ? 1 : -1;
+    const int64_t to = rate > 500 ? plat::StepFrames(p, step, rate) : p + step * kUnknownFrameMs;
     if (forward) {
-      target = std::min(p + frame, length);
+      target = static_cast<int>(std::min<int64_t>(to, length));
     } else {
-      target = p - frame - (kind_ == kKindMp4 ? 120 : 0);
-      if (target <= 0) target = -1;
+      target = to <= 0 ? -1 : static_cast<int>(to);
     }
     if (kind_ == kKindMp4) {
       SendMci(doc_, "play " + dev_ + " from " + std::to_string(std::max(target, 0)), &reply_);

@@ -42,10 +42,7 @@ int OnRepeatPlay(CommandContext& cx) {
   return 0;
 }
 
-int OnRecord(CommandContext& cx) {
-  cx.view->OnRecord();
-  return 0;
-}
+int OnRecord(CommandContext& cx) { return cx.view->OnRecord(); }
 
 int OnZoomIn(CommandContext& cx) {
   cx.view->OnZoomIn();

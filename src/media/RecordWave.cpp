@@ -3,7 +3,10 @@
 // its full path, in the current folder (the active list's, else the working one).
 // A start that fails leaves no recorder behind (device closed, clock stopped), so
 // the state stays idle; a save that fails is shown and hands no file to the lists;
-// a name already taken gets "_2", "_3", ... so a recording never replaces another.
+// a name already taken gets "_2", "_3", ... so a recording never replaces another;
+// with every numbered name taken the save is refused. A folder on an FTP
+// pseudo-drive is refused too: the recording would land in the local folder of the
+// same name.
 #include <cstdio>
 
 #include "app/Globals.h"
@@ -11,6 +14,7 @@
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {
@@ -25,11 +29,17 @@ std::string CurrentFolder(const CQelDoc& doc) {
   return plat::GetCurrentDirectory();
 }
 
-// The path to save to: the name in the folder, numbered when that name is taken.
+constexpr int kLastNumber = 999;
+
+// The path to save to: the name in the folder, numbered when that name is taken;
+// "" when the name and every numbered one up to _999 are taken.
 std::string FreePath(const std::string& folder, const std::string& name) {
   const std::string base = folder + "\\" + name.substr(0, name.size() - 4);
   std::string path = base + ".wav";
-  for (int n = 2; plat::Exists(path) && n < 1000; ++n) path = base + "_" + std::to_string(n) + ".wav";
+  for (int n = 2; plat::Exists(path); ++n) {
+    if (n > kLastNumber) return "";
+    path = base + "_" + std::to_string(n) + ".wav";
+  }
   return path;
 }
 
@@ -45,6 +55,8 @@ int CQelView::RecordWave(int mode) {
     std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
     m_strRecordFile = name;
+    // A list on an FTP pseudo-drive has no local folder to save in: nothing is recorded.
+    if (doc.RefuseFtpDriveSave(CurrentFolder(doc) + "\\" + m_strRecordFile)) return -1;
     plat::MCI_OPEN_PARMS open;
     open.wDeviceType = plat::MCI_DEVTYPE_WAVEFORM_AUDIO;
     open.lpstrElementName = "";
@@ -84,13 +96,27 @@ int CQelView::RecordWave(int mode) {
   if (mode != kRecordStop) return 0;
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
-  const std::string path = FreePath(CurrentFolder(doc), m_strRecordFile);
+  const std::string folder = CurrentFolder(doc);
+  if (doc.RefuseFtpDriveSave(folder + "\\" + m_strRecordFile)) {
+    host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
+    m_nRecordDevice = 0;
+    m_strRecordFile.clear();
+    return -1;
+  }
+  const std::string path = FreePath(folder, m_strRecordFile);
   plat::MCI_SAVE_PARMS save;
   save.lpfilename = path.c_str();
-  const plat::MCIERROR saved = host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
+  // The device never replaces a file: a name taken meanwhile fails the save too.
+  const plat::MCIERROR saved = path.empty() ? plat::MCIERR_FILE_NOT_SAVED
+                                            : host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
   const plat::MCIERROR closed = host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
   m_nRecordDevice = 0;
   if (saved != 0) {
+    if (path.empty()) {
+      AfxNote("record: " + m_strRecordFile + plat::Utf8ToCp932Lossy(" and its numbered names up to _" +
+                                                                    std::to_string(kLastNumber) + " are all taken; not saved"));
+    }
+    m_strRecordFile.clear();
     AfxMessageBox(MciErrorText(saved, kErrorTextLength));
     return static_cast<int>(saved);
   }
@@ -104,12 +130,14 @@ int CQelView::RecordWave(int mode) {
   return static_cast<int>(closed);
 }
 
-void CQelView::OnRecord() {
+int CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
   if (doc.m_nRecordState != 0) {
     RecordWave(kRecordStop);
     doc.m_nRecordState = 0;
-  } else {
-    doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+    // A save that failed clears the recording's name: the recording is lost.
+    return m_strRecordFile.empty() ? -1 : 0;
   }
+  doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+  return doc.m_nRecordState == 1 ? 0 : -1;
 }

@@ -20,4 +20,5 @@ bool StartsWithNoCase(const std::string& text, const char* scheme);
 class CQelDoc;
 // The view's address command: an "adrs://" address opens its history entry (one
 // outside the history is refused: -1); another is added to the history and opened.
+// -2 when the browser pane could not show it (CQelDoc::browseFailure_ says why).
 int RunAddressCommand(CQelDoc& doc, const std::string& address);

@@ -47,13 +47,14 @@ std::string AddressForHistory(const std::string& address) {
 
 int RunAddressCommand(CQelDoc& doc, const std::string& address) {
   const int n = ParseAddressIndex(address);
+  doc.browseFailure_.clear();
   if (n > 0) {
     if (n > doc.m_nAddrHistoryCount) return -1;
     doc.OpenAddress(doc.m_astrAddrHistory[n - 1]);
-    return 0;
+  } else {
+    if (address.starts_with("adrs://")) return -1;
+    if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
+    doc.OpenAddress(address);
   }
-  if (address.starts_with("adrs://")) return -1;
-  if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
-  doc.OpenAddress(address);
-  return 0;
+  return doc.browseFailure_.empty() ? 0 : -2;
 }

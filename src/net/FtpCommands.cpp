@@ -6,7 +6,6 @@
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetCommands.h"
-#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -55,8 +54,8 @@ int OnListFtpSettings(CommandContext& cx) {
   }
   // A changed site is reached with its new string from the next connection on.
   cx.doc->CloseInternetSession();
-  if (!SaveSettings(*cx.doc, {"ftp1", "ftp2", "ftp3"})) {
-    AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + cx.doc->m_strProgramDir + "\\Pelnor.inf");
+  if (const std::string problem = SaveSettings(*cx.doc, {"ftp1", "ftp2", "ftp3"}); !problem.empty()) {
+    AfxNote(problem);
     return -1;
   }
   return 0;

@@ -1,7 +1,16 @@
-// The site-string parser and the pseudo-drive test.
+// The site-string parser, the pseudo-drive test and the save roads' refusal of a
+// pseudo-drive target.
 #include "net/FtpSite.h"
 
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+
+namespace {
+
+constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
+
+}  // namespace
 
 std::string ParseFtpSiteSpec(std::string site, int part) {
   if (part < 0 || part > 3) return "";
@@ -53,4 +62,19 @@ int CQelDoc::GetFtpDriveIndex(std::string path) const {
     if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : 0;
   }
   return 0;
+}
+
+bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
+  // Any configured site's drive letter counts, in either case: the local file layer
+  // would take "r:\x" for the local \x as it takes "R:\x".
+  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  if (path.size() < 2 || path[1] != ':') return false;
+  for (int i = 0; i < 3; ++i) {
+    const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
+    if (site.size() >= 2 && site[1] == ':' && upper(site[0]) == upper(path[0])) {
+      AfxMessageBox(path + "\n" + LoadString(kFtpSiteRefused));
+      return true;
+    }
+  }
+  return false;
 }

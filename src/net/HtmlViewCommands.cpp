@@ -9,11 +9,20 @@ namespace {
 
 CQelHtmlView& Html(CommandContext& cx) { return *cx.html; }
 
-int OnForward(CommandContext& cx) { return Html(cx).OnBrowserForward(), 0; }
+// Runs a command that may navigate: it fails when the page it went to did not come
+// (pane 0 says why).
+template <typename Move>
+int Navigating(CommandContext& cx, Move move) {
+  const int before = Html(cx).Navigations();
+  move(Html(cx));
+  return Html(cx).Navigations() != before && !Html(cx).PageFailure().empty() ? -1 : 0;
+}
+
+int OnForward(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnBrowserForward(); }); }
 void OnUpdateForward(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLastMove != 1); }
-int OnBack(CommandContext& cx) { return Html(cx).OnBrowserBack(), 0; }
+int OnBack(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnBrowserBack(); }); }
 void OnUpdateBack(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nLastMove != 2); }
-int OnRecall(CommandContext& cx) { return Html(cx).OnRecall(), 0; }
+int OnRecall(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnRecall(); }); }
 int OnInet(CommandContext& cx) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "OnInet", true);
   cx.doc->OnInternet();
@@ -27,7 +36,7 @@ int OnNothing(CommandContext&) { return 0; }
 void OnUpdateDisable(CommandContext&, CCmdUI& ui) { ui.Enable(false); }
 // The text's edit commands have no place while the browser pane is on.
 void OnUpdateEditCommands(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nHtmlBrowserMode == 0); }
-int OnHome(CommandContext& cx) { return Html(cx).OnHomePage(), 0; }
+int OnHome(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnHomePage(); }); }
 int OnInsertAddress(CommandContext& cx) { return Html(cx).OnInsertAddress(), 0; }
 int OnDeleteAddress(CommandContext& cx) { return Html(cx).OnDeleteAddress(), 0; }
 // Asks the frame for the layout of two text panes.
@@ -37,10 +46,10 @@ int OnTextTwoPane(CommandContext& cx) {
   return 0;
 }
 int OnFind(CommandContext& cx) { return Html(cx).OnEditFind(); }
-int OnJump1(CommandContext& cx) { return Html(cx).OnJump(1), 0; }
-int OnJump2(CommandContext& cx) { return Html(cx).OnJump(2), 0; }
+int OnJump1(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnJump(1); }); }
+int OnJump2(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnJump(2); }); }
 void OnUpdateJump2(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nHistory >= 3); }
-int OnJump3(CommandContext& cx) { return Html(cx).OnJump(3), 0; }
+int OnJump3(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnJump(3); }); }
 void OnUpdateJump3(CommandContext& cx, CCmdUI& ui) { ui.Enable(Html(cx).m_nHistory >= 4); }
 
 constexpr CommandTarget kHtml = CommandTarget::HtmlView;

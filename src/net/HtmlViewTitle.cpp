@@ -113,5 +113,6 @@ void CQelHtmlView::OnTitleChange(const std::string& title) {
   }
   m_strUrl = GetLocationURL();
   m_doc.m_strBrowseAddress = m_strUrl;
-  SetFrameTitle(m_strUrl, title);
+  const std::string failed = FailureTitle();
+  SetFrameTitle(m_strUrl, failed.empty() ? title : failed);
 }

@@ -34,6 +34,9 @@ struct NetState {
   std::string m_strBrowseAddress;
   std::string m_strHtmlAddress;
   int m_bBrowseRequest = 0;    // the browser view is asked to show m_strBrowseAddress
+  // Why the browser view could not show the address it was last asked for ("" when
+  // it could), for the caller that asked (CP932).
+  std::string browseFailure_;
   int m_nAddrListRequest = 0;
   int m_bUpdateShown = 0;      // the update information was shown
   std::string m_strHomeAddress;  // the home page shown last

@@ -11,7 +11,6 @@
 #include "platform/inet/Inet.h"
 #include "platform/ui/Clipboard.h"
 #include "platform/text/CodePage.h"
-#include "platform/os/Files.h"
 
 namespace {
 
@@ -33,6 +32,28 @@ plat::InetTimeouts BrowserTimeouts(const CQelDoc& doc) {
 
 void ShowPane0(const std::string& text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text, true);
+}
+
+// A string of the table without the line ends some carry.
+std::string StringText(int id) {
+  std::string text = LoadString(id);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// The string that says why the page shown did not come; 0 when it came.
+int PageFailureId(const CHtmlView& page) {
+  if (page.PageError().empty()) return 0;
+  switch (page.PageErrorNumber()) {
+    case 0: return page.PageStatus() != 0 ? int{IDS_NET_NO_PAGE} : int{IDS_CANNOT_OPEN};  // an answer without a page; a local file
+    case ERROR_INTERNET_TIMEOUT: return IDS_NET_TIME_OVER;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+    case ERROR_INTERNET_LOGIN_FAILURE: return IDS_NET_CANNOT_CONNECT;
+    case ERROR_INTERNET_INVALID_URL: return IDS_NET_NO_PAGE;
+    // The answer began and broke off, or never came as an answer.
+    default: return page.PageStatus() != 0 ? int{IDS_NET_READ_INCOMPLETE} : int{IDS_NET_NO_ANSWER};
+  }
 }
 
 }  // namespace
@@ -66,7 +87,8 @@ void CQelHtmlView::OnUpdate() {
     return;
   }
   if (address.starts_with("\\\\")) address = m_doc.m_strProgramDir + "\\KTdumy.txt";
-  if (address.starts_with("http")) showable = true;
+  // An address with its scheme goes to the control, which says itself what it cannot show.
+  if (address.starts_with("http") || address.find("://") != std::string::npos) showable = true;
   if (m_doc.m_nHtmlBrowserMode < 1 || !showable) {
     m_doc.m_strHtmlAddress = m_strUrl2;
     return;
@@ -79,7 +101,9 @@ void CQelHtmlView::OnUpdate() {
     const size_t asx = address.find(".asx");
     const size_t m3u = address.find(".m3u");
     const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
+    const int before = navigations_;
     Navigate2(address, newWindow ? uint32_t{navOpenInNewWindow} : uint32_t{0});
+    if (navigations_ != before) m_doc.browseFailure_ = failure_;
   }
   m_doc.m_bBrowseRequest = 1;
   m_strUrl = GetLocationURL();
@@ -88,12 +112,28 @@ void CQelHtmlView::OnUpdate() {
 
 void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
   m_nLastMove = 0;
+  ++navigations_;
   m_strUrl = GetLocationURL();
   const bool known = url == m_strHistory[1] || url == m_strHistory[2] || url == m_strHistory[3];
   if (!known && m_nHistory >= 0 && m_nHistory < 5) m_strHistory[static_cast<size_t>(m_nHistory++)] = url;
   m_doc.m_strBrowseAddress = url;
+  ReadPage();
   SetFrameTitle(url, m_strTitle);
 }
+
+void CQelHtmlView::ReadPage() {
+  failureId_ = PageFailureId(*this);
+  failure_ = failureId_ == 0 ? "" : StringText(failureId_) + "  (" + plat::Utf8ToCp932Lossy(PageError()) + ")";
+  if (failureId_ != 0) ShowPane0(failure_);
+  bool cut = false;
+  pageText_ = m_doc.HtmlPageText(PageBytes(), &cut);
+  if (cut || PageCut()) {
+    pageText_ += LoadString(IDS_DATA_OMITTED);
+    if (failureId_ == 0) ShowPane0(GetLocationURL() + LoadString(IDS_NET_PARTIAL));
+  }
+}
+
+std::string CQelHtmlView::FailureTitle() const { return failureId_ != 0 && PageTitle().empty() ? StringText(failureId_) : ""; }
 
 void CQelHtmlView::OnActivateView(bool activate) {
   if (!activate) return;
@@ -163,19 +203,6 @@ int CQelHtmlView::OnEditCopy() {
   return 0;
 }
 
-int CQelHtmlView::OnSaveSourceAs() {
-  std::string name = GetLocationURL();
-  const size_t scheme = name.find("://");
-  if (scheme != std::string::npos) name.erase(0, scheme + 3);
-  while (!name.empty() && name.back() == '/') name.pop_back();
-  const size_t slash = name.rfind('/');
-  if (slash != std::string::npos) name.erase(0, slash + 1);
-  CFileDialog dialog(false, name);
-  if (dialog.DoModal() != plat::IDOK) return -1;
-  // The page shown is saved, never a work file a later fetch may have left half written.
-  return plat::WriteWholeFile(dialog.GetPathName(), PageBytes()) ? 0 : -1;
-}
-
 void CQelHtmlView::OnHomePage() { GoHome(); }
 
 void CQelHtmlView::OnInsertAddress() {
@@ -202,7 +229,7 @@ int CQelHtmlView::OnEditFind() {
   if (text.find("://") == std::string::npos) text = "http://" + text;
   m_doc.m_strBrowseAddress = text;
   Navigate2(text);
-  return 0;
+  return failure_.empty() ? 0 : -1;
 }
 
 void CQelHtmlView::OnJump(int n) {
@@ -210,4 +237,3 @@ void CQelHtmlView::OnJump(int n) {
   Navigate2(m_strHistory[static_cast<size_t>(n)]);
 }
 
-std::string CQelHtmlView::PageText() { return m_doc.HtmlPageText(PageBytes()); }

@@ -2,7 +2,9 @@
 // (CQelDoc::m_strBrowseAddress), keeps a short jump history in slots 1 to 4, writes
 // "[html]  address     [title]" into the frame's title, shows loading progress in
 // pane 0, and offers the browser commands (net/HtmlViewCommands.cpp). The shown
-// page's text is the HTML converter's reading of its bytes.
+// page's text is the HTML converter's reading of its bytes, marked where it was cut.
+// A page that did not come says why in pane 0 and in the title, and the document
+// keeps the reason for whoever sent the address.
 #pragma once
 
 #include <array>
@@ -36,8 +38,13 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   // pane below the list, below or right of it it is taken and does nothing.
   bool OnMouseWheel(unsigned flags, short delta, CPoint point) override;
 
-  // The shown page as text (CP932), read by the HTML converter.
-  std::string PageText();
+  // The shown page as text (CP932), read by the HTML converter when it came; a page
+  // cut at the page bound or the display volume ends in the omission note.
+  const std::string& PageText() const { return pageText_; }
+  // Why the last page did not come (CP932, "" when it came).
+  const std::string& PageFailure() const { return failure_; }
+  // Navigations the view completed: a command compares it before and after.
+  int Navigations() const { return navigations_; }
 
   CQelDoc& m_doc;
   std::string m_strUrl;
@@ -58,6 +65,16 @@ class CQelHtmlView : public CHtmlView, public CDocView {
 
  private:
   void SetFrameTitle(const std::string& address, const std::string& title);
+  // Reads the page that came (its text, its failure, its cut) and says in pane 0
+  // why it did not come or that it was cut.
+  void ReadPage();
+  // The title that stands for a page that did not come and has none ("" else).
+  std::string FailureTitle() const;
+
+  std::string pageText_;
+  std::string failure_;
+  int failureId_ = 0;
+  int navigations_ = 0;
 };
 
 // The short title of a new page title against the previous one: the part that

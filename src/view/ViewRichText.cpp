@@ -8,7 +8,6 @@
 #include "app/Globals.h"
 #include "app/Settings.h"
 #include "app/StringTable.h"
-#include "app/SystemStringsFile.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
@@ -171,16 +170,7 @@ int CQelView::SaveToTempAndSettings(const std::string& name, int mode, int) {
   const std::string temporary = m_doc.TmpFolder() + "\\Pelnor_tmp.rtf";
   if (name.size() == temporary.size() && EndsWithIgnoringCase(name, temporary)) {
     FixRtfPageMarks(name);
-    // The settings files hold the FTP sites' passwords: only their owner may read them.
-    const std::string inf = m_doc.m_strProgramDir + "\\Pelnor.inf";
-    const std::string settings = SettingsFileText(m_doc);
-    plat::File file;
-    if (!file.Open(inf, plat::File::Mode::WritePrivate) || !file.Write(settings.data(), static_cast<int64_t>(settings.size()))) {
-      AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + inf);
-    }
-    if (!WriteSystemStringsFile(m_doc)) {
-      AfxNote(plat::Utf8ToCp932Lossy("cannot write the settings file ") + m_doc.m_strProgramDir + "\\Pelnor.sys");
-    }
+    if (const std::string problem = SaveAllSettings(m_doc); !problem.empty()) AfxNote(problem);
   }
   return 0;
 }

@@ -1,5 +1,15 @@
-// Settings: the file written fresh, read back once, and refused values.
+// Settings: the file written fresh, read back once, and refused values; the settings
+// files rewritten whole on a full disk and over their old size, through the program.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <iostream>
 
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
@@ -74,6 +84,139 @@ TEST_F(SettingsTest, PelnorSysIsReadBeforePelnorInf) {
   doc_->ApplySettingsOnce(0);
   EXPECT_EQ(doc_->m_astrSysValue[29], "PWRDCODEabcd");
   EXPECT_EQ(doc_->m_astrSysValue[25], "http://127.0.0.1/new");
+}
+
+}  // namespace
+
+namespace {
+
+// Runs the program on s.script in folder with its program folder at home, its files
+// bounded to limit bytes when limit > 0: a write past it fails as on a full disk
+// (EFBIG, SIGXFSZ ignored). Returns the exit status; standard error goes to *err.
+int RunWithFileLimit(const std::string& folder, const std::string& home, int64_t limit, std::string* err) {
+  const std::string errPath = folder + "/err.txt";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const rlimit bound{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
+    if (limit > 0) setrlimit(RLIMIT_FSIZE, &bound);
+    signal(SIGXFSZ, SIG_IGN);
+    const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (fd < 0 || dup2(fd, 2) < 0 || chdir(folder.c_str()) != 0 || setenv("PELNORIX_HOME", home.c_str(), 1) != 0) _exit(126);
+    execl(PELNORIX_BINARY, PELNORIX_BINARY, "--script", "s.script", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  *err = testenv::ReadHostFile(errPath);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Fills the file system of folder so that room bytes stay free.
+bool FillLeaving(const std::string& folder, int64_t room) {
+  struct statvfs fs {};
+  if (statvfs(folder.c_str(), &fs) != 0) return false;
+  const int64_t fill = static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize) - room;
+  if (fill <= 0) return false;
+  testenv::WriteHostFile(folder + "/filler", std::string(static_cast<size_t>(fill), 'f'));
+  return testenv::ReadHostFile(folder + "/filler").size() == static_cast<size_t>(fill);
+}
+
+// Settings files were rewritten in place: on a full disk the FTP settings cut
+// Pelnor.inf mid-line (its later ftp, comment and colour lines gone), or cut
+// Pelnor.sys (a site's password and the key code) while naming Pelnor.inf; and a
+// Pelnor.inf over 1 MiB lost every line after its first MiB. A failed write leaves
+// both files as they were and names the one that failed; a successful one keeps
+// every line of the user's.
+TEST_F(SettingsTest, SettingsFileRewriteFault) {
+  constexpr int64_t kRoom = 64 << 10;
+  std::string comments;
+  for (int i = 0; comments.size() < 200000; ++i) comments += "; the user's note " + std::to_string(100000 + i) + "\r\n";
+  std::string huge = "indata=2\r\n";
+  for (int i = 0; i < 30000; ++i) huge += "; comment line " + std::to_string(100000 + i) + " of the user's own settings\r\n";
+  const std::string smallInf = "; my settings\r\nindata=2\r\nftp1=R:~2old~/ftp://old.example;USER=u;PWRD=oldpw\r\n";
+  const std::string largeInf = smallInf + comments + "textcolor=1,2,3\r\n";
+  // Pelnor.sys with a site's password and the key code, and one with long helper strings besides.
+  doc_->m_astrSysKey[27] = "ftp2";
+  doc_->m_astrSysValue[27] = "S:~2two~/ftp://two.example;USER=v;PWRD=twopw";
+  doc_->m_astrSysValue[29] = "PWRDCODEabcd";
+  const std::string smallSys = SystemStringsFileText(*doc_);
+  for (size_t i = 30; i < 60; ++i) {
+    doc_->m_astrSysKey[i] = "helper" + std::to_string(i);
+    doc_->m_astrSysValue[i] = std::string(5000, static_cast<char>('a' + i % 26));
+  }
+  const std::string largeSys = SystemStringsFileText(*doc_);
+  const std::string site = "R:~2new~/ftp://new.example;USER=u;PWRD=newpw";
+  enum class Disk { Roomy, FileLimit, SmallTmpfs };
+  const struct {
+    const char* what;
+    Disk disk;
+    const std::string& inf;
+    const std::string& sys;
+    const char* failed;  // the file named, nullptr when the write succeeds
+    const char* why;
+  } cases[] = {
+      {"Pelnor.inf on a full disk", Disk::FileLimit, largeInf, smallSys, "Pelnor.inf", "File too large"},
+      {"Pelnor.sys on a full disk", Disk::FileLimit, smallInf, largeSys, "Pelnor.sys", "File too large"},
+      {"Pelnor.inf on a full tmpfs", Disk::SmallTmpfs, largeInf, smallSys, "Pelnor.inf", "No space left on device"},
+      {"Pelnor.sys on a full tmpfs", Disk::SmallTmpfs, smallInf, largeSys, "Pelnor.sys", "No space left on device"},
+      {"a Pelnor.inf of 1.4 MB", Disk::Roomy, huge, smallSys, nullptr, ""},
+      {"a Pelnor.inf over 16 MB", Disk::Roomy, huge + std::string(17 << 20, ';') + "\r\n", smallSys, "Pelnor.inf",
+       "it is larger than 16 MB"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testenv::TempDir run;
+    const std::string home = run.HostPath("disk/home");
+    std::filesystem::create_directories(home);
+    if (c.disk == Disk::SmallTmpfs) {
+      int status = -1;
+      testenv::Shell("mount -t tmpfs -o size=2m tmpfs " + testenv::Quote(run.HostPath("disk")) + " 2>/dev/null", &status);
+      if (status != 0) {
+        std::cerr << "note: no tmpfs can be mounted here; the full disk is a file-size limit alone\n";
+        continue;
+      }
+      std::filesystem::create_directories(home);
+    }
+    testenv::WriteHostFile(home + "/Pelnor.inf", c.inf);
+    testenv::WriteHostFile(home + "/Pelnor.sys", c.sys);
+    std::filesystem::permissions(home + "/Pelnor.inf", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(home + "/Pelnor.sys", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    testenv::WriteHostFile(run.HostPath("s.script"), "answer ftp1=" + site + "\nlist-command ftp-settings\n");
+    if (c.disk == Disk::SmallTmpfs) {
+      EXPECT_TRUE(FillLeaving(run.HostPath("disk"), kRoom));
+    }
+    std::string err;
+    const int status = RunWithFileLimit(run.Host(), home, c.disk == Disk::FileLimit ? kRoom : 0, &err);
+    const std::string inf = testenv::ReadHostFile(home + "/Pelnor.inf");
+    EXPECT_EQ(status, c.failed ? 1 : 0) << err.substr(0, 2000);
+    EXPECT_EQ(testenv::ReadHostFile(home + "/Pelnor.sys") == c.sys, c.failed != nullptr);
+    if (c.failed) {
+      EXPECT_NE(err.find("cannot write the settings file " + plat::FromHostPath(home) + "\\" + c.failed + ": " + c.why), std::string::npos) << err;
+    } else {
+      CQelDoc next(plat::FromHostPath(home));
+      next.ApplySettingsOnce(0);
+      EXPECT_EQ(next.m_astrSysValue[26], site);
+      EXPECT_EQ(next.m_astrSysValue[29], "PWRDCODEabcd");
+    }
+    // Pelnor.inf is as it was, or every line of the user's stays with the sites' lines new.
+    std::string expected = c.inf;
+    if (!c.failed || std::string(c.failed) == "Pelnor.sys") {
+      const std::string line = "ftp1=" + site + "\r\n";
+      const size_t at = expected.find("ftp1=");
+      if (at == std::string::npos) {
+        expected += line;
+      } else {
+        expected.replace(at, expected.find('\n', at) + 1 - at, line);
+      }
+      expected += "ftp2=" + doc_->m_astrSysValue[27] + "\r\nftp3=\r\n";
+    }
+    EXPECT_TRUE(inf == expected) << inf.size() << " bytes, " << expected.size() << " expected";
+    for (const auto& entry : std::filesystem::directory_iterator(home)) {
+      EXPECT_EQ(entry.path().filename().string().find(".part~"), std::string::npos) << entry.path();
+    }
+    EXPECT_EQ(plat::Stat(plat::FromHostPath(home + "/Pelnor.inf"))->permissions, 0600);
+    if (c.disk == Disk::SmallTmpfs) testenv::Shell("umount " + testenv::Quote(run.HostPath("disk")));
+  }
 }
 
 }  // namespace

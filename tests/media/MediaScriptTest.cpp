@@ -118,6 +118,48 @@ TEST_F(MediaScriptTest, RecorderNamesItsFileByTheFixedClock) {
   EXPECT_FALSE(testenv::ReadHostFile(dir_.HostPath("audio_240305_150000.wav")).size() > 0);
 }
 
+// Fault: a recording that could not be saved (a full disk, every numbered name
+// taken) ended the script with status 0, and with every name up to _999 taken the
+// recording replaced _999.wav. Now the statement fails, nothing is written and no
+// file is replaced.
+TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFault) {
+  const std::string base = dir_.HostPath("audio_240305_140709");
+  struct Case {
+    const char* what;
+    const char* limit;  // the shell's file-size limit in KiB: a full disk
+    bool takeNames;     // audio_..., _2 ... _999 exist
+    const char* said;   // on standard error
+  };
+  const Case cases[] = {
+      {"full disk", "ulimit -f 64; ", false, "ファイルに書き込めません。"},
+      {"every name taken", "", true, "are all taken"},
+  };
+  SKIP_WITHOUT_PROGRAM("sox");
+  Shell("sox -n -r 48000 -c 2 -b 16 -t raw " + Quote(dir_.HostPath("in.raw")) + " synth 6 sine 200 2>/dev/null");
+  for (const Case& c : cases) {
+    if (c.takeNames) {
+      testenv::WriteHostFile(base + ".wav", "mine");
+      for (int n = 2; n <= 999; ++n) testenv::WriteHostFile(base + "_" + std::to_string(n) + ".wav", "mine");
+    }
+    testenv::WriteHostFile(dir_.HostPath("s.script"),
+                           "set audiodev=pelnorixtest\nset recrate=48\nset clock=2024-03-05T14:07:09\ncommand record\nwait 2000\n"
+                           "command record\n");
+    int status = -1;
+    Shell("cd " + Quote(dir_.Host()) + " && trap '' XFSZ && " + c.limit + "HOME=" + Quote(dir_.Host()) +
+              " PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " + Quote(PELNORIX_BINARY) +
+              " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
+          &status);
+    EXPECT_EQ(status, 1) << c.what << ": " << Err();
+    EXPECT_NE(Err().find(c.said), std::string::npos) << c.what << ": " << Err();
+    if (c.takeNames) {
+      EXPECT_EQ(testenv::ReadHostFile(base + "_999.wav"), "mine") << c.what;
+      EXPECT_EQ(testenv::ReadHostFile(base + ".wav"), "mine") << c.what;
+    } else {
+      EXPECT_TRUE(testenv::ReadHostFile(base + ".wav").empty()) << c.what;
+    }
+  }
+}
+
 // The video window's picture in the pane, at its place (1, 1) and zoomed size, is
 // ffmpeg's frame of the same time scaled by libswscale's bicubic filter; a frame
 // step while paused shows the next frame. The volume keys step the video's volume.
@@ -170,6 +212,50 @@ TEST_F(MediaScriptTest, VideoPicturesInThePaneAreTheFramesOfTheTime) {
     // frames next to the right one differ by 19 and more.
     EXPECT_LE(worst, 6);
     EXPECT_LT(double(sum) / (std::min(c.height, 479) * std::min(c.width, 639) * 3), 1.0);
+  }
+}
+
+// Fault: at 30 frames a second a frame step added 33 ms to the time, which can land
+// in the frame already shown (1.500 -> 1.533 s stays in frame 45). Each frame of the
+// clip has its own grey; the pane after the steps shows the frame ffmpeg gives by
+// index: pausing an AVI steps one frame, each forward or rewind one more.
+TEST_F(MediaScriptTest, FrameStepAt30FpsShowsTheSameFrameAgainFault) {
+  SKIP_WITHOUT_PROGRAM("ffmpeg");
+  struct Case {
+    const char* file;
+    const char* steps;  // after the play and 1.5 s
+    int frame;          // the index the pane shows
+  };
+  const Case cases[] = {
+      {"grey.avi", "command pause\n", 46},
+      {"grey.avi", "command pause\ncommand forward\ncommand forward\ncommand forward\n", 49},
+      {"grey.avi", "command pause\ncommand forward\ncommand forward\ncommand rewind\n", 47},
+      {"grey.mp4", "command pause\ncommand forward\n", 46},
+      {"grey.mp4", "command pause\ncommand forward\ncommand forward\ncommand rewind\n", 46},
+  };
+  for (const char* name : {"grey.avi", "grey.mp4"}) {
+    Shell("ffmpeg -y -loglevel error -f lavfi -i color=c=black:s=64x48:r=30:d=3,format=gray,geq=lum='N*2' -pix_fmt yuv420p "
+          "-c:v mpeg4 -q:v 1 " + Quote(dir_.HostPath(name)));
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.file) + " " + c.steps);
+    int status = -1;
+    Run(std::string("set audiodev=null\nopen ") + c.file + "\ncommand play\nwait 1500\n" + c.steps + "save-pane pane.png\n",
+        &status);
+    ASSERT_EQ(status, 0) << Err();
+    const std::string pane = Rgb("pane.png");
+    const std::string frame = Rgb(c.file, " -vf 'select=eq(n\\," + std::to_string(c.frame) + ")'");
+    ASSERT_EQ(pane.size(), 640u * 480 * 3);
+    ASSERT_EQ(frame.size(), 64u * 48 * 3);
+    int64_t sum = 0;
+    for (int y = 0; y < 48; ++y) {
+      for (int x = 0; x < 64 * 3; ++x) {
+        sum += std::abs(static_cast<uint8_t>(frame[static_cast<size_t>(y) * 64 * 3 + x]) -
+                        static_cast<uint8_t>(pane[(static_cast<size_t>(y + 1) * 640 + 1) * 3 + x]));
+      }
+    }
+    // Neighbouring frames differ by 2 in every channel.
+    EXPECT_LT(double(sum) / (64 * 48 * 3), 0.8);
   }
 }
 

@@ -179,6 +179,43 @@ TEST_F(HtmlViewTest, SaveSourceWritesThePageShown) {
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("saved.htm")), Page("Page c", "text of c"));
 }
 
+// Saving the source after a page that did not come, or came cut short, emptied the
+// chosen file. It is refused with the reason and the file stays as it was; a failed
+// page's title says why instead of standing as loaded.
+TEST_F(HtmlViewTest, SaveSourceAfterFailedPageFault) {
+  nettest::HttpServer handler;
+  START_OR_SKIP(handler.StartHandler(dir_.HostPath("handler.log")), "the HTTP test handler");
+  const std::string server = "http://127.0.0.1:" + std::to_string(handler.Port());
+  const std::string refused = "http://127.0.0.1:" + std::to_string(nettest::FreePort()) + "/a.htm";
+  const struct {
+    const char* what;
+    std::string address;
+    const char* title;  // UTF-8
+    const char* says;   // UTF-8
+  } cases[] = {
+      {"a refused address", refused, "接続できません", "データがありません\n接続できません  ("},
+      {"a server that closes early", server + "/closed", "データの読み取りが完了しませんでした",
+       "データがありません\nデータの読み取りが完了しませんでした  ("},
+      {"a page cut at the page bound", server + "/endless", "", "データの読み取りが完了しませんでした   <部分表示>"},
+  };
+  const std::string notes = "my own notes\n";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testenv::WriteHostFile(dir_.HostPath("notes.htm"), notes);
+    doc_->OpenAddress(c.address);
+    if (*c.title) {
+      EXPECT_EQ(frame_->GetWindowText(), "[html]  " + c.address + "     [" + plat::Utf8ToCp932Lossy(c.title) + "]");
+    }
+    frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", Win("notes.htm")}}});
+    frame_->Ui().QueueAnswer(plat::IDOK);
+    EXPECT_EQ(Run(32930), CommandOutcome::Failed);
+    EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("notes.htm")), notes);
+    ASSERT_FALSE(frame_->Ui().MessageLog().empty());
+    EXPECT_EQ(frame_->Ui().MessageLog().back().text.rfind(plat::Utf8ToCp932Lossy(c.says), 0), 0u)
+        << plat::Cp932ToUtf8(frame_->Ui().MessageLog().back().text);
+  }
+}
+
 TEST_F(HtmlViewTest, HomePageTogglesThePaneAndItsCheckMark) {
   doc_->m_astrSysValue[25] = WriteFile("home.txt", "my home page\n");
   doc_->m_bInternalBrowser = 1;

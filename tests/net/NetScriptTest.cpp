@@ -2,6 +2,7 @@
 // (also speaking CP932) and the HTTP test handler on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 
 #include "support/NetServers.h"
@@ -100,6 +101,123 @@ TEST_F(NetScriptTest, PasswordInAddressFault) {
     if (!entry.is_regular_file() || name == "Pelnor.inf" || name == "Pelnor.sys") continue;
     EXPECT_EQ(testenv::ReadHostFile(entry.path().string()).find(password), std::string::npos) << entry.path();
   }
+}
+
+// The HTML pane showed a page that did not come as if it had: a blank page, the
+// title as if it loaded, exit 0 (an ftp:// address connected nowhere and emptied the
+// title). Each failure says why and fails the statement; a page cut at the page bound
+// or the display volume is marked cut; a compressed page is decoded.
+TEST_F(NetScriptTest, HtmlPaneFailedPageFault) {
+  nettest::HttpServer http;
+  START_OR_SKIP(http.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
+  const std::string server = "http://127.0.0.1:" + std::to_string(http.Port());
+  const struct {
+    const char* what;
+    std::string address;
+    const char* why;
+  } cases[] = {
+      {"nothing listening", "http://127.0.0.1:" + std::to_string(nettest::FreePort()) + "/nothing", "接続できません  ("},
+      {"no answer in time", server + "/silent", "タイムオーバーです  ("},
+      {"over-long headers", server + "/many-headers", "要求への返事がありません  (the server's reply is too long)"},
+      {"a bad Content-Length", server + "/closed", "データの読み取りが完了しませんでした  (transfer closed"},
+      {"a redirect loop", server + "/redirect-loop", "ページがないか対応していないページです  (HTTP 302"},
+      {"an ftp address", "ftp://127.0.0.1:" + std::to_string(http.Port()) + "/", "(ftp:// addresses are not shown here)"},
+      {"no such page", server + "/nothing", "ページがないか対応していないページです  (HTTP 404)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Run run = RunScript("set nettime=20\nset htmlpane=1\npane html\naddress " + c.address + "\nprint title\n");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_NE(run.err.find("s.script:4: address: " + c.address + " was not shown: "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.why), std::string::npos) << run.err;
+  }
+  const Run zipped = RunScript("set htmlpane=1\npane html\naddress " + server + "/gzip\nprint title\nprint text\n");
+  EXPECT_EQ(zipped.status, 0) << zipped.err;
+  EXPECT_EQ(zipped.out.rfind("[html]  " + server + "/gzip     [Zipped]\n", 0), 0u) << zipped.out.substr(0, 300);
+  EXPECT_NE(zipped.out.find("\ninflated line 0\ninflated line 1\n"), std::string::npos) << zipped.out.substr(0, 300);
+  EXPECT_NE(zipped.out.find("\ninflated line 9999\n"), std::string::npos);
+  const Run endless = RunScript("set htmlpane=1\npane html\naddress " + server + "/endless\nprint status\nexpect text 以後データ省略\n");
+  EXPECT_EQ(endless.status, 0) << endless.err;
+  EXPECT_EQ(endless.out, server + "/endless   <部分表示>\n");
+}
+
+// Saving a page's source replaced an existing file without asking, and emptied it
+// when no page had come. The save asks before replacing (string 218) and refuses
+// with a reason when there is nothing to save.
+TEST_F(NetScriptTest, SaveSourceOverExistingFileFault) {
+  const std::string page = "<html><head><title>A</title></head><body>page a</body></html>\n";
+  testenv::WriteHostFile(dir_.HostPath("web/a.htm"), page);
+  nettest::HttpServer http;
+  START_OR_SKIP(http.StartStatic(dir_.HostPath("web"), dir_.HostPath("http.log")), "http.server");
+  const std::string address = "address http://127.0.0.1:" + std::to_string(http.Port()) + "/a.htm\n";
+  const std::string notes = "my own notes\n";
+  const struct {
+    const char* what;
+    std::string script;
+    int status;
+    bool replaced;
+    const char* says;
+  } cases[] = {
+      {"not confirmed", address + "answer path=notes.htm\ncommand save-source\n", 1, false, "既に存在します。"},
+      {"overwrite save, not confirmed", address + "answer path=notes.htm\ncommand ID_FILE_SAVE_OVER\n", 1, false,
+       "既に存在します。"},
+      {"confirmed", address + "answer path=notes.htm\nanswer ok\ncommand save-source\n", 0, true, "既に存在します。"},
+      {"no page shown", "answer path=notes.htm\ncommand save-source\n", 1, false, "データがありません"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    testenv::WriteHostFile(dir_.HostPath("notes.htm"), notes);
+    const Run run = RunScript("set htmlpane=1\npane html\n" + c.script);
+    EXPECT_EQ(run.status, c.status) << run.err;
+    EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("notes.htm")), c.replaced ? page : notes);
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+  }
+}
+
+// Saves to an FTP pseudo-drive wrote the local path of the same name: the sheet PDF
+// after a question about a remote file that does not exist, the page source without
+// one, the recorder into the machine's root folder. Each is refused with string 159
+// and writes nothing locally.
+TEST_F(NetScriptTest, PseudoDriveSaveWritesLocalPathFault) {
+  testenv::WriteHostFile(dir_.HostPath("site/a.txt"), "on the site\n");
+  testenv::WriteHostFile(dir_.HostPath("web/a.htm"), "<html><body>page a</body></html>\n");
+  testenv::WriteHostFile(dir_.HostPath("t.csv"), "name,qty\r\napple,3\r\n");
+  nettest::FtpServer ftp;
+  nettest::HttpServer http;
+  START_OR_SKIP(ftp.Start(dir_.HostPath("site"), dir_.HostPath("ftp.log")), "pyftpdlib");
+  START_OR_SKIP(http.StartStatic(dir_.HostPath("web"), dir_.HostPath("http.log")), "http.server");
+  // R: and the test's folder: the local namesake a save there wrote.
+  const std::string onDrive = "R:" + dir_.Win() + "\\x\\";
+  const std::string recording = "/audio_310203_040506.wav";
+  const struct {
+    const char* what;
+    std::string script;
+    const char* victim;  // the local file of the target's name
+    int status;          // -1: a key, which does not end a script
+  } cases[] = {
+      {"sheet PDF", "open t.csv\ncommand ID_TABLE_EDIT\nanswer \"path=" + onDrive + "victim.pdf\"\nkey Ctrl+P\n", "x/victim.pdf", -1},
+      {"page source", "set htmlpane=1\npane html\naddress http://127.0.0.1:" + std::to_string(http.Port()) +
+                          "/a.htm\nanswer \"path=" + onDrive + "victim.htm\"\ncommand save-source\n",
+       "x/victim.htm", 1},
+      {"recorder", "set audiodev=null\nset clock=2031-02-03T04:05:06\nlist 1 R:\\a.txt\ncommand record\n", nullptr, 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.victim) testenv::WriteHostFile(dir_.HostPath(c.victim), "the user's own file\n");
+    const Run run = RunScript(Site('R', ftp.Port()) + c.script);
+    if (c.status >= 0) {
+      EXPECT_EQ(run.status, c.status) << run.err;
+    }
+    EXPECT_NE(run.err.find("ftpサイトではできません"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("既に存在します"), std::string::npos) << run.err;
+    if (c.victim) {
+      EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath(c.victim)), "the user's own file\n");
+    }
+    EXPECT_FALSE(std::filesystem::exists(recording));
+    std::remove(recording.c_str());
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.HostPath("x")), {}), 2);
 }
 
 }  // namespace

@@ -12,8 +12,11 @@
 /drip-headers  a status line, then one header line every 0.1 s, without end
 /auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
 /goto/URL      302 to URL                       /many-headers  80 KB of header lines
+/gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
+/endless       a page that never ends
 """
 import base64
+import gzip
 import http.server
 import socketserver
 import sys
@@ -135,6 +138,24 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_header("X-Filler-%d" % i, "f" * 24)
             self.send_header("Content-Length", "0")
             self.end_headers()
+        elif p == "/gzip":
+            lines = b"".join(b"<p>inflated line %d</p>\n" % i for i in range(10000))
+            data = gzip.compress(b"<html><head><title>Zipped</title></head><body>" + lines + b"</body></html>\n")
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.send_header("Content-Encoding", "gzip")
+            self.send_header("Content-Length", str(len(data)))
+            self.end_headers()
+            self.wfile.write(data)
+        elif p == "/endless":
+            self.send_response(200)
+            self.send_header("Content-Type", "text/html")
+            self.end_headers()
+            try:
+                while True:
+                    self.wfile.write(b"<p>endless line of text</p>\n" * 1000)
+            except OSError:
+                pass
         elif p == "/echo-headers":
             self.body(str(self.headers).encode(), ctype="text/plain")
         else:

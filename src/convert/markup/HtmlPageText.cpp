@@ -7,7 +7,7 @@
 #include "base/ConvertStatus.h"
 #include "convert/markup/MarkupConverter.h"
 
-std::string CQelDoc::HtmlPageText(const std::string& html) {
+std::string CQelDoc::HtmlPageText(const std::string& html, bool* cut) {
   ZeroedVector<uint8_t> raw(html.begin(), html.end());
   ZeroedVector<char> conv;
   std::swap(m_rawStore, raw);
@@ -19,10 +19,12 @@ std::string CQelDoc::HtmlPageText(const std::string& html) {
   const auto convPos = m_nConvPos;
   const auto convCap = m_nConvCap;
   std::string text;
+  if (cut) *cut = false;
   if (AllocateConvBuffer(std::max(m_nOutDataLimit, 0) + 8192)) {
     m_nConvPos = 0;
     const ConvertStatus status = MarkupConverter(*this, MarkupDialect::Html, 0, m_nRawLen).Run();
     if (status.ok()) text.assign(m_pConvBuf, static_cast<size_t>(std::clamp(m_nConvPos, 0, m_nConvCap)));
+    if (cut) *cut = m_nRawPos < m_nRawLen;
   }
   std::swap(m_rawStore, raw);
   std::swap(m_convStore, conv);

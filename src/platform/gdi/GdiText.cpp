@@ -21,9 +21,14 @@ constexpr size_t kMaxFaces = 16;
 constexpr size_t kMaxLookups = 1024;
 constexpr double kPi = 3.14159265358979323846;
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
+// A family name as fontconfig compares it: case and blanks ignored, so "DejaVuSans"
+// (as metafiles written by some programs carry it) names "DejaVu Sans".
+std::string FamilyKey(std::string_view s) {
+  std::string key;
+  for (char c : s) {
+    if (c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  }
+  return key;
 }
 
 // The font file fontconfig gives for a family (of the weight and slant asked for,
@@ -43,7 +48,7 @@ std::string FindFontFile(const FontFunctions& f, FcConfig* config, const std::st
     bool same = false;
     FcChar8* name = nullptr;
     for (int i = 0; f.FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
-      if (Lower(reinterpret_cast<const char*>(name)) == Lower(family)) same = true;
+      if (FamilyKey(reinterpret_cast<const char*>(name)) == FamilyKey(family)) same = true;
     }
     FcChar8* file = nullptr;
     if (same && f.FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {

@@ -176,49 +176,72 @@ void CHtmlView::Fetch(const std::string& url) {
   page_.clear();
   title_.clear();
   error_.clear();
+  errorNumber_ = 0;
+  status_ = 0;
+  cut_ = false;
   location_ = url;
   if (url.empty() || url == "about:blank") return;
+  const size_t scheme = url.find("://");
   if (StartsWithNoCase(url, "http://") || StartsWithNoCase(url, "https://")) {
-    const bool login = !loginServer_.empty() && SameServer(url, loginServer_);
-    try {
-      CInternetSession session("Pelnorix");
-      session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs);
-      session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receiveMs);
-      auto connection = session.GetHttpConnection(url, INTERNET_INVALID_PORT_NUMBER, login ? loginUser_ : "",
-                                                  login ? loginPassword_ : "");
-      const size_t hostStart = url.find("://") + 3;
-      const size_t slash = url.find('/', hostStart);
-      auto request = connection->OpenRequest("GET", slash == std::string::npos ? "" : url.substr(slash));
-      request->AddRequestHeaders("Accept: */*\r\n");
-      request->SendRequest();
-      uint32_t status = 0;
-      request->QueryInfoStatusCode(status);
-      location_ = request->GetFileURL();
-      request->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
-      std::vector<char> block(65536);
-      for (;;) {
-        const int64_t got = request->Read(block.data(), static_cast<int64_t>(block.size()));
-        const int64_t room = kMaxPageBytes - static_cast<int64_t>(page_.size());
-        page_.append(block.data(), static_cast<size_t>(std::min(got, room)));
-        if (got < static_cast<int64_t>(block.size()) && !request->AtEnd()) {
-          throw CInternetException(ERROR_INTERNET_TIMEOUT, "the page did not come in time");
-        }
-        if (got < static_cast<int64_t>(block.size()) || got >= room) break;
-      }
-      if (status >= 400) error_ = "HTTP " + std::to_string(status);
-    } catch (const CInternetException& e) {
-      error_ = e.m_strReason;
-      page_.clear();
-    }
+    FetchHttp(url);
+  } else if (scheme != std::string::npos && scheme > 0 && !StartsWithNoCase(url, "file://")) {
+    errorNumber_ = ERROR_INTERNET_INVALID_URL;
+    error_ = url.substr(0, scheme + 3) + " addresses are not shown here";
   } else {
     const std::string path = StartsWithNoCase(url, "file://") ? FileAddressPath(std::string_view(url).substr(7)) : url;
-    if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes)) {
+    if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes + 1)) {
       page_ = std::move(*bytes);
+      cut_ = page_.size() > static_cast<size_t>(kMaxPageBytes);
+      if (cut_) page_.resize(static_cast<size_t>(kMaxPageBytes));
     } else {
       error_ = "the file cannot be read";
     }
   }
   title_ = TitleOf(page_);
+}
+
+void CHtmlView::FetchHttp(const std::string& url) {
+  const bool login = !loginServer_.empty() && SameServer(url, loginServer_);
+  try {
+    CInternetSession session("Pelnorix");
+    session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, timeouts_.connectMs);
+    session.SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, timeouts_.receiveMs);
+    auto connection = session.GetHttpConnection(url, INTERNET_INVALID_PORT_NUMBER, login ? loginUser_ : "",
+                                                login ? loginPassword_ : "");
+    const size_t hostStart = url.find("://") + 3;
+    const size_t slash = url.find('/', hostStart);
+    auto request = connection->OpenRequest("GET", slash == std::string::npos ? "" : url.substr(slash));
+    request->AddRequestHeaders("Accept: */*\r\n");
+    request->AcceptCompressed();
+    request->SendRequest();
+    request->QueryInfoStatusCode(status_);
+    location_ = request->GetFileURL();
+    request->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
+    std::vector<char> block(65536);
+    for (;;) {
+      const int64_t got = request->Read(block.data(), static_cast<int64_t>(block.size()));
+      const int64_t room = kMaxPageBytes - static_cast<int64_t>(page_.size());
+      page_.append(block.data(), static_cast<size_t>(std::min(got, room)));
+      if (got < static_cast<int64_t>(block.size()) && !request->AtEnd()) {
+        throw CInternetException(ERROR_INTERNET_TIMEOUT, "the page did not come in time");
+      }
+      if (got >= room) {
+        cut_ = got > room || !request->AtEnd();
+        break;
+      }
+      if (got < static_cast<int64_t>(block.size())) break;
+    }
+    if (status_ >= 400) {
+      error_ = "HTTP " + std::to_string(status_);
+    } else if (status_ >= 300) {
+      // Redirects are followed to the same scheme ten times at the most.
+      error_ = "HTTP " + std::to_string(status_) + ": a redirect that was not followed";
+    }
+  } catch (const CInternetException& e) {
+    error_ = e.m_strReason;
+    errorNumber_ = e.m_dwError;
+    page_.clear();
+  }
 }
 
 bool CHtmlView::OnMouseWheel(unsigned, short delta, CPoint) {

@@ -3,10 +3,12 @@
 // its events. Pages are fetched through the HTTP layer (a session of the control's
 // own, so that no fetch touches the document's FTP session) or read from a local
 // file (a path, or a "file://" address); the shown page's bytes are kept for "save
-// source", its title with its character references read. A "user:password@" in an
-// address logs in to its server (and to later pages of that server, never another)
-// and is never part of the location. A page that takes longer than the transfer
-// time is not shown. A navigation runs to its end before Navigate2 returns and
+// source" (a compressed body decoded), its title with its character references read.
+// A "user:password@" in an address logs in to its server (and to later pages of that
+// server, never another) and is never part of the location. A page that takes longer
+// than the transfer time, breaks off, or ends in a redirect that was not followed is
+// not shown, nor is an address of a scheme other than http, https and file: the
+// page's failure says why. A navigation runs to its end before Navigate2 returns and
 // raises its events in this order:
 //   OnBeforeNavigate2, OnProgressChange (250, 500, 750 and 1000 of 1000),
 //   OnNavigateComplete2, OnTitleChange, OnCommandStateChange (back, then forward,
@@ -57,6 +59,12 @@ class CHtmlView {
   const std::string& PageBytes() const { return page_; }
   const std::string& PageTitle() const { return title_; }
   const std::string& PageError() const { return error_; }
+  // The failed fetch's error number (ERROR_INTERNET_..., 0 when no transfer failed),
+  // the HTTP status of the answer (0 when none came), and whether the page was cut
+  // at kMaxPageBytes.
+  uint32_t PageErrorNumber() const { return errorNumber_; }
+  uint32_t PageStatus() const { return status_; }
+  bool PageCut() const { return cut_; }
   const std::vector<int>& ExecLog() const { return execLog_; }
   // Addresses opened in a new window (navOpenInNewWindow).
   const std::vector<std::string>& NewWindows() const { return newWindows_; }
@@ -76,12 +84,16 @@ class CHtmlView {
  private:
   void Load(const std::string& url);
   void Fetch(const std::string& url);
+  void FetchHttp(const std::string& url);
 
   std::string location_;
   std::string home_ = "about:blank";
   std::string page_;
   std::string title_;
   std::string error_;
+  uint32_t errorNumber_ = 0;
+  uint32_t status_ = 0;
+  bool cut_ = false;
   bool busy_ = false;
   CRect window_{0, 0, 640, 480};
   int pageLines_ = 1;

@@ -151,6 +151,9 @@ class CHttpFile : public CInternetFile {
   CHttpFile(const plat::InetTimeouts& timeouts, plat::InetMulti& multi, std::string url, std::string agent,
             std::string user = "", std::string password = "");
   bool AddRequestHeaders(const std::string& headers);
+  // Asks for the body compressed (gzip or deflate) and reads it decoded, as the
+  // browser control does; a server that compresses unasked is decoded too.
+  void AcceptCompressed() { compressed_ = true; }
   // Sends the request and waits for the answer's headers (connect and receive
   // time-outs together bound them, however slowly they come); throws.
   void SendRequest();
@@ -165,6 +168,7 @@ class CHttpFile : public CInternetFile {
   std::string user_;
   std::string password_;
   std::vector<std::string> headers_;
+  bool compressed_ = false;
   uint32_t status_ = 0;
 };
 

@@ -225,6 +225,7 @@ void CHttpFile::SendRequest() {
     curl.curl_easy_setopt(e, CURLOPT_USERAGENT, agent_.c_str());
     curl.curl_easy_setopt(e, CURLOPT_HTTPHEADER, list.get());
     curl.curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    if (compressed_) curl.curl_easy_setopt(e, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
     if (!user_.empty() && SameServer(url, asked)) {
       // Basic authentication, sent to the server of the request only: never to
       // another that a redirect names.

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/mci/AudioDecoder.h"
+#include "platform/mci/FrameTime.h"
 #include "platform/mci/MidiSequence.h"
 #include "platform/mci/MidiSynth.h"
 #include "platform/os/Files.h"
@@ -98,13 +99,11 @@ void MciPlaybackDevice::Seek(uint64_t now, int64_t toMs) {
   posMs_ = std::clamp<int64_t>(toMs, 0, lengthMs_);
 }
 
-int64_t MciPlaybackDevice::FrameMs() const {
-  return info_.frameRateMilli > 500 ? std::max<int64_t>(1000000 / info_.frameRateMilli, 1) : kDefaultFrameMs;
-}
-
 void MciPlaybackDevice::Step(uint64_t now, int64_t frames) {
   Stop(now, Mode::Paused);
-  posMs_ = std::clamp<int64_t>(posMs_ + frames * FrameMs(), 0, lengthMs_);
+  const int64_t to = info_.frameRateMilli > 500 ? StepFrames(posMs_, frames, info_.frameRateMilli)
+                                                : posMs_ + frames * kDefaultFrameMs;
+  posMs_ = std::clamp<int64_t>(to, 0, lengthMs_);
 }
 
 void MciPlaybackDevice::Feed(uint64_t now, uint32_t volume) {

@@ -65,7 +65,6 @@ class MciPlaybackDevice {
 
  private:
   MciPlaybackDevice() = default;
-  int64_t FrameMs() const;
 
   Type type_ = Type::WaveAudio;
   std::string hostPath_;

@@ -75,7 +75,10 @@ void MciRecordDevice::Pump(uint64_t now) {
   while (frames_ < target) {
     const int64_t n = std::min(kChunkFrames, target - frames_);
     pcm_.Read(samples.data(), n);  // a failed read gives silence: the time still passes
-    if (!work_.Write(samples.data(), n * format_.blockAlign)) break;
+    if (!work_.Write(samples.data(), n * format_.blockAlign)) {
+      workFailed_ = true;
+      break;
+    }
     frames_ += n;
   }
 }
@@ -97,10 +100,12 @@ void MciRecordDevice::Stop(uint64_t now) { Pause(now); }
 
 MCIERROR MciRecordDevice::Save(const std::string& path) {
   if (!work_.IsOpen()) return MCIERR_FILE_NOT_SAVED;
+  // A cut recording is not saved as if it were whole.
+  if (workFailed_) return MCIERR_FILE_WRITE;
   const int64_t dataBytes = frames_ * format_.blockAlign;
   File in;
   File out;
-  if (!in.Open(workPath_, File::Mode::Read) || !out.Open(path, File::Mode::Write)) return MCIERR_FILE_NOT_SAVED;
+  if (!in.Open(workPath_, File::Mode::Read) || !out.Open(path, File::Mode::CreateNew)) return MCIERR_FILE_NOT_SAVED;
   const std::string header = WaveHeader(format_, static_cast<uint32_t>(dataBytes));
   bool ok = out.Write(header.data(), kHeaderBytes);
   std::vector<char> buffer(1 << 16);

@@ -52,6 +52,7 @@ class MciRecordDevice {
   File work_;
   bool recording_ = false;
   bool configured_ = false;
+  bool workFailed_ = false;    // a write of the work file failed (a full disk): the recording is cut
   uint64_t segmentClock_ = 0;  // the clock when recording last started or resumed
   uint64_t doneMs_ = 0;        // recorded time before that
   int64_t frames_ = 0;         // frames in the work file

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 #include <climits>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <strings.h>
 
 #include <filesystem>
@@ -17,6 +19,7 @@
 
 #include "platform/os/FolderHandle.h"
 #include "platform/os/HostFiles.h"
+#include "platform/os/WorkNames.h"
 #include "platform/text/CodePage.h"
 
 namespace plat {
@@ -63,6 +66,7 @@ FileInfo StatInfo(const struct stat& st) {
   info.mtime = static_cast<int64_t>(st.st_mtime);
   info.isDirectory = S_ISDIR(st.st_mode);
   info.isSymlink = S_ISLNK(st.st_mode);
+  info.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
   info.readOnly = (st.st_mode & S_IWUSR) == 0;
   info.ownedByUser = st.st_uid == geteuid();
   info.permissions = static_cast<int>(st.st_mode & 0777);
@@ -204,6 +208,12 @@ std::optional<int64_t> FreeSpace(std::string_view winPath) {
   if (!host || statvfs(host->c_str(), &fs) != 0) return std::nullopt;
   const uint64_t bytes = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
   return static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX));
+}
+
+std::optional<int64_t> FileSizeLimit() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+  return static_cast<int64_t>(std::min<uint64_t>(limit.rlim_cur, INT64_MAX));
 }
 
 namespace {
@@ -467,12 +477,15 @@ bool File::SetReadOnly(bool readOnly) {
   return fd_ >= 0 && fstat(fd_, &st) == 0 && fchmod(fd_, ReadOnlyMode(st.st_mode, readOnly)) == 0;
 }
 
+bool File::SetPermissions(unsigned bits) { return fd_ >= 0 && fchmod(fd_, static_cast<mode_t>(bits & 07777)) == 0; }
+
 WorkFile::~WorkFile() { Discard(); }
 
 bool WorkFile::Create(std::string_view winFolder) {
   Discard();
+  RemoveStaleWork(winFolder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = InFolder(winFolder, ".pelnorix-" + UniqueSuffix() + ".part~");
+    const std::string path = InFolder(winFolder, NewWorkFileName());
     if (file_.Open(path, File::Mode::CreateNew)) {
       path_ = path;
       return true;
@@ -523,6 +536,24 @@ std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxByt
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes) {
   File file;
   return file.Open(winPath, File::Mode::Write) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+}
+
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions, std::string* why) {
+  const auto fail = [why](int error) {
+    if (why) *why = std::strerror(error != 0 ? error : EIO);
+    return false;
+  };
+  WorkFile work;
+  errno = 0;
+  if (!work.CreateBeside(winPath) ||
+      (permissions != kNewFilePermissions && !work.Out().SetPermissions(permissions)) ||
+      !work.Out().Write(bytes.data(), static_cast<int64_t>(bytes.size()))) {
+    const int error = errno;
+    work.Discard();
+    return fail(error);
+  }
+  errno = 0;
+  return work.CommitAs(winPath) || fail(errno);
 }
 
 }  // namespace plat

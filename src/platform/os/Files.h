@@ -34,6 +34,7 @@ struct FileInfo {
   int64_t mtime = 0;  // seconds since 1970
   bool isDirectory = false;
   bool isSymlink = false;
+  bool isSpecial = false;  // neither a file, a folder nor a link: a named pipe, a socket, a device
   bool readOnly = false;
   bool ownedByUser = true;  // the file's owner is the user the program runs as
   int permissions = 0;      // the permission bits (0777)
@@ -47,6 +48,8 @@ bool IsDirectory(std::string_view winPath);
 // Bytes the user may still write in the file system that holds the path; nullopt
 // when it cannot be told.
 std::optional<int64_t> FreeSpace(std::string_view winPath);
+// The largest file this process may write (its file-size limit); nullopt when unlimited.
+std::optional<int64_t> FileSizeLimit();
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 
@@ -124,6 +127,8 @@ class File {
   bool SetTime(int64_t mtime);
   // Takes the write permission away from the open file (or gives it to the owner).
   bool SetReadOnly(bool readOnly);
+  // Sets the open file's permission bits (0777).
+  bool SetPermissions(unsigned bits);
 
  private:
   friend class FolderHandle;
@@ -163,5 +168,12 @@ class WorkFile {
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes);
 // Writes bytes to a file, replacing it.
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes);
+// Writes bytes to a work file beside winPath with the permission bits given (or
+// those of any new file) and renames it onto winPath only when it is whole, so that a
+// failure (a full disk) leaves an earlier file as it was; false on failure, the
+// system's reason (UTF-8) in *why.
+constexpr unsigned kNewFilePermissions = ~0u;  // 0666 less the umask
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions,
+                      std::string* why = nullptr);
 
 }  // namespace plat

@@ -155,4 +155,28 @@ TEST_F(GdiTextTest, JapaneseTextMatchesPangoWithTheSameFont) {
   EXPECT_NEAR(ours.count, count, count * 6 / 100);
 }
 
+// Metafiles written by some programs name fonts without blanks ("DejaVuSans"):
+// the face is the one fc-match gives for the spelling, not the IPA fallback.
+TEST(GdiTextFaults, FamilyWrittenWithoutBlanksFallsBackToIpaGothicFault) {
+  SKIP_WITHOUT_PROGRAM("fc-match");
+  struct Case {
+    const char* spelling;
+    bool askedFor;
+  };
+  const Case cases[] = {{"DejaVu Sans", true}, {"DejaVuSans", true}, {"dejavusans", true}, {"DEJAVU  SANS", true},
+                        {"NoSuchFamily", false}};
+  for (const Case& c : cases) {
+    const std::string matched = testenv::Shell(std::string("fc-match -f '%{family[0]}' ") + testenv::Quote(c.spelling));
+    if (c.askedFor) {
+      ASSERT_EQ(matched, "DejaVu Sans") << c.spelling;
+    }
+    plat::LogFont font;
+    font.height = kCell;
+    font.faceName = c.spelling;
+    plat::TextPainter painter;
+    ASSERT_TRUE(painter.SelectFont(font)) << c.spelling;
+    EXPECT_EQ(painter.FaceIsAskedFor(), c.askedFor) << c.spelling;
+  }
+}
+
 }  // namespace

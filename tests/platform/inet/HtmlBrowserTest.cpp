@@ -173,6 +173,7 @@ TEST_F(HtmlBrowserTest, PagesComeAsServed) {
     browser_.Navigate2(c.url);
     EXPECT_EQ(browser_.PageError(), c.error);
     EXPECT_EQ(browser_.PageTitle(), c.title);
+    EXPECT_EQ(browser_.PageCut(), c.size != 0);
     if (c.size != 0) {
       EXPECT_EQ(browser_.PageBytes().size(), c.size);
     } else if (!c.bytes.empty() || c.title.empty()) {
