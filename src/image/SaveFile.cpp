@@ -37,6 +37,6 @@ void ShowWriteFailure(const std::string& target, int error) {
     AfxMessageBox(text.data());
     return;
   }
-  AfxMessageBox(target + " \n" + LoadString(kCannotCreate) + " (" +
+  AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" +
                 plat::Utf8ToCp932Lossy(std::strerror(error != 0 ? error : EIO)) + ")");
 }
