@@ -372,12 +372,13 @@ std::string GetEnv(const char* name) {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), outOfRoom_(other.outOfRoom_) { other.fd_ = -1; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = other.fd_;
+    outOfRoom_ = other.outOfRoom_;
     other.fd_ = -1;
   }
   return *this;
@@ -445,6 +446,7 @@ bool File::Write(const void* buf, int64_t n) {
     ssize_t put = write(fd_, src + done, chunk);
     if (put < 0) {
       if (errno == EINTR) continue;
+      outOfRoom_ = errno == ENOSPC || errno == EDQUOT || errno == EFBIG;
       return false;
     }
     done += put;

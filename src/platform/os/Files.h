@@ -119,6 +119,9 @@ class File {
   int64_t Read(void* buf, int64_t n);
   // Writes all n bytes; false on an error.
   bool Write(const void* buf, int64_t n);
+  // Whether the last failed write found no room: the disk (or the user's quota) is
+  // full, or the file passed the size a process may write.
+  bool OutOfRoom() const { return outOfRoom_; }
   // Moves the position; returns the new position or -1.
   int64_t Seek(int64_t offset, Origin origin);
   int64_t GetPosition() const;
@@ -134,6 +137,7 @@ class File {
   friend class FolderHandle;
   explicit File(int fd) : fd_(fd) {}
   int fd_ = -1;
+  bool outOfRoom_ = false;
 };
 
 // A work file beside a target: created new under a unique name in the target's
