@@ -15,6 +15,13 @@ namespace {
 constexpr int kCannotCreate = 162;   // "作成できません"
 constexpr int kWriteRefused = 179;   // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
 
+std::string WithName(int id, const std::string& target) {
+  const std::string format = LoadString(id);
+  std::vector<char> text(format.size() + target.size() + 1);
+  std::snprintf(text.data(), text.size(), format.c_str(), target.c_str());
+  return text.data();
+}
+
 }  // namespace
 
 bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
@@ -28,15 +35,14 @@ bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) 
 }
 
 void ShowWriteFailure(const std::string& target, int error) {
-  // A folder or file that refuses the write has the system's own text; any other
-  // reason (a full disk above all) is named as the system gives it.
-  if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
-    const std::string format = LoadString(kWriteRefused);
-    std::vector<char> text(format.size() + target.size() + 1);
-    std::snprintf(text.data(), text.size(), format.c_str(), target.c_str());
-    AfxMessageBox(text.data());
-    return;
+  // A full disk and a folder or file that refuses the write have the system's own
+  // texts; any other reason is named as the system gives it.
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+    AfxMessageBox(WithName(IDS_DISK_FULL, target));
+  } else if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
+    AfxMessageBox(WithName(kWriteRefused, target));
+  } else {
+    AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" +
+                  plat::Utf8ToCp932Lossy(std::strerror(error != 0 ? error : EIO)) + ")");
   }
-  AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" +
-                plat::Utf8ToCp932Lossy(std::strerror(error != 0 ? error : EIO)) + ")");
 }
