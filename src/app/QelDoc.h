@@ -14,7 +14,6 @@
 #include "base/DisplayWriter.h"
 #include "archive/ArchiveState.h"
 #include "convert/ConvertState.h"
-#include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
@@ -22,6 +21,9 @@
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
+struct OfficeState;    // convert/office/OfficeState.h
+class SheetTables;     // convert/office/xls/SheetTables.h
+struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -32,7 +34,6 @@ class CDocView {
 
 class CQelDoc : public DocState,
                 public ConvertState,
-                public OfficeState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,
@@ -45,6 +46,10 @@ class CQelDoc : public DocState,
   ~CQelDoc();
   CQelDoc(const CQelDoc&) = delete;
   CQelDoc& operator=(const CQelDoc&) = delete;
+
+  // The subsystems' states.
+  OfficeState& Office() { return *office_; }
+  const OfficeState& Office() const { return *office_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -106,6 +111,7 @@ class CQelDoc : public DocState,
 
  private:
   std::vector<CDocView*> m_views;
+  std::unique_ptr<OfficeState> office_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

@@ -1,17 +1,18 @@
-// The binary Office fields of the document: the compound-file chain table and
+// The Office fields of the document: the compound-file chain table and
 // cursor, what the compound stage of the dump leaves for the roads after it (stream
 // slots, directory and mini-stream places, flags), and the text-record result of
-// the workbook records. Everything here is reset by the next dump call.
+// the workbook records; the Office Open XML package being converted. Everything here
+// but the package is reset by the next dump call.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "base/ZeroedVector.h"
 
-class SheetTables;   // convert/office/xls/SheetTables.h
-struct SheetSummary;  // convert/office/xls/WorkbookWalk.h
+class CPackageParts;  // convert/ooxml/PackageParts.h
 
 struct OfficeState {
   // Chain table: entry s is the sector that follows sector s (the FAT, 32-bit).
@@ -40,4 +41,7 @@ struct OfficeState {
   std::array<unsigned char, 500> m_abRecordText{};
   int m_nRecordTextCode = 0;
   int m_nRecordTextState = 0;
+
+  // The package being converted (its bytes and member index).
+  std::shared_ptr<CPackageParts> m_package;
 };

@@ -12,6 +12,7 @@
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/doc/WordText.h"
 #include "convert/office/xls/BiffRecord.h"
@@ -45,7 +46,7 @@ ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
   const ByteCursor img = RawImageOf(*this);
   const int64_t end = std::min<int64_t>(std::min(call.readSize, m_nRawLen), img.Size());
   if (volume <= 0 || address < 0) return ConvertStatus::Ok();
-  const int64_t base = m_nFileKind == kKindPpt ? (m_anCfbSlots[4] > 0 ? m_anCfbSlots[4] : 512) + 8 : 0;
+  const int64_t base = m_nFileKind == kKindPpt ? (Office().m_anCfbSlots[4] > 0 ? Office().m_anCfbSlots[4] : 512) + 8 : 0;
   int64_t start = base + address;
   if (start >= end) return ConvertStatus::Ok();
 

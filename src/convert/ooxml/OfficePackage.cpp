@@ -20,6 +20,7 @@
 #include "app/StringTable.h"
 #include "codec/CodecServices.h"
 #include "base/CheckedSize.h"
+#include "convert/office/OfficeState.h"
 #include "platform/text/CodePage.h"
 #include "convert/ooxml/PackageParts.h"
 #include "frame/MainFrame.h"
@@ -46,7 +47,7 @@ void DeclaredSize(const std::vector<ZipImageMember>& list, int64_t* total) {
 std::string CQelDoc::OfficeWorkFolder() const { return TmpFolder() + "\\XLSX\\"; }
 
 int CQelDoc::UnpackOfficePackage(std::string path) {
-  m_package.reset();
+  Office().m_package.reset();
   std::vector<uint8_t> bytes;
   {
     plat::File file;
@@ -74,17 +75,17 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
         if (code && g_pMainFrame) g_pMainFrame->SetWindowText(code);
       });
   if (!whole) m_bPartialLoad = 1;
-  m_package = std::move(parts);
+  Office().m_package = std::move(parts);
   return 0;
 }
 
-bool CQelDoc::PackageHasPart(std::string_view rel) const { return m_package && m_package->Find(rel).has_value(); }
+bool CQelDoc::PackageHasPart(std::string_view rel) const { return Office().m_package && Office().m_package->Find(rel).has_value(); }
 
-bool CQelDoc::PackageHasFolder(std::string_view rel) const { return m_package && m_package->HasFolder(rel); }
+bool CQelDoc::PackageHasFolder(std::string_view rel) const { return Office().m_package && Office().m_package->HasFolder(rel); }
 
-int64_t CQelDoc::PackagePartsRead() const { return m_package ? m_package->PartsUnpacked() : 0; }
+int64_t CQelDoc::PackagePartsRead() const { return Office().m_package ? Office().m_package->PartsUnpacked() : 0; }
 
-void CQelDoc::DropPackage() { m_package.reset(); }
+void CQelDoc::DropPackage() { Office().m_package.reset(); }
 
 void CQelDoc::AppendPackageTooLarge() {
   // The first line of the file-size-over message, with the cap.

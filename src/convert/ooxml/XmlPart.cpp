@@ -7,6 +7,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/office/OfficeState.h"
 #include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/text/CodePage.h"
@@ -135,13 +136,13 @@ int CQelDoc::LoadPackagePart(std::string_view rel, ConvertStatus* failure) {
   // The length limit of the part's path below the work folder, as the parts were
   // once named in it.
   if (OfficeWorkFolder().size() + rel.size() > kMaxPartPath) return 0;
-  const std::optional<size_t> member = m_package ? m_package->Find(rel) : std::nullopt;
+  const std::optional<size_t> member = Office().m_package ? Office().m_package->Find(rel) : std::nullopt;
   if (!member) return FailPart(failure, ConvertStatus::Message(IDS_CANNOT_OPEN));
-  const uint64_t declared = m_package->SizeOf(*member);
+  const uint64_t declared = Office().m_package->SizeOf(*member);
   if (declared > INT32_MAX) return FailPart(failure, ConvertStatus::OutOfMemory(" 018"));
   const auto length = static_cast<int64_t>(declared);
   if (!ReservePartText(length, failure)) return 0;
-  if (!m_package->Unpack(*member, reinterpret_cast<uint8_t*>(m_pText)))
+  if (!Office().m_package->Unpack(*member, reinterpret_cast<uint8_t*>(m_pText)))
     return FailPart(failure, ConvertStatus::Message(IDS_CANNOT_OPEN));
   return ConvertPartText(length);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/xls/BiffRecord.h"
 
@@ -16,45 +17,46 @@ constexpr uint32_t kSpecialMark = 0xFFFFFFFA;
 // Sector step: to the sector that follows by the chain, or, past the chain's end, on
 // into the physically following sector with the end flag set.
 static void SectorStep(CQelDoc& d) {
-  d.m_nCfbOffset = 0;
-  d.m_nCfbPrevSector = d.m_nCfbSector;
-  const uint32_t s = static_cast<uint32_t>(d.m_nCfbSector);
-  const uint32_t next = s < d.m_anCfbChain.size() ? d.m_anCfbChain[s] : 0;
-  if (next < static_cast<uint32_t>(d.m_nCfbSectorCount)) {
-    d.m_nCfbSector = static_cast<int>(next);
+  OfficeState& o = d.Office();
+  o.m_nCfbOffset = 0;
+  o.m_nCfbPrevSector = o.m_nCfbSector;
+  const uint32_t s = static_cast<uint32_t>(o.m_nCfbSector);
+  const uint32_t next = s < o.m_anCfbChain.size() ? o.m_anCfbChain[s] : 0;
+  if (next < static_cast<uint32_t>(o.m_nCfbSectorCount)) {
+    o.m_nCfbSector = static_cast<int>(next);
     d.m_nRawPos = (static_cast<int64_t>(next) + 1) * kSector;
   } else {
-    d.m_nCfbEnd = next >= kSpecialMark ? 2 : 1;
-    d.m_nCfbSector = d.m_nCfbPrevSector + 1;
+    o.m_nCfbEnd = next >= kSpecialMark ? 2 : 1;
+    o.m_nCfbSector = o.m_nCfbPrevSector + 1;
   }
   d.m_nRawPos = std::clamp<int64_t>(d.m_nRawPos, 0, std::max<int64_t>(d.m_nRawLen, 0));
 }
 
 void CQelDoc::CfbNextByte() {
   m_nRawPos = std::min(m_nRawPos + 1, std::max<int64_t>(m_nRawLen, 0));
-  if (++m_nCfbOffset >= kSector) SectorStep(*this);
+  if (++Office().m_nCfbOffset >= kSector) SectorStep(*this);
 }
 
 void CQelDoc::CfbSkip(int n) {
   if (n <= 0) return;
   const int64_t limit = std::max<int64_t>(m_nRawLen, 0);
-  if (n < kSector - m_nCfbOffset) {
+  if (n < kSector - Office().m_nCfbOffset) {
     m_nRawPos = std::min(m_nRawPos + n, limit);
-    m_nCfbOffset += n;
+    Office().m_nCfbOffset += n;
     return;
   }
-  int64_t r = n - (kSector - m_nCfbOffset);
-  m_nRawPos = std::min(m_nRawPos + (kSector - m_nCfbOffset), limit);
+  int64_t r = n - (kSector - Office().m_nCfbOffset);
+  m_nRawPos = std::min(m_nRawPos + (kSector - Office().m_nCfbOffset), limit);
   SectorStep(*this);
   while (r > kSector) {
     m_nRawPos = std::min(m_nRawPos + kSector, limit);
     r -= kSector;
-    if (m_nCfbEnd || m_nRawPos >= limit) return;
+    if (Office().m_nCfbEnd || m_nRawPos >= limit) return;
     SectorStep(*this);
   }
   if (r < kSector) {
     m_nRawPos = std::min(m_nRawPos + r, limit);
-    m_nCfbOffset = static_cast<int>(r);
+    Office().m_nCfbOffset = static_cast<int>(r);
   } else {
     m_nRawPos = std::min(m_nRawPos + kSector, limit);
     SectorStep(*this);
@@ -63,7 +65,7 @@ void CQelDoc::CfbSkip(int n) {
 
 void CQelDoc::CfbSeek(int offset, int chainStart) {
   offset = std::max(offset, 0);
-  m_nCfbOffset = offset % kSector;
+  Office().m_nCfbOffset = offset % kSector;
   int hops = offset / kSector;
   int64_t s = chainStart / kSector - 1;
   if (s < 1 && hops > 2) {
@@ -72,13 +74,13 @@ void CQelDoc::CfbSeek(int offset, int chainStart) {
   }
   bool ended = s < 0;
   for (int i = 0; i < hops && !ended; ++i) {
-    const uint32_t next = s >= 0 && s < static_cast<int64_t>(m_anCfbChain.size()) ? m_anCfbChain[s] : kSpecialMark;
-    if (next >= kSpecialMark || next >= static_cast<uint32_t>(std::max(m_nCfbSectorCount, 0))) ended = true;
+    const uint32_t next = s >= 0 && s < static_cast<int64_t>(Office().m_anCfbChain.size()) ? Office().m_anCfbChain[s] : kSpecialMark;
+    if (next >= kSpecialMark || next >= static_cast<uint32_t>(std::max(Office().m_nCfbSectorCount, 0))) ended = true;
     else s = next;
   }
   if (ended) s = 0;
-  m_nCfbSector = static_cast<int>(s);
-  m_nRawPos = std::clamp<int64_t>((s + 1) * kSector + m_nCfbOffset, 0, std::max<int64_t>(m_nRawLen, 0));
+  Office().m_nCfbSector = static_cast<int>(s);
+  m_nRawPos = std::clamp<int64_t>((s + 1) * kSector + Office().m_nCfbOffset, 0, std::max<int64_t>(m_nRawLen, 0));
 }
 
 // Passes n bytes of record data: n + 1 positions are examined, a continuation header

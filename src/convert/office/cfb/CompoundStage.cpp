@@ -26,6 +26,7 @@
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/ChainLoops.h"
 #include "platform/os/WriteAhead.h"
 
@@ -56,7 +57,7 @@ struct SlotSource {
 
 class CompoundLoader {
  public:
-  CompoundLoader(CQelDoc& doc, DumpCall& call) : doc_(doc), call_(call) {}
+  CompoundLoader(CQelDoc& doc, DumpCall& call) : doc_(doc), office_(doc.Office()), call_(call) {}
 
   // A failure ends the dump.
   ConvertStatus Run();
@@ -66,8 +67,8 @@ class CompoundLoader {
   int64_t ReadInto(int64_t offset, uint8_t* out, int64_t n);
   int64_t ReadSector(uint32_t s, uint8_t* out) { return ReadAt((static_cast<int64_t>(s) + 1) * kSector, out, kSector); }
   ByteCursor Header() const { return ByteCursor(header_, kSector); }
-  uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kSpecialMark; }
-  bool InFile(uint32_t s) const { return s < static_cast<uint32_t>(doc_.m_nCfbSectorCount); }
+  uint32_t Next(uint32_t s) const { return s < office_.m_anCfbChain.size() ? office_.m_anCfbChain[s] : kSpecialMark; }
+  bool InFile(uint32_t s) const { return s < static_cast<uint32_t>(office_.m_nCfbSectorCount); }
   ConvertStatus ClassifyUnknown(const uint8_t* dir);
   // The damaged file's message, in place of anything shown before it.
   ConvertStatus Damaged() {
@@ -83,7 +84,7 @@ class CompoundLoader {
   void FindPropertyWindow();
 
   // The sectors of the file, for the chains' loop checks.
-  SectorsPassed Passed() const { return SectorsPassed(doc_.m_nCfbSectorCount); }
+  SectorsPassed Passed() const { return SectorsPassed(office_.m_nCfbSectorCount); }
   // Whether the chain from sector s comes back to a sector it passed (a 0 ends it,
   // as in the directory walk).
   bool ChainLoops(uint32_t s) const {
@@ -95,6 +96,7 @@ class CompoundLoader {
   }
 
   CQelDoc& doc_;
+  OfficeState& office_;
   DumpCall& call_;
   const char* loop_ = nullptr;  // the part found looping: the file is damaged
   std::vector<DirectoryLinks> links_;  // the directory entries read, by stream id
@@ -177,11 +179,11 @@ ConvertStatus CompoundLoader::ClassifyUnknown(const uint8_t* dir) {
 }
 
 void CompoundLoader::BuildChainTable() {
-  auto& chain = doc_.m_anCfbChain;
+  auto& chain = office_.m_anCfbChain;
   const ByteCursor header = Header();
   const uint32_t firstFat = header.PeekU32LE(76);
   if (firstFat >= kSpecialMark) {
-    const int n = std::min<int>(doc_.m_nCfbSectorCount, OfficeState::kCfbChainEntries);
+    const int n = std::min<int>(office_.m_nCfbSectorCount, OfficeState::kCfbChainEntries);
     for (int s = 0; s < n; ++s) chain[s] = static_cast<uint32_t>(s + 1);
     return;
   }
@@ -197,7 +199,7 @@ void CompoundLoader::BuildChainTable() {
   for (int i = 0; i < 109 && fatCount < kMaxFatSectors; ++i) {
     const uint32_t f = header.PeekU32LE(76 + i * 4);
     if (f >= kSpecialMark) {
-      doc_.m_nCfbChainOrigin = 1;
+      office_.m_nCfbChainOrigin = 1;
       return;
     }
     takeFat(f);
@@ -207,7 +209,7 @@ void CompoundLoader::BuildChainTable() {
   uint8_t list[kSector];
   const ByteCursor entries(list, kSector);
   SectorsPassed passed = Passed();
-  for (int hop = 0; fatCount < kMaxFatSectors && InFile(difat) && hop < doc_.m_nCfbSectorCount; ++hop) {
+  for (int hop = 0; fatCount < kMaxFatSectors && InFile(difat) && hop < office_.m_nCfbSectorCount; ++hop) {
     if (!passed.Visit(difat)) {
       loop_ = "DIFAT";
       break;
@@ -225,7 +227,7 @@ void CompoundLoader::BuildChainTable() {
     if (end) break;
     difat = entries.PeekU32LE(508);
   }
-  doc_.m_nCfbChainOrigin = 1;
+  office_.m_nCfbChainOrigin = 1;
 }
 
 void CompoundLoader::WalkDirectory(uint32_t firstDir) {
@@ -233,7 +235,7 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
   ReadSector(firstDir, dir);
   const ByteCursor sector(dir, kSector);
   const uint32_t rootStart = sector.PeekU32LE(116);
-  doc_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(rootStart, INT32_MAX));
+  office_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(rootStart, INT32_MAX));
   uint32_t miniStart = rootStart;
   uint32_t current = firstDir;
   SectorsPassed passed = Passed();
@@ -255,8 +257,8 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
     if (index == 4) {
       // The next directory sector, by the chain.
       const uint32_t next = current >= static_cast<uint32_t>(OfficeState::kCfbChainEntries) ? current + 1 : Next(current);
-      if (next == 0 || !InFile(next) || ++steps > doc_.m_nCfbSectorCount || ReadSector(next, dir) < kSector) {
-        doc_.m_nCfbEnd = 1;
+      if (next == 0 || !InFile(next) || ++steps > office_.m_nCfbSectorCount || ReadSector(next, dir) < kSector) {
+        office_.m_nCfbEnd = 1;
         break;
       }
       if (!passed.Visit(next)) {
@@ -304,7 +306,7 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
     ++index;
     if (static_cast<int64_t>(current + 1) * kSector + index * 128 >= doc_.m_nRawLen) break;
   }
-  doc_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(miniStart, INT32_MAX));
+  office_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(miniStart, INT32_MAX));
 }
 
 // The mini-stream (the root's chain) and the mini FAT, read once when a small stream needs them.
@@ -324,8 +326,8 @@ void CompoundLoader::LoadMiniStream() {
     for (int i = 0; i < 128; ++i) miniFat_.push_back(in.U32LE());
   }
   SectorsPassed rootSectors = Passed();
-  for (uint32_t s = static_cast<uint32_t>(doc_.m_nCfbMiniStart), steps = 0;
-       InFile(s) && steps < static_cast<uint32_t>(doc_.m_nCfbSectorCount); s = Next(s), ++steps) {
+  for (uint32_t s = static_cast<uint32_t>(office_.m_nCfbMiniStart), steps = 0;
+       InFile(s) && steps < static_cast<uint32_t>(office_.m_nCfbSectorCount); s = Next(s), ++steps) {
     if (!rootSectors.Visit(s)) {
       loop_ = "FAT";
       break;
@@ -363,7 +365,7 @@ int64_t CompoundLoader::GatherMini(const SlotSource& src, int64_t at) {
 int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t at) {
   const int64_t volume = call_.readSize;
   // Sectors the stream can hold: its size when the directory gives one, else the file's.
-  const int64_t most = src.size > 0 ? (src.size + kSector - 1) / kSector : doc_.m_nCfbSectorCount + 1;
+  const int64_t most = src.size > 0 ? (src.size + kSector - 1) / kSector : office_.m_nCfbSectorCount + 1;
   uint32_t s = static_cast<uint32_t>(src.position / kSector - 1);
   int64_t w = at;
   // Sectors that follow one another in the file, as a chain's mostly do, are read
@@ -389,7 +391,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
     // The bytes a read of this sector gives: the file's, at most a sector.
     const int64_t got = std::clamp<int64_t>(call_.fileLength - offset, 0, kSector);
     uint32_t next = Next(s);
-    if (next > static_cast<uint32_t>(doc_.m_nCfbSectorCount) && (static_cast<int64_t>(s) + 1) * kSector < 4096) next = s + 1;
+    if (next > static_cast<uint32_t>(office_.m_nCfbSectorCount) && (static_cast<int64_t>(s) + 1) * kSector < 4096) next = s + 1;
     w += kSector;
     if (!InFile(next) || (slot == 5 && copied + 1 == 4) || got < kSector || copied + 1 >= most ||
         (static_cast<int64_t>(next) + 1) * kSector >= doc_.m_nRawLen || w >= doc_.m_nRawLen ||
@@ -397,7 +399,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
       break;
     }
     if (w >= volume) {
-      doc_.m_bCfbOverflow = 1;
+      office_.m_bCfbOverflow = 1;
       break;
     }
     if (!passed.Visit(next)) {
@@ -437,8 +439,8 @@ ConvertStatus CompoundLoader::Run() {
   if (kind == kKindRtf && (cfb || word6 || word2)) kind = kKindRtfCompound;
   if (!(cfb || word6 || word2) && kind == kKindXls && have3 && b[0] == 0x09 && (b[1] == 0x04 || b[1] == 0x02) && b[2] == 0x06) {
     const int n = std::min<int>(4000, OfficeState::kCfbChainEntries);
-    for (int s = 0; s < n; ++s) doc_.m_anCfbChain[s] = static_cast<uint32_t>(s + 1);
-    doc_.m_nCfbChainOrigin = 2;
+    for (int s = 0; s < n; ++s) office_.m_anCfbChain[s] = static_cast<uint32_t>(s + 1);
+    office_.m_nCfbChainOrigin = 2;
     return ConvertStatus::Ok();
   }
   if (!(cfb || word6 || word2) && (kind == kKindDoc || kind == kKindXls)) kind = kKindNotOffice;
@@ -456,7 +458,7 @@ ConvertStatus CompoundLoader::Run() {
     if (header.PeekU16LE(30) != 9 || header.PeekU16LE(32) != 6) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     const uint32_t firstDir = header.PeekU32LE(48);
     if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.m_nRawLen || firstDir >= kSpecialMark) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
-    doc_.m_nCfbDirectoryPos = static_cast<int>((static_cast<int64_t>(firstDir) + 1) * kSector);
+    office_.m_nCfbDirectoryPos = static_cast<int>((static_cast<int64_t>(firstDir) + 1) * kSector);
     uint8_t dir[kSector];
     ReadSector(firstDir, dir);
     if (kind == kKindOther) {
@@ -465,7 +467,7 @@ ConvertStatus CompoundLoader::Run() {
     if (kind == kKindDoc || kind == kKindRtfCompound) {
       uint8_t s0[4];
       ReadAt(kSector, s0, 4);
-      if (s0[0] == 'R' && s0[1] == 0 && s0[2] == 'o' && s0[3] == 0) doc_.m_nCfbWordMark = 60;
+      if (s0[0] == 'R' && s0[1] == 0 && s0[2] == 'o' && s0[3] == 0) office_.m_nCfbWordMark = 60;
     }
     if ((dir[0] == 'R' && dir[2] == 'o') || (dir[0] == 0 && dir[1] == 'R')) BuildChainTable();
     // The directory's whole chain, also where the walk stops at the file's end.
@@ -473,10 +475,10 @@ ConvertStatus CompoundLoader::Run() {
     if (!loop_) WalkDirectory(firstDir);
     if (!loop_ && DirectoryTreeLoops(links_)) loop_ = "directory tree";
     if (loop_) return Damaged();
-    doc_.m_nCfbEnd = 0;
+    office_.m_nCfbEnd = 0;
     if (kind == kKindMail) {
-      src_[0] = SlotSource{(static_cast<int64_t>(doc_.m_nCfbMiniStart) + 1) * kSector,
-                           static_cast<uint32_t>(doc_.m_nCfbMiniStart), -1, false};
+      src_[0] = SlotSource{(static_cast<int64_t>(office_.m_nCfbMiniStart) + 1) * kSector,
+                           static_cast<uint32_t>(office_.m_nCfbMiniStart), -1, false};
       return ConvertStatus::Ok();  // the mail road reads the file image itself
     }
     if (!src_[0].mini && src_[0].position > doc_.m_nRawLen) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
@@ -493,18 +495,18 @@ ConvertStatus CompoundLoader::Run() {
     int64_t w = kSector;
     for (int slot = 0; slot < 7; ++slot) {
       const SlotSource& src = src_[slot];
-      doc_.m_anCfbSlots[slot] = 0;
+      office_.m_anCfbSlots[slot] = 0;
       if (src.position <= 0 || w >= call_.readSize + 99000 || w + 2 * kSector > call_.bufferSize) continue;
       if (src.start >= kSpecialMark || (src.mini && src.size == 0)) continue;
-      doc_.m_anCfbSlots[slot] = static_cast<int>(w);
+      office_.m_anCfbSlots[slot] = static_cast<int>(w);
       const int64_t end = src.mini ? GatherMini(src, w) : GatherRegular(slot, src, w);
-      doc_.m_anCfbSlotLength[slot] = static_cast<int>(src.size >= 0 ? std::min<int64_t>(src.size, end - w) : end - w);
+      office_.m_anCfbSlotLength[slot] = static_cast<int>(src.size >= 0 ? std::min<int64_t>(src.size, end - w) : end - w);
       w = end;
     }
     if (loop_) return Damaged();
     call_.bytesRead = w;
-    if (doc_.m_bCfbOverflow) call_.inputCut = true;
-    if (doc_.m_anCfbSlots[0] > 0) std::memcpy(doc_.m_pRawData, doc_.m_pRawData + doc_.m_anCfbSlots[0], 4);
+    if (office_.m_bCfbOverflow) call_.inputCut = true;
+    if (office_.m_anCfbSlots[0] > 0) std::memcpy(doc_.m_pRawData, doc_.m_pRawData + office_.m_anCfbSlots[0], 4);
     if (kind == kKindXls) doc_.ReadSheetNames(call_);
     return ConvertStatus::Ok();
   }
@@ -522,17 +524,18 @@ ConvertStatus CompoundLoader::Run() {
 }  // namespace
 
 ConvertStatus CQelDoc::RunCompoundStage(DumpCall& call) {
-  m_anCfbSlots = {};
-  m_anCfbSlotLength = {};
+  OfficeState& o = Office();
+  o.m_anCfbSlots = {};
+  o.m_anCfbSlotLength = {};
   // Cleared when a previous file left entries: a fresh table stays untouched zero
   // pages, neither read nor written. Every build of the table either sets the
   // origin or (the linear guess without a FAT) starts with entry 0 = 1.
-  if (m_nCfbChainOrigin != 0 || (!m_anCfbChain.empty() && m_anCfbChain[0] != 0)) {
-    std::fill(m_anCfbChain.begin(), m_anCfbChain.end(), 0);
+  if (o.m_nCfbChainOrigin != 0 || (!o.m_anCfbChain.empty() && o.m_anCfbChain[0] != 0)) {
+    std::fill(o.m_anCfbChain.begin(), o.m_anCfbChain.end(), 0);
   }
-  m_nCfbDirectoryPos = m_nCfbMiniStart = m_nCfbWordMark = m_nCfbChainOrigin = m_bCfbOverflow = 0;
-  m_nCfbOffset = m_nCfbSector = m_nCfbPrevSector = m_nCfbEnd = 0;
-  m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));
+  o.m_nCfbDirectoryPos = o.m_nCfbMiniStart = o.m_nCfbWordMark = o.m_nCfbChainOrigin = o.m_bCfbOverflow = 0;
+  o.m_nCfbOffset = o.m_nCfbSector = o.m_nCfbPrevSector = o.m_nCfbEnd = 0;
+  o.m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));
   if (!m_pRawData) return ConvertStatus::Ok();
   CompoundLoader loader(*this, call);
   return loader.Run();

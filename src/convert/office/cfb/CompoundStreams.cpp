@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "convert/office/OfficeState.h"
 
 namespace {
 constexpr int64_t kSector = 512;
@@ -16,7 +17,7 @@ CompoundStreams::CompoundStreams(const CQelDoc& doc, const ByteCursor& img, int6
   sectors_ = std::max<int64_t>(end_ / kSector - 1, 0);
 }
 
-uint32_t CompoundStreams::Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kEndMarks; }
+uint32_t CompoundStreams::Next(uint32_t s) const { return s < doc_.Office().m_anCfbChain.size() ? doc_.Office().m_anCfbChain[s] : kEndMarks; }
 
 std::string CompoundStreams::Regular(uint32_t start, int64_t size) const {
   std::string out;
@@ -35,7 +36,7 @@ std::string CompoundStreams::Regular(uint32_t start, int64_t size) const {
 void CompoundStreams::LoadMini() {
   if (miniLoaded_) return;
   miniLoaded_ = true;
-  miniStream_ = Regular(static_cast<uint32_t>(doc_.m_nCfbMiniStart), -1);
+  miniStream_ = Regular(static_cast<uint32_t>(doc_.Office().m_nCfbMiniStart), -1);
   const std::string fat = Regular(img_.PeekU32LE(60), -1);
   for (ByteCursor in(fat); in.Has(4);) miniFat_.push_back(in.U32LE());
 }

@@ -12,6 +12,7 @@
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/doc/WordGrid.h"
 #include "convert/office/doc/WordText.h"
@@ -120,7 +121,7 @@ void OldWordRoad::Bytes8(int64_t from) {
 }
 
 void OldWordRoad::Run() {
-  main_ = doc_.m_anCfbSlots[0];
+  main_ = doc_.Office().m_anCfbSlots[0];
   const int64_t fib = main_;
   rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
   textEnd_ = std::min<int64_t>(fib + img_.PeekU24LE(fib + 0x1C), rawEnd_);
@@ -190,7 +191,7 @@ void CopySimpleForm(CQelDoc& doc, bool form94) {
 
 ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   const ByteCursor img = RawImageOf(*this);
-  const int64_t main = m_anCfbSlots[0];
+  const int64_t main = Office().m_anCfbSlots[0];
   if (call.kind == kKindMail) {
     CopySimpleForm(*this, false);
     return ConvertStatus::Ok();

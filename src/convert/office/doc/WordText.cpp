@@ -16,6 +16,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/CompoundStreams.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/doc/WordGrid.h"
@@ -84,7 +85,7 @@ class Word97Road {
 // The piece table's place: the FIB's table offset at 0x18A in the 1Table, then the
 // 0Table stream; failing both, the FIB's clx offset in the stream its flags name.
 int64_t Word97Road::FindPieceTable(int64_t fib) const {
-  const int64_t one = doc_.m_anCfbSlots[3], zero = doc_.m_anCfbSlots[2];
+  const int64_t one = doc_.Office().m_anCfbSlots[3], zero = doc_.Office().m_anCfbSlots[2];
   const uint32_t v = img_.PeekU24LE(fib + 0x18A);
   auto accepted = [&](int64_t p) {
     return img_.PeekU8(p + 1) == 0x80 || img_.PeekU8(p) == 2 || (img_.PeekU8(p - 2) == 0xFF && img_.PeekU8(p - 1) == 0x40);
@@ -330,7 +331,7 @@ void Word97Road::Flush() {
 }
 
 void Word97Road::Run() {
-  main_ = doc_.m_anCfbSlots[0];
+  main_ = doc_.Office().m_anCfbSlots[0];
   const int64_t fib = main_;
   rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
   textEnd_ = std::min<int64_t>(main_ + img_.PeekU24LE(fib + 0x1C), rawEnd_);
@@ -344,13 +345,13 @@ void Word97Road::Run() {
   int64_t start = main_ + 0x400;
   while (start < rawEnd_ && img_.PeekU8(start + 1) == 0 && (img_.PeekU8(start) == 0 || img_.PeekU8(start) == 0xE5)) start += 512;
 
-  const int64_t data = doc_.m_anCfbSlots[1];
+  const int64_t data = doc_.Office().m_anCfbSlots[1];
   if (data > 0) {
     // The pictures of the first picture page after the text start, then those of
     // the Data stream.
     pictures_.resize(kMaxWordPictures);
     int count = FindWordPagePictures(img_, start + 512, rawEnd_, pictures_.data(), kMaxWordPictures, 0);
-    const int64_t dataEnd = data + std::max(doc_.m_anCfbSlotLength[1], 0);
+    const int64_t dataEnd = data + std::max(doc_.Office().m_anCfbSlotLength[1], 0);
     count = FindWordPictures(img_, data, std::min(dataEnd, rawEnd_), pictures_.data(), kMaxWordPictures, count);
     pictures_.resize(static_cast<size_t>(count));
   }
@@ -409,7 +410,7 @@ static bool DirectoryMayName(const CQelDoc& doc, plat::File& file, int64_t size,
       for (int64_t k = 0; same && k < length; ++k) same = sector.PeekU16LE(entry + 2 * k) == static_cast<uint8_t>(name[k]);
       if (same) return true;
     }
-    s = s < doc.m_anCfbChain.size() ? doc.m_anCfbChain[s] : 0xFFFFFFFAu;
+    s = s < doc.Office().m_anCfbChain.size() ? doc.Office().m_anCfbChain[s] : 0xFFFFFFFAu;
   }
   return false;
 }
@@ -442,7 +443,7 @@ void CQelDoc::DumpWord97Text(DumpCall& call) {
   road.Run();
   // The Data stream when the image does not hold it: the pictures' positions are its own.
   std::string outside;
-  if (m_anCfbSlots[1] <= 0) outside = FindDataStreamPictures(*this, call, road.Pictures());
+  if (Office().m_anCfbSlots[1] <= 0) outside = FindDataStreamPictures(*this, call, road.Pictures());
   std::vector<int> kinds;
   for (const WordPicture& p : road.Pictures()) kinds.push_back(p.kind);
   const int placed = RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, kinds.data(), static_cast<int>(kinds.size()));

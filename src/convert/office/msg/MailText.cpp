@@ -16,6 +16,7 @@
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/CompoundStreams.h"
 #include "convert/office/cfb/RawImage.h"
 #include "platform/text/CodePage.h"
@@ -194,13 +195,13 @@ void MailRoad::Entry(const ByteCursor& e) {
 
 void MailRoad::Run() {
   const int64_t readSize = std::min(call_.readSize, doc_.m_nRawLen);
-  if (doc_.m_nCfbDirectoryPos <= 0 || doc_.m_nCfbDirectoryPos >= readSize) {
+  if (doc_.Office().m_nCfbDirectoryPos <= 0 || doc_.Office().m_nCfbDirectoryPos >= readSize) {
     call_.declined = true;
     return;
   }
   doc_.m_nConvPos = 0;
   doc_.m_bAltDisplay = 1;
-  const std::string directory = streams_.Regular(static_cast<uint32_t>(doc_.m_nCfbDirectoryPos / kSector - 1), -1);
+  const std::string directory = streams_.Regular(static_cast<uint32_t>(doc_.Office().m_nCfbDirectoryPos / kSector - 1), -1);
   ByteCursor entries(directory);
   entries.Skip(128);
   while (entries.Has(128)) {

@@ -26,6 +26,7 @@
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/ppt/PptRecord.h"
 #include "platform/text/CodePage.h"
@@ -483,11 +484,11 @@ void PptRoad::OlderForm(int64_t from, int64_t end) {
 }
 
 bool PptRoad::Run() {
-  const int64_t main = doc_.m_anCfbSlots[0] > 0 ? doc_.m_anCfbSlots[0] : 512;
-  const int64_t length = doc_.m_anCfbSlotLength[0] > 0 ? doc_.m_anCfbSlotLength[0] : doc_.m_nRawLen - main;
+  const int64_t main = doc_.Office().m_anCfbSlots[0] > 0 ? doc_.Office().m_anCfbSlots[0] : 512;
+  const int64_t length = doc_.Office().m_anCfbSlotLength[0] > 0 ? doc_.Office().m_anCfbSlotLength[0] : doc_.m_nRawLen - main;
   const int64_t end = std::min<int64_t>({main + length, doc_.m_nRawLen, img_.Size()});
   int64_t start = -1;
-  for (int64_t b = 512; b + 4 <= end && b / 512 <= std::max(doc_.m_nCfbSectorCount, 1); b += 512) {
+  for (int64_t b = 512; b + 4 <= end && b / 512 <= std::max(doc_.Office().m_nCfbSectorCount, 1); b += 512) {
     if (img_.PeekU8(b) == 0x0F && img_.PeekU8(b + 1) == 0 && img_.PeekU8(b + 2) == 0xE8 && img_.PeekU8(b + 3) == 0x03) {
       start = b;
       break;
@@ -510,7 +511,7 @@ ConvertStatus CQelDoc::DumpPptText(DumpCall& call) {
   // Neither form: a compound file holds a presentation of a form not read here; any
   // other file is no presentation.
   if (!PptRoad(*this, call).Run()) {
-    return m_anCfbSlots[0] > 0 ? ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED)
+    return Office().m_anCfbSlots[0] > 0 ? ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED)
                                : ConvertStatus::Message(IDS_NOT_OF_KIND).With("PowerPoint");
   }
   return ShowSelectedPicture(call);

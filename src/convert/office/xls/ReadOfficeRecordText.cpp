@@ -13,6 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffRecord.h"
 #include "platform/text/CodePage.h"
 
@@ -123,10 +124,10 @@ void RecordText::PutTimesSign() {
 
 void RecordText::Store(CQelDoc& doc, int code) {
   widest_ = std::max(widest_, line_);
-  doc.m_abRecordText[0] = static_cast<unsigned char>(std::min(widest_, 255));
-  std::memcpy(&doc.m_abRecordText[1], text_.data(), static_cast<size_t>(n_));
-  doc.m_abRecordText[1 + n_] = 0;
-  doc.m_nRecordTextCode = code;
+  doc.Office().m_abRecordText[0] = static_cast<unsigned char>(std::min(widest_, 255));
+  std::memcpy(&doc.Office().m_abRecordText[1], text_.data(), static_cast<size_t>(n_));
+  doc.Office().m_abRecordText[1 + n_] = 0;
+  doc.Office().m_nRecordTextCode = code;
 }
 
 // The header after any continuation header before it; false when it is cut.
@@ -166,9 +167,9 @@ bool ReadSplit(ByteCursor& in, const StringHeader& h, RecordText& text, char16_t
 
 int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
   const int64_t limit = std::min<int64_t>(m_nRawLen, static_cast<int64_t>(m_rawStore.size()));
-  m_abRecordText[0] = 0;
-  m_abRecordText[1] = 0;
-  m_nRecordTextCode = 0;
+  Office().m_abRecordText[0] = 0;
+  Office().m_abRecordText[1] = 0;
+  Office().m_nRecordTextCode = 0;
   if (!m_pRawData || m_nRawPos < 0 || m_nRawPos > std::max<int64_t>(limit, 0)) return -1;
   ByteCursor in(m_pRawData, limit);
   in.Seek(m_nRawPos);
@@ -177,8 +178,8 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
   m_nRawPos = in.Pos();
   if (!header) return -1;
   if (h.length == 0 && h.flags == 0) {
-    if (m_nRecordTextState == 1) m_nRecordTextState = -1;
-    m_nRecordTextCode = 1;
+    if (Office().m_nRecordTextState == 1) Office().m_nRecordTextState = -1;
+    Office().m_nRecordTextCode = 1;
     return 1;
   }
 

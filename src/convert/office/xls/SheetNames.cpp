@@ -10,6 +10,7 @@
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffRecord.h"
 #include "platform/text/CodePage.h"
 
@@ -106,7 +107,7 @@ void CQelDoc::ReadSheetNames(DumpCall& call) {
   const int64_t end = std::min<int64_t>(call.bytesRead, call.bufferSize);
   const ByteCursor data(m_pRawData, end);
   const int64_t volume = std::min<int64_t>(call.readSize, end);
-  const int64_t slot5 = m_anCfbSlots[5], slot6 = m_anCfbSlots[6];
+  const int64_t slot5 = Office().m_anCfbSlots[5], slot6 = Office().m_anCfbSlots[6];
   int64_t q = -1;
   if (slot5 > 0 && slot5 < end && slot6 == 0) {
     const uint8_t first = data.PeekU8(slot5);

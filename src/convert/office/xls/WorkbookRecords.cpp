@@ -18,6 +18,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffNumberText.h"
 #include "convert/office/xls/BiffRecord.h"
 #include "convert/office/xls/ColumnWidthMode.h"
@@ -248,7 +249,7 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
   const int64_t savedLen = doc_.m_nRawLen;
   doc_.m_nRawLen = end;
   doc_.m_nRawPos = dataStart + 8;
-  doc_.m_nRecordTextState = 0;
+  doc_.Office().m_nRecordTextState = 0;
   int read = 0;
   bool trusted = true;
   while (doc_.m_nRawPos < end && sstCount_ < t_.Capacity()) {
@@ -260,12 +261,12 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
     }
     if (doc_.m_nRawPos <= before) break;
     const int entry = sstCount_++;
-    t_.SetText(entry, doc_.m_abRecordText[0], reinterpret_cast<const char*>(&doc_.m_abRecordText[1]));
-    t_.Code(entry) = doc_.m_nRecordTextCode;
+    t_.SetText(entry, doc_.Office().m_abRecordText[0], reinterpret_cast<const char*>(&doc_.Office().m_abRecordText[1]));
+    t_.Code(entry) = doc_.Office().m_nRecordTextCode;
     ++read;
     if (doc_.m_nDisplayForm == 2) {
-      doc_.ConvPrintf("%6x %4d %s\n", static_cast<unsigned>(doc_.m_nRawPos), doc_.m_nRecordTextCode,
-                      reinterpret_cast<const char*>(&doc_.m_abRecordText[1]));
+      doc_.ConvPrintf("%6x %4d %s\n", static_cast<unsigned>(doc_.m_nRawPos), doc_.Office().m_nRecordTextCode,
+                      reinterpret_cast<const char*>(&doc_.Office().m_abRecordText[1]));
     }
   }
   doc_.m_nRawLen = savedLen;
@@ -303,7 +304,7 @@ WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
                         static_cast<int>(length));
         return End::Message;
       }
-      doc_.m_nCfbEnd = 1;
+      doc_.Office().m_nCfbEnd = 1;
       break;
     }
     const bool inChart = depth_ > 0 && depth_ <= static_cast<int>(chart_.size()) && chart_[depth_ - 1];
@@ -582,17 +583,17 @@ ConvertStatus CQelDoc::DumpWorkbook(DumpCall& call) {
   SheetTables tables(call, m_nCharLimit, m_nTableRows);
   for (auto& row : m_abSheetColumns) row.fill(0);
   WorkbookWalk walk(*this, call, tables);
-  int64_t start = m_anCfbSlots[0];
-  if (m_nCfbChainOrigin == 2) start = 0;
+  int64_t start = Office().m_anCfbSlots[0];
+  if (Office().m_nCfbChainOrigin == 2) start = 0;
   else if (start <= 0) return ConvertStatus::Ok();
   // The walk ends with the stream's own bytes, not with the padding of its last sector.
-  if (m_nCfbChainOrigin != 2 && m_anCfbSlotLength[0] > 0) m_nRawLen = std::min<int64_t>(m_nRawLen, start + m_anCfbSlotLength[0]);
+  if (Office().m_nCfbChainOrigin != 2 && Office().m_anCfbSlotLength[0] > 0) m_nRawLen = std::min<int64_t>(m_nRawLen, start + Office().m_anCfbSlotLength[0]);
   m_nRawPos = start;
   m_nConvPos = 0;
   if (walk.Run(start) == WorkbookWalk::End::Message) return walk.Failure();
   SheetSummary summary = walk.Result();
   // Streams cut at the input volume: the truncation note ends the text, not the end line.
-  summary.earlyStop = m_bCfbOverflow != 0;
+  summary.earlyStop = Office().m_bCfbOverflow != 0;
   const int64_t imageEnd = m_nRawLen;  // the sheet output clears it
   WriteSheetTable(call, tables, summary);
   if (m_nSelectedItem <= 0) return ConvertStatus::Ok();

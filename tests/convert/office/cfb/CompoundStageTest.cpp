@@ -12,6 +12,7 @@
 #include "app/StringTable.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
+#include "convert/office/OfficeState.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
@@ -37,7 +38,7 @@ class CompoundStageTest : public testenv::DocTest {
   }
   std::string Output() const { return std::string(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos)); }
   std::string Slot(int slot, size_t n) const {
-    return std::string(reinterpret_cast<const char*>(doc_->m_pRawData) + doc_->m_anCfbSlots[slot], n);
+    return std::string(reinterpret_cast<const char*>(doc_->m_pRawData) + doc_->Office().m_anCfbSlots[slot], n);
   }
   std::unique_ptr<DumpCall> call_;
 };
@@ -59,8 +60,8 @@ TEST_F(CompoundStageTest, WorkbookStreamsMatchOlefile) {
     const std::string path = WriteFile(name, testenv::ReadHostFile(testenv::DataPath(std::string("office/") + name)));
     EXPECT_FALSE(Stage(path));
     EXPECT_EQ(call_->kind, 3);
-    ASSERT_GT(doc_->m_anCfbSlots[0], 0);
-    ASSERT_GE(doc_->m_anCfbSlotLength[0], static_cast<int>(size));
+    ASSERT_GT(doc_->Office().m_anCfbSlots[0], 0);
+    ASSERT_GE(doc_->Office().m_anCfbSlotLength[0], static_cast<int>(size));
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08x", Crc(Slot(0, size)));
     EXPECT_EQ(hex, crc);
@@ -85,7 +86,7 @@ TEST_F(CompoundStageTest, SharedOfficeFilesGatherTheirMainStream) {
       if (bytes.compare(0, 3, "\xD0\xCF\x11") != 0) continue;  // an older unstructured file
       EXPECT_FALSE(Stage(WriteFile(std::string("t.") + e.folder, bytes)));
       EXPECT_EQ(call_->kind, e.kind);
-      ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+      ASSERT_GT(doc_->Office().m_anCfbSlots[0], 0);
       const uint8_t second = static_cast<uint8_t>(Slot(0, 2)[1]);
       EXPECT_TRUE(second == e.second || (e.kind == 2 && second == 0xA6)) << int(second);
     }
@@ -127,8 +128,8 @@ TEST_F(CompoundStageTest, HostileFilesGiveTheirAnswers) {
     }
     EXPECT_EQ(Output(), "");
     // Never more than the stream's own sectors, and its first sector always.
-    EXPECT_LE(doc_->m_anCfbSlotLength[0], 5120);
-    if (doc_->m_anCfbSlots[0] > 0) {
+    EXPECT_LE(doc_->Office().m_anCfbSlotLength[0], 5120);
+    if (doc_->Office().m_anCfbSlots[0] > 0) {
       EXPECT_EQ(Slot(0, 4), "BBBB");
     }
   }
@@ -160,7 +161,7 @@ TEST_F(CompoundStageTest, ChainOutOfFileOrderIsGatheredInChainOrder) {
                     k + 1 < chain.size() ? chain[k + 1] : 0xFFFFFFFEu);
   }
   EXPECT_FALSE(Stage(WriteFile("chain.xls", image)));
-  ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+  ASSERT_GT(doc_->Office().m_anCfbSlots[0], 0);
   EXPECT_EQ(Slot(0, data.size()), data);
 }
 
@@ -173,7 +174,7 @@ TEST_F(CompoundStageTest, FileEndingInsideASectorLeavesZerosAfterItsBytes) {
   for (size_t cut : {cfbimage::SectorAt(40) + 100, cfbimage::SectorAt(81) - 1}) {
     SCOPED_TRACE(cut);
     EXPECT_FALSE(Stage(WriteFile("cut.xls", good.substr(0, cut))));
-    ASSERT_GT(doc_->m_anCfbSlots[0], 0);
+    ASSERT_GT(doc_->Office().m_anCfbSlots[0], 0);
     const size_t kept = cut - cfbimage::SectorAt(2);
     const size_t sector = (kept + 511) / 512 * 512;
     std::string expected = data.substr(0, kept) + std::string(sector - kept, '\0');
@@ -183,9 +184,9 @@ TEST_F(CompoundStageTest, FileEndingInsideASectorLeavesZerosAfterItsBytes) {
 
 TEST_F(CompoundStageTest, EarlyWorksheetGetsALinearChainAndNoDirectory) {
   EXPECT_FALSE(Stage(WriteFile("old.xls", std::string("\x09\x04\x06\x00", 4) + std::string(3000, 'x'))));
-  EXPECT_EQ(doc_->m_nCfbChainOrigin, 2);
-  EXPECT_EQ(doc_->m_anCfbChain[3999], 4000u);
-  EXPECT_EQ(doc_->m_anCfbChain[4000], 0u);
+  EXPECT_EQ(doc_->Office().m_nCfbChainOrigin, 2);
+  EXPECT_EQ(doc_->Office().m_anCfbChain[3999], 4000u);
+  EXPECT_EQ(doc_->Office().m_anCfbChain[4000], 0u);
 }
 
 TEST_F(CompoundStageTest, UnknownExtensionWithAWorkbookBecomesOne) {
@@ -217,11 +218,11 @@ TEST_F(CompoundStageTest, UnknownExtensionClassifiedByFourDirectoryEntries) {
 
 TEST_F(CompoundStageTest, ChainTableIsClearedBetweenFiles) {
   EXPECT_FALSE(Stage(WriteFile("a.xls", cfbimage::Build({{"Workbook", std::string(9000, 'a')}}))));
-  EXPECT_NE(doc_->m_anCfbChain[3], 0u);
+  EXPECT_NE(doc_->Office().m_anCfbChain[3], 0u);
   std::string noRoot = cfbimage::Build({{"Workbook", std::string(4096, 'b')}});
   noRoot[cfbimage::SectorAt(1)] = 'X';  // the root test fails: the table is not rebuilt
   EXPECT_FALSE(Stage(WriteFile("b.xls", noRoot)));
-  EXPECT_EQ(doc_->m_anCfbChain[3], 0u);
+  EXPECT_EQ(doc_->Office().m_anCfbChain[3], 0u);
 }
 
 // A file without a FAT gets the linear chain guess, which sets no origin: the next
@@ -230,11 +231,11 @@ TEST_F(CompoundStageTest, LinearChainGuessIsClearedBetweenFiles) {
   std::string noFat = cfbimage::Build({{"Workbook", std::string(9000, 'a')}});
   for (int i = 76; i < 80; ++i) noFat[static_cast<size_t>(i)] = '\xFF';  // the first FAT sector: none
   Stage(WriteFile("linear.xls", noFat));
-  EXPECT_EQ(doc_->m_anCfbChain[3], 4u);
+  EXPECT_EQ(doc_->Office().m_anCfbChain[3], 4u);
   std::string noRoot = cfbimage::Build({{"Workbook", std::string(4096, 'b')}});
   noRoot[cfbimage::SectorAt(1)] = 'X';
   Stage(WriteFile("b.xls", noRoot));
-  EXPECT_EQ(doc_->m_anCfbChain[3], 0u);
+  EXPECT_EQ(doc_->Office().m_anCfbChain[3], 0u);
 }
 
 // Bit flips in the header, the FAT and the directory of a real workbook: every load
@@ -299,7 +300,7 @@ TEST_F(CompoundStageTest, CursorFollowsChainsAndStaysInTheFile) {
   };
   // Stream offset 1,100 lies in the stream's third sector, which is file sector 5.
   EXPECT_EQ(byteAt(1100), expected(1100));
-  EXPECT_EQ(d.m_nCfbSector, 5);
+  EXPECT_EQ(d.Office().m_nCfbSector, 5);
   d.CfbSeek(0, 3 * 512);
   d.CfbSkip(1100);
   EXPECT_EQ(d.m_pRawData[d.m_nRawPos], expected(1100));
@@ -309,10 +310,10 @@ TEST_F(CompoundStageTest, CursorFollowsChainsAndStaysInTheFile) {
   // A skip far past the chain's end stops at the file's end.
   d.CfbSkip(1 << 30);
   EXPECT_LE(d.m_nRawPos, d.m_nRawLen);
-  EXPECT_TRUE(d.m_nCfbEnd != 0 || d.m_nRawPos == d.m_nRawLen);
+  EXPECT_TRUE(d.Office().m_nCfbEnd != 0 || d.m_nRawPos == d.m_nRawLen);
   // A seek past a chain's end lands in sector 0.
   d.CfbSeek(512 * 40, 3 * 512);
-  EXPECT_EQ(d.m_nCfbSector, 0);
+  EXPECT_EQ(d.Office().m_nCfbSector, 0);
 }
 
 }  // namespace

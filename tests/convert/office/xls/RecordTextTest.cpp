@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
+#include "convert/office/OfficeState.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -27,9 +28,9 @@ class RecordTextTest : public testenv::DocTest {
     doc_->m_nRawPos = 0;
     Result r;
     r.status = doc_->ReadOfficeRecordText(cap, 0);
-    r.text = reinterpret_cast<const char*>(&doc_->m_abRecordText[1]);
-    r.code = doc_->m_nRecordTextCode;
-    r.widest = doc_->m_abRecordText[0];
+    r.text = reinterpret_cast<const char*>(&doc_->Office().m_abRecordText[1]);
+    r.code = doc_->Office().m_nRecordTextCode;
+    r.widest = doc_->Office().m_abRecordText[0];
     r.end = doc_->m_nRawPos;
     doc_->m_pRawData = nullptr;
     return r;
