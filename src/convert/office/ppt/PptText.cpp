@@ -66,6 +66,8 @@ class PptRoad {
 
  private:
   void Walk(int64_t from, int64_t end);
+  void ArtRecord(int type, int instance, uint8_t b0, int64_t data, int64_t length);
+  void ClientAnchor(int64_t data);
   void AddText(int64_t data, int64_t length, bool wide);
   void AddEntry(PptEntry e) {
     if (static_cast<int>(entries_.size()) < std::max(doc_.m_nTableRows, 1)) entries_.push_back(std::move(e));
@@ -252,54 +254,63 @@ void PptRoad::Walk(int64_t from, int64_t end) {
           AddText(data, std::min(length, end - data), type == kPptTextCharsAtom);
         }
         break;
-      case kArtStoreEntry:
-        if ((b0 & 0x0F) == 2 && pictureCount_ < kMaxPictures) {
-          ++pictureCount_;
-          call_.pictureType[static_cast<size_t>(pictureCount_)] = b0;
-          call_.pictureVolume[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 20) & 0x7FFFFFFF);
-          call_.pictureAddress[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 28) & 0x7FFFFFFF);
-        }
-        if (doc_.m_nDisplayForm == 2 && pictureCount_ > 0) {
-          doc_.ConvPrintf("\r\n picture no.=%3d adr=%8x vol=%6x ", pictureCount_,
-                          call_.pictureAddress[static_cast<size_t>(pictureCount_)],
-                          call_.pictureVolume[static_cast<size_t>(pictureCount_)]);
-        }
-        break;
-      case kArtShape:
-        shapeIsPicture_ = instance == kArtPictureFrame;
-        if (shapeIsPicture_) ++pictureFrames_;
-        pictureIndex_ = 0;
-        anchorPending_ = false;
-        break;
-      case kArtProperties:
-        for (int64_t k = 0; k + 6 <= std::min<int64_t>(length, 100); k += 6) {
-          if (img_.PeekU16LE(data + k) == (kArtStoreReference | kArtPictureNumber)) {
-            pictureIndex_ = static_cast<int>(std::min<uint32_t>(img_.PeekU32LE(data + k + 2), 100000));
-            break;
-          }
-        }
-        break;
-      case kArtClientAnchor: {
-        const int div1 = doc_.m_bVerticalRules ? 160 : 250;
-        const int div2 = doc_.m_bVerticalRules ? 52 : 60;
-        const auto v = [&](int k) { return static_cast<int16_t>(img_.PeekU16LE(data + 2 * k)); };
-        int top = v(0) / div1, left = v(1) / div2, right = v(2) / div2, bottom = v(3) / div1;
-        if (top > 1000 || top < 0) top = 0;
-        if (left > 1000 || left < 0) left = 0;
-        anchor_.top = std::min(top, 99);
-        anchor_.bottom = std::clamp(bottom, 0, 99);
-        anchor_.left = std::min(left, pictureFrames_ > 0 ? 80 : 149);
-        anchor_.right = std::clamp(right, 0, 149);
-        if (curPage_ > 0 && shapeIsPicture_) ShapeTag();
-        else anchorPending_ = true;
-        break;
-      }
-      default: break;
+      default: ArtRecord(type, instance, b0, data, length); break;
     }
     prevType_ = type;
     prevLength_ = length;
     p = data + length;
   }
+}
+
+// The OfficeArt records of the walk: the picture table's entries, picture shapes
+// and their properties, and the anchors that place a page's texts and pictures.
+void PptRoad::ArtRecord(int type, int instance, uint8_t b0, int64_t data, int64_t length) {
+  switch (type) {
+    case kArtStoreEntry:
+      if ((b0 & 0x0F) == 2 && pictureCount_ < kMaxPictures) {
+        ++pictureCount_;
+        call_.pictureType[static_cast<size_t>(pictureCount_)] = b0;
+        call_.pictureVolume[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 20) & 0x7FFFFFFF);
+        call_.pictureAddress[static_cast<size_t>(pictureCount_)] = static_cast<int>(img_.PeekU32LE(data + 28) & 0x7FFFFFFF);
+      }
+      if (doc_.m_nDisplayForm == 2 && pictureCount_ > 0) {
+        doc_.ConvPrintf("\r\n picture no.=%3d adr=%8x vol=%6x ", pictureCount_,
+                        call_.pictureAddress[static_cast<size_t>(pictureCount_)],
+                        call_.pictureVolume[static_cast<size_t>(pictureCount_)]);
+      }
+      break;
+    case kArtShape:
+      shapeIsPicture_ = instance == kArtPictureFrame;
+      if (shapeIsPicture_) ++pictureFrames_;
+      pictureIndex_ = 0;
+      anchorPending_ = false;
+      break;
+    case kArtProperties:
+      for (int64_t k = 0; k + 6 <= std::min<int64_t>(length, 100); k += 6) {
+        if (img_.PeekU16LE(data + k) == (kArtStoreReference | kArtPictureNumber)) {
+          pictureIndex_ = static_cast<int>(std::min<uint32_t>(img_.PeekU32LE(data + k + 2), 100000));
+          break;
+        }
+      }
+      break;
+    case kArtClientAnchor: ClientAnchor(data); break;
+    default: break;
+  }
+}
+
+void PptRoad::ClientAnchor(int64_t data) {
+  const int div1 = doc_.m_bVerticalRules ? 160 : 250;
+  const int div2 = doc_.m_bVerticalRules ? 52 : 60;
+  const auto v = [&](int k) { return static_cast<int16_t>(img_.PeekU16LE(data + 2 * k)); };
+  int top = v(0) / div1, left = v(1) / div2, right = v(2) / div2, bottom = v(3) / div1;
+  if (top > 1000 || top < 0) top = 0;
+  if (left > 1000 || left < 0) left = 0;
+  anchor_.top = std::min(top, 99);
+  anchor_.bottom = std::clamp(bottom, 0, 99);
+  anchor_.left = std::min(left, pictureFrames_ > 0 ? 80 : 149);
+  anchor_.right = std::clamp(right, 0, 149);
+  if (curPage_ > 0 && shapeIsPicture_) ShapeTag();
+  else anchorPending_ = true;
 }
 
 void PptRoad::Source() {
