@@ -66,6 +66,7 @@ class MarkupConverter {
   // Tags (MarkupTags.cpp).
   void Tag();
   void DispatchTag();
+  bool TableTag();
   bool Word(std::string_view word) const;
   bool Prefix(std::string_view word) const;
   void Emphasis(int which, bool open);

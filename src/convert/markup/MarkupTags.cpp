@@ -91,7 +91,8 @@ void MarkupConverter::Emphasis(int which, bool open) {
   WriteMark(kClose[which]);
 }
 
-void MarkupConverter::DispatchTag() {
+// The table's own tags (table, row, cell, each opening or closing); false for any other.
+bool MarkupConverter::TableTag() {
   const bool table = IsTableTag(false);
   const bool endTable = IsTableTag(true);
   if (table || endTable) FlushTable(false);
@@ -99,17 +100,17 @@ void MarkupConverter::DispatchTag() {
     const int depth = tableDepth_;
     tableDepth_ = std::max(0, tableDepth_ - 1);
     if (depth != 1) Out("\n");
-    return;
+    return true;
   }
   if (table) {
     Out("\n");
     ++tableDepth_;
     rowSpan_.fill(0);
-    return;
+    return true;
   }
   if (IsRowTag(true)) {
     EndRow();
-    return;
+    return true;
   }
   if (IsRowTag(false)) {
     EndRow();
@@ -118,16 +119,21 @@ void MarkupConverter::DispatchTag() {
     } else {
       StartRow(true);
     }
-    return;
+    return true;
   }
   if (IsCellTag(false)) {
     StartCell();
-    return;
+    return true;
   }
   if (IsCellTag(true)) {
     EndCell();
-    return;
+    return true;
   }
+  return false;
+}
+
+void MarkupConverter::DispatchTag() {
+  if (TableTag()) return;
   if (Word("dt") || Word("dd")) {
     if (!closeBreak_) Break();
     return;
