@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -68,7 +69,8 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir) : office_(std::make_unique<OfficeState>()) {
+CQelDoc::CQelDoc(std::string programDir)
+    : convert_(std::make_unique<ConvertState>()), office_(std::make_unique<OfficeState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

@@ -13,7 +13,6 @@
 #include "app/DocState.h"
 #include "base/DisplayWriter.h"
 #include "archive/ArchiveState.h"
-#include "convert/ConvertState.h"
 #include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
@@ -21,6 +20,8 @@
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
+struct ConvertState;   // convert/ConvertState.h
+struct DumpCall;       // convert/dump/DumpCall.h
 struct OfficeState;    // convert/office/OfficeState.h
 class SheetTables;     // convert/office/xls/SheetTables.h
 struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
@@ -33,7 +34,6 @@ class CDocView {
 };
 
 class CQelDoc : public DocState,
-                public ConvertState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,
@@ -48,6 +48,8 @@ class CQelDoc : public DocState,
   CQelDoc& operator=(const CQelDoc&) = delete;
 
   // The subsystems' states.
+  ConvertState& Convert() { return *convert_; }
+  const ConvertState& Convert() const { return *convert_; }
   OfficeState& Office() { return *office_; }
   const OfficeState& Office() const { return *office_; }
 
@@ -111,6 +113,7 @@ class CQelDoc : public DocState,
 
  private:
   std::vector<CDocView*> m_views;
+  std::unique_ptr<ConvertState> convert_;
   std::unique_ptr<OfficeState> office_;
 };
 

@@ -2,9 +2,11 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -18,10 +20,26 @@ enum class Unit {
   Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
+// Where a row's number lives: a field of the document's own, or a field of a
+// subsystem's state reached through a small accessor function.
+struct IntField {
+  int CQelDoc::*own = nullptr;
+  int& (*at)(CQelDoc&) = nullptr;
+  constexpr IntField(std::nullptr_t) {}
+  constexpr IntField(int CQelDoc::*field) : own(field) {}
+  constexpr IntField(int& (*accessor)(CQelDoc&)) : at(accessor) {}
+  int& In(CQelDoc& doc) const { return own ? doc.*own : at(doc); }
+  // The accessor only finds the field: reading through it leaves the document as it is.
+  int In(const CQelDoc& doc) const { return own ? doc.*own : at(const_cast<CQelDoc&>(doc)); }
+};
+
+int& PdfWordGap(CQelDoc& doc) { return doc.Convert().m_nPdfWordGap; }
+int& PdfWordGapLimit(CQelDoc& doc) { return doc.Convert().m_nPdfWordGapLimit; }
+
 struct Setting {
   const char* key;
   Unit unit;
-  int CQelDoc::*intField;
+  IntField intField;
   std::string CQelDoc::*textField;
   int low;
   int high;
@@ -56,8 +74,8 @@ const Setting kSettings[] = {
     {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
-    {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
-    {"pdfgaplimit", Unit::Number, &CQelDoc::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
+    {"pdfgap", Unit::Number, PdfWordGap, nullptr, 0, 10000, "PDF word gap"},
+    {"pdfgaplimit", Unit::Number, PdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
     {"tableform", Unit::Number, &CQelDoc::m_nCsvMode, nullptr, 0, 9,
      "table form of the display: 0 off, 1 empty lines kept, 2 table view (PDF: a line for each move; source: streams as text)"},
     {"compact", Unit::Number, &CQelDoc::m_bRepeat, nullptr, 0, 1, "compact source display: whole streams, each object end marked"},
@@ -217,7 +235,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
-      doc.*(s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      s->intField.In(doc) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
       return "";
     }
     case Unit::Hundreds:
@@ -225,8 +243,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       int n;
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
       // The binary dump is drawn by the text pane, which a terminal does not have.
-      if (s->intField == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
-      doc.*(s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
+      if (s->intField.own == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
+      s->intField.In(doc) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }
   }
@@ -249,9 +267,9 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
     case Unit::Text: return doc.*(s->textField);
     case Unit::Clock: return ClockText(doc.m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
-    case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
-    case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);
-    case Unit::Number: return std::to_string(doc.*(s->intField));
+    case Unit::Megabytes: return MegabytesText(s->intField.In(doc));
+    case Unit::Hundreds: return std::to_string(s->intField.In(doc) / 100);
+    case Unit::Number: return std::to_string(s->intField.In(doc));
   }
   return "";
 }

@@ -10,8 +10,6 @@
 
 #include "base/ZeroedVector.h"
 
-struct DumpCall;  // the state of one file-to-text dump call (convert/dump/DumpCall.h)
-
 struct ConvertState {
   // The bytes of the file being converted, the shared read cursor and the count.
   uint8_t* m_pRawData = nullptr;

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 
 namespace {
 
@@ -144,5 +145,6 @@ void MapCidToSjis(unsigned char* high, unsigned char* low, const int* rangeStart
 }
 
 void CQelDoc::BuildCidTables() {
-  BuildCidToSjisTables(m_anCidRangeStart.data(), m_anCidRangeSjis.data(), m_abyCidSymbolTrail.data());
+  ConvertState& cid = Convert();
+  BuildCidToSjisTables(cid.m_anCidRangeStart.data(), cid.m_anCidRangeSjis.data(), cid.m_abyCidSymbolTrail.data());
 }

@@ -1,6 +1,7 @@
 // One character of UTF-8, EUC-JP or JIS text to Shift-JIS, into the document's
 // conversion scratch.
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/charmap/CharMode.h"
 #include "platform/text/CodePage.h"
 
@@ -9,7 +10,7 @@
 // refused, so that no "/" or "." can hide in a longer form. A JIS pair that has no
 // Shift-JIS code leaves two zero bytes in the scratch.
 int CQelDoc::ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit) {
-  char* out = m_szSjisScratch.data();
+  char* out = Convert().m_szSjisScratch.data();
   if (b0 >= 0xC0 && (mode == kCharUtf8 || mode == kCharGuessUtf8) && !m_bSjisFixed) {
     const int consumed = plat::Utf8CharToCp932(b0, b1, b2, out);
     out[2] = 0;

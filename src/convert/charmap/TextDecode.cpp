@@ -2,6 +2,7 @@
 // time. Bad data: a byte that starts no convertible character (malformed, cut by
 // the end, or without a Shift-JIS character) becomes '?', and reading goes on at
 // the next byte.
+#include "convert/ConvertState.h"
 #include "convert/charmap/TextDecode.h"
 
 #include "app/QelDoc.h"
@@ -16,7 +17,7 @@ unsigned char At(std::string_view bytes, size_t i) {
 
 // Appends the scratch's character pair; false when the conversion left nothing.
 bool AppendScratch(const CQelDoc& doc, std::string& out) {
-  const char* s = doc.m_szSjisScratch.data();
+  const char* s = doc.Convert().m_szSjisScratch.data();
   if (s[0] == 0) return false;
   out += s[0];
   if (s[1] != 0) out += s[1];

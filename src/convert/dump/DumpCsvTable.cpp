@@ -11,6 +11,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/CharHelpers.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
@@ -73,7 +74,7 @@ ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
   doc.m_nConvPos = 0;
   DisplayWriter writer = doc.ConvWriter();
   CsvOutput out(writer);
-  const uint8_t* in = doc.m_pRawData;
+  const uint8_t* in = doc.Convert().m_pRawData;
   bool quoted = false;
   bool lead = false;
   int commas = 0;

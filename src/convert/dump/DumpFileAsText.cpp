@@ -11,6 +11,7 @@
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -52,7 +53,7 @@ bool DumpCall::EndsNoCase(const char* word) const {
 int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   m_bPartialLoad = 0;
   m_nConvPos = 0;
-  m_nRawPos = 0;
+  Convert().m_nRawPos = 0;
   m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
   m_nTableRows = std::max(m_nTableRows, kMinTableRows);
   m_nTableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
@@ -82,7 +83,7 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
 // first-byte check and the full read. False when the call ends with what it wrote.
 bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
-  doc.m_nRawLen = call.fileLength;
+  doc.Convert().m_nRawLen = call.fileLength;
   if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
     // The message is the whole text: nothing of the PDF is shown.
     if (doc.m_nConvPos == 0) doc.m_bNothingShown = 1;
@@ -94,14 +95,14 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.readSize = std::min(call.readSize, call.fileLength);
 
   const int64_t head = call.kind == kKindAudio ? kMediaHeadBytes : kHeadBytes;
-  if (!TryAllocate(doc.m_rawStore, head, 1, kHeadSlack, &doc.m_allocHook)) {
+  if (!TryAllocate(doc.Convert().m_rawStore, head, 1, kHeadSlack, &doc.m_allocHook)) {
     doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 001"));
     return false;
   }
-  doc.m_pRawData = doc.m_rawStore.data();
-  call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, head), 0);
+  doc.Convert().m_pRawData = doc.Convert().m_rawStore.data();
+  call.bytesRead = std::max<int64_t>(call.file.Read(doc.Convert().m_pRawData, head), 0);
   call.bufferSize = head;
-  const ByteCursor b(doc.m_pRawData, call.bytesRead);
+  const ByteCursor b(doc.Convert().m_pRawData, call.bytesRead);
   const int64_t n = call.bytesRead;
 
   // First-byte check: a Word or Excel name on something else, and binary-looking data.
@@ -134,26 +135,27 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
     return true;
   }
   const int64_t size = call.readSize + kReadMargin;
-  if (!TryAllocate(doc.m_rawStore, size, 1, 0, &doc.m_allocHook)) {
+  if (!TryAllocate(doc.Convert().m_rawStore, size, 1, 0, &doc.m_allocHook)) {
     doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 002"));
     return false;
   }
-  doc.m_pRawData = doc.m_rawStore.data();
+  doc.Convert().m_pRawData = doc.Convert().m_rawStore.data();
   call.bufferSize = size;
   if (size < call.fileLength || doc.m_nOutDataLimit < call.fileLength) doc.m_bPartialLoad = 1;
   // A compound Office file is gathered by the compound-file reader, not read here.
   if (compound && call.kind >= kKindPpt && call.kind <= kKindXls) return true;
   call.bytesRead = 0;
   if (call.file.Seek(0, plat::File::Origin::Begin) == 0) {
-    call.bytesRead = std::max<int64_t>(call.file.Read(doc.m_pRawData, size), 0);
+    call.bytesRead = std::max<int64_t>(call.file.Read(doc.Convert().m_pRawData, size), 0);
   }
   return true;
 }
 
 void CQelDoc::ReleaseRawData() {
-  m_rawStore.clear();
-  m_rawStore.shrink_to_fit();
-  m_pRawData = nullptr;
+  ConvertState& c = Convert();
+  c.m_rawStore.clear();
+  c.m_rawStore.shrink_to_fit();
+  c.m_pRawData = nullptr;
 }
 
 int FinishDump(CQelDoc& doc, DumpCall& call) {
@@ -164,7 +166,8 @@ int FinishDump(CQelDoc& doc, DumpCall& call) {
 }
 
 int CQelDoc::CfbIsAtLineBreak() {
-  if (!m_pRawData || m_nRawPos < 0 || m_nRawPos >= static_cast<int64_t>(m_rawStore.size())) return 0;
-  const uint8_t c = m_pRawData[m_nRawPos];
+  const ConvertState& raw = Convert();
+  if (!raw.m_pRawData || raw.m_nRawPos < 0 || raw.m_nRawPos >= static_cast<int64_t>(raw.m_rawStore.size())) return 0;
+  const uint8_t c = raw.m_pRawData[raw.m_nRawPos];
   return c == '\r' || c == '\n' ? 1 : 0;
 }

@@ -12,6 +12,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -118,7 +119,7 @@ int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
 ConvertStatus DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "\t----------------------------------------------------------------------\r\n";
   ListingTable table(doc, "LZH File\r\n\t compressed\t   original\tratio\t\t   file name  / dir\r\n", kRule);
-  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
+  ListingWindow file(call.file, doc.Convert().m_pRawData, call.bytesRead, call.fileLength);
   LzhMember m;
   int64_t header = FindLzhHeader(file, 0, 2);
   while (header >= 0 && ReadLzhHeader(file, header, m)) {

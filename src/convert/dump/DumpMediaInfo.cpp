@@ -14,6 +14,7 @@
 #include "base/ByteCursor.h"
 #include "base/DisplayWriter.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/MediaTags.h"
@@ -70,7 +71,7 @@ void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
 }  // namespace
 
 ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
-  const ByteCursor head(doc.m_pRawData, call.bytesRead);
+  const ByteCursor head(doc.Convert().m_pRawData, call.bytesRead);
   std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
   info += KeyHelp(doc.m_nRecordRate);
   if (call.kind == kKindMidi) info += "\r\n\r\n";
@@ -92,6 +93,6 @@ ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
   }
   DisplayWriter out(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos);
   out.Append(info);
-  if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(doc.m_pRawData, std::min(call.readSize, call.bytesRead)));
+  if (call.kind == kKindMidi) AppendMidiTexts(out, ByteCursor(doc.Convert().m_pRawData, std::min(call.readSize, call.bytesRead)));
   return ConvertStatus::Ok();
 }

@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -117,7 +118,7 @@ bool RunPackageRoad(CQelDoc& doc, DumpCall& call) {
   if (doc.m_nDisplayForm == 2) return false;
   if (RunRoad(kPackageRoads, doc, call) == RoadEnd::Continue) return false;
   doc.m_nTextLen = doc.m_nConvPos;
-  doc.m_nRawLen = doc.m_nConvPos;
+  doc.Convert().m_nRawLen = doc.m_nConvPos;
   return true;
 }
 
@@ -130,10 +131,10 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
 
   // Binary display: the text view draws the block; only the cursor is placed.
   if (doc.m_nDisplayForm == 1) {
-    if (doc.m_nDumpBlock < 0) doc.m_nDumpBlock = static_cast<int>(std::min<int64_t>(doc.m_nRawLen / 65536, INT32_MAX));
-    doc.m_nRawPos = static_cast<int64_t>(doc.m_nDumpBlock) * 65536;
-    if (doc.m_nRawPos > doc.m_nRawLen) {
-      doc.m_nRawPos = 0;
+    if (doc.m_nDumpBlock < 0) doc.m_nDumpBlock = static_cast<int>(std::min<int64_t>(doc.Convert().m_nRawLen / 65536, INT32_MAX));
+    doc.Convert().m_nRawPos = static_cast<int64_t>(doc.m_nDumpBlock) * 65536;
+    if (doc.Convert().m_nRawPos > doc.Convert().m_nRawLen) {
+      doc.Convert().m_nRawPos = 0;
       doc.m_nDumpBlock = 0;
     }
     doc.m_nConvPos = 0;
@@ -146,7 +147,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     const int64_t volume = static_cast<int64_t>(std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit)) - 2000;
     const int64_t count = std::max<int64_t>(0, std::min({volume, call.readSize, call.bufferSize, call.bytesRead}));
     doc.m_nConvPos = 0;
-    const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.m_pRawData), static_cast<size_t>(count)));
+    const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.Convert().m_pRawData), static_cast<size_t>(count)));
     if (copied < call.fileLength) doc.m_bPartialLoad = 1;
     return FinishDump(doc, call);
   }
@@ -159,11 +160,11 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     // The document roads see the input cut to the read size.
     // (A binary-looking file's copy already carries its note.)
     if (call.fileLength > call.readSize) {
-      doc.m_nRawLen = call.readSize;
+      doc.Convert().m_nRawLen = call.readSize;
       call.inputCut = !call.binary;
       doc.m_bPartialLoad = 1;
     }
-    doc.m_nRawLen = std::min(doc.m_nRawLen, call.bytesRead);
+    doc.Convert().m_nRawLen = std::min(doc.Convert().m_nRawLen, call.bytesRead);
     if (call.kind <= kKindRtf || call.kind == kKindHtml) doc.m_nConvPos = 0;
     end = RunRoad(kDocumentRoads, doc, call);
     if (end != RoadEnd::Release) end = RunRoad(kTextRoads, doc, call);
@@ -190,6 +191,6 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
   // Release: the file and the raw data go.
   call.file.Close();
   doc.ReleaseRawData();
-  if (doc.m_nFileKind == kKindCsv && doc.m_nConvPos > doc.m_nRawLen) doc.m_nRawLen = doc.m_nConvPos;
+  if (doc.m_nFileKind == kKindCsv && doc.m_nConvPos > doc.Convert().m_nRawLen) doc.Convert().m_nRawLen = doc.m_nConvPos;
   return doc.m_nConvPos;
 }

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
@@ -184,9 +185,9 @@ void PrintZipSize(CQelDoc& doc, const char* lead, int64_t v) {
 ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call) {
   static constexpr char kRule[] = "     --------------------------------------------------------------------\r\n";
   ListingTable table(doc, "ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n", kRule);
-  ListingWindow file(call.file, doc.m_pRawData, call.bytesRead, call.fileLength);
-  const bool split = call.bytesRead >= 4 && doc.m_pRawData[0] == 'P' && doc.m_pRawData[1] == 'K' && doc.m_pRawData[2] == '0' &&
-                     doc.m_pRawData[3] == '0';
+  const uint8_t* head = doc.Convert().m_pRawData;
+  ListingWindow file(call.file, head, call.bytesRead, call.fileLength);
+  const bool split = call.bytesRead >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == '0' && head[3] == '0';
   int64_t header = split ? 4 : 0;
   ZipMember m;
   DescriptorMemo memo;

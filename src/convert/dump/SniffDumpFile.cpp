@@ -12,6 +12,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 
@@ -63,9 +64,9 @@ enum class Next { LzhTest, ExtensionTest };
 
 bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   doc.m_nConvPos = 0;
-  doc.m_nRawPos = 0;
+  doc.Convert().m_nRawPos = 0;
   doc.ConvWriter().Terminate();
-  const ByteCursor in(doc.m_pRawData, call.bytesRead);
+  const ByteCursor in(doc.Convert().m_pRawData, call.bytesRead);
   const int64_t at = SniffPosition(in);
   uint8_t m[6] = {};
   for (int k = 0; k < 6; ++k) m[k] = in.PeekU8(at + k);
@@ -143,7 +144,7 @@ void DumpPlainCopy(CQelDoc& doc, DumpCall& call) {
   const int64_t count = std::max<int64_t>(
       0, std::min({shortCopy ? kShortCopy : call.readSize, call.bytesRead, room}));
   doc.m_nConvPos = 0;
-  const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.m_pRawData), static_cast<size_t>(count)));
+  const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.Convert().m_pRawData), static_cast<size_t>(count)));
   if (copied < call.fileLength) doc.m_bPartialLoad = 1;
   if (call.binary && copied == kShortCopy) {
     // The cut bytes of a binary-looking file are followed by the note, whatever the last one is.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/markup/MarkupEntities.h"
 #include "convert/ooxml/XmlCharRef.h"
 #include "platform/text/CodePage.h"
@@ -33,8 +34,8 @@ bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length)
     : doc_(doc), out_(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos), dialect_(dialect) {
-  data_ = doc.m_pRawData;
-  len_ = data_ ? std::max<int64_t>(0, std::min(length, doc.m_nRawLen)) : 0;
+  data_ = doc.Convert().m_pRawData;
+  len_ = data_ ? std::max<int64_t>(0, std::min(length, doc.Convert().m_nRawLen)) : 0;
   in_ = ByteCursor(data_, len_);
   outLimit_ = std::max(0, std::min(doc.m_nOutDataLimit, doc.m_nConvCap - 1));
   convert_ = doc.m_nReadTextForm == 0;
@@ -56,7 +57,7 @@ MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableL
 ConvertStatus MarkupConverter::Run() {
   doc_.m_nConvPos = 0;
   out_.Terminate();
-  doc_.m_nRawPos = 0;
+  doc_.Convert().m_nRawPos = 0;
   if (!matrix_.Allocate(doc_.m_nTableRows, &doc_.m_allocHook)) {
     return ConvertStatus::OutOfMemory(dialect_ == MarkupDialect::Html ? " 015" : " 014");
   }
@@ -70,7 +71,7 @@ ConvertStatus MarkupConverter::Run() {
     FlushTable(false);
     WriteLinkList();
   }
-  doc_.m_nRawPos = pos_;
+  doc_.Convert().m_nRawPos = pos_;
   return ConvertStatus::Ok();
 }
 
@@ -162,7 +163,7 @@ int MarkupConverter::ConvertAt(int64_t at, std::string& out) {
   const uint8_t b0 = At(at);
   const uint8_t b1 = at + 1 < len_ ? At(at + 1) : 0;
   const uint8_t b2 = at + 2 < len_ ? At(at + 2) : 0;
-  char* scratch = doc_.m_szSjisScratch.data();
+  char* scratch = doc_.Convert().m_szSjisScratch.data();
   scratch[0] = scratch[1] = 0;
   const int consumed = doc_.ConvertCharToSjis(b0, b1, b2, mode_, 0);
   if (consumed <= 0) return 0;

@@ -10,6 +10,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/OfficeState.h"
@@ -38,13 +39,13 @@ PictureFile PictureFileOf(std::string_view b) {
 }  // namespace
 
 ConvertStatus CQelDoc::ShowSelectedPicture(DumpCall& call) {
-  if (m_nSelectedItem <= 0 || m_nFileKind >= kKindRtf || !m_pRawData) return ConvertStatus::Ok();
+  if (m_nSelectedItem <= 0 || m_nFileKind >= kKindRtf || !Convert().m_pRawData) return ConvertStatus::Ok();
   const bool direct = m_nSelectedItem == 100 && m_nFileKind == kKindPpt;
   const int n = direct || m_nSelectedItem > 199 ? 1 : m_nSelectedItem;
   int64_t volume = call.pictureVolume[static_cast<size_t>(n)];
   const int64_t address = call.pictureAddress[static_cast<size_t>(n)];
   const ByteCursor img = RawImageOf(*this);
-  const int64_t end = std::min<int64_t>(std::min(call.readSize, m_nRawLen), img.Size());
+  const int64_t end = std::min<int64_t>(std::min(call.readSize, Convert().m_nRawLen), img.Size());
   if (volume <= 0 || address < 0) return ConvertStatus::Ok();
   const int64_t base = m_nFileKind == kKindPpt ? (Office().m_anCfbSlots[4] > 0 ? Office().m_anCfbSlots[4] : 512) + 8 : 0;
   int64_t start = base + address;

@@ -14,6 +14,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/xls/ColumnWidthMode.h"
 #include "convert/office/xls/SheetTables.h"
@@ -210,7 +211,7 @@ bool XlsxReader::ReadSheet(int n) {
   std::snprintf(name, sizeof name, "xl\\worksheets\\sheet%d.xml", n);
   const View part = Part(name);
   if (part.empty()) return false;
-  auto& widths = doc_.m_abSheetColumns[n];
+  auto& widths = doc_.Convert().m_abSheetColumns[n];
   auto adjusted = [](int w) {
     if (w > 0) w += 2;
     if (w > 10) w += w / 10;
@@ -308,7 +309,7 @@ void XlsxReader::ReadDrawing(int n) {
   }
   std::snprintf(name, sizeof name, "xl\\drawings\\drawing%d.xml", drawing);
   XlsxDrawing::Settings settings;
-  settings.widths = &doc_.m_abSheetColumns[n];
+  settings.widths = &doc_.Convert().m_abSheetColumns[n];
   settings.pictureLabels = doc_.m_nColumnWidthMode == kWidthsOfFile;
   settings.charLimit = static_cast<size_t>(std::max(t_.CharLimit(), 2));
   settings.room = static_cast<size_t>(SheetTables::kMaxBoxes - boxes_);
@@ -334,7 +335,7 @@ int XlsxReader::Run(const std::string& path, SheetSummary& summary) {
   ReadStyles();
   ReadSharedStrings();
   for (int row = 0; row <= 256; ++row) {
-    auto& widths = doc_.m_abSheetColumns[row];
+    auto& widths = doc_.Convert().m_abSheetColumns[row];
     for (int c = 0; c < 255; ++c) widths[c] = 8;
   }
   for (int n = 1; n <= kMaxSheets && cells_ < t_.Capacity(); ++n) {

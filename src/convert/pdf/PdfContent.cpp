@@ -1,6 +1,7 @@
 // The content-stream interpreter: operands are read forward onto a small stack;
 // each operator changes the graphics or text state, or shows text at the canvas
 // place of its page position.
+#include "convert/ConvertState.h"
 #include "convert/pdf/PdfContent.h"
 
 #include <algorithm>
@@ -437,7 +438,7 @@ void PdfContent::CanvasPlace(double x, double y, int rotation, int* column, int*
   }
   const int64_t xh = static_cast<int64_t>(Clamp(x * 100)) - xOffset_;
   const int64_t yh = static_cast<int64_t>(Clamp(y * 100)) - yOffset_;
-  const int64_t width = std::max(r_.doc.m_nPdfWordGap + 2, 1);
+  const int64_t width = std::max(r_.doc.Convert().m_nPdfWordGap + 2, 1);
   *column = static_cast<int>(std::clamp<int64_t>((xh >> 6) / width, 0, 510));
   const int offset = static_cast<int>(std::clamp<int64_t>(300 - yh / 700, 0, 300));
   *line = std::min(r_.pageBase + offset, r_.rows - 4);
@@ -504,7 +505,7 @@ void PdfContent::Position() {
     // the run at its own column.
     const double gap = trm.e - lastEndX_;
     const double unit = std::max(lastEm_, 1.0);
-    const double limit = std::max(r_.doc.m_nPdfWordGapLimit, 15) / 100.0;
+    const double limit = std::max(r_.doc.Convert().m_nPdfWordGapLimit, 15) / 100.0;
     if (trm.e > lastStartX_ + 0.1 * unit) {
       if (gap < 0.15 * unit) column = lastEnd_;
       else if (column <= lastEnd_ || gap <= limit * unit) column = lastEnd_ + 1;

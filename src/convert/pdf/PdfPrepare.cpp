@@ -6,6 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfContent.h"
 #include "convert/pdf/PdfReader.h"
@@ -35,12 +36,12 @@ int64_t KeyValue(const ByteCursor& b, int64_t from, int64_t to, std::string_view
 }  // namespace
 
 PdfReader::PdfReader(CQelDoc& d, DumpCall& c)
-    : doc(d), call(c), raw{d.m_pRawData, d.m_nRawLen}, pos(d.m_nRawPos), tok(raw, d.m_nRawPos) {}
+    : doc(d), call(c), raw{d.Convert().m_pRawData, d.Convert().m_nRawLen}, pos(d.Convert().m_nRawPos), tok(raw, pos) {}
 
 PdfReader::~PdfReader() = default;
 
 bool PdfReader::AllocateBuffers() {
-  const int64_t inputLimit = std::max<int64_t>(doc.m_nRawLen, 0);
+  const int64_t inputLimit = std::max<int64_t>(doc.Convert().m_nRawLen, 0);
   capacity = std::max<int64_t>(std::min<int64_t>(doc.m_nBmpDataLimit, 64 * inputLimit), 2000000);
   // The buffers grow to the capacity only when a stream needs it.
   const int64_t start = std::min<int64_t>(capacity, 256 << 10) + kSpare;
@@ -64,8 +65,8 @@ void PdfReader::FillCanvas() {
 
 void PdfReader::UnpackObjectStreams() {
   // Objects are appended behind the file's bytes, inside the buffer that holds them.
-  if (doc.m_pRawData != doc.m_rawStore.data()) return;
-  const int64_t room = static_cast<int64_t>(doc.m_rawStore.size()) - 1000;
+  if (doc.Convert().m_pRawData != doc.Convert().m_rawStore.data()) return;
+  const int64_t room = static_cast<int64_t>(doc.Convert().m_rawStore.size()) - 1000;
   int64_t at = 0;
   const int64_t originalEnd = raw.Size();
   while ((at = PdfFind(raw, at, originalEnd, "/ObjSt")) >= 0) {
@@ -76,7 +77,7 @@ void PdfReader::UnpackObjectStreams() {
 }
 
 void PdfReader::AppendObjectStream(int64_t at) {
-  const int64_t roomEnd = static_cast<int64_t>(doc.m_rawStore.size()) - 1000;
+  const int64_t roomEnd = static_cast<int64_t>(doc.Convert().m_rawStore.size()) - 1000;
   // The dictionary begins after the last "obj" before the name.
   int64_t dictStart = std::max<int64_t>(at - 600, 0);
   for (int64_t p = at - 3; p > dictStart; --p) {
@@ -133,7 +134,7 @@ void PdfReader::AppendObjectStream(int64_t at) {
   std::vector<int64_t> sorted = starts;
   std::sort(sorted.begin(), sorted.end());
 
-  uint8_t* out = doc.m_pRawData;
+  uint8_t* out = doc.Convert().m_pRawData;
   int64_t size = raw.Size();
   for (size_t i = 0; i < entries.size(); ++i) {
     const int64_t from = starts[i];
@@ -149,8 +150,8 @@ void PdfReader::AppendObjectStream(int64_t at) {
     std::memcpy(out + size + h + (to - from), tail, sizeof tail - 1);
     size += need;
   }
-  raw = ByteCursor(doc.m_pRawData, size);
-  doc.m_nRawLen = size;
+  raw = ByteCursor(doc.Convert().m_pRawData, size);
+  doc.Convert().m_nRawLen = size;
 }
 
 void PdfReader::IndexObjects() {

@@ -6,6 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "convert/ConvertState.h"
 #include "convert/charmap/CharMaps.h"
 #include "convert/charmap/CidToSjis.h"
 #include "convert/pdf/PdfContent.h"
@@ -115,8 +116,9 @@ void PdfContent::ShowString(const std::string& text, bool hex) {
 }
 
 void PdfContent::WriteCid(uint8_t high, uint8_t low) {
+  const ConvertState& cid = r_.doc.Convert();
   uint8_t h = high, l = low;
-  MapCidToSjis(&h, &l, r_.doc.m_anCidRangeStart.data(), r_.doc.m_anCidRangeSjis.data(), r_.doc.m_abyCidSymbolTrail.data());
+  MapCidToSjis(&h, &l, cid.m_anCidRangeStart.data(), cid.m_anCidRangeSjis.data(), cid.m_abyCidSymbolTrail.data());
   if (h == 0 && l == 0) return;
   if (l == 0) {
     WriteSingle(h);
@@ -217,7 +219,7 @@ void PdfContent::WriteBytes(const uint8_t* bytes, int n) {
     if (!free(column_, line_)) {
       if (vertical_ || rotated_) {
         for (int k = 0; k < 20 && line_ < lastLine && !free(column_, line_); ++k) ++line_;
-      } else if (r_.doc.m_nPdfWordGap < 8) {
+      } else if (r_.doc.Convert().m_nPdfWordGap < 8) {
         for (int k = 0; k < 20 && column_ + n <= 489 && !free(column_, line_); ++k) ++column_;
       }
     }

@@ -5,6 +5,7 @@
 #include <sstream>
 #include <vector>
 
+#include "convert/ConvertState.h"
 #include "convert/charmap/TextDecode.h"
 #include "support/TestEnv.h"
 
@@ -48,7 +49,7 @@ TEST_F(CharConvertTest, EucJpAgreesWithIconvOnAllOfJisX0208) {
     for (int cell = 0x21; cell <= 0x7E; ++cell, ++k) {
       if (expected[k].size() != 2) continue;  // no character there
       ASSERT_EQ(doc_->ConvertCharToSjis(row | 0x80, cell | 0x80, 0, 0, 0), 1);
-      EXPECT_EQ(std::string(doc_->m_szSjisScratch.data(), 2), expected[k]) << std::hex << row << cell;
+      EXPECT_EQ(std::string(doc_->Convert().m_szSjisScratch.data(), 2), expected[k]) << std::hex << row << cell;
       ++compared;
     }
   }
@@ -75,7 +76,7 @@ TEST_F(CharConvertTest, Utf8SequencesAreTakenWholeAndMalformedOnesRefused) {
   auto convert = [&](std::string bytes) {
     bytes.resize(3, '\0');
     int n = doc_->ConvertCharToSjis(bytes[0], bytes[1], bytes[2], 1, 0);
-    return std::make_pair(n, std::string(doc_->m_szSjisScratch.data()));
+    return std::make_pair(n, std::string(doc_->Convert().m_szSjisScratch.data()));
   };
   EXPECT_EQ(convert("\xE3\x81\x82"), std::make_pair(2, std::string("\x82\xA0")));  // あ
   EXPECT_EQ(convert("\xC3\x97"), std::make_pair(1, std::string("\x81\x7E")));      // ×
@@ -89,9 +90,9 @@ TEST_F(CharConvertTest, Utf8SequencesAreTakenWholeAndMalformedOnesRefused) {
   doc_->m_bSjisFixed = 0;
   // The double-byte forms: EUC in mode 0, JIS as it is in mode 2, and the limit.
   EXPECT_EQ(doc_->ConvertCharToSjis(0xB0, 0xA1, 0, 0, 0), 1);
-  EXPECT_EQ(std::string(doc_->m_szSjisScratch.data(), 2), "\x88\x9F");
+  EXPECT_EQ(std::string(doc_->Convert().m_szSjisScratch.data(), 2), "\x88\x9F");
   EXPECT_EQ(doc_->ConvertCharToSjis(0x30, 0x21, 0, 2, 0), 1);
-  EXPECT_EQ(std::string(doc_->m_szSjisScratch.data(), 2), "\x88\x9F");
+  EXPECT_EQ(std::string(doc_->Convert().m_szSjisScratch.data(), 2), "\x88\x9F");
   EXPECT_EQ(doc_->ConvertCharToSjis(0xB0, 0xA1, 0, 0, 30), 0);
   EXPECT_EQ(doc_->ConvertCharToSjis(0x41, 0xA1, 0, 0, 0), 0);
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpTestSupport.h"
 
 namespace {
@@ -102,7 +103,7 @@ TEST_F(DumpFrameTest, EachAllocationFailureHasItsPlaceCode) {
     const int n = doc_->DumpFileAsText(path, 0, 0);
     doc_->m_allocHook.Reset();
     EXPECT_EQ(std::string(doc_->m_pConvBuf, static_cast<size_t>(n)), LoadString(IDS_OUT_OF_MEMORY) + codes[i]);
-    EXPECT_EQ(doc_->m_pRawData, nullptr);
+    EXPECT_EQ(doc_->Convert().m_pRawData, nullptr);
   }
 }
 
@@ -128,11 +129,11 @@ TEST_F(DumpFrameTest, BinaryDisplayPlacesTheCursorAtItsBlock) {
   doc_->m_nDumpBlock = -1;
   EXPECT_EQ(Show("blocks.dat", std::string(200000, 'x')), "");
   EXPECT_EQ(doc_->m_nDumpBlock, 3);
-  EXPECT_EQ(doc_->m_nRawPos, 3 * 65536);
+  EXPECT_EQ(doc_->Convert().m_nRawPos, 3 * 65536);
   doc_->m_nDumpBlock = 9;
   Show("blocks.dat", std::string(200000, 'x'));
   EXPECT_EQ(doc_->m_nDumpBlock, 0);
-  EXPECT_EQ(doc_->m_nRawPos, 0);
+  EXPECT_EQ(doc_->Convert().m_nRawPos, 0);
 }
 
 TEST_F(DumpFrameTest, ThreeGigabyteSparseVideoShowsItsMediaText) {
@@ -143,7 +144,7 @@ TEST_F(DumpFrameTest, ThreeGigabyteSparseVideoShowsItsMediaText) {
   if (ec) GTEST_SKIP() << "no sparse files here: " << ec.message();
   const std::string text = ShowPath(Win("big.avi"));
   EXPECT_EQ(text.rfind(" Video file\n ----", 0), 0u) << text;
-  EXPECT_EQ(doc_->m_nRawLen, 3ll << 30);
+  EXPECT_EQ(doc_->Convert().m_nRawLen, 3ll << 30);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/markup/MarkupTestSupport.h"
 #include "support/TestEnv.h"
 
@@ -201,7 +202,7 @@ TEST_F(HtmlText, AMillionPassesEndTheConversion) {
   std::string page;
   for (int i = 0; i < 1100000; ++i) page += "<x>";
   Convert(*doc_, page);
-  EXPECT_EQ(doc_->m_nRawPos, 3000000);
+  EXPECT_EQ(doc_->Convert().m_nRawPos, 3000000);
 }
 
 TEST_F(HtmlText, SourceDisplayCopiesOrIndentsTables) {

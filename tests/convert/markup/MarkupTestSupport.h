@@ -9,6 +9,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "platform/text/CodePage.h"
 
@@ -21,10 +22,10 @@ enum class Form { Html, Sheet };
 // capacity: the display buffer's size; 0 for the output volume plus the margin.
 inline std::string Convert(CQelDoc& doc, const std::string& bytes, Form form = Form::Html, int tableLayout = 0,
                            int capacity = 0) {
-  doc.m_rawStore = ZeroedVector<uint8_t>(bytes.begin(), bytes.end());
-  doc.m_rawStore.shrink_to_fit();
-  doc.m_pRawData = doc.m_rawStore.data();
-  doc.m_nRawLen = static_cast<int64_t>(bytes.size());
+  doc.Convert().m_rawStore = ZeroedVector<uint8_t>(bytes.begin(), bytes.end());
+  doc.Convert().m_rawStore.shrink_to_fit();
+  doc.Convert().m_pRawData = doc.Convert().m_rawStore.data();
+  doc.Convert().m_nRawLen = static_cast<int64_t>(bytes.size());
   doc.m_convStore = ZeroedVector<char>();  // a fresh buffer of exactly the size asked
   if (!doc.AllocateConvBuffer(capacity > 0 ? capacity : doc.m_nOutDataLimit + kLoaderMargin)) {
     return "<no output buffer>";

@@ -5,6 +5,7 @@
 #include "PdfTestSupport.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 
 namespace pdftest {
 namespace {
@@ -237,7 +238,7 @@ TEST_F(PdfFaults, WordGapLimitDecidesTheBlanks) {
   const std::string pdf = OnePage("<< /Font << /F1 5 0 R >> >>",
                                   "BT /F1 12 Tf 72 700 Td (left) Tj ET BT /F1 12 Tf 107.43 700 Td (right) Tj ET", {kHelvetica});
   EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)).find("left  "), 0u);
-  doc_->m_nPdfWordGapLimit = 200;
+  doc_->Convert().m_nPdfWordGapLimit = 200;
   EXPECT_EQ(Trimmed(LoadBytes("gap.pdf", pdf)), "left right");
 }
 

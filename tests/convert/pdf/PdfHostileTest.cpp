@@ -4,6 +4,7 @@
 
 #include "PdfTestSupport.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 
 namespace pdftest {
 namespace {
@@ -101,7 +102,7 @@ TEST_F(PdfHostile, NothingToShowGivesTheMessage) {
 
 TEST_F(PdfHostile, WordGapOfZeroOrBelowNeverDivides) {
   for (int gap : {0, -2, -7}) {
-    doc_->m_nPdfWordGap = gap;
+    doc_->Convert().m_nPdfWordGap = gap;
     EXPECT_NE(LoadBytes("gap.pdf", OnePage(kHello)).find("Hello"), std::string::npos) << gap;
   }
 }

@@ -25,6 +25,7 @@
 #include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/cfb/ChainLoops.h"
@@ -190,7 +191,7 @@ void CompoundLoader::BuildChainTable() {
   uint8_t sector[kSector];
   int fatCount = 0;
   auto takeFat = [&](uint32_t f) {
-    if ((static_cast<int64_t>(f) + 1) * kSector < doc_.m_nRawLen && ReadSector(f, sector) > 0) {
+    if ((static_cast<int64_t>(f) + 1) * kSector < doc_.Convert().m_nRawLen && ReadSector(f, sector) > 0) {
       ByteCursor in(sector, kSector);
       for (int i = 0; i < 128; ++i) chain[static_cast<size_t>(fatCount) * 128 + i] = in.U32LE();
     }
@@ -304,7 +305,7 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
     }
     ++counted;
     ++index;
-    if (static_cast<int64_t>(current + 1) * kSector + index * 128 >= doc_.m_nRawLen) break;
+    if (static_cast<int64_t>(current + 1) * kSector + index * 128 >= doc_.Convert().m_nRawLen) break;
   }
   office_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(miniStart, INT32_MAX));
 }
@@ -352,13 +353,13 @@ int64_t CompoundLoader::GatherMini(const SlotSource& src, int64_t at) {
     const size_t holder = static_cast<size_t>(offset / kSector);
     if (holder >= rootChain_.size()) break;
     const int64_t n = std::min<int64_t>(kMiniSector, end - w);
-    ReadAt((static_cast<int64_t>(rootChain_[holder]) + 1) * kSector + offset % kSector, doc_.m_pRawData + w, n);
+    ReadAt((static_cast<int64_t>(rootChain_[holder]) + 1) * kSector + offset % kSector, doc_.Convert().m_pRawData + w, n);
     w += n;
   }
   // The next stream starts on a sector boundary, as gathered sectors do.
   const int64_t padded = std::min<int64_t>(at + (std::max<int64_t>(w - at, 1) + kSector - 1) / kSector * kSector,
                                            call_.bufferSize - kSector);
-  std::memset(doc_.m_pRawData + w, 0, static_cast<size_t>(std::max<int64_t>(padded - w, 0)));
+  std::memset(doc_.Convert().m_pRawData + w, 0, static_cast<size_t>(std::max<int64_t>(padded - w, 0)));
   return std::max(padded, w);
 }
 
@@ -375,7 +376,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
   SectorsPassed passed = Passed();
   passed.Visit(s);
   auto flush = [&] {
-    if (runLength > 0) ReadAt(runFrom, doc_.m_pRawData + runTo, runLength);
+    if (runLength > 0) ReadAt(runFrom, doc_.Convert().m_pRawData + runTo, runLength);
     runLength = 0;
   };
   for (int64_t copied = 0;; ++copied) {
@@ -394,7 +395,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
     if (next > static_cast<uint32_t>(office_.m_nCfbSectorCount) && (static_cast<int64_t>(s) + 1) * kSector < 4096) next = s + 1;
     w += kSector;
     if (!InFile(next) || (slot == 5 && copied + 1 == 4) || got < kSector || copied + 1 >= most ||
-        (static_cast<int64_t>(next) + 1) * kSector >= doc_.m_nRawLen || w >= doc_.m_nRawLen ||
+        (static_cast<int64_t>(next) + 1) * kSector >= doc_.Convert().m_nRawLen || w >= doc_.Convert().m_nRawLen ||
         w + kSector > call_.bufferSize - kSector) {
       break;
     }
@@ -415,7 +416,7 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
 // The workbook property window: the last 8,192 bytes of the file searched for the
 // property-set vector of sheet names (1E 10 00 00).
 void CompoundLoader::FindPropertyWindow() {
-  int64_t w = doc_.m_nRawLen / kSector * kSector - 8192;
+  int64_t w = doc_.Convert().m_nRawLen / kSector * kSector - 8192;
   if (w < 0) w = kSector;
   std::vector<uint8_t> tail(8192);
   ReadAt(w, tail.data(), 8192);
@@ -430,7 +431,7 @@ void CompoundLoader::FindPropertyWindow() {
 }
 
 ConvertStatus CompoundLoader::Run() {
-  const uint8_t* b = doc_.m_pRawData;
+  const uint8_t* b = doc_.Convert().m_pRawData;
   const bool have3 = call_.bytesRead >= 3;
   const bool cfb = have3 && b[0] == 0xD0 && b[1] == 0xCF && b[2] == 0x11;
   const bool word6 = have3 && b[0] == 0x94 && b[1] == 0xA6 && b[2] == 0x2E;
@@ -457,7 +458,7 @@ ConvertStatus CompoundLoader::Run() {
     const ByteCursor header = Header();
     if (header.PeekU16LE(30) != 9 || header.PeekU16LE(32) != 6) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     const uint32_t firstDir = header.PeekU32LE(48);
-    if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.m_nRawLen || firstDir >= kSpecialMark) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
+    if ((static_cast<int64_t>(firstDir) + 1) * kSector > doc_.Convert().m_nRawLen || firstDir >= kSpecialMark) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
     office_.m_nCfbDirectoryPos = static_cast<int>((static_cast<int64_t>(firstDir) + 1) * kSector);
     uint8_t dir[kSector];
     ReadSector(firstDir, dir);
@@ -481,16 +482,16 @@ ConvertStatus CompoundLoader::Run() {
                            static_cast<uint32_t>(office_.m_nCfbMiniStart), -1, false};
       return ConvertStatus::Ok();  // the mail road reads the file image itself
     }
-    if (!src_[0].mini && src_[0].position > doc_.m_nRawLen) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
-    if (kind == kKindXls && !(src_[5].position > 0 && src_[5].position <= doc_.m_nRawLen)) FindPropertyWindow();
+    if (!src_[0].mini && src_[0].position > doc_.Convert().m_nRawLen) return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);
+    if (kind == kKindXls && !(src_[5].position > 0 && src_[5].position <= doc_.Convert().m_nRawLen)) FindPropertyWindow();
     // The streams' sizes tell how much of the image the gathering writes: its pages
     // are asked for at once.
     int64_t expected = 0;
     for (const SlotSource& src : src_) {
       if (src.position > 0 && src.size > 0) expected += (src.size + kSector - 1) / kSector * kSector;
     }
-    expected = std::min<int64_t>(expected, std::max<int64_t>(std::min(call_.bufferSize, doc_.m_nRawLen + kSector) - kSector, 0));
-    plat::WriteAhead(doc_.m_pRawData + kSector, static_cast<size_t>(expected));
+    expected = std::min<int64_t>(expected, std::max<int64_t>(std::min(call_.bufferSize, doc_.Convert().m_nRawLen + kSector) - kSector, 0));
+    plat::WriteAhead(doc_.Convert().m_pRawData + kSector, static_cast<size_t>(expected));
     // Gathering, slot by slot, from raw offset 512.
     int64_t w = kSector;
     for (int slot = 0; slot < 7; ++slot) {
@@ -506,7 +507,7 @@ ConvertStatus CompoundLoader::Run() {
     if (loop_) return Damaged();
     call_.bytesRead = w;
     if (office_.m_bCfbOverflow) call_.inputCut = true;
-    if (office_.m_anCfbSlots[0] > 0) std::memcpy(doc_.m_pRawData, doc_.m_pRawData + office_.m_anCfbSlots[0], 4);
+    if (office_.m_anCfbSlots[0] > 0) std::memcpy(doc_.Convert().m_pRawData, doc_.Convert().m_pRawData + office_.m_anCfbSlots[0], 4);
     if (kind == kKindXls) doc_.ReadSheetNames(call_);
     return ConvertStatus::Ok();
   }
@@ -514,7 +515,7 @@ ConvertStatus CompoundLoader::Run() {
     kind = kKindText;
     const int64_t n = std::min(call_.readSize, call_.bytesRead);
     for (int64_t i = 0; i < n; ++i) {
-      const char c = doc_.m_pRawData[i] ? static_cast<char>(doc_.m_pRawData[i]) : ' ';
+      const char c = doc_.Convert().m_pRawData[i] ? static_cast<char>(doc_.Convert().m_pRawData[i]) : ' ';
       if (doc_.ConvAppend(std::string_view(&c, 1)) == 0) break;
     }
   }
@@ -535,8 +536,8 @@ ConvertStatus CQelDoc::RunCompoundStage(DumpCall& call) {
   }
   o.m_nCfbDirectoryPos = o.m_nCfbMiniStart = o.m_nCfbWordMark = o.m_nCfbChainOrigin = o.m_bCfbOverflow = 0;
   o.m_nCfbOffset = o.m_nCfbSector = o.m_nCfbPrevSector = o.m_nCfbEnd = 0;
-  o.m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(m_nRawLen / 512, INT32_MAX));
-  if (!m_pRawData) return ConvertStatus::Ok();
+  o.m_nCfbSectorCount = static_cast<int>(std::min<int64_t>(Convert().m_nRawLen / 512, INT32_MAX));
+  if (!Convert().m_pRawData) return ConvertStatus::Ok();
   CompoundLoader loader(*this, call);
   return loader.Run();
 }

@@ -9,11 +9,14 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "convert/ConvertState.h"
 
 inline ByteCursor RawImageOf(const CQelDoc& doc) {
-  return ByteCursor(doc.m_pRawData, doc.m_pRawData ? static_cast<int64_t>(doc.m_rawStore.size()) : 0);
+  const ConvertState& c = doc.Convert();
+  return ByteCursor(c.m_pRawData, c.m_pRawData ? static_cast<int64_t>(c.m_rawStore.size()) : 0);
 }
 
 inline void SetRawImageByte(CQelDoc& doc, int64_t at, uint8_t v) {
-  if (doc.m_pRawData && at >= 0 && at < static_cast<int64_t>(doc.m_rawStore.size())) doc.m_pRawData[at] = v;
+  ConvertState& c = doc.Convert();
+  if (c.m_pRawData && at >= 0 && at < static_cast<int64_t>(c.m_rawStore.size())) c.m_pRawData[at] = v;
 }

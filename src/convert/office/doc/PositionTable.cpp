@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/office/cfb/RawImage.h"
 
 namespace {
@@ -65,7 +66,7 @@ int PositionBuilder::NextTypeCode() {
 // Slot rows_: count, then boundaries in units of 80 twips (the first from the row's
 // origin, the others from the first).
 void PositionBuilder::StoreLayout(const int* bounds, int count) {
-  int* slot = &doc_.m_anTableCols[static_cast<size_t>(rows_) * kSlotWidth];
+  int* slot = &doc_.Convert().m_anTableCols[static_cast<size_t>(rows_) * kSlotWidth];
   slot[0] = count;
   const int first = bounds[0];
   slot[1] = first < 0 ? 0 : first / 80;
@@ -74,7 +75,7 @@ void PositionBuilder::StoreLayout(const int* bounds, int count) {
 }
 
 void PositionBuilder::StoreDefaultLayout() {
-  int* slot = &doc_.m_anTableCols[static_cast<size_t>(rows_) * kSlotWidth];
+  int* slot = &doc_.Convert().m_anTableCols[static_cast<size_t>(rows_) * kSlotWidth];
   slot[0] = 20;
   for (int k = 1; k <= 20; ++k) slot[k] = k * 10;
   rowType_ = NextTypeCode();
@@ -109,7 +110,7 @@ void PositionBuilder::RecordRow(int entry, int64_t p, int s, int w, bool huge, i
     break;
   }
   if (!found) StoreDefaultLayout();
-  if (entry >= 0 && entry < kEntries) doc_.m_abParaType[entry] = static_cast<uint8_t>(rowType_);
+  if (entry >= 0 && entry < kEntries) doc_.Convert().m_abParaType[entry] = static_cast<uint8_t>(rowType_);
 }
 
 // The type code of a paragraph run whose properties stand at p.
@@ -142,11 +143,11 @@ int PositionBuilder::Classify(int64_t p, int& pair0, int& pair1) const {
 }
 
 int PositionBuilder::Build(int endArg) {
-  const int64_t start = doc_.m_nRawPos;
-  const int64_t limit = doc_.m_nRawLen + 4096;
+  const int64_t start = doc_.Convert().m_nRawPos;
+  const int64_t limit = doc_.Convert().m_nRawLen + 4096;
   const int64_t end = endArg > 0 ? endArg : limit;
-  std::fill(doc_.m_abParaType.begin(), doc_.m_abParaType.end(), 9);
-  std::fill(doc_.m_anParaEnd.begin(), doc_.m_anParaEnd.end(), 0);
+  std::fill(doc_.Convert().m_abParaType.begin(), doc_.Convert().m_abParaType.end(), 9);
+  std::fill(doc_.Convert().m_anParaEnd.begin(), doc_.Convert().m_anParaEnd.end(), 0);
   if (start < 0) return 0;
 
   int64_t cur = start + start % 512;
@@ -194,8 +195,8 @@ int PositionBuilder::Build(int endArg) {
         int type = img_.PeekU8(desc) == 0 ? 9 : Classify(p, pair0, pair1);
         const int entry = entries < kEntries ? entries : -1;
         if (entry >= 0) {
-          doc_.m_abParaType[entry] = static_cast<uint8_t>(type);
-          doc_.m_anParaEnd[entry] = static_cast<int>(std::clamp<int64_t>(runEnd[j + 1], 0, INT32_MAX));
+          doc_.Convert().m_abParaType[entry] = static_cast<uint8_t>(type);
+          doc_.Convert().m_anParaEnd[entry] = static_cast<int>(std::clamp<int64_t>(runEnd[j + 1], 0, INT32_MAX));
           ++entries;
         }
         if (type == 6) {
@@ -235,7 +236,7 @@ int PositionBuilder::Build(int endArg) {
     SetRawImageByte(doc_, q + 3, 0);
     zeroPages = 0;
   }
-  doc_.m_nRawPos = start;
+  doc_.Convert().m_nRawPos = start;
   return static_cast<int>(std::clamp<int64_t>(result, 0, INT32_MAX));
 }
 
@@ -246,24 +247,26 @@ int CQelDoc::BuildPositionTable(int version, int dataSector, int end, int textPa
 }
 
 int CQelDoc::NextPositionEntry(int i, int limit) {
-  const int64_t cur = m_nRawPos;
+  const ConvertState& raw = Convert();
+  const int64_t cur = raw.m_nRawPos;
   if (i < 0 || i >= kEntries - 1) return 0;
-  if (m_anParaEnd[i] >= cur || m_anParaEnd[i] <= 0) return 0;
+  if (raw.m_anParaEnd[i] >= cur || raw.m_anParaEnd[i] <= 0) return 0;
   int j = i + 1;
   for (; j < kEntries - 1; ++j) {
-    const int p = m_anParaEnd[j];
+    const int p = raw.m_anParaEnd[j];
     if (p >= cur || p > limit || p <= 0) break;
   }
   return j;
 }
 
 int CQelDoc::FindPositionEntry(int i, int limit) {
-  const int64_t cur = m_nRawPos;
+  const ConvertState& raw = Convert();
+  const int64_t cur = raw.m_nRawPos;
   if (i >= kEntries - 1) return i;
-  if (i >= 0 && m_anParaEnd[i] == cur) return i;
+  if (i >= 0 && raw.m_anParaEnd[i] == cur) return i;
   int j = 1;
   for (; j < kEntries - 1; ++j) {
-    const int p = m_anParaEnd[j];
+    const int p = raw.m_anParaEnd[j];
     if (p >= cur || p > limit || p <= 0) break;
   }
   return j;
@@ -271,8 +274,9 @@ int CQelDoc::FindPositionEntry(int i, int limit) {
 
 uint8_t CQelDoc::ClassifyCell(int i) {
   if (i < 0 || i >= kEntries) return 5;
-  const int t = m_abParaType[i];
-  const int u = i + 1 < kEntries ? m_abParaType[i + 1] : 9;
+  auto& types = Convert().m_abParaType;
+  const int t = types[i];
+  const int u = i + 1 < kEntries ? types[i + 1] : 9;
   switch (t) {
     case 9:
     case 5:
@@ -280,7 +284,7 @@ uint8_t CQelDoc::ClassifyCell(int i) {
     case 3:
       return 3;
     case 7:
-      if (u == 0 && i + 1 < kEntries) m_abParaType[i + 1] = 5;
+      if (u == 0 && i + 1 < kEntries) types[i + 1] = 5;
       return 7;
     case 0:
     case 1:

@@ -14,6 +14,7 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/doc/WordGrid.h"
 #include "platform/text/CodePage.h"
@@ -67,7 +68,7 @@ class GridRenderer {
   bool Room() const { return doc_.m_nConvPos < doc_.m_nOutDataLimit - 1000; }
   int Element(int k) const {
     if (k < 0 || k >= kSlotWidth) return 0;
-    return doc_.m_anTableCols[static_cast<size_t>(slot_) * kSlotWidth + k];
+    return doc_.Convert().m_anTableCols[static_cast<size_t>(slot_) * kSlotWidth + k];
   }
   int Indent() const { return std::clamp(Element(1), 0, kMaxEdge); }
   int Width(int cells) const { return cells <= 0 || cells >= 100 ? 50 : std::clamp(Element(cells), 1, kMaxEdge); }
@@ -188,7 +189,7 @@ void GridRenderer::MoveSlot(int s) {
 
 void GridRenderer::LayoutRow(uint8_t c, const WordGrid& grid, int64_t& index) {
   if (c == 2) {
-    int* slot = &doc_.m_anTableCols[static_cast<size_t>(slot_) * kSlotWidth];
+    int* slot = &doc_.Convert().m_anTableCols[static_cast<size_t>(slot_) * kSlotWidth];
     const int w = cells_ <= 1 ? 120 : std::max(120 / (cells_ - 1), 9);
     slot[0] = 50;
     for (int k = 0; k < 50; ++k) slot[k + 1] = std::min(k * w, kMaxEdge);

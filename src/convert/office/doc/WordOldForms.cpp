@@ -11,6 +11,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/cfb/RawImage.h"
@@ -48,12 +49,12 @@ class OldWordRoad {
 
 uint8_t OldWordRoad::Mark(uint8_t c, int& typeCode) {
   const int e = doc_.FindPositionEntry(entry_, ptEnd_);
-  if (e < 0 || e >= static_cast<int>(doc_.m_abParaType.size())) return c;
+  if (e < 0 || e >= static_cast<int>(doc_.Convert().m_abParaType.size())) return c;
   entry_ = e;
-  const int type = doc_.m_abParaType[static_cast<size_t>(e)];
+  const int type = doc_.Convert().m_abParaType[static_cast<size_t>(e)];
   if (c == '\r') return type == 7 ? 4 : c;
   if (type >= 26) {
-    doc_.m_abParaType[static_cast<size_t>(e)] = 6;
+    doc_.Convert().m_abParaType[static_cast<size_t>(e)] = 6;
     typeCode = type;
   }
   return doc_.ClassifyCell(e);
@@ -84,7 +85,7 @@ void OldWordRoad::Units(int64_t from, int64_t units) {
     }
     int typeCode = 0;
     if (form_ == OldForm::Pieces16 && h == 0 && (b == '\r' || b == 0x07)) {
-      doc_.m_nRawPos = pos;
+      doc_.Convert().m_nRawPos = pos;
       b = Mark(b, typeCode);
     }
     if (form_ == OldForm::Pieces16) {
@@ -111,7 +112,7 @@ void OldWordRoad::Bytes8(int64_t from) {
     if (c != 0x07) c = CQelDoc::FoldLatin1Char(c);
     int typeCode = 0;
     if (c == '\r' || c == 0x07) {
-      doc_.m_nRawPos = pos;
+      doc_.Convert().m_nRawPos = pos;
       c = Mark(c, typeCode);
     }
     grid_.Put(c);
@@ -123,7 +124,7 @@ void OldWordRoad::Bytes8(int64_t from) {
 void OldWordRoad::Run() {
   main_ = doc_.Office().m_anCfbSlots[0];
   const int64_t fib = main_;
-  rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
+  rawEnd_ = std::min<int64_t>(doc_.Convert().m_nRawLen, img_.Size());
   textEnd_ = std::min<int64_t>(fib + img_.PeekU24LE(fib + 0x1C), rawEnd_);
   const int64_t start = main_ + 0x300;
 
@@ -138,7 +139,7 @@ void OldWordRoad::Run() {
     const int64_t place = fib + img_.PeekU24LE(fib + 0x148);
     if (img_.PeekU8(place + 1) == 0x80) pieces = doc_.ReadWordPieceTable(static_cast<int>(place), cps.data(), fcs.data(), 5, kMaxWordPieces);
   }
-  doc_.m_nRawPos = start;
+  doc_.Convert().m_nRawPos = start;
   ptEnd_ = doc_.BuildPositionTable(3, 0, 0);
   if (form_ == OldForm::Text8) {
     Bytes8(start);
@@ -157,7 +158,7 @@ void OldWordRoad::Run() {
 // The simple forms: the file's bytes to the display text, nearly as they are.
 void CopySimpleForm(CQelDoc& doc, bool form94) {
   const ByteCursor img = RawImageOf(doc);
-  const int64_t rawEnd = std::min<int64_t>(doc.m_nRawLen, img.Size());
+  const int64_t rawEnd = std::min<int64_t>(doc.Convert().m_nRawLen, img.Size());
   int64_t end = rawEnd;
   if (form94 && img.PeekU24LE(0x1C) != 0) end = std::min<int64_t>(img.PeekU24LE(0x1C), rawEnd);
   DisplayWriter out = doc.ConvWriter();

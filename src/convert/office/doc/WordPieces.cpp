@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
 #include "convert/office/doc/WordText.h"
@@ -48,7 +49,7 @@ int CQelDoc::ReadWordPieceTable(int start, int* cps, int* fcs, int generation, i
     fcs[pieces] = static_cast<int>(img.PeekU32LE(d + 2));
     if (fcs[pieces] == 0 || (img.PeekU8(d) == 0xFF && img.PeekU8(d + 1) == 0xFF)) break;
   }
-  m_nRawPos = p;
+  Convert().m_nRawPos = p;
   return pieces;
 }
 

@@ -15,6 +15,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/cfb/CompoundStreams.h"
@@ -158,25 +159,25 @@ bool Word97Road::NextPiece() {
 }
 
 void Word97Road::ParagraphMark(uint8_t& lo) {
-  doc_.m_nRawPos = pos_;
+  doc_.Convert().m_nRawPos = pos_;
   const int found = doc_.NextPositionEntry(entry_, ptEnd_);
-  const bool first = entry_ == 0 && doc_.m_anParaEnd[0] >= pos_;
+  const bool first = entry_ == 0 && doc_.Convert().m_anParaEnd[0] >= pos_;
   if (found > 0 || first) {
     entry_ = found;
-    if (doc_.m_abParaType[static_cast<size_t>(entry_)] == 7) lo = 4;
+    if (doc_.Convert().m_abParaType[static_cast<size_t>(entry_)] == 7) lo = 4;
   }
   flushNow_ = true;
 }
 
 void Word97Road::CellMark(uint8_t& lo, int& typeCode) {
-  doc_.m_nRawPos = pos_;
+  doc_.Convert().m_nRawPos = pos_;
   const int found = doc_.NextPositionEntry(entry_, ptEnd_);
-  const bool first = entry_ == 0 && doc_.m_anParaEnd[0] >= pos_;
+  const bool first = entry_ == 0 && doc_.Convert().m_anParaEnd[0] >= pos_;
   if (found <= 0 && !first) return;
   entry_ = found;
-  const int type = doc_.m_abParaType[static_cast<size_t>(entry_)];
+  const int type = doc_.Convert().m_abParaType[static_cast<size_t>(entry_)];
   if (type >= 26) {
-    doc_.m_abParaType[static_cast<size_t>(entry_)] = 6;
+    doc_.Convert().m_abParaType[static_cast<size_t>(entry_)] = 6;
     typeCode = type;
   }
   lo = doc_.ClassifyCell(entry_);
@@ -313,11 +314,11 @@ void Word97Road::Flush() {
   }
   // Straight into the grid where it holds two bytes a unit, else through the scratch;
   // either way at most the scratch's size.
-  const auto scratch = static_cast<int64_t>(doc_.m_szSjisScratch.size());
+  const auto scratch = static_cast<int64_t>(doc_.Convert().m_szSjisScratch.size());
   const int64_t room = std::min(grid_.Room(), scratch);
   const bool direct = room >= 2 * static_cast<int64_t>(wide.size());
   char* out = direct ? reinterpret_cast<char*>(grid_.bytes) + (static_cast<int64_t>(grid_.row) * grid_.width + grid_.col)
-                     : doc_.m_szSjisScratch.data();
+                     : doc_.Convert().m_szSjisScratch.data();
   int n = wide.empty() ? 0 : plat::WideToCp932(wide.data(), static_cast<int>(wide.size()), out, static_cast<int>(direct ? room : scratch));
   if (n == 1 && static_cast<uint8_t>(out[0]) > 0x20 && (done_ || stop_) && grid_.row > 0) out[0] = ' ';
   if (n == 1 && out[0] == '\r') n = 0;  // in the grid, the CR put below takes its place
@@ -333,7 +334,7 @@ void Word97Road::Flush() {
 void Word97Road::Run() {
   main_ = doc_.Office().m_anCfbSlots[0];
   const int64_t fib = main_;
-  rawEnd_ = std::min<int64_t>(doc_.m_nRawLen, img_.Size());
+  rawEnd_ = std::min<int64_t>(doc_.Convert().m_nRawLen, img_.Size());
   textEnd_ = std::min<int64_t>(main_ + img_.PeekU24LE(fib + 0x1C), rawEnd_);
 
   cps_.assign(kMaxWordPieces + 1, 0);
@@ -356,7 +357,7 @@ void Word97Road::Run() {
     pictures_.resize(static_cast<size_t>(count));
   }
 
-  doc_.m_nRawPos = start;
+  doc_.Convert().m_nRawPos = start;
   const int textPage = static_cast<int>(img_.PeekU16LE(fib + 0x18) >> 8);
   ptEnd_ = doc_.BuildPositionTable(4, data > 0 ? static_cast<int>(data / 512 - 1) : 0, data > start ? static_cast<int>(data) : 0,
                                    textPage);

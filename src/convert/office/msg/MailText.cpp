@@ -15,6 +15,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/cfb/CompoundStreams.h"
@@ -51,7 +52,7 @@ std::string SafeAttachmentName(const std::string& name) {
 class MailRoad {
  public:
   MailRoad(CQelDoc& doc, DumpCall& call)
-      : doc_(doc), call_(call), img_(RawImageOf(doc)), streams_(doc, img_, std::min(call.readSize, doc.m_nRawLen)) {}
+      : doc_(doc), call_(call), img_(RawImageOf(doc)), streams_(doc, img_, std::min(call.readSize, doc.Convert().m_nRawLen)) {}
   // Declines the file (call.declined) when the directory lies beyond the data.
   void Run();
 
@@ -194,7 +195,7 @@ void MailRoad::Entry(const ByteCursor& e) {
 }
 
 void MailRoad::Run() {
-  const int64_t readSize = std::min(call_.readSize, doc_.m_nRawLen);
+  const int64_t readSize = std::min(call_.readSize, doc_.Convert().m_nRawLen);
   if (doc_.Office().m_nCfbDirectoryPos <= 0 || doc_.Office().m_nCfbDirectoryPos >= readSize) {
     call_.declined = true;
     return;

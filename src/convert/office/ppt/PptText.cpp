@@ -24,6 +24,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/OfficeState.h"
@@ -496,8 +497,8 @@ void PptRoad::OlderForm(int64_t from, int64_t end) {
 
 bool PptRoad::Run() {
   const int64_t main = doc_.Office().m_anCfbSlots[0] > 0 ? doc_.Office().m_anCfbSlots[0] : 512;
-  const int64_t length = doc_.Office().m_anCfbSlotLength[0] > 0 ? doc_.Office().m_anCfbSlotLength[0] : doc_.m_nRawLen - main;
-  const int64_t end = std::min<int64_t>({main + length, doc_.m_nRawLen, img_.Size()});
+  const int64_t length = doc_.Office().m_anCfbSlotLength[0] > 0 ? doc_.Office().m_anCfbSlotLength[0] : doc_.Convert().m_nRawLen - main;
+  const int64_t end = std::min<int64_t>({main + length, doc_.Convert().m_nRawLen, img_.Size()});
   int64_t start = -1;
   for (int64_t b = 512; b + 4 <= end && b / 512 <= std::max(doc_.Office().m_nCfbSectorCount, 1); b += 512) {
     if (img_.PeekU8(b) == 0x0F && img_.PeekU8(b + 1) == 0 && img_.PeekU8(b + 2) == 0xE8 && img_.PeekU8(b + 3) == 0x03) {

@@ -13,6 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -444,9 +445,9 @@ void RtfPass::Source(int displayForm) {
 }  // namespace
 
 void CQelDoc::DumpRtfWordFormat(int64_t start, bool embedded) {
-  if (!m_pRawData) return;
-  const int64_t end = std::min<int64_t>(m_nRawLen, static_cast<int64_t>(m_rawStore.size()));
-  RtfPass pass(*this, m_pRawData, std::clamp<int64_t>(start, 0, std::max<int64_t>(end, 0)), end);
+  if (!Convert().m_pRawData) return;
+  const int64_t end = std::min<int64_t>(Convert().m_nRawLen, static_cast<int64_t>(Convert().m_rawStore.size()));
+  RtfPass pass(*this, Convert().m_pRawData, std::clamp<int64_t>(start, 0, std::max<int64_t>(end, 0)), end);
   if (m_nDisplayForm >= 2) {
     pass.Source(m_nDisplayForm);
     return;

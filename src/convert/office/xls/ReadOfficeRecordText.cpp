@@ -13,6 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffRecord.h"
 #include "platform/text/CodePage.h"
@@ -166,16 +167,17 @@ bool ReadSplit(ByteCursor& in, const StringHeader& h, RecordText& text, char16_t
 }  // namespace
 
 int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
-  const int64_t limit = std::min<int64_t>(m_nRawLen, static_cast<int64_t>(m_rawStore.size()));
+  ConvertState& c = Convert();
+  const int64_t limit = std::min<int64_t>(c.m_nRawLen, static_cast<int64_t>(c.m_rawStore.size()));
   Office().m_abRecordText[0] = 0;
   Office().m_abRecordText[1] = 0;
   Office().m_nRecordTextCode = 0;
-  if (!m_pRawData || m_nRawPos < 0 || m_nRawPos > std::max<int64_t>(limit, 0)) return -1;
-  ByteCursor in(m_pRawData, limit);
-  in.Seek(m_nRawPos);
+  if (!c.m_pRawData || c.m_nRawPos < 0 || c.m_nRawPos > std::max<int64_t>(limit, 0)) return -1;
+  ByteCursor in(c.m_pRawData, limit);
+  in.Seek(c.m_nRawPos);
   StringHeader h;
   const bool header = ReadHeader(in, h);
-  m_nRawPos = in.Pos();
+  c.m_nRawPos = in.Pos();
   if (!header) return -1;
   if (h.length == 0 && h.flags == 0) {
     if (Office().m_nRecordTextState == 1) Office().m_nRecordTextState = -1;
@@ -202,7 +204,7 @@ int CQelDoc::ReadOfficeRecordText(int nMaxBytes, int /*nUnused*/) {
   if (in.Has(6) && in.MarkAt(after, kBiffContinuedMark) && in.PeekU16LE(after + 4) == 1) in.Skip(4);
   in.SkipContinued(static_cast<int64_t>(h.runs) * 4, kBiffContinuedMark);
   in.SkipContinued(h.phonetic, kBiffContinuedMark);
-  m_nRawPos = in.Pos();
+  c.m_nRawPos = in.Pos();
   if (in.Failed()) return -1;
 
   const bool loneTimes = !anyWide && h.length == 1 && first == 0xD7 && !m_bAsciiFixed;

@@ -9,6 +9,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ByteCursor.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffRecord.h"
@@ -105,7 +106,7 @@ void ReadRecordNames(DumpCall& call, ByteCursor data, int64_t volume) {
 
 void CQelDoc::ReadSheetNames(DumpCall& call) {
   const int64_t end = std::min<int64_t>(call.bytesRead, call.bufferSize);
-  const ByteCursor data(m_pRawData, end);
+  const ByteCursor data(Convert().m_pRawData, end);
   const int64_t volume = std::min<int64_t>(call.readSize, end);
   const int64_t slot5 = Office().m_anCfbSlots[5], slot6 = Office().m_anCfbSlots[6];
   int64_t q = -1;

@@ -18,6 +18,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/charmap/CharMode.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/xls/ColumnWidthMode.h"
@@ -203,7 +204,7 @@ std::string SheetWriter::SheetName(int sheet) {
     if (b[i] >= 0xC0 && i + 2 < n) {
       const int w = doc_.ConvertCharToSjis(b[i], b[i + 1], b[i + 2], kCharUtf8, 0);
       if (w > 0) {
-        out.append(doc_.m_szSjisScratch.data(), static_cast<size_t>(std::min(w, 2)));
+        out.append(doc_.Convert().m_szSjisScratch.data(), static_cast<size_t>(std::min(w, 2)));
         i += 3;
         continue;
       }
@@ -308,8 +309,8 @@ void SheetWriter::SetSheetWidths(int sheet, int columns, bool firstSheet) {
   }
   // The file's widths: the sheet's own row, else the last sheet that had one.
   int row = std::min(sheet + 1, 255);
-  while (row > 0 && doc_.m_abSheetColumns[row][0] == 0) --row;
-  const auto& own = doc_.m_abSheetColumns[row];
+  while (row > 0 && doc_.Convert().m_abSheetColumns[row][0] == 0) --row;
+  const auto& own = doc_.Convert().m_abSheetColumns[row];
   for (int c = 0; c < columns; ++c) widths_[c] = row > 0 && c + 1 < static_cast<int>(own.size()) ? own[c + 1] : 8;
 }
 
@@ -648,8 +649,8 @@ void SheetWriter::WriteEnding(bool stopped) {
 // The sheets one after another: heading, column widths, rows; then the ending.
 void SheetWriter::Run() {
   const CellOrder order = SortedCells();
-  doc_.m_nRawLen = 0;
-  doc_.m_nRawPos = 0;
+  doc_.Convert().m_nRawLen = 0;
+  doc_.Convert().m_nRawPos = 0;
   if (order.empty()) {
     if (!s_.earlyStop) doc_.ConvAppend(LoadString(IDS_SHEET_WITHOUT_CELLS));
     return;

@@ -12,6 +12,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeArt.h"
 #include "convert/office/cfb/RawImage.h"
@@ -158,7 +159,7 @@ void WorkbookWalk::Drawing(const ByteCursor& record) {
 void WorkbookWalk::TextObject(const ByteCursor& record, int64_t next) {
   if (record.Size() < 12) return;
   const int chars = record.PeekU16LE(10);
-  const int64_t limit = std::min<int64_t>(doc_.m_nRawLen, static_cast<int64_t>(doc_.m_rawStore.size()));
+  const int64_t limit = std::min<int64_t>(doc_.Convert().m_nRawLen, static_cast<int64_t>(doc_.Convert().m_rawStore.size()));
   const ByteCursor image = RawImageOf(doc_).Window(0, limit);
   if (chars == 0 || next + 5 > limit || image.PeekU16LE(next) != kBiffContinue) return;
   const int64_t length = image.PeekU16LE(next + 2);

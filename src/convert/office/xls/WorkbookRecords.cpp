@@ -17,6 +17,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/xls/BiffNumberText.h"
@@ -246,30 +247,30 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
     end += 4 + length;
   }
   end = std::min(end, limit);
-  const int64_t savedLen = doc_.m_nRawLen;
-  doc_.m_nRawLen = end;
-  doc_.m_nRawPos = dataStart + 8;
+  const int64_t savedLen = doc_.Convert().m_nRawLen;
+  doc_.Convert().m_nRawLen = end;
+  doc_.Convert().m_nRawPos = dataStart + 8;
   doc_.Office().m_nRecordTextState = 0;
   int read = 0;
   bool trusted = true;
-  while (doc_.m_nRawPos < end && sstCount_ < t_.Capacity()) {
-    const int64_t before = doc_.m_nRawPos;
+  while (doc_.Convert().m_nRawPos < end && sstCount_ < t_.Capacity()) {
+    const int64_t before = doc_.Convert().m_nRawPos;
     const int result = doc_.ReadOfficeRecordText(t_.CharLimit(), doc_.m_nTableRows);
     if (result < 0) {
-      trusted = read > 0 && doc_.m_nRawPos >= end;
+      trusted = read > 0 && doc_.Convert().m_nRawPos >= end;
       break;
     }
-    if (doc_.m_nRawPos <= before) break;
+    if (doc_.Convert().m_nRawPos <= before) break;
     const int entry = sstCount_++;
     t_.SetText(entry, doc_.Office().m_abRecordText[0], reinterpret_cast<const char*>(&doc_.Office().m_abRecordText[1]));
     t_.Code(entry) = doc_.Office().m_nRecordTextCode;
     ++read;
     if (doc_.m_nDisplayForm == 2) {
-      doc_.ConvPrintf("%6x %4d %s\n", static_cast<unsigned>(doc_.m_nRawPos), doc_.Office().m_nRecordTextCode,
+      doc_.ConvPrintf("%6x %4d %s\n", static_cast<unsigned>(doc_.Convert().m_nRawPos), doc_.Office().m_nRecordTextCode,
                       reinterpret_cast<const char*>(&doc_.Office().m_abRecordText[1]));
     }
   }
-  doc_.m_nRawLen = savedLen;
+  doc_.Convert().m_nRawLen = savedLen;
   nextEntry_ = sstCount_;
   if (!trusted) {
     failure_ = ConvertStatus::Message(read <= 1 ? IDS_ENCRYPTED_DATA : IDS_UNSUPPORTED_FORMAT).With(LoadString(IDS_OPEN_WITH_APPLICATION));
@@ -280,7 +281,7 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
 }
 
 WorkbookWalk::End WorkbookWalk::Run(int64_t start) {
-  const int64_t limit = std::min<int64_t>(doc_.m_nRawLen, static_cast<int64_t>(doc_.m_rawStore.size()));
+  const int64_t limit = std::min<int64_t>(doc_.Convert().m_nRawLen, static_cast<int64_t>(doc_.Convert().m_rawStore.size()));
   const ByteCursor image = RawImageOf(doc_).Window(0, limit);
   int64_t pos = start;
   bool first = true;
@@ -488,9 +489,9 @@ void WorkbookWalk::OnDimensions(const ByteCursor& rec) {
   const int64_t length = rec.Size();
   if (length >= 10) EnsureWidths();
   if (length >= 14 && WidthRow() >= 0) {
-    doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(10), 1, 255));
+    doc_.Convert().m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(10), 1, 255));
   } else if (length >= 10 && WidthRow() >= 0) {
-    doc_.m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(6), 1, 255));
+    doc_.Convert().m_abSheetColumns[WidthRow()][0] = static_cast<unsigned char>(std::clamp<int>(rec.PeekU16LE(6), 1, 255));
   }
 }
 
@@ -507,7 +508,7 @@ void WorkbookWalk::OnColumnInfo(ByteCursor rec) {
     code = width / 256 + 2;
     if (code > 10) code += code / 10;
   }
-  for (int c = firstCol; c <= lastCol; ++c) doc_.m_abSheetColumns[WidthRow()][c + 1] = static_cast<unsigned char>(std::min(code, 255));
+  for (int c = firstCol; c <= lastCol; ++c) doc_.Convert().m_abSheetColumns[WidthRow()][c + 1] = static_cast<unsigned char>(std::min(code, 255));
 }
 
 void WorkbookWalk::ReadFormat(uint16_t type, ByteCursor in) {
@@ -547,7 +548,7 @@ void WorkbookWalk::AddTextCell(ByteCursor record, bool withFlags) {
 void WorkbookWalk::StartWidths() {
   const int row = WidthRow();
   if (row < 0) return;
-  auto& columns = doc_.m_abSheetColumns[row];
+  auto& columns = doc_.Convert().m_abSheetColumns[row];
   columns.fill(0);
   for (int c = 0; c < 255; ++c) columns[c + 1] = 8;
   columns[0] = 1;
@@ -566,7 +567,7 @@ void WorkbookWalk::EnsureWidths() {
     StartWidths();
     return;
   }
-  doc_.m_abSheetColumns[row] = doc_.m_abSheetColumns[from];
+  doc_.Convert().m_abSheetColumns[row] = doc_.Convert().m_abSheetColumns[from];
   widthsStarted_[static_cast<size_t>(row)] = true;
 }
 
@@ -581,25 +582,25 @@ ConvertStatus CQelDoc::DumpWorkbook(DumpCall& call) {
   // written (text and code) before it is referred to, and a pass would touch every
   // page of the pool.
   SheetTables tables(call, m_nCharLimit, m_nTableRows);
-  for (auto& row : m_abSheetColumns) row.fill(0);
+  for (auto& row : Convert().m_abSheetColumns) row.fill(0);
   WorkbookWalk walk(*this, call, tables);
   int64_t start = Office().m_anCfbSlots[0];
   if (Office().m_nCfbChainOrigin == 2) start = 0;
   else if (start <= 0) return ConvertStatus::Ok();
   // The walk ends with the stream's own bytes, not with the padding of its last sector.
-  if (Office().m_nCfbChainOrigin != 2 && Office().m_anCfbSlotLength[0] > 0) m_nRawLen = std::min<int64_t>(m_nRawLen, start + Office().m_anCfbSlotLength[0]);
-  m_nRawPos = start;
+  if (Office().m_nCfbChainOrigin != 2 && Office().m_anCfbSlotLength[0] > 0) Convert().m_nRawLen = std::min<int64_t>(Convert().m_nRawLen, start + Office().m_anCfbSlotLength[0]);
+  Convert().m_nRawPos = start;
   m_nConvPos = 0;
   if (walk.Run(start) == WorkbookWalk::End::Message) return walk.Failure();
   SheetSummary summary = walk.Result();
   // Streams cut at the input volume: the truncation note ends the text, not the end line.
   summary.earlyStop = Office().m_bCfbOverflow != 0;
-  const int64_t imageEnd = m_nRawLen;  // the sheet output clears it
+  const int64_t imageEnd = Convert().m_nRawLen;  // the sheet output clears it
   WriteSheetTable(call, tables, summary);
   if (m_nSelectedItem <= 0) return ConvertStatus::Ok();
-  const int64_t shown = m_nRawLen;
-  m_nRawLen = imageEnd;
+  const int64_t shown = Convert().m_nRawLen;
+  Convert().m_nRawLen = imageEnd;
   const ConvertStatus picture = ShowSelectedPicture(call);
-  if (m_nFileKind == kKindXls) m_nRawLen = shown;  // no picture shown: the text stays
+  if (m_nFileKind == kKindXls) Convert().m_nRawLen = shown;  // no picture shown: the text stays
   return picture;
 }

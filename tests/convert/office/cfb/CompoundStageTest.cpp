@@ -10,6 +10,7 @@
 #include "../../../../fuzz/CfbImage.h"
 #include "app/FileKind.h"
 #include "app/StringTable.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/office/OfficeState.h"
@@ -38,7 +39,7 @@ class CompoundStageTest : public testenv::DocTest {
   }
   std::string Output() const { return std::string(doc_->m_pConvBuf, static_cast<size_t>(doc_->m_nConvPos)); }
   std::string Slot(int slot, size_t n) const {
-    return std::string(reinterpret_cast<const char*>(doc_->m_pRawData) + doc_->Office().m_anCfbSlots[slot], n);
+    return std::string(reinterpret_cast<const char*>(doc_->Convert().m_pRawData) + doc_->Office().m_anCfbSlots[slot], n);
   }
   std::unique_ptr<DumpCall> call_;
 };
@@ -265,18 +266,18 @@ TEST_F(CompoundStageTest, BitFlipsInHeaderFatAndDirectoryGiveATableOrAMessage) {
 TEST_F(CompoundStageTest, SkipCharsPassesContinuationHeaders) {
   const std::string header("\x3C\x00\x20\x20", 4);
   const std::string image = "ab" + header + "cd" + header;
-  doc_->m_rawStore.assign(image.begin(), image.end());
-  doc_->m_pRawData = doc_->m_rawStore.data();
-  doc_->m_nRawLen = static_cast<int64_t>(image.size());
+  doc_->Convert().m_rawStore.assign(image.begin(), image.end());
+  doc_->Convert().m_pRawData = doc_->Convert().m_rawStore.data();
+  doc_->Convert().m_nRawLen = static_cast<int64_t>(image.size());
   struct Case {
     int from, n, to;
   } cases[] = {{0, 2, 6}, {2, 0, 6}, {6, 2, 12}, {0, 4, 12}, {0, 100, 12}};
   for (const Case& c : cases) {
-    doc_->m_nRawPos = c.from;
+    doc_->Convert().m_nRawPos = c.from;
     doc_->CfbSkipChars(c.n);
-    EXPECT_EQ(doc_->m_nRawPos, c.to) << c.from << "+" << c.n;
+    EXPECT_EQ(doc_->Convert().m_nRawPos, c.to) << c.from << "+" << c.n;
   }
-  doc_->m_pRawData = nullptr;
+  doc_->Convert().m_pRawData = nullptr;
 }
 
 // The cursor over the file image: byte steps, skips and seeks follow the chain.
@@ -296,21 +297,21 @@ TEST_F(CompoundStageTest, CursorFollowsChainsAndStaysInTheFile) {
   auto expected = [&](int offset) { return static_cast<uint8_t>(data[order[offset / 512] * 512 + offset % 512]); };
   auto byteAt = [&](int offset) {
     d.CfbSeek(offset, 3 * 512);
-    return d.m_pRawData[d.m_nRawPos];
+    return d.Convert().m_pRawData[d.Convert().m_nRawPos];
   };
   // Stream offset 1,100 lies in the stream's third sector, which is file sector 5.
   EXPECT_EQ(byteAt(1100), expected(1100));
   EXPECT_EQ(d.Office().m_nCfbSector, 5);
   d.CfbSeek(0, 3 * 512);
   d.CfbSkip(1100);
-  EXPECT_EQ(d.m_pRawData[d.m_nRawPos], expected(1100));
+  EXPECT_EQ(d.Convert().m_pRawData[d.Convert().m_nRawPos], expected(1100));
   d.CfbSeek(0, 3 * 512);
   for (int i = 0; i < 1700; ++i) d.CfbNextByte();
-  EXPECT_EQ(d.m_pRawData[d.m_nRawPos], expected(1700));
+  EXPECT_EQ(d.Convert().m_pRawData[d.Convert().m_nRawPos], expected(1700));
   // A skip far past the chain's end stops at the file's end.
   d.CfbSkip(1 << 30);
-  EXPECT_LE(d.m_nRawPos, d.m_nRawLen);
-  EXPECT_TRUE(d.Office().m_nCfbEnd != 0 || d.m_nRawPos == d.m_nRawLen);
+  EXPECT_LE(d.Convert().m_nRawPos, d.Convert().m_nRawLen);
+  EXPECT_TRUE(d.Office().m_nCfbEnd != 0 || d.Convert().m_nRawPos == d.Convert().m_nRawLen);
   // A seek past a chain's end lands in sector 0.
   d.CfbSeek(512 * 40, 3 * 512);
   EXPECT_EQ(d.Office().m_nCfbSector, 0);

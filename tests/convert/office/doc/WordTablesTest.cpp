@@ -2,6 +2,7 @@
 // walk records from property pages, and what the renderer makes of a table row.
 #include <cstring>
 
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeTextSupport.h"
 #include "convert/office/doc/WordGrid.h"
 
@@ -11,13 +12,13 @@ class WordTablesTest : public testenv::DocTest {
  protected:
   // An image of `pages` 512-byte pages; the text starts at 512.
   void Image(int pages) {
-    doc_->m_rawStore.assign(static_cast<size_t>(pages) * 512, 0);
-    doc_->m_pRawData = doc_->m_rawStore.data();
-    doc_->m_nRawLen = static_cast<int64_t>(pages) * 512;
-    doc_->m_nRawPos = 512;
+    doc_->Convert().m_rawStore.assign(static_cast<size_t>(pages) * 512, 0);
+    doc_->Convert().m_pRawData = doc_->Convert().m_rawStore.data();
+    doc_->Convert().m_nRawLen = static_cast<int64_t>(pages) * 512;
+    doc_->Convert().m_nRawPos = 512;
   }
   void Put(int at, std::initializer_list<int> bytes) {
-    for (int b : bytes) doc_->m_rawStore[static_cast<size_t>(at++)] = static_cast<uint8_t>(b);
+    for (int b : bytes) doc_->Convert().m_rawStore[static_cast<size_t>(at++)] = static_cast<uint8_t>(b);
   }
   void Put32(int at, uint32_t v) { Put(at, {int(v & 255), int(v >> 8 & 255), int(v >> 16 & 255), int(v >> 24)}); }
   // Page 2 a character page (first property page), page 3 a paragraph page with one
@@ -40,25 +41,25 @@ class WordTablesTest : public testenv::DocTest {
 TEST_F(WordTablesTest, RowEndRecordsItsColumnLayout) {
   RowEndPages(2);
   EXPECT_EQ(doc_->BuildPositionTable(4, 0, 0), 512 + 0x20);
-  EXPECT_EQ(doc_->m_anParaEnd[0], 512 + 0x20);
-  EXPECT_EQ(doc_->m_abParaType[0], 26);
-  EXPECT_EQ(doc_->m_anTableCols[0], 3);
-  EXPECT_EQ(doc_->m_anTableCols[1], 0);
-  EXPECT_EQ(doc_->m_anTableCols[2], 20);  // 1600 twips / 80
-  EXPECT_EQ(doc_->m_anTableCols[3], 40);
-  EXPECT_EQ(doc_->m_nRawPos, 512);
+  EXPECT_EQ(doc_->Convert().m_anParaEnd[0], 512 + 0x20);
+  EXPECT_EQ(doc_->Convert().m_abParaType[0], 26);
+  EXPECT_EQ(doc_->Convert().m_anTableCols[0], 3);
+  EXPECT_EQ(doc_->Convert().m_anTableCols[1], 0);
+  EXPECT_EQ(doc_->Convert().m_anTableCols[2], 20);  // 1600 twips / 80
+  EXPECT_EQ(doc_->Convert().m_anTableCols[3], 40);
+  EXPECT_EQ(doc_->Convert().m_nRawPos, 512);
   // Both property pages are stamped as consumed.
-  EXPECT_EQ(doc_->m_rawStore[1024 + 1], 6);
-  EXPECT_EQ(doc_->m_rawStore[1536 + 1], 6);
+  EXPECT_EQ(doc_->Convert().m_rawStore[1024 + 1], 6);
+  EXPECT_EQ(doc_->Convert().m_rawStore[1536 + 1], 6);
 }
 
 TEST_F(WordTablesTest, CellCountOfZeroOrLessIsNoTableDefinition) {
   for (int cells : {0, 0xFD}) {
     RowEndPages(cells);
     doc_->BuildPositionTable(4, 0, 0);
-    EXPECT_EQ(doc_->m_abParaType[0], 26) << cells;
-    EXPECT_EQ(doc_->m_anTableCols[0], 20) << cells;  // the default layout
-    EXPECT_EQ(doc_->m_anTableCols[19], 190) << cells;
+    EXPECT_EQ(doc_->Convert().m_abParaType[0], 26) << cells;
+    EXPECT_EQ(doc_->Convert().m_anTableCols[0], 20) << cells;  // the default layout
+    EXPECT_EQ(doc_->Convert().m_anTableCols[19], 190) << cells;
   }
 }
 
@@ -66,9 +67,9 @@ TEST_F(WordTablesTest, HostileRunCountsAndPositions) {
   RowEndPages(2);
   Put(1536 + 511, {0x80});  // run count -128: not a paragraph page
   EXPECT_EQ(doc_->BuildPositionTable(4, 0, 0), 512 + 0x10);
-  EXPECT_EQ(doc_->m_anParaEnd[0], 0);
+  EXPECT_EQ(doc_->Convert().m_anParaEnd[0], 0);
   // A start before the buffer, a deleted run reaching below it: nothing is written outside.
-  doc_->m_nRawPos = -512;
+  doc_->Convert().m_nRawPos = -512;
   EXPECT_EQ(doc_->BuildPositionTable(4, 0, 0), 0);
   // Lookups outside the table.
   EXPECT_EQ(doc_->NextPositionEntry(-7, 1000), 0);
@@ -76,20 +77,20 @@ TEST_F(WordTablesTest, HostileRunCountsAndPositions) {
   EXPECT_EQ(doc_->FindPositionEntry(20000, 1000), 20000);
   EXPECT_EQ(doc_->ClassifyCell(-1), 5);
   EXPECT_EQ(doc_->ClassifyCell(16000), 5);
-  doc_->m_abParaType[15999] = 7;
+  doc_->Convert().m_abParaType[15999] = 7;
   EXPECT_EQ(doc_->ClassifyCell(15999), 7);
 }
 
 TEST_F(WordTablesTest, ClassifyCellMarksTheParagraphAfterACell) {
-  doc_->m_abParaType[0] = 7;
-  doc_->m_abParaType[1] = 0;
+  doc_->Convert().m_abParaType[0] = 7;
+  doc_->Convert().m_abParaType[1] = 0;
   EXPECT_EQ(doc_->ClassifyCell(0), 7);
-  EXPECT_EQ(doc_->m_abParaType[1], 5);
+  EXPECT_EQ(doc_->Convert().m_abParaType[1], 5);
   EXPECT_EQ(doc_->ClassifyCell(1), 5);
-  doc_->m_abParaType[2] = 6;
-  doc_->m_abParaType[3] = 9;
+  doc_->Convert().m_abParaType[2] = 6;
+  doc_->Convert().m_abParaType[3] = 9;
   EXPECT_EQ(doc_->ClassifyCell(2), 3);
-  doc_->m_abParaType[3] = 7;
+  doc_->Convert().m_abParaType[3] = 7;
   EXPECT_EQ(doc_->ClassifyCell(2), 6);
 }
 
@@ -108,7 +109,7 @@ std::string Render(CQelDoc& doc, const std::string& bytes, int sep, std::vector<
 TEST_F(WordTablesTest, GridTableRowWithRules) {
   // Slot 0: two cells of 10 and 8 columns.
   const int layout[] = {3, 0, 10, 18};
-  std::memcpy(doc_->m_anTableCols.data(), layout, sizeof layout);
+  std::memcpy(doc_->Convert().m_anTableCols.data(), layout, sizeof layout);
   const std::string text = Render(*doc_, std::string("Hi\r\n") + "ab\x07" + "cd\x07" + "\x03\x1a" + "End\r\n", 1);
   EXPECT_EQ(text,
             "Hi\r\n"

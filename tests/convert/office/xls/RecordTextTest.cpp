@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "support/TestEnv.h"
 
@@ -22,17 +23,17 @@ class RecordTextTest : public testenv::DocTest {
     int64_t end = 0;
   };
   Result Read(const std::string& image, int cap) {
-    doc_->m_rawStore.assign(image.begin(), image.end());
-    doc_->m_pRawData = doc_->m_rawStore.data();
-    doc_->m_nRawLen = static_cast<int64_t>(image.size());
-    doc_->m_nRawPos = 0;
+    doc_->Convert().m_rawStore.assign(image.begin(), image.end());
+    doc_->Convert().m_pRawData = doc_->Convert().m_rawStore.data();
+    doc_->Convert().m_nRawLen = static_cast<int64_t>(image.size());
+    doc_->Convert().m_nRawPos = 0;
     Result r;
     r.status = doc_->ReadOfficeRecordText(cap, 0);
     r.text = reinterpret_cast<const char*>(&doc_->Office().m_abRecordText[1]);
     r.code = doc_->Office().m_nRecordTextCode;
     r.widest = doc_->Office().m_abRecordText[0];
-    r.end = doc_->m_nRawPos;
-    doc_->m_pRawData = nullptr;
+    r.end = doc_->Convert().m_nRawPos;
+    doc_->Convert().m_pRawData = nullptr;
     return r;
   }
 };
