@@ -12,7 +12,7 @@
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
 #include "codec/Inflate.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace archtest {
 
