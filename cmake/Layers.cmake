@@ -12,6 +12,18 @@ set(PELNORIX_SCOPES ${CMAKE_BINARY_DIR}/scopes)
 set(PELNORIX_LAYER_GRAPH ${CMAKE_BINARY_DIR}/layers.txt)
 set_property(GLOBAL PROPERTY PELNORIX_LAYER_GRAPH ${PELNORIX_LAYER_GRAPH})
 
+# pelnorix_write_if_changed(FILE TEXT): writes FILE only when its text changes, so
+# that what depends on it is not redone by every configure.
+function(pelnorix_write_if_changed file text)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL text)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${text}")
+endfunction()
+
 # pelnorix_scope_link(SCOPE RELATIVE): links src/RELATIVE (a folder or a file) into SCOPE.
 function(pelnorix_scope_link scope relative)
   set(link ${PELNORIX_SCOPES}/${scope}/${relative})
@@ -33,7 +45,7 @@ function(pelnorix_include_check name)
     list(APPEND files ${found})
   endforeach()
   list(JOIN files "\n" lines)
-  file(CONFIGURE OUTPUT ${PELNORIX_SCOPES}/${name}.files CONTENT "${lines}\n")
+  pelnorix_write_if_changed(${PELNORIX_SCOPES}/${name}.files "${lines}\n")
   set(stamp ${PELNORIX_SCOPES}/${name}.checked)
   add_custom_command(
     OUTPUT ${stamp}
@@ -146,5 +158,5 @@ function(pelnorix_write_layer_graph)
     list(JOIN private " " private)
     string(APPEND text "${name}|${kind}|${scope}|${public}|${private}\n")
   endforeach()
-  file(CONFIGURE OUTPUT ${PELNORIX_LAYER_GRAPH} CONTENT "${text}")
+  pelnorix_write_if_changed(${PELNORIX_LAYER_GRAPH} "${text}")
 endfunction()
