@@ -2,12 +2,15 @@
 // ZIP or LZH current item into its folder, protect and expand documents, and
 // encipher and decipher the names of the selected files (the current item when
 // nothing is selected). Each works on the active list and re-reads it afterwards.
+#include <cerrno>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/QelDoc.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/CipherKey.h"
+#include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
@@ -18,6 +21,7 @@
 namespace {
 
 constexpr int kCannotMake = 162;  // "作成できません"
+constexpr int kWrongKey = 33901;  // "キーコードが違うため展開できません。"
 
 std::string CurrentItem(CommandContext& cx) {
   if (!cx.list || !cx.doc) return "";
@@ -46,16 +50,25 @@ std::string Lower(std::string text) {
   return text;
 }
 
-int OnCompressZip(CommandContext& cx) {
-  if (CurrentItem(cx).empty()) return -1;
+// Runs act on each target (the selection, else the current item), each made the
+// list's current file first; -1 when there is none or one failed.
+int OnEachTarget(CommandContext& cx, const std::function<int(CommandContext&, const std::string&)>& act) {
+  const std::vector<std::string> targets = Targets(cx);
+  int result = targets.empty() ? -1 : 0;
+  for (const std::string& path : targets) {
+    (cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1) = path;
+    if (act(cx, path) < 0) result = -1;
+  }
+  return result;
+}
+
+int CompressZip(CommandContext& cx, const std::string&) {
   if (cx.doc->CompressToZip(10) != 1) return -1;
   ShowResult(cx, cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1);
   return 0;
 }
 
-int OnCompressLzh(CommandContext& cx) {
-  const std::string item = CurrentItem(cx);
-  if (item.empty()) return -1;
+int CompressLzh(CommandContext& cx, const std::string& item) {
   const std::string before = plat::GetCurrentDirectory();
   const std::string folder = CQelDoc::GetPathPart(item, 3);
   int result = -1;
@@ -69,6 +82,9 @@ int OnCompressLzh(CommandContext& cx) {
   ShowResult(cx, result == 0 ? item + ".lzh" : "");
   return result;
 }
+
+int OnCompressZip(CommandContext& cx) { return OnEachTarget(cx, CompressZip); }
+int OnCompressLzh(CommandContext& cx) { return OnEachTarget(cx, CompressLzh); }
 
 int OnUnpack(CommandContext& cx) {
   const std::string item = CurrentItem(cx);
@@ -125,31 +141,44 @@ bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
   return plat::ToHostPath(name).has_value();
 }
 
-// Renames each target to its stored (toPlain 0) or plain (1) form; a name that
-// does not translate (no key, wrong key, no cipher text) is left and counted, and
-// a deciphered name that is no plain name in the folder is refused with a message.
+// Why a name did not translate: enciphering takes only names marked "@Enc" right
+// before the extension (others are left as they are); deciphering only the stored
+// form, with the key it was made with.
+std::string UntranslatedReason(const std::string& path, int toPlain) {
+  const std::string name = CQelDoc::GetPathPart(path, 1);
+  if (toPlain == 0) {
+    const std::string base = CQelDoc::GetPathPart(path, 6);
+    if (base.size() < 4 || base.compare(base.size() - 4, 4, "@Enc") != 0)
+      return plat::Utf8ToCp932Lossy("名前が @Enc で終わっていないため暗号化しません。");
+    return plat::Utf8ToCp932Lossy("名前が長過ぎるため暗号化できません。");
+  }
+  if (name.find("#~$_") == std::string::npos) return plat::Utf8ToCp932Lossy("暗号化された名前ではありません。");
+  return LoadString(kWrongKey);
+}
+
+// Renames each target to its stored (toPlain 0) or plain (1) form. A name that does
+// not translate (no "@Enc" mark, a wrong key, no cipher text), a name that is taken,
+// and a deciphered name that is no plain name in the folder are left, each with a
+// message saying why, and make the command fail.
 int RenameAll(CommandContext& cx, int toPlain) {
   std::optional<CipherKey> key;
   if (ObtainCipherKey(*cx.doc, false, key) == -2) return -1;
   int failed = 0;
   std::string last;
   for (const std::string& path : Targets(cx)) {
-    std::string from = path;
-    if (toPlain == 0) {
-      // A plain name gets the "@Enc" mark that enciphering takes.
-      const std::string base = CQelDoc::GetPathPart(path, 6);
-      if (base.size() < 4 || base.compare(base.size() - 4, 4, "@Enc") != 0) {
-        const std::string ext = CQelDoc::GetPathPart(path, 5);
-        from = base + "@Enc" + (ext.empty() ? "" : "." + ext);
-      }
+    const std::string to = cx.doc->TranslateFileName(path, toPlain);
+    std::string why;
+    if (to == path) {
+      why = UntranslatedReason(path, toPlain);
+    } else if (!IsPlainNameInFolder(path, to)) {
+      why = LoadString(kCannotMake);
+    } else if (plat::LinkStat(to)) {
+      why = CQelDoc::GetPathPart(to, 1) + plat::Utf8ToCp932Lossy(" は既に存在します。");
+    } else if (!plat::RenameFile(path, to)) {
+      why = ErrnoReason(errno);
     }
-    const std::string to = cx.doc->TranslateFileName(from, toPlain);
-    if (to != from && !IsPlainNameInFolder(path, to)) {
-      AfxMessageBox(path + "\r\n" + LoadString(kCannotMake));
-      ++failed;
-      continue;
-    }
-    if (to == from || plat::Exists(to) || !plat::RenameFile(path, to)) {
+    if (!why.empty()) {
+      AfxMessageBox(path + "\r\n" + why);
       ++failed;
       continue;
     }

@@ -32,7 +32,7 @@ FileInfo FileEntry::FromPath(std::string_view path) {
   FileInfo info;
   info.name = std::string(path);
   std::optional<plat::FileInfo> st = plat::LinkStat(path);
-  if (!st || st->isSymlink) return info;
+  if (!st || st->isSymlink || st->isSpecial) return info;
   info.size = st->isDirectory ? -2 : st->size;
   time_t t = static_cast<time_t>(st->mtime < 0 ? 0 : st->mtime);
   struct tm tm{};
@@ -46,14 +46,20 @@ FileInfo FileEntry::FromPath(std::string_view path) {
   return info;
 }
 
-std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks) {
+std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks, std::vector<std::string>* unnamed) {
   std::vector<std::string> names;
   if (folder.empty()) return names;
   std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(folder);
   if (!entries) return names;
   // Links are never followed; a name the path cannot carry as written is left alone.
-  for (const plat::DirEntry& e : *entries)
-    if ((withLinks || !e.isSymlink) && e.nameExact && e.name != "." && e.name != "..") names.push_back(e.name);
+  for (const plat::DirEntry& e : *entries) {
+    if (e.name == "." || e.name == "..") continue;
+    if (!e.nameExact) {
+      if (unnamed) unnamed->push_back(e.name + (e.isDirectory ? "/" : ""));
+    } else if (withLinks || !e.isSymlink) {
+      names.push_back(e.name);
+    }
+  }
   return names;
 }
 
@@ -75,13 +81,15 @@ std::string WinChild(std::string_view folder, const std::string& name) {
 }
 
 // Visits the files of path and its folders; a folder with no entries at all is
-// visited itself. Symbolic links are never followed: each is recorded in links.
+// visited itself. Symbolic links are never followed, special files never read, and
+// names that cannot be expressed never reached: each is recorded in leftOut.
 template <class Visit>
-void WalkTree(std::string_view path, Visit&& visit, std::vector<std::string>* links) {
+void WalkTree(std::string_view path, Visit&& visit, LeftOut* leftOut) {
   FileInfo info = FileEntry::FromPath(path);
   if (info.size == -1) {
     std::optional<plat::FileInfo> st = plat::LinkStat(path);
-    if (links && st && st->isSymlink) links->push_back(ToSlashes(path));
+    if (leftOut && st && st->isSymlink) leftOut->links.push_back(ToSlashes(path));
+    if (leftOut && st && st->isSpecial) leftOut->specials.push_back(ToSlashes(path));
     return;
   }
   if (info.size != -2) {
@@ -95,19 +103,22 @@ void WalkTree(std::string_view path, Visit&& visit, std::vector<std::string>* li
     return;
   }
   for (const plat::DirEntry& e : *entries) {
-    // A name the path cannot carry as written is left alone.
-    if (!e.nameExact) continue;
-    if (e.isSymlink) {
-      if (links) links->push_back(ToSlashes(WinChild(path, e.name)));
+    // A name the path cannot carry as written cannot be reached, nor stored.
+    if (!e.nameExact) {
+      if (leftOut) leftOut->unnamed.push_back(ToSlashes(WinChild(path, e.name)) + (e.isDirectory ? "/" : ""));
       continue;
     }
-    WalkTree(WinChild(path, e.name), visit, links);
+    if (e.isSymlink) {
+      if (leftOut) leftOut->links.push_back(ToSlashes(WinChild(path, e.name)));
+      continue;
+    }
+    WalkTree(WinChild(path, e.name), visit, leftOut);
   }
 }
 
 }  // namespace
 
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::vector<std::string>* links) {
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, LeftOut* leftOut) {
   WalkTree(
       path,
       [&](const FileInfo& info, const std::string& name) {
@@ -122,7 +133,7 @@ void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::
         e.name = name;
         list.push_back(std::move(e));
       },
-      links);
+      leftOut);
 }
 
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list) {

@@ -34,7 +34,8 @@ struct FileEntry {
   std::string name;  // archive form: '/' separators, a folder ends with '/'
   std::vector<uint8_t> data;
 
-  // Status of the path, symbolic links not followed (a link counts as missing).
+  // Status of the path, symbolic links not followed (a link, and a special file such
+  // as a named pipe, counts as missing).
   static FileInfo FromPath(std::string_view path);
 };
 
@@ -46,11 +47,22 @@ struct ArchiveMember {
   std::vector<std::vector<uint8_t>> extendedHeaders;
 };
 
+// What a walk of the packers' sources leaves out (paths in archive form, '/'
+// separators): symbolic links and special files (named pipes, sockets, devices) are
+// never stored; names Shift-JIS cannot express ('?' where a character could not be
+// written) cannot be stored under their own names.
+struct LeftOut {
+  std::vector<std::string> links, specials, unnamed;
+};
+
 // The names in a folder without "." and ".."; empty for a path that is not a folder.
-// Symbolic links are left out unless withLinks is true (for walkers that note them).
-std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks = false);
+// Symbolic links are left out unless withLinks is true (for walkers that note them);
+// names Shift-JIS cannot express are left out, and added to unnamed when it is given
+// (a folder's with '/' at its end).
+std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks = false,
+                                         std::vector<std::string>* unnamed = nullptr);
 // The entries of path and, for a folder, of everything below it (a folder with no
-// entries at all gives its own entry); symbolic links are neither listed nor
-// followed, each is added to links (archive form) when links is given.
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, std::vector<std::string>* links = nullptr);
+// entries at all gives its own entry); links, special files and names that cannot
+// be expressed are neither listed nor followed, each is added to leftOut when given.
+void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, LeftOut* leftOut = nullptr);
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list);

@@ -5,6 +5,7 @@
 // no chaining, so a wrong key is found only where the result must be an archive.
 // Plain copies made while expanding are private to the user and live in TMP.
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@
 #include "frame/MainFrame.h"
 #include "base/Alloc.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -64,6 +66,14 @@ std::string PlainExtension(const std::string& path) {
     if (tail == "mz") ext = "bmp";
   }
   return ext;
+}
+
+// The same file, by the host's identity of the two paths (or the same path).
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  std::optional<std::string> ha = plat::ResolveHostPath(a), hb = plat::ResolveHostPath(b);
+  std::error_code ec;
+  return ha && hb && std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }
 
 char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
@@ -371,6 +381,11 @@ int CQelDoc::OnSaveSourceAs() {
   CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
   if (dialog.DoModal() != plat::IDOK) return -1;
   const std::string target = dialog.GetPathName();
+  // The source itself is no new name: it would be copied or rewritten onto itself.
+  if (SameFile(source, target)) {
+    AfxMessageBox(target + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
+    return -1;
+  }
   // Without a key the source can be neither expanded nor protected again: both
   // return -2, and the stored bytes are copied as they stand.
   int result = RenameProtectedSource(source);

@@ -1,12 +1,15 @@
 #include "archive/ExtractTarget.h"
 
+#include <cerrno>
 #include <ctime>
 #include <vector>
 
 #include "archive/ArchivePaths.h"
+#include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
+#include "platform/os/WorkNames.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -53,7 +56,9 @@ void Stamp(plat::File& file, const MemberStamp& stamp) {
 
 }  // namespace
 
-void CFileSink::Put(const uint8_t* data, size_t n) { CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWrite); }
+void CFileSink::Put(const uint8_t* data, size_t n) {
+  if (!file_.Write(data, static_cast<int64_t>(n))) codec::Fail(codec::err::kWrite, ErrnoReason(errno));
+}
 
 CExtractTarget::CExtractTarget(std::string folder, bool askOverwrite) : folder_(std::move(folder)), ask_(askOverwrite) {
   while (folder_.size() > 1 && plat::FindLastSeparator(folder_) == folder_.size() - 1) folder_.pop_back();
@@ -61,14 +66,27 @@ CExtractTarget::CExtractTarget(std::string folder, bool askOverwrite) : folder_(
   root->path = folder_;
   if (std::optional<plat::FolderHandle> handle = plat::FolderHandle::Open(folder_)) {
     root->handle = std::move(*handle);
-    if (auto entries = root->handle.List(false)) {
-      for (const plat::DirEntry& e : *entries) {
-        if (!e.nameExact) continue;  // a host name no member name can equal
-        root->names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
-      }
-    }
+    ReadNames(*root);
   }
   levels_.emplace("", std::move(root));
+}
+
+void CExtractTarget::ReadNames(Level& level) {
+  std::optional<std::vector<plat::DirEntry>> entries = level.handle.List(false);
+  if (!entries) return;
+  for (const plat::DirEntry& e : *entries) {
+    if (!e.nameExact) continue;  // a host name no member name can equal
+    // The work left by an unpack of this folder that was killed goes now.
+    if (plat::IsStaleWorkName(e.name, e.isDirectory)) {
+      if (e.isDirectory) {
+        plat::RemoveTree(WinJoin(level.path, e.name));
+      } else {
+        level.handle.Remove(e.name);
+      }
+      continue;
+    }
+    level.names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
+  }
 }
 
 CExtractTarget::~CExtractTarget() = default;
@@ -82,24 +100,29 @@ CExtractTarget::Level* CExtractTarget::Enter(Level& parent, const std::string& k
   auto level = std::make_unique<Level>();
   auto found = parent.names.find(key);
   bool read = true;
+  int made = 0;
   if (found == parent.names.end()) {
     if (!make) return nullptr;
     // Made here: new and empty, nothing to read. Made meanwhile by someone else: only
     // a real folder will do, which opening it without following a link makes sure of.
     read = !parent.handle.MakeChild(part);
+    made = read ? errno : 0;
     found = parent.names.emplace(key, Entry{part, true, false}).first;
   }
-  if (found->second.isLink || !found->second.isDirectory) return nullptr;
+  if (found->second.isLink || !found->second.isDirectory) {
+    why_ = TroubleReason(found->second.isLink ? WriteTrouble::LinkInTheWay : WriteTrouble::FileInTheWay);
+    return nullptr;
+  }
   std::optional<plat::FolderHandle> handle = parent.handle.OpenChild(found->second.name);
-  if (!handle) return nullptr;
+  if (!handle) {
+    // The folder could not be made (a full disk, a folder not writable), or what is
+    // there is no folder to enter.
+    why_ = made && made != EEXIST ? ErrnoReason(made) : ErrnoReason(errno);
+    return nullptr;
+  }
   level->handle = std::move(*handle);
   level->path = WinJoin(parent.path, found->second.name);
-  if (read) {
-    if (auto entries = level->handle.List(false)) {
-      for (const plat::DirEntry& e : *entries)
-        if (e.nameExact) level->names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
-    }
-  }
+  if (read) ReadNames(*level);
   return levels_.emplace(levelKey, std::move(level)).first->second.get();
 }
 
@@ -140,15 +163,15 @@ bool CExtractTarget::StaysInside(const std::string& rel) {
 }
 
 CExtractTarget::Place CExtractTarget::PlaceOf(const std::vector<std::string>& parts) {
-  CODEC_CHECK(!parts.empty(), codec::err::kWrite);
+  if (parts.empty()) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::BadName));
   Level* level = Reach(parts, parts.size() - 1, true);
-  CODEC_CHECK(level != nullptr, codec::err::kWrite);
+  if (!level) codec::Fail(codec::err::kWrite, why_);
   Place place{level, plat::FoldNameCase(parts.back()), parts.back(), false};
   auto found = level->names.find(place.key);
   if (found != level->names.end()) {
     // A folder stands in the way; a link of the name is replaced as a file would be
     // (the rename replaces the link itself, never what it points to).
-    CODEC_CHECK(!found->second.isDirectory, codec::err::kWrite);
+    if (found->second.isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
     place.name = found->second.name;
     place.exists = true;
   }
@@ -171,18 +194,21 @@ MemberOutcome CExtractTarget::WriteFile(const std::string& rel, const std::funct
       return MemberOutcome::Written;
     }
     // Made meanwhile: replaced as any existing file is.
+    const int error = errno;
     std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
-    CODEC_CHECK(st && !st->isDirectory, codec::err::kWrite);
+    if (!st) codec::Fail(codec::err::kWrite, ErrnoReason(error));
+    if (st->isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
   }
   if (ask_ && !AskOverwrite(target)) return MemberOutcome::Declined;
   std::string work;
-  CODEC_CHECK(folder.CreateWorkFile(file, &work), codec::err::kWrite);
+  if (!folder.CreateWorkFile(file, &work)) codec::Fail(codec::err::kWrite, ErrnoReason(errno));
   bool clash = false;
   Fill(file, decode, keepPartial, folder, work, [&] { folder.MoveInto(folder, work, place.name, true, &clash); });
   Stamp(file, stamp);
   if (!folder.MoveInto(folder, work, place.name, true, &clash)) {
+    const int error = errno;
     folder.Remove(work);
-    codec::Fail(codec::err::kWrite);
+    codec::Fail(codec::err::kWrite, ErrnoReason(error));
   }
   Note(*place.level, place.key, place.name);
   return MemberOutcome::Written;
@@ -197,11 +223,13 @@ MemberOutcome CExtractTarget::MoveFile(const std::string& rel, const plat::Folde
       Note(*place.level, place.key, place.name);
       return MemberOutcome::Written;
     }
+    const int error = errno;
     std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
-    CODEC_CHECK(st && !st->isDirectory, codec::err::kWrite);
+    if (!st) codec::Fail(codec::err::kWrite, ErrnoReason(error));
+    if (st->isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
   }
   if (ask_ && !AskOverwrite(WinJoin(place.level->path, place.name))) return MemberOutcome::Declined;
-  CODEC_CHECK(folder.MoveInto(from, fromName, place.name, true, &exists), codec::err::kWrite);
+  if (!folder.MoveInto(from, fromName, place.name, true, &exists)) codec::Fail(codec::err::kWrite, ErrnoReason(errno));
   Note(*place.level, place.key, place.name);
   return MemberOutcome::Written;
 }

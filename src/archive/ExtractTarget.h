@@ -2,6 +2,7 @@
 // folder handles: each folder is opened once, relative to its parent's handle and
 // never through a symbolic link, its names read once, and kept for the run, so a
 // member costs a lookup and its own file operations, not a walk of its path.
+// Work files and folders that a killed unpack left in a folder it reads are removed.
 // A member whose name is free is created under that name (exclusively: never over
 // anything made meanwhile, never through a link) and removed again when it does
 // not decode whole. A member that would replace a file is written to a new work
@@ -62,6 +63,8 @@ class CExtractTarget {
   MemberOutcome MoveFile(const std::string& rel, const plat::FolderHandle& from, const std::string& fromName);
   // True when no existing part of rel is a symbolic link (nothing is made).
   bool StaysInside(const std::string& rel);
+  // Why the last MakeFolders failed (CP932).
+  const std::string& Why() const { return why_; }
   // Seconds since 1970 of a local date and time; -1 when it cannot be formed. The
   // start of each hour is asked of the time zone once per run (each asking reads
   // the zone's file again).
@@ -90,10 +93,13 @@ class CExtractTarget {
   // when a part is a link or a file, or missing without make.
   Level* Reach(const std::vector<std::string>& parts, size_t count, bool make);
   Level* Enter(Level& parent, const std::string& key, const std::string& part, bool make, const std::string& levelKey);
+  // Reads the level's names; work left in it by a killed run is removed, not listed.
+  void ReadNames(Level& level);
   void Note(Level& level, const std::string& key, const std::string& name);
 
   std::string folder_;
   bool ask_;
+  std::string why_;
   std::unordered_map<std::string, std::unique_ptr<Level>> levels_;  // by case-folded path below the target ("" itself)
   std::unordered_map<int64_t, int64_t> hours_;  // the local hours met, by date and hour
 };

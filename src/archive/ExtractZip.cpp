@@ -6,6 +6,7 @@
 // unpack, after Yes to the overwrite question), and every member not written is
 // reported and makes the run a failure.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -17,6 +18,7 @@
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
+#include "archive/FailureReason.h"
 #include "archive/UnpackViaProgram.h"
 #include "archive/ZipExtractOwn.h"
 #include "codec/ByteSink.h"
@@ -36,7 +38,31 @@ void ReportCodecError(const char* code) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText(code);
 }
 
+std::string SizeText(uint64_t bytes) {
+  constexpr uint64_t kMegabyte = 1 << 20;
+  return bytes >= kMegabyte ? std::to_string(bytes / kMegabyte) + "MB" : std::to_string(bytes / 1024) + "KB";
+}
+
 }  // namespace
+
+std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const std::string& folder, const char** code) {
+  *code = codec::err::kOverlap;
+  if (reader.MembersOverlap()) return CodeWithReason(codec::err::kOverlap);
+  *code = codec::err::kWrite;
+  // No member is written beyond its declared size: the declared total bounds the run.
+  const uint64_t total = reader.DeclaredTotal();
+  std::optional<int64_t> room = plat::FreeSpace(folder);
+  if (room && total > static_cast<uint64_t>(*room)) {
+    return CodeWithReason(codec::err::kWrite, ErrnoReason(ENOSPC) + " (" + SizeText(total) + " > " +
+                                                  SizeText(static_cast<uint64_t>(*room)) + ")");
+  }
+  if (std::optional<int64_t> limit = plat::FileSizeLimit()) {
+    for (const codec::ZipEntry& e : reader.Entries())
+      if (e.header.uncompressedSize > static_cast<uint64_t>(*limit))
+        return CodeWithReason(codec::err::kWrite, ErrnoReason(EFBIG) + " (" + SizeText(e.header.uncompressedSize) + ")");
+  }
+  return std::nullopt;
+}
 
 
 int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
@@ -80,11 +106,19 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
   try {
     codec::CZipReader reader(image);
+    // An archive that would unpack members over and over, or past the room there is,
+    // is refused before anything is written.
+    const char* bombCode = nullptr;
+    if (std::optional<std::string> bomb = memoryMode ? std::nullopt : ZipBombReason(reader, target->Folder(), &bombCode)) {
+      AfxMessageBox(archive + "\r\n" + *bomb);
+      ReportCodecError(bombCode);
+      return -1;
+    }
     for (const codec::ZipEntry& entry : reader.Entries()) {
       const codec::CZipHeader& h = entry.header;
       if (h.method != 0 && h.method != 8) {
         // A method the codec does not have: reported, and the rest still comes out.
-        if (!memoryMode) AfxNote(h.name + " : method " + std::to_string(h.method));
+        if (!memoryMode) AfxNote(h.name + " : method " + std::to_string(h.method) + " " + ReasonOfCode(codec::err::kLzhMethod));
         result = -1;
         continue;
       }
@@ -98,13 +132,20 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
       // setting keeps the Shift-JIS pairs that are not UTF-8.
       const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
-      std::string name = (flagged || doc.m_bUtf8Names == 1 ? plat::Utf8NameToCp932(h.name, !flagged, doc.m_bSjisFixed) : h.name);
+      bool exact = true;
+      std::string name = (flagged || doc.m_bUtf8Names == 1 ? plat::Utf8NameToCp932(h.name, !flagged, doc.m_bSjisFixed, &exact) : h.name);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+      // A name Shift-JIS cannot express is refused, never written under another name.
+      if (!exact || (!rel && !isFolder)) {
+        AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(exact ? WriteTrouble::BadName : WriteTrouble::NotShiftJis)));
+        result = -1;
+        continue;
+      }
       if (!rel) continue;
       if (isFolder) {
         if (!target->MakeFolders(*rel)) {
-          AfxNote(name + " : " + codec::err::kWrite);
+          AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, target->Why()));
           result = -1;
         }
         continue;
@@ -122,7 +163,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       } catch (const codec::CodecError& e) {
         // Placeholder sizes: the caller's room is the end of the output, not a fault.
         if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
-        AfxNote(name + " : " + e.Code());
+        AfxNote(name + " : " + CodeWithReason(e));
         ReportCodecError(e.Code());
         result = -1;
         continue;
@@ -132,7 +173,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     // With placeholder sizes the caller's room is the end of the output, not a fault.
     full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
     if (!full) {
-      if (!memoryMode) AfxNote(archive + " : " + e.Code());
+      if (!memoryMode) AfxNote(archive + " : " + CodeWithReason(e));
       ReportCodecError(e.Code());
       return -1;
     }
@@ -147,11 +188,13 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
 
 namespace {
 
-// True when the unzip program may unpack the archive: it would write every member
-// under its right name (it reads names as UTF-8 only when flagged so, and garbles
-// other non-ASCII names), it would make no symbolic link, and no member's path runs
-// through a symbolic link already in the folder (the program follows those). The
-// own codec, which does neither, serves the other archives.
+// True when the unzip program may unpack the archive: the own codec's checks refuse
+// nothing in it (overlapping members, a size past the room, a name that names no
+// file), it would write every member under its right name (it reads names as UTF-8
+// only when flagged so, and garbles other non-ASCII names), it would make no
+// symbolic link, and no member's path runs through a symbolic link already in the
+// folder (the program follows those). The own codec, which does neither, serves the
+// other archives and reports what it refuses.
 bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
   std::vector<uint8_t> bytes;
@@ -162,12 +205,16 @@ bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& tar
   if (file.Read(bytes.data(), length) != length) return true;
   try {
     codec::CZipReader reader(bytes);
+    const char* code = nullptr;
+    if (ZipBombReason(reader, target.Folder(), &code)) return false;
     for (const codec::ZipEntry& e : reader.Entries()) {
       const codec::CZipHeader& h = e.header;
       if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
       const bool utf8 = h.flags & codec::kFlagUtf8;
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name, &isFolder);
+      // A file name the own codec refuses ("a/..") is refused by it, with its message.
+      if (!rel && !isFolder) return false;
       if (rel && !target.StaysInside(*rel)) return false;
       if (utf8) continue;
       for (char c : h.name)

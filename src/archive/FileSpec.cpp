@@ -40,16 +40,23 @@ bool MatchesFileSpec(std::string_view name, std::string_view pattern) {
   return false;
 }
 
-std::vector<std::string> ExpandFileSpec(std::string_view fileSpec) {
+std::vector<std::string> ExpandFileSpec(std::string_view fileSpec, std::vector<std::string>* unnamed) {
   const size_t sep = plat::FindLastSeparator(fileSpec);
   const std::string_view last = sep == std::string_view::npos ? fileSpec : fileSpec.substr(sep + 1);
   if (last.find_first_of("*?") == std::string_view::npos) return {std::string(fileSpec)};
   const std::string folder = sep == std::string_view::npos ? std::string() : std::string(fileSpec.substr(0, sep + 1));
   // Links are named too: the packers leave them out and say so.
-  std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder, true);
+  std::vector<std::string> inexact;
+  std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder, true, &inexact);
   std::sort(names.begin(), names.end());
   std::vector<std::string> out;
   for (const std::string& name : names)
     if (MatchesFileSpec(name, last)) out.push_back(folder + name);
+  if (unnamed) {
+    for (const std::string& name : inexact) {
+      const bool isFolder = !name.empty() && name.back() == '/';
+      if (MatchesFileSpec(isFolder ? name.substr(0, name.size() - 1) : name, last)) unnamed->push_back(folder + name);
+    }
+  }
   return out;
 }

@@ -10,5 +10,6 @@
 // Whether a name matches a pattern, ASCII case ignored.
 bool MatchesFileSpec(std::string_view name, std::string_view pattern);
 // The paths a file pattern names: the pattern's matches in its folder (in the
-// folder's order, sorted), or the name itself when it has no wildcard.
-std::vector<std::string> ExpandFileSpec(std::string_view fileSpec);
+// folder's order, sorted), or the name itself when it has no wildcard. Matches whose
+// names Shift-JIS cannot express are added to unnamed when it is given.
+std::vector<std::string> ExpandFileSpec(std::string_view fileSpec, std::vector<std::string>* unnamed = nullptr);

@@ -1,12 +1,17 @@
 #include "archive/LzhProgram.h"
 
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string_view>
 #include <sstream>
 
 #include "archive/ArchiveState.h"
+#include "base/CheckedSize.h"
+#include "codec/CodecError.h"
+#include "codec/LzhHeader.h"
 #include "platform/os/Files.h"
+#include "platform/os/WorkNames.h"
 #include "platform/os/Process.h"
 
 namespace {
@@ -38,6 +43,24 @@ bool UsageLists(const std::string& usage, char letter, std::string_view mention)
   return false;
 }
 
+// The members of an LZH archive that are files (folder entries not counted); -1
+// when it cannot be read whole.
+int64_t CountFileMembers(const std::string& archive) {
+  plat::File file;
+  if (!file.Open(archive, plat::File::Mode::Read)) return -1;
+  const int64_t length = file.GetLength();
+  std::vector<uint8_t> bytes;
+  if (length < 0 || !TryAllocate(bytes, length, 1, 0, nullptr) || file.Read(bytes.data(), length) != length) return -1;
+  int64_t count = 0;
+  try {
+    uint64_t pos = 0;
+    for (codec::CLzhHeader h; h.Read(bytes, pos) >= 0; h = codec::CLzhHeader()) count += h.method != "-lhd-";
+  } catch (const codec::CodecError&) {
+    return -1;
+  }
+  return count;
+}
+
 }  // namespace
 
 bool LzhProgramCanCreate(ArchiveState& state) {
@@ -61,7 +84,7 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
     absArchive = plat::GetCurrentDirectory() + "\\" + absArchive;
   const size_t sep = plat::FindLastSeparator(absArchive);
   std::optional<std::string> work =
-      plat::MakeWorkFolder(sep == 0 ? std::string("\\") : absArchive.substr(0, sep), ".pelnorix-lha-");
+      plat::MakeHiddenWorkFolder(sep == 0 ? std::string("\\") : absArchive.substr(0, sep), plat::WorkKind::Lha);
   if (!work) return -1;
   // The program adds to an archive that exists: it writes a new one in the work
   // folder, which replaces the target only when complete.
@@ -80,6 +103,10 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
   int result = -1;
   if (spelled) {
     result = plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;
+    // The program leaves out a file it cannot read and still reports success: the
+    // new archive must hold a member for every file handed to it.
+    const int64_t files = std::count_if(sources.begin(), sources.end(), [](const std::string& s) { return s.back() != '/'; });
+    if (result == 0 && CountFileMembers(workArchive) != files) result = -1;
     if (result == 0 && !plat::RenameFile(workArchive, absArchive)) result = -1;
   }
   plat::RemoveTree(*work);

@@ -1,20 +1,41 @@
 #include "archive/PackList.h"
 
-#include "archive/ArchivePaths.h"
+#include <cerrno>
+
+#include "archive/FailureReason.h"
+#include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
-std::vector<std::string> WalkPackList(const std::vector<std::string>& sources) {
+std::optional<std::vector<std::string>> WalkPackList(const std::vector<std::string>& sources, LeftOut leftOut) {
   std::vector<FileEntry> entries;
-  std::vector<std::string> links;
-  for (const std::string& s : sources) CollectTreeFiles(s, entries, &links);
-  NoteLeftOutLinks(links);
+  for (const std::string& s : sources) CollectTreeFiles(s, entries, &leftOut);
+  if (!AcceptLeftOut(leftOut)) return std::nullopt;
   std::vector<std::string> names;
   names.reserve(entries.size());
   for (FileEntry& e : entries) names.push_back(std::move(e.name));
+  if (!AllReadable(names)) return std::nullopt;
   return names;
 }
 
-void NoteLeftOutLinks(const std::vector<std::string>& links) {
-  for (const std::string& link : links) AfxNote(link + plat::Utf8ToCp932Lossy(" : シンボリックリンクは格納しません"));
+bool AcceptLeftOut(const LeftOut& leftOut) {
+  for (const std::string& link : leftOut.links) AfxNote(link + plat::Utf8ToCp932Lossy(" : シンボリックリンクは格納しません"));
+  for (const std::string& special : leftOut.specials)
+    AfxNote(special + plat::Utf8ToCp932Lossy(" : 名前付きパイプなどの特殊ファイルは格納しません"));
+  for (const std::string& name : leftOut.unnamed)
+    AfxNote(name + " : " + TroubleReason(WriteTrouble::NotShiftJis) + plat::Utf8ToCp932Lossy("。格納できません"));
+  return leftOut.unnamed.empty();
+}
+
+bool AllReadable(const std::vector<std::string>& names) {
+  bool all = true;
+  for (const std::string& name : names) {
+    if (!name.empty() && name.back() == '/') continue;
+    plat::File file;
+    if (file.Open(name, plat::File::Mode::Read)) continue;
+    AfxNote(name + " : " + CodeWithReason(codec::err::kReadFailed, ErrnoReason(errno)));
+    all = false;
+  }
+  return all;
 }

@@ -1,14 +1,25 @@
 // What the outside packers (zip, lha) are handed: the files and empty folders below
 // the sources, walked here without following symbolic links, so the program never
 // recurses on its own (where it would follow links out of the folder, or into the
-// archive it is writing). Links are left out and said so.
+// archive it is writing). Links and special files are left out and said so; a name
+// that cannot be stored, or a file that cannot be read, refuses the whole pack, so
+// that no archive goes without a word short of what the user packed.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "archive/ArchivePaths.h"
+
 // The files and empty folders below each source (relative paths, '/' separators, a
-// folder ending with '/'); each symbolic link met is noted as left out.
-std::vector<std::string> WalkPackList(const std::vector<std::string>& sources);
-// Notes each link (archive form) as not stored.
-void NoteLeftOutLinks(const std::vector<std::string>& links);
+// folder ending with '/'), with what the walk left out added to leftOut (which may
+// already hold what the sources' own listing left out). nullopt, each cause named,
+// when a name cannot be stored or a file cannot be read.
+std::optional<std::vector<std::string>> WalkPackList(const std::vector<std::string>& sources, LeftOut leftOut = {});
+// Notes each link and special file as not stored, and each name Shift-JIS cannot
+// express as refused; false when there is such a name.
+bool AcceptLeftOut(const LeftOut& leftOut);
+// Names each file of the list (folders end with '/') that cannot be opened for
+// reading, with the reason; false when there is one.
+bool AllReadable(const std::vector<std::string>& names);

@@ -5,12 +5,14 @@
 // into a work folder whose files are moved in only when it succeeded. A member that
 // is not written (a method the own reader lacks, a damaged one) is reported and
 // makes the run a failure; the members after it still come out.
+#include <cerrno>
 #include <optional>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
+#include "archive/FailureReason.h"
 #include "archive/LzhProgram.h"
 #include "archive/PackList.h"
 #include "archive/UnpackViaProgram.h"
@@ -33,9 +35,14 @@ constexpr int IDS_NEEDS_UNLHA = 208;
 void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, CExtractTarget& target) {
   bool isFolder = false;
   std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
-  if (!rel) return;
+  if (!rel) {
+    // A folder entry of the target itself makes nothing; a file of no name (or one
+    // named "a/..") is refused.
+    if (isFolder || h.method == "-lhd-") return;
+    codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::BadName));
+  }
   if (h.method == "-lhd-" || isFolder) {
-    CODEC_CHECK(target.MakeFolders(*rel), codec::err::kWrite);
+    if (!target.MakeFolders(*rel)) codec::Fail(codec::err::kWrite, target.Why());
     return;
   }
   if (h.method != "-lh5-" && h.method != "-lh0-") codec::Fail(codec::err::kLzhMethod);
@@ -71,14 +78,24 @@ bool MembersStayInside(std::span<const uint8_t> image, CExtractTarget& target) {
   }
 }
 
-// The own reader: every member that decodes is written, each one that does not is
-// reported by its name and code; a header that cannot be read ends the walk.
-// 0 when every member was written (or declined), else -1.
-// The program reports success over members whose data fails their CRC: each file
-// it made is checked against its header, and one that fails is removed from the
-// work folder (never placed) and reported. False when one failed or is missing.
-bool DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
-  bool whole = true;
+// Why a member the program wrote (size bytes of the header's) came out short: a
+// full disk or the file-size limit stops the program, which still reports success.
+std::string ShortReason(const std::string& work, int64_t size) {
+  constexpr int64_t kFull = 64 * 1024;
+  std::optional<int64_t> room = plat::FreeSpace(work);
+  if (room && *room < kFull) return ErrnoReason(ENOSPC);
+  std::optional<int64_t> limit = plat::FileSizeLimit();
+  if (limit && size >= *limit) return ErrnoReason(EFBIG);
+  return ReasonOfCode(codec::err::kSizeMismatch);
+}
+
+// The program reports success over members it cut short (a full disk) and over
+// members whose data fails their CRC (which is 0 for any run of zero bytes): each
+// file it made is checked against its header's size and CRC, and one that fails is
+// removed from the work folder (never placed, so a file of its name stays) and
+// reported. The first failure's text ("code reason"), or "" when every one held.
+std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
+  std::string first;
   uint64_t pos = 0;
   std::vector<uint8_t> block(1 << 16);
   for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
@@ -88,24 +105,44 @@ bool DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
     const std::string path = WinJoin(work, *rel);
     plat::File file;
     codec::CCrc16 crc;
+    int64_t size = 0;
     bool read = file.Open(path, plat::File::Mode::Read);
+    int error = read ? 0 : errno;
     for (int64_t n = 0; read && (n = file.Read(block.data(), static_cast<int64_t>(block.size()))) != 0;) {
-      if (n < 0) read = false;
-      if (n > 0) crc.Update(block.data(), static_cast<size_t>(n));
+      if (n < 0) {
+        read = false;
+        error = errno;
+      }
+      if (n > 0) {
+        crc.Update(block.data(), static_cast<size_t>(n));
+        size += n;
+      }
     }
     file.Close();
-    if (read && (!h.hasFileCrc || crc.Value() == h.fileCrc)) continue;
+    std::string text;
+    if (!read) {
+      text = CodeWithReason(codec::err::kWrite, ErrnoReason(error));
+    } else if (static_cast<uint64_t>(size) != h.originalSize) {
+      text = CodeWithReason(codec::err::kSizeMismatch, ShortReason(work, size));
+    } else if (h.hasFileCrc && crc.Value() != h.fileCrc) {
+      text = CodeWithReason(codec::err::kLzhCrc);
+    } else {
+      continue;
+    }
     plat::RemoveFile(path);
-    AfxNote(h.Path() + " : " + codec::err::kLzhCrc);
-    whole = false;
+    AfxNote(h.Path() + " : " + text);
+    if (first.empty()) first = text;
   }
-  return whole;
+  return first;
 }
 
+// The own reader: every member that decodes is written, each one that does not is
+// reported by its name, code and reason; a header that cannot be read ends the walk.
+// 0 when every member was written (or declined), else -1.
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
 int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
-  std::string firstCode;
+  std::string firstCode, firstText;
   uint64_t pos = 0;
   for (;;) {
     codec::CLzhHeader h;
@@ -115,13 +152,17 @@ int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
       headerRead = true;
       WriteMember(h, image, target);
     } catch (const codec::CodecError& e) {
-      if (firstCode.empty()) firstCode = e.Code();
+      if (firstCode.empty()) {
+        firstCode = e.Code();
+        firstText = CodeWithReason(e);
+      }
       if (!headerRead) break;  // the header itself could not be read: nothing after it is found
-      AfxNote(h.Path() + " : " + (std::string_view(e.Code()) == codec::err::kLzhMethod ? h.method : std::string(e.Code())));
+      const bool method = std::string_view(e.Code()) == codec::err::kLzhMethod;
+      AfxNote(h.Path() + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
     }
   }
   if (firstCode.empty()) return 0;
-  AfxMessageBox(firstCode == codec::err::kLzhMethod ? LoadString(IDS_NEEDS_UNLHA) : firstCode);
+  AfxMessageBox(firstCode == codec::err::kLzhMethod ? LoadString(IDS_NEEDS_UNLHA) : firstText);
   return -1;
 }
 
@@ -132,9 +173,10 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   if (mode == 1 && program) {
     // The folder's contents, under names relative to it.
     if (!plat::SetCurrentDirectory(folder)) return -1;
-    const std::vector<std::string> names = WalkPackList(ListFolderNames(".", true));
-    if (names.empty()) return -1;
-    return PackWithLzhProgram(*this, archive, names);
+    LeftOut leftOut;
+    const std::optional<std::vector<std::string>> names = WalkPackList(ListFolderNames(".", true, &leftOut.unnamed), leftOut);
+    if (!names || names->empty()) return -1;
+    return PackWithLzhProgram(*this, archive, *names);
   }
   plat::MakeDirectory(folder);
   if (!plat::SetCurrentDirectory(folder)) return -1;
@@ -151,18 +193,18 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
   if (program && MembersStayInside(image, target)) {
-    bool damaged = false;
+    std::string damaged;
     int result = UnpackThroughWorkFolder(
         target,
         [&](const std::string& work) {
           const int status = UnpackWithLzhProgram(*this, archive, work);
-          if (status == 0) damaged = !DropDamagedFiles(image, work);
+          if (status == 0) damaged = DropDamagedFiles(image, work);
           return status;
         },
         [](int status) { return status == 0; });
     if (result != kProgramFailed) {
-      if (damaged) {
-        AfxMessageBox(codec::err::kLzhCrc);
+      if (!damaged.empty()) {
+        AfxMessageBox(damaged);
         result = -1;
       }
       // The program makes no empty folders: the folder entries are made here.

@@ -1,13 +1,16 @@
 #include "archive/UnpackViaProgram.h"
 
+#include <cerrno>
 #include <optional>
 #include <vector>
 
 #include "archive/ExtractTarget.h"
+#include "archive/FailureReason.h"
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/FolderHandle.h"
+#include "platform/os/WorkNames.h"
 
 namespace {
 
@@ -21,14 +24,15 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
     const std::string name = rel.empty() ? e.name : WinJoin(rel, e.name);
     if (!e.nameExact || e.isSymlink) {
       // Names the program could not spell in Shift-JIS, and links, are not placed.
-      AfxNote(name + " : " + codec::err::kWrite);
+      const WriteTrouble trouble = e.nameExact ? WriteTrouble::LinkInTheWay : WriteTrouble::NotShiftJis;
+      AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(trouble)));
       whole = false;
       continue;
     }
     if (e.isDirectory) {
       std::optional<plat::FolderHandle> below = from.OpenChild(e.name);
       if (!below || !target.MakeFolders(name)) {
-        AfxNote(name + " : " + codec::err::kWrite);
+        AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, below ? target.Why() : ErrnoReason(errno)));
         whole = false;
         continue;
       }
@@ -38,7 +42,7 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
     try {
       target.MoveFile(name, from, e.name);
     } catch (const codec::CodecError& error) {
-      AfxNote(name + " : " + error.Code());
+      AfxNote(name + " : " + CodeWithReason(error));
       whole = false;
     }
   }
@@ -49,7 +53,7 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
 
 int UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(const std::string& work)>& run,
                             const std::function<bool(int)>& succeeded) {
-  std::optional<std::string> work = plat::MakeWorkFolder(target.Folder(), ".pelnorix-unpack-");
+  std::optional<std::string> work = plat::MakeHiddenWorkFolder(target.Folder(), plat::WorkKind::Unpack);
   if (!work) return kProgramFailed;
   const int status = run(*work);
   int result = kProgramFailed;

@@ -3,7 +3,10 @@
 // planted link) and renamed when complete, so a failed pack leaves no partial
 // archive and an older archive of the same name is never read while it is being
 // replaced; members are stored under relative names, the archive never packs
-// itself, and symbolic links are left out (and said so), never followed.
+// itself, and symbolic links and special files are left out (and said so), never
+// followed or read. A name Shift-JIS cannot express, or a file that cannot be read,
+// fails the pack by name before the archive replaces anything.
+#include <cerrno>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -12,6 +15,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchivePaths.h"
+#include "archive/FailureReason.h"
 #include "archive/FileSpec.h"
 #include "archive/LzhProgram.h"
 #include "archive/PackList.h"
@@ -24,11 +28,16 @@
 namespace {
 
 constexpr int IDS_NEEDS_UNLHA_TO_PACK = 355;
+constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
 
 class FileSource : public codec::CByteSource {
  public:
   explicit FileSource(plat::File& file) : file_(file) {}
-  int64_t Read(uint8_t* data, size_t n) override { return file_.Read(data, static_cast<int64_t>(n)); }
+  int64_t Read(uint8_t* data, size_t n) override {
+    const int64_t got = file_.Read(data, static_cast<int64_t>(n));
+    if (got < 0) codec::Fail(codec::err::kReadFailed, ErrnoReason(errno));
+    return got;
+  }
 
  private:
   plat::File& file_;
@@ -38,7 +47,7 @@ class FileSinkOut : public codec::CByteSink {
  public:
   explicit FileSinkOut(plat::File& file) : file_(file) {}
   void Put(const uint8_t* data, size_t n) override {
-    CODEC_CHECK(file_.Write(data, static_cast<int64_t>(n)), codec::err::kWriteFailed);
+    if (!file_.Write(data, static_cast<int64_t>(n))) codec::Fail(codec::err::kWriteFailed, ErrnoReason(errno));
   }
 
  private:
@@ -93,30 +102,38 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
 
   const std::string archive = ArchiveName(*this, mode, count, paths, archiveName);
   std::vector<std::string> sources;
+  LeftOut leftOut;
   for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
     std::string p = paths[i];
     if (!p.empty() && (p.back() == '/' || p.back() == '\\') && p.size() > 1) p.pop_back();
-    for (std::string& s : ExpandFileSpec(p)) sources.push_back(std::move(s));
+    for (std::string& s : ExpandFileSpec(p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 
   if (mode == 0) {
-    if (LzhProgramCanCreate(*this) && !sources.empty() && PackWithLzhProgram(*this, archive, WalkPackList(sources)) == 0)
-      return 0;
-    if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
+    if (!LzhProgramCanCreate(*this)) {
+      if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
+      return -1;
+    }
+    // A name that cannot be stored, or a file that cannot be read, refuses the pack
+    // (each named); the program's own failure is the archive's.
+    const std::optional<std::vector<std::string>> names = WalkPackList(sources, leftOut);
+    if (names && !names->empty() && PackWithLzhProgram(*this, archive, *names) == 0) return 0;
+    if (!quiet) AfxMessageBox(archive + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     return -1;
   }
 
   std::vector<FileEntry> entries;
-  std::vector<std::string> links;
-  for (const std::string& s : sources) CollectTreeFiles(s, entries, &links);
-  NoteLeftOutLinks(links);
+  for (const std::string& s : sources) CollectTreeFiles(s, entries, &leftOut);
+  // Nothing is written when a name cannot be stored: the archive would go without it.
+  if (!AcceptLeftOut(leftOut)) return -1;
   std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
   if (entries.empty()) return 0;
 
   m_bZipError = 0;
   plat::WorkFile work;
+  std::string member;  // the file being read, named in its failure
   try {
-    CODEC_CHECK(work.CreateBeside(archive), codec::err::kArchiveOpen);
+    if (!work.CreateBeside(archive)) codec::Fail(codec::err::kArchiveOpen, ErrnoReason(errno));
     FileSinkOut sink(work.Out());
     codec::CZipWriter writer(sink);
     for (const FileEntry& e : entries) {
@@ -136,14 +153,17 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
         continue;
       }
       plat::File in;
-      CODEC_CHECK(in.Open(e.name, plat::File::Mode::Read), codec::err::kReadFailed);
+      member = e.name;
+      if (!in.Open(e.name, plat::File::Mode::Read)) codec::Fail(codec::err::kReadFailed, ErrnoReason(errno));
       FileSource source(in);
       writer.AddFile(record, source);
+      member.clear();
     }
     writer.Finish();
   } catch (const codec::CodecError& error) {
     work.Discard();
-    AfxMessageBox(std::string(error.Code()));  // the writer's code is shown even when quiet
+    // The writer's code and why, with the file it is about, even when quiet.
+    AfxMessageBox((member.empty() ? archive : member) + " : " + CodeWithReason(error));
     return -1;
   }
   if (m_bZipError == 1) {
@@ -152,7 +172,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     return -1;
   }
   if (!work.CommitAs(archive)) {
-    if (!quiet) AfxMessageBox(std::string(codec::err::kArchiveOpen));
+    if (!quiet) AfxMessageBox(archive + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
     return -1;
   }
   return 0;

@@ -16,6 +16,7 @@
 #include "archive/PackList.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "platform/os/WorkNames.h"
 #include "platform/os/Process.h"
 
 namespace {
@@ -34,20 +35,24 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec) {
-  const std::vector<std::string> names = ExpandFileSpec(fileSpec);
+  LeftOut leftOut;
+  const std::vector<std::string> names = ExpandFileSpec(fileSpec, &leftOut.unnamed);
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
   if (ownCodec != 0 || !m_zipProgram.Present() || !ascii) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
 
-  if (names.empty()) return 0;
+  if (names.empty() && leftOut.unnamed.empty()) return 0;
   std::string archive = zipName;
   if (archive.empty() || !(archive[0] == '\\' || (archive.size() >= 2 && archive[1] == ':')))
     archive = plat::GetCurrentDirectory() + "\\" + archive;
   std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
   if (!cwd) return 1;
-  const std::vector<std::string> members = WalkPackList(names);
+  // A name that cannot be stored, or a file that cannot be read, refuses the pack.
+  const std::optional<std::vector<std::string>> walked = WalkPackList(names, leftOut);
+  if (!walked) return 3;
+  const std::vector<std::string>& members = *walked;
   if (members.empty()) return 0;
-  std::optional<std::string> work = plat::MakeWorkFolder(FolderOf(archive), ".pelnorix-zip-");
+  std::optional<std::string> work = plat::MakeHiddenWorkFolder(FolderOf(archive), plat::WorkKind::Zip);
   if (!work) return 1;
   const std::string workArchive = *work + "\\new.zip";
   std::optional<std::string> hostArchive = plat::ResolveHostPath(workArchive);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -30,3 +31,8 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
                        std::span<const uint8_t> memoryImage, uint8_t* output, int outputCapacity,
                        const ZipRunOptions& options);
 
+
+// Why the archive must not be unpacked into folder at all ("code reason"), *code the
+// code: members whose data overlap, a declared total past the free space, a member
+// past the file-size limit. nullopt when none holds.
+std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const std::string& folder, const char** code);

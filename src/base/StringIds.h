@@ -15,4 +15,5 @@ enum : int {
   IDS_SHEET_WITHOUT_CELLS = 242,
   IDS_WRITE_PROTECTED_QUESTION = 329,
   IDS_ABORT_QUESTION = 330,
+  IDS_DISK_FULL = 389,  // a file not written for want of room on its disk
 };

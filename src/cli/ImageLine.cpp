@@ -1,6 +1,5 @@
 #include "cli/ImageLine.h"
 
-#include <cstdio>
 #include <ostream>
 
 #include "app/Globals.h"
@@ -30,6 +29,9 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   if (g_pStatusBar) format = g_pStatusBar->GetPaneText(g_pStatusBar->CommandToIndex(ID_INDICATOR_FORMAT));
   out << plat::Cp932ToUtf8(format) << "  " << doc.m_nImageWidth << " x " << doc.m_nImageHeight << "  "
       << doc.m_bmiImage.bmiHeader.biBitCount << " bpp\n";
+  // Shown cut at the volume: the load road said so; here the setting is named.
+  if (doc.m_bImageCut) WriteVolumeHint(LoadString(IDS_FILE_SIZE_OVER), true, err);
+  if (doc.m_bImageShort) err << "pelnorix: the picture's data ends before its last row; the rest shows as zero\n";
   return 0;
 }
 
@@ -42,16 +44,13 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
   }
   if (result == -4) {
     err << "pelnorix: " << target << " could not be written\n";
-  } else {
-    // The load's own message, as the text pane would show it.
-    std::string text = result == -3 ? LoadString(IDS_FILE_SIZE_OVER) : LoadString(result == -2 ? 333 : 349);
-    if (result == -3) {
-      char line[512];
-      std::snprintf(line, sizeof line, text.c_str(), doc.m_nBmpFileLimit >> 20);
-      text = line;
-    }
-    err << plat::Cp932ToUtf8(text) << '\n';
-    WriteVolumeHint(text, true, err);
+    return 1;
   }
+  // The load's own message, as the text pane would show it; the target is left as
+  // it was.
+  const std::string text = doc.ConvertImageFailureText(result);
+  err << plat::Cp932ToUtf8(text) << '\n';
+  WriteVolumeHint(text, true, err);
+  err << "pelnorix: " << target << " is not written\n";
   return 1;
 }

@@ -1,5 +1,6 @@
 #include "cli/ScriptParser.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "app/Settings.h"
@@ -27,8 +28,14 @@ struct VerbName {
   const char* name;
   ScriptVerb verb;
   size_t minArgs;
-  size_t maxArgs;
+  size_t maxArgs;  // not counting a trailing `keys KEY...`
 };
+
+// The statements that may end with `keys KEY...`: keys pressed while they run.
+bool TakesDuringKeys(ScriptVerb verb) {
+  return verb == ScriptVerb::Open || verb == ScriptVerb::Command || verb == ScriptVerb::ListCommand ||
+         verb == ScriptVerb::Key;
+}
 
 constexpr size_t kMany = 1000000;
 constexpr VerbName kVerbs[] = {
@@ -74,7 +81,7 @@ class StatementReader {
           } else if (word == "ctrl") {
             st_.ctrl = true;
           } else {
-            return "command NAME [shift] [ctrl]: '" + args[i] + "' is not shift or ctrl";
+            return "command NAME [shift] [ctrl] [keys KEY...]: '" + args[i] + "' is not shift, ctrl or keys";
           }
         }
         return Command(args[0], verb.verb == ScriptVerb::ListCommand);
@@ -333,26 +340,44 @@ ParsedScript ParseScript(std::string_view text, const CommandTables& tables) {
       if (words[0] == v.name) verb = &v;
     }
     if (!verb) return fail("unknown statement '" + words[0] + "' (pelnorix --help lists them)");
-    const std::vector<std::string> args(words.begin() + 1, words.end());
+    std::vector<std::string> args(words.begin() + 1, words.end());
+    std::vector<std::string> during;
+    if (TakesDuringKeys(verb->verb)) {
+      // The first argument is never the word `keys`: it is the path, command or key.
+      const auto at = args.size() > 1 ? std::find(args.begin() + 1, args.end(), "keys") : args.end();
+      if (at != args.end()) {
+        during.assign(at + 1, args.end());
+        args.erase(at, args.end());
+        if (during.empty()) return fail(std::string(verb->name) + ": 'keys' needs at least one key");
+      }
+    }
     if (args.size() < verb->minArgs) return fail(std::string(verb->name) + ": missing argument");
     if (args.size() > verb->maxArgs) return fail(std::string(verb->name) + ": too many arguments");
     ScriptStatement st;
     st.line = lineNo;
     st.verb = verb->verb;
     if (std::string err = StatementReader(tables, st).Read(*verb, args); !err.empty()) return fail(err);
+    for (const std::string& name : during) {
+      const auto key = ParseKeyName(name);
+      if (!key) return fail("unknown key '" + name + "' (pelnorix --help lists the keys)");
+      st.duringKeys.push_back(*key);
+    }
     script.statements.push_back(std::move(st));
   }
   return script;
 }
 
 const char* ScriptStatementsHelp() {
-  return "  open PATH                  File > Open: load PATH and show it\n"
-         "  command ID|NAME [shift] [ctrl]   run a menu command of the text pane, with\n"
-         "                             Shift or Ctrl held for commands that read them\n"
-         "  key KEY...                 key presses to the active pane (the text pane, or the\n"
-         "                             list a `list` made active, until a click), through the key queue;\n"
-         "                             an open, command or list-command after them runs with them\n"
-         "                             waiting, so its Esc poll takes them first\n"
+  return "  Every statement finishes before the next one starts.\n"
+         "  open PATH [keys KEY...]    File > Open: load PATH and show it\n"
+         "  command ID|NAME [shift] [ctrl] [keys KEY...]   run a menu command of the text pane,\n"
+         "                             with Shift or Ctrl held for commands that read them\n"
+         "  key KEY... [keys KEY...]   key presses to the active pane (the text pane, or the\n"
+         "                             list a `list` made active, until a click), one after another\n"
+         "  ... keys KEY...            after open, command, list-command or key: keys pressed while\n"
+         "                             it runs (for key, while its last key runs), so a long\n"
+         "                             operation's Esc poll takes them; what it leaves reaches the\n"
+         "                             active pane after it\n"
          "  click X Y [right]          a mouse click on the text pane's client area\n"
          "  drag X1 Y1 X2 Y2           a drag with the left button\n"
          "  answer VALUE...            queue answers: yes no ok cancel for questions; NAME=VALUE\n"
@@ -361,7 +386,7 @@ const char* ScriptStatementsHelp() {
          "  wait MS                    advance the program clock, firing due timers in order\n"
          "  list N PATH                list N (1 or 2) becomes active, shows PATH's folder, PATH current\n"
          "  select PATH...             select items of the active list\n"
-         "  list-command NAME          run a command of the active file list on its selection\n"
+         "  list-command NAME [keys KEY...]   run a command of the active file list on its selection\n"
          "  set KEY=VALUE              a setting, as --set\n"
          "  print text|status|title|selection   write it to standard output (status: the\n"
          "                             panes that hold a text, joined by \" | \")\n"

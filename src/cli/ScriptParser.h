@@ -31,6 +31,9 @@ struct ScriptStatement {
   ScriptVerb verb = ScriptVerb::Open;
   std::vector<std::string> paths;  // CP932 Windows paths: open, list, select
   std::vector<int> keys;           // key-queue codes
+  // `keys KEY...` after open, command, list-command or key: pressed while the statement
+  // runs, so a long operation's Esc poll takes them
+  std::vector<int> duringKeys;
   const CommandEntry* command = nullptr;
   std::vector<int64_t> numbers;    // click, drag, wait, list N, caret
   bool right = false;              // click ... right

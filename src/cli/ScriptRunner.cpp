@@ -35,13 +35,6 @@ const char* OutcomeText(CommandOutcome outcome) {
   return "";
 }
 
-// Statements that only fill a queue, and those that start an operation that may poll
-// for Esc, find the keys still waiting; the others see them delivered first.
-bool LeavesKeysWaiting(ScriptVerb verb) {
-  return verb == ScriptVerb::Key || verb == ScriptVerb::Answer || verb == ScriptVerb::Open ||
-         verb == ScriptVerb::Command || verb == ScriptVerb::ListCommand;
-}
-
 }  // namespace
 
 ScriptRunner::ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out,
@@ -73,7 +66,6 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     return kScriptError;
   }
   for (const ScriptStatement& st : script.statements) {
-    if (!LeavesKeysWaiting(st.verb)) DeliverKeys();
     const bool traces = st.verb == ScriptVerb::Print || st.verb == ScriptVerb::Expect;
     if (!traces) {
       traceMark_ = frame_.StatusBar().TraceCount();
@@ -85,12 +77,11 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
       return stop->status;
     }
   }
-  DeliverKeys();
   out_.flush();
   return kScriptDone;
 }
 
-void ScriptRunner::DeliverKeys() {
+std::optional<ScriptRunner::Stop> ScriptRunner::DeliverKeys() {
   plat::UiHost& ui = frame_.Ui();
   while (ui.HasPendingKey()) {
     const int key = ui.PopKeyDown();
@@ -98,13 +89,26 @@ void ScriptRunner::DeliverKeys() {
       List(frame_.ActiveListPane() + 1).OnKeyDown(key);
       continue;
     }
+    view_.m_strKeyFailure.clear();
     view_.OnKeyDown(key);
     if (const char ch = CharOfKey(key)) view_.OnChar(ch);
+    if (!view_.m_strKeyFailure.empty()) {
+      // What the key started failed: the rest of the queue is not pressed.
+      while (ui.HasPendingKey()) ui.PopKeyDown();
+      std::string why = plat::Cp932ToUtf8(view_.m_strKeyFailure);
+      for (char& c : why) c = c == '\r' || c == '\n' ? ' ' : c;
+      return Stop{kScriptFailed, "key failed: " + why};
+    }
   }
+  return std::nullopt;
+}
+
+void ScriptRunner::PushKeys(const std::vector<int>& keys) {
+  for (int key : keys) frame_.Ui().PushKeyDown(key);
 }
 
 std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift,
-                                                             bool ctrl) {
+                                                             bool ctrl, const std::vector<int>& during) {
   CommandContext cx{&view_, &List(doc_.m_nActiveList), &doc_, &frame_, active};
   doc_.m_bShiftDown = shift ? 1 : 0;
   doc_.m_bCtrlDown = view_.m_bCtrlDown = ctrl ? 1 : 0;
@@ -113,9 +117,10 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry&
     cx.html = &Html();
     cx.html->SetHomePage(doc_.m_astrSysValue[25]);
   }
+  PushKeys(during);
   const CommandOutcome outcome = RunCommand(tables_, row.id, cx);
   doc_.m_bShiftDown = doc_.m_bCtrlDown = view_.m_bCtrlDown = 0;
-  DeliverKeys();
+  if (auto stop = DeliverKeys()) return stop;
   if (outcome == CommandOutcome::Done) return std::nullopt;
   return Stop{kScriptFailed, std::string(row.name) + " " + OutcomeText(outcome)};
 }
@@ -159,18 +164,25 @@ std::string ScriptRunner::Subject(const std::string& what) {
 std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStatement& st) {
   switch (st.verb) {
     case ScriptVerb::Open: {
+      PushKeys(st.duringKeys);
       const int result = doc_.LoadDocument(st.paths[0], 0);
-      DeliverKeys();
+      if (auto stop = DeliverKeys()) return stop;
       if (result < 0) return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) + " cannot be opened"};
       return std::nullopt;
     }
     case ScriptVerb::Command:
-      return RunCommandOn(*st.command, CommandTarget::TextView, st.shift, st.ctrl);
+      return RunCommandOn(*st.command, CommandTarget::TextView, st.shift, st.ctrl, st.duringKeys);
     case ScriptVerb::ListCommand:
       frame_.ActivateListPane(0, doc_.m_nActiveList - 1);
-      return RunCommandOn(*st.command, CommandTarget::FileList, st.shift, st.ctrl);
+      return RunCommandOn(*st.command, CommandTarget::FileList, st.shift, st.ctrl, st.duringKeys);
     case ScriptVerb::Key:
-      for (int key : st.keys) frame_.Ui().PushKeyDown(key);
+      // Each key reaches the pane after the one before it has done its work; the
+      // `keys` of the statement wait while its last key runs.
+      for (size_t i = 0; i < st.keys.size(); ++i) {
+        frame_.Ui().PushKeyDown(st.keys[i]);
+        if (i + 1 == st.keys.size()) PushKeys(st.duringKeys);
+        if (auto stop = DeliverKeys()) return stop;
+      }
       return std::nullopt;
     case ScriptVerb::Click: {
       frame_.ActivateViewPane(0, 0);
@@ -266,7 +278,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       if (result == -1) {
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
       }
-      DeliverKeys();
+      if (auto stop = DeliverKeys()) return stop;
       if (result < 0) {
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
                                        plat::Cp932ToUtf8(doc_.browseFailure_)};

@@ -1,10 +1,12 @@
 // Runs a script (cli/ScriptParser.h) against a document, its text pane and its two
-// file lists, without a window. Keys wait in the frame's key queue: they reach the
-// active pane before the next statement, except that `key` and `answer` only add to
-// the queues and `open`, `command` and `list-command` start with the keys still
-// waiting, so a long operation's Esc poll (CMainFrame::CheckUserAbort) takes them
-// first, as when a user presses Esc while it runs; what it leaves reaches the pane. A script writes nothing itself; its commands write where its names and
-// answers say, and into the program folder's TMP.
+// file lists, without a window. The statements run in the order written, each one
+// finished before the next starts: a key reaches the active pane and does its work
+// before the next key or statement. Keys meant to arrive while an operation runs
+// (`keys KEY...` after open, command, list-command or key) wait in the frame's key
+// queue while it runs, so its Esc poll (CMainFrame::CheckUserAbort) takes them, as
+// when a user presses Esc then; what it leaves reaches the pane after it. A script
+// writes nothing itself; its commands write where its names and answers say, and
+// into the program folder's TMP.
 #pragma once
 
 #include <iosfwd>
@@ -12,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/ScriptParser.h"
 #include "filelist/FlistView.h"
@@ -44,8 +47,11 @@ class ScriptRunner {
     std::string message;  // UTF-8
   };
   std::optional<Stop> RunStatement(const ScriptStatement& st);
-  std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift = false, bool ctrl = false);
-  void DeliverKeys();
+  std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift, bool ctrl,
+                                   const std::vector<int>& during);
+  // Presses the queued keys on the active pane; a key whose work failed stops the script.
+  std::optional<Stop> DeliverKeys();
+  void PushKeys(const std::vector<int>& keys);
   // The text, the status panes (joined by " | "), the title, the selection or the
   // trace (status texts and messages since the statement before, one a line); CP932.
   // After `pane html` the text is the shown page's and `history` its jump slots.

@@ -36,6 +36,7 @@ inline constexpr const char* kDescriptor = "052";        // data descriptor that
 inline constexpr const char* kEncrypted = "053";         // encrypted member
 inline constexpr const char* kDirectory = "054";         // central directory or offsets inconsistent
 inline constexpr const char* kTooLarge = "055";          // member or archive of 4 GiB or more
+inline constexpr const char* kOverlap = "051";           // members whose data overlap (a ZIP bomb)
 
 // LZH ("-lh5-") stream and headers.
 inline constexpr const char* kLzhZeroRun = "043";        // literal lengths: a zero run past the table

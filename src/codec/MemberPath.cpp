@@ -29,16 +29,19 @@ std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder)
   std::vector<uint8_t> mask = MakeSjisLeadMask(name, name.size());
   *isFolder = !name.empty() && IsSeparatorAt(name, mask, name.size() - 1);
   std::string out;
+  std::string_view last;
   size_t start = 0;
   if (name.size() >= 2 && name[1] == ':' && !mask[0]) start = 2;  // a drive letter
   for (size_t i = start; i <= name.size(); ++i) {
     if (i < name.size() && !IsSeparatorAt(name, mask, i)) continue;
     std::string_view part = name.substr(start, i - start);
     start = i + 1;
+    if (!part.empty()) last = part;
     if (part.empty() || part == "." || part == "..") continue;
     if (!out.empty()) out += '\\';
     out += part;
   }
-  if (out.empty()) return std::nullopt;
+  // "a/.." names the folder that holds a, never a file a.
+  if (out.empty() || last == "." || last == "..") return std::nullopt;
   return out;
 }

@@ -14,6 +14,7 @@ std::vector<uint8_t> MakeSjisLeadMask(std::string_view text, size_t length);
 
 // A member name reduced to a relative path ('\' separators) that stays inside the
 // target folder: a drive letter and leading separators are dropped, and so are
-// empty, "." and ".." parts. nullopt when nothing is left. *isFolder tells whether
-// the name ended with a separator.
+// empty, "." and ".." parts. nullopt when nothing is left, or when the name ends in
+// a "." or ".." part (it names a folder above, never the part before it). *isFolder
+// tells whether the name ended with a separator.
 std::optional<std::string> SafeMemberPath(std::string_view name, bool* isFolder);

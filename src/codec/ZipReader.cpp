@@ -127,6 +127,7 @@ bool CZipReader::ReadDirectory() {
 
     uint64_t local = h.localOffset + shift;
     if (local > size || size - local < kLocalSize || in.PeekU32LE(local) != kLocalSignature) return false;
+    entry.headerOffset = local;
     entry.dataOffset = local + kLocalSize + in.PeekU16LE(local + 26) + in.PeekU16LE(local + 28);
     if (entry.dataOffset > size || h.compressedSize > size - entry.dataOffset) return false;
     entries_.push_back(std::move(entry));
@@ -156,6 +157,7 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
     h.extra.assign(var.begin() + static_cast<std::ptrdiff_t>(nameLen), var.end());
     ApplyZip64(h, false);
     h.localOffset = p;
+    entry.headerOffset = p;
     entry.dataOffset = p + kLocalSize + nameLen + extraLen;
     uint64_t next;
     if (h.flags & kFlagDescriptor) {
@@ -183,6 +185,22 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
     entries_.push_back(std::move(entry));
     p = next;
   }
+}
+
+bool CZipReader::MembersOverlap() const {
+  std::vector<std::pair<uint64_t, uint64_t>> spans;  // [local header, end of data)
+  spans.reserve(entries_.size());
+  for (const ZipEntry& e : entries_) spans.emplace_back(e.headerOffset, e.dataOffset + e.header.compressedSize);
+  std::sort(spans.begin(), spans.end());
+  for (size_t i = 1; i < spans.size(); ++i)
+    if (spans[i].first < spans[i - 1].second) return true;
+  return false;
+}
+
+uint64_t CZipReader::DeclaredTotal() const {
+  uint64_t total = 0;
+  for (const ZipEntry& e : entries_) total = e.header.uncompressedSize > ~total ? ~uint64_t{0} : total + e.header.uncompressedSize;
+  return total;
 }
 
 uint64_t CZipReader::Extract(const ZipEntry& entry, CByteSink& sink, const ZipExtractOptions& options) const {

@@ -16,8 +16,9 @@
 namespace codec {
 
 struct ZipEntry {
-  CZipHeader header;    // from the central directory when there is one
-  uint64_t dataOffset;  // first byte of the member's data in the archive
+  CZipHeader header;      // from the central directory when there is one
+  uint64_t dataOffset;    // first byte of the member's data in the archive
+  uint64_t headerOffset;  // its local header in the archive
 };
 
 // Passes bytes on to a target (none: they are only checked) and keeps their CRC-32
@@ -58,6 +59,12 @@ class CZipReader {
   const std::vector<ZipEntry>& Entries() const { return entries_; }
   // True when the list came from the central directory.
   bool FromDirectory() const { return fromDirectory_; }
+  // True when two members share bytes: their local headers and data overlap (a
+  // directory whose entries point into one member to unpack it over and over).
+  bool MembersOverlap() const;
+  // The sum of the members' declared sizes: at most what unpacking writes, since no
+  // member is written beyond its size.
+  uint64_t DeclaredTotal() const;
 
   // Decodes a member into sink and checks its size and CRC-32 against the header.
   // Methods other than 0 and 8 are not decoded (the caller skips them).

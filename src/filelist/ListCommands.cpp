@@ -7,13 +7,15 @@
 #include "app/QelDoc.h"
 #include "filelist/FlistView.h"
 #include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
 #include "platform/ui/Ui.h"
 
 namespace {
 
 // The batch conversion: the selected files (or the current one) are converted to the
-// format whose extension the user gives, beside their sources.
+// format whose extension the user gives, beside their sources. A file that cannot be
+// converted is named with the reason and nothing is written for it; the others go on.
 int OnListBatchConvert(CommandContext& cx) {
   if (!cx.list || !cx.doc) return -1;
   std::vector<std::string> sources = cx.list->SelectedPaths();
@@ -28,7 +30,11 @@ int OnListBatchConvert(CommandContext& cx) {
   for (const std::string& source : sources) {
     const std::string target = CQelDoc::GetPathPart(source, 6) + "." + ext;
     if (target == source || !ConfirmOverwrite(target)) continue;
-    if (cx.doc->ConvertImageFile(source, target) != 0) result = -1;
+    const int converted = cx.doc->ConvertImageFile(source, target);
+    if (converted != 0) {
+      AfxMessageBox(CQelDoc::GetPathPart(source, 1) + "\r\n" + cx.doc->ConvertImageFailureText(converted));
+      result = -1;
+    }
   }
   cx.doc->RefreshFileLists();
   return result;

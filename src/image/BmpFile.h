@@ -9,6 +9,10 @@
 #include "base/ByteCursor.h"
 #include "image/Dib.h"
 
+// A BMP over the "bmpfile" volume is read up to the volume's bytes of rows behind
+// its headers: this much is allowed for the headers and any gap before the rows.
+constexpr int64_t kBmpHeadRoom = 65536;
+
 // The 40 bytes of an info header (zero fields past the cursor's end).
 BITMAPINFOHEADER ReadDibHeader(ByteCursor& in);
 // n colour table entries (blue, green, red, reserved; zero past the cursor's end).

@@ -61,10 +61,10 @@ class RlePen {
 
 }  // namespace
 
-void DecodeBmpRle(ByteCursor data, int depth, int width, int height, std::span<uint8_t> rows) {
-  if ((depth != 8 && depth != 4) || width <= 0 || height <= 0) return;
+bool DecodeBmpRle(ByteCursor data, int depth, int width, int height, std::span<uint8_t> rows) {
+  if ((depth != 8 && depth != 4) || width <= 0 || height <= 0) return false;
   const int64_t need = DibStride(width, depth) * height;
-  if (need <= 0 || static_cast<int64_t>(rows.size()) < need) return;
+  if (need <= 0 || static_cast<int64_t>(rows.size()) < need) return false;
   RlePen pen(depth, width, height, rows);
   while (!pen.Done() && data.Has(2)) {
     const int count = data.U8();
@@ -76,9 +76,9 @@ void DecodeBmpRle(ByteCursor data, int depth, int width, int height, std::span<u
     if (value == 0) {
       pen.NextRow();
     } else if (value == 1) {
-      return;
+      return true;
     } else if (value == 2) {
-      if (!data.Has(2)) return;
+      if (!data.Has(2)) return false;
       const int dx = data.U8();
       const int dy = data.U8();
       pen.Move(dx, dy);
@@ -97,4 +97,5 @@ void DecodeBmpRle(ByteCursor data, int depth, int width, int height, std::span<u
       if ((bytes & 1) && data.Has(1)) data.U8();
     }
   }
+  return pen.Done();
 }

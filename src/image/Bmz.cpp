@@ -1,12 +1,14 @@
 // BMZ: a ZIP archive holding one BMP file. ReadBmz unpacks the BMP member in
-// memory with the own codec (bounded by the "bmpfile" volume) and reads it like a
-// BMP file; WriteBmz packs a BMP file image as "Pelnor1.bmp".
+// memory with the own codec (bounded by the "bmpfile" volume and the room of its
+// headers) and reads it like a BMP file; WriteBmz packs a BMP file image as
+// "Pelnor1.bmp".
 #include <algorithm>
 #include <cstdio>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "codec/CodecServices.h"
+#include "image/BmpFile.h"
 #include "image/Bmz.h"
 #include "image/ImageStatus.h"
 
@@ -29,7 +31,7 @@ int CQelDoc::ReadBmz(const uint8_t* file, int length, BITMAPINFO* out, std::stri
     if (members->empty()) return 0;
     const auto named = std::find_if(members->begin(), members->end(), [](const ZipImageMember& m) { return IsBmpName(m.name); });
     const size_t index = named == members->end() ? 0 : static_cast<size_t>(named - members->begin());
-    bmp = UnpackZipImageMember(archive, index, static_cast<uint64_t>(std::max(m_nBmpFileLimit, 0)));
+    bmp = UnpackZipImageMember(archive, index, static_cast<uint64_t>(std::max(m_nBmpFileLimit, 0) + kBmpHeadRoom));
   }
   if (bmp.size() < 2 || bmp[0] != 'B' || bmp[1] != 'M') {
     ConvAppend(LoadString(IDS_UNSUPPORTED_FORMAT));

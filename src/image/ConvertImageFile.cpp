@@ -2,12 +2,15 @@
 // source is loaded as the document image and saved in the format of the target's
 // extension, as the save commands take it: .bmp, .bmz, .png, .jpg/.jpeg, and .pdf
 // (a JPEG at the standard level wrapped by the PDF writer). A metafile is drawn at
-// the size its header states.
+// the size its header states. A picture whose data ends before its last row, or a
+// BMP cut at the "bmpfile" volume, is refused: the target is left as it was.
 #include <cstdio>
 
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "image/ImageSaveCode.h"
+#include "image/ImageStatus.h"
 #include "image/MetafileImage.h"
 #include "platform/os/Files.h"
 
@@ -37,6 +40,9 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
     if (drawn != 0) return -1;
   }
   if (!m_pImageBits) return -1;
+  // A picture the viewer shows in part is never written as if it were whole.
+  if (m_bImageShort) return kConvertShort;
+  if (m_bImageCut) return -3;
   BITMAPINFO info = m_bmiImage;
   m_bLastSaveOk = 0;
   if (code != kSavePdfTarget) {
@@ -51,4 +57,15 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   plat::RemoveFile(jpeg);
   const auto after = plat::Stat(target);
   return after && (!before || after->mtime != before->mtime || after->size != before->size) ? 0 : -4;
+}
+
+std::string CQelDoc::ConvertImageFailureText(int result) const {
+  switch (result) {
+    case -2: return LoadString(333);
+    case -3: return ImageVolumeOverText(m_nBmpFileLimit);
+    case -4: return "the converted picture could not be written";
+    case -5: return "the format comes from the extension: bmp bmz png jpg jpeg pdf";
+    case kConvertShort: return LoadString(349) + "\r\n(the data ends before the picture's last row)";
+    default: return LoadString(349);
+  }
 }

@@ -6,8 +6,9 @@
 // table"). Bottom-up images of 1, 4, 8, 16, 24 and 32 bits, uncompressed or with
 // bit fields (the three masks kept in the first colour slots), and run-length
 // images of 8 and 4 bits are read; top-down images are refused. The block is as
-// large as the rows the header describes; rows the file lacks stay zero. An image
-// larger than the "bmpfile" volume keeps the bottom rows that fit.
+// large as the rows the header describes; rows the file lacks stay zero, and the
+// picture is marked short (a conversion refuses it). An image larger than the
+// "bmpfile" volume keeps the bottom rows that fit and is marked cut.
 #include <algorithm>
 
 #include "app/QelDoc.h"
@@ -67,15 +68,22 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
     ShowImageOutOfMemory(" 601");
     return 0;
   }
+  bool whole = false;
   if (rle) {
-    DecodeBmpRle(in.Window(pixelOffset, length - pixelOffset), h.biBitCount, h.biWidth, h.biHeight, block);
+    whole = DecodeBmpRle(in.Window(pixelOffset, length - pixelOffset), h.biBitCount, h.biWidth, h.biHeight, block);
     h.biCompression = 0;
   } else {
     const std::span<const uint8_t> pixels = in.PeekBytes(pixelOffset, h.biSizeImage);
     std::copy(pixels.begin(), pixels.end(), block.begin());
+    // The last row's pixels must be in the file; only its padding may be missing.
+    const int64_t lastRowBytes = (int64_t{h.biWidth} * h.biBitCount + 7) / 8;
+    whole = pixelOffset + rows - stride + lastRowBytes <= length;
   }
   h.biSize = kDibHeaderSize;
   SetImageBlock(std::move(block));
-  m_bImageCut = cut ? 1 : 0;
+  // A file that ends before its rows is short, not over the volume, even when its
+  // header declares more than the volume holds.
+  m_bImageShort = whole ? 0 : 1;
+  m_bImageCut = cut && whole ? 1 : 0;
   return 1;
 }

@@ -4,7 +4,8 @@
 // Extensions before the image are stepped over by their sub-block lengths; a
 // graphic control extension's transparent entry shows as light grey when it is
 // black. The image data's sub-blocks are gathered (each bounded by the file) and
-// decoded by LzwDecode; pixels the data does not reach stay index 0.
+// decoded by LzwDecode; pixels the data does not reach stay index 0 and mark the
+// picture short.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -96,7 +97,8 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
                              : 0;
   if (decoded == kLzwOutOfMemory) ShowImageOutOfMemory(" 610");
   if (decoded <= 0) return 0;
-  if (decoded < pixels) {
+  const bool whole = decoded >= pixels;
+  if (!whole) {
     std::memset(buffer.data() + decoded, 0, static_cast<size_t>(capacity - decoded));
     decoded = static_cast<int>(pixels);
   }
@@ -137,6 +139,7 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * height);
   SetImageBlock(std::move(block));
+  m_bImageShort = whole ? 0 : 1;
   char status[32];
   std::snprintf(status, sizeof status, "GIF %d bit", minCodeSize);
   ShowImageFormat(status);

@@ -6,9 +6,10 @@
 // file, copied once into the inflate buffer). The zlib stream is inflated through
 // the document's temporary-archive road, bounded by the size the header gives.
 // Rows are unfiltered from what was inflated only, in place unless interlaced;
-// rows the data does not reach stay zero. Every image ends as a DIB of 1, 4, 8 or 24 bits:
-// palette and grey below 8 bits keep their packed rows (2 bits widen to 4), all
-// else becomes 24 bits, alpha composed over the background (bKGD, else white).
+// rows the data does not reach stay zero and mark the picture short. Every image
+// ends as a DIB of 1, 4, 8 or 24 bits: palette and grey below 8 bits keep their
+// packed rows (2 bits widen to 4), all else becomes 24 bits, alpha composed over
+// the background (bKGD, else white).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -118,6 +119,7 @@ bool TakeZlibStream(const Chunks& c, uint8_t* out) {
 struct Rows {
   const uint8_t* first = nullptr;
   int64_t stride = 0;
+  bool whole = false;  // the data reached the last row
 };
 bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
                  ZeroedVector<uint8_t>& rowStore, Rows& rows) {
@@ -139,15 +141,15 @@ bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
     const int64_t done = UnfilterPngRowsInPlace(h, inflated.data(), size);
     std::memset(inflated.data() + done * (h.rowBytes + 1), 0,
                 static_cast<size_t>((h.height - done) * (h.rowBytes + 1)));
-    rows = {inflated.data() + 1, h.rowBytes + 1};
+    rows = {inflated.data() + 1, h.rowBytes + 1, done == h.height};
     return true;
   }
   if (!TryAllocate(rowStore, h.height, h.rowBytes, 0, &doc.m_allocHook)) {
     ShowImageOutOfMemory(" 622");
     return false;
   }
-  UnfilterPngRows(h, inflated.data(), size, rowStore.data());
-  rows = {rowStore.data(), h.rowBytes};
+  const bool whole = UnfilterPngRows(h, inflated.data(), size, rowStore.data());
+  rows = {rowStore.data(), h.rowBytes, whole};
   return true;
 }
 
@@ -236,7 +238,7 @@ void ColorRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* 
 }  // namespace
 
 bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* out, std::vector<uint8_t>& block,
-                    int64_t maxPixels) {
+                    int64_t maxPixels, bool* whole) {
   ByteCursor in(file, length);
   const std::span<const uint8_t> signature = in.Bytes(8);
   if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return false;
@@ -271,14 +273,17 @@ bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* o
   const bool metric = packedDib || (h.colorType == 0 && h.depth <= 8) || (h.colorType == 4 && h.depth == 8);
   bh.biXPelsPerMeter = bh.biYPelsPerMeter = metric ? kDibPixelsPerMeter : 0;
   bh.biClrUsed = packedDib ? 1u << dibBits : 0;
+  if (whole) *whole = rows.whole;
   return true;
 }
 
 int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   std::vector<uint8_t> block;
-  if (!DecodePngBlock(*this, file, length, out, block, 0)) return 0;
+  bool whole = false;
+  if (!DecodePngBlock(*this, file, length, out, block, 0, &whole)) return 0;
   const int dibBits = out->bmiHeader.biBitCount;
   SetImageBlock(std::move(block));
+  m_bImageShort = whole ? 0 : 1;
   if (m_nQuietState == 0) {
     char status[32];
     std::snprintf(status, sizeof status, "Ping %d bit", dibBits);

@@ -3,10 +3,11 @@
 // The first IFD is read by its entry count, each value by its field type and
 // count, in the file's byte order. Each strip is decoded on its own (none, CCITT
 // fax, LZW, PackBits) into the rows it covers; horizontal differencing (predictor
-// 2) is undone for 8-bit samples. Bilevel, grey and palette images of 1, 2, 4 and 8
-// bits and 8-bit RGB (an extra alpha sample is dropped) are read; planar
-// separation, other sample sizes, CMYK and other colour systems and compressions
-// are refused, never shown wrong.
+// 2) is undone for 8-bit samples; rows no strip reaches stay zero and mark the
+// picture short. Bilevel, grey and palette images of 1, 2, 4 and 8 bits and 8-bit
+// RGB (an extra alpha sample is dropped) are read; planar separation, other sample
+// sizes, CMYK and other colour systems and compressions are refused, never shown
+// wrong.
 #include <algorithm>
 #include <cstring>
 #include <span>
@@ -224,5 +225,6 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * t.height);
   SetImageBlock(std::move(block));
+  m_bImageShort = decodedTotal < t.height * t.rowBytes ? 1 : 0;
   return static_cast<int>(std::min<int64_t>(decodedTotal, INT32_MAX));
 }

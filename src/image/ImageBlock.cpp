@@ -9,6 +9,7 @@ void CQelDoc::ReleaseImage() {
   m_nImageAlloc = 0;
   m_nImageBitsOwner = 0;
   m_bImageCut = 0;
+  m_bImageShort = 0;
 }
 
 void CQelDoc::SetImageBlock(std::vector<uint8_t>&& block, int owner) {
@@ -17,4 +18,5 @@ void CQelDoc::SetImageBlock(std::vector<uint8_t>&& block, int owner) {
   m_nImageAlloc = m_imageStore ? static_cast<int>(std::min<size_t>(m_imageStore->size(), INT32_MAX)) : 0;
   m_nImageBitsOwner = m_pImageBits ? owner : 0;
   m_bImageCut = 0;
+  m_bImageShort = 0;
 }

@@ -27,6 +27,7 @@ struct ImageState {
   int m_nImageLoadState = 0;    // 0 may load; 1 loaded, not yet shown; 2 shown
   int m_bLastSaveOk = 0;        // the last image save wrote its file
   int m_bImageCut = 0;          // a BMP's rows were cut at the "bmpfile" volume
+  int m_bImageShort = 0;        // the file's data ended before the picture's last row
   std::shared_ptr<std::vector<uint8_t>> m_imageStore;
 
   int m_bImageMirror = 0;

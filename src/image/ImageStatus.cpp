@@ -1,5 +1,7 @@
 #include "image/ImageStatus.h"
 
+#include <cstdio>
+
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
@@ -12,3 +14,10 @@ void ShowImageFormat(const std::string& text) {
 }
 
 void ShowImageOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
+
+std::string ImageVolumeOverText(int64_t volume) {
+  char setting[160];
+  std::snprintf(setting, sizeof setting, "(bmpfile=%.6g: the image file volume in MB; a larger one reads the whole picture)",
+                static_cast<double>(volume) / (1 << 20));
+  return FileSizeOverText(volume) + "\r\n" + setting;
+}

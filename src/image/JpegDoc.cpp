@@ -31,6 +31,8 @@ int CQelDoc::DecodeJpeg(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biSizeImage = static_cast<uint32_t>(DibStride(width, 24) * height);
   h.biXPelsPerMeter = h.biYPelsPerMeter = kDibPixelsPerMeter;
   SetImageBlock(std::move(block));
+  // A scan that ended early (a cut file) is shown as far as it goes, marked short.
+  m_bImageShort = decoder.Whole() ? 0 : 1;
   if (m_nQuietState == 0) {
     char status[40];
     std::snprintf(status, sizeof status, "Jpeg %d color%s", components, m_ImageSettings.m_nColorPhase > 0 ? " cmy" : "");

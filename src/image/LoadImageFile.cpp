@@ -51,7 +51,8 @@ bool ValidDepth(int bits) { return bits == 1 || bits == 4 || bits == 8 || bits =
 
 // Opens the file, waiting a little for one that another program holds, and gives its
 // length: 0, or the load's failure (-1, or -3 for a file above the "bmpfile" volume
-// that is no BMP; a BMP is read up to the volume).
+// that is no BMP). A BMP over the volume is read up to the volume's bytes of rows
+// behind its headers, so that the rows it keeps are whole.
 int OpenImageFile(const std::string& path, int kind, int64_t limit, plat::File& file, int64_t& length) {
   for (int attempt = 0; !file.Open(path, plat::File::Mode::Read); ++attempt) {
     if (attempt + 1 >= kOpenAttempts || !plat::Exists(path)) return -1;
@@ -59,11 +60,13 @@ int OpenImageFile(const std::string& path, int kind, int64_t limit, plat::File& 
   }
   length = file.GetLength();
   if (length > limit) {
-    uint8_t head[2] = {};
-    const bool bmp = file.Read(head, 2) == 2 && head[0] == 'B' && head[1] == 'M';
+    uint8_t head[14] = {};
+    const int64_t got = file.Read(head, sizeof head);
+    const bool bmp = got >= 2 && head[0] == 'B' && head[1] == 'M';
     file.Seek(0, plat::File::Origin::Begin);
     if (kind != kKindBmp && !bmp) return -3;
-    length = limit;
+    const int64_t rowsAt = got == sizeof head ? ByteCursor(head, sizeof head).PeekU32LE(10) : 0;
+    length = std::min(length, std::max<int64_t>(limit, 0) + std::min(rowsAt, kBmpHeadRoom));
   }
   return length <= 0 ? -1 : 0;
 }

@@ -43,7 +43,7 @@ int64_t UnfilterPngRowsInPlace(const PngHeader& h, uint8_t* data, int64_t size) 
   return y;
 }
 
-void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image) {
+bool UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image) {
   static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
                                     {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
   const int bitsPerPixel = h.channels * h.depth;
@@ -55,7 +55,7 @@ void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint
       std::memcpy(row, data + at + 1, static_cast<size_t>(h.rowBytes));
       UnfilterRow(data[at], row, y ? row - h.rowBytes : zero.data(), h.rowBytes, h.pixelBytes);
     }
-    return;
+    return at == h.height * (1 + h.rowBytes);
   }
   std::vector<uint8_t> cur, prev;
   for (const auto& p : kPasses) {
@@ -66,7 +66,7 @@ void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint
     cur.assign(static_cast<size_t>(n), 0);
     prev.assign(static_cast<size_t>(n), 0);
     for (int64_t r = 0; r < rows; ++r, at += 1 + n) {
-      if (at + 1 + n > size) return;
+      if (at + 1 + n > size) return false;
       std::memcpy(cur.data(), data + at + 1, static_cast<size_t>(n));
       UnfilterRow(data[at], cur.data(), prev.data(), n, h.pixelBytes);
       uint8_t* row = image + (p[1] + r * p[3]) * h.rowBytes;
@@ -82,4 +82,5 @@ void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint
       std::swap(cur, prev);
     }
   }
+  return true;
 }

@@ -18,8 +18,8 @@ struct PngHeader {
 bool ValidPngHeader(PngHeader& h);
 // The stored rows of the image (rowBytes each, image holds height of them),
 // de-interlaced and unfiltered from the inflated data; rows it does not reach stay
-// as they are.
-void UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image);
+// as they are. True when the data reached every row.
+bool UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image);
 // Non-interlaced rows unfiltered where they stand in the inflated data, each behind
 // its filter byte: the rows that size covers whole, their count returned.
 int64_t UnfilterPngRowsInPlace(const PngHeader& h, uint8_t* data, int64_t size);

@@ -39,6 +39,12 @@ const char* DefaultExtension(int code) {
   }
 }
 
+// BMP bytes never go under another format's name: a BMP save to a name that is not
+// a BMP, BMZ, PNG or JPEG name (or a PDF, which wraps a JPEG) writes base + ".bmp".
+bool KeepsItsNameForBmp(int kind) {
+  return kind == kKindBmp || kind == kKindBmz || kind == kKindPng || kind == kKindJpeg;
+}
+
 }  // namespace
 
 int CQelView::SaveImageAs(int code, int mode) {
@@ -57,7 +63,6 @@ int CQelView::SaveImageAs(int code, int mode) {
     CFileDialog dialog(false, CQelDoc::GetPathPart(m_strFileName, 6) + DefaultExtension(code));
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     target = dialog.GetPathName();
-    if (!ConfirmOverwrite(target)) return -1;
   }
   const std::string tail = LowerTail(target, 4);
   if (tail == "-bmp" || tail == "=bmp" || tail == "+bmp") {
@@ -65,6 +70,11 @@ int CQelView::SaveImageAs(int code, int mode) {
     return -1;
   }
   const bool pdf = tail == ".pdf";
+  // The name written is the name asked about: a BMP renamed to ".bmp" is confirmed
+  // under that name, never the one the user typed.
+  const bool renamed = !pdf && code <= kSaveBmpTarget && !KeepsItsNameForBmp(m_doc.GetFileKind(target));
+  if (renamed) target = CQelDoc::GetPathPart(target, 6) + ".bmp";
+  if ((mode == 0 || renamed) && !ConfirmOverwrite(target)) return -1;
   std::string pdfTarget;
   if (pdf) {
     pdfTarget = target;
@@ -92,13 +102,7 @@ int CQelView::SaveImageAs(int code, int mode) {
       if (code < kSaveJpegHigh || code > kSaveJpegBest) code = LowerTail(target, 5) == ".jpeg" ? 8 : 7;
       break;
     default:
-      // Any other name keeps the code (a PNG under "gg.gif" is a PNG); only BMP
-      // bytes never go under another format's name: they get a ".bmp" of their own.
-      if (!pdf && code <= kSaveBmpTarget) {
-        target = CQelDoc::GetPathPart(target, 6) + ".bmp";
-        if (mode != 0 && !ConfirmOverwrite(target)) return -1;
-        code = kSaveBmpTarget;
-      }
+      // Any other name keeps the code (a PNG under "gg.gif" is a PNG).
       break;
   }
   m_doc.SaveDib(bits.data(), &info, target, code);

@@ -121,6 +121,11 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
   ShowFormatPane(res.status);
+  if (res.rowsChanged == 0) {
+    // A refused or empty edit leaves the control (and its undo) as it was and says why.
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, res.refusal);
+    return;
+  }
   const std::string rtf = plat::WriteRtf(sheetcols::FragmentOf(rows), rich.DefaultCharFormat());
 
   // The rewritten text goes through the work buffer, which grows when a rewrite

@@ -88,20 +88,38 @@ bool InRange(int r, const RewriteInput& in, int first, int end) {
 }
 
 // VK_LEFT / VK_RIGHT: stop n moves by number x 10 twips (the later stops too when
-// asked); the status gives the new width of the column it closes.
-void MoveBoundary(SheetRow& row, const RewriteInput& in, RewriteResult& res) {
+// asked); the status gives the new width of the column it closes. A boundary never
+// reaches the column's left boundary (width 0) or passes the control's last stop, so
+// the stops keep their order and no column is swallowed.
+void MoveBoundary(SheetRow& row, const RewriteInput& in, RewriteResult& res, std::string& why) {
   std::vector<int> stops = Stops(row);
   const int n = in.column;
   if (n < 1 || n > static_cast<int>(stops.size())) return;
   const int s = std::clamp(in.number, 1, kMaxStop / 10) * 10 * (in.code == plat::VK_LEFT ? -1 : 1);
   const int q = n >= 2 ? stops[static_cast<size_t>(n) - 2] : 0;
-  for (size_t k = static_cast<size_t>(n) - 1; k < stops.size(); ++k) {
-    if (k + 1 == static_cast<size_t>(n) || in.moveFollowingStops) stops[k] = std::clamp(stops[k] + s, 0, kMaxStop);
-  }
+  const int old = stops[static_cast<size_t>(n) - 1];
+  // A stop on the one before it would merge with it: the narrowest column is 1 twip.
+  const int moved = old <= q ? old : std::clamp(old + s, q + 1, kMaxStop);
   char text[40];
-  std::snprintf(text, sizeof text, "width = %d", (stops[static_cast<size_t>(n) - 1] - q) / 15);
+  std::snprintf(text, sizeof text, "width = %d", (moved - q) / 15);
   res.status = text;
+  if (moved == old) {
+    why = old <= q ? "the row's left edge is no boundary to move"
+          : in.code == plat::VK_LEFT ? "width 0: the boundary moves no further left"
+                                     : "the boundary is at the right edge";
+    return;
+  }
+  const int d = moved - old;
+  for (size_t k = static_cast<size_t>(n) - 1; k < stops.size(); ++k) {
+    if (k + 1 == static_cast<size_t>(n) || in.moveFollowingStops) stops[k] = std::clamp(stops[k] + d, 0, kMaxStop);
+  }
   SetStops(row, std::move(stops));
+}
+
+bool SameGlyph(const Glyph& a, const Glyph& b) { return a.bytes == b.bytes && a.cf == b.cf && a.object == b.object; }
+bool SameRow(const SheetRow& a, const SheetRow& b) {
+  return a.para == b.para && a.glyphs.size() == b.glyphs.size() &&
+         std::equal(a.glyphs.begin(), a.glyphs.end(), b.glyphs.begin(), SameGlyph);
 }
 
 // The stops of 'E', 'R', 'I', 'U' for column n; returns false for a misaligned row.
@@ -158,7 +176,9 @@ void SplitCell(SheetRow& row, const RewriteInput& in, int n, bool ruleLine) {
   plat::CharFormat2 text = CellFormat(row, tab, cellStart);  // blanks take the cell's text format
   text.yHeight = in.textSize * 10;
   std::vector<Glyph> add;
-  if (j == 1 && in.column == 2) add.push_back(Make(" ", text, text.yHeight, false));
+  // The blank a second column opens with; on a rule line a 1-point one, so the line
+  // stays a rule line.
+  if (j == 1 && in.column == 2) add.push_back(ruleLine ? Make(" ", base, kPointRun, Lit(base)) : Make(" ", text, text.yHeight, false));
   Glyph newTab = row.glyphs[static_cast<size_t>(tab)];
   if (ruleLine) {
     add.push_back(newTab);
@@ -360,22 +380,34 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
   if (in.code == 'E' && n > 2) --n;
   if (in.code == 'U' && n < 32) --n;
   int h = in.textSize;
+  std::string why;  // why a row was left as it was
+  bool columnSeen = false;
   for (int r = 0; r < count; ++r) {
     SheetRow& row = rows[static_cast<size_t>(r)];
     h = TextSizeOf(row, h);
     if (!InRange(r, in, first, end)) continue;
+    const SheetRow before = row;
+    columnSeen = columnSeen || (in.column >= 1 && in.column <= row.para.cTabCount);
     RewriteInput here = in;
     here.textSize = h;
     switch (in.code) {
       case plat::VK_LEFT:
-      case plat::VK_RIGHT: MoveBoundary(row, here, res); break;
+      case plat::VK_RIGHT: MoveBoundary(row, here, res, why); break;
       case 'E':
       case 'R':
       case 'I':
       case 'U': {
         if (n >= 32) break;  // the leader area has no stops of its own
+        if (in.code == 'R' && n < 2) {
+          // Before the row's first Tab there is no cell to remove: its stops stay too.
+          why = "the cells before the first Tab are no column to remove";
+          break;
+        }
         const bool rule = IsRuleRow(row, kPointRun);
-        if (!ColumnStops(row, here, n, reference)) break;  // misaligned: left as it is
+        if (!ColumnStops(row, here, n, reference)) {
+          why = "the rows' columns do not line up: left as they are";
+          break;
+        }
         if (in.code == 'E' || in.code == 'I') SplitCell(row, here, n, rule);
         if (in.code == 'R') RemoveCell(row, n);
         if (in.code == 'U') JoinCells(row, n);
@@ -392,7 +424,12 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
         break;
       default: break;
     }
-    ++res.rowsChanged;
+    if (!SameRow(before, row)) ++res.rowsChanged;
+  }
+  if (res.rowsChanged == 0) {
+    // Nothing changed: the status says why, in the words of the column status.
+    if (why.empty()) why = columnSeen ? "nothing to change in these rows" : "no such column in these rows";
+    res.refusal = "column " + std::to_string(std::max(in.column - 1, 0)) + ": " + why;
   }
   return res;
 }

@@ -45,6 +45,7 @@ struct RewriteInput {
 struct RewriteResult {
   std::string status;  // "width = %d" after a boundary move, else empty
   int rowsChanged = 0;
+  std::string refusal;  // when no row changed: "column N: " and why
 };
 
 RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in);

@@ -21,6 +21,7 @@
 namespace {
 
 constexpr int kWriteProtected = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+constexpr int kTableItemsOver = 243;  // the table item count is over its setting: raise it to %d(x100)
 
 std::string WithName(int id, const std::string& name) {
   char text[1400];
@@ -41,6 +42,18 @@ std::string PdfDate(const CQelDoc& doc) {
   std::snprintf(text, sizeof text, "%4d%02d%02d%02d%02d%02d", u.tm_year + 1900, u.tm_mon + 1, u.tm_mday, u.tm_hour, u.tm_min,
                 u.tm_sec);
   return text;
+}
+
+// The message of a sheet past the row limit: the system's text with the hundreds of
+// rows that would hold it, and the setting's name, since a script has no menu.
+std::string RowLimitText(int rows) {
+  std::string text = LoadString(kTableItemsOver);
+  const size_t at = text.find("%d");
+  const std::string hundreds = std::to_string((rows + 10) / 100 + 1);
+  if (at != std::string::npos) text.replace(at, 2, hundreds);
+  while (!text.empty() && (text.front() == '\r' || text.front() == '\n')) text.erase(0, 1);
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  return text + " (n_tbl=" + hundreds + ")";
 }
 
 }  // namespace
@@ -68,6 +81,10 @@ int CQelView::WriteSheetPdf(int number) {
   }
   HoldCellText();
   if (RowLimitReached()) {
+    // Nothing is printed: the user learns why and which setting lets the sheet through.
+    const std::string text = RowLimitText(m_nRows);
+    AfxMessageBox(text);
+    m_strKeyFailure = (g_pStatusBar ? g_pStatusBar->GetPaneText(0) : std::string()) + text;
     ReleaseTableLock();
     return 1;
   }
@@ -105,7 +122,8 @@ int CQelView::WriteSheetPdf(int number) {
   const auto now = plat::Stat(path);
   plat::WorkFile work;
   if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
-    AfxMessageBox(WithName(kWriteProtected, path));
+    m_strKeyFailure = WithName(kWriteProtected, path);
+    AfxMessageBox(m_strKeyFailure);
     ReleaseTableLock();
     return -1;
   }
@@ -140,9 +158,11 @@ int CQelView::WriteSheetPdf(int number) {
     if (out.stop == sheet::PdfStop::ObjectLimit) {
       char text[96];
       std::snprintf(text, sizeof text, "output items over limit  adrs# =%d > %d(max)", out.stopObject, sheet::kPdfObjectLimit);
+      m_strKeyFailure = text;
       AfxMessageBox(text);
     } else if (out.stop == sheet::PdfStop::TooLarge) {
-      AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(m_nTextLen) + " ");
+      m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(m_nTextLen) + " ";
+      AfxMessageBox(m_strKeyFailure);
     }
     if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
     ReleaseTableLock();
@@ -159,8 +179,13 @@ int CQelView::WriteSheetPdf(int number) {
     m_doc.m_nTextLen = static_cast<int>(out.bytes.size());
   }
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
-  if (!work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size())) || !work.CommitAs(path)) {
-    AfxMessageBox(WithName(kWriteProtected, path));
+  // A write that found no room says so (the old file stays as it was); anything else
+  // is the file being protected or in use.
+  const bool written = work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size()));
+  const bool noRoom = !written && work.Out().OutOfRoom();
+  if (!written || !work.CommitAs(path)) {
+    m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : kWriteProtected, path);
+    AfxMessageBox(m_strKeyFailure);
     ReleaseTableLock();
     return -1;
   }

@@ -127,6 +127,7 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
       TableSelectCell(code, a, 0, cellOnly);
     }
   } else {
+    Status("");  // a refusal of an earlier edit does not stand for this one
     if (c < (code == 'U' ? 32 : 31) && oneRow) {
       BuildSheetRtf(code, selB, caretLine, c + 1, caretLine + 1, number, selA, 1, true);
     } else if (c < (code == 'U' ? 32 : 31)) {

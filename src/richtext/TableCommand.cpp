@@ -12,6 +12,7 @@
 #include "platform/ui/Keys.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetRtfWriter.h"
+#include "view/CellSeparator.h"
 #include "view/QelView.h"
 
 namespace {
@@ -65,12 +66,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
     // Cells separated by '|' rather than Tabs make the conversion the '|' one.
     char line[kLineRead + 1];
     const int n = std::max(CopyLine(firstLine, line, sizeof line), 0);
-    int tabs = 0, bars = 0;
-    for (int i = 0; i < n && line[i] != '\r' && line[i] != '\n'; ++i) {
-      if (line[i] == '\t') ++tabs;
-      if (line[i] == '|') ++bars;
-    }
-    if (bars > tabs && bars > 2) code = 102;
+    if (CountSeparators(std::string_view(line, static_cast<size_t>(n))).BarsRule()) code = 102;
   }
   if (code != 'P' && m_doc.m_bShiftDown) cellOnly = 1;
   m_nTableCellOnly = cellOnly;

@@ -71,9 +71,14 @@ void OnUpdateRichText(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->m_nFi
 void OnUpdateTableMode(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.view->m_nFileKind == kKindRtf && cx.doc->m_bTableMode == 1);
 }
+// A sheet shown from its cell text is a table too: table mode edits it with the keys
+// (and writes it as a PDF), and the table undo takes those edits back.
+bool ShowsTable(CommandContext& cx) {
+  return cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->m_nTextMode == 3);
+}
+void OnUpdateTableUndo(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Rich() != nullptr && ShowsTable(cx)); }
 void OnUpdateTableEdit(CommandContext& cx, CCmdUI& ui) {
-  // A sheet shown from its cell text is a table too: table mode writes it as a PDF.
-  ui.Enable(cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->m_nTextMode == 3));
+  ui.Enable(ShowsTable(cx));
   ui.SetCheck(cx.doc->m_bTableMode == 1 ? 1 : 0);
 }
 
@@ -103,7 +108,7 @@ constexpr CommandEntry kRows[] = {
     {33053, "ID_TABLE_NEW", "新規に表を作成してカーソル位置に挿入(5列x6行)  ctrl+M", V, OnTableNew, OnUpdateRichText},
     {33055, "ID_TABLE_CONVERT_SELECTION", "選択範囲を表に変換する(区切り：| Tab 空白)  ctrl+D", V, OnTableConvertSelection, nullptr},
     {33016, "ID_TABLE_CONVERT_LINES", "選択行を表に変換（区切り記号： | ）", V, OnTableConvertLines, nullptr},
-    {33067, "ID_TABLE_UNDO", "操作取消し", V, OnTableUndo, OnUpdateRichText},
+    {33067, "ID_TABLE_UNDO", "操作取消し", V, OnTableUndo, OnUpdateTableUndo},
     {33068, "ID_TABLE_MODE_END", "表ﾓｰﾄﾞ終了", V, OnTableModeEnd, nullptr},
     {33049, "ID_TABLE_EDIT", "表編集(&#)", V, OnTableEdit, OnUpdateTableEdit},
 };

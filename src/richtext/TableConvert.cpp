@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "richtext/TableEngine.h"
+#include "view/CellSeparator.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kMaxAddedRows = 3;
 constexpr int kOpenerStop = 300;
-constexpr int kRuleLineSpacing = 60;
-constexpr int kOpenerHeight = 210;  // twips: the row opener's blank when the line holds no text  // a line with stops this narrow is a rule line
+constexpr int kRuleLineSpacing = 60;  // a line with stops this narrow is a rule line
+constexpr int kOpenerHeight = 210;  // twips: the row opener's blank when the line holds no text
 const char* const kGothicFace = "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e";  // ＭＳ ゴシック
 
 std::string CharText(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp + 1); }
@@ -54,50 +54,47 @@ int StopAtPixel(int x) { return (3 * x + 30) * 5; }
 
 }  // namespace
 
-// 101: Tab-separated lines first..last-1 get one stop per Tab and a slot after each Tab.
-// A line that already carries stops (and is not a rule line) stays as it is; its text
-// is added again after the lines as a table row of its own, with its stop list shifted
-// to open on 0 (and the start indent when there is one).
+// 101: Tab-separated lines first..last-1 get one stop per Tab and a slot after each Tab
+// (a Tab already followed by a slot keeps it). A line that already carries stops (and
+// is not a rule line) becomes a row in place: its stop list shifted to open on 0 (and
+// the start indent when there is one), so no line is doubled; stops that open on 0
+// already are a row's and stay.
 void CQelView::ConvertTabLines(int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   firstLine = std::clamp(firstLine, 0, rich.GetLineCount() - 1);
   lastLine = std::clamp(lastLine, firstLine + 1, rich.GetLineCount());
-  int added = 0;
   std::vector<int> converted;
-  int insertLine = lastLine;
-  const int rangeEnd = lastLine;
-  for (int line = firstLine; line < rangeEnd; ++line) {
+  for (int line = firstLine; line < lastLine; ++line) {
     const plat::ParaFormat2 para = rich.ParaOfLine(line);
     if (para.cTabCount > 0) {
       const bool rule = para.bLineSpacingRule == plat::kSpacingExact && para.dyLineSpacing <= kRuleLineSpacing;
-      if (!rule) insertLine = AddShiftedRow(line, insertLine);
+      if (rule) continue;
+      // Stops that open on 0 are a table row's already: they stay as they are.
+      if (para.rgxTabs[0] != 0) ShiftRowStops(line);
+      converted.push_back(line);
       continue;
     }
-    if (added >= kMaxAddedRows) continue;
     std::vector<int> stops;
     const int end = table::LineEnd(rich, line);
     for (int cp = rich.LineIndex(line); cp < end && stops.size() < plat::kMaxTabStops; ++cp) {
       if (CharText(rich, cp) == "\t") stops.push_back(StopAtPixel(rich.PosFromChar(cp + 1).x));
     }
-    if (!stops.empty()) {
-      SetStops(rich, line, stops);
-      ++added;
-    }
+    if (!stops.empty()) SetStops(rich, line, stops);
     converted.push_back(line);
   }
-  for (int line = rangeEnd; line < insertLine; ++line) converted.push_back(line);
   for (int line : converted) {
     for (int cp = rich.LineIndex(line); cp < table::LineEnd(rich, line); ++cp) {
-      if (CharText(rich, cp) == "\t") cp = SlotAfterTab(rich, cp, false);
+      if (CharText(rich, cp) != "\t") continue;
+      const bool slotted = cp + 1 < table::LineEnd(rich, line) && rich.FormatAt(cp + 1).yHeight < table::kTextHeight;
+      cp = slotted ? cp + 1 : SlotAfterTab(rich, cp, false);
     }
   }
 }
 
-// The row 101 adds for a line with stops: its text after a blank (a Tab when the
-// start indent is kept as a stop), at the start of line `at`, with the shifted stops,
-// exact spacing 240 and the Gothic face at the line's text height. Returns the line
-// after it.
-int CQelView::AddShiftedRow(int line, int at) {
+// A line with stops made a table row in place: a blank (a Tab when the start indent
+// is kept as a stop) before its text at the Gothic face of its first character's
+// height, its stop list shifted to open on 0, exact spacing 240, the face Gothic.
+void CQelView::ShiftRowStops(int line) {
   plat::RichEdit& rich = UseRichText();
   const plat::ParaFormat2 para = rich.ParaOfLine(line);
   std::vector<int> stops{0};
@@ -112,30 +109,23 @@ int CQelView::AddShiftedRow(int line, int at) {
     }
   }
   if (stops.size() > plat::kMaxTabStops) stops.resize(plat::kMaxTabStops);
-  const int height = rich.FormatAt(rich.LineIndex(line)).yHeight;
-  const std::string text = (indent ? "\t" : " ") + rich.GetTextRange(rich.LineIndex(line), table::LineEnd(rich, line)) + "\n";
-  const bool atEnd = at >= rich.GetLineCount();
-  int start = atEnd ? rich.GetTextLength() : rich.LineIndex(at);
-  if (atEnd) {
-    // After the last line: a line end first, so the row stands on a line of its own.
-    rich.ExSetSel(start, start);
-    rich.ReplaceSel("\n", true);
-    start = rich.GetTextLength();
-    at = rich.GetLineCount() - 1;
-  }
+  const int start = rich.LineIndex(line);
+  const int height = rich.FormatAt(start).yHeight;
   rich.ExSetSel(start, start);
-  rich.ReplaceSel(atEnd ? text.substr(0, text.size() - 1) : text, true);
-  rich.ExSetSel(start, table::LineEnd(rich, at));
+  rich.ReplaceSel(indent ? "\t" : " ", true);
   plat::CharFormat2 cf;
-  cf.dwMask = plat::CFM_SIZE | plat::CFM_FACE | plat::CFM_CHARSET;
-  cf.yHeight = height;
+  cf.dwMask = plat::CFM_FACE | plat::CFM_CHARSET;
   cf.szFaceName = kGothicFace;
   cf.bCharSet = plat::SHIFTJIS_CHARSET;
+  rich.ExSetSel(start, table::LineEnd(rich, line));
   rich.SetCharFormat(cf, true);
-  SetStops(rich, at, stops);
+  cf.dwMask = plat::CFM_SIZE;
+  cf.yHeight = height;
+  rich.ExSetSel(start, start + 1);
+  rich.SetCharFormat(cf, true);
+  SetStops(rich, line, stops);
   plat::Clipboard unused;
-  table::TableEngine(rich, unused, m_doc.m_clrTextBack).SetExactSpacing(at, table::kUnsetSpacing);
-  return at + 1;
+  table::TableEngine(rich, unused, m_doc.m_clrTextBack).SetExactSpacing(line, table::kUnsetSpacing);
 }
 
 // 102: '|'-separated lines: stops at the bars, each bar with the blanks before it a
@@ -167,7 +157,8 @@ void CQelView::ConvertBarLines(int firstLine, int lastLine) {
   m_doc.m_bShiftDown = 0;
 }
 
-// 'D' on rich text: every line opens with a blank at its text size and a ruled cell,
+// 'D' on rich text: a line of '|' cells has its bars made Tabs; every line opens
+// with a blank at its text size and a ruled cell,
 // gets a closing empty cell and a slot after every Tab, and a stop at 300 twips after
 // the first; nothing outside the lines changes.
 void CQelView::RuleTabLines(int firstLine, int lastLine) {
@@ -175,6 +166,14 @@ void CQelView::RuleTabLines(int firstLine, int lastLine) {
   firstLine = std::clamp(firstLine, 0, rich.GetLineCount() - 1);
   lastLine = std::clamp(lastLine, firstLine + 1, rich.GetLineCount());
   for (int line = firstLine; line < lastLine; ++line) {
+    // A line whose cells '|' separates has its bars made Tabs first.
+    if (CellSeparator(rich.GetTextRange(rich.LineIndex(line), table::LineEnd(rich, line))) == '|') {
+      for (int cp = rich.LineIndex(line); cp < table::LineEnd(rich, line); ++cp) {
+        if (CharText(rich, cp) != "|") continue;
+        rich.ExSetSel(cp, cp + 1);
+        rich.ReplaceSel("\t", true);
+      }
+    }
     const int end = table::LineEnd(rich, line);
     rich.ExSetSel(end, end);
     rich.ReplaceSel("\t  ", true);

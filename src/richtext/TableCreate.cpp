@@ -6,6 +6,8 @@
 // can be undone.
 #include <algorithm>
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr char kCellMark = '\x06';
-constexpr int kTemplateChars = 72;  // the new-table template below, CR LF as one character
+constexpr char kPictureMark = '\x7F';  // a picture's place in the cell text: DEL, never text of RTF
 constexpr int kPasteBackMs = 100;
 constexpr int kMaxWorkNames = 999;
 
@@ -38,31 +40,26 @@ std::string EmptyGrid() {
 
 }  // namespace
 
+// The new table goes in as paragraphs of its own: at the caret's line when the caret
+// stands at its start, else after that line, so no line is split.
 int CQelView::BuildRtfTable(int mode) {
   if (mode != 1) return 0;
-  plat::RichEdit& rich = UseRichText();
-  int a = 0, b = 0;
-  rich.ExGetSel(a, b);
-  rich.ReplaceSel(kNewTable, true);
-  rich.ExSetSel(a, a + kTemplateChars);
-  m_pModel->GetSel(a, b);
-  m_nAnchor = a;
-  SyncSelection();
-  OnTableConvertSelection();
+  ConvertToTable(kNewTable);
   return 0;
 }
 
 int CQelView::OnTableConvertLines(int mode) {
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);
-  int first = 0, last = 0;
-  if (std::min(a, b) >= 1 && std::max(a, b) > std::min(a, b)) {
-    first = m_pModel->LineFromChar(std::min(a, b));
-    last = m_pModel->LineFromChar(std::max(a, b));
-  }
+  // Every line the selection touches (one ending at a line's start leaves that line
+  // out); without a selection the caret's line.
+  const int start = std::min(a, b), end = std::max(a, b);
+  const int first = m_pModel->LineFromChar(start);
+  int last = m_pModel->LineFromChar(end);
+  if (end > start && last > first && m_pModel->LineIndex(last) == end) --last;
   if (mode == 0) {
     if (ConvertToCsv(1, first, last) < 0) return -1;
-    return TableCommand('D', -1, 0, first, last, 0, 0, 0);
+    return TableCommand('D', -1, 0, first, last + 1, 0, 0, 0);
   }
   if (mode == 1) {
     m_cellStore = EmptyGrid();
@@ -89,13 +86,88 @@ std::string CQelView::PasteBackWorkName() const {
   return {};
 }
 
-void CQelView::OnTableConvertSelection() {
+// The plain road: lines first..last become cell text, rendered as a sheet in the
+// control. The sheet is made from the cells' text, so the pictures of the lines
+// (objects, one character each) are carried through it by a mark in their cells and
+// put back in place of the marks; a picture whose mark did not come through, or every
+// picture when the text itself holds the mark character, follows the table. Below 0
+// when the cell text could not be made.
+int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
+  plat::RichEdit& rich = UseRichText();
+  std::vector<std::string> pictures;
+  for (int cp = 0; cp < rich.GetTextLength(); ++cp) {
+    if (const std::string* object = rich.ObjectAt(cp)) pictures.push_back(*object);
+  }
+  if (ConvertToCsv(1, first, last) < 0) return -1;
+  const bool marked = !pictures.empty() && m_cellStore.find(kPictureMark) == std::string::npos;
+  if (marked) {
+    std::replace(m_cellStore.begin(), m_cellStore.end(), plat::kObjectChar, kPictureMark);
+    m_pTextBuf = m_cellStore.data();
+  }
+  int marks = 0;
+  for (int i = 0; i < std::min(m_nTextLen, 2000); ++i) {
+    const char c = m_pTextBuf[i];
+    if (c == '\r' || c == '\n' || c == '\0') break;
+    if (c == kCellMark) ++marks;
+  }
+  m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
+  m_nFirstDataOffset = 1;
+  const int step = m_nFontSizeStepFixed;
+  m_nFileKind = kKindCsv;
+  m_nTextMode = 3;
+  m_nFontSizeStepFixed = h / 15 - 3;
+  m_doc.m_bTableMode = 0;
+  m_bVerticalRules = 1;
+  m_doc.m_nDisplayState = 99;
+  m_nPageStart = 0;
+  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
+    StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
+  }
+  PutPicturesBack(pictures, marked);
+  rich.SetModify(false);
+  m_doc.m_nDisplayState = 0;
+  m_nFontSizeStepFixed = step;
+  return 0;
+}
+
+// Each mark of the rendered sheet becomes its picture, in order; the pictures left
+// over go in a paragraph of their own after the table.
+void CQelView::PutPicturesBack(const std::vector<std::string>& pictures, bool marked) {
+  if (pictures.empty()) return;
+  plat::RichEdit& rich = UseRichText();
+  size_t next = 0;
+  for (int cp = 0; marked && cp < rich.GetTextLength() && next < pictures.size(); ++cp) {
+    if (rich.GetTextRange(cp, cp + 1) != std::string(1, kPictureMark)) continue;
+    rich.ExSetSel(cp, cp + 1);
+    rich.StreamInRtf("{\\rtf1 " + pictures[next++] + "}", true);
+  }
+  if (next == pictures.size()) return;
+  std::string rest = "{\\rtf1 \\pard ";
+  for (; next < pictures.size(); ++next) rest += pictures[next];
+  rich.ExSetSel(rich.GetTextLength(), rich.GetTextLength());
+  rich.StreamInRtf(rest + "\\par}", true);
+}
+
+void CQelView::OnTableConvertSelection() { ConvertToTable({}); }
+
+void CQelView::ConvertToTable(std::string_view newTable) {
   plat::RichEdit& rich = UseRichText();
   const int firstVisible = rich.GetScrollPos().y;
   const int h = rich.GetCharFormat(true).yHeight / 2;
   int start = 0, end = 0;
   rich.ExGetSel(start, end);
-  if (end <= start) {
+  bool breakBefore = false;  // a new table after the text's last line needs a line end
+  plat::ParaFormat2 lastPara;  // and that line keeps its own format
+  if (!newTable.empty()) {
+    const int line = rich.ExLineFromChar(end);
+    lastPara = rich.ParaOfLine(line);
+    start = rich.LineIndex(line);
+    if (end != start) {
+      start = line + 1 < rich.GetLineCount() ? rich.LineIndex(line + 1) : rich.GetTextLength();
+      breakBefore = line + 1 >= rich.GetLineCount();
+    }
+    end = start;
+  } else if (end <= start) {
     // No selection: the caret line, and only it.
     const int line = rich.ExLineFromChar(end);
     start = rich.LineIndex(line);
@@ -117,60 +189,53 @@ void CQelView::OnTableConvertSelection() {
       ReleaseTableLock();
       return;
     }
-    // The control keeps the selection alone: the table replaces exactly the selection,
-    // so the text of its first and last lines outside it stays once, after the table.
-    // A selection that ends at its last line's end keeps that line's paragraph mark,
-    // which carries the line's tab stops.
-    keepMark = end < rich.GetTextLength() && rich.GetTextRange(end, end + 1) == "\r";
+    // The control keeps the selection alone (or the new table's text alone): the table
+    // replaces exactly the selection, so the text of its first and last lines outside
+    // it stays once, after the table. A selection that ends at its last line's end
+    // keeps that line's paragraph mark, which carries the line's tab stops.
+    keepMark = newTable.empty() && end < rich.GetTextLength() && rich.GetTextRange(end, end + 1) == "\r";
     rich.BeginUndoGroup();
-    rich.ExSetSel(end + (keepMark ? 1 : 0), rich.GetTextLength());
-    rich.ReplaceSel("", true);
-    rich.ExSetSel(0, start);
-    rich.ReplaceSel("", true);
+    if (newTable.empty()) {
+      rich.ExSetSel(end + (keepMark ? 1 : 0), rich.GetTextLength());
+      rich.ReplaceSel("", true);
+      rich.ExSetSel(0, start);
+      rich.ReplaceSel("", true);
+    } else {
+      rich.ExSetSel(0, -1);
+      rich.ReplaceSel(newTable, true);
+    }
     rich.EndUndoGroup();
-    last = last - first;
+    last = newTable.empty() ? last - first : rich.ExLineFromChar(std::max(rich.GetTextLength() - 1, 0));
     first = 0;
+  } else if (!newTable.empty()) {
+    return;  // a new table is made in rich text only
   }
   if (m_bCtrlDown == 1) {
     TableCommand(101, h, 0, first, last + 1, 0, 0, 0);
     rich.SetModify(false);
     m_bCtrlDown = 0;
-  } else {
-    if (ConvertToCsv(1, first, last) < 0) {
-      if (richText) ReleaseTableLock();
-      return;
-    }
-    int marks = 0;
-    for (int i = 0; i < std::min(m_nTextLen, 2000); ++i) {
-      const char c = m_pTextBuf[i];
-      if (c == '\r' || c == '\n' || c == '\0') break;
-      if (c == kCellMark) ++marks;
-    }
-    m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
-    m_nFirstDataOffset = 1;
-    const int step = m_nFontSizeStepFixed;
-    m_nFileKind = kKindCsv;
-    m_nTextMode = 3;
-    m_nFontSizeStepFixed = h / 15 - 3;
-    m_doc.m_bTableMode = 0;
-    m_bVerticalRules = 1;
-    m_doc.m_nDisplayState = 99;
-    m_nPageStart = 0;
-    if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
-      StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
-    }
-    rich.SetModify(false);
-    m_doc.m_nDisplayState = 0;
-    m_nFontSizeStepFixed = step;
+  } else if (ConvertSelectionToSheet(first, last, h) < 0) {
+    if (richText) ReleaseTableLock();
+    return;
   }
   if (richText) {
+    // The piece goes back from the view's own copy; the clipboard gets it as well.
+    if (breakBefore) {
+      rich.ExSetSel(0, 0);
+      rich.ReplaceSel("\r", true);
+      rich.ExSetSel(0, 0);
+      rich.SetParaFormat(lastPara);
+    }
+    rich.ExSetSel(0, -1);
+    m_strPasteBackPiece = rich.StreamOutRtf(true);
     if (g_pMainFrame) {
-      rich.ExSetSel(0, -1);
       plat::Clipboard& clip = g_pMainFrame->Ui().GetClipboard();
       clip.Empty();
       rich.Copy(clip);
       g_pMainFrame->Ui().BeginWaitCursor();
     }
+    m_strPasteBackText.clear();
+    m_nPasteBackStartByte = m_nPasteBackEndByte = -1;
     m_strPasteBackFile = work;
     m_strPasteBackName = originalName;
     m_strPasteBackPath = originalPath;
@@ -179,6 +244,7 @@ void CQelView::OnTableConvertSelection() {
     m_nPasteBackFirstLine = firstVisible;
     m_nPasteBackTicks = 0;
     m_doc.LoadDocument(work, 0);
+    NotePasteBackText();
     SetTimer(kTimerPasteBack, kPasteBackMs);
     return;
   }

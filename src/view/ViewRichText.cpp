@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "view/CellSeparator.h"
 #include "view/QelView.h"
 #include "view/RichTextModel.h"
 
@@ -38,20 +39,9 @@ bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
   return true;
 }
 
-// The cells of one line: at '|' when it holds one, else at Tabs, else at runs of blanks.
+// The cells of one line, at its separator (view/CellSeparator.h).
 std::vector<std::string> SplitCells(std::string_view line) {
-  char sep = ' ';
-  for (size_t i = 0; i < line.size(); ++i) {
-    const auto c = static_cast<unsigned char>(line[i]);
-    if (IsSjisLeadByte(c) && i + 1 < line.size()) {
-      ++i;
-    } else if (c == '|') {
-      sep = '|';
-      break;
-    } else if (c == '\t') {
-      sep = '\t';
-    }
-  }
+  const char sep = CellSeparator(line);
   std::vector<std::string> cells(1);
   for (size_t i = 0; i < line.size(); ++i) {
     const auto c = static_cast<unsigned char>(line[i]);

@@ -31,6 +31,7 @@ struct ViewTextState {
   int m_nDisplayForm = 0;
   int m_nTextMode = 0;           // 3: table text mode
   int m_bCtrlDown = 0;           // Ctrl held for the current command
+  std::string m_strKeyFailure;   // why the work of the last key failed (CP932); "" when it did not
 
   // Cell text of the table (filled by the table engine).
   char* m_pTextBuf = nullptr;
@@ -59,6 +60,13 @@ struct ViewTextState {
   // The selection a table replaced, put back when the timer fires after the reload.
   int m_nPasteBackStart = 0;
   int m_nPasteBackEnd = 0;
+  // The converted piece itself (RTF), held here so that nothing on the clipboard
+  // meanwhile takes its place; the reloaded text as it came in, and the selection's
+  // bytes in it, to find the place again after edits made before the paste-back.
+  std::string m_strPasteBackPiece;
+  std::string m_strPasteBackText;
+  int m_nPasteBackStartByte = -1;   // -1 until the reload is complete
+  int m_nPasteBackEndByte = -1;
   int m_nPasteBackFirstLine = 0;   // the first visible line then
   std::string m_strPasteBackFile;  // the work file that was loaded
   std::string m_strPasteBackName;  // the view's and the document's names before

@@ -52,11 +52,15 @@ TEST_F(TmpFolderFault, DeadRunsFoldersAreClearedLiveOnesKept) {
   fs::create_directories(Tmp() + "/run99998-alive0");
   std::optional<plat::FolderLock> alive = plat::FolderLock::Take(doc_->m_strProgramDir + "\\TMP\\run99998-alive0", false);
   ASSERT_TRUE(alive);
-  fs::create_directories(Tmp() + "/Kept");
+  // Folders of the user's whose names merely start like a run's are never touched.
+  const std::vector<std::string> users{"Kept", "runs", "running-notes", "runtime-backup", "run99997-abc", "run-abcdef",
+                                       "run99997-ABCDEF", "run99997-abcdef0"};
+  for (const std::string& name : users) testenv::WriteHostFile(Tmp() + "/" + name + "/notes.txt", "the user's");
   doc_->TmpFolder();
   EXPECT_FALSE(fs::exists(Tmp() + "/run99999-dead00")) << "a dead run's folder goes";
   EXPECT_TRUE(fs::exists(Tmp() + "/run99998-alive0")) << "a live run's folder stays";
-  EXPECT_TRUE(fs::exists(Tmp() + "/Kept")) << "only run folders are cleared";
+  for (const std::string& name : users)
+    EXPECT_EQ(testenv::ReadHostFile(Tmp() + "/" + name + "/notes.txt"), "the user's") << "only run folders are cleared: " << name;
 }
 
 TEST_F(TmpFolderFault, TheRunsFolderGoesWithIt) {

@@ -33,6 +33,8 @@ TEST(ArchivePaths, SafeMemberPathReducesOutsideNames) {
   EXPECT_EQ(SafeMemberPath(hyo + "/", &folder), hyo);
   EXPECT_TRUE(folder);
   EXPECT_EQ(SafeMemberPath("../..", &folder), std::nullopt);
+  // A name ending in ".." or "." names a folder above, never the part before it.
+  for (const char* name : {"a/..", "a\\..", "a/.", "a/../", "x/a/.."}) EXPECT_EQ(SafeMemberPath(name, &folder), std::nullopt) << name;
   EXPECT_EQ(SafeMemberPath(std::string("a\0/../../x", 10), &folder), "a");
 }
 

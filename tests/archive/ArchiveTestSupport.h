@@ -134,3 +134,25 @@ inline Bytes RawZip(const std::vector<RawMember>& members, bool withDirectory = 
 }
 
 }  // namespace archtest
+
+namespace archtest {
+
+// A run of the program on a script as a user starts it, with its program folder in
+// dir; without programs PATH holds none of the outside archivers; prefix goes in
+// front of the command (a small disk's limit).
+struct UserRun {
+  int status = -1;
+  std::string out;
+};
+inline UserRun RunUserScript(const testenv::TempDir& dir, const std::string& script, bool withPrograms,
+                             const std::string& prefix = "") {
+  testenv::WriteHostFile(dir.HostPath("script"), script);
+  UserRun run;
+  run.out = testenv::Shell(prefix + "env PELNORIX_HOME=" + Q(dir.HostPath("home")) +
+                               (withPrograms ? "" : " PATH=/nonexistent") + " " PELNORIX_BINARY " --script " +
+                               Q(dir.HostPath("script")) + " 2>&1",
+                           &run.status);
+  return run;
+}
+
+}  // namespace archtest

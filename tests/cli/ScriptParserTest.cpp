@@ -51,7 +51,9 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"expect text \xE2\x98\x83", 1, "cannot be written in Shift-JIS"},  // a snowman
       {"answer text=\xE2\x98\x83", 1, "cannot be written"},
       {"answer path=a\\b", 1, "cannot be written"},
-      {"command ID_IMAGE_TWO_LEVEL alt", 1, "is not shift or ctrl"},
+      {"command ID_IMAGE_TWO_LEVEL alt", 1, "is not shift, ctrl or keys"},
+      {"command ID_IMAGE_TWO_LEVEL keys", 1, "'keys' needs at least one key"},
+      {"key A keys Esc Hyper+B", 1, "unknown key 'Hyper+B'"},
       {"command ID_IMAGE_TWO_LEVEL shift ctrl ctrl", 1, "too many arguments"},
       {"answer color=12345", 1, "is not a colour"},
       {"answer color=GG0000", 1, "is not a colour"},

@@ -1,5 +1,6 @@
-// Scripts run in the process against a test's document: keys through the queue that
-// the Esc poll reads, timers in clock order, answers reaching dialogs, stops.
+// Scripts run in the process against a test's document: statements in the order
+// written, keys meant for an operation's Esc poll through the queue it reads, timers
+// in clock order, answers reaching dialogs, stops.
 #include <gtest/gtest.h>
 
 #include "cli/CommandTables.h"
@@ -36,12 +37,12 @@ class ScriptRunTest : public testenv::DocTest {
 TEST_F(ScriptRunTest, EscWaitingInTheQueueStopsALongOperation) {
   ScriptRunner runner(*doc_, *frame_, Tables(), out_, messages_);
   WriteFile("a.txt", "one\r\ntwo\r\n");
-  // Keys typed ahead of a command wait for its Esc poll; the ones it leaves reach the pane.
-  EXPECT_EQ(Run(runner, "open " + Q(dir_.HostPath("a.txt")) + "\nkey A Esc Down\nanswer yes\ncommand ID_TEST_LONG\n"),
+  // Keys pressed while a command runs wait for its Esc poll; the ones it leaves reach the pane.
+  EXPECT_EQ(Run(runner, "open " + Q(dir_.HostPath("a.txt")) + "\nanswer yes\ncommand ID_TEST_LONG keys A Esc Down\n"),
             kScriptFailed);
   EXPECT_EQ(doc_->m_bUserAbort, 1);
   EXPECT_EQ(frame_->Ui().MessageLog().back().answer, plat::IDYES);
-  EXPECT_NE(messages_.str().find("t.script:4: ID_TEST_LONG failed"), std::string::npos) << messages_.str();
+  EXPECT_NE(messages_.str().find("t.script:3: ID_TEST_LONG failed"), std::string::npos) << messages_.str();
   EXPECT_FALSE(frame_->Ui().HasPendingKey());
 }
 
@@ -52,8 +53,13 @@ TEST_F(ScriptRunTest, KeysBeforeOtherStatementsReachThePane) {
                             "\nkey Down Shift+End\nprint selection\nkey Esc\ncommand ID_TEST_LONG\n"),
             kScriptDone);
   EXPECT_EQ(out_.str(), "two\n");
-  // The Esc went to the long operation, which asked and took the safe reply.
+  // The Esc of the `key` statement reached the pane before the command began: the
+  // long operation found nothing to ask about.
+  EXPECT_TRUE(frame_->Ui().MessageLog().empty());
+  // An Esc pressed while it runs goes to it, which asks and takes the safe reply.
+  EXPECT_EQ(Run(runner, "command ID_TEST_LONG keys Esc\n"), kScriptDone);
   EXPECT_EQ(doc_->m_bUserAbort, 0);
+  ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_TRUE(frame_->Ui().MessageLog().back().answeredByDefault);
 }
 

@@ -180,8 +180,59 @@ TEST_F(ScriptSheetPdfTest, EscWithYesLeavesTheExistingFile) {
   std::string rows;
   for (int i = 1; i <= 100; ++i) rows += "row" + std::to_string(i) + ",x\r\n";
   WriteFile("keep.pdf", "old bytes");
-  ASSERT_EQ(WritePdf("k.csv", rows, "keep.pdf", "answer ok\nanswer yes\nkey Ctrl+P Escape\n"), kScriptDone) << messages_.str();
+  ASSERT_EQ(WritePdf("k.csv", rows, "keep.pdf", "answer ok\nanswer yes\nkey Ctrl+P keys Escape\n"), kScriptDone) << messages_.str();
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("keep.pdf")), "old bytes");
+}
+
+// A sheet PDF that was not written said it was: a sheet past the row limit (9,000
+// rows at the default n_tbl) printed nothing with exit 0, and a write that found the
+// disk full exited 0 saying the file was write-protected or in use. Each fails with
+// its reason (the setting's name, the full disk) and leaves an existing file as it
+// was; with n_tbl raised the sheet is printed whole, as pdftotext reads it.
+TEST_F(ScriptSheetPdfTest, SheetPdfFailuresExitedZeroFault) {
+  SKIP_WITHOUT_PROGRAM("pdftotext");
+  std::string rows;
+  for (int i = 0; i < 9500; ++i) rows += "r" + std::to_string(i) + ",x\r\n";
+  WriteFile("big.csv", rows);
+  // Refused before the file dialog: no path is asked for.
+  ASSERT_EQ(Run("open " + Q(dir_.HostPath("big.csv")) + "\ncommand ID_TABLE_EDIT\nkey Ctrl+P\n"), kScriptFailed);
+  EXPECT_NE(messages_.str().find("t.script:3: key failed:  raw number over 9000"), std::string::npos) << messages_.str();
+  EXPECT_NE(messages_.str().find("(n_tbl=96)"), std::string::npos) << messages_.str();
+  doc_->m_bTableMode = 0;
+  ASSERT_EQ(Run("set n_tbl=96\nopen " + Q(dir_.HostPath("big.csv")) + "\ncommand ID_TABLE_EDIT\nanswer " +
+                Q("path=" + dir_.HostPath("big.pdf")) + "\nkey Ctrl+P\n"),
+            kScriptDone)
+      << messages_.str();
+  const std::vector<std::string> words = Words(Tool("pdftotext -layout", "big.pdf", " -"));
+  ASSERT_EQ(words.size(), 19000u);
+  EXPECT_EQ(words.back(), "x");
+  EXPECT_EQ(words[words.size() - 2], "r9499");
+
+  // The full disk: a small tmpfs when one can be mounted, else a file-size limit on
+  // the program (which the write meets as no room).
+  std::string mid;
+  for (int i = 0; i < 3000; ++i) mid += "row" + std::to_string(i) + ",xxxxxxxxxxxxxxxxxxxx\r\n";
+  WriteFile("mid.csv", mid);
+  const std::string full = dir_.HostPath("full");
+  testenv::Shell("mkdir -p " + testenv::Quote(full));
+  int mounted = 1;
+  testenv::Shell("mount -t tmpfs -o size=16k tmpfs " + testenv::Quote(full) + " 2>/dev/null", &mounted);
+  const std::string target = full + "/keep.pdf";
+  testenv::WriteHostFile(target, "old bytes");
+  WriteFile("s.script", "open " + Q(dir_.HostPath("mid.csv")) + "\ncommand ID_TABLE_EDIT\nanswer " + Q("path=" + target) +
+                            "\nanswer yes\nkey Ctrl+P\n");
+  const std::string limit = mounted == 0 ? "" : "trap '' XFSZ; ulimit -f 20; ";
+  int status = 0;
+  testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && (" + limit + "PELNORIX_HOME=" + testenv::Quote(dir_.HostPath("home")) +
+                     " exec " + testenv::Quote(PELNORIX_BINARY) + " --script s.script) 2>err.txt",
+                 &status);
+  const std::string err = testenv::ReadHostFile(dir_.HostPath("err.txt"));
+  const std::string kept = testenv::ReadHostFile(target);
+  if (mounted == 0) testenv::Shell("umount " + testenv::Quote(full));
+  EXPECT_NE(status, 0) << err;
+  EXPECT_NE(err.find("はディスクの空き容量が足りないため書き込めません。"), std::string::npos) << err;
+  EXPECT_EQ(err.find("書込み禁止"), std::string::npos) << err;
+  EXPECT_TRUE(kept == "old bytes") << kept.size() << " bytes";
 }
 
 }  // namespace

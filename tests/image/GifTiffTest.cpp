@@ -56,6 +56,7 @@ TEST_F(GifTiffTest, FilesMadeByImageMagickMatchNetpbm) {
       continue;
     }
     ASSERT_EQ(result, 0);
+    EXPECT_EQ(doc_->m_bImageShort, 0) << "a whole file taken as cut short";
     EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, f.bits);
     const bool gif = std::string(f.name).ends_with(".gif");
     const auto peer = imagetest::PeerPnm((gif ? "giftopnm " : "tifftopnm ") + testenv::Quote(host));

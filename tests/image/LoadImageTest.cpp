@@ -63,6 +63,7 @@ struct BmpCase {
   const char* what;
   BmpShape shape;
   int result;
+  int shortRows = 0;  // the file ends before the last row (-1: not looked at)
 };
 
 TEST_F(LoadImageTest, BmpFilesAsTheyComeAndAsTheyLie) {
@@ -77,14 +78,16 @@ TEST_F(LoadImageTest, BmpFilesAsTheyComeAndAsTheyLie) {
       {"rows of a million and one", {.width = 1, .height = 1000001, .bits = 8}, -1},
       {"2 bits", {.bits = 2}, -1},
       {"core header of 12 bytes", {.headerSize = 12}, -1},
-      {"run-length rows", {.bits = 8, .compression = 1}, 0},
-      {"4-bit run-length rows", {.bits = 4, .compression = 2}, 0},
+      {"run-length rows", {.bits = 8, .compression = 1}, 0, -1},
+      {"4-bit run-length rows", {.bits = 4, .compression = 2}, 0, -1},
       {"run-length codes of 24 bits", {.compression = 1}, -1},
       {"4-bit run-length codes of 8 bits", {.bits = 8, .compression = 2}, -1},
       {"version 5 header", {.headerSize = 124}, 0},
       {"pixel offset past the end", {.pixelOffset = 5000}, 0},
       {"pixel offset inside the header", {.pixelOffset = 20}, 0},
-      {"rows cut short", {.width = 4, .height = 4, .keepBytes = 54 + 20}, 0},
+      {"rows cut short", {.width = 4, .height = 4, .keepBytes = 54 + 20}, 0, 1},
+      {"last row without its padding", {.width = 5, .height = 2, .keepBytes = 54 + 16 + 15}, 0, 0},
+      {"last row one byte short", {.width = 5, .height = 2, .keepBytes = 54 + 16 + 14}, 0, 1},
       {"header cut short", {.keepBytes = 40}, -1},
       {"a lying colour count", {.bits = 8, .colorsUsed = 100000}, 0},
   };
@@ -100,6 +103,9 @@ TEST_F(LoadImageTest, BmpFilesAsTheyComeAndAsTheyLie) {
     // The block always covers the rows the header describes.
     EXPECT_GE(doc_->m_nImageAlloc, DibStride(h.biWidth, h.biBitCount) * h.biHeight + 10000);
     EXPECT_EQ(h.biSize, 40u);
+    if (c.shortRows >= 0) {
+      EXPECT_EQ(doc_->m_bImageShort, c.shortRows);
+    }
   }
 }
 
@@ -136,6 +142,10 @@ TEST_F(LoadImageTest, VolumeLimits) {
   ASSERT_EQ(Load("big.bmp", MakeBmp({.width = 20, .height = 20})), 0);
   EXPECT_EQ(doc_->m_nImageHeight, 1000 / 60);
   EXPECT_EQ(doc_->m_pImageBits[0], 1);
+  // Cut, not short: the rows kept are all read, the top one too.
+  EXPECT_EQ(doc_->m_bImageCut, 1);
+  EXPECT_EQ(doc_->m_bImageShort, 0);
+  EXPECT_EQ(doc_->m_pImageBits[1000 / 60 * 60 - 1], (1000 / 60 * 60 - 1) % 250 + 1);
   // Any other kind over it is refused with -3 and the volume in the message.
   doc_->m_nBmpFileLimit = 1 << 20;
   EXPECT_EQ(Load("big.png", "\x89PNG" + std::string((1 << 20) + 10, '\0')), -3);
@@ -244,6 +254,9 @@ TEST_F(LoadImageTest, SharedPicturesLoadOrAreRefused) {
     doc_->m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(entry.path().string()), 0);
     EXPECT_TRUE(result == 0 || result == -1);
+    if (result == 0) {
+      EXPECT_EQ(doc_->m_bImageShort, 0) << "a whole file taken as cut short";
+    }
     if (ext == ".jpg") {
       ASSERT_EQ(result, 0);
       const auto peer = imagetest::PeerPnm("djpeg -dct int -nosmooth " + testenv::Quote(entry.path().string()));

@@ -82,7 +82,9 @@ TEST_F(BitmapObjectTest, OtherPicturesAreConvertedFirst) {
 
 TEST_F(BitmapObjectTest, ThePasteBackTimerPutsTheTableWhereTheSelectionWas) {
   doc_->LoadDocument(WriteFile("doc_001.rtf", "{\\rtf1 before SELECTED after}"), 0);
-  frame_->Ui().GetClipboard().SetData(plat::CF_RTF, "{\\rtf1 {\\b TABLE}}");
+  // The piece the conversion made, held by the view; the clipboard holds something else by now.
+  view_.m_strPasteBackPiece = "{\\rtf1 {\\b TABLE}}";
+  frame_->Ui().GetClipboard().SetData(plat::CF_RTF, "{\\rtf1 copied later}");
   view_.m_nPasteBackStart = 7;
   view_.m_nPasteBackEnd = 15;
   view_.m_strPasteBackFile = Win("doc_001.rtf");

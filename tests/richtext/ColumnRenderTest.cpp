@@ -65,9 +65,15 @@ TEST_F(ColumnRenderTest, BoundaryMoveShowsTheWidthAndMovesLaterStopsOnlyWhenAske
   ASSERT_EQ(Table(plat::VK_RIGHT, 3), 0);
   EXPECT_NE(Dump().find("tabs 0,145,570,925,1300: \"d\""), std::string::npos) << Dump();
   CaretAt("e");
-  ASSERT_EQ(Table(plat::VK_LEFT, 100), 0);  // never below 0
-  EXPECT_NE(Dump().find("tabs 0,145,300: \"d\""), std::string::npos) << Dump();  // stops meet at 0
+  // A boundary moved left past the column's left one swallowed the stop and shifted
+  // the later columns; it stops 1 twip short of it, the later stops keeping their gaps.
+  ASSERT_EQ(Table(plat::VK_LEFT, 100), 0);
+  EXPECT_NE(Dump().find("tabs 0,145,146,501,876: \"d\""), std::string::npos) << Dump();
   EXPECT_EQ(bar.GetPaneText(0), "column 2  moved -66");
+  CaretAt("e");
+  ASSERT_EQ(Table(plat::VK_LEFT, 2), 0);  // refused at width 0, with the reason
+  EXPECT_NE(Dump().find("tabs 0,145,146,501,876: \"d\""), std::string::npos) << Dump();
+  EXPECT_EQ(bar.GetPaneText(0), "column 2: width 0: the boundary moves no further left");
 }
 
 TEST_F(ColumnRenderTest, CellSplitLengthComesFromTheSearchText) {
@@ -259,9 +265,11 @@ TEST_F(RichTableConvertTest, RuleSlotsOpenEveryRowSoTheFirstAlignsFault) {
   EXPECT_EQ(rich.GetLine(3), "after");
 }
 
-// 101 on lines that carry stops: each adds a row after the lines, its stops opened by
-// 0 (and the start indent), exact spacing 240, in the Gothic face; the lines stay.
-TEST_F(RichTableConvertTest, TabConversionAddsRowsForLinesWithStops) {
+// 101 on lines that carry stops added each line again after them as a row, so every
+// row stood twice and the originals kept their stops unshifted. Each line becomes the
+// row in place: its stops opened by 0 (and the start indent), exact spacing 240, the
+// Gothic face, a rule slot after each Tab; nothing is added.
+TEST_F(RichTableConvertTest, LinesWithStopsWereDoubledByTheTabConversionFault) {
   struct Case {
     const char* rtf;
     const char* row;
@@ -274,21 +282,24 @@ TEST_F(RichTableConvertTest, TabConversionAddsRowsForLinesWithStops) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rtf);
     plat::RichEdit& rich = Load(c.rtf);
-    const std::string first = rich.GetLine(0);
     ASSERT_EQ(view_.TableCommand(101, -1, 0, 0, 1, 0, 0, 0), 0);
-    EXPECT_EQ(rich.GetLine(0), first);
+    ASSERT_EQ(rich.GetLineCount(), 2);
     std::string row;
-    for (int cp = rich.LineIndex(1); cp < table::LineEnd(rich, 1); ++cp) {
+    for (int cp = rich.LineIndex(0); cp < table::LineEnd(rich, 0); ++cp) {
       if (rich.FormatAt(cp).yHeight >= table::kTextHeight) row += rich.GetTextRange(cp, cp + 1);
     }
     EXPECT_EQ(row, c.row);
-    const plat::ParaFormat2& pf = rich.ParaOfLine(1);
+    const plat::ParaFormat2& pf = rich.ParaOfLine(0);
     EXPECT_EQ(std::vector<int>(pf.rgxTabs.begin(), pf.rgxTabs.begin() + pf.cTabCount), c.stops);
     EXPECT_EQ(pf.bLineSpacingRule, plat::kSpacingExact);
     EXPECT_EQ(pf.dyLineSpacing, 240);
-    EXPECT_EQ(rich.FormatAt(rich.LineIndex(1) + 1).szFaceName, "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e");
-    EXPECT_EQ(Cell(rich, 1, 2).substr(0, 1), "|");  // each cell opens with its rule slot
-    EXPECT_EQ(rich.GetLine(2), "after");
+    EXPECT_EQ(rich.FormatAt(rich.LineIndex(0) + 1).szFaceName, "\x82\x6c\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4e");
+    EXPECT_EQ(Cell(rich, 0, 2).substr(0, 1), "|");  // each cell opens with its rule slot
+    EXPECT_EQ(rich.GetLine(1), "after");
+    // Converted again, the row stays as it is.
+    const std::string rtf = rich.StreamOutRtf(false);
+    ASSERT_EQ(view_.TableCommand(101, -1, 0, 0, 1, 0, 0, 0), 0);
+    EXPECT_EQ(rich.StreamOutRtf(false), rtf);
   }
 }
 

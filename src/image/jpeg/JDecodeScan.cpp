@@ -72,6 +72,7 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
     return -2;
   }
   rowsDone_ = 0;
+  whole_ = false;
   bool reuse = false;
   try {
     Target t{};
@@ -234,6 +235,7 @@ void JDecoder::DoDecode(const Target& target) {
     ConvertRows(target, y0, std::min(mcuHeight, height_ - y0), std::min(doneWidth, width_));
     if (doneWidth < width_) return;
   }
+  whole_ = true;
 }
 
 // The symbol the ready table does not hold, decoded by code length: the end of

@@ -73,12 +73,14 @@ void JDecoder::DecodeScans(const Target& target) {
     std::fill(c.rows.begin(), c.rows.end(), uint8_t{128});
     for (int x = 0; x < width_; ++x) c.columnOf[x] = x / c.hRatio;
   }
+  covered_ = {};
   for (;;) {
     CheckScanTables();
     PrepareScan();
     if (!NextScanHeader(DecodeOneScan())) break;
   }
   ConvertRows(target, 0, height_, width_);
+  whole_ = std::all_of(covered_.begin(), covered_.begin() + components_, [](bool c) { return c; });
 }
 
 int JDecoder::DecodeOneScan() {
@@ -113,6 +115,7 @@ int JDecoder::DecodeOneScan() {
       }
     }
   }
+  for (int i = 0; i < scanCount_; ++i) covered_[static_cast<size_t>(scanComp_[i])] = true;
   return in_.NextScanMarker();
 }
 

@@ -44,6 +44,9 @@ class JDecoder {
   void GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents);
   // What the last failure was: the exception class, its text and position.
   const std::string& GetError() const { return error_; }
+  // Whether the last decoding reached every block of the image (false for a scan
+  // that ended early, whose rest is zero or flat).
+  bool Whole() const { return whole_; }
 
   // One dequantised block (natural order) to 8x8 samples at out, rows `stride` apart.
   static void Idct(const int32_t* in, uint8_t* out, int stride);
@@ -159,6 +162,8 @@ class JDecoder {
   std::array<int, 4> scanComp_{};  // frame component of each scan component
   int scanCount_ = 0;
   int rowsDone_ = 0;  // rows from the top that ConvertRows wrote
+  bool whole_ = false;  // the last decoding reached every block
+  std::array<bool, 4> covered_{};  // components a scan of several scans decoded whole
   int headerFlags_ = 0;
   bool frameRead_ = false;
   int restartInterval_ = 0;

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@
 
 #include "platform/os/FolderHandle.h"
 #include "platform/os/HostFiles.h"
+#include "platform/os/WorkNames.h"
 #include "platform/text/CodePage.h"
 
 namespace plat {
@@ -64,6 +66,7 @@ FileInfo StatInfo(const struct stat& st) {
   info.mtime = static_cast<int64_t>(st.st_mtime);
   info.isDirectory = S_ISDIR(st.st_mode);
   info.isSymlink = S_ISLNK(st.st_mode);
+  info.isSpecial = !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode) && !S_ISLNK(st.st_mode);
   info.readOnly = (st.st_mode & S_IWUSR) == 0;
   info.ownedByUser = st.st_uid == geteuid();
   info.permissions = static_cast<int>(st.st_mode & 0777);
@@ -205,6 +208,12 @@ std::optional<int64_t> FreeSpace(std::string_view winPath) {
   if (!host || statvfs(host->c_str(), &fs) != 0) return std::nullopt;
   const uint64_t bytes = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
   return static_cast<int64_t>(std::min<uint64_t>(bytes, INT64_MAX));
+}
+
+std::optional<int64_t> FileSizeLimit() {
+  struct rlimit limit;
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return std::nullopt;
+  return static_cast<int64_t>(std::min<uint64_t>(limit.rlim_cur, INT64_MAX));
 }
 
 namespace {
@@ -363,12 +372,13 @@ std::string GetEnv(const char* name) {
 
 File::~File() { Close(); }
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+File::File(File&& other) noexcept : fd_(other.fd_), outOfRoom_(other.outOfRoom_) { other.fd_ = -1; }
 
 File& File::operator=(File&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = other.fd_;
+    outOfRoom_ = other.outOfRoom_;
     other.fd_ = -1;
   }
   return *this;
@@ -436,6 +446,7 @@ bool File::Write(const void* buf, int64_t n) {
     ssize_t put = write(fd_, src + done, chunk);
     if (put < 0) {
       if (errno == EINTR) continue;
+      outOfRoom_ = errno == ENOSPC || errno == EDQUOT || errno == EFBIG;
       return false;
     }
     done += put;
@@ -474,8 +485,9 @@ WorkFile::~WorkFile() { Discard(); }
 
 bool WorkFile::Create(std::string_view winFolder) {
   Discard();
+  RemoveStaleWork(winFolder);
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string path = InFolder(winFolder, ".pelnorix-" + UniqueSuffix() + ".part~");
+    const std::string path = InFolder(winFolder, NewWorkFileName());
     if (file_.Open(path, File::Mode::CreateNew)) {
       path_ = path;
       return true;

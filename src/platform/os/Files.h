@@ -34,6 +34,7 @@ struct FileInfo {
   int64_t mtime = 0;  // seconds since 1970
   bool isDirectory = false;
   bool isSymlink = false;
+  bool isSpecial = false;  // neither a file, a folder nor a link: a named pipe, a socket, a device
   bool readOnly = false;
   bool ownedByUser = true;  // the file's owner is the user the program runs as
   int permissions = 0;      // the permission bits (0777)
@@ -47,6 +48,8 @@ bool IsDirectory(std::string_view winPath);
 // Bytes the user may still write in the file system that holds the path; nullopt
 // when it cannot be told.
 std::optional<int64_t> FreeSpace(std::string_view winPath);
+// The largest file this process may write (its file-size limit); nullopt when unlimited.
+std::optional<int64_t> FileSizeLimit();
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 
@@ -116,6 +119,9 @@ class File {
   int64_t Read(void* buf, int64_t n);
   // Writes all n bytes; false on an error.
   bool Write(const void* buf, int64_t n);
+  // Whether the last failed write found no room: the disk (or the user's quota) is
+  // full, or the file passed the size a process may write.
+  bool OutOfRoom() const { return outOfRoom_; }
   // Moves the position; returns the new position or -1.
   int64_t Seek(int64_t offset, Origin origin);
   int64_t GetPosition() const;
@@ -131,6 +137,7 @@ class File {
   friend class FolderHandle;
   explicit File(int fd) : fd_(fd) {}
   int fd_ = -1;
+  bool outOfRoom_ = false;
 };
 
 // A work file beside a target: created new under a unique name in the target's

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/os/HostFiles.h"
+#include "platform/os/WorkNames.h"
 
 namespace plat {
 namespace {
@@ -118,7 +119,7 @@ bool FolderHandle::CreateFile(std::string_view name, File& out, bool* exists) co
 
 bool FolderHandle::CreateWorkFile(File& out, std::string* name) const {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const std::string candidate = ".pelnorix-" + UniqueSuffix() + ".part~";
+    const std::string candidate = NewWorkFileName();
     bool exists = false;
     if (CreateFile(candidate, out, &exists)) {
       *name = candidate;

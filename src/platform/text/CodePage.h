@@ -29,7 +29,9 @@ int Utf8CharToCp932(uint8_t b0, uint8_t b1, uint8_t b2, char out[2]);
 // character becomes '?', so no stray byte passes on as part of a name; with
 // keepSjisPairs, a valid Shift-JIS pair there (a name only guessed to be UTF-8) stays
 // as it is. With sjisFixed (the reader fixed to Shift-JIS) nothing is converted.
-std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjisFixed);
+// *exact is set to false when a '?' stands for something (a character CP932 cannot
+// express, a stray byte).
+std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjisFixed, bool* exact = nullptr);
 
 // One UTF-16 unit to CP932: returns 1 or 2 bytes written into out[0..1] ('?' when unmappable).
 int WideCharToCp932(char16_t ch, char out[2]);

@@ -35,8 +35,9 @@ int Utf8CharToCp932(uint8_t b0, uint8_t b1, uint8_t b2, char out[2]) {
   return consumed;
 }
 
-std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjisFixed) {
+std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjisFixed, bool* exact) {
   std::string out;
+  bool whole = true;
   for (size_t i = 0; i < name.size();) {
     const uint8_t b0 = static_cast<uint8_t>(name[i]);
     if (b0 < 0x80) {
@@ -56,13 +57,17 @@ std::string Utf8NameToCp932(std::string_view name, bool keepSjisPairs, bool sjis
     }
     if (more <= 0) {
       out += '?';
+      whole = false;
       ++i;
       continue;
     }
+    // Only an ASCII '?' is itself: one from the conversion stands for a character.
+    if (sjis[0] == '?' && !sjis[1]) whole = false;
     out += sjis[0];
     if (sjis[1]) out += sjis[1];
     i += 1 + static_cast<size_t>(more);
   }
+  if (exact) *exact = whole;
   return out;
 }
 

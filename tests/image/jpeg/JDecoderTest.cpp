@@ -18,6 +18,7 @@ struct Decoded {
   int width = 0, height = 0, components = 0;
   std::vector<uint8_t> px;
   std::string error;
+  bool whole = false;  // every block of the image was decoded
 };
 
 Decoded DecodeBytes(const std::string& file, bool asGrey) {
@@ -26,6 +27,7 @@ Decoded DecodeBytes(const std::string& file, bool asGrey) {
   d.result = dec.SetSource(reinterpret_cast<const uint8_t*>(file.data()), static_cast<int64_t>(file.size()));
   if (d.result == 0) d.result = dec.Decode();
   d.error = dec.GetError();
+  d.whole = dec.Whole();
   if (d.result != 0) return d;
   uint8_t *r, *g, *b;
   dec.GetInfo(&r, &g, &b, &d.width, &d.height, &d.components);
@@ -168,6 +170,7 @@ TEST_F(JDecoderTest, ScanPerComponentFilesDecodeAsDjpegReadsThem) {
     ASSERT_EQ(ref.width, c.width);
     const Decoded d = DecodeBytes(file, false);
     ASSERT_EQ(d.result, 0) << d.error;
+    EXPECT_TRUE(d.whole);
     ASSERT_EQ(d.width, c.width);
     ASSERT_EQ(d.height, c.height);
     EXPECT_EQ(d.components, 3);
@@ -184,7 +187,8 @@ TEST_F(JDecoderTest, ScanPerComponentFilesDecodeAsDjpegReadsThem) {
 }
 
 // A file in several scans cut short: cut inside a later scan or between scans, what
-// was decoded stands and the rest is flat; cut inside the first scan, the same.
+// was decoded stands and the rest is flat; cut inside the first scan, the same. The
+// decoder says it was not whole, so that a conversion refuses it.
 TEST_F(JDecoderTest, ScanPerComponentFilesCutShortStillDecode) {
   const std::string in = dir_.HostPath("in.ppm");
   const std::string script = dir_.HostPath("s.scans");
@@ -206,6 +210,8 @@ TEST_F(JDecoderTest, ScanPerComponentFilesCutShortStillDecode) {
     const Decoded d = DecodeBytes(file.substr(0, cut), false);
     ASSERT_EQ(d.result, 0) << d.error;
     ASSERT_EQ(d.px.size(), whole.px.size());
+    // Only a file whose every scan is there counts as whole.
+    EXPECT_EQ(d.whole, cut == file.size() - 2);
     if (cut == file.size() - 2) {
       EXPECT_EQ(d.px, whole.px);  // no EOI: every scan is there
     }
@@ -318,6 +324,9 @@ TEST_F(JDecoderTest, TruncatedScanKeepsWhatWasDecoded) {
   ASSERT_EQ(whole.result, 0);
   const Decoded cut = DecodeBytes(file.substr(0, file.size() * 2 / 3), false);
   ASSERT_EQ(cut.result, 0) << cut.error;
+  // A conversion refuses what the viewer shows of it.
+  EXPECT_TRUE(whole.whole);
+  EXPECT_FALSE(cut.whole);
   const size_t rowBytes = 64 * 3;
   EXPECT_EQ(0, std::memcmp(whole.px.data(), cut.px.data(), 16 * rowBytes)) << "first MCU row";
   for (size_t i = 63 * rowBytes; i < 64 * rowBytes; ++i) ASSERT_EQ(cut.px[i], 0) << i;
@@ -335,6 +344,7 @@ TEST_F(JDecoderTest, SharedPicturesDecodeAsDjpegReadsThem) {
     const Pnm ref = Reference(entry.path().string());
     const Decoded d = DecodeBytes(file, ref.channels == 1);
     ASSERT_EQ(d.result, 0) << d.error;
+    EXPECT_TRUE(d.whole);
     ASSERT_EQ(d.px.size(), ref.px.size());
     EXPECT_GE(Psnr(d.px.data(), ref.px.data(), d.px.size()), 42);
   }

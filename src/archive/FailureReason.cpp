@@ -1,0 +1,72 @@
+#include "archive/FailureReason.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string_view>
+
+#include "codec/CodecError.h"
+#include "codec/ErrorCodes.h"
+#include "platform/text/CodePage.h"
+
+namespace {
+
+std::string Text(const char* utf8) { return plat::Utf8ToCp932Lossy(utf8); }
+
+bool OneOf(std::string_view code, std::initializer_list<const char*> codes) {
+  for (const char* c : codes)
+    if (code == c) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string ReasonOfCode(std::string_view code) {
+  namespace e = codec::err;
+  if (OneOf(code, {e::kCrcMismatch, e::kLzhCrc})) return Text("CRCが一致しません");
+  if (code == e::kSizeMismatch) return Text("大きさがヘッダーと一致しません");
+  if (code == e::kOverlap) return Text("メンバーのデータが重なっています");
+  if (code == e::kEncrypted) return Text("暗号化されています");
+  if (code == e::kTooLarge) return Text("4GB以上のファイルは扱えません");
+  if (code == e::kLzhMethod) return Text("対応していない圧縮形式です");
+  if (code == e::kLzhInputEnded) return Text("データが途中で終わっています");
+  if (code == e::kWrite) return Text("書き込めません");
+  if (OneOf(code, {e::kLocalNameBeyond, e::kLocalHeaderBeyond, e::kLocalSignature, e::kCentralSignature, e::kDescriptor,
+                   e::kDirectory, e::kLzhExtHeader, e::kLzhHeader, e::kLzhLevel}))
+    return Text("書庫のヘッダーが壊れています");
+  return Text("圧縮データが壊れています");
+}
+
+std::string TroubleReason(WriteTrouble trouble) {
+  switch (trouble) {
+    case WriteTrouble::LinkInTheWay: return Text("シンボリックリンクがあります");
+    case WriteTrouble::FolderInTheWay: return Text("同じ名前のフォルダーがあります");
+    case WriteTrouble::FileInTheWay: return Text("フォルダーの位置に同じ名前のファイルがあります");
+    case WriteTrouble::BadName: return Text("ファイル名が正しくありません");
+    case WriteTrouble::NotShiftJis: return Text("Shift-JISで表せない文字を含む名前です");
+    case WriteTrouble::Special: return Text("ファイルでもフォルダーでもありません");
+  }
+  return "";
+}
+
+std::string ErrnoReason(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT: return Text("ディスクの空きが足りません");
+    case EFBIG: return Text("ファイルの大きさの上限を超えます");
+    case EACCES:
+    case EPERM: return Text("アクセスが許可されていません");
+    case EROFS: return Text("書込み禁止です");
+    case ELOOP: return TroubleReason(WriteTrouble::LinkInTheWay);
+    case EISDIR: return TroubleReason(WriteTrouble::FolderInTheWay);
+    case ENOTDIR: return TroubleReason(WriteTrouble::FileInTheWay);
+    case EEXIST: return Text("同じ名前のものがあります");
+    case ENAMETOOLONG: return Text("名前が長過ぎます");
+    default: return plat::Utf8ToCp932Lossy(std::strerror(error));
+  }
+}
+
+std::string CodeWithReason(const char* code, const std::string& reason) {
+  return std::string(code) + " " + (reason.empty() ? ReasonOfCode(code) : reason);
+}
+
+std::string CodeWithReason(const codec::CodecError& error) { return CodeWithReason(error.Code(), error.Reason()); }

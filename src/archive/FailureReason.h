@@ -1,0 +1,24 @@
+// Why an archive, or one of its members, was not written or read: the reason that
+// goes beside the codec's three-digit code in every failure message, so that a full
+// disk, a read-only folder, a link in the way and a bad name no longer read alike.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace codec {
+class CodecError;
+}
+
+// Causes that lie in the target rather than in the archive's data.
+enum class WriteTrouble { LinkInTheWay, FolderInTheWay, FileInTheWay, BadName, NotShiftJis, Special };
+
+// The reason texts (CP932).
+std::string TroubleReason(WriteTrouble trouble);
+// What a code of the archive's own data says.
+std::string ReasonOfCode(std::string_view code);
+// The reason of a failed system call by its error number.
+std::string ErrnoReason(int error);
+// "code reason": the error's own reason, else the one its code stands for.
+std::string CodeWithReason(const codec::CodecError& error);
+std::string CodeWithReason(const char* code, const std::string& reason = "");

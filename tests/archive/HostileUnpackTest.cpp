@@ -1,0 +1,189 @@
+// Unpacking hostile archives as a user does (a script's list-command unpack), with
+// the archives made by real tools: python3's zipfile for the ZIP bombs and the UTF-8
+// names, Debian's lha for the LZH members. Each refusal must come at once, write
+// nothing, keep the user's files, exit 1 and say why.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "archive/ArchiveTestSupport.h"
+#include "archive/SmallDisk.h"
+
+using namespace archtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A ZIP of one deflated member of `megabytes` MiB of zeros, written by python3's
+// zipfile; with entries > 1 its central directory is made of that many entries that
+// all point at the one member (an overlapping-entry bomb).
+void MakeZeroZip(const std::string& out, int megabytes, int entries) {
+  const std::string script =
+      "import struct, sys, zipfile\n"
+      "out, mb, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])\n"
+      "with zipfile.ZipFile(out, 'w', zipfile.ZIP_DEFLATED) as z:\n"
+      "    with z.open('zeros.bin', 'w') as f:\n"
+      "        for _ in range(mb): f.write(bytes(1 << 20))\n"
+      "data = open(out, 'rb').read()\n"
+      "e = data.rfind(b'PK\\x05\\x06')\n"
+      "size, at = struct.unpack('<II', data[e + 12:e + 20])\n"
+      "one = data[at:at + size]\n"
+      "skip = 46 + struct.unpack('<H', one[28:30])[0]\n"
+      "names = [b'zeros.bin'] if n == 1 else [b'm%05d.bin' % i for i in range(n)]\n"
+      "cd = b''.join(one[:28] + struct.pack('<H', len(m)) + one[30:46] + m + one[skip:] for m in names)\n"
+      "end = data[e:e + 8] + struct.pack('<HHII', n, n, len(cd), at) + data[e + 20:]\n"
+      "open(out, 'wb').write(data[:at] + cd + end)\n";
+  testenv::WriteHostFile(out + ".py", script);
+  testenv::Shell("python3 " + Q(out + ".py") + " " + Q(out) + " " + std::to_string(megabytes) + " " +
+                 std::to_string(entries));
+  fs::remove(out + ".py");
+}
+
+std::vector<std::string> Entries(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string UnpackScript(const std::string& archive, const std::string& head = "") {
+  return head + "answer yes yes yes\nlist 1 " + archive + "\nlist-command unpack\n";
+}
+
+}  // namespace
+
+TEST(ZipBombFault, RefusedAtOnceWithNothingWritten) {
+  SKIP_WITHOUT_PROGRAM("python3");
+  struct Case {
+    const char* fault;
+    int64_t disk;
+    int megabytes, entries;
+    std::vector<std::string> says;  // any one of them
+  };
+  const std::vector<Case> cases{
+      {"OverlappingEntriesUnpackedOneAfterTheOther", 64 << 20, 64, 300, {"051 メンバーのデータが重なっています"}},
+      {"DeclaredTotalBeyondTheFreeSpace", 2 << 20, 8, 1, {"ディスクの空きが足りません", "ファイルの大きさの上限を超えます"}},
+  };
+  for (const Case& c : cases) {
+    for (bool programs : {false, true}) {
+      testenv::TempDir dir;
+      SmallDisk disk(dir, "disk", c.disk);
+      const std::string zip = disk.HostPath("bomb.zip");
+      MakeZeroZip(zip, c.megabytes, c.entries);
+      ASSERT_TRUE(fs::exists(zip)) << c.fault;
+      const auto start = std::chrono::steady_clock::now();
+      UserRun run = RunUserScript(dir, UnpackScript(zip), programs, disk.Prefix());
+      const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+      RecordProperty(std::string(c.fault) + (programs ? "-programs" : "-own") + "-seconds", std::to_string(seconds));
+      EXPECT_EQ(run.status, 1) << c.fault << " " << programs << ": " << run.out;
+      EXPECT_NE(run.out.find("ID_LIST_UNPACK failed"), std::string::npos) << run.out;
+      bool said = false;
+      for (const std::string& text : c.says) said = said || run.out.find(text) != std::string::npos;
+      EXPECT_TRUE(said) << c.fault << ": " << run.out;
+      EXPECT_EQ(Entries(disk.Host()), std::vector<std::string>{"bomb.zip"}) << c.fault << " " << programs;
+    }
+  }
+}
+
+TEST(LzhUnpackFault, MemberCutShortOnAFullDiskIsRemovedAndTheUsersFileKept) {
+  SKIP_WITHOUT_PROGRAM("lha");
+  struct Case {
+    const char* fault;
+    bool usersFile;
+  };
+  for (const Case c : {Case{"CutMemberReplacedTheUsersFile", true}, Case{"CutMemberLeftAndCalledUnpacked", false}}) {
+    for (bool programs : {true, false}) {
+      testenv::TempDir dir;
+      fs::create_directories(dir.HostPath("src"));
+      testenv::WriteHostFile(dir.HostPath("src/zeros.bin"), std::string(8 << 20, '\0'));
+      SmallDisk disk(dir, "disk", 2 << 20);
+      testenv::Shell("cd " + Q(dir.HostPath("src")) + " && lha aq " + Q(disk.HostPath("zeros.lzh")) + " zeros.bin 2>&1");
+      ASSERT_TRUE(fs::exists(disk.HostPath("zeros.lzh")));
+      if (c.usersFile) testenv::WriteHostFile(disk.HostPath("zeros.bin"), "the user's own file");
+      UserRun run = RunUserScript(dir, UnpackScript(disk.HostPath("zeros.lzh")), programs, disk.Prefix());
+      EXPECT_EQ(run.status, 1) << c.fault << " " << programs << ": " << run.out;
+      EXPECT_NE(run.out.find("zeros.bin"), std::string::npos) << "the member is named: " << run.out;
+      const bool why = run.out.find("ディスクの空きが足りません") != std::string::npos ||
+                       run.out.find("ファイルの大きさの上限を超えます") != std::string::npos;
+      EXPECT_TRUE(why) << "and why: " << run.out;
+      if (c.usersFile) {
+        EXPECT_EQ(testenv::ReadHostFile(disk.HostPath("zeros.bin")), "the user's own file") << programs;
+        EXPECT_EQ(Entries(disk.Host()), (std::vector<std::string>{"zeros.bin", "zeros.lzh"})) << programs;
+      } else {
+        EXPECT_EQ(Entries(disk.Host()), std::vector<std::string>{"zeros.lzh"}) << "no cut file is left: " << programs;
+      }
+    }
+  }
+}
+
+// Names the unpack must not write as they come: "a/.." is no file "a", and a UTF-8
+// name Shift-JIS cannot express is no "caf?.txt". Both roads refuse them by name.
+TEST(UnpackNameFault, NamesThatCannotBeWrittenAsGivenAreRefused) {
+  SKIP_WITHOUT_PROGRAM("python3");
+  struct Case {
+    const char* fault;
+    const char* archive;
+    std::string make;  // run in the folder src, writes ../<archive>
+    const char* head;
+    std::vector<std::string> refused;  // names each message is about
+    std::vector<std::string> written;  // what the target holds afterwards
+  };
+  const std::vector<Case> cases{
+      {"LzhMemberNamedDotDotWrittenAsAFile", "dots.lzh",
+       "mkdir a && echo text > a/zz && echo ok > ok.txt && lha aq ../dots.lzh a/zz ok.txt 2>/dev/null && "
+       "python3 -c \"import sys; p='../dots.lzh'; d=open(p,'rb').read(); open(p,'wb').write(d.replace(b'\\x01zz', b'\\x01..'))\"",
+       "", {"a\\.."}, {"dots.lzh", "ok.txt"}},
+      {"Utf8NamesCp932CannotExpressWrittenAsQuestionMarks", "cafe.zip",
+       "python3 -c \"import zipfile; z=zipfile.ZipFile('../cafe.zip','w'); "
+       "[z.writestr(n, n) for n in ('café.txt', 'cafè.txt', 'ok.txt')]; z.close()\"",
+       "set utf8names=1\n", {"caf?.txt", "caf?.txt"}, {"cafe.zip", "ok.txt"}},
+  };
+  for (const Case& c : cases) {
+    if (std::string(c.archive).ends_with(".lzh") && !testenv::PeerProgram("lha")) continue;
+    for (bool programs : {false, true}) {
+      testenv::TempDir dir;
+      fs::create_directories(dir.HostPath("src"));
+      fs::create_directories(dir.HostPath("target"));
+      testenv::Shell("cd " + Q(dir.HostPath("src")) + " && " + c.make);
+      fs::rename(dir.HostPath(c.archive), dir.HostPath(std::string("target/") + c.archive));
+      UserRun run = RunUserScript(dir, UnpackScript(dir.HostPath(std::string("target/") + c.archive), c.head), programs);
+      EXPECT_EQ(run.status, 1) << c.fault << " " << programs << ": " << run.out;
+      size_t at = 0;
+      for (const std::string& name : c.refused) {
+        at = run.out.find(name + " : 026 ", at);
+        EXPECT_NE(at, std::string::npos) << c.fault << " names " << name << " with the code and why: " << run.out;
+        if (at == std::string::npos) break;
+        ++at;
+      }
+      EXPECT_EQ(Entries(dir.HostPath("target")), c.written) << c.fault << " " << programs;
+      EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("target/ok.txt")).substr(0, 2), "ok") << c.fault;
+    }
+  }
+}
+
+// Each member that cannot be written says why beside its code, so that a full
+// disk, a link in the way and a folder in the way no longer read alike.
+TEST(UnpackReasonFault, BareCodesSayWhy) {
+  SKIP_WITHOUT_PROGRAM("zip");
+  testenv::TempDir dir;
+  fs::create_directories(dir.HostPath("src/sub"));
+  fs::create_directories(dir.HostPath("src/taken"));
+  testenv::WriteHostFile(dir.HostPath("src/sub/x.txt"), "x");
+  testenv::WriteHostFile(dir.HostPath("src/taken/y.txt"), "y");
+  testenv::WriteHostFile(dir.HostPath("src/plain.txt"), "plain");
+  testenv::Shell("cd " + Q(dir.HostPath("src")) + " && zip -qr ../pack.zip sub/x.txt taken/y.txt plain.txt");
+  fs::create_directories(dir.HostPath("target/plain.txt"));  // a folder where a file goes
+  fs::create_directories(dir.HostPath("outside"));
+  fs::create_directory_symlink(dir.HostPath("outside"), dir.HostPath("target/sub"));
+  testenv::WriteHostFile(dir.HostPath("target/taken"), "a file where a folder goes");
+  fs::rename(dir.HostPath("pack.zip"), dir.HostPath("target/pack.zip"));
+  for (bool programs : {false, true}) {
+    UserRun run = RunUserScript(dir, UnpackScript(dir.HostPath("target/pack.zip")), programs);
+    EXPECT_EQ(run.status, 1) << run.out;
+    for (const char* why : {"plain.txt : 026 同じ名前のフォルダーがあります", "x.txt : 026 シンボリックリンクがあります",
+                            "y.txt : 026 フォルダーの位置に同じ名前のファイルがあります"})
+      EXPECT_NE(run.out.find(why), std::string::npos) << why << " (" << programs << "): " << run.out;
+    EXPECT_TRUE(fs::is_empty(dir.HostPath("outside")));
+  }
+}

@@ -1,0 +1,123 @@
+// Packing as a user does (list-command compress and compress-lzh), over the user's
+// existing archive: a pack that cannot store everything it was given fails by name
+// and leaves that archive byte-identical; what is never stored (links, named pipes)
+// is said; the command packs the selection the script made.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "archive/ArchiveTestSupport.h"
+
+using namespace archtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Road {
+  const char* command;
+  const char* archive;
+  bool programs;
+};
+
+// compress by the zip program and by the own writer; compress-lzh by the lha program
+// (without one no LZH archive is made at all).
+std::vector<Road> Roads() {
+  std::vector<Road> roads{{"compress", "tree.zip", false}};
+  if (testenv::PeerProgram("zip")) roads.push_back({"compress", "tree.zip", true});
+  if (testenv::PeerProgram("lha")) roads.push_back({"compress-lzh", "tree.lzh", true});
+  return roads;
+}
+
+std::vector<std::string> Hidden(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder))
+    if (e.path().filename().string().rfind(".pelnorix", 0) == 0) names.push_back(e.path().filename().string());
+  return names;
+}
+
+// The member names of an archive as its own tool lists them.
+std::string Listing(const std::string& archive) {
+  return archive.ends_with(".lzh") ? testenv::Shell("lha l " + Q(archive) + " 2>/dev/null")
+                                   : testenv::Shell("unzip -Z1 " + Q(archive) + " 2>/dev/null");
+}
+
+}  // namespace
+
+TEST(PackFault, NameCp932CannotExpressFailsThePackAndKeepsTheArchive) {
+  for (const Road& road : Roads()) {
+    testenv::TempDir dir;
+    fs::create_directories(dir.HostPath("tree/dé"));
+    testenv::WriteHostFile(dir.HostPath("tree/ok.txt"), "ok");
+    testenv::WriteHostFile(dir.HostPath("tree/café.txt"), "cafe");
+    testenv::WriteHostFile(dir.HostPath("tree/dé/data.txt"), "data");
+    testenv::WriteHostFile(dir.HostPath(road.archive), "the user's own archive");
+    UserRun run = RunUserScript(dir, std::string("answer yes\nlist 1 ") + dir.HostPath("tree") + "\nlist-command " +
+                                         road.command + "\n", road.programs);
+    EXPECT_EQ(run.status, 1) << road.command << " " << road.programs << ": " << run.out;
+    // Each name left out is named ('?' for what Shift-JIS cannot write), the folder too.
+    for (const char* name : {"caf?.txt : Shift-JISで表せない", "d?/ : Shift-JISで表せない"})
+      EXPECT_NE(run.out.find(name), std::string::npos) << name << " (" << road.command << "): " << run.out;
+    EXPECT_EQ(testenv::ReadHostFile(dir.HostPath(road.archive)), "the user's own archive") << road.command;
+    EXPECT_EQ(Hidden(dir.Host()), std::vector<std::string>{}) << road.command;
+  }
+}
+
+TEST(PackFault, UnreadableFileFailsThePackByName) {
+  // Root reads any file: the run then drops to nobody, who owns the tree but may not
+  // read the locked file.
+  const bool root = geteuid() == 0;
+  if (root) SKIP_WITHOUT_PROGRAM("setpriv");
+  for (const Road& road : Roads()) {
+    testenv::TempDir dir;
+    fs::create_directories(dir.HostPath("tree"));
+    testenv::WriteHostFile(dir.HostPath("tree/ok.txt"), "ok");
+    testenv::WriteHostFile(dir.HostPath("tree/locked.txt"), "locked");
+    testenv::WriteHostFile(dir.HostPath(road.archive), "the user's own archive");
+    if (root) testenv::Shell("chown -R 65534:65534 " + Q(dir.Host()));
+    ASSERT_EQ(chmod(dir.HostPath("tree/locked.txt").c_str(), 0), 0);
+    const std::string prefix = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "";
+    UserRun run = RunUserScript(dir, std::string("answer yes\nlist 1 ") + dir.HostPath("tree") + "\nlist-command " +
+                                         road.command + "\n", road.programs, prefix);
+    ASSERT_EQ(run.out.find("setpriv:"), std::string::npos) << run.out;
+    EXPECT_EQ(run.status, 1) << road.command << " " << road.programs << ": " << run.out;
+    EXPECT_NE(run.out.find("locked.txt : 026 アクセスが許可されていません"), std::string::npos) << road.command << ": " << run.out;
+    EXPECT_EQ(testenv::ReadHostFile(dir.HostPath(road.archive)), "the user's own archive") << road.command;
+    EXPECT_EQ(Hidden(dir.Host()), std::vector<std::string>{}) << road.command;
+  }
+}
+
+TEST(PackFault, NamedPipeInAPackedFolderIsSkippedWithAWord) {
+  for (const Road& road : Roads()) {
+    testenv::TempDir dir;
+    fs::create_directories(dir.HostPath("tree"));
+    testenv::WriteHostFile(dir.HostPath("tree/a.txt"), "a");
+    ASSERT_EQ(mkfifo(dir.HostPath("tree/pipe").c_str(), 0600), 0);
+    UserRun run = RunUserScript(dir, std::string("list 1 ") + dir.HostPath("tree") + "\nlist-command " + road.command + "\n",
+                                road.programs);
+    EXPECT_EQ(run.status, 0) << road.command << " " << road.programs << ": " << run.out;
+    EXPECT_NE(run.out.find("pipe : 名前付きパイプなどの特殊ファイルは格納しません"), std::string::npos) << run.out;
+    if (!testenv::PeerProgram(road.archive == std::string("tree.lzh") ? "lha" : "unzip")) continue;
+    const std::string listing = Listing(dir.HostPath(road.archive));
+    EXPECT_NE(listing.find("a.txt"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("pipe"), std::string::npos) << listing;
+  }
+}
+
+TEST(ListCommandFault, CompressPacksTheSelectionNotTheListedFile) {
+  for (const Road& road : Roads()) {
+    testenv::TempDir dir;
+    testenv::WriteHostFile(dir.HostPath("listed.txt"), "listed");
+    testenv::WriteHostFile(dir.HostPath("picked.txt"), "picked");
+    const std::string ext = road.archive == std::string("tree.lzh") ? ".lzh" : ".zip";
+    UserRun run = RunUserScript(dir,
+                                "list 1 " + dir.HostPath("listed.txt") + "\nselect " + dir.HostPath("picked.txt") +
+                                    "\nlist-command " + road.command + "\n",
+                                road.programs);
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_TRUE(fs::exists(dir.HostPath("picked.txt" + ext))) << road.command << " " << road.programs;
+    EXPECT_FALSE(fs::exists(dir.HostPath("listed.txt" + ext))) << road.command << " " << road.programs;
+  }
+}
