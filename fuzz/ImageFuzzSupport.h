@@ -1,22 +1,23 @@
 // One image decoder on arbitrary bytes: it must load a picture or refuse the bytes,
-// never read or write out of bounds. One document serves the whole run, in a work
-// folder under $TMPDIR; allocations above 64 MB are refused.
+// never read or write out of bounds. One document serves the whole run, in the
+// process's own folder (RunFolder.h); allocations above 64 MB are refused.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
+#include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "platform/os/Files.h"
 
 using ImageDecoder = int (CQelDoc::*)(const uint8_t*, int, BITMAPINFO*);
 
 inline int FuzzImageDecoder(const uint8_t* data, size_t size, ImageDecoder decode) {
-  static CQelDoc* doc = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    static CQelDoc d(plat::FromHostPath(std::string(tmp && *tmp ? tmp : "/tmp") + "/pelnorix-fuzz"));
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return 0;
+  static CQelDoc* doc = [&] {
+    static CQelDoc d(plat::FromHostPath(folder));
     d.m_allocHook.FailAbove(size_t{64} << 20);
     return &d;
   }();

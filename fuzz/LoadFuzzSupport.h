@@ -7,8 +7,6 @@
 // run reads what an earlier one wrote.
 #pragma once
 
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -17,32 +15,9 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "RunFolder.h"
 
 namespace fuzzsupport {
-
-// The process's folder, made on first use and removed when the process ends.
-class CRunFolder {
- public:
-  CRunFolder() : path_((std::filesystem::temp_directory_path() / "pelnorix-fuzz-XXXXXX").string()) {
-    if (!mkdtemp(path_.data())) path_.clear();
-  }
-  ~CRunFolder() {
-    std::error_code ec;
-    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-  }
-  CRunFolder(const CRunFolder&) = delete;
-  CRunFolder& operator=(const CRunFolder&) = delete;
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-// The process's folder (host path); "" when it could not be made.
-inline const std::string& RunFolder() {
-  static const CRunFolder folder;
-  return folder.Path();
-}
 
 // Removes what an earlier run left beside the program's own folder and in its TMP.
 inline void ClearLeftovers(const std::string& folder, const std::string& keep) {

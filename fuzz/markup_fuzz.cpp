@@ -5,19 +5,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "RepeatMark.h"
+#include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "platform/os/Files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 20);
   const uint8_t* data = input.data();
   const size_t size = input.size();
   if (size < 1) return 0;
-  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return 0;
+  // One document for the whole run (its tables are large), in the process's own folder.
+  static CQelDoc doc(plat::FromHostPath(folder));
   const uint8_t options = data[0];
   doc.m_bShowAddress = options & 1;
   doc.m_bVerticalRules = options >> 1 & 1;

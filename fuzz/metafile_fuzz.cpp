@@ -2,15 +2,16 @@
 // it and the playback of every record (text, clipping and JPEG and PNG bitmaps
 // through the document's own decoders included) onto a small bitmap must stay
 // inside the bytes, the object table and the bitmap, and end. One document serves
-// the whole run, in a work folder under $TMPDIR; allocations above 64 MB are refused.
+// the whole run, in the process's own folder (RunFolder.h); allocations above 64 MB
+// are refused.
 // A repeat mark (RepeatMark.h) grows an input up to 1 MiB.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <string>
 
 #include "RepeatMark.h"
+#include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "image/MetafileImage.h"
 #include "platform/gdi/GdiText.h"
@@ -19,9 +20,10 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static plat::TextPainter text;
-  static CQelDoc* doc = [] {
-    const char* tmp = std::getenv("TMPDIR");
-    static CQelDoc d(plat::FromHostPath(std::string(tmp && *tmp ? tmp : "/tmp") + "/pelnorix-fuzz"));
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return 0;
+  static CQelDoc* doc = [&] {
+    static CQelDoc d(plat::FromHostPath(folder));
     d.m_allocHook.FailAbove(size_t{64} << 20);
     return &d;
   }();

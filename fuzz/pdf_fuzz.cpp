@@ -6,14 +6,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 #include "RepeatMark.h"
+#include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfTokenizer.h"
 #include "convert/pdf/PdfValueReaders.h"
+#include "platform/os/Files.h"
 
 namespace {
 
@@ -52,7 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   const size_t size = input.size();
   if (size < 1) return 0;
   ReadersOnTheirOwn(data + 1, size - 1);
-  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return 0;
+  // One document for the whole run (its tables are large), in the process's own folder.
+  static CQelDoc doc(plat::FromHostPath(folder));
   const uint8_t options = data[0];
   doc.m_nDisplayForm = options & 1 ? 2 : 0;
   doc.m_bRepeat = options >> 1 & 1;

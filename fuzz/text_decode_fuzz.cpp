@@ -2,16 +2,22 @@
 // character maps: nothing may read past the input or write past the scratch.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
+#include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "convert/charmap/CharMaps.h"
 #include "convert/charmap/CidToSjis.h"
 #include "convert/charmap/TextDecode.h"
+#include "platform/os/Files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
-  static CQelDoc doc("/tmp");  // one document for the whole run: its tables are large
+  const std::string& folder = fuzzsupport::RunFolder();
+  if (folder.empty()) return 0;
+  // One document for the whole run (its tables are large), in the process's own folder.
+  static CQelDoc doc(plat::FromHostPath(folder));
   const int form = data[0] % 4;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   doc.DecodeTextToSjis(text, form);

@@ -84,6 +84,7 @@ struct DocState {
   int m_nListingForm = 0;
   int m_bAltDisplay = 0;
   int m_bPartialLoad = 0;    // the text covers less than the whole file
+  int m_bNothingShown = 0;   // the load's text is a failure message alone: nothing of the file is shown
   int m_nDumpBlock = 0;      // 64 KB block of the binary display; negative: the last
   int m_nSelectedItem = 0;   // embedded item the next load shows
   int m_nSelectedItemView = 0;

@@ -9,6 +9,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
+#include "base/SjisLeadByte.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -33,15 +34,25 @@ void DropLoadWorkFiles(CQelDoc& doc) {
   plat::RemoveFile(tmp + "\\temp.txt");
 }
 
+// A text cut inside a double-byte character ends before its lead byte.
+std::string_view WholeCharacters(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size()) i += IsSjisLeadByte(static_cast<uint8_t>(text[i])) ? 2 : 1;
+  return i > text.size() ? text.substr(0, text.size() - 1) : text;
+}
+
 }  // namespace
 
 int CQelDoc::LoadDocument(std::string path, int mode) {
   m_nImageLoadState = 0;
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
-  // A file on an FTP pseudo-drive is fetched into TMP and shown from there.
+  m_bNothingShown = 0;
+  // A file on an FTP pseudo-drive is fetched into TMP and shown from there; one that
+  // came cut at its volume is shown as partial whatever its road reads of it.
+  bool fetchedCut = false;
   if (GetFtpDriveIndex(path) > 0) {
-    if (std::string local = FetchPseudoDriveFile(path); !local.empty()) path = local;
+    if (std::string local = FetchPseudoDriveFile(path, &fetchedCut); !local.empty()) path = local;
   }
   m_strPathName = path;
   m_nFileKind = GetFileKind(path);
@@ -75,8 +86,10 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
       if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(raw, m_nReadTextForm);
       const std::string_view text = m_nReadTextForm != 0 && !m_bSjisFixed ? std::string_view(decoded) : raw;
       m_nConvPos = 0;
-      const int copied = ConvAppend(text);
-      if (got < length || copied < static_cast<int>(text.size())) m_bPartialLoad = 1;
+      // At most the output volume is shown; the buffer's margin holds the note.
+      const std::string_view shown = WholeCharacters(text.substr(0, std::min<size_t>(text.size(), std::max(m_nOutDataLimit, 0))));
+      ConvAppend(shown);
+      AppendTextCutNote(got < length, shown.size() < text.size());
     }
     result = m_nConvPos;
   } else {
@@ -129,10 +142,12 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     AfxMessageBox(OutOfMemoryText(" 052"));
     m_nTextLen = 0;
   }
+  if (fetchedCut) m_bPartialLoad = 1;
   // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
   if (m_bPartialLoad && FrameHost() && m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 
   m_nViewRequest = 1;
   UpdateAllViews();
-  return readable ? 0 : -1;
+  // A file of which nothing could be shown (its text is the reason) fails the load.
+  return readable && !m_bNothingShown ? 0 : -1;
 }

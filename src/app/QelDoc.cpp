@@ -129,5 +129,6 @@ int CQelDoc::ConvPrintf(const char* format, ...) {
 
 void CQelDoc::WriteConvertFailure(const ConvertStatus& status) {
   if (status.ok()) return;
+  if (m_nConvPos == 0) m_bNothingShown = 1;
   ConvAppend(StatusText(status));
 }

@@ -47,6 +47,8 @@ class CQelDoc : public DocState,
   CQelDoc& operator=(const CQelDoc&) = delete;
 
   // Application core: loading, kinds, paths, settings, folders, views.
+  // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
+  // shown (the display text then gives the reason).
   int LoadDocument(std::string path, int mode);
   int GetFileKind(std::string path) const;
   static std::string GetPathPart(std::string path, int mode);
@@ -70,7 +72,8 @@ class CQelDoc : public DocState,
   // The writer over the converter output; cut writes mark the load partial.
   DisplayWriter ConvWriter() { return DisplayWriter(m_pConvBuf, m_nConvCap, m_nConvPos, &m_bPartialLoad); }
   // A converter's failure as display text at the write position: its message, and
-  // after string 152 its place code.
+  // after string 152 its place code. Written at position 0 it is all the text: the
+  // load shows nothing of the file (m_bNothingShown).
   void WriteConvertFailure(const ConvertStatus& status);
   int ConvAppend(std::string_view text);
   int ConvPrintf(const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/QelDoc.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ struct Setting {
 constexpr int kSmallVolume = 204800;  // a memory volume set to 0
 
 const Setting kSettings[] = {
-    {"indata", Unit::Megabytes, &CQelDoc::m_nInDataLimit, nullptr, 0, 1024, "input memory volume, MB (0: 200 KB)"},
+    {"indata", Unit::Megabytes, &CQelDoc::m_nInDataLimit, nullptr, 0, 1024, "input memory volume, MB (0: 200 KB, a PDF 500 KB)"},
     {"outdata", Unit::Megabytes, &CQelDoc::m_nOutDataLimit, nullptr, 0, 1024, "output memory volume, MB (0: 200 KB)"},
     {"bmpfile", Unit::Megabytes, &CQelDoc::m_nBmpFileLimit, nullptr, 0, 1024, "largest image file, MB"},
     {"bmpdata", Unit::Megabytes, &CQelDoc::m_nBmpDataLimit, nullptr, 0, 1024, "largest decoded image, MB"},
@@ -88,7 +89,10 @@ struct SystemStringSetting {
 
 const SystemStringSetting kSystemStrings[] = {
     {"dir@", 25, "the home page"},
-    {"ftp1", 26, "FTP site of a pseudo-drive: R:~2name~/ftp://host[:port];BASE=folder;USER=name;PWRD=password"},
+    {"ftp1", 26,
+     "FTP site of a pseudo-drive: R:~2name~/ftp://host[:port];BASE=folder;USER=name;PWRD=password\n"
+     "              (a password on the command line is visible to other users of this machine:\n"
+     "              keep the site with its password in Pelnor.inf, which is written with mode 0600)"},
     {"ftp2", 27, "second FTP site"},
     {"ftp3", 28, "third FTP site"},
 };
@@ -227,6 +231,14 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
     }
   }
   return "";
+}
+
+std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value) {
+  if (!FindSystemString(key)) return ApplySetting(doc, key, utf8Value);
+  // The value is not repeated in the reason: a site string holds its password.
+  const std::optional<std::string> sjis = plat::Utf8ToCp932(utf8Value);
+  if (!sjis) return "the value cannot be written in Shift-JIS (CP932)";
+  return ApplySetting(doc, key, *sjis);
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {

@@ -15,6 +15,10 @@ struct SettingDescription {
 
 // Sets one setting from its text form; returns "" or the reason it was refused (UTF-8).
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value);
+// The same for a value the user typed at the terminal (UTF-8): a setting that holds
+// the program's own text (a path, an FTP site string) keeps it in CP932, as the
+// settings files and the dialogs do; a value CP932 cannot write is refused.
+std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value);
 // The current value of a setting in its text form; "" for an unknown key.
 std::string SettingValue(const CQelDoc& doc, std::string_view key);
 std::vector<SettingDescription> DescribeSettings();

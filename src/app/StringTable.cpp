@@ -56,6 +56,8 @@ constexpr StringEntry kStrings[] = {
     {241, "\n Enterキーか、マウス右クリック→「ファイル実行」で\nアプリケーションプログラムを呼び出してください。\n"},
     {242, "\nデータがグラフ又は図のみで、表の欄内に数値、文字はありません。\n"},
     {243, "\r\n *表項目数が設定最大値をオーバーしています。\r\n *メニューの設定で表項目数を %d(x100) 以上にしてください。\n\n"},
+    {244, "\r\n 複合ファイルが壊れています (%sの循環)\r\n"},
+    {245, "\r\n %sのファイルではありません\r\n"},
     {267, "PDF : 描画形式図形、暗号データ又はアドレスが制限以上のファイルです。  "},
     {329, "%s \nは書込み禁止です。\n書込み可に変更して書換えますか？"},
     {330, "中止しますか？"},
@@ -90,6 +92,12 @@ std::string FailureText(int id, const char* place) {
   std::string text = LoadString(id);
   if (place) text += place;
   return text;
+}
+
+std::string StatusText(const ConvertStatus& status) {
+  std::string text = FailureText(status.stringId, status.place);
+  if (const size_t at = text.find("%s"); at != std::string::npos) return text.replace(at, 2, status.detail);
+  return text + status.detail;
 }
 
 std::string FileSizeOverText(int64_t volume) {

@@ -20,5 +20,6 @@ std::string FileSizeOverText(int64_t volume);
 const char* StringUtf8(int id);
 // Every id the table holds, in order.
 std::vector<int> StringIds();
-// A converter's failure as the dump frame writes it: its message, place code and detail.
-inline std::string StatusText(const ConvertStatus& status) { return FailureText(status.stringId, status.place) + status.detail; }
+// A converter's failure as the dump frame writes it: its message, place code and
+// detail; a message with a "%s" takes the detail there.
+std::string StatusText(const ConvertStatus& status);

@@ -4,6 +4,7 @@
 
 enum : int {
   IDS_ENCRYPTED_DATA = 147,
+  IDS_DISPLAY_VOLUME_OVER = 150,
   IDS_OUT_OF_MEMORY = 152,
   IDS_UNSUPPORTED_FORMAT = 210,
   IDS_OVERWRITE_QUESTION = 218,
@@ -13,6 +14,8 @@ enum : int {
   IDS_OFFICE_FORMAT_UNSUPPORTED = 240,
   IDS_OPEN_WITH_APPLICATION = 241,  // follows a workbook that cannot be shown
   IDS_SHEET_WITHOUT_CELLS = 242,
+  IDS_COMPOUND_DAMAGED = 244,  // "%s": the part of the compound file that loops
+  IDS_NOT_OF_KIND = 245,       // "%s": the kind the file's name gives (Word, PowerPoint, Excel)
   IDS_WRITE_PROTECTED_QUESTION = 329,
   IDS_ABORT_QUESTION = 330,
   IDS_DISK_FULL = 389,  // a file not written for want of room on its disk

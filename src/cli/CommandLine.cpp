@@ -216,7 +216,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   CQelDoc doc;
   doc.ApplySettingsOnce(0);
   for (const auto& [key, value] : cl.sets) {
-    std::string problem = ApplySetting(doc, key, value);
+    std::string problem = ApplyTypedSetting(doc, key, value);
     if (!problem.empty()) {
       err << "pelnorix: --set " << key << ": " << problem << '\n';
       return kUsageError;

@@ -395,6 +395,7 @@ const char* ScriptStatementsHelp() {
          "                             statement before, one a line\n"
          "  address TEXT               the address command: an adrs://xNNNNNN address opens history\n"
          "                             entry NNNNNN; another is kept in the history and opened\n"
+         "                             (a page the program fetches itself that fails: exit 1)\n"
          "  pane html|text             commands go to the HTML browser pane, or back to the text pane;\n"
          "                             after `pane html`, print text is the page shown and print\n"
          "                             history its jump slots (slot number and address, one a line)\n"

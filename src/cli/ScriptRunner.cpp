@@ -35,6 +35,20 @@ const char* OutcomeText(CommandOutcome outcome) {
   return "";
 }
 
+// The display text of a load that showed nothing, on one line: its line ends and
+// blanks as single blanks, at most 300 bytes.
+std::string OneLineReason(const CQelDoc& doc) {
+  const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(std::clamp(doc.m_nTextLen, 0, 300)));
+  std::string line;
+  for (char c : text) {
+    const bool blank = c == '\r' || c == '\n' || c == ' ' || c == '\t';
+    if (!blank) line += c;
+    else if (!line.empty() && line.back() != ' ') line += ' ';
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return plat::Cp932ToUtf8(line);
+}
+
 }  // namespace
 
 ScriptRunner::ScriptRunner(CQelDoc& doc, CMainFrame& frame, CommandTables tables, std::ostream& out,
@@ -167,7 +181,12 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       PushKeys(st.duringKeys);
       const int result = doc_.LoadDocument(st.paths[0], 0);
       if (auto stop = DeliverKeys()) return stop;
-      if (result < 0) return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) + " cannot be opened"};
+      if (result < 0) {
+        // The text of a file of which nothing could be shown is the reason.
+        const std::string why = doc_.m_bNothingShown ? OneLineReason(doc_) : std::string();
+        return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) +
+                                       (why.empty() ? " cannot be opened" : " cannot be shown: " + why)};
+      }
       return std::nullopt;
     }
     case ScriptVerb::Command:
@@ -263,7 +282,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     case ScriptVerb::Set:
-      if (std::string problem = ApplySetting(doc_, st.key, st.value); !problem.empty()) {
+      if (std::string problem = ApplyTypedSetting(doc_, st.key, st.value); !problem.empty()) {
         return Stop{kScriptError, "set " + st.key + ": " + problem};
       }
       return std::nullopt;
@@ -280,8 +299,12 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       if (auto stop = DeliverKeys()) return stop;
       if (result < 0) {
+        // The address as the history keeps it: a login written into it is not repeated.
+        // The browser pane says why it showed nothing; the program's own fetch says it
+        // in the status bar.
+        const std::string why = doc_.browseFailure_.empty() ? frame_.StatusBar().GetPaneText(0) : doc_.browseFailure_;
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
-                                       plat::Cp932ToUtf8(doc_.browseFailure_)};
+                                       plat::Cp932ToUtf8(why)};
       }
       return std::nullopt;
     }

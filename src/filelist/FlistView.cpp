@@ -15,12 +15,6 @@ namespace {
 constexpr int kTakeCurrentFile = 2;
 constexpr int kReread = 4;
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
-}
-
 }  // namespace
 
 CFlistView::CFlistView(CQelDoc& doc, int list) : m_doc(doc), m_nList(list == 2 ? 2 : 1) { m_doc.AddView(this); }
@@ -51,14 +45,23 @@ std::string CQelDoc::NextListEntry() const {
   return "";
 }
 
+// A name is found as spelled: the folder may hold names that differ only in case,
+// and each is a file of its own, so a name that is not there names no entry.
 int CFlistView::IndexOf(const std::string& name) const {
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_entries[i].name == name) return static_cast<int>(i);
   }
-  for (size_t i = 0; i < m_entries.size(); ++i) {
-    if (SameName(m_entries[i].name, name)) return static_cast<int>(i);
-  }
   return -1;
+}
+
+// Whether folder is the list's folder: as spelled, or as the file layer finds both
+// on the disk (a list shown through another spelling of its folder's name). Two
+// folders whose names differ only in case are two folders.
+bool CFlistView::IsListFolder(const std::string& folder) const {
+  if (folder == m_strFolder) return true;
+  const auto mine = plat::ResolveHostPath(m_strFolder);
+  const auto other = plat::ResolveHostPath(folder);
+  return mine && other && *mine == *other;
 }
 
 std::vector<std::string> CFlistView::SelectedPaths() const {
@@ -82,28 +85,39 @@ int CFlistView::ReadFolder() {
     m_selected.clear();
     return -1;
   }
-  for (auto& entry : *listing) {
-    // A name the program cannot write back is not listed: it could not be opened.
-    if (entry.nameExact) m_entries.push_back(std::move(entry));
-  }
   // Sorted whole before the limit applies, so which entries are listed never depends
-  // on the order the file system gives them in.
-  const auto before = [](const plat::DirEntry& a, const plat::DirEntry& b) {
-    if (a.isDirectory != b.isDirectory) return a.isDirectory;
+  // on the order the file system gives them in. The order (folders first, then by
+  // name) is worked out on light keys, and each entry is moved once into its place.
+  struct Key {
+    std::string_view name;
+    uint32_t index;
+    bool directory;
+  };
+  std::vector<Key> keys;
+  keys.reserve(listing->size());
+  for (size_t i = 0; i < listing->size(); ++i) {
+    const plat::DirEntry& entry = (*listing)[i];
+    // A name the program cannot write back is not listed: it could not be opened.
+    if (entry.nameExact) keys.push_back({entry.name, static_cast<uint32_t>(i), entry.isDirectory});
+  }
+  const auto before = [](const Key& a, const Key& b) {
+    if (a.directory != b.directory) return a.directory;
     return a.name < b.name;
   };
-  const size_t all = m_entries.size();
-  if (all > static_cast<size_t>(m_nMaxEntries)) {
-    std::partial_sort(m_entries.begin(), m_entries.begin() + m_nMaxEntries, m_entries.end(), before);
-    m_entries.resize(static_cast<size_t>(m_nMaxEntries));
+  const size_t all = keys.size();
+  const size_t shown = std::min(all, static_cast<size_t>(m_nMaxEntries));
+  if (shown < all) {
+    std::partial_sort(keys.begin(), keys.begin() + static_cast<std::ptrdiff_t>(shown), keys.end(), before);
     if (g_pStatusBar) {
       char text[200];
       std::snprintf(text, sizeof text, "%d / %zu 件を表示", m_nMaxEntries, all);
       g_pStatusBar->SetPaneText(0, plat::Utf8ToCp932Lossy(text));
     }
   } else {
-    std::sort(m_entries.begin(), m_entries.end(), before);
+    std::sort(keys.begin(), keys.end(), before);
   }
+  m_entries.reserve(shown);
+  for (size_t i = 0; i < shown; ++i) m_entries.push_back(std::move((*listing)[keys[i].index]));
   m_selected.assign(m_entries.size(), false);
   for (const auto& name : selected) {
     const int i = IndexOf(name);
@@ -147,7 +161,7 @@ int CFlistView::Select(const std::string& pathOrName) {
   const size_t sep = plat::FindLastSeparator(pathOrName);
   if (sep != std::string::npos) {
     const std::string folder = sep == 0 ? std::string("\\") : pathOrName.substr(0, sep);
-    if (!SameName(folder, m_strFolder)) return -1;
+    if (!IsListFolder(folder)) return -1;
     name = pathOrName.substr(sep + 1);
   }
   const int index = IndexOf(name);
@@ -175,7 +189,7 @@ void CFlistView::OnUpdate() {
   if (request & kTakeCurrentFile) {
     const std::string& current = m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
     const size_t sep = plat::FindLastSeparator(current);
-    if (sep != std::string::npos && !SameName(current.substr(0, sep), m_strFolder)) {
+    if (sep != std::string::npos && !IsListFolder(sep == 0 ? std::string("\\") : current.substr(0, sep))) {
       m_strFolder = sep == 0 ? std::string("\\") : current.substr(0, sep);
       m_entries.clear();
       m_selected.clear();

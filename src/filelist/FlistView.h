@@ -28,7 +28,8 @@ class CFlistView : public CDocView {
   // Re-reads the folder, keeping the current item and the selection by name.
   int ReadFolder();
   // Adds the item of path (or a name in the folder) to the selection; below 0 when the
-  // list has no such item.
+  // list has no such item (names and folders are taken as spelled: on a case-sensitive
+  // file system a same-named file in another folder is never selected).
   int Select(const std::string& pathOrName);
   void ClearSelection() { m_selected.assign(m_entries.size(), false); }
 
@@ -53,6 +54,7 @@ class CFlistView : public CDocView {
  private:
   std::string PathOf(int index) const;
   int IndexOf(const std::string& name) const;
+  bool IsListFolder(const std::string& folder) const;
   void MoveTo(int index);
 
   CQelDoc& m_doc;

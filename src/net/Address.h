@@ -17,8 +17,16 @@ std::string AddressForHistory(const std::string& address);
 // Whether text starts with scheme (ASCII letters compared without case).
 bool StartsWithNoCase(const std::string& text, const char* scheme);
 
+// Whether an address begins with a scheme and its ':' ("http:", "javascript:").
+bool HasScheme(const std::string& address);
+// A reference without "://" resolved against a page's address as a link of the page
+// is ("c.htm" on http://h/a/b.htm is http://h/a/c.htm); "" for a reference with a
+// scheme of its own ("javascript:...", "mailto:...") or a base that is no address.
+std::string ResolveAddress(const std::string& base, const std::string& reference);
+
 class CQelDoc;
 // The view's address command: an "adrs://" address opens its history entry (one
 // outside the history is refused: -1); another is added to the history and opened.
-// -2 when the browser pane could not show it (CQelDoc::browseFailure_ says why).
+// -2 when the browser pane could not show it (CQelDoc::browseFailure_ says why) or
+// the program's own fetch of it failed (the status bar says why).
 int RunAddressCommand(CQelDoc& doc, const std::string& address);

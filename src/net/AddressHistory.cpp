@@ -56,5 +56,5 @@ int RunAddressCommand(CQelDoc& doc, const std::string& address) {
     if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
     doc.OpenAddress(address);
   }
-  return doc.browseFailure_.empty() ? 0 : -2;
+  return doc.browseFailure_.empty() && !doc.addressFailed_ ? 0 : -2;
 }

@@ -2,7 +2,10 @@
 // into TMP\Pelnortmp.htm; a program or archive is offered for saving; the rest is
 // copied to TMP\Pelnor<n>.htm and shown through the load road. A fetch that breaks
 // off or runs out of time leaves no work file behind, so that nothing partial is
-// ever shown or saved as the page.
+// ever shown or saved as the page. What may be saved (every FTP file, a web program
+// or archive) comes whole, within the room for a file on the disk; a web page ends
+// at the page limit with its partial mark. Every failure says why in the status bar
+// and marks the address as failed.
 #include <chrono>
 #include <cstring>
 
@@ -11,6 +14,7 @@
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "net/Address.h"
 #include "net/FtpSite.h"
 #include "net/NetStatus.h"
 #include "platform/os/Files.h"
@@ -30,6 +34,8 @@ constexpr int64_t kPartialMark = 9999000;
 constexpr int64_t kFtpFetched = 1025;
 // A download worth saving rather than showing: the one bound of the offer and the copy.
 constexpr int64_t kSaveBound = 1024;
+constexpr int kCannotCreate = 162;  // "作成できません"
+constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 
 class WaitCursor {
  public:
@@ -57,147 +63,223 @@ bool IsSaveKind(const std::string& object) {
   return false;
 }
 
+// The most one download to be saved may bring: the room for a file in the work folder.
+int64_t SaveRoom(const CQelDoc& doc) {
+  return std::max<int64_t>(0, plat::RoomForOneFile(doc.TmpFolder()).value_or(INT64_MAX));
+}
+
+// The first line of the file-size-over message: a download past the room on the disk
+// is not helped by the display volumes the second line speaks of.
+std::string RoomOverText(int64_t room) {
+  const std::string text = FileSizeOverText(room);
+  return text.substr(0, text.find('\r'));
+}
+
+// A listed address as page text: the name as it is, the three characters HTML
+// reads as markup written as references (no Shift-JIS trail byte is one of them).
+std::string PageText(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '&') out += "&amp;";
+    else if (c == '<') out += "&lt;";
+    else if (c == '>') out += "&gt;";
+    else out += c;
+  }
+  return out;
+}
+
+// How one fetch went.
+struct Fetched {
+  int64_t total = 0;
+  bool late = false;
+  int64_t tooLarge = -1;  // the bound a download passed
+  bool failed = false;    // ended, having said why
+  std::string askedUrl;   // the web address asked for
+  std::string finalUrl;   // the one the data came from, after redirects
+};
+
+// An FTP file goes to the work file whole, within the room on the disk: it is saved
+// from there, or shown cut at its volume as a local file is; a folder becomes a page
+// of its entries' addresses (kind becomes 1).
+Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, int& kind) {
+  Fetched r;
+  if (!doc.m_pFtpConnection) return r;
+  if (!object.empty()) {
+    const int64_t room = SaveRoom(doc);
+    CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
+    r.total = doc.m_pFtpConnection->GetFile(object, work, true, room, &end) ? kFtpFetched : 0;
+    r.late = end == CFtpConnection::GetFileEnd::Late;
+    if (end == CFtpConnection::GetFileEnd::TooLarge) r.tooLarge = room;
+    return r;
+  }
+  std::string listing;
+  try {
+    CFtpFileFind find(*doc.m_pFtpConnection);
+    for (bool more = find.FindFile(); more;) {
+      more = find.FindNextFile();
+      listing += PageText(find.GetFileURL()) + "<br>";
+    }
+  } catch (const CInternetException& e) {
+    ShowNetStatus(IDS_NET_READ_INCOMPLETE);
+    AfxMessageBox(e.GetErrorMessage());
+    r.failed = true;
+    return r;
+  }
+  if (!listing.empty() && plat::WriteWholeFile(work, listing)) {
+    r.total = static_cast<int64_t>(listing.size());
+    kind = 1;
+  }
+  return r;
+}
+
+// The out-of-memory text of the page fetch becomes the document text.
+void ShowOutOfMemory(CQelDoc& doc) {
+  const std::string text = OutOfMemoryText(" 027");
+  if (TryResize(doc.m_textStore, text.size() + 1, &doc.m_allocHook)) {
+    std::memcpy(doc.m_textStore.data(), text.c_str(), text.size() + 1);
+    doc.m_pText = doc.m_textStore.data();
+    doc.m_nTextCap = static_cast<int>(doc.m_textStore.size());
+    doc.m_nTextLen = static_cast<int>(text.size());
+  }
+}
+
+// A web object read in passes into the work file: a page up to the page limit, a
+// program or archive (to be saved) whole within the room on the disk.
+Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::string& object, plat::File& file) {
+  Fetched r;
+  std::unique_ptr<CHttpFile> request;
+  uint32_t status = 0;
+  try {
+    request = doc.m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
+    r.askedUrl = request->GetFileURL();
+    // "*/*" is the media range of any type.
+    request->AddRequestHeaders("Accept: */*\r\n");
+    request->SendRequest();
+    request->QueryInfoStatusCode(status);
+  } catch (const CInternetException& e) {
+    ShowNetStatus(IDS_NET_NO_ANSWER);
+    AfxMessageBox(e.GetErrorMessage());
+    r.failed = true;
+    return r;
+  }
+  if (status == 301 || status == 302 || status == 303 || status == 401) {
+    ShowNetStatus(IDS_NET_NO_PAGE);
+    r.failed = true;
+    return r;
+  }
+  r.finalUrl = request->GetFileURL();
+  const bool toSave = IsSaveKind(object);
+  const int64_t limit = toSave ? SaveRoom(doc) : kPageLimit;
+  ShowNetStatus(NetStatusText(IDS_NET_READING_FROM, server, object));
+  int64_t last = 0;
+  try {
+    do {
+      std::vector<char> buffer;
+      if (!TryResize(buffer, kPassBuffer, &doc.m_allocHook)) {
+        ShowOutOfMemory(doc);
+        r.failed = true;
+        return r;
+      }
+      // The pass's deadline bounds each read's wait, however slowly bytes come.
+      const auto deadline = Clock::now() + std::chrono::milliseconds(doc.NetTime(kPassMs));
+      request->SetDeadline(deadline);
+      int filled = 0;
+      do {
+        last = request->Read(buffer.data() + filled, kPiece);
+        filled += static_cast<int>(last);
+        r.late = Clock::now() >= deadline;
+      } while (last == kPiece && filled < kPassBytes && !r.late);
+      if (toSave && r.total + filled > limit) {
+        r.tooLarge = limit;
+        return r;
+      }
+      if (!file.Write(buffer.data(), filled)) {
+        AfxMessageBox(LoadString(kCannotCreate));
+        r.failed = true;
+        return r;
+      }
+      r.total += filled;
+      ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>(r.total / 1024)));
+    } while (last > 10 && r.total < limit && !r.late);
+  } catch (const CInternetException& e) {
+    ShowNetStatus(IDS_NET_READ_INCOMPLETE);
+    AfxMessageBox(e.GetErrorMessage());
+    r.failed = true;
+  }
+  return r;
+}
+
+// A web address split as the status names a server and its object: "http://" is
+// dropped as the address's own was, "https://" stays with its server.
+void SplitUrl(const std::string& url, std::string& server, std::string& object) {
+  const std::string rest = StartsWithNoCase(url, "http://") ? url.substr(7) : url;
+  const size_t scheme = rest.find("://");
+  const size_t slash = rest.find('/', scheme == std::string::npos ? 0 : scheme + 3);
+  server = rest.substr(0, slash);
+  object = slash == std::string::npos ? "" : rest.substr(slash + 1);
+}
+
 }  // namespace
 
 void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, std::string user, std::string password) {
   if (server.empty() && object.empty()) return;
   ApplySettingsOnce(1);
-  if (OpenInternetConnection(server, user, password, kind, 1) < 0) return;
+  if (OpenInternetConnection(server, user, password, kind, 1) < 0) {
+    addressFailed_ = true;
+    return;
+  }
 
   const std::string work = TmpFolder() + "\\Pelnortmp.htm";
   plat::File file;
   if (!file.Open(work, plat::File::Mode::Write)) {
     CloseInternetSession();
+    AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
+    addressFailed_ = true;
     return;
   }
-  auto discard = [&] {
-    file.Close();
-    plat::RemoveFile(work);
-  };
-  int64_t total = 0;
-  bool late = false;
-  int64_t tooLarge = -1;  // the volume a download passed
+  const bool web = kind != 2;
+  Fetched r;
   {
     WaitCursor wait;
     ShowNetStatus(NetStatusText(IDS_NET_WAITING, server, object));
     if (kind == 2) {
-      discard();
-      // The session's transfer time bounds the download and the listing.
-      if (!object.empty() && m_pFtpConnection) {
-        const int64_t volume = FtpDownloadVolume(*this, object);
-        CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
-        total = m_pFtpConnection->GetFile(object, work, true, volume, &end) ? kFtpFetched : 0;
-        late = end == CFtpConnection::GetFileEnd::Late;
-        if (end == CFtpConnection::GetFileEnd::TooLarge) tooLarge = volume;
-      } else if (m_pFtpConnection) {
-        std::string listing;
-        try {
-          CFtpFileFind find(*m_pFtpConnection);
-          for (bool more = find.FindFile(); more;) {
-            more = find.FindNextFile();
-            listing += find.GetFileURL() + "<br>";
-          }
-        } catch (const CInternetException& e) {
-          ShowNetStatus(IDS_NET_READ_INCOMPLETE);
-          AfxMessageBox(e.GetErrorMessage());
-          listing.clear();
-        }
-        if (!listing.empty() && plat::WriteWholeFile(work, listing)) {
-          total = static_cast<int64_t>(listing.size());
-          kind = 1;
-        }
-      }
-      CloseInternetSession();
-    } else {
-      std::unique_ptr<CHttpFile> request;
-      uint32_t status = 0;
-      try {
-        request = m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
-        // "*/*" is the media range of any type.
-        request->AddRequestHeaders("Accept: */*\r\n");
-        request->SendRequest();
-        request->QueryInfoStatusCode(status);
-      } catch (const CInternetException& e) {
-        ShowNetStatus(IDS_NET_NO_ANSWER);
-        AfxMessageBox(e.GetErrorMessage());
-        request.reset();
-        CloseInternetSession();
-        discard();
-        return;
-      }
-      if (status == 301 || status == 302 || status == 303 || status == 401) {
-        ShowNetStatus(IDS_NET_NO_PAGE);
-        request.reset();
-        CloseInternetSession();
-        discard();
-        return;
-      }
-      ShowNetStatus(NetStatusText(IDS_NET_READING_FROM, server, object));
-      int64_t last = 0;
-      try {
-        do {
-          std::vector<char> buffer;
-          if (!TryResize(buffer, kPassBuffer, &m_allocHook)) {
-            const std::string text = OutOfMemoryText(" 027");
-            if (TryResize(m_textStore, text.size() + 1, &m_allocHook)) {
-              std::memcpy(m_textStore.data(), text.c_str(), text.size() + 1);
-              m_pText = m_textStore.data();
-              m_nTextCap = static_cast<int>(m_textStore.size());
-              m_nTextLen = static_cast<int>(text.size());
-            }
-            request.reset();
-            CloseInternetSession();
-            discard();
-            return;
-          }
-          // The pass's deadline bounds each read's wait, however slowly bytes come.
-          const auto deadline = Clock::now() + std::chrono::milliseconds(NetTime(kPassMs));
-          request->SetDeadline(deadline);
-          int filled = 0;
-          do {
-            last = request->Read(buffer.data() + filled, kPiece);
-            filled += static_cast<int>(last);
-            late = Clock::now() >= deadline;
-          } while (last == kPiece && filled < kPassBytes && !late);
-          if (!file.Write(buffer.data(), filled)) break;
-          total += filled;
-          ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>(total / 1024)));
-        } while (last > 10 && total < kPageLimit && !late);
-      } catch (const CInternetException& e) {
-        ShowNetStatus(IDS_NET_READ_INCOMPLETE);
-        AfxMessageBox(e.GetErrorMessage());
-        request.reset();
-        CloseInternetSession();
-        discard();
-        return;
-      }
       file.Close();
-      request.reset();
-      CloseInternetSession();
+      plat::RemoveFile(work);
+      // The session's transfer time bounds the download and the listing.
+      r = FetchFtpObject(*this, object, work, kind);
+    } else {
+      r = FetchWebObject(*this, server, object, file);
+      file.Close();
     }
+    CloseInternetSession();
   }
-  if (late) {
-    ShowNetStatus(IDS_NET_TIME_OVER);
+  const auto fail = [&](int statusId) {
+    if (statusId) ShowNetStatus(statusId);
     plat::RemoveFile(work);
-    return;
+    addressFailed_ = true;
+  };
+  if (r.failed) return fail(0);
+  if (r.late) return fail(IDS_NET_TIME_OVER);
+  if (r.tooLarge >= 0) {
+    AfxMessageBox(RoomOverText(r.tooLarge));
+    ShowNetStatus(RoomOverText(r.tooLarge));
+    return fail(0);
   }
-  if (tooLarge >= 0) {
-    AfxMessageBox(FileSizeOverText(tooLarge));
-    return;
-  }
-  if (total == 0) {
-    ShowNetStatus(IDS_NET_NO_DATA);
-    plat::RemoveFile(work);
-    return;
-  }
-  ShowNetStatus(server + "    file = " + object + (kind != 2 && total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
+  if (r.total == 0) return fail(IDS_NET_NO_DATA);
+  // After a redirect the data came from another address: the status names that one.
+  if (web && r.finalUrl != r.askedUrl) SplitUrl(r.finalUrl, server, object);
+  ShowNetStatus(server + "    file = " + object + (kind != 2 && r.total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
 
-  if (kind == 2 || (total >= kSaveBound && IsSaveKind(object))) {
+  if (kind == 2 || (r.total >= kSaveBound && IsSaveKind(object))) {
     const size_t slash = object.rfind('/');
     CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
     if (dialog.DoModal() == plat::IDOK) {
+      if (RefuseFtpDriveSave(dialog.GetPathName())) return fail(kFtpSiteRefused);
       if (!ConfirmOverwrite(dialog.GetPathName())) return;
-      if (total >= kSaveBound) plat::CopyFile(work, dialog.GetPathName());
+      if (r.total >= kSaveBound && !plat::CopyFile(work, dialog.GetPathName())) {
+        AfxMessageBox(dialog.GetPathName() + "\r\n" + LoadString(kCannotCreate));
+        fail(kCannotCreate);
+      }
       return;
     }
   }
@@ -205,14 +287,19 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   char number[16];
   std::snprintf(number, sizeof number, "%2d", m_nAddrHistoryCount + 100);
   const std::string shown = TmpFolder() + "\\Pelnor" + number + ".htm";
-  if (!plat::CopyFile(work, shown)) return;
+  if (!plat::CopyFile(work, shown)) {
+    AfxMessageBox(shown + "\r\n" + LoadString(kCannotCreate));
+    return fail(kCannotCreate);
+  }
   m_strFileName2 = shown;
   m_nActiveList = 2;
+  pageAddress_ = web ? r.finalUrl : "";
+  pageCopy_ = shown;
   if (kind == 3) return;
   if (g_pMainFrame) {
     g_pMainFrame->ActivateViewPane(0, 0);
     g_pMainFrame->ActivateListPane(0, 1);
   }
-  LoadDocument(shown, 0);
+  if (LoadDocument(shown, 0) < 0) addressFailed_ = true;
   if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 0);
 }

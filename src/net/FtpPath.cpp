@@ -1,6 +1,7 @@
 // Mapping a pseudo-drive path to the remote one, and fetching a remote file into
 // the work file TMP\Pelnor_<name>. A download ends at the volume the file will be
-// shown with, and a slow server never keeps Esc from being seen.
+// shown with (a file read by its head is kept cut there, as the load road cuts a
+// local file), and a slow server never keeps Esc from being seen.
 #include <algorithm>
 #include <chrono>
 
@@ -73,15 +74,38 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
   return result;
 }
 
-int64_t FtpDownloadVolume(const CQelDoc& doc, const std::string& name) {
+namespace {
+
+// Kinds whose road reads the file whole rather than its head: the Office packages, the
+// mail message and CSV.
+bool ReadWhole(int kind) {
+  return kind == kKindCsv || kind == kKindMail || kind == kKindXlsx || kind == kKindDocx || kind == kKindPptx;
+}
+
+}  // namespace
+
+FtpDownloadBound FtpDownloadVolume(const CQelDoc& doc, const std::string& name) {
   const int kind = doc.GetFileKind(name);
-  // A picture is shown within the image file volume, a document within the input
-  // volume; a media file is played from the disk and takes the larger of the two.
-  const int64_t volume = IsImageKind(kind)   ? doc.m_nBmpFileLimit
-                         : IsMediaKind(kind) ? std::max(doc.m_nBmpFileLimit, doc.m_nInDataLimit)
-                                             : doc.m_nInDataLimit;
-  const std::optional<int64_t> room = plat::FreeSpace(doc.TmpFolder());
-  return std::max<int64_t>(0, room ? std::min(volume, *room) : volume);
+  const std::optional<int64_t> room = plat::RoomForOneFile(doc.TmpFolder());
+  FtpDownloadBound bound;
+  if (IsImageKind(kind) || IsMediaKind(kind)) {
+    // A picture past the image file volume is refused, as a local one is; a media file
+    // is played from the disk and takes the larger of the two volumes.
+    bound.bytes = IsImageKind(kind) ? doc.m_nBmpFileLimit : std::max(doc.m_nBmpFileLimit, doc.m_nInDataLimit);
+  } else if (ReadWhole(kind)) {
+    bound.bytes = room.value_or(INT64_MAX);
+  } else {
+    // Read by its head: past the larger volume the download stops, and the load road
+    // shows what came cut, as it shows a local file that long.
+    bound.bytes = std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit);
+    bound.cut = true;
+  }
+  if (room && *room < bound.bytes) {
+    bound.bytes = *room;
+    bound.cut = false;
+  }
+  bound.bytes = std::max<int64_t>(0, bound.bytes);
+  return bound;
 }
 
 std::string CQelDoc::FetchFtpFile(std::string path) {
@@ -91,10 +115,11 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   const std::string name = sep != std::string::npos && sep > 0 ? path.substr(sep + 1) : path;
   const std::string local = TmpFolder() + "\\Pelnor_" + name;
   plat::RemoveFile(local);
+  ftpFetchCut_ = false;
   ShowNetStatus(IDS_FTP_FETCHING);
   if (!m_pFtpConnection) return "";
   const std::string remote = ResolveFtpPath(path, 2);
-  const int64_t volume = FtpDownloadVolume(*this, name);
+  const FtpDownloadBound bound = FtpDownloadVolume(*this, name);
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
   if (ui) ui->BeginWaitCursor();
   int counter = 0;
@@ -106,14 +131,19 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   }
   try {
     auto remoteFile = m_pFtpConnection->OpenFile(remote, FTP_TRANSFER_TYPE_BINARY);
+    // A size past a bound that refuses stops the download before it begins.
+    const std::optional<int64_t> length = remoteFile->Length();
+    over = !bound.cut && length && *length > bound.bytes;
     std::vector<char> block(kFetchBlock);
-    for (int64_t total = 0;;) {
+    for (int64_t total = 0; !over;) {
       remoteFile->SetDeadline(plat::InetTransfer::Clock::now() + kEscPoll);
       const int64_t got = remoteFile->Read(block.data(), kFetchBlock);
       if (got > 0) {
-        if (total + got > volume) {
+        // The block that passes a cutting bound is kept: the work file is longer than
+        // the volume, so that the load road knows it is cut.
+        const bool past = total + got > bound.bytes;
+        if (past && !bound.cut) {
           over = true;
-          counter = 0;
           break;
         }
         if (!file.Write(block.data(), got)) {
@@ -124,6 +154,10 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
         // 4 for each block of 4,096 bytes begun.
         counter = static_cast<int>((total + kFetchBlock - 1) / kFetchBlock * 4);
         ShowNetStatus(NetStatusText(IDS_NET_READING_KB, counter));
+        if (past) {
+          ftpFetchCut_ = true;
+          break;
+        }
       }
       if (g_pMainFrame && g_pMainFrame->CheckUserAbort()) {
         counter = 0;
@@ -139,13 +173,20 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   file.Close();
   if (ui) ui->EndWaitCursor();
   ShowNetStatus(path);
-  if (over) AfxMessageBox(FileSizeOverText(volume));
+  if (over) {
+    counter = 0;
+    AfxMessageBox(FileSizeOverText(bound.bytes));
+  }
   if (counter > 0) return local;
+  ftpFetchCut_ = false;
   plat::RemoveFile(local);
   return "";
 }
 
-std::string CQelDoc::FetchPseudoDriveFile(const std::string& path) {
+std::string CQelDoc::FetchPseudoDriveFile(const std::string& path, bool* cut) {
+  if (cut) *cut = false;
   if (ConnectFtpSite(path) < 0) return "";
-  return FetchFtpFile(path);
+  std::string local = FetchFtpFile(path);
+  if (cut) *cut = ftpFetchCut_;
+  return local;
 }

@@ -14,6 +14,12 @@ std::string FtpSiteWithoutPassword(const std::string& site);
 constexpr int kFirstFtpSiteValue = 26;  // m_astrSysValue of "ftp1"
 
 class CQelDoc;
-// The most an FTP download of a file of this name may bring: the volume it will be
-// shown within, or the free space below the work folder when that is less.
-int64_t FtpDownloadVolume(const CQelDoc& doc, const std::string& name);
+// How far an FTP download of a file of this name to be shown goes: the volume it will
+// be shown within, the whole file for a kind read whole (never past the room for a
+// file in the work folder), and whether past it the download is kept cut (a file read
+// by its head) or refused.
+struct FtpDownloadBound {
+  int64_t bytes = 0;
+  bool cut = false;
+};
+FtpDownloadBound FtpDownloadVolume(const CQelDoc& doc, const std::string& name);

@@ -29,6 +29,8 @@ struct NetState {
   // The pseudo-drive site (1 to 3) the FTP connection was made for; 0 for none or
   // an address's. A path on another site's drive gets a connection of its own.
   int ftpSite_ = 0;
+  // The last pseudo-drive download stopped past its volume and holds the file's head.
+  bool ftpFetchCut_ = false;
   int m_bInternalBrowser = 0;
   int m_nHtmlBrowserMode = 0;  // 0 off, 1 the HTML pane is on, 2 set by the browser view
   std::string m_strBrowseAddress;
@@ -43,6 +45,14 @@ struct NetState {
   // The maker's pages: the index page that carries the update notice, and the top page.
   std::string m_strInfoPage;
   std::string m_strTopPage;
+
+  // Set when the program's own opening of an address failed (the status bar says
+  // why); cleared as each address is opened. The address statement fails on it.
+  bool addressFailed_ = false;
+  // The web page the program fetched and shows: its address (after redirects) and the
+  // work copy it is shown from. An address without "://" is resolved against it.
+  std::string pageAddress_;
+  std::string pageCopy_;
 
   // AddressHistory: the oldest first; at most 29 after an addition.
   std::array<std::string, 30> m_astrAddrHistory;

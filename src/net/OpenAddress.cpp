@@ -6,6 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
+#include "net/NetStatus.h"
 #include "platform/inet/Inet.h"
 #include "platform/text/CodePage.h"
 
@@ -37,6 +38,7 @@ std::string FolderOf(const std::string& path) {
 
 void CQelDoc::OpenAddress(std::string address) {
   if (m_nDisplayState == 0) m_nDisplayState = 1;
+  addressFailed_ = false;
   if (address.empty()) return;
 
   if (address[0] == '%') {
@@ -102,6 +104,19 @@ void CQelDoc::OpenAddress(std::string address) {
     UpdateAllViews();
     if (IsImageKind(m_nFileKind)) LoadDocument(path, 0);
     return;
+  }
+
+  // Without "://" it is no server's address: a reference to a place of the page shown
+  // ("foo.htm"), or something no fetch serves ("javascript:..."). Neither is a host to
+  // look up.
+  if (address.find("://") == std::string::npos) {
+    const bool pageShown = !pageAddress_.empty() && m_strPathName == pageCopy_;
+    address = pageShown ? ResolveAddress(pageAddress_, address) : "";
+    if (address.empty()) {
+      ShowNetStatus(IDS_NET_NO_PAGE);
+      addressFailed_ = true;
+      return;
+    }
   }
 
   // The program fetches it: the scheme is what stands before "://".

@@ -1,15 +1,23 @@
 // The pane's update for a sheet: the document's cell text (cell marks, sheet heads
-// "!*[Sheet%2d]") becomes the view's cell text, the engine renders it whole ('T'), and
-// the sheet RTF it leaves in the document text is streamed into the rich-text control.
+// "!*[Sheet%2d]") becomes the view's cell text, each row cut after 16,384 cells, the
+// engine renders it whole ('T'), and the sheet RTF it leaves in the document text is
+// streamed into the rich-text control.
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 #include "view/QelView.h"
 
 namespace {
 
+// A sheet row holds at most 16,384 cells, the columns of the widest worksheet (XFD):
+// the cells after them are not shown, so that a row of millions of cells costs what
+// a row of a worksheet does.
+constexpr int kMaxSheetColumns = 16384;
 constexpr int kSizeStepUnit = 15;  // 'T' number of one size step: text size 3 x step + 9 half-points
 constexpr int kSizeStepBase = 45;
 
@@ -84,18 +92,32 @@ bool CQelView::ShowSheet() {
     // Another pane has rendered the sheet already.
     return StreamRtfText(text, false);
   }
-  m_cellStore.assign(text);
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
+  // The cell text, each row cut after the engine's last column.
+  m_cellStore.clear();
+  m_cellStore.reserve(text.size());
   int rows = 0, columns = 0, cells = 1;
+  bool cut = false;
+  size_t from = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\x06') ++cells;
-    if (text[i] == '\n' || (text[i] == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
+    const char c = text[i];
+    if (c == '\x06' && ++cells > kMaxSheetColumns) {
+      // The rest of the row goes: a column mark or a line end is never a trail byte.
+      m_cellStore.append(text.substr(from, i - from));
+      cut = true;
+      while (i + 1 < text.size() && text[i + 1] != '\r' && text[i + 1] != '\n') ++i;
+      from = i + 1;
+      cells = kMaxSheetColumns;
+      continue;
+    }
+    if (c == '\n' || (c == '\r' && (i + 1 >= text.size() || text[i + 1] != '\n'))) {
       ++rows;
       columns = std::max(columns, cells);
       cells = 1;
     }
   }
+  m_cellStore.append(text.substr(std::min(from, text.size())));
+  m_pTextBuf = m_cellStore.data();
+  m_nTextLen = static_cast<int>(m_cellStore.size());
   if (!text.ends_with('\n') && !text.ends_with('\r')) ++rows;
   m_nRows = rows;
   m_nColumns = std::max(columns, cells);
@@ -105,6 +127,10 @@ bool CQelView::ShowSheet() {
   m_nPageStart = 0;
   if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return false;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false)) return false;
+  if (cut) {
+    m_doc.m_bPartialLoad = 1;  // what the pane holds is not the whole file: a save warns
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(IDS_DATA_OMITTED));
+  }
   m_nAnchor = 0;
   SyncSelection();
   return true;

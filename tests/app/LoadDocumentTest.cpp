@@ -47,10 +47,13 @@ TEST_F(LoadTest, EmptyAndMissingFiles) {
   EXPECT_EQ(Text(), LoadString(IDS_CANNOT_OPEN));
 }
 
+// The cut text ended mid-line without a word: it is followed by the truncation note
+// (string 239 and the file-size-over message), as on the converters' roads.
 TEST_F(LoadTest, LongTextIsCutToTheInputVolumeAndMarkedPartial) {
   doc_->m_nInDataLimit = 1000;
   doc_->LoadDocument(WriteFile("long.txt", std::string(5000, 'x')), 0);
-  EXPECT_EQ(doc_->m_nTextLen, 1000);
+  EXPECT_EQ(Text().substr(0, 1001), std::string(1000, 'x') + LoadString(239).substr(0, 1));
+  EXPECT_NE(Text().find(LoadString(239) + LoadString(238).substr(0, 24)), std::string::npos);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(235));
   // The next load starts clean.

@@ -128,6 +128,20 @@ TEST_F(CliTest, FailuresHaveTheirExitStatusAndMessage) {
   EXPECT_EQ(status, 0);
 }
 
+// --help offered `--set ftp1=...;PWRD=password` without a word that the command line
+// is seen by every user of the machine.
+TEST_F(CliTest, HelpOffersPasswordOnTheCommandLineFault) {
+  int status = -1;
+  const std::string help = Run("--help", &status);
+  EXPECT_EQ(status, 0);
+  const size_t ftp1 = help.find("PWRD=password");
+  ASSERT_NE(ftp1, std::string::npos);
+  const std::string after = help.substr(ftp1, help.find("ftp2", ftp1) - ftp1);
+  EXPECT_NE(after.find("visible to other users"), std::string::npos) << after;
+  EXPECT_NE(after.find("Pelnor.inf"), std::string::npos) << after;
+  EXPECT_NE(after.find("0600"), std::string::npos) << after;
+}
+
 // The size-over text tells the user to change the volume in a settings menu that the
 // terminal does not have: standard error names the setting that raises it.
 TEST_F(CliTest, SizeOverMessageNamesTheSettingThatRaisesTheVolume) {

@@ -50,7 +50,8 @@ TEST_F(FlistViewTest, ShowsTheFolderAndLoadsTheCurrentFile) {
   EXPECT_EQ(list_.CurrentIndex(), 0);
 
   list_.OnKeyDown(plat::VK_SPACE);
-  EXPECT_EQ(list_.Select("B.TXT"), 0);  // names are found in any case
+  EXPECT_EQ(list_.Select("B.TXT"), -1);  // a name is taken as spelled: B.TXT is not b.txt
+  EXPECT_EQ(list_.Select("b.txt"), 0);
   EXPECT_EQ(list_.Select(Win("a.txt")), 0);
   EXPECT_EQ(list_.Select("\\elsewhere\\a.txt"), -1);
   EXPECT_EQ(list_.Select("c.txt"), -1);

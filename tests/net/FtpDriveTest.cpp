@@ -180,6 +180,8 @@ TEST_F(FtpServerTest, ListsAFolderThroughMlsd) {
     seen[find.GetFileName()] = {find.IsDirectory(), find.GetLength()};
   }
   EXPECT_EQ(seen["big.bin"], std::make_pair(false, int64_t{100000}));
+  // Only the facts a listing reads are asked for: the server works out no others.
+  EXPECT_NE(server_.Log().find("OPTS MLST type;size;"), std::string::npos) << server_.Log();
   EXPECT_EQ(seen["docs"].first, true);
   EXPECT_EQ(seen.count("empty.txt"), 1u);
 }

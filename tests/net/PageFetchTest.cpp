@@ -2,6 +2,8 @@
 // tests' HTTP handler, Python's http.server and pyftpdlib on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/StringTable.h"
 #include "net/Address.h"
 #include "support/NetServers.h"
@@ -39,6 +41,19 @@ TEST(AddressIndexTest, ReadsExactlySixDigits) {
       {"file:///a", -1},      {"http://h", 0},             {"", 0},
   };
   for (const auto& [address, n] : cases) EXPECT_EQ(ParseAddressIndex(address), n) << address;
+}
+
+TEST(AddressResolveTest, ReferencesResolveAsLinksOfThePage) {
+  const std::string base = "http://h:8/a/b/c.htm?x#f";
+  const std::pair<const char*, const char*> cases[] = {
+      {"d.htm", "http://h:8/a/b/d.htm"},   {"./d/", "http://h:8/a/b/d/"},     {"../d.htm", "http://h:8/a/d.htm"},
+      {"../../../d", "http://h:8/d"},      {"..", "http://h:8/a/"},           {"/d?q", "http://h:8/d?q"},
+      {"?q", "http://h:8/a/b/c.htm?q"},    {"#g", "http://h:8/a/b/c.htm?x#g"}, {"//k/d", "http://k/d"},
+      {"javascript:alert(1)", ""},         {"mailto:a@h", ""},                 {"C:x", ""},
+  };
+  for (const auto& [reference, resolved] : cases) EXPECT_EQ(ResolveAddress(base, reference), resolved) << reference;
+  EXPECT_EQ(ResolveAddress("http://h", "d.htm"), "http://h/d.htm");
+  EXPECT_EQ(ResolveAddress("", "d.htm"), "");
 }
 
 TEST_F(AddressTest, HistoryNumberOutsideTheHistoryIsRefused) {
@@ -107,10 +122,12 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
     int status;           // string id in the trace, 0 for a page shown
     const char* shown;    // text of the page shown
     bool workFileStays;
+    const char* named = nullptr;  // the object the status names, when not the one asked for
   };
   const Case cases[] = {
       {"/page.htm", 0, "hello from the page", true},
-      {"/redirect", 0, "hello from the page", true},
+      // The status names the page shown, the one the redirect led to.
+      {"/redirect", 0, "hello from the page", true, "page.htm"},
       {"/redirect-https", 229, nullptr, false},
       {"/redirect-loop", 229, nullptr, false},
       {"/auth", 229, nullptr, false},
@@ -130,9 +147,11 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
       EXPECT_EQ(Text(), "before\n");
     } else {
       EXPECT_NE(Text().find(c.shown), std::string::npos) << Text();
-      EXPECT_EQ(frame_->StatusBar().GetPaneText(0), "127.0.0.1:" + std::to_string(http_.Port()) + "    file = " + (c.object + 1));
+      EXPECT_EQ(frame_->StatusBar().GetPaneText(0),
+                "127.0.0.1:" + std::to_string(http_.Port()) + "    file = " + (c.named ? c.named : c.object + 1));
     }
     EXPECT_EQ(plat::Exists(WorkPage()), c.workFileStays);
+    EXPECT_EQ(doc_->addressFailed_, c.status != 0);
     EXPECT_FALSE(doc_->m_pInetSession);
   }
 }
@@ -169,9 +188,61 @@ TEST_F(PageFetchTest, SaveDialogBoundIsOneKilobyteForOfferAndCopy) {
   }
 }
 
-TEST_F(PageFetchTest, AddressWithoutSchemeKeepsItsHost) {
-  doc_->OpenAddress("127.0.0.1:" + std::to_string(http_.Port()) + "/tiny");
+// An address without "://" went to the name lookup as a host ("javascript:alert(1)",
+// "foo.htm"): it is a place of the page shown, or refused without any connection.
+TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
+  const std::string port = std::to_string(http_.Port());
+  struct Case {
+    std::string address;
+    const char* shown;  // nullptr: refused
+  };
+  const Case cases[] = {
+      {"foo.htm", nullptr},
+      {"javascript:alert(1)", nullptr},
+      {"127.0.0.1:" + port + "/tiny", nullptr},
+      {Url("/dir/a/page.htm"), "asked for /dir/a/page.htm"},
+      {"b.htm", "asked for /dir/a/b.htm"},
+      {"../c.htm?q=1", "asked for /dir/c.htm?q=1"},
+      {"/dir/top.htm", "asked for /dir/top.htm"},
+      {"javascript:alert(1)", nullptr},
+      {"mailto:anna@127.0.0.1", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.address);
+    const size_t before = frame_->StatusBar().Trace().size();
+    doc_->OpenAddress(c.address);
+    const std::vector<std::string>& trace = frame_->StatusBar().Trace();
+    const bool connected = std::find(trace.begin() + static_cast<long>(before), trace.end(), LoadString(224)) != trace.end();
+    EXPECT_EQ(doc_->addressFailed_, c.shown == nullptr);
+    EXPECT_EQ(connected, c.shown != nullptr);
+    if (c.shown) {
+      EXPECT_NE(Text().find(c.shown), std::string::npos) << Text();
+    } else {
+      EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(229));
+    }
+  }
+  // A page no longer shown is no base: the reference is refused.
+  doc_->LoadDocument(WriteFile("local.txt", "local\n"), 0);
+  doc_->OpenAddress("b.htm");
+  EXPECT_TRUE(doc_->addressFailed_);
+}
+
+// Answers the fetch used to report wrongly: a 200 KB Location as libcurl's "Out of
+// memory", and a redirect to another port under the first address.
+TEST_F(PageFetchTest, ServerAnswerReportFault) {
+  nettest::HttpServer other;
+  START_OR_SKIP(other.StartHandler(dir_.HostPath("other.log")), "the HTTP test handler");
+  doc_->OpenAddress(Url("/long-location"));
+  EXPECT_TRUE(doc_->addressFailed_);
+  ASSERT_FALSE(frame_->Ui().MessageLog().empty());
+  const std::string said = frame_->Ui().MessageLog().back().text;
+  EXPECT_NE(said.find("header line of the server's reply is too long"), std::string::npos) << said;
+  EXPECT_EQ(said.find("memory"), std::string::npos) << said;
+
+  const std::string there = "127.0.0.1:" + std::to_string(other.Port());
+  doc_->OpenAddress(Url("/goto/http://" + there + "/tiny"));
   EXPECT_NE(Text().find("tiny!"), std::string::npos) << Text();
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), there + "    file = tiny");
 }
 
 // The connection is made when the request is sent: a refused port is an unanswered request.

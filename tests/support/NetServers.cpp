@@ -56,6 +56,37 @@ int FreePort() {
   return ntohs(addr.sin_port);
 }
 
+PortListener::PortListener(int port) {
+  fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+  if (fd_ < 0) return;
+  const int on = 1;
+  setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(port));
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(fd_, 64) != 0) {
+    close(fd_);
+    fd_ = -1;
+  }
+}
+
+PortListener::~PortListener() {
+  if (fd_ >= 0) close(fd_);
+}
+
+std::vector<std::string> PortListener::Connections() {
+  std::vector<std::string> seen;
+  for (int c; fd_ >= 0 && (c = accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;) {
+    std::string sent;
+    char buf[4096];
+    for (ssize_t n; (n = recv(c, buf, sizeof buf, 0)) > 0;) sent.append(buf, static_cast<size_t>(n));
+    close(c);
+    seen.push_back(sent);
+  }
+  return seen;
+}
+
 bool ServerProcess::Start(const std::vector<std::string>& argv, int port, const std::string& logPath) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));

@@ -33,6 +33,22 @@ class ServerProcess {
 
 int FreePort();
 
+// A listener on 127.0.0.1 at a given port (80 and 21 need root) that nobody answers:
+// a connection made to it waits in its queue until Connections() takes it, with what
+// it had sent by then.
+class PortListener {
+ public:
+  explicit PortListener(int port);
+  ~PortListener();
+  PortListener(const PortListener&) = delete;
+  PortListener& operator=(const PortListener&) = delete;
+  bool Listening() const { return fd_ >= 0; }
+  std::vector<std::string> Connections();
+
+ private:
+  int fd_ = -1;
+};
+
 // pyftpdlib serving root for user anna (password secret unless given), writable; or the same
 // speaking CP932 names (ftp_cp932_server.py); or the lying, dawdling server of
 // hostile_ftp_server.py (any login, no root).

@@ -6,7 +6,9 @@ password log in; passive and active data connections):
 /drip.txt    SIZE says 100000; RETR sends one byte every 0.1 s
 / and /drip/ MLSD and LIST send one line every 0.1 s, without end
 /small.txt   five bytes
+/size550.txt, /size502.txt   SIZE refused with 550 or 502; RETR sends "sized not\n"
 anything else: 550
+huge.bin's sender says on standard error how many bytes it sent before the client left.
 """
 import socket
 import sys
@@ -18,8 +20,14 @@ DRIP_SECONDS = 0.1
 
 def send_huge(data):
     block = bytes(range(256)) * 256
-    while True:
-        data.sendall(block)
+    sent = 0
+    try:
+        while True:
+            data.sendall(block)
+            sent += len(block)
+    finally:
+        sys.stderr.write("huge.bin: %d bytes sent\n" % sent)
+        sys.stderr.flush()
 
 
 def send_drip(data):
@@ -34,7 +42,9 @@ def send_drip_listing(data):
         time.sleep(DRIP_SECONDS)
 
 
-RETR = {"/huge.bin": send_huge, "/drip.txt": send_drip, "/small.txt": lambda d: d.sendall(b"small")}
+RETR = {"/huge.bin": send_huge, "/drip.txt": send_drip, "/small.txt": lambda d: d.sendall(b"small"),
+        "/size550.txt": lambda d: d.sendall(b"sized not\n"), "/size502.txt": lambda d: d.sendall(b"sized not\n")}
+SIZE_REFUSED = {"/size550.txt": "550 SIZE not allowed here.", "/size502.txt": "502 SIZE not implemented."}
 SIZES = {"/huge.bin": 10 * 1024 ** 3, "/drip.txt": 100000, "/small.txt": 5}
 
 
@@ -114,6 +124,8 @@ class Session(threading.Thread):
                 n = [int(x) for x in arg.split(",")]
                 self.active = (".".join(map(str, n[:4])), n[4] * 256 + n[5])
                 self.reply("200 PORT OK.")
+            elif verb == "SIZE" and path in SIZE_REFUSED:
+                self.reply(SIZE_REFUSED[path])
             elif verb == "SIZE" and path in SIZES:
                 self.reply("213 %d" % SIZES[path])
             elif verb == "RETR" and path in RETR:

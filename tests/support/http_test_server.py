@@ -12,6 +12,7 @@
 /drip-headers  a status line, then one header line every 0.1 s, without end
 /auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
 /goto/URL      302 to URL                       /many-headers  80 KB of header lines
+/long-location 302 with a Location of 200 KB    /dir/...     "asked for" and the path
 /gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
 /endless       a page that never ends
 """
@@ -138,6 +139,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 self.send_header("X-Filler-%d" % i, "f" * 24)
             self.send_header("Content-Length", "0")
             self.end_headers()
+        elif p == "/long-location":
+            self.redirect("/x" + "a" * 200000)
+        elif p.startswith("/dir/"):
+            self.body(b"asked for " + p.encode(), ctype="text/plain")
         elif p == "/gzip":
             lines = b"".join(b"<p>inflated line %d</p>\n" % i for i in range(10000))
             data = gzip.compress(b"<html><head><title>Zipped</title></head><body>" + lines + b"</body></html>\n")

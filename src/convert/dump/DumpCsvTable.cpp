@@ -2,8 +2,9 @@
 // field separators becoming the column mark (byte 6) that the table display splits
 // on. A quoted field keeps its commas and stays on one line; a quote left open is
 // given up after 90 commas, so a stray quote cannot swallow the rest of the file.
-// Every byte read is shown: the text is not cut to the read size, and the display
-// buffer is made as large as the input (plus room for the truncation note).
+// The text is the file up to the input volume (the read size) and the output volume,
+// whichever is smaller; a file cut there ends with the note that says at which. The
+// display buffer is made as large as that text (plus room for the note).
 #include <algorithm>
 #include <array>
 
@@ -52,7 +53,8 @@ class CsvOutput {
 
 ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
   doc.m_nConvPos = 0;  // a failure's message is the whole text
-  const int64_t n = std::max<int64_t>(std::min(call.bytesRead, call.bufferSize), 0);
+  const int64_t output = std::max(doc.m_nOutDataLimit, 0);
+  const int64_t n = std::max<int64_t>(std::min({call.bytesRead, call.bufferSize, call.readSize, output}), 0);
   const auto need = CheckedSize(n, 1, kCsvRoom, INT32_MAX);
   if (!need) return ConvertStatus::OutOfMemory(" 016");
   if (*need > doc.m_nConvCap) {
@@ -110,11 +112,17 @@ ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
     out.Put(c);
     lead = !lead && IsLeadByte80To9FE0ToEFFAToFC(b);
   }
+  // A cut in a double-byte character: its lead byte shows as a blank, as before any
+  // control byte.
+  if (lead && n < call.fileLength) {
+    if (char* last = out.Last()) *last = ' ';
+  }
   out.Flush();
   writer.TerminateTable();
-  if (call.fileLength > n) {
-    doc.m_bPartialLoad = 1;
-    if (doc.m_bQuickHead == 0) doc.AppendTruncationNote();
-  }
+  // Partial only when cut: a file shown whole is not (the frame marked every file
+  // longer than the output volume).
+  doc.m_bPartialLoad = writer.Cut() || call.fileLength > n ? 1 : 0;
+  const bool inputCut = n == call.readSize && call.fileLength > n;
+  doc.AppendTextCutNote(inputCut, !inputCut && n == output && call.fileLength > n);
   return ConvertStatus::Ok();
 }

@@ -84,6 +84,8 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
   doc.m_nRawLen = call.fileLength;
   if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
+    // The message is the whole text: nothing of the PDF is shown.
+    if (doc.m_nConvPos == 0) doc.m_bNothingShown = 1;
     doc.AppendFileSizeOver();
     doc.m_bPartialLoad = 1;
     return false;

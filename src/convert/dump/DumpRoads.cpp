@@ -168,6 +168,10 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
     end = RunRoad(kDocumentRoads, doc, call);
     if (end != RoadEnd::Release) end = RunRoad(kTextRoads, doc, call);
     if (call.roadAbsent && doc.m_nConvPos == 0) doc.WriteConvertFailure(ConvertStatus::Message(IDS_UNSUPPORTED_FORMAT));
+    // A Word or Excel name on bytes that are neither: nothing to show, and why.
+    if (call.kind == kKindNotOffice && doc.m_nConvPos == 0) {
+      doc.WriteConvertFailure(ConvertStatus::Message(IDS_NOT_OF_KIND).With(doc.m_nFileKind == kKindXls ? "Excel" : "Word"));
+    }
     end = end == RoadEnd::Release ? end : RoadEnd::Common;
   }
 

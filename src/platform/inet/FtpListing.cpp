@@ -4,12 +4,14 @@
 
 namespace {
 
-std::string_view Lower(std::string_view text, std::string& scratch) {
-  scratch.assign(text);
-  for (char& c : scratch) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+// Whether text is word (lower case) in any case.
+bool EqualsNoCase(std::string_view text, std::string_view word) {
+  if (text.size() != word.size()) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
+    if (c != word[i]) return false;
   }
-  return scratch;
+  return true;
 }
 
 int64_t ParseSize(std::string_view text) {
@@ -49,22 +51,19 @@ bool ParseMlsdLine(std::string_view line, FtpListEntry& entry) {
   const std::string_view name = line.substr(blank + 1);
   entry = FtpListEntry{};
   bool typed = false;
-  std::string scratch;
   while (!facts.empty()) {
     const size_t semi = facts.find(';');
     const std::string_view fact = facts.substr(0, semi);
     facts.remove_prefix(semi == std::string_view::npos ? facts.size() : semi + 1);
     const size_t eq = fact.find('=');
     if (eq == std::string_view::npos) continue;
-    const std::string_view key = Lower(fact.substr(0, eq), scratch);
+    const std::string_view key = fact.substr(0, eq);
     const std::string_view value = fact.substr(eq + 1);
-    if (key == "type") {
-      std::string lowered;
-      const std::string_view type = Lower(value, lowered);
-      if (type == "cdir" || type == "pdir") return false;
-      entry.isDirectory = type == "dir";
+    if (EqualsNoCase(key, "type")) {
+      if (EqualsNoCase(value, "cdir") || EqualsNoCase(value, "pdir")) return false;
+      entry.isDirectory = EqualsNoCase(value, "dir");
       typed = true;
-    } else if (key == "size") {
+    } else if (EqualsNoCase(key, "size")) {
       entry.size = ParseSize(value);
     }
   }

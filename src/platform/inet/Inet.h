@@ -43,15 +43,20 @@ constexpr int INTERNET_DEFAULT_FTP_PORT = 21;
 constexpr int INTERNET_DEFAULT_HTTP_PORT = 80;
 
 // A server text split into host and port ("user:pw@host:port/path" gives host and
-// port, and the user and password, percent-decoded).
+// port, and the user and password, percent-decoded). A port that is not a number
+// from 1 to 65535 is kept in badPort and the server is not to be reached at all:
+// no other port stands in for it.
 struct InetServer {
   std::string host;
   int port = 0;  // 0: the scheme's default
   bool secure = false;  // "https://" in front
   std::string user;
   std::string password;
+  std::string badPort;  // the port as written when it is no port number
 };
 InetServer ParseInetServer(const std::string& server, int defaultPort);
+// Throws CInternetException for a server whose port is no port number.
+void RefuseBadPort(const InetServer& server);
 // An address ("scheme://...") without the "user:password@" in front of its host; the
 // two parts (percent-decoded) go to *user and *password when given. Other texts
 // stay as they are.
@@ -76,6 +81,8 @@ class CInternetFile {
   void SetDeadline(std::optional<plat::InetTransfer::Clock::time_point> deadline) {
     if (transfer_) transfer_->SetDeadline(deadline);
   }
+  // The length the server gave for the data; nullopt when it gave none.
+  std::optional<int64_t> Length() const { return transfer_ ? transfer_->ContentLength() : std::nullopt; }
   // All of the data has been read.
   bool AtEnd() const { return !transfer_ || (transfer_->Done() && transfer_->BufferedBytes() == 0); }
   virtual void Close() { transfer_.reset(); }
@@ -94,17 +101,20 @@ class CFtpConnection {
   bool SetCurrentDirectory(const std::string& dir);
   bool GetCurrentDirectory(std::string& dir) const;
   // Opens a file of the current folder (or an absolute name) for reading; throws
-  // when it is missing or cannot be read.
+  // when it is missing or cannot be read. A file whose size the server will not
+  // tell (SIZE answered 550 or 502) opens all the same, its length unknown.
   std::unique_ptr<CInternetFile> OpenFile(const std::string& name, uint32_t flags = FTP_TRANSFER_TYPE_BINARY);
   // How a download ended.
   enum class GetFileEnd { Done, Failed, TooLarge, Late };
-  // Downloads a remote file into a local one, stopping past maxBytes or the session's
-  // transfer time; false on any failure (no partial file stays), the reason in *end.
+  // Downloads a remote file into a local one, stopping past maxBytes (at once when the
+  // server's size passes it) or the session's transfer time; false on any failure (no
+  // partial file stays), the reason in *end.
   bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
                int64_t maxBytes = INT64_MAX, GetFileEnd* end = nullptr);
   // The entries of a folder (absolute, or relative to the current one); throws.
   std::vector<FtpListEntry> List(const std::string& dir);
-  // The URL of a name as a user writes it (without credentials), for listings shown.
+  // The address of a name as a user writes it (without credentials, the path in CP932
+  // as it is), for listings shown: given back, it opens that file.
   std::string UrlOf(const std::string& name) const;
   bool Utf8Names() const { return utf8_; }
   void Close();

@@ -39,11 +39,14 @@ CFtpConnection::CFtpConnection(const plat::InetTimeouts& timeouts, InetServer se
 }
 
 std::string CFtpConnection::UrlOf(const std::string& name) const {
-  std::string path = AbsolutePath(name);
-  if (utf8_) path = plat::Cp932ToUtf8(path);
+  // The path as it is (CP932, nothing escaped): the address opens the file when it is
+  // given back, as every FTP address here is read.
   std::string url = "ftp://" + server_.host;
-  if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) url += ":" + std::to_string(server_.port);
-  return url + PercentEncodePath(path);
+  if (server_.port != 0 && server_.port != INTERNET_DEFAULT_FTP_PORT) {
+    url += ':';
+    url += std::to_string(server_.port);
+  }
+  return url + AbsolutePath(name);
 }
 
 std::string CFtpConnection::TransferUrlOf(const std::string& name) const {
@@ -82,6 +85,10 @@ void CFtpConnection::Login() {
   const plat::CurlFunctions& curl = plat::CurlApi();
   auto t = NewTransfer("/");
   Slist feat(curl.curl_slist_append(nullptr, "FEAT"));
+  // A listing needs of each entry its type and size only: a server that takes the
+  // choice of MLSD facts (RFC 3659) then leaves out the dates, permissions and ids it
+  // would work out for every entry. "*": a server without the choice may refuse it.
+  feat.reset(curl.curl_slist_append(feat.release(), "*OPTS MLST type;size;"));
   curl.curl_easy_setopt(t->Easy(), CURLOPT_NOBODY, 1L);
   curl.curl_easy_setopt(t->Easy(), CURLOPT_QUOTE, feat.get());
   t->Start();
@@ -128,14 +135,31 @@ bool CFtpConnection::GetCurrentDirectory(std::string& dir) const {
 
 std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const std::string& name, uint32_t flags) {
   const plat::CurlFunctions& curl = plat::CurlApi();
-  auto t = NewTransfer(AbsolutePath(name));
-  if (flags & FTP_TRANSFER_TYPE_ASCII) curl.curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);
-  t->Start();
-  // The file is open once the server starts sending it (or has sent all of it).
-  plat::InetTransfer* raw = t.get();
-  raw->DriveUntil([raw] { return raw->BufferedBytes() > 0; });
-  if (raw->Done() && raw->Result() != CURLE_OK) throw raw->Error();
-  return std::make_unique<CInternetFile>(std::move(t));
+  const std::string path = AbsolutePath(name);
+  // libcurl asks the file's SIZE before RETR and takes a 550 there for a missing
+  // file; a server may refuse SIZE for a file it sends, so without a "213" size the
+  // file is asked for once more, by RETR alone. When that finds no file either, the
+  // first refusal is the reason (a server's SIZE answer names the file).
+  std::optional<CInternetException> sizeRefused;
+  for (const bool askSize : {true, false}) {
+    auto t = NewTransfer(path);
+    if (flags & FTP_TRANSFER_TYPE_ASCII) curl.curl_easy_setopt(t->Easy(), CURLOPT_TRANSFERTEXT, 1L);
+    if (!askSize) curl.curl_easy_setopt(t->Easy(), CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    t->Start();
+    // The file is open once the server starts sending it (or has sent all of it).
+    plat::InetTransfer* raw = t.get();
+    raw->DriveUntil([raw] { return raw->BufferedBytes() > 0; });
+    if (raw->Done() && raw->Result() != CURLE_OK) {
+      const bool notFound = raw->Result() == CURLE_REMOTE_FILE_NOT_FOUND;
+      if (askSize && notFound && !raw->Replied("213 ")) {
+        sizeRefused = raw->Error();
+        continue;
+      }
+      throw notFound && sizeRefused ? *sizeRefused : raw->Error();
+    }
+    return std::make_unique<CInternetFile>(std::move(t));
+  }
+  throw *sizeRefused;
 }
 
 bool CFtpConnection::GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
@@ -149,7 +173,8 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
     auto file = OpenFile(remote);
     file->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
     std::vector<char> block(65536);
-    for (int64_t total = 0;;) {
+    if (const std::optional<int64_t> length = file->Length(); length && *length > maxBytes) how = GetFileEnd::TooLarge;
+    for (int64_t total = 0; how != GetFileEnd::TooLarge;) {
       const int64_t got = file->Read(block.data(), static_cast<int64_t>(block.size()));
       total += got;
       if (total > maxBytes) {
@@ -208,6 +233,10 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
     // A name CP932 cannot express is left out: under its lossy form it would name
     // another file.
     std::erase_if(entries, [](FtpListEntry& entry) {
+      // An ASCII name is the same in both.
+      if (std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return false;
+      }
       std::optional<std::string> name = plat::Utf8ToCp932(entry.name);
       if (name) entry.name = std::move(*name);
       return !name;

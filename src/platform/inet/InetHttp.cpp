@@ -81,10 +81,22 @@ InetServer ParseInetServer(const std::string& server, int defaultPort) {
     int port = 0;
     const std::string digits = rest.substr(colon + 1);
     const auto [ptr, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (ec == std::errc() && ptr == digits.data() + digits.size() && port > 0 && port < 65536) out.port = port;
+    // "host:" keeps the scheme's port, as a URL's empty port does.
+    if (ec == std::errc() && ptr == digits.data() + digits.size() && port > 0 && port < 65536) {
+      out.port = port;
+    } else if (!digits.empty()) {
+      out.badPort = digits;
+    }
     out.host = rest.substr(0, colon);
   }
   return out;
+}
+
+void RefuseBadPort(const InetServer& server) {
+  if (server.badPort.empty()) return;
+  constexpr size_t kShownDigits = 20;
+  const std::string shown = server.badPort.size() > kShownDigits ? server.badPort.substr(0, kShownDigits) + "..." : server.badPort;
+  throw CInternetException(ERROR_INTERNET_INVALID_URL, "the port \"" + shown + "\" is not a port number from 1 to 65535");
 }
 
 std::string PercentEncodePath(const std::string& path) {
@@ -146,6 +158,7 @@ void CInternetSession::SetOption(unsigned option, uint32_t milliseconds) {
 std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const std::string& server, const std::string& user,
                                                                    const std::string& password, int port, bool passive) {
   InetServer where = ParseInetServer(server, port == INTERNET_INVALID_PORT_NUMBER ? INTERNET_DEFAULT_FTP_PORT : port);
+  RefuseBadPort(where);
   if (where.host.empty()) throw CInternetException(ERROR_INTERNET_INVALID_URL, "no server name");
   auto connection = std::make_unique<CFtpConnection>(timeouts_, where, user, password, passive);
   connection->Login();
@@ -155,6 +168,7 @@ std::unique_ptr<CFtpConnection> CInternetSession::GetFtpConnection(const std::st
 std::unique_ptr<CHttpConnection> CInternetSession::GetHttpConnection(const std::string& server, int port,
                                                                      const std::string& user, const std::string& password) {
   InetServer where = ParseInetServer(server, port);
+  RefuseBadPort(where);
   if (!user.empty()) {
     where.user = user;
     where.password = password;
@@ -250,7 +264,8 @@ void CHttpFile::SendRequest() {
     if (!IsRedirect(t->StatusCode()) || hop >= kMaxRedirects) break;
     char* next = nullptr;
     curl.curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &next);
-    if (!next || SchemeOf(next) != scheme) break;
+    // A redirect to another scheme, or to a port that is no port number, stays the answer.
+    if (!next || SchemeOf(next) != scheme || !ParseInetServer(next, 0).badPort.empty()) break;
     url = next;
     url_ = url;
   }

@@ -214,8 +214,25 @@ int64_t InetTransfer::Read(void* buf, int64_t n) {
   return static_cast<int64_t>(take);
 }
 
+std::optional<int64_t> InetTransfer::ContentLength() const {
+  curl_off_t length = -1;
+  if (!easy_ || curl_.curl_easy_getinfo(easy_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK || length < 0) {
+    return std::nullopt;
+  }
+  return static_cast<int64_t>(length);
+}
+
+bool InetTransfer::Replied(const std::string& start) const {
+  return std::any_of(replyLines_.begin(), replyLines_.end(), [&](const std::string& line) { return line.starts_with(start); });
+}
+
 CInternetException InetTransfer::Error() const {
   if (replyOverflow_) return CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "the server's reply is too long");
+  // libcurl refuses a header line longer than it keeps (100 KB) as "out of memory"
+  // before the line reaches the reply callback: it is the server's answer that is at fault.
+  if (result_ == CURLE_OUT_OF_MEMORY && !headersComplete_) {
+    return CInternetException(ERROR_HTTP_INVALID_SERVER_RESPONSE, "a header line of the server's reply is too long");
+  }
   // A server that refused the last command said why ("550 No such file"): its word
   // is the reason.
   if (!replyLines_.empty()) {

@@ -98,6 +98,11 @@ class InetTransfer {
   const std::vector<std::string>& ReplyLines() const { return replyLines_; }
   bool HeadersComplete() const { return headersComplete_; }
   long StatusCode() const { return status_; }
+  // The length the server gave for the body (an FTP server's SIZE, an HTTP
+  // Content-Length); nullopt while it is not known.
+  std::optional<int64_t> ContentLength() const;
+  // Whether a reply line begins with this text ("213 ").
+  bool Replied(const std::string& start) const;
   int64_t BufferedBytes() const { return static_cast<int64_t>(buffer_.size() - readPos_); }
 
  private:

@@ -216,6 +216,13 @@ std::optional<int64_t> FileSizeLimit() {
   return static_cast<int64_t>(std::min<uint64_t>(limit.rlim_cur, INT64_MAX));
 }
 
+std::optional<int64_t> RoomForOneFile(std::string_view winPath) {
+  const std::optional<int64_t> room = FreeSpace(winPath);
+  const std::optional<int64_t> most = FileSizeLimit();
+  if (room && most) return std::min(*room, *most);
+  return room ? room : most;
+}
+
 namespace {
 
 struct Times {

@@ -50,6 +50,9 @@ bool IsDirectory(std::string_view winPath);
 std::optional<int64_t> FreeSpace(std::string_view winPath);
 // The largest file this process may write (its file-size limit); nullopt when unlimited.
 std::optional<int64_t> FileSizeLimit();
+// The most one file there may grow to: the free space, within the process's file-size
+// limit (past which a write fails); nullopt when neither can be told.
+std::optional<int64_t> RoomForOneFile(std::string_view winPath);
 bool SetFileTime(std::string_view winPath, int64_t mtime);
 bool SetReadOnly(std::string_view winPath, bool readOnly);
 

@@ -66,22 +66,35 @@ TEST_F(CsvTableTest, QuotesLeadBytesAndUnclosedQuotes) {
   EXPECT_EQ(Show("e.csv", ""), "");
 }
 
-TEST_F(CsvTableTest, AllBytesReadAreShownAndFailuresHaveTheirCode) {
+// Every byte read was table text, up to 900 KB past the input volume and past any
+// output volume, and a CSV shown whole was marked partial: the table text is now the
+// file up to the smaller volume, followed by the note of the volume that cut it.
+TEST_F(CsvTableTest, VolumesCutTheTableWithTheirNoteAndFailuresHaveTheirCode) {
   std::string rows;
   while (rows.size() < 600000) rows += "1,2,3\r\n";
-  // Every byte read is table text, also past the input volume.
-  std::string text = Show("big.csv", rows);
+  // Within the volumes: whole, and not partial.
+  std::string text = Show("whole.csv", rows.substr(0, 300000));
   EXPECT_EQ(text.substr(0, 14), "1\x06" "2\x06" "3\r\n1\x06" "2\x06" "3\r\n");
-  EXPECT_EQ(text.size(), rows.size());
-  EXPECT_EQ(text.find(LoadString(IDS_DATA_OMITTED)), std::string::npos);
-  // Only a file longer than the read buffer is cut, with the note behind what is shown.
-  const int volume = doc_->m_nInDataLimit;
-  doc_->m_nInDataLimit = 100000;
-  while (rows.size() < 1100000) rows += "1,2,3\r\n";
-  text = Show("big.csv", rows);
-  EXPECT_EQ(text.find(LoadString(IDS_DATA_OMITTED)), 1000000u);
-  EXPECT_EQ(doc_->m_bPartialLoad, 1);
-  doc_->m_nInDataLimit = volume;
+  EXPECT_EQ(text.size(), 300000u);
+  EXPECT_EQ(doc_->m_bPartialLoad, 0);
+  // Past the input volume: cut there, with the truncation note.
+  struct Cut {
+    int input, output;
+    size_t at;
+    std::string note;
+  };
+  const std::string overInput = LoadString(IDS_DATA_OMITTED) + LoadString(IDS_FILE_SIZE_OVER).substr(0, 24);
+  const Cut cuts[] = {{524288, 1048576, 524288, overInput + "(>500KB)"},
+                      {100000, 1048576, 100000, overInput + "(>97KB)"},
+                      {524288, 204800, 204800, LoadString(IDS_DATA_OMITTED) + LoadString(IDS_DISPLAY_VOLUME_OVER)}};
+  for (const Cut& c : cuts) {
+    doc_->m_nInDataLimit = c.input;
+    doc_->m_nOutDataLimit = c.output;
+    text = Show("big.csv", rows);
+    EXPECT_EQ(text.substr(c.at), c.note) << c.input << " " << c.output;
+    EXPECT_EQ(doc_->m_bPartialLoad, 1);
+  }
+  doc_->m_nInDataLimit = 524288;
 
   // The output buffer must grow for a large CSV: when it cannot, string 152 and its place.
   doc_->m_nOutDataLimit = 204800;

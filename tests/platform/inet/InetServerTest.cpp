@@ -35,4 +35,28 @@ TEST(InetServerTest, LoginIsTakenOutOfTheHost) {
   }
 }
 
+// A port that is no port number was dropped for the default one: it is kept as
+// written and refused, so that nothing connects anywhere.
+TEST(InetServerTest, OutOfRangePortFault) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"ftp://h:0/x", "0"},     {"h:65536", "65536"}, {"http://u:p@h:70000", "70000"},
+      {"h:99999/a:1", "99999"}, {"h:8o", "8o"},       {"h:-21", "-21"},
+      {"h:65535", ""},          {"h:", ""},           {"[::1]:21", ""},
+  };
+  for (const auto& [text, bad] : cases) {
+    SCOPED_TRACE(text);
+    const InetServer server = ParseInetServer(text, 21);
+    EXPECT_EQ(server.badPort, bad);
+    EXPECT_EQ(server.host, text[0] == '[' ? "[::1]" : "h");
+    if (*bad) {
+      EXPECT_THROW(RefuseBadPort(server), CInternetException);
+    } else {
+      EXPECT_NO_THROW(RefuseBadPort(server));
+    }
+  }
+  CInternetSession session("Pelnorix");
+  EXPECT_THROW(session.GetHttpConnection("127.0.0.1:99999"), CInternetException);
+  EXPECT_THROW(session.GetFtpConnection("127.0.0.1:0", "anna", "pw"), CInternetException);
+}
+
 }  // namespace

@@ -9,9 +9,12 @@
 // Limits and bad data: sector numbers are 32-bit and every one is checked against
 // the file and the table (81,920 entries); 512-byte sectors only (a file of 4,096-byte
 // sectors is answered with string 240); every chain walk ends after as many steps as
-// the file has sectors, so a looping chain stops; a stream below the mini-stream
-// cutoff is read through the mini-stream, never as regular sectors; the stream image
-// never grows past the raw buffer.
+// the file has sectors; a chain (FAT, DIFAT, mini FAT, directory) that comes back to
+// a sector it passed, or a directory tree that comes back to an entry above it, makes
+// the file damaged: the dump ends with that message, since the loop's repeats cannot
+// be told from the streams; a stream below the mini-stream cutoff is read through the
+// mini-stream, never as regular sectors; the stream image never grows past the raw
+// buffer.
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -23,6 +26,7 @@
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
+#include "convert/office/cfb/ChainLoops.h"
 #include "platform/os/WriteAhead.h"
 
 namespace {
@@ -65,6 +69,11 @@ class CompoundLoader {
   uint32_t Next(uint32_t s) const { return s < doc_.m_anCfbChain.size() ? doc_.m_anCfbChain[s] : kSpecialMark; }
   bool InFile(uint32_t s) const { return s < static_cast<uint32_t>(doc_.m_nCfbSectorCount); }
   ConvertStatus ClassifyUnknown(const uint8_t* dir);
+  // The damaged file's message, in place of anything shown before it.
+  ConvertStatus Damaged() {
+    doc_.m_nConvPos = 0;
+    return ConvertStatus::Message(IDS_COMPOUND_DAMAGED).With(loop_);
+  }
   ConvertStatus EnlargeCellBuffers();
   void BuildChainTable();
   void WalkDirectory(uint32_t firstDir);
@@ -73,8 +82,22 @@ class CompoundLoader {
   int64_t GatherMini(const SlotSource& src, int64_t at);
   void FindPropertyWindow();
 
+  // The sectors of the file, for the chains' loop checks.
+  SectorsPassed Passed() const { return SectorsPassed(doc_.m_nCfbSectorCount); }
+  // Whether the chain from sector s comes back to a sector it passed (a 0 ends it,
+  // as in the directory walk).
+  bool ChainLoops(uint32_t s) const {
+    SectorsPassed passed = Passed();
+    for (; s != 0 && InFile(s); s = Next(s)) {
+      if (!passed.Visit(s)) return true;
+    }
+    return false;
+  }
+
   CQelDoc& doc_;
   DumpCall& call_;
+  const char* loop_ = nullptr;  // the part found looping: the file is damaged
+  std::vector<DirectoryLinks> links_;  // the directory entries read, by stream id
   uint8_t header_[kSector]{};
   std::array<SlotSource, 7> src_{};
   std::vector<uint32_t> rootChain_;  // the mini-stream's sectors in order
@@ -183,7 +206,12 @@ void CompoundLoader::BuildChainTable() {
   uint32_t difat = header.PeekU32LE(68);
   uint8_t list[kSector];
   const ByteCursor entries(list, kSector);
+  SectorsPassed passed = Passed();
   for (int hop = 0; fatCount < kMaxFatSectors && InFile(difat) && hop < doc_.m_nCfbSectorCount; ++hop) {
+    if (!passed.Visit(difat)) {
+      loop_ = "DIFAT";
+      break;
+    }
     if (ReadSector(difat, list) < kSector) break;
     bool end = false;
     for (int i = 0; i < 127 && fatCount < kMaxFatSectors; ++i) {
@@ -208,6 +236,9 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
   doc_.m_nCfbMiniStart = static_cast<int>(std::min<uint32_t>(rootStart, INT32_MAX));
   uint32_t miniStart = rootStart;
   uint32_t current = firstDir;
+  SectorsPassed passed = Passed();
+  passed.Visit(firstDir);
+  links_.assign(1, DirectoryLinks{sector.PeekU32LE(68), sector.PeekU32LE(72), sector.PeekU32LE(76)});
   int steps = 0;
   int index = 1;
   int counted = 0;
@@ -228,11 +259,16 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
         doc_.m_nCfbEnd = 1;
         break;
       }
+      if (!passed.Visit(next)) {
+        loop_ = "directory";
+        break;
+      }
       current = next;
       index = 0;
     }
     const ByteCursor p = sector.Window(index * 128, 128);
     DirEntry e{p.PeekU8(0), p.PeekU8(2), p.PeekU8(6), p.PeekU32LE(116), p.PeekU32LE(120)};
+    links_.push_back(DirectoryLinks{p.PeekU32LE(68), p.PeekU32LE(72), p.PeekU32LE(76)});
     const bool entry1 = counted == 0;
     if (entry1) set(main, e);
     if (e.c0 == 0x05 && e.c1 == 'D') {
@@ -275,15 +311,25 @@ void CompoundLoader::WalkDirectory(uint32_t firstDir) {
 void CompoundLoader::LoadMiniStream() {
   if (miniLoaded_) return;
   miniLoaded_ = true;
+  SectorsPassed miniFatSectors = Passed();
   for (uint32_t s = Header().PeekU32LE(60), steps = 0; InFile(s) && steps < static_cast<uint32_t>(kMaxMiniFatSectors);
        s = Next(s), ++steps) {
+    if (!miniFatSectors.Visit(s)) {
+      loop_ = "FAT";
+      break;
+    }
     uint8_t sector[kSector];
     if (ReadSector(s, sector) < kSector) break;
     ByteCursor in(sector, kSector);
     for (int i = 0; i < 128; ++i) miniFat_.push_back(in.U32LE());
   }
+  SectorsPassed rootSectors = Passed();
   for (uint32_t s = static_cast<uint32_t>(doc_.m_nCfbMiniStart), steps = 0;
        InFile(s) && steps < static_cast<uint32_t>(doc_.m_nCfbSectorCount); s = Next(s), ++steps) {
+    if (!rootSectors.Visit(s)) {
+      loop_ = "FAT";
+      break;
+    }
     rootChain_.push_back(s);
   }
 }
@@ -294,7 +340,12 @@ int64_t CompoundLoader::GatherMini(const SlotSource& src, int64_t at) {
   const int64_t end = std::min<int64_t>(at + src.size, call_.bufferSize - kSector);
   uint32_t m = src.start;
   int64_t w = at;
+  SectorsPassed passed(static_cast<int64_t>(miniFat_.size()));
   for (size_t steps = 0; w < end && m < miniFat_.size() && steps <= miniFat_.size(); ++steps, m = miniFat_[m]) {
+    if (!passed.Visit(m)) {
+      loop_ = "mini FAT";
+      break;
+    }
     const int64_t offset = static_cast<int64_t>(m) * kMiniSector;
     const size_t holder = static_cast<size_t>(offset / kSector);
     if (holder >= rootChain_.size()) break;
@@ -319,6 +370,8 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
   // together straight into the stream image: runLength bytes from file offset
   // runFrom to image offset runTo.
   int64_t runFrom = 0, runTo = at, runLength = 0;
+  SectorsPassed passed = Passed();
+  passed.Visit(s);
   auto flush = [&] {
     if (runLength > 0) ReadAt(runFrom, doc_.m_pRawData + runTo, runLength);
     runLength = 0;
@@ -345,6 +398,10 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
     }
     if (w >= volume) {
       doc_.m_bCfbOverflow = 1;
+      break;
+    }
+    if (!passed.Visit(next)) {
+      loop_ = "FAT";
       break;
     }
     s = next;
@@ -411,7 +468,11 @@ ConvertStatus CompoundLoader::Run() {
       if (s0[0] == 'R' && s0[1] == 0 && s0[2] == 'o' && s0[3] == 0) doc_.m_nCfbWordMark = 60;
     }
     if ((dir[0] == 'R' && dir[2] == 'o') || (dir[0] == 0 && dir[1] == 'R')) BuildChainTable();
-    WalkDirectory(firstDir);
+    // The directory's whole chain, also where the walk stops at the file's end.
+    if (!loop_ && ChainLoops(firstDir)) loop_ = "directory";
+    if (!loop_) WalkDirectory(firstDir);
+    if (!loop_ && DirectoryTreeLoops(links_)) loop_ = "directory tree";
+    if (loop_) return Damaged();
     doc_.m_nCfbEnd = 0;
     if (kind == kKindMail) {
       src_[0] = SlotSource{(static_cast<int64_t>(doc_.m_nCfbMiniStart) + 1) * kSector,
@@ -440,6 +501,7 @@ ConvertStatus CompoundLoader::Run() {
       doc_.m_anCfbSlotLength[slot] = static_cast<int>(src.size >= 0 ? std::min<int64_t>(src.size, end - w) : end - w);
       w = end;
     }
+    if (loop_) return Damaged();
     call_.bytesRead = w;
     if (doc_.m_bCfbOverflow) call_.inputCut = true;
     if (doc_.m_anCfbSlots[0] > 0) std::memcpy(doc_.m_pRawData, doc_.m_pRawData + doc_.m_anCfbSlots[0], 4);

@@ -198,6 +198,7 @@ ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   if (main <= 0) {
     if (img.PeekU8(0) == 0x94 && img.PeekU8(1) == 0xA6 && img.PeekU8(2) == 0x2E) CopySimpleForm(*this, true);
     else if (img.PeekU8(0) == 0xFE && img.PeekU8(1) == 0x37 && img.PeekU8(2) == 0x00) CopySimpleForm(*this, false);
+    else return ConvertStatus::Message(IDS_NOT_OF_KIND).With("Word");  // neither a compound file nor a Word form
     return ConvertStatus::Ok();
   }
   const uint8_t b0 = img.PeekU8(main), b1 = img.PeekU8(main + 1), b2 = img.PeekU8(main + 2);
@@ -213,7 +214,7 @@ ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   if (b0 == 0x97 && b1 == 0xA6 && b2 == 0x65) form = OldForm::Range16;
   else if ((b0 == 0x97 && b1 == 0xA6 && b2 == 0x68) || (b0 == 'R' && b1 == 0 && b2 == 'o')) form = OldForm::Pieces16;
   else if ((b0 == 0xDC && b1 == 0xA5 && b2 == 0x68) || b2 == 0x65) form = OldForm::Text8;
-  else return ConvertStatus::Ok();
+  else return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);  // a main stream of a form not read here
 
   WordGrid grid = MakeWordGrid(*this, call);
   OldWordRoad(*this, grid, form).Run();

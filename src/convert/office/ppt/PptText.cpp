@@ -59,7 +59,9 @@ struct PptEntry {
 class PptRoad {
  public:
   PptRoad(CQelDoc& doc, DumpCall& call) : doc_(doc), call_(call), img_(RawImageOf(doc)) {}
-  void Run();
+  // False when the stream holds neither the document container nor the older form:
+  // the file is no presentation.
+  bool Run();
 
  private:
   void Walk(int64_t from, int64_t end);
@@ -480,7 +482,7 @@ void PptRoad::OlderForm(int64_t from, int64_t end) {
   }
 }
 
-void PptRoad::Run() {
+bool PptRoad::Run() {
   const int64_t main = doc_.m_anCfbSlots[0] > 0 ? doc_.m_anCfbSlots[0] : 512;
   const int64_t length = doc_.m_anCfbSlotLength[0] > 0 ? doc_.m_anCfbSlotLength[0] : doc_.m_nRawLen - main;
   const int64_t end = std::min<int64_t>({main + length, doc_.m_nRawLen, img_.Size()});
@@ -492,17 +494,24 @@ void PptRoad::Run() {
     }
   }
   if (start < 0) {
-    if (img_.PeekU32LE(main) == 3) OlderForm(main, end);
-    return;
+    if (img_.PeekU32LE(main) != 3) return false;
+    OlderForm(main, end);
+    return true;
   }
   Walk(start + 8, end);
   if (doc_.m_nDisplayForm == 2) Source();
   else Pages();
+  return true;
 }
 
 }  // namespace
 
 ConvertStatus CQelDoc::DumpPptText(DumpCall& call) {
-  PptRoad(*this, call).Run();
+  // Neither form: a compound file holds a presentation of a form not read here; any
+  // other file is no presentation.
+  if (!PptRoad(*this, call).Run()) {
+    return m_anCfbSlots[0] > 0 ? ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED)
+                               : ConvertStatus::Message(IDS_NOT_OF_KIND).With("PowerPoint");
+  }
   return ShowSelectedPicture(call);
 }

@@ -100,15 +100,18 @@ TEST_F(CompoundStageTest, HostileFilesGiveTheirAnswers) {
     const char* what;
     size_t at;          // byte to patch
     std::string bytes;  // its new value
-    bool ends;          // the dump ends with string 240
+    bool ends;          // the dump ends with string 240, or with the loop's message
+    const char* loop = nullptr;  // the part that loops: the file is damaged
   };
   const size_t fat = cfbimage::SectorAt(0);
+  // A chain that loops was gathered up to its stream's size, repeats and all, and
+  // shown without a word: the file is now refused as damaged.
   const Case cases[] = {
       {"4,096-byte sectors", 30, std::string("\x0C\x00", 2), true},
       {"directory past the file", 48, std::string("\x00\x01\x00\x00", 4), true},
       {"directory sector number past 16 bits", 48, std::string("\x01\x00\x01\x00", 4), true},
-      {"chain that loops on itself", fat + 4 * 3, std::string("\x03\x00\x00\x00", 4), false},
-      {"chain that loops back", fat + 4 * 5, std::string("\x02\x00\x00\x00", 4), false},
+      {"chain that loops on itself", fat + 4 * 3, std::string("\x03\x00\x00\x00", 4), true, "FAT"},
+      {"chain that loops back", fat + 4 * 5, std::string("\x02\x00\x00\x00", 4), true, "FAT"},
       {"chain past the table", fat + 4 * 3, std::string("\x00\x00\x02\x00", 4), false},
       {"FAT sector past the file", 76, std::string("\x00\x00\x00\x40", 4), false},
       {"stream start past the file", 512 * 2 + 128 + 116, std::string("\xFF\xFF\x00\x00", 4), true},
@@ -119,7 +122,7 @@ TEST_F(CompoundStageTest, HostileFilesGiveTheirAnswers) {
     bytes.replace(c.at, c.bytes.size(), c.bytes);
     EXPECT_EQ(Stage(WriteFile("h.xls", bytes)), c.ends);
     if (c.ends) {
-      EXPECT_EQ(Output(), unsupported);
+      EXPECT_EQ(Output(), c.loop ? StatusText(ConvertStatus::Message(IDS_COMPOUND_DAMAGED).With(c.loop)) : unsupported);
       continue;
     }
     EXPECT_EQ(Output(), "");
@@ -235,11 +238,13 @@ TEST_F(CompoundStageTest, LinearChainGuessIsClearedBetweenFiles) {
 }
 
 // Bit flips in the header, the FAT and the directory of a real workbook: every load
-// ends with the table, a message of this system or an empty text, never a crash.
+// ends with the table, a message of this system (a loop made by the flip: damaged)
+// or an empty text, never a crash.
 TEST_F(CompoundStageTest, BitFlipsInHeaderFatAndDirectoryGiveATableOrAMessage) {
   const std::string book = testenv::ReadHostFile(testenv::DataPath("office/book.xls"));
+  const std::string damaged = LoadString(IDS_COMPOUND_DAMAGED);
   const std::vector<std::string> allowed = {"[Sheet", LoadString(240), LoadString(242), LoadString(147),
-                                            LoadString(IDS_UNSUPPORTED_FORMAT)};
+                                            LoadString(IDS_UNSUPPORTED_FORMAT), damaged.substr(0, damaged.find('('))};
   const size_t fat = cfbimage::SectorAt(0);  // LibreOffice writes its FAT and directory first
   std::vector<size_t> places;
   for (size_t at = 3; at < 512; at += 7) places.push_back(at);  // past the magic: a file without it is no compound file
