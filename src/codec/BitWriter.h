@@ -48,6 +48,13 @@ class CLsbBitWriter {
     Drain();
     out_.resize(used_);
   }
+  // The whole bytes stored so far: the first Stored() bytes of out.
+  size_t Stored() const { return used_; }
+  // Takes the stored bytes out of out; the bits still gathered stay and follow on.
+  void DropStored() {
+    out_.clear();
+    used_ = 0;
+  }
   // Appends bytes after a Flush.
   void PutBytes(const uint8_t* data, size_t n) {
     out_.resize(used_);

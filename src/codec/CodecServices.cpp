@@ -30,6 +30,25 @@ class SpanSource : public codec::CByteSource {
   size_t pos_ = 0;
 };
 
+// The two sums of Adler-32 (RFC 1950) carried on over n more bytes.
+void AdlerUpdate(uint32_t& s1, uint32_t& s2, const uint8_t* data, size_t n) {
+  for (size_t at = 0; at < n;) {
+    const size_t block = std::min<size_t>(n - at, 5552);  // no overflow before the modulo
+    for (size_t i = 0; i < block; ++i) {
+      s1 += data[at + i];
+      s2 += s1;
+    }
+    s1 %= 65521;
+    s2 %= 65521;
+    at += block;
+  }
+}
+
+void PutAdler(uint32_t s1, uint32_t s2, std::vector<uint8_t>& out) {
+  const uint32_t adler = (s2 << 16) | s1;
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
+}
+
 }  // namespace
 
 uint32_t Crc32Of(const uint8_t* data, size_t n) { return ~codec::Crc32Update(0xFFFFFFFFu, data, n); }
@@ -45,18 +64,37 @@ void ZlibAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out) {
   out.push_back(0xDA);
   DeflateAppend(bytes, out);
   uint32_t s1 = 1, s2 = 0;
-  for (size_t at = 0; at < bytes.size();) {
-    const size_t block = std::min<size_t>(bytes.size() - at, 5552);  // no overflow before the modulo
-    for (size_t i = 0; i < block; ++i) {
-      s1 += bytes[at + i];
-      s2 += s1;
-    }
-    s1 %= 65521;
-    s2 %= 65521;
-    at += block;
+  AdlerUpdate(s1, s2, bytes.data(), bytes.size());
+  PutAdler(s1, s2, out);
+}
+
+CZlibWriter::CZlibWriter(size_t expected) {
+  out_ = {0x78, 0xDA};
+  deflater_ = std::make_unique<codec::CDeflater>(out_, expected);
+}
+CZlibWriter::~CZlibWriter() = default;
+
+void CZlibWriter::Write(const uint8_t* data, size_t n) {
+  AdlerUpdate(s1_, s2_, data, n);
+  deflater_->Write(data, n);
+}
+
+void CZlibWriter::Finish() {
+  deflater_->Finish();
+  PutAdler(s1_, s2_, out_);
+  finished_ = true;
+}
+
+std::span<const uint8_t> CZlibWriter::Ready() const {
+  return {out_.data(), finished_ ? out_.size() : deflater_->Ready()};
+}
+
+void CZlibWriter::Release() {
+  if (finished_) {
+    out_.clear();
+  } else {
+    deflater_->Release();
   }
-  const uint32_t adler = (s2 << 16) | s1;
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<uint8_t>(adler >> shift));
 }
 
 CBufferInflater::CBufferInflater() : inflater_(std::make_unique<codec::CInflater>()) {}

@@ -12,6 +12,7 @@
 #include <vector>
 
 namespace codec {
+class CDeflater;
 class CInflater;
 }
 
@@ -22,6 +23,30 @@ uint32_t Crc32Of(const uint8_t* data, size_t n);
 void DeflateAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out);
 // Appends the zlib stream of bytes (RFC 1950: header, raw Deflate, Adler-32) to out.
 void ZlibAppend(std::span<const uint8_t> bytes, std::vector<uint8_t>& out);
+
+// A zlib stream made piece by piece, for a writer that passes it on while it is made
+// (a large picture's rows need never be held whole): Write compresses more input,
+// Ready gives the bytes finished since the last Release, and Finish ends the stream
+// with its Adler-32 (Ready then gives the rest).
+class CZlibWriter {
+ public:
+  // expected: the whole input's size when it is known.
+  explicit CZlibWriter(size_t expected = SIZE_MAX);
+  ~CZlibWriter();
+  CZlibWriter(const CZlibWriter&) = delete;
+  CZlibWriter& operator=(const CZlibWriter&) = delete;
+
+  void Write(const uint8_t* data, size_t n);
+  void Finish();
+  std::span<const uint8_t> Ready() const;
+  void Release();
+
+ private:
+  std::vector<uint8_t> out_;
+  std::unique_ptr<codec::CDeflater> deflater_;
+  uint32_t s1_ = 1, s2_ = 0;
+  bool finished_ = false;
+};
 
 // Raw Deflate data into a caller's buffer; the decode tables are kept from one
 // stream to the next.

@@ -33,6 +33,10 @@ class CDeflater {
   void Write(const uint8_t* data, size_t n);
   // Compresses what is held and writes the final block (also when there was no input).
   void Finish();
+  // The compressed bytes finished so far are the first Ready() bytes of out; Release
+  // takes them out of it, so that a long stream is passed on while it is made.
+  size_t Ready() const { return bits_.Stored(); }
+  void Release() { bits_.DropStored(); }
 
  private:
   void Process(bool finishing);

@@ -1,10 +1,10 @@
 // The edit executor: every change to the shown pixels goes through here. It makes
 // the region's new pixels (from the copy buffer, stretched to the region; the
-// background colour; a cut's own pixels; the region's pixels turned a quarter),
-// saves the pixels it replaces so that the edit can be undone, writes the new ones
-// into the display picture and takes the display picture as the view's image. The
-// region is clipped to the picture, so no row or column outside it is read or
-// written.
+// background colour; the region's pixels turned a quarter), saves the pixels it
+// replaces so that the edit can be undone, writes the new ones into the display
+// picture and takes the display picture as the view's image. The region is clipped
+// to the picture, so no row or column outside it is read or written. A cut is put
+// back by RestoreRegionPixels itself, into the image, at whatever zoom it shows.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -81,8 +81,8 @@ void CQelView::PaintAtClick(plat::Bitmap& work, CPoint at) {
 int CQelView::ApplyImageEdit(int code, const std::string& text) {
   if (!IsActiveImagePane() || !m_pDisplayBitmap || !g_pMainFrame) return 0;
   if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
-  // Putting a cut back and turning the region take the pixels they need themselves.
-  const bool ownPixels = code == 3 || code == 10;
+  // Turning the region takes the pixels it needs itself.
+  const bool ownPixels = code == 10;
   const std::vector<uint8_t>& copy = m_doc.m_pBmpFile;
   if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
@@ -98,11 +98,6 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   CRect r = ClippedRegion();
   if (r.right <= r.left) return 0;
   int width = r.right - r.left, height = r.bottom - r.top;
-  const RegionBackup& cut = cutBackup_;
-  if (code == 3 && (cut.rect.right - cut.rect.left != width || cut.rect.bottom - cut.rect.top != height ||
-                    cut.pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height) * 3)) {
-    return 0;
-  }
   plat::BitmapPtr turned;
   if (code == 10) {
     // The region's pixels as shown turn a quarter clockwise about its top-left
@@ -119,7 +114,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
     if (DrawTextIntoImage(m_doc.m_pBmpFile, width, height, text) < 0) return 0;
   }
   const bool layered = code == 7 || code == 11 || m_nPaintMode == 2;
-  if (code != 1 && code != 2 && code != 3) {
+  if (code != 1 && code != 2) {
     plat::BitmapPtr source = code == 10 ? std::move(turned) : CopyBufferBitmap(copy);
     if (!source) return 0;
     work = gdi.CreateCompatibleBitmap(width, height);
@@ -161,7 +156,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   }
 
   // Row by row: the old pixels into the backup, the new ones into the picture.
-  const bool backup = code != 3 && code != 5;
+  const bool backup = code != 5;
   std::vector<uint8_t> saved;
   if (backup && !TryResize(saved, static_cast<size_t>(r.right - r.left) * static_cast<size_t>(r.bottom - r.top) * 3,
                                  &m_doc.m_allocHook)) {
@@ -187,12 +182,6 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
         row[x] = background;
         continue;
       }
-      if (code == 3) {
-        const uint8_t* p = cut.pixels.data() + (static_cast<size_t>(y - r.top) * static_cast<size_t>(width) +
-                                                static_cast<size_t>(x - r.left)) * 3;
-        row[x] = plat::PixelOfColor(RGB(p[2], p[1], p[0]));
-        continue;
-      }
       const uint32_t p = from[x - r.left];
       if (layered && p == key) {
         // The layer's key colour lets the picture through, darkened in the H modes.
@@ -205,13 +194,17 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
       row[x] = p;
     }
   }
+  // The display becomes the image, so the saved pixels' place in the display is
+  // their place in the image (code 2 changes nothing and keeps them only when the
+  // display shows the image in place).
+  const bool inPlace = code == 2 ? DisplayShowsImageInPlace() : TakeDisplayAsImage();
   if (backup) {
     m_regionBackup.rect = r;
     m_regionBackup.pixels = std::move(saved);
     m_regionBackup.wholeImage = false;
     m_regionBackup.pastedCode = code == 4 || code == 12 ? code : 0;
+    m_regionBackup.layout = inPlace ? imageLayout_ : 0;
   }
-  if (code != 2) TakeDisplayAsImage();
   // The drawing codes keep the region's new pixels as the copy for the next step.
   if (code > 4 && code != 10 && code != 12 && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.m_pBmpFile);
   if (code == 7 && m_nRegionCount < 3) m_nPaintMode = 2;

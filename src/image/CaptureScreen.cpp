@@ -86,6 +86,52 @@ std::string NextNumberedName(const std::string& name) {
   return "";
 }
 
+// A series' pictures and their interval from the marker after the last "#" of the
+// base name ("#5s1000m": 5 seconds, one picture each 1,000 ms); 10 a second without one.
+struct SeriesPlan {
+  int count = 10;
+  int interval = 1000;
+};
+
+SeriesPlan PlanSeries(const std::string& base) {
+  SeriesPlan plan;
+  const size_t hash = base.rfind('#');
+  if (base.size() > 5 && hash != std::string::npos && hash > 0) {
+    size_t i = hash + 1;
+    int64_t a = 0, b = 0;
+    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && a < 1000000) a = a * 10 + (base[i++] - '0');
+    ++i;
+    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && b < 1000000) b = b * 10 + (base[i++] - '0');
+    // A second number of 0 (or none) would divide by zero: the defaults stay.
+    if (b > 0) {
+      plan.count = static_cast<int>(std::min<int64_t>(a * 1000 / b, kMaxSeriesCount));
+      plan.interval = static_cast<int>(std::min<int64_t>(b, kMaxSeriesInterval));
+    }
+  }
+  return plan;
+}
+
+// Picture n of a series: base "_%04d." extension.
+std::string SeriesName(const std::string& base, const std::string& ext, int n) {
+  char file[16];
+  std::snprintf(file, sizeof file, "_%04d.", n);
+  return base + file + ext;
+}
+
+std::string Extension3(const std::string& name) { return Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name); }
+
+// A series writes its numbered pictures, never the chosen name itself: the question
+// is asked once, about the first picture of the series that is there already.
+bool ConfirmSeriesOverwrite(const std::string& name) {
+  const std::string base = CQelDoc::GetPathPart(name, 6);
+  const int count = PlanSeries(base).count;
+  for (int n = 1; n <= count; ++n) {
+    const std::string file = SeriesName(base, Extension3(name), n);
+    if (plat::Exists(file)) return ConfirmOverwrite(file) != 0;
+  }
+  return true;
+}
+
 }  // namespace
 
 int CQelView::GrabWindowImage(const std::string& name, int source) {
@@ -169,7 +215,7 @@ int CQelView::CaptureScreen(int code) {
     CFileDialog dialog(false, name);
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     name = dialog.GetPathName();
-    if (!ConfirmOverwrite(name)) return -1;
+    if (!(code == kCaptureClickedSeries ? ConfirmSeriesOverwrite(name) : ConfirmOverwrite(name) != 0)) return -1;
     if (code == kCaptureClickedWindow) AfxMessageBox("Click the target window");
     if (code == kCaptureDesktop) AfxMessageBox("Save Desktop Window");
   }
@@ -213,30 +259,16 @@ int CQelView::CaptureScreen(int code) {
 std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
   plat::UiHost* ui = Ui();
   const std::string base = CQelDoc::GetPathPart(name, 6);
-  const std::string ext = Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name);
-  int count = 10, interval = 1000;
-  const size_t hash = base.rfind('#');
-  if (base.size() > 5 && hash != std::string::npos && hash > 0) {
-    size_t i = hash + 1;
-    int64_t a = 0, b = 0;
-    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && a < 1000000) a = a * 10 + (base[i++] - '0');
-    ++i;
-    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && b < 1000000) b = b * 10 + (base[i++] - '0');
-    // A second number of 0 (or none) would divide by zero: the defaults stay.
-    if (b > 0) {
-      count = static_cast<int>(std::min<int64_t>(a * 1000 / b, kMaxSeriesCount));
-      interval = static_cast<int>(std::min<int64_t>(b, kMaxSeriesInterval));
-    }
-  }
+  const SeriesPlan plan = PlanSeries(base);
   const uint64_t start = ClockMs();
   std::string last;
-  for (int n = 1; n <= count; ++n) {
-    char file[16];
-    std::snprintf(file, sizeof file, "_%04d.", n);
-    const std::string target = base + file + ext;
-    if (GrabWindowImage(target, 3) == 0) last = target;
-    if (n == count) break;
-    const uint64_t due = start + static_cast<uint64_t>(n) * static_cast<uint64_t>(interval);
+  for (int n = 1; n <= plan.count; ++n) {
+    const std::string target = SeriesName(base, Extension3(name), n);
+    // A picture that cannot be written ends the series, which then fails.
+    if (GrabWindowImage(target, 3) != 0) return "";
+    last = target;
+    if (n == plan.count) break;
+    const uint64_t due = start + static_cast<uint64_t>(n) * static_cast<uint64_t>(plan.interval);
     if (const uint64_t now = ClockMs(); now < due) WaitMs(due - now);
     if (ui->GetScreen().ForegroundWindow(ui->NowMs()) != window) break;
   }
@@ -317,7 +349,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   m_rcRegion = CRect{-1, -1, -1, -1};
   if (pdf) {
     m_doc.WritePdf(name, target, W, H);
-    return 0;
+    return m_doc.m_bLastSaveOk ? 0 : -1;
   }
   m_doc.LoadDocument(name, 2);
   return 0;

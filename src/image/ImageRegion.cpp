@@ -96,8 +96,14 @@ CRect CQelView::ClippedRegion() const {
   return r;
 }
 
+bool CQelView::DisplayShowsImageInPlace() const {
+  return m_pDisplayBitmap && !displayMoved_ && m_pDisplayBitmap->width == m_nImageWidth &&
+         m_pDisplayBitmap->height == m_nImageHeight;
+}
+
 bool CQelView::TakeDisplayAsImage() {
   if (!m_pDisplayBitmap) return false;
+  const bool moved = !DisplayShowsImageInPlace();
   BITMAPINFO info{};
   info.bmiHeader.biSize = kDibHeaderSize;
   info.bmiHeader.biBitCount = 24;
@@ -122,6 +128,8 @@ bool CQelView::TakeDisplayAsImage() {
   m_nPaintBits = 24;
   std::memcpy(m_bmiSource.data(), &info, kDibHeaderSize);
   std::memcpy(m_bmiDisplay.data(), &info, kDibHeaderSize);
+  if (moved) ++imageLayout_;
+  displayMoved_ = false;
   return true;
 }
 
@@ -129,10 +137,12 @@ void CQelView::RestoreRegionPixels() {
   if (!IsActiveImagePane() || !m_pDisplayBitmap) return;
   RegionBackup& b = m_regionBackup;
   // A cut goes back where its pixels were taken, whatever region was marked or
-  // edited since; the edits' saved pixels are spent with it.
-  if (m_nRegionState == 2 && cutBackup_.rect.right > cutBackup_.rect.left) {
-    m_rcRegion = cutBackup_.rect;
-    ApplyImageEdit(3, "");
+  // edited since and whatever zoom shows it; the edits' saved pixels are spent with it.
+  if (m_nRegionState == 2) {
+    if (PutPixelsBack(cutBackup_)) {
+      m_rcRegionImage = cutBackup_.rect;
+      MapRegion(false);
+    }
     cutBackup_ = RegionBackup{};
     b = RegionBackup{};
     m_nRegionCount = 0;
@@ -152,25 +162,32 @@ void CQelView::RestoreRegionPixels() {
   PutBackupPixels();
 }
 
-void CQelView::PutBackupPixels() {
-  RegionBackup& b = m_regionBackup;
-  if (!m_pDisplayBitmap || b.wholeImage || b.rect.right <= b.rect.left || b.rect.bottom <= b.rect.top) return;
-  // The saved rows go back where they were taken, clipped to what the picture is now.
-  plat::Bitmap& shown = *m_pDisplayBitmap;
-  const int width = b.rect.right - b.rect.left;
-  const size_t rowBytes = static_cast<size_t>(width) * 3;
-  for (int y = b.rect.top; y < b.rect.bottom && y < shown.height; ++y) {
-    const size_t at = static_cast<size_t>(y - b.rect.top) * rowBytes;
-    if (at + rowBytes > b.pixels.size()) break;
-    const uint8_t* src = b.pixels.data() + at;
-    uint32_t* row = shown.Row(y);
-    for (int x = b.rect.left; x < b.rect.right && x < shown.width; ++x, src += 3) {
-      row[x] = uint32_t{src[2]} << 16 | uint32_t{src[1]} << 8 | src[0];
-    }
+void CQelView::PutBackupPixels() { PutPixelsBack(m_regionBackup); }
+
+bool CQelView::PutPixelsBack(const RegionBackup& b) {
+  // The saved rows go into the view's image where they were taken, and the display
+  // is rendered again from it at its zoom; an image whose pixels have moved since
+  // (another picture, a crop, an edit of a zoomed display) has no place for them.
+  const BITMAPINFOHEADER& h = m_sourceInfo.bmiHeader;
+  const CRect& r = b.rect;
+  if (b.wholeImage || b.layout != imageLayout_ || !m_pImageBits || m_pImageBits != m_imageStore.data() ||
+      h.biBitCount != 24 || r.left < 0 || r.top < 0 ||
+      r.right <= r.left || r.bottom <= r.top || r.right > h.biWidth || r.bottom > h.biHeight) {
+    return false;
   }
-  TakeDisplayAsImage();
-  RepaintImage();
+  const size_t rowBytes = static_cast<size_t>(r.right - r.left) * 3;
+  const int64_t stride = DibStride(h.biWidth, 24);
+  if (b.pixels.size() < rowBytes * static_cast<size_t>(r.bottom - r.top) ||
+      stride * h.biHeight > m_nImageBitsSize) {
+    return false;
+  }
+  for (int y = r.top; y < r.bottom; ++y) {
+    std::memcpy(m_pImageBits + (h.biHeight - 1 - y) * stride + int64_t{r.left} * 3,
+                b.pixels.data() + static_cast<size_t>(y - r.top) * rowBytes, rowBytes);
+  }
+  RefreshImage(9);
   SetTimer(ImageRepaintTimer(m_nPane), 10);
+  return true;
 }
 
 bool CQelView::OnImageEditClick(CPoint point) {

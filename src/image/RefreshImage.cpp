@@ -70,6 +70,7 @@ void CQelView::TakeDocumentImage() {
   m_nImageWidth = h.biWidth;
   m_nImageHeight = h.biHeight;
   m_bSourceCut = m_doc.m_bImageCut;
+  ++imageLayout_;
   m_nImageOriginX = m_nImageOriginY = 0;
   m_nBandIndex = 0;
   // A compressed metafile's divisor does not follow it to the next picture.
@@ -210,6 +211,9 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   }
   a = DisplayPicture::Rows();
   shownSize = std::min(ImageBytes(display.bmiHeader), shownSize);
+  // Stages that keep the size but put pixels elsewhere (a size that changed says so itself).
+  displayMoved_ = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
+                              (s.m_bActive && s.m_bTransform && s.m_bCutOut == 1));
   if (asItIs) {
     m_pDisplayBitmap.ShowShared(sharedImage_, shown, shownSize, display);
   } else {

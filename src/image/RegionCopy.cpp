@@ -1,6 +1,5 @@
 // The region's copy buffer: the document's BMP image (24-bit rows of the region,
 // read from the display picture) and what copy, cut, crop and paste do with it.
-#include <algorithm>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -14,10 +13,6 @@
 #include "view/QelView.h"
 
 namespace {
-
-// The smallest crop: 5 rows and 8 bytes (3 pixels at 24 bits) where the picture has them.
-constexpr int kCropMinRows = 5;
-constexpr int kCropMinColumns = 3;
 
 void PutLE(uint8_t* at, uint32_t v, int bytes) {
   for (int i = 0; i < bytes; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -94,14 +89,11 @@ int CQelView::CutRegion() {
 
 int CQelView::CropRegion() {
   if (!IsActiveImagePane() || !m_pDisplayBitmap || m_rcRegion.right < 1) return -1;
-  CRect r = ClippedRegion();
+  // The crop is the region itself, as every region edit takes it: a region of one
+  // pixel crops to one pixel.
+  const CRect r = ClippedRegion();
   if (r.right <= r.left) return -1;
   const plat::Bitmap& shown = *m_pDisplayBitmap;
-  // A crop keeps at least 5 rows and 3 pixels, inside the picture.
-  if (r.bottom - r.top < kCropMinRows) r.bottom = std::min(r.top + kCropMinRows, shown.height);
-  if (r.bottom - r.top < kCropMinRows) r.top = std::max(r.bottom - kCropMinRows, 0);
-  if (r.right - r.left < kCropMinColumns) r.right = std::min(r.left + kCropMinColumns, shown.width);
-  if (r.right - r.left < kCropMinColumns) r.left = std::max(r.right - kCropMinColumns, 0);
   std::vector<uint8_t> whole, part;
   if (!BitmapToBmp(shown, CRect{0, 0, shown.width, shown.height}, whole) ||
       !BitmapToBmp(shown, r, part)) {
@@ -141,6 +133,8 @@ int CQelView::ResizeImageBuffer(const std::vector<uint8_t>& bmp) {
   m_nImageBitsSize = static_cast<int>(image.bits.size());
   m_nImageWidth = image.info.bmiHeader.biWidth;
   m_nImageHeight = image.info.bmiHeader.biHeight;
+  ++imageLayout_;
+  displayMoved_ = false;
   std::memcpy(m_bmiSource.data(), &m_sourceInfo, kDibHeaderSize);
   std::memcpy(m_bmiDisplay.data(), &m_sourceInfo, kDibHeaderSize);
   BITMAPINFO shown = m_sourceInfo;

@@ -111,11 +111,7 @@ int CQelView::SaveRegionToFile() {
   if (!ConfirmOverwrite(target)) return -1;
   if (CopyRegion() < 0) return -1;
   if (code == kSaveBmpTarget) {
-    if (!ReplaceFileWith(target, m_doc.m_pBmpFile)) {
-      AfxMessageBox(162);
-      return -1;
-    }
-    return 0;
+    return ReplaceFileWith(target, m_doc.m_pBmpFile) ? 0 : -1;
   }
   BmpImageView image;
   if (!ReadBmpImage(m_doc.m_pBmpFile, image)) return -1;

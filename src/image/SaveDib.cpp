@@ -1,7 +1,8 @@
 // CQelDoc::SaveDib and SaveImageByExtension: every image save ends here. The DIB is
 // brought to the depth the save code asks for (ImageSaveCode: 1 to 3 BMP, 4 BMZ,
 // 5 PNG, 6 to 8 JPEG at three levels, 9 to 11 PNG at 1, 4 and 8 bits) and written.
-// Files are assembled in memory and replace the target only when complete.
+// Files replace the target only when complete (a PNG's rows are streamed into a
+// work file beside it, the others are assembled in memory).
 #include <algorithm>
 #include <cstring>
 

@@ -1,7 +1,8 @@
 // Writing a finished file: the bytes go to a new work file beside the target (made
 // under a unique name, never through a planted link) and are renamed over it only
 // when all were written, so a failed save never leaves an empty or half file in
-// place of the old one, and no other file is ever written in its place.
+// place of the old one, and no other file is ever written in its place. A failure
+// is told to the user with the file's name and the system's reason.
 #pragma once
 
 #include <cstdint>
@@ -9,3 +10,5 @@
 #include <string>
 
 bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes);
+// The message of a target that could not be written; error is the errno value.
+void ShowWriteFailure(const std::string& target, int error);

@@ -3,7 +3,8 @@
 //
 // The size comes from the JPEG's own frame header (the arguments serve only when
 // it has none); the file is assembled in memory, every cross-reference offset taken
-// from what was written, and it replaces the target only when complete.
+// from what was written, and it replaces the target only when complete. Whether it
+// was written is left in m_bLastSaveOk, as the image writers leave it.
 #include <array>
 #include <cstdio>
 #include <string>
@@ -91,6 +92,7 @@ std::vector<uint8_t> BuildImagePdf(std::span<const uint8_t> jpeg, int width, int
 }
 
 void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int height) {
+  m_bLastSaveOk = 0;
   if (jpegPath.empty() || width <= 0 || height <= 0) return;
   plat::File file;
   if (!file.Open(jpegPath, plat::File::Mode::Read)) return;
@@ -106,6 +108,7 @@ void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int 
   for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   if (tail != "pdf" && !AskPdfTarget(target)) return;
   if (!ReplaceFileWith(target, BuildImagePdf(jpeg, width, height))) return;
+  m_bLastSaveOk = 1;
 
   LoadDocument(target, 2);
   (m_nActiveList == 1 ? m_strFileName1 : m_strFileName2) = target;

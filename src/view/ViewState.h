@@ -169,17 +169,26 @@ struct ViewRegionState {
   };
   std::array<DisplaySlot, kDisplaySlots + 1> m_displaySlots{};
 
-  // The region's unedited pixels with the rectangle they came from (24-bit rows,
-  // top-down), or after a crop the whole image as a BMP file image. pastedCode is
-  // the paste (4, or 12 with white kept) whose block now stands on those pixels.
+  // The region's unedited pixels with the rectangle they came from in the view's
+  // image (24-bit rows, top-down), or after a crop the whole image as a BMP file
+  // image. layout is the image's layout they were taken from; pastedCode is the
+  // paste (4, or 12 with white kept) whose block now stands on those pixels.
   struct RegionBackup {
     CRect rect{-1, -1, -1, -1};
     std::vector<uint8_t> pixels;
     bool wholeImage = false;
     int pastedCode = 0;
+    uint32_t layout = 0;
   };
   RegionBackup m_regionBackup;
   RegionBackup cutBackup_;        // what a cut took away, kept apart so that undoing a later edit leaves it
+  // Counts the view's images whose pixels stand elsewhere than the last one's (another
+  // picture, a crop, an edit of a zoomed, turned or mirrored display): saved pixels go
+  // back only into the layout they came from.
+  uint32_t imageLayout_ = 1;
+  // The display shows the image's pixels elsewhere than they stand in it (mirrored,
+  // flipped, turned, cut out); a display of another size does so too.
+  bool displayMoved_ = false;
   CPoint blockDragFrom_{-1, -1};  // the pointer's last place while it drags a pasted block; x -1: none
 };
 

@@ -1,6 +1,6 @@
-// The codec as other subsystems see it: the bounded memory sink, Flate into a
-// caller's buffer (checked against zlib), and ZIP images read and packed (checked
-// against zip and unzip).
+// The codec as other subsystems see it: the bounded memory sink, a zlib stream made
+// piece by piece and Flate into a caller's buffer (checked against zlib), and ZIP
+// images read and packed (checked against zip and unzip).
 #include <gtest/gtest.h>
 
 #include "codec/ByteSink.h"
@@ -44,6 +44,35 @@ TEST(BoundedSink, KeepsThePrefixUpToItsLimitAndCountsTheRest) {
     EXPECT_TRUE(std::equal(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(kept), fixed.begin()));
     EXPECT_TRUE(std::all_of(fixed.begin() + static_cast<std::ptrdiff_t>(kept), fixed.end(), [](uint8_t b) { return b == 0xEE; }));
     EXPECT_EQ(grown, Bytes(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(kept)));
+  }
+}
+
+// A zlib stream passed on while it is made (the PNG writer's IDAT chunks) is the
+// stream made whole, and zlib reads it back with its Adler-32 checked.
+TEST(ZlibWriter, StreamTakenAsItIsMadeIsTheWholeStream) {
+  for (const Bytes& data : {Bytes{}, SampleText(300000), SampleBinary(300000)}) {
+    SCOPED_TRACE(data.size());
+    Bytes whole;
+    ZlibAppend(data, whole);
+    CZlibWriter writer(data.size());
+    Bytes taken;
+    const auto take = [&] {
+      const std::span<const uint8_t> ready = writer.Ready();
+      taken.insert(taken.end(), ready.begin(), ready.end());
+      writer.Release();
+    };
+    for (size_t at = 0; at < data.size(); at += 4099) {
+      writer.Write(data.data() + at, std::min<size_t>(4099, data.size() - at));
+      take();
+    }
+    writer.Finish();
+    take();
+    EXPECT_EQ(taken, whole);
+    Bytes back(data.size() + 1);
+    uLongf length = back.size();
+    ASSERT_EQ(uncompress(back.data(), &length, taken.data(), taken.size()), Z_OK);
+    back.resize(length);
+    EXPECT_EQ(back, data);
   }
 }
 

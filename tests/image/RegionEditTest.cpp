@@ -202,6 +202,71 @@ TEST_F(RegionEditTest, FiltersActOnAnEditedRegionOnly) {
   EXPECT_EQ(Differ("inv.png", "want.png"), "0");
 }
 
+// Undoing an edit after a zoom step wrote the saved 30 x 25 block unscaled into the
+// zoomed display at the region's display place and took that display as the
+// picture: the cut area stayed, 750 other pixels were overwritten and, zoomed back
+// to 1:1, 845 wrong pixels were saved. Restore puts the pixels back into the picture
+// where they were taken and shows it again at the zoom in use: the display equals
+// the untouched picture's at that zoom, and back at 1:1 the display and the saved
+// file equal the picture.
+TEST_F(RegionEditTest, UndoingACutAfterAZoomStepCorruptedThePictureFault) {
+  Sh("convert -size 97x61 -seed 3 plasma:fractal -type TrueColor BMP3:z.bmp");
+  const std::string in = "command ID_IMAGE_ZOOM_IN\n", out = "command ID_IMAGE_ZOOM_OUT\n";
+  const std::string cut = "command ID_REGION_CUT\n";
+  const std::string paste = Region(60, 30, 90, 55) + "command ID_REGION_COPY\n" + Region(10, 5, 40, 30) +
+                            "command ID_REGION_PASTE\n";
+  struct Case {
+    const char* name;
+    std::string edit, steps, back;
+  };
+  const Case cases[] = {
+      {"cut, zoom in", cut, in, out},
+      {"cut, zoom out", cut, out, in},
+      {"cut, two steps in", cut, in + in, out + out},
+      {"cut, zoom in and out", cut, in + out, ""},
+      {"cut, mirror twice", cut, "command ID_IMAGE_MIRROR\ncommand ID_IMAGE_MIRROR\n", ""},
+      {"paste, zoom in", paste, in, out},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Sh("rm -f saved.png");
+    int status = -1;
+    Run("open z.bmp\n" + c.steps + "save-display want.png\n", &status);
+    ASSERT_EQ(status, 0) << Err();
+    Run("open z.bmp\n" + Region(10, 5, 40, 30) + c.edit + c.steps +
+            "command ID_REGION_RESTORE\nsave-display restored.png\n" + c.back +
+            "save-display back.png\nanswer path=saved.png\ncommand ID_IMAGE_SAVE_PNG\n",
+        &status);
+    ASSERT_EQ(status, 0) << Err();
+    EXPECT_EQ(Differ("restored.png", "want.png"), "0");
+    EXPECT_EQ(Differ("back.png", "z.bmp"), "0");
+    EXPECT_EQ(Differ("saved.png", "z.bmp"), "0");
+  }
+}
+
+// Crop had a floor of 3 x 5 pixels: a 1 x 1 or 2 x 2 region cropped to 3 x 5 and a
+// 4 x 4 one to 4 x 5, taking pixels outside the region, while saving the same region
+// was exact. The crop is the region, as every region edit takes it.
+TEST_F(RegionEditTest, CropOfASmallRegionTookPixelsOutsideItFault) {
+  struct Case {
+    int left, top, width, height;
+  };
+  for (const Case& c : {Case{20, 30, 1, 1}, Case{20, 30, 2, 2}, Case{20, 30, 4, 4}, Case{199, 149, 1, 1}}) {
+    const std::string size = std::to_string(c.width) + "x" + std::to_string(c.height);
+    SCOPED_TRACE(size);
+    Sh("rm -f saved.png");
+    int status = -1;
+    Run("open g.bmp\n" + Region(c.left, c.top, c.left + c.width, c.top + c.height) +
+            "answer path=saved.png\ncommand ID_REGION_SAVE\ncommand ID_REGION_CROP\nsave-display crop.png\n",
+        &status);
+    ASSERT_EQ(status, 0) << Err();
+    Sh("convert g.bmp -crop " + size + "+" + std::to_string(c.left) + "+" + std::to_string(c.top) + " +repage want.png");
+    EXPECT_EQ(Sh("identify -format '%wx%h' crop.png"), size);
+    EXPECT_EQ(Differ("crop.png", "want.png"), "0");
+    EXPECT_EQ(Differ("saved.png", "want.png"), "0");
+  }
+}
+
 class RegionViewTest : public testenv::DocTest {};
 
 // At zoom 1:1 a fit factor scales image to screen but not back; the zooms divide

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/TestEnv.h"
 
@@ -15,16 +18,35 @@ class ScriptPictureTest : public ::testing::Test {
  protected:
   void SetUp() override { SKIP_WITHOUT_PROGRAM("compare"); }
   // A shell command run inside the test's folder.
-  std::string Sh(const std::string& command) {
-    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && " + command);
+  std::string Sh(const std::string& command, int* status = nullptr) {
+    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && " + command, status);
+  }
+  void TearDown() override {
+    if (mounted_) Sh("umount disk");
   }
   // Runs the script and gives its standard output; standard error lands in err.txt.
-  std::string RunScript(const std::string& script, int* status) {
+  // The program may be started through a launcher ("prlimit ... ").
+  std::string RunScript(const std::string& script, int* status, const std::string& launcher = "") {
     testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && PELNORIX_HOME=" +
-                              testenv::Quote(dir_.HostPath("home")) + " " + testenv::Quote(PELNORIX_BINARY) +
+    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && trap '' XFSZ && PELNORIX_HOME=" +
+                              testenv::Quote(dir_.HostPath("home")) + " " + launcher + testenv::Quote(PELNORIX_BINARY) +
                               " --script s.script 2>" + testenv::Quote(dir_.HostPath("err.txt")),
                           status);
+  }
+  // The folder "disk" on a full disk, holding the given files: a small tmpfs filled
+  // up behind them where the test may mount one; elsewhere RunOnFullDisk runs the
+  // program under a file-size limit of limitBytes (SIGXFSZ ignored), so that every
+  // write past it fails as on a full disk.
+  void MakeFullDisk(const std::vector<std::pair<std::string, std::string>>& files) {
+    Sh("mkdir -p disk");
+    int status = -1;
+    Sh("mount -t tmpfs -o size=64k tmpfs disk 2>/dev/null", &status);
+    mounted_ = status == 0;
+    for (const auto& [name, bytes] : files) testenv::WriteHostFile(dir_.HostPath("disk/" + name), bytes);
+    if (mounted_) Sh("dd if=/dev/zero of=disk/fill bs=1k 2>/dev/null; true");
+  }
+  std::string RunOnFullDisk(const std::string& script, int* status, int64_t limitBytes) {
+    return RunScript(script, status, mounted_ ? "" : "prlimit --fsize=" + std::to_string(limitBytes) + " ");
   }
   // Runs the script, which must succeed; its standard output lands in out_.
   void Run(const std::string& script) {
@@ -44,6 +66,7 @@ class ScriptPictureTest : public ::testing::Test {
   }
   testenv::TempDir dir_;
   std::string out_;
+  bool mounted_ = false;
 };
 
 }  // namespace imagetest
