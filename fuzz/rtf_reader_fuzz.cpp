@@ -1,6 +1,6 @@
 // The rich-edit control's RTF reader on arbitrary bytes: whole and at a selection,
-// then written back and read again; it must stay within bounds and keep one
-// paragraph format per paragraph. A repeat mark (RepeatMark.h) grows an input up to
+// then written back and read again; it must stay within bounds, keep one paragraph
+// format per paragraph and read back the same characters (those outside CP932 too). A repeat mark (RepeatMark.h) grows an input up to
 // 256 KiB.
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +20,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   plat::RichEdit again;
   again.StreamInRtf(out, false);
   if (again.Text() != edit.Text()) __builtin_trap();
+  for (int cp = 0; cp < edit.GetTextLength(); ++cp) {
+    if (again.UnicodeAt(cp) != edit.UnicodeAt(cp)) __builtin_trap();
+  }
   edit.ExSetSel(0, -1);
   edit.GetCharFormat(true);
   edit.CharFromPos({10, 10});

@@ -309,6 +309,7 @@ int TextSizeOf(const SheetRow& row, int fallback) {
 std::vector<SheetRow> RowsOf(const plat::RichFragment& frag) {
   std::vector<SheetRow> rows(1);
   size_t object = 0;
+  auto wide = frag.wide.begin();
   const std::string& text = frag.text;
   auto format = [&frag](size_t i) {
     const size_t f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
@@ -325,6 +326,8 @@ std::vector<SheetRow> RowsOf(const plat::RichFragment& frag) {
     }
     Glyph g{std::string(1, text[i]), format(i), {}};
     if (text[i] == plat::kObjectChar && object < frag.objects.size()) g.object = frag.objects[object++];
+    while (wide != frag.wide.end() && wide->byte < static_cast<int64_t>(i)) ++wide;
+    if (wide != frag.wide.end() && wide->byte == static_cast<int64_t>(i)) g.wide = wide->code;
     if (plat::IsRichLead(static_cast<unsigned char>(text[i])) && i + 1 < text.size() &&
         plat::IsRichTrail(static_cast<unsigned char>(text[i + 1]))) {
       g.bytes += text[++i];
@@ -350,6 +353,7 @@ plat::RichFragment FragmentOf(const std::vector<SheetRow>& rows) {
   for (const SheetRow& row : rows) {
     for (const Glyph& g : row.glyphs) {
       const uint16_t f = formatIndex(g.cf);
+      if (g.wide != 0) frag.wide.push_back({static_cast<int32_t>(frag.text.size()), g.wide});
       frag.text += g.bytes;
       frag.formatOfByte.insert(frag.formatOfByte.end(), g.bytes.size(), f);
       if (!g.object.empty()) frag.objects.push_back(g.object);

@@ -18,6 +18,7 @@ struct Glyph {
   std::string bytes;   // one character: one byte, or a Shift-JIS pair
   plat::CharFormat2 cf;
   std::string object;  // the embedded object's RTF when the character stands for one
+  char32_t wide = 0;   // its Unicode value when CP932 cannot write it (bytes hold the stand-in)
 };
 
 struct SheetRow {

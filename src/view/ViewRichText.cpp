@@ -82,12 +82,19 @@ bool CQelView::StreamRtfText(std::string_view rtf, bool selection) {
 
 // An RTF file in the normal display form is streamed into the rich-text control from
 // the file itself (bounded by the input volume); the document text keeps the
-// converter's text.
+// converter's text. A picture that the volume cuts is left out, and the user is told
+// the volume that would keep it.
 bool CQelView::ShowRichTextFile() {
   if (m_nFileKind != kKindRtf || m_nDisplayForm != 0) return false;
-  const auto bytes = plat::ReadFileHead(m_doc.m_strPathName, std::max(m_doc.m_nInDataLimit, 0));
+  const int64_t volume = std::max(m_doc.m_nInDataLimit, 0);
+  const auto bytes = plat::ReadFileHead(m_doc.m_strPathName, volume);
   if (!bytes) return false;
-  StreamRtfText(*bytes, false);
+  if (StreamRtfText(*bytes, false) && Rich()->ObjectsLeftOut() > 0) {
+    constexpr int64_t kMegabyte = 1 << 20;
+    const auto info = plat::Stat(m_doc.m_strPathName);
+    const int64_t whole = std::max<int64_t>(info ? info->size : 0, volume + 1);
+    AfxMessageBox(FileSizeOverText(volume) + "\r\n(indata=" + std::to_string((whole + kMegabyte - 1) / kMegabyte) + ")");
+  }
   m_nAnchor = 0;
   SyncSelection();
   return true;

@@ -1,7 +1,9 @@
 // The rich-edit control's text, selection, formats and undo. The text is kept as CP932
 // bytes with a format index per byte and a paragraph format index per paragraph (the
-// formats themselves stored once each); character and paragraph starts are indexed
-// after every change, so positions map to bytes in O(1) and to lines in O(log n).
+// formats themselves stored once each), and the characters CP932 cannot write as a
+// short list of (byte, Unicode value) that moves with the text; character and
+// paragraph starts are indexed after every change, so positions map to bytes in O(1)
+// and to lines in O(log n).
 // An insertion builds the new text beside the old one and swaps it in, so running
 // out of memory on the way leaves the control as it was.
 #include "platform/richedit/RichEdit.h"
@@ -10,6 +12,7 @@
 
 #include "platform/richedit/RichFormatKey.h"
 #include "platform/richedit/RichReserve.h"
+#include "platform/text/CodePage.h"
 
 namespace plat {
 
@@ -98,6 +101,30 @@ void SortTabs(ParaFormat2& pf) {
 }
 
 constexpr size_t kMaxParaFormats = 65000;
+
+// The kept characters of a text whose bytes [b0, b1) became `inserted` bytes: those
+// before b0, the inserted ones (their bytes counted from 0) and those from b1 on, moved.
+std::vector<WideChar> SpliceWide(const std::vector<WideChar>& old, size_t b0, size_t b1,
+                                 const std::vector<WideChar>& inserted, size_t insertedBytes, AllocHook* hook) {
+  const auto before = std::lower_bound(old.begin(), old.end(), static_cast<int32_t>(b0),
+                                       [](const WideChar& w, int32_t b) { return w.byte < b; });
+  const auto after = std::lower_bound(before, old.end(), static_cast<int32_t>(b1),
+                                      [](const WideChar& w, int32_t b) { return w.byte < b; });
+  std::vector<WideChar> wide;
+  ReserveExactly(wide, static_cast<size_t>((before - old.begin()) + (old.end() - after)) + inserted.size(), hook);
+  wide.insert(wide.end(), old.begin(), before);
+  for (const WideChar& w : inserted) {
+    if (w.byte >= 0 && static_cast<size_t>(w.byte) < insertedBytes) wide.push_back({static_cast<int32_t>(b0) + w.byte, w.code});
+  }
+  const auto shift = static_cast<int64_t>(b0 + insertedBytes) - static_cast<int64_t>(b1);
+  for (auto it = after; it != old.end(); ++it) wide.push_back({static_cast<int32_t>(it->byte + shift), it->code});
+  return wide;
+}
+
+// What an undo step holds, as counted against the undo volume.
+size_t SnapshotBytes(const std::string& text, const std::vector<uint16_t>& paras, const std::vector<WideChar>& wide) {
+  return text.size() * 3 + paras.size() * sizeof(uint16_t) + wide.size() * sizeof(WideChar);
+}
 
 // Character and paragraph starts of a text, in buffers reserved under the hook.
 void IndexText(const std::string& text, std::vector<int32_t>& chars, std::vector<int32_t>& paras, AllocHook* hook) {
@@ -200,8 +227,20 @@ void RichEdit::SetText(std::string_view text) {
   insertAt_ = -1;
   scroll_ = CPoint{};
   Reindex();
+  wide_.clear();
   EmptyUndoBuffer();
   modified_ = false;
+}
+
+char32_t RichEdit::UnicodeAt(int cp) const {
+  if (cp < 0 || cp >= GetTextLength()) return 0;
+  const int32_t byte = ByteFromChar(cp);
+  const auto it = std::lower_bound(wide_.begin(), wide_.end(), byte, [](const WideChar& w, int32_t b) { return w.byte < b; });
+  if (it != wide_.end() && it->byte == byte) return it->code;
+  const auto lead = static_cast<unsigned char>(text_[static_cast<size_t>(byte)]);
+  const int next = cp + 1 < GetTextLength() ? ByteFromChar(cp + 1) : static_cast<int>(text_.size());
+  const uint16_t code = next - byte == 2 ? static_cast<uint16_t>(lead << 8 | static_cast<unsigned char>(text_[static_cast<size_t>(byte) + 1])) : lead;
+  return Cp932CodeToUnicode(code);
 }
 
 void RichEdit::ExSetSel(int cpMin, int cpMax) {
@@ -285,16 +324,16 @@ bool RichEdit::WantsUndo(bool canUndo) {
 }
 
 void RichEdit::PushUndo(Snapshot&& s) {
-  undoBytes_ += s.text.size() * 3 + s.paras.size() * sizeof(uint16_t);
+  undoBytes_ += SnapshotBytes(s.text, s.paras, s.wide);
   undo_.push_back(std::move(s));
   while (!undo_.empty() && (undo_.size() > kMaxUndoGroups || (undoBytes_ > kMaxUndoBytes && undo_.size() > 1))) {
-    undoBytes_ -= undo_.front().text.size() * 3 + undo_.front().paras.size() * sizeof(uint16_t);
+    undoBytes_ -= SnapshotBytes(undo_.front().text, undo_.front().paras, undo_.front().wide);
     undo_.erase(undo_.begin());
   }
 }
 
 void RichEdit::SaveUndo(bool canUndo) {
-  if (WantsUndo(canUndo)) PushUndo(Snapshot{text_, fmt_, para_, selMin_, selMax_});
+  if (WantsUndo(canUndo)) PushUndo(Snapshot{text_, fmt_, para_, wide_, selMin_, selMax_});
 }
 
 void RichEdit::BeginUndoGroup() {
@@ -309,10 +348,11 @@ bool RichEdit::Undo() {
   if (undo_.empty()) return false;
   Snapshot s = std::move(undo_.back());
   undo_.pop_back();
-  undoBytes_ -= s.text.size() * 3 + s.paras.size() * sizeof(uint16_t);
+  undoBytes_ -= SnapshotBytes(s.text, s.paras, s.wide);
   text_ = std::move(s.text);
   fmt_ = std::move(s.fmt);
   para_ = std::move(s.paras);
+  wide_ = std::move(s.wide);
   selMin_ = s.selMin;
   selMax_ = s.selMax;
   insertAt_ = -1;
@@ -328,6 +368,7 @@ void RichEdit::DeleteRange(int cpMin, int cpMax) {
   const auto crs = std::count(text_.begin() + b0, text_.begin() + b1, '\r');
   // The merged paragraph keeps the format of the CR that remains.
   para_.erase(para_.begin() + firstLine, para_.begin() + firstLine + crs);
+  wide_ = SpliceWide(wide_, static_cast<size_t>(b0), static_cast<size_t>(b1), {}, 0, nullptr);
   text_.erase(static_cast<size_t>(b0), static_cast<size_t>(b1 - b0));
   fmt_.erase(fmt_.begin() + b0, fmt_.begin() + b1);
 }
@@ -379,14 +420,16 @@ void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool whole
   for (size_t i = 0; i < crs; ++i) paras.push_back(i < frag.ParaCount() ? paraMap[frag.paraOfLine[i]] : merged);
   paras.push_back(merged);
   paras.insert(paras.end(), para_.begin() + static_cast<ptrdiff_t>(line1) + 1, para_.end());
+  std::vector<WideChar> wide = SpliceWide(wide_, b0, b1, frag.wide, n, hook_);
   std::vector<int32_t> chars, starts;
   IndexText(text, chars, starts, hook_);
 
   // Nothing fails from here: the old text goes to the undo list or away.
-  Snapshot old{std::move(text_), std::move(fmt_), std::move(para_), selMin_, selMax_};
+  Snapshot old{std::move(text_), std::move(fmt_), std::move(para_), std::move(wide_), selMin_, selMax_};
   text_ = std::move(text);
   fmt_ = std::move(fmt);
   para_ = std::move(paras);
+  wide_ = std::move(wide);
   charStart_.swap(chars);
   paraStart_.swap(starts);
   if (WantsUndo(canUndo)) PushUndo(std::move(old));

@@ -1,8 +1,8 @@
 // The rich-edit control as the program uses it: CP932 text with one position per
-// character (a double-byte character is one, a paragraph ends in one CR), character
-// formats (CHARFORMAT2) per character, paragraph formats (PARAFORMAT2) on each
-// paragraph's CR, a selection, undo groups, RTF streamed in and out, and the
-// clipboard. Lines are paragraphs: nothing wraps. Positions and metrics follow the
+// character (a double-byte character is one, a paragraph ends in one CR), the Unicode
+// value of each character CP932 cannot write, character formats (CHARFORMAT2) per
+// character, paragraph formats (PARAFORMAT2) on each paragraph's CR, a selection,
+// undo groups, RTF streamed in and out, and the clipboard. Lines are paragraphs: nothing wraps. Positions and metrics follow the
 // control at 96 DPI, 15 twips a pixel.
 #pragma once
 
@@ -109,15 +109,30 @@ class ParaFormatTable {
   uint16_t last_ = 0;  // the format interned last, which the next paragraph most often repeats
 };
 
+// A character that CP932 has no code of its own for: the text holds a stand-in ('?',
+// or the CP932 character it is shown as, such as 0x5C for U+00A5) and the control
+// keeps the character's Unicode value beside it, as the Unicode control it stands
+// for does, so that RTF out writes the character itself (\uN) and not its stand-in.
+struct WideChar {
+  int32_t byte = 0;   // the stand-in's first byte in the text
+  char32_t code = 0;  // U+0080 to U+10FFFF, no surrogate
+
+  bool operator==(const WideChar&) const = default;
+};
+
 // What an RTF text holds, before it goes into a control: the text (CR paragraph
-// ends, byte 1 for an object), the format of each byte, the objects' own RTF, and
-// the format of each paragraph (one per CR, and one for the text after the last CR).
+// ends, byte 1 for an object), the format of each byte, the objects' own RTF, the
+// characters CP932 cannot write (by byte, ascending), and the format of each
+// paragraph (one per CR, and one for the text after the last CR).
 struct RichFragment {
   std::string text;
   std::vector<uint16_t> formatOfByte;
   std::vector<CharFormat2> formats;
   std::vector<int32_t> objectOfByte;  // -1, or an index into objects (one per byte)
   std::vector<std::string> objects;
+  std::vector<WideChar> wide;
+  // Objects and pictures whose group the input cut before its end: left out.
+  int objectsLeftOut = 0;
   std::vector<uint16_t> paraOfLine;  // per paragraph: an index into paraFormats
   ParaFormatTable paraFormats;
 
@@ -130,8 +145,9 @@ struct RichFragment {
 constexpr char kObjectChar = '\x01';
 constexpr char kPageChar = '\x0C';
 
-// Reads RTF into a fragment. Bounded in every way (group depth, numbers, object
-// sizes); bad input ends the text where it stops making sense, never the program.
+// Reads RTF into a fragment. Bounded in every way (group depth, numbers, tables); an
+// object is as large as the input holds it; bad input ends the text where it stops
+// making sense, never the program.
 // Its buffers grow as the hook allows; a refusal, like memory running out, throws
 // std::bad_alloc.
 RichFragment ReadRtf(std::string_view rtf, const CharFormat2& defaultFormat, AllocHook* hook = nullptr);
@@ -146,6 +162,9 @@ class RichEdit {
   int GetTextLength() const { return static_cast<int>(charStart_.size()); }  // characters
   int ByteFromChar(int cp) const;
   int CharFromByte(int byte) const;  // a byte inside a character gives that character
+  // The Unicode value of character cp: the one kept for it when CP932 cannot write
+  // it, else its CP932 code's; 0 past the end.
+  char32_t UnicodeAt(int cp) const;
 
   // Selection (EM_EXGETSEL/EM_EXSETSEL): (0, -1) selects all; a start of -1 removes
   // the selection, leaving the caret at its end; ends are clamped.
@@ -204,6 +223,8 @@ class RichEdit {
   bool StreamInRtf(std::string_view rtf, bool selection);
   // The hook asked before the stream-in's large allocations; nullptr none.
   void SetAllocHook(AllocHook* hook) { hook_ = hook; }
+  // Objects and pictures the last stream-in left out because its RTF ended inside them.
+  int ObjectsLeftOut() const { return objectsLeftOut_; }
   std::string StreamOutRtf(bool selection) const;
 
   // Clipboard: text (CR LF lines) and RTF, and the picture (CF_DIB) of a selected
@@ -225,6 +246,7 @@ class RichEdit {
     std::string text;
     std::vector<uint16_t> fmt;
     std::vector<uint16_t> paras;
+    std::vector<WideChar> wide;
     int selMin, selMax;
   };
   uint16_t Intern(const CharFormat2& cf, int32_t object);
@@ -240,6 +262,7 @@ class RichEdit {
   std::string text_;
   std::vector<uint16_t> fmt_;        // per byte: index into formats_
   std::vector<uint16_t> para_;       // per paragraph: index into paraTable_
+  std::vector<WideChar> wide_;       // the characters CP932 cannot write, by byte
   ParaFormatTable paraTable_;
   std::vector<int32_t> charStart_;   // per character: its first byte
   std::vector<int32_t> paraStart_;   // per paragraph: its first character
@@ -261,6 +284,7 @@ class RichEdit {
   bool groupSaved_ = false;
   bool modified_ = false;
   AllocHook* hook_ = nullptr;
+  int objectsLeftOut_ = 0;
 };
 
 // Writes a fragment of a control as RTF: colour 1 is always RGB(1,0,0); each

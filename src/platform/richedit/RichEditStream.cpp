@@ -11,9 +11,12 @@
 namespace plat {
 
 bool RichEdit::StreamInRtf(std::string_view rtf, bool selection) {
+  objectsLeftOut_ = 0;
+  const size_t objectsBefore = objects_.size();
   try {
     const RichFragment frag = ReadRtf(rtf, defaultFormat_, hook_);
     InsertFragment(frag, selection, !selection);
+    objectsLeftOut_ = frag.objectsLeftOut;
   } catch (const std::bad_alloc&) {
     return false;
   } catch (const std::length_error&) {
@@ -24,6 +27,9 @@ bool RichEdit::StreamInRtf(std::string_view rtf, bool selection) {
     scroll_ = CPoint{};
     EmptyUndoBuffer();
     modified_ = false;
+    // Nothing refers to the objects of the text replaced (undo is gone with it): a
+    // large picture is not kept once for every time the text is streamed in again.
+    for (size_t i = 0; i < objectsBefore; ++i) std::string().swap(objects_[i]);
   }
   return true;
 }
@@ -48,6 +54,9 @@ std::string RichEdit::StreamOutRtf(bool selection) const {
     if (text_[static_cast<size_t>(i)] == kObjectChar && formats_[f].object >= 0) {
       frag.objects.push_back(objects_[static_cast<size_t>(formats_[f].object)]);
     }
+  }
+  for (const WideChar& w : wide_) {
+    if (w.byte >= b0 && w.byte < b1) frag.wide.push_back({w.byte - b0, w.code});
   }
   for (int line = ExLineFromChar(cpMin); line <= ExLineFromChar(cpMax); ++line) {
     frag.AddPara(ParaOfLine(line));

@@ -6,12 +6,14 @@
 // the document's code page is 932; code page 1252 text is converted. A raw lead byte
 // takes the next byte as its trail, even a backslash. A double-byte character takes
 // the run's double-byte font (\dbch\afN) and the character set 128, as the control
-// keeps Japanese text. {\object ...}, {\pict ...} and {\*\shppict ...} (with the
+// keeps Japanese text. A character CP932 has no code of its own for (\uN, a UTF-16
+// pair of them, or code page 1252 text) keeps its Unicode value beside its stand-in
+// in the text. {\object ...}, {\pict ...} and {\*\shppict ...} (with the
 // {\nonshppict ...} after it) become one object character each that keeps its RTF
-// verbatim; other {\* ...} groups and the tables, headers and the like are skipped.
-// Limits: 256 nested groups (deeper groups are skipped whole), numbers saturate at
-// 32 bits, objects above 8 MB and unterminated objects are dropped, \bin skips no
-// further than the input's end, 65,000 distinct formats.
+// verbatim, however large; other {\* ...} groups and the tables, headers and the like
+// are skipped. Limits: 256 nested groups (deeper groups are skipped whole), numbers
+// saturate at 32 bits, an object the input cuts before its end is left out (and
+// counted), \bin skips no further than the input's end, 65,000 distinct formats.
 #include <algorithm>
 #include <array>
 #include <map>
@@ -26,7 +28,6 @@ namespace plat {
 namespace {
 
 constexpr size_t kMaxDepth = 256;
-constexpr size_t kMaxObjectBytes = size_t{8} << 20;
 constexpr size_t kMaxTableEntries = 4096;
 constexpr size_t kMaxFaceBytes = 31;
 constexpr uint16_t kMaxFormats = 65000;
@@ -534,30 +535,46 @@ class RtfReader {
     skip_ = st_.uc;
   }
 
+  // \uN: a character, or half of a UTF-16 pair (its fallback may stand between).
   void Unicode(int p) {
     const auto u = static_cast<char16_t>(p < 0 ? p + 65536 : p);
     skip_ = st_.uc;
     if (u >= 0xD800 && u <= 0xDBFF) {
-      highSurrogate_ = true;
+      highSurrogate_ = u;
       return;
     }
     if (u >= 0xDC00 && u <= 0xDFFF) {
-      if (highSurrogate_) PushUnicode(u'?');
-      highSurrogate_ = false;
+      if (highSurrogate_ != 0) PushUnicode(0x10000 + ((char32_t{highSurrogate_} - 0xD800) << 10) + (u - 0xDC00));
+      highSurrogate_ = 0;
       return;
     }
-    highSurrogate_ = false;
+    highSurrogate_ = 0;
     PushUnicode(u);
   }
 
-  void PushUnicode(char16_t u) {
+  // A character as CP932 text; one CP932 has no code of its own for stands in the text
+  // as '?' (or as the CP932 character it is shown as) and keeps its Unicode value.
+  void PushUnicode(char32_t u) {
     pendingLead_ = -1;
-    if (u == u'\t') return Push('\t');
+    if (u == U'\t') return Push('\t');
     if (u < 0x20) return;
-    const uint16_t code = u < 0x80 ? u : UnicodeToCp932Code(u);
-    if (code == 0) return Push('?');
-    if (code > 0xFF) return PushPair(static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code & 0xFF));
-    Push(static_cast<char>(code));
+    if (u < 0x80) return Push(static_cast<char>(u));
+    const uint16_t code = u <= 0xFFFF ? UnicodeToCp932Code(static_cast<char16_t>(u)) : 0;
+    if (code != 0 && Cp932CodeToUnicode(code) == u) {
+      if (code > 0xFF) return PushPair(static_cast<unsigned char>(code >> 8), static_cast<unsigned char>(code & 0xFF));
+      return Push(static_cast<char>(code));
+    }
+    if (u > 0x10FFFF || (u >= 0xD800 && u <= 0xDFFF)) return Push('?');
+    ReserveMore(frag_.wide, 1, hook_);
+    frag_.wide.push_back({static_cast<int32_t>(frag_.text.size()), u});
+    // The stand-in takes the run's own format, not a Japanese one.
+    const uint16_t f = FormatIndex(false);
+    const size_t bytes = code > 0xFF ? 2 : 1;
+    ReserveMore(frag_.text, bytes, hook_);
+    ReserveMore(frag_.formatOfByte, bytes, hook_);
+    if (code > 0xFF) frag_.text += static_cast<char>(code >> 8);
+    frag_.text += static_cast<char>(code == 0 ? '?' : code & 0xFF);
+    frag_.formatOfByte.insert(frag_.formatOfByte.end(), bytes, f);
   }
 
   void Paragraph() {
@@ -593,7 +610,8 @@ class RtfReader {
   void Object() {
     const size_t start = st_.groupStart;
     size_t end = GroupEnd(start);
-    if (end == 0) {  // unterminated: nothing of it is kept
+    if (end == 0) {  // cut before its end: nothing of it is kept
+      ++frag_.objectsLeftOut;
       pos_ = in_.size();
       return;
     }
@@ -606,10 +624,12 @@ class RtfReader {
       }
     }
     pos_ = end;
-    if (end - start <= kMaxObjectBytes) {
-      frag_.objects.emplace_back(in_.substr(start, end - start));
-      Push(kObjectChar);
-    }
+    std::string object;
+    ReserveExactly(object, end - start, hook_);
+    object.assign(in_.substr(start, end - start));
+    ReserveMore(frag_.objects, 1, hook_);
+    frag_.objects.push_back(std::move(object));
+    Push(kObjectChar);
     st_ = stack_.back();
     stack_.pop_back();
     formatDirty_ = true;
@@ -682,7 +702,7 @@ class RtfReader {
   bool colourSeen_ = false;
   int skip_ = 0;
   int pendingLead_ = -1;
-  bool highSurrogate_ = false;
+  char16_t highSurrogate_ = 0;  // the first half of a UTF-16 pair; 0 none
 };
 
 }  // namespace

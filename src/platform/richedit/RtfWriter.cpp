@@ -1,7 +1,9 @@
 // RTF out of a rich-text fragment. Code page 932: every byte above 0x7F as \'hh (a
 // double-byte character as \'hh\'hh, so a trail byte 0x5C is never a backslash), and
 // '\', '{', '}' escaped; Japanese characters always stand in a font of the character
-// set 128, so that a reader takes their bytes as Shift-JIS. Colour 1 is always RGB(1,0,0), the rule colour of tables. Each
+// set 128, so that a reader takes their bytes as Shift-JIS. A character CP932 cannot
+// write goes out as itself, \uN with the fallback '?' (N signed 16-bit; beyond the
+// BMP as its UTF-16 pair). Colour 1 is always RGB(1,0,0), the rule colour of tables. Each
 // paragraph opens with \pard and all its properties; its first run carries its whole
 // format in the order \cf \highlight \b \i \ul \strike \f \fs \up, later runs only what
 // changed, each list closed by a blank.
@@ -42,6 +44,19 @@ void AppendEscaped(std::string& out, std::string_view text) {
 void AppendWord(std::string& out, const char* word, int64_t value) {
   out += word;
   out += std::to_string(value);
+}
+
+// \uN? for one UTF-16 unit: RTF numbers are signed 16-bit.
+void AppendUnit(std::string& out, char32_t unit) {
+  AppendWord(out, "\\u", unit > 0x7FFF ? static_cast<int64_t>(unit) - 0x10000 : static_cast<int64_t>(unit));
+  out += '?';
+}
+
+void AppendUnicode(std::string& out, char32_t code) {
+  if (code < 0x10000) return AppendUnit(out, code);
+  const char32_t v = code - 0x10000;
+  AppendUnit(out, 0xD800 + (v >> 10));
+  AppendUnit(out, 0xDC00 + (v & 0x3FF));
 }
 
 struct Tables {
@@ -132,6 +147,7 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
   bool paraOpen = false;
   RunWords last;
   int lastFormat = -1;
+  auto wide = frag.wide.begin();
   auto openPara = [&] {
     AppendPara(body, frag.Para(para));
     paraOpen = true;
@@ -144,8 +160,10 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
     const auto b = static_cast<unsigned char>(c);
     const int f = i < frag.formatOfByte.size() ? frag.formatOfByte[i] : 0;
     const CharFormat2& cf = static_cast<size_t>(f) < frag.formats.size() ? frag.formats[static_cast<size_t>(f)] : defaultFormat;
+    while (wide != frag.wide.end() && wide->byte < static_cast<int64_t>(i)) ++wide;
+    const bool kept = wide != frag.wide.end() && wide->byte == static_cast<int64_t>(i);
     // A run is a format, and for a format of another character set its Japanese part.
-    const bool japanese = b >= 0x80 && cf.bCharSet != SHIFTJIS_CHARSET;
+    const bool japanese = !kept && b >= 0x80 && cf.bCharSet != SHIFTJIS_CHARSET;
     const int run = f * 2 + (japanese ? 1 : 0);
     if (run != lastFormat) {
       CharFormat2 shown = cf;
@@ -155,7 +173,10 @@ std::string WriteRtf(const RichFragment& frag, const CharFormat2& defaultFormat)
       last = words;
       lastFormat = run;
     }
-    if (c == '\r') {
+    if (kept) {
+      AppendUnicode(body, wide->code);
+      if (IsRichLead(b) && i + 1 < text.size() && IsRichTrail(static_cast<unsigned char>(text[i + 1]))) ++i;
+    } else if (c == '\r') {
       body += "\\par\n";
       ++para;
       paraOpen = false;

@@ -235,10 +235,101 @@ TEST(Rtf, HostileInputIsReadWithinBounds) {
     EXPECT_LE(e.ParaOfLine(0).cTabCount, kMaxTabStops);
     EXPECT_LE(e.FormatAt(0).yHeight, 32760) << c.name;
   }
-  // An object larger than 8 MB is dropped, the text around it kept.
-  RichEdit big;
-  big.StreamInRtf("{\\rtf1 a{\\object " + std::string(9 << 20, '0') + "}b}", false);
-  EXPECT_EQ(big.Text(), "ab");
+}
+
+// Pictures over 8 MB were dropped without a word: an object is kept whole however
+// large (its caller bounds the input), and one that the input cuts before its end is
+// left out and counted, so that the caller can say which setting would keep it.
+TEST(Rtf, PicturesOverEightMegabytesWereDroppedWithoutAMessageFault) {
+  const std::string hex(9 << 20, '7');
+  struct Case {
+    const char* name;
+    std::string rtf;
+    std::string text;
+    int leftOut;
+  } cases[] = {
+      {"a 9 MB picture", "{\\rtf1 a{\\pict\\pngblip " + hex + "}b}", "a\x01" "b", 0},
+      {"a 9 MB object", "{\\rtf1 a{\\object{\\*\\objdata " + hex + "}}b}", "a\x01" "b", 0},
+      {"a picture the input cuts", "{\\rtf1 a{\\*\\shppict{\\pict\\pngblip " + hex, "a", 1},
+  };
+  for (const Case& c : cases) {
+    RichEdit e;
+    ASSERT_TRUE(e.StreamInRtf(c.rtf, false)) << c.name;
+    EXPECT_EQ(e.Text(), c.text) << c.name;
+    EXPECT_EQ(e.ObjectsLeftOut(), c.leftOut) << c.name;
+    EXPECT_EQ(e.StreamOutRtf(false).find(hex) != std::string::npos, c.leftOut == 0) << c.name;
+  }
+  // Memory for the picture refused: the control stays as it was.
+  AllocHook hook;
+  hook.FailAbove(1 << 20);
+  RichEdit e;
+  e.SetText("kept");
+  e.SetAllocHook(&hook);
+  EXPECT_FALSE(e.StreamInRtf(cases[0].rtf, false));
+  EXPECT_EQ(e.Text(), "kept");
+}
+
+// The Unicode value of each character, as the control keeps it.
+std::u32string Codes(const RichEdit& e) {
+  std::u32string codes;
+  for (int cp = 0; cp < e.GetTextLength(); ++cp) codes += e.UnicodeAt(cp);
+  return codes;
+}
+
+// Every character outside CP932 came back as '?' ("café" as "caf?", Korean, emoji,
+// bullets): the control keeps its Unicode value beside its stand-in in the CP932
+// text and writes it back as \uN (signed 16-bit, a UTF-16 pair beyond the BMP) with
+// the fallback '?'; what CP932 has stays CP932.
+TEST(Rtf, CharactersOutsideCp932CameBackAsQuestionMarksFault) {
+  struct Case {
+    const char* name;
+    std::string rtf;
+    std::string text;  // the CP932 text with its stand-ins
+    std::u32string codes;
+    std::vector<std::string> written;
+  } cases[] = {
+      {"LibreOffice's Latin text", "{\\rtf1\\ansi\\ansicpg1252 caf\\u233\\'e9 \\u8364\\'80 na\\u239\\'efve \\u20320\\'3f}",
+       "caf? ? na?ve ?", U"café € naïve 你", {"caf\\u233? \\u8364? na\\u239?ve \\u20320?"}},
+      {"Korean, signed and unsigned", "{\\rtf1 \\u50504\\'3f\\u-10916?}", "??", U"안한", {"\\u-15032?\\u-10916?"}},
+      {"an emoji as Word pairs it", "{\\rtf1 a\\u-10179?\\u-8704?b}", "a?b", U"a😀b", {"a\\u-10179?\\u-8704?b"}},
+      {"an emoji as LibreOffice pairs it", "{\\rtf1 \\uc0 \\u55357\\uc1 \\u56960\\'3f!}", "?!", U"🚀!", {"\\u-10179?\\u-8576?!"}},
+      {"code page 1252 bytes", "{\\rtf1\\ansi\\ansicpg1252 Stra\\'dfe \\'fc\\'95}", "Stra?e ??", U"Straße ü•", {"Stra\\u223?e \\u252?\\u8226?"}},
+      {"a bullet word", "{\\rtf1 {\\listtext\\bullet\\tab}x}", "?\tx", U"•\tx", {"\\u8226?\\tab x"}},
+      {"shown as their nearest CP932", "{\\rtf1 \\u165?1\\emdash}", "\\1\x81\x5C", U"¥1—", {"\\u165?1\\u8212?"}},
+      {"what CP932 has", "{\\rtf1 \\u26085?\\u12354?\\u8213?}", "\x93\xFA\x82\xA0\x81\x5C", U"日あ―", {"\\'93\\'fa\\'82\\'a0\\'81\\'5c"}},
+  };
+  for (const Case& c : cases) {
+    RichEdit e;
+    ASSERT_TRUE(e.StreamInRtf(c.rtf, false)) << c.name;
+    EXPECT_EQ(e.Text(), c.text) << c.name;
+    EXPECT_EQ(Codes(e), c.codes) << c.name;
+    const std::string out = e.StreamOutRtf(false);
+    for (const std::string& w : c.written) EXPECT_NE(out.find(w), std::string::npos) << c.name << ": " << w << "\n" << out;
+    RichEdit back;
+    back.StreamInRtf(out, false);
+    EXPECT_EQ(back.Text(), c.text) << c.name;
+    EXPECT_EQ(Codes(back), c.codes) << c.name;
+  }
+
+  // The kept characters move with edits, go with the text they are in, and come back
+  // with undo; a region streamed out and in carries them.
+  RichEdit e;
+  e.StreamInRtf("{\\rtf1 caf\\u233? \\u-10179?\\u-8704? na\\u239?ve}", false);
+  e.ExSetSel(0, 0);
+  e.ReplaceSel("\x93\xFA:");
+  EXPECT_EQ(Codes(e), U"日:café 😀 naïve");
+  e.ExSetSel(2, 6);
+  e.ReplaceSel("x");
+  EXPECT_EQ(Codes(e), U"日:x 😀 naïve");
+  ASSERT_TRUE(e.Undo());
+  EXPECT_EQ(Codes(e), U"日:café 😀 naïve");
+  Clipboard clip;
+  e.ExSetSel(7, 14);
+  e.Copy(clip);
+  e.ExSetSel(0, 0);
+  e.Paste(clip);
+  EXPECT_EQ(Codes(e), U"😀 naïve日:café 😀 naïve");
+  EXPECT_EQ(e.Text(), "? na?ve\x93\xFA:caf? ? na?ve");
 }
 
 }  // namespace

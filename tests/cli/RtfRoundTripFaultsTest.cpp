@@ -1,0 +1,209 @@
+// RTF that LibreOffice wrote from a page made here (HTML, ODT, UTF-8 text), opened by
+// `pelnorix --script` and written back by `print rtf`, then read by LibreOffice
+// again: every word both ways, the characters CP932 has no code for too (French,
+// German, Chinese, Korean, an emoji), Japanese, and the pictures, however large,
+// while the file fits the input volume; a picture past it is left out with a
+// message that names the setting.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "support/TestEnv.h"
+
+namespace {
+
+using testenv::Quote;
+
+// One line of each script the page holds: the words the round trip must keep.
+const char* const kLines[] = {
+    "French: café naïve crème brûlée garçon",
+    "German: Straße Größe über Mädchen",
+    "Chinese: 你好 中国 我们",
+    "Korean: 안녕하세요 한국어",
+    "Emoji: smile 😀 rocket 🚀",
+    "Money: € 100",
+    "Japanese: 日本語の文章です。",
+};
+
+std::string FlatDocument(const std::string& body) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+         "<office:document xmlns:office=\"urn:oasis:names:tc:opendocument:xmlns:office:1.0\" "
+         "xmlns:style=\"urn:oasis:names:tc:opendocument:xmlns:style:1.0\" "
+         "xmlns:text=\"urn:oasis:names:tc:opendocument:xmlns:text:1.0\" "
+         "xmlns:draw=\"urn:oasis:names:tc:opendocument:xmlns:drawing:1.0\" "
+         "xmlns:svg=\"urn:oasis:names:tc:opendocument:xmlns:svg-compatible:1.0\" office:version=\"1.2\" "
+         "office:mimetype=\"application/vnd.oasis.opendocument.text\">\n"
+         "<office:font-face-decls><style:font-face style:name=\"IPAGothic\" svg:font-family=\"IPAGothic\"/>"
+         "</office:font-face-decls>\n"
+         "<office:automatic-styles><style:style style:name=\"P1\" style:family=\"paragraph\"><style:text-properties "
+         "style:font-name-asian=\"IPAGothic\" style:language-asian=\"ja\" style:country-asian=\"JP\"/></style:style>"
+         "</office:automatic-styles>\n<office:body><office:text>\n" +
+         body + "</office:text></office:body></office:document>\n";
+}
+
+std::string Paragraph(const std::string& text) { return "<text:p text:style-name=\"P1\">" + text + "</text:p>\n"; }
+
+std::string PictureParagraph(const std::string& pngBase64) {
+  return Paragraph("<draw:frame draw:name=\"pic\" svg:width=\"3cm\" svg:height=\"3cm\" text:anchor-type=\"as-char\">"
+                   "<draw:image><office:binary-data>" + pngBase64 + "</office:binary-data></draw:image></draw:frame>");
+}
+
+// The share of a's blank-separated words that b holds (each word of b counted once).
+double WordsKept(const std::string& a, const std::string& b) {
+  std::map<std::string, int> have;
+  std::istringstream bs(b);
+  for (std::string w; bs >> w;) ++have[w];
+  int total = 0, kept = 0;
+  std::istringstream as(a);
+  for (std::string w; as >> w;) {
+    ++total;
+    if (have[w]-- > 0) ++kept;
+  }
+  return total == 0 ? 0.0 : static_cast<double>(kept) / total;
+}
+
+// The pictures of a flat document, their base64 data without line ends.
+std::vector<std::string> Pictures(const std::string& fodt) {
+  std::vector<std::string> pictures;
+  const std::string open = "<office:binary-data>", close = "</office:binary-data>";
+  for (size_t at = fodt.find(open); at != std::string::npos; at = fodt.find(open, at + 1)) {
+    const size_t end = fodt.find(close, at);
+    if (end == std::string::npos) break;
+    std::string data = fodt.substr(at + open.size(), end - at - open.size());
+    std::erase_if(data, [](char c) { return c == '\n' || c == '\r' || c == ' '; });
+    pictures.push_back(data);
+  }
+  return pictures;
+}
+
+class RtfRoundTripFaultsTest : public ::testing::Test {
+ protected:
+  struct Run {
+    std::string out;
+    std::string err;
+    int status = -1;
+  };
+
+  // `pelnorix [--set ...] --script` with `open FILE` and `print rtf`.
+  Run OpenAndPrintRtf(const std::string& settings, const std::string& rtfFile) {
+    testenv::WriteHostFile(dir_.HostPath("s.script"), "open \"" + rtfFile + "\"\nprint rtf\n");
+    Run run;
+    run.out = testenv::Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
+                                 Quote(PELNORIX_BINARY) + " " + settings + " --script s.script 2>" +
+                                 Quote(dir_.HostPath("err.txt")),
+                             &run.status);
+    run.err = testenv::ReadHostFile(dir_.HostPath("err.txt"));
+    return run;
+  }
+  // LibreOffice's conversion of a file in the test's folder, kept there as `as`.
+  std::string Convert(const std::string& name, const std::string& filter, const std::string& ext, const std::string& as,
+                      const std::string& inFilter = "") {
+    const std::string out = dir_.HostPath("out");
+    testenv::Shell("rm -rf " + Quote(out) + " && soffice -env:UserInstallation=file://" + dir_.HostPath("profile") +
+                   " --headless" + (inFilter.empty() ? "" : " --infilter=" + Quote(inFilter)) + " --convert-to " +
+                   Quote(filter) + " --outdir " + Quote(out) + " " + Quote(dir_.HostPath(name)) + " >/dev/null 2>&1");
+    const std::string made = testenv::ReadHostFile(out + "/" + name.substr(0, name.rfind('.')) + "." + ext);
+    testenv::WriteHostFile(dir_.HostPath(as), made);
+    return made;
+  }
+  // What LibreOffice reads of an RTF file, as UTF-8 text.
+  std::string TextOf(const std::string& rtfName) {
+    std::string text = Convert(rtfName, "txt:Text (encoded):UTF8", "txt", rtfName + ".txt");
+    if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+    return text;
+  }
+  std::string Png(const std::string& name, const std::string& imageMagickArgs) {
+    testenv::Shell("convert " + imageMagickArgs + " " + Quote(dir_.HostPath(name)));
+    return testenv::Shell("base64 -w0 " + Quote(dir_.HostPath(name)));
+  }
+
+  testenv::TempDir dir_;
+};
+
+TEST_F(RtfRoundTripFaultsTest, CharactersOutsideCp932BecameQuestionMarksFault) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  SKIP_WITHOUT_PROGRAM("convert");
+  SKIP_WITHOUT_PROGRAM("base64");
+  std::string html = "<html><head><meta charset=\"utf-8\"></head><body>\n";
+  std::string fodt, txt;
+  for (const char* line : kLines) {
+    html += "<p>" + std::string(line) + "</p>\n";
+    fodt += Paragraph(line);
+    txt += std::string(line) + "\n";
+  }
+  html += "<ul><li>bullet one</li><li>bullet two</li></ul></body></html>\n";
+  const std::string picture = Png("small.png", "-size 40x30 gradient:red-blue");
+  ASSERT_FALSE(picture.empty());
+  testenv::WriteHostFile(dir_.HostPath("page.html"), html);
+  testenv::WriteHostFile(dir_.HostPath("page.fodt"), FlatDocument(fodt + PictureParagraph(picture)));
+  testenv::WriteHostFile(dir_.HostPath("page.txt"), txt);
+  ASSERT_EQ(Convert("page.fodt", "odt", "odt", "page.odt").substr(0, 2), "PK") << "soffice made no ODT";
+
+  struct Case {
+    const char* page;     // the page LibreOffice writes as RTF
+    const char* inFilter;
+    size_t pictures;
+  } cases[] = {{"page.html", "HTML (StarWriter)", 0}, {"page.odt", "", 1}, {"page.txt", "Text (encoded):UTF8", 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.page);
+    const std::string source = Convert(c.page, "rtf", "rtf", "source.rtf", c.inFilter);
+    ASSERT_NE(source.find("\\u233"), std::string::npos) << "soffice wrote no \\uN";
+    const Run run = OpenAndPrintRtf("", dir_.HostPath("source.rtf"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    testenv::WriteHostFile(dir_.HostPath("back.rtf"), run.out);
+
+    const std::string sourceText = TextOf("source.rtf");
+    const std::string backText = TextOf("back.rtf");
+    for (const char* line : kLines) EXPECT_NE(sourceText.find(line), std::string::npos) << line << "\n" << sourceText;
+    EXPECT_EQ(WordsKept(sourceText, backText), 1.0) << backText;
+    EXPECT_EQ(WordsKept(backText, sourceText), 1.0) << backText;
+    for (const char* line : kLines) EXPECT_NE(backText.find(line), std::string::npos) << line << "\n" << backText;
+    EXPECT_EQ(backText.find('?'), std::string::npos) << backText;
+    const std::vector<std::string> sourcePictures = Pictures(Convert("source.rtf", "fodt", "fodt", "source.fodt"));
+    ASSERT_EQ(sourcePictures.size(), c.pictures);
+    EXPECT_EQ(Pictures(Convert("back.rtf", "fodt", "fodt", "back.fodt")), sourcePictures);
+  }
+}
+
+TEST_F(RtfRoundTripFaultsTest, PicturesOverEightMegabytesWereDroppedWithoutAMessageFault) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  SKIP_WITHOUT_PROGRAM("convert");
+  SKIP_WITHOUT_PROGRAM("base64");
+  // A 4.6 MB PNG of noise (it does not compress), its RTF from LibreOffice about 28 MB.
+  const std::string picture = Png("noise.png", "-size 1240x1240 xc: +noise Random -depth 8");
+  ASSERT_GT(picture.size(), size_t{6000000});
+  testenv::WriteHostFile(dir_.HostPath("big.fodt"),
+                         FlatDocument(Paragraph("Before the picture") + PictureParagraph(picture) + Paragraph("After the picture")));
+  ASSERT_EQ(Convert("big.fodt", "odt", "odt", "big.odt").substr(0, 2), "PK") << "soffice made no ODT";
+  const std::string source = Convert("big.odt", "rtf", "rtf", "source.rtf");
+  ASSERT_NE(source.find("\\pngblip"), std::string::npos) << "soffice wrote no PNG picture";
+  const std::string sourceText = TextOf("source.rtf");
+  const int64_t megabytes = (static_cast<int64_t>(source.size()) + (1 << 20) - 1) >> 20;
+
+  struct Case {
+    const char* settings;
+    bool kept;
+  } cases[] = {{"--set indata=64", true}, {"", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kept ? "indata=64" : "the default input volume");
+    const Run run = OpenAndPrintRtf(c.settings, dir_.HostPath("source.rtf"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    testenv::WriteHostFile(dir_.HostPath("back.rtf"), run.out);
+    const std::vector<std::string> pictures = Pictures(Convert("back.rtf", "fodt", "fodt", "back.fodt"));
+    const std::string text = TextOf("back.rtf");
+    if (c.kept) {
+      EXPECT_EQ(pictures, std::vector<std::string>{picture});
+      EXPECT_EQ(WordsKept(sourceText, text), 1.0) << text;
+      EXPECT_EQ(WordsKept(text, sourceText), 1.0) << text;
+      EXPECT_EQ(run.err.find("ファイル容量オーバー"), std::string::npos) << run.err;
+    } else {
+      EXPECT_TRUE(pictures.empty());
+      EXPECT_NE(text.find("Before the picture"), std::string::npos) << text;
+      EXPECT_NE(run.err.find("ファイル容量オーバーです(>512KB)"), std::string::npos) << run.err;
+      EXPECT_NE(run.err.find("(indata=" + std::to_string(megabytes) + ")"), std::string::npos) << run.err;
+    }
+  }
+}
+
+}  // namespace
