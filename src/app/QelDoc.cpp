@@ -6,12 +6,12 @@
 
 #include <unistd.h>
 
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
-#include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
 namespace {
