@@ -12,6 +12,7 @@
 #include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "platform/os/Files.h"
 
@@ -39,9 +40,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   doc.m_nOutDataLimit = 1 << 16;
 
   // Exactly the input's bytes, so that a read past them is seen.
-  doc.m_rawStore = ZeroedVector<uint8_t>(data + 1, data + size);
-  doc.m_pRawData = doc.m_rawStore.data();
-  doc.m_nRawLen = static_cast<int64_t>(size - 1);
+  doc.Convert().m_rawStore = ZeroedVector<uint8_t>(data + 1, data + size);
+  doc.Convert().m_pRawData = doc.Convert().m_rawStore.data();
+  doc.Convert().m_nRawLen = static_cast<int64_t>(size - 1);
   if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;
   DumpCall call;
   call.bTableRules = layout;

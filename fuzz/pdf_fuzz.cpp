@@ -13,6 +13,7 @@
 #include "RunFolder.h"
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/pdf/PdfTokenizer.h"
 #include "convert/pdf/PdfValueReaders.h"
@@ -63,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   doc.m_nDisplayForm = options & 1 ? 2 : 0;
   doc.m_bRepeat = options >> 1 & 1;
   doc.m_nCsvMode = options >> 2 & 1;
-  doc.m_nPdfWordGap = options >> 3 & 1 ? 0 : 5;
+  doc.Convert().m_nPdfWordGap = options >> 3 & 1 ? 0 : 5;
   doc.m_nSelectedItem = options >> 4 & 1 ? (options >> 5) + 1 : 0;
   doc.m_nSelectedItemView = doc.m_nSelectedItem ? 'a' : 0;
   doc.m_nTableRows = 700;
@@ -72,11 +73,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
 
   // The input's bytes, with room behind them for unpacked object streams.
   const size_t length = size - 1;
-  doc.m_rawStore.assign(data + 1, data + size);
-  doc.m_rawStore.resize(length + 20000);
-  doc.m_pRawData = doc.m_rawStore.data();
-  doc.m_nRawLen = static_cast<int64_t>(length);
-  doc.m_nRawPos = 0;
+  doc.Convert().m_rawStore.assign(data + 1, data + size);
+  doc.Convert().m_rawStore.resize(length + 20000);
+  doc.Convert().m_pRawData = doc.Convert().m_rawStore.data();
+  doc.Convert().m_nRawLen = static_cast<int64_t>(length);
+  doc.Convert().m_nRawPos = 0;
   if (!doc.AllocateConvBuffer(doc.m_nOutDataLimit + 8192)) return 0;
   DumpCall call;
   call.cellChars = 522;
@@ -85,6 +86,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   doc.WriteConvertFailure(doc.DumpPdf(call));
   const int text = doc.m_nConvPos;
   if (text < 0 || text >= doc.m_nConvCap || text > doc.m_nOutDataLimit) std::abort();
-  if (doc.m_nRawLen > static_cast<int64_t>(doc.m_rawStore.size())) std::abort();
+  if (doc.Convert().m_nRawLen > static_cast<int64_t>(doc.Convert().m_rawStore.size())) std::abort();
   return 0;
 }

@@ -7,6 +7,7 @@
 
 #include "RunFolder.h"
 #include "app/QelDoc.h"
+#include "convert/ConvertState.h"
 #include "convert/charmap/CharMaps.h"
 #include "convert/charmap/CidToSjis.h"
 #include "convert/charmap/TextDecode.h"
@@ -21,9 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const int form = data[0] % 4;
   std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
   doc.DecodeTextToSjis(text, form);
+  const ConvertState& cid = doc.Convert();
   for (size_t i = 1; i + 1 < size; i += 2) {
     unsigned char hi = data[i], lo = data[i + 1];
-    MapCidToSjis(&hi, &lo, doc.m_anCidRangeStart.data(), doc.m_anCidRangeSjis.data(), doc.m_abyCidSymbolTrail.data());
+    MapCidToSjis(&hi, &lo, cid.m_anCidRangeStart.data(), cid.m_anCidRangeSjis.data(), cid.m_abyCidSymbolTrail.data());
     unsigned char b = data[i], prefix;
     MapPdfDocChar(&b, &prefix);
     unsigned char first, second;
