@@ -94,6 +94,17 @@ std::string Shell(const std::string& command, int* status) {
   return output;
 }
 
+ProgramRun RunProgram(const std::string& folder, const std::string& home, const std::string& args,
+                      const std::string& prefix) {
+  ProgramRun run;
+  const std::string err = folder + "/err.txt";
+  run.out = Shell("cd " + Quote(folder) + " && PELNORIX_HOME=" + Quote(home) + " " + prefix + Quote(PELNORIX_BINARY) + " " +
+                      args + " 2>" + Quote(err),
+                  &run.status);
+  run.err = ReadHostFile(err);
+  return run;
+}
+
 std::string Quote(const std::string& text) {
   std::string out = "'";
   for (char c : text) {

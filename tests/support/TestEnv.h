@@ -66,6 +66,18 @@ bool PeerProgram(const std::string& name);
 std::string Shell(const std::string& command, int* status = nullptr);
 // Quotes a host string for the shell.
 std::string Quote(const std::string& text);
+
+// A run of the program as a user starts it from a shell: in folder (a host path), with
+// its program folder at home, through prefix (a small disk's limit, "env -u DISPLAY ",
+// ...) on args as the shell reads them. Its standard error is also left in
+// folder/err.txt.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+ProgramRun RunProgram(const std::string& folder, const std::string& home, const std::string& args,
+                      const std::string& prefix = "");
 // LibreOffice's conversion of a host file (`filter` as soffice --convert-to takes it,
 // `ext` the extension it gives), with a profile in `dir`; "" when none was made.
 std::string LibreOfficeConvert(const TempDir& dir, const std::string& hostFile, const std::string& filter,
