@@ -344,6 +344,25 @@ TEST_F(NetScriptTest, OwnFetchGzipAndFailureReasonFault) {
   }
 }
 
+// With the HTML pane on (set htmlpane=1) but no `pane html`, an address reached no
+// pane: nothing was shown and the script went on with exit 0. The frame shows the
+// browser pane when the setting is on, so the address goes there and makes it the
+// active pane; a page that does not come fails the statement as in the pane.
+TEST_F(NetScriptTest, HtmlPaneOnWithoutPaneStatementFault) {
+  nettest::HttpServer http;
+  START_OR_SKIP(http.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
+  const std::string server = "http://127.0.0.1:" + std::to_string(http.Port());
+  const Run shown = RunScript("set htmlpane=1\naddress " + server + "/page.htm\nprint title\nprint text\n");
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  EXPECT_EQ(shown.out.rfind("[html]  " + server + "/page.htm     [Test Page]\n", 0), 0u) << shown.out;
+  EXPECT_NE(shown.out.find("hello from the page"), std::string::npos) << shown.out;
+  const Run failed = RunScript("set htmlpane=1\naddress " + server + "/nothing\nprint title\n");
+  EXPECT_EQ(failed.status, 1);
+  EXPECT_NE(failed.err.find("address: " + server + "/nothing was not shown: ページがないか対応していないページです"),
+            std::string::npos)
+      << failed.err;
+}
+
 // Saving a page's source replaced an existing file without asking, and emptied it
 // when no page had come. The save asks before replacing (string 218) and refuses
 // with a reason when there is nothing to save.
