@@ -157,6 +157,37 @@ TEST_F(RtfRoundTripFaultsTest, CharactersOutsideCp932BecameQuestionMarksFault) {
   }
 }
 
+// The plain table conversion made its table from the lines' cell text, which is
+// CP932: every character CP932 has no code for became '?' in the table. Each keeps
+// its Unicode value through the conversion now, '|' lines and Tab lines alike.
+TEST_F(RtfRoundTripFaultsTest, TableConversionTurnedCharactersOutsideCp932IntoQuestionMarksFault) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::vector<std::vector<std::string>> rows = {
+      {"French", "café naïve", "crème"}, {"German", "Straße Größe", "über"}, {"Chinese", "你好", "中国"},
+      {"Korean", "안녕하세요", "한국어"},  {"Emoji", "😀", "🚀 €"},           {"Japanese", "日本語", "表"},
+  };
+  for (const char* separator : {"|", "\t"}) {
+    SCOPED_TRACE(*separator == '|' ? "'|' lines" : "Tab lines");
+    std::string txt;
+    for (const auto& row : rows) txt += row[0] + separator + row[1] + separator + row[2] + "\n";
+    testenv::WriteHostFile(dir_.HostPath("rows.txt"), txt);
+    const std::string source = Convert("rows.txt", "rtf", "rtf", "source.rtf", "Text (encoded):UTF8");
+    ASSERT_NE(source.find("\\u233"), std::string::npos) << "soffice wrote no \\uN";
+    const Run run = OpenAndPrintRtf("", dir_.HostPath("source.rtf"),
+                                    "caret 1 1 " + std::to_string(rows.size()) + " 30\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    testenv::WriteHostFile(dir_.HostPath("back.rtf"), run.out);
+    const std::string back = TextOf("back.rtf");
+    for (const auto& row : rows) {
+      for (const std::string& cell : row) {
+        std::istringstream words(cell);
+        for (std::string word; words >> word;) EXPECT_NE(back.find(word), std::string::npos) << word << "\n" << back;
+      }
+    }
+    EXPECT_EQ(back.find('?'), std::string::npos) << back;
+  }
+}
+
 TEST_F(RtfRoundTripFaultsTest, PicturesOverEightMegabytesWereDroppedWithoutAMessageFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
   SKIP_WITHOUT_PROGRAM("convert");
