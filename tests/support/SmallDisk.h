@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace testenv {
 
