@@ -12,7 +12,6 @@
 
 #include "app/DocState.h"
 #include "base/DisplayWriter.h"
-#include "archive/ArchiveState.h"
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
@@ -22,6 +21,7 @@
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
+struct ArchiveState;   // archive/ArchiveState.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -34,7 +34,6 @@ class CQelDoc : public DocState,
                 public ConvertState,
                 public OfficeState,
                 public ImageState,
-                public ArchiveState,
                 public NetState,
                 public MediaState,
                 public RichTextState {
@@ -45,6 +44,10 @@ class CQelDoc : public DocState,
   ~CQelDoc();
   CQelDoc(const CQelDoc&) = delete;
   CQelDoc& operator=(const CQelDoc&) = delete;
+
+  // The subsystems' states, each declared in its subsystem's folder.
+  ArchiveState& Archive() { return *archive_; }
+  const ArchiveState& Archive() const { return *archive_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -106,6 +109,7 @@ class CQelDoc : public DocState,
 
  private:
   std::vector<CDocView*> m_views;
+  std::unique_ptr<ArchiveState> archive_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -18,11 +19,29 @@ enum class Unit {
   Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
+// A setting's field: the document's own, or a subsystem state's, which is reached
+// through the document's accessor of that state.
+template <class T>
+struct FieldOf {
+  FieldOf(std::nullptr_t) {}
+  FieldOf(T CQelDoc::*field) : doc(field) {}
+  FieldOf(T ArchiveState::*field) : archive(field) {}
+  T CQelDoc::*doc = nullptr;
+  T ArchiveState::*archive = nullptr;
+};
+
+// The field of doc (const or not) that a row names.
+template <class Doc, class T>
+auto& Field(Doc& doc, const FieldOf<T>& field) {
+  if (field.archive) return doc.Archive().*field.archive;
+  return doc.*field.doc;
+}
+
 struct Setting {
   const char* key;
   Unit unit;
-  int CQelDoc::*intField;
-  std::string CQelDoc::*textField;
+  FieldOf<int> intField;
+  FieldOf<std::string> textField;
   int low;
   int high;
   const char* help;
@@ -46,8 +65,8 @@ const Setting kSettings[] = {
     {"sjisfixed", Unit::Number, &CQelDoc::m_bSjisFixed, nullptr, 0, 1, "read every text as Shift-JIS, no conversion"},
     {"asciifixed", Unit::Number, &CQelDoc::m_bAsciiFixed, nullptr, 0, 1, "ASCII forms instead of double-byte signs"},
     {"showaddr", Unit::Number, &CQelDoc::m_bShowAddress, nullptr, 0, 1, "HTML: label links and list their addresses"},
-    {"utf8names", Unit::Number, &CQelDoc::m_bUtf8Names, nullptr, 0, 1, "ZIP member names are UTF-8 (own reader)"},
-    {"encnames", Unit::Number, &CQelDoc::m_bEncryptNames, nullptr, 0, 1, "new protected files get enciphered names"},
+    {"utf8names", Unit::Number, &ArchiveState::m_bUtf8Names, nullptr, 0, 1, "ZIP member names are UTF-8 (own reader)"},
+    {"encnames", Unit::Number, &ArchiveState::m_bEncryptNames, nullptr, 0, 1, "new protected files get enciphered names"},
     {"listlayout", Unit::Number, &CQelDoc::m_nListLayout, nullptr, 0, 18, "arrangement of the list panes"},
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
@@ -189,7 +208,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
     case Unit::Text:
-      doc.*(s->textField) = std::string(value);
+      Field(doc, s->textField) = std::string(value);
       return "";
     case Unit::Clock: {
       const int64_t t = value.empty() ? -1 : ParseClock(value);
@@ -217,7 +236,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
-      doc.*(s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      Field(doc, s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
       return "";
     }
     case Unit::Hundreds:
@@ -225,8 +244,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       int n;
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
       // The binary dump is drawn by the text pane, which a terminal does not have.
-      if (s->intField == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
-      doc.*(s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
+      if (s->intField.doc == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
+      Field(doc, s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }
   }
@@ -246,12 +265,12 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
   const Setting* s = Find(key);
   if (!s) return "";
   switch (s->unit) {
-    case Unit::Text: return doc.*(s->textField);
+    case Unit::Text: return Field(doc, s->textField);
     case Unit::Clock: return ClockText(doc.m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
-    case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
-    case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);
-    case Unit::Number: return std::to_string(doc.*(s->intField));
+    case Unit::Megabytes: return MegabytesText(Field(doc, s->intField));
+    case Unit::Hundreds: return std::to_string(Field(doc, s->intField) / 100);
+    case Unit::Number: return std::to_string(Field(doc, s->intField));
   }
   return "";
 }

@@ -12,6 +12,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
 #include "archive/Overwrite.h"
@@ -328,7 +329,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   // is chosen before anything is written, so an earlier file of that name is asked
   // about like any other.
   std::string stored = target;
-  if (doc.m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
+  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
   if (modeGiven != kSourceSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
   if (!WritableTarget(stored)) return -1;
   // Written to a new work file beside the target and renamed onto it when complete:

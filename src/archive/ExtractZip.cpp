@@ -14,6 +14,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
@@ -133,7 +134,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       // setting keeps the Shift-JIS pairs that are not UTF-8.
       const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
       bool exact = true;
-      std::string name = (flagged || doc.m_bUtf8Names == 1 ? plat::Utf8NameToCp932(h.name, !flagged, doc.m_bSjisFixed, &exact) : h.name);
+      std::string name = doc.ZipMemberName(h.name, flagged, &exact);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       // A name Shift-JIS cannot express is refused, never written under another name.
@@ -248,7 +249,7 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
       target,
       [&](const std::string& work) {
         std::optional<std::string> hostWork = plat::ResolveHostPath(work);
-        return hostWork ? doc.m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
+        return hostWork ? doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
       },
       [](int status) { return status == 0 || status == 1; });
 }
@@ -265,7 +266,7 @@ int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int i
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
-  if (mode != 0 && m_pfnUnZip) {
+  if (mode != 0 && Archive().m_pfnUnZip) {
     const std::string before = plat::GetCurrentDirectory();
     const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
     if (result != kProgramFailed) return result;

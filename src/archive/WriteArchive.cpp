@@ -13,6 +13,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/ArchivePaths.h"
 #include "archive/FailureReason.h"
@@ -110,14 +111,14 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   }
 
   if (mode == 0) {
-    if (!LzhProgramCanCreate(*this)) {
+    if (!LzhProgramCanCreate(Archive())) {
       if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
       return -1;
     }
     // A name that cannot be stored, or a file that cannot be read, refuses the pack
     // (each named); the program's own failure is the archive's.
     const std::optional<std::vector<std::string>> names = WalkPackList(sources, leftOut);
-    if (names && !names->empty() && PackWithLzhProgram(*this, archive, *names) == 0) return 0;
+    if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, *names) == 0) return 0;
     if (!quiet) AfxMessageBox(archive + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     return -1;
   }
@@ -129,7 +130,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
   if (entries.empty()) return 0;
 
-  m_bZipError = 0;
+  Archive().m_bZipError = 0;
   plat::WorkFile work;
   std::string member;  // the file being read, named in its failure
   try {
@@ -166,7 +167,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     AfxMessageBox((member.empty() ? archive : member) + " : " + CodeWithReason(error));
     return -1;
   }
-  if (m_bZipError == 1) {
+  if (Archive().m_bZipError == 1) {
     work.Discard();
     if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
     return -1;
