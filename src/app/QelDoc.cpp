@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveState.h"
+#include "media/MediaState.h"
 #include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -68,7 +69,7 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir) : archive_(std::make_unique<ArchiveState>()) {
+CQelDoc::CQelDoc(std::string programDir) : archive_(std::make_unique<ArchiveState>()), media_(std::make_unique<MediaState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

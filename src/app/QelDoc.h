@@ -15,13 +15,13 @@
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
-#include "media/MediaState.h"
 #include "net/NetState.h"
 #include "base/Alloc.h"
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 struct ArchiveState;   // archive/ArchiveState.h
+struct MediaState;     // media/MediaState.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -35,7 +35,6 @@ class CQelDoc : public DocState,
                 public OfficeState,
                 public ImageState,
                 public NetState,
-                public MediaState,
                 public RichTextState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
@@ -48,6 +47,8 @@ class CQelDoc : public DocState,
   // The subsystems' states, each declared in its subsystem's folder.
   ArchiveState& Archive() { return *archive_; }
   const ArchiveState& Archive() const { return *archive_; }
+  MediaState& Media() { return *media_; }
+  const MediaState& Media() const { return *media_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -104,12 +105,15 @@ class CQelDoc : public DocState,
 
 #include "net/NetOps.inc"
 
+#include "media/MediaOps.inc"
+
   // Allocations of the system's volumes go through this hook (tests make them fail).
   AllocHook m_allocHook;
 
  private:
   std::vector<CDocView*> m_views;
   std::unique_ptr<ArchiveState> archive_;
+  std::unique_ptr<MediaState> media_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

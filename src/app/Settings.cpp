@@ -6,6 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
+#include "media/MediaState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -26,14 +27,17 @@ struct FieldOf {
   FieldOf(std::nullptr_t) {}
   FieldOf(T CQelDoc::*field) : doc(field) {}
   FieldOf(T ArchiveState::*field) : archive(field) {}
+  FieldOf(T MediaState::*field) : media(field) {}
   T CQelDoc::*doc = nullptr;
   T ArchiveState::*archive = nullptr;
+  T MediaState::*media = nullptr;
 };
 
 // The field of doc (const or not) that a row names.
 template <class Doc, class T>
 auto& Field(Doc& doc, const FieldOf<T>& field) {
   if (field.archive) return doc.Archive().*field.archive;
+  if (field.media) return doc.Media().*field.media;
   return doc.*field.doc;
 }
 
@@ -91,11 +95,11 @@ const Setting kSettings[] = {
     {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
     {"infopage", Unit::Text, nullptr, &CQelDoc::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
     {"toppage", Unit::Text, nullptr, &CQelDoc::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
-    {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
-    {"soundfont", Unit::Text, nullptr, &CQelDoc::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
-    {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
-    {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
-    {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
+    {"audiodev", Unit::Text, nullptr, &MediaState::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
+    {"soundfont", Unit::Text, nullptr, &MediaState::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
+    {"recrate", Unit::Number, &MediaState::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
+    {"repeat", Unit::Number, &MediaState::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
+    {"autoplay", Unit::Number, &MediaState::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
     {"clock", Unit::Clock, nullptr, nullptr, 0, 0, "local date and time the program clock starts from, YYYY-MM-DDTHH:MM:SS"},
 };
 
@@ -213,7 +217,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
     case Unit::Clock: {
       const int64_t t = value.empty() ? -1 : ParseClock(value);
       if (!value.empty() && t < 0) return std::string(key) + " needs a date and time YYYY-MM-DDTHH:MM:SS";
-      doc.m_tClockStart = t;
+      doc.Media().m_tClockStart = t;
       return "";
     }
     case Unit::Colour: {
@@ -266,7 +270,7 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
   if (!s) return "";
   switch (s->unit) {
     case Unit::Text: return Field(doc, s->textField);
-    case Unit::Clock: return ClockText(doc.m_tClockStart);
+    case Unit::Clock: return ClockText(doc.Media().m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
     case Unit::Megabytes: return MegabytesText(Field(doc, s->intField));
     case Unit::Hundreds: return std::to_string(Field(doc, s->intField) / 100);

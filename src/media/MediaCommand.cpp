@@ -14,6 +14,7 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
 #include "platform/mci/FrameTime.h"
 #include "view/QelView.h"
 
@@ -93,7 +94,7 @@ class MediaCall {
  public:
   MediaCall(CQelView& view, int action)
       : view_(view), doc_(view.GetDocument()), s_(view.m_nPlayerState), action_(action) {
-    name_ = !doc_.m_strPlayFile.empty() ? doc_.m_strPlayFile : view.m_strFileName;
+    name_ = !doc_.Media().m_strPlayFile.empty() ? doc_.Media().m_strPlayFile : view.m_strFileName;
     kind_ = doc_.GetFileKind(name_);
     quiet_ = doc_.m_nQuietState != 0;
     dev_ = Quoted(name_);
@@ -185,7 +186,7 @@ void MediaCall::Close() {
   if (view_.m_nVideoWidth > 0 && view_.m_nVideoHeight > 0) view_.RepaintMediaPane();
   view_.KillTimer(kTimerPosition);
   view_.m_strMciDevice = name_;
-  doc_.m_strPlayFile.clear();
+  doc_.Media().m_strPlayFile.clear();
   view_.m_nRepeatStart = view_.m_nRepeatEnd = -1;
   view_.m_nVideoWidth = view_.m_nVideoHeight = -1;
   view_.m_nPlayerState = -1;
@@ -296,8 +297,8 @@ void MediaCall::FrameStep() {
 // False when the call ends here (a slide show sets the position itself).
 bool MediaCall::Seek() {
   if (quiet_) {
-    const int64_t p = static_cast<int64_t>(doc_.m_nPlayStep) * doc_.m_nPlayIndex;
-    SendMci(doc_, doc_.m_nMediaState == 1 ? "play " + dev_ + " from " + std::to_string(p) : pause_, &reply_);
+    const int64_t p = static_cast<int64_t>(doc_.Media().m_nPlayStep) * doc_.Media().m_nPlayIndex;
+    SendMci(doc_, doc_.Media().m_nMediaState == 1 ? "play " + dev_ + " from " + std::to_string(p) : pause_, &reply_);
     return false;
   }
   const int length = view_.m_nMediaLength;
@@ -393,8 +394,8 @@ void MediaCall::Finish() {
   }
   if (IsAudioKind(kind_)) view_.m_nVideoHeight = 0;
   if (!closed && !firstPlay) view_.ShowPlayerStatus(view_.m_nMediaPos, view_.m_nMediaLength);
-  doc_.m_nMediaState = view_.m_nPlayerState;
-  doc_.m_strMediaFile = view_.m_nPlayerState > 0 ? name_ : "";
+  doc_.Media().m_nMediaState = view_.m_nPlayerState;
+  doc_.Media().m_strMediaFile = view_.m_nPlayerState > 0 ? name_ : "";
 }
 
 }  // namespace
@@ -407,7 +408,7 @@ int CQelView::MediaCommand(int code, int flag) {
     m_strFileName.clear();
   } else if (flag > 0) {
     if (code == kMediaTakeRepeat) {
-      m_bFitToWindow = doc.m_bMediaRepeat;
+      m_bFitToWindow = doc.Media().m_bMediaRepeat;
       return 0;
     }
     if (code > kMediaSeekRequest) {

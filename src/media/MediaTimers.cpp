@@ -9,6 +9,7 @@
 #include "frame/StatusBar.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -27,7 +28,7 @@ int ReplyInt(const std::string& reply) {
 bool CQelView::OnMediaTimer(int id) {
   CQelDoc& doc = m_doc;
   const bool quiet = doc.m_nQuietState != 0;
-  const std::string name = !doc.m_strPlayFile.empty() ? doc.m_strPlayFile : m_strFileName;
+  const std::string name = !doc.Media().m_strPlayFile.empty() ? doc.Media().m_strPlayFile : m_strFileName;
   const std::string dev = "\"" + name + "\"";
   std::string reply;
   switch (id) {
@@ -60,8 +61,8 @@ bool CQelView::OnMediaTimer(int id) {
       if (m_nPlayerState == 2) return true;
       int length = m_nMediaLength;
       if (quiet) {
-        m_nMediaPos = doc.m_nPlayIndex * doc.m_nPlayStep;
-        length = doc.m_nPlayLast * doc.m_nPlayStep;
+        m_nMediaPos = doc.Media().m_nPlayIndex * doc.Media().m_nPlayStep;
+        length = doc.Media().m_nPlayLast * doc.Media().m_nPlayStep;
       } else {
         SendMci(doc, "status " + dev + " position ", &reply, 50);
         m_nMediaPos = ReplyInt(reply);
@@ -75,14 +76,14 @@ bool CQelView::OnMediaTimer(int id) {
       if (pos > length - kEndSlack) {
         m_nMediaLength = pos;
         MediaCommand(kActionClose, 0);
-        if (doc.m_bMediaAutoPlay == 1) PlayNextListEntry();
+        if (doc.Media().m_bMediaAutoPlay == 1) PlayNextListEntry();
         return true;
       }
       ShowPlayerStatus(pos, length);
       return true;
     }
     case kTimerRecord: {
-      if (doc.m_nRecordState != 2) ++m_nRecordSeconds;
+      if (doc.Media().m_nRecordState != 2) ++m_nRecordSeconds;
       char text[64];
       std::snprintf(text, sizeof text, " Recording     %d min %d sec", m_nRecordSeconds / 60, m_nRecordSeconds % 60);
       if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
@@ -108,26 +109,26 @@ void CQelView::PlayNextListEntry() {
 
 // 'F' switches the recording rate between 48,000 and 44,100 Hz and says it.
 void CQelView::SwitchRecordRate() {
-  m_doc.m_nRecordRate = m_doc.m_nRecordRate == 48 ? 44 : 48;
-  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, m_doc.m_nRecordRate == 48 ? "Rec.frequency = 48000 Hz" : "Rec.frequency = 44100 Hz");
+  m_doc.Media().m_nRecordRate = m_doc.Media().m_nRecordRate == 48 ? 44 : 48;
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, m_doc.Media().m_nRecordRate == 48 ? "Rec.frequency = 48000 Hz" : "Rec.frequency = 44100 Hz");
 }
 
 bool CQelView::OnMediaKey(int code, bool ctrl) {
   CQelDoc& doc = m_doc;
   switch (code) {
     case 'O': m_bFitToWindow = m_bFitToWindow == 1 ? 0 : 1; break;
-    case 'H': doc.m_bMediaAutoPlay = doc.m_bMediaAutoPlay == 1 ? 0 : 1; break;
+    case 'H': doc.Media().m_bMediaAutoPlay = doc.Media().m_bMediaAutoPlay == 1 ? 0 : 1; break;
     case 'I': MediaCommand(kMediaRepeatMark, 1); break;
     case 'P': MediaCommand(kMediaPlayStop, 1); break;
     case plat::VK_SPACE:
-      if (doc.m_nRecordState != 0) {
+      if (doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
       } else {
         MediaCommand(kMediaPlayStop, 1);
       }
       break;
     case 'B':
-      if (doc.m_nRecordState != 0) {
+      if (doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
       } else {
         MediaCommand(kMediaPause, 1);

@@ -10,6 +10,7 @@
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -35,7 +36,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
   if (pos == -1) pos = 0;
   const CQelDoc& doc = m_doc;
   const bool quiet = doc.m_nQuietState != 0;
-  if (quiet) m_nPlayerState = doc.m_nMediaState < 2 ? 1 : 2;
+  if (quiet) m_nPlayerState = doc.Media().m_nMediaState < 2 ? 1 : 2;
   const bool english = doc.m_bEnglishMode != 0;
   std::string text;
   switch (m_nPlayerState) {
@@ -63,7 +64,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
       text += part;
       text += ZoomLabel(m_nVideoZoom);
     }
-    if (doc.m_bMediaAutoPlay == 1) text += "    Auto";
+    if (doc.Media().m_bMediaAutoPlay == 1) text += "    Auto";
     if (m_bFitToWindow) text += "   repeat on";
   }
   if (m_nPane != doc.m_nActivePane && !quiet) return;
@@ -76,8 +77,8 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
   int64_t span = length;
   int zero = -1;
   if (quiet) {
-    span = static_cast<int64_t>(doc.m_nPlayStep) * doc.m_nPlayLast;
-    if (doc.m_nPlayLast > 0) zero = std::clamp<int64_t>(static_cast<int64_t>(doc.m_nPlayIndex) * kRuleSteps / doc.m_nPlayLast, 0, kRuleSteps);
+    span = static_cast<int64_t>(doc.Media().m_nPlayStep) * doc.Media().m_nPlayLast;
+    if (doc.Media().m_nPlayLast > 0) zero = std::clamp<int64_t>(static_cast<int64_t>(doc.Media().m_nPlayIndex) * kRuleSteps / doc.Media().m_nPlayLast, 0, kRuleSteps);
   } else if (length >= 1) {
     zero = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(pos) * kRuleSteps / length, 0, kRuleSteps));
   }

@@ -13,6 +13,7 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
@@ -64,7 +65,7 @@ int CQelView::RecordWave(int mode) {
     if (e != 0) return AfxMessageBox(MciErrorText(e, kErrorTextLength));
     m_nRecordDevice = static_cast<int>(open.wDeviceID);
     plat::MCI_WAVE_SET_PARMS set;
-    const uint32_t rate = doc.m_nRecordRate == 48 ? 48000 : 44100;
+    const uint32_t rate = doc.Media().m_nRecordRate == 48 ? 48000 : 44100;
     set.format = plat::WaveFormat{1, 2, rate, rate * 4, 4, 16};
     host->SendCommand(open.wDeviceID, plat::MCI_SET,
                       plat::MCI_WAVE_SET_FORMATTAG | plat::MCI_WAVE_SET_CHANNELS | plat::MCI_WAVE_SET_SAMPLESPERSEC |
@@ -84,12 +85,12 @@ int CQelView::RecordWave(int mode) {
   }
   const uint32_t device = static_cast<uint32_t>(m_nRecordDevice);
   if (mode == kRecordPause) {
-    if (doc.m_nRecordState == 1) {
+    if (doc.Media().m_nRecordState == 1) {
       host->SendCommand(device, plat::MCI_PAUSE, plat::MCI_WAIT, nullptr);
-      doc.m_nRecordState = 2;
-    } else if (doc.m_nRecordState == 2) {
+      doc.Media().m_nRecordState = 2;
+    } else if (doc.Media().m_nRecordState == 2) {
       host->SendCommand(device, plat::MCI_RESUME, plat::MCI_WAIT, nullptr);
-      doc.m_nRecordState = 1;
+      doc.Media().m_nRecordState = 1;
     }
     return 0;
   }
@@ -132,12 +133,12 @@ int CQelView::RecordWave(int mode) {
 
 int CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
-  if (doc.m_nRecordState != 0) {
+  if (doc.Media().m_nRecordState != 0) {
     RecordWave(kRecordStop);
-    doc.m_nRecordState = 0;
+    doc.Media().m_nRecordState = 0;
     // A save that failed clears the recording's name: the recording is lost.
     return m_strRecordFile.empty() ? -1 : 0;
   }
-  doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
-  return doc.m_nRecordState == 1 ? 0 : -1;
+  doc.Media().m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+  return doc.Media().m_nRecordState == 1 ? 0 : -1;
 }

@@ -9,6 +9,7 @@
 #include "app/FileKind.h"
 #include "frame/StatusBar.h"
 #include "media/MediaCodes.h"
+#include "media/MediaState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -32,7 +33,7 @@ std::string MidiOfSeconds(uint64_t seconds) {
 class MediaPlayerTest : public testenv::DocTest {
  protected:
   MediaPlayerTest() : view_(*doc_, 1) {
-    doc_->m_strAudioDevice = "null";
+    doc_->Media().m_strAudioDevice = "null";
     doc_->m_bEnglishMode = 1;
   }
   void Show(const std::string& path) { ASSERT_EQ(doc_->LoadDocument(path, 0), 0); }
@@ -53,7 +54,7 @@ TEST_F(MediaPlayerTest, PlayPauseSeekAndStopThroughTheRequests) {
   view_.MediaCommand(4, 1);
   EXPECT_EQ(view_.m_nPlayerState, 1);
   EXPECT_EQ(view_.m_nMediaLength, 20000);
-  EXPECT_EQ(doc_->m_nMediaState, 1);
+  EXPECT_EQ(doc_->Media().m_nMediaState, 1);
   Wait(2600);
   EXPECT_EQ(Status(), "   STOP     [PLAY]     PAUSE     : posi = 0 min 02 sec / 0 min 20 sec    vol=127");
   EXPECT_EQ(Rule(), "---0---------------------------  ");
@@ -72,7 +73,7 @@ TEST_F(MediaPlayerTest, PlayPauseSeekAndStopThroughTheRequests) {
   Wait(1200);
   // The position poll found the end and closed the device.
   EXPECT_EQ(view_.m_nPlayerState, -2);
-  EXPECT_EQ(doc_->m_strMediaFile, "");
+  EXPECT_EQ(doc_->Media().m_strMediaFile, "");
   EXPECT_EQ(Status(), "  [STOP]     PLAY      PAUSE");
   // Play, then play/stop again: the second request stops and closes; a third plays anew.
   view_.MediaCommand(4, 1);
@@ -167,7 +168,7 @@ TEST_F(MediaPlayerTest, RuleWithZeroLengthFault) {
   view_.ShowPlayerStatus(5, 0);
   EXPECT_EQ(Rule(), "-------------------------------  ");
   doc_->m_nQuietState = 1;
-  doc_->m_nPlayLast = 0;
+  doc_->Media().m_nPlayLast = 0;
   view_.ShowPlayerStatus(5, 0);
   EXPECT_EQ(Rule(), "-------------------------------  ");
 }
