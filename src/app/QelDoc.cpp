@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "archive/ArchiveState.h"
 #include "media/MediaState.h"
+#include "net/NetState.h"
 #include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -69,7 +70,10 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir) : archive_(std::make_unique<ArchiveState>()), media_(std::make_unique<MediaState>()) {
+CQelDoc::CQelDoc(std::string programDir)
+    : archive_(std::make_unique<ArchiveState>()),
+      media_(std::make_unique<MediaState>()),
+      net_(std::make_unique<NetState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

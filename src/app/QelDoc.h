@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,13 +16,16 @@
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
-#include "net/NetState.h"
 #include "base/Alloc.h"
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 struct ArchiveState;   // archive/ArchiveState.h
 struct MediaState;     // media/MediaState.h
+struct NetState;       // net/NetState.h
+namespace plat {
+struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
+}
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -34,7 +38,6 @@ class CQelDoc : public DocState,
                 public ConvertState,
                 public OfficeState,
                 public ImageState,
-                public NetState,
                 public RichTextState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
@@ -49,6 +52,8 @@ class CQelDoc : public DocState,
   const ArchiveState& Archive() const { return *archive_; }
   MediaState& Media() { return *media_; }
   const MediaState& Media() const { return *media_; }
+  NetState& Net() { return *net_; }
+  const NetState& Net() const { return *net_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -114,6 +119,7 @@ class CQelDoc : public DocState,
   std::vector<CDocView*> m_views;
   std::unique_ptr<ArchiveState> archive_;
   std::unique_ptr<MediaState> media_;
+  std::unique_ptr<NetState> net_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

@@ -7,6 +7,7 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
 #include "media/MediaState.h"
+#include "net/NetState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -28,9 +29,11 @@ struct FieldOf {
   FieldOf(T CQelDoc::*field) : doc(field) {}
   FieldOf(T ArchiveState::*field) : archive(field) {}
   FieldOf(T MediaState::*field) : media(field) {}
+  FieldOf(T NetState::*field) : net(field) {}
   T CQelDoc::*doc = nullptr;
   T ArchiveState::*archive = nullptr;
   T MediaState::*media = nullptr;
+  T NetState::*net = nullptr;
 };
 
 // The field of doc (const or not) that a row names.
@@ -38,6 +41,7 @@ template <class Doc, class T>
 auto& Field(Doc& doc, const FieldOf<T>& field) {
   if (field.archive) return doc.Archive().*field.archive;
   if (field.media) return doc.Media().*field.media;
+  if (field.net) return doc.Net().*field.net;
   return doc.*field.doc;
 }
 
@@ -88,13 +92,13 @@ const Setting kSettings[] = {
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
     {"charcolor", Unit::Text, nullptr, &CQelDoc::m_strCharColours, 0, 0,
      "sheets: up to 10 characters shown in colour, each followed by its colour letter (R red, B blue, ...), e.g. *R-B"},
-    {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
+    {"nettime", Unit::Number, &NetState::m_nNetTimeScale, nullptr, 1, 1000,
      "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
-    {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
+    {"inbrowser", Unit::Number, &NetState::m_bInternalBrowser, nullptr, 0, 1,
      "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
-    {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
-    {"infopage", Unit::Text, nullptr, &CQelDoc::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
-    {"toppage", Unit::Text, nullptr, &CQelDoc::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
+    {"htmlpane", Unit::Number, &NetState::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
+    {"infopage", Unit::Text, nullptr, &NetState::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
+    {"toppage", Unit::Text, nullptr, &NetState::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
     {"audiodev", Unit::Text, nullptr, &MediaState::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
     {"soundfont", Unit::Text, nullptr, &MediaState::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
     {"recrate", Unit::Number, &MediaState::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},

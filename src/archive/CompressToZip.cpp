@@ -60,7 +60,7 @@ int CQelDoc::CompressToZip(int mode) {
     if (m_nStartMode == 1 && (mode == 0 || mode == 1) && !plat::IsDirectory("C:\\ARCHTMP"))
       plat::MakeDirectory("C:\\ARCHTMP");
     // The archive would lie beside the source: not on an FTP site.
-    if (m_bFtpConnected && GetFtpDriveIndex(source) > 0) {
+    if (FtpConnected() && GetFtpDriveIndex(source) > 0) {
       AfxMessageBox(IDS_NOT_ON_FTP_SITE);
       return 0;
     }
