@@ -3,6 +3,7 @@
 #include "app/FileKind.h"
 #include "media/MediaCodes.h"
 #include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -39,7 +40,7 @@ int OnFastForward(CommandContext& cx) {
 int OnRepeatMark(CommandContext& cx) { return cx.view->MediaCommand(kMediaRepeatMark, 1); }
 
 int OnRepeatPlay(CommandContext& cx) {
-  cx.view->m_bFitToWindow = cx.view->m_bFitToWindow == 1 ? 0 : 1;
+  cx.view->Media().m_bPlayRepeat = cx.view->Media().m_bPlayRepeat == 1 ? 0 : 1;
   return 0;
 }
 
@@ -56,14 +57,14 @@ int OnZoomOut(CommandContext& cx) {
 }
 
 void OnUpdatePlayStop(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->m_nPlayerState > 0);
+  ui.SetCheck(cx.view->Media().m_nPlayerState > 0);
   ui.Enable(!Recording(cx));
 }
 
-void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPlayerState == 2 || cx.doc->Media().m_nRecordState == 2); }
+void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->Media().m_nPlayerState == 2 || cx.doc->Media().m_nRecordState == 2); }
 
 void OnUpdateRepeat(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->m_bFitToWindow == 1);
+  ui.SetCheck(cx.view->Media().m_bPlayRepeat == 1);
   ui.Enable(!Recording(cx));
 }
 
