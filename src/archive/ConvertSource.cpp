@@ -12,6 +12,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
@@ -149,7 +150,7 @@ bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::str
   const std::string before = plat::GetCurrentDirectory();
   if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return false;
   plat::RemoveFile(archive);
-  const int result = doc.WriteArchive(1, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
+  const int result = doc.WriteArchive(kPackZip, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
   plat::SetCurrentDirectory(before);
   return result == 0 && plat::Exists(archive);
 }
@@ -204,7 +205,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* sta
   file.Seek(0, plat::File::Origin::Begin);
   if (file.Read(buffer.data(), length) != length) return "";
   file.Close();
-  const int produced = doc.ExtractZip(3, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+  const int produced = doc.ExtractZip(kExtractCommand, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
   if (produced == -3) {
     // The stream gave more than its header said: refused as over the volume it claimed.
     ShowSizeOver(volume);

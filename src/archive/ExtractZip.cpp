@@ -16,6 +16,7 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
@@ -258,15 +259,15 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
 
 int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int inputLength, int outputCapacity,
                         uint8_t* buffer) {
-  // Memory mode is the own codec's: the program cannot fill the buffer. Mode 1
-  // without the program takes the own codec too.
+  // Memory mode is the own codec's: the program cannot fill the buffer. A mode
+  // that asks for the program takes the own codec too when there is none.
   if (inputLength >= 2 && outputCapacity != 0 && buffer)
     return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
                               outputCapacity, {});
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
-  if (mode != 0 && Archive().m_pfnUnZip) {
+  if (mode != kExtractOwn && Archive().m_pfnUnZip) {
     const std::string before = plat::GetCurrentDirectory();
     const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
     if (result != kProgramFailed) return result;

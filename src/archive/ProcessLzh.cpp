@@ -10,6 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
 #include "archive/FailureReason.h"
@@ -170,7 +171,7 @@ int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
 
 int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   const bool program = LzhProgramCanCreate(Archive());
-  if (mode == 1 && program) {
+  if (mode == kLzhPack && program) {
     // The folder's contents, under names relative to it.
     if (!plat::SetCurrentDirectory(folder)) return -1;
     LeftOut leftOut;

@@ -15,6 +15,7 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/FailureReason.h"
 #include "archive/FileSpec.h"
@@ -75,19 +76,19 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 std::string ArchiveName(const CQelDoc& doc, int mode, int& count, const std::vector<std::string>& paths,
                         const std::string& given) {
-  if (!given.empty() && mode != 2) return given;
+  if (!given.empty() && mode != kPackZipNamed) return given;
   if (count == 0) {
     count = 2;
     return paths.empty() ? std::string() : paths[0];
   }
   if (count <= 1 || paths.size() < 2) return given;
-  std::string name = mode == 2 ? given : paths[1];
+  std::string name = mode == kPackZipNamed ? given : paths[1];
   if (doc.m_nStartMode == 1) name = "C:\\ARCHTMP\\" + name;
   if (!name.empty() && (name.back() == '/' || name.back() == '\\') && plat::FindLastSeparator(name) == name.size() - 1)
     name.back() = '_';
-  if (count > 2 && mode != 2) name += "##";
-  if (mode == 1) name += ".zip";
-  if (mode == 0) name += ".lzh";
+  if (count > 2 && mode != kPackZipNamed) name += "##";
+  if (mode == kPackZip) name += ".zip";
+  if (mode == kPackLzh) name += ".lzh";
   return name;
 }
 
@@ -110,7 +111,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     for (std::string& s : ExpandFileSpec(p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 
-  if (mode == 0) {
+  if (mode == kPackLzh) {
     if (!LzhProgramCanCreate(Archive())) {
       if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
       return -1;

@@ -12,6 +12,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchiveState.h"
 #include "archive/FileSpec.h"
 #include "archive/PackList.h"
@@ -40,7 +41,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   const std::vector<std::string> names = ExpandFileSpec(fileSpec, &leftOut.unnamed);
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
-  if (ownCodec != 0 || !Archive().m_zipProgram.Present() || !ascii) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  if (ownCodec != 0 || !Archive().m_zipProgram.Present() || !ascii) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
 
   if (names.empty() && leftOut.unnamed.empty()) return 0;
   std::string archive = zipName;
@@ -77,6 +78,6 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     if (run.exitCode < 0 || run.exitCode == 127) result = -2;
   }
   plat::RemoveTree(*work);
-  if (result == -2) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  if (result == -2) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
   return result;
 }
