@@ -6,13 +6,13 @@
 
 #include <unistd.h>
 
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "base/ConvertStatus.h"
-#include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
 namespace {

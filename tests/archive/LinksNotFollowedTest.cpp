@@ -8,6 +8,7 @@
 #include "archive/ArchiveTestSupport.h"
 #include "archive/ArchiveState.h"
 #include "platform/os/Files.h"
+#include "support/TestEnv.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;
