@@ -219,7 +219,7 @@ void MediaCall::OpenDevice() {
     view_.Media().m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
     view_.Media().m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
     if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
-    doc_.m_ptLastClick = CPoint{-1, -1};
+    doc_.ForgetImageClick();
     view_.m_rcRegion.right = view_.Media().m_nVideoWidth;
     view_.m_rcRegion.bottom = view_.Media().m_nVideoHeight;
   } else if (kind_ == kKindMidi) {
