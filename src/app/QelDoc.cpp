@@ -9,6 +9,9 @@
 #include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveState.h"
+#include "media/MediaState.h"
+#include "net/NetState.h"
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
@@ -70,7 +73,11 @@ void CQelDoc::SecureProgramFolder() {
 }
 
 CQelDoc::CQelDoc(std::string programDir)
-    : convert_(std::make_unique<ConvertState>()), office_(std::make_unique<OfficeState>()) {
+    : convert_(std::make_unique<ConvertState>()),
+      office_(std::make_unique<OfficeState>()),
+      archive_(std::make_unique<ArchiveState>()),
+      media_(std::make_unique<MediaState>()),
+      net_(std::make_unique<NetState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

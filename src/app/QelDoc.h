@@ -6,16 +6,14 @@
 #include <cstdarg>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/DocState.h"
 #include "base/DisplayWriter.h"
-#include "archive/ArchiveState.h"
 #include "image/ImageState.h"
-#include "media/MediaState.h"
-#include "net/NetState.h"
 #include "base/Alloc.h"
 #include "richtext/RichTextState.h"
 
@@ -25,6 +23,12 @@ struct DumpCall;       // convert/dump/DumpCall.h
 struct OfficeState;    // convert/office/OfficeState.h
 class SheetTables;     // convert/office/xls/SheetTables.h
 struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
+struct ArchiveState;   // archive/ArchiveState.h
+struct MediaState;     // media/MediaState.h
+struct NetState;       // net/NetState.h
+namespace plat {
+struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
+}
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -35,9 +39,6 @@ class CDocView {
 
 class CQelDoc : public DocState,
                 public ImageState,
-                public ArchiveState,
-                public NetState,
-                public MediaState,
                 public RichTextState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
@@ -47,11 +48,17 @@ class CQelDoc : public DocState,
   CQelDoc(const CQelDoc&) = delete;
   CQelDoc& operator=(const CQelDoc&) = delete;
 
-  // The subsystems' states.
+  // The subsystems' states, each declared in its subsystem's folder.
   ConvertState& Convert() { return *convert_; }
   const ConvertState& Convert() const { return *convert_; }
   OfficeState& Office() { return *office_; }
   const OfficeState& Office() const { return *office_; }
+  ArchiveState& Archive() { return *archive_; }
+  const ArchiveState& Archive() const { return *archive_; }
+  MediaState& Media() { return *media_; }
+  const MediaState& Media() const { return *media_; }
+  NetState& Net() { return *net_; }
+  const NetState& Net() const { return *net_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -108,6 +115,8 @@ class CQelDoc : public DocState,
 
 #include "net/NetOps.inc"
 
+#include "media/MediaOps.inc"
+
   // Allocations of the system's volumes go through this hook (tests make them fail).
   AllocHook m_allocHook;
 
@@ -115,6 +124,9 @@ class CQelDoc : public DocState,
   std::vector<CDocView*> m_views;
   std::unique_ptr<ConvertState> convert_;
   std::unique_ptr<OfficeState> office_;
+  std::unique_ptr<ArchiveState> archive_;
+  std::unique_ptr<MediaState> media_;
+  std::unique_ptr<NetState> net_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

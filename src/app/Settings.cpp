@@ -7,6 +7,9 @@
 
 #include "app/QelDoc.h"
 #include "convert/ConvertState.h"
+#include "archive/ArchiveState.h"
+#include "media/MediaState.h"
+#include "net/NetState.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -20,27 +23,38 @@ enum class Unit {
   Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
-// Where a row's number lives: a field of the document's own, or a field of a
-// subsystem's state reached through a small accessor function.
-struct IntField {
-  int CQelDoc::*own = nullptr;
-  int& (*at)(CQelDoc&) = nullptr;
-  constexpr IntField(std::nullptr_t) {}
-  constexpr IntField(int CQelDoc::*field) : own(field) {}
-  constexpr IntField(int& (*accessor)(CQelDoc&)) : at(accessor) {}
-  int& In(CQelDoc& doc) const { return own ? doc.*own : at(doc); }
-  // The accessor only finds the field: reading through it leaves the document as it is.
-  int In(const CQelDoc& doc) const { return own ? doc.*own : at(const_cast<CQelDoc&>(doc)); }
+// A setting's field: the document's own, or a subsystem state's, which is reached
+// through the document's accessor of that state.
+template <class T>
+struct FieldOf {
+  FieldOf(std::nullptr_t) {}
+  FieldOf(T CQelDoc::*field) : doc(field) {}
+  FieldOf(T ArchiveState::*field) : archive(field) {}
+  FieldOf(T MediaState::*field) : media(field) {}
+  FieldOf(T NetState::*field) : net(field) {}
+  FieldOf(T ConvertState::*field) : convert(field) {}
+  T CQelDoc::*doc = nullptr;
+  T ArchiveState::*archive = nullptr;
+  T MediaState::*media = nullptr;
+  T NetState::*net = nullptr;
+  T ConvertState::*convert = nullptr;
 };
 
-int& PdfWordGap(CQelDoc& doc) { return doc.Convert().m_nPdfWordGap; }
-int& PdfWordGapLimit(CQelDoc& doc) { return doc.Convert().m_nPdfWordGapLimit; }
+// The field of doc (const or not) that a row names.
+template <class Doc, class T>
+auto& Field(Doc& doc, const FieldOf<T>& field) {
+  if (field.archive) return doc.Archive().*field.archive;
+  if (field.media) return doc.Media().*field.media;
+  if (field.net) return doc.Net().*field.net;
+  if (field.convert) return doc.Convert().*field.convert;
+  return doc.*field.doc;
+}
 
 struct Setting {
   const char* key;
   Unit unit;
-  IntField intField;
-  std::string CQelDoc::*textField;
+  FieldOf<int> intField;
+  FieldOf<std::string> textField;
   int low;
   int high;
   const char* help;
@@ -64,8 +78,8 @@ const Setting kSettings[] = {
     {"sjisfixed", Unit::Number, &CQelDoc::m_bSjisFixed, nullptr, 0, 1, "read every text as Shift-JIS, no conversion"},
     {"asciifixed", Unit::Number, &CQelDoc::m_bAsciiFixed, nullptr, 0, 1, "ASCII forms instead of double-byte signs"},
     {"showaddr", Unit::Number, &CQelDoc::m_bShowAddress, nullptr, 0, 1, "HTML: label links and list their addresses"},
-    {"utf8names", Unit::Number, &CQelDoc::m_bUtf8Names, nullptr, 0, 1, "ZIP member names are UTF-8 (own reader)"},
-    {"encnames", Unit::Number, &CQelDoc::m_bEncryptNames, nullptr, 0, 1, "new protected files get enciphered names"},
+    {"utf8names", Unit::Number, &ArchiveState::m_bUtf8Names, nullptr, 0, 1, "ZIP member names are UTF-8 (own reader)"},
+    {"encnames", Unit::Number, &ArchiveState::m_bEncryptNames, nullptr, 0, 1, "new protected files get enciphered names"},
     {"listlayout", Unit::Number, &CQelDoc::m_nListLayout, nullptr, 0, 18, "arrangement of the list panes"},
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
@@ -74,8 +88,8 @@ const Setting kSettings[] = {
     {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
-    {"pdfgap", Unit::Number, PdfWordGap, nullptr, 0, 10000, "PDF word gap"},
-    {"pdfgaplimit", Unit::Number, PdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
+    {"pdfgap", Unit::Number, &ConvertState::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
+    {"pdfgaplimit", Unit::Number, &ConvertState::m_nPdfWordGapLimit, nullptr, 0, 10000, "PDF word gap limit"},
     {"tableform", Unit::Number, &CQelDoc::m_nCsvMode, nullptr, 0, 9,
      "table form of the display: 0 off, 1 empty lines kept, 2 table view (PDF: a line for each move; source: streams as text)"},
     {"compact", Unit::Number, &CQelDoc::m_bRepeat, nullptr, 0, 1, "compact source display: whole streams, each object end marked"},
@@ -83,18 +97,18 @@ const Setting kSettings[] = {
     {"tblfnt", Unit::Text, nullptr, &CQelDoc::m_strTableFont, 0, 0, "fixed-pitch font"},
     {"charcolor", Unit::Text, nullptr, &CQelDoc::m_strCharColours, 0, 0,
      "sheets: up to 10 characters shown in colour, each followed by its colour letter (R red, B blue, ...), e.g. *R-B"},
-    {"nettime", Unit::Number, &CQelDoc::m_nNetTimeScale, nullptr, 1, 1000,
+    {"nettime", Unit::Number, &NetState::m_nNetTimeScale, nullptr, 1, 1000,
      "internet time-outs in thousandths of the program's own: 30 s to connect and answer, 60 s a page pass"},
-    {"inbrowser", Unit::Number, &CQelDoc::m_bInternalBrowser, nullptr, 0, 1,
+    {"inbrowser", Unit::Number, &NetState::m_bInternalBrowser, nullptr, 0, 1,
      "addresses: 1 the program fetches and shows them, 0 the HTML pane (or an outside program) does"},
-    {"htmlpane", Unit::Number, &CQelDoc::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
-    {"infopage", Unit::Text, nullptr, &CQelDoc::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
-    {"toppage", Unit::Text, nullptr, &CQelDoc::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
-    {"audiodev", Unit::Text, nullptr, &CQelDoc::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
-    {"soundfont", Unit::Text, nullptr, &CQelDoc::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
-    {"recrate", Unit::Number, &CQelDoc::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
-    {"repeat", Unit::Number, &CQelDoc::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
-    {"autoplay", Unit::Number, &CQelDoc::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
+    {"htmlpane", Unit::Number, &NetState::m_nHtmlBrowserMode, nullptr, 0, 2, "the HTML browser pane: 0 off, 1 on"},
+    {"infopage", Unit::Text, nullptr, &NetState::m_strInfoPage, 0, 0, "the maker's index page, whose notice the update information shows"},
+    {"toppage", Unit::Text, nullptr, &NetState::m_strTopPage, 0, 0, "the maker's top page, opened with the home page"},
+    {"audiodev", Unit::Text, nullptr, &MediaState::m_strAudioDevice, 0, 0, "ALSA device for playing and recording (null: none)"},
+    {"soundfont", Unit::Text, nullptr, &MediaState::m_strSoundFont, 0, 0, "General MIDI SoundFont for MIDI (empty: the system's)"},
+    {"recrate", Unit::Number, &MediaState::m_nRecordRate, nullptr, 44, 48, "recording rate: 48 for 48,000 Hz, else 44,100"},
+    {"repeat", Unit::Number, &MediaState::m_bMediaRepeat, nullptr, 0, 1, "media: repeat play"},
+    {"autoplay", Unit::Number, &MediaState::m_bMediaAutoPlay, nullptr, 0, 1, "media: play a media file when it is shown"},
     {"clock", Unit::Clock, nullptr, nullptr, 0, 0, "local date and time the program clock starts from, YYYY-MM-DDTHH:MM:SS"},
 };
 
@@ -207,12 +221,12 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
     case Unit::Text:
-      doc.*(s->textField) = std::string(value);
+      Field(doc, s->textField) = std::string(value);
       return "";
     case Unit::Clock: {
       const int64_t t = value.empty() ? -1 : ParseClock(value);
       if (!value.empty() && t < 0) return std::string(key) + " needs a date and time YYYY-MM-DDTHH:MM:SS";
-      doc.m_tClockStart = t;
+      doc.Media().m_tClockStart = t;
       return "";
     }
     case Unit::Colour: {
@@ -235,7 +249,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
-      s->intField.In(doc) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      Field(doc, s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
       return "";
     }
     case Unit::Hundreds:
@@ -243,8 +257,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       int n;
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
       // The binary dump is drawn by the text pane, which a terminal does not have.
-      if (s->intField.own == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
-      s->intField.In(doc) = s->unit == Unit::Hundreds ? n * 100 : n;
+      if (s->intField.doc == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
+      Field(doc, s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }
   }
@@ -264,12 +278,12 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
   const Setting* s = Find(key);
   if (!s) return "";
   switch (s->unit) {
-    case Unit::Text: return doc.*(s->textField);
-    case Unit::Clock: return ClockText(doc.m_tClockStart);
+    case Unit::Text: return Field(doc, s->textField);
+    case Unit::Clock: return ClockText(doc.Media().m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
-    case Unit::Megabytes: return MegabytesText(s->intField.In(doc));
-    case Unit::Hundreds: return std::to_string(s->intField.In(doc) / 100);
-    case Unit::Number: return std::to_string(s->intField.In(doc));
+    case Unit::Megabytes: return MegabytesText(Field(doc, s->intField));
+    case Unit::Hundreds: return std::to_string(Field(doc, s->intField) / 100);
+    case Unit::Number: return std::to_string(Field(doc, s->intField));
   }
   return "";
 }

@@ -17,8 +17,8 @@ bool IsSheetKind(int kind) { return kind == kKindXls || kind == kKindCsv || kind
 
 void CQelDoc::SetSizeFromLetter(char letter) {
   if (IsMediaKind(m_nFileKind)) {
-    if (letter == 'R') m_bMediaRepeat = 1;
-    if (letter == 'r') m_bMediaRepeat = 0;
+    if (letter == 'R') SetMediaRepeat(true);
+    if (letter == 'r') SetMediaRepeat(false);
     return;
   }
   int index = 0;

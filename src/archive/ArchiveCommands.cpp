@@ -9,6 +9,7 @@
 
 #include "app/QelDoc.h"
 #include "archive/ArchiveCommands.h"
+#include "archive/ArchiveModes.h"
 #include "archive/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
@@ -63,7 +64,7 @@ int OnEachTarget(CommandContext& cx, const std::function<int(CommandContext&, co
 }
 
 int CompressZip(CommandContext& cx, const std::string&) {
-  if (cx.doc->CompressToZip(10) != 1) return -1;
+  if (cx.doc->CompressToZip(kCompressZipQuiet) != 1) return -1;
   ShowResult(cx, cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1);
   return 0;
 }
@@ -76,7 +77,7 @@ int CompressLzh(CommandContext& cx, const std::string& item) {
   if (plat::Exists(item + ".lzh") && !AskOverwrite(item + ".lzh")) return -1;
   if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
     const std::string name = CQelDoc::GetPathPart(item, 1);
-    result = cx.doc->WriteArchive(0, 2, {"", name}, "", 0);
+    result = cx.doc->WriteArchive(kPackLzh, 2, {"", name}, "", 0);
   }
   plat::SetCurrentDirectory(before);
   ShowResult(cx, result == 0 ? item + ".lzh" : "");
@@ -91,8 +92,8 @@ int Unpack(CommandContext& cx, const std::string& item) {
   const std::string folder = CQelDoc::GetPathPart(item, 3);
   if (ext != "zip" && ext != "lzh") return -1;
   const std::string before = plat::GetCurrentDirectory();
-  const int result = ext == "zip" ? cx.doc->ExtractZip(3, item, folder, 0, 0, nullptr)
-                                  : cx.doc->ProcessLzh(item, folder, 0);
+  const int result = ext == "zip" ? cx.doc->ExtractZip(kExtractCommand, item, folder, 0, 0, nullptr)
+                                  : cx.doc->ProcessLzh(item, folder, kLzhUnpack);
   plat::SetCurrentDirectory(before);
   ShowResult(cx, item);
   return result < 0 ? -1 : 0;

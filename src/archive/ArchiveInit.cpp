@@ -1,5 +1,8 @@
-// The outside zip and unzip programs, looked up on PATH when first needed.
+// The outside zip and unzip programs, looked up on PATH when first needed, and the
+// reading of ZIP member names.
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
+#include "platform/text/CodePage.h"
 #include "platform/os/Process.h"
 
 const std::string& COutsideProgram::Path() const {
@@ -22,6 +25,11 @@ const CUnzipEntry::Run& CUnzipEntry::Get() const {
 }
 
 void CQelDoc::InitArchive() {
-  m_pfnUnZip.Forget();
-  m_zipProgram.Forget();
+  Archive().m_pfnUnZip.Forget();
+  Archive().m_zipProgram.Forget();
+}
+
+std::string CQelDoc::ZipMemberName(std::string_view stored, bool flaggedUtf8, bool* exact) const {
+  if (!flaggedUtf8 && Archive().m_bUtf8Names != 1) return std::string(stored);
+  return plat::Utf8NameToCp932(stored, !flaggedUtf8, m_bSjisFixed, exact);
 }

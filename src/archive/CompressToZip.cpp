@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "archive/Overwrite.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -38,8 +39,8 @@ int CQelDoc::CompressToZip(int mode) {
   RestoreFolder restore;
   std::string& current = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
   bool refresh = true;
-  if (mode == 10) {
-    mode = 0;
+  if (mode == kCompressZipQuiet) {
+    mode = kCompressZip;
     refresh = false;
   }
   const std::string tmp = TmpFolder();
@@ -47,20 +48,20 @@ int CQelDoc::CompressToZip(int mode) {
   std::string archive;
   std::string fileSpec;
 
-  if (mode == 2 || mode == 4) {
-    fileSpec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == 2 ? ".bmp" : ".rtf");
-    archive = tmp + (mode == 2 ? "\\Pelnor1.bmz" : "\\PelnorTMP.zip");
+  if (mode == kCompressWorkBmp || mode == kCompressWorkRtf) {
+    fileSpec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == kCompressWorkBmp ? ".bmp" : ".rtf");
+    archive = tmp + (mode == kCompressWorkBmp ? "\\Pelnor1.bmz" : "\\PelnorTMP.zip");
     if (!plat::SetCurrentDirectory(tmp)) return 0;
-  } else if (mode == 5) {
+  } else if (mode == kCompressArchTmp) {
     const std::string folder = tmp + "\\ARCHTMP";
     if (!plat::SetCurrentDirectory(folder)) return 0;
     fileSpec = "*.*";
     archive = folder + "\\temp.zip";
   } else {
-    if (m_nStartMode == 1 && (mode == 0 || mode == 1) && !plat::IsDirectory("C:\\ARCHTMP"))
+    if (m_nStartMode == 1 && (mode == kCompressZip || mode == kCompressBmz) && !plat::IsDirectory("C:\\ARCHTMP"))
       plat::MakeDirectory("C:\\ARCHTMP");
     // The archive would lie beside the source: not on an FTP site.
-    if (m_bFtpConnected && GetFtpDriveIndex(source) > 0) {
+    if (FtpConnected() && GetFtpDriveIndex(source) > 0) {
       AfxMessageBox(IDS_NOT_ON_FTP_SITE);
       return 0;
     }
@@ -80,13 +81,13 @@ int CQelDoc::CompressToZip(int mode) {
       fileSpec = name;
       archive = source;
     }
-    if (m_nStartMode == 1 && (mode == 0 || mode == 1))
+    if (m_nStartMode == 1 && (mode == kCompressZip || mode == kCompressBmz))
       archive = "C:\\ARCHTMP\\" + GetPathPart(archive, 1);
-    if (mode == 0) {
+    if (mode == kCompressZip) {
       archive += ".zip";
-    } else if (mode == 1 || mode == 3) {
+    } else if (mode == kCompressBmz || mode == kCompressRtz) {
       if (archive.size() < 4) return 0;
-      archive = archive.substr(0, archive.size() - 4) + (mode == 1 ? ".bmz" : ".rtz");
+      archive = archive.substr(0, archive.size() - 4) + (mode == kCompressBmz ? ".bmz" : ".rtz");
     }
     // The user's file of that name (archive or not) is replaced only after Yes; the
     // pack always writes a new archive, never adds to one.
@@ -96,7 +97,7 @@ int CQelDoc::CompressToZip(int mode) {
   const int result = ZipCompress(archive, fileSpec, 0);
   if (result == 0 && m_bKeepFileDate == 1) plat::SetFileTime(archive, m_tSourceFileTime);
 
-  if (mode == 4 && result == 0) {
+  if (mode == kCompressWorkRtf && result == 0) {
     if (!plat::CopyFile(archive, m_strPathName)) {
       if (AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), m_strPathName), plat::MB_YESNO) != plat::IDYES)
         return 0;
@@ -112,7 +113,7 @@ int CQelDoc::CompressToZip(int mode) {
     AfxMessageBox(IDS_ZIP_ERROR);
     return 0;
   }
-  if (mode == 0 || mode == 3) {
+  if (mode == kCompressZip || mode == kCompressRtz) {
     current = archive;
     m_nViewRequest = 7;
     if (refresh) UpdateAllViews();

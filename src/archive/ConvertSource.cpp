@@ -12,6 +12,8 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
 #include "archive/Overwrite.h"
@@ -158,7 +160,7 @@ bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::str
   const std::string before = plat::GetCurrentDirectory();
   if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return false;
   plat::RemoveFile(archive);
-  const int result = doc.WriteArchive(1, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
+  const int result = doc.WriteArchive(kPackZip, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
   plat::SetCurrentDirectory(before);
   return result == 0 && plat::Exists(archive);
 }
@@ -213,7 +215,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* sta
   file.Seek(0, plat::File::Origin::Begin);
   if (file.Read(buffer.data(), length) != length) return "";
   file.Close();
-  const int produced = doc.ExtractZip(3, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+  const int produced = doc.ExtractZip(kExtractCommand, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
   if (produced == -3) {
     // The stream gave more than its header said: refused as over the volume it claimed.
     ShowSizeOver(volume);
@@ -338,7 +340,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   // is chosen before anything is written, so an earlier file of that name is asked
   // about like any other.
   std::string stored = target;
-  if (doc.m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
+  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
   // A site's drive is no local folder: the write would go to the local path of that name.
   if (doc.RefuseFtpDriveSave(stored)) return -1;
   if (modeGiven != kSourceSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return -1;

@@ -14,7 +14,9 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
@@ -133,7 +135,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
       // setting keeps the Shift-JIS pairs that are not UTF-8.
       const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
       bool exact = true;
-      std::string name = (flagged || doc.m_bUtf8Names == 1 ? plat::Utf8NameToCp932(h.name, !flagged, doc.m_bSjisFixed, &exact) : h.name);
+      std::string name = doc.ZipMemberName(h.name, flagged, &exact);
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       // A name Shift-JIS cannot express is refused, never written under another name.
@@ -248,7 +250,7 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
       target,
       [&](const std::string& work) {
         std::optional<std::string> hostWork = plat::ResolveHostPath(work);
-        return hostWork ? doc.m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
+        return hostWork ? doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
       },
       [](int status) { return status == 0 || status == 1; });
 }
@@ -257,15 +259,15 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
 
 int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int inputLength, int outputCapacity,
                         uint8_t* buffer) {
-  // Memory mode is the own codec's: the program cannot fill the buffer. Mode 1
-  // without the program takes the own codec too.
+  // Memory mode is the own codec's: the program cannot fill the buffer. A mode
+  // that asks for the program takes the own codec too when there is none.
   if (inputLength >= 2 && outputCapacity != 0 && buffer)
     return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
                               outputCapacity, {});
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
-  if (mode != 0 && m_pfnUnZip) {
+  if (mode != kExtractOwn && Archive().m_pfnUnZip) {
     const std::string before = plat::GetCurrentDirectory();
     const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
     if (result != kProgramFailed) return result;

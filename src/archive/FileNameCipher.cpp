@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
 #include "archive/CipherKey.h"
 #include "platform/os/Files.h"
 
@@ -77,7 +78,7 @@ std::vector<uint8_t> Decode(std::string_view text) {
 std::string CQelDoc::CipherFileName(int mode, std::string name) {
   const std::optional<CipherKey> key = CipherKeyFromPwrd(m_astrSysValue[29]);
   if (!key) return std::string(kStoredMark) + name;
-  if (mode == 0) {
+  if (mode == kNameEncipher) {
     const std::string text = CheckCharacters(name) + name;
     if (text.size() > kLongestText) return name;
     std::vector<uint8_t> out(text.size());
@@ -114,7 +115,7 @@ std::string CQelDoc::TranslateFileName(std::string path, int toPlain) {
     if (mark == std::string::npos || mark == 0 || mark + kPlainMark.size() != dot) return path;
     const size_t slash = plat::FindLastSeparator(std::string_view(path).substr(0, mark));
     const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string cipher = CipherFileName(0, path.substr(baseStart, mark - baseStart));
+    const std::string cipher = CipherFileName(kNameEncipher, path.substr(baseStart, mark - baseStart));
     // A base name too long to encipher comes back as it was: the path stays plain.
     if (cipher == path.substr(baseStart, mark - baseStart)) return path;
     return path.substr(0, baseStart) + std::string(kStoredMark) + cipher + tail;
@@ -122,5 +123,5 @@ std::string CQelDoc::TranslateFileName(std::string path, int toPlain) {
   const size_t mark = path.find(kStoredMark);
   if (mark == std::string::npos || mark == 0 || dot <= mark + kStoredMark.size()) return path;
   const size_t textStart = mark + kStoredMark.size();
-  return path.substr(0, mark) + CipherFileName(1, path.substr(textStart, dot - textStart)) + tail;
+  return path.substr(0, mark) + CipherFileName(kNameDecipher, path.substr(textStart, dot - textStart)) + tail;
 }

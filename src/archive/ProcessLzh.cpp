@@ -10,6 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
 #include "archive/FailureReason.h"
@@ -169,14 +170,14 @@ int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
 }  // namespace
 
 int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
-  const bool program = LzhProgramCanCreate(*this);
-  if (mode == 1 && program) {
+  const bool program = LzhProgramCanCreate(Archive());
+  if (mode == kLzhPack && program) {
     // The folder's contents, under names relative to it.
     if (!plat::SetCurrentDirectory(folder)) return -1;
     LeftOut leftOut;
     const std::optional<std::vector<std::string>> names = WalkPackList(ListFolderNames(".", true, &leftOut.unnamed), leftOut);
     if (!names || names->empty()) return -1;
-    return PackWithLzhProgram(*this, archive, *names);
+    return PackWithLzhProgram(Archive(), archive, *names);
   }
   plat::MakeDirectory(folder);
   if (!plat::SetCurrentDirectory(folder)) return -1;
@@ -197,7 +198,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
     int result = UnpackThroughWorkFolder(
         target,
         [&](const std::string& work) {
-          const int status = UnpackWithLzhProgram(*this, archive, work);
+          const int status = UnpackWithLzhProgram(Archive(), archive, work);
           if (status == 0) damaged = DropDamagedFiles(image, work);
           return status;
         },

@@ -13,7 +13,9 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveState.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/FailureReason.h"
 #include "archive/FileSpec.h"
@@ -74,19 +76,19 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 std::string ArchiveName(const CQelDoc& doc, int mode, int& count, const std::vector<std::string>& paths,
                         const std::string& given) {
-  if (!given.empty() && mode != 2) return given;
+  if (!given.empty() && mode != kPackZipNamed) return given;
   if (count == 0) {
     count = 2;
     return paths.empty() ? std::string() : paths[0];
   }
   if (count <= 1 || paths.size() < 2) return given;
-  std::string name = mode == 2 ? given : paths[1];
+  std::string name = mode == kPackZipNamed ? given : paths[1];
   if (doc.m_nStartMode == 1) name = "C:\\ARCHTMP\\" + name;
   if (!name.empty() && (name.back() == '/' || name.back() == '\\') && plat::FindLastSeparator(name) == name.size() - 1)
     name.back() = '_';
-  if (count > 2 && mode != 2) name += "##";
-  if (mode == 1) name += ".zip";
-  if (mode == 0) name += ".lzh";
+  if (count > 2 && mode != kPackZipNamed) name += "##";
+  if (mode == kPackZip) name += ".zip";
+  if (mode == kPackLzh) name += ".lzh";
   return name;
 }
 
@@ -109,15 +111,15 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     for (std::string& s : ExpandFileSpec(p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 
-  if (mode == 0) {
-    if (!LzhProgramCanCreate(*this)) {
+  if (mode == kPackLzh) {
+    if (!LzhProgramCanCreate(Archive())) {
       if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
       return -1;
     }
     // A name that cannot be stored, or a file that cannot be read, refuses the pack
     // (each named); the program's own failure is the archive's.
     const std::optional<std::vector<std::string>> names = WalkPackList(sources, leftOut);
-    if (names && !names->empty() && PackWithLzhProgram(*this, archive, *names) == 0) return 0;
+    if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, *names) == 0) return 0;
     if (!quiet) AfxMessageBox(archive + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     return -1;
   }
@@ -129,7 +131,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
   if (entries.empty()) return 0;
 
-  m_bZipError = 0;
+  Archive().m_bZipError = 0;
   plat::WorkFile work;
   std::string member;  // the file being read, named in its failure
   try {
@@ -166,7 +168,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     AfxMessageBox((member.empty() ? archive : member) + " : " + CodeWithReason(error));
     return -1;
   }
-  if (m_bZipError == 1) {
+  if (Archive().m_bZipError == 1) {
     work.Discard();
     if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
     return -1;

@@ -12,6 +12,8 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
+#include "archive/ArchiveState.h"
 #include "archive/FileSpec.h"
 #include "archive/PackList.h"
 #include "frame/MainFrame.h"
@@ -39,7 +41,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   const std::vector<std::string> names = ExpandFileSpec(fileSpec, &leftOut.unnamed);
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
-  if (ownCodec != 0 || !m_zipProgram.Present() || !ascii) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  if (ownCodec != 0 || !Archive().m_zipProgram.Present() || !ascii) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
 
   if (names.empty() && leftOut.unnamed.empty()) return 0;
   std::string archive = zipName;
@@ -68,7 +70,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   int result = 1;
   if (spelled) {
     if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
-    const plat::ProgramResult run = plat::RunProgram(m_zipProgram.Path(), args, *cwd);
+    const plat::ProgramResult run = plat::RunProgram(Archive().m_zipProgram.Path(), args, *cwd);
     if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
     result = run.exitCode == 0 && plat::ReplaceByRename(workArchive, archive) ? 0 : 3;
     // A program that could not be started (a list longer than a command line
@@ -76,6 +78,6 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     if (run.exitCode < 0 || run.exitCode == 127) result = -2;
   }
   plat::RemoveTree(*work);
-  if (result == -2) return WriteArchive(1, 0, {zipName, fileSpec}, "", 0);
+  if (result == -2) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
   return result;
 }

@@ -312,7 +312,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
         // The address as the history keeps it: a login written into it is not repeated.
         // The browser pane says why it showed nothing; the program's own fetch says it
         // in the status bar.
-        const std::string why = doc_.browseFailure_.empty() ? frame_.StatusBar().GetPaneText(0) : doc_.browseFailure_;
+        const std::string why = doc_.BrowseFailure().empty() ? frame_.StatusBar().GetPaneText(0) : doc_.BrowseFailure();
         return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
                                        plat::Cp932ToUtf8(why)};
       }

@@ -249,3 +249,5 @@ void CQelView::DragPastedBlock(CPoint point) {
   ApplyImageEdit(code, "");
   m_bImageDirty = 1;
 }
+
+void CQelDoc::ForgetImageClick() { m_ptLastClick = CPoint{-1, -1}; }

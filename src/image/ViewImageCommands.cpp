@@ -346,7 +346,7 @@ void UpFit(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->m_bFitToWindow !
 
 // The view saves what it shows: images of kinds 12..28, and not while an FTP site is open.
 void OnUpdateSaveImage(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(ShowsImage(cx) && cx.view->m_nFileKind <= kKindEmf && !cx.doc->m_bFtpConnected);
+  ui.Enable(ShowsImage(cx) && cx.view->m_nFileKind <= kKindEmf && !cx.doc->FtpConnected());
 }
 
 int OnPictureObjectMode(CommandContext& cx) { return cx.view->OnPictureObjectMode(); }

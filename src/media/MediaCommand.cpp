@@ -14,6 +14,8 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "platform/mci/FrameTime.h"
 #include "view/QelView.h"
 
@@ -92,8 +94,8 @@ uint32_t StepVolume(uint32_t value, bool up, bool fine) {
 class MediaCall {
  public:
   MediaCall(CQelView& view, int action)
-      : view_(view), doc_(view.GetDocument()), s_(view.m_nPlayerState), action_(action) {
-    name_ = !doc_.m_strPlayFile.empty() ? doc_.m_strPlayFile : view.m_strFileName;
+      : view_(view), doc_(view.GetDocument()), s_(view.Media().m_nPlayerState), action_(action) {
+    name_ = !doc_.Media().m_strPlayFile.empty() ? doc_.Media().m_strPlayFile : view.m_strFileName;
     kind_ = doc_.GetFileKind(name_);
     quiet_ = doc_.m_nQuietState != 0;
     dev_ = Quoted(name_);
@@ -135,7 +137,7 @@ class MediaCall {
 int MediaCall::Run() {
   if (quiet_ && kind_ >= 1 && kind_ <= 49) return 0;
   if (action_ == kActionOpenCheck) {
-    if (name_ == view_.m_strMciDevice) return -1;
+    if (name_ == view_.Media().m_strMciDevice) return -1;
     action_ = kActionClose;
   }
   Volume();
@@ -173,22 +175,22 @@ void MediaCall::Volume() {
     value = StepVolume(value, up, view_.m_bCtrlDown == 1);
     midi ? host->SetMidiVolume(value) : host->SetWaveVolume(value);
   }
-  view_.m_nVolume = static_cast<int>(value >> 9 & 0x7F);
+  view_.Media().m_nVolume = static_cast<int>(value >> 9 & 0x7F);
 }
 
 void MediaCall::Close() {
-  if (!view_.m_strMciDevice.empty()) {
-    SendMci(doc_, "stop " + Quoted(view_.m_strMciDevice), &reply_);
-    SendMci(doc_, "close " + Quoted(view_.m_strMciDevice), &reply_);
+  if (!view_.Media().m_strMciDevice.empty()) {
+    SendMci(doc_, "stop " + Quoted(view_.Media().m_strMciDevice), &reply_);
+    SendMci(doc_, "close " + Quoted(view_.Media().m_strMciDevice), &reply_);
   }
   // A closed video window shows the pane under it again.
-  if (view_.m_nVideoWidth > 0 && view_.m_nVideoHeight > 0) view_.RepaintMediaPane();
+  if (view_.Media().m_nVideoWidth > 0 && view_.Media().m_nVideoHeight > 0) view_.RepaintMediaPane();
   view_.KillTimer(kTimerPosition);
-  view_.m_strMciDevice = name_;
-  doc_.m_strPlayFile.clear();
-  view_.m_nRepeatStart = view_.m_nRepeatEnd = -1;
-  view_.m_nVideoWidth = view_.m_nVideoHeight = -1;
-  view_.m_nPlayerState = -1;
+  view_.Media().m_strMciDevice = name_;
+  doc_.Media().m_strPlayFile.clear();
+  view_.Media().m_nRepeatStart = view_.Media().m_nRepeatEnd = -1;
+  view_.Media().m_nVideoWidth = view_.Media().m_nVideoHeight = -1;
+  view_.Media().m_nPlayerState = -1;
   if (!quiet_ && g_pStatusBar) {
     g_pStatusBar->SetPaneText(0, doc_.m_bEnglishMode ? "  [STOP]     PLAY      PAUSE" : Sjis("　【停止】　再生　　一時停止"));
   }
@@ -214,12 +216,12 @@ void MediaCall::OpenDevice() {
     std::istringstream in(reply_);
     for (int i = 0; i < 4 && in >> numbers[i]; ++i) {
     }
-    view_.m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
-    view_.m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
+    view_.Media().m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
+    view_.Media().m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
     if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
-    doc_.m_ptLastClick = CPoint{-1, -1};
-    view_.m_rcRegion.right = view_.m_nVideoWidth;
-    view_.m_rcRegion.bottom = view_.m_nVideoHeight;
+    doc_.ForgetImageClick();
+    view_.m_rcRegion.right = view_.Media().m_nVideoWidth;
+    view_.m_rcRegion.bottom = view_.Media().m_nVideoHeight;
   } else if (kind_ == kKindMidi) {
     kept_ = SendMci(doc_, "open " + dev_ + " type sequencer", &reply_);
   } else if (kind_ == kKindWave) {
@@ -228,20 +230,20 @@ void MediaCall::OpenDevice() {
   if (kept_ == plat::MCIERR_DEVICE_OPEN) kept_ = 0;
   SendMci(doc_, "set " + dev_ + " time format milliseconds ", &reply_, 20);
   SendMci(doc_, "status " + dev_ + " length ", &reply_, kShortReply);
-  view_.m_nMediaLength = ReplyInt(reply_);
+  view_.Media().m_nMediaLength = ReplyInt(reply_);
 }
 
 void MediaCall::Play() {
   if (s_ < 1) OpenDevice();
   if (s_ == 2 || action_ == kActionPlayFrom) {
-    const int from = IsVideoKind(kind_) ? Position() : view_.m_nMediaPos;
+    const int from = IsVideoKind(kind_) ? Position() : view_.Media().m_nMediaPos;
     command_ = "play " + dev_ + " from " + std::to_string(from);
   } else if (s_ >= 1 && kind_ != kKindMidi && kind_ != kKindWave) {
     command_ = "resume " + dev_;
   } else {
     command_ = "play " + dev_;
   }
-  view_.m_strMciDevice = name_;
+  view_.Media().m_strMciDevice = name_;
 }
 
 void MediaCall::Pause() {
@@ -251,8 +253,8 @@ void MediaCall::Pause() {
     return;
   }
   if (action_ == kActionHold) {
-    view_.m_nPlayerState = 2;
-    view_.ShowPlayerStatus(view_.m_nMediaPos, view_.m_nMediaLength);
+    view_.Media().m_nPlayerState = 2;
+    view_.ShowPlayerStatus(view_.Media().m_nMediaPos, view_.Media().m_nMediaLength);
   }
   if (IsAudioKind(kind_) || action_ == kActionHold) {
     command_ = "stop " + dev_;
@@ -266,8 +268,8 @@ void MediaCall::Pause() {
 
 void MediaCall::FrameStep() {
   const bool forward = action_ == kActionFrameForward;
-  const int p = s_ == 1 || IsVideoKind(kind_) ? Position() : view_.m_nMediaPos;
-  const int length = view_.m_nMediaLength;
+  const int p = s_ == 1 || IsVideoKind(kind_) ? Position() : view_.Media().m_nMediaPos;
+  const int length = view_.Media().m_nMediaLength;
   int target = -1;
   if (IsVideoKind(kind_)) {
     SendMci(doc_, "status " + dev_ + " nominal frame rate ", &reply_, kShortReply);
@@ -286,22 +288,22 @@ void MediaCall::FrameStep() {
     } else {
       command_ = "step " + dev_ + (forward ? " by 1" : " by -1");
     }
-  } else if (!(p == 0 && view_.m_nMediaPos > 250 && view_.m_nMediaPos < length)) {
+  } else if (!(p == 0 && view_.Media().m_nMediaPos > 250 && view_.Media().m_nMediaPos < length)) {
     target = forward ? std::min(p + kAudioStep, length) : std::max(p - kAudioStep, 0);
     if (!(forward && p >= length)) SendMci(doc_, "seek " + dev_ + " to " + std::to_string(target) + " ", &reply_);
   }
-  if (target > 0) view_.m_nMediaPos = target;
+  if (target > 0) view_.Media().m_nMediaPos = target;
 }
 
 // False when the call ends here (a slide show sets the position itself).
 bool MediaCall::Seek() {
   if (quiet_) {
-    const int64_t p = static_cast<int64_t>(doc_.m_nPlayStep) * doc_.m_nPlayIndex;
-    SendMci(doc_, doc_.m_nMediaState == 1 ? "play " + dev_ + " from " + std::to_string(p) : pause_, &reply_);
+    const int64_t p = static_cast<int64_t>(doc_.Media().m_nPlayStep) * doc_.Media().m_nPlayIndex;
+    SendMci(doc_, doc_.Media().m_nMediaState == 1 ? "play " + dev_ + " from " + std::to_string(p) : pause_, &reply_);
     return false;
   }
-  const int length = view_.m_nMediaLength;
-  int64_t target = view_.m_nMediaPos;
+  const int length = view_.Media().m_nMediaLength;
+  int64_t target = view_.Media().m_nMediaPos;
   if (action_ == kActionSeekBack || action_ == kActionSeekForward) {
     target += action_ == kActionSeekBack ? -kSeekStep : kSeekStep;
     if (target < 0) target = 0;
@@ -316,7 +318,7 @@ bool MediaCall::Seek() {
   }
   // Past the end: a second before it, and never before the start (a short medium).
   if (target > length) target = std::max(length - 1000, 0);
-  view_.m_nMediaPos = static_cast<int>(target);
+  view_.Media().m_nMediaPos = static_cast<int>(target);
   command_ = "play " + dev_ + " from " + std::to_string(target);
   if (s_ != 1) {
     SendMci(doc_, command_, &reply_);
@@ -331,17 +333,17 @@ bool MediaCall::Seek() {
 }
 
 void MediaCall::RepeatMark() {
-  int64_t p = view_.m_nMediaPos;
+  int64_t p = view_.Media().m_nMediaPos;
   if (IsMarkAction(action_)) {
-    p = static_cast<int64_t>(view_.m_nMediaLength) * (std::max(action_, kMediaMarkBase) - kMediaMarkBase) / kMediaFractionSteps;
+    p = static_cast<int64_t>(view_.Media().m_nMediaLength) * (std::max(action_, kMediaMarkBase) - kMediaMarkBase) / kMediaFractionSteps;
   }
-  if (view_.m_nRepeatStart >= 0 && view_.m_nRepeatEnd >= 0) {
-    view_.m_nRepeatStart = view_.m_nRepeatEnd = -1;
-  } else if (view_.m_nRepeatStart >= 0) {
-    view_.m_nRepeatEnd = static_cast<int>(p);
+  if (view_.Media().m_nRepeatStart >= 0 && view_.Media().m_nRepeatEnd >= 0) {
+    view_.Media().m_nRepeatStart = view_.Media().m_nRepeatEnd = -1;
+  } else if (view_.Media().m_nRepeatStart >= 0) {
+    view_.Media().m_nRepeatEnd = static_cast<int>(p);
   } else {
-    view_.m_nRepeatStart = p > 0 && p < 2000 && s_ == 1 ? 0 : static_cast<int>(p);
-    view_.m_nRepeatEnd = -1;
+    view_.Media().m_nRepeatStart = p > 0 && p < 2000 && s_ == 1 ? 0 : static_cast<int>(p);
+    view_.Media().m_nRepeatEnd = -1;
   }
   action_ = kActionRepeatMark;
 }
@@ -353,7 +355,7 @@ void MediaCall::Finish() {
   if (!command_.empty()) error = SendMci(doc_, command_, &reply_, command_.rfind("play ", 0) == 0 ? kLongReply : kShortReply);
   // The failed open explains a failed play better than the play's own error.
   if ((error != 0 || kept_ != 0) && g_pStatusBar) g_pStatusBar->SetPaneText(0, MciErrorText(kept_ != 0 ? kept_ : error, kErrorTextLength));
-  if (action_ == kActionPause || action_ == kActionRepeatMark || (action_ == kActionPlay && s_ == 1)) view_.m_nMediaPos = Position();
+  if (action_ == kActionPause || action_ == kActionRepeatMark || (action_ == kActionPlay && s_ == 1)) view_.Media().m_nMediaPos = Position();
 
   const bool playAction = action_ == kActionPlay || action_ == kActionPlayFrom;
   const bool playFailed = playAction && (error != 0 || kept_ != 0);
@@ -361,40 +363,40 @@ void MediaCall::Finish() {
   const bool firstPlay = action_ == kActionPlay && s_ < 1 && !playFailed;
   auto restartPositionTimer = [&]() {
     view_.KillTimer(kTimerPosition);
-    view_.SetTimer(kTimerPosition, view_.m_nMediaLength <= kShortMedia ? 200 : 1000);
+    view_.SetTimer(kTimerPosition, view_.Media().m_nMediaLength <= kShortMedia ? 200 : 1000);
   };
   if (playFailed) {
-    view_.m_nPlayerState = -2;
+    view_.Media().m_nPlayerState = -2;
   } else if (closed) {
     if (doc_.m_nMediaRequest == kMediaClose) {
       doc_.m_nMediaRequest = 0;
-      view_.m_nPlayerState = 0;
+      view_.Media().m_nPlayerState = 0;
     } else {
-      view_.m_nPlayerState = -2;
+      view_.Media().m_nPlayerState = -2;
     }
   } else if (firstPlay) {
     view_.FitMediaWindow(kind_ == kKindMpeg || kind_ == kKindMp4 ? 1 : 2, 200);
     restartPositionTimer();
-    view_.m_nPlayerState = 1;
+    view_.Media().m_nPlayerState = 1;
   } else if (playAction || ((action_ == kActionSeekBack || action_ == kActionSeekForward) && s_ == 1)) {
     restartPositionTimer();
-    view_.m_nPlayerState = 1;
+    view_.Media().m_nPlayerState = 1;
   } else if (action_ == kActionPause || action_ == kActionFrameBack || action_ == kActionFrameForward) {
-    view_.m_nPlayerState = 2;
+    view_.Media().m_nPlayerState = 2;
   }
 
-  if (view_.m_nPlayerState > 0 && !quiet_ && IsVideoKind(kind_)) {
+  if (view_.Media().m_nPlayerState > 0 && !quiet_ && IsVideoKind(kind_)) {
     if (action_ == kActionDown || action_ == kActionUp) {
       view_.FitMediaWindow(2, kind_ == kKindMp4 ? 50 : 20);
     } else if (action_ == kActionScrollX || action_ == kActionScrollY) {
       if (kind_ == kKindMpeg || kind_ == kKindMp4) view_.FitMediaWindow(2, 200);
-      if (kind_ == kKindVideo && action_ == kActionScrollX && view_.m_nPlayerState == 2) view_.FitMediaWindow(2, 10);
+      if (kind_ == kKindVideo && action_ == kActionScrollX && view_.Media().m_nPlayerState == 2) view_.FitMediaWindow(2, 10);
     }
   }
-  if (IsAudioKind(kind_)) view_.m_nVideoHeight = 0;
-  if (!closed && !firstPlay) view_.ShowPlayerStatus(view_.m_nMediaPos, view_.m_nMediaLength);
-  doc_.m_nMediaState = view_.m_nPlayerState;
-  doc_.m_strMediaFile = view_.m_nPlayerState > 0 ? name_ : "";
+  if (IsAudioKind(kind_)) view_.Media().m_nVideoHeight = 0;
+  if (!closed && !firstPlay) view_.ShowPlayerStatus(view_.Media().m_nMediaPos, view_.Media().m_nMediaLength);
+  doc_.Media().m_nMediaState = view_.Media().m_nPlayerState;
+  doc_.Media().m_strMediaFile = view_.Media().m_nPlayerState > 0 ? name_ : "";
 }
 
 }  // namespace
@@ -407,15 +409,15 @@ int CQelView::MediaCommand(int code, int flag) {
     m_strFileName.clear();
   } else if (flag > 0) {
     if (code == kMediaTakeRepeat) {
-      m_bFitToWindow = doc.m_bMediaRepeat;
+      Media().m_bPlayRepeat = doc.Media().m_bMediaRepeat;
       return 0;
     }
     if (code > kMediaSeekRequest) {
       doc.m_nViewRequest = 6;
       doc.UpdateAllViews();
-      action = m_nPlayerState > 0 ? code : kActionPlay;
+      action = Media().m_nPlayerState > 0 ? code : kActionPlay;
     } else {
-      action = TranslateRequest(code, m_nPlayerState);
+      action = TranslateRequest(code, Media().m_nPlayerState);
       if (action < 0) return 0;
     }
   }

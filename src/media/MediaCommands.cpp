@@ -2,16 +2,18 @@
 
 #include "app/FileKind.h"
 #include "media/MediaCodes.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
 namespace {
 
-bool Recording(const CommandContext& cx) { return cx.doc->m_nRecordState != 0; }
+bool Recording(const CommandContext& cx) { return cx.doc->Media().m_nRecordState != 0; }
 
 // A media name whose extension is marked ('=', '+' or '-' before it, as in "+wav")
 // is a protected copy: it is loaded again through the load road instead of played.
 int OnPlayStop(CommandContext& cx) {
-  const std::string& file = cx.doc->m_strMediaFile;
+  const std::string& file = cx.doc->Media().m_strMediaFile;
   if (file.size() > 4) {
     const char mark = file[file.size() - 4];
     if (mark == '=' || mark == '+' || mark == '-') return cx.doc->LoadDocument(file, 0) < 0 ? -1 : 0;
@@ -26,19 +28,19 @@ int OnPause(CommandContext& cx) {
 }
 
 int OnRewind(CommandContext& cx) {
-  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpBack : kMediaRewind, 1);
+  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpBack : kMediaRewind, 1);
   return 0;
 }
 
 int OnFastForward(CommandContext& cx) {
-  if (cx.doc->m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpForward : kMediaForward, 1);
+  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpForward : kMediaForward, 1);
   return 0;
 }
 
 int OnRepeatMark(CommandContext& cx) { return cx.view->MediaCommand(kMediaRepeatMark, 1); }
 
 int OnRepeatPlay(CommandContext& cx) {
-  cx.view->m_bFitToWindow = cx.view->m_bFitToWindow == 1 ? 0 : 1;
+  cx.view->Media().m_bPlayRepeat = cx.view->Media().m_bPlayRepeat == 1 ? 0 : 1;
   return 0;
 }
 
@@ -55,18 +57,18 @@ int OnZoomOut(CommandContext& cx) {
 }
 
 void OnUpdatePlayStop(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->m_nPlayerState > 0);
+  ui.SetCheck(cx.view->Media().m_nPlayerState > 0);
   ui.Enable(!Recording(cx));
 }
 
-void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPlayerState == 2 || cx.doc->m_nRecordState == 2); }
+void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->Media().m_nPlayerState == 2 || cx.doc->Media().m_nRecordState == 2); }
 
 void OnUpdateRepeat(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->m_bFitToWindow == 1);
+  ui.SetCheck(cx.view->Media().m_bPlayRepeat == 1);
   ui.Enable(!Recording(cx));
 }
 
-void OnUpdateRecord(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->m_nRecordState > 0); }
+void OnUpdateRecord(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->Media().m_nRecordState > 0); }
 
 void OnUpdateZoom(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsMediaKind(cx.view->m_nFileKind)); }
 

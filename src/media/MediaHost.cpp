@@ -5,14 +5,15 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "app/Globals.h"
+#include "media/MediaState.h"
 #include "platform/text/CodePage.h"
 
 plat::MciHost* MediaHost(CQelDoc& doc) {
   if (!g_pMainFrame) return nullptr;
   plat::MciHost& host = g_pMainFrame->Mci();
-  host.SetAudioDevice(doc.m_strAudioDevice);
+  host.SetAudioDevice(doc.Media().m_strAudioDevice);
   host.SetWorkFolder(doc.TmpFolder());
-  host.SetSoundFont(doc.m_strSoundFont);
+  host.SetSoundFont(doc.Media().m_strSoundFont);
   return &host;
 }
 
@@ -34,9 +35,8 @@ std::string MciErrorText(plat::MCIERROR error, unsigned length) {
 
 std::tm ProgramLocalTime(const CQelDoc& doc) {
   std::tm out{};
-  if (doc.m_tClockStart >= 0) {
-    const uint64_t ms = g_pMainFrame ? g_pMainFrame->Ui().NowMs() : 0;
-    const time_t t = static_cast<time_t>(doc.m_tClockStart + static_cast<int64_t>(ms / 1000));
+  if (const int64_t fixed = doc.FixedClockNow(); fixed >= 0) {
+    const time_t t = static_cast<time_t>(fixed);
     gmtime_r(&t, &out);  // the setting's seconds are local time already
     return out;
   }

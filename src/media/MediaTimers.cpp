@@ -9,6 +9,8 @@
 #include "frame/StatusBar.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -27,64 +29,64 @@ int ReplyInt(const std::string& reply) {
 bool CQelView::OnMediaTimer(int id) {
   CQelDoc& doc = m_doc;
   const bool quiet = doc.m_nQuietState != 0;
-  const std::string name = !doc.m_strPlayFile.empty() ? doc.m_strPlayFile : m_strFileName;
+  const std::string name = !doc.Media().m_strPlayFile.empty() ? doc.Media().m_strPlayFile : m_strFileName;
   const std::string dev = "\"" + name + "\"";
   std::string reply;
   switch (id) {
     case kTimerFitFrame:
       KillTimer(id);
-      m_bMediaFitPending = 0;
+      Media().m_bMediaFitPending = 0;
       return true;
     case kTimerFitWindow: {
       KillTimer(id);
-      m_bMediaFitPending = 0;
+      Media().m_bMediaFitPending = 0;
       const std::string pane = "\"" + m_strFileName + "\"";
       SendMci(doc, "window " + pane + " state restore", &reply, 50);
-      if (m_nPlayerState == 2 && (m_nFileKind == kKindVideo || m_nFileKind == kKindMpeg)) {
+      if (Media().m_nPlayerState == 2 && (m_nFileKind == kKindVideo || m_nFileKind == kKindMpeg)) {
         SendMci(doc, "step " + pane + " by 1", &reply, 50);
         SendMci(doc, "step " + pane + " by -1", &reply, 50);
-      } else if (m_nPlayerState == 2 && m_nFileKind == kKindMp4) {
+      } else if (Media().m_nPlayerState == 2 && m_nFileKind == kKindMp4) {
         SendMci(doc, "status " + pane + " nominal frame rate ", &reply, 50);
         const int rate = ReplyInt(reply);
         const int frame = rate > 500 ? 1000000 / rate : 30;
-        SendMci(doc, "play " + pane + " from " + std::to_string(std::max(m_nMediaPos - frame, 0)), &reply, 50);
+        SendMci(doc, "play " + pane + " from " + std::to_string(std::max(Media().m_nMediaPos - frame, 0)), &reply, 50);
         SendMci(doc, "pause " + pane, &reply, 50);
       }
       return true;
     }
     case kTimerPosition: {
-      if (m_nPlayerState < 1 && !quiet) {
+      if (Media().m_nPlayerState < 1 && !quiet) {
         KillTimer(id);
         return true;
       }
-      if (m_nPlayerState == 2) return true;
-      int length = m_nMediaLength;
+      if (Media().m_nPlayerState == 2) return true;
+      int length = Media().m_nMediaLength;
       if (quiet) {
-        m_nMediaPos = doc.m_nPlayIndex * doc.m_nPlayStep;
-        length = doc.m_nPlayLast * doc.m_nPlayStep;
+        Media().m_nMediaPos = doc.Media().m_nPlayIndex * doc.Media().m_nPlayStep;
+        length = doc.Media().m_nPlayLast * doc.Media().m_nPlayStep;
       } else {
         SendMci(doc, "status " + dev + " position ", &reply, 50);
-        m_nMediaPos = ReplyInt(reply);
+        Media().m_nMediaPos = ReplyInt(reply);
       }
-      const int pos = m_nMediaPos;
-      const int end = m_nRepeatEnd >= 0 ? m_nRepeatEnd : length - kEndSlack;
-      if (m_bFitToWindow && pos > end && pos < end + kRepeatWindow) {
-        SendMci(doc, "play " + dev + " from " + std::to_string(m_nRepeatStart >= 0 ? m_nRepeatStart : 0), &reply);
+      const int pos = Media().m_nMediaPos;
+      const int end = Media().m_nRepeatEnd >= 0 ? Media().m_nRepeatEnd : length - kEndSlack;
+      if (Media().m_bPlayRepeat && pos > end && pos < end + kRepeatWindow) {
+        SendMci(doc, "play " + dev + " from " + std::to_string(Media().m_nRepeatStart >= 0 ? Media().m_nRepeatStart : 0), &reply);
         return true;
       }
       if (pos > length - kEndSlack) {
-        m_nMediaLength = pos;
+        Media().m_nMediaLength = pos;
         MediaCommand(kActionClose, 0);
-        if (doc.m_bMediaAutoPlay == 1) PlayNextListEntry();
+        if (doc.Media().m_bMediaAutoPlay == 1) PlayNextListEntry();
         return true;
       }
       ShowPlayerStatus(pos, length);
       return true;
     }
     case kTimerRecord: {
-      if (doc.m_nRecordState != 2) ++m_nRecordSeconds;
+      if (doc.Media().m_nRecordState != 2) ++Media().m_nRecordSeconds;
       char text[64];
-      std::snprintf(text, sizeof text, " Recording     %d min %d sec", m_nRecordSeconds / 60, m_nRecordSeconds % 60);
+      std::snprintf(text, sizeof text, " Recording     %d min %d sec", Media().m_nRecordSeconds / 60, Media().m_nRecordSeconds % 60);
       if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
       return true;
     }
@@ -103,31 +105,31 @@ void CQelView::PlayNextListEntry() {
   doc.LoadDocument(next, 0);
   doc.m_nViewRequest = 6;
   doc.UpdateAllViews();
-  if (IsMediaKind(doc.GetFileKind(m_strFileName)) && m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
+  if (IsMediaKind(doc.GetFileKind(m_strFileName)) && Media().m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
 }
 
 // 'F' switches the recording rate between 48,000 and 44,100 Hz and says it.
 void CQelView::SwitchRecordRate() {
-  m_doc.m_nRecordRate = m_doc.m_nRecordRate == 48 ? 44 : 48;
-  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, m_doc.m_nRecordRate == 48 ? "Rec.frequency = 48000 Hz" : "Rec.frequency = 44100 Hz");
+  m_doc.Media().m_nRecordRate = m_doc.Media().m_nRecordRate == 48 ? 44 : 48;
+  if (g_pStatusBar) g_pStatusBar->SetPaneText(0, m_doc.Media().m_nRecordRate == 48 ? "Rec.frequency = 48000 Hz" : "Rec.frequency = 44100 Hz");
 }
 
 bool CQelView::OnMediaKey(int code, bool ctrl) {
   CQelDoc& doc = m_doc;
   switch (code) {
-    case 'O': m_bFitToWindow = m_bFitToWindow == 1 ? 0 : 1; break;
-    case 'H': doc.m_bMediaAutoPlay = doc.m_bMediaAutoPlay == 1 ? 0 : 1; break;
+    case 'O': Media().m_bPlayRepeat = Media().m_bPlayRepeat == 1 ? 0 : 1; break;
+    case 'H': doc.Media().m_bMediaAutoPlay = doc.Media().m_bMediaAutoPlay == 1 ? 0 : 1; break;
     case 'I': MediaCommand(kMediaRepeatMark, 1); break;
     case 'P': MediaCommand(kMediaPlayStop, 1); break;
     case plat::VK_SPACE:
-      if (doc.m_nRecordState != 0) {
+      if (doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
       } else {
         MediaCommand(kMediaPlayStop, 1);
       }
       break;
     case 'B':
-      if (doc.m_nRecordState != 0) {
+      if (doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
       } else {
         MediaCommand(kMediaPause, 1);

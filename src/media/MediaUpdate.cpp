@@ -3,6 +3,7 @@
 // kinds), and a media file that comes to be shown.
 #include "app/FileKind.h"
 #include "media/MediaCodes.h"
+#include "media/MediaState.h"
 #include "view/QelView.h"
 
 void CQelView::PerformMediaRequest() {
@@ -29,5 +30,5 @@ void CQelView::ShowMediaFile(bool another) {
   m_doc.m_nActivePane = m_nPane;
   MediaCommand(kMediaTakeRepeat, 1);
   MediaCommand(kActionOpenCheck, 0);
-  if (another && m_doc.m_bMediaAutoPlay == 1) MediaCommand(kMediaPlayStop, 1);
+  if (another && m_doc.Media().m_bMediaAutoPlay == 1) MediaCommand(kMediaPlayStop, 1);
 }

@@ -10,6 +10,7 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -21,23 +22,23 @@ constexpr uintptr_t kPaneWindowBase = 0x1000;  // the pane's window handle: this
 }  // namespace
 
 void CQelView::PlaceVideoWindow(int action, const std::string& device) {
-  if (action == kActionDown) m_nVideoZoom = std::max(m_nVideoZoom - 1, 1);
-  if (action == kActionUp) m_nVideoZoom = std::min(m_nVideoZoom + 1, kZoomFit);
-  if (m_nVideoWidth < 0 || m_nVideoHeight < 0) return;
-  int64_t w = m_nVideoWidth, h = m_nVideoHeight;
+  if (action == kActionDown) Media().m_nVideoZoom = std::max(Media().m_nVideoZoom - 1, 1);
+  if (action == kActionUp) Media().m_nVideoZoom = std::min(Media().m_nVideoZoom + 1, kZoomFit);
+  if (Media().m_nVideoWidth < 0 || Media().m_nVideoHeight < 0) return;
+  int64_t w = Media().m_nVideoWidth, h = Media().m_nVideoHeight;
   static constexpr int kShrink[] = {800, 400, 200, 141};  // steps 1 to 4: native x 100 / these
   static constexpr int kGrow[] = {141, 200, 300};         // steps 6 to 8: native x these / 100
-  if (m_nVideoZoom == kZoomFit) {
+  if (Media().m_nVideoZoom == kZoomFit) {
     w = kClientWidth;
     h = kClientHeight;
-  } else if (m_nVideoZoom < kZoomNative) {
-    w = w * 100 / kShrink[m_nVideoZoom - 1];
-    h = h * 100 / kShrink[m_nVideoZoom - 1];
-  } else if (m_nVideoZoom > kZoomNative) {
-    w = w * kGrow[m_nVideoZoom - 6] / 100;
-    h = h * kGrow[m_nVideoZoom - 6] / 100;
+  } else if (Media().m_nVideoZoom < kZoomNative) {
+    w = w * 100 / kShrink[Media().m_nVideoZoom - 1];
+    h = h * 100 / kShrink[Media().m_nVideoZoom - 1];
+  } else if (Media().m_nVideoZoom > kZoomNative) {
+    w = w * kGrow[Media().m_nVideoZoom - 6] / 100;
+    h = h * kGrow[Media().m_nVideoZoom - 6] / 100;
   }
-  m_rcVideo = CRect{0, 0, static_cast<int>(w), static_cast<int>(h)};
+  Media().m_rcVideo = CRect{0, 0, static_cast<int>(w), static_cast<int>(h)};
   if (action != kActionScrollX && action != kActionScrollY) {
     // Blanks and line ends as wide and as tall as the video, so the pane scrolls over it.
     std::string filler(static_cast<size_t>(std::max<int64_t>(2, w / 4) + 1), ' ');
@@ -45,11 +46,11 @@ void CQelView::PlaceVideoWindow(int action, const std::string& device) {
     for (int64_t i = 0; i < std::max<int64_t>(2, h / 6); ++i) filler += "\r\n";
     filler += '.';
     Text().SetText(filler);
-    m_nVideoScrollX = m_nVideoScrollY = 0;
+    Media().m_nVideoScrollX = Media().m_nVideoScrollY = 0;
   }
   char put[96];
-  std::snprintf(put, sizeof put, " window at %d %d %d %d", 1 - m_nVideoScrollX, 1 - m_nVideoScrollY, m_rcVideo.right,
-                m_rcVideo.bottom);
+  std::snprintf(put, sizeof put, " window at %d %d %d %d", 1 - Media().m_nVideoScrollX, 1 - Media().m_nVideoScrollY, Media().m_rcVideo.right,
+                Media().m_rcVideo.bottom);
   std::string reply;
   SendMci(m_doc, "put " + device + put, &reply, 50);
   // Where the window was before shows the pane again.
@@ -61,12 +62,12 @@ void CQelView::PlaceVideoWindow(int action, const std::string& device) {
 void CQelView::FitMediaWindow(int mode, int period) {
   if (mode == 1) {
     SetTimer(kTimerFitFrame, static_cast<uint32_t>(std::max(period, 1)));
-  } else if (mode == 2 && !m_bMediaFitPending) {
+  } else if (mode == 2 && !Media().m_bMediaFitPending) {
     SetTimer(kTimerFitWindow, static_cast<uint32_t>(std::max(period, 1)));
   } else {
     return;
   }
-  m_bMediaFitPending = 1;
+  Media().m_bMediaFitPending = 1;
 }
 
 void CQelView::OnZoomIn() {
@@ -102,3 +103,5 @@ void CQelView::RepaintMediaPane() {
   AttachMediaWindow();
   PaintTextPane();
 }
+
+void CQelView::SetVideoScroll(bool vertical, int pos) { (vertical ? Media().m_nVideoScrollY : Media().m_nVideoScrollX) = pos; }

@@ -10,6 +10,8 @@
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -35,54 +37,54 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
   if (pos == -1) pos = 0;
   const CQelDoc& doc = m_doc;
   const bool quiet = doc.m_nQuietState != 0;
-  if (quiet) m_nPlayerState = doc.m_nMediaState < 2 ? 1 : 2;
+  if (quiet) Media().m_nPlayerState = doc.Media().m_nMediaState < 2 ? 1 : 2;
   const bool english = doc.m_bEnglishMode != 0;
   std::string text;
-  switch (m_nPlayerState) {
+  switch (Media().m_nPlayerState) {
     case 1: text = english ? "   STOP     [PLAY]     PAUSE  " : Sjis("　　停止　【再生】　一時停止　"); break;
     case 2: text = english ? "   STOP      PLAY     [PAUSE] " : Sjis("　　停止　　再生　【一時停止】"); break;
     case -3: text = english ? "   Can't play the file        " : Sjis("　　再生できません　　　　　　"); break;
     default: text = english ? "  [STOP]     PLAY      PAUSE  " : Sjis("　【停止】　再生　　一時停止　"); break;
   }
-  if (m_nPlayerState != -3) {
+  if (Media().m_nPlayerState != -3) {
     char part[160];
     const int ps = pos / 1000, ls = length / 1000;
-    if (m_nPlayerState == 2) {
+    if (Media().m_nPlayerState == 2) {
       std::snprintf(part, sizeof part, "   : posi = %d min %02d.%02d sec / %d min %02d.%02d sec", ps / 60, ps % 60,
                     pos % 1000 / 10, ls / 60, ls % 60, length % 1000 / 10);
     } else {
       std::snprintf(part, sizeof part, "   : posi = %d min %02d sec / %d min %02d sec", ps / 60, ps % 60, ls / 60, ls % 60);
     }
     text += part;
-    if (m_nVolume >= 0) {
-      std::snprintf(part, sizeof part, "    vol=%3d", m_nVolume);
+    if (Media().m_nVolume >= 0) {
+      std::snprintf(part, sizeof part, "    vol=%3d", Media().m_nVolume);
       text += part;
     }
     if (!quiet && m_nFileKind >= kKindVideo && m_nFileKind <= kKindMp4) {
-      std::snprintf(part, sizeof part, "   %3d x %3d ", m_nVideoHeight, m_nVideoWidth);
+      std::snprintf(part, sizeof part, "   %3d x %3d ", Media().m_nVideoHeight, Media().m_nVideoWidth);
       text += part;
-      text += ZoomLabel(m_nVideoZoom);
+      text += ZoomLabel(Media().m_nVideoZoom);
     }
-    if (doc.m_bMediaAutoPlay == 1) text += "    Auto";
-    if (m_bFitToWindow) text += "   repeat on";
+    if (doc.Media().m_bMediaAutoPlay == 1) text += "    Auto";
+    if (Media().m_bPlayRepeat) text += "   repeat on";
   }
   if (m_nPane != doc.m_nActivePane && !quiet) return;
   if (!g_pStatusBar) return;
   g_pStatusBar->SetPaneText(0, text);
-  if (m_nPlayerState == -3) return;
+  if (Media().m_nPlayerState == -3) return;
 
   std::string rule = "-------------------------------  ";
-  if (m_bFitToWindow) rule[31] = 'R';
+  if (Media().m_bPlayRepeat) rule[31] = 'R';
   int64_t span = length;
   int zero = -1;
   if (quiet) {
-    span = static_cast<int64_t>(doc.m_nPlayStep) * doc.m_nPlayLast;
-    if (doc.m_nPlayLast > 0) zero = std::clamp<int64_t>(static_cast<int64_t>(doc.m_nPlayIndex) * kRuleSteps / doc.m_nPlayLast, 0, kRuleSteps);
+    span = static_cast<int64_t>(doc.Media().m_nPlayStep) * doc.Media().m_nPlayLast;
+    if (doc.Media().m_nPlayLast > 0) zero = std::clamp<int64_t>(static_cast<int64_t>(doc.Media().m_nPlayIndex) * kRuleSteps / doc.Media().m_nPlayLast, 0, kRuleSteps);
   } else if (length >= 1) {
     zero = static_cast<int>(std::clamp<int64_t>(static_cast<int64_t>(pos) * kRuleSteps / length, 0, kRuleSteps));
   }
   if (zero >= 0) rule[static_cast<size_t>(zero)] = '0';
-  for (int mark : {m_nRepeatStart, m_nRepeatEnd}) {
+  for (int mark : {Media().m_nRepeatStart, Media().m_nRepeatEnd}) {
     if (mark < 0) continue;
     const int place = RulePlace(mark, span);
     if (place >= 0) rule[static_cast<size_t>(place)] = '+';
@@ -90,3 +92,5 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
   const int index = g_pStatusBar->CommandToIndex(ID_INDICATOR_FORMAT);
   g_pStatusBar->SetPaneText(index, rule);
 }
+
+bool CQelView::MediaPlaying() const { return Media().m_nPlayerState > 0; }

@@ -13,6 +13,8 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
@@ -54,42 +56,42 @@ int CQelView::RecordWave(int mode) {
     char name[64];
     std::snprintf(name, sizeof name, "audio_%02d%02d%02d_%02d%02d%02d.wav", t.tm_year % 100, t.tm_mon + 1, t.tm_mday,
                   t.tm_hour, t.tm_min, t.tm_sec);
-    m_strRecordFile = name;
+    Media().m_strRecordFile = name;
     // A list on an FTP pseudo-drive has no local folder to save in: nothing is recorded.
-    if (doc.RefuseFtpDriveSave(CurrentFolder(doc) + "\\" + m_strRecordFile)) return -1;
+    if (doc.RefuseFtpDriveSave(CurrentFolder(doc) + "\\" + Media().m_strRecordFile)) return -1;
     plat::MCI_OPEN_PARMS open;
     open.wDeviceType = plat::MCI_DEVTYPE_WAVEFORM_AUDIO;
     open.lpstrElementName = "";
     plat::MCIERROR e = host->SendCommand(0, plat::MCI_OPEN, plat::MCI_OPEN_TYPE | plat::MCI_OPEN_TYPE_ID | plat::MCI_OPEN_ELEMENT, &open);
     if (e != 0) return AfxMessageBox(MciErrorText(e, kErrorTextLength));
-    m_nRecordDevice = static_cast<int>(open.wDeviceID);
+    Media().m_nRecordDevice = static_cast<int>(open.wDeviceID);
     plat::MCI_WAVE_SET_PARMS set;
-    const uint32_t rate = doc.m_nRecordRate == 48 ? 48000 : 44100;
+    const uint32_t rate = doc.Media().m_nRecordRate == 48 ? 48000 : 44100;
     set.format = plat::WaveFormat{1, 2, rate, rate * 4, 4, 16};
     host->SendCommand(open.wDeviceID, plat::MCI_SET,
                       plat::MCI_WAVE_SET_FORMATTAG | plat::MCI_WAVE_SET_CHANNELS | plat::MCI_WAVE_SET_SAMPLESPERSEC |
                           plat::MCI_WAVE_SET_AVGBYTESPERSEC | plat::MCI_WAVE_SET_BLOCKALIGN | plat::MCI_WAVE_SET_BITSPERSAMPLE,
                       &set);
-    m_nRecordSeconds = 0;
+    Media().m_nRecordSeconds = 0;
     SetTimer(kTimerRecord, 1000);
     e = host->SendCommand(open.wDeviceID, plat::MCI_RECORD, 0, nullptr);
     if (e != 0) {
       KillTimer(kTimerRecord);
       host->SendCommand(open.wDeviceID, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
-      m_nRecordDevice = 0;
+      Media().m_nRecordDevice = 0;
       AfxMessageBox(MciErrorText(e, kErrorTextLength));
       return static_cast<int>(e);
     }
     return 0;
   }
-  const uint32_t device = static_cast<uint32_t>(m_nRecordDevice);
+  const uint32_t device = static_cast<uint32_t>(Media().m_nRecordDevice);
   if (mode == kRecordPause) {
-    if (doc.m_nRecordState == 1) {
+    if (doc.Media().m_nRecordState == 1) {
       host->SendCommand(device, plat::MCI_PAUSE, plat::MCI_WAIT, nullptr);
-      doc.m_nRecordState = 2;
-    } else if (doc.m_nRecordState == 2) {
+      doc.Media().m_nRecordState = 2;
+    } else if (doc.Media().m_nRecordState == 2) {
       host->SendCommand(device, plat::MCI_RESUME, plat::MCI_WAIT, nullptr);
-      doc.m_nRecordState = 1;
+      doc.Media().m_nRecordState = 1;
     }
     return 0;
   }
@@ -97,30 +99,30 @@ int CQelView::RecordWave(int mode) {
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
   const std::string folder = CurrentFolder(doc);
-  if (doc.RefuseFtpDriveSave(folder + "\\" + m_strRecordFile)) {
+  if (doc.RefuseFtpDriveSave(folder + "\\" + Media().m_strRecordFile)) {
     host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
-    m_nRecordDevice = 0;
-    m_strRecordFile.clear();
+    Media().m_nRecordDevice = 0;
+    Media().m_strRecordFile.clear();
     return -1;
   }
-  const std::string path = FreePath(folder, m_strRecordFile);
+  const std::string path = FreePath(folder, Media().m_strRecordFile);
   plat::MCI_SAVE_PARMS save;
   save.lpfilename = path.c_str();
   // The device never replaces a file: a name taken meanwhile fails the save too.
   const plat::MCIERROR saved = path.empty() ? plat::MCIERR_FILE_NOT_SAVED
                                             : host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
   const plat::MCIERROR closed = host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
-  m_nRecordDevice = 0;
+  Media().m_nRecordDevice = 0;
   if (saved != 0) {
     if (path.empty()) {
-      AfxNote("record: " + m_strRecordFile + plat::Utf8ToCp932Lossy(" and its numbered names up to _" +
+      AfxNote("record: " + Media().m_strRecordFile + plat::Utf8ToCp932Lossy(" and its numbered names up to _" +
                                                                     std::to_string(kLastNumber) + " are all taken; not saved"));
     }
-    m_strRecordFile.clear();
+    Media().m_strRecordFile.clear();
     AfxMessageBox(MciErrorText(saved, kErrorTextLength));
     return static_cast<int>(saved);
   }
-  m_strRecordFile = path;
+  Media().m_strRecordFile = path;
   m_strFileName = path;
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = path;
   // The pane shows the recording; the lists take it as their current file and re-read.
@@ -132,12 +134,12 @@ int CQelView::RecordWave(int mode) {
 
 int CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
-  if (doc.m_nRecordState != 0) {
+  if (doc.Media().m_nRecordState != 0) {
     RecordWave(kRecordStop);
-    doc.m_nRecordState = 0;
+    doc.Media().m_nRecordState = 0;
     // A save that failed clears the recording's name: the recording is lost.
-    return m_strRecordFile.empty() ? -1 : 0;
+    return Media().m_strRecordFile.empty() ? -1 : 0;
   }
-  doc.m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
-  return doc.m_nRecordState == 1 ? 0 : -1;
+  doc.Media().m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
+  return doc.Media().m_nRecordState == 1 ? 0 : -1;
 }

@@ -27,7 +27,7 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
 class CQelDoc;
 // The view's address command: an "adrs://" address opens its history entry (one
 // outside the history is refused: -1); another is added to the history and opened.
-// -2 when the browser pane could not show it (CQelDoc::browseFailure_ says why) or
+// -2 when the browser pane could not show it (NetState::browseFailure_ says why) or
 // the program's own fetch of it failed (the status bar says why).
 int RunAddressCommand(CQelDoc& doc, const std::string& address);
 // Whether the address command hands address (an "adrs://" one: the history entry it

@@ -1,6 +1,7 @@
 // The 30-slot address history and the history addresses.
 #include "app/QelDoc.h"
 #include "net/Address.h"
+#include "net/NetState.h"
 #include "platform/inet/Inet.h"
 
 bool StartsWithNoCase(const std::string& text, const char* scheme) {
@@ -15,13 +16,13 @@ bool StartsWithNoCase(const std::string& text, const char* scheme) {
 }
 
 void CQelDoc::AddAddressHistory(std::string address) {
-  if (m_nAddrHistoryCount < 0 || m_nAddrHistoryCount >= kAddressHistorySlots) m_nAddrHistoryCount = kAddressHistorySlots - 1;
-  m_astrAddrHistory[m_nAddrHistoryCount] = std::move(address);
-  ++m_nAddrHistoryCount;
-  if (m_nAddrHistoryCount >= kAddressHistorySlots) {
-    for (int i = 0; i + 1 < kAddressHistorySlots; ++i) m_astrAddrHistory[i] = std::move(m_astrAddrHistory[i + 1]);
-    m_astrAddrHistory[kAddressHistorySlots - 1].clear();
-    m_nAddrHistoryCount = kAddressHistorySlots - 1;
+  if (Net().m_nAddrHistoryCount < 0 || Net().m_nAddrHistoryCount >= kAddressHistorySlots) Net().m_nAddrHistoryCount = kAddressHistorySlots - 1;
+  Net().m_astrAddrHistory[Net().m_nAddrHistoryCount] = std::move(address);
+  ++Net().m_nAddrHistoryCount;
+  if (Net().m_nAddrHistoryCount >= kAddressHistorySlots) {
+    for (int i = 0; i + 1 < kAddressHistorySlots; ++i) Net().m_astrAddrHistory[i] = std::move(Net().m_astrAddrHistory[i + 1]);
+    Net().m_astrAddrHistory[kAddressHistorySlots - 1].clear();
+    Net().m_nAddrHistoryCount = kAddressHistorySlots - 1;
   }
 }
 
@@ -47,14 +48,14 @@ std::string AddressForHistory(const std::string& address) {
 
 int RunAddressCommand(CQelDoc& doc, const std::string& address) {
   const int n = ParseAddressIndex(address);
-  doc.browseFailure_.clear();
+  doc.Net().browseFailure_.clear();
   if (n > 0) {
-    if (n > doc.m_nAddrHistoryCount) return -1;
-    doc.OpenAddress(doc.m_astrAddrHistory[n - 1]);
+    if (n > doc.Net().m_nAddrHistoryCount) return -1;
+    doc.OpenAddress(doc.Net().m_astrAddrHistory[n - 1]);
   } else {
     if (address.starts_with("adrs://")) return -1;
     if (n == 0) doc.AddAddressHistory(AddressForHistory(address));
     doc.OpenAddress(address);
   }
-  return doc.browseFailure_.empty() && !doc.addressFailed_ ? 0 : -2;
+  return doc.Net().browseFailure_.empty() && !doc.Net().addressFailed_ ? 0 : -2;
 }

@@ -16,6 +16,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "net/NetStatus.h"
 #include "platform/os/Files.h"
 #include "platform/inet/Inet.h"
@@ -103,12 +104,12 @@ struct Fetched {
 // of its entries' addresses (kind becomes 1).
 Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, int& kind) {
   Fetched r;
-  if (!doc.m_pFtpConnection) return r;
+  if (!doc.Net().m_pFtpConnection) return r;
   if (!object.empty()) {
     const int64_t room = SaveRoom(doc);
     CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
     std::string why;
-    r.total = doc.m_pFtpConnection->GetFile(object, work, true, room, &end, &why) ? kFtpFetched : 0;
+    r.total = doc.Net().m_pFtpConnection->GetFile(object, work, true, room, &end, &why) ? kFtpFetched : 0;
     r.late = end == CFtpConnection::GetFileEnd::Late;
     if (end == CFtpConnection::GetFileEnd::TooLarge) r.tooLarge = room;
     // The server's reason (a missing file, a refused transfer) in its own box, as
@@ -118,7 +119,7 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
   }
   std::string listing;
   try {
-    CFtpFileFind find(*doc.m_pFtpConnection);
+    CFtpFileFind find(*doc.Net().m_pFtpConnection);
     for (bool more = find.FindFile(); more;) {
       more = find.FindNextFile();
       listing += PageText(find.GetFileURL()) + "<br>";
@@ -154,7 +155,7 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
   std::unique_ptr<CHttpFile> request;
   uint32_t status = 0;
   try {
-    request = doc.m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
+    request = doc.Net().m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
     r.askedUrl = request->GetFileURL();
     // "*/*" is the media range of any type; a compressed body is read decoded, as the
     // browser pane reads it.
@@ -231,7 +232,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   if (server.empty() && object.empty()) return;
   ApplySettingsOnce(1);
   if (OpenInternetConnection(server, user, password, kind, 1) < 0) {
-    addressFailed_ = true;
+    Net().addressFailed_ = true;
     return;
   }
 
@@ -240,7 +241,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   if (!file.Open(work, plat::File::Mode::Write)) {
     CloseInternetSession();
     AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
-    addressFailed_ = true;
+    Net().addressFailed_ = true;
     return;
   }
   const bool web = kind != 2;
@@ -262,7 +263,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   const auto fail = [&](int statusId) {
     if (statusId) ShowNetStatus(statusId);
     plat::RemoveFile(work);
-    addressFailed_ = true;
+    Net().addressFailed_ = true;
   };
   if (r.failed) return fail(0);
   if (r.late) return fail(IDS_NET_TIME_OVER);
@@ -291,7 +292,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   }
 
   char number[16];
-  std::snprintf(number, sizeof number, "%2d", m_nAddrHistoryCount + 100);
+  std::snprintf(number, sizeof number, "%2d", Net().m_nAddrHistoryCount + 100);
   const std::string shown = TmpFolder() + "\\Pelnor" + number + ".htm";
   if (!plat::CopyFile(work, shown)) {
     AfxMessageBox(shown + "\r\n" + LoadString(kCannotCreate));
@@ -299,13 +300,13 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   }
   m_strFileName2 = shown;
   m_nActiveList = 2;
-  pageAddress_ = web ? r.finalUrl : "";
-  pageCopy_ = shown;
+  Net().pageAddress_ = web ? r.finalUrl : "";
+  Net().pageCopy_ = shown;
   if (kind == 3) return;
   if (g_pMainFrame) {
     g_pMainFrame->ActivateViewPane(0, 0);
     g_pMainFrame->ActivateListPane(0, 1);
   }
-  if (LoadDocument(shown, 0) < 0) addressFailed_ = true;
+  if (LoadDocument(shown, 0) < 0) Net().addressFailed_ = true;
   if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 0);
 }

@@ -6,6 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetCommands.h"
+#include "net/NetState.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ int OnListFtpConnect(CommandContext& cx) {
 }
 
 void OnUpdateListFtpConnect(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(cx.doc && !cx.doc->m_bFtpConnected && !FtpTarget(cx).empty());
+  ui.Enable(cx.doc && !cx.doc->Net().m_bFtpConnected && !FtpTarget(cx).empty());
 }
 
 int OnListFtpClose(CommandContext& cx) {
@@ -37,7 +38,7 @@ int OnListFtpClose(CommandContext& cx) {
   return 0;
 }
 
-void OnUpdateListFtpClose(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc && cx.doc->m_bFtpConnected); }
+void OnUpdateListFtpClose(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc && cx.doc->Net().m_bFtpConnected); }
 
 int OnListFtpSettings(CommandContext& cx) {
   if (!cx.doc || !g_pMainFrame) return -1;

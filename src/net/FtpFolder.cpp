@@ -2,14 +2,15 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "platform/inet/Inet.h"
 
 std::optional<std::vector<plat::DirEntry>> CQelDoc::ListFtpFolder(const std::string& folder) {
-  if (ConnectFtpSite(folder) < 0 || !m_pFtpConnection) return std::nullopt;
+  if (ConnectFtpSite(folder) < 0 || !Net().m_pFtpConnection) return std::nullopt;
   const std::string remote = ResolveFtpPath(folder, 1);
   std::vector<FtpListEntry> listed;
   try {
-    listed = m_pFtpConnection->List(remote);
+    listed = Net().m_pFtpConnection->List(remote);
   } catch (const CInternetException& e) {
     AfxMessageBox(e.GetErrorMessage());
     return std::nullopt;

@@ -11,6 +11,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "net/NetStatus.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -65,8 +66,8 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
     if (lastDot != std::string::npos && lastDot > lastSlash) dir = remote.substr(0, lastSlash);
   }
   if (dir.empty()) dir = "/";
-  if (m_pFtpConnection && !m_pFtpConnection->SetCurrentDirectory(dir)) {
-    m_pFtpConnection->SetCurrentDirectory("/");
+  if (Net().m_pFtpConnection && !Net().m_pFtpConnection->SetCurrentDirectory(dir)) {
+    Net().m_pFtpConnection->SetCurrentDirectory("/");
     // A file of a folder that is not there is not the root's file of that name: the
     // whole path is given, so that opening it fails.
     if (mode == 2) result = remote;
@@ -115,9 +116,9 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   const std::string name = sep != std::string::npos && sep > 0 ? path.substr(sep + 1) : path;
   const std::string local = TmpFolder() + "\\Pelnor_" + name;
   plat::RemoveFile(local);
-  ftpFetchCut_ = false;
+  Net().ftpFetchCut_ = false;
   ShowNetStatus(IDS_FTP_FETCHING);
-  if (!m_pFtpConnection) return "";
+  if (!Net().m_pFtpConnection) return "";
   const std::string remote = ResolveFtpPath(path, 2);
   const FtpDownloadBound bound = FtpDownloadVolume(*this, name);
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
@@ -130,7 +131,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
     return "";
   }
   try {
-    auto remoteFile = m_pFtpConnection->OpenFile(remote, FTP_TRANSFER_TYPE_BINARY);
+    auto remoteFile = Net().m_pFtpConnection->OpenFile(remote, FTP_TRANSFER_TYPE_BINARY);
     // A size past a bound that refuses stops the download before it begins.
     const std::optional<int64_t> length = remoteFile->Length();
     over = !bound.cut && length && *length > bound.bytes;
@@ -155,7 +156,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
         counter = static_cast<int>((total + kFetchBlock - 1) / kFetchBlock * 4);
         ShowNetStatus(NetStatusText(IDS_NET_READING_KB, counter));
         if (past) {
-          ftpFetchCut_ = true;
+          Net().ftpFetchCut_ = true;
           break;
         }
       }
@@ -178,7 +179,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
     AfxMessageBox(FileSizeOverText(bound.bytes));
   }
   if (counter > 0) return local;
-  ftpFetchCut_ = false;
+  Net().ftpFetchCut_ = false;
   plat::RemoveFile(local);
   return "";
 }
@@ -187,6 +188,6 @@ std::string CQelDoc::FetchPseudoDriveFile(const std::string& path, bool* cut) {
   if (cut) *cut = false;
   if (ConnectFtpSite(path) < 0) return "";
   std::string local = FetchFtpFile(path);
-  if (cut) *cut = ftpFetchCut_;
+  if (cut) *cut = Net().ftpFetchCut_;
   return local;
 }

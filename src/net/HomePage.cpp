@@ -7,6 +7,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
+#include "net/NetState.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 
@@ -48,20 +49,20 @@ bool ReadUpdateNotice(const std::string& page, std::string* notice, std::string*
 
 void CQelDoc::OpenHomePage(int mode) {
   CMainFrame* frame = g_pMainFrame;
-  if (mode == 0 && m_nAddrListRequest != 0) {
+  if (mode == 0 && Net().m_nAddrListRequest != 0) {
     // The home page is shown: it is closed.
     if (frame && frame->m_nCompactMenu > 0) frame->m_nCompactMenu = 0;
-    if (m_nAddrListRequest == 1) UpdateAllViews();
-    m_nAddrListRequest = 0;
+    if (Net().m_nAddrListRequest == 1) UpdateAllViews();
+    Net().m_nAddrListRequest = 0;
     m_nListLayout = m_nListLayout >= 9 ? 10 : 0;
-    m_nHtmlBrowserMode = 0;
+    Net().m_nHtmlBrowserMode = 0;
     if (frame) frame->m_nScreenLayout = kScreenLayoutHomePageClosed;
     return;
   }
 
   std::string notice, page;
   if (mode == 1) {
-    if (!m_strInfoPage.empty()) OpenAddress(m_strInfoPage);
+    if (!Net().m_strInfoPage.empty()) OpenAddress(Net().m_strInfoPage);
     const std::string work = TmpFolder() + "\\Pelnortmp.htm";
     std::string body;
     if (auto bytes = plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16);
@@ -74,8 +75,8 @@ void CQelDoc::OpenHomePage(int mode) {
     frame->OnListDisplay();
   }
 
-  if (m_nHtmlBrowserMode == 0) m_nHtmlBrowserMode = 1;
-  m_nAddrListRequest = 1;
+  if (Net().m_nHtmlBrowserMode == 0) Net().m_nHtmlBrowserMode = 1;
+  Net().m_nAddrListRequest = 1;
   m_nListLayout = m_nListLayout >= 9 ? 12 : 2;
 
   if (page.empty()) page = m_astrSysValue[kHomePageValue];
@@ -84,34 +85,34 @@ void CQelDoc::OpenHomePage(int mode) {
     SetSizeFromLetter(page.back());
     page.resize(page.size() - 2);
   }
-  m_strHomeAddress = page;
+  Net().m_strHomeAddress = page;
   if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page, 0) >= 0) {
     const size_t sep = plat::FindLastSeparator(page);
     if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep), 0);
   }
 
-  m_strBrowseAddress = notice.empty() ? "init" : notice;
+  Net().m_strBrowseAddress = notice.empty() ? "init" : notice;
   const int pane = m_nActivePane;
   m_nActivePane = 5;
   m_nViewRequest = 1;
   UpdateAllViews();
   m_nActivePane = pane;
 
-  if (mode == 1 || m_bInternalBrowser == 0) {
-    const std::string& maker = mode == 1 ? m_strInfoPage : m_strTopPage;
+  if (mode == 1 || Net().m_bInternalBrowser == 0) {
+    const std::string& maker = mode == 1 ? Net().m_strInfoPage : Net().m_strTopPage;
     if (!maker.empty()) OpenAddress(maker);
-    m_bUpdateShown = 1;
+    Net().m_bUpdateShown = 1;
   }
 }
 
 void CQelDoc::OnInternet() { OpenHomePage(0); }
 
 void CQelDoc::OnUpdateInfo() {
-  const int keep = m_bInternalBrowser;
-  m_bInternalBrowser = 1;
+  const int keep = Net().m_bInternalBrowser;
+  Net().m_bInternalBrowser = 1;
   OpenHomePage(1);
-  m_bInternalBrowser = keep;
-  m_bUpdateShown = 1;
+  Net().m_bInternalBrowser = keep;
+  Net().m_bUpdateShown = 1;
 }
 
 namespace {
@@ -119,7 +120,7 @@ namespace {
 int OnInternetCommand(CommandContext& cx) { return cx.doc->OnInternet(), 0; }
 void OnUpdateInternet(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(true);
-  ui.SetCheck(cx.doc->m_nAddrListRequest != 0 ? 1 : 0);
+  ui.SetCheck(cx.doc->Net().m_nAddrListRequest != 0 ? 1 : 0);
 }
 int OnUpdateInfoCommand(CommandContext& cx) { return cx.doc->OnUpdateInfo(), 0; }
 

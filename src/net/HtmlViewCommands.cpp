@@ -3,6 +3,7 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/NetCommands.h"
+#include "net/NetState.h"
 #include "net/QelHtmlView.h"
 
 namespace {
@@ -28,14 +29,14 @@ int OnInet(CommandContext& cx) {
   cx.doc->OnInternet();
   return 0;
 }
-void OnUpdateInet(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->m_nAddrListRequest != 0 ? 1 : 0); }
+void OnUpdateInet(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->Net().m_nAddrListRequest != 0 ? 1 : 0); }
 int OnAddressList(CommandContext& cx) { return Html(cx).OnAddressList(), 0; }
 int OnCopy(CommandContext& cx) { return Html(cx).OnEditCopy(); }
 int OnSaveSource(CommandContext& cx) { return Html(cx).OnSaveSourceAs(); }
 int OnNothing(CommandContext&) { return 0; }
 void OnUpdateDisable(CommandContext&, CCmdUI& ui) { ui.Enable(false); }
 // The text's edit commands have no place while the browser pane is on.
-void OnUpdateEditCommands(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->m_nHtmlBrowserMode == 0); }
+void OnUpdateEditCommands(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.doc->Net().m_nHtmlBrowserMode == 0); }
 int OnHome(CommandContext& cx) { return Navigating(cx, [](CQelHtmlView& v) { v.OnHomePage(); }); }
 int OnInsertAddress(CommandContext& cx) { return Html(cx).OnInsertAddress(), 0; }
 int OnDeleteAddress(CommandContext& cx) { return Html(cx).OnDeleteAddress(), 0; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "frame/MainFrame.h"
+#include "net/NetState.h"
 #include "net/QelHtmlView.h"
 #include "view/QelView.h"
 
@@ -109,10 +110,10 @@ void CQelHtmlView::OnTitleChange(const std::string& title) {
   m_strUrl2 = ShortPageTitle(t, m_strTitle);
   if (!t.starts_with("http")) {
     m_strTitle = t;
-    m_doc.m_strHtmlAddress = t;
+    m_doc.Net().m_strHtmlAddress = t;
   }
   m_strUrl = GetLocationURL();
-  m_doc.m_strBrowseAddress = m_strUrl;
+  m_doc.Net().m_strBrowseAddress = m_strUrl;
   const std::string failed = FailureTitle();
   SetFrameTitle(m_strUrl, failed.empty() ? title : failed);
 }

@@ -5,6 +5,7 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "net/NetStatus.h"
 #include "platform/inet/Inet.h"
 
@@ -16,7 +17,7 @@ constexpr uint32_t kFtpTransferMs = 360000;  // an FTP listing or an address's F
 }  // namespace
 
 uint32_t CQelDoc::NetTime(uint32_t ms) const {
-  const int scale = std::clamp(m_nNetTimeScale, 1, 1000);
+  const int scale = std::clamp(Net().m_nNetTimeScale, 1, 1000);
   return std::max<uint32_t>(1, static_cast<uint32_t>(static_cast<uint64_t>(ms) * static_cast<uint64_t>(scale) / 1000));
 }
 
@@ -27,7 +28,7 @@ int CQelDoc::ConnectFtpSite(std::string path) {
     if (path.size() >= 2 && s.size() >= 2 && s.compare(0, 2, path, 0, 2) == 0) site = i + 1;
   }
   if (site == 0) return -1;
-  if (m_bFtpConnected && ftpSite_ == site) return 0;
+  if (Net().m_bFtpConnected && Net().ftpSite_ == site) return 0;
   const std::string& entry = m_astrSysValue[kFirstFtpSiteValue + site - 1];
   const std::string host = ParseFtpSiteSpec(entry, 0);
   const std::string user = ParseFtpSiteSpec(entry, 1);
@@ -36,7 +37,7 @@ int CQelDoc::ConnectFtpSite(std::string path) {
   const int passive = flag >= '0' && flag <= '3' ? (flag - '0' > 1 ? 1 : 0) : 1;
   if (host.empty()) return -1;
   if (OpenInternetConnection(host, user, password, 2, passive) < 0) return -1;
-  ftpSite_ = site;
+  Net().ftpSite_ = site;
   return 0;
 }
 
@@ -44,20 +45,20 @@ int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::s
                                     int passive) {
   // One session at a time: a live one (a pseudo-drive's) is closed before a new one
   // takes its place, so that no connection outlives the session it came from.
-  if (m_pInetSession || m_pFtpConnection || m_pHttpConnection) CloseInternetSession();
+  if (Net().m_pInetSession || Net().m_pFtpConnection || Net().m_pHttpConnection) CloseInternetSession();
   ShowNetStatus(IDS_NET_INITIALIZING);
-  m_pInetSession = std::make_unique<CInternetSession>("Pelnorix", 1);
-  m_pInetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, NetTime(kSessionTimeoutMs));
-  m_pInetSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, NetTime(kSessionTimeoutMs));
-  m_pInetSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, NetTime(kSessionTimeoutMs));
-  m_pInetSession->SetOption(kInternetOptionTransferTimeout, NetTime(kFtpTransferMs));
+  Net().m_pInetSession = std::make_unique<CInternetSession>("Pelnorix", 1);
+  Net().m_pInetSession->SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, NetTime(kSessionTimeoutMs));
+  Net().m_pInetSession->SetOption(INTERNET_OPTION_RECEIVE_TIMEOUT, NetTime(kSessionTimeoutMs));
+  Net().m_pInetSession->SetOption(INTERNET_OPTION_SEND_TIMEOUT, NetTime(kSessionTimeoutMs));
+  Net().m_pInetSession->SetOption(kInternetOptionTransferTimeout, NetTime(kFtpTransferMs));
   ShowNetStatus(IDS_NET_CONNECTING);
   try {
     if (mode == 2) {
-      m_pFtpConnection = m_pInetSession->GetFtpConnection(server, user, password, INTERNET_INVALID_PORT_NUMBER, passive != 0);
-      m_bFtpConnected = 1;
+      Net().m_pFtpConnection = Net().m_pInetSession->GetFtpConnection(server, user, password, INTERNET_INVALID_PORT_NUMBER, passive != 0);
+      Net().m_bFtpConnected = 1;
     } else {
-      m_pHttpConnection = m_pInetSession->GetHttpConnection(server, INTERNET_INVALID_PORT_NUMBER, user, password);
+      Net().m_pHttpConnection = Net().m_pInetSession->GetHttpConnection(server, INTERNET_INVALID_PORT_NUMBER, user, password);
     }
   } catch (const CInternetException& e) {
     ShowNetStatus(IDS_NET_CANNOT_CONNECT);
@@ -69,10 +70,10 @@ int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::s
 }
 
 void CQelDoc::CloseInternetSession() {
-  m_pFtpConnection.reset();
-  m_pHttpConnection.reset();
-  if (m_pInetSession) m_pInetSession->Close();
-  m_pInetSession.reset();
-  m_bFtpConnected = 0;
-  ftpSite_ = 0;
+  Net().m_pFtpConnection.reset();
+  Net().m_pHttpConnection.reset();
+  if (Net().m_pInetSession) Net().m_pInetSession->Close();
+  Net().m_pInetSession.reset();
+  Net().m_bFtpConnected = 0;
+  Net().ftpSite_ = 0;
 }

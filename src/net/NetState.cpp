@@ -1,5 +1,6 @@
 #include "net/NetState.h"
 
+#include "app/QelDoc.h"
 #include "platform/inet/Inet.h"
 
 NetState::NetState() = default;
@@ -10,3 +11,7 @@ NetState::~NetState() {
   m_pHttpConnection.reset();
   m_pInetSession.reset();
 }
+
+bool CQelDoc::FtpConnected() const { return Net().m_bFtpConnected != 0; }
+
+const std::string& CQelDoc::BrowseFailure() const { return Net().browseFailure_; }

@@ -6,6 +6,7 @@
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "net/NetStatus.h"
 #include "platform/inet/Inet.h"
 #include "platform/text/CodePage.h"
@@ -41,15 +42,15 @@ std::string FolderOf(const std::string& path) {
 
 bool BrowserPaneTakes(const CQelDoc& doc, const std::string& address) {
   const int n = ParseAddressIndex(address);
-  std::string opened = n > 0 && n <= doc.m_nAddrHistoryCount ? doc.m_astrAddrHistory[n - 1] : address;
+  std::string opened = n > 0 && n <= doc.Net().m_nAddrHistoryCount ? doc.Net().m_astrAddrHistory[n - 1] : address;
   if (opened.empty() || opened[0] == '%') return false;
   if (const size_t at = opened.find(";USER="); at != std::string::npos && at > 0) opened.erase(at);
-  return doc.m_bInternalBrowser == 0 && doc.m_nHtmlBrowserMode != 0 && !IsPlayList(opened);
+  return doc.Net().m_bInternalBrowser == 0 && doc.Net().m_nHtmlBrowserMode != 0 && !IsPlayList(opened);
 }
 
 void CQelDoc::OpenAddress(std::string address) {
   if (m_nDisplayState == 0) m_nDisplayState = 1;
-  addressFailed_ = false;
+  Net().addressFailed_ = false;
   if (address.empty()) return;
 
   if (address[0] == '%') {
@@ -84,10 +85,10 @@ void CQelDoc::OpenAddress(std::string address) {
     password = urlPassword;
   }
 
-  if (m_bInternalBrowser == 0 && !IsPlayList(address)) {
-    if (m_nHtmlBrowserMode != 0) {
-      m_strBrowseAddress = withLogin;
-      m_bBrowseRequest = 1;
+  if (Net().m_bInternalBrowser == 0 && !IsPlayList(address)) {
+    if (Net().m_nHtmlBrowserMode != 0) {
+      Net().m_strBrowseAddress = withLogin;
+      Net().m_bBrowseRequest = 1;
       m_nViewRequest = 7;
       UpdateAllViews();
     } else {
@@ -121,11 +122,11 @@ void CQelDoc::OpenAddress(std::string address) {
   // ("foo.htm"), or something no fetch serves ("javascript:..."). Neither is a host to
   // look up.
   if (address.find("://") == std::string::npos) {
-    const bool pageShown = !pageAddress_.empty() && m_strPathName == pageCopy_;
-    address = pageShown ? ResolveAddress(pageAddress_, address) : "";
+    const bool pageShown = !Net().pageAddress_.empty() && m_strPathName == Net().pageCopy_;
+    address = pageShown ? ResolveAddress(Net().pageAddress_, address) : "";
     if (address.empty()) {
       ShowNetStatus(IDS_NET_NO_PAGE);
-      addressFailed_ = true;
+      Net().addressFailed_ = true;
       return;
     }
   }

@@ -7,6 +7,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "net/Address.h"
+#include "net/NetState.h"
 #include "net/NetStatus.h"
 #include "platform/inet/Inet.h"
 #include "platform/ui/Clipboard.h"
@@ -70,31 +71,31 @@ void CQelHtmlView::SetFrameTitle(const std::string& address, const std::string& 
 }
 
 void CQelHtmlView::OnUpdate() {
-  if (m_doc.m_nAddrListRequest > 1) return;
-  if (!((m_doc.m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return;
+  if (m_doc.Net().m_nAddrListRequest > 1) return;
+  if (!((m_doc.Net().m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return;
   if (g_pMainFrame && g_pMainFrame->m_nCompactMenu > 0) return;
   SetTimeouts(BrowserTimeouts(m_doc));
   m_nHistory = 1;
   bool showable = Showable(m_doc.m_nFileKind);
   // A login in the address goes to the control only; the document keeps it nowhere.
-  std::string address = m_doc.m_strBrowseAddress;
-  m_doc.m_strBrowseAddress = StripUrlCredentials(address);
+  std::string address = m_doc.Net().m_strBrowseAddress;
+  m_doc.Net().m_strBrowseAddress = StripUrlCredentials(address);
   if (m_nUpdates == 0 || address.empty() || address == "init") {
     ++m_nUpdates;
-    if (!address.empty() && m_doc.m_bInternalBrowser) GoHome();
+    if (!address.empty() && m_doc.Net().m_bInternalBrowser) GoHome();
     m_strUrl = GetLocationURL();
-    m_doc.m_strBrowseAddress = m_strUrl;
+    m_doc.Net().m_strBrowseAddress = m_strUrl;
     return;
   }
   if (address.starts_with("\\\\")) address = m_doc.m_strProgramDir + "\\KTdumy.txt";
   // An address with its scheme goes to the control, which says itself what it cannot show.
   if (address.starts_with("http") || address.find("://") != std::string::npos) showable = true;
-  if (m_doc.m_nHtmlBrowserMode < 1 || !showable) {
-    m_doc.m_strHtmlAddress = m_strUrl2;
+  if (m_doc.Net().m_nHtmlBrowserMode < 1 || !showable) {
+    m_doc.Net().m_strHtmlAddress = m_strUrl2;
     return;
   }
-  if (m_doc.m_strBrowseAddress == m_strUrl && m_doc.m_bBrowseRequest) {
-    m_doc.m_strHtmlAddress = m_strUrl2;
+  if (m_doc.Net().m_strBrowseAddress == m_strUrl && m_doc.Net().m_bBrowseRequest) {
+    m_doc.Net().m_strHtmlAddress = m_strUrl2;
     return;
   }
   if (!address.starts_with("\\")) {
@@ -103,11 +104,11 @@ void CQelHtmlView::OnUpdate() {
     const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
     const int before = navigations_;
     Navigate2(address, newWindow ? uint32_t{navOpenInNewWindow} : uint32_t{0});
-    if (navigations_ != before) m_doc.browseFailure_ = failure_;
+    if (navigations_ != before) m_doc.Net().browseFailure_ = failure_;
   }
-  m_doc.m_bBrowseRequest = 1;
+  m_doc.Net().m_bBrowseRequest = 1;
   m_strUrl = GetLocationURL();
-  m_doc.m_strBrowseAddress = m_strUrl;
+  m_doc.Net().m_strBrowseAddress = m_strUrl;
 }
 
 void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
@@ -116,7 +117,7 @@ void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
   m_strUrl = GetLocationURL();
   const bool known = url == m_strHistory[1] || url == m_strHistory[2] || url == m_strHistory[3];
   if (!known && m_nHistory >= 0 && m_nHistory < 5) m_strHistory[static_cast<size_t>(m_nHistory++)] = url;
-  m_doc.m_strBrowseAddress = url;
+  m_doc.Net().m_strBrowseAddress = url;
   ReadPage();
   SetFrameTitle(url, m_strTitle);
 }
@@ -140,7 +141,7 @@ void CQelHtmlView::OnActivateView(bool activate) {
   m_strUrl = GetLocationURL();
   SetFrameTitle(m_strUrl, m_strTitle);
   m_doc.m_nActivePane = 5;
-  if (m_doc.m_nHtmlBrowserMode != 1) m_doc.m_nHtmlBrowserMode = 2;
+  if (m_doc.Net().m_nHtmlBrowserMode != 1) m_doc.Net().m_nHtmlBrowserMode = 2;
 }
 
 void CQelHtmlView::OnProgressChange(long progress, long maximum) {
@@ -206,28 +207,28 @@ int CQelHtmlView::OnEditCopy() {
 void CQelHtmlView::OnHomePage() { GoHome(); }
 
 void CQelHtmlView::OnInsertAddress() {
-  if (m_doc.m_nAddrListRequest == 0) return;
-  m_doc.m_nAddrListRequest = 2;
-  m_doc.m_strHtmlAddress = m_strUrl2;
+  if (m_doc.Net().m_nAddrListRequest == 0) return;
+  m_doc.Net().m_nAddrListRequest = 2;
+  m_doc.Net().m_strHtmlAddress = m_strUrl2;
   m_doc.UpdateAllViews();
-  m_doc.m_nAddrListRequest = 1;
+  m_doc.Net().m_nAddrListRequest = 1;
 }
 
 void CQelHtmlView::OnDeleteAddress() {
-  if (m_doc.m_nAddrListRequest == 0) return;
-  m_doc.m_nAddrListRequest = 3;
+  if (m_doc.Net().m_nAddrListRequest == 0) return;
+  m_doc.Net().m_nAddrListRequest = 3;
   m_doc.UpdateAllViews();
-  m_doc.m_nAddrListRequest = 1;
+  m_doc.Net().m_nAddrListRequest = 1;
 }
 
 int CQelHtmlView::OnEditFind() {
   CInputDlg dialog("", LoadString(kPromptAddress), GetLocationURL());
   if (dialog.DoModal() != plat::IDOK) return -1;
   std::string text = dialog.m_strText;
-  if (text.size() < 8 || m_doc.m_nHtmlBrowserMode != 1) return 0;
+  if (text.size() < 8 || m_doc.Net().m_nHtmlBrowserMode != 1) return 0;
   // An address that names its scheme keeps it.
   if (text.find("://") == std::string::npos) text = "http://" + text;
-  m_doc.m_strBrowseAddress = text;
+  m_doc.Net().m_strBrowseAddress = text;
   Navigate2(text);
   return failure_.empty() ? 0 : -1;
 }

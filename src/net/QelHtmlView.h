@@ -1,5 +1,5 @@
 // CQelHtmlView: the HTML browser pane. It shows the address the document asks for
-// (CQelDoc::m_strBrowseAddress), keeps a short jump history in slots 1 to 4, writes
+// (NetState::m_strBrowseAddress), keeps a short jump history in slots 1 to 4, writes
 // "[html]  address     [title]" into the frame's title, shows loading progress in
 // pane 0, and offers the browser commands (net/HtmlViewCommands.cpp). The shown
 // page's text is the HTML converter's reading of its bytes, marked where it was cut.

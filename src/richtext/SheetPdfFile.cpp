@@ -32,10 +32,7 @@ std::string WithName(int id, const std::string& name) {
 // The creation date: now in UTC, or the program clock when a fixed start is set.
 std::string PdfDate(const CQelDoc& doc) {
   time_t t = std::time(nullptr);
-  if (doc.m_tClockStart >= 0) {
-    const uint64_t ms = g_pMainFrame ? g_pMainFrame->Ui().NowMs() : 0;
-    t = static_cast<time_t>(doc.m_tClockStart + static_cast<int64_t>(ms / 1000));
-  }
+  if (const int64_t fixed = doc.FixedClockNow(); fixed >= 0) t = static_cast<time_t>(fixed);
   std::tm u{};
   gmtime_r(&t, &u);
   char text[48];

@@ -5,6 +5,7 @@
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
+#include "media/ViewMediaState.h"
 #include "view/PlainTextModel.h"
 
 namespace {
@@ -17,7 +18,8 @@ constexpr int kRedisplay = 1;
 
 void NoteNotBuilt(std::string_view what) { AfxNote("not built yet: " + std::string(what)); }
 
-CQelView::CQelView(CQelDoc& doc, int pane) : m_doc(doc), m_pModel(std::make_unique<PlainTextModel>()) {
+CQelView::CQelView(CQelDoc& doc, int pane)
+    : m_doc(doc), m_pModel(std::make_unique<PlainTextModel>()), media_(std::make_unique<ViewMediaState>()) {
   m_nPane = pane;
   m_doc.AddView(this);
 }
@@ -57,7 +59,7 @@ void CQelView::OnUpdate() {
 void CQelView::ShowDocumentText() {
   // The player lets go of its file before another one shows.
   const bool another = m_doc.m_strPathName != m_strFileName;
-  if (another && m_nPlayerState > 0) MediaCommand(kActionClose, 0);
+  if (another && MediaPlaying()) MediaCommand(kActionClose, 0);
   m_strFileName = m_doc.m_strPathName;
   m_nFileKind = m_doc.m_nFileKind;
   m_nDisplayForm = m_doc.m_nDisplayForm;

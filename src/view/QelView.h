@@ -22,12 +22,13 @@
 #include "view/TextModel.h"
 #include "view/ViewState.h"
 
+struct ViewMediaState;  // media/ViewMediaState.h
+
 class CQelView : public CDocView,
                  public ViewTextState,
                  public ViewMacroState,
                  public ViewImageState,
-                 public ViewRegionState,
-                 public ViewMediaState {
+                 public ViewRegionState {
  public:
   // The client area a pane offers: text cells of 8 x 16 pixels.
   static constexpr int kCharWidth = 8;
@@ -41,6 +42,9 @@ class CQelView : public CDocView,
   CQelView& operator=(const CQelView&) = delete;
 
   CQelDoc& GetDocument() { return m_doc; }
+  // The subsystems' fields of the pane, each declared in its subsystem's folder.
+  ViewMediaState& Media() { return *media_; }
+  const ViewMediaState& Media() const { return *media_; }
   TextModel& Text() { return *m_pModel; }
   const TextModel& Text() const { return *m_pModel; }
   // Hands the text over to another model (the rich-text one), keeping the text.
@@ -118,6 +122,7 @@ class CQelView : public CDocView,
   bool m_bDragging = false;
   bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
   std::unique_ptr<plat::TextPainter> m_pTextPainter;  // the pane's fonts, opened on the first paint
+  std::unique_ptr<ViewMediaState> media_;
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

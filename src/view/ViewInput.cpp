@@ -245,7 +245,7 @@ void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
 
 void CQelView::OnVScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollY = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) SetVideoScroll(true, pos);
     MediaCommand(kActionScrollY, 0);
     return;
   }
@@ -270,7 +270,7 @@ void CQelView::OnVScroll(int code, int pos) {
 
 void CQelView::OnHScroll(int code, int pos) {
   if (IsMediaKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) m_nVideoScrollX = pos;
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) SetVideoScroll(false, pos);
     MediaCommand(kActionScrollX, 0);
     return;
   }

@@ -1,6 +1,6 @@
 // The text pane's own fields, grouped by what uses them: identity and text, the
 // table's cell text and sheet pages, key macros, the shown image, image regions and
-// tools, and media. CQelView inherits every group.
+// tools. CQelView inherits every group.
 #pragma once
 
 #include <array>
@@ -115,7 +115,7 @@ struct ViewImageState {
   int m_nImageOriginX = 0;
   int m_nImageOriginY = 0;
   int m_nCompressDivisor = 1;
-  int m_bFitToWindow = 0;                    // in media kinds the repeat flag
+  int m_bFitToWindow = 0;
   int m_nPictureObjectMode = 0;
   int m_bImageDirty = 0;
   int m_nImageHold = 0;
@@ -190,26 +190,4 @@ struct ViewRegionState {
   // flipped, turned, cut out); a display of another size does so too.
   bool displayMoved_ = false;
   CPoint blockDragFrom_{-1, -1};  // the pointer's last place while it drags a pasted block; x -1: none
-};
-
-struct ViewMediaState {
-  // PlayerState: -1 closed, -2 stopped (after a stop, a close or a failed play),
-  // 0 idle, 1 playing, 2 paused, -3 cannot play.
-  int m_nPlayerState = 0;
-  int m_bMediaFitPending = 0;    // a window-fit timer (10 or 11) is pending
-  int m_nRecordDevice = 0;
-  std::string m_strRecordFile;
-  int m_nRecordSeconds = 0;
-  std::string m_strMciDevice;    // the media path the player is bound to
-  int m_nMediaLength = 0;        // ms
-  int m_nMediaPos = 0;           // ms, the last known position
-  int m_nVideoWidth = -1;        // -1 unknown; height 0 for audio kinds
-  int m_nVideoHeight = -1;
-  int m_nVideoZoom = 5;          // 1..9: 5 native size, 9 the pane's client area
-  int m_nVideoScrollX = 0;
-  int m_nVideoScrollY = 0;
-  CRect m_rcVideo;
-  int m_nRepeatStart = -1;       // repeat marks in ms, -1 none
-  int m_nRepeatEnd = -1;
-  int m_nVolume = -1;            // 0..127 as shown; -1 for non-media kinds
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/FileKind.h"
+#include "app/Settings.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -42,12 +43,12 @@ TEST_F(SizeLetterTest, LettersGiveSizesCaseAndRepeat) {
 TEST_F(SizeLetterTest, MediaTakesOnlyTheRepeatLetters) {
   doc_->m_nFileKind = kKindWave;
   doc_->SetSizeFromLetter('R');
-  EXPECT_EQ(doc_->m_bMediaRepeat, 1);
+  EXPECT_EQ(SettingValue(*doc_, "repeat"), "1");
   doc_->SetSizeFromLetter('c');
-  EXPECT_EQ(doc_->m_bMediaRepeat, 1);
+  EXPECT_EQ(SettingValue(*doc_, "repeat"), "1");
   EXPECT_EQ(doc_->m_nTextPointSize, 0);
   doc_->SetSizeFromLetter('r');
-  EXPECT_EQ(doc_->m_bMediaRepeat, 0);
+  EXPECT_EQ(SettingValue(*doc_, "repeat"), "0");
 }
 
 }  // namespace

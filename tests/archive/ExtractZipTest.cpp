@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "archive/ArchiveTestSupport.h"
+#include "archive/ArchiveState.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -19,7 +20,7 @@ namespace {
 class ExtractZipTest : public testenv::DocTest {
  protected:
   void SetUp() override {
-    doc_->m_pfnUnZip = nullptr;
+    doc_->Archive().m_pfnUnZip = nullptr;
     src_ = dir_.HostPath("src");
     testenv::WriteHostFile(src_ + "/text.txt", ToString(SampleText(200000)));
     testenv::WriteHostFile(src_ + "/sub/deeper/sh.bin", ToString(SampleBinary(150000)));
@@ -123,7 +124,7 @@ TEST_F(ExtractZipTest, ShiftJisAndUtf8NamesKeepTheirCharacters) {
   // Without the flag, the document's setting says the names are UTF-8.
   Bytes plain = RawZip({{"ソ.txt", "x"}});
   testenv::WriteHostFile(dir_.HostPath("plain.zip"), ToString(plain));
-  doc_->m_bUtf8Names = 1;
+  doc_->Archive().m_bUtf8Names = 1;
   ASSERT_EQ(Extract(dir_.HostPath("plain.zip"), "outp"), 0);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outp/ソ.txt")), "x");
   // With the setting on, a Shift-JIS name that is not UTF-8 stays as it is.
@@ -236,7 +237,7 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   SKIP_WITHOUT_PROGRAM("unzip");
   SKIP_WITHOUT_PROGRAM("zip");
   doc_->InitArchive();
-  ASSERT_TRUE(doc_->m_pfnUnZip);
+  ASSERT_TRUE(doc_->Archive().m_pfnUnZip);
   testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");
   auto expected = Tree(src_);
   EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "prog", 3), 0);
@@ -263,7 +264,7 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   Extract(dir_.HostPath("made.zip"), "prog4", 3);
   EXPECT_FALSE(fs::is_symlink(dir_.HostPath("prog4/evil")));
   // Without the program, mode 3 and mode 1 take the own codec.
-  doc_->m_pfnUnZip = nullptr;
+  doc_->Archive().m_pfnUnZip = nullptr;
   EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own3", 3), 0);
   EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own1", 1), 0);
   EXPECT_EQ(Tree(dir_.HostPath("own1")), expected);
@@ -343,7 +344,7 @@ TEST_F(ExtractZipTest, OutsideProgramsAreLookedUpWhenFirstNeeded) {
     testenv::WriteHostFile(dir_.HostPath("bin/") + name, "#!/bin/sh\nexit 0\n");
     fs::permissions(dir_.HostPath("bin/") + name, fs::perms::owner_all);
   }
-  EXPECT_TRUE(doc.m_pfnUnZip);
-  EXPECT_EQ(doc.m_zipProgram.Path(), dir_.HostPath("bin/zip"));
+  EXPECT_TRUE(doc.Archive().m_pfnUnZip);
+  EXPECT_EQ(doc.Archive().m_zipProgram.Path(), dir_.HostPath("bin/zip"));
   setenv("PATH", path.c_str(), 1);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "archive/ArchiveTestSupport.h"
+#include "archive/ArchiveState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -45,8 +46,8 @@ std::map<std::string, std::string> Unpacked(const std::string& archiveHost) {
   std::ostringstream quiet;
   frame.Ui().SetMessageStream(&quiet);
   CQelDoc doc(out.Win() + "\\program");
-  doc.m_pfnUnZip = nullptr;
-  doc.m_nLhaCanCreate = 0;
+  doc.Archive().m_pfnUnZip = nullptr;
+  doc.Archive().m_nLhaCanCreate = 0;
   const std::string target = out.Win() + "\\x";
   if (archiveHost.ends_with(".lzh"))
     doc.ProcessLzh(plat::FromHostPath(archiveHost), target, 0);

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "archive/ArchiveState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -83,7 +84,7 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
   // Nothing to pack makes no archive; LZH without a packing program is refused.
   EXPECT_EQ(doc_->WriteArchive(1, 0, {"none.zip", "nothing-*.x"}, "", 1), 0);
   EXPECT_FALSE(plat::Exists("none.zip"));
-  doc_->m_nLhaCanCreate = 0;
+  doc_->Archive().m_nLhaCanCreate = 0;
   EXPECT_EQ(doc_->WriteArchive(0, 2, {"", "noext"}, "", 1), -1);
 }
 
@@ -101,7 +102,7 @@ TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   MakeTree("src", true);
   SKIP_WITHOUT_PROGRAM("lha");
   ASSERT_EQ(doc_->ProcessLzh(Win("a.lzh"), Win("src"), 1), 0);
-  if (doc_->m_nLhaCanCreate != 1) {
+  if (doc_->Archive().m_nLhaCanCreate != 1) {
     if (std::getenv("CI")) FAIL() << "this lha cannot create archives";
     GTEST_SKIP() << "this lha cannot create archives";
   }
@@ -110,7 +111,7 @@ TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   EXPECT_EQ(status, 0) << out;
   // Unpacked by the program and by the own reader, each file comes back.
   for (int road : {1, 0}) {
-    doc_->m_nLhaCanCreate = road;
+    doc_->Archive().m_nLhaCanCreate = road;
     const std::string target = road ? "by-program" : "by-own";
     ASSERT_EQ(doc_->ProcessLzh(Win("a.lzh"), Win(target), 0), 0);
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath(target + "/sub/deep/x.txt")), "deep text") << target;

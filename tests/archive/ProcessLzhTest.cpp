@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "archive/ArchiveTestSupport.h"
+#include "archive/ArchiveState.h"
 #include "codec/LzhDecoder.h"
 #include "codec/LzhHeader.h"
 #include "platform/os/Files.h"
@@ -58,7 +59,7 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
   testenv::WriteHostFile(src + "/empty.txt", "");
   testenv::WriteHostFile(src + "/runs.bin", std::string(70000, '\0') + std::string(30000, 'r'));
   fs::create_directories(src + "/emptydir");
-  doc_->m_nLhaCanCreate = 0;  // the own reader
+  doc_->Archive().m_nLhaCanCreate = 0;  // the own reader
   for (std::string opts : {"c0q", "c1q", "c2q", "cz0q", "cz1q", "cz2q"}) {
     std::string archive = dir_.HostPath(opts + ".lzh");
     int status = 0;
@@ -77,9 +78,9 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
   EXPECT_EQ(Unpack(lh6, dir_.HostPath("o6")), -1) << "a member not written fails the run";
   EXPECT_NE(messages_.str().find("UNLHA32.DLL"), std::string::npos) << messages_.str();
   // An lha program that can create archives unpacks them instead.
-  doc_->m_nLhaCanCreate = -1;
+  doc_->Archive().m_nLhaCanCreate = -1;
   EXPECT_EQ(Unpack(lh6, dir_.HostPath("p6")), 0);
-  if (doc_->m_nLhaCanCreate == 1) {
+  if (doc_->Archive().m_nLhaCanCreate == 1) {
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("p6/a.txt")), ToString(SampleText(120000)));
   }
 }
@@ -87,7 +88,7 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
 TEST_F(LzhTest, SharedCorpusOfLhaTools) {
   std::string corpus = testenv::SharedTestData("lzh");
   SKIP_WITHOUT_SHARED_DATA(corpus);
-  doc_->m_nLhaCanCreate = 0;  // the own reader
+  doc_->Archive().m_nLhaCanCreate = 0;  // the own reader
   SKIP_WITHOUT_PROGRAM("lhasa");
   int compared = 0;
   for (const auto& e : fs::recursive_directory_iterator(corpus)) {

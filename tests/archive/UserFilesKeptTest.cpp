@@ -10,6 +10,7 @@
 #include <set>
 
 #include "archive/ArchiveTestSupport.h"
+#include "archive/ArchiveState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -227,7 +228,7 @@ TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {
     testenv::TempDir out;
     CMainFrame frame;
     CQelDoc doc(out.Win() + "\\program");
-    doc.m_pfnUnZip = nullptr;
+    doc.Archive().m_pfnUnZip = nullptr;
     ASSERT_EQ(doc.ExtractZip(0, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", 0, 0, nullptr), 0);
     EXPECT_EQ(testenv::ReadHostFile(out.HostPath("x/sub/a.txt")), "packed") << programs;
     plat::SetCurrentDirectory("\\tmp");
@@ -266,7 +267,7 @@ std::string DeflatedZip(const std::string& name, const Bytes& data, uint32_t dec
 }  // namespace
 
 TEST_F(ProtectFault, EncipheredNameAsksBeforeReplacingTheEarlierProtectedFile) {
-  doc_->m_bEncryptNames = 1;
+  doc_->Archive().m_bEncryptNames = 1;
   const std::string src = WriteFile("memo@Enc.txt", "second version");
   ASSERT_EQ(doc_->ConvertSource(1, src, ""), 0);
   const std::string stored = StoredFile();

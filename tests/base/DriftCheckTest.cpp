@@ -10,8 +10,9 @@
 //   - compares or assigns a file kind as a bare number (m_nFileKind == 12),
 //   - compares a record type of the binary Office roads as a bare number
 //     (case 0x00FC:, type == 0x003C),
-//   - compares a conversion mode of the converters or of ConvertSource as a bare
-//     number (mode == 11),
+//   - compares a conversion mode of the converters or of ConvertSource, or a mode of
+//     the archive operations, as a bare number (mode == 11), or hands an archive
+//     operation a bare mode (CompressToZip(10), ProcessLzh(a, f, 0)),
 //   - hands the player or the recorder a bare request, action or mode, or stores a
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer
@@ -39,10 +40,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
-                                      "bare media code", "bare view action or timer"};
+                                      "bare media code", "bare view action or timer", "bare archive mode"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -70,10 +71,16 @@ struct Pattern {
   std::vector<const char*> under = {};  // the paths it covers (prefixes); empty: all
 };
 
-// The binary Office record walkers, and the converters with ConvertSource, whose
-// modes are named.
+// The binary Office record walkers, and the converters with ConvertSource and the
+// archive operations (archive/ArchiveModes.h), whose modes are named.
 const std::vector<const char*> kRecordWalkers = {"src/convert/office/"};
-const std::vector<const char*> kModeUsers = {"src/convert/", "src/archive/ConvertSource.cpp"};
+const std::vector<const char*> kModeUsers = {"src/convert/",
+                                             "src/archive/ConvertSource.cpp",
+                                             "src/archive/CompressToZip.cpp",
+                                             "src/archive/WriteArchive.cpp",
+                                             "src/archive/ExtractZip.cpp",
+                                             "src/archive/ProcessLzh.cpp",
+                                             "src/archive/FileNameCipher.cpp"};
 // The files that take a ViewAction or a capture code apart by its number.
 const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/RefreshImage.cpp",
                                                    "src/image/ImageCommands.cpp", "src/image/CaptureScreen.cpp"};
@@ -101,6 +108,8 @@ std::vector<Pattern> Patterns() {
       {kBareRecord, "Peek", std::regex(R"(PeekU16LE\([^()]*\)\s*(==|!=)\s*0x[0-9A-Fa-f]+\b)", ecma), kRecordWalkers},
       {kBareMode, "ode", std::regex(R"(\b(mode_?|\w*WidthMode)\s*(==|!=|<=|>=|<|>)\s*-?[0-9]+\b)", ecma), kModeUsers},
       {kBareMode, "ode", std::regex(R"(\b[0-9]+\s*(==|!=|<=|>=|<|>)\s*(mode_?|\w*WidthMode)\b)", ecma), kModeUsers},
+      {kBareArchive, "(", std::regex(R"(\b(CompressToZip|WriteArchive|ExtractZip|CipherFileName)\(\s*-?[0-9])", ecma)},
+      {kBareArchive, "ProcessLzh(", std::regex(R"(\bProcessLzh\([^;]*,\s*-?[0-9]+\s*\))", ecma)},
       {kBareMedia, "MediaCommand(", std::regex(R"(\bMediaCommand\(\s*[0-9])", ecma)},
       {kBareMedia, "RecordWave(", std::regex(R"(\bRecordWave\(\s*[0-9])", ecma)},
       {kBareMedia, "MediaRequest", std::regex(R"(m_nMediaRequest\s*(==|!=|=)\s*[1-9])", ecma)},
@@ -187,7 +196,8 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes, media codes (media/MediaCodes.h) "
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
+                                "media codes (media/MediaCodes.h) "
                                 "and view actions and timers (app/ViewCodes.h):\n"
                              << report.str();
 }
@@ -227,6 +237,10 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"if (mode == 11) dashes(name);", {kBareMode}},
       {"if (doc_.m_nColumnWidthMode >= 10) return;", {kBareMode}},
       {"const int keep = 1 == mode ? 4 : 2;", {kBareMode}},
+      {"if (cx.doc->CompressToZip(10) != 1) return -1;", {kBareArchive}},
+      {"doc.ExtractZip(3, archive, \"\", 0, 0, nullptr);", {kBareArchive}},
+      {"return cx.doc->ProcessLzh(item, folder, 0);", {kBareArchive}},
+      {"return WriteArchive(kPackZip, 0, {zipName, fileSpec}, \"\", 0);", {}},
       {"cx.view->MediaCommand(4, 1);", {kBareMedia}},
       {"if (doc.m_nRecordState != 0) RecordWave(2);", {kBareMedia}},
       {"doc.m_nMediaRequest = 32;", {kBareMedia}},

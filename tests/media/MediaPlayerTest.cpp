@@ -9,6 +9,8 @@
 #include "app/FileKind.h"
 #include "frame/StatusBar.h"
 #include "media/MediaCodes.h"
+#include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -32,7 +34,7 @@ std::string MidiOfSeconds(uint64_t seconds) {
 class MediaPlayerTest : public testenv::DocTest {
  protected:
   MediaPlayerTest() : view_(*doc_, 1) {
-    doc_->m_strAudioDevice = "null";
+    doc_->Media().m_strAudioDevice = "null";
     doc_->m_bEnglishMode = 1;
   }
   void Show(const std::string& path) { ASSERT_EQ(doc_->LoadDocument(path, 0), 0); }
@@ -51,36 +53,36 @@ TEST_F(MediaPlayerTest, PlayPauseSeekAndStopThroughTheRequests) {
   Show(Sox("a.wav", "20 sine 300"));
   EXPECT_EQ(Status(), "  [STOP]     PLAY      PAUSE");
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nPlayerState, 1);
-  EXPECT_EQ(view_.m_nMediaLength, 20000);
-  EXPECT_EQ(doc_->m_nMediaState, 1);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 1);
+  EXPECT_EQ(view_.Media().m_nMediaLength, 20000);
+  EXPECT_EQ(doc_->Media().m_nMediaState, 1);
   Wait(2600);
   EXPECT_EQ(Status(), "   STOP     [PLAY]     PAUSE     : posi = 0 min 02 sec / 0 min 20 sec    vol=127");
   EXPECT_EQ(Rule(), "---0---------------------------  ");
   view_.MediaCommand(3, 1);  // pause
-  EXPECT_EQ(view_.m_nPlayerState, 2);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 2);
   Wait(4000);
   EXPECT_EQ(Status(), "   STOP      PLAY     [PAUSE]    : posi = 0 min 02.60 sec / 0 min 20.00 sec    vol=127");
   // Fast forward while paused moves 125 ms and stays paused.
   view_.MediaCommand(2, 1);
-  EXPECT_EQ(view_.m_nMediaPos, 2725);
-  EXPECT_EQ(view_.m_nPlayerState, 2);
+  EXPECT_EQ(view_.Media().m_nMediaPos, 2725);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 2);
   view_.MediaCommand(3, 1);  // resume
   Wait(1000);
   view_.MediaCommand(8, 1);  // jump one minute: past the end, a second before it
-  EXPECT_EQ(view_.m_nMediaPos, 19000);
+  EXPECT_EQ(view_.Media().m_nMediaPos, 19000);
   Wait(1200);
   // The position poll found the end and closed the device.
-  EXPECT_EQ(view_.m_nPlayerState, -2);
-  EXPECT_EQ(doc_->m_strMediaFile, "");
+  EXPECT_EQ(view_.Media().m_nPlayerState, -2);
+  EXPECT_EQ(doc_->Media().m_strMediaFile, "");
   EXPECT_EQ(Status(), "  [STOP]     PLAY      PAUSE");
   // Play, then play/stop again: the second request stops and closes; a third plays anew.
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nPlayerState, 1);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 1);
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nPlayerState, -2);
+  EXPECT_EQ(view_.Media().m_nPlayerState, -2);
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nPlayerState, 1);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 1);
 }
 
 TEST_F(MediaPlayerTest, VolumeStepsRepeatMarksAndRepeatPlay) {
@@ -96,26 +98,26 @@ TEST_F(MediaPlayerTest, VolumeStepsRepeatMarksAndRepeatPlay) {
   for (const Step& s : {Step{5, 0, 112}, Step{5, 0, 96}, Step{5, 1, 95}, Step{6, 0, 111}, Step{6, 0, 127}, Step{6, 0, 127}}) {
     view_.m_bCtrlDown = s.ctrl;
     view_.MediaCommand(s.code, 1);
-    EXPECT_EQ(view_.m_nVolume, s.volume) << s.code << " ctrl " << s.ctrl;
+    EXPECT_EQ(view_.Media().m_nVolume, s.volume) << s.code << " ctrl " << s.ctrl;
   }
   view_.m_bCtrlDown = 0;
   EXPECT_EQ(frame_->Mci().WaveVolume(), 0xFFFFFFFFu);
   Wait(2400);
   view_.MediaCommand(9, 1);
-  EXPECT_EQ(view_.m_nRepeatStart, 2400);
+  EXPECT_EQ(view_.Media().m_nRepeatStart, 2400);
   Wait(1000);
   view_.MediaCommand(9, 1);
-  EXPECT_EQ(view_.m_nRepeatEnd, 3400);
+  EXPECT_EQ(view_.Media().m_nRepeatEnd, 3400);
   EXPECT_EQ(Rule(), "--------------+-----+----------  ");
   view_.OnKeyDown('O');  // repeat on: past the end mark the play goes back to the start mark
-  EXPECT_EQ(view_.m_bFitToWindow, 1);
+  EXPECT_EQ(view_.Media().m_bPlayRepeat, 1);
   Wait(400);
-  EXPECT_EQ(view_.m_nPlayerState, 1);
-  EXPECT_EQ(view_.m_nMediaPos, 2600);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 1);
+  EXPECT_EQ(view_.Media().m_nMediaPos, 2600);
   EXPECT_NE(Status().find("repeat on"), std::string::npos) << Status();
   view_.MediaCommand(9, 1);
-  EXPECT_EQ(view_.m_nRepeatStart, -1);
-  EXPECT_EQ(view_.m_nRepeatEnd, -1);
+  EXPECT_EQ(view_.Media().m_nRepeatStart, -1);
+  EXPECT_EQ(view_.Media().m_nRepeatEnd, -1);
 }
 
 TEST_F(MediaPlayerTest, PauseWithABlankInThePathHoldsThePosition) {
@@ -125,29 +127,29 @@ TEST_F(MediaPlayerTest, PauseWithABlankInThePathHoldsThePosition) {
                  testenv::Quote(dir_.HostPath("a clip.avi")));
   Show(Win("a clip.avi"));
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nVideoWidth, 64);
-  EXPECT_EQ(view_.m_nVideoHeight, 48);
+  EXPECT_EQ(view_.Media().m_nVideoWidth, 64);
+  EXPECT_EQ(view_.Media().m_nVideoHeight, 48);
   Wait(1000);
   view_.MediaCommand(3, 1);
-  EXPECT_EQ(view_.m_nPlayerState, 2);
-  const int held = view_.m_nMediaPos;
+  EXPECT_EQ(view_.Media().m_nPlayerState, 2);
+  const int held = view_.Media().m_nMediaPos;
   Wait(2000);
   view_.MediaCommand(2, 1);  // a frame forward: 40 ms at 25 frames a second
-  EXPECT_EQ(view_.m_nMediaPos, held + 40);
+  EXPECT_EQ(view_.Media().m_nMediaPos, held + 40);
   EXPECT_NE(Status().find("PAUSE]"), std::string::npos) << Status();
   EXPECT_EQ(Status().find("not open"), std::string::npos) << Status();
   EXPECT_NE(Status().find(" 48 x  64 x 1"), std::string::npos) << Status();
   view_.MediaCommand(6, 1);  // zoom in: 141 %
-  EXPECT_EQ(view_.m_rcVideo.right, 64 * 141 / 100);
+  EXPECT_EQ(view_.Media().m_rcVideo.right, 64 * 141 / 100);
 }
 
 // Fault: length x (v - 100) overflowed 32 bits past about three hours.
 TEST_F(MediaPlayerTest, SeekByFractionOfALongMediumFault) {
   Show(WriteFile("long.mid", MidiOfSeconds(4 * 3600)));
   view_.MediaCommand(4, 1);
-  ASSERT_EQ(view_.m_nMediaLength, 4 * 3600 * 1000);
+  ASSERT_EQ(view_.Media().m_nMediaLength, 4 * 3600 * 1000);
   view_.MediaCommand(271, 1);
-  EXPECT_EQ(view_.m_nMediaPos, 4 * 3600 * 1000 / 180 * 171);
+  EXPECT_EQ(view_.Media().m_nMediaPos, 4 * 3600 * 1000 / 180 * 171);
 }
 
 // Fault: position x 30 overflowed 32 bits in the rule past about twenty hours.
@@ -161,13 +163,13 @@ TEST_F(MediaPlayerTest, RuleOfAVeryLongMediumFault) {
 
 // Fault: the rule divided by a length of 0, and by the last index 0 of a slide show.
 TEST_F(MediaPlayerTest, RuleWithZeroLengthFault) {
-  view_.m_nPlayerState = 1;
+  view_.Media().m_nPlayerState = 1;
   doc_->m_nActivePane = 1;
-  view_.m_nRepeatStart = 5;
+  view_.Media().m_nRepeatStart = 5;
   view_.ShowPlayerStatus(5, 0);
   EXPECT_EQ(Rule(), "-------------------------------  ");
   doc_->m_nQuietState = 1;
-  doc_->m_nPlayLast = 0;
+  doc_->Media().m_nPlayLast = 0;
   view_.ShowPlayerStatus(5, 0);
   EXPECT_EQ(Rule(), "-------------------------------  ");
 }
@@ -180,15 +182,15 @@ TEST_F(MediaPlayerTest, SeekPastTheEndOfAShortMediumFault) {
   view_.MediaCommand(3, 1);
   view_.MediaCommand(3, 1);
   view_.MediaCommand(22, 1);
-  EXPECT_EQ(view_.m_nMediaPos, 0);
-  EXPECT_EQ(view_.m_nPlayerState, 1);
+  EXPECT_EQ(view_.Media().m_nMediaPos, 0);
+  EXPECT_EQ(view_.Media().m_nPlayerState, 1);
   EXPECT_EQ(Status().find("range"), std::string::npos) << Status();
 }
 
 TEST_F(MediaPlayerTest, AFileThatCannotPlayShowsTheErrorAndStops) {
   Show(WriteFile("bad.wav", "RIFF but not a wave at all"));
   view_.MediaCommand(4, 1);
-  EXPECT_EQ(view_.m_nPlayerState, -2);
+  EXPECT_EQ(view_.Media().m_nPlayerState, -2);
   EXPECT_FALSE(Status().empty());
   EXPECT_EQ(Status().find("PLAY]"), std::string::npos) << Status();
 }
@@ -199,7 +201,7 @@ TEST_F(MediaPlayerTest, AnotherFileClosesThePlayer) {
   view_.MediaCommand(4, 1);
   Wait(500);
   Show(WriteFile("t.txt", "text"));
-  EXPECT_EQ(view_.m_nPlayerState, -2);
+  EXPECT_EQ(view_.Media().m_nPlayerState, -2);
   EXPECT_EQ(frame_->Mci().Find(Win("one.wav")), nullptr);
   EXPECT_FALSE(frame_->Ui().HasTimer(&view_, 12));
 }

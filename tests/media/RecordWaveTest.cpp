@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/Settings.h"
+#include "media/MediaState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -13,7 +14,7 @@ namespace {
 class RecordWaveTest : public testenv::DocTest {
  protected:
   RecordWaveTest() : view_(*doc_, 1) {
-    doc_->m_strAudioDevice = "null";
+    doc_->Media().m_strAudioDevice = "null";
     EXPECT_EQ(ApplySetting(*doc_, "clock", "2024-03-05T14:07:09"), "");
     doc_->m_strFileName1 = Win("list") + "\\x.txt";
     plat::MakeDirectory(Win("list"));
@@ -27,19 +28,19 @@ class RecordWaveTest : public testenv::DocTest {
 
 TEST_F(RecordWaveTest, ThreeSecondsAt48kHzWithAPauseLeftOut) {
   SKIP_WITHOUT_PROGRAM("soxi");
-  doc_->m_nRecordRate = 48;
+  doc_->Media().m_nRecordRate = 48;
   view_.OnRecord();
-  EXPECT_EQ(doc_->m_nRecordState, 1);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 1);
   Wait(2000);
   doc_->m_nMediaRequest = 32;  // pause, as the pause command stores it while recording
   view_.OnUpdate();
-  EXPECT_EQ(doc_->m_nRecordState, 2);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 2);
   Wait(4000);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(0), " Recording     0 min 2 sec");
   view_.RecordWave(2);
   Wait(1000);
   view_.OnRecord();
-  EXPECT_EQ(doc_->m_nRecordState, 0);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 0);
   const std::string name = "audio_240305_140709.wav";
   EXPECT_EQ(Soxi("-r", name), "48000\n");
   EXPECT_EQ(Soxi("-c", name), "2\n");
@@ -52,7 +53,7 @@ TEST_F(RecordWaveTest, ThreeSecondsAt48kHzWithAPauseLeftOut) {
 
 TEST_F(RecordWaveTest, At44kHzOtherwise) {
   SKIP_WITHOUT_PROGRAM("soxi");
-  doc_->m_nRecordRate = 44;
+  doc_->Media().m_nRecordRate = 44;
   view_.OnRecord();
   Wait(1000);
   view_.OnRecord();
@@ -63,14 +64,14 @@ TEST_F(RecordWaveTest, At44kHzOtherwise) {
 // Fault: a failed start left the state recording, and the next request saved a
 // device that was never opened.
 TEST_F(RecordWaveTest, FailedStartLeavesTheStateIdleFault) {
-  doc_->m_strAudioDevice = "nosuchdevice";
+  doc_->Media().m_strAudioDevice = "nosuchdevice";
   view_.OnRecord();
-  EXPECT_EQ(doc_->m_nRecordState, 0);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 0);
   ASSERT_EQ(frame_->Ui().MessageLog().size(), 1u);
   EXPECT_FALSE(frame_->Ui().HasTimer(&view_, 50));
   // The next request starts again (and fails again) instead of saving.
   view_.OnRecord();
-  EXPECT_EQ(doc_->m_nRecordState, 0);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 0);
   EXPECT_EQ(frame_->Ui().MessageLog().size(), 2u);
   EXPECT_FALSE(plat::Exists(Win("list") + "\\audio_240305_140709.wav"));
   EXPECT_EQ(doc_->m_strFileName1, Win("list") + "\\x.txt");
@@ -82,7 +83,7 @@ TEST_F(RecordWaveTest, FailedSaveKeepsTheCurrentFileFault) {
   view_.OnRecord();
   Wait(500);
   view_.OnRecord();
-  EXPECT_EQ(doc_->m_nRecordState, 0);
+  EXPECT_EQ(doc_->Media().m_nRecordState, 0);
   ASSERT_EQ(frame_->Ui().MessageLog().size(), 1u);
   EXPECT_EQ(doc_->m_strFileName1, Win("gone") + "\\x.txt");
   EXPECT_TRUE(doc_->m_strPathName.empty());

@@ -6,6 +6,7 @@
 
 #include "app/StringTable.h"
 #include "filelist/FlistView.h"
+#include "net/NetState.h"
 #include "support/NetServers.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -32,7 +33,7 @@ class FtpServerTest : public testenv::DocTest {
     for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>((i * 7919 + i / 251) & 0xFF);
     testenv::WriteHostFile(root_ + "/pub/big.bin", big);
     START_OR_SKIP(server_.Start(root_, dir_.HostPath("ftp.log")), "pyftpdlib");
-    doc_->m_nNetTimeScale = 100;
+    doc_->Net().m_nNetTimeScale = 100;
     SetSite('2', "secret");
   }
 
@@ -59,7 +60,7 @@ TEST_F(FtpServerTest, OpensAFileOnAPseudoDrive) {
   EXPECT_EQ(Text(), "hello pub\n");
   const std::string trace = Trace();
   for (int id : {224, 225, 217}) EXPECT_NE(trace.find(LoadString(id)), std::string::npos) << id;
-  EXPECT_EQ(doc_->m_bFtpConnected, 1);
+  EXPECT_EQ(doc_->Net().m_bFtpConnected, 1);
 }
 
 TEST_F(FtpServerTest, BigFileEqualsTheServersInBothModes) {
@@ -121,8 +122,8 @@ TEST_F(FtpServerTest, BadPasswordShowsCannotConnectAndNeverThePassword) {
   SetSite('2', "wrongpass1234");
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\docs\\readme.txt"), -1);
   EXPECT_NE(Trace().find(LoadString(226)), std::string::npos);
-  EXPECT_EQ(doc_->m_bFtpConnected, 0);
-  EXPECT_FALSE(doc_->m_pInetSession);
+  EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
+  EXPECT_FALSE(doc_->Net().m_pInetSession);
   EXPECT_EQ(messages_.str().find("wrongpass1234"), std::string::npos);
   EXPECT_EQ(Trace().find("wrongpass1234"), std::string::npos);
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
@@ -157,22 +158,22 @@ TEST_F(FtpServerTest, ResolvesPathsAndChangesFolder) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\a\\b.txt"), 0);
   std::string dir;
   EXPECT_EQ(doc_->ResolveFtpPath("R:\\a\\b.txt", 2), "b.txt");
-  doc_->m_pFtpConnection->GetCurrentDirectory(dir);
+  doc_->Net().m_pFtpConnection->GetCurrentDirectory(dir);
   EXPECT_EQ(dir, "/pub/a");
   EXPECT_EQ(doc_->ResolveFtpPath("R:\\a\\b.txt", 0), "/pub/a/b.txt");
-  doc_->m_pFtpConnection->GetCurrentDirectory(dir);
+  doc_->Net().m_pFtpConnection->GetCurrentDirectory(dir);
   EXPECT_EQ(dir, "/pub/a");
   EXPECT_EQ(doc_->ResolveFtpPath("R:\\a\\b", 0), "/pub/a/b");
-  doc_->m_pFtpConnection->GetCurrentDirectory(dir);
+  doc_->Net().m_pFtpConnection->GetCurrentDirectory(dir);
   EXPECT_EQ(dir, "/pub/a/b");
   EXPECT_EQ(doc_->ResolveFtpPath("R:\\nowhere", 1), "/pub/nowhere");
-  doc_->m_pFtpConnection->GetCurrentDirectory(dir);
+  doc_->Net().m_pFtpConnection->GetCurrentDirectory(dir);
   EXPECT_EQ(dir, "/");
 }
 
 TEST_F(FtpServerTest, ListsAFolderThroughMlsd) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\"), 0);
-  CFtpFileFind find(*doc_->m_pFtpConnection);
+  CFtpFileFind find(*doc_->Net().m_pFtpConnection);
   ASSERT_TRUE(find.FindFile("/pub"));
   std::map<std::string, std::pair<bool, int64_t>> seen;
   for (bool more = true; more;) {
@@ -188,23 +189,23 @@ TEST_F(FtpServerTest, ListsAFolderThroughMlsd) {
 
 TEST_F(FtpServerTest, ReadsFillTheRequestAndAreShortOnlyAtTheEnd) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\"), 0);
-  auto file = doc_->m_pFtpConnection->OpenFile("/pub/big.bin");
+  auto file = doc_->Net().m_pFtpConnection->OpenFile("/pub/big.bin");
   std::vector<char> buf(30000);
   EXPECT_EQ(file->Read(buf.data(), 30000), 30000);
   EXPECT_EQ(file->Read(buf.data(), 30000), 30000);
   EXPECT_EQ(file->Read(buf.data(), 30000), 30000);
   EXPECT_EQ(file->Read(buf.data(), 30000), 10000);
   EXPECT_EQ(file->Read(buf.data(), 30000), 0);
-  EXPECT_THROW(doc_->m_pFtpConnection->OpenFile("/pub/none.bin"), CInternetException);
+  EXPECT_THROW(doc_->Net().m_pFtpConnection->OpenFile("/pub/none.bin"), CInternetException);
 }
 
 TEST_F(FtpServerTest, GetFileFailsIfTheLocalFileExists) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\"), 0);
   const std::string local = Win("copy.txt");
-  EXPECT_TRUE(doc_->m_pFtpConnection->GetFile("/pub/docs/readme.txt", local, true));
+  EXPECT_TRUE(doc_->Net().m_pFtpConnection->GetFile("/pub/docs/readme.txt", local, true));
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("copy.txt")), "hello pub\n");
-  EXPECT_FALSE(doc_->m_pFtpConnection->GetFile("/pub/docs/readme.txt", local, true));
-  EXPECT_FALSE(doc_->m_pFtpConnection->GetFile("/pub/docs/none.txt", Win("none.txt"), false));
+  EXPECT_FALSE(doc_->Net().m_pFtpConnection->GetFile("/pub/docs/readme.txt", local, true));
+  EXPECT_FALSE(doc_->Net().m_pFtpConnection->GetFile("/pub/docs/none.txt", Win("none.txt"), false));
   EXPECT_FALSE(plat::Exists(Win("none.txt")));
 }
 

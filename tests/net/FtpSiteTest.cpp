@@ -4,6 +4,7 @@
 #include "filelist/FlistView.h"
 #include "net/FtpSite.h"
 #include "net/NetCommands.h"
+#include "net/NetState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -60,7 +61,7 @@ TEST_F(FtpDriveTest, ConnectWithoutSiteOrHostFails) {
   EXPECT_EQ(doc_->ConnectFtpSite("Q:\\a.txt"), -1);
   doc_->m_astrSysValue[26] = "R:~2x~/ftp://;USER=anna;PWRD=secret";
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\a.txt"), -1);
-  EXPECT_EQ(doc_->m_bFtpConnected, 0);
+  EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
 }
 
 // The dialog's sites last: they replace their lines of Pelnor.inf (and go to

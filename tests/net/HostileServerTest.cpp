@@ -7,6 +7,7 @@
 
 #include "app/StringTable.h"
 #include "net/FtpSite.h"
+#include "net/NetState.h"
 #include "support/NetServers.h"
 #include "net/QelHtmlView.h"
 #include "platform/os/Files.h"
@@ -22,10 +23,10 @@ class HostileServerTest : public testenv::DocTest {
   void SetUp() override {
     START_OR_SKIP(http_.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
     START_OR_SKIP(ftp_.StartHostile(dir_.HostPath("ftp.log")), "the hostile FTP server");
-    doc_->m_bInternalBrowser = 1;
+    doc_->Net().m_bInternalBrowser = 1;
     // 450 ms to answer, 900 ms a page pass, 5.4 s an FTP listing or address download;
     // the servers drip every 100 ms, so no idle time-out ends a transfer.
-    doc_->m_nNetTimeScale = 15;
+    doc_->Net().m_nNetTimeScale = 15;
     doc_->m_astrSysValue[26] = "R:~2hostile~/ftp://127.0.0.1:" + std::to_string(ftp_.Port()) + ";USER=anna;PWRD=x";
   }
 
@@ -83,7 +84,7 @@ TEST_F(HostileServerTest, SlowSenderFault) {
     }
   }
   // The browser pane gives up on the page too.
-  doc_->m_nHtmlBrowserMode = 1;
+  doc_->Net().m_nHtmlBrowserMode = 1;
   CQelHtmlView view(*doc_);
   view.Navigate2(Http("/drip-body"));
   EXPECT_EQ(view.PageError(), "the page did not come in time");
@@ -125,7 +126,7 @@ TEST_F(HostileServerTest, UnboundedDownloadFault) {
     doc_->OpenAddress(Ftp("/huge.bin"));
     EXPECT_TRUE(Traced(plat::Utf8ToCp932Lossy("ファイル容量オーバーです(>8MB)"))) << plat::Cp932ToUtf8(Trace());
     EXPECT_FALSE(plat::Exists(Tmp("Pelnortmp.htm")));
-    EXPECT_TRUE(doc_->addressFailed_);
+    EXPECT_TRUE(doc_->Net().addressFailed_);
   }
   // A small file of the same server still comes whole.
   EXPECT_EQ(doc_->LoadDocument("R:\\small.txt", 0), 0);

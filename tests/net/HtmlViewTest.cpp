@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "net/NetState.h"
 #include "support/NetServers.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
@@ -40,8 +41,8 @@ class HtmlViewTest : public testenv::DocTest {
       testenv::WriteHostFile(dir_.HostPath(std::string("web/") + name + ".htm"), Page(std::string("Page ") + name, std::string("text of ") + name));
     }
     START_OR_SKIP(http_.StartStatic(dir_.HostPath("web"), dir_.HostPath("http.log")), "http.server");
-    doc_->m_nNetTimeScale = 100;
-    doc_->m_nHtmlBrowserMode = 1;
+    doc_->Net().m_nNetTimeScale = 100;
+    doc_->Net().m_nHtmlBrowserMode = 1;
     view_ = std::make_unique<TestHtmlView>(*doc_);
     // The pane as the frame makes it: activated, then its first update.
     view_->OnActivateView(true);
@@ -74,7 +75,7 @@ class HtmlViewTest : public testenv::DocTest {
 TEST_F(HtmlViewTest, AddressFromTheDocumentIsShownWithItsTitle) {
   doc_->OpenAddress(Url("a.htm"));
   EXPECT_EQ(view_->GetLocationURL(), Url("a.htm"));
-  EXPECT_EQ(doc_->m_strBrowseAddress, Url("a.htm"));
+  EXPECT_EQ(doc_->Net().m_strBrowseAddress, Url("a.htm"));
   EXPECT_EQ(frame_->GetWindowText(), "[html]  " + Url("a.htm") + "     [Page a]");
   EXPECT_EQ(view_->m_strTitle, "Page_a");
   EXPECT_NE(view_->PageText().find("text of a"), std::string::npos) << view_->PageText();
@@ -218,18 +219,18 @@ TEST_F(HtmlViewTest, SaveSourceAfterFailedPageFault) {
 
 TEST_F(HtmlViewTest, HomePageTogglesThePaneAndItsCheckMark) {
   doc_->m_astrSysValue[25] = WriteFile("home.txt", "my home page\n");
-  doc_->m_bInternalBrowser = 1;
+  doc_->Net().m_bInternalBrowser = 1;
   EXPECT_EQ(State(32880).m_nCheck, 0);
   EXPECT_EQ(Run(32880), CommandOutcome::Done);
-  EXPECT_EQ(doc_->m_nAddrListRequest, 1);
+  EXPECT_EQ(doc_->Net().m_nAddrListRequest, 1);
   EXPECT_EQ(State(32880).m_nCheck, 1);
   EXPECT_EQ(Text(), "my home page\n");
-  EXPECT_EQ(doc_->m_strHomeAddress, doc_->m_astrSysValue[25]);
+  EXPECT_EQ(doc_->Net().m_strHomeAddress, doc_->m_astrSysValue[25]);
   EXPECT_NE(Trace().find("OnInet"), std::string::npos);
   // Again: the home page closes and the pane goes off.
   EXPECT_EQ(Run(32880), CommandOutcome::Done);
-  EXPECT_EQ(doc_->m_nAddrListRequest, 0);
-  EXPECT_EQ(doc_->m_nHtmlBrowserMode, 0);
+  EXPECT_EQ(doc_->Net().m_nAddrListRequest, 0);
+  EXPECT_EQ(doc_->Net().m_nHtmlBrowserMode, 0);
   EXPECT_EQ(State(32880).m_nCheck, 0);
 }
 
@@ -238,23 +239,23 @@ TEST_F(HtmlViewTest, HomePageTogglesThePaneAndItsCheckMark) {
 TEST_F(HtmlViewTest, HomeStringSizeLetterIsAppliedAndCut) {
   const std::string home = WriteFile("home.txt", "my home page\n");
   doc_->m_astrSysValue[25] = home + "@d";
-  doc_->m_bInternalBrowser = 1;
+  doc_->Net().m_bInternalBrowser = 1;
   EXPECT_EQ(Run(32880), CommandOutcome::Done);
   EXPECT_EQ(doc_->m_nTextPointSize, 180);
   EXPECT_EQ(doc_->m_bLowerCaseLetter, 1);
-  EXPECT_EQ(doc_->m_strHomeAddress, home);
+  EXPECT_EQ(doc_->Net().m_strHomeAddress, home);
   EXPECT_EQ(Text(), "my home page\n");
 }
 
 TEST_F(HtmlViewTest, UpdateInformationShowsTheNoticeOfTheIndexPage) {
   const std::string body = std::string(600, 'n') + "\r\nnews of the day\r\n";
   testenv::WriteHostFile(dir_.HostPath("web/index.htm"), "<html><!-- 14 " + Url("b.htm") + "@@\r\n" + body + "-->\n</html>\n");
-  doc_->m_strInfoPage = Url("index.htm");
+  doc_->Net().m_strInfoPage = Url("index.htm");
   EXPECT_EQ(Run(33012), CommandOutcome::Done);
   EXPECT_EQ(testenv::ReadHostFile(frame_ ? plat::ToHostPath(doc_->m_strProgramDir + "\\Index2.txf").value_or("") : ""), body);
-  EXPECT_EQ(doc_->m_bInternalBrowser, 0);  // restored
-  EXPECT_EQ(doc_->m_bUpdateShown, 1);
-  EXPECT_EQ(doc_->m_nAddrListRequest, 1);
+  EXPECT_EQ(doc_->Net().m_bInternalBrowser, 0);  // restored
+  EXPECT_EQ(doc_->Net().m_bUpdateShown, 1);
+  EXPECT_EQ(doc_->Net().m_nAddrListRequest, 1);
   // The notice (an address here) went to the pane, which showed it.
   EXPECT_EQ(view_->GetLocationURL(), Url("b.htm"));
 }
@@ -289,11 +290,11 @@ TEST(UpdateNoticeTest, NoticeNeedsItsMarkAndAPageAfterIt) {
 TEST_F(HtmlViewTest, EditCommandsAreDisabledWhileTheBrowserPaneIsOn) {
   for (unsigned id : {32777u, 32778u, 32782u, 32784u, 32786u}) {
     SCOPED_TRACE(id);
-    doc_->m_nHtmlBrowserMode = 1;
+    doc_->Net().m_nHtmlBrowserMode = 1;
     EXPECT_FALSE(State(id).m_bEnabled);
-    doc_->m_nHtmlBrowserMode = 2;
+    doc_->Net().m_nHtmlBrowserMode = 2;
     EXPECT_FALSE(State(id).m_bEnabled);
-    doc_->m_nHtmlBrowserMode = 0;
+    doc_->Net().m_nHtmlBrowserMode = 0;
     EXPECT_TRUE(State(id).m_bEnabled);
   }
 }

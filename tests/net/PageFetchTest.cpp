@@ -6,6 +6,7 @@
 
 #include "app/StringTable.h"
 #include "net/Address.h"
+#include "net/NetState.h"
 #include "support/NetServers.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -25,13 +26,13 @@ TEST_F(AddressTest, HistoryKeepsTwentyNineAfterEachAddition) {
   for (int i = 1; i <= 31; ++i) {
     doc_->AddAddressHistory("a" + std::to_string(i));
     if (i == 30) {
-      EXPECT_EQ(doc_->m_nAddrHistoryCount, 29);
-      EXPECT_EQ(doc_->m_astrAddrHistory[0], "a2");
+      EXPECT_EQ(doc_->Net().m_nAddrHistoryCount, 29);
+      EXPECT_EQ(doc_->Net().m_astrAddrHistory[0], "a2");
     }
   }
-  EXPECT_EQ(doc_->m_nAddrHistoryCount, 29);
-  EXPECT_EQ(doc_->m_astrAddrHistory[0], "a3");
-  EXPECT_EQ(doc_->m_astrAddrHistory[28], "a31");
+  EXPECT_EQ(doc_->Net().m_nAddrHistoryCount, 29);
+  EXPECT_EQ(doc_->Net().m_astrAddrHistory[0], "a3");
+  EXPECT_EQ(doc_->Net().m_astrAddrHistory[28], "a31");
 }
 
 TEST(AddressIndexTest, ReadsExactlySixDigits) {
@@ -63,7 +64,7 @@ TEST_F(AddressTest, HistoryNumberOutsideTheHistoryIsRefused) {
   EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x12"), -1);
   EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000001"), 0);
   EXPECT_EQ(Text(), "from history\n");
-  EXPECT_EQ(doc_->m_nAddrHistoryCount, 1);
+  EXPECT_EQ(doc_->Net().m_nAddrHistoryCount, 1);
 }
 
 TEST_F(AddressTest, ListAndFileAddressesOpenLocalFiles) {
@@ -74,7 +75,7 @@ TEST_F(AddressTest, ListAndFileAddressesOpenLocalFiles) {
   EXPECT_EQ(doc_->m_nActiveList, 1);
   EXPECT_EQ(Text(), "list one\n");
   WriteFile("b.txt", "by file address\n");
-  doc_->m_bInternalBrowser = 1;
+  doc_->Net().m_bInternalBrowser = 1;
   doc_->OpenAddress("file://" + *plat::ToHostPath(Win("b.txt")));
   EXPECT_EQ(doc_->m_nActiveList, 2);
   EXPECT_EQ(doc_->m_strFileName2, Win("b.txt"));
@@ -83,15 +84,15 @@ TEST_F(AddressTest, ListAndFileAddressesOpenLocalFiles) {
 
 TEST_F(AddressTest, AddressWithPasswordIsKeptWithoutIt) {
   RunAddressCommand(*doc_, "ftp://127.0.0.1:1/pub;USER=anna;PWRD=topsecret");
-  ASSERT_EQ(doc_->m_nAddrHistoryCount, 1);
-  EXPECT_EQ(doc_->m_astrAddrHistory[0], "ftp://127.0.0.1:1/pub");
+  ASSERT_EQ(doc_->Net().m_nAddrHistoryCount, 1);
+  EXPECT_EQ(doc_->Net().m_astrAddrHistory[0], "ftp://127.0.0.1:1/pub");
 }
 
 TEST_F(AddressTest, WithoutTheInternalBrowserTheHtmlPaneIsAsked) {
-  doc_->m_nHtmlBrowserMode = 1;
+  doc_->Net().m_nHtmlBrowserMode = 1;
   doc_->OpenAddress("http://127.0.0.1:1/x.htm");
-  EXPECT_EQ(doc_->m_strBrowseAddress, "http://127.0.0.1:1/x.htm");
-  EXPECT_EQ(doc_->m_bBrowseRequest, 1);
+  EXPECT_EQ(doc_->Net().m_strBrowseAddress, "http://127.0.0.1:1/x.htm");
+  EXPECT_EQ(doc_->Net().m_bBrowseRequest, 1);
   EXPECT_EQ(doc_->m_nViewRequest, 7);
   EXPECT_TRUE(frame_->StatusBar().Trace().empty());  // nothing fetched
 }
@@ -100,8 +101,8 @@ class PageFetchTest : public testenv::DocTest {
  protected:
   void SetUp() override {
     START_OR_SKIP(http_.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
-    doc_->m_bInternalBrowser = 1;
-    doc_->m_nNetTimeScale = 50;  // 1.5 s to answer, 3 s a page pass
+    doc_->Net().m_bInternalBrowser = 1;
+    doc_->Net().m_nNetTimeScale = 50;  // 1.5 s to answer, 3 s a page pass
   }
 
   std::string Url(const std::string& object) const { return "http://127.0.0.1:" + std::to_string(http_.Port()) + object; }
@@ -151,13 +152,13 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
                 "127.0.0.1:" + std::to_string(http_.Port()) + "    file = " + (c.named ? c.named : c.object + 1));
     }
     EXPECT_EQ(plat::Exists(WorkPage()), c.workFileStays);
-    EXPECT_EQ(doc_->addressFailed_, c.status != 0);
-    EXPECT_FALSE(doc_->m_pInetSession);
+    EXPECT_EQ(doc_->Net().addressFailed_, c.status != 0);
+    EXPECT_FALSE(doc_->Net().m_pInetSession);
   }
 }
 
 TEST_F(PageFetchTest, TenMegabytesEndWithThePartialMark) {
-  doc_->m_nNetTimeScale = 1000;
+  doc_->Net().m_nNetTimeScale = 1000;
   doc_->OpenAddress(Url("/big"));
   const std::string pane = frame_->StatusBar().GetPaneText(0);
   EXPECT_NE(pane.find(LoadString(235)), std::string::npos) << plat::Cp932ToUtf8(pane);
@@ -213,7 +214,7 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
     doc_->OpenAddress(c.address);
     const std::vector<std::string>& trace = frame_->StatusBar().Trace();
     const bool connected = std::find(trace.begin() + static_cast<long>(before), trace.end(), LoadString(224)) != trace.end();
-    EXPECT_EQ(doc_->addressFailed_, c.shown == nullptr);
+    EXPECT_EQ(doc_->Net().addressFailed_, c.shown == nullptr);
     EXPECT_EQ(connected, c.shown != nullptr);
     if (c.shown) {
       EXPECT_NE(Text().find(c.shown), std::string::npos) << Text();
@@ -224,7 +225,7 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
   // A page no longer shown is no base: the reference is refused.
   doc_->LoadDocument(WriteFile("local.txt", "local\n"), 0);
   doc_->OpenAddress("b.htm");
-  EXPECT_TRUE(doc_->addressFailed_);
+  EXPECT_TRUE(doc_->Net().addressFailed_);
 }
 
 // Answers the fetch used to report wrongly: a 200 KB Location as libcurl's "Out of
@@ -233,7 +234,7 @@ TEST_F(PageFetchTest, ServerAnswerReportFault) {
   nettest::HttpServer other;
   START_OR_SKIP(other.StartHandler(dir_.HostPath("other.log")), "the HTTP test handler");
   doc_->OpenAddress(Url("/long-location"));
-  EXPECT_TRUE(doc_->addressFailed_);
+  EXPECT_TRUE(doc_->Net().addressFailed_);
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   const std::string said = frame_->Ui().MessageLog().back().text;
   EXPECT_NE(said.find("header line of the server's reply is too long"), std::string::npos) << said;
@@ -249,7 +250,7 @@ TEST_F(PageFetchTest, ServerAnswerReportFault) {
 TEST_F(PageFetchTest, RefusedPortShowsNoAnswer) {
   doc_->OpenAddress("http://127.0.0.1:" + std::to_string(nettest::FreePort()) + "/x");
   EXPECT_TRUE(Traced(228));
-  EXPECT_FALSE(doc_->m_pInetSession);
+  EXPECT_FALSE(doc_->Net().m_pInetSession);
 }
 
 TEST_F(PageFetchTest, StaticServerPage) {
@@ -277,10 +278,10 @@ class FtpPageTest : public PageFetchTest {
 
 TEST_F(FtpPageTest, PageFetchDoesNotBreakAConnectedPseudoDrive) {
   ASSERT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
-  ASSERT_EQ(doc_->m_bFtpConnected, 1);
+  ASSERT_EQ(doc_->Net().m_bFtpConnected, 1);
   doc_->OpenAddress(Url("/tiny"));
   EXPECT_NE(Text().find("tiny!"), std::string::npos);
-  EXPECT_EQ(doc_->m_bFtpConnected, 0);
+  EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
   EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
   EXPECT_EQ(Text(), "hello pub\n");
 }
@@ -288,7 +289,7 @@ TEST_F(FtpPageTest, PageFetchDoesNotBreakAConnectedPseudoDrive) {
 TEST_F(FtpPageTest, FtpFileIsOfferedForSavingAndShownWhenNotSaved) {
   doc_->OpenAddress(FtpUrl("/pub/docs/readme.txt"));
   EXPECT_NE(Text().find("hello pub"), std::string::npos) << Text();
-  EXPECT_EQ(doc_->m_bFtpConnected, 0);
+  EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
   const std::string target = Win("kept.txt");
   frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", target}}});
   doc_->OpenAddress(FtpUrl("/pub/docs/readme.txt"));

@@ -73,7 +73,7 @@ void AppendMidiTexts(DisplayWriter& out, const ByteCursor& d) {
 ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call) {
   const ByteCursor head(doc.Convert().m_pRawData, call.bytesRead);
   std::string info = call.kind == kKindMidi ? " MIDI  file" : call.kind == kKindWave || call.kind == kKindAudio ? " Audio file" : " Video file";
-  info += KeyHelp(doc.m_nRecordRate);
+  info += KeyHelp(doc.RecordRate());
   if (call.kind == kKindMidi) info += "\r\n\r\n";
 
   if (call.kind == kKindAudio && call.Ends("mp3")) {

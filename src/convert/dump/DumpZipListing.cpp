@@ -139,7 +139,7 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
   m.compressed = rawCompressed;
   m.original = rawOriginal;
   m.name.assign(name.begin(), name.end());
-  if ((flags & kFlagUtf8) || doc.m_bUtf8Names == 1) m.name = plat::Utf8NameToCp932(m.name, (flags & kFlagUtf8) == 0, doc.m_bSjisFixed);
+  m.name = doc.ZipMemberName(m.name, (flags & kFlagUtf8) != 0);
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }

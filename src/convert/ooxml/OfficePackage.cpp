@@ -67,9 +67,7 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
   // Names are taken as the unpacking of a user's archive takes them: flagged UTF-8
   // names as such, others by the setting.
   const bool whole = parts->Index(
-      [&](const ZipImageMember& m) {
-        return m.utf8Name || m_bUtf8Names == 1 ? plat::Utf8NameToCp932(m.name, !m.utf8Name, m_bSjisFixed) : m.name;
-      },
+      [&](const ZipImageMember& m) { return ZipMemberName(m.name, m.utf8Name); },
       [](const std::string& note, const char* code) {
         AfxNote(note);
         if (code && g_pMainFrame) g_pMainFrame->SetWindowText(code);

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Settings.h"
 #include "convert/dump/DumpTestSupport.h"
 
 namespace {
@@ -212,12 +213,12 @@ TEST_F(ListingTest, NamesSizesDescriptorsAndThePartialFlag) {
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].substr(rows[0].rfind('|') + 1), "\x93\xFA\x96\x7B.txt");
   EXPECT_EQ(rows[1].substr(rows[1].rfind('|') + 1), "\xE8\xA1\xA8.txt") << "unflagged: as stored";
-  doc_->m_bUtf8Names = 1;
+  ASSERT_EQ(ApplySetting(*doc_, "utf8names", "1"), "");
   rows = ZipRows(Show("names.zip", zip));
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[1].substr(rows[1].rfind('|') + 1), "\x95\x5C.txt");
   EXPECT_EQ(rows[2].substr(rows[2].rfind('|') + 1), "\x95\x5C.txt") << "a Shift-JIS name stays";
-  doc_->m_bUtf8Names = 0;
+  ASSERT_EQ(ApplySetting(*doc_, "utf8names", "0"), "");
 
   // 2,500 members that promise descriptors they never write, before 4 MB of zeros:
   // each is listed, and the searches read the zeros about once (not once a member).

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/Settings.h"
 #include "convert/dump/DumpTestSupport.h"
 
 namespace {
@@ -54,7 +55,7 @@ TEST_F(MediaInfoTest, WaveLengthForms) {
   wav[22] = 2, wav[24] = wav[25] = wav[26] = 0;
   EXPECT_NE(Show("norate.wav", wav).find(" length 0.000 sec"), std::string::npos);
   // With the recording rate at 44.1 kHz the key help says so.
-  doc_->m_nRecordRate = 44;
+  ASSERT_EQ(ApplySetting(*doc_, "recrate", "44"), "");
   EXPECT_NE(Show("x.avi", "RIFF").find("( 44.1 kHz)"), std::string::npos);
 }
 
