@@ -11,6 +11,7 @@
 #include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "richtext/RichTextState.h"
 
 namespace {
 
@@ -67,7 +68,8 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir) {
+CQelDoc::CQelDoc(std::string programDir)
+    : richText_(std::make_unique<RichTextState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

@@ -19,9 +19,9 @@
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "base/Alloc.h"
-#include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
+struct RichTextState;  // richtext/RichTextState.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -36,8 +36,7 @@ class CQelDoc : public DocState,
                 public ImageState,
                 public ArchiveState,
                 public NetState,
-                public MediaState,
-                public RichTextState {
+                public MediaState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
   // ~/.local/share/pelnorix.
@@ -45,6 +44,10 @@ class CQelDoc : public DocState,
   ~CQelDoc();
   CQelDoc(const CQelDoc&) = delete;
   CQelDoc& operator=(const CQelDoc&) = delete;
+
+  // The subsystems' states, each in its subsystem's folder.
+  RichTextState& RichText() { return *richText_; }
+  const RichTextState& RichText() const { return *richText_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -106,6 +109,7 @@ class CQelDoc : public DocState,
 
  private:
   std::vector<CDocView*> m_views;
+  std::unique_ptr<RichTextState> richText_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

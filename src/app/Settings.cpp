@@ -6,6 +6,7 @@
 
 #include "app/QelDoc.h"
 #include "platform/text/CodePage.h"
+#include "richtext/RichTextState.h"
 
 namespace {
 
@@ -18,10 +19,27 @@ enum class Unit {
   Clock,      // "YYYY-MM-DDTHH:MM:SS", or empty for the real time
 };
 
+// A number setting's field: the document's own, or a subsystem state's, which is
+// reached through the document's accessor of that state.
+struct IntField {
+  IntField(std::nullptr_t) {}
+  IntField(int CQelDoc::*field) : doc(field) {}
+  IntField(int RichTextState::*field) : richText(field) {}
+  int CQelDoc::*doc = nullptr;
+  int RichTextState::*richText = nullptr;
+};
+
+// The field of doc (const or not) that a row names.
+template <class Doc>
+auto& IntOf(Doc& doc, const IntField& field) {
+  if (field.richText) return doc.RichText().*field.richText;
+  return doc.*field.doc;
+}
+
 struct Setting {
   const char* key;
   Unit unit;
-  int CQelDoc::*intField;
+  IntField intField;
   std::string CQelDoc::*textField;
   int low;
   int high;
@@ -52,8 +70,8 @@ const Setting kSettings[] = {
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
     {"prspace3", Unit::Number, &CQelDoc::m_nPrSpace3, nullptr, 0, 9999, "print margin units digits"},
-    {"prpaper", Unit::Number, &CQelDoc::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
-    {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
+    {"prpaper", Unit::Number, &RichTextState::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
+    {"prorient", Unit::Number, &RichTextState::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
     {"pdfgap", Unit::Number, &CQelDoc::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},
@@ -217,7 +235,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
-      doc.*(s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      IntOf(doc, s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
       return "";
     }
     case Unit::Hundreds:
@@ -225,8 +243,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       int n;
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
       // The binary dump is drawn by the text pane, which a terminal does not have.
-      if (s->intField == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
-      doc.*(s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
+      if (s->intField.doc == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
+      IntOf(doc, s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }
   }
@@ -249,9 +267,9 @@ std::string SettingValue(const CQelDoc& doc, std::string_view key) {
     case Unit::Text: return doc.*(s->textField);
     case Unit::Clock: return ClockText(doc.m_tClockStart);
     case Unit::Colour: return ColourText(key == "textcolor" ? doc.m_clrTextChar : doc.m_clrTextBack);
-    case Unit::Megabytes: return MegabytesText(doc.*(s->intField));
-    case Unit::Hundreds: return std::to_string(doc.*(s->intField) / 100);
-    case Unit::Number: return std::to_string(doc.*(s->intField));
+    case Unit::Megabytes: return MegabytesText(IntOf(doc, s->intField));
+    case Unit::Hundreds: return std::to_string(IntOf(doc, s->intField) / 100);
+    case Unit::Number: return std::to_string(IntOf(doc, s->intField));
   }
   return "";
 }

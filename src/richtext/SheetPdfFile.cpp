@@ -14,6 +14,7 @@
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "richtext/PaneCells.h"
+#include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetPdfWriter.h"
 #include "view/QelView.h"
@@ -131,7 +132,7 @@ int CQelView::WriteSheetPdf(int number) {
   sheet::PdfInput in;
   in.cells = m_cellStore;
   in.number = number;
-  in.paper = sheet::PaperLetter(m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
+  in.paper = sheet::PaperLetter(m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
   in.title = CQelDoc::GetPathPart(path, 2);
   in.date = PdfDate(m_doc);
@@ -148,8 +149,8 @@ int CQelView::WriteSheetPdf(int number) {
 
   // The paper and margins in force go back to the printer defaults and the view.
   const char paper = out.paper ? out.paper : in.paper;
-  sheet::PaperOfLetter(paper, m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
-  if (out.scale > 0) m_doc.m_nPrinterScale = out.scale;
+  sheet::PaperOfLetter(paper, m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
+  if (out.scale > 0) m_doc.RichText().m_nPrinterScale = out.scale;
   for (int k = 0; k < 4; ++k) {
     if (out.margins[k] != -99) *margins[k] = out.margins[k];
   }

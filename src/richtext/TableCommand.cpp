@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
+#include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetRtfWriter.h"
 #include "view/CellSeparator.h"
@@ -226,8 +227,8 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
     m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
   }
   // The settings line's paper and scale become the printer defaults.
-  if (out.paper) sheet::PaperOfLetter(out.paper, m_doc.m_nPrinterPaper, m_doc.m_nPrinterOrientation);
-  if (out.scale > 0) m_doc.m_nPrinterScale = out.scale;
+  if (out.paper) sheet::PaperOfLetter(out.paper, m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
+  if (out.scale > 0) m_doc.RichText().m_nPrinterScale = out.scale;
   if (out.marginsSet) {
     for (int k = 0; k < 4; ++k) {
       if (out.margins[k] != -99) *margins[k] = out.margins[k];

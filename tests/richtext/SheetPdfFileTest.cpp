@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/StringTable.h"
+#include "richtext/RichTextState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -49,8 +50,8 @@ TEST_F(SheetPdfFileTest, WritesOpensAndKeepsThePrinterDefaults) {
   EXPECT_NE(pdf.find("/Title <FEFF006F00750074>"), std::string::npos);
   EXPECT_EQ(doc_->m_strFileName1, Win("out.pdf"));
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
-  EXPECT_EQ(doc_->m_nPrinterPaper, 9);
-  EXPECT_EQ(doc_->m_nPrinterOrientation, 1);
+  EXPECT_EQ(doc_->RichText().m_nPrinterPaper, 9);
+  EXPECT_EQ(doc_->RichText().m_nPrinterOrientation, 1);
   // The margins unset came from the print settings 101, 201, 0.
   EXPECT_EQ(view_.m_nPrintMarginTop, 1000);
   EXPECT_EQ(view_.m_nPrintMarginBottom, 1000);
@@ -68,8 +69,8 @@ TEST_F(SheetPdfFileTest, ASettingsLineSetsPaperAndOrientation) {
   AnswerPath(Win("w.pdf"));
   ASSERT_EQ(P(), 0);
   EXPECT_NE(testenv::ReadHostFile(dir_.HostPath("w.pdf")).find("/MediaBox [ 0 0 842 595 ]"), std::string::npos);
-  EXPECT_EQ(doc_->m_nPrinterPaper, 9);
-  EXPECT_EQ(doc_->m_nPrinterOrientation, 2);
+  EXPECT_EQ(doc_->RichText().m_nPrinterPaper, 9);
+  EXPECT_EQ(doc_->RichText().m_nPrinterOrientation, 2);
 }
 
 TEST_F(SheetPdfFileTest, CancelAndDeclinedOverwriteWriteNothing) {

@@ -7,6 +7,7 @@
 
 #include "app/StringTable.h"
 #include "platform/ui/Keys.h"
+#include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -232,9 +233,9 @@ TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
   EXPECT_EQ(view_.m_nPrintMarginBottom, 2000);
   EXPECT_EQ(doc_->m_nPrSpace1, 102);
   EXPECT_EQ(DocText().find("XL"), std::string::npos);
-  EXPECT_EQ(doc_->m_nPrinterPaper, 8);  // A3 landscape
-  EXPECT_EQ(doc_->m_nPrinterOrientation, 2);
-  EXPECT_EQ(sheet::PaperLetter(doc_->m_nPrinterPaper, doc_->m_nPrinterOrientation), 'd');
+  EXPECT_EQ(doc_->RichText().m_nPrinterPaper, 8);  // A3 landscape
+  EXPECT_EQ(doc_->RichText().m_nPrinterOrientation, 2);
+  EXPECT_EQ(sheet::PaperLetter(doc_->RichText().m_nPrinterPaper, doc_->RichText().m_nPrinterOrientation), 'd');
   EXPECT_EQ(sheet::PaperLetter(1, 1), 'm');
   EXPECT_EQ(sheet::PaperLetter(999, 2), 'b');
 }
