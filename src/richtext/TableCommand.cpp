@@ -139,6 +139,95 @@ int CQelView::TableCommonEnd(int code) {
   return 0;
 }
 
+namespace {
+
+// What the view keeps of a built sheet's layout: the column stops, the sheet starts,
+// the printer defaults and margins of its settings line, and in table text mode 3
+// the display page and its status line.
+void KeepSheetLayout(CQelView& view, const sheet::BuildOutput& out) {
+  CQelDoc& doc = view.GetDocument();
+  for (size_t k = 0; k < out.stops.size(); ++k) view.m_anColumnStops[k] = out.stops[k];
+  view.m_nMaxColumnsSeen = std::max(view.m_nMaxColumnsSeen, out.maxColumns);
+  for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < view.m_anSheetStartOffset.size(); ++k) {
+    view.m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
+  }
+  // The settings line's paper and scale become the printer defaults.
+  if (out.paper) sheet::PaperOfLetter(out.paper, doc.RichText().m_nPrinterPaper, doc.RichText().m_nPrinterOrientation);
+  if (out.scale > 0) doc.RichText().m_nPrinterScale = out.scale;
+  if (out.marginsSet) {
+    int* margins[4] = {&view.m_nPrintMarginTop, &view.m_nPrintMarginBottom, &view.m_nPrintMarginLeft, &view.m_nPrintMarginRight};
+    for (int k = 0; k < 4; ++k) {
+      if (out.margins[k] != -99) *margins[k] = out.margins[k];
+    }
+    const int set[4] = {view.m_nPrintMarginTop, view.m_nPrintMarginBottom, view.m_nPrintMarginLeft, view.m_nPrintMarginRight};
+    sheet::MarginsToPrintSettings(set, doc.m_nPrSpace1, doc.m_nPrSpace2, doc.m_nPrSpace3);
+  }
+  if (view.m_nTextMode == 3) {
+    view.m_nPageStartOffset = out.pageStartOffset;
+    view.m_nPageEndOffset = out.pageEndOffset;
+    view.m_nSheetRowsTotal = out.rowsTotal;
+    view.m_nPageRowsShown = std::max(out.lastRowShown - view.m_nPageStart, 0);
+    if (g_pStatusBar && (out.rowsTotal > out.lastRowShown || view.m_nPageStart > 0)) {
+      // A later page says where it stands; the last one has no next page to offer.
+      char text[96];
+      std::snprintf(text, sizeof text,
+                    out.rowsTotal > out.lastRowShown ? " disp  %d / %d line  (Down button to next page)" : " disp  %d / %d line",
+                    out.lastRowShown, out.rowsTotal);
+      g_pStatusBar->SetPaneText(0, text);
+    }
+  }
+}
+
+}  // namespace
+
+void CQelView::FillUnsetPrintMargins() {
+  const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
+  const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
+                               (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
+  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
+  for (int k = 0; k < 4; ++k) {
+    if (*margins[k] == -99) *margins[k] = fromSettings[k];
+  }
+}
+
+bool CQelView::ReserveSheetText() {
+  // The output size, in 64 bits: columns x rows x 200 passes 32 bits on large sheets.
+  int64_t size = int64_t{m_nTextLen} + int64_t{std::max(m_nColumns, 0)} * std::max(m_nRows, 0) * kBytesPerCell;
+  size = std::max<int64_t>(size, kMinOutput);
+  if (m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
+  if (size > INT32_MAX - kOutputSpare - 1 ||
+      (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
+       !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
+    char text[64];
+    std::snprintf(text, sizeof text, " %lld TAct1", static_cast<long long>(size));
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + text + " 038");
+    m_doc.m_nTextCap = m_doc.m_nStreamLimit = 0;
+    return false;
+  }
+  m_doc.m_pText = m_doc.m_textStore.data();
+  m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(size);
+  return true;
+}
+
+void CQelView::StreamSheetIntoPane(int code, int firstLine, int lastLine) {
+  plat::RichEdit& rich = UseRichText();
+  rich.BeginUndoGroup();
+  if (code != 'N') {
+    if (firstLine == 0 && lastLine == 0) {
+      rich.ExSetSel(0, -1);
+    } else {
+      const int a = rich.LineIndex(std::max(firstLine, 0));
+      const int b = lastLine < rich.GetLineCount() ? rich.LineIndex(lastLine) : rich.GetTextLength();
+      rich.ExSetSel(a < 0 ? rich.GetTextLength() : a, b < 0 ? rich.GetTextLength() : b);
+    }
+    rich.ReplaceSel("", true);
+  }
+  m_doc.m_nStreamEnd = m_doc.m_nTextLen;
+  m_doc.m_nStreamPos = 0;
+  StreamInRtf(0, 1);
+  rich.EndUndoGroup();
+}
+
 int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   ZeroedVector<char> work;
   if (!TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
@@ -152,38 +241,13 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
 
   HoldCellText();
 
-  if (RowLimitReached()) {
+  if (RowLimitReached() || !ReserveSheetText()) {
     if (append) --m_nRows;
     ReleaseTableLock();  // one level: a caller's own lock stays
     return 1;
   }
-
-  // The output size, in 64 bits: columns x rows x 200 passes 32 bits on large sheets.
-  int64_t size = int64_t{m_nTextLen} + int64_t{std::max(m_nColumns, 0)} * std::max(m_nRows, 0) * kBytesPerCell;
-  size = std::max<int64_t>(size, kMinOutput);
-  if (m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
-  if (size > INT32_MAX - kOutputSpare - 1 ||
-      (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
-       !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
-    char text[64];
-    std::snprintf(text, sizeof text, " %lld TAct1", static_cast<long long>(size));
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + text + " 038");
-    m_doc.m_nTextCap = m_doc.m_nStreamLimit = 0;
-    if (append) --m_nRows;
-    ReleaseTableLock();
-    return 1;
-  }
-  m_doc.m_pText = m_doc.m_textStore.data();
-  m_doc.m_nTextCap = m_doc.m_nStreamLimit = static_cast<int>(size);
-
   // Print margins still unset come from the document's print settings.
-  const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
-  const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
-                               (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
-  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
-  for (int k = 0; k < 4; ++k) {
-    if (*margins[k] == -99) *margins[k] = fromSettings[k];
-  }
+  FillUnsetPrintMargins();
 
   sheet::BuildInput in;
   in.cells = std::string_view(m_cellStore);
@@ -219,59 +283,14 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
     }
   }
   if (out.sheetsCut && g_pStatusBar) g_pStatusBar->SetPaneText(0, LoadString(IDS_DATA_OMITTED));
-
-  // What the view keeps of the layout.
-  for (size_t k = 0; k < out.stops.size(); ++k) m_anColumnStops[k] = out.stops[k];
-  m_nMaxColumnsSeen = std::max(m_nMaxColumnsSeen, out.maxColumns);
-  for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < m_anSheetStartOffset.size(); ++k) {
-    m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
-  }
-  // The settings line's paper and scale become the printer defaults.
-  if (out.paper) sheet::PaperOfLetter(out.paper, m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
-  if (out.scale > 0) m_doc.RichText().m_nPrinterScale = out.scale;
-  if (out.marginsSet) {
-    for (int k = 0; k < 4; ++k) {
-      if (out.margins[k] != -99) *margins[k] = out.margins[k];
-    }
-    const int set[4] = {m_nPrintMarginTop, m_nPrintMarginBottom, m_nPrintMarginLeft, m_nPrintMarginRight};
-    sheet::MarginsToPrintSettings(set, m_doc.m_nPrSpace1, m_doc.m_nPrSpace2, m_doc.m_nPrSpace3);
-  }
-  if (m_nTextMode == 3) {
-    m_nPageStartOffset = out.pageStartOffset;
-    m_nPageEndOffset = out.pageEndOffset;
-    m_nSheetRowsTotal = out.rowsTotal;
-    m_nPageRowsShown = std::max(out.lastRowShown - m_nPageStart, 0);
-    if (g_pStatusBar && (out.rowsTotal > out.lastRowShown || m_nPageStart > 0)) {
-      // A later page says where it stands; the last one has no next page to offer.
-      char text[96];
-      std::snprintf(text, sizeof text,
-                    out.rowsTotal > out.lastRowShown ? " disp  %d / %d line  (Down button to next page)" : " disp  %d / %d line",
-                    out.lastRowShown, out.rowsTotal);
-      g_pStatusBar->SetPaneText(0, text);
-    }
-  }
+  KeepSheetLayout(*this, out);
 
   std::memcpy(m_doc.m_pText, out.rtf.data(), out.rtf.size());
   m_doc.m_pText[out.rtf.size()] = '\0';
   m_doc.m_nTextLen = static_cast<int>(out.rtf.size());
 
   if (!whole) {
-    plat::RichEdit& rich = UseRichText();
-    rich.BeginUndoGroup();
-    if (code != 'N') {
-      if (firstLine == 0 && lastLine == 0) {
-        rich.ExSetSel(0, -1);
-      } else {
-        const int a = rich.LineIndex(std::max(firstLine, 0));
-        const int b = lastLine < rich.GetLineCount() ? rich.LineIndex(lastLine) : rich.GetTextLength();
-        rich.ExSetSel(a < 0 ? rich.GetTextLength() : a, b < 0 ? rich.GetTextLength() : b);
-      }
-      rich.ReplaceSel("", true);
-    }
-    m_doc.m_nStreamEnd = m_doc.m_nTextLen;
-    m_doc.m_nStreamPos = 0;
-    StreamInRtf(0, 1);
-    rich.EndUndoGroup();
+    StreamSheetIntoPane(code, firstLine, lastLine);
   } else {
     m_doc.m_nStreamEnd = m_doc.m_nTextLen;
     m_doc.m_nStreamPos = 0;
