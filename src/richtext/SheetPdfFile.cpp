@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -57,29 +58,77 @@ std::string RowLimitText(int rows) {
   return text + " (n_tbl=" + hundreds + ")";
 }
 
+// The file the user names for the PDF, after the overwrite and write-protect
+// questions, and a new work file beside it; nothing when cancelled or refused (the
+// refusal shown and kept as the key's failure).
+std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
+  CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), 6) + ".pdf");
+  if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return std::nullopt;
+  const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), 0);
+  if (!ConfirmOverwrite(path)) return std::nullopt;
+  const auto info = plat::Stat(path);
+  if (info && info->readOnly) {
+    if (AfxMessageBox(WithName(IDS_WRITE_PROTECTED_QUESTION, path), plat::MB_YESNO) != plat::IDYES) return std::nullopt;
+    plat::SetReadOnly(path, false);
+  }
+  // A folder, a file still protected or a folder that takes no new file: nothing is written.
+  const auto now = plat::Stat(path);
+  if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
+    view.m_strKeyFailure = WithName(kWriteProtected, path);
+    AfxMessageBox(view.m_strKeyFailure);
+    return std::nullopt;
+  }
+  return path;
+}
+
+// Why the PDF was not built (too many objects, too large), shown and kept as the
+// key's failure; a stop by Esc says nothing.
+void ReportPdfStop(CQelView& view, const sheet::PdfOutput& out) {
+  if (out.stop == sheet::PdfStop::ObjectLimit) {
+    char text[96];
+    std::snprintf(text, sizeof text, "output items over limit  adrs# =%d > %d(max)", out.stopObject, sheet::kPdfObjectLimit);
+    view.m_strKeyFailure = text;
+    AfxMessageBox(text);
+  } else if (out.stop == sheet::PdfStop::TooLarge) {
+    view.m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(view.m_nTextLen) + " ";
+    AfxMessageBox(view.m_strKeyFailure);
+  }
+}
+
+// The document text holds the PDF until the load replaces it.
+void KeepPdfText(CQelDoc& doc, const std::string& bytes) {
+  const size_t need = bytes.size() + 1;
+  if (doc.m_textStore.size() >= need || TryResize(doc.m_textStore, need, &doc.m_allocHook)) {
+    doc.m_pText = doc.m_textStore.data();
+    doc.m_nTextCap = static_cast<int>(std::min<size_t>(doc.m_textStore.size(), INT32_MAX));
+    std::copy(bytes.begin(), bytes.end(), doc.m_pText);
+    doc.m_pText[bytes.size()] = '\0';
+    doc.m_nTextLen = static_cast<int>(bytes.size());
+  }
+}
+
 }  // namespace
 
-int CQelView::WriteSheetPdf(int number) {
-  // Rich text, or a sheet edited in the pane, is written as it stands in the pane:
-  // the cell text is made from the pane's table (for a sheet of several display
-  // pages, in place of the shown page's lines).
-  bool paneRules = false;
+bool CQelView::TakePaneCells(int& number) {
   plat::RichEdit* rich = Rich();
-  if (rich && (m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && m_nTextMode == 3 && rich->GetModify()))) {
-    const table::PaneCells pane = table::CellTextOfPane(*rich);
-    const bool paged = m_nFileKind == kKindCsv && m_pTextBuf == m_cellStore.data() && m_nSheetRowsTotal > m_nPageRowsShown &&
-                       m_nPageStartOffset <= m_nPageEndOffset && static_cast<size_t>(m_nPageEndOffset) <= m_cellStore.size();
-    m_cellStore = paged ? m_cellStore.substr(0, static_cast<size_t>(m_nPageStartOffset)) + pane.cells +
-                              m_cellStore.substr(static_cast<size_t>(m_nPageEndOffset))
-                        : pane.cells;
-    m_pTextBuf = m_cellStore.data();
-    m_nTextLen = static_cast<int>(m_cellStore.size());
-    m_nColumns = std::max(pane.columns, paged ? m_nColumns : 0);
-    m_nRows = paged ? m_nRows - m_nPageRowsShown + pane.rows : pane.rows;
-    m_nRowLimit = std::max(m_doc.m_nTableRows, m_nRows + 11);
-    if (number <= 0) number = pane.number;
-    paneRules = pane.verticalRules;
-  }
+  if (!rich || !(m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && m_nTextMode == 3 && rich->GetModify()))) return false;
+  const table::PaneCells pane = table::CellTextOfPane(*rich);
+  const bool paged = m_nFileKind == kKindCsv && m_pTextBuf == m_cellStore.data() && m_nSheetRowsTotal > m_nPageRowsShown &&
+                     m_nPageStartOffset <= m_nPageEndOffset && static_cast<size_t>(m_nPageEndOffset) <= m_cellStore.size();
+  m_cellStore = paged ? m_cellStore.substr(0, static_cast<size_t>(m_nPageStartOffset)) + pane.cells +
+                            m_cellStore.substr(static_cast<size_t>(m_nPageEndOffset))
+                      : pane.cells;
+  m_pTextBuf = m_cellStore.data();
+  m_nTextLen = static_cast<int>(m_cellStore.size());
+  m_nColumns = std::max(pane.columns, paged ? m_nColumns : 0);
+  m_nRows = paged ? m_nRows - m_nPageRowsShown + pane.rows : pane.rows;
+  m_nRowLimit = std::max(m_doc.m_nTableRows, m_nRows + 11);
+  if (number <= 0) number = pane.number;
+  return pane.verticalRules;
+}
+
+int CQelView::WriteSheetPdf(int number) {
+  const bool paneRules = TakePaneCells(number);
   HoldCellText();
   if (RowLimitReached()) {
     // Nothing is printed: the user learns why and which setting lets the sheet through.
@@ -89,45 +138,18 @@ int CQelView::WriteSheetPdf(int number) {
     ReleaseTableLock();
     return 1;
   }
-
   // Print margins still unset come from the document's print settings; the printer
   // defaults give the paper.
-  const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
-  const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
-                               (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
+  FillUnsetPrintMargins();
   int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
-  for (int k = 0; k < 4; ++k) {
-    if (*margins[k] == -99) *margins[k] = fromSettings[k];
-  }
 
-  // The file.
-  CFileDialog dialog(false, CQelDoc::GetPathPart(GetRealFileName(), 6) + ".pdf");
-  if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) {
-    ReleaseTableLock();
-    return -1;
-  }
-  const std::string path = m_doc.TranslateFileName(dialog.GetPathName(), 0);
-  if (!ConfirmOverwrite(path)) {
-    ReleaseTableLock();
-    return -1;
-  }
-  const auto info = plat::Stat(path);
-  if (info && info->readOnly) {
-    if (AfxMessageBox(WithName(IDS_WRITE_PROTECTED_QUESTION, path), plat::MB_YESNO) != plat::IDYES) {
-      ReleaseTableLock();
-      return -1;
-    }
-    plat::SetReadOnly(path, false);
-  }
-  // A folder, a file still protected or a folder that takes no new file: nothing is written.
-  const auto now = plat::Stat(path);
   plat::WorkFile work;
-  if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
-    m_strKeyFailure = WithName(kWriteProtected, path);
-    AfxMessageBox(m_strKeyFailure);
+  const std::optional<std::string> chosen = ChoosePdfFile(*this, work);
+  if (!chosen) {
     ReleaseTableLock();
     return -1;
   }
+  const std::string& path = *chosen;
 
   sheet::PdfInput in;
   in.cells = m_cellStore;
@@ -156,29 +178,13 @@ int CQelView::WriteSheetPdf(int number) {
   }
 
   if (out.stop != sheet::PdfStop::None) {
-    if (out.stop == sheet::PdfStop::ObjectLimit) {
-      char text[96];
-      std::snprintf(text, sizeof text, "output items over limit  adrs# =%d > %d(max)", out.stopObject, sheet::kPdfObjectLimit);
-      m_strKeyFailure = text;
-      AfxMessageBox(text);
-    } else if (out.stop == sheet::PdfStop::TooLarge) {
-      m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(m_nTextLen) + " ";
-      AfxMessageBox(m_strKeyFailure);
-    }
+    ReportPdfStop(*this, out);
     if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
     ReleaseTableLock();
     return -1;
   }
 
-  // The document text holds the PDF until the load replaces it.
-  const size_t need = out.bytes.size() + 1;
-  if (m_doc.m_textStore.size() >= need || TryResize(m_doc.m_textStore, need, &m_doc.m_allocHook)) {
-    m_doc.m_pText = m_doc.m_textStore.data();
-    m_doc.m_nTextCap = static_cast<int>(std::min<size_t>(m_doc.m_textStore.size(), INT32_MAX));
-    std::copy(out.bytes.begin(), out.bytes.end(), m_doc.m_pText);
-    m_doc.m_pText[out.bytes.size()] = '\0';
-    m_doc.m_nTextLen = static_cast<int>(out.bytes.size());
-  }
+  KeepPdfText(m_doc, out.bytes);
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "");
   // A write that found no room says so (the old file stays as it was); anything else
   // is the file being protected or in use.
