@@ -33,6 +33,67 @@ void ShowFormatPane(const std::string& text) {
   g_pStatusBar->SetPaneText(g_pStatusBar->CommandToIndex(ID_INDICATOR_FORMAT), text);
 }
 
+// The table region around the caret line: up while lines hold 3 Tabs or more, down
+// while they hold any. narrow is the first line below that holds 6 Tabs fewer than
+// the widest before it (-1 when a wider one follows again or there is none).
+struct TableRegion {
+  int first = 0;
+  int last = 0;  // the first line below that holds no Tab (or the line count)
+  int narrow = -1;
+  int64_t tabsSeen = 0;
+  int lastBytes = 0;  // the bytes read of the last line looked at
+};
+
+TableRegion FindTableRegion(const plat::RichEdit& rich, int caretLine) {
+  TableRegion region;
+  const int lines = rich.GetLineCount();
+  int first = caretLine;
+  int largest = 0;
+  while (first > 0) {
+    const int tabs = TabsOfLine(rich, first);
+    largest = std::max(largest, tabs);
+    region.tabsSeen += tabs;
+    if (tabs < 3) break;
+    --first;
+  }
+  int last = caretLine + 1;
+  int narrow = -1;
+  for (; last < lines; ++last) {
+    const int tabs = TabsOfLine(rich, last);
+    region.tabsSeen += tabs;
+    region.lastBytes = static_cast<int>(std::min<size_t>(rich.GetLine(last).size(), kLineRead));
+    if (tabs == 0) break;
+    largest = std::max(largest, tabs);
+    if (narrow < 0 && tabs < largest - 5) narrow = last;
+    if (narrow >= 0 && tabs > largest - 4) narrow = -1;
+  }
+  region.first = first;
+  region.last = last;
+  region.narrow = narrow;
+  return region;
+}
+
+// The rewritten text goes into the document text through the work buffer, which grows
+// when a rewrite outgrows the size taken before; neither is ever written past. False,
+// with the memory message shown, when either cannot grow.
+bool PutRewrittenText(CQelDoc& doc, ZeroedVector<char>& work, const std::string& rtf) {
+  if (rtf.size() + 1 > work.size() && !TryResize(work, rtf.size() + kSpare, &doc.m_allocHook)) {
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 043");
+    return false;
+  }
+  std::memcpy(work.data(), rtf.data(), rtf.size());
+  if (rtf.size() + 1 > doc.m_textStore.size() && !TryResize(doc.m_textStore, rtf.size() + kSpare, &doc.m_allocHook)) {
+    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 042");
+    return false;
+  }
+  doc.m_pText = doc.m_textStore.data();
+  doc.m_nTextCap = static_cast<int>(std::min<size_t>(doc.m_textStore.size(), INT32_MAX));
+  std::memcpy(doc.m_pText, work.data(), rtf.size());
+  doc.m_pText[rtf.size()] = '\0';
+  doc.m_nTextLen = static_cast<int>(rtf.size());
+  return true;
+}
+
 }  // namespace
 
 void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, int lastLine, int number, int caret, int,
@@ -43,29 +104,8 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   const int lines = rich.GetLineCount();
   const int caretLine = rich.ExLineFromChar(selA);
 
-  // The region: up while lines hold 3 Tabs or more, down while they hold any.
-  int first = caretLine;
-  int largest = 0;
-  int64_t tabsSeen = 0;
-  while (first > 0) {
-    const int tabs = TabsOfLine(rich, first);
-    largest = std::max(largest, tabs);
-    tabsSeen += tabs;
-    if (tabs < 3) break;
-    --first;
-  }
-  int last = caretLine + 1;
-  int narrow = -1;
-  int lastBytes = 0;
-  for (; last < lines; ++last) {
-    const int tabs = TabsOfLine(rich, last);
-    tabsSeen += tabs;
-    lastBytes = static_cast<int>(std::min<size_t>(rich.GetLine(last).size(), kLineRead));
-    if (tabs == 0) break;
-    largest = std::max(largest, tabs);
-    if (narrow < 0 && tabs < largest - 5) narrow = last;
-    if (narrow >= 0 && tabs > largest - 4) narrow = -1;
-  }
+  const TableRegion region = FindTableRegion(rich, caretLine);
+  const int first = region.first, last = region.last, narrow = region.narrow;
   const int regionStart = rich.LineIndex(first);
   const int regionEnd = last + 1 < lines ? rich.LineIndex(last + 1) - 1 : rich.GetTextLength();
   const int regionLast = std::min(last, lines - 1);
@@ -78,7 +118,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   if (columnCode && endRow == 0 && narrow >= 0 && !exactRows) endRow = narrow - first;
 
   // Both buffers are taken before anything changes.
-  int64_t size = 100 * (tabsSeen + 10 * int64_t{regionLast - first + 1}) + 8 * int64_t{lastBytes};
+  int64_t size = 100 * (region.tabsSeen + 10 * int64_t{regionLast - first + 1}) + 8 * int64_t{region.lastBytes};
   size = std::max({size, kMinBuffer, 2 * int64_t{std::max(m_doc.m_nTextLen, 0)} + 20000});
   if (size > INT32_MAX - kSpare - 1 ||
       (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kSpare &&
@@ -128,23 +168,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   }
   const std::string rtf = plat::WriteRtf(sheetcols::FragmentOf(rows), rich.DefaultCharFormat());
 
-  // The rewritten text goes through the work buffer, which grows when a rewrite
-  // outgrows the size taken before; it is never written past.
-  if (rtf.size() + 1 > work.size() && !TryResize(work, rtf.size() + kSpare, &m_doc.m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 043");
-    return;
-  }
-  std::memcpy(work.data(), rtf.data(), rtf.size());
-  if (rtf.size() + 1 > m_doc.m_textStore.size() &&
-      !TryResize(m_doc.m_textStore, rtf.size() + kSpare, &m_doc.m_allocHook)) {
-    AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY) + " 042");
-    return;
-  }
-  m_doc.m_pText = m_doc.m_textStore.data();
-  m_doc.m_nTextCap = static_cast<int>(std::min<size_t>(m_doc.m_textStore.size(), INT32_MAX));
-  std::memcpy(m_doc.m_pText, work.data(), rtf.size());
-  m_doc.m_pText[rtf.size()] = '\0';
-  m_doc.m_nTextLen = static_cast<int>(rtf.size());
+  if (!PutRewrittenText(m_doc, work, rtf)) return;
 
   rich.BeginUndoGroup();
   rich.ExSetSel(regionStart, regionEnd);
