@@ -284,22 +284,7 @@ class Writer {
   Writer(const BuildInput& in, BuildOutput& out, const PagePlan* page) : in_(in), out_(out), page_(page) {}
 
   void Sheet(const sheet::Sheet& s, bool first) {
-    const SheetFormat& sf = s.settings.format;
-    h_ = in_.number > 0 ? in_.number / 5 : 21;
-    if (sf.attrs.size > 0) h_ = sf.attrs.size;
-    h_ = std::clamp(h_, 2, 400);
-    cw_ = 5 * h_ + 10;
-    font_ = sf.attrs.Font() > 0 ? sf.attrs.Font() - 1 : 0;
-    const int rowSize = sf.rowSize > 0 ? sf.rowSize : h_;
-    lineHeight_ = sf.rowSize > 0 ? 10 * sf.rowSize + 30 : 10 * h_ + 30;
-    rowSize_ = rowSize;
-    columns_ = s.columns;
-    conditions_ = s.conditions;
-    grid_ = ObjectGrid(s.objects);
-    for (auto& entry : owners_) entry.first = INT32_MIN;
-    sheetAttrs_ = sf.attrs;
-    sheetForm_ = sf.numberForm;
-    sheetPlacement_ = sf.placement;
+    BeginSheet(s);
 
     // Rows to write; the width line of a kind 'S' sheet sets widths only.
     size_t firstRow = 0;
@@ -315,81 +300,15 @@ class Writer {
       out_.rowsTotal += static_cast<int>(s.rows.size());
     }
 
-    // Rows before a '<' row item and from a '>' row on stand outside the table;
-    // like free text they run on and set no column widths.
-    std::vector<bool> outside(s.rows.size(), false);
-    const bool anyStart = std::any_of(s.rows.begin(), s.rows.end(), [](const DataRow& d) { return d.hasFormat && d.format.tableStart; });
-    bool in = !anyStart;
-    for (size_t r = 0; r < s.rows.size(); ++r) {
-      if (s.rows[r].hasFormat && s.rows[r].format.tableStart) in = true;
-      if (s.rows[r].hasFormat && s.rows[r].format.tableEnd) in = false;
-      outside[r] = !in;
-    }
+    const std::vector<bool> outside = OutsideRows(s);
     // Cell texts after number forms and placement need the widths; widths need the
     // number forms. Forms first, then measures, then placement.
-    std::vector<std::vector<std::string>> texts(s.rows.size());
     int ncol = 0;
-    for (size_t r = 0; r < s.rows.size(); ++r) {
-      const DataRow& row = s.rows[r];
-      ncol = std::max(ncol, static_cast<int>(row.cells.size()));
-      texts[r] = row.cells;
-      if (r == 0 || row.freeText) continue;
-      for (size_t c = 0; c < row.cells.size(); ++c) {
-        std::string& t = texts[r][c];
-        if (t.empty()) continue;
-        const char last = t.back();
-        if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
-        uint8_t form = row.format.numberForm ? row.format.numberForm : (Applies(c, row.cells[c]) ? ColumnForm(c) : 0);
-        if (!form) form = sheetForm_;
-        if (form) t = ApplyNumberForm(t, form);
-      }
-    }
+    const std::vector<std::vector<std::string>> texts = FormedTexts(s, ncol);
     ncol = std::min(ncol, kMaxWidths);
     out_.maxColumns = std::max(out_.maxColumns, ncol);
-    widths_.assign(static_cast<size_t>(ncol), cw_ * std::max(sf.widthFactor, 1));
-    for (size_t r = widthLine ? 1 : 0; r < s.rows.size(); ++r) {
-      if (s.rows[r].freeText || outside[r]) continue;
-      const auto& cells = texts[r];
-      int empty = 0, filled = 0;
-      for (const auto& c : cells) (c.empty() ? empty : filled)++;
-      const bool sparse = !(empty < ncol / 2 + 3 || filled > 3);
-      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
-        if (c < 900 && sparse) continue;
-        int64_t measure = int64_t{std::max(TextColumns(cells[c]), 2)} * cw_;
-        const uint8_t attr = ColumnAttrs(c).attributes;
-        const int fontField = (attr >> 4) & 7;
-        if (fontField == 1 || fontField == 2) measure += measure >= 32 ? measure / 4 : 7;
-        if ((attr & 1) || (sheetAttrs_.attributes & 1)) measure += measure / 4;
-        widths_[c] = static_cast<int>(std::max<int64_t>(widths_[c], std::min<int64_t>(measure, 1 << 24)));
-      }
-    }
-    if (widthLine) {
-      const auto& cells = s.rows[0].cells;
-      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
-        const std::string& f = cells[c];
-        if (!f.empty() && f[0] == 'A') continue;
-        int chars = static_cast<int>(f.size());
-        if (!f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
-          chars = std::min(std::atoi(f.substr(0, 4).c_str()), 1000);
-        }
-        widths_[c] = std::max(widths_[c], chars * cw_);
-      }
-    }
-    // Tab stops: the starting stops, then one per column up to the limit, each the
-    // previous one plus the preceding column's width, the character width and 30.
-    stops_.clear();
-    stops_.push_back(0);
-    if (in_.code == 'D') stops_.push_back(200);
-    if (in_.code == 100) stops_.push_back(20);
-    stopColumns_ = std::min(ncol, kMaxStopColumns - static_cast<int>(stops_.size()) + 1);
-    int x = stops_.back();
-    for (int c = 0; c <= stopColumns_; ++c) {
-      x += (c == 0 ? 0 : widths_[static_cast<size_t>(c - 1)]) + cw_ + 30;
-      stops_.push_back(std::min(x, 31680));
-    }
-    if (first) {
-      for (size_t k = 0; k < out_.stops.size() && k < stops_.size(); ++k) out_.stops[k] = stops_[k];
-    }
+    MeasureWidths(s, texts, outside, ncol);
+    SetStops(ncol, first);
     ncol_ = ncol;
 
     std::string& o = out_.rtf;
@@ -397,7 +316,7 @@ class Writer {
       TextLineStart(lineHeight_);
       o += " \\par\n";
     }
-    if (sf.pageMarks) o += "\\ ~~\\par\n";
+    if (s.settings.format.pageMarks) o += "\\ ~~\\par\n";
     char prevBottom = 0;
     for (size_t r = firstRow; r < lastRow; ++r) {
       const size_t mark = o.size();
@@ -425,6 +344,116 @@ class Writer {
   bool Cut() const { return out_.cut; }
 
  private:
+  // The sheet's own sizes, font, columns, conditions and objects.
+  void BeginSheet(const sheet::Sheet& s) {
+    const SheetFormat& sf = s.settings.format;
+    h_ = in_.number > 0 ? in_.number / 5 : 21;
+    if (sf.attrs.size > 0) h_ = sf.attrs.size;
+    h_ = std::clamp(h_, 2, 400);
+    cw_ = 5 * h_ + 10;
+    font_ = sf.attrs.Font() > 0 ? sf.attrs.Font() - 1 : 0;
+    const int rowSize = sf.rowSize > 0 ? sf.rowSize : h_;
+    lineHeight_ = sf.rowSize > 0 ? 10 * sf.rowSize + 30 : 10 * h_ + 30;
+    rowSize_ = rowSize;
+    columns_ = s.columns;
+    conditions_ = s.conditions;
+    grid_ = ObjectGrid(s.objects);
+    for (auto& entry : owners_) entry.first = INT32_MIN;
+    sheetAttrs_ = sf.attrs;
+    sheetForm_ = sf.numberForm;
+    sheetPlacement_ = sf.placement;
+  }
+
+  // Rows before a '<' row item and from a '>' row on stand outside the table;
+  // like free text they run on and set no column widths.
+  static std::vector<bool> OutsideRows(const sheet::Sheet& s) {
+    std::vector<bool> outside(s.rows.size(), false);
+    const bool anyStart = std::any_of(s.rows.begin(), s.rows.end(), [](const DataRow& d) { return d.hasFormat && d.format.tableStart; });
+    bool in = !anyStart;
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      if (s.rows[r].hasFormat && s.rows[r].format.tableStart) in = true;
+      if (s.rows[r].hasFormat && s.rows[r].format.tableEnd) in = false;
+      outside[r] = !in;
+    }
+    return outside;
+  }
+
+  // Each row's cell texts after their number forms (the first row and free text keep
+  // theirs); ncol becomes the most cells of a row.
+  std::vector<std::vector<std::string>> FormedTexts(const sheet::Sheet& s, int& ncol) const {
+    std::vector<std::vector<std::string>> texts(s.rows.size());
+    for (size_t r = 0; r < s.rows.size(); ++r) {
+      const DataRow& row = s.rows[r];
+      ncol = std::max(ncol, static_cast<int>(row.cells.size()));
+      texts[r] = row.cells;
+      if (r == 0 || row.freeText) continue;
+      for (size_t c = 0; c < row.cells.size(); ++c) {
+        std::string& t = texts[r][c];
+        if (t.empty()) continue;
+        const char last = t.back();
+        if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
+        uint8_t form = row.format.numberForm ? row.format.numberForm : (Applies(c, row.cells[c]) ? ColumnForm(c) : 0);
+        if (!form) form = sheetForm_;
+        if (form) t = ApplyNumberForm(t, form);
+      }
+    }
+    return texts;
+  }
+
+  // The column widths: the widest formed text of the table's rows (bold and the wide
+  // fonts take more), at least the sheet's width factor, and the width line's own.
+  void MeasureWidths(const sheet::Sheet& s, const std::vector<std::vector<std::string>>& texts,
+                     const std::vector<bool>& outside, int ncol) {
+    const bool widthLine = s.settings.kind == 'S' && !s.rows.empty();
+    widths_.assign(static_cast<size_t>(ncol), cw_ * std::max(s.settings.format.widthFactor, 1));
+    for (size_t r = widthLine ? 1 : 0; r < s.rows.size(); ++r) {
+      if (s.rows[r].freeText || outside[r]) continue;
+      const auto& cells = texts[r];
+      int empty = 0, filled = 0;
+      for (const auto& c : cells) (c.empty() ? empty : filled)++;
+      const bool sparse = !(empty < ncol / 2 + 3 || filled > 3);
+      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
+        if (c < 900 && sparse) continue;
+        int64_t measure = int64_t{std::max(TextColumns(cells[c]), 2)} * cw_;
+        const uint8_t attr = ColumnAttrs(c).attributes;
+        const int fontField = (attr >> 4) & 7;
+        if (fontField == 1 || fontField == 2) measure += measure >= 32 ? measure / 4 : 7;
+        if ((attr & 1) || (sheetAttrs_.attributes & 1)) measure += measure / 4;
+        widths_[c] = static_cast<int>(std::max<int64_t>(widths_[c], std::min<int64_t>(measure, 1 << 24)));
+      }
+    }
+    if (!widthLine) return;
+    const auto& cells = s.rows[0].cells;
+    for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
+      const std::string& f = cells[c];
+      if (!f.empty() && f[0] == 'A') continue;
+      int chars = static_cast<int>(f.size());
+      if (!f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
+        chars = std::min(std::atoi(f.substr(0, 4).c_str()), 1000);
+      }
+      widths_[c] = std::max(widths_[c], chars * cw_);
+    }
+  }
+
+  // Tab stops: the starting stops, then one per column up to the limit, each the
+  // previous one plus the preceding column's width, the character width and 30. The
+  // first sheet's stops are the ones the view keeps.
+  void SetStops(int ncol, bool first) {
+    stops_.clear();
+    stops_.push_back(0);
+    if (in_.code == 'D') stops_.push_back(200);
+    if (in_.code == 100) stops_.push_back(20);
+    stopColumns_ = std::min(ncol, kMaxStopColumns - static_cast<int>(stops_.size()) + 1);
+    int x = stops_.back();
+    for (int c = 0; c <= stopColumns_; ++c) {
+      x += (c == 0 ? 0 : widths_[static_cast<size_t>(c - 1)]) + cw_ + 30;
+      stops_.push_back(std::min(x, 31680));
+    }
+    if (first) {
+      for (size_t k = 0; k < out_.stops.size() && k < stops_.size(); ++k) out_.stops[k] = stops_[k];
+    }
+  }
+
   uint8_t ColumnForm(size_t c) const { return c < columns_.size() ? columns_[c].numberForm : 0; }
   TextAttributes ColumnAttrs(size_t c) const { return c < columns_.size() ? columns_[c].attrs : TextAttributes{}; }
   // Whether column c's format applies to a cell: always, unless the column's line
