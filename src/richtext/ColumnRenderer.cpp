@@ -11,6 +11,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "richtext/ColumnRewrite.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -156,7 +157,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   in.column = column;
   in.number = number;
   in.textSize = rich.GetTextLength() > 1 ? std::max(rich.FormatAt(1).yHeight / 10, 1) : 21;
-  in.moveFollowingStops = m_bMoveFollowingStops != 0;
+  in.moveFollowingStops = Table().m_bMoveFollowingStops != 0;
   in.exactRange = exactRows;
   if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
@@ -176,7 +177,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   m_doc.m_nStreamLimit = m_doc.m_nTextLen;
   m_doc.m_nStreamPos = 0;
   m_doc.m_nStreamEnd = 0;
-  if (m_doc.m_nTextLen > kPiecesAbove && m_bPaneRefresh == 0) {
+  if (m_doc.m_nTextLen > kPiecesAbove && Table().m_bPaneRefresh == 0) {
     m_doc.m_nStreamEnd = m_doc.m_nTextLen;
     OutputListing();
   } else {

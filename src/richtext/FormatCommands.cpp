@@ -8,6 +8,8 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "richtext/TableEngine.h"
+#include "richtext/ViewRichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -44,12 +46,12 @@ int OnItalic(CommandContext& cx) { return ToggleCharEffect(*cx.view, 3); }
 int OnStrikeOut(CommandContext& cx) { return ToggleCharEffect(*cx.view, 4); }
 
 int OnToggleTextBackColor(CommandContext& cx) {
-  if (cx.view->m_bBackColorTarget == 1 && cx.view->m_bCtrlDown == 1) {
+  if (cx.view->RichText().m_bBackColorTarget == 1 && cx.view->m_bCtrlDown == 1) {
     cx.view->CycleBackgroundColor(1);
     cx.view->m_bCtrlDown = 0;
     return 0;
   }
-  cx.view->m_bBackColorTarget = cx.view->m_bBackColorTarget == 1 ? 0 : 1;
+  cx.view->RichText().m_bBackColorTarget = cx.view->RichText().m_bBackColorTarget == 1 ? 0 : 1;
   return 0;
 }
 
@@ -57,7 +59,7 @@ int OnSetTextBackColor(CommandContext& cx) {
   CQelView& view = *cx.view;
   plat::RichEdit* rich = view.Rich();
   if (!rich) return -1;
-  const bool back = view.m_bBackColorTarget == 1;
+  const bool back = view.RichText().m_bBackColorTarget == 1;
   const plat::CharFormat2 now = rich->GetCharFormat(true);
   COLORREF colour = back ? view.m_crMacroBack : view.m_crMacroText;
   if (view.m_bCtrlDown != 1) {
@@ -72,8 +74,8 @@ int OnSetTextBackColor(CommandContext& cx) {
   }
   view.m_bCtrlDown = 0;
   RecordStep(view, back ? 242 : 241, static_cast<int>(colour), "step=%3d cord=%3x flag=%6x");
-  if (view.m_rcBlock.active) {
-    view.PaintBlock(view.m_rcBlock, colour);
+  if (view.Table().m_rcBlock.active) {
+    view.PaintBlock(view.Table().m_rcBlock, colour);
     return 0;
   }
   int a = 0, b = 0;
@@ -113,14 +115,14 @@ int OnHighlightSelection(CommandContext& cx) {
   int a = 0, b = 0;
   rich->ExGetSel(a, b);
   if (a == b) {
-    CColorDialog dlg(view.m_crHighlight);
+    CColorDialog dlg(view.RichText().m_crHighlight);
     if (dlg.DoModal() != plat::IDOK) return 0;
-    view.m_crHighlight = dlg.GetColor();
+    view.RichText().m_crHighlight = dlg.GetColor();
   }
   plat::CharFormat2 cf;
   cf.dwMask = plat::CFM_BACKCOLOR;
   cf.dwEffects = 0;
-  cf.crBackColor = view.m_crHighlight;
+  cf.crBackColor = view.RichText().m_crHighlight;
   rich->SetCharFormat(cf, true);
   return 0;
 }
@@ -145,14 +147,14 @@ int OnLineSpacingNarrower(CommandContext& cx) { return ChangeLineSpacing(*cx.vie
 
 void UpdateEffect(CommandContext& cx, CCmdUI& ui, uint32_t bit) {
   ui.Enable(cx.view->Rich() != nullptr);
-  ui.SetCheck((cx.view->m_dwCharEffects & bit) ? 1 : 0);
+  ui.SetCheck((cx.view->RichText().m_dwCharEffects & bit) ? 1 : 0);
 }
 void OnUpdateBold(CommandContext& cx, CCmdUI& ui) { UpdateEffect(cx, ui, plat::CFE_BOLD); }
 void OnUpdateUnderline(CommandContext& cx, CCmdUI& ui) { UpdateEffect(cx, ui, plat::CFE_UNDERLINE); }
 void OnUpdateItalic(CommandContext& cx, CCmdUI& ui) { UpdateEffect(cx, ui, plat::CFE_ITALIC); }
 void OnUpdateStrikeOut(CommandContext& cx, CCmdUI& ui) { UpdateEffect(cx, ui, plat::CFE_STRIKEOUT); }
 void OnUpdateRich(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Rich() != nullptr); }
-void OnUpdateBackTarget(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_bBackColorTarget == 1 ? 1 : 0); }
+void OnUpdateBackTarget(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->RichText().m_bBackColorTarget == 1 ? 1 : 0); }
 
 constexpr auto V = CommandTarget::TextView;
 constexpr CommandEntry kRows[] = {
@@ -198,7 +200,7 @@ int ToggleCharEffect(CQelView& view, int effect) {
     default: return -1;
   }
   rich->SetCharFormat(cf, true);
-  view.m_dwCharEffects = rich->GetCharFormat(true).dwEffects &
+  view.RichText().m_dwCharEffects = rich->GetCharFormat(true).dwEffects &
                          (plat::CFE_BOLD | plat::CFE_ITALIC | plat::CFE_UNDERLINE | plat::CFE_STRIKEOUT);
   const int id = effect >= 1 && effect <= 6 ? 116 + effect : 123;
   ShowFormat(now.szFaceName + LoadString(id));

@@ -12,6 +12,7 @@
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -49,25 +50,25 @@ ByteRange FindAgain(const std::string& was, const std::string& now, size_t start
 
 // The reloaded text is complete: note it and the selection's bytes in it.
 bool CQelView::NotePasteBackText() {
-  if (m_nPasteBackStartByte >= 0) return true;
+  if (Table().m_nPasteBackStartByte >= 0) return true;
   plat::RichEdit* rich = Rich();
-  if (m_strPasteBackFile.empty() || m_doc.m_strPathName != m_strPasteBackFile || rich == nullptr) return false;
-  m_strPasteBackText = rich->Text();
-  m_nPasteBackStartByte = rich->ByteFromChar(std::min(m_nPasteBackStart, rich->GetTextLength()));
-  m_nPasteBackEndByte = rich->ByteFromChar(std::min(m_nPasteBackEnd, rich->GetTextLength()));
+  if (Table().m_strPasteBackFile.empty() || m_doc.m_strPathName != Table().m_strPasteBackFile || rich == nullptr) return false;
+  Table().m_strPasteBackText = rich->Text();
+  Table().m_nPasteBackStartByte = rich->ByteFromChar(std::min(Table().m_nPasteBackStart, rich->GetTextLength()));
+  Table().m_nPasteBackEndByte = rich->ByteFromChar(std::min(Table().m_nPasteBackEnd, rich->GetTextLength()));
   return true;
 }
 
 void CQelView::OnPasteBackTimer() {
   // The reloaded text must still be the one shown.
-  const bool loaded = NotePasteBackText() && m_doc.m_strPathName == m_strPasteBackFile && Rich() != nullptr;
-  if (!loaded && ++m_nPasteBackTicks < kMaxPasteBackTicks && !m_strPasteBackFile.empty()) return;
+  const bool loaded = NotePasteBackText() && m_doc.m_strPathName == Table().m_strPasteBackFile && Rich() != nullptr;
+  if (!loaded && ++Table().m_nPasteBackTicks < kMaxPasteBackTicks && !Table().m_strPasteBackFile.empty()) return;
   KillTimer(kTimerPasteBack);
   if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
   if (loaded) {
     plat::RichEdit& rich = UseRichText();
-    const ByteRange place = FindAgain(m_strPasteBackText, rich.Text(), static_cast<size_t>(m_nPasteBackStartByte),
-                                      static_cast<size_t>(m_nPasteBackEndByte));
+    const ByteRange place = FindAgain(Table().m_strPasteBackText, rich.Text(), static_cast<size_t>(Table().m_nPasteBackStartByte),
+                                      static_cast<size_t>(Table().m_nPasteBackEndByte));
     rich.BeginUndoGroup();
     if (place.found) {
       rich.ExSetSel(rich.CharFromByte(static_cast<int>(place.start)), rich.CharFromByte(static_cast<int>(place.end)));
@@ -75,34 +76,34 @@ void CQelView::OnPasteBackTimer() {
     } else {
       // The text around the selection changed on both sides: nothing is taken away,
       // the table goes in before the selection's old place and the status says so.
-      const int at = rich.CharFromByte(std::min(m_nPasteBackStartByte, static_cast<int>(rich.Text().size())));
+      const int at = rich.CharFromByte(std::min(Table().m_nPasteBackStartByte, static_cast<int>(rich.Text().size())));
       rich.ExSetSel(at, at);
       if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "table pasted back before the selection: the text changed around it");
     }
-    if (!rich.StreamInRtf(m_strPasteBackPiece, true)) AfxMessageBox(OutOfMemoryText(" 302"));
+    if (!rich.StreamInRtf(Table().m_strPasteBackPiece, true)) AfxMessageBox(OutOfMemoryText(" 302"));
     rich.EndUndoGroup();
-    rich.SetScrollPos(CPoint{0, m_nPasteBackFirstLine});
+    rich.SetScrollPos(CPoint{0, Table().m_nPasteBackFirstLine});
     m_nFileKind = kKindRtf;
   } else if (g_pStatusBar) {
     g_pStatusBar->SetPaneText(0, "table not pasted back: the document did not reload");
   }
   ReleaseTableLock();
-  m_strPasteBackPiece.clear();
-  m_strPasteBackText.clear();
-  m_nPasteBackStartByte = m_nPasteBackEndByte = -1;
-  if (!m_strPasteBackFile.empty()) {
-    plat::RemoveFile(m_strPasteBackFile);
+  Table().m_strPasteBackPiece.clear();
+  Table().m_strPasteBackText.clear();
+  Table().m_nPasteBackStartByte = Table().m_nPasteBackEndByte = -1;
+  if (!Table().m_strPasteBackFile.empty()) {
+    plat::RemoveFile(Table().m_strPasteBackFile);
     // The view and the document take back the name of the file the text came from.
     const std::string tail = "_001.rtf";
-    if (!m_strPasteBackName.empty()) {
-      m_strFileName = m_strPasteBackName;
-    } else if (m_strPasteBackFile.size() > tail.size() && m_strPasteBackFile.ends_with(tail)) {
-      m_strFileName = m_strPasteBackFile.substr(0, m_strPasteBackFile.size() - tail.size()) + ".rtf";
+    if (!Table().m_strPasteBackName.empty()) {
+      m_strFileName = Table().m_strPasteBackName;
+    } else if (Table().m_strPasteBackFile.size() > tail.size() && Table().m_strPasteBackFile.ends_with(tail)) {
+      m_strFileName = Table().m_strPasteBackFile.substr(0, Table().m_strPasteBackFile.size() - tail.size()) + ".rtf";
     }
-    if (!m_strPasteBackPath.empty()) m_doc.m_strPathName = m_strPasteBackPath;
-    m_strPasteBackName.clear();
-    m_strPasteBackPath.clear();
-    m_strPasteBackFile.clear();
+    if (!Table().m_strPasteBackPath.empty()) m_doc.m_strPathName = Table().m_strPasteBackPath;
+    Table().m_strPasteBackName.clear();
+    Table().m_strPasteBackPath.clear();
+    Table().m_strPasteBackFile.clear();
   }
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);

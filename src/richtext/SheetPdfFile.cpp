@@ -18,6 +18,7 @@
 #include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetPdfWriter.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -90,7 +91,7 @@ void ReportPdfStop(CQelView& view, const sheet::PdfOutput& out) {
     view.m_strKeyFailure = text;
     AfxMessageBox(text);
   } else if (out.stop == sheet::PdfStop::TooLarge) {
-    view.m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(view.m_nTextLen) + " ";
+    view.m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(view.Table().m_nCellTextLen) + " ";
     AfxMessageBox(view.m_strKeyFailure);
   }
 }
@@ -111,18 +112,18 @@ void KeepPdfText(CQelDoc& doc, const std::string& bytes) {
 
 bool CQelView::TakePaneCells(int& number) {
   plat::RichEdit* rich = Rich();
-  if (!rich || !(m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && m_nTextMode == 3 && rich->GetModify()))) return false;
+  if (!rich || !(m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && Table().m_nTextMode == 3 && rich->GetModify()))) return false;
   const table::PaneCells pane = table::CellTextOfPane(*rich);
-  const bool paged = m_nFileKind == kKindCsv && m_pTextBuf == m_cellStore.data() && m_nSheetRowsTotal > m_nPageRowsShown &&
-                     m_nPageStartOffset <= m_nPageEndOffset && static_cast<size_t>(m_nPageEndOffset) <= m_cellStore.size();
-  m_cellStore = paged ? m_cellStore.substr(0, static_cast<size_t>(m_nPageStartOffset)) + pane.cells +
-                            m_cellStore.substr(static_cast<size_t>(m_nPageEndOffset))
+  const bool paged = m_nFileKind == kKindCsv && Table().m_pTextBuf == Table().m_cellStore.data() && Table().m_nSheetRowsTotal > Table().m_nPageRowsShown &&
+                     Table().m_nPageStartOffset <= Table().m_nPageEndOffset && static_cast<size_t>(Table().m_nPageEndOffset) <= Table().m_cellStore.size();
+  Table().m_cellStore = paged ? Table().m_cellStore.substr(0, static_cast<size_t>(Table().m_nPageStartOffset)) + pane.cells +
+                            Table().m_cellStore.substr(static_cast<size_t>(Table().m_nPageEndOffset))
                       : pane.cells;
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
-  m_nColumns = std::max(pane.columns, paged ? m_nColumns : 0);
-  m_nRows = paged ? m_nRows - m_nPageRowsShown + pane.rows : pane.rows;
-  m_nRowLimit = std::max(m_doc.m_nTableRows, m_nRows + 11);
+  Table().m_pTextBuf = Table().m_cellStore.data();
+  Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
+  Table().m_nColumns = std::max(pane.columns, paged ? Table().m_nColumns : 0);
+  Table().m_nRows = paged ? Table().m_nRows - Table().m_nPageRowsShown + pane.rows : pane.rows;
+  Table().m_nRowLimit = std::max(m_doc.m_nTableRows, Table().m_nRows + 11);
   if (number <= 0) number = pane.number;
   return pane.verticalRules;
 }
@@ -132,7 +133,7 @@ int CQelView::WriteSheetPdf(int number) {
   HoldCellText();
   if (RowLimitReached()) {
     // Nothing is printed: the user learns why and which setting lets the sheet through.
-    const std::string text = RowLimitText(m_nRows);
+    const std::string text = RowLimitText(Table().m_nRows);
     AfxMessageBox(text);
     m_strKeyFailure = (g_pStatusBar ? g_pStatusBar->GetPaneText(0) : std::string()) + text;
     ReleaseTableLock();
@@ -141,7 +142,7 @@ int CQelView::WriteSheetPdf(int number) {
   // Print margins still unset come from the document's print settings; the printer
   // defaults give the paper.
   FillUnsetPrintMargins();
-  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
+  int* margins[4] = {&Table().m_nPrintMarginTop, &Table().m_nPrintMarginBottom, &Table().m_nPrintMarginLeft, &Table().m_nPrintMarginRight};
 
   plat::WorkFile work;
   const std::optional<std::string> chosen = ChoosePdfFile(*this, work);
@@ -152,13 +153,13 @@ int CQelView::WriteSheetPdf(int number) {
   const std::string& path = *chosen;
 
   sheet::PdfInput in;
-  in.cells = m_cellStore;
+  in.cells = Table().m_cellStore;
   in.number = number;
   in.paper = sheet::PaperLetter(m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
   in.title = CQelDoc::GetPathPart(path, 2);
   in.date = PdfDate(m_doc);
-  in.verticalRules = m_bVerticalRules != 0 || paneRules;
+  in.verticalRules = Table().m_bSheetVerticalRules != 0 || paneRules;
   in.progress = [](int row, int last, int sheetNumber) {
     if (g_pStatusBar) {
       char text[96];

@@ -10,6 +10,7 @@
 #include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -27,7 +28,7 @@ bool IsRowLine(const plat::RichEdit& rich, int line) { return rich.GetLine(line)
 }  // namespace
 
 int CQelView::SheetSizeNumber() const {
-  if (m_nFontSizeStepFixed > 0) return kSizeStepUnit * m_nFontSizeStepFixed + kSizeStepBase;
+  if (Table().m_nFontSizeStepFixed > 0) return kSizeStepUnit * Table().m_nFontSizeStepFixed + kSizeStepBase;
   // The size letter's table size is (3 x step + 9) x 10.
   if (m_doc.m_nTablePointSize > 0) return m_doc.m_nTablePointSize / 2;
   return -1;
@@ -35,9 +36,9 @@ int CQelView::SheetSizeNumber() const {
 
 bool CQelView::SheetPageKey(int code, bool ctrl) {
   plat::RichEdit* rich = Rich();
-  if (!rich || m_nFileKind != kKindCsv || m_nTextMode != 3 || m_cellStore.empty() || m_pTextBuf != m_cellStore.data()) return false;
+  if (!rich || m_nFileKind != kKindCsv || Table().m_nTextMode != 3 || Table().m_cellStore.empty() || Table().m_pTextBuf != Table().m_cellStore.data()) return false;
   const int pageRows = std::max(m_doc.m_nDisplayPageRows, 1);
-  const int lastPage = std::max(m_nSheetRowsTotal - 1, 0) / pageRows * pageRows;
+  const int lastPage = std::max(Table().m_nSheetRowsTotal - 1, 0) / pageRows * pageRows;
   int a = 0, b = 0;
   rich->ExGetSel(a, b);
   const int line = rich->ExLineFromChar(b);
@@ -53,15 +54,15 @@ bool CQelView::SheetPageKey(int code, bool ctrl) {
     }
     return false;
   };
-  const bool more = m_nPageStart + std::max(m_nPageRowsShown, 1) < m_nSheetRowsTotal;
-  if (ctrl && code == plat::VK_END && m_nPageStart != lastPage && m_nSheetRowsTotal > pageRows) {
+  const bool more = Table().m_nPageStart + std::max(Table().m_nPageRowsShown, 1) < Table().m_nSheetRowsTotal;
+  if (ctrl && code == plat::VK_END && Table().m_nPageStart != lastPage && Table().m_nSheetRowsTotal > pageRows) {
     ShowSheetPage(lastPage, true);
-  } else if (ctrl && code == plat::VK_HOME && m_nPageStart != 0) {
+  } else if (ctrl && code == plat::VK_HOME && Table().m_nPageStart != 0) {
     ShowSheetPage(0, false);
   } else if (!ctrl && (code == plat::VK_DOWN || code == plat::VK_NEXT) && more && !rowBelow()) {
-    ShowSheetPage(m_nPageStart + std::max(m_nPageRowsShown, 1), false);
-  } else if (!ctrl && (code == plat::VK_UP || code == plat::VK_PRIOR) && m_nPageStart > 0 && !rowAbove()) {
-    ShowSheetPage(std::max(m_nPageStart - pageRows, 0), true);
+    ShowSheetPage(Table().m_nPageStart + std::max(Table().m_nPageRowsShown, 1), false);
+  } else if (!ctrl && (code == plat::VK_UP || code == plat::VK_PRIOR) && Table().m_nPageStart > 0 && !rowAbove()) {
+    ShowSheetPage(std::max(Table().m_nPageStart - pageRows, 0), true);
   } else {
     return false;
   }
@@ -71,7 +72,7 @@ bool CQelView::SheetPageKey(int code, bool ctrl) {
 // Renders the display page from row pageStart of the view's cell text and shows it,
 // the caret at its first row, or at its end.
 void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
-  m_nPageStart = pageStart;
+  Table().m_nPageStart = pageStart;
   if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false)) return;
   plat::RichEdit& rich = UseRichText();
@@ -85,7 +86,7 @@ void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
 }
 
 bool CQelView::ShowSheet() {
-  if (m_nFileKind != kKindCsv) m_nTextMode = 0;
+  if (m_nFileKind != kKindCsv) Table().m_nTextMode = 0;
   if (m_nFileKind != kKindCsv || m_nDisplayForm != 0 || !m_doc.m_pText || m_doc.m_nTextLen <= 0) return false;
   const std::string_view text(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen));
   if (text.starts_with("{\\rtf")) {
@@ -93,8 +94,8 @@ bool CQelView::ShowSheet() {
     return StreamRtfText(text, false);
   }
   // The cell text, each row cut after the engine's last column.
-  m_cellStore.clear();
-  m_cellStore.reserve(text.size());
+  Table().m_cellStore.clear();
+  Table().m_cellStore.reserve(text.size());
   int rows = 0, columns = 0, cells = 1;
   bool cut = false;
   size_t from = 0;
@@ -102,7 +103,7 @@ bool CQelView::ShowSheet() {
     const char c = text[i];
     if (c == '\x06' && ++cells > kMaxSheetColumns) {
       // The rest of the row goes: a column mark or a line end is never a trail byte.
-      m_cellStore.append(text.substr(from, i - from));
+      Table().m_cellStore.append(text.substr(from, i - from));
       cut = true;
       while (i + 1 < text.size() && text[i + 1] != '\r' && text[i + 1] != '\n') ++i;
       from = i + 1;
@@ -115,16 +116,16 @@ bool CQelView::ShowSheet() {
       cells = 1;
     }
   }
-  m_cellStore.append(text.substr(std::min(from, text.size())));
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
+  Table().m_cellStore.append(text.substr(std::min(from, text.size())));
+  Table().m_pTextBuf = Table().m_cellStore.data();
+  Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
   if (!text.ends_with('\n') && !text.ends_with('\r')) ++rows;
-  m_nRows = rows;
-  m_nColumns = std::max(columns, cells);
-  m_nRowLimit = std::max(m_doc.m_nTableRows, 0);
+  Table().m_nRows = rows;
+  Table().m_nColumns = std::max(columns, cells);
+  Table().m_nRowLimit = std::max(m_doc.m_nTableRows, 0);
   m_nFileKind = kKindCsv;
-  m_nTextMode = 3;
-  m_nPageStart = 0;
+  Table().m_nTextMode = 3;
+  Table().m_nPageStart = 0;
   if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return false;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false)) return false;
   if (cut) {

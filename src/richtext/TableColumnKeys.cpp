@@ -10,6 +10,7 @@
 #include "platform/ui/Keys.h"
 #include "richtext/BlockRules.h"
 #include "richtext/TableEngine.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -89,8 +90,8 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   rich.ExGetSel(selA, selB);
   const int caretLine = rich.ExLineFromChar(selB);
   const int lineStart = rich.LineIndex(caretLine);
-  m_rcBlock.top = caretLine;
-  m_rcBlock.left = selB - lineStart;
+  Table().m_rcBlock.top = caretLine;
+  Table().m_rcBlock.left = selB - lineStart;
   const int caretX = Pixels(rich.XInLineTwips(selB) - rich.XInLineTwips(lineStart));
   // The column: the columns that end before the caret, or before the start of a
   // selection over rows (its end may stand at a line start).
@@ -138,8 +139,8 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
     }
     // The caret goes back to where the command began; after a removal or a join the
     // cells there may be of other widths, so it steps right to its former x.
-    const int line = std::min(m_rcBlock.top, rich.GetLineCount() - 1);
-    int at = std::min(rich.LineIndex(line) + m_rcBlock.left, table::LineEnd(rich, line));
+    const int line = std::min(Table().m_rcBlock.top, rich.GetLineCount() - 1);
+    int at = std::min(rich.LineIndex(line) + Table().m_rcBlock.left, table::LineEnd(rich, line));
     if (code == 'R' || code == 'U') at = StepToX(rich, at, caretX);
     rich.ExSetSel(at, at);
   }
@@ -164,10 +165,10 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firs
     const int left = rich.XInLineTwips(a) - rich.XInLineTwips(rich.LineIndex(rich.ExLineFromChar(a)));
     const int right = rich.XInLineTwips(b) - rich.XInLineTwips(rich.LineIndex(rich.ExLineFromChar(b)));
     const table::BlockLines block = table::WidenBlockByRules(rich, firstLine, lastLine);
-    m_rcBlock.top = block.first;
-    m_rcBlock.bottom = block.last - 1;
-    m_rcBlock.left = left;
-    m_rcBlock.right = right;
+    Table().m_rcBlock.top = block.first;
+    Table().m_rcBlock.bottom = block.last - 1;
+    Table().m_rcBlock.left = left;
+    Table().m_rcBlock.right = right;
     const int lineA = rich.ExLineFromChar(selA), lineB = rich.ExLineFromChar(selB);
     const int offA = selA - rich.LineIndex(lineA), offB = selB - rich.LineIndex(lineB);
     table::SetBlockRule(rich, block.first, block.last, code == '3' ? left : right, m_doc.m_clrTextBack);

@@ -13,6 +13,7 @@
 #include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetRtfWriter.h"
+#include "richtext/ViewTableState.h"
 #include "view/CellSeparator.h"
 #include "view/QelView.h"
 
@@ -41,18 +42,18 @@ void CQelView::ReleaseTableLock() {
 }
 
 void CQelView::HoldCellText() {
-  if (m_pTextBuf != m_cellStore.data()) m_cellStore.assign(m_pTextBuf ? m_pTextBuf : "", static_cast<size_t>(std::max(m_nTextLen, 0)));
-  m_cellStore.resize(static_cast<size_t>(std::clamp<int>(m_nTextLen, 0, static_cast<int>(m_cellStore.size()))));
-  if (m_cellStore.empty() || (m_cellStore.back() != '\r' && m_cellStore.back() != '\n')) m_cellStore += "\r\n";
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
+  if (Table().m_pTextBuf != Table().m_cellStore.data()) Table().m_cellStore.assign(Table().m_pTextBuf ? Table().m_pTextBuf : "", static_cast<size_t>(std::max(Table().m_nCellTextLen, 0)));
+  Table().m_cellStore.resize(static_cast<size_t>(std::clamp<int>(Table().m_nCellTextLen, 0, static_cast<int>(Table().m_cellStore.size()))));
+  if (Table().m_cellStore.empty() || (Table().m_cellStore.back() != '\r' && Table().m_cellStore.back() != '\n')) Table().m_cellStore += "\r\n";
+  Table().m_pTextBuf = Table().m_cellStore.data();
+  Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
 }
 
 bool CQelView::RowLimitReached() {
-  if (m_nRows < m_nRowLimit - 10) return false;
+  if (Table().m_nRows < Table().m_nRowLimit - 10) return false;
   if (g_pStatusBar) {
     char text[64];
-    std::snprintf(text, sizeof text, " raw number over %d ", m_nRowLimit);
+    std::snprintf(text, sizeof text, " raw number over %d ", Table().m_nRowLimit);
     g_pStatusBar->SetPaneText(0, text);
   }
   return true;
@@ -70,7 +71,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
     if (CountSeparators(std::string_view(line, static_cast<size_t>(n))).BarsRule()) code = 102;
   }
   if (code != 'P' && m_doc.m_bShiftDown) cellOnly = 1;
-  m_nTableCellOnly = cellOnly;
+  Table().m_nTableCellOnly = cellOnly;
 
   if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && m_nFileKind != kKindRtf)) {
     return BuildSheet(code, number, firstLine, lastLine);
@@ -134,7 +135,7 @@ int CQelView::TableCommonEnd(int code) {
       }
     }
   }
-  if (m_bPaneRefresh) RefreshKeepingScroll(0);
+  if (Table().m_bPaneRefresh) RefreshKeepingScroll(0);
   ReleaseTableLock();
   return 0;
 }
@@ -146,28 +147,28 @@ namespace {
 // the display page and its status line.
 void KeepSheetLayout(CQelView& view, const sheet::BuildOutput& out) {
   CQelDoc& doc = view.GetDocument();
-  for (size_t k = 0; k < out.stops.size(); ++k) view.m_anColumnStops[k] = out.stops[k];
-  view.m_nMaxColumnsSeen = std::max(view.m_nMaxColumnsSeen, out.maxColumns);
-  for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < view.m_anSheetStartOffset.size(); ++k) {
-    view.m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
+  for (size_t k = 0; k < out.stops.size(); ++k) view.Table().m_anColumnStops[k] = out.stops[k];
+  view.Table().m_nMaxColumnsSeen = std::max(view.Table().m_nMaxColumnsSeen, out.maxColumns);
+  for (size_t k = 0; k < out.sheetStartOffsets.size() && k + 1 < view.Table().m_anSheetStartOffset.size(); ++k) {
+    view.Table().m_anSheetStartOffset[k + 1] = out.sheetStartOffsets[k];
   }
   // The settings line's paper and scale become the printer defaults.
   if (out.paper) sheet::PaperOfLetter(out.paper, doc.RichText().m_nPrinterPaper, doc.RichText().m_nPrinterOrientation);
   if (out.scale > 0) doc.RichText().m_nPrinterScale = out.scale;
   if (out.marginsSet) {
-    int* margins[4] = {&view.m_nPrintMarginTop, &view.m_nPrintMarginBottom, &view.m_nPrintMarginLeft, &view.m_nPrintMarginRight};
+    int* margins[4] = {&view.Table().m_nPrintMarginTop, &view.Table().m_nPrintMarginBottom, &view.Table().m_nPrintMarginLeft, &view.Table().m_nPrintMarginRight};
     for (int k = 0; k < 4; ++k) {
       if (out.margins[k] != -99) *margins[k] = out.margins[k];
     }
-    const int set[4] = {view.m_nPrintMarginTop, view.m_nPrintMarginBottom, view.m_nPrintMarginLeft, view.m_nPrintMarginRight};
+    const int set[4] = {view.Table().m_nPrintMarginTop, view.Table().m_nPrintMarginBottom, view.Table().m_nPrintMarginLeft, view.Table().m_nPrintMarginRight};
     sheet::MarginsToPrintSettings(set, doc.m_nPrSpace1, doc.m_nPrSpace2, doc.m_nPrSpace3);
   }
-  if (view.m_nTextMode == 3) {
-    view.m_nPageStartOffset = out.pageStartOffset;
-    view.m_nPageEndOffset = out.pageEndOffset;
-    view.m_nSheetRowsTotal = out.rowsTotal;
-    view.m_nPageRowsShown = std::max(out.lastRowShown - view.m_nPageStart, 0);
-    if (g_pStatusBar && (out.rowsTotal > out.lastRowShown || view.m_nPageStart > 0)) {
+  if (view.Table().m_nTextMode == 3) {
+    view.Table().m_nPageStartOffset = out.pageStartOffset;
+    view.Table().m_nPageEndOffset = out.pageEndOffset;
+    view.Table().m_nSheetRowsTotal = out.rowsTotal;
+    view.Table().m_nPageRowsShown = std::max(out.lastRowShown - view.Table().m_nPageStart, 0);
+    if (g_pStatusBar && (out.rowsTotal > out.lastRowShown || view.Table().m_nPageStart > 0)) {
       // A later page says where it stands; the last one has no next page to offer.
       char text[96];
       std::snprintf(text, sizeof text,
@@ -184,7 +185,7 @@ void CQelView::FillUnsetPrintMargins() {
   const int p1 = m_doc.m_nPrSpace1, p2 = m_doc.m_nPrSpace2, p3 = m_doc.m_nPrSpace3;
   const int fromSettings[4] = {(10 * (p1 / 100) + p3 / 1000) * 100, (10 * (p1 % 100) + (p3 % 1000) / 100) * 100,
                                (10 * (p2 / 100) + (p3 % 100) / 10) * 100, (10 * (p2 % 100) + p3 % 10) * 100};
-  int* margins[4] = {&m_nPrintMarginTop, &m_nPrintMarginBottom, &m_nPrintMarginLeft, &m_nPrintMarginRight};
+  int* margins[4] = {&Table().m_nPrintMarginTop, &Table().m_nPrintMarginBottom, &Table().m_nPrintMarginLeft, &Table().m_nPrintMarginRight};
   for (int k = 0; k < 4; ++k) {
     if (*margins[k] == -99) *margins[k] = fromSettings[k];
   }
@@ -192,9 +193,9 @@ void CQelView::FillUnsetPrintMargins() {
 
 bool CQelView::ReserveSheetText() {
   // The output size, in 64 bits: columns x rows x 200 passes 32 bits on large sheets.
-  int64_t size = int64_t{m_nTextLen} + int64_t{std::max(m_nColumns, 0)} * std::max(m_nRows, 0) * kBytesPerCell;
+  int64_t size = int64_t{Table().m_nCellTextLen} + int64_t{std::max(Table().m_nColumns, 0)} * std::max(Table().m_nRows, 0) * kBytesPerCell;
   size = std::max<int64_t>(size, kMinOutput);
-  if (m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
+  if (Table().m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
   if (size > INT32_MAX - kOutputSpare - 1 ||
       (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
        !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
@@ -237,12 +238,12 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   }
   const bool whole = code == 'T';
   const bool append = code == 100;
-  if (append) ++m_nRows;
+  if (append) ++Table().m_nRows;
 
   HoldCellText();
 
   if (RowLimitReached() || !ReserveSheetText()) {
-    if (append) --m_nRows;
+    if (append) --Table().m_nRows;
     ReleaseTableLock();  // one level: a caller's own lock stays
     return 1;
   }
@@ -250,14 +251,14 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   FillUnsetPrintMargins();
 
   sheet::BuildInput in;
-  in.cells = std::string_view(m_cellStore);
+  in.cells = std::string_view(Table().m_cellStore);
   in.code = whole ? 'T' : code;
   in.number = number;
   in.wholeText = firstLine == 0 && lastLine == 0;
-  in.tableTextMode = m_nTextMode == 3;
-  in.pageStart = m_nPageStart;
+  in.tableTextMode = Table().m_nTextMode == 3;
+  in.pageStart = Table().m_nPageStart;
   in.pageRows = m_doc.m_nDisplayPageRows;
-  in.verticalRules = m_bVerticalRules != 0;
+  in.verticalRules = Table().m_bSheetVerticalRules != 0;
   in.background = m_doc.m_clrTextBack;
   in.charColours = m_doc.m_strCharColours;
   in.picture = [this](const std::string& path, int width, int height) { return PictureObjectRtf(path, width, height); };
@@ -275,7 +276,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
       out = sheet::BuildSheetRtfText(in);
       if (out.rtf.size() + 1 > static_cast<size_t>(std::max(m_doc.m_nTextCap, 0))) {
         AfxMessageBox(OutOfMemoryText(" 038"));
-        if (append) --m_nRows;
+        if (append) --Table().m_nRows;
         ReleaseTableLock();
         return 1;
       }
@@ -295,7 +296,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
     m_doc.m_nStreamEnd = m_doc.m_nTextLen;
     m_doc.m_nStreamPos = 0;
   }
-  if (m_nPageStartCount < static_cast<int>(m_anPageStartList.size())) m_anPageStartList[static_cast<size_t>(m_nPageStartCount++)] = m_nPageStart;
+  if (Table().m_nPageStartCount < static_cast<int>(Table().m_anPageStartList.size())) Table().m_anPageStartList[static_cast<size_t>(Table().m_nPageStartCount++)] = Table().m_nPageStart;
   ReleaseTableLock();
   return 0;
 }

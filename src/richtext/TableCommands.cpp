@@ -7,6 +7,7 @@
 #include "app/FileKind.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -74,7 +75,7 @@ void OnUpdateTableMode(CommandContext& cx, CCmdUI& ui) {
 // A sheet shown from its cell text is a table too: table mode edits it with the keys
 // (and writes it as a PDF), and the table undo takes those edits back.
 bool ShowsTable(CommandContext& cx) {
-  return cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->m_nTextMode == 3);
+  return cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->Table().m_nTextMode == 3);
 }
 void OnUpdateTableUndo(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Rich() != nullptr && ShowsTable(cx)); }
 void OnUpdateTableEdit(CommandContext& cx, CCmdUI& ui) {

@@ -15,6 +15,7 @@
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "richtext/TableEngine.h"
+#include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -62,11 +63,11 @@ int CQelView::OnTableConvertLines(int mode) {
     return TableCommand('D', -1, 0, first, last + 1, 0, 0, 0);
   }
   if (mode == 1) {
-    m_cellStore = EmptyGrid();
-    m_pTextBuf = m_cellStore.data();
-    m_nTextLen = static_cast<int>(m_cellStore.size());
-    m_nRows = m_nColumns = 6;
-    m_nRowLimit = std::max(m_doc.m_nTableRows, 17);
+    Table().m_cellStore = EmptyGrid();
+    Table().m_pTextBuf = Table().m_cellStore.data();
+    Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
+    Table().m_nRows = Table().m_nColumns = 6;
+    Table().m_nRowLimit = std::max(m_doc.m_nTableRows, 17);
     return TableCommand('N', -1, 0, 0, 0, 0, 0, 0);
   }
   return mode;
@@ -99,34 +100,34 @@ int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
     if (const std::string* object = rich.ObjectAt(cp)) pictures.push_back(*object);
   }
   if (ConvertToCsv(1, first, last) < 0) return -1;
-  const bool marked = !pictures.empty() && m_cellStore.find(kPictureMark) == std::string::npos;
+  const bool marked = !pictures.empty() && Table().m_cellStore.find(kPictureMark) == std::string::npos;
   if (marked) {
-    std::replace(m_cellStore.begin(), m_cellStore.end(), plat::kObjectChar, kPictureMark);
-    m_pTextBuf = m_cellStore.data();
+    std::replace(Table().m_cellStore.begin(), Table().m_cellStore.end(), plat::kObjectChar, kPictureMark);
+    Table().m_pTextBuf = Table().m_cellStore.data();
   }
   int marks = 0;
-  for (int i = 0; i < std::min(m_nTextLen, 2000); ++i) {
-    const char c = m_pTextBuf[i];
+  for (int i = 0; i < std::min(Table().m_nCellTextLen, 2000); ++i) {
+    const char c = Table().m_pTextBuf[i];
     if (c == '\r' || c == '\n' || c == '\0') break;
     if (c == kCellMark) ++marks;
   }
-  m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
-  m_nFirstDataOffset = 1;
-  const int step = m_nFontSizeStepFixed;
+  Table().m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
+  Table().m_nFirstDataOffset = 1;
+  const int step = Table().m_nFontSizeStepFixed;
   m_nFileKind = kKindCsv;
-  m_nTextMode = 3;
-  m_nFontSizeStepFixed = h / 15 - 3;
+  Table().m_nTextMode = 3;
+  Table().m_nFontSizeStepFixed = h / 15 - 3;
   m_doc.m_bTableMode = 0;
-  m_bVerticalRules = 1;
+  Table().m_bSheetVerticalRules = 1;
   m_doc.m_nDisplayState = 99;
-  m_nPageStart = 0;
+  Table().m_nPageStart = 0;
   if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
     StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
   }
   PutPicturesBack(pictures, marked);
   rich.SetModify(false);
   m_doc.m_nDisplayState = 0;
-  m_nFontSizeStepFixed = step;
+  Table().m_nFontSizeStepFixed = step;
   return 0;
 }
 
@@ -227,22 +228,22 @@ void CQelView::ConvertToTable(std::string_view newTable) {
       rich.SetParaFormat(lastPara);
     }
     rich.ExSetSel(0, -1);
-    m_strPasteBackPiece = rich.StreamOutRtf(true);
+    Table().m_strPasteBackPiece = rich.StreamOutRtf(true);
     if (g_pMainFrame) {
       plat::Clipboard& clip = g_pMainFrame->Ui().GetClipboard();
       clip.Empty();
       rich.Copy(clip);
       g_pMainFrame->Ui().BeginWaitCursor();
     }
-    m_strPasteBackText.clear();
-    m_nPasteBackStartByte = m_nPasteBackEndByte = -1;
-    m_strPasteBackFile = work;
-    m_strPasteBackName = originalName;
-    m_strPasteBackPath = originalPath;
-    m_nPasteBackStart = start;
-    m_nPasteBackEnd = end + (keepMark ? 1 : 0);
-    m_nPasteBackFirstLine = firstVisible;
-    m_nPasteBackTicks = 0;
+    Table().m_strPasteBackText.clear();
+    Table().m_nPasteBackStartByte = Table().m_nPasteBackEndByte = -1;
+    Table().m_strPasteBackFile = work;
+    Table().m_strPasteBackName = originalName;
+    Table().m_strPasteBackPath = originalPath;
+    Table().m_nPasteBackStart = start;
+    Table().m_nPasteBackEnd = end + (keepMark ? 1 : 0);
+    Table().m_nPasteBackFirstLine = firstVisible;
+    Table().m_nPasteBackTicks = 0;
     m_doc.LoadDocument(work, 0);
     NotePasteBackText();
     SetTimer(kTimerPasteBack, kPasteBackMs);

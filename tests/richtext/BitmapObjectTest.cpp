@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/os/Files.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -83,11 +84,11 @@ TEST_F(BitmapObjectTest, OtherPicturesAreConvertedFirst) {
 TEST_F(BitmapObjectTest, ThePasteBackTimerPutsTheTableWhereTheSelectionWas) {
   doc_->LoadDocument(WriteFile("doc_001.rtf", "{\\rtf1 before SELECTED after}"), 0);
   // The piece the conversion made, held by the view; the clipboard holds something else by now.
-  view_.m_strPasteBackPiece = "{\\rtf1 {\\b TABLE}}";
+  view_.Table().m_strPasteBackPiece = "{\\rtf1 {\\b TABLE}}";
   frame_->Ui().GetClipboard().SetData(plat::CF_RTF, "{\\rtf1 copied later}");
-  view_.m_nPasteBackStart = 7;
-  view_.m_nPasteBackEnd = 15;
-  view_.m_strPasteBackFile = Win("doc_001.rtf");
+  view_.Table().m_nPasteBackStart = 7;
+  view_.Table().m_nPasteBackEnd = 15;
+  view_.Table().m_strPasteBackFile = Win("doc_001.rtf");
   doc_->m_nLockUpdateDepth = 1;
   frame_->Ui().BeginWaitCursor();
   view_.SetTimer(40, 100);

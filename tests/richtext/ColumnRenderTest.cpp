@@ -12,6 +12,7 @@
 #include "richtext/TableDump.h"
 #include "richtext/TableEngine.h"
 #include "richtext/ShownSheetTest.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -60,7 +61,7 @@ TEST_F(ColumnRenderTest, BoundaryMoveShowsTheWidthAndMovesLaterStopsOnlyWhenAske
   CStatusBar& bar = frame_->StatusBar();
   EXPECT_EQ(bar.GetPaneText(0), "column 2  moved +1");
   EXPECT_EQ(bar.GetPaneText(bar.CommandToIndex(ID_INDICATOR_FORMAT)), "width = 26");  // (540 - 145) / 15
-  view_.m_bMoveFollowingStops = 1;
+  view_.Table().m_bMoveFollowingStops = 1;
   CaretAt("e");
   ASSERT_EQ(Table(plat::VK_RIGHT, 3), 0);
   EXPECT_NE(Dump().find("tabs 0,145,570,925,1300: \"d\""), std::string::npos) << Dump();

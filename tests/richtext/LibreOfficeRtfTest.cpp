@@ -6,6 +6,7 @@
 #include "app/FileKind.h"
 #include "platform/os/Files.h"
 #include "platform/richedit/RichEdit.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -25,12 +26,12 @@ class LibreOfficeRtfTest : public testenv::DocTest {
     return t;
   }
   std::string SheetRtf(const std::string& cells, int columns, int rows) {
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = columns;
-    view_.m_nRows = rows;
-    view_.m_nRowLimit = 9000;
+    view_.Table().m_cellStore = cells;
+    view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+    view_.Table().m_nCellTextLen = static_cast<int>(cells.size());
+    view_.Table().m_nColumns = columns;
+    view_.Table().m_nRows = rows;
+    view_.Table().m_nRowLimit = 9000;
     EXPECT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
     return std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen));
   }

@@ -9,6 +9,7 @@
 
 #include "app/StringTable.h"
 #include "richtext/RichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -21,12 +22,12 @@ class SheetPdfFileTest : public testenv::DocTest {
   void SetRows(int rows) {
     std::string cells;
     for (int i = 1; i <= rows; ++i) cells += "row" + std::to_string(i) + "\x06" "v\r\n";
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = 2;
-    view_.m_nRows = rows;
-    view_.m_nRowLimit = 9000;
+    view_.Table().m_cellStore = cells;
+    view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+    view_.Table().m_nCellTextLen = static_cast<int>(cells.size());
+    view_.Table().m_nColumns = 2;
+    view_.Table().m_nRows = rows;
+    view_.Table().m_nRowLimit = 9000;
   }
   void AnswerPath(const std::string& win) { frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", win}}}); }
   int P() { return view_.TableCommand('P', -1, 0, 0, 0, 0, 0, 0); }
@@ -53,19 +54,19 @@ TEST_F(SheetPdfFileTest, WritesOpensAndKeepsThePrinterDefaults) {
   EXPECT_EQ(doc_->RichText().m_nPrinterPaper, 9);
   EXPECT_EQ(doc_->RichText().m_nPrinterOrientation, 1);
   // The margins unset came from the print settings 101, 201, 0.
-  EXPECT_EQ(view_.m_nPrintMarginTop, 1000);
-  EXPECT_EQ(view_.m_nPrintMarginBottom, 1000);
-  EXPECT_EQ(view_.m_nPrintMarginLeft, 2000);
-  EXPECT_EQ(view_.m_nPrintMarginRight, 1000);
+  EXPECT_EQ(view_.Table().m_nPrintMarginTop, 1000);
+  EXPECT_EQ(view_.Table().m_nPrintMarginBottom, 1000);
+  EXPECT_EQ(view_.Table().m_nPrintMarginLeft, 2000);
+  EXPECT_EQ(view_.Table().m_nPrintMarginRight, 1000);
   EXPECT_EQ(Names(), (std::vector<std::string>{"out.pdf"}));
 }
 
 TEST_F(SheetPdfFileTest, ASettingsLineSetsPaperAndOrientation) {
-  view_.m_cellStore = "XLxA4H\r\na\r\n";
-  view_.m_pTextBuf = view_.m_cellStore.data();
-  view_.m_nTextLen = static_cast<int>(view_.m_cellStore.size());
-  view_.m_nRows = 2;
-  view_.m_nRowLimit = 100;
+  view_.Table().m_cellStore = "XLxA4H\r\na\r\n";
+  view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+  view_.Table().m_nCellTextLen = static_cast<int>(view_.Table().m_cellStore.size());
+  view_.Table().m_nRows = 2;
+  view_.Table().m_nRowLimit = 100;
   AnswerPath(Win("w.pdf"));
   ASSERT_EQ(P(), 0);
   EXPECT_NE(testenv::ReadHostFile(dir_.HostPath("w.pdf")).find("/MediaBox [ 0 0 842 595 ]"), std::string::npos);
@@ -114,11 +115,11 @@ TEST_F(SheetPdfFileTest, StopEmptiedTheExistingTargetFault) {
 TEST_F(SheetPdfFileTest, TheObjectLimitIsReportedAndLeavesTheTarget) {
   std::string cells;
   for (int i = 0; i < 1214; ++i) cells += "a^P\r\n";
-  view_.m_cellStore = cells;
-  view_.m_pTextBuf = view_.m_cellStore.data();
-  view_.m_nTextLen = static_cast<int>(cells.size());
-  view_.m_nRows = 1214;
-  view_.m_nRowLimit = 9000;
+  view_.Table().m_cellStore = cells;
+  view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+  view_.Table().m_nCellTextLen = static_cast<int>(cells.size());
+  view_.Table().m_nRows = 1214;
+  view_.Table().m_nRowLimit = 9000;
   WriteFile("big.pdf", "old");
   AnswerPath(Win("big.pdf"));
   frame_->Ui().QueueAnswer(plat::IDOK);
@@ -160,7 +161,7 @@ TEST_F(SheetPdfFileTest, AFolderOrAMissingFolderIsRefused) {
 
 TEST_F(SheetPdfFileTest, TheRowLimitStopsBeforeTheDialog) {
   SetRows(95);
-  view_.m_nRowLimit = 100;
+  view_.Table().m_nRowLimit = 100;
   EXPECT_EQ(P(), 1);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(0), " raw number over 100 ");
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);

@@ -8,6 +8,7 @@
 
 #include "app/FileKind.h"
 #include "richtext/TableDump.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -19,12 +20,12 @@ class ShownSheetTest : public testenv::DocTest {
   // The cell text (cells split by 0x06), rendered and streamed into the control.
   void ShowSheet(const std::string& cells = "h1\x06h2\x06h3\r\n" "a\x06" "b\x06" "c\r\n" "d\x06" "e\x06" "f\r\n" "g\x06" "h\x06" "i\r\n",
                  int columns = 3, int rows = 4) {
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = columns;
-    view_.m_nRows = rows;
-    view_.m_nRowLimit = 9000;
+    view_.Table().m_cellStore = cells;
+    view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+    view_.Table().m_nCellTextLen = static_cast<int>(cells.size());
+    view_.Table().m_nColumns = columns;
+    view_.Table().m_nRows = rows;
+    view_.Table().m_nRowLimit = 9000;
     ASSERT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
     Rich().StreamInRtf(std::string_view(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), false);
     view_.m_nFileKind = kKindRtf;

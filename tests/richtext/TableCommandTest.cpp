@@ -9,6 +9,7 @@
 #include "platform/ui/Keys.h"
 #include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -19,12 +20,12 @@ class TableCommandTest : public testenv::DocTest {
   CQelView view_{*doc_};
 
   void SetCells(const std::string& cells, int columns, int rows, int limit = 9000) {
-    view_.m_cellStore = cells;
-    view_.m_pTextBuf = view_.m_cellStore.data();
-    view_.m_nTextLen = static_cast<int>(cells.size());
-    view_.m_nColumns = columns;
-    view_.m_nRows = rows;
-    view_.m_nRowLimit = limit;
+    view_.Table().m_cellStore = cells;
+    view_.Table().m_pTextBuf = view_.Table().m_cellStore.data();
+    view_.Table().m_nCellTextLen = static_cast<int>(cells.size());
+    view_.Table().m_nColumns = columns;
+    view_.Table().m_nRows = rows;
+    view_.Table().m_nRowLimit = limit;
   }
   std::string DocText() const { return std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)); }
   int Table(int code, int number = -1, int first = 0, int last = 0) {
@@ -43,21 +44,21 @@ TEST_F(TableCommandTest, AnEmptyCellTextStillGivesHeaderHeadLineAndEnd) {
   EXPECT_NE(rtf.find("\\pard\\sl-240\\slmult0\\tx0"), std::string::npos);
   EXPECT_NE(rtf.find("\\cf1\\lang1041\\f0\\fs21  \\par\n"), std::string::npos);
   EXPECT_TRUE(rtf.ends_with("\\pard\\sl-240\\fs21 \\par\n}"));
-  EXPECT_EQ(view_.m_nTextLen, 2);  // CR LF added to the cell text
+  EXPECT_EQ(view_.Table().m_nCellTextLen, 2);  // CR LF added to the cell text
 }
 
 // A cell text without a final line end got CR LF appended in place, past the end of
 // the buffer that held it. It is now copied into the view's own store first.
 TEST_F(TableCommandTest, CrLfWasAppendedWithoutRoomFault) {
   char buffer[8] = {'a', '\x06', 'b', 'G', 'G', 'G', 'G', 'G'};
-  view_.m_pTextBuf = buffer;
-  view_.m_nTextLen = 3;
-  view_.m_nColumns = 2;
-  view_.m_nRows = 1;
-  view_.m_nRowLimit = 100;
+  view_.Table().m_pTextBuf = buffer;
+  view_.Table().m_nCellTextLen = 3;
+  view_.Table().m_nColumns = 2;
+  view_.Table().m_nRows = 1;
+  view_.Table().m_nRowLimit = 100;
   ASSERT_EQ(Table('T'), 0);
   EXPECT_EQ(std::string(buffer + 3, 5), "GGGGG");
-  EXPECT_EQ(std::string(view_.m_pTextBuf, view_.m_nTextLen), "a\x06" "b\r\n");
+  EXPECT_EQ(std::string(view_.Table().m_pTextBuf, view_.Table().m_nCellTextLen), "a\x06" "b\r\n");
 }
 
 TEST_F(TableCommandTest, TheOutputIsSizedFromRowsAndColumnsWithAMinimum) {
@@ -121,7 +122,7 @@ TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
   EXPECT_EQ(view_.Rich()->GetLine(0).substr(0, 5), "a|b|c");  // a Tab conversion leaves them
   doc_->m_bShiftDown = 1;
   Table('1');
-  EXPECT_EQ(view_.m_nTableCellOnly, 1);  // Shift makes a row rule the cell's
+  EXPECT_EQ(view_.Table().m_nTableCellOnly, 1);  // Shift makes a row rule the cell's
   doc_->m_bShiftDown = 0;
 }
 
@@ -229,8 +230,8 @@ TEST_F(TableCommandTest, WriteBackGrowsPastTheTextAndTenThousandFault) {
 TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
   SetCells("XLxA3HT15B20#\r\n" "a\x06" "b\r\n", 2, 2);
   ASSERT_EQ(Table('T'), 0);
-  EXPECT_EQ(view_.m_nPrintMarginTop, 1500);
-  EXPECT_EQ(view_.m_nPrintMarginBottom, 2000);
+  EXPECT_EQ(view_.Table().m_nPrintMarginTop, 1500);
+  EXPECT_EQ(view_.Table().m_nPrintMarginBottom, 2000);
   EXPECT_EQ(doc_->m_nPrSpace1, 102);
   EXPECT_EQ(DocText().find("XL"), std::string::npos);
   EXPECT_EQ(doc_->RichText().m_nPrinterPaper, 8);  // A3 landscape
@@ -246,11 +247,11 @@ TEST_F(TableCommandTest, ACsvFileShowsAsASheet) {
   const std::string text = view_.Text().GetText();
   EXPECT_NE(text.find("alpha"), std::string::npos) << text;
   EXPECT_NE(text.find("1234567"), std::string::npos);
-  EXPECT_EQ(view_.m_nTextMode, 3);
+  EXPECT_EQ(view_.Table().m_nTextMode, 3);
   EXPECT_GT(view_.Rich()->ParaOfLine(0).cTabCount, 1);
   doc_->LoadDocument(WriteFile("t.txt", "plain"), 0);
   EXPECT_EQ(view_.Rich(), nullptr);
-  EXPECT_EQ(view_.m_nTextMode, 0);
+  EXPECT_EQ(view_.Table().m_nTextMode, 0);
 }
 
 
@@ -299,7 +300,7 @@ TEST_F(TableCommandTest, ConditionsOfColumnFormatsChooseTheCells) {
 TEST_F(TableCommandTest, TheDisplayPageComesFromAPreScanOfTheLines) {
   const std::string cells = "!*[Sheet 1]\r\n" "a1\x06" "1\r\n" "a2\x06" "2\r\n" "!*[Sheet 2]\r\n" "b1\x06" "1\r\n"
                             "b2\x06" "2\r\n" "b3\x06" "1234567\r\n" "!%\x06\r\n" "A\x06\r\n" "B\x06Rc\r\n" "tail\r\n";
-  view_.m_nTextMode = 3;
+  view_.Table().m_nTextMode = 3;
   doc_->m_nDisplayPageRows = 3;
   const struct {
     int pageStart;
@@ -313,13 +314,13 @@ TEST_F(TableCommandTest, TheDisplayPageComesFromAPreScanOfTheLines) {
   };
   for (const auto& c : cases) {
     SetCells(cells, 2, 7);
-    view_.m_nPageStart = c.pageStart;
+    view_.Table().m_nPageStart = c.pageStart;
     ASSERT_EQ(Table('T'), 0);
     const std::string rtf = DocText();
     for (const auto& t : c.shown) EXPECT_NE(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
     for (const auto& t : c.hidden) EXPECT_EQ(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
-    EXPECT_EQ(view_.m_nPageRowsShown, c.lastRow - c.pageStart) << c.pageStart;
-    EXPECT_EQ(static_cast<size_t>(view_.m_nPageStartOffset), c.startOffset) << c.pageStart;
+    EXPECT_EQ(view_.Table().m_nPageRowsShown, c.lastRow - c.pageStart) << c.pageStart;
+    EXPECT_EQ(static_cast<size_t>(view_.Table().m_nPageStartOffset), c.startOffset) << c.pageStart;
     EXPECT_EQ(frame_->StatusBar().GetPaneText(0),
               " disp  " + std::to_string(c.lastRow) + " / 8 line  (Down button to next page)");
   }

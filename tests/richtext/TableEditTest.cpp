@@ -12,6 +12,7 @@
 #include "richtext/TableDump.h"
 #include "richtext/TableEngine.h"
 #include "richtext/ShownSheetTest.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -236,7 +237,7 @@ TEST_F(TableEditTest, SelectionToTableKeepsTheDocumentAndTheUserFilesFault) {
   EXPECT_NE(text.find("b"), std::string::npos) << text;
   EXPECT_NE(DumpTableParagraphs(*rich).find("\"b\""), std::string::npos) << DumpTableParagraphs(*rich);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("doc_001.rtf")), "mine");
-  EXPECT_EQ(view_.m_strPasteBackFile, "");
+  EXPECT_EQ(view_.Table().m_strPasteBackFile, "");
   EXPECT_EQ(doc_->m_strPathName, Win("doc.rtf"));
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
   EXPECT_FALSE(frame_->Ui().HasTimer(&view_, 40));
