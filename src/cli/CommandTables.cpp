@@ -15,7 +15,7 @@
 #include "net/NetCommands.h"
 #include "richtext/FormatCommands.h"
 #include "richtext/RichTextCommands.h"
-#include "richtext/TableCommands.h"
+#include "richtext/table/TableCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {

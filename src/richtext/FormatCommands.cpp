@@ -7,7 +7,7 @@
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 #include "richtext/ViewRichTextState.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"

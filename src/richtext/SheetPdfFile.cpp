@@ -14,7 +14,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
-#include "richtext/PaneCells.h"
+#include "richtext/table/PaneCells.h"
 #include "richtext/RichTextState.h"
 #include "richtext/SheetMarkup.h"
 #include "richtext/SheetPdfWriter.h"

@@ -10,7 +10,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
-#include "richtext/ColumnRewrite.h"
+#include "richtext/table/ColumnRewrite.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 #include "view/CellSeparator.h"
 #include "view/QelView.h"
 

@@ -14,7 +14,7 @@
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 

@@ -7,7 +7,7 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 #include "view/QelView.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Thin handlers: each sends the table engine one code with fixed arguments (a second
 // code while Ctrl is held), switches table mode, or undoes the last table command.
-#include "richtext/TableCommands.h"
+#include "richtext/table/TableCommands.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/FileKind.h"
-#include "richtext/TableDump.h"
+#include "richtext/table/TableDump.h"
 #include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"

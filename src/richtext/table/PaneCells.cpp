@@ -1,10 +1,10 @@
-#include "richtext/PaneCells.h"
+#include "richtext/table/PaneCells.h"
 
 #include <algorithm>
 #include <map>
 #include <vector>
 
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 
 namespace table {
 

@@ -5,7 +5,7 @@
 // rule colour), its text in quotes without the blanks around it, and its format: b i
 // u s, the size in half-points, the text and background colours when set. A rule line
 // shows each column's run: '=' highlighted, '-' not.
-#include "richtext/TableDump.h"
+#include "richtext/table/TableDump.h"
 
 #include <cstdio>
 

@@ -8,8 +8,8 @@
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
-#include "richtext/BlockRules.h"
-#include "richtext/TableEngine.h"
+#include "richtext/table/BlockRules.h"
+#include "richtext/table/TableEngine.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 

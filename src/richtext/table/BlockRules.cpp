@@ -1,8 +1,8 @@
-#include "richtext/BlockRules.h"
+#include "richtext/table/BlockRules.h"
 
 #include <algorithm>
 
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 
 namespace table {
 namespace {

@@ -3,7 +3,7 @@
 // rule-line segments ('3' to '6'). The rows are changed as characters with their
 // formats; the caller streams them back in as RTF. Every insertion is bounded: a row
 // never takes more than 32 stops, a cell split never more than the cell.
-#include "richtext/ColumnRewrite.h"
+#include "richtext/table/ColumnRewrite.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 
 #include <algorithm>
 #include <cstdint>

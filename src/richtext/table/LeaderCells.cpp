@@ -8,7 +8,7 @@
 #include <algorithm>
 
 #include "platform/ui/Ui.h"
-#include "richtext/TableEngine.h"
+#include "richtext/table/TableEngine.h"
 #include "view/QelView.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/richedit/RichEdit.h"
-#include "richtext/ColumnRewrite.h"
+#include "richtext/table/ColumnRewrite.h"
 
 namespace {
 
