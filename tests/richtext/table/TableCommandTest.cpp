@@ -8,7 +8,7 @@
 #include "app/StringTable.h"
 #include "platform/ui/Keys.h"
 #include "richtext/RichTextState.h"
-#include "richtext/SheetMarkup.h"
+#include "richtext/sheet/SheetMarkup.h"
 #include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "richtext/SheetMarkup.h"
+#include "richtext/sheet/SheetMarkup.h"
 
 namespace sheet {
 

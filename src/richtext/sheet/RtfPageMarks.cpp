@@ -1,4 +1,4 @@
-#include "richtext/RtfPageMarks.h"
+#include "richtext/sheet/RtfPageMarks.h"
 
 #include <algorithm>
 

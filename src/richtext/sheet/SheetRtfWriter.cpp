@@ -6,13 +6,13 @@
 // Limits: 1,000 column widths, 500 column records, the view's 500-entry sheet table,
 // 30 columns with tab stops (later ones are padded runs), 65,535 bytes of a cell,
 // 510 of a column's condition.
-#include "richtext/SheetRtfWriter.h"
+#include "richtext/sheet/SheetRtfWriter.h"
 
 #include <algorithm>
 #include <cstdio>
 
-#include "richtext/SheetMarkup.h"
-#include "richtext/SheetObjects.h"
+#include "richtext/sheet/SheetMarkup.h"
+#include "richtext/sheet/SheetObjects.h"
 
 namespace sheet {
 
@@ -818,7 +818,7 @@ BuildOutput BuildSheetRtfText(const BuildInput& in) {
 
 }  // namespace sheet
 
-#include "richtext/SheetRead.h"
+#include "richtext/sheet/SheetRead.h"
 
 namespace sheet {
 

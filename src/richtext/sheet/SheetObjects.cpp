@@ -1,6 +1,6 @@
 // Objects of a sheet, their grid of covered cells and the rules they give each cell;
 // conditions of column formats.
-#include "richtext/SheetObjects.h"
+#include "richtext/sheet/SheetObjects.h"
 
 #include <algorithm>
 #include <charconv>

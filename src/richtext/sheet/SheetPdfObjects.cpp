@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "platform/text/CodePage.h"
-#include "richtext/SheetPdfWriter.h"
+#include "richtext/sheet/SheetPdfWriter.h"
 
 namespace sheet {
 

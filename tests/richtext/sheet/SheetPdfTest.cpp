@@ -8,7 +8,7 @@
 
 #include "codec/CodecServices.h"
 #include "platform/text/CodePage.h"
-#include "richtext/SheetPdfWriter.h"
+#include "richtext/sheet/SheetPdfWriter.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "richtext/SheetMarkup.h"
+#include "richtext/sheet/SheetMarkup.h"
 
 #include <algorithm>
 

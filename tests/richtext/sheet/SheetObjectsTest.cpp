@@ -3,7 +3,7 @@
 // conditions of column formats.
 #include <gtest/gtest.h>
 
-#include "richtext/SheetObjects.h"
+#include "richtext/sheet/SheetObjects.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // ranges, row items, rule kinds between rows and number forms.
 #include <gtest/gtest.h>
 
-#include "richtext/SheetMarkup.h"
+#include "richtext/sheet/SheetMarkup.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "platform/os/Files.h"
 #include "richtext/table/PaneCells.h"
 #include "richtext/RichTextState.h"
-#include "richtext/SheetMarkup.h"
-#include "richtext/SheetPdfWriter.h"
+#include "richtext/sheet/SheetMarkup.h"
+#include "richtext/sheet/SheetPdfWriter.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/os/Files.h"
-#include "richtext/RtfPageMarks.h"
+#include "richtext/sheet/RtfPageMarks.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 

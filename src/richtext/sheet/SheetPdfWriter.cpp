@@ -19,8 +19,8 @@
 
 #include "codec/CodecServices.h"
 #include "base/SjisLeadByte.h"
-#include "richtext/SheetPdfWriter.h"
-#include "richtext/SheetRead.h"
+#include "richtext/sheet/SheetPdfWriter.h"
+#include "richtext/sheet/SheetRead.h"
 
 namespace sheet {
 
