@@ -1,4 +1,4 @@
-#include "richtext/FormatCommands.h"
+#include "richtext/format/FormatCommands.h"
 
 #include <algorithm>
 #include <cstdio>

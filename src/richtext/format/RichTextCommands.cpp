@@ -1,4 +1,4 @@
-#include "richtext/RichTextCommands.h"
+#include "richtext/format/RichTextCommands.h"
 
 #include "frame/MainFrame.h"
 #include "view/QelView.h"
