@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "RepeatMark.h"
-#include "richtext/SheetPdfWriter.h"
+#include "richtext/sheet/SheetPdfWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 20);

@@ -10,7 +10,7 @@
 
 #include "RepeatMark.h"
 #include "platform/richedit/RichEdit.h"
-#include "richtext/SheetRtfWriter.h"
+#include "richtext/sheet/SheetRtfWriter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* raw, size_t rawSize) {
   const fuzzsupport::RepeatedInput input(raw, rawSize, size_t{1} << 17);

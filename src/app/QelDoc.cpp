@@ -16,6 +16,7 @@
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
 #include "platform/os/Files.h"
+#include "richtext/RichTextState.h"
 
 namespace {
 
@@ -77,7 +78,8 @@ CQelDoc::CQelDoc(std::string programDir)
       office_(std::make_unique<OfficeState>()),
       archive_(std::make_unique<ArchiveState>()),
       media_(std::make_unique<MediaState>()),
-      net_(std::make_unique<NetState>()) {
+      net_(std::make_unique<NetState>()),
+      richText_(std::make_unique<RichTextState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

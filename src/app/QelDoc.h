@@ -15,7 +15,6 @@
 #include "base/DisplayWriter.h"
 #include "image/ImageState.h"
 #include "base/Alloc.h"
-#include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
 struct ConvertState;   // convert/ConvertState.h
@@ -29,6 +28,7 @@ struct NetState;       // net/NetState.h
 namespace plat {
 struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
 }
+struct RichTextState;  // richtext/RichTextState.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -38,8 +38,7 @@ class CDocView {
 };
 
 class CQelDoc : public DocState,
-                public ImageState,
-                public RichTextState {
+                public ImageState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
   // ~/.local/share/pelnorix.
@@ -59,6 +58,8 @@ class CQelDoc : public DocState,
   const MediaState& Media() const { return *media_; }
   NetState& Net() { return *net_; }
   const NetState& Net() const { return *net_; }
+  RichTextState& RichText() { return *richText_; }
+  const RichTextState& RichText() const { return *richText_; }
 
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
@@ -127,6 +128,7 @@ class CQelDoc : public DocState,
   std::unique_ptr<ArchiveState> archive_;
   std::unique_ptr<MediaState> media_;
   std::unique_ptr<NetState> net_;
+  std::unique_ptr<RichTextState> richText_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

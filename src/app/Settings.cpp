@@ -11,6 +11,7 @@
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "platform/text/CodePage.h"
+#include "richtext/RichTextState.h"
 
 namespace {
 
@@ -33,11 +34,13 @@ struct FieldOf {
   FieldOf(T MediaState::*field) : media(field) {}
   FieldOf(T NetState::*field) : net(field) {}
   FieldOf(T ConvertState::*field) : convert(field) {}
+  FieldOf(T RichTextState::*field) : richText(field) {}
   T CQelDoc::*doc = nullptr;
   T ArchiveState::*archive = nullptr;
   T MediaState::*media = nullptr;
   T NetState::*net = nullptr;
   T ConvertState::*convert = nullptr;
+  T RichTextState::*richText = nullptr;
 };
 
 // The field of doc (const or not) that a row names.
@@ -47,6 +50,7 @@ auto& Field(Doc& doc, const FieldOf<T>& field) {
   if (field.media) return doc.Media().*field.media;
   if (field.net) return doc.Net().*field.net;
   if (field.convert) return doc.Convert().*field.convert;
+  if (field.richText) return doc.RichText().*field.richText;
   return doc.*field.doc;
 }
 
@@ -84,8 +88,8 @@ const Setting kSettings[] = {
     {"prspace1", Unit::Number, &CQelDoc::m_nPrSpace1, nullptr, 0, 9999, "print margins top and bottom"},
     {"prspace2", Unit::Number, &CQelDoc::m_nPrSpace2, nullptr, 0, 9999, "print margins left and right"},
     {"prspace3", Unit::Number, &CQelDoc::m_nPrSpace3, nullptr, 0, 9999, "print margin units digits"},
-    {"prpaper", Unit::Number, &CQelDoc::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
-    {"prorient", Unit::Number, &CQelDoc::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
+    {"prpaper", Unit::Number, &RichTextState::m_nPrinterPaper, nullptr, 1, 5000, "printer paper: 9 A4, 8 A3, 11 A5, 12 B4, 13 B5, 1 Letter, 5 Legal, 3 Tabloid, 7 Executive, 43 postcard"},
+    {"prorient", Unit::Number, &RichTextState::m_nPrinterOrientation, nullptr, 1, 2, "printer orientation: 1 portrait, 2 landscape"},
     {"textcolor", Unit::Colour, nullptr, nullptr, 0, 0, "text colour, red,green,blue"},
     {"backcolor", Unit::Colour, nullptr, nullptr, 0, 0, "background colour, red,green,blue"},
     {"pdfgap", Unit::Number, &ConvertState::m_nPdfWordGap, nullptr, 0, 10000, "PDF word gap"},

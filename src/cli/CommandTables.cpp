@@ -13,9 +13,9 @@
 #include "media/MediaCommands.h"
 #include "net/HomePage.h"
 #include "net/NetCommands.h"
-#include "richtext/FormatCommands.h"
-#include "richtext/RichTextCommands.h"
-#include "richtext/TableCommands.h"
+#include "richtext/format/FormatCommands.h"
+#include "richtext/format/RichTextCommands.h"
+#include "richtext/table/TableCommands.h"
 #include "view/ViewCommands.h"
 
 CommandTables AllCommandTables() {

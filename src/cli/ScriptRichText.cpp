@@ -1,7 +1,7 @@
 #include "cli/ScriptRichText.h"
 
 #include "frame/MainFrame.h"
-#include "richtext/TableDump.h"
+#include "richtext/table/TableDump.h"
 #include "view/QelView.h"
 
 std::string RichSubject(CQelView& view, CMainFrame& frame, const std::string& what) {

@@ -6,6 +6,8 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/ViewMediaState.h"
+#include "richtext/ViewRichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "view/PlainTextModel.h"
 
 namespace {
@@ -19,7 +21,11 @@ constexpr int kRedisplay = 1;
 void NoteNotBuilt(std::string_view what) { AfxNote("not built yet: " + std::string(what)); }
 
 CQelView::CQelView(CQelDoc& doc, int pane)
-    : m_doc(doc), m_pModel(std::make_unique<PlainTextModel>()), media_(std::make_unique<ViewMediaState>()) {
+    : m_doc(doc),
+      m_pModel(std::make_unique<PlainTextModel>()),
+      media_(std::make_unique<ViewMediaState>()),
+      table_(std::make_unique<ViewTableState>()),
+      richText_(std::make_unique<ViewRichTextState>()) {
   m_nPane = pane;
   m_doc.AddView(this);
 }

@@ -23,6 +23,9 @@
 #include "view/ViewState.h"
 
 struct ViewMediaState;  // media/ViewMediaState.h
+struct BlockRect;          // richtext/ViewTableState.h
+struct ViewTableState;     // richtext/ViewTableState.h
+struct ViewRichTextState;  // richtext/ViewRichTextState.h
 
 class CQelView : public CDocView,
                  public ViewTextState,
@@ -45,6 +48,10 @@ class CQelView : public CDocView,
   // The subsystems' fields of the pane, each declared in its subsystem's folder.
   ViewMediaState& Media() { return *media_; }
   const ViewMediaState& Media() const { return *media_; }
+  ViewTableState& Table() { return *table_; }
+  const ViewTableState& Table() const { return *table_; }
+  ViewRichTextState& RichText() { return *richText_; }
+  const ViewRichTextState& RichText() const { return *richText_; }
   TextModel& Text() { return *m_pModel; }
   const TextModel& Text() const { return *m_pModel; }
   // Hands the text over to another model (the rich-text one), keeping the text.
@@ -123,6 +130,8 @@ class CQelView : public CDocView,
   bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
   std::unique_ptr<plat::TextPainter> m_pTextPainter;  // the pane's fonts, opened on the first paint
   std::unique_ptr<ViewMediaState> media_;
+  std::unique_ptr<ViewTableState> table_;
+  std::unique_ptr<ViewRichTextState> richText_;
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

@@ -10,6 +10,8 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "richtext/ViewRichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "view/CellSeparator.h"
 #include "view/QelView.h"
 #include "view/RichTextModel.h"
@@ -193,12 +195,12 @@ int CQelView::ConvertToCsv(int mode, int firstLine, int lastLine) {
     columns = std::max(columns, static_cast<int>(row.size()));
     ++rows;
   }
-  m_cellStore = std::move(cells);
-  m_pTextBuf = m_cellStore.data();
-  m_nTextLen = static_cast<int>(m_cellStore.size());
-  m_nColumns = columns;
-  m_nRows = rows;
-  m_nRowLimit = std::max(m_doc.m_nTableRows, rows + 11);
+  Table().m_cellStore = std::move(cells);
+  Table().m_pTextBuf = Table().m_cellStore.data();
+  Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
+  Table().m_nColumns = columns;
+  Table().m_nRows = rows;
+  Table().m_nRowLimit = std::max(m_doc.m_nTableRows, rows + 11);
   return 0;
 }
 
@@ -229,8 +231,8 @@ void CQelView::PaintBlock(const BlockRect& block, COLORREF colour) {
 
 void CQelView::CycleBackgroundColor(int step) {
   constexpr int kCount = static_cast<int>(std::size(kBackColours));
-  m_nBackColorIndex = ((m_nBackColorIndex + step) % kCount + kCount) % kCount;
-  const BackColour& c = kBackColours[m_nBackColorIndex];
+  RichText().m_nBackColorIndex = ((RichText().m_nBackColorIndex + step) % kCount + kCount) % kCount;
+  const BackColour& c = kBackColours[RichText().m_nBackColorIndex];
   m_doc.m_clrTextBack = c.colour;
   if (g_pMainFrame) {
     CStatusBar& bar = g_pMainFrame->StatusBar();

@@ -1,6 +1,7 @@
-// The text pane's own fields, grouped by what uses them: identity and text, the
-// table's cell text and sheet pages, key macros, the shown image, image regions and
-// tools. CQelView inherits every group.
+// The text pane's own fields, grouped by what uses them: identity and text, key
+// macros, the shown image, image regions and tools. CQelView inherits every group;
+// the table's, the rich text's and media's fields are their subsystems'
+// (richtext/ViewTableState.h, richtext/ViewRichTextState.h, media/ViewMediaState.h).
 #pragma once
 
 #include <array>
@@ -15,80 +16,17 @@
 #include "platform/gdi/Types.h"
 #include "view/DisplayPicture.h"
 
-// Block corners and whether the block is active.
-struct BlockRect {
-  int left = 0;
-  int top = 0;
-  int right = 0;
-  int bottom = 0;
-  int active = 0;
-};
-
 struct ViewTextState {
   int m_nPane = 1;               // 1 to 4; the refresh timer id is m_nPane + 2
   std::string m_strFileName;     // the name shown, base of save names
   int m_nFileKind = 0;           // FileKind shown
   int m_nDisplayForm = 0;
-  int m_nTextMode = 0;           // 3: table text mode
   int m_bCtrlDown = 0;           // Ctrl held for the current command
   std::string m_strKeyFailure;   // why the work of the last key failed (CP932); "" when it did not
 
-  // Cell text of the table (filled by the table engine).
-  char* m_pTextBuf = nullptr;
-  std::string m_cellStore;       // the storage behind m_pTextBuf
-  int m_nTextLen = 0;
-  int m_nColumns = 0;
-  int m_nRows = 0;
-  int m_nRowLimit = 0;
-  int m_nFirstDataLine = 0;
-  int m_nFirstDataOffset = 0;
-  int m_nPageStart = 0;          // first row of the page shown in table text mode 3
-  int m_nPageStartOffset = 0;
-  int m_nPageRowsShown = 0;
-  // Sheet table, indexed by sheet number from 1, and the page start list.
-  std::array<int, 500> m_anSheetLeadOffset{};
-  std::array<int, 500> m_anSheetFirstDataLine{};
-  std::array<int, 500> m_anSheetStartOffset{};
-  std::array<int, 500> m_anSheetLastLine{};
-  std::array<int, 500> m_anPageStartList{};
-  int m_nPageStartCount = 0;     // entries of m_anPageStartList in use
-  int m_nSheetRowsTotal = 0;     // the counted lines of the cell text, table text mode 3
-  int m_nPageEndOffset = 0;      // the text offset after the display page's last line
-  int m_nTableCellOnly = 0;
-  std::array<int, 31> m_anColumnStops{};  // tab stops of the shown sheet's first columns
-  int m_nMaxColumnsSeen = 0;
-  // The selection a table replaced, put back when the timer fires after the reload.
-  int m_nPasteBackStart = 0;
-  int m_nPasteBackEnd = 0;
-  // The converted piece itself (RTF), held here so that nothing on the clipboard
-  // meanwhile takes its place; the reloaded text as it came in, and the selection's
-  // bytes in it, to find the place again after edits made before the paste-back.
-  std::string m_strPasteBackPiece;
-  std::string m_strPasteBackText;
-  int m_nPasteBackStartByte = -1;   // -1 until the reload is complete
-  int m_nPasteBackEndByte = -1;
-  int m_nPasteBackFirstLine = 0;   // the first visible line then
-  std::string m_strPasteBackFile;  // the work file that was loaded
-  std::string m_strPasteBackName;  // the view's and the document's names before
-  std::string m_strPasteBackPath;
-  int m_nPasteBackTicks = 0;
-  BlockRect m_rcBlock;
   int m_nSelStart = 0;
   int m_nSelEnd = 0;
-  int m_bPaneRefresh = 0;        // stream even a long rewritten table text at once
-  int m_bMoveFollowingStops = 0; // a column-boundary move shifts the later tab stops too
   std::string m_strSearch;       // the current search text
-  int m_bVerticalRules = 0;
-  int m_nFontSizeStepFixed = 0;
-  uint32_t m_dwCharEffects = 0;
-  int m_bBackColorTarget = 0;    // 0 text, 1 background
-  COLORREF m_crHighlight = RGB(255, 255, 0);  // the background the highlight command gives
-  int m_nBackColorIndex = 0;     // the screen background colour, 0 to 6
-  // Print margins in hundredths of a millimetre; -99 when not set.
-  int m_nPrintMarginTop = -99;
-  int m_nPrintMarginBottom = -99;
-  int m_nPrintMarginLeft = -99;
-  int m_nPrintMarginRight = -99;
 };
 
 struct ViewMacroState {

@@ -12,6 +12,8 @@
 #include "app/SystemStringsFile.h"
 #include "platform/ui/Keys.h"
 #include "platform/os/Files.h"
+#include "richtext/ViewRichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -119,10 +121,10 @@ TEST_F(ViewRichTextTest, TheTemporaryRtfSaveMakesPageBreaksAndWritesTheSettings)
 TEST_F(ViewRichTextTest, ConvertToCsvSplitsAtBarsTabsOrBlanks) {
   Show("t.txt", "head\r\na|b|c\r\nx\ty\r\n  p   q  \r\n\x82\xA0|\x83\x7C");
   ASSERT_EQ(view_.ConvertToCsv(1, 1, 4), 0);
-  EXPECT_EQ(std::string(view_.m_pTextBuf, view_.m_nTextLen),
+  EXPECT_EQ(std::string(view_.Table().m_pTextBuf, view_.Table().m_nCellTextLen),
             "a\x06" "b\x06" "c\r\nx\x06y\r\np\x06q\r\n\x82\xA0\x06\x83\x7C\r\n");
-  EXPECT_EQ(view_.m_nColumns, 3);
-  EXPECT_EQ(view_.m_nRows, 4);
+  EXPECT_EQ(view_.Table().m_nColumns, 3);
+  EXPECT_EQ(view_.Table().m_nRows, 4);
 }
 
 TEST_F(ViewRichTextTest, PaintBlockColoursTheBlockColumnsOfEachLine) {
@@ -149,7 +151,7 @@ TEST_F(ViewRichTextTest, TheBackgroundColourCyclesThroughSevenAndNamesItself) {
     seen.push_back(doc_->m_clrTextBack);
     EXPECT_FALSE(frame_->StatusBar().GetPaneText(pane).empty());
   }
-  EXPECT_EQ(view_.m_nBackColorIndex, 0);  // wrapped
+  EXPECT_EQ(view_.RichText().m_nBackColorIndex, 0);  // wrapped
   EXPECT_EQ(seen.back(), RGB(255, 255, 255));
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end());
