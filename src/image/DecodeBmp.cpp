@@ -16,6 +16,7 @@
 #include "base/CheckedSize.h"
 #include "image/BmpFile.h"
 #include "image/BmpRle.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 
 namespace {
@@ -83,7 +84,7 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   SetImageBlock(std::move(block));
   // A file that ends before its rows is short, not over the volume, even when its
   // header declares more than the volume holds.
-  m_bImageShort = whole ? 0 : 1;
-  m_bImageCut = cut && whole ? 1 : 0;
+  Image().m_bImageShort = whole ? 0 : 1;
+  Image().m_bImageCut = cut && whole ? 1 : 0;
   return 1;
 }

@@ -15,6 +15,7 @@
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 
 namespace {
@@ -139,7 +140,7 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * height);
   SetImageBlock(std::move(block));
-  m_bImageShort = whole ? 0 : 1;
+  Image().m_bImageShort = whole ? 0 : 1;
   char status[32];
   std::snprintf(status, sizeof status, "GIF %d bit", minCodeSize);
   ShowImageFormat(status);

@@ -19,6 +19,7 @@
 #include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 #include "image/PngDecode.h"
 #include "image/PngFormat.h"
@@ -283,7 +284,7 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   if (!DecodePngBlock(*this, file, length, out, block, 0, &whole)) return 0;
   const int dibBits = out->bmiHeader.biBitCount;
   SetImageBlock(std::move(block));
-  m_bImageShort = whole ? 0 : 1;
+  Image().m_bImageShort = whole ? 0 : 1;
   if (m_nQuietState == 0) {
     char status[32];
     std::snprintf(status, sizeof status, "Ping %d bit", dibBits);

@@ -18,6 +18,7 @@
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 #include "image/TiffIfd.h"
 
@@ -225,6 +226,6 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * t.height);
   SetImageBlock(std::move(block));
-  m_bImageShort = decodedTotal < t.height * t.rowBytes ? 1 : 0;
+  Image().m_bImageShort = decodedTotal < t.height * t.rowBytes ? 1 : 0;
   return static_cast<int>(std::min<int64_t>(decodedTotal, INT32_MAX));
 }
