@@ -10,12 +10,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "image/CcittTables.h"
 #include "image/ImageCodecs.h"
-#include "image/ImageStatus.h"
 
 namespace {
 
@@ -234,14 +231,15 @@ class Decoder {
 
 }  // namespace
 
-int CcittDecode(uint8_t* data, int length, int capacity, int width, int compression, int fillOrder) {
+int CcittDecode(uint8_t* data, int length, int capacity, int width, int compression, int fillOrder,
+                const PictureContext& cx) {
   if (!data || length <= 0 || capacity <= 0 || width <= 0) return 0;
   if (compression != 2 && compression != 3 && compression != 4 && compression != 14) return 0;
   const int64_t rowBytes = (int64_t{width} + 7) / 8;
   const int64_t rows = capacity / width;
   std::vector<uint8_t> out;
-  if (rows <= 0 || !TryAllocate(out, rows, rowBytes, 0, g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
-    if (rows > 0) ShowImageOutOfMemory(" 612");
+  if (rows <= 0 || !TryAllocate(out, rows, rowBytes, 0, cx.hook)) {
+    if (rows > 0) cx.OutOfMemory(" 612");
     return 0;
   }
   Bits in(data, length, fillOrder == 2);

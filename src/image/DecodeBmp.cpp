@@ -1,5 +1,5 @@
-// CQelDoc::DecodeBmp: a BMP file held in memory (the file read by the loader, or
-// the member of a BMZ archive) into the DocImage.
+// DecodeBmpBlock: a BMP file held in memory (the file read by the loader, or the
+// member of a BMZ archive) into a DIB.
 //
 // The info header's own size places the colour table and the file header's offset
 // places the rows (an offset into the headers is taken as "right behind the
@@ -11,19 +11,18 @@
 // "bmpfile" volume keeps the bottom rows that fit and is marked cut.
 #include <algorithm>
 
-#include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/BmpFile.h"
 #include "image/BmpRle.h"
-#include "image/ImageState.h"
-#include "image/ImageStatus.h"
+#include "image/PictureDecoders.h"
 
 namespace {
 constexpr int64_t kMaxRowsOrStride = 1000000;
 }
 
-int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
+int DecodeBmpBlock(const uint8_t* file, int length, int volume, BITMAPINFO* out, PictureBlock& picture,
+                   const PictureContext& cx) {
   ByteCursor in(file, length);
   if (!in.Has(14 + kDibHeaderSize) || in.PeekU8(0) != 'B' || in.PeekU8(1) != 'M') return 0;
   int64_t pixelOffset = in.PeekU32LE(10);
@@ -43,10 +42,10 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   const int64_t full = stride * h.biHeight;
   // The header's image size of a run-length image counts its codes, not its rows.
   if (rle || h.biSizeImage == 0 || h.biSizeImage >= full || length > full) h.biSizeImage = static_cast<uint32_t>(full);
-  const bool cut = h.biSizeImage > static_cast<uint32_t>(m_nBmpFileLimit);
+  const bool cut = h.biSizeImage > static_cast<uint32_t>(volume);
   if (cut) {
-    h.biSizeImage = static_cast<uint32_t>(m_nBmpFileLimit);
-    h.biHeight = static_cast<int32_t>(m_nBmpFileLimit / stride);
+    h.biSizeImage = static_cast<uint32_t>(volume);
+    h.biHeight = static_cast<int32_t>(volume / stride);
     if (h.biHeight <= 0) return 0;
   }
   const int colors = DibColorCount(h);
@@ -64,9 +63,9 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   if (pixelOffset < afterTable || pixelOffset >= length) pixelOffset = afterTable;
 
   const int64_t rows = int64_t{h.biHeight} * stride;
-  std::vector<uint8_t> block;
-  if (!TryAllocate(block, std::max<int64_t>(rows, h.biSizeImage), 1, kDibSpareBytes, &m_allocHook)) {
-    ShowImageOutOfMemory(" 601");
+  std::vector<uint8_t>& block = picture.block;
+  if (!TryAllocate(block, std::max<int64_t>(rows, h.biSizeImage), 1, kDibSpareBytes, cx.hook)) {
+    cx.OutOfMemory(" 601");
     return 0;
   }
   bool whole = false;
@@ -81,10 +80,7 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
     whole = pixelOffset + rows - stride + lastRowBytes <= length;
   }
   h.biSize = kDibHeaderSize;
-  SetImageBlock(std::move(block));
-  // A file that ends before its rows is short, not over the volume, even when its
-  // header declares more than the volume holds.
-  Image().m_bImageShort = whole ? 0 : 1;
-  Image().m_bImageCut = cut && whole ? 1 : 0;
+  picture.whole = whole;
+  picture.cut = cut;
   return 1;
 }

@@ -1,4 +1,4 @@
-// CQelDoc::DecodeGif: the first image of a GIF87a or GIF89a file into a DIB of 4
+// DecodeGifBlock: the first image of a GIF87a or GIF89a file into a DIB of 4
 // bits (LZW minimum code size up to 4) or 8 bits.
 //
 // Extensions before the image are stepped over by their sub-block lengths; a
@@ -11,12 +11,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
-#include "image/ImageState.h"
-#include "image/ImageStatus.h"
+#include "image/PictureDecoders.h"
 
 namespace {
 
@@ -37,7 +35,7 @@ void SkipSubBlocks(ByteCursor& in) {
 
 }  // namespace
 
-int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
+int DecodeGifBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture, const PictureContext& cx) {
   ByteCursor in(file, length);
   if (!in.Has(13) || std::memcmp(file, "GIF8", 4) != 0 || (file[4] != '7' && file[4] != '9') || file[5] != 'a') return 0;
   std::memset(out, 0, sizeof *out);
@@ -81,8 +79,8 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   // The sub-blocks, gathered in front of the room the decoded pixels need.
   const int64_t capacity = std::max<int64_t>(pixels + height, length);
   std::vector<uint8_t> buffer;
-  if (!TryAllocate(buffer, capacity, 1, 0, &m_allocHook)) {
-    ShowImageOutOfMemory(" 630");
+  if (!TryAllocate(buffer, capacity, 1, 0, cx.hook)) {
+    cx.OutOfMemory(" 630");
     return 0;
   }
   int64_t gathered = 0;
@@ -94,9 +92,9 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
     gathered += static_cast<int64_t>(bytes.size());
   }
   int decoded = gathered > 0 ? LzwDecode(buffer.data(), static_cast<int>(gathered), static_cast<int>(capacity), kLzwGif,
-                                         minCodeSize, &m_allocHook)
+                                         minCodeSize, cx.hook)
                              : 0;
-  if (decoded == kLzwOutOfMemory) ShowImageOutOfMemory(" 610");
+  if (decoded == kLzwOutOfMemory) cx.OutOfMemory(" 610");
   if (decoded <= 0) return 0;
   const bool whole = decoded >= pixels;
   if (!whole) {
@@ -105,9 +103,9 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   }
 
   const int64_t stride = DibStride(width, depth);
-  std::vector<uint8_t> block;
-  if (!TryAllocate(block, height, stride, kDibSpareBytes, &m_allocHook)) {
-    ShowImageOutOfMemory(" 631");
+  std::vector<uint8_t>& block = picture.block;
+  if (!TryAllocate(block, height, stride, kDibSpareBytes, cx.hook)) {
+    cx.OutOfMemory(" 631");
     return 0;
   }
   // Rows of an interlaced image come in four passes.
@@ -139,10 +137,9 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biPlanes = 1;
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * height);
-  SetImageBlock(std::move(block));
-  Image().m_bImageShort = whole ? 0 : 1;
+  picture.whole = whole;
   char status[32];
   std::snprintf(status, sizeof status, "GIF %d bit", minCodeSize);
-  ShowImageFormat(status);
+  cx.Format(status);
   return decoded;
 }

@@ -1,27 +1,24 @@
-// CQelDoc::DecodePng: PNG files (ISO/IEC 15948) into a DIB.
+// DecodePngBlock: PNG files (ISO/IEC 15948) into a DIB.
 //
 // Chunks are walked by their lengths from the signature to IEND, each checked
 // against its CRC; IHDR is validated before anything is allocated, PLTE holds at
 // most 256 entries and IDAT data is taken only after IHDR (where it stands in the
-// file, copied once into the inflate buffer). The zlib stream is inflated through
-// the document's temporary-archive road, bounded by the size the header gives.
+// file, copied once into the inflate buffer). The zlib stream is inflated by the
+// caller's inflater (the program's is the document's temporary-archive road),
+// bounded by the size the header gives.
 // Rows are unfiltered from what was inflated only, in place unless interlaced;
 // rows the data does not reach stay zero and mark the picture short. Every image
 // ends as a DIB of 1, 4, 8 or 24 bits: palette and grey below 8 bits keep their
 // packed rows (2 bits widen to 4), all else becomes 24 bits, alpha composed over
 // the background (bKGD, else white).
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
-#include "app/QelDoc.h"
 #include "codec/CodecServices.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
-#include "image/ImageState.h"
-#include "image/ImageStatus.h"
-#include "image/PngDecode.h"
+#include "image/PictureDecoders.h"
 #include "image/PngFormat.h"
 #include "image/PngRows.h"
 #include "base/ZeroedVector.h"
@@ -122,19 +119,19 @@ struct Rows {
   int64_t stride = 0;
   bool whole = false;  // the data reached the last row
 };
-bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
+bool InflateRows(const PictureContext& cx, const Chunks& c, ZeroedVector<uint8_t>& inflated,
                  ZeroedVector<uint8_t>& rowStore, Rows& rows) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
   if (!raw || c.idatBytes > INT32_MAX ||
-      !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, &doc.m_allocHook)) {
-    ShowImageOutOfMemory(" 621");
+      !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, cx.hook)) {
+    cx.OutOfMemory(" 621");
     return false;
   }
   if (!TakeZlibStream(c, inflated.data())) return false;
   const int64_t streamBytes = c.idatBytes - 2;
-  const int got = doc.InflateViaTempZip(inflated.data(), static_cast<int>(streamBytes), static_cast<int>(*raw + 1), 2);
+  const int got = cx.Inflate(inflated.data(), static_cast<int>(streamBytes), static_cast<int>(*raw + 1));
   if (got <= 0) return false;
   const int64_t size = std::min<int64_t>(got, *raw + 1);
   if (h.interlace == 0) {
@@ -145,8 +142,8 @@ bool InflateRows(CQelDoc& doc, const Chunks& c, ZeroedVector<uint8_t>& inflated,
     rows = {inflated.data() + 1, h.rowBytes + 1, done == h.height};
     return true;
   }
-  if (!TryAllocate(rowStore, h.height, h.rowBytes, 0, &doc.m_allocHook)) {
-    ShowImageOutOfMemory(" 622");
+  if (!TryAllocate(rowStore, h.height, h.rowBytes, 0, cx.hook)) {
+    cx.OutOfMemory(" 622");
     return false;
   }
   const bool whole = UnfilterPngRows(h, inflated.data(), size, rowStore.data());
@@ -238,25 +235,26 @@ void ColorRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* 
 
 }  // namespace
 
-bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* out, std::vector<uint8_t>& block,
-                    int64_t maxPixels, bool* whole) {
+int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture, const PictureContext& cx,
+                   int64_t maxPixels) {
   ByteCursor in(file, length);
   const std::span<const uint8_t> signature = in.Bytes(8);
-  if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return false;
+  if (in.Failed() || std::memcmp(signature.data(), kPngSignature, 8) != 0) return 0;
   Chunks c;
-  if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return false;
+  if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
   const PngHeader& h = c.h;
-  if (maxPixels > 0 && int64_t{h.width} * h.height > maxPixels) return false;
+  if (maxPixels > 0 && int64_t{h.width} * h.height > maxPixels) return 0;
   ZeroedVector<uint8_t> inflated, rowStore;
   Rows rows;
-  if (!InflateRows(doc, c, inflated, rowStore, rows)) return false;
+  if (!InflateRows(cx, c, inflated, rowStore, rows)) return 0;
 
   const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
   const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;
   const int64_t stride = DibStride(h.width, dibBits);
-  if (!TryAllocate(block, h.height, stride, kDibSpareBytes, &doc.m_allocHook)) {
-    ShowImageOutOfMemory(" 623");
-    return false;
+  std::vector<uint8_t>& block = picture.block;
+  if (!TryAllocate(block, h.height, stride, kDibSpareBytes, cx.hook)) {
+    cx.OutOfMemory(" 623");
+    return 0;
   }
   *out = BITMAPINFO{};
   if (packedDib) {
@@ -274,21 +272,6 @@ bool DecodePngBlock(CQelDoc& doc, const uint8_t* file, int length, BITMAPINFO* o
   const bool metric = packedDib || (h.colorType == 0 && h.depth <= 8) || (h.colorType == 4 && h.depth == 8);
   bh.biXPelsPerMeter = bh.biYPelsPerMeter = metric ? kDibPixelsPerMeter : 0;
   bh.biClrUsed = packedDib ? 1u << dibBits : 0;
-  if (whole) *whole = rows.whole;
-  return true;
-}
-
-int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
-  std::vector<uint8_t> block;
-  bool whole = false;
-  if (!DecodePngBlock(*this, file, length, out, block, 0, &whole)) return 0;
-  const int dibBits = out->bmiHeader.biBitCount;
-  SetImageBlock(std::move(block));
-  Image().m_bImageShort = whole ? 0 : 1;
-  if (m_nQuietState == 0) {
-    char status[32];
-    std::snprintf(status, sizeof status, "Ping %d bit", dibBits);
-    ShowImageFormat(status);
-  }
+  picture.whole = rows.whole;
   return 1;
 }

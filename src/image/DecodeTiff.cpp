@@ -1,4 +1,4 @@
-// CQelDoc::DecodeTiff: the first image of a TIFF file (TIFF 6.0 baseline) into a DIB.
+// DecodeTiffBlock: the first image of a TIFF file (TIFF 6.0 baseline) into a DIB.
 //
 // The first IFD is read by its entry count, each value by its field type and
 // count, in the file's byte order. Each strip is decoded on its own (none, CCITT
@@ -14,12 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/QelDoc.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
-#include "image/ImageState.h"
-#include "image/ImageStatus.h"
+#include "image/PictureDecoders.h"
 #include "image/TiffIfd.h"
 
 namespace {
@@ -87,7 +85,7 @@ bool Supported(const TiffImage& t, const Ifd& ifd) {
 
 // Decodes each strip into the rows it covers; the bytes decoded, or -1 when a block
 // cannot be allocated (said in a box).
-int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t, AllocHook* hook,
+int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t, const PictureContext& cx,
                      std::vector<uint8_t>& rows) {
   std::vector<uint8_t> strip;
   const int64_t length = file.Size();
@@ -103,8 +101,8 @@ int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t,
     size = std::min<int64_t>(size, length - offset);
     const int64_t capacity = t.fax ? stripRows * t.width : expected;
     if (size <= 0) continue;
-    if (!TryAllocate(strip, std::max(size, capacity), 1, 0, hook)) {
-      ShowImageOutOfMemory(" 641");
+    if (!TryAllocate(strip, std::max(size, capacity), 1, 0, cx.hook)) {
+      cx.OutOfMemory(" 641");
       return -1;
     }
     const std::span<const uint8_t> stored = file.PeekBytes(offset, size);
@@ -114,17 +112,17 @@ int64_t DecodeStrips(const ByteCursor& file, const Ifd& ifd, const TiffImage& t,
     switch (t.compression) {
       case 1: got = size; break;
       case 5:
-        got = LzwDecode(strip.data(), n, cap, kLzwTiff, 8, hook);
+        got = LzwDecode(strip.data(), n, cap, kLzwTiff, 8, cx.hook);
         if (got == kLzwOutOfMemory) {
-          ShowImageOutOfMemory(" 610");
+          cx.OutOfMemory(" 610");
           got = 0;
         }
         break;
-      case 32773: got = PackBitsDecode(strip.data(), n, cap, static_cast<int>(t.width), static_cast<int>(t.bits)); break;
+      case 32773: got = PackBitsDecode(strip.data(), n, cap, static_cast<int>(t.width), static_cast<int>(t.bits), cx); break;
       default: {
         // Group 3 data that starts with 0xFF 0xFF is Group 4.
         const int c = t.compression == 3 && size >= 2 && strip[0] == 0xFF && strip[1] == 0xFF ? 4 : static_cast<int>(t.compression);
-        got = CcittDecode(strip.data(), n, cap, static_cast<int>(t.width), c, static_cast<int>(t.fillOrder));
+        got = CcittDecode(strip.data(), n, cap, static_cast<int>(t.width), c, static_cast<int>(t.fillOrder), cx);
         break;
       }
     }
@@ -185,7 +183,7 @@ void SetColors(const TiffImage& t, const Ifd& ifd, RGBQUAD* colors) {
 
 }  // namespace
 
-int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
+int DecodeTiffBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture, const PictureContext& cx) {
   const ByteCursor in(file, length);
   if (length < 8) return 0;
   const uint32_t order = in.PeekU32BE(0);
@@ -195,25 +193,25 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
   Ifd ifd(file, length, big);
   if (!ifd.Read(ifd.U32(4))) return 0;
   TiffImage t = ReadImageFields(ifd);
-  ShowImageFormat(std::string(CompressionName(t.compression)) + " , " + ColorName(t.photometric));
+  cx.Format(std::string(CompressionName(t.compression)) + " , " + ColorName(t.photometric));
   if (!Supported(t, ifd)) return 0;
   t.rowBytes = (t.width * t.bits * t.samples + 7) / 8;
 
   std::vector<uint8_t> rows;
-  if (!TryAllocate(rows, t.height, t.rowBytes, 0, &m_allocHook)) {
-    ShowImageOutOfMemory(" 640");
+  if (!TryAllocate(rows, t.height, t.rowBytes, 0, cx.hook)) {
+    cx.OutOfMemory(" 640");
     return 0;
   }
-  const int64_t decodedTotal = DecodeStrips(in, ifd, t, &m_allocHook, rows);
+  const int64_t decodedTotal = DecodeStrips(in, ifd, t, cx, rows);
   if (decodedTotal <= 0) return 0;
   if (t.predictor == 2) UndoPredictor(t, rows);
 
   std::memset(out, 0, sizeof *out);
   const int depth = t.rgb ? 24 : t.bits == 2 ? 4 : static_cast<int>(t.bits);
   const int64_t stride = DibStride(t.width, depth);
-  std::vector<uint8_t> block;
-  if (!TryAllocate(block, t.height, stride, kDibSpareBytes, &m_allocHook)) {
-    ShowImageOutOfMemory(" 642");
+  std::vector<uint8_t>& block = picture.block;
+  if (!TryAllocate(block, t.height, stride, kDibSpareBytes, cx.hook)) {
+    cx.OutOfMemory(" 642");
     return 0;
   }
   RowsToDib(t, rows, stride, block.data());
@@ -225,7 +223,6 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biPlanes = 1;
   h.biBitCount = static_cast<uint16_t>(depth);
   h.biSizeImage = static_cast<uint32_t>(stride * t.height);
-  SetImageBlock(std::move(block));
-  Image().m_bImageShort = decodedTotal < t.height * t.rowBytes ? 1 : 0;
+  picture.whole = decodedTotal >= t.height * t.rowBytes;
   return static_cast<int>(std::min<int64_t>(decodedTotal, INT32_MAX));
 }

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "app/QelDoc.h"
 #include "image/Dib.h"
-#include "image/PngDecode.h"
+#include "image/ImageStatus.h"
+#include "image/PictureDecoders.h"
 #include "image/jpeg/JDecoder.h"
 #include "platform/gdi/GdiText.h"
 
@@ -93,9 +95,13 @@ plat::MetafilePictureDecoder MetafilePictures(CQelDoc& doc) {
       decoder.GetInfo(nullptr, nullptr, nullptr, &width, &height, &components);
       if (int64_t{width} * height > plat::kMaxMetafileBitmapPixels || decoder.DecodeDib(block, 0) != 0) return false;
       info.bmiHeader = BITMAPINFOHEADER{kDibHeaderSize, width, height, 1, 24, 0, 0, 0, 0, 0, 0};
-    } else if (compression != plat::BI_PNG ||
-               !DecodePngBlock(doc, data.data(), length, &info, block, plat::kMaxMetafileBitmapPixels)) {
-      return false;
+    } else {
+      PictureBlock png;
+      if (compression != plat::BI_PNG ||
+          !DecodePngBlock(data.data(), length, &info, png, DocPictureContext(doc), plat::kMaxMetafileBitmapPixels)) {
+        return false;
+      }
+      block = std::move(png.block);
     }
     // A packed DIB: the header, its colour table and the rows.
     const BITMAPINFOHEADER& h = info.bmiHeader;

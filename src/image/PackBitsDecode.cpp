@@ -5,17 +5,15 @@
 #include <cstring>
 #include <vector>
 
-#include "app/Globals.h"
-#include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "image/ImageCodecs.h"
-#include "image/ImageStatus.h"
 
-int PackBitsDecode(uint8_t* data, int length, int capacity, int /*width*/, int /*bitsPerSample*/) {
+int PackBitsDecode(uint8_t* data, int length, int capacity, int /*width*/, int /*bitsPerSample*/,
+                   const PictureContext& cx) {
   if (!data || length <= 0 || capacity <= 0) return 0;
   std::vector<uint8_t> out;
-  if (!TryAllocate(out, capacity, 1, 0, g_pDoc ? &g_pDoc->m_allocHook : nullptr)) {
-    ShowImageOutOfMemory(" 611");
+  if (!TryAllocate(out, capacity, 1, 0, cx.hook)) {
+    cx.OutOfMemory(" 611");
     return 0;
   }
   int64_t in = 0;

@@ -31,11 +31,11 @@ TEST(PackBitsDecodeTest, Runs) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     auto data = Bytes(c.data);
-    const int n = PackBitsDecode(data.data(), static_cast<int>(c.data.size()), 64, 8, 8);
+    const int n = PackBitsDecode(data.data(), static_cast<int>(c.data.size()), 64, 8, 8, {});
     EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + n), c.expected);
   }
   auto data = Bytes({0x81, 0x55});  // 128 bytes wanted, room for 5
-  EXPECT_EQ(PackBitsDecode(data.data(), 2, 5, 8, 8), 5);
+  EXPECT_EQ(PackBitsDecode(data.data(), 2, 5, 8, 8, {}), 5);
 }
 
 }  // namespace
