@@ -9,6 +9,7 @@
 
 #include "RunFolder.h"
 #include "app/QelDoc.h"
+#include "image/Dib.h"
 #include "platform/os/Files.h"
 
 using ImageDecoder = int (CQelDoc::*)(const uint8_t*, int, BITMAPINFO*);

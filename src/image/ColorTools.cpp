@@ -34,12 +34,12 @@ bool ChooseColor(CommandContext& cx, COLORREF initial, COLORREF& chosen) {
 // region's own pixels.
 void Rerender(CQelView& v) {
   if (v.m_nRegionCount < 1) {
-    v.RefreshImage(9);
+    v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     return;
   }
   v.m_ImageSettings.m_bTransform = 1;
   v.RestoreRegionPixels();
-  v.ApplyImageEdit(0, "");
+  v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
   v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
 }
 

@@ -188,10 +188,10 @@ void CQelView::TakeUneditedCopy() {
 // later step the region is redrawn from its unedited pixels.
 void CQelView::DrawFillOrFrameStep() {
   if (m_nEditStep == 0 && m_nPaintMode == 2) {
-    ApplyImageEdit(7, m_strDrawText);
+    ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);
     m_nRegionCount = 1;
   } else {
-    if (m_nEditStep > 0) ApplyImageEdit(11, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
+    if (m_nEditStep > 0) ApplyImageEdit(ImageEdit::kFigure, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
     m_nRegionCount = m_nEditStep > 0 ? 1 : 0;
   }
 }
@@ -271,7 +271,7 @@ int CQelView::OnTextCommand() {
   if (m_nRegionCount == 0 || m_nPaintMode == 2) {
     TakeUneditedCopy();
   }
-  ApplyImageEdit(7, m_strDrawText);
+  ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);
   m_nRegionCount = 1;
   m_bImageDirty = 1;
   return 0;

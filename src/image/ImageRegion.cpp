@@ -72,7 +72,7 @@ void CQelView::SetRegionPointAt(int x, int y, int readOut) {
     case 13:
       m_doc.Image().m_ptLastClick2 = p;
       if (m_ImageSettings.m_bActive) {
-        RefreshImage(9);
+        RefreshImage(RefreshMode::kKeepScroll);
         m_bImageDirty = 1;
         m_nRegionPickState = 0;
       } else if (m_nRegionPickState == 13) {
@@ -186,7 +186,7 @@ bool CQelView::PutPixelsBack(const RegionBackup& b) {
     std::memcpy(m_pImageBits + (h.biHeight - 1 - y) * stride + int64_t{r.left} * 3,
                 b.pixels.data() + static_cast<size_t>(y - r.top) * rowBytes, rowBytes);
   }
-  RefreshImage(9);
+  RefreshImage(RefreshMode::kKeepScroll);
   SetTimer(ImageRepaintTimer(m_nPane), 10);
   return true;
 }
@@ -210,9 +210,9 @@ bool CQelView::OnImageEditClick(CPoint point) {
     // The first paint copies the picture as it was; later ones paint over it.
     if (m_nRegionState == 0) {
       CopyRegion();
-      ApplyImageEdit(6, "");
+      ApplyImageEdit(ImageEdit::kPaintFirst, "");
     } else {
-      ApplyImageEdit(5, "");
+      ApplyImageEdit(ImageEdit::kPaintAgain, "");
     }
     m_nRegionState = 1;
     return true;
@@ -247,6 +247,6 @@ void CQelView::DragPastedBlock(CPoint point) {
   PutBackupPixels();
   m_rcRegion = CRect{left, top, left + width, top + height};
   MapRegion(true);
-  ApplyImageEdit(code, "");
+  ApplyImageEdit(static_cast<ImageEdit>(code), "");
   m_bImageDirty = 1;
 }

@@ -16,6 +16,7 @@
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
 #include "image/BmpFile.h"
+#include "image/ImageSaveCode.h"
 #include "image/ImageState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
@@ -112,7 +113,7 @@ bool CQelView::OnImageBandKey(int key) {
   if (down ? m_nBandIndex >= 1000 : index == 0) return true;
   m_nBandIndex = down ? index + 1 : index - 1;
   m_nImageOriginY = 0;
-  RefreshImage(9);
+  RefreshImage(RefreshMode::kKeepScroll);
   return true;
 }
 
@@ -234,7 +235,7 @@ int CQelView::OnPictureObjectMode() {
   }
   m_nPictureObjectMode = m_nPictureObjectMode == 0 ? 1 : 0;
   if (m_nPictureObjectMode == 0 && Rich()) SetTextModel(std::make_unique<PlainTextModel>());
-  RefreshImage(9);
+  RefreshImage(RefreshMode::kKeepScroll);
   if (m_nPictureObjectMode == 1) {
     OnLButtonDown(plat::MK_LBUTTON, kObjectClickPoint);
     OnLButtonUp(plat::MK_LBUTTON, kObjectClickPoint);
@@ -267,12 +268,12 @@ void CQelView::LeavePictureObjectMode() {
   if (m_nPictureObjectMode == 0 || !(IsImageKind(m_nFileKind) || IsMediaKind(m_nFileKind))) return;
   m_nPictureObjectMode = 0;
   if (Rich()) SetTextModel(std::make_unique<PlainTextModel>());
-  if (IsImageKind(m_nFileKind)) RefreshImage(9);
+  if (IsImageKind(m_nFileKind)) RefreshImage(RefreshMode::kKeepScroll);
 }
 
 int CQelView::OnSaveImageTemp() {
   LeavePictureObjectMode();
-  const int result = SaveImageAs(3, 3);
+  const int result = SaveImageAs(kSaveBmpTarget, SaveImageMode::kTemporary);
   RepaintImage();
   return result;
 }
@@ -281,10 +282,10 @@ int CQelView::OnSaveImageTemp() {
 int CQelView::OnSaveImageObject() {
   plat::RichEdit* rich = Rich();
   if (rich && g_pMainFrame) rich->Copy(g_pMainFrame->Ui().GetClipboard());
-  return SaveImageAs(1, 0);
+  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
 }
 
 int CQelView::OnSaveImageAsOther() {
   LeavePictureObjectMode();
-  return SaveImageAs(1, 0);
+  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
 }

@@ -53,6 +53,38 @@ bool FitRows(DisplayPicture::Rows& rows, size_t n, AllocHook* hook) {
   return true;
 }
 
+// Which stages must run: no colour stage set clears m_bActive; m_bTransform follows
+// the geometric stages and m_bActive.
+void ChooseStages(ImageConvertSettings& s) {
+  if (!(s.m_bByDifference || s.m_bMono || s.m_bInvert || s.m_bEmphasis || s.m_bSaturationCorr || s.m_bHueCorr ||
+        s.m_bBrightnessCorr || s.m_bContinuous || s.m_bIsolated || s.m_bContourCorr || s.m_bTo24 || s.m_bCutOut ||
+        s.m_bToTarget)) {
+    s.m_bActive = 0;
+  }
+  s.m_bTransform = s.m_nRotation || s.m_bFlip || s.m_bMirror || s.m_bActive ? 1 : 0;
+}
+
+// The work buffer's size for an image of imageBytes at bits per pixel, in 64 bits,
+// capped by the "bmpdata" volume but never below the image. Sets m_bWork24 (and
+// with it m_bTransform and m_bActive) when the stages must work at 24 bits.
+int64_t WorkSize(ImageConvertSettings& s, size_t imageBytes, int bits, int bmpDataLimit) {
+  const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
+  int64_t work = static_cast<int64_t>(imageBytes) + kWorkSpare;
+  if (zoom > 5) work = work * (int64_t{1} << (2 * (zoom - 5))) + kWorkSpare;
+  s.m_bWork24 = 0;
+  if (bits == 32 || bits == 16 || s.m_bTo24 || s.m_nColorPhase > 0 ||
+      (bits < 24 && (s.m_nFitTenths || s.m_nRegionScope || s.m_bContourCorr || s.m_bIsolated || s.m_bContinuous))) {
+    s.m_bWork24 = 1;
+    if (bits != 32 && bits != 0) {
+      work = work * 24 / std::max(bits, 1);
+      s.m_bTransform = 1;
+    }
+    if (s.m_nFitTenths > 0) s.m_bActive = 1;
+  }
+  return std::max<int64_t>(std::min<int64_t>(work, std::max(bmpDataLimit, 0) + int64_t{kWorkSpare}),
+                           static_cast<int64_t>(imageBytes));
+}
+
 }  // namespace
 
 void CQelView::TakeDocumentImage() {
@@ -77,12 +109,12 @@ void CQelView::TakeDocumentImage() {
   // A compressed metafile's divisor does not follow it to the next picture.
   if (m_nCompressDivisor != 99 && m_doc.m_strPathName != m_strCompressedFile) m_nCompressDivisor = 1;
   m_doc.Image().m_nImageLoadState = 2;
-  RefreshImage(1);
+  RefreshImage(RefreshMode::kRender);
 }
 
-void CQelView::FitImageToWindow(int mode) {
+void CQelView::FitImageToWindow(RefreshMode mode) {
   ImageConvertSettings& s = m_ImageSettings;
-  if (mode == 3) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
+  if (mode == RefreshMode::kQuiet) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
   const int window = kClientWidth;
   const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? m_nImageHeight : m_nImageWidth;
   if (image > window && m_bFitToWindow == 1) {
@@ -107,16 +139,16 @@ void CQelView::FitImageToWindow(int mode) {
     s.m_nZoomIndex = 5;
     s.m_nFitTenths = 0;
   }
-  if (mode == 3) {
+  if (mode == RefreshMode::kQuiet) {
     m_doc.Image().m_ImageSettings.m_nZoomIndex = s.m_nZoomIndex;
     m_doc.Image().m_ImageSettings.m_nFitTenths = s.m_nFitTenths;
   }
 }
 
-int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
-  // Reload road: the view does not show an image (or mode 5 asks for it).
-  if (!IsImageKind(m_nFileKind) || m_nImageBitsSize < 4 || !m_pImageBits || mode == 5) {
-    if ((mode == 0 || mode == 5) && !m_strFileName.empty()) {
+int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraRows) {
+  // Reload road: the view does not show an image (or kForceReload asks for it).
+  if (!IsImageKind(m_nFileKind) || m_nImageBitsSize < 4 || !m_pImageBits || mode == RefreshMode::kForceReload) {
+    if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !m_strFileName.empty()) {
       const int form = m_doc.m_nDisplayForm, kind = m_doc.m_nFileKind;
       m_doc.m_nDisplayForm = m_nDisplayForm;
       const size_t n = m_strFileName.size();
@@ -130,13 +162,7 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     return 0;
   }
   ImageConvertSettings& s = m_ImageSettings;
-  // Which stages must run.
-  if (!(s.m_bByDifference || s.m_bMono || s.m_bInvert || s.m_bEmphasis || s.m_bSaturationCorr || s.m_bHueCorr ||
-        s.m_bBrightnessCorr || s.m_bContinuous || s.m_bIsolated || s.m_bContourCorr || s.m_bTo24 || s.m_bCutOut ||
-        s.m_bToTarget)) {
-    s.m_bActive = 0;
-  }
-  s.m_bTransform = s.m_nRotation || s.m_bFlip || s.m_bMirror || s.m_bActive ? 1 : 0;
+  ChooseStages(s);
 
   BITMAPINFO source = m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
@@ -157,23 +183,8 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     if (m_bFitToWindow > 1) m_bFitToWindow = 0;
   }
 
-  // Work sizes in 64 bits, capped by the "bmpdata" volume but never below the image.
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
-  int64_t work = static_cast<int64_t>(imageBytes) + kWorkSpare;
-  if (zoom > 5) work = work * (int64_t{1} << (2 * (zoom - 5))) + kWorkSpare;
-  const int bits = h.biBitCount;
-  s.m_bWork24 = 0;
-  if (bits == 32 || bits == 16 || s.m_bTo24 || s.m_nColorPhase > 0 ||
-      (bits < 24 && (s.m_nFitTenths || s.m_nRegionScope || s.m_bContourCorr || s.m_bIsolated || s.m_bContinuous))) {
-    s.m_bWork24 = 1;
-    if (bits != 32 && bits != 0) {
-      work = work * 24 / std::max(bits, 1);
-      s.m_bTransform = 1;
-    }
-    if (s.m_nFitTenths > 0) s.m_bActive = 1;
-  }
-  work = std::max<int64_t>(std::min<int64_t>(work, std::max(m_doc.m_nBmpDataLimit, 0) + int64_t{kWorkSpare}),
-                           static_cast<int64_t>(imageBytes));
+  const int64_t work = WorkSize(s, imageBytes, h.biBitCount, m_doc.m_nBmpDataLimit);
   BITMAPINFO display = source;
   const bool convert = (m_nRegionCount == 0 || s.m_bTo24) &&
                        (s.m_bWork24 || s.m_bTransform || zoom != 5 || s.m_bActive || s.m_nFitTenths ||
@@ -205,7 +216,7 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     } else {
       std::memcpy(b.data(), m_pImageBits, imageBytes);
     }
-    if (mode == 10 && extraRows > 0 && extraRows < h.biHeight) {
+    if (mode == RefreshMode::kCutRows && extraRows > 0 && extraRows < h.biHeight) {
       display.bmiHeader.biHeight = h.biHeight - extraRows;
       display.bmiHeader.biSizeImage = static_cast<uint32_t>(ImageBytes(display.bmiHeader));
     }
@@ -221,14 +232,14 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
   }
 
-  if (mode != 3) ShowImageStatus(0);
-  if (mode == 4) ReplaceFileWith(path, BuildBmpFile(shown, display));
-  if (mode == 9) {
+  if (mode != RefreshMode::kQuiet) ShowImageStatus(0);
+  if (mode == RefreshMode::kWriteBmp) ReplaceFileWith(path, BuildBmpFile(shown, display));
+  if (mode == RefreshMode::kKeepScroll) {
     ++m_doc.m_nLockUpdateDepth;
     if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
   }
-  PaintImage(shown, shownSize, display, mode == 9 ? 3 : 0);
-  if (mode == 9) {
+  PaintImage(shown, shownSize, display, mode == RefreshMode::kKeepScroll ? 3 : 0);
+  if (mode == RefreshMode::kKeepScroll) {
     if (--m_doc.m_nLockUpdateDepth <= 0) {
       m_doc.m_nLockUpdateDepth = 0;
       if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);

@@ -80,7 +80,7 @@ int CQelView::CopyRegion() {
 }
 
 int CQelView::CutRegion() {
-  if (CopyRegion() < 0 || !ApplyImageEdit(1, "")) return -1;
+  if (CopyRegion() < 0 || !ApplyImageEdit(ImageEdit::kFillBackground, "")) return -1;
   // The cut's pixels are kept apart: later edits save their own.
   cutBackup_ = m_regionBackup;
   m_nRegionState = 2;
@@ -171,7 +171,7 @@ int CQelView::BuildBmpImage() {
 
 int CQelView::PasteRegion() {
   if (m_doc.Image().m_rcLastRegion.right <= 0 || m_doc.Image().m_pBmpFile.size() < 2) return -1;
-  const int done = ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "");
+  const int done = ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "");
   m_bImageDirty = 1;
   return done ? 0 : -1;
 }

@@ -79,7 +79,7 @@ int CQelView::PasteRegionFromFile() {
     return -1;
   }
   m_doc.Image().m_pBmpFile = std::move(bmp);
-  if (!ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "")) return -1;
+  if (!ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "")) return -1;
   m_nRegionCount = 1;
   return 0;
 }

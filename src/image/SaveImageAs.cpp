@@ -48,16 +48,16 @@ bool KeepsItsNameForBmp(int kind) {
 
 }  // namespace
 
-int CQelView::SaveImageAs(int code, int mode) {
+int CQelView::SaveImageAs(int code, SaveImageMode mode) {
   std::string target;
-  if (mode == 1 || mode == 2 || mode == 4) {
-    target = mode == 1 ? m_strFileName : m_doc.m_strPathName;
+  if (mode == SaveImageMode::kViewName || mode == SaveImageMode::kDocumentPath || mode == SaveImageMode::kConvert) {
+    target = mode == SaveImageMode::kViewName ? m_strFileName : m_doc.m_strPathName;
     const int kind = m_doc.GetFileKind(target);
     if (kind < kKindBmp || kind > 30) {
       AfxMessageBox("File eror");
       return -1;
     }
-  } else if (mode == 3) {
+  } else if (mode == SaveImageMode::kTemporary) {
     const std::string base = CQelDoc::GetPathPart(m_strFileName, 6);
     target = base + (LowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
   } else {
@@ -75,7 +75,7 @@ int CQelView::SaveImageAs(int code, int mode) {
   // under that name, never the one the user typed.
   const bool renamed = !pdf && code <= kSaveBmpTarget && !KeepsItsNameForBmp(m_doc.GetFileKind(target));
   if (renamed) target = CQelDoc::GetPathPart(target, 6) + ".bmp";
-  if ((mode == 0 || renamed) && !ConfirmOverwrite(target)) return -1;
+  if ((mode == SaveImageMode::kAsk || renamed) && !ConfirmOverwrite(target)) return -1;
   std::string pdfTarget;
   if (pdf) {
     pdfTarget = target;
@@ -109,7 +109,7 @@ int CQelView::SaveImageAs(int code, int mode) {
   m_doc.SaveDib(bits.data(), &info, target, code);
   if (!m_doc.Image().m_bLastSaveOk) return -1;
   if (pdf) m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
-  if (m_doc.m_nViewAction != kDoneMarker && mode != 4) {
+  if (m_doc.m_nViewAction != kDoneMarker && mode != SaveImageMode::kConvert) {
     if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
     m_doc.m_nViewRequest = 6;
     m_doc.UpdateAllViews();
@@ -152,7 +152,7 @@ void CQelView::OnSavePdf() {
     jpeg = m_doc.TmpFolder() + "\\Pelnor1.jpg";
     const std::string keep = m_doc.m_strPathName;
     m_doc.m_strPathName = jpeg;
-    const int saved = SaveImageAs(kSaveJpegStandard, 2);
+    const int saved = SaveImageAs(kSaveJpegStandard, SaveImageMode::kDocumentPath);
     m_doc.m_strPathName = keep;
     if (saved < 0) return;
   }

@@ -35,13 +35,13 @@ int Apply(CommandContext& cx, const std::string& status, bool active = true, boo
   if (v.m_nRegionCount < 1) {
     const int fit = v.m_bFitToWindow;
     if (withoutFit) v.m_bFitToWindow = 0;
-    v.RefreshImage(9);
+    v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     v.m_bFitToWindow = fit;
   } else {
     // With an edited region the filter renders the region's pixels only.
     v.m_ImageSettings.m_bTransform = 1;
     v.RestoreRegionPixels();
-    v.ApplyImageEdit(0, "");
+    v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
     v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
   }
   if (!status.empty()) Status(status);
@@ -219,11 +219,11 @@ int OnImageConvertSettings(CommandContext& cx) {
   if (v.m_nRegionCount >= 1 && s.m_bActive == 1) {
     s.m_bTransform = 1;
     v.RestoreRegionPixels();
-    v.ApplyImageEdit(0, "");
+    v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
     v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
     return 0;
   }
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
@@ -237,7 +237,7 @@ int StepZoom(CommandContext& cx, int step) {
   s.m_nZoomIndex = zoom;
   s.m_nFitTenths = 0;
   cx.view->m_bFitToWindow = 0;
-  cx.view->RefreshImage(9);
+  cx.view->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 int OnZoomIn(CommandContext& cx) { return StepZoom(cx, 1); }
@@ -247,11 +247,11 @@ int OnZoomOut(CommandContext& cx) { return StepZoom(cx, -1); }
 int OnRotate(CommandContext& cx) {
   CQelView& v = *cx.view;
   if (S(cx).m_nRegionScope == 1 && v.m_rcRegion.right >= 1 && v.m_rcRegion.left >= 0) {
-    v.ApplyImageEdit(10, "");
+    v.ApplyImageEdit(CQelView::ImageEdit::kTurnQuarter, "");
     return 0;
   }
   S(cx).m_nRotation = (S(cx).m_nRotation + 1) & 3;
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
@@ -262,11 +262,11 @@ int OnFitToWindow(CommandContext& cx) {
     v.m_ImageSettings.m_nZoomIndex = 5;
     v.m_ImageSettings.m_nFitTenths = 0;
   }
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
-int Save(CommandContext& cx, int code) { return cx.view->SaveImageAs(code, 0); }
+int Save(CommandContext& cx, int code) { return cx.view->SaveImageAs(code, CQelView::SaveImageMode::kAsk); }
 int OnSaveBmp(CommandContext& cx) { return Save(cx, kSaveBmp); }
 int OnSaveBmz(CommandContext& cx) { return Save(cx, kSaveBmz); }
 int OnSavePngCompressed(CommandContext& cx) { return Save(cx, kSavePng); }

@@ -98,15 +98,15 @@ void CQelView::PerformViewAction(int action) {
   } else if (save && !image) {
     AfxNote(code + " dropped: no picture is shown");
   } else if (action >= kViewActionSaveFirst && action <= kViewActionSaveLast) {
-    SaveImageAs(action, 0);
+    SaveImageAs(action, SaveImageMode::kAsk);
   } else if (action >= kViewActionSaveShownFirst && action <= kViewActionSaveShownLast) {
-    SaveImageAs(1, 2);
+    SaveImageAs(1, SaveImageMode::kDocumentPath);  // 1: the format of the path's extension
   } else if (action > kViewActionConvertSave && action <= kViewActionConvertSaveLast) {
-    SaveImageAs(action - kViewActionConvertSave, 4);
+    SaveImageAs(action - kViewActionConvertSave, SaveImageMode::kConvert);
   } else if (action > kViewActionSourceSave) {
     // The refresh saves the source picture with the code action - 20.
     m_doc.m_nViewAction = action;
-    RefreshImage(1);
+    RefreshImage(RefreshMode::kRender);
     m_doc.m_nViewAction = kViewActionNone;
   }
 }

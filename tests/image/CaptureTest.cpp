@@ -140,7 +140,7 @@ TEST_F(CaptureTest, DataScreenWithoutARegionTakesTheWholePictureFault) {
   }
   // Zoomed to 200 %: what the pipeline rendered, not the file.
   view_->m_ImageSettings.m_nZoomIndex = 6;
-  view_->RefreshImage(9);
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   ASSERT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
   AnswerSaveDialog("zoomed.png");
   ASSERT_EQ(view_->CaptureScreen(0), 0);

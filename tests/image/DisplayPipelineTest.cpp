@@ -35,7 +35,7 @@ class DisplayPipelineTest : public testenv::DocTest {
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
     ASSERT_NE(view.m_pImageBits, nullptr) << "the view took the image over";
     if (set) set(view.m_ImageSettings);
-    view.RefreshImage(9);
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   }
   // ImageMagick's count of differing pixels between our rendering and its own.
   std::string AbsoluteError(const std::string& ours, const std::string& theirs) {
@@ -102,7 +102,7 @@ TEST_F(DisplayPipelineTest, PaletteImagesReduceByTheNearestPixelFromTheBottomRow
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
     ASSERT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, c.bits);
     view.m_ImageSettings.m_nZoomIndex = c.zoom;
-    view.RefreshImage(9);
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     const std::string ours = dir_.HostPath("ours.png");
     ASSERT_TRUE(view.SaveDisplayPng(plat::FromHostPath(ours))) << c.name;
     // Every n-th pixel from the left and every n-th row counted from the bottom one,
@@ -135,7 +135,7 @@ TEST_F(DisplayPipelineTest, HalftoneReductionIsWithinOneOfScale) {
     CQelView view(*doc_);
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
     view.m_ImageSettings.m_nZoomIndex = zoom;
-    view.RefreshImage(9);
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     const std::string ours = dir_.HostPath("ours.png");
     ASSERT_TRUE(view.SaveDisplayPng(plat::FromHostPath(ours)));
     Shell("convert " + Quote(dir_.HostPath("grad.bmp")) + " -scale " + std::to_string(100 >> (5 - zoom)) + "% " +
@@ -246,9 +246,9 @@ TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
     EXPECT_EQ(view.m_pDisplayBitmap.Block(), view.m_pImageBits) << depth << ": shown as it is";
     for (const int mirror : {0, 1}) {
       view.m_ImageSettings.m_bMirror = mirror;
-      view.RefreshImage(9);
+      view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
       const uint8_t* rows = view.m_pDisplayBitmap.Block();
-      view.RefreshImage(9);
+      view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
       if (mirror) {
         EXPECT_EQ(view.m_pDisplayBitmap.Block(), rows) << depth << ": the rows are reused";
       }
@@ -275,7 +275,7 @@ TEST_F(DisplayPipelineTest, BandHeightStaysPositiveBelow800RowsFault) {
   CQelView view(*doc_);
   Show(view, tall);
   view.m_nBandIndex = 7;  // past the end: the last band is shown
-  view.RefreshImage(9);
+  view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   ASSERT_TRUE(view.m_pDisplayBitmap);
   EXPECT_EQ(view.m_pDisplayBitmap->height, 200);
   EXPECT_EQ(view.m_nBandTop, 400);
@@ -318,7 +318,7 @@ TEST_F(DisplayPipelineTest, EveryZoomOfAOnePixelImage) {
         view.m_ImageSettings.m_nZoomIndex = zoom;
         view.m_ImageSettings.m_nRotation = rotation;
         view.m_ImageSettings.m_bMirror = 1;
-        view.RefreshImage(9);
+        view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
         ASSERT_TRUE(view.m_pDisplayBitmap) << depth << " zoom " << zoom;
         EXPECT_EQ(view.m_nPaintWidth, zoom > 5 ? 1 << (zoom - 5) : 1);
       }
@@ -333,7 +333,7 @@ TEST_F(DisplayPipelineTest, UpdateLockIsReleasedAfterEveryRendering) {
   Show(view, rose);
   for (int zoom = 1; zoom <= 9; ++zoom) {
     view.m_ImageSettings.m_nZoomIndex = zoom;
-    view.RefreshImage(9);
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
     EXPECT_EQ(frame_->Ui().LockedWindow(), 0);
   }

@@ -118,7 +118,7 @@ TEST_F(PictureObjectTest, TallPictureInBands) {
   Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x3800+0+0 +repage " + Quote(dir_.HostPath("want1.png")));
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(first), imagetest::PeerRgb(dir_.HostPath("want1.png"))), 0);
   view_->m_nBandIndex = 7;
-  view_->RefreshImage(9);
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(3801 - 5000)lines of "), std::string::npos);
   const std::string second = ObjectPictureFile("band2.bmp");
   Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x1200+0+3800 +repage " +
