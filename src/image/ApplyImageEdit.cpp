@@ -18,6 +18,8 @@
 #include "image/ImageState.h"
 #include "image/ImageStatus.h"
 #include "base/Alloc.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -73,10 +75,10 @@ plat::BitmapPtr EditPicture(CQelView& v, plat::GdiHost& gdi, CQelView::ImageEdit
                      smaller ? plat::HALFTONE : plat::COLORONCOLOR);
   }
   if (code == ImageEdit::kPaintAgain || code == ImageEdit::kPaintFirst) {
-    v.PaintAtClick(*work, CPoint{v.m_ptClick.x + v.m_nImageOriginX - r.left, v.m_ptClick.y + v.m_nImageOriginY - r.top});
+    v.PaintAtClick(*work, CPoint{v.Region().m_ptClick.x + v.Image().m_nImageOriginX - r.left, v.Region().m_ptClick.y + v.Image().m_nImageOriginY - r.top});
   }
-  if (code == ImageEdit::kRender && v.m_ImageSettings.m_bActive) {
-    ImageConvertSettings s = v.m_ImageSettings;
+  if (code == ImageEdit::kRender && v.Image().m_ImageSettings.m_bActive) {
+    ImageConvertSettings s = v.Image().m_ImageSettings;
     s.m_nRegionScope = 0;
     s.m_nZoomIndex = 5;
     s.m_nFitTenths = 0;
@@ -152,38 +154,38 @@ plat::BitmapPtr CQelView::CopyBufferBitmap(const std::vector<uint8_t>& file) con
 
 void CQelView::PaintAtClick(plat::Bitmap& work, CPoint at) {
   plat::DrawContext dc(work);
-  const COLORREF target = m_ImageSettings.m_clrTarget & 0xFFFFFF;
+  const COLORREF target = Image().m_ImageSettings.m_clrTarget & 0xFFFFFF;
   const plat::Brush brush{plat::BS_SOLID, target, 0};
-  if (m_nFigure == 11) {
-    const int side = std::clamp(m_nPattern, 0, 6) + 1;
+  if (Region().m_nFigure == 11) {
+    const int side = std::clamp(Region().m_nPattern, 0, 6) + 1;
     dc.FillRect(CRect{at.x, at.y, at.x + side, at.y + side}, brush);
     return;
   }
   // The colour filled: the source colour when it is set, else the pixel under the click.
-  const COLORREF source = m_ImageSettings.m_clrSource;
+  const COLORREF source = Image().m_ImageSettings.m_clrSource;
   const COLORREF colour = (source & kColorNotSet) == 0 ? source & 0xFFFFFF : dc.GetPixel(at.x, at.y);
   if (colour == plat::CLR_INVALID) return;
   dc.SelectBrush(brush);
-  dc.ExtFloodFill(at.x, at.y, colour, m_nEditStep == 11 ? plat::FLOODFILLBORDER : plat::FLOODFILLSURFACE);
+  dc.ExtFloodFill(at.x, at.y, colour, Region().m_nEditStep == 11 ? plat::FLOODFILLBORDER : plat::FLOODFILLSURFACE);
 }
 
 int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
-  if (!IsActiveImagePane() || !m_pDisplayBitmap || !g_pMainFrame) return 0;
-  if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
+  if (!IsActiveImagePane() || !Image().m_pDisplayBitmap || !g_pMainFrame) return 0;
+  if (Region().m_rcRegion.right < 0 && Region().m_nPaintMode == 0) return 0;
   // Turning the region takes the pixels it needs itself.
   const bool ownPixels = code == ImageEdit::kTurnQuarter;
   const std::vector<uint8_t>& copy = m_doc.Image().m_pBmpFile;
   if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
-  plat::Bitmap& shown = *m_pDisplayBitmap;
-  if (m_nPaintBits != 24) {
+  plat::Bitmap& shown = *Image().m_pDisplayBitmap;
+  if (Image().m_nPaintBits != 24) {
     char text[32];
     std::snprintf(text, sizeof text, "Bitmap %d bit", 24);
     ShowImageFormat(text);
   }
 
   // The work picture of the region's size.
-  if (m_rcRegion.right < 0) m_rcRegion = CRect{0, 0, shown.width, shown.height};
+  if (Region().m_rcRegion.right < 0) Region().m_rcRegion = CRect{0, 0, shown.width, shown.height};
   CRect r = ClippedRegion();
   if (r.right <= r.left) return 0;
   int width = r.right - r.left, height = r.bottom - r.top;
@@ -194,7 +196,7 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
     turned = TurnedRegion(gdi, shown, r);
     if (!turned) return 0;
     std::swap(width, height);
-    m_rcRegion = CRect{r.left, r.top, r.left + width, r.top + height};
+    Region().m_rcRegion = CRect{r.left, r.top, r.left + width, r.top + height};
     MapRegion(true);
     r = ClippedRegion();
   }
@@ -202,7 +204,7 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   if (code == ImageEdit::kTextLayer || code == ImageEdit::kFigure) {
     if (DrawTextIntoImage(m_doc.Image().m_pBmpFile, width, height, text) < 0) return 0;
   }
-  const bool layered = code == ImageEdit::kTextLayer || code == ImageEdit::kFigure || m_nPaintMode == 2;
+  const bool layered = code == ImageEdit::kTextLayer || code == ImageEdit::kFigure || Region().m_nPaintMode == 2;
   if (code != ImageEdit::kFillBackground && code != ImageEdit::kBackupOnly) {
     plat::BitmapPtr source = code == ImageEdit::kTurnQuarter ? std::move(turned) : CopyBufferBitmap(copy);
     if (!source) return 0;
@@ -221,27 +223,27 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   EditRows rows;
   rows.code = code;
   rows.layered = layered;
-  rows.darken = m_nLayerMode == 8 || m_nLayerMode == 18;
-  rows.background = plat::PixelOfColor(Solid(m_ImageSettings.m_clrBackground));
-  rows.key = plat::PixelOfColor(m_crLayerKey);
+  rows.darken = Region().m_nLayerMode == 8 || Region().m_nLayerMode == 18;
+  rows.background = plat::PixelOfColor(Solid(Image().m_ImageSettings.m_clrBackground));
+  rows.key = plat::PixelOfColor(Region().m_crLayerKey);
   WriteEditRows(shown, work.get(), r, rows, backup ? saved.data() : nullptr);
   // The display becomes the image, so the saved pixels' place in the display is
   // their place in the image (kBackupOnly changes nothing and keeps them only when the
   // display shows the image in place).
   const bool inPlace = code == ImageEdit::kBackupOnly ? DisplayShowsImageInPlace() : TakeDisplayAsImage();
   if (backup) {
-    m_regionBackup.rect = r;
-    m_regionBackup.pixels = std::move(saved);
-    m_regionBackup.wholeImage = false;
-    m_regionBackup.pastedCode = code == ImageEdit::kPaste || code == ImageEdit::kPasteKeepWhite ? static_cast<int>(code) : 0;
-    m_regionBackup.layout = inPlace ? imageLayout_ : 0;
+    Region().m_regionBackup.rect = r;
+    Region().m_regionBackup.pixels = std::move(saved);
+    Region().m_regionBackup.wholeImage = false;
+    Region().m_regionBackup.pastedCode = code == ImageEdit::kPaste || code == ImageEdit::kPasteKeepWhite ? static_cast<int>(code) : 0;
+    Region().m_regionBackup.layout = inPlace ? Region().m_nImageLayout : 0;
   }
   // The drawing codes keep the region's new pixels as the copy for the next step.
-  if (code > ImageEdit::kPaste && code != ImageEdit::kTurnQuarter && code != ImageEdit::kPasteKeepWhite && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.Image().m_pBmpFile);
-  if (code == ImageEdit::kTextLayer && m_nRegionCount < 3) m_nPaintMode = 2;
+  if (code > ImageEdit::kPaste && code != ImageEdit::kTurnQuarter && code != ImageEdit::kPasteKeepWhite && Region().m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.Image().m_pBmpFile);
+  if (code == ImageEdit::kTextLayer && Region().m_nRegionCount < 3) Region().m_nPaintMode = 2;
 
-  if (m_nRegionCount == 0) {
-    ImageConvertSettings& s = m_ImageSettings;
+  if (Region().m_nRegionCount == 0) {
+    ImageConvertSettings& s = Image().m_ImageSettings;
     s.m_bActive = 0;
     s.m_bTransform = 0;
     s.m_nRotation = s.m_bMirror = s.m_bFlip = 0;
@@ -249,9 +251,9 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
     s.m_nZoomIndex = 5;
     s.m_nFitTenths = 0;
   }
-  m_nRegionState = m_nRegionState == 2 || m_nRegionState == 4 ? 4 : 1;
+  Region().m_nRegionState = Region().m_nRegionState == 2 || Region().m_nRegionState == 4 ? 4 : 1;
   RepaintImage();
   SetTimer(ImageRepaintTimer(m_nPane), 10);
-  m_bImageDirty = 1;
+  Image().m_bImageDirty = 1;
   return 1;
 }

@@ -16,6 +16,8 @@
 #include "image/DisplayKernels.h"
 #include "image/ImageState.h"
 #include "image/SaveFile.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -92,32 +94,32 @@ void CQelView::TakeDocumentImage() {
   const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.Image().m_nImageBitsSize, 0)));
   // The view shows the document's block itself; it keeps it when the document loads
   // the next image, and an edit gives the view bits of its own (m_imageStore).
-  std::vector<uint8_t>().swap(m_imageStore);
+  std::vector<uint8_t>().swap(Image().m_editedImage);
   const bool whole = m_doc.Image().m_imageStore && m_doc.Image().m_pImageBits == m_doc.Image().m_imageStore->data() &&
                      bytes > 0 && bytes <= m_doc.Image().m_imageStore->size();
-  sharedImage_ = whole ? m_doc.Image().m_imageStore : nullptr;
-  m_sourceInfo = m_doc.Image().m_bmiImage;
-  m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
-  m_pImageBits = sharedImage_ ? sharedImage_->data() : nullptr;
-  m_nImageBitsSize = sharedImage_ ? static_cast<int>(bytes) : 0;
-  m_nImageWidth = h.biWidth;
-  m_nImageHeight = h.biHeight;
-  m_bSourceCut = m_doc.Image().m_bImageCut;
-  ++imageLayout_;
-  m_nImageOriginX = m_nImageOriginY = 0;
-  m_nBandIndex = 0;
+  Image().m_sharedImage = whole ? m_doc.Image().m_imageStore : nullptr;
+  Image().m_sourceInfo = m_doc.Image().m_bmiImage;
+  Image().m_pImageInfo = reinterpret_cast<uint8_t*>(&Image().m_sourceInfo);
+  Image().m_pImageBits = Image().m_sharedImage ? Image().m_sharedImage->data() : nullptr;
+  Image().m_nImageBitsSize = Image().m_sharedImage ? static_cast<int>(bytes) : 0;
+  Image().m_nImageWidth = h.biWidth;
+  Image().m_nImageHeight = h.biHeight;
+  Image().m_bSourceCut = m_doc.Image().m_bImageCut;
+  ++Region().m_nImageLayout;
+  Image().m_nImageOriginX = Image().m_nImageOriginY = 0;
+  Image().m_nBandIndex = 0;
   // A compressed metafile's divisor does not follow it to the next picture.
-  if (m_nCompressDivisor != 99 && m_doc.m_strPathName != m_strCompressedFile) m_nCompressDivisor = 1;
+  if (Image().m_nCompressDivisor != 99 && m_doc.m_strPathName != Image().m_strCompressedFile) Image().m_nCompressDivisor = 1;
   m_doc.Image().m_nImageLoadState = 2;
   RefreshImage(RefreshMode::kRender);
 }
 
 void CQelView::FitImageToWindow(RefreshMode mode) {
-  ImageConvertSettings& s = m_ImageSettings;
+  ImageConvertSettings& s = Image().m_ImageSettings;
   if (mode == RefreshMode::kQuiet) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
   const int window = kClientWidth;
-  const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? m_nImageHeight : m_nImageWidth;
-  if (image > window && m_bFitToWindow == 1) {
+  const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? Image().m_nImageHeight : Image().m_nImageWidth;
+  if (image > window && Image().m_bFitToWindow == 1) {
     const int ratio = static_cast<int>(int64_t{window} * 100 / std::max(image, 1));
     int zoom = 1, tenths = 0;
     if (ratio >= 51) {
@@ -147,13 +149,13 @@ void CQelView::FitImageToWindow(RefreshMode mode) {
 
 int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraRows) {
   // Reload road: the view does not show an image (or kForceReload asks for it).
-  if (!IsImageKind(m_nFileKind) || m_nImageBitsSize < 4 || !m_pImageBits || mode == RefreshMode::kForceReload) {
+  if (!IsImageKind(m_nFileKind) || Image().m_nImageBitsSize < 4 || !Image().m_pImageBits || mode == RefreshMode::kForceReload) {
     if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !m_strFileName.empty()) {
       const int form = m_doc.m_nDisplayForm, kind = m_doc.m_nFileKind;
       m_doc.m_nDisplayForm = m_nDisplayForm;
       const size_t n = m_strFileName.size();
-      if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && m_ImageSettings.m_nZoomIndex < 6) {
-        m_doc.Image().m_ImageSettings.m_nZoomIndex = m_ImageSettings.m_nZoomIndex;
+      if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
+        m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
       }
       m_doc.LoadDocument(m_strFileName, 0);
       m_doc.m_nDisplayForm = form;
@@ -161,13 +163,13 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
     }
     return 0;
   }
-  ImageConvertSettings& s = m_ImageSettings;
+  ImageConvertSettings& s = Image().m_ImageSettings;
   ChooseStages(s);
 
-  BITMAPINFO source = m_sourceInfo;
+  BITMAPINFO source = Image().m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
-  const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(m_nImageBitsSize));
+  const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(Image().m_nImageBitsSize));
   if (imageBytes == 0) return 0;
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(imageBytes);
 
@@ -178,43 +180,43 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
     return SaveSourceImage(action - kViewActionSourceSave, source);
   }
 
-  if (m_bFitToWindow > 0) {
+  if (Image().m_bFitToWindow > 0) {
     FitImageToWindow(mode);
-    if (m_bFitToWindow > 1) m_bFitToWindow = 0;
+    if (Image().m_bFitToWindow > 1) Image().m_bFitToWindow = 0;
   }
 
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int64_t work = WorkSize(s, imageBytes, h.biBitCount, m_doc.m_nBmpDataLimit);
   BITMAPINFO display = source;
-  const bool convert = (m_nRegionCount == 0 || s.m_bTo24) &&
+  const bool convert = (Region().m_nRegionCount == 0 || s.m_bTo24) &&
                        (s.m_bWork24 || s.m_bTransform || zoom != 5 || s.m_bActive || s.m_nFitTenths ||
                         s.m_nColorPhase || s.m_bCharMode);
   // The document's block is shown as it is when nothing is rendered. Otherwise the
   // result goes into the display's own rows, reused from the last rendering; the
   // work buffer is fresh zero pages, and neither is cleared before it is written.
-  const bool asItIs = !convert && sharedImage_ && m_pImageBits == sharedImage_->data();
-  DisplayPicture::Rows a, b = m_pDisplayBitmap.TakeRows();
+  const bool asItIs = !convert && Image().m_sharedImage && Image().m_pImageBits == Image().m_sharedImage->data();
+  DisplayPicture::Rows a, b = Image().m_pDisplayBitmap.TakeRows();
   const size_t bSize = convert ? static_cast<size_t>(work) + kBufferBSpare : asItIs ? 0 : imageBytes;
   if ((convert && !TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook)) ||
       !FitRows(b, bSize, &m_doc.m_allocHook)) {
-    m_pDisplayBitmap.GiveBack(std::move(b));
+    Image().m_pDisplayBitmap.GiveBack(std::move(b));
     AfxMessageBox(OutOfMemoryText(" 661"));
     return 0;
   }
   const uint8_t* shown = b.data();
   size_t shownSize = b.size();
   if (convert) {
-    std::memcpy(a.data(), m_pImageBits, imageBytes);
-    if (!ConvertImage(a, b, display, s, m_nFileKind, m_rcRegion)) {
-      m_pDisplayBitmap.reset();
+    std::memcpy(a.data(), Image().m_pImageBits, imageBytes);
+    if (!ConvertImage(a, b, display, s, m_nFileKind, Region().m_rcRegion)) {
+      Image().m_pDisplayBitmap.reset();
       return 0;
     }
   } else {
     if (asItIs) {
-      shown = m_pImageBits;
+      shown = Image().m_pImageBits;
       shownSize = imageBytes;
     } else {
-      std::memcpy(b.data(), m_pImageBits, imageBytes);
+      std::memcpy(b.data(), Image().m_pImageBits, imageBytes);
     }
     if (mode == RefreshMode::kCutRows && extraRows > 0 && extraRows < h.biHeight) {
       display.bmiHeader.biHeight = h.biHeight - extraRows;
@@ -224,12 +226,12 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
   a = DisplayPicture::Rows();
   shownSize = std::min(ImageBytes(display.bmiHeader), shownSize);
   // Stages that keep the size but put pixels elsewhere (a size that changed says so itself).
-  displayMoved_ = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
+  Region().m_bDisplayMoved = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
                               (s.m_bActive && s.m_bTransform && s.m_bCutOut == 1));
   if (asItIs) {
-    m_pDisplayBitmap.ShowShared(sharedImage_, shown, shownSize, display);
+    Image().m_pDisplayBitmap.ShowShared(Image().m_sharedImage, shown, shownSize, display);
   } else {
-    m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
+    Image().m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
   }
 
   if (mode != RefreshMode::kQuiet) ShowImageStatus(0);
@@ -306,7 +308,7 @@ int CQelView::ConvertImage(uint8_t* aBits, size_t aSize, uint8_t* bBits, size_t 
   }
   if (s.m_bTransform == 1) {
     if ((s.m_bActive == 1 || s.m_nColorPhase == -2) && s.m_bNoColorOnCut == 0) {
-      if (AdjustColors(in(), out(), info, s, region, m_ptClick) == 1) swap();
+      if (AdjustColors(in(), out(), info, s, region, Region().m_ptClick) == 1) swap();
     }
     if (s.m_bCutOut == 1) {
       if (!CropToRegion(in(), out(), info, region, widened ? divisor : 1)) return 0;
@@ -341,14 +343,14 @@ int CQelView::FillStretchKernel(const uint8_t* bits, size_t size, BITMAPINFO& in
   // Enlarging by less than two, or equal heights in paint mode 2, goes through a
   // bitmap twice as large that a half-tone reduction brings back.
   const bool twice = (height > source->height && height < 2 * source->height) ||
-                     (m_nPaintMode == 2 && height == source->height);
+                     (Region().m_nPaintMode == 2 && height == source->height);
   const int factor = twice ? 2 : 1;
   plat::BitmapPtr target = gdi.CreateCompatibleBitmap(width * factor, height * factor);
   if (!target) return -1;
   const bool smaller = width < source->width || height < source->height;
   int mode = plat::COLORONCOLOR;
   if (smaller) {
-    const int charMode = m_ImageSettings.m_bCharMode;
+    const int charMode = Image().m_ImageSettings.m_bCharMode;
     mode = charMode <= 1 ? plat::HALFTONE : charMode == 2 ? plat::BLACKONWHITE
                                           : charMode == 3 ? plat::WHITEONBLACK
                                                           : plat::COLORONCOLOR;

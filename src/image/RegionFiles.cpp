@@ -18,6 +18,7 @@
 #include "image/ImageState.h"
 #include "image/SaveFile.h"
 #include "base/Alloc.h"
+#include "image/ViewRegionState.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
 
@@ -80,7 +81,7 @@ int CQelView::PasteRegionFromFile() {
   }
   m_doc.Image().m_pBmpFile = std::move(bmp);
   if (!ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "")) return -1;
-  m_nRegionCount = 1;
+  Region().m_nRegionCount = 1;
   return 0;
 }
 

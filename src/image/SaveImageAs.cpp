@@ -13,6 +13,7 @@
 #include "image/DibConvert.h"
 #include "image/ImageSaveCode.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
@@ -123,16 +124,16 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
   if (!ConfirmOverwrite(target)) return 0;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int64_t bytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
-  if (bytes <= 0 || bytes > m_nImageBitsSize) return 0;
+  if (bytes <= 0 || bytes > Image().m_nImageBitsSize) return 0;
   std::vector<uint8_t> wide;
-  const uint8_t* bits = m_pImageBits;
+  const uint8_t* bits = Image().m_pImageBits;
   if ((h.biBitCount == 32 && code == 5) || (h.biBitCount != 24 && code > 5)) {
     const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
     if (wideBytes <= 0 || !TryResize(wide, static_cast<size_t>(wideBytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
       AfxMessageBox(OutOfMemoryText(" 662"));
       return 0;
     }
-    if (ConvertDibTo24(m_pImageBits, wide.data(), &info, static_cast<int>(bytes), static_cast<int>(wide.size())) <= 0) {
+    if (ConvertDibTo24(Image().m_pImageBits, wide.data(), &info, static_cast<int>(bytes), static_cast<int>(wide.size())) <= 0) {
       return 0;
     }
     bits = wide.data();
@@ -142,12 +143,12 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
 }
 
 void CQelView::OnSavePdf() {
-  const ImageConvertSettings& s = m_ImageSettings;
+  const ImageConvertSettings& s = Image().m_ImageSettings;
   std::string jpeg = m_strFileName;
   // An unchanged JPEG is embedded as it is; anything edited or rendered otherwise is
   // written first as the standard JPEG of what is shown.
   const bool unchanged = m_nFileKind == kKindJpeg && !s.m_bTransform && !s.m_bActive && s.m_nZoomIndex == 5 &&
-                         s.m_nFitTenths == 0 && !s.m_nColorPhase && !m_bImageDirty;
+                         s.m_nFitTenths == 0 && !s.m_nColorPhase && !Image().m_bImageDirty;
   if (!unchanged) {
     jpeg = m_doc.TmpFolder() + "\\Pelnor1.jpg";
     const std::string keep = m_doc.m_strPathName;
@@ -156,5 +157,5 @@ void CQelView::OnSavePdf() {
     m_doc.m_strPathName = keep;
     if (saved < 0) return;
   }
-  m_doc.WritePdf(m_strFileName, jpeg, m_nPaintWidth, m_nPaintHeight);
+  m_doc.WritePdf(m_strFileName, jpeg, Image().m_nPaintWidth, Image().m_nPaintHeight);
 }

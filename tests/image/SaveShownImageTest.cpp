@@ -10,6 +10,7 @@
 #include "image/ImageSaveCode.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -33,8 +34,8 @@ class SaveShownImageTest : public imagetest::ShownPictureTest {
 
 TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
   Open("rose.bmp", "rose: BMP3:");
-  view_->m_ImageSettings.m_nZoomIndex = 4;
-  view_->m_ImageSettings.m_bMirror = 1;
+  view_->Image().m_ImageSettings.m_nZoomIndex = 4;
+  view_->Image().m_ImageSettings.m_bMirror = 1;
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   const imagetest::Rgb shown = Shown();
   struct Case {
@@ -79,7 +80,7 @@ TEST_F(SaveShownImageTest, PngAtOneFourAndEightBits) {
 TEST_F(SaveShownImageTest, FourBitPictureUnderAPngNameFromTheBmpCommandStaysFourBit) {
   SKIP_WITHOUT_PROGRAM("identify");
   Open("rose4.bmp", "rose: -colors 16 -type Palette BMP3:");
-  ASSERT_EQ(view_->m_nPaintBits, 4);
+  ASSERT_EQ(view_->Image().m_nPaintBits, 4);
   AnswerSaveDialog("four.png");
   ASSERT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), 0);
   EXPECT_EQ(Shell("identify -format '%[png:IHDR.bit-depth-orig] %[png:IHDR.color-type-orig]' " +
@@ -90,7 +91,7 @@ TEST_F(SaveShownImageTest, FourBitPictureUnderAPngNameFromTheBmpCommandStaysFour
 TEST_F(SaveShownImageTest, JpegOfTheRenderingReadsBackWithin36Decibels) {
   SKIP_WITHOUT_PROGRAM("djpeg");
   Open("grad.bmp", "-size 64x48 gradient:orange-navy -type TrueColor BMP3:");
-  view_->m_ImageSettings.m_nRotation = 1;
+  view_->Image().m_ImageSettings.m_nRotation = 1;
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   const imagetest::Rgb shown = Shown();
   for (const char* name : {"q.jpg", "q.jpeg"}) {
@@ -107,7 +108,7 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
   SKIP_WITHOUT_PROGRAM("qpdf");
   SKIP_WITHOUT_PROGRAM("pdfimages");
   Open("rose.jpg", "rose: -quality 95 JPEG:");
-  view_->m_ImageSettings.m_nZoomIndex = 6;
+  view_->Image().m_ImageSettings.m_nZoomIndex = 6;
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   AnswerSaveDialog("shown.pdf");
   view_->OnSavePdf();
@@ -119,7 +120,7 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
 
   // Unchanged, the file itself goes in.
   ASSERT_EQ(doc_->LoadDocument(Win("rose.jpg"), 0), 0);
-  view_->m_ImageSettings.m_nZoomIndex = 5;
+  view_->Image().m_ImageSettings.m_nZoomIndex = 5;
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   AnswerSaveDialog("same.pdf");
   view_->OnSavePdf();
@@ -185,7 +186,7 @@ TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
   EXPECT_EQ(doc_->m_nViewAction, 0);
   Open("next.gif", "rose: GIF:");
   EXPECT_FALSE(plat::Exists(Win("next.bmp")));
-  EXPECT_TRUE(view_->m_pDisplayBitmap) << "the picture is shown, not saved";
+  EXPECT_TRUE(view_->Image().m_pDisplayBitmap) << "the picture is shown, not saved";
 }
 
 TEST_F(SaveShownImageTest, NothingShownGivesString334) {
