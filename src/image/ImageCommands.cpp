@@ -9,7 +9,7 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
+#include "image/saving/ImageSaveCode.h"
 #include "platform/ui/Ui.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "app/Globals.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
+#include "image/saving/ImageSaveCode.h"
 #include "view/QelView.h"
 
 namespace {

@@ -95,7 +95,7 @@ bool IsDeclaredState(const std::string& included) {
     return included.size() >= t.size() && included.compare(included.size() - t.size(), t.size(), t) == 0;
   };
   return endsWith("State.h") || endsWith("Ops.inc") || included == "image/ImageConvertSettings.h" ||
-         included == "image/Dib.h" || included == "media/MediaCodes.h";
+         included == "image/codecs/Dib.h" || included == "media/MediaCodes.h";
 }
 
 // Empty when `from` (a path below src/) may include `included`, else why not.
@@ -157,8 +157,8 @@ TEST(LayerCheck, TheTableRefusesUpwardAndSidewaysIncludes) {
       {"base/DisplayWriter.cpp", "platform/text/CodePage.h", false},
       {"platform/text/CodePage.cpp", "platform/os/Files.h", false},
       {"codec/Inflate.cpp", "archive/ArchivePaths.h", false},
-      {"image/DecodeGif.cpp", "convert/pdf/PdfReader.h", false},
-      {"image/DecodeGif.cpp", "convert/ConvertState.h", false},
+      {"image/codecs/DecodeGif.cpp", "convert/pdf/PdfReader.h", false},
+      {"image/codecs/DecodeGif.cpp", "convert/ConvertState.h", false},
       {"app/LoadDocument.cpp", "convert/charmap/TextDecode.h", false},
       {"filelist/FlistView.cpp", "net/FtpSite.h", false},
       {"platform/richedit/RichEdit.h", "platform/mci/Mci.h", false},
