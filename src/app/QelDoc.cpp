@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
+#include "image/ImageState.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -67,7 +68,7 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir) {
+CQelDoc::CQelDoc(std::string programDir) : image_(std::make_unique<ImageState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

@@ -15,13 +15,14 @@
 #include "archive/ArchiveState.h"
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
-#include "image/ImageState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
 #include "base/Alloc.h"
 #include "richtext/RichTextState.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
+struct ImageState;     // image/ImageState.h
+struct BITMAPINFO;     // image/Dib.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -33,7 +34,6 @@ class CDocView {
 class CQelDoc : public DocState,
                 public ConvertState,
                 public OfficeState,
-                public ImageState,
                 public ArchiveState,
                 public NetState,
                 public MediaState,
@@ -104,8 +104,13 @@ class CQelDoc : public DocState,
   // Allocations of the system's volumes go through this hook (tests make them fail).
   AllocHook m_allocHook;
 
+  // The subsystems' states, each held by the document and reached through its accessor.
+  ImageState& Image() { return *image_; }
+  const ImageState& Image() const { return *image_; }
+
  private:
   std::vector<CDocView*> m_views;
+  std::unique_ptr<ImageState> image_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

@@ -217,7 +217,7 @@ void MediaCall::OpenDevice() {
     view_.m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
     view_.m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
     if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
-    doc_.m_ptLastClick = CPoint{-1, -1};
+    doc_.SetImageClick(CPoint{-1, -1});
     view_.m_rcRegion.right = view_.m_nVideoWidth;
     view_.m_rcRegion.bottom = view_.m_nVideoHeight;
   } else if (kind_ == kKindMidi) {

@@ -71,7 +71,7 @@ void CQelView::ShowDocumentText() {
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
   SyncSelection();
-  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.m_pImageBits && m_doc.m_nImageLoadState >= 1) {
+  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.LoadedImageFacts().held && m_doc.LoadedImageFacts().loadState >= 1) {
     TakeDocumentImage();
   }
   if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);

@@ -176,7 +176,7 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
     if (ClickPictureObject(point)) return;
     if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
-    m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
+    m_doc.SetImageClick(CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY});
     m_bImageDirty = 1;
     ShowPixelInfo(1, point.x, point.y);
     return;

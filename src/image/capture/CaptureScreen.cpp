@@ -18,6 +18,7 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/saving/ImageSaveCode.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
@@ -162,7 +163,7 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
   m_rcCapture = CRect{rect.left, rect.top, rect.left + grabbed->width, rect.top + grabbed->height};
   m_doc.SaveImageByExtension(bits.data(), &info, name, SaveCodeOfName(name));
-  return m_doc.m_bLastSaveOk ? 0 : -1;
+  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
 }
 
 // Waits until a window other than the frame is in front; 0 after the time limit or Esc.
@@ -345,11 +346,11 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
   m_doc.SaveImageByExtension(picture.data(), &info, target, SaveCodeOfName(target));
   ui->EndWaitCursor();
-  if (!m_doc.m_bLastSaveOk) return -1;
+  if (!m_doc.Image().m_bLastSaveOk) return -1;
   m_rcRegion = CRect{-1, -1, -1, -1};
   if (pdf) {
     m_doc.WritePdf(name, target, W, H);
-    return m_doc.m_bLastSaveOk ? 0 : -1;
+    return m_doc.Image().m_bLastSaveOk ? 0 : -1;
   }
   m_doc.LoadDocument(name, 2);
   return 0;

@@ -15,6 +15,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
@@ -120,7 +121,7 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
   plat::UiHost& ui = g_pMainFrame->Ui();
   m_bImageDirty = 0;
   m_nRegionPickState = 0;
-  m_doc.m_ptLastClick = CPoint{-1, -1};
+  m_doc.Image().m_ptLastClick = CPoint{-1, -1};
   m_pDisplayBitmap.reset();
   m_hImageBitmap = 0;
   // The user's clipboard, every format, comes back afterwards.

@@ -11,6 +11,7 @@
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/DibConvert.h"
 #include "image/display/DisplayKernels.h"
@@ -55,33 +56,33 @@ bool FitRows(DisplayPicture::Rows& rows, size_t n, AllocHook* hook) {
 }  // namespace
 
 void CQelView::TakeDocumentImage() {
-  const BITMAPINFOHEADER& h = m_doc.m_bmiImage.bmiHeader;
-  const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.m_nImageBitsSize, 0)));
+  const BITMAPINFOHEADER& h = m_doc.Image().m_bmiImage.bmiHeader;
+  const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.Image().m_nImageBitsSize, 0)));
   // The view shows the document's block itself; it keeps it when the document loads
   // the next image, and an edit gives the view bits of its own (m_imageStore).
   std::vector<uint8_t>().swap(m_imageStore);
-  const bool whole = m_doc.m_imageStore && m_doc.m_pImageBits == m_doc.m_imageStore->data() &&
-                     bytes > 0 && bytes <= m_doc.m_imageStore->size();
-  sharedImage_ = whole ? m_doc.m_imageStore : nullptr;
-  m_sourceInfo = m_doc.m_bmiImage;
+  const bool whole = m_doc.Image().m_imageStore && m_doc.Image().m_pImageBits == m_doc.Image().m_imageStore->data() &&
+                     bytes > 0 && bytes <= m_doc.Image().m_imageStore->size();
+  sharedImage_ = whole ? m_doc.Image().m_imageStore : nullptr;
+  m_sourceInfo = m_doc.Image().m_bmiImage;
   m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
   m_pImageBits = sharedImage_ ? sharedImage_->data() : nullptr;
   m_nImageBitsSize = sharedImage_ ? static_cast<int>(bytes) : 0;
   m_nImageWidth = h.biWidth;
   m_nImageHeight = h.biHeight;
-  m_bSourceCut = m_doc.m_bImageCut;
+  m_bSourceCut = m_doc.Image().m_bImageCut;
   ++imageLayout_;
   m_nImageOriginX = m_nImageOriginY = 0;
   m_nBandIndex = 0;
   // A compressed metafile's divisor does not follow it to the next picture.
   if (m_nCompressDivisor != 99 && m_doc.m_strPathName != m_strCompressedFile) m_nCompressDivisor = 1;
-  m_doc.m_nImageLoadState = 2;
+  m_doc.Image().m_nImageLoadState = 2;
   RefreshImage(1);
 }
 
 void CQelView::FitImageToWindow(int mode) {
   ImageConvertSettings& s = m_ImageSettings;
-  if (mode == 3) s.m_nZoomIndex = m_doc.m_ImageSettings.m_nZoomIndex;
+  if (mode == 3) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
   const int window = kClientWidth;
   const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? m_nImageHeight : m_nImageWidth;
   if (image > window && m_bFitToWindow == 1) {
@@ -107,8 +108,8 @@ void CQelView::FitImageToWindow(int mode) {
     s.m_nFitTenths = 0;
   }
   if (mode == 3) {
-    m_doc.m_ImageSettings.m_nZoomIndex = s.m_nZoomIndex;
-    m_doc.m_ImageSettings.m_nFitTenths = s.m_nFitTenths;
+    m_doc.Image().m_ImageSettings.m_nZoomIndex = s.m_nZoomIndex;
+    m_doc.Image().m_ImageSettings.m_nFitTenths = s.m_nFitTenths;
   }
 }
 
@@ -120,7 +121,7 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
       m_doc.m_nDisplayForm = m_nDisplayForm;
       const size_t n = m_strFileName.size();
       if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && m_ImageSettings.m_nZoomIndex < 6) {
-        m_doc.m_ImageSettings.m_nZoomIndex = m_ImageSettings.m_nZoomIndex;
+        m_doc.Image().m_ImageSettings.m_nZoomIndex = m_ImageSettings.m_nZoomIndex;
       }
       m_doc.LoadDocument(m_strFileName, 0);
       m_doc.m_nDisplayForm = form;

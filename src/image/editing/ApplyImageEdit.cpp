@@ -13,6 +13,7 @@
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpImage.h"
 #include "image/display/DisplayKernels.h"
 #include "image/ImageStatus.h"
@@ -83,7 +84,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
   // Turning the region takes the pixels it needs itself.
   const bool ownPixels = code == 10;
-  const std::vector<uint8_t>& copy = m_doc.m_pBmpFile;
+  const std::vector<uint8_t>& copy = m_doc.Image().m_pBmpFile;
   if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
   plat::Bitmap& shown = *m_pDisplayBitmap;
@@ -111,7 +112,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
   }
   plat::BitmapPtr work;
   if (code == 7 || code == 11) {
-    if (DrawTextIntoImage(m_doc.m_pBmpFile, width, height, text) < 0) return 0;
+    if (DrawTextIntoImage(m_doc.Image().m_pBmpFile, width, height, text) < 0) return 0;
   }
   const bool layered = code == 7 || code == 11 || m_nPaintMode == 2;
   if (code != 1 && code != 2) {
@@ -206,7 +207,7 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
     m_regionBackup.layout = inPlace ? imageLayout_ : 0;
   }
   // The drawing codes keep the region's new pixels as the copy for the next step.
-  if (code > 4 && code != 10 && code != 12 && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.m_pBmpFile);
+  if (code > 4 && code != 10 && code != 12 && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.Image().m_pBmpFile);
   if (code == 7 && m_nRegionCount < 3) m_nPaintMode = 2;
 
   if (m_nRegionCount == 0) {

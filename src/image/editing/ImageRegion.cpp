@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -47,9 +48,9 @@ void CQelView::MapRegion(bool toImage) {
 
 void CQelView::SetRegionPointAt(int x, int y, int readOut) {
   const CPoint p{x + m_nImageOriginX, y + m_nImageOriginY};
-  if (m_doc.m_ptLastClick.x == -1 && m_doc.m_ptLastClick.y == -1) m_doc.m_ptLastClick = CPoint{0, 0};
+  if (m_doc.Image().m_ptLastClick.x == -1 && m_doc.Image().m_ptLastClick.y == -1) m_doc.Image().m_ptLastClick = CPoint{0, 0};
   if (readOut == 1) {
-    m_doc.m_ptLastClick = p;
+    m_doc.Image().m_ptLastClick = p;
     m_bImageDirty = 1;
     ShowPixelInfo(1, x, y);
   }
@@ -69,7 +70,7 @@ void CQelView::SetRegionPointAt(int x, int y, int readOut) {
       break;
     case 3:
     case 13:
-      m_doc.m_ptLastClick2 = p;
+      m_doc.Image().m_ptLastClick2 = p;
       if (m_ImageSettings.m_bActive) {
         RefreshImage(9);
         m_bImageDirty = 1;

@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/ViewImageCommands.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
@@ -23,7 +24,7 @@ void RefreshSoon(CQelView& v) {
 
 // The region goes to the saved slot and the record to "no region"; a crop survives.
 void DropRegion(CQelView& v, CQelDoc& doc) {
-  if (v.m_nRegionState != 3 && v.m_rcRegion.right >= 1) doc.m_rcLastRegion = v.m_rcRegion;
+  if (v.m_nRegionState != 3 && v.m_rcRegion.right >= 1) doc.Image().m_rcLastRegion = v.m_rcRegion;
   v.m_nRegionCount = 0;
   v.m_ImageSettings.m_nRegionScope = 0;
   if (v.m_nPaintMode > 1) v.m_nPaintMode = 0;
@@ -39,8 +40,8 @@ int OnRegionMode(CommandContext& cx) {
   if (v.m_ImageSettings.m_nRegionScope == 0) {
     v.m_ImageSettings.m_nRegionScope = 2;
     v.m_bImageDirty = 1;
-    if (v.m_rcRegion.right < 0 && cx.doc->m_rcLastRegion.right > 0) {
-      v.m_rcRegion = cx.doc->m_rcLastRegion;
+    if (v.m_rcRegion.right < 0 && cx.doc->Image().m_rcLastRegion.right > 0) {
+      v.m_rcRegion = cx.doc->Image().m_rcLastRegion;
       v.m_ImageSettings.m_nRegionScope = 1;
       v.m_nRegionPickState = 0;
       v.MapRegion(true);
@@ -185,7 +186,7 @@ void UpRestore(CommandContext& cx, CCmdUI& ui) {
 void UpCut(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(ShowsImage(cx) && cx.view->m_ImageSettings.m_nRegionScope >= 1 && cx.view->m_rcRegion.right >= 1);
 }
-void UpPaste(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx) && cx.doc->m_rcLastRegion.right > 0); }
+void UpPaste(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx) && cx.doc->Image().m_rcLastRegion.right > 0); }
 
 constexpr auto V = CommandTarget::TextView;
 constexpr CommandEntry kRows[] = {
@@ -237,7 +238,7 @@ bool CQelView::OnImageEditKey(int key) {
       return true;
     case 'E': OnCrop(cx); return true;
     case 'V':
-      if (GetDocument().m_rcLastRegion.right > 0) OnPaste(cx);
+      if (GetDocument().Image().m_rcLastRegion.right > 0) OnPaste(cx);
       return true;
     case 'L': OnPasteFile(cx); return true;
     case 'S': OnSaveRegion(cx); return true;

@@ -10,6 +10,7 @@
 #include "image/codecs/BmpImage.h"
 #include "image/codecs/DibConvert.h"
 #include "base/Alloc.h"
+#include "image/ImageState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -70,9 +71,9 @@ int CQelView::CopyRegion() {
     AfxMessageBox(OutOfMemoryText(" 671"));
     return -1;
   }
-  m_doc.m_pBmpFile = std::move(file);
-  m_doc.m_rcLastRegion = r;
-  m_doc.m_nBmpFileKind = m_nFileKind;
+  m_doc.Image().m_pBmpFile = std::move(file);
+  m_doc.Image().m_rcLastRegion = r;
+  m_doc.Image().m_nBmpFileKind = m_nFileKind;
   m_nRegionState = 1;
   m_bImageDirty = 1;
   return 0;
@@ -103,13 +104,13 @@ int CQelView::CropRegion() {
   m_regionBackup.rect = CRect{0, 0, shown.width, shown.height};
   m_regionBackup.pixels = std::move(whole);
   m_regionBackup.wholeImage = true;
-  m_doc.m_pBmpFile = part;
-  m_doc.m_nBmpFileKind = m_nFileKind;
+  m_doc.Image().m_pBmpFile = part;
+  m_doc.Image().m_nBmpFileKind = m_nFileKind;
   m_ImageSettings.m_nRotation = 0;
   m_ImageSettings.m_nZoomIndex = 5;
   m_ImageSettings.m_nFitTenths = 0;
   if (ResizeImageBuffer(part) < 0) return -1;
-  m_doc.m_rcLastRegion = CRect{0, 0, r.right - r.left, r.bottom - r.top};
+  m_doc.Image().m_rcLastRegion = CRect{0, 0, r.right - r.left, r.bottom - r.top};
   m_PrintSettings = m_ImageSettings;
   m_nRegionState = 3;
   m_bImageDirty = 1;
@@ -164,12 +165,12 @@ int CQelView::BuildBmpImage() {
   }
   std::vector<uint8_t> file = BuildBmpFile(wide.data(), info);
   if (file.empty()) return -1;
-  m_doc.m_pBmpFile = std::move(file);
+  m_doc.Image().m_pBmpFile = std::move(file);
   return 0;
 }
 
 int CQelView::PasteRegion() {
-  if (m_doc.m_rcLastRegion.right <= 0 || m_doc.m_pBmpFile.size() < 2) return -1;
+  if (m_doc.Image().m_rcLastRegion.right <= 0 || m_doc.Image().m_pBmpFile.size() < 2) return -1;
   const int done = ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "");
   m_bImageDirty = 1;
   return done ? 0 : -1;

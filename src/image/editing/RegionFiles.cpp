@@ -11,6 +11,7 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/BmpImage.h"
 #include "image/codecs/DibConvert.h"
@@ -30,7 +31,7 @@ std::string LowerTail(const std::string& name, size_t n) {
 
 // Reads a picture file as a 24-bit BMP file image without touching the document's image.
 bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t>& bmp) {
-  ImageState& image = doc;
+  ImageState& image = doc.Image();
   ImageState kept = std::move(image);
   image = ImageState{};
   image.m_ImageSettings = kept.m_ImageSettings;
@@ -77,7 +78,7 @@ int CQelView::PasteRegionFromFile() {
     AfxMessageBox(237);
     return -1;
   }
-  m_doc.m_pBmpFile = std::move(bmp);
+  m_doc.Image().m_pBmpFile = std::move(bmp);
   if (!ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "")) return -1;
   m_nRegionCount = 1;
   return 0;
@@ -111,11 +112,11 @@ int CQelView::SaveRegionToFile() {
   if (!ConfirmOverwrite(target)) return -1;
   if (CopyRegion() < 0) return -1;
   if (code == kSaveBmpTarget) {
-    return ReplaceFileWith(target, m_doc.m_pBmpFile) ? 0 : -1;
+    return ReplaceFileWith(target, m_doc.Image().m_pBmpFile) ? 0 : -1;
   }
   BmpImageView image;
-  if (!ReadBmpImage(m_doc.m_pBmpFile, image)) return -1;
+  if (!ReadBmpImage(m_doc.Image().m_pBmpFile, image)) return -1;
   std::vector<uint8_t> bits(image.bits.begin(), image.bits.end());
   m_doc.SaveDib(bits.data(), &image.info, target, code);
-  return m_doc.m_bLastSaveOk ? 0 : -1;
+  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
 }

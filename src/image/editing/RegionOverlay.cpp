@@ -9,6 +9,7 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
@@ -36,7 +37,7 @@ void CQelView::DrawImageOverlay() {
   if (g.right < 0 || g.bottom < 0 || g.left < 0 || g.top < 0) return;
   // The region on screen is remembered for the region mode and for paste.
   if (g.right > 0) {
-    m_doc.m_rcLastRegion = CRect{std::min(g.left, g.right), std::min(g.top, g.bottom), std::max(g.left, g.right),
+    m_doc.Image().m_rcLastRegion = CRect{std::min(g.left, g.right), std::min(g.top, g.bottom), std::max(g.left, g.right),
                                  std::max(g.top, g.bottom)};
   }
   // The region in client pixels; the corners keep their order for the line and arc.
@@ -159,7 +160,7 @@ std::string CQelView::RegionMeasures() {
   const CRect& g = m_rcRegion;
   if (g.left < 0 || g.top < 0 || g.right < 0 || g.bottom < 0) return "";
   const int zoom = std::clamp(m_ImageSettings.m_nZoomIndex, 1, 9);
-  const int64_t scale = std::max(m_doc.m_nMeasureScale, 1);
+  const int64_t scale = std::max(m_doc.Image().m_nMeasureScale, 1);
   // Thousandths of the scale's unit for a side of display pixels at 300 pixels an inch.
   const auto measure = [&](int side) {
     int64_t v = int64_t{std::abs(side)} * scale * 1693 / 19996;

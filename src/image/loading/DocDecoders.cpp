@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "app/QelDoc.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 #include "image/codecs/PictureDecoders.h"
 
@@ -15,8 +16,8 @@ int CQelDoc::DecodeBmp(const uint8_t* file, int length, BITMAPINFO* out) {
   SetImageBlock(std::move(picture.block));
   // A file that ends before its rows is short, not over the volume, even when its
   // header declares more than the volume holds.
-  m_bImageShort = picture.whole ? 0 : 1;
-  m_bImageCut = picture.cut && picture.whole ? 1 : 0;
+  Image().m_bImageShort = picture.whole ? 0 : 1;
+  Image().m_bImageCut = picture.cut && picture.whole ? 1 : 0;
   return 1;
 }
 
@@ -25,7 +26,7 @@ int CQelDoc::DecodeGif(const uint8_t* file, int length, BITMAPINFO* out) {
   const int decoded = DecodeGifBlock(file, length, out, picture, DocPictureContext(*this));
   if (decoded == 0) return 0;
   SetImageBlock(std::move(picture.block));
-  m_bImageShort = picture.whole ? 0 : 1;
+  Image().m_bImageShort = picture.whole ? 0 : 1;
   return decoded;
 }
 
@@ -34,7 +35,7 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
   const int decoded = DecodeTiffBlock(file, length, out, picture, DocPictureContext(*this));
   if (decoded == 0) return 0;
   SetImageBlock(std::move(picture.block));
-  m_bImageShort = picture.whole ? 0 : 1;
+  Image().m_bImageShort = picture.whole ? 0 : 1;
   return decoded;
 }
 
@@ -43,7 +44,7 @@ int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   if (DecodePngBlock(file, length, out, picture, DocPictureContext(*this)) == 0) return 0;
   const int dibBits = out->bmiHeader.biBitCount;
   SetImageBlock(std::move(picture.block));
-  m_bImageShort = picture.whole ? 0 : 1;
+  Image().m_bImageShort = picture.whole ? 0 : 1;
   if (m_nQuietState == 0) {
     char status[32];
     std::snprintf(status, sizeof status, "Ping %d bit", dibBits);

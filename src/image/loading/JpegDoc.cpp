@@ -5,6 +5,7 @@
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
+#include "image/ImageState.h"
 #include "image/codecs/DibConvert.h"
 #include "image/ImageStatus.h"
 #include "image/saving/SaveFile.h"
@@ -20,7 +21,7 @@ int CQelDoc::DecodeJpeg(const uint8_t* file, int length, BITMAPINFO* out) {
   if (decoded != 0) return 0;
   int width = 0, height = 0, components = 0;
   decoder.GetInfo(nullptr, nullptr, nullptr, &width, &height, &components);
-  if (components == 1) m_ImageSettings.m_nColorPhase = 0;
+  if (components == 1) Image().m_ImageSettings.m_nColorPhase = 0;
   *out = BITMAPINFO{};
   BITMAPINFOHEADER& h = out->bmiHeader;
   h.biSize = kDibHeaderSize;
@@ -32,17 +33,17 @@ int CQelDoc::DecodeJpeg(const uint8_t* file, int length, BITMAPINFO* out) {
   h.biXPelsPerMeter = h.biYPelsPerMeter = kDibPixelsPerMeter;
   SetImageBlock(std::move(block));
   // A scan that ended early (a cut file) is shown as far as it goes, marked short.
-  m_bImageShort = decoder.Whole() ? 0 : 1;
+  Image().m_bImageShort = decoder.Whole() ? 0 : 1;
   if (m_nQuietState == 0) {
     char status[40];
-    std::snprintf(status, sizeof status, "Jpeg %d color%s", components, m_ImageSettings.m_nColorPhase > 0 ? " cmy" : "");
+    std::snprintf(status, sizeof status, "Jpeg %d color%s", components, Image().m_ImageSettings.m_nColorPhase > 0 ? " cmy" : "");
     ShowImageFormat(status);
   }
   return 1;
 }
 
 void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path, int level) {
-  m_bLastSaveOk = 0;
+  Image().m_bLastSaveOk = 0;
   BITMAPINFOHEADER& h = info->bmiHeader;
   const int64_t sourceBytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
@@ -63,5 +64,5 @@ void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path,
   std::vector<uint8_t> jpeg;
   const int64_t rowsBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
   if (EncodeJpegFromDib24(rows, rowsBytes, h.biWidth, h.biHeight, level, jpeg, &m_allocHook) != 0) return;
-  m_bLastSaveOk = ReplaceFileWith(path, jpeg);
+  Image().m_bLastSaveOk = ReplaceFileWith(path, jpeg);
 }

@@ -1,6 +1,7 @@
 // CQelDoc::LoadImageAsDib: any picture LoadImageFile reads, written as a BMP file
 // (the rich-text picture insertion and the file list's image joining use it).
 #include "app/QelDoc.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
@@ -16,12 +17,12 @@ int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
     source = plainCopy;
     m_nFileKind = GetFileKind(source);
   }
-  const int savedState = m_nImageLoadState;
-  m_nImageLoadState = 0;
+  const int savedState = Image().m_nImageLoadState;
+  Image().m_nImageLoadState = 0;
   const int loaded = LoadImageFile(source, 0);
-  m_nImageLoadState = savedState;
+  Image().m_nImageLoadState = savedState;
   if (!plainCopy.empty()) plat::RemoveFile(plainCopy);
-  if (loaded < 0 || !m_pImageBits) return -1;
-  const std::vector<uint8_t> bmp = BuildBmpFile(m_pImageBits, m_bmiImage);
+  if (loaded < 0 || !Image().m_pImageBits) return -1;
+  const std::vector<uint8_t> bmp = BuildBmpFile(Image().m_pImageBits, Image().m_bmiImage);
   return !bmp.empty() && ReplaceFileWith(target, bmp) ? 0 : -1;
 }

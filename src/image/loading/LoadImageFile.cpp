@@ -19,6 +19,7 @@
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/loading/ImageRoad.h"
 #include "image/ImageStatus.h"
@@ -113,25 +114,25 @@ bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, std::vector<
 // are refused), a real depth, stride and height below a million each, and a block
 // that holds its rows.
 int TakeDecodedImage(CQelDoc& doc, const BITMAPINFO& decoded, bool ok, bool nameFormat, int kind) {
-  BITMAPINFOHEADER& h = doc.m_bmiImage.bmiHeader;
+  BITMAPINFOHEADER& h = doc.Image().m_bmiImage.bmiHeader;
   h = decoded.bmiHeader;
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   if (!ok || h.biHeight <= 0 || h.biWidth <= 0 || !ValidDepth(h.biBitCount) || stride > kMaxRowsOrStride ||
-      h.biHeight > kMaxRowsOrStride || doc.m_nImageAlloc < stride * h.biHeight) {
+      h.biHeight > kMaxRowsOrStride || doc.Image().m_nImageAlloc < stride * h.biHeight) {
     doc.ReleaseImage();
     return -1;
   }
   if (h.biSizeImage == 0 || h.biSizeImage > stride * h.biHeight) h.biSizeImage = static_cast<uint32_t>(stride * h.biHeight);
   // The colour table, or the three masks of a bit-field image.
   const int colors = DibColorCount(h) + DibMaskCount(h);
-  doc.m_nImageInfoSize = kDibHeaderSize + 4 * colors;
-  std::copy_n(decoded.bmiColors, colors, doc.m_bmiImage.bmiColors);
+  doc.Image().m_nImageInfoSize = kDibHeaderSize + 4 * colors;
+  std::copy_n(decoded.bmiColors, colors, doc.Image().m_bmiImage.bmiColors);
 
   doc.TrimImage();
-  doc.m_nImageBitsSize = static_cast<int>(std::min<int64_t>(h.biSizeImage, doc.m_nBmpDataLimit));
-  doc.m_nImageWidth = h.biWidth;
-  doc.m_nImageHeight = h.biHeight;
-  doc.m_nImageLoadState = 1;
+  doc.Image().m_nImageBitsSize = static_cast<int>(std::min<int64_t>(h.biSizeImage, doc.m_nBmpDataLimit));
+  doc.Image().m_nImageWidth = h.biWidth;
+  doc.Image().m_nImageHeight = h.biHeight;
+  doc.Image().m_nImageLoadState = 1;
   if (nameFormat && doc.m_nQuietState == 0) ShowImageFormat(StatusFor(kind, h.biBitCount));
   return 0;
 }
@@ -157,9 +158,9 @@ int CQelDoc::RunPlugin(const std::string& library, const std::vector<uint8_t>& b
 }
 
 int CQelDoc::LoadImageFile(std::string path, int option) {
-  m_ImageSettings.m_nColorPhase = option;
+  Image().m_ImageSettings.m_nColorPhase = option;
   int kind = GetFileKind(path);
-  if (m_nImageLoadState > 0) return -1;
+  if (Image().m_nImageLoadState > 0) return -1;
   plat::File file;
   int64_t length = 0;
   if (const int refused = OpenImageFile(path, kind, m_nBmpFileLimit, file, length)) return refused;
@@ -167,7 +168,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   ReleaseImage();
   WaitCursor wait(length > kWaitCursorBytes);
   kind = SniffImageKind(file, kind);
-  const ImageRoad road = kind > kKindBmp ? ChooseImageRoad(kind, option, m_strProgramDir, m_astrImageExt) : BmpImageRoad();
+  const ImageRoad road = kind > kKindBmp ? ChooseImageRoad(kind, option, m_strProgramDir, Image().m_astrImageExt) : BmpImageRoad();
   if (road.by == ImageRoad::By::Metafile) {
     m_strPathName = path;
     m_nViewAction = kViewActionLoadMetafile;

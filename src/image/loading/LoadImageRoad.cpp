@@ -7,13 +7,14 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/ImageStatus.h"
 
 int CQelDoc::LoadImageRoad(const std::string& path) {
   m_nConvPos = 0;
   const int result = LoadImageFile(path, 0);
   if (result == 0) {
-    if (m_bImageCut) AfxNote(GetPathPart(path, 1) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
+    if (Image().m_bImageCut) AfxNote(GetPathPart(path, 1) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
     return m_nConvPos;
   }
   if (result == -1) {

@@ -12,6 +12,7 @@
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/loading/MetafileImage.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
@@ -61,15 +62,15 @@ int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::funct
   }
 
   doc.ReleaseImage();
-  BITMAPINFOHEADER& h = doc.m_bmiImage.bmiHeader;
+  BITMAPINFOHEADER& h = doc.Image().m_bmiImage.bmiHeader;
   h = BITMAPINFOHEADER{kDibHeaderSize, size.width, size.height, 1, 24, 0, static_cast<uint32_t>(image),
                        kDibPixelsPerMeter, kDibPixelsPerMeter, 0, 0};
   doc.SetImageBlock(std::move(block));
-  doc.m_nImageInfoSize = kDibHeaderSize;
-  doc.m_nImageBitsSize = static_cast<int>(image);
-  doc.m_nImageWidth = size.width;
-  doc.m_nImageHeight = size.height;
-  doc.m_nImageLoadState = 1;
+  doc.Image().m_nImageInfoSize = kDibHeaderSize;
+  doc.Image().m_nImageBitsSize = static_cast<int>(image);
+  doc.Image().m_nImageWidth = size.width;
+  doc.Image().m_nImageHeight = size.height;
+  doc.Image().m_nImageLoadState = 1;
   if (compression) *compression = size.compression;
   return 0;
 }
@@ -80,7 +81,7 @@ int CQelView::LoadMetafileImage(const std::string& path) {
     fit = [this](int& width, int& height) {
       ApplyMetafileZoom(m_ImageSettings.m_nZoomIndex, width, height);
       m_ImageSettings.m_nZoomIndex = 5;
-      m_doc.m_ImageSettings.m_nZoomIndex = 5;
+      m_doc.Image().m_ImageSettings.m_nZoomIndex = 5;
     };
   }
   int compression = 1;

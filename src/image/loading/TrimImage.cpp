@@ -4,15 +4,16 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "image/ImageState.h"
 
 void CQelDoc::TrimImage() {
-  if (m_nQuietState <= 0 || !m_pImageBits) return;
-  if (m_nTrimTop <= 0 && m_nTrimLeft <= 0 && m_nTrimBottom <= 0 && m_nTrimRight <= 0) return;
-  BITMAPINFOHEADER& h = m_bmiImage.bmiHeader;
-  const int64_t top = 48 * int64_t{std::max(m_nTrimTop, 0)};
-  const int64_t bottom = 48 * int64_t{std::max(m_nTrimBottom, 0)};
-  const int64_t left = 48 * int64_t{std::max(m_nTrimLeft, 0)};
-  const int64_t right = 48 * int64_t{std::max(m_nTrimRight, 0)};
+  if (m_nQuietState <= 0 || !Image().m_pImageBits) return;
+  if (Image().m_nTrimTop <= 0 && Image().m_nTrimLeft <= 0 && Image().m_nTrimBottom <= 0 && Image().m_nTrimRight <= 0) return;
+  BITMAPINFOHEADER& h = Image().m_bmiImage.bmiHeader;
+  const int64_t top = 48 * int64_t{std::max(Image().m_nTrimTop, 0)};
+  const int64_t bottom = 48 * int64_t{std::max(Image().m_nTrimBottom, 0)};
+  const int64_t left = 48 * int64_t{std::max(Image().m_nTrimLeft, 0)};
+  const int64_t right = 48 * int64_t{std::max(Image().m_nTrimRight, 0)};
   const int64_t width = h.biWidth - left - right;
   const int64_t height = h.biHeight - top - bottom;
   if (width <= 0 || height <= 0) return;  // margins that leave nothing keep the whole image
@@ -22,8 +23,8 @@ void CQelDoc::TrimImage() {
   const int64_t copy = (width * h.biBitCount + 7) / 8;
   for (int64_t row = 0; row < height; ++row) {
     const int64_t from = (row + bottom) * oldStride + skip;
-    if (from + copy > m_nImageAlloc) break;
-    std::memmove(m_pImageBits + row * newStride, m_pImageBits + from, static_cast<size_t>(copy));
+    if (from + copy > Image().m_nImageAlloc) break;
+    std::memmove(Image().m_pImageBits + row * newStride, Image().m_pImageBits + from, static_cast<size_t>(copy));
   }
   h.biWidth = static_cast<int32_t>(width);
   h.biHeight = static_cast<int32_t>(height);

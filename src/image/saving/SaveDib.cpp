@@ -10,9 +10,10 @@
 #include "app/StringTable.h"
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
-#include "image/loading/Bmz.h"
 #include "image/codecs/DibConvert.h"
+#include "image/loading/Bmz.h"
 #include "image/ImageStatus.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
@@ -29,7 +30,7 @@ std::string Lower(std::string s) {
 }  // namespace
 
 void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target, int code) {
-  m_bLastSaveOk = 0;
+  Image().m_bLastSaveOk = 0;
   BITMAPINFOHEADER& h = info->bmiHeader;
   const int depth = TargetDepth(code);
   const int source = h.biBitCount;
@@ -71,7 +72,7 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
 }
 
 void CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* info, std::string target, int code) {
-  m_bLastSaveOk = 0;
+  Image().m_bLastSaveOk = 0;
   // Marked names of protected files cannot take modified data.
   const std::string tail = Lower(target.size() >= 5 ? target.substr(target.size() - 5) : target);
   if (tail == ".+png" || tail == ".+jpg" || tail == "+jpeg" || tail == ".+bmp" || tail == ".+bmz") {
@@ -86,15 +87,15 @@ void CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* info, std::s
     return;
   }
   if (code == 5) {
-    m_bLastSaveOk = WritePng(bits, info, target) > 0;
+    Image().m_bLastSaveOk = WritePng(bits, info, target) > 0;
     return;
   }
   const std::vector<uint8_t> bmp = BuildBmpFile(bits, *info);
   if (bmp.empty()) return;
   if (code == 4) {
     std::vector<uint8_t> bmz;
-    m_bLastSaveOk = PackBmz(bmp, bmz) && ReplaceFileWith(target, bmz);
+    Image().m_bLastSaveOk = PackBmz(bmp, bmz) && ReplaceFileWith(target, bmz);
     return;
   }
-  m_bLastSaveOk = ReplaceFileWith(target, bmp);
+  Image().m_bLastSaveOk = ReplaceFileWith(target, bmp);
 }

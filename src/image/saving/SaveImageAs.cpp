@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/codecs/DibConvert.h"
 #include "image/saving/ImageSaveCode.h"
 #include "platform/text/CodePage.h"
@@ -106,7 +107,7 @@ int CQelView::SaveImageAs(int code, int mode) {
       break;
   }
   m_doc.SaveDib(bits.data(), &info, target, code);
-  if (!m_doc.m_bLastSaveOk) return -1;
+  if (!m_doc.Image().m_bLastSaveOk) return -1;
   if (pdf) m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
   if (m_doc.m_nViewAction != kDoneMarker && mode != 4) {
     if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
@@ -137,7 +138,7 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
     bits = wide.data();
   }
   m_doc.SaveDib(bits, &info, target, code);
-  return m_doc.m_bLastSaveOk ? 1 : 0;
+  return m_doc.Image().m_bLastSaveOk ? 1 : 0;
 }
 
 void CQelView::OnSavePdf() {

@@ -16,8 +16,9 @@
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "image/saving/SaveFile.h"
+#include "image/ImageState.h"
 #include "image/saving/PdfImage.h"
+#include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -92,7 +93,7 @@ std::vector<uint8_t> BuildImagePdf(std::span<const uint8_t> jpeg, int width, int
 }
 
 void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int height) {
-  m_bLastSaveOk = 0;
+  Image().m_bLastSaveOk = 0;
   if (jpegPath.empty() || width <= 0 || height <= 0) return;
   plat::File file;
   if (!file.Open(jpegPath, plat::File::Mode::Read)) return;
@@ -108,7 +109,7 @@ void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int 
   for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   if (tail != "pdf" && !AskPdfTarget(target)) return;
   if (!ReplaceFileWith(target, BuildImagePdf(jpeg, width, height))) return;
-  m_bLastSaveOk = 1;
+  Image().m_bLastSaveOk = 1;
 
   LoadDocument(target, 2);
   (m_nActiveList == 1 ? m_strFileName1 : m_strFileName2) = target;

@@ -9,6 +9,7 @@
 
 #include "image/ImageTestSupport.h"
 #include "base/ByteOrder.h"
+#include "image/ImageState.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -48,10 +49,10 @@ class BmpRleTest : public testenv::DocTest {
  protected:
   // Our reading and ImageMagick's of the same file differ by this much.
   int DiffFromPeer(const std::string& name) {
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     EXPECT_EQ(doc_->LoadImageFile(Win(name), 0), 0) << name;
-    if (!doc_->m_pImageBits) return 256;
-    EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biCompression, 0u);
+    if (!doc_->Image().m_pImageBits) return 256;
+    EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biCompression, 0u);
     return imagetest::MaxDiff(imagetest::DocImage(*doc_), imagetest::PeerRgb(dir_.HostPath(name)));
   }
 };
@@ -118,16 +119,16 @@ TEST_F(BmpRleTest, RunsAndMovesPastThePictureStayInsideFault) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     ASSERT_EQ(doc_->LoadImageFile(WriteFile("h.bmp", MakeRleBmp(5, 3, c.depth, c.codes)), 0), 0);
     const imagetest::Rgb shown = imagetest::DocImage(*doc_);
     EXPECT_EQ(shown.width, 5);
     EXPECT_EQ(shown.height, 3);
   }
   // A run past the row's end does not spill into the next row.
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(doc_->LoadImageFile(WriteFile("h.bmp", MakeRleBmp(5, 2, 8, {9, 4, 0, 0, 1, 6, 0, 1})), 0), 0);
-  const uint8_t* rows = doc_->m_pImageBits;
+  const uint8_t* rows = doc_->Image().m_pImageBits;
   EXPECT_EQ(rows[4], 4);
   EXPECT_EQ(rows[8], 6);   // second row, first pixel
   EXPECT_EQ(rows[9], 0);

@@ -9,6 +9,7 @@
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
 #include "platform/ui/Keys.h"
@@ -99,7 +100,7 @@ TEST_F(DisplayPipelineTest, PaletteImagesReduceByTheNearestPixelFromTheBottomRow
     const std::string path = Make(c.name, c.recipe);
     CQelView view(*doc_);
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
-    ASSERT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, c.bits);
+    ASSERT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, c.bits);
     view.m_ImageSettings.m_nZoomIndex = c.zoom;
     view.RefreshImage(9);
     const std::string ours = dir_.HostPath("ours.png");
@@ -241,7 +242,7 @@ TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
     const std::string pic = Make("pic.bmp", std::string("rose: -resize 97x61! ") + depth);
     CQelView view(*doc_);
     Show(view, pic);
-    EXPECT_EQ(view.m_pImageBits, doc_->m_pImageBits) << depth;
+    EXPECT_EQ(view.m_pImageBits, doc_->Image().m_pImageBits) << depth;
     EXPECT_EQ(view.m_pDisplayBitmap.Block(), view.m_pImageBits) << depth << ": shown as it is";
     for (const int mirror : {0, 1}) {
       view.m_ImageSettings.m_bMirror = mirror;
@@ -261,7 +262,7 @@ TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
     }
     doc_->ReleaseImage();
     EXPECT_TRUE(view.SaveDisplayPng(Win("kept.png"))) << depth;
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
   }
 }
 
@@ -336,7 +337,7 @@ TEST_F(DisplayPipelineTest, UpdateLockIsReleasedAfterEveryRendering) {
     EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
     EXPECT_EQ(frame_->Ui().LockedWindow(), 0);
   }
-  EXPECT_EQ(doc_->m_nImageLoadState, 2);
+  EXPECT_EQ(doc_->Image().m_nImageLoadState, 2);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "image/ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -49,7 +50,7 @@ std::string Tiff(std::initializer_list<std::array<uint32_t, 3>> entries, const s
 class GifTiffRulesTest : public testenv::DocTest {
  protected:
   int Load(const std::string& name, const std::string& bytes) {
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     return doc_->LoadImageFile(WriteFile(name, bytes), 0);
   }
   std::vector<uint8_t> Pixels() { return imagetest::DocImage(*doc_).pixels; }
@@ -58,7 +59,7 @@ class GifTiffRulesTest : public testenv::DocTest {
 
 TEST_F(GifTiffRulesTest, GifTransparencyDepthAndLies) {
   ASSERT_EQ(Load("a.gif", TwoPixelGif()), 0);
-  EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, 4);
+  EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, 4);
   EXPECT_EQ(FormatPane(), "GIF 2 bit");
   EXPECT_EQ(Pixels(), (std::vector<uint8_t>{248, 248, 248, 255, 255, 255}));
   ASSERT_EQ(Load("a.gif", TwoPixelGif("GIF87a")), 0);
@@ -69,7 +70,7 @@ TEST_F(GifTiffRulesTest, GifTransparencyDepthAndLies) {
   for (const std::string& bad : {TwoPixelGif("GIF88a"), TwoPixelGif("GIF89a", 0), TwoPixelGif("GIF89a", 2, 12),
                                  TwoPixelGif("GIF89a", 2, 1), TwoPixelGif().substr(0, 30), std::string("GIF89a") + B({0x3B})}) {
     EXPECT_EQ(Load("bad.gif", bad), -1);
-    EXPECT_EQ(doc_->m_nImageAlloc, 0);
+    EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
   }
 }
 

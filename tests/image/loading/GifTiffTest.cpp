@@ -1,6 +1,8 @@
 // GIF and TIFF files that ImageMagick writes from its built-in picture, read back
 // pixel for pixel against giftopnm and tifftopnm; the options this reader refuses
 // are refused, never shown wrong.
+#include "ImageTestSupport.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -49,15 +51,15 @@ TEST_F(GifTiffTest, FilesMadeByImageMagickMatchNetpbm) {
     SCOPED_TRACE(f.name);
     const std::string host = dir_.HostPath(f.name);
     testenv::Shell("convert rose: " + std::string(f.options) + " " + testenv::Quote(host));
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(host), 0);
     if (f.bits == 0) {
       EXPECT_EQ(result, -1);
       continue;
     }
     ASSERT_EQ(result, 0);
-    EXPECT_EQ(doc_->m_bImageShort, 0) << "a whole file taken as cut short";
-    EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, f.bits);
+    EXPECT_EQ(doc_->Image().m_bImageShort, 0) << "a whole file taken as cut short";
+    EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, f.bits);
     const bool gif = std::string(f.name).ends_with(".gif");
     const auto peer = imagetest::PeerPnm((gif ? "giftopnm " : "tifftopnm ") + testenv::Quote(host));
     EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), peer), 0);

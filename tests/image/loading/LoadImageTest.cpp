@@ -7,6 +7,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "base/ByteOrder.h"
+#include "image/ImageState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -53,7 +54,7 @@ std::string MakeBmp(const BmpShape& s) {
 class LoadImageTest : public testenv::DocTest {
  protected:
   int Load(const std::string& name, const std::string& bytes) {
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     return doc_->LoadImageFile(WriteFile(name, bytes), 0);
   }
   std::string FormatPane() { return frame_->StatusBar().GetPaneText(frame_->StatusBar().CommandToIndex(104)); }
@@ -96,32 +97,32 @@ TEST_F(LoadImageTest, BmpFilesAsTheyComeAndAsTheyLie) {
     const int result = Load("a.bmp", MakeBmp(c.shape));
     EXPECT_EQ(result, c.result);
     if (result != 0) {
-      EXPECT_EQ(doc_->m_nImageAlloc, 0);
+      EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
       continue;
     }
-    const auto& h = doc_->m_bmiImage.bmiHeader;
+    const auto& h = doc_->Image().m_bmiImage.bmiHeader;
     // The block always covers the rows the header describes.
-    EXPECT_GE(doc_->m_nImageAlloc, DibStride(h.biWidth, h.biBitCount) * h.biHeight + 10000);
+    EXPECT_GE(doc_->Image().m_nImageAlloc, DibStride(h.biWidth, h.biBitCount) * h.biHeight + 10000);
     EXPECT_EQ(h.biSize, 40u);
     if (c.shortRows >= 0) {
-      EXPECT_EQ(doc_->m_bImageShort, c.shortRows);
+      EXPECT_EQ(doc_->Image().m_bImageShort, c.shortRows);
     }
   }
 }
 
 TEST_F(LoadImageTest, BmpPixelsTableAndRowsThatRanShort) {
   ASSERT_EQ(Load("p.bmp", MakeBmp({.width = 5, .bits = 8})), 0);
-  EXPECT_EQ(doc_->m_nImageInfoSize, 40 + 4 * 256);
-  EXPECT_EQ(doc_->m_bmiImage.bmiColors[7].rgbRed, 7);
-  EXPECT_EQ(doc_->m_pImageBits[0], 1);
-  EXPECT_EQ(doc_->m_nImageLoadState, 1);
+  EXPECT_EQ(doc_->Image().m_nImageInfoSize, 40 + 4 * 256);
+  EXPECT_EQ(doc_->Image().m_bmiImage.bmiColors[7].rgbRed, 7);
+  EXPECT_EQ(doc_->Image().m_pImageBits[0], 1);
+  EXPECT_EQ(doc_->Image().m_nImageLoadState, 1);
   EXPECT_EQ(FormatPane(), "Bitmap 8 bit");
 
   // A 4 x 4 file cut after 20 of its 48 pixel bytes: the rest is zero.
   ASSERT_EQ(Load("cut.bmp", MakeBmp({.width = 4, .height = 4, .keepBytes = 54 + 20})), 0);
-  EXPECT_EQ(doc_->m_pImageBits[19], 20);
-  EXPECT_EQ(doc_->m_pImageBits[20], 0);
-  EXPECT_EQ(doc_->m_pImageBits[47], 0);
+  EXPECT_EQ(doc_->Image().m_pImageBits[19], 20);
+  EXPECT_EQ(doc_->Image().m_pImageBits[20], 0);
+  EXPECT_EQ(doc_->Image().m_pImageBits[47], 0);
 }
 
 TEST_F(LoadImageTest, FirstBytesDecideTheKind) {
@@ -132,7 +133,7 @@ TEST_F(LoadImageTest, FirstBytesDecideTheKind) {
   EXPECT_EQ(Load("anim.png", std::string("GIF88a") + std::string(20, '\0')), -1);  // the GIF road, a version it refuses
   EXPECT_EQ(Load("empty.png", ""), -1);
   EXPECT_EQ(Load("missing.png", "x"), -1);
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   EXPECT_EQ(doc_->LoadImageFile(Win("not-there.png"), 0), -1);
 }
 
@@ -140,12 +141,12 @@ TEST_F(LoadImageTest, VolumeLimits) {
   // A BMP over the "bmpfile" volume keeps the bottom rows that fit.
   doc_->m_nBmpFileLimit = 1000;
   ASSERT_EQ(Load("big.bmp", MakeBmp({.width = 20, .height = 20})), 0);
-  EXPECT_EQ(doc_->m_nImageHeight, 1000 / 60);
-  EXPECT_EQ(doc_->m_pImageBits[0], 1);
+  EXPECT_EQ(doc_->Image().m_nImageHeight, 1000 / 60);
+  EXPECT_EQ(doc_->Image().m_pImageBits[0], 1);
   // Cut, not short: the rows kept are all read, the top one too.
-  EXPECT_EQ(doc_->m_bImageCut, 1);
-  EXPECT_EQ(doc_->m_bImageShort, 0);
-  EXPECT_EQ(doc_->m_pImageBits[1000 / 60 * 60 - 1], (1000 / 60 * 60 - 1) % 250 + 1);
+  EXPECT_EQ(doc_->Image().m_bImageCut, 1);
+  EXPECT_EQ(doc_->Image().m_bImageShort, 0);
+  EXPECT_EQ(doc_->Image().m_pImageBits[1000 / 60 * 60 - 1], (1000 / 60 * 60 - 1) % 250 + 1);
   // Any other kind over it is refused with -3 and the volume in the message.
   doc_->m_nBmpFileLimit = 1 << 20;
   EXPECT_EQ(Load("big.png", "\x89PNG" + std::string((1 << 20) + 10, '\0')), -3);
@@ -167,7 +168,7 @@ TEST_F(LoadImageTest, BmpCutAtTheVolumeNeverSaidOverFault) {
   doc_->m_nBmpFileLimit = 1 << 20;
   for (const auto& [name, status] : {std::pair{"big.bmp", "W1600 x H(218)Over! x 24bits "},
                                      std::pair{"fits.bmp", "W1600 x H218 x 24bits "}}) {
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0) << name;
     EXPECT_EQ(frame_->StatusBar().GetPaneText(0).rfind(status, 0), 0u) << frame_->StatusBar().GetPaneText(0);
     ASSERT_TRUE(view.SaveDisplayPng(Win("shown.png")));
@@ -178,17 +179,17 @@ TEST_F(LoadImageTest, BmpCutAtTheVolumeNeverSaidOverFault) {
 
 TEST_F(LoadImageTest, ListMacroTrimsByTheMarginsInUnitsOf48Pixels) {
   doc_->m_nQuietState = 1;
-  doc_->m_nTrimLeft = 1;
-  doc_->m_nTrimBottom = 1;
+  doc_->Image().m_nTrimLeft = 1;
+  doc_->Image().m_nTrimBottom = 1;
   ASSERT_EQ(Load("wide.bmp", MakeBmp({.width = 100, .height = 60, .bits = 8})), 0);
-  EXPECT_EQ(doc_->m_nImageWidth, 52);
-  EXPECT_EQ(doc_->m_nImageHeight, 12);
+  EXPECT_EQ(doc_->Image().m_nImageWidth, 52);
+  EXPECT_EQ(doc_->Image().m_nImageHeight, 12);
   // The first kept pixel is row 48 (bottom-up), column 48 of the file.
-  EXPECT_EQ(doc_->m_pImageBits[0], 1 + (48 * 100 + 48) % 250);
+  EXPECT_EQ(doc_->Image().m_pImageBits[0], 1 + (48 * 100 + 48) % 250);
   // Margins that leave nothing keep the whole picture.
-  doc_->m_nTrimLeft = 5;
+  doc_->Image().m_nTrimLeft = 5;
   ASSERT_EQ(Load("wide.bmp", MakeBmp({.width = 100, .height = 60, .bits = 8})), 0);
-  EXPECT_EQ(doc_->m_nImageWidth, 100);
+  EXPECT_EQ(doc_->Image().m_nImageWidth, 100);
 }
 
 TEST_F(LoadImageTest, ProgressiveAndArithmeticJpegsAreRefusedWithTheMessage) {
@@ -206,23 +207,23 @@ TEST_F(LoadImageTest, LoadRoadMessages) {
   WriteFile("broken.png", "\x89PNG\r\n\x1a\n broken");
   doc_->LoadDocument(Win("broken.png"), 0);
   EXPECT_EQ(Text(), LoadString(349));
-  doc_->m_astrImageExt[0] = "abc";
+  doc_->Image().m_astrImageExt[0] = "abc";
   WriteFile("pic.abc", "TESTPIC");
   doc_->LoadDocument(Win("pic.abc"), 0);
   EXPECT_EQ(Text(), LoadString(333));
   WriteFile("ok.bmp", MakeBmp({}));
   doc_->LoadDocument(Win("ok.bmp"), 0);
   EXPECT_EQ(Text(), "");
-  EXPECT_EQ(doc_->m_nImageLoadState, 1);
+  EXPECT_EQ(doc_->Image().m_nImageLoadState, 1);
 }
 
 #ifdef PELNORIX_TEST_PLUGIN
 TEST_F(LoadImageTest, PluginsComeFromTheProgramFolderOnly) {
   const std::string plugin = testenv::ReadHostFile(PELNORIX_TEST_PLUGIN);
   ASSERT_FALSE(plugin.empty());
-  doc_->m_astrImageExt[0] = "abc";
-  doc_->m_astrImageExt[1] = ".abcdef";
-  doc_->m_astrImageExt[2] = "xyz";
+  doc_->Image().m_astrImageExt[0] = "abc";
+  doc_->Image().m_astrImageExt[1] = ".abcdef";
+  doc_->Image().m_astrImageExt[2] = "xyz";
   // In the current folder it is not loaded.
   WriteFile("IFXYZ.SPI", plugin);
   const std::string cwd = plat::GetCurrentDirectory();
@@ -233,11 +234,11 @@ TEST_F(LoadImageTest, PluginsComeFromTheProgramFolderOnly) {
   plat::MakeDirectories(doc_->m_strProgramDir);
   plat::WriteWholeFile(doc_->m_strProgramDir + "\\IFABC.SPI", plugin);
   ASSERT_EQ(Load("b.abc", "TESTPIC"), 0);
-  EXPECT_EQ(doc_->m_nImageBitsOwner, 2);
+  EXPECT_EQ(doc_->Image().m_nImageBitsOwner, 2);
   const auto rgb = imagetest::DocImage(*doc_);
   EXPECT_EQ(rgb.pixels, (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}));
   EXPECT_EQ(Load("c.abc", "NOTAPIC"), -1);
-  EXPECT_EQ(doc_->m_nImageAlloc, 0);
+  EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
   // ".abcdef" looks for IFDEF.SPI (the last three letters), then IFDEF*.SPI.
   plat::WriteWholeFile(doc_->m_strProgramDir + "\\IFDEF2.SPI", plugin);
   EXPECT_EQ(Load("d.abcdef", "TESTPIC"), 0);
@@ -251,11 +252,11 @@ TEST_F(LoadImageTest, SharedPicturesLoadOrAreRefused) {
     const std::string ext = entry.path().extension().string();
     if (ext != ".png" && ext != ".bmp" && ext != ".jpg" && ext != ".tiff" && ext != ".gif") continue;
     SCOPED_TRACE(entry.path().filename().string());
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(entry.path().string()), 0);
     EXPECT_TRUE(result == 0 || result == -1);
     if (result == 0) {
-      EXPECT_EQ(doc_->m_bImageShort, 0) << "a whole file taken as cut short";
+      EXPECT_EQ(doc_->Image().m_bImageShort, 0) << "a whole file taken as cut short";
     }
     if (ext == ".jpg") {
       ASSERT_EQ(result, 0);

@@ -13,6 +13,7 @@
 
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "image/loading/MetafileImage.h"
 #include "support/MetafileBuilder.h"
@@ -144,9 +145,9 @@ TEST_F(MetafileLoad, EmfBecomesTheShownPicture) {
   ASSERT_EQ(Load("bands.emf", TwoBands()), 0);
   ASSERT_NE(view_->m_pImageBits, nullptr);
   // (2,000 x 100 / 100 x 1,000 + 5,000) / 10,000 + 1 = 201 by 101.
-  EXPECT_EQ(doc_->m_nImageWidth, 201);
-  EXPECT_EQ(doc_->m_nImageHeight, 101);
-  EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, 24);
+  EXPECT_EQ(doc_->Image().m_nImageWidth, 201);
+  EXPECT_EQ(doc_->Image().m_nImageHeight, 101);
+  EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, 24);
   EXPECT_EQ(g_pStatusBar->GetPaneText(0).rfind("W201 x H101 x 24bits ", 0), 0u) << g_pStatusBar->GetPaneText(0);
   const imagetest::Rgb rgb = imagetest::DocImage(*doc_);
   EXPECT_EQ(rgb.pixels[(10 * 201 + 10) * 3], 255);
@@ -160,11 +161,11 @@ TEST_F(MetafileLoad, LargePictureIsCompressedAndSaysSo) {
   e.Record(EMR_SELECTOBJECT, {kNullPen}).Record(EMR_CREATEBRUSH, {1, 0, 0x0000FF, 0}).Record(EMR_SELECTOBJECT, {1});
   e.Record(EMR_RECTANGLE, {0, 0, 1500, 1500});
   ASSERT_EQ(Load("large.emf", e.Bytes()), 0);
-  EXPECT_EQ(doc_->m_nImageWidth, 2250);
+  EXPECT_EQ(doc_->Image().m_nImageWidth, 2250);
   EXPECT_EQ(view_->m_nCompressDivisor, 2);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(compressed  1/2 )"), std::string::npos) << g_pStatusBar->GetPaneText(0);
   // The next picture is not said to be compressed.
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(Load("bands.emf", TwoBands()), 0);
   EXPECT_EQ(view_->m_nCompressDivisor, 1);
   EXPECT_EQ(g_pStatusBar->GetPaneText(0).find("compressed"), std::string::npos) << g_pStatusBar->GetPaneText(0);
@@ -184,14 +185,14 @@ TEST_F(MetafileLoad, NegativeOrHugeFrameIsRefused) {
     SCOPED_TRACE(c.name);
     messages_.str("");
     EXPECT_EQ(Load("bad.emf", EmfBuilder(c.frame, 1000, 500, c.mm, 50).Bytes()), 0);
-    EXPECT_EQ(doc_->m_pImageBits, nullptr);
+    EXPECT_EQ(doc_->Image().m_pImageBits, nullptr);
     EXPECT_NE(messages_.str().find(kCannotShow), std::string::npos) << messages_.str();
   }
 }
 
 TEST_F(MetafileLoad, NoMetafileInsideIsRefused) {
   EXPECT_EQ(Load("text.wmf", std::vector<uint8_t>(200, 'x')), 0);
-  EXPECT_EQ(doc_->m_pImageBits, nullptr);
+  EXPECT_EQ(doc_->Image().m_pImageBits, nullptr);
   EXPECT_NE(messages_.str().find(kCannotShow), std::string::npos) << messages_.str();
 }
 
@@ -261,7 +262,7 @@ TEST_F(MetafileLoad, ObjectTableWalkTookQuadraticTimeFault) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Load("objects.wmf", w.Bytes()), 0);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_NE(doc_->m_pImageBits, nullptr);
+  EXPECT_NE(doc_->Image().m_pImageBits, nullptr);
   EXPECT_LT(seconds, 30.0);
   const imagetest::Rgb rgb = imagetest::DocImage(*doc_);
   EXPECT_EQ(rgb.pixels[(5 * rgb.width + 5) * 3], 255) << "the first brush (red) fills the picture";
@@ -390,10 +391,10 @@ TEST_F(LibreOfficeMetafiles, RenderCloseToLibreOfficesOwnRendering) {
     ASSERT_GT(theirs.width, 0);
 
     ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
-    ASSERT_NE(doc_->m_pImageBits, nullptr);
+    ASSERT_NE(doc_->Image().m_pImageBits, nullptr);
     // 16 x 12 cm at 96 pixels an inch.
-    EXPECT_NEAR(doc_->m_nImageWidth, 605, 2);
-    EXPECT_NEAR(doc_->m_nImageHeight, 454, 2);
+    EXPECT_NEAR(doc_->Image().m_nImageWidth, 605, 2);
+    EXPECT_NEAR(doc_->Image().m_nImageHeight, 454, 2);
     const Boxes ours = BoxesOf(imagetest::DocImage(*doc_)), want = BoxesOf(theirs);
     const auto near = [](const CRect& a, const CRect& b, int tolerance, const char* what) {
       EXPECT_NEAR(a.left, b.left, tolerance) << what;
@@ -406,7 +407,7 @@ TEST_F(LibreOfficeMetafiles, RenderCloseToLibreOfficesOwnRendering) {
     near(ours.blue, want.blue, 2, "blue ellipse or picture half");
     near(ours.green, want.green, 2, "green line or picture half");
     near(ours.text, want.text, 3, "text");
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
   }
 }
 
@@ -533,7 +534,7 @@ TEST_F(LibreOfficeMetafiles, ClipsAndTextMatchLibreOffice) {
     SCOPED_TRACE(cases[i].name);
     const imagetest::Rgb theirs = imagetest::PeerRgb(dir_.HostPath("lo/case" + std::to_string(i) + ".png"));
     ASSERT_GT(theirs.width, 0);
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     ASSERT_EQ(doc_->LoadDocument(Win("case" + std::to_string(i) + ".emf"), 0), 0);
     const imagetest::Rgb ours = imagetest::DocImage(*doc_);
     EXPECT_LE(RedDisagreements(ours, theirs), 30);  // a few pixels of a curved edge

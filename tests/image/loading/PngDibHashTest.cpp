@@ -10,6 +10,8 @@
 #include <map>
 #include <sstream>
 
+#include "ImageTestSupport.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -46,14 +48,14 @@ TEST_F(PngDibHashTest, EverySharedPngDecodesToItsKeptDib) {
   int checked = 0;
   for (const std::string& name : SharedPngs(root)) {
     SCOPED_TRACE(name);
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(root + "/" + name), 0);
     uint64_t h = Fnv(0xCBF29CE484222325ull, &result, sizeof result);
     if (result == 0) {
-      const BITMAPINFOHEADER& bh = doc_->m_bmiImage.bmiHeader;
+      const BITMAPINFOHEADER& bh = doc_->Image().m_bmiImage.bmiHeader;
       h = Fnv(h, &bh, sizeof bh);
-      h = Fnv(h, doc_->m_bmiImage.bmiColors, sizeof(RGBQUAD) * std::min<uint32_t>(bh.biClrUsed, 256));
-      h = Fnv(h, doc_->m_pImageBits, bh.biSizeImage);
+      h = Fnv(h, doc_->Image().m_bmiImage.bmiColors, sizeof(RGBQUAD) * std::min<uint32_t>(bh.biClrUsed, 256));
+      h = Fnv(h, doc_->Image().m_pImageBits, bh.biSizeImage);
     }
     char hex[17];
     std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(h));

@@ -2,6 +2,8 @@
 // adaptive filters (every filter type in the rows, pixels of 1 to 6 bytes, and the
 // interlaced passes), decode exactly as pngtopnm reads them: the long rows are where
 // the vector unfiltering and the fast inflate loop do their work.
+#include "ImageTestSupport.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -30,7 +32,7 @@ TEST_F(PngLargeTest, LongRowsMatchPngtopnm) {
     SCOPED_TRACE(c.name);
     const std::string path = dir_.HostPath(c.name);
     testenv::Shell("convert " + testenv::Quote(source) + " " + c.recipe + " " + testenv::Quote(path));
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     ASSERT_EQ(doc_->LoadImageFile(plat::FromHostPath(path), 0), 0);
     const imagetest::Rgb ours = imagetest::DocImage(*doc_);
     EXPECT_EQ(ours.width, 1001);

@@ -6,6 +6,8 @@
 // is checked exactly in PngTest.
 #include <filesystem>
 
+#include "ImageTestSupport.h"
+#include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -23,15 +25,15 @@ TEST_F(PngSuiteTest, EveryFileMatchesPngtopnmOrIsRefused) {
     const std::string name = entry.path().filename().string();
     if (entry.path().extension() != ".png") continue;
     SCOPED_TRACE(name);
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     const int result = doc_->LoadImageFile(plat::FromHostPath(entry.path().string()), 0);
     if (name[0] == 'x') {
       EXPECT_EQ(result, -1);
-      EXPECT_EQ(doc_->m_nImageAlloc, 0);
+      EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
       continue;
     }
     ASSERT_EQ(result, 0);
-    EXPECT_EQ(doc_->m_bImageShort, 0) << "a whole file taken as cut short";
+    EXPECT_EQ(doc_->Image().m_bImageShort, 0) << "a whole file taken as cut short";
     const bool alpha = name.find("a08") != std::string::npos || name.find("a16") != std::string::npos ||
                        name.rfind("tb", 0) == 0 || name.rfind("tp1", 0) == 0 || name.rfind("tm3", 0) == 0;
     const int tolerance = alpha ? 33 : 0;

@@ -6,6 +6,7 @@
 #include "image/ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -52,7 +53,7 @@ std::string Rgba(std::initializer_list<int> v) {
 class PngTest : public testenv::DocTest {
  protected:
   int Load(const std::string& bytes) {
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     return doc_->LoadImageFile(WriteFile("t.png", bytes), 0);
   }
   std::vector<uint8_t> Pixels() { return imagetest::DocImage(*doc_).pixels; }
@@ -64,7 +65,7 @@ TEST_F(PngTest, AlphaOverWhiteAndTheRowRule) {
   const std::string raw = Rgba({0, 0, 0, 0, 0, 255, 255, 255, 0, 255, 255, 255, 255}) +
                           Rgba({0, 0, 0, 0, 0, 100, 50, 0, 255, 255, 255, 255, 255});
   ASSERT_EQ(Load(Png(Ihdr(3, 2, 8, 6), Idat(raw))), 0);
-  EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, 24);
+  EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, 24);
   const auto p = Pixels();
   EXPECT_EQ(std::vector<uint8_t>(p.begin(), p.begin() + 9), (std::vector<uint8_t>{254, 254, 254, 254, 254, 254, 0, 0, 0}));
   EXPECT_EQ(std::vector<uint8_t>(p.begin() + 9, p.end()), (std::vector<uint8_t>{254, 254, 254, 100, 50, 0, 255, 255, 255}));
@@ -76,7 +77,7 @@ TEST_F(PngTest, PaletteTransparencyAndGreyDepths) {
   EXPECT_EQ(Pixels(), (std::vector<uint8_t>{255, 255, 255, 227, 227, 227}));
   // 2-bit grey widens to a 4-bit DIB of four grey levels.
   ASSERT_EQ(Load(Png(Ihdr(4, 1, 2, 0), Idat(Rgba({0, 0x1B})))), 0);
-  EXPECT_EQ(doc_->m_bmiImage.bmiHeader.biBitCount, 4);
+  EXPECT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, 4);
   EXPECT_EQ(Pixels(), (std::vector<uint8_t>{0, 0, 0, 85, 85, 85, 170, 170, 170, 255, 255, 255}));
   EXPECT_EQ(frame_->StatusBar().GetPaneText(frame_->StatusBar().CommandToIndex(104)), "Ping 4 bit");
   // A chunk name inside the compressed data is data, not a chunk.
@@ -114,7 +115,7 @@ TEST_F(PngTest, HostileFilesAreRefusedWithTheMessage) {
     WriteFile("h.png", c.bytes);
     doc_->LoadDocument(Win("h.png"), 0);
     EXPECT_EQ(Text(), LoadString(349));
-    EXPECT_EQ(doc_->m_nImageAlloc, 0);
+    EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
   }
   // More than 256 palette entries are cut to 256; the image loads.
   EXPECT_EQ(Load(Png(Ihdr(1, 1, 8, 3), Chunk("PLTE", bigPalette) + Idat(std::string(2, '\0')))), 0);
@@ -138,11 +139,11 @@ TEST_F(PngTest, EmptyFirstIdatFault) {
   ASSERT_EQ(Load(Png(Ihdr(2, 2, 8, 2), split)), 0);
   EXPECT_EQ(Pixels(), expected);
   // Only empty chunks: no image data, refused.
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   WriteFile("e.png", Png(Ihdr(2, 2, 8, 2), Chunk("IDAT", "") + Chunk("IDAT", "")));
   doc_->LoadDocument(Win("e.png"), 0);
   EXPECT_EQ(Text(), LoadString(349));
-  EXPECT_EQ(doc_->m_nImageAlloc, 0);
+  EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "image/ImageTestSupport.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
+#include "image/ImageState.h"
 #include "image/saving/ImageSaveCode.h"
 #include "image/saving/PdfImage.h"
 #include "platform/os/Files.h"
@@ -16,11 +17,11 @@ class SaveImageTest : public testenv::DocTest {
   // The built-in picture of ImageMagick, loaded as the document image.
   void LoadRose() {
     testenv::Shell("convert rose: -type TrueColor " + testenv::Quote(dir_.HostPath("rose.bmp")));
-    doc_->m_nImageLoadState = 0;
+    doc_->Image().m_nImageLoadState = 0;
     ASSERT_EQ(doc_->LoadImageFile(Win("rose.bmp"), 0), 0);
-    info_ = doc_->m_bmiImage;
+    info_ = doc_->Image().m_bmiImage;
   }
-  void Save(const std::string& name, int code) { doc_->SaveDib(doc_->m_pImageBits, &info_, Win(name), code); }
+  void Save(const std::string& name, int code) { doc_->SaveDib(doc_->Image().m_pImageBits, &info_, Win(name), code); }
   BITMAPINFO info_{};
 };
 
@@ -39,7 +40,7 @@ TEST_F(SaveImageTest, PngAtEveryDepthReadsBackClean) {
     SCOPED_TRACE(c.code);
     const std::string name = "out" + std::to_string(c.code) + ".png";
     Save(name, c.code);
-    ASSERT_EQ(doc_->m_bLastSaveOk, 1);
+    ASSERT_EQ(doc_->Image().m_bLastSaveOk, 1);
     int status = 0;
     const std::string report = testenv::Shell("pngcheck -v " + testenv::Quote(dir_.HostPath(name)) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << report;
@@ -50,7 +51,7 @@ TEST_F(SaveImageTest, PngAtEveryDepthReadsBackClean) {
       EXPECT_EQ(imagetest::MaxDiff(peer, rose), 0);
     } else {
       // Reduced pixels differ from the source; read back, they equal the peer's reading.
-      doc_->m_nImageLoadState = 0;
+      doc_->Image().m_nImageLoadState = 0;
       ASSERT_EQ(doc_->LoadImageFile(Win(name), 0), 0);
       EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), peer), 0);
       LoadRose();
@@ -76,7 +77,7 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   int status = 0;
   testenv::Shell("unzip -t " + testenv::Quote(dir_.HostPath("copy.bmz")), &status);
   EXPECT_EQ(status, 0);
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(doc_->LoadImageFile(Win("copy.bmz"), 0), 0);
   EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), rose), 0);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(frame_->StatusBar().CommandToIndex(104)), "Bitmap(zip) 24 bit");
@@ -96,7 +97,7 @@ TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
     SCOPED_TRACE(code);
     const std::string name = "out" + std::to_string(code) + ".jpg";
     Save(name, code);
-    ASSERT_EQ(doc_->m_bLastSaveOk, 1);
+    ASSERT_EQ(doc_->Image().m_bLastSaveOk, 1);
     int status = 0;
     testenv::Shell("djpeg " + testenv::Quote(dir_.HostPath(name)) + " > /dev/null", &status);
     EXPECT_EQ(status, 0);
@@ -107,10 +108,10 @@ TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
   }
   // An 8-bit palette picture is widened for the encoder; the caller's rows stay.
   Save("p8.png", kSavePng8);
-  doc_->m_nImageLoadState = 0;
+  doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(doc_->LoadImageFile(Win("p8.png"), 0), 0);
   const auto palette = imagetest::DocImage(*doc_);
-  info_ = doc_->m_bmiImage;
+  info_ = doc_->Image().m_bmiImage;
   Save("p8.jpg", kSaveJpegBest);
   EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), palette), 0);
   EXPECT_GT(imagetest::Psnr(imagetest::PeerPnm("djpeg " + testenv::Quote(dir_.HostPath("p8.jpg"))), palette), 24);
@@ -134,7 +135,7 @@ TEST_F(SaveImageTest, SavesThatWriteNothing) {
   WriteFile("old.png", "old bytes");
   doc_->m_allocHook.FailAfter(0);
   Save("old.png", kSavePng);
-  EXPECT_EQ(doc_->m_bLastSaveOk, 0);
+  EXPECT_EQ(doc_->Image().m_bLastSaveOk, 0);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("old.png")), "old bytes");
 }
 
@@ -183,9 +184,9 @@ TEST_F(SaveImageTest, LoadImageAsDibWritesABmpOfAnyPicture) {
   SKIP_WITHOUT_PROGRAM("cjpeg");
   SKIP_WITHOUT_PROGRAM("bmptoppm");
   testenv::Shell("convert rose: ppm:- | cjpeg > " + testenv::Quote(dir_.HostPath("rose.jpg")));
-  doc_->m_nImageLoadState = 2;  // a shown picture does not stop the conversion, and stays shown
+  doc_->Image().m_nImageLoadState = 2;  // a shown picture does not stop the conversion, and stays shown
   ASSERT_EQ(doc_->LoadImageAsDib(Win("rose.jpg"), Win("rose.bmp")), 0);
-  EXPECT_EQ(doc_->m_nImageLoadState, 2);
+  EXPECT_EQ(doc_->Image().m_nImageLoadState, 2);
   const std::string bmp = testenv::ReadHostFile(dir_.HostPath("rose.bmp"));
   ASSERT_GT(bmp.size(), 54u);
   EXPECT_EQ(static_cast<uint8_t>(bmp[10]), 54);
