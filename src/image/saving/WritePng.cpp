@@ -13,7 +13,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecServices.h"
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "image/ImageStatus.h"
 #include "image/codecs/png/PngFormat.h"
 #include "image/saving/SaveFile.h"
