@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "image/codecs/jpeg/JEncoder.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace jpegtest {
 
