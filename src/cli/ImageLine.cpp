@@ -8,7 +8,7 @@
 #include "app/ViewCodes.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
-#include "image/MetafileImage.h"
+#include "image/loading/MetafileImage.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 

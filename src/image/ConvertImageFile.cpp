@@ -9,10 +9,10 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
-#include "image/ImageSaveCode.h"
 #include "image/ImageState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "image/ImageStatus.h"
-#include "image/MetafileImage.h"
+#include "image/loading/MetafileImage.h"
 #include "platform/os/Files.h"
 
 int SaveCodeForTarget(const std::string& target) {

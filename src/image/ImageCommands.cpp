@@ -9,8 +9,8 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
 #include "image/ImageState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "platform/ui/Ui.h"
 
 namespace {

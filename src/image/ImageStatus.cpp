@@ -7,7 +7,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
-#include "image/PictureContext.h"
+#include "image/codecs/PictureContext.h"
 
 void ShowImageFormat(const std::string& text) {
   if (!g_pStatusBar) return;

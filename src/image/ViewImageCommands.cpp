@@ -10,9 +10,9 @@
 #include "app/Globals.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "view/QelView.h"
 
 namespace {

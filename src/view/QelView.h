@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "view/DisplayPicture.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiDraw.h"

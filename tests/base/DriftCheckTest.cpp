@@ -57,10 +57,10 @@ struct Allowed {
 // Formats that need their own bit reader keep it; files that still hold raw reads
 // another change is folding into the cursor are listed until it lands.
 constexpr Allowed kAllowed[] = {
-    {"src/image/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
-    {"src/image/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
-    {"src/image/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
-    {"src/image/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
+    {"src/image/codecs/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
+    {"src/image/codecs/png/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
+    {"src/image/editing/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
+    {"src/image/codecs/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
 };
 
 // Folders whose files are the readers: the cursor, and the codec's own
@@ -79,8 +79,8 @@ struct Pattern {
 const std::vector<const char*> kRecordWalkers = {"src/convert/office/"};
 const std::vector<const char*> kModeUsers = {"src/convert/", "src/archive/ConvertSource.cpp"};
 // The files that take a ViewAction or a capture code apart by its number.
-const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/RefreshImage.cpp",
-                                                   "src/image/ImageCommands.cpp", "src/image/CaptureScreen.cpp"};
+const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/display/RefreshImage.cpp",
+                                                   "src/image/ImageCommands.cpp", "src/image/capture/CaptureScreen.cpp"};
 
 std::vector<Pattern> Patterns() {
   const auto ecma = std::regex::ECMAScript | std::regex::optimize;
@@ -112,7 +112,7 @@ std::vector<Pattern> Patterns() {
       {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(StoreViewAction|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
       {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
-      {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/CaptureScreen.cpp"}},
+      {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
       {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
       {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
   };
