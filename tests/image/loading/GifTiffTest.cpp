@@ -1,7 +1,6 @@
 // GIF and TIFF files that ImageMagick writes from its built-in picture, read back
 // pixel for pixel against giftopnm and tifftopnm; the options this reader refuses
 // are refused, never shown wrong.
-#include "ImageTestSupport.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"

@@ -10,7 +10,6 @@
 #include <map>
 #include <sstream>
 
-#include "ImageTestSupport.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"

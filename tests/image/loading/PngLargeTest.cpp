@@ -2,7 +2,6 @@
 // adaptive filters (every filter type in the rows, pixels of 1 to 6 bytes, and the
 // interlaced passes), decode exactly as pngtopnm reads them: the long rows are where
 // the vector unfiltering and the fast inflate loop do their work.
-#include "ImageTestSupport.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"

@@ -6,7 +6,6 @@
 // is checked exactly in PngTest.
 #include <filesystem>
 
-#include "ImageTestSupport.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
 #include "platform/os/Files.h"
