@@ -12,6 +12,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/mci/FrameTime.h"
@@ -218,8 +219,7 @@ void MediaCall::OpenDevice() {
     view_.m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
     if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
     doc_.SetImageClick(CPoint{-1, -1});
-    view_.m_rcRegion.right = view_.m_nVideoWidth;
-    view_.m_rcRegion.bottom = view_.m_nVideoHeight;
+    view_.SetRegionCorner(view_.m_nVideoWidth, view_.m_nVideoHeight);
   } else if (kind_ == kKindMidi) {
     kept_ = SendMci(doc_, "open " + dev_ + " type sequencer", &reply_);
   } else if (kind_ == kKindWave) {
@@ -407,7 +407,7 @@ int CQelView::MediaCommand(int code, int flag) {
     m_strFileName.clear();
   } else if (flag > 0) {
     if (code == kMediaTakeRepeat) {
-      m_bFitToWindow = doc.m_bMediaRepeat;
+      Image().m_bFitToWindow = doc.m_bMediaRepeat;
       return 0;
     }
     if (code > kMediaSeekRequest) {

@@ -22,11 +22,13 @@
 #include "view/TextModel.h"
 #include "view/ViewState.h"
 
+struct ViewImageState;   // image/ViewImageState.h
+struct ViewRegionState;  // image/ViewRegionState.h
+struct RegionBackup;     // image/ViewRegionState.h
+
 class CQelView : public CDocView,
                  public ViewTextState,
                  public ViewMacroState,
-                 public ViewImageState,
-                 public ViewRegionState,
                  public ViewMediaState {
  public:
   // The client area a pane offers: text cells of 8 x 16 pixels.
@@ -41,6 +43,11 @@ class CQelView : public CDocView,
   CQelView& operator=(const CQelView&) = delete;
 
   CQelDoc& GetDocument() { return m_doc; }
+  // The shown image and its regions, declared by the image subsystem.
+  ViewImageState& Image() { return *image_; }
+  const ViewImageState& Image() const { return *image_; }
+  ViewRegionState& Region() { return *region_; }
+  const ViewRegionState& Region() const { return *region_; }
   TextModel& Text() { return *m_pModel; }
   const TextModel& Text() const { return *m_pModel; }
   // Hands the text over to another model (the rich-text one), keeping the text.
@@ -118,6 +125,8 @@ class CQelView : public CDocView,
   bool m_bDragging = false;
   bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
   std::unique_ptr<plat::TextPainter> m_pTextPainter;  // the pane's fonts, opened on the first paint
+  std::unique_ptr<ViewImageState> image_;
+  std::unique_ptr<ViewRegionState> region_;
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

@@ -15,7 +15,10 @@
 //   - hands the player or the recorder a bare request, action or mode, or stores a
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer
-//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)).
+//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)),
+//   - hands the image view's edit executor, refresh or save a bare edit code,
+//     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
+//     SaveImageAs(kSaveBmp, 0)).
 // base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
@@ -39,10 +42,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareImage };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
-                                      "bare media code", "bare view action or timer"};
+                                      "bare media code", "bare view action or timer",
+                                      "bare image edit code, refresh or save mode"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -109,6 +113,8 @@ std::vector<Pattern> Patterns() {
       {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
       {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
+      {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
+      {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
   };
 }
 
@@ -187,8 +193,9 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes, media codes (media/MediaCodes.h) "
-                                "and view actions and timers (app/ViewCodes.h):\n"
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes, media codes (media/MediaCodes.h), "
+                                "view actions and timers (app/ViewCodes.h) and the image view's edit codes and refresh "
+                                "and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode):\n"
                              << report.str();
 }
 
@@ -240,6 +247,13 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
       {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
       {"m_doc.m_nViewAction = kViewActionNone;", {}},
+      {"ApplyImageEdit(7, m_strDrawText);", {kBareImage}},
+      {"v.RefreshImage(9);", {kBareImage}},
+      {"return cx.view->SaveImageAs(code, 0);", {kBareImage}},
+      {"SaveImageAs(Code(a, b), 4);", {kBareImage}},
+      {"ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);", {}},
+      {"RefreshImage(RefreshMode::kKeepScroll);", {}},
+      {"SaveImageAs(1, SaveImageMode::kDocumentPath);", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},

@@ -19,6 +19,8 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "image/saving/ImageSaveCode.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
@@ -141,7 +143,7 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   plat::Screen& screen = ui->GetScreen();
   // Source 1 the desktop; another one the window rectangle the caller put in the
   // capture rectangle.
-  CRect rect = source == 1 ? screen.DesktopRect() : m_rcCapture;
+  CRect rect = source == 1 ? screen.DesktopRect() : Region().m_rcCapture;
   rect.right = std::max(rect.right, rect.left + 10);
   rect.bottom = std::max(rect.bottom, rect.top + 10);
   if (rect.bottom - rect.top < kMinGrabHeight) {
@@ -161,7 +163,7 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   plat::GetDIBits(*grabbed, 0, grabbed->height, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info),
                   sizeof info);
   info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
-  m_rcCapture = CRect{rect.left, rect.top, rect.left + grabbed->width, rect.top + grabbed->height};
+  Region().m_rcCapture = CRect{rect.left, rect.top, rect.left + grabbed->width, rect.top + grabbed->height};
   m_doc.SaveImageByExtension(bits.data(), &info, name, SaveCodeOfName(name));
   return m_doc.Image().m_bLastSaveOk ? 0 : -1;
 }
@@ -188,16 +190,16 @@ int CQelView::CaptureScreen(int code) {
     PreparePaneSurface();
     plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
   });
-  m_rcCapture = CRect{m_ptRegionClick.x, m_ptRegionClick.y, -1, -1};
-  if (RegionSet(m_rcRegion)) m_rcCapture = m_rcRegion;
-  if (m_nPictureObjectMode != 0 && !RegionSet(m_rcRegion)) {
+  Region().m_rcCapture = CRect{Region().m_ptRegionClick.x, Region().m_ptRegionClick.y, -1, -1};
+  if (RegionSet(Region().m_rcRegion)) Region().m_rcCapture = Region().m_rcRegion;
+  if (Image().m_nPictureObjectMode != 0 && !RegionSet(Region().m_rcRegion)) {
     AfxMessageBox(351);
     return -1;
   }
-  m_rcCapture.left = std::max(m_rcCapture.left, 0);
-  m_rcCapture.top = std::max(m_rcCapture.top, 0);
-  if (m_rcCapture.right <= m_rcCapture.left) m_rcCapture.right = kClientWidth;
-  if (m_rcCapture.bottom <= m_rcCapture.top) m_rcCapture.bottom = kClientHeight;
+  Region().m_rcCapture.left = std::max(Region().m_rcCapture.left, 0);
+  Region().m_rcCapture.top = std::max(Region().m_rcCapture.top, 0);
+  if (Region().m_rcCapture.right <= Region().m_rcCapture.left) Region().m_rcCapture.right = kClientWidth;
+  if (Region().m_rcCapture.bottom <= Region().m_rcCapture.top) Region().m_rcCapture.bottom = kClientHeight;
 
   // The name: the view's file, the document's, or the active list's current one.
   std::string name = !m_strFileName.empty()       ? m_strFileName
@@ -240,13 +242,13 @@ int CQelView::CaptureScreen(int code) {
       CRect r = screen.WindowRect(window);
       r.left = std::max(r.left, 0);
       r.top = std::max(r.top, 0);
-      if (code == kCaptureNumbered && RegionSet(m_rcRegion)) {
-        r = CRect{r.left + m_rcRegion.left, r.top + m_rcRegion.top, r.left + m_rcRegion.right, r.top + m_rcRegion.bottom};
+      if (code == kCaptureNumbered && RegionSet(Region().m_rcRegion)) {
+        r = CRect{r.left + Region().m_rcRegion.left, r.top + Region().m_rcRegion.top, r.left + Region().m_rcRegion.right, r.top + Region().m_rcRegion.bottom};
       }
-      m_rcCapture = r;
+      Region().m_rcCapture = r;
       if (code != kCaptureClickedSeries) {
         saved = GrabWindowImage(name, 3) == 0 ? name : "";
-        m_rcRegion = CRect{-1, -1, -1, -1};
+        Region().m_rcRegion = CRect{-1, -1, -1, -1};
       } else {
         saved = CaptureSeries(name, window);
       }
@@ -279,11 +281,11 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
 int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
   const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
-  const bool region = RegionSet(m_rcRegion);
-  const bool paged = IsImageKind(m_nFileKind) && m_pDisplayBitmap && !region;
+  const bool region = RegionSet(Region().m_rcRegion);
+  const bool paged = IsImageKind(m_nFileKind) && Image().m_pDisplayBitmap && !region;
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
-  const int W = paged ? m_pDisplayBitmap.Width() : m_rcCapture.right - m_rcCapture.left;
-  const int H = paged ? m_pDisplayBitmap.Height() : m_rcCapture.bottom - m_rcCapture.top;
+  const int W = paged ? Image().m_pDisplayBitmap.Width() : Region().m_rcCapture.right - Region().m_rcCapture.left;
+  const int H = paged ? Image().m_pDisplayBitmap.Height() : Region().m_rcCapture.bottom - Region().m_rcCapture.top;
   if (W <= 0 || H <= 0) return -1;
   // The first grab must be at least 51 rows high (a shorter last page is taken).
   if (std::min(std::max(H, 10), pageHeight) < kMinGrabHeight) {
@@ -310,13 +312,13 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
     int rowsLeft = H, top = 0, page = 1, pw = 0;
     while (rowsLeft > 0) {
       if (paged) ScrollImageTo(x, top);
-      const int v = paged ? m_nImageOriginY : 0, h = paged ? m_nImageOriginX : 0;
+      const int v = paged ? Image().m_nImageOriginY : 0, h = paged ? Image().m_nImageOriginX : 0;
       // The page shows picture rows v.., columns h..; take the ones not yet taken.
       const int skipY = top - v, skipX = x - h;
       pw = std::min(pageWidth - skipX, W - x);
       const int ph = std::min(pageHeight - skipY, rowsLeft);
       if (pw <= 0 || ph <= 0) break;
-      if (paged) m_rcCapture = CRect{skipX, skipY, skipX + pw, skipY + ph};
+      if (paged) Region().m_rcCapture = CRect{skipX, skipY, skipX + pw, skipY + ph};
       // A region's frame is drawn away right before the pane is read (a refresh
       // during the waits draws it again).
       if (region && PaneShowsPicture()) RepaintImage(false);
@@ -347,7 +349,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   m_doc.SaveImageByExtension(picture.data(), &info, target, SaveCodeOfName(target));
   ui->EndWaitCursor();
   if (!m_doc.Image().m_bLastSaveOk) return -1;
-  m_rcRegion = CRect{-1, -1, -1, -1};
+  Region().m_rcRegion = CRect{-1, -1, -1, -1};
   if (pdf) {
     m_doc.WritePdf(name, target, W, H);
     return m_doc.Image().m_bLastSaveOk ? 0 : -1;
@@ -361,12 +363,12 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
 int CQelView::GrabPaneInto(std::vector<uint8_t>& picture, int64_t stride, int height, int x, int top, int pw, int ph) {
   PreparePaneSurface();
   for (int y = 0; y < ph; ++y) {
-    const int sy = m_rcCapture.top + y;
+    const int sy = Region().m_rcCapture.top + y;
     if (sy < 0 || sy >= m_paneSurface.height || top + y >= height) break;
     uint8_t* out = picture.data() + static_cast<size_t>(stride) * static_cast<size_t>(height - 1 - (top + y));
     const uint32_t* in = m_paneSurface.Row(sy);
     for (int i = 0; i < pw; ++i) {
-      const int sx = m_rcCapture.left + i;
+      const int sx = Region().m_rcCapture.left + i;
       if (sx < 0 || sx >= m_paneSurface.width || (x + i) * 3 + 3 > stride) break;
       const uint32_t p = in[sx];
       uint8_t* px = out + static_cast<size_t>(x + i) * 3;

@@ -10,8 +10,9 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/ViewRegionState.h"
 #include "image/codecs/jpeg/JDecoder.h"
+#include "image/saving/ImageSaveCode.h"
 #include "platform/os/Files.h"
 #include "view/PlainTextModel.h"
 #include "view/QelView.h"
@@ -44,7 +45,7 @@ CPoint CQelView::ScreenPosOfByte(int byte) {
 }
 
 void CQelView::ReadDisplaySlotMarks() {
-  m_displaySlots.fill(DisplaySlot{});
+  Region().m_displaySlots.fill(DisplaySlot{});
   int hits = 0;
   for (size_t at = Text().GetText().find("#%"); at != std::string::npos && hits < kMaxMarks;
        at = Text().GetText().find("#%", at + 1)) {
@@ -56,7 +57,7 @@ void CQelView::ReadDisplaySlotMarks() {
     if (slot < 1 || slot > kDisplaySlots) continue;
     ++hits;
     const CPoint pos = ScreenPosOfByte(static_cast<int>(at));
-    DisplaySlot& s = m_displaySlots[static_cast<size_t>(slot)];
+    DisplaySlot& s = Region().m_displaySlots[static_cast<size_t>(slot)];
     if (type == 'E') {
       s.end = CPoint{pos.x + kEndOffsetX, pos.y + kEndOffsetY};
     } else {
@@ -67,16 +68,16 @@ void CQelView::ReadDisplaySlotMarks() {
     Text().ReplaceSel("    _");
   }
   if (plat::RichEdit* rich = Rich()) rich->SetModify(false);
-  for (DisplaySlot& s : m_displaySlots) {
+  for (DisplaySlot& s : Region().m_displaySlots) {
     s.width = std::max(s.end.x - s.start.x, kMinSlotSide);
     s.height = std::max(s.end.y - s.start.y, kMinSlotSide);
   }
 }
 
 void CQelView::ShowDisplaySlots() {
-  if (m_nFigure < kMarkModeDone) {
+  if (Region().m_nFigure < kMarkModeDone) {
     ReadDisplaySlotMarks();
-    m_nFigure = kMarkModeDone;
+    Region().m_nFigure = kMarkModeDone;
   }
   if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
     m_paneSurface.width = kClientWidth;
@@ -85,7 +86,7 @@ void CQelView::ShowDisplaySlots() {
                                 plat::PixelOfColor(m_doc.m_clrTextBack));
   }
   for (int slot = 1; slot <= kDisplaySlots; ++slot) {
-    const DisplaySlot& s = m_displaySlots[static_cast<size_t>(slot)];
+    const DisplaySlot& s = Region().m_displaySlots[static_cast<size_t>(slot)];
     if (!s.picture) continue;
     const std::string jpeg = SlotPicture(m_doc.m_strProgramDir, slot, "jpg");
     const std::optional<std::string> bytes = plat::ReadFileHead(jpeg, m_doc.m_nBmpFileLimit);

@@ -15,7 +15,10 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
+#include "image/saving/ImageSaveCode.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "image/codecs/BmpFile.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
@@ -66,7 +69,7 @@ bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& 
 }  // namespace
 
 bool CQelView::ShowPictureObjectBand(const uint8_t* bits, size_t size, const BITMAPINFO& info) {
-  if (!ObjectMode(m_nPictureObjectMode) || !IsImageKind(m_nFileKind)) return false;
+  if (!ObjectMode(Image().m_nPictureObjectMode) || !IsImageKind(m_nFileKind)) return false;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int height = h.biHeight;
   if (height <= kMinBandedRows) return false;
@@ -78,10 +81,10 @@ bool CQelView::ShowPictureObjectBand(const uint8_t* bits, size_t size, const BIT
   if (height >= kObjectBandRows || (h.biBitCount > 8 && height > kObjectBandRowsDeep)) {
     // The band index picks the band from the top; one past the last shows the last.
     const int bands = (height + band - 1) / band;
-    const int index = std::min(m_nBandIndex % 1000, bands - 1);
+    const int index = std::min(Image().m_nBandIndex % 1000, bands - 1);
     top = index * band;
     rows = std::min(band, height - top);
-    if (index == bands - 1 && bands > 1) m_nBandIndex = index + 1000;
+    if (index == bands - 1 && bands > 1) Image().m_nBandIndex = index + 1000;
     if (g_pStatusBar) {
       g_pStatusBar->SetPaneText(0, Format("(%d - %d)lines of ", top + 1, top + rows) + g_pStatusBar->GetPaneText(0) +
                                        "  (Click Ctrl+Up/Down to move)");
@@ -102,28 +105,28 @@ bool CQelView::OnImageBandKey(int key) {
   if (!plat::KeyHasCtrl(key) || !IsImageKind(m_nFileKind) || (!down && code != plat::VK_UP && code != plat::VK_PRIOR)) {
     return false;
   }
-  const bool objectBands = ObjectMode(m_nPictureObjectMode) &&
-                           (m_nPaintHeight >= kObjectBandRows || (m_nPaintBits > 8 && m_nPaintHeight > kObjectBandRowsDeep));
-  const bool paintedBands = !ObjectMode(m_nPictureObjectMode) && m_pDisplayBitmap &&
-                            m_pDisplayBitmap.Height() < m_nPaintHeight;
+  const bool objectBands = ObjectMode(Image().m_nPictureObjectMode) &&
+                           (Image().m_nPaintHeight >= kObjectBandRows || (Image().m_nPaintBits > 8 && Image().m_nPaintHeight > kObjectBandRowsDeep));
+  const bool paintedBands = !ObjectMode(Image().m_nPictureObjectMode) && Image().m_pDisplayBitmap &&
+                            Image().m_pDisplayBitmap.Height() < Image().m_nPaintHeight;
   if (!objectBands && !paintedBands) return false;
   // The index is 1,000 above the last band's while that one shows.
-  const int index = m_nBandIndex % 1000;
-  if (down ? m_nBandIndex >= 1000 : index == 0) return true;
-  m_nBandIndex = down ? index + 1 : index - 1;
-  m_nImageOriginY = 0;
-  RefreshImage(9);
+  const int index = Image().m_nBandIndex % 1000;
+  if (down ? Image().m_nBandIndex >= 1000 : index == 0) return true;
+  Image().m_nBandIndex = down ? index + 1 : index - 1;
+  Image().m_nImageOriginY = 0;
+  RefreshImage(RefreshMode::kKeepScroll);
   return true;
 }
 
 void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAPINFO& info) {
-  if (!m_pImageBits || !bits || !g_pMainFrame) return;
+  if (!Image().m_pImageBits || !bits || !g_pMainFrame) return;
   plat::UiHost& ui = g_pMainFrame->Ui();
-  m_bImageDirty = 0;
-  m_nRegionPickState = 0;
+  Image().m_bImageDirty = 0;
+  Region().m_nRegionPickState = 0;
   m_doc.Image().m_ptLastClick = CPoint{-1, -1};
-  m_pDisplayBitmap.reset();
-  m_hImageBitmap = 0;
+  Image().m_pDisplayBitmap.reset();
+  Image().m_hImageBitmap = 0;
   // The user's clipboard, every format, comes back afterwards.
   plat::Clipboard& clip = ui.GetClipboard();
   const plat::Clipboard saved = clip;
@@ -180,7 +183,7 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
 // The picture the control draws for the object at its start, at 96 DPI as the
 // object was pasted; nullptr when the pane shows no picture object.
 plat::BitmapPtr CQelView::PictureObjectBitmap() {
-  plat::RichEdit* rich = ObjectMode(m_nPictureObjectMode) ? Rich() : nullptr;
+  plat::RichEdit* rich = ObjectMode(Image().m_nPictureObjectMode) ? Rich() : nullptr;
   const std::string* object = rich ? rich->ObjectAt(0) : nullptr;
   BITMAPINFO info;
   std::vector<uint8_t> bits;
@@ -191,7 +194,7 @@ plat::BitmapPtr CQelView::PictureObjectBitmap() {
 }
 
 bool CQelView::IsPictureObjectMode() const {
-  return ObjectMode(m_nPictureObjectMode) || m_nPictureObjectMode == 4;
+  return ObjectMode(Image().m_nPictureObjectMode) || Image().m_nPictureObjectMode == 4;
 }
 
 bool CQelView::ReadObjectDib(BITMAPINFO& info, std::vector<uint8_t>& bits) {
@@ -212,11 +215,11 @@ bool CQelView::ReadObjectDib(BITMAPINFO& info, std::vector<uint8_t>& bits) {
 }
 
 bool CQelView::ClickPictureObject(CPoint point) {
-  if (!ObjectMode(m_nPictureObjectMode) || !Rich()) return false;
+  if (!ObjectMode(Image().m_nPictureObjectMode) || !Rich()) return false;
   // The object stands first in the control, the picture's size from the corner.
   const std::string& text = Rich()->Text();
-  if (!text.empty() && text[0] == plat::kObjectChar && point.x >= 0 && point.y >= 0 && point.x < m_nPaintWidth &&
-      point.y < std::min(m_nPaintHeight, kObjectBandRows)) {
+  if (!text.empty() && text[0] == plat::kObjectChar && point.x >= 0 && point.y >= 0 && point.x < Image().m_nPaintWidth &&
+      point.y < std::min(Image().m_nPaintHeight, kObjectBandRows)) {
     Rich()->ExSetSel(0, 1);
   } else {
     Rich()->ExSetSel(0, 0);
@@ -229,13 +232,13 @@ bool CQelView::ClickPictureObject(CPoint point) {
 // keeps the mode (4) for its own use.
 int CQelView::OnPictureObjectMode() {
   if (!IsImageKind(m_nFileKind)) {
-    m_nPictureObjectMode = m_nPictureObjectMode == 0 ? 4 : 0;
+    Image().m_nPictureObjectMode = Image().m_nPictureObjectMode == 0 ? 4 : 0;
     return 0;
   }
-  m_nPictureObjectMode = m_nPictureObjectMode == 0 ? 1 : 0;
-  if (m_nPictureObjectMode == 0 && Rich()) SetTextModel(std::make_unique<PlainTextModel>());
-  RefreshImage(9);
-  if (m_nPictureObjectMode == 1) {
+  Image().m_nPictureObjectMode = Image().m_nPictureObjectMode == 0 ? 1 : 0;
+  if (Image().m_nPictureObjectMode == 0 && Rich()) SetTextModel(std::make_unique<PlainTextModel>());
+  RefreshImage(RefreshMode::kKeepScroll);
+  if (Image().m_nPictureObjectMode == 1) {
     OnLButtonDown(plat::MK_LBUTTON, kObjectClickPoint);
     OnLButtonUp(plat::MK_LBUTTON, kObjectClickPoint);
   }
@@ -245,7 +248,7 @@ int CQelView::OnPictureObjectMode() {
 // Turns the selected static picture into a bitmap picture object (the class of
 // the paint program's pictures); the mode becomes 2.
 int CQelView::OnConvertToBitmapObject() {
-  if (m_nPictureObjectMode == 0) {
+  if (Image().m_nPictureObjectMode == 0) {
     if (!IsImageKind(m_nFileKind)) return -1;
     OnPictureObjectMode();
   }
@@ -258,21 +261,21 @@ int CQelView::OnConvertToBitmapObject() {
   const size_t at = converted.find("\\objclass " + kind);
   converted.replace(at + 10, kind.size(), "PBrush");
   if (!rich->SetSelectedObject(std::move(converted))) return -1;
-  m_nPictureObjectMode = 2;
+  Image().m_nPictureObjectMode = 2;
   return 0;
 }
 
 // Leaves picture-object mode for the painted image before a save reads its pixels.
 void CQelView::LeavePictureObjectMode() {
-  if (m_nPictureObjectMode == 0 || !(IsImageKind(m_nFileKind) || IsMediaKind(m_nFileKind))) return;
-  m_nPictureObjectMode = 0;
+  if (Image().m_nPictureObjectMode == 0 || !(IsImageKind(m_nFileKind) || IsMediaKind(m_nFileKind))) return;
+  Image().m_nPictureObjectMode = 0;
   if (Rich()) SetTextModel(std::make_unique<PlainTextModel>());
-  if (IsImageKind(m_nFileKind)) RefreshImage(9);
+  if (IsImageKind(m_nFileKind)) RefreshImage(RefreshMode::kKeepScroll);
 }
 
 int CQelView::OnSaveImageTemp() {
   LeavePictureObjectMode();
-  const int result = SaveImageAs(3, 3);
+  const int result = SaveImageAs(kSaveBmpTarget, SaveImageMode::kTemporary);
   RepaintImage();
   return result;
 }
@@ -281,10 +284,10 @@ int CQelView::OnSaveImageTemp() {
 int CQelView::OnSaveImageObject() {
   plat::RichEdit* rich = Rich();
   if (rich && g_pMainFrame) rich->Copy(g_pMainFrame->Ui().GetClipboard());
-  return SaveImageAs(1, 0);
+  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
 }
 
 int CQelView::OnSaveImageAsOther() {
   LeavePictureObjectMode();
-  return SaveImageAs(1, 0);
+  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
 }

@@ -12,6 +12,8 @@
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/DibConvert.h"
 #include "image/display/DisplayKernels.h"
@@ -53,6 +55,38 @@ bool FitRows(DisplayPicture::Rows& rows, size_t n, AllocHook* hook) {
   return true;
 }
 
+// Which stages must run: no colour stage set clears m_bActive; m_bTransform follows
+// the geometric stages and m_bActive.
+void ChooseStages(ImageConvertSettings& s) {
+  if (!(s.m_bByDifference || s.m_bMono || s.m_bInvert || s.m_bEmphasis || s.m_bSaturationCorr || s.m_bHueCorr ||
+        s.m_bBrightnessCorr || s.m_bContinuous || s.m_bIsolated || s.m_bContourCorr || s.m_bTo24 || s.m_bCutOut ||
+        s.m_bToTarget)) {
+    s.m_bActive = 0;
+  }
+  s.m_bTransform = s.m_nRotation || s.m_bFlip || s.m_bMirror || s.m_bActive ? 1 : 0;
+}
+
+// The work buffer's size for an image of imageBytes at bits per pixel, in 64 bits,
+// capped by the "bmpdata" volume but never below the image. Sets m_bWork24 (and
+// with it m_bTransform and m_bActive) when the stages must work at 24 bits.
+int64_t WorkSize(ImageConvertSettings& s, size_t imageBytes, int bits, int bmpDataLimit) {
+  const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
+  int64_t work = static_cast<int64_t>(imageBytes) + kWorkSpare;
+  if (zoom > 5) work = work * (int64_t{1} << (2 * (zoom - 5))) + kWorkSpare;
+  s.m_bWork24 = 0;
+  if (bits == 32 || bits == 16 || s.m_bTo24 || s.m_nColorPhase > 0 ||
+      (bits < 24 && (s.m_nFitTenths || s.m_nRegionScope || s.m_bContourCorr || s.m_bIsolated || s.m_bContinuous))) {
+    s.m_bWork24 = 1;
+    if (bits != 32 && bits != 0) {
+      work = work * 24 / std::max(bits, 1);
+      s.m_bTransform = 1;
+    }
+    if (s.m_nFitTenths > 0) s.m_bActive = 1;
+  }
+  return std::max<int64_t>(std::min<int64_t>(work, std::max(bmpDataLimit, 0) + int64_t{kWorkSpare}),
+                           static_cast<int64_t>(imageBytes));
+}
+
 }  // namespace
 
 void CQelView::TakeDocumentImage() {
@@ -60,32 +94,32 @@ void CQelView::TakeDocumentImage() {
   const size_t bytes = std::min(ImageBytes(h), static_cast<size_t>(std::max(m_doc.Image().m_nImageBitsSize, 0)));
   // The view shows the document's block itself; it keeps it when the document loads
   // the next image, and an edit gives the view bits of its own (m_imageStore).
-  std::vector<uint8_t>().swap(m_imageStore);
+  std::vector<uint8_t>().swap(Image().m_editedImage);
   const bool whole = m_doc.Image().m_imageStore && m_doc.Image().m_pImageBits == m_doc.Image().m_imageStore->data() &&
                      bytes > 0 && bytes <= m_doc.Image().m_imageStore->size();
-  sharedImage_ = whole ? m_doc.Image().m_imageStore : nullptr;
-  m_sourceInfo = m_doc.Image().m_bmiImage;
-  m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
-  m_pImageBits = sharedImage_ ? sharedImage_->data() : nullptr;
-  m_nImageBitsSize = sharedImage_ ? static_cast<int>(bytes) : 0;
-  m_nImageWidth = h.biWidth;
-  m_nImageHeight = h.biHeight;
-  m_bSourceCut = m_doc.Image().m_bImageCut;
-  ++imageLayout_;
-  m_nImageOriginX = m_nImageOriginY = 0;
-  m_nBandIndex = 0;
+  Image().m_sharedImage = whole ? m_doc.Image().m_imageStore : nullptr;
+  Image().m_sourceInfo = m_doc.Image().m_bmiImage;
+  Image().m_pImageInfo = reinterpret_cast<uint8_t*>(&Image().m_sourceInfo);
+  Image().m_pImageBits = Image().m_sharedImage ? Image().m_sharedImage->data() : nullptr;
+  Image().m_nImageBitsSize = Image().m_sharedImage ? static_cast<int>(bytes) : 0;
+  Image().m_nImageWidth = h.biWidth;
+  Image().m_nImageHeight = h.biHeight;
+  Image().m_bSourceCut = m_doc.Image().m_bImageCut;
+  ++Region().m_nImageLayout;
+  Image().m_nImageOriginX = Image().m_nImageOriginY = 0;
+  Image().m_nBandIndex = 0;
   // A compressed metafile's divisor does not follow it to the next picture.
-  if (m_nCompressDivisor != 99 && m_doc.m_strPathName != m_strCompressedFile) m_nCompressDivisor = 1;
+  if (Image().m_nCompressDivisor != 99 && m_doc.m_strPathName != Image().m_strCompressedFile) Image().m_nCompressDivisor = 1;
   m_doc.Image().m_nImageLoadState = 2;
-  RefreshImage(1);
+  RefreshImage(RefreshMode::kRender);
 }
 
-void CQelView::FitImageToWindow(int mode) {
-  ImageConvertSettings& s = m_ImageSettings;
-  if (mode == 3) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
+void CQelView::FitImageToWindow(RefreshMode mode) {
+  ImageConvertSettings& s = Image().m_ImageSettings;
+  if (mode == RefreshMode::kQuiet) s.m_nZoomIndex = m_doc.Image().m_ImageSettings.m_nZoomIndex;
   const int window = kClientWidth;
-  const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? m_nImageHeight : m_nImageWidth;
-  if (image > window && m_bFitToWindow == 1) {
+  const int image = s.m_nRotation == 1 || s.m_nRotation == 3 ? Image().m_nImageHeight : Image().m_nImageWidth;
+  if (image > window && Image().m_bFitToWindow == 1) {
     const int ratio = static_cast<int>(int64_t{window} * 100 / std::max(image, 1));
     int zoom = 1, tenths = 0;
     if (ratio >= 51) {
@@ -107,21 +141,21 @@ void CQelView::FitImageToWindow(int mode) {
     s.m_nZoomIndex = 5;
     s.m_nFitTenths = 0;
   }
-  if (mode == 3) {
+  if (mode == RefreshMode::kQuiet) {
     m_doc.Image().m_ImageSettings.m_nZoomIndex = s.m_nZoomIndex;
     m_doc.Image().m_ImageSettings.m_nFitTenths = s.m_nFitTenths;
   }
 }
 
-int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
-  // Reload road: the view does not show an image (or mode 5 asks for it).
-  if (!IsImageKind(m_nFileKind) || m_nImageBitsSize < 4 || !m_pImageBits || mode == 5) {
-    if ((mode == 0 || mode == 5) && !m_strFileName.empty()) {
+int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraRows) {
+  // Reload road: the view does not show an image (or kForceReload asks for it).
+  if (!IsImageKind(m_nFileKind) || Image().m_nImageBitsSize < 4 || !Image().m_pImageBits || mode == RefreshMode::kForceReload) {
+    if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !m_strFileName.empty()) {
       const int form = m_doc.m_nDisplayForm, kind = m_doc.m_nFileKind;
       m_doc.m_nDisplayForm = m_nDisplayForm;
       const size_t n = m_strFileName.size();
-      if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && m_ImageSettings.m_nZoomIndex < 6) {
-        m_doc.Image().m_ImageSettings.m_nZoomIndex = m_ImageSettings.m_nZoomIndex;
+      if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
+        m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
       }
       m_doc.LoadDocument(m_strFileName, 0);
       m_doc.m_nDisplayForm = form;
@@ -129,19 +163,13 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     }
     return 0;
   }
-  ImageConvertSettings& s = m_ImageSettings;
-  // Which stages must run.
-  if (!(s.m_bByDifference || s.m_bMono || s.m_bInvert || s.m_bEmphasis || s.m_bSaturationCorr || s.m_bHueCorr ||
-        s.m_bBrightnessCorr || s.m_bContinuous || s.m_bIsolated || s.m_bContourCorr || s.m_bTo24 || s.m_bCutOut ||
-        s.m_bToTarget)) {
-    s.m_bActive = 0;
-  }
-  s.m_bTransform = s.m_nRotation || s.m_bFlip || s.m_bMirror || s.m_bActive ? 1 : 0;
+  ImageConvertSettings& s = Image().m_ImageSettings;
+  ChooseStages(s);
 
-  BITMAPINFO source = m_sourceInfo;
+  BITMAPINFO source = Image().m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
-  const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(m_nImageBitsSize));
+  const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(Image().m_nImageBitsSize));
   if (imageBytes == 0) return 0;
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(imageBytes);
 
@@ -152,60 +180,45 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
     return SaveSourceImage(action - kViewActionSourceSave, source);
   }
 
-  if (m_bFitToWindow > 0) {
+  if (Image().m_bFitToWindow > 0) {
     FitImageToWindow(mode);
-    if (m_bFitToWindow > 1) m_bFitToWindow = 0;
+    if (Image().m_bFitToWindow > 1) Image().m_bFitToWindow = 0;
   }
 
-  // Work sizes in 64 bits, capped by the "bmpdata" volume but never below the image.
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
-  int64_t work = static_cast<int64_t>(imageBytes) + kWorkSpare;
-  if (zoom > 5) work = work * (int64_t{1} << (2 * (zoom - 5))) + kWorkSpare;
-  const int bits = h.biBitCount;
-  s.m_bWork24 = 0;
-  if (bits == 32 || bits == 16 || s.m_bTo24 || s.m_nColorPhase > 0 ||
-      (bits < 24 && (s.m_nFitTenths || s.m_nRegionScope || s.m_bContourCorr || s.m_bIsolated || s.m_bContinuous))) {
-    s.m_bWork24 = 1;
-    if (bits != 32 && bits != 0) {
-      work = work * 24 / std::max(bits, 1);
-      s.m_bTransform = 1;
-    }
-    if (s.m_nFitTenths > 0) s.m_bActive = 1;
-  }
-  work = std::max<int64_t>(std::min<int64_t>(work, std::max(m_doc.m_nBmpDataLimit, 0) + int64_t{kWorkSpare}),
-                           static_cast<int64_t>(imageBytes));
+  const int64_t work = WorkSize(s, imageBytes, h.biBitCount, m_doc.m_nBmpDataLimit);
   BITMAPINFO display = source;
-  const bool convert = (m_nRegionCount == 0 || s.m_bTo24) &&
+  const bool convert = (Region().m_nRegionCount == 0 || s.m_bTo24) &&
                        (s.m_bWork24 || s.m_bTransform || zoom != 5 || s.m_bActive || s.m_nFitTenths ||
                         s.m_nColorPhase || s.m_bCharMode);
   // The document's block is shown as it is when nothing is rendered. Otherwise the
   // result goes into the display's own rows, reused from the last rendering; the
   // work buffer is fresh zero pages, and neither is cleared before it is written.
-  const bool asItIs = !convert && sharedImage_ && m_pImageBits == sharedImage_->data();
-  DisplayPicture::Rows a, b = m_pDisplayBitmap.TakeRows();
+  const bool asItIs = !convert && Image().m_sharedImage && Image().m_pImageBits == Image().m_sharedImage->data();
+  DisplayPicture::Rows a, b = Image().m_pDisplayBitmap.TakeRows();
   const size_t bSize = convert ? static_cast<size_t>(work) + kBufferBSpare : asItIs ? 0 : imageBytes;
   if ((convert && !TryResize(a, static_cast<size_t>(work), &m_doc.m_allocHook)) ||
       !FitRows(b, bSize, &m_doc.m_allocHook)) {
-    m_pDisplayBitmap.GiveBack(std::move(b));
+    Image().m_pDisplayBitmap.GiveBack(std::move(b));
     AfxMessageBox(OutOfMemoryText(" 661"));
     return 0;
   }
   const uint8_t* shown = b.data();
   size_t shownSize = b.size();
   if (convert) {
-    std::memcpy(a.data(), m_pImageBits, imageBytes);
-    if (!ConvertImage(a, b, display, s, m_nFileKind, m_rcRegion)) {
-      m_pDisplayBitmap.reset();
+    std::memcpy(a.data(), Image().m_pImageBits, imageBytes);
+    if (!ConvertImage(a, b, display, s, m_nFileKind, Region().m_rcRegion)) {
+      Image().m_pDisplayBitmap.reset();
       return 0;
     }
   } else {
     if (asItIs) {
-      shown = m_pImageBits;
+      shown = Image().m_pImageBits;
       shownSize = imageBytes;
     } else {
-      std::memcpy(b.data(), m_pImageBits, imageBytes);
+      std::memcpy(b.data(), Image().m_pImageBits, imageBytes);
     }
-    if (mode == 10 && extraRows > 0 && extraRows < h.biHeight) {
+    if (mode == RefreshMode::kCutRows && extraRows > 0 && extraRows < h.biHeight) {
       display.bmiHeader.biHeight = h.biHeight - extraRows;
       display.bmiHeader.biSizeImage = static_cast<uint32_t>(ImageBytes(display.bmiHeader));
     }
@@ -213,22 +226,22 @@ int CQelView::RefreshImage(int mode, const std::string& path, int extraRows) {
   a = DisplayPicture::Rows();
   shownSize = std::min(ImageBytes(display.bmiHeader), shownSize);
   // Stages that keep the size but put pixels elsewhere (a size that changed says so itself).
-  displayMoved_ = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
+  Region().m_bDisplayMoved = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
                               (s.m_bActive && s.m_bTransform && s.m_bCutOut == 1));
   if (asItIs) {
-    m_pDisplayBitmap.ShowShared(sharedImage_, shown, shownSize, display);
+    Image().m_pDisplayBitmap.ShowShared(Image().m_sharedImage, shown, shownSize, display);
   } else {
-    m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
+    Image().m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
   }
 
-  if (mode != 3) ShowImageStatus(0);
-  if (mode == 4) ReplaceFileWith(path, BuildBmpFile(shown, display));
-  if (mode == 9) {
+  if (mode != RefreshMode::kQuiet) ShowImageStatus(0);
+  if (mode == RefreshMode::kWriteBmp) ReplaceFileWith(path, BuildBmpFile(shown, display));
+  if (mode == RefreshMode::kKeepScroll) {
     ++m_doc.m_nLockUpdateDepth;
     if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
   }
-  PaintImage(shown, shownSize, display, mode == 9 ? 3 : 0);
-  if (mode == 9) {
+  PaintImage(shown, shownSize, display, mode == RefreshMode::kKeepScroll ? 3 : 0);
+  if (mode == RefreshMode::kKeepScroll) {
     if (--m_doc.m_nLockUpdateDepth <= 0) {
       m_doc.m_nLockUpdateDepth = 0;
       if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
@@ -295,7 +308,7 @@ int CQelView::ConvertImage(uint8_t* aBits, size_t aSize, uint8_t* bBits, size_t 
   }
   if (s.m_bTransform == 1) {
     if ((s.m_bActive == 1 || s.m_nColorPhase == -2) && s.m_bNoColorOnCut == 0) {
-      if (AdjustColors(in(), out(), info, s, region, m_ptClick) == 1) swap();
+      if (AdjustColors(in(), out(), info, s, region, Region().m_ptClick) == 1) swap();
     }
     if (s.m_bCutOut == 1) {
       if (!CropToRegion(in(), out(), info, region, widened ? divisor : 1)) return 0;
@@ -330,14 +343,14 @@ int CQelView::FillStretchKernel(const uint8_t* bits, size_t size, BITMAPINFO& in
   // Enlarging by less than two, or equal heights in paint mode 2, goes through a
   // bitmap twice as large that a half-tone reduction brings back.
   const bool twice = (height > source->height && height < 2 * source->height) ||
-                     (m_nPaintMode == 2 && height == source->height);
+                     (Region().m_nPaintMode == 2 && height == source->height);
   const int factor = twice ? 2 : 1;
   plat::BitmapPtr target = gdi.CreateCompatibleBitmap(width * factor, height * factor);
   if (!target) return -1;
   const bool smaller = width < source->width || height < source->height;
   int mode = plat::COLORONCOLOR;
   if (smaller) {
-    const int charMode = m_ImageSettings.m_bCharMode;
+    const int charMode = Image().m_ImageSettings.m_bCharMode;
     mode = charMode <= 1 ? plat::HALFTONE : charMode == 2 ? plat::BLACKONWHITE
                                           : charMode == 3 ? plat::WHITEONBLACK
                                                           : plat::COLORONCOLOR;

@@ -18,11 +18,13 @@
 #include "image/display/DisplayKernels.h"
 #include "image/ImageStatus.h"
 #include "base/Alloc.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "view/QelView.h"
 
 namespace {
 
-constexpr int kNearWhite = 199;               // a pasted pixel above this in all channels is kept out by code 12
+constexpr int kNearWhite = 199;               // a pasted pixel above this in all channels is kept out by kPasteKeepWhite
 constexpr COLORREF kColorNotSet = 0x1000000;  // bit 24 of a settings colour: not set
 
 COLORREF Solid(COLORREF c) { return c & 0xFFFFFF; }
@@ -53,6 +55,94 @@ plat::BitmapPtr TurnedRegion(plat::GdiHost& gdi, const plat::Bitmap& shown, cons
   return gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
 }
 
+// The picture an edit writes into the region r, of the region's size: source (the
+// copy buffer, or the turned region) stretched to it, painted at the click, and for
+// kRender with active settings the region's pixels through the colour stages at 1:1.
+// Null when the edit cannot go on.
+plat::BitmapPtr EditPicture(CQelView& v, plat::GdiHost& gdi, CQelView::ImageEdit code, const plat::Bitmap& source,
+                            const CRect& r, int width, int height) {
+  using ImageEdit = CQelView::ImageEdit;
+  plat::BitmapPtr work = gdi.CreateCompatibleBitmap(width, height);
+  if (!work) {
+    AfxMessageBox(OutOfMemoryText(" 675"));
+    return nullptr;
+  }
+  if (source.width == width && source.height == height) {
+    plat::BitBlt(*work, 0, 0, width, height, source, 0, 0);
+  } else {
+    const bool smaller = width < source.width || height < source.height;
+    plat::StretchBlt(*work, 0, 0, width, height, source, 0, 0, source.width, source.height,
+                     smaller ? plat::HALFTONE : plat::COLORONCOLOR);
+  }
+  if (code == ImageEdit::kPaintAgain || code == ImageEdit::kPaintFirst) {
+    v.PaintAtClick(*work, CPoint{v.Region().m_ptClick.x + v.Image().m_nImageOriginX - r.left, v.Region().m_ptClick.y + v.Image().m_nImageOriginY - r.top});
+  }
+  if (code == ImageEdit::kRender && v.Image().m_ImageSettings.m_bActive) {
+    ImageConvertSettings s = v.Image().m_ImageSettings;
+    s.m_nRegionScope = 0;
+    s.m_nZoomIndex = 5;
+    s.m_nFitTenths = 0;
+    s.m_nRotation = s.m_bMirror = s.m_bFlip = 0;
+    s.m_bCutOut = 0;
+    s.m_bWork24 = 1;
+    s.m_bTransform = 1;
+    BITMAPINFO info;
+    std::vector<uint8_t> a, b;
+    constexpr size_t kStageSpare = 100000;
+    if (!ToDib(*work, info, a, kStageSpare)) return nullptr;
+    b.assign(a.size(), 0);
+    if (v.ConvertImage(a, b, info, s, v.m_nFileKind, CRect{-1, -1, -1, -1})) {
+      plat::BitmapPtr converted =
+          gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
+      if (converted) plat::BitBlt(*work, 0, 0, width, height, *converted, 0, 0);
+    }
+  }
+  return work;
+}
+
+// What the row writer needs to know of the edit.
+struct EditRows {
+  CQelView::ImageEdit code = CQelView::ImageEdit::kRender;
+  bool layered = false;   // the layer's key colour lets the picture through
+  bool darken = false;    // ... darkened (the H layer modes)
+  uint32_t background = 0;
+  uint32_t key = 0;
+};
+
+// Row by row over r: the old pixels into saved (24-bit, when given), the new ones
+// (work's, or the background for a fill) into the picture.
+void WriteEditRows(plat::Bitmap& shown, const plat::Bitmap* work, const CRect& r, const EditRows& e, uint8_t* saved) {
+  using ImageEdit = CQelView::ImageEdit;
+  uint8_t* out = saved;
+  for (int y = r.top; y < r.bottom; ++y) {
+    uint32_t* row = shown.Row(y);
+    const uint32_t* from = work ? work->Row(y - r.top) : nullptr;
+    for (int x = r.left; x < r.right; ++x) {
+      const uint32_t old = row[x];
+      if (out) {
+        *out++ = static_cast<uint8_t>(old);
+        *out++ = static_cast<uint8_t>(old >> 8);
+        *out++ = static_cast<uint8_t>(old >> 16);
+      }
+      if (e.code == ImageEdit::kBackupOnly) continue;
+      if (e.code == ImageEdit::kFillBackground) {
+        row[x] = e.background;
+        continue;
+      }
+      const uint32_t p = from[x - r.left];
+      if (e.layered && p == e.key) {
+        if (e.darken) row[x] = old >> 1 & 0x7F7F7F;
+        continue;
+      }
+      if (e.code == ImageEdit::kPasteKeepWhite && (p & 0xFF) > kNearWhite && (p >> 8 & 0xFF) > kNearWhite &&
+          (p >> 16 & 0xFF) > kNearWhite) {
+        continue;
+      }
+      row[x] = p;
+    }
+  }
+}
+
 }  // namespace
 
 plat::BitmapPtr CQelView::CopyBufferBitmap(const std::vector<uint8_t>& file) const {
@@ -64,154 +154,96 @@ plat::BitmapPtr CQelView::CopyBufferBitmap(const std::vector<uint8_t>& file) con
 
 void CQelView::PaintAtClick(plat::Bitmap& work, CPoint at) {
   plat::DrawContext dc(work);
-  const COLORREF target = m_ImageSettings.m_clrTarget & 0xFFFFFF;
+  const COLORREF target = Image().m_ImageSettings.m_clrTarget & 0xFFFFFF;
   const plat::Brush brush{plat::BS_SOLID, target, 0};
-  if (m_nFigure == 11) {
-    const int side = std::clamp(m_nPattern, 0, 6) + 1;
+  if (Region().m_nFigure == 11) {
+    const int side = std::clamp(Region().m_nPattern, 0, 6) + 1;
     dc.FillRect(CRect{at.x, at.y, at.x + side, at.y + side}, brush);
     return;
   }
   // The colour filled: the source colour when it is set, else the pixel under the click.
-  const COLORREF source = m_ImageSettings.m_clrSource;
+  const COLORREF source = Image().m_ImageSettings.m_clrSource;
   const COLORREF colour = (source & kColorNotSet) == 0 ? source & 0xFFFFFF : dc.GetPixel(at.x, at.y);
   if (colour == plat::CLR_INVALID) return;
   dc.SelectBrush(brush);
-  dc.ExtFloodFill(at.x, at.y, colour, m_nEditStep == 11 ? plat::FLOODFILLBORDER : plat::FLOODFILLSURFACE);
+  dc.ExtFloodFill(at.x, at.y, colour, Region().m_nEditStep == 11 ? plat::FLOODFILLBORDER : plat::FLOODFILLSURFACE);
 }
 
-int CQelView::ApplyImageEdit(int code, const std::string& text) {
-  if (!IsActiveImagePane() || !m_pDisplayBitmap || !g_pMainFrame) return 0;
-  if (m_rcRegion.right < 0 && m_nPaintMode == 0) return 0;
+int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
+  if (!IsActiveImagePane() || !Image().m_pDisplayBitmap || !g_pMainFrame) return 0;
+  if (Region().m_rcRegion.right < 0 && Region().m_nPaintMode == 0) return 0;
   // Turning the region takes the pixels it needs itself.
-  const bool ownPixels = code == 10;
+  const bool ownPixels = code == ImageEdit::kTurnQuarter;
   const std::vector<uint8_t>& copy = m_doc.Image().m_pBmpFile;
   if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
-  plat::Bitmap& shown = *m_pDisplayBitmap;
-  if (m_nPaintBits != 24) {
+  plat::Bitmap& shown = *Image().m_pDisplayBitmap;
+  if (Image().m_nPaintBits != 24) {
     char text[32];
     std::snprintf(text, sizeof text, "Bitmap %d bit", 24);
     ShowImageFormat(text);
   }
 
   // The work picture of the region's size.
-  if (m_rcRegion.right < 0) m_rcRegion = CRect{0, 0, shown.width, shown.height};
+  if (Region().m_rcRegion.right < 0) Region().m_rcRegion = CRect{0, 0, shown.width, shown.height};
   CRect r = ClippedRegion();
   if (r.right <= r.left) return 0;
   int width = r.right - r.left, height = r.bottom - r.top;
   plat::BitmapPtr turned;
-  if (code == 10) {
+  if (code == ImageEdit::kTurnQuarter) {
     // The region's pixels as shown turn a quarter clockwise about its top-left
     // corner, and the region takes the turned shape.
     turned = TurnedRegion(gdi, shown, r);
     if (!turned) return 0;
     std::swap(width, height);
-    m_rcRegion = CRect{r.left, r.top, r.left + width, r.top + height};
+    Region().m_rcRegion = CRect{r.left, r.top, r.left + width, r.top + height};
     MapRegion(true);
     r = ClippedRegion();
   }
   plat::BitmapPtr work;
-  if (code == 7 || code == 11) {
+  if (code == ImageEdit::kTextLayer || code == ImageEdit::kFigure) {
     if (DrawTextIntoImage(m_doc.Image().m_pBmpFile, width, height, text) < 0) return 0;
   }
-  const bool layered = code == 7 || code == 11 || m_nPaintMode == 2;
-  if (code != 1 && code != 2) {
-    plat::BitmapPtr source = code == 10 ? std::move(turned) : CopyBufferBitmap(copy);
+  const bool layered = code == ImageEdit::kTextLayer || code == ImageEdit::kFigure || Region().m_nPaintMode == 2;
+  if (code != ImageEdit::kFillBackground && code != ImageEdit::kBackupOnly) {
+    plat::BitmapPtr source = code == ImageEdit::kTurnQuarter ? std::move(turned) : CopyBufferBitmap(copy);
     if (!source) return 0;
-    work = gdi.CreateCompatibleBitmap(width, height);
-    if (!work) {
-      AfxMessageBox(OutOfMemoryText(" 675"));
-      return 0;
-    }
-    if (source->width == width && source->height == height) {
-      plat::BitBlt(*work, 0, 0, width, height, *source, 0, 0);
-    } else {
-      const bool smaller = width < source->width || height < source->height;
-      plat::StretchBlt(*work, 0, 0, width, height, *source, 0, 0, source->width, source->height,
-                       smaller ? plat::HALFTONE : plat::COLORONCOLOR);
-    }
-    if (code == 5 || code == 6) {
-      PaintAtClick(*work, CPoint{m_ptClick.x + m_nImageOriginX - r.left, m_ptClick.y + m_nImageOriginY - r.top});
-    }
-    if (code == 0 && m_ImageSettings.m_bActive) {
-      // The region's own pixels through the colour stages of the settings, at 1:1.
-      ImageConvertSettings s = m_ImageSettings;
-      s.m_nRegionScope = 0;
-      s.m_nZoomIndex = 5;
-      s.m_nFitTenths = 0;
-      s.m_nRotation = s.m_bMirror = s.m_bFlip = 0;
-      s.m_bCutOut = 0;
-      s.m_bWork24 = 1;
-      s.m_bTransform = 1;
-      BITMAPINFO info;
-      std::vector<uint8_t> a, b;
-      constexpr size_t kStageSpare = 100000;
-      if (!ToDib(*work, info, a, kStageSpare)) return 0;
-      b.assign(a.size(), 0);
-      if (ConvertImage(a, b, info, s, m_nFileKind, CRect{-1, -1, -1, -1})) {
-        plat::BitmapPtr converted =
-            gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
-        if (converted) plat::BitBlt(*work, 0, 0, width, height, *converted, 0, 0);
-      }
-    }
+    work = EditPicture(*this, gdi, code, *source, r, width, height);
+    if (!work) return 0;
   }
 
   // Row by row: the old pixels into the backup, the new ones into the picture.
-  const bool backup = code != 5;
+  const bool backup = code != ImageEdit::kPaintAgain;
   std::vector<uint8_t> saved;
   if (backup && !TryResize(saved, static_cast<size_t>(r.right - r.left) * static_cast<size_t>(r.bottom - r.top) * 3,
                                  &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 676"));
     return 0;
   }
-  const uint32_t background = plat::PixelOfColor(Solid(m_ImageSettings.m_clrBackground));
-  const uint32_t key = plat::PixelOfColor(m_crLayerKey);
-  const bool darken = m_nLayerMode == 8 || m_nLayerMode == 18;
-  uint8_t* out = saved.data();
-  for (int y = r.top; y < r.bottom; ++y) {
-    uint32_t* row = shown.Row(y);
-    const uint32_t* from = work ? work->Row(y - r.top) : nullptr;
-    for (int x = r.left; x < r.right; ++x) {
-      const uint32_t old = row[x];
-      if (backup) {
-        *out++ = static_cast<uint8_t>(old);
-        *out++ = static_cast<uint8_t>(old >> 8);
-        *out++ = static_cast<uint8_t>(old >> 16);
-      }
-      if (code == 2) continue;
-      if (code == 1) {
-        row[x] = background;
-        continue;
-      }
-      const uint32_t p = from[x - r.left];
-      if (layered && p == key) {
-        // The layer's key colour lets the picture through, darkened in the H modes.
-        if (darken) row[x] = old >> 1 & 0x7F7F7F;
-        continue;
-      }
-      if (code == 12 && (p & 0xFF) > kNearWhite && (p >> 8 & 0xFF) > kNearWhite && (p >> 16 & 0xFF) > kNearWhite) {
-        continue;
-      }
-      row[x] = p;
-    }
-  }
+  EditRows rows;
+  rows.code = code;
+  rows.layered = layered;
+  rows.darken = Region().m_nLayerMode == 8 || Region().m_nLayerMode == 18;
+  rows.background = plat::PixelOfColor(Solid(Image().m_ImageSettings.m_clrBackground));
+  rows.key = plat::PixelOfColor(Region().m_crLayerKey);
+  WriteEditRows(shown, work.get(), r, rows, backup ? saved.data() : nullptr);
   // The display becomes the image, so the saved pixels' place in the display is
-  // their place in the image (code 2 changes nothing and keeps them only when the
+  // their place in the image (kBackupOnly changes nothing and keeps them only when the
   // display shows the image in place).
-  const bool inPlace = code == 2 ? DisplayShowsImageInPlace() : TakeDisplayAsImage();
+  const bool inPlace = code == ImageEdit::kBackupOnly ? DisplayShowsImageInPlace() : TakeDisplayAsImage();
   if (backup) {
-    m_regionBackup.rect = r;
-    m_regionBackup.pixels = std::move(saved);
-    m_regionBackup.wholeImage = false;
-    m_regionBackup.pastedCode = code == 4 || code == 12 ? code : 0;
-    m_regionBackup.layout = inPlace ? imageLayout_ : 0;
+    Region().m_regionBackup.rect = r;
+    Region().m_regionBackup.pixels = std::move(saved);
+    Region().m_regionBackup.wholeImage = false;
+    Region().m_regionBackup.pastedCode = code == ImageEdit::kPaste || code == ImageEdit::kPasteKeepWhite ? static_cast<int>(code) : 0;
+    Region().m_regionBackup.layout = inPlace ? Region().m_nImageLayout : 0;
   }
   // The drawing codes keep the region's new pixels as the copy for the next step.
-  if (code > 4 && code != 10 && code != 12 && m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.Image().m_pBmpFile);
-  if (code == 7 && m_nRegionCount < 3) m_nPaintMode = 2;
+  if (code > ImageEdit::kPaste && code != ImageEdit::kTurnQuarter && code != ImageEdit::kPasteKeepWhite && Region().m_nPaintMode != 2) BitmapToBmp(shown, r, m_doc.Image().m_pBmpFile);
+  if (code == ImageEdit::kTextLayer && Region().m_nRegionCount < 3) Region().m_nPaintMode = 2;
 
-  if (m_nRegionCount == 0) {
-    ImageConvertSettings& s = m_ImageSettings;
+  if (Region().m_nRegionCount == 0) {
+    ImageConvertSettings& s = Image().m_ImageSettings;
     s.m_bActive = 0;
     s.m_bTransform = 0;
     s.m_nRotation = s.m_bMirror = s.m_bFlip = 0;
@@ -219,9 +251,9 @@ int CQelView::ApplyImageEdit(int code, const std::string& text) {
     s.m_nZoomIndex = 5;
     s.m_nFitTenths = 0;
   }
-  m_nRegionState = m_nRegionState == 2 || m_nRegionState == 4 ? 4 : 1;
+  Region().m_nRegionState = Region().m_nRegionState == 2 || Region().m_nRegionState == 4 ? 4 : 1;
   RepaintImage();
   SetTimer(ImageRepaintTimer(m_nPane), 10);
-  m_bImageDirty = 1;
+  Image().m_bImageDirty = 1;
   return 1;
 }

@@ -9,6 +9,8 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "image/ViewImageCommands.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "platform/ui/Ui.h"
 #include "view/QelView.h"
 
@@ -17,7 +19,7 @@ namespace {
 constexpr COLORREF kColorNotSet = 0x1000000;
 constexpr unsigned kConversionSwitch = 32989;
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
 bool IsSet(COLORREF c) { return (c & kColorNotSet) == 0; }
 
 // The colour dialog opened on a colour; true with the choice in `chosen` on OK.
@@ -33,13 +35,13 @@ bool ChooseColor(CommandContext& cx, COLORREF initial, COLORREF& chosen) {
 // The picture again through the changed settings: the whole image, or an edited
 // region's own pixels.
 void Rerender(CQelView& v) {
-  if (v.m_nRegionCount < 1) {
-    v.RefreshImage(9);
+  if (v.Region().m_nRegionCount < 1) {
+    v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     return;
   }
-  v.m_ImageSettings.m_bTransform = 1;
+  v.Image().m_ImageSettings.m_bTransform = 1;
   v.RestoreRegionPixels();
-  v.ApplyImageEdit(0, "");
+  v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
   v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
 }
 
@@ -54,19 +56,19 @@ int ToggleReplaceColor(CommandContext& cx, COLORREF& colour) {
   if (ChooseColor(cx, colour, chosen)) colour = chosen;
   return 0;
 }
-int OnSourceColorSet(CommandContext& cx) { return ToggleReplaceColor(cx, cx.view->m_ImageSettings.m_clrSource); }
-int OnTargetColorSet(CommandContext& cx) { return ToggleReplaceColor(cx, cx.view->m_ImageSettings.m_clrTarget); }
+int OnSourceColorSet(CommandContext& cx) { return ToggleReplaceColor(cx, cx.view->Image().m_ImageSettings.m_clrSource); }
+int OnTargetColorSet(CommandContext& cx) { return ToggleReplaceColor(cx, cx.view->Image().m_ImageSettings.m_clrTarget); }
 
 // The source or target colour from the dialog opened on the colour under the cursor.
 int PickReplaceColor(CommandContext& cx, COLORREF& colour) {
   COLORREF chosen = 0;
-  if (!ChooseColor(cx, cx.view->m_ImageSettings.m_clrPicked, chosen)) return 0;
+  if (!ChooseColor(cx, cx.view->Image().m_ImageSettings.m_clrPicked, chosen)) return 0;
   colour = chosen;
-  if (cx.view->m_ImageSettings.m_bActive) Rerender(*cx.view);
+  if (cx.view->Image().m_ImageSettings.m_bActive) Rerender(*cx.view);
   return 0;
 }
-int OnSourceColor(CommandContext& cx) { return PickReplaceColor(cx, cx.view->m_ImageSettings.m_clrSource); }
-int OnTargetColor(CommandContext& cx) { return PickReplaceColor(cx, cx.view->m_ImageSettings.m_clrTarget); }
+int OnSourceColor(CommandContext& cx) { return PickReplaceColor(cx, cx.view->Image().m_ImageSettings.m_clrSource); }
+int OnTargetColor(CommandContext& cx) { return PickReplaceColor(cx, cx.view->Image().m_ImageSettings.m_clrTarget); }
 
 // The text or background colour: back to the document's when it differs, else chosen
 // on the macro colour and remembered there too.
@@ -80,28 +82,28 @@ int ToggleDrawColor(CommandContext& cx, COLORREF& colour, COLORREF documentColou
   return 0;
 }
 int OnTextColorSet(CommandContext& cx) {
-  return ToggleDrawColor(cx, cx.view->m_ImageSettings.m_clrText, cx.doc->m_clrTextChar, cx.view->m_crMacroText);
+  return ToggleDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.doc->m_clrTextChar, cx.view->m_crMacroText);
 }
 int OnBackColorSet(CommandContext& cx) {
-  return ToggleDrawColor(cx, cx.view->m_ImageSettings.m_clrBackground, cx.doc->m_clrTextBack,
+  return ToggleDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrBackground, cx.doc->m_clrTextBack,
                          cx.view->m_crMacroBack);
 }
 
 int PickDrawColor(CommandContext& cx, COLORREF& colour, COLORREF& macro) {
   COLORREF chosen = 0;
-  if (ChooseColor(cx, cx.view->m_ImageSettings.m_clrPicked, chosen)) colour = macro = chosen;
+  if (ChooseColor(cx, cx.view->Image().m_ImageSettings.m_clrPicked, chosen)) colour = macro = chosen;
   return 0;
 }
 int OnTextColor(CommandContext& cx) {
-  return PickDrawColor(cx, cx.view->m_ImageSettings.m_clrText, cx.view->m_crMacroText);
+  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.view->m_crMacroText);
 }
 int OnBackColor(CommandContext& cx) {
-  return PickDrawColor(cx, cx.view->m_ImageSettings.m_clrBackground, cx.view->m_crMacroBack);
+  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrBackground, cx.view->m_crMacroBack);
 }
 
 // Colour replacement on or off, then the conversion switch toggles the conversion.
 int OnColorReplace(CommandContext& cx) {
-  ImageConvertSettings& s = cx.view->m_ImageSettings;
+  ImageConvertSettings& s = cx.view->Image().m_ImageSettings;
   if (s.m_bActive == 0 || s.m_bSkipSelected == 1 || s.m_bToTarget == 0) {
     s.m_bSkipSelected = 0;
     s.m_bToTarget = 1;
@@ -123,19 +125,19 @@ void Check(CCmdUI& ui, bool check, bool enable) {
 }
 void UpImage(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx)); }
 void UpSourceSet(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, IsSet(cx.view->m_ImageSettings.m_clrSource), ShowsImage(cx));
+  Check(ui, IsSet(cx.view->Image().m_ImageSettings.m_clrSource), ShowsImage(cx));
 }
 void UpTargetSet(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, IsSet(cx.view->m_ImageSettings.m_clrTarget), ShowsImage(cx));
+  Check(ui, IsSet(cx.view->Image().m_ImageSettings.m_clrTarget), ShowsImage(cx));
 }
 void UpTextSet(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, cx.view->m_ImageSettings.m_clrText != cx.doc->m_clrTextChar, ShowsImage(cx));
+  Check(ui, cx.view->Image().m_ImageSettings.m_clrText != cx.doc->m_clrTextChar, ShowsImage(cx));
 }
 void UpBackSet(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, cx.view->m_ImageSettings.m_clrBackground != cx.doc->m_clrTextBack, ShowsImage(cx));
+  Check(ui, cx.view->Image().m_ImageSettings.m_clrBackground != cx.doc->m_clrTextBack, ShowsImage(cx));
 }
 void UpColorReplace(CommandContext& cx, CCmdUI& ui) {
-  const ImageConvertSettings& s = cx.view->m_ImageSettings;
+  const ImageConvertSettings& s = cx.view->Image().m_ImageSettings;
   const bool unset = !IsSet(s.m_clrSource) || !IsSet(s.m_clrTarget);
   Check(ui, s.m_bActive == 1 && s.m_bSkipSelected == 0 && s.m_bToTarget == 1,
         ShowsImage(cx) && !(unset && s.m_bActive == 0));

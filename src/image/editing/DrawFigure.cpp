@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -31,14 +33,14 @@ plat::Pen PenFor(int figure, int pattern, COLORREF color) {
 
 int CQelView::DrawFigure(plat::DrawContext& dc, CRect rc, int figure, int step, COLORREF frame, COLORREF fill,
                          COLORREF key) {
-  const int pattern = m_nPattern;
+  const int pattern = Region().m_nPattern;
   plat::Brush brush{plat::BS_SOLID, fill, 0};
   // A hatch's gaps always take the layer's background colour, whatever the layer's
   // background mode: the key colour at the frame step (they stay transparent), the
   // fill colour otherwise.
   int bkMode = 0;
   if (figure == 5) {
-    brush = plat::Brush{plat::BS_HATCHED, m_ImageSettings.m_clrText, std::clamp(pattern, 0, 5)};
+    brush = plat::Brush{plat::BS_HATCHED, Image().m_ImageSettings.m_clrText, std::clamp(pattern, 0, 5)};
     dc.SetBkColor(step == 1 ? key : fill);
     bkMode = dc.SetBkMode(plat::OPAQUE);
   }

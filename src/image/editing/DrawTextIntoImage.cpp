@@ -10,6 +10,8 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "image/editing/DrawingTools.h"
 #include "platform/text/CodePage.h"
 #include "platform/gdi/GdiText.h"
@@ -63,7 +65,7 @@ class TextLayer {
  public:
   TextLayer(CQelView& view, const CQelDoc& doc, plat::Bitmap& layer, COLORREF background, COLORREF key)
       : v_(view), doc_(doc), layer_(layer), dc_(layer), background_(background), key_(key) {
-    textColour_ = frameColour_ = v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+    textColour_ = frameColour_ = v_.Image().m_ImageSettings.m_clrText & 0xFFFFFF;
     backColour_ = background;
     painter_.SetTextColor(textColour_);
     painter_.SetBkColor(backColour_);
@@ -71,7 +73,7 @@ class TextLayer {
     dc_.SetBkColor(backColour_);
     dc_.SetBkMode(plat::TRANSPARENT);
     font_.faceName = doc_.m_strProFont;
-    v_.m_nLayerMode = 0;
+    v_.Region().m_nLayerMode = 0;
   }
 
   // One piece of the text: an optional tag ("<letters>") and the text up to the next one.
@@ -93,7 +95,7 @@ class TextLayer {
       const size_t at = font_.faceName.find(stop);
       if (at != std::string::npos && at > 0) font_.faceName.resize(at);
     }
-    const int mode = v_.m_nLayerMode;
+    const int mode = v_.Region().m_nLayerMode;
     if (mode == 2 || mode == 3 || mode == 12 || mode == 13) DrawBackgroundFigure(mode);
     painter_.SetBkMode(mode == 1 || mode == 11 ? plat::OPAQUE : plat::TRANSPARENT);
     if (!text.empty()) DrawText(std::move(text));
@@ -101,8 +103,8 @@ class TextLayer {
 
   // The frame a tag asked for goes round the whole layer at the end.
   void Finish() {
-    if (v_.m_nLayerMode > 9) {
-      v_.DrawFigure(dc_, Whole(), v_.m_nFigure, 1, frameColour_, backColour_, key_);
+    if (v_.Region().m_nLayerMode > 9) {
+      v_.DrawFigure(dc_, Whole(), v_.Region().m_nFigure, 1, frameColour_, backColour_, key_);
     }
   }
 
@@ -125,7 +127,7 @@ class TextLayer {
     centre_ = false;
     COLORREF tagText = 0, tagBack = 0;
     std::string face;
-    if (v_.m_nLayerMode != 9) v_.m_nLayerMode = 0;
+    if (v_.Region().m_nLayerMode != 9) v_.Region().m_nLayerMode = 0;
     for (size_t i = 0; i < letters.size(); ++i) {
       const char c = letters[i];
       const char after = i + 1 < letters.size() ? letters[i + 1] : '\0';
@@ -146,11 +148,11 @@ class TextLayer {
       } else if (c == 'P') {
         face = doc_.m_strProFont;
       } else if (c == 'D') {
-        v_.m_nLayerMode += 1;
+        v_.Region().m_nLayerMode += 1;
       } else if (c == 'A') {
-        v_.m_nLayerMode += 2;
+        v_.Region().m_nLayerMode += 2;
       } else if (c == 'H') {
-        v_.m_nLayerMode += 8;
+        v_.Region().m_nLayerMode += 8;
       } else if (c == 'R' || c == 'F') {
         i += FrameLetters(letters, i);
       } else if (c == '-') {
@@ -164,7 +166,7 @@ class TextLayer {
     }
     if (tagSize > 0) size_ = tagSize;
     lastTagSize_ = tagSize;
-    textColour_ = tagText != 0 ? tagText : v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+    textColour_ = tagText != 0 ? tagText : v_.Image().m_ImageSettings.m_clrText & 0xFFFFFF;
     backColour_ = tagBack != 0 ? tagBack : background_;
     painter_.SetTextColor(textColour_);
     painter_.SetBkColor(backColour_);
@@ -177,21 +179,21 @@ class TextLayer {
   size_t FrameLetters(const std::string& letters, size_t at) {
     const auto letter = [&](size_t i) { return i < letters.size() ? letters[i] : '\0'; };
     const char c = letters[at];
-    v_.m_nLayerMode += 10;
+    v_.Region().m_nLayerMode += 10;
     size_t taken = 0;
     if (const ColourLetter* k = ColourOf(letter(at + 1))) {
       frameColour_ = k->text;
       taken = 1;
     } else {
-      frameColour_ = v_.m_ImageSettings.m_clrText & 0xFFFFFF;
+      frameColour_ = v_.Image().m_ImageSettings.m_clrText & 0xFFFFFF;
     }
     const char digit = letter(at + 1 + taken);
     if (std::isdigit(static_cast<unsigned char>(digit))) {
-      v_.m_nPattern = digit - '0';
-      if (c == 'F') v_.m_nFigure = 2;
-      if (c == 'R' && v_.m_nPattern >= 7) {
-        v_.m_nFigure = 1;
-        v_.m_nPattern -= 7;
+      v_.Region().m_nPattern = digit - '0';
+      if (c == 'F') v_.Region().m_nFigure = 2;
+      if (c == 'R' && v_.Region().m_nPattern >= 7) {
+        v_.Region().m_nFigure = 1;
+        v_.Region().m_nPattern -= 7;
       }
       ++taken;
     }
@@ -200,14 +202,14 @@ class TextLayer {
 
   // The figure behind the text; the text then starts inside it.
   void DrawBackgroundFigure(int mode) {
-    if (v_.m_nEditStep == 0) v_.m_nEditStep = 2;
+    if (v_.Region().m_nEditStep == 0) v_.Region().m_nEditStep = 2;
     CRect rect = Whole();
-    if (v_.m_rcRegion.left > v_.m_rcRegion.right) std::swap(rect.left, rect.right);
-    if (v_.m_rcRegion.top > v_.m_rcRegion.bottom) std::swap(rect.top, rect.bottom);
-    v_.DrawFigure(dc_, rect, v_.m_nFigure, v_.m_nEditStep, textColour_, backColour_, key_);
+    if (v_.Region().m_rcRegion.left > v_.Region().m_rcRegion.right) std::swap(rect.left, rect.right);
+    if (v_.Region().m_rcRegion.top > v_.Region().m_rcRegion.bottom) std::swap(rect.top, rect.bottom);
+    v_.DrawFigure(dc_, rect, v_.Region().m_nFigure, v_.Region().m_nEditStep, textColour_, backColour_, key_);
     x_ = lineStart_ = 4;
     y_ += 1;
-    v_.m_nLayerMode = mode <= 10 ? 0 : 10;
+    v_.Region().m_nLayerMode = mode <= 10 ? 0 : 10;
   }
 
   void DrawText(std::string text) {
@@ -250,11 +252,11 @@ int CQelView::DrawTextIntoImage(std::vector<uint8_t>& copy, int width, int heigh
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
   plat::BitmapPtr layer = gdi.CreateCompatibleBitmap(width, height);
   if (!layer) return -1;
-  const COLORREF background = m_ImageSettings.m_clrBackground & 0xFFFFFF;
+  const COLORREF background = Image().m_ImageSettings.m_clrBackground & 0xFFFFFF;
   const COLORREF key = KeyOf(background);
-  m_crLayerKey = key;
-  if ((key >> 8 & 0xFF) + 2 * (key >> 16 & 0xFF) > 384) m_ImageSettings.m_bCharMode = 2;
-  if (m_nPaintMode == 2) {
+  Region().m_crLayerKey = key;
+  if ((key >> 8 & 0xFF) + 2 * (key >> 16 & 0xFF) > 384) Image().m_ImageSettings.m_bCharMode = 2;
+  if (Region().m_nPaintMode == 2) {
     plat::BitmapPtr source = CopyBufferBitmap(copy);
     if (source) plat::StretchBlt(*layer, 0, 0, width, height, *source, 0, 0, source->width, source->height, plat::COLORONCOLOR);
   } else {

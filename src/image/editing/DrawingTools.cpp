@@ -13,6 +13,8 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
@@ -25,35 +27,35 @@ void Status(const std::string& text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
 }
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
   v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
-  v.m_bImageDirty = 1;
+  v.Image().m_bImageDirty = 1;
 }
 
 int OnFigureSelect(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (++v.m_nFigure > 5) v.m_nFigure = 0;
+  if (++v.Region().m_nFigure > 5) v.Region().m_nFigure = 0;
   RefreshSoon(v);
   return 0;
 }
 
 int OnPatternCycle(CommandContext& cx) {
   CQelView& v = *cx.view;
-  const int top = v.m_nFigure == 5 ? 5 : 6;
-  v.m_nPattern += cx.doc->m_bShiftDown ? -1 : 1;
-  if (v.m_nPattern < 0) v.m_nPattern = 0;
-  if (v.m_nPattern > top) v.m_nPattern = 0;
+  const int top = v.Region().m_nFigure == 5 ? 5 : 6;
+  v.Region().m_nPattern += cx.doc->m_bShiftDown ? -1 : 1;
+  if (v.Region().m_nPattern < 0) v.Region().m_nPattern = 0;
+  if (v.Region().m_nPattern > top) v.Region().m_nPattern = 0;
   static const char* const kHatched[] = {"  --  Horizontal", "  | |  Vertical", "  \\\\  Back Diagonal",
                                          "  //  Foward Diagonal", "  ++  Cross", "  XX  Diagonal Cross"};
   static const char* const kLines[] = {"line 1dot", "line 2dot", "line 3dot", "Dash line", "Dot  line",
                                        "DashDot line", "DashDot2 line"};
-  const int p = v.m_nPattern;
-  if (v.m_nFigure == 5) {
+  const int p = v.Region().m_nPattern;
+  if (v.Region().m_nFigure == 5) {
     Status(kHatched[p]);
-  } else if (v.m_nFigure == 11) {
+  } else if (v.Region().m_nFigure == 11) {
     Status("  brush " + std::to_string(p + 1) + "dot");
   } else {
     Status(kLines[p]);
@@ -63,13 +65,13 @@ int OnPatternCycle(CommandContext& cx) {
 
 int OnLineTool(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (v.m_nFigure == 10) {
-    v.m_nFigure = 0;
-    v.m_ImageSettings.m_nRegionScope = 0;
-    v.m_rcRegion.right = -1;
+  if (v.Region().m_nFigure == 10) {
+    v.Region().m_nFigure = 0;
+    v.Image().m_ImageSettings.m_nRegionScope = 0;
+    v.Region().m_rcRegion.right = -1;
   } else {
-    v.m_nFigure = 10;
-    v.m_ImageSettings.m_nRegionScope = 2;
+    v.Region().m_nFigure = 10;
+    v.Image().m_ImageSettings.m_nRegionScope = 2;
   }
   RefreshSoon(v);
   return 0;
@@ -77,23 +79,23 @@ int OnLineTool(CommandContext& cx) {
 
 int OnPointTool(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (v.m_nFigure == 11) {
-    v.m_nFigure = v.m_nPaintMode = 0;
+  if (v.Region().m_nFigure == 11) {
+    v.Region().m_nFigure = v.Region().m_nPaintMode = 0;
   } else {
-    v.m_nFigure = 11;
-    v.m_nPaintMode = 1;
+    v.Region().m_nFigure = 11;
+    v.Region().m_nPaintMode = 1;
   }
   return 0;
 }
 
 int OnBlockFill(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (v.m_nPaintMode == 0 || (v.m_nPaintMode == 1 && v.m_nFigure == 11)) {
-    v.m_nPaintMode = 1;
-    v.m_nEditStep = 12;
-    v.m_nFigure = 0;
+  if (v.Region().m_nPaintMode == 0 || (v.Region().m_nPaintMode == 1 && v.Region().m_nFigure == 11)) {
+    v.Region().m_nPaintMode = 1;
+    v.Region().m_nEditStep = 12;
+    v.Region().m_nFigure = 0;
   } else {
-    v.m_nPaintMode = v.m_nEditStep = 0;
+    v.Region().m_nPaintMode = v.Region().m_nEditStep = 0;
   }
   return 0;
 }
@@ -103,12 +105,12 @@ int OnFrame(CommandContext& cx) { return cx.view->OnFrameCommand(); }
 int OnText(CommandContext& cx) { return cx.view->OnTextCommand(); }
 
 int OnClearColors(CommandContext& cx) {
-  ImageConvertSettings& s = cx.view->m_ImageSettings;
+  ImageConvertSettings& s = cx.view->Image().m_ImageSettings;
   s.m_clrSource |= kColorNotSet;
   s.m_clrTarget |= kColorNotSet;
   s.m_clrBackground = cx.doc->m_clrTextBack;
   s.m_clrText = cx.doc->m_clrTextChar;
-  cx.view->m_bImageDirty = 1;
+  cx.view->Image().m_bImageDirty = 1;
   return 0;
 }
 
@@ -118,25 +120,25 @@ void Check(CCmdUI& ui, bool check, bool enable) {
 }
 void UpImage(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx)); }
 void UpFigure(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, cx.view->m_nFigure >= 1 && cx.view->m_nFigure <= 9, ShowsImage(cx));
+  Check(ui, cx.view->Region().m_nFigure >= 1 && cx.view->Region().m_nFigure <= 9, ShowsImage(cx));
 }
-void UpLine(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->m_nFigure == 10, ShowsImage(cx)); }
-void UpPoint(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->m_nFigure == 11, ShowsImage(cx)); }
+void UpLine(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->Region().m_nFigure == 10, ShowsImage(cx)); }
+void UpPoint(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->Region().m_nFigure == 11, ShowsImage(cx)); }
 void UpBlockFill(CommandContext& cx, CCmdUI& ui) {
-  Check(ui, cx.view->m_nPaintMode == 1 && cx.view->m_nFigure != 11, ShowsImage(cx));
+  Check(ui, cx.view->Region().m_nPaintMode == 1 && cx.view->Region().m_nFigure != 11, ShowsImage(cx));
 }
 void UpFill(CommandContext& cx, CCmdUI& ui) {
   const CQelView& v = *cx.view;
-  Check(ui, v.m_nEditStep == 2 || v.m_nEditStep == 3 || v.m_nEditStep == 12,
-        ShowsImage(cx) && (v.m_rcRegion.right >= 0 || v.m_nPaintMode == 1));
+  Check(ui, v.Region().m_nEditStep == 2 || v.Region().m_nEditStep == 3 || v.Region().m_nEditStep == 12,
+        ShowsImage(cx) && (v.Region().m_rcRegion.right >= 0 || v.Region().m_nPaintMode == 1));
 }
 void UpFrame(CommandContext& cx, CCmdUI& ui) {
   const CQelView& v = *cx.view;
-  Check(ui, v.m_nEditStep == 1 || v.m_nEditStep == 3 || v.m_nEditStep == 11, ShowsImage(cx));
+  Check(ui, v.Region().m_nEditStep == 1 || v.Region().m_nEditStep == 3 || v.Region().m_nEditStep == 11, ShowsImage(cx));
 }
 void UpTextButton(CommandContext& cx, CCmdUI& ui) {
   const CQelView& v = *cx.view;
-  ui.Enable(ShowsImage(cx) && v.m_nPaintMode == 2 && v.m_nEditStep == 0 && v.m_nRegionCount > 0);
+  ui.Enable(ShowsImage(cx) && v.Region().m_nPaintMode == 2 && v.Region().m_nEditStep == 0 && v.Region().m_nRegionCount > 0);
 }
 
 constexpr auto V = CommandTarget::TextView;
@@ -178,101 +180,101 @@ std::string ReplaceSjis(const std::string& text, const std::string& from, const 
 // The copy made for the drawing leaves the region's state alone, so that an edit
 // after a cut stays undoable step by step.
 void CQelView::TakeUneditedCopy() {
-  if (m_nRegionCount > 0) PutBackupPixels();
-  const int state = m_nRegionState;
+  if (Region().m_nRegionCount > 0) PutBackupPixels();
+  const int state = Region().m_nRegionState;
   CopyRegion();
-  m_nRegionState = state;
+  Region().m_nRegionState = state;
 }
 
 // Fill and frame share their drawing: at step 0 with text the text is set once, at a
 // later step the region is redrawn from its unedited pixels.
 void CQelView::DrawFillOrFrameStep() {
-  if (m_nEditStep == 0 && m_nPaintMode == 2) {
-    ApplyImageEdit(7, m_strDrawText);
-    m_nRegionCount = 1;
+  if (Region().m_nEditStep == 0 && Region().m_nPaintMode == 2) {
+    ApplyImageEdit(ImageEdit::kTextLayer, Region().m_strDrawText);
+    Region().m_nRegionCount = 1;
   } else {
-    if (m_nEditStep > 0) ApplyImageEdit(11, m_nPaintMode == 2 ? "<A>" + m_strDrawText : "<A>");
-    m_nRegionCount = m_nEditStep > 0 ? 1 : 0;
+    if (Region().m_nEditStep > 0) ApplyImageEdit(ImageEdit::kFigure, Region().m_nPaintMode == 2 ? "<A>" + Region().m_strDrawText : "<A>");
+    Region().m_nRegionCount = Region().m_nEditStep > 0 ? 1 : 0;
   }
 }
 
 int CQelView::OnFillCommand() {
-  if (m_nPaintMode == 1) {
-    m_nEditStep = 12;
+  if (Region().m_nPaintMode == 1) {
+    Region().m_nEditStep = 12;
     return 0;
   }
-  if (m_rcRegion.right < 0) return 0;
-  if (m_nFigure == 10 || m_nFigure == 4) return OnFrameCommand();
+  if (Region().m_rcRegion.right < 0) return 0;
+  if (Region().m_nFigure == 10 || Region().m_nFigure == 4) return OnFrameCommand();
   TakeUneditedCopy();
-  switch (m_nEditStep) {
-    case 1: m_nEditStep = 3; break;
-    case 3: m_nEditStep = 1; break;
-    case 2: m_nEditStep = 0; break;
-    default: m_nEditStep = 2; break;
+  switch (Region().m_nEditStep) {
+    case 1: Region().m_nEditStep = 3; break;
+    case 3: Region().m_nEditStep = 1; break;
+    case 2: Region().m_nEditStep = 0; break;
+    default: Region().m_nEditStep = 2; break;
   }
   DrawFillOrFrameStep();
-  m_bImageDirty = 1;
+  Image().m_bImageDirty = 1;
   return 0;
 }
 
 int CQelView::OnFrameCommand() {
-  if (m_nPaintMode == 1) {
-    m_nEditStep = 11;
+  if (Region().m_nPaintMode == 1) {
+    Region().m_nEditStep = 11;
     return 0;
   }
-  if (!m_pDisplayBitmap) return 0;
-  if (m_rcRegion.right < 0) {
-    m_rcRegion = CRect{0, 0, m_pDisplayBitmap->width, m_pDisplayBitmap->height};
-    m_ImageSettings.m_nRegionScope = 1;
+  if (!Image().m_pDisplayBitmap) return 0;
+  if (Region().m_rcRegion.right < 0) {
+    Region().m_rcRegion = CRect{0, 0, Image().m_pDisplayBitmap->width, Image().m_pDisplayBitmap->height};
+    Image().m_ImageSettings.m_nRegionScope = 1;
   }
   TakeUneditedCopy();
-  switch (m_nEditStep) {
-    case 2: m_nEditStep = 3; break;
-    case 3: m_nEditStep = 2; break;
-    case 1: m_nEditStep = 0; break;
-    default: m_nEditStep = 1; break;
+  switch (Region().m_nEditStep) {
+    case 2: Region().m_nEditStep = 3; break;
+    case 3: Region().m_nEditStep = 2; break;
+    case 1: Region().m_nEditStep = 0; break;
+    default: Region().m_nEditStep = 1; break;
   }
   DrawFillOrFrameStep();
-  if (m_nFigure == 10 && m_nEditStep == 1) {
+  if (Region().m_nFigure == 10 && Region().m_nEditStep == 1) {
     // The line is kept and the next one starts 3 units further: down for a
     // horizontal line (within 10 units), right otherwise.
-    const bool level = std::abs(m_rcRegion.bottom - m_rcRegion.top) <= 10;
+    const bool level = std::abs(Region().m_rcRegion.bottom - Region().m_rcRegion.top) <= 10;
     const int dx = level ? 0 : 3, dy = level ? 3 : 0;
-    m_rcRegion = CRect{m_rcRegion.left + dx, m_rcRegion.top + dy, m_rcRegion.right + dx, m_rcRegion.bottom + dy};
-    m_nRegionCount = 0;
-    m_nEditStep = 0;
-    if (m_nPaintMode > 1) m_nPaintMode = 0;
+    Region().m_rcRegion = CRect{Region().m_rcRegion.left + dx, Region().m_rcRegion.top + dy, Region().m_rcRegion.right + dx, Region().m_rcRegion.bottom + dy};
+    Region().m_nRegionCount = 0;
+    Region().m_nEditStep = 0;
+    if (Region().m_nPaintMode > 1) Region().m_nPaintMode = 0;
   }
-  m_bImageDirty = 1;
+  Image().m_bImageDirty = 1;
   return 0;
 }
 
 int CQelView::OnTextCommand() {
-  if (!m_pDisplayBitmap) return 0;
+  if (!Image().m_pDisplayBitmap) return 0;
   bool setHere = false;
-  if (m_rcRegion.right < 0) {
+  if (Region().m_rcRegion.right < 0) {
     // The default text box, inside the picture.
-    m_rcRegion = CRect{kTextRegion.left, kTextRegion.top, std::min(kTextRegion.right, m_pDisplayBitmap->width),
-                       std::min(kTextRegion.bottom, m_pDisplayBitmap->height)};
-    m_ImageSettings.m_nRegionScope = 1;
+    Region().m_rcRegion = CRect{kTextRegion.left, kTextRegion.top, std::min(kTextRegion.right, Image().m_pDisplayBitmap->width),
+                       std::min(kTextRegion.bottom, Image().m_pDisplayBitmap->height)};
+    Image().m_ImageSettings.m_nRegionScope = 1;
     setHere = true;
   }
   CTextInputDlg dialog;
   // The stored "\n" pairs show as line breaks in the dialog.
-  dialog.m_strText = ReplaceSjis(m_strDrawText, "\\n", "\r\n");
+  dialog.m_strText = ReplaceSjis(Region().m_strDrawText, "\\n", "\r\n");
   if (dialog.DoModal() != 1) {
     if (setHere) {
-      m_rcRegion = CRect{-1, -1, -1, -1};
-      m_ImageSettings.m_nRegionScope = 0;
+      Region().m_rcRegion = CRect{-1, -1, -1, -1};
+      Image().m_ImageSettings.m_nRegionScope = 0;
     }
     return 0;
   }
-  m_strDrawText = ReplaceSjis(ReplaceSjis(ReplaceSjis(dialog.m_strText, "\r\n", "\n"), "\r", "\n"), "\n", "\\n");
-  if (m_nRegionCount == 0 || m_nPaintMode == 2) {
+  Region().m_strDrawText = ReplaceSjis(ReplaceSjis(ReplaceSjis(dialog.m_strText, "\r\n", "\n"), "\r", "\n"), "\n", "\\n");
+  if (Region().m_nRegionCount == 0 || Region().m_nPaintMode == 2) {
     TakeUneditedCopy();
   }
-  ApplyImageEdit(7, m_strDrawText);
-  m_nRegionCount = 1;
-  m_bImageDirty = 1;
+  ApplyImageEdit(ImageEdit::kTextLayer, Region().m_strDrawText);
+  Region().m_nRegionCount = 1;
+  Image().m_bImageDirty = 1;
   return 0;
 }

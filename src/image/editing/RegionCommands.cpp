@@ -10,12 +10,14 @@
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
 #include "image/ViewImageCommands.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
 namespace {
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
@@ -24,26 +26,26 @@ void RefreshSoon(CQelView& v) {
 
 // The region goes to the saved slot and the record to "no region"; a crop survives.
 void DropRegion(CQelView& v, CQelDoc& doc) {
-  if (v.m_nRegionState != 3 && v.m_rcRegion.right >= 1) doc.Image().m_rcLastRegion = v.m_rcRegion;
-  v.m_nRegionCount = 0;
-  v.m_ImageSettings.m_nRegionScope = 0;
-  if (v.m_nPaintMode > 1) v.m_nPaintMode = 0;
-  v.m_nEditStep = 0;
-  v.m_bImageDirty = 0;
-  v.m_rcRegionSaved = v.m_rcRegion;
-  v.m_rcRegion = CRect{-1, -1, -1, -1};
-  if (v.m_nRegionState != 3) v.m_nRegionState = 0;
+  if (v.Region().m_nRegionState != 3 && v.Region().m_rcRegion.right >= 1) doc.Image().m_rcLastRegion = v.Region().m_rcRegion;
+  v.Region().m_nRegionCount = 0;
+  v.Image().m_ImageSettings.m_nRegionScope = 0;
+  if (v.Region().m_nPaintMode > 1) v.Region().m_nPaintMode = 0;
+  v.Region().m_nEditStep = 0;
+  v.Image().m_bImageDirty = 0;
+  v.Region().m_rcRegionSaved = v.Region().m_rcRegion;
+  v.Region().m_rcRegion = CRect{-1, -1, -1, -1};
+  if (v.Region().m_nRegionState != 3) v.Region().m_nRegionState = 0;
 }
 
 int OnRegionMode(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (v.m_ImageSettings.m_nRegionScope == 0) {
-    v.m_ImageSettings.m_nRegionScope = 2;
-    v.m_bImageDirty = 1;
-    if (v.m_rcRegion.right < 0 && cx.doc->Image().m_rcLastRegion.right > 0) {
-      v.m_rcRegion = cx.doc->Image().m_rcLastRegion;
-      v.m_ImageSettings.m_nRegionScope = 1;
-      v.m_nRegionPickState = 0;
+  if (v.Image().m_ImageSettings.m_nRegionScope == 0) {
+    v.Image().m_ImageSettings.m_nRegionScope = 2;
+    v.Image().m_bImageDirty = 1;
+    if (v.Region().m_rcRegion.right < 0 && cx.doc->Image().m_rcLastRegion.right > 0) {
+      v.Region().m_rcRegion = cx.doc->Image().m_rcLastRegion;
+      v.Image().m_ImageSettings.m_nRegionScope = 1;
+      v.Region().m_nRegionPickState = 0;
       v.MapRegion(true);
     }
   } else {
@@ -56,21 +58,21 @@ int OnRegionMode(CommandContext& cx) {
 // A corner from the last click point; with Ctrl the frame moves and keeps its size.
 int SetCorner(CommandContext& cx, bool topLeft, bool ctrl) {
   CQelView& v = *cx.view;
-  const CRect before = v.m_rcRegion;
-  v.m_nRegionPickState = topLeft ? 11 : 12;
-  v.m_ImageSettings.m_nRegionScope = 1;
-  v.m_ImageSettings.m_bActive = 0;
-  v.SetRegionPointAt(v.m_ptClick.x, v.m_ptClick.y, 0);
-  CRect& r = v.m_rcRegion;
-  const bool image = IsImageKind(v.m_nFileKind) && v.m_pDisplayBitmap;
+  const CRect before = v.Region().m_rcRegion;
+  v.Region().m_nRegionPickState = topLeft ? 11 : 12;
+  v.Image().m_ImageSettings.m_nRegionScope = 1;
+  v.Image().m_ImageSettings.m_bActive = 0;
+  v.SetRegionPointAt(v.Region().m_ptClick.x, v.Region().m_ptClick.y, 0);
+  CRect& r = v.Region().m_rcRegion;
+  const bool image = IsImageKind(v.m_nFileKind) && v.Image().m_pDisplayBitmap;
   if (topLeft) {
     if (ctrl && before.right >= 0 && before.left >= 0) {
       r.right = r.left + (before.right - before.left);
       r.bottom = r.top + (before.bottom - before.top);
     }
     // To the picture's last column and row (the region's right and bottom are exclusive).
-    if (r.right < 0) r.right = image ? v.m_pDisplayBitmap->width : r.left + 100;
-    if (r.bottom < 0) r.bottom = image ? v.m_pDisplayBitmap->height : r.top + 100;
+    if (r.right < 0) r.right = image ? v.Image().m_pDisplayBitmap->width : r.left + 100;
+    if (r.bottom < 0) r.bottom = image ? v.Image().m_pDisplayBitmap->height : r.top + 100;
   } else {
     if (ctrl && before.right >= 0 && before.left >= 0) {
       r.left = r.right - (before.right - before.left);
@@ -81,7 +83,7 @@ int SetCorner(CommandContext& cx, bool topLeft, bool ctrl) {
   }
   v.MapRegion(true);
   RefreshSoon(v);
-  v.m_bImageDirty = 1;
+  v.Image().m_bImageDirty = 1;
   return 0;
 }
 int OnTopLeft(CommandContext& cx) { return SetCorner(cx, true, cx.view->m_bCtrlDown != 0); }
@@ -90,39 +92,39 @@ int OnMoveTopLeft(CommandContext& cx) { return SetCorner(cx, true, true); }
 int OnMoveBottomRight(CommandContext& cx) { return SetCorner(cx, false, true); }
 
 int OnResetPoint(CommandContext& cx) {
-  cx.view->SetRegionPointAt(cx.view->m_ptClick.x, cx.view->m_ptClick.y, 1);
-  cx.view->m_bImageDirty = 1;
+  cx.view->SetRegionPointAt(cx.view->Region().m_ptClick.x, cx.view->Region().m_ptClick.y, 1);
+  cx.view->Image().m_bImageDirty = 1;
   return 0;
 }
 
 int OnClear(CommandContext& cx) {
   CQelView& v = *cx.view;
   DropRegion(v, *cx.doc);
-  v.m_ptRegionClick = CPoint{0, 0};
+  v.Region().m_ptRegionClick = CPoint{0, 0};
   RefreshSoon(v);
   return 0;
 }
 
 int OnRestore(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (v.m_rcRegionSaved.right > 0) {
-    v.m_rcRegion = v.m_rcRegionSaved;
-    v.m_ImageSettings.m_nRegionScope = 1;
-    v.m_rcRegionSaved.right = -1;
+  if (v.Region().m_rcRegionSaved.right > 0) {
+    v.Region().m_rcRegion = v.Region().m_rcRegionSaved;
+    v.Image().m_ImageSettings.m_nRegionScope = 1;
+    v.Region().m_rcRegionSaved.right = -1;
   }
-  if (v.m_nRegionState == 4) {
+  if (v.Region().m_nRegionState == 4) {
     // The edit after a cut goes first, its saved pixels spent; the cut itself at
     // the next restore.
     v.PutBackupPixels();
-    v.m_regionBackup = CQelView::RegionBackup{};
-    v.m_nRegionState = 2;
+    v.Region().m_regionBackup = RegionBackup{};
+    v.Region().m_nRegionState = 2;
   } else {
     v.RestoreRegionPixels();
   }
-  v.m_bImageDirty = 1;
-  v.m_nRegionCount = 0;
-  if (v.m_nPaintMode > 1) v.m_nPaintMode = 0;
-  v.m_nEditStep = 0;
+  v.Image().m_bImageDirty = 1;
+  v.Region().m_nRegionCount = 0;
+  if (v.Region().m_nPaintMode > 1) v.Region().m_nPaintMode = 0;
+  v.Region().m_nEditStep = 0;
   RefreshSoon(v);
   return 0;
 }
@@ -157,34 +159,34 @@ int OnSaveRegion(CommandContext& cx) {
 // print, then the print preview of the pane.
 int OnPrintRegion(CommandContext& cx) {
   CQelView& v = *cx.view;
-  v.m_nPrintStartV = v.m_nPrintStartH = 0;
+  v.Region().m_nPrintStartV = v.Region().m_nPrintStartH = 0;
   if (v.CropRegion() < 0) return 0;
-  v.m_nPrintKind = 2;
-  v.m_PrintSettings = v.m_ImageSettings;
+  v.Region().m_nPrintKind = 2;
+  v.Image().m_PrintSettings = v.Image().m_ImageSettings;
   v.OnFilePrintPreview();
   return 0;
 }
 int OnBack(CommandContext& cx) {
-  cx.view->m_bImageDirty = 1;
+  cx.view->Image().m_bImageDirty = 1;
   return 0;
 }
 // The region menu's way to the conversion settings, unless a corner is being picked.
 int OnSettingsMenu(CommandContext& cx) {
-  if (cx.view->m_nRegionPickState == 0) OnImageConvertSettings(cx);
-  cx.view->m_bImageDirty = 1;
+  if (cx.view->Region().m_nRegionPickState == 0) OnImageConvertSettings(cx);
+  cx.view->Image().m_bImageDirty = 1;
   return 0;
 }
 
 void UpImage(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx)); }
 void UpMode(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->m_ImageSettings.m_nRegionScope >= 1 ? 1 : 0);
+  ui.SetCheck(cx.view->Image().m_ImageSettings.m_nRegionScope >= 1 ? 1 : 0);
   ui.Enable(ShowsImage(cx));
 }
 void UpRestore(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(ShowsImage(cx) && (cx.view->m_nRegionState >= 1 || cx.view->m_rcRegionSaved.right > 0));
+  ui.Enable(ShowsImage(cx) && (cx.view->Region().m_nRegionState >= 1 || cx.view->Region().m_rcRegionSaved.right > 0));
 }
 void UpCut(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(ShowsImage(cx) && cx.view->m_ImageSettings.m_nRegionScope >= 1 && cx.view->m_rcRegion.right >= 1);
+  ui.Enable(ShowsImage(cx) && cx.view->Image().m_ImageSettings.m_nRegionScope >= 1 && cx.view->Region().m_rcRegion.right >= 1);
 }
 void UpPaste(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx) && cx.doc->Image().m_rcLastRegion.right > 0); }
 
@@ -234,7 +236,7 @@ bool CQelView::OnImageEditKey(int key) {
   switch (code) {
     case 'C': OnCopy(cx); return true;
     case 'X':
-      if (m_ImageSettings.m_nRegionScope >= 1 && m_rcRegion.right >= 1) OnCut(cx);
+      if (Image().m_ImageSettings.m_nRegionScope >= 1 && Region().m_rcRegion.right >= 1) OnCut(cx);
       return true;
     case 'E': OnCrop(cx); return true;
     case 'V':
@@ -249,4 +251,9 @@ bool CQelView::OnImageEditKey(int key) {
     case 'T': OnTextCommand(); return true;
     default: return false;
   }
+}
+
+void CQelView::SetRegionCorner(int right, int bottom) {
+  Region().m_rcRegion.right = right;
+  Region().m_rcRegion.bottom = bottom;
 }

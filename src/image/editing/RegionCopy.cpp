@@ -11,6 +11,8 @@
 #include "image/codecs/DibConvert.h"
 #include "base/Alloc.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "view/QelView.h"
 
 namespace {
@@ -57,63 +59,63 @@ bool CQelView::BitmapToBmp(const plat::Bitmap& shown, const CRect& r, std::vecto
 }
 
 int CQelView::CopyRegion() {
-  if (!IsActiveImagePane() || !m_pDisplayBitmap) return -1;
+  if (!IsActiveImagePane() || !Image().m_pDisplayBitmap) return -1;
   // No region: the whole picture (which becomes the region unless a paint mode is on).
-  const CRect whole{0, 0, m_pDisplayBitmap->width, m_pDisplayBitmap->height};
-  if (m_rcRegion.right < 0 && m_nPaintMode == 0) {
-    m_rcRegion = whole;
-    m_ImageSettings.m_nRegionScope = 1;
+  const CRect whole{0, 0, Image().m_pDisplayBitmap->width, Image().m_pDisplayBitmap->height};
+  if (Region().m_rcRegion.right < 0 && Region().m_nPaintMode == 0) {
+    Region().m_rcRegion = whole;
+    Image().m_ImageSettings.m_nRegionScope = 1;
   }
-  const CRect r = m_rcRegion.right < 0 ? whole : ClippedRegion();
+  const CRect r = Region().m_rcRegion.right < 0 ? whole : ClippedRegion();
   if (r.right <= r.left) return -1;
   std::vector<uint8_t> file;
-  if (!BitmapToBmp(*m_pDisplayBitmap, r, file)) {
+  if (!BitmapToBmp(*Image().m_pDisplayBitmap, r, file)) {
     AfxMessageBox(OutOfMemoryText(" 671"));
     return -1;
   }
   m_doc.Image().m_pBmpFile = std::move(file);
   m_doc.Image().m_rcLastRegion = r;
   m_doc.Image().m_nBmpFileKind = m_nFileKind;
-  m_nRegionState = 1;
-  m_bImageDirty = 1;
+  Region().m_nRegionState = 1;
+  Image().m_bImageDirty = 1;
   return 0;
 }
 
 int CQelView::CutRegion() {
-  if (CopyRegion() < 0 || !ApplyImageEdit(1, "")) return -1;
+  if (CopyRegion() < 0 || !ApplyImageEdit(ImageEdit::kFillBackground, "")) return -1;
   // The cut's pixels are kept apart: later edits save their own.
-  cutBackup_ = m_regionBackup;
-  m_nRegionState = 2;
-  m_bImageDirty = 1;
+  Region().m_cutBackup = Region().m_regionBackup;
+  Region().m_nRegionState = 2;
+  Image().m_bImageDirty = 1;
   return 0;
 }
 
 int CQelView::CropRegion() {
-  if (!IsActiveImagePane() || !m_pDisplayBitmap || m_rcRegion.right < 1) return -1;
+  if (!IsActiveImagePane() || !Image().m_pDisplayBitmap || Region().m_rcRegion.right < 1) return -1;
   // The crop is the region itself, as every region edit takes it: a region of one
   // pixel crops to one pixel.
   const CRect r = ClippedRegion();
   if (r.right <= r.left) return -1;
-  const plat::Bitmap& shown = *m_pDisplayBitmap;
+  const plat::Bitmap& shown = *Image().m_pDisplayBitmap;
   std::vector<uint8_t> whole, part;
   if (!BitmapToBmp(shown, CRect{0, 0, shown.width, shown.height}, whole) ||
       !BitmapToBmp(shown, r, part)) {
     AfxMessageBox(OutOfMemoryText(" 672"));
     return -1;
   }
-  m_regionBackup.rect = CRect{0, 0, shown.width, shown.height};
-  m_regionBackup.pixels = std::move(whole);
-  m_regionBackup.wholeImage = true;
+  Region().m_regionBackup.rect = CRect{0, 0, shown.width, shown.height};
+  Region().m_regionBackup.pixels = std::move(whole);
+  Region().m_regionBackup.wholeImage = true;
   m_doc.Image().m_pBmpFile = part;
   m_doc.Image().m_nBmpFileKind = m_nFileKind;
-  m_ImageSettings.m_nRotation = 0;
-  m_ImageSettings.m_nZoomIndex = 5;
-  m_ImageSettings.m_nFitTenths = 0;
+  Image().m_ImageSettings.m_nRotation = 0;
+  Image().m_ImageSettings.m_nZoomIndex = 5;
+  Image().m_ImageSettings.m_nFitTenths = 0;
   if (ResizeImageBuffer(part) < 0) return -1;
   m_doc.Image().m_rcLastRegion = CRect{0, 0, r.right - r.left, r.bottom - r.top};
-  m_PrintSettings = m_ImageSettings;
-  m_nRegionState = 3;
-  m_bImageDirty = 1;
+  Image().m_PrintSettings = Image().m_ImageSettings;
+  Region().m_nRegionState = 3;
+  Image().m_bImageDirty = 1;
   return 0;
 }
 
@@ -127,39 +129,39 @@ int CQelView::ResizeImageBuffer(const std::vector<uint8_t>& bmp) {
   }
   std::memcpy(bits.data(), image.bits.data(), image.bits.size());
   Text().SetText("");
-  m_imageStore = std::move(bits);
-  m_sourceInfo = image.info;
-  m_pImageInfo = reinterpret_cast<uint8_t*>(&m_sourceInfo);
-  m_pImageBits = m_imageStore.data();
-  m_nImageBitsSize = static_cast<int>(image.bits.size());
-  m_nImageWidth = image.info.bmiHeader.biWidth;
-  m_nImageHeight = image.info.bmiHeader.biHeight;
-  ++imageLayout_;
-  displayMoved_ = false;
-  std::memcpy(m_bmiSource.data(), &m_sourceInfo, kDibHeaderSize);
-  std::memcpy(m_bmiDisplay.data(), &m_sourceInfo, kDibHeaderSize);
-  BITMAPINFO shown = m_sourceInfo;
-  PaintImage(m_pImageBits, image.bits.size(), shown, 0);
+  Image().m_editedImage = std::move(bits);
+  Image().m_sourceInfo = image.info;
+  Image().m_pImageInfo = reinterpret_cast<uint8_t*>(&Image().m_sourceInfo);
+  Image().m_pImageBits = Image().m_editedImage.data();
+  Image().m_nImageBitsSize = static_cast<int>(image.bits.size());
+  Image().m_nImageWidth = image.info.bmiHeader.biWidth;
+  Image().m_nImageHeight = image.info.bmiHeader.biHeight;
+  ++Region().m_nImageLayout;
+  Region().m_bDisplayMoved = false;
+  std::memcpy(Image().m_bmiSource.data(), &Image().m_sourceInfo, kDibHeaderSize);
+  std::memcpy(Image().m_bmiDisplay.data(), &Image().m_sourceInfo, kDibHeaderSize);
+  BITMAPINFO shown = Image().m_sourceInfo;
+  PaintImage(Image().m_pImageBits, image.bits.size(), shown, 0);
   ShowImageStatus(0);
   return 0;
 }
 
 int CQelView::BuildBmpImage() {
-  if (!m_pImageBits || m_nImageBitsSize <= 0) return -1;
-  BITMAPINFO info = m_sourceInfo;
+  if (!Image().m_pImageBits || Image().m_nImageBitsSize <= 0) return -1;
+  BITMAPINFO info = Image().m_sourceInfo;
   BITMAPINFOHEADER& h = info.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
   const int64_t bytes24 = DibImageBytes(h.biWidth, h.biHeight, 24);
   const int64_t own = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
-  if (bytes24 <= 0 || own <= 0 || own > m_nImageBitsSize) return -1;
+  if (bytes24 <= 0 || own <= 0 || own > Image().m_nImageBitsSize) return -1;
   std::vector<uint8_t> wide;
   if (!TryResize(wide, static_cast<size_t>(bytes24) + kDibSpareBytes, &m_doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 674"));
     return -1;
   }
   if (h.biBitCount == 24) {
-    std::memcpy(wide.data(), m_pImageBits, static_cast<size_t>(own));
-  } else if (ConvertDibTo24(m_pImageBits, wide.data(), &info, static_cast<int>(own),
+    std::memcpy(wide.data(), Image().m_pImageBits, static_cast<size_t>(own));
+  } else if (ConvertDibTo24(Image().m_pImageBits, wide.data(), &info, static_cast<int>(own),
                             static_cast<int>(wide.size())) <= 0) {
     return -1;
   }
@@ -171,7 +173,7 @@ int CQelView::BuildBmpImage() {
 
 int CQelView::PasteRegion() {
   if (m_doc.Image().m_rcLastRegion.right <= 0 || m_doc.Image().m_pBmpFile.size() < 2) return -1;
-  const int done = ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "");
-  m_bImageDirty = 1;
+  const int done = ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "");
+  Image().m_bImageDirty = 1;
   return done ? 0 : -1;
 }

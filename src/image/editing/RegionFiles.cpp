@@ -18,6 +18,7 @@
 #include "image/saving/ImageSaveCode.h"
 #include "image/saving/SaveFile.h"
 #include "base/Alloc.h"
+#include "image/ViewRegionState.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
 
@@ -79,8 +80,8 @@ int CQelView::PasteRegionFromFile() {
     return -1;
   }
   m_doc.Image().m_pBmpFile = std::move(bmp);
-  if (!ApplyImageEdit(m_doc.m_bShiftDown ? 12 : 4, "")) return -1;
-  m_nRegionCount = 1;
+  if (!ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "")) return -1;
+  Region().m_nRegionCount = 1;
   return 0;
 }
 

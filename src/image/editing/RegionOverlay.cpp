@@ -11,6 +11,8 @@
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
 #include "image/ImageStatus.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -28,12 +30,12 @@ std::string Format(const char* format, auto... args) {
 }  // namespace
 
 void CQelView::DrawImageOverlay() {
-  if (m_nFigure > 50 && m_nFigure < 60) {
+  if (Region().m_nFigure > 50 && Region().m_nFigure < 60) {
     ShowDisplaySlots();
     return;
   }
-  if (!IsActiveImagePane() || !m_pDisplayBitmap || m_nPictureObjectMode != 0) return;
-  const CRect& g = m_rcRegion;
+  if (!IsActiveImagePane() || !Image().m_pDisplayBitmap || Image().m_nPictureObjectMode != 0) return;
+  const CRect& g = Region().m_rcRegion;
   if (g.right < 0 || g.bottom < 0 || g.left < 0 || g.top < 0) return;
   // The region on screen is remembered for the region mode and for paste.
   if (g.right > 0) {
@@ -41,20 +43,20 @@ void CQelView::DrawImageOverlay() {
                                  std::max(g.top, g.bottom)};
   }
   // The region in client pixels; the corners keep their order for the line and arc.
-  const int x0 = g.left - m_nImageOriginX, y0 = g.top - m_nImageOriginY;
-  const int x1 = g.right - m_nImageOriginX, y1 = g.bottom - m_nImageOriginY;
+  const int x0 = g.left - Image().m_nImageOriginX, y0 = g.top - Image().m_nImageOriginY;
+  const int x1 = g.right - Image().m_nImageOriginX, y1 = g.bottom - Image().m_nImageOriginY;
   const int left = std::min(x0, x1), top = std::min(y0, y1);
   const int r = std::max(x0, x1) - 1, b = std::max(y0, y1) - 1;
   if (r < left || b < top) return;
 
-  const ImageConvertSettings& s = m_ImageSettings;
+  const ImageConvertSettings& s = Image().m_ImageSettings;
   plat::DrawContext dc(m_paneSurface);
   // A dotted pen in the text colour over the background colour shows on any picture.
   dc.SelectPen(plat::Pen{plat::PS_DOT, 1, s.m_clrText & 0xFFFFFF});
   dc.SetBkMode(plat::OPAQUE);
   dc.SetBkColor(s.m_clrBackground & 0xFFFFFF);
   dc.SelectBrush(plat::Brush{plat::BS_NULL, 0, 0});
-  switch (m_nFigure) {
+  switch (Region().m_nFigure) {
     case 2: {
       const int c = std::min({(r - left) / 5, (b - top) / 5, 15});
       dc.MoveToEx(left + c, top);
@@ -81,7 +83,7 @@ void CQelView::DrawImageOverlay() {
       // The hatch over the region, its gaps letting the picture through.
       dc.SetBkMode(plat::TRANSPARENT);
       dc.FillRect(CRect{left, top, r + 1, b + 1},
-                  plat::Brush{plat::BS_HATCHED, s.m_clrText & 0xFFFFFF, std::clamp(m_nPattern, 0, 5)});
+                  plat::Brush{plat::BS_HATCHED, s.m_clrText & 0xFFFFFF, std::clamp(Region().m_nPattern, 0, 5)});
       break;
     }
     case kLineFigure: {
@@ -98,8 +100,8 @@ void CQelView::DrawImageOverlay() {
 }
 
 void CQelView::AdjustDragRegion(int corner) {
-  if (m_nFigure != kLineFigure || m_rcRegion.left < 0 || m_rcRegion.right < 0) return;
-  CRect& g = m_rcRegion;
+  if (Region().m_nFigure != kLineFigure || Region().m_rcRegion.left < 0 || Region().m_rcRegion.right < 0) return;
+  CRect& g = Region().m_rcRegion;
   const int dx = g.right - g.left, dy = g.bottom - g.top;
   // The quadrant of the end seen from the anchor: 1 left and above (or level), 2 left
   // and below, 3 right and above, 4 right and below.
@@ -124,32 +126,32 @@ void CQelView::AdjustDragRegion(int corner) {
 }
 
 void CQelView::OnImageEditDrag(unsigned flags, CPoint point) {
-  if (!(flags & plat::MK_LBUTTON) || !m_pDisplayBitmap) return;
-  if (m_nPaintMode == 1 && m_nFigure == kPointFigure) {
+  if (!(flags & plat::MK_LBUTTON) || !Image().m_pDisplayBitmap) return;
+  if (Region().m_nPaintMode == 1 && Region().m_nFigure == kPointFigure) {
     // The brush paints along the drag.
     OnImageEditClick(point);
     return;
   }
-  if (blockDragFrom_.x >= 0) {
+  if (Region().m_ptBlockDragFrom.x >= 0) {
     DragPastedBlock(point);
     return;
   }
-  if (m_nRegionPickState != 2) return;
+  if (Region().m_nRegionPickState != 2) return;
   // The end follows the pointer until the button is let go.
-  m_rcRegion.right = point.x + m_nImageOriginX;
-  m_rcRegion.bottom = point.y + m_nImageOriginY;
+  Region().m_rcRegion.right = point.x + Image().m_nImageOriginX;
+  Region().m_rcRegion.bottom = point.y + Image().m_nImageOriginY;
   AdjustDragRegion(4);
   RepaintImage();
 }
 
 void CQelView::OnImageEditRelease(CPoint point) {
-  if (blockDragFrom_.x >= 0) {
+  if (Region().m_ptBlockDragFrom.x >= 0) {
     DragPastedBlock(point);
-    blockDragFrom_ = CPoint{-1, -1};
+    Region().m_ptBlockDragFrom = CPoint{-1, -1};
     return;
   }
   // A release away from the press ends a drag: the second corner is set there.
-  if (m_nRegionPickState != 2 || (point.x == m_ptClick.x && point.y == m_ptClick.y)) return;
+  if (Region().m_nRegionPickState != 2 || (point.x == Region().m_ptClick.x && point.y == Region().m_ptClick.y)) return;
   OnImageEditClick(point);
   AdjustDragRegion(4);
   MapRegion(true);
@@ -157,9 +159,9 @@ void CQelView::OnImageEditRelease(CPoint point) {
 }
 
 std::string CQelView::RegionMeasures() {
-  const CRect& g = m_rcRegion;
+  const CRect& g = Region().m_rcRegion;
   if (g.left < 0 || g.top < 0 || g.right < 0 || g.bottom < 0) return "";
-  const int zoom = std::clamp(m_ImageSettings.m_nZoomIndex, 1, 9);
+  const int zoom = std::clamp(Image().m_ImageSettings.m_nZoomIndex, 1, 9);
   const int64_t scale = std::max(m_doc.Image().m_nMeasureScale, 1);
   // Thousandths of the scale's unit for a side of display pixels at 300 pixels an inch.
   const auto measure = [&](int side) {
@@ -174,7 +176,7 @@ std::string CQelView::RegionMeasures() {
   const auto [hi, hf] = split(h);
   const auto [di, df] = split(d);
   const auto [ai, af] = split(a);
-  if (m_nRegionCount == 0 && h != 0) {
+  if (Region().m_nRegionCount == 0 && h != 0) {
     ShowImageFormat(Format("%3d,%3d:%3d,%3d %3lld%%", g.left, g.top, g.right, g.bottom,
                            static_cast<long long>(w * 100 / h)) +
                     Format(" w=%d h=%d", std::abs(g.right - g.left), std::abs(g.bottom - g.top)));

@@ -13,6 +13,7 @@
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
 #include "image/loading/MetafileImage.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
@@ -77,16 +78,16 @@ int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::funct
 
 int CQelView::LoadMetafileImage(const std::string& path) {
   std::function<void(int&, int&)> fit;
-  if (m_bFitToWindow > 0) {
+  if (Image().m_bFitToWindow > 0) {
     fit = [this](int& width, int& height) {
-      ApplyMetafileZoom(m_ImageSettings.m_nZoomIndex, width, height);
-      m_ImageSettings.m_nZoomIndex = 5;
+      ApplyMetafileZoom(Image().m_ImageSettings.m_nZoomIndex, width, height);
+      Image().m_ImageSettings.m_nZoomIndex = 5;
       m_doc.Image().m_ImageSettings.m_nZoomIndex = 5;
     };
   }
   int compression = 1;
   if (LoadMetafileDocImage(m_doc, path, fit, &compression) != 0) return -1;
-  m_nCompressDivisor = compression;
-  m_strCompressedFile = path;
+  Image().m_nCompressDivisor = compression;
+  Image().m_strCompressedFile = path;
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ViewImageState.h"
 #include "image/codecs/DibConvert.h"
 #include "image/saving/ImageSaveCode.h"
 #include "platform/text/CodePage.h"
@@ -48,16 +49,16 @@ bool KeepsItsNameForBmp(int kind) {
 
 }  // namespace
 
-int CQelView::SaveImageAs(int code, int mode) {
+int CQelView::SaveImageAs(int code, SaveImageMode mode) {
   std::string target;
-  if (mode == 1 || mode == 2 || mode == 4) {
-    target = mode == 1 ? m_strFileName : m_doc.m_strPathName;
+  if (mode == SaveImageMode::kViewName || mode == SaveImageMode::kDocumentPath || mode == SaveImageMode::kConvert) {
+    target = mode == SaveImageMode::kViewName ? m_strFileName : m_doc.m_strPathName;
     const int kind = m_doc.GetFileKind(target);
     if (kind < kKindBmp || kind > 30) {
       AfxMessageBox("File eror");
       return -1;
     }
-  } else if (mode == 3) {
+  } else if (mode == SaveImageMode::kTemporary) {
     const std::string base = CQelDoc::GetPathPart(m_strFileName, 6);
     target = base + (LowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
   } else {
@@ -75,7 +76,7 @@ int CQelView::SaveImageAs(int code, int mode) {
   // under that name, never the one the user typed.
   const bool renamed = !pdf && code <= kSaveBmpTarget && !KeepsItsNameForBmp(m_doc.GetFileKind(target));
   if (renamed) target = CQelDoc::GetPathPart(target, 6) + ".bmp";
-  if ((mode == 0 || renamed) && !ConfirmOverwrite(target)) return -1;
+  if ((mode == SaveImageMode::kAsk || renamed) && !ConfirmOverwrite(target)) return -1;
   std::string pdfTarget;
   if (pdf) {
     pdfTarget = target;
@@ -109,7 +110,7 @@ int CQelView::SaveImageAs(int code, int mode) {
   m_doc.SaveDib(bits.data(), &info, target, code);
   if (!m_doc.Image().m_bLastSaveOk) return -1;
   if (pdf) m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
-  if (m_doc.m_nViewAction != kDoneMarker && mode != 4) {
+  if (m_doc.m_nViewAction != kDoneMarker && mode != SaveImageMode::kConvert) {
     if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
     m_doc.m_nViewRequest = 6;
     m_doc.UpdateAllViews();
@@ -123,16 +124,16 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
   if (!ConfirmOverwrite(target)) return 0;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int64_t bytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
-  if (bytes <= 0 || bytes > m_nImageBitsSize) return 0;
+  if (bytes <= 0 || bytes > Image().m_nImageBitsSize) return 0;
   std::vector<uint8_t> wide;
-  const uint8_t* bits = m_pImageBits;
+  const uint8_t* bits = Image().m_pImageBits;
   if ((h.biBitCount == 32 && code == 5) || (h.biBitCount != 24 && code > 5)) {
     const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
     if (wideBytes <= 0 || !TryResize(wide, static_cast<size_t>(wideBytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
       AfxMessageBox(OutOfMemoryText(" 662"));
       return 0;
     }
-    if (ConvertDibTo24(m_pImageBits, wide.data(), &info, static_cast<int>(bytes), static_cast<int>(wide.size())) <= 0) {
+    if (ConvertDibTo24(Image().m_pImageBits, wide.data(), &info, static_cast<int>(bytes), static_cast<int>(wide.size())) <= 0) {
       return 0;
     }
     bits = wide.data();
@@ -142,19 +143,19 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
 }
 
 void CQelView::OnSavePdf() {
-  const ImageConvertSettings& s = m_ImageSettings;
+  const ImageConvertSettings& s = Image().m_ImageSettings;
   std::string jpeg = m_strFileName;
   // An unchanged JPEG is embedded as it is; anything edited or rendered otherwise is
   // written first as the standard JPEG of what is shown.
   const bool unchanged = m_nFileKind == kKindJpeg && !s.m_bTransform && !s.m_bActive && s.m_nZoomIndex == 5 &&
-                         s.m_nFitTenths == 0 && !s.m_nColorPhase && !m_bImageDirty;
+                         s.m_nFitTenths == 0 && !s.m_nColorPhase && !Image().m_bImageDirty;
   if (!unchanged) {
     jpeg = m_doc.TmpFolder() + "\\Pelnor1.jpg";
     const std::string keep = m_doc.m_strPathName;
     m_doc.m_strPathName = jpeg;
-    const int saved = SaveImageAs(kSaveJpegStandard, 2);
+    const int saved = SaveImageAs(kSaveJpegStandard, SaveImageMode::kDocumentPath);
     m_doc.m_strPathName = keep;
     if (saved < 0) return;
   }
-  m_doc.WritePdf(m_strFileName, jpeg, m_nPaintWidth, m_nPaintHeight);
+  m_doc.WritePdf(m_strFileName, jpeg, Image().m_nPaintWidth, Image().m_nPaintHeight);
 }

@@ -8,6 +8,7 @@
 
 #include "app/Globals.h"
 #include "image/ImageTestSupport.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -139,8 +140,8 @@ TEST_F(CaptureTest, DataScreenWithoutARegionTakesTheWholePictureFault) {
         << size;
   }
   // Zoomed to 200 %: what the pipeline rendered, not the file.
-  view_->m_ImageSettings.m_nZoomIndex = 6;
-  view_->RefreshImage(9);
+  view_->Image().m_ImageSettings.m_nZoomIndex = 6;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   ASSERT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
   AnswerSaveDialog("zoomed.png");
   ASSERT_EQ(view_->CaptureScreen(0), 0);

@@ -11,6 +11,7 @@
 #include "app/StringTable.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
@@ -33,9 +34,9 @@ class DisplayPipelineTest : public testenv::DocTest {
   // Opens the picture in a view and renders it with the settings.
   void Show(CQelView& view, const std::string& path, void (*set)(ImageConvertSettings&) = nullptr) {
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
-    ASSERT_NE(view.m_pImageBits, nullptr) << "the view took the image over";
-    if (set) set(view.m_ImageSettings);
-    view.RefreshImage(9);
+    ASSERT_NE(view.Image().m_pImageBits, nullptr) << "the view took the image over";
+    if (set) set(view.Image().m_ImageSettings);
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   }
   // ImageMagick's count of differing pixels between our rendering and its own.
   std::string AbsoluteError(const std::string& ours, const std::string& theirs) {
@@ -101,8 +102,8 @@ TEST_F(DisplayPipelineTest, PaletteImagesReduceByTheNearestPixelFromTheBottomRow
     CQelView view(*doc_);
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
     ASSERT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, c.bits);
-    view.m_ImageSettings.m_nZoomIndex = c.zoom;
-    view.RefreshImage(9);
+    view.Image().m_ImageSettings.m_nZoomIndex = c.zoom;
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     const std::string ours = dir_.HostPath("ours.png");
     ASSERT_TRUE(view.SaveDisplayPng(plat::FromHostPath(ours))) << c.name;
     // Every n-th pixel from the left and every n-th row counted from the bottom one,
@@ -124,7 +125,7 @@ TEST_F(DisplayPipelineTest, PaletteImagesReduceByTheNearestPixelFromTheBottomRow
     }
     EXPECT_EQ(mismatches, 0) << c.name << " zoom " << c.zoom;
     // The picture stays a palette picture as shown.
-    EXPECT_EQ(view.m_nPaintBits, c.bits);
+    EXPECT_EQ(view.Image().m_nPaintBits, c.bits);
   }
 }
 
@@ -134,8 +135,8 @@ TEST_F(DisplayPipelineTest, HalftoneReductionIsWithinOneOfScale) {
   for (int zoom : {4, 3, 2}) {
     CQelView view(*doc_);
     ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
-    view.m_ImageSettings.m_nZoomIndex = zoom;
-    view.RefreshImage(9);
+    view.Image().m_ImageSettings.m_nZoomIndex = zoom;
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     const std::string ours = dir_.HostPath("ours.png");
     ASSERT_TRUE(view.SaveDisplayPng(plat::FromHostPath(ours)));
     Shell("convert " + Quote(dir_.HostPath("grad.bmp")) + " -scale " + std::to_string(100 >> (5 - zoom)) + "% " +
@@ -152,8 +153,8 @@ TEST_F(DisplayPipelineTest, PaneShowsTheRenderingAtTheScrollOffsetOnTheBackgroun
   Show(view, rose, [](ImageConvertSettings& s) { s.m_nZoomIndex = 9; });  // 1120 x 736
   view.OnHScroll(plat::SB_THUMBPOSITION, 600);                             // at most 1120 - 640
   view.OnVScroll(plat::SB_THUMBPOSITION, 100);
-  EXPECT_EQ(view.m_nImageOriginX, 480);
-  EXPECT_EQ(view.m_nImageOriginY, 100);
+  EXPECT_EQ(view.Image().m_nImageOriginX, 480);
+  EXPECT_EQ(view.Image().m_nImageOriginY, 100);
   const std::string pane = dir_.HostPath("pane.png"), whole = dir_.HostPath("whole.png");
   ASSERT_TRUE(view.SavePanePng(plat::FromHostPath(pane)));
   ASSERT_TRUE(view.SaveDisplayPng(plat::FromHostPath(whole)));
@@ -213,7 +214,7 @@ TEST_F(DisplayPipelineTest, PixelReadOutAfterAPick) {
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "") << "no read-out before a point is picked";
   view.OnLButtonDown(plat::MK_LBUTTON, CPoint{3, 4});
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "XY=( 003, 004)  RGB=(128,128,128)  YCP=(050%,000%, 000deg )");
-  EXPECT_EQ(view.m_ImageSettings.m_clrPicked, RGB(128, 128, 128));
+  EXPECT_EQ(view.Image().m_ImageSettings.m_clrPicked, RGB(128, 128, 128));
   view.OnMouseMove(0, CPoint{30, 7});  // the background beside the picture
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "XY=( 030, 007)  RGB=(255,255,255)  YCP=(100%,000%, 000deg )");
 }
@@ -224,8 +225,8 @@ TEST_F(DisplayPipelineTest, TallImageBandsWhenTheHostRefusesTheWholeBitmap) {
   frame_->Ui().Gdi().SetPixelBudget(10 * 600);
   CQelView view(*doc_);
   Show(view, tall);
-  ASSERT_TRUE(view.m_pDisplayBitmap);
-  EXPECT_EQ(view.m_pDisplayBitmap->height, 400);
+  ASSERT_TRUE(view.Image().m_pDisplayBitmap);
+  EXPECT_EQ(view.Image().m_pDisplayBitmap->height, 400);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 400)lines of W10 x H1000"), std::string::npos)
       << g_pStatusBar->GetPaneText(0);
 }
@@ -242,20 +243,20 @@ TEST_F(DisplayPipelineTest, PictureHeldInFiveCopiesFault) {
     const std::string pic = Make("pic.bmp", std::string("rose: -resize 97x61! ") + depth);
     CQelView view(*doc_);
     Show(view, pic);
-    EXPECT_EQ(view.m_pImageBits, doc_->Image().m_pImageBits) << depth;
-    EXPECT_EQ(view.m_pDisplayBitmap.Block(), view.m_pImageBits) << depth << ": shown as it is";
+    EXPECT_EQ(view.Image().m_pImageBits, doc_->Image().m_pImageBits) << depth;
+    EXPECT_EQ(view.Image().m_pDisplayBitmap.Block(), view.Image().m_pImageBits) << depth << ": shown as it is";
     for (const int mirror : {0, 1}) {
-      view.m_ImageSettings.m_bMirror = mirror;
-      view.RefreshImage(9);
-      const uint8_t* rows = view.m_pDisplayBitmap.Block();
-      view.RefreshImage(9);
+      view.Image().m_ImageSettings.m_bMirror = mirror;
+      view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
+      const uint8_t* rows = view.Image().m_pDisplayBitmap.Block();
+      view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
       if (mirror) {
-        EXPECT_EQ(view.m_pDisplayBitmap.Block(), rows) << depth << ": the rows are reused";
+        EXPECT_EQ(view.Image().m_pDisplayBitmap.Block(), rows) << depth << ": the rows are reused";
       }
       BITMAPINFO direct{}, bitmap{};
       std::vector<uint8_t> a, b;
       ASSERT_TRUE(view.ReadDisplayDib(direct, a)) << depth;
-      ASSERT_TRUE(view.m_pDisplayBitmap.get());
+      ASSERT_TRUE(view.Image().m_pDisplayBitmap.get());
       ASSERT_TRUE(view.ReadDisplayDib(bitmap, b)) << depth;
       EXPECT_EQ(std::memcmp(&direct, &bitmap, sizeof direct), 0) << depth;
       EXPECT_EQ(a, b) << depth << " mirror " << mirror;
@@ -274,11 +275,11 @@ TEST_F(DisplayPipelineTest, BandHeightStaysPositiveBelow800RowsFault) {
   frame_->Ui().Gdi().SetPixelBudget(10 * 500);
   CQelView view(*doc_);
   Show(view, tall);
-  view.m_nBandIndex = 7;  // past the end: the last band is shown
-  view.RefreshImage(9);
-  ASSERT_TRUE(view.m_pDisplayBitmap);
-  EXPECT_EQ(view.m_pDisplayBitmap->height, 200);
-  EXPECT_EQ(view.m_nBandTop, 400);
+  view.Image().m_nBandIndex = 7;  // past the end: the last band is shown
+  view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
+  ASSERT_TRUE(view.Image().m_pDisplayBitmap);
+  EXPECT_EQ(view.Image().m_pDisplayBitmap->height, 200);
+  EXPECT_EQ(view.Image().m_nBandTop, 400);
 }
 
 TEST_F(DisplayPipelineTest, ABudgetThatRefusesEverySurfaceShowsString332) {
@@ -287,7 +288,7 @@ TEST_F(DisplayPipelineTest, ABudgetThatRefusesEverySurfaceShowsString332) {
   frame_->Ui().Gdi().SetPixelBudget(0);
   CQelView view(*doc_);
   Show(view, rose);
-  EXPECT_FALSE(view.m_pDisplayBitmap);
+  EXPECT_FALSE(view.Image().m_pDisplayBitmap);
   EXPECT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(332));
   EXPECT_FALSE(view.SaveDisplayPng(Win("none.png")));
@@ -300,11 +301,11 @@ TEST_F(DisplayPipelineTest, ZoomNineWorkSizeDoesNotOverflowFault) {
   const std::string big = Make("big.bmp", "-size 2000x1200 xc:navy -type Palette BMP3:");
   CQelView view(*doc_);
   Show(view, big, [](ImageConvertSettings& s) { s.m_nZoomIndex = 9; });
-  ASSERT_TRUE(view.m_pDisplayBitmap);
-  EXPECT_EQ(view.m_nPaintWidth, 32000);
-  const int64_t stride = DibStride(32000, view.m_nPaintBits);
-  EXPECT_LE(int64_t{view.m_nPaintHeight} * stride, doc_->m_nBmpDataLimit);
-  EXPECT_GT(view.m_nPaintHeight, 0);
+  ASSERT_TRUE(view.Image().m_pDisplayBitmap);
+  EXPECT_EQ(view.Image().m_nPaintWidth, 32000);
+  const int64_t stride = DibStride(32000, view.Image().m_nPaintBits);
+  EXPECT_LE(int64_t{view.Image().m_nPaintHeight} * stride, doc_->m_nBmpDataLimit);
+  EXPECT_GT(view.Image().m_nPaintHeight, 0);
 }
 
 TEST_F(DisplayPipelineTest, EveryZoomOfAOnePixelImage) {
@@ -315,12 +316,12 @@ TEST_F(DisplayPipelineTest, EveryZoomOfAOnePixelImage) {
       for (int rotation = 0; rotation < 4; ++rotation) {
         CQelView view(*doc_);
         Show(view, one);
-        view.m_ImageSettings.m_nZoomIndex = zoom;
-        view.m_ImageSettings.m_nRotation = rotation;
-        view.m_ImageSettings.m_bMirror = 1;
-        view.RefreshImage(9);
-        ASSERT_TRUE(view.m_pDisplayBitmap) << depth << " zoom " << zoom;
-        EXPECT_EQ(view.m_nPaintWidth, zoom > 5 ? 1 << (zoom - 5) : 1);
+        view.Image().m_ImageSettings.m_nZoomIndex = zoom;
+        view.Image().m_ImageSettings.m_nRotation = rotation;
+        view.Image().m_ImageSettings.m_bMirror = 1;
+        view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
+        ASSERT_TRUE(view.Image().m_pDisplayBitmap) << depth << " zoom " << zoom;
+        EXPECT_EQ(view.Image().m_nPaintWidth, zoom > 5 ? 1 << (zoom - 5) : 1);
       }
     }
   }
@@ -332,8 +333,8 @@ TEST_F(DisplayPipelineTest, UpdateLockIsReleasedAfterEveryRendering) {
   CQelView view(*doc_);
   Show(view, rose);
   for (int zoom = 1; zoom <= 9; ++zoom) {
-    view.m_ImageSettings.m_nZoomIndex = zoom;
-    view.RefreshImage(9);
+    view.Image().m_ImageSettings.m_nZoomIndex = zoom;
+    view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
     EXPECT_EQ(frame_->Ui().LockedWindow(), 0);
   }

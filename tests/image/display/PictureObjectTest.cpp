@@ -10,6 +10,7 @@
 #include "base/ByteCursor.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
@@ -49,10 +50,10 @@ TEST_F(PictureObjectTest, TextViewOnlyKeepsTheMode) {
   doc_->LoadDocument(WriteFile("a.txt", "text\r\n"), 0);
   const std::string text = view_->Text().GetText();
   EXPECT_EQ(view_->OnPictureObjectMode(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 4);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 4);
   EXPECT_EQ(view_->Text().GetText(), text);
   EXPECT_EQ(view_->OnPictureObjectMode(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 0);
 }
 
 // The object holds the rendered picture; the switch's click selects it; the user's
@@ -64,7 +65,7 @@ TEST_F(PictureObjectTest, ImageBecomesASelectedObjectAndTheClipboardIsKept) {
   clip.SetData(plat::CF_DIB, "user picture");
   const auto before = clip.Formats();
   EXPECT_EQ(view_->OnPictureObjectMode(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 1);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 1);
   EXPECT_EQ(clip.Formats(), before);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
   ASSERT_NE(view_->Rich(), nullptr);
@@ -77,7 +78,7 @@ TEST_F(PictureObjectTest, ImageBecomesASelectedObjectAndTheClipboardIsKept) {
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(bmp), imagetest::PeerRgb(dir_.HostPath("rose.bmp"))), 0);
   // Off again: the painted picture is back.
   EXPECT_EQ(view_->OnPictureObjectMode(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 0);
   EXPECT_EQ(view_->Rich(), nullptr);
   EXPECT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
 }
@@ -85,7 +86,7 @@ TEST_F(PictureObjectTest, ImageBecomesASelectedObjectAndTheClipboardIsKept) {
 TEST_F(PictureObjectTest, ConvertToBitmapFirstInsertsTheObject) {
   Open("rose.png", "rose: ");
   EXPECT_EQ(view_->OnConvertToBitmapObject(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 2);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 2);
   ASSERT_NE(view_->Rich()->SelectedObject(), nullptr);
   EXPECT_EQ(plat::ObjectClassOf(*view_->Rich()->SelectedObject()), "PBrush");
   // Once converted, the object is no static picture any more.
@@ -95,10 +96,10 @@ TEST_F(PictureObjectTest, ConvertToBitmapFirstInsertsTheObject) {
 // The temporary save from picture-object mode writes the painted rendering.
 TEST_F(PictureObjectTest, TemporarySaveLeavesTheModeAndSavesThePaintedPicture) {
   Open("pic.bmp", "rose: -flop BMP3:");
-  view_->m_ImageSettings.m_nZoomIndex = 6;
+  view_->Image().m_ImageSettings.m_nZoomIndex = 6;
   view_->OnPictureObjectMode();
   ASSERT_EQ(view_->OnSaveImageTemp(), 0);
-  EXPECT_EQ(view_->m_nPictureObjectMode, 0);
+  EXPECT_EQ(view_->Image().m_nPictureObjectMode, 0);
   ASSERT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
   ASSERT_TRUE(view_->SaveDisplayPng(Win("shown.png")));
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(dir_.HostPath("pic_TMP.bmp")),
@@ -112,13 +113,13 @@ TEST_F(PictureObjectTest, TemporarySaveLeavesTheModeAndSavesThePaintedPicture) {
 TEST_F(PictureObjectTest, TallPictureInBands) {
   Open("tall.bmp", "-size 20x5000 gradient:white-black -type Palette -colors 200 -compress None BMP3:");
   view_->OnPictureObjectMode();
-  ASSERT_EQ(view_->m_nPaintBits, 8);
+  ASSERT_EQ(view_->Image().m_nPaintBits, 8);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 3800)lines of "), std::string::npos) << g_pStatusBar->GetPaneText(0);
   const std::string first = ObjectPictureFile("band1.bmp");
   Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x3800+0+0 +repage " + Quote(dir_.HostPath("want1.png")));
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(first), imagetest::PeerRgb(dir_.HostPath("want1.png"))), 0);
-  view_->m_nBandIndex = 7;
-  view_->RefreshImage(9);
+  view_->Image().m_nBandIndex = 7;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(3801 - 5000)lines of "), std::string::npos);
   const std::string second = ObjectPictureFile("band2.bmp");
   Shell("convert " + Quote(dir_.HostPath("tall.bmp")) + " -crop 20x1200+0+3800 +repage " +
@@ -126,7 +127,7 @@ TEST_F(PictureObjectTest, TallPictureInBands) {
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(second), imagetest::PeerRgb(dir_.HostPath("want2.png"))), 0);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
   // Above 8 bits a pixel the bands are 3,200 rows.
-  view_->m_nBandIndex = 0;
+  view_->Image().m_nBandIndex = 0;
   Open("deep.bmp", "-size 20x3300 gradient:white-black -type TrueColor BMP3:");
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(1 - 3200)lines of "), std::string::npos) << g_pStatusBar->GetPaneText(0);
 }
@@ -155,13 +156,13 @@ TEST_F(PictureObjectTest, BandsCouldNotBeMovedFault) {
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
 
   view_->OnPictureObjectMode();
-  ASSERT_EQ(view_->m_nPictureObjectMode, 0);
+  ASSERT_EQ(view_->Image().m_nPictureObjectMode, 0);
   frame_->Ui().Gdi().SetPixelBudget(20 * 1900);
   Open("tall.bmp", "-size 20x5000 gradient:white-black -type TrueColor BMP3:");
   EXPECT_TRUE(shows("1 - 1600")) << g_pStatusBar->GetPaneText(0);
   view_->OnKeyDown(plat::KEY_CTRL | plat::VK_NEXT);
   EXPECT_TRUE(shows("1601 - 3200")) << g_pStatusBar->GetPaneText(0);
-  EXPECT_EQ(view_->m_nBandTop, 1600);
+  EXPECT_EQ(view_->Image().m_nBandTop, 1600);
 }
 
 }  // namespace

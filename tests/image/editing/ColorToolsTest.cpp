@@ -8,6 +8,7 @@
 
 #include "image/editing/ColorTools.h"
 #include "image/ShownPictureTest.h"
+#include "image/ViewImageState.h"
 #include "platform/ui/Ui.h"
 #include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
@@ -72,7 +73,7 @@ class ColorToolsTest : public imagetest::ShownPictureTest {
     CommandContext cx{view_.get(), nullptr, doc_.get(), frame_.get()};
     ASSERT_EQ(RunCommand(CommandTables{ColorToolCommands()}, id, cx), CommandOutcome::Done);
   }
-  ImageConvertSettings& S() { return view_->m_ImageSettings; }
+  ImageConvertSettings& S() { return view_->Image().m_ImageSettings; }
 };
 
 TEST_F(ColorToolsTest, SetSwitchesMarkTheColourAndKeepItsLastValue) {

@@ -11,6 +11,7 @@
 
 #include "image/codecs/BmpImage.h"
 #include "image/ScriptPictureTest.h"
+#include "image/ViewRegionState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -163,7 +164,7 @@ class LayerTest : public testenv::DocTest {
   // Draws a tagged text into a white 200 x 40 layer; the columns holding a pixel of colour.
   std::vector<int> Columns(const std::string& text, uint32_t colour) {
     CQelView view(*doc_);
-    view.m_nPaintMode = 2;
+    view.Region().m_nPaintMode = 2;
     std::vector<uint8_t> copy = WhiteBmp(200, 40);
     EXPECT_EQ(view.DrawTextIntoImage(copy, 200, 40, text), 0);
     BmpImageView image;

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "image/ViewRegionState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -41,20 +42,20 @@ TEST_F(OverlayRulesTest, LineSnapsInEveryQuadrant) {
       {{100, 100, 200, 104}, 1, {100, 103, 200, 104}},
       {{100, 100, 200, 160}, 1, {100, 60, 200, 160}},
   };
-  view_.m_nFigure = 10;
+  view_.Region().m_nFigure = 10;
   for (const Case& c : cases) {
-    view_.m_rcRegion = c.before;
+    view_.Region().m_rcRegion = c.before;
     view_.AdjustDragRegion(c.corner);
-    const CRect& r = view_.m_rcRegion;
+    const CRect& r = view_.Region().m_rcRegion;
     EXPECT_EQ((std::array{r.left, r.top, r.right, r.bottom}),
               (std::array{c.after.left, c.after.top, c.after.right, c.after.bottom}))
         << c.before.left << "," << c.before.top << "," << c.before.right << "," << c.before.bottom;
   }
   // Other figures are left as dragged.
-  view_.m_nFigure = 0;
-  view_.m_rcRegion = CRect{100, 100, 200, 104};
+  view_.Region().m_nFigure = 0;
+  view_.Region().m_rcRegion = CRect{100, 100, 200, 104};
   view_.AdjustDragRegion(4);
-  EXPECT_EQ(view_.m_rcRegion.bottom, 104);
+  EXPECT_EQ(view_.Region().m_rcRegion.bottom, 104);
 }
 
 // Fault mended: the slot table and the picture loop ran to 100, one past what two
@@ -68,23 +69,23 @@ TEST_F(OverlayRulesTest, DisplaySlotTableIsCappedAt99) {
   }
   view_.UseRichText();
   view_.Text().SetText("#%P01 picture #%E01\r\n#%S02#%E02\r\n#%P00 #%Q05 #%P99x");
-  view_.m_nFigure = 51;
+  view_.Region().m_nFigure = 51;
   view_.DrawImageOverlay();
-  EXPECT_EQ(view_.m_nFigure, 60);
+  EXPECT_EQ(view_.Region().m_nFigure, 60);
   // Every mark read is blanked; the ones of no slot stay (the control ends lines with CR).
   EXPECT_EQ(view_.Text().GetText(), "    _ picture     _\r    _    _\r#%P00 #%Q05     _x");
   EXPECT_TRUE(std::filesystem::exists(zivo + "/IMAGE01.bmp"));
   EXPECT_TRUE(std::filesystem::exists(zivo + "/IMAGE99.bmp"));
   EXPECT_FALSE(std::filesystem::exists(zivo + "/IMAGE100.bmp"));
   // Slot 1: from its mark to 34 and 13 pixels past its end mark.
-  const auto& slot = view_.m_displaySlots[1];
+  const auto& slot = view_.Region().m_displaySlots[1];
   EXPECT_TRUE(slot.picture);
   EXPECT_EQ(slot.end.x - slot.start.x, slot.width);
   EXPECT_GE(slot.width, 34);
   EXPECT_EQ(slot.height, 13);
   // A slot without an end is 10 x 10; slot 2 is no picture slot.
-  EXPECT_EQ(view_.m_displaySlots[99].width, 10);
-  EXPECT_FALSE(view_.m_displaySlots[2].picture);
+  EXPECT_EQ(view_.Region().m_displaySlots[99].width, 10);
+  EXPECT_FALSE(view_.Region().m_displaySlots[2].picture);
   // The picture sits in its slot on the pane, cut to the slot's size.
   const plat::Bitmap& pane = view_.m_paneSurface;
   const auto blueAt = [&](int x, int y) {

@@ -11,6 +11,8 @@
 
 #include "image/codecs/BmpImage.h"
 #include "image/ScriptPictureTest.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -284,22 +286,22 @@ TEST_F(RegionViewTest, MapRegionAtEachZoom) {
       {7, 0, {10, 20, 110, 220}, {40, 80, 440, 880}},
   };
   for (const Case& c : cases) {
-    view.m_ImageSettings.m_nZoomIndex = c.zoom;
-    view.m_ImageSettings.m_nFitTenths = c.tenths;
-    view.m_rcRegionImage = c.image;
+    view.Image().m_ImageSettings.m_nZoomIndex = c.zoom;
+    view.Image().m_ImageSettings.m_nFitTenths = c.tenths;
+    view.Region().m_rcRegionImage = c.image;
     view.MapRegion(false);
-    EXPECT_EQ(view.m_rcRegion.left, c.screen.left) << c.zoom;
-    EXPECT_EQ(view.m_rcRegion.bottom, c.screen.bottom) << c.zoom;
+    EXPECT_EQ(view.Region().m_rcRegion.left, c.screen.left) << c.zoom;
+    EXPECT_EQ(view.Region().m_rcRegion.bottom, c.screen.bottom) << c.zoom;
     view.MapRegion(true);
     if (c.tenths == 0) {
-      EXPECT_EQ(view.m_rcRegionImage.right, c.image.right) << c.zoom;
+      EXPECT_EQ(view.Region().m_rcRegionImage.right, c.image.right) << c.zoom;
     }
   }
-  view.m_ImageSettings.m_nZoomIndex = 5;
-  view.m_ImageSettings.m_nFitTenths = 8;
-  view.m_rcRegion = CRect{8, 16, 88, 176};
+  view.Image().m_ImageSettings.m_nZoomIndex = 5;
+  view.Image().m_ImageSettings.m_nFitTenths = 8;
+  view.Region().m_rcRegion = CRect{8, 16, 88, 176};
   view.MapRegion(true);
-  EXPECT_EQ(view.m_rcRegionImage.right, 88);
+  EXPECT_EQ(view.Region().m_rcRegionImage.right, 88);
 }
 
 std::vector<uint8_t> SmallBmp() {

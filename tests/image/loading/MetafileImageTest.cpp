@@ -15,6 +15,7 @@
 #include "frame/StatusBar.h"
 #include "image/ImageState.h"
 #include "image/ImageTestSupport.h"
+#include "image/ViewImageState.h"
 #include "image/loading/MetafileImage.h"
 #include "support/MetafileBuilder.h"
 #include "support/TestEnv.h"
@@ -143,7 +144,7 @@ class MetafileLoad : public testenv::DocTest {
 
 TEST_F(MetafileLoad, EmfBecomesTheShownPicture) {
   ASSERT_EQ(Load("bands.emf", TwoBands()), 0);
-  ASSERT_NE(view_->m_pImageBits, nullptr);
+  ASSERT_NE(view_->Image().m_pImageBits, nullptr);
   // (2,000 x 100 / 100 x 1,000 + 5,000) / 10,000 + 1 = 201 by 101.
   EXPECT_EQ(doc_->Image().m_nImageWidth, 201);
   EXPECT_EQ(doc_->Image().m_nImageHeight, 101);
@@ -162,12 +163,12 @@ TEST_F(MetafileLoad, LargePictureIsCompressedAndSaysSo) {
   e.Record(EMR_RECTANGLE, {0, 0, 1500, 1500});
   ASSERT_EQ(Load("large.emf", e.Bytes()), 0);
   EXPECT_EQ(doc_->Image().m_nImageWidth, 2250);
-  EXPECT_EQ(view_->m_nCompressDivisor, 2);
+  EXPECT_EQ(view_->Image().m_nCompressDivisor, 2);
   EXPECT_NE(g_pStatusBar->GetPaneText(0).find("(compressed  1/2 )"), std::string::npos) << g_pStatusBar->GetPaneText(0);
   // The next picture is not said to be compressed.
   doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(Load("bands.emf", TwoBands()), 0);
-  EXPECT_EQ(view_->m_nCompressDivisor, 1);
+  EXPECT_EQ(view_->Image().m_nCompressDivisor, 1);
   EXPECT_EQ(g_pStatusBar->GetPaneText(0).find("compressed"), std::string::npos) << g_pStatusBar->GetPaneText(0);
 }
 

@@ -7,8 +7,10 @@
 #include <string>
 
 #include "app/Globals.h"
+#include "image/saving/ImageSaveCode.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -32,9 +34,9 @@ class SaveShownImageTest : public imagetest::ShownPictureTest {
 
 TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
   Open("rose.bmp", "rose: BMP3:");
-  view_->m_ImageSettings.m_nZoomIndex = 4;
-  view_->m_ImageSettings.m_bMirror = 1;
-  view_->RefreshImage(9);
+  view_->Image().m_ImageSettings.m_nZoomIndex = 4;
+  view_->Image().m_ImageSettings.m_bMirror = 1;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   const imagetest::Rgb shown = Shown();
   struct Case {
     int code;
@@ -43,7 +45,7 @@ TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
   };
   for (const Case c : {Case{1, "half.bmp", 0}, Case{5, "half.png", 0}, Case{4, "half.bmz", -1}}) {
     AnswerSaveDialog(c.name);
-    ASSERT_EQ(view_->SaveImageAs(c.code, 0), 0) << c.name;
+    ASSERT_EQ(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk), 0) << c.name;
     if (c.maxDiff < 0) continue;
     const imagetest::Rgb saved = imagetest::PeerRgb(dir_.HostPath(c.name));
     EXPECT_EQ(saved.width, 35);
@@ -65,7 +67,7 @@ TEST_F(SaveShownImageTest, PngAtOneFourAndEightBits) {
   };
   for (const Case c : {Case{9, "b1.png", "1"}, Case{10, "b4.png", "4"}, Case{11, "b8.png", "8"}}) {
     AnswerSaveDialog(c.name);
-    ASSERT_EQ(view_->SaveImageAs(c.code, 0), 0) << c.name;
+    ASSERT_EQ(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk), 0) << c.name;
     int status = -1;
     Shell("pngcheck -q " + Quote(dir_.HostPath(c.name)), &status);
     EXPECT_EQ(status, 0) << c.name;
@@ -78,9 +80,9 @@ TEST_F(SaveShownImageTest, PngAtOneFourAndEightBits) {
 TEST_F(SaveShownImageTest, FourBitPictureUnderAPngNameFromTheBmpCommandStaysFourBit) {
   SKIP_WITHOUT_PROGRAM("identify");
   Open("rose4.bmp", "rose: -colors 16 -type Palette BMP3:");
-  ASSERT_EQ(view_->m_nPaintBits, 4);
+  ASSERT_EQ(view_->Image().m_nPaintBits, 4);
   AnswerSaveDialog("four.png");
-  ASSERT_EQ(view_->SaveImageAs(1, 0), 0);
+  ASSERT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), 0);
   EXPECT_EQ(Shell("identify -format '%[png:IHDR.bit-depth-orig] %[png:IHDR.color-type-orig]' " +
                   Quote(dir_.HostPath("four.png"))),
             "4 3");
@@ -89,12 +91,12 @@ TEST_F(SaveShownImageTest, FourBitPictureUnderAPngNameFromTheBmpCommandStaysFour
 TEST_F(SaveShownImageTest, JpegOfTheRenderingReadsBackWithin36Decibels) {
   SKIP_WITHOUT_PROGRAM("djpeg");
   Open("grad.bmp", "-size 64x48 gradient:orange-navy -type TrueColor BMP3:");
-  view_->m_ImageSettings.m_nRotation = 1;
-  view_->RefreshImage(9);
+  view_->Image().m_ImageSettings.m_nRotation = 1;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   const imagetest::Rgb shown = Shown();
   for (const char* name : {"q.jpg", "q.jpeg"}) {
     AnswerSaveDialog(name);
-    ASSERT_EQ(view_->SaveImageAs(1, 0), 0) << name;
+    ASSERT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), 0) << name;
     const imagetest::Rgb back = imagetest::PeerPnm("djpeg " + Quote(dir_.HostPath(name)));
     EXPECT_EQ(back.width, 48);
     EXPECT_GE(imagetest::Psnr(back, shown), 36.0) << name;
@@ -106,8 +108,8 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
   SKIP_WITHOUT_PROGRAM("qpdf");
   SKIP_WITHOUT_PROGRAM("pdfimages");
   Open("rose.jpg", "rose: -quality 95 JPEG:");
-  view_->m_ImageSettings.m_nZoomIndex = 6;
-  view_->RefreshImage(9);
+  view_->Image().m_ImageSettings.m_nZoomIndex = 6;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   AnswerSaveDialog("shown.pdf");
   view_->OnSavePdf();
   int status = -1;
@@ -118,8 +120,8 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
 
   // Unchanged, the file itself goes in.
   ASSERT_EQ(doc_->LoadDocument(Win("rose.jpg"), 0), 0);
-  view_->m_ImageSettings.m_nZoomIndex = 5;
-  view_->RefreshImage(9);
+  view_->Image().m_ImageSettings.m_nZoomIndex = 5;
+  view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   AnswerSaveDialog("same.pdf");
   view_->OnSavePdf();
   Shell("pdfimages -j " + Quote(dir_.HostPath("same.pdf")) + " " + Quote(dir_.HostPath("x")));
@@ -128,18 +130,18 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
 
 TEST_F(SaveShownImageTest, TemporarySaveBesideTheFile) {
   Open("pic_TMP.bmp", "rose: BMP3:");
-  ASSERT_EQ(view_->SaveImageAs(3, 3), 0);
+  ASSERT_EQ(view_->SaveImageAs(kSaveBmpTarget, CQelView::SaveImageMode::kTemporary), 0);
   EXPECT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
   EXPECT_FALSE(plat::Exists(Win("pic_TMP_TMP.bmp")));
   Open("pic.bmp", "rose: BMP3:");
-  ASSERT_EQ(view_->SaveImageAs(3, 3), 0);
+  ASSERT_EQ(view_->SaveImageAs(kSaveBmpTarget, CQelView::SaveImageMode::kTemporary), 0);
   EXPECT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
 }
 
 TEST_F(SaveShownImageTest, MarkedTargetsAreRefused) {
   Open("rose.bmp", "rose: BMP3:");
   AnswerSaveDialog("rose.+bmp");
-  EXPECT_EQ(view_->SaveImageAs(1, 0), -1);
+  EXPECT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), -1);
   EXPECT_FALSE(plat::Exists(Win("rose.+bmp")));
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("\x92\xBC\x90\xDA"), std::string::npos);  // 直接
 }
@@ -184,14 +186,14 @@ TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
   EXPECT_EQ(doc_->m_nViewAction, 0);
   Open("next.gif", "rose: GIF:");
   EXPECT_FALSE(plat::Exists(Win("next.bmp")));
-  EXPECT_TRUE(view_->m_pDisplayBitmap) << "the picture is shown, not saved";
+  EXPECT_TRUE(view_->Image().m_pDisplayBitmap) << "the picture is shown, not saved";
 }
 
 TEST_F(SaveShownImageTest, NothingShownGivesString334) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
   ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
   AnswerSaveDialog("x.bmp");
-  EXPECT_EQ(view_->SaveImageAs(1, 0), -1);
+  EXPECT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), -1);
   EXPECT_FALSE(plat::Exists(Win("x.bmp")));
 }
 
