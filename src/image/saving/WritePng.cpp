@@ -1,125 +1,31 @@
-// CQelDoc::WritePng: a DIB of 1, 4, 8 or 24 bits as a PNG file. Rows go top first
-// with filter 0: 24-bit pixels as R, G, B, smaller depths as their packed bytes with
-// a PLTE of 2, 16 or 256 entries. The rows are streamed: each is deflated by the own
-// codec as it is made and the compressed bytes go out in IDAT chunks as they come,
-// so no copy of the picture is held. They go to a work file beside the target,
-// which replaces the target only when the whole file was written.
+// CQelDoc::WritePng: a DIB as a PNG file (the picture codecs' PngEncoder), written
+// to a work file beside the target, which replaces the target only when the whole
+// file was written.
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <span>
-#include <vector>
 
 #include "app/QelDoc.h"
-#include "base/CheckedSize.h"
-#include "codec/CodecServices.h"
-#include "image/codecs/Dib.h"
 #include "image/ImageStatus.h"
-#include "image/codecs/png/PngFormat.h"
+#include "image/codecs/png/PngEncode.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
 
-namespace {
-
-// Compressed bytes gathered before they go out as one IDAT chunk.
-constexpr size_t kIdatBytes = size_t{1} << 16;
-
-void AppendBE32(std::vector<uint8_t>& out, uint32_t v) {
-  const uint8_t b[4] = {static_cast<uint8_t>(v >> 24), static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8),
-                        static_cast<uint8_t>(v)};
-  out.insert(out.end(), b, b + 4);
-}
-
-// The chunks of the file, written as they are made; the first failed write is kept
-// with its reason and every later one is skipped.
-class ChunkWriter {
- public:
-  explicit ChunkWriter(plat::File& out) : out_(out) {}
-  void Bytes(std::span<const uint8_t> bytes) {
-    if (error_ == 0 && !out_.Write(bytes.data(), static_cast<int64_t>(bytes.size()))) error_ = errno ? errno : EIO;
-    written_ += bytes.size();
-  }
-  // Length, type, data, CRC over type and data.
-  void Chunk(const char* type, std::span<const uint8_t> data) {
-    chunk_.clear();
-    AppendBE32(chunk_, static_cast<uint32_t>(data.size()));
-    chunk_.insert(chunk_.end(), type, type + 4);
-    chunk_.insert(chunk_.end(), data.begin(), data.end());
-    AppendBE32(chunk_, Crc32Of(chunk_.data() + 4, data.size() + 4));
-    Bytes(chunk_);
-  }
-  int Error() const { return error_; }
-  uint64_t Written() const { return written_; }
-
- private:
-  plat::File& out_;
-  std::vector<uint8_t> chunk_;
-  uint64_t written_ = 0;
-  int error_ = 0;
-};
-
-}  // namespace
-
 int CQelDoc::WritePng(const uint8_t* bits, const BITMAPINFO* info, std::string target) {
-  const BITMAPINFOHEADER& h = info->bmiHeader;
-  const int depth = h.biBitCount;
-  if (!bits || (depth != 1 && depth != 4 && depth != 8 && depth != 24)) return 0;
-  const int64_t stride = DibStride(h.biWidth, depth);
-  const int64_t rowBytes = (int64_t{h.biWidth} * depth + 7) / 8;
-  if (DibImageBytes(h.biWidth, h.biHeight, depth) <= 0) return 0;
-
-  std::vector<uint8_t> row;
-  if (!TryAllocate(row, rowBytes + 1, 1, 0, &m_allocHook)) {
-    ShowImageOutOfMemory(" 624");
-    return 0;
-  }
+  PngEncoder png;
+  if (!png.Begin(bits, info, DocPictureContext(*this))) return 0;
   plat::WorkFile work;
   if (!work.CreateBeside(target)) {
     ShowWriteFailure(target, errno);
     return 0;
   }
-  ChunkWriter png(work.Out());
-  png.Bytes(kPngSignature);
-  std::vector<uint8_t> ihdr;
-  AppendBE32(ihdr, static_cast<uint32_t>(h.biWidth));
-  AppendBE32(ihdr, static_cast<uint32_t>(h.biHeight));
-  ihdr.push_back(static_cast<uint8_t>(depth == 24 ? 8 : depth));
-  ihdr.push_back(depth == 24 ? 2 : 3);
-  ihdr.insert(ihdr.end(), {0, 0, 0});
-  png.Chunk("IHDR", ihdr);
-  if (depth < 24) {
-    std::vector<uint8_t> plte;
-    for (int i = 0; i < (1 << depth); ++i) {
-      plte.insert(plte.end(), {info->bmiColors[i].rgbRed, info->bmiColors[i].rgbGreen, info->bmiColors[i].rgbBlue});
-    }
-    png.Chunk("PLTE", plte);
-  }
-
-  CZlibWriter zlib(static_cast<size_t>((rowBytes + 1) * h.biHeight));
-  for (int64_t y = h.biHeight - 1; y >= 0 && png.Error() == 0; --y) {
-    const uint8_t* src = bits + y * stride;
-    uint8_t* dst = row.data();
-    *dst++ = 0;
-    if (depth == 24) {
-      for (int64_t x = 0; x < h.biWidth; ++x, src += 3) {
-        *dst++ = src[2];
-        *dst++ = src[1];
-        *dst++ = src[0];
-      }
-    } else {
-      std::memcpy(dst, src, static_cast<size_t>(rowBytes));
-    }
-    zlib.Write(row.data(), row.size());
-    if (zlib.Ready().size() >= kIdatBytes) {
-      png.Chunk("IDAT", zlib.Ready());
-      zlib.Release();
-    }
-  }
-  zlib.Finish();
-  png.Chunk("IDAT", zlib.Ready());
-  png.Chunk("IEND", {});
-  if (png.Error() != 0) {
-    ShowWriteFailure(target, png.Error());
+  plat::File& out = work.Out();
+  const int error = png.Write([&out](std::span<const uint8_t> bytes) {
+    if (out.Write(bytes.data(), static_cast<int64_t>(bytes.size()))) return 0;
+    return errno ? errno : EIO;
+  });
+  if (error != 0) {
+    ShowWriteFailure(target, error);
     return 0;
   }
   if (!work.CommitAs(target)) {
