@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "image/jpeg/JDecoder.h"
-#include "image/jpeg/JpegFromDib.h"
+#include "image/codecs/jpeg/JDecoder.h"
+#include "image/codecs/jpeg/JpegFromDib.h"
 
 namespace {
 

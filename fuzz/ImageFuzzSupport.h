@@ -1,28 +1,38 @@
-// One image decoder on arbitrary bytes: it must load a picture or refuse the bytes,
-// never read or write out of bounds. One document serves the whole run, in the
-// process's own folder (RunFolder.h); allocations above 64 MB are refused.
+// One picture decoder on arbitrary bytes: it must decode a picture or refuse the
+// bytes, never read or write out of bounds. The decoders run alone, without a
+// document: their context refuses allocations above 64 MB and inflates PNG data
+// with the own codec in memory.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <vector>
 
-#include "RunFolder.h"
-#include "app/QelDoc.h"
-#include "platform/os/Files.h"
+#include "base/Alloc.h"
+#include "codec/CodecServices.h"
+#include "image/codecs/PictureDecoders.h"
 
-using ImageDecoder = int (CQelDoc::*)(const uint8_t*, int, BITMAPINFO*);
+using PictureDecoder = int (*)(const uint8_t*, int, BITMAPINFO*, PictureBlock&, const PictureContext&);
 
-inline int FuzzImageDecoder(const uint8_t* data, size_t size, ImageDecoder decode) {
-  const std::string& folder = fuzzsupport::RunFolder();
-  if (folder.empty()) return 0;
-  static CQelDoc* doc = [&] {
-    static CQelDoc d(plat::FromHostPath(folder));
-    d.m_allocHook.FailAbove(size_t{64} << 20);
-    return &d;
+inline const PictureContext& FuzzPictureContext() {
+  static AllocHook hook;
+  static const PictureContext cx = [] {
+    hook.FailAbove(size_t{64} << 20);
+    PictureContext c;
+    c.hook = &hook;
+    c.inflate = [](uint8_t* data, int length, int capacity) {
+      const std::vector<uint8_t> in(data, data + length);
+      CBufferInflater inflater;
+      return static_cast<int>(inflater.Run(in.data(), length, data, capacity));
+    };
+    return c;
   }();
+  return cx;
+}
+
+inline int FuzzPictureDecoder(const uint8_t* data, size_t size, PictureDecoder decode) {
   BITMAPINFO info{};
-  (doc->*decode)(data, static_cast<int>(size), &info);
-  doc->ReleaseImage();
+  PictureBlock picture;
+  decode(data, static_cast<int>(size), &info, picture, FuzzPictureContext());
   return 0;
 }

@@ -3,5 +3,9 @@
 #include "ImageFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return FuzzImageDecoder(data, size, &CQelDoc::DecodeBmp);
+  // The volume is the "bmpfile" setting's default.
+  return FuzzPictureDecoder(data, size, [](const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture,
+                                           const PictureContext& cx) {
+    return DecodeBmpBlock(file, length, 10485760, out, picture, cx);
+  });
 }

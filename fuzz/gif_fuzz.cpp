@@ -2,5 +2,5 @@
 #include "ImageFuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return FuzzImageDecoder(data, size, &CQelDoc::DecodeGif);
+  return FuzzPictureDecoder(data, size, &DecodeGifBlock);
 }

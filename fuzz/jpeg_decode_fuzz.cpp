@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/jpeg/JDecoder.h"
+#include "image/codecs/jpeg/JDecoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AllocHook hook;

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "image/jpeg/JDecoder.h"
-#include "image/jpeg/JEncoder.h"
-#include "image/jpeg/JpegFromDib.h"
+#include "image/codecs/jpeg/JDecoder.h"
+#include "image/codecs/jpeg/JEncoder.h"
+#include "image/codecs/jpeg/JpegFromDib.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "RepeatMark.h"
 #include "RunFolder.h"
 #include "app/QelDoc.h"
-#include "image/MetafileImage.h"
+#include "image/loading/MetafileImage.h"
 #include "platform/gdi/GdiText.h"
 #include "platform/metafile/Metafile.h"
 #include "platform/os/Files.h"

@@ -24,5 +24,6 @@ extern "C" size_t LLVMFuzzerCustomMutator(uint8_t* data, size_t size, size_t max
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return FuzzImageDecoder(data, size, &CQelDoc::DecodePng);
+  return FuzzPictureDecoder(data, size, [](const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture,
+                                           const PictureContext& cx) { return DecodePngBlock(file, length, out, picture, cx); });
 }

@@ -46,10 +46,6 @@ int CQelDoc::GetFileKind(std::string path) const {
     if (entry.extension == ext) return entry.kind;
   }
   // The five image extensions the user registered.
-  for (int i = 0; i < static_cast<int>(m_astrImageExt.size()); ++i) {
-    std::string registered = Lower(m_astrImageExt[i]);
-    if (!registered.empty() && registered.front() == '.') registered.erase(0, 1);
-    if (!registered.empty() && registered == ext) return kKindUserImage1 + i;
-  }
-  return kKindOther;
+  const int registered = RegisteredImageKind(ext);
+  return registered != 0 ? registered : kKindOther;
 }

@@ -44,7 +44,7 @@ std::string_view WholeCharacters(std::string_view text) {
 }  // namespace
 
 int CQelDoc::LoadDocument(std::string path, int mode) {
-  m_nImageLoadState = 0;
+  AllowImageLoad();
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
   m_bNothingShown = 0;

@@ -15,6 +15,7 @@
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
 #include "convert/office/OfficeState.h"
+#include "image/ImageState.h"
 #include "platform/os/Files.h"
 #include "richtext/RichTextState.h"
 
@@ -79,7 +80,8 @@ CQelDoc::CQelDoc(std::string programDir)
       archive_(std::make_unique<ArchiveState>()),
       media_(std::make_unique<MediaState>()),
       net_(std::make_unique<NetState>()),
-      richText_(std::make_unique<RichTextState>()) {
+      richText_(std::make_unique<RichTextState>()),
+      image_(std::make_unique<ImageState>()) {
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
   while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
   SecureProgramFolder();

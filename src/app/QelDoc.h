@@ -13,7 +13,6 @@
 
 #include "app/DocState.h"
 #include "base/DisplayWriter.h"
-#include "image/ImageState.h"
 #include "base/Alloc.h"
 
 struct ConvertStatus;  // convert/ConvertStatus.h
@@ -29,6 +28,8 @@ namespace plat {
 struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
 }
 struct RichTextState;  // richtext/RichTextState.h
+struct ImageState;     // image/ImageState.h
+struct BITMAPINFO;     // image/codecs/Dib.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -37,8 +38,7 @@ class CDocView {
   virtual void OnUpdate() = 0;
 };
 
-class CQelDoc : public DocState,
-                public ImageState {
+class CQelDoc : public DocState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
   // ~/.local/share/pelnorix.
@@ -121,6 +121,10 @@ class CQelDoc : public DocState,
   // Allocations of the system's volumes go through this hook (tests make them fail).
   AllocHook m_allocHook;
 
+  // The subsystems' states, each held by the document and reached through its accessor.
+  ImageState& Image() { return *image_; }
+  const ImageState& Image() const { return *image_; }
+
  private:
   std::vector<CDocView*> m_views;
   std::unique_ptr<ConvertState> convert_;
@@ -129,6 +133,7 @@ class CQelDoc : public DocState,
   std::unique_ptr<MediaState> media_;
   std::unique_ptr<NetState> net_;
   std::unique_ptr<RichTextState> richText_;
+  std::unique_ptr<ImageState> image_;
 };
 
 // Asks string 218 when the file exists; 0 on Cancel, 1 to go on (also when it does not

@@ -8,17 +8,18 @@
 #include "app/ViewCodes.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
-#include "image/MetafileImage.h"
+#include "image/loading/MetafileImage.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 
 int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   // A metafile waits for a view to draw it; without one it is drawn here.
-  if (!doc.m_pImageBits && doc.m_nViewAction == kViewActionLoadMetafile) {
+  if (!doc.LoadedImageFacts().held && doc.m_nViewAction == kViewActionLoadMetafile) {
     doc.m_nViewAction = 0;
     LoadMetafileDocImage(doc, doc.m_strPathName, nullptr, nullptr);
   }
-  if (doc.m_nImageLoadState != 1 || !doc.m_pImageBits) {
+  const CQelDoc::ImageFacts image = doc.LoadedImageFacts();
+  if (image.loadState != 1 || !image.held) {
     const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
     err << "pelnorix: " << (text.empty() ? "this picture is shown only in the window" : plat::Cp932ToUtf8(text))
         << '\n';
@@ -27,11 +28,11 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   }
   std::string format;
   if (g_pStatusBar) format = g_pStatusBar->GetPaneText(g_pStatusBar->CommandToIndex(ID_INDICATOR_FORMAT));
-  out << plat::Cp932ToUtf8(format) << "  " << doc.m_nImageWidth << " x " << doc.m_nImageHeight << "  "
-      << doc.m_bmiImage.bmiHeader.biBitCount << " bpp\n";
+  out << plat::Cp932ToUtf8(format) << "  " << image.width << " x " << image.height << "  "
+      << image.bitCount << " bpp\n";
   // Shown cut at the volume: the load road said so; here the setting is named.
-  if (doc.m_bImageCut) WriteVolumeHint(LoadString(IDS_FILE_SIZE_OVER), true, err);
-  if (doc.m_bImageShort) err << "pelnorix: the picture's data ends before its last row; the rest shows as zero\n";
+  if (image.cut) WriteVolumeHint(LoadString(IDS_FILE_SIZE_OVER), true, err);
+  if (image.shortData) err << "pelnorix: the picture's data ends before its last row; the rest shows as zero\n";
   return 0;
 }
 

@@ -9,9 +9,10 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
-#include "image/ImageSaveCode.h"
+#include "image/ImageState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "image/ImageStatus.h"
-#include "image/MetafileImage.h"
+#include "image/loading/MetafileImage.h"
 #include "platform/os/Files.h"
 
 int SaveCodeForTarget(const std::string& target) {
@@ -28,33 +29,33 @@ int SaveCodeForTarget(const std::string& target) {
 int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   const int code = SaveCodeForTarget(target);
   if (code == 0) return -5;
-  m_nImageLoadState = 0;
+  Image().m_nImageLoadState = 0;
   const int loaded = LoadImageFile(source, 0);
-  m_nImageLoadState = 0;
+  Image().m_nImageLoadState = 0;
   if (loaded != 0) return loaded;
   // A metafile is left for the view to draw; when none took it, it is drawn here.
-  if (!m_pImageBits && m_nViewAction == kViewActionLoadMetafile) {
+  if (!Image().m_pImageBits && m_nViewAction == kViewActionLoadMetafile) {
     m_nViewAction = 0;
     const int drawn = LoadMetafileDocImage(*this, source, nullptr, nullptr);
-    m_nImageLoadState = 0;
+    Image().m_nImageLoadState = 0;
     if (drawn != 0) return -1;
   }
-  if (!m_pImageBits) return -1;
+  if (!Image().m_pImageBits) return -1;
   // A picture the viewer shows in part is never written as if it were whole.
-  if (m_bImageShort) return kConvertShort;
-  if (m_bImageCut) return -3;
-  BITMAPINFO info = m_bmiImage;
-  m_bLastSaveOk = 0;
+  if (Image().m_bImageShort) return kConvertShort;
+  if (Image().m_bImageCut) return -3;
+  BITMAPINFO info = Image().m_bmiImage;
+  Image().m_bLastSaveOk = 0;
   if (code != kSavePdfTarget) {
-    SaveDib(m_pImageBits, &info, target, code);
-    return m_bLastSaveOk ? 0 : -4;
+    SaveDib(Image().m_pImageBits, &info, target, code);
+    return Image().m_bLastSaveOk ? 0 : -4;
   }
   const std::string jpeg = TmpFolder() + "\\Pelnor1.jpg";
-  SaveDib(m_pImageBits, &info, jpeg, kSaveJpegStandard);
-  if (!m_bLastSaveOk) return -4;
-  WritePdf(target, jpeg, m_nImageWidth, m_nImageHeight);
+  SaveDib(Image().m_pImageBits, &info, jpeg, kSaveJpegStandard);
+  if (!Image().m_bLastSaveOk) return -4;
+  WritePdf(target, jpeg, Image().m_nImageWidth, Image().m_nImageHeight);
   plat::RemoveFile(jpeg);
-  return m_bLastSaveOk ? 0 : -4;
+  return Image().m_bLastSaveOk ? 0 : -4;
 }
 
 std::string CQelDoc::ConvertImageFailureText(int result) const {

@@ -9,7 +9,8 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
+#include "image/ImageState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "platform/ui/Ui.h"
 
 namespace {
@@ -25,7 +26,7 @@ int StoreViewAction(CommandContext& cx, int action) {
 }
 
 void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(cx.doc && cx.doc->m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
+  ui.Enable(cx.doc && cx.doc->Image().m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
 }
 
 int OnSaveBmz(CommandContext& cx) { return StoreViewAction(cx, kSaveBmz); }
@@ -54,12 +55,12 @@ void OnUpdateScreenCapture(CommandContext& cx, CCmdUI& ui) {
 
 // The document's copy of the display-conversion settings, edited in the dialog.
 int OnImageConvertSettings(CommandContext& cx) {
-  RunImageConvertDialog(&cx.doc->m_ImageSettings);
+  RunImageConvertDialog(&cx.doc->Image().m_ImageSettings);
   return 0;
 }
 
 int OnInvertColors(CommandContext& cx) {
-  ImageConvertSettings& s = cx.doc->m_ImageSettings;
+  ImageConvertSettings& s = cx.doc->Image().m_ImageSettings;
   s.m_bInvert = !s.m_bInvert;
   s.m_bActive = 1;
   cx.doc->RedisplayImage();
@@ -67,7 +68,7 @@ int OnInvertColors(CommandContext& cx) {
 }
 
 void OnUpdateInvertColors(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.doc->m_ImageSettings.m_bActive && cx.doc->m_ImageSettings.m_bInvert ? 1 : 0);
+  ui.SetCheck(cx.doc->Image().m_ImageSettings.m_bActive && cx.doc->Image().m_ImageSettings.m_bInvert ? 1 : 0);
 }
 
 constexpr CommandEntry kRows[] = {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "image/ImageConvertSettings.h"
 #include "platform/gdi/Types.h"
 

@@ -1,13 +1,20 @@
 // The format pane (indicator 104) of the status bar, where the image readers say
 // what they read, the out-of-memory box of the image code with its place code, and
-// the message of a picture cut at the image file volume.
+// the message of a picture cut at the image file volume; and the context through
+// which the picture decoders reach them.
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+class CQelDoc;
+struct PictureContext;
 
 void ShowImageFormat(const std::string& text);
 void ShowImageOutOfMemory(const char* place);  // place: " 6nn"
 // The file-size-over message (CP932) of a picture cut at the "bmpfile" volume,
 // with a line that names the setting.
 std::string ImageVolumeOverText(int64_t volume);
+// The document's allocation hook, the box and format pane above, and the document's
+// temporary-archive inflater.
+PictureContext DocPictureContext(CQelDoc& doc);

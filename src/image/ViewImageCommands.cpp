@@ -10,7 +10,9 @@
 #include "app/Globals.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
-#include "image/ImageSaveCode.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
+#include "image/saving/ImageSaveCode.h"
 #include "view/QelView.h"
 
 namespace {
@@ -26,22 +28,22 @@ std::string Format(const char* format, Args... args) {
   return text;
 }
 
-ImageConvertSettings& S(CommandContext& cx) { return cx.view->m_ImageSettings; }
+ImageConvertSettings& S(CommandContext& cx) { return cx.view->Image().m_ImageSettings; }
 
 // The common apply step after a command changed its fields.
 int Apply(CommandContext& cx, const std::string& status, bool active = true, bool withoutFit = false) {
   CQelView& v = *cx.view;
-  if (active) v.m_ImageSettings.m_bActive = 1;
-  if (v.m_nRegionCount < 1) {
-    const int fit = v.m_bFitToWindow;
-    if (withoutFit) v.m_bFitToWindow = 0;
-    v.RefreshImage(9);
-    v.m_bFitToWindow = fit;
+  if (active) v.Image().m_ImageSettings.m_bActive = 1;
+  if (v.Region().m_nRegionCount < 1) {
+    const int fit = v.Image().m_bFitToWindow;
+    if (withoutFit) v.Image().m_bFitToWindow = 0;
+    v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
+    v.Image().m_bFitToWindow = fit;
   } else {
     // With an edited region the filter renders the region's pixels only.
-    v.m_ImageSettings.m_bTransform = 1;
+    v.Image().m_ImageSettings.m_bTransform = 1;
     v.RestoreRegionPixels();
-    v.ApplyImageEdit(0, "");
+    v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
     v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
   }
   if (!status.empty()) Status(status);
@@ -66,7 +68,7 @@ std::string ExpandText(int level) {
 
 constexpr int kThresholdPercent[10] = {10, 20, 25, 30, 35, 40, 45, 50, 60, 70};
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
 
 int OnMirror(CommandContext& cx) {
   S(cx).m_bMirror = !S(cx).m_bMirror;
@@ -198,7 +200,7 @@ int OnTwoLevel(CommandContext& cx) {
 
 int OnConversionSwitch(CommandContext& cx) {
   S(cx).m_bActive = !S(cx).m_bActive;
-  if (cx.view->m_nRegionCount >= 1) S(cx).m_bTransform = S(cx).m_bActive;
+  if (cx.view->Region().m_nRegionCount >= 1) S(cx).m_bTransform = S(cx).m_bActive;
   return Apply(cx, "", false);
 }
 
@@ -206,24 +208,24 @@ int OnConversionSwitch(CommandContext& cx) {
 
 int OnImageConvertSettings(CommandContext& cx) {
   CQelView& v = *cx.view;
-  ImageConvertSettings& s = v.m_ImageSettings;
+  ImageConvertSettings& s = v.Image().m_ImageSettings;
   const int wasActive = s.m_bActive;
   const int changed = RunImageConvertDialog(&s);
   v.Text().SetText("");
   v.SetSel(0, -1);
-  if (wasActive == 0 && ((s.m_nRegionScope == 0 && s.m_bSkipSelected == 1 && s.m_bToTarget == 1) || v.m_nPaintMode == 1)) {
+  if (wasActive == 0 && ((s.m_nRegionScope == 0 && s.m_bSkipSelected == 1 && s.m_bToTarget == 1) || v.Region().m_nPaintMode == 1)) {
     s.m_bActive = 0;
     return 0;
   }
   if (changed) s.m_bActive = 1;
-  if (v.m_nRegionCount >= 1 && s.m_bActive == 1) {
+  if (v.Region().m_nRegionCount >= 1 && s.m_bActive == 1) {
     s.m_bTransform = 1;
     v.RestoreRegionPixels();
-    v.ApplyImageEdit(0, "");
+    v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
     v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
     return 0;
   }
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
@@ -236,8 +238,8 @@ int StepZoom(CommandContext& cx, int step) {
   if (zoom == s.m_nZoomIndex && s.m_nFitTenths == 0) return 0;
   s.m_nZoomIndex = zoom;
   s.m_nFitTenths = 0;
-  cx.view->m_bFitToWindow = 0;
-  cx.view->RefreshImage(9);
+  cx.view->Image().m_bFitToWindow = 0;
+  cx.view->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 int OnZoomIn(CommandContext& cx) { return StepZoom(cx, 1); }
@@ -246,27 +248,27 @@ int OnZoomOut(CommandContext& cx) { return StepZoom(cx, -1); }
 // With a region in use the region turns, not the picture.
 int OnRotate(CommandContext& cx) {
   CQelView& v = *cx.view;
-  if (S(cx).m_nRegionScope == 1 && v.m_rcRegion.right >= 1 && v.m_rcRegion.left >= 0) {
-    v.ApplyImageEdit(10, "");
+  if (S(cx).m_nRegionScope == 1 && v.Region().m_rcRegion.right >= 1 && v.Region().m_rcRegion.left >= 0) {
+    v.ApplyImageEdit(CQelView::ImageEdit::kTurnQuarter, "");
     return 0;
   }
   S(cx).m_nRotation = (S(cx).m_nRotation + 1) & 3;
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
 int OnFitToWindow(CommandContext& cx) {
   CQelView& v = *cx.view;
-  v.m_bFitToWindow = v.m_bFitToWindow ? 0 : 1;
-  if (!v.m_bFitToWindow) {
-    v.m_ImageSettings.m_nZoomIndex = 5;
-    v.m_ImageSettings.m_nFitTenths = 0;
+  v.Image().m_bFitToWindow = v.Image().m_bFitToWindow ? 0 : 1;
+  if (!v.Image().m_bFitToWindow) {
+    v.Image().m_ImageSettings.m_nZoomIndex = 5;
+    v.Image().m_ImageSettings.m_nFitTenths = 0;
   }
-  v.RefreshImage(9);
+  v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
   return 0;
 }
 
-int Save(CommandContext& cx, int code) { return cx.view->SaveImageAs(code, 0); }
+int Save(CommandContext& cx, int code) { return cx.view->SaveImageAs(code, CQelView::SaveImageMode::kAsk); }
 int OnSaveBmp(CommandContext& cx) { return Save(cx, kSaveBmp); }
 int OnSaveBmz(CommandContext& cx) { return Save(cx, kSaveBmz); }
 int OnSavePngCompressed(CommandContext& cx) { return Save(cx, kSavePng); }
@@ -342,7 +344,7 @@ void UpSwitch(CommandContext& cx, CCmdUI& ui) { Check(ui, S(cx).m_bActive == 1, 
 void UpImage(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx)); }
 void UpZoomIn(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx) && S(cx).m_nZoomIndex < 9); }
 void UpZoomOut(CommandContext& cx, CCmdUI& ui) { ui.Enable(ShowsImage(cx) && S(cx).m_nZoomIndex > 1); }
-void UpFit(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->m_bFitToWindow != 0, ShowsImage(cx)); }
+void UpFit(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->Image().m_bFitToWindow != 0, ShowsImage(cx)); }
 
 // The view saves what it shows: images of kinds 12..28, and not while an FTP site is open.
 void OnUpdateSaveImage(CommandContext& cx, CCmdUI& ui) {
@@ -354,8 +356,8 @@ int OnConvertToBitmapObject(CommandContext& cx) { return cx.view->OnConvertToBit
 int OnSaveImageTemp(CommandContext& cx) { return cx.view->OnSaveImageTemp(); }
 int OnSaveImageAsOther(CommandContext& cx) { return cx.view->OnSaveImageAsOther(); }
 int OnSaveImageObject(CommandContext& cx) { return cx.view->OnSaveImageObject(); }
-void UpPictureObjectMode(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPictureObjectMode != 0); }
-void UpConvertToBitmapObject(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->m_nPictureObjectMode != 2); }
+void UpPictureObjectMode(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->Image().m_nPictureObjectMode != 0); }
+void UpConvertToBitmapObject(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Image().m_nPictureObjectMode != 2); }
 
 constexpr auto V = CommandTarget::TextView;
 constexpr CommandEntry kRows[] = {

@@ -12,6 +12,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "media/MediaState.h"
@@ -219,9 +220,8 @@ void MediaCall::OpenDevice() {
     view_.Media().m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
     view_.Media().m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
     if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
-    doc_.ForgetImageClick();
-    view_.m_rcRegion.right = view_.Media().m_nVideoWidth;
-    view_.m_rcRegion.bottom = view_.Media().m_nVideoHeight;
+    doc_.SetImageClick(CPoint{-1, -1});
+    view_.SetRegionCorner(view_.Media().m_nVideoWidth, view_.Media().m_nVideoHeight);
   } else if (kind_ == kKindMidi) {
     kept_ = SendMci(doc_, "open " + dev_ + " type sequencer", &reply_);
   } else if (kind_ == kKindWave) {

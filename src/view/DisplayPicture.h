@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "base/Alloc.h"
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "platform/gdi/Gdi.h"
 
 class DisplayPicture {

@@ -11,6 +11,8 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "view/PlainTextModel.h"
 #include "view/QelView.h"
 
@@ -120,7 +122,7 @@ void PaintRichLines(plat::Bitmap& surface, const plat::RichEdit& edit, plat::Tex
 }  // namespace
 
 bool CQelView::PaneShowsPicture() const {
-  return IsImageKind(m_nFileKind) && (m_pDisplayBitmap || m_nPictureObjectMode != 0);
+  return IsImageKind(m_nFileKind) && (Image().m_pDisplayBitmap || Image().m_nPictureObjectMode != 0);
 }
 
 void CQelView::PreparePaneSurface() {
@@ -150,6 +152,6 @@ void CQelView::PaintTextPane() {
   }
   // The pictures of a packaged document's slots stay over its text; a video window
   // over the pane's filler.
-  if (m_nFigure == kMarksShownFigure) ShowDisplaySlots();
+  if (Region().m_nFigure == kMarksShownFigure) ShowDisplaySlots();
   PaintMediaWindow();
 }

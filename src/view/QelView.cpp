@@ -4,6 +4,8 @@
 #include "app/Globals.h"
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "media/MediaCodes.h"
 #include "media/ViewMediaState.h"
 #include "richtext/ViewRichTextState.h"
@@ -25,7 +27,9 @@ CQelView::CQelView(CQelDoc& doc, int pane)
       m_pModel(std::make_unique<PlainTextModel>()),
       media_(std::make_unique<ViewMediaState>()),
       table_(std::make_unique<ViewTableState>()),
-      richText_(std::make_unique<ViewRichTextState>()) {
+      richText_(std::make_unique<ViewRichTextState>()),
+      image_(std::make_unique<ViewImageState>()),
+      region_(std::make_unique<ViewRegionState>()) {
   m_nPane = pane;
   m_doc.AddView(this);
 }
@@ -71,15 +75,15 @@ void CQelView::ShowDocumentText() {
   m_nDisplayForm = m_doc.m_nDisplayForm;
   // A picture shown before is not painted over what shows now; an image shown now
   // is painted afresh.
-  m_pDisplayBitmap.reset();
-  m_hImageBitmap = 0;
+  Image().m_pDisplayBitmap.reset();
+  Image().m_hImageBitmap = 0;
   if (ShowRichTextFile() || ShowSheet()) return;
   if (Rich()) m_pModel = std::make_unique<PlainTextModel>();
   const char* text = m_doc.m_pText ? m_doc.m_pText : "";
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
   SyncSelection();
-  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.m_pImageBits && m_doc.m_nImageLoadState >= 1) {
+  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.LoadedImageFacts().held && m_doc.LoadedImageFacts().loadState >= 1) {
     TakeDocumentImage();
   }
   if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
@@ -90,7 +94,7 @@ void CQelView::ShowDocumentText() {
 // without one the action is dropped, never kept for the next image.
 void CQelView::PerformViewAction(int action) {
   const std::string code = "ViewAction " + std::to_string(action);
-  const bool image = IsImageKind(m_nFileKind) && m_pImageBits != nullptr;
+  const bool image = IsImageKind(m_nFileKind) && Image().m_pImageBits != nullptr;
   const bool capture = action == kCaptureDesktop || action == kCaptureNumbered || action == kCaptureClickedWindow ||
                        action == kCaptureClickedSeries;
   const bool save = !capture && ((action >= kViewActionSaveFirst && action <= kViewActionSaveShownLast) ||
@@ -106,15 +110,15 @@ void CQelView::PerformViewAction(int action) {
   } else if (save && !image) {
     AfxNote(code + " dropped: no picture is shown");
   } else if (action >= kViewActionSaveFirst && action <= kViewActionSaveLast) {
-    SaveImageAs(action, 0);
+    SaveImageAs(action, SaveImageMode::kAsk);
   } else if (action >= kViewActionSaveShownFirst && action <= kViewActionSaveShownLast) {
-    SaveImageAs(1, 2);
+    SaveImageAs(1, SaveImageMode::kDocumentPath);  // 1: the format of the path's extension
   } else if (action > kViewActionConvertSave && action <= kViewActionConvertSaveLast) {
-    SaveImageAs(action - kViewActionConvertSave, 4);
+    SaveImageAs(action - kViewActionConvertSave, SaveImageMode::kConvert);
   } else if (action > kViewActionSourceSave) {
     // The refresh saves the source picture with the code action - 20.
     m_doc.m_nViewAction = action;
-    RefreshImage(1);
+    RefreshImage(RefreshMode::kRender);
     m_doc.m_nViewAction = kViewActionNone;
   }
 }

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "view/DisplayPicture.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/GdiDraw.h"
@@ -26,12 +26,13 @@ struct ViewMediaState;  // media/ViewMediaState.h
 struct BlockRect;          // richtext/ViewTableState.h
 struct ViewTableState;     // richtext/ViewTableState.h
 struct ViewRichTextState;  // richtext/ViewRichTextState.h
+struct ViewImageState;   // image/ViewImageState.h
+struct ViewRegionState;  // image/ViewRegionState.h
+struct RegionBackup;     // image/ViewRegionState.h
 
 class CQelView : public CDocView,
                  public ViewTextState,
-                 public ViewMacroState,
-                 public ViewImageState,
-                 public ViewRegionState {
+                 public ViewMacroState {
  public:
   // The client area a pane offers: text cells of 8 x 16 pixels.
   static constexpr int kCharWidth = 8;
@@ -52,6 +53,10 @@ class CQelView : public CDocView,
   const ViewTableState& Table() const { return *table_; }
   ViewRichTextState& RichText() { return *richText_; }
   const ViewRichTextState& RichText() const { return *richText_; }
+  ViewImageState& Image() { return *image_; }
+  const ViewImageState& Image() const { return *image_; }
+  ViewRegionState& Region() { return *region_; }
+  const ViewRegionState& Region() const { return *region_; }
   TextModel& Text() { return *m_pModel; }
   const TextModel& Text() const { return *m_pModel; }
   // Hands the text over to another model (the rich-text one), keeping the text.
@@ -132,6 +137,8 @@ class CQelView : public CDocView,
   std::unique_ptr<ViewMediaState> media_;
   std::unique_ptr<ViewTableState> table_;
   std::unique_ptr<ViewRichTextState> richText_;
+  std::unique_ptr<ViewImageState> image_;
+  std::unique_ptr<ViewRegionState> region_;
 };
 
 // The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0

@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
 #include "media/MediaCodes.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
@@ -171,13 +173,13 @@ int CQelView::CharFromPoint(CPoint point) const {
 }
 
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
-  m_ptClick = point;
+  Region().m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
     if (ClickPictureObject(point)) return;
     if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
-    m_doc.m_ptLastClick = CPoint{point.x + m_nImageOriginX, point.y + m_nImageOriginY};
-    m_bImageDirty = 1;
+    m_doc.SetImageClick(CPoint{point.x + Image().m_nImageOriginX, point.y + Image().m_nImageOriginY});
+    Image().m_bImageDirty = 1;
     ShowPixelInfo(1, point.x, point.y);
     return;
   }
@@ -199,15 +201,15 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
   if (m_doc.m_bTableMode == 1) {
     // A sideways drag moves a column boundary, on the rows the drag spans when it
     // reaches over more than one; the vertical amount waits for the release.
-    const int dx = point.x - m_ptClick.x;
+    const int dx = point.x - Region().m_ptClick.x;
     if (dx > kCharWidth || dx < -kCharWidth) {
-      const int from = m_pModel->LineFromChar(CharFromPoint(m_ptClick));
+      const int from = m_pModel->LineFromChar(CharFromPoint(Region().m_ptClick));
       const int to = m_pModel->LineFromChar(CharFromPoint(point));
       const int firstLine = from != to ? std::min(from, to) : 0;
       const int lastLine = from != to ? std::max(from, to) + 1 : 0;
       TableCommand(dx > 0 ? plat::VK_RIGHT : plat::VK_LEFT, -1, 0, firstLine, lastLine, 0, 0, 0);
       m_bDragMovedColumns = true;
-      m_ptClick.x = point.x;
+      Region().m_ptClick.x = point.x;
     }
     return;
   }
@@ -223,7 +225,7 @@ void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
   m_bDragging = false;
   if (m_doc.m_bTableMode == 1) {
     // The vertical drag changes the line spacing by its amount in twips.
-    const int dy = (point.y - m_ptClick.y) * 15;
+    const int dy = (point.y - Region().m_ptClick.y) * 15;
     if (dy != 0 && !m_bDragMovedColumns) TableCommand(dy > 0 ? plat::VK_DOWN : plat::VK_UP, dy > 0 ? dy : -dy, 0, 0, 0, 0, 0, 0);
     return;
   }
@@ -231,7 +233,7 @@ void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
 }
 
 void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
-  m_ptClick = point;
+  Region().m_ptClick = point;
   if (IsImageKind(m_nFileKind)) {
     NoteNotBuilt("image region and drawing tools");
     return;
@@ -250,7 +252,7 @@ void CQelView::OnVScroll(int code, int pos) {
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(m_nImageOriginX, pos);
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(Image().m_nImageOriginX, pos);
     return;
   }
   ScrollPos scroll = m_pModel->GetScrollPos();
@@ -275,7 +277,7 @@ void CQelView::OnHScroll(int code, int pos) {
     return;
   }
   if (IsImageKind(m_nFileKind)) {
-    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(pos, m_nImageOriginY);
+    if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(pos, Image().m_nImageOriginY);
     return;
   }
   constexpr int kPageColumns = kClientWidth / kCharWidth;

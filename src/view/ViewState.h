@@ -1,7 +1,8 @@
-// The text pane's own fields, grouped by what uses them: identity and text, key
-// macros, the shown image, image regions and tools. CQelView inherits every group;
-// the table's, the rich text's and media's fields are their subsystems'
-// (richtext/ViewTableState.h, richtext/ViewRichTextState.h, media/ViewMediaState.h).
+// The text pane's own fields, grouped by what uses them: identity and text and key
+// macros. CQelView inherits them; the shown image and its regions, the table's, the
+// rich text's and media's fields are their subsystems' (image/ViewImageState.h,
+// image/ViewRegionState.h, richtext/ViewTableState.h, richtext/ViewRichTextState.h,
+// media/ViewMediaState.h), held behind CQelView's accessors.
 #pragma once
 
 #include <array>
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "image/Dib.h"
+#include "image/codecs/Dib.h"
 #include "image/ImageConvertSettings.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Types.h"
@@ -23,6 +24,7 @@ struct ViewTextState {
   int m_nDisplayForm = 0;
   int m_bCtrlDown = 0;           // Ctrl held for the current command
   std::string m_strKeyFailure;   // why the work of the last key failed (CP932); "" when it did not
+  plat::Bitmap m_paneSurface;    // the pane's client area (the image's and the video's paint)
 
   int m_nSelStart = 0;
   int m_nSelEnd = 0;
@@ -39,93 +41,4 @@ struct ViewMacroState {
   COLORREF m_crMacroBack = RGB(255, 255, 255);
 };
 
-struct ViewImageState {
-  ImageConvertSettings m_ImageSettings;
-  ImageConvertSettings m_PrintSettings;      // copy taken for a region print
-  uint8_t* m_pImageInfo = nullptr;           // BITMAPINFOHEADER of the shown image
-  uint8_t* m_pImageBits = nullptr;
-  int m_nImageBitsSize = 0;
-  std::array<uint8_t, 2000> m_bmiSource{};   // BITMAPINFO copies
-  std::array<uint8_t, 2000> m_bmiDisplay{};
-  uintptr_t m_hImageBitmap = 0;              // the display bitmap; 0 none
-  int m_nImageWidth = 0;
-  int m_nImageHeight = 0;
-  int m_nImageOriginX = 0;
-  int m_nImageOriginY = 0;
-  int m_nCompressDivisor = 1;
-  int m_bFitToWindow = 0;
-  int m_nPictureObjectMode = 0;
-  int m_bImageDirty = 0;
-  int m_nImageHold = 0;
-
-  std::vector<uint8_t> m_imageStore;     // the view's own image bits, after an edit
-  std::shared_ptr<std::vector<uint8_t>> sharedImage_;  // the document's block the view shows
-  BITMAPINFO m_sourceInfo{};             // and its header (m_pImageInfo points here)
-  DisplayPicture m_pDisplayBitmap;       // the rendered picture (or its band)
-  plat::Bitmap m_paneSurface;            // the pane's client area
-  int m_nPaintWidth = 0;                 // the rendered picture's size and depth
-  int m_nPaintHeight = 0;
-  int m_nPaintBits = 0;
-  int m_nBandIndex = 0;                  // 0..999, +1,000 while the last band shows
-  int m_bSourceCut = 0;                  // the shown BMP was cut at the "bmpfile" volume
-  std::string m_strCompressedFile;       // the metafile m_nCompressDivisor was set for
-  int m_nBandTop = 0;                    // first row (from the top) of the band shown
-  COLORREF m_crPixel = 0xFF000000;       // the pixel the read-out stored; top byte 0xFF: none
-};
-
-struct ViewRegionState {
-  int m_nRegionCount = 0;
-  int m_nRegionState = 0;
-  int m_nRegionPickState = 0;
-  CRect m_rcRegion{-1, -1, -1, -1};
-  CRect m_rcRegionImage{-1, -1, -1, -1};
-  CRect m_rcRegionSaved{-1, -1, -1, -1};
-  CPoint m_ptRegionClick;
-  CPoint m_ptClick;
-  uint8_t* m_pRegionPixels = nullptr;
-  int m_nRegionPixelsSize = 0;
-  int m_nFigure = 0;
-  int m_nPaintMode = 0;
-  int m_nEditStep = 0;
-  int m_nPattern = 0;
-  int m_nLayerMode = 0;
-  std::string m_strDrawText;
-  CRect m_rcCapture;
-  int m_nPrintKind = 0;
-  int m_nPrintStartV = 0;
-  int m_nPrintStartH = 0;
-  COLORREF m_crLayerKey = 0;     // the key colour of the last layer drawn
-
-  // The display slots of the mark mode, numbered 1..99 by their two digits.
-  static constexpr int kDisplaySlots = 99;
-  struct DisplaySlot {
-    CPoint start{-1, -1};
-    CPoint end{-1, -1};
-    int width = 0;
-    int height = 0;
-    bool picture = false;
-  };
-  std::array<DisplaySlot, kDisplaySlots + 1> m_displaySlots{};
-
-  // The region's unedited pixels with the rectangle they came from in the view's
-  // image (24-bit rows, top-down), or after a crop the whole image as a BMP file
-  // image. layout is the image's layout they were taken from; pastedCode is the
-  // paste (4, or 12 with white kept) whose block now stands on those pixels.
-  struct RegionBackup {
-    CRect rect{-1, -1, -1, -1};
-    std::vector<uint8_t> pixels;
-    bool wholeImage = false;
-    int pastedCode = 0;
-    uint32_t layout = 0;
-  };
-  RegionBackup m_regionBackup;
-  RegionBackup cutBackup_;        // what a cut took away, kept apart so that undoing a later edit leaves it
-  // Counts the view's images whose pixels stand elsewhere than the last one's (another
-  // picture, a crop, an edit of a zoomed, turned or mirrored display): saved pixels go
-  // back only into the layout they came from.
-  uint32_t imageLayout_ = 1;
-  // The display shows the image's pixels elsewhere than they stand in it (mirrored,
-  // flipped, turned, cut out); a display of another size does so too.
-  bool displayMoved_ = false;
-  CPoint blockDragFrom_{-1, -1};  // the pointer's last place while it drags a pasted block; x -1: none
 };

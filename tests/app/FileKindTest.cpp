@@ -52,8 +52,8 @@ TEST_F(FileKindTest, ExtensionsMapToTheirKinds) {
 }
 
 TEST_F(FileKindTest, UserRegisteredImageExtensionsTakeKinds17To21) {
-  doc_->m_astrImageExt[0] = "pcx";
-  doc_->m_astrImageExt[4] = ".TGA";
+  doc_->SetImageExtension(0, "pcx");
+  doc_->SetImageExtension(4, ".TGA");
   EXPECT_EQ(doc_->GetFileKind("x.PCX"), 17);
   EXPECT_EQ(doc_->GetFileKind("x.tga"), 21);
   EXPECT_EQ(doc_->GetFileKind("x.ras"), 99);

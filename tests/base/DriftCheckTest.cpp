@@ -16,7 +16,10 @@
 //   - hands the player or the recorder a bare request, action or mode, or stores a
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer
-//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)).
+//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)),
+//   - hands the image view's edit executor, refresh or save a bare edit code,
+//     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
+//     SaveImageAs(kSaveBmp, 0)).
 // base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
@@ -40,10 +43,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
-                                      "bare media code", "bare view action or timer", "bare archive mode"};
+                                      "bare media code", "bare view action or timer", "bare archive mode",
+                                      "bare image edit code, refresh or save mode"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -54,10 +58,10 @@ struct Allowed {
 // Formats that need their own bit reader keep it; files that still hold raw reads
 // another change is folding into the cursor are listed until it lands.
 constexpr Allowed kAllowed[] = {
-    {"src/image/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
-    {"src/image/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
-    {"src/image/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
-    {"src/image/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
+    {"src/image/codecs/jpeg/JInBitStream.h", kShift, "the JPEG decoder's Huffman bit reader"},
+    {"src/image/codecs/png/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
+    {"src/image/editing/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
+    {"src/image/codecs/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
 };
 
 // Folders whose files are the readers: the cursor, and the codec's own
@@ -82,8 +86,8 @@ const std::vector<const char*> kModeUsers = {"src/convert/",
                                              "src/archive/ProcessLzh.cpp",
                                              "src/archive/FileNameCipher.cpp"};
 // The files that take a ViewAction or a capture code apart by its number.
-const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/RefreshImage.cpp",
-                                                   "src/image/ImageCommands.cpp", "src/image/CaptureScreen.cpp"};
+const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/display/RefreshImage.cpp",
+                                                   "src/image/ImageCommands.cpp", "src/image/capture/CaptureScreen.cpp"};
 
 std::vector<Pattern> Patterns() {
   const auto ecma = std::regex::ECMAScript | std::regex::optimize;
@@ -117,7 +121,9 @@ std::vector<Pattern> Patterns() {
       {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(StoreViewAction|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
       {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
-      {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/CaptureScreen.cpp"}},
+      {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
+      {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
+      {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
   };
 }
 
@@ -197,8 +203,8 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
                                 "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
-                                "media codes (media/MediaCodes.h) "
-                                "and view actions and timers (app/ViewCodes.h):\n"
+                                "media codes (media/MediaCodes.h), view actions and timers (app/ViewCodes.h) and the image "
+                                "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode):\n"
                              << report.str();
 }
 
@@ -254,6 +260,13 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
       {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
       {"m_doc.m_nViewAction = kViewActionNone;", {}},
+      {"ApplyImageEdit(7, m_strDrawText);", {kBareImage}},
+      {"v.RefreshImage(9);", {kBareImage}},
+      {"return cx.view->SaveImageAs(code, 0);", {kBareImage}},
+      {"SaveImageAs(Code(a, b), 4);", {kBareImage}},
+      {"ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);", {}},
+      {"RefreshImage(RefreshMode::kKeepScroll);", {}},
+      {"SaveImageAs(1, SaveImageMode::kDocumentPath);", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},

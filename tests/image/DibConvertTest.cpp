@@ -6,7 +6,7 @@
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "image/DibConvert.h"
+#include "image/codecs/DibConvert.h"
 #include "image/ImageConvertSettings.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "image/DibConvert.h"
+#include "image/codecs/DibConvert.h"
 #include "support/TestEnv.h"
 
 namespace imagetest {

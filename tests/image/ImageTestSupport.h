@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "image/ImageState.h"
 
 namespace imagetest {
 
@@ -18,7 +19,7 @@ struct Rgb {
 
 // The DIB (any depth the DibConvert widening reads, or 24) as RGB.
 Rgb FromDib(const uint8_t* bits, const BITMAPINFO& info);
-inline Rgb DocImage(const CQelDoc& doc) { return FromDib(doc.m_pImageBits, doc.m_bmiImage); }
+inline Rgb DocImage(const CQelDoc& doc) { return FromDib(doc.Image().m_pImageBits, doc.Image().m_bmiImage); }
 
 // A netpbm tool's reading of a file: the PNM (P1 to P6) that the shell command
 // writes, 16-bit samples cut to their high byte.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "image/ViewImageState.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -22,7 +23,7 @@ class ShownPictureTest : public testenv::DocTest {
   void Open(const std::string& name, const std::string& recipe) {
     testenv::Shell("convert " + recipe + testenv::Quote(dir_.HostPath(name)));
     ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
-    ASSERT_NE(view_->m_pImageBits, nullptr);
+    ASSERT_NE(view_->Image().m_pImageBits, nullptr);
   }
   std::unique_ptr<CQelView> view_;
 };

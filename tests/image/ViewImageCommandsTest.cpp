@@ -11,6 +11,7 @@
 #include "cli/CommandTables.h"
 #include "frame/CommandTable.h"
 #include "image/ImageTestSupport.h"
+#include "image/ViewImageState.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -54,7 +55,7 @@ TEST_F(ViewImageCommandsTest, BrighterStepsToItsLimitAndThenDoesNothing) {
   g_pStatusBar->SetPaneText(0, "kept");
   Run("ID_IMAGE_BRIGHTER");
   EXPECT_EQ(last_, CommandOutcome::Disabled);
-  EXPECT_EQ(view_->m_ImageSettings.m_nBrightness, 30);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_nBrightness, 30);
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "kept");
   EXPECT_EQ(Run("ID_IMAGE_DARKER"), "bright +25");
 }
@@ -82,7 +83,7 @@ TEST_F(ViewImageCommandsTest, StatusTextsOfTheFilters) {
       {"ID_IMAGE_TWO_LEVEL", true, "B&W 2bit 10%"},
   };
   for (const Step& st : steps) EXPECT_EQ(Run(st.command, st.shift), st.status) << st.command;
-  EXPECT_FALSE(view_->m_ImageSettings.m_bSaturationCorr) << "back at 100 % the correction is off";
+  EXPECT_FALSE(view_->Image().m_ImageSettings.m_bSaturationCorr) << "back at 100 % the correction is off";
 }
 
 TEST_F(ViewImageCommandsTest, TwoLevelWalksTheThresholdsAndShiftStartsAt70) {
@@ -100,7 +101,7 @@ TEST_F(ViewImageCommandsTest, ReducedModeOnlyWhileReduced) {
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "W70 x H46 x 24bits  1/2");
   const char* const modes[] = {" halftone", " black char", " white char", " no average", " Auto"};
   for (const char* m : modes) EXPECT_EQ(Run("ID_IMAGE_REDUCED_MODE"), std::string("sharpness +0") + m);
-  EXPECT_EQ(view_->m_ImageSettings.m_bCharMode, 0);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_bCharMode, 0);
 }
 
 TEST_F(ViewImageCommandsTest, ZoomRotateAndInvertRenderWhatImageMagickDoes) {
@@ -108,14 +109,14 @@ TEST_F(ViewImageCommandsTest, ZoomRotateAndInvertRenderWhatImageMagickDoes) {
   Run("ID_IMAGE_ZOOM_IN");
   Run("ID_IMAGE_ROTATE");
   Run("ID_IMAGE_INVERT");
-  EXPECT_EQ(view_->m_ImageSettings.m_bActive, 1);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_bActive, 1);
   const std::string ours = dir_.HostPath("ours.png"), theirs = dir_.HostPath("theirs.png");
   ASSERT_TRUE(view_->SaveDisplayPng(plat::FromHostPath(ours)));
   Shell("convert rose: -sample 200% -rotate 90 -negate " + Quote(theirs));
   EXPECT_EQ(Shell("compare -metric AE " + Quote(ours) + " " + Quote(theirs) + " null: 2>&1"), "0");
   // Pressed twice, the inversion is gone and the conversion no longer active.
   Run("ID_IMAGE_INVERT");
-  EXPECT_EQ(view_->m_ImageSettings.m_bActive, 0);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_bActive, 0);
 }
 
 TEST_F(ViewImageCommandsTest, FitPutsAWideImageIntoThePane) {
@@ -123,9 +124,9 @@ TEST_F(ViewImageCommandsTest, FitPutsAWideImageIntoThePane) {
   ASSERT_EQ(doc_->LoadDocument(Win("wide.bmp"), 0), 0);
   Run("ID_IMAGE_FIT");
   // 640 of 1600 is 40 %: zoom 4 with fit tenths 8.
-  EXPECT_EQ(view_->m_ImageSettings.m_nZoomIndex, 4);
-  EXPECT_EQ(view_->m_ImageSettings.m_nFitTenths, 8);
-  EXPECT_EQ(view_->m_nPaintWidth, 640);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_nZoomIndex, 4);
+  EXPECT_EQ(view_->Image().m_ImageSettings.m_nFitTenths, 8);
+  EXPECT_EQ(view_->Image().m_nPaintWidth, 640);
   EXPECT_EQ(g_pStatusBar->GetPaneText(0), "W1600 x H200 x 24bits  x40%");
 }
 

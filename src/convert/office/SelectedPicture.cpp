@@ -91,6 +91,5 @@ void ShowPictureBytes(CQelDoc& doc, std::string_view bytes) {
   const std::string path = doc.TmpFolder() + file.name;
   if (!plat::WriteWholeFile(path, bytes)) return;
   doc.m_nFileKind = file.kind;
-  doc.m_strImageFile = path;
-  doc.LoadImageFile(path, 0);
+  doc.LoadNamedImageFile(path, 0);
 }

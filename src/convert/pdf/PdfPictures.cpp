@@ -88,8 +88,7 @@ int CQelDoc::PdfExtractImage(const uint8_t* data, int length, int ccitt, int mod
   }
   const std::string path = TmpFolder() + "\\" + name;
   if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(file.data()), file.size()))) return kPictureNotWritten;
-  m_strImageFile = path;
-  return LoadImageFile(path, mode);
+  return LoadNamedImageFile(path, mode);
 }
 
 int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, int width, int height, int bits, int mode) {
@@ -161,8 +160,7 @@ int CQelDoc::PdfExtractRawImage(uint8_t* palette, int paletteGiven, int count, i
   const std::string path = tmp + "\\pdftmp.bmp";
   if (!plat::WriteWholeFile(path, std::string_view(reinterpret_cast<const char*>(bmp.data()), bmp.size()))) return kPictureNotWritten;
   m_nFileKind = kKindBmp;
-  m_strImageFile = path;
-  return LoadImageFile(path, mode);
+  return LoadNamedImageFile(path, mode);
 }
 
 void PdfReader::ReadImageColours(int64_t from, int64_t to) {

@@ -96,8 +96,7 @@ ConvertStatus PdfReader::Run() {
       refs.top = 1;
       const int v = doc.m_nSelectedItemView - 97;
       doc.m_nSelectedItemView = v;
-      doc.m_bImageMirror = v >> 2;
-      doc.m_nImageRotation = v & 3;
+      doc.SetImageTurn(v >> 2, v & 3);
     }
     Walk(start);
   }

@@ -15,7 +15,7 @@ class SniffTest : public DumpTest {
   // What the dump made of the file: a title or listing name, or the kind it took.
   std::string Decision(const std::string& winPath) {
     const std::string text = ShowPath(winPath);
-    if (doc_->m_nImageLoadState == 1) return "picture";  // the image road took it
+    if (doc_->LoadedImageFacts().loadState == 1) return "picture";  // the image road took it
     const std::string first = text.substr(0, text.find('\r'));
     if (first.size() > 5 && first.substr(first.size() - 5) == " File") return first;
     if (doc_->m_nFileKind == kKindRtf || doc_->m_nFileKind == kKindHtml || doc_->m_nFileKind == kKindPdf) {

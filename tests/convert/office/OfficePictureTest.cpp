@@ -51,7 +51,7 @@ class OfficePictureTest : public OfficeTextTest {
     doc_->m_nSelectedItem = n;
     ShowPath(winPath);
     doc_->m_nSelectedItem = 0;
-    return {doc_->m_nFileKind, doc_->m_nImageWidth, doc_->m_nImageHeight};
+    return {doc_->m_nFileKind, doc_->LoadedImageFacts().width, doc_->LoadedImageFacts().height};
   }
   void ExpectPictures(const std::string& winPath) {
     const Shown jpeg = Choose(winPath, 1), png = Choose(winPath, 2);
@@ -111,7 +111,7 @@ TEST_F(OfficePictureTest, FixturePicturesAreShown) {
   for (const auto& c : cases) {
     const std::string path = WriteFile(c.file, Fixture(c.file));
     EXPECT_EQ(Choose(path, c.item).kind, c.kind) << c.file << " " << c.item;
-    EXPECT_GT(doc_->m_nImageWidth, 0) << c.file;
+    EXPECT_GT(doc_->LoadedImageFacts().width, 0) << c.file;
   }
 }
 

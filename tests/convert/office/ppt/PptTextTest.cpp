@@ -69,8 +69,8 @@ TEST_F(OfficeTextTest, PptSelectedPictureIsShown) {
     doc_->m_nSelectedItem = c.item;
     Show("slides.ppt", bytes);
     EXPECT_EQ(doc_->m_nFileKind, c.kind) << c.item;
-    EXPECT_EQ(doc_->m_nImageWidth, 16) << c.item;
-    EXPECT_EQ(doc_->m_nImageHeight, 16) << c.item;
+    EXPECT_EQ(doc_->LoadedImageFacts().width, 16) << c.item;
+    EXPECT_EQ(doc_->LoadedImageFacts().height, 16) << c.item;
   }
   doc_->m_nSelectedItem = 3;  // no such picture
   Show("slides.ppt", bytes);

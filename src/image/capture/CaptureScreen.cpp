@@ -1,0 +1,381 @@
+// Screen capture: the view's own display paged through its scroll positions (code
+// 0), the desktop (1), a clicked window with a numbered name (2) or a chosen name
+// (40), and a timed series of a clicked window (41). Every road ends in
+// GrabWindowImage, which copies a screen rectangle into a 24-bit DIB and writes it
+// through the document's image writers. Waits are on the program clock over the
+// virtual desktop and on the wall clock over a real X server, where the user needs
+// real time to click and a series its real intervals; a wait for the user's window
+// ends after a time limit or on Esc, and the frame is restored whatever happened.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "app/ViewCodes.h"
+#include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
+#include "image/ImageState.h"
+#include "image/ViewImageState.h"
+#include "image/ViewRegionState.h"
+#include "image/saving/ImageSaveCode.h"
+#include "platform/text/CodePage.h"
+#include "view/QelView.h"
+
+namespace {
+
+constexpr uint64_t kForegroundWaitLimitMs = 60000;
+constexpr int kMaxSeriesCount = 9000;
+constexpr int kMaxSeriesInterval = 10000;
+constexpr int kMinGrabHeight = 51;
+
+plat::UiHost* Ui() { return g_pMainFrame ? &g_pMainFrame->Ui() : nullptr; }
+
+// A region is set when its corners span something; the empty rectangle a view
+// starts with is no region.
+bool RegionSet(const CRect& r) { return r.left >= 0 && r.right > r.left && r.bottom > r.top; }
+
+bool RealScreen() { return Ui() && Ui()->GetScreen().UsesX(); }
+
+// Milliseconds on the clock the waits run on.
+uint64_t ClockMs() {
+  if (RealScreen()) {
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+  }
+  return Ui() ? Ui()->NowMs() : 0;
+}
+
+// The program clock moves on in both cases, so its timers see the time pass.
+void WaitMs(uint64_t ms) {
+  if (RealScreen()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  if (plat::UiHost* ui = Ui()) ui->Advance(ms);
+}
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return s;
+}
+
+int SaveCodeOfName(const std::string& name) {
+  const std::string tail = Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name);
+  return tail == "bmz" ? 4 : tail == "png" ? 5 : tail == "jpg" ? 7 : tail == "peg" ? 8 : 3;
+}
+
+// The next numbered name of a capture from the list: "shot07" gives "shot08",
+// a name without such a number gets "TMP01". An existing name steps on.
+std::string NextNumberedName(const std::string& name) {
+  std::string base = CQelDoc::GetPathPart(name, 6);
+  int n = 0;
+  if (base.size() >= 2 && isdigit(static_cast<unsigned char>(base[base.size() - 1])) &&
+      isdigit(static_cast<unsigned char>(base[base.size() - 2]))) {
+    n = (base[base.size() - 2] - '0') * 10 + (base[base.size() - 1] - '0');
+  }
+  if (n > 0) {
+    base.resize(base.size() - 2);
+  } else {
+    base += "TMP";
+    n = 0;
+  }
+  for (int next = n + 1; next < 100; ++next) {
+    char digits[4];
+    std::snprintf(digits, sizeof digits, "%02d", next);
+    const std::string candidate = base + digits + ".png";
+    if (!plat::Exists(candidate)) return candidate;
+  }
+  return "";
+}
+
+// A series' pictures and their interval from the marker after the last "#" of the
+// base name ("#5s1000m": 5 seconds, one picture each 1,000 ms); 10 a second without one.
+struct SeriesPlan {
+  int count = 10;
+  int interval = 1000;
+};
+
+SeriesPlan PlanSeries(const std::string& base) {
+  SeriesPlan plan;
+  const size_t hash = base.rfind('#');
+  if (base.size() > 5 && hash != std::string::npos && hash > 0) {
+    size_t i = hash + 1;
+    int64_t a = 0, b = 0;
+    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && a < 1000000) a = a * 10 + (base[i++] - '0');
+    ++i;
+    while (i < base.size() && isdigit(static_cast<unsigned char>(base[i])) && b < 1000000) b = b * 10 + (base[i++] - '0');
+    // A second number of 0 (or none) would divide by zero: the defaults stay.
+    if (b > 0) {
+      plan.count = static_cast<int>(std::min<int64_t>(a * 1000 / b, kMaxSeriesCount));
+      plan.interval = static_cast<int>(std::min<int64_t>(b, kMaxSeriesInterval));
+    }
+  }
+  return plan;
+}
+
+// Picture n of a series: base "_%04d." extension.
+std::string SeriesName(const std::string& base, const std::string& ext, int n) {
+  char file[16];
+  std::snprintf(file, sizeof file, "_%04d.", n);
+  return base + file + ext;
+}
+
+std::string Extension3(const std::string& name) { return Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name); }
+
+// A series writes its numbered pictures, never the chosen name itself: the question
+// is asked once, about the first picture of the series that is there already.
+bool ConfirmSeriesOverwrite(const std::string& name) {
+  const std::string base = CQelDoc::GetPathPart(name, 6);
+  const int count = PlanSeries(base).count;
+  for (int n = 1; n <= count; ++n) {
+    const std::string file = SeriesName(base, Extension3(name), n);
+    if (plat::Exists(file)) return ConfirmOverwrite(file) != 0;
+  }
+  return true;
+}
+
+}  // namespace
+
+int CQelView::GrabWindowImage(const std::string& name, int source) {
+  plat::UiHost* ui = Ui();
+  if (!ui) return -1;
+  plat::Screen& screen = ui->GetScreen();
+  // Source 1 the desktop; another one the window rectangle the caller put in the
+  // capture rectangle.
+  CRect rect = source == 1 ? screen.DesktopRect() : Region().m_rcCapture;
+  rect.right = std::max(rect.right, rect.left + 10);
+  rect.bottom = std::max(rect.bottom, rect.top + 10);
+  if (rect.bottom - rect.top < kMinGrabHeight) {
+    AfxMessageBox("Eror");
+    return -1;
+  }
+  const plat::BitmapPtr grabbed = screen.Grab(rect);
+  if (!grabbed) return -1;
+  BITMAPINFO info{};
+  info.bmiHeader.biBitCount = 24;
+  const int64_t bytes = DibImageBytes(grabbed->width, grabbed->height, 24);
+  std::vector<uint8_t> bits;
+  if (bytes <= 0 || !TryResize(bits, static_cast<size_t>(bytes) + kDibSpareBytes, &m_doc.m_allocHook)) {
+    AfxMessageBox(OutOfMemoryText(" 663"));
+    return -1;
+  }
+  plat::GetDIBits(*grabbed, 0, grabbed->height, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info),
+                  sizeof info);
+  info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
+  Region().m_rcCapture = CRect{rect.left, rect.top, rect.left + grabbed->width, rect.top + grabbed->height};
+  m_doc.SaveImageByExtension(bits.data(), &info, name, SaveCodeOfName(name));
+  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
+}
+
+// Waits until a window other than the frame is in front; 0 after the time limit or Esc.
+uint64_t CQelView::WaitForUserWindow() {
+  plat::UiHost* ui = Ui();
+  if (!ui) return 0;
+  const uint64_t start = ClockMs();
+  for (;;) {
+    const uint64_t window = ui->GetScreen().ForegroundWindow(ui->NowMs());
+    if (window != 0 && window != plat::Screen::kFrameWindow) return window;
+    if (ui->PopKeyDown() == plat::VK_ESCAPE || ClockMs() - start >= kForegroundWaitLimitMs) return 0;
+    WaitMs(100);
+  }
+}
+
+int CQelView::CaptureScreen(int code) {
+  plat::UiHost* ui = Ui();
+  if (!ui) return -1;
+  plat::Screen& screen = ui->GetScreen();
+  screen.UseX();
+  screen.SetFrame(CRect{0, 0, kClientWidth, kClientHeight}, [this](plat::Bitmap& frame) {
+    PreparePaneSurface();
+    plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
+  });
+  Region().m_rcCapture = CRect{Region().m_ptRegionClick.x, Region().m_ptRegionClick.y, -1, -1};
+  if (RegionSet(Region().m_rcRegion)) Region().m_rcCapture = Region().m_rcRegion;
+  if (Image().m_nPictureObjectMode != 0 && !RegionSet(Region().m_rcRegion)) {
+    AfxMessageBox(351);
+    return -1;
+  }
+  Region().m_rcCapture.left = std::max(Region().m_rcCapture.left, 0);
+  Region().m_rcCapture.top = std::max(Region().m_rcCapture.top, 0);
+  if (Region().m_rcCapture.right <= Region().m_rcCapture.left) Region().m_rcCapture.right = kClientWidth;
+  if (Region().m_rcCapture.bottom <= Region().m_rcCapture.top) Region().m_rcCapture.bottom = kClientHeight;
+
+  // The name: the view's file, the document's, or the active list's current one.
+  std::string name = !m_strFileName.empty()       ? m_strFileName
+                     : !m_doc.m_strPathName.empty() ? m_doc.m_strPathName
+                     : m_doc.m_nActiveList == 1      ? m_doc.m_strFileName1
+                                                     : m_doc.m_strFileName2;
+  if (name.find('.') == std::string::npos) {
+    name += code == kCaptureClickedSeries ? "\\temp#10s200m.bmp" : code == kCaptureNumbered ? "\\" : "\\temp.png";
+  } else if (name.size() > 4 && !(m_doc.GetFileKind(name) >= kKindBmp && m_doc.GetFileKind(name) <= kKindUserImage5)) {
+    name = CQelDoc::GetPathPart(name, 6) + ".png";
+  }
+  if (code == kCaptureNumbered) {
+    name = NextNumberedName(name);
+    if (name.empty()) return -1;
+  } else {
+    CFileDialog dialog(false, name);
+    if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
+    name = dialog.GetPathName();
+    if (!(code == kCaptureClickedSeries ? ConfirmSeriesOverwrite(name) : ConfirmOverwrite(name) != 0)) return -1;
+    if (code == kCaptureClickedWindow) AfxMessageBox("Click the target window");
+    if (code == kCaptureDesktop) AfxMessageBox("Save Desktop Window");
+  }
+  const bool pdf = Lower(name.size() >= 4 ? name.substr(name.size() - 4) : name) == ".pdf";
+  if (pdf && code != kCaptureDataScreen) {
+    AfxMessageBox(162);
+    return -1;
+  }
+  if (code == kCaptureDataScreen) return CaptureDataScreen(name, pdf);
+
+  screen.MinimizeFrame(true);
+  std::string saved;
+  if (code == kCaptureDesktop) {
+    WaitMs(2000);
+    saved = GrabWindowImage(name, 1) == 0 ? name : "";
+  } else {
+    WaitMs(1000);
+    const uint64_t window = WaitForUserWindow();
+    if (window != 0) {
+      WaitMs(1000);
+      CRect r = screen.WindowRect(window);
+      r.left = std::max(r.left, 0);
+      r.top = std::max(r.top, 0);
+      if (code == kCaptureNumbered && RegionSet(Region().m_rcRegion)) {
+        r = CRect{r.left + Region().m_rcRegion.left, r.top + Region().m_rcRegion.top, r.left + Region().m_rcRegion.right, r.top + Region().m_rcRegion.bottom};
+      }
+      Region().m_rcCapture = r;
+      if (code != kCaptureClickedSeries) {
+        saved = GrabWindowImage(name, 3) == 0 ? name : "";
+        Region().m_rcRegion = CRect{-1, -1, -1, -1};
+      } else {
+        saved = CaptureSeries(name, window);
+      }
+    }
+  }
+  screen.MinimizeFrame(false);
+  if (!saved.empty()) m_doc.LoadDocument(saved, 2);
+  return saved.empty() ? -1 : 0;
+}
+
+std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
+  plat::UiHost* ui = Ui();
+  const std::string base = CQelDoc::GetPathPart(name, 6);
+  const SeriesPlan plan = PlanSeries(base);
+  const uint64_t start = ClockMs();
+  std::string last;
+  for (int n = 1; n <= plan.count; ++n) {
+    const std::string target = SeriesName(base, Extension3(name), n);
+    // A picture that cannot be written ends the series, which then fails.
+    if (GrabWindowImage(target, 3) != 0) return "";
+    last = target;
+    if (n == plan.count) break;
+    const uint64_t due = start + static_cast<uint64_t>(n) * static_cast<uint64_t>(plan.interval);
+    if (const uint64_t now = ClockMs(); now < due) WaitMs(due - now);
+    if (ui->GetScreen().ForegroundWindow(ui->NowMs()) != window) break;
+  }
+  return last;
+}
+
+int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
+  plat::UiHost* ui = Ui();
+  const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
+  const bool region = RegionSet(Region().m_rcRegion);
+  const bool paged = IsImageKind(m_nFileKind) && Image().m_pDisplayBitmap && !region;
+  const int pageWidth = kClientWidth, pageHeight = kClientHeight;
+  const int W = paged ? Image().m_pDisplayBitmap.Width() : Region().m_rcCapture.right - Region().m_rcCapture.left;
+  const int H = paged ? Image().m_pDisplayBitmap.Height() : Region().m_rcCapture.bottom - Region().m_rcCapture.top;
+  if (W <= 0 || H <= 0) return -1;
+  // The first grab must be at least 51 rows high (a shorter last page is taken).
+  if (std::min(std::max(H, 10), pageHeight) < kMinGrabHeight) {
+    AfxMessageBox("Eror");
+    return -1;
+  }
+  ui->BeginWaitCursor();
+  if (paged) ScrollImageTo(0, 0);
+  WaitMs(2000);
+  const int64_t stride = DibStride(W, 24);
+  std::vector<uint8_t> picture;
+  if (stride <= 0 || !TryResize(picture, static_cast<size_t>(stride * H) + kDibSpareBytes, &m_doc.m_allocHook)) {
+    ui->EndWaitCursor();
+    AfxMessageBox(OutOfMemoryText(" 664"));
+    return -1;
+  }
+  WaitMs(2000);
+  // Pages of the client's size, column by column, each column top to bottom, with a
+  // prompt before every page after the first. Adjacent columns overlap by one pixel:
+  // a column starts at the previous column's last pixel, in the view as in the
+  // picture, so the picture stays whole; columns follow until the last pixel is in.
+  int x = 0;  // the column's first pixel, in the view and in the picture
+  for (int column = 1; x < W; ++column) {
+    int rowsLeft = H, top = 0, page = 1, pw = 0;
+    while (rowsLeft > 0) {
+      if (paged) ScrollImageTo(x, top);
+      const int v = paged ? Image().m_nImageOriginY : 0, h = paged ? Image().m_nImageOriginX : 0;
+      // The page shows picture rows v.., columns h..; take the ones not yet taken.
+      const int skipY = top - v, skipX = x - h;
+      pw = std::min(pageWidth - skipX, W - x);
+      const int ph = std::min(pageHeight - skipY, rowsLeft);
+      if (pw <= 0 || ph <= 0) break;
+      if (paged) Region().m_rcCapture = CRect{skipX, skipY, skipX + pw, skipY + ph};
+      // A region's frame is drawn away right before the pane is read (a refresh
+      // during the waits draws it again).
+      if (region && PaneShowsPicture()) RepaintImage(false);
+      if (GrabPaneInto(picture, stride, H, x, top, pw, ph) != 0) break;
+      top += ph;
+      rowsLeft -= ph;
+      if (!paged) break;
+      const bool nextColumn = rowsLeft == 0;
+      if (!nextColumn || x + pw < W) {
+        char prompt[64];
+        std::snprintf(prompt, sizeof prompt, "H: %d  V: %d\n Push OK", nextColumn ? column + 1 : column,
+                      nextColumn ? 1 : ++page);
+        AfxMessageBox(prompt);
+      }
+      WaitMs(2000);
+    }
+    if (!paged || pw < 2 || x + pw >= W) break;
+    x += pw - 1;
+  }
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = 40;
+  info.bmiHeader.biWidth = W;
+  info.bmiHeader.biHeight = H;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biSizeImage = static_cast<uint32_t>(stride * H);
+  info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
+  m_doc.SaveImageByExtension(picture.data(), &info, target, SaveCodeOfName(target));
+  ui->EndWaitCursor();
+  if (!m_doc.Image().m_bLastSaveOk) return -1;
+  Region().m_rcRegion = CRect{-1, -1, -1, -1};
+  if (pdf) {
+    m_doc.WritePdf(name, target, W, H);
+    return m_doc.Image().m_bLastSaveOk ? 0 : -1;
+  }
+  m_doc.LoadDocument(name, 2);
+  return 0;
+}
+
+// Copies pw x ph pixels of the pane from the capture rectangle's corner into the
+// picture (bottom-up, stride bytes a row) at column x, row top counted from the top.
+int CQelView::GrabPaneInto(std::vector<uint8_t>& picture, int64_t stride, int height, int x, int top, int pw, int ph) {
+  PreparePaneSurface();
+  for (int y = 0; y < ph; ++y) {
+    const int sy = Region().m_rcCapture.top + y;
+    if (sy < 0 || sy >= m_paneSurface.height || top + y >= height) break;
+    uint8_t* out = picture.data() + static_cast<size_t>(stride) * static_cast<size_t>(height - 1 - (top + y));
+    const uint32_t* in = m_paneSurface.Row(sy);
+    for (int i = 0; i < pw; ++i) {
+      const int sx = Region().m_rcCapture.left + i;
+      if (sx < 0 || sx >= m_paneSurface.width || (x + i) * 3 + 3 > stride) break;
+      const uint32_t p = in[sx];
+      uint8_t* px = out + static_cast<size_t>(x + i) * 3;
+      px[0] = static_cast<uint8_t>(p);
+      px[1] = static_cast<uint8_t>(p >> 8);
+      px[2] = static_cast<uint8_t>(p >> 16);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,123 @@
+// The region and files: a picture file pasted into the region, and the region saved
+// as a file. The pasted file is read into a DIB of its own: the document's image is
+// set aside for the read and put back, so the shown image and the document stay as
+// they were whatever the file holds.
+#include <algorithm>
+#include <cstring>
+
+#include "app/FileKind.h"
+#include "app/Globals.h"
+#include "app/StringTable.h"
+#include "app/ViewCodes.h"
+#include "frame/Dialogs.h"
+#include "frame/MainFrame.h"
+#include "image/ImageState.h"
+#include "image/codecs/BmpFile.h"
+#include "image/codecs/BmpImage.h"
+#include "image/codecs/DibConvert.h"
+#include "image/saving/ImageSaveCode.h"
+#include "image/saving/SaveFile.h"
+#include "base/Alloc.h"
+#include "image/ViewRegionState.h"
+#include "platform/os/Files.h"
+#include "view/QelView.h"
+
+namespace {
+
+std::string LowerTail(const std::string& name, size_t n) {
+  std::string tail = name.size() >= n ? name.substr(name.size() - n) : name;
+  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return tail;
+}
+
+// Reads a picture file as a 24-bit BMP file image without touching the document's image.
+bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t>& bmp) {
+  ImageState& image = doc.Image();
+  ImageState kept = std::move(image);
+  image = ImageState{};
+  image.m_ImageSettings = kept.m_ImageSettings;
+  image.m_astrImageExt = kept.m_astrImageExt;
+  // Quiet: the status line keeps describing the shown picture.
+  const int quiet = doc.m_nQuietState;
+  doc.m_nQuietState = 1;
+  const int loaded = doc.LoadImageFile(path, 0);
+  doc.m_nQuietState = quiet;
+  bool ok = false;
+  if (loaded == 0 && image.m_pImageBits) {
+    BITMAPINFO info = image.m_bmiImage;
+    const BITMAPINFOHEADER& h = info.bmiHeader;
+    const int64_t own = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
+    const int64_t wide = DibImageBytes(h.biWidth, h.biHeight, 24);
+    std::vector<uint8_t> bits;
+    if (own > 0 && wide > 0 && own <= image.m_nImageBitsSize &&
+        TryResize(bits, static_cast<size_t>(wide) + kDibSpareBytes, &doc.m_allocHook)) {
+      if (h.biBitCount == 24) {
+        std::memcpy(bits.data(), image.m_pImageBits, static_cast<size_t>(own));
+        ok = true;
+      } else {
+        ok = ConvertDibTo24(image.m_pImageBits, bits.data(), &info, static_cast<int>(own),
+                            static_cast<int>(bits.size())) > 0;
+      }
+      if (ok) bmp = BuildBmpFile(bits.data(), info);
+      ok = ok && !bmp.empty();
+    }
+  }
+  image = std::move(kept);
+  return ok;
+}
+
+}  // namespace
+
+int CQelView::PasteRegionFromFile() {
+  CFileDialog dialog(true, "");
+  if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
+  const std::string path = dialog.GetPathName();
+  const int kind = m_doc.GetFileKind(path);
+  if (!IsImageKind(kind) || kind == kKindWmf || kind == kKindEmf) return -1;
+  std::vector<uint8_t> bmp;
+  if (!LoadPictureAsBmp(m_doc, path, bmp)) {
+    AfxMessageBox(237);
+    return -1;
+  }
+  m_doc.Image().m_pBmpFile = std::move(bmp);
+  if (!ApplyImageEdit(m_doc.m_bShiftDown ? ImageEdit::kPasteKeepWhite : ImageEdit::kPaste, "")) return -1;
+  Region().m_nRegionCount = 1;
+  return 0;
+}
+
+int CQelView::SaveRegionToFile() {
+  if (!IsImageKind(m_nFileKind)) return CaptureScreen(kCaptureDataScreen);
+  CFileDialog dialog(false, ".bmp");
+  if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
+  const std::string target = dialog.GetPathName();
+  const std::string tail = LowerTail(target, 4);
+  // Marked names are the protected forms, which a direct save cannot make.
+  if (tail[0] == '+' || tail[0] == '-' || tail[0] == '=') {
+    AfxMessageBox(338);
+    return -1;
+  }
+  int code = 0;
+  if (tail == ".png") {
+    code = kSavePng;
+  } else if (tail == ".jpg" || tail == "jpeg") {
+    code = kSaveJpegStandard;
+  } else if (tail == ".bmp") {
+    code = kSaveBmpTarget;
+  } else if (tail == ".bmz") {
+    code = kSaveBmz;
+  } else {
+    // Only the four writers' names: anything else would be a file of no known kind.
+    AfxMessageBox(162);
+    return -1;
+  }
+  if (!ConfirmOverwrite(target)) return -1;
+  if (CopyRegion() < 0) return -1;
+  if (code == kSaveBmpTarget) {
+    return ReplaceFileWith(target, m_doc.Image().m_pBmpFile) ? 0 : -1;
+  }
+  BmpImageView image;
+  if (!ReadBmpImage(m_doc.Image().m_pBmpFile, image)) return -1;
+  std::vector<uint8_t> bits(image.bits.begin(), image.bits.end());
+  m_doc.SaveDib(bits.data(), &image.info, target, code);
+  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
+}

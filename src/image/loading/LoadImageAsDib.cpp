@@ -1,0 +1,28 @@
+// CQelDoc::LoadImageAsDib: any picture LoadImageFile reads, written as a BMP file
+// (the rich-text picture insertion and the file list's image joining use it).
+#include "app/QelDoc.h"
+#include "image/ImageState.h"
+#include "image/codecs/BmpFile.h"
+#include "image/saving/SaveFile.h"
+#include "platform/os/Files.h"
+
+int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
+  // A protected or compressed source is read from its plain copy, which is removed
+  // once the picture is loaded.
+  const std::string ext = GetPathPart(source, 5);
+  std::string plainCopy;
+  if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') && ConvertSource(0, source, "") >= 0 &&
+      m_nDisplayForm != 1) {
+    plainCopy = m_strPathName;
+    source = plainCopy;
+    m_nFileKind = GetFileKind(source);
+  }
+  const int savedState = Image().m_nImageLoadState;
+  Image().m_nImageLoadState = 0;
+  const int loaded = LoadImageFile(source, 0);
+  Image().m_nImageLoadState = savedState;
+  if (!plainCopy.empty()) plat::RemoveFile(plainCopy);
+  if (loaded < 0 || !Image().m_pImageBits) return -1;
+  const std::vector<uint8_t> bmp = BuildBmpFile(Image().m_pImageBits, Image().m_bmiImage);
+  return !bmp.empty() && ReplaceFileWith(target, bmp) ? 0 : -1;
+}

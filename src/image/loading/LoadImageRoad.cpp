@@ -1,0 +1,29 @@
+// The load road of image kinds: the display text is cleared and the picture loaded;
+// a failure becomes the display text (349 broken or unknown, 238 over the "bmpfile"
+// volume, 333 a registered kind without its plug-in). A BMP shown cut at the volume
+// says so with the same message and the setting that raises it.
+#include <cstdio>
+
+#include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "image/ImageState.h"
+#include "image/ImageStatus.h"
+
+int CQelDoc::LoadImageRoad(const std::string& path) {
+  m_nConvPos = 0;
+  const int result = LoadImageFile(path, 0);
+  if (result == 0) {
+    if (Image().m_bImageCut) AfxNote(GetPathPart(path, 1) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
+    return m_nConvPos;
+  }
+  if (result == -1) {
+    ConvAppend(LoadString(349));
+  } else if (result == -3) {
+    ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);
+  } else {
+    m_nConvPos = 0;
+    ConvAppend(LoadString(333));
+  }
+  return m_nConvPos;
+}

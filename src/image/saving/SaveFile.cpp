@@ -1,0 +1,48 @@
+#include "image/saving/SaveFile.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "app/StringTable.h"
+#include "frame/MainFrame.h"
+#include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
+
+namespace {
+
+constexpr int kCannotCreate = 162;   // "作成できません"
+constexpr int kWriteRefused = 179;   // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+
+std::string WithName(int id, const std::string& target) {
+  const std::string format = LoadString(id);
+  std::vector<char> text(format.size() + target.size() + 1);
+  std::snprintf(text.data(), text.size(), format.c_str(), target.c_str());
+  return text.data();
+}
+
+}  // namespace
+
+bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  int error = 0;
+  if (!plat::ReplaceWholeFile(target, text, plat::kKeepPermissions, nullptr, &error)) {
+    ShowWriteFailure(target, error);
+    return false;
+  }
+  return true;
+}
+
+void ShowWriteFailure(const std::string& target, int error) {
+  // A full disk and a folder or file that refuses the write have the system's own
+  // texts; any other reason is named as the system gives it.
+  if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
+    AfxMessageBox(WithName(IDS_DISK_FULL, target));
+  } else if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
+    AfxMessageBox(WithName(kWriteRefused, target));
+  } else {
+    AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" +
+                  plat::Utf8ToCp932Lossy(std::strerror(error != 0 ? error : EIO)) + ")");
+  }
+}
