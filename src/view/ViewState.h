@@ -7,15 +7,10 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <vector>
 
-#include "image/codecs/Dib.h"
-#include "image/ImageConvertSettings.h"
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Types.h"
-#include "view/DisplayPicture.h"
 
 struct ViewTextState {
   int m_nPane = 1;               // 1 to 4; the refresh timer id is m_nPane + 2
@@ -39,6 +34,4 @@ struct ViewMacroState {
   std::array<int, kMacroSteps> m_anMacroParam{};
   COLORREF m_crMacroText = RGB(0, 0, 0);
   COLORREF m_crMacroBack = RGB(255, 255, 255);
-};
-
 };
