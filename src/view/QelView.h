@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "image/ImageConvertSettings.h"
 #include "image/codecs/Dib.h"
 #include "view/DisplayPicture.h"
 #include "platform/gdi/Gdi.h"
