@@ -12,7 +12,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/mci/FrameTime.h"
@@ -407,7 +406,7 @@ int CQelView::MediaCommand(int code, int flag) {
     m_strFileName.clear();
   } else if (flag > 0) {
     if (code == kMediaTakeRepeat) {
-      Image().m_bFitToWindow = doc.m_bMediaRepeat;
+      SetFitToWindow(doc.m_bMediaRepeat);
       return 0;
     }
     if (code > kMediaSeekRequest) {

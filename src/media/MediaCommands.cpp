@@ -1,7 +1,6 @@
 #include "media/MediaCommands.h"
 
 #include "app/FileKind.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "view/QelView.h"
 
@@ -39,7 +38,7 @@ int OnFastForward(CommandContext& cx) {
 int OnRepeatMark(CommandContext& cx) { return cx.view->MediaCommand(kMediaRepeatMark, 1); }
 
 int OnRepeatPlay(CommandContext& cx) {
-  cx.view->Image().m_bFitToWindow = cx.view->Image().m_bFitToWindow == 1 ? 0 : 1;
+  cx.view->SetFitToWindow(cx.view->FitToWindow() == 1 ? 0 : 1);
   return 0;
 }
 
@@ -63,7 +62,7 @@ void OnUpdatePlayStop(CommandContext& cx, CCmdUI& ui) {
 void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->m_nPlayerState == 2 || cx.doc->m_nRecordState == 2); }
 
 void OnUpdateRepeat(CommandContext& cx, CCmdUI& ui) {
-  ui.SetCheck(cx.view->Image().m_bFitToWindow == 1);
+  ui.SetCheck(cx.view->FitToWindow() == 1);
   ui.Enable(!Recording(cx));
 }
 

@@ -7,7 +7,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "platform/ui/Keys.h"
@@ -69,7 +68,7 @@ bool CQelView::OnMediaTimer(int id) {
       }
       const int pos = m_nMediaPos;
       const int end = m_nRepeatEnd >= 0 ? m_nRepeatEnd : length - kEndSlack;
-      if (Image().m_bFitToWindow && pos > end && pos < end + kRepeatWindow) {
+      if (FitToWindow() && pos > end && pos < end + kRepeatWindow) {
         SendMci(doc, "play " + dev + " from " + std::to_string(m_nRepeatStart >= 0 ? m_nRepeatStart : 0), &reply);
         return true;
       }
@@ -116,7 +115,7 @@ void CQelView::SwitchRecordRate() {
 bool CQelView::OnMediaKey(int code, bool ctrl) {
   CQelDoc& doc = m_doc;
   switch (code) {
-    case 'O': Image().m_bFitToWindow = Image().m_bFitToWindow == 1 ? 0 : 1; break;
+    case 'O': SetFitToWindow(FitToWindow() == 1 ? 0 : 1); break;
     case 'H': doc.m_bMediaAutoPlay = doc.m_bMediaAutoPlay == 1 ? 0 : 1; break;
     case 'I': MediaCommand(kMediaRepeatMark, 1); break;
     case 'P': MediaCommand(kMediaPlayStop, 1); break;

@@ -9,7 +9,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaHost.h"
 #include "view/QelView.h"
 
@@ -65,7 +64,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
       text += ZoomLabel(m_nVideoZoom);
     }
     if (doc.m_bMediaAutoPlay == 1) text += "    Auto";
-    if (Image().m_bFitToWindow) text += "   repeat on";
+    if (FitToWindow()) text += "   repeat on";
   }
   if (m_nPane != doc.m_nActivePane && !quiet) return;
   if (!g_pStatusBar) return;
@@ -73,7 +72,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
   if (m_nPlayerState == -3) return;
 
   std::string rule = "-------------------------------  ";
-  if (Image().m_bFitToWindow) rule[31] = 'R';
+  if (FitToWindow()) rule[31] = 'R';
   int64_t span = length;
   int zero = -1;
   if (quiet) {

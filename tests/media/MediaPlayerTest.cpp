@@ -8,7 +8,6 @@
 
 #include "app/FileKind.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
@@ -109,7 +108,7 @@ TEST_F(MediaPlayerTest, VolumeStepsRepeatMarksAndRepeatPlay) {
   EXPECT_EQ(view_.m_nRepeatEnd, 3400);
   EXPECT_EQ(Rule(), "--------------+-----+----------  ");
   view_.OnKeyDown('O');  // repeat on: past the end mark the play goes back to the start mark
-  EXPECT_EQ(view_.Image().m_bFitToWindow, 1);
+  EXPECT_EQ(view_.FitToWindow(), 1);
   Wait(400);
   EXPECT_EQ(view_.m_nPlayerState, 1);
   EXPECT_EQ(view_.m_nMediaPos, 2600);
