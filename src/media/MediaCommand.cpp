@@ -12,7 +12,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "media/MediaState.h"

@@ -1,7 +1,6 @@
 #include "media/MediaCommands.h"
 
 #include "app/FileKind.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaState.h"
 #include "media/ViewMediaState.h"

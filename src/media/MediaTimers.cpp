@@ -7,7 +7,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
 #include "media/MediaState.h"

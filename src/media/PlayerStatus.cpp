@@ -9,7 +9,6 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaHost.h"
 #include "media/MediaState.h"
 #include "media/ViewMediaState.h"

@@ -8,7 +8,6 @@
 
 #include "app/FileKind.h"
 #include "frame/StatusBar.h"
-#include "image/ViewImageState.h"
 #include "media/MediaCodes.h"
 #include "media/MediaState.h"
 #include "media/ViewMediaState.h"
