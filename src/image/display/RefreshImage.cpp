@@ -376,7 +376,3 @@ int CQelView::FillStretchKernel(const uint8_t* bits, size_t size, BITMAPINFO& in
   info = result;
   return lines;
 }
-
-int CQelView::FitToWindow() const { return Image().m_bFitToWindow; }
-
-void CQelView::SetFitToWindow(int fit) { Image().m_bFitToWindow = fit; }
