@@ -80,17 +80,20 @@ function(pelnorix_layer name)
   set_property(GLOBAL PROPERTY PELNORIX_KIND_${name} library)
 endfunction()
 
-# pelnorix_state_scope(NAME FOLDERS folder... [FILES file...]): the interface target
-# NAME whose scope holds, of each subsystem folder, only what the document and the
-# view declare of it: the state structs (*State.h) and the operation fragments
-# (*Ops.inc), and the further FILES named. The layer check lets only the layers that
-# link a state scope by name see it, not those that reach it through them.
+# pelnorix_state_scope(NAME FOLDERS folder... MATCH pattern... [FILES file...]): the
+# interface target NAME whose scope holds, of each subsystem folder, only the files
+# whose names match the patterns (the state structs, *State.h, or the operation
+# fragments, *Ops.inc), and the further FILES named. The layer check lets only the
+# layers that link a state scope by name see it, not those that reach it through them.
 function(pelnorix_state_scope name)
-  cmake_parse_arguments(ARG "" "" "FOLDERS;FILES" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "FOLDERS;MATCH;FILES" ${ARGN})
   set(files ${ARG_FILES})
   foreach(folder IN LISTS ARG_FOLDERS)
-    file(GLOB_RECURSE found CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/src
-         ${PROJECT_SOURCE_DIR}/src/${folder}/*State.h ${PROJECT_SOURCE_DIR}/src/${folder}/*Ops.inc)
+    set(globs "")
+    foreach(pattern IN LISTS ARG_MATCH)
+      list(APPEND globs ${PROJECT_SOURCE_DIR}/src/${folder}/${pattern})
+    endforeach()
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/src ${globs})
     list(APPEND files ${found})
   endforeach()
   foreach(file IN LISTS files)
