@@ -1,10 +1,28 @@
 # The layers of the program, each a static library whose public include scope holds
 # only its own folders. A scope is a folder of links in the build tree: scopes/<layer>/
-# links each of the layer's folders under its source path (scopes/core/app ->
-# src/app), so "app/QelDoc.h" is found only by a target that links the layer that
-# holds it. An include that points up the layers therefore does not compile.
+# links each of the layer's folders under its source path (scopes/core/frame ->
+# src/frame), so "frame/MainFrame.h" is found only by a target that links the layer
+# that holds it. An include that points up the layers therefore does not compile.
+# Before a layer compiles, a check step refuses an include that climbs out of its
+# folder with ".." (or names an absolute path), the one spelling that would reach
+# past the scopes. The link graph is written to layers.txt in the build tree, the
+# table tests/base/LayerCheckTest reads.
 
 set(PELNORIX_SCOPES ${CMAKE_BINARY_DIR}/scopes)
+set(PELNORIX_LAYER_GRAPH ${CMAKE_BINARY_DIR}/layers.txt)
+set_property(GLOBAL PROPERTY PELNORIX_LAYER_GRAPH ${PELNORIX_LAYER_GRAPH})
+
+# pelnorix_write_if_changed(FILE TEXT): writes FILE only when its text changes, so
+# that what depends on it is not redone by every configure.
+function(pelnorix_write_if_changed file text)
+  if(EXISTS ${file})
+    file(READ ${file} old)
+    if(old STREQUAL text)
+      return()
+    endif()
+  endif()
+  file(WRITE ${file} "${text}")
+endfunction()
 
 # pelnorix_scope_link(SCOPE RELATIVE): links src/RELATIVE (a folder or a file) into SCOPE.
 function(pelnorix_scope_link scope relative)
@@ -14,13 +32,37 @@ function(pelnorix_scope_link scope relative)
   if(NOT IS_SYMLINK ${link})
     file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${relative} ${link} SYMBOLIC)
   endif()
+  set_property(GLOBAL APPEND PROPERTY PELNORIX_SCOPE_${scope} ${relative})
 endfunction()
 
-# pelnorix_layer(NAME FOLDERS folder... [LINKS target...] [EXCLUDE regex]): the static
-# library NAME of every .cpp below the folders, with their scope as its public
-# include folder and the lower layers it uses as public links.
+# pelnorix_include_check(NAME FOLDER...): the check step of layer NAME over every
+# source and header of its folders; the layer's objects wait for it.
+function(pelnorix_include_check name)
+  set(files "")
+  foreach(folder IN LISTS ARGN)
+    file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp
+         ${PROJECT_SOURCE_DIR}/src/${folder}/*.h ${PROJECT_SOURCE_DIR}/src/${folder}/*.inc)
+    list(APPEND files ${found})
+  endforeach()
+  list(JOIN files "\n" lines)
+  pelnorix_write_if_changed(${PELNORIX_SCOPES}/${name}.files "${lines}\n")
+  set(stamp ${PELNORIX_SCOPES}/${name}.checked)
+  add_custom_command(
+    OUTPUT ${stamp}
+    COMMAND ${CMAKE_COMMAND} -DLIST=${PELNORIX_SCOPES}/${name}.files -DSTAMP=${stamp}
+            -P ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+    DEPENDS ${files} ${PELNORIX_SCOPES}/${name}.files ${PROJECT_SOURCE_DIR}/cmake/CheckIncludes.cmake
+    COMMENT "Checking the includes of layer ${name}")
+  add_custom_target(${name}_includes DEPENDS ${stamp})
+  add_dependencies(${name} ${name}_includes)
+endfunction()
+
+# pelnorix_layer(NAME FOLDERS folder... [LINKS target...] [PRIVATE_LINKS target...]
+# [EXCLUDE regex]): the static library NAME of every .cpp below the folders, with their
+# scope as its public include folder, the lower layers its headers use as public links
+# and those only its sources use as private ones.
 function(pelnorix_layer name)
-  cmake_parse_arguments(ARG "" "EXCLUDE" "FOLDERS;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE" "FOLDERS;LINKS;PRIVATE_LINKS" ${ARGN})
   set(sources "")
   foreach(folder IN LISTS ARG_FOLDERS)
     file(GLOB_RECURSE found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
@@ -32,13 +74,17 @@ function(pelnorix_layer name)
   endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${PELNORIX_SCOPES}/${name})
-  target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+  target_link_libraries(${name} PUBLIC ${ARG_LINKS} PRIVATE ${ARG_PRIVATE_LINKS})
+  pelnorix_include_check(${name} ${ARG_FOLDERS})
+  set_property(GLOBAL APPEND PROPERTY PELNORIX_LAYERS ${name})
+  set_property(GLOBAL PROPERTY PELNORIX_KIND_${name} library)
 endfunction()
 
 # pelnorix_state_scope(NAME FOLDERS folder... [FILES file...]): the interface target
 # NAME whose scope holds, of each subsystem folder, only what the document and the
 # view declare of it: the state structs (*State.h) and the operation fragments
-# (*Ops.inc), and the further FILES named.
+# (*Ops.inc), and the further FILES named. The layer check lets only the layers that
+# link a state scope by name see it, not those that reach it through them.
 function(pelnorix_state_scope name)
   cmake_parse_arguments(ARG "" "" "FOLDERS;FILES" ${ARGN})
   set(files ${ARG_FILES})
@@ -52,4 +98,65 @@ function(pelnorix_state_scope name)
   endforeach()
   add_library(${name} INTERFACE)
   target_include_directories(${name} INTERFACE ${PELNORIX_SCOPES}/${name})
+  set_property(GLOBAL APPEND PROPERTY PELNORIX_LAYERS ${name})
+  set_property(GLOBAL PROPERTY PELNORIX_KIND_${name} state)
+endfunction()
+
+# pelnorix_layers_below(OUT NAME): every layer NAME reaches through its links, read
+# from the targets (link-only edges, which give no include, left out).
+function(pelnorix_layers_below out name)
+  get_property(layers GLOBAL PROPERTY PELNORIX_LAYERS)
+  set(below "")
+  set(pending ${name})
+  while(pending)
+    list(POP_FRONT pending current)
+    get_target_property(kind ${current} TYPE)
+    set(links "")
+    if(NOT kind STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(links ${current} LINK_LIBRARIES)
+    endif()
+    get_target_property(exported ${current} INTERFACE_LINK_LIBRARIES)
+    foreach(link IN LISTS links exported)
+      if(link IN_LIST layers AND NOT link IN_LIST below)
+        list(APPEND below ${link})
+        list(APPEND pending ${link})
+      endif()
+    endforeach()
+  endwhile()
+  set(${out} ${below} PARENT_SCOPE)
+endfunction()
+
+# pelnorix_write_layer_graph(): layers.txt, one line per layer:
+#   name|kind|scope|public links|private links
+# kind "library" or "state"; scope the folders and files below src/ that its include
+# folder holds; the links as the targets hold them, each list space-separated.
+function(pelnorix_write_layer_graph)
+  get_property(layers GLOBAL PROPERTY PELNORIX_LAYERS)
+  set(text "# The layers as the build links them (cmake/Layers.cmake): name|kind|scope|public links|private links\n")
+  foreach(name IN LISTS layers)
+    get_property(kind GLOBAL PROPERTY PELNORIX_KIND_${name})
+    get_property(scope GLOBAL PROPERTY PELNORIX_SCOPE_${name})
+    set(links "")
+    if(kind STREQUAL "library")
+      get_target_property(links ${name} LINK_LIBRARIES)
+    endif()
+    get_target_property(exported ${name} INTERFACE_LINK_LIBRARIES)
+    set(public "")
+    set(private "")
+    foreach(link IN LISTS exported)
+      if(link IN_LIST layers)
+        list(APPEND public ${link})
+      endif()
+    endforeach()
+    foreach(link IN LISTS links)
+      if(link IN_LIST layers AND NOT link IN_LIST public)
+        list(APPEND private ${link})
+      endif()
+    endforeach()
+    list(JOIN scope " " scope)
+    list(JOIN public " " public)
+    list(JOIN private " " private)
+    string(APPEND text "${name}|${kind}|${scope}|${public}|${private}\n")
+  endforeach()
+  pelnorix_write_if_changed(${PELNORIX_LAYER_GRAPH} "${text}")
 endfunction()

@@ -1,9 +1,9 @@
 // Folder and file helpers of the document: removing a work folder's contents,
 // the overwrite question and the current directory.
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 

@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "app/FileKind.h"
-#include "app/Globals.h"
+#include "app/FrameHost.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
 #include "base/SjisLeadByte.h"
-#include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -145,7 +144,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   }
   if (fetchedCut) m_bPartialLoad = 1;
   // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
-  if (m_bPartialLoad && g_pStatusBar && m_nFileKind != kKindPdf) g_pStatusBar->SetPaneText(0, LoadString(kPartialLoadText));
+  if (m_bPartialLoad && FrameHost() && m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 
   m_nViewRequest = 1;
   UpdateAllViews();

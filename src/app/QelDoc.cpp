@@ -6,10 +6,10 @@
 
 #include <unistd.h>
 
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
-#include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
 namespace {

@@ -3,10 +3,10 @@
 // renamed into place only when whole, so that a full disk leaves the old one as it
 // was; it keeps its owner's permission bits (0600 when new: it holds the FTP sites'
 // passwords), and every line of the user's own stays.
+#include "app/FrameHost.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
-#include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/FrameHost.h"
 #include "frame/StatusBar.h"
 #include "platform/mci/Mci.h"
 #include "platform/ui/Ui.h"
@@ -12,7 +13,7 @@
 // Arrangements of the view splitters (CMainFrame::m_nScreenLayout) that the program names.
 enum ScreenLayout : int { kScreenLayoutTextTwoPane = 2, kScreenLayoutHomePageClosed = 11 };
 
-class CMainFrame {
+class CMainFrame final : public CFrameHost {
  public:
   CMainFrame();
   ~CMainFrame();
@@ -49,6 +50,10 @@ class CMainFrame {
   plat::MciHost& Mci() { return m_mci; }
   CStatusBar& StatusBar() { return m_wndStatusBar; }
 
+  // The document's view of the frame (app/FrameHost.h).
+  plat::UiHost& MessageHost() override { return m_ui; }
+  void StatusText(int pane, std::string_view text) override { m_wndStatusBar.SetPaneText(pane, text); }
+
   int m_bDrawToolbar = 0;     // the drawing toolbar is shown
   int m_nMenuSignature = 0;   // 0 makes the next menu rebuild complete
   int m_nCompactMenu = 0;     // compact-menu state; above 0 the browser view ignores updates
@@ -64,12 +69,3 @@ class CMainFrame {
   std::string m_strTitle = "Pelnorix";
   CStatusBar m_wndStatusBar;
 };
-
-// A message box through the frame (or on standard error when there is no frame);
-// returns the answer. The text is CP932.
-int AfxMessageBox(std::string_view text, unsigned type = plat::MB_OK);
-// The same with a string-table text.
-int AfxMessageBox(int stringId, unsigned type = plat::MB_OK);
-// A note that needs no answer (a settings line that was refused, ...): on the
-// message stream of the frame, or standard error.
-void AfxNote(std::string_view text);

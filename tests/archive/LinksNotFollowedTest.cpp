@@ -7,6 +7,7 @@
 
 #include "archive/ArchiveTestSupport.h"
 #include "platform/os/Files.h"
+#include "support/TestEnv.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;

@@ -164,4 +164,16 @@ TEST_F(CliTest, SizeOverMessageNamesTheSettingThatRaisesTheVolume) {
   }
 }
 
+// The libraries opened on first use (platform/*/*Library.cpp) are not linked.
+TEST(LoadedLibrary, TheProgramLinksNoneOfThem) {
+  int status = -1;
+  const std::string needed = testenv::Shell("readelf -d " + std::string(PELNORIX_BINARY) + " | grep NEEDED", &status);
+  ASSERT_EQ(status, 0);
+  ASSERT_NE(needed.find("libc.so"), std::string::npos) << needed;
+  for (const char* name : {"libavformat", "libavcodec", "libavutil", "libswresample", "libswscale", "libasound",
+                           "libfluidsynth", "libX11", "libcurl"}) {
+    EXPECT_EQ(needed.find(name), std::string::npos) << name << " is linked:\n" << needed;
+  }
+}
+
 }  // namespace

@@ -150,9 +150,9 @@ TEST_F(ScriptRichPaneTest, TableRulesShowInTheRuleColour) {
   EXPECT_EQ(ruleWidth, (1585 + 10) / 15);  // up to the third column's stop and its slot (10 twips)
   // The rules before the columns (stops 145, 865 and 1585 twips) run down the three rows.
   for (const int x : {145 / 15, 865 / 15, 1585 / 15}) {
-    EXPECT_EQ(Box(pane, x, 16, 1, 51).Count(kRule), 51) << "rule at " << x;
+    EXPECT_EQ((Box{pane, x, 16, 1, 51}.Count(kRule)), 51) << "rule at " << x;
   }
-  EXPECT_EQ(Box(pane, 0, 68, 640, 412).Count(kRule), 0);  // nothing below the table
+  EXPECT_EQ((Box{pane, 0, 68, 640, 412}.Count(kRule)), 0);  // nothing below the table
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 // images read and packed (checked against zip and unzip).
 #include <gtest/gtest.h>
 
-#include "codec/CodecServices.h"
 #include "codec/ByteSink.h"
-#include "archive/ArchiveTestSupport.h"
+#include "codec/CodecServices.h"
+#include "codec/CodecTestSupport.h"
 
 using namespace archtest;
 

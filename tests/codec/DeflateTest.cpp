@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "archive/ArchiveTestSupport.h"
+#include "codec/CodecTestSupport.h"
 #include "codec/Deflate.h"
 
 using namespace archtest;

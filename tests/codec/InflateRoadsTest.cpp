@@ -6,8 +6,8 @@
 
 #include <random>
 
-#include "archive/ArchiveTestSupport.h"
 #include "codec/CodecError.h"
+#include "codec/CodecTestSupport.h"
 #include "codec/Inflate.h"
 
 using namespace archtest;

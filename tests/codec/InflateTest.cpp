@@ -2,7 +2,7 @@
 // that break each rule of the format.
 #include <gtest/gtest.h>
 
-#include "archive/ArchiveTestSupport.h"
+#include "codec/CodecTestSupport.h"
 
 using namespace archtest;
 

@@ -2,10 +2,10 @@
 // zipdetails, 7z t and Python's zipfile.
 #include <gtest/gtest.h>
 
-#include "archive/ArchiveTestSupport.h"
+#include "base/ByteCursor.h"
+#include "codec/CodecTestSupport.h"
 #include "codec/ZipReader.h"
 #include "codec/ZipWriter.h"
-#include "base/ByteCursor.h"
 
 using namespace archtest;
 

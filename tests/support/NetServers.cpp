@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 extern char** environ;
 

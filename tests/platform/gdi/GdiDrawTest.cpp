@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/gdi/GdiDraw.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 

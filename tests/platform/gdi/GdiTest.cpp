@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gdi/Gdi.h"
+#include "platform/gdi/X11Library.h"
 
 namespace {
 
@@ -195,5 +196,8 @@ TEST(GdiTest, HostileHeadersAndShortBitsAreSafe) {
   ASSERT_TRUE(p);
   EXPECT_EQ(p->At(0, 0), 0x112233u);
 }
+
+// The X library is opened on first use, not linked (tests/cli checks the program).
+TEST(LoadedLibrary, TheX11TableLoads) { EXPECT_NE(plat::X11(), nullptr); }
 
 }  // namespace

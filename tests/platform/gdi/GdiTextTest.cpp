@@ -12,7 +12,7 @@
 
 #include "platform/text/CodePage.h"
 #include "platform/gdi/GdiText.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 

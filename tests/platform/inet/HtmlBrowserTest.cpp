@@ -8,7 +8,7 @@
 #include "platform/inet/HtmlBrowser.h"
 #include "platform/text/CodePage.h"
 #include "support/NetServers.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 

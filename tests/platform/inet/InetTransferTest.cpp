@@ -10,7 +10,7 @@
 #include "platform/inet/Inet.h"
 #include "platform/text/CodePage.h"
 #include "support/NetServers.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -144,6 +144,13 @@ TEST(InetTransferReasonTest, ShiftJisReasonFault) {
     EXPECT_NE(e.GetErrorMessage().find(missing), std::string::npos) << plat::Cp932ToUtf8(e.GetErrorMessage());
     EXPECT_NE(e.m_strReason.find("無い表.txt"), std::string::npos) << e.m_strReason;
   }
+}
+
+// libcurl is opened on first use, not linked (tests/cli checks the program).
+TEST(LoadedLibrary, TheCurlTableLoads) {
+  std::string why;
+  EXPECT_NE(plat::Curl(&why), nullptr) << why;
+  EXPECT_EQ(why, "");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/mci/AudioDecoder.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 

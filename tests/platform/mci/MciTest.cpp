@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "platform/mci/AlsaLibrary.h"
+#include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/FluidSynthLibrary.h"
 #include "platform/os/Files.h"
 #include "platform/mci/Mci.h"
 #include "platform/mci/MciParse.h"
 #include "platform/ui/Ui.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -367,6 +369,13 @@ TEST(MciParse, EmptyQuotedVerbIsAMissingCommandFault) {
   EXPECT_EQ(plat::ParseMciString("\"\" x.wav", c), plat::MCIERR_MISSING_COMMAND_STRING);
   EXPECT_EQ(plat::ParseMciString("\"\"en\"\"^ s", c), plat::MCIERR_MISSING_COMMAND_STRING);
   EXPECT_TRUE(c.verb.empty());
+}
+
+// The media libraries are opened on first use, not linked (tests/cli checks the program).
+TEST(LoadedLibrary, TheMediaTablesLoad) {
+  EXPECT_NE(plat::Alsa(), nullptr);
+  EXPECT_NE(plat::Ffmpeg(), nullptr);
+  EXPECT_NE(plat::FluidSynth(), nullptr);
 }
 
 }  // namespace

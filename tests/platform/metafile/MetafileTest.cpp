@@ -14,7 +14,7 @@
 #include "platform/gdi/FontLibrary.h"
 #include "platform/metafile/Metafile.h"
 #include "support/MetafileBuilder.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 

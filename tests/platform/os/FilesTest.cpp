@@ -8,7 +8,7 @@
 
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
-#include "support/TestEnv.h"
+#include "support/TestFiles.h"
 
 namespace {
 
