@@ -143,6 +143,13 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
     m_nTextLen = 0;
   }
   if (fetchedCut) m_bPartialLoad = 1;
+  // An RTF in the normal display form is shown in the rich-text pane from the file
+  // itself, read up to the input volume (the text above is only the converter's): it
+  // is shown in part exactly when the file is longer than that volume.
+  if (m_nFileKind == kKindRtf && m_nDisplayForm == 0 && !fetchedCut) {
+    const auto info = plat::Stat(path);
+    m_bPartialLoad = info && info->size > std::max<int64_t>(m_nInDataLimit, 0) ? 1 : 0;
+  }
   // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
   if (m_bPartialLoad && FrameHost() && m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 

@@ -1,7 +1,7 @@
-// The file list's archive commands: pack the current item into ZIP or LZH, unpack a
-// ZIP or LZH current item into its folder, protect and expand documents, and
-// encipher and decipher the names of the selected files (the current item when
-// nothing is selected). Each works on the active list and re-reads it afterwards.
+// The file list's archive commands: pack into ZIP or LZH, unpack a ZIP or LZH
+// archive into its folder, protect and expand documents, and encipher and decipher
+// names. Each runs on the selected files of the active list (the current item when
+// nothing is selected) and re-reads the list afterwards.
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -86,11 +86,10 @@ int CompressLzh(CommandContext& cx, const std::string& item) {
 int OnCompressZip(CommandContext& cx) { return OnEachTarget(cx, CompressZip); }
 int OnCompressLzh(CommandContext& cx) { return OnEachTarget(cx, CompressLzh); }
 
-int OnUnpack(CommandContext& cx) {
-  const std::string item = CurrentItem(cx);
+int Unpack(CommandContext& cx, const std::string& item) {
   const std::string ext = Lower(CQelDoc::GetPathPart(item, 5));
   const std::string folder = CQelDoc::GetPathPart(item, 3);
-  if (item.empty() || (ext != "zip" && ext != "lzh")) return -1;
+  if (ext != "zip" && ext != "lzh") return -1;
   const std::string before = plat::GetCurrentDirectory();
   const int result = ext == "zip" ? cx.doc->ExtractZip(3, item, folder, 0, 0, nullptr)
                                   : cx.doc->ProcessLzh(item, folder, 0);
@@ -99,24 +98,25 @@ int OnUnpack(CommandContext& cx) {
   return result < 0 ? -1 : 0;
 }
 
-int OnProtect(CommandContext& cx) {
-  const std::string item = CurrentItem(cx);
-  if (item.empty() || plat::IsDirectory(item)) return -1;
+int Protect(CommandContext& cx, const std::string& item) {
+  if (plat::IsDirectory(item)) return -1;
   const int result = cx.doc->ConvertSource(1, item, "");
   ShowResult(cx, "");
   return result < 0 ? -1 : 0;
 }
 
-// Shows the expanded text of the current item; its plain copy is removed once shown.
-int OnExpand(CommandContext& cx) {
-  const std::string item = CurrentItem(cx);
-  if (item.empty()) return -1;
+// Shows the expanded text of the item; its plain copy is removed once shown.
+int Expand(CommandContext& cx, const std::string& item) {
   if (cx.doc->RenameProtectedSource(item) < 0) return -1;
   const std::string plain = cx.doc->m_strPathName;
   const int result = cx.doc->LoadDocument(plain, 0);
   plat::RemoveFile(plain);
   return result < 0 ? -1 : 0;
 }
+
+int OnUnpack(CommandContext& cx) { return OnEachTarget(cx, Unpack); }
+int OnProtect(CommandContext& cx) { return OnEachTarget(cx, Protect); }
+int OnExpand(CommandContext& cx) { return OnEachTarget(cx, Expand); }
 
 // Whether a rename of path may take the name to: it stays in path's folder, and its
 // name is one valid Shift-JIS name with no separator, drive, control byte, and no

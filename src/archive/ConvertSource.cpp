@@ -120,6 +120,16 @@ bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& k
   }
 }
 
+// Copies source onto target unchanged through a work file beside it: a failed copy (a
+// full disk) leaves an earlier target as it was, and a file replaced keeps its
+// permissions.
+bool CopyBeside(const std::string& source, const std::string& target) {
+  plat::File in;
+  plat::WorkFile work;
+  if (!in.Open(source, plat::File::Mode::Read) || !work.CreateBeside(target)) return false;
+  return Scramble(in, work.Out(), std::nullopt, false) && work.CommitAs(target);
+}
+
 }  // namespace
 
 int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
@@ -329,6 +339,8 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   // about like any other.
   std::string stored = target;
   if (doc.m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
+  // A site's drive is no local folder: the write would go to the local path of that name.
+  if (doc.RefuseFtpDriveSave(stored)) return -1;
   if (modeGiven != kSourceSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
   if (!WritableTarget(stored)) return -1;
   // Written to a new work file beside the target and renamed onto it when complete:
@@ -381,6 +393,8 @@ int CQelDoc::OnSaveSourceAs() {
   CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
   if (dialog.DoModal() != plat::IDOK) return -1;
   const std::string target = dialog.GetPathName();
+  // A site's drive is no local folder: the save would write the local path of that name.
+  if (RefuseFtpDriveSave(target)) return -1;
   // The source itself is no new name: it would be copied or rewritten onto itself.
   if (SameFile(source, target)) {
     AfxMessageBox(target + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
@@ -400,10 +414,9 @@ int CQelDoc::OnSaveSourceAs() {
     plat::RemoveFile(expanded);
   }
   if (result == -2) {
-    if (plat::Exists(target) &&
-        AfxMessageBox(Replace(LoadString(177), target), plat::MB_OKCANCEL) != plat::IDOK)
-      return -1;
-    result = plat::CopyFile(source, target) ? 0 : -1;
+    if (!ConfirmOverwrite(target)) return -1;
+    result = CopyBeside(source, target) ? 0 : -1;
+    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), target));
   }
   m_nViewRequest = 6;
   UpdateAllViews();

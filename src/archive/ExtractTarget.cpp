@@ -48,6 +48,15 @@ void Fill(plat::File& file, const std::function<void(codec::CByteSink&)>& decode
   }
 }
 
+// A name that could not be made new because it was made meanwhile (exists) is
+// replaced as any existing file is; a folder of that name, or a failure of another
+// kind (error), ends the unpack with its reason.
+void FailUnlessAFileStands(const plat::FolderHandle& folder, const std::string& name, bool exists, int error) {
+  std::optional<plat::FileInfo> st = exists ? folder.StatChild(name) : std::nullopt;
+  if (!st) codec::Fail(codec::err::kWrite, ErrnoReason(error));
+  if (st->isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
+}
+
 void Stamp(plat::File& file, const MemberStamp& stamp) {
   if (stamp.mtime) file.SetTime(*stamp.mtime);
   if (stamp.readOnly) file.SetReadOnly(true);
@@ -193,11 +202,7 @@ MemberOutcome CExtractTarget::WriteFile(const std::string& rel, const std::funct
       Note(*place.level, place.key, place.name);
       return MemberOutcome::Written;
     }
-    // Made meanwhile: replaced as any existing file is.
-    const int error = errno;
-    std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
-    if (!st) codec::Fail(codec::err::kWrite, ErrnoReason(error));
-    if (st->isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
+    FailUnlessAFileStands(folder, place.name, exists, errno);
   }
   if (ask_ && !AskOverwrite(target)) return MemberOutcome::Declined;
   std::string work;
@@ -223,10 +228,7 @@ MemberOutcome CExtractTarget::MoveFile(const std::string& rel, const plat::Folde
       Note(*place.level, place.key, place.name);
       return MemberOutcome::Written;
     }
-    const int error = errno;
-    std::optional<plat::FileInfo> st = exists ? folder.StatChild(place.name) : std::nullopt;
-    if (!st) codec::Fail(codec::err::kWrite, ErrnoReason(error));
-    if (st->isDirectory) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::FolderInTheWay));
+    FailUnlessAFileStands(folder, place.name, exists, errno);
   }
   if (ask_ && !AskOverwrite(WinJoin(place.level->path, place.name))) return MemberOutcome::Declined;
   if (!folder.MoveInto(from, fromName, place.name, true, &exists)) codec::Fail(codec::err::kWrite, ErrnoReason(errno));

@@ -107,7 +107,7 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
     // new archive must hold a member for every file handed to it.
     const int64_t files = std::count_if(sources.begin(), sources.end(), [](const std::string& s) { return s.back() != '/'; });
     if (result == 0 && CountFileMembers(workArchive) != files) result = -1;
-    if (result == 0 && !plat::RenameFile(workArchive, absArchive)) result = -1;
+    if (result == 0 && !plat::ReplaceByRename(workArchive, absArchive)) result = -1;
   }
   plat::RemoveTree(*work);
   return result;

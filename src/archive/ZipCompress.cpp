@@ -70,7 +70,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
     const plat::ProgramResult run = plat::RunProgram(m_zipProgram.Path(), args, *cwd);
     if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
-    result = run.exitCode == 0 && plat::RenameFile(workArchive, archive) ? 0 : 3;
+    result = run.exitCode == 0 && plat::ReplaceByRename(workArchive, archive) ? 0 : 3;
     // A program that could not be started (a list longer than a command line
     // takes): the own writer packs the same files.
     if (run.exitCode < 0 || run.exitCode == 127) result = -2;

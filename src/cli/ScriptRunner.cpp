@@ -72,6 +72,13 @@ CQelHtmlView& ScriptRunner::Html() {
   return *html_;
 }
 
+void ScriptRunner::ShowHtmlPane() {
+  htmlPane_ = true;
+  // The pane comes up as the frame makes it: activated, then its first update.
+  Html().OnActivateView(true);
+  Html().OnUpdate();
+}
+
 int ScriptRunner::Run(std::string_view name, std::string_view text) {
   const std::string where = std::string(name) + ":";
   const ParsedScript script = ParseScript(text, tables_);
@@ -178,6 +185,9 @@ std::string ScriptRunner::Subject(const std::string& what) {
 // An address goes to the browser pane or the program's own fetch; a page that was
 // not shown stops the script with the reason.
 std::optional<ScriptRunner::Stop> ScriptRunner::RunAddress(const ScriptStatement& st) {
+  // With the HTML pane on, the frame shows the browser pane: an address for it goes
+  // there, the pane brought up as `pane html` brings it up.
+  if (!htmlPane_ && BrowserPaneTakes(doc_, st.value)) ShowHtmlPane();
   const int result = RunAddressCommand(doc_, st.value);
   if (result == -1) {
     return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
@@ -328,13 +338,11 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     }
     case ScriptVerb::Address: return RunAddress(st);
     case ScriptVerb::Pane:
-      htmlPane_ = st.what == "html";
-      if (htmlPane_) {
-        // The pane comes up as the frame makes it: activated, then its first update.
-        Html().OnActivateView(true);
-        Html().OnUpdate();
-      } else if (doc_.m_nActivePane == 5) {
-        doc_.m_nActivePane = 0;
+      if (st.what == "html") {
+        ShowHtmlPane();
+      } else {
+        htmlPane_ = false;
+        if (doc_.m_nActivePane == 5) doc_.m_nActivePane = 0;
       }
       return std::nullopt;
     case ScriptVerb::Caret: {

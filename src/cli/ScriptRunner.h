@@ -75,4 +75,6 @@ class ScriptRunner {
   // The HTML browser pane, made on the first `pane html` or when the settings turn it on.
   std::unique_ptr<CQelHtmlView> html_;
   CQelHtmlView& Html();
+  // Makes the HTML browser pane the active pane, as the frame brings it up.
+  void ShowHtmlPane();
 };

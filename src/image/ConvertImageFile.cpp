@@ -52,11 +52,9 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   const std::string jpeg = TmpFolder() + "\\Pelnor1.jpg";
   SaveDib(m_pImageBits, &info, jpeg, kSaveJpegStandard);
   if (!m_bLastSaveOk) return -4;
-  const auto before = plat::Stat(target);
   WritePdf(target, jpeg, m_nImageWidth, m_nImageHeight);
   plat::RemoveFile(jpeg);
-  const auto after = plat::Stat(target);
-  return after && (!before || after->mtime != before->mtime || after->size != before->size) ? 0 : -4;
+  return m_bLastSaveOk ? 0 : -4;
 }
 
 std::string CQelDoc::ConvertImageFailureText(int result) const {

@@ -25,10 +25,10 @@ std::string WithName(int id, const std::string& target) {
 }  // namespace
 
 bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
-  plat::WorkFile work;
-  if (!work.CreateBeside(target) || !work.Out().Write(bytes.data(), static_cast<int64_t>(bytes.size())) ||
-      !work.CommitAs(target)) {
-    ShowWriteFailure(target, errno);
+  const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  int error = 0;
+  if (!plat::ReplaceWholeFile(target, text, plat::kKeepPermissions, nullptr, &error)) {
+    ShowWriteFailure(target, error);
     return false;
   }
   return true;

@@ -1,8 +1,9 @@
 // Writing a finished file: the bytes go to a new work file beside the target (made
 // under a unique name, never through a planted link) and are renamed over it only
 // when all were written, so a failed save never leaves an empty or half file in
-// place of the old one, and no other file is ever written in its place. A failure
-// is told to the user with the file's name and the system's reason.
+// place of the old one, and no other file is ever written in its place; the file
+// replaced keeps its permissions. A failure is told to the user with the file's name
+// and the system's reason.
 #pragma once
 
 #include <cstdint>

@@ -107,7 +107,11 @@ int CQelView::SaveImageAs(int code, int mode) {
   }
   m_doc.SaveDib(bits.data(), &info, target, code);
   if (!m_doc.m_bLastSaveOk) return -1;
-  if (pdf) m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
+  if (pdf) {
+    // A PDF that could not be written (its writer said why) is no save.
+    m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
+    if (!m_doc.m_bLastSaveOk) return -1;
+  }
   if (m_doc.m_nViewAction != kDoneMarker && mode != 4) {
     if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
     m_doc.m_nViewRequest = 6;
@@ -140,7 +144,7 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
   return m_doc.m_bLastSaveOk ? 1 : 0;
 }
 
-void CQelView::OnSavePdf() {
+int CQelView::OnSavePdf() {
   const ImageConvertSettings& s = m_ImageSettings;
   std::string jpeg = m_strFileName;
   // An unchanged JPEG is embedded as it is; anything edited or rendered otherwise is
@@ -153,7 +157,8 @@ void CQelView::OnSavePdf() {
     m_doc.m_strPathName = jpeg;
     const int saved = SaveImageAs(kSaveJpegStandard, 2);
     m_doc.m_strPathName = keep;
-    if (saved < 0) return;
+    if (saved < 0) return -1;
   }
   m_doc.WritePdf(m_strFileName, jpeg, m_nPaintWidth, m_nPaintHeight);
+  return m_doc.m_bLastSaveOk ? 0 : -1;
 }

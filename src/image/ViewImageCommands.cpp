@@ -276,10 +276,7 @@ int OnSaveJpegBestQuality(CommandContext& cx) { return Save(cx, kSaveJpegBest); 
 int OnSavePng1Bit(CommandContext& cx) { return Save(cx, kSavePng1); }
 int OnSavePng4Bit(CommandContext& cx) { return Save(cx, kSavePng4); }
 int OnSavePng8Bit(CommandContext& cx) { return Save(cx, kSavePng8); }
-int OnSavePdf(CommandContext& cx) {
-  cx.view->OnSavePdf();
-  return 0;
-}
+int OnSavePdf(CommandContext& cx) { return cx.view->OnSavePdf(); }
 
 int OnSaveDataScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDataScreen); }
 int OnSaveDesktopScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDesktop); }

@@ -30,3 +30,7 @@ class CQelDoc;
 // -2 when the browser pane could not show it (CQelDoc::browseFailure_ says why) or
 // the program's own fetch of it failed (the status bar says why).
 int RunAddressCommand(CQelDoc& doc, const std::string& address);
+// Whether the address command hands address (an "adrs://" one: the history entry it
+// names) to the browser pane: the pane is on, the program does not fetch pages
+// itself, and it is neither a file-list address nor a play list.
+bool BrowserPaneTakes(const CQelDoc& doc, const std::string& address);

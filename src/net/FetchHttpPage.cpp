@@ -107,9 +107,13 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
   if (!object.empty()) {
     const int64_t room = SaveRoom(doc);
     CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
-    r.total = doc.m_pFtpConnection->GetFile(object, work, true, room, &end) ? kFtpFetched : 0;
+    std::string why;
+    r.total = doc.m_pFtpConnection->GetFile(object, work, true, room, &end, &why) ? kFtpFetched : 0;
     r.late = end == CFtpConnection::GetFileEnd::Late;
     if (end == CFtpConnection::GetFileEnd::TooLarge) r.tooLarge = room;
+    // The server's reason (a missing file, a refused transfer) in its own box, as
+    // every other failure of the fetch shows it.
+    if (!why.empty()) AfxMessageBox(why);
     return r;
   }
   std::string listing;
@@ -152,8 +156,10 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
   try {
     request = doc.m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
     r.askedUrl = request->GetFileURL();
-    // "*/*" is the media range of any type.
+    // "*/*" is the media range of any type; a compressed body is read decoded, as the
+    // browser pane reads it.
     request->AddRequestHeaders("Accept: */*\r\n");
+    request->AcceptCompressed();
     request->SendRequest();
     request->QueryInfoStatusCode(status);
   } catch (const CInternetException& e) {

@@ -54,7 +54,7 @@ int CQelHtmlView::OnSaveSourceAs() {
   // The page shown is saved, never a work file a later fetch may have left half written;
   // a file replaced keeps its permissions.
   std::string why;
-  if (!plat::ReplaceWholeFile(path, PageBytes(), old ? static_cast<unsigned>(old->permissions) : plat::kNewFilePermissions, &why)) {
+  if (!plat::ReplaceWholeFile(path, PageBytes(), plat::kKeepPermissions, &why)) {
     AfxMessageBox(path + "\n" + LoadString(kCannotMake) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
     return -1;
   }

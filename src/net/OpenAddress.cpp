@@ -17,6 +17,9 @@ bool EndsWith(const std::string& text, const char* tail) {
   return text.size() >= t.size() && text.compare(text.size() - t.size(), t.size(), t) == 0;
 }
 
+// A play list is fetched or opened by the program, never handed to a browser.
+bool IsPlayList(const std::string& address) { return EndsWith(address, "m3u") || EndsWith(address, "asx"); }
+
 // The view pane, then list pane `list` (1 or 2), as an address opens a file.
 void ActivatePanes(int list) {
   if (!g_pMainFrame) return;
@@ -35,6 +38,14 @@ std::string FolderOf(const std::string& path) {
 }
 
 }  // namespace
+
+bool BrowserPaneTakes(const CQelDoc& doc, const std::string& address) {
+  const int n = ParseAddressIndex(address);
+  std::string opened = n > 0 && n <= doc.m_nAddrHistoryCount ? doc.m_astrAddrHistory[n - 1] : address;
+  if (opened.empty() || opened[0] == '%') return false;
+  if (const size_t at = opened.find(";USER="); at != std::string::npos && at > 0) opened.erase(at);
+  return doc.m_bInternalBrowser == 0 && doc.m_nHtmlBrowserMode != 0 && !IsPlayList(opened);
+}
 
 void CQelDoc::OpenAddress(std::string address) {
   if (m_nDisplayState == 0) m_nDisplayState = 1;
@@ -73,7 +84,7 @@ void CQelDoc::OpenAddress(std::string address) {
     password = urlPassword;
   }
 
-  if (m_bInternalBrowser == 0 && !EndsWith(address, "m3u") && !EndsWith(address, "asx")) {
+  if (m_bInternalBrowser == 0 && !IsPlayList(address)) {
     if (m_nHtmlBrowserMode != 0) {
       m_strBrowseAddress = withLogin;
       m_bBrowseRequest = 1;

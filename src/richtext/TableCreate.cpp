@@ -40,6 +40,7 @@ std::string EmptyGrid() {
 
 }  // namespace
 
+
 // The new table goes in as paragraphs of its own: at the caret's line when the caret
 // stands at its start, else after that line, so no line is split.
 int CQelView::BuildRtfTable(int mode) {
@@ -86,20 +87,71 @@ std::string CQelView::PasteBackWorkName() const {
   return {};
 }
 
+namespace {
+
+// What the cell text cannot carry, in text order: a picture (its RTF), or a
+// character CP932 cannot write (its stand-in and its Unicode value).
+struct Carried {
+  std::string picture;
+  std::string standIn;
+  char32_t code = 0;
+};
+
+// The pictures and the characters CP932 cannot write of the control, in order; with
+// mark, each such character is replaced by the mark in the control, so that its place
+// comes through the cell text.
+std::vector<Carried> TakeCarried(plat::RichEdit& rich, bool mark) {
+  std::vector<Carried> carried;
+  for (int cp = 0; cp < rich.GetTextLength(); ++cp) {
+    if (const std::string* object = rich.ObjectAt(cp)) {
+      carried.push_back({*object, {}, 0});
+    } else if (rich.IsWideAt(cp)) {
+      carried.push_back({{}, rich.GetTextRange(cp, cp + 1), rich.UnicodeAt(cp)});
+      if (!mark) continue;
+      rich.ExSetSel(cp, cp + 1);
+      rich.ReplaceSel(std::string(1, kPictureMark), false);
+    }
+  }
+  return carried;
+}
+
+// Each mark of the rendered sheet becomes what it stands for, in order: its picture,
+// or its character (in the mark's format). Pictures left over go in a paragraph of
+// their own after the table.
+void PutCarriedBack(plat::RichEdit& rich, const std::vector<Carried>& carried, bool marked) {
+  if (carried.empty()) return;
+  size_t next = 0;
+  for (int cp = 0; marked && cp < rich.GetTextLength() && next < carried.size(); ++cp) {
+    if (rich.GetTextRange(cp, cp + 1) != std::string(1, kPictureMark)) continue;
+    const Carried& c = carried[next++];
+    rich.ExSetSel(cp, cp + 1);
+    if (c.picture.empty()) {
+      rich.ReplaceSelWide(c.standIn, c.code, false);
+    } else {
+      rich.StreamInRtf("{\\rtf1 " + c.picture + "}", true);
+    }
+  }
+  std::string rest;
+  for (; next < carried.size(); ++next) rest += carried[next].picture;
+  if (rest.empty()) return;
+  rich.ExSetSel(rich.GetTextLength(), rich.GetTextLength());
+  rich.StreamInRtf("{\\rtf1 \\pard " + rest + "\\par}", true);
+}
+
+}  // namespace
+
 // The plain road: lines first..last become cell text, rendered as a sheet in the
 // control. The sheet is made from the cells' text, so the pictures of the lines
-// (objects, one character each) are carried through it by a mark in their cells and
+// (objects, one character each) and the characters CP932 cannot write (a '?' or
+// other stand-in in the text) are carried through it by a mark in their cells and
 // put back in place of the marks; a picture whose mark did not come through, or every
 // picture when the text itself holds the mark character, follows the table. Below 0
 // when the cell text could not be made.
 int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
   plat::RichEdit& rich = UseRichText();
-  std::vector<std::string> pictures;
-  for (int cp = 0; cp < rich.GetTextLength(); ++cp) {
-    if (const std::string* object = rich.ObjectAt(cp)) pictures.push_back(*object);
-  }
+  const bool marked = rich.Text().find(kPictureMark) == std::string::npos;
+  const std::vector<Carried> carried = TakeCarried(rich, marked);
   if (ConvertToCsv(1, first, last) < 0) return -1;
-  const bool marked = !pictures.empty() && m_cellStore.find(kPictureMark) == std::string::npos;
   if (marked) {
     std::replace(m_cellStore.begin(), m_cellStore.end(), plat::kObjectChar, kPictureMark);
     m_pTextBuf = m_cellStore.data();
@@ -123,29 +175,11 @@ int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
   if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
     StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
   }
-  PutPicturesBack(pictures, marked);
+  PutCarriedBack(rich, carried, marked);
   rich.SetModify(false);
   m_doc.m_nDisplayState = 0;
   m_nFontSizeStepFixed = step;
   return 0;
-}
-
-// Each mark of the rendered sheet becomes its picture, in order; the pictures left
-// over go in a paragraph of their own after the table.
-void CQelView::PutPicturesBack(const std::vector<std::string>& pictures, bool marked) {
-  if (pictures.empty()) return;
-  plat::RichEdit& rich = UseRichText();
-  size_t next = 0;
-  for (int cp = 0; marked && cp < rich.GetTextLength() && next < pictures.size(); ++cp) {
-    if (rich.GetTextRange(cp, cp + 1) != std::string(1, kPictureMark)) continue;
-    rich.ExSetSel(cp, cp + 1);
-    rich.StreamInRtf("{\\rtf1 " + pictures[next++] + "}", true);
-  }
-  if (next == pictures.size()) return;
-  std::string rest = "{\\rtf1 \\pard ";
-  for (; next < pictures.size(); ++next) rest += pictures[next];
-  rich.ExSetSel(rich.GetTextLength(), rich.GetTextLength());
-  rich.StreamInRtf(rest + "\\par}", true);
 }
 
 void CQelView::OnTableConvertSelection() { ConvertToTable({}); }

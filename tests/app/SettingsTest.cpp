@@ -1,19 +1,15 @@
 // Settings: the file written fresh, read back once, and refused values; the settings
 // files rewritten whole on a full disk and over their old size, through the program.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <sys/statvfs.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <optional>
 
 #include "app/Settings.h"
 #include "app/SystemStringsFile.h"
 #include "platform/os/Files.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -90,37 +86,6 @@ TEST_F(SettingsTest, PelnorSysIsReadBeforePelnorInf) {
 
 namespace {
 
-// Runs the program on s.script in folder with its program folder at home, its files
-// bounded to limit bytes when limit > 0: a write past it fails as on a full disk
-// (EFBIG, SIGXFSZ ignored). Returns the exit status; standard error goes to *err.
-int RunWithFileLimit(const std::string& folder, const std::string& home, int64_t limit, std::string* err) {
-  const std::string errPath = folder + "/err.txt";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const rlimit bound{static_cast<rlim_t>(limit), static_cast<rlim_t>(limit)};
-    if (limit > 0) setrlimit(RLIMIT_FSIZE, &bound);
-    signal(SIGXFSZ, SIG_IGN);
-    const int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (fd < 0 || dup2(fd, 2) < 0 || chdir(folder.c_str()) != 0 || setenv("PELNORIX_HOME", home.c_str(), 1) != 0) _exit(126);
-    execl(PELNORIX_BINARY, PELNORIX_BINARY, "--script", "s.script", static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  *err = testenv::ReadHostFile(errPath);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-// Fills the file system of folder so that room bytes stay free.
-bool FillLeaving(const std::string& folder, int64_t room) {
-  struct statvfs fs {};
-  if (statvfs(folder.c_str(), &fs) != 0) return false;
-  const int64_t fill = static_cast<int64_t>(fs.f_bavail) * static_cast<int64_t>(fs.f_frsize) - room;
-  if (fill <= 0) return false;
-  testenv::WriteHostFile(folder + "/filler", std::string(static_cast<size_t>(fill), 'f'));
-  return testenv::ReadHostFile(folder + "/filler").size() == static_cast<size_t>(fill);
-}
-
 // Settings files were rewritten in place: on a full disk the FTP settings cut
 // Pelnor.inf mid-line (its later ftp, comment and colour lines gone), or cut
 // Pelnor.sys (a site's password and the key code) while naming Pelnor.inf; and a
@@ -166,27 +131,26 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     testenv::TempDir run;
-    const std::string home = run.HostPath("disk/home");
-    std::filesystem::create_directories(home);
+    std::optional<testenv::SmallDisk> disk;
     if (c.disk == Disk::SmallTmpfs) {
-      int status = -1;
-      testenv::Shell("mount -t tmpfs -o size=2m tmpfs " + testenv::Quote(run.HostPath("disk")) + " 2>/dev/null", &status);
-      if (status != 0) {
+      disk.emplace(run, "disk", 2 << 20);
+      if (!disk->Mounted()) {
         std::cerr << "note: no tmpfs can be mounted here; the full disk is a file-size limit alone\n";
         continue;
       }
-      std::filesystem::create_directories(home);
     }
+    const std::string home = run.HostPath("disk/home");
+    std::filesystem::create_directories(home);
     testenv::WriteHostFile(home + "/Pelnor.inf", c.inf);
     testenv::WriteHostFile(home + "/Pelnor.sys", c.sys);
     std::filesystem::permissions(home + "/Pelnor.inf", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     std::filesystem::permissions(home + "/Pelnor.sys", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     testenv::WriteHostFile(run.HostPath("s.script"), "answer ftp1=" + site + "\nlist-command ftp-settings\n");
-    if (c.disk == Disk::SmallTmpfs) {
-      EXPECT_TRUE(FillLeaving(run.HostPath("disk"), kRoom));
-    }
-    std::string err;
-    const int status = RunWithFileLimit(run.Host(), home, c.disk == Disk::FileLimit ? kRoom : 0, &err);
+    if (disk) disk->FillLeaving(kRoom);
+    const testenv::ProgramRun ran = testenv::RunProgram(run.Host(), home, "--script s.script",
+                                                        c.disk == Disk::FileLimit ? testenv::FileSizeLimitPrefix(kRoom) : "");
+    const int status = ran.status;
+    const std::string& err = ran.err;
     const std::string inf = testenv::ReadHostFile(home + "/Pelnor.inf");
     EXPECT_EQ(status, c.failed ? 1 : 0) << err.substr(0, 2000);
     EXPECT_EQ(testenv::ReadHostFile(home + "/Pelnor.sys") == c.sys, c.failed != nullptr);

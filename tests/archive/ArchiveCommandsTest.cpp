@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "archive/ArchiveTestSupport.h"
 #include "support/TestEnv.h"
 
 TEST(ArchiveCommands, ScriptPacksUnpacksProtectsAndRenames) {
@@ -13,23 +14,20 @@ TEST(ArchiveCommands, ScriptPacksUnpacksProtectsAndRenames) {
   fs::create_directories(d + "/tree/sub");
   testenv::WriteHostFile(d + "/tree/sub/a.txt", "packed text");
   testenv::WriteHostFile(d + "/memo.txt", "plain memo");
-  testenv::WriteHostFile(d + "/script",
-                         "list 1 " + d + "/tree\n"
-                         "list-command compress\n"
-                         "list 1 " + d + "/tree.zip\n"
-                         "list-command ID_LIST_UNPACK\n"  // into its folder, over the tree
-                         "list 1 " + d + "/memo.txt\n"
-                         "answer key=ABCD\n"
-                         "list-command protect\n"
-                         "list 1 " + d + "/memo.+txt\n"
-                         "list-command expand\n"
-                         "expect text \"plain memo\"\n"
-                         "answer path=" + d + "/copy.+txt\n"
-                         "list-command save-source-as\n");
-  int status = -1;
-  const std::string run = "PELNORIX_HOME=" + testenv::Quote(d + "/home") + " " PELNORIX_BINARY " --script ";
-  std::string out = testenv::Shell(run + testenv::Quote(d + "/script") + " 2>&1", &status);
-  ASSERT_EQ(status, 0) << out;
+  const std::string script = "list 1 " + d + "/tree\n"
+                             "list-command compress\n"
+                             "list 1 " + d + "/tree.zip\n"
+                             "list-command ID_LIST_UNPACK\n"  // into its folder, over the tree
+                             "list 1 " + d + "/memo.txt\n"
+                             "answer key=ABCD\n"
+                             "list-command protect\n"
+                             "list 1 " + d + "/memo.+txt\n"
+                             "list-command expand\n"
+                             "expect text \"plain memo\"\n"
+                             "answer path=" + d + "/copy.+txt\n"
+                             "list-command save-source-as\n";
+  archtest::UserRun run = archtest::RunUserScript(dir, script, true);
+  ASSERT_EQ(run.status, 0) << run.out;
   EXPECT_TRUE(fs::exists(d + "/tree.zip"));
   EXPECT_EQ(testenv::ReadHostFile(d + "/tree/sub/a.txt"), "packed text");
   EXPECT_TRUE(fs::exists(d + "/memo.+txt"));
@@ -45,11 +43,13 @@ TEST(NameCipherCommandFault, NamesLeftSayWhy) {
   namespace fs = std::filesystem;
   testenv::TempDir dir;
   const std::string d = dir.Host();
-  const std::string run = "PELNORIX_HOME=" + testenv::Quote(d + "/home") + " " PELNORIX_BINARY " --script ";
   auto script = [&](const std::string& item, const std::string& key, const std::string& command, int* status) {
-    testenv::WriteHostFile(d + "/script", "list 1 " + d + "/" + item + "\n" + (key.empty() ? "" : "answer key=" + key + "\n") +
-                                              "list-command " + command + "\n");
-    return testenv::Shell(run + testenv::Quote(d + "/script") + " 2>&1", status);
+    archtest::UserRun run = archtest::RunUserScript(dir, "list 1 " + d + "/" + item + "\n" +
+                                                             (key.empty() ? "" : "answer key=" + key + "\n") +
+                                                             "list-command " + command + "\n",
+                                                    true);
+    *status = run.status;
+    return run.out;
   };
   auto stored = [&] {
     for (const auto& e : fs::directory_iterator(d))
@@ -92,23 +92,52 @@ TEST(NameCipherCommandFault, NamesLeftSayWhy) {
   EXPECT_EQ(testenv::ReadHostFile(d + "/memo@Enc.txt"), "plain memo") << "the round trip gives the name back";
 }
 
+namespace {
+
+// memo.txt of dir protected with the key ABCD into memo.+txt, through the program.
+void ProtectMemo(const testenv::TempDir& dir) {
+  testenv::WriteHostFile(dir.HostPath("memo.txt"), "plain memo");
+  archtest::UserRun run = archtest::RunUserScript(
+      dir, "list 1 " + dir.HostPath("memo.txt") + "\nanswer key=ABCD\nlist-command protect\n", true);
+  ASSERT_EQ(run.status, 0) << run.out;
+}
+
+}  // namespace
+
 TEST(SaveSourceAsFault, OntoItselfSaysWhyAndLeavesTheFile) {
   testenv::TempDir dir;
   const std::string d = dir.Host();
-  const std::string run = "PELNORIX_HOME=" + testenv::Quote(d + "/home") + " " PELNORIX_BINARY " --script ";
-  testenv::WriteHostFile(d + "/memo.txt", "plain memo");
-  testenv::WriteHostFile(d + "/protect", "list 1 " + d + "/memo.txt\nanswer key=ABCD\nlist-command protect\n");
-  int status = -1;
-  std::string out = testenv::Shell(run + testenv::Quote(d + "/protect") + " 2>&1", &status);
-  ASSERT_EQ(status, 0) << out;
+  ProtectMemo(dir);
   const std::string stored = testenv::ReadHostFile(d + "/memo.+txt");
   // With the key and without it (where the stored bytes would be copied onto themselves).
   for (const char* key : {"answer key=ABCD\n", ""}) {
-    testenv::WriteHostFile(d + "/again", "list 1 " + d + "/memo.+txt\nanswer path=" + d + "/memo.+txt\n" + key +
-                                             "answer yes ok\nlist-command save-source-as\n");
-    out = testenv::Shell(run + testenv::Quote(d + "/again") + " 2>&1", &status);
-    EXPECT_EQ(status, 1) << out;
-    EXPECT_NE(out.find("元のファイルと同じ名前には保存できません"), std::string::npos) << out;
+    archtest::UserRun run = archtest::RunUserScript(dir, "list 1 " + d + "/memo.+txt\nanswer path=" + d + "/memo.+txt\n" +
+                                                             key + "answer yes ok\nlist-command save-source-as\n",
+                                                    true);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("元のファイルと同じ名前には保存できません"), std::string::npos) << run.out;
     EXPECT_EQ(testenv::ReadHostFile(d + "/memo.+txt"), stored);
+  }
+}
+
+// The protected copy's save onto a pseudo-drive (a drive letter of a configured FTP
+// site) wrote the local path of that name, with the key and without it (where the
+// stored bytes are copied). It is refused like the other saves: string 159, exit 1,
+// the local namesake as it was.
+TEST(SaveSourceAsFault, OntoAPseudoDriveWroteTheLocalPath) {
+  testenv::TempDir dir;
+  const std::string d = dir.Host();
+  ProtectMemo(dir);
+  const std::string site = "set ftp1=R:~2site~/ftp://127.0.0.1:21;USER=anna;PWRD=secret\n";
+  for (const char* key : {"answer key=ABCD\n", ""}) {
+    SCOPED_TRACE(*key ? "with the key" : "without a key");
+    testenv::WriteHostFile(d + "/copy.+txt", "the user's own file");
+    archtest::UserRun run = archtest::RunUserScript(dir, site + "list 1 " + d + "/memo.+txt\nanswer \"path=R:" + dir.Win() +
+                                                             "\\copy.+txt\"\n" + key +
+                                                             "answer yes ok\nlist-command save-source-as\n",
+                                                    true);
+    EXPECT_EQ(run.status, 1) << run.out;
+    EXPECT_NE(run.out.find("ftpサイトではできません"), std::string::npos) << run.out;
+    EXPECT_EQ(testenv::ReadHostFile(d + "/copy.+txt"), "the user's own file");
   }
 }

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "archive/ArchiveTestSupport.h"
-#include "archive/SmallDisk.h"
+#include "support/SmallDisk.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;
@@ -68,7 +68,7 @@ TEST(ZipBombFault, RefusedAtOnceWithNothingWritten) {
   for (const Case& c : cases) {
     for (bool programs : {false, true}) {
       testenv::TempDir dir;
-      SmallDisk disk(dir, "disk", c.disk);
+      testenv::SmallDisk disk(dir, "disk", c.disk);
       const std::string zip = disk.HostPath("bomb.zip");
       MakeZeroZip(zip, c.megabytes, c.entries);
       ASSERT_TRUE(fs::exists(zip)) << c.fault;
@@ -97,7 +97,7 @@ TEST(LzhUnpackFault, MemberCutShortOnAFullDiskIsRemovedAndTheUsersFileKept) {
       testenv::TempDir dir;
       fs::create_directories(dir.HostPath("src"));
       testenv::WriteHostFile(dir.HostPath("src/zeros.bin"), std::string(8 << 20, '\0'));
-      SmallDisk disk(dir, "disk", 2 << 20);
+      testenv::SmallDisk disk(dir, "disk", 2 << 20);
       testenv::Shell("cd " + Q(dir.HostPath("src")) + " && lha aq " + Q(disk.HostPath("zeros.lzh")) + " zeros.bin 2>&1");
       ASSERT_TRUE(fs::exists(disk.HostPath("zeros.lzh")));
       if (c.usersFile) testenv::WriteHostFile(disk.HostPath("zeros.bin"), "the user's own file");

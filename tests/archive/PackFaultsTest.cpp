@@ -121,3 +121,42 @@ TEST(ListCommandFault, CompressPacksTheSelectionNotTheListedFile) {
     EXPECT_FALSE(fs::exists(dir.HostPath("listed.txt" + ext))) << road.command << " " << road.programs;
   }
 }
+
+// unpack, protect and expand took the listed file and ignored the selection the
+// script made with `select`, as compress once did: each runs on the selection now.
+TEST(ListCommandFault, UnpackProtectExpandIgnoredTheSelection) {
+  testenv::TempDir dir;
+  const std::string d = dir.Host() + "/";
+  testenv::WriteHostFile(d + "listed.zip", ToString(RawZip({{"from-listed.txt", "listed"}})));
+  testenv::WriteHostFile(d + "picked.zip", ToString(RawZip({{"from-picked.txt", "picked"}})));
+  testenv::WriteHostFile(d + "listed.txt", "listed text");
+  testenv::WriteHostFile(d + "picked.txt", "picked text");
+  const struct {
+    const char* command;
+    const char* ext;      // of the listed and the selected file
+    const char* made;     // what the selection gives, a file of d or the text shown
+    const char* notMade;  // what the listed file would have given
+  } cases[] = {
+      {"unpack", "zip", "from-picked.txt", "from-listed.txt"},
+      {"protect", "txt", "picked.+txt", "listed.+txt"},
+      {"expand", "+txt", "picked text", "listed text"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const std::string select = "list 1 " + d + "listed." + c.ext + "\nselect " + d + "picked." + c.ext + "\n";
+    if (c.command == std::string("expand")) {
+      // Both stored forms, each made from its own plain file.
+      for (const char* name : {"listed", "picked"})
+        RunUserScript(dir, "list 1 " + d + name + ".txt\nanswer key=ABCD\nanswer yes\nlist-command protect\n", false);
+    }
+    UserRun run = RunUserScript(dir, select + "answer key=ABCD\nlist-command " + c.command + "\nprint text\n", false);
+    EXPECT_EQ(run.status, 0) << run.out;
+    if (c.command == std::string("expand")) {
+      EXPECT_NE(run.out.find(c.made), std::string::npos) << run.out;
+      EXPECT_EQ(run.out.find(c.notMade), std::string::npos) << run.out;
+    } else {
+      EXPECT_TRUE(fs::exists(d + c.made));
+      EXPECT_FALSE(fs::exists(d + c.notMade));
+    }
+  }
+}

@@ -47,11 +47,9 @@ TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
-    int status = -1;
-    const std::string out = Shell("cd " + Quote(dir.Host()) + " && PELNORIX_HOME=home " PELNORIX_BINARY " " +
-                                      c.args + " 2>err",
-                                  &status);
-    EXPECT_EQ(status, 0);
+    const testenv::ProgramRun run = testenv::RunProgram(dir.Host(), dir.HostPath("home"), c.args);
+    const std::string& out = run.out;
+    EXPECT_EQ(run.status, 0);
     const std::string file = c.args.substr(c.args.rfind(' ') + 1);
     std::string shown = Shell("head -c " + std::to_string(c.head ? c.head : 1u << 30) + " " + Quote(dir.HostPath(file)) +
                               " | iconv -f CP932 -t UTF-8");
@@ -61,7 +59,7 @@ TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
     EXPECT_EQ(out.substr(0, shown.size()), shown);
     EXPECT_EQ(out.substr(std::min(shown.size(), out.size())).rfind(c.note, 0), 0u)
         << out.substr(std::min(shown.size(), out.size()), 200);
-    const std::string err = testenv::ReadHostFile(dir.HostPath("err"));
+    const std::string& err = run.err;
     if (c.setting) {
       EXPECT_NE(err.find(c.setting), std::string::npos) << err;
       EXPECT_NE(err.find("<部分表示>"), std::string::npos) << err;

@@ -47,12 +47,9 @@ TEST(ListSelectFaults, SelectOfASameNamedFileElsewhereActsOnNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     testenv::WriteHostFile(dir.HostPath("s.script"), c.script);
-    int status = -1;
-    const std::string err = testenv::Shell("PELNORIX_HOME=" + testenv::Quote(dir.HostPath("home")) + " " PELNORIX_BINARY
-                                           " --script " + testenv::Quote(dir.HostPath("s.script")) + " 2>&1 >/dev/null",
-                                           &status);
-    EXPECT_EQ(status, 1) << err;
-    EXPECT_NE(err.find(c.said), std::string::npos) << err;
+    const testenv::ProgramRun run = testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script s.script");
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_NE(run.err.find(c.said), std::string::npos) << run.err;
     // Every file as it was, and nothing new.
     for (const auto& e : fs::recursive_directory_iterator(d)) {
       const std::string rel = fs::relative(e.path(), d).string();
@@ -68,10 +65,8 @@ TEST(ListSelectFaults, SelectOfASameNamedFileElsewhereActsOnNothing) {
   // A picture of the list's own folder is selected and converted beside itself.
   testenv::WriteHostFile(dir.HostPath("s.script"), "list 1 " + d + "/a/memo@Enc.txt\nselect " + d + "/a/pic.bmp\nanswer png\n"
                          "list-command convert\n");
-  int status = -1;
-  const std::string err = testenv::Shell("PELNORIX_HOME=" + testenv::Quote(dir.HostPath("home")) + " " PELNORIX_BINARY
-                                         " --script " + testenv::Quote(dir.HostPath("s.script")) + " 2>&1 >/dev/null", &status);
-  EXPECT_EQ(status, 0) << err;
+  const testenv::ProgramRun run = testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script s.script");
+  EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_TRUE(fs::exists(d + "/a/pic.png"));
   EXPECT_FALSE(fs::exists(d + "/A/pic.png"));
 }

@@ -4,18 +4,15 @@
 
 #include "app/FileKind.h"
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptRunner.h"
 #include "support/TestEnv.h"
 
 namespace {
 
-class OfficePictureScriptTest : public testenv::DocTest {
+class OfficePictureScriptTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("office.script", script);
-  }
+  int Run(const std::string& script) { return ScriptDocTest::Run(script, "office.script"); }
   std::string Fixture(const std::string& name) {
     WriteFile(name, testenv::ReadHostFile(testenv::DataPath("office/" + name)));
     return "\"" + dir_.HostPath(name) + "\"";

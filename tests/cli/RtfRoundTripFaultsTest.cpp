@@ -8,6 +8,7 @@
 
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "support/TestEnv.h"
 
@@ -79,22 +80,12 @@ std::vector<std::string> Pictures(const std::string& fodt) {
 
 class RtfRoundTripFaultsTest : public ::testing::Test {
  protected:
-  struct Run {
-    std::string out;
-    std::string err;
-    int status = -1;
-  };
+  using Run = testenv::ProgramRun;
 
-  // `pelnorix [--set ...] --script` with `open FILE` and `print rtf`.
-  Run OpenAndPrintRtf(const std::string& settings, const std::string& rtfFile) {
-    testenv::WriteHostFile(dir_.HostPath("s.script"), "open \"" + rtfFile + "\"\nprint rtf\n");
-    Run run;
-    run.out = testenv::Shell("cd " + Quote(dir_.Host()) + " && PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " +
-                                 Quote(PELNORIX_BINARY) + " " + settings + " --script s.script 2>" +
-                                 Quote(dir_.HostPath("err.txt")),
-                             &run.status);
-    run.err = testenv::ReadHostFile(dir_.HostPath("err.txt"));
-    return run;
+  // `pelnorix [--set ...] --script` with `open FILE`, the statements given and `print rtf`.
+  Run OpenAndPrintRtf(const std::string& settings, const std::string& rtfFile, const std::string& statements = "") {
+    testenv::WriteHostFile(dir_.HostPath("s.script"), "open \"" + rtfFile + "\"\n" + statements + "print rtf\n");
+    return testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), settings + " --script s.script");
   }
   // LibreOffice's conversion of a file in the test's folder, kept there as `as`.
   std::string Convert(const std::string& name, const std::string& filter, const std::string& ext, const std::string& as,
@@ -166,6 +157,37 @@ TEST_F(RtfRoundTripFaultsTest, CharactersOutsideCp932BecameQuestionMarksFault) {
   }
 }
 
+// The plain table conversion made its table from the lines' cell text, which is
+// CP932: every character CP932 has no code for became '?' in the table. Each keeps
+// its Unicode value through the conversion now, '|' lines and Tab lines alike.
+TEST_F(RtfRoundTripFaultsTest, TableConversionTurnedCharactersOutsideCp932IntoQuestionMarksFault) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  const std::vector<std::vector<std::string>> rows = {
+      {"French", "café naïve", "crème"}, {"German", "Straße Größe", "über"}, {"Chinese", "你好", "中国"},
+      {"Korean", "안녕하세요", "한국어"},  {"Emoji", "😀", "🚀 €"},           {"Japanese", "日本語", "表"},
+  };
+  for (const char* separator : {"|", "\t"}) {
+    SCOPED_TRACE(*separator == '|' ? "'|' lines" : "Tab lines");
+    std::string txt;
+    for (const auto& row : rows) txt += row[0] + separator + row[1] + separator + row[2] + "\n";
+    testenv::WriteHostFile(dir_.HostPath("rows.txt"), txt);
+    const std::string source = Convert("rows.txt", "rtf", "rtf", "source.rtf", "Text (encoded):UTF8");
+    ASSERT_NE(source.find("\\u233"), std::string::npos) << "soffice wrote no \\uN";
+    const Run run = OpenAndPrintRtf("", dir_.HostPath("source.rtf"),
+                                    "caret 1 1 " + std::to_string(rows.size()) + " 30\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\n");
+    ASSERT_EQ(run.status, 0) << run.err;
+    testenv::WriteHostFile(dir_.HostPath("back.rtf"), run.out);
+    const std::string back = TextOf("back.rtf");
+    for (const auto& row : rows) {
+      for (const std::string& cell : row) {
+        std::istringstream words(cell);
+        for (std::string word; words >> word;) EXPECT_NE(back.find(word), std::string::npos) << word << "\n" << back;
+      }
+    }
+    EXPECT_EQ(back.find('?'), std::string::npos) << back;
+  }
+}
+
 TEST_F(RtfRoundTripFaultsTest, PicturesOverEightMegabytesWereDroppedWithoutAMessageFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
   SKIP_WITHOUT_PROGRAM("convert");
@@ -197,6 +219,8 @@ TEST_F(RtfRoundTripFaultsTest, PicturesOverEightMegabytesWereDroppedWithoutAMess
       EXPECT_EQ(WordsKept(sourceText, text), 1.0) << text;
       EXPECT_EQ(WordsKept(text, sourceText), 1.0) << text;
       EXPECT_EQ(run.err.find("ファイル容量オーバー"), std::string::npos) << run.err;
+      // Shown whole, so not marked as shown in part.
+      EXPECT_EQ(run.err.find("部分表示"), std::string::npos) << run.err;
     } else {
       EXPECT_TRUE(pictures.empty());
       EXPECT_NE(text.find("Before the picture"), std::string::npos) << text;

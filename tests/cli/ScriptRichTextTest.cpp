@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
 #include "support/TestEnv.h"
@@ -15,13 +16,8 @@ namespace {
 
 std::string Q(const std::string& word) { return "\"" + word + "\""; }
 
-class ScriptRichTextTest : public testenv::DocTest {
+class ScriptRichTextTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("t.script", script);
-  }
 };
 
 TEST_F(ScriptRichTextTest, CaretSelectsAndTheClipboardCarriesIt) {

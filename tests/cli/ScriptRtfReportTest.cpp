@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptRunner.h"
 #include "support/TestEnv.h"
 
@@ -72,13 +73,8 @@ std::vector<std::string> Pictures(const std::string& fodt) {
   return pictures;
 }
 
-class ScriptRtfReportTest : public testenv::DocTest {
+class ScriptRtfReportTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("t.script", script);
-  }
 };
 
 TEST_F(ScriptRtfReportTest, JapaneseWasGarbledAndThePictureDroppedFault) {

@@ -9,21 +9,18 @@
 #include <vector>
 
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptRunner.h"
 #include "platform/text/CodePage.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 namespace {
 
 std::string Q(const std::string& word) { return "\"" + word + "\""; }
 
-class ScriptSheetPdfTest : public testenv::DocTest {
+class ScriptSheetPdfTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("t.script", script);
-  }
   // Writes a CSV file (UTF-8 text stored as CP932) and turns it into a PDF.
   int WritePdf(const std::string& csv, const std::string& utf8, const std::string& pdf, const std::string& more = "") {
     WriteFile(csv, plat::Utf8ToCp932Lossy(utf8));
@@ -213,22 +210,16 @@ TEST_F(ScriptSheetPdfTest, SheetPdfFailuresExitedZeroFault) {
   std::string mid;
   for (int i = 0; i < 3000; ++i) mid += "row" + std::to_string(i) + ",xxxxxxxxxxxxxxxxxxxx\r\n";
   WriteFile("mid.csv", mid);
-  const std::string full = dir_.HostPath("full");
-  testenv::Shell("mkdir -p " + testenv::Quote(full));
-  int mounted = 1;
-  testenv::Shell("mount -t tmpfs -o size=16k tmpfs " + testenv::Quote(full) + " 2>/dev/null", &mounted);
-  const std::string target = full + "/keep.pdf";
+  const testenv::SmallDisk full(dir_, "full", 16 << 10);
+  const std::string target = full.HostPath("keep.pdf");
   testenv::WriteHostFile(target, "old bytes");
   WriteFile("s.script", "open " + Q(dir_.HostPath("mid.csv")) + "\ncommand ID_TABLE_EDIT\nanswer " + Q("path=" + target) +
                             "\nanswer yes\nkey Ctrl+P\n");
-  const std::string limit = mounted == 0 ? "" : "trap '' XFSZ; ulimit -f 20; ";
-  int status = 0;
-  testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && (" + limit + "PELNORIX_HOME=" + testenv::Quote(dir_.HostPath("home")) +
-                     " exec " + testenv::Quote(PELNORIX_BINARY) + " --script s.script) 2>err.txt",
-                 &status);
-  const std::string err = testenv::ReadHostFile(dir_.HostPath("err.txt"));
+  const testenv::ProgramRun run =
+      testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), "--script s.script", full.Prefix(20 << 10));
+  const int status = run.status;
+  const std::string& err = run.err;
   const std::string kept = testenv::ReadHostFile(target);
-  if (mounted == 0) testenv::Shell("umount " + testenv::Quote(full));
   EXPECT_NE(status, 0) << err;
   EXPECT_NE(err.find("はディスクの空き容量が足りないため書き込めません。"), std::string::npos) << err;
   EXPECT_EQ(err.find("書込み禁止"), std::string::npos) << err;

@@ -11,6 +11,7 @@
 
 #include "app/FileKind.h"
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptRunner.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
@@ -19,13 +20,8 @@ namespace {
 
 std::string Q(const std::string& word) { return "\"" + word + "\""; }
 
-class ScriptTableEditTest : public testenv::DocTest {
+class ScriptTableEditTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("t.script", script);
-  }
   // The RTF of a `print rtf` in the output, from its "{\rtf1" to the end.
   std::string PrintedRtf() {
     const std::string out = out_.str();
@@ -446,24 +442,10 @@ TEST_F(ScriptTableEditTest, CellCommandsWithoutABlockChangeTheCaretRowOnlyFault)
   }
 }
 
-// RTF paragraphs of Japanese text (UTF-8 here), written as Shift-JIS escapes.
-std::string JapaneseRtf(const std::vector<std::string>& lines) {
-  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 ";
-  for (const std::string& line : lines) {
-    for (unsigned char c : plat::Utf8ToCp932Lossy(line)) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\'%02x", c);
-      rtf += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(esc);
-    }
-    rtf += "\\par ";
-  }
-  return rtf + "}";
-}
-
 // Japanese '|' lines, all selected, converted: a head line and three text lines with
 // rising stops, and LibreOffice reads the same cells in order from `print rtf`.
 TEST_F(ScriptTableEditTest, JapaneseLinesBecomeATableLibreOfficeReads) {
-  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  WriteFile("jp.rtf", clitest::SjisRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
   ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\nprint rtf\n"),
             kScriptDone)
       << messages_.str();
@@ -494,7 +476,7 @@ std::vector<std::string> Dumps(const std::string& out, const std::string& head) 
 // cells, and the table undo restores the dump exactly; the bottom rule cycles thin,
 // thick, none while the next row's spacing rises by 30 twips and returns.
 TEST_F(ScriptTableEditTest, RowsAndRulesThroughTheTableCommands) {
-  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
+  WriteFile("jp.rtf", clitest::SjisRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80"}));
   ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) +
                 "\ncaret 1 1 3 8\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT\nprint table"
                 "\ncaret 3 4\ncommand ID_TABLE_INSERT_ROW\nprint table\ncommand ID_TABLE_UNDO\nprint table"
@@ -521,7 +503,7 @@ TEST_F(ScriptTableEditTest, RowsAndRulesThroughTheTableCommands) {
 // rest of that line follows the table once. The whole lines went into the table
 // while the rest stayed after it, so that text stood twice.
 TEST_F(ScriptTableEditTest, APartOfALineConvertedLeavesTheRestOnceFault) {
-  WriteFile("jp.rtf", JapaneseRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80", "end"}));
+  WriteFile("jp.rtf", clitest::SjisRtf({"品名|数量|単価", "りんご|3|100", "なし|5|80", "end"}));
   ASSERT_EQ(Run("open " + Q(dir_.HostPath("jp.rtf")) + "\ncaret 1 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\nprint table\n"),
             kScriptDone)
       << messages_.str();

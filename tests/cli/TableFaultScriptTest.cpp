@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/CommandTables.h"
+#include "cli/ScriptDocTest.h"
 #include "cli/ScriptRunner.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
@@ -15,22 +16,8 @@ namespace {
 
 std::string Q(const std::string& word) { return "\"" + word + "\""; }
 
-const char* const kHead = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fnil\\fcharset128 Gothic;}}\\f0\\fs21 ";
-
-// RTF paragraphs, Japanese (UTF-8 here) written as Shift-JIS escapes; "{" starts a
-// group written as it stands (a picture).
-std::string Rtf(const std::vector<std::string>& lines) {
-  std::string rtf = kHead;
-  for (const std::string& line : lines) {
-    for (unsigned char c : plat::Utf8ToCp932Lossy(line)) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\'%02x", c);
-      rtf += c < 0x80 ? std::string(1, static_cast<char>(c)) : std::string(esc);
-    }
-    rtf += "\\par ";
-  }
-  return rtf + "}";
-}
+using clitest::kSjisRtfHead;
+using clitest::SjisRtf;
 
 // A 4 x 3 red PNG made by ImageMagick, as an RTF picture group.
 std::string Picture(const testenv::TempDir& dir) {
@@ -51,14 +38,8 @@ size_t Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-class TableFaultScriptTest : public testenv::DocTest {
+class TableFaultScriptTest : public clitest::ScriptDocTest {
  protected:
-  std::ostringstream out_;
-  int Run(const std::string& script) {
-    out_.str("");
-    ScriptRunner runner(*doc_, *frame_, AllCommandTables(), out_, messages_);
-    return runner.Run("t.script", script);
-  }
   // The RTF texts the `print rtf` statements of the last run wrote, in order.
   std::vector<std::string> Rtfs() const {
     std::vector<std::string> rtfs;
@@ -143,6 +124,7 @@ class TableFaultScriptTest : public testenv::DocTest {
     std::string script = "open " + Q(dir_.HostPath(c.file)) + "\n" + c.setup + "\nprint rtf\n" + c.edit +
                          "\nwait 500\nprint rtf\nprint table\nprint status\nprint clipboard\n";
     for (int k = 0; k < c.undos; ++k) script += "command ID_TABLE_UNDO\n";
+    out_.str("");
     ASSERT_EQ(Run(script + "print rtf\n"), kScriptDone) << messages_.str();
     const std::vector<std::string> rtfs = Rtfs();
     ASSERT_EQ(rtfs.size(), 3u) << out_.str();
@@ -165,7 +147,7 @@ std::string TabRtf(const std::vector<std::string>& lines) {
     for (size_t at = line.find('\t'); at != std::string::npos; at = line.find('\t', at)) line.replace(at, 1, "\\tab ");
     escaped.push_back(line);
   }
-  return Rtf(escaped);
+  return SjisRtf(escaped);
 }
 
 // Each conversion of text to a table lost a cell, a row's place or a picture: a '|'
@@ -183,16 +165,16 @@ TEST_F(TableFaultScriptTest, TableConversionsLostCellsAndPicturesFault) {
        kTabRows, 0, {}},
       {"a '|' in a Tab table's cell, ctrl", "tab.rtf", TabRtf(kTabTable), "", "caret 1 1 4 6\ncommand ID_TABLE_CONVERT_SELECTION ctrl", 1,
        kTabRows, 0, {}},
-      {"a picture on the plain road", "pict.rtf", Rtf({"head line", "x|" + pict + "y|z", "a|b|c", "tail"}), "",
+      {"a picture on the plain road", "pict.rtf", SjisRtf({"head line", "x|" + pict + "y|z", "a|b|c", "tail"}), "",
        "caret 2 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION", 1, {"head line", "x / y / z", "a / b / c", "tail"}, 1, {}},
-      {"a picture on the ctrl road", "pict.rtf", Rtf({"head line", "x\\tab " + pict + "y\\tab z", "a\\tab b\\tab c", "tail"}), "",
+      {"a picture on the ctrl road", "pict.rtf", SjisRtf({"head line", "x\\tab " + pict + "y\\tab z", "a\\tab b\\tab c", "tail"}), "",
        "caret 2 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION ctrl", 1, {"head line", "x / y / z", "a / b / c", "tail"}, 1, {}},
-      {"the lines command", "bars.rtf", Rtf({"item|count|price", "apple|3|100", "pear|5|80"}), "",
+      {"the lines command", "bars.rtf", SjisRtf({"item|count|price", "apple|3|100", "pear|5|80"}), "",
        "caret 1 1 3 10\ncommand ID_TABLE_CONVERT_LINES", 1, {"item / count / price", "apple / 3 / 100", "pear / 5 / 80"}, 0, {}},
       {"ctrl on lines with stops", "stops.rtf",
-       std::string(kHead) + stops + "a1\\tab b1\\tab c1\\par " + stops + "a2\\tab b2\\tab c2\\par \\pard tail\\par}", "",
+       std::string(kSjisRtfHead) + stops + "a1\\tab b1\\tab c1\\par " + stops + "a2\\tab b2\\tab c2\\par \\pard tail\\par}", "",
        "caret 1 1 2 9\ncommand ID_TABLE_CONVERT_SELECTION ctrl", 1, {"a1 / b1 / c1", "a2 / b2 / c2", "tail"}, 0, {}},
-      {"a new table at the caret mid-line", "new.rtf", Rtf({"hello world", "second"}), "caret 1 4",
+      {"a new table at the caret mid-line", "new.rtf", SjisRtf({"hello world", "second"}), "caret 1 4",
        "command ID_TABLE_NEW", 1, {"hello world", "Title", "A1 / A2 / A3 / A4 / A5 / A6", ".. / .. / ..", "second"}, 0, {}},
   };
   for (const Case& c : cases) Check(c);
@@ -204,7 +186,7 @@ TEST_F(TableFaultScriptTest, TableConversionsLostCellsAndPicturesFault) {
 // holds what was copied, the inserted row stays; the undos give the text before.
 TEST_F(TableFaultScriptTest, ClipboardUseBeforeThePasteBackReplacedTheTableFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
-  const std::string text = Rtf({"前の行", "a|b|c", "d|e|f", "後の行です"});
+  const std::string text = SjisRtf({"前の行", "a|b|c", "d|e|f", "後の行です"});
   const std::string convert = "caret 2 1 3 6\ncommand ID_TABLE_CONVERT_SELECTION\n";
   const std::vector<std::string> rows = {"前の行", "a / b / c", "d / e / f", "後の行です"};
   const Case cases[] = {
@@ -223,7 +205,7 @@ TEST_F(TableFaultScriptTest, ClipboardUseBeforeThePasteBackReplacedTheTableFault
 TEST_F(TableFaultScriptTest, TableEditsLostStopsRulesOrTheUndoFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
   SKIP_WITHOUT_PROGRAM("convert");
-  const std::string table = Rtf({"item|count|price", "apple|" + Picture(dir_) + "3|100", "pear|5|80"});
+  const std::string table = SjisRtf({"item|count|price", "apple|" + Picture(dir_) + "3|100", "pear|5|80"});
   const std::string converted = "caret 1 1 3 10\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500\ncommand ID_TABLE_EDIT";
   const std::vector<std::string> rows = {"item / count / price", "apple / 3 / 100", "pear / 5 / 80"};
   std::string left;
@@ -252,7 +234,7 @@ TEST_F(TableFaultScriptTest, TableEditsLostStopsRulesOrTheUndoFault) {
 // before the next starts.
 TEST_F(TableFaultScriptTest, StatementsDidNotRunInTheOrderWrittenFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
-  WriteFile("a.rtf", Rtf({"hello world", "second"}));
+  WriteFile("a.rtf", SjisRtf({"hello world", "second"}));
   ASSERT_EQ(Run("open " + Q(dir_.HostPath("a.rtf")) + "\nprint rtf\ncaret 1 1 1 6\nkey X\ncaret 1 1 1 8\ncommand ID_EDIT_COPY" +
                 "\nprint clipboard\ncommand ID_EDIT_UNDO\nprint rtf\n"),
             kScriptDone)
@@ -262,7 +244,8 @@ TEST_F(TableFaultScriptTest, StatementsDidNotRunInTheOrderWrittenFault) {
   ASSERT_EQ(rtfs.size(), 2u);
   EXPECT_EQ(rtfs[1], rtfs[0]);  // the undo took the typed key back
 
-  WriteFile("t.rtf", Rtf({"item|count|price", "apple|3|100", "pear|5|80"}));
+  WriteFile("t.rtf", SjisRtf({"item|count|price", "apple|3|100", "pear|5|80"}));
+  out_.str("");
   ASSERT_EQ(Run("open " + Q(dir_.HostPath("t.rtf")) + "\ncaret 1 1 3 10\ncommand ID_TABLE_CONVERT_SELECTION\nwait 500" +
                 "\ncommand ID_TABLE_EDIT\nprint rtf\ncaret 3 3\nkey K\nprint rtf\ncommand ID_TABLE_UNDO\nprint rtf\n"),
             kScriptDone)

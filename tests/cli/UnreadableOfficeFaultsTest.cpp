@@ -129,23 +129,21 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
   cases.push_back({"notes.doc", "a plain text, not a Word document\r\n", "Wordのファイルではありません"});
   cases.push_back({"notes.ppt", "a plain text, not a presentation\r\n", "PowerPointのファイルではありません"});
 
-  const std::string run = "PELNORIX_HOME=" + testenv::Quote(dir.HostPath("home")) + " " PELNORIX_BINARY " ";
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testenv::WriteHostFile(dir.HostPath(c.name), c.bytes);
-    int status = -1;
-    const std::string out = testenv::Shell(run + testenv::Quote(dir.HostPath(c.name)) + " 2>" + testenv::Quote(dir.HostPath("err")), &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_EQ(out, "");
-    EXPECT_NE(testenv::ReadHostFile(dir.HostPath("err")).find(c.reason), std::string::npos) << testenv::ReadHostFile(dir.HostPath("err"));
+    const testenv::ProgramRun shown = testenv::RunProgram(dir.Host(), dir.HostPath("home"), testenv::Quote(c.name));
+    EXPECT_EQ(shown.status, 1);
+    EXPECT_EQ(shown.out, "");
+    EXPECT_NE(shown.err.find(c.reason), std::string::npos) << shown.err;
     // A script's open fails the same way, with the reason.
     testenv::WriteHostFile(dir.HostPath("s.script"), "open \"" + dir.HostPath(c.name) + "\"\n");
-    testenv::Shell(run + "--script " + testenv::Quote(dir.HostPath("s.script")) + " 2>" + testenv::Quote(dir.HostPath("err")), &status);
-    EXPECT_EQ(status, 1);
-    EXPECT_NE(testenv::ReadHostFile(dir.HostPath("err")).find("cannot be shown: " + c.reason), std::string::npos)
-        << testenv::ReadHostFile(dir.HostPath("err"));
+    const testenv::ProgramRun opened = testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script s.script");
+    EXPECT_EQ(opened.status, 1);
+    EXPECT_NE(opened.err.find("cannot be shown: " + c.reason), std::string::npos) << opened.err;
     // Debian's antiword finds no Word document in the files that are not one either.
     if (c.name.ends_with(".doc") && !c.name.starts_with("loop-") && testenv::PeerProgram("antiword")) {
+      int status = -1;
       testenv::Shell("antiword " + testenv::Quote(dir.HostPath(c.name)) + " >/dev/null 2>&1", &status);
       EXPECT_NE(status, 0) << "antiword read it";
     }
@@ -153,9 +151,9 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
   // The files the loops were made in are shown, and exit 0.
   for (const auto& [name, bytes] : {std::pair{"sound.doc", word}, std::pair{"sound.ppt", slides}}) {
     testenv::WriteHostFile(dir.HostPath(name), bytes);
-    int status = -1;
-    EXPECT_NE(testenv::Shell(run + testenv::Quote(dir.HostPath(name)) + " 2>/dev/null", &status), "") << name;
-    EXPECT_EQ(status, 0) << name;
+    const testenv::ProgramRun run = testenv::RunProgram(dir.Host(), dir.HostPath("home"), testenv::Quote(name));
+    EXPECT_NE(run.out, "") << name;
+    EXPECT_EQ(run.status, 0) << name;
   }
 }
 

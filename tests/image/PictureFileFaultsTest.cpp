@@ -27,9 +27,9 @@ class PictureFileFaults : public ::testing::Test {
   }
   // pelnorix with args inside the folder; standard output returned, standard error in err.txt.
   std::string Pelnorix(const std::string& folder, const std::string& args, int* status) {
-    return Sh(folder, "PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " + Quote(PELNORIX_BINARY) + " " + args +
-                          " 2>err.txt",
-              status);
+    const testenv::ProgramRun run = testenv::RunProgram(dir_.HostPath(folder), dir_.HostPath("home"), args);
+    *status = run.status;
+    return run.out;
   }
   std::string Read(const std::string& folder, const std::string& name) {
     return testenv::ReadHostFile(dir_.HostPath(folder + "/" + name));

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 namespace imagetest {
@@ -21,32 +23,26 @@ class ScriptPictureTest : public ::testing::Test {
   std::string Sh(const std::string& command, int* status = nullptr) {
     return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && " + command, status);
   }
-  void TearDown() override {
-    if (mounted_) Sh("umount disk");
-  }
   // Runs the script and gives its standard output; standard error lands in err.txt.
-  // The program may be started through a launcher ("prlimit ... ").
+  // The program may be started through a launcher (a small disk's prefix).
   std::string RunScript(const std::string& script, int* status, const std::string& launcher = "") {
     testenv::WriteHostFile(dir_.HostPath("s.script"), script);
-    return testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && trap '' XFSZ && PELNORIX_HOME=" +
-                              testenv::Quote(dir_.HostPath("home")) + " " + launcher + testenv::Quote(PELNORIX_BINARY) +
-                              " --script s.script 2>" + testenv::Quote(dir_.HostPath("err.txt")),
-                          status);
+    const testenv::ProgramRun run =
+        testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), "--script s.script", launcher);
+    if (status) *status = run.status;
+    return run.out;
   }
   // The folder "disk" on a full disk, holding the given files: a small tmpfs filled
   // up behind them where the test may mount one; elsewhere RunOnFullDisk runs the
-  // program under a file-size limit of limitBytes (SIGXFSZ ignored), so that every
-  // write past it fails as on a full disk.
+  // program under a file-size limit of limitBytes, so that every write past it fails
+  // as on a full disk.
   void MakeFullDisk(const std::vector<std::pair<std::string, std::string>>& files) {
-    Sh("mkdir -p disk");
-    int status = -1;
-    Sh("mount -t tmpfs -o size=64k tmpfs disk 2>/dev/null", &status);
-    mounted_ = status == 0;
-    for (const auto& [name, bytes] : files) testenv::WriteHostFile(dir_.HostPath("disk/" + name), bytes);
-    if (mounted_) Sh("dd if=/dev/zero of=disk/fill bs=1k 2>/dev/null; true");
+    disk_.emplace(dir_, "disk", 64 << 10);
+    for (const auto& [name, bytes] : files) testenv::WriteHostFile(disk_->HostPath(name), bytes);
+    disk_->FillLeaving(0);
   }
   std::string RunOnFullDisk(const std::string& script, int* status, int64_t limitBytes) {
-    return RunScript(script, status, mounted_ ? "" : "prlimit --fsize=" + std::to_string(limitBytes) + " ");
+    return RunScript(script, status, disk_->Prefix(limitBytes));
   }
   // Runs the script, which must succeed; its standard output lands in out_.
   void Run(const std::string& script) {
@@ -65,8 +61,8 @@ class ScriptPictureTest : public ::testing::Test {
            std::to_string(r) + " " + std::to_string(b) + "\ncommand ID_REGION_BOTTOM_RIGHT\n";
   }
   testenv::TempDir dir_;
+  std::optional<testenv::SmallDisk> disk_;
   std::string out_;
-  bool mounted_ = false;
 };
 
 }  // namespace imagetest

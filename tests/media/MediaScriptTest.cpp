@@ -13,6 +13,7 @@
 #include <cstring>
 #include <vector>
 
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -126,13 +127,13 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
   const std::string base = dir_.HostPath("audio_240305_140709");
   struct Case {
     const char* what;
-    const char* limit;  // the shell's file-size limit in KiB: a full disk
+    int64_t limit;      // a file-size limit standing for a full disk; 0 none
     bool takeNames;     // audio_..., _2 ... _999 exist
     const char* said;   // on standard error
   };
   const Case cases[] = {
-      {"full disk", "ulimit -f 64; ", false, "ファイルに書き込めません。"},
-      {"every name taken", "", true, "are all taken"},
+      {"full disk", 64 << 10, false, "ファイルに書き込めません。"},
+      {"every name taken", 0, true, "are all taken"},
   };
   SKIP_WITHOUT_PROGRAM("sox");
   Shell("sox -n -r 48000 -c 2 -b 16 -t raw " + Quote(dir_.HostPath("in.raw")) + " synth 6 sine 200 2>/dev/null");
@@ -144,11 +145,10 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
     testenv::WriteHostFile(dir_.HostPath("s.script"),
                            "set audiodev=pelnorixtest\nset recrate=48\nset clock=2024-03-05T14:07:09\ncommand record\nwait 2000\n"
                            "command record\n");
-    int status = -1;
-    Shell("cd " + Quote(dir_.Host()) + " && trap '' XFSZ && " + c.limit + "HOME=" + Quote(dir_.Host()) +
-              " PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " + Quote(PELNORIX_BINARY) +
-              " --script s.script 2>" + Quote(dir_.HostPath("err.txt")),
-          &status);
+    const int status = testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), "--script s.script",
+                                           "HOME=" + Quote(dir_.Host()) + " " +
+                                               (c.limit > 0 ? testenv::FileSizeLimitPrefix(c.limit) : ""))
+                           .status;
     EXPECT_EQ(status, 1) << c.what << ": " << Err();
     EXPECT_NE(Err().find(c.said), std::string::npos) << c.what << ": " << Err();
     if (c.takeNames) {

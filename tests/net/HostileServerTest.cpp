@@ -3,9 +3,6 @@
 // limits, keeps Esc, and leaves no partial file behind.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <functional>
 
 #include "app/StringTable.h"
@@ -15,6 +12,7 @@
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "platform/ui/Keys.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -105,23 +103,6 @@ TEST_F(HostileServerTest, EscStopsADrippedDownloadThatShowsItsProgress) {
   EXPECT_FALSE(plat::Exists(Tmp("Pelnor_drip.txt")));
 }
 
-// The process's file-size limit, lowered for a scope: it stands for a disk with that
-// much room.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    getrlimit(RLIMIT_FSIZE, &saved_);
-    rlimit lowered = saved_;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-    signal(SIGXFSZ, SIG_IGN);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &saved_); }
-
- private:
-  rlimit saved_{};
-};
-
 TEST_F(HostileServerTest, UnboundedDownloadFault) {
   doc_->m_nInDataLimit = 1 << 20;
   // A pseudo-drive file to be shown stops past the larger volume and is shown cut, as
@@ -139,7 +120,7 @@ TEST_F(HostileServerTest, UnboundedDownloadFault) {
   // An address's file goes to the disk: the room for a file bounds it, and its size
   // past the room stops it at once.
   {
-    const FileSizeLimit room(8 << 20);
+    const testenv::ScopedFileSizeLimit room(8 << 20);
     Mark();
     doc_->OpenAddress(Ftp("/huge.bin"));
     EXPECT_TRUE(Traced(plat::Utf8ToCp932Lossy("ファイル容量オーバーです(>8MB)"))) << plat::Cp932ToUtf8(Trace());

@@ -26,4 +26,15 @@ std::string DocTest::Text() const {
   return doc_->m_pText ? std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)) : std::string();
 }
 
+ProgramRun RunProgram(const std::string& folder, const std::string& home, const std::string& args,
+                      const std::string& prefix) {
+  ProgramRun run;
+  const std::string err = folder + "/err.txt";
+  run.out = Shell("cd " + Quote(folder) + " && PELNORIX_HOME=" + Quote(home) + " " + prefix + Quote(PELNORIX_BINARY) + " " +
+                      args + " 2>" + Quote(err),
+                  &run.status);
+  run.err = ReadHostFile(err);
+  return run;
+}
+
 }  // namespace testenv

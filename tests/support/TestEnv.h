@@ -32,4 +32,15 @@ class DocTest : public ::testing::Test {
   std::string Text() const;
 };
 
+// A run of the program as a user starts it from a shell: in folder (a host path), with
+// its program folder at home, through prefix (a small disk's limit, "HOME=... ", ...)
+// on args as the shell reads them. Its standard error is also left in folder/err.txt.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+ProgramRun RunProgram(const std::string& folder, const std::string& home, const std::string& args,
+                      const std::string& prefix = "");
+
 }  // namespace testenv

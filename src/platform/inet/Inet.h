@@ -108,9 +108,10 @@ class CFtpConnection {
   enum class GetFileEnd { Done, Failed, TooLarge, Late };
   // Downloads a remote file into a local one, stopping past maxBytes (at once when the
   // server's size passes it) or the session's transfer time; false on any failure (no
-  // partial file stays), the reason in *end.
+  // partial file stays), how it ended in *end and, for a failure the server or the
+  // library gave, its error-box text in *why.
   bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
-               int64_t maxBytes = INT64_MAX, GetFileEnd* end = nullptr);
+               int64_t maxBytes = INT64_MAX, GetFileEnd* end = nullptr, std::string* why = nullptr);
   // The entries of a folder (absolute, or relative to the current one); throws.
   std::vector<FtpListEntry> List(const std::string& dir);
   // The address of a name as a user writes it (without credentials, the path in CP932

@@ -163,7 +163,7 @@ std::unique_ptr<CInternetFile> CFtpConnection::OpenFile(const std::string& name,
 }
 
 bool CFtpConnection::GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
-                             int64_t maxBytes, GetFileEnd* end) {
+                             int64_t maxBytes, GetFileEnd* end, std::string* why) {
   GetFileEnd how = GetFileEnd::Failed;
   if (end) *end = how;
   if (failIfExists && plat::Exists(localWinPath)) return false;
@@ -187,8 +187,9 @@ bool CFtpConnection::GetFile(const std::string& remote, const std::string& local
         break;
       }
     }
-  } catch (const CInternetException&) {
+  } catch (const CInternetException& e) {
     how = GetFileEnd::Failed;
+    if (why) *why = e.GetErrorMessage();
   }
   local.Close();
   if (end) *end = how;

@@ -332,6 +332,21 @@ bool RenameFile(std::string_view from, std::string_view to, bool spelled) {
   return src && dst && rename(src->c_str(), dst->c_str()) == 0;
 }
 
+bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool spelled, bool keepMode) {
+  auto src = ToHostPath(workPath);
+  auto dst = spelled ? ResolveFolderOf(winTarget) : ResolveHostPath(winTarget);
+  if (!src || !dst || dst->empty()) return false;
+  struct stat old;
+  if (keepMode && lstat(dst->c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+    const int fd = open(src->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool kept = fchmod(fd, old.st_mode & 0777) == 0;
+    close(fd);
+    if (!kept) return false;
+  }
+  return rename(src->c_str(), dst->c_str()) == 0;
+}
+
 bool CopyFile(std::string_view from, std::string_view to) {
   File in;
   File out;
@@ -510,13 +525,18 @@ bool WorkFile::CreateBeside(std::string_view winTarget) {
   return Create(sep == 0 ? std::string_view("\\") : winTarget.substr(0, sep));
 }
 
+bool WorkFile::SetPermissions(unsigned bits) {
+  ownPermissions_ = file_.SetPermissions(bits);
+  return ownPermissions_;
+}
+
 bool WorkFile::CommitAs(std::string_view winTarget, bool spelled) {
   if (path_.empty()) return false;
   file_.Close();
-  auto from = ToHostPath(path_);
-  auto to = spelled ? ResolveFolderOf(winTarget) : ResolveHostPath(winTarget);
-  if (!from || !to || to->empty() || rename(from->c_str(), to->c_str()) != 0) {
+  if (!ReplaceByRename(path_, winTarget, spelled, !ownPermissions_)) {
+    const int error = errno;
     Discard();
+    errno = error;
     return false;
   }
   path_.clear();
@@ -547,19 +567,21 @@ bool WriteWholeFile(std::string_view winPath, std::string_view bytes) {
   return file.Open(winPath, File::Mode::Write) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
-bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions, std::string* why) {
-  const auto fail = [why](int error) {
-    if (why) *why = std::strerror(error != 0 ? error : EIO);
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions, std::string* why,
+                      int* error) {
+  const auto fail = [why, error](int number) {
+    if (number == 0) number = EIO;
+    if (why) *why = std::strerror(number);
+    if (error) *error = number;
     return false;
   };
   WorkFile work;
   errno = 0;
-  if (!work.CreateBeside(winPath) ||
-      (permissions != kNewFilePermissions && !work.Out().SetPermissions(permissions)) ||
+  if (!work.CreateBeside(winPath) || (permissions != kKeepPermissions && !work.SetPermissions(permissions)) ||
       !work.Out().Write(bytes.data(), static_cast<int64_t>(bytes.size()))) {
-    const int error = errno;
+    const int number = errno;
     work.Discard();
-    return fail(error);
+    return fail(number);
   }
   errno = 0;
   return work.CommitAs(winPath) || fail(errno);

@@ -72,6 +72,11 @@ bool RemoveEmptyDirectory(std::string_view winPath);
 // A target that does not exist is taken as spelled when spelled is true (the caller
 // knows the folder's names), else its folder is searched for a case variant.
 bool RenameFile(std::string_view from, std::string_view to, bool spelled = false);
+// Renames a finished work file (named as this program spells it) onto a target, as a
+// save replaces a file: a regular file it replaces passes its permission bits (0777)
+// on, so that a save never changes who may read, write or run the user's file
+// (keepMode false leaves the work file's own). spelled as for RenameFile.
+bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool spelled = false, bool keepMode = true);
 bool CopyFile(std::string_view from, std::string_view to);
 
 struct DirEntry {
@@ -145,7 +150,8 @@ class File {
 
 // A work file beside a target: created new under a unique name in the target's
 // folder (never through a link, never over a file), filled, and renamed onto the
-// target when complete; removed when it is not committed.
+// target when complete (ReplaceByRename: a file replaced keeps its permissions,
+// unless the work file was given its own); removed when it is not committed.
 class WorkFile {
  public:
   WorkFile() = default;
@@ -159,6 +165,8 @@ class WorkFile {
   bool CreateBeside(std::string_view winTarget);
   File& Out() { return file_; }
   const std::string& Path() const { return path_; }
+  // The permission bits the committed file has, whatever the file it replaces had.
+  bool SetPermissions(unsigned bits);
   // Closes the file and renames it onto target; a target that does not exist is
   // taken as spelled when spelled is true (the caller knows the folder's names),
   // else its folder is searched for a name differing only in case.
@@ -169,18 +177,20 @@ class WorkFile {
  private:
   File file_;
   std::string path_;
+  bool ownPermissions_ = false;
 };
 
 // Reads at most maxBytes from the start of a file; nullopt when it cannot be opened or read.
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes);
 // Writes bytes to a file, replacing it.
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes);
-// Writes bytes to a work file beside winPath with the permission bits given (or
-// those of any new file) and renames it onto winPath only when it is whole, so that a
-// failure (a full disk) leaves an earlier file as it was; false on failure, the
-// system's reason (UTF-8) in *why.
-constexpr unsigned kNewFilePermissions = ~0u;  // 0666 less the umask
-bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions,
-                      std::string* why = nullptr);
+// Writes bytes to a work file beside winPath with the permission bits given and
+// renames it onto winPath only when it is whole, so that a failure (a full disk)
+// leaves an earlier file as it was; false on failure, the system's reason (UTF-8) in
+// *why and its errno value in *error. With kKeepPermissions a file replaced keeps
+// its bits and a new one gets those of any new file.
+constexpr unsigned kKeepPermissions = ~0u;
+bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions = kKeepPermissions,
+                      std::string* why = nullptr, int* error = nullptr);
 
 }  // namespace plat

@@ -243,6 +243,25 @@ char32_t RichEdit::UnicodeAt(int cp) const {
   return Cp932CodeToUnicode(code);
 }
 
+bool RichEdit::IsWideAt(int cp) const {
+  if (cp < 0 || cp >= GetTextLength()) return false;
+  const int32_t byte = ByteFromChar(cp);
+  const auto it = std::lower_bound(wide_.begin(), wide_.end(), byte, [](const WideChar& w, int32_t b) { return w.byte < b; });
+  return it != wide_.end() && it->byte == byte;
+}
+
+void RichEdit::ReplaceSelWide(std::string_view standIn, char32_t code, bool canUndo) {
+  const int32_t byte = ByteFromChar(selMin_);
+  ReplaceSel(standIn, canUndo);
+  if (standIn.empty() || code < 0x80 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return;
+  const auto it = std::lower_bound(wide_.begin(), wide_.end(), byte, [](const WideChar& w, int32_t b) { return w.byte < b; });
+  if (it != wide_.end() && it->byte == byte) {
+    it->code = code;
+  } else {
+    wide_.insert(it, WideChar{byte, code});
+  }
+}
+
 void RichEdit::ExSetSel(int cpMin, int cpMax) {
   const int n = GetTextLength();
   if (cpMin < 0) {

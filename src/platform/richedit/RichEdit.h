@@ -175,6 +175,12 @@ class RichEdit {
   // EM_REPLACESEL: "\r\n" and "\n" become CR; the new text takes the format of the
   // first replaced character, or of the one before, or the insertion format.
   void ReplaceSel(std::string_view text, bool canUndo = true);
+  // Whether character cp is a stand-in for a character CP932 cannot write (its
+  // Unicode value kept beside it).
+  bool IsWideAt(int cp) const;
+  // ReplaceSel with one character CP932 cannot write: standIn (the text it is shown
+  // as) goes in and code (U+0080 to U+10FFFF) is kept for it.
+  void ReplaceSelWide(std::string_view standIn, char32_t code, bool canUndo = true);
 
   // Lines (paragraphs).
   int GetLineCount() const { return static_cast<int>(paraStart_.size()); }
