@@ -182,6 +182,78 @@ std::string ScriptRunner::Subject(const std::string& what) {
   return PaneText(view_);
 }
 
+// An address goes to the browser pane or the program's own fetch; a page that was
+// not shown stops the script with the reason.
+std::optional<ScriptRunner::Stop> ScriptRunner::RunAddress(const ScriptStatement& st) {
+  // With the HTML pane on, the frame shows the browser pane: an address for it goes
+  // there, the pane brought up as `pane html` brings it up.
+  if (!htmlPane_ && BrowserPaneTakes(doc_, st.value)) ShowHtmlPane();
+  const int result = RunAddressCommand(doc_, st.value);
+  if (result == -1) {
+    return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
+  }
+  if (auto stop = DeliverKeys()) return stop;
+  if (result < 0) {
+    // The address as the history keeps it: a login written into it is not repeated.
+    // The browser pane says why it showed nothing; the program's own fetch says it
+    // in the status bar.
+    const std::string why = doc_.BrowseFailure().empty() ? frame_.StatusBar().GetPaneText(0) : doc_.BrowseFailure();
+    return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
+                                   plat::Cp932ToUtf8(why)};
+  }
+  return std::nullopt;
+}
+
+// The statements that stand for the mouse and the windows around the program.
+std::optional<ScriptRunner::Stop> ScriptRunner::RunPointerStatement(const ScriptStatement& st) {
+  switch (st.verb) {
+    case ScriptVerb::Click: {
+      frame_.ActivateViewPane(0, 0);
+      const CPoint p{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
+      if (st.right) {
+        view_.OnRButtonDown(plat::MK_RBUTTON, p);
+      } else {
+        view_.OnLButtonDown(plat::MK_LBUTTON, p);
+        view_.OnLButtonUp(0, p);
+      }
+      return std::nullopt;
+    }
+    case ScriptVerb::Drag: {
+      frame_.ActivateViewPane(0, 0);
+      const CPoint from{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
+      const CPoint to{static_cast<int>(st.numbers[2]), static_cast<int>(st.numbers[3])};
+      view_.OnLButtonDown(plat::MK_LBUTTON, from);
+      view_.OnMouseMove(plat::MK_LBUTTON, to);
+      view_.OnLButtonUp(0, to);
+      return std::nullopt;
+    }
+    case ScriptVerb::Scroll:
+      if (st.what == "h") {
+        view_.OnHScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      } else {
+        view_.OnVScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
+      }
+      return std::nullopt;
+    case ScriptVerb::Hover:
+      view_.OnMouseMove(0, CPoint{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])});
+      return std::nullopt;
+    case ScriptVerb::Window: {
+      const auto n = [&](size_t i) { return static_cast<int>(st.numbers[i]); };
+      const int rgb = n(4);
+      frame_.Ui().GetScreen().PlaceWindow(CRect{n(0), n(1), n(0) + n(2), n(1) + n(3)},
+                                          RGB(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255), st.what);
+      return std::nullopt;
+    }
+    case ScriptVerb::Front:
+      if (!frame_.Ui().GetScreen().BringToFront(st.what, frame_.Ui().NowMs() + static_cast<uint64_t>(st.numbers[0]))) {
+        return Stop{kScriptFailed, "front: no window " + st.what + " (place it with window)"};
+      }
+      return std::nullopt;
+    default: break;
+  }
+  return std::nullopt;
+}
+
 std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStatement& st) {
   switch (st.verb) {
     case ScriptVerb::Open: {
@@ -210,26 +282,13 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
         if (auto stop = DeliverKeys()) return stop;
       }
       return std::nullopt;
-    case ScriptVerb::Click: {
-      frame_.ActivateViewPane(0, 0);
-      const CPoint p{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
-      if (st.right) {
-        view_.OnRButtonDown(plat::MK_RBUTTON, p);
-      } else {
-        view_.OnLButtonDown(plat::MK_LBUTTON, p);
-        view_.OnLButtonUp(0, p);
-      }
-      return std::nullopt;
-    }
-    case ScriptVerb::Drag: {
-      frame_.ActivateViewPane(0, 0);
-      const CPoint from{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])};
-      const CPoint to{static_cast<int>(st.numbers[2]), static_cast<int>(st.numbers[3])};
-      view_.OnLButtonDown(plat::MK_LBUTTON, from);
-      view_.OnMouseMove(plat::MK_LBUTTON, to);
-      view_.OnLButtonUp(0, to);
-      return std::nullopt;
-    }
+    case ScriptVerb::Click:
+    case ScriptVerb::Drag:
+    case ScriptVerb::Scroll:
+    case ScriptVerb::Hover:
+    case ScriptVerb::Window:
+    case ScriptVerb::Front:
+      return RunPointerStatement(st);
     case ScriptVerb::Answer:
       for (const ScriptAnswer& a : st.answers) {
         if (a.box) {
@@ -249,28 +308,6 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     }
-    case ScriptVerb::Scroll:
-      if (st.what == "h") {
-        view_.OnHScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
-      } else {
-        view_.OnVScroll(plat::SB_THUMBPOSITION, static_cast<int>(st.numbers[0]));
-      }
-      return std::nullopt;
-    case ScriptVerb::Hover:
-      view_.OnMouseMove(0, CPoint{static_cast<int>(st.numbers[0]), static_cast<int>(st.numbers[1])});
-      return std::nullopt;
-    case ScriptVerb::Window: {
-      const auto n = [&](size_t i) { return static_cast<int>(st.numbers[i]); };
-      const int rgb = n(4);
-      frame_.Ui().GetScreen().PlaceWindow(CRect{n(0), n(1), n(0) + n(2), n(1) + n(3)},
-                                          RGB(rgb >> 16 & 255, rgb >> 8 & 255, rgb & 255), st.what);
-      return std::nullopt;
-    }
-    case ScriptVerb::Front:
-      if (!frame_.Ui().GetScreen().BringToFront(st.what, frame_.Ui().NowMs() + static_cast<uint64_t>(st.numbers[0]))) {
-        return Stop{kScriptFailed, "front: no window " + st.what + " (place it with window)"};
-      }
-      return std::nullopt;
     case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);
@@ -299,25 +336,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       out_ << text;
       return std::nullopt;
     }
-    case ScriptVerb::Address: {
-      // With the HTML pane on, the frame shows the browser pane: an address for it goes
-      // there, the pane brought up as `pane html` brings it up.
-      if (!htmlPane_ && BrowserPaneTakes(doc_, st.value)) ShowHtmlPane();
-      const int result = RunAddressCommand(doc_, st.value);
-      if (result == -1) {
-        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
-      }
-      if (auto stop = DeliverKeys()) return stop;
-      if (result < 0) {
-        // The address as the history keeps it: a login written into it is not repeated.
-        // The browser pane says why it showed nothing; the program's own fetch says it
-        // in the status bar.
-        const std::string why = doc_.BrowseFailure().empty() ? frame_.StatusBar().GetPaneText(0) : doc_.BrowseFailure();
-        return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
-                                       plat::Cp932ToUtf8(why)};
-      }
-      return std::nullopt;
-    }
+    case ScriptVerb::Address: return RunAddress(st);
     case ScriptVerb::Pane:
       if (st.what == "html") {
         ShowHtmlPane();

@@ -47,6 +47,8 @@ class ScriptRunner {
     std::string message;  // UTF-8
   };
   std::optional<Stop> RunStatement(const ScriptStatement& st);
+  std::optional<Stop> RunPointerStatement(const ScriptStatement& st);
+  std::optional<Stop> RunAddress(const ScriptStatement& st);
   std::optional<Stop> RunCommandOn(const CommandEntry& row, CommandTarget active, bool shift, bool ctrl,
                                    const std::vector<int>& during);
   // Presses the queued keys on the active pane; a key whose work failed stops the script.

@@ -20,6 +20,8 @@
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
 //     SaveImageAs(kSaveBmp, 0)).
+// A second rule keeps every function of src/ under 121 lines, measured by
+// universal-ctags as the before-stop check measures it.
 // base/ and the codec are the readers themselves and are not searched; a few
 // files keep a reader of their own for a reason the allow-list below gives. Word
 // loads of exactly eight bytes (memcpy(&w, p, 8), the fast text scans) are not
@@ -32,6 +34,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -285,4 +289,44 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"Note(\"p[0] << 8\");", {}},
   };
   for (const auto& c : kCases) EXPECT_EQ(rulesOf(c.line), c.rules) << c.line;
+}
+
+namespace {
+
+constexpr int kLongestFunction = 120;
+
+// "end line path name" rows of every function definition ctags finds under src/.
+std::string FunctionSpans(const fs::path& root) {
+  const std::string command = "cd '" + root.string() +
+                              "' && ctags -R --languages=C++ --langmap=C++:+.inc --kinds-C++=f --fields=+ne -x "
+                              "--_xformat='%{end} %{line} %{input} %{name}' src 2>/dev/null";
+  std::string out;
+  if (FILE* pipe = popen(command.c_str(), "r")) {
+    char chunk[4096];
+    for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) out.append(chunk, n);
+    pclose(pipe);
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(DriftCheck, NoFunctionOver120Lines) {
+  if (std::system("ctags --version 2>/dev/null | grep -q 'Universal Ctags'") != 0) {
+    if (std::getenv("CI")) FAIL() << "universal-ctags is not installed";
+    GTEST_SKIP() << "universal-ctags is not installed";
+  }
+  std::istringstream rows(FunctionSpans(PELNORIX_SOURCE_DIR));
+  std::ostringstream longOnes;
+  int functions = 0;
+  for (std::string row; std::getline(rows, row);) {
+    std::istringstream fields(row);
+    int end = 0, start = 0;
+    std::string path, name;
+    if (!(fields >> end >> start >> path >> name)) continue;
+    ++functions;
+    if (end - start + 1 > kLongestFunction) longOnes << path << ":" << start << " " << name << " " << end - start + 1 << " lines\n";
+  }
+  ASSERT_GT(functions, 1000) << "ctags found too few functions under src/";
+  EXPECT_EQ(longOnes.str(), "") << "split these by what their parts do";
 }
