@@ -1,7 +1,7 @@
 // CQelDoc::InflateViaTempZip: inflates a bare Deflate stream (PNG and PDF data) by
 // wrapping it as the one member of a temporary archive, "temp.zip" in the TMP
 // folder, and extracting that with the own codec: in memory into the caller's buffer
-// (the archive is then never written), or for image samples (mode 1) into
+// (the archive is then never written), or for image samples (kInflateSamples) into
 // "temp.txt", which is then read back. The archive goes once extracted; "temp.txt"
 // goes when the load ends.
 #include <algorithm>
@@ -15,10 +15,12 @@
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"
 
-int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mode) {
+int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, InflateMode mode) {
   if (!buffer || length < 0 || capacity < 0) return -1;
   // The member's sizes and CRC are placeholders: the stream's end decides the size.
-  int64_t expected = mode == 1 ? int64_t{length} * 256 : mode == 2 ? capacity : int64_t{length} * 64;
+  int64_t expected = mode == kInflateSamples     ? int64_t{length} * 256
+                     : mode == kInflateToCapacity ? capacity
+                                                  : int64_t{length} * 64;
   expected = std::min<int64_t>(expected, capacity);
   std::vector<uint8_t> zip;
   zip.reserve(static_cast<size_t>(length) + 38 + 256);
@@ -44,7 +46,7 @@ int CQelDoc::InflateViaTempZip(uint8_t* buffer, int length, int capacity, int mo
   ZipRunOptions options;
   options.codec.placeholderSizes = true;
   options.placeholderLimit = static_cast<uint64_t>(capacity > 0 ? capacity : expected);
-  if (mode != 1) {
+  if (mode != kInflateSamples) {
     // The own reader inflates the archive's image in memory straight into the
     // buffer, so the archive never needs to reach the disk.
     plat::RemoveFile(txtPath);

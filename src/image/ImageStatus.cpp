@@ -29,6 +29,6 @@ PictureContext DocPictureContext(CQelDoc& doc) {
   cx.hook = &doc.m_allocHook;
   cx.outOfMemory = ShowImageOutOfMemory;
   cx.format = ShowImageFormat;
-  cx.inflate = [&doc](uint8_t* data, int length, int capacity) { return doc.InflateViaTempZip(data, length, capacity, 2); };
+  cx.inflate = [&doc](uint8_t* data, int length, int capacity) { return doc.InflateViaTempZip(data, length, capacity, CQelDoc::kInflateToCapacity); };
   return cx;
 }

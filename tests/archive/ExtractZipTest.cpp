@@ -279,7 +279,7 @@ TEST_F(ExtractZipTest, InflateInMemoryNeedsNoArchiveOnDisk) {
   fs::create_directories(tmp + "/temp.zip");
   Bytes buf(stream.size() + 30000, 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, 2),
+  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, CQelDoc::kInflateToCapacity),
             static_cast<int>(text.size()));
   EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
   EXPECT_TRUE(fs::is_directory(tmp + "/temp.zip")) << "nothing was written over it";
@@ -292,22 +292,22 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   // Memory road: the inflated bytes replace the buffer.
   Bytes buf(stream.size() + 60000, 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  int r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, 0);
+  int r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, CQelDoc::kInflateInMemory);
   ASSERT_EQ(r, static_cast<int>(text.size()));
   EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
   EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the work archive goes once extracted";
-  // Image samples (mode 1) go through "temp.txt", which stays for later readers.
+  // Image samples go through "temp.txt", which stays for later readers.
   std::fill(buf.begin(), buf.end(), 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, 1);
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, CQelDoc::kInflateSamples);
   ASSERT_EQ(r, static_cast<int>(text.size()));
   EXPECT_EQ(testenv::ReadHostFile(tmp + "/temp.txt"), ToString(text));
   // Too little room: the room is filled on both roads; the memory road reports size
   // over (-3), the road through "temp.txt" the size it read back.
-  for (int mode : {0, 1}) {
+  for (CQelDoc::InflateMode mode : {CQelDoc::kInflateInMemory, CQelDoc::kInflateSamples}) {
     std::fill(buf.begin(), buf.end(), 0);
     std::copy(stream.begin(), stream.end(), buf.begin());
-    EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, mode), mode == 0 ? -3 : 1000)
+    EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, mode), mode == CQelDoc::kInflateInMemory ? -3 : 1000)
         << mode;
     EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin())) << mode;
     EXPECT_EQ(buf[1000], stream[1000]) << mode;  // nothing past the room
@@ -317,7 +317,7 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   Bytes blank(100000, ' ');
   Bytes packed = ZlibDeflate(blank, 9);
   ASSERT_LT(packed.size() * 256, blank.size());
-  for (int mode : {0, 1}) {
+  for (CQelDoc::InflateMode mode : {CQelDoc::kInflateInMemory, CQelDoc::kInflateSamples}) {
     Bytes room(blank.size() + 10, 0);
     std::copy(packed.begin(), packed.end(), room.begin());
     EXPECT_EQ(doc_->InflateViaTempZip(room.data(), static_cast<int>(packed.size()), static_cast<int>(room.size()), mode),
@@ -326,11 +326,11 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   }
   // A stream cut short gives what it holds; bad data fails.
   std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, 0);
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, CQelDoc::kInflateInMemory);
   ASSERT_GT(r, 0);
   EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + r, text.begin()));
   buf[0] = 0x07;  // block type 3
-  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, 0), -1);
+  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, CQelDoc::kInflateInMemory), -1);
 }
 
 // A start searches PATH for no outside program: one placed on PATH after the
