@@ -2,8 +2,10 @@
 // the program writes (header, font and colour tables, \pard \li \sb \sa \sl \slmult
 // \tx, \plain \cf \highlight \b \i \ul \uld \ulnone \strike \f \fs \up \dn, \par \tab
 // \page) and what other writers add (\uN with \ucN fallbacks, \'hh, \cell \row,
-// quotes and dashes). Text bytes are CP932 when the font's character set is 128 or
-// the document's code page is 932; code page 1252 text is converted. A raw lead byte
+// quotes and dashes). Text bytes are in the code page of the font's character set
+// (128 CP932; 204 Cyrillic, 161 Greek, 134 and 136 Chinese, 129 Korean, 238 Central
+// European and the other Windows pages through iconv), else in the document's code
+// page (932 by default, \ansicpg). A raw lead byte
 // takes the next byte as its trail, even a backslash. A double-byte character takes
 // the run's double-byte font (\dbch\afN) and the character set 128, as the control
 // keeps Japanese text. A character CP932 has no code of its own for (\uN, a UTF-16
@@ -11,7 +13,8 @@
 // in the text. {\object ...}, {\pict ...} and {\*\shppict ...} (with the
 // {\nonshppict ...} after it) become one object character each that keeps its RTF
 // verbatim, however large; other {\* ...} groups and the tables, headers and the like
-// are skipped. Limits: 256 nested groups (deeper groups are skipped whole), numbers
+// are skipped. Limits: 256 nested groups (deeper ones keep their text in one shared
+// format; their destinations and objects are skipped), numbers
 // saturate at 32 bits, an object the input cuts before its end is left out (and
 // counted), \bin skips no further than the input's end, 65,000 distinct formats.
 #include <algorithm>
@@ -19,6 +22,7 @@
 #include <map>
 
 #include "platform/text/CodePage.h"
+#include "platform/text/ForeignCodePage.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/richedit/RichFormatKey.h"
 #include "platform/richedit/RichReserve.h"
@@ -100,16 +104,7 @@ class RtfReader {
  private:
   void Step() {
     const char c = in_[pos_];
-    if (overflow_ > 0) {
-      if (c == '\\') {
-        pos_ += 2;
-        return;
-      }
-      if (c == '{') ++overflow_;
-      if (c == '}') --overflow_;
-      ++pos_;
-      return;
-    }
+    if (overflow_ > 0) return DeepStep(c);
     switch (c) {
       case '{': OpenGroup(); return;
       case '}': CloseGroup(); return;
@@ -124,8 +119,9 @@ class RtfReader {
     pendingLead_ = -1;
     skip_ = 0;
     if (stack_.size() >= kMaxDepth) {
+      deepBase_ = st_;
       overflow_ = 1;
-      ++pos_;
+      OpenDeepGroup();
       return;
     }
     stack_.push_back(st_);
@@ -133,6 +129,71 @@ class RtfReader {
     st_.fresh = true;
     st_.starred = false;
     ++pos_;
+  }
+
+  // Groups nested past the limit keep their text: they share one state, and the one
+  // at the limit comes back when the outermost of them closes. A destination, an
+  // object or a picture opening there is skipped whole.
+  void DeepStep(char c) {
+    if (deepSkipFrom_ > 0) {
+      if (c == '\\') {
+        pos_ += 2;
+        return;
+      }
+      if (c == '{') ++overflow_;
+      if (c == '}') CloseDeepGroup();
+      ++pos_;
+      return;
+    }
+    switch (c) {
+      case '{':
+        ++overflow_;
+        OpenDeepGroup();
+        return;
+      case '}':
+        CloseDeepGroup();
+        ++pos_;
+        return;
+      case '\\': DeepControl(); return;
+      case '\r':
+      case '\n': ++pos_; return;
+      default: RawText(); return;
+    }
+  }
+
+  void OpenDeepGroup() {
+    pendingLead_ = -1;
+    skip_ = 0;
+    st_.groupStart = pos_;
+    st_.fresh = true;
+    st_.starred = false;
+    ++pos_;
+  }
+
+  void CloseDeepGroup() {
+    pendingLead_ = -1;
+    skip_ = 0;
+    if (overflow_ == deepSkipFrom_) deepSkipFrom_ = 0;
+    if (--overflow_ > 0) return;
+    st_ = deepBase_;
+    formatDirty_ = true;
+  }
+
+  void DeepControl() {
+    size_t end = pos_ + 1;
+    while (end < in_.size() && IsAlpha(in_[end])) ++end;
+    const std::string_view word = in_.substr(pos_ + 1, end - pos_ - 1);
+    if (st_.fresh && (word == "object" || word == "pict" || word == "shppict")) {
+      deepSkipFrom_ = overflow_;
+      pos_ = end;
+      return;
+    }
+    const Dest before = st_.dest;
+    Control();
+    if (st_.dest != before) {
+      st_.dest = before;
+      deepSkipFrom_ = overflow_;
+    }
   }
 
   void CloseGroup() {
@@ -160,7 +221,7 @@ class RtfReader {
       ++pos_;
       return;
     }
-    if (st_.dest == Dest::Text && b != '\t' && BytesAreCp932() && IsRichLead(b)) {
+    if (st_.dest == Dest::Text && b != '\t' && TextCodePage() == 932 && IsRichLead(b)) {
       // A raw lead byte takes the next byte as its trail, whatever it is.
       if (pos_ + 1 < in_.size() && IsRichTrail(static_cast<unsigned char>(in_[pos_ + 1]))) {
         pendingLead_ = -1;
@@ -200,6 +261,8 @@ class RtfReader {
       return;
     }
     if (b < 0x20) return;  // line ends and other control bytes are not text
+    const int page = TextCodePage();
+    if (page != 932 && page != 1252) return ForeignByte(page, b);
     if (b < 0x80) {
       if (pendingLead_ >= 0 && IsRichTrail(b)) {
         PushPair(static_cast<unsigned char>(pendingLead_), b);
@@ -210,7 +273,7 @@ class RtfReader {
       Push(static_cast<char>(b));
       return;
     }
-    if (!BytesAreCp932()) {
+    if (page == 1252) {
       pendingLead_ = -1;
       const char16_t u = b < 0xA0 ? kCp1252High[b - 0x80] : static_cast<char16_t>(b);
       PushUnicode(u ? u : u'?');
@@ -227,7 +290,34 @@ class RtfReader {
     }
   }
 
-  bool BytesAreCp932() const { return CurrentCharset() == SHIFTJIS_CHARSET || codePage_ == 932; }
+  // The code page of the text bytes: the font's character set names it, else the
+  // document's (a page no character set stands for is read as 1252).
+  int TextCodePage() const {
+    if (const int page = CodePageOfCharset(CurrentCharset())) return page;
+    if (codePage_ == 932 || codePage_ == 1252) return codePage_;
+    for (int charset : {129, 130, 134, 136, 161, 162, 163, 177, 178, 186, 204, 222, 238}) {
+      if (CodePageOfCharset(charset) == codePage_) return codePage_;
+    }
+    return 1252;
+  }
+
+  // A byte of text in a page other than 932 and 1252; a double-byte page's lead waits
+  // for its trail. What the page does not assign becomes '?'.
+  void ForeignByte(int page, unsigned char b) {
+    auto it = foreign_.find(page);
+    if (it == foreign_.end()) it = foreign_.emplace(page, ForeignCodePage(page)).first;
+    const ForeignCodePage& cp = it->second;
+    if (pendingLead_ >= 0 && cp.DoubleByte()) {
+      const char32_t u = cp.Pair(static_cast<uint8_t>(pendingLead_), b);
+      return PushUnicode(u ? u : U'?');
+    }
+    if (cp.IsLead(b)) {
+      pendingLead_ = b;
+      return;
+    }
+    const char32_t u = cp.Single(b);
+    PushUnicode(u ? u : U'?');
+  }
   int CurrentCharset() const {
     if (st_.faceSet) return st_.charset;
     const Font* f = FindFont(defaultFont_);
@@ -702,6 +792,9 @@ class RtfReader {
   bool colourSeen_ = false;
   int skip_ = 0;
   int pendingLead_ = -1;
+  State deepBase_;        // the state of the group at the depth limit
+  int deepSkipFrom_ = 0;  // the deep group being skipped (its depth past the limit); 0 none
+  std::map<int, ForeignCodePage> foreign_;  // the pages met, by number
   char16_t highSurrogate_ = 0;  // the first half of a UTF-16 pair; 0 none
 };
 

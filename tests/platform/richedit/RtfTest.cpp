@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "platform/richedit/RichEdit.h"
+#include "platform/text/CodePage.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -217,7 +219,9 @@ TEST(Rtf, HostileInputIsReadWithinBounds) {
     std::string text;
   };
   const Case cases[] = {
-      {"deep groups", "{\\rtf1 a" + std::string(100000, '{') + "x" + std::string(100000, '}') + "b}", "ab"},
+      {"deep groups were skipped without a word", "{\\rtf1 a" + std::string(100000, '{') + "x" + std::string(100000, '}') + "b}", "axb"},
+      {"a deep destination is skipped, its neighbours kept",
+       "{\\rtf1 a" + std::string(300, '{') + "{\\*\\foo z}{\\pict 0102}x\\par y" + std::string(300, '}') + "b}", "ax\ryb"},
       {"huge numbers", "{\\rtf1\\fs99999999999999999999\\li-99999999999999\\tx999999999999 x\\u99999999999 y}", "x?"},
       {"cut hex", "{\\rtf1 a\\'8", "a"},
       {"hex lead at the end", "{\\rtf1 a\\'82", "a"},
@@ -297,6 +301,12 @@ TEST(Rtf, CharactersOutsideCp932CameBackAsQuestionMarksFault) {
       {"a bullet word", "{\\rtf1 {\\listtext\\bullet\\tab}x}", "?\tx", U"•\tx", {"\\u8226?\\tab x"}},
       {"shown as their nearest CP932", "{\\rtf1 \\u165?1\\emdash}", "\\1\x81\x5C", U"¥1—", {"\\u165?1\\u8212?"}},
       {"what CP932 has", "{\\rtf1 \\u26085?\\u12354?\\u8213?}", "\x93\xFA\x82\xA0\x81\x5C", U"日あ―", {"\\'93\\'fa\\'82\\'a0\\'81\\'5c"}},
+      {"Cyrillic bytes were read as code page 1252", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset204 F;}}\\f1 \\'cf\\'f0\\'e8}", "\x84\x50\x84\x82\x84\x79", U"При", {}},
+      {"Greek bytes", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset161 F;}}\\f1 \\'e1\\'e2\\'e3}", "\x83\xBF\x83\xC0\x83\xC1", U"αβγ", {}},
+      {"simplified Chinese pairs", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset134 F;}}\\f1 \\'c4\\'e3\\'ba\\'c3}", "?\x8D\x44", U"你好", {}},
+      {"traditional Chinese pairs", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset136 F;}}\\f1 \\'a4\\'a4\\'a4\\'e5}", "\x92\x86\x95\xB6", U"中文", {}},
+      {"a Korean pair", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset129 F;}}\\f1 \\'c7\\'d1}", "?", U"한", {}},
+      {"Central European bytes", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f1\\fcharset238 F;}}\\f1 \\'b9\\'e8}", "??", U"ąč", {}},
   };
   for (const Case& c : cases) {
     RichEdit e;
@@ -330,6 +340,38 @@ TEST(Rtf, CharactersOutsideCp932CameBackAsQuestionMarksFault) {
   e.Paste(clip);
   EXPECT_EQ(Codes(e), U"😀 naïve日:café 😀 naïve");
   EXPECT_EQ(e.Text(), "? na?ve\x93\xFA:caf? ? na?ve");
+}
+
+// The same runs in six Windows code pages read as LibreOffice reads them.
+TEST(Rtf, FontCodePagesAreReadAsLibreOfficeReadsThem) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  testenv::TempDir dir;
+  std::string rtf = "{\\rtf1\\ansi\\ansicpg932{\\fonttbl";
+  const int charsets[] = {204, 161, 134, 136, 129, 238};
+  for (int f : charsets) rtf += "{\\f" + std::to_string(f) + "\\fcharset" + std::to_string(f) + " Arial;}";
+  rtf += "}";
+  const char* runs[] = {"\\'cf\\'f0\\'e8\\'e2\\'e5\\'f2", "\\'e1\\'e2\\'e3 \\'d3",  "\\'c4\\'e3\\'ba\\'c3\\'a3\\'ac",
+                        "\\'a4\\'a4\\'a4\\'e5",           "\\'c7\\'d1\\'b1\\'b9", "\\'b9\\'e8\\'9e"};
+  for (size_t i = 0; i < std::size(runs); ++i) rtf += "{\\f" + std::to_string(charsets[i]) + " " + runs[i] + "} ";
+  rtf += "}";
+  testenv::WriteHostFile(dir.HostPath("pages.rtf"), rtf);
+  std::string theirs = testenv::LibreOfficeConvert(dir, dir.HostPath("pages.rtf"), "txt:Text (encoded):UTF8", "txt");
+  if (theirs.rfind("\xEF\xBB\xBF", 0) == 0) theirs.erase(0, 3);
+  while (!theirs.empty() && (theirs.back() == '\n' || theirs.back() == '\r')) theirs.pop_back();
+  ASSERT_FALSE(theirs.empty());
+  RichEdit e;
+  ASSERT_TRUE(e.StreamInRtf(rtf, false));
+  std::u16string units;
+  for (char32_t u : Codes(e)) units += static_cast<char16_t>(u);
+  std::string ours;
+  for (char16_t u : units) {
+    if (u < 0x80) ours += static_cast<char>(u);
+    else if (u < 0x800) ours += {static_cast<char>(0xC0 | u >> 6), static_cast<char>(0x80 | (u & 0x3F))};
+    else ours += {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)), static_cast<char>(0x80 | (u & 0x3F))};
+  }
+  while (!ours.empty() && (ours.back() == '\r' || ours.back() == ' ')) ours.pop_back();
+  while (!theirs.empty() && theirs.back() == ' ') theirs.pop_back();
+  EXPECT_EQ(ours, theirs);
 }
 
 }  // namespace
