@@ -110,6 +110,11 @@ TEST_F(NetScriptTest, PasswordInAddressFault) {
     if (!entry.is_regular_file() || name == "Pelnor.inf" || name == "Pelnor.sys") continue;
     EXPECT_EQ(testenv::ReadHostFile(entry.path().string()).find(password), std::string::npos) << entry.path();
   }
+  // The proxy http_proxy names gets the request and, as the README says, its login.
+  const Run proxied = RunScript("set inbrowser=1\naddress http://" + login + "pelnorix.invalid/echo-headers\nprint text\n", "",
+                                "http_proxy=http://127.0.0.1:" + std::to_string(other.Port()) + " no_proxy= NO_PROXY= ");
+  EXPECT_NE(proxied.out.find("proxied http://pelnorix.invalid/echo-headers"), std::string::npos) << proxied.err;
+  EXPECT_NE(proxied.out.find("Authorization: Basic"), std::string::npos) << proxied.out;
 }
 
 // A port that is no port number (0, past 65535) used to be dropped for the scheme's

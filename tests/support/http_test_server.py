@@ -13,6 +13,7 @@
 /auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
 /goto/URL      302 to URL                       /many-headers  80 KB of header lines
 /redirect-late 302 to /page.htm, its body 0.5 s after its headers
+http://...     asked of it as a proxy: "proxied", the address and the request's headers
 /long-location 302 with a Location of 200 KB    /dir/...     "asked for" and the path
 /gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
 /endless       a page that never ends
@@ -170,6 +171,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(b"<p>endless line of text</p>\n" * 1000)
             except OSError:
                 pass
+        elif p.startswith("http://"):
+            self.body(b"proxied " + p.encode() + b"\n" + str(self.headers).encode(), ctype="text/plain")
         elif p == "/echo-headers":
             self.body(str(self.headers).encode(), ctype="text/plain")
         else:
