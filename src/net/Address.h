@@ -23,6 +23,12 @@ bool HasScheme(const std::string& address);
 // is ("c.htm" on http://h/a/b.htm is http://h/a/c.htm); "" for a reference with a
 // scheme of its own ("javascript:...", "mailto:...") or a base that is no address.
 std::string ResolveAddress(const std::string& base, const std::string& reference);
+// What the HTML pane is to show for an address without "://": a local path ("\a\b.htm",
+// "C:\a.htm", or "/a/b.htm" while no web page is the base) as it is; "about:blank"; a
+// reference ("b.htm") resolved against base, the page shown (an address or a local
+// path). "" with the reason in *why (UTF-8) for another scheme ("javascript:",
+// "mailto:") or a reference with no page to resolve it against.
+std::string PaneAddress(const std::string& base, const std::string& address, std::string* why);
 
 class CQelDoc;
 // The view's address command: an "adrs://" address opens its history entry (one

@@ -1,9 +1,13 @@
 // Addresses without "://" against the page shown: a reference such as "foo.htm",
 // "../a/b.htm" or "/top.htm" names a place of that page's server, the way a link of
 // the page would; it is never taken for a host name.
+#include <filesystem>
 #include <vector>
 
 #include "net/Address.h"
+#include "platform/inet/Inet.h"
+#include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -67,4 +71,40 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
   const std::string rest = tail == std::string::npos ? "" : reference.substr(tail);
   const std::string merged = refPath[0] == '/' ? refPath : plainPath.substr(0, plainPath.rfind('/') + 1) + refPath;
   return origin + RemoveDotSegments(merged) + rest;
+}
+
+namespace {
+
+bool IsLocalPath(const std::string& text) {
+  return text.starts_with("\\") ||
+         (text.size() >= 3 && IsAlpha(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'));
+}
+
+}  // namespace
+
+std::string PaneAddress(const std::string& base, const std::string& address, std::string* why) {
+  const bool webBase = base.find("://") != std::string::npos;
+  if (IsLocalPath(address) || (address.starts_with("/") && !webBase)) return address;
+  if (address == "about:blank") return address;
+  if (HasScheme(address)) {
+    *why = address.substr(0, address.find(':') + 1) + " addresses are not shown here";
+    return "";
+  }
+  const bool otherScheme = !webBase && HasScheme(base) && !IsLocalPath(base);
+  if (base.empty() || base == "about:blank" || otherScheme) {
+    *why = "there is no page shown to resolve it against";
+    return "";
+  }
+  if (webBase) return ResolveAddress(base, address);
+  // A local page's neighbour, as a file address (the pane reads those; a path that
+  // begins with '\' it does not show).
+  const std::optional<std::string> host = plat::ToHostPath(base);
+  std::error_code error;
+  const std::filesystem::path full = host ? std::filesystem::absolute(*host, error) : std::filesystem::path();
+  if (!host || error) {
+    *why = "the page shown has no address to resolve it against";
+    return "";
+  }
+  // Both written as a browser writes file addresses: UTF-8, escaped.
+  return ResolveAddress("file://" + PercentEncodePath(full.string()), PercentEncodePath(plat::Cp932ToUtf8(address)));
 }

@@ -124,6 +124,7 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
       more = find.FindNextFile();
       listing += PageText(find.GetFileURL()) + "<br>";
     }
+    if (find.LeftOutNames() != 0) AfxNote(FtpLeftOutNote(find.LeftOutNames()));
   } catch (const CInternetException& e) {
     ShowNetStatus(IDS_NET_READ_INCOMPLETE);
     AfxMessageBox(e.GetErrorMessage());

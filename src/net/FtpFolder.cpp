@@ -15,6 +15,7 @@ std::optional<std::vector<plat::DirEntry>> CQelDoc::ListFtpFolder(const std::str
     AfxMessageBox(e.GetErrorMessage());
     return std::nullopt;
   }
+  if (const size_t leftOut = Net().m_pFtpConnection->LeftOutNames()) AfxNote(FtpLeftOutNote(leftOut));
   std::vector<plat::DirEntry> entries(listed.size());
   for (size_t i = 0; i < listed.size(); ++i) {
     plat::DirEntry& e = entries[i];

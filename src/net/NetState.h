@@ -39,6 +39,11 @@ struct NetState {
   // Why the browser view could not show the address it was last asked for ("" when
   // it could), for the caller that asked (CP932).
   std::string browseFailure_;
+  // The address of the page the HTML pane shows ("" while none came): an address
+  // without a scheme given to the pane is resolved against it. paneTook_: the pane
+  // took the address it was last asked to show (went there, or shows it already).
+  std::string paneLocation_;
+  bool paneTook_ = false;
   int m_nAddrListRequest = 0;
   int m_bUpdateShown = 0;      // the update information was shown
   std::string m_strHomeAddress;  // the home page shown last

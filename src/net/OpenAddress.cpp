@@ -38,6 +38,37 @@ std::string FolderOf(const std::string& path) {
   return sep == std::string::npos ? "" : sep == 0 ? std::string("\\") : path.substr(0, sep);
 }
 
+// Hands an address (its login apart) to the HTML pane. An address without "://" is
+// resolved against the page shown (the pane's, else the page or file the text pane
+// shows) or refused; whatever the pane does not show leaves its reason for the caller.
+void ShowInHtmlPane(CQelDoc& doc, const std::string& address, const std::string& user, const std::string& password) {
+  NetState& net = doc.Net();
+  std::string target = address;
+  if (address.find("://") == std::string::npos) {
+    const bool pageShown = !net.pageAddress_.empty() && doc.m_strPathName == net.pageCopy_;
+    const std::string& base = !net.paneLocation_.empty() ? net.paneLocation_ : pageShown ? net.pageAddress_ : doc.m_strPathName;
+    std::string why;
+    target = PaneAddress(base, address, &why);
+    if (target.empty()) {
+      net.browseFailure_ = plat::Utf8ToCp932Lossy(why);
+      ShowNetStatus(IDS_NET_NO_PAGE);
+      return;
+    }
+  }
+  // The login goes to the pane inside the address, and the pane takes it apart.
+  net.m_strBrowseAddress = WithUrlCredentials(target, user, password);
+  net.m_bBrowseRequest = 1;
+  net.paneTook_ = false;
+  doc.m_nViewRequest = 7;
+  doc.UpdateAllViews();
+  if (!net.paneTook_ && net.browseFailure_.empty()) {
+    net.browseFailure_ = plat::Utf8ToCp932Lossy(
+        target.starts_with("\\") ? "the HTML pane does not show a path that begins with \\ (give it as a file:// address)"
+                                 : "the HTML pane shows a local file only while the text pane shows a page, an Office "
+                                   "document or a picture");
+  }
+}
+
 }  // namespace
 
 bool BrowserPaneTakes(const CQelDoc& doc, const std::string& address) {
@@ -77,7 +108,6 @@ void CQelDoc::OpenAddress(std::string address) {
   // "user:password@" in front of the host is a login, never shown: the browser pane
   // takes the address with it (and shows it without), the program's own fetch
   // takes it apart as ";USER=" is.
-  const std::string withLogin = address;
   std::string urlUser, urlPassword;
   address = StripUrlCredentials(address, &urlUser, &urlPassword);
   if (user.empty() && !urlUser.empty()) {
@@ -87,14 +117,11 @@ void CQelDoc::OpenAddress(std::string address) {
 
   if (Net().m_bInternalBrowser == 0 && !IsPlayList(address)) {
     if (Net().m_nHtmlBrowserMode != 0) {
-      Net().m_strBrowseAddress = withLogin;
-      Net().m_bBrowseRequest = 1;
-      m_nViewRequest = 7;
-      UpdateAllViews();
+      ShowInHtmlPane(*this, address, user, password);
     } else {
-      // A terminal has no outside browser to hand the address to.
-      AfxNote(plat::Utf8ToCp932Lossy("no outside program shows addresses here (set inbrowser=1 to fetch them): ") +
-              address);
+      // A terminal has no outside browser to hand the address to: nothing shows it.
+      Net().browseFailure_ = plat::Utf8ToCp932Lossy(
+          "no outside program shows addresses here (set inbrowser=1 to fetch them, or htmlpane=1 to show them)");
     }
     return;
   }

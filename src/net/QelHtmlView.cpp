@@ -96,9 +96,11 @@ void CQelHtmlView::OnUpdate() {
   }
   if (m_doc.Net().m_strBrowseAddress == m_strUrl && m_doc.Net().m_bBrowseRequest) {
     m_doc.Net().m_strHtmlAddress = m_strUrl2;
+    m_doc.Net().paneTook_ = true;  // shown already
     return;
   }
   if (!address.starts_with("\\")) {
+    m_doc.Net().paneTook_ = true;
     const size_t asx = address.find(".asx");
     const size_t m3u = address.find(".m3u");
     const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
@@ -119,6 +121,7 @@ void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
   if (!known && m_nHistory >= 0 && m_nHistory < 5) m_strHistory[static_cast<size_t>(m_nHistory++)] = url;
   m_doc.Net().m_strBrowseAddress = url;
   ReadPage();
+  m_doc.Net().paneLocation_ = failure_.empty() ? url : "";
   SetFrameTitle(url, m_strTitle);
 }
 
@@ -225,7 +228,14 @@ int CQelHtmlView::OnEditFind() {
   CInputDlg dialog("", LoadString(kPromptAddress), GetLocationURL());
   if (dialog.DoModal() != plat::IDOK) return -1;
   std::string text = dialog.m_strText;
-  if (text.size() < 8 || m_doc.Net().m_nHtmlBrowserMode != 1) return 0;
+  // The pane goes to an address of 8 characters or more, and only while it is on
+  // (htmlpane=1): anything else shows nothing, and says why.
+  if (m_doc.Net().m_nHtmlBrowserMode != 1 || text.size() < 8) {
+    AfxMessageBox(text + "\n" + plat::Utf8ToCp932Lossy(m_doc.Net().m_nHtmlBrowserMode != 1
+                                                        ? "the HTML pane is off: set htmlpane=1 to enter addresses"
+                                                        : "an address of fewer than 8 characters is not shown"));
+    return -1;
+  }
   // An address that names its scheme keeps it.
   if (text.find("://") == std::string::npos) text = "http://" + text;
   m_doc.Net().m_strBrowseAddress = text;

@@ -70,16 +70,24 @@ TEST_F(NetScriptTest, TwoSitesOneConnectionFault) {
 TEST_F(NetScriptTest, PasswordInAddressFault) {
   const std::string password = "S3cr3tPw";
   testenv::WriteHostFile(dir_.HostPath("site/f.txt"), "ftp file\n");
-  nettest::HttpServer http;
+  nettest::HttpServer http, other;
   nettest::FtpServer ftp;
   START_OR_SKIP(http.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
+  START_OR_SKIP(other.StartHandler(dir_.HostPath("other.log")), "the HTTP test handler");
   START_OR_SKIP(ftp.Start(dir_.HostPath("site"), dir_.HostPath("ftp.log"), password), "pyftpdlib");
   const std::string page = "127.0.0.1:" + std::to_string(http.Port()) + "/auth-basic";
   const std::string login = "anna:" + password + "@";
+  // After a redirect libcurl named the page with the login in it: the title, the
+  // history, the copied address and the status showed it.
+  const std::string redirects = "address http://" + login + "127.0.0.1:" + std::to_string(http.Port()) +
+                                "/goto//auth-basic\nprint title\nprint history\nprint text\nprint status\n"
+                                "address http://" + login + "127.0.0.1:" + std::to_string(http.Port()) +
+                                "/goto/http://127.0.0.1:" + std::to_string(other.Port()) + "/echo-headers\nprint text\n";
   const Run run = RunScript("set htmlpane=1\npane html\n"
-                            "address http://" + login + page + "\nprint title\nprint history\nprint text\nprint status\n"
+                            "address http://" + login + page + "\nprint title\nprint history\nprint text\nprint status\n" +
+                            redirects + "command ID_EDIT_COPY\nprint clipboard\n"
                             "pane text\nset inbrowser=1\n"
-                            "address http://" + login + page + "\nprint text\nprint status\n"
+                            "address http://" + login + page + "\nprint text\nprint status\n" + redirects +
                             "address ftp://" + login + "127.0.0.1:" + std::to_string(ftp.Port()) + "/f.txt\n"
                             "print text\nprint trace\n"
                             "address adrs://x000002\n");
@@ -93,6 +101,8 @@ TEST_F(NetScriptTest, PasswordInAddressFault) {
   EXPECT_NE(run.out.find("welcome anna\n", first + 1), std::string::npos) << run.out;
   EXPECT_NE(run.err.find("address: adrs://x000002 was not shown: ページがないか対応していないページです"), std::string::npos) << run.err;
   EXPECT_NE(run.out.find("ftp file\n"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("User-Agent: Pelnorix"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find("Authorization"), std::string::npos) << run.out;  // never to the other port
   EXPECT_EQ(run.out.find(password), std::string::npos) << run.out;
   EXPECT_EQ(run.err.find(password), std::string::npos) << run.err;
   for (const auto& entry : std::filesystem::recursive_directory_iterator(Home())) {
@@ -100,6 +110,11 @@ TEST_F(NetScriptTest, PasswordInAddressFault) {
     if (!entry.is_regular_file() || name == "Pelnor.inf" || name == "Pelnor.sys") continue;
     EXPECT_EQ(testenv::ReadHostFile(entry.path().string()).find(password), std::string::npos) << entry.path();
   }
+  // The proxy http_proxy names gets the request and, as the README says, its login.
+  const Run proxied = RunScript("set inbrowser=1\naddress http://" + login + "pelnorix.invalid/echo-headers\nprint text\n", "",
+                                "http_proxy=http://127.0.0.1:" + std::to_string(other.Port()) + " no_proxy= NO_PROXY= ");
+  EXPECT_NE(proxied.out.find("proxied http://pelnorix.invalid/echo-headers"), std::string::npos) << proxied.err;
+  EXPECT_NE(proxied.out.find("Authorization: Basic"), std::string::npos) << proxied.out;
 }
 
 // A port that is no port number (0, past 65535) used to be dropped for the scheme's
@@ -231,6 +246,9 @@ TEST_F(NetScriptTest, FtpListingNameFault) {
   testenv::WriteHostFile(dir_.HostPath("site/能力.txt"), "nouryoku\n");
   testenv::WriteHostFile(dir_.HostPath("site/a&b.txt"), "amp\n");
   for (const bool cp932 : {true, false}) {
+    if (!cp932) {
+      for (const char* name : {"site/naïve.txt", "site/한국.txt"}) testenv::WriteHostFile(dir_.HostPath(name), "x\n");
+    }
     SCOPED_TRACE(cp932 ? "CP932 server" : "UTF-8 server");
     nettest::FtpServer ftp;
     START_OR_SKIP(StartSite(ftp, cp932), "pyftpdlib");
@@ -238,6 +256,15 @@ TEST_F(NetScriptTest, FtpListingNameFault) {
     const std::string host = "127.0.0.1:" + std::to_string(ftp.Port());
     const Run page = RunScript("set inbrowser=1\naddress " + login + host + "/\nprint text\n");
     ASSERT_EQ(page.status, 0) << page.err;
+    if (!cp932) {
+      // Names CP932 cannot express were left out without a word: the page and the
+      // file list say how many, and why.
+      const Run list = RunScript(Site('R', ftp.Port()) + "list 1 R:\\a&b.txt\n");
+      for (const Run* run : {&page, &list}) {
+        EXPECT_NE(run->err.find("2 names of the folder left out: CP932 (Shift-JIS) cannot express them"), std::string::npos)
+            << run->err;
+      }
+    }
     for (const char* name : {"能力.txt", "a&b.txt"}) {
       const size_t at = page.out.find("ftp://" + host + "/" + name);
       ASSERT_NE(at, std::string::npos) << page.out;
@@ -275,10 +302,13 @@ TEST_F(NetScriptTest, HtmlPaneFailedPageFault) {
   nettest::HttpServer http;
   START_OR_SKIP(http.StartHandler(dir_.HostPath("http.log")), "the HTTP test handler");
   const std::string server = "http://127.0.0.1:" + std::to_string(http.Port());
+  const std::string pane = "set htmlpane=1\npane html\n";
   const struct {
     const char* what;
-    std::string address;
+    std::string address;          // `address ADDRESS` after `lead` fails
     const char* why;
+    std::string lead = "set htmlpane=1\npane html\n";
+    std::string statement = "";   // or this, when given
   } cases[] = {
       {"nothing listening", "http://127.0.0.1:" + std::to_string(nettest::FreePort()) + "/nothing", "接続できません  ("},
       {"no answer in time", server + "/silent", "タイムオーバーです  ("},
@@ -287,15 +317,44 @@ TEST_F(NetScriptTest, HtmlPaneFailedPageFault) {
       {"a redirect loop", server + "/redirect-loop", "ページがないか対応していないページです  (HTTP 302"},
       {"an ftp address", "ftp://127.0.0.1:" + std::to_string(http.Port()) + "/", "(ftp:// addresses are not shown here)"},
       {"no such page", server + "/nothing", "ページがないか対応していないページです  (HTTP 404)"},
+      // Addresses that went nowhere with exit 0, or to a file of the current folder.
+      {"a reference with no page shown", "b.htm", "there is no page shown to resolve it against"},
+      {"a mail address", "mailto:anna@127.0.0.1", "mailto: addresses are not shown here"},
+      {"a script address beside a page", "javascript:alert(1)", "javascript: addresses are not shown here",
+       pane + "address " + server + "/page.htm\n"},
+      {"a local path", dir_.Win() + "\\b.htm", "does not show a path that begins with \\"},
+      {"no road shows addresses", server + "/page.htm", "no outside program shows addresses here", ""},
+      {"a typed address under 8 characters", "", "an address of fewer than 8 characters is not shown", pane,
+       "answer b.htm\ncommand enter-address"},
+      {"a typed address with the pane off", "", "the HTML pane is off", "pane html\n",
+       "answer " + server + "/page.htm\ncommand enter-address"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    const Run run = RunScript("set nettime=20\nset htmlpane=1\npane html\naddress " + c.address + "\nprint title\n");
+    const std::string statement = c.statement.empty() ? "address " + c.address : c.statement;
+    const Run run = RunScript("set nettime=20\n" + c.lead + statement + "\nprint title\n");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "");
-    EXPECT_NE(run.err.find("s.script:4: address: " + c.address + " was not shown: "), std::string::npos) << run.err;
+    if (c.statement.empty()) {
+      EXPECT_NE(run.err.find(": address: " + c.address + " was not shown: "), std::string::npos) << run.err;
+    }
     EXPECT_NE(run.err.find(c.why), std::string::npos) << run.err;
   }
+  // A reference goes to its place on the page shown, on a server or beside a local
+  // page; a ";USER=" login reaches the pane; a redirect whose body came late is followed.
+  testenv::WriteHostFile(dir_.HostPath("web/a.htm"), "<title>A</title>local a\n");
+  testenv::WriteHostFile(dir_.HostPath("web/b.htm"), "<title>B</title>local b\n");
+  const Run found = RunScript(pane + "address " + server + "/dir/a/page.htm\naddress b.htm\nprint text\n" +
+                              "address " + server + "/auth-basic;USER=anna;PWRD=S3cr3tPw\nprint text\n" +
+                              "address " + server + "/redirect-late\nprint title\n");
+  const Run local = RunScript("open web/a.htm\n" + pane + "address b.htm\nprint text\n");
+  EXPECT_EQ(found.status, 0) << found.err;
+  EXPECT_EQ(local.status, 0) << local.err;
+  EXPECT_NE(local.out.find("local b"), std::string::npos) << local.out;
+  EXPECT_NE(found.out.find("asked for /dir/a/b.htm\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("welcome anna\n"), std::string::npos) << found.out;
+  EXPECT_NE(found.out.find("[html]  " + server + "/page.htm     [Test Page]\n"), std::string::npos) << found.out;
+  EXPECT_EQ((found.out + found.err).find("S3cr3tPw"), std::string::npos);
   const Run zipped = RunScript("set htmlpane=1\npane html\naddress " + server + "/gzip\nprint title\nprint text\n");
   EXPECT_EQ(zipped.status, 0) << zipped.err;
   EXPECT_EQ(zipped.out.rfind("[html]  " + server + "/gzip     [Zipped]\n", 0), 0u) << zipped.out.substr(0, 300);

@@ -129,6 +129,8 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
       {"/page.htm", 0, "hello from the page", true},
       // The status names the page shown, the one the redirect led to.
       {"/redirect", 0, "hello from the page", true, "page.htm"},
+      // Its body came after its headers: the redirect went unread and 302 was the answer.
+      {"/redirect-late", 0, "hello from the page", true, "page.htm"},
       {"/redirect-https", 229, nullptr, false},
       {"/redirect-loop", 229, nullptr, false},
       {"/auth", 229, nullptr, false},

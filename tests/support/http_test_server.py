@@ -12,6 +12,8 @@
 /drip-headers  a status line, then one header line every 0.1 s, without end
 /auth-basic    "welcome anna" to the login anna:S3cr3tPw (basic authentication), else 401
 /goto/URL      302 to URL                       /many-headers  80 KB of header lines
+/redirect-late 302 to /page.htm, its body 0.5 s after its headers
+http://...     asked of it as a proxy: "proxied", the address and the request's headers
 /long-location 302 with a Location of 200 KB    /dir/...     "asked for" and the path
 /gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
 /endless       a page that never ends
@@ -64,6 +66,14 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.body(b"tiny!", ctype="text/plain")
         elif p == "/redirect":
             self.redirect("/page.htm")
+        elif p == "/redirect-late":
+            self.send_response(302)
+            self.send_header("Location", "/page.htm")
+            self.send_header("Content-Length", "12")
+            self.end_headers()
+            self.wfile.flush()
+            time.sleep(0.5)
+            self.wfile.write(b"moved there\n")
         elif p == "/redirect-https":
             self.redirect("https://127.0.0.1:%d/page.htm" % port)
         elif p == "/redirect-loop":
@@ -161,6 +171,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     self.wfile.write(b"<p>endless line of text</p>\n" * 1000)
             except OSError:
                 pass
+        elif p.startswith("http://"):
+            self.body(b"proxied " + p.encode() + b"\n" + str(self.headers).encode(), ctype="text/plain")
         elif p == "/echo-headers":
             self.body(str(self.headers).encode(), ctype="text/plain")
         else:

@@ -20,7 +20,9 @@ const CurlFunctions* Curl(std::string* why) {
            so.Resolve("curl_multi_timeout", f.curl_multi_timeout) &&
            so.Resolve("curl_multi_info_read", f.curl_multi_info_read) &&
            so.Resolve("curl_multi_cleanup", f.curl_multi_cleanup) && so.Resolve("curl_slist_append", f.curl_slist_append) &&
-           so.Resolve("curl_slist_free_all", f.curl_slist_free_all);
+           so.Resolve("curl_slist_free_all", f.curl_slist_free_all) && so.Resolve("curl_url", f.curl_url) &&
+           so.Resolve("curl_url_set", f.curl_url_set) && so.Resolve("curl_url_get", f.curl_url_get) &&
+           so.Resolve("curl_url_cleanup", f.curl_url_cleanup) && so.Resolve("curl_free", f.curl_free);
     l.error = so.Error();
     if (l.ok && f.curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
       l.ok = false;

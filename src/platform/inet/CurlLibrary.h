@@ -25,6 +25,11 @@ struct CurlFunctions {
   decltype(&::curl_multi_cleanup) curl_multi_cleanup;
   decltype(&::curl_slist_append) curl_slist_append;
   decltype(&::curl_slist_free_all) curl_slist_free_all;
+  decltype(&::curl_url) curl_url;
+  decltype(&::curl_url_set) curl_url_set;
+  decltype(&::curl_url_get) curl_url_get;
+  decltype(&::curl_url_cleanup) curl_url_cleanup;
+  decltype(&::curl_free) curl_free;
 };
 
 // The table, loaded (and libcurl initialised) on the first call; nullptr when

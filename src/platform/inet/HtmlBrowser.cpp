@@ -78,8 +78,8 @@ std::string FileAddressPath(std::string_view rest) {
   return path;
 }
 
-// The page's <title>, blanks folded and references read, in CP932 (a UTF-8 title is
-// converted).
+// The page's <title>, blanks folded and references read, in CP932: a UTF-8 title is
+// converted, '?' standing for a character CP932 lacks.
 std::string TitleOf(const std::string& page) {
   const size_t open = FindNoCase(page, "<title", 0, kTitleSearch);
   if (open == std::string::npos) return "";
@@ -101,10 +101,26 @@ std::string TitleOf(const std::string& page) {
   }
   title = ReadReferences(title);
   const bool wide = std::any_of(title.begin(), title.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-  if (wide) {
-    if (auto sjis = plat::Utf8ToCp932(title)) return *sjis;
+  return wide && plat::IsUtf8(title) ? plat::Utf8ToCp932Lossy(title) : title;
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A local file's full path: "\a\b.htm", "/a/b.htm" or "C:\a\b.htm".
+bool IsFullPath(const std::string& text) {
+  if (text.starts_with("\\") || text.starts_with("/")) return true;
+  return text.size() >= 3 && IsLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+}
+
+// The ':' that ends a scheme the text begins with ("mailto:"), else npos.
+size_t SchemeEnd(const std::string& text) {
+  if (text.empty() || !IsLetter(text[0])) return std::string::npos;
+  for (size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == ':') return i;
+    if (!IsLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') break;
   }
-  return title;
+  return std::string::npos;
 }
 
 bool StartsWithNoCase(const std::string& text, const char* prefix) {
@@ -187,6 +203,13 @@ void CHtmlView::Fetch(const std::string& url) {
   } else if (scheme != std::string::npos && scheme > 0 && !StartsWithNoCase(url, "file://")) {
     errorNumber_ = ERROR_INTERNET_INVALID_URL;
     error_ = url.substr(0, scheme + 3) + " addresses are not shown here";
+  } else if (scheme == std::string::npos && !IsFullPath(url)) {
+    // "javascript:...", "mailto:..." or a reference such as "b.htm": no address of a
+    // page and no file's full path (the program's folder is no page's place).
+    errorNumber_ = ERROR_INTERNET_INVALID_URL;
+    const size_t colon = SchemeEnd(url);
+    error_ = colon != std::string::npos ? url.substr(0, colon + 1) + " addresses are not shown here"
+                                        : "it is neither an address nor a full path";
   } else {
     const std::string path = StartsWithNoCase(url, "file://") ? FileAddressPath(std::string_view(url).substr(7)) : url;
     if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes + 1)) {

@@ -7,8 +7,10 @@
 // A "user:password@" in an address logs in to its server (and to later pages of that
 // server, never another) and is never part of the location. A page that takes longer
 // than the transfer time, breaks off, or ends in a redirect that was not followed is
-// not shown, nor is an address of a scheme other than http, https and file: the
-// page's failure says why. A navigation runs to its end before Navigate2 returns and
+// not shown, nor is an address of a scheme other than http, https and file, nor a
+// text that is neither an address nor a file's full path ("b.htm", "javascript:..."):
+// the page's failure says why. A UTF-8 title is read into CP932, '?' standing for a
+// character CP932 lacks. A navigation runs to its end before Navigate2 returns and
 // raises its events in this order:
 //   OnBeforeNavigate2, OnProgressChange (250, 500, 750 and 1000 of 1000),
 //   OnNavigateComplete2, OnTitleChange, OnCommandStateChange (back, then forward,

@@ -62,6 +62,9 @@ void RefuseBadPort(const InetServer& server);
 // stay as they are.
 std::string StripUrlCredentials(const std::string& address, std::string* user = nullptr,
                                 std::string* password = nullptr);
+// The address ("scheme://host/...") with "user:password@" (percent-encoded) in front of
+// its host, as a login for the browser control; other texts and an empty user stay.
+std::string WithUrlCredentials(const std::string& address, const std::string& user, const std::string& password);
 // Percent-encodes a path ('/' kept), and decodes "%XX" escapes (others stay).
 std::string PercentEncodePath(const std::string& path);
 std::string PercentDecode(std::string_view text);
@@ -112,8 +115,11 @@ class CFtpConnection {
   // library gave, its error-box text in *why.
   bool GetFile(const std::string& remote, const std::string& localWinPath, bool failIfExists,
                int64_t maxBytes = INT64_MAX, GetFileEnd* end = nullptr, std::string* why = nullptr);
-  // The entries of a folder (absolute, or relative to the current one); throws.
+  // The entries of a folder (absolute, or relative to the current one); throws. A
+  // UTF-8 server's name that CP932 cannot express is left out, and counted.
   std::vector<FtpListEntry> List(const std::string& dir);
+  // The names the last listing left out.
+  size_t LeftOutNames() const { return leftOut_; }
   // The address of a name as a user writes it (without credentials, the path in CP932
   // as it is), for listings shown: given back, it opens that file.
   std::string UrlOf(const std::string& name) const;
@@ -133,8 +139,12 @@ class CFtpConnection {
   bool passive_;
   bool utf8_ = false;
   std::string currentDir_ = "/";
+  size_t leftOut_ = 0;
   std::unique_ptr<plat::InetMulti> multi_;
 };
+
+// The note that says a listing left out count names ("" for none), in CP932.
+std::string FtpLeftOutNote(size_t count);
 
 // Iterates over a folder's entries, as the file-find classes do.
 class CFtpFileFind {
@@ -148,6 +158,8 @@ class CFtpFileFind {
   std::string GetFileURL() const;
   bool IsDirectory() const;
   int64_t GetLength() const;
+  // The names the folder's listing left out (LeftOutNames).
+  size_t LeftOutNames() const { return connection_.LeftOutNames(); }
 
  private:
   CFtpConnection& connection_;

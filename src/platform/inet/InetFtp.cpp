@@ -230,10 +230,11 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
     if (e.m_dwError != ERROR_INTERNET_EXTENDED_ERROR && e.m_dwError != ERROR_HTTP_INVALID_SERVER_RESPONSE) throw;
     entries = ParseFtpListing(readAll(nullptr), false);
   }
+  leftOut_ = 0;
   if (utf8_) {
-    // A name CP932 cannot express is left out: under its lossy form it would name
-    // another file.
-    std::erase_if(entries, [](FtpListEntry& entry) {
+    // A name CP932 cannot express is left out (and counted): under its lossy form it
+    // would name another file.
+    leftOut_ = std::erase_if(entries, [](FtpListEntry& entry) {
       // An ASCII name is the same in both.
       if (std::all_of(entry.name.begin(), entry.name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
         return false;
@@ -247,6 +248,13 @@ std::vector<FtpListEntry> CFtpConnection::List(const std::string& dir) {
 }
 
 void CFtpConnection::Close() { multi_.reset(); }
+
+std::string FtpLeftOutNote(size_t count) {
+  if (count == 0) return "";
+  return plat::Utf8ToCp932Lossy(std::to_string(count) + (count == 1 ? " name" : " names") +
+                                " of the folder left out: CP932 (Shift-JIS) cannot express " +
+                                (count == 1 ? "it" : "them"));
+}
 
 bool CFtpFileFind::FindFile(const std::string& dir) {
   std::string current;

@@ -39,6 +39,52 @@ struct SlistDeleter {
   void operator()(curl_slist* list) const { plat::Curl()->curl_slist_free_all(list); }
 };
 
+struct UrlDeleter {
+  void operator()(CURLU* url) const { plat::Curl()->curl_url_cleanup(url); }
+};
+
+// The Location of the last answer's headers ("" when it has none). libcurl makes the
+// redirect's address only once the answer's body has come, which may be long after
+// its headers: the header is read here as soon as the headers are complete.
+std::string LocationHeader(const std::vector<std::string>& lines) {
+  std::string location;
+  for (const std::string& line : lines) {
+    if (line.starts_with("HTTP/")) location.clear();
+    if (line.size() < 9) continue;
+    std::string name = line.substr(0, 9);
+    for (char& c : name) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (name != "location:") continue;
+    const size_t start = line.find_first_not_of(" \t", 9);
+    const size_t end = line.find_last_not_of(" \t");
+    location = start == std::string::npos ? "" : line.substr(start, end + 1 - start);
+  }
+  return location;
+}
+
+// The address a Location names, resolved against the address that answered, without
+// any "user:password@": a login goes only as an option, to the server it was given for.
+// "" when it names no address.
+std::string RedirectTarget(const std::string& current, const std::string& location) {
+  const plat::CurlFunctions& curl = plat::CurlApi();
+  std::unique_ptr<CURLU, UrlDeleter> url(curl.curl_url());
+  if (!url || location.empty()) return "";
+  const unsigned flags = CURLU_NON_SUPPORT_SCHEME | CURLU_URLENCODE | CURLU_ALLOW_SPACE;
+  if (curl.curl_url_set(url.get(), CURLUPART_URL, current.c_str(), flags) != CURLUE_OK ||
+      curl.curl_url_set(url.get(), CURLUPART_URL, location.c_str(), flags) != CURLUE_OK) {
+    return "";
+  }
+  curl.curl_url_set(url.get(), CURLUPART_USER, nullptr, 0);
+  curl.curl_url_set(url.get(), CURLUPART_PASSWORD, nullptr, 0);
+  curl.curl_url_set(url.get(), CURLUPART_OPTIONS, nullptr, 0);
+  char* text = nullptr;
+  if (curl.curl_url_get(url.get(), CURLUPART_URL, &text, 0) != CURLUE_OK || !text) return "";
+  std::string out = StripUrlCredentials(text);
+  curl.curl_free(text);
+  return out;
+}
+
 }  // namespace
 
 namespace {
@@ -62,6 +108,15 @@ std::string SplitCredentials(const std::string& text, size_t hostStart, std::str
 std::string StripUrlCredentials(const std::string& address, std::string* user, std::string* password) {
   const size_t scheme = address.find("://");
   return scheme == std::string::npos ? address : SplitCredentials(address, scheme + 3, user, password);
+}
+
+std::string WithUrlCredentials(const std::string& address, const std::string& user, const std::string& password) {
+  const size_t scheme = address.find("://");
+  if (scheme == std::string::npos || user.empty()) return address;
+  std::string login = PercentEncodePath(user);
+  if (!password.empty()) login += ":" + PercentEncodePath(password);
+  for (size_t at = login.find('/'); at != std::string::npos; at = login.find('/', at)) login.replace(at, 1, "%2F");
+  return address.substr(0, scheme + 3) + login + "@" + StripUrlCredentials(address).substr(scheme + 3);
 }
 
 InetServer ParseInetServer(const std::string& server, int defaultPort) {
@@ -262,10 +317,9 @@ void CHttpFile::SendRequest() {
     t->SetDeadline(std::nullopt);
     status_ = static_cast<uint32_t>(t->StatusCode());
     if (!IsRedirect(t->StatusCode()) || hop >= kMaxRedirects) break;
-    char* next = nullptr;
-    curl.curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &next);
+    const std::string next = RedirectTarget(url, LocationHeader(t->ReplyLines()));
     // A redirect to another scheme, or to a port that is no port number, stays the answer.
-    if (!next || SchemeOf(next) != scheme || !ParseInetServer(next, 0).badPort.empty()) break;
+    if (next.empty() || SchemeOf(next) != scheme || !ParseInetServer(next, 0).badPort.empty()) break;
     url = next;
     url_ = url;
   }

@@ -138,6 +138,8 @@ TEST_F(HtmlBrowserTest, PagesComeAsServed) {
   const std::string escaped = "/%E8%B3%87%E6%96%99%26%E8%A1%A8/";
   const std::string served = "<html><head><meta charset=\"utf-8\"><title>\n  表計算\tの  ページ </title></head></html>\n";
   testenv::WriteHostFile(dir_.HostPath("site/" + folder + "/p.htm"), served);
+  const std::string snow = "<html><head><meta charset=\"utf-8\"><title>Snow \u2603 day</title></head></html>\n";
+  testenv::WriteHostFile(dir_.HostPath("site/snow.htm"), snow);
   nettest::HttpServer site;
   nettest::HttpServer handler;
   START_OR_SKIP(site.StartStatic(dir_.HostPath("site"), dir_.HostPath("site.log")), "http.server");
@@ -159,6 +161,8 @@ TEST_F(HtmlBrowserTest, PagesComeAsServed) {
        served},
       {"http.server's listing, its title unescaped", Url(site, escaped), "",
        Utf8ToCp932Lossy("Directory listing for /" + folder + "/"), ""},
+      // It came as its UTF-8 bytes, read as Shift-JIS.
+      {"a UTF-8 title with a character CP932 lacks", Url(site, "/snow.htm"), "", "Snow ? day", snow},
       {"an error page is shown and named", Url(handler, "/nothing"), "HTTP 404", "", "not here"},
       {"a page over the page bound is cut there", Url(handler, "/size/" + std::to_string(CHtmlView::kMaxPageBytes + 5000) + ".htm"),
        "", "", "", static_cast<size_t>(CHtmlView::kMaxPageBytes)},
@@ -166,6 +170,9 @@ TEST_F(HtmlBrowserTest, PagesComeAsServed) {
       {"a local file by a file address", "file://" + spaced, "", "Local & <near> AB", local},
       {"a file address with a drive", "file:///C:" + spaced, "", "Local & <near> AB", local},
       {"a missing local file", dir_.Win() + "\\none.htm", "the file cannot be read", "", ""},
+      // Read as files of the current folder.
+      {"a script address", "javascript:alert(1)", "javascript: addresses are not shown here", "", ""},
+      {"a reference without its page", "b.htm", "it is neither an address nor a full path", "", ""},
       {"a blank page", "about:blank", "", "", ""},
   };
   for (const Case& c : cases) {
