@@ -10,6 +10,7 @@
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
 #include "archive/Overwrite.h"
+#include "archive/PackList.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -70,6 +71,7 @@ int CQelDoc::CompressToZip(int mode) {
     std::string name;
     if (st->isDirectory) {
       while (source.size() > 1 && plat::FindLastSeparator(source) == source.size() - 1) source.pop_back();
+      if (IsEmptyFolderToPack(source)) return 0;
       if (!plat::SetCurrentDirectory(source)) return 0;
       fileSpec = "*.*";
       archive = source;
@@ -109,8 +111,10 @@ int CQelDoc::CompressToZip(int mode) {
     plat::SetReadOnly(fileSpec, false);
     plat::RemoveFile(fileSpec);
   }
+  // A failure the pack said with its reason is not said again; string 161 is for
+  // the rest.
   if (result != 0) {
-    AfxMessageBox(IDS_ZIP_ERROR);
+    if (result > 0) AfxMessageBox(IDS_ZIP_ERROR);
     return 0;
   }
   if (mode == kCompressZip || mode == kCompressRtz) {
