@@ -9,6 +9,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "archive/PackList.h"
 #include "frame/MainFrame.h"
@@ -101,7 +102,8 @@ int CQelDoc::CompressToZip(int mode) {
 
   if (mode == kCompressWorkRtf && result == 0) {
     if (!plat::CopyFile(archive, m_strPathName)) {
-      if (AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), m_strPathName), plat::MB_YESNO) != plat::IDYES)
+      const std::string question = Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(m_strPathName));
+      if (AfxMessageBox(question, plat::MB_YESNO) != plat::IDYES)
         return 0;
       plat::SetReadOnly(m_strPathName, false);
       plat::CopyFile(archive, m_strPathName);

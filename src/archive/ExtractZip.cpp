@@ -45,6 +45,43 @@ void ReportCodecError(const char* code) {
 
 }  // namespace
 
+namespace {
+
+// Reads the archive file whole into input: its length, -1 when it cannot be read (said
+// why), -9 out of memory.
+int64_t ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
+  plat::File file;
+  if (!file.Open(archive, plat::File::Mode::Read)) {
+    AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
+    return -1;
+  }
+  const int64_t length = file.GetLength();
+  if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
+    ShowOutOfMemory(" 029");
+    return -9;
+  }
+  return file.Read(input.data(), length) == length ? length : -1;
+}
+
+// True, said with the archive's name and why, when nothing of the archive may be
+// written below folder: bytes with neither a directory nor a first member (no
+// archive at all), members that would unpack over and over, or past the room there is.
+bool RefusedWhole(const codec::CZipReader& reader, const std::string& archive, const std::string& folder) {
+  const char* code = codec::err::kLocalSignature;
+  std::optional<std::string> why;
+  if (reader.Entries().empty() && !reader.FromDirectory()) {
+    why = CodeWithReason(code, NotAZipReason());
+  } else {
+    why = ZipBombReason(reader, folder, &code);
+  }
+  if (!why) return false;
+  AfxMessageBox(ShownName(archive) + "\r\n" + *why);
+  ReportCodecError(code);
+  return true;
+}
+
+}  // namespace
+
 std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const std::string& folder, const char** code) {
   *code = codec::err::kOverlap;
   if (reader.MembersOverlap()) return CodeWithReason(codec::err::kOverlap);
@@ -66,17 +103,8 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     plat::MakeDirectory(folder);
     if (!plat::SetCurrentDirectory(folder)) return -1;
     target.emplace(plat::GetCurrentDirectory(), options.askOverwrite);
-    plat::File file;
-    if (!file.Open(archive, plat::File::Mode::Read)) {
-      AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
-      return -1;
-    }
-    const int64_t length = file.GetLength();
-    if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
-      ShowOutOfMemory(" 029");
-      return -9;
-    }
-    if (file.Read(input.data(), length) != length) return -1;
+    const int64_t length = ReadArchive(doc, archive, input);
+    if (length < 0) return static_cast<int>(length);
     image = std::span<const uint8_t>(input.data(), static_cast<size_t>(length));
     outputCapacity = 0;
   }
@@ -99,20 +127,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
   try {
     codec::CZipReader reader(image);
-    // Bytes with neither a directory nor a first member are no archive at all.
-    if (!memoryMode && reader.Entries().empty() && !reader.FromDirectory()) {
-      AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kLocalSignature, NotAZipReason()));
-      ReportCodecError(codec::err::kLocalSignature);
-      return -1;
-    }
-    // An archive that would unpack members over and over, or past the room there is,
-    // is refused before anything is written.
-    const char* bombCode = nullptr;
-    if (std::optional<std::string> bomb = memoryMode ? std::nullopt : ZipBombReason(reader, target->Folder(), &bombCode)) {
-      AfxMessageBox(ShownName(archive) + "\r\n" + *bomb);
-      ReportCodecError(bombCode);
-      return -1;
-    }
+    if (!memoryMode && RefusedWhole(reader, archive, target->Folder())) return -1;
     for (const codec::ZipEntry& entry : reader.Entries()) {
       const codec::CZipHeader& h = entry.header;
       if (h.method != 0 && h.method != 8) {
