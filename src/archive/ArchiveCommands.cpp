@@ -13,6 +13,7 @@
 #include "archive/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
+#include "archive/PackList.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
 #include "app/StringTable.h"
@@ -73,6 +74,7 @@ int CompressLzh(CommandContext& cx, const std::string& item) {
   const std::string before = plat::GetCurrentDirectory();
   const std::string folder = CQelDoc::GetPathPart(item, 3);
   int result = -1;
+  if (IsEmptyFolderToPack(item)) return -1;
   // An existing file of the archive's name is replaced only after Yes.
   if (plat::Exists(item + ".lzh") && !AskOverwrite(item + ".lzh")) return -1;
   if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
@@ -88,9 +90,14 @@ int OnCompressZip(CommandContext& cx) { return OnEachTarget(cx, CompressZip); }
 int OnCompressLzh(CommandContext& cx) { return OnEachTarget(cx, CompressLzh); }
 
 int Unpack(CommandContext& cx, const std::string& item) {
+  // A site's drive is no local folder: the members would go to the local path of that name.
+  if (cx.doc->RefuseFtpDriveSave(item)) return -1;
   const std::string ext = Lower(CQelDoc::GetPathPart(item, 5));
   const std::string folder = CQelDoc::GetPathPart(item, 3);
-  if (ext != "zip" && ext != "lzh") return -1;
+  if (ext != "zip" && ext != "lzh") {
+    AfxMessageBox(ShownName(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
+    return -1;
+  }
   const std::string before = plat::GetCurrentDirectory();
   const int result = ext == "zip" ? cx.doc->ExtractZip(kExtractCommand, item, folder, 0, 0, nullptr)
                                   : cx.doc->ProcessLzh(item, folder, kLzhUnpack);
@@ -100,7 +107,11 @@ int Unpack(CommandContext& cx, const std::string& item) {
 }
 
 int Protect(CommandContext& cx, const std::string& item) {
-  if (plat::IsDirectory(item)) return -1;
+  if (cx.doc->RefuseFtpDriveSave(item)) return -1;
+  if (plat::IsDirectory(item)) {
+    AfxMessageBox(ShownName(item) + "\r\n" + plat::Utf8ToCp932Lossy("フォルダーは保護形式にできません。"));
+    return -1;
+  }
   const int result = cx.doc->ConvertSource(1, item, "");
   ShowResult(cx, "");
   return result < 0 ? -1 : 0;
@@ -179,7 +190,7 @@ int RenameAll(CommandContext& cx, int toPlain) {
       why = ErrnoReason(errno);
     }
     if (!why.empty()) {
-      AfxMessageBox(path + "\r\n" + why);
+      AfxMessageBox(ShownName(path) + "\r\n" + why);
       ++failed;
       continue;
     }

@@ -16,8 +16,8 @@ const std::string& COutsideProgram::Path() const {
 const CUnzipEntry::Run& CUnzipEntry::Get() const {
   if (!decided_) {
     const std::string program = program_.Path();
-    run_ = program.empty() ? Run() : Run([program](const std::vector<std::string>& args) {
-      return plat::RunProgram(program, args).exitCode;
+    run_ = program.empty() ? Run() : Run([program](const std::vector<std::string>& args, int64_t fileSizeLimit) {
+      return plat::RunProgram(program, args, "", fileSizeLimit).exitCode;
     });
     decided_ = true;
   }

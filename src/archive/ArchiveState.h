@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -24,12 +25,13 @@ class COutsideProgram {
 };
 
 // The outside unzip program as the document holds it: a function that runs it with
-// an argument vector and returns its exit code, empty when no unzip program exists.
+// an argument vector, no file it writes past fileSizeLimit bytes (-1: no limit), and
+// returns its exit code (-1 when it was killed); empty when no unzip program exists.
 // Looked up when first asked for; assigning nullptr (or a function) decides it
 // without a lookup.
 class CUnzipEntry {
  public:
-  using Run = std::function<int(const std::vector<std::string>& args)>;
+  using Run = std::function<int(const std::vector<std::string>& args, int64_t fileSizeLimit)>;
   CUnzipEntry& operator=(std::nullptr_t) { return *this = Run(); }
   CUnzipEntry& operator=(Run run) {
     run_ = std::move(run);
@@ -37,7 +39,7 @@ class CUnzipEntry {
     return *this;
   }
   explicit operator bool() const { return static_cast<bool>(Get()); }
-  int operator()(const std::vector<std::string>& args) const { return Get()(args); }
+  int operator()(const std::vector<std::string>& args, int64_t fileSizeLimit) const { return Get()(args, fileSizeLimit); }
   // Looks again when next asked.
   void Forget() {
     decided_ = false;

@@ -9,7 +9,9 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
+#include "archive/PackList.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -70,6 +72,7 @@ int CQelDoc::CompressToZip(int mode) {
     std::string name;
     if (st->isDirectory) {
       while (source.size() > 1 && plat::FindLastSeparator(source) == source.size() - 1) source.pop_back();
+      if (IsEmptyFolderToPack(source)) return 0;
       if (!plat::SetCurrentDirectory(source)) return 0;
       fileSpec = "*.*";
       archive = source;
@@ -99,7 +102,8 @@ int CQelDoc::CompressToZip(int mode) {
 
   if (mode == kCompressWorkRtf && result == 0) {
     if (!plat::CopyFile(archive, m_strPathName)) {
-      if (AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), m_strPathName), plat::MB_YESNO) != plat::IDYES)
+      const std::string question = Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(m_strPathName));
+      if (AfxMessageBox(question, plat::MB_YESNO) != plat::IDYES)
         return 0;
       plat::SetReadOnly(m_strPathName, false);
       plat::CopyFile(archive, m_strPathName);
@@ -109,8 +113,10 @@ int CQelDoc::CompressToZip(int mode) {
     plat::SetReadOnly(fileSpec, false);
     plat::RemoveFile(fileSpec);
   }
+  // A failure the pack said with its reason is not said again; string 161 is for
+  // the rest.
   if (result != 0) {
-    AfxMessageBox(IDS_ZIP_ERROR);
+    if (result > 0) AfxMessageBox(IDS_ZIP_ERROR);
     return 0;
   }
   if (mode == kCompressZip || mode == kCompressRtz) {

@@ -5,6 +5,7 @@
 // no chaining, so a wrong key is found only where the result must be an archive.
 // Plain copies made while expanding are private to the user and live in TMP.
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -16,6 +17,7 @@
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/CipherKey.h"
+#include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "archive/SourceMode.h"
 #include "base/ByteCursor.h"
@@ -29,6 +31,7 @@
 namespace {
 
 constexpr int IDS_CANNOT_WRITE = 179;
+constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
 constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
@@ -78,13 +81,18 @@ bool SameFile(const std::string& a, const std::string& b) {
   return ha && hb && std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }
 
+// A protected file that could not be written: its name as the user wrote it and why.
+void ShowCannotWrite(const std::string& target, int error) {
+  AfxMessageBox(ShownName(target) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + " : " + ErrnoReason(error));
+}
+
 char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
 
 // An existing write-protected target is replaced only after Yes to string 329.
 bool WritableTarget(const std::string& target) {
   std::optional<plat::FileInfo> st = plat::LinkStat(target);
   if (!st || !st->readOnly || st->isSymlink) return true;
-  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) == plat::IDYES;
+  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(target)), plat::MB_YESNO) == plat::IDYES;
 }
 
 // Opens a target for writing, asking before a write-protected one is made writable;
@@ -94,11 +102,11 @@ bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, cons
   if (out.Open(target, mode)) return true;
   const bool workFile = target.rfind(workStem, 0) == 0;
   if (!workFile &&
-      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), target), plat::MB_YESNO) != plat::IDYES)
+      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(target)), plat::MB_YESNO) != plat::IDYES)
     return false;
   plat::SetReadOnly(target, false);
   if (out.Open(target, mode)) return true;
-  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), target));
+  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), ShownName(target)));
   return false;
 }
 
@@ -335,7 +343,10 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   } dropWork{packs ? input : ""};
 
   plat::File in;
-  if (!in.Open(input, plat::File::Mode::Read)) return -1;
+  if (!in.Open(input, plat::File::Mode::Read)) {
+    AfxMessageBox(ShownName(input) + "\r\n" + ErrnoReason(errno));
+    return -1;
+  }
   // The name the protected file takes: with enciphered names on, the stored form. It
   // is chosen before anything is written, so an earlier file of that name is asked
   // about like any other.
@@ -348,13 +359,9 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   // Written to a new work file beside the target and renamed onto it when complete:
   // a failed write leaves the earlier file, and no planted link is written through.
   plat::WorkFile work;
-  if (!work.CreateBeside(stored)) {
-    AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), stored));
-    return -1;
-  }
-  if (!Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false)) return -1;
-  if (!work.CommitAs(stored)) {
-    AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), stored));
+  if (!work.CreateBeside(stored) || !Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false) ||
+      !work.CommitAs(stored)) {
+    ShowCannotWrite(stored, errno);
     return -1;
   }
   if (modeGiven != kSourceSaveText) plat::SetFileTime(stored, doc.m_tSourceFileTime);
@@ -399,7 +406,7 @@ int CQelDoc::OnSaveSourceAs() {
   if (RefuseFtpDriveSave(target)) return -1;
   // The source itself is no new name: it would be copied or rewritten onto itself.
   if (SameFile(source, target)) {
-    AfxMessageBox(target + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
+    AfxMessageBox(ShownName(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
     return -1;
   }
   // Without a key the source can be neither expanded nor protected again: both
@@ -418,7 +425,7 @@ int CQelDoc::OnSaveSourceAs() {
   if (result == -2) {
     if (!ConfirmOverwrite(target)) return -1;
     result = CopyBeside(source, target) ? 0 : -1;
-    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), target));
+    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), ShownName(target)));
   }
   m_nViewRequest = 6;
   UpdateAllViews();

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
@@ -36,13 +37,47 @@ namespace {
 
 void ShowOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(place)); }
 
+std::string NotAZipReason() { return plat::Utf8ToCp932Lossy("ZIP書庫ではありません"); }
+
 void ReportCodecError(const char* code) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText(code);
 }
 
-std::string SizeText(uint64_t bytes) {
-  constexpr uint64_t kMegabyte = 1 << 20;
-  return bytes >= kMegabyte ? std::to_string(bytes / kMegabyte) + "MB" : std::to_string(bytes / 1024) + "KB";
+}  // namespace
+
+namespace {
+
+// Reads the archive file whole into input: its length, -1 when it cannot be read (said
+// why), -9 out of memory.
+int64_t ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
+  plat::File file;
+  if (!file.Open(archive, plat::File::Mode::Read)) {
+    AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
+    return -1;
+  }
+  const int64_t length = file.GetLength();
+  if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
+    ShowOutOfMemory(" 029");
+    return -9;
+  }
+  return file.Read(input.data(), length) == length ? length : -1;
+}
+
+// True, said with the archive's name and why, when nothing of the archive may be
+// written below folder: bytes with neither a directory nor a first member (no
+// archive at all), members that would unpack over and over, or past the room there is.
+bool RefusedWhole(const codec::CZipReader& reader, const std::string& archive, const std::string& folder) {
+  const char* code = codec::err::kLocalSignature;
+  std::optional<std::string> why;
+  if (reader.Entries().empty() && !reader.FromDirectory()) {
+    why = CodeWithReason(code, NotAZipReason());
+  } else {
+    why = ZipBombReason(reader, folder, &code);
+  }
+  if (!why) return false;
+  AfxMessageBox(ShownName(archive) + "\r\n" + *why);
+  ReportCodecError(code);
+  return true;
 }
 
 }  // namespace
@@ -52,20 +87,10 @@ std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const 
   if (reader.MembersOverlap()) return CodeWithReason(codec::err::kOverlap);
   *code = codec::err::kWrite;
   // No member is written beyond its declared size: the declared total bounds the run.
-  const uint64_t total = reader.DeclaredTotal();
-  std::optional<int64_t> room = plat::FreeSpace(folder);
-  if (room && total > static_cast<uint64_t>(*room)) {
-    return CodeWithReason(codec::err::kWrite, ErrnoReason(ENOSPC) + " (" + SizeText(total) + " > " +
-                                                  SizeText(static_cast<uint64_t>(*room)) + ")");
-  }
-  if (std::optional<int64_t> limit = plat::FileSizeLimit()) {
-    for (const codec::ZipEntry& e : reader.Entries())
-      if (e.header.uncompressedSize > static_cast<uint64_t>(*limit))
-        return CodeWithReason(codec::err::kWrite, ErrnoReason(EFBIG) + " (" + SizeText(e.header.uncompressedSize) + ")");
-  }
-  return std::nullopt;
+  uint64_t largest = 0;
+  for (const codec::ZipEntry& e : reader.Entries()) largest = std::max(largest, e.header.uncompressedSize);
+  return NoRoomReason(reader.DeclaredTotal(), largest, folder);
 }
-
 
 int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
                        std::span<const uint8_t> memoryImage, uint8_t* buffer, int outputCapacity,
@@ -78,14 +103,8 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     plat::MakeDirectory(folder);
     if (!plat::SetCurrentDirectory(folder)) return -1;
     target.emplace(plat::GetCurrentDirectory(), options.askOverwrite);
-    plat::File file;
-    if (!file.Open(archive, plat::File::Mode::Read)) return -1;
-    const int64_t length = file.GetLength();
-    if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
-      ShowOutOfMemory(" 029");
-      return -9;
-    }
-    if (file.Read(input.data(), length) != length) return -1;
+    const int64_t length = ReadArchive(doc, archive, input);
+    if (length < 0) return static_cast<int>(length);
     image = std::span<const uint8_t>(input.data(), static_cast<size_t>(length));
     outputCapacity = 0;
   }
@@ -108,14 +127,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
   bool full = false;  // placeholder sizes: the stream went on past the caller's room
   try {
     codec::CZipReader reader(image);
-    // An archive that would unpack members over and over, or past the room there is,
-    // is refused before anything is written.
-    const char* bombCode = nullptr;
-    if (std::optional<std::string> bomb = memoryMode ? std::nullopt : ZipBombReason(reader, target->Folder(), &bombCode)) {
-      AfxMessageBox(archive + "\r\n" + *bomb);
-      ReportCodecError(bombCode);
-      return -1;
-    }
+    if (!memoryMode && RefusedWhole(reader, archive, target->Folder())) return -1;
     for (const codec::ZipEntry& entry : reader.Entries()) {
       const codec::CZipHeader& h = entry.header;
       if (h.method != 0 && h.method != 8) {
@@ -175,7 +187,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     // With placeholder sizes the caller's room is the end of the output, not a fault.
     full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
     if (!full) {
-      if (!memoryMode) AfxNote(archive + " : " + CodeWithReason(e));
+      if (!memoryMode) AfxNote(ShownName(archive) + " : " + CodeWithReason(e));
       ReportCodecError(e.Code());
       return -1;
     }
@@ -190,40 +202,68 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
 
 namespace {
 
-// True when the unzip program may unpack the archive: the own codec's checks refuse
-// nothing in it (overlapping members, a size past the room, a name that names no
-// file), it would write every member under its right name (it reads names as UTF-8
-// only when flagged so, and garbles other non-ASCII names), it would make no
-// symbolic link, and no member's path runs through a symbolic link already in the
-// folder (the program follows those). The own codec, which does neither, serves the
-// other archives and reports what it refuses.
-bool ProgramIsSafe(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
+// What the unzip program is trusted with: each file member's declared size by the
+// path it is written to (the program keeps the first of two members of one name),
+// and the largest, past which no file it writes may grow.
+struct ProgramPlan {
+  std::unordered_map<std::string, uint64_t> sizes;
+  uint64_t largest = 0;
+};
+
+// The plan when the unzip program may unpack the archive: the own codec's checks
+// refuse nothing in it (overlapping members, a size past the room, a name that names
+// no file), it would write every member under its right name (it reads names as UTF-8
+// only when flagged so, garbles other non-ASCII names, and keeps a '\' that the own
+// codec takes as a separator), it would make no symbolic link, no member's path runs
+// through a symbolic link already in the folder (the program follows those), and
+// members that lie about their sizes cannot fill the disk before they are found (the
+// program inflates past a declared size; each file stops at the largest one, so as
+// many files of the largest size must fit). nullopt otherwise: the own codec, which
+// stops each member at its own size, serves and reports what it refuses.
+std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
   std::vector<uint8_t> bytes;
   plat::File file;
-  if (!file.Open(archive, plat::File::Mode::Read)) return true;
+  if (!file.Open(archive, plat::File::Mode::Read)) return std::nullopt;
   int64_t length = file.GetLength();
-  if (!TryAllocate(bytes, length, 1, 0, &doc.m_allocHook)) return true;
-  if (file.Read(bytes.data(), length) != length) return true;
+  if (!TryAllocate(bytes, length, 1, 0, &doc.m_allocHook)) return std::nullopt;
+  if (file.Read(bytes.data(), length) != length) return std::nullopt;
+  ProgramPlan plan;
   try {
     codec::CZipReader reader(bytes);
     const char* code = nullptr;
-    if (ZipBombReason(reader, target.Folder(), &code)) return false;
+    if (reader.Entries().empty() || ZipBombReason(reader, target.Folder(), &code)) return std::nullopt;
     for (const codec::ZipEntry& e : reader.Entries()) {
       const codec::CZipHeader& h = e.header;
-      if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
+      if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return std::nullopt;
       const bool utf8 = h.flags & codec::kFlagUtf8;
+      const std::string name = utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name;
+      if (plat::FindLastSeparator(name) != std::string::npos) return std::nullopt;
       bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name, &isFolder);
+      std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
       // A file name the own codec refuses ("a/..") is refused by it, with its message.
-      if (!rel && !isFolder) return false;
-      if (rel && !target.StaysInside(*rel)) return false;
-      if (utf8) continue;
-      for (char c : h.name)
-        if (static_cast<uint8_t>(c) >= 0x80) return false;
+      if (!rel && !isFolder) return std::nullopt;
+      if (rel && !target.StaysInside(*rel)) return std::nullopt;
+      if (!utf8)
+        for (char c : h.name)
+          if (static_cast<uint8_t>(c) >= 0x80) return std::nullopt;
+      if (!rel || isFolder) continue;
+      plan.sizes.try_emplace(*rel, h.uncompressedSize);
+      plan.largest = std::max(plan.largest, h.uncompressedSize);
     }
   } catch (const codec::CodecError&) {
-    return false;  // unread members cannot be checked: the own codec reports the fault
+    return std::nullopt;  // unread members cannot be checked: the own codec reports the fault
+  }
+  std::optional<int64_t> room = plat::FreeSpace(target.Folder());
+  if (room && plan.largest > 0 && plan.sizes.size() > static_cast<uint64_t>(*room) / plan.largest) return std::nullopt;
+  return plan;
+}
+
+// True when every file the program wrote below work has its member's declared size.
+bool SizesHold(const ProgramPlan& plan, const std::string& work) {
+  for (const auto& [rel, size] : plan.sizes) {
+    std::optional<plat::FileInfo> st = plat::LinkStat(WinJoin(work, rel));
+    if (st && static_cast<uint64_t>(st->size) != size) return false;
   }
   return true;
 }
@@ -245,12 +285,17 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
   std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
   if (!hostArchive) return kProgramFailed;
   CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
-  if (!ProgramIsSafe(doc, absArchive, target)) return kProgramFailed;
+  const std::optional<ProgramPlan> plan = PlanForProgram(doc, absArchive, target);
+  if (!plan) return kProgramFailed;
+  // A member that passes the largest declared size ends the program at once; one that
+  // came out at another size than its own fails the road (nothing is placed).
   return UnpackThroughWorkFolder(
       target,
       [&](const std::string& work) {
         std::optional<std::string> hostWork = plat::ResolveHostPath(work);
-        return hostWork ? doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
+        if (!hostWork) return -1;
+        const int status = doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}, static_cast<int64_t>(plan->largest));
+        return status >= 0 && !SizesHold(*plan, work) ? -1 : status;
       },
       [](int status) { return status == 0 || status == 1; });
 }

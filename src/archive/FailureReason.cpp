@@ -5,7 +5,9 @@
 #include <string_view>
 
 #include "codec/CodecError.h"
+#include "codec/MemberPath.h"
 #include "codec/ErrorCodes.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
 namespace {
@@ -16,6 +18,11 @@ bool OneOf(std::string_view code, std::initializer_list<const char*> codes) {
   for (const char* c : codes)
     if (code == c) return true;
   return false;
+}
+
+std::string SizeText(uint64_t bytes) {
+  constexpr uint64_t kMegabyte = 1 << 20;
+  return bytes >= kMegabyte ? std::to_string(bytes / kMegabyte) + "MB" : std::to_string(bytes / 1024) + "KB";
 }
 
 }  // namespace
@@ -70,3 +77,22 @@ std::string CodeWithReason(const char* code, const std::string& reason) {
 }
 
 std::string CodeWithReason(const codec::CodecError& error) { return CodeWithReason(error.Code(), error.Reason()); }
+
+std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::string_view folder) {
+  namespace e = codec::err;
+  std::optional<int64_t> room = plat::FreeSpace(folder);
+  if (room && total > static_cast<uint64_t>(*room))
+    return CodeWithReason(e::kWrite, ErrnoReason(ENOSPC) + " (" + SizeText(total) + " > " + SizeText(static_cast<uint64_t>(*room)) + ")");
+  std::optional<int64_t> limit = plat::FileSizeLimit();
+  if (limit && largest > static_cast<uint64_t>(*limit)) return CodeWithReason(e::kWrite, ErrnoReason(EFBIG) + " (" + SizeText(largest) + ")");
+  return std::nullopt;
+}
+
+std::string ShownName(std::string_view path) {
+  std::string shown(path);
+  if (shown.size() >= 2 && shown[1] == ':') return shown;
+  const std::vector<uint8_t> doubleByte = MakeSjisLeadMask(shown, shown.size());
+  for (size_t i = 0; i < shown.size(); ++i)
+    if (shown[i] == '\\' && !doubleByte[i]) shown[i] = '/';
+  return shown;
+}

@@ -3,6 +3,8 @@
 // disk, a read-only folder, a link in the way and a bad name no longer read alike.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,3 +24,11 @@ std::string ErrnoReason(int error);
 // "code reason": the error's own reason, else the one its code stands for.
 std::string CodeWithReason(const codec::CodecError& error);
 std::string CodeWithReason(const char* code, const std::string& reason = "");
+// Why members declaring total bytes in all, the largest of them largest bytes, cannot
+// be unpacked below folder ("026 reason (sizes)"): more than the free space there, or
+// one file past the process's file-size limit. nullopt when they fit.
+std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::string_view folder);
+// A path as the user writes it in a message: an inside path of the host ("\tmp\x.zip")
+// and a member path take '/' separators ("/tmp/x.zip"); a drive path ("R:\a.zip")
+// stays as it is. Lead-byte aware (CP932).
+std::string ShownName(std::string_view path);

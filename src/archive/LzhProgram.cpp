@@ -113,10 +113,13 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
   return result;
 }
 
-int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder) {
+int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,
+                         int64_t fileSizeLimit) {
   if (!LzhProgramCanCreate(state)) return -1;
   std::optional<std::string> hostArchive = AbsoluteHost(archive);
   std::optional<std::string> hostFolder = AbsoluteHost(folder);
   if (!hostArchive || !hostFolder) return -1;
-  return plat::RunProgram(state.m_strLhaProgram, {state.m_bLhaSjisOption ? "xqfy" : "xqf", *hostArchive}, *hostFolder).exitCode;
+  return plat::RunProgram(state.m_strLhaProgram, {state.m_bLhaSjisOption ? "xqfy" : "xqf", *hostArchive}, *hostFolder,
+                          fileSizeLimit)
+      .exitCode;
 }

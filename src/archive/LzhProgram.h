@@ -2,6 +2,7 @@
 // (an "a" command). It is run with an argument vector, never through a shell.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,5 +14,7 @@ bool LzhProgramCanCreate(ArchiveState& state);
 // WalkPackList gives them: the program must not recurse) into a new archive that
 // replaces archive when complete; the program's exit code, -1 when it could not run.
 int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources);
-// Unpacks archive into folder; the program's exit code, -1 when it could not run.
-int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder);
+// Unpacks archive into folder, no file past fileSizeLimit bytes (-1: no limit); the
+// program's exit code, -1 when it could not run or was stopped at the limit.
+int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,
+                         int64_t fileSizeLimit = -1);

@@ -23,3 +23,6 @@ bool AcceptLeftOut(const LeftOut& leftOut);
 // Names each file of the list (folders end with '/') that cannot be opened for
 // reading, with the reason; false when there is one.
 bool AllReadable(const std::vector<std::string>& names);
+// True, with a message naming it, when path is a folder with nothing in it: it gives
+// no archive, and the pack fails rather than write one of nothing.
+bool IsEmptyFolderToPack(const std::string& path);

@@ -5,7 +5,10 @@
 // into a work folder whose files are moved in only when it succeeded. A member that
 // is not written (a method the own reader lacks, a damaged one) is reported and
 // makes the run a failure; the members after it still come out.
+#include <algorithm>
 #include <cerrno>
+#include <unordered_map>
+#include <utility>
 #include <optional>
 
 #include "app/QelDoc.h"
@@ -79,6 +82,21 @@ bool MembersStayInside(std::span<const uint8_t> image, CExtractTarget& target) {
   }
 }
 
+// The declared sizes of the file members: their total and the largest. A header that
+// cannot be read ends the sum (the unpack itself reports it).
+std::pair<uint64_t, uint64_t> DeclaredSizes(std::span<const uint8_t> image) {
+  uint64_t total = 0, largest = 0, pos = 0;
+  try {
+    for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+      if (h.method == "-lhd-") continue;
+      total = h.originalSize > ~total ? ~uint64_t{0} : total + h.originalSize;
+      largest = std::max(largest, h.originalSize);
+    }
+  } catch (const codec::CodecError&) {
+  }
+  return {total, largest};
+}
+
 // Why a member the program wrote (size bytes of the header's) came out short: a
 // full disk or the file-size limit stops the program, which still reports success.
 std::string ShortReason(const std::string& work, int64_t size) {
@@ -97,13 +115,22 @@ std::string ShortReason(const std::string& work, int64_t size) {
 // reported. The first failure's text ("code reason"), or "" when every one held.
 std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
   std::string first;
+  // Of members of one name the program keeps the last: only that one is checked.
+  std::vector<std::pair<codec::CLzhHeader, std::string>> files;
+  std::unordered_map<std::string, size_t> last;
   uint64_t pos = 0;
-  std::vector<uint8_t> block(1 << 16);
   for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
     bool isFolder = false;
     std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
     if (!rel || isFolder || h.method == "-lhd-") continue;
-    const std::string path = WinJoin(work, *rel);
+    last[*rel] = files.size();
+    files.emplace_back(std::move(h), *rel);
+  }
+  std::vector<uint8_t> block(1 << 16);
+  for (size_t i = 0; i < files.size(); ++i) {
+    const auto& [h, rel] = files[i];
+    if (last[rel] != i) continue;
+    const std::string path = WinJoin(work, rel);
     plat::File file;
     codec::CCrc16 crc;
     int64_t size = 0;
@@ -131,7 +158,7 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
       continue;
     }
     plat::RemoveFile(path);
-    AfxNote(h.Path() + " : " + text);
+    AfxNote(ShownName(h.Path()) + " : " + text);
     if (first.empty()) first = text;
   }
   return first;
@@ -159,7 +186,7 @@ int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
       }
       if (!headerRead) break;  // the header itself could not be read: nothing after it is found
       const bool method = std::string_view(e.Code()) == codec::err::kLzhMethod;
-      AfxNote(h.Path() + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
+      AfxNote(ShownName(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
     }
   }
   if (firstCode.empty()) return 0;
@@ -184,7 +211,10 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   // The user's unpack asks before an existing file is replaced.
   CExtractTarget target(plat::GetCurrentDirectory(), true);
   plat::File file;
-  if (!file.Open(archive, plat::File::Mode::Read)) return -1;
+  if (!file.Open(archive, plat::File::Mode::Read)) {
+    AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
+    return -1;
+  }
   const int64_t length = file.GetLength();
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, length, 1, 1000, &m_allocHook)) {
@@ -193,12 +223,20 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   }
   if (file.Read(bytes.data(), length) != length) return -1;
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
+  // An archive that would not fit is refused before anything is written: no member
+  // is written past its declared size.
+  const std::pair<uint64_t, uint64_t> declared = DeclaredSizes(image);
+  const uint64_t total = declared.first, largest = declared.second;
+  if (std::optional<std::string> why = NoRoomReason(total, largest, target.Folder())) {
+    AfxMessageBox(ShownName(archive) + "\r\n" + *why);
+    return -1;
+  }
   if (program && MembersStayInside(image, target)) {
     std::string damaged;
     int result = UnpackThroughWorkFolder(
         target,
         [&](const std::string& work) {
-          const int status = UnpackWithLzhProgram(Archive(), archive, work);
+          const int status = UnpackWithLzhProgram(Archive(), archive, work, static_cast<int64_t>(largest));
           if (status == 0) damaged = DropDamagedFiles(image, work);
           return status;
         },

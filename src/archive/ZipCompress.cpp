@@ -6,6 +6,7 @@
 // walked here (it never recurses, so it follows no link) and writes a new archive in
 // a work folder, which replaces the target only when complete: it never adds to an
 // existing file, ZIP archive or not.
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,12 +15,15 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveModes.h"
 #include "archive/ArchiveState.h"
+#include "archive/FailureReason.h"
 #include "archive/FileSpec.h"
 #include "archive/PackList.h"
+#include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "platform/os/WorkNames.h"
 #include "platform/os/Process.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -27,6 +31,18 @@ bool IsAscii(const std::string& text) {
   for (unsigned char c : text)
     if (c >= 0x80) return false;
   return true;
+}
+
+// Why the zip program failed, from what it wrote: its last line, a full disk and the
+// file-size limit in the system's words.
+std::string ProgramReason(const std::string& output) {
+  if (output.find("No space left on device") != std::string::npos) return ErrnoReason(ENOSPC);
+  if (output.find("File too large") != std::string::npos) return ErrnoReason(EFBIG);
+  const size_t end = output.find_last_not_of("\r\n ");
+  if (end == std::string::npos) return ReasonOfCode(codec::err::kWrite);
+  const size_t newline = output.rfind('\n', end);
+  const size_t start = newline == std::string::npos ? 0 : newline + 1;
+  return plat::Utf8ToCp932Lossy(output.substr(start, end + 1 - start));
 }
 
 std::string FolderOf(const std::string& path) {
@@ -51,7 +67,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   if (!cwd) return 1;
   // A name that cannot be stored, or a file that cannot be read, refuses the pack.
   const std::optional<std::vector<std::string>> walked = WalkPackList(names, leftOut);
-  if (!walked) return 3;
+  if (!walked) return -1;
   const std::vector<std::string>& members = *walked;
   if (members.empty()) return 0;
   std::optional<std::string> work = plat::MakeHiddenWorkFolder(FolderOf(archive), plat::WorkKind::Zip);
@@ -72,10 +88,19 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
     const plat::ProgramResult run = plat::RunProgram(Archive().m_zipProgram.Path(), args, *cwd);
     if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
-    result = run.exitCode == 0 && plat::ReplaceByRename(workArchive, archive) ? 0 : 3;
+    std::string why;
+    if (run.exitCode == 0) {
+      result = plat::ReplaceByRename(workArchive, archive) ? 0 : -1;
+      if (result < 0) why = ErrnoReason(errno);
+    } else {
+      result = -1;
+      why = ProgramReason(run.output);
+    }
     // A program that could not be started (a list longer than a command line
     // takes): the own writer packs the same files.
     if (run.exitCode < 0 || run.exitCode == 127) result = -2;
+    // Otherwise a failure is said with its reason (a full disk, ...), the archive named.
+    if (result == -1) AfxMessageBox(ShownName(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
   }
   plat::RemoveTree(*work);
   if (result == -2) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);

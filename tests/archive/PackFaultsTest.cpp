@@ -7,9 +7,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "archive/ArchiveTestSupport.h"
+#include "support/NetServers.h"
+#include "support/SmallDisk.h"
 
 using namespace archtest;
 namespace fs = std::filesystem;
@@ -35,6 +40,12 @@ std::vector<std::string> Hidden(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder))
     if (e.path().filename().string().rfind(".pelnorix", 0) == 0) names.push_back(e.path().filename().string());
+  return names;
+}
+
+std::set<std::string> Names(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
   return names;
 }
 
@@ -161,5 +172,69 @@ TEST(ListCommandFault, UnpackProtectExpandIgnoredTheSelection) {
       EXPECT_TRUE(fs::exists(d + c.made));
       EXPECT_FALSE(fs::exists(d + c.notMade));
     }
+  }
+}
+
+// List commands that did nothing, or failed, and said nothing or the wrong reason:
+// each fails (exit 1) with its reason, names the file as the user wrote it, and
+// writes nothing. disk: the folder is a small disk of that many bytes, filled.
+TEST(ArchiveCommandFault, NothingDoneFailsWithItsReason) {
+  struct Case {
+    const char* fault;
+    const char* item;    // made in the folder ('/' at the end: a folder), or an R: path
+    std::string script;  // before the list command
+    const char* command;
+    const char* says;
+    bool programs = false;
+    int64_t disk = 0;  // a file item then holds more bytes no packer can shrink than the room left
+  };
+  // The pseudo-drive R: is pyftpdlib's server over a folder holding a.zip and a.txt.
+  testenv::TempDir served;
+  testenv::WriteHostFile(served.HostPath("a.zip"), ToString(RawZip({{"a.txt", "from the site"}})));
+  testenv::WriteHostFile(served.HostPath("a.txt"), "from the site");
+  nettest::FtpServer server;
+  START_OR_SKIP(server.Start(served.Host(), served.HostPath("ftp.log")), "pyftpdlib's FTP server");
+  const std::string site = "set ftp1=R:~2s~/ftp://127.0.0.1:" + std::to_string(server.Port()) + ";USER=anna;PWRD=secret\n";
+  const std::vector<Case> cases{
+      {"UnpackOfNoArchiveReturnedSilently", "notes.txt", "", "unpack", "書庫ではないため解凍できません"},
+      {"ProtectOfAFolderReturnedSilently", "tree/", "", "protect", "フォルダーは保護形式にできません"},
+      {"CompressOfAnEmptyFolderSucceededSilently", "tree/", "", "compress", "空のフォルダーです"},
+      {"CompressOfAnEmptyFolderThroughZipSucceededSilently", "tree/", "", "compress", "空のフォルダーです", true},
+      {"CompressLzhOfAnEmptyFolderMadeAnEmptyArchive", "tree/", "", "compress-lzh", "空のフォルダーです", true},
+      {"UnpackOnAPseudoDriveSaidOnlyFailed", "R:\\a.zip", site, "unpack", "ftpサイトではできません"},
+      {"ProtectOnAPseudoDriveSaidOnlyFailed", "R:\\a.txt", site, "protect", "ftpサイトではできません"},
+      {"ProtectOnAFullDiskSaidOnlyFailed", "big.txt", "answer key=ABCD\n", "protect", "ディスクの空きが足りません", false, 1 << 20},
+      {"CompressThroughZipOnAFullDiskBlamedTheNames", "big.bin", "", "compress", "ディスクの空きが足りません", true, 1 << 20},
+  };
+  for (const Case& c : cases) {
+    if (c.programs && !testenv::PeerProgram(c.command == std::string("compress-lzh") ? "lha" : "zip")) continue;
+    testenv::TempDir dir;
+    std::optional<testenv::SmallDisk> disk;
+    std::string folder = dir.HostPath("work"), path = c.item;
+    fs::create_directories(folder);
+    if (c.disk) {
+      disk.emplace(dir, "disk", c.disk);
+      if (!disk->Mounted()) continue;  // a full disk, not a file-size limit
+      folder = disk->Host();
+    }
+    const bool onSite = path.rfind("R:", 0) == 0;
+    if (!onSite) path = folder + "/" + (path.ends_with("/") ? path.substr(0, path.size() - 1) : path);
+    if (std::string(c.item).ends_with("/")) {
+      fs::create_directories(path);
+    } else if (!onSite) {
+      testenv::WriteHostFile(path, c.disk ? testenv::Shell("head -c 600000 /dev/urandom") : "text");
+    }
+    if (disk) disk->FillLeaving(200000);
+    const std::set<std::string> before = Names(folder);
+    UserRun run = RunUserScript(dir, c.script + "list 1 " + path + "\nlist-command " + c.command + "\n", c.programs);
+    EXPECT_EQ(run.status, 1) << c.fault << ": " << run.out;
+    EXPECT_NE(run.out.find(c.says), std::string::npos) << c.fault << ": " << run.out;
+    // Named as written: the folder with '/', never in the inside form with '\\'.
+    const std::string named = onSite ? path : folder + "/";
+    std::string inside = named;
+    std::replace(inside.begin(), inside.end(), '/', '\\');
+    EXPECT_NE(run.out.find(named), std::string::npos) << c.fault << ": " << run.out;
+    EXPECT_TRUE(onSite || run.out.find(inside) == std::string::npos) << c.fault << ": " << run.out;
+    EXPECT_EQ(Names(folder), before) << c.fault << ": nothing is written";
   }
 }

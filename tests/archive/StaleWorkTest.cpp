@@ -79,7 +79,9 @@ TEST(StaleWorkFault, KilledRunsWorkIsRemovedByTheNextRunInThatFolder) {
   for (const Case& c : cases) {
     testenv::TempDir dir;
     fs::create_directories(dir.HostPath("work/tree"));
-    testenv::WriteHostFile(dir.HostPath("work/tree/a.txt"), "a");
+    // Longer than a process id: the files the unzip program writes, the fake's pid
+    // file among them, are bounded by the largest member.
+    testenv::WriteHostFile(dir.HostPath("work/tree/a.txt"), std::string(64, 'a'));
     testenv::WriteHostFile(dir.HostPath("work/memo.txt"), "memo");
     testenv::Shell("cd " + Q(dir.HostPath("work/tree")) + " && zip -q ../pack.zip a.txt");
     const std::string script = "answer yes yes\nanswer key=ABCD\nlist 1 " + dir.HostPath(std::string("work/") + c.item) +

@@ -1,5 +1,6 @@
 #include "platform/os/Process.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <fcntl.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 
 namespace plat {
@@ -33,7 +35,7 @@ std::string FindProgram(const std::string& name) {
 }
 
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& folder) {
+                         const std::string& folder, int64_t fileSizeLimit) {
   ProgramResult result;
   int pipeFds[2];
   if (pipe(pipeFds) != 0) return result;
@@ -58,6 +60,20 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
     int devNull = open("/dev/null", O_RDONLY);
     if (devNull >= 0) dup2(devNull, STDIN_FILENO);
     if (!folder.empty() && chdir(folder.c_str()) != 0) _exit(127);
+    if (fileSizeLimit >= 0) {
+      // The limit ends the program where a write would pass it, even when the
+      // caller ignores SIGXFSZ (an ignored signal stays ignored across exec).
+      struct rlimit limit {};
+      getrlimit(RLIMIT_FSIZE, &limit);
+      const auto wanted = static_cast<rlim_t>(fileSizeLimit);
+      if ((limit.rlim_cur == RLIM_INFINITY || wanted < limit.rlim_cur) &&
+          (limit.rlim_max == RLIM_INFINITY || wanted <= limit.rlim_max))
+        limit.rlim_cur = wanted;
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(127);
+      struct sigaction byDefault {};
+      byDefault.sa_handler = SIG_DFL;
+      sigaction(SIGXFSZ, &byDefault, nullptr);
+    }
     execv(program.c_str(), argv.data());
     _exit(127);
   }

@@ -2,6 +2,7 @@
 // vector and never through a shell, so no name is ever interpreted.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ struct ProgramResult {
 };
 
 // Runs program (a host path) with args (host strings) in folder (a host path; ""
-// for the current one) and waits for it.
+// for the current one) and waits for it. With fileSizeLimit 0 or more no file it
+// writes may pass that many bytes: a write past them ends it at once (killed).
 ProgramResult RunProgram(const std::string& program, const std::vector<std::string>& args,
-                         const std::string& folder = "");
+                         const std::string& folder = "", int64_t fileSizeLimit = -1);
 
 }  // namespace plat
