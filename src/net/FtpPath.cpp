@@ -128,6 +128,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   if (ui) ui->BeginWaitCursor();
   bool over = false;
   bool whole = false;
+  int64_t total = 0;
   std::string why;  // a failure's reason, said once the wait cursor is gone
   plat::File file;
   if (!file.Open(local, plat::File::Mode::Write)) {
@@ -143,7 +144,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
     // The whole download within the session's transfer time.
     const auto until = plat::InetTransfer::Clock::now() + std::chrono::milliseconds(NetTime(kFtpTransferMs));
     std::vector<char> block(kFetchBlock);
-    for (int64_t total = 0; !over;) {
+    while (!over) {
       remoteFile->SetDeadline(std::min(plat::InetTransfer::Clock::now() + kEscPoll, until));
       const int64_t got = remoteFile->Read(block.data(), kFetchBlock);
       if (got > 0) {
@@ -185,6 +186,11 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   if (ui) ui->EndWaitCursor();
   ShowNetStatus(path);
   if (over) why = FileSizeOverText(bound.bytes);
+  // An empty file gives nothing to show.
+  if (whole && total == 0) {
+    why = path + "\n" + LoadString(IDS_NET_NO_DATA);
+    whole = false;
+  }
   if (!why.empty()) AfxMessageBox(why);
   if (whole) return local;
   Net().ftpFetchCut_ = false;
