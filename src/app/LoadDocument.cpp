@@ -48,11 +48,15 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
   m_bNothingShown = 0;
-  // A file on an FTP pseudo-drive is fetched into TMP and shown from there; one that
-  // came cut at its volume is shown as partial whatever its road reads of it.
+  // A file on an FTP pseudo-drive is fetched into TMP and shown from there (one cut at
+  // its volume is shown as partial); one that cannot be fetched, and a site's letter
+  // that is no pseudo-drive, fail with their reason, never read as the local path.
   bool fetchedCut = false;
+  if (RefuseFalseFtpDrive(path)) return -1;
   if (GetFtpDriveIndex(path) > 0) {
-    if (std::string local = FetchPseudoDriveFile(path, &fetchedCut); !local.empty()) path = local;
+    std::string local = FetchPseudoDriveFile(path, &fetchedCut);
+    if (local.empty()) return -1;
+    path = local;
   }
   m_strPathName = path;
   m_nFileKind = GetFileKind(path);

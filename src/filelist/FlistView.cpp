@@ -78,7 +78,11 @@ int CFlistView::ReadFolder() {
   for (size_t i = 0; i < m_entries.size(); ++i) {
     if (m_selected[i]) selected.push_back(m_entries[i].name);
   }
-  auto listing = m_doc.GetFtpDriveIndex(m_strFolder) > 0 ? m_doc.ListFtpFolder(m_strFolder) : plat::ListDirectory(m_strFolder);
+  // A site's letter that is no pseudo-drive lists nothing (it is no local folder).
+  const int drive = m_doc.RefuseFalseFtpDrive(m_strFolder) ? -1 : m_doc.GetFtpDriveIndex(m_strFolder);
+  std::optional<std::vector<plat::DirEntry>> listing;
+  if (drive > 0) listing = m_doc.ListFtpFolder(m_strFolder);
+  if (drive == 0) listing = plat::ListDirectory(m_strFolder);
   m_entries.clear();
   m_nCurrent = -1;
   if (!listing) {

@@ -29,7 +29,13 @@ int OnListBatchConvert(CommandContext& cx) {
   int result = 0;
   for (const std::string& source : sources) {
     const std::string target = CQelDoc::GetPathPart(source, 6) + "." + ext;
-    if (target == source || !ConfirmOverwrite(target)) continue;
+    if (target == source) continue;
+    // A target on a pseudo-drive is refused with its reason and fails the command.
+    if (cx.doc->RefuseFtpDriveSave(target)) {
+      result = -1;
+      continue;
+    }
+    if (!ConfirmOverwrite(target)) continue;
     const int converted = cx.doc->ConvertImageFile(source, target);
     if (converted != 0) {
       AfxMessageBox(CQelDoc::GetPathPart(source, 1) + "\r\n" + cx.doc->ConvertImageFailureText(converted));

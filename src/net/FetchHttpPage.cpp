@@ -3,9 +3,11 @@
 // copied to TMP\Pelnor<n>.htm and shown through the load road. A fetch that breaks
 // off or runs out of time leaves no work file behind, so that nothing partial is
 // ever shown or saved as the page. What may be saved (every FTP file, a web program
-// or archive) comes whole, within the room for a file on the disk; a web page ends
-// at the page limit with its partial mark. Every failure says why in the status bar
-// and marks the address as failed.
+// or archive) comes whole, within the size its server declared and the room a download
+// may take on the disk; a web page ends at the page limit with its partial mark. A
+// file saved replaces the user's only when whole (net/SaveDownload.cpp). Every failure
+// says why and marks the address as failed.
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 
@@ -31,8 +33,6 @@ constexpr int kPassBytes = 16384;
 constexpr int kPiece = 1024;
 constexpr int64_t kPageLimit = 10000000;
 constexpr int64_t kPartialMark = 9999000;
-// An FTP download that succeeded counts as this many bytes.
-constexpr int64_t kFtpFetched = 1025;
 // A download worth saving rather than showing: the one bound of the offer and the copy.
 constexpr int64_t kSaveBound = 1024;
 constexpr int kCannotCreate = 162;  // "作成できません"
@@ -64,18 +64,6 @@ bool IsSaveKind(const std::string& object) {
   return false;
 }
 
-// The most one download to be saved may bring: the room for a file in the work folder.
-int64_t SaveRoom(const CQelDoc& doc) {
-  return std::max<int64_t>(0, plat::RoomForOneFile(doc.TmpFolder()).value_or(INT64_MAX));
-}
-
-// The first line of the file-size-over message: a download past the room on the disk
-// is not helped by the display volumes the second line speaks of.
-std::string RoomOverText(int64_t room) {
-  const std::string text = FileSizeOverText(room);
-  return text.substr(0, text.find('\r'));
-}
-
 // A listed address as page text: the name as it is, the three characters HTML
 // reads as markup written as references (no Shift-JIS trail byte is one of them).
 std::string PageText(const std::string& text) {
@@ -93,28 +81,45 @@ std::string PageText(const std::string& text) {
 struct Fetched {
   int64_t total = 0;
   bool late = false;
-  int64_t tooLarge = -1;  // the bound a download passed
+  std::string stopped;    // why a download stopped short of its end
   bool failed = false;    // ended, having said why
   std::string askedUrl;   // the web address asked for
   std::string finalUrl;   // the one the data came from, after redirects
 };
 
-// An FTP file goes to the work file whole, within the room on the disk: it is saved
-// from there, or shown cut at its volume as a local file is; a folder becomes a page
+// A download into the work file, within its bounds (net/SaveDownload.cpp): the file
+// is shown or saved from there. Says why it stopped.
+void Download(CQelDoc& doc, CInternetFile& in, plat::File& file, const std::string& work, std::chrono::milliseconds pass,
+              Clock::time_point deadline, Fetched& r) {
+  const Downloaded d = DownloadInto(in, file, DownloadRoom(doc), pass, deadline);
+  r.total = d.bytes;
+  r.late = d.end == DownloadEnd::Late;
+  r.stopped = DownloadStopText(d, work);
+}
+
+// An FTP file goes to the work file whole, within its bounds and the session's transfer
+// time: it is saved from there, or shown as a local file is; a folder becomes a page
 // of its entries' addresses (kind becomes 1).
 Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, int& kind) {
   Fetched r;
   if (!doc.Net().m_pFtpConnection) return r;
   if (!object.empty()) {
-    const int64_t room = SaveRoom(doc);
-    CFtpConnection::GetFileEnd end = CFtpConnection::GetFileEnd::Failed;
-    std::string why;
-    r.total = doc.Net().m_pFtpConnection->GetFile(object, work, true, room, &end, &why) ? kFtpFetched : 0;
-    r.late = end == CFtpConnection::GetFileEnd::Late;
-    if (end == CFtpConnection::GetFileEnd::TooLarge) r.tooLarge = room;
-    // The server's reason (a missing file, a refused transfer) in its own box, as
-    // every other failure of the fetch shows it.
-    if (!why.empty()) AfxMessageBox(why);
+    plat::File file;
+    if (!file.Open(work, plat::File::Mode::CreateNew)) {
+      AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
+      r.failed = true;
+      return r;
+    }
+    try {
+      auto in = doc.Net().m_pFtpConnection->OpenFile(object, FTP_TRANSFER_TYPE_BINARY);
+      const std::chrono::milliseconds whole(doc.NetTime(kFtpTransferMs));
+      Download(doc, *in, file, work, whole, Clock::now() + whole, r);
+    } catch (const CInternetException& e) {
+      // The server's reason (a missing file, a refused transfer) in its own box, as
+      // every other failure of the fetch shows it.
+      AfxMessageBox(e.GetErrorMessage());
+      r.total = 0;
+    }
     return r;
   }
   std::string listing;
@@ -149,19 +154,21 @@ void ShowOutOfMemory(CQelDoc& doc) {
   }
 }
 
-// A web object read in passes into the work file: a page up to the page limit, a
-// program or archive (to be saved) whole within the room on the disk.
-Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::string& object, plat::File& file) {
+// A web object read into the work file: a page in passes up to the page limit, a
+// program or archive (to be saved) whole within its bounds.
+Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::string& object, plat::File& file,
+                       const std::string& work) {
   Fetched r;
   std::unique_ptr<CHttpFile> request;
   uint32_t status = 0;
   try {
     request = doc.Net().m_pHttpConnection->OpenRequest("GET", object, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | 1);
     r.askedUrl = request->GetFileURL();
-    // "*/*" is the media range of any type; a compressed body is read decoded, as the
-    // browser pane reads it.
+    // "*/*" is the media range of any type; a page's compressed body is read decoded,
+    // as the browser pane reads it. A file to be saved is asked for as it is, so that
+    // its declared length is the length it has.
     request->AddRequestHeaders("Accept: */*\r\n");
-    request->AcceptCompressed();
+    if (!IsSaveKind(object)) request->AcceptCompressed();
     request->SendRequest();
     request->QueryInfoStatusCode(status);
   } catch (const CInternetException& e) {
@@ -176,11 +183,14 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
     return r;
   }
   r.finalUrl = request->GetFileURL();
-  const bool toSave = IsSaveKind(object);
-  const int64_t limit = toSave ? SaveRoom(doc) : kPageLimit;
   ShowNetStatus(NetStatusText(IDS_NET_READING_FROM, server, object));
   int64_t last = 0;
   try {
+    if (IsSaveKind(object)) {
+      // Each read waits a pass at the most; the bytes bound the whole.
+      Download(doc, *request, file, work, std::chrono::milliseconds(doc.NetTime(kPassMs)), Clock::time_point::max(), r);
+      return r;
+    }
     do {
       std::vector<char> buffer;
       if (!TryResize(buffer, kPassBuffer, &doc.m_allocHook)) {
@@ -197,18 +207,13 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
         filled += static_cast<int>(last);
         r.late = Clock::now() >= deadline;
       } while (last == kPiece && filled < kPassBytes && !r.late);
-      if (toSave && r.total + filled > limit) {
-        r.tooLarge = limit;
-        return r;
-      }
       if (!file.Write(buffer.data(), filled)) {
-        AfxMessageBox(LoadString(kCannotCreate));
-        r.failed = true;
+        r.stopped = DownloadStopText(Downloaded{DownloadEnd::WriteFailed, r.total, 0, errno}, work);
         return r;
       }
       r.total += filled;
       ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>(r.total / 1024)));
-    } while (last > 10 && r.total < limit && !r.late);
+    } while (last > 10 && r.total < kPageLimit && !r.late);
   } catch (const CInternetException& e) {
     ShowNetStatus(IDS_NET_READ_INCOMPLETE);
     AfxMessageBox(e.GetErrorMessage());
@@ -256,7 +261,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
       // The session's transfer time bounds the download and the listing.
       r = FetchFtpObject(*this, object, work, kind);
     } else {
-      r = FetchWebObject(*this, server, object, file);
+      r = FetchWebObject(*this, server, object, file, work);
       file.Close();
     }
     CloseInternetSession();
@@ -268,9 +273,9 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   };
   if (r.failed) return fail(0);
   if (r.late) return fail(IDS_NET_TIME_OVER);
-  if (r.tooLarge >= 0) {
-    AfxMessageBox(RoomOverText(r.tooLarge));
-    ShowNetStatus(RoomOverText(r.tooLarge));
+  if (!r.stopped.empty()) {
+    AfxMessageBox(r.stopped);
+    ShowNetStatus(r.stopped.substr(0, r.stopped.find('\n')));
     return fail(0);
   }
   if (r.total == 0) return fail(IDS_NET_NO_DATA);
@@ -282,12 +287,11 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
     const size_t slash = object.rfind('/');
     CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
     if (dialog.DoModal() == plat::IDOK) {
-      if (RefuseFtpDriveSave(dialog.GetPathName())) return fail(kFtpSiteRefused);
-      if (!ConfirmOverwrite(dialog.GetPathName())) return;
-      if (r.total >= kSaveBound && !plat::CopyFile(work, dialog.GetPathName())) {
-        AfxMessageBox(dialog.GetPathName() + "\r\n" + LoadString(kCannotCreate));
-        fail(kCannotCreate);
-      }
+      const std::string target = dialog.GetPathName();
+      if (RefuseFtpDriveSave(target)) return fail(kFtpSiteRefused);
+      // Saved or not, the download's work file is of no further use.
+      if (ConfirmOverwrite(target) && !SaveDownload(work, target)) return fail(kCannotCreate);
+      plat::RemoveFile(work);
       return;
     }
   }

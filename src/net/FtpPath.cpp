@@ -3,7 +3,9 @@
 // shown with (a file read by its head is kept cut there, as the load road cuts a
 // local file), and a slow server never keeps Esc from being seen.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -20,6 +22,8 @@
 namespace {
 
 constexpr int64_t kFetchBlock = 4096;
+constexpr int kCannotCreate = 162;  // "作成できません"
+constexpr int kTimeOver = 233;      // "タイムオーバーです"
 // The longest a read waits before Esc is looked at again.
 constexpr std::chrono::milliseconds kEscPoll{200};
 
@@ -77,32 +81,31 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
 
 namespace {
 
-// Kinds whose road reads the file whole rather than its head: the Office packages, the
-// mail message and CSV.
-bool ReadWhole(int kind) {
-  return kind == kKindCsv || kind == kKindMail || kind == kKindXlsx || kind == kKindDocx || kind == kKindPptx;
-}
+// Kinds whose road reads the file whole rather than its head: the Office packages.
+bool ReadWhole(int kind) { return kind == kKindXlsx || kind == kKindDocx || kind == kKindPptx; }
 
 }  // namespace
 
 FtpDownloadBound FtpDownloadVolume(const CQelDoc& doc, const std::string& name) {
   const int kind = doc.GetFileKind(name);
-  const std::optional<int64_t> room = plat::RoomForOneFile(doc.TmpFolder());
   FtpDownloadBound bound;
   if (IsImageKind(kind) || IsMediaKind(kind)) {
     // A picture past the image file volume is refused, as a local one is; a media file
     // is played from the disk and takes the larger of the two volumes.
     bound.bytes = IsImageKind(kind) ? doc.m_nBmpFileLimit : std::max(doc.m_nBmpFileLimit, doc.m_nInDataLimit);
   } else if (ReadWhole(kind)) {
-    bound.bytes = room.value_or(INT64_MAX);
+    // A package past the cap is refused, as a local one is.
+    bound.bytes = CQelDoc::kPackageByteCap;
   } else {
-    // Read by its head: past the larger volume the download stops, and the load road
-    // shows what came cut, as it shows a local file that long.
+    // Read by its head (a CSV table and a mail message too, within the input volume):
+    // past the larger volume the download stops, and the load road shows what came
+    // cut, as it shows a local file that long.
     bound.bytes = std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit);
     bound.cut = true;
   }
-  if (room && *room < bound.bytes) {
-    bound.bytes = *room;
+  // Never the disk's last free space.
+  if (const int64_t room = DownloadRoom(doc); room < bound.bytes) {
+    bound.bytes = room;
     bound.cut = false;
   }
   bound.bytes = std::max<int64_t>(0, bound.bytes);
@@ -123,11 +126,14 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   const FtpDownloadBound bound = FtpDownloadVolume(*this, name);
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
   if (ui) ui->BeginWaitCursor();
-  int counter = 0;
   bool over = false;
+  bool whole = false;
+  int64_t total = 0;
+  std::string why;  // a failure's reason, said once the wait cursor is gone
   plat::File file;
   if (!file.Open(local, plat::File::Mode::Write)) {
     if (ui) ui->EndWaitCursor();
+    AfxMessageBox(local + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return "";
   }
   try {
@@ -135,9 +141,11 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
     // A size past a bound that refuses stops the download before it begins.
     const std::optional<int64_t> length = remoteFile->Length();
     over = !bound.cut && length && *length > bound.bytes;
+    // The whole download within the session's transfer time.
+    const auto until = plat::InetTransfer::Clock::now() + std::chrono::milliseconds(NetTime(kFtpTransferMs));
     std::vector<char> block(kFetchBlock);
-    for (int64_t total = 0; !over;) {
-      remoteFile->SetDeadline(plat::InetTransfer::Clock::now() + kEscPoll);
+    while (!over) {
+      remoteFile->SetDeadline(std::min(plat::InetTransfer::Clock::now() + kEscPoll, until));
       const int64_t got = remoteFile->Read(block.data(), kFetchBlock);
       if (got > 0) {
         // The block that passes a cutting bound is kept: the work file is longer than
@@ -148,37 +156,43 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
           break;
         }
         if (!file.Write(block.data(), got)) {
-          counter = 0;
+          why = local + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")";
           break;
         }
         total += got;
         // 4 for each block of 4,096 bytes begun.
-        counter = static_cast<int>((total + kFetchBlock - 1) / kFetchBlock * 4);
-        ShowNetStatus(NetStatusText(IDS_NET_READING_KB, counter));
+        ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>((total + kFetchBlock - 1) / kFetchBlock * 4)));
         if (past) {
           Net().ftpFetchCut_ = true;
+          whole = true;
           break;
         }
       }
-      if (g_pMainFrame && g_pMainFrame->CheckUserAbort()) {
-        counter = 0;
+      if (g_pMainFrame && g_pMainFrame->CheckUserAbort()) break;
+      if (got < kFetchBlock && remoteFile->AtEnd()) {
+        whole = true;
         break;
       }
-      if (got < kFetchBlock && remoteFile->AtEnd()) break;
+      if (plat::InetTransfer::Clock::now() >= until) {
+        why = path + "\n" + LoadString(kTimeOver);
+        break;
+      }
     }
   } catch (const CInternetException& e) {
     // Not opened, or broken off: nothing of it is kept.
-    counter = 0;
-    AfxMessageBox(e.GetErrorMessage());
+    why = e.GetErrorMessage();
   }
   file.Close();
   if (ui) ui->EndWaitCursor();
   ShowNetStatus(path);
-  if (over) {
-    counter = 0;
-    AfxMessageBox(FileSizeOverText(bound.bytes));
+  if (over) why = FileSizeOverText(bound.bytes);
+  // An empty file gives nothing to show.
+  if (whole && total == 0) {
+    why = path + "\n" + LoadString(IDS_NET_NO_DATA);
+    whole = false;
   }
-  if (counter > 0) return local;
+  if (!why.empty()) AfxMessageBox(why);
+  if (whole) return local;
   Net().ftpFetchCut_ = false;
   plat::RemoveFile(local);
   return "";

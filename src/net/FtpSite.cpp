@@ -10,6 +10,8 @@ namespace {
 
 constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 }  // namespace
 
 std::string ParseFtpSiteSpec(std::string site, int part) {
@@ -56,22 +58,33 @@ std::string FtpSiteWithoutPassword(const std::string& site) {
 }
 
 int CQelDoc::GetFtpDriveIndex(std::string path) const {
-  if (path.size() < 2) return 0;
+  if (path.size() < 2 || path[1] != ':') return 0;
+  bool siteLetter = false;
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
-    if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : 0;
+    if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : -1;
+    siteLetter = siteLetter || (site.size() >= 2 && site[1] == ':' && Upper(site[0]) == Upper(path[0]));
   }
-  return 0;
+  // A site's letter that names no pseudo-drive (its site string too short, or the
+  // letter in the other case) names no file at all: the file layer would read it as
+  // the local path without the letter.
+  return siteLetter ? -1 : 0;
+}
+
+bool CQelDoc::RefuseFalseFtpDrive(const std::string& path) const {
+  if (GetFtpDriveIndex(path) >= 0) return false;
+  AfxMessageBox(path + "\n" + LoadString(IDS_CANNOT_OPEN) + "(" + path.substr(0, 2) +
+                " is no FTP pseudo-drive: its site string is shorter than 24 characters, or the letter is in the other case)");
+  return true;
 }
 
 bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
   // Any configured site's drive letter counts, in either case: the local file layer
   // would take "r:\x" for the local \x as it takes "R:\x".
-  const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
   if (path.size() < 2 || path[1] != ':') return false;
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
-    if (site.size() >= 2 && site[1] == ':' && upper(site[0]) == upper(path[0])) {
+    if (site.size() >= 2 && site[1] == ':' && Upper(site[0]) == Upper(path[0])) {
       AfxMessageBox(path + "\n" + LoadString(kFtpSiteRefused));
       return true;
     }

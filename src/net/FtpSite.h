@@ -2,6 +2,7 @@
 // entries ftp1 to ftp3 of the system strings (values 26 to 28).
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,8 @@ std::string ParseFtpSiteSpec(std::string site, int part);
 std::string FtpSiteWithoutPassword(const std::string& site);
 
 constexpr int kFirstFtpSiteValue = 26;  // m_astrSysValue of "ftp1"
+// The session's transfer time: the most an FTP listing or one FTP download may take.
+constexpr uint32_t kFtpTransferMs = 360000;
 
 class CQelDoc;
 // How far an FTP download of a file of this name to be shown goes: the volume it will
@@ -23,3 +26,30 @@ struct FtpDownloadBound {
   bool cut = false;
 };
 FtpDownloadBound FtpDownloadVolume(const CQelDoc& doc, const std::string& name);
+
+// Downloads kept on the disk (net/SaveDownload.cpp).
+class CInternetFile;
+namespace plat {
+class File;
+}
+// The most one download may bring into the work folder: the room for a file there,
+// less a reserve, so that a download never takes the disk's last free space.
+int64_t DownloadRoom(const CQelDoc& doc);
+enum class DownloadEnd { Done, Late, NoRoom, PastDeclared, WriteFailed };
+struct Downloaded {
+  DownloadEnd end = DownloadEnd::Done;
+  int64_t bytes = 0;
+  int64_t bound = 0;  // the bytes it might bring: its declared size, else the room
+  int error = 0;      // errno of a failed write
+};
+// Reads a remote file into out: refused at once when the size its server declared
+// passes room, stopped past that size (or past room when none was declared); each
+// read waits a pass at the most and never past deadline. Throws CInternetException.
+Downloaded DownloadInto(CInternetFile& in, plat::File& out, int64_t room, std::chrono::milliseconds pass,
+                        std::chrono::steady_clock::time_point deadline);
+// Why a download stopped, as its message says it ("" when it came whole or late);
+// work names the file it went into.
+std::string DownloadStopText(const Downloaded& d, const std::string& work);
+// Puts a finished download (the work file) in place of target, beside it and renamed
+// when whole; a read-only target is refused. Says why and returns false on failure.
+bool SaveDownload(const std::string& work, const std::string& target);

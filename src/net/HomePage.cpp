@@ -62,13 +62,17 @@ void CQelDoc::OpenHomePage(int mode) {
 
   std::string notice, page;
   if (mode == 1) {
+    // The notice is read from the notice page this fetch brought, never from a page an
+    // earlier fetch left in the work file: no notice page, or one that did not come,
+    // means no notice.
     if (!Net().m_strInfoPage.empty()) OpenAddress(Net().m_strInfoPage);
     const std::string work = TmpFolder() + "\\Pelnortmp.htm";
     std::string body;
-    if (auto bytes = plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16);
+    const bool came = !Net().m_strInfoPage.empty() && !Net().addressFailed_;
+    if (auto bytes = came ? plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16) : std::nullopt;
         bytes && ReadUpdateNotice(*bytes, &notice, &body)) {
       const std::string file = m_strProgramDir + "\\Index2.txf";
-      if (plat::WriteWholeFile(file, body)) page = file;
+      if (plat::ReplaceWholeFile(file, body)) page = file;
     }
   } else if (m_nListLayout == 2 && frame) {
     frame->OnListDisplay();

@@ -12,7 +12,6 @@
 namespace {
 
 constexpr uint32_t kSessionTimeoutMs = 30000;
-constexpr uint32_t kFtpTransferMs = 360000;  // an FTP listing or an address's FTP file
 
 }  // namespace
 

@@ -240,7 +240,10 @@ int CQelHtmlView::OnEditFind() {
   if (text.find("://") == std::string::npos) text = "http://" + text;
   m_doc.Net().m_strBrowseAddress = text;
   Navigate2(text);
-  return failure_.empty() ? 0 : -1;
+  if (failure_.empty()) return 0;
+  // The address and why it was not shown, as the address statement says it.
+  AfxMessageBox(text + "\n" + failure_);
+  return -1;
 }
 
 void CQelHtmlView::OnJump(int n) {

@@ -7,6 +7,8 @@ password log in; passive and active data connections):
 / and /drip/ MLSD and LIST send one line every 0.1 s, without end
 /small.txt   five bytes
 /size550.txt, /size502.txt   SIZE refused with 550 or 502; RETR sends "sized not\n"
+/liar.zip    SIZE says 4096; RETR streams without end
+/endless.*   (any extension) SIZE refused with 550; RETR streams without end
 anything else: 550
 huge.bin's sender says on standard error how many bytes it sent before the client left.
 """
@@ -42,10 +44,10 @@ def send_drip_listing(data):
         time.sleep(DRIP_SECONDS)
 
 
-RETR = {"/huge.bin": send_huge, "/drip.txt": send_drip, "/small.txt": lambda d: d.sendall(b"small"),
+RETR = {"/huge.bin": send_huge, "/liar.zip": send_huge, "/drip.txt": send_drip, "/small.txt": lambda d: d.sendall(b"small"),
         "/size550.txt": lambda d: d.sendall(b"sized not\n"), "/size502.txt": lambda d: d.sendall(b"sized not\n")}
 SIZE_REFUSED = {"/size550.txt": "550 SIZE not allowed here.", "/size502.txt": "502 SIZE not implemented."}
-SIZES = {"/huge.bin": 10 * 1024 ** 3, "/drip.txt": 100000, "/small.txt": 5}
+SIZES = {"/huge.bin": 10 * 1024 ** 3, "/liar.zip": 4096, "/drip.txt": 100000, "/small.txt": 5}
 
 
 class Session(threading.Thread):
@@ -124,6 +126,10 @@ class Session(threading.Thread):
                 n = [int(x) for x in arg.split(",")]
                 self.active = (".".join(map(str, n[:4])), n[4] * 256 + n[5])
                 self.reply("200 PORT OK.")
+            elif verb == "SIZE" and path.startswith("/endless."):
+                self.reply("550 SIZE not allowed here.")
+            elif verb == "RETR" and path.startswith("/endless."):
+                self.transfer(send_huge)
             elif verb == "SIZE" and path in SIZE_REFUSED:
                 self.reply(SIZE_REFUSED[path])
             elif verb == "SIZE" and path in SIZES:

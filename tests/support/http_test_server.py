@@ -16,7 +16,7 @@
 http://...     asked of it as a proxy: "proxied", the address and the request's headers
 /long-location 302 with a Location of 200 KB    /dir/...     "asked for" and the path
 /gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
-/endless       a page that never ends
+/endless       a page that never ends (and /endless.zip, an archive)
 """
 import base64
 import gzip
@@ -162,7 +162,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", str(len(data)))
             self.end_headers()
             self.wfile.write(data)
-        elif p == "/endless":
+        elif p in ("/endless", "/endless.zip"):
             self.send_response(200)
             self.send_header("Content-Type", "text/html")
             self.end_headers()

@@ -23,6 +23,7 @@
 
 namespace {
 
+constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 constexpr int kWriteProtected = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
 constexpr int kTableItemsOver = 243;  // the table item count is over its setting: raise it to %d(x100)
 
@@ -63,6 +64,11 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), 6) + ".pdf");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return std::nullopt;
   const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), 0);
+  // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
+  if (view.GetDocument().RefuseFtpDriveSave(path)) {
+    view.m_strKeyFailure = path + "\n" + LoadString(kFtpSiteRefused);
+    return std::nullopt;
+  }
   if (!ConfirmOverwrite(path)) return std::nullopt;
   const auto info = plat::Stat(path);
   if (info && info->readOnly) {
