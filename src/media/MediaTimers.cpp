@@ -124,12 +124,12 @@ bool CQelView::OnMediaKey(int code, bool ctrl) {
     case 'O': Media().m_bPlayRepeat = Media().m_bPlayRepeat == 1 ? 0 : 1; break;
     case 'H': doc.Media().m_bMediaAutoPlay = doc.Media().m_bMediaAutoPlay == 1 ? 0 : 1; break;
     case 'I': MediaCommand(kMediaRepeatMark, 1); break;
-    case 'P': MediaCommand(kMediaPlayStop, 1); break;
+    case 'P':
     case plat::VK_SPACE:
-      if (doc.Media().m_nRecordState != 0) {
+      if (code == plat::VK_SPACE && doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
-      } else {
-        MediaCommand(kMediaPlayStop, 1);
+      } else if (MediaCommand(kMediaPlayStop, 1) < 0) {
+        m_strKeyFailure = Media().m_strPlayFailure;  // the play the key started failed
       }
       break;
     case 'B':

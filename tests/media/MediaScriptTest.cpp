@@ -191,6 +191,7 @@ TEST_F(MediaScriptTest, PlayThatFailsExitsZeroOrWaitsWithoutEndFault) {
   };
   const Case cases[] = {
       {"zero-length WAV", ": > z.wav", "open z.wav\ncommand play\n", 1, "z.wav: このファイル"},
+      {"key P on a zero-length WAV", ": > k.wav", "open k.wav\nkey P\n", 1, "key failed: k.wav: このファイル"},
       {"random MP3", "head -c 4000 /dev/urandom > r.mp3", "open r.mp3\ncommand play\n", 1, "r.mp3: このファイル"},
       {"zero-length AVI", ": > z.avi", "open z.avi\ncommand play\n", 1, "z.avi: このファイル"},
       {"random WMA", "head -c 4000 /dev/urandom > r.wma", "open r.wma\ncommand play\n", 1, "r.wma: このファイル"},
