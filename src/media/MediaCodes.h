@@ -76,4 +76,7 @@ enum RecordMode : int {
   kRecordStop = 0,   // stop and save
   kRecordStart = 1,
   kRecordPause = 2,  // pause or resume
+  kRecordClose = 3,  // the pane goes while recording: save beside the others, say where
 };
+// RecordWave's result when the recording stopped at the most a WAV file holds (saved whole).
+inline constexpr int kRecordCut = -2;

@@ -118,7 +118,7 @@ class MediaCall {
   void FrameStep();
   bool Seek();
   void RepeatMark();
-  void Finish();
+  int Finish();
 
   CQelView& view_;
   CQelDoc& doc_;
@@ -158,8 +158,7 @@ int MediaCall::Run() {
   // Actions 31 to 34 step the volume (audio kinds, above) or zoom and place the video.
   const bool window = (action_ >= kActionDown && action_ <= kActionScrollY) || action_ == kActionPlay || action_ == kActionPause;
   if (IsVideoKind(kind_) && window) view_.PlaceVideoWindow(action_, dev_);
-  Finish();
-  return 0;
+  return Finish();
 }
 
 // The volume is read on every call for the media kinds, and stepped by 41/42 (all
@@ -208,8 +207,9 @@ void MediaCall::OpenDevice() {
     char open[64];
     std::snprintf(open, sizeof open, " parent %d style child ", static_cast<int>(view_.MediaWindowHandle()));
     const plat::MCIERROR e = SendMci(doc_, "open " + dev_ + open, &reply_, kShortReply);
-    if (e != 0 && e != plat::MCIERR_DEVICE_OPEN && e != plat::MCIERR_NO_WINDOW && g_pStatusBar) {
-      g_pStatusBar->SetPaneText(0, MciErrorText(e, kErrorTextLength));
+    if (e != 0 && e != plat::MCIERR_DEVICE_OPEN && e != plat::MCIERR_NO_WINDOW) {
+      if (g_pStatusBar) g_pStatusBar->SetPaneText(0, MciErrorText(e, kErrorTextLength));
+      kept_ = e;
     }
     const plat::MCIERROR where = SendMci(doc_, "where " + dev_ + " window", &reply_, kShortReply);
     int numbers[4] = {-1, -1, -1, -1};
@@ -218,13 +218,15 @@ void MediaCall::OpenDevice() {
     }
     view_.Media().m_nVideoWidth = reply_.empty() ? -1 : numbers[2];
     view_.Media().m_nVideoHeight = reply_.empty() ? -1 : numbers[3];
-    if (where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
+    if (kept_ == 0 && where != 0 && where != plat::MCIERR_NO_WINDOW && IsVideoKind(kind_)) kept_ = where;
     doc_.SetImageClick(CPoint{-1, -1});
     view_.SetRegionCorner(view_.Media().m_nVideoWidth, view_.Media().m_nVideoHeight);
   } else if (kind_ == kKindMidi) {
     kept_ = SendMci(doc_, "open " + dev_ + " type sequencer", &reply_);
   } else if (kind_ == kKindWave) {
     kept_ = SendMci(doc_, "open " + dev_ + " type waveaudio buffer 6", &reply_);
+  } else {
+    kept_ = plat::MCIERR_INVALID_FILE;  // no media kind: nothing the device plays
   }
   if (kept_ == plat::MCIERR_DEVICE_OPEN) kept_ = 0;
   SendMci(doc_, "set " + dev_ + " time format milliseconds ", &reply_, 20);
@@ -348,8 +350,8 @@ void MediaCall::RepeatMark() {
 }
 
 // The end of the call: the command, the position, the state, the window fits and
-// the status line.
-void MediaCall::Finish() {
+// the status line; -1 when a play failed (its reason kept for the caller to show).
+int MediaCall::Finish() {
   plat::MCIERROR error = 0;
   if (!command_.empty()) error = SendMci(doc_, command_, &reply_, command_.rfind("play ", 0) == 0 ? kLongReply : kShortReply);
   // The failed open explains a failed play better than the play's own error.
@@ -364,8 +366,11 @@ void MediaCall::Finish() {
     view_.KillTimer(kTimerPosition);
     view_.SetTimer(kTimerPosition, view_.Media().m_nMediaLength <= kShortMedia ? 200 : 1000);
   };
+  view_.Media().m_strPlayFailure.clear();
   if (playFailed) {
     view_.Media().m_nPlayerState = -2;
+    const std::string why = MciErrorText(kept_ != 0 ? kept_ : error, kErrorTextLength);
+    view_.Media().m_strPlayFailure = name_.empty() ? why : UserFileName(name_) + ": " + why;
   } else if (closed) {
     if (doc_.m_nMediaRequest == kMediaClose) {
       doc_.m_nMediaRequest = 0;
@@ -396,6 +401,7 @@ void MediaCall::Finish() {
   if (!closed && !firstPlay) view_.ShowPlayerStatus(view_.Media().m_nMediaPos, view_.Media().m_nMediaLength);
   doc_.Media().m_nMediaState = view_.Media().m_nPlayerState;
   doc_.Media().m_strMediaFile = view_.Media().m_nPlayerState > 0 ? name_ : "";
+  return playFailed ? -1 : 0;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "media/MediaCommands.h"
 
 #include "app/FileKind.h"
+#include "app/FrameHost.h"
 #include "media/MediaCodes.h"
 #include "media/MediaState.h"
 #include "media/ViewMediaState.h"
@@ -18,7 +19,10 @@ int OnPlayStop(CommandContext& cx) {
     const char mark = file[file.size() - 4];
     if (mark == '=' || mark == '+' || mark == '-') return cx.doc->LoadDocument(file, 0) < 0 ? -1 : 0;
   }
-  return cx.view->MediaCommand(kMediaPlayStop, 1);
+  if (cx.view->MediaCommand(kMediaPlayStop, 1) >= 0) return 0;
+  // The status line holds the device's error; the statement fails with it.
+  AfxMessageBox(cx.view->Media().m_strPlayFailure);
+  return -1;
 }
 
 int OnPause(CommandContext& cx) {

@@ -6,6 +6,7 @@
 #include "frame/MainFrame.h"
 #include "app/Globals.h"
 #include "media/MediaState.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
 plat::MciHost* MediaHost(CQelDoc& doc) {
@@ -46,3 +47,8 @@ std::tm ProgramLocalTime(const CQelDoc& doc) {
 }
 
 std::string Sjis(std::string_view utf8) { return plat::Utf8ToCp932Lossy(utf8); }
+
+std::string UserFileName(const std::string& name) {
+  const auto host = plat::ToHostPath(name);
+  return host ? plat::Utf8ToCp932Lossy(*host) : name;
+}

@@ -21,3 +21,5 @@ std::string MciErrorText(plat::MCIERROR error, unsigned length);
 std::tm ProgramLocalTime(const CQelDoc& doc);
 // A UTF-8 text of the player as CP932.
 std::string Sjis(std::string_view utf8);
+// A file named in a message as the user wrote it: its host path (CP932).
+std::string UserFileName(const std::string& name);

@@ -84,9 +84,13 @@ bool CQelView::OnMediaTimer(int id) {
       return true;
     }
     case kTimerRecord: {
-      if (doc.Media().m_nRecordState != 2) ++Media().m_nRecordSeconds;
-      char text[64];
-      std::snprintf(text, sizeof text, " Recording     %d min %d sec", Media().m_nRecordSeconds / 60, Media().m_nRecordSeconds % 60);
+      // A recording that reached the WAV limit has stopped: the time stops with it.
+      plat::MciHost* host = MediaHost(doc);
+      const bool full = host && host->RecorderFull(static_cast<uint32_t>(Media().m_nRecordDevice));
+      if (doc.Media().m_nRecordState != 2 && !full) ++Media().m_nRecordSeconds;
+      char text[96];
+      std::snprintf(text, sizeof text, full ? " Recording stopped at the WAV limit (4 GiB)     %d min %d sec" : " Recording     %d min %d sec",
+                    Media().m_nRecordSeconds / 60, Media().m_nRecordSeconds % 60);
       if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
       return true;
     }
@@ -120,12 +124,12 @@ bool CQelView::OnMediaKey(int code, bool ctrl) {
     case 'O': Media().m_bPlayRepeat = Media().m_bPlayRepeat == 1 ? 0 : 1; break;
     case 'H': doc.Media().m_bMediaAutoPlay = doc.Media().m_bMediaAutoPlay == 1 ? 0 : 1; break;
     case 'I': MediaCommand(kMediaRepeatMark, 1); break;
-    case 'P': MediaCommand(kMediaPlayStop, 1); break;
+    case 'P':
     case plat::VK_SPACE:
-      if (doc.Media().m_nRecordState != 0) {
+      if (code == plat::VK_SPACE && doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
-      } else {
-        MediaCommand(kMediaPlayStop, 1);
+      } else if (MediaCommand(kMediaPlayStop, 1) < 0) {
+        m_strKeyFailure = Media().m_strPlayFailure;  // the play the key started failed
       }
       break;
     case 'B':

@@ -2,8 +2,11 @@
 // the recorder's, whatever the pane shows; the others the player's, in media
 // kinds), and a media file that comes to be shown.
 #include "app/FileKind.h"
+#include "app/FrameHost.h"
 #include "media/MediaCodes.h"
+#include "media/MediaHost.h"
 #include "media/MediaState.h"
+#include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
 void CQelView::PerformMediaRequest() {
@@ -30,5 +33,8 @@ void CQelView::ShowMediaFile(bool another) {
   m_doc.m_nActivePane = m_nPane;
   MediaCommand(kMediaTakeRepeat, 1);
   MediaCommand(kActionOpenCheck, 0);
-  if (another && m_doc.Media().m_bMediaAutoPlay == 1) MediaCommand(kMediaPlayStop, 1);
+  // A file auto-play cannot play stops it there, and says why.
+  if (another && m_doc.Media().m_bMediaAutoPlay == 1 && MediaCommand(kMediaPlayStop, 1) < 0) {
+    AfxNote(Media().m_strPlayFailure + Sjis(" (自動再生はここで止まります)"));
+  }
 }

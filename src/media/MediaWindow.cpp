@@ -10,6 +10,7 @@
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
 #include "media/MediaHost.h"
+#include "media/MediaState.h"
 #include "media/ViewMediaState.h"
 #include "view/QelView.h"
 
@@ -90,6 +91,12 @@ void CQelView::AttachMediaWindow() {
 }
 
 void CQelView::ReleaseMediaWindow() {
+  // The pane goes (the script or the program ends): a recording still running is
+  // saved and said, never thrown away.
+  if (Media().m_nRecordDevice != 0 && m_doc.Media().m_nRecordState != 0) {
+    RecordWave(kRecordClose);
+    m_doc.Media().m_nRecordState = 0;
+  }
   if (g_pMainFrame) g_pMainFrame->Mci().SetWindowSurface(MediaWindowHandle(), nullptr);
 }
 

@@ -9,6 +9,7 @@
 // same name.
 #include <cstdio>
 
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
 #include "media/MediaCodes.h"
@@ -95,9 +96,10 @@ int CQelView::RecordWave(int mode) {
     }
     return 0;
   }
-  if (mode != kRecordStop) return 0;
+  if (mode != kRecordStop && mode != kRecordClose) return 0;
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
+  const bool cut = host->RecorderFull(device);
   const std::string folder = CurrentFolder(doc);
   if (doc.RefuseFtpDriveSave(folder + "\\" + Media().m_strRecordFile)) {
     host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
@@ -111,16 +113,23 @@ int CQelView::RecordWave(int mode) {
   // The device never replaces a file: a name taken meanwhile fails the save too.
   const plat::MCIERROR saved = path.empty() ? plat::MCIERR_FILE_NOT_SAVED
                                             : host->SendCommand(device, plat::MCI_SAVE, plat::MCI_SAVE_FILE | plat::MCI_WAIT, &save);
+  const std::string failure = host->RecorderFailure(device);
   const plat::MCIERROR closed = host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
   Media().m_nRecordDevice = 0;
+  const std::string shown = UserFileName(path.empty() ? folder + "\\" + Media().m_strRecordFile : path);
   if (saved != 0) {
-    if (path.empty()) {
-      AfxNote("record: " + Media().m_strRecordFile + plat::Utf8ToCp932Lossy(" and its numbered names up to _" +
-                                                                    std::to_string(kLastNumber) + " are all taken; not saved"));
-    }
+    // The message names the file and the reason; the recording is lost.
+    const std::string why = path.empty() ? Sjis("it and its numbered names up to _" + std::to_string(kLastNumber) + " are all taken")
+                                         : MciErrorText(saved, kErrorTextLength) + (failure.empty() ? "" : " (" + Sjis(failure) + ")");
     Media().m_strRecordFile.clear();
-    AfxMessageBox(MciErrorText(saved, kErrorTextLength));
+    AfxMessageBox(Sjis("録音を保存できませんでした (録音は失われました): ") + shown + ": " + why);
     return static_cast<int>(saved);
+  }
+  if (mode == kRecordClose) {
+    // The pane goes (the script or the program ends): the recording is kept, and said.
+    AfxNote(Sjis("録音中に終了しました。ここまでの録音を保存しました: ") + shown);
+    Media().m_strRecordFile.clear();
+    return 0;
   }
   Media().m_strRecordFile = path;
   m_strFileName = path;
@@ -129,16 +138,21 @@ int CQelView::RecordWave(int mode) {
   doc.LoadDocument(path, 0);
   doc.m_nViewRequest = 6;
   doc.UpdateAllViews();
+  if (cut) {
+    AfxMessageBox(shown + Sjis(": 録音が WAV ファイルに収まる上限 (4 GiB) に達したので、そこで止めました。ここまでの録音は欠けずに保存しました。"));
+    return kRecordCut;
+  }
   return static_cast<int>(closed);
 }
 
 int CQelView::OnRecord() {
   CQelDoc& doc = m_doc;
   if (doc.Media().m_nRecordState != 0) {
-    RecordWave(kRecordStop);
+    const int stopped = RecordWave(kRecordStop);
     doc.Media().m_nRecordState = 0;
-    // A save that failed clears the recording's name: the recording is lost.
-    return Media().m_strRecordFile.empty() ? -1 : 0;
+    // A save that failed clears the recording's name: the recording is lost. One cut
+    // at the WAV limit is saved, and the statement still fails, saying so.
+    return Media().m_strRecordFile.empty() || stopped == kRecordCut ? -1 : 0;
   }
   doc.Media().m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;
   return doc.Media().m_nRecordState == 1 ? 0 : -1;

@@ -27,4 +27,5 @@ struct ViewMediaState {
   int m_nRepeatEnd = -1;
   int m_nVolume = -1;            // 0..127 as shown; -1 for non-media kinds
   int m_bPlayRepeat = 0;         // play again from the start (or the repeat mark) at the end
+  std::string m_strPlayFailure;  // why the last play failed (CP932, the file named), "" when it did not
 };

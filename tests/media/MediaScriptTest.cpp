@@ -122,41 +122,106 @@ TEST_F(MediaScriptTest, RecorderNamesItsFileByTheFixedClock) {
 // Fault: a recording that could not be saved (a full disk, every numbered name
 // taken) ended the script with status 0, and with every name up to _999 taken the
 // recording replaced _999.wav. Now the statement fails, nothing is written and no
-// file is replaced.
+// file is replaced; the message names the file and the system's reason. A script
+// that ended while recording threw the recording away without a word: it is saved
+// and said. Recording on the null device that stands in for a missing sound card
+// wrote silence without a note.
 TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFault) {
   const std::string base = dir_.HostPath("audio_240305_140709");
   struct Case {
     const char* what;
-    int64_t limit;      // a file-size limit standing for a full disk; 0 none
-    bool takeNames;     // audio_..., _2 ... _999 exist
-    const char* said;   // on standard error
+    int64_t limit;       // a file-size limit standing for a full disk; 0 none
+    bool takeNames;      // audio_..., _2 ... _999 exist
+    const char* device;  // the audiodev setting
+    const char* stop;    // the script's end
+    int status;
+    const char* said;    // on standard error
   };
+  const std::string record = "set recrate=48\nset clock=2024-03-05T14:07:09\ncommand record\nwait 2000\n";
   const Case cases[] = {
-      {"full disk", 64 << 10, false, "ファイルに書き込めません。"},
-      {"every name taken", 0, true, "are all taken"},
+      {"full disk", 64 << 10, false, "pelnorixtest", "command record\n", 1,
+       "audio_240305_140709.wav: ファイルに書き込めません。 (File too large)"},
+      {"every name taken", 0, true, "pelnorixtest", "command record\n", 1, "are all taken"},
+      {"script ends while recording", 0, false, "pelnorixtest", "", 0, "ここまでの録音を保存しました: "},
+      {"no sound card", 0, false, "default", "command record\n", 0, "サウンド カードがありません"},
   };
   SKIP_WITHOUT_PROGRAM("sox");
   Shell("sox -n -r 48000 -c 2 -b 16 -t raw " + Quote(dir_.HostPath("in.raw")) + " synth 6 sine 200 2>/dev/null");
+  // "default" names no device here, as on a machine without a card.
+  Shell("echo 'pcm.!default { type hw card 99 }' >> " + Quote(dir_.HostPath(".asoundrc")));
   for (const Case& c : cases) {
+    std::remove((base + ".wav").c_str());
     if (c.takeNames) {
       testenv::WriteHostFile(base + ".wav", "mine");
       for (int n = 2; n <= 999; ++n) testenv::WriteHostFile(base + "_" + std::to_string(n) + ".wav", "mine");
     }
-    testenv::WriteHostFile(dir_.HostPath("s.script"),
-                           "set audiodev=pelnorixtest\nset recrate=48\nset clock=2024-03-05T14:07:09\ncommand record\nwait 2000\n"
-                           "command record\n");
+    testenv::WriteHostFile(dir_.HostPath("s.script"), std::string("set audiodev=") + c.device + "\n" + record + c.stop);
     const int status = testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), "--script s.script",
                                            "HOME=" + Quote(dir_.Host()) + " " +
                                                (c.limit > 0 ? testenv::FileSizeLimitPrefix(c.limit) : ""))
                            .status;
-    EXPECT_EQ(status, 1) << c.what << ": " << Err();
+    EXPECT_EQ(status, c.status) << c.what << ": " << Err();
     EXPECT_NE(Err().find(c.said), std::string::npos) << c.what << ": " << Err();
     if (c.takeNames) {
       EXPECT_EQ(testenv::ReadHostFile(base + "_999.wav"), "mine") << c.what;
       EXPECT_EQ(testenv::ReadHostFile(base + ".wav"), "mine") << c.what;
+      for (int n = 2; n <= 999; ++n) std::remove((base + "_" + std::to_string(n) + ".wav").c_str());
     } else {
-      EXPECT_TRUE(testenv::ReadHostFile(base + ".wav").empty()) << c.what;
+      // Two seconds of 48,000 Hz stereo, or nothing.
+      EXPECT_EQ(testenv::ReadHostFile(base + ".wav").size(), c.status == 0 ? 44u + 2 * 192000 : 0u) << c.what;
     }
+  }
+}
+
+// Fault: a play that failed exited 0 with the error only in the status line (a WAV
+// of 65,535 channels not even there), and a named pipe or a WAV padded with a
+// gigabyte of zeros after its samples held the player without end. Each now fails
+// the statement with the file's name and the reason, within the open's deadline;
+// auto-play stops at such a file and says why, a SoundFont that is a pipe is one line.
+TEST_F(MediaScriptTest, PlayThatFailsExitsZeroOrWaitsWithoutEndFault) {
+  SKIP_WITHOUT_PROGRAM("sox");
+  SKIP_WITHOUT_PROGRAM("ffmpeg");
+  SKIP_WITHOUT_PROGRAM("abc2midi");
+  struct Case {
+    const char* fault;
+    const char* make;    // shell, in the test's folder
+    const char* script;  // after "set audiodev=null"
+    int status;
+    const char* said;    // on standard error
+  };
+  const Case cases[] = {
+      {"zero-length WAV", ": > z.wav", "open z.wav\ncommand play\n", 1, "z.wav: このファイル"},
+      {"key P on a zero-length WAV", ": > k.wav", "open k.wav\nkey P\n", 1, "key failed: k.wav: このファイル"},
+      {"random MP3", "head -c 4000 /dev/urandom > r.mp3", "open r.mp3\ncommand play\n", 1, "r.mp3: このファイル"},
+      {"zero-length AVI", ": > z.avi", "open z.avi\ncommand play\n", 1, "z.avi: このファイル"},
+      {"random WMA", "head -c 4000 /dev/urandom > r.wma", "open r.wma\ncommand play\n", 1, "r.wma: このファイル"},
+      {"truncated MP4",
+       "ffmpeg -loglevel error -f lavfi -i testsrc=d=2:s=160x120 -f lavfi -i sine=d=2 -c:v mpeg4 -c:a aac f.mp4 && "
+       "head -c 3000 f.mp4 > cut.mp4",
+       "open cut.mp4\ncommand play\n", 1, "cut.mp4: このファイル"},
+      {"play on a text file", "echo hello > t.txt", "open t.txt\ncommand play\n", 1, "t.txt: このファイル"},
+      {"WAV of 65535 channels",
+       "sox -n -r 8000 -c 1 -b 16 c.wav synth 1 sine 300 && printf '\\377\\377' | dd of=c.wav bs=1 seek=22 conv=notrunc "
+       "2>/dev/null",
+       "open c.wav\ncommand play\n", 1, "c.wav: このファイル"},
+      {"WAV that is a named pipe", "mkfifo p.wav", "open p.wav\ncommand play\n", 1, "p.wav: 通常のファイルではありません"},
+      {"WAV padded with a gigabyte of zeros",
+       "sox -n -r 8000 -c 1 -b 16 pad.wav synth 1 sine 300 && truncate -s +1G pad.wav", "open pad.wav\ncommand play\n", 1,
+       "pad.wav: ファイルを決められた時間内に読み終えられませんでした"},
+      {"auto-play over a named pipe",
+       "mkdir l && sox -n -r 8000 -c 1 -b 16 l/1.wav synth 0.5 sine 300 && mkfifo l/2.wav && cp l/1.wav l/3.wav",
+       "set autoplay=1\nlist 1 l/1.wav\nwait 3000\n", 0, "2.wav: 通常のファイルではありません"},
+      {"SoundFont that is a named pipe",
+       "mkfifo sf.sf2 && printf 'X:1\\nK:C\\nC\\n' > m.abc && abc2midi m.abc -o m.mid >/dev/null",
+       "set soundfont=sf.sf2\nopen m.mid\ncommand play\nwait 500\n", 0, "sf.sf2 (通常のファイルではありません)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    Shell("cd " + Quote(dir_.Host()) + " && " + c.make);
+    int status = -1;
+    Run(std::string("set audiodev=null\n") + c.script, &status);
+    EXPECT_EQ(status, c.status) << Err();
+    EXPECT_NE(Err().find(c.said), std::string::npos) << Err();
   }
 }
 

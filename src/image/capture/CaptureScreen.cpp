@@ -60,9 +60,16 @@ std::string Lower(std::string s) {
   return s;
 }
 
+// The image writer of a capture's extension; 0 for one a capture does not write
+// (a GIF or TIFF would get another format's bytes under its name).
 int SaveCodeOfName(const std::string& name) {
-  const std::string tail = Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name);
-  return tail == "bmz" ? 4 : tail == "png" ? 5 : tail == "jpg" ? 7 : tail == "peg" ? 8 : 3;
+  const std::string ext = Lower(CQelDoc::GetPathPart(name, 5));
+  return ext == "bmp" ? 3 : ext == "bmz" ? 4 : ext == "png" ? 5 : ext == "jpg" ? 7 : ext == "jpeg" ? 8 : 0;
+}
+
+// A failure's reason on the message road (text UTF-8, the name CP932 as chosen).
+void Refuse(const std::string& name, const std::string& why) {
+  AfxMessageBox((name.empty() ? std::string() : name + ": ") + plat::Utf8ToCp932Lossy(why));
 }
 
 // The next numbered name of a capture from the list: "shot07" gives "shot08",
@@ -114,14 +121,12 @@ SeriesPlan PlanSeries(const std::string& base) {
   return plan;
 }
 
-// Picture n of a series: base "_%04d." extension.
-std::string SeriesName(const std::string& base, const std::string& ext, int n) {
+// Picture n of a series: base "_%04d." and the chosen name's extension as written.
+std::string SeriesName(const std::string& name, int n) {
   char file[16];
   std::snprintf(file, sizeof file, "_%04d.", n);
-  return base + file + ext;
+  return CQelDoc::GetPathPart(name, 6) + file + CQelDoc::GetPathPart(name, 5);
 }
-
-std::string Extension3(const std::string& name) { return Lower(name.size() >= 3 ? name.substr(name.size() - 3) : name); }
 
 // A series writes its numbered pictures, never the chosen name itself: the question
 // is asked once, about the first picture of the series that is there already.
@@ -129,10 +134,42 @@ bool ConfirmSeriesOverwrite(const std::string& name) {
   const std::string base = CQelDoc::GetPathPart(name, 6);
   const int count = PlanSeries(base).count;
   for (int n = 1; n <= count; ++n) {
-    const std::string file = SeriesName(base, Extension3(name), n);
+    const std::string file = SeriesName(name, n);
     if (plat::Exists(file)) return ConfirmOverwrite(file) != 0;
   }
   return true;
+}
+
+// Why a chosen name cannot take this capture ("" when it can): a format the
+// captures do not write, a series marker that gives no pictures.
+std::string RefusedTarget(const std::string& name, int code) {
+  const std::string ext = CQelDoc::GetPathPart(name, 5);
+  if (Lower(ext) == "pdf") return "";  // the data screen writes one; the others refuse it below
+  if (SaveCodeOfName(name) == 0) {
+    return "a capture is written as BMP, PNG or JPEG (.bmp, .png, .jpg, .jpeg), not as ." +
+           plat::Cp932ToUtf8(ext.empty() ? std::string("(no extension)") : ext);
+  }
+  if (code == kCaptureClickedSeries && PlanSeries(CQelDoc::GetPathPart(name, 6)).count < 1) {
+    return "the series marker after '#' gives no pictures (#SECONDSsINTERVALm, e.g. #5s1000m)";
+  }
+  return "";
+}
+
+// Why the shown picture could not be rendered for a data-screen capture: the
+// rendering at a zoom above 1:1 needs the picture's bytes times the zoom squared,
+// and the display caps its work at the picture volume.
+std::string RenderFailure(const CQelDoc& doc, int zoomIndex) {
+  const BITMAPINFOHEADER& h = doc.Image().m_bmiImage.bmiHeader;
+  const int zoom = std::clamp(zoomIndex, 1, 9);
+  const int64_t bytes = DibImageBytes(h.biWidth, std::abs(h.biHeight), 24);
+  const int64_t need = zoom > 5 ? bytes << (2 * (zoom - 5)) : bytes;
+  const int64_t volume = int64_t{std::max(doc.m_nBmpDataLimit, 0)};
+  std::string why = "the picture could not be rendered at this zoom";
+  if (need > volume) {
+    why += ": it takes " + std::to_string(need >> 20) + " MB, over the picture volume of " + std::to_string(volume >> 20) +
+           " MB (--set bmpdata=MB raises it; zooming out takes less)";
+  }
+  return why + "; nothing was taken";
 }
 
 }  // namespace
@@ -168,24 +205,51 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
   return m_doc.Image().m_bLastSaveOk ? 0 : -1;
 }
 
-// Waits until a window other than the frame is in front; 0 after the time limit or Esc.
+// Waits for the user's window: on X the window of the next button press (the
+// pointer taken meanwhile, so the click reaches no window), on the virtual desktop
+// a window other than the frame in front. 0, with the reason said, after the time
+// limit or Esc.
 uint64_t CQelView::WaitForUserWindow() {
   plat::UiHost* ui = Ui();
   if (!ui) return 0;
-  const uint64_t start = ClockMs();
-  for (;;) {
-    const uint64_t window = ui->GetScreen().ForegroundWindow(ui->NowMs());
-    if (window != 0 && window != plat::Screen::kFrameWindow) return window;
-    if (ui->PopKeyDown() == plat::VK_ESCAPE || ClockMs() - start >= kForegroundWaitLimitMs) return 0;
-    WaitMs(100);
+  plat::Screen& screen = ui->GetScreen();
+  const bool x = RealScreen();
+  if (std::string why; x && !screen.GrabPointer(&why)) {
+    Refuse("", "the clicked window cannot be waited for: " + why);
+    return 0;
   }
+  const uint64_t start = ClockMs();
+  uint64_t window = 0;
+  for (;;) {
+    window = x ? screen.TakeClick() : screen.ForegroundWindow(ui->NowMs());
+    if (window != 0 && window != plat::Screen::kFrameWindow) break;
+    window = 0;
+    if (ui->PopKeyDown() == plat::VK_ESCAPE) {
+      Refuse("", "the wait for a window was ended with Esc; nothing was taken");
+      break;
+    }
+    if (ClockMs() - start >= kForegroundWaitLimitMs) {
+      Refuse("", x ? "no window was clicked in " + std::to_string(kForegroundWaitLimitMs / 1000) + " s; nothing was taken"
+                   : "no other window came to the front in " + std::to_string(kForegroundWaitLimitMs / 1000) +
+                         " s; nothing was taken");
+      break;
+    }
+    WaitMs(x ? 50 : 100);
+  }
+  if (x) screen.ReleasePointer();
+  return window;
 }
 
 int CQelView::CaptureScreen(int code) {
   plat::UiHost* ui = Ui();
   if (!ui) return -1;
   plat::Screen& screen = ui->GetScreen();
-  screen.UseX();
+  // Without DISPLAY the captures read the virtual desktop; a DISPLAY whose server
+  // does not answer is a failure, never a picture of nothing.
+  if (std::string why; !screen.UseX(&why) && !why.empty()) {
+    Refuse("", why);
+    return -1;
+  }
   screen.SetFrame(CRect{0, 0, kClientWidth, kClientHeight}, [this](plat::Bitmap& frame) {
     PreparePaneSurface();
     plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
@@ -218,6 +282,10 @@ int CQelView::CaptureScreen(int code) {
     CFileDialog dialog(false, name);
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     name = dialog.GetPathName();
+    if (const std::string why = RefusedTarget(name, code); !why.empty()) {
+      Refuse(name, why);
+      return -1;
+    }
     if (!(code == kCaptureClickedSeries ? ConfirmSeriesOverwrite(name) : ConfirmOverwrite(name) != 0)) return -1;
     if (code == kCaptureClickedWindow) AfxMessageBox("Click the target window");
     if (code == kCaptureDesktop) AfxMessageBox("Save Desktop Window");
@@ -266,14 +334,19 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
   const uint64_t start = ClockMs();
   std::string last;
   for (int n = 1; n <= plan.count; ++n) {
-    const std::string target = SeriesName(base, Extension3(name), n);
+    const std::string target = SeriesName(name, n);
     // A picture that cannot be written ends the series, which then fails.
     if (GrabWindowImage(target, 3) != 0) return "";
     last = target;
     if (n == plan.count) break;
     const uint64_t due = start + static_cast<uint64_t>(n) * static_cast<uint64_t>(plan.interval);
     if (const uint64_t now = ClockMs(); now < due) WaitMs(due - now);
-    if (ui->GetScreen().ForegroundWindow(ui->NowMs()) != window) break;
+    // On X the series follows the clicked window until it closes; on the virtual
+    // desktop until another window comes to the front.
+    const CRect r = ui->GetScreen().WindowRect(window);
+    if (RealScreen() ? r.right <= r.left : ui->GetScreen().ForegroundWindow(ui->NowMs()) != window) {
+      break;
+    }
   }
   return last;
 }
@@ -282,6 +355,16 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
   const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
   const bool region = RegionSet(Region().m_rcRegion);
+  // A picture is taken as the display renders it: one not rendered yet (the pane
+  // not painted since it was opened or zoomed) is rendered now, and one the display
+  // cannot render is a failure with that reason, never the blank pane saved.
+  if (IsImageKind(m_nFileKind) && m_doc.Image().m_pImageBits && !region && !Image().m_pDisplayBitmap) {
+    RefreshImage(RefreshMode::kKeepScroll);
+    if (!Image().m_pDisplayBitmap) {
+      Refuse(name, RenderFailure(m_doc, Image().m_ImageSettings.m_nZoomIndex));
+      return -1;
+    }
+  }
   const bool paged = IsImageKind(m_nFileKind) && Image().m_pDisplayBitmap && !region;
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
   const int W = paged ? Image().m_pDisplayBitmap.Width() : Region().m_rcCapture.right - Region().m_rcCapture.left;

@@ -14,7 +14,9 @@ const X11Functions* X11() {
            so.Resolve("XSetErrorHandler", f.XSetErrorHandler) && so.Resolve("XGetInputFocus", f.XGetInputFocus) &&
            so.Resolve("XGetWindowAttributes", f.XGetWindowAttributes) &&
            so.Resolve("XTranslateCoordinates", f.XTranslateCoordinates) && so.Resolve("XGetImage", f.XGetImage) &&
-           so.Resolve("XQueryTree", f.XQueryTree) && so.Resolve("XFree", f.XFree);
+           so.Resolve("XQueryTree", f.XQueryTree) && so.Resolve("XFree", f.XFree) &&
+           so.Resolve("XGrabPointer", f.XGrabPointer) && so.Resolve("XUngrabPointer", f.XUngrabPointer) &&
+           so.Resolve("XCheckWindowEvent", f.XCheckWindowEvent) && so.Resolve("XFlush", f.XFlush);
     l.error = so.Error();
     if (!l.ok) ReportLibraryError(l.error);
     return l;

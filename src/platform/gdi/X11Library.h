@@ -15,6 +15,11 @@ struct X11Functions {
   decltype(&::XGetImage) XGetImage;
   decltype(&::XQueryTree) XQueryTree;
   decltype(&::XFree) XFree;
+  // The clicked-window capture's pointer grab.
+  decltype(&::XGrabPointer) XGrabPointer;
+  decltype(&::XUngrabPointer) XUngrabPointer;
+  decltype(&::XCheckWindowEvent) XCheckWindowEvent;
+  decltype(&::XFlush) XFlush;
 };
 
 // The table, loaded on the first call; nullptr when libX11 or one of its functions

@@ -35,15 +35,19 @@ void AudioDecoder::Close() {
   cx_.reset();
 }
 
-bool AudioDecoder::Open(const std::string& hostPath) {
+bool AudioDecoder::Open(const std::string& hostPath, FfmpegOpen* why) {
   Close();
+  FfmpegOpen unused = FfmpegOpen::Ok;
+  FfmpegOpen& result = why ? *why : unused;
+  result = FfmpegOpen::Unreadable;
   av_ = Ffmpeg();
   if (!av_) return false;
   cx_ = std::make_unique<Context>();
   path_ = hostPath;
   Context& c = *cx_;
-  if (!OpenFfmpegStream(*av_, hostPath, AVMEDIA_TYPE_AUDIO, c.in) || c.in.codec->sample_rate <= 0 ||
-      c.in.codec->ch_layout.nb_channels <= 0) {
+  result = OpenFfmpegStream(*av_, hostPath, AVMEDIA_TYPE_AUDIO, c.in);
+  if (result != FfmpegOpen::Ok || c.in.codec->sample_rate <= 0 || c.in.codec->ch_layout.nb_channels <= 0) {
+    if (result == FfmpegOpen::Ok) result = FfmpegOpen::Unreadable;
     Close();
     return false;
   }
@@ -51,6 +55,7 @@ bool AudioDecoder::Open(const std::string& hostPath) {
   channels_ = c.in.codec->ch_layout.nb_channels == 1 ? 1 : 2;
   c.frame = av_->av_frame_alloc();
   if (!MakeConverter() || !c.frame) {
+    result = FfmpegOpen::Unreadable;
     Close();
     return false;
   }

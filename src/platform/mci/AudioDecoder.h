@@ -13,6 +13,7 @@
 namespace plat {
 
 struct FfmpegFunctions;
+enum class FfmpegOpen;
 
 class AudioDecoder : public SoundSource {
  public:
@@ -22,8 +23,8 @@ class AudioDecoder : public SoundSource {
   AudioDecoder& operator=(const AudioDecoder&) = delete;
 
   // Opens the first audio stream of a file; false when there is none, it cannot be
-  // decoded or FFmpeg cannot be loaded.
-  bool Open(const std::string& hostPath);
+  // decoded or FFmpeg cannot be loaded (*why, when given, says which).
+  bool Open(const std::string& hostPath, FfmpegOpen* why = nullptr);
   int Rate() const override { return rate_; }
   int Channels() const override { return channels_; }
   int64_t Read(int16_t* out, int64_t frames) override;

@@ -8,7 +8,8 @@ namespace plat {
 namespace {
 
 bool ResolveFormat(SharedLibrary& so, FfmpegFunctions& f) {
-  return so.Resolve("avformat_open_input", f.avformat_open_input) &&
+  return so.Resolve("avformat_alloc_context", f.avformat_alloc_context) &&
+         so.Resolve("avformat_open_input", f.avformat_open_input) &&
          so.Resolve("avformat_find_stream_info", f.avformat_find_stream_info) &&
          so.Resolve("avformat_close_input", f.avformat_close_input) &&
          so.Resolve("av_find_best_stream", f.av_find_best_stream) && so.Resolve("av_read_frame", f.av_read_frame) &&

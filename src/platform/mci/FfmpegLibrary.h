@@ -16,6 +16,7 @@ namespace plat {
 
 struct FfmpegFunctions {
   // libavformat
+  decltype(&::avformat_alloc_context) avformat_alloc_context;
   decltype(&::avformat_open_input) avformat_open_input;
   decltype(&::avformat_find_stream_info) avformat_find_stream_info;
   decltype(&::avformat_close_input) avformat_close_input;

@@ -104,6 +104,10 @@ class MciHost {
   void Pump();
   // The open playback device of a name, or nullptr.
   MciPlaybackDevice* Find(std::string_view name);
+  // A recording device that reached the most a WAV file holds and stopped there.
+  bool RecorderFull(uint32_t device) const;
+  // The system's reason (UTF-8) a recording device's save or work file failed; "" none.
+  std::string RecorderFailure(uint32_t device) const;
 
  private:
   MCIERROR Open(const std::string& name, const std::vector<std::string>& args, char* reply, unsigned replyLength);
@@ -121,6 +125,7 @@ class MciHost {
   std::string soundFont_;
   std::unique_ptr<MidiSynth> synth_;  // before the devices, which use it
   bool synthTried_ = false;
+  bool silenceNoted_ = false;  // "no sound card: silence recorded" said once
   std::map<uintptr_t, Bitmap*> surfaces_;
   std::map<std::string, std::unique_ptr<MciPlaybackDevice>> devices_;  // by upper-case name
   std::map<uint32_t, std::unique_ptr<MciRecordDevice>> recorders_;

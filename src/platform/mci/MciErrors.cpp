@@ -38,7 +38,9 @@ constexpr ErrorText kTexts[] = {
     {MCIERR_NULL_PARAMETER_BLOCK, "パラメータ ブロックがありません。"},
     {MCIERR_WAVE_INPUTSUNSUITABLE, "この形式で録音できる入力デバイスがありません。"},
     {MCIERR_NO_WINDOW, "表示用のウィンドウがありません。"},
+    {MCIERR_FILE_READ, "ファイルを決められた時間内に読み終えられませんでした。中身のない部分が長すぎるか、読み出しが止まっています。"},
     {MCIERR_FILE_WRITE, "ファイルに書き込めません。"},
+    {MCIERR_NOT_A_FILE, "通常のファイルではありません (名前付きパイプ、ソケット、デバイスなど)。再生しません。"},
 };
 
 }  // namespace

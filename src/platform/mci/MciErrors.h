@@ -30,7 +30,10 @@ enum : MCIERROR {
   MCIERR_NULL_PARAMETER_BLOCK = 297,
   MCIERR_WAVE_INPUTSUNSUITABLE = 328,
   MCIERR_NO_WINDOW = 346,
+  MCIERR_FILE_READ = 348,             // the file could not be read before its deadline
   MCIERR_FILE_WRITE = 349,
+  // The driver's own numbers start at 512.
+  MCIERR_NOT_A_FILE = 512,            // a named pipe, a socket or a device: never opened to play
 };
 
 // Writes the text of an error (CP932, NUL-terminated, cut at a character boundary

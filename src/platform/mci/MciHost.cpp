@@ -110,7 +110,13 @@ MidiSynth* MciHost::Synth() {
   std::string host;
   if (!soundFont_.empty()) host = ResolveHostPath(soundFont_).value_or(soundFont_);
   std::string why;
-  synth_ = MidiSynth::Create(host, &why);
+  // FluidSynth would wait without end on a named pipe: only a regular file is loaded.
+  const auto info = soundFont_.empty() ? std::nullopt : Stat(soundFont_);
+  if (info && (info->isSpecial || info->isDirectory)) {
+    why = host + " (通常のファイルではありません)";
+  } else {
+    synth_ = MidiSynth::Create(host, &why);
+  }
   if (!synth_ && !why.empty()) {
     std::fprintf(stderr, "MIDI の音色 (SoundFont) を読めません: %s (設定 soundfont)。MIDI は音なしで再生します。\n", why.c_str());
   }
@@ -329,6 +335,16 @@ MCIERROR MciHost::Run(MciPlaybackDevice& device, const std::string& verb, const 
   return MCIERR_UNRECOGNIZED_COMMAND;
 }
 
+bool MciHost::RecorderFull(uint32_t device) const {
+  const auto it = recorders_.find(device);
+  return it != recorders_.end() && it->second->Full();
+}
+
+std::string MciHost::RecorderFailure(uint32_t device) const {
+  const auto it = recorders_.find(device);
+  return it == recorders_.end() ? std::string() : it->second->Failure();
+}
+
 MCIERROR MciHost::SendCommand(uint32_t id, uint32_t message, uint32_t flags, void* params) {
   Pump();
   const uint64_t now = ui_.NowMs();
@@ -346,6 +362,11 @@ MCIERROR MciHost::SendCommand(uint32_t id, uint32_t message, uint32_t flags, voi
     auto recorder = std::make_unique<MciRecordDevice>();
     const std::string work = workFolder_ + "\\PelnorRec" + std::to_string(newId) + ".tmp";
     if (const MCIERROR bad = recorder->Open(audiodev_, work)) return bad;
+    if (recorder->Silent() && audiodev_ != "null" && !silenceNoted_) {
+      silenceNoted_ = true;
+      std::fprintf(stderr, "録音: サウンド カードがありません (ALSA の %s を開けません)。null デバイスで無音を録音します (設定 audiodev)。\n",
+                   audiodev_.c_str());
+    }
     recorders_[newId] = std::move(recorder);
     open->wDeviceID = newId;
     return 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/mci/AudioDecoder.h"
+#include "platform/mci/FfmpegStream.h"
 #include "platform/mci/FrameTime.h"
 #include "platform/mci/MidiSequence.h"
 #include "platform/mci/MidiSynth.h"
@@ -18,6 +19,14 @@ constexpr int kDefaultFrameMs = 33;      // a video frame when the file gives no
 // The largest picture scaled at once; a larger window shows a smaller one enlarged.
 constexpr int64_t kMaxPicturePixels = int64_t{1} << 23;
 
+MCIERROR OpenError(FfmpegOpen why) {
+  switch (why) {
+    case FfmpegOpen::NotAFile: return MCIERR_NOT_A_FILE;
+    case FfmpegOpen::TimedOut: return MCIERR_FILE_READ;
+    default: return MCIERR_INVALID_FILE;
+  }
+}
+
 // Scales a sample by a volume word (0 to 0xFFFF) in signed arithmetic.
 int16_t Scale(int16_t sample, uint32_t word) { return static_cast<int16_t>(static_cast<int32_t>(sample) * static_cast<int32_t>(word) / 0xFFFF); }
 
@@ -26,7 +35,10 @@ int16_t Scale(int16_t sample, uint32_t word) { return static_cast<int16_t>(stati
 MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, MidiSynth* synth,
                                   std::unique_ptr<MciPlaybackDevice>& out) {
   const auto host = ResolveHostPath(name);
-  if (!host || !Stat(name) || IsDirectory(name)) return MCIERR_FILE_NOT_FOUND;
+  const auto stat = Stat(name);
+  if (!host || !stat || stat->isDirectory) return MCIERR_FILE_NOT_FOUND;
+  // Reading a named pipe waits for a writer without end.
+  if (stat->isSpecial) return MCIERR_NOT_A_FILE;
   std::unique_ptr<MciPlaybackDevice> device(new MciPlaybackDevice());
   device->type_ = type;
   device->hostPath_ = *host;
@@ -38,18 +50,30 @@ MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, MidiSynth* 
     device->lengthMs_ = std::min<int64_t>(*ms, INT32_MAX);
     if (synth) device->sound_ = std::make_unique<MidiSound>(std::move(*bytes), *synth);
   } else {
-    const auto info = ProbeMedia(*host);
-    if (!info || (!info->hasAudio && !info->hasVideo)) return MCIERR_INVALID_FILE;
+    FfmpegOpen why = FfmpegOpen::Ok;
+    const auto info = ProbeMedia(*host, &why);
+    if (!info) return OpenError(why);
+    if (!info->hasAudio && !info->hasVideo) return MCIERR_INVALID_FILE;
     if (type == Type::WaveAudio && !info->hasAudio) return MCIERR_INVALID_FILE;
     device->info_ = *info;
     device->lengthMs_ = info->lengthMs;
+    const bool pictures = type == Type::DigitalVideo && info->hasVideo;
     if (info->hasAudio) {
+      // A sound that cannot be decoded (65,535 channels) is an error where it is all
+      // the file holds; a video plays its pictures without it.
       auto decoder = std::make_unique<AudioDecoder>();
-      if (decoder->Open(*host)) device->sound_ = std::move(decoder);
+      if (decoder->Open(*host, &why)) {
+        device->sound_ = std::move(decoder);
+      } else if (why == FfmpegOpen::TimedOut || !pictures) {
+        return OpenError(why);
+      }
     }
-    if (type == Type::DigitalVideo && info->hasVideo) {
+    if (pictures) {
       device->video_ = std::make_unique<VideoDecoder>();
-      if (!device->video_->Open(*host)) device->video_.reset();
+      if (!device->video_->Open(*host, &why)) {
+        if (why == FfmpegOpen::TimedOut) return OpenError(why);
+        device->video_.reset();
+      }
     }
   }
   out = std::move(device);

@@ -1,6 +1,8 @@
 #include "platform/mci/MciRecorder.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 namespace plat {
@@ -8,7 +10,6 @@ namespace {
 
 constexpr int64_t kChunkFrames = 4096;
 constexpr int64_t kHeaderBytes = 44;
-constexpr int64_t kMaxDataBytes = 0xFFFFFFFFLL - kHeaderBytes;  // what the RIFF sizes can state
 
 void PutU16(std::string& out, uint32_t v) {
   out += static_cast<char>(v & 0xFF);
@@ -55,7 +56,7 @@ MCIERROR MciRecordDevice::SetFormat(const WaveFormat& f) {
 }
 
 MCIERROR MciRecordDevice::Record(uint64_t now) {
-  if (recording_) return 0;
+  if (recording_ || full_) return 0;
   if (!configured_) {
     if (!pcm_.Configure(static_cast<int>(format_.samplesPerSec), static_cast<int>(format_.channels))) return MCIERR_HARDWARE;
     configured_ = true;
@@ -69,17 +70,25 @@ MCIERROR MciRecordDevice::Record(uint64_t now) {
 void MciRecordDevice::Pump(uint64_t now) {
   if (!recording_) return;
   const uint64_t ms = doneMs_ + (now - std::min(now, segmentClock_));
-  const int64_t maxFrames = kMaxDataBytes / format_.blockAlign;
+  const int64_t maxFrames = maxDataBytes_ / format_.blockAlign;
   const int64_t target = std::min<int64_t>(static_cast<int64_t>(std::min<uint64_t>(ms, INT64_MAX / 400000) * format_.samplesPerSec / 1000), maxFrames);
   std::vector<int16_t> samples(static_cast<size_t>(kChunkFrames * format_.channels));
   while (frames_ < target) {
     const int64_t n = std::min(kChunkFrames, target - frames_);
     pcm_.Read(samples.data(), n);  // a failed read gives silence: the time still passes
     if (!work_.Write(samples.data(), n * format_.blockAlign)) {
+      failure_ = std::strerror(errno);
       workFailed_ = true;
       break;
     }
     frames_ += n;
+  }
+  // At the limit the recording stops: what it holds is saved whole, and the caller
+  // says it was cut.
+  if (frames_ >= maxFrames && !workFailed_) {
+    full_ = true;
+    doneMs_ = ms;
+    recording_ = false;
   }
 }
 
@@ -91,7 +100,7 @@ void MciRecordDevice::Pause(uint64_t now) {
 }
 
 void MciRecordDevice::Resume(uint64_t now) {
-  if (recording_ || !work_.IsOpen()) return;
+  if (recording_ || !work_.IsOpen() || full_) return;
   segmentClock_ = now;
   recording_ = true;
 }
@@ -105,7 +114,10 @@ MCIERROR MciRecordDevice::Save(const std::string& path) {
   const int64_t dataBytes = frames_ * format_.blockAlign;
   File in;
   File out;
-  if (!in.Open(workPath_, File::Mode::Read) || !out.Open(path, File::Mode::CreateNew)) return MCIERR_FILE_NOT_SAVED;
+  if (!in.Open(workPath_, File::Mode::Read) || !out.Open(path, File::Mode::CreateNew)) {
+    failure_ = std::strerror(errno);
+    return MCIERR_FILE_NOT_SAVED;
+  }
   const std::string header = WaveHeader(format_, static_cast<uint32_t>(dataBytes));
   bool ok = out.Write(header.data(), kHeaderBytes);
   std::vector<char> buffer(1 << 16);
@@ -114,6 +126,7 @@ MCIERROR MciRecordDevice::Save(const std::string& path) {
     ok = got > 0 && out.Write(buffer.data(), got);
     left -= std::max<int64_t>(got, 0);
   }
+  if (!ok) failure_ = std::strerror(errno);
   out.Close();
   if (!ok) {
     RemoveFile(path);

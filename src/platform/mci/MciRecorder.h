@@ -26,8 +26,13 @@ struct WaveFormat {
 // The 44-byte header of a PCM WAV file holding dataBytes of samples.
 std::string WaveHeader(const WaveFormat& format, uint32_t dataBytes);
 
+// The most sample bytes a PCM WAV file can state (its RIFF sizes are 32 bits).
+constexpr int64_t kMaxWaveDataBytes = 0xFFFFFFFFLL - 44;
+
 class MciRecordDevice {
  public:
+  // maxDataBytes: where the recording stops (a WAV file's limit; smaller in tests).
+  explicit MciRecordDevice(int64_t maxDataBytes = kMaxWaveDataBytes) : maxDataBytes_(maxDataBytes) {}
   // Opens the capture device; workFile is the Windows path the samples go to.
   MCIERROR Open(const std::string& audiodev, std::string workFile);
   // Only 16-bit PCM, one or two channels, with matching block and byte rates.
@@ -44,6 +49,12 @@ class MciRecordDevice {
   bool Recording() const { return recording_; }
   const WaveFormat& Format() const { return format_; }
   int64_t Frames() const { return frames_; }
+  // The recording reached the most a WAV file holds and stopped there.
+  bool Full() const { return full_; }
+  // The system's reason (UTF-8) the last save, or a write of the work file, failed.
+  const std::string& Failure() const { return failure_; }
+  // No sound card: "default" fell back to the null device, which records silence.
+  bool Silent() const { return pcm_.DeviceName() == "null"; }
 
  private:
   AlsaPcm pcm_;
@@ -56,6 +67,9 @@ class MciRecordDevice {
   uint64_t segmentClock_ = 0;  // the clock when recording last started or resumed
   uint64_t doneMs_ = 0;        // recorded time before that
   int64_t frames_ = 0;         // frames in the work file
+  int64_t maxDataBytes_;
+  bool full_ = false;
+  std::string failure_;
 };
 
 }  // namespace plat

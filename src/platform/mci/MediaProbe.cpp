@@ -6,7 +6,7 @@
 
 #include <climits>
 
-#include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/FfmpegStream.h"
 
 namespace plat {
 namespace {
@@ -24,15 +24,16 @@ int FrameRateMilli(const AVStream* stream) {
 
 }  // namespace
 
-std::optional<MediaInfo> ProbeMedia(const std::string& hostPath) {
+std::optional<MediaInfo> ProbeMedia(const std::string& hostPath, FfmpegOpen* why) {
+  FfmpegOpen unused = FfmpegOpen::Ok;
+  FfmpegOpen& result = why ? *why : unused;
+  result = FfmpegOpen::Unreadable;
   const FfmpegFunctions* av = Ffmpeg();
   if (!av) return std::nullopt;
   AVFormatContext* format = nullptr;
-  if (av->avformat_open_input(&format, hostPath.c_str(), nullptr, nullptr) < 0) return std::nullopt;
-  if (av->avformat_find_stream_info(format, nullptr) < 0) {
-    av->avformat_close_input(&format);
-    return std::nullopt;
-  }
+  FfmpegDeadline deadline;
+  result = OpenFfmpegFormat(*av, hostPath, deadline, &format);
+  if (result != FfmpegOpen::Ok) return std::nullopt;
   MediaInfo info;
   if (format->duration != AV_NOPTS_VALUE && format->duration > 0) {
     info.lengthMs = std::min<int64_t>(format->duration / 1000, kMaxLengthMs);

@@ -9,6 +9,8 @@
 
 namespace plat {
 
+enum class FfmpegOpen;
+
 struct MediaInfo {
   int64_t lengthMs = 0;      // the container's duration truncated to ms; 0 when unknown
   bool hasAudio = false;
@@ -20,8 +22,8 @@ struct MediaInfo {
   int frameRateMilli = 0;    // frames per 1,000 seconds; 0 when the file gives none
 };
 
-// Nothing when FFmpeg cannot open or read the file or cannot be loaded (hostPath
-// is a host path).
-std::optional<MediaInfo> ProbeMedia(const std::string& hostPath);
+// Nothing when FFmpeg cannot open or read the file in time or cannot be loaded, or
+// the path is not a regular file (*why, when given, says which; hostPath is a host path).
+std::optional<MediaInfo> ProbeMedia(const std::string& hostPath, FfmpegOpen* why = nullptr);
 
 }  // namespace plat

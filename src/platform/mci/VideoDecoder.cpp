@@ -43,16 +43,20 @@ void VideoDecoder::Close() {
   cx_.reset();
 }
 
-bool VideoDecoder::Open(const std::string& hostPath) {
+bool VideoDecoder::Open(const std::string& hostPath, FfmpegOpen* why) {
   Close();
+  FfmpegOpen unused = FfmpegOpen::Ok;
+  FfmpegOpen& result = why ? *why : unused;
+  result = FfmpegOpen::Unreadable;
   av_ = Ffmpeg();
   if (!av_) return false;
   cx_ = std::make_unique<Context>();
   Context& c = *cx_;
-  const bool opened = OpenFfmpegStream(*av_, hostPath, AVMEDIA_TYPE_VIDEO, c.in);
+  result = OpenFfmpegStream(*av_, hostPath, AVMEDIA_TYPE_VIDEO, c.in);
   c.current = av_->av_frame_alloc();
   c.next = av_->av_frame_alloc();
-  if (!opened || !c.current || !c.next) {
+  if (result != FfmpegOpen::Ok || !c.current || !c.next) {
+    if (result == FfmpegOpen::Ok) result = FfmpegOpen::Unreadable;
     Close();
     return false;
   }

@@ -13,6 +13,7 @@
 namespace plat {
 
 struct FfmpegFunctions;
+enum class FfmpegOpen;
 
 class VideoDecoder {
  public:
@@ -22,8 +23,8 @@ class VideoDecoder {
   VideoDecoder& operator=(const VideoDecoder&) = delete;
 
   // Opens the first video stream of a file; false when there is none, it cannot be
-  // decoded or FFmpeg cannot be loaded.
-  bool Open(const std::string& hostPath);
+  // decoded or FFmpeg cannot be loaded (*why, when given, says which).
+  bool Open(const std::string& hostPath, FfmpegOpen* why = nullptr);
   // The picture at ms scaled to width x height (0x00RRGGBB rows, bicubic), or
   // nullptr when there is none. The result stays valid until the next call.
   const Bitmap* PictureAt(int64_t ms, int width, int height);

@@ -32,15 +32,47 @@ Screen::Screen() = default;
 
 Screen::~Screen() { CloseX(); }
 
-bool Screen::UseX() {
+bool Screen::UseX(std::string* why) {
+  if (why) why->clear();
   if (display_) return true;
   const char* name = std::getenv("DISPLAY");
   if (!name || !*name) return false;
   x11_ = X11();
-  if (!x11_) return false;
+  if (!x11_) {
+    if (why) *why = std::string("DISPLAY=") + name + ": libX11 cannot be loaded";
+    return false;
+  }
   display_ = x11_->XOpenDisplay(name);
   if (display_) x11_->XSetErrorHandler(IgnoreXError);
+  if (!display_ && why) *why = std::string("DISPLAY=") + name + ": no X server answers there";
   return display_ != nullptr;
+}
+
+bool Screen::GrabPointer(std::string* why) {
+  if (!display_) return true;
+  const ::Window root = DefaultRootWindow(X(display_));
+  const int grabbed = x11_->XGrabPointer(X(display_), root, False, ButtonPressMask, GrabModeAsync, GrabModeAsync, root,
+                                         None, CurrentTime);
+  if (grabbed == GrabSuccess) return true;
+  if (why) *why = grabbed == AlreadyGrabbed ? "another program holds the pointer" : "the X server refused the pointer grab";
+  return false;
+}
+
+uint64_t Screen::TakeClick() {
+  if (!display_) return 0;
+  XEvent event{};
+  const ::Window root = DefaultRootWindow(X(display_));
+  while (x11_->XCheckWindowEvent(X(display_), root, ButtonPressMask, &event)) {
+    // The press on the root reports the top-level window under the pointer.
+    if (event.type == ButtonPress && event.xbutton.subwindow != None) return event.xbutton.subwindow;
+  }
+  return 0;
+}
+
+void Screen::ReleasePointer() {
+  if (!display_) return;
+  x11_->XUngrabPointer(X(display_), CurrentTime);
+  x11_->XFlush(X(display_));
 }
 
 void Screen::CloseX() {

@@ -29,8 +29,10 @@ class Screen {
   Screen& operator=(const Screen&) = delete;
 
   // Opens the X display named by DISPLAY; false (and the virtual desktop) without
-  // one, or when libX11 cannot be loaded (its text goes to standard error).
-  bool UseX();
+  // one, or when libX11 cannot be loaded (its text goes to standard error). When
+  // DISPLAY names a server that does not answer, *why (when given) says so; it is
+  // left empty where the virtual desktop is meant.
+  bool UseX(std::string* why = nullptr);
   bool UsesX() const { return display_ != nullptr; }
   // Closes the X connection (before the server goes away); the virtual desktop again.
   void CloseX();
@@ -45,6 +47,14 @@ class Screen {
   // Sends a window the close message: a window of the virtual desktop goes away and
   // the frame takes the foreground. False when there is no such window to close.
   bool CloseWindow(uint64_t window);
+  // On X, the clicked-window capture takes the pointer (as a screenshot tool does)
+  // so that the next button press comes to it, not to the window clicked: false,
+  // with *why, when another program holds it. TakeClick gives the top-level window
+  // of a press that came since (0 none yet, or a press on the bare desktop);
+  // ReleasePointer gives the pointer back.
+  bool GrabPointer(std::string* why);
+  uint64_t TakeClick();
+  void ReleasePointer();
   // The pixels of a screen rectangle (clipped to the desktop; nullptr when empty).
   BitmapPtr Grab(const CRect& rect);
 

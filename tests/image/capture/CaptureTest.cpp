@@ -71,6 +71,49 @@ TEST_F(CaptureTest, ForegroundWaitEndsWithoutAWindowFault) {
   EXPECT_LT(frame_->Ui().NowMs() - before, 5000u) << "Esc ends the wait at once";
 }
 
+// Faults: captures that failed said nothing or saved the wrong thing. A DISPLAY
+// naming no server gave a picture of the virtual desktop; a .gif target got BMP
+// bytes; a series marker of no pictures and a wait for a window that ended failed
+// without a reason; a series to .jpeg wrote "_0001.peg". Each failure now says why
+// and writes nothing.
+TEST_F(CaptureTest, CaptureFailuresSaidNothingOrSavedTheWrongThingFault) {
+  struct Case {
+    const char* fault;
+    int code;
+    const char* name;      // the answer to the save dialog
+    const char* display;   // DISPLAY, or nullptr for none
+    bool green;            // a window comes to the front
+    const char* said;      // in the last message; nullptr when it succeeds
+    const char* written;   // the file a success writes
+  };
+  const Case cases[] = {
+      {"DISPLAY names no server", 1, "desk.png", ":93517", false, "DISPLAY=:93517: no X server answers", nullptr},
+      {"wait ended by Esc", 40, "esc.png", nullptr, false, "ended with Esc", nullptr},
+      {"wait past its limit", 40, "late.png", nullptr, false, "no other window came to the front in 60 s", nullptr},
+      {"GIF target", 40, "w.gif", nullptr, true, "not as .gif", nullptr},
+      {"series marker of no pictures", 41, "z#0s500m.png", nullptr, true, "gives no pictures", nullptr},
+      {"series to .jpeg", 41, "j#1s500m.jpeg", nullptr, true, nullptr, "j#1s500m_0001.jpeg"},
+  };
+  plat::Screen& screen = frame_->Ui().GetScreen();
+  screen.PlaceWindow(CRect{0, 0, 100, 100}, RGB(0, 128, 0), "green");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    if (c.display) setenv("DISPLAY", c.display, 1);
+    if (c.green) screen.BringToFront("green", frame_->Ui().NowMs() + 1);
+    if (std::string(c.fault).find("Esc") != std::string::npos) frame_->Ui().PushKeyDown(plat::VK_ESCAPE);
+    if (!c.display) AnswerSaveDialog(c.name);  // no server: refused before the name is asked
+    EXPECT_EQ(view_->CaptureScreen(c.code), c.said ? -1 : 0);
+    unsetenv("DISPLAY");
+    if (c.said) {
+      ASSERT_FALSE(frame_->Ui().MessageLog().empty());
+      EXPECT_NE(frame_->Ui().MessageLog().back().text.find(c.said), std::string::npos) << frame_->Ui().MessageLog().back().text;
+      EXPECT_FALSE(plat::Exists(Win(c.name)));
+    } else {
+      EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath(c.written)).substr(0, 2), "\xFF\xD8") << "a JPEG";
+    }
+  }
+}
+
 TEST_F(CaptureTest, SeriesFollowsTheNameMarkerAndEndsWhenAnotherWindowComesUp) {
   plat::Screen& screen = frame_->Ui().GetScreen();
   screen.PlaceWindow(CRect{0, 0, 100, 100}, RGB(0, 128, 0), "green");

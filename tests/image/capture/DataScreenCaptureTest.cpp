@@ -31,7 +31,7 @@ TEST_F(DataScreenCaptureTest, RegionCaptureTookTheOverlayFrameFault) {
 }
 
 // A region under 51 rows was captured; it is refused with "Eror" and nothing is
-// written. A picture of two columns and two pages each was taken without a word;
+// written (and so is a zoomed picture the display cannot render, with its reason). A picture of two columns and two pages each was taken without a word;
 // each page after the first is announced by its column (H) and page (V) number.
 TEST_F(DataScreenCaptureTest, DataScreenSkippedItsPromptsAndLowRegionRuleFault) {
   Sh("convert -size 700x499 xc: +noise Random -type TrueColor BMP3:p.bmp");
@@ -53,6 +53,18 @@ TEST_F(DataScreenCaptureTest, DataScreenSkippedItsPromptsAndLowRegionRuleFault) 
   }
   EXPECT_EQ(err.find("H: 1  V: 1"), std::string::npos) << err;
   EXPECT_EQ(err.find("V: 3"), std::string::npos) << err;
+
+  // A zoomed picture the display could not render was taken as the blank pane, or
+  // failed without a reason: it fails saying what it takes, before any prompt.
+  Sh("convert -size 4000x3000 gradient:red-blue -quality 90 big.jpg");
+  RunScript("open big.jpg\ncommand ID_IMAGE_ZOOM_IN\n" + Capture("zoomed.png"), &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(Err().find("zoomed.png: the picture could not be rendered at this zoom: it takes 137 MB, over the picture "
+                       "volume of 32 MB"),
+            std::string::npos)
+      << Err();
+  EXPECT_EQ(Err().find("Push OK"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir_.HostPath("zoomed.png")));
 }
 
 // A data-screen capture to .pdf on a full disk wrote nothing, said nothing and

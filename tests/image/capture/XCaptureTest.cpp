@@ -110,6 +110,13 @@ class XCaptureTest : public testenv::DocTest {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     return id;
   }
+  // Clicks at (x, y) every 200 ms, after the command's wait has taken the pointer
+  // (a click before that reaches the window, which ignores it).
+  bool StartClicking(Child& clicker, int x, int y, const std::string& first = "") {
+    return clicker.Start({"env", "DISPLAY=" + display_, "sh", "-c",
+                          first + "while :; do xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                              " click 1; sleep 0.2; done"});
+  }
   void AnswerSaveDialog(const std::string& name) {
     frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", Win(name)}}});
   }
@@ -124,10 +131,19 @@ class XCaptureTest : public testenv::DocTest {
   std::unique_ptr<CQelView> view_;
 };
 
+// The clicked window is the one under the pointer's press, taken with the pointer
+// grabbed: the focus stays elsewhere (on the root). Esc ends the wait, saying so.
 TEST_F(XCaptureTest, ClickedWindowEqualsImportOfTheSameArea) {
   ASSERT_FALSE(ShowLogo().empty());
+  frame_->Ui().PushKeyDown(plat::VK_ESCAPE);
+  AnswerSaveDialog("esc.png");
+  EXPECT_EQ(view_->CaptureScreen(40), -1);
+  EXPECT_NE(frame_->Ui().MessageLog().back().text.find("ended with Esc"), std::string::npos);
+  Child clicker;
+  ASSERT_TRUE(StartClicking(clicker, 150, 150));
   AnswerSaveDialog("logo.png");
   ASSERT_EQ(view_->CaptureScreen(40), 0);
+  clicker.Stop();
   // The window with its border of 1 pixel, as placed by its geometry.
   EXPECT_EQ(Shell("identify -format '%wx%h' " + Quote(dir_.HostPath("logo.png"))), "202x152");
   X("import -window root -crop 202x152+100+80 +repage " + Quote(dir_.HostPath("want.png")));
@@ -149,16 +165,15 @@ TEST_F(XCaptureTest, DesktopEqualsImportOfTheRoot) {
 // On a real X server the waits ran on the program clock: the clicked-window capture
 // gave up at once, before the user could click, and a series took its pictures all
 // at the same moment. The waits are wall-clock time there: a window that comes up
-// and takes the focus two seconds later is the one taken, and a series of four
+// and is clicked two seconds later is the one taken, and a series of four
 // pictures 500 ms apart lasts its 1.5 s.
 TEST_F(XCaptureTest, WaitsRanOnTheProgramClockFault) {
   using std::chrono::milliseconds;
   using std::chrono::steady_clock;
   ASSERT_TRUE(logo_.Start({"env", "DISPLAY=" + display_, "sh", "-c",
                            "sleep 2; exec xlogo -geometry 200x150+100+80 -bg yellow -fg navy"}));
-  Child focus;
-  ASSERT_TRUE(focus.Start({"env", "DISPLAY=" + display_, "sh", "-c",
-                           "sleep 2; exec timeout 20 xdotool search --sync --onlyvisible --class xlogo windowfocus --sync"}));
+  Child clicker;
+  ASSERT_TRUE(StartClicking(clicker, 150, 150, "sleep 2; timeout 20 xdotool search --sync --onlyvisible --class xlogo; "));
   AnswerSaveDialog("late.png");
   auto start = steady_clock::now();
   ASSERT_EQ(view_->CaptureScreen(40), 0);

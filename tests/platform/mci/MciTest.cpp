@@ -14,6 +14,7 @@
 #include "platform/os/Files.h"
 #include "platform/mci/Mci.h"
 #include "platform/mci/MciParse.h"
+#include "platform/mci/MciRecorder.h"
 #include "platform/ui/Ui.h"
 #include "support/TestFiles.h"
 
@@ -331,6 +332,26 @@ TEST_F(MciAudioTest, RecordedSamplesAreTheInputWithThePauseLeftOut) {
   EXPECT_EQ(Shell("soxi -D " + Quote(dir_.HostPath("rec.wav"))), "3.000000\n");
   // The work file is gone with the device.
   EXPECT_FALSE(plat::Exists(Win("PelnorRec1.tmp")));
+}
+
+// Fault: a recording past what a WAV file can state was cut at the limit without a
+// word. The device stops there (a limit of one second here), says so, and saves
+// what it holds whole: the input's first second.
+TEST_F(MciAudioTest, RecordingPastTheWaveLimitWasCutWithoutAWordFault) {
+  SKIP_WITHOUT_PROGRAM("sox");
+  Shell("sox -n -r 8000 -c 2 -b 16 -t raw " + Quote(dir_.HostPath("in.raw")) + " synth 3 sine 200 2>/dev/null");
+  plat::MciRecordDevice recorder(32000);
+  ASSERT_EQ(recorder.Open("pelnorixtest", Win("work.tmp")), 0u);
+  ASSERT_EQ(recorder.SetFormat({1, 2, 8000, 32000, 4, 16}), 0u);
+  ASSERT_EQ(recorder.Record(0), 0u);
+  for (uint64_t t = 20; t <= 2500; t += 20) recorder.Pump(t);  // as the host's pump timer does
+  EXPECT_TRUE(recorder.Full());
+  EXPECT_FALSE(recorder.Recording());
+  ASSERT_EQ(recorder.Save(Win("cut.wav")), 0u);
+  recorder.Close(2500);
+  const std::string wav = testenv::ReadHostFile(dir_.HostPath("cut.wav"));
+  ASSERT_EQ(wav.size(), 44u + 32000);
+  EXPECT_EQ(wav.substr(44), testenv::ReadHostFile(dir_.HostPath("in.raw")).substr(0, 32000));
 }
 
 TEST_F(MciAudioTest, ABadDeviceIsAnErrorNotAFallback) {
