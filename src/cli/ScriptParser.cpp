@@ -249,7 +249,11 @@ class StatementReader {
     st_.key = word.substr(0, eq);
     st_.value = word.substr(eq + 1);
     for (const auto& s : DescribeSettings()) {
-      if (s.key == st_.key) return "";
+      // The value is checked here, so that a bad one stops the script before any line runs.
+      if (s.key == st_.key) {
+        const std::string problem = CheckTypedSetting(st_.key, st_.value);
+        return problem.empty() ? "" : "set " + st_.key + ": " + problem;
+      }
     }
     return "unknown setting '" + st_.key + "' (pelnorix --help lists them)";
   }
