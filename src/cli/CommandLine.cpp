@@ -81,7 +81,7 @@ void WriteForTerminal(std::ostream& out, std::string_view text, bool terminal) {
   }
 }
 
-// A line the window would show (its status or title), for the message stream.
+// What the window would show (its status, title or a failure text), for the message stream.
 std::string ShownLine(std::string_view sjis, bool terminal) {
   const std::string utf8 = plat::Cp932ToUtf8(sjis);
   return terminal ? VisibleControls(utf8, true) : utf8;
@@ -259,7 +259,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
-    err << plat::Cp932ToUtf8(text);
+    err << ShownLine(text, terminals.err);
     WriteVolumeHint(text, false, err);
     return kNothingShown;
   }

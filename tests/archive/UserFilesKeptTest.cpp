@@ -70,8 +70,8 @@ TEST(UnpackFault, BadCrcMemberLeavesTheUsersFileOfThatName) {
   for (bool programs : {false, true}) {
     ScriptRun run = RunScript(dir,
                               "set utf8names=1\n"
-                              "answer yes yes\n"
                               "list 1 " + dir.HostPath("pack.zip") + "\n"
+                              "answer yes yes\n"
                               "list-command unpack\n",
                               programs);
     EXPECT_EQ(run.status, 1) << run.out;

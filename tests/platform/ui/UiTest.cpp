@@ -25,30 +25,6 @@ TEST(UiHost, QuestionsTakeQueuedAnswersElseTheSafeReply) {
   EXPECT_EQ(ui.RunDialog("settings").result, plat::IDCANCEL);
 }
 
-// A No queued for an OK/Cancel box came back as IDNO, which its callers took for OK.
-// An answer is the box's button of the same sense; dropped answers answer nothing.
-TEST(UiHost, NoToAnOkCancelQuestionWasTakenAsOkFault) {
-  plat::UiHost ui;
-  ui.SetMessageStream(nullptr);
-  const struct {
-    int answer;
-    unsigned type;
-    int button;
-  } cases[] = {{plat::IDNO, plat::MB_OKCANCEL, plat::IDCANCEL}, {plat::IDYES, plat::MB_OKCANCEL, plat::IDOK},
-               {plat::IDCANCEL, plat::MB_YESNO, plat::IDNO},    {plat::IDOK, plat::MB_YESNO, plat::IDYES},
-               {plat::IDNO, plat::MB_YESNOCANCEL, plat::IDNO},  {plat::IDNO, plat::MB_OK, plat::IDOK}};
-  for (const auto& c : cases) {
-    ui.QueueAnswer(c.answer);
-    EXPECT_EQ(ui.MessageBox("q", c.type), c.button) << c.answer << " to box type " << c.type;
-  }
-  ui.QueueAnswer(plat::IDYES);
-  ui.QueueDialog(plat::DialogAnswer{plat::IDOK, {}});
-  EXPECT_EQ(ui.PendingAnswers() + ui.PendingDialogs(), 2u);
-  ui.DropAnswers();
-  EXPECT_EQ(ui.MessageBox("q", plat::MB_OKCANCEL), plat::IDCANCEL);
-  EXPECT_EQ(ui.RunDialog("d").result, plat::IDCANCEL);
-}
-
 TEST(UiHost, TimersFireInTimeOrderAndRepeatUntilKilled) {
   plat::UiHost ui;
   ui.SetMessageStream(nullptr);
