@@ -2,6 +2,7 @@
 // the overwrite question and the current directory.
 #include "app/FrameHost.h"
 #include "app/Globals.h"
+#include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "platform/text/CodePage.h"
@@ -54,9 +55,14 @@ int ConfirmOverwrite(std::string path) {
   // refused (with its reason) before any question about a local file of that name.
   if (g_pDoc && g_pDoc->RefuseFtpDriveSave(path)) return 0;
   if (!plat::Exists(path)) return 1;
+  return AskOverwriteQuestion(path, plat::MB_OKCANCEL) ? 1 : 0;
+}
+
+bool AskOverwriteQuestion(const std::string& path, unsigned buttons) {
   char text[1200];
   std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
-  return AfxMessageBox(text, plat::MB_OKCANCEL) == plat::IDCANCEL ? 0 : 1;
+  const int answer = AfxMessageBox(text, buttons);
+  return answer == plat::IDOK || answer == plat::IDYES;
 }
 
 int ChangeDirectory(std::string path, int /*flag*/) {

@@ -215,22 +215,25 @@ std::string ClockText(int64_t t) {
 
 }  // namespace
 
-std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+namespace {
+
+// Sets one setting on doc, or with no doc only checks the value; "" or the reason.
+std::string SetOrCheck(CQelDoc* doc, std::string_view key, std::string_view value) {
   if (const SystemStringSetting* sys = FindSystemString(key)) {
-    doc.m_astrSysKey[sys->index] = sys->key;
-    doc.m_astrSysValue[sys->index] = std::string(value);
+    if (doc) doc->m_astrSysKey[sys->index] = sys->key;
+    if (doc) doc->m_astrSysValue[sys->index] = std::string(value);
     return "";
   }
   const Setting* s = Find(key);
   if (!s) return "unknown setting: " + std::string(key);
   switch (s->unit) {
     case Unit::Text:
-      Field(doc, s->textField) = std::string(value);
+      if (doc) Field(*doc, s->textField) = std::string(value);
       return "";
     case Unit::Clock: {
       const int64_t t = value.empty() ? -1 : ParseClock(value);
       if (!value.empty() && t < 0) return std::string(key) + " needs a date and time YYYY-MM-DDTHH:MM:SS";
-      doc.Media().m_tClockStart = t;
+      if (doc) doc->Media().m_tClockStart = t;
       return "";
     }
     case Unit::Colour: {
@@ -244,7 +247,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
         }
         start = end + 1;
       }
-      *ColourField(doc, key) = RGB(rgb[0], rgb[1], rgb[2]);
+      if (doc) *ColourField(*doc, key) = RGB(rgb[0], rgb[1], rgb[2]);
       return "";
     }
     case Unit::Megabytes: {
@@ -253,7 +256,7 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (result.ec != std::errc() || result.ptr != value.data() + value.size() || !(mb >= s->low && mb <= s->high)) {
         return std::string(key) + " needs a size in MB from " + std::to_string(s->low) + " to " + std::to_string(s->high);
       }
-      Field(doc, s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
+      if (doc) Field(*doc, s->intField) = mb == 0 ? kSmallVolume : static_cast<int>(mb * 1048576.0);
       return "";
     }
     case Unit::Hundreds:
@@ -262,19 +265,31 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
       if (!ParseInt(value, n) || n < s->low || n > s->high) return std::string(key) + " needs " + Range(s->low, s->high);
       // The binary dump is drawn by the text pane, which a terminal does not have.
       if (s->intField.doc == &CQelDoc::m_nDisplayForm && n == 1) return "dispform 1 (binary dump) is not shown on a terminal";
-      Field(doc, s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
+      if (doc) Field(*doc, s->intField) = s->unit == Unit::Hundreds ? n * 100 : n;
       return "";
     }
   }
   return "";
 }
 
-std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value) {
-  if (!FindSystemString(key)) return ApplySetting(doc, key, utf8Value);
+std::string SetOrCheckTyped(CQelDoc* doc, std::string_view key, std::string_view utf8Value) {
+  if (!FindSystemString(key)) return SetOrCheck(doc, key, utf8Value);
   // The value is not repeated in the reason: a site string holds its password.
   const std::optional<std::string> sjis = plat::Utf8ToCp932(utf8Value);
   if (!sjis) return "the value cannot be written in Shift-JIS (CP932)";
-  return ApplySetting(doc, key, *sjis);
+  return SetOrCheck(doc, key, *sjis);
+}
+
+}  // namespace
+
+std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) { return SetOrCheck(&doc, key, value); }
+
+std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value) {
+  return SetOrCheckTyped(&doc, key, utf8Value);
+}
+
+std::string CheckTypedSetting(std::string_view key, std::string_view utf8Value) {
+  return SetOrCheckTyped(nullptr, key, utf8Value);
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {

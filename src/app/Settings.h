@@ -19,6 +19,8 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
 // the program's own text (a path, an FTP site string) keeps it in CP932, as the
 // settings files and the dialogs do; a value CP932 cannot write is refused.
 std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value);
+// Whether ApplyTypedSetting would take the value: "" or its reason; sets nothing.
+std::string CheckTypedSetting(std::string_view key, std::string_view utf8Value);
 // The current value of a setting in its text form; "" for an unknown key.
 std::string SettingValue(const CQelDoc& doc, std::string_view key);
 std::vector<SettingDescription> DescribeSettings();

@@ -3,6 +3,6 @@
 
 #include <string>
 
-// Asks string 218 ("ファイル %s は既に存在します。\n上書きしますか？") for path with
-// Yes/No; true on Yes.
+// Asks the overwrite question (app/OverwriteQuestion.h) for path with Yes/No; true
+// on Yes.
 bool AskOverwrite(const std::string& path);

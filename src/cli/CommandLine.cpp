@@ -15,6 +15,7 @@
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
+#include "cli/TerminalText.h"
 #include "cli/VolumeHint.h"
 #include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
@@ -54,14 +55,15 @@ constexpr size_t kOutputChunk = 65536;
 // Writes the display text for the terminal: the column mark byte 6, on which the
 // table display splits cells, as a tab, and CP932 as UTF-8. The text goes out in
 // pieces, so that no copy of the whole text is made; a piece ends behind an ASCII
-// byte, which never starts a double-byte character. UTF-8 holds a byte 6 only
-// where the text did, so the mark is replaced after the conversion.
-void WriteForTerminal(std::ostream& out, std::string_view text) {
+// byte other than CR, which never starts a double-byte character or a line end.
+// UTF-8 holds a byte 6 only where the text did, so the mark is replaced after the
+// conversion. Onto a terminal, control characters are shown, not written.
+void WriteForTerminal(std::ostream& out, std::string_view text, bool terminal) {
   std::unique_ptr<char[]> utf8;
   size_t capacity = 0;
   for (size_t at = 0; at < text.size();) {
     size_t end = std::min(text.size(), at + kOutputChunk);
-    while (end < text.size() && static_cast<uint8_t>(text[end - 1]) >= 0x80) ++end;
+    while (end < text.size() && (static_cast<uint8_t>(text[end - 1]) >= 0x80 || text[end - 1] == '\r')) ++end;
     const std::string_view piece = text.substr(at, end - at);
     if (capacity < 3 * piece.size()) {
       capacity = 3 * piece.size();
@@ -70,9 +72,19 @@ void WriteForTerminal(std::ostream& out, std::string_view text) {
     const size_t n = plat::Cp932ToUtf8Into(piece, utf8.get());
     char* const last = utf8.get() + n;
     for (char* p = utf8.get(); (p = static_cast<char*>(std::memchr(p, '\x06', static_cast<size_t>(last - p)))) != nullptr;) *p++ = '\t';
-    out.write(utf8.get(), static_cast<std::streamsize>(n));
+    if (terminal) {
+      out << VisibleControls(std::string_view(utf8.get(), n), true);
+    } else {
+      out.write(utf8.get(), static_cast<std::streamsize>(n));
+    }
     at = end;
   }
+}
+
+// What the window would show (its status, title or a failure text), for the message stream.
+std::string ShownLine(std::string_view sjis, bool terminal) {
+  const std::string utf8 = plat::Cp932ToUtf8(sjis);
+  return terminal ? VisibleControls(utf8, true) : utf8;
 }
 
 void PrintCommands(std::ostream& out) {
@@ -195,7 +207,7 @@ std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath) {
   return path;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, Terminals terminals) {
   const CommandLine cl = ParseCommandLine(args);
   if (cl.help) {
     PrintHelp(out);
@@ -233,6 +245,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     ScriptRunner runner(doc, frame, AllCommandTables(), out, err);
     runner.SetRawSjis(cl.rawSjis);
+    runner.SetTerminal(terminals.out);
     return runner.Run(name, *text);
   }
 
@@ -246,20 +259,20 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
-    err << plat::Cp932ToUtf8(text);
+    err << ShownLine(text, terminals.err);
     WriteVolumeHint(text, false, err);
     return kNothingShown;
   }
   if (cl.rawSjis) {
-    out << text;
+    out << (terminals.out ? VisibleControls(text, false) : std::string(text));
   } else {
-    WriteForTerminal(out, text);
+    WriteForTerminal(out, text, terminals.out);
   }
   out.flush();
   // What the window would show besides the text: the status pane and a changed title.
   const std::string status = frame.StatusBar().GetPaneText(0);
-  if (!status.empty()) err << plat::Cp932ToUtf8(status) << '\n';
-  if (frame.GetWindowText() != initialTitle) err << plat::Cp932ToUtf8(frame.GetWindowText()) << '\n';
+  if (!status.empty()) err << ShownLine(status, terminals.err) << '\n';
+  if (frame.GetWindowText() != initialTitle) err << ShownLine(frame.GetWindowText(), terminals.err) << '\n';
   WriteVolumeHint(text, false, err);
   return kShown;
 }

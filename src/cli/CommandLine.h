@@ -26,5 +26,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // inside a name, which the program would read as a separator.
 std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath);
 
+// Which of the two streams is a terminal: text from a file goes there with its
+// control characters shown (cli/TerminalText.h), to a pipe or file as it is.
+struct Terminals {
+  bool out = false;
+  bool err = false;
+};
+
 // Runs the program: returns the exit status (0 shown, 1 nothing shown, 2 usage error).
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   Terminals terminals = {});

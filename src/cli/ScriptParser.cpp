@@ -249,7 +249,11 @@ class StatementReader {
     st_.key = word.substr(0, eq);
     st_.value = word.substr(eq + 1);
     for (const auto& s : DescribeSettings()) {
-      if (s.key == st_.key) return "";
+      // The value is checked here, so that a bad one stops the script before any line runs.
+      if (s.key == st_.key) {
+        const std::string problem = CheckTypedSetting(st_.key, st_.value);
+        return problem.empty() ? "" : "set " + st_.key + ": " + problem;
+      }
     }
     return "unknown setting '" + st_.key + "' (pelnorix --help lists them)";
   }
@@ -380,7 +384,8 @@ const char* ScriptStatementsHelp() {
          "                             active pane after it\n"
          "  click X Y [right]          a mouse click on the text pane's client area\n"
          "  drag X1 Y1 X2 Y2           a drag with the left button\n"
-         "  answer VALUE...            queue answers: yes no ok cancel for questions; NAME=VALUE\n"
+         "  answer VALUE...            answers for the next statement (what it does not use is\n"
+         "                             dropped): yes ok accept and no cancel refuse a question; NAME=VALUE\n"
          "                             fields or a bare value (a file dialog takes a path) for dialogs;\n"
          "                             color=RRGGBB answers a colour dialog, text=TEXT a text input\n"
          "  wait MS                    advance the program clock, firing due timers in order\n"

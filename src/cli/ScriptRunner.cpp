@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <ostream>
 
+#include "app/FileKind.h"
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
+#include "cli/TerminalText.h"
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
@@ -47,6 +49,17 @@ std::string OneLineReason(const CQelDoc& doc) {
   }
   while (!line.empty() && line.back() == ' ') line.pop_back();
   return plat::Cp932ToUtf8(line);
+}
+
+// An answer as the script wrote it: yes, no, ok, cancel or its fields.
+std::string AnswerWord(const ScriptAnswer& a) {
+  if (a.box) {
+    return a.result == plat::IDYES ? "yes" : a.result == plat::IDNO ? "no" : a.result == plat::IDOK ? "ok" : "cancel";
+  }
+  if (const auto value = a.fields.find("value"); value != a.fields.end()) return plat::Cp932ToUtf8(value->second);
+  std::string words;
+  for (const auto& [name, value] : a.fields) words += (words.empty() ? "" : " ") + name + "=" + plat::Cp932ToUtf8(value);
+  return words;
 }
 
 }  // namespace
@@ -92,14 +105,42 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
       traceMark_ = frame_.StatusBar().TraceCount();
       messageMark_ = frame_.Ui().MessageLog().size();
     }
-    if (auto stop = RunStatement(st)) {
+    if (st.verb == ScriptVerb::Answer) {
+      given_.insert(given_.end(), st.answers.begin(), st.answers.end());
+    }
+    auto stop = RunStatement(st);
+    if (st.verb != ScriptVerb::Answer) DropUnusedAnswers(where, st.line);
+    if (stop) {
       out_.flush();
       err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
       return stop->status;
     }
   }
+  DropUnusedAnswers(where, 0);
   out_.flush();
   return kScriptDone;
+}
+
+// The answers queued before a statement belong to it: what it did not use would
+// answer a question of a later statement, so it is dropped, and said.
+void ScriptRunner::DropUnusedAnswers(const std::string& where, int line) {
+  plat::UiHost& ui = frame_.Ui();
+  size_t boxes = ui.PendingAnswers();
+  size_t dialogs = ui.PendingDialogs();
+  if (boxes + dialogs > 0) {
+    // Each question takes the first waiting answer: the ones left are the last given.
+    std::string words;
+    for (auto a = given_.rbegin(); a != given_.rend(); ++a) {
+      size_t& left = a->box ? boxes : dialogs;
+      if (left == 0) continue;
+      --left;
+      words.insert(0, " " + AnswerWord(*a));
+    }
+    err_ << "pelnorix: " << where << (line > 0 ? std::to_string(line) + ": answer" : " answer") << words
+         << (line > 0 ? " not used by this statement, dropped\n" : " not used: no statement follows it, dropped\n");
+    ui.DropAnswers();
+  }
+  given_.clear();
 }
 
 std::optional<ScriptRunner::Stop> ScriptRunner::DeliverKeys() {
@@ -260,9 +301,11 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       PushKeys(st.duringKeys);
       const int result = doc_.LoadDocument(st.paths[0], 0);
       if (auto stop = DeliverKeys()) return stop;
-      if (result < 0) {
+      // A picture that could not be read leaves no image: its text says why.
+      const bool noPicture = IsImageKind(doc_.m_nFileKind) && doc_.m_nDisplayForm == 0 && !doc_.LoadedImageFacts().held;
+      if (result < 0 || noPicture) {
         // The text of a file of which nothing could be shown is the reason.
-        const std::string why = doc_.m_bNothingShown ? OneLineReason(doc_) : std::string();
+        const std::string why = doc_.m_bNothingShown || noPicture ? OneLineReason(doc_) : std::string();
         return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) +
                                        (why.empty() ? " cannot be opened" : " cannot be shown: " + why)};
       }
@@ -332,6 +375,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       return std::nullopt;
     case ScriptVerb::Print: {
       std::string text = rawSjis_ ? Subject(st.what) : ForTerminal(Subject(st.what));
+      if (terminal_) text = VisibleControls(text, !rawSjis_);
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
       return std::nullopt;

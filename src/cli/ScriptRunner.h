@@ -37,6 +37,8 @@ class ScriptRunner {
 
   // print writes the CP932 bytes as they are (--sjis) instead of UTF-8.
   void SetRawSjis(bool raw) { rawSjis_ = raw; }
+  // print writes to a terminal: control characters are shown, not written.
+  void SetTerminal(bool terminal) { terminal_ = terminal; }
 
   CQelView& View() { return view_; }
   CFlistView& List(int n) { return n == 2 ? m_list2 : m_list1; }
@@ -54,6 +56,9 @@ class ScriptRunner {
   // Presses the queued keys on the active pane; a key whose work failed stops the script.
   std::optional<Stop> DeliverKeys();
   void PushKeys(const std::vector<int>& keys);
+  // Drops the answers the statement on line did not use (0: the script's end), with
+  // a note naming them.
+  void DropUnusedAnswers(const std::string& where, int line);
   // The text, the status panes (joined by " | "), the title, the selection or the
   // trace (status texts and messages since the statement before, one a line); CP932.
   // After `pane html` the text is the shown page's and `history` its jump slots.
@@ -68,6 +73,9 @@ class ScriptRunner {
   CFlistView m_list1;
   CFlistView m_list2;
   bool rawSjis_ = false;
+  bool terminal_ = false;
+  // The answers given for the next statement, in the order written.
+  std::vector<ScriptAnswer> given_;
   // Where the trace of the statement before began: status texts kept and messages shown.
   uint64_t traceMark_ = 0;
   size_t messageMark_ = 0;

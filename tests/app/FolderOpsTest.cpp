@@ -49,9 +49,11 @@ TEST_F(FoldersTest, ConfirmOverwriteAsksOnlyForExistingFiles) {
   EXPECT_TRUE(frame_->Ui().MessageLog().empty());
   const std::string existing = WriteFile("old.txt", "x");
   EXPECT_EQ(ConfirmOverwrite(existing), 0);  // no answer: Cancel
+  frame_->Ui().QueueAnswer(plat::IDNO);
+  EXPECT_EQ(ConfirmOverwrite(existing), 0);  // a No is the Cancel of the question
   frame_->Ui().QueueAnswer(plat::IDOK);
   EXPECT_EQ(ConfirmOverwrite(existing), 1);
-  ASSERT_EQ(frame_->Ui().MessageLog().size(), 2u);
+  ASSERT_EQ(frame_->Ui().MessageLog().size(), 3u);
   const std::string& text = frame_->Ui().MessageLog()[0].text;
   EXPECT_NE(text.find(existing), std::string::npos);
   EXPECT_EQ(frame_->Ui().MessageLog()[0].type, plat::MB_OKCANCEL);

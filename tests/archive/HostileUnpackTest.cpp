@@ -52,7 +52,7 @@ std::vector<std::string> Entries(const std::string& folder) {
 }
 
 std::string UnpackScript(const std::string& archive, const std::string& head = "") {
-  return head + "answer yes yes yes\nlist 1 " + archive + "\nlist-command unpack\n";
+  return head + "list 1 " + archive + "\nanswer yes yes yes\nlist-command unpack\n";
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST(LinkFault, CompressLzhFollowsNoLinkOutOfTheFolderNorIntoItsParent) {
   testenv::WriteHostFile(dir.HostPath("tree/a.txt"), "changed");
   EXPECT_EQ(RunListScript(dir, "list 1 " + dir.HostPath("tree") + "\nlist-command compress-lzh\n", true, &out), 1) << out;
   EXPECT_EQ(Unpacked(dir.HostPath("tree.lzh")), expected);
-  EXPECT_EQ(RunListScript(dir, "answer yes\nlist 1 " + dir.HostPath("tree") + "\nlist-command compress-lzh\n", true, &out), 0);
+  EXPECT_EQ(RunListScript(dir, "list 1 " + dir.HostPath("tree") + "\nanswer yes\nlist-command compress-lzh\n", true, &out), 0);
   EXPECT_EQ(Unpacked(dir.HostPath("tree.lzh"))["tree/a.txt"], "changed");
 }
 
@@ -117,7 +117,7 @@ TEST(LinkFault, DecipheredNameThatIsAPathIsRefusedAndTheFileStays) {
     const std::string stored = dir.HostPath("a/b/#~$_" + cipher + ".txt");
     testenv::WriteHostFile(stored, "kept in place");
     std::string out;
-    const int status = RunListScript(dir, "answer key=ABCD\nlist 1 " + stored + "\nlist-command decipher-names\n", false, &out);
+    const int status = RunListScript(dir, "list 1 " + stored + "\nanswer key=ABCD\nlist-command decipher-names\n", false, &out);
     EXPECT_EQ(status, 1) << c.escaped << ": " << out;
     EXPECT_NE(out.find("作成できません"), std::string::npos) << c.escaped << ": " << out;
     EXPECT_EQ(testenv::ReadHostFile(stored), "kept in place") << c.escaped;

@@ -65,7 +65,7 @@ TEST(PackFault, NameCp932CannotExpressFailsThePackAndKeepsTheArchive) {
     testenv::WriteHostFile(dir.HostPath("tree/café.txt"), "cafe");
     testenv::WriteHostFile(dir.HostPath("tree/dé/data.txt"), "data");
     testenv::WriteHostFile(dir.HostPath(road.archive), "the user's own archive");
-    UserRun run = RunUserScript(dir, std::string("answer yes\nlist 1 ") + dir.HostPath("tree") + "\nlist-command " +
+    UserRun run = RunUserScript(dir, std::string("list 1 ") + dir.HostPath("tree") + "\nanswer yes\nlist-command " +
                                          road.command + "\n", road.programs);
     EXPECT_EQ(run.status, 1) << road.command << " " << road.programs << ": " << run.out;
     // Each name left out is named ('?' for what Shift-JIS cannot write), the folder too.
@@ -93,7 +93,7 @@ TEST(PackFault, UnreadableFileFailsThePackByName) {
     if (root) testenv::Shell("chown -R 65534:65534 " + Q(dir.Host()));
     ASSERT_EQ(chmod(dir.HostPath("tree/locked.txt").c_str(), 0), 0);
     const std::string prefix = root ? "setpriv --reuid=65534 --regid=65534 --clear-groups -- " : "";
-    UserRun run = RunUserScript(dir, std::string("answer yes\nlist 1 ") + dir.HostPath("tree") + "\nlist-command " +
+    UserRun run = RunUserScript(dir, std::string("list 1 ") + dir.HostPath("tree") + "\nanswer yes\nlist-command " +
                                          road.command + "\n", road.programs, prefix, program);
     ASSERT_EQ(run.out.find("setpriv:"), std::string::npos) << run.out;
     EXPECT_EQ(run.status, 1) << road.command << " " << road.programs << ": " << run.out;

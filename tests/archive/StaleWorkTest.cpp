@@ -84,8 +84,8 @@ TEST(StaleWorkFault, KilledRunsWorkIsRemovedByTheNextRunInThatFolder) {
     testenv::WriteHostFile(dir.HostPath("work/tree/a.txt"), std::string(64, 'a'));
     testenv::WriteHostFile(dir.HostPath("work/memo.txt"), "memo");
     testenv::Shell("cd " + Q(dir.HostPath("work/tree")) + " && zip -q ../pack.zip a.txt");
-    const std::string script = "answer yes yes\nanswer key=ABCD\nlist 1 " + dir.HostPath(std::string("work/") + c.item) +
-                               "\nlist-command " + c.command + "\n";
+    const std::string script = "list 1 " + dir.HostPath(std::string("work/") + c.item) +
+                               "\nanswer yes yes\nanswer key=ABCD\nlist-command " + c.command + "\n";
     if (c.program) {
       const pid_t held = StartHeld(dir, script);
       const bool wasHeld = KillWhenHeld(dir, held, c.program);

@@ -70,8 +70,8 @@ TEST(UnpackFault, BadCrcMemberLeavesTheUsersFileOfThatName) {
   for (bool programs : {false, true}) {
     ScriptRun run = RunScript(dir,
                               "set utf8names=1\n"
-                              "answer yes yes\n"
                               "list 1 " + dir.HostPath("pack.zip") + "\n"
+                              "answer yes yes\n"
                               "list-command unpack\n",
                               programs);
     EXPECT_EQ(run.status, 1) << run.out;
@@ -88,7 +88,7 @@ TEST(UnpackFault, FailingMemberNamedLikeTheArchiveLeavesTheArchive) {
   testenv::TempDir dir;
   const std::string zip = ToString(RawZip({{"pack.zip", "not the archive", 0, 1}}));
   testenv::WriteHostFile(dir.HostPath("pack.zip"), zip);
-  ScriptRun run = RunScript(dir, "answer yes\nlist 1 " + dir.HostPath("pack.zip") + "\nlist-command unpack\n", false);
+  ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.zip") + "\nanswer yes\nlist-command unpack\n", false);
   EXPECT_EQ(run.status, 1) << run.out;
   EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("pack.zip")), zip);
 }
@@ -106,7 +106,7 @@ TEST(UnpackFault, UnzipProgramStatusOfAFailureIsNotSuccess) {
   testenv::Shell("unzip -tqq " + Q(dir.HostPath("pack.zip")) + " >/dev/null 2>&1", &unzipStatus);
   ASSERT_GE(unzipStatus, 2) << "unzip itself calls the damage a failure";
   testenv::WriteHostFile(dir.HostPath("doc.txt"), "the user's doc");
-  ScriptRun run = RunScript(dir, "answer yes yes\nlist 1 " + dir.HostPath("pack.zip") + "\nlist-command unpack\n", true);
+  ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.zip") + "\nanswer yes yes\nlist-command unpack\n", true);
   EXPECT_EQ(run.status, 1) << run.out;
   EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("doc.txt")), "the user's doc");
   EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("new.txt")), "new member");
@@ -129,7 +129,7 @@ TEST(UnpackFault, LzhDamagedMemberKeepsTheUsersFileAndTheRestComesOut) {
   testenv::WriteHostFile(dir.HostPath("pack.lzh"), lzh);
   testenv::WriteHostFile(dir.HostPath("b.txt"), "the user's b");
   for (bool programs : {false, true}) {
-    ScriptRun run = RunScript(dir, "answer yes yes yes\nlist 1 " + dir.HostPath("pack.lzh") + "\nlist-command unpack\n",
+    ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.lzh") + "\nanswer yes yes yes\nlist-command unpack\n",
                               programs);
     EXPECT_EQ(run.status, 1) << programs << run.out;
     EXPECT_NE(run.out.find("ID_LIST_UNPACK failed"), std::string::npos) << run.out;
@@ -153,7 +153,7 @@ TEST(UnpackFault, GoodMemberReplacesAnExistingFileOnlyAfterYes) {
     EXPECT_NE(run.out.find("上書きしますか"), std::string::npos) << run.out;
     EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("over.txt")), "mine");
   }
-  ScriptRun run = RunScript(dir, "answer yes\nlist 1 " + dir.HostPath("pack.zip") + "\nlist-command unpack\n", false);
+  ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.zip") + "\nanswer yes\nlist-command unpack\n", false);
   EXPECT_EQ(run.status, 0) << run.out;
   EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("over.txt")), "from the archive");
 }
@@ -220,7 +220,7 @@ TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {
     EXPECT_NE(run.out.find("上書きしますか"), std::string::npos) << run.out;
     EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("tree.zip")), "my notes, not a zip") << programs;
     // After Yes the file becomes a new archive of the tree alone, never one added to.
-    run = RunScript(dir, "answer yes\nlist 1 " + dir.HostPath("tree") + "\nlist-command compress\n", programs);
+    run = RunScript(dir, "list 1 " + dir.HostPath("tree") + "\nanswer yes\nlist-command compress\n", programs);
     EXPECT_EQ(run.status, 0) << run.out;
     const std::string zip = testenv::ReadHostFile(dir.HostPath("tree.zip"));
     EXPECT_EQ(zip.rfind("PK\x03\x04", 0), 0u) << programs;

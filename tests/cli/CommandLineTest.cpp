@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/CommandLine.h"
+#include "support/NetServers.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -165,6 +166,35 @@ TEST_F(CliTest, SizeOverMessageNamesTheSettingThatRaisesTheVolume) {
 }
 
 // The libraries opened on first use (platform/*/*Library.cpp) are not linked.
+// Escape sequences of a file or page reached the terminal raw: `pelnorix FILE`,
+// `print title` and `print text` wrote ESC ] 52 (a clipboard write), ESC ] 0 (the
+// terminal's title) and ESC [ 31m byte for byte. Onto a pseudo-terminal each is now
+// shown as less shows it; a pipe still takes the bytes.
+TEST_F(CliTest, EscapeSequencesReachedTheTerminalRawFault) {
+  const std::string escapes = "T \x1b]0;owned\x07 \x1b[31mred \x1b]52;c;cGVs\x07 x";
+  testenv::WriteHostFile(dir_.HostPath("web/e.htm"), "<html><head><title>" + escapes + "</title></head><body>" + escapes +
+                                                         "</body></html>\n");
+  testenv::WriteHostFile(dir_.HostPath("e.txt"), escapes + "\r\n");
+  nettest::HttpServer http;
+  START_OR_SKIP(http.StartStatic(dir_.HostPath("web"), dir_.HostPath("http.log")), "http.server");
+  const std::string page = "address http://127.0.0.1:" + std::to_string(http.Port()) + "/e.htm\n";
+  testenv::WriteHostFile(dir_.HostPath("title.script"), "set htmlpane=1\npane html\n" + page + "print title\n");
+  testenv::WriteHostFile(dir_.HostPath("text.script"), "set htmlpane=1\npane html\n" + page + "print text\n");
+  for (const std::string& args : {Quote(dir_.HostPath("e.txt")), "--script " + Quote(dir_.HostPath("title.script")),
+                                  "--script " + Quote(dir_.HostPath("text.script"))}) {
+    SCOPED_TRACE(args);
+    int status = -1;
+    EXPECT_NE(Run(args, &status).find("\x1b]52;c;cGVs\x07"), std::string::npos) << "a pipe takes the bytes";
+    const std::string shown =
+        Shell("PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " python3 -c 'import pty, sys; "
+              "sys.exit(pty.spawn(sys.argv[1:]) >> 8)' " + Quote(PELNORIX_BINARY) + " " + args + " </dev/null", &status);
+    EXPECT_EQ(status, 0) << shown;
+    EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+    EXPECT_EQ(shown.find('\x07'), std::string::npos) << shown;
+    EXPECT_NE(shown.find("T ^[]0;owned^G ^[[31mred ^[]52;c;cGVs^G x"), std::string::npos) << shown;
+  }
+}
+
 TEST(LoadedLibrary, TheProgramLinksNoneOfThem) {
   int status = -1;
   const std::string needed = testenv::Shell("readelf -d " + std::string(PELNORIX_BINARY) + " | grep NEEDED", &status);

@@ -41,8 +41,8 @@ TEST(ReplacedFileFault, SaveBesideAndRenameLostTheFilesPermissions) {
     testenv::Shell("cd " + testenv::Quote(d) + " && convert rose: -type TrueColor BMP3:p.bmp && mkdir tree");
     testenv::WriteHostFile(dir.HostPath("tree/a.txt"), "packed text");
     testenv::WriteHostFile(dir.HostPath("memo.txt"), "plain memo");
-    testenv::WriteHostFile(dir.HostPath("pack.script"), "answer yes\nlist 1 tree\nlist-command compress\n");
-    testenv::WriteHostFile(dir.HostPath("lzh.script"), "answer yes\nlist 1 tree\nlist-command compress-lzh\n");
+    testenv::WriteHostFile(dir.HostPath("pack.script"), "list 1 tree\nanswer yes\nlist-command compress\n");
+    testenv::WriteHostFile(dir.HostPath("lzh.script"), "list 1 tree\nanswer yes\nlist-command compress-lzh\n");
     testenv::WriteHostFile(dir.HostPath("protect.script"), "list 1 memo.txt\nanswer key=ABCD\nanswer yes\nlist-command protect\n");
     testenv::WriteHostFile(dir.HostPath(road.target), "the user's own file");
     ASSERT_EQ(chmod(dir.HostPath(road.target).c_str(), 0604), 0);

@@ -3,6 +3,8 @@
 // in clock order, answers reaching dialogs, stops.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "cli/CommandTables.h"
 #include "cli/ScriptRunner.h"
 #include "support/TestEnv.h"
@@ -109,6 +111,7 @@ TEST_F(ScriptRunTest, StatusIsEveryPaneWithText) {
 }
 
 TEST_F(ScriptRunTest, StopsAtTheFirstFailureWithItsLine) {
+  SKIP_WITHOUT_PROGRAM("convert");
   struct Case {
     std::string script;
     int status;
@@ -116,6 +119,11 @@ TEST_F(ScriptRunTest, StopsAtTheFirstFailureWithItsLine) {
   };
   WriteFile("c.txt", "abc");
   const std::string open = "open " + Q(dir_.HostPath("c.txt")) + "\n";
+  testenv::Shell("convert -size 200x150 plasma: " + testenv::Quote(dir_.HostPath("whole.jpg")));
+  WriteFile("head.jpg", testenv::ReadHostFile(dir_.HostPath("whole.jpg")).substr(0, 300));
+  WriteFile("random.png", std::string("\x13\x9A\x04\xEE\x71\x02\xC8\x55", 8) + std::string(600, '\x5A'));
+  WriteFile("empty.gif", "");
+  std::filesystem::create_symlink(dir_.HostPath("gone"), dir_.HostPath("gone.csv"));
   const Case cases[] = {
       {open + "expect text abd\nprint text\n", kScriptFailed, "t.script:2: expect text: it does not contain \"abd\""},
       {"open " + Q(dir_.HostPath("none.txt")) + "\n", kScriptFailed, "t.script:1: open:"},
@@ -125,6 +133,16 @@ TEST_F(ScriptRunTest, StopsAtTheFirstFailureWithItsLine) {
        "t.script:3: ID_LIST_MACRO is not built yet"},
       {open + "set readform=9\n", kScriptError, "t.script:2: set readform:"},
       {open + "print text\nopne x\n", kScriptError, "t.script:3: unknown statement"},
+      // A picture that could not be read opened with exit 0 and nothing said.
+      {"open " + Q(dir_.HostPath("random.png")) + "\n", kScriptFailed, "random.png cannot be shown: 画像ファイルが壊れて"},
+      {"open " + Q(dir_.HostPath("head.jpg")) + "\n", kScriptFailed, "head.jpg cannot be shown: 画像ファイルが壊れて"},
+      {"open " + Q(dir_.HostPath("empty.gif")) + "\n", kScriptFailed, "empty.gif cannot be shown: 画像ファイルが壊れて"},
+      // A CSV that could not be read gave the sheet's RTF head as the reason.
+      {"open " + Q(dir_.HostPath("gone.csv")) + "\n", kScriptFailed, "gone.csv cannot be shown: ファイルをオープンできません。"},
+      // A bad set value stopped the script after the lines before it had run.
+      {open + "print text\nset indata=abc\n", kScriptError, "t.script:3: set indata: indata needs a size in MB"},
+      // An answer its statement did not use waited for a later question.
+      {"answer yes\n" + open, kScriptDone, "t.script:2: answer yes not used by this statement, dropped"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.script);

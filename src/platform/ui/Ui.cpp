@@ -9,13 +9,29 @@ namespace plat {
 
 UiHost::UiHost() : out_(&std::cerr) {}
 
+namespace {
+
+// An answer given as one of the box's buttons: yes and ok accept, no and cancel
+// refuse, so a "no" to an OK/Cancel question is its Cancel and never its OK.
+int ButtonOfAnswer(int answer, unsigned type) {
+  const bool refuses = answer == IDNO || answer == IDCANCEL;
+  switch (type) {
+    case MB_OKCANCEL: return refuses ? IDCANCEL : IDOK;
+    case MB_YESNO: return refuses ? IDNO : IDYES;
+    case MB_YESNOCANCEL: return answer == IDOK ? IDYES : answer;
+    default: return IDOK;
+  }
+}
+
+}  // namespace
+
 int UiHost::MessageBox(std::string_view sjisText, unsigned type) {
   MessageRecord record;
   record.text = std::string(sjisText);
   record.type = type;
   const bool question = type != MB_OK;
   if (!answers_.empty()) {
-    record.answer = answers_.front();
+    record.answer = ButtonOfAnswer(answers_.front(), type);
     answers_.pop_front();
   } else {
     record.answeredByDefault = question;

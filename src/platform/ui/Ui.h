@@ -47,9 +47,18 @@ class UiHost {
   // Where box texts and notes go (UTF-8); standard error unless set.
   void SetMessageStream(std::ostream* out) { out_ = out; }
 
-  // Shows a message box; returns the queued answer or the safe default.
+  // Shows a message box; returns the queued answer as one of the box's buttons (yes
+  // and ok accept, no and cancel refuse) or the safe default.
   int MessageBox(std::string_view sjisText, unsigned type = MB_OK);
   void QueueAnswer(int answer) { answers_.push_back(answer); }
+  // The answers still waiting for a box and for a dialog; the last queued are the
+  // ones left, as each question takes the first.
+  size_t PendingAnswers() const { return answers_.size(); }
+  size_t PendingDialogs() const { return dialogs_.size(); }
+  void DropAnswers() {
+    answers_.clear();
+    dialogs_.clear();
+  }
   const std::vector<MessageRecord>& MessageLog() const { return log_; }
 
   // Runs a modal dialog by name; returns the queued answer (a plain OK or Cancel

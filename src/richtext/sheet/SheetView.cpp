@@ -87,7 +87,11 @@ void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
 
 bool CQelView::ShowSheet() {
   if (m_nFileKind != kKindCsv) Table().m_nTextMode = 0;
-  if (m_nFileKind != kKindCsv || m_nDisplayForm != 0 || !m_doc.m_pText || m_doc.m_nTextLen <= 0) return false;
+  // A load that showed nothing of the file leaves its reason as the text, not a sheet.
+  if (m_nFileKind != kKindCsv || m_nDisplayForm != 0 || !m_doc.m_pText || m_doc.m_nTextLen <= 0 ||
+      m_doc.m_bNothingShown) {
+    return false;
+  }
   const std::string_view text(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen));
   if (text.starts_with("{\\rtf")) {
     // Another pane has rendered the sheet already.

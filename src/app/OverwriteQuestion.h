@@ -1,0 +1,8 @@
+// The one overwrite question: string 218 ("ファイル %s は既に存在します。\n上書きしますか？")
+// about path, with the buttons a road asks it with (OK/Cancel or Yes/No). True only
+// when the answer accepts (OK or Yes); a No, a Cancel and no answer keep the file.
+#pragma once
+
+#include <string>
+
+bool AskOverwriteQuestion(const std::string& path, unsigned buttons);
