@@ -6,8 +6,8 @@
 // allocator constructs each element in a loop, which unoptimised and sanitizer
 // builds keep: 200,000 calls for one table). Copies and moves keep the contents.
 // Blocks of 2 MB and more ask for the kernel's transparent huge pages, so that a
-// picture's rows are mapped 2 MB a fault instead of 4 KB (a 36 MB picture: some 20
-// faults, not 9,000).
+// picture's rows are mapped 2 MB a fault instead of 4 KB (showing a 36 MB picture
+// took 9,281 page faults, now 1,107).
 #pragma once
 
 #include <sys/mman.h>
