@@ -346,8 +346,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       const bool pane = st.verb == ScriptVerb::SavePane;
       if (!(pane ? view_.SavePanePng(st.paths[0]) : view_.SaveDisplayPng(st.paths[0]))) {
         return Stop{kScriptFailed, std::string(pane ? "save-pane: " : "save-display: ") +
-                                       plat::Cp932ToUtf8(st.paths[0]) + " could not be written" +
-                                       (pane ? "" : " (no image is shown)")};
+                                       plat::Cp932ToUtf8(st.paths[0]) + " could not be written"};
       }
       return std::nullopt;
     }

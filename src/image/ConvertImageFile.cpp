@@ -65,6 +65,9 @@ std::string CQelDoc::ConvertImageFailureText(int result) const {
     case -4: return "the converted picture could not be written";
     case -5: return "the format comes from the extension: bmp bmz png jpg jpeg pdf";
     case kConvertShort: return LoadString(349) + "\r\n(the data ends before the picture's last row)";
+    case -1:
+      if (Image().m_nImageTooLarge > 0) return ImageTooLargeText(Image().m_nImageTooLarge);
+      return LoadString(349);
     default: return LoadString(349);
   }
 }

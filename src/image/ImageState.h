@@ -28,7 +28,8 @@ struct ImageState {
   int m_bLastSaveOk = 0;        // the last image save wrote its file
   int m_bImageCut = 0;          // a BMP's rows were cut at the "bmpfile" volume
   int m_bImageShort = 0;        // the file's data ended before the picture's last row
-  std::shared_ptr<std::vector<uint8_t>> m_imageStore;
+  int64_t m_nImageTooLarge = 0;  // the rows of the picture last refused as too large to hold, bytes
+  std::shared_ptr<PictureRows> m_imageStore;
 
   int m_bImageMirror = 0;
   int m_nImageRotation = 0;

@@ -7,6 +7,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
+#include "image/ImageState.h"
 #include "image/codecs/PictureContext.h"
 
 void ShowImageFormat(const std::string& text) {
@@ -24,11 +25,33 @@ std::string ImageVolumeOverText(int64_t volume) {
   return FileSizeOverText(volume) + "\r\n" + setting;
 }
 
+namespace {
+
+std::string Megabytes(int64_t bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6g MB", static_cast<double>(bytes) / (1 << 20));
+  return text;
+}
+
+}  // namespace
+
+std::string ImageTooLargeText(int64_t bytes) {
+  return "the picture's rows would take " + Megabytes(bytes) + ", more than the largest picture held (" +
+         Megabytes(kMaxDibBytes) + ", the most bmpdata allows); no setting raises it";
+}
+
+std::string ImageDataOverText(int64_t bytes, int64_t volume) {
+  return "the picture's rows take " + Megabytes(bytes) + ", more than the picture memory volume (bmpdata=" +
+         Megabytes(volume) + "): the rows past it are not shown; --set bmpdata=MB (or bmpdata=MB in Pelnor.inf, " +
+         "up to " + Megabytes(kMaxDibBytes) + ") raises it";
+}
+
 PictureContext DocPictureContext(CQelDoc& doc) {
   PictureContext cx;
   cx.hook = &doc.m_allocHook;
   cx.outOfMemory = ShowImageOutOfMemory;
   cx.format = ShowImageFormat;
   cx.inflate = [&doc](uint8_t* data, int length, int capacity) { return doc.InflateViaTempZip(data, length, capacity, CQelDoc::kInflateToCapacity); };
+  cx.tooLarge = [&doc](int64_t bytes) { doc.Image().m_nImageTooLarge = bytes; };
   return cx;
 }

@@ -15,6 +15,11 @@ void ShowImageOutOfMemory(const char* place);  // place: " 6nn"
 // The file-size-over message (CP932) of a picture cut at the "bmpfile" volume,
 // with a line that names the setting.
 std::string ImageVolumeOverText(int64_t volume);
-// The document's allocation hook, the box and format pane above, and the document's
-// temporary-archive inflater.
+// A picture over the sizes held (CP932): refused because its rows would pass the
+// largest block (kMaxDibBytes), which no setting raises; or shown cut at the
+// picture memory volume ("bmpdata"), with the setting that raises it.
+std::string ImageTooLargeText(int64_t bytes);
+std::string ImageDataOverText(int64_t bytes, int64_t volume);
+// The document's allocation hook, the box and format pane above, the document's
+// temporary-archive inflater, and the record of a picture too large to hold.
 PictureContext DocPictureContext(CQelDoc& doc);

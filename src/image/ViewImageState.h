@@ -33,7 +33,7 @@ struct ViewImageState {
   int m_nImageHold = 0;
 
   std::vector<uint8_t> m_editedImage;    // the view's own image bits, after an edit
-  std::shared_ptr<std::vector<uint8_t>> m_sharedImage;  // the document's block the view shows
+  std::shared_ptr<PictureRows> m_sharedImage;  // the document's block the view shows
   BITMAPINFO m_sourceInfo{};             // and its header (m_pImageInfo points here)
   DisplayPicture m_pDisplayBitmap;       // the rendered picture (or its band)
   int m_nPaintWidth = 0;                 // the rendered picture's size and depth

@@ -63,7 +63,7 @@ int DecodeBmpBlock(const uint8_t* file, int length, int volume, BITMAPINFO* out,
   if (pixelOffset < afterTable || pixelOffset >= length) pixelOffset = afterTable;
 
   const int64_t rows = int64_t{h.biHeight} * stride;
-  std::vector<uint8_t>& block = picture.block;
+  PictureRows& block = picture.block;
   if (!TryAllocate(block, std::max<int64_t>(rows, h.biSizeImage), 1, kDibSpareBytes, cx.hook)) {
     cx.OutOfMemory(" 601");
     return 0;

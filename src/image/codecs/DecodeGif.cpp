@@ -69,8 +69,7 @@ int DecodeGifBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
     if (t.rgbRed == 0 && t.rgbGreen == 0 && t.rgbBlue == 0) SetRgb(t, 248, 248, 248);
   }
   const int minCodeSize = in.U8();
-  if (in.Failed() || width == 0 || height == 0 || minCodeSize < 2 || minCodeSize > 8 ||
-      DibImageBytes(width, height, 8) <= 0) {
+  if (in.Failed() || width == 0 || height == 0 || minCodeSize < 2 || minCodeSize > 8 || !cx.Holds(width, height, 8)) {
     return 0;
   }
   const int depth = minCodeSize <= 4 ? 4 : 8;
@@ -103,7 +102,7 @@ int DecodeGifBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
   }
 
   const int64_t stride = DibStride(width, depth);
-  std::vector<uint8_t>& block = picture.block;
+  PictureRows& block = picture.block;
   if (!TryAllocate(block, height, stride, kDibSpareBytes, cx.hook)) {
     cx.OutOfMemory(" 631");
     return 0;

@@ -79,8 +79,7 @@ bool Supported(const TiffImage& t, const Ifd& ifd) {
                       (t.photometric == 0 || t.photometric == 1 || (t.photometric == 3 && ifd.Count(320) >= 3u << t.bits));
   const bool knownCompression = t.fax || t.compression == 1 || t.compression == 5 || t.compression == 32773;
   return t.width > 0 && t.height > 0 && (t.rgb || single) && t.planar == 1 && knownCompression &&
-         !(t.fax && t.bits != 1) && (t.predictor == 1 || (t.predictor == 2 && t.bits == 8)) && ifd.Count(273) != 0 &&
-         DibImageBytes(t.width, t.height, 24) > 0;
+         !(t.fax && t.bits != 1) && (t.predictor == 1 || (t.predictor == 2 && t.bits == 8)) && ifd.Count(273) != 0;
 }
 
 // Decodes each strip into the rows it covers; the bytes decoded, or -1 when a block
@@ -194,7 +193,7 @@ int DecodeTiffBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlo
   if (!ifd.Read(ifd.U32(4))) return 0;
   TiffImage t = ReadImageFields(ifd);
   cx.Format(std::string(CompressionName(t.compression)) + " , " + ColorName(t.photometric));
-  if (!Supported(t, ifd)) return 0;
+  if (!Supported(t, ifd) || !cx.Holds(t.width, t.height, 24)) return 0;
   t.rowBytes = (t.width * t.bits * t.samples + 7) / 8;
 
   std::vector<uint8_t> rows;
@@ -209,7 +208,7 @@ int DecodeTiffBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlo
   std::memset(out, 0, sizeof *out);
   const int depth = t.rgb ? 24 : t.bits == 2 ? 4 : static_cast<int>(t.bits);
   const int64_t stride = DibStride(t.width, depth);
-  std::vector<uint8_t>& block = picture.block;
+  PictureRows& block = picture.block;
   if (!TryAllocate(block, t.height, stride, kDibSpareBytes, cx.hook)) {
     cx.OutOfMemory(" 642");
     return 0;

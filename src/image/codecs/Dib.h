@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/ZeroedVector.h"
+
 #pragma pack(push, 1)
 struct BITMAPINFOHEADER {
   uint32_t biSize;
@@ -80,8 +82,14 @@ inline void SetRgb(RGBQUAD& q, int r, int g, int b) {
   q.rgbReserved = 0;
 }
 
-// The largest pixel block any reader allocates (rows x stride); larger images are refused.
-constexpr int64_t kMaxDibBytes = int64_t{512} << 20;
+// The rows of a decoded picture: storage that starts as zero pages, so that a
+// decoder writing every row pays for each page once and never clears it first.
+using PictureRows = ZeroedVector<uint8_t>;
+
+// The largest pixel block any reader allocates (rows x stride): the largest picture
+// memory volume ("bmpdata", 1024 MB), so that every picture the volumes admit is held
+// (a 16384 x 16384 picture at 24 bits takes 768 MB); larger images are refused.
+constexpr int64_t kMaxDibBytes = int64_t{1024} << 20;
 
 // rows x stride of a DIB, or -1 when a size is out of range or the block would pass
 // kMaxDibBytes.

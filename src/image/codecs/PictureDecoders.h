@@ -13,7 +13,7 @@
 #include "image/codecs/PictureContext.h"
 
 struct PictureBlock {
-  std::vector<uint8_t> block;
+  PictureRows block;
   bool whole = false;
   bool cut = false;  // BMP: the rows were cut at the volume
 };

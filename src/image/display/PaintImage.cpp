@@ -14,6 +14,7 @@
 #include "app/ViewCodes.h"
 #include "frame/MainFrame.h"
 #include "image/ViewImageState.h"
+#include "image/saving/SaveFile.h"
 #include "view/QelView.h"
 
 namespace {
@@ -205,7 +206,14 @@ bool CQelView::ReadDisplayDib(BITMAPINFO& info, std::vector<uint8_t>& bits) cons
 bool CQelView::SaveDisplayPng(const std::string& path) {
   BITMAPINFO info{};
   std::vector<uint8_t> bits;
-  if (!ReadDisplayDib(info, bits)) return false;
+  if (!Image().m_pDisplayBitmap) {
+    ShowCannotCreate(path, "no image is shown");
+    return false;
+  }
+  if (!ReadDisplayDib(info, bits)) {
+    AfxMessageBox(OutOfMemoryText(" 677"));
+    return false;
+  }
   return m_doc.WritePng(bits.data(), &info, path) > 0;
 }
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "app/Globals.h"
 #include "app/StringTable.h"
@@ -143,6 +144,72 @@ void WriteEditRows(plat::Bitmap& shown, const plat::Bitmap* work, const CRect& r
   }
 }
 
+// The rectangle where two DIBs of one size (24 bits, bottom-up) differ, in top-down
+// rows; empty when they are equal.
+CRect DifferingRect(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int width, int height) {
+  const size_t stride = static_cast<size_t>(DibStride(width, 24)), used = static_cast<size_t>(width) * 3;
+  CRect r{width, height, 0, 0};
+  for (int y = 0; y < height; ++y) {
+    const uint8_t* pa = a.data() + static_cast<size_t>(height - 1 - y) * stride;
+    const uint8_t* pb = b.data() + static_cast<size_t>(height - 1 - y) * stride;
+    if (std::memcmp(pa, pb, used) == 0) continue;
+    int left = 0, right = width;
+    while (std::memcmp(pa + left * 3, pb + left * 3, 3) == 0) ++left;
+    while (std::memcmp(pa + (right - 1) * 3, pb + (right - 1) * 3, 3) == 0) --right;
+    r = CRect{std::min(r.left, left), std::min<int>(r.top, y), std::max(r.right, right), y + 1};
+  }
+  return r.right > r.left ? r : CRect{};
+}
+
+// A cut's saved pixels follow the picture when the display, which shows it elsewhere
+// (zoomed, mirrored, turned), is about to become the view's image: the picture with
+// the cut put back is rendered as the display shows it, and where that rendering
+// differs from the display lie the cut's pixels in the picture to come (their layout
+// is set once it is taken). Nothing when no cut waits or the display shows the
+// picture in place.
+std::optional<RegionBackup> CutAsDisplayed(CQelView& v) {
+  const RegionBackup& cut = v.Region().m_cutBackup;
+  const int state = v.Region().m_nRegionState;
+  const BITMAPINFOHEADER& h = v.Image().m_sourceInfo.bmiHeader;
+  const CRect& r = cut.rect;
+  if ((state != 2 && state != 4) || cut.wholeImage || cut.layout != v.Region().m_nImageLayout ||
+      v.DisplayShowsImageInPlace() || !v.Image().m_pImageBits || h.biBitCount != 24 || r.left < 0 || r.top < 0 ||
+      r.right <= r.left || r.bottom <= r.top || r.right > h.biWidth || r.bottom > h.biHeight ||
+      DibStride(h.biWidth, 24) * h.biHeight > v.Image().m_nImageBitsSize) {
+    return std::nullopt;
+  }
+  // The picture's pixels under the cut as they stand now (its fill), to go back after.
+  RegionBackup filled = cut;
+  const size_t rowBytes = static_cast<size_t>(r.right - r.left) * 3;
+  const int64_t stride = DibStride(h.biWidth, 24);
+  filled.pixels.resize(rowBytes * static_cast<size_t>(r.bottom - r.top));
+  for (int y = r.top; y < r.bottom; ++y) {
+    std::memcpy(filled.pixels.data() + static_cast<size_t>(y - r.top) * rowBytes,
+                v.Image().m_pImageBits + (h.biHeight - 1 - y) * stride + int64_t{r.left} * 3, rowBytes);
+  }
+  BITMAPINFO info, uncutInfo;
+  std::vector<uint8_t> shown, uncut;
+  if (!ToDib(*v.Image().m_pDisplayBitmap, info, shown, 0) || !v.PutPixelsBack(cut)) return std::nullopt;
+  const bool rendered = ToDib(*v.Image().m_pDisplayBitmap, uncutInfo, uncut, 0);
+  v.PutPixelsBack(filled);
+  const int width = info.bmiHeader.biWidth, height = info.bmiHeader.biHeight;
+  if (!rendered || uncutInfo.bmiHeader.biWidth != width || uncutInfo.bmiHeader.biHeight != height || height <= 0 ||
+      uncut.size() != shown.size()) {
+    return std::nullopt;
+  }
+  RegionBackup carried;
+  carried.rect = DifferingRect(shown, uncut, width, height);
+  const CRect& c = carried.rect;
+  const size_t carriedRow = static_cast<size_t>(c.right - c.left) * 3, dibStride = static_cast<size_t>(DibStride(width, 24));
+  carried.pixels.resize(carriedRow * static_cast<size_t>(c.bottom - c.top));
+  for (int y = c.top; y < c.bottom; ++y) {
+    std::memcpy(carried.pixels.data() + static_cast<size_t>(y - c.top) * carriedRow,
+                uncut.data() + static_cast<size_t>(height - 1 - y) * dibStride + static_cast<size_t>(c.left) * 3,
+                carriedRow);
+  }
+  return carried;
+}
+
 }  // namespace
 
 plat::BitmapPtr CQelView::CopyBufferBitmap(const std::vector<uint8_t>& file) const {
@@ -176,6 +243,8 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   const bool ownPixels = code == ImageEdit::kTurnQuarter;
   const std::vector<uint8_t>& copy = m_doc.Image().m_pBmpFile;
   if (!ownPixels && (copy.size() < 2 || copy[0] != 'B' || copy[1] != 'M')) return 0;
+  std::optional<RegionBackup> carriedCut;
+  if (code != ImageEdit::kBackupOnly) carriedCut = CutAsDisplayed(*this);
   plat::GdiHost& gdi = g_pMainFrame->Ui().Gdi();
   plat::Bitmap& shown = *Image().m_pDisplayBitmap;
   if (Image().m_nPaintBits != 24) {
@@ -231,6 +300,10 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   // their place in the image (kBackupOnly changes nothing and keeps them only when the
   // display shows the image in place).
   const bool inPlace = code == ImageEdit::kBackupOnly ? DisplayShowsImageInPlace() : TakeDisplayAsImage();
+  if (carriedCut && inPlace) {
+    carriedCut->layout = Region().m_nImageLayout;
+    Region().m_cutBackup = std::move(*carriedCut);
+  }
   if (backup) {
     Region().m_regionBackup.rect = r;
     Region().m_regionBackup.pixels = std::move(saved);

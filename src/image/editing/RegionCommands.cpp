@@ -130,7 +130,8 @@ int OnRestore(CommandContext& cx) {
 }
 
 // The region operations tell the user themselves why nothing was done; a command
-// that found nothing to do has still run.
+// that found nothing to do has still run. The file roads fail when no file was
+// read or written, their message giving the reason.
 int OnCopy(CommandContext& cx) {
   cx.view->CopyRegion();
   return 0;
@@ -147,14 +148,8 @@ int OnPaste(CommandContext& cx) {
   cx.view->PasteRegion();
   return 0;
 }
-int OnPasteFile(CommandContext& cx) {
-  cx.view->PasteRegionFromFile();
-  return 0;
-}
-int OnSaveRegion(CommandContext& cx) {
-  cx.view->SaveRegionToFile();
-  return 0;
-}
+int OnPasteFile(CommandContext& cx) { return cx.view->PasteRegionFromFile(); }
+int OnSaveRegion(CommandContext& cx) { return cx.view->SaveRegionToFile(); }
 // The region print: the picture cut down to the region, the settings kept for the
 // print, then the print preview of the pane.
 int OnPrintRegion(CommandContext& cx) {

@@ -3,6 +3,7 @@
 // set aside for the read and put back, so the shown image and the document stay as
 // they were whatever the file holds.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -20,6 +21,7 @@
 #include "base/Alloc.h"
 #include "image/ViewRegionState.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {
@@ -66,6 +68,20 @@ bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t
   return ok;
 }
 
+// Why a file could not be pasted, with its name: it cannot be opened (the system's
+// reason), or it is no picture of a kind the region takes.
+void ShowPasteFailure(const std::string& path) {
+  plat::File file;
+  int error = plat::IsDirectory(path) ? EISDIR : 0;
+  if (error == 0 && !file.Open(path, plat::File::Mode::Read)) error = errno != 0 ? errno : EIO;
+  if (error != 0) {
+    AfxMessageBox(ShownName(path) + "\r\n" + LoadString(237) + "(" + plat::Utf8ToCp932Lossy(std::strerror(error)) +
+                  ")");
+    return;
+  }
+  AfxMessageBox(ShownName(path) + "\r\n" + LoadString(349));
+}
+
 }  // namespace
 
 int CQelView::PasteRegionFromFile() {
@@ -73,10 +89,9 @@ int CQelView::PasteRegionFromFile() {
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
   const std::string path = dialog.GetPathName();
   const int kind = m_doc.GetFileKind(path);
-  if (!IsImageKind(kind) || kind == kKindWmf || kind == kKindEmf) return -1;
   std::vector<uint8_t> bmp;
-  if (!LoadPictureAsBmp(m_doc, path, bmp)) {
-    AfxMessageBox(237);
+  if (!IsImageKind(kind) || kind == kKindWmf || kind == kKindEmf || !LoadPictureAsBmp(m_doc, path, bmp)) {
+    ShowPasteFailure(path);
     return -1;
   }
   m_doc.Image().m_pBmpFile = std::move(bmp);
@@ -107,16 +122,18 @@ int CQelView::SaveRegionToFile() {
     code = kSaveBmz;
   } else {
     // Only the four writers' names: anything else would be a file of no known kind.
-    AfxMessageBox(162);
+    ShowCannotCreate(target, "the region is saved as .png, .jpg, .jpeg, .bmp or .bmz");
     return -1;
   }
   if (!ConfirmOverwrite(target)) return -1;
-  if (CopyRegion() < 0) return -1;
+  BmpImageView image;
+  if (CopyRegion() < 0 || !ReadBmpImage(m_doc.Image().m_pBmpFile, image)) {
+    ShowCannotCreate(target, "the region holds no pixels of the picture");
+    return -1;
+  }
   if (code == kSaveBmpTarget) {
     return ReplaceFileWith(target, m_doc.Image().m_pBmpFile) ? 0 : -1;
   }
-  BmpImageView image;
-  if (!ReadBmpImage(m_doc.Image().m_pBmpFile, image)) return -1;
   std::vector<uint8_t> bits(image.bits.begin(), image.bits.end());
   m_doc.SaveDib(bits.data(), &image.info, target, code);
   return m_doc.Image().m_bLastSaveOk ? 0 : -1;

@@ -13,8 +13,8 @@ void CQelDoc::ReleaseImage() {
   Image().m_bImageShort = 0;
 }
 
-void CQelDoc::SetImageBlock(std::vector<uint8_t>&& block, int owner) {
-  Image().m_imageStore = block.empty() ? nullptr : std::make_shared<std::vector<uint8_t>>(std::move(block));
+void CQelDoc::SetImageBlock(PictureRows&& block, int owner) {
+  Image().m_imageStore = block.empty() ? nullptr : std::make_shared<PictureRows>(std::move(block));
   Image().m_pImageBits = Image().m_imageStore ? Image().m_imageStore->data() : nullptr;
   Image().m_nImageAlloc = Image().m_imageStore ? static_cast<int>(std::min<size_t>(Image().m_imageStore->size(), INT32_MAX)) : 0;
   Image().m_nImageBitsOwner = Image().m_pImageBits ? owner : 0;

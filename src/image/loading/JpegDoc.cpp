@@ -2,25 +2,34 @@
 // into the DocImage (a 24-bit DIB) through the own decoder, and CQelDoc::WriteJpeg
 // writes a DIB of any depth as a JFIF file at one of three quality levels.
 #include <cstdio>
+#include <string>
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "image/ImageState.h"
 #include "image/codecs/DibConvert.h"
+#include "image/codecs/PictureContext.h"
 #include "image/ImageStatus.h"
 #include "image/saving/SaveFile.h"
 #include "image/codecs/jpeg/JDecoder.h"
 #include "image/codecs/jpeg/JpegFromDib.h"
 
+namespace {
+
+constexpr int kMaxJpegSide = 65535;  // the frame header's 16-bit width and height
+
+}  // namespace
+
 int CQelDoc::DecodeJpeg(const uint8_t* file, int length, BITMAPINFO* out) {
   JDecoder decoder(&m_allocHook);
-  std::vector<uint8_t> block;
+  PictureRows block;
   if (decoder.SetSource(file, length) != 0) return 0;
+  int width = 0, height = 0, components = 0;
+  decoder.GetInfo(nullptr, nullptr, nullptr, &width, &height, &components);
+  if (!DocPictureContext(*this).Holds(width, height, 24)) return 0;
   const int decoded = decoder.DecodeDib(block, kDibSpareBytes);
   if (decoded == -1) ShowImageOutOfMemory(" 660");
   if (decoded != 0) return 0;
-  int width = 0, height = 0, components = 0;
-  decoder.GetInfo(nullptr, nullptr, nullptr, &width, &height, &components);
   if (components == 1) Image().m_ImageSettings.m_nColorPhase = 0;
   *out = BITMAPINFO{};
   BITMAPINFOHEADER& h = out->bmiHeader;
@@ -47,7 +56,16 @@ void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path,
   BITMAPINFOHEADER& h = info->bmiHeader;
   const int64_t sourceBytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
-  if (!bits || sourceBytes <= 0 || wideBytes <= 0) return;
+  if (!bits || sourceBytes <= 0) return;
+  if (h.biWidth > kMaxJpegSide || h.biHeight > kMaxJpegSide) {
+    ShowCannotCreate(path, std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight) +
+                               " pixels: a JPEG holds at most 65535 x 65535");
+    return;
+  }
+  if (wideBytes <= 0) {
+    ShowCannotCreate(path, "the picture's rows at 24 bits would pass the largest picture held");
+    return;
+  }
   // Other depths are widened into a block of their own; the caller's rows stay.
   std::vector<uint8_t> wide;
   const uint8_t* rows = bits;
@@ -63,6 +81,9 @@ void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path,
   }
   std::vector<uint8_t> jpeg;
   const int64_t rowsBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
-  if (EncodeJpegFromDib24(rows, rowsBytes, h.biWidth, h.biHeight, level, jpeg, &m_allocHook) != 0) return;
+  if (EncodeJpegFromDib24(rows, rowsBytes, h.biWidth, h.biHeight, level, jpeg, &m_allocHook) != 0) {
+    ShowImageOutOfMemory(" 669");
+    return;
+  }
   Image().m_bLastSaveOk = ReplaceFileWith(path, jpeg);
 }

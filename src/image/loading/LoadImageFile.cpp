@@ -99,7 +99,7 @@ class WaitCursor {
 
 // The whole file (up to length) into bytes, which hold 1000 spare bytes; false when
 // it cannot be allocated (said in the display text) or read.
-bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, std::vector<uint8_t>& bytes) {
+bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, ZeroedVector<uint8_t>& bytes) {
   if (!TryAllocate(bytes, length, 1, 1000, &doc.m_allocHook)) {
     doc.WriteConvertFailure(ConvertStatus::Message(IDS_OUT_OF_MEMORY));
     return false;
@@ -153,7 +153,7 @@ int CQelDoc::RunPlugin(const std::string& library, const std::vector<uint8_t>& b
       static_cast<int64_t>(picture->info.size()) < kDibHeaderSize + 4 * int64_t{DibColorCount(h)}) {
     return 0;
   }
-  SetImageBlock(std::move(picture->bits), 2);
+  SetImageBlock(PictureRows(picture->bits.begin(), picture->bits.end()), 2);
   return 1;
 }
 
@@ -166,6 +166,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   if (const int refused = OpenImageFile(path, kind, m_nBmpFileLimit, file, length)) return refused;
 
   ReleaseImage();
+  Image().m_nImageTooLarge = 0;
   WaitCursor wait(length > kWaitCursorBytes);
   kind = SniffImageKind(file, kind);
   const ImageRoad road = kind > kKindBmp ? ChooseImageRoad(kind, option, m_strProgramDir, Image().m_astrImageExt) : BmpImageRoad();
@@ -180,13 +181,14 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
     return -2;
   }
 
-  std::vector<uint8_t> bytes;
+  // The file's bytes land in fresh zero pages, which the read fills without a clearing first.
+  ZeroedVector<uint8_t> bytes;
   if (!ReadImageBytes(*this, file, length, bytes)) return -1;
   BITMAPINFO decoded{};
   const int ok = road.by == ImageRoad::By::Plugin
-                     ? RunPlugin(road.library, bytes, &decoded)
+                     ? RunPlugin(road.library, std::vector<uint8_t>(bytes.begin(), bytes.end()), &decoded)
                      : road.decode(*this, bytes.data(), static_cast<int>(length), &decoded, path);
-  std::vector<uint8_t>().swap(bytes);
+  ZeroedVector<uint8_t>().swap(bytes);
   // The status pane names the format here for BMP files and plug-ins; the built-in
   // decoders name it themselves.
   const bool nameFormat = road.by == ImageRoad::By::Plugin || kind <= kKindBmp;

@@ -1,7 +1,8 @@
 // The load road of image kinds: the display text is cleared and the picture loaded;
 // a failure becomes the display text (349 broken or unknown, 238 over the "bmpfile"
-// volume, 333 a registered kind without its plug-in). A BMP shown cut at the volume
-// says so with the same message and the setting that raises it.
+// volume, 333 a registered kind without its plug-in; a picture too large to hold says
+// so). A BMP shown cut at the volume says so with the same message and the setting
+// that raises it, a picture shown cut at the picture memory volume likewise.
 #include <cstdio>
 
 #include "app/QelDoc.h"
@@ -15,9 +16,13 @@ int CQelDoc::LoadImageRoad(const std::string& path) {
   const int result = LoadImageFile(path, 0);
   if (result == 0) {
     if (Image().m_bImageCut) AfxNote(GetPathPart(path, 1) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
+    const int64_t rows = Image().m_pImageBits ? Image().m_bmiImage.bmiHeader.biSizeImage : 0;
+    if (rows > m_nBmpDataLimit) AfxNote(GetPathPart(path, 1) + " : " + ImageDataOverText(rows, m_nBmpDataLimit));
     return m_nConvPos;
   }
-  if (result == -1) {
+  if (result == -1 && Image().m_nImageTooLarge > 0) {
+    ConvAppend(ImageTooLargeText(Image().m_nImageTooLarge));
+  } else if (result == -1) {
     ConvAppend(LoadString(349));
   } else if (result == -3) {
     ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);

@@ -49,7 +49,7 @@ int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::funct
 
   const int64_t stride = DibStride(size.width, 24);
   const int64_t image = stride * size.height;
-  std::vector<uint8_t> block;
+  PictureRows block;
   if (!TryAllocate(block, image, 1, kDibSpareBytes, &doc.m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 668"));
     return -1;

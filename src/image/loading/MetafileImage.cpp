@@ -87,7 +87,7 @@ plat::MetafilePictureDecoder MetafilePictures(CQelDoc& doc) {
     if (data.size() > INT32_MAX) return false;
     const int length = static_cast<int>(data.size());
     BITMAPINFO info{};
-    std::vector<uint8_t> block;
+    PictureRows block;
     if (compression == plat::BI_JPEG) {
       JDecoder decoder(&doc.m_allocHook);
       int width = 0, height = 0, components = 0;

@@ -4,7 +4,9 @@
 // Files replace the target only when complete (a PNG's rows are streamed into a
 // work file beside it, the others are assembled in memory).
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
@@ -22,6 +24,16 @@ namespace {
 
 int TargetDepth(int code) { return code == 9 ? 1 : code == 10 ? 4 : code == 11 ? 8 : 24; }
 
+// Why a picture that must be widened cannot be saved: at 24 bits its rows would pass
+// the largest block.
+std::string TooLargeAt24(const BITMAPINFOHEADER& h) {
+  const double megabytes = static_cast<double>(DibStride(h.biWidth, 24)) * h.biHeight / (1 << 20);
+  char text[200];
+  std::snprintf(text, sizeof text, "%d x %d pixels take %.6g MB at 24 bits, more than the largest picture held (%lld MB)",
+                h.biWidth, h.biHeight, megabytes, static_cast<long long>(kMaxDibBytes >> 20));
+  return text;
+}
+
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   return s;
@@ -36,7 +48,7 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
   const int source = h.biBitCount;
   const int64_t sourceBytes = DibImageBytes(h.biWidth, h.biHeight, source);
   const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
-  if (!bits || sourceBytes <= 0 || wideBytes <= 0) return;
+  if (!bits || sourceBytes <= 0) return;
 
   // Kept as it is: BMP and BMZ, a depth that is already the target's (a palette
   // picture keeps its own indices and colour table), 24 bits for PNG and JPEG, and
@@ -44,6 +56,9 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
   const bool keep = code < 5 || source == depth || (code == 5 && source <= 8);
   if (keep) {
     SaveImageByExtension(bits, info, target, code > 8 ? 5 : code);
+  } else if (wideBytes <= 0) {
+    ShowCannotCreate(target, TooLargeAt24(h));
+    return;
   } else {
     std::vector<uint8_t> wide, reduced;
     if (!TryAllocate(wide, wideBytes, 1, kDibSpareBytes, &m_allocHook) ||
@@ -56,11 +71,13 @@ void CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::string target,
       std::memcpy(wide.data(), bits, static_cast<size_t>(wideBytes));
     } else if (ConvertDibTo24(bits, wide.data(), &work, static_cast<int>(sourceBytes),
                               static_cast<int>(wide.size())) <= 0) {
+      ShowCannotCreate(target, "the picture's " + std::to_string(source) + "-bit rows could not be widened to 24 bits");
       return;
     }
     if (depth < 24) {
       if (ReduceColorDepth(wide.data(), reduced.data(), &work, depth, static_cast<int>(wide.size()),
                            static_cast<int>(reduced.size())) <= 0) {
+        ShowCannotCreate(target, "the picture could not be reduced to " + std::to_string(depth) + " bits");
         return;
       }
       SaveImageByExtension(reduced.data(), &work, target, 5);
@@ -91,7 +108,10 @@ void CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* info, std::s
     return;
   }
   const std::vector<uint8_t> bmp = BuildBmpFile(bits, *info);
-  if (bmp.empty()) return;
+  if (bmp.empty()) {
+    ShowCannotCreate(target, "the picture's rows could not be held for the BMP file");
+    return;
+  }
   if (code == 4) {
     std::vector<uint8_t> bmz;
     Image().m_bLastSaveOk = PackBmz(bmp, bmz) && ReplaceFileWith(target, bmz);

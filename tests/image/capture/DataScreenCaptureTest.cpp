@@ -86,7 +86,7 @@ TEST_F(DataScreenCaptureTest, DataScreenPdfOnAFullDiskFailedSilentlyFault) {
     int status = -1;
     RunOnFullDisk("open p.bmp\nanswer path=disk/" + target + "\nanswer ok\ncommand ID_SAVE_DATA_SCREEN\n", &status, limit);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(Err().find("disk\\" + target + " \nはディスクの空き容量が足りないため書き込めません。"), std::string::npos)
+    EXPECT_NE(Err().find("disk/" + target + " \nはディスクの空き容量が足りないため書き込めません。"), std::string::npos)
         << Err();
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("disk/" + target)), "the user's " + target);
     EXPECT_EQ(Sh("ls -a disk | grep -c 'part~' | tr -d '\\n'"), "0");

@@ -22,7 +22,7 @@ int Png(const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture,
 }
 
 // The DIB's pixels as R, G, B rows top first.
-std::string Rgb(const BITMAPINFO& info, const std::vector<uint8_t>& block) {
+std::string Rgb(const BITMAPINFO& info, const PictureRows& block) {
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
   std::string rgb;

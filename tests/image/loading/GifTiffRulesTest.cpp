@@ -102,7 +102,7 @@ TEST_F(GifTiffRulesTest, TiffSensesOrdersAndLies) {
             -1);
   EXPECT_EQ(Load("huge.tif", Tiff({{256, 4, 0x7FFFFFFF}, {257, 4, 0x7FFFFFFF}, {262, 3, 1}}, B({1}))), -1);
   doc_->LoadDocument(Win("huge.tif"), 0);
-  EXPECT_EQ(Text(), LoadString(349));
+  EXPECT_NE(Text().find("more than the largest picture held (1024 MB"), std::string::npos) << Text();
 }
 
 }  // namespace

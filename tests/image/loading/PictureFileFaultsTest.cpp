@@ -168,41 +168,81 @@ TEST_F(PictureFileFaults, ConversionOfATruncatedPictureRefusesAndKeepsTheTarget)
 // batch conversion wrote the cut picture with exit 0, the viewer printed the cut
 // size without a word. Every road says "ファイル容量オーバーです" and names the
 // setting; the conversions refuse the cut picture until the volume is raised.
-TEST_F(PictureFileFaults, BmpOverTheVolumeIsSaidOnEveryRoadAndNeverConvertedCut) {
+// A valid 16384 x 16384 grey PNG (768 MB at 24 bits) was refused as damaged even
+// with bmpdata=1024, a picture shown cut at bmpdata said nothing, and a --convert
+// that must widen a picture past the largest block said only "could not be
+// written": a picture over a limit says which, and the setting that raises it.
+TEST_F(PictureFileFaults, PictureOverAVolumeSaysWhichAndTheSettingThatRaisesIt) {
+  SKIP_WITHOUT_PROGRAM("pngcheck");
   const std::string f = "big";
   // 600 x 600 at 24 bits: 1,080,054 bytes, over a volume of 1 MB (582 rows fit).
   Sh(f, "convert -size 600x600 gradient:red-blue -type TrueColor BMP3:big.bmp");
+  // Grey PNGs larger than ImageMagick's policy allows, made with zlib and checked by pngcheck.
+  testenv::WriteHostFile(dir_.HostPath(f + "/make.py"), R"(import struct, zlib
+def png(name, side, depth):
+    chunk = lambda t, d: struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))
+    rows = (b'\0' + b'\x55' * (side * depth // 8)) * side
+    head = struct.pack('>IIBBBBB', side, side, depth, 0, 0, 0, 0)
+    data = chunk(b'IHDR', head) + chunk(b'IDAT', zlib.compress(rows, 9)) + chunk(b'IEND', b'')
+    open(name, 'wb').write(b'\x89PNG\r\n\x1a\n' + data)
+png('g16k.png', 16384, 8)
+png('g20k.png', 20000, 8)
+png('bw32k.png', 32768, 1)
+)");
+  Sh(f, "python3 make.py");
+  ASSERT_NE(Sh(f, "pngcheck g16k.png g20k.png bw32k.png").find("No errors were detected in 3 of the 3 files"),
+            std::string::npos);
   testenv::WriteHostFile(dir_.HostPath(f + "/open.script"), "open big.bmp\nexpect status \"H(582)Over!\"\n");
   testenv::WriteHostFile(dir_.HostPath(f + "/batch.script"),
                          "list 1 big.bmp\nselect big.bmp\nanswer png\nlist-command convert\n");
   struct Case {
     const char* args;
     int status;
-    const char* out;  // in standard output
-    const char* err;  // in standard error, with the message
-    bool written;     // big.png written, equal to big.bmp
+    const char* out;      // in standard output
+    const char* err;      // in standard error, with the message
+    const char* unsaid;   // not in standard error
+    const char* written;  // the file written (equal to big.bmp when a PNG), else nullptr
   };
+  const char* kOver = "ファイル容量オーバーです";
+  const char* kBroken = "画像ファイルが壊れているか";
   const Case cases[] = {
-      {"--set bmpfile=1 --convert big.png big.bmp", 1, "", "--set bmpfile=MB", false},
-      {"--set bmpfile=1 big.bmp", 0, "600 x 582", "--set bmpfile=MB", false},
-      {"--set bmpfile=1 --script open.script", 0, "", "bmpfile=1:", false},
-      {"--set bmpfile=1 --script batch.script", 1, "", "big.bmp\r\nファイル容量オーバーです(>1MB)", false},
-      {"--set bmpfile=2 --convert big.png big.bmp", 0, "", "", true},
+      {"--set bmpfile=1 --convert big.png big.bmp", 1, "", "--set bmpfile=MB", kBroken, nullptr},
+      {"--set bmpfile=1 big.bmp", 0, "600 x 582", "--set bmpfile=MB", kBroken, nullptr},
+      {"--set bmpfile=1 --script open.script", 0, "", "bmpfile=1:", kBroken, nullptr},
+      {"--set bmpfile=1 --script batch.script", 1, "", "big.bmp\r\nファイル容量オーバーです(>1MB)", kBroken, nullptr},
+      {"--set bmpfile=2 --convert big.png big.bmp", 0, "", "", kOver, "big.png"},
+      {"--set bmpdata=1 big.bmp", 0, "600 x 600",
+       "big.bmp : the picture's rows take 1.02997 MB, more than the picture memory volume (bmpdata=1 MB): the rows "
+       "past it are not shown; --set bmpdata=MB",
+       kOver, nullptr},
+      {"--set bmpdata=1024 g16k.png", 0, "16384 x 16384  24 bpp", "", kBroken, nullptr},
+      {"--set bmpdata=1024 g20k.png", 1, "",
+       "the picture's rows would take 1144.41 MB, more than the largest picture held (1024 MB, the most bmpdata "
+       "allows); no setting raises it",
+       kBroken, nullptr},
+      {"--convert out.jpg bw32k.png", 1, "",
+       "out.jpg\n作成できません  (32768 x 32768 pixels take 3072 MB at 24 bits, more than the largest picture held "
+       "(1024 MB))",
+       kBroken, nullptr},
+      {"--convert out.bmp bw32k.png", 0, "", "", kBroken, "out.bmp"},
   };
   for (const Case& c : cases) {
-    Sh(f, "rm -f big.png");
+    Sh(f, "rm -f big.png out.*");
     int status = -1;
     const std::string out = Pelnorix(f, c.args, &status);
     const std::string err = Read(f, "err.txt");
     EXPECT_EQ(status, c.status) << c.args << ": " << err;
     EXPECT_NE(out.find(c.out), std::string::npos) << c.args << ": " << out;
     EXPECT_NE(err.find(c.err), std::string::npos) << c.args << ": " << err;
-    EXPECT_EQ(err.find("ファイル容量オーバーです") != std::string::npos, !c.written) << c.args << ": " << err;
-    EXPECT_EQ(Exists(f, "big.png"), c.written) << c.args;
-    if (c.written) {
+    EXPECT_EQ(err.find(c.unsaid), std::string::npos) << c.args << ": " << err;
+    EXPECT_EQ(Sh(f, "ls big.png out.* 2>/dev/null | tr -d '\\n'"), c.written ? c.written : "") << c.args;
+    if (c.written && std::string(c.written) == "big.png") {
       EXPECT_EQ(Differ(f, "big.png", "big.bmp"), "0");
     }
   }
+  // The 1-bit picture kept its depth as a BMP: width, height, planes and bits.
+  EXPECT_EQ(Sh(f, "od -An -tu4 -j18 -N8 out.bmp | tr -s ' '; od -An -tu2 -j26 -N4 out.bmp | tr -s ' '"),
+            " 32768 32768\n 1 1\n");
 }
 
 }  // namespace

@@ -48,9 +48,7 @@ constexpr ColumnOrder kColumnOrder;
 
 }  // namespace
 
-int JDecoder::Decode() { return Run(nullptr, 0); }
-
-int JDecoder::DecodeDib(std::vector<uint8_t>& bits, int64_t spare) { return Run(&bits, spare); }
+int JDecoder::Decode() { return Run<std::vector<uint8_t>>(nullptr, 0); }
 
 void JDecoder::GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents) {
   if (ppR) *ppR = rgbPA_[0].empty() ? nullptr : rgbPA_[0].data();
@@ -65,7 +63,16 @@ void JDecoder::FreePlanes() {
   for (auto& p : rgbPA_) std::vector<uint8_t>().swap(p);
 }
 
-int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
+// After a failure neither the planes nor the DIB block hold a picture.
+template <class Rows>
+int JDecoder::Fail(Rows* dib, int result) {
+  FreePlanes();
+  if (dib) Rows().swap(*dib);
+  return result;
+}
+
+template <class Rows>
+int JDecoder::Run(Rows* dib, int64_t spare) {
   const int need = kFlagDHT | kFlagDQT | kFlagSOS;
   if ((headerFlags_ & need) != need || !frameRead_) {
     error_ = "JDataFormatError missing DHT, DQT, SOF or SOS";
@@ -124,12 +131,8 @@ int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare) {
   return Fail(dib, -2);
 }
 
-// After a failure neither the planes nor the DIB block hold a picture.
-int JDecoder::Fail(std::vector<uint8_t>* dib, int result) {
-  FreePlanes();
-  if (dib) std::vector<uint8_t>().swap(*dib);
-  return result;
-}
+template int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare);
+template int JDecoder::Run(ZeroedVector<uint8_t>* dib, int64_t spare);
 
 void JDecoder::CheckScanTables() const {
   for (int i = 0; i < scanCount_; ++i) {

@@ -25,6 +25,7 @@
 #include "image/codecs/jpeg/JHuffTable.h"
 #include "image/codecs/jpeg/JInBitStream.h"
 #include "base/Alloc.h"
+#include "base/ZeroedVector.h"
 
 class JDecoder {
  public:
@@ -38,8 +39,12 @@ class JDecoder {
   int Decode();
   // Decodes the scan into bits: rows bottom-up, each pixel B, G, R, each row padded
   // with zeros to a multiple of 4 bytes, followed by `spare` zero bytes. The size of
-  // the block (stride x height + spare) must fit in an int.
-  int DecodeDib(std::vector<uint8_t>& bits, int64_t spare);
+  // the block (stride x height + spare) must fit in an int. bits is a std::vector or a
+  // ZeroedVector (whose fresh storage is zero pages that are not cleared again).
+  template <class Rows>
+  int DecodeDib(Rows& bits, int64_t spare) {
+    return Run(&bits, spare);
+  }
   // The planes of Decode (owned by the decoder, null before it ran) and the frame.
   void GetInfo(uint8_t** ppR, uint8_t** ppG, uint8_t** ppB, int* pWidth, int* pHeight, int* pComponents);
   // What the last failure was: the exception class, its text and position.
@@ -93,7 +98,8 @@ class JDecoder {
   void AnalyzeDQT(ByteCursor& seg);
   void AnalyzeScan(ByteCursor& seg, int64_t at);
   int AnalyzeApp(int marker, const ByteCursor& seg);
-  int Run(std::vector<uint8_t>* dib, int64_t spare);
+  template <class Rows>
+  int Run(Rows* dib, int64_t spare);
   // What a later scan's segments may change: kept across the decoding of an image in
   // several scans, so that a second decoding starts from the first scan again.
   struct ScanTables {
@@ -141,7 +147,8 @@ class JDecoder {
   // Sets each scan component's tables and smallQuant for the scan.
   void PrepareScan();
   void ConvertRows(const Target& target, int y0, int rows, int width);
-  int Fail(std::vector<uint8_t>* dib, int result);
+  template <class Rows>
+  int Fail(Rows* dib, int result);
   void FreePlanes();
   void Note(const char* kind, const std::string& text, int64_t position);
 

@@ -124,8 +124,12 @@ bool InflateRows(const PictureContext& cx, const Chunks& c, ZeroedVector<uint8_t
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
-  if (!raw || c.idatBytes > INT32_MAX ||
-      !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, cx.hook)) {
+  if (!raw) {
+    // The inflater takes at most 2 GB: rows of more are too large to hold.
+    cx.TooLarge(CheckedSize(h.height, h.rowBytes + 1, passBytes).value_or(INT64_MAX));
+    return false;
+  }
+  if (c.idatBytes > INT32_MAX || !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, cx.hook)) {
     cx.OutOfMemory(" 621");
     return false;
   }
@@ -244,14 +248,15 @@ int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
   if (!ReadChunks(in, c) || !c.haveData || (c.h.colorType == 3 && c.paletteCount == 0)) return 0;
   const PngHeader& h = c.h;
   if (maxPixels > 0 && int64_t{h.width} * h.height > maxPixels) return 0;
+  const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
+  const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;
+  if (!cx.Holds(h.width, h.height, dibBits)) return 0;
   ZeroedVector<uint8_t> inflated, rowStore;
   Rows rows;
   if (!InflateRows(cx, c, inflated, rowStore, rows)) return 0;
 
-  const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
-  const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;
   const int64_t stride = DibStride(h.width, dibBits);
-  std::vector<uint8_t>& block = picture.block;
+  PictureRows& block = picture.block;
   if (!TryAllocate(block, h.height, stride, kDibSpareBytes, cx.hook)) {
     cx.OutOfMemory(" 623");
     return 0;

@@ -18,7 +18,7 @@ bool ValidPngHeader(PngHeader& h) {
   const int64_t bits = int64_t{h.channels} * h.depth;
   h.rowBytes = (h.width * bits + 7) / 8;
   h.pixelBytes = static_cast<int>(std::max<int64_t>(bits / 8, 1));
-  return DibImageBytes(h.width, h.height, 24) > 0;
+  return true;
 }
 
 int SubBytePixel(const uint8_t* row, int64_t x, int bits) {
