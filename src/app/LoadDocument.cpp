@@ -11,6 +11,7 @@
 #include "base/ConvertStatus.h"
 #include "base/SjisLeadByte.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -65,21 +66,37 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
 
   plat::File file;
   const bool readable = file.Open(path, plat::File::Mode::Read);
+  // A pipe or a device has no length and can be read once: the roads read a file by
+  // its length and again by its name, so only a regular file is read as one.
+  const std::optional<plat::FileInfo> info = readable ? plat::Stat(path) : std::nullopt;
   int result = 0;
   if (!readable) {
     WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
+    result = m_nConvPos;
+  } else if (!info || info->isSpecial) {
+    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
+        plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)\r\n")));
     result = m_nConvPos;
   } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
     file.Close();
     result = LoadImageRoad(path);
   } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
-    const int64_t length = file.GetLength();
+    int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
     if (!TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
       WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
     } else {
-      const int64_t got = file.Read(bytes.data(), want);
+      int64_t got = file.Read(bytes.data(), want);
+      // A file of /proc tells no length: it is read to its end, within the volume.
+      if (length == 0 && got == 0) {
+        if (std::optional<std::string> all = plat::ReadToEnd(file, int64_t{m_nInDataLimit} + 1)) {
+          length = static_cast<int64_t>(all->size());
+          all->resize(std::min<size_t>(all->size(), static_cast<size_t>(std::max(m_nInDataLimit, 0))));
+          bytes.assign(all->begin(), all->end());
+          got = static_cast<int64_t>(bytes.size());
+        }
+      }
       const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
       // Shift-JIS text is shown from the bytes read, without a copy between.
       std::string decoded;

@@ -216,6 +216,10 @@ std::string ClockText(int64_t t) {
 }  // namespace
 
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) {
+  // A line end in a value would be a line of its own in a settings file.
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::string(key) + ": the value holds a control character";
+  }
   if (const SystemStringSetting* sys = FindSystemString(key)) {
     doc.m_astrSysKey[sys->index] = sys->key;
     doc.m_astrSysValue[sys->index] = std::string(value);
@@ -270,11 +274,34 @@ std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view va
 }
 
 std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value) {
-  if (!FindSystemString(key)) return ApplySetting(doc, key, utf8Value);
+  std::optional<std::string> sjis(utf8Value);
   // The value is not repeated in the reason: a site string holds its password.
-  const std::optional<std::string> sjis = plat::Utf8ToCp932(utf8Value);
-  if (!sjis) return "the value cannot be written in Shift-JIS (CP932)";
-  return ApplySetting(doc, key, *sjis);
+  if (FindSystemString(key) && !(sjis = plat::Utf8ToCp932(utf8Value))) return "the value cannot be written in Shift-JIS (CP932)";
+  const std::string before = SettingValue(doc, key);
+  std::string problem = ApplySetting(doc, key, *sjis);
+  if (problem.empty()) {
+    // The value holds for this run: the settings files keep the one they had.
+    auto [at, added] = doc.m_runSettings.try_emplace(std::string(key));
+    if (added) at->second.lasting = before;
+    at->second.given = SettingValue(doc, key);
+  }
+  return problem;
+}
+
+std::string LastingSettingValue(const CQelDoc& doc, std::string_view key) {
+  std::string value = SettingValue(doc, key);
+  // A value changed since (a settings dialog's answer) is the user's lasting choice.
+  if (const auto at = doc.m_runSettings.find(key); at != doc.m_runSettings.end() && at->second.given == value)
+    value = at->second.lasting;
+  return value;
+}
+
+std::string PlainSettingText(std::string_view value) {
+  std::string text(value);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return text;
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {
@@ -301,6 +328,6 @@ std::vector<SettingDescription> DescribeSettings() {
 
 std::string SettingsFileText(const CQelDoc& doc) {
   std::string text = "; Pelnorix settings: key=value\r\n";
-  for (const auto& d : DescribeSettings()) text += d.key + "=" + SettingValue(doc, d.key) + "\r\n";
+  for (const auto& d : DescribeSettings()) text += d.key + "=" + PlainSettingText(LastingSettingValue(doc, d.key)) + "\r\n";
   return text;
 }

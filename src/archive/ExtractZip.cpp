@@ -242,14 +242,14 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
   const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
   plat::MakeDirectory(absFolder);
   if (!plat::SetCurrentDirectory(absFolder)) return kProgramFailed;
-  std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
+  std::optional<std::string> hostArchive = plat::ToHostPath(absArchive);
   if (!hostArchive) return kProgramFailed;
   CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
   if (!ProgramIsSafe(doc, absArchive, target)) return kProgramFailed;
   return UnpackThroughWorkFolder(
       target,
       [&](const std::string& work) {
-        std::optional<std::string> hostWork = plat::ResolveHostPath(work);
+        std::optional<std::string> hostWork = plat::ToHostPath(work);
         return hostWork ? doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}) : -1;
       },
       [](int status) { return status == 0 || status == 1; });

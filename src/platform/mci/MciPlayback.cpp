@@ -25,7 +25,7 @@ int16_t Scale(int16_t sample, uint32_t word) { return static_cast<int16_t>(stati
 
 MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, MidiSynth* synth,
                                   std::unique_ptr<MciPlaybackDevice>& out) {
-  const auto host = ResolveHostPath(name);
+  const auto host = ToHostPath(name);
   if (!host || !Stat(name) || IsDirectory(name)) return MCIERR_FILE_NOT_FOUND;
   std::unique_ptr<MciPlaybackDevice> device(new MciPlaybackDevice());
   device->type_ = type;
