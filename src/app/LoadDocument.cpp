@@ -69,6 +69,10 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   // A pipe or a device has no length and can be read once: the roads read a file by
   // its length and again by its name, so only a regular file is read as one.
   const std::optional<plat::FileInfo> info = readable ? plat::Stat(path) : std::nullopt;
+  // A file of /proc tells a length of 0 and holds text: the roads that go by the
+  // length would show nothing, so it is read to its end as a text.
+  const bool lengthless = info && info->size == 0 && !info->isSpecial && !IsImageKind(m_nFileKind) &&
+                          !plat::ReadFileHead(path, 1).value_or("").empty();
   int result = 0;
   if (!readable) {
     WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
@@ -80,7 +84,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
     file.Close();
     result = LoadImageRoad(path);
-  } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
+  } else if ((m_nFileKind == kKindText || lengthless) && m_nDisplayForm == 0) {
     int64_t length = file.GetLength();
     std::vector<char> bytes;
     const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
@@ -88,8 +92,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
       WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
     } else {
       int64_t got = file.Read(bytes.data(), want);
-      // A file of /proc tells no length: it is read to its end, within the volume.
-      if (length == 0 && got == 0) {
+      if (lengthless) {
         if (std::optional<std::string> all = plat::ReadToEnd(file, int64_t{m_nInDataLimit} + 1)) {
           length = static_cast<int64_t>(all->size());
           all->resize(std::min<size_t>(all->size(), static_cast<size_t>(std::max(m_nInDataLimit, 0))));
