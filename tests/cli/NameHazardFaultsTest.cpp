@@ -48,7 +48,7 @@ TEST(NameHazardFaults, EveryUserFileStaysAndTheNamedOneIsMade) {
   const Case cases[] = {
       {"--convert Keep.png replaced keep.png", {"keep.png"}, "--convert Keep.png g.bmp", "", 0, {"Keep.png"}},
       {"a save to Keep.png asked about it and replaced keep.png", {"keep.png"}, "",
-       "open g.bmp\nanswer path=Keep.png\ncommand ID_IMAGE_SAVE_PNG\n", 0, {"Keep.png"}},
+       "open g.bmp\nanswer path=Keep.png yes\ncommand ID_IMAGE_SAVE_PNG\n", 0, {"Keep.png"}},
       {"compress replaced the user's TREE.ZIP", {"TREE.ZIP"}, "", "list 1 tree\nlist-command compress\n", 0,
        {"tree.zip"}},
       {"compress-lzh replaced the user's Tree.lzh", {"Tree.lzh"}, "", "list 1 tree\nlist-command compress-lzh\n", 0,
