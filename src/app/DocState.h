@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -127,4 +128,11 @@ struct DocState {
   ZeroedVector<char> m_textStore;
   ZeroedVector<char> m_convStore;
   bool m_bSettingsApplied = false;
+  // Settings given for this run alone (--set, a script's set), by key: the value the
+  // settings files hold and the value given, so that a save keeps the former.
+  struct RunSetting {
+    std::string lasting;
+    std::string given;
+  };
+  std::map<std::string, RunSetting, std::less<>> m_runSettings;
 };

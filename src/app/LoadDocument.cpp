@@ -11,6 +11,7 @@
 #include "base/ConvertStatus.h"
 #include "base/SjisLeadByte.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -41,6 +42,38 @@ std::string_view WholeCharacters(std::string_view text) {
   return i > text.size() ? text.substr(0, text.size() - 1) : text;
 }
 
+// The text road: the file's bytes (at most the input volume) shown as text in the
+// reading form, at most the output volume of them. A file of /proc tells no length
+// (lengthless) and is read to its end within the volume.
+void ReadTextRoad(CQelDoc& doc, plat::File& file, bool lengthless) {
+  int64_t length = file.GetLength();
+  std::vector<char> bytes;
+  const int64_t want = std::min<int64_t>(length, doc.m_nInDataLimit);
+  if (!TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &doc.m_allocHook)) {
+    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
+  } else {
+    int64_t got = file.Read(bytes.data(), want);
+    if (lengthless) {
+      if (std::optional<std::string> all = plat::ReadToEnd(file, int64_t{doc.m_nInDataLimit} + 1)) {
+        length = static_cast<int64_t>(all->size());
+        all->resize(std::min<size_t>(all->size(), static_cast<size_t>(std::max(doc.m_nInDataLimit, 0))));
+        bytes.assign(all->begin(), all->end());
+        got = static_cast<int64_t>(bytes.size());
+      }
+    }
+    const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
+    // Shift-JIS text is shown from the bytes read, without a copy between.
+    std::string decoded;
+    if (doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed) decoded = doc.DecodeTextToSjis(raw, doc.m_nReadTextForm);
+    const std::string_view text = doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed ? std::string_view(decoded) : raw;
+    doc.m_nConvPos = 0;
+    // At most the output volume is shown; the buffer's margin holds the note.
+    const std::string_view shown = WholeCharacters(text.substr(0, std::min<size_t>(text.size(), std::max(doc.m_nOutDataLimit, 0))));
+    doc.ConvAppend(shown);
+    doc.AppendTextCutNote(got < length, shown.size() < text.size());
+  }
+}
+
 }  // namespace
 
 int CQelDoc::LoadDocument(std::string path, int mode) {
@@ -69,32 +102,26 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
 
   plat::File file;
   const bool readable = file.Open(path, plat::File::Mode::Read);
+  // A pipe or a device has no length and can be read once: the roads read a file by
+  // its length and again by its name, so only a regular file is read as one.
+  const std::optional<plat::FileInfo> info = readable ? plat::Stat(path) : std::nullopt;
+  // A file of /proc tells a length of 0 and holds text: the roads that go by the
+  // length would show nothing, so it is read to its end as a text.
+  const bool lengthless = info && info->size == 0 && !info->isSpecial && !IsImageKind(m_nFileKind) &&
+                          !plat::ReadFileHead(path, 1).value_or("").empty();
   int result = 0;
   if (!readable) {
     WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
     result = m_nConvPos;
+  } else if (!info || info->isSpecial) {
+    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
+        plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)\r\n")));
+    result = m_nConvPos;
   } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
     file.Close();
     result = LoadImageRoad(path);
-  } else if (m_nFileKind == kKindText && m_nDisplayForm == 0) {
-    const int64_t length = file.GetLength();
-    std::vector<char> bytes;
-    const int64_t want = std::min<int64_t>(length, m_nInDataLimit);
-    if (!TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &m_allocHook)) {
-      WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
-    } else {
-      const int64_t got = file.Read(bytes.data(), want);
-      const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
-      // Shift-JIS text is shown from the bytes read, without a copy between.
-      std::string decoded;
-      if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(raw, m_nReadTextForm);
-      const std::string_view text = m_nReadTextForm != 0 && !m_bSjisFixed ? std::string_view(decoded) : raw;
-      m_nConvPos = 0;
-      // At most the output volume is shown; the buffer's margin holds the note.
-      const std::string_view shown = WholeCharacters(text.substr(0, std::min<size_t>(text.size(), std::max(m_nOutDataLimit, 0))));
-      ConvAppend(shown);
-      AppendTextCutNote(got < length, shown.size() < text.size());
-    }
+  } else if ((m_nFileKind == kKindText || lengthless) && m_nDisplayForm == 0) {
+    ReadTextRoad(*this, file, lengthless);
     result = m_nConvPos;
   } else {
     file.Close();

@@ -31,9 +31,7 @@ std::string DefaultProgramDir() {
     std::string user = plat::GetEnv("HOME");
     home = user.empty() ? "/tmp/pelnorix-" + std::to_string(geteuid()) : user + "/.local/share/pelnorix";
   }
-  std::string dir = plat::FromHostPath(home);
-  while (dir.size() > 1 && dir.back() == '\\') dir.pop_back();
-  return dir;
+  return plat::WithoutTrailingSeparators(plat::FromHostPath(home));
 }
 
 // Makes folder (only the user may enter a new one) and checks it: a real folder,
@@ -82,8 +80,7 @@ CQelDoc::CQelDoc(std::string programDir)
       net_(std::make_unique<NetState>()),
       richText_(std::make_unique<RichTextState>()),
       image_(std::make_unique<ImageState>()) {
-  m_strProgramDir = programDir.empty() ? DefaultProgramDir() : std::move(programDir);
-  while (m_strProgramDir.size() > 1 && m_strProgramDir.back() == '\\') m_strProgramDir.pop_back();
+  m_strProgramDir = programDir.empty() ? DefaultProgramDir() : plat::WithoutTrailingSeparators(std::move(programDir));
   SecureProgramFolder();
   BuildCidTables();
   // The key code entry: eight characters, then the key; four blanks mean none is set.

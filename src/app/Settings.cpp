@@ -219,6 +219,10 @@ namespace {
 
 // Sets one setting on doc, or with no doc only checks the value; "" or the reason.
 std::string SetOrCheck(CQelDoc* doc, std::string_view key, std::string_view value) {
+  // A line end in a value would be a line of its own in a settings file.
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::string(key) + ": the value holds a control character";
+  }
   if (const SystemStringSetting* sys = FindSystemString(key)) {
     if (doc) doc->m_astrSysKey[sys->index] = sys->key;
     if (doc) doc->m_astrSysValue[sys->index] = std::string(value);
@@ -285,11 +289,35 @@ std::string SetOrCheckTyped(CQelDoc* doc, std::string_view key, std::string_view
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value) { return SetOrCheck(&doc, key, value); }
 
 std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value) {
-  return SetOrCheckTyped(&doc, key, utf8Value);
+  const std::string before = SettingValue(doc, key);
+  std::string problem = SetOrCheckTyped(&doc, key, utf8Value);
+  if (problem.empty()) {
+    // The value holds for this run: the settings files keep the one they had.
+    auto [at, added] = doc.m_runSettings.try_emplace(std::string(key));
+    if (added) at->second.lasting = before;
+    at->second.given = SettingValue(doc, key);
+  }
+  return problem;
 }
 
 std::string CheckTypedSetting(std::string_view key, std::string_view utf8Value) {
   return SetOrCheckTyped(nullptr, key, utf8Value);
+}
+
+std::string LastingSettingValue(const CQelDoc& doc, std::string_view key) {
+  std::string value = SettingValue(doc, key);
+  // A value changed since (a settings dialog's answer) is the user's lasting choice.
+  if (const auto at = doc.m_runSettings.find(key); at != doc.m_runSettings.end() && at->second.given == value)
+    value = at->second.lasting;
+  return value;
+}
+
+std::string PlainSettingText(std::string_view value) {
+  std::string text(value);
+  for (char& c : text) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = ' ';
+  }
+  return text;
 }
 
 std::string SettingValue(const CQelDoc& doc, std::string_view key) {
@@ -316,6 +344,6 @@ std::vector<SettingDescription> DescribeSettings() {
 
 std::string SettingsFileText(const CQelDoc& doc) {
   std::string text = "; Pelnorix settings: key=value\r\n";
-  for (const auto& d : DescribeSettings()) text += d.key + "=" + SettingValue(doc, d.key) + "\r\n";
+  for (const auto& d : DescribeSettings()) text += d.key + "=" + PlainSettingText(LastingSettingValue(doc, d.key)) + "\r\n";
   return text;
 }

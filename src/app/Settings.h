@@ -15,14 +15,22 @@ struct SettingDescription {
 
 // Sets one setting from its text form; returns "" or the reason it was refused (UTF-8).
 std::string ApplySetting(CQelDoc& doc, std::string_view key, std::string_view value);
-// The same for a value the user typed at the terminal (UTF-8): a setting that holds
-// the program's own text (a path, an FTP site string) keeps it in CP932, as the
-// settings files and the dialogs do; a value CP932 cannot write is refused.
+// The same for a value the user typed at the terminal (UTF-8), for this run alone:
+// a setting that holds the program's own text (a path, an FTP site string) keeps it
+// in CP932, as the settings files and the dialogs do; a value CP932 cannot write is
+// refused. A value that holds a control character is refused by both.
 std::string ApplyTypedSetting(CQelDoc& doc, std::string_view key, std::string_view utf8Value);
 // Whether ApplyTypedSetting would take the value: "" or its reason; sets nothing.
 std::string CheckTypedSetting(std::string_view key, std::string_view utf8Value);
 // The current value of a setting in its text form; "" for an unknown key.
 std::string SettingValue(const CQelDoc& doc, std::string_view key);
+// The value a settings file is to keep: the current one, but for a value given for
+// this run alone (ApplyTypedSetting) and not changed since, which the file keeps as
+// it had it.
+std::string LastingSettingValue(const CQelDoc& doc, std::string_view key);
+// A value as a settings file line holds it: a control character (a line end, a Tab)
+// becomes a blank.
+std::string PlainSettingText(std::string_view value);
 std::vector<SettingDescription> DescribeSettings();
 // The whole settings file as written (CP932 lines "key=value").
 std::string SettingsFileText(const CQelDoc& doc);

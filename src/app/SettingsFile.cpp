@@ -1,8 +1,14 @@
 // Reading Pelnor.inf once, writing it fresh when it is missing, and keeping the
 // answers of a settings dialog in it. A settings file is written beside itself and
 // renamed into place only when whole, so that a full disk leaves the old one as it
-// was; it keeps its owner's permission bits (0600 when new: it holds the FTP sites'
-// passwords), and every line of the user's own stays.
+// was; Pelnor.inf and Pelnor.sys are renamed as a pair or not at all. A file keeps
+// its owner's permission bits (0600 when new: it holds the FTP sites' passwords),
+// and every line of the user's own stays.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
 #include "app/FrameHost.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
@@ -20,6 +26,27 @@ std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) text.remove_suffix(1);
   return text;
+}
+
+// A line of Pelnor.inf as the CP932 text the settings hold. The program writes the
+// file in Shift-JIS; a line edited in a UTF-8 editor is valid UTF-8 beyond ASCII
+// (rarely true of Japanese Shift-JIS text) and is read as UTF-8. *said tells what
+// was done with a line that is not Shift-JIS; nullopt when it is not read.
+std::optional<std::string> LineAsSjis(std::string_view line, int lineNo, std::string& said) {
+  const bool ascii = std::all_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) return std::string(line);
+  const std::string where = "Pelnor.inf line " + std::to_string(lineNo) + " is not Shift-JIS (CP932)";
+  if (plat::IsUtf8(line)) {
+    if (std::optional<std::string> sjis = plat::Utf8ToCp932(line)) {
+      said = where + ": it is read as UTF-8";
+      return sjis;
+    }
+    said = where + ": it is UTF-8 with characters Shift-JIS cannot express, and is not read";
+    return std::nullopt;
+  }
+  if (plat::Cp932ToWide(line).find(u'\uFFFD') == std::u16string::npos) return std::string(line);
+  said = where + " nor UTF-8, and is not read";
+  return std::nullopt;
 }
 
 std::string InfPath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.inf"; }
@@ -44,28 +71,73 @@ std::string MergedSettings(const CQelDoc& doc, std::string_view rest, const std:
     if (i == keys.size()) {
       text += line;
     } else if (!written[i]) {
-      text += std::string(key) + "=" + SettingValue(doc, key) + "\r\n";
+      text += std::string(key) + "=" + PlainSettingText(LastingSettingValue(doc, key)) + "\r\n";
       written[i] = true;
     }
   }
   if (!text.empty() && text.back() != '\n') text += "\r\n";
   for (size_t i = 0; i < keys.size(); ++i) {
-    if (!written[i]) text += std::string(keys[i]) + "=" + SettingValue(doc, keys[i]) + "\r\n";
+    if (!written[i]) text += std::string(keys[i]) + "=" + PlainSettingText(LastingSettingValue(doc, keys[i])) + "\r\n";
   }
   return text;
+}
+
+// One settings file of a save: its new bytes in a work file beside it, renamed onto
+// it by Commit; what it held before, to put back when the other of the pair fails.
+struct PendingFile {
+  std::string path;
+  std::optional<plat::FileInfo> before;
+  plat::WorkFile work;
+
+  // "" or the message naming the file and why it is not written.
+  std::string Prepare(std::string_view bytes) {
+    // A link or a file made read-only is the user's way of keeping it: it is not replaced.
+    before = plat::LinkStat(path);
+    if (before && before->isSymlink) return CannotWrite(path, "it is a symbolic link");
+    if (before && (before->isDirectory || before->readOnly)) return CannotWrite(path, "it is not a writable file");
+    const unsigned owner = before ? static_cast<unsigned>(before->permissions) & 0700u : 0u;
+    errno = 0;
+    if (work.CreateBeside(path) && work.SetPermissions(owner != 0 ? owner : 0600u) &&
+        work.Out().Write(bytes.data(), static_cast<int64_t>(bytes.size()))) {
+      return "";
+    }
+    const int error = errno != 0 ? errno : EIO;
+    work.Discard();
+    return CannotWrite(path, std::strerror(error));
+  }
+
+  std::string Commit() {
+    errno = 0;
+    if (work.CommitAs(path)) return "";
+    return CannotWrite(path, std::strerror(errno != 0 ? errno : EIO));
+  }
+};
+
+// Writes Pelnor.inf and Pelnor.sys as a pair: both beside themselves, then both
+// renamed; when either cannot be written, neither is replaced (a Pelnor.inf already
+// renamed gets its old bytes back).
+std::string WriteSettingsPair(const std::string& infPath, std::string_view infBytes, std::string_view oldInf,
+                              const std::string& sysPath, std::string_view sysBytes) {
+  PendingFile inf{infPath, std::nullopt, {}};
+  PendingFile sys{sysPath, std::nullopt, {}};
+  if (std::string problem = inf.Prepare(infBytes); !problem.empty()) return problem;
+  if (std::string problem = sys.Prepare(sysBytes); !problem.empty()) return problem;
+  if (std::string problem = inf.Commit(); !problem.empty()) return problem;
+  std::string problem = sys.Commit();
+  if (!problem.empty()) {
+    const bool restored = inf.before ? plat::ReplaceWholeFile(infPath, oldInf, static_cast<unsigned>(inf.before->permissions))
+                                     : plat::RemoveFile(infPath);
+    if (!restored) problem += plat::Utf8ToCp932Lossy(" (and Pelnor.inf, already replaced, could not be put back)");
+  }
+  return problem;
 }
 
 }  // namespace
 
 std::string WriteSettingsFile(const std::string& path, std::string_view bytes) {
-  // A link or a file made read-only is the user's way of keeping it: it is not replaced.
-  const auto info = plat::LinkStat(path);
-  if (info && info->isSymlink) return CannotWrite(path, "it is a symbolic link");
-  if (info && (info->isDirectory || info->readOnly)) return CannotWrite(path, "it is not a writable file");
-  const unsigned owner = info ? static_cast<unsigned>(info->permissions) & 0700u : 0u;
-  std::string why;
-  if (!plat::ReplaceWholeFile(path, bytes, owner != 0 ? owner : 0600u, &why)) return CannotWrite(path, why);
-  return "";
+  PendingFile file{path, std::nullopt, {}};
+  if (std::string problem = file.Prepare(bytes); !problem.empty()) return problem;
+  return file.Commit();
 }
 
 int CQelDoc::ApplySettingsOnce(int mode) {
@@ -83,6 +155,7 @@ int CQelDoc::ApplySettingsOnce(int mode) {
         AfxNote(path + plat::Utf8ToCp932Lossy(std::string(" is larger than ") + kLimitText +
                                               ": the lines after its first " + kLimitText + " are not read"));
       }
+      if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);  // a UTF-8 editor's mark
       int lineNo = 0;
       while (!rest.empty()) {
         size_t end = rest.find('\n');
@@ -90,6 +163,11 @@ int CQelDoc::ApplySettingsOnce(int mode) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         ++lineNo;
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
+        std::string said;
+        const std::optional<std::string> sjis = LineAsSjis(line, lineNo, said);
+        if (!said.empty()) AfxNote(plat::Utf8ToCp932Lossy(said));
+        if (!sjis) continue;
+        line = *sjis;
         size_t eq = line.find('=');
         std::string problem = eq == std::string_view::npos
                                   ? "a line without '='"
@@ -121,10 +199,7 @@ std::string SaveSettings(const CQelDoc& doc, const std::vector<std::string_view>
     }
     old = std::move(*text);
   }
-  if (std::string problem = WriteSettingsFile(path, MergedSettings(doc, old, keys)); !problem.empty()) return problem;
-  std::string problem;
-  WriteSystemStringsFile(doc, &problem);
-  return problem;
+  return WriteSettingsPair(path, MergedSettings(doc, old, keys), old, SystemStringsFilePath(doc), SystemStringsFileText(doc));
 }
 
 std::string SaveAllSettings(const CQelDoc& doc) {

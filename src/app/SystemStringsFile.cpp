@@ -21,9 +21,9 @@ std::string Scramble(std::string text, bool expand) {
   return text;
 }
 
-std::string FilePath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.sys"; }
-
 }  // namespace
+
+std::string SystemStringsFilePath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.sys"; }
 
 std::string SystemStringsFileText(const CQelDoc& doc) {
   std::string text;
@@ -31,11 +31,12 @@ std::string SystemStringsFileText(const CQelDoc& doc) {
     if (doc.m_astrSysKey[i].empty()) continue;
     text += static_cast<char>('0' + i / 10);
     text += static_cast<char>('0' + i % 10);
-    // A line end or Tab inside a key or value would start a line or field of its own.
-    for (const std::string* field : {&doc.m_astrSysKey[i], &doc.m_astrSysValue[i]}) {
-      text += '\t';
-      for (char c : *field) text += c == '\r' || c == '\n' || c == '\t' ? ' ' : c;
-    }
+    // A value given for this run alone stays out; a line end or Tab inside a key or
+    // value would start a line or field of its own.
+    const auto given = doc.m_runSettings.find(doc.m_astrSysKey[i]);
+    text += '\t' + PlainSettingText(doc.m_astrSysKey[i]) + '\t' +
+            PlainSettingText(given == doc.m_runSettings.end() ? doc.m_astrSysValue[i]
+                                                              : LastingSettingValue(doc, doc.m_astrSysKey[i]));
     text += "\r\n";
   }
   return Scramble(std::move(text), false);
@@ -60,11 +61,11 @@ void ReadSystemStringsText(CQelDoc& doc, std::string_view bytes) {
 }
 
 bool WriteSystemStringsFile(const CQelDoc& doc, std::string* problem) {
-  std::string why = WriteSettingsFile(FilePath(doc), SystemStringsFileText(doc));
+  std::string why = WriteSettingsFile(SystemStringsFilePath(doc), SystemStringsFileText(doc));
   if (problem) *problem = why;
   return why.empty();
 }
 
 void ReadSystemStringsFile(CQelDoc& doc) {
-  if (auto bytes = plat::ReadFileHead(FilePath(doc), kFileLimit)) ReadSystemStringsText(doc, *bytes);
+  if (auto bytes = plat::ReadFileHead(SystemStringsFilePath(doc), kFileLimit)) ReadSystemStringsText(doc, *bytes);
 }

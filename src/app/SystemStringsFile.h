@@ -13,7 +13,9 @@ class CQelDoc;
 std::string SystemStringsFileText(const CQelDoc& doc);
 void ReadSystemStringsText(CQelDoc& doc, std::string_view bytes);
 
-// Writes "\Pelnor.sys" in the program folder whole (WriteSettingsFile); false when it
+// "\Pelnor.sys" in the program folder.
+std::string SystemStringsFilePath(const CQelDoc& doc);
+// Writes it in the program folder whole (WriteSettingsFile); false when it
 // cannot be written, the message naming it in *problem.
 bool WriteSystemStringsFile(const CQelDoc& doc, std::string* problem = nullptr);
 // Reads it when present.

@@ -76,7 +76,7 @@ std::string PlainExtension(const std::string& path) {
 // The same file, by the host's identity of the two paths (or the same path).
 bool SameFile(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  std::optional<std::string> ha = plat::ResolveHostPath(a), hb = plat::ResolveHostPath(b);
+  std::optional<std::string> ha = plat::ToHostPath(a), hb = plat::ToHostPath(b);
   std::error_code ec;
   return ha && hb && std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }

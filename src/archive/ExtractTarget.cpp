@@ -10,7 +10,6 @@
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
 #include "platform/os/WorkNames.h"
-#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -94,7 +93,7 @@ void CExtractTarget::ReadNames(Level& level) {
       }
       continue;
     }
-    level.names.emplace(plat::FoldNameCase(e.name), Entry{e.name, e.isDirectory, e.isSymlink});
+    level.names.emplace(e.name, Entry{e.name, e.isDirectory, e.isSymlink});
   }
 }
 
@@ -139,7 +138,7 @@ CExtractTarget::Level* CExtractTarget::Reach(const std::vector<std::string>& par
   std::vector<std::string> keys(count);
   std::string levelKey;
   for (size_t i = 0; i < count; ++i) {
-    keys[i] = plat::FoldNameCase(parts[i]);
+    keys[i] = parts[i];
     levelKey += '\\' + keys[i];
   }
   if (auto known = levels_.find(levelKey); known != levels_.end()) return known->second.get();
@@ -163,7 +162,7 @@ bool CExtractTarget::StaysInside(const std::string& rel) {
   for (size_t i = 0; i < parts.size(); ++i) {
     Level* level = Reach(parts, i, false);
     if (!level) return false;  // changed under us since it was read: not taken as safe
-    auto found = level->names.find(plat::FoldNameCase(parts[i]));
+    auto found = level->names.find(parts[i]);
     if (found == level->names.end()) return true;  // nothing further exists
     if (found->second.isLink) return false;
     if (!found->second.isDirectory) return true;
@@ -175,7 +174,7 @@ CExtractTarget::Place CExtractTarget::PlaceOf(const std::vector<std::string>& pa
   if (parts.empty()) codec::Fail(codec::err::kWrite, TroubleReason(WriteTrouble::BadName));
   Level* level = Reach(parts, parts.size() - 1, true);
   if (!level) codec::Fail(codec::err::kWrite, why_);
-  Place place{level, plat::FoldNameCase(parts.back()), parts.back(), false};
+  Place place{level, parts.back(), parts.back(), false};
   auto found = level->names.find(place.key);
   if (found != level->names.end()) {
     // A folder stands in the way; a link of the name is replaced as a file would be

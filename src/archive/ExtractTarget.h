@@ -76,7 +76,7 @@ class CExtractTarget {
     bool isDirectory = false;
     bool isLink = false;
   };
-  using Listing = std::unordered_map<std::string, Entry>;  // by case-folded name
+  using Listing = std::unordered_map<std::string, Entry>;  // by name as spelled: names differing in case are two files
   struct Level {
     plat::FolderHandle handle;
     std::string path;  // Windows path as spelled on disk

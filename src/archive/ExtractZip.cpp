@@ -282,7 +282,7 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
   const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
   plat::MakeDirectory(absFolder);
   if (!plat::SetCurrentDirectory(absFolder)) return kProgramFailed;
-  std::optional<std::string> hostArchive = plat::ResolveHostPath(absArchive);
+  std::optional<std::string> hostArchive = plat::ToHostPath(absArchive);
   if (!hostArchive) return kProgramFailed;
   CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
   const std::optional<ProgramPlan> plan = PlanForProgram(doc, absArchive, target);
@@ -292,7 +292,7 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
   return UnpackThroughWorkFolder(
       target,
       [&](const std::string& work) {
-        std::optional<std::string> hostWork = plat::ResolveHostPath(work);
+        std::optional<std::string> hostWork = plat::ToHostPath(work);
         if (!hostWork) return -1;
         const int status = doc.Archive().m_pfnUnZip({"-qq", *hostArchive, "-d", *hostWork}, static_cast<int64_t>(plan->largest));
         return status >= 0 && !SizesHold(*plan, work) ? -1 : status;

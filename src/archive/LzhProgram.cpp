@@ -89,7 +89,7 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
   // The program adds to an archive that exists: it writes a new one in the work
   // folder, which replaces the target only when complete.
   const std::string workArchive = *work + "\\new.lzh";
-  std::optional<std::string> hostArchive = plat::ResolveHostPath(workArchive);
+  std::optional<std::string> hostArchive = plat::ToHostPath(workArchive);
   // "y", where the program has it, stores names in Shift-JIS as the system reads them.
   std::vector<std::string> args{state.m_bLhaSjisOption ? "aqy" : "aq", hostArchive.value_or("")};
   bool spelled = hostArchive.has_value();

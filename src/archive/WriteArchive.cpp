@@ -106,8 +106,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   std::vector<std::string> sources;
   LeftOut leftOut;
   for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
-    std::string p = paths[i];
-    if (!p.empty() && (p.back() == '/' || p.back() == '\\') && p.size() > 1) p.pop_back();
+    const std::string p = plat::WithoutTrailingSeparators(paths[i]);
     for (std::string& s : ExpandFileSpec(p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 

@@ -73,7 +73,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
   std::optional<std::string> work = plat::MakeHiddenWorkFolder(FolderOf(archive), plat::WorkKind::Zip);
   if (!work) return 1;
   const std::string workArchive = *work + "\\new.zip";
-  std::optional<std::string> hostArchive = plat::ResolveHostPath(workArchive);
+  std::optional<std::string> hostArchive = plat::ToHostPath(workArchive);
   // -y stores a link as a link; none is handed over, and none is ever followed.
   std::vector<std::string> args{"-q", "-9", "-nw", "-y", hostArchive.value_or("")};
   bool spelled = hostArchive.has_value();

@@ -35,7 +35,7 @@ void PrintHelp(std::ostream& out) {
          "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
          "messages to standard error.\n\n"
          "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
-         "  --set KEY=VALUE  override a setting for this run\n"
+         "  --set KEY=VALUE  override a setting for this run (never saved)\n"
          "  --convert OUT    convert the picture FILE to OUT (.bmp .bmz .png .jpg .jpeg .pdf)\n"
          "  --script FILE    run a script of statements (- reads standard input)\n"
          "  --commands       list the commands a script can run\n"

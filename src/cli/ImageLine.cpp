@@ -6,6 +6,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
+#include "cli/CommandLine.h"
 #include "cli/VolumeHint.h"
 #include "frame/StatusBar.h"
 #include "image/loading/MetafileImage.h"
@@ -37,7 +38,15 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
 }
 
 int RunImageConversion(CQelDoc& doc, const std::string& source, const std::string& target, std::ostream& err) {
-  const int result = doc.ConvertImageFile(source, plat::FromHostPath(target));
+  // The picture is written under the name as written or not at all: a name Shift-JIS
+  // cannot hold would become another ("caf?.png"), and a '\\' would read as a folder.
+  const std::optional<std::string> out = WindowsPathOfArgument(target);
+  if (!out) {
+    err << "pelnorix: --convert " << target
+        << ": the name cannot be written in Shift-JIS (CP932) as a Windows name; nothing is written\n";
+    return 1;
+  }
+  const int result = doc.ConvertImageFile(source, *out);
   if (result == 0) return 0;
   if (result == -5) {
     err << "pelnorix: --convert " << target << ": the format comes from the extension: .bmp .bmz .png .jpg .jpeg .pdf\n";

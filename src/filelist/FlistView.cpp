@@ -54,13 +54,13 @@ int CFlistView::IndexOf(const std::string& name) const {
   return -1;
 }
 
-// Whether folder is the list's folder: as spelled, or as the file layer finds both
-// on the disk (a list shown through another spelling of its folder's name). Two
-// folders whose names differ only in case are two folders.
+// Whether folder is the list's folder: as spelled, or as the same host path (a
+// drive letter the file layer drops). Two folders whose names differ only in case
+// are two folders.
 bool CFlistView::IsListFolder(const std::string& folder) const {
   if (folder == m_strFolder) return true;
-  const auto mine = plat::ResolveHostPath(m_strFolder);
-  const auto other = plat::ResolveHostPath(folder);
+  const auto mine = plat::ToHostPath(m_strFolder);
+  const auto other = plat::ToHostPath(folder);
   return mine && other && *mine == *other;
 }
 
@@ -135,10 +135,7 @@ int CFlistView::ReadFolder() {
 int CFlistView::ShowPath(const std::string& path) {
   // A relative name lies in the current folder.
   const bool absolute = (!path.empty() && path[0] == '\\') || (path.size() >= 2 && path[1] == ':');
-  std::string trimmed = absolute ? path : plat::GetCurrentDirectory() + "\\" + path;
-  while (trimmed.size() > 1 && trimmed.back() == '\\' && plat::FindLastSeparator(trimmed) == trimmed.size() - 1) {
-    trimmed.pop_back();
-  }
+  const std::string trimmed = plat::WithoutTrailingSeparators(absolute ? path : plat::GetCurrentDirectory() + "\\" + path);
   const size_t sep = plat::FindLastSeparator(trimmed);
   if (sep == std::string::npos) return -1;
   m_strFolder = sep == 0 ? std::string("\\") : trimmed.substr(0, sep);

@@ -60,6 +60,39 @@ TEST_F(SettingsTest, ValuesOutsideTheirRangeAreRefusedByName) {
   EXPECT_EQ(ApplySetting(*doc_, "indata", "1.5"), "");
   EXPECT_EQ(doc_->m_nInDataLimit, 1572864);
   EXPECT_EQ(SettingValue(*doc_, "indata"), "1.5");
+  // A line end in a value would have become a line of Pelnor.inf of its own.
+  EXPECT_EQ(ApplyTypedSetting(*doc_, "ftp2", "x\nindata=1024"), "ftp2: the value holds a control character");
+  EXPECT_EQ(ApplySetting(*doc_, "soundfont", "a\rb"), "soundfont: the value holds a control character");
+}
+
+// A value given for the run (--set, a script's set) was saved into Pelnor.inf and
+// Pelnor.sys by the next save of other keys; a control character in a value the
+// dialog gave started a line of its own; a line written in UTF-8 was read as
+// Shift-JIS without a word (BASE=ソフト sent "CWD /繧ｽ繝輔ヨ").
+TEST_F(SettingsTest, SavedValuesAreTheLastingOnesAndLinesAreReadInTheirCode) {
+  plat::MakeDirectories(doc_->m_strProgramDir);
+  const std::string inf = doc_->m_strProgramDir + "\\Pelnor.inf";
+  plat::WriteWholeFile(inf, "\xEF\xBB\xBF" "ftp1=R:~2x~/ftp://127.0.0.1;BASE=\xE3\x82\xBD\xE3\x83\x95\xE3\x83\x88\r\n"
+                            "indata=2\r\nprofnt=\x83\x53\x83\x56\x83\x62\x83\x4E\r\ntblfnt=\xFF\xFE\r\n");
+  doc_->ApplySettingsOnce(0);
+  EXPECT_EQ(doc_->m_astrSysValue[26], "R:~2x~/ftp://127.0.0.1;BASE=\x83\x5C\x83\x74\x83\x67");
+  EXPECT_EQ(doc_->m_strProFont, "\x83\x53\x83\x56\x83\x62\x83\x4E");  // Shift-JIS, read as it is
+  EXPECT_NE(messages_.str().find("line 1 is not Shift-JIS (CP932): it is read as UTF-8"), std::string::npos);
+  EXPECT_NE(messages_.str().find("line 4 is not Shift-JIS (CP932) nor UTF-8, and is not read"), std::string::npos);
+  ASSERT_EQ(ApplyTypedSetting(*doc_, "indata", "64"), "");
+  ASSERT_EQ(ApplyTypedSetting(*doc_, "ftp2", "S:~2run~/ftp://127.0.0.1;PWRD=runpw"), "");
+  doc_->m_astrSysKey[28] = "ftp3";  // a dialog's answer, with a line end
+  doc_->m_astrSysValue[28] = "T:~2t~/ftp://127.0.0.1\nindata=1024";
+  ASSERT_EQ(SaveSettings(*doc_, {"indata", "ftp2", "ftp3"}), "");
+  const std::string saved = plat::ReadFileHead(inf, 100000).value_or("");
+  EXPECT_NE(saved.find("indata=2\r\n"), std::string::npos) << saved;
+  EXPECT_EQ(saved.find("runpw"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("ftp3=T:~2t~/ftp://127.0.0.1 indata=1024\r\n"), std::string::npos) << saved;
+  CQelDoc next(doc_->m_strProgramDir);
+  next.ApplySettingsOnce(0);
+  EXPECT_EQ(next.m_nInDataLimit, 2 << 20);
+  EXPECT_EQ(next.m_astrSysValue[27], "");
+  EXPECT_EQ(doc_->m_nInDataLimit, 64 << 20);  // this run keeps its own
 }
 
 }  // namespace
@@ -89,9 +122,11 @@ namespace {
 // Settings files were rewritten in place: on a full disk the FTP settings cut
 // Pelnor.inf mid-line (its later ftp, comment and colour lines gone), or cut
 // Pelnor.sys (a site's password and the key code) while naming Pelnor.inf; and a
-// Pelnor.inf over 1 MiB lost every line after its first MiB. A failed write leaves
-// both files as they were and names the one that failed; a successful one keeps
-// every line of the user's.
+// Pelnor.inf over 1 MiB lost every line after its first MiB; with Pelnor.sys
+// read-only or a link, Pelnor.inf took the new password before Pelnor.sys failed; a
+// site given by --set was saved with the answered one. A failed write leaves both
+// files as they were and names the one that failed; a successful one keeps every
+// line of the user's and nothing given for the run alone.
 TEST_F(SettingsTest, SettingsFileRewriteFault) {
   constexpr int64_t kRoom = 64 << 10;
   std::string comments;
@@ -112,6 +147,7 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
   const std::string largeSys = SystemStringsFileText(*doc_);
   const std::string site = "R:~2new~/ftp://new.example;USER=u;PWRD=newpw";
   enum class Disk { Roomy, FileLimit, SmallTmpfs };
+  enum class Sys { Plain, ReadOnly, Link };
   const struct {
     const char* what;
     Disk disk;
@@ -119,7 +155,13 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
     const std::string& sys;
     const char* failed;  // the file named, nullptr when the write succeeds
     const char* why;
+    Sys kept = Sys::Plain;  // how the user keeps Pelnor.sys
+    const char* options = "";
   } cases[] = {
+      {"Pelnor.sys made read-only", Disk::Roomy, smallInf, smallSys, "Pelnor.sys", "it is not a writable file", Sys::ReadOnly},
+      {"Pelnor.sys a link", Disk::Roomy, smallInf, smallSys, "Pelnor.sys", "it is a symbolic link", Sys::Link},
+      {"a site given by --set", Disk::Roomy, smallInf, smallSys, nullptr, "", Sys::Plain,
+       "--set 'ftp2=S:~2run~/ftp://run.example;USER=v;PWRD=runpw' "},
       {"Pelnor.inf on a full disk", Disk::FileLimit, largeInf, smallSys, "Pelnor.inf", "File too large"},
       {"Pelnor.sys on a full disk", Disk::FileLimit, smallInf, largeSys, "Pelnor.sys", "File too large"},
       {"Pelnor.inf on a full tmpfs", Disk::SmallTmpfs, largeInf, smallSys, "Pelnor.inf", "No space left on device"},
@@ -144,10 +186,15 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
     testenv::WriteHostFile(home + "/Pelnor.inf", c.inf);
     testenv::WriteHostFile(home + "/Pelnor.sys", c.sys);
     std::filesystem::permissions(home + "/Pelnor.inf", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
-    std::filesystem::permissions(home + "/Pelnor.sys", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    std::filesystem::permissions(home + "/Pelnor.sys", c.kept == Sys::ReadOnly ? std::filesystem::perms::owner_read
+                                                         : std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    if (c.kept == Sys::Link) {
+      std::filesystem::rename(home + "/Pelnor.sys", run.HostPath("kept.sys"));
+      std::filesystem::create_symlink(run.HostPath("kept.sys"), home + "/Pelnor.sys");
+    }
     testenv::WriteHostFile(run.HostPath("s.script"), "answer ftp1=" + site + "\nlist-command ftp-settings\n");
     if (disk) disk->FillLeaving(kRoom);
-    const testenv::ProgramRun ran = testenv::RunProgram(run.Host(), home, "--script s.script",
+    const testenv::ProgramRun ran = testenv::RunProgram(run.Host(), home, std::string(c.options) + "--script s.script",
                                                         c.disk == Disk::FileLimit ? testenv::FileSizeLimitPrefix(kRoom) : "");
     const int status = ran.status;
     const std::string& err = ran.err;
@@ -161,10 +208,11 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
       next.ApplySettingsOnce(0);
       EXPECT_EQ(next.m_astrSysValue[26], site);
       EXPECT_EQ(next.m_astrSysValue[29], "PWRDCODEabcd");
+      EXPECT_EQ(next.m_astrSysValue[27], doc_->m_astrSysValue[27]);
     }
     // Pelnor.inf is as it was, or every line of the user's stays with the sites' lines new.
     std::string expected = c.inf;
-    if (!c.failed || std::string(c.failed) == "Pelnor.sys") {
+    if (!c.failed) {
       const std::string line = "ftp1=" + site + "\r\n";
       const size_t at = expected.find("ftp1=");
       if (at == std::string::npos) {

@@ -114,6 +114,20 @@ TEST_F(ScriptCliTest, StandardInputAndExitStatuses) {
   EXPECT_NE(Err().find("missing.script: cannot read the script"), std::string::npos) << Err();
   Run("--script s.script extra.txt", &status);
   EXPECT_EQ(status, 2);
+  // A script or file that tells no length (a pipe, a FIFO, a file of /proc) was read
+  // as empty: nothing ran or showed, exit 0. It is read to its end; a file to show
+  // that is a pipe is refused by name.
+  Run("--script /dev/stdin", &status, "print title\nbogus\n");
+  EXPECT_EQ(status, 2);
+  EXPECT_NE(Err().find("/dev/stdin:2: "), std::string::npos) << Err();
+  const std::string program = "PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " " + Quote(PELNORIX_BINARY);
+  EXPECT_EQ(Shell("bash -c " + Quote(program + " --script <(printf 'print title\\n')"), &status), "Pelnorix\n");
+  EXPECT_EQ(status, 0);
+  Shell("bash -c " + Quote(program + " <(echo hello) 2>" + Quote(dir_.HostPath("err.txt"))), &status);
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(Err().find("not a regular file"), std::string::npos) << Err();
+  EXPECT_EQ(Run("/proc/self/status", &status).rfind("Name:", 0), 0u);
+  EXPECT_EQ(status, 0);
   const std::string commands = Run("--commands", &status);
   EXPECT_EQ(status, 0);
   EXPECT_NE(commands.find("33509\tID_LIST_MACRO\t\xE3\x83\xAA\xE3\x82\xB9\xE3\x83\x88\xE3\x83\x9E\xE3\x82\xAF\xE3\x83\xAD\xE5\xAE\x9F\xE8\xA1\x8C\tlist\tnot built\n"), std::string::npos)

@@ -108,7 +108,7 @@ MidiSynth* MciHost::Synth() {
   if (synthTried_) return synth_.get();
   synthTried_ = true;
   std::string host;
-  if (!soundFont_.empty()) host = ResolveHostPath(soundFont_).value_or(soundFont_);
+  if (!soundFont_.empty()) host = ToHostPath(soundFont_).value_or(soundFont_);
   std::string why;
   // FluidSynth would wait without end on a named pipe: only a regular file is loaded.
   const auto info = soundFont_.empty() ? std::nullopt : Stat(soundFont_);
@@ -205,7 +205,7 @@ MCIERROR MciHost::Open(const std::string& name, const std::vector<std::string>& 
     kind = MciPlaybackDevice::Type::Sequencer;
   } else if (child) {
     kind = MciPlaybackDevice::Type::DigitalVideo;
-  } else if (const auto host = ResolveHostPath(name)) {
+  } else if (const auto host = ToHostPath(name)) {
     // Opened by its file alone: a file with pictures is a video.
     const auto info = ProbeMedia(*host);
     if (info && info->hasVideo) kind = MciPlaybackDevice::Type::DigitalVideo;

@@ -34,7 +34,7 @@ int16_t Scale(int16_t sample, uint32_t word) { return static_cast<int16_t>(stati
 
 MCIERROR MciPlaybackDevice::Open(const std::string& name, Type type, MidiSynth* synth,
                                   std::unique_ptr<MciPlaybackDevice>& out) {
-  const auto host = ResolveHostPath(name);
+  const auto host = ToHostPath(name);
   const auto stat = Stat(name);
   if (!host || !stat || stat->isDirectory) return MCIERR_FILE_NOT_FOUND;
   // Reading a named pipe waits for a writer without end.

@@ -38,26 +38,6 @@ std::vector<std::string> SplitHost(const std::string& path) {
   return parts;
 }
 
-bool HostExists(const std::string& path) {
-  struct stat st;
-  return lstat(path.c_str(), &st) == 0;
-}
-
-// Looks in folder for an entry whose name equals name but for ASCII case.
-std::optional<std::string> FindCaseInsensitive(const std::string& folder, const std::string& name) {
-  DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return std::nullopt;
-  std::optional<std::string> found;
-  while (dirent* e = readdir(dir)) {
-    if (strcasecmp(e->d_name, name.c_str()) == 0) {
-      found = e->d_name;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
-}
-
 }  // namespace
 
 FileInfo StatInfo(const struct stat& st) {
@@ -84,6 +64,14 @@ size_t FindLastSeparator(std::string_view winPath) {
     }
   }
   return last;
+}
+
+std::string WithoutTrailingSeparators(std::string winPath) {
+  while (winPath.size() > 1 &&
+         (winPath.back() == '/' || (winPath.back() == '\\' && FindLastSeparator(winPath) == winPath.size() - 1))) {
+    winPath.pop_back();
+  }
+  return winPath;
 }
 
 std::optional<std::string> ToHostPath(std::string_view winPath) {
@@ -114,50 +102,6 @@ std::optional<std::string> ToHostPath(std::string_view winPath) {
   return Cp932ToUtf8(sjis);
 }
 
-std::optional<std::string> ResolveHostPath(std::string_view winPath) {
-  auto host = ToHostPath(winPath);
-  if (!host || host->empty() || HostExists(*host)) return host;
-  // A path of plain parts whose folder exists: only its last part is looked for.
-  const size_t sep = host->rfind('/');
-  const std::string last = host->substr(sep == std::string::npos ? 0 : sep + 1);
-  if (!last.empty() && last != "." && last != ".." && host->find("//") == std::string::npos) {
-    const std::string folder = sep == std::string::npos ? "" : host->substr(0, std::max<size_t>(sep, 1));
-    if (folder.empty() || HostExists(folder)) {
-      const std::string base = sep == std::string::npos ? "" : host->substr(0, sep + 1);
-      std::optional<std::string> match = FindCaseInsensitive(folder, last);
-      return match ? base + *match : *host;
-    }
-  }
-  const bool absolute = (*host)[0] == '/';
-  std::string resolved = absolute ? "/" : "";
-  auto parts = SplitHost(*host);
-  for (size_t k = 0; k < parts.size(); ++k) {
-    const std::string& part = parts[k];
-    std::string candidate = resolved + part;
-    if (part != "." && part != ".." && !HostExists(candidate)) {
-      // Not there in any case: the rest of the path stays as given (a new file).
-      if (auto match = FindCaseInsensitive(resolved, part)) candidate = resolved + *match;
-    }
-    resolved = candidate;
-    if (k + 1 < parts.size()) resolved += '/';
-  }
-  return resolved;
-}
-
-namespace {
-
-// A new name in an existing folder: the folder resolved, the name as spelled.
-std::optional<std::string> ResolveFolderOf(std::string_view winPath) {
-  const size_t sep = FindLastSeparator(winPath);
-  if (sep == std::string_view::npos) return ToHostPath(winPath);
-  auto folder = ResolveHostPath(sep == 0 ? std::string_view("\\") : winPath.substr(0, sep));
-  auto name = ToHostPath(winPath.substr(sep + 1));
-  if (!folder || !name) return std::nullopt;
-  return (folder->empty() || folder->back() == '/' ? *folder : *folder + "/") + *name;
-}
-
-}  // namespace
-
 std::string FromHostPath(std::string_view hostPath, bool* exact) {
   auto sjis = Utf8ToCp932(hostPath);
   if (exact) *exact = sjis.has_value();
@@ -178,14 +122,11 @@ std::string FromHostPath(std::string_view hostPath, bool* exact) {
 
 namespace {
 
-// The status of winPath as written, else of its case-insensitive match.
+// The status of winPath as spelled.
 std::optional<FileInfo> StatOf(std::string_view winPath, int (*statFn)(const char*, struct stat*)) {
   struct stat st;
   auto host = ToHostPath(winPath);
-  if (!host) return std::nullopt;
-  if (statFn(host->c_str(), &st) == 0) return StatInfo(st);
-  auto resolved = ResolveHostPath(winPath);
-  if (!resolved || *resolved == *host || statFn(resolved->c_str(), &st) != 0) return std::nullopt;
+  if (!host || statFn(host->c_str(), &st) != 0) return std::nullopt;
   return StatInfo(st);
 }
 
@@ -203,7 +144,7 @@ bool IsDirectory(std::string_view winPath) {
 }
 
 std::optional<int64_t> FreeSpace(std::string_view winPath) {
-  const auto host = ResolveHostPath(winPath);
+  const auto host = ToHostPath(winPath);
   struct statvfs fs;
   if (!host || statvfs(host->c_str(), &fs) != 0) return std::nullopt;
   const uint64_t bytes = static_cast<uint64_t>(fs.f_bavail) * static_cast<uint64_t>(fs.f_frsize);
@@ -242,12 +183,12 @@ mode_t ReadOnlyMode(mode_t mode, bool readOnly) {
 }  // namespace
 
 bool SetFileTime(std::string_view winPath, int64_t mtime) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   return host && utimensat(AT_FDCWD, host->c_str(), Times(mtime).at, 0) == 0;
 }
 
 bool SetReadOnly(std::string_view winPath, bool readOnly) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   struct stat st;
   if (!host || stat(host->c_str(), &st) != 0) return false;
   return chmod(host->c_str(), ReadOnlyMode(st.st_mode, readOnly)) == 0;
@@ -262,7 +203,7 @@ std::string UniqueSuffix() {
 }
 
 bool MakeDirectory(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   if (!host) return false;
   if (mkdir(host->c_str(), 0777) == 0) return true;
   struct stat st;
@@ -270,7 +211,7 @@ bool MakeDirectory(std::string_view winPath) {
 }
 
 bool MakeDirectories(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   if (!host) return false;
   std::string path = (*host)[0] == '/' ? "/" : "";
   for (const auto& part : SplitHost(*host)) {
@@ -300,7 +241,7 @@ std::string InFolder(std::string_view winFolder, const std::string& name) {
 std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::string_view stem) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string path = InFolder(winFolder, std::string(stem) + UniqueSuffix());
-    auto host = ResolveFolderOf(path);
+    auto host = ToHostPath(path);
     if (!host) return std::nullopt;
     if (mkdir(host->c_str(), 0700) == 0) return path;
     if (errno != EEXIST) return std::nullopt;
@@ -309,7 +250,7 @@ std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::strin
 }
 
 bool RemoveTree(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   if (!host || host->empty()) return false;
   std::error_code ec;
   std::filesystem::remove_all(*host, ec);
@@ -317,24 +258,24 @@ bool RemoveTree(std::string_view winPath) {
 }
 
 bool RemoveFile(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   return host && unlink(host->c_str()) == 0;
 }
 
 bool RemoveEmptyDirectory(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   return host && rmdir(host->c_str()) == 0;
 }
 
-bool RenameFile(std::string_view from, std::string_view to, bool spelled) {
-  auto src = ResolveHostPath(from);
-  auto dst = spelled ? ResolveFolderOf(to) : ResolveHostPath(to);
+bool RenameFile(std::string_view from, std::string_view to) {
+  auto src = ToHostPath(from);
+  auto dst = ToHostPath(to);
   return src && dst && rename(src->c_str(), dst->c_str()) == 0;
 }
 
-bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool spelled, bool keepMode) {
+bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool keepMode) {
   auto src = ToHostPath(workPath);
-  auto dst = spelled ? ResolveFolderOf(winTarget) : ResolveHostPath(winTarget);
+  auto dst = ToHostPath(winTarget);
   if (!src || !dst || dst->empty()) return false;
   struct stat old;
   if (keepMode && lstat(dst->c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
@@ -352,8 +293,8 @@ bool CopyFile(std::string_view from, std::string_view to) {
   File out;
   // Opening the target truncates it: a copy onto the source itself (under any of its
   // names) would empty it.
-  auto source = ResolveHostPath(from);
-  auto target = ResolveHostPath(to);
+  auto source = ToHostPath(from);
+  auto target = ToHostPath(to);
   struct stat src;
   struct stat dst;
   if (source && target && stat(source->c_str(), &src) == 0 && stat(target->c_str(), &dst) == 0 &&
@@ -383,7 +324,7 @@ std::string GetCurrentDirectory() {
 }
 
 bool SetCurrentDirectory(std::string_view winPath) {
-  auto host = ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   return host && chdir(host->empty() ? "." : host->c_str()) == 0;
 }
 
@@ -408,7 +349,7 @@ File& File::operator=(File&& other) noexcept {
 
 bool File::Open(std::string_view winPath, Mode mode) {
   Close();
-  auto host = mode == Mode::CreateNew ? ResolveFolderOf(winPath) : ResolveHostPath(winPath);
+  auto host = ToHostPath(winPath);
   if (!host || host->empty()) return false;
   // Non-blocking only while opening: a named pipe with no writer must not hang the open.
   int flags = O_CLOEXEC | O_NONBLOCK;
@@ -530,10 +471,10 @@ bool WorkFile::SetPermissions(unsigned bits) {
   return ownPermissions_;
 }
 
-bool WorkFile::CommitAs(std::string_view winTarget, bool spelled) {
+bool WorkFile::CommitAs(std::string_view winTarget) {
   if (path_.empty()) return false;
   file_.Close();
-  if (!ReplaceByRename(path_, winTarget, spelled, !ownPermissions_)) {
+  if (!ReplaceByRename(path_, winTarget, !ownPermissions_)) {
     const int error = errno;
     Discard();
     errno = error;
@@ -553,11 +494,26 @@ void WorkFile::Discard() {
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes) {
   File file;
   if (!file.Open(winPath, File::Mode::Read)) return std::nullopt;
-  int64_t length = file.GetLength();
+  return ReadToEnd(file, maxBytes);
+}
+
+std::optional<std::string> ReadToEnd(File& file, int64_t maxBytes) {
+  const int64_t length = file.GetLength();
   if (length < 0) return std::nullopt;
-  std::string bytes(static_cast<size_t>(std::clamp<int64_t>(maxBytes, 0, length)), '\0');
-  int64_t got = file.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
-  if (got < 0) return std::nullopt;
+  const int64_t most = std::max<int64_t>(maxBytes, 0);
+  std::string bytes;
+  int64_t got = 0;
+  // A file that tells its length is read in one; a pipe, a device or a file of /proc
+  // says 0 and holds more, so it is read to its end in growing blocks, bounded by
+  // maxBytes all the same.
+  for (int64_t block = length > 0 ? std::min(length, most) : 1 << 16;; block = std::min<int64_t>(block * 2, 1 << 26)) {
+    bytes.resize(static_cast<size_t>(std::min(got + block, most)));
+    const int64_t want = static_cast<int64_t>(bytes.size()) - got;
+    const int64_t n = file.Read(bytes.data() + got, want);
+    if (n < 0) return std::nullopt;
+    got += n;
+    if (n < want || got >= most || length > 0) break;
+  }
   bytes.resize(static_cast<size_t>(got));
   return bytes;
 }

@@ -1,8 +1,8 @@
 // The file system boundary. Paths inside the program are Windows paths: CP932 bytes
 // with '\' separators. Here they become POSIX paths: a '\' that is not the trail byte
 // of a double-byte character becomes '/', a leading drive "X:" is dropped, and the
-// CP932 text becomes UTF-8. When a name does not exist as given, the folder is searched
-// for a name that differs only in ASCII case (Windows names are case-insensitive).
+// CP932 text becomes UTF-8. A name is the name as spelled: a file whose name differs
+// only in case is another file, never reached, replaced or asked about in its stead.
 #pragma once
 
 #include <cstdint>
@@ -17,10 +17,6 @@ namespace plat {
 // not valid CP932 (a name that cannot be expressed is never opened under another).
 std::optional<std::string> ToHostPath(std::string_view winPath);
 
-// The host path of winPath with the case-insensitive fallback applied to each part
-// that does not exist as given; nullopt as for ToHostPath.
-std::optional<std::string> ResolveHostPath(std::string_view winPath);
-
 // Host path (UTF-8) to a Windows path (CP932); characters CP932 cannot express
 // become '?' and *exact is set to false.
 std::string FromHostPath(std::string_view hostPath, bool* exact = nullptr);
@@ -28,6 +24,9 @@ std::string FromHostPath(std::string_view hostPath, bool* exact = nullptr);
 // A CP932 path's separators, lead-byte aware: the index of the last '\' that is a
 // separator, or npos.
 size_t FindLastSeparator(std::string_view winPath);
+// winPath without the separators it ends with: a '\' that is the trail byte of a
+// double-byte character (the last byte of "ソ" or "表") stays; a root "\" stays.
+std::string WithoutTrailingSeparators(std::string winPath);
 
 struct FileInfo {
   int64_t size = 0;
@@ -58,8 +57,7 @@ bool SetReadOnly(std::string_view winPath, bool readOnly);
 
 bool MakeDirectory(std::string_view winPath);     // one level; true when it exists afterwards
 bool MakeDirectories(std::string_view winPath);   // every missing level
-// One level, its name taken as spelled (no case-insensitive match), with the given
-// permission bits; true only when this call made it.
+// One level with the given permission bits; true only when this call made it.
 bool MakeDirectoryAsSpelled(std::string_view winPath, unsigned permissions = 0777);
 // Makes a new folder only the user can enter, with a unique name starting with
 // stem, inside folder; its Windows path, or nullopt.
@@ -69,14 +67,12 @@ std::optional<std::string> MakeWorkFolder(std::string_view winFolder, std::strin
 bool RemoveTree(std::string_view winPath);
 bool RemoveFile(std::string_view winPath);
 bool RemoveEmptyDirectory(std::string_view winPath);
-// A target that does not exist is taken as spelled when spelled is true (the caller
-// knows the folder's names), else its folder is searched for a case variant.
-bool RenameFile(std::string_view from, std::string_view to, bool spelled = false);
+bool RenameFile(std::string_view from, std::string_view to);
 // Renames a finished work file (named as this program spells it) onto a target, as a
 // save replaces a file: a regular file it replaces passes its permission bits (0777)
 // on, so that a save never changes who may read, write or run the user's file
-// (keepMode false leaves the work file's own). spelled as for RenameFile.
-bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool spelled = false, bool keepMode = true);
+// (keepMode false leaves the work file's own).
+bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool keepMode = true);
 bool CopyFile(std::string_view from, std::string_view to);
 
 struct DirEntry {
@@ -167,10 +163,8 @@ class WorkFile {
   const std::string& Path() const { return path_; }
   // The permission bits the committed file has, whatever the file it replaces had.
   bool SetPermissions(unsigned bits);
-  // Closes the file and renames it onto target; a target that does not exist is
-  // taken as spelled when spelled is true (the caller knows the folder's names),
-  // else its folder is searched for a name differing only in case.
-  bool CommitAs(std::string_view winTarget, bool spelled = false);
+  // Closes the file and renames it onto target.
+  bool CommitAs(std::string_view winTarget);
   // Closes and removes the work file.
   void Discard();
 
@@ -180,8 +174,12 @@ class WorkFile {
   bool ownPermissions_ = false;
 };
 
-// Reads at most maxBytes from the start of a file; nullopt when it cannot be opened or read.
+// Reads at most maxBytes from the start of a file; nullopt when it cannot be opened or
+// read. A file that tells no length (a pipe, a device, a file of /proc) is read to
+// its end within maxBytes.
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes);
+// The same from an open file's position.
+std::optional<std::string> ReadToEnd(File& file, int64_t maxBytes);
 // Writes bytes to a file, replacing it.
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes);
 // Writes bytes to a work file beside winPath with the permission bits given and

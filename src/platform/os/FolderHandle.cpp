@@ -42,7 +42,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
 }
 
 std::optional<FolderHandle> FolderHandle::Open(std::string_view winPath) {
-  std::optional<std::string> host = ResolveHostPath(winPath);
+  std::optional<std::string> host = ToHostPath(winPath);
   if (!host) return std::nullopt;
   const int fd = open(host->empty() ? "." : host->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;

@@ -30,7 +30,7 @@ void FolderLock::Release() {
 }
 
 std::optional<FolderLock> FolderLock::Take(std::string_view winFolder, bool wait) {
-  std::optional<std::string> host = ResolveHostPath(winFolder);
+  std::optional<std::string> host = ToHostPath(winFolder);
   if (!host) return std::nullopt;
   const int fd = open(host->c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return std::nullopt;

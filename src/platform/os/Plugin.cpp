@@ -26,7 +26,7 @@ std::vector<uint8_t> TakeBlock(PluginBlock& block) {
 }
 
 void* Open(std::string_view winPath) {
-  const auto host = ResolveHostPath(winPath);
+  const auto host = ToHostPath(winPath);
   if (!host || !Exists(winPath)) return nullptr;
   // A path with a '/' is never searched for by dlopen: only this file loads.
   std::string path = *host;

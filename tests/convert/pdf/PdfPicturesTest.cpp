@@ -93,7 +93,7 @@ class PdfPictures : public PdfTest {
     doc_->m_nSelectedItemView = 'a';
     LoadBytes(fixture, ReadHostFile(DataPath("pdf/" + fixture)));
     EXPECT_GE(doc_->m_nSelectedItem, 100000);
-    return ReadHostFile(plat::ResolveHostPath(doc_->LastImageFile()).value_or(""));
+    return ReadHostFile(plat::ToHostPath(doc_->LastImageFile()).value_or(""));
   }
 };
 
@@ -163,7 +163,7 @@ TEST_F(PdfPictures, OverlongPaletteIsCappedAndUsed) {
   doc_->m_nSelectedItemView = 'a';
   LoadBytes("indexed.pdf", pdf);
   ASSERT_GE(doc_->m_nSelectedItem, 100000);
-  const std::string bmp = ReadHostFile(plat::ResolveHostPath(doc_->LastImageFile()).value_or(""));
+  const std::string bmp = ReadHostFile(plat::ToHostPath(doc_->LastImageFile()).value_or(""));
   const Rgb picture = FromBmp(bmp);
   ASSERT_EQ(picture.pixels.size(), 16u * 16u * 3u);
   EXPECT_EQ(picture.pixels[0], 0xFF);  // every pixel is entry 1: red

@@ -1,5 +1,5 @@
 // The file system boundary: Windows paths with Shift-JIS names whose trail byte is
-// 0x5C, the case-insensitive fallback, symbolic links and 64-bit files.
+// 0x5C, names taken as spelled, symbolic links, pipes and 64-bit files.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,6 +27,12 @@ TEST(Paths, TrailByte5CIsNeverASeparator) {
   EXPECT_EQ(plat::FromHostPath("/a/\xE8\xA1\xA8"), "\\a\\" + kHyou);
   EXPECT_EQ(plat::ToHostPath("C:\\x\\y"), std::optional<std::string>("/x/y"));
   EXPECT_EQ(plat::ToHostPath("rel\\name"), std::optional<std::string>("rel/name"));
+  // A folder name ending in such a character keeps it; only a separator goes.
+  for (const std::string& name : {kSo, kHyou}) {
+    EXPECT_EQ(plat::WithoutTrailingSeparators("\\home\\" + name), "\\home\\" + name);
+    EXPECT_EQ(plat::WithoutTrailingSeparators("\\home\\" + name + "\\\\"), "\\home\\" + name);
+  }
+  EXPECT_EQ(plat::WithoutTrailingSeparators("\\"), "\\");
 }
 
 TEST(Paths, MalformedShiftJisIsRefusedNotGuessed) {
@@ -52,14 +58,18 @@ TEST(Files, ShiftJisNamesWithTrailByte5CReachTheRightFiles) {
   EXPECT_EQ(plat::ReadFileHead(file, 10), std::optional<std::string>("abc"));
 }
 
-TEST(Files, CaseMismatchedNamesAreFoundInEveryPart) {
+// A name that differs only in case reached the other file: its status, reading,
+// writing and every question took keep.png for Keep.png.
+TEST(Files, NamesDifferingOnlyInCaseAreOtherFiles) {
   TempDir dir;
-  testenv::WriteHostFile(dir.HostPath("Word/_Rels/Document.XML.rels"), "x");
-  const std::string asked = dir.Win() + "\\word\\_rels\\document.xml.rels";
-  EXPECT_EQ(plat::ReadFileHead(asked, 10), std::optional<std::string>("x"));
-  // A new file in a case-mismatched folder lands in the existing folder.
-  ASSERT_TRUE(plat::WriteWholeFile(dir.Win() + "\\WORD\\new.txt", "y"));
-  EXPECT_TRUE(std::filesystem::exists(dir.HostPath("Word/new.txt")));
+  testenv::WriteHostFile(dir.HostPath("Word/keep.png"), "the user's");
+  EXPECT_FALSE(plat::ReadFileHead(dir.Win() + "\\word\\keep.png", 10).has_value());
+  EXPECT_FALSE(plat::Stat(dir.Win() + "\\Word\\Keep.png").has_value());
+  EXPECT_FALSE(plat::Exists(dir.Win() + "\\Word\\KEEP.PNG"));
+  EXPECT_FALSE(plat::WriteWholeFile(dir.Win() + "\\WORD\\new.txt", "y"));  // no folder of that name
+  ASSERT_TRUE(plat::ReplaceWholeFile(dir.Win() + "\\Word\\Keep.png", "new"));
+  EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("Word/keep.png")), "the user's");
+  EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("Word/Keep.png")), "new");
 }
 
 TEST(Files, ListingReportsLinksWithoutFollowingThem) {
@@ -114,7 +124,7 @@ TEST(Files, CopyNeverEmptiesItsSourceAndNamedPipesDoNotHang) {
   const std::string path = dir.Win() + "\\Data.txt";
   ASSERT_TRUE(plat::WriteWholeFile(path, "precious"));
   EXPECT_FALSE(plat::CopyFile(path, path));
-  EXPECT_FALSE(plat::CopyFile(path, dir.Win() + "\\DATA.TXT"));  // the same file by the case fallback
+  EXPECT_TRUE(plat::CopyFile(path, dir.Win() + "\\DATA.TXT"));  // another file
   ASSERT_EQ(link(dir.HostPath("Data.txt").c_str(), dir.HostPath("hard.txt").c_str()), 0);
   EXPECT_FALSE(plat::CopyFile(path, dir.Win() + "\\hard.txt"));
   EXPECT_EQ(plat::ReadFileHead(path, 100), std::optional<std::string>("precious"));
@@ -130,6 +140,20 @@ TEST(Files, CopyNeverEmptiesItsSourceAndNamedPipesDoNotHang) {
   EXPECT_EQ(f.Read(buf, sizeof buf), 0);
   f.Close();
   EXPECT_FALSE(f.Open(dir.Win() + "\\pipe", plat::File::Mode::Write));
+
+  // A pipe that holds bytes (as `<(...)` hands one), a file of /proc or a device
+  // tells no length: it is read to its end, within the bound.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  ASSERT_EQ(write(ends[1], "from the pipe", 13), 13);
+  close(ends[1]);
+  EXPECT_EQ(plat::ReadFileHead("\\proc\\self\\fd\\" + std::to_string(ends[0]), 100),
+            std::optional<std::string>("from the pipe"));
+  close(ends[0]);
+  const std::optional<std::string> status = plat::ReadFileHead("\\proc\\self\\status", 1 << 20);
+  ASSERT_TRUE(status.has_value());
+  EXPECT_EQ(status->rfind("Name:", 0), 0u);
+  EXPECT_EQ(plat::ReadFileHead("\\dev\\zero", 200000)->size(), 200000u);
 }
 
 TEST(Files, TimesAndCurrentFolder) {
