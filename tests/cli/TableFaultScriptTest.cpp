@@ -182,8 +182,11 @@ TEST_F(TableFaultScriptTest, TableConversionsLostCellsAndPicturesFault) {
 
 // The paste-back took whatever the clipboard held when it came: a copy made before
 // it replaced the converted rows, and a row inserted before it (through the
-// clipboard) replaced the table with that row. The table comes back whole, the copy
-// holds what was copied, the inserted row stays; the undos give the text before.
+// clipboard) replaced the table with that row; a key typed or a row inserted in the
+// converted lines before it was replaced by the table unseen, and a Delete at the
+// text's end after it made an undo step of nothing. The table comes back whole, the
+// copy holds what was copied, the inserted row stays, an edit of the converted lines
+// is refused saying why; the undos give the text before.
 TEST_F(TableFaultScriptTest, ClipboardUseBeforeThePasteBackReplacedTheTableFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
   const std::string text = SjisRtf({"前の行", "a|b|c", "d|e|f", "後の行です"});
@@ -193,6 +196,12 @@ TEST_F(TableFaultScriptTest, ClipboardUseBeforeThePasteBackReplacedTheTableFault
       {"a copy before the paste-back", "jp.rtf", text, "", convert + "caret 4 1 4 3\ncommand ID_EDIT_COPY", 1, rows, 0, {"後の\n"}},
       {"a row inserted before the paste-back", "jp.rtf", text, "", convert + "command ID_TABLE_EDIT\ncommand ID_TABLE_INSERT_ROW", 2,
        rows, 0, {"text single tabs : \"\"\ntext single tabs : \"前の行\" fs21\n"}},
+      {"a key typed in the converted lines before the paste-back", "jp.rtf", text, "", convert + "caret 3 2\nkey X", 1, rows, 0,
+       {"edit refused: these lines are becoming a table"}},
+      {"a row inserted in the converted lines before the paste-back", "jp.rtf", text, "",
+       convert + "caret 3 2\ncommand ID_TABLE_EDIT\ncommand ID_TABLE_INSERT_ROW", 1, rows, 0, {"edit refused: these lines"}},
+      {"a Delete at the text's end after the paste-back", "jp.rtf", text, "", convert + "wait 500\nkey Ctrl+End\nkey Delete", 1, rows,
+       0, {}},
   };
   for (const Case& c : cases) Check(c);
 }

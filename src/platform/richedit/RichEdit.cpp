@@ -220,7 +220,9 @@ int RichEdit::CharFromByte(int byte) const {
 }
 
 void RichEdit::SetText(std::string_view text) {
-  text_ = NormalizeInsert(text);
+  std::string normal = NormalizeInsert(text);
+  if (normal != text_) ReleaseHold();  // the same text again (a refresh) keeps it
+  text_ = std::move(normal);
   fmt_.assign(text_.size(), Intern(defaultFormat_, -1));
   para_.assign(1, 0);
   selMin_ = selMax_ = 0;
@@ -252,7 +254,7 @@ bool RichEdit::IsWideAt(int cp) const {
 
 void RichEdit::ReplaceSelWide(std::string_view standIn, char32_t code, bool canUndo) {
   const int32_t byte = ByteFromChar(selMin_);
-  ReplaceSel(standIn, canUndo);
+  if (!ReplaceSel(standIn, canUndo)) return;
   if (standIn.empty() || code < 0x80 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return;
   const auto it = std::lower_bound(wide_.begin(), wide_.end(), byte, [](const WideChar& w, int32_t b) { return w.byte < b; });
   if (it != wide_.end() && it->byte == byte) {
@@ -351,20 +353,68 @@ void RichEdit::PushUndo(Snapshot&& s) {
   }
 }
 
-void RichEdit::SaveUndo(bool canUndo) {
-  if (WantsUndo(canUndo)) PushUndo(Snapshot{text_, fmt_, para_, wide_, selMin_, selMax_});
+std::optional<RichEdit::Snapshot> RichEdit::BeforeChange() const {
+  if (groupDepth_ > 0 && groupSaved_) return std::nullopt;
+  return Snapshot{text_, fmt_, para_, wide_, selMin_, selMax_, heldMin_, heldMax_};
+}
+
+void RichEdit::RecordChange(std::optional<Snapshot>&& before) {
+  if (!before) {
+    modified_ = true;  // the group's step is kept already
+    return;
+  }
+  if (before->text == text_ && before->fmt == fmt_ && before->paras == para_ && before->wide == wide_) return;
+  if (WantsUndo(true)) PushUndo(std::move(*before));
+}
+
+void RichEdit::HoldRange(int cpMin, int cpMax, std::function<void()> onRefused) {
+  heldMin_ = std::clamp(std::min(cpMin, cpMax), 0, GetTextLength());
+  heldMax_ = std::clamp(std::max(cpMin, cpMax), heldMin_, GetTextLength());
+  onRefused_ = std::move(onRefused);
+}
+
+void RichEdit::ReleaseHold() {
+  heldMin_ = heldMax_ = -1;
+  onRefused_ = nullptr;
+}
+
+bool RichEdit::GetHeldRange(int& cpMin, int& cpMax) const {
+  cpMin = heldMin_;
+  cpMax = heldMax_;
+  return heldMin_ >= 0;
+}
+
+bool RichEdit::Refuses(int cpMin, int cpMax) {
+  if (heldMin_ < 0 || cpMin >= heldMax_ || cpMax <= heldMin_) return false;
+  if (groupDepth_ > 0) groupRefused_ = true;
+  if (onRefused_) onRefused_();
+  return true;
 }
 
 void RichEdit::BeginUndoGroup() {
-  if (groupDepth_++ == 0) groupSaved_ = false;
+  if (groupDepth_++ == 0) groupSaved_ = groupRefused_ = false;
 }
 
 void RichEdit::EndUndoGroup() {
-  if (groupDepth_ > 0) --groupDepth_;
+  if (groupDepth_ == 0 || --groupDepth_ > 0 || !groupRefused_) return;
+  // A command is one group: when the held range refused a part of it, the parts
+  // already made are taken back too, so that no half of it stays.
+  groupRefused_ = false;
+  if (groupSaved_ && !undo_.empty()) TakeBack();
 }
 
 bool RichEdit::Undo() {
   if (undo_.empty()) return false;
+  if (heldMin_ >= 0 && undo_.back().heldMin < 0) {
+    // The step is older than the held range: taking it back would change that text.
+    if (onRefused_) onRefused_();
+    return false;
+  }
+  TakeBack();
+  return true;
+}
+
+void RichEdit::TakeBack() {
   Snapshot s = std::move(undo_.back());
   undo_.pop_back();
   undoBytes_ -= SnapshotBytes(s.text, s.paras, s.wide);
@@ -374,9 +424,12 @@ bool RichEdit::Undo() {
   wide_ = std::move(s.wide);
   selMin_ = s.selMin;
   selMax_ = s.selMax;
+  if (heldMin_ >= 0) {
+    heldMin_ = s.heldMin;
+    heldMax_ = s.heldMax;
+  }
   insertAt_ = -1;
   Reindex();
-  return true;
 }
 
 void RichEdit::DeleteRange(int cpMin, int cpMax) {
@@ -392,7 +445,12 @@ void RichEdit::DeleteRange(int cpMin, int cpMax) {
   fmt_.erase(fmt_.begin() + b0, fmt_.begin() + b1);
 }
 
-void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool wholeText) {
+bool RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool wholeText) {
+  if (wholeText) {
+    if (frag.text != text_) ReleaseHold();
+  } else if (Refuses(selMin_, selMax_)) {
+    return false;
+  }
   // The fragment's formats and objects become the control's (interning only adds
   // table entries, harmless when what follows fails).
   std::vector<uint16_t> charMap(frag.formats.size());
@@ -443,8 +501,15 @@ void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool whole
   std::vector<int32_t> chars, starts;
   IndexText(text, chars, starts, hook_);
 
+  // An edit that changed nothing (Delete at the text's end) is no step and no change.
+  if (canUndo && text == text_ && fmt == fmt_ && paras == para_ && wide == wide_) {
+    selMin_ = selMax_ = CharFromByte(static_cast<int>(b0 + n));
+    insertAt_ = -1;
+    return true;
+  }
   // Nothing fails from here: the old text goes to the undo list or away.
-  Snapshot old{std::move(text_), std::move(fmt_), std::move(para_), std::move(wide_), selMin_, selMax_};
+  const int lengthBefore = GetTextLength();
+  Snapshot old{std::move(text_), std::move(fmt_), std::move(para_), std::move(wide_), selMin_, selMax_, heldMin_, heldMax_};
   text_ = std::move(text);
   fmt_ = std::move(fmt);
   para_ = std::move(paras);
@@ -452,11 +517,17 @@ void RichEdit::InsertFragment(const RichFragment& frag, bool canUndo, bool whole
   charStart_.swap(chars);
   paraStart_.swap(starts);
   if (WantsUndo(canUndo)) PushUndo(std::move(old));
+  if (heldMin_ >= 0 && cpMax <= heldMin_) {
+    // An edit before the held range moves it.
+    heldMin_ += GetTextLength() - lengthBefore;
+    heldMax_ += GetTextLength() - lengthBefore;
+  }
   selMin_ = selMax_ = CharFromByte(static_cast<int>(b0 + n));
   insertAt_ = -1;
+  return true;
 }
 
-void RichEdit::ReplaceSel(std::string_view text, bool canUndo) {
+bool RichEdit::ReplaceSel(std::string_view text, bool canUndo) {
   CharFormat2 cf;
   if (insertAt_ == selMin_ && selMin_ == selMax_) {
     cf = insertFormat_;
@@ -471,7 +542,7 @@ void RichEdit::ReplaceSel(std::string_view text, bool canUndo) {
   frag.text = NormalizeInsert(text);
   frag.formats.push_back(cf);
   frag.formatOfByte.assign(frag.text.size(), 0);
-  InsertFragment(frag, canUndo, false);
+  return InsertFragment(frag, canUndo, false);
 }
 
 CharFormat2 RichEdit::GetCharFormat(bool selection) const {
@@ -506,7 +577,8 @@ void RichEdit::SetCharFormat(const CharFormat2& cf, bool selection, bool all) {
     ApplyCharFormat(cf, defaultFormat_);
     return;
   }
-  SaveUndo(true);
+  if (all ? Refuses(0, GetTextLength()) : Refuses(selMin_, selMax_)) return;
+  std::optional<Snapshot> before = BeforeChange();
   const int b0 = all ? 0 : ByteFromChar(selMin_);
   const int b1 = all ? static_cast<int>(text_.size()) : ByteFromChar(selMax_);
   if (all) ApplyCharFormat(cf, defaultFormat_);
@@ -521,6 +593,7 @@ void RichEdit::SetCharFormat(const CharFormat2& cf, bool selection, bool all) {
     }
     f = it->second;
   }
+  RecordChange(std::move(before));
 }
 
 ParaFormat2 RichEdit::GetParaFormat() const {
@@ -542,9 +615,11 @@ ParaFormat2 RichEdit::GetParaFormat() const {
 }
 
 void RichEdit::SetParaFormat(const ParaFormat2& pf) {
-  SaveUndo(true);
   const int first = ExLineFromChar(selMin_);
   const int last = ExLineFromChar(selMax_);
+  const int end = last + 1 < GetLineCount() ? paraStart_[static_cast<size_t>(last) + 1] : GetTextLength() + 1;
+  if (Refuses(paraStart_[static_cast<size_t>(first)], end)) return;
+  std::optional<Snapshot> before = BeforeChange();
   std::map<uint16_t, uint16_t> changed;
   for (int line = first; line <= last; ++line) {
     uint16_t& index = para_[static_cast<size_t>(line)];
@@ -569,6 +644,7 @@ void RichEdit::SetParaFormat(const ParaFormat2& pf) {
     changed.emplace(index, now);
     index = now;
   }
+  RecordChange(std::move(before));
 }
 
 }  // namespace plat

@@ -8,7 +8,9 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -174,7 +176,8 @@ class RichEdit {
   std::string GetTextRange(int cpMin, int cpMax) const;  // EM_GETTEXTRANGE
   // EM_REPLACESEL: "\r\n" and "\n" become CR; the new text takes the format of the
   // first replaced character, or of the one before, or the insertion format.
-  void ReplaceSel(std::string_view text, bool canUndo = true);
+  // False when a held range refused it.
+  bool ReplaceSel(std::string_view text, bool canUndo = true);
   // Whether character cp is a stand-in for a character CP932 cannot write (its
   // Unicode value kept beside it).
   bool IsWideAt(int cp) const;
@@ -214,7 +217,17 @@ class RichEdit {
   const CharFormat2& FormatAt(int cp) const;
   const ParaFormat2& ParaOfLine(int line) const { return paraTable_[para_[static_cast<size_t>(line)]]; }
 
-  // Undo: one group per command; EndUndoGroup closes it.
+  // A held range, as the control's protected text: no edit may change characters
+  // [cpMin, cpMax) until it is released. An edit before it moves it; an edit that
+  // touches it (a format over it, an undo of a step from before it) changes nothing
+  // and calls onRefused, which says why; in an undo group the whole group changes
+  // nothing then. A whole new text releases it (the same text again keeps it).
+  void HoldRange(int cpMin, int cpMax, std::function<void()> onRefused);
+  void ReleaseHold();
+  bool GetHeldRange(int& cpMin, int& cpMax) const;
+
+  // Undo: one group per command; EndUndoGroup closes it. An edit that changed
+  // nothing is no step.
   void BeginUndoGroup();
   void EndUndoGroup();
   bool CanUndo() const { return !undo_.empty(); }
@@ -254,6 +267,7 @@ class RichEdit {
     std::vector<uint16_t> paras;
     std::vector<WideChar> wide;
     int selMin, selMax;
+    int heldMin, heldMax;
   };
   uint16_t Intern(const CharFormat2& cf, int32_t object);
   void Reindex();
@@ -261,8 +275,15 @@ class RichEdit {
   // control modified); PushUndo keeps it.
   bool WantsUndo(bool canUndo);
   void PushUndo(Snapshot&& s);
-  void SaveUndo(bool canUndo);
-  void InsertFragment(const RichFragment& frag, bool canUndo, bool keepFragmentLastPara);
+  // The text as it is now, for undo, when the next change would keep it (its group's
+  // first change, or one outside any group); RecordChange keeps it when the change
+  // changed something.
+  std::optional<Snapshot> BeforeChange() const;
+  void RecordChange(std::optional<Snapshot>&& before);
+  // Whether the held range refuses a change of characters [cpMin, cpMax) (saying so).
+  bool Refuses(int cpMin, int cpMax);
+  void TakeBack();  // the last undo step's text comes back
+  bool InsertFragment(const RichFragment& frag, bool canUndo, bool keepFragmentLastPara);
   void DeleteRange(int cpMin, int cpMax);
 
   std::string text_;
@@ -283,11 +304,14 @@ class RichEdit {
   CharFormat2 insertFormat_;
   int insertAt_ = -1;  // where the insertion format applies; -1 none
   int selMin_ = 0, selMax_ = 0;
+  int heldMin_ = -1, heldMax_ = -1;  // -1: nothing held
+  std::function<void()> onRefused_;
   CPoint scroll_;
   std::vector<Snapshot> undo_;
   size_t undoBytes_ = 0;
   int groupDepth_ = 0;
   bool groupSaved_ = false;
+  bool groupRefused_ = false;  // the held range refused a part of the open group
   bool modified_ = false;
   AllocHook* hook_ = nullptr;
   int objectsLeftOut_ = 0;

@@ -102,7 +102,7 @@ const std::string* RichEdit::SelectedObject() const {
 
 bool RichEdit::SetSelectedObject(std::string rtf) {
   const std::string* object = SelectedObject();
-  if (!object) return false;
+  if (!object || Refuses(selMin_, selMax_)) return false;
   objects_[static_cast<size_t>(object - objects_.data())] = std::move(rtf);
   modified_ = true;
   return true;

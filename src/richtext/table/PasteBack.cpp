@@ -2,8 +2,10 @@
 // its saved copy, the table goes back where the selection was. The piece is the one
 // the conversion made, held by the view (the clipboard may hold anything by then).
 // The timer waits for the reload to be complete, and gives up after a bounded wait.
-// Edits made to the reloaded text before the paste-back arrives are kept: the
-// selection's place is found again from the text around it.
+// Until then the control holds the selection's characters: an edit that would change
+// them is refused, saying why (the table made from them would replace it unseen);
+// edits elsewhere are kept and move the held place. Where a whole new text took the
+// hold away, the place is found again from the text around it.
 #include <algorithm>
 
 #include "app/FileKind.h"
@@ -25,10 +27,10 @@ struct ByteRange {
   bool found = false;
 };
 
-// Where bytes [start, end) of `was` stand in `now`, one edit later: the text before
-// and after them unchanged (an edit inside them is replaced by the table too), or the
-// text from start on unchanged (an edit before them), or the text up to end unchanged
-// (an edit after them).
+// Where bytes [start, end) of `was` stand in `now`, one edit later, when no hold
+// kept the place: the text before and after them unchanged (an edit inside them is
+// replaced by the table too), or the text from start on unchanged (an edit before
+// them), or the text up to end unchanged (an edit after them).
 ByteRange FindAgain(const std::string& was, const std::string& now, size_t start, size_t end) {
   if (now == was) return {start, end, true};
   const size_t shorter = std::min(was.size(), now.size());
@@ -56,6 +58,9 @@ bool CQelView::NotePasteBackText() {
   Table().m_strPasteBackText = rich->Text();
   Table().m_nPasteBackStartByte = rich->ByteFromChar(std::min(Table().m_nPasteBackStart, rich->GetTextLength()));
   Table().m_nPasteBackEndByte = rich->ByteFromChar(std::min(Table().m_nPasteBackEnd, rich->GetTextLength()));
+  rich->HoldRange(Table().m_nPasteBackStart, Table().m_nPasteBackEnd, [] {
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "edit refused: these lines are becoming a table; edit them once it is in place");
+  });
   return true;
 }
 
@@ -67,8 +72,15 @@ void CQelView::OnPasteBackTimer() {
   if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
   if (loaded) {
     plat::RichEdit& rich = UseRichText();
-    const ByteRange place = FindAgain(Table().m_strPasteBackText, rich.Text(), static_cast<size_t>(Table().m_nPasteBackStartByte),
-                                      static_cast<size_t>(Table().m_nPasteBackEndByte));
+    int heldMin = 0, heldMax = 0;
+    ByteRange place;
+    if (rich.GetHeldRange(heldMin, heldMax)) {
+      place = {static_cast<size_t>(rich.ByteFromChar(heldMin)), static_cast<size_t>(rich.ByteFromChar(heldMax)), true};
+    } else {
+      place = FindAgain(Table().m_strPasteBackText, rich.Text(), static_cast<size_t>(Table().m_nPasteBackStartByte),
+                        static_cast<size_t>(Table().m_nPasteBackEndByte));
+    }
+    rich.ReleaseHold();
     rich.BeginUndoGroup();
     if (place.found) {
       rich.ExSetSel(rich.CharFromByte(static_cast<int>(place.start)), rich.CharFromByte(static_cast<int>(place.end)));
@@ -84,8 +96,9 @@ void CQelView::OnPasteBackTimer() {
     rich.EndUndoGroup();
     rich.SetScrollPos(CPoint{0, Table().m_nPasteBackFirstLine});
     m_nFileKind = kKindRtf;
-  } else if (g_pStatusBar) {
-    g_pStatusBar->SetPaneText(0, "table not pasted back: the document did not reload");
+  } else {
+    if (Rich() != nullptr) Rich()->ReleaseHold();
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "table not pasted back: the document did not reload");
   }
   ReleaseTableLock();
   Table().m_strPasteBackPiece.clear();

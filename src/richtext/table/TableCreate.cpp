@@ -186,6 +186,11 @@ int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
 void CQelView::OnTableConvertSelection() { ConvertToTable({}); }
 
 void CQelView::ConvertToTable(std::string_view newTable) {
+  if (!Table().m_strPasteBackFile.empty()) {
+    // The last conversion's table is not in place yet: its state would be lost.
+    if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "conversion refused: the last table is not pasted back yet");
+    return;
+  }
   plat::RichEdit& rich = UseRichText();
   const int firstVisible = rich.GetScrollPos().y;
   const int h = rich.GetCharFormat(true).yHeight / 2;

@@ -212,6 +212,37 @@ TEST(RichEdit, UndoTakesBackOneGroupAndAStreamInResetsIt) {
   EXPECT_EQ(e.Text(), "new");
   EXPECT_FALSE(e.CanUndo());
   EXPECT_FALSE(e.GetModify());
+  // An edit that changed nothing (Delete at the end, a format already there) is no step.
+  e.ExSetSel(3, 3);
+  EXPECT_TRUE(e.ReplaceSel(""));
+  e.ExSetSel(0, 3);
+  e.SetCharFormat(e.GetCharFormat(true), true);
+  EXPECT_FALSE(e.CanUndo());
+  EXPECT_FALSE(e.GetModify());
+  // A held range refuses what touches it, saying so, and moves with edits before it.
+  int refused = 0, a = 0, b = 0;
+  e.HoldRange(1, 2, [&refused] { ++refused; });
+  e.ExSetSel(0, 0);
+  EXPECT_TRUE(e.ReplaceSel("zz"));
+  e.ExSetSel(3, 4);
+  EXPECT_FALSE(e.ReplaceSel("Y"));
+  e.SetParaFormat(ParaFormat2{});
+  EXPECT_TRUE(e.GetHeldRange(a, b));
+  EXPECT_EQ(std::make_pair(a, b), std::make_pair(3, 4));
+  EXPECT_EQ(e.Text(), "zznew");
+  EXPECT_EQ(refused, 2);
+  ASSERT_TRUE(e.Undo());
+  EXPECT_TRUE(e.GetHeldRange(a, b));
+  EXPECT_EQ(std::make_pair(a, b), std::make_pair(1, 2));
+  // A group that the hold refused in part is taken back whole.
+  e.BeginUndoGroup();
+  e.ExSetSel(0, 0);
+  e.ReplaceSel("q");
+  e.ExSetSel(2, 3);
+  e.ReplaceSel("Y");
+  e.EndUndoGroup();
+  EXPECT_EQ(e.Text(), "new");
+  EXPECT_EQ(refused, 3);
 }
 
 TEST(RichEdit, ClipboardCarriesTextAndRtf) {
