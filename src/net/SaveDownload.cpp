@@ -108,8 +108,8 @@ bool SaveDownload(const std::string& work, const std::string& target) {
     got = in.Read(block.data(), kBlock);
     whole = got >= 0 && (got == 0 || copy.Out().Write(block.data(), got));
   }
-  // The name as the user gave it: a file replaced keeps its permissions.
-  if (whole && copy.CommitAs(target, true)) return true;
+  // A file replaced keeps its permissions.
+  if (whole && copy.CommitAs(target)) return true;
   const int error = errno;
   copy.Discard();
   AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" + Reason(error) + ")");
