@@ -226,7 +226,7 @@ TEST(ArchiveCommandFault, NothingDoneFailsWithItsReason) {
     }
     if (disk) disk->FillLeaving(200000);
     const std::set<std::string> before = Names(folder);
-    UserRun run = RunUserScript(dir, c.script + "list 1 " + path + "\nlist-command " + c.command + "\n", c.programs);
+    UserRun run = RunUserScript(dir, "list 1 " + path + "\n" + c.script + "list-command " + c.command + "\n", c.programs);
     EXPECT_EQ(run.status, 1) << c.fault << ": " << run.out;
     EXPECT_NE(run.out.find(c.says), std::string::npos) << c.fault << ": " << run.out;
     // Named as written: the folder with '/', never in the inside form with '\\'.

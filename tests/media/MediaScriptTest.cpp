@@ -204,7 +204,8 @@ TEST_F(MediaScriptTest, PlayThatFailsExitsZeroOrWaitsWithoutEndFault) {
        "sox -n -r 8000 -c 1 -b 16 c.wav synth 1 sine 300 && printf '\\377\\377' | dd of=c.wav bs=1 seek=22 conv=notrunc "
        "2>/dev/null",
        "open c.wav\ncommand play\n", 1, "c.wav: このファイル"},
-      {"WAV that is a named pipe", "mkfifo p.wav", "open p.wav\ncommand play\n", 1, "p.wav: 通常のファイルではありません"},
+      {"WAV that is a named pipe", "mkfifo p.wav", "open p.wav\ncommand play\n", 1,
+       "p.wav cannot be shown: ファイルをオープンできません。 (not a regular file"},
       {"WAV padded with a gigabyte of zeros",
        "sox -n -r 8000 -c 1 -b 16 pad.wav synth 1 sine 300 && truncate -s +1G pad.wav", "open pad.wav\ncommand play\n", 1,
        "pad.wav: ファイルを決められた時間内に読み終えられませんでした"},

@@ -10,7 +10,7 @@ namespace {
 
 iconv_t OpenDecoder(int codePage) {
   const std::string name = codePage == 1361 ? "JOHAB" : "CP" + std::to_string(codePage);
-  return iconv_open("UTF-32LE", name.c_str());
+  return iconv_open("WCHAR_T", name.c_str());
 }
 
 bool Opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
@@ -19,14 +19,14 @@ bool Opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
 char32_t DecodeOne(iconv_t cd, const char* bytes, size_t size) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char in[2] = {bytes[0], size > 1 ? bytes[1] : '\0'};
-  unsigned char out[8] = {};
+  wchar_t out[2] = {};
   char* src = in;
   char* dst = reinterpret_cast<char*>(out);
   size_t inLeft = size;
   size_t outLeft = sizeof out;
   const size_t done = iconv(cd, &src, &inLeft, &dst, &outLeft);
-  if (done == static_cast<size_t>(-1) || inLeft != 0 || sizeof out - outLeft != 4) return 0;
-  return static_cast<char32_t>(out[0] | out[1] << 8 | out[2] << 16 | static_cast<uint32_t>(out[3]) << 24);
+  if (done == static_cast<size_t>(-1) || inLeft != 0 || sizeof out - outLeft != sizeof(wchar_t)) return 0;
+  return static_cast<char32_t>(out[0]);
 }
 
 }  // namespace
