@@ -47,6 +47,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   AllowImageLoad();
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
+  m_volumeCut = VolumeCut::kNone;
   m_bNothingShown = 0;
   // A file on an FTP pseudo-drive is fetched into TMP and shown from there; one that
   // came cut at its volume is shown as partial whatever its road reads of it.
@@ -86,10 +87,12 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
       if (m_nReadTextForm != 0 && !m_bSjisFixed) decoded = DecodeTextToSjis(raw, m_nReadTextForm);
       const std::string_view text = m_nReadTextForm != 0 && !m_bSjisFixed ? std::string_view(decoded) : raw;
       m_nConvPos = 0;
-      // At most the output volume is shown; the buffer's margin holds the note.
-      const std::string_view shown = WholeCharacters(text.substr(0, std::min<size_t>(text.size(), std::max(m_nOutDataLimit, 0))));
-      ConvAppend(shown);
-      AppendTextCutNote(got < length, shown.size() < text.size());
+      // At most the output volume is shown; the buffer's margin holds the note. The
+      // text ends at the output volume when it is over it, whatever the input cut.
+      const size_t outLimit = static_cast<size_t>(std::max(m_nOutDataLimit, 0));
+      const bool outputCut = text.size() > outLimit;
+      ConvAppend(WholeCharacters(text.substr(0, std::min(text.size(), outLimit))));
+      AppendTextCutNote(got < length && !outputCut, outputCut);
     }
     result = m_nConvPos;
   } else {

@@ -247,7 +247,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
     err << plat::Cp932ToUtf8(text);
-    WriteVolumeHint(text, false, err);
+    WriteVolumeHint(doc.m_volumeCut, err);
     return kNothingShown;
   }
   if (cl.rawSjis) {
@@ -260,6 +260,6 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string status = frame.StatusBar().GetPaneText(0);
   if (!status.empty()) err << plat::Cp932ToUtf8(status) << '\n';
   if (frame.GetWindowText() != initialTitle) err << plat::Cp932ToUtf8(frame.GetWindowText()) << '\n';
-  WriteVolumeHint(text, false, err);
+  WriteVolumeHint(doc.m_volumeCut, err);
   return kShown;
 }

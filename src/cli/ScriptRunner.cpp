@@ -7,6 +7,7 @@
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
+#include "cli/VolumeHint.h"
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
@@ -259,6 +260,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     case ScriptVerb::Open: {
       PushKeys(st.duringKeys);
       const int result = doc_.LoadDocument(st.paths[0], 0);
+      WriteVolumeHint(doc_.m_volumeCut, err_);
       if (auto stop = DeliverKeys()) return stop;
       if (result < 0) {
         // The text of a file of which nothing could be shown is the reason.
