@@ -13,6 +13,10 @@
 #include "platform/os/FolderLock.h"
 #include "platform/gdi/Types.h"
 
+// The volume that cut the display text short, if one did: the text holds its note,
+// and the terminal names the setting that raises it (the package cap has none).
+enum class VolumeCut { kNone, kInput, kOutput, kImageFile, kPackageCap };
+
 struct DocState {
   // Paths and files.
   std::string m_strProgramDir;  // program folder, no trailing '\'
@@ -85,6 +89,7 @@ struct DocState {
   int m_nListingForm = 0;
   int m_bAltDisplay = 0;
   int m_bPartialLoad = 0;    // the text covers less than the whole file
+  VolumeCut m_volumeCut = VolumeCut::kNone;  // the volume that cut it
   int m_bNothingShown = 0;   // the load's text is a failure message alone: nothing of the file is shown
   int m_nDumpBlock = 0;      // 64 KB block of the binary display; negative: the last
   int m_nSelectedItem = 0;   // embedded item the next load shows

@@ -67,10 +67,12 @@ void ReadTextRoad(CQelDoc& doc, plat::File& file, bool lengthless) {
     if (doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed) decoded = doc.DecodeTextToSjis(raw, doc.m_nReadTextForm);
     const std::string_view text = doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed ? std::string_view(decoded) : raw;
     doc.m_nConvPos = 0;
-    // At most the output volume is shown; the buffer's margin holds the note.
-    const std::string_view shown = WholeCharacters(text.substr(0, std::min<size_t>(text.size(), std::max(doc.m_nOutDataLimit, 0))));
-    doc.ConvAppend(shown);
-    doc.AppendTextCutNote(got < length, shown.size() < text.size());
+    // At most the output volume is shown; the buffer's margin holds the note. The
+    // text ends at the output volume when it is over it, whatever the input cut.
+    const size_t outLimit = static_cast<size_t>(std::max(doc.m_nOutDataLimit, 0));
+    const bool outputCut = text.size() > outLimit;
+    doc.ConvAppend(WholeCharacters(text.substr(0, std::min(text.size(), outLimit))));
+    doc.AppendTextCutNote(got < length && !outputCut, outputCut);
   }
 }
 
@@ -80,6 +82,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   AllowImageLoad();
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
+  m_volumeCut = VolumeCut::kNone;
   m_bNothingShown = 0;
   // A file on an FTP pseudo-drive is fetched into TMP and shown from there (one cut at
   // its volume is shown as partial); one that cannot be fetched, and a site's letter

@@ -260,7 +260,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
     err << ShownLine(text, terminals.err);
-    WriteVolumeHint(text, false, err);
+    WriteVolumeHint(doc.m_volumeCut, err);
     return kNothingShown;
   }
   if (cl.rawSjis) {
@@ -273,6 +273,6 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   const std::string status = frame.StatusBar().GetPaneText(0);
   if (!status.empty()) err << ShownLine(status, terminals.err) << '\n';
   if (frame.GetWindowText() != initialTitle) err << ShownLine(frame.GetWindowText(), terminals.err) << '\n';
-  WriteVolumeHint(text, false, err);
+  WriteVolumeHint(doc.m_volumeCut, err);
   return kShown;
 }

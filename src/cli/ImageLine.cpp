@@ -4,7 +4,6 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
-#include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "cli/CommandLine.h"
 #include "cli/VolumeHint.h"
@@ -24,7 +23,7 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
     const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
     err << "pelnorix: " << (text.empty() ? "this picture is shown only in the window" : plat::Cp932ToUtf8(text))
         << '\n';
-    WriteVolumeHint(text, true, err);
+    WriteVolumeHint(doc.m_volumeCut, err);
     return 1;
   }
   std::string format;
@@ -32,7 +31,7 @@ int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   out << plat::Cp932ToUtf8(format) << "  " << image.width << " x " << image.height << "  "
       << image.bitCount << " bpp\n";
   // Shown cut at the volume: the load road said so; here the setting is named.
-  if (image.cut) WriteVolumeHint(LoadString(IDS_FILE_SIZE_OVER), true, err);
+  if (image.cut) WriteVolumeHint(VolumeCut::kImageFile, err);
   if (image.shortData) err << "pelnorix: the picture's data ends before its last row; the rest shows as zero\n";
   return 0;
 }
@@ -60,7 +59,7 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
   // it was.
   const std::string text = doc.ConvertImageFailureText(result);
   err << plat::Cp932ToUtf8(text) << '\n';
-  WriteVolumeHint(text, true, err);
+  if (result == -3) WriteVolumeHint(VolumeCut::kImageFile, err);
   err << "pelnorix: " << target << " is not written\n";
   return 1;
 }

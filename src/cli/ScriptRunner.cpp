@@ -9,6 +9,7 @@
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
 #include "cli/TerminalText.h"
+#include "cli/VolumeHint.h"
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
@@ -300,6 +301,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
     case ScriptVerb::Open: {
       PushKeys(st.duringKeys);
       const int result = doc_.LoadDocument(st.paths[0], 0);
+      WriteVolumeHint(doc_.m_volumeCut, err_);
       if (auto stop = DeliverKeys()) return stop;
       // A picture that could not be read leaves no image: its text says why.
       const bool noPicture = IsImageKind(doc_.m_nFileKind) && doc_.m_nDisplayForm == 0 && !doc_.LoadedImageFacts().held;

@@ -1,21 +1,25 @@
 #include "cli/VolumeHint.h"
 
-#include <string>
+#include "app/QelDoc.h"
 
-#include "app/StringTable.h"
+namespace {
 
-void WriteVolumeHint(std::string_view text, bool image, std::ostream& err) {
-  const std::string message = LoadString(IDS_FILE_SIZE_OVER);
-  const std::string_view head = std::string_view(message).substr(0, message.find('('));
-  if (!head.empty() && text.find(head) != std::string_view::npos) {
-    const char* key = image ? "bmpfile" : "indata";
-    err << "pelnorix: the file is over the " << (image ? "image file" : "input") << " volume; --set " << key
-        << "=MB (or " << key << "=MB in Pelnor.inf) raises it\n";
-    return;
-  }
-  // A text cut at the output volume says so with the display-volume message.
-  const std::string output = LoadString(IDS_DISPLAY_VOLUME_OVER);
-  if (!image && !output.empty() && text.find(output) != std::string_view::npos) {
-    err << "pelnorix: the text is over the output volume; --set outdata=MB (or outdata=MB in Pelnor.inf) raises it\n";
+void NameSetting(const char* what, const char* key, std::ostream& err) {
+  err << "pelnorix: the " << what << " volume; --set " << key << "=MB (set " << key << "=MB in a script, " << key
+      << "=MB in Pelnor.inf) raises it\n";
+}
+
+}  // namespace
+
+void WriteVolumeHint(VolumeCut cut, std::ostream& err) {
+  switch (cut) {
+    case VolumeCut::kNone: return;
+    case VolumeCut::kInput: return NameSetting("file is over the input", "indata", err);
+    case VolumeCut::kImageFile: return NameSetting("file is over the image file", "bmpfile", err);
+    case VolumeCut::kOutput: return NameSetting("text is over the output", "outdata", err);
+    case VolumeCut::kPackageCap:
+      err << "pelnorix: an Office package is read up to " << (CQelDoc::kPackageByteCap >> 20) << " MB unpacked and "
+          << CQelDoc::kPackageMemberCap << " parts; no setting raises that cap\n";
+      return;
   }
 }

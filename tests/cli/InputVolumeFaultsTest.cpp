@@ -11,9 +11,10 @@ namespace {
 using testenv::Quote;
 using testenv::Shell;
 
-// Plain text cut at 512 KB ended mid-line with only "<部分表示>" on standard error;
-// a CSV shown whole said "<部分表示>" all the same, and a CSV took in up to 900 KB
-// more than `indata=0` (200 KB) and any output volume.
+// Plain text cut at 512 KB ended mid-line with only "<部分表示>" on standard error
+// (and a script's open said nothing); a CSV shown whole said "<部分表示>" all the
+// same, and a CSV took in up to 900 KB more than `indata=0` (200 KB) and any output
+// volume; a text over the output volume alone was said to be over the input volume.
 TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
   SKIP_WITHOUT_PROGRAM("iconv");
   testenv::TempDir dir;
@@ -26,6 +27,7 @@ TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
   std::string csv;
   while (csv.size() < 300000) csv += std::to_string(csv.size()) + ",12,345,6789,ab\r\n";
   testenv::WriteHostFile(dir.HostPath("whole.csv"), csv);
+  testenv::WriteHostFile(dir.HostPath("lead.txt"), "abc\x93");
 
   const std::string overInput = "\r\n\r\n <以後データ省略>\r\nファイル容量オーバーです";
   const std::string overOutput = "\r\n\r\n <以後データ省略>\r\n <表示容量をオーバーしています。";
@@ -41,6 +43,9 @@ TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
       {"indata=0 is 200 KB", "--set indata=0 big.txt", 204799, overInput + "(>200KB)", "--set indata=MB"},
       {"plain text over the output volume", "--set indata=2 --set outdata=0 big.txt", 204799, overOutput,
        "--set outdata=MB"},
+      {"outdata=0 under the default input volume named indata", "--set outdata=0 big.txt", 204799, overOutput,
+       "--set outdata=MB"},
+      {"a text ending in a lone lead byte was said to be over the output volume", "lead.txt", 3, "", nullptr},
       {"a CSV shown whole said <部分表示>", "whole.csv", 0, "", nullptr},
       {"a CSV ignored indata=0", "--set indata=0 whole.csv", 204800, overInput + "(>200KB)", "--set indata=MB"},
       {"a CSV ignored outdata=0", "--set outdata=0 whole.csv", 204800, overOutput, "--set outdata=MB"},
@@ -67,6 +72,14 @@ TEST(InputVolumeFaults, CutFilesSayWhereAndWholeFilesDoNot) {
       EXPECT_EQ(out, shown);
       EXPECT_EQ(err, "");
     }
+    // A script's open of the file names the same setting (and only when cut).
+    std::string script;
+    for (size_t at = c.args.find("--set "); at != std::string::npos; at = c.args.find("--set ", at + 1)) {
+      script += "set " + c.args.substr(at + 6, c.args.find(' ', at + 6) - at - 6) + "\n";
+    }
+    testenv::WriteHostFile(dir.HostPath("open.script"), script + "open \"" + dir.HostPath(file) + "\"\n");
+    const std::string scriptErr = testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script open.script").err;
+    EXPECT_EQ(scriptErr.find(c.setting ? c.setting : "raises it") != std::string::npos, c.setting != nullptr) << scriptErr;
   }
 }
 

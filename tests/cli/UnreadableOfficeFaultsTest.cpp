@@ -1,7 +1,8 @@
-// Word and PowerPoint files of which nothing can be shown, through the built program:
-// LibreOffice's own files (tests/data/office) with a loop made in their FAT, DIFAT,
-// mini FAT, directory chain or directory tree, random bytes, and a text under a Word
-// name. Each printed nothing and exited 0; each now exits 1 and says why.
+// Office files of which nothing can be shown, through the built program: LibreOffice's
+// own files (tests/data/office) with a loop made in their FAT, DIFAT, mini FAT,
+// directory chain or directory tree, random bytes, a text under a Word name, and a
+// package past the package cap. Each printed nothing and exited 0; each now exits 1
+// and says why.
 #include <gtest/gtest.h>
 
 #include <zlib.h>
@@ -117,6 +118,7 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
     std::string name;
     std::string bytes;
     std::string reason;
+    const char* hint = nullptr;  // on standard error too
   };
   std::vector<Case> cases;
   for (const char* part : {"FAT", "DIFAT", "mini FAT", "directory", "directory tree"}) {
@@ -128,6 +130,11 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
   cases.push_back({"random.xls", RandomBytes(1500, 11), "Excelのファイルではありません"});
   cases.push_back({"notes.doc", "a plain text, not a Word document\r\n", "Wordのファイルではありません"});
   cases.push_back({"notes.ppt", "a plain text, not a presentation\r\n", "PowerPointのファイルではありません"});
+  // A package refused at the package cap exited 0 and named indata, which does not raise it.
+  const std::string bomb = testenv::ReadHostFile(testenv::DataPath("office/hostile/declared-bomb.docx"));
+  for (const char* name : {"declared-bomb.docx", "declared-bomb.xlsx", "declared-bomb.pptx"}) {
+    cases.push_back({name, bomb, "ファイル容量オーバーです(>256MB)", "no setting raises that cap"});
+  }
 
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -136,6 +143,8 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
     EXPECT_EQ(shown.status, 1);
     EXPECT_EQ(shown.out, "");
     EXPECT_NE(shown.err.find(c.reason), std::string::npos) << shown.err;
+    EXPECT_EQ(shown.err.find("indata"), std::string::npos) << shown.err;
+    EXPECT_NE(shown.err.find(c.hint ? c.hint : c.reason), std::string::npos) << shown.err;
     // A script's open fails the same way, with the reason.
     testenv::WriteHostFile(dir.HostPath("s.script"), "open \"" + dir.HostPath(c.name) + "\"\n");
     const testenv::ProgramRun opened = testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script s.script");

@@ -52,6 +52,7 @@ bool DumpCall::EndsNoCase(const char* word) const {
 
 int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
   m_bPartialLoad = 0;
+  m_volumeCut = VolumeCut::kNone;
   m_nConvPos = 0;
   Convert().m_nRawPos = 0;
   m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);

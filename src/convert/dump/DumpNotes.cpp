@@ -26,6 +26,7 @@ void CQelDoc::AppendFileSizeOver() {
     text.replace(at, 2, std::to_string(megabytes));
   }
   ConvAppend(text);
+  m_volumeCut = VolumeCut::kInput;
 }
 
 void CQelDoc::AppendTruncationNote() {
@@ -42,5 +43,6 @@ void CQelDoc::AppendTextCutNote(bool inputCut, bool outputCut) {
   } else {
     ConvAppend(LoadString(IDS_DATA_OMITTED));
     ConvAppend(LoadString(IDS_DISPLAY_VOLUME_OVER));
+    m_volumeCut = VolumeCut::kOutput;
   }
 }

@@ -92,4 +92,7 @@ void CQelDoc::AppendPackageTooLarge() {
   if (const size_t at = text.find("%d"); at != std::string::npos)
     text.replace(at, 2, std::to_string(kPackageByteCap >> 20));
   ConvAppend(text + "\r\n");
+  // The message is the whole text: nothing of the package is shown.
+  m_volumeCut = VolumeCut::kPackageCap;
+  m_bNothingShown = 1;
 }

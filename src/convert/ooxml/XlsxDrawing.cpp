@@ -138,8 +138,10 @@ class DrawingWalk {
       hasTo_ = hasTo_ || name == "to";
     } else if (cell_ && (name == "col" || name == "colOff" || name == "row" || name == "rowOff")) {
       const View value = gt == View::npos ? View() : part_.substr(gt + 1, 24);
-      if (name == "col") cell_->column = xlsx::ToInt(value);
-      else if (name == "row") cell_->row = xlsx::ToInt(value);
+      // A cell is read into the sheet's bounds, so that the places and widths
+      // worked out from it (a column or two further on) stay in range.
+      if (name == "col") cell_->column = std::clamp(xlsx::ToInt(value), 0, kMaxColumn);
+      else if (name == "row") cell_->row = std::clamp(xlsx::ToInt(value), 0, kMaxRow);
       else if (name == "colOff") cell_->columnOffset = Emu(value);
       else cell_->rowOffset = Emu(value);
     } else if (name == "grpSp" && !empty) {

@@ -48,6 +48,7 @@ void PdfReader::SourceView() {
     out.SetPos(static_cast<int>(std::max<int64_t>(limit - 90, 0)));
     out.Append("\r\n\r\n");
     out.Append(LoadString(150));
+    doc.m_volumeCut = VolumeCut::kOutput;
   }
 }
 

@@ -623,6 +623,7 @@ ConvertStatus PdfReader::Close() {
   out.Append(full);
   if (out.Pos() >= outLimit - 200) {
     doc.m_bPartialLoad = 1;
+    doc.m_volumeCut = VolumeCut::kOutput;
     out.Append("\r\n\r\n");
     out.Append(LoadString(150));
   }

@@ -26,6 +26,7 @@ int CQelDoc::LoadImageRoad(const std::string& path) {
     ConvAppend(LoadString(349));
   } else if (result == -3) {
     ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);
+    m_volumeCut = VolumeCut::kImageFile;
   } else {
     m_nConvPos = 0;
     ConvAppend(LoadString(333));

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "richtext/sheet/SheetMarkup.h"
 #include "richtext/sheet/SheetObjects.h"
@@ -115,14 +116,32 @@ std::vector<std::string_view> SplitCells(std::string_view line) {
   return cells;
 }
 
-// One data row after its format items are taken off.
+// Cells in a line: the count of SplitCells without the cells.
+size_t CellCount(std::string_view line) {
+  size_t n = 1;
+  for (size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == kCellMark) ++n;
+    else if (IsLead(static_cast<unsigned char>(line[i])) && i + 1 < line.size()) ++i;
+  }
+  return n;
+}
+
+// One data row after its format items are taken off. Its cells are split when they
+// are used, so that a sheet of millions of cells holds one record per row.
 struct DataRow {
-  std::vector<std::string> cells;
+  std::string_view text;  // the cells, cell marks between them
   RowFormat format;
   bool freeText = false;
   bool hasFormat = false;
   size_t offset = 0;
 };
+
+// A data row's cells, each cut at the longest cell.
+std::vector<std::string_view> CellsOf(const DataRow& row) {
+  std::vector<std::string_view> cells = SplitCells(row.text);
+  for (std::string_view& c : cells) c = c.substr(0, kMaxCell);
+  return cells;
+}
 
 // Everything one sheet holds.
 struct Sheet {
@@ -215,7 +234,7 @@ std::vector<Sheet> ReadSheets(const std::vector<Row>& lines, bool workbook) {
           row.hasFormat = true;
           text = text.substr(0, caret);
         }
-        for (std::string_view c : SplitCells(text)) row.cells.emplace_back(c.substr(0, kMaxCell));
+        row.text = text;
         s.rows.push_back(std::move(row));
         break;
       }
@@ -303,11 +322,11 @@ class Writer {
     const std::vector<bool> outside = OutsideRows(s);
     // Cell texts after number forms and placement need the widths; widths need the
     // number forms. Forms first, then measures, then placement.
-    int ncol = 0;
-    const std::vector<std::vector<std::string>> texts = FormedTexts(s, ncol);
-    ncol = std::min(ncol, kMaxWidths);
+    size_t cells = 0;
+    for (const DataRow& row : s.rows) cells = std::max(cells, CellCount(row.text));
+    const int ncol = static_cast<int>(std::min<size_t>(s.rows.empty() ? 0 : cells, kMaxWidths));
     out_.maxColumns = std::max(out_.maxColumns, ncol);
-    MeasureWidths(s, texts, outside, ncol);
+    MeasureWidths(s, outside, ncol);
     SetStops(ncol, first);
     ncol_ = ncol;
 
@@ -323,7 +342,11 @@ class Writer {
       const DataRow& row = s.rows[r];
       const char top = row.hasFormat ? row.format.top : 0;
       RuleLine(RuleKindBetween(prevBottom, top), 'T', BoxRulesBetween(static_cast<int>(r)));
-      TextLine(row, texts[r], static_cast<int>(r) + 1, outside[r]);
+      const std::vector<std::string_view> raw = CellsOf(row);
+      std::vector<std::string> texts;
+      texts.reserve(raw.size());
+      for (size_t c = 0; c < raw.size(); ++c) texts.push_back(Formed(s, r, c, raw[c]).value_or(std::string(raw[c])));
+      TextLine(row, raw, texts, static_cast<int>(r) + 1, outside[r]);
       // The bottom character is carried to the next row; after the last row it
       // draws the table's closing rule.
       prevBottom = row.hasFormat ? row.format.bottom : 0;
@@ -378,43 +401,41 @@ class Writer {
     return outside;
   }
 
-  // Each row's cell texts after their number forms (the first row and free text keep
-  // theirs); ncol becomes the most cells of a row.
-  std::vector<std::vector<std::string>> FormedTexts(const sheet::Sheet& s, int& ncol) const {
-    std::vector<std::vector<std::string>> texts(s.rows.size());
-    for (size_t r = 0; r < s.rows.size(); ++r) {
-      const DataRow& row = s.rows[r];
-      ncol = std::max(ncol, static_cast<int>(row.cells.size()));
-      texts[r] = row.cells;
-      if (r == 0 || row.freeText) continue;
-      for (size_t c = 0; c < row.cells.size(); ++c) {
-        std::string& t = texts[r][c];
-        if (t.empty()) continue;
-        const char last = t.back();
-        if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
-        uint8_t form = row.format.numberForm ? row.format.numberForm : (Applies(c, row.cells[c]) ? ColumnForm(c) : 0);
-        if (!form) form = sheetForm_;
-        if (form) t = ApplyNumberForm(t, form);
-      }
-    }
-    return texts;
+  // Cell c of data row r after its number form; none when the cell keeps its own
+  // text (the first row, free text, a text that does not end in a blank, a digit or
+  // a sign, a cell no form applies to).
+  std::optional<std::string> Formed(const sheet::Sheet& s, size_t r, size_t c, std::string_view raw) const {
+    const DataRow& row = s.rows[r];
+    if (r == 0 || row.freeText || raw.empty()) return std::nullopt;
+    const char last = raw.back();
+    if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) return std::nullopt;
+    uint8_t form = row.format.numberForm ? row.format.numberForm : (Applies(c, raw) ? ColumnForm(c) : 0);
+    if (!form) form = sheetForm_;
+    if (!form) return std::nullopt;
+    return ApplyNumberForm(raw, form);
   }
 
   // The column widths: the widest formed text of the table's rows (bold and the wide
   // fonts take more), at least the sheet's width factor, and the width line's own.
-  void MeasureWidths(const sheet::Sheet& s, const std::vector<std::vector<std::string>>& texts,
-                     const std::vector<bool>& outside, int ncol) {
+  void MeasureWidths(const sheet::Sheet& s, const std::vector<bool>& outside, int ncol) {
+    std::vector<int> shown;
     const bool widthLine = s.settings.kind == 'S' && !s.rows.empty();
     widths_.assign(static_cast<size_t>(ncol), cw_ * std::max(s.settings.format.widthFactor, 1));
     for (size_t r = widthLine ? 1 : 0; r < s.rows.size(); ++r) {
       if (s.rows[r].freeText || outside[r]) continue;
-      const auto& cells = texts[r];
+      // The bytes each cell shows after its number form.
+      const std::vector<std::string_view> cells = CellsOf(s.rows[r]);
+      shown.clear();
+      for (size_t c = 0; c < cells.size(); ++c) {
+        const std::optional<std::string> formed = Formed(s, r, c, cells[c]);
+        shown.push_back(TextColumns(formed ? std::string_view(*formed) : cells[c]));
+      }
       int empty = 0, filled = 0;
-      for (const auto& c : cells) (c.empty() ? empty : filled)++;
+      for (int bytes : shown) (bytes == 0 ? empty : filled)++;
       const bool sparse = !(empty < ncol / 2 + 3 || filled > 3);
-      for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
+      for (size_t c = 0; c < shown.size() && static_cast<int>(c) < ncol; ++c) {
         if (c < 900 && sparse) continue;
-        int64_t measure = int64_t{std::max(TextColumns(cells[c]), 2)} * cw_;
+        int64_t measure = int64_t{std::max(shown[c], 2)} * cw_;
         const uint8_t attr = ColumnAttrs(c).attributes;
         const int fontField = (attr >> 4) & 7;
         if (fontField == 1 || fontField == 2) measure += measure >= 32 ? measure / 4 : 7;
@@ -423,13 +444,13 @@ class Writer {
       }
     }
     if (!widthLine) return;
-    const auto& cells = s.rows[0].cells;
+    const std::vector<std::string_view> cells = CellsOf(s.rows[0]);
     for (size_t c = 0; c < cells.size() && static_cast<int>(c) < ncol; ++c) {
-      const std::string& f = cells[c];
+      const std::string_view f = cells[c];
       if (!f.empty() && f[0] == 'A') continue;
       int chars = static_cast<int>(f.size());
       if (!f.empty() && std::all_of(f.begin(), f.end(), [](char ch) { return ch >= '0' && ch <= '9'; })) {
-        chars = std::min(std::atoi(f.substr(0, 4).c_str()), 1000);
+        chars = std::min(std::atoi(std::string(f.substr(0, 4)).c_str()), 1000);
       }
       widths_[c] = std::max(widths_[c], chars * cw_);
     }
@@ -532,7 +553,8 @@ class Writer {
     }
   }
 
-  void TextLine(const DataRow& row, const std::vector<std::string>& texts, int gridRow, bool outside) {
+  void TextLine(const DataRow& row, const std::vector<std::string_view>& cells, const std::vector<std::string>& texts,
+                int gridRow, bool outside) {
     std::string& o = out_.rtf;
     TextLineStart(lineHeight_);
     bool bold = false, italic = false;
@@ -541,7 +563,7 @@ class Writer {
     if (!grid_.Empty()) n = std::max(n, static_cast<size_t>(std::max(ncol_, 0)));
     for (size_t c = 0; c < n; ++c) {
       std::string text = c < texts.size() ? texts[c] : std::string();
-      const std::string_view raw = c < row.cells.size() ? std::string_view(row.cells[c]) : std::string_view();
+      const std::string_view raw = c < cells.size() ? cells[c] : std::string_view();
       const bool applies = Applies(c, raw);
       const int column = static_cast<int>(c) + 1;
       const int objectIndex = grid_.Empty() || c >= Owners(gridRow).size() ? -1 : Owners(gridRow)[c];
@@ -766,6 +788,10 @@ std::string SheetRtfHeader(COLORREF background) {
   return o;
 }
 
+int DisplayPageRows(int pageRows, int columns) {
+  return std::clamp(kMaxPageCells / std::max(columns, 1), 1, std::max(pageRows, 1));
+}
+
 BuildOutput BuildSheetRtfText(const BuildInput& in) {
   BuildOutput out;
   out.rtf = SheetRtfHeader(in.background);
@@ -847,8 +873,9 @@ std::vector<SheetText> ReadCellSheets(std::string_view cells) {
     for (size_t r = 0; r < s.rows.size(); ++r) {
       const DataRow& d = s.rows[r];
       SheetRowText row;
-      row.cells = d.cells;
-      row.texts = d.cells;
+      const std::vector<std::string_view> cells = CellsOf(d);
+      row.cells.assign(cells.begin(), cells.end());
+      row.texts = row.cells;
       row.format = d.format;
       row.hasFormat = d.hasFormat;
       row.freeText = d.freeText;
@@ -861,7 +888,7 @@ std::vector<SheetText> ReadCellSheets(std::string_view cells) {
         const char last = text.back();
         if (!(last == ' ' || (last >= '0' && last <= '9') || (last >= 0x21 && last <= 0x2F))) continue;
         uint8_t form = d.format.numberForm;
-        if (!form && c < s.columns.size() && t.ColumnApplies(c, d.cells[c])) form = s.columns[c].numberForm;
+        if (!form && c < s.columns.size() && t.ColumnApplies(c, row.cells[c])) form = s.columns[c].numberForm;
         if (!form) form = s.settings.format.numberForm;
         if (form) text = ApplyNumberForm(text, form);
       }

@@ -56,4 +56,11 @@ std::string SheetRtfHeader(COLORREF background);
 
 BuildOutput BuildSheetRtfText(const BuildInput& in);
 
+// The rows of one display page of a sheet whose widest row has `columns` cells: the
+// page rows setting, or fewer when the rows are wide, so that one page holds at most
+// kMaxPageCells cells (at least one row). A page of 1,000 rows of 2,000 cells took
+// seconds and hundreds of megabytes to show; the next page is a key away.
+constexpr int kMaxPageCells = 65536;
+int DisplayPageRows(int pageRows, int columns);
+
 }  // namespace sheet

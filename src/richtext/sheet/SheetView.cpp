@@ -11,6 +11,7 @@
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 #include "richtext/ViewTableState.h"
+#include "richtext/sheet/SheetRtfWriter.h"
 #include "view/QelView.h"
 
 namespace {
@@ -37,7 +38,7 @@ int CQelView::SheetSizeNumber() const {
 bool CQelView::SheetPageKey(int code, bool ctrl) {
   plat::RichEdit* rich = Rich();
   if (!rich || m_nFileKind != kKindCsv || Table().m_nTextMode != 3 || Table().m_cellStore.empty() || Table().m_pTextBuf != Table().m_cellStore.data()) return false;
-  const int pageRows = std::max(m_doc.m_nDisplayPageRows, 1);
+  const int pageRows = sheet::DisplayPageRows(m_doc.m_nDisplayPageRows, Table().m_nColumns);
   const int lastPage = std::max(Table().m_nSheetRowsTotal - 1, 0) / pageRows * pageRows;
   int a = 0, b = 0;
   rich->ExGetSel(a, b);

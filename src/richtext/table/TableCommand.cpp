@@ -195,7 +195,13 @@ bool CQelView::ReserveSheetText() {
   // The output size, in 64 bits: columns x rows x 200 passes 32 bits on large sheets.
   int64_t size = int64_t{Table().m_nCellTextLen} + int64_t{std::max(Table().m_nColumns, 0)} * std::max(Table().m_nRows, 0) * kBytesPerCell;
   size = std::max<int64_t>(size, kMinOutput);
-  if (Table().m_nTextMode == 3) size = std::min<int64_t>(std::max<int64_t>(size, kTableModeMinOutput), m_doc.m_nOutDataLimit);
+  if (Table().m_nTextMode == 3) {
+    // One display page is written: room for its rows, not the whole sheet's (the
+    // build grows the buffer when a page needs more).
+    const int64_t page = int64_t{std::max(Table().m_nColumns, 0)} *
+                         sheet::DisplayPageRows(m_doc.m_nDisplayPageRows, Table().m_nColumns) * kBytesPerCell;
+    size = std::min<int64_t>(std::max<int64_t>(std::min(size, page), kTableModeMinOutput), m_doc.m_nOutDataLimit);
+  }
   if (size > INT32_MAX - kOutputSpare - 1 ||
       (static_cast<int64_t>(m_doc.m_textStore.size()) < size + kOutputSpare &&
        !TryResize(m_doc.m_textStore, static_cast<size_t>(size + kOutputSpare), &m_doc.m_allocHook))) {
@@ -257,7 +263,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
   in.wholeText = firstLine == 0 && lastLine == 0;
   in.tableTextMode = Table().m_nTextMode == 3;
   in.pageStart = Table().m_nPageStart;
-  in.pageRows = m_doc.m_nDisplayPageRows;
+  in.pageRows = sheet::DisplayPageRows(m_doc.m_nDisplayPageRows, Table().m_nColumns);
   in.verticalRules = Table().m_bSheetVerticalRules != 0;
   in.background = m_doc.m_clrTextBack;
   in.charColours = m_doc.m_strCharColours;

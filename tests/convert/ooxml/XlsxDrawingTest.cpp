@@ -288,10 +288,17 @@ TEST_F(XlsxDrawingTest, HostileDrawingsKeepTheirBounds) {
        Anchor(0, 0, 9, 9, Group(Xfrm(Box(0, 0, 1, 1) + "<a:chExt cx=\"99999999999999999999999\" cy=\"1\"/>"),
                                 Shape(Xfrm(Box(99999999, 999999999, 1, 1)), "far"))),
        {"(A01): far"}, {{0, 0}}},
+      {"a column of ten digits overflowed the label's width look-up",
+       "<xdr:oneCellAnchor><xdr:from><xdr:col>8888888888</xdr:col><xdr:row>-8888888888</xdr:row></xdr:from>" + Pic("", 1),
+       {"[Image]"}, {{0, 16384}}},
   };
+  // Columns of width 0: every label's width is looked up, none is padded.
+  const std::array<unsigned char, 256> noWidths{};
+  XlsxDrawing::Settings widths;
+  widths.widths = &noWidths;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const Objects read = XlsxDrawing().Read(std::string(kDrawingHead) + c.body, {});
+    const Objects read = XlsxDrawing().Read(std::string(kDrawingHead) + c.body, widths);
     ASSERT_EQ(read.size(), c.texts.size());
     for (size_t i = 0; i < read.size(); ++i) {
       EXPECT_EQ(read[i].text, c.texts[i]);
