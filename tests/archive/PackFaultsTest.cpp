@@ -187,6 +187,7 @@ TEST(ArchiveCommandFault, NothingDoneFailsWithItsReason) {
     const char* says;
     bool programs = false;
     int64_t disk = 0;  // a file item then holds more bytes no packer can shrink than the room left
+    const char* answer = "";  // given just before the list command
   };
   // The pseudo-drive R: is pyftpdlib's server over a folder holding a.zip and a.txt.
   testenv::TempDir served;
@@ -203,7 +204,7 @@ TEST(ArchiveCommandFault, NothingDoneFailsWithItsReason) {
       {"CompressLzhOfAnEmptyFolderMadeAnEmptyArchive", "tree/", "", "compress-lzh", "空のフォルダーです", true},
       {"UnpackOnAPseudoDriveSaidOnlyFailed", "R:\\a.zip", site, "unpack", "ftpサイトではできません"},
       {"ProtectOnAPseudoDriveSaidOnlyFailed", "R:\\a.txt", site, "protect", "ftpサイトではできません"},
-      {"ProtectOnAFullDiskSaidOnlyFailed", "big.txt", "answer key=ABCD\n", "protect", "ディスクの空きが足りません", false, 1 << 20},
+      {"ProtectOnAFullDiskSaidOnlyFailed", "big.txt", "", "protect", "ディスクの空きが足りません", false, 1 << 20, "answer key=ABCD\n"},
       {"CompressThroughZipOnAFullDiskBlamedTheNames", "big.bin", "", "compress", "ディスクの空きが足りません", true, 1 << 20},
   };
   for (const Case& c : cases) {
@@ -226,7 +227,7 @@ TEST(ArchiveCommandFault, NothingDoneFailsWithItsReason) {
     }
     if (disk) disk->FillLeaving(200000);
     const std::set<std::string> before = Names(folder);
-    UserRun run = RunUserScript(dir, "list 1 " + path + "\n" + c.script + "list-command " + c.command + "\n", c.programs);
+    UserRun run = RunUserScript(dir, c.script + "list 1 " + path + "\n" + c.answer + "list-command " + c.command + "\n", c.programs);
     EXPECT_EQ(run.status, 1) << c.fault << ": " << run.out;
     EXPECT_NE(run.out.find(c.says), std::string::npos) << c.fault << ": " << run.out;
     // Named as written: the folder with '/', never in the inside form with '\\'.
