@@ -6,11 +6,10 @@
 # Before a layer compiles, a check step refuses an include that climbs out of its
 # folder with ".." (or names an absolute path), the one spelling that would reach
 # past the scopes. The link graph is written to layers.txt in the build tree, the
-# table tests/base/LayerCheckTest reads.
+# table tests/base/LayerCheckTest holds every object's resolved headers against.
 
 set(PELNORIX_SCOPES ${CMAKE_BINARY_DIR}/scopes)
 set(PELNORIX_LAYER_GRAPH ${CMAKE_BINARY_DIR}/layers.txt)
-set_property(GLOBAL PROPERTY PELNORIX_LAYER_GRAPH ${PELNORIX_LAYER_GRAPH})
 
 # pelnorix_write_if_changed(FILE TEXT): writes FILE only when its text changes, so
 # that what depends on it is not redone by every configure.
@@ -80,13 +79,12 @@ function(pelnorix_layer name)
   set_property(GLOBAL PROPERTY PELNORIX_KIND_${name} library)
 endfunction()
 
-# pelnorix_state_scope(NAME FOLDERS folder... MATCH pattern... [FILES file...]): the
-# interface target NAME whose scope holds, of each subsystem folder, only the files
-# whose names match the patterns (the state structs, *State.h, or the operation
-# fragments, *Ops.inc), and the further FILES named. The layer check lets only the
-# layers that link a state scope by name see it, not those that reach it through them.
+# pelnorix_state_scope(NAME FOLDERS folder... MATCH pattern... [EXCLUDE regex]
+# [FILES file...]): the interface target NAME whose scope holds, of each subsystem
+# folder, only the files whose names match the patterns (the state structs, *State.h,
+# or the operation fragments, *Ops.inc) and not the regex, and the further FILES named.
 function(pelnorix_state_scope name)
-  cmake_parse_arguments(ARG "" "" "FOLDERS;MATCH;FILES" ${ARGN})
+  cmake_parse_arguments(ARG "" "EXCLUDE" "FOLDERS;MATCH;FILES" ${ARGN})
   set(files ${ARG_FILES})
   foreach(folder IN LISTS ARG_FOLDERS)
     set(globs "")
@@ -94,6 +92,9 @@ function(pelnorix_state_scope name)
       list(APPEND globs ${PROJECT_SOURCE_DIR}/src/${folder}/${pattern})
     endforeach()
     file(GLOB_RECURSE found CONFIGURE_DEPENDS RELATIVE ${PROJECT_SOURCE_DIR}/src ${globs})
+    if(ARG_EXCLUDE)
+      list(FILTER found EXCLUDE REGEX "${ARG_EXCLUDE}")
+    endif()
     list(APPEND files ${found})
   endforeach()
   foreach(file IN LISTS files)
@@ -103,6 +104,25 @@ function(pelnorix_state_scope name)
   target_include_directories(${name} INTERFACE ${PELNORIX_SCOPES}/${name})
   set_property(GLOBAL APPEND PROPERTY PELNORIX_LAYERS ${name})
   set_property(GLOBAL PROPERTY PELNORIX_KIND_${name} state)
+endfunction()
+
+# pelnorix_state_grant(NAME LAYER layer SOURCES entry...): the state scope NAME is
+# seen by those sources of LAYER that the entries (files or folders below src/) cover,
+# and by no other file of the layer: a per-source include folder, so that one file of
+# a library may compose what its siblings may not touch.
+function(pelnorix_state_grant name)
+  cmake_parse_arguments(ARG "" "LAYER" "SOURCES" ${ARGN})
+  get_target_property(sources ${ARG_LAYER} SOURCES)
+  foreach(entry IN LISTS ARG_SOURCES)
+    set(path ${PROJECT_SOURCE_DIR}/src/${entry})
+    set(granted ${sources})
+    list(FILTER granted INCLUDE REGEX "^${path}(/|$)")
+    if(NOT granted)
+      message(FATAL_ERROR "${name} is granted to ${entry}, which ${ARG_LAYER} does not compile")
+    endif()
+    set_property(SOURCE ${granted} APPEND PROPERTY INCLUDE_DIRECTORIES ${PELNORIX_SCOPES}/${name})
+    set_property(GLOBAL APPEND PROPERTY PELNORIX_GRANT_${name} ${entry})
+  endforeach()
 endfunction()
 
 # pelnorix_layers_below(OUT NAME): every layer NAME reaches through its links, read
@@ -130,12 +150,13 @@ function(pelnorix_layers_below out name)
 endfunction()
 
 # pelnorix_write_layer_graph(): layers.txt, one line per layer:
-#   name|kind|scope|public links|private links
+#   name|kind|scope|public links|private links|granted to
 # kind "library" or "state"; scope the folders and files below src/ that its include
-# folder holds; the links as the targets hold them, each list space-separated.
+# folder holds; the links as the targets hold them; for a state scope, the sources it is
+# granted to (pelnorix_state_grant); each list space-separated.
 function(pelnorix_write_layer_graph)
   get_property(layers GLOBAL PROPERTY PELNORIX_LAYERS)
-  set(text "# The layers as the build links them (cmake/Layers.cmake): name|kind|scope|public links|private links\n")
+  set(text "# The layers as the build links them (cmake/Layers.cmake): name|kind|scope|public links|private links|granted to\n")
   foreach(name IN LISTS layers)
     get_property(kind GLOBAL PROPERTY PELNORIX_KIND_${name})
     get_property(scope GLOBAL PROPERTY PELNORIX_SCOPE_${name})
@@ -159,7 +180,9 @@ function(pelnorix_write_layer_graph)
     list(JOIN scope " " scope)
     list(JOIN public " " public)
     list(JOIN private " " private)
-    string(APPEND text "${name}|${kind}|${scope}|${public}|${private}\n")
+    get_property(granted GLOBAL PROPERTY PELNORIX_GRANT_${name})
+    list(JOIN granted " " granted)
+    string(APPEND text "${name}|${kind}|${scope}|${public}|${private}|${granted}\n")
   endforeach()
   pelnorix_write_if_changed(${PELNORIX_LAYER_GRAPH} "${text}")
 endfunction()
