@@ -18,6 +18,31 @@ std::string SeparatorsFromFF(std::span<const uint8_t> bytes) {
 
 }  // namespace
 
+LzhFixedResult ReadLzhFixed(std::span<const uint8_t> bytes, int highestLevel, LzhFixedPart& out) {
+  if (bytes.size() < LzhField::kFixedSize) return LzhFixedResult::kShort;
+  const ByteCursor h(bytes);
+  out.level = h.PeekU8(LzhField::kLevel);
+  if (out.level > highestLevel) return LzhFixedResult::kLevel;
+  switch (out.level) {
+    case 2:
+      out.headerSize = h.PeekU16LE(LzhField::kHeaderSize);
+      break;
+    case 3:
+      out.headerSize = h.PeekU32LE(LzhField::kHeaderSize3);
+      break;
+    default:
+      out.headerSize = uint64_t{h.PeekU8(LzhField::kHeaderSize)} + 2;
+      break;
+  }
+  out.checksum = out.level <= 1 ? h.PeekU8(LzhField::kChecksum) : 0;
+  out.packedSize = h.PeekU32LE(LzhField::kPacked);
+  out.originalSize = h.PeekU32LE(LzhField::kOriginal);
+  out.stamp = h.PeekU32LE(LzhField::kStamp);
+  out.attribute = h.PeekU8(LzhField::kAttribute);
+  out.nameLength = out.level <= 1 ? h.PeekU8(LzhField::kNameLength) : 0;
+  return LzhFixedResult::kRead;
+}
+
 std::string CLzhHeader::Path() const {
   if (folderName.empty()) return fileName;
   std::string path = folderName;
@@ -28,22 +53,24 @@ std::string CLzhHeader::Path() const {
 int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   const uint64_t size = archive.size();
   if (pos >= size || archive[pos] == 0) return -1;
-  CODEC_CHECK(size - pos >= 22, err::kLzhHeader);
   const ByteCursor in(archive);
   const ByteCursor h = in.Window(static_cast<int64_t>(pos), static_cast<int64_t>(size - pos));
-  level = h.PeekU8(20);
-  CODEC_CHECK(level <= 2, err::kLzhLevel);
+  LzhFixedPart fixed;
+  const LzhFixedResult read = ReadLzhFixed(archive.subspan(static_cast<size_t>(pos)), 2, fixed);
+  CODEC_CHECK(read != LzhFixedResult::kShort, err::kLzhHeader);
+  CODEC_CHECK(read != LzhFixedResult::kLevel, err::kLzhLevel);
+  level = fixed.level;
 
-  uint64_t baseSize = level == 2 ? h.PeekU16LE(0) : uint64_t{h.PeekU8(0)} + 2;
+  uint64_t baseSize = fixed.headerSize;
   CODEC_CHECK(baseSize >= (level == 2 ? 26u : 24u) && baseSize <= size - pos, err::kLzhHeader);
   headerSize = static_cast<uint32_t>(baseSize);
-  headerChecksum = level == 2 ? 0 : h.PeekU8(1);
-  const std::span<const uint8_t> methodBytes = h.PeekBytes(2, 5);
+  headerChecksum = fixed.checksum;
+  const std::span<const uint8_t> methodBytes = h.PeekBytes(LzhField::kMethod, LzhField::kMethodLength);
   method.assign(methodBytes.begin(), methodBytes.end());
-  packedSize = h.PeekU32LE(7);
-  originalSize = h.PeekU32LE(11);
-  uint32_t stamp = h.PeekU32LE(15);
-  attribute = h.PeekU8(19);
+  packedSize = fixed.packedSize;
+  originalSize = fixed.originalSize;
+  uint32_t stamp = fixed.stamp;
+  attribute = fixed.attribute;
   if (level == 2) {
     unixTime = stamp;
   } else {
@@ -60,10 +87,10 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
 
   uint64_t nextExt = 0;  // size of the first extended header
   if (level == 2) {
-    fileCrc = h.PeekU16LE(21);
+    fileCrc = h.PeekU16LE(LzhField::kCrc2);
     hasFileCrc = true;
-    osId = h.PeekU8(23);
-    nextExt = h.PeekU16LE(24);
+    osId = h.PeekU8(LzhField::kOs2);
+    nextExt = h.PeekU16LE(LzhField::kFirstExtSize2);
     // LHa of OS-9/68k leaves two bytes out of its level-2 header size.
     if (osId == 'K') {
       CODEC_CHECK(baseSize + 2 <= size - pos, err::kLzhHeader);
@@ -71,16 +98,16 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
       headerSize = static_cast<uint32_t>(baseSize);
     }
   } else {
-    uint64_t nameLen = h.PeekU8(21);
-    CODEC_CHECK(22 + nameLen <= baseSize, err::kLzhHeader);
-    fileName = SeparatorsFromFF(h.PeekBytes(22, static_cast<int64_t>(nameLen)));
-    if (22 + nameLen + 2 <= baseSize) {
-      fileCrc = h.PeekU16LE(22 + nameLen);
+    const uint64_t nameEnd = LzhField::kName + fixed.nameLength;
+    CODEC_CHECK(nameEnd <= baseSize, err::kLzhHeader);
+    fileName = SeparatorsFromFF(h.PeekBytes(LzhField::kName, fixed.nameLength));
+    if (nameEnd + 2 <= baseSize) {
+      fileCrc = h.PeekU16LE(static_cast<int64_t>(nameEnd));
       hasFileCrc = true;
     }
     if (level == 1) {
-      CODEC_CHECK(22 + nameLen + 5 <= baseSize, err::kLzhHeader);
-      osId = h.PeekU8(22 + nameLen + 2);
+      CODEC_CHECK(nameEnd + 5 <= baseSize, err::kLzhHeader);
+      osId = h.PeekU8(static_cast<int64_t>(nameEnd + 2));
       nextExt = h.PeekU16LE(baseSize - 2);
     }
   }
@@ -91,7 +118,7 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
   uint64_t extBytes = 0;
   const uint64_t limit = level == 2 ? pos + baseSize : size;
   uint64_t end = level == 2 ? pos + baseSize : 0;
-  if (level == 2) p = pos + 26;
+  if (level == 2) p = pos + LzhField::kFirstExtSize2 + 2;
   int headerCrcAt = -1;
   while (nextExt != 0) {
     CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, err::kLzhExtHeader);

@@ -1,7 +1,9 @@
 // LZH member headers of levels 0, 1 and 2: the fixed part, the name (levels 0 and
 // 1) and the chain of extended headers (name, folder, header CRC). Level 3 and
 // headers, extended headers or member data that pass the end of the archive throw
-// their codec codes; a bad header checksum or CRC is recorded, not thrown.
+// their codec codes; a bad header checksum or CRC is recorded, not thrown. The fixed
+// part of a header of any level is read by one parser, which every reader of LZH
+// headers uses with the levels it allows.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +12,36 @@
 #include <vector>
 
 namespace codec {
+
+// Where each field of a header's fixed part lies, from the header's first byte.
+struct LzhField {
+  static constexpr size_t kHeaderSize = 0;  // levels 0 and 1: a byte, the size less 2; level 2: 16 bits
+  static constexpr size_t kChecksum = 1;    // levels 0 and 1
+  static constexpr size_t kMethod = 2, kMethodLength = 5;
+  static constexpr size_t kPacked = 7, kOriginal = 11, kStamp = 15, kAttribute = 19, kLevel = 20;
+  static constexpr size_t kNameLength = 21, kName = 22;             // levels 0 and 1
+  static constexpr size_t kCrc2 = 21, kOs2 = 23, kFirstExtSize2 = 24;  // level 2
+  static constexpr size_t kHeaderSize3 = 24, kFirstExtSize3 = 28;   // level 3: 32-bit sizes
+  static constexpr size_t kFixedSize = 22;  // the bytes every level has
+};
+
+// The fixed part of a header, its fields as stored.
+struct LzhFixedPart {
+  int level = 0;
+  uint64_t headerSize = 0;  // as the level gives it (0 when level 3's field is cut off)
+  uint8_t checksum = 0;     // levels 0 and 1
+  uint32_t packedSize = 0;
+  uint32_t originalSize = 0;
+  uint32_t stamp = 0;       // DOS date and time, or level 2's Unix time
+  uint8_t attribute = 0;
+  uint8_t nameLength = 0;   // levels 0 and 1
+};
+
+enum class LzhFixedResult { kRead, kShort, kLevel };
+
+// Reads the fixed part at the start of bytes: kShort when fewer than 22 bytes,
+// kLevel when the level is above highestLevel (the caller's own limit).
+LzhFixedResult ReadLzhFixed(std::span<const uint8_t> bytes, int highestLevel, LzhFixedPart& out);
 
 struct CLzhHeader {
   std::vector<uint8_t> raw;  // the header bytes, extended headers included

@@ -11,8 +11,8 @@ namespace {
 
 constexpr uint64_t kUnlimited = ~uint64_t{0};
 constexpr size_t kEndRecordSize = 22;
-constexpr size_t kCentralSize = 46;
-constexpr size_t kLocalSize = 30;
+constexpr size_t kCentralSize = CentralField::kSize;
+constexpr size_t kLocalSize = LocalField::kSize;
 
 // Applies a Zip64 extended information field (id 1) to the values that hold their
 // 32-bit escape, in the order the format gives them.
@@ -105,20 +105,12 @@ bool CZipReader::ReadDirectory() {
   for (uint64_t i = 0; i < count; ++i) {
     if (p + kCentralSize > dirEnd || in.PeekU32LE(p) != kCentralSignature) return false;
     const uint8_t* c = &archive_[p];  // the record's name and extra field follow it
+    ZipFixedPart fixed;
+    ReadCentralFixed(archive_.subspan(static_cast<size_t>(p), kCentralSize), fixed);
     ZipEntry entry{};
     CZipHeader& h = entry.header;
-    h.signature = kCentralSignature;
-    h.versionMadeBy = in.PeekU16LE(p + 4);
-    h.versionNeeded = in.PeekU16LE(p + 6);
-    h.flags = in.PeekU16LE(p + 8);
-    h.method = in.PeekU16LE(p + 10);
-    h.SetDosDateTime(in.PeekU16LE(p + 12), in.PeekU16LE(p + 14));
-    h.crc32 = in.PeekU32LE(p + 16);
-    h.compressedSize = in.PeekU32LE(p + 20);
-    h.uncompressedSize = in.PeekU32LE(p + 24);
-    uint64_t nameLen = in.PeekU16LE(p + 28), extraLen = in.PeekU16LE(p + 30), commentLen = in.PeekU16LE(p + 32);
-    h.externalAttributes = in.PeekU32LE(p + 38);
-    h.localOffset = in.PeekU32LE(p + 42);
+    h = std::move(fixed.header);
+    const uint64_t nameLen = fixed.nameLength, extraLen = fixed.extraLength, commentLen = fixed.commentLength;
     uint64_t next = p + kCentralSize + nameLen + extraLen + commentLen;
     if (next > dirEnd) return false;
     h.name.assign(reinterpret_cast<const char*>(c + kCentralSize), nameLen);
@@ -128,7 +120,9 @@ bool CZipReader::ReadDirectory() {
     uint64_t local = h.localOffset + shift;
     if (local > size || size - local < kLocalSize || in.PeekU32LE(local) != kLocalSignature) return false;
     entry.headerOffset = local;
-    entry.dataOffset = local + kLocalSize + in.PeekU16LE(local + 26) + in.PeekU16LE(local + 28);
+    ZipFixedPart localFixed;
+    ReadLocalFixed(archive_.subspan(static_cast<size_t>(local), kLocalSize), localFixed);
+    entry.dataOffset = local + kLocalSize + localFixed.nameLength + localFixed.extraLength;
     if (entry.dataOffset > size || h.compressedSize > size - entry.dataOffset) return false;
     entries_.push_back(std::move(entry));
     p = next;
@@ -140,18 +134,12 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
   const uint64_t size = archive_.size();
   const ByteCursor in(archive_);
   while (p + 4 <= size && in.PeekU32LE(p) == kLocalSignature) {
-    std::span<const uint8_t> fixed = Bytes(p, kLocalSize, err::kLocalHeaderBeyond);
-    const ByteCursor l(fixed);
+    ZipFixedPart fixed;
+    ReadLocalFixed(Bytes(p, kLocalSize, err::kLocalHeaderBeyond), fixed);
     ZipEntry entry{};
     CZipHeader& h = entry.header;
-    h.versionNeeded = l.PeekU16LE(4);
-    h.flags = l.PeekU16LE(6);
-    h.method = l.PeekU16LE(8);
-    h.SetDosDateTime(l.PeekU16LE(10), l.PeekU16LE(12));
-    h.crc32 = l.PeekU32LE(14);
-    h.compressedSize = l.PeekU32LE(18);
-    h.uncompressedSize = l.PeekU32LE(22);
-    uint64_t nameLen = l.PeekU16LE(26), extraLen = l.PeekU16LE(28);
+    h = std::move(fixed.header);
+    const uint64_t nameLen = fixed.nameLength, extraLen = fixed.extraLength;
     std::span<const uint8_t> var = Bytes(p + kLocalSize, nameLen + extraLen, err::kLocalNameBeyond);
     h.name.assign(reinterpret_cast<const char*>(var.data()), nameLen);
     h.extra.assign(var.begin() + static_cast<std::ptrdiff_t>(nameLen), var.end());

@@ -1,5 +1,6 @@
 #include "codec/ZipRecords.h"
 
+#include "base/ByteCursor.h"
 #include "codec/CodecError.h"
 
 namespace codec {
@@ -23,6 +24,49 @@ uint16_t CZipHeader::DosDate() const {
   if (year < 1980) return static_cast<uint16_t>(1 << 5 | 1);
   if (year > 2107) return static_cast<uint16_t>(127 << 9 | 12 << 5 | 31);
   return static_cast<uint16_t>((year - 1980) << 9 | month << 5 | day);
+}
+
+bool ReadLocalFixed(std::span<const uint8_t> bytes, ZipFixedPart& out) {
+  if (bytes.size() < LocalField::kSize) return false;
+  const ByteCursor in(bytes);
+  CZipHeader& h = out.header;
+  h.signature = in.PeekU32LE(0);
+  h.versionNeeded = in.PeekU16LE(LocalField::kVersionNeeded);
+  h.flags = in.PeekU16LE(LocalField::kFlags);
+  h.method = in.PeekU16LE(LocalField::kMethod);
+  out.dosTime = in.PeekU16LE(LocalField::kTime);
+  out.dosDate = in.PeekU16LE(LocalField::kDate);
+  h.SetDosDateTime(out.dosTime, out.dosDate);
+  h.crc32 = in.PeekU32LE(LocalField::kCrc);
+  h.compressedSize = in.PeekU32LE(LocalField::kCompressed);
+  h.uncompressedSize = in.PeekU32LE(LocalField::kUncompressed);
+  out.nameLength = in.PeekU16LE(LocalField::kNameLength);
+  out.extraLength = in.PeekU16LE(LocalField::kExtraLength);
+  out.commentLength = 0;
+  return true;
+}
+
+bool ReadCentralFixed(std::span<const uint8_t> bytes, ZipFixedPart& out) {
+  if (bytes.size() < CentralField::kSize) return false;
+  const ByteCursor in(bytes);
+  CZipHeader& h = out.header;
+  h.signature = in.PeekU32LE(0);
+  h.versionMadeBy = in.PeekU16LE(CentralField::kVersionMadeBy);
+  h.versionNeeded = in.PeekU16LE(CentralField::kVersionNeeded);
+  h.flags = in.PeekU16LE(CentralField::kFlags);
+  h.method = in.PeekU16LE(CentralField::kMethod);
+  out.dosTime = in.PeekU16LE(CentralField::kTime);
+  out.dosDate = in.PeekU16LE(CentralField::kDate);
+  h.SetDosDateTime(out.dosTime, out.dosDate);
+  h.crc32 = in.PeekU32LE(CentralField::kCrc);
+  h.compressedSize = in.PeekU32LE(CentralField::kCompressed);
+  h.uncompressedSize = in.PeekU32LE(CentralField::kUncompressed);
+  out.nameLength = in.PeekU16LE(CentralField::kNameLength);
+  out.extraLength = in.PeekU16LE(CentralField::kExtraLength);
+  out.commentLength = in.PeekU16LE(CentralField::kCommentLength);
+  h.externalAttributes = in.PeekU32LE(CentralField::kExternalAttributes);
+  h.localOffset = in.PeekU32LE(CentralField::kLocalOffset);
+  return true;
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // ZIP records (PKWARE APPNOTE): the member record shared by reader and writer, the
-// DOS date and time, and the little-endian serialisation of the local header, the
-// central directory header and the end record.
+// DOS date and time, the one parser of the fixed part of the local and the central
+// header (every reader of a header goes through it), and the little-endian
+// serialisation of the local header, the central directory header and the end record.
 #pragma once
 
 #include <cstdint>
@@ -45,6 +46,33 @@ struct CZipHeader {
   uint16_t DosTime() const;
   uint16_t DosDate() const;
 };
+
+// Where each field of the fixed part of a header lies, from the signature on.
+struct LocalField {
+  static constexpr size_t kVersionNeeded = 4, kFlags = 6, kMethod = 8, kTime = 10, kDate = 12, kCrc = 14,
+                          kCompressed = 18, kUncompressed = 22, kNameLength = 26, kExtraLength = 28;
+  static constexpr size_t kSize = 30;  // the name follows, then the extra field
+};
+struct CentralField {
+  static constexpr size_t kVersionMadeBy = 4, kVersionNeeded = 6, kFlags = 8, kMethod = 10, kTime = 12, kDate = 14,
+                          kCrc = 16, kCompressed = 20, kUncompressed = 24, kNameLength = 28, kExtraLength = 30,
+                          kCommentLength = 32, kExternalAttributes = 38, kLocalOffset = 42;
+  static constexpr size_t kSize = 46;  // the name follows, then the extra field and the comment
+};
+
+// The fixed part of a header: the record with its sizes as stored (0xFFFFFFFF where
+// a Zip64 field holds them; name and extra field left empty), the raw DOS time and
+// date beside their decoded fields, and the lengths of what follows.
+struct ZipFixedPart {
+  CZipHeader header;
+  uint16_t dosTime = 0, dosDate = 0;
+  uint16_t nameLength = 0, extraLength = 0, commentLength = 0;
+};
+
+// Reads the fixed part at the start of bytes. The signature is recorded, not checked
+// (the caller decides what a wrong one means); false when bytes are too few.
+bool ReadLocalFixed(std::span<const uint8_t> bytes, ZipFixedPart& out);
+bool ReadCentralFixed(std::span<const uint8_t> bytes, ZipFixedPart& out);
 
 // Record serialisation. Sizes and offsets must be below 4 GiB (the writer refuses
 // larger members before it gets here).

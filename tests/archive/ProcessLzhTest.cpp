@@ -1,6 +1,6 @@
 // The own LZH reader on archives written by lha (jlha-utils) at header levels 0, 1
 // and 2 and by about twenty LHA tools (the shared corpus), compared with lhasa's
-// extraction; hostile headers and data.
+// extraction; hostile headers and data; the one parser of a header's fixed part.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -198,4 +198,26 @@ TEST_F(LzhTest, HostileHeadersAndData) {
     bad[i] = static_cast<char>(bad[i] ^ 0xA5);
     check(bad);
   }
+}
+
+// One parser reads the fixed part of every LZH header; each caller names the
+// highest level it takes (the own reader 2, the listing 3). Sizes agree with lhasa.
+TEST(LzhFixedPart, EachLevelAgainstLhasa) {
+  const std::string corpus = testenv::SharedTestData("lzh");
+  SKIP_WITHOUT_SHARED_DATA(corpus);
+  SKIP_WITHOUT_PROGRAM("lhasa");
+  for (const auto& [file, level] : {std::pair{"explzh_723/h0_lh5.lzh", 0}, {"explzh_723/h1_lh5.lzh", 1}, {"explzh_723/h2_lh5.lzh", 2},
+                                    {"lha_os2_208/h3_lh5.lzh", 3}}) {
+    const std::string path = corpus + "/" + file;
+    const Bytes b = ToBytes(testenv::ReadHostFile(path));
+    codec::LzhFixedPart f;
+    ASSERT_EQ(codec::ReadLzhFixed(b, 3, f), codec::LzhFixedResult::kRead) << file;
+    EXPECT_EQ(f.level, level) << file;
+    EXPECT_GT(f.headerSize, codec::LzhField::kFixedSize) << file;
+    const std::string sizes = testenv::Shell("lhasa v " + Q(path) + " 2>/dev/null | awk 'NR==3{print $(NF-7)}'");
+    EXPECT_EQ(sizes, std::to_string(f.originalSize) + "\n") << file;
+    EXPECT_EQ(codec::ReadLzhFixed(b, 2, f), level == 3 ? codec::LzhFixedResult::kLevel : codec::LzhFixedResult::kRead);
+  }
+  codec::LzhFixedPart cut;
+  EXPECT_EQ(codec::ReadLzhFixed(Bytes(21, 0), 3, cut), codec::LzhFixedResult::kShort);
 }

@@ -1,6 +1,8 @@
 // Archives of our writer checked by tools nobody here wrote: unzip -t, zipinfo -v,
-// zipdetails, 7z t and Python's zipfile.
+// zipdetails, 7z t and Python's zipfile; the header parser against Python's zipfile.
 #include <gtest/gtest.h>
+
+#include <sstream>
 
 #include "base/ByteCursor.h"
 #include "codec/CodecTestSupport.h"
@@ -129,4 +131,33 @@ TEST(ZipWriter, OutsideToolsAcceptOurArchives) {
         "len(z.read('text.txt')), z.read('zeros.bin')==bytes(200000))\" " + Q(zip) + " 2>&1");
     EXPECT_EQ(out, "None 6 " + std::to_string(members[0].data.size()) + " True\n");
   }
+}
+
+// The one parser of a header's fixed part, on an archive of Debian's zip, against
+// what Python's zipfile reads from the same local and central header.
+TEST(ZipFixedPart, LocalAndCentralAgreeWithPythonZipfile) {
+  SKIP_WITHOUT_PROGRAM("zip");
+  SKIP_WITHOUT_PROGRAM("python3");
+  testenv::TempDir dir;
+  testenv::WriteHostFile(dir.HostPath("in/notes.txt"), ToString(SampleText(5000)));
+  const std::string zip = dir.HostPath("z.zip");
+  testenv::Shell("cd " + Q(dir.HostPath("in")) + " && zip -q -X " + Q(zip) + " notes.txt");
+  const std::string want = testenv::Shell(
+      "python3 -c \"import zipfile,sys;z=zipfile.ZipFile(sys.argv[1]);i=z.infolist()[0];"
+      "print(z.start_dir,i.compress_type,i.flag_bits,i.compress_size,i.file_size,*i.date_time[:5],len(i.filename))\" " + Q(zip));
+  const Bytes b = ToBytes(testenv::ReadHostFile(zip));
+  for (bool central : {false, true}) {
+    codec::ZipFixedPart f;
+    const size_t at = central ? std::stoul(want) : 0;
+    ASSERT_TRUE(central ? codec::ReadCentralFixed(std::span(b).subspan(at), f) : codec::ReadLocalFixed(b, f));
+    const codec::CZipHeader& h = f.header;
+    EXPECT_EQ(h.signature, central ? codec::kCentralSignature : codec::kLocalSignature);
+    std::ostringstream got;
+    got << std::stoul(want) << ' ' << h.method << ' ' << h.flags << ' ' << h.compressedSize << ' ' << h.uncompressedSize << ' '
+        << h.year << ' ' << h.month << ' ' << h.day << ' ' << h.hour << ' ' << h.minute << ' ' << f.nameLength << '\n';
+    EXPECT_EQ(got.str(), want) << (central ? "central" : "local");
+  }
+  codec::ZipFixedPart cut;
+  EXPECT_FALSE(codec::ReadLocalFixed(std::span(b).first(29), cut));
+  EXPECT_FALSE(codec::ReadCentralFixed(std::span(b).first(45), cut));
 }

@@ -6,12 +6,14 @@
 // whose data passes the end of the file is not listed, an unknown level, a header
 // size of 0 or an offset that does not move forward ends the walk, extended
 // headers are walked only within the window, and the listing stops at the output
-// volume (marked partial).
+// volume (marked partial). The fixed part of each header is read by the codec's LZH
+// header parser, which the listing lets read level 3 as well.
 #include <algorithm>
 #include <string>
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
+#include "codec/LzhHeader.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
@@ -21,6 +23,7 @@
 namespace {
 
 constexpr int64_t kWindow = 512;
+constexpr int kHighestLevel = 3;
 constexpr int64_t kMethodScan = 50;
 constexpr size_t kNameColumn = 22;
 constexpr uint8_t kExtFileName = 1;
@@ -67,38 +70,35 @@ int64_t ReadExtendedHeaders(const ByteCursor& w, int64_t p, int sizeWidth, LzhMe
   return p - start;
 }
 
-// Reads the header that starts at offset; false when there is none. Levels 0 and 1:
-// header size byte, checksum, method, sizes, time, attribute, level, name length
-// and name; level 2: a 16-bit header size and extended headers from byte 24;
-// level 3: a 32-bit header size at byte 24 and 32-bit extended header sizes.
+// Reads the header that starts at offset through the codec's header parser (all
+// four levels); false when there is none. Levels 0 and 1: the name follows its
+// length; level 2: extended headers from its first size field; level 3: a 32-bit
+// header size and 32-bit extended header sizes.
 bool ReadLzhHeader(ListingWindow& file, int64_t offset, LzhMember& m) {
+  using codec::LzhField;
   const ByteCursor w = file.Load(offset, kWindow);
-  if (w.Size() < 22) return false;
-  m.compressed = w.PeekU32LE(7);
-  m.original = w.PeekU32LE(11);
+  codec::LzhFixedPart fixed;
+  if (codec::ReadLzhFixed(w.PeekBytes(0, w.Size()), kHighestLevel, fixed) != codec::LzhFixedResult::kRead) return false;
+  m.compressed = fixed.packedSize;
+  m.original = fixed.originalSize;
   m.name.clear();
   m.directory.clear();
-  const uint8_t level = w.PeekU8(20);
-  int64_t headerSize = 0;
-  if (level == 0 || level == 1) {
-    const int64_t nameLen = w.PeekU8(21);
-    AppendPath(m.name, w, 22, nameLen);
-    headerSize = 2 + w.PeekU8(0);
+  const auto headerSize = static_cast<int64_t>(fixed.headerSize);
+  if (fixed.level == 0 || fixed.level == 1) {
+    const int64_t nameLen = fixed.nameLength;
+    AppendPath(m.name, w, LzhField::kName, nameLen);
     // Level 1 counts its extended headers in the compressed size; the listing shows the data.
-    if (level == 1) {
-      const int64_t extended = ReadExtendedHeaders(w, 22 + nameLen + 3, 2, m);
+    // Its first extended header size is read behind the name, its CRC and its OS byte.
+    if (fixed.level == 1) {
+      const int64_t extended = ReadExtendedHeaders(w, LzhField::kName + nameLen + 3, 2, m);
       m.next = offset + headerSize + m.compressed;
       m.compressed = std::max<int64_t>(m.compressed - extended, 0);
       return true;
     }
-  } else if (level == 2) {
-    headerSize = w.PeekU16LE(0);
-    ReadExtendedHeaders(w, 24, 2, m);
-  } else if (level == 3) {
-    headerSize = w.PeekU32LE(24);
-    ReadExtendedHeaders(w, 28, 4, m);
+  } else if (fixed.level == 2) {
+    ReadExtendedHeaders(w, LzhField::kFirstExtSize2, 2, m);
   } else {
-    return false;
+    ReadExtendedHeaders(w, LzhField::kFirstExtSize3, 4, m);
   }
   m.next = offset + headerSize + m.compressed;
   return headerSize > 0;

@@ -7,7 +7,8 @@
 // are cut at 999 bytes with control bytes shown as blanks, and the listing stops
 // at the output volume (marked partial); the totals never overflow. The search for
 // data descriptors reads the file about once, however many members ask for it.
-// Names flagged UTF-8 (bit 11), or every name when the setting says so, are shown
+// Each header's fixed part is read by the codec's ZIP header parser, so a header
+// reads the same here as in extraction. Names flagged UTF-8 (bit 11), or every name when the setting says so, are shown
 // in Shift-JIS as the extraction writes them.
 #include <algorithm>
 #include <cstdint>
@@ -17,6 +18,7 @@
 #include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
 #include "base/ConvertStatus.h"
+#include "codec/ZipRecords.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -29,8 +31,6 @@ constexpr int64_t kScanStep = 2000;   // the descriptor scan moves by this, the 
 constexpr int64_t kResync = 200;      // the next header is looked for within these bytes
 constexpr int64_t kTail = 20;         // nothing is looked for in the last 20 bytes
 constexpr uint32_t kMaxName = 999;
-constexpr uint16_t kFlagDescriptor = 0x0008;
-constexpr uint16_t kFlagUtf8 = 0x0800;
 constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 // A Zip64 size above this lies: it is taken as negative, which ends the walk, so that
 // no offset or total computed from it can overflow.
@@ -105,30 +105,27 @@ bool FindDescriptor(ListingWindow& file, ZipMember& m, DescriptorMemo& memo) {
   return false;
 }
 
-// Reads the local header at offset: signature, version, flags, method, time, date,
-// CRC, sizes, name and extra lengths, then the name. False when the window holds
-// no header there.
+// Reads the local header at offset through the codec's header parser, then the name.
+// The signature is not checked here (the walk found it, or the file starts there).
+// False when the window holds no header there.
 bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m, DescriptorMemo& memo) {
-  ByteCursor h = file.Load(offset, kWindow);
-  if (h.Size() < 30) return false;
-  h.Skip(6);
-  const uint16_t flags = h.U16LE();
-  h.Skip(2);  // method
-  const uint32_t time = h.U16LE();
-  const uint32_t date = h.U16LE();
-  h.Skip(4);  // CRC
-  const uint32_t rawCompressed = h.U32LE();
-  const uint32_t rawOriginal = h.U32LE();
-  const int64_t nameLen = std::min<int64_t>(std::min<uint32_t>(h.U16LE(), kMaxName), h.Size() - 30);
-  const int64_t extraLen = h.U16LE();
-  const std::span<const uint8_t> name = h.Bytes(nameLen);
+  const ByteCursor h = file.Load(offset, kWindow);
+  codec::ZipFixedPart fixed;
+  if (!codec::ReadLocalFixed(h.PeekBytes(0, h.Size()), fixed)) return false;
+  const codec::CZipHeader& f = fixed.header;
+  constexpr int64_t kFixed = codec::LocalField::kSize;
+  const auto rawCompressed = static_cast<uint32_t>(f.compressedSize);
+  const auto rawOriginal = static_cast<uint32_t>(f.uncompressedSize);
+  const int64_t nameLen = std::min<int64_t>(std::min<uint32_t>(fixed.nameLength, kMaxName), h.Size() - kFixed);
+  const int64_t extraLen = fixed.extraLength;
+  const std::span<const uint8_t> name = h.PeekBytes(kFixed, nameLen);
 
-  m.year = static_cast<int>(date >> 9) + 1980;
+  m.year = f.year;
   if (m.year > 1970 && m.year <= 2037) {
-    m.month = static_cast<int>(date >> 5 & 15);
-    m.day = static_cast<int>(date & 31);
-    m.hour = static_cast<int>(time >> 11);
-    m.minute = static_cast<int>(time >> 5 & 63);
+    m.month = f.month;
+    m.day = f.day;
+    m.hour = f.hour;
+    m.minute = f.minute;
     if (m.month < 1 || m.month > 12) m.month = 1;
     if (m.day < 1) m.day = 1;
     if (m.hour > 24) m.hour = 0;
@@ -139,16 +136,16 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
   m.compressed = rawCompressed;
   m.original = rawOriginal;
   m.name.assign(name.begin(), name.end());
-  m.name = doc.ZipMemberName(m.name, (flags & kFlagUtf8) != 0);
+  m.name = doc.ZipMemberName(m.name, (f.flags & codec::kFlagUtf8) != 0);
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }
   if (rawCompressed == kZip64Marker || rawOriginal == kZip64Marker) {
-    ReadZip64Sizes(h, 30 + nameLen, extraLen, rawOriginal, rawCompressed, m);
+    ReadZip64Sizes(h, kFixed + nameLen, extraLen, rawOriginal, rawCompressed, m);
   }
-  m.dataStart = offset + 30 + nameLen;
+  m.dataStart = offset + kFixed + nameLen;
   m.next = m.dataStart + extraLen;
-  if (m.compressed == 0 && (flags & kFlagDescriptor)) FindDescriptor(file, m, memo);
+  if (m.compressed == 0 && (f.flags & codec::kFlagDescriptor)) FindDescriptor(file, m, memo);
   m.next += std::max<int64_t>(m.compressed, 0);
   return true;
 }
