@@ -95,7 +95,7 @@ int Unpack(CommandContext& cx, const std::string& item) {
   const std::string ext = Lower(CQelDoc::GetPathPart(item, 5));
   const std::string folder = CQelDoc::GetPathPart(item, 3);
   if (ext != "zip" && ext != "lzh") {
-    AfxMessageBox(ShownName(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
+    AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
     return -1;
   }
   const std::string before = plat::GetCurrentDirectory();
@@ -109,7 +109,7 @@ int Unpack(CommandContext& cx, const std::string& item) {
 int Protect(CommandContext& cx, const std::string& item) {
   if (cx.doc->RefuseFtpDriveSave(item)) return -1;
   if (plat::IsDirectory(item)) {
-    AfxMessageBox(ShownName(item) + "\r\n" + plat::Utf8ToCp932Lossy("フォルダーは保護形式にできません。"));
+    AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("フォルダーは保護形式にできません。"));
     return -1;
   }
   const int result = cx.doc->ConvertSource(1, item, "");
@@ -190,7 +190,7 @@ int RenameAll(CommandContext& cx, int toPlain) {
       why = ErrnoReason(errno);
     }
     if (!why.empty()) {
-      AfxMessageBox(ShownName(path) + "\r\n" + why);
+      AfxMessageBox(plat::ShownPath(path) + "\r\n" + why);
       ++failed;
       continue;
     }

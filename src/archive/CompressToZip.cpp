@@ -102,7 +102,7 @@ int CQelDoc::CompressToZip(int mode) {
 
   if (mode == kCompressWorkRtf && result == 0) {
     if (!plat::CopyFile(archive, m_strPathName)) {
-      const std::string question = Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(m_strPathName));
+      const std::string question = Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(m_strPathName));
       if (AfxMessageBox(question, plat::MB_YESNO) != plat::IDYES)
         return 0;
       plat::SetReadOnly(m_strPathName, false);

@@ -83,7 +83,7 @@ bool SameFile(const std::string& a, const std::string& b) {
 
 // A protected file that could not be written: its name as the user wrote it and why.
 void ShowCannotWrite(const std::string& target, int error) {
-  AfxMessageBox(ShownName(target) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + " : " + ErrnoReason(error));
+  AfxMessageBox(plat::ShownPath(target) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + " : " + ErrnoReason(error));
 }
 
 char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
@@ -92,7 +92,7 @@ char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActi
 bool WritableTarget(const std::string& target) {
   std::optional<plat::FileInfo> st = plat::LinkStat(target);
   if (!st || !st->readOnly || st->isSymlink) return true;
-  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(target)), plat::MB_YESNO) == plat::IDYES;
+  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(target)), plat::MB_YESNO) == plat::IDYES;
 }
 
 // Opens a target for writing, asking before a write-protected one is made writable;
@@ -102,11 +102,11 @@ bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, cons
   if (out.Open(target, mode)) return true;
   const bool workFile = target.rfind(workStem, 0) == 0;
   if (!workFile &&
-      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), ShownName(target)), plat::MB_YESNO) != plat::IDYES)
+      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(target)), plat::MB_YESNO) != plat::IDYES)
     return false;
   plat::SetReadOnly(target, false);
   if (out.Open(target, mode)) return true;
-  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), ShownName(target)));
+  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
   return false;
 }
 
@@ -344,7 +344,7 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
 
   plat::File in;
   if (!in.Open(input, plat::File::Mode::Read)) {
-    AfxMessageBox(ShownName(input) + "\r\n" + ErrnoReason(errno));
+    AfxMessageBox(plat::ShownPath(input) + "\r\n" + ErrnoReason(errno));
     return -1;
   }
   // The name the protected file takes: with enciphered names on, the stored form. It
@@ -406,7 +406,7 @@ int CQelDoc::OnSaveSourceAs() {
   if (RefuseFtpDriveSave(target)) return -1;
   // The source itself is no new name: it would be copied or rewritten onto itself.
   if (SameFile(source, target)) {
-    AfxMessageBox(ShownName(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
+    AfxMessageBox(plat::ShownPath(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
     return -1;
   }
   // Without a key the source can be neither expanded nor protected again: both
@@ -425,7 +425,7 @@ int CQelDoc::OnSaveSourceAs() {
   if (result == -2) {
     if (!ConfirmOverwrite(target)) return -1;
     result = CopyBeside(source, target) ? 0 : -1;
-    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), ShownName(target)));
+    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
   }
   m_nViewRequest = 6;
   UpdateAllViews();

@@ -52,7 +52,7 @@ namespace {
 int64_t ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) {
-    AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
+    AfxMessageBox(plat::ShownPath(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
     return -1;
   }
   const int64_t length = file.GetLength();
@@ -75,7 +75,7 @@ bool RefusedWhole(const codec::CZipReader& reader, const std::string& archive, c
     why = ZipBombReason(reader, folder, &code);
   }
   if (!why) return false;
-  AfxMessageBox(ShownName(archive) + "\r\n" + *why);
+  AfxMessageBox(plat::ShownPath(archive) + "\r\n" + *why);
   ReportCodecError(code);
   return true;
 }
@@ -187,7 +187,7 @@ int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::stri
     // With placeholder sizes the caller's room is the end of the output, not a fault.
     full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
     if (!full) {
-      if (!memoryMode) AfxNote(ShownName(archive) + " : " + CodeWithReason(e));
+      if (!memoryMode) AfxNote(plat::ShownPath(archive) + " : " + CodeWithReason(e));
       ReportCodecError(e.Code());
       return -1;
     }

@@ -88,11 +88,3 @@ std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::s
   return std::nullopt;
 }
 
-std::string ShownName(std::string_view path) {
-  std::string shown(path);
-  if (shown.size() >= 2 && shown[1] == ':') return shown;
-  const std::vector<uint8_t> doubleByte = MakeSjisLeadMask(shown, shown.size());
-  for (size_t i = 0; i < shown.size(); ++i)
-    if (shown[i] == '\\' && !doubleByte[i]) shown[i] = '/';
-  return shown;
-}

@@ -28,7 +28,3 @@ std::string CodeWithReason(const char* code, const std::string& reason = "");
 // be unpacked below folder ("026 reason (sizes)"): more than the free space there, or
 // one file past the process's file-size limit. nullopt when they fit.
 std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::string_view folder);
-// A path as the user writes it in a message: an inside path of the host ("\tmp\x.zip")
-// and a member path take '/' separators ("/tmp/x.zip"); a drive path ("R:\a.zip")
-// stays as it is. Lead-byte aware (CP932).
-std::string ShownName(std::string_view path);

@@ -20,11 +20,11 @@ std::optional<std::vector<std::string>> WalkPackList(const std::vector<std::stri
 }
 
 bool AcceptLeftOut(const LeftOut& leftOut) {
-  for (const std::string& link : leftOut.links) AfxNote(ShownName(link) + plat::Utf8ToCp932Lossy(" : シンボリックリンクは格納しません"));
+  for (const std::string& link : leftOut.links) AfxNote(plat::ShownPath(link) + plat::Utf8ToCp932Lossy(" : シンボリックリンクは格納しません"));
   for (const std::string& special : leftOut.specials)
-    AfxNote(ShownName(special) + plat::Utf8ToCp932Lossy(" : 名前付きパイプなどの特殊ファイルは格納しません"));
+    AfxNote(plat::ShownPath(special) + plat::Utf8ToCp932Lossy(" : 名前付きパイプなどの特殊ファイルは格納しません"));
   for (const std::string& name : leftOut.unnamed)
-    AfxNote(ShownName(name) + " : " + TroubleReason(WriteTrouble::NotShiftJis) + plat::Utf8ToCp932Lossy("。格納できません"));
+    AfxNote(plat::ShownPath(name) + " : " + TroubleReason(WriteTrouble::NotShiftJis) + plat::Utf8ToCp932Lossy("。格納できません"));
   return leftOut.unnamed.empty();
 }
 
@@ -34,7 +34,7 @@ bool AllReadable(const std::vector<std::string>& names) {
     if (!name.empty() && name.back() == '/') continue;
     plat::File file;
     if (file.Open(name, plat::File::Mode::Read)) continue;
-    AfxNote(ShownName(name) + " : " + CodeWithReason(codec::err::kReadFailed, ErrnoReason(errno)));
+    AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(codec::err::kReadFailed, ErrnoReason(errno)));
     all = false;
   }
   return all;
@@ -44,6 +44,6 @@ bool IsEmptyFolderToPack(const std::string& path) {
   if (!plat::IsDirectory(path)) return false;
   std::vector<std::string> unnamed;
   if (!ListFolderNames(path, true, &unnamed).empty() || !unnamed.empty()) return false;
-  AfxMessageBox(ShownName(path) + "\r\n" + plat::Utf8ToCp932Lossy("空のフォルダーです。圧縮するファイルがありません。"));
+  AfxMessageBox(plat::ShownPath(path) + "\r\n" + plat::Utf8ToCp932Lossy("空のフォルダーです。圧縮するファイルがありません。"));
   return true;
 }

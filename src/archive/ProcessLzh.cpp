@@ -158,7 +158,7 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
       continue;
     }
     plat::RemoveFile(path);
-    AfxNote(ShownName(h.Path()) + " : " + text);
+    AfxNote(plat::ShownPath(h.Path()) + " : " + text);
     if (first.empty()) first = text;
   }
   return first;
@@ -186,7 +186,7 @@ int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
       }
       if (!headerRead) break;  // the header itself could not be read: nothing after it is found
       const bool method = std::string_view(e.Code()) == codec::err::kLzhMethod;
-      AfxNote(ShownName(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
+      AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
     }
   }
   if (firstCode.empty()) return 0;
@@ -212,7 +212,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   CExtractTarget target(plat::GetCurrentDirectory(), true);
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) {
-    AfxMessageBox(ShownName(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
+    AfxMessageBox(plat::ShownPath(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
     return -1;
   }
   const int64_t length = file.GetLength();
@@ -228,7 +228,7 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   const std::pair<uint64_t, uint64_t> declared = DeclaredSizes(image);
   const uint64_t total = declared.first, largest = declared.second;
   if (std::optional<std::string> why = NoRoomReason(total, largest, target.Folder())) {
-    AfxMessageBox(ShownName(archive) + "\r\n" + *why);
+    AfxMessageBox(plat::ShownPath(archive) + "\r\n" + *why);
     return -1;
   }
   if (program && MembersStayInside(image, target)) {

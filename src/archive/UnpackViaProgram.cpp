@@ -25,14 +25,14 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
     if (!e.nameExact || e.isSymlink) {
       // Names the program could not spell in Shift-JIS, and links, are not placed.
       const WriteTrouble trouble = e.nameExact ? WriteTrouble::LinkInTheWay : WriteTrouble::NotShiftJis;
-      AfxNote(ShownName(name) + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(trouble)));
+      AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(trouble)));
       whole = false;
       continue;
     }
     if (e.isDirectory) {
       std::optional<plat::FolderHandle> below = from.OpenChild(e.name);
       if (!below || !target.MakeFolders(name)) {
-        AfxNote(ShownName(name) + " : " + CodeWithReason(codec::err::kWrite, below ? target.Why() : ErrnoReason(errno)));
+        AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(codec::err::kWrite, below ? target.Why() : ErrnoReason(errno)));
         whole = false;
         continue;
       }
@@ -42,7 +42,7 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
     try {
       target.MoveFile(name, from, e.name);
     } catch (const codec::CodecError& error) {
-      AfxNote(ShownName(name) + " : " + CodeWithReason(error));
+      AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(error));
       whole = false;
     }
   }

@@ -119,7 +119,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     // (each named); the program's own failure is the archive's.
     const std::optional<std::vector<std::string>> names = WalkPackList(sources, leftOut);
     if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, *names) == 0) return 0;
-    if (!quiet) AfxMessageBox(ShownName(archive) + "\r\n" + LoadString(IDS_CANNOT_MAKE));
+    if (!quiet) AfxMessageBox(plat::ShownPath(archive) + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     return -1;
   }
 
@@ -164,7 +164,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
   } catch (const codec::CodecError& error) {
     work.Discard();
     // The writer's code and why, with the file it is about, even when quiet.
-    AfxMessageBox(ShownName(member.empty() ? archive : member) + " : " + CodeWithReason(error));
+    AfxMessageBox(plat::ShownPath(member.empty() ? archive : member) + " : " + CodeWithReason(error));
     return -1;
   }
   if (Archive().m_bZipError == 1) {
@@ -173,7 +173,7 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
     return -1;
   }
   if (!work.CommitAs(archive)) {
-    if (!quiet) AfxMessageBox(ShownName(archive) + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
+    if (!quiet) AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
     return -1;
   }
   return 0;

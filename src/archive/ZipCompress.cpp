@@ -100,7 +100,7 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     // takes): the own writer packs the same files.
     if (run.exitCode < 0 || run.exitCode == 127) result = -2;
     // Otherwise a failure is said with its reason (a full disk, ...), the archive named.
-    if (result == -1) AfxMessageBox(ShownName(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
+    if (result == -1) AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
   }
   plat::RemoveTree(*work);
   if (result == -2) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);

@@ -75,11 +75,11 @@ void ShowPasteFailure(const std::string& path) {
   int error = plat::IsDirectory(path) ? EISDIR : 0;
   if (error == 0 && !file.Open(path, plat::File::Mode::Read)) error = errno != 0 ? errno : EIO;
   if (error != 0) {
-    AfxMessageBox(ShownName(path) + "\r\n" + LoadString(237) + "(" + plat::Utf8ToCp932Lossy(std::strerror(error)) +
+    AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(237) + "(" + plat::Utf8ToCp932Lossy(std::strerror(error)) +
                   ")");
     return;
   }
-  AfxMessageBox(ShownName(path) + "\r\n" + LoadString(349));
+  AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(349));
 }
 
 }  // namespace

@@ -25,11 +25,6 @@ std::string WithName(int id, const std::string& target) {
 
 }  // namespace
 
-std::string ShownName(const std::string& winPath) {
-  const std::optional<std::string> host = plat::ToHostPath(winPath);
-  return host ? plat::Utf8ToCp932Lossy(*host) : winPath;
-}
-
 bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   int error = 0;
@@ -44,14 +39,14 @@ void ShowWriteFailure(const std::string& target, int error) {
   // A full disk and a folder or file that refuses the write have the system's own
   // texts; any other reason is named as the system gives it.
   if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
-    AfxMessageBox(WithName(IDS_DISK_FULL, ShownName(target)));
+    AfxMessageBox(WithName(IDS_DISK_FULL, plat::ShownPath(target)));
   } else if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
-    AfxMessageBox(WithName(kWriteRefused, ShownName(target)));
+    AfxMessageBox(WithName(kWriteRefused, plat::ShownPath(target)));
   } else {
     ShowCannotCreate(target, std::strerror(error != 0 ? error : EIO));
   }
 }
 
 void ShowCannotCreate(const std::string& target, const std::string& why) {
-  AfxMessageBox(ShownName(target) + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
+  AfxMessageBox(plat::ShownPath(target) + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
 }

@@ -16,6 +16,3 @@ void ShowWriteFailure(const std::string& target, int error);
 // The message of a target that was not written for a reason of the program's own
 // (why: UTF-8, e.g. the picture is too large for the format).
 void ShowCannotCreate(const std::string& target, const std::string& why);
-// A file's name in a message: as the user wrote it (a POSIX path, CP932 text), not
-// in the program's inside form.
-std::string ShownName(const std::string& winPath);

@@ -74,6 +74,20 @@ std::string WithoutTrailingSeparators(std::string winPath) {
   return winPath;
 }
 
+std::string ShownPath(std::string_view winPath) {
+  std::string shown(winPath);
+  if (shown.size() >= 2 && shown[1] == ':') return shown;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const auto b = static_cast<unsigned char>(shown[i]);
+    if (IsSjisLeadByte(b) && i + 1 < shown.size()) {
+      ++i;
+    } else if (b == '\\') {
+      shown[i] = '/';
+    }
+  }
+  return shown;
+}
+
 std::optional<std::string> ToHostPath(std::string_view winPath) {
   if (winPath.size() >= 2 && winPath[1] == ':' &&
       ((winPath[0] >= 'A' && winPath[0] <= 'Z') || (winPath[0] >= 'a' && winPath[0] <= 'z'))) {

@@ -27,6 +27,9 @@ size_t FindLastSeparator(std::string_view winPath);
 // winPath without the separators it ends with: a '\' that is the trail byte of a
 // double-byte character (the last byte of "ソ" or "表") stays; a root "\" stays.
 std::string WithoutTrailingSeparators(std::string winPath);
+// A Windows path as the user wrote it, for messages: its separators as '/' (a trail
+// byte '\' stays), still CP932; a drive path (R:\...) stays as it is.
+std::string ShownPath(std::string_view winPath);
 
 struct FileInfo {
   int64_t size = 0;
