@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ViewCodes.h"
 #include "base/ZeroedVector.h"
 #include "platform/os/FolderLock.h"
 #include "platform/gdi/Types.h"
@@ -36,8 +37,8 @@ struct DocState {
   int m_nFileKind = 0;       // FileKind of the loaded document
   int m_nDisplayForm = 0;    // 0 normal, 1 binary dump, 2 source, 3 reload after save
   int m_nDisplayState = 0;   // 99 while a reload by the image view or a sheet rendering runs
-  int m_nViewRequest = 0;    // ViewRequest
-  int m_nViewAction = 0;     // ViewAction (one-shot)
+  ViewRequests m_nViewRequest;  // what the views do at their next update
+  ViewAction m_nViewAction;     // the text pane's one-shot job (CQelDoc::PostViewAction)
   int m_nMediaRequest = 0;   // MediaRequest
   int m_nPrintMode = 0;      // 0 none, 1 print, 2 preview, 3 margins
   int m_nListLayout = 0;     // ListLayout, 0 to 18

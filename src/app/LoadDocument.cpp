@@ -187,7 +187,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
   if (m_bPartialLoad && FrameHost() && m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 
-  m_nViewRequest = 1;
+  m_nViewRequest = ViewRequest::kRedisplay;
   UpdateAllViews();
   // A file of which nothing could be shown (its text is the reason) fails the load.
   return readable && !m_bNothingShown ? 0 : -1;

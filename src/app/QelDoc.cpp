@@ -101,6 +101,20 @@ void CQelDoc::UpdateAllViews() {
   for (CDocView* view : views) view->OnUpdate();
 }
 
+bool CQelDoc::PostViewAction(const ViewAction& action) {
+  m_nViewAction = action;
+  UpdateAllViews();
+  const bool taken = m_nViewAction.kind == ViewActionKind::kNone;
+  if (!taken && action.kind != ViewActionKind::kLoadMetafile) m_nViewAction = {};
+  return taken;
+}
+
+bool CQelDoc::TakePendingMetafile() {
+  if (m_nViewAction.kind != ViewActionKind::kLoadMetafile) return false;
+  m_nViewAction = {};
+  return true;
+}
+
 void CQelDoc::AddView(CDocView* view) {
   if (std::find(m_views.begin(), m_views.end(), view) == m_views.end()) m_views.push_back(view);
 }
@@ -108,7 +122,7 @@ void CQelDoc::AddView(CDocView* view) {
 void CQelDoc::RemoveView(CDocView* view) { std::erase(m_views, view); }
 
 void CQelDoc::RefreshFileLists() {
-  m_nViewRequest = 6;
+  m_nViewRequest = kRefreshLists;
   UpdateAllViews();
 }
 

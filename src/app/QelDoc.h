@@ -77,6 +77,12 @@ class CQelDoc : public DocState {
   // case flag and the text or table font size.
   void SetSizeFromLetter(char letter);
   void UpdateAllViews();
+  // Hands a one-shot job to the text pane, whose update performs it; false when no
+  // view took it. An action no view took is not left for the next picture, but a
+  // metafile load stays for the document to draw (TakePendingMetafile).
+  bool PostViewAction(const ViewAction& action);
+  // True (and no longer pending) when a metafile load was posted and no view took it.
+  bool TakePendingMetafile();
   void AddView(CDocView* view);
   void RemoveView(CDocView* view);
   std::string TmpFolder() const;  // this run's work folder below program folder + "\TMP", made on first use

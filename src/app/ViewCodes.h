@@ -1,29 +1,73 @@
-// What the document hands the text view, and the view's own timers.
-// A ViewAction is a one-shot job the document stores in m_nViewAction; the view's
-// update performs it and resets it. The capture numbers are also the codes of
-// CQelView::CaptureScreen.
+// What the document asks of its views, and the view's own timers.
+//
+// A ViewRequest is a set of flags every view reads at its update: the text pane
+// shows the document again, the file lists take the current file or re-read their
+// folders. A request may be for one pane only. A ViewAction is a one-shot job for
+// the text pane (a capture, an image save, a metafile load), posted through
+// CQelDoc::PostViewAction; the pane's update performs it once and clears it.
 #pragma once
 
-inline constexpr int kViewActionNone = 0;
-inline constexpr int kCaptureDataScreen = 0;    // CaptureScreen only: the pane's text or picture, paged
+#include <cstdint>
+
+enum class ViewRequest : uint8_t {
+  kNone = 0,
+  kRedisplay = 1,        // the text pane shows the document again
+  kTakeCurrentFile = 2,  // the file lists take the document's current file
+  kReread = 4,           // the file lists re-read their folders
+  kClosing = 8,          // the document is closing: no view acts
+};
+
+constexpr ViewRequest operator|(ViewRequest a, ViewRequest b) {
+  return static_cast<ViewRequest>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
+}
+
+// The lists show the current file and the folders as they now are (after a save).
+inline constexpr ViewRequest kRefreshLists = ViewRequest::kTakeCurrentFile | ViewRequest::kReread;
+// Every view: the document shown again and the lists refreshed.
+inline constexpr ViewRequest kRefreshAll = ViewRequest::kRedisplay | kRefreshLists;
+
+// The requests the views read, with the one pane they are for (kAllPanes: every view;
+// a request for one text pane is left alone by the file lists).
+struct ViewRequests {
+  static constexpr int kAllPanes = -1;
+  ViewRequest flags = ViewRequest::kNone;
+  int pane = kAllPanes;
+
+  constexpr ViewRequests() = default;
+  constexpr ViewRequests(ViewRequest set, int forPane = kAllPanes) : flags(set), pane(forPane) {}
+  constexpr bool Has(ViewRequest flag) const {
+    return (static_cast<uint8_t>(flags) & static_cast<uint8_t>(flag)) != 0;
+  }
+  constexpr bool ForPane(int p) const { return pane == kAllPanes || pane == p; }
+  bool operator==(const ViewRequests&) const = default;
+};
+
+// The capture codes of CQelView::CaptureScreen.
+inline constexpr int kCaptureDataScreen = 0;  // the pane's text or picture, paged
 inline constexpr int kCaptureDesktop = 1;
-inline constexpr int kCaptureNumbered = 2;      // a clicked window under numbered names, from the file list
-inline constexpr int kViewActionSaveFirst = 3;  // 3 to 10: the shown picture saved with the save code itself
-inline constexpr int kViewActionSaveLast = 10;
-inline constexpr int kViewActionSaveShownFirst = 11;  // 11 to 19: the temporary save of what is shown
-inline constexpr int kViewActionSaveShownLast = 19;
-// Above 20 (but 40): the refresh saves the source picture with the code
-// action - 20.
-inline constexpr int kViewActionSourceSave = 20;
-inline constexpr int kViewActionRegionSaveFirst = 29;  // 29 to 31: a region copy, then a save
-inline constexpr int kViewActionRegionSaveLast = 31;
-inline constexpr int kViewActionMetafile = 32;  // 32 and 33: the view loads the metafile of m_strPathName
-inline constexpr int kViewActionLoadMetafile = 33;
+inline constexpr int kCaptureNumbered = 2;    // a clicked window under numbered names, from the file list
 inline constexpr int kCaptureClickedWindow = 40;
 inline constexpr int kCaptureClickedSeries = 41;
-inline constexpr int kViewActionConvertSave = 50;  // 51 to 64: the list's conversion saves with code action - 50
-inline constexpr int kViewActionConvertSaveLast = 64;
-inline constexpr int kViewActionDone = 99;  // a save that leaves the file lists as they are
+
+enum class ViewActionKind : uint8_t {
+  kNone,
+  kCapture,           // CaptureScreen(captureCode)
+  kSaveAsked,         // the shown picture, the target asked in the save dialog, with saveCode
+  kSaveToDocument,    // the shown picture to the document's path, in its extension's format
+  kSaveSource,        // the refresh saves the source picture beside the shown file with saveCode
+  kSaveRegion,        // a region copy, then a save
+  kLoadMetafile,      // the pane loads the metafile of the document's path
+  kConvertSave,       // the file list's conversion: the shown picture to the document's path with saveCode
+  kSaveKeepsLists,    // marks a save that leaves the file lists as they are
+};
+
+struct ViewAction {
+  ViewActionKind kind = ViewActionKind::kNone;
+  int saveCode = 0;     // the ImageSaveCode of a save
+  int captureCode = 0;  // the CaptureScreen code of a capture
+  bool operator==(const ViewAction&) const = default;
+  bool Is(ViewActionKind k) const { return kind == k; }
+};
 
 // The view's timers. Each pane repaints its picture on its own timer; the paste
 // back after a selection became a table has one of its own. The media timers are

@@ -121,7 +121,7 @@ int CQelDoc::CompressToZip(int mode) {
   }
   if (mode == kCompressZip || mode == kCompressRtz) {
     current = archive;
-    m_nViewRequest = 7;
+    m_nViewRequest = kRefreshAll;
     if (refresh) UpdateAllViews();
   }
   return 1;

@@ -427,7 +427,7 @@ int CQelDoc::OnSaveSourceAs() {
     result = CopyBeside(source, target) ? 0 : -1;
     if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
   }
-  m_nViewRequest = 6;
+  m_nViewRequest = kRefreshLists;
   UpdateAllViews();
   return result < 0 ? -1 : 0;
 }

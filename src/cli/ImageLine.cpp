@@ -14,8 +14,7 @@
 
 int ShowImageLine(CQelDoc& doc, std::ostream& out, std::ostream& err) {
   // A metafile waits for a view to draw it; without one it is drawn here.
-  if (!doc.LoadedImageFacts().held && doc.m_nViewAction == kViewActionLoadMetafile) {
-    doc.m_nViewAction = 0;
+  if (!doc.LoadedImageFacts().held && doc.TakePendingMetafile()) {
     LoadMetafileDocImage(doc, doc.m_strPathName, nullptr, nullptr);
   }
   const CQelDoc::ImageFacts image = doc.LoadedImageFacts();

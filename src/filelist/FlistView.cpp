@@ -10,13 +10,6 @@
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 
-namespace {
-
-constexpr int kTakeCurrentFile = 2;
-constexpr int kReread = 4;
-
-}  // namespace
-
 CFlistView::CFlistView(CQelDoc& doc, int list) : m_doc(doc), m_nList(list == 2 ? 2 : 1) { m_doc.AddView(this); }
 
 CFlistView::~CFlistView() { m_doc.RemoveView(this); }
@@ -185,9 +178,10 @@ void CFlistView::OnKeyDown(int key) {
 }
 
 void CFlistView::OnUpdate() {
-  const int request = m_doc.m_nViewRequest;
-  if (request < 0 || request > 16) return;
-  if (request & kTakeCurrentFile) {
+  // A request for one text pane, or while the document closes, is not the lists'.
+  const ViewRequests request = m_doc.m_nViewRequest;
+  if (request.Has(ViewRequest::kClosing) || request.pane != ViewRequests::kAllPanes) return;
+  if (request.Has(ViewRequest::kTakeCurrentFile)) {
     const std::string& current = m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
     const size_t sep = plat::FindLastSeparator(current);
     if (sep != std::string::npos && !IsListFolder(sep == 0 ? std::string("\\") : current.substr(0, sep))) {
@@ -201,7 +195,7 @@ void CFlistView::OnUpdate() {
       const int index = IndexOf(current.substr(sep + 1));
       if (index >= 0) m_nCurrent = index;
     }
-  } else if ((request & kReread) && !m_strFolder.empty()) {
+  } else if (request.Has(ViewRequest::kReread) && !m_strFolder.empty()) {
     ReadFolder();
   }
 }

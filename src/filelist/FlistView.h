@@ -35,7 +35,7 @@ class CFlistView : public CDocView {
 
   // Up and Down move the current item; Space toggles its selection.
   void OnKeyDown(int key);
-  // ViewRequest bit 1 (2): take the document's current file; bit 2 (4): re-read.
+  // The document's ViewRequest (app/ViewCodes.h): take its current file, or re-read.
   void OnUpdate() override;
 
   // The entry limit (kMaxEntries unless a test sets a smaller one).

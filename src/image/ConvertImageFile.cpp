@@ -34,8 +34,7 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   Image().m_nImageLoadState = 0;
   if (loaded != 0) return loaded;
   // A metafile is left for the view to draw; when none took it, it is drawn here.
-  if (!Image().m_pImageBits && m_nViewAction == kViewActionLoadMetafile) {
-    m_nViewAction = 0;
+  if (!Image().m_pImageBits && TakePendingMetafile()) {
     const int drawn = LoadMetafileDocImage(*this, source, nullptr, nullptr);
     Image().m_nImageLoadState = 0;
     if (drawn != 0) return -1;

@@ -15,13 +15,9 @@
 
 namespace {
 
-// Each save stores its one-shot ViewAction; the text view saves what it shows. The
-// actions of the shown picture's saves are the save codes themselves.
-int StoreViewAction(CommandContext& cx, int action) {
-  cx.doc->m_nViewAction = action;
-  cx.doc->UpdateAllViews();
-  // An action no view took is not left for the next picture.
-  cx.doc->m_nViewAction = kViewActionNone;
+// Each save posts its one-shot ViewAction; the text view saves what it shows.
+int SaveShown(CommandContext& cx, ImageSaveCode code) {
+  cx.doc->PostViewAction({ViewActionKind::kSaveAsked, code});
   return 0;
 }
 
@@ -29,19 +25,22 @@ void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.doc && cx.doc->Image().m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
 }
 
-int OnSaveBmz(CommandContext& cx) { return StoreViewAction(cx, kSaveBmz); }
-int OnSaveBmp(CommandContext& cx) { return StoreViewAction(cx, kViewActionSourceSave + kSaveBmpTarget); }
-int OnSavePng(CommandContext& cx) { return StoreViewAction(cx, kSavePng); }
-int OnSaveJpegHigh(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegHigh); }
-int OnSaveJpegStandard(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegStandard); }
-int OnSaveJpegBest(CommandContext& cx) { return StoreViewAction(cx, kSaveJpegBest); }
+int OnSaveBmz(CommandContext& cx) { return SaveShown(cx, kSaveBmz); }
+int OnSaveBmp(CommandContext& cx) {
+  cx.doc->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
+  return 0;
+}
+int OnSavePng(CommandContext& cx) { return SaveShown(cx, kSavePng); }
+int OnSaveJpegHigh(CommandContext& cx) { return SaveShown(cx, kSaveJpegHigh); }
+int OnSaveJpegStandard(CommandContext& cx) { return SaveShown(cx, kSaveJpegStandard); }
+int OnSaveJpegBest(CommandContext& cx) { return SaveShown(cx, kSaveJpegBest); }
 
 // The captures: the view performs the action, then the active list's file is shown again.
 int Capture(CommandContext& cx, int action) {
   CQelDoc& doc = *cx.doc;
   if (action == kCaptureClickedWindow && cx.frame) cx.frame->ActivateNextViewPane(0);
-  if (action == kCaptureClickedWindow) doc.m_nViewRequest = 7;
-  StoreViewAction(cx, action);
+  if (action == kCaptureClickedWindow) doc.m_nViewRequest = kRefreshAll;
+  doc.PostViewAction({.kind = ViewActionKind::kCapture, .captureCode = action});
   const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
   if (!shown.empty()) doc.LoadDocument(shown, 0);
   return 0;

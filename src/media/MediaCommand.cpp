@@ -418,7 +418,7 @@ int CQelView::MediaCommand(int code, int flag) {
       return 0;
     }
     if (code > kMediaSeekRequest) {
-      doc.m_nViewRequest = 6;
+      doc.m_nViewRequest = kRefreshLists;
       doc.UpdateAllViews();
       action = Media().m_nPlayerState > 0 ? code : kActionPlay;
     } else {

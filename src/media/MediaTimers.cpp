@@ -107,7 +107,7 @@ void CQelView::PlayNextListEntry() {
   if (next.empty()) return;
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = next;
   doc.LoadDocument(next, 0);
-  doc.m_nViewRequest = 6;
+  doc.m_nViewRequest = kRefreshLists;
   doc.UpdateAllViews();
   if (IsMediaKind(doc.GetFileKind(m_strFileName)) && Media().m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
 }

@@ -136,7 +136,7 @@ int CQelView::RecordWave(int mode) {
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = path;
   // The pane shows the recording; the lists take it as their current file and re-read.
   doc.LoadDocument(path, 0);
-  doc.m_nViewRequest = 6;
+  doc.m_nViewRequest = kRefreshLists;
   doc.UpdateAllViews();
   if (cut) {
     AfxMessageBox(shown + Sjis(": 録音が WAV ファイルに収まる上限 (4 GiB) に達したので、そこで止めました。ここまでの録音は欠けずに保存しました。"));

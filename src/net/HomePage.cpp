@@ -98,7 +98,7 @@ void CQelDoc::OpenHomePage(int mode) {
   Net().m_strBrowseAddress = notice.empty() ? "init" : notice;
   const int pane = m_nActivePane;
   m_nActivePane = 5;
-  m_nViewRequest = 1;
+  m_nViewRequest = ViewRequest::kRedisplay;
   UpdateAllViews();
   m_nActivePane = pane;
 

@@ -59,7 +59,7 @@ void ShowInHtmlPane(CQelDoc& doc, const std::string& address, const std::string&
   net.m_strBrowseAddress = WithUrlCredentials(target, user, password);
   net.m_bBrowseRequest = 1;
   net.paneTook_ = false;
-  doc.m_nViewRequest = 7;
+  doc.m_nViewRequest = kRefreshAll;
   doc.UpdateAllViews();
   if (!net.paneTook_ && net.browseFailure_.empty()) {
     net.browseFailure_ = plat::Utf8ToCp932Lossy(
@@ -139,7 +139,7 @@ void CQelDoc::OpenAddress(std::string address) {
     m_nActiveList = list;
     ActivatePanes(list);
     LoadDocument(path, 0);
-    m_nViewRequest = 7;
+    m_nViewRequest = kRefreshAll;
     UpdateAllViews();
     if (IsImageKind(m_nFileKind)) LoadDocument(path, 0);
     return;

@@ -12,14 +12,6 @@
 #include "richtext/ViewTableState.h"
 #include "view/PlainTextModel.h"
 
-namespace {
-
-constexpr int kClosing = -1;
-constexpr int kPaneAddressed = 16;  // above: (pane << 4) | action, for one pane only
-constexpr int kRedisplay = 1;
-
-}  // namespace
-
 void NoteNotBuilt(std::string_view what) { AfxNote("not built yet: " + std::string(what)); }
 
 CQelView::CQelView(CQelDoc& doc, int pane)
@@ -50,14 +42,14 @@ void CQelView::SetTextModel(std::unique_ptr<TextModel> model) {
 }
 
 void CQelView::OnUpdate() {
-  const int request = m_doc.m_nViewRequest;
-  if (request == kClosing) return;
-  const bool forThisPane = request > kPaneAddressed ? (request >> 4) == m_nPane : true;
-  if (forThisPane && (request & kRedisplay)) ShowDocumentText();
-  if (forThisPane && m_doc.m_nViewAction != 0) {
-    const int action = m_doc.m_nViewAction;
-    m_doc.m_nViewAction = 0;
-    PerformViewAction(action);
+  const ViewRequests request = m_doc.m_nViewRequest;
+  if (request.Has(ViewRequest::kClosing)) return;
+  const bool forThisPane = request.ForPane(m_nPane);
+  if (forThisPane && request.Has(ViewRequest::kRedisplay)) ShowDocumentText();
+  if (forThisPane && !m_doc.m_nViewAction.Is(ViewActionKind::kNone)) {
+    const ViewAction action = m_doc.m_nViewAction;
+    m_doc.m_nViewAction = {};
+    PerformImageAction(action);
   }
   PerformMediaRequest();
   if (m_doc.m_nPrintMode != 0) {
@@ -89,46 +81,12 @@ void CQelView::ShowDocumentText() {
   if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
 }
 
-// The one-shot actions the document leaves for the pane: captures, image saves,
-// metafile loads and the file list's batch conversion. Saves need a shown image;
-// without one the action is dropped, never kept for the next image.
-void CQelView::PerformViewAction(int action) {
-  const std::string code = "ViewAction " + std::to_string(action);
-  const bool image = IsImageKind(m_nFileKind) && Image().m_pImageBits != nullptr;
-  const bool capture = action == kCaptureDesktop || action == kCaptureNumbered || action == kCaptureClickedWindow ||
-                       action == kCaptureClickedSeries;
-  const bool save = !capture && ((action >= kViewActionSaveFirst && action <= kViewActionSaveShownLast) ||
-                                  action > kViewActionSourceSave);
-  // A picture object goes back to the painted image before its pixels are read.
-  if (save && image) LeavePictureObjectMode();
-  if (capture) {
-    CaptureScreen(action);
-  } else if (action >= kViewActionRegionSaveFirst && action <= kViewActionRegionSaveLast) {
-    NoteNotBuilt(code + " (region copy and save)");
-  } else if (action == kViewActionMetafile || action == kViewActionLoadMetafile) {
-    if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(m_nFileKind)) TakeDocumentImage();
-  } else if (save && !image) {
-    AfxNote(code + " dropped: no picture is shown");
-  } else if (action >= kViewActionSaveFirst && action <= kViewActionSaveLast) {
-    SaveImageAs(action, SaveImageMode::kAsk);
-  } else if (action >= kViewActionSaveShownFirst && action <= kViewActionSaveShownLast) {
-    SaveImageAs(1, SaveImageMode::kDocumentPath);  // 1: the format of the path's extension
-  } else if (action > kViewActionConvertSave && action <= kViewActionConvertSaveLast) {
-    SaveImageAs(action - kViewActionConvertSave, SaveImageMode::kConvert);
-  } else if (action > kViewActionSourceSave) {
-    // The refresh saves the source picture with the code action - 20.
-    m_doc.m_nViewAction = action;
-    RefreshImage(RefreshMode::kRender);
-    m_doc.m_nViewAction = kViewActionNone;
-  }
-}
-
 // The update runs for the preview only: the pane keeps what it shows (a cropped
 // region to print, an edited picture) rather than showing the document again.
 void CQelView::OnFilePrintPreview() {
   m_doc.m_nPrintMode = 2;
-  const int request = m_doc.m_nViewRequest;
-  m_doc.m_nViewRequest = 0;
+  const ViewRequests request = m_doc.m_nViewRequest;
+  m_doc.m_nViewRequest = {};
   OnUpdate();
   m_doc.m_nViewRequest = request;
 }

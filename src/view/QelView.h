@@ -63,7 +63,8 @@ class CQelView : public CDocView,
   // Hands the text over to another model (the rich-text one), keeping the text.
   void SetTextModel(std::unique_ptr<TextModel> model);
 
-  // Update: the document's requests for this pane, then the pending ViewAction.
+  // Update: the document's requests for this pane, then the pending ViewAction
+  // (performed by the image subsystem, PerformImageAction).
   void OnUpdate() override;
   void OnFilePrintPreview();
 
@@ -122,7 +123,6 @@ class CQelView : public CDocView,
  private:
   void ShowDocumentText();
   bool ShowRichTextFile();
-  void PerformViewAction(int action);
   void MoveCaret(int pos, bool extend);
   void SyncSelection();
   void ScrollTo(ScrollPos pos);

@@ -16,7 +16,7 @@ TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
   EXPECT_EQ(Text(), text);
   EXPECT_EQ(doc_->m_nFileKind, kKindText);
   EXPECT_EQ(doc_->m_bPartialLoad, 0);
-  EXPECT_EQ(doc_->m_nViewRequest, 1);
+  EXPECT_EQ(doc_->m_nViewRequest, ViewRequest::kRedisplay);
 }
 
 // The display text is handed to the document without a copy: what is written into

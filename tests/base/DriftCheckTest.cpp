@@ -15,8 +15,11 @@
 //     operation a bare mode (CompressToZip(10), ProcessLzh(a, f, 0)),
 //   - hands the player or the recorder a bare request, action or mode, or stores a
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
-//   - stores or tests a bare ViewAction, capture code or view timer
-//     (m_nViewAction = 23, CaptureScreen(41), SetTimer(m_nPane + 2, 10)),
+//   - stores or tests a bare ViewAction, capture code or view timer, or works a save
+//     code out of an action (m_nViewAction = 23, CaptureScreen(41),
+//     SetTimer(m_nPane + 2, 10), action - 20, {ViewActionKind::kSaveAsked, 5}),
+//   - stores, tests or compares a bare ViewRequest, in tests too
+//     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
 //     SaveImageAs(kSaveBmp, 0)).
@@ -47,11 +50,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
-                                      "bare image edit code, refresh or save mode"};
+                                      "bare image edit code, refresh or save mode", "bare view request"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -90,8 +93,9 @@ const std::vector<const char*> kModeUsers = {"src/convert/",
                                              "src/archive/ProcessLzh.cpp",
                                              "src/archive/FileNameCipher.cpp"};
 // The files that take a ViewAction or a capture code apart by its number.
-const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/display/RefreshImage.cpp",
-                                                   "src/image/ImageCommands.cpp", "src/image/capture/CaptureScreen.cpp"};
+const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/ViewImageAction.cpp",
+                                                   "src/image/display/RefreshImage.cpp", "src/image/ImageCommands.cpp",
+                                                   "src/image/capture/CaptureScreen.cpp"};
 
 std::vector<Pattern> Patterns() {
   const auto ecma = std::regex::ECMAScript | std::regex::optimize;
@@ -121,10 +125,14 @@ std::vector<Pattern> Patterns() {
       {kBareMedia, "MediaCommand(", std::regex(R"(\bMediaCommand\(\s*[0-9])", ecma)},
       {kBareMedia, "RecordWave(", std::regex(R"(\bRecordWave\(\s*[0-9])", ecma)},
       {kBareMedia, "MediaRequest", std::regex(R"(m_nMediaRequest\s*(==|!=|=)\s*[1-9])", ecma)},
-      {kBareView, "ViewAction", std::regex(R"(m_nViewAction\s*(==|!=|=)\s*[1-9])", ecma)},
-      {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(StoreViewAction|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
+      {kBareView, "ViewAction", std::regex(R"(m_nViewAction\s*(==|!=|=)\s*-?[0-9])", ecma)},
+      {kBareView, "ViewActionKind::", std::regex(R"(ViewActionKind::\w+\s*,\s*-?[0-9])", ecma)},
+      {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(SaveShown|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
       {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
+      {kBareView, "ction", std::regex(R"(\baction\s*[-+]\s*\w)", ecma), kViewActionUsers},
+      {kBareRequest, "ViewRequest", std::regex(R"(m_nViewRequest\s*(==|!=|=|,)\s*[-(]*[0-9])", ecma)},
+      {kBareRequest, "ViewRequest", std::regex(R"(\bViewRequests?\s*>?\s*[({]\s*-?[0-9])", ecma)},
       {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
       {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
       {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
@@ -184,7 +192,7 @@ std::vector<Finding> Scan(const fs::path& root, const std::vector<Pattern>& patt
         const std::string code = CodeOf(line);
         for (const Pattern& p : patterns) {
           // Tests build their fixtures byte by byte; only their file kinds are checked.
-          if ((reader || test) && p.rule != kBareKind) continue;
+          if ((reader || test) && p.rule != kBareKind && p.rule != kBareRequest) continue;
           if (!Covers(p, rel)) continue;
           if (code.find(p.hint) == std::string::npos || !std::regex_search(code, p.re)) continue;
           const bool allowed = std::any_of(std::begin(kAllowed), std::end(kAllowed),
@@ -207,7 +215,7 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
                                 "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
-                                "media codes (media/MediaCodes.h), view actions and timers (app/ViewCodes.h) and the image "
+                                "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
                                 "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode):\n"
                              << report.str();
 }
@@ -258,12 +266,22 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"m_doc.m_nMediaRequest = 0;", {}},
       {"cx.doc->m_nViewAction = 23;", {kBareView}},
       {"return cx.view->CaptureScreen(41);", {kBareView}},
-      {"StoreViewAction(cx, 5);", {kBareView}},
+      {"SaveShown(cx, 5);", {kBareView}},
+      {"return SaveSourceImage(action - kViewActionSourceSave, source);", {kBareView}},
+      {"doc.PostViewAction({ViewActionKind::kSaveAsked, 5});", {kBareView}},
+      {"m_nViewRequest = 6;", {kBareRequest}},
+      {"doc_->m_nViewRequest = (2 << 4) | 1;", {kBareRequest}},
+      {"EXPECT_EQ(doc_->m_nViewRequest, 7);", {kBareRequest}},
+      {"if (m_doc.m_nViewRequest == -1) return;", {kBareRequest}},
+      {"m_nViewRequest = static_cast<ViewRequest>(6);", {kBareRequest}},
+      {"m_nViewRequest = kRefreshLists;", {}},
+      {"doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};", {}},
+      {"PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});", {}},
       {"v.SetTimer(v.m_nPane + 2, 10);", {kBareView}},
       {"KillTimer(40);", {kBareView}},
       {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
       {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
-      {"m_doc.m_nViewAction = kViewActionNone;", {}},
+      {"m_doc.m_nViewAction = {};", {}},
       {"ApplyImageEdit(7, m_strDrawText);", {kBareImage}},
       {"v.RefreshImage(9);", {kBareImage}},
       {"return cx.view->SaveImageAs(code, 0);", {kBareImage}},

@@ -72,7 +72,7 @@ TEST_F(FlistViewTest, TakesTheDocumentsCurrentFile) {
   WriteFile("b.txt", "b");
   ASSERT_EQ(list_.ShowPath(Win("a.txt")), 0);
   doc_->m_strFileName1 = Win("b.txt");
-  doc_->m_nViewRequest = 7;
+  doc_->m_nViewRequest = kRefreshAll;
   doc_->UpdateAllViews();
   EXPECT_EQ(list_.CurrentPath(), Win("b.txt"));
 }

@@ -93,7 +93,7 @@ TEST_F(AddressTest, WithoutTheInternalBrowserTheHtmlPaneIsAsked) {
   doc_->OpenAddress("http://127.0.0.1:1/x.htm");
   EXPECT_EQ(doc_->Net().m_strBrowseAddress, "http://127.0.0.1:1/x.htm");
   EXPECT_EQ(doc_->Net().m_bBrowseRequest, 1);
-  EXPECT_EQ(doc_->m_nViewRequest, 7);
+  EXPECT_EQ(doc_->m_nViewRequest, kRefreshAll);
   EXPECT_TRUE(frame_->StatusBar().Trace().empty());  // nothing fetched
 }
 

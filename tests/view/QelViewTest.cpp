@@ -162,13 +162,12 @@ TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   CQelView second(*doc_, 2);
   Show("first");
   doc_->m_pText[0] = 'F';
-  doc_->m_nViewRequest = (2 << 4) | 1;  // for pane 2 only
-  doc_->m_nViewAction = 7;
-  doc_->UpdateAllViews();
+  doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};  // for pane 2 only
+  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveAsked, 7}));
   EXPECT_EQ(view_.Text().GetText(), "first");
   EXPECT_EQ(second.Text().GetText(), "First");
-  EXPECT_EQ(doc_->m_nViewAction, 0);  // performed once, by pane 2
-  EXPECT_EQ(messages_.str(), "ViewAction 7 dropped: no picture is shown\n");
+  EXPECT_EQ(doc_->m_nViewAction, ViewAction{});  // performed once, by pane 2
+  EXPECT_EQ(messages_.str(), "image save 7 dropped: no picture is shown\n");
   view_.OnFilePrintPreview();
   EXPECT_EQ(doc_->m_nPrintMode, 0);
   EXPECT_EQ(view_.m_strFileName, doc_->m_strPathName);

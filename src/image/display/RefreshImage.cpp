@@ -174,10 +174,10 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(imageBytes);
 
   // A pending document save takes the image instead of showing it.
-  const int action = m_doc.m_nViewAction;
-  if (action > kViewActionSourceSave && action != kCaptureClickedWindow) {
-    m_doc.m_nViewAction = kViewActionNone;
-    return SaveSourceImage(action - kViewActionSourceSave, source);
+  const ViewAction action = m_doc.m_nViewAction;
+  if (action.Is(ViewActionKind::kSaveSource)) {
+    m_doc.m_nViewAction = {};
+    return SaveSourceImage(action.saveCode, source);
   }
 
   if (Image().m_bFitToWindow > 0) {

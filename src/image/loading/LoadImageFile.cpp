@@ -172,8 +172,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   const ImageRoad road = kind > kKindBmp ? ChooseImageRoad(kind, option, m_strProgramDir, Image().m_astrImageExt) : BmpImageRoad();
   if (road.by == ImageRoad::By::Metafile) {
     m_strPathName = path;
-    m_nViewAction = kViewActionLoadMetafile;
-    UpdateAllViews();
+    PostViewAction({ViewActionKind::kLoadMetafile});
     return 0;
   }
   if (road.by == ImageRoad::By::Missing) {

@@ -19,8 +19,6 @@
 
 namespace {
 
-constexpr int kDoneMarker = 99;
-
 std::string LowerTail(const std::string& name, size_t n) {
   std::string tail = name.size() >= n ? name.substr(name.size() - n) : name;
   for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
@@ -114,9 +112,9 @@ int CQelView::SaveImageAs(int code, SaveImageMode mode) {
     m_doc.WritePdf(pdfTarget, target, info.bmiHeader.biWidth, info.bmiHeader.biHeight);
     if (!m_doc.Image().m_bLastSaveOk) return -1;
   }
-  if (m_doc.m_nViewAction != kDoneMarker && mode != SaveImageMode::kConvert) {
+  if (!m_doc.m_nViewAction.Is(ViewActionKind::kSaveKeepsLists) && mode != SaveImageMode::kConvert) {
     if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
-    m_doc.m_nViewRequest = 6;
+    m_doc.m_nViewRequest = kRefreshLists;
     m_doc.UpdateAllViews();
   }
   return 0;

@@ -114,7 +114,7 @@ void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int 
   LoadDocument(target, 2);
   (m_nActiveList == 1 ? m_strFileName1 : m_strFileName2) = target;
   if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_nActiveList - 1);
-  m_nViewRequest = 6;
+  m_nViewRequest = kRefreshLists;
   UpdateAllViews();
 }
 

@@ -53,7 +53,7 @@ TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
     EXPECT_EQ(imagetest::MaxDiff(saved, shown), 0) << c.name;
   }
   // The file list re-reads its folder after a save.
-  EXPECT_EQ(doc_->m_nViewRequest, 6);
+  EXPECT_EQ(doc_->m_nViewRequest, kRefreshLists);
 }
 
 TEST_F(SaveShownImageTest, PngAtOneFourAndEightBits) {
@@ -146,32 +146,29 @@ TEST_F(SaveShownImageTest, MarkedTargetsAreRefused) {
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("\x92\xBC\x90\xDA"), std::string::npos);  // 直接
 }
 
-// The document's BMP save (ViewAction 23) wrote BMP bytes over the picture being
+// The document's BMP save (the source save) wrote BMP bytes over the picture being
 // shown, whatever its format: it writes base + ".bmp", after the overwrite question.
 TEST_F(SaveShownImageTest, DocumentBmpSaveNeverOverwritesTheShownFileFault) {
   Open("rose.gif", "rose: GIF:");
   const std::string gif = testenv::ReadHostFile(dir_.HostPath("rose.gif"));
-  doc_->m_nViewAction = 23;
-  doc_->m_nViewRequest = 1;
-  doc_->UpdateAllViews();
+  doc_->m_nViewRequest = ViewRequest::kRedisplay;
+  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget}));
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.gif")), gif);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")).substr(0, 2), "BM");
-  EXPECT_EQ(doc_->m_nViewAction, 0);
+  EXPECT_EQ(doc_->m_nViewAction, ViewAction{});
   // An existing BMP is only replaced when the user says yes.
   testenv::WriteHostFile(dir_.HostPath("rose.bmp"), "mine");
   frame_->Ui().QueueAnswer(plat::IDCANCEL);
-  doc_->m_nViewAction = 23;
-  doc_->UpdateAllViews();
+  doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")), "mine");
 }
 
-// Code 1 without a dialog (ViewAction 11..19) wrote BMP bytes under a .gif name.
+// Code 1 without a dialog (the save to the document's path) wrote BMP bytes under a .gif name.
 TEST_F(SaveShownImageTest, SaveWithoutDialogNeverPutsBmpBytesUnderAGifNameFault) {
   Open("rose.gif", "rose: GIF:");
   const std::string gif = testenv::ReadHostFile(dir_.HostPath("rose.gif"));
-  doc_->m_nViewAction = 12;
-  doc_->m_nViewRequest = 0;
-  doc_->UpdateAllViews();
+  doc_->m_nViewRequest = {};
+  doc_->PostViewAction({ViewActionKind::kSaveToDocument});
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.gif")), gif);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")).substr(0, 2), "BM");
 }
@@ -181,9 +178,8 @@ TEST_F(SaveShownImageTest, SaveWithoutDialogNeverPutsBmpBytesUnderAGifNameFault)
 TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
   ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
-  doc_->m_nViewAction = 23;
-  doc_->UpdateAllViews();
-  EXPECT_EQ(doc_->m_nViewAction, 0);
+  doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
+  EXPECT_EQ(doc_->m_nViewAction, ViewAction{});
   Open("next.gif", "rose: GIF:");
   EXPECT_FALSE(plat::Exists(Win("next.bmp")));
   EXPECT_TRUE(view_->Image().m_pDisplayBitmap) << "the picture is shown, not saved";
