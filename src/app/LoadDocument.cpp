@@ -1,6 +1,6 @@
-// The load road: a file becomes the document's display text. Text files are shown
-// as their text (converted from UTF-8, EUC-JP or JIS when the reading form asks);
-// every other file goes to the file-to-text dump.
+// The load road: a file becomes the document's display text. A picture goes to the
+// image road; every other file to the file-to-text dump, whose road table shows a text
+// file as its text.
 #include <algorithm>
 #include <cstring>
 
@@ -9,7 +9,6 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/ConvertStatus.h"
-#include "base/SjisLeadByte.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
@@ -19,6 +18,7 @@ namespace {
 constexpr int kConvMargin = 8192;
 constexpr int kSmallInputVolume = 204800;
 constexpr int kPdfInputVolume = 512000;
+constexpr int kPdfTableRows = 19000;
 constexpr int kPartialLoadText = 235;  // "   <部分表示>"
 
 bool PassesTableRules(int kind) {
@@ -35,49 +35,110 @@ void DropLoadWorkFiles(CQelDoc& doc) {
   plat::RemoveFile(tmp + "\\temp.txt");
 }
 
-// A text cut inside a double-byte character ends before its lead byte.
-std::string_view WholeCharacters(std::string_view text) {
-  size_t i = 0;
-  while (i < text.size()) i += IsSjisLeadByte(static_cast<uint8_t>(text[i])) ? 2 : 1;
-  return i > text.size() ? text.substr(0, text.size() - 1) : text;
+// What the load learns of the file before a road reads it.
+struct LoadSource {
+  bool readable = false;    // it opens for reading
+  bool regular = false;     // a regular file (a pipe or a device has no length and reads once)
+  bool lengthless = false;  // a file of /proc: it tells a length of 0 and holds text
+};
+
+LoadSource ExamineSource(const std::string& path, int kind) {
+  LoadSource source;
+  plat::File file;
+  source.readable = file.Open(path, plat::File::Mode::Read);
+  file.Close();
+  // The roads read a file by its length and again by its name, so only a regular file
+  // is read as one. A lengthless file would show nothing by its length: it is read to
+  // its end as a text.
+  const std::optional<plat::FileInfo> info = source.readable ? plat::Stat(path) : std::nullopt;
+  source.regular = info && !info->isSpecial;
+  source.lengthless = source.regular && info->size == 0 && !IsImageKind(kind) &&
+                      !plat::ReadFileHead(path, 1).value_or("").empty();
+  return source;
 }
 
-// The text road: the file's bytes (at most the input volume) shown as text in the
-// reading form, at most the output volume of them. A file of /proc tells no length
-// (lengthless) and is read to its end within the volume.
-void ReadTextRoad(CQelDoc& doc, plat::File& file, bool lengthless) {
-  int64_t length = file.GetLength();
-  std::vector<char> bytes;
-  const int64_t want = std::min<int64_t>(length, doc.m_nInDataLimit);
-  if (!TryResize(bytes, static_cast<size_t>(std::max<int64_t>(want, 0)), &doc.m_allocHook)) {
-    doc.WriteConvertFailure(ConvertStatus::OutOfMemory(" 051"));
-  } else {
-    int64_t got = file.Read(bytes.data(), want);
-    if (lengthless) {
-      if (std::optional<std::string> all = plat::ReadToEnd(file, int64_t{doc.m_nInDataLimit} + 1)) {
-        length = static_cast<int64_t>(all->size());
-        all->resize(std::min<size_t>(all->size(), static_cast<size_t>(std::max(doc.m_nInDataLimit, 0))));
-        bytes.assign(all->begin(), all->end());
-        got = static_cast<int64_t>(bytes.size());
-      }
-    }
-    const std::string_view raw(bytes.data(), static_cast<size_t>(std::max<int64_t>(got, 0)));
-    // Shift-JIS text is shown from the bytes read, without a copy between.
-    std::string decoded;
-    if (doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed) decoded = doc.DecodeTextToSjis(raw, doc.m_nReadTextForm);
-    const std::string_view text = doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed ? std::string_view(decoded) : raw;
-    doc.m_nConvPos = 0;
-    // At most the output volume is shown; the buffer's margin holds the note. The
-    // text ends at the output volume when it is over it, whatever the input cut.
-    const size_t outLimit = static_cast<size_t>(std::max(doc.m_nOutDataLimit, 0));
-    const bool outputCut = text.size() > outLimit;
-    doc.ConvAppend(WholeCharacters(text.substr(0, std::min(text.size(), outLimit))));
-    doc.AppendTextCutNote(got < length && !outputCut, outputCut);
+// The volumes the dump uses for this file: the settings' own, except that a PDF read
+// under the small input volume gets a larger one and more table rows for the run.
+CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
+  CQelDoc::DumpRequest request{doc.m_nInDataLimit, doc.m_nTableRows, lengthless};
+  if (doc.m_nFileKind == kKindPdf && doc.m_nInDataLimit == kSmallInputVolume) {
+    request.inputVolume = kPdfInputVolume;
+    request.tableRows = kPdfTableRows;
   }
+  return request;
+}
+
+// The road of the file: a refusal when it cannot be read as a file, the image road,
+// or the dump (which shows a text file as its text). The length of the display text.
+int RunLoadRoad(CQelDoc& doc, const std::string& path, int mode, const LoadSource& source) {
+  if (!source.readable) {
+    doc.WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
+    return doc.m_nConvPos;
+  }
+  if (!source.regular) {
+    doc.WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
+        plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)\r\n")));
+    return doc.m_nConvPos;
+  }
+  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0 && mode < 9) return doc.LoadImageRoad(path);
+  if (doc.m_nFileKind == kKindPdf) doc.BuildCidTables();
+  const int bTableRules = doc.m_bVerticalRules == 1 && PassesTableRules(doc.m_nFileKind) ? 1 : 0;
+  return doc.DumpFileAsText(path, bTableRules, 0, DumpRequestFor(doc, source.lengthless));
+}
+
+// The display text becomes the document text. When it lies in the conversion buffer's
+// own storage, that storage is handed over (no copy, no second set of pages) and the
+// conversion buffer starts afresh, untouched until written.
+void TakeDisplayText(CQelDoc& doc, int result) {
+  // A road may have replaced the buffer (and, out of memory, left none).
+  if (!doc.m_pConvBuf || doc.m_nConvCap < 1) result = 0;
+  DisplayWriter(doc.m_pConvBuf, doc.m_nConvCap, result).Terminate();  // also brings result into the buffer
+  doc.m_nTextLen = result;
+  const size_t textBytes = static_cast<size_t>(result) + 1;
+  const bool handOver = doc.m_pConvBuf && doc.m_pConvBuf == doc.m_convStore.data() && textBytes <= doc.m_convStore.size();
+  if (handOver && doc.m_allocHook.Allow(textBytes)) {
+    doc.m_textStore.swap(doc.m_convStore);
+    doc.m_textStore.resize(textBytes);
+    doc.m_textStore[static_cast<size_t>(result)] = '\0';
+    doc.m_pText = doc.m_textStore.data();
+    doc.m_nTextCap = static_cast<int>(doc.m_textStore.size());
+    doc.m_convStore = ZeroedVector<char>();
+    if (TryResize(doc.m_convStore, static_cast<size_t>(doc.m_nConvCap), nullptr)) {
+      doc.m_pConvBuf = doc.m_convStore.data();
+    } else {
+      doc.m_pConvBuf = nullptr;
+      doc.m_nConvCap = 0;
+    }
+  } else if (!handOver && TryResize(doc.m_textStore, textBytes, &doc.m_allocHook)) {
+    if (doc.m_pConvBuf) std::memcpy(doc.m_textStore.data(), doc.m_pConvBuf, textBytes);
+    doc.m_textStore[static_cast<size_t>(result)] = '\0';
+    doc.m_pText = doc.m_textStore.data();
+    doc.m_nTextCap = static_cast<int>(doc.m_textStore.size());
+  } else {
+    AfxMessageBox(OutOfMemoryText(" 052"));
+    doc.m_nTextLen = 0;
+  }
+}
+
+// Whether the file is shown in part: a fetch cut at its volume is; an RTF in the normal
+// display form is shown in the rich-text pane from the file itself, read up to the
+// input volume (the text above is only the converter's), so it is shown in part
+// exactly when the file is longer than that volume. A part is told in the status
+// line, except for a PDF cut at its full canvas, which keeps the road's own
+// "continued" text there.
+void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
+  if (fetchedCut) doc.m_bPartialLoad = 1;
+  if (doc.m_nFileKind == kKindRtf && doc.m_nDisplayForm == 0 && !fetchedCut) {
+    const auto info = plat::Stat(path);
+    doc.m_bPartialLoad = info && info->size > std::max<int64_t>(doc.m_nInDataLimit, 0) ? 1 : 0;
+  }
+  if (doc.m_bPartialLoad && FrameHost() && doc.m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 }
 
 }  // namespace
 
+// The load: the fetch of a file on a pseudo-drive, the file's kind, the conversion
+// buffer, the road of the file, the display text, the partial mark and the views.
 int CQelDoc::LoadDocument(std::string path, int mode) {
   AllowImageLoad();
   m_bUserAbort = 0;
@@ -103,92 +164,14 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   }
   m_bConvBufOwned = 1;
 
-  plat::File file;
-  const bool readable = file.Open(path, plat::File::Mode::Read);
-  // A pipe or a device has no length and can be read once: the roads read a file by
-  // its length and again by its name, so only a regular file is read as one.
-  const std::optional<plat::FileInfo> info = readable ? plat::Stat(path) : std::nullopt;
-  // A file of /proc tells a length of 0 and holds text: the roads that go by the
-  // length would show nothing, so it is read to its end as a text.
-  const bool lengthless = info && info->size == 0 && !info->isSpecial && !IsImageKind(m_nFileKind) &&
-                          !plat::ReadFileHead(path, 1).value_or("").empty();
-  int result = 0;
-  if (!readable) {
-    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
-    result = m_nConvPos;
-  } else if (!info || info->isSpecial) {
-    WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
-        plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)\r\n")));
-    result = m_nConvPos;
-  } else if (IsImageKind(m_nFileKind) && m_nDisplayForm == 0 && mode < 9) {
-    file.Close();
-    result = LoadImageRoad(path);
-  } else if ((m_nFileKind == kKindText || lengthless) && m_nDisplayForm == 0) {
-    ReadTextRoad(*this, file, lengthless);
-    result = m_nConvPos;
-  } else {
-    file.Close();
-    const bool pdf = m_nFileKind == kKindPdf;
-    if (pdf) {
-      BuildCidTables();
-      if (m_nInDataLimit == kSmallInputVolume) {
-        m_nInDataLimit = kPdfInputVolume;
-        m_nTableRows = 19000;
-      }
-    }
-    const int bTableRules = m_bVerticalRules == 1 && PassesTableRules(m_nFileKind) ? 1 : 0;
-    result = DumpFileAsText(path, bTableRules, 0);
-    if (pdf && m_nInDataLimit == kPdfInputVolume) {
-      m_nInDataLimit = kSmallInputVolume;
-      m_nTableRows = 9000;
-    }
-  }
+  const LoadSource source = ExamineSource(path, m_nFileKind);
+  const int result = RunLoadRoad(*this, path, mode, source);
   DropLoadWorkFiles(*this);
-  // A road may have replaced the buffer (and, out of memory, left none).
-  if (!m_pConvBuf || m_nConvCap < 1) result = 0;
-  DisplayWriter(m_pConvBuf, m_nConvCap, result).Terminate();  // also brings result into the buffer
-  m_nTextLen = result;
-
-  // The display text becomes the document text. When it lies in the conversion
-  // buffer's own storage, that storage is handed over (no copy, no second set of
-  // pages) and the conversion buffer starts afresh, untouched until written.
-  const size_t textBytes = static_cast<size_t>(result) + 1;
-  const bool handOver = m_pConvBuf && m_pConvBuf == m_convStore.data() && textBytes <= m_convStore.size();
-  if (handOver && m_allocHook.Allow(textBytes)) {
-    m_textStore.swap(m_convStore);
-    m_textStore.resize(textBytes);
-    m_textStore[static_cast<size_t>(result)] = '\0';
-    m_pText = m_textStore.data();
-    m_nTextCap = static_cast<int>(m_textStore.size());
-    m_convStore = ZeroedVector<char>();
-    if (TryResize(m_convStore, static_cast<size_t>(m_nConvCap), nullptr)) {
-      m_pConvBuf = m_convStore.data();
-    } else {
-      m_pConvBuf = nullptr;
-      m_nConvCap = 0;
-    }
-  } else if (!handOver && TryResize(m_textStore, textBytes, &m_allocHook)) {
-    if (m_pConvBuf) std::memcpy(m_textStore.data(), m_pConvBuf, textBytes);
-    m_textStore[static_cast<size_t>(result)] = '\0';
-    m_pText = m_textStore.data();
-    m_nTextCap = static_cast<int>(m_textStore.size());
-  } else {
-    AfxMessageBox(OutOfMemoryText(" 052"));
-    m_nTextLen = 0;
-  }
-  if (fetchedCut) m_bPartialLoad = 1;
-  // An RTF in the normal display form is shown in the rich-text pane from the file
-  // itself, read up to the input volume (the text above is only the converter's): it
-  // is shown in part exactly when the file is longer than that volume.
-  if (m_nFileKind == kKindRtf && m_nDisplayForm == 0 && !fetchedCut) {
-    const auto info = plat::Stat(path);
-    m_bPartialLoad = info && info->size > std::max<int64_t>(m_nInDataLimit, 0) ? 1 : 0;
-  }
-  // A PDF cut at its full canvas keeps the road's own "continued" text in the pane.
-  if (m_bPartialLoad && FrameHost() && m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
+  TakeDisplayText(*this, result);
+  MarkPartialLoad(*this, path, fetchedCut);
 
   m_nViewRequest = ViewRequest::kRedisplay;
   UpdateAllViews();
   // A file of which nothing could be shown (its text is the reason) fails the load.
-  return readable && !m_bNothingShown ? 0 : -1;
+  return source.readable && !m_bNothingShown ? 0 : -1;
 }

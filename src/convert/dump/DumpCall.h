@@ -16,6 +16,9 @@ struct DumpCall {
   std::string ext3;       // its last three characters, as written
   int bTableRules = 0;
   int kind = 0;           // working kind: chooses the roads
+  int inputVolume = 0;    // the input volume of this call (bytes of the file it may read)
+  int tableRows = 0;      // the table rows of this call (the work tables' and a canvas's rows)
+  bool lengthless = false;  // the file tells no length: it is read to its end as a text
   int64_t fileLength = 0; // the file's whole length
   int64_t readSize = 0;   // bytes of the file the roads may use
   int64_t bufferSize = 0; // size of m_pRawData
@@ -41,7 +44,7 @@ struct DumpCall {
   ZeroedVector<char> cells2;
   int cell2Chars = 0;
   int cell2Bytes = 0;
-  // The six work arrays of m_nTableRows entries.
+  // The six work arrays of tableRows entries.
   ZeroedVector<uint8_t> workBytes;
   std::array<ZeroedVector<int>, 5> workInts;
 

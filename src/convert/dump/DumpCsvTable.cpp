@@ -124,6 +124,6 @@ ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call) {
   // longer than the output volume).
   doc.m_bPartialLoad = writer.Cut() || call.fileLength > n ? 1 : 0;
   const bool inputCut = n == call.readSize && call.fileLength > n;
-  doc.AppendTextCutNote(inputCut, !inputCut && n == output && call.fileLength > n);
+  doc.AppendTextCutNote(call.inputVolume, inputCut, !inputCut && n == output && call.fileLength > n);
   return ConvertStatus::Ok();
 }

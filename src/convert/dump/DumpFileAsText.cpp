@@ -1,7 +1,8 @@
-// The file-to-text dump: the one entry of the format converters. It reads the file
-// under the memory volumes of the settings, lets the sniffing decide what the bytes
-// are, hands the file to the road of its working kind and closes with the common end
-// (truncation note, output clamp, terminator). Every failure is text in the output.
+// The file-to-text dump: the one entry of the format converters. A text file is shown
+// as its text; any other file is read under the volumes the load hands the call, the
+// sniffing decides what the bytes are, the road of its working kind renders it and the
+// common end closes (truncation note, output clamp, terminator). Every failure is
+// text in the output.
 #include <algorithm>
 #include <cstring>
 
@@ -50,24 +51,28 @@ bool DumpCall::EndsNoCase(const char* word) const {
   return true;
 }
 
-int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
+int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml, const DumpRequest& request) {
   m_bPartialLoad = 0;
   m_volumeCut = VolumeCut::kNone;
   m_nConvPos = 0;
   Convert().m_nRawPos = 0;
-  m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
-  m_nTableRows = std::max(m_nTableRows, kMinTableRows);
-  m_nTableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
 
   DumpCall call;
   call.path = path;
   call.bTableRules = bTableRules;
   call.ext3 = path.size() >= 3 ? path.substr(path.size() - 3) : path;
-  call.readSize = std::max(m_nInDataLimit, 0);
+  call.inputVolume = request.inputVolume;
+  call.lengthless = request.lengthless;
+  call.readSize = std::max(call.inputVolume, 0);
   call.kind = GetFileKind(path);
-  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
-
   ConvWriter().Terminate();
+  if (RunTextFileRoad(*this, call)) return m_nConvPos;
+
+  m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
+  m_nTableRows = std::max(m_nTableRows, kMinTableRows);
+  m_nTableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
+  call.tableRows = std::max(request.tableRows, kMinTableRows);
+  if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
   if (path.size() > kMaxPath) return 0;
   if (RunPackageRoad(*this, call)) return m_nConvPos;
 
@@ -85,10 +90,10 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml) {
 bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
   call.fileLength = std::max<int64_t>(call.file.GetLength(), 0);
   doc.Convert().m_nRawLen = call.fileLength;
-  if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(doc.m_nInDataLimit) - 200) {
+  if (doc.m_nFileKind == kKindPdf && call.fileLength > static_cast<int64_t>(call.inputVolume) - 200) {
     // The message is the whole text: nothing of the PDF is shown.
     if (doc.m_nConvPos == 0) doc.m_bNothingShown = 1;
-    doc.AppendFileSizeOver();
+    doc.AppendFileSizeOver(call.inputVolume);
     doc.m_bPartialLoad = 1;
     return false;
   }

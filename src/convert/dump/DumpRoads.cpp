@@ -33,6 +33,12 @@ struct DumpRoad {
   RoadEnd end;
 };
 
+// Before the dump's own reading, in the normal display form: a text file, and a file
+// that tells no length (it holds text), shown as its text.
+constexpr DumpRoad kTextFileRoads[] = {
+    {[](int k) { return k == kKindText; }, DumpTextFile, RoadEnd::Release},
+};
+
 // Before the file is opened: Office Open XML packages (with their own reading).
 constexpr DumpRoad kPackageRoads[] = {
     {[](int k) { return k == kKindDocx; }, Op<&CQelDoc::ConvertDocx>, RoadEnd::Release},  // word-processing document
@@ -87,14 +93,14 @@ ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
   const int kind = doc.m_nFileKind;
   const bool oneRow = kind == kKindText || kind == kKindXmlSheet || kind == kKindMacro || kind == kKindOther;
   call.cellChars = (kind == kKindPdf ? 512 : doc.m_nCharLimit) + 10;
-  call.cellRows = (oneRow ? 1 : doc.m_nTableRows) + 290;
+  call.cellRows = (oneRow ? 1 : call.tableRows) + 290;
   call.cell2Chars = doc.m_nCharLimit + 6;
   call.cell2Bytes = oneRow ? 10 : doc.m_nTableRowsR;
   AllocHook* hook = &doc.m_allocHook;
   if (!TryAllocate(call.cells, call.cellChars, call.cellRows, 0, hook)) return ConvertStatus::OutOfMemory(" 003");
   if (!TryAllocate(call.cells2, call.cell2Chars, call.cell2Bytes, 0, hook)) return ConvertStatus::OutOfMemory(" 004");
-  bool ok = TryAllocate(call.workBytes, doc.m_nTableRows, 1, 0, hook);
-  for (auto& ints : call.workInts) ok = ok && TryAllocate(ints, doc.m_nTableRows, 1, 0, hook);
+  bool ok = TryAllocate(call.workBytes, call.tableRows, 1, 0, hook);
+  for (auto& ints : call.workInts) ok = ok && TryAllocate(ints, call.tableRows, 1, 0, hook);
   return ok ? ConvertStatus::Ok() : ConvertStatus::OutOfMemory(" 005");
 }
 
@@ -113,6 +119,15 @@ RoadEnd RunRoad(const DumpRoad (&roads)[N], CQelDoc& doc, DumpCall& call) {
 }
 
 }  // namespace
+
+bool RunTextFileRoad(CQelDoc& doc, DumpCall& call) {
+  if (doc.m_nDisplayForm != 0) return false;
+  const int kind = call.kind;
+  if (call.lengthless) call.kind = kKindText;
+  const bool ran = RunRoad(kTextFileRoads, doc, call) != RoadEnd::Continue;
+  call.kind = kind;
+  return ran;
+}
 
 bool RunPackageRoad(CQelDoc& doc, DumpCall& call) {
   if (doc.m_nDisplayForm == 2) return false;
@@ -144,7 +159,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
   // Source display: the bytes as they are.
   if (doc.m_nDisplayForm >= 2 && call.kind > kKindRtf && call.kind != kKindHtml && call.kind != kKindPdf &&
       call.kind != kKindMail && call.kind != kKindRtfCompound) {
-    const int64_t volume = static_cast<int64_t>(std::max(doc.m_nInDataLimit, doc.m_nOutDataLimit)) - 2000;
+    const int64_t volume = static_cast<int64_t>(std::max(call.inputVolume, doc.m_nOutDataLimit)) - 2000;
     const int64_t count = std::max<int64_t>(0, std::min({volume, call.readSize, call.bufferSize, call.bytesRead}));
     doc.m_nConvPos = 0;
     const int copied = doc.ConvAppend(std::string_view(reinterpret_cast<const char*>(doc.Convert().m_pRawData), static_cast<size_t>(count)));
@@ -178,7 +193,7 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call) {
 
   if (end == RoadEnd::Common) {
     doc.m_nConvPos = std::clamp(doc.m_nConvPos, 0, std::max(doc.m_nConvCap - 1, 0));
-    if (call.inputCut && doc.m_bQuickHead == 0) doc.AppendTruncationNote();
+    if (call.inputCut && doc.m_bQuickHead == 0) doc.AppendTruncationNote(call.inputVolume);
     if (doc.m_nFileKind != kKindText && doc.m_nFileKind <= kKindLastDocument && doc.m_nConvPos > doc.m_nOutDataLimit - 4) {
       doc.m_nConvPos = std::max(doc.m_nOutDataLimit - 4, 0);
       doc.m_bPartialLoad = 1;

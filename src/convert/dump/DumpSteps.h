@@ -8,6 +8,7 @@
 class CQelDoc;
 struct DumpCall;
 
+bool RunTextFileRoad(CQelDoc& doc, DumpCall& call);  // true: the file was shown as its text
 bool RunPackageRoad(CQelDoc& doc, DumpCall& call);  // true: an Office Open XML converter made the text
 bool ReadDumpInput(CQelDoc& doc, DumpCall& call);   // false: the call ends with the text written
 bool SniffDumpFile(CQelDoc& doc, DumpCall& call);   // true: the call is finished (title, listing)
@@ -16,8 +17,9 @@ int RunDumpRoads(CQelDoc& doc, DumpCall& call);     // the main road: work table
 int FinishDump(CQelDoc& doc, DumpCall& call);       // NUL, file closed, raw data freed; the text length
 
 // The roads of this folder (the road form of convert/ConvertStatus.h): archive
-// listings, media information, CSV tables.
+// listings, media information, CSV tables, a text file shown as its text.
 ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call);
 ConvertStatus DumpLzhListing(CQelDoc& doc, DumpCall& call);
 ConvertStatus DumpMediaInfo(CQelDoc& doc, DumpCall& call);
 ConvertStatus DumpCsvTable(CQelDoc& doc, DumpCall& call);  // the road ends the call; a failure replaces the text
+ConvertStatus DumpTextFile(CQelDoc& doc, DumpCall& call);  // opens and reads the file itself

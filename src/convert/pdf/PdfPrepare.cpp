@@ -58,7 +58,7 @@ int64_t PdfReader::StreamRoom() const { return std::min<int64_t>(static_cast<int
 
 void PdfReader::FillCanvas() {
   // The frame allocates the canvas zeroed: every cell is empty already.
-  rows = std::max(doc.m_nTableRows, 10);
+  rows = std::max(call.tableRows, 10);
   lineEnd.assign(static_cast<size_t>(call.cellRows), 0);
   PrepareSeparator(301, 2);
 }

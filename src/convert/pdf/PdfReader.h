@@ -197,7 +197,7 @@ class PdfReader {
   std::unique_ptr<PdfContent> content;
 
   // Canvas.
-  int rows = 0;              // m_nTableRows
+  int rows = 0;              // the call's table rows
   int highestLine = 0;
   std::vector<int16_t> lineEnd;  // highest written column of each line
   std::vector<uint8_t> separator;  // 1 for a page separator line

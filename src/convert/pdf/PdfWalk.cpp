@@ -656,7 +656,7 @@ void PdfReader::WriteCanvas(DisplayWriter& out) {
 std::string PdfReader::CanvasFullNote() {
   doc.m_bPartialLoad = 1;  // pages after the full canvas are not shown
   const int64_t n = doc.Convert().m_nRawLen;
-  const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, doc.m_nTableRows / 100 + 200);
+  const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, call.tableRows / 100 + 200);
   const std::string format = LoadString(243);
   char text[512];
   std::snprintf(text, sizeof text, format.c_str(), static_cast<int>(suggestion));

@@ -16,7 +16,7 @@ class DumpFrameTest : public DumpTest {
   // Calls the dump directly (as the loader does, with a fresh output buffer).
   std::string Dump(const std::string& winPath, int bForceHtml = 0) {
     EXPECT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
-    const int n = doc_->DumpFileAsText(winPath, 0, bForceHtml);
+    const int n = doc_->DumpFileAsText(winPath, 0, bForceHtml, {doc_->m_nInDataLimit, doc_->m_nTableRows});
     return std::string(doc_->m_pConvBuf, static_cast<size_t>(n));
   }
   static std::string TextBytes(size_t n) {
@@ -100,7 +100,7 @@ TEST_F(DumpFrameTest, EachAllocationFailureHasItsPlaceCode) {
   for (int i = 0; i < 5; ++i) {
     ASSERT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
     doc_->m_allocHook.FailAfter(i);
-    const int n = doc_->DumpFileAsText(path, 0, 0);
+    const int n = doc_->DumpFileAsText(path, 0, 0, {doc_->m_nInDataLimit, doc_->m_nTableRows});
     doc_->m_allocHook.Reset();
     EXPECT_EQ(std::string(doc_->m_pConvBuf, static_cast<size_t>(n)), LoadString(IDS_OUT_OF_MEMORY) + codes[i]);
     EXPECT_EQ(doc_->Convert().m_pRawData, nullptr);

@@ -139,7 +139,7 @@ int64_t CompoundLoader::ReadInto(int64_t offset, uint8_t* out, int64_t n) {
 }
 
 ConvertStatus CompoundLoader::EnlargeCellBuffers() {
-  call_.cellRows = doc_.m_nTableRows + 290;
+  call_.cellRows = call_.tableRows + 290;
   call_.cell2Bytes = doc_.m_nTableRowsR;
   const char* place = nullptr;
   if (!TryAllocate(call_.cells, call_.cellChars, call_.cellRows, 0, &doc_.m_allocHook)) {
