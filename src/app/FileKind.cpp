@@ -38,9 +38,9 @@ std::string Lower(std::string_view text) {
 }  // namespace
 
 int CQelDoc::GetFileKind(std::string path) const {
-  const std::string name = GetPathPart(path, 1);
+  const std::string name = GetPathPart(path, PathPart::kName);
   if (name.empty()) return kKindNone;
-  const std::string ext = Lower(GetPathPart(path, 5));
+  const std::string ext = Lower(GetPathPart(path, PathPart::kExtension));
   if (ext.empty()) return kKindOther;
   for (const auto& entry : kExtensionKinds) {
     if (entry.extension == ext) return entry.kind;

@@ -12,19 +12,19 @@ size_t ExtensionDot(const std::string& path, size_t nameStart) {
 
 }  // namespace
 
-std::string CQelDoc::GetPathPart(std::string path, int mode) {
+std::string CQelDoc::GetPathPart(std::string path, PathPart part) {
   const size_t sep = plat::FindLastSeparator(path);
   const size_t nameStart = sep == std::string::npos ? 0 : sep + 1;
   const std::string name = path.substr(nameStart);
   const size_t dot = ExtensionDot(path, nameStart);
-  switch (mode) {
-    case 1:
+  switch (part) {
+    case PathPart::kName:
       return name;
-    case 2:
+    case PathPart::kStem:
       return dot == std::string::npos ? name : path.substr(nameStart, dot - nameStart);
-    case 3:
+    case PathPart::kFolder:
       return sep == std::string::npos ? std::string() : path.substr(0, sep);
-    case 4: {
+    case PathPart::kPlainName: {
       // A protected source's extension starts with its marker: "a.+rtf" is "a.rtf".
       if (dot != std::string::npos && dot + 1 < path.size()) {
         const char marker = path[dot + 1];
@@ -34,11 +34,10 @@ std::string CQelDoc::GetPathPart(std::string path, int mode) {
       }
       return name;
     }
-    case 5:
+    case PathPart::kExtension:
       return dot == std::string::npos ? std::string() : path.substr(dot + 1);
-    case 6:
+    case PathPart::kWithoutExtension:
       return dot == std::string::npos ? path : path.substr(0, dot);
-    default:
-      return path;
   }
+  return path;
 }

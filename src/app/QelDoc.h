@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/DocState.h"
+#include "app/PathPart.h"
 #include "base/DisplayWriter.h"
 #include "base/Alloc.h"
 
@@ -66,7 +67,7 @@ class CQelDoc : public DocState {
   // shown (the display text then gives the reason).
   int LoadDocument(std::string path, int mode);
   int GetFileKind(std::string path) const;
-  static std::string GetPathPart(std::string path, int mode);
+  static std::string GetPathPart(std::string path, PathPart part);
   int ApplySettingsOnce(int mode);
   int DeleteFolderTree(std::string folder, int removeFiles, int removeFolders, int recurse, int selector, int limit);
   void RefreshFileLists();

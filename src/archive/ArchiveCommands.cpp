@@ -72,13 +72,13 @@ int CompressZip(CommandContext& cx, const std::string&) {
 
 int CompressLzh(CommandContext& cx, const std::string& item) {
   const std::string before = plat::GetCurrentDirectory();
-  const std::string folder = CQelDoc::GetPathPart(item, 3);
+  const std::string folder = CQelDoc::GetPathPart(item, PathPart::kFolder);
   int result = -1;
   if (IsEmptyFolderToPack(item)) return -1;
   // An existing file of the archive's name is replaced only after Yes.
   if (plat::Exists(item + ".lzh") && !AskOverwrite(item + ".lzh")) return -1;
   if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
-    const std::string name = CQelDoc::GetPathPart(item, 1);
+    const std::string name = CQelDoc::GetPathPart(item, PathPart::kName);
     result = cx.doc->WriteArchive(kPackLzh, 2, {"", name}, "", 0);
   }
   plat::SetCurrentDirectory(before);
@@ -92,8 +92,8 @@ int OnCompressLzh(CommandContext& cx) { return OnEachTarget(cx, CompressLzh); }
 int Unpack(CommandContext& cx, const std::string& item) {
   // A site's drive is no local folder: the members would go to the local path of that name.
   if (cx.doc->RefuseFtpDriveSave(item)) return -1;
-  const std::string ext = Lower(CQelDoc::GetPathPart(item, 5));
-  const std::string folder = CQelDoc::GetPathPart(item, 3);
+  const std::string ext = Lower(CQelDoc::GetPathPart(item, PathPart::kExtension));
+  const std::string folder = CQelDoc::GetPathPart(item, PathPart::kFolder);
   if (ext != "zip" && ext != "lzh") {
     AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
     return -1;
@@ -147,7 +147,7 @@ bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
     }
     if (b < 0x20 || b == 0x7F || b == '\\' || b == '/' || b == ':') return false;
   }
-  std::string deciphered = CQelDoc::GetPathPart(name, 2);
+  std::string deciphered = CQelDoc::GetPathPart(name, PathPart::kStem);
   if (deciphered.size() >= 4 && deciphered.compare(deciphered.size() - 4, 4, "@Enc") == 0) deciphered.resize(deciphered.size() - 4);
   if (deciphered.empty() || deciphered == "." || deciphered == "..") return false;
   return plat::ToHostPath(name).has_value();
@@ -157,9 +157,9 @@ bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
 // before the extension (others are left as they are); deciphering only the stored
 // form, with the key it was made with.
 std::string UntranslatedReason(const std::string& path, int toPlain) {
-  const std::string name = CQelDoc::GetPathPart(path, 1);
+  const std::string name = CQelDoc::GetPathPart(path, PathPart::kName);
   if (toPlain == 0) {
-    const std::string base = CQelDoc::GetPathPart(path, 6);
+    const std::string base = CQelDoc::GetPathPart(path, PathPart::kWithoutExtension);
     if (base.size() < 4 || base.compare(base.size() - 4, 4, "@Enc") != 0)
       return plat::Utf8ToCp932Lossy("名前が @Enc で終わっていないため暗号化しません。");
     return plat::Utf8ToCp932Lossy("名前が長過ぎるため暗号化できません。");
@@ -185,7 +185,7 @@ int RenameAll(CommandContext& cx, int toPlain) {
     } else if (!IsPlainNameInFolder(path, to)) {
       why = LoadString(kCannotMake);
     } else if (plat::LinkStat(to)) {
-      why = CQelDoc::GetPathPart(to, 1) + plat::Utf8ToCp932Lossy(" は既に存在します。");
+      why = CQelDoc::GetPathPart(to, PathPart::kName) + plat::Utf8ToCp932Lossy(" は既に存在します。");
     } else if (!plat::RenameFile(path, to)) {
       why = ErrnoReason(errno);
     }

@@ -51,7 +51,7 @@ int CQelDoc::CompressToZip(int mode) {
   std::string fileSpec;
 
   if (mode == kCompressWorkBmp || mode == kCompressWorkRtf) {
-    fileSpec = GetPathPart(GetPathPart(m_strPathName, 1), 2) + (mode == kCompressWorkBmp ? ".bmp" : ".rtf");
+    fileSpec = GetPathPart(GetPathPart(m_strPathName, PathPart::kName), PathPart::kStem) + (mode == kCompressWorkBmp ? ".bmp" : ".rtf");
     archive = tmp + (mode == kCompressWorkBmp ? "\\Pelnor1.bmz" : "\\PelnorTMP.zip");
     if (!plat::SetCurrentDirectory(tmp)) return 0;
   } else if (mode == kCompressArchTmp) {
@@ -77,15 +77,15 @@ int CQelDoc::CompressToZip(int mode) {
       fileSpec = "*.*";
       archive = source;
     } else {
-      const std::string folder = GetPathPart(source, 3);
-      name = GetPathPart(source, 1);
+      const std::string folder = GetPathPart(source, PathPart::kFolder);
+      name = GetPathPart(source, PathPart::kName);
       if (name.empty()) return 0;
       if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return 0;
       fileSpec = name;
       archive = source;
     }
     if (m_nStartMode == 1 && (mode == kCompressZip || mode == kCompressBmz))
-      archive = "C:\\ARCHTMP\\" + GetPathPart(archive, 1);
+      archive = "C:\\ARCHTMP\\" + GetPathPart(archive, PathPart::kName);
     if (mode == kCompressZip) {
       archive += ".zip";
     } else if (mode == kCompressBmz || mode == kCompressRtz) {

@@ -46,13 +46,13 @@ std::string Replace(std::string format, const std::string& value) {
 
 // The marker of a protected name: '+', '-', '=' or 0.
 char MarkerOf(const std::string& path) {
-  const std::string ext = CQelDoc::GetPathPart(path, 5);
+  const std::string ext = CQelDoc::GetPathPart(path, PathPart::kExtension);
   if (ext.empty()) return 0;
   std::string lower = ext;
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   if (lower == "rtz" || lower == "bmz") return '=';
   if (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') return ext[0];
-  const std::string base = CQelDoc::GetPathPart(path, 2);
+  const std::string base = CQelDoc::GetPathPart(path, PathPart::kStem);
   if (base.size() >= 2 && base.compare(base.size() - 2, 2, "++") == 0) return '+';
   return 0;
 }
@@ -62,7 +62,7 @@ SourceMode ModeOfMarker(char marker) { return marker == '-' ? kSourcePackScrambl
 
 // The plain extension: the marker dropped, "rtz" read as "rtf" and "bmz" as "bmp".
 std::string PlainExtension(const std::string& path) {
-  std::string ext = CQelDoc::GetPathPart(path, 5);
+  std::string ext = CQelDoc::GetPathPart(path, PathPart::kExtension);
   if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=')) ext.erase(0, 1);
   if (ext.size() >= 2) {
     std::string tail = ext.substr(ext.size() - 2);
@@ -164,11 +164,11 @@ namespace {
 
 // Packs one file into a one-member archive in TMP (never beside the user's file).
 bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::string& archive) {
-  const std::string folder = CQelDoc::GetPathPart(source, 3);
+  const std::string folder = CQelDoc::GetPathPart(source, PathPart::kFolder);
   const std::string before = plat::GetCurrentDirectory();
   if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return false;
   plat::RemoveFile(archive);
-  const int result = doc.WriteArchive(kPackZip, 0, {archive, CQelDoc::GetPathPart(source, 1)}, "", 1);
+  const int result = doc.WriteArchive(kPackZip, 0, {archive, CQelDoc::GetPathPart(source, PathPart::kName)}, "", 1);
   plat::SetCurrentDirectory(before);
   return result == 0 && plat::Exists(archive);
 }
@@ -281,7 +281,7 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   const std::string member = UnpackWorkArchive(doc, scrambledInto, &status);
   plat::RemoveFile(scrambledInto);
   if (member.empty()) return status;
-  const std::string expanded = stem + CQelDoc::GetPathPart(member, 5);
+  const std::string expanded = stem + CQelDoc::GetPathPart(member, PathPart::kExtension);
   if (plat::Exists(expanded)) {
     plat::SetReadOnly(expanded, false);
     plat::RemoveFile(expanded);
@@ -297,7 +297,7 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
 std::string ProtectTarget(const CQelDoc& doc, int mode, const std::string& source) {
   const size_t dot = source.rfind('.');
   std::string stem = dot == std::string::npos ? source + "." : source.substr(0, dot + 1);
-  if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, 1), 2) + ".";
+  if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, PathPart::kName), PathPart::kStem) + ".";
   if (mode == kSourcePackRtz) return stem + "rtz";
   if (mode == kSourcePackBmzName) return stem + "bmz";
   if (mode == kSourcePackRtzName) return stem + "rtz";
@@ -309,10 +309,10 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   const int modeGiven = mode;
   if (mode == kSourceSaveText) {
     const char marker = MarkerOf(target);
-    const std::string name = CQelDoc::GetPathPart(target, 1);
+    const std::string name = CQelDoc::GetPathPart(target, PathPart::kName);
     source = doc.TmpFolder() + "\\" +
-             (marker == '=' && doc.m_nDisplayForm == 2 ? CQelDoc::GetPathPart(name, 2) + ".rtf"
-                                                       : CQelDoc::GetPathPart(target, 4));
+             (marker == '=' && doc.m_nDisplayForm == 2 ? CQelDoc::GetPathPart(name, PathPart::kStem) + ".rtf"
+                                                       : CQelDoc::GetPathPart(target, PathPart::kPlainName));
     plat::File work;
     if (!work.Open(source, plat::File::Mode::WritePrivate) ||
         !work.Write(doc.m_pText, std::clamp(doc.m_nTextLen, 0, doc.m_nTextCap)))
@@ -384,7 +384,7 @@ int CQelDoc::RenameProtectedSource(std::string path) {
   if (result <= -2) return result;
   const std::string ext = PlainExtension(path);
   const std::string expanded = TmpFolder() + "\\PelnorE" + PaneDigit(*this) + "." + ext;
-  const std::string named = TmpFolder() + "\\TMP_" + GetPathPart(GetPathPart(path, 1), 2) + "." + ext;
+  const std::string named = TmpFolder() + "\\TMP_" + GetPathPart(GetPathPart(path, PathPart::kName), PathPart::kStem) + "." + ext;
   plat::RemoveFile(named);
   if (plat::RenameFile(expanded, named)) m_strPathName = named;
   return result;
@@ -395,8 +395,8 @@ int CQelDoc::RenameProtectedSource(std::string path) {
 int CQelDoc::OnSaveSourceAs() {
   const std::string source = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
   if (source.empty()) return -1;
-  const std::string ext = GetPathPart(source, 5);
-  std::string base = GetPathPart(source, 6);
+  const std::string ext = GetPathPart(source, PathPart::kExtension);
+  std::string base = GetPathPart(source, PathPart::kWithoutExtension);
   const bool enc = base.size() >= 4 && base.compare(base.size() - 4, 4, "@Enc") == 0;
   if (enc) base.resize(base.size() - 4);
   CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);

@@ -28,7 +28,7 @@ int OnListBatchConvert(CommandContext& cx) {
   if (!ext.empty() && ext[0] == '.') ext.erase(0, 1);
   int result = 0;
   for (const std::string& source : sources) {
-    const std::string target = CQelDoc::GetPathPart(source, 6) + "." + ext;
+    const std::string target = CQelDoc::GetPathPart(source, PathPart::kWithoutExtension) + "." + ext;
     if (target == source) continue;
     // A target on a pseudo-drive is refused with its reason and fails the command.
     if (cx.doc->RefuseFtpDriveSave(target)) {
@@ -38,7 +38,7 @@ int OnListBatchConvert(CommandContext& cx) {
     if (!ConfirmOverwrite(target)) continue;
     const int converted = cx.doc->ConvertImageFile(source, target);
     if (converted != 0) {
-      AfxMessageBox(CQelDoc::GetPathPart(source, 1) + "\r\n" + cx.doc->ConvertImageFailureText(converted));
+      AfxMessageBox(CQelDoc::GetPathPart(source, PathPart::kName) + "\r\n" + cx.doc->ConvertImageFailureText(converted));
       result = -1;
     }
   }

@@ -16,7 +16,7 @@
 #include "platform/os/Files.h"
 
 int SaveCodeForTarget(const std::string& target) {
-  std::string ext = CQelDoc::GetPathPart(target, 5);
+  std::string ext = CQelDoc::GetPathPart(target, PathPart::kExtension);
   for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
   if (ext == "bmp") return kSaveBmpTarget;
   if (ext == "bmz") return kSaveBmz;

@@ -7,33 +7,33 @@ namespace {
 
 struct PathCase {
   std::string path;
-  int mode;
+  PathPart part;
   std::string expected;
 };
 
 TEST(GetPathPart, EveryModeOnPlainAndShiftJisPaths) {
   const std::string hyou = "\x95\x5C";  // 表: trail byte 0x5C
   const PathCase cases[] = {
-      {"C:\\dir\\sub\\name.tar.gz", 1, "name.tar.gz"},
-      {"C:\\dir\\sub\\name.tar.gz", 2, "name.tar"},
-      {"C:\\dir\\sub\\name.tar.gz", 3, "C:\\dir\\sub"},
-      {"C:\\dir\\sub\\name.tar.gz", 5, "gz"},
-      {"C:\\dir\\sub\\name.tar.gz", 6, "C:\\dir\\sub\\name.tar"},
-      {"C:\\d.x\\noext", 2, "noext"},
-      {"C:\\d.x\\noext", 5, ""},
-      {"C:\\d.x\\noext", 6, "C:\\d.x\\noext"},
-      {"plain.txt", 3, ""},
-      {"\\a\\memo.+rtf", 4, "memo.rtf"},
-      {"\\a\\memo.-bmp", 4, "memo.bmp"},
-      {"\\a\\memo.=rtf", 4, "memo.rtf"},
-      {"\\a\\memo.rtf", 4, "memo.rtf"},
-      {"\\" + hyou + "\\" + hyou + ".txt", 1, hyou + ".txt"},
-      {"\\" + hyou + "\\" + hyou + ".txt", 3, "\\" + hyou},
-      {"\\dir\\" + hyou, 1, hyou},
-      {"\\dir\\", 1, ""},
+      {"C:\\dir\\sub\\name.tar.gz", PathPart::kName, "name.tar.gz"},
+      {"C:\\dir\\sub\\name.tar.gz", PathPart::kStem, "name.tar"},
+      {"C:\\dir\\sub\\name.tar.gz", PathPart::kFolder, "C:\\dir\\sub"},
+      {"C:\\dir\\sub\\name.tar.gz", PathPart::kExtension, "gz"},
+      {"C:\\dir\\sub\\name.tar.gz", PathPart::kWithoutExtension, "C:\\dir\\sub\\name.tar"},
+      {"C:\\d.x\\noext", PathPart::kStem, "noext"},
+      {"C:\\d.x\\noext", PathPart::kExtension, ""},
+      {"C:\\d.x\\noext", PathPart::kWithoutExtension, "C:\\d.x\\noext"},
+      {"plain.txt", PathPart::kFolder, ""},
+      {"\\a\\memo.+rtf", PathPart::kPlainName, "memo.rtf"},
+      {"\\a\\memo.-bmp", PathPart::kPlainName, "memo.bmp"},
+      {"\\a\\memo.=rtf", PathPart::kPlainName, "memo.rtf"},
+      {"\\a\\memo.rtf", PathPart::kPlainName, "memo.rtf"},
+      {"\\" + hyou + "\\" + hyou + ".txt", PathPart::kName, hyou + ".txt"},
+      {"\\" + hyou + "\\" + hyou + ".txt", PathPart::kFolder, "\\" + hyou},
+      {"\\dir\\" + hyou, PathPart::kName, hyou},
+      {"\\dir\\", PathPart::kName, ""},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(CQelDoc::GetPathPart(c.path, c.mode), c.expected) << c.path << " mode " << c.mode;
+    EXPECT_EQ(CQelDoc::GetPathPart(c.path, c.part), c.expected) << c.path << " part " << static_cast<int>(c.part);
   }
 }
 

@@ -63,7 +63,7 @@ std::string Lower(std::string s) {
 // The image writer of a capture's extension; 0 for one a capture does not write
 // (a GIF or TIFF would get another format's bytes under its name).
 int SaveCodeOfName(const std::string& name) {
-  const std::string ext = Lower(CQelDoc::GetPathPart(name, 5));
+  const std::string ext = Lower(CQelDoc::GetPathPart(name, PathPart::kExtension));
   return ext == "bmp" ? 3 : ext == "bmz" ? 4 : ext == "png" ? 5 : ext == "jpg" ? 7 : ext == "jpeg" ? 8 : 0;
 }
 
@@ -75,7 +75,7 @@ void Refuse(const std::string& name, const std::string& why) {
 // The next numbered name of a capture from the list: "shot07" gives "shot08",
 // a name without such a number gets "TMP01". An existing name steps on.
 std::string NextNumberedName(const std::string& name) {
-  std::string base = CQelDoc::GetPathPart(name, 6);
+  std::string base = CQelDoc::GetPathPart(name, PathPart::kWithoutExtension);
   int n = 0;
   if (base.size() >= 2 && isdigit(static_cast<unsigned char>(base[base.size() - 1])) &&
       isdigit(static_cast<unsigned char>(base[base.size() - 2]))) {
@@ -125,13 +125,13 @@ SeriesPlan PlanSeries(const std::string& base) {
 std::string SeriesName(const std::string& name, int n) {
   char file[16];
   std::snprintf(file, sizeof file, "_%04d.", n);
-  return CQelDoc::GetPathPart(name, 6) + file + CQelDoc::GetPathPart(name, 5);
+  return CQelDoc::GetPathPart(name, PathPart::kWithoutExtension) + file + CQelDoc::GetPathPart(name, PathPart::kExtension);
 }
 
 // A series writes its numbered pictures, never the chosen name itself: the question
 // is asked once, about the first picture of the series that is there already.
 bool ConfirmSeriesOverwrite(const std::string& name) {
-  const std::string base = CQelDoc::GetPathPart(name, 6);
+  const std::string base = CQelDoc::GetPathPart(name, PathPart::kWithoutExtension);
   const int count = PlanSeries(base).count;
   for (int n = 1; n <= count; ++n) {
     const std::string file = SeriesName(name, n);
@@ -143,13 +143,13 @@ bool ConfirmSeriesOverwrite(const std::string& name) {
 // Why a chosen name cannot take this capture ("" when it can): a format the
 // captures do not write, a series marker that gives no pictures.
 std::string RefusedTarget(const std::string& name, int code) {
-  const std::string ext = CQelDoc::GetPathPart(name, 5);
+  const std::string ext = CQelDoc::GetPathPart(name, PathPart::kExtension);
   if (Lower(ext) == "pdf") return "";  // the data screen writes one; the others refuse it below
   if (SaveCodeOfName(name) == 0) {
     return "a capture is written as BMP, PNG or JPEG (.bmp, .png, .jpg, .jpeg), not as ." +
            plat::Cp932ToUtf8(ext.empty() ? std::string("(no extension)") : ext);
   }
-  if (code == kCaptureClickedSeries && PlanSeries(CQelDoc::GetPathPart(name, 6)).count < 1) {
+  if (code == kCaptureClickedSeries && PlanSeries(CQelDoc::GetPathPart(name, PathPart::kWithoutExtension)).count < 1) {
     return "the series marker after '#' gives no pictures (#SECONDSsINTERVALm, e.g. #5s1000m)";
   }
   return "";
@@ -273,7 +273,7 @@ int CQelView::CaptureScreen(int code) {
   if (name.find('.') == std::string::npos) {
     name += code == kCaptureClickedSeries ? "\\temp#10s200m.bmp" : code == kCaptureNumbered ? "\\" : "\\temp.png";
   } else if (name.size() > 4 && !(m_doc.GetFileKind(name) >= kKindBmp && m_doc.GetFileKind(name) <= kKindUserImage5)) {
-    name = CQelDoc::GetPathPart(name, 6) + ".png";
+    name = CQelDoc::GetPathPart(name, PathPart::kWithoutExtension) + ".png";
   }
   if (code == kCaptureNumbered) {
     name = NextNumberedName(name);
@@ -329,7 +329,7 @@ int CQelView::CaptureScreen(int code) {
 
 std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
   plat::UiHost* ui = Ui();
-  const std::string base = CQelDoc::GetPathPart(name, 6);
+  const std::string base = CQelDoc::GetPathPart(name, PathPart::kWithoutExtension);
   const SeriesPlan plan = PlanSeries(base);
   const uint64_t start = ClockMs();
   std::string last;

@@ -9,7 +9,7 @@
 int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
   // A protected or compressed source is read from its plain copy, which is removed
   // once the picture is loaded.
-  const std::string ext = GetPathPart(source, 5);
+  const std::string ext = GetPathPart(source, PathPart::kExtension);
   std::string plainCopy;
   if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') && ConvertSource(0, source, "") >= 0 &&
       m_nDisplayForm != 1) {

@@ -15,9 +15,9 @@ int CQelDoc::LoadImageRoad(const std::string& path) {
   m_nConvPos = 0;
   const int result = LoadImageFile(path, 0);
   if (result == 0) {
-    if (Image().m_bImageCut) AfxNote(GetPathPart(path, 1) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
+    if (Image().m_bImageCut) AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
     const int64_t rows = Image().m_pImageBits ? Image().m_bmiImage.bmiHeader.biSizeImage : 0;
-    if (rows > m_nBmpDataLimit) AfxNote(GetPathPart(path, 1) + " : " + ImageDataOverText(rows, m_nBmpDataLimit));
+    if (rows > m_nBmpDataLimit) AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageDataOverText(rows, m_nBmpDataLimit));
     return m_nConvPos;
   }
   if (result == -1 && Image().m_nImageTooLarge > 0) {

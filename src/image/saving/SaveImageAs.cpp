@@ -57,10 +57,10 @@ int CQelView::SaveImageAs(int code, SaveImageMode mode) {
       return -1;
     }
   } else if (mode == SaveImageMode::kTemporary) {
-    const std::string base = CQelDoc::GetPathPart(m_strFileName, 6);
+    const std::string base = CQelDoc::GetPathPart(m_strFileName, PathPart::kWithoutExtension);
     target = base + (LowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
   } else {
-    CFileDialog dialog(false, CQelDoc::GetPathPart(m_strFileName, 6) + DefaultExtension(code));
+    CFileDialog dialog(false, CQelDoc::GetPathPart(m_strFileName, PathPart::kWithoutExtension) + DefaultExtension(code));
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     target = dialog.GetPathName();
   }
@@ -73,7 +73,7 @@ int CQelView::SaveImageAs(int code, SaveImageMode mode) {
   // The name written is the name asked about: a BMP renamed to ".bmp" is confirmed
   // under that name, never the one the user typed.
   const bool renamed = !pdf && code <= kSaveBmpTarget && !KeepsItsNameForBmp(m_doc.GetFileKind(target));
-  if (renamed) target = CQelDoc::GetPathPart(target, 6) + ".bmp";
+  if (renamed) target = CQelDoc::GetPathPart(target, PathPart::kWithoutExtension) + ".bmp";
   if ((mode == SaveImageMode::kAsk || renamed) && !ConfirmOverwrite(target)) return -1;
   std::string pdfTarget;
   if (pdf) {
@@ -122,7 +122,7 @@ int CQelView::SaveImageAs(int code, SaveImageMode mode) {
 
 int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
   // The name shown is never overwritten by another format: the code's own extension.
-  const std::string target = CQelDoc::GetPathPart(m_doc.m_strPathName, 6) + DefaultExtension(code);
+  const std::string target = CQelDoc::GetPathPart(m_doc.m_strPathName, PathPart::kWithoutExtension) + DefaultExtension(code);
   if (!ConfirmOverwrite(target)) return 0;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int64_t bytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);

@@ -119,7 +119,7 @@ void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int 
 }
 
 bool CQelDoc::AskPdfTarget(std::string& target) {
-  CFileDialog dialog(false, GetPathPart(target, 6) + ".pdf");
+  CFileDialog dialog(false, GetPathPart(target, PathPart::kWithoutExtension) + ".pdf");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return false;
   if (!ConfirmOverwrite(dialog.GetPathName())) return false;
   target = dialog.GetPathName();

@@ -61,7 +61,7 @@ std::string RowLimitText(int rows) {
 // questions, and a new work file beside it; nothing when cancelled or refused (the
 // refusal shown and kept as the key's failure).
 std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
-  CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), 6) + ".pdf");
+  CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), PathPart::kWithoutExtension) + ".pdf");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return std::nullopt;
   const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), 0);
   // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
@@ -160,7 +160,7 @@ int CQelView::WriteSheetPdf(int number) {
   in.number = number;
   in.paper = sheet::PaperLetter(m_doc.RichText().m_nPrinterPaper, m_doc.RichText().m_nPrinterOrientation);
   for (int k = 0; k < 4; ++k) in.margins[k] = *margins[k];
-  in.title = CQelDoc::GetPathPart(path, 2);
+  in.title = CQelDoc::GetPathPart(path, PathPart::kStem);
   in.date = PdfDate(m_doc);
   in.verticalRules = Table().m_bSheetVerticalRules != 0 || paneRules;
   in.progress = [](int row, int last, int sheetNumber) {

@@ -78,7 +78,7 @@ int CQelView::OnTableConvertLines(int mode) {
 // that no file has yet, so no user file is ever overwritten or deleted.
 std::string CQelView::PasteBackWorkName() const {
   const std::string tmp = m_doc.TmpFolder();
-  const std::string base = CQelDoc::GetPathPart(m_strFileName.empty() ? std::string("table") : m_strFileName, 2);
+  const std::string base = CQelDoc::GetPathPart(m_strFileName.empty() ? std::string("table") : m_strFileName, PathPart::kStem);
   for (int n = 1; n <= kMaxWorkNames; ++n) {
     char tail[16];
     std::snprintf(tail, sizeof tail, "_%03d.rtf", n);
