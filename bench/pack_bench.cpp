@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   CMainFrame frame;
-  CQelDoc doc(plat::FromHostPath(argv[1]));
+  CQelDoc doc(plat::FromHostPath(argv[1]), &frame);
   if (!plat::SetCurrentDirectory(plat::FromHostPath(argv[2]))) return 1;
   const auto start = std::chrono::steady_clock::now();
   const int result = doc.WriteArchive(1, 0, {plat::FromHostPath(argv[3]), "*.*"}, "", 1);

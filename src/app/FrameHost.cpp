@@ -1,28 +1,18 @@
 #include "app/FrameHost.h"
 
+#include "app/Globals.h"
+#include "app/QelDoc.h"
 #include "app/StringTable.h"
 
 namespace {
 
-// The registered frame: the one CMainFrame that g_pMainFrame points at, seen
-// through the interface the document declares.
-CFrameHost*& Registered() {
-  static CFrameHost* host = nullptr;
-  return host;
-}
+// The frame the program's document is shown in, if any.
+CFrameHost* DocumentFrame() { return g_pDoc ? g_pDoc->FrameHost() : nullptr; }
 
 }  // namespace
 
-void RegisterFrameHost(CFrameHost* host) { Registered() = host; }
-
-void WithdrawFrameHost(CFrameHost* host) {
-  if (Registered() == host) Registered() = nullptr;
-}
-
-CFrameHost* FrameHost() { return Registered(); }
-
 int AfxMessageBox(std::string_view text, unsigned type) {
-  if (CFrameHost* host = FrameHost()) return host->MessageHost().MessageBox(text, type);
+  if (CFrameHost* host = DocumentFrame()) return host->MessageHost().MessageBox(text, type);
   plat::UiHost fallback;
   return fallback.MessageBox(text, type);
 }
@@ -30,7 +20,7 @@ int AfxMessageBox(std::string_view text, unsigned type) {
 int AfxMessageBox(int stringId, unsigned type) { return AfxMessageBox(LoadString(stringId), type); }
 
 void AfxNote(std::string_view text) {
-  if (CFrameHost* host = FrameHost()) {
+  if (CFrameHost* host = DocumentFrame()) {
     host->MessageHost().Note(text);
   } else {
     plat::UiHost fallback;

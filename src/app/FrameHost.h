@@ -1,8 +1,9 @@
 // The frame as the document sees it. The document's own code in app/ shows its
 // message boxes, notes and status text through this interface, which the frame
-// (frame/MainFrame.h) implements and registers while it lives, so app/ needs nothing
-// of frame/ (the frame uses the document, never the other way). Without a frame,
-// boxes and notes go to standard error and the status text is dropped.
+// (frame/MainFrame.h) implements and is handed to the document it shows
+// (CQelDoc::FrameHost), so app/ needs nothing of frame/ (the frame uses the document,
+// never the other way). Without a frame, boxes and notes go to standard error and the
+// status text is dropped.
 #pragma once
 
 #include <string_view>
@@ -20,14 +21,9 @@ class CFrameHost {
   ~CFrameHost() = default;
 };
 
-// The frame registers itself on construction and withdraws on destruction, as it
-// sets and clears g_pMainFrame; FrameHost() is null while there is none.
-void RegisterFrameHost(CFrameHost* host);
-void WithdrawFrameHost(CFrameHost* host);
-CFrameHost* FrameHost();
-
-// A message box through the frame (or on standard error when there is no frame);
-// returns the answer. The text is CP932.
+// A message box through the frame of the program's document, g_pDoc (or on standard
+// error when there is no document or it has no frame); returns the answer. The text
+// is CP932.
 int AfxMessageBox(std::string_view text, unsigned type = plat::MB_OK);
 // The same with a string-table text.
 int AfxMessageBox(int stringId, unsigned type = plat::MB_OK);

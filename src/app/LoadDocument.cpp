@@ -132,7 +132,7 @@ void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
     const auto info = plat::Stat(path);
     doc.m_bPartialLoad = info && info->size > std::max<int64_t>(doc.m_nInDataLimit, 0) ? 1 : 0;
   }
-  if (doc.m_bPartialLoad && FrameHost() && doc.m_nFileKind != kKindPdf) FrameHost()->StatusText(0, LoadString(kPartialLoadText));
+  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(kPartialLoadText));
 }
 
 }  // namespace

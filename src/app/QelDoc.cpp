@@ -72,21 +72,23 @@ void CQelDoc::SecureProgramFolder() {
   MakePrivateFolder(m_strProgramDir + "\\TMP");
 }
 
-CQelDoc::CQelDoc(std::string programDir)
-    : convert_(std::make_unique<ConvertState>()),
+CQelDoc::CQelDoc(std::string programDir, CFrameHost* frame)
+    : frame_(frame),
+      convert_(std::make_unique<ConvertState>()),
       office_(std::make_unique<OfficeState>()),
       archive_(std::make_unique<ArchiveState>()),
       media_(std::make_unique<MediaState>()),
       net_(std::make_unique<NetState>()),
       richText_(std::make_unique<RichTextState>()),
       image_(std::make_unique<ImageState>()) {
+  // First, so that a refused program folder's message reaches this document's frame.
+  g_pDoc = this;
   m_strProgramDir = programDir.empty() ? DefaultProgramDir() : plat::WithoutTrailingSeparators(std::move(programDir));
   SecureProgramFolder();
   BuildCidTables();
   // The key code entry: eight characters, then the key; four blanks mean none is set.
   m_astrSysKey[29] = "PWRD";
   m_astrSysValue[29] = "PWRDCODE    ";
-  g_pDoc = this;
 }
 
 CQelDoc::~CQelDoc() {

@@ -31,6 +31,7 @@ struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
 struct RichTextState;  // richtext/RichTextState.h
 struct ImageState;     // image/ImageState.h
 struct BITMAPINFO;     // image/codecs/Dib.h
+class CFrameHost;      // app/FrameHost.h
 
 // A view of the document: told to update when the document changes.
 class CDocView {
@@ -42,8 +43,9 @@ class CDocView {
 class CQelDoc : public DocState {
  public:
   // programDir: the program folder (Windows path); "" takes PELNORIX_HOME, else
-  // ~/.local/share/pelnorix.
-  explicit CQelDoc(std::string programDir = "");
+  // ~/.local/share/pelnorix. frame: the frame the document is shown in, which outlives
+  // it; null for a document without a window (its boxes and notes go to standard error).
+  explicit CQelDoc(std::string programDir = "", CFrameHost* frame = nullptr);
   ~CQelDoc();
   CQelDoc(const CQelDoc&) = delete;
   CQelDoc& operator=(const CQelDoc&) = delete;
@@ -77,6 +79,9 @@ class CQelDoc : public DocState {
   // A size or flag letter (the home string's "@X"): the repeat flags, the letter
   // case flag and the text or table font size.
   void SetSizeFromLetter(char letter);
+  // The frame the document is shown in (null without one): its message boxes, notes
+  // and status text go there.
+  CFrameHost* FrameHost() const { return frame_; }
   void UpdateAllViews();
   // Hands a one-shot job to the text pane, whose update performs it; false when no
   // view took it. An action no view took is not left for the next picture, but a
@@ -133,6 +138,7 @@ class CQelDoc : public DocState {
   const ImageState& Image() const { return *image_; }
 
  private:
+  CFrameHost* frame_;
   std::vector<CDocView*> m_views;
   std::unique_ptr<ConvertState> convert_;
   std::unique_ptr<OfficeState> office_;

@@ -225,7 +225,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   CMainFrame frame;
   frame.Ui().SetMessageStream(&err);
   const std::string initialTitle = frame.GetWindowText();
-  CQelDoc doc;
+  CQelDoc doc("", &frame);
   doc.ApplySettingsOnce(0);
   for (const auto& [key, value] : cl.sets) {
     std::string problem = ApplyTypedSetting(doc, key, value);

@@ -7,11 +7,9 @@
 CMainFrame::CMainFrame() {
   g_pMainFrame = this;
   g_pStatusBar = &m_wndStatusBar;
-  RegisterFrameHost(this);
 }
 
 CMainFrame::~CMainFrame() {
-  WithdrawFrameHost(this);
   if (g_pMainFrame == this) g_pMainFrame = nullptr;
   if (g_pStatusBar == &m_wndStatusBar) g_pStatusBar = nullptr;
 }

@@ -74,7 +74,7 @@ TEST(ProgramFolderFault, LinkedOrForeignFolderIsRefusedWithAMessage) {
 TEST(ProgramFolderFault, NewProgramFolderAndTmpArePrivate) {
   testenv::TempDir dir;
   CMainFrame frame;
-  CQelDoc doc(dir.Win() + "\\prog");
+  CQelDoc doc(dir.Win() + "\\prog", &frame);
   EXPECT_EQ(Permissions(dir.HostPath("prog")), 0700u);
   EXPECT_EQ(Permissions(dir.HostPath("prog/TMP")), 0700u);
 }

@@ -21,7 +21,7 @@ TEST_F(SettingsTest, MissingFileIsWrittenWithDefaultsAndReadsBackTheSame) {
   auto text = plat::ReadFileHead(doc_->m_strProgramDir + "\\Pelnor.inf", 100000);
   ASSERT_TRUE(text.has_value());
   EXPECT_NE(text->find("indata=0.5"), std::string::npos);
-  CQelDoc other(doc_->m_strProgramDir);
+  CQelDoc other(doc_->m_strProgramDir, frame_.get());
   other.ApplySettingsOnce(0);
   EXPECT_EQ(other.m_nInDataLimit, 524288);
   EXPECT_EQ(other.m_nTableRows, doc_->m_nTableRows);
@@ -88,7 +88,7 @@ TEST_F(SettingsTest, SavedValuesAreTheLastingOnesAndLinesAreReadInTheirCode) {
   EXPECT_NE(saved.find("indata=2\r\n"), std::string::npos) << saved;
   EXPECT_EQ(saved.find("runpw"), std::string::npos) << saved;
   EXPECT_NE(saved.find("ftp3=T:~2t~/ftp://127.0.0.1 indata=1024\r\n"), std::string::npos) << saved;
-  CQelDoc next(doc_->m_strProgramDir);
+  CQelDoc next(doc_->m_strProgramDir, frame_.get());
   next.ApplySettingsOnce(0);
   EXPECT_EQ(next.m_nInDataLimit, 2 << 20);
   EXPECT_EQ(next.m_astrSysValue[27], "");
@@ -102,7 +102,7 @@ namespace {
 // The system strings saved in Pelnor.sys come back at the next start; a key that
 // Pelnor.inf carries takes the value written there.
 TEST_F(SettingsTest, PelnorSysIsReadBeforePelnorInf) {
-  CQelDoc saved(doc_->m_strProgramDir);
+  CQelDoc saved(doc_->m_strProgramDir, frame_.get());
   saved.m_astrSysKey[29] = "PWRD";
   saved.m_astrSysValue[29] = "PWRDCODEabcd";
   saved.m_astrSysKey[25] = "dir@";
@@ -204,7 +204,7 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
     if (c.failed) {
       EXPECT_NE(err.find("cannot write the settings file " + plat::FromHostPath(home) + "\\" + c.failed + ": " + c.why), std::string::npos) << err;
     } else {
-      CQelDoc next(plat::FromHostPath(home));
+      CQelDoc next(plat::FromHostPath(home), frame_.get());
       next.ApplySettingsOnce(0);
       EXPECT_EQ(next.m_astrSysValue[26], site);
       EXPECT_EQ(next.m_astrSysValue[29], "PWRDCODEabcd");

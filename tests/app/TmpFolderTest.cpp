@@ -22,7 +22,7 @@ class TmpFolderFault : public testenv::DocTest {
 };
 
 TEST_F(TmpFolderFault, TwoRunsGetTheirOwnLockedFolders) {
-  CQelDoc other(dir_.Win() + "\\program");
+  CQelDoc other(dir_.Win() + "\\program", frame_.get());
   const std::string mine = doc_->TmpFolder(), theirs = other.TmpFolder();
   EXPECT_NE(mine, theirs);
   for (const std::string& folder : {mine, theirs}) {
@@ -38,7 +38,7 @@ TEST_F(TmpFolderFault, OneRunsLoadLeavesTheOthersWorkFileAlone) {
   // second run's load must not take the first run's file with it.
   SKIP_WITHOUT_PROGRAM("convert");
   testenv::Shell("convert rose: " + testenv::Quote(dir_.HostPath("rose.png")));
-  CQelDoc other(dir_.Win() + "\\program");
+  CQelDoc other(dir_.Win() + "\\program", frame_.get());
   const std::string held = doc_->TmpFolder() + "\\temp.zip";
   ASSERT_TRUE(plat::WriteWholeFile(held, "the first run's work file"));
   ASSERT_EQ(other.LoadDocument(Win("rose.png"), 0), 0);

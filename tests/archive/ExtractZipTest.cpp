@@ -339,7 +339,7 @@ TEST_F(ExtractZipTest, OutsideProgramsAreLookedUpWhenFirstNeeded) {
   fs::create_directories(dir_.HostPath("bin"));
   const std::string path = plat::GetEnv("PATH");
   setenv("PATH", dir_.HostPath("bin").c_str(), 1);
-  CQelDoc doc(Win("program2"));
+  CQelDoc doc(Win("program2"), frame_.get());
   for (const char* name : {"zip", "unzip"}) {
     testenv::WriteHostFile(dir_.HostPath("bin/") + name, "#!/bin/sh\nexit 0\n");
     fs::permissions(dir_.HostPath("bin/") + name, fs::perms::owner_all);

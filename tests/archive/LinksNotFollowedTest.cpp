@@ -45,7 +45,7 @@ std::map<std::string, std::string> Unpacked(const std::string& archiveHost) {
   CMainFrame frame;
   std::ostringstream quiet;
   frame.Ui().SetMessageStream(&quiet);
-  CQelDoc doc(out.Win() + "\\program");
+  CQelDoc doc(out.Win() + "\\program", &frame);
   doc.Archive().m_pfnUnZip = nullptr;
   doc.Archive().m_nLhaCanCreate = 0;
   const std::string target = out.Win() + "\\x";
@@ -102,7 +102,7 @@ TEST(LinkFault, CompressLzhFollowsNoLinkOutOfTheFolderNorIntoItsParent) {
 TEST(LinkFault, DecipheredNameThatIsAPathIsRefusedAndTheFileStays) {
   testenv::TempDir dir;
   CMainFrame frame;
-  CQelDoc doc(dir.Win() + "\\program");
+  CQelDoc doc(dir.Win() + "\\program", &frame);
   doc.m_astrSysValue[29] = "PWRDxxxxABCD";
   fs::create_directories(dir.HostPath("a/b"));
   struct Case {

@@ -227,7 +227,7 @@ TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {
     EXPECT_EQ(zip.find("my notes"), std::string::npos);
     testenv::TempDir out;
     CMainFrame frame;
-    CQelDoc doc(out.Win() + "\\program");
+    CQelDoc doc(out.Win() + "\\program", &frame);
     doc.Archive().m_pfnUnZip = nullptr;
     ASSERT_EQ(doc.ExtractZip(0, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", 0, 0, nullptr), 0);
     EXPECT_EQ(testenv::ReadHostFile(out.HostPath("x/sub/a.txt")), "packed") << programs;

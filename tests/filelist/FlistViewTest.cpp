@@ -18,7 +18,7 @@ class FlistViewTest : public testenv::DocTest {
   bool MoveProgramFolder() {
     doc_.reset();
     std::filesystem::remove_all(dir_.HostPath("program"));
-    doc_ = std::make_unique<CQelDoc>(programDir_.Win() + "\\program");
+    doc_ = std::make_unique<CQelDoc>(programDir_.Win() + "\\program", frame_.get());
     return true;
   }
   testenv::TempDir programDir_;

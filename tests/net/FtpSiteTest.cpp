@@ -85,7 +85,7 @@ TEST_F(FtpDriveTest, FtpSettingsAnswersAreSavedFault) {
   EXPECT_NE(text.find("ftp2=" + two + "\r\n"), std::string::npos) << text;
   EXPECT_EQ(plat::Stat(doc_->m_strProgramDir + "\\Pelnor.inf")->permissions, 0600);
   EXPECT_EQ(plat::Stat(doc_->m_strProgramDir + "\\Pelnor.sys")->permissions, 0600);
-  CQelDoc next(doc_->m_strProgramDir);
+  CQelDoc next(doc_->m_strProgramDir, frame_.get());
   next.ApplySettingsOnce(0);
   EXPECT_EQ(next.m_astrSysValue[26], one);
   EXPECT_EQ(next.m_astrSysValue[27], two);

@@ -7,7 +7,7 @@ namespace testenv {
 DocTest::DocTest() {
   frame_ = std::make_unique<CMainFrame>();
   frame_->Ui().SetMessageStream(&messages_);
-  doc_ = std::make_unique<CQelDoc>(dir_.Win() + "\\program");
+  doc_ = std::make_unique<CQelDoc>(dir_.Win() + "\\program", frame_.get());
 }
 
 DocTest::~DocTest() {

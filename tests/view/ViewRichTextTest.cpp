@@ -194,7 +194,7 @@ TEST_F(ViewRichTextTest, PelnorSysKeepsTheSystemStringsScrambledAndPrivate) {
     ASSERT_EQ(stat(plat::ToHostPath(name)->c_str(), &st), 0) << name;
     EXPECT_EQ(st.st_mode & 077, 0u) << name;
   }
-  CQelDoc other(doc_->m_strProgramDir);
+  CQelDoc other(doc_->m_strProgramDir, frame_.get());
   other.m_astrSysValue[28] = "kept";
   ReadSystemStringsText(other, *bytes);
   EXPECT_EQ(other.m_astrSysKey[26], "ftp1");
