@@ -8,17 +8,23 @@
 // message and never run; a row without a handler names a command not built yet.
 //
 // Each subsystem keeps its rows in a constant table in its own file and hands them
-// out through one function; cli/CommandTables.cpp gathers those functions. To add a
-// command to the image subsystem:
+// out through one function; cli/CommandTables.cpp gathers those functions. The image
+// subsystem's rows, for one (a new command takes its id from the blocks below):
 //
 //   // image/ImageCommands.cpp
 //   #include "frame/CommandTable.h"
-//   #include "view/QelView.h"
+//   #include "image/ImageState.h"
 //   namespace {
-//   int OnSavePng(CommandContext& cx) { return cx.view->SaveImageAs(5, 0); }
-//   void OnUpdateSavePng(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsImageKind(cx.view->m_nFileKind)); }
+//   int OnInvertColors(CommandContext& cx) {
+//     ImageConvertSettings& s = cx.doc->Image().m_ImageSettings;
+//     s.m_bInvert = !s.m_bInvert;
+//     s.m_bActive = 1;
+//     cx.doc->RedisplayImage();
+//     return 0;
+//   }
+//   void OnUpdateInvertColors(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(...); }
 //   constexpr CommandEntry kRows[] = {
-//       {40120, "ID_IMAGE_SAVE_PNG", "PNG形式で保存", CommandTarget::TextView, OnSavePng, OnUpdateSavePng},
+//       {33095, "ID_IMAGE_INVERT", "色反転（白黒反転）", CommandTarget::Document, OnInvertColors, OnUpdateInvertColors},
 //   };
 //   }  // namespace
 //   CommandRows ImageCommands() { return kRows; }
@@ -36,6 +42,7 @@
 //   40000-40099 frame, document and text view   40100-40299 images
 //   33300-33499 tables and formatting           33500-33699 file lists
 //   33700-33799 archives   33800-33899 internet   33900-33999 media
+// (one text view row lies in the tables' block: ID_VIEW_SELECTED_PICTURE, 33300).
 // A name is "ID_" and upper-case ASCII; one id has one name in every table that holds it.
 #pragma once
 
