@@ -1,4 +1,4 @@
-#include "codec/HuffmanDecodeTable.h"
+#include "codec/deflate/HuffmanDecodeTable.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "codec/LzhDecoder.h"
+#include "codec/lzh/LzhDecoder.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 
 #include "codec/CodeLengths.h"
 #include "codec/CodecError.h"
-#include "codec/Crc16.h"
+#include "codec/checksums/Crc16.h"
 #include "codec/ErrorCodes.h"
 
 namespace codec {

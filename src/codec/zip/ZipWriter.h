@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "codec/ByteSink.h"
-#include "codec/ZipRecords.h"
+#include "codec/zip/ZipRecords.h"
 
 namespace codec {
 

@@ -1,4 +1,4 @@
-#include "codec/ZipRecords.h"
+#include "codec/zip/ZipRecords.h"
 
 #include "base/ByteCursor.h"
 #include "codec/CodecError.h"

@@ -6,8 +6,8 @@
 
 #include "base/ByteCursor.h"
 #include "codec/CodecTestSupport.h"
-#include "codec/ZipReader.h"
-#include "codec/ZipWriter.h"
+#include "codec/zip/ZipReader.h"
+#include "codec/zip/ZipWriter.h"
 
 using namespace archtest;
 

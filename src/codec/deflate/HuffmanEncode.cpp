@@ -1,4 +1,4 @@
-#include "codec/HuffmanEncode.h"
+#include "codec/deflate/HuffmanEncode.h"
 
 #include <algorithm>
 #include <array>

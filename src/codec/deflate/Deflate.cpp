@@ -1,4 +1,4 @@
-#include "codec/Deflate.h"
+#include "codec/deflate/Deflate.h"
 
 #include <algorithm>
 #include <bit>

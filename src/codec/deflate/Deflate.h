@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/BitWriter.h"
-#include "codec/DeflateBlock.h"
+#include "codec/deflate/BitWriter.h"
+#include "codec/deflate/DeflateBlock.h"
 
 namespace codec {
 

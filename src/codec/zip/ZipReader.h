@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "codec/ByteSink.h"
-#include "codec/Crc32.h"
-#include "codec/ZipRecords.h"
+#include "codec/checksums/Crc32.h"
+#include "codec/zip/ZipRecords.h"
 
 namespace codec {
 

@@ -8,7 +8,7 @@
 
 #include "codec/CodecError.h"
 #include "codec/CodecTestSupport.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/Inflate.h"
 
 using namespace archtest;
 

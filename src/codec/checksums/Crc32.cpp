@@ -1,4 +1,4 @@
-#include "codec/Crc32.h"
+#include "codec/checksums/Crc32.h"
 
 #include <array>
 #include <cstring>

@@ -1,9 +1,9 @@
-#include "codec/ZipReader.h"
+#include "codec/zip/ZipReader.h"
 
 #include <algorithm>
 
 #include "codec/CodecError.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/Inflate.h"
 #include "base/ByteCursor.h"
 
 namespace codec {

@@ -1,4 +1,4 @@
-#include "codec/Inflate.h"
+#include "codec/deflate/Inflate.h"
 
 #include <algorithm>
 #include <array>
@@ -7,10 +7,10 @@
 #include <memory>
 
 #include "codec/CodecError.h"
-#include "codec/DeflateTables.h"
+#include "codec/deflate/DeflateTables.h"
 #include "codec/ErrorCodes.h"
-#include "codec/HuffmanDecodeTable.h"
-#include "codec/InflateState.h"
+#include "codec/deflate/HuffmanDecodeTable.h"
+#include "codec/deflate/InflateState.h"
 
 namespace codec {
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "codec/BitWriter.h"
+#include "codec/deflate/BitWriter.h"
 
 namespace codec {
 

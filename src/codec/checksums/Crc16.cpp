@@ -1,4 +1,4 @@
-#include "codec/Crc16.h"
+#include "codec/checksums/Crc16.h"
 
 #include <array>
 

@@ -1,8 +1,8 @@
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhHeader.h"
 
 #include "codec/CodecError.h"
-#include "codec/Crc16.h"
-#include "codec/ZipRecords.h"
+#include "codec/checksums/Crc16.h"
+#include "codec/zip/ZipRecords.h"
 #include "base/ByteCursor.h"
 
 namespace codec {

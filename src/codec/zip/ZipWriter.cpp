@@ -1,10 +1,10 @@
-#include "codec/ZipWriter.h"
+#include "codec/zip/ZipWriter.h"
 
 #include <array>
 
 #include "codec/CodecError.h"
-#include "codec/Crc32.h"
-#include "codec/Deflate.h"
+#include "codec/checksums/Crc32.h"
+#include "codec/deflate/Deflate.h"
 #include "codec/ErrorCodes.h"
 
 namespace codec {

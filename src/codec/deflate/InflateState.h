@@ -11,8 +11,8 @@
 
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
-#include "codec/HuffmanDecodeTable.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/HuffmanDecodeTable.h"
+#include "codec/deflate/Inflate.h"
 
 namespace codec {
 

@@ -5,7 +5,7 @@
 #include <random>
 
 #include "codec/CodecTestSupport.h"
-#include "codec/Deflate.h"
+#include "codec/deflate/Deflate.h"
 
 using namespace archtest;
 

@@ -1,11 +1,11 @@
-#include "codec/DeflateBlock.h"
+#include "codec/deflate/DeflateBlock.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include "codec/DeflateTables.h"
-#include "codec/HuffmanEncode.h"
+#include "codec/deflate/DeflateTables.h"
+#include "codec/deflate/HuffmanEncode.h"
 
 namespace codec {
 namespace {

@@ -6,7 +6,7 @@
 #include <span>
 
 #include "codec/ByteSink.h"
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhHeader.h"
 
 namespace codec {
 

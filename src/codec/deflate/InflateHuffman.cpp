@@ -2,7 +2,7 @@
 // bounded one-symbol step for the last bytes of the input and of the window. Both
 // decode the same symbols and throw the same errors; the fast loop only runs where
 // none of its reads or writes can pass an end.
-#include "codec/InflateState.h"
+#include "codec/deflate/InflateState.h"
 
 namespace codec {
 
