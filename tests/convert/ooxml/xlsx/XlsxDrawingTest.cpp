@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "convert/ooxml/XlsxDrawing.h"
+#include "convert/ooxml/xlsx/XlsxDrawing.h"
 #include "convert/ooxml/XmlPart.h"
 #include "support/TestEnv.h"
-#include "OoxmlTestSupport.h"
+#include "convert/ooxml/OoxmlTestSupport.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The workbook reader's searches on a part's Shift-JIS text.
-#include "convert/ooxml/XlsxScan.h"
+#include "convert/ooxml/xlsx/XlsxScan.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include <bit>
 #include <cstring>
 
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "convert/ooxml/XmlCharRef.h"
 #include "platform/text/CodePage.h"
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <array>
 
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 
 namespace {

@@ -19,9 +19,9 @@
 #include "convert/office/xls/ColumnWidthMode.h"
 #include "convert/office/xls/SheetTables.h"
 #include "convert/office/xls/WorkbookWalk.h"
-#include "convert/ooxml/SheetNumberFormat.h"
-#include "convert/ooxml/XlsxDrawing.h"
-#include "convert/ooxml/XlsxScan.h"
+#include "convert/ooxml/xlsx/SheetNumberFormat.h"
+#include "convert/ooxml/xlsx/XlsxDrawing.h"
+#include "convert/ooxml/xlsx/XlsxScan.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/os/Files.h"
 

@@ -12,7 +12,7 @@
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/ooxml/OoxmlText.h"
-#include "convert/ooxml/PptxSlides.h"
+#include "convert/ooxml/pptx/PptxSlides.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "convert/ooxml/DocxCanvas.h"
+#include "convert/ooxml/docx/DocxCanvas.h"
 #include "convert/ooxml/XmlPart.h"
 
 struct DocxPage {

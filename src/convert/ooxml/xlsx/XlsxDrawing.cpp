@@ -1,13 +1,13 @@
 // One sheet's drawing as object cells: a single walk over the part's tags that
 // keeps the current anchor, the open groups' frames and the open shape or picture.
-#include "convert/ooxml/XlsxDrawing.h"
+#include "convert/ooxml/xlsx/XlsxDrawing.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 
-#include "convert/ooxml/XlsxScan.h"
+#include "convert/ooxml/xlsx/XlsxScan.h"
 #include "platform/text/CodePage.h"
 
 using xlsx::View;

@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "convert/ooxml/SheetNumberFormat.h"
+#include "convert/ooxml/xlsx/SheetNumberFormat.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 

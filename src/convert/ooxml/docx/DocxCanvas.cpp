@@ -1,4 +1,4 @@
-#include "convert/ooxml/DocxCanvas.h"
+#include "convert/ooxml/docx/DocxCanvas.h"
 
 #include <algorithm>
 #include <cstring>

@@ -12,7 +12,7 @@
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
 #include "convert/dump/DumpCall.h"
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/os/Files.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/XmlPart.h"
 

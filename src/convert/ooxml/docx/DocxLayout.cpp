@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "convert/ooxml/XmlPart.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/ooxml/DocxLayout.h"
+#include "convert/ooxml/docx/DocxLayout.h"
 #include "platform/text/CodePage.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "convert/ooxml/PptxSlides.h"
+#include "convert/ooxml/pptx/PptxSlides.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // through the nines. Dates take the integer day serial and the day
 // fraction (rounded to the second); a serial past the year 9999 is shown as a number, and a second or minute
 // that rounds up carries into the minute and hour.
-#include "convert/ooxml/SheetNumberFormat.h"
+#include "convert/ooxml/xlsx/SheetNumberFormat.h"
 
 #include <algorithm>
 #include <cstdio>
