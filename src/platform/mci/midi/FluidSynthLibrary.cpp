@@ -1,4 +1,4 @@
-#include "platform/mci/FluidSynthLibrary.h"
+#include "platform/mci/midi/FluidSynthLibrary.h"
 
 #include "platform/os/SharedLibrary.h"
 #include "platform/os/Sonames.h"

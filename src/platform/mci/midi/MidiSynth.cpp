@@ -1,8 +1,8 @@
-#include "platform/mci/MidiSynth.h"
+#include "platform/mci/midi/MidiSynth.h"
 
 #include <algorithm>
 
-#include "platform/mci/FluidSynthLibrary.h"
+#include "platform/mci/midi/FluidSynthLibrary.h"
 #include "platform/os/Files.h"
 
 namespace plat {

@@ -2,12 +2,12 @@
 // stream, send it, receive every frame it gives, convert each to interleaved S16 at
 // the same rate; at the end the decoder is drained with an empty packet. Every
 // FFmpeg call's result is checked; a failure ends the stream where it is.
-#include "platform/mci/AudioDecoder.h"
+#include "platform/mci/decoding/AudioDecoder.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "platform/mci/FfmpegStream.h"
+#include "platform/mci/decoding/FfmpegStream.h"
 
 namespace plat {
 

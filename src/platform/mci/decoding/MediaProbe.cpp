@@ -2,11 +2,11 @@
 // duration, truncated to milliseconds; a missing or negative duration is 0 and a
 // huge one is cut at the int range the callers keep it in. A frame rate comes from
 // the stream's average rate, else its base rate; one that is 0 or absurd is 0.
-#include "platform/mci/MediaProbe.h"
+#include "platform/mci/decoding/MediaProbe.h"
 
 #include <climits>
 
-#include "platform/mci/FfmpegStream.h"
+#include "platform/mci/decoding/FfmpegStream.h"
 
 namespace plat {
 namespace {

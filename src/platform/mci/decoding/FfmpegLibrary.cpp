@@ -1,4 +1,4 @@
-#include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/decoding/FfmpegLibrary.h"
 
 #include "platform/os/SharedLibrary.h"
 #include "platform/os/Sonames.h"

@@ -16,9 +16,9 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/mci/AlsaPcm.h"
 #include "platform/mci/MciErrors.h"
-#include "platform/mci/MediaProbe.h"
+#include "platform/mci/decoding/MediaProbe.h"
 #include "platform/mci/SoundSource.h"
-#include "platform/mci/VideoDecoder.h"
+#include "platform/mci/decoding/VideoDecoder.h"
 
 namespace plat {
 

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/mci/FfmpegLibrary.h"
+#include "platform/mci/decoding/FfmpegLibrary.h"
 
 namespace plat {
 

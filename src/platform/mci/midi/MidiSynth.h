@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci/MidiSequence.h"
+#include "platform/mci/midi/MidiSequence.h"
 #include "platform/mci/SoundSource.h"
 
 struct _fluid_hashtable_t;

@@ -11,7 +11,7 @@
 // ends the track at the bytes that are there; data with no status before it ends the
 // track too. Ticks and times are 64-bit and the tempo sums 128-bit: a delta time has
 // at most four bytes, so a track of n bytes holds at most n * 2^28 ticks.
-#include "platform/mci/MidiSequence.h"
+#include "platform/mci/midi/MidiSequence.h"
 
 #include <algorithm>
 

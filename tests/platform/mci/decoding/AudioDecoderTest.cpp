@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci/AudioDecoder.h"
+#include "platform/mci/decoding/AudioDecoder.h"
 #include "support/TestFiles.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mci/MidiSequence.h"
+#include "platform/mci/midi/MidiSequence.h"
 
 namespace {
 

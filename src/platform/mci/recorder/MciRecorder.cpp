@@ -1,4 +1,4 @@
-#include "platform/mci/MciRecorder.h"
+#include "platform/mci/recorder/MciRecorder.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "platform/mci/FfmpegStream.h"
+#include "platform/mci/decoding/FfmpegStream.h"
 
 #include <sys/stat.h>
 

@@ -1,13 +1,13 @@
-#include "platform/mci/MciPlayback.h"
+#include "platform/mci/player/MciPlayback.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/mci/AudioDecoder.h"
-#include "platform/mci/FfmpegStream.h"
-#include "platform/mci/FrameTime.h"
-#include "platform/mci/MidiSequence.h"
-#include "platform/mci/MidiSynth.h"
+#include "platform/mci/decoding/AudioDecoder.h"
+#include "platform/mci/decoding/FfmpegStream.h"
+#include "platform/mci/player/FrameTime.h"
+#include "platform/mci/midi/MidiSequence.h"
+#include "platform/mci/midi/MidiSynth.h"
 #include "platform/os/Files.h"
 
 namespace plat {

@@ -1,13 +1,13 @@
 // Decoding follows FFmpeg's demux-and-decode order, as the sound's does
-// (platform/mci/FfmpegStream.h). Two frames are kept: the one shown and
+// (platform/mci/decoding/FfmpegStream.h). Two frames are kept: the one shown and
 // the one after it, whose start says when to move on. Every FFmpeg call's result is
 // checked; a failure ends the stream where it is, and the last picture stays.
-#include "platform/mci/VideoDecoder.h"
+#include "platform/mci/decoding/VideoDecoder.h"
 
 #include <algorithm>
 #include <utility>
 
-#include "platform/mci/FfmpegStream.h"
+#include "platform/mci/decoding/FfmpegStream.h"
 
 namespace plat {
 namespace {
