@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "codec/ByteSink.h"
-#include "codec/Deflate.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/Deflate.h"
+#include "codec/deflate/Inflate.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/Inflate.h"
 
 namespace {
 

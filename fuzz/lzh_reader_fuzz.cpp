@@ -4,8 +4,8 @@
 
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
-#include "codec/LzhDecoder.h"
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhDecoder.h"
+#include "codec/lzh/LzhHeader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> archive(data, size);

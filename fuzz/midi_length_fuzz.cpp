@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "platform/mci/MidiSequence.h"
+#include "platform/mci/midi/MidiSequence.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto whole = plat::MidiLengthMs(std::span(data, size));

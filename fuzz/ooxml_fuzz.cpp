@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "convert/ooxml/DocxLayout.h"
-#include "convert/ooxml/PptxSlides.h"
-#include "convert/ooxml/XlsxDrawing.h"
+#include "convert/ooxml/docx/DocxLayout.h"
+#include "convert/ooxml/pptx/PptxSlides.h"
+#include "convert/ooxml/xlsx/XlsxDrawing.h"
 #include "convert/ooxml/XmlPart.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,7 @@
 
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
-#include "codec/ZipReader.h"
+#include "codec/zip/ZipReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {

@@ -10,7 +10,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ZipExtractOwn.h"
-#include "codec/ZipRecords.h"
+#include "codec/zip/ZipRecords.h"
 #include "base/ConvertStatus.h"
 #include "base/ByteOrder.h"
 #include "platform/os/Files.h"

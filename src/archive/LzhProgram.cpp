@@ -9,7 +9,7 @@
 #include "archive/ArchiveState.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecError.h"
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhHeader.h"
 #include "platform/os/Files.h"
 #include "platform/os/WorkNames.h"
 #include "platform/os/Process.h"

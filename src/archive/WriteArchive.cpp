@@ -23,7 +23,7 @@
 #include "archive/PackList.h"
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
-#include "codec/ZipWriter.h"
+#include "codec/zip/ZipWriter.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 

@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-#include "codec/ZipReader.h"
+#include "codec/zip/ZipReader.h"
 
 class CQelDoc;
 

@@ -6,12 +6,12 @@
 
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
-#include "codec/Crc32.h"
-#include "codec/Deflate.h"
+#include "codec/checksums/Crc32.h"
+#include "codec/deflate/Deflate.h"
 #include "codec/ErrorCodes.h"
-#include "codec/Inflate.h"
-#include "codec/ZipReader.h"
-#include "codec/ZipWriter.h"
+#include "codec/deflate/Inflate.h"
+#include "codec/zip/ZipReader.h"
+#include "codec/zip/ZipWriter.h"
 
 namespace {
 

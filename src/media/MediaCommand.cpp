@@ -16,7 +16,7 @@
 #include "media/MediaHost.h"
 #include "media/MediaState.h"
 #include "media/ViewMediaState.h"
-#include "platform/mci/FrameTime.h"
+#include "platform/mci/player/FrameTime.h"
 #include "view/QelView.h"
 
 namespace {

@@ -9,8 +9,8 @@
 
 #include "archive/ArchiveTestSupport.h"
 #include "archive/ArchiveState.h"
-#include "codec/LzhDecoder.h"
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhDecoder.h"
+#include "codec/lzh/LzhHeader.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 

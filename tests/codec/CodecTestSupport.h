@@ -12,7 +12,7 @@
 
 #include "codec/ByteSink.h"
 #include "codec/CodecError.h"
-#include "codec/Inflate.h"
+#include "codec/deflate/Inflate.h"
 #include "support/TestFiles.h"
 
 namespace archtest {
@@ -81,7 +81,7 @@ inline std::string OurInflate(const Bytes& stream, Bytes* out = nullptr, uint64_
 // Text and binary samples that every Debian machine has.
 inline Bytes SampleText(size_t max) {
   std::string s = testenv::ReadHostFile("/usr/share/common-licenses/GPL-3");
-  s += testenv::ReadHostFile(PELNORIX_SOURCE_DIR "/src/codec/Inflate.cpp");
+  s += testenv::ReadHostFile(PELNORIX_SOURCE_DIR "/src/codec/deflate/Inflate.cpp");
   if (s.size() > max) s.resize(max);
   return ToBytes(s);
 }

@@ -13,7 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
-#include "codec/LzhHeader.h"
+#include "codec/lzh/LzhHeader.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"

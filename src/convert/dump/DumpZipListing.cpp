@@ -18,7 +18,7 @@
 #include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
 #include "base/ConvertStatus.h"
-#include "codec/ZipRecords.h"
+#include "codec/zip/ZipRecords.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"

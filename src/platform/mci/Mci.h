@@ -13,9 +13,9 @@
 
 #include "platform/gdi/Gdi.h"
 #include "platform/mci/MciErrors.h"
-#include "platform/mci/MciPlayback.h"
-#include "platform/mci/MciRecorder.h"
-#include "platform/mci/MidiSynth.h"
+#include "platform/mci/player/MciPlayback.h"
+#include "platform/mci/recorder/MciRecorder.h"
+#include "platform/mci/midi/MidiSynth.h"
 #include "platform/ui/Ui.h"
 
 namespace plat {

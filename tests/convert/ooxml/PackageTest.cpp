@@ -11,7 +11,7 @@
 #include "app/StringTable.h"
 #include "codec/CodecServices.h"
 #include "codec/ByteSink.h"
-#include "codec/ZipWriter.h"
+#include "codec/zip/ZipWriter.h"
 #include "base/ConvertStatus.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"

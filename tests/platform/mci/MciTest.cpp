@@ -9,12 +9,12 @@
 #include <vector>
 
 #include "platform/mci/AlsaLibrary.h"
-#include "platform/mci/FfmpegLibrary.h"
-#include "platform/mci/FluidSynthLibrary.h"
+#include "platform/mci/decoding/FfmpegLibrary.h"
+#include "platform/mci/midi/FluidSynthLibrary.h"
 #include "platform/os/Files.h"
 #include "platform/mci/Mci.h"
 #include "platform/mci/MciParse.h"
-#include "platform/mci/MciRecorder.h"
+#include "platform/mci/recorder/MciRecorder.h"
 #include "platform/ui/Ui.h"
 #include "support/TestFiles.h"
 

@@ -1,0 +1,65 @@
+// Deflate: compresses bytes into a raw Deflate stream (RFC 1951).
+//
+// Matches are found through hash chains on four bytes, with a table of one
+// candidate per three-byte hash for the shortest matches; a candidate is compared
+// four bytes at a time at its start and at the length to beat, so most are passed
+// over with two loads. Parsing is lazy (a match is taken only when the match one
+// byte later is not longer). The search is bounded: at most kMaxChain candidates
+// per position, fewer once a good match is in hand, and none past a match of
+// kNiceLength, so no input (runs, two-symbol noise, random bytes) makes it slow.
+// Each block is written in the cheapest of its three forms (dynamic codes, fixed
+// codes, stored), and the stream always ends with a final block.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "codec/deflate/BitWriter.h"
+#include "codec/deflate/DeflateBlock.h"
+
+namespace codec {
+
+class CDeflater {
+ public:
+  // Appends the compressed stream to out. `expected` is the whole input's size when
+  // it is known: a small input gets tables to its size, so that many small streams
+  // (the pages of a PDF) do not each pay for a full window's tables.
+  explicit CDeflater(std::vector<uint8_t>& out, size_t expected = SIZE_MAX);
+  CDeflater(const CDeflater&) = delete;
+  CDeflater& operator=(const CDeflater&) = delete;
+
+  // Compresses more input.
+  void Write(const uint8_t* data, size_t n);
+  // Compresses what is held and writes the final block (also when there was no input).
+  void Finish();
+  // The compressed bytes finished so far are the first Ready() bytes of out; Release
+  // takes them out of it, so that a long stream is passed on while it is made.
+  size_t Ready() const { return bits_.Stored(); }
+  void Release() { bits_.DropStored(); }
+
+ private:
+  void Process(bool finishing);
+  void Slide();
+  void Insert(int32_t pos);
+  int FindMatch(int32_t pos, int best, int depth, int* distance);
+  void Literal(int32_t pos);
+  void Match(int length, int distance);
+  void FlushBlock(bool final);
+
+  std::vector<uint8_t> window_;
+  std::vector<int32_t> head3_;  // the newest position of each three-byte hash
+  std::vector<int32_t> head4_;  // the newest position of each four-byte hash
+  std::vector<int32_t> prev_;   // the previous position of the same four-byte hash
+  std::vector<DeflateToken> tokens_;
+  int hash3Shift_;    // 32 less the bits of the three-byte hash
+  int hash4Shift_;    // 32 less the bits of the four-byte hash
+  int32_t prevMask_;  // the chain link of a position is prev_[pos & prevMask_]
+  int32_t fill_ = 0;        // valid bytes in the window
+  int32_t pos_ = 0;         // next position to tokenise
+  int32_t blockStart_ = 0;  // first window byte of the pending block
+  int32_t covered_ = 0;     // window bytes up to here are tokenised
+  CLsbBitWriter bits_;
+};
+
+}  // namespace codec
