@@ -1,10 +1,9 @@
 // FileKind: the kind of a file from its extension.
-#include <algorithm>
-#include <cctype>
 #include <string_view>
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -29,18 +28,12 @@ constexpr ExtensionKind kExtensionKinds[] = {
     {"mcr", kKindMacro},
 };
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
-}
-
 }  // namespace
 
 int CQelDoc::GetFileKind(std::string path) const {
   const std::string name = GetPathPart(path, PathPart::kName);
   if (name.empty()) return kKindNone;
-  const std::string ext = Lower(GetPathPart(path, PathPart::kExtension));
+  const std::string ext = AsciiLowerCopy(GetPathPart(path, PathPart::kExtension));
   if (ext.empty()) return kKindOther;
   for (const auto& entry : kExtensionKinds) {
     if (entry.extension == ext) return entry.kind;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "base/AsciiCase.h"
 #include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 
@@ -21,14 +22,6 @@ constexpr NamedKey kNames[] = {
     {"right", plat::VK_RIGHT},
 };
 
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // The signs of the comma and period keys: the sign and the key that gives it.
 struct SignKey {
   char sign;
@@ -44,14 +37,14 @@ constexpr SignKey kSigns[] = {
 std::optional<int> BaseKey(std::string_view name) {
   if (name.size() == 1) {
     const char c = name[0];
-    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    if (IsAsciiLower(static_cast<unsigned char>(c))) return AsciiUpper(c);
     if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
     for (const SignKey& s : kSigns) {
       if (c == s.sign) return s.key;
     }
     return std::nullopt;
   }
-  const std::string lower = Lower(name);
+  const std::string lower = AsciiLowerCopy(name);
   for (const NamedKey& k : kNames) {
     if (lower == k.name) return k.code;
   }
@@ -73,7 +66,7 @@ std::optional<int> ParseKeyName(std::string_view name) {
   for (;;) {
     const size_t plus = name.find('+');
     if (plus == std::string_view::npos || plus == 0 || plus + 1 == name.size()) break;
-    const std::string modifier = Lower(name.substr(0, plus));
+    const std::string modifier = AsciiLowerCopy(name.substr(0, plus));
     const int bit = modifier == "ctrl" ? plat::KEY_CTRL : modifier == "shift" ? plat::KEY_SHIFT
                     : modifier == "alt"  ? plat::KEY_ALT : 0;
     if (bit == 0 || (modifiers & bit)) return std::nullopt;

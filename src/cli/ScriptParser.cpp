@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "app/Settings.h"
+#include "base/AsciiCase.h"
 #include "cli/CommandLine.h"
 #include "cli/KeyNames.h"
 #include "platform/text/CodePage.h"
@@ -15,14 +16,6 @@ constexpr int64_t kMaxCoordinate = 32767;
 constexpr int64_t kMaxScrollPos = 1 << 30;
 constexpr int64_t kMaxWaitMs = 86400000;  // one day of program clock per statement
 constexpr int64_t kMaxCaretNumber = 100000000;
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
 
 struct VerbName {
   const char* name;
@@ -75,7 +68,7 @@ class StatementReader {
       case ScriptVerb::ListCommand:
         // Modifier keys held while the command runs (commands that read Shift or Ctrl).
         for (size_t i = 1; i < args.size(); ++i) {
-          const std::string word = Lower(args[i]);
+          const std::string word = AsciiLowerCopy(args[i]);
           if (word == "shift") {
             st_.shift = true;
           } else if (word == "ctrl") {
@@ -94,7 +87,7 @@ class StatementReader {
         return "";
       case ScriptVerb::Click:
         if (args.size() == 3) {
-          if (Lower(args[2]) != "right") return "click X Y [right]: '" + args[2] + "' is not 'right'";
+          if (AsciiLowerCopy(args[2]) != "right") return "click X Y [right]: '" + args[2] + "' is not 'right'";
           st_.right = true;
         }
         for (size_t i = 0; i < 2; ++i) {
@@ -102,7 +95,7 @@ class StatementReader {
         }
         return "";
       case ScriptVerb::Scroll:
-        st_.what = Lower(args[0]);
+        st_.what = AsciiLowerCopy(args[0]);
         if (st_.what != "h" && st_.what != "v") return "scroll h|v POS: not '" + args[0] + "'";
         if (auto err = Number(args[1], 0, kMaxScrollPos); !err.empty()) return "scroll: " + err;
         return "";
@@ -137,7 +130,7 @@ class StatementReader {
       case ScriptVerb::Expect: return Subject(verb, args);
       case ScriptVerb::Address: return Text(args[0], st_.value);
       case ScriptVerb::Pane:
-        st_.what = Lower(args[0]);
+        st_.what = AsciiLowerCopy(args[0]);
         if (st_.what != "html" && st_.what != "text") return "pane html|text: not '" + args[0] + "'";
         return "";
       case ScriptVerb::Caret:
@@ -206,7 +199,7 @@ class StatementReader {
       fields.fields.clear();
     };
     for (const auto& a : args) {
-      const std::string word = Lower(a);
+      const std::string word = AsciiLowerCopy(a);
       const int result = word == "yes" ? plat::IDYES : word == "no" ? plat::IDNO : word == "ok" ? plat::IDOK
                          : word == "cancel" ? plat::IDCANCEL : 0;
       const size_t eq = a.find('=');
@@ -259,7 +252,7 @@ class StatementReader {
   }
 
   std::string Subject(const VerbName& verb, const std::vector<std::string>& args) {
-    st_.what = Lower(args[0]);
+    st_.what = AsciiLowerCopy(args[0]);
     const bool expect = verb.verb == ScriptVerb::Expect;
     const bool rich = st_.what == "rtf" || st_.what == "table" || st_.what == "clipboard";
     if (st_.what != "text" && st_.what != "status" && st_.what != "title" && st_.what != "trace" &&

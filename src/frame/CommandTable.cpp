@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 
+#include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
 
@@ -38,15 +39,6 @@ const CommandEntry* FirstOnRoad(const CommandTables& tables, unsigned id, const 
   return nullptr;
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(a[i]) != lower(b[i])) return false;
-  }
-  return true;
-}
-
 void Refuse(const CommandEntry& row, const char* why) {
   AfxNote(plat::Utf8ToCp932Lossy(std::string(row.name) + " (" + row.menuText + "): " + why));
 }
@@ -69,7 +61,7 @@ const CommandEntry* FindCommand(const CommandTables& tables, std::string_view id
   if (!idOrName.empty() && ec == std::errc() && ptr == end) return FindCommand(tables, id);
   for (CommandRows rows : tables) {
     for (const CommandEntry& row : rows) {
-      if (EqualsIgnoringCase(row.name, idOrName) || (row.scriptName && EqualsIgnoringCase(row.scriptName, idOrName)))
+      if (EqualsNoCase(row.name, idOrName) || (row.scriptName && EqualsNoCase(row.scriptName, idOrName)))
         return &row;
     }
   }

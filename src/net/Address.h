@@ -14,8 +14,6 @@ int ParseAddressIndex(const std::string& address);
 // The address as the history keeps it: cut before ";USER=" and without a
 // "user:password@" before its host, so that no user name or password is kept.
 std::string AddressForHistory(const std::string& address);
-// Whether text starts with scheme (ASCII letters compared without case).
-bool StartsWithNoCase(const std::string& text, const char* scheme);
 
 // Whether an address begins with a scheme and its ':' ("http:", "javascript:").
 bool HasScheme(const std::string& address);

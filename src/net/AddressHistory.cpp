@@ -4,17 +4,6 @@
 #include "net/NetState.h"
 #include "platform/inet/Inet.h"
 
-bool StartsWithNoCase(const std::string& text, const char* scheme) {
-  size_t i = 0;
-  for (; scheme[i]; ++i) {
-    if (i >= text.size()) return false;
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != scheme[i]) return false;
-  }
-  return true;
-}
-
 void CQelDoc::AddAddressHistory(std::string address) {
   if (Net().m_nAddrHistoryCount < 0 || Net().m_nAddrHistoryCount >= kAddressHistorySlots) Net().m_nAddrHistoryCount = kAddressHistorySlots - 1;
   Net().m_astrAddrHistory[Net().m_nAddrHistoryCount] = std::move(address);

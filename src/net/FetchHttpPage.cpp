@@ -14,6 +14,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "net/Address.h"
@@ -48,16 +49,8 @@ class WaitCursor {
   }
 };
 
-std::string LowerTail(const std::string& text, size_t n) {
-  std::string tail = text.size() >= n ? text.substr(text.size() - n) : text;
-  for (char& c : tail) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return tail;
-}
-
 bool IsSaveKind(const std::string& object) {
-  const std::string tail = LowerTail(object, 4);
+  const std::string tail = AsciiLowerTail(object, 4);
   for (const char* ext : {".exe", ".dll", ".bin", ".zip", ".lzh"}) {
     if (tail == ext) return true;
   }

@@ -3,14 +3,13 @@
 #include "net/FtpSite.h"
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 
 namespace {
 
 constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
-
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 }  // namespace
 
@@ -63,7 +62,7 @@ int CQelDoc::GetFtpDriveIndex(std::string path) const {
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
     if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : -1;
-    siteLetter = siteLetter || (site.size() >= 2 && site[1] == ':' && Upper(site[0]) == Upper(path[0]));
+    siteLetter = siteLetter || (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0]));
   }
   // A site's letter that names no pseudo-drive (its site string too short, or the
   // letter in the other case) names no file at all: the file layer would read it as
@@ -84,7 +83,7 @@ bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
   if (path.size() < 2 || path[1] != ':') return false;
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
-    if (site.size() >= 2 && site[1] == ':' && Upper(site[0]) == Upper(path[0])) {
+    if (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0])) {
       AfxMessageBox(path + "\n" + LoadString(kFtpSiteRefused));
       return true;
     }

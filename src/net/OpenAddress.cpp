@@ -3,6 +3,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"

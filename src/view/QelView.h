@@ -20,6 +20,7 @@
 #include "platform/gdi/GdiText.h"
 #include "platform/richedit/RichEdit.h"
 #include "platform/gdi/Types.h"
+#include "richtext/TableKey.h"
 #include "view/TextModel.h"
 #include "view/ViewState.h"
 

@@ -94,7 +94,7 @@ void CQelView::OnKeyDown(int key) {
   }
   if (m_doc.m_bTableMode == 1 && code != 'C' && code != 'V' && code != 'X' && code != 'Z' && code != plat::VK_CONTROL &&
       code != plat::VK_SHIFT) {
-    if (TableCommand(ctrl && code == 'P' ? 'P' : code, -1, 0, 0, 0, 0, 0, 0) == 0) return;
+    if (TableCommand(TableKeyOf(code)) == 0) return;
   }
   if (SheetPageKey(code, ctrl)) return;
   if (OnImageBandKey(key) || OnImageEditKey(key)) return;
@@ -207,7 +207,7 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
       const int to = m_pModel->LineFromChar(CharFromPoint(point));
       const int firstLine = from != to ? std::min(from, to) : 0;
       const int lastLine = from != to ? std::max(from, to) + 1 : 0;
-      TableCommand(dx > 0 ? plat::VK_RIGHT : plat::VK_LEFT, -1, 0, firstLine, lastLine, 0, 0, 0);
+      TableCommand(dx > 0 ? TableKey::kColumnRight : TableKey::kColumnLeft, {.firstLine = firstLine, .lastLine = lastLine});
       m_bDragMovedColumns = true;
       Region().m_ptClick.x = point.x;
     }
@@ -226,7 +226,9 @@ void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
   if (m_doc.m_bTableMode == 1) {
     // The vertical drag changes the line spacing by its amount in twips.
     const int dy = (point.y - Region().m_ptClick.y) * 15;
-    if (dy != 0 && !m_bDragMovedColumns) TableCommand(dy > 0 ? plat::VK_DOWN : plat::VK_UP, dy > 0 ? dy : -dy, 0, 0, 0, 0, 0, 0);
+    if (dy != 0 && !m_bDragMovedColumns) {
+      TableCommand(dy > 0 ? TableKey::kLineWider : TableKey::kLineNarrower, {.number = dy > 0 ? dy : -dy});
+    }
     return;
   }
   MoveCaret(CharFromPoint(point), true);

@@ -8,6 +8,7 @@
 #include "app/Globals.h"
 #include "app/Settings.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "richtext/ViewRichTextState.h"
@@ -31,15 +32,6 @@ constexpr BackColour kBackColours[7] = {
     {RGB(224, 240, 255), "背景色 薄青"}, {RGB(255, 232, 240), "背景色 薄桃"},     {RGB(232, 224, 255), "背景色 薄紫"},
     {RGB(224, 224, 224), "背景色 灰"},
 };
-
-bool EndsWithIgnoringCase(std::string_view text, std::string_view tail) {
-  if (text.size() < tail.size()) return false;
-  for (size_t i = 0; i < tail.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(text[text.size() - tail.size() + i]) != lower(tail[i])) return false;
-  }
-  return true;
-}
 
 // The cells of one line, at its separator (view/CellSeparator.h).
 std::vector<std::string> SplitCells(std::string_view line) {
@@ -167,7 +159,7 @@ int CQelView::SaveToTempAndSettings(const std::string& name, int mode, int) {
     return -1;
   }
   const std::string temporary = m_doc.TmpFolder() + "\\Pelnor_tmp.rtf";
-  if (name.size() == temporary.size() && EndsWithIgnoringCase(name, temporary)) {
+  if (name.size() == temporary.size() && EndsWithNoCase(name, temporary)) {
     FixRtfPageMarks(name);
     if (const std::string problem = SaveAllSettings(m_doc); !problem.empty()) AfxNote(problem);
   }

@@ -3,21 +3,13 @@
 #include <cstring>
 
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 #include "view/QelView.h"
 
 namespace {
 
 constexpr int kRefreshSpare = 1000;
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (lower(text[i]) != lower(prefix[i])) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -59,7 +51,7 @@ int CQelView::CopyLine(int line, char* buffer, int cap) const {
 }
 
 std::string CQelView::GetRealFileName() const {
-  if (m_doc.m_strRunTmp.empty() || !StartsWithIgnoringCase(m_strFileName, m_doc.m_strRunTmp + "\\")) return m_strFileName;
+  if (m_doc.m_strRunTmp.empty() || !StartsWithNoCase(m_strFileName, m_doc.m_strRunTmp + "\\")) return m_strFileName;
   const std::string& source = m_doc.m_nActiveList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
   return source.empty() ? m_strFileName : source;
 }

@@ -22,7 +22,12 @@
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
-//     SaveImageAs(kSaveBmp, 0)).
+//     SaveImageAs(kSaveBmp, 0)),
+//   - makes a table code from a bare number or hands the table engine a row of bare
+//     arguments, in tests too (TableKeyOf(101), TableCommand(k, {-1, 0, 0, 2})),
+//   - defines an ASCII case helper of its own outside base/ (Lower, UpperTail,
+//     IsUpper, EqualsNoCase, EndsWithIgnoringCase, a lambda `lower`): base/AsciiCase.h
+//     holds them, the codec's files included.
 // A second rule keeps every function of src/ under 121 lines, measured by
 // universal-ctags as the before-stop check measures it.
 // base/ and the codec are the readers themselves and are not searched; a few
@@ -50,11 +55,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest };
+enum Rule {
+  kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest,
+  kBareTable, kAsciiCase
+};
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
-                                      "bare image edit code, refresh or save mode", "bare view request"};
+                                      "bare image edit code, refresh or save mode", "bare view request",
+                                      "bare table code or arguments", "ASCII case helper outside base/"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -69,6 +78,14 @@ constexpr Allowed kAllowed[] = {
     {"src/image/codecs/png/PngFilters.cpp", kStructCopy, "the PNG unfilter kernels load whole pixels of inflated rows into SIMD registers"},
     {"src/image/editing/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
     {"src/image/codecs/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
+    // Temporary: archive/ and image/ are being reworked elsewhere; their case helpers
+    // move to base/AsciiCase.h once that lands, and these rows go.
+    {"src/archive/ArchiveCommands.cpp", kAsciiCase, "temporary: Lower"},
+    {"src/image/capture/CaptureScreen.cpp", kAsciiCase, "temporary: Lower"},
+    {"src/image/editing/RegionFiles.cpp", kAsciiCase, "temporary: LowerTail"},
+    {"src/image/loading/ImageRoad.cpp", kAsciiCase, "temporary: Upper"},
+    {"src/image/saving/SaveDib.cpp", kAsciiCase, "temporary: Lower"},
+    {"src/image/saving/SaveImageAs.cpp", kAsciiCase, "temporary: LowerTail"},
 };
 
 // Folders whose files are the readers: the cursor, and the codec's own
@@ -136,6 +153,13 @@ std::vector<Pattern> Patterns() {
       {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
       {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
       {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
+      {kBareTable, "TableKey", std::regex(R"(\b(TableKeyOf|static_cast<\s*TableKey\s*>)\(\s*(-?[0-9]|'))", ecma)},
+      {kBareTable, "Table", std::regex(R"(\b(TableCommand\([^;]*,\s*|TableArgs\s*\w*\s*)\{\s*-?[0-9])", ecma)},
+      {kAsciiCase, "(",
+       std::regex(R"(^\s*((static|inline|constexpr)\s+)*(?!(return|else|case)\b)[\w:<>]+[\s&*]+(\w+::)?)"
+                  R"(((Ascii)?(To)?(Lower|Upper)(Ascii|Tail|Case|Copy)?|Is(Ascii)?(Upper|Lower)|\w*(NoCase|IgnoringCase|IgnoreCase))\s*\()",
+                  ecma)},
+      {kAsciiCase, "auto", std::regex(R"(\bauto\s+(lower|upper)\w*\s*=\s*\[)", ecma)},
   };
 }
 
@@ -191,8 +215,11 @@ std::vector<Finding> Scan(const fs::path& root, const std::vector<Pattern>& patt
       for (int number = 1; std::getline(in, line); ++number) {
         const std::string code = CodeOf(line);
         for (const Pattern& p : patterns) {
-          // Tests build their fixtures byte by byte; only their file kinds are checked.
-          if ((reader || test) && p.rule != kBareKind && p.rule != kBareRequest) continue;
+          // Tests build their fixtures byte by byte; only their file kinds, requests and
+          // table codes are checked. The case helpers' one home is base/.
+          if (test && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kBareTable) continue;
+          if (reader && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kAsciiCase) continue;
+          if (p.rule == kAsciiCase && rel.rfind("src/base/", 0) == 0) continue;
           if (!Covers(p, rel)) continue;
           if (code.find(p.hint) == std::string::npos || !std::regex_search(code, p.re)) continue;
           const bool allowed = std::any_of(std::begin(kAllowed), std::end(kAllowed),
@@ -216,7 +243,8 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
                                 "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
                                 "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
-                                "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode):\n"
+                                "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode), "
+                                "table codes and arguments (richtext/TableKey.h); use base/AsciiCase.h for ASCII case:\n"
                              << report.str();
 }
 
@@ -289,6 +317,22 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);", {}},
       {"RefreshImage(RefreshMode::kKeepScroll);", {}},
       {"SaveImageAs(1, SaveImageMode::kDocumentPath);", {}},
+      {"if (TableCommand(TableKeyOf(101)) == 0) return;", {kBareTable}},
+      {"view_.TableCommand(TableKey::kTabsToTable, {-1, 0, 0, 2});", {kBareTable}},
+      {"return TableCommand(static_cast<TableKey>('D'), args);", {kBareTable}},
+      {"constexpr TableArgs kCell{0, 1};", {kBareTable}},
+      {"if (TableCommand(TableKeyOf(code)) == 0) return;", {}},
+      {"TableCommand(TableKey::kLinesToTable, {.firstLine = first, .lastLine = last + 1});", {}},
+      {"std::string Lower(std::string_view text) {", {kAsciiCase}},
+      {"static inline char UpperAscii(char c) { return c; }", {kAsciiCase}},
+      {"bool IsUpper(uint8_t c) { return c >= 'A' && c <= 'Z'; }", {kAsciiCase}},
+      {"bool DumpCall::EndsNoCase(const char* word) const {", {kAsciiCase}},
+      {"std::string LowerTail(const std::string& name, size_t n) {", {kAsciiCase}},
+      {"bool EndsWithIgnoringCase(std::string_view text, std::string_view tail);", {kAsciiCase}},
+      {"    auto lower = [](char c) { return c; };", {kAsciiCase}},
+      {"  return EqualsNoCase(call.ext3, \"lzh\");", {}},
+      {"  const std::string lower = AsciiLowerCopy(name);", {}},
+      {"int OnLowerChars(CommandContext& cx) { return MoveChars(cx, -1); }", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},

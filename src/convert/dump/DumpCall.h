@@ -51,5 +51,4 @@ struct DumpCall {
   // Character position charPos of row `row` of DumpCellTable.
   char* Cell(int charPos, int row) { return &cells[static_cast<size_t>(charPos) * cellRows + row]; }
   bool Ends(const char* word) const;  // ext3 equals word exactly
-  bool EndsNoCase(const char* word) const;  // ext3 equals word ignoring ASCII case
 };

@@ -41,16 +41,6 @@ bool StartsWith(const ByteCursor& in, std::string_view sig) {
 
 bool DumpCall::Ends(const char* word) const { return ext3 == word; }
 
-bool DumpCall::EndsNoCase(const char* word) const {
-  if (ext3.size() != std::strlen(word)) return false;
-  for (size_t i = 0; i < ext3.size(); ++i) {
-    const auto a = static_cast<unsigned char>(ext3[i]);
-    const auto b = static_cast<unsigned char>(word[i]);
-    if ((a >= 'A' && a <= 'Z' ? a + 32 : a) != (b >= 'A' && b <= 'Z' ? b + 32 : b)) return false;
-  }
-  return true;
-}
-
 int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml, const DumpRequest& request) {
   m_bPartialLoad = 0;
   m_volumeCut = VolumeCut::kNone;

@@ -6,6 +6,7 @@
 // read as UTF-16, any other as single bytes; control bytes are dropped.
 #include <algorithm>
 
+#include "base/AsciiCase.h"
 #include "convert/dump/MediaTags.h"
 #include "platform/text/CodePage.h"
 
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int64_t kFramesStart = 10;
 constexpr int64_t kFramesEnd = 1000;
-
-bool IsUpper(uint8_t c) { return c >= 'A' && c <= 'Z'; }
 
 // Appends a text byte: control bytes are dropped, and "WM" becomes a line break.
 void PutTagByte(std::string& out, uint8_t c) {
@@ -43,7 +42,7 @@ std::string ReadMp3Tags(const ByteCursor& head, const ByteCursor& tail) {
   const int64_t headLen = head.Size();
   const int64_t end = std::min(headLen, kFramesEnd);
   for (int64_t frame = kFramesStart;
-       frame + 10 <= end && IsUpper(head.PeekU8(frame)) && IsUpper(head.PeekU8(frame + 1));) {
+       frame + 10 <= end && IsAsciiUpper(head.PeekU8(frame)) && IsAsciiUpper(head.PeekU8(frame + 1));) {
     const int64_t next = frame + 10 + head.PeekU16BE(frame + 6);
     const int64_t stop = std::min(next, headLen);
     tags += ' ';

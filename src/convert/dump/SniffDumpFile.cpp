@@ -10,6 +10,7 @@
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
@@ -115,14 +116,14 @@ bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   }
 
   if (next == Next::LzhTest) {
-    if (m[2] == '-' && m[3] == 'l' && m[4] == 'h' && call.EndsNoCase("lzh")) {
+    if (m[2] == '-' && m[3] == 'l' && m[4] == 'h' && EqualsNoCase(call.ext3, "lzh")) {
       doc.WriteConvertFailure(DumpLzhListing(doc, call));
       return true;
     }
     // Pictures: the title when the name agrees with the bytes.
     for (const PictureTitle& picture : kPictures) {
       if (!picture.matches(m)) continue;
-      if (!call.EndsNoCase(picture.ext)) break;
+      if (!EqualsNoCase(call.ext3, picture.ext)) break;
       if (picture.title) return title(picture.title);
       const char gif[] = {'G', 'I', 'F', static_cast<char>(m[3]), static_cast<char>(m[4]), static_cast<char>(m[5])};
       return title(std::string(gif, sizeof gif) + " File\r\n\r\n");
@@ -130,9 +131,9 @@ bool SniffDumpFile(CQelDoc& doc, DumpCall& call) {
   }
 
   // Extension test.
-  if (call.EndsNoCase("exe") || call.EndsNoCase("com")) return title("Program File\r\n\r\n");
-  if (call.EndsNoCase("bin")) return title("Binary File\r\n\r\n");
-  if (call.EndsNoCase("dll")) return title("Dynamic Link File\r\n\r\n");
+  if (EqualsNoCase(call.ext3, "exe") || EqualsNoCase(call.ext3, "com")) return title("Program File\r\n\r\n");
+  if (EqualsNoCase(call.ext3, "bin")) return title("Binary File\r\n\r\n");
+  if (EqualsNoCase(call.ext3, "dll")) return title("Dynamic Link File\r\n\r\n");
   if (IsPlainCopyKind(call.kind)) DumpPlainCopy(doc, call);
   return false;
 }

@@ -1,6 +1,6 @@
 #include "convert/markup/MarkupEntities.h"
 
-#include <cctype>
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -31,14 +31,6 @@ constexpr MarkupEntity kEntities[] = {
     {"#18", "* ", "\x81\x45"},
     {"#16", "* ", "\x81\x45"},
 };
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
-  }
-  return true;
-}
 
 }  // namespace
 

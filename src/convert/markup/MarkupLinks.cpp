@@ -5,6 +5,7 @@
 #include <cctype>
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "convert/markup/MarkupConverter.h"
 
 namespace {
@@ -18,12 +19,6 @@ bool IsNameChar(char c) {
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string Lower(std::string_view text) {
-  std::string out(text);
-  std::transform(out.begin(), out.end(), out.begin(), [](unsigned char c) { return std::tolower(c); });
-  return out;
-}
 
 // The two label characters of link number n: tens as "0"-"9", then "A"-"Z" from
 // 100, then "a" onwards from 360; units as "0"-"9".
@@ -49,11 +44,7 @@ std::string_view MarkupConverter::Attribute(std::string_view name) const {
   const std::string_view tag(tag_);
   for (size_t at = 1; at + name.size() < tag.size(); ++at) {
     if (IsNameChar(tag[at - 1])) continue;
-    bool same = true;
-    for (size_t i = 0; i < name.size() && same; ++i) {
-      same = std::tolower(static_cast<unsigned char>(tag[at + i])) == name[i];
-    }
-    if (!same) continue;
+    if (!EqualsNoCase(tag.substr(at, name.size()), name)) continue;
     size_t p = at + name.size();
     while (p < tag.size() && IsBlank(tag[p])) ++p;
     if (p >= tag.size() || tag[p] != '=') continue;
@@ -83,7 +74,7 @@ std::string_view MarkupConverter::Attribute(std::string_view name) const {
 // A span attribute: -1 when absent; else its leading digits (a value that
 // does not start with a digit counts as 1).
 int MarkupConverter::NumberAttribute(std::string_view name) const {
-  if (Lower(tag_).find(name) == std::string::npos) return -1;
+  if (AsciiLowerCopy(tag_).find(name) == std::string::npos) return -1;
   const std::string_view value = Attribute(name);
   if (value.empty() || !std::isdigit(static_cast<unsigned char>(value[0]))) return 1;
   int number = 0;
@@ -95,7 +86,7 @@ int MarkupConverter::NumberAttribute(std::string_view name) const {
 
 void MarkupConverter::Link(int kind) {
   if (kind == kLinkMeta) {
-    const std::string lower = Lower(tag_);
+    const std::string lower = AsciiLowerCopy(tag_);
     if (lower.find("charset=") != std::string::npos) {
       if (lower.find("utf-8") != std::string::npos) {
         mode_ = kCharUtf8;
@@ -113,7 +104,7 @@ void MarkupConverter::Link(int kind) {
   if (kind == kLinkInput) WriteMark("<input>");
   if (kind == kLinkAnchor) anchor_ = true;
   const bool showAddress = doc_.m_bShowAddress != 0;
-  if (showAddress && Lower(tag_).find("nohref") == std::string::npos) {
+  if (showAddress && AsciiLowerCopy(tag_).find("nohref") == std::string::npos) {
     std::string_view value = Attribute("href");
     if (value.empty() && kind == kLinkFrame) value = Attribute("src");
     if (value.empty() && kind == kLinkMeta) value = Attribute("url");

@@ -2,10 +2,10 @@
 // text converted to Shift-JIS and each source line indented by one TAB per open
 // table. No link list is written.
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "convert/markup/MarkupConverter.h"
 #include "platform/text/CodePage.h"
 
@@ -16,10 +16,7 @@ bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 // The bytes after "<" at `at` spell `word` in any case.
 bool Spells(const uint8_t* data, int64_t length, int64_t at, std::string_view word) {
   if (at + static_cast<int64_t>(word.size()) > length) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    if (std::tolower(data[at + static_cast<int64_t>(i)]) != word[i]) return false;
-  }
-  return true;
+  return EqualsNoCase(std::string_view(reinterpret_cast<const char*>(data) + at, word.size()), word);
 }
 
 }  // namespace

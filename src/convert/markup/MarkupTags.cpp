@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "convert/markup/MarkupConverter.h"
 
 namespace {
@@ -18,18 +19,10 @@ bool IsNameChar(char c) {
   return std::isalnum(u) || c == ':' || c == '-' || c == '_' || c == '.';
 }
 
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; }
-
 }  // namespace
 
 // The tag's word is `word` (given in lower case but for "sheetData", any case).
-bool MarkupConverter::Word(std::string_view word) const {
-  if (tagName_.size() != word.size()) return false;
-  for (size_t i = 0; i < word.size(); ++i) {
-    if (tagName_[i] != LowerAscii(word[i])) return false;
-  }
-  return true;
-}
+bool MarkupConverter::Word(std::string_view word) const { return EqualsNoCase(tagName_, word); }
 
 bool MarkupConverter::Prefix(std::string_view word) const { return tagName_.starts_with(word); }
 
@@ -70,7 +63,7 @@ void MarkupConverter::Tag() {
   if (!modeFromMeta_) mode_ = kModeUnset;  // a guessed character set holds until the next tag
   tagName_.clear();
   for (size_t i = 0; i < tag_.size() && (IsNameChar(tag_[i]) || (i == 0 && tag_[i] == '/')); ++i) {
-    tagName_.push_back(LowerAscii(tag_[i]));
+    tagName_.push_back(AsciiLower(tag_[i]));
   }
   DispatchTag();
 }

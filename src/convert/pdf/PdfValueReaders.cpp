@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/AsciiCase.h"
+
 namespace {
 
 constexpr int64_t kNumberLimit = 2000000000;
@@ -108,7 +110,6 @@ int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capac
 
 namespace {
 
-uint8_t Lower(uint8_t c) { return c >= 'A' && c <= 'Z' ? c + 32 : c; }
 bool IsLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 int NameIndex(uint8_t c) {
@@ -139,17 +140,17 @@ int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPref
   while (prefixLen < 8 && b.PeekU8(p + prefixLen) >= 0x40 && b.PeekU8(p + prefixLen) <= 0x7B && b.PeekU8(p + prefixLen) != '_') ++prefixLen;
   const uint8_t after = b.PeekU8(p + prefixLen);
   if (!((PdfIsDigit(after) && prefixLen <= 5) || after == '_' || prefixLen <= 2)) return 0;
-  const uint8_t l0 = Lower(c0), l1 = Lower(c1);
+  const uint8_t l0 = AsciiLower(c0), l1 = AsciiLower(c1);
   if ((l0 == 'c' || l0 == 'g') && l1 == 's') return 0;
 
   int k = 0, skip = prefixLen, code = -1;
-  if (l0 == 'i' && l1 == 'm' && (PdfIsDigit(c2) || Lower(c2) == 'g' || Lower(c2) == 'a')) {
+  if (l0 == 'i' && l1 == 'm' && (PdfIsDigit(c2) || AsciiLower(c2) == 'g' || AsciiLower(c2) == 'a')) {
     k = 1;
-    skip = PdfIsDigit(c2) ? 2 : Lower(c2) == 'g' ? 3 : 5;
+    skip = PdfIsDigit(c2) ? 2 : AsciiLower(c2) == 'g' ? 3 : 5;
   } else if (l0 == 'o' && l1 == 'b' && (PdfIsDigit(c2) || c2 == 'j') && selector != 3) {
     k = 1;
     skip = 2;
-  } else if (l0 == 'p' && l1 == 'a' && Lower(c2) == 'g' && selector != 3) {
+  } else if (l0 == 'p' && l1 == 'a' && AsciiLower(c2) == 'g' && selector != 3) {
     k = 1;
     skip = 3;
   } else if (c1 < 0x21 || c1 == '/') {

@@ -1,11 +1,11 @@
 #include "platform/gdi/GdiText.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <map>
 #include <unordered_map>
 
+#include "base/AsciiCase.h"
 #include "platform/text/CodePage.h"
 #include "platform/gdi/FontLibrary.h"
 #include "platform/os/SharedLibrary.h"
@@ -26,7 +26,7 @@ constexpr double kPi = 3.14159265358979323846;
 std::string FamilyKey(std::string_view s) {
   std::string key;
   for (char c : s) {
-    if (c != ' ') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (c != ' ') key += AsciiLower(c);
   }
   return key;
 }

@@ -2,17 +2,9 @@
 
 #include <charconv>
 
-namespace {
+#include "base/AsciiCase.h"
 
-// Whether text is word (lower case) in any case.
-bool EqualsNoCase(std::string_view text, std::string_view word) {
-  if (text.size() != word.size()) return false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i] >= 'A' && text[i] <= 'Z' ? static_cast<char>(text[i] - 'A' + 'a') : text[i];
-    if (c != word[i]) return false;
-  }
-  return true;
-}
+namespace {
 
 int64_t ParseSize(std::string_view text) {
   int64_t n = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string_view>
 
+#include "base/AsciiCase.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 #include "platform/inet/Inet.h"
@@ -13,22 +14,6 @@ namespace {
 
 constexpr size_t kTitleSearch = 65536;
 constexpr size_t kMaxTitle = 1024;
-
-size_t FindNoCase(const std::string& text, const char* what, size_t from, size_t limit) {
-  const size_t n = std::char_traits<char>::length(what);
-  const size_t end = std::min(text.size(), limit);
-  for (size_t i = from; i + n <= end; ++i) {
-    size_t k = 0;
-    while (k < n) {
-      char c = text[i + k];
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-      if (c != what[k]) break;
-      ++k;
-    }
-    if (k == n) return i;
-  }
-  return std::string::npos;
-}
 
 // The text with its character references read: the five of XML, "&nbsp;" and the
 // numbers of ASCII characters; any other stays as written. ('&' and ';' are never
@@ -81,11 +66,11 @@ std::string FileAddressPath(std::string_view rest) {
 // The page's <title>, blanks folded and references read, in CP932: a UTF-8 title is
 // converted, '?' standing for a character CP932 lacks.
 std::string TitleOf(const std::string& page) {
-  const size_t open = FindNoCase(page, "<title", 0, kTitleSearch);
+  const size_t open = FindNoCase(std::string_view(page).substr(0, kTitleSearch), "<title");
   if (open == std::string::npos) return "";
   const size_t start = page.find('>', open);
   if (start == std::string::npos) return "";
-  const size_t close = FindNoCase(page, "</title", start, start + 1 + kMaxTitle);
+  const size_t close = FindNoCase(std::string_view(page).substr(0, start + 1 + kMaxTitle), "</title", start);
   std::string raw = page.substr(start + 1, (close == std::string::npos ? kMaxTitle : close - start - 1));
   std::string title;
   bool blank = false;
@@ -121,10 +106,6 @@ size_t SchemeEnd(const std::string& text) {
     if (!IsLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') break;
   }
   return std::string::npos;
-}
-
-bool StartsWithNoCase(const std::string& text, const char* prefix) {
-  return FindNoCase(text, prefix, 0, std::char_traits<char>::length(prefix)) == 0;
 }
 
 }  // namespace

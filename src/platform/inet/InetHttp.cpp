@@ -8,6 +8,7 @@
 #include <charconv>
 #include <chrono>
 
+#include "base/AsciiCase.h"
 #include "platform/inet/CurlLibrary.h"
 #include "platform/inet/Inet.h"
 
@@ -21,11 +22,7 @@ bool IsRedirect(long status) {
 
 std::string SchemeOf(const std::string& url) {
   const size_t at = url.find("://");
-  std::string scheme = at == std::string::npos ? "" : url.substr(0, at);
-  for (char& c : scheme) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return scheme;
+  return at == std::string::npos ? "" : AsciiLowerCopy(std::string_view(url).substr(0, at));
 }
 
 int HexValue(char c) {
@@ -51,11 +48,7 @@ std::string LocationHeader(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
     if (line.starts_with("HTTP/")) location.clear();
     if (line.size() < 9) continue;
-    std::string name = line.substr(0, 9);
-    for (char& c : name) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (name != "location:") continue;
+    if (!StartsWithNoCase(line, "location:")) continue;
     const size_t start = line.find_first_not_of(" \t", 9);
     const size_t end = line.find_last_not_of(" \t");
     location = start == std::string::npos ? "" : line.substr(start, end + 1 - start);
@@ -189,13 +182,7 @@ bool SameServer(const std::string& a, const std::string& b) {
   const InetServer x = ParseInetServer(a, 0);
   const InetServer y = ParseInetServer(b, 0);
   const auto port = [](const InetServer& s) { return s.port != 0 ? s.port : s.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT; };
-  const auto lower = [](std::string host) {
-    for (char& c : host) {
-      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return host;
-  };
-  return x.secure == y.secure && port(x) == port(y) && lower(x.host) == lower(y.host);
+  return x.secure == y.secure && port(x) == port(y) && EqualsNoCase(x.host, y.host);
 }
 
 CInternetSession::CInternetSession(std::string agent, uint32_t) : agent_(std::move(agent)) {}

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/AsciiCase.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 #include "platform/mci/MciParse.h"
@@ -33,11 +34,6 @@ std::string NameKey(std::string_view name) {
     }
   }
   return key;
-}
-
-bool EndsWithNoCase(std::string_view name, std::string_view ext) {
-  if (name.size() < ext.size()) return false;
-  return NameKey(name.substr(name.size() - ext.size())) == NameKey(ext);
 }
 
 MCIERROR WriteReply(const std::string& text, char* reply, unsigned length) {

@@ -2,17 +2,12 @@
 
 #include <charconv>
 
+#include "base/AsciiCase.h"
+
 namespace plat {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string Lower(std::string word) {
-  for (char& c : word) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return word;
-}
 
 }  // namespace
 
@@ -38,9 +33,9 @@ MCIERROR ParseMciString(std::string_view text, MciStringCommand& out) {
   }
   if (words.empty() || words[0].empty()) return MCIERR_MISSING_COMMAND_STRING;
   if (words.size() < 2 || words[1].empty()) return MCIERR_MISSING_DEVICE_NAME;
-  out.verb = Lower(words[0]);
+  out.verb = AsciiLowerCopy(words[0]);
   out.device = words[1];
-  for (size_t w = 2; w < words.size(); ++w) out.args.push_back(Lower(words[w]));
+  for (size_t w = 2; w < words.size(); ++w) out.args.push_back(AsciiLowerCopy(words[w]));
   return 0;
 }
 

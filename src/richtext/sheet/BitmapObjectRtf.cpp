@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "base/ByteCursor.h"
 #include "platform/os/Files.h"
 #include "view/QelView.h"
@@ -21,20 +22,13 @@ constexpr int64_t kBytesPerLine = 32;
 constexpr int64_t kPadTo = 16;
 constexpr char kTrailer[] = "\r\n01050000\r\n00000000\r\n}}";
 
-bool EndsWithBmp(const std::string& path) {
-  if (path.size() < 4) return false;
-  std::string tail = path.substr(path.size() - 4);
-  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return tail == ".bmp";
-}
-
 }  // namespace
 
 int CQelView::InsertBitmapObjectRtf(const std::string& path, char* rtf, int* pos, int capacity, int width, int height) {
   if (!rtf || !pos || *pos < 0 || capacity <= *pos) return -1;
   std::string file = path;
   std::string temporary;
-  if (!EndsWithBmp(path)) {
+  if (!EndsWithNoCase(path, ".bmp")) {
     temporary = m_doc.TmpFolder() + "\\PelnorTMP01.bmp";
     if (m_doc.LoadImageAsDib(path, temporary) < 0) return -1;
     file = temporary;

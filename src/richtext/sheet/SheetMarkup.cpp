@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/AsciiCase.h"
+
 namespace sheet {
 
 namespace {
@@ -13,8 +15,6 @@ constexpr int64_t kNumberCap = 999999999;
 bool IsLead(unsigned char c) { return (c >= 0x80 && c <= 0x9F) || (c >= 0xE0 && c <= 0xEF) || (c >= 0xFA && c <= 0xFC); }
 bool IsControl(unsigned char c) { return c < 0x20; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
 
 // Reads an optional '-' and up to maxDigits digits at i; saturates; 0 without digits.
 int ReadNumber(std::string_view s, size_t& i, int maxDigits) {
@@ -66,7 +66,7 @@ LineClass ClassifyLine(std::string_view line) {
   if (at(0) == '!' && at(1) == '%' && IsControl(at(2))) return LineClass::ColumnBlock;
   if ((at(0) == '!' && at(1) == '$' && IsControl(at(2))) || (at(0) == '$' && at(1) == '$')) return LineClass::Objects;
   if (at(0) == '~') return LineClass::FreeText;
-  if (at(0) == 'X' && at(1) == 'L' && IsLower(static_cast<char>(at(2)))) return LineClass::Settings;
+  if (at(0) == 'X' && at(1) == 'L' && IsAsciiLower(static_cast<char>(at(2)))) return LineClass::Settings;
   return LineClass::Data;
 }
 
@@ -92,15 +92,15 @@ TextAttributes ParseColumnAttributes(std::string_view text) {
       ++i;
     } else if (const uint8_t font = FontCode(c)) {
       a.attributes = static_cast<uint8_t>((a.attributes & 0x8F) | font);
-    } else if (IsUpper(c) && i < 2) {
+    } else if (IsAsciiUpper(c) && i < 2) {
       a.textColour = c;
-    } else if (IsUpper(c)) {
+    } else if (IsAsciiUpper(c)) {
       if (c == 'B') a.attributes |= 1;
       if (c == 'U') a.attributes |= 2;
       if (c == 'I') a.attributes |= 4;
       if (c == 'S') a.attributes |= 8;
       if (c == 'K') a.attributes = static_cast<uint8_t>((a.attributes & 0x8F) | 16);
-    } else if (IsLower(c)) {
+    } else if (IsAsciiLower(c)) {
       a.backColour = c;
     } else if (IsDigit(c)) {
       int n = c - '0';
@@ -123,9 +123,9 @@ TextAttributes ParseSheetAttributes(std::string_view text) {
       int n = c - '0';
       if (i + 1 < text.size() && IsDigit(text[i + 1])) n = n * 10 + (text[++i] - '0');
       a.size = 3 * n + 9;
-    } else if (IsLower(c)) {
+    } else if (IsAsciiLower(c)) {
       a.backColour = c;
-    } else if (IsUpper(c) && i < 2) {
+    } else if (IsAsciiUpper(c) && i < 2) {
       a.textColour = c;
     } else if (c == 'B' || c == 'U' || c == 'I' || c == 'S') {
       a.attributes |= c == 'B' ? 1 : c == 'U' ? 2 : c == 'I' ? 4 : 8;
@@ -245,9 +245,9 @@ int ParseRange(std::string_view text, bool workbook, std::array<int32_t, 4>& out
   size_t i = 0;
   while (i < text.size() && count < 4) {
     const char c = text[i];
-    if (IsUpper(c)) {
+    if (IsAsciiUpper(c)) {
       int64_t v = 0;
-      while (i < text.size() && IsUpper(text[i])) v = std::min<int64_t>(v * 26 + (text[i++] - 'A' + 1), kNumberCap);
+      while (i < text.size() && IsAsciiUpper(text[i])) v = std::min<int64_t>(v * 26 + (text[i++] - 'A' + 1), kNumberCap);
       out[static_cast<size_t>(count++)] = static_cast<int32_t>(v);
     } else if (IsDigit(c) || (c == '-' && i + 1 < text.size() && IsDigit(text[i + 1]))) {
       int64_t v = ReadNumber(text, i, 9);
@@ -322,9 +322,9 @@ ColumnFormat ParseColumnLine(std::string_view line, bool workbook) {
           const bool second = i + 2 < items.size() && IsDigit(items[i + 2]);
           col.rules[1] = second ? MapRuleChar(items[i + 2]) : '1';
           if (second) ++i;
-        } else if (IsUpper(d)) {
+        } else if (IsAsciiUpper(d)) {
           col.rules[2] = d;
-        } else if (IsLower(d)) {
+        } else if (IsAsciiLower(d)) {
           col.rules[3] = d;
         } else if (d == '!') {
           i += 2;

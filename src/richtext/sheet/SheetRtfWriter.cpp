@@ -462,8 +462,8 @@ class Writer {
   void SetStops(int ncol, bool first) {
     stops_.clear();
     stops_.push_back(0);
-    if (in_.code == 'D') stops_.push_back(200);
-    if (in_.code == 100) stops_.push_back(20);
+    if (in_.code == TableKey::kLinesToTable) stops_.push_back(200);
+    if (in_.code == TableKey::kAppendRow) stops_.push_back(20);
     stopColumns_ = std::min(ncol, kMaxStopColumns - static_cast<int>(stops_.size()) + 1);
     int x = stops_.back();
     for (int c = 0; c <= stopColumns_; ++c) {

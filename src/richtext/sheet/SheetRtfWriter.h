@@ -12,12 +12,13 @@
 #include <vector>
 
 #include "platform/gdi/Types.h"
+#include "richtext/TableKey.h"
 
 namespace sheet {
 
 struct BuildInput {
   std::string_view cells;   // the cell text: rows end in CR LF, cells open with byte 6
-  int code = 'T';           // 'T' whole sheet, 'D' lines, 'N' grid, 100 append row
+  TableKey code = TableKey::kWholeSheet;  // or lines, a new grid, an appended row
   int number = -1;          // text size: number / 5 half-points when positive
   bool wholeText = true;    // firstLine and lastLine both 0: a head line opens the text
   bool tableTextMode = false;  // the view's text mode 3: one display page of rows

@@ -74,7 +74,7 @@ bool CQelView::SheetPageKey(int code, bool ctrl) {
 // the caret at its first row, or at its end.
 void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
   Table().m_nPageStart = pageStart;
-  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return;
+  if (TableCommand(TableKey::kWholeSheet, {.number = SheetSizeNumber()}) != 0) return;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false)) return;
   plat::RichEdit& rich = UseRichText();
   int line = 0;
@@ -131,7 +131,7 @@ bool CQelView::ShowSheet() {
   m_nFileKind = kKindCsv;
   Table().m_nTextMode = 3;
   Table().m_nPageStart = 0;
-  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) != 0) return false;
+  if (TableCommand(TableKey::kWholeSheet, {.number = SheetSizeNumber()}) != 0) return false;
   if (!StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(m_doc.m_nTextLen)), false)) return false;
   if (cut) {
     m_doc.m_bPartialLoad = 1;  // what the pane holds is not the whole file: a save warns

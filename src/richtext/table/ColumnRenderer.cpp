@@ -97,7 +97,7 @@ bool PutRewrittenText(CQelDoc& doc, ZeroedVector<char>& work, const std::string&
 
 }  // namespace
 
-void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, int lastLine, int number, int caret, int,
+void CQelView::BuildSheetRtf(TableKey code, int position, int firstLine, int column, int lastLine, int number, int caret, int,
                              bool exactRows) {
   plat::RichEdit& rich = UseRichText();
   int selA = 0, selB = 0;
@@ -115,7 +115,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   int firstRow = std::max(firstLine - first, 0);
   int endRow = std::max(lastLine - first, 0);
   if (firstRow == 0 && !exactRows) firstRow = std::max(rich.ExLineFromChar(position) - first, 0);
-  const bool columnCode = code == 'E' || code == 'R' || code == 'I' || code == 'U' || (code >= '3' && code <= '6');
+  const bool columnCode = IsColumnKey(code) || IsRuleSlotKey(code);
   if (columnCode && endRow == 0 && narrow >= 0 && !exactRows) endRow = narrow - first;
 
   // Both buffers are taken before anything changes.
@@ -159,7 +159,9 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   in.textSize = rich.GetTextLength() > 1 ? std::max(rich.FormatAt(1).yHeight / 10, 1) : 21;
   in.moveFollowingStops = Table().m_bMoveFollowingStops != 0;
   in.exactRange = exactRows;
-  if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
+  if (code == TableKey::kSplit) {
+    in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
+  }
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
   ShowFormatPane(res.status);
   if (res.rowsChanged == 0) {

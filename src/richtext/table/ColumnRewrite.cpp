@@ -95,7 +95,7 @@ void MoveBoundary(SheetRow& row, const RewriteInput& in, RewriteResult& res, std
   std::vector<int> stops = Stops(row);
   const int n = in.column;
   if (n < 1 || n > static_cast<int>(stops.size())) return;
-  const int s = std::clamp(in.number, 1, kMaxStop / 10) * 10 * (in.code == plat::VK_LEFT ? -1 : 1);
+  const int s = std::clamp(in.number, 1, kMaxStop / 10) * 10 * (in.code == TableKey::kColumnLeft ? -1 : 1);
   const int q = n >= 2 ? stops[static_cast<size_t>(n) - 2] : 0;
   const int old = stops[static_cast<size_t>(n) - 1];
   // A stop on the one before it would merge with it: the narrowest column is 1 twip.
@@ -105,7 +105,7 @@ void MoveBoundary(SheetRow& row, const RewriteInput& in, RewriteResult& res, std
   res.status = text;
   if (moved == old) {
     why = old <= q ? "the row's left edge is no boundary to move"
-          : in.code == plat::VK_LEFT ? "width 0: the boundary moves no further left"
+          : in.code == TableKey::kColumnLeft ? "width 0: the boundary moves no further left"
                                      : "the boundary is at the right edge";
     return;
   }
@@ -127,7 +127,7 @@ bool ColumnStops(SheetRow& row, const RewriteInput& in, int n, int& reference) {
   std::vector<int> stops = Stops(row);
   if (n < 1 || n > static_cast<int>(stops.size())) return true;
   const int s = stops[static_cast<size_t>(n) - 1];
-  if (in.code == 'R' || in.code == 'U') {
+  if (in.code == TableKey::kDeleteColumn || in.code == TableKey::kJoin) {
     if (reference < 0 && s >= 1) reference = s;
     if (reference >= 0 && std::abs(s - reference) > kMisaligned) return false;
   }
@@ -137,10 +137,10 @@ bool ColumnStops(SheetRow& row, const RewriteInput& in, int n, int& reference) {
   const int p = stops[static_cast<size_t>(n)];
   int d = 0;
   switch (in.code) {
-    case 'R': d = p - s; break;
-    case 'U': break;
-    case 'E': d = p - s; out.push_back(p); out.push_back(p + d); break;
-    case 'I': {
+    case TableKey::kDeleteColumn: d = p - s; break;
+    case TableKey::kJoin: break;
+    case TableKey::kInsertColumn: d = p - s; out.push_back(p); out.push_back(p + d); break;
+    case TableKey::kSplit: {
       const int64_t split = s + int64_t{std::clamp(in.splitLength, 1, kMaxSplit) - 1} * cw + 50;
       d = 300;
       out.push_back(static_cast<int>(std::min<int64_t>(split, kMaxStop)));
@@ -151,7 +151,7 @@ bool ColumnStops(SheetRow& row, const RewriteInput& in, int n, int& reference) {
   }
   for (size_t k = static_cast<size_t>(n) + 1; k < stops.size(); ++k) {
     const int v = stops[k];
-    out.push_back(in.code == 'R' ? std::max(v - d, 0) : in.code == 'U' ? v : v + d);
+    out.push_back(in.code == TableKey::kDeleteColumn ? std::max(v - d, 0) : in.code == TableKey::kJoin ? v : v + d);
   }
   SetStops(row, std::move(out));
   return true;
@@ -168,7 +168,8 @@ void SplitCell(SheetRow& row, const RewriteInput& in, int n, bool ruleLine) {
   if (tab < 0 || j > kLeaderTab) return;
   const int cellStart = tab + 1;
   const int cellEnd = CellEnd(row, cellStart);
-  const int t = in.code == 'E' ? (in.column == 2 ? 2 : cellEnd - cellStart) : std::clamp(in.splitLength, 0, kMaxSplit);
+  const int t = in.code == TableKey::kInsertColumn ? (in.column == 2 ? 2 : cellEnd - cellStart)
+                                                  : std::clamp(in.splitLength, 0, kMaxSplit);
   const int at = std::min(cellStart + t, cellEnd);
   bool lit = false;
   for (int i = cellStart; i < at; ++i) lit = lit || Lit(row.glyphs[static_cast<size_t>(i)].cf);
@@ -372,17 +373,17 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
   const int count = static_cast<int>(rows.size());
   int first = std::max(in.first, 0);
   int end = std::max(in.end, 0);
-  const bool columnCode = in.code == 'E' || in.code == 'R' || in.code == 'I' || in.code == 'U';
-  if (columnCode && in.number == 0 && end > 0 && !in.exactRange) ++end;
-  if (in.code == '5' || in.code == '6' || (in.code == 'U' && in.column == 32)) first = std::max(first - 2, 0);
+  if (IsColumnKey(in.code) && in.number == 0 && end > 0 && !in.exactRange) ++end;
+  const bool ctrlRule = in.code == TableKey::kBottomRuleCtrl || in.code == TableKey::kTopRuleCtrl;
+  if (ctrlRule || (in.code == TableKey::kJoin && in.column == 32)) first = std::max(first - 2, 0);
   int reference = -1;
   int state = in.number;  // '3'-'6': -1 is resolved at the first target met
   int target = in.column;
-  if (in.code == '5' || in.code == '6') ++target;
-  if (target > kLeaderTab && !((in.code == '5' || in.code == '6') && target == 31)) ++target;
+  if (ctrlRule) ++target;
+  if (target > kLeaderTab && !(ctrlRule && target == 31)) ++target;
   int n = in.column;
-  if (in.code == 'E' && n > 2) --n;
-  if (in.code == 'U' && n < 32) --n;
+  if (in.code == TableKey::kInsertColumn && n > 2) --n;
+  if (in.code == TableKey::kJoin && n < 32) --n;
   int h = in.textSize;
   std::string why;  // why a row was left as it was
   bool columnSeen = false;
@@ -395,14 +396,14 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
     RewriteInput here = in;
     here.textSize = h;
     switch (in.code) {
-      case plat::VK_LEFT:
-      case plat::VK_RIGHT: MoveBoundary(row, here, res, why); break;
-      case 'E':
-      case 'R':
-      case 'I':
-      case 'U': {
+      case TableKey::kColumnLeft:
+      case TableKey::kColumnRight: MoveBoundary(row, here, res, why); break;
+      case TableKey::kInsertColumn:
+      case TableKey::kDeleteColumn:
+      case TableKey::kSplit:
+      case TableKey::kJoin: {
         if (n >= 32) break;  // the leader area has no stops of its own
-        if (in.code == 'R' && n < 2) {
+        if (in.code == TableKey::kDeleteColumn && n < 2) {
           // Before the row's first Tab there is no cell to remove: its stops stay too.
           why = "the cells before the first Tab are no column to remove";
           break;
@@ -412,19 +413,19 @@ RewriteResult RewriteColumns(std::vector<SheetRow>& rows, const RewriteInput& in
           why = "the rows' columns do not line up: left as they are";
           break;
         }
-        if (in.code == 'E' || in.code == 'I') SplitCell(row, here, n, rule);
-        if (in.code == 'R') RemoveCell(row, n);
-        if (in.code == 'U') JoinCells(row, n);
+        if (in.code == TableKey::kInsertColumn || in.code == TableKey::kSplit) SplitCell(row, here, n, rule);
+        if (in.code == TableKey::kDeleteColumn) RemoveCell(row, n);
+        if (in.code == TableKey::kJoin) JoinCells(row, n);
         break;
       }
-      case '3':
-      case '4':
+      case TableKey::kLeftRule:
+      case TableKey::kRightRule:
         if (in.number < -1 || in.number > 2) break;
         VerticalRule(row, target, state, IsRuleRow(row, 40));
         break;
-      case '5':
-      case '6':
-        if (IsRuleRow(row, 40)) RuleSegment(row, target, in.code == '6');
+      case TableKey::kBottomRuleCtrl:
+      case TableKey::kTopRuleCtrl:
+        if (IsRuleRow(row, 40)) RuleSegment(row, target, in.code == TableKey::kTopRuleCtrl);
         break;
       default: break;
     }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/richedit/RichEdit.h"
+#include "richtext/TableKey.h"
 
 namespace sheetcols {
 
@@ -32,7 +33,7 @@ std::vector<SheetRow> RowsOf(const plat::RichFragment& frag);
 plat::RichFragment FragmentOf(const std::vector<SheetRow>& rows);
 
 struct RewriteInput {
-  int code = 0;           // '3'-'6', VK_LEFT, VK_RIGHT, 'E', 'R', 'I', 'U'
+  TableKey code{};        // a rule slot or column code, or a column boundary arrow
   int first = 0;          // first row to change
   int end = 0;            // row after the last to change; 0: to the end
   int column = 0;         // the column argument

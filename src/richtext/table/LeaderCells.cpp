@@ -62,7 +62,7 @@ int LeaderColumnAt(const plat::RichEdit& rich, int cp) {
 
 }  // namespace table
 
-void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
+void CQelView::TableSelectCell(TableKey code, int number, int column, int cellOnly) {
   (void)column;
   plat::RichEdit& rich = UseRichText();
   int caret = 0, selEnd = 0;
@@ -81,7 +81,7 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
 
   rich.BeginUndoGroup();
   for (int row = 0; row < kMaxRows && line < rich.GetLineCount(); ++row, ++line) {
-    if (cellOnly == 1 && (code == 'I' || code == 'U') && row >= cellRows) break;
+    if (cellOnly == 1 && (code == TableKey::kSplit || code == TableKey::kJoin) && row >= cellRows) break;
     if (table::IsRuleLine(rich, line)) continue;
     const std::vector<int> starts = ColumnStarts(rich, line);
     if (col > static_cast<int>(starts.size())) break;  // past the table: the walk ends
@@ -90,11 +90,11 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
     const int next = col < static_cast<int>(starts.size()) ? starts[static_cast<size_t>(col)] - 1 : table::LineEnd(rich, line);
     bool stop = false;
     switch (code) {
-      case plat::VK_RIGHT:
+      case TableKey::kColumnRight:
         rich.ExSetSel(sep, sep);
         rich.ReplaceSel(blanks, true);
         break;
-      case plat::VK_LEFT: {
+      case TableKey::kColumnLeft: {
         // Only blanks are taken away; a row without them ends the walk.
         const int a = std::max(sep - k, rich.LineIndex(line));
         if (AllBlanks(rich.GetTextRange(a, sep))) {
@@ -105,7 +105,7 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
         }
         break;
       }
-      case 'U':
+      case TableKey::kJoin:
         if (IsTab(rich, sep)) break;  // a tab-stop column is joined by the re-renderer
         {
           plat::CharFormat2 text = rich.FormatAt(std::max(sep - 1, rich.LineIndex(line)));
@@ -116,11 +116,11 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
           rich.SetCharFormat(text, true);
         }
         break;
-      case 'R':
+      case TableKey::kDeleteColumn:
         rich.ExSetSel(sep, next);
         rich.ReplaceSel("", true);
         break;
-      case 'E': {
+      case TableKey::kInsertColumn: {
         // A new empty column before the caret's: blanks and a separator of its own.
         plat::CharFormat2 text = rich.FormatAt(std::min(p, std::max(table::LineEnd(rich, line) - 1, p)));
         text.dwMask = plat::CFM_ALL2;
@@ -135,7 +135,7 @@ void CQelView::TableSelectCell(int code, int number, int column, int cellOnly) {
         rich.SetCharFormat(point, true);
         break;
       }
-      case 'I': {
+      case TableKey::kSplit: {
         // The cell splits where the caret stands in its own cell, within the cell.
         const int at = std::min(p + std::max(offset, 0), next);
         if (at <= p) break;

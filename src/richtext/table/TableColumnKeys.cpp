@@ -82,7 +82,7 @@ void CQelView::TableColumnRows(int& firstLine, int& lastLine) {
   }
 }
 
-void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine, int lastLine) {
+void CQelView::TableColumnKey(TableKey code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   TableColumnRows(firstLine, lastLine);
   const bool rows = lastLine > 0;
@@ -99,11 +99,11 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
   // The rows' first line stands for them all: a range that starts at the table's
   // head line still begins there. 'E', 'R', 'I', 'U' with 0 take one row past the
   // end given, so the end is named one row earlier.
-  const bool oneMore = (code == 'E' || code == 'R' || code == 'I' || code == 'U') && number == 0;
+  const bool oneMore = IsColumnKey(code) && number == 0;
   const int endLine = rows && oneMore ? lastLine - 1 : lastLine;
   // The cell commands and the Shift forms of the column commands, without a block,
   // change the caret's row only ("1行のみ"), not every row down to the table's end.
-  const bool oneRow = !rows && cellOnly != 0 && code != plat::VK_LEFT && code != plat::VK_RIGHT;
+  const bool oneRow = !rows && cellOnly != 0 && code != TableKey::kColumnLeft && code != TableKey::kColumnRight;
 
   // Over a rule line the row's rules belong to it: the reference goes up with them.
   int position = rows ? rich.LineIndex(firstLine) : selB;
@@ -111,15 +111,15 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
     const int up = table::IsRuleLine(rich, caretLine - 2) ? 2 : 1;
     const int line = caretLine - up;
     position = std::min(rich.LineIndex(line) + (selB - lineStart), table::LineEnd(rich, line));
-    if (code == 'E') position = std::min(position + 2, table::LineEnd(rich, line));
-    if (code == 'R') position = std::max(position - 2, rich.LineIndex(line));
+    if (code == TableKey::kInsertColumn) position = std::min(position + 2, table::LineEnd(rich, line));
+    if (code == TableKey::kDeleteColumn) position = std::max(position - 2, rich.LineIndex(line));
   }
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
   if (ui) ui->BeginWaitCursor();
-  if (code == plat::VK_LEFT || code == plat::VK_RIGHT) {
+  if (code == TableKey::kColumnLeft || code == TableKey::kColumnRight) {
     const int a = number >= 2 ? std::min(number, kMaxAmount) : (c < 32 ? 2 : 9);
     char text[64];
-    std::snprintf(text, sizeof text, "column %d  moved %c%d", c, code == plat::VK_RIGHT ? '+' : '-', 2 * a / 3);
+    std::snprintf(text, sizeof text, "column %d  moved %c%d", c, code == TableKey::kColumnRight ? '+' : '-', 2 * a / 3);
     Status(text);
     if (c < 32) {
       BuildSheetRtf(code, position, firstLine, c + 1, endLine, a, selA, 1);
@@ -129,9 +129,9 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
     }
   } else {
     Status("");  // a refusal of an earlier edit does not stand for this one
-    if (c < (code == 'U' ? 32 : 31) && oneRow) {
+    if (c < (code == TableKey::kJoin ? 32 : 31) && oneRow) {
       BuildSheetRtf(code, selB, caretLine, c + 1, caretLine + 1, number, selA, 1, true);
-    } else if (c < (code == 'U' ? 32 : 31)) {
+    } else if (c < (code == TableKey::kJoin ? 32 : 31)) {
       BuildSheetRtf(code, position, firstLine, c + 1, endLine, number, selA, 1);
     } else {
       rich.ExSetSel(selB, selB);
@@ -141,7 +141,7 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
     // cells there may be of other widths, so it steps right to its former x.
     const int line = std::min(Table().m_rcBlock.top, rich.GetLineCount() - 1);
     int at = std::min(rich.LineIndex(line) + Table().m_rcBlock.left, table::LineEnd(rich, line));
-    if (code == 'R' || code == 'U') at = StepToX(rich, at, caretX);
+    if (code == TableKey::kDeleteColumn || code == TableKey::kJoin) at = StepToX(rich, at, caretX);
     rich.ExSetSel(at, at);
   }
   if (ui) ui->EndWaitCursor();
@@ -151,14 +151,14 @@ void CQelView::TableColumnKey(int code, int number, int cellOnly, int firstLine,
 // the caret cell's segment in the rule lines above: the slot is found by stepping
 // from the caret to the first 1-point character. With a block of rows, '3' and '4'
 // work each text line of the block at the block's left or right column instead.
-void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firstLine, int lastLine) {
+void CQelView::TableVerticalRuleKey(TableKey code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   TableColumnRows(firstLine, lastLine);
   const bool rows = lastLine > 0;
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
   const int caretLine = rich.ExLineFromChar(selB);
-  if (rows && (code == '3' || code == '4')) {
+  if (rows && (code == TableKey::kLeftRule || code == TableKey::kRightRule)) {
     // The block's corners: the left column at the selection's start, the right one
     // at its end, each as a distance from its line's start.
     const int a = std::min(selA, selB), b = std::max(selA, selB);
@@ -171,14 +171,14 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firs
     Table().m_rcBlock.right = right;
     const int lineA = rich.ExLineFromChar(selA), lineB = rich.ExLineFromChar(selB);
     const int offA = selA - rich.LineIndex(lineA), offB = selB - rich.LineIndex(lineB);
-    table::SetBlockRule(rich, block.first, block.last, code == '3' ? left : right, m_doc.m_clrTextBack);
+    table::SetBlockRule(rich, block.first, block.last, code == TableKey::kLeftRule ? left : right, m_doc.m_clrTextBack);
     // The selection keeps its lines and offsets, so that the block stays on its rows
     // and the next press works the same slot.
     rich.ExSetSel(std::min(rich.LineIndex(lineA) + offA, table::LineEnd(rich, lineA)),
                   std::min(rich.LineIndex(lineB) + offB, table::LineEnd(rich, lineB)));
     return;
   }
-  const int step = code == '3' ? -1 : 1;
+  const int step = code == TableKey::kLeftRule ? -1 : 1;
   int slot = -1;
   for (int k = 0, cp = selB + (step < 0 ? -1 : 0); k < kSlotSearch && cp >= 0 && cp < rich.GetTextLength(); ++k, cp += step) {
     if (CharText(rich, cp) != "\t" && CharText(rich, cp) != "\r" && rich.FormatAt(cp).yHeight < table::kTextHeight) {
@@ -190,7 +190,7 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firs
   // The column is the Tab that opens the slot's cell ('5' and '6': the caret's cell).
   const int lineStart = rich.LineIndex(rich.ExLineFromChar(slot));
   int column = 0;
-  const int upTo = code == '5' || code == '6' ? selB : slot;
+  const int upTo = code == TableKey::kBottomRuleCtrl || code == TableKey::kTopRuleCtrl ? selB : slot;
   for (int cp = lineStart; cp < upTo; ++cp) column += CharText(rich, cp) == "\t" ? 1 : 0;
   if (!rows) {
     firstLine = cellOnly ? caretLine : 0;
@@ -202,7 +202,7 @@ void CQelView::TableVerticalRuleKey(int code, int number, int cellOnly, int firs
 
 // '7' clears the rule colour of the selected 1-point characters, '8' draws the
 // leader dots again; a character next to the previous 1-point one continues its run.
-void CQelView::TableLeaderWalk(int code) {
+void CQelView::TableLeaderWalk(TableKey code) {
   plat::RichEdit& rich = UseRichText();
   int selA = 0, selB = 0;
   rich.ExGetSel(selA, selB);
@@ -217,7 +217,7 @@ void CQelView::TableLeaderWalk(int code) {
     if (ch == "\t" || ch == "\r") continue;
     const bool adjacent = cp == previous + 1;
     previous = cp;
-    if (code == '7') {
+    if (code == TableKey::kLeftRuleCtrl) {
       if (!adjacent && IsClear(rich.FormatAt(cp))) Replace(rich, cp, ",");
       table::SetBackColour(rich, cp, cp + 1, background);
       continue;

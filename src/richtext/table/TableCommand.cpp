@@ -27,12 +27,40 @@ constexpr int kBytesPerCell = 200;
 constexpr int kLineRead = 3000;
 constexpr int kWriteBackSpare = 10000;
 
-bool IsEditCode(int code) {
-  return (code >= '0' && code <= '9') || code == 'E' || code == 'R' || code == 'I' || code == 'U' || code == 'J' ||
-         code == 'K' || code == plat::VK_LEFT || code == plat::VK_RIGHT || code == plat::VK_UP || code == plat::VK_DOWN;
+// The arrow codes are the keys' own.
+static_assert(static_cast<int>(TableKey::kColumnLeft) == plat::VK_LEFT && static_cast<int>(TableKey::kColumnRight) == plat::VK_RIGHT);
+static_assert(static_cast<int>(TableKey::kLineNarrower) == plat::VK_UP && static_cast<int>(TableKey::kLineWider) == plat::VK_DOWN);
+
+bool IsEditCode(TableKey code) {
+  switch (code) {
+    case TableKey::kRemoveRules:
+    case TableKey::kBottomRule:
+    case TableKey::kTopRule:
+    case TableKey::kLeftRule:
+    case TableKey::kRightRule:
+    case TableKey::kBottomRuleCtrl:
+    case TableKey::kTopRuleCtrl:
+    case TableKey::kLeftRuleCtrl:
+    case TableKey::kRightRuleCtrl:
+    case TableKey::kKeepSelection:
+    case TableKey::kInsertColumn:
+    case TableKey::kDeleteColumn:
+    case TableKey::kSplit:
+    case TableKey::kJoin:
+    case TableKey::kInsertRow:
+    case TableKey::kDeleteRow:
+    case TableKey::kColumnLeft:
+    case TableKey::kColumnRight:
+    case TableKey::kLineNarrower:
+    case TableKey::kLineWider: return true;
+    default: return false;
+  }
 }
 
-bool WritesBack(int code) { return IsEditCode(code) || code == 101 || code == 102 || code == 'D'; }
+bool WritesBack(TableKey code) {
+  return IsEditCode(code) || code == TableKey::kTabsToTable || code == TableKey::kBarsToTable ||
+         code == TableKey::kLinesToTable;
+}
 
 }  // namespace
 
@@ -59,29 +87,30 @@ bool CQelView::RowLimitReached() {
   return true;
 }
 
-int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, int lastLine, int, int, int arg8) {
+int CQelView::TableCommand(TableKey code, TableArgs args) {
   if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
   ++m_doc.m_nLockUpdateDepth;
-  if (arg8 == 0) arg8 = 1;
+  const int firstLine = args.firstLine, lastLine = args.lastLine, number = args.number;
 
-  if (code == 101) {
+  if (code == TableKey::kTabsToTable) {
     // Cells separated by '|' rather than Tabs make the conversion the '|' one.
     char line[kLineRead + 1];
     const int n = std::max(CopyLine(firstLine, line, sizeof line), 0);
-    if (CountSeparators(std::string_view(line, static_cast<size_t>(n))).BarsRule()) code = 102;
+    if (CountSeparators(std::string_view(line, static_cast<size_t>(n))).BarsRule()) code = TableKey::kBarsToTable;
   }
-  if (code != 'P' && m_doc.m_bShiftDown) cellOnly = 1;
+  const int cellOnly = code != TableKey::kPdf && m_doc.m_bShiftDown ? 1 : args.cellOnly;
   Table().m_nTableCellOnly = cellOnly;
 
-  if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && m_nFileKind != kKindRtf)) {
+  if (code == TableKey::kAppendRow || code == TableKey::kNewGrid || code == TableKey::kWholeSheet ||
+      (code == TableKey::kLinesToTable && m_nFileKind != kKindRtf)) {
     return BuildSheet(code, number, firstLine, lastLine);
   }
-  if (code == 'P') return WriteSheetPdf(number);
+  if (code == TableKey::kPdf) return WriteSheetPdf(number);
   if (IsEditCode(code)) {
     const ScrollPos scroll = m_pModel->GetScrollPos();
     TableEditRoad(code, number, cellOnly, firstLine, lastLine);
     m_pModel->SetScrollPos(scroll);
-  } else if (code == 'D') {
+  } else if (code == TableKey::kLinesToTable) {
     // Only the lines named (the caret line when none are) change: the rest of the
     // text is never dropped.
     plat::RichEdit& rich = UseRichText();
@@ -93,14 +122,14 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
     RuleTabLines(first, last);
     rich.EndUndoGroup();
     SetSel(0, 0);
-  } else if (code == 101 || code == 102) {
+  } else if (code == TableKey::kTabsToTable || code == TableKey::kBarsToTable) {
     if (m_nFileKind != kKindRtf) {
       ReleaseTableLock();
       return 0;
     }
     plat::RichEdit& rich = UseRichText();
     rich.BeginUndoGroup();
-    if (code == 101) {
+    if (code == TableKey::kTabsToTable) {
       ConvertTabLines(firstLine, lastLine);
     } else {
       ConvertBarLines(firstLine, lastLine);
@@ -117,7 +146,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
 // The common end of the edit road: the control's RTF becomes the document text (the
 // buffer grows to whatever the RTF needs), the panes are refreshed when asked, and
 // the lock goes back one level.
-int CQelView::TableCommonEnd(int code) {
+int CQelView::TableCommonEnd(TableKey code) {
   if (WritesBack(code)) {
     const int64_t want = int64_t{std::max(m_doc.m_nTextLen, 0)} + kWriteBackSpare;
     if (static_cast<int64_t>(m_doc.m_textStore.size()) < want &&
@@ -216,10 +245,10 @@ bool CQelView::ReserveSheetText() {
   return true;
 }
 
-void CQelView::StreamSheetIntoPane(int code, int firstLine, int lastLine) {
+void CQelView::StreamSheetIntoPane(TableKey code, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   rich.BeginUndoGroup();
-  if (code != 'N') {
+  if (code != TableKey::kNewGrid) {
     if (firstLine == 0 && lastLine == 0) {
       rich.ExSetSel(0, -1);
     } else {
@@ -235,15 +264,15 @@ void CQelView::StreamSheetIntoPane(int code, int firstLine, int lastLine) {
   rich.EndUndoGroup();
 }
 
-int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
+int CQelView::BuildSheet(TableKey code, int number, int firstLine, int lastLine) {
   ZeroedVector<char> work;
   if (!TryResize(work, kWorkBuffer, &m_doc.m_allocHook)) {
     AfxMessageBox(LoadString(IDS_OUT_OF_MEMORY));
     ReleaseTableLock();
     return -1;
   }
-  const bool whole = code == 'T';
-  const bool append = code == 100;
+  const bool whole = code == TableKey::kWholeSheet;
+  const bool append = code == TableKey::kAppendRow;
   if (append) ++Table().m_nRows;
 
   HoldCellText();
@@ -258,7 +287,7 @@ int CQelView::BuildSheet(int code, int number, int firstLine, int lastLine) {
 
   sheet::BuildInput in;
   in.cells = std::string_view(Table().m_cellStore);
-  in.code = whole ? 'T' : code;
+  in.code = code;
   in.number = number;
   in.wholeText = firstLine == 0 && lastLine == 0;
   in.tableTextMode = Table().m_nTextMode == 3;

@@ -5,40 +5,46 @@
 #include <algorithm>
 
 #include "app/FileKind.h"
-#include "platform/ui/Keys.h"
 #include "platform/ui/Ui.h"
 #include "richtext/ViewTableState.h"
 #include "view/QelView.h"
 
 namespace {
 
-int Send(CommandContext& cx, int code, int number, int cellOnly) {
-  cx.view->TableCommand(code, number, cellOnly, 0, 0, 0, 0, 0);
+using K = TableKey;
+// What the commands send with a code: the whole row or column; the cell, as the
+// cell split and join and the top-rule row send it (number 0); a cell's rule.
+constexpr TableArgs kWhole{};
+constexpr TableArgs kCell{.number = 0, .cellOnly = 1};
+constexpr TableArgs kCellRule{.cellOnly = 1};
+
+int Send(CommandContext& cx, TableKey code, TableArgs args = kWhole) {
+  cx.view->TableCommand(code, args);
   return 0;
 }
-int CtrlCode(CommandContext& cx, int code, int ctrlCode) { return cx.view->m_bCtrlDown == 1 ? ctrlCode : code; }
+TableKey CtrlCode(CommandContext& cx, TableKey code, TableKey ctrlCode) { return cx.view->m_bCtrlDown == 1 ? ctrlCode : code; }
 
-int OnTableInsertColumn(CommandContext& cx) { return Send(cx, 'E', -1, 0); }
-int OnTableDeleteColumn(CommandContext& cx) { return Send(cx, 'R', -1, 0); }
-int OnTableSplitColumn(CommandContext& cx) { return Send(cx, 'I', -1, 0); }
-int OnTableJoinColumn(CommandContext& cx) { return Send(cx, 'U', -1, 0); }
-int OnCellSplit(CommandContext& cx) { return Send(cx, 'I', 0, 1); }
-int OnCellJoin(CommandContext& cx) { return Send(cx, 'U', 0, 1); }
-int OnTableInsertRow(CommandContext& cx) { return Send(cx, 'J', -1, 0); }
-int OnTableDeleteRow(CommandContext& cx) { return Send(cx, 'K', -1, 0); }
-int OnTableBottomRule(CommandContext& cx) { return Send(cx, '1', -1, 0); }
-int OnTableTopRule(CommandContext& cx) { return Send(cx, '2', -1, 0); }
-int OnTableBottomRuleCycle(CommandContext& cx) { return Send(cx, CtrlCode(cx, '1', '5'), -1, 0); }
-int OnTableTopRuleCycle(CommandContext& cx) { return Send(cx, CtrlCode(cx, '2', '6'), -1, 0); }
-int OnTableLeftRule(CommandContext& cx) { return Send(cx, CtrlCode(cx, '3', '7'), -1, 0); }
-int OnTableRightRule(CommandContext& cx) { return Send(cx, CtrlCode(cx, '4', '8'), -1, 0); }
-int OnTableCellBottomRule(CommandContext& cx) { return Send(cx, '1', -1, 1); }
-int OnTableCellTopRule(CommandContext& cx) { return Send(cx, '2', -1, 1); }
-int OnTableCellLeftRule(CommandContext& cx) { return Send(cx, '3', -1, 1); }
-int OnTableCellRightRule(CommandContext& cx) { return Send(cx, '4', -1, 1); }
-int OnTableDeleteTopRuleRow(CommandContext& cx) { return Send(cx, '9', 0, 1); }
-int OnColumnBoundaryLeft(CommandContext& cx) { return Send(cx, plat::VK_LEFT, -1, 0); }
-int OnColumnBoundaryRight(CommandContext& cx) { return Send(cx, plat::VK_RIGHT, -1, 0); }
+int OnTableInsertColumn(CommandContext& cx) { return Send(cx, K::kInsertColumn); }
+int OnTableDeleteColumn(CommandContext& cx) { return Send(cx, K::kDeleteColumn); }
+int OnTableSplitColumn(CommandContext& cx) { return Send(cx, K::kSplit); }
+int OnTableJoinColumn(CommandContext& cx) { return Send(cx, K::kJoin); }
+int OnCellSplit(CommandContext& cx) { return Send(cx, K::kSplit, kCell); }
+int OnCellJoin(CommandContext& cx) { return Send(cx, K::kJoin, kCell); }
+int OnTableInsertRow(CommandContext& cx) { return Send(cx, K::kInsertRow); }
+int OnTableDeleteRow(CommandContext& cx) { return Send(cx, K::kDeleteRow); }
+int OnTableBottomRule(CommandContext& cx) { return Send(cx, K::kBottomRule); }
+int OnTableTopRule(CommandContext& cx) { return Send(cx, K::kTopRule); }
+int OnTableBottomRuleCycle(CommandContext& cx) { return Send(cx, CtrlCode(cx, K::kBottomRule, K::kBottomRuleCtrl)); }
+int OnTableTopRuleCycle(CommandContext& cx) { return Send(cx, CtrlCode(cx, K::kTopRule, K::kTopRuleCtrl)); }
+int OnTableLeftRule(CommandContext& cx) { return Send(cx, CtrlCode(cx, K::kLeftRule, K::kLeftRuleCtrl)); }
+int OnTableRightRule(CommandContext& cx) { return Send(cx, CtrlCode(cx, K::kRightRule, K::kRightRuleCtrl)); }
+int OnTableCellBottomRule(CommandContext& cx) { return Send(cx, K::kBottomRule, kCellRule); }
+int OnTableCellTopRule(CommandContext& cx) { return Send(cx, K::kTopRule, kCellRule); }
+int OnTableCellLeftRule(CommandContext& cx) { return Send(cx, K::kLeftRule, kCellRule); }
+int OnTableCellRightRule(CommandContext& cx) { return Send(cx, K::kRightRule, kCellRule); }
+int OnTableDeleteTopRuleRow(CommandContext& cx) { return Send(cx, K::kKeepSelection, kCell); }
+int OnColumnBoundaryLeft(CommandContext& cx) { return Send(cx, K::kColumnLeft); }
+int OnColumnBoundaryRight(CommandContext& cx) { return Send(cx, K::kColumnRight); }
 
 int OnTableNew(CommandContext& cx) { return cx.view->BuildRtfTable(1); }
 int OnTableConvertSelection(CommandContext& cx) {

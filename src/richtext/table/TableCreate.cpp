@@ -61,7 +61,7 @@ int CQelView::OnTableConvertLines(int mode) {
   if (end > start && last > first && m_pModel->LineIndex(last) == end) --last;
   if (mode == 0) {
     if (ConvertToCsv(1, first, last) < 0) return -1;
-    return TableCommand('D', -1, 0, first, last + 1, 0, 0, 0);
+    return TableCommand(TableKey::kLinesToTable, {.firstLine = first, .lastLine = last + 1});
   }
   if (mode == 1) {
     Table().m_cellStore = EmptyGrid();
@@ -69,7 +69,7 @@ int CQelView::OnTableConvertLines(int mode) {
     Table().m_nCellTextLen = static_cast<int>(Table().m_cellStore.size());
     Table().m_nRows = Table().m_nColumns = 6;
     Table().m_nRowLimit = std::max(m_doc.m_nTableRows, 17);
-    return TableCommand('N', -1, 0, 0, 0, 0, 0, 0);
+    return TableCommand(TableKey::kNewGrid);
   }
   return mode;
 }
@@ -173,7 +173,7 @@ int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
   Table().m_bSheetVerticalRules = 1;
   m_doc.m_nDisplayState = 99;
   Table().m_nPageStart = 0;
-  if (TableCommand('T', SheetSizeNumber(), 0, 0, 0, 0, 0, 0) == 0) {
+  if (TableCommand(TableKey::kWholeSheet, {.number = SheetSizeNumber()}) == 0) {
     StreamRtfText(std::string_view(m_doc.m_pText, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))), false);
   }
   PutCarriedBack(rich, carried, marked);
@@ -251,7 +251,7 @@ void CQelView::ConvertToTable(std::string_view newTable) {
     return;  // a new table is made in rich text only
   }
   if (m_bCtrlDown == 1) {
-    TableCommand(101, h, 0, first, last + 1, 0, 0, 0);
+    TableCommand(TableKey::kTabsToTable, {.number = h, .firstLine = first, .lastLine = last + 1});
     rich.SetModify(false);
     m_bCtrlDown = 0;
   } else if (ConvertSelectionToSheet(first, last, h) < 0) {

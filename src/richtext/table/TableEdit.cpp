@@ -37,7 +37,7 @@ void TableRemoveRules(table::TableEngine& eng, int line, int number) {
 // or, with cellOnly, only the caret cell's segment changes. A new rule line takes the
 // columns of line `model` (the line itself, or the row below it when the line above
 // a table's first row is no row).
-void TableRule(table::TableEngine& eng, int code, int line, int model, int number, int cellOnly) {
+void TableRule(table::TableEngine& eng, TableKey code, int line, int model, int number, int cellOnly) {
   plat::RichEdit& rich = eng.Edit();
   const int column = table::GetCaretColumn(rich);
   const int cls = table::GetRuleLineClass(rich, line + 1);
@@ -74,7 +74,7 @@ void TableRule(table::TableEngine& eng, int code, int line, int model, int numbe
     const bool second = eng.SegmentHighlighted(line + 2, column);
     switch (number) {
       case 2: segment(line + 1, true); segment(line + 2, true); break;
-      case 1: segment(line + 1, code == '1'); segment(line + 2, false); break;
+      case 1: segment(line + 1, code == TableKey::kBottomRule); segment(line + 2, false); break;
       case 0: segment(line + 1, false); segment(line + 2, false); break;
       case -1:
         if (first && second) {
@@ -122,7 +122,7 @@ std::string LineSpaceText(int twips) {
 
 }  // namespace table
 
-void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, int lastLine) {
+void CQelView::TableEditRoad(TableKey code, int number, int cellOnly, int firstLine, int lastLine) {
   plat::RichEdit& rich = UseRichText();
   plat::Clipboard fallback;
   plat::Clipboard& clip = g_pMainFrame ? g_pMainFrame->Ui().GetClipboard() : fallback;
@@ -133,11 +133,11 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, 
 
   rich.BeginUndoGroup();
   switch (code) {
-    case '1':
-    case '2': {
+    case TableKey::kBottomRule:
+    case TableKey::kTopRule: {
       int line = caretLine;
       int model = caretLine;
-      if (code == '2') {
+      if (code == TableKey::kTopRule) {
         // The top rule of a row is the bottom rule of the text line above it; above
         // a table's first row (a line with no cells) the rule line takes the row's
         // own columns, so that it shows.
@@ -150,15 +150,15 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, 
       rich.ExSetSel(selA, selA);
       break;
     }
-    case '0': TableRemoveRules(eng, caretLine, number); rich.ExSetSel(selA, selA); break;
-    case 'J': {
+    case TableKey::kRemoveRules: TableRemoveRules(eng, caretLine, number); rich.ExSetSel(selA, selA); break;
+    case TableKey::kInsertRow: {
       const int lineStart = rich.LineIndex(caretLine);
       eng.CopyLineTo(caretLine, caretLine + 1);
       eng.ClearLineCells(selB - lineStart < 2 ? caretLine : caretLine + 1, 1);
       rich.ExSetSel(rich.LineIndex(caretLine), rich.LineIndex(caretLine));
       break;
     }
-    case 'K': {
+    case TableKey::kDeleteRow: {
       const bool between = table::IsRuleLine(rich, caretLine - 1) && table::IsRuleLine(rich, caretLine + 1);
       const int start = rich.LineIndex(caretLine);
       if (between && caretLine + 2 < rich.GetLineCount()) {
@@ -172,27 +172,27 @@ void CQelView::TableEditRoad(int code, int number, int cellOnly, int firstLine, 
       rich.ExSetSel(at, at);
       break;
     }
-    case plat::VK_UP:
-    case plat::VK_DOWN: {
+    case TableKey::kLineNarrower:
+    case TableKey::kLineWider: {
       int step = number > 10 ? number : (m_doc.m_bShiftDown ? 50 : 10);
-      if (code == plat::VK_UP) step = -step;
+      if (code == TableKey::kLineNarrower) step = -step;
       const int spacing = eng.AdjustLineSpacing(-1, step);
       rich.ExSetSel(selA, selB);
       ShowFormatPane(table::LineSpaceText(spacing).c_str());
       break;
     }
-    case plat::VK_LEFT:
-    case plat::VK_RIGHT:
-    case 'E':
-    case 'R':
-    case 'I':
-    case 'U': TableColumnKey(code, number, cellOnly, firstLine, lastLine); break;
-    case '3':
-    case '4':
-    case '5':
-    case '6': TableVerticalRuleKey(code, number, cellOnly, firstLine, lastLine); break;
-    case '7':
-    case '8': TableLeaderWalk(code); break;
+    case TableKey::kColumnLeft:
+    case TableKey::kColumnRight:
+    case TableKey::kInsertColumn:
+    case TableKey::kDeleteColumn:
+    case TableKey::kSplit:
+    case TableKey::kJoin: TableColumnKey(code, number, cellOnly, firstLine, lastLine); break;
+    case TableKey::kLeftRule:
+    case TableKey::kRightRule:
+    case TableKey::kBottomRuleCtrl:
+    case TableKey::kTopRuleCtrl: TableVerticalRuleKey(code, number, cellOnly, firstLine, lastLine); break;
+    case TableKey::kLeftRuleCtrl:
+    case TableKey::kRightRuleCtrl: TableLeaderWalk(code); break;
     default: break;  // '9': selection and scroll restored
   }
   rich.EndUndoGroup();

@@ -32,7 +32,7 @@ class LibreOfficeRtfTest : public testenv::DocTest {
     view_.Table().m_nColumns = columns;
     view_.Table().m_nRows = rows;
     view_.Table().m_nRowLimit = 9000;
-    EXPECT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
+    EXPECT_EQ(view_.TableCommand(TableKey::kWholeSheet), 0);
     return std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen));
   }
 };

@@ -30,7 +30,7 @@ class SheetPdfFileTest : public testenv::DocTest {
     view_.Table().m_nRowLimit = 9000;
   }
   void AnswerPath(const std::string& win) { frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", win}}}); }
-  int P() { return view_.TableCommand('P', -1, 0, 0, 0, 0, 0, 0); }
+  int P() { return view_.TableCommand(TableKey::kPdf); }
   // Names in the test's folder, but the program folder.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;

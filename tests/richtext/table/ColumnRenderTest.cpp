@@ -24,22 +24,22 @@ class ColumnRenderTest : public richtexttest::ShownSheetTest {};
 // and one undo taking the whole code back.
 TEST_F(ColumnRenderTest, ColumnCodesChangeStopsAndCellsFromTheCaretRowAndUndoAtOnce) {
   struct Case {
-    int code;
+    TableKey code;
     int number;
     const char* row;
   } cases[] = {
-      {'E', -1, "tabs 0,145,520,895,1270,1645: \"d\" fs21 \"e\" fs21 \"f\" fs21"},  // new empty column before "e"
-      {'R', -1, "tabs 0,145,520,895: \"d\" fs21 \"f\" fs21"},
-      {'I', -1, "tabs 0,145,520,685,1195,1570: \"d\" fs21 \"\" \"e\" fs21 \"f\" fs21"},
-      {'U', -1, "tabs 0,145,895,1270: \"d e\" fs21 \"f\" fs21"},
-      {plat::VK_RIGHT, 2, "tabs 0,145,540,895,1270: \"d\" fs21 \"e\" fs21 \"f\" fs21"},
-      {plat::VK_LEFT, 2, "tabs 0,145,500,895,1270: \"d\" fs21 \"e\" fs21 \"f\" fs21"},
+      {TableKey::kInsertColumn, -1, "tabs 0,145,520,895,1270,1645: \"d\" fs21 \"e\" fs21 \"f\" fs21"},  // new empty column before "e"
+      {TableKey::kDeleteColumn, -1, "tabs 0,145,520,895: \"d\" fs21 \"f\" fs21"},
+      {TableKey::kSplit, -1, "tabs 0,145,520,685,1195,1570: \"d\" fs21 \"\" \"e\" fs21 \"f\" fs21"},
+      {TableKey::kJoin, -1, "tabs 0,145,895,1270: \"d e\" fs21 \"f\" fs21"},
+      {TableKey::kColumnRight, 2, "tabs 0,145,540,895,1270: \"d\" fs21 \"e\" fs21 \"f\" fs21"},
+      {TableKey::kColumnLeft, 2, "tabs 0,145,500,895,1270: \"d\" fs21 \"e\" fs21 \"f\" fs21"},
   };
   ShowSheet();
   const std::string before = Dump();
   const std::string rtfBefore = Rich().StreamOutRtf(false);
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(static_cast<int>(c.code));
     CaretAt("e");
     ASSERT_EQ(Table(c.code, c.number), 0);
     const std::string dump = Dump();
@@ -57,22 +57,22 @@ TEST_F(ColumnRenderTest, ColumnCodesChangeStopsAndCellsFromTheCaretRowAndUndoAtO
 TEST_F(ColumnRenderTest, BoundaryMoveShowsTheWidthAndMovesLaterStopsOnlyWhenAsked) {
   ShowSheet();
   CaretAt("e");
-  ASSERT_EQ(Table(plat::VK_RIGHT, 2), 0);
+  ASSERT_EQ(Table(TableKey::kColumnRight, 2), 0);
   CStatusBar& bar = frame_->StatusBar();
   EXPECT_EQ(bar.GetPaneText(0), "column 2  moved +1");
   EXPECT_EQ(bar.GetPaneText(bar.CommandToIndex(ID_INDICATOR_FORMAT)), "width = 26");  // (540 - 145) / 15
   view_.Table().m_bMoveFollowingStops = 1;
   CaretAt("e");
-  ASSERT_EQ(Table(plat::VK_RIGHT, 3), 0);
+  ASSERT_EQ(Table(TableKey::kColumnRight, 3), 0);
   EXPECT_NE(Dump().find("tabs 0,145,570,925,1300: \"d\""), std::string::npos) << Dump();
   CaretAt("e");
   // A boundary moved left past the column's left one swallowed the stop and shifted
   // the later columns; it stops 1 twip short of it, the later stops keeping their gaps.
-  ASSERT_EQ(Table(plat::VK_LEFT, 100), 0);
+  ASSERT_EQ(Table(TableKey::kColumnLeft, 100), 0);
   EXPECT_NE(Dump().find("tabs 0,145,146,501,876: \"d\""), std::string::npos) << Dump();
   EXPECT_EQ(bar.GetPaneText(0), "column 2  moved -66");
   CaretAt("e");
-  ASSERT_EQ(Table(plat::VK_LEFT, 2), 0);  // refused at width 0, with the reason
+  ASSERT_EQ(Table(TableKey::kColumnLeft, 2), 0);  // refused at width 0, with the reason
   EXPECT_NE(Dump().find("tabs 0,145,146,501,876: \"d\""), std::string::npos) << Dump();
   EXPECT_EQ(bar.GetPaneText(0), "column 2: width 0: the boundary moves no further left");
 }
@@ -87,7 +87,7 @@ TEST_F(ColumnRenderTest, CellSplitLengthComesFromTheSearchText) {
   ShowSheet("h\x06h\x06h\r\n" "abcdefghij\x06" "b\x06" "c\r\n", 3, 2);
   view_.m_strSearch = "ATR:%I4";
   CaretAt("b");
-  ASSERT_EQ(view_.TableCommand('I', 0, 1, 0, 0, 0, 0, 0), 0);  // the cell split command
+  ASSERT_EQ(view_.TableCommand(TableKey::kSplit, {.number = 0, .cellOnly = 1}), 0);  // the cell split command
   // Seven characters of the cell: its slot, its blank and "abcde".
   EXPECT_NE(Dump().find("\"abcde\" fs21 \"fghij\" fs21 \"b\""), std::string::npos) << Dump();
 }
@@ -108,13 +108,13 @@ TEST_F(ColumnRenderTest, VerticalRuleCyclesSingleDoubleNoneOnEveryRowAlike) {
   const char* expected[] = {"# ", "##", "__", "# "};
   for (const char* want : expected) {
     CaretAt("e");
-    ASSERT_EQ(Table('3'), 0);
+    ASSERT_EQ(Table(TableKey::kLeftRule), 0);
     EXPECT_EQ(slotAfterSecondTab("e"), want);
     EXPECT_EQ(slotAfterSecondTab("h\t"), want);
     EXPECT_EQ(slotAfterSecondTab("b"), " ");  // above the caret row
   }
   CaretAt("e");
-  ASSERT_EQ(Table('3', 2, 1), 0);  // the caret's cell only, double
+  ASSERT_EQ(Table(TableKey::kLeftRule, 2, 1), 0);  // the caret's cell only, double
   EXPECT_EQ(slotAfterSecondTab("e"), "##");
   EXPECT_EQ(slotAfterSecondTab("h\t"), "# ");
 }
@@ -122,13 +122,13 @@ TEST_F(ColumnRenderTest, VerticalRuleCyclesSingleDoubleNoneOnEveryRowAlike) {
 TEST_F(ColumnRenderTest, RuleSegmentsOfTheCaretCellClearAndSet) {
   ShowSheet();
   CaretAt("a");
-  ASSERT_EQ(Table('1'), 0);  // a thin rule under "a b c"
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);  // a thin rule under "a b c"
   ASSERT_NE(Dump().find("rule exact 20 tabs 0,145,520,895,1270: ==="), std::string::npos) << Dump();
   CaretAt("e");
-  ASSERT_EQ(Table('5', -1, 1), 0);
+  ASSERT_EQ(Table(TableKey::kBottomRuleCtrl, -1, 1), 0);
   EXPECT_NE(Dump().find("rule exact 20 tabs 0,145,520,895,1270: =-="), std::string::npos) << Dump();
   CaretAt("e");
-  ASSERT_EQ(Table('6', -1, 1), 0);
+  ASSERT_EQ(Table(TableKey::kTopRuleCtrl, -1, 1), 0);
   EXPECT_NE(Dump().find("rule exact 20 tabs 0,145,520,895,1270: ==="), std::string::npos) << Dump();
 }
 
@@ -136,18 +136,18 @@ TEST_F(ColumnRenderTest, LeaderWalksClearAndDrawTheOnePointCharacters) {
   ShowSheet();
   const int line = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("d"))));
   Rich().ExSetSel(Rich().LineIndex(line), Rich().LineIndex(line));
-  ASSERT_EQ(Table('8'), 0);
+  ASSERT_EQ(Table(TableKey::kRightRuleCtrl), 0);
   EXPECT_NE(Dump().find("|\"d\" fs21 |\"e\" fs21 |\"f\" fs21"), std::string::npos) << Dump();
   Rich().ExSetSel(Rich().LineIndex(line), Rich().LineIndex(line));
-  ASSERT_EQ(Table('7'), 0);
+  ASSERT_EQ(Table(TableKey::kLeftRuleCtrl), 0);
   EXPECT_NE(Dump().find("\"d\" fs21 \"e\" fs21 \"f\" fs21"), std::string::npos) << Dump();
   // A clear slot of no colour becomes a ',' that '8' turns into a cleared '_'.
   const int other = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("g"))));
   Rich().ExSetSel(Rich().LineIndex(other), Rich().LineIndex(other));
-  ASSERT_EQ(Table('7'), 0);
+  ASSERT_EQ(Table(TableKey::kLeftRuleCtrl), 0);
   EXPECT_NE(Rich().GetLine(other).find(','), std::string::npos) << Rich().GetLine(other);
   Rich().ExSetSel(Rich().LineIndex(other), Rich().LineIndex(other));
-  ASSERT_EQ(Table('8'), 0);
+  ASSERT_EQ(Table(TableKey::kRightRuleCtrl), 0);
   EXPECT_EQ(Rich().GetLine(other).find(','), std::string::npos) << Rich().GetLine(other);
   EXPECT_NE(Rich().GetLine(other).find('_'), std::string::npos) << Rich().GetLine(other);
 }
@@ -165,7 +165,7 @@ TEST_F(ColumnRenderTest, OutOfMemoryLeavesTheControlAsItWas) {
     doc_->m_pText = nullptr;
     CaretAt("e");
     doc_->m_allocHook.FailAfter(c.failAfter);
-    ASSERT_EQ(Table('R'), 0);
+    ASSERT_EQ(Table(TableKey::kDeleteColumn), 0);
     doc_->m_allocHook.Reset();
     ASSERT_FALSE(frame_->Ui().MessageLog().empty());
     EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_OUT_OF_MEMORY) + c.place);
@@ -195,21 +195,21 @@ TEST_F(ColumnRenderTest, LeaderAreaColumnsMoveSplitJoinAndGo) {
     return seen;
   };
   struct Case {
-    int code;
+    TableKey code;
     int number;
     const char* caret;
     const char* row;   // "131" to "133" after the code
     const char* next;  // "231" to "233"
   } cases[] = {
-      {plat::VK_RIGHT, 18, "132", "131   | 132 | 133", "231   | 232 | 233"},
-      {plat::VK_LEFT, 9, "132", "131| 132 | 133", "231| 232 | 233"},
-      {'R', -1, "132", "131 | 133", "231 | 233"},
-      {'U', -1, "132", "131   132 | 133", "231   232 | 233"},
-      {'E', -1, "132", "131 |     | 132 | 133", "231 |     | 232 | 233"},
-      {'I', -1, "32 ", "131 | 1|32 | 133", "231 | 2|32 | 233"},
+      {TableKey::kColumnRight, 18, "132", "131   | 132 | 133", "231   | 232 | 233"},
+      {TableKey::kColumnLeft, 9, "132", "131| 132 | 133", "231| 232 | 233"},
+      {TableKey::kDeleteColumn, -1, "132", "131 | 133", "231 | 233"},
+      {TableKey::kJoin, -1, "132", "131   132 | 133", "231   232 | 233"},
+      {TableKey::kInsertColumn, -1, "132", "131 |     | 132 | 133", "231 |     | 232 | 233"},
+      {TableKey::kSplit, -1, "32 ", "131 | 1|32 | 133", "231 | 2|32 | 233"},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.code);
+    SCOPED_TRACE(static_cast<int>(c.code));
     ShowSheet(cells, 35, 4);
     EXPECT_EQ(span("131", "133"), "131 | 132 | 133");
     const size_t row = Rich().Text().find("131");
@@ -251,7 +251,7 @@ class RichTableConvertTest : public testenv::DocTest {
 // first row's cells stood one column left of the others. Every row opens alike.
 TEST_F(RichTableConvertTest, RuleSlotsOpenEveryRowSoTheFirstAlignsFault) {
   plat::RichEdit& rich = Load("{\\rtf1 before\\par a\\tab b\\par c\\tab d\\par after}");
-  ASSERT_EQ(view_.TableCommand('D', -1, 0, 1, 3, 0, 0, 0), 0);
+  ASSERT_EQ(view_.TableCommand(TableKey::kLinesToTable, {.firstLine = 1, .lastLine = 3}), 0);
   for (int line : {1, 2}) {
     SCOPED_TRACE(line);
     EXPECT_EQ(Cell(rich, line, 1), " ");
@@ -283,7 +283,7 @@ TEST_F(RichTableConvertTest, LinesWithStopsWereDoubledByTheTabConversionFault) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.rtf);
     plat::RichEdit& rich = Load(c.rtf);
-    ASSERT_EQ(view_.TableCommand(101, -1, 0, 0, 1, 0, 0, 0), 0);
+    ASSERT_EQ(view_.TableCommand(TableKey::kTabsToTable, {.lastLine = 1}), 0);
     ASSERT_EQ(rich.GetLineCount(), 2);
     std::string row;
     for (int cp = rich.LineIndex(0); cp < table::LineEnd(rich, 0); ++cp) {
@@ -299,7 +299,7 @@ TEST_F(RichTableConvertTest, LinesWithStopsWereDoubledByTheTabConversionFault) {
     EXPECT_EQ(rich.GetLine(1), "after");
     // Converted again, the row stays as it is.
     const std::string rtf = rich.StreamOutRtf(false);
-    ASSERT_EQ(view_.TableCommand(101, -1, 0, 0, 1, 0, 0, 0), 0);
+    ASSERT_EQ(view_.TableCommand(TableKey::kTabsToTable, {.lastLine = 1}), 0);
     EXPECT_EQ(rich.StreamOutRtf(false), rtf);
   }
 }
@@ -313,8 +313,8 @@ namespace {
 // code keeps its numbers within the control's range.
 TEST_F(ColumnRenderTest, HugeNumbersToTheColumnCodesStayBoundedFault) {
   ShowSheet();
-  for (int code : {int{plat::VK_RIGHT}, int{plat::VK_LEFT}, int{plat::VK_UP}, int{plat::VK_DOWN}, int{'I'}, int{'E'}}) {
-    SCOPED_TRACE(code);
+  for (TableKey code : {TableKey::kColumnRight, TableKey::kColumnLeft, TableKey::kLineNarrower, TableKey::kLineWider, TableKey::kSplit, TableKey::kInsertColumn}) {
+    SCOPED_TRACE(static_cast<int>(code));
     for (int number : {INT32_MAX, INT32_MIN, INT32_MAX - 7}) {
       CaretAt("e");
       ASSERT_EQ(Table(code, number), 0);
@@ -331,7 +331,7 @@ TEST_F(ColumnRenderTest, HugeNumbersToTheColumnCodesStayBoundedFault) {
   }
   view_.m_strSearch = "ATR:%I99999999999";
   CaretAt("e");
-  ASSERT_EQ(view_.TableCommand('I', 0, 1, 0, 0, 0, 0, 0), 0);
+  ASSERT_EQ(view_.TableCommand(TableKey::kSplit, {.number = 0, .cellOnly = 1}), 0);
   EXPECT_NE(Rich().Text().find("e"), std::string::npos);
 }
 
@@ -345,7 +345,7 @@ TEST_F(ColumnRenderTest, HugeAmountsInTheLeaderAreaStayBounded) {
   const int length = Rich().GetTextLength();
   const int at = Rich().CharFromByte(static_cast<int>(Rich().Text().find("132")));
   Rich().ExSetSel(at, at);
-  ASSERT_EQ(Table(plat::VK_RIGHT, INT32_MAX), 0);
+  ASSERT_EQ(Table(TableKey::kColumnRight, INT32_MAX), 0);
   // The amount stops at 3,168 (352 blanks), on the caret's row and the one below.
   EXPECT_EQ(Rich().GetTextLength(), length + 2 * 352);
 }
@@ -357,18 +357,18 @@ TEST_F(ColumnRenderTest, TwoThousandColumnLinesConvertAndEditWithinBounds) {
   for (int c = 0; c < 2000; ++c) line += (c ? "\\tab " : "") + std::to_string(c);
   doc_->LoadDocument(WriteFile("wide.rtf", "{\\rtf1 before\\par " + line + "\\par " + line + "\\par after}"), 0);
   plat::RichEdit& rich = *view_.Rich();
-  ASSERT_EQ(view_.TableCommand(101, -1, 0, 1, 3, 0, 0, 0), 0);
+  ASSERT_EQ(view_.TableCommand(TableKey::kTabsToTable, {.firstLine = 1, .lastLine = 3}), 0);
   for (int l : {1, 2}) {
     EXPECT_EQ(rich.ParaOfLine(l).cTabCount, 32);
     const std::string text = rich.GetLine(l);
     EXPECT_EQ(std::count(text.begin(), text.end(), '_'), 1999);
   }
-  for (int code : {int{'E'}, int{'R'}, int{plat::VK_RIGHT}, int{'3'}}) {
-    SCOPED_TRACE(code);
+  for (TableKey code : {TableKey::kInsertColumn, TableKey::kDeleteColumn, TableKey::kColumnRight, TableKey::kLeftRule}) {
+    SCOPED_TRACE(static_cast<int>(code));
     for (int column : {6, 1500}) {
       const int cp = table::ColumnStart(rich, 1, column) + 1;
       rich.ExSetSel(cp, cp);
-      ASSERT_EQ(view_.TableCommand(code, -1, 0, 0, 0, 0, 0, 0), 0);
+      ASSERT_EQ(view_.TableCommand(code), 0);
       EXPECT_EQ(rich.GetLineCount(), 4);
       EXPECT_EQ(rich.GetLine(0), "before\r");
       EXPECT_EQ(rich.GetLine(3), "after");
@@ -387,7 +387,7 @@ TEST_F(ColumnRenderTest, ALargeTableGoesBackThroughTheListingOutput) {
   CaretAt("a0\t");
   const int first = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("a0\t"))));
   const plat::ParaFormat2 before = Rich().ParaOfLine(first);
-  ASSERT_EQ(Table(plat::VK_RIGHT, 2), 0);
+  ASSERT_EQ(Table(TableKey::kColumnRight, 2), 0);
   EXPECT_GT(doc_->m_nTextLen, 500000);
   EXPECT_EQ(Rich().GetLineCount(), lines);
   const int last = Rich().ExLineFromChar(Rich().CharFromByte(static_cast<int>(Rich().Text().find("a3999"))));
@@ -413,17 +413,17 @@ TEST_F(CaretReStepTest, RemovalAndJoinStepTheCaretToItsFormerX) {
     const char* name;
     std::string cells;
     std::string caretAt;
-    int code;
+    TableKey code;
     int offset;  // the caret's offset in its line after the code
     int x;       // and its x in pixels from the line's start
   } cases[] = {
       // The caret stood at 45 px; the double-byte cell moves in: its offset gives 73 px,
       // 28 past, so it steps back one character.
-      {"removal, double-byte cell moves in", asciiThenJp, "efgh", 'R', 6, 59},
+      {"removal, double-byte cell moves in", asciiThenJp, "efgh", TableKey::kDeleteColumn, 6, 59},
       // The caret stood at 31 px; ASCII moves in: its offset gives 24 px, it steps right.
-      {"removal, ASCII cell moves in", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", 'R', 5, 31},
+      {"removal, ASCII cell moves in", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", TableKey::kDeleteColumn, 5, 31},
       // The join takes the cell's Tab: 49 px for 31 px is less than 20 past, it stays.
-      {"join", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", 'U', 4, 49},
+      {"join", jpThenAscii, "\x96\x7b\x8c\xea\x93\xfa", TableKey::kJoin, 4, 49},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -26,7 +26,7 @@ class ShownSheetTest : public testenv::DocTest {
     view_.Table().m_nColumns = columns;
     view_.Table().m_nRows = rows;
     view_.Table().m_nRowLimit = 9000;
-    ASSERT_EQ(view_.TableCommand('T', -1, 0, 0, 0, 0, 0, 0), 0);
+    ASSERT_EQ(view_.TableCommand(TableKey::kWholeSheet), 0);
     Rich().StreamInRtf(std::string_view(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), false);
     view_.m_nFileKind = kKindRtf;
   }
@@ -43,7 +43,7 @@ class ShownSheetTest : public testenv::DocTest {
     const int cp = Rich().CharFromByte(static_cast<int>(at));
     Rich().ExSetSel(cp, cp);
   }
-  int Table(int code, int number = -1, int cellOnly = 0) { return view_.TableCommand(code, number, cellOnly, 0, 0, 0, 0, 0); }
+  int Table(TableKey code, int number = -1, int cellOnly = 0) { return view_.TableCommand(code, {number, cellOnly}); }
 };
 
 }  // namespace richtexttest

@@ -28,14 +28,14 @@ class TableCommandTest : public testenv::DocTest {
     view_.Table().m_nRowLimit = limit;
   }
   std::string DocText() const { return std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)); }
-  int Table(int code, int number = -1, int first = 0, int last = 0) {
-    return view_.TableCommand(code, number, 0, first, last, 0, 0, 0);
+  int Table(TableKey code, int number = -1, int first = 0, int last = 0) {
+    return view_.TableCommand(code, {.number = number, .firstLine = first, .lastLine = last});
   }
 };
 
 TEST_F(TableCommandTest, AnEmptyCellTextStillGivesHeaderHeadLineAndEnd) {
   SetCells("", 0, 0);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   EXPECT_TRUE(rtf.starts_with("{\\rtf1\\ansi\\ansicpg932\\deff0\\deflang1033\\deflangfe1041{\\fonttbl{\\f0\\fmodern\\fprq1\\fcharset128 "
                               "\x82\x6C\x82\x72 \x83\x53\x83\x56\x83\x62\x83\x4E;}"));
@@ -56,18 +56,18 @@ TEST_F(TableCommandTest, CrLfWasAppendedWithoutRoomFault) {
   view_.Table().m_nColumns = 2;
   view_.Table().m_nRows = 1;
   view_.Table().m_nRowLimit = 100;
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(std::string(buffer + 3, 5), "GGGGG");
   EXPECT_EQ(std::string(view_.Table().m_pTextBuf, view_.Table().m_nCellTextLen), "a\x06" "b\r\n");
 }
 
 TEST_F(TableCommandTest, TheOutputIsSizedFromRowsAndColumnsWithAMinimum) {
   SetCells(std::string(4998, 'x') + "\r\n", 10, 100);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(doc_->m_nTextCap, 300000);
   EXPECT_GE(doc_->m_textStore.size(), 300500u);
   SetCells("a\r\n", 200, 20);  // 200 x 20 x 200 = 800,000 + 3
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(doc_->m_nTextCap, 800003);
 }
 
@@ -75,7 +75,7 @@ TEST_F(TableCommandTest, TheOutputIsSizedFromRowsAndColumnsWithAMinimum) {
 // negative size. It is now a size that cannot be had, reported as such.
 TEST_F(TableCommandTest, OutputSizeIsComputedIn64BitsFault) {
   SetCells("a\r\n", 60000, 5000, 100000);
-  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(Table(TableKey::kWholeSheet), 1);
   EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_OUT_OF_MEMORY) + " 60000000003 TAct1 038");
   EXPECT_EQ(doc_->m_nTextCap, 0);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
@@ -83,10 +83,10 @@ TEST_F(TableCommandTest, OutputSizeIsComputedIn64BitsFault) {
 
 TEST_F(TableCommandTest, TheRowLimitRefusesBeforeRendering) {
   SetCells("a\r\n", 1, 90, 100);
-  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(Table(TableKey::kWholeSheet), 1);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(0), " raw number over 100 ");
   SetCells("a\r\n", 1, 89, 100);
-  EXPECT_EQ(Table('T'), 0);
+  EXPECT_EQ(Table(TableKey::kWholeSheet), 0);
 }
 
 // At the row limit the whole window-update lock was released (depth set to 0), also a
@@ -95,7 +95,7 @@ TEST_F(TableCommandTest, RowLimitLowersTheLockOneLevelFault) {
   doc_->m_nLockUpdateDepth = 1;
   frame_->Ui().LockWindowUpdate(7);
   SetCells("a\r\n", 1, 95, 100);
-  EXPECT_EQ(Table('T'), 1);
+  EXPECT_EQ(Table(TableKey::kWholeSheet), 1);
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 1);
   EXPECT_NE(frame_->Ui().LockedWindow(), 0);
 }
@@ -104,24 +104,24 @@ TEST_F(TableCommandTest, CodesOutsideTheTableChangeNothingButComeBackToTheLock) 
   doc_->LoadDocument(WriteFile("t.txt", "one|two|three|four\r\nx"), 0);
   const std::string before = view_.Text().GetText();
   for (int code : {int{'Z'}, 0, 999, -5}) {
-    EXPECT_EQ(Table(code), 0);
+    EXPECT_EQ(Table(TableKeyOf(code)), 0);
     EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
   }
   // 101 outside rich text: nothing, and nothing noted.
-  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_EQ(Table(TableKey::kTabsToTable, -1, 0, 1), 0);
   EXPECT_EQ(view_.Text().GetText(), before);
   EXPECT_EQ(messages_.str(), "");
 }
 
 TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
   doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\tab e\\tab f\\par x}"), 0);
-  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_EQ(Table(TableKey::kTabsToTable, -1, 0, 1), 0);
   EXPECT_EQ(view_.Rich()->GetLine(0).find('|'), std::string::npos);  // the bars became Tabs
   doc_->LoadDocument(WriteFile("u.rtf", "{\\rtf1 a|b|c\\par x}"), 0);  // two bars only
-  EXPECT_EQ(Table(101, -1, 0, 1), 0);
+  EXPECT_EQ(Table(TableKey::kTabsToTable, -1, 0, 1), 0);
   EXPECT_EQ(view_.Rich()->GetLine(0).substr(0, 5), "a|b|c");  // a Tab conversion leaves them
   doc_->m_bShiftDown = 1;
-  Table('1');
+  Table(TableKey::kBottomRule);
   EXPECT_EQ(view_.Table().m_nTableCellOnly, 1);  // Shift makes a row rule the cell's
   doc_->m_bShiftDown = 0;
 }
@@ -129,11 +129,11 @@ TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
 TEST_F(TableCommandTest, WholeSheetLeavesTheControlAndLinesReplaceTheirRange) {
   doc_->LoadDocument(WriteFile("t.txt", "zero\r\none\r\ntwo\r\nthree"), 0);
   SetCells("a\x06" "b\r\n" "c\x06" "d\r\n", 2, 2);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(view_.Text().GetText(), "zero\r\none\r\ntwo\r\nthree");
   EXPECT_EQ(view_.Rich(), nullptr);
   EXPECT_TRUE(DocText().starts_with("{\\rtf1"));
-  ASSERT_EQ(Table('D', -1, 1, 3), 0);  // lines 1 and 2 become the table
+  ASSERT_EQ(Table(TableKey::kLinesToTable, -1, 1, 3), 0);  // lines 1 and 2 become the table
   const std::string text = view_.Text().GetText();
   EXPECT_TRUE(text.starts_with("zero\r")) << text;
   EXPECT_TRUE(text.ends_with("three")) << text;
@@ -148,7 +148,7 @@ TEST_F(TableCommandTest, WholeSheetLeavesTheControlAndLinesReplaceTheirRange) {
 // was cut at the backslash. Every cell is escaped.
 TEST_F(TableCommandTest, CellTextIsEscapedInTheRtfFault) {
   SetCells("\\1,234\x06" "C:\\temp\\x\x06{b}\x06\x83\x5C\r\n", 4, 1);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   plat::RichEdit edit;
   edit.StreamInRtf(DocText(), false);
   EXPECT_NE(edit.Text().find("\\1,234"), std::string::npos) << DocText();
@@ -160,7 +160,7 @@ TEST_F(TableCommandTest, CellTextIsEscapedInTheRtfFault) {
 
 TEST_F(TableCommandTest, RulesBetweenRowsBecomeHighlightedRuleLines) {
   SetCells("h1\x06h2^02\r\n" "a\x06" "b\r\n" "c\x06" "d^10\r\n" "e\x06" "f^2\r\n", 2, 4);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   size_t rules = 0, thick = 0;
   for (size_t p = rtf.find("\\sl-20\\slmult0"); p != std::string::npos; p = rtf.find("\\sl-20\\slmult0", p + 1)) ++rules;
@@ -179,7 +179,7 @@ TEST_F(TableCommandTest, NineHundredSheetsOverranTheSheetTableFault) {
     cells += "v" + std::to_string(s) + "\r\n";
   }
   SetCells(cells, 1, 1800, 5000);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   EXPECT_NE(rtf.find(" v499"), std::string::npos);
   EXPECT_EQ(rtf.find(" v500"), std::string::npos);
@@ -194,7 +194,7 @@ TEST_F(TableCommandTest, BuildRoadEndsAtARowWhenTheBufferCannotGrowFault) {
   std::string cells;
   for (int r = 0; r < 3000; ++r) cells += "row" + std::to_string(r) + "\x06" + std::string(90, 'q') + "\r\n";
   SetCells(cells, 0, 3000);  // no columns counted: the estimate is far too small
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_NE(DocText().find("row2999"), std::string::npos);
   EXPECT_TRUE(DocText().ends_with("\\par\n}"));
 
@@ -202,7 +202,7 @@ TEST_F(TableCommandTest, BuildRoadEndsAtARowWhenTheBufferCannotGrowFault) {
   doc_->m_textStore.clear();
   doc_->m_textStore.shrink_to_fit();
   doc_->m_allocHook.FailAbove(400000);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   EXPECT_EQ(rtf.find("row2999"), std::string::npos);
   EXPECT_TRUE(rtf.ends_with("\\pard\\sl-240\\fs21 \\par\n}"));
@@ -218,7 +218,7 @@ TEST_F(TableCommandTest, WriteBackGrowsPastTheTextAndTenThousandFault) {
   for (int i = 0; i < 3000; ++i) body += "{\\b x}{\\i y}";
   doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 " + body + "}"), 0);
   doc_->m_nTextLen = 10;  // a short document text
-  ASSERT_EQ(Table('J'), 0);
+  ASSERT_EQ(Table(TableKey::kInsertRow), 0);
   const std::string rtf = DocText();
   EXPECT_GT(rtf.size(), 20000u);
   EXPECT_TRUE(rtf.ends_with("}\n"));
@@ -229,7 +229,7 @@ TEST_F(TableCommandTest, WriteBackGrowsPastTheTextAndTenThousandFault) {
 
 TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
   SetCells("XLxA3HT15B20#\r\n" "a\x06" "b\r\n", 2, 2);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(view_.Table().m_nPrintMarginTop, 1500);
   EXPECT_EQ(view_.Table().m_nPrintMarginBottom, 2000);
   EXPECT_EQ(doc_->m_nPrSpace1, 102);
@@ -269,7 +269,7 @@ TEST_F(TableCommandTest, PictureAndTextBoxesAppearInTheirFirstCells) {
            "Image\x06N$1\x06" "A1:A1\x06pic.bmp\r\n" "TH\x06N$1%Rb\x06" "B2:C2\x06note\r\n"
            "Image\x06$1\x06" "C1\x06missing.bmp\r\n",
            3, 2);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   const size_t object = rtf.find("{\\object\\objemb{\\*\\objclass Paint.Picture}");
   ASSERT_NE(object, std::string::npos) << rtf;
@@ -286,7 +286,7 @@ TEST_F(TableCommandTest, PictureAndTextBoxesAppearInTheirFirstCells) {
 // A column line with a condition formats only the cells that meet it.
 TEST_F(TableCommandTest, ConditionsOfColumnFormatsChooseTheCells) {
   SetCells("x\x06" "50\r\n" "y\x06" "150\r\n" "z\x06" "many\r\n" "!%\x06\r\n" "A\x06\r\n" "B\x06%RB1\x06if:>100\r\n", 2, 3);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   EXPECT_NE(rtf.find("\\cf4\\highlight0\\f0\\fs12  \\up0 150"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("\\cf0\\highlight0\\f0\\fs21  \\up0 50"), std::string::npos) << rtf;
@@ -315,7 +315,7 @@ TEST_F(TableCommandTest, TheDisplayPageComesFromAPreScanOfTheLines) {
   for (const auto& c : cases) {
     SetCells(cells, 2, 7);
     view_.Table().m_nPageStart = c.pageStart;
-    ASSERT_EQ(Table('T'), 0);
+    ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
     const std::string rtf = DocText();
     for (const auto& t : c.shown) EXPECT_NE(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
     for (const auto& t : c.hidden) EXPECT_EQ(rtf.find(t), std::string::npos) << c.pageStart << " " << t << "\n" << rtf;
@@ -333,7 +333,7 @@ TEST_F(TableCommandTest, TheDisplayPageComesFromAPreScanOfTheLines) {
 TEST_F(TableCommandTest, ListedCharactersAreWrittenInTheirColour) {
   doc_->m_strCharColours = "*R-B\\G";
   SetCells("a*b-c\x06\x83\x5C\\x\r\n", 2, 1);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   EXPECT_NE(rtf.find("a\\cf2 *\\cf0 b\\cf4 -\\cf0 c"), std::string::npos) << rtf;
   EXPECT_NE(rtf.find("\\'83\\'5c\\cf3 \\\\\\cf0 x"), std::string::npos) << rtf;
@@ -346,7 +346,7 @@ TEST_F(TableCommandTest, FreeTextRunsOnOverEmptyColumns) {
   SetCells("~A long free heading\x06\x06\x06x\r\n" "ab\x06" "cd\x06" "ef\x06" "gh\r\n"
            "outside the table text\x06\x06\x06z^>\r\n",
            4, 3);
-  ASSERT_EQ(Table('T'), 0);
+  ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   const std::string rtf = DocText();
   const auto line = [&](const std::string& text) {
     const size_t at = rtf.find(text);

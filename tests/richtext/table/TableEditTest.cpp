@@ -32,15 +32,15 @@ TEST_F(TableEditTest, BottomRuleCyclesThinThickNoneAndTheNextRowMakesRoom) {
   const int rules = RuleLines();
   CaretAt("d");
   const int spacingBefore = table::SpacingOf(Rich(), LineOf("g"));
-  ASSERT_EQ(Table('1'), 0);
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);
   EXPECT_EQ(RuleLines(), rules + 1);
   EXPECT_EQ(table::GetRuleLineClass(Rich(), LineOf("d") + 1), 1);
   EXPECT_EQ(table::SpacingOf(Rich(), LineOf("g")), spacingBefore + 30);
   EXPECT_NE(Dump().find("rule exact 20 tabs"), std::string::npos);
-  ASSERT_EQ(Table('1'), 0);
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);
   EXPECT_EQ(RuleLines(), rules + 2);
   EXPECT_EQ(table::GetRuleLineClass(Rich(), LineOf("d") + 1), 2);
-  ASSERT_EQ(Table('1'), 0);
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);
   EXPECT_EQ(RuleLines(), rules);
   EXPECT_EQ(table::SpacingOf(Rich(), LineOf("g")), spacingBefore);
   EXPECT_NE(Rich().Text().find("d"), std::string::npos);
@@ -53,9 +53,9 @@ TEST_F(TableEditTest, TableUndoRestoresTheStateBeforeTheLastCommandFault) {
   ShowSheet();
   CaretAt("d");
   const std::string start = Dump();
-  ASSERT_EQ(Table('1'), 0);
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);
   const std::string ruled = Dump();
-  ASSERT_EQ(Table('K'), 0);
+  ASSERT_EQ(Table(TableKey::kDeleteRow), 0);
   EXPECT_NE(Dump(), ruled);
   ASSERT_TRUE(Rich().Undo());
   EXPECT_EQ(Dump(), ruled);
@@ -70,7 +70,7 @@ TEST_F(TableEditTest, InsertRowCopiesStopsAndSpacingWithBlankCells) {
   const plat::ParaFormat2 pf = Rich().ParaOfLine(line);
   const int lines = Rich().GetLineCount();
   const std::string before = Dump();
-  ASSERT_EQ(Table('J'), 0);
+  ASSERT_EQ(Table(TableKey::kInsertRow), 0);
   ASSERT_EQ(Rich().GetLineCount(), lines + 1);
   EXPECT_EQ(Rich().ParaOfLine(line + 1).rgxTabs, pf.rgxTabs);
   EXPECT_EQ(Rich().ParaOfLine(line + 1).dyLineSpacing, pf.dyLineSpacing);
@@ -84,13 +84,13 @@ TEST_F(TableEditTest, InsertRowCopiesStopsAndSpacingWithBlankCells) {
 TEST_F(TableEditTest, DeleteRowBetweenRulesTakesTheRuleBelowAndKeepsTheOneAbove) {
   ShowSheet();
   CaretAt("a");
-  ASSERT_EQ(Table('1'), 0);  // rule under a
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);  // rule under a
   CaretAt("d");
-  ASSERT_EQ(Table('1'), 0);  // rule under d
+  ASSERT_EQ(Table(TableKey::kBottomRule), 0);  // rule under d
   const int rules = RuleLines();
   const int lines = Rich().GetLineCount();
   CaretAt("d");
-  ASSERT_EQ(Table('K'), 0);
+  ASSERT_EQ(Table(TableKey::kDeleteRow), 0);
   EXPECT_EQ(LineOf("d"), -1);
   EXPECT_EQ(Rich().GetLineCount(), lines - 2);
   EXPECT_EQ(RuleLines(), rules - 1);
@@ -102,12 +102,12 @@ TEST_F(TableEditTest, LineSpacingStepsAndShowsItsText) {
   CaretAt("e");
   const int line = LineOf("e");
   const int before = table::SpacingOf(Rich(), line);
-  ASSERT_EQ(Table(plat::VK_DOWN), 0);
+  ASSERT_EQ(Table(TableKey::kLineWider), 0);
   EXPECT_EQ(table::SpacingOf(Rich(), line), before + 10);
   EXPECT_EQ(table::LineSpaceText(250), "line space = 12.5");
   EXPECT_EQ(table::LineSpaceText(240), "line space = 12.0");
   doc_->m_bShiftDown = 1;
-  ASSERT_EQ(Table(plat::VK_UP), 0);
+  ASSERT_EQ(Table(TableKey::kLineNarrower), 0);
   doc_->m_bShiftDown = 0;
   EXPECT_EQ(table::SpacingOf(Rich(), line), before - 40);
   const CStatusBar& bar = frame_->StatusBar();
@@ -137,7 +137,7 @@ TEST_F(TableEditTest, RemovingRulesNeverDeletesANarrowedTextLineFault) {
   table::TableEngine eng(Rich(), frame_->Ui().GetClipboard(), RGB(255, 255, 255));
   eng.SetExactSpacing(LineOf("d"), 20);
   CaretAt("a");
-  ASSERT_EQ(Table('0'), 0);
+  ASSERT_EQ(Table(TableKey::kRemoveRules), 0);
   EXPECT_NE(LineOf("d"), -1);
   EXPECT_FALSE(table::IsRuleLine(Rich(), LineOf("d")));
 }
@@ -150,7 +150,7 @@ TEST_F(TableEditTest, RemovingALastRuleLineEndsFault) {
   rich.StreamInRtf("{\\rtf1 text\\par\\pard\\sl-20\\slmult0{\\fs2  \\tab  }}", false);
   ASSERT_TRUE(table::IsRuleLine(rich, 1));
   rich.ExSetSel(0, 0);
-  ASSERT_EQ(Table('0'), 0);
+  ASSERT_EQ(Table(TableKey::kRemoveRules), 0);
   EXPECT_EQ(rich.GetLineCount(), 1);
   EXPECT_EQ(rich.Text(), "text");
 }
@@ -171,10 +171,10 @@ TEST_F(TableEditTest, TopRuleOnTheFirstLineReadsNoLineAboveFault) {
   Rich().StreamInRtf("{\\rtf1 a\\tab b\\par c\\tab d}", false);
   const std::string before = DumpTableParagraphs(Rich());
   Rich().ExSetSel(0, 0);
-  ASSERT_EQ(Table('2'), 0);
+  ASSERT_EQ(Table(TableKey::kTopRule), 0);
   EXPECT_EQ(DumpTableParagraphs(Rich()), before);
   Rich().ExSetSel(Rich().LineIndex(1), Rich().LineIndex(1));
-  ASSERT_EQ(Table('2'), 0);  // on the second row it rules under the first
+  ASSERT_EQ(Table(TableKey::kTopRule), 0);  // on the second row it rules under the first
   EXPECT_TRUE(table::IsRuleLine(Rich(), 1));
 }
 
@@ -182,7 +182,7 @@ TEST_F(TableEditTest, TopRuleOnTheFirstLineReadsNoLineAboveFault) {
 // "a|b" lost its 'b'. Only a blank is replaced; anything else gets a slot inserted.
 TEST_F(TableEditTest, BarConversionKeepsTheCharacterAfterEachTabFault) {
   doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\par x| y||z\\par end}"), 0);
-  ASSERT_EQ(view_.TableCommand(102, -1, 0, 0, 2, 0, 0, 0), 0);
+  ASSERT_EQ(view_.TableCommand(TableKey::kBarsToTable, {.lastLine = 2}), 0);
   const std::string dump = DumpTableParagraphs(*view_.Rich());
   EXPECT_NE(dump.find("\"a\" fs24 |\"b\" fs24 |\"c\" fs24 |\"d\" fs24"), std::string::npos) << dump;
   EXPECT_NE(dump.find("\"x\" fs24 |\"y\" fs24 |\"\" |\"z\" fs24"), std::string::npos) << dump;
