@@ -16,7 +16,7 @@
 //   #include "view/QelView.h"
 //   namespace {
 //   int OnSavePng(CommandContext& cx) { return cx.view->SaveImageAs(5, 0); }
-//   void OnUpdateSavePng(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsImageKind(cx.view->m_nFileKind)); }
+//   void OnUpdateSavePng(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsImageKind(cx.view->Pane().m_nShownKind)); }
 //   constexpr CommandEntry kRows[] = {
 //       {40120, "ID_IMAGE_SAVE_PNG", "PNG形式で保存", CommandTarget::TextView, OnSavePng, OnUpdateSavePng},
 //   };

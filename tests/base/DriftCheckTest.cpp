@@ -17,12 +17,15 @@
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer, or works a save
 //     code out of an action (m_nViewAction = 23, CaptureScreen(41),
-//     SetTimer(m_nPane + 2, 10), action - 20, {ViewActionKind::kSaveAsked, 5}),
+//     SetTimer(Pane().m_nPane + 2, 10), action - 20, {ViewActionKind::kSaveAsked, 5}),
 //   - stores, tests or compares a bare ViewRequest, in tests too
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
-//     SaveImageAs(kSaveBmp, 0)).
+//     SaveImageAs(kSaveBmp, 0)),
+//   - reads the document's kind, display form or Ctrl flag from a copy in a view
+//     state (view.Pane().m_bCtrlDown): the view reads them through its document,
+//     and keeps the kind and form it shows as m_nShownKind and m_nShownForm.
 // A second rule keeps every function of src/ under 121 lines, measured by
 // universal-ctags as the before-stop check measures it.
 // base/ and the codec are the readers themselves and are not searched; a few
@@ -50,11 +53,13 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest,
+            kDocFieldCopy };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
-                                      "bare image edit code, refresh or save mode", "bare view request"};
+                                      "bare image edit code, refresh or save mode", "bare view request",
+                                      "document field held by a view state"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -111,9 +116,9 @@ std::vector<Pattern> Patterns() {
       {kCast, "(const ", std::regex(R"(\(\s*const\s+(u?int(16|32|64)_t|[A-Z][A-Z0-9_]{3,})\s*\*\s*\)\s*[\w(])", ecma)},
       {kStructCopy, "memcpy", std::regex(R"(memcpy\(\s*&\s*[\w.>-]+\s*,\s*(?![\s&])[^,]+,\s*(?!\s|8\s*\))[^;]+\))", ecma)},
       {kBareKind, "ind",
-       std::regex(R"((m_nFileKind|GetFileKind\([^()]*\)|\bcall_?(\.|->)kind)\s*(==|!=|<=|>=|<|>|=)\s*[1-9][0-9]*\b)", ecma)},
-      {kBareKind, "ind", std::regex(R"(\b[1-9][0-9]*\s*(==|!=)\s*(\w+(\.|->))?m_nFileKind\b)", ecma)},
-      {kBareKind, "ind", std::regex(R"(EXPECT_EQ\([^;]*m_nFileKind\s*,\s*[1-9][0-9]*\s*\))", ecma)},
+       std::regex(R"((m_n(File|Shown)Kind|GetFileKind\([^()]*\)|\bcall_?(\.|->)kind)\s*(==|!=|<=|>=|<|>|=)\s*[1-9][0-9]*\b)", ecma)},
+      {kBareKind, "ind", std::regex(R"(\b[1-9][0-9]*\s*(==|!=)\s*(\w+(\.|->))?(Pane\(\)\.)?m_n(File|Shown)Kind\b)", ecma)},
+      {kBareKind, "ind", std::regex(R"(EXPECT_EQ\([^;]*m_n(File|Shown)Kind\s*,\s*[1-9][0-9]*\s*\))", ecma)},
       {kBareRecord, "case", std::regex(R"(\bcase\s+0x[0-9A-Fa-f]+\s*:)", ecma), kRecordWalkers},
       {kBareRecord, "0x", std::regex(R"(\b\w*([tT]ype|[kK]ind)_?\s*(==|!=)\s*0x[0-9A-Fa-f]+\b)", ecma), kRecordWalkers},
       {kBareRecord, "0x", std::regex(R"(\b0x[0-9A-Fa-f]+\s*(==|!=)\s*\w*([tT]ype|[kK]ind)\b)", ecma), kRecordWalkers},
@@ -128,7 +133,7 @@ std::vector<Pattern> Patterns() {
       {kBareView, "ViewAction", std::regex(R"(m_nViewAction\s*(==|!=|=)\s*-?[0-9])", ecma)},
       {kBareView, "ViewActionKind::", std::regex(R"(ViewActionKind::\w+\s*,\s*-?[0-9])", ecma)},
       {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(SaveShown|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
-      {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
+      {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?(Pane\(\)\.)?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
       {kBareView, "ction", std::regex(R"(\baction\s*[-+]\s*\w)", ecma), kViewActionUsers},
       {kBareRequest, "ViewRequest", std::regex(R"(m_nViewRequest\s*(==|!=|=|,)\s*[-(]*[0-9])", ecma)},
@@ -136,6 +141,7 @@ std::vector<Pattern> Patterns() {
       {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
       {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
       {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
+      {kDocFieldCopy, "().", std::regex(R"(\b(Pane|Macro|Image|Region|Table|RichText|Media)\(\)\.(m_nFileKind|m_nDisplayForm|m_bCtrlDown)\b)", ecma)},
   };
 }
 
@@ -192,7 +198,7 @@ std::vector<Finding> Scan(const fs::path& root, const std::vector<Pattern>& patt
         const std::string code = CodeOf(line);
         for (const Pattern& p : patterns) {
           // Tests build their fixtures byte by byte; only their file kinds are checked.
-          if ((reader || test) && p.rule != kBareKind && p.rule != kBareRequest) continue;
+          if ((reader || test) && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kDocFieldCopy) continue;
           if (!Covers(p, rel)) continue;
           if (code.find(p.hint) == std::string::npos || !std::regex_search(code, p.re)) continue;
           const bool allowed = std::any_of(std::begin(kAllowed), std::end(kAllowed),
@@ -243,6 +249,10 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"std::memcpy(&h, file + 14, kDibHeaderSize);", {kStructCopy}},
       {"if (doc.m_nFileKind == 12) return;", {kBareKind}},
       {"EXPECT_EQ(doc_->m_nFileKind, 36);", {kBareKind}},
+      {"if (Pane().m_nShownKind != 4) return false;", {kBareKind}},
+      {"if (cx.view->Pane().m_bCtrlDown == 1) cycle = true;", {kDocFieldCopy}},
+      {"view_.Pane().m_nFileKind = kKindRtf;", {kDocFieldCopy}},
+      {"if (v.GetDocument().m_bCtrlDown == 1 && Pane().m_nShownForm == 0) cycle = true;", {}},
       {"if (36 != m_nFileKind) Fail();", {kBareKind}},
       {"call.kind = 3;", {kBareKind}},
       {"const unsigned length = get() | get() << 8;", {kShift}},
@@ -277,10 +287,10 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"m_nViewRequest = kRefreshLists;", {}},
       {"doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};", {}},
       {"PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});", {}},
-      {"v.SetTimer(v.m_nPane + 2, 10);", {kBareView}},
+      {"v.SetTimer(v.Pane().m_nPane + 2, 10);", {kBareView}},
       {"KillTimer(40);", {kBareView}},
-      {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
-      {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
+      {"SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);", {}},
+      {"SetTimer(Pane().m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(Pane().m_nPane), 100);", {}},
       {"m_doc.m_nViewAction = {};", {}},
       {"ApplyImageEdit(7, m_strDrawText);", {kBareImage}},
       {"v.RefreshImage(9);", {kBareImage}},

@@ -159,7 +159,7 @@ void CQelView::BuildSheetRtf(int code, int position, int firstLine, int column, 
   in.textSize = rich.GetTextLength() > 1 ? std::max(rich.FormatAt(1).yHeight / 10, 1) : 21;
   in.moveFollowingStops = Table().m_bMoveFollowingStops != 0;
   in.exactRange = exactRows;
-  if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
+  if (code == 'I') in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(Pane().m_strSearch);
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
   ShowFormatPane(res.status);
   if (res.rowsChanged == 0) {

@@ -60,7 +60,7 @@ bool CQelView::RowLimitReached() {
 }
 
 int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, int lastLine, int, int, int arg8) {
-  if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+  if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(Pane().m_nPane);
   ++m_doc.m_nLockUpdateDepth;
   if (arg8 == 0) arg8 = 1;
 
@@ -73,7 +73,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
   if (code != 'P' && m_doc.m_bShiftDown) cellOnly = 1;
   Table().m_nTableCellOnly = cellOnly;
 
-  if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && m_nFileKind != kKindRtf)) {
+  if (code == 100 || code == 'N' || code == 'T' || (code == 'D' && Pane().m_nShownKind != kKindRtf)) {
     return BuildSheet(code, number, firstLine, lastLine);
   }
   if (code == 'P') return WriteSheetPdf(number);
@@ -94,7 +94,7 @@ int CQelView::TableCommand(int code, int number, int cellOnly, int firstLine, in
     rich.EndUndoGroup();
     SetSel(0, 0);
   } else if (code == 101 || code == 102) {
-    if (m_nFileKind != kKindRtf) {
+    if (Pane().m_nShownKind != kKindRtf) {
       ReleaseTableLock();
       return 0;
     }
