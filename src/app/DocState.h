@@ -97,6 +97,8 @@ struct DocState {
   int m_nSelectedItemView = 0;
 
   // Keys, modes and flags.
+  // Shift and Ctrl held for the current key or command: set by the view's key
+  // handler and the script, read by the views' commands (which may consume Ctrl).
   int m_bShiftDown = 0;
   int m_bCtrlDown = 0;
   int m_bTableMode = 0;

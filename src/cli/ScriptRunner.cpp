@@ -152,13 +152,13 @@ std::optional<ScriptRunner::Stop> ScriptRunner::DeliverKeys() {
       List(frame_.ActiveListPane() + 1).OnKeyDown(key);
       continue;
     }
-    view_.m_strKeyFailure.clear();
+    view_.Pane().m_strKeyFailure.clear();
     view_.OnKeyDown(key);
     if (const char ch = CharOfKey(key)) view_.OnChar(ch);
-    if (!view_.m_strKeyFailure.empty()) {
+    if (!view_.Pane().m_strKeyFailure.empty()) {
       // What the key started failed: the rest of the queue is not pressed.
       while (ui.HasPendingKey()) ui.PopKeyDown();
-      std::string why = plat::Cp932ToUtf8(view_.m_strKeyFailure);
+      std::string why = plat::Cp932ToUtf8(view_.Pane().m_strKeyFailure);
       for (char& c : why) c = c == '\r' || c == '\n' ? ' ' : c;
       return Stop{kScriptFailed, "key failed: " + why};
     }
@@ -174,7 +174,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry&
                                                              bool ctrl, const std::vector<int>& during) {
   CommandContext cx{&view_, &List(doc_.m_nActiveList), &doc_, &frame_, active};
   doc_.m_bShiftDown = shift ? 1 : 0;
-  doc_.m_bCtrlDown = view_.m_bCtrlDown = ctrl ? 1 : 0;
+  doc_.m_bCtrlDown = ctrl ? 1 : 0;
   if (htmlPane_ && active == CommandTarget::TextView) {
     cx.active = CommandTarget::HtmlView;
     cx.html = &Html();
@@ -182,7 +182,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunCommandOn(const CommandEntry&
   }
   PushKeys(during);
   const CommandOutcome outcome = RunCommand(tables_, row.id, cx);
-  doc_.m_bShiftDown = doc_.m_bCtrlDown = view_.m_bCtrlDown = 0;
+  doc_.m_bShiftDown = doc_.m_bCtrlDown = 0;
   if (auto stop = DeliverKeys()) return stop;
   if (outcome == CommandOutcome::Done) return std::nullopt;
   return Stop{kScriptFailed, std::string(row.name) + " " + OutcomeText(outcome)};

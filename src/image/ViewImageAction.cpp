@@ -26,7 +26,7 @@ bool IsSave(ViewActionKind kind) {
 
 void CQelView::PerformImageAction(const ViewAction& action) {
   using Kind = ViewActionKind;
-  const bool image = IsImageKind(m_nFileKind) && Image().m_pImageBits != nullptr;
+  const bool image = IsImageKind(Pane().m_nShownKind) && Image().m_pImageBits != nullptr;
   // A picture object goes back to the painted image before its pixels are read (or
   // a metafile replaces it).
   const bool leavesObject = IsSave(action.kind) || action.Is(Kind::kSaveRegion) || action.Is(Kind::kLoadMetafile);
@@ -35,7 +35,7 @@ void CQelView::PerformImageAction(const ViewAction& action) {
     case Kind::kCapture: CaptureScreen(action.captureCode); return;
     case Kind::kSaveRegion: NoteNotBuilt("region copy and save"); return;
     case Kind::kLoadMetafile:
-      if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(m_nFileKind)) TakeDocumentImage();
+      if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(Pane().m_nShownKind)) TakeDocumentImage();
       return;
     case Kind::kNone:
     case Kind::kSaveKeepsLists: return;

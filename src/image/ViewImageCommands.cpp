@@ -44,7 +44,7 @@ int Apply(CommandContext& cx, const std::string& status, bool active = true, boo
     v.Image().m_ImageSettings.m_bTransform = 1;
     v.RestoreRegionPixels();
     v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
-    v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
+    v.SetTimer(ImageRepaintTimer(v.Pane().m_nPane), 10);
   }
   if (!status.empty()) Status(status);
   return 0;
@@ -68,7 +68,7 @@ std::string ExpandText(int level) {
 
 constexpr int kThresholdPercent[10] = {10, 20, 25, 30, 35, 40, 45, 50, 60, 70};
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->Pane().m_nShownKind) && cx.view->Image().m_pImageBits; }
 
 int OnMirror(CommandContext& cx) {
   S(cx).m_bMirror = !S(cx).m_bMirror;
@@ -222,7 +222,7 @@ int OnImageConvertSettings(CommandContext& cx) {
     s.m_bTransform = 1;
     v.RestoreRegionPixels();
     v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
-    v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
+    v.SetTimer(ImageRepaintTimer(v.Pane().m_nPane), 10);
     return 0;
   }
   v.RefreshImage(CQelView::RefreshMode::kKeepScroll);
@@ -348,7 +348,7 @@ void UpFit(CommandContext& cx, CCmdUI& ui) { Check(ui, cx.view->Image().m_bFitTo
 
 // The view saves what it shows: images of kinds 12..28, and not while an FTP site is open.
 void OnUpdateSaveImage(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(ShowsImage(cx) && cx.view->m_nFileKind <= kKindEmf && !cx.doc->FtpConnected());
+  ui.Enable(ShowsImage(cx) && cx.view->Pane().m_nShownKind <= kKindEmf && !cx.doc->FtpConnected());
 }
 
 int OnPictureObjectMode(CommandContext& cx) { return cx.view->OnPictureObjectMode(); }

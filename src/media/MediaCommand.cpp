@@ -95,7 +95,7 @@ class MediaCall {
  public:
   MediaCall(CQelView& view, int action)
       : view_(view), doc_(view.GetDocument()), s_(view.Media().m_nPlayerState), action_(action) {
-    name_ = !doc_.Media().m_strPlayFile.empty() ? doc_.Media().m_strPlayFile : view.m_strFileName;
+    name_ = !doc_.Media().m_strPlayFile.empty() ? doc_.Media().m_strPlayFile : view.Pane().m_strFileName;
     kind_ = doc_.GetFileKind(name_);
     quiet_ = doc_.m_nQuietState != 0;
     dev_ = Quoted(name_);
@@ -171,7 +171,7 @@ void MediaCall::Volume() {
   const bool down = action_ == kActionVolumeDown || (action_ == kActionDown && IsAudioKind(kind_));
   const bool up = action_ == kActionVolumeUp || (action_ == kActionUp && IsAudioKind(kind_));
   if ((down || up) && host) {
-    value = StepVolume(value, up, view_.m_bCtrlDown == 1);
+    value = StepVolume(value, up, doc_.m_bCtrlDown == 1);
     midi ? host->SetMidiVolume(value) : host->SetWaveVolume(value);
   }
   view_.Media().m_nVolume = static_cast<int>(value >> 9 & 0x7F);
@@ -411,7 +411,7 @@ int CQelView::MediaCommand(int code, int flag) {
   int action = code;
   if (doc.m_nMediaRequest == kMediaClose) {
     action = kActionOpenCheck;
-    m_strFileName.clear();
+    Pane().m_strFileName.clear();
   } else if (flag > 0) {
     if (code == kMediaTakeRepeat) {
       Media().m_bPlayRepeat = doc.Media().m_bMediaRepeat;

@@ -32,12 +32,12 @@ int OnPause(CommandContext& cx) {
 }
 
 int OnRewind(CommandContext& cx) {
-  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpBack : kMediaRewind, 1);
+  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->GetDocument().m_bCtrlDown ? kMediaJumpBack : kMediaRewind, 1);
   return 0;
 }
 
 int OnFastForward(CommandContext& cx) {
-  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->m_bCtrlDown ? kMediaJumpForward : kMediaForward, 1);
+  if (cx.doc->Media().m_nMediaState >= 1) cx.view->MediaCommand(cx.view->GetDocument().m_bCtrlDown ? kMediaJumpForward : kMediaForward, 1);
   return 0;
 }
 
@@ -74,7 +74,7 @@ void OnUpdateRepeat(CommandContext& cx, CCmdUI& ui) {
 
 void OnUpdateRecord(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->Media().m_nRecordState > 0); }
 
-void OnUpdateZoom(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsMediaKind(cx.view->m_nFileKind)); }
+void OnUpdateZoom(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsMediaKind(cx.view->Pane().m_nShownKind)); }
 
 constexpr CommandEntry kRows[] = {
     {32984, "ID_MEDIA_PLAY_STOP", "再生/停止", CommandTarget::TextView, OnPlayStop, OnUpdatePlayStop, "play"},

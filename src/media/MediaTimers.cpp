@@ -29,7 +29,7 @@ int ReplyInt(const std::string& reply) {
 bool CQelView::OnMediaTimer(int id) {
   CQelDoc& doc = m_doc;
   const bool quiet = doc.m_nQuietState != 0;
-  const std::string name = !doc.Media().m_strPlayFile.empty() ? doc.Media().m_strPlayFile : m_strFileName;
+  const std::string name = !doc.Media().m_strPlayFile.empty() ? doc.Media().m_strPlayFile : Pane().m_strFileName;
   const std::string dev = "\"" + name + "\"";
   std::string reply;
   switch (id) {
@@ -40,12 +40,12 @@ bool CQelView::OnMediaTimer(int id) {
     case kTimerFitWindow: {
       KillTimer(id);
       Media().m_bMediaFitPending = 0;
-      const std::string pane = "\"" + m_strFileName + "\"";
+      const std::string pane = "\"" + Pane().m_strFileName + "\"";
       SendMci(doc, "window " + pane + " state restore", &reply, 50);
-      if (Media().m_nPlayerState == 2 && (m_nFileKind == kKindVideo || m_nFileKind == kKindMpeg)) {
+      if (Media().m_nPlayerState == 2 && (Pane().m_nShownKind == kKindVideo || Pane().m_nShownKind == kKindMpeg)) {
         SendMci(doc, "step " + pane + " by 1", &reply, 50);
         SendMci(doc, "step " + pane + " by -1", &reply, 50);
-      } else if (Media().m_nPlayerState == 2 && m_nFileKind == kKindMp4) {
+      } else if (Media().m_nPlayerState == 2 && Pane().m_nShownKind == kKindMp4) {
         SendMci(doc, "status " + pane + " nominal frame rate ", &reply, 50);
         const int rate = ReplyInt(reply);
         const int frame = rate > 500 ? 1000000 / rate : 30;
@@ -109,7 +109,7 @@ void CQelView::PlayNextListEntry() {
   doc.LoadDocument(next, 0);
   doc.m_nViewRequest = kRefreshLists;
   doc.UpdateAllViews();
-  if (IsMediaKind(doc.GetFileKind(m_strFileName)) && Media().m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
+  if (IsMediaKind(doc.GetFileKind(Pane().m_strFileName)) && Media().m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);
 }
 
 // 'F' switches the recording rate between 48,000 and 44,100 Hz and says it.
@@ -129,7 +129,7 @@ bool CQelView::OnMediaKey(int code, bool ctrl) {
       if (code == plat::VK_SPACE && doc.Media().m_nRecordState != 0) {
         RecordWave(kRecordPause);
       } else if (MediaCommand(kMediaPlayStop, 1) < 0) {
-        m_strKeyFailure = Media().m_strPlayFailure;  // the play the key started failed
+        Pane().m_strKeyFailure = Media().m_strPlayFailure;  // the play the key started failed
       }
       break;
     case 'B':

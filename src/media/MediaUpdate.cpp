@@ -16,7 +16,7 @@ void CQelView::PerformMediaRequest() {
     MediaCommand(kActionStop, 0);  // the request stays set for the call, which resets it
     return;
   }
-  if (request != kMediaRecord && request != kMediaRecordPause && !IsMediaKind(m_nFileKind)) return;
+  if (request != kMediaRecord && request != kMediaRecordPause && !IsMediaKind(Pane().m_nShownKind)) return;
   m_doc.m_nMediaRequest = 0;
   if (request == kMediaRecord) {
     OnRecord();
@@ -30,7 +30,7 @@ void CQelView::PerformMediaRequest() {
 // The pane that shows a media file writes the player's status; the player binds to
 // the file, takes the document's repeat setting and, with auto-play, starts.
 void CQelView::ShowMediaFile(bool another) {
-  m_doc.m_nActivePane = m_nPane;
+  m_doc.m_nActivePane = Pane().m_nPane;
   MediaCommand(kMediaTakeRepeat, 1);
   MediaCommand(kActionOpenCheck, 0);
   // A file auto-play cannot play stops it there, and says why.

@@ -72,22 +72,22 @@ void CQelView::FitMediaWindow(int mode, int period) {
 }
 
 void CQelView::OnZoomIn() {
-  if (IsMediaKind(m_nFileKind)) MediaCommand(kMediaUp, 1);
+  if (IsMediaKind(Pane().m_nShownKind)) MediaCommand(kMediaUp, 1);
 }
 
 void CQelView::OnZoomOut() {
-  if (IsMediaKind(m_nFileKind)) MediaCommand(kMediaDown, 1);
+  if (IsMediaKind(Pane().m_nShownKind)) MediaCommand(kMediaDown, 1);
 }
 
-uintptr_t CQelView::MediaWindowHandle() const { return kPaneWindowBase + static_cast<uintptr_t>(m_nPane); }
+uintptr_t CQelView::MediaWindowHandle() const { return kPaneWindowBase + static_cast<uintptr_t>(Pane().m_nPane); }
 
 void CQelView::AttachMediaWindow() {
-  if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
-    m_paneSurface.width = kClientWidth;
-    m_paneSurface.height = kClientHeight;
-    m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, plat::PixelOfColor(m_doc.m_clrTextBack));
+  if (Pane().m_paneSurface.width != kClientWidth || Pane().m_paneSurface.height != kClientHeight) {
+    Pane().m_paneSurface.width = kClientWidth;
+    Pane().m_paneSurface.height = kClientHeight;
+    Pane().m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, plat::PixelOfColor(m_doc.m_clrTextBack));
   }
-  if (plat::MciHost* host = MediaHost(m_doc)) host->SetWindowSurface(MediaWindowHandle(), &m_paneSurface);
+  if (plat::MciHost* host = MediaHost(m_doc)) host->SetWindowSurface(MediaWindowHandle(), &Pane().m_paneSurface);
 }
 
 void CQelView::ReleaseMediaWindow() {

@@ -60,7 +60,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
       std::snprintf(part, sizeof part, "    vol=%3d", Media().m_nVolume);
       text += part;
     }
-    if (!quiet && m_nFileKind >= kKindVideo && m_nFileKind <= kKindMp4) {
+    if (!quiet && Pane().m_nShownKind >= kKindVideo && Pane().m_nShownKind <= kKindMp4) {
       std::snprintf(part, sizeof part, "   %3d x %3d ", Media().m_nVideoHeight, Media().m_nVideoWidth);
       text += part;
       text += ZoomLabel(Media().m_nVideoZoom);
@@ -68,7 +68,7 @@ void CQelView::ShowPlayerStatus(int pos, int length) {
     if (doc.Media().m_bMediaAutoPlay == 1) text += "    Auto";
     if (Media().m_bPlayRepeat) text += "   repeat on";
   }
-  if (m_nPane != doc.m_nActivePane && !quiet) return;
+  if (Pane().m_nPane != doc.m_nActivePane && !quiet) return;
   if (!g_pStatusBar) return;
   g_pStatusBar->SetPaneText(0, text);
   if (Media().m_nPlayerState == -3) return;

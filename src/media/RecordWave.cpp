@@ -132,7 +132,7 @@ int CQelView::RecordWave(int mode) {
     return 0;
   }
   Media().m_strRecordFile = path;
-  m_strFileName = path;
+  Pane().m_strFileName = path;
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = path;
   // The pane shows the recording; the lists take it as their current file and re-read.
   doc.LoadDocument(path, 0);

@@ -122,33 +122,33 @@ void PaintRichLines(plat::Bitmap& surface, const plat::RichEdit& edit, plat::Tex
 }  // namespace
 
 bool CQelView::PaneShowsPicture() const {
-  return IsImageKind(m_nFileKind) && (Image().m_pDisplayBitmap || Image().m_nPictureObjectMode != 0);
+  return IsImageKind(Pane().m_nShownKind) && (Image().m_pDisplayBitmap || Image().m_nPictureObjectMode != 0);
 }
 
 void CQelView::PreparePaneSurface() {
   if (!PaneShowsPicture()) {
     PaintTextPane();
-  } else if (m_paneSurface.width == 0) {
+  } else if (Pane().m_paneSurface.width == 0) {
     RepaintImage();
   }
 }
 
 void CQelView::PaintTextPane() {
-  m_paneSurface.width = kClientWidth;
-  m_paneSurface.height = kClientHeight;
-  m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, plat::PixelOfColor(m_doc.m_clrTextBack));
+  Pane().m_paneSurface.width = kClientWidth;
+  Pane().m_paneSurface.height = kClientHeight;
+  Pane().m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, plat::PixelOfColor(m_doc.m_clrTextBack));
   if (!m_pTextPainter) m_pTextPainter = std::make_unique<plat::TextPainter>();
   plat::TextPainter& painter = *m_pTextPainter;
   painter.SetBkMode(plat::TRANSPARENT);
   if (const plat::RichEdit* rich = Rich()) {
-    PaintRichLines(m_paneSurface, *rich, painter, m_doc.m_clrTextChar);
+    PaintRichLines(Pane().m_paneSurface, *rich, painter, m_doc.m_clrTextChar);
   } else {
     plat::LogFont font;
     font.height = kLineHeight;
     font.emHeight = true;
     font.faceName = m_doc.m_strTableFont;
     painter.SetTextColor(m_doc.m_clrTextChar);
-    if (painter.SelectFont(font)) PaintPlainLines(m_paneSurface, *m_pModel, painter);
+    if (painter.SelectFont(font)) PaintPlainLines(Pane().m_paneSurface, *m_pModel, painter);
   }
   // The pictures of a packaged document's slots stay over its text; a video window
   // over the pane's filler.

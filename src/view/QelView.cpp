@@ -22,7 +22,7 @@ CQelView::CQelView(CQelDoc& doc, int pane)
       richText_(std::make_unique<ViewRichTextState>()),
       image_(std::make_unique<ViewImageState>()),
       region_(std::make_unique<ViewRegionState>()) {
-  m_nPane = pane;
+  Pane().m_nPane = pane;
   m_doc.AddView(this);
 }
 
@@ -44,7 +44,7 @@ void CQelView::SetTextModel(std::unique_ptr<TextModel> model) {
 void CQelView::OnUpdate() {
   const ViewRequests request = m_doc.m_nViewRequest;
   if (request.Has(ViewRequest::kClosing)) return;
-  const bool forThisPane = request.ForPane(m_nPane);
+  const bool forThisPane = request.ForPane(Pane().m_nPane);
   if (forThisPane && request.Has(ViewRequest::kRedisplay)) ShowDocumentText();
   if (forThisPane && !m_doc.m_nViewAction.Is(ViewActionKind::kNone)) {
     const ViewAction action = m_doc.m_nViewAction;
@@ -60,11 +60,11 @@ void CQelView::OnUpdate() {
 
 void CQelView::ShowDocumentText() {
   // The player lets go of its file before another one shows.
-  const bool another = m_doc.m_strPathName != m_strFileName;
+  const bool another = m_doc.m_strPathName != Pane().m_strFileName;
   if (another && MediaPlaying()) MediaCommand(kActionClose, 0);
-  m_strFileName = m_doc.m_strPathName;
-  m_nFileKind = m_doc.m_nFileKind;
-  m_nDisplayForm = m_doc.m_nDisplayForm;
+  Pane().m_strFileName = m_doc.m_strPathName;
+  Pane().m_nShownKind = m_doc.m_nFileKind;
+  Pane().m_nShownForm = m_doc.m_nDisplayForm;
   // A picture shown before is not painted over what shows now; an image shown now
   // is painted afresh.
   Image().m_pDisplayBitmap.reset();
@@ -75,10 +75,10 @@ void CQelView::ShowDocumentText() {
   m_pModel->SetText(std::string_view(text, static_cast<size_t>(std::max(m_doc.m_nTextLen, 0))));
   m_nAnchor = 0;
   SyncSelection();
-  if (IsImageKind(m_nFileKind) && m_doc.m_nDisplayForm == 0 && m_doc.LoadedImageFacts().held && m_doc.LoadedImageFacts().loadState >= 1) {
+  if (IsImageKind(Pane().m_nShownKind) && m_doc.m_nDisplayForm == 0 && m_doc.LoadedImageFacts().held && m_doc.LoadedImageFacts().loadState >= 1) {
     TakeDocumentImage();
   }
-  if (IsMediaKind(m_nFileKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
+  if (IsMediaKind(Pane().m_nShownKind) && m_doc.m_nDisplayForm == 0) ShowMediaFile(another);
 }
 
 // The update runs for the preview only: the pane keeps what it shows (a cropped
@@ -104,11 +104,11 @@ void CQelView::KillTimer(int id) {
 void CQelView::OnTimer(int id) {
   if (OnMediaTimer(id)) return;
   if (id == kTimerPasteBack) return OnPasteBackTimer();
-  const bool repaint = id == ImageRepaintTimer(m_nPane) || (m_nPane == 0 && id == kTimerFirstPaneRepaint);
+  const bool repaint = id == ImageRepaintTimer(Pane().m_nPane) || (Pane().m_nPane == 0 && id == kTimerFirstPaneRepaint);
   if (!repaint) return;
   // Nothing will serve a timer whose handler is not built: it is stopped.
   KillTimer(id);
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     RepaintImage();
     return;
   }

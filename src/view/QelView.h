@@ -32,9 +32,7 @@ struct ViewImageState;   // image/ViewImageState.h
 struct ViewRegionState;  // image/ViewRegionState.h
 struct RegionBackup;     // image/ViewRegionState.h
 
-class CQelView : public CDocView,
-                 public ViewTextState,
-                 public ViewMacroState {
+class CQelView : public CDocView {
  public:
   // The client area a pane offers: text cells of 8 x 16 pixels.
   static constexpr int kCharWidth = 8;
@@ -48,6 +46,11 @@ class CQelView : public CDocView,
   CQelView& operator=(const CQelView&) = delete;
 
   CQelDoc& GetDocument() { return m_doc; }
+  // The pane's own fields (view/ViewState.h).
+  ViewPaneState& Pane() { return pane_; }
+  const ViewPaneState& Pane() const { return pane_; }
+  ViewMacroState& Macro() { return macro_; }
+  const ViewMacroState& Macro() const { return macro_; }
   // The subsystems' fields of the pane, each declared in its subsystem's folder.
   ViewMediaState& Media() { return *media_; }
   const ViewMediaState& Media() const { return *media_; }
@@ -136,6 +139,8 @@ class CQelView : public CDocView,
   bool m_bDragging = false;
   bool m_bDragMovedColumns = false;  // a table drag moved a boundary: its release keeps the spacing
   std::unique_ptr<plat::TextPainter> m_pTextPainter;  // the pane's fonts, opened on the first paint
+  ViewPaneState pane_;
+  ViewMacroState macro_;
   std::unique_ptr<ViewMediaState> media_;
   std::unique_ptr<ViewTableState> table_;
   std::unique_ptr<ViewRichTextState> richText_;

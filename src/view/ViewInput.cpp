@@ -41,8 +41,8 @@ int CQelView::StepChar(int pos, int direction) const {
 void CQelView::SyncSelection() {
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);
-  m_nSelStart = std::min(a, b);
-  m_nSelEnd = std::max(a, b);
+  Pane().m_nSelStart = std::min(a, b);
+  Pane().m_nSelEnd = std::max(a, b);
 }
 
 void CQelView::SetSel(int start, int end) {
@@ -79,12 +79,11 @@ void CQelView::OnKeyDown(int key) {
   const int code = plat::KeyCode(key);
   const bool ctrl = plat::KeyHasCtrl(key);
   const bool shift = plat::KeyHasShift(key);
-  m_bCtrlDown = ctrl ? 1 : 0;
-  m_doc.m_bCtrlDown = m_bCtrlDown;
+  m_doc.m_bCtrlDown = ctrl ? 1 : 0;
   m_doc.m_bShiftDown = shift ? 1 : 0;
 
   // Ctrl+D and Ctrl+M make tables from text, in table mode too (not on images).
-  if (ctrl && code == 'D' && !IsImageKind(m_nFileKind)) {
+  if (ctrl && code == 'D' && !IsImageKind(Pane().m_nShownKind)) {
     OnTableConvertSelection();
     return;
   }
@@ -98,7 +97,7 @@ void CQelView::OnKeyDown(int key) {
   }
   if (SheetPageKey(code, ctrl)) return;
   if (OnImageBandKey(key) || OnImageEditKey(key)) return;
-  if (IsMediaKind(m_nFileKind) && OnMediaKey(code, ctrl)) return;
+  if (IsMediaKind(Pane().m_nShownKind) && OnMediaKey(code, ctrl)) return;
 
   int start = 0, caret = 0;
   m_pModel->GetSel(start, caret);
@@ -145,7 +144,7 @@ void CQelView::OnKeyDown(int key) {
 
 void CQelView::OnChar(char ch) {
   if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7F) return;
-  if (IsMediaKind(m_nFileKind)) return;
+  if (IsMediaKind(Pane().m_nShownKind)) return;
   // Table mode takes every key but C, V, X and Z for the table.
   if (m_doc.m_bTableMode == 1 && ch != 'c' && ch != 'v' && ch != 'x' && ch != 'z' && ch != 'C' && ch != 'V' && ch != 'X' &&
       ch != 'Z') {
@@ -174,7 +173,7 @@ int CQelView::CharFromPoint(CPoint point) const {
 
 void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
   Region().m_ptClick = point;
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     if (ClickPictureObject(point)) return;
     if (OnImageEditClick(point)) return;
     // A click picks the point: the document's clicked point and the pixel read-out.
@@ -189,7 +188,7 @@ void CQelView::OnLButtonDown(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnMouseMove(unsigned flags, CPoint point) {
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     if (flags & plat::MK_LBUTTON) {
       OnImageEditDrag(flags, point);
     } else {
@@ -217,7 +216,7 @@ void CQelView::OnMouseMove(unsigned flags, CPoint point) {
 }
 
 void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     OnImageEditRelease(point);
     return;
   }
@@ -236,7 +235,7 @@ void CQelView::OnLButtonUp(unsigned /*flags*/, CPoint point) {
 
 void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
   Region().m_ptClick = point;
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     NoteNotBuilt("image region and drawing tools");
     return;
   }
@@ -248,12 +247,12 @@ void CQelView::OnRButtonDown(unsigned /*flags*/, CPoint point) {
 }
 
 void CQelView::OnVScroll(int code, int pos) {
-  if (IsMediaKind(m_nFileKind)) {
+  if (IsMediaKind(Pane().m_nShownKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) SetVideoScroll(true, pos);
     MediaCommand(kActionScrollY, 0);
     return;
   }
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(Image().m_nImageOriginX, pos);
     return;
   }
@@ -273,12 +272,12 @@ void CQelView::OnVScroll(int code, int pos) {
 }
 
 void CQelView::OnHScroll(int code, int pos) {
-  if (IsMediaKind(m_nFileKind)) {
+  if (IsMediaKind(Pane().m_nShownKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) SetVideoScroll(false, pos);
     MediaCommand(kActionScrollX, 0);
     return;
   }
-  if (IsImageKind(m_nFileKind)) {
+  if (IsImageKind(Pane().m_nShownKind)) {
     if (code == plat::SB_THUMBPOSITION || code == plat::SB_THUMBTRACK) ScrollImageTo(pos, Image().m_nImageOriginY);
     return;
   }

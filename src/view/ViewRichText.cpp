@@ -79,7 +79,7 @@ bool CQelView::StreamRtfText(std::string_view rtf, bool selection) {
 // converter's text. A picture that the volume cuts is left out, and the user is told
 // the volume that would keep it.
 bool CQelView::ShowRichTextFile() {
-  if (m_nFileKind != kKindRtf || m_nDisplayForm != 0) return false;
+  if (Pane().m_nShownKind != kKindRtf || Pane().m_nShownForm != 0) return false;
   const int64_t volume = std::max(m_doc.m_nInDataLimit, 0);
   const auto bytes = plat::ReadFileHead(m_doc.m_strPathName, volume);
   if (!bytes) return false;
@@ -234,7 +234,7 @@ void CQelView::CycleBackgroundColor(int step) {
 
 int CQelView::OutputListing() {
   plat::UiHost* ui = g_pMainFrame ? &g_pMainFrame->Ui() : nullptr;
-  if (ui) ui->LockWindowUpdate(m_nPane);
+  if (ui) ui->LockWindowUpdate(Pane().m_nPane);
   ++m_doc.m_nLockUpdateDepth;
   CStatusBar* bar = g_pMainFrame ? &g_pMainFrame->StatusBar() : nullptr;
   if (bar) bar->SetPaneText(kProgressPane, " 0 % done  (Push Esc to Stop)");

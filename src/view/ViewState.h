@@ -1,8 +1,10 @@
-// The text pane's own fields, grouped by what uses them: identity and text and key
-// macros. CQelView inherits them; the shown image and its regions, the table's, the
-// rich text's and media's fields are their subsystems' (image/ViewImageState.h,
+// The text pane's own fields, grouped by what uses them: the pane and what it shows,
+// and the key macros. CQelView holds them as members behind Pane() and Macro(), as it
+// holds the shown image and its regions, the table's, the rich text's and media's
+// fields, which are their subsystems' (image/ViewImageState.h,
 // image/ViewRegionState.h, richtext/ViewTableState.h, richtext/ViewRichTextState.h,
-// media/ViewMediaState.h), held behind CQelView's accessors.
+// media/ViewMediaState.h). The document's kind, display form and key flags are the
+// document's: the pane reads them through it.
 #pragma once
 
 #include <array>
@@ -12,12 +14,16 @@
 #include "platform/gdi/Gdi.h"
 #include "platform/gdi/Types.h"
 
-struct ViewTextState {
+struct ViewPaneState {
   int m_nPane = 1;               // 1 to 4; the refresh timer id is m_nPane + 2
   std::string m_strFileName;     // the name shown, base of save names
-  int m_nFileKind = 0;           // FileKind shown
-  int m_nDisplayForm = 0;
-  int m_bCtrlDown = 0;           // Ctrl held for the current command
+  // What the pane shows, which may differ from the document's FileKind and
+  // DisplayForm: both are taken from the document when it is shown, and the pane
+  // keeps them until it shows the document again, while the document loads another
+  // file for a picture or is set to another form; a sheet the pane makes of the text
+  // shows as kKindCsv, a table it turns into rich text as kKindRtf.
+  int m_nShownKind = 0;          // FileKind shown
+  int m_nShownForm = 0;          // DisplayForm shown
   std::string m_strKeyFailure;   // why the work of the last key failed (CP932); "" when it did not
   plat::Bitmap m_paneSurface;    // the pane's client area (the image's and the video's paint)
 

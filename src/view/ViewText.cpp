@@ -51,9 +51,9 @@ int CQelView::CopyLine(int line, char* buffer, int cap) const {
 }
 
 std::string CQelView::GetRealFileName() const {
-  if (m_doc.m_strRunTmp.empty() || !StartsWithNoCase(m_strFileName, m_doc.m_strRunTmp + "\\")) return m_strFileName;
+  if (m_doc.m_strRunTmp.empty() || !StartsWithNoCase(Pane().m_strFileName, m_doc.m_strRunTmp + "\\")) return Pane().m_strFileName;
   const std::string& source = m_doc.m_nActiveList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1;
-  return source.empty() ? m_strFileName : source;
+  return source.empty() ? Pane().m_strFileName : source;
 }
 
 int CQelView::RefreshKeepingScroll(int /*mode*/) {

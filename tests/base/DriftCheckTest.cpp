@@ -17,7 +17,7 @@
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer, or works a save
 //     code out of an action (m_nViewAction = 23, CaptureScreen(41),
-//     SetTimer(m_nPane + 2, 10), action - 20, {ViewActionKind::kSaveAsked, 5}),
+//     SetTimer(Pane().m_nPane + 2, 10), action - 20, {ViewActionKind::kSaveAsked, 5}),
 //   - stores, tests or compares a bare ViewRequest, in tests too
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
@@ -27,7 +27,10 @@
 //     arguments, in tests too (TableKeyOf(101), TableCommand(k, {-1, 0, 0, 2})),
 //   - defines an ASCII case helper of its own outside base/ (Lower, UpperTail,
 //     IsUpper, EqualsNoCase, EndsWithIgnoringCase, a lambda `lower`): base/AsciiCase.h
-//     holds them, the codec's files included.
+//     holds them, the codec's files included,
+//   - reads the document's kind, display form or Ctrl flag from a copy in a view
+//     state (view.Pane().m_bCtrlDown): the view reads them through its document,
+//     and keeps the kind and form it shows as m_nShownKind and m_nShownForm.
 // A second rule keeps every function of src/ under 121 lines, measured by
 // universal-ctags as the before-stop check measures it.
 // base/ and the codec are the readers themselves and are not searched; a few
@@ -57,13 +60,14 @@ namespace fs = std::filesystem;
 
 enum Rule {
   kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest,
-  kBareTable, kAsciiCase
+  kBareTable, kAsciiCase, kDocFieldCopy
 };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
                                       "bare image edit code, refresh or save mode", "bare view request",
-                                      "bare table code or arguments", "ASCII case helper outside base/"};
+                                      "bare table code or arguments", "ASCII case helper outside base/",
+                                      "document field held by a view state"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -128,9 +132,9 @@ std::vector<Pattern> Patterns() {
       {kCast, "(const ", std::regex(R"(\(\s*const\s+(u?int(16|32|64)_t|[A-Z][A-Z0-9_]{3,})\s*\*\s*\)\s*[\w(])", ecma)},
       {kStructCopy, "memcpy", std::regex(R"(memcpy\(\s*&\s*[\w.>-]+\s*,\s*(?![\s&])[^,]+,\s*(?!\s|8\s*\))[^;]+\))", ecma)},
       {kBareKind, "ind",
-       std::regex(R"((m_nFileKind|GetFileKind\([^()]*\)|\bcall_?(\.|->)kind)\s*(==|!=|<=|>=|<|>|=)\s*[1-9][0-9]*\b)", ecma)},
-      {kBareKind, "ind", std::regex(R"(\b[1-9][0-9]*\s*(==|!=)\s*(\w+(\.|->))?m_nFileKind\b)", ecma)},
-      {kBareKind, "ind", std::regex(R"(EXPECT_EQ\([^;]*m_nFileKind\s*,\s*[1-9][0-9]*\s*\))", ecma)},
+       std::regex(R"((m_n(File|Shown)Kind|GetFileKind\([^()]*\)|\bcall_?(\.|->)kind)\s*(==|!=|<=|>=|<|>|=)\s*[1-9][0-9]*\b)", ecma)},
+      {kBareKind, "ind", std::regex(R"(\b[1-9][0-9]*\s*(==|!=)\s*(\w+(\.|->))?(Pane\(\)\.)?m_n(File|Shown)Kind\b)", ecma)},
+      {kBareKind, "ind", std::regex(R"(EXPECT_EQ\([^;]*m_n(File|Shown)Kind\s*,\s*[1-9][0-9]*\s*\))", ecma)},
       {kBareRecord, "case", std::regex(R"(\bcase\s+0x[0-9A-Fa-f]+\s*:)", ecma), kRecordWalkers},
       {kBareRecord, "0x", std::regex(R"(\b\w*([tT]ype|[kK]ind)_?\s*(==|!=)\s*0x[0-9A-Fa-f]+\b)", ecma), kRecordWalkers},
       {kBareRecord, "0x", std::regex(R"(\b0x[0-9A-Fa-f]+\s*(==|!=)\s*\w*([tT]ype|[kK]ind)\b)", ecma), kRecordWalkers},
@@ -145,7 +149,7 @@ std::vector<Pattern> Patterns() {
       {kBareView, "ViewAction", std::regex(R"(m_nViewAction\s*(==|!=|=)\s*-?[0-9])", ecma)},
       {kBareView, "ViewActionKind::", std::regex(R"(ViewActionKind::\w+\s*,\s*-?[0-9])", ecma)},
       {kBareView, "(", std::regex(R"(\b(CaptureScreen\(\s*|(SaveShown|Capture)\(\s*cx\s*,\s*)[0-9])", ecma)},
-      {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?m_nPane\s*\+))", ecma)},
+      {kBareView, "Timer(", std::regex(R"(\b(Set|Kill)Timer\(\s*([0-9]|(\w+(\.|->))?(Pane\(\)\.)?m_nPane\s*\+))", ecma)},
       {kBareView, "ction", std::regex(R"(\baction\s*(==|!=|<=|>=|<|>)\s*[0-9])", ecma), kViewActionUsers},
       {kBareView, "ction", std::regex(R"(\baction\s*[-+]\s*\w)", ecma), kViewActionUsers},
       {kBareRequest, "ViewRequest", std::regex(R"(m_nViewRequest\s*(==|!=|=|,)\s*[-(]*[0-9])", ecma)},
@@ -160,6 +164,7 @@ std::vector<Pattern> Patterns() {
                   R"(((Ascii)?(To)?(Lower|Upper)(Ascii|Tail|Case|Copy)?|Is(Ascii)?(Upper|Lower)|\w*(NoCase|IgnoringCase|IgnoreCase))\s*\()",
                   ecma)},
       {kAsciiCase, "auto", std::regex(R"(\bauto\s+(lower|upper)\w*\s*=\s*\[)", ecma)},
+      {kDocFieldCopy, "().", std::regex(R"(\b(Pane|Macro|Image|Region|Table|RichText|Media)\(\)\.(m_nFileKind|m_nDisplayForm|m_bCtrlDown)\b)", ecma)},
   };
 }
 
@@ -215,10 +220,10 @@ std::vector<Finding> Scan(const fs::path& root, const std::vector<Pattern>& patt
       for (int number = 1; std::getline(in, line); ++number) {
         const std::string code = CodeOf(line);
         for (const Pattern& p : patterns) {
-          // Tests build their fixtures byte by byte; only their file kinds, requests and
-          // table codes are checked. The case helpers' one home is base/.
-          if (test && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kBareTable) continue;
-          if (reader && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kAsciiCase) continue;
+          // Tests build their fixtures byte by byte; only their file kinds, requests,
+          // table codes and document fields are checked. The case helpers' one home is base/.
+          if (test && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kBareTable && p.rule != kDocFieldCopy) continue;
+          if (reader && p.rule != kBareKind && p.rule != kBareRequest && p.rule != kAsciiCase && p.rule != kDocFieldCopy) continue;
           if (p.rule == kAsciiCase && rel.rfind("src/base/", 0) == 0) continue;
           if (!Covers(p, rel)) continue;
           if (code.find(p.hint) == std::string::npos || !std::regex_search(code, p.re)) continue;
@@ -271,6 +276,10 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"std::memcpy(&h, file + 14, kDibHeaderSize);", {kStructCopy}},
       {"if (doc.m_nFileKind == 12) return;", {kBareKind}},
       {"EXPECT_EQ(doc_->m_nFileKind, 36);", {kBareKind}},
+      {"if (Pane().m_nShownKind != 4) return false;", {kBareKind}},
+      {"if (cx.view->Pane().m_bCtrlDown == 1) cycle = true;", {kDocFieldCopy}},
+      {"view_.Pane().m_nFileKind = kKindRtf;", {kDocFieldCopy}},
+      {"if (v.GetDocument().m_bCtrlDown == 1 && Pane().m_nShownForm == 0) cycle = true;", {}},
       {"if (36 != m_nFileKind) Fail();", {kBareKind}},
       {"call.kind = 3;", {kBareKind}},
       {"const unsigned length = get() | get() << 8;", {kShift}},
@@ -305,10 +314,10 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"m_nViewRequest = kRefreshLists;", {}},
       {"doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};", {}},
       {"PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});", {}},
-      {"v.SetTimer(v.m_nPane + 2, 10);", {kBareView}},
+      {"v.SetTimer(v.Pane().m_nPane + 2, 10);", {kBareView}},
       {"KillTimer(40);", {kBareView}},
-      {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
-      {"SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), 100);", {}},
+      {"SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);", {}},
+      {"SetTimer(Pane().m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(Pane().m_nPane), 100);", {}},
       {"m_doc.m_nViewAction = {};", {}},
       {"ApplyImageEdit(7, m_strDrawText);", {kBareImage}},
       {"v.RefreshImage(9);", {kBareImage}},

@@ -77,11 +77,11 @@ TEST_F(ScriptRunTest, TimersFireInClockOrder) {
     ui.KillTimer(&owner, id);
   });
   // The pane's refresh timer is one-shot: it fires once and is gone.
-  runner.View().SetTimer(runner.View().m_nPane + 2, 12);
+  runner.View().SetTimer(runner.View().Pane().m_nPane + 2, 12);
   EXPECT_EQ(Run(runner, "wait 20\nwait 10\n"), kScriptDone);
   EXPECT_EQ(fired, (std::vector<std::string>{"c7", "a10", "c14", "b15", "a20", "c21", "c28", "a30"}));
   EXPECT_EQ(ui.NowMs(), 30u);
-  EXPECT_FALSE(ui.HasTimer(&runner.View(), runner.View().m_nPane + 2));
+  EXPECT_FALSE(ui.HasTimer(&runner.View(), runner.View().Pane().m_nPane + 2));
   EXPECT_EQ(messages_.str(), "not built yet: timer 3 (image repaint)\n");
   {
     // A pane that goes away takes its timers along: the clock never calls it later.

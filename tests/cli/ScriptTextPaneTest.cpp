@@ -81,7 +81,7 @@ class ScriptRichPaneTest : public testenv::DocTest {
   const plat::Bitmap& Pane(const std::string& script) {
     EXPECT_EQ(runner_.Run("t.script", script), kScriptDone) << messages_.str();
     runner_.View().PreparePaneSurface();
-    return runner_.View().m_paneSurface;
+    return runner_.View().Pane().m_paneSurface;
   }
 };
 

@@ -96,11 +96,11 @@ TEST_F(MediaPlayerTest, VolumeStepsRepeatMarksAndRepeatPlay) {
   };
   // From full: 0x2000 steps down, 0x200 with Ctrl; up stops at 0xFFFF.
   for (const Step& s : {Step{5, 0, 112}, Step{5, 0, 96}, Step{5, 1, 95}, Step{6, 0, 111}, Step{6, 0, 127}, Step{6, 0, 127}}) {
-    view_.m_bCtrlDown = s.ctrl;
+    doc_->m_bCtrlDown = s.ctrl;
     view_.MediaCommand(s.code, 1);
     EXPECT_EQ(view_.Media().m_nVolume, s.volume) << s.code << " ctrl " << s.ctrl;
   }
-  view_.m_bCtrlDown = 0;
+  doc_->m_bCtrlDown = 0;
   EXPECT_EQ(frame_->Mci().WaveVolume(), 0xFFFFFFFFu);
   Wait(2400);
   view_.MediaCommand(9, 1);
@@ -218,11 +218,11 @@ TEST_F(MediaPlayerTest, TheVideoWindowPaintsIntoThePaneUntilThePaneGoes) {
     Show(Win("red.avi"));
     pane.MediaCommand(kMediaPlayStop, 1);
     Wait(400);
-    ASSERT_EQ(pane.m_paneSurface.width, CQelView::kClientWidth);
-    const COLORREF inside = plat::ColorOfPixel(pane.m_paneSurface.At(30, 20));
+    ASSERT_EQ(pane.Pane().m_paneSurface.width, CQelView::kClientWidth);
+    const COLORREF inside = plat::ColorOfPixel(pane.Pane().m_paneSurface.At(30, 20));
     EXPECT_GT(inside & 0xFF, 0xE0u);
     EXPECT_LT(inside >> 8 & 0xFF, 0x20u);
-    EXPECT_EQ(plat::ColorOfPixel(pane.m_paneSurface.At(100, 100)), doc_->m_clrTextBack);
+    EXPECT_EQ(plat::ColorOfPixel(pane.Pane().m_paneSurface.At(100, 100)), doc_->m_clrTextBack);
   }
   Wait(1000);
 }

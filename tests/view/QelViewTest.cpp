@@ -68,7 +68,7 @@ class QelViewTest : public testenv::DocTest {
   void Show(const std::string& text) {
     doc_->LoadDocument(WriteFile("t.txt", text), 0);
   }
-  std::pair<int, int> Sel() const { return {view_.m_nSelStart, view_.m_nSelEnd}; }
+  std::pair<int, int> Sel() const { return {view_.Pane().m_nSelStart, view_.Pane().m_nSelEnd}; }
 };
 
 TEST_F(QelViewTest, CopyLineIsBoundedAndKeepsCharactersWhole) {
@@ -170,7 +170,7 @@ TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   EXPECT_EQ(messages_.str(), "image save 7 dropped: no picture is shown\n");
   view_.OnFilePrintPreview();
   EXPECT_EQ(doc_->m_nPrintMode, 0);
-  EXPECT_EQ(view_.m_strFileName, doc_->m_strPathName);
+  EXPECT_EQ(view_.Pane().m_strFileName, doc_->m_strPathName);
 }
 
 TEST_F(QelViewTest, RefreshKeepingScrollHandsTheTextBackOrReportsMemory) {
@@ -201,12 +201,12 @@ TEST_F(QelViewTest, RealFileNameOfATemporaryCopy) {
   // The run's work folder, named in another case.
   std::string work = doc_->TmpFolder() + "\\Pelnor1.rtf";
   for (char& c : work) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  view_.m_strFileName = work;
+  view_.Pane().m_strFileName = work;
   doc_->m_nActiveList = 2;
   doc_->m_strFileName2 = "\\data\\letter.rtf+";
   EXPECT_EQ(view_.GetRealFileName(), "\\data\\letter.rtf+");
   doc_->m_strFileName2.clear();
-  EXPECT_EQ(view_.GetRealFileName(), view_.m_strFileName);
+  EXPECT_EQ(view_.GetRealFileName(), view_.Pane().m_strFileName);
 }
 
 }  // namespace

@@ -252,7 +252,7 @@ int CQelView::CaptureScreen(int code) {
   }
   screen.SetFrame(CRect{0, 0, kClientWidth, kClientHeight}, [this](plat::Bitmap& frame) {
     PreparePaneSurface();
-    plat::BitBlt(frame, 0, 0, frame.width, frame.height, m_paneSurface, 0, 0);
+    plat::BitBlt(frame, 0, 0, frame.width, frame.height, Pane().m_paneSurface, 0, 0);
   });
   Region().m_rcCapture = CRect{Region().m_ptRegionClick.x, Region().m_ptRegionClick.y, -1, -1};
   if (RegionSet(Region().m_rcRegion)) Region().m_rcCapture = Region().m_rcRegion;
@@ -266,7 +266,7 @@ int CQelView::CaptureScreen(int code) {
   if (Region().m_rcCapture.bottom <= Region().m_rcCapture.top) Region().m_rcCapture.bottom = kClientHeight;
 
   // The name: the view's file, the document's, or the active list's current one.
-  std::string name = !m_strFileName.empty()       ? m_strFileName
+  std::string name = !Pane().m_strFileName.empty()       ? Pane().m_strFileName
                      : !m_doc.m_strPathName.empty() ? m_doc.m_strPathName
                      : m_doc.m_nActiveList == 1      ? m_doc.m_strFileName1
                                                      : m_doc.m_strFileName2;
@@ -358,14 +358,14 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   // A picture is taken as the display renders it: one not rendered yet (the pane
   // not painted since it was opened or zoomed) is rendered now, and one the display
   // cannot render is a failure with that reason, never the blank pane saved.
-  if (IsImageKind(m_nFileKind) && m_doc.Image().m_pImageBits && !region && !Image().m_pDisplayBitmap) {
+  if (IsImageKind(Pane().m_nShownKind) && m_doc.Image().m_pImageBits && !region && !Image().m_pDisplayBitmap) {
     RefreshImage(RefreshMode::kKeepScroll);
     if (!Image().m_pDisplayBitmap) {
       Refuse(name, RenderFailure(m_doc, Image().m_ImageSettings.m_nZoomIndex));
       return -1;
     }
   }
-  const bool paged = IsImageKind(m_nFileKind) && Image().m_pDisplayBitmap && !region;
+  const bool paged = IsImageKind(Pane().m_nShownKind) && Image().m_pDisplayBitmap && !region;
   const int pageWidth = kClientWidth, pageHeight = kClientHeight;
   const int W = paged ? Image().m_pDisplayBitmap.Width() : Region().m_rcCapture.right - Region().m_rcCapture.left;
   const int H = paged ? Image().m_pDisplayBitmap.Height() : Region().m_rcCapture.bottom - Region().m_rcCapture.top;
@@ -447,12 +447,12 @@ int CQelView::GrabPaneInto(std::vector<uint8_t>& picture, int64_t stride, int he
   PreparePaneSurface();
   for (int y = 0; y < ph; ++y) {
     const int sy = Region().m_rcCapture.top + y;
-    if (sy < 0 || sy >= m_paneSurface.height || top + y >= height) break;
+    if (sy < 0 || sy >= Pane().m_paneSurface.height || top + y >= height) break;
     uint8_t* out = picture.data() + static_cast<size_t>(stride) * static_cast<size_t>(height - 1 - (top + y));
-    const uint32_t* in = m_paneSurface.Row(sy);
+    const uint32_t* in = Pane().m_paneSurface.Row(sy);
     for (int i = 0; i < pw; ++i) {
       const int sx = Region().m_rcCapture.left + i;
-      if (sx < 0 || sx >= m_paneSurface.width || (x + i) * 3 + 3 > stride) break;
+      if (sx < 0 || sx >= Pane().m_paneSurface.width || (x + i) * 3 + 3 > stride) break;
       const uint32_t p = in[sx];
       uint8_t* px = out + static_cast<size_t>(x + i) * 3;
       px[0] = static_cast<uint8_t>(p);

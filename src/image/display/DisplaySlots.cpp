@@ -79,10 +79,10 @@ void CQelView::ShowDisplaySlots() {
     ReadDisplaySlotMarks();
     Region().m_nFigure = kMarkModeDone;
   }
-  if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
-    m_paneSurface.width = kClientWidth;
-    m_paneSurface.height = kClientHeight;
-    m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight,
+  if (Pane().m_paneSurface.width != kClientWidth || Pane().m_paneSurface.height != kClientHeight) {
+    Pane().m_paneSurface.width = kClientWidth;
+    Pane().m_paneSurface.height = kClientHeight;
+    Pane().m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight,
                                 plat::PixelOfColor(m_doc.m_clrTextBack));
   }
   for (int slot = 1; slot <= kDisplaySlots; ++slot) {
@@ -111,7 +111,7 @@ void CQelView::ShowDisplaySlots() {
     plat::BitmapPtr picture = g_pMainFrame->Ui().Gdi().CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info),
                                                                       sizeof info, bits.data(), bits.size());
     if (!picture) continue;
-    plat::BitBlt(m_paneSurface, s.start.x, s.start.y, std::min(s.width, picture->width),
+    plat::BitBlt(Pane().m_paneSurface, s.start.x, s.start.y, std::min(s.width, picture->width),
                  std::min(s.height, picture->height), *picture, 0, 0);
   }
 }

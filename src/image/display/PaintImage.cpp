@@ -89,7 +89,7 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   if (!shown) {
     Image().m_pDisplayBitmap.reset();
     AfxMessageBox(332);
-    KillTimer(ImageRepaintTimer(m_nPane));
+    KillTimer(ImageRepaintTimer(Pane().m_nPane));
     return;
   }
   Image().m_hImageBitmap = reinterpret_cast<uintptr_t>(&Image().m_pDisplayBitmap);
@@ -99,7 +99,7 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   }
   RepaintImage();
   if (mode == 0) {
-    SetTimer(m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(m_nPane), m_nPane == 0 ? 100 : 1000);
+    SetTimer(Pane().m_nPane == 0 ? kTimerFirstPaneRepaint : ImageRepaintTimer(Pane().m_nPane), Pane().m_nPane == 0 ? 100 : 1000);
     const int marker = Image().m_ImageSettings.m_nScrollMarker;
     if (marker > 9) ScrollImageTo((marker / 10) % 10 * 100, marker / 100 * 100);
   }
@@ -116,22 +116,22 @@ std::string CQelView::ImageScrollText(const BITMAPINFOHEADER& h) const {
 }
 
 void CQelView::RepaintImage(bool overlay) {
-  if (m_paneSurface.width != kClientWidth || m_paneSurface.height != kClientHeight) {
-    m_paneSurface.width = kClientWidth;
-    m_paneSurface.height = kClientHeight;
-    m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
+  if (Pane().m_paneSurface.width != kClientWidth || Pane().m_paneSurface.height != kClientHeight) {
+    Pane().m_paneSurface.width = kClientWidth;
+    Pane().m_paneSurface.height = kClientHeight;
+    Pane().m_paneSurface.pixels.assign(static_cast<size_t>(kClientWidth) * kClientHeight, 0);
   }
-  plat::FillRect(m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
-  if (!IsImageKind(m_nFileKind)) return PaintTextPane();
+  plat::FillRect(Pane().m_paneSurface, CRect{0, 0, kClientWidth, kClientHeight}, m_doc.m_clrTextBack);
+  if (!IsImageKind(Pane().m_nShownKind)) return PaintTextPane();
   if (Image().m_pDisplayBitmap) {
     // A first band of a tall image is marked below by a light cyan strip.
     const int height = Image().m_pDisplayBitmap.Height();
     if (Image().m_nBandTop == 0 && height < Image().m_nPaintHeight && Image().m_nPaintHeight > 1000) {
-      plat::FillRect(m_paneSurface, CRect{0, height - Image().m_nImageOriginY, kClientWidth, kClientHeight}, kBandStripColor);
+      plat::FillRect(Pane().m_paneSurface, CRect{0, height - Image().m_nImageOriginY, kClientWidth, kClientHeight}, kBandStripColor);
     }
-    Image().m_pDisplayBitmap.PaintTo(m_paneSurface, 0, 0, kClientWidth, kClientHeight, Image().m_nImageOriginX, Image().m_nImageOriginY);
+    Image().m_pDisplayBitmap.PaintTo(Pane().m_paneSurface, 0, 0, kClientWidth, kClientHeight, Image().m_nImageOriginX, Image().m_nImageOriginY);
   } else if (const plat::BitmapPtr object = PictureObjectBitmap()) {
-    plat::BitBlt(m_paneSurface, 0, 0, kClientWidth, kClientHeight, *object, Image().m_nImageOriginX, Image().m_nImageOriginY);
+    plat::BitBlt(Pane().m_paneSurface, 0, 0, kClientWidth, kClientHeight, *object, Image().m_nImageOriginX, Image().m_nImageOriginY);
   } else {
     return PaintTextPane();
   }
@@ -157,7 +157,7 @@ void CQelView::ShowImageStatus(int order) {
   const ImageConvertSettings& s = Image().m_ImageSettings;
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int divisor = zoom >= 5 ? 1 : 1 << (5 - zoom), multiplier = zoom <= 5 ? 1 : 1 << (zoom - 5);
-  const bool over = m_nFileKind == kKindBmp && Image().m_bSourceCut;
+  const bool over = Pane().m_nShownKind == kKindBmp && Image().m_bSourceCut;
   const std::string size = Format(over ? "W%d x H(%d)Over! x %dbits " : "W%d x H%d x %dbits ", h->biWidth,
                                   h->biHeight, h->biBitCount);
   std::string zoomPart;
@@ -170,12 +170,12 @@ void CQelView::ShowImageStatus(int order) {
   static const char* const kRotation[] = {"", "  + 90deg", "  +180deg", "  +270deg"};
   text += kRotation[s.m_nRotation & 3];
   if (Image().m_nCompressDivisor > 1) text += Format("  (compressed  1/%d )", Image().m_nCompressDivisor);
-  if (m_nDisplayForm == 0 && m_doc.m_nQuietState == 0) SetStatus(0, text);
+  if (Pane().m_nShownForm == 0 && m_doc.m_nQuietState == 0) SetStatus(0, text);
 }
 
 void CQelView::ShowPixelInfo(int useStored, int x, int y) {
-  if (x < 0 || y < 0 || x >= m_paneSurface.width || y >= m_paneSurface.height) return;
-  const COLORREF color = plat::ColorOfPixel(m_paneSurface.At(x, y));
+  if (x < 0 || y < 0 || x >= Pane().m_paneSurface.width || y >= Pane().m_paneSurface.height) return;
+  const COLORREF color = plat::ColorOfPixel(Pane().m_paneSurface.At(x, y));
   Image().m_crPixel = color;
   if (useStored == 1) Image().m_ImageSettings.m_clrPicked = color;
   const int r = color & 255, g = color >> 8 & 255, b = color >> 16 & 255;
@@ -222,7 +222,7 @@ bool CQelView::SavePanePng(const std::string& path) {
   BITMAPINFO info{};
   info.bmiHeader.biBitCount = 24;
   std::vector<uint8_t> bits(static_cast<size_t>(DibImageBytes(kClientWidth, kClientHeight, 24)));
-  if (plat::GetDIBits(m_paneSurface, 0, kClientHeight, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info),
+  if (plat::GetDIBits(Pane().m_paneSurface, 0, kClientHeight, bits.data(), bits.size(), reinterpret_cast<uint8_t*>(&info),
                       sizeof info) <= 0) {
     return false;
   }

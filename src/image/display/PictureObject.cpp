@@ -69,7 +69,7 @@ bool UnpackDib(std::string_view packed, BITMAPINFO& info, std::vector<uint8_t>& 
 }  // namespace
 
 bool CQelView::ShowPictureObjectBand(const uint8_t* bits, size_t size, const BITMAPINFO& info) {
-  if (!ObjectMode(Image().m_nPictureObjectMode) || !IsImageKind(m_nFileKind)) return false;
+  if (!ObjectMode(Image().m_nPictureObjectMode) || !IsImageKind(Pane().m_nShownKind)) return false;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int height = h.biHeight;
   if (height <= kMinBandedRows) return false;
@@ -102,7 +102,7 @@ bool CQelView::ShowPictureObjectBand(const uint8_t* bits, size_t size, const BIT
 bool CQelView::OnImageBandKey(int key) {
   const int code = plat::KeyCode(key);
   const bool down = code == plat::VK_DOWN || code == plat::VK_NEXT;
-  if (!plat::KeyHasCtrl(key) || !IsImageKind(m_nFileKind) || (!down && code != plat::VK_UP && code != plat::VK_PRIOR)) {
+  if (!plat::KeyHasCtrl(key) || !IsImageKind(Pane().m_nShownKind) || (!down && code != plat::VK_UP && code != plat::VK_PRIOR)) {
     return false;
   }
   const bool objectBands = ObjectMode(Image().m_nPictureObjectMode) &&
@@ -131,7 +131,7 @@ void CQelView::ShowImageAsPicture(const uint8_t* bits, size_t size, const BITMAP
   plat::Clipboard& clip = ui.GetClipboard();
   const plat::Clipboard saved = clip;
   ++m_doc.m_nLockUpdateDepth;
-  ui.LockWindowUpdate(m_nPane);
+  ui.LockWindowUpdate(Pane().m_nPane);
 
   BITMAPINFOHEADER h = info.bmiHeader;
   plat::RichEdit& rich = UseRichText();
@@ -231,7 +231,7 @@ bool CQelView::ClickPictureObject(CPoint point) {
 // Switches between the painted image and the picture object; a text view only
 // keeps the mode (4) for its own use.
 int CQelView::OnPictureObjectMode() {
-  if (!IsImageKind(m_nFileKind)) {
+  if (!IsImageKind(Pane().m_nShownKind)) {
     Image().m_nPictureObjectMode = Image().m_nPictureObjectMode == 0 ? 4 : 0;
     return 0;
   }
@@ -249,7 +249,7 @@ int CQelView::OnPictureObjectMode() {
 // the paint program's pictures); the mode becomes 2.
 int CQelView::OnConvertToBitmapObject() {
   if (Image().m_nPictureObjectMode == 0) {
-    if (!IsImageKind(m_nFileKind)) return -1;
+    if (!IsImageKind(Pane().m_nShownKind)) return -1;
     OnPictureObjectMode();
   }
   plat::RichEdit* rich = Rich();
@@ -267,10 +267,10 @@ int CQelView::OnConvertToBitmapObject() {
 
 // Leaves picture-object mode for the painted image before a save reads its pixels.
 void CQelView::LeavePictureObjectMode() {
-  if (Image().m_nPictureObjectMode == 0 || !(IsImageKind(m_nFileKind) || IsMediaKind(m_nFileKind))) return;
+  if (Image().m_nPictureObjectMode == 0 || !(IsImageKind(Pane().m_nShownKind) || IsMediaKind(Pane().m_nShownKind))) return;
   Image().m_nPictureObjectMode = 0;
   if (Rich()) SetTextModel(std::make_unique<PlainTextModel>());
-  if (IsImageKind(m_nFileKind)) RefreshImage(RefreshMode::kKeepScroll);
+  if (IsImageKind(Pane().m_nShownKind)) RefreshImage(RefreshMode::kKeepScroll);
 }
 
 int CQelView::OnSaveImageTemp() {

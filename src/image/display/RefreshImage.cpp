@@ -149,15 +149,17 @@ void CQelView::FitImageToWindow(RefreshMode mode) {
 
 int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraRows) {
   // Reload road: the view does not show an image (or kForceReload asks for it).
-  if (!IsImageKind(m_nFileKind) || Image().m_nImageBitsSize < 4 || !Image().m_pImageBits || mode == RefreshMode::kForceReload) {
-    if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !m_strFileName.empty()) {
+  if (!IsImageKind(Pane().m_nShownKind) || Image().m_nImageBitsSize < 4 || !Image().m_pImageBits || mode == RefreshMode::kForceReload) {
+    if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !Pane().m_strFileName.empty()) {
+      // The pane's file is read again in the form the pane shows it; the document
+      // keeps its own form, and its kind unless the file read is a picture.
       const int form = m_doc.m_nDisplayForm, kind = m_doc.m_nFileKind;
-      m_doc.m_nDisplayForm = m_nDisplayForm;
-      const size_t n = m_strFileName.size();
-      if (n >= 10 && m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
+      m_doc.m_nDisplayForm = Pane().m_nShownForm;
+      const size_t n = Pane().m_strFileName.size();
+      if (n >= 10 && Pane().m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
         m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
       }
-      m_doc.LoadDocument(m_strFileName, 0);
+      m_doc.LoadDocument(Pane().m_strFileName, 0);
       m_doc.m_nDisplayForm = form;
       if (!IsImageKind(m_doc.m_nFileKind)) m_doc.m_nFileKind = kind;
     }
@@ -207,7 +209,7 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
   size_t shownSize = b.size();
   if (convert) {
     std::memcpy(a.data(), Image().m_pImageBits, imageBytes);
-    if (!ConvertImage(a, b, display, s, m_nFileKind, Region().m_rcRegion)) {
+    if (!ConvertImage(a, b, display, s, Pane().m_nShownKind, Region().m_rcRegion)) {
       Image().m_pDisplayBitmap.reset();
       return 0;
     }
@@ -238,7 +240,7 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
   if (mode == RefreshMode::kWriteBmp) ReplaceFileWith(path, BuildBmpFile(shown, display));
   if (mode == RefreshMode::kKeepScroll) {
     ++m_doc.m_nLockUpdateDepth;
-    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(Pane().m_nPane);
   }
   PaintImage(shown, shownSize, display, mode == RefreshMode::kKeepScroll ? 3 : 0);
   if (mode == RefreshMode::kKeepScroll) {
@@ -247,7 +249,7 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
       if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
     }
   }
-  SetTimer(ImageRepaintTimer(m_nPane), 10);
+  SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);
   return 1;
 }
 
@@ -294,7 +296,7 @@ int CQelView::ConvertImage(uint8_t* aBits, size_t aSize, uint8_t* bBits, size_t 
   const int tenths = s.m_nFitTenths;
   if (!(zoom == 5 && (tenths < 1 || tenths > 9) && s.m_bCharMode == 0)) {
     const int width = ScaledSide(h.biWidth, zoom, tenths), height = ScaledSide(h.biHeight, zoom, tenths);
-    const bool pattern = h.biBitCount < 24 || width > kStretchWidthLimit || m_nDisplayForm != 0;
+    const bool pattern = h.biBitCount < 24 || width > kStretchWidthLimit || Pane().m_nShownForm != 0;
     bool done;
     if (pattern && zoom <= 5) {
       done = ScaleImagePattern(in(), out(), info, divisor, tenths, width, height);

@@ -92,7 +92,7 @@ plat::BitmapPtr EditPicture(CQelView& v, plat::GdiHost& gdi, CQelView::ImageEdit
     constexpr size_t kStageSpare = 100000;
     if (!ToDib(*work, info, a, kStageSpare)) return nullptr;
     b.assign(a.size(), 0);
-    if (v.ConvertImage(a, b, info, s, v.m_nFileKind, CRect{-1, -1, -1, -1})) {
+    if (v.ConvertImage(a, b, info, s, v.Pane().m_nShownKind, CRect{-1, -1, -1, -1})) {
       plat::BitmapPtr converted =
           gdi.CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info), sizeof info, b.data(), b.size());
       if (converted) plat::BitBlt(*work, 0, 0, width, height, *converted, 0, 0);
@@ -326,7 +326,7 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   }
   Region().m_nRegionState = Region().m_nRegionState == 2 || Region().m_nRegionState == 4 ? 4 : 1;
   RepaintImage();
-  SetTimer(ImageRepaintTimer(m_nPane), 10);
+  SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);
   Image().m_bImageDirty = 1;
   return 1;
 }

@@ -19,7 +19,7 @@ namespace {
 constexpr COLORREF kColorNotSet = 0x1000000;
 constexpr unsigned kConversionSwitch = 32989;
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->Pane().m_nShownKind) && cx.view->Image().m_pImageBits; }
 bool IsSet(COLORREF c) { return (c & kColorNotSet) == 0; }
 
 // The colour dialog opened on a colour; true with the choice in `chosen` on OK.
@@ -42,7 +42,7 @@ void Rerender(CQelView& v) {
   v.Image().m_ImageSettings.m_bTransform = 1;
   v.RestoreRegionPixels();
   v.ApplyImageEdit(CQelView::ImageEdit::kRender, "");
-  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
+  v.SetTimer(ImageRepaintTimer(v.Pane().m_nPane), 10);
 }
 
 // The set/unset switch of the source or target colour.
@@ -82,11 +82,11 @@ int ToggleDrawColor(CommandContext& cx, COLORREF& colour, COLORREF documentColou
   return 0;
 }
 int OnTextColorSet(CommandContext& cx) {
-  return ToggleDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.doc->m_clrTextChar, cx.view->m_crMacroText);
+  return ToggleDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.doc->m_clrTextChar, cx.view->Macro().m_crMacroText);
 }
 int OnBackColorSet(CommandContext& cx) {
   return ToggleDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrBackground, cx.doc->m_clrTextBack,
-                         cx.view->m_crMacroBack);
+                         cx.view->Macro().m_crMacroBack);
 }
 
 int PickDrawColor(CommandContext& cx, COLORREF& colour, COLORREF& macro) {
@@ -95,10 +95,10 @@ int PickDrawColor(CommandContext& cx, COLORREF& colour, COLORREF& macro) {
   return 0;
 }
 int OnTextColor(CommandContext& cx) {
-  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.view->m_crMacroText);
+  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrText, cx.view->Macro().m_crMacroText);
 }
 int OnBackColor(CommandContext& cx) {
-  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrBackground, cx.view->m_crMacroBack);
+  return PickDrawColor(cx, cx.view->Image().m_ImageSettings.m_clrBackground, cx.view->Macro().m_crMacroBack);
 }
 
 // Colour replacement on or off, then the conversion switch toggles the conversion.

@@ -27,11 +27,11 @@ void Status(const std::string& text) {
   if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
 }
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->Pane().m_nShownKind) && cx.view->Image().m_pImageBits; }
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
-  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
+  v.SetTimer(ImageRepaintTimer(v.Pane().m_nPane), 10);
   v.Image().m_bImageDirty = 1;
 }
 

@@ -85,7 +85,7 @@ void CQelView::SetRegionPointAt(int x, int y, int readOut) {
   }
 }
 
-bool CQelView::IsActiveImagePane() const { return m_doc.m_nActivePane == 0 || m_doc.m_nActivePane == m_nPane; }
+bool CQelView::IsActiveImagePane() const { return m_doc.m_nActivePane == 0 || m_doc.m_nActivePane == Pane().m_nPane; }
 
 CRect CQelView::ClippedRegion() const {
   if (!Image().m_pDisplayBitmap) return CRect{};
@@ -189,7 +189,7 @@ bool CQelView::PutPixelsBack(const RegionBackup& b) {
                 b.pixels.data() + static_cast<size_t>(y - r.top) * rowBytes, rowBytes);
   }
   RefreshImage(RefreshMode::kKeepScroll);
-  SetTimer(ImageRepaintTimer(m_nPane), 10);
+  SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);
   return true;
 }
 

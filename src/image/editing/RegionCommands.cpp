@@ -17,11 +17,11 @@
 
 namespace {
 
-bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->m_nFileKind) && cx.view->Image().m_pImageBits; }
+bool ShowsImage(CommandContext& cx) { return cx.view && IsImageKind(cx.view->Pane().m_nShownKind) && cx.view->Image().m_pImageBits; }
 
 void RefreshSoon(CQelView& v) {
   v.RepaintImage();
-  v.SetTimer(ImageRepaintTimer(v.m_nPane), 10);
+  v.SetTimer(ImageRepaintTimer(v.Pane().m_nPane), 10);
 }
 
 // The region goes to the saved slot and the record to "no region"; a crop survives.
@@ -64,7 +64,7 @@ int SetCorner(CommandContext& cx, bool topLeft, bool ctrl) {
   v.Image().m_ImageSettings.m_bActive = 0;
   v.SetRegionPointAt(v.Region().m_ptClick.x, v.Region().m_ptClick.y, 0);
   CRect& r = v.Region().m_rcRegion;
-  const bool image = IsImageKind(v.m_nFileKind) && v.Image().m_pDisplayBitmap;
+  const bool image = IsImageKind(v.Pane().m_nShownKind) && v.Image().m_pDisplayBitmap;
   if (topLeft) {
     if (ctrl && before.right >= 0 && before.left >= 0) {
       r.right = r.left + (before.right - before.left);
@@ -86,8 +86,8 @@ int SetCorner(CommandContext& cx, bool topLeft, bool ctrl) {
   v.Image().m_bImageDirty = 1;
   return 0;
 }
-int OnTopLeft(CommandContext& cx) { return SetCorner(cx, true, cx.view->m_bCtrlDown != 0); }
-int OnBottomRight(CommandContext& cx) { return SetCorner(cx, false, cx.view->m_bCtrlDown != 0); }
+int OnTopLeft(CommandContext& cx) { return SetCorner(cx, true, cx.view->GetDocument().m_bCtrlDown != 0); }
+int OnBottomRight(CommandContext& cx) { return SetCorner(cx, false, cx.view->GetDocument().m_bCtrlDown != 0); }
 int OnMoveTopLeft(CommandContext& cx) { return SetCorner(cx, true, true); }
 int OnMoveBottomRight(CommandContext& cx) { return SetCorner(cx, false, true); }
 
@@ -221,7 +221,7 @@ CommandRows RegionCommands() { return kRows; }
 bool CQelView::OnImageEditKey(int key) {
   const int code = plat::KeyCode(key);
   const bool ctrl = plat::KeyHasCtrl(key);
-  if (!IsImageKind(m_nFileKind)) return false;
+  if (!IsImageKind(Pane().m_nShownKind)) return false;
   CommandContext cx{this, nullptr, &GetDocument(), g_pMainFrame};
   if (code == 0x1B) {
     OnRestore(cx);

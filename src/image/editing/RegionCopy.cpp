@@ -75,7 +75,7 @@ int CQelView::CopyRegion() {
   }
   m_doc.Image().m_pBmpFile = std::move(file);
   m_doc.Image().m_rcLastRegion = r;
-  m_doc.Image().m_nBmpFileKind = m_nFileKind;
+  m_doc.Image().m_nBmpFileKind = Pane().m_nShownKind;
   Region().m_nRegionState = 1;
   Image().m_bImageDirty = 1;
   return 0;
@@ -107,7 +107,7 @@ int CQelView::CropRegion() {
   Region().m_regionBackup.pixels = std::move(whole);
   Region().m_regionBackup.wholeImage = true;
   m_doc.Image().m_pBmpFile = part;
-  m_doc.Image().m_nBmpFileKind = m_nFileKind;
+  m_doc.Image().m_nBmpFileKind = Pane().m_nShownKind;
   Image().m_ImageSettings.m_nRotation = 0;
   Image().m_ImageSettings.m_nZoomIndex = 5;
   Image().m_ImageSettings.m_nFitTenths = 0;

@@ -101,7 +101,7 @@ int CQelView::PasteRegionFromFile() {
 }
 
 int CQelView::SaveRegionToFile() {
-  if (!IsImageKind(m_nFileKind)) return CaptureScreen(kCaptureDataScreen);
+  if (!IsImageKind(Pane().m_nShownKind)) return CaptureScreen(kCaptureDataScreen);
   CFileDialog dialog(false, ".bmp");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
   const std::string target = dialog.GetPathName();

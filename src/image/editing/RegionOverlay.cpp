@@ -50,7 +50,7 @@ void CQelView::DrawImageOverlay() {
   if (r < left || b < top) return;
 
   const ImageConvertSettings& s = Image().m_ImageSettings;
-  plat::DrawContext dc(m_paneSurface);
+  plat::DrawContext dc(Pane().m_paneSurface);
   // A dotted pen in the text colour over the background colour shows on any picture.
   dc.SelectPen(plat::Pen{plat::PS_DOT, 1, s.m_clrText & 0xFFFFFF});
   dc.SetBkMode(plat::OPAQUE);

@@ -50,17 +50,17 @@ bool KeepsItsNameForBmp(int kind) {
 int CQelView::SaveImageAs(int code, SaveImageMode mode) {
   std::string target;
   if (mode == SaveImageMode::kViewName || mode == SaveImageMode::kDocumentPath || mode == SaveImageMode::kConvert) {
-    target = mode == SaveImageMode::kViewName ? m_strFileName : m_doc.m_strPathName;
+    target = mode == SaveImageMode::kViewName ? Pane().m_strFileName : m_doc.m_strPathName;
     const int kind = m_doc.GetFileKind(target);
     if (kind < kKindBmp || kind > 30) {
       AfxMessageBox("File eror");
       return -1;
     }
   } else if (mode == SaveImageMode::kTemporary) {
-    const std::string base = CQelDoc::GetPathPart(m_strFileName, PathPart::kWithoutExtension);
+    const std::string base = CQelDoc::GetPathPart(Pane().m_strFileName, PathPart::kWithoutExtension);
     target = base + (LowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
   } else {
-    CFileDialog dialog(false, CQelDoc::GetPathPart(m_strFileName, PathPart::kWithoutExtension) + DefaultExtension(code));
+    CFileDialog dialog(false, CQelDoc::GetPathPart(Pane().m_strFileName, PathPart::kWithoutExtension) + DefaultExtension(code));
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
     target = dialog.GetPathName();
   }
@@ -146,10 +146,10 @@ int CQelView::SaveSourceImage(int code, BITMAPINFO info) {
 
 int CQelView::OnSavePdf() {
   const ImageConvertSettings& s = Image().m_ImageSettings;
-  std::string jpeg = m_strFileName;
+  std::string jpeg = Pane().m_strFileName;
   // An unchanged JPEG is embedded as it is; anything edited or rendered otherwise is
   // written first as the standard JPEG of what is shown.
-  const bool unchanged = m_nFileKind == kKindJpeg && !s.m_bTransform && !s.m_bActive && s.m_nZoomIndex == 5 &&
+  const bool unchanged = Pane().m_nShownKind == kKindJpeg && !s.m_bTransform && !s.m_bActive && s.m_nZoomIndex == 5 &&
                          s.m_nFitTenths == 0 && !s.m_nColorPhase && !Image().m_bImageDirty;
   if (!unchanged) {
     jpeg = m_doc.TmpFolder() + "\\Pelnor1.jpg";
@@ -159,6 +159,6 @@ int CQelView::OnSavePdf() {
     m_doc.m_strPathName = keep;
     if (saved < 0) return -1;
   }
-  m_doc.WritePdf(m_strFileName, jpeg, Image().m_nPaintWidth, Image().m_nPaintHeight);
+  m_doc.WritePdf(Pane().m_strFileName, jpeg, Image().m_nPaintWidth, Image().m_nPaintHeight);
   return m_doc.Image().m_bLastSaveOk ? 0 : -1;
 }

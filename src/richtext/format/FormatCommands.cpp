@@ -24,12 +24,12 @@ void ShowFormat(const std::string& text) {
 }
 
 void RecordStep(CQelView& view, int code, int param, const char* format) {
-  if (!view.m_bMacroRecording || view.m_nMacroSteps >= CQelView::kMacroSteps - 1) return;
-  view.m_anMacroCode[static_cast<size_t>(view.m_nMacroSteps)] = code;
-  view.m_anMacroParam[static_cast<size_t>(view.m_nMacroSteps)] = param;
-  ++view.m_nMacroSteps;
+  if (!view.Macro().m_bMacroRecording || view.Macro().m_nMacroSteps >= ViewMacroState::kMacroSteps - 1) return;
+  view.Macro().m_anMacroCode[static_cast<size_t>(view.Macro().m_nMacroSteps)] = code;
+  view.Macro().m_anMacroParam[static_cast<size_t>(view.Macro().m_nMacroSteps)] = param;
+  ++view.Macro().m_nMacroSteps;
   char text[64];
-  std::snprintf(text, sizeof text, format, view.m_nMacroSteps, code, param);
+  std::snprintf(text, sizeof text, format, view.Macro().m_nMacroSteps, code, param);
   ShowFormat(text);
 }
 
@@ -46,9 +46,9 @@ int OnItalic(CommandContext& cx) { return ToggleCharEffect(*cx.view, 3); }
 int OnStrikeOut(CommandContext& cx) { return ToggleCharEffect(*cx.view, 4); }
 
 int OnToggleTextBackColor(CommandContext& cx) {
-  if (cx.view->RichText().m_bBackColorTarget == 1 && cx.view->m_bCtrlDown == 1) {
+  if (cx.view->RichText().m_bBackColorTarget == 1 && cx.view->GetDocument().m_bCtrlDown == 1) {
     cx.view->CycleBackgroundColor(1);
-    cx.view->m_bCtrlDown = 0;
+    cx.view->GetDocument().m_bCtrlDown = 0;
     return 0;
   }
   cx.view->RichText().m_bBackColorTarget = cx.view->RichText().m_bBackColorTarget == 1 ? 0 : 1;
@@ -61,18 +61,18 @@ int OnSetTextBackColor(CommandContext& cx) {
   if (!rich) return -1;
   const bool back = view.RichText().m_bBackColorTarget == 1;
   const plat::CharFormat2 now = rich->GetCharFormat(true);
-  COLORREF colour = back ? view.m_crMacroBack : view.m_crMacroText;
-  if (view.m_bCtrlDown != 1) {
+  COLORREF colour = back ? view.Macro().m_crMacroBack : view.Macro().m_crMacroText;
+  if (view.GetDocument().m_bCtrlDown != 1) {
     CColorDialog dlg(back ? ((now.dwEffects & plat::CFE_AUTOBACKCOLOR) ? cx.doc->m_clrTextBack : now.crBackColor)
                           : now.crTextColor);
     if (dlg.DoModal() != plat::IDOK) {
-      view.m_bCtrlDown = 0;
+      view.GetDocument().m_bCtrlDown = 0;
       return 0;
     }
     colour = dlg.GetColor();
-    (back ? view.m_crMacroBack : view.m_crMacroText) = colour;
+    (back ? view.Macro().m_crMacroBack : view.Macro().m_crMacroText) = colour;
   }
-  view.m_bCtrlDown = 0;
+  view.GetDocument().m_bCtrlDown = 0;
   RecordStep(view, back ? 242 : 241, static_cast<int>(colour), "step=%3d cord=%3x flag=%6x");
   if (view.Table().m_rcBlock.active) {
     view.PaintBlock(view.Table().m_rcBlock, colour);
@@ -107,9 +107,9 @@ int OnHighlightSelection(CommandContext& cx) {
   CQelView& view = *cx.view;
   plat::RichEdit* rich = view.Rich();
   if (!rich) return -1;
-  if (view.m_bCtrlDown == 1) {
+  if (view.GetDocument().m_bCtrlDown == 1) {
     view.CycleBackgroundColor(1);
-    view.m_bCtrlDown = 0;
+    view.GetDocument().m_bCtrlDown = 0;
     return 0;
   }
   int a = 0, b = 0;

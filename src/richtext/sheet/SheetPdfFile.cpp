@@ -66,7 +66,7 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), 0);
   // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
   if (view.GetDocument().RefuseFtpDriveSave(path)) {
-    view.m_strKeyFailure = path + "\n" + LoadString(kFtpSiteRefused);
+    view.Pane().m_strKeyFailure = path + "\n" + LoadString(kFtpSiteRefused);
     return std::nullopt;
   }
   if (!ConfirmOverwrite(path)) return std::nullopt;
@@ -78,8 +78,8 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   // A folder, a file still protected or a folder that takes no new file: nothing is written.
   const auto now = plat::Stat(path);
   if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
-    view.m_strKeyFailure = WithName(kWriteProtected, path);
-    AfxMessageBox(view.m_strKeyFailure);
+    view.Pane().m_strKeyFailure = WithName(kWriteProtected, path);
+    AfxMessageBox(view.Pane().m_strKeyFailure);
     return std::nullopt;
   }
   return path;
@@ -91,11 +91,11 @@ void ReportPdfStop(CQelView& view, const sheet::PdfOutput& out) {
   if (out.stop == sheet::PdfStop::ObjectLimit) {
     char text[96];
     std::snprintf(text, sizeof text, "output items over limit  adrs# =%d > %d(max)", out.stopObject, sheet::kPdfObjectLimit);
-    view.m_strKeyFailure = text;
+    view.Pane().m_strKeyFailure = text;
     AfxMessageBox(text);
   } else if (out.stop == sheet::PdfStop::TooLarge) {
-    view.m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(view.Table().m_nCellTextLen) + " ";
-    AfxMessageBox(view.m_strKeyFailure);
+    view.Pane().m_strKeyFailure = LoadString(IDS_OUT_OF_MEMORY) + "  abuff#=" + std::to_string(view.Table().m_nCellTextLen) + " ";
+    AfxMessageBox(view.Pane().m_strKeyFailure);
   }
 }
 
@@ -115,9 +115,9 @@ void KeepPdfText(CQelDoc& doc, const std::string& bytes) {
 
 bool CQelView::TakePaneCells(int& number) {
   plat::RichEdit* rich = Rich();
-  if (!rich || !(m_nFileKind == kKindRtf || (m_nFileKind == kKindCsv && Table().m_nTextMode == 3 && rich->GetModify()))) return false;
+  if (!rich || !(Pane().m_nShownKind == kKindRtf || (Pane().m_nShownKind == kKindCsv && Table().m_nTextMode == 3 && rich->GetModify()))) return false;
   const table::PaneCells pane = table::CellTextOfPane(*rich);
-  const bool paged = m_nFileKind == kKindCsv && Table().m_pTextBuf == Table().m_cellStore.data() && Table().m_nSheetRowsTotal > Table().m_nPageRowsShown &&
+  const bool paged = Pane().m_nShownKind == kKindCsv && Table().m_pTextBuf == Table().m_cellStore.data() && Table().m_nSheetRowsTotal > Table().m_nPageRowsShown &&
                      Table().m_nPageStartOffset <= Table().m_nPageEndOffset && static_cast<size_t>(Table().m_nPageEndOffset) <= Table().m_cellStore.size();
   Table().m_cellStore = paged ? Table().m_cellStore.substr(0, static_cast<size_t>(Table().m_nPageStartOffset)) + pane.cells +
                             Table().m_cellStore.substr(static_cast<size_t>(Table().m_nPageEndOffset))
@@ -138,7 +138,7 @@ int CQelView::WriteSheetPdf(int number) {
     // Nothing is printed: the user learns why and which setting lets the sheet through.
     const std::string text = RowLimitText(Table().m_nRows);
     AfxMessageBox(text);
-    m_strKeyFailure = (g_pStatusBar ? g_pStatusBar->GetPaneText(0) : std::string()) + text;
+    Pane().m_strKeyFailure = (g_pStatusBar ? g_pStatusBar->GetPaneText(0) : std::string()) + text;
     ReleaseTableLock();
     return 1;
   }
@@ -195,8 +195,8 @@ int CQelView::WriteSheetPdf(int number) {
   const bool written = work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size()));
   const bool noRoom = !written && work.Out().OutOfRoom();
   if (!written || !work.CommitAs(path)) {
-    m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : kWriteProtected, path);
-    AfxMessageBox(m_strKeyFailure);
+    Pane().m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : kWriteProtected, path);
+    AfxMessageBox(Pane().m_strKeyFailure);
     ReleaseTableLock();
     return -1;
   }

@@ -37,7 +37,7 @@ int CQelView::SheetSizeNumber() const {
 
 bool CQelView::SheetPageKey(int code, bool ctrl) {
   plat::RichEdit* rich = Rich();
-  if (!rich || m_nFileKind != kKindCsv || Table().m_nTextMode != 3 || Table().m_cellStore.empty() || Table().m_pTextBuf != Table().m_cellStore.data()) return false;
+  if (!rich || Pane().m_nShownKind != kKindCsv || Table().m_nTextMode != 3 || Table().m_cellStore.empty() || Table().m_pTextBuf != Table().m_cellStore.data()) return false;
   const int pageRows = sheet::DisplayPageRows(m_doc.m_nDisplayPageRows, Table().m_nColumns);
   const int lastPage = std::max(Table().m_nSheetRowsTotal - 1, 0) / pageRows * pageRows;
   int a = 0, b = 0;
@@ -87,9 +87,9 @@ void CQelView::ShowSheetPage(int pageStart, bool atEnd) {
 }
 
 bool CQelView::ShowSheet() {
-  if (m_nFileKind != kKindCsv) Table().m_nTextMode = 0;
+  if (Pane().m_nShownKind != kKindCsv) Table().m_nTextMode = 0;
   // A load that showed nothing of the file leaves its reason as the text, not a sheet.
-  if (m_nFileKind != kKindCsv || m_nDisplayForm != 0 || !m_doc.m_pText || m_doc.m_nTextLen <= 0 ||
+  if (Pane().m_nShownKind != kKindCsv || Pane().m_nShownForm != 0 || !m_doc.m_pText || m_doc.m_nTextLen <= 0 ||
       m_doc.m_bNothingShown) {
     return false;
   }
@@ -128,7 +128,7 @@ bool CQelView::ShowSheet() {
   Table().m_nRows = rows;
   Table().m_nColumns = std::max(columns, cells);
   Table().m_nRowLimit = std::max(m_doc.m_nTableRows, 0);
-  m_nFileKind = kKindCsv;
+  Pane().m_nShownKind = kKindCsv;
   Table().m_nTextMode = 3;
   Table().m_nPageStart = 0;
   if (TableCommand(TableKey::kWholeSheet, {.number = SheetSizeNumber()}) != 0) return false;

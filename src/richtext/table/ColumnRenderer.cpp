@@ -160,7 +160,7 @@ void CQelView::BuildSheetRtf(TableKey code, int position, int firstLine, int col
   in.moveFollowingStops = Table().m_bMoveFollowingStops != 0;
   in.exactRange = exactRows;
   if (code == TableKey::kSplit) {
-    in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(m_strSearch);
+    in.splitLength = number != 0 ? SplitLengthAtCaret(caret) : sheetcols::SplitLengthOfSearch(Pane().m_strSearch);
   }
   const sheetcols::RewriteResult res = sheetcols::RewriteColumns(rows, in);
   ShowFormatPane(res.status);

@@ -95,7 +95,7 @@ void CQelView::OnPasteBackTimer() {
     if (!rich.StreamInRtf(Table().m_strPasteBackPiece, true)) AfxMessageBox(OutOfMemoryText(" 302"));
     rich.EndUndoGroup();
     rich.SetScrollPos(CPoint{0, Table().m_nPasteBackFirstLine});
-    m_nFileKind = kKindRtf;
+    Pane().m_nShownKind = kKindRtf;
   } else {
     if (Rich() != nullptr) Rich()->ReleaseHold();
     if (g_pStatusBar) g_pStatusBar->SetPaneText(0, "table not pasted back: the document did not reload");
@@ -109,9 +109,9 @@ void CQelView::OnPasteBackTimer() {
     // The view and the document take back the name of the file the text came from.
     const std::string tail = "_001.rtf";
     if (!Table().m_strPasteBackName.empty()) {
-      m_strFileName = Table().m_strPasteBackName;
+      Pane().m_strFileName = Table().m_strPasteBackName;
     } else if (Table().m_strPasteBackFile.size() > tail.size() && Table().m_strPasteBackFile.ends_with(tail)) {
-      m_strFileName = Table().m_strPasteBackFile.substr(0, Table().m_strPasteBackFile.size() - tail.size()) + ".rtf";
+      Pane().m_strFileName = Table().m_strPasteBackFile.substr(0, Table().m_strPasteBackFile.size() - tail.size()) + ".rtf";
     }
     if (!Table().m_strPasteBackPath.empty()) m_doc.m_strPathName = Table().m_strPasteBackPath;
     Table().m_strPasteBackName.clear();

@@ -88,7 +88,7 @@ bool CQelView::RowLimitReached() {
 }
 
 int CQelView::TableCommand(TableKey code, TableArgs args) {
-  if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+  if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(Pane().m_nPane);
   ++m_doc.m_nLockUpdateDepth;
   const int firstLine = args.firstLine, lastLine = args.lastLine, number = args.number;
 
@@ -102,7 +102,7 @@ int CQelView::TableCommand(TableKey code, TableArgs args) {
   Table().m_nTableCellOnly = cellOnly;
 
   if (code == TableKey::kAppendRow || code == TableKey::kNewGrid || code == TableKey::kWholeSheet ||
-      (code == TableKey::kLinesToTable && m_nFileKind != kKindRtf)) {
+      (code == TableKey::kLinesToTable && Pane().m_nShownKind != kKindRtf)) {
     return BuildSheet(code, number, firstLine, lastLine);
   }
   if (code == TableKey::kPdf) return WriteSheetPdf(number);
@@ -123,7 +123,7 @@ int CQelView::TableCommand(TableKey code, TableArgs args) {
     rich.EndUndoGroup();
     SetSel(0, 0);
   } else if (code == TableKey::kTabsToTable || code == TableKey::kBarsToTable) {
-    if (m_nFileKind != kKindRtf) {
+    if (Pane().m_nShownKind != kKindRtf) {
       ReleaseTableLock();
       return 0;
     }

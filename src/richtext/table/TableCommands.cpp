@@ -22,7 +22,9 @@ int Send(CommandContext& cx, TableKey code, TableArgs args = kWhole) {
   cx.view->TableCommand(code, args);
   return 0;
 }
-TableKey CtrlCode(CommandContext& cx, TableKey code, TableKey ctrlCode) { return cx.view->m_bCtrlDown == 1 ? ctrlCode : code; }
+TableKey CtrlCode(CommandContext& cx, TableKey code, TableKey ctrlCode) {
+  return cx.view->GetDocument().m_bCtrlDown == 1 ? ctrlCode : code;
+}
 
 int OnTableInsertColumn(CommandContext& cx) { return Send(cx, K::kInsertColumn); }
 int OnTableDeleteColumn(CommandContext& cx) { return Send(cx, K::kDeleteColumn); }
@@ -74,14 +76,14 @@ int OnTableEdit(CommandContext& cx) {
   return 0;
 }
 
-void OnUpdateRichText(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->m_nFileKind == kKindRtf); }
+void OnUpdateRichText(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Pane().m_nShownKind == kKindRtf); }
 void OnUpdateTableMode(CommandContext& cx, CCmdUI& ui) {
-  ui.Enable(cx.view->m_nFileKind == kKindRtf && cx.doc->m_bTableMode == 1);
+  ui.Enable(cx.view->Pane().m_nShownKind == kKindRtf && cx.doc->m_bTableMode == 1);
 }
 // A sheet shown from its cell text is a table too: table mode edits it with the keys
 // (and writes it as a PDF), and the table undo takes those edits back.
 bool ShowsTable(CommandContext& cx) {
-  return cx.view->m_nFileKind == kKindRtf || (cx.view->m_nFileKind == kKindCsv && cx.view->Table().m_nTextMode == 3);
+  return cx.view->Pane().m_nShownKind == kKindRtf || (cx.view->Pane().m_nShownKind == kKindCsv && cx.view->Table().m_nTextMode == 3);
 }
 void OnUpdateTableUndo(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.view->Rich() != nullptr && ShowsTable(cx)); }
 void OnUpdateTableEdit(CommandContext& cx, CCmdUI& ui) {

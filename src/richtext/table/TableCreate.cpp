@@ -78,7 +78,7 @@ int CQelView::OnTableConvertLines(int mode) {
 // that no file has yet, so no user file is ever overwritten or deleted.
 std::string CQelView::PasteBackWorkName() const {
   const std::string tmp = m_doc.TmpFolder();
-  const std::string base = CQelDoc::GetPathPart(m_strFileName.empty() ? std::string("table") : m_strFileName, PathPart::kStem);
+  const std::string base = CQelDoc::GetPathPart(Pane().m_strFileName.empty() ? std::string("table") : Pane().m_strFileName, PathPart::kStem);
   for (int n = 1; n <= kMaxWorkNames; ++n) {
     char tail[16];
     std::snprintf(tail, sizeof tail, "_%03d.rtf", n);
@@ -166,7 +166,7 @@ int CQelView::ConvertSelectionToSheet(int first, int last, int h) {
   Table().m_nFirstDataLine = marks > 0 ? first + 1 : first + 2;
   Table().m_nFirstDataOffset = 1;
   const int step = Table().m_nFontSizeStepFixed;
-  m_nFileKind = kKindCsv;
+  Pane().m_nShownKind = kKindCsv;
   Table().m_nTextMode = 3;
   Table().m_nFontSizeStepFixed = h / 15 - 3;
   m_doc.m_bTableMode = 0;
@@ -215,13 +215,13 @@ void CQelView::ConvertToTable(std::string_view newTable) {
   }
   int first = rich.ExLineFromChar(start);
   int last = rich.ExLineFromChar(std::max(end - 1, start));
-  const bool richText = m_nFileKind == kKindRtf;
-  const std::string originalName = m_strFileName;
+  const bool richText = Pane().m_nShownKind == kKindRtf;
+  const std::string originalName = Pane().m_strFileName;
   const std::string originalPath = m_doc.m_strPathName;
   std::string work;
   bool keepMark = false;
   if (richText) {
-    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(m_nPane);
+    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(Pane().m_nPane);
     ++m_doc.m_nLockUpdateDepth;
     work = PasteBackWorkName();
     if (work.empty() || SaveToTempAndSettings(work, 3, 0) < 0) {
@@ -250,10 +250,10 @@ void CQelView::ConvertToTable(std::string_view newTable) {
   } else if (!newTable.empty()) {
     return;  // a new table is made in rich text only
   }
-  if (m_bCtrlDown == 1) {
+  if (m_doc.m_bCtrlDown == 1) {
     TableCommand(TableKey::kTabsToTable, {.number = h, .firstLine = first, .lastLine = last + 1});
     rich.SetModify(false);
-    m_bCtrlDown = 0;
+    m_doc.m_bCtrlDown = 0;
   } else if (ConvertSelectionToSheet(first, last, h) < 0) {
     if (richText) ReleaseTableLock();
     return;
@@ -288,7 +288,7 @@ void CQelView::ConvertToTable(std::string_view newTable) {
     SetTimer(kTimerPasteBack, kPasteBackMs);
     return;
   }
-  m_nFileKind = kKindRtf;
+  Pane().m_nShownKind = kKindRtf;
   rich.SetScrollPos(CPoint{0, firstVisible});
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);

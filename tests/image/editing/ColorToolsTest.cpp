@@ -93,14 +93,14 @@ TEST_F(ColorToolsTest, SetSwitchesMarkTheColourAndKeepItsLastValue) {
 TEST_F(ColorToolsTest, TextAndBackgroundColoursAreRememberedForMacros) {
   Run(33040, "FF0000");
   EXPECT_EQ(S().m_clrText, RGB(255, 0, 0));
-  EXPECT_EQ(view_->m_crMacroText, RGB(255, 0, 0));
+  EXPECT_EQ(view_->Macro().m_crMacroText, RGB(255, 0, 0));
   EXPECT_EQ(State(33178).m_nCheck, 1);
   Run(33178);  // differs from the document's: back to it
   EXPECT_EQ(S().m_clrText, doc_->m_clrTextChar);
   EXPECT_EQ(State(33178).m_nCheck, 0);
   Run(32957, "0000FF");
   EXPECT_EQ(S().m_clrBackground, RGB(0, 0, 255));
-  EXPECT_EQ(view_->m_crMacroBack, RGB(0, 0, 255));
+  EXPECT_EQ(view_->Macro().m_crMacroBack, RGB(0, 0, 255));
   Run(33179);
   EXPECT_EQ(S().m_clrBackground, doc_->m_clrTextBack);
   Run(33179, "00FF00");

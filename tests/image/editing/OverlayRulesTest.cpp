@@ -87,7 +87,7 @@ TEST_F(OverlayRulesTest, DisplaySlotTableIsCappedAt99) {
   EXPECT_EQ(view_.Region().m_displaySlots[99].width, 10);
   EXPECT_FALSE(view_.Region().m_displaySlots[2].picture);
   // The picture sits in its slot on the pane, cut to the slot's size.
-  const plat::Bitmap& pane = view_.m_paneSurface;
+  const plat::Bitmap& pane = view_.Pane().m_paneSurface;
   const auto blueAt = [&](int x, int y) {
     const uint32_t p = pane.At(x, y);
     return (p & 0xFF) > 200 && (p >> 8 & 0xFF) < 60 && (p >> 16 & 0xFF) < 60;

@@ -96,7 +96,7 @@ TEST_F(BitmapObjectTest, ThePasteBackTimerPutsTheTableWhereTheSelectionWas) {
   EXPECT_EQ(view_.Text().GetText(), "before TABLE after");
   EXPECT_TRUE(view_.Rich()->FormatAt(7).dwEffects & plat::CFE_BOLD);
   EXPECT_FALSE(plat::Exists(Win("doc_001.rtf")));
-  EXPECT_EQ(view_.m_strFileName, Win("doc.rtf"));
+  EXPECT_EQ(view_.Pane().m_strFileName, Win("doc.rtf"));
   EXPECT_EQ(doc_->m_nLockUpdateDepth, 0);
   EXPECT_EQ(frame_->Ui().WaitCursorDepth(), 0);
   EXPECT_FALSE(frame_->Ui().HasTimer(&view_, 40));

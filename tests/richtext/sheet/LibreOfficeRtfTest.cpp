@@ -65,7 +65,7 @@ TEST_F(LibreOfficeRtfTest, PageMarksOfRowsBecomePagesInTheSavedRtf) {
   SKIP_WITHOUT_PROGRAM("pdfinfo");
   const std::string rtf = SheetRtf("one\x06" "1^P\r\n" "two\x06" "2^P\r\n" "three\x06" "3\r\n", 2, 3);
   view_.UseRichText().StreamInRtf(rtf, false);
-  view_.m_nFileKind = kKindRtf;
+  view_.Pane().m_nShownKind = kKindRtf;
   const std::string tmp = doc_->TmpFolder() + "\\Pelnor_tmp.rtf";
   ASSERT_EQ(view_.SaveToTempAndSettings(tmp, 3, 0), 0);
   const std::string host = *plat::ToHostPath(tmp);

@@ -85,7 +85,7 @@ TEST_F(ColumnRenderTest, CellSplitLengthComesFromTheSearchText) {
   for (const Case& c : cases) EXPECT_EQ(sheetcols::SplitLengthOfSearch(c.search), c.length) << c.search;
 
   ShowSheet("h\x06h\x06h\r\n" "abcdefghij\x06" "b\x06" "c\r\n", 3, 2);
-  view_.m_strSearch = "ATR:%I4";
+  view_.Pane().m_strSearch = "ATR:%I4";
   CaretAt("b");
   ASSERT_EQ(view_.TableCommand(TableKey::kSplit, {.number = 0, .cellOnly = 1}), 0);  // the cell split command
   // Seven characters of the cell: its slot, its blank and "abcde".
@@ -329,7 +329,7 @@ TEST_F(ColumnRenderTest, HugeNumbersToTheColumnCodesStayBoundedFault) {
       }
     }
   }
-  view_.m_strSearch = "ATR:%I99999999999";
+  view_.Pane().m_strSearch = "ATR:%I99999999999";
   CaretAt("e");
   ASSERT_EQ(view_.TableCommand(TableKey::kSplit, {.number = 0, .cellOnly = 1}), 0);
   EXPECT_NE(Rich().Text().find("e"), std::string::npos);

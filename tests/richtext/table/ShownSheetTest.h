@@ -28,7 +28,7 @@ class ShownSheetTest : public testenv::DocTest {
     view_.Table().m_nRowLimit = 9000;
     ASSERT_EQ(view_.TableCommand(TableKey::kWholeSheet), 0);
     Rich().StreamInRtf(std::string_view(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), false);
-    view_.m_nFileKind = kKindRtf;
+    view_.Pane().m_nShownKind = kKindRtf;
   }
   plat::RichEdit& Rich() { return view_.UseRichText(); }
   std::string Dump() { return DumpTableParagraphs(Rich()); }

@@ -264,7 +264,7 @@ TEST_F(TableCommandTest, PictureAndTextBoxesAppearInTheirFirstCells) {
   bmp[1] = 'M';
   bmp[2] = 120;
   WriteFile("pic.bmp", bmp);
-  view_.m_strFileName = Win("sheet.csv");  // relative picture names are beside the shown file
+  view_.Pane().m_strFileName = Win("sheet.csv");  // relative picture names are beside the shown file
   SetCells("a\x06" "b\x06\r\n" "d\x06\x06" "f\r\n" "!%\x06\r\n" "A\x06\r\n"
            "Image\x06N$1\x06" "A1:A1\x06pic.bmp\r\n" "TH\x06N$1%Rb\x06" "B2:C2\x06note\r\n"
            "Image\x06$1\x06" "C1\x06missing.bmp\r\n",

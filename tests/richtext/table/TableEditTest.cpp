@@ -146,7 +146,7 @@ TEST_F(TableEditTest, RemovingRulesNeverDeletesANarrowedTextLineFault) {
 // line stayed a rule line. The last line goes, and a delete that removes nothing ends.
 TEST_F(TableEditTest, RemovingALastRuleLineEndsFault) {
   plat::RichEdit& rich = Rich();
-  view_.m_nFileKind = kKindRtf;
+  view_.Pane().m_nShownKind = kKindRtf;
   rich.StreamInRtf("{\\rtf1 text\\par\\pard\\sl-20\\slmult0{\\fs2  \\tab  }}", false);
   ASSERT_TRUE(table::IsRuleLine(rich, 1));
   rich.ExSetSel(0, 0);
@@ -167,7 +167,7 @@ TEST_F(TableEditTest, RuleLineClassQueryNeverEditsFault) {
 
 // '2' on line 0 read line -1. With no text line above it there is nothing to rule.
 TEST_F(TableEditTest, TopRuleOnTheFirstLineReadsNoLineAboveFault) {
-  view_.m_nFileKind = kKindRtf;
+  view_.Pane().m_nShownKind = kKindRtf;
   Rich().StreamInRtf("{\\rtf1 a\\tab b\\par c\\tab d}", false);
   const std::string before = DumpTableParagraphs(Rich());
   Rich().ExSetSel(0, 0);
