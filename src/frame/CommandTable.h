@@ -13,9 +13,12 @@
 //
 //   // image/ImageCommands.cpp
 //   #include "frame/CommandTable.h"
+//   #include "image/saving/ImageSaveFormats.h"
 //   #include "view/QelView.h"
 //   namespace {
-//   int OnSavePng(CommandContext& cx) { return cx.view->SaveImageAs(5, 0); }
+//   int OnSavePng(CommandContext& cx) {
+//     return cx.view->SaveImageAs(ImageSaveCode::kPng, CQelView::SaveImageMode::kAsk).ok() ? 0 : -1;
+//   }
 //   void OnUpdateSavePng(CommandContext& cx, CCmdUI& ui) { ui.Enable(IsImageKind(cx.view->m_nFileKind)); }
 //   constexpr CommandEntry kRows[] = {
 //       {40120, "ID_IMAGE_SAVE_PNG", "PNG形式で保存", CommandTarget::TextView, OnSavePng, OnUpdateSavePng},

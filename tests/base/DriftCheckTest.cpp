@@ -22,7 +22,9 @@
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
-//     SaveImageAs(kSaveBmp, 0)).
+//     SaveImageAs(kSaveBmp, 0)),
+//   - makes an image save code of a number or works with a code's number
+//     (static_cast<ImageSaveCode>(action - 20), ImageSaveCode(5), SaveCodeNumber(code) > 8).
 // A second rule keeps every function of src/ under 121 lines, measured by
 // universal-ctags as the before-stop check measures it.
 // base/ and the codec are the readers themselves and are not searched; a few
@@ -50,11 +52,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest };
+enum Rule { kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest, kBareSave };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
-                                      "bare image edit code, refresh or save mode", "bare view request"};
+                                      "bare image edit code, refresh or save mode", "bare view request",
+                                      "bare image save code"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -136,6 +139,9 @@ std::vector<Pattern> Patterns() {
       {kBareView, "code", std::regex(R"(\bcode\s*(==|!=)\s*[0-9])", ecma), {"src/image/capture/CaptureScreen.cpp"}},
       {kBareImage, "Image", std::regex(R"(\b(ApplyImageEdit|RefreshImage)\(\s*-?[0-9])", ecma)},
       {kBareImage, "SaveImageAs(", std::regex(R"(\bSaveImageAs\((?:[^,()]|\([^()]*\))*,\s*-?[0-9])", ecma)},
+      {kBareSave, "ImageSaveCode", std::regex(R"(static_cast<\s*ImageSaveCode\s*>|\bImageSaveCode\s*[({]\s*[^\s)}])", ecma)},
+      {kBareSave, "SaveCodeNumber(", std::regex(R"(\bSaveCodeNumber\([^()]*\)\s*([=!<>]=?|[-+*/%]))", ecma)},
+      {kBareSave, "static_cast<int>", std::regex(R"(static_cast<int>\(\s*[\w.>-]*[sS]aveCode\s*\))", ecma)},
   };
 }
 
@@ -216,7 +222,8 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
                                 "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
                                 "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
-                                "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode):\n"
+                                "view's edit codes, refresh and save modes and save codes (CQelView::ImageEdit, RefreshMode, SaveImageMode, "
+                                "image/saving/ImageSaveFormats.h):\n"
                              << report.str();
 }
 
@@ -289,6 +296,14 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);", {}},
       {"RefreshImage(RefreshMode::kKeepScroll);", {}},
       {"SaveImageAs(1, SaveImageMode::kDocumentPath);", {}},
+      {"SaveImageAs(static_cast<ImageSaveCode>(action - 20), SaveImageMode::kAsk);", {kBareSave}},
+      {"doc.PostViewAction({ViewActionKind::kSaveAsked, ImageSaveCode(5)});", {kBareSave}},
+      {"m_doc.SaveDib(bits, &info, target, ImageSaveCode{9});", {kBareSave}},
+      {"if (SaveCodeNumber(code) > 8) code = ImageSaveCode::kPng;", {kBareSave}},
+      {"const int level = static_cast<int>(action.saveCode) - 5;", {kBareSave}},
+      {"SaveImageAs(ImageSaveCode::kPng1, SaveImageMode::kAsk);", {}},
+      {"ImageSaveCode saveCode{};", {}},
+      {"AfxNote(\"image save \" + std::to_string(SaveCodeNumber(action.saveCode)) + \" dropped\");", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},
