@@ -22,7 +22,7 @@
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
-//     SaveImageAs(kSaveBmp, 0)),
+//     SaveImageAs(ImageSaveCode::kBmp, 0)),
 //   - makes an image save code of a number or works with a code's number
 //     (static_cast<ImageSaveCode>(action - 20), ImageSaveCode(5), SaveCodeNumber(code) > 8).
 // A second rule keeps every function of src/ under 121 lines, measured by
@@ -283,7 +283,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"m_nViewRequest = static_cast<ViewRequest>(6);", {kBareRequest}},
       {"m_nViewRequest = kRefreshLists;", {}},
       {"doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};", {}},
-      {"PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});", {}},
+      {"PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});", {}},
       {"v.SetTimer(v.m_nPane + 2, 10);", {kBareView}},
       {"KillTimer(40);", {kBareView}},
       {"SetTimer(ImageRepaintTimer(m_nPane), 10);", {}},
@@ -296,7 +296,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"ApplyImageEdit(ImageEdit::kTextLayer, m_strDrawText);", {}},
       {"RefreshImage(RefreshMode::kKeepScroll);", {}},
       {"SaveImageAs(1, SaveImageMode::kDocumentPath);", {}},
-      {"SaveImageAs(static_cast<ImageSaveCode>(action - 20), SaveImageMode::kAsk);", {kBareSave}},
+      {"SaveImageAs(static_cast<ImageSaveCode>(action - 20), SaveImageMode::kAsk);", {kBareView, kBareSave}},
       {"doc.PostViewAction({ViewActionKind::kSaveAsked, ImageSaveCode(5)});", {kBareSave}},
       {"m_doc.SaveDib(bits, &info, target, ImageSaveCode{9});", {kBareSave}},
       {"if (SaveCodeNumber(code) > 8) code = ImageSaveCode::kPng;", {kBareSave}},

@@ -11,9 +11,9 @@ using Code = ImageSaveCode;
 using Writer = ImageWriter;
 
 constexpr ImageSaveFormat kFormats[] = {
-    {Code::kBmp, ".bmp", kOwnDepth, true, Writer::kBmp, 0},
-    {Code::kBmpTarget, ".bmp", kOwnDepth, true, Writer::kBmp, 0},
-    {Code::kBmz, ".bmz", kOwnDepth, true, Writer::kBmz, 0},
+    {Code::kBmp, ".bmp", kOwnDepth, false, Writer::kBmp, 0},
+    {Code::kBmpTarget, ".bmp", kOwnDepth, false, Writer::kBmp, 0},
+    {Code::kBmz, ".bmz", kOwnDepth, false, Writer::kBmz, 0},
     {Code::kPng, ".png", 24, true, Writer::kPng, 0},
     {Code::kJpegHigh, ".jpg", 24, false, Writer::kJpeg, 1},
     {Code::kJpegStandard, ".jpg", 24, false, Writer::kJpeg, 2},
@@ -24,7 +24,7 @@ constexpr ImageSaveFormat kFormats[] = {
     {Code::kPdfTarget, ".pdf", 24, false, Writer::kPdf, 2},
 };
 
-// The codes a target's extension names, each the first of its writer's rows there.
+// The code each extension picks when a target's name decides the format.
 constexpr Code kByExtension[] = {Code::kBmpTarget, Code::kBmz, Code::kPng, Code::kJpegStandard, Code::kPdfTarget};
 
 std::string Lower(std::string s) {
@@ -37,8 +37,8 @@ std::string Lower(std::string s) {
 const ImageSaveFormat& SaveFormat(ImageSaveCode code) {
   const auto row = std::find_if(std::begin(kFormats), std::end(kFormats),
                                 [code](const ImageSaveFormat& f) { return f.code == code; });
-  // Every code has its row; a value that is no code is written as a BMP, as the
-  // writers always took an unknown code.
+  // Every code has its row; the empty value (a ViewAction's without a save) is
+  // written as a BMP, as the writers always took it.
   return row != std::end(kFormats) ? *row : kFormats[0];
 }
 
