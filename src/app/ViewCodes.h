@@ -61,9 +61,11 @@ enum class ViewActionKind : uint8_t {
   kSaveKeepsLists,    // marks a save that leaves the file lists as they are
 };
 
+enum class ImageSaveCode : int;  // image/saving/ImageSaveFormats.h
+
 struct ViewAction {
   ViewActionKind kind = ViewActionKind::kNone;
-  int saveCode = 0;     // the ImageSaveCode of a save
+  ImageSaveCode saveCode{};  // the format of a save
   int captureCode = 0;  // the CaptureScreen code of a capture
   bool operator==(const ViewAction&) const = default;
   bool Is(ViewActionKind k) const { return kind == k; }

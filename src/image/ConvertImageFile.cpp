@@ -5,30 +5,20 @@
 // the size its header states. A picture whose data ends before its last row, or a
 // BMP cut at the "bmpfile" volume, is refused: the target is left as it was.
 #include <cstdio>
+#include <optional>
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "image/ImageState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/ImageStatus.h"
 #include "image/loading/MetafileImage.h"
 #include "platform/os/Files.h"
 
-int SaveCodeForTarget(const std::string& target) {
-  std::string ext = CQelDoc::GetPathPart(target, PathPart::kExtension);
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (ext == "bmp") return kSaveBmpTarget;
-  if (ext == "bmz") return kSaveBmz;
-  if (ext == "png") return kSavePng;
-  if (ext == "jpg" || ext == "jpeg") return kSaveJpegStandard;
-  if (ext == "pdf") return kSavePdfTarget;
-  return 0;
-}
-
 int CQelDoc::ConvertImageFile(std::string source, std::string target) {
-  const int code = SaveCodeForTarget(target);
-  if (code == 0) return -5;
+  const std::optional<ImageSaveCode> code = SaveCodeForTarget(target);
+  if (!code) return -5;
   Image().m_nImageLoadState = 0;
   const int loaded = LoadImageFile(source, 0);
   Image().m_nImageLoadState = 0;
@@ -44,17 +34,10 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   if (Image().m_bImageShort) return kConvertShort;
   if (Image().m_bImageCut) return -3;
   BITMAPINFO info = Image().m_bmiImage;
-  Image().m_bLastSaveOk = 0;
-  if (code != kSavePdfTarget) {
-    SaveDib(Image().m_pImageBits, &info, target, code);
-    return Image().m_bLastSaveOk ? 0 : -4;
-  }
-  const std::string jpeg = TmpFolder() + "\\Pelnor1.jpg";
-  SaveDib(Image().m_pImageBits, &info, jpeg, kSaveJpegStandard);
-  if (!Image().m_bLastSaveOk) return -4;
-  WritePdf(target, jpeg, Image().m_nImageWidth, Image().m_nImageHeight);
-  plat::RemoveFile(jpeg);
-  return Image().m_bLastSaveOk ? 0 : -4;
+  const bool ok = SaveDib(Image().m_pImageBits, &info, target, *code).ok();
+  // A PDF's JPEG is a work file of this conversion.
+  if (SaveFormat(*code).writer == ImageWriter::kPdf) plat::RemoveFile(PdfWorkJpeg(*this));
+  return ok ? 0 : -4;
 }
 
 std::string CQelDoc::ConvertImageFailureText(int result) const {

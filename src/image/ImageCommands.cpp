@@ -10,7 +10,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "platform/ui/Ui.h"
 
 namespace {
@@ -25,15 +25,15 @@ void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(cx.doc && cx.doc->Image().m_pImageBits && IsImageKind(cx.doc->m_nFileKind));
 }
 
-int OnSaveBmz(CommandContext& cx) { return SaveShown(cx, kSaveBmz); }
+int OnSaveBmz(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kBmz); }
 int OnSaveBmp(CommandContext& cx) {
-  cx.doc->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
+  cx.doc->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});
   return 0;
 }
-int OnSavePng(CommandContext& cx) { return SaveShown(cx, kSavePng); }
-int OnSaveJpegHigh(CommandContext& cx) { return SaveShown(cx, kSaveJpegHigh); }
-int OnSaveJpegStandard(CommandContext& cx) { return SaveShown(cx, kSaveJpegStandard); }
-int OnSaveJpegBest(CommandContext& cx) { return SaveShown(cx, kSaveJpegBest); }
+int OnSavePng(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kPng); }
+int OnSaveJpegHigh(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kJpegHigh); }
+int OnSaveJpegStandard(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kJpegStandard); }
+int OnSaveJpegBest(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kJpegBest); }
 
 // The captures: the view performs the action, then the active list's file is shown again.
 int Capture(CommandContext& cx, int action) {

@@ -25,7 +25,6 @@ struct ImageState {
   int m_nImageWidth = 0;
   int m_nImageHeight = 0;
   int m_nImageLoadState = 0;    // 0 may load; 1 loaded, not yet shown; 2 shown
-  int m_bLastSaveOk = 0;        // the last image save wrote its file
   int m_bImageCut = 0;          // a BMP's rows were cut at the "bmpfile" volume
   int m_bImageShort = 0;        // the file's data ended before the picture's last row
   int64_t m_nImageTooLarge = 0;  // the rows of the picture last refused as too large to hold, bytes

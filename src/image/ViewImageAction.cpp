@@ -7,7 +7,7 @@
 #include "app/ViewCodes.h"
 #include "image/ImageState.h"
 #include "image/ViewImageState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "view/QelView.h"
 
 namespace {
@@ -42,12 +42,12 @@ void CQelView::PerformImageAction(const ViewAction& action) {
     default: break;
   }
   if (!image) {
-    AfxNote("image save " + std::to_string(action.saveCode) + " dropped: no picture is shown");
+    AfxNote("image save " + std::to_string(SaveCodeNumber(action.saveCode)) + " dropped: no picture is shown");
     return;
   }
   switch (action.kind) {
     case Kind::kSaveAsked: SaveImageAs(action.saveCode, SaveImageMode::kAsk); break;
-    case Kind::kSaveToDocument: SaveImageAs(kSaveBmp, SaveImageMode::kDocumentPath); break;  // the path's extension decides
+    case Kind::kSaveToDocument: SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kDocumentPath); break;  // the path's extension decides
     case Kind::kConvertSave: SaveImageAs(action.saveCode, SaveImageMode::kConvert); break;
     case Kind::kSaveSource:
       // The refresh takes the pending save and writes the source picture.

@@ -12,7 +12,7 @@
 #include "frame/MainFrame.h"
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "view/QelView.h"
 
 namespace {
@@ -268,17 +268,19 @@ int OnFitToWindow(CommandContext& cx) {
   return 0;
 }
 
-int Save(CommandContext& cx, int code) { return cx.view->SaveImageAs(code, CQelView::SaveImageMode::kAsk); }
-int OnSaveBmp(CommandContext& cx) { return Save(cx, kSaveBmp); }
-int OnSaveBmz(CommandContext& cx) { return Save(cx, kSaveBmz); }
-int OnSavePngCompressed(CommandContext& cx) { return Save(cx, kSavePng); }
-int OnSaveJpegHighCompression(CommandContext& cx) { return Save(cx, kSaveJpegHigh); }
-int OnSaveJpegStandard(CommandContext& cx) { return Save(cx, kSaveJpegStandard); }
-int OnSaveJpegBestQuality(CommandContext& cx) { return Save(cx, kSaveJpegBest); }
-int OnSavePng1Bit(CommandContext& cx) { return Save(cx, kSavePng1); }
-int OnSavePng4Bit(CommandContext& cx) { return Save(cx, kSavePng4); }
-int OnSavePng8Bit(CommandContext& cx) { return Save(cx, kSavePng8); }
-int OnSavePdf(CommandContext& cx) { return cx.view->OnSavePdf(); }
+int Save(CommandContext& cx, ImageSaveCode code) {
+  return cx.view->SaveImageAs(code, CQelView::SaveImageMode::kAsk).ok() ? 0 : -1;
+}
+int OnSaveBmp(CommandContext& cx) { return Save(cx, ImageSaveCode::kBmp); }
+int OnSaveBmz(CommandContext& cx) { return Save(cx, ImageSaveCode::kBmz); }
+int OnSavePngCompressed(CommandContext& cx) { return Save(cx, ImageSaveCode::kPng); }
+int OnSaveJpegHighCompression(CommandContext& cx) { return Save(cx, ImageSaveCode::kJpegHigh); }
+int OnSaveJpegStandard(CommandContext& cx) { return Save(cx, ImageSaveCode::kJpegStandard); }
+int OnSaveJpegBestQuality(CommandContext& cx) { return Save(cx, ImageSaveCode::kJpegBest); }
+int OnSavePng1Bit(CommandContext& cx) { return Save(cx, ImageSaveCode::kPng1); }
+int OnSavePng4Bit(CommandContext& cx) { return Save(cx, ImageSaveCode::kPng4); }
+int OnSavePng8Bit(CommandContext& cx) { return Save(cx, ImageSaveCode::kPng8); }
+int OnSavePdf(CommandContext& cx) { return cx.view->OnSavePdf().ok() ? 0 : -1; }
 
 int OnSaveDataScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDataScreen); }
 int OnSaveDesktopScreen(CommandContext& cx) { return cx.view->CaptureScreen(kCaptureDesktop); }

@@ -22,7 +22,9 @@
 //     (m_nViewRequest = 6, EXPECT_EQ(doc_->m_nViewRequest, 7), ViewRequest(6)),
 //   - hands the image view's edit executor, refresh or save a bare edit code,
 //     refresh mode or save mode (ApplyImageEdit(7, ...), RefreshImage(9),
-//     SaveImageAs(kSaveBmp, 0)),
+//     SaveImageAs(ImageSaveCode::kBmp, 0)),
+//   - makes an image save code of a number or works with a code's number
+//     (static_cast<ImageSaveCode>(action - 20), ImageSaveCode(5), SaveCodeNumber(code) > 8),
 //   - makes a table code from a bare number or hands the table engine a row of bare
 //     arguments, in tests too (TableKeyOf(101), TableCommand(k, {-1, 0, 0, 2})),
 //   - defines an ASCII case helper of its own outside base/ (Lower, UpperTail,
@@ -60,14 +62,14 @@ namespace fs = std::filesystem;
 
 enum Rule {
   kShift, kCast, kStructCopy, kBareKind, kBareRecord, kBareMode, kBareMedia, kBareView, kBareArchive, kBareImage, kBareRequest,
-  kBareTable, kAsciiCase, kDocFieldCopy
+  kBareTable, kAsciiCase, kDocFieldCopy, kBareSave
 };
 constexpr const char* kRuleNames[] = {"byte shift",     "wide pointer cast", "struct copy from bytes",
                                       "bare file kind", "bare record type",  "bare conversion mode",
                                       "bare media code", "bare view action or timer", "bare archive mode",
                                       "bare image edit code, refresh or save mode", "bare view request",
                                       "bare table code or arguments", "ASCII case helper outside base/",
-                                      "document field held by a view state"};
+                                      "document field held by a view state", "bare image save code"};
 
 struct Allowed {
   const char* path;  // below the source root
@@ -165,6 +167,9 @@ std::vector<Pattern> Patterns() {
                   ecma)},
       {kAsciiCase, "auto", std::regex(R"(\bauto\s+(lower|upper)\w*\s*=\s*\[)", ecma)},
       {kDocFieldCopy, "().", std::regex(R"(\b(Pane|Macro|Image|Region|Table|RichText|Media)\(\)\.(m_nFileKind|m_nDisplayForm|m_bCtrlDown)\b)", ecma)},
+      {kBareSave, "ImageSaveCode", std::regex(R"(static_cast<\s*ImageSaveCode\s*>|\bImageSaveCode\s*[({]\s*[^\s)}])", ecma)},
+      {kBareSave, "SaveCodeNumber(", std::regex(R"(\bSaveCodeNumber\([^()]*\)\s*([=!<>]=?|[-+*/%]))", ecma)},
+      {kBareSave, "static_cast<int>", std::regex(R"(static_cast<int>\(\s*[\w.>-]*[sS]aveCode\s*\))", ecma)},
   };
 }
 
@@ -248,8 +253,9 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
                                 "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
                                 "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
-                                "view's edit codes and refresh and save modes (CQelView::ImageEdit, RefreshMode, SaveImageMode), "
-                                "table codes and arguments (richtext/TableKey.h); use base/AsciiCase.h for ASCII case:\n"
+                                "view's edit codes, refresh and save modes and save codes (CQelView::ImageEdit, RefreshMode, SaveImageMode, "
+                                "image/saving/ImageSaveFormats.h), table codes and arguments (richtext/TableKey.h); "
+                                "use base/AsciiCase.h for ASCII case:\n"
                              << report.str();
 }
 
@@ -313,7 +319,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"m_nViewRequest = static_cast<ViewRequest>(6);", {kBareRequest}},
       {"m_nViewRequest = kRefreshLists;", {}},
       {"doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};", {}},
-      {"PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});", {}},
+      {"PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});", {}},
       {"v.SetTimer(v.Pane().m_nPane + 2, 10);", {kBareView}},
       {"KillTimer(40);", {kBareView}},
       {"SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);", {}},
@@ -342,6 +348,14 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"  return EqualsNoCase(call.ext3, \"lzh\");", {}},
       {"  const std::string lower = AsciiLowerCopy(name);", {}},
       {"int OnLowerChars(CommandContext& cx) { return MoveChars(cx, -1); }", {}},
+      {"SaveImageAs(static_cast<ImageSaveCode>(action - 20), SaveImageMode::kAsk);", {kBareView, kBareSave}},
+      {"doc.PostViewAction({ViewActionKind::kSaveAsked, ImageSaveCode(5)});", {kBareSave}},
+      {"m_doc.SaveDib(bits, &info, target, ImageSaveCode{9});", {kBareSave}},
+      {"if (SaveCodeNumber(code) > 8) code = ImageSaveCode::kPng;", {kBareSave}},
+      {"const int level = static_cast<int>(action.saveCode) - 5;", {kBareSave}},
+      {"SaveImageAs(ImageSaveCode::kPng1, SaveImageMode::kAsk);", {}},
+      {"ImageSaveCode saveCode{};", {}},
+      {"AfxNote(\"image save \" + std::to_string(SaveCodeNumber(action.saveCode)) + \" dropped\");", {}},
       // What passes: the cursor, bit tests, word loads, named kinds, comments, text.
       {"const uint32_t v = in.U32LE();", {}},
       {"row[i] = static_cast<uint8_t>(row[i] + (left << 1));", {}},

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "app/StringTable.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "platform/ui/Keys.h"
 #include "support/TestEnv.h"
 #include "view/PlainTextModel.h"
@@ -163,7 +164,7 @@ TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   Show("first");
   doc_->m_pText[0] = 'F';
   doc_->m_nViewRequest = {ViewRequest::kRedisplay, 2};  // for pane 2 only
-  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveAsked, 7}));
+  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveAsked, ImageSaveCode::kJpegStandard}));
   EXPECT_EQ(view_.Text().GetText(), "first");
   EXPECT_EQ(second.Text().GetText(), "First");
   EXPECT_EQ(doc_->m_nViewAction, ViewAction{});  // performed once, by pane 2

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <thread>
 
 #include "app/FileKind.h"
@@ -21,7 +22,7 @@
 #include "image/ImageState.h"
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
@@ -60,11 +61,17 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The image writer of a capture's extension; 0 for one a capture does not write
-// (a GIF or TIFF would get another format's bytes under its name).
-int SaveCodeOfName(const std::string& name) {
-  const std::string ext = Lower(CQelDoc::GetPathPart(name, PathPart::kExtension));
-  return ext == "bmp" ? 3 : ext == "bmz" ? 4 : ext == "png" ? 5 : ext == "jpg" ? 7 : ext == "jpeg" ? 8 : 0;
+// The image writer of a capture's extension, a ".jpeg" name at the high quality;
+// none for one a capture does not write (a GIF or TIFF would get another format's
+// bytes under its name; a PDF is the data screen's JPEG wrapped afterwards).
+std::optional<ImageSaveCode> SaveCodeOfName(const std::string& name) {
+  const std::optional<ImageSaveCode> code = SaveCodeForTarget(name);
+  if (!code) return std::nullopt;
+  switch (SaveFormat(*code).writer) {
+    case ImageWriter::kPdf: return std::nullopt;
+    case ImageWriter::kJpeg: return JpegCodeForName(name);
+    default: return code;
+  }
 }
 
 // A failure's reason on the message road (text UTF-8, the name CP932 as chosen).
@@ -145,7 +152,7 @@ bool ConfirmSeriesOverwrite(const std::string& name) {
 std::string RefusedTarget(const std::string& name, int code) {
   const std::string ext = CQelDoc::GetPathPart(name, PathPart::kExtension);
   if (Lower(ext) == "pdf") return "";  // the data screen writes one; the others refuse it below
-  if (SaveCodeOfName(name) == 0) {
+  if (!SaveCodeOfName(name)) {
     return "a capture is written as BMP, PNG or JPEG (.bmp, .png, .jpg, .jpeg), not as ." +
            plat::Cp932ToUtf8(ext.empty() ? std::string("(no extension)") : ext);
   }
@@ -201,8 +208,9 @@ int CQelView::GrabWindowImage(const std::string& name, int source) {
                   sizeof info);
   info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
   Region().m_rcCapture = CRect{rect.left, rect.top, rect.left + grabbed->width, rect.top + grabbed->height};
-  m_doc.SaveImageByExtension(bits.data(), &info, name, SaveCodeOfName(name));
-  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
+  // The name was checked when it was chosen; a BMP is what an unknown one always got.
+  const ImageSaveCode code = SaveCodeOfName(name).value_or(ImageSaveCode::kBmpTarget);
+  return m_doc.SaveImageByExtension(bits.data(), &info, name, code).ok() ? 0 : -1;
 }
 
 // Waits for the user's window: on X the window of the next button press (the
@@ -353,7 +361,7 @@ std::string CQelView::CaptureSeries(const std::string& name, uint64_t window) {
 
 int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   plat::UiHost* ui = Ui();
-  const std::string target = pdf ? m_doc.TmpFolder() + "\\Pelnor1.jpg" : name;
+  const std::string target = pdf ? PdfWorkJpeg(m_doc) : name;
   const bool region = RegionSet(Region().m_rcRegion);
   // A picture is taken as the display renders it: one not rendered yet (the pane
   // not painted since it was opened or zoomed) is rendered now, and one the display
@@ -429,14 +437,12 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   info.bmiHeader.biBitCount = 24;
   info.bmiHeader.biSizeImage = static_cast<uint32_t>(stride * H);
   info.bmiHeader.biXPelsPerMeter = info.bmiHeader.biYPelsPerMeter = kDibPixelsPerMeter;
-  m_doc.SaveImageByExtension(picture.data(), &info, target, SaveCodeOfName(target));
+  const ImageSaveCode code = SaveCodeOfName(target).value_or(ImageSaveCode::kBmpTarget);
+  const ConvertStatus saved = m_doc.SaveImageByExtension(picture.data(), &info, target, code);
   ui->EndWaitCursor();
-  if (!m_doc.Image().m_bLastSaveOk) return -1;
+  if (!saved.ok()) return -1;
   Region().m_rcRegion = CRect{-1, -1, -1, -1};
-  if (pdf) {
-    m_doc.WritePdf(name, target, W, H);
-    return m_doc.Image().m_bLastSaveOk ? 0 : -1;
-  }
+  if (pdf) return m_doc.WritePdf(name, target, W, H).ok() ? 0 : -1;
   m_doc.LoadDocument(name, 2);
   return 0;
 }

@@ -12,7 +12,7 @@
 #include "frame/MainFrame.h"
 #include "image/ViewRegionState.h"
 #include "image/codecs/jpeg/JDecoder.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "platform/os/Files.h"
 #include "view/PlainTextModel.h"
 #include "view/QelView.h"
@@ -106,7 +106,7 @@ void CQelView::ShowDisplaySlots() {
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 24;
     info.bmiHeader.biSizeImage = static_cast<uint32_t>(DibStride(width, 24) * height);
-    m_doc.SaveDib(bits.data(), &info, SlotPicture(m_doc.m_strProgramDir, slot, "bmp"), kSaveBmp);
+    m_doc.SaveDib(bits.data(), &info, SlotPicture(m_doc.m_strProgramDir, slot, "bmp"), ImageSaveCode::kBmp);
     if (!g_pMainFrame) continue;
     plat::BitmapPtr picture = g_pMainFrame->Ui().Gdi().CreateDIBitmap(reinterpret_cast<const uint8_t*>(&info),
                                                                       sizeof info, bits.data(), bits.size());

@@ -15,7 +15,7 @@
 #include "app/StringTable.h"
 #include "base/ByteCursor.h"
 #include "frame/MainFrame.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/ImageState.h"
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
@@ -275,7 +275,7 @@ void CQelView::LeavePictureObjectMode() {
 
 int CQelView::OnSaveImageTemp() {
   LeavePictureObjectMode();
-  const int result = SaveImageAs(kSaveBmpTarget, SaveImageMode::kTemporary);
+  const int result = SaveImageAs(ImageSaveCode::kBmpTarget, SaveImageMode::kTemporary).ok() ? 0 : -1;
   RepaintImage();
   return result;
 }
@@ -284,10 +284,10 @@ int CQelView::OnSaveImageTemp() {
 int CQelView::OnSaveImageObject() {
   plat::RichEdit* rich = Rich();
   if (rich && g_pMainFrame) rich->Copy(g_pMainFrame->Ui().GetClipboard());
-  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
+  return SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kAsk).ok() ? 0 : -1;
 }
 
 int CQelView::OnSaveImageAsOther() {
   LeavePictureObjectMode();
-  return SaveImageAs(kSaveBmp, SaveImageMode::kAsk);
+  return SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kAsk).ok() ? 0 : -1;
 }

@@ -16,7 +16,7 @@
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/BmpImage.h"
 #include "image/codecs/DibConvert.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/saving/SaveFile.h"
 #include "base/Alloc.h"
 #include "image/ViewRegionState.h"
@@ -111,17 +111,9 @@ int CQelView::SaveRegionToFile() {
     AfxMessageBox(338);
     return -1;
   }
-  int code = 0;
-  if (tail == ".png") {
-    code = kSavePng;
-  } else if (tail == ".jpg" || tail == "jpeg") {
-    code = kSaveJpegStandard;
-  } else if (tail == ".bmp") {
-    code = kSaveBmpTarget;
-  } else if (tail == ".bmz") {
-    code = kSaveBmz;
-  } else {
-    // Only the four writers' names: anything else would be a file of no known kind.
+  // Only the four writers' names: anything else would be a file of no known kind.
+  const std::optional<ImageSaveCode> code = SaveCodeForTarget(target);
+  if (!code || SaveFormat(*code).writer == ImageWriter::kPdf) {
     ShowCannotCreate(target, "the region is saved as .png, .jpg, .jpeg, .bmp or .bmz");
     return -1;
   }
@@ -131,10 +123,8 @@ int CQelView::SaveRegionToFile() {
     ShowCannotCreate(target, "the region holds no pixels of the picture");
     return -1;
   }
-  if (code == kSaveBmpTarget) {
-    return ReplaceFileWith(target, m_doc.Image().m_pBmpFile) ? 0 : -1;
-  }
+  // The region's copy is a BMP file already.
+  if (SaveFormat(*code).writer == ImageWriter::kBmp) return ReplaceFileWith(target, m_doc.Image().m_pBmpFile).ok() ? 0 : -1;
   std::vector<uint8_t> bits(image.bits.begin(), image.bits.end());
-  m_doc.SaveDib(bits.data(), &image.info, target, code);
-  return m_doc.Image().m_bLastSaveOk ? 0 : -1;
+  return m_doc.SaveDib(bits.data(), &image.info, target, *code).ok() ? 0 : -1;
 }

@@ -10,6 +10,7 @@
 #include "image/codecs/DibConvert.h"
 #include "image/codecs/PictureContext.h"
 #include "image/ImageStatus.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/saving/SaveFile.h"
 #include "image/codecs/jpeg/JDecoder.h"
 #include "image/codecs/jpeg/JpegFromDib.h"
@@ -51,31 +52,26 @@ int CQelDoc::DecodeJpeg(const uint8_t* file, int length, BITMAPINFO* out) {
   return 1;
 }
 
-void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path, int level) {
-  Image().m_bLastSaveOk = 0;
+ConvertStatus CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path, int level) {
   BITMAPINFOHEADER& h = info->bmiHeader;
   const int64_t sourceBytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
   const int64_t wideBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
-  if (!bits || sourceBytes <= 0) return;
+  if (!bits || sourceBytes <= 0) return SaveNotWritten();
   if (h.biWidth > kMaxJpegSide || h.biHeight > kMaxJpegSide) {
-    ShowCannotCreate(path, std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight) +
-                               " pixels: a JPEG holds at most 65535 x 65535");
-    return;
+    return ShowCannotCreate(path, std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight) +
+                                      " pixels: a JPEG holds at most 65535 x 65535");
   }
-  if (wideBytes <= 0) {
-    ShowCannotCreate(path, "the picture's rows at 24 bits would pass the largest picture held");
-    return;
-  }
+  if (wideBytes <= 0) return ShowCannotCreate(path, "the picture's rows at 24 bits would pass the largest picture held");
   // Other depths are widened into a block of their own; the caller's rows stay.
   std::vector<uint8_t> wide;
   const uint8_t* rows = bits;
   if (h.biBitCount != 24) {
     if (!TryAllocate(wide, wideBytes, 1, kDibSpareBytes, &m_allocHook)) {
       ShowImageOutOfMemory(" 661");
-      return;
+      return ConvertStatus::OutOfMemory(" 661");
     }
     if (ConvertDibTo24(bits, wide.data(), info, static_cast<int>(sourceBytes), static_cast<int>(wide.size())) <= 0) {
-      return;
+      return SaveNotWritten();
     }
     rows = wide.data();
   }
@@ -83,7 +79,7 @@ void CQelDoc::WriteJpeg(const uint8_t* bits, BITMAPINFO* info, std::string path,
   const int64_t rowsBytes = DibImageBytes(h.biWidth, h.biHeight, 24);
   if (EncodeJpegFromDib24(rows, rowsBytes, h.biWidth, h.biHeight, level, jpeg, &m_allocHook) != 0) {
     ShowImageOutOfMemory(" 669");
-    return;
+    return ConvertStatus::OutOfMemory(" 669");
   }
-  Image().m_bLastSaveOk = ReplaceFileWith(path, jpeg);
+  return ReplaceFileWith(path, jpeg);
 }

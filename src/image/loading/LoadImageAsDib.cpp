@@ -24,5 +24,5 @@ int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
   if (!plainCopy.empty()) plat::RemoveFile(plainCopy);
   if (loaded < 0 || !Image().m_pImageBits) return -1;
   const std::vector<uint8_t> bmp = BuildBmpFile(Image().m_pImageBits, Image().m_bmiImage);
-  return !bmp.empty() && ReplaceFileWith(target, bmp) ? 0 : -1;
+  return !bmp.empty() && ReplaceFileWith(target, bmp).ok() ? 0 : -1;
 }

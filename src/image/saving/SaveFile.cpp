@@ -25,28 +25,28 @@ std::string WithName(int id, const std::string& target) {
 
 }  // namespace
 
-bool ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
+ConvertStatus ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   int error = 0;
-  if (!plat::ReplaceWholeFile(target, text, plat::kKeepPermissions, nullptr, &error)) {
-    ShowWriteFailure(target, error);
-    return false;
-  }
-  return true;
+  if (!plat::ReplaceWholeFile(target, text, plat::kKeepPermissions, nullptr, &error)) return ShowWriteFailure(target, error);
+  return ConvertStatus::Ok();
 }
 
-void ShowWriteFailure(const std::string& target, int error) {
+ConvertStatus ShowWriteFailure(const std::string& target, int error) {
   // A full disk and a folder or file that refuses the write have the system's own
   // texts; any other reason is named as the system gives it.
   if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
     AfxMessageBox(WithName(IDS_DISK_FULL, plat::ShownPath(target)));
-  } else if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
-    AfxMessageBox(WithName(kWriteRefused, plat::ShownPath(target)));
-  } else {
-    ShowCannotCreate(target, std::strerror(error != 0 ? error : EIO));
+    return ConvertStatus::Message(IDS_DISK_FULL);
   }
+  if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
+    AfxMessageBox(WithName(kWriteRefused, plat::ShownPath(target)));
+    return ConvertStatus::Message(kWriteRefused);
+  }
+  return ShowCannotCreate(target, std::strerror(error != 0 ? error : EIO));
 }
 
-void ShowCannotCreate(const std::string& target, const std::string& why) {
+ConvertStatus ShowCannotCreate(const std::string& target, const std::string& why) {
   AfxMessageBox(plat::ShownPath(target) + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
+  return ConvertStatus::Message(kCannotCreate).With(why);
 }

@@ -3,8 +3,8 @@
 //
 // The size comes from the JPEG's own frame header (the arguments serve only when
 // it has none); the file is assembled in memory, every cross-reference offset taken
-// from what was written, and it replaces the target only when complete. Whether it
-// was written is left in m_bLastSaveOk, as the image writers leave it.
+// from what was written, and it replaces the target only when complete. It returns
+// whether it was written, as the image writers do.
 #include <array>
 #include <cstdio>
 #include <string>
@@ -16,7 +16,7 @@
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "image/ImageState.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/saving/PdfImage.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
@@ -92,30 +92,31 @@ std::vector<uint8_t> BuildImagePdf(std::span<const uint8_t> jpeg, int width, int
   return out;
 }
 
-void CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int height) {
-  Image().m_bLastSaveOk = 0;
-  if (jpegPath.empty() || width <= 0 || height <= 0) return;
+ConvertStatus CQelDoc::WritePdf(std::string target, std::string jpegPath, int width, int height) {
+  if (jpegPath.empty() || width <= 0 || height <= 0) return SaveNotWritten();
   plat::File file;
-  if (!file.Open(jpegPath, plat::File::Mode::Read)) return;
+  if (!file.Open(jpegPath, plat::File::Mode::Read)) return SaveNotWritten();
   std::vector<uint8_t> jpeg;
   const int64_t length = file.GetLength();
   // A JPEG that cannot be held is treated as one that cannot be read: nothing is written.
-  if (length <= 0 || length > INT32_MAX || !TryAllocate(jpeg, length, 1, 0, &m_allocHook)) return;
-  if (file.Read(jpeg.data(), length) != length) return;
+  if (length <= 0 || length > INT32_MAX || !TryAllocate(jpeg, length, 1, 0, &m_allocHook)) return SaveNotWritten();
+  if (file.Read(jpeg.data(), length) != length) return SaveNotWritten();
   file.Close();
   JpegFrameSize(jpeg, &width, &height);
 
   std::string tail = target.size() >= 3 ? target.substr(target.size() - 3) : target;
   for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (tail != "pdf" && !AskPdfTarget(target)) return;
-  if (!ReplaceFileWith(target, BuildImagePdf(jpeg, width, height))) return;
-  Image().m_bLastSaveOk = 1;
+  if (tail != "pdf" && !AskPdfTarget(target)) return SaveCancelled();
+  if (const ConvertStatus written = ReplaceFileWith(target, BuildImagePdf(jpeg, width, height)); !written.ok()) {
+    return written;
+  }
 
   LoadDocument(target, 2);
   (m_nActiveList == 1 ? m_strFileName1 : m_strFileName2) = target;
   if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_nActiveList - 1);
   m_nViewRequest = kRefreshLists;
   UpdateAllViews();
+  return ConvertStatus::Ok();
 }
 
 bool CQelDoc::AskPdfTarget(std::string& target) {

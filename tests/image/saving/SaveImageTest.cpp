@@ -5,7 +5,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/saving/PdfImage.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -21,12 +21,14 @@ class SaveImageTest : public testenv::DocTest {
     ASSERT_EQ(doc_->LoadImageFile(Win("rose.bmp"), 0), 0);
     info_ = doc_->Image().m_bmiImage;
   }
-  void Save(const std::string& name, int code) { doc_->SaveDib(doc_->Image().m_pImageBits, &info_, Win(name), code); }
+  ConvertStatus Save(const std::string& name, ImageSaveCode code) {
+    return doc_->SaveDib(doc_->Image().m_pImageBits, &info_, Win(name), code);
+  }
   BITMAPINFO info_{};
 };
 
 struct PngCase {
-  int code;
+  ImageSaveCode code;
   const char* depth;  // what pngcheck reports
 };
 
@@ -35,19 +37,18 @@ TEST_F(SaveImageTest, PngAtEveryDepthReadsBackClean) {
   SKIP_WITHOUT_PROGRAM("pngcheck");
   LoadRose();
   const auto rose = imagetest::DocImage(*doc_);
-  for (const PngCase c : {PngCase{kSavePng, "24-bit RGB"}, PngCase{kSavePng1, "1-bit palette"},
-                          PngCase{kSavePng4, "4-bit palette"}, PngCase{kSavePng8, "8-bit palette"}}) {
-    SCOPED_TRACE(c.code);
-    const std::string name = "out" + std::to_string(c.code) + ".png";
-    Save(name, c.code);
-    ASSERT_EQ(doc_->Image().m_bLastSaveOk, 1);
+  for (const PngCase c : {PngCase{ImageSaveCode::kPng, "24-bit RGB"}, PngCase{ImageSaveCode::kPng1, "1-bit palette"},
+                          PngCase{ImageSaveCode::kPng4, "4-bit palette"}, PngCase{ImageSaveCode::kPng8, "8-bit palette"}}) {
+    SCOPED_TRACE(SaveCodeNumber(c.code));
+    const std::string name = "out" + std::to_string(SaveCodeNumber(c.code)) + ".png";
+    ASSERT_TRUE(Save(name, c.code).ok());
     int status = 0;
     const std::string report = testenv::Shell("pngcheck -v " + testenv::Quote(dir_.HostPath(name)) + " 2>&1", &status);
     EXPECT_EQ(status, 0) << report;
     EXPECT_NE(report.find(c.depth), std::string::npos) << report;
     EXPECT_NE(report.find("chunk IEND at offset"), std::string::npos);
     const auto peer = imagetest::PeerPnm("pngtopnm " + testenv::Quote(dir_.HostPath(name)));
-    if (c.code == kSavePng) {
+    if (c.code == ImageSaveCode::kPng) {
       EXPECT_EQ(imagetest::MaxDiff(peer, rose), 0);
     } else {
       // Reduced pixels differ from the source; read back, they equal the peer's reading.
@@ -65,15 +66,15 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   SKIP_WITHOUT_PROGRAM("unzip");
   LoadRose();
   const auto rose = imagetest::DocImage(*doc_);
-  Save("copy.bmp", kSaveBmpTarget);
+  Save("copy.bmp", ImageSaveCode::kBmpTarget);
   EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerPnm("bmptoppm " + testenv::Quote(dir_.HostPath("copy.bmp"))), rose), 0);
   // With the keep-date option the saved file takes the kept time.
   doc_->m_bKeepFileDate = 1;
   doc_->m_timeKeepFile = 1000000000;
-  Save("dated.bmp", kSaveBmp);
+  Save("dated.bmp", ImageSaveCode::kBmp);
   EXPECT_EQ(plat::Stat(Win("dated.bmp"))->mtime, 1000000000);
   doc_->m_bKeepFileDate = 0;
-  Save("copy.bmz", kSaveBmz);
+  Save("copy.bmz", ImageSaveCode::kBmz);
   int status = 0;
   testenv::Shell("unzip -t " + testenv::Quote(dir_.HostPath("copy.bmz")), &status);
   EXPECT_EQ(status, 0);
@@ -93,11 +94,10 @@ TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
   LoadRose();
   const auto rose = imagetest::DocImage(*doc_);
   double last = 0;
-  for (int code : {kSaveJpegHigh, kSaveJpegStandard, kSaveJpegBest}) {
-    SCOPED_TRACE(code);
-    const std::string name = "out" + std::to_string(code) + ".jpg";
-    Save(name, code);
-    ASSERT_EQ(doc_->Image().m_bLastSaveOk, 1);
+  for (ImageSaveCode code : {ImageSaveCode::kJpegHigh, ImageSaveCode::kJpegStandard, ImageSaveCode::kJpegBest}) {
+    SCOPED_TRACE(SaveCodeNumber(code));
+    const std::string name = "out" + std::to_string(SaveCodeNumber(code)) + ".jpg";
+    ASSERT_TRUE(Save(name, code).ok());
     int status = 0;
     testenv::Shell("djpeg " + testenv::Quote(dir_.HostPath(name)) + " > /dev/null", &status);
     EXPECT_EQ(status, 0);
@@ -107,12 +107,12 @@ TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
     last = psnr;
   }
   // An 8-bit palette picture is widened for the encoder; the caller's rows stay.
-  Save("p8.png", kSavePng8);
+  Save("p8.png", ImageSaveCode::kPng8);
   doc_->Image().m_nImageLoadState = 0;
   ASSERT_EQ(doc_->LoadImageFile(Win("p8.png"), 0), 0);
   const auto palette = imagetest::DocImage(*doc_);
   info_ = doc_->Image().m_bmiImage;
-  Save("p8.jpg", kSaveJpegBest);
+  Save("p8.jpg", ImageSaveCode::kJpegBest);
   EXPECT_EQ(imagetest::MaxDiff(imagetest::DocImage(*doc_), palette), 0);
   EXPECT_GT(imagetest::Psnr(imagetest::PeerPnm("djpeg " + testenv::Quote(dir_.HostPath("p8.jpg"))), palette), 24);
 }
@@ -121,7 +121,7 @@ TEST_F(SaveImageTest, SavesThatWriteNothing) {
   SKIP_WITHOUT_PROGRAM("convert");
   LoadRose();
   // A marked name of a protected file asks for the marked form instead.
-  Save("photo.+png", kSavePng);
+  EXPECT_EQ(Save("photo.+png", ImageSaveCode::kPng).stringId, 387);
   EXPECT_FALSE(plat::Exists(Win("photo.+png")));
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("+png"), std::string::npos);
@@ -129,13 +129,12 @@ TEST_F(SaveImageTest, SavesThatWriteNothing) {
   std::vector<uint8_t> row(70000 * 3 + 16, 0x80);
   BITMAPINFO wide{};
   wide.bmiHeader = {40, 70000, 1, 1, 24, 0, 0, 0, 0, 0, 0};
-  doc_->SaveDib(row.data(), &wide, Win("wide.jpg"), kSaveJpegStandard);
+  doc_->SaveDib(row.data(), &wide, Win("wide.jpg"), ImageSaveCode::kJpegStandard);
   EXPECT_FALSE(plat::Exists(Win("wide.jpg")));
   // A save that fails leaves the old file as it was.
   WriteFile("old.png", "old bytes");
   doc_->m_allocHook.FailAfter(0);
-  Save("old.png", kSavePng);
-  EXPECT_EQ(doc_->Image().m_bLastSaveOk, 0);
+  EXPECT_FALSE(Save("old.png", ImageSaveCode::kPng).ok());
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("old.png")), "old bytes");
 }
 
@@ -148,7 +147,7 @@ TEST_F(SaveImageTest, OnePagePdfAroundAJpeg) {
   const std::string jpeg = testenv::ReadHostFile(jpegHost);
   ASSERT_GT(jpeg.size(), 100u);
   // The size comes from the JPEG's frame header, whatever the caller says.
-  doc_->WritePdf(Win("rose.pdf"), Win("rose.jpg"), 7, 9);
+  ASSERT_TRUE(doc_->WritePdf(Win("rose.pdf"), Win("rose.jpg"), 7, 9).ok());
   int status = 0;
   const std::string check = testenv::Shell("qpdf --check " + testenv::Quote(dir_.HostPath("rose.pdf")) + " 2>&1", &status);
   EXPECT_EQ(status, 0) << check;
@@ -160,7 +159,7 @@ TEST_F(SaveImageTest, OnePagePdfAroundAJpeg) {
   EXPECT_NE(pdf.find("/MediaBox[0 0    70    46]"), std::string::npos);
 
   // Another extension asks for a ".pdf" name; a cancelled dialog writes nothing.
-  doc_->WritePdf(Win("photo.bmp"), Win("rose.jpg"), 70, 46);
+  EXPECT_EQ(doc_->WritePdf(Win("photo.bmp"), Win("rose.jpg"), 70, 46).stringId, kSaveCancelled);
   EXPECT_FALSE(plat::Exists(Win("photo.pdf")));
   plat::DialogAnswer answer;
   answer.result = plat::IDOK;

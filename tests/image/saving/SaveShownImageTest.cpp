@@ -7,7 +7,7 @@
 #include <string>
 
 #include "app/Globals.h"
-#include "image/saving/ImageSaveCode.h"
+#include "image/saving/ImageSaveFormats.h"
 #include "image/ImageTestSupport.h"
 #include "image/ShownPictureTest.h"
 #include "image/ViewImageState.h"
@@ -39,13 +39,14 @@ TEST_F(SaveShownImageTest, ZoomedViewSavesThePictureAsShown) {
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   const imagetest::Rgb shown = Shown();
   struct Case {
-    int code;
+    ImageSaveCode code;
     const char* name;
     int maxDiff;
   };
-  for (const Case c : {Case{1, "half.bmp", 0}, Case{5, "half.png", 0}, Case{4, "half.bmz", -1}}) {
+  for (const Case c : {Case{ImageSaveCode::kBmp, "half.bmp", 0}, Case{ImageSaveCode::kPng, "half.png", 0},
+                       Case{ImageSaveCode::kBmz, "half.bmz", -1}}) {
     AnswerSaveDialog(c.name);
-    ASSERT_EQ(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk), 0) << c.name;
+    ASSERT_TRUE(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk).ok()) << c.name;
     if (c.maxDiff < 0) continue;
     const imagetest::Rgb saved = imagetest::PeerRgb(dir_.HostPath(c.name));
     EXPECT_EQ(saved.width, 35);
@@ -61,13 +62,14 @@ TEST_F(SaveShownImageTest, PngAtOneFourAndEightBits) {
   SKIP_WITHOUT_PROGRAM("identify");
   Open("rose.bmp", "rose: BMP3:");
   struct Case {
-    int code;
+    ImageSaveCode code;
     const char* name;
     const char* depth;
   };
-  for (const Case c : {Case{9, "b1.png", "1"}, Case{10, "b4.png", "4"}, Case{11, "b8.png", "8"}}) {
+  for (const Case c : {Case{ImageSaveCode::kPng1, "b1.png", "1"}, Case{ImageSaveCode::kPng4, "b4.png", "4"},
+                       Case{ImageSaveCode::kPng8, "b8.png", "8"}}) {
     AnswerSaveDialog(c.name);
-    ASSERT_EQ(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk), 0) << c.name;
+    ASSERT_TRUE(view_->SaveImageAs(c.code, CQelView::SaveImageMode::kAsk).ok()) << c.name;
     int status = -1;
     Shell("pngcheck -q " + Quote(dir_.HostPath(c.name)), &status);
     EXPECT_EQ(status, 0) << c.name;
@@ -82,7 +84,7 @@ TEST_F(SaveShownImageTest, FourBitPictureUnderAPngNameFromTheBmpCommandStaysFour
   Open("rose4.bmp", "rose: -colors 16 -type Palette BMP3:");
   ASSERT_EQ(view_->Image().m_nPaintBits, 4);
   AnswerSaveDialog("four.png");
-  ASSERT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), 0);
+  ASSERT_TRUE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kAsk).ok());
   EXPECT_EQ(Shell("identify -format '%[png:IHDR.bit-depth-orig] %[png:IHDR.color-type-orig]' " +
                   Quote(dir_.HostPath("four.png"))),
             "4 3");
@@ -96,7 +98,7 @@ TEST_F(SaveShownImageTest, JpegOfTheRenderingReadsBackWithin36Decibels) {
   const imagetest::Rgb shown = Shown();
   for (const char* name : {"q.jpg", "q.jpeg"}) {
     AnswerSaveDialog(name);
-    ASSERT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), 0) << name;
+    ASSERT_TRUE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kAsk).ok()) << name;
     const imagetest::Rgb back = imagetest::PeerPnm("djpeg " + Quote(dir_.HostPath(name)));
     EXPECT_EQ(back.width, 48);
     EXPECT_GE(imagetest::Psnr(back, shown), 36.0) << name;
@@ -130,18 +132,18 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
 
 TEST_F(SaveShownImageTest, TemporarySaveBesideTheFile) {
   Open("pic_TMP.bmp", "rose: BMP3:");
-  ASSERT_EQ(view_->SaveImageAs(kSaveBmpTarget, CQelView::SaveImageMode::kTemporary), 0);
+  ASSERT_TRUE(view_->SaveImageAs(ImageSaveCode::kBmpTarget, CQelView::SaveImageMode::kTemporary).ok());
   EXPECT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
   EXPECT_FALSE(plat::Exists(Win("pic_TMP_TMP.bmp")));
   Open("pic.bmp", "rose: BMP3:");
-  ASSERT_EQ(view_->SaveImageAs(kSaveBmpTarget, CQelView::SaveImageMode::kTemporary), 0);
+  ASSERT_TRUE(view_->SaveImageAs(ImageSaveCode::kBmpTarget, CQelView::SaveImageMode::kTemporary).ok());
   EXPECT_TRUE(plat::Exists(Win("pic_TMP.bmp")));
 }
 
 TEST_F(SaveShownImageTest, MarkedTargetsAreRefused) {
   Open("rose.bmp", "rose: BMP3:");
   AnswerSaveDialog("rose.+bmp");
-  EXPECT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), -1);
+  EXPECT_FALSE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kAsk).ok());
   EXPECT_FALSE(plat::Exists(Win("rose.+bmp")));
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("\x92\xBC\x90\xDA"), std::string::npos);  // 直接
 }
@@ -152,14 +154,14 @@ TEST_F(SaveShownImageTest, DocumentBmpSaveNeverOverwritesTheShownFileFault) {
   Open("rose.gif", "rose: GIF:");
   const std::string gif = testenv::ReadHostFile(dir_.HostPath("rose.gif"));
   doc_->m_nViewRequest = ViewRequest::kRedisplay;
-  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget}));
+  EXPECT_TRUE(doc_->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget}));
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.gif")), gif);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")).substr(0, 2), "BM");
   EXPECT_EQ(doc_->m_nViewAction, ViewAction{});
   // An existing BMP is only replaced when the user says yes.
   testenv::WriteHostFile(dir_.HostPath("rose.bmp"), "mine");
   frame_->Ui().QueueAnswer(plat::IDCANCEL);
-  doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
+  doc_->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")), "mine");
 }
 
@@ -178,7 +180,7 @@ TEST_F(SaveShownImageTest, SaveWithoutDialogNeverPutsBmpBytesUnderAGifNameFault)
 TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
   ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
-  doc_->PostViewAction({ViewActionKind::kSaveSource, kSaveBmpTarget});
+  doc_->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});
   EXPECT_EQ(doc_->m_nViewAction, ViewAction{});
   Open("next.gif", "rose: GIF:");
   EXPECT_FALSE(plat::Exists(Win("next.bmp")));
@@ -189,7 +191,7 @@ TEST_F(SaveShownImageTest, NothingShownGivesString334) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
   ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
   AnswerSaveDialog("x.bmp");
-  EXPECT_EQ(view_->SaveImageAs(kSaveBmp, CQelView::SaveImageMode::kAsk), -1);
+  EXPECT_FALSE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kAsk).ok());
   EXPECT_FALSE(plat::Exists(Win("x.bmp")));
 }
 
