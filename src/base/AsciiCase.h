@@ -25,6 +25,13 @@ inline std::string AsciiLowerCopy(std::string_view text) {
   return out;
 }
 
+// Every byte of text with 'a'-'z' made 'A'-'Z'.
+inline std::string AsciiUpperCopy(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) c = AsciiUpper(c);
+  return out;
+}
+
 // The last n bytes of text (all of it when shorter), lowered: an extension's tail.
 inline std::string AsciiLowerTail(std::string_view text, size_t n) {
   return AsciiLowerCopy(text.size() >= n ? text.substr(text.size() - n) : text);

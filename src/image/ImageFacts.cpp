@@ -1,11 +1,10 @@
 // The document operations through which the rest of the program reads and sets the
 // few DocImage facts it needs, so that only image code holds the image state.
-#include <algorithm>
-#include <cctype>
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "image/ImageState.h"
+#include "base/AsciiCase.h"
 
 CQelDoc::ImageFacts CQelDoc::LoadedImageFacts() const {
   const ImageState& image = Image();
@@ -23,8 +22,7 @@ CQelDoc::ImageFacts CQelDoc::LoadedImageFacts() const {
 int CQelDoc::RegisteredImageKind(const std::string& ext) const {
   const auto& registered = Image().m_astrImageExt;
   for (int i = 0; i < static_cast<int>(registered.size()); ++i) {
-    std::string name = registered[i];
-    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    std::string name = AsciiLowerCopy(registered[i]);
     if (!name.empty() && name.front() == '.') name.erase(0, 1);
     if (!name.empty() && name == ext) return kKindUserImage1 + i;
   }

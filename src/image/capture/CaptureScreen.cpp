@@ -25,6 +25,7 @@
 #include "image/saving/ImageSaveFormats.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -54,11 +55,6 @@ uint64_t ClockMs() {
 void WaitMs(uint64_t ms) {
   if (RealScreen()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
   if (plat::UiHost* ui = Ui()) ui->Advance(ms);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return s;
 }
 
 // The image writer of a capture's extension, a ".jpeg" name at the high quality;
@@ -151,7 +147,7 @@ bool ConfirmSeriesOverwrite(const std::string& name) {
 // captures do not write, a series marker that gives no pictures.
 std::string RefusedTarget(const std::string& name, int code) {
   const std::string ext = CQelDoc::GetPathPart(name, PathPart::kExtension);
-  if (Lower(ext) == "pdf") return "";  // the data screen writes one; the others refuse it below
+  if (AsciiLowerCopy(ext) == "pdf") return "";  // the data screen writes one; the others refuse it below
   if (!SaveCodeOfName(name)) {
     return "a capture is written as BMP, PNG or JPEG (.bmp, .png, .jpg, .jpeg), not as ." +
            plat::Cp932ToUtf8(ext.empty() ? std::string("(no extension)") : ext);
@@ -298,7 +294,7 @@ int CQelView::CaptureScreen(int code) {
     if (code == kCaptureClickedWindow) AfxMessageBox("Click the target window");
     if (code == kCaptureDesktop) AfxMessageBox("Save Desktop Window");
   }
-  const bool pdf = Lower(name.size() >= 4 ? name.substr(name.size() - 4) : name) == ".pdf";
+  const bool pdf = AsciiLowerTail(name, 4) == ".pdf";
   if (pdf && code != kCaptureDataScreen) {
     AfxMessageBox(162);
     return -1;

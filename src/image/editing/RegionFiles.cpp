@@ -23,14 +23,9 @@
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
+#include "base/AsciiCase.h"
 
 namespace {
-
-std::string LowerTail(const std::string& name, size_t n) {
-  std::string tail = name.size() >= n ? name.substr(name.size() - n) : name;
-  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return tail;
-}
 
 // Reads a picture file as a 24-bit BMP file image without touching the document's image.
 bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t>& bmp) {
@@ -105,7 +100,7 @@ int CQelView::SaveRegionToFile() {
   CFileDialog dialog(false, ".bmp");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return -1;
   const std::string target = dialog.GetPathName();
-  const std::string tail = LowerTail(target, 4);
+  const std::string tail = AsciiLowerTail(target, 4);
   // Marked names are the protected forms, which a direct save cannot make.
   if (tail[0] == '+' || tail[0] == '-' || tail[0] == '=') {
     AfxMessageBox(338);

@@ -11,14 +11,12 @@
 #include "image/codecs/BmpFile.h"
 #include "image/loading/Bmz.h"
 #include "image/ImageStatus.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
 bool IsBmpName(const std::string& name) {
-  if (name.size() < 4) return false;
-  std::string ext = name.substr(name.size() - 4);
-  for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return ext == ".bmp";
+  return EndsWithNoCase(name, ".bmp");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/QelDoc.h"
 #include "platform/os/Files.h"
 #include "platform/os/Plugin.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -30,13 +31,6 @@ constexpr BuiltIn kBuiltIns[] = {
     {"IFTIF", Plain<&CQelDoc::DecodeTiff>},  {"IFTIFF", Plain<&CQelDoc::DecodeTiff>},
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return s;
-}
-
 // The plug-in name of a kind ("" when the kind uses none).
 std::string PluginName(int kind, const std::array<std::string, 5>& userExt) {
   switch (kind) {
@@ -51,7 +45,7 @@ std::string PluginName(int kind, const std::array<std::string, 5>& userExt) {
   if (kind >= kKindUserImage1 && kind <= kKindUserImage5) {
     std::string ext = userExt[static_cast<size_t>(kind - kKindUserImage1)];
     if (!ext.empty() && ext[0] == '.') ext = ext.size() > 3 ? ext.substr(ext.size() - 3) : ext.substr(1);
-    return Upper("IF" + ext);
+    return AsciiUpperCopy("IF" + ext);
   }
   return "";
 }
@@ -67,7 +61,7 @@ std::string FindPlugin(const std::string& folder, const std::string& name, bool 
   if (!entries) return "";
   std::vector<std::string> names;
   for (const auto& e : *entries) {
-    const std::string upper = Upper(e.name);
+    const std::string upper = AsciiUpperCopy(e.name);
     if (!e.isDirectory && e.nameExact && upper.size() >= stem.size() + 4 && upper.rfind(stem, 0) == 0 &&
         upper.compare(upper.size() - 4, 4, ".SPI") == 0) {
       names.push_back(e.name);

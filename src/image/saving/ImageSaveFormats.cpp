@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -27,11 +28,6 @@ constexpr ImageSaveFormat kFormats[] = {
 // The code each extension picks when a target's name decides the format.
 constexpr Code kByExtension[] = {Code::kBmpTarget, Code::kBmz, Code::kPng, Code::kJpegStandard, Code::kPdfTarget};
 
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return s;
-}
-
 }  // namespace
 
 const ImageSaveFormat& SaveFormat(ImageSaveCode code) {
@@ -45,7 +41,7 @@ const ImageSaveFormat& SaveFormat(ImageSaveCode code) {
 int SaveCodeNumber(ImageSaveCode code) { return static_cast<int>(code); }
 
 std::optional<ImageSaveCode> SaveCodeForTarget(const std::string& target) {
-  std::string ext = Lower(CQelDoc::GetPathPart(target, PathPart::kExtension));
+  std::string ext = AsciiLowerCopy(CQelDoc::GetPathPart(target, PathPart::kExtension));
   if (ext == "jpeg") ext = "jpg";
   for (const Code code : kByExtension) {
     if (SaveFormat(code).extension + 1 == ext) return code;
@@ -61,7 +57,7 @@ ImageSaveCode PngCodeForDepth(int depth) {
 }
 
 ImageSaveCode JpegCodeForName(const std::string& target) {
-  const std::string tail = Lower(target.size() >= 5 ? target.substr(target.size() - 5) : target);
+  const std::string tail = AsciiLowerTail(target, 5);
   return tail == ".jpeg" ? Code::kJpegBest : Code::kJpegStandard;
 }
 

@@ -21,6 +21,7 @@
 #include "image/saving/ImageSaveFormats.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -32,11 +33,6 @@ std::string TooLargeAt24(const BITMAPINFOHEADER& h) {
   std::snprintf(text, sizeof text, "%d x %d pixels take %.6g MB at 24 bits, more than the largest picture held (%lld MB)",
                 h.biWidth, h.biHeight, megabytes, static_cast<long long>(kMaxDibBytes >> 20));
   return text;
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return s;
 }
 
 }  // namespace
@@ -94,7 +90,7 @@ ConvertStatus CQelDoc::SaveDib(const uint8_t* bits, BITMAPINFO* info, std::strin
 
 ConvertStatus CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* info, std::string target, ImageSaveCode code) {
   // Marked names of protected files cannot take modified data.
-  const std::string tail = Lower(target.size() >= 5 ? target.substr(target.size() - 5) : target);
+  const std::string tail = AsciiLowerTail(target, 5);
   if (tail == ".+png" || tail == ".+jpg" || tail == "+jpeg" || tail == ".+bmp" || tail == ".+bmz") {
     const std::string ext = tail == "+jpeg" ? ".+jpg" : tail;
     char text[512];

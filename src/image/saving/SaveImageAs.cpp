@@ -15,14 +15,9 @@
 #include "image/saving/ImageSaveFormats.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
+#include "base/AsciiCase.h"
 
 namespace {
-
-std::string LowerTail(const std::string& name, size_t n) {
-  std::string tail = name.size() >= n ? name.substr(name.size() - n) : name;
-  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return tail;
-}
 
 // BMP bytes never go under another format's name: a BMP save to a name that is not
 // a BMP, BMZ, PNG or JPEG name (or a PDF, which wraps a JPEG) writes base + ".bmp".
@@ -58,7 +53,7 @@ ConvertStatus CQelView::SaveImageAs(ImageSaveCode code, SaveImageMode mode) {
     }
   } else if (mode == SaveImageMode::kTemporary) {
     const std::string base = CQelDoc::GetPathPart(Pane().m_strFileName, PathPart::kWithoutExtension);
-    target = base + (LowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
+    target = base + (AsciiLowerTail(base, 4) == "_tmp" ? ".bmp" : "_TMP.bmp");
   } else {
     CFileDialog dialog(false, CQelDoc::GetPathPart(Pane().m_strFileName, PathPart::kWithoutExtension) + SaveFormat(code).extension);
     if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return SaveCancelled();
@@ -68,7 +63,7 @@ ConvertStatus CQelView::SaveImageAs(ImageSaveCode code, SaveImageMode mode) {
 }
 
 ConvertStatus CQelView::SaveImageTo(ImageSaveCode code, SaveImageMode mode, std::string target) {
-  const std::string tail = LowerTail(target, 4);
+  const std::string tail = AsciiLowerTail(target, 4);
   if (tail == "-bmp" || tail == "=bmp" || tail == "+bmp") {
     AfxMessageBox(338);
     return ConvertStatus::Message(338);

@@ -20,6 +20,7 @@
 #include "image/saving/PdfImage.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
+#include "base/AsciiCase.h"
 
 namespace {
 
@@ -104,9 +105,7 @@ ConvertStatus CQelDoc::WritePdf(std::string target, std::string jpegPath, int wi
   file.Close();
   JpegFrameSize(jpeg, &width, &height);
 
-  std::string tail = target.size() >= 3 ? target.substr(target.size() - 3) : target;
-  for (char& c : tail) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  if (tail != "pdf" && !AskPdfTarget(target)) return SaveCancelled();
+  if (AsciiLowerTail(target, 3) != "pdf" && !AskPdfTarget(target)) return SaveCancelled();
   if (const ConvertStatus written = ReplaceFileWith(target, BuildImagePdf(jpeg, width, height)); !written.ok()) {
     return written;
   }
