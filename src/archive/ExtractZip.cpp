@@ -18,6 +18,7 @@
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ExtractTarget.h"
@@ -47,20 +48,22 @@ void ReportCodecError(const char* code) {
 
 namespace {
 
-// Reads the archive file whole into input: its length, -1 when it cannot be read (said
-// why), -9 out of memory.
-int64_t ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
+// Reads the archive file whole into input; failed when it cannot be read (said why),
+// out of memory.
+ArchiveStatus ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) {
     AfxMessageBox(plat::ShownPath(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
-    return -1;
+    return ArchiveStatus::Fail();
   }
   const int64_t length = file.GetLength();
   if (!TryAllocate(input, length, 1, 1000, &doc.m_allocHook)) {
     ShowOutOfMemory(" 029");
-    return -9;
+    return ArchiveStatus::Fail(ArchiveCode::kOutOfMemory);
   }
-  return file.Read(input.data(), length) == length ? length : -1;
+  if (file.Read(input.data(), length) != length) return ArchiveStatus::Fail();
+  input.resize(static_cast<size_t>(length));
+  return ArchiveStatus::Done();
 }
 
 // True, said with the archive's name and why, when nothing of the archive may be
@@ -80,6 +83,60 @@ bool RefusedWhole(const codec::CZipReader& reader, const std::string& archive, c
   return true;
 }
 
+bool MethodKnown(const codec::CZipHeader& h) { return h.method == 0 || h.method == 8; }
+
+// Writes one member below the target: false when it was not written (said why).
+// *full is set instead when, with placeholder sizes, the member ran into the
+// caller's room: the end of the output, not a fault.
+bool WriteMember(CQelDoc& doc, codec::CZipReader& reader, const codec::ZipEntry& entry, CExtractTarget& target,
+                 const ZipRunOptions& options, bool* full) {
+  const codec::CZipHeader& h = entry.header;
+  if (!MethodKnown(h)) {
+    // A method the codec does not have: reported, and the rest still comes out.
+    AfxNote(h.name + " : method " + std::to_string(h.method) + " " + ReasonOfCode(codec::err::kLzhMethod));
+    return false;
+  }
+  // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
+  // setting keeps the Shift-JIS pairs that are not UTF-8.
+  const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
+  bool exact = true;
+  const std::string name = doc.ZipMemberName(h.name, flagged, &exact);
+  bool isFolder = false;
+  std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+  // A name Shift-JIS cannot express is refused, never written under another name.
+  if (!exact || (!rel && !isFolder)) {
+    AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(exact ? WriteTrouble::BadName : WriteTrouble::NotShiftJis)));
+    return false;
+  }
+  if (!rel) return true;
+  if (isFolder) {
+    if (target.MakeFolders(*rel)) return true;
+    AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, target.Why()));
+    return false;
+  }
+  // A member that cannot be made, or does not decode whole, is reported and left out
+  // (what was there stays); the members after it still come out. The time and the
+  // read-only mark are the file's before it takes its name.
+  codec::ZipEntry member = entry;
+  if (options.codec.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
+  MemberStamp stamp;
+  stamp.mtime = target.LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
+  stamp.readOnly = reader.FromDirectory() && (h.externalAttributes & 0x01);
+  const ArchiveStatus wrote = RunCodec([&] {
+    target.WriteFile(
+        *rel, [&](codec::CByteSink& sink) { reader.Extract(member, sink, options.codec); },
+        options.codec.placeholderSizes, stamp, nullptr);
+  });
+  if (wrote.ok()) return true;
+  if (options.codec.placeholderSizes && wrote.IsCodec(codec::err::kSizeMismatch)) {
+    *full = true;
+    return true;
+  }
+  AfxNote(name + " : " + wrote.reason);
+  ReportCodecError(wrote.codecCode.c_str());
+  return false;
+}
+
 }  // namespace
 
 std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const std::string& folder, const char** code) {
@@ -92,112 +149,73 @@ std::optional<std::string> ZipBombReason(const codec::CZipReader& reader, const 
   return NoRoomReason(reader.DeclaredTotal(), largest, folder);
 }
 
-int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
-                       std::span<const uint8_t> memoryImage, uint8_t* buffer, int outputCapacity,
-                       const ZipRunOptions& options) {
-  const bool memoryMode = !memoryImage.empty();
+ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const std::string& folder,
+                                 const ZipRunOptions& options) {
+  plat::MakeDirectory(folder);
+  const std::optional<std::string> resolved = ResolvedFolder(folder);
+  if (!resolved) return ArchiveStatus::Fail();
+  CExtractTarget target(*resolved, options.askOverwrite);
   std::vector<uint8_t> input;
-  std::span<const uint8_t> image = memoryImage;
-  std::optional<CExtractTarget> target;
-  if (!memoryMode) {
-    plat::MakeDirectory(folder);
-    if (!plat::SetCurrentDirectory(folder)) return -1;
-    target.emplace(plat::GetCurrentDirectory(), options.askOverwrite);
-    const int64_t length = ReadArchive(doc, archive, input);
-    if (length < 0) return static_cast<int>(length);
-    image = std::span<const uint8_t>(input.data(), static_cast<size_t>(length));
-    outputCapacity = 0;
+  if (ArchiveStatus read = ReadArchive(doc, archive, input); !read.ok()) return read;
+  bool failed = false, refused = false;
+  const ArchiveStatus run = RunCodec([&] {
+    codec::CZipReader reader(input);
+    if (RefusedWhole(reader, archive, target.Folder())) {
+      refused = true;
+      return;
+    }
+    bool full = false;
+    for (const codec::ZipEntry& entry : reader.Entries()) {
+      if (!WriteMember(doc, reader, entry, target, options, &full)) failed = true;
+      if (full) break;
+    }
+  });
+  if (!run.ok()) {
+    AfxNote(plat::ShownPath(archive) + " : " + run.reason);
+    ReportCodecError(run.codecCode.c_str());
   }
-  // Memory mode inflates straight into the caller's buffer unless the archive image
-  // lies in it; then into a block of its own, copied over at the end.
+  return run.ok() && !refused && !failed ? ArchiveStatus::Done() : ArchiveStatus::Fail();
+}
+
+ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity,
+                              const ZipRunOptions& options) {
+  // The output goes straight into the caller's buffer unless the archive image lies
+  // in it; then into a block of its own, copied over at the end.
   const std::less<const uint8_t*> before;
-  const bool direct = memoryMode && buffer &&
-                      (!before(image.data(), buffer + std::max(outputCapacity, 0)) ||
-                       !before(buffer, image.data() + image.size()));
-  std::vector<uint8_t> output;
-  if (memoryMode && !direct && !TryAllocate(output, outputCapacity, 1, 2000, &doc.m_allocHook)) {
+  const bool direct = output && (!before(image.data(), output + std::max(outputCapacity, 0)) ||
+                                 !before(output, image.data() + image.size()));
+  std::vector<uint8_t> block;
+  if (!direct && !TryAllocate(block, outputCapacity, 1, 2000, &doc.m_allocHook)) {
     char note[64];
     std::snprintf(note, sizeof note, " 030  zipoutmax = %d", outputCapacity);
     ShowOutOfMemory(note);
-    return -9;
+    return ArchiveStatus::Fail(ArchiveCode::kOutOfMemory);
   }
-  codec::CBoundedSink memory(direct ? buffer : output.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
-
-  int result = 0;
-  bool full = false;  // placeholder sizes: the stream went on past the caller's room
-  try {
+  codec::CBoundedSink memory(direct ? output : block.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
+  bool unknownMethod = false;
+  const ArchiveStatus run = RunCodec([&] {
     codec::CZipReader reader(image);
-    if (!memoryMode && RefusedWhole(reader, archive, target->Folder())) return -1;
     for (const codec::ZipEntry& entry : reader.Entries()) {
-      const codec::CZipHeader& h = entry.header;
-      if (h.method != 0 && h.method != 8) {
-        // A method the codec does not have: reported, and the rest still comes out.
-        if (!memoryMode) AfxNote(h.name + " : method " + std::to_string(h.method) + " " + ReasonOfCode(codec::err::kLzhMethod));
-        result = -1;
+      if (!MethodKnown(entry.header)) {
+        unknownMethod = true;
         continue;
       }
-      codec::ZipExtractOptions codecOptions = options.codec;
       codec::ZipEntry member = entry;
-      if (codecOptions.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
-      if (memoryMode) {
-        reader.Extract(member, memory, codecOptions);
-        continue;
-      }
-      // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
-      // setting keeps the Shift-JIS pairs that are not UTF-8.
-      const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
-      bool exact = true;
-      std::string name = doc.ZipMemberName(h.name, flagged, &exact);
-      bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
-      // A name Shift-JIS cannot express is refused, never written under another name.
-      if (!exact || (!rel && !isFolder)) {
-        AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, TroubleReason(exact ? WriteTrouble::BadName : WriteTrouble::NotShiftJis)));
-        result = -1;
-        continue;
-      }
-      if (!rel) continue;
-      if (isFolder) {
-        if (!target->MakeFolders(*rel)) {
-          AfxNote(name + " : " + CodeWithReason(codec::err::kWrite, target->Why()));
-          result = -1;
-        }
-        continue;
-      }
-      // A member that cannot be made, or does not decode whole, is reported and left
-      // out (what was there stays); the members after it still come out.
-      // The time and the read-only mark are the file's before it takes its name.
-      MemberStamp stamp;
-      stamp.mtime = target->LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
-      stamp.readOnly = reader.FromDirectory() && (h.externalAttributes & 0x01);
-      try {
-        target->WriteFile(
-            *rel, [&](codec::CByteSink& sink) { reader.Extract(member, sink, codecOptions); },
-            codecOptions.placeholderSizes, stamp, nullptr);
-      } catch (const codec::CodecError& e) {
-        // Placeholder sizes: the caller's room is the end of the output, not a fault.
-        if (codecOptions.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch) throw;
-        AfxNote(name + " : " + CodeWithReason(e));
-        ReportCodecError(e.Code());
-        result = -1;
-        continue;
-      }
+      if (options.codec.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
+      reader.Extract(member, memory, options.codec);
     }
-  } catch (const codec::CodecError& e) {
-    // With placeholder sizes the caller's room is the end of the output, not a fault.
-    full = options.codec.placeholderSizes && std::string_view(e.Code()) == codec::err::kSizeMismatch;
-    if (!full) {
-      if (!memoryMode) AfxNote(plat::ShownPath(archive) + " : " + CodeWithReason(e));
-      ReportCodecError(e.Code());
-      return -1;
-    }
+  });
+  // With placeholder sizes the caller's room is the end of the output, not a fault.
+  const bool full = options.codec.placeholderSizes && run.IsCodec(codec::err::kSizeMismatch);
+  if (!run.ok() && !full) {
+    ReportCodecError(run.codecCode.c_str());
+    return ArchiveStatus::Fail();
   }
-  if (!memoryMode) return result;
   // The room is filled; output that did not fit makes the run a failure (size over).
   const size_t copy = static_cast<size_t>(memory.Kept());
-  if (!direct) std::memcpy(buffer, output.data(), copy);
-  if (result < 0) return result;
-  return full || memory.Overflowed() ? -3 : static_cast<int>(copy);
+  if (!direct) std::memcpy(output, block.data(), copy);
+  if (unknownMethod) return ArchiveStatus::Fail();
+  return full || memory.Overflowed() ? ArchiveStatus::Fail(ArchiveCode::kSizeOver) : ArchiveStatus::Done(static_cast<int64_t>(copy));
 }
 
 namespace {
@@ -220,8 +238,34 @@ struct ProgramPlan {
 // program inflates past a declared size; each file stops at the largest one, so as
 // many files of the largest size must fit). nullopt otherwise: the own codec, which
 // stops each member at its own size, serves and reports what it refuses.
-std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
+// Fills plan from the archive's members; false when one of them keeps the program out.
+bool PlanMembers(CQelDoc& doc, std::span<const uint8_t> bytes, CExtractTarget& target, ProgramPlan& plan) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
+  codec::CZipReader reader(bytes);
+  const char* code = nullptr;
+  if (reader.Entries().empty() || ZipBombReason(reader, target.Folder(), &code)) return false;
+  for (const codec::ZipEntry& e : reader.Entries()) {
+    const codec::CZipHeader& h = e.header;
+    if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
+    const bool utf8 = h.flags & codec::kFlagUtf8;
+    const std::string name = utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name;
+    if (plat::FindLastSeparator(name) != std::string::npos) return false;
+    bool isFolder = false;
+    std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
+    // A file name the own codec refuses ("a/..") is refused by it, with its message.
+    if (!rel && !isFolder) return false;
+    if (rel && !target.StaysInside(*rel)) return false;
+    if (!utf8)
+      for (char c : h.name)
+        if (static_cast<uint8_t>(c) >= 0x80) return false;
+    if (!rel || isFolder) continue;
+    plan.sizes.try_emplace(*rel, h.uncompressedSize);
+    plan.largest = std::max(plan.largest, h.uncompressedSize);
+  }
+  return true;
+}
+
+std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
   std::vector<uint8_t> bytes;
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return std::nullopt;
@@ -229,31 +273,9 @@ std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archi
   if (!TryAllocate(bytes, length, 1, 0, &doc.m_allocHook)) return std::nullopt;
   if (file.Read(bytes.data(), length) != length) return std::nullopt;
   ProgramPlan plan;
-  try {
-    codec::CZipReader reader(bytes);
-    const char* code = nullptr;
-    if (reader.Entries().empty() || ZipBombReason(reader, target.Folder(), &code)) return std::nullopt;
-    for (const codec::ZipEntry& e : reader.Entries()) {
-      const codec::CZipHeader& h = e.header;
-      if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return std::nullopt;
-      const bool utf8 = h.flags & codec::kFlagUtf8;
-      const std::string name = utf8 ? plat::Utf8NameToCp932(h.name, false, doc.m_bSjisFixed) : h.name;
-      if (plat::FindLastSeparator(name) != std::string::npos) return std::nullopt;
-      bool isFolder = false;
-      std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
-      // A file name the own codec refuses ("a/..") is refused by it, with its message.
-      if (!rel && !isFolder) return std::nullopt;
-      if (rel && !target.StaysInside(*rel)) return std::nullopt;
-      if (!utf8)
-        for (char c : h.name)
-          if (static_cast<uint8_t>(c) >= 0x80) return std::nullopt;
-      if (!rel || isFolder) continue;
-      plan.sizes.try_emplace(*rel, h.uncompressedSize);
-      plan.largest = std::max(plan.largest, h.uncompressedSize);
-    }
-  } catch (const codec::CodecError&) {
-    return std::nullopt;  // unread members cannot be checked: the own codec reports the fault
-  }
+  bool allowed = false;
+  // Unread members cannot be checked: the own codec reports the fault.
+  if (!RunCodec([&] { allowed = PlanMembers(doc, bytes, target, plan); }).ok() || !allowed) return std::nullopt;
   std::optional<int64_t> room = plat::FreeSpace(target.Folder());
   if (room && plan.largest > 0 && plan.sizes.size() > static_cast<uint64_t>(*room) / plan.largest) return std::nullopt;
   return plan;
@@ -274,19 +296,20 @@ std::string AbsolutePath(const std::string& path) {
   return WinJoin(plat::GetCurrentDirectory(), path);
 }
 
-// The program unpacks into a work folder inside the target (both paths taken before
-// the target is entered); its status is read as unzip documents it: 0 success, 1 a
-// warning with every member unpacked, anything else a failure. kProgramFailed also
-// when the archive is not one the program may unpack.
-int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder, bool askOverwrite) {
+// The program unpacks into a work folder inside the target; its status is read as
+// unzip documents it: 0 success, 1 a warning with every member unpacked, anything
+// else a failure. nullopt when the program failed and placed nothing, or the archive
+// is not one the program may unpack.
+std::optional<ArchiveStatus> ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder,
+                                                bool askOverwrite) {
   const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
   plat::MakeDirectory(absFolder);
-  if (!plat::SetCurrentDirectory(absFolder)) return kProgramFailed;
+  const std::optional<std::string> resolved = ResolvedFolder(absFolder);
   std::optional<std::string> hostArchive = plat::ToHostPath(absArchive);
-  if (!hostArchive) return kProgramFailed;
-  CExtractTarget target(plat::GetCurrentDirectory(), askOverwrite);
+  if (!resolved || !hostArchive) return std::nullopt;
+  CExtractTarget target(*resolved, askOverwrite);
   const std::optional<ProgramPlan> plan = PlanForProgram(doc, absArchive, target);
-  if (!plan) return kProgramFailed;
+  if (!plan) return std::nullopt;
   // A member that passes the largest declared size ends the program at once; one that
   // came out at another size than its own fails the road (nothing is placed).
   return UnpackThroughWorkFolder(
@@ -302,23 +325,19 @@ int ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::stri
 
 }  // namespace
 
-int CQelDoc::ExtractZip(int mode, std::string archive, std::string folder, int inputLength, int outputCapacity,
-                        uint8_t* buffer) {
+ArchiveStatus CQelDoc::ExtractZip(ExtractMode mode, std::string archive, std::string folder, int inputLength,
+                                  int outputCapacity, uint8_t* buffer) {
   // Memory mode is the own codec's: the program cannot fill the buffer. A mode
   // that asks for the program takes the own codec too when there is none.
   if (inputLength >= 2 && outputCapacity != 0 && buffer)
-    return ExtractZipOwnCodec(*this, archive, folder, {buffer, static_cast<size_t>(inputLength)}, buffer,
-                              outputCapacity, {});
+    return InflateZipImage(*this, {buffer, static_cast<size_t>(inputLength)}, buffer, outputCapacity, {});
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
-  if (mode != kExtractOwn && Archive().m_pfnUnZip) {
-    const std::string before = plat::GetCurrentDirectory();
-    const int result = ExtractWithProgram(*this, archive, folder, options.askOverwrite);
-    if (result != kProgramFailed) return result;
+  if (mode != ExtractMode::kOwn && Archive().m_pfnUnZip) {
     // The program failed, or may not unpack the archive, and placed nothing: the own
     // codec tells member by member.
-    plat::SetCurrentDirectory(before);
+    if (std::optional<ArchiveStatus> done = ExtractWithProgram(*this, archive, folder, options.askOverwrite)) return *done;
   }
-  return ExtractZipOwnCodec(*this, archive, folder, {}, nullptr, 0, options);
+  return ExtractZipToFolder(*this, archive, folder, options);
 }

@@ -1,5 +1,7 @@
 // The own-codec road of the ZIP extraction, shared by CQelDoc::ExtractZip and the
-// temporary archive of CQelDoc::InflateViaTempZip.
+// temporary archive of CQelDoc::InflateViaTempZip: one member reader (the codec's
+// CZipReader) serves two roads, the members of an archive file written below a
+// folder, and the members of an archive image inflated into a buffer.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "archive/ArchiveStatus.h"
 #include "codec/ZipReader.h"
 
 class CQelDoc;
@@ -19,18 +22,18 @@ struct ZipRunOptions {
   bool askOverwrite = false;
 };
 
-// File mode (no memory image): the archive file's members are written below folder,
-// which is made and entered first; 0 on success, -1 when a member was not written
-// (each such member is reported; a member the user chose not to overwrite is not a
-// failure). Memory mode: the members of the
-// archive image go one after the other into output (at most outputCapacity bytes);
-// returns the bytes produced, -3 when they did not fit (the room then filled). -1 on
-// a failure, -9 out of memory.
-// The image and output may be the same buffer.
-int ExtractZipOwnCodec(CQelDoc& doc, const std::string& archive, const std::string& folder,
-                       std::span<const uint8_t> memoryImage, uint8_t* output, int outputCapacity,
-                       const ZipRunOptions& options);
-
+// The archive file's members written below folder (made when missing; a relative
+// folder and archive are taken from the process's current folder, which stays as it
+// is). Done, or failed when a member was not written (each such member is reported;
+// a member the user chose not to overwrite is not a failure); out of memory.
+ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const std::string& folder,
+                                 const ZipRunOptions& options);
+// The members of the archive image inflated one after the other into output (at most
+// outputCapacity bytes); done with the bytes produced, size over when they did not fit
+// (the room then filled), failed, out of memory. The image and output may be the same
+// buffer.
+ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity,
+                              const ZipRunOptions& options);
 
 // Why the archive must not be unpacked into folder at all ("code reason"), *code the
 // code: members whose data overlap, a declared total past the free space, a member
