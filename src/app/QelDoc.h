@@ -24,7 +24,7 @@ class SheetTables;     // convert/office/xls/SheetTables.h
 struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
 struct ArchiveState;   // archive/ArchiveState.h
 struct ArchiveStatus;  // archive/ArchiveStatus.h
-// The archive operations' modes (archive/ArchiveModes.h, archive/SourceMode.h).
+// The archive operations' modes (archive/ArchiveModes.h, archive/protect/SourceMode.h).
 enum class CompressMode : int;
 enum class PackMode : int;
 enum class PackMessages : int;

@@ -6,7 +6,7 @@
 
 #include "archive/ArchiveModes.h"
 #include "archive/ArchiveStatus.h"
-#include "archive/SourceMode.h"
+#include "archive/protect/SourceMode.h"
 #include "codec/CodecTestSupport.h"
 #include "support/TestFiles.h"
 

@@ -2,7 +2,7 @@
 // (the rich-text picture insertion and the file list's image joining use it).
 #include "app/QelDoc.h"
 #include "archive/ArchiveStatus.h"
-#include "archive/SourceMode.h"
+#include "archive/protect/SourceMode.h"
 #include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/saving/SaveFile.h"

@@ -1,4 +1,4 @@
-#include "archive/FileSpec.h"
+#include "archive/pack/FileSpec.h"
 
 #include <algorithm>
 #include <cctype>

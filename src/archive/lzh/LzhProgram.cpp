@@ -1,4 +1,4 @@
-#include "archive/LzhProgram.h"
+#include "archive/lzh/LzhProgram.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "archive/PackList.h"
+#include "archive/pack/PackList.h"
 
 #include <cerrno>
 

@@ -10,7 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "archive/ArchiveModes.h"
-#include "archive/CipherKey.h"
+#include "archive/protect/CipherKey.h"
 #include "platform/os/Files.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "archive/ArchiveStatus.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
-#include "archive/PackList.h"
+#include "archive/pack/PackList.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 

@@ -1,10 +1,10 @@
-#include "archive/UnpackViaProgram.h"
+#include "archive/unpack/UnpackViaProgram.h"
 
 #include <cerrno>
 #include <optional>
 #include <vector>
 
-#include "archive/ExtractTarget.h"
+#include "archive/unpack/ExtractTarget.h"
 #include "archive/FailureReason.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"

@@ -6,7 +6,7 @@
 
 #include "archive/ArchiveModes.h"
 #include "archive/ArchiveStatus.h"
-#include "archive/SourceMode.h"
+#include "archive/protect/SourceMode.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 

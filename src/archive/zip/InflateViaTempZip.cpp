@@ -11,7 +11,7 @@
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
 #include "archive/ArchiveStatus.h"
-#include "archive/ZipExtractOwn.h"
+#include "archive/zip/ZipExtractOwn.h"
 #include "codec/ZipRecords.h"
 #include "base/ConvertStatus.h"
 #include "base/ByteOrder.h"
