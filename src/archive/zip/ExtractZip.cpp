@@ -44,10 +44,6 @@ void ReportCodecError(const char* code) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText(code);
 }
 
-}  // namespace
-
-namespace {
-
 // Reads the archive file whole into input; failed when it cannot be read (said why),
 // out of memory.
 ArchiveStatus ReadArchive(CQelDoc& doc, const std::string& archive, std::vector<uint8_t>& input) {
@@ -290,19 +286,14 @@ bool SizesHold(const ProgramPlan& plan, const std::string& work) {
   return true;
 }
 
-// A Windows path made absolute against the current folder.
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && (path[0] == '\\' || (path.size() >= 2 && path[1] == ':'))) return path;
-  return WinJoin(plat::GetCurrentDirectory(), path);
-}
-
 // The program unpacks into a work folder inside the target; its status is read as
 // unzip documents it: 0 success, 1 a warning with every member unpacked, anything
 // else a failure. nullopt when the program failed and placed nothing, or the archive
 // is not one the program may unpack.
 std::optional<ArchiveStatus> ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder,
                                                 bool askOverwrite) {
-  const std::string absArchive = AbsolutePath(archive), absFolder = AbsolutePath(folder);
+  const std::string cwd = plat::GetCurrentDirectory();
+  const std::string absArchive = InFolder(cwd, archive), absFolder = InFolder(cwd, folder);
   plat::MakeDirectory(absFolder);
   const std::optional<std::string> resolved = ResolvedFolder(absFolder);
   std::optional<std::string> hostArchive = plat::ToHostPath(absArchive);

@@ -251,6 +251,10 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Win()));
   EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kCommand, "zip.zip", "rel", 0, 0, nullptr).ok());
   EXPECT_EQ(Tree(dir_.HostPath("rel")), expected);
+  // The own codec too: it once entered the folder first and looked for the archive there.
+  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kOwn, "zip.zip", "rel-own", 0, 0, nullptr).ok());
+  EXPECT_EQ(Tree(dir_.HostPath("rel-own")), expected);
+  EXPECT_EQ(plat::GetCurrentDirectory(), plat::FromHostPath(fs::canonical(dir_.HostPath("")).string())) << "left where it was";
   // The program follows symbolic links already in the folder and makes the ones an
   // archive holds; such archives go to the own codec, which does neither.
   fs::create_directories(dir_.HostPath("links/link"));
