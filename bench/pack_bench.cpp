@@ -6,6 +6,8 @@
 #include <string>
 
 #include "app/QelDoc.h"
+#include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -16,10 +18,12 @@ int main(int argc, char** argv) {
   }
   CMainFrame frame;
   CQelDoc doc(plat::FromHostPath(argv[1]), &frame);
-  if (!plat::SetCurrentDirectory(plat::FromHostPath(argv[2]))) return 1;
+  const std::string tree = plat::FromHostPath(argv[2]);
+  if (!plat::IsDirectory(tree)) return 1;
   const auto start = std::chrono::steady_clock::now();
-  const int result = doc.WriteArchive(1, 0, {plat::FromHostPath(argv[3]), "*.*"}, "", 1);
+  const ArchiveStatus result =
+      doc.WriteArchive(PackMode::kZip, 0, {plat::FromHostPath(argv[3]), "*.*"}, "", PackMessages::kQuiet, tree);
   const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("%.1f\n", ms);
-  return result == 0 ? 0 : 1;
+  return result.ok() ? 0 : 1;
 }

@@ -1,7 +1,8 @@
 // The file list's archive commands: pack into ZIP or LZH, unpack a ZIP or LZH
 // archive into its folder, protect and expand documents, and encipher and decipher
 // names. Each runs on the selected files of the active list (the current item when
-// nothing is selected) and re-reads the list afterwards.
+// nothing is selected) and re-reads the list afterwards; each hands the folder it
+// works in to the operation, and the process's current folder stays as it is.
 #include <cerrno>
 #include <functional>
 #include <string>
@@ -10,10 +11,13 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveModes.h"
-#include "archive/CipherKey.h"
+#include "archive/ArchivePaths.h"
+#include "archive/ArchiveStatus.h"
+#include "archive/protect/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
-#include "archive/PackList.h"
+#include "archive/pack/PackList.h"
+#include "archive/protect/SourceMode.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
 #include "app/StringTable.h"
@@ -65,25 +69,24 @@ int OnEachTarget(CommandContext& cx, const std::function<int(CommandContext&, co
 }
 
 int CompressZip(CommandContext& cx, const std::string&) {
-  if (cx.doc->CompressToZip(kCompressZipQuiet) != 1) return -1;
+  if (!cx.doc->CompressToZip(CompressMode::kZipQuiet).ok()) return -1;
   ShowResult(cx, cx.doc->m_nActiveList == 2 ? cx.doc->m_strFileName2 : cx.doc->m_strFileName1);
   return 0;
 }
 
 int CompressLzh(CommandContext& cx, const std::string& item) {
-  const std::string before = plat::GetCurrentDirectory();
   const std::string folder = CQelDoc::GetPathPart(item, PathPart::kFolder);
-  int result = -1;
   if (IsEmptyFolderToPack(item)) return -1;
   // An existing file of the archive's name is replaced only after Yes.
   if (plat::Exists(item + ".lzh") && !AskOverwrite(item + ".lzh")) return -1;
-  if (plat::SetCurrentDirectory(folder.empty() ? "\\" : folder)) {
+  const std::string base = folder.empty() ? "\\" : folder;
+  bool packed = false;
+  if (ResolvedFolder(base)) {
     const std::string name = CQelDoc::GetPathPart(item, PathPart::kName);
-    result = cx.doc->WriteArchive(kPackLzh, 2, {"", name}, "", 0);
+    packed = cx.doc->WriteArchive(PackMode::kLzh, 2, {"", name}, "", PackMessages::kShow, base).ok();
   }
-  plat::SetCurrentDirectory(before);
-  ShowResult(cx, result == 0 ? item + ".lzh" : "");
-  return result;
+  ShowResult(cx, packed ? item + ".lzh" : "");
+  return packed ? 0 : -1;
 }
 
 int OnCompressZip(CommandContext& cx) { return OnEachTarget(cx, CompressZip); }
@@ -98,12 +101,10 @@ int Unpack(CommandContext& cx, const std::string& item) {
     AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
     return -1;
   }
-  const std::string before = plat::GetCurrentDirectory();
-  const int result = ext == "zip" ? cx.doc->ExtractZip(kExtractCommand, item, folder, 0, 0, nullptr)
-                                  : cx.doc->ProcessLzh(item, folder, kLzhUnpack);
-  plat::SetCurrentDirectory(before);
+  const ArchiveStatus result = ext == "zip" ? cx.doc->ExtractZip(ExtractMode::kCommand, item, folder, 0, 0, nullptr)
+                                            : cx.doc->ProcessLzh(item, folder, LzhMode::kUnpack);
   ShowResult(cx, item);
-  return result < 0 ? -1 : 0;
+  return result.ok() ? 0 : -1;
 }
 
 int Protect(CommandContext& cx, const std::string& item) {
@@ -112,14 +113,14 @@ int Protect(CommandContext& cx, const std::string& item) {
     AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("フォルダーは保護形式にできません。"));
     return -1;
   }
-  const int result = cx.doc->ConvertSource(1, item, "");
+  const ArchiveStatus result = cx.doc->ConvertSource(SourceMode::kScramble, item, "");
   ShowResult(cx, "");
-  return result < 0 ? -1 : 0;
+  return result.ok() ? 0 : -1;
 }
 
 // Shows the expanded text of the item; its plain copy is removed once shown.
 int Expand(CommandContext& cx, const std::string& item) {
-  if (cx.doc->RenameProtectedSource(item) < 0) return -1;
+  if (!cx.doc->RenameProtectedSource(item).ok()) return -1;
   const std::string plain = cx.doc->m_strPathName;
   const int result = cx.doc->LoadDocument(plain, 0);
   plat::RemoveFile(plain);
@@ -156,9 +157,9 @@ bool IsPlainNameInFolder(const std::string& path, const std::string& to) {
 // Why a name did not translate: enciphering takes only names marked "@Enc" right
 // before the extension (others are left as they are); deciphering only the stored
 // form, with the key it was made with.
-std::string UntranslatedReason(const std::string& path, int toPlain) {
+std::string UntranslatedReason(const std::string& path, NameForm form) {
   const std::string name = CQelDoc::GetPathPart(path, PathPart::kName);
-  if (toPlain == 0) {
+  if (form == NameForm::kStored) {
     const std::string base = CQelDoc::GetPathPart(path, PathPart::kWithoutExtension);
     if (base.size() < 4 || base.compare(base.size() - 4, 4, "@Enc") != 0)
       return plat::Utf8ToCp932Lossy("名前が @Enc で終わっていないため暗号化しません。");
@@ -168,20 +169,20 @@ std::string UntranslatedReason(const std::string& path, int toPlain) {
   return LoadString(kWrongKey);
 }
 
-// Renames each target to its stored (toPlain 0) or plain (1) form. A name that does
+// Renames each target to its stored or plain form. A name that does
 // not translate (no "@Enc" mark, a wrong key, no cipher text), a name that is taken,
 // and a deciphered name that is no plain name in the folder are left, each with a
 // message saying why, and make the command fail.
-int RenameAll(CommandContext& cx, int toPlain) {
+int RenameAll(CommandContext& cx, NameForm form) {
   std::optional<CipherKey> key;
-  if (ObtainCipherKey(*cx.doc, false, key) == -2) return -1;
+  if (!ObtainCipherKey(*cx.doc, false, key).ok()) return -1;
   int failed = 0;
   std::string last;
   for (const std::string& path : Targets(cx)) {
-    const std::string to = cx.doc->TranslateFileName(path, toPlain);
+    const std::string to = cx.doc->TranslateFileName(path, form);
     std::string why;
     if (to == path) {
-      why = UntranslatedReason(path, toPlain);
+      why = UntranslatedReason(path, form);
     } else if (!IsPlainNameInFolder(path, to)) {
       why = LoadString(kCannotMake);
     } else if (plat::LinkStat(to)) {
@@ -200,12 +201,12 @@ int RenameAll(CommandContext& cx, int toPlain) {
   return failed ? -1 : 0;
 }
 
-int OnEncipherNames(CommandContext& cx) { return RenameAll(cx, 0); }
-int OnDecipherNames(CommandContext& cx) { return RenameAll(cx, 1); }
+int OnEncipherNames(CommandContext& cx) { return RenameAll(cx, NameForm::kStored); }
+int OnDecipherNames(CommandContext& cx) { return RenameAll(cx, NameForm::kPlain); }
 
 int OnSaveSourceAs(CommandContext& cx) {
   CurrentItem(cx);
-  return cx.doc->OnSaveSourceAs();
+  return cx.doc->OnSaveSourceAs().ok() ? 0 : -1;
 }
 
 void WhenItem(CommandContext& cx, CCmdUI& ui) { ui.Enable(cx.list && !cx.list->CurrentPath().empty()); }

@@ -1,40 +1,68 @@
-// The modes of the archive operations (their first or last argument). Code passes and
-// compares these names, never bare numbers; ConvertSource's are in SourceMode.h.
+// The modes of the archive operations. Each operation takes its own scoped mode, so
+// a number, or another operation's mode, does not compile where a mode is meant;
+// ConvertSource's are in SourceMode.h. The values are the operations' own numbers.
 #pragma once
 
 // CQelDoc::CompressToZip: what is packed, and where the archive goes.
-enum CompressMode : int {
-  kCompressZip = 0,        // the list's current file or folder into NAME.zip beside it, made current
-  kCompressBmz = 1,        // the current file into NAME.bmz (its extension replaced)
-  kCompressWorkBmp = 2,    // the document's BMP work copy into TMP\Pelnor1.bmz
-  kCompressRtz = 3,        // the current file into NAME.rtz (its extension replaced), made current
-  kCompressWorkRtf = 4,    // the document's RTF work copy packed over the document's file
-  kCompressArchTmp = 5,    // TMP\ARCHTMP's files into TMP\ARCHTMP\temp.zip
-  kCompressZipQuiet = 10,  // kCompressZip, the views left as they are
+enum class CompressMode : int {
+  kZip = 0,        // the list's current file or folder into NAME.zip beside it, made current
+  kBmz = 1,        // the current file into NAME.bmz (its extension replaced)
+  kWorkBmp = 2,    // the document's BMP work copy into TMP\Pelnor1.bmz
+  kRtz = 3,        // the current file into NAME.rtz (its extension replaced), made current
+  kWorkRtf = 4,    // the document's RTF work copy packed over the document's file
+  kArchTmp = 5,    // TMP\ARCHTMP's files into TMP\ARCHTMP\temp.zip
+  kZipQuiet = 10,  // kZip, the views left as they are
 };
 
 // CQelDoc::WriteArchive: the archive's form and how its name is made.
-enum PackMode : int {
-  kPackLzh = 0,       // LZH through the lha program; a made name gets ".lzh"
-  kPackZip = 1,       // ZIP; a made name gets ".zip"
-  kPackZipNamed = 2,  // ZIP under the given name as it stands
+enum class PackMode : int {
+  kLzh = 0,       // LZH through the lha program; a made name gets ".lzh"
+  kZip = 1,       // ZIP; a made name gets ".zip"
+  kZipNamed = 2,  // ZIP under the given name as it stands
+};
+
+// CQelDoc::WriteArchive: whether a failure the pack did not say yet is said.
+enum class PackMessages : int {
+  kShow = 0,
+  kQuiet = 1,
+};
+
+// CQelDoc::ZipCompress: who packs.
+enum class ZipPacker : int {
+  kProgramOrOwn = 0,  // the outside zip program when there is one and the names are ASCII
+  kOwn = 1,           // the own writer
 };
 
 // CQelDoc::ExtractZip: who unpacks a ZIP archive on the disk.
-enum ExtractMode : int {
-  kExtractOwn = 0,      // the own codec only
-  kExtractProgram = 1,  // the outside unzip program when there is one, else the own codec
-  kExtractCommand = 3,  // the same, as the unpack command and the source conversions ask it
+enum class ExtractMode : int {
+  kOwn = 0,      // the own codec only
+  kProgram = 1,  // the outside unzip program when there is one, else the own codec
+  kCommand = 3,  // the same, as the unpack command and the source conversions ask it
 };
 
 // CQelDoc::ProcessLzh.
-enum LzhMode : int {
-  kLzhUnpack = 0,  // the archive into the folder
-  kLzhPack = 1,    // the folder's contents into the archive (the lha program)
+enum class LzhMode : int {
+  kUnpack = 0,  // the archive into the folder
+  kPack = 1,    // the folder's contents into the archive (the lha program)
 };
 
 // CQelDoc::CipherFileName.
-enum NameCipherMode : int {
-  kNameEncipher = 0,
-  kNameDecipher = 1,
+enum class CipherDirection : int {
+  kEncipher = 0,
+  kDecipher = 1,
+};
+
+// CQelDoc::TranslateFileName: the form a path is turned into.
+enum class NameForm : int {
+  kStored = 0,  // "base@Enc.ext" to "#~$_" + cipher text + ".ext"
+  kPlain = 1,   // back
+};
+
+// CQelDoc::InflateViaTempZip: how it takes its output: into the caller's buffer,
+// expecting up to 64 times the stream's length; into "temp.txt" as image samples
+// (256 times); or into the caller's buffer, expecting its whole capacity (a PNG's rows).
+enum class InflateMode : int {
+  kInMemory = 0,
+  kSamples = 1,
+  kToCapacity = 2,
 };

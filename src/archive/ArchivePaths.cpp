@@ -1,6 +1,7 @@
 #include "archive/ArchivePaths.h"
 
 #include <ctime>
+#include <filesystem>
 
 #include "platform/os/Files.h"
 
@@ -26,6 +27,23 @@ bool MakeDirectoryPath(std::string_view path) {
   for (size_t i = 0; i < win.size(); ++i)
     if (!mask[i] && win[i] == '/') win[i] = '\\';
   return plat::MakeDirectories(win);
+}
+
+std::optional<std::string> ResolvedFolder(std::string_view folder) {
+  std::optional<std::string> host = plat::ToHostPath(folder);
+  if (!host) return std::nullopt;
+  std::error_code ec;
+  const std::filesystem::path real = std::filesystem::canonical(host->empty() ? "." : *host, ec);
+  if (ec || !std::filesystem::is_directory(real, ec)) return std::nullopt;
+  return plat::FromHostPath(real.string());
+}
+
+std::string InFolder(std::string_view folder, const std::string& path) {
+  const bool absolute = !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() >= 2 && path[1] == ':'));
+  if (folder.empty() || absolute) return path;
+  std::string joined(folder);
+  if (plat::FindLastSeparator(joined) != joined.size() - 1) joined += '\\';
+  return joined + path;
 }
 
 FileInfo FileEntry::FromPath(std::string_view path) {
@@ -83,11 +101,13 @@ std::string WinChild(std::string_view folder, const std::string& name) {
 // Visits the files of path and its folders; a folder with no entries at all is
 // visited itself. Symbolic links are never followed, special files never read, and
 // names that cannot be expressed never reached: each is recorded in leftOut.
+// A relative path is taken from base.
 template <class Visit>
-void WalkTree(std::string_view path, Visit&& visit, LeftOut* leftOut) {
-  FileInfo info = FileEntry::FromPath(path);
+void WalkTree(std::string_view base, std::string_view path, Visit&& visit, LeftOut* leftOut) {
+  const std::string at = InFolder(base, std::string(path));
+  FileInfo info = FileEntry::FromPath(at);
   if (info.size == -1) {
-    std::optional<plat::FileInfo> st = plat::LinkStat(path);
+    std::optional<plat::FileInfo> st = plat::LinkStat(at);
     if (leftOut && st && st->isSymlink) leftOut->links.push_back(ToSlashes(path));
     if (leftOut && st && st->isSpecial) leftOut->specials.push_back(ToSlashes(path));
     return;
@@ -96,7 +116,7 @@ void WalkTree(std::string_view path, Visit&& visit, LeftOut* leftOut) {
     visit(info, ToSlashes(path));
     return;
   }
-  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(path);
+  std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(at);
   if (!entries) return;
   if (entries->empty()) {
     visit(info, NormalizeArchivePath(path));
@@ -112,15 +132,15 @@ void WalkTree(std::string_view path, Visit&& visit, LeftOut* leftOut) {
       if (leftOut) leftOut->links.push_back(ToSlashes(WinChild(path, e.name)));
       continue;
     }
-    WalkTree(WinChild(path, e.name), visit, leftOut);
+    WalkTree(base, WinChild(path, e.name), visit, leftOut);
   }
 }
 
 }  // namespace
 
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, LeftOut* leftOut) {
+void CollectTreeFiles(std::string_view base, std::string_view path, std::vector<FileEntry>& list, LeftOut* leftOut) {
   WalkTree(
-      path,
+      base, path,
       [&](const FileInfo& info, const std::string& name) {
         FileEntry e;
         e.compressedSize = e.uncompressedSize = info.size;
@@ -138,7 +158,7 @@ void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, LeftO
 
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list) {
   WalkTree(
-      path,
+      "", path,
       [&](const FileInfo&, const std::string& name) {
         ArchiveMember m;
         m.folder = SplitArchivePath(name);

@@ -18,6 +18,12 @@ std::string NormalizeArchivePath(std::string_view path);
 std::string SplitArchivePath(std::string_view path);
 // Makes the folder (archive form, '/' or '\' separators) and every missing level.
 bool MakeDirectoryPath(std::string_view path);
+// An existing folder as the file system spells it: absolute (a relative one taken from
+// the process's current folder), its links resolved; nullopt when it is no folder.
+std::optional<std::string> ResolvedFolder(std::string_view folder);
+// path taken relative to folder: folder + '\\' + path, or path itself when it is
+// absolute or folder is "" (the process's current folder).
+std::string InFolder(std::string_view folder, const std::string& path);
 
 struct FileInfo {
   std::string name;
@@ -64,5 +70,7 @@ std::vector<std::string> ListFolderNames(std::string_view folder, bool withLinks
 // The entries of path and, for a folder, of everything below it (a folder with no
 // entries at all gives its own entry); links, special files and names that cannot
 // be expressed are neither listed nor followed, each is added to leftOut when given.
-void CollectTreeFiles(std::string_view path, std::vector<FileEntry>& list, LeftOut* leftOut = nullptr);
+// A relative path is taken from base, and the entries keep it relative.
+void CollectTreeFiles(std::string_view base, std::string_view path, std::vector<FileEntry>& list,
+                      LeftOut* leftOut = nullptr);
 void BuildArchiveMemberList(std::string_view path, std::vector<ArchiveMember>& list);

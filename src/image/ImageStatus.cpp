@@ -5,6 +5,8 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
 #include "image/ImageState.h"
@@ -51,7 +53,10 @@ PictureContext DocPictureContext(CQelDoc& doc) {
   cx.hook = &doc.m_allocHook;
   cx.outOfMemory = ShowImageOutOfMemory;
   cx.format = ShowImageFormat;
-  cx.inflate = [&doc](uint8_t* data, int length, int capacity) { return doc.InflateViaTempZip(data, length, capacity, CQelDoc::kInflateToCapacity); };
+  cx.inflate = [&doc](uint8_t* data, int length, int capacity) {
+    const ArchiveStatus inflated = doc.InflateViaTempZip(data, length, capacity, InflateMode::kToCapacity);
+    return inflated.ok() ? static_cast<int>(inflated.produced) : -1;
+  };
   cx.tooLarge = [&doc](int64_t bytes) { doc.Image().m_nImageTooLarge = bytes; };
   return cx;
 }

@@ -48,7 +48,7 @@ TEST(ArchivePaths, TreeWalkListsFilesAndEmptyFoldersWithoutFollowingLinks) {
   fs::create_directory_symlink(dir.HostPath("elsewhere"), dir.HostPath("t/link"));
   testenv::WriteHostFile(dir.HostPath("t/\xE2\x82\xAC.txt"), "no CP932 name");  // a name the path cannot carry
   std::vector<FileEntry> list;
-  CollectTreeFiles(plat::FromHostPath(dir.HostPath("t")), list);
+  CollectTreeFiles("", plat::FromHostPath(dir.HostPath("t")), list);
   std::map<std::string, int64_t> got;
   const std::string base = plat::FromHostPath(dir.HostPath("t"));
   std::string prefix = base;

@@ -5,7 +5,9 @@
 
 #include <filesystem>
 
+#include "archive/ArchiveModes.h"
 #include "archive/ArchiveState.h"
+#include "archive/ArchiveStatus.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -42,7 +44,7 @@ TEST_F(Packing, FolderPackedBesideItselfAndReadByOtherTools) {
     doc_->m_nActiveList = 2;
     doc_->m_strFileName2 = Win(root);
     const std::string before = plat::GetCurrentDirectory();
-    ASSERT_EQ(doc_->CompressToZip(0), 1) << messages_.str();
+    ASSERT_TRUE(doc_->CompressToZip(CompressMode::kZip).ok()) << messages_.str();
     EXPECT_EQ(plat::GetCurrentDirectory(), before) << "the caller's folder is restored";
     EXPECT_EQ(doc_->m_strFileName2, Win(root) + ".zip");
     const std::string zip = dir_.HostPath(root + ".zip");
@@ -71,21 +73,21 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
   MakeTree("t", false);
   ASSERT_TRUE(plat::SetCurrentDirectory(Win("t")));
   // An older archive in the packed folder is not packed into its successor.
-  ASSERT_EQ(doc_->WriteArchive(1, 0, {"self.zip", "*.*"}, "", 1), 0);
-  ASSERT_EQ(doc_->WriteArchive(1, 0, {"self.zip", "*.*"}, "", 1), 0);
+  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, 0, {"self.zip", "*.*"}, "", PackMessages::kQuiet, "").ok());
+  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, 0, {"self.zip", "*.*"}, "", PackMessages::kQuiet, "").ok());
   if (testenv::PeerProgram("zipinfo")) {
     int status = -1;
     const std::string out = Run("zipinfo -1 " + testenv::Quote(dir_.HostPath("t/self.zip")), &status);
     EXPECT_EQ(out.find("self.zip"), std::string::npos) << out;
   }
   // An archive that cannot be written fails and leaves nothing behind.
-  EXPECT_EQ(doc_->WriteArchive(1, 0, {Win("t/noext/a.zip"), "*.*"}, "", 1), -1);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {Win("t/noext/a.zip"), "*.*"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
   EXPECT_FALSE(std::filesystem::exists(dir_.HostPath("t/noext/a.zip.$$$")));
   // Nothing to pack makes no archive; LZH without a packing program is refused.
-  EXPECT_EQ(doc_->WriteArchive(1, 0, {"none.zip", "nothing-*.x"}, "", 1), 0);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {"none.zip", "nothing-*.x"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kNothingToPack);
   EXPECT_FALSE(plat::Exists("none.zip"));
   doc_->Archive().m_nLhaCanCreate = 0;
-  EXPECT_EQ(doc_->WriteArchive(0, 2, {"", "noext"}, "", 1), -1);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kLzh, 2, {"", "noext"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
 }
 
 // A quiet pack that failed in the writer said nothing: its code is shown all the same.
@@ -93,7 +95,7 @@ TEST_F(Packing, QuietPackFailureHidesTheWritersCode) {
   MakeTree("t", false);
   ASSERT_TRUE(plat::SetCurrentDirectory(Win("t")));
   messages_.str("");
-  EXPECT_EQ(doc_->WriteArchive(1, 0, {Win("t/noext/a.zip"), "*.*"}, "", 1), -1);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {Win("t/noext/a.zip"), "*.*"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
   EXPECT_NE(messages_.str().find("025"), std::string::npos) << messages_.str();
 }
 
@@ -101,7 +103,7 @@ TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   SKIP_WITHOUT_PROGRAM("lhasa");
   MakeTree("src", true);
   SKIP_WITHOUT_PROGRAM("lha");
-  ASSERT_EQ(doc_->ProcessLzh(Win("a.lzh"), Win("src"), 1), 0);
+  ASSERT_TRUE(doc_->ProcessLzh(Win("a.lzh"), Win("src"), LzhMode::kPack).ok());
   if (doc_->Archive().m_nLhaCanCreate != 1) {
     if (std::getenv("CI")) FAIL() << "this lha cannot create archives";
     GTEST_SKIP() << "this lha cannot create archives";
@@ -113,7 +115,7 @@ TEST_F(Packing, LzhArchivesThroughTheLhaProgramAndTheOwnReader) {
   for (int road : {1, 0}) {
     doc_->Archive().m_nLhaCanCreate = road;
     const std::string target = road ? "by-program" : "by-own";
-    ASSERT_EQ(doc_->ProcessLzh(Win("a.lzh"), Win(target), 0), 0);
+    ASSERT_TRUE(doc_->ProcessLzh(Win("a.lzh"), Win(target), LzhMode::kUnpack).ok());
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath(target + "/sub/deep/x.txt")), "deep text") << target;
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath(target + "/noext")), std::string(5000, 'n')) << target;
   }

@@ -229,7 +229,7 @@ TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {
     CMainFrame frame;
     CQelDoc doc(out.Win() + "\\program", &frame);
     doc.Archive().m_pfnUnZip = nullptr;
-    ASSERT_EQ(doc.ExtractZip(0, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", 0, 0, nullptr), 0);
+    ASSERT_TRUE(doc.ExtractZip(ExtractMode::kOwn, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", 0, 0, nullptr).ok());
     EXPECT_EQ(testenv::ReadHostFile(out.HostPath("x/sub/a.txt")), "packed") << programs;
     plat::SetCurrentDirectory("\\tmp");
     EXPECT_EQ(Leftovers(dir.Host(), {"tree", "tree.zip", "script", "home"}), std::vector<std::string>{});
@@ -269,16 +269,16 @@ std::string DeflatedZip(const std::string& name, const Bytes& data, uint32_t dec
 TEST_F(ProtectFault, EncipheredNameAsksBeforeReplacingTheEarlierProtectedFile) {
   doc_->Archive().m_bEncryptNames = 1;
   const std::string src = WriteFile("memo@Enc.txt", "second version");
-  ASSERT_EQ(doc_->ConvertSource(1, src, ""), 0);
+  ASSERT_TRUE(doc_->ConvertSource(SourceMode::kScramble, src, "").ok());
   const std::string stored = StoredFile();
   ASSERT_FALSE(stored.empty());
   testenv::WriteHostFile(stored, "the earlier protected file");
   // No answer: the earlier file stays, and the call says it wrote nothing.
-  EXPECT_EQ(doc_->ConvertSource(1, src, ""), -1);
+  EXPECT_EQ(doc_->ConvertSource(SourceMode::kScramble, src, "").code, ArchiveCode::kFailed);
   EXPECT_EQ(testenv::ReadHostFile(stored), "the earlier protected file");
   EXPECT_NE(messages_.str().find("上書きしますか"), std::string::npos);
   frame_->Ui().QueueAnswer(plat::IDYES);
-  EXPECT_EQ(doc_->ConvertSource(1, src, ""), 0);
+  EXPECT_TRUE(doc_->ConvertSource(SourceMode::kScramble, src, "").ok());
   EXPECT_NE(testenv::ReadHostFile(stored), "the earlier protected file");
   EXPECT_FALSE(plat::Exists(Win("memo@Enc.+txt"))) << "only the stored name is written";
   EXPECT_EQ(StoredFile(), stored);
@@ -292,9 +292,9 @@ TEST_F(ProtectFault, ExpandingAProtectedBombStaysWithinTheVolume) {
   // claims 1,000 bytes stops where its data passes them, a damaged archive (050).
   WriteFile("honest.=txt", DeflatedZip("honest.txt", zeros, static_cast<uint32_t>(zeros.size())));
   WriteFile("lying.=txt", DeflatedZip("lying.txt", zeros, 1000));
-  EXPECT_EQ(doc_->ConvertSource(0, Win("honest.=txt"), ""), -3);
+  EXPECT_EQ(doc_->ConvertSource(SourceMode::kExpand, Win("honest.=txt"), "").code, ArchiveCode::kSizeOver);
   EXPECT_NE(messages_.str().find("ファイル容量オーバーです(>10MB)"), std::string::npos) << messages_.str();
-  EXPECT_EQ(doc_->ConvertSource(0, Win("lying.=txt"), ""), -1);
+  EXPECT_EQ(doc_->ConvertSource(SourceMode::kExpand, Win("lying.=txt"), "").code, ArchiveCode::kFailed);
   EXPECT_EQ(frame_->GetWindowText(), "050");
   EXPECT_FALSE(plat::Exists(doc_->TmpFolder() + "\\PelnorE3.txt"));
   // A source within the volume still expands whole.
@@ -304,6 +304,6 @@ TEST_F(ProtectFault, ExpandingAProtectedBombStaysWithinTheVolume) {
     text.insert(text.end(), part.begin(), part.end());
   }
   WriteFile("fits.=txt", DeflatedZip("fits.txt", text, static_cast<uint32_t>(text.size())));
-  ASSERT_EQ(doc_->ConvertSource(0, Win("fits.=txt"), ""), 0);
+  ASSERT_TRUE(doc_->ConvertSource(SourceMode::kExpand, Win("fits.=txt"), "").ok());
   EXPECT_EQ(Read(doc_->m_strPathName), ToString(text));
 }

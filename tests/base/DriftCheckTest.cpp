@@ -10,9 +10,10 @@
 //   - compares or assigns a file kind as a bare number (m_nFileKind == 12),
 //   - compares a record type of the binary Office roads as a bare number
 //     (case 0x00FC:, type == 0x003C),
-//   - compares a conversion mode of the converters or of ConvertSource, or a mode of
-//     the archive operations, as a bare number (mode == 11), or hands an archive
-//     operation a bare mode (CompressToZip(10), ProcessLzh(a, f, 0)),
+//   - compares a conversion mode of the converters as a bare number (mode == 11),
+//     turns a number into a mode of the archive operations (static_cast<SourceMode>(3),
+//     CompressMode{10}), or declares an archive operation with an int mode or flag
+//     (int mode in ArchiveOps.inc),
 //   - hands the player or the recorder a bare request, action or mode, or stores a
 //     bare MediaRequest (MediaCommand(4, 1), RecordWave(2), m_nMediaRequest = 32),
 //   - stores or tests a bare ViewAction, capture code or view timer, or works a save
@@ -100,16 +101,12 @@ struct Pattern {
   std::vector<const char*> under = {};  // the paths it covers (prefixes); empty: all
 };
 
-// The binary Office record walkers, and the converters with ConvertSource and the
-// archive operations (archive/ArchiveModes.h), whose modes are named.
+// The binary Office record walkers, and the converters, whose modes are named (the
+// archive operations' modes are scoped enums: a bare number does not compile).
 const std::vector<const char*> kRecordWalkers = {"src/convert/office/"};
-const std::vector<const char*> kModeUsers = {"src/convert/",
-                                             "src/archive/ConvertSource.cpp",
-                                             "src/archive/CompressToZip.cpp",
-                                             "src/archive/WriteArchive.cpp",
-                                             "src/archive/ExtractZip.cpp",
-                                             "src/archive/ProcessLzh.cpp",
-                                             "src/archive/FileNameCipher.cpp"};
+const std::vector<const char*> kModeUsers = {"src/convert/"};
+// The archive operations' declarations.
+const std::vector<const char*> kArchiveOps = {"src/archive/ArchiveOps.inc"};
 // The files that take a ViewAction or a capture code apart by its number.
 const std::vector<const char*> kViewActionUsers = {"src/view/QelView.cpp", "src/image/ViewImageAction.cpp",
                                                    "src/image/display/RefreshImage.cpp", "src/image/ImageCommands.cpp",
@@ -138,8 +135,9 @@ std::vector<Pattern> Patterns() {
       {kBareRecord, "Peek", std::regex(R"(PeekU16LE\([^()]*\)\s*(==|!=)\s*0x[0-9A-Fa-f]+\b)", ecma), kRecordWalkers},
       {kBareMode, "ode", std::regex(R"(\b(mode_?|\w*WidthMode)\s*(==|!=|<=|>=|<|>)\s*-?[0-9]+\b)", ecma), kModeUsers},
       {kBareMode, "ode", std::regex(R"(\b[0-9]+\s*(==|!=|<=|>=|<|>)\s*(mode_?|\w*WidthMode)\b)", ecma), kModeUsers},
-      {kBareArchive, "(", std::regex(R"(\b(CompressToZip|WriteArchive|ExtractZip|CipherFileName)\(\s*-?[0-9])", ecma)},
-      {kBareArchive, "ProcessLzh(", std::regex(R"(\bProcessLzh\([^;]*,\s*-?[0-9]+\s*\))", ecma)},
+      {kBareArchive, "Mode",
+       std::regex(R"(\b(Compress|Pack|Extract|Lzh|Inflate|Source)Mode\s*>?\s*[({]\s*-?[0-9])", ecma)},
+      {kBareArchive, "int ", std::regex(R"(\bint\s+(mode|toPlain|ownCodec|quiet)\b)", ecma), kArchiveOps},
       {kBareMedia, "MediaCommand(", std::regex(R"(\bMediaCommand\(\s*[0-9])", ecma)},
       {kBareMedia, "RecordWave(", std::regex(R"(\bRecordWave\(\s*[0-9])", ecma)},
       {kBareMedia, "MediaRequest", std::regex(R"(m_nMediaRequest\s*(==|!=|=)\s*[1-9])", ecma)},
@@ -293,10 +291,12 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"if (mode == 11) dashes(name);", {kBareMode}},
       {"if (doc_.m_nColumnWidthMode >= 10) return;", {kBareMode}},
       {"const int keep = 1 == mode ? 4 : 2;", {kBareMode}},
-      {"if (cx.doc->CompressToZip(10) != 1) return -1;", {kBareArchive}},
-      {"doc.ExtractZip(3, archive, \"\", 0, 0, nullptr);", {kBareArchive}},
-      {"return cx.doc->ProcessLzh(item, folder, 0);", {kBareArchive}},
-      {"return WriteArchive(kPackZip, 0, {zipName, fileSpec}, \"\", 0);", {}},
+      {"doc.ConvertSource(static_cast<SourceMode>(1), item, \"\");", {kBareArchive}},
+      {"if (!cx.doc->CompressToZip(CompressMode{10}).ok()) return -1;", {kBareArchive}},
+      {"int ProcessLzh(std::string archive, std::string folder, int mode);", {kBareArchive}},
+      {"std::string TranslateFileName(std::string path, int toPlain);", {kBareArchive}},
+      {"return WriteArchive(PackMode::kZip, 0, {zipName, fileSpec}, \"\", PackMessages::kShow, folder);", {}},
+      {"doc.ConvertSource(SourceMode::kExpand, source, \"\").ok()", {}},
       {"cx.view->MediaCommand(4, 1);", {kBareMedia}},
       {"if (doc.m_nRecordState != 0) RecordWave(2);", {kBareMedia}},
       {"doc.m_nMediaRequest = 32;", {kBareMedia}},

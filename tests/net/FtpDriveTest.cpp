@@ -5,6 +5,8 @@
 #include <map>
 
 #include "app/StringTable.h"
+#include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "filelist/FlistView.h"
 #include "net/NetState.h"
 #include "support/NetServers.h"
@@ -213,7 +215,7 @@ TEST_F(FtpServerTest, CompressRefusesASourceOnAConnectedSite) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\docs\\readme.txt"), 0);
   doc_->m_nActiveList = 1;
   doc_->m_strFileName1 = "R:\\docs\\readme.txt";
-  EXPECT_EQ(doc_->CompressToZip(0), 0);
+  EXPECT_FALSE(doc_->CompressToZip(CompressMode::kZip).ok());
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(159));
   EXPECT_EQ(doc_->m_strFileName1, "R:\\docs\\readme.txt");

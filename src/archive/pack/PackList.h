@@ -15,14 +15,16 @@
 // The files and empty folders below each source (relative paths, '/' separators, a
 // folder ending with '/'), with what the walk left out added to leftOut (which may
 // already hold what the sources' own listing left out). nullopt, each cause named,
-// when a name cannot be stored or a file cannot be read.
-std::optional<std::vector<std::string>> WalkPackList(const std::vector<std::string>& sources, LeftOut leftOut = {});
+// when a name cannot be stored or a file cannot be read. Relative sources are taken
+// from base and stay relative.
+std::optional<std::vector<std::string>> WalkPackList(std::string_view base, const std::vector<std::string>& sources,
+                                                     LeftOut leftOut = {});
 // Notes each link and special file as not stored, and each name Shift-JIS cannot
 // express as refused; false when there is such a name.
 bool AcceptLeftOut(const LeftOut& leftOut);
 // Names each file of the list (folders end with '/') that cannot be opened for
-// reading, with the reason; false when there is one.
-bool AllReadable(const std::vector<std::string>& names);
+// reading, with the reason; false when there is one. Relative names are taken from base.
+bool AllReadable(std::string_view base, const std::vector<std::string>& names);
 // True, with a message naming it, when path is a folder with nothing in it: it gives
 // no archive, and the pack fails rather than write one of nothing.
 bool IsEmptyFolderToPack(const std::string& path);

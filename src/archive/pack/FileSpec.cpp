@@ -1,4 +1,4 @@
-#include "archive/FileSpec.h"
+#include "archive/pack/FileSpec.h"
 
 #include <algorithm>
 #include <cctype>
@@ -40,14 +40,14 @@ bool MatchesFileSpec(std::string_view name, std::string_view pattern) {
   return false;
 }
 
-std::vector<std::string> ExpandFileSpec(std::string_view fileSpec, std::vector<std::string>* unnamed) {
+std::vector<std::string> ExpandFileSpec(std::string_view base, std::string_view fileSpec, std::vector<std::string>* unnamed) {
   const size_t sep = plat::FindLastSeparator(fileSpec);
   const std::string_view last = sep == std::string_view::npos ? fileSpec : fileSpec.substr(sep + 1);
   if (last.find_first_of("*?") == std::string_view::npos) return {std::string(fileSpec)};
   const std::string folder = sep == std::string_view::npos ? std::string() : std::string(fileSpec.substr(0, sep + 1));
   // Links are named too: the packers leave them out and say so.
   std::vector<std::string> inexact;
-  std::vector<std::string> names = ListFolderNames(folder.empty() ? "." : folder, true, &inexact);
+  std::vector<std::string> names = ListFolderNames(InFolder(base, folder.empty() ? "." : folder), true, &inexact);
   std::sort(names.begin(), names.end());
   std::vector<std::string> out;
   for (const std::string& name : names)

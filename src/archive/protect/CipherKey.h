@@ -17,10 +17,11 @@ struct CipherKey {
 std::optional<CipherKey> CipherKeyFromPwrd(std::string_view pwrd);
 
 class CQelDoc;
+struct ArchiveStatus;
 // The key of a command: asked for with the key-code dialog when the PWRD value ends
-// in four blanks (the program's own key when programKey). -2 when none is set
-// afterwards; 9 when it was asked now; else 0.
-int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key);
+// in four blanks (the program's own key when programKey). No key when none is set
+// afterwards; done otherwise, keyAsked when it was asked now.
+ArchiveStatus ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key);
 
 // The keyed value k for byte position i: a product chain of the key values with i
 // added, taken as a signed remainder after a divisor that cycles with i.

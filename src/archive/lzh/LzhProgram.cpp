@@ -1,4 +1,4 @@
-#include "archive/LzhProgram.h"
+#include "archive/lzh/LzhProgram.h"
 
 #include <algorithm>
 #include <cctype>
@@ -6,7 +6,9 @@
 #include <string_view>
 #include <sstream>
 
+#include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
+#include "archive/ArchiveStatus.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecError.h"
 #include "codec/lzh/LzhHeader.h"
@@ -16,13 +18,14 @@
 
 namespace {
 
-// An absolute host path of a Windows path (relative ones against the current folder).
-std::optional<std::string> AbsoluteHost(const std::string& winPath) {
-  std::string path = winPath;
-  const bool absolute = !path.empty() && (path[0] == '\\' || (path.size() >= 2 && path[1] == ':'));
-  if (!absolute) path = plat::GetCurrentDirectory() + "\\" + path;
-  return plat::ToHostPath(path);
+// A Windows path made absolute: a relative one is taken from folder, and folder, when
+// relative or "", from the current folder.
+std::string AbsoluteIn(const std::string& folder, const std::string& path) {
+  return InFolder(plat::GetCurrentDirectory(), InFolder(folder, path));
 }
+
+// An absolute host path of a Windows path (relative ones against the current folder).
+std::optional<std::string> AbsoluteHost(const std::string& winPath) { return plat::ToHostPath(AbsoluteIn("", winPath)); }
 
 // Whether a line of the usage text starts (after blanks) with the command letter,
 // then blanks, then a word (" a   Add to archive"); for the "y" option, a line
@@ -52,13 +55,11 @@ int64_t CountFileMembers(const std::string& archive) {
   std::vector<uint8_t> bytes;
   if (length < 0 || !TryAllocate(bytes, length, 1, 0, nullptr) || file.Read(bytes.data(), length) != length) return -1;
   int64_t count = 0;
-  try {
+  const ArchiveStatus read = RunCodec([&] {
     uint64_t pos = 0;
     for (codec::CLzhHeader h; h.Read(bytes, pos) >= 0; h = codec::CLzhHeader()) count += h.method != "-lhd-";
-  } catch (const codec::CodecError&) {
-    return -1;
-  }
-  return count;
+  });
+  return read.ok() ? count : -1;
 }
 
 }  // namespace
@@ -77,11 +78,10 @@ bool LzhProgramCanCreate(ArchiveState& state) {
   return state.m_nLhaCanCreate == 1;
 }
 
-int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources) {
+int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,
+                       const std::vector<std::string>& sources) {
   if (!LzhProgramCanCreate(state) || sources.empty()) return -1;
-  std::string absArchive = archive;
-  if (!(absArchive.size() >= 1 && (absArchive[0] == '\\' || (absArchive.size() >= 2 && absArchive[1] == ':'))))
-    absArchive = plat::GetCurrentDirectory() + "\\" + absArchive;
+  const std::string absArchive = AbsoluteIn(folder, archive);
   const size_t sep = plat::FindLastSeparator(absArchive);
   std::optional<std::string> work =
       plat::MakeHiddenWorkFolder(sep == 0 ? std::string("\\") : absArchive.substr(0, sep), plat::WorkKind::Lha);
@@ -99,7 +99,7 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
     // A name that starts with '-' must not read as an option.
     if (host) args.push_back((*host)[0] == '-' ? "./" + *host : *host);
   }
-  std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
+  std::optional<std::string> cwd = plat::ToHostPath(AbsoluteIn(folder, "."));
   int result = -1;
   if (spelled) {
     result = plat::RunProgram(state.m_strLhaProgram, args, cwd.value_or("")).exitCode;

@@ -10,10 +10,12 @@ struct ArchiveState;
 
 // Whether the lha program on PATH can create archives (asked once per document).
 bool LzhProgramCanCreate(ArchiveState& state);
-// Packs the sources (files and empty folders relative to the current folder, as
-// WalkPackList gives them: the program must not recurse) into a new archive that
-// replaces archive when complete; the program's exit code, -1 when it could not run.
-int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::vector<std::string>& sources);
+// Packs the sources (files and empty folders relative to folder, as WalkPackList
+// gives them: the program must not recurse; the program runs in folder) into a new
+// archive that replaces archive (relative to folder) when complete; the program's
+// exit code, -1 when it could not run.
+int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,
+                       const std::vector<std::string>& sources);
 // Unpacks archive into folder, no file past fileSizeLimit bytes (-1: no limit); the
 // program's exit code, -1 when it could not run or was stopped at the limit.
 int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,

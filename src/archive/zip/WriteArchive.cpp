@@ -16,11 +16,12 @@
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/FailureReason.h"
-#include "archive/FileSpec.h"
-#include "archive/LzhProgram.h"
-#include "archive/PackList.h"
+#include "archive/pack/FileSpec.h"
+#include "archive/lzh/LzhProgram.h"
+#include "archive/pack/PackList.h"
 #include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
 #include "codec/zip/ZipWriter.h"
@@ -74,66 +75,29 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }
 
-std::string ArchiveName(const CQelDoc& doc, int mode, int& count, const std::vector<std::string>& paths,
+std::string ArchiveName(const CQelDoc& doc, PackMode mode, int& count, const std::vector<std::string>& paths,
                         const std::string& given) {
-  if (!given.empty() && mode != kPackZipNamed) return given;
+  if (!given.empty() && mode != PackMode::kZipNamed) return given;
   if (count == 0) {
     count = 2;
     return paths.empty() ? std::string() : paths[0];
   }
   if (count <= 1 || paths.size() < 2) return given;
-  std::string name = mode == kPackZipNamed ? given : paths[1];
+  std::string name = mode == PackMode::kZipNamed ? given : paths[1];
   if (doc.m_nStartMode == 1) name = "C:\\ARCHTMP\\" + name;
   if (!name.empty() && (name.back() == '/' || name.back() == '\\') && plat::FindLastSeparator(name) == name.size() - 1)
     name.back() = '_';
-  if (count > 2 && mode != kPackZipNamed) name += "##";
-  if (mode == kPackZip) name += ".zip";
-  if (mode == kPackLzh) name += ".lzh";
+  if (count > 2 && mode != PackMode::kZipNamed) name += "##";
+  if (mode == PackMode::kZip) name += ".zip";
+  if (mode == PackMode::kLzh) name += ".lzh";
   return name;
 }
 
-}  // namespace
-
-int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, std::string archiveName, int quiet) {
-  if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
-  struct EndWait {
-    ~EndWait() {
-      if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
-    }
-  } endWait;
-
-  const std::string archive = ArchiveName(*this, mode, count, paths, archiveName);
-  std::vector<std::string> sources;
-  LeftOut leftOut;
-  for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
-    const std::string p = plat::WithoutTrailingSeparators(paths[i]);
-    for (std::string& s : ExpandFileSpec(p, &leftOut.unnamed)) sources.push_back(std::move(s));
-  }
-
-  if (mode == kPackLzh) {
-    if (!LzhProgramCanCreate(Archive())) {
-      if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
-      return -1;
-    }
-    // A name that cannot be stored, or a file that cannot be read, refuses the pack
-    // (each named); the program's own failure is the archive's.
-    const std::optional<std::vector<std::string>> names = WalkPackList(sources, leftOut);
-    if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, *names) == 0) return 0;
-    if (!quiet) AfxMessageBox(plat::ShownPath(archive) + "\r\n" + LoadString(IDS_CANNOT_MAKE));
-    return -1;
-  }
-
-  std::vector<FileEntry> entries;
-  for (const std::string& s : sources) CollectTreeFiles(s, entries, &leftOut);
-  // Nothing is written when a name cannot be stored: the archive would go without it.
-  if (!AcceptLeftOut(leftOut)) return -1;
-  std::erase_if(entries, [&](const FileEntry& e) { return SameFile(e.name, archive); });
-  if (entries.empty()) return 0;
-
-  Archive().m_bZipError = 0;
-  plat::WorkFile work;
-  std::string member;  // the file being read, named in its failure
-  try {
+// Writes the entries (relative to folder) into the archive's work file; the file
+// being read when the writer failed goes to *member.
+ArchiveStatus WriteEntries(const std::vector<FileEntry>& entries, const std::string& folder, plat::WorkFile& work,
+                           const std::string& archive, std::string* member) {
+  return RunCodec([&] {
     if (!work.CreateBeside(archive)) codec::Fail(codec::err::kArchiveOpen, ErrnoReason(errno));
     FileSinkOut sink(work.Out());
     codec::CZipWriter writer(sink);
@@ -154,27 +118,75 @@ int CQelDoc::WriteArchive(int mode, int count, std::vector<std::string> paths, s
         continue;
       }
       plat::File in;
-      member = e.name;
-      if (!in.Open(e.name, plat::File::Mode::Read)) codec::Fail(codec::err::kReadFailed, ErrnoReason(errno));
+      *member = e.name;
+      if (!in.Open(InFolder(folder, e.name), plat::File::Mode::Read)) codec::Fail(codec::err::kReadFailed, ErrnoReason(errno));
       FileSource source(in);
       writer.AddFile(record, source);
-      member.clear();
+      member->clear();
     }
     writer.Finish();
-  } catch (const codec::CodecError& error) {
+  });
+}
+
+}  // namespace
+
+ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::string> paths, std::string archiveName,
+                                    PackMessages messages, std::string folder) {
+  if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
+  struct EndWait {
+    ~EndWait() {
+      if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
+    }
+  } endWait;
+  const bool quiet = messages == PackMessages::kQuiet;
+
+  // The archive as the caller named it (in messages), and where it is written.
+  const std::string named = ArchiveName(*this, mode, count, paths, archiveName);
+  const std::string archive = InFolder(folder, named);
+  std::vector<std::string> sources;
+  LeftOut leftOut;
+  for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
+    const std::string p = plat::WithoutTrailingSeparators(paths[i]);
+    for (std::string& s : ExpandFileSpec(folder, p, &leftOut.unnamed)) sources.push_back(std::move(s));
+  }
+
+  if (mode == PackMode::kLzh) {
+    if (!LzhProgramCanCreate(Archive())) {
+      if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
+      return ArchiveStatus::Fail();
+    }
+    // A name that cannot be stored, or a file that cannot be read, refuses the pack
+    // (each named); the program's own failure is the archive's.
+    const std::optional<std::vector<std::string>> names = WalkPackList(folder, sources, leftOut);
+    if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, folder, *names) == 0) return ArchiveStatus::Done();
+    if (!quiet) AfxMessageBox(plat::ShownPath(named) + "\r\n" + LoadString(IDS_CANNOT_MAKE));
+    return ArchiveStatus::Fail();
+  }
+
+  std::vector<FileEntry> entries;
+  for (const std::string& s : sources) CollectTreeFiles(folder, s, entries, &leftOut);
+  // Nothing is written when a name cannot be stored: the archive would go without it.
+  if (!AcceptLeftOut(leftOut)) return ArchiveStatus::Fail();
+  std::erase_if(entries, [&](const FileEntry& e) { return SameFile(InFolder(folder, e.name), archive); });
+  if (entries.empty()) return ArchiveStatus::Fail(ArchiveCode::kNothingToPack);
+
+  Archive().m_bZipError = 0;
+  plat::WorkFile work;
+  std::string member;  // the file being read, named in its failure
+  if (const ArchiveStatus wrote = WriteEntries(entries, folder, work, archive, &member); !wrote.ok()) {
     work.Discard();
     // The writer's code and why, with the file it is about, even when quiet.
-    AfxMessageBox(plat::ShownPath(member.empty() ? archive : member) + " : " + CodeWithReason(error));
-    return -1;
+    AfxMessageBox(plat::ShownPath(member.empty() ? named : member) + " : " + wrote.reason);
+    return wrote;
   }
   if (Archive().m_bZipError == 1) {
     work.Discard();
     if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
-    return -1;
+    return ArchiveStatus::Fail();
   }
   if (!work.CommitAs(archive)) {
-    if (!quiet) AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
-    return -1;
+    if (!quiet) AfxMessageBox(plat::ShownPath(named) + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
+    return ArchiveStatus::Fail();
   }
-  return 0;
+  return ArchiveStatus::Done();
 }

@@ -33,8 +33,8 @@ class LzhTest : public testenv::DocTest {
     }
     return files;
   }
-  int Unpack(const std::string& archiveHost, const std::string& outHost) {
-    return doc_->ProcessLzh(plat::FromHostPath(archiveHost), plat::FromHostPath(outHost), 0);
+  ArchiveCode Unpack(const std::string& archiveHost, const std::string& outHost) {
+    return doc_->ProcessLzh(plat::FromHostPath(archiveHost), plat::FromHostPath(outHost), LzhMode::kUnpack).code;
   }
   // lhasa's extraction of the same archive.
   std::map<std::string, std::string> Reference(const std::string& archiveHost, const std::string& outHost) {
@@ -66,7 +66,7 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
     testenv::Shell("cd " + Q(src) + " && lha " + opts + " " + Q(archive) + " a.txt sub empty.txt runs.bin emptydir", &status);
     ASSERT_EQ(status, 0) << opts;
     std::string ours = dir_.HostPath("ours-" + opts);
-    ASSERT_EQ(Unpack(archive, ours), 0) << opts;
+    ASSERT_EQ(Unpack(archive, ours), ArchiveCode::kDone) << opts;
     EXPECT_TRUE(messages_.str().empty()) << opts << ": " << messages_.str();
     EXPECT_EQ(Tree(ours), Reference(archive, dir_.HostPath("ref-" + opts))) << opts;
     EXPECT_EQ(testenv::ReadHostFile(ours + "/sub/sh.bin"), ToString(SampleBinary(150000))) << opts;
@@ -75,11 +75,11 @@ TEST_F(LzhTest, ArchivesOfLhaAtEveryHeaderLevel) {
   std::string lh6 = dir_.HostPath("h6.lzh");
   testenv::Shell("cd " + Q(src) + " && lha co6q " + Q(lh6) + " a.txt");
   ASSERT_EQ(Methods(lh6), "-lh6- ");
-  EXPECT_EQ(Unpack(lh6, dir_.HostPath("o6")), -1) << "a member not written fails the run";
+  EXPECT_EQ(Unpack(lh6, dir_.HostPath("o6")), ArchiveCode::kFailed) << "a member not written fails the run";
   EXPECT_NE(messages_.str().find("UNLHA32.DLL"), std::string::npos) << messages_.str();
   // An lha program that can create archives unpacks them instead.
   doc_->Archive().m_nLhaCanCreate = -1;
-  EXPECT_EQ(Unpack(lh6, dir_.HostPath("p6")), 0);
+  EXPECT_EQ(Unpack(lh6, dir_.HostPath("p6")), ArchiveCode::kDone);
   if (doc_->Archive().m_nLhaCanCreate == 1) {
     EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("p6/a.txt")), ToString(SampleText(120000)));
   }
@@ -108,8 +108,8 @@ TEST_F(LzhTest, SharedCorpusOfLhaTools) {
     std::string total = testenv::Shell("lhasa v " + Q(archive) + " 2>/dev/null | awk '/Total/{print $5}'");
     if (std::atoll(total.c_str()) > (16 << 20)) continue;
     // A member that is not written is reported, and only then does the run fail.
-    const int unpacked = Unpack(archive, ours);
-    EXPECT_EQ(unpacked < 0, !messages_.str().empty()) << archive << ": " << messages_.str();
+    const ArchiveCode unpacked = Unpack(archive, ours);
+    EXPECT_EQ(unpacked != ArchiveCode::kDone, !messages_.str().empty()) << archive << ": " << messages_.str();
     // Unix links are not made here; MacLHA members keep the MacBinary header that
     // lhasa takes off.
     if (archive.find("maclha") != std::string::npos) continue;

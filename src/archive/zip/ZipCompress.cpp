@@ -1,4 +1,4 @@
-// CQelDoc::ZipCompress: packs a file or a pattern (relative to the current folder)
+// CQelDoc::ZipCompress: packs a file or a pattern (relative to the folder it is given)
 // into a ZIP archive through the zip program when there is one, else with the own
 // writer. The zip program stores names as the host spells them (UTF-8), where the
 // own writer stores the Shift-JIS names the rest of the system reads; so names that
@@ -14,10 +14,12 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchivePaths.h"
+#include "archive/ArchiveStatus.h"
 #include "archive/ArchiveState.h"
 #include "archive/FailureReason.h"
-#include "archive/FileSpec.h"
-#include "archive/PackList.h"
+#include "archive/pack/FileSpec.h"
+#include "archive/pack/PackList.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -26,6 +28,8 @@
 #include "platform/text/CodePage.h"
 
 namespace {
+
+constexpr int IDS_ZIP_ERROR = 161;
 
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text)
@@ -50,28 +54,38 @@ std::string FolderOf(const std::string& path) {
   return sep == std::string::npos ? std::string() : sep == 0 ? std::string("\\") : path.substr(0, sep);
 }
 
+// A pack the zip program could not be handed: said with string 161.
+ArchiveStatus NotPacked() {
+  AfxMessageBox(IDS_ZIP_ERROR);
+  return ArchiveStatus::Fail();
+}
+
 }  // namespace
 
-int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec) {
+ArchiveStatus CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, ZipPacker packer, std::string folder) {
   LeftOut leftOut;
-  const std::vector<std::string> names = ExpandFileSpec(fileSpec, &leftOut.unnamed);
+  const std::vector<std::string> names = ExpandFileSpec(folder, fileSpec, &leftOut.unnamed);
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
-  if (ownCodec != 0 || !Archive().m_zipProgram.Present() || !ascii) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
+  const auto ownWriter = [&] {
+    return WriteArchive(PackMode::kZip, 0, {zipName, fileSpec}, "", PackMessages::kShow, folder);
+  };
+  if (packer == ZipPacker::kOwn || !Archive().m_zipProgram.Present() || !ascii) return ownWriter();
 
-  if (names.empty() && leftOut.unnamed.empty()) return 0;
-  std::string archive = zipName;
-  if (archive.empty() || !(archive[0] == '\\' || (archive.size() >= 2 && archive[1] == ':')))
-    archive = plat::GetCurrentDirectory() + "\\" + archive;
-  std::optional<std::string> cwd = plat::ToHostPath(plat::GetCurrentDirectory());
-  if (!cwd) return 1;
+  if (names.empty() && leftOut.unnamed.empty()) return ArchiveStatus::Fail(ArchiveCode::kNothingToPack);
+  // The folder the names are relative to, where the program runs.
+  const std::optional<std::string> base = ResolvedFolder(folder);
+  if (!base) return NotPacked();
+  const std::string archive = InFolder(*base, zipName);
+  std::optional<std::string> cwd = plat::ToHostPath(*base);
+  if (!cwd) return NotPacked();
   // A name that cannot be stored, or a file that cannot be read, refuses the pack.
-  const std::optional<std::vector<std::string>> walked = WalkPackList(names, leftOut);
-  if (!walked) return -1;
+  const std::optional<std::vector<std::string>> walked = WalkPackList(folder, names, leftOut);
+  if (!walked) return ArchiveStatus::Fail();
   const std::vector<std::string>& members = *walked;
-  if (members.empty()) return 0;
+  if (members.empty()) return ArchiveStatus::Fail(ArchiveCode::kNothingToPack);
   std::optional<std::string> work = plat::MakeHiddenWorkFolder(FolderOf(archive), plat::WorkKind::Zip);
-  if (!work) return 1;
+  if (!work) return NotPacked();
   const std::string workArchive = *work + "\\new.zip";
   std::optional<std::string> hostArchive = plat::ToHostPath(workArchive);
   // -y stores a link as a link; none is handed over, and none is ever followed.
@@ -83,26 +97,28 @@ int CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, int ownCodec
     // A name that starts with '-' must not read as an option.
     if (host) args.push_back((*host)[0] == '-' ? "./" + *host : *host);
   }
-  int result = 1;
-  if (spelled) {
-    if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
-    const plat::ProgramResult run = plat::RunProgram(Archive().m_zipProgram.Path(), args, *cwd);
-    if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
-    std::string why;
-    if (run.exitCode == 0) {
-      result = plat::ReplaceByRename(workArchive, archive) ? 0 : -1;
-      if (result < 0) why = ErrnoReason(errno);
-    } else {
-      result = -1;
-      why = ProgramReason(run.output);
-    }
-    // A program that could not be started (a list longer than a command line
-    // takes): the own writer packs the same files.
-    if (run.exitCode < 0 || run.exitCode == 127) result = -2;
-    // Otherwise a failure is said with its reason (a full disk, ...), the archive named.
-    if (result == -1) AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
+  if (!spelled) {
+    plat::RemoveTree(*work);
+    return NotPacked();
+  }
+  if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
+  const plat::ProgramResult run = plat::RunProgram(Archive().m_zipProgram.Path(), args, *cwd);
+  if (g_pMainFrame) g_pMainFrame->Ui().EndWaitCursor();
+  // A program that could not be started (a list longer than a command line takes):
+  // the own writer packs the same files.
+  if (run.exitCode < 0 || run.exitCode == 127) {
+    plat::RemoveTree(*work);
+    return ownWriter();
+  }
+  std::string why;
+  if (run.exitCode != 0) {
+    why = ProgramReason(run.output);
+  } else if (!plat::ReplaceByRename(workArchive, archive)) {
+    why = ErrnoReason(errno);
   }
   plat::RemoveTree(*work);
-  if (result == -2) return WriteArchive(kPackZip, 0, {zipName, fileSpec}, "", 0);
-  return result;
+  if (why.empty()) return ArchiveStatus::Done();
+  // A failure is said with its reason (a full disk, ...), the archive named.
+  AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
+  return ArchiveStatus::Fail();
 }

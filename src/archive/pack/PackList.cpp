@@ -1,4 +1,4 @@
-#include "archive/PackList.h"
+#include "archive/pack/PackList.h"
 
 #include <cerrno>
 
@@ -8,14 +8,15 @@
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
-std::optional<std::vector<std::string>> WalkPackList(const std::vector<std::string>& sources, LeftOut leftOut) {
+std::optional<std::vector<std::string>> WalkPackList(std::string_view base, const std::vector<std::string>& sources,
+                                                     LeftOut leftOut) {
   std::vector<FileEntry> entries;
-  for (const std::string& s : sources) CollectTreeFiles(s, entries, &leftOut);
+  for (const std::string& s : sources) CollectTreeFiles(base, s, entries, &leftOut);
   if (!AcceptLeftOut(leftOut)) return std::nullopt;
   std::vector<std::string> names;
   names.reserve(entries.size());
   for (FileEntry& e : entries) names.push_back(std::move(e.name));
-  if (!AllReadable(names)) return std::nullopt;
+  if (!AllReadable(base, names)) return std::nullopt;
   return names;
 }
 
@@ -28,12 +29,12 @@ bool AcceptLeftOut(const LeftOut& leftOut) {
   return leftOut.unnamed.empty();
 }
 
-bool AllReadable(const std::vector<std::string>& names) {
+bool AllReadable(std::string_view base, const std::vector<std::string>& names) {
   bool all = true;
   for (const std::string& name : names) {
     if (!name.empty() && name.back() == '/') continue;
     plat::File file;
-    if (file.Open(name, plat::File::Mode::Read)) continue;
+    if (file.Open(InFolder(base, name), plat::File::Mode::Read)) continue;
     AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(codec::err::kReadFailed, ErrnoReason(errno)));
     all = false;
   }

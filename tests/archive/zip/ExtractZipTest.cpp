@@ -27,11 +27,11 @@ class ExtractZipTest : public testenv::DocTest {
     testenv::WriteHostFile(src_ + "/empty.txt", "");
     fs::create_directories(src_ + "/emptydir");
   }
-  // Extraction enters its target folder, which goes away with the test.
+  // One test enters the test's folder, which goes away with the test.
   void TearDown() override { plat::SetCurrentDirectory("\\tmp"); }
-  // Extracts with the own codec (mode 0) into a fresh folder; returns the result.
-  int Extract(const std::string& archiveHost, const std::string& outName, int mode = 0) {
-    return doc_->ExtractZip(mode, plat::FromHostPath(archiveHost), Win(outName), 0, 0, nullptr);
+  // Extracts with the own codec into a fresh folder; returns what came of it.
+  ArchiveCode Extract(const std::string& archiveHost, const std::string& outName, ExtractMode mode = ExtractMode::kOwn) {
+    return doc_->ExtractZip(mode, plat::FromHostPath(archiveHost), Win(outName), 0, 0, nullptr).code;
   }
   // The files below a folder, with their bytes, by relative UTF-8 path.
   static std::map<std::string, std::string> Tree(const std::string& root) {
@@ -88,13 +88,13 @@ TEST_F(ExtractZipTest, ArchivesOfRealToolsExtractWhole) {
     int status = 0;
     testenv::Shell("cd " + Q(src_) + " && " + command, &status);
     ASSERT_EQ(status, 0) << command;
-    ASSERT_EQ(Extract(dir_.HostPath(name), "out-" + name), 0) << name << " " << Title();
+    ASSERT_EQ(Extract(dir_.HostPath(name), "out-" + name), ArchiveCode::kDone) << name << " " << Title();
     EXPECT_EQ(Tree(dir_.HostPath("out-" + name)), expected) << name;
   }
   // Bytes in front of the archive (a self-extractor stub) shift every offset.
   std::string sfx = std::string(1000, 'S') + testenv::ReadHostFile(dir_.HostPath(makers[0].first));
   testenv::WriteHostFile(dir_.HostPath("sfx.zip"), sfx);
-  ASSERT_EQ(Extract(dir_.HostPath("sfx.zip"), "out-sfx"), 0) << Title();
+  ASSERT_EQ(Extract(dir_.HostPath("sfx.zip"), "out-sfx"), ArchiveCode::kDone) << Title();
   EXPECT_EQ(Tree(dir_.HostPath("out-sfx")), expected);
 }
 
@@ -103,21 +103,21 @@ TEST_F(ExtractZipTest, ShiftJisAndUtf8NamesKeepTheirCharacters) {
   const std::string hyo = "\x95\x5C", so = "\x83\x5C", no = "\x94\x5C";
   Bytes zip = RawZip({{hyo + so + "/", ""}, {hyo + so + "/" + no + ".txt", "noh"}, {so + ".txt", "so"}});
   testenv::WriteHostFile(dir_.HostPath("sjis.zip"), ToString(zip));
-  ASSERT_EQ(Extract(dir_.HostPath("sjis.zip"), "out"), 0);
+  ASSERT_EQ(Extract(dir_.HostPath("sjis.zip"), "out"), ArchiveCode::kDone);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/表ソ/能.txt")), "noh");
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/ソ.txt")), "so");
 
   // Flag bit 11: the name is UTF-8.
   Bytes utf = RawZip({{"日本語/表.txt", "utf8", 1 << 11}});
   testenv::WriteHostFile(dir_.HostPath("utf8.zip"), ToString(utf));
-  ASSERT_EQ(Extract(dir_.HostPath("utf8.zip"), "out8"), 0);
+  ASSERT_EQ(Extract(dir_.HostPath("utf8.zip"), "out8"), ArchiveCode::kDone);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out8/日本語/表.txt")), "utf8");
   // A four-byte character, and one cut short, cannot be written in Shift-JIS: such a
   // member is refused, never written as "?x.txt" (the others still come out).
   Bytes four = RawZip({{"\xF0\x9F\x98\x80x.txt", "whole", 1 << 11}, {"\xF0\x9F\x98y.txt", "cut", 1 << 11},
                        {"ok.txt", "ok", 1 << 11}});
   testenv::WriteHostFile(dir_.HostPath("four.zip"), ToString(four));
-  ASSERT_EQ(Extract(dir_.HostPath("four.zip"), "out4"), -1);
+  ASSERT_EQ(Extract(dir_.HostPath("four.zip"), "out4"), ArchiveCode::kFailed);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out4/ok.txt")), "ok");
   EXPECT_FALSE(fs::exists(dir_.HostPath("out4/?x.txt")));
   EXPECT_FALSE(fs::exists(dir_.HostPath("out4/???y.txt")));
@@ -125,11 +125,11 @@ TEST_F(ExtractZipTest, ShiftJisAndUtf8NamesKeepTheirCharacters) {
   Bytes plain = RawZip({{"ソ.txt", "x"}});
   testenv::WriteHostFile(dir_.HostPath("plain.zip"), ToString(plain));
   doc_->Archive().m_bUtf8Names = 1;
-  ASSERT_EQ(Extract(dir_.HostPath("plain.zip"), "outp"), 0);
+  ASSERT_EQ(Extract(dir_.HostPath("plain.zip"), "outp"), ArchiveCode::kDone);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outp/ソ.txt")), "x");
   // With the setting on, a Shift-JIS name that is not UTF-8 stays as it is.
   testenv::WriteHostFile(dir_.HostPath("sjis2.zip"), ToString(RawZip({{hyo + so + ".txt", "kept"}})));
-  ASSERT_EQ(Extract(dir_.HostPath("sjis2.zip"), "outs"), 0);
+  ASSERT_EQ(Extract(dir_.HostPath("sjis2.zip"), "outs"), ArchiveCode::kDone);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("outs/表ソ.txt")), "kept");
 }
 
@@ -139,7 +139,7 @@ TEST_F(ExtractZipTest, BadMembersLeaveNoFileAndTheRestComesOut) {
   fs::create_directories(dir_.HostPath("out/blocked.txt"));
   Bytes zip = RawZip({{"crc.txt", "damaged", 0, 1}, {"blocked.txt", "x"}, {"good.txt", "good"}});
   testenv::WriteHostFile(dir_.HostPath("bad.zip"), ToString(zip));
-  EXPECT_EQ(Extract(dir_.HostPath("bad.zip"), "out"), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("bad.zip"), "out"), ArchiveCode::kFailed);
   EXPECT_FALSE(fs::exists(dir_.HostPath("out/crc.txt")));
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("out/good.txt")), "good");
 }
@@ -153,7 +153,7 @@ TEST_F(ExtractZipTest, NamesNeverLeaveTheTarget) {
                       {"ok.txt", "ok"}});
   testenv::WriteHostFile(dir_.HostPath("bad.zip"), ToString(zip));
   fs::create_directories(dir_.HostPath("t"));
-  ASSERT_EQ(Extract(dir_.HostPath("bad.zip"), "t/out"), 0);
+  ASSERT_EQ(Extract(dir_.HostPath("bad.zip"), "t/out"), ArchiveCode::kDone);
   for (int i = 1; i <= 5; ++i) {
     std::string n = "evil" + std::to_string(i) + ".txt";
     EXPECT_FALSE(fs::exists(dir_.HostPath(n))) << n;
@@ -171,14 +171,14 @@ TEST_F(ExtractZipTest, NamesNeverLeaveTheTarget) {
   fs::create_directory_symlink(dir_.HostPath("outside"), dir_.HostPath("t2/link"));
   Bytes viaLink = RawZip({{"link/x.txt", "x"}, {"y.txt", "y"}});
   testenv::WriteHostFile(dir_.HostPath("link.zip"), ToString(viaLink));
-  EXPECT_EQ(Extract(dir_.HostPath("link.zip"), "t2"), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("link.zip"), "t2"), ArchiveCode::kFailed);
   EXPECT_FALSE(fs::exists(dir_.HostPath("outside/x.txt")));
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("t2/y.txt")), "y");
 }
 
 TEST_F(ExtractZipTest, DamagedArchivesFailWithTheirCode) {
   testenv::WriteHostFile(dir_.HostPath("crc.zip"), ToString(RawZip({{"a.txt", "aaaa"}, {"b.txt", "bbbb", 0, 1}})));
-  EXPECT_EQ(Extract(dir_.HostPath("crc.zip"), "o1"), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("crc.zip"), "o1"), ArchiveCode::kFailed);
   EXPECT_EQ(Title(), "045");
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("o1/a.txt")), "aaaa");  // written before the failure
 
@@ -191,20 +191,20 @@ TEST_F(ExtractZipTest, DamagedArchivesFailWithTheirCode) {
   size_t central = lying.find("PK\x01\x02");
   lying[central + 24] = static_cast<char>(lying[central + 24] - 1);
   testenv::WriteHostFile(dir_.HostPath("size.zip"), lying);
-  EXPECT_EQ(Extract(dir_.HostPath("size.zip"), "o2"), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("size.zip"), "o2"), ArchiveCode::kFailed);
   EXPECT_EQ(Title(), "050");
   // Cut, flipped and emptied archives never crash and never report success with wrong data.
   for (size_t cut : {size_t{10}, one.size() / 2, one.size() - 30}) {
     testenv::WriteHostFile(dir_.HostPath("cut.zip"), one.substr(0, cut));
-    int r = Extract(dir_.HostPath("cut.zip"), "o3");
-    if (r == 0 && fs::exists(dir_.HostPath("o3/text.txt"))) {
+    const ArchiveCode r = Extract(dir_.HostPath("cut.zip"), "o3");
+    if (r == ArchiveCode::kDone && fs::exists(dir_.HostPath("o3/text.txt"))) {
       EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("o3/text.txt")), testenv::ReadHostFile(src_ + "/text.txt"));
     }
   }
   std::string flipped = one;
   flipped[one.size() / 3] ^= 0x55;
   testenv::WriteHostFile(dir_.HostPath("flip.zip"), flipped);
-  EXPECT_EQ(Extract(dir_.HostPath("flip.zip"), "o4"), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("flip.zip"), "o4"), ArchiveCode::kFailed);
 }
 
 TEST_F(ExtractZipTest, MemoryModeStaysWithinItsCapacity) {
@@ -214,22 +214,23 @@ TEST_F(ExtractZipTest, MemoryModeStaysWithinItsCapacity) {
   Bytes buffer(zip.size() + 10, 0xEE);
   std::copy(zip.begin(), zip.end(), buffer.begin());
   // A member of 150 bytes into a capacity of 100: its first 100 bytes, and a failure.
-  int r = doc_->ExtractZip(0, "", "", static_cast<int>(zip.size()), 100, buffer.data());
-  EXPECT_EQ(r, -3);  // truncated: size over, not a success
+  ArchiveStatus r = doc_->ExtractZip(ExtractMode::kOwn, "", "", static_cast<int>(zip.size()), 100, buffer.data());
+  EXPECT_EQ(r.code, ArchiveCode::kSizeOver);  // truncated: size over, not a success
   EXPECT_EQ(ToString(Bytes(buffer.begin(), buffer.begin() + 100)), body.substr(0, 100));
   EXPECT_EQ(buffer[100], zip[100]);  // nothing written past the capacity
 
   Bytes big(zip.size() + 500, 0);
   std::copy(zip.begin(), zip.end(), big.begin());
-  r = doc_->ExtractZip(0, "", "", static_cast<int>(zip.size()), 400, big.data());
-  ASSERT_EQ(r, 150);
+  r = doc_->ExtractZip(ExtractMode::kOwn, "", "", static_cast<int>(zip.size()), 400, big.data());
+  ASSERT_TRUE(r.ok());
+  ASSERT_EQ(r.produced, 150);
   EXPECT_EQ(ToString(Bytes(big.begin(), big.begin() + 150)), body);
 }
 
 TEST_F(ExtractZipTest, OutOfMemoryIsReported) {
   testenv::WriteHostFile(dir_.HostPath("a.zip"), ToString(RawZip({{"a.txt", "a"}})));
   doc_->m_allocHook.FailAfter(0);
-  EXPECT_EQ(Extract(dir_.HostPath("a.zip"), "o"), -9);
+  EXPECT_EQ(Extract(dir_.HostPath("a.zip"), "o"), ArchiveCode::kOutOfMemory);
   EXPECT_FALSE(messages_.str().empty());
 }
 
@@ -240,16 +241,20 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   ASSERT_TRUE(doc_->Archive().m_pfnUnZip);
   testenv::Shell("cd " + Q(src_) + " && zip -qr ../zip.zip .");
   auto expected = Tree(src_);
-  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "prog", 3), 0);
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "prog", ExtractMode::kCommand), ArchiveCode::kDone);
   EXPECT_EQ(Tree(dir_.HostPath("prog")), expected);
   // Shift-JIS names, which the program would garble, go to the own codec.
   testenv::WriteHostFile(dir_.HostPath("sjis.zip"), ToString(RawZip({{"\x95\x5C.txt", "hyo"}})));
-  EXPECT_EQ(Extract(dir_.HostPath("sjis.zip"), "prog2", 3), 0);
+  EXPECT_EQ(Extract(dir_.HostPath("sjis.zip"), "prog2", ExtractMode::kCommand), ArchiveCode::kDone);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("prog2/表.txt")), "hyo");
   // Relative paths name the archive and the folder from where the call is made.
   ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Win()));
-  EXPECT_EQ(doc_->ExtractZip(3, "zip.zip", "rel", 0, 0, nullptr), 0);
+  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kCommand, "zip.zip", "rel", 0, 0, nullptr).ok());
   EXPECT_EQ(Tree(dir_.HostPath("rel")), expected);
+  // The own codec too: it once entered the folder first and looked for the archive there.
+  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kOwn, "zip.zip", "rel-own", 0, 0, nullptr).ok());
+  EXPECT_EQ(Tree(dir_.HostPath("rel-own")), expected);
+  EXPECT_EQ(plat::GetCurrentDirectory(), plat::FromHostPath(fs::canonical(dir_.HostPath("")).string())) << "left where it was";
   // The program follows symbolic links already in the folder and makes the ones an
   // archive holds; such archives go to the own codec, which does neither.
   fs::create_directories(dir_.HostPath("links/link"));
@@ -259,14 +264,14 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   fs::create_directories(dir_.HostPath("outside"));
   fs::create_directories(dir_.HostPath("prog3"));
   fs::create_directory_symlink("../outside", dir_.HostPath("prog3/link"));
-  EXPECT_EQ(Extract(dir_.HostPath("through.zip"), "prog3", 3), -1);
+  EXPECT_EQ(Extract(dir_.HostPath("through.zip"), "prog3", ExtractMode::kCommand), ArchiveCode::kFailed);
   EXPECT_FALSE(fs::exists(dir_.HostPath("outside/x.txt")));
-  Extract(dir_.HostPath("made.zip"), "prog4", 3);
+  Extract(dir_.HostPath("made.zip"), "prog4", ExtractMode::kCommand);
   EXPECT_FALSE(fs::is_symlink(dir_.HostPath("prog4/evil")));
   // Without the program, mode 3 and mode 1 take the own codec.
   doc_->Archive().m_pfnUnZip = nullptr;
-  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own3", 3), 0);
-  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own1", 1), 0);
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own3", ExtractMode::kCommand), ArchiveCode::kDone);
+  EXPECT_EQ(Extract(dir_.HostPath("zip.zip"), "own1", ExtractMode::kProgram), ArchiveCode::kDone);
   EXPECT_EQ(Tree(dir_.HostPath("own1")), expected);
 }
 
@@ -279,8 +284,8 @@ TEST_F(ExtractZipTest, InflateInMemoryNeedsNoArchiveOnDisk) {
   fs::create_directories(tmp + "/temp.zip");
   Bytes buf(stream.size() + 30000, 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, CQelDoc::kInflateToCapacity),
-            static_cast<int>(text.size()));
+  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, InflateMode::kToCapacity).produced,
+            static_cast<int64_t>(text.size()));
   EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
   EXPECT_TRUE(fs::is_directory(tmp + "/temp.zip")) << "nothing was written over it";
 }
@@ -292,45 +297,49 @@ TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
   // Memory road: the inflated bytes replace the buffer.
   Bytes buf(stream.size() + 60000, 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  int r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, CQelDoc::kInflateInMemory);
-  ASSERT_EQ(r, static_cast<int>(text.size()));
+  ArchiveStatus r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, InflateMode::kInMemory);
+  ASSERT_EQ(r.produced, static_cast<int64_t>(text.size()));
   EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
   EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the work archive goes once extracted";
   // Image samples go through "temp.txt", which stays for later readers.
   std::fill(buf.begin(), buf.end(), 0);
   std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, CQelDoc::kInflateSamples);
-  ASSERT_EQ(r, static_cast<int>(text.size()));
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, InflateMode::kSamples);
+  ASSERT_EQ(r.produced, static_cast<int64_t>(text.size()));
   EXPECT_EQ(testenv::ReadHostFile(tmp + "/temp.txt"), ToString(text));
   // Too little room: the room is filled on both roads; the memory road reports size
-  // over (-3), the road through "temp.txt" the size it read back.
-  for (CQelDoc::InflateMode mode : {CQelDoc::kInflateInMemory, CQelDoc::kInflateSamples}) {
+  // over, the road through "temp.txt" the size it read back.
+  for (InflateMode mode : {InflateMode::kInMemory, InflateMode::kSamples}) {
+    const bool inMemory = mode == InflateMode::kInMemory;
     std::fill(buf.begin(), buf.end(), 0);
     std::copy(stream.begin(), stream.end(), buf.begin());
-    EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, mode), mode == CQelDoc::kInflateInMemory ? -3 : 1000)
-        << mode;
-    EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin())) << mode;
-    EXPECT_EQ(buf[1000], stream[1000]) << mode;  // nothing past the room
+    r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, mode);
+    EXPECT_EQ(r.code, inMemory ? ArchiveCode::kSizeOver : ArchiveCode::kDone) << inMemory;
+    if (!inMemory) {
+      EXPECT_EQ(r.produced, 1000);
+    }
+    EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin())) << inMemory;
+    EXPECT_EQ(buf[1000], stream[1000]) << inMemory;  // nothing past the room
   }
   // A stream that packs better than the header's placeholder size guesses (64 and
   // 256 times its length) still fills the room it is given.
   Bytes blank(100000, ' ');
   Bytes packed = ZlibDeflate(blank, 9);
   ASSERT_LT(packed.size() * 256, blank.size());
-  for (CQelDoc::InflateMode mode : {CQelDoc::kInflateInMemory, CQelDoc::kInflateSamples}) {
+  for (InflateMode mode : {InflateMode::kInMemory, InflateMode::kSamples}) {
     Bytes room(blank.size() + 10, 0);
     std::copy(packed.begin(), packed.end(), room.begin());
-    EXPECT_EQ(doc_->InflateViaTempZip(room.data(), static_cast<int>(packed.size()), static_cast<int>(room.size()), mode),
-              static_cast<int>(blank.size())) << mode;
-    EXPECT_TRUE(std::equal(blank.begin(), blank.end(), room.begin())) << mode;
+    EXPECT_EQ(doc_->InflateViaTempZip(room.data(), static_cast<int>(packed.size()), static_cast<int>(room.size()), mode).produced,
+              static_cast<int64_t>(blank.size())) << static_cast<int>(mode);
+    EXPECT_TRUE(std::equal(blank.begin(), blank.end(), room.begin())) << static_cast<int>(mode);
   }
   // A stream cut short gives what it holds; bad data fails.
   std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, CQelDoc::kInflateInMemory);
-  ASSERT_GT(r, 0);
-  EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + r, text.begin()));
+  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, InflateMode::kInMemory);
+  ASSERT_GT(r.produced, 0);
+  EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + r.produced, text.begin()));
   buf[0] = 0x07;  // block type 3
-  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, CQelDoc::kInflateInMemory), -1);
+  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, InflateMode::kInMemory).code, ArchiveCode::kFailed);
 }
 
 // A start searches PATH for no outside program: one placed on PATH after the

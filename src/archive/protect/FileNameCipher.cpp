@@ -10,7 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "archive/ArchiveModes.h"
-#include "archive/CipherKey.h"
+#include "archive/protect/CipherKey.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -75,10 +75,10 @@ std::vector<uint8_t> Decode(std::string_view text) {
 
 }  // namespace
 
-std::string CQelDoc::CipherFileName(int mode, std::string name) {
+std::string CQelDoc::CipherFileName(CipherDirection mode, std::string name) {
   const std::optional<CipherKey> key = CipherKeyFromPwrd(m_astrSysValue[29]);
   if (!key) return std::string(kStoredMark) + name;
-  if (mode == kNameEncipher) {
+  if (mode == CipherDirection::kEncipher) {
     const std::string text = CheckCharacters(name) + name;
     if (text.size() > kLongestText) return name;
     std::vector<uint8_t> out(text.size());
@@ -104,18 +104,18 @@ std::string CQelDoc::CipherFileName(int mode, std::string name) {
   return std::string(kStoredMark) + name;
 }
 
-std::string CQelDoc::TranslateFileName(std::string path, int toPlain) {
+std::string CQelDoc::TranslateFileName(std::string path, NameForm form) {
   if (path.empty() || !CipherKeyFromPwrd(m_astrSysValue[29])) return path;
   const size_t lastDot = path.rfind('.');
   // Without a '.' the dot counts as one past the end: the extension part is empty.
   const size_t dot = lastDot == std::string::npos ? path.size() + 1 : lastDot;
   const std::string tail = path.substr(std::min(dot, path.size()));
-  if (toPlain == 0) {
+  if (form == NameForm::kStored) {
     const size_t mark = path.find(kPlainMark);
     if (mark == std::string::npos || mark == 0 || mark + kPlainMark.size() != dot) return path;
     const size_t slash = plat::FindLastSeparator(std::string_view(path).substr(0, mark));
     const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string cipher = CipherFileName(kNameEncipher, path.substr(baseStart, mark - baseStart));
+    const std::string cipher = CipherFileName(CipherDirection::kEncipher, path.substr(baseStart, mark - baseStart));
     // A base name too long to encipher comes back as it was: the path stays plain.
     if (cipher == path.substr(baseStart, mark - baseStart)) return path;
     return path.substr(0, baseStart) + std::string(kStoredMark) + cipher + tail;
@@ -123,5 +123,5 @@ std::string CQelDoc::TranslateFileName(std::string path, int toPlain) {
   const size_t mark = path.find(kStoredMark);
   if (mark == std::string::npos || mark == 0 || dot <= mark + kStoredMark.size()) return path;
   const size_t textStart = mark + kStoredMark.size();
-  return path.substr(0, mark) + CipherFileName(kNameDecipher, path.substr(textStart, dot - textStart)) + tail;
+  return path.substr(0, mark) + CipherFileName(CipherDirection::kDecipher, path.substr(textStart, dot - textStart)) + tail;
 }

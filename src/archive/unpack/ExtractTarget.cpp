@@ -1,4 +1,4 @@
-#include "archive/ExtractTarget.h"
+#include "archive/unpack/ExtractTarget.h"
 
 #include <cerrno>
 #include <ctime>

@@ -14,12 +14,14 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
+#include "archive/ArchiveStatus.h"
 #include "app/StringTable.h"
-#include "archive/CipherKey.h"
+#include "archive/protect/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
-#include "archive/SourceMode.h"
+#include "archive/protect/SourceMode.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
@@ -35,7 +37,7 @@ constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
 constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
-// The program's own key of the schedule file (kSourceExpandOwnKey, kSourceScrambleOwnKey).
+// The program's own key of the schedule file (SourceMode::kExpandOwnKey, kScrambleOwnKey).
 constexpr CipherKey kProgramKey{0x4B, 0x31, 0x7A, 0x09, 255, 255, 255, 255};
 
 std::string Replace(std::string format, const std::string& value) {
@@ -58,7 +60,9 @@ char MarkerOf(const std::string& path) {
 }
 
 // The stored form a marker asks for: '-' packed and scrambled, '=' packed, else scrambled.
-SourceMode ModeOfMarker(char marker) { return marker == '-' ? kSourcePackScramble : marker == '=' ? kSourcePack : kSourceScramble; }
+SourceMode ModeOfMarker(char marker) {
+  return marker == '-' ? SourceMode::kPackScramble : marker == '=' ? SourceMode::kPack : SourceMode::kScramble;
+}
 
 // The plain extension: the marker dropped, "rtz" read as "rtf" and "bmz" as "bmp".
 std::string PlainExtension(const std::string& path) {
@@ -142,22 +146,22 @@ bool CopyBeside(const std::string& source, const std::string& target) {
 
 }  // namespace
 
-int ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
+ArchiveStatus ObtainCipherKey(CQelDoc& doc, bool programKey, std::optional<CipherKey>& key) {
   if (programKey) {
     key = kProgramKey;
-    return 0;
+    return ArchiveStatus::Done();
   }
   std::string& pwrd = doc.m_astrSysValue[29];
-  int asked = 0;
+  ArchiveStatus status;
   if (pwrd.size() > 7 && pwrd.compare(pwrd.size() - 4, 4, "    ") == 0) {
     CKeyCodeDlg dialog;
     if (dialog.DoModal() == 1) {
       pwrd = pwrd.substr(0, 8) + dialog.m_strKeyCode;
-      asked = 9;
+      status.keyAsked = true;
     }
   }
   key = CipherKeyFromPwrd(pwrd);
-  return key ? asked : -2;
+  return key ? status : ArchiveStatus::Fail(ArchiveCode::kNoKey);
 }
 
 namespace {
@@ -165,12 +169,11 @@ namespace {
 // Packs one file into a one-member archive in TMP (never beside the user's file).
 bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::string& archive) {
   const std::string folder = CQelDoc::GetPathPart(source, PathPart::kFolder);
-  const std::string before = plat::GetCurrentDirectory();
-  if (!folder.empty() && !plat::SetCurrentDirectory(folder)) return false;
+  if (!folder.empty() && !ResolvedFolder(folder)) return false;
   plat::RemoveFile(archive);
-  const int result = doc.WriteArchive(kPackZip, 0, {archive, CQelDoc::GetPathPart(source, PathPart::kName)}, "", 1);
-  plat::SetCurrentDirectory(before);
-  return result == 0 && plat::Exists(archive);
+  return doc.WriteArchive(PackMode::kZip, 0, {archive, CQelDoc::GetPathPart(source, PathPart::kName)}, "",
+                          PackMessages::kQuiet, folder)
+      .ok();
 }
 
 // The largest expanded copy: the larger of the document and the picture volumes
@@ -183,10 +186,10 @@ int64_t ExpansionVolume(const CQelDoc& doc) {
 void ShowSizeOver(int64_t volume) { AfxMessageBox(FileSizeOverText(volume)); }
 
 // Unpacks the one member of a descrambled archive into TMP; the member's path, or ""
-// with *status -1, or -3 when the member would pass the expansion volume (the
-// size message shown): its size, in memory and on disk, is bounded by that volume.
-std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* status) {
-  *status = -1;
+// with *status failed, or size over when the member would pass the expansion volume
+// (the size message shown): its size, in memory and on disk, is bounded by that volume.
+std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, ArchiveStatus* status) {
+  *status = ArchiveStatus::Fail();
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return "";
   const int64_t length = file.GetLength();
@@ -211,7 +214,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* sta
   // The member's declared size, and the archive holding it, within the volume.
   if (declared > volume || length > volume + 65536) {
     ShowSizeOver(volume);
-    *status = -3;
+    *status = ArchiveStatus::Fail(ArchiveCode::kSizeOver);
     return "";
   }
   const int64_t capacity = declared + 1000;
@@ -223,14 +226,16 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* sta
   file.Seek(0, plat::File::Origin::Begin);
   if (file.Read(buffer.data(), length) != length) return "";
   file.Close();
-  const int produced = doc.ExtractZip(kExtractCommand, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
-  if (produced == -3) {
+  const ArchiveStatus unpacked =
+      doc.ExtractZip(ExtractMode::kCommand, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+  if (unpacked.code == ArchiveCode::kSizeOver) {
     // The stream gave more than its header said: refused as over the volume it claimed.
     ShowSizeOver(volume);
-    *status = -3;
+    *status = unpacked;
     return "";
   }
-  if (produced < 0) return "";
+  if (!unpacked.ok()) return "";
+  const int64_t produced = unpacked.produced;
   const std::string member = doc.TmpFolder() + "\\" + name;
   plat::RemoveFile(member);
   plat::File out;
@@ -239,45 +244,45 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, int* sta
     plat::RemoveFile(member);
     return "";
   }
-  *status = 0;
+  *status = ArchiveStatus::Done();
   return member;
 }
 
-int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target, bool programKey) {
+ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, std::string target, bool programKey) {
   const char marker = MarkerOf(source);
   const bool archived = marker == '-' || marker == '=';
   const std::string stem = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".";
   std::optional<CipherKey> key;
-  int asked = 0;
+  ArchiveStatus done;
   if (marker != '=') {
-    asked = ObtainCipherKey(doc, programKey, key);
-    if (asked == -2) return -2;
+    done = ObtainCipherKey(doc, programKey, key);
+    if (!done.ok()) return done;
   }
   // An archived form is expanded within the expansion volume: a source that could
   // not fit is refused before anything is written.
-  if (archived && mode == kSourceExpand) {
+  if (archived && mode == SourceMode::kExpand) {
     std::optional<plat::FileInfo> st = plat::Stat(source);
     if (st && st->size > std::min(ExpansionVolume(doc), kLargestMember) + 65536) {
       ShowSizeOver(std::min(ExpansionVolume(doc), kLargestMember));
-      return -3;
+      return ArchiveStatus::Fail(ArchiveCode::kSizeOver);
     }
   }
-  const std::string scrambledInto = archived && mode == kSourceExpand ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
+  const std::string scrambledInto = archived && mode == SourceMode::kExpand ? stem + "zip" : (target.empty() ? stem + PlainExtension(source) : target);
   plat::File in, out;
-  if (!in.Open(source, plat::File::Mode::Read)) return -1;
-  if (!OpenTarget(out, scrambledInto, true, stem)) return -1;
+  if (!in.Open(source, plat::File::Mode::Read)) return ArchiveStatus::Fail();
+  if (!OpenTarget(out, scrambledInto, true, stem)) return ArchiveStatus::Fail();
   const bool copied = Scramble(in, out, key, true);
   out.Close();
   if (!copied) {
     plat::RemoveFile(scrambledInto);
-    return -1;
+    return ArchiveStatus::Fail();
   }
-  if (!archived || mode == kSourceExpandSchedule) {
-    if (mode == kSourceExpand) doc.m_strPathName = scrambledInto;
-    return asked;
+  if (!archived || mode == SourceMode::kExpandSchedule) {
+    if (mode == SourceMode::kExpand) doc.m_strPathName = scrambledInto;
+    return done;
   }
 
-  int status = -1;
+  ArchiveStatus status;
   const std::string member = UnpackWorkArchive(doc, scrambledInto, &status);
   plat::RemoveFile(scrambledInto);
   if (member.empty()) return status;
@@ -288,26 +293,26 @@ int Expand(CQelDoc& doc, int mode, const std::string& source, std::string target
   }
   if (!plat::RenameFile(member, expanded)) {
     plat::RemoveFile(member);
-    return -1;
+    return ArchiveStatus::Fail();
   }
   doc.m_strPathName = expanded;
-  return asked;
+  return done;
 }
 
-std::string ProtectTarget(const CQelDoc& doc, int mode, const std::string& source) {
+std::string ProtectTarget(const CQelDoc& doc, SourceMode mode, const std::string& source) {
   const size_t dot = source.rfind('.');
   std::string stem = dot == std::string::npos ? source + "." : source.substr(0, dot + 1);
   if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, PathPart::kName), PathPart::kStem) + ".";
-  if (mode == kSourcePackRtz) return stem + "rtz";
-  if (mode == kSourcePackBmzName) return stem + "bmz";
-  if (mode == kSourcePackRtzName) return stem + "rtz";
-  const char marker = mode == kSourceScramble ? '+' : mode == kSourcePackScramble ? '-' : '=';
+  if (mode == SourceMode::kPackRtz) return stem + "rtz";
+  if (mode == SourceMode::kPackBmzName) return stem + "bmz";
+  if (mode == SourceMode::kPackRtzName) return stem + "rtz";
+  const char marker = mode == SourceMode::kScramble ? '+' : mode == SourceMode::kPackScramble ? '-' : '=';
   return stem + marker + PlainExtension(source);
 }
 
-int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool programKey) {
-  const int modeGiven = mode;
-  if (mode == kSourceSaveText) {
+ArchiveStatus Protect(CQelDoc& doc, SourceMode mode, std::string source, std::string target, bool programKey) {
+  const SourceMode modeGiven = mode;
+  if (mode == SourceMode::kSaveText) {
     const char marker = MarkerOf(target);
     const std::string name = CQelDoc::GetPathPart(target, PathPart::kName);
     source = doc.TmpFolder() + "\\" +
@@ -316,24 +321,25 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
     plat::File work;
     if (!work.Open(source, plat::File::Mode::WritePrivate) ||
         !work.Write(doc.m_pText, std::clamp(doc.m_nTextLen, 0, doc.m_nTextCap)))
-      return -1;
+      return ArchiveStatus::Fail();
     mode = ModeOfMarker(marker);
   }
-  const bool compressOnly = mode == kSourcePack || mode == kSourcePackRtz || mode == kSourcePackBmzName || mode == kSourcePackRtzName;
+  const bool compressOnly = mode == SourceMode::kPack || mode == SourceMode::kPackRtz || mode == SourceMode::kPackBmzName ||
+                           mode == SourceMode::kPackRtzName;
   if (target.empty()) target = ProtectTarget(doc, mode, source);
   // The key comes first: without one nothing is written, not even an empty target.
   std::optional<CipherKey> key;
-  int asked = 0;
+  ArchiveStatus done;
   if (!compressOnly && MarkerOf(target) != '=') {
-    asked = ObtainCipherKey(doc, programKey, key);
-    if (asked == -2) return -2;
+    done = ObtainCipherKey(doc, programKey, key);
+    if (!done.ok()) return done;
   }
   if (auto st = plat::Stat(source)) doc.m_tSourceFileTime = static_cast<int32_t>(st->mtime);
   std::string input = source;
-  const bool packs = mode == kSourcePackScramble || compressOnly;
+  const bool packs = mode == SourceMode::kPackScramble || compressOnly;
   if (packs) {
     input = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".zip";
-    if (!PackIntoWorkArchive(doc, source, input)) return -1;
+    if (!PackIntoWorkArchive(doc, source, input)) return ArchiveStatus::Fail();
   }
   struct DropWork {
     std::string path;
@@ -345,43 +351,44 @@ int Protect(CQelDoc& doc, int mode, std::string source, std::string target, bool
   plat::File in;
   if (!in.Open(input, plat::File::Mode::Read)) {
     AfxMessageBox(plat::ShownPath(input) + "\r\n" + ErrnoReason(errno));
-    return -1;
+    return ArchiveStatus::Fail();
   }
   // The name the protected file takes: with enciphered names on, the stored form. It
   // is chosen before anything is written, so an earlier file of that name is asked
   // about like any other.
   std::string stored = target;
-  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, 0);
+  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, NameForm::kStored);
   // A site's drive is no local folder: the write would go to the local path of that name.
-  if (doc.RefuseFtpDriveSave(stored)) return -1;
-  if (modeGiven != kSourceSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return -1;
-  if (!WritableTarget(stored)) return -1;
+  if (doc.RefuseFtpDriveSave(stored)) return ArchiveStatus::Fail();
+  if (modeGiven != SourceMode::kSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return ArchiveStatus::Fail();
+  if (!WritableTarget(stored)) return ArchiveStatus::Fail();
   // Written to a new work file beside the target and renamed onto it when complete:
   // a failed write leaves the earlier file, and no planted link is written through.
   plat::WorkFile work;
   if (!work.CreateBeside(stored) || !Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false) ||
       !work.CommitAs(stored)) {
     ShowCannotWrite(stored, errno);
-    return -1;
+    return ArchiveStatus::Fail();
   }
-  if (modeGiven != kSourceSaveText) plat::SetFileTime(stored, doc.m_tSourceFileTime);
-  return asked;
+  if (modeGiven != SourceMode::kSaveText) plat::SetFileTime(stored, doc.m_tSourceFileTime);
+  return done;
 }
 
 }  // namespace
 
-int CQelDoc::ConvertSource(int mode, std::string source, std::string target) {
-  const bool programKey = mode == kSourceExpandOwnKey || mode == kSourceScrambleOwnKey;
-  if (mode == kSourceExpandOwnKey) mode = kSourceExpand;
-  if (mode == kSourceScrambleOwnKey) mode = kSourceScramble;
-  if (mode == kSourceExpand || mode == kSourceExpandSchedule) return Expand(*this, mode, source, std::move(target), programKey);
+ArchiveStatus CQelDoc::ConvertSource(SourceMode mode, std::string source, std::string target) {
+  const bool programKey = mode == SourceMode::kExpandOwnKey || mode == SourceMode::kScrambleOwnKey;
+  if (mode == SourceMode::kExpandOwnKey) mode = SourceMode::kExpand;
+  if (mode == SourceMode::kScrambleOwnKey) mode = SourceMode::kScramble;
+  if (mode == SourceMode::kExpand || mode == SourceMode::kExpandSchedule)
+    return Expand(*this, mode, source, std::move(target), programKey);
   return Protect(*this, mode, std::move(source), std::move(target), programKey);
 }
 
-int CQelDoc::RenameProtectedSource(std::string path) {
+ArchiveStatus CQelDoc::RenameProtectedSource(std::string path) {
   m_strPathName = path;
-  const int result = ConvertSource(kSourceExpand, path, "");
-  if (result <= -2) return result;
+  const ArchiveStatus result = ConvertSource(SourceMode::kExpand, path, "");
+  if (result.code == ArchiveCode::kNoKey || result.code == ArchiveCode::kSizeOver) return result;
   const std::string ext = PlainExtension(path);
   const std::string expanded = TmpFolder() + "\\PelnorE" + PaneDigit(*this) + "." + ext;
   const std::string named = TmpFolder() + "\\TMP_" + GetPathPart(GetPathPart(path, PathPart::kName), PathPart::kStem) + "." + ext;
@@ -392,29 +399,29 @@ int CQelDoc::RenameProtectedSource(std::string path) {
 
 // Saves the active list's current protected source under a new name: expanded, then
 // protected again into the chosen name (copied unchanged when no key is set).
-int CQelDoc::OnSaveSourceAs() {
+ArchiveStatus CQelDoc::OnSaveSourceAs() {
   const std::string source = m_nActiveList == 2 ? m_strFileName2 : m_strFileName1;
-  if (source.empty()) return -1;
+  if (source.empty()) return ArchiveStatus::Fail();
   const std::string ext = GetPathPart(source, PathPart::kExtension);
   std::string base = GetPathPart(source, PathPart::kWithoutExtension);
   const bool enc = base.size() >= 4 && base.compare(base.size() - 4, 4, "@Enc") == 0;
   if (enc) base.resize(base.size() - 4);
   CFileDialog dialog(false, base + "_A" + (enc ? "@Enc" : "") + "." + ext);
-  if (dialog.DoModal() != plat::IDOK) return -1;
+  if (dialog.DoModal() != plat::IDOK) return ArchiveStatus::Fail();
   const std::string target = dialog.GetPathName();
   // A site's drive is no local folder: the save would write the local path of that name.
-  if (RefuseFtpDriveSave(target)) return -1;
+  if (RefuseFtpDriveSave(target)) return ArchiveStatus::Fail();
   // The source itself is no new name: it would be copied or rewritten onto itself.
   if (SameFile(source, target)) {
     AfxMessageBox(plat::ShownPath(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
-    return -1;
+    return ArchiveStatus::Fail();
   }
   // Without a key the source can be neither expanded nor protected again: both
-  // return -2, and the stored bytes are copied as they stand.
-  int result = RenameProtectedSource(source);
-  if (result == -3) return -1;
-  if (result != -2) {
-    if (result < 0) return -1;
+  // find no key, and the stored bytes are copied as they stand.
+  ArchiveStatus result = RenameProtectedSource(source);
+  if (result.code == ArchiveCode::kSizeOver) return ArchiveStatus::Fail();
+  if (result.code != ArchiveCode::kNoKey) {
+    if (!result.ok()) return ArchiveStatus::Fail();
     const std::string expanded = m_strPathName;
     // The chosen name's marker picks the stored form, so that the copy reads back
     // as its name says ('-' packed and scrambled, '=' packed only, else scrambled).
@@ -422,12 +429,12 @@ int CQelDoc::OnSaveSourceAs() {
     result = ConvertSource(ModeOfMarker(marker), expanded, target);
     plat::RemoveFile(expanded);
   }
-  if (result == -2) {
-    if (!ConfirmOverwrite(target)) return -1;
-    result = CopyBeside(source, target) ? 0 : -1;
-    if (result < 0) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
+  if (result.code == ArchiveCode::kNoKey) {
+    if (!ConfirmOverwrite(target)) return ArchiveStatus::Fail();
+    result = CopyBeside(source, target) ? ArchiveStatus::Done() : ArchiveStatus::Fail();
+    if (!result.ok()) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
   }
   m_nViewRequest = kRefreshLists;
   UpdateAllViews();
-  return result < 0 ? -1 : 0;
+  return result.ok() ? ArchiveStatus::Done() : ArchiveStatus::Fail();
 }

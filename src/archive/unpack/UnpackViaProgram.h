@@ -5,16 +5,17 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "archive/ArchiveStatus.h"
 
 class CExtractTarget;
 
-// What the program road gives back besides 0 and -1: the program failed and nothing
-// was moved; the caller takes its own reader instead, which reports each member.
-inline constexpr int kProgramFailed = -100;
-
 // run unpacks into the work folder (a Windows path) and returns the program's exit
-// code; succeeded tells whether that code is a success. 0 when every file was
-// placed (or declined), -1 when one was not (each reported), kProgramFailed.
-int UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(const std::string& work)>& run,
+// code; succeeded tells whether that code is a success. Done when every file was
+// placed (or declined), failed when one was not (each reported); nullopt when the
+// program failed and nothing was moved: the caller takes its own reader instead,
+// which reports each member.
+std::optional<ArchiveStatus> UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(const std::string& work)>& run,
                             const std::function<bool(int)>& succeeded);

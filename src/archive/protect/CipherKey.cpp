@@ -1,4 +1,4 @@
-#include "archive/CipherKey.h"
+#include "archive/protect/CipherKey.h"
 
 std::optional<CipherKey> CipherKeyFromPwrd(std::string_view pwrd) {
   if (pwrd.size() < 12 || pwrd.substr(pwrd.size() - 4) == "    ") return std::nullopt;

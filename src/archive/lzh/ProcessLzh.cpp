@@ -14,12 +14,13 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
-#include "archive/ExtractTarget.h"
+#include "archive/unpack/ExtractTarget.h"
 #include "archive/FailureReason.h"
-#include "archive/LzhProgram.h"
-#include "archive/PackList.h"
-#include "archive/UnpackViaProgram.h"
+#include "archive/lzh/LzhProgram.h"
+#include "archive/pack/PackList.h"
+#include "archive/unpack/UnpackViaProgram.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecError.h"
 #include "codec/checksums/Crc16.h"
@@ -66,34 +67,30 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, C
 // separator, no "..") that stays inside the folder: only then may the program unpack.
 bool MembersStayInside(std::span<const uint8_t> image, CExtractTarget& target) {
   uint64_t pos = 0;
-  try {
-    for (;;) {
-      codec::CLzhHeader h;
-      if (h.Read(image, pos) < 0) return true;
+  bool inside = true;
+  const ArchiveStatus read = RunCodec([&] {
+    for (codec::CLzhHeader h; inside && h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
       const std::string path = NormalizeArchivePath(h.Path());
-      if (path.empty() || path[0] == '/' || (path.size() > 1 && path[1] == ':') || ("/" + path).find("/../") != std::string::npos)
-        return false;
       bool isFolder = false;
       std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
-      if (!rel || !target.StaysInside(*rel)) return false;
+      inside = !path.empty() && path[0] != '/' && !(path.size() > 1 && path[1] == ':') &&
+               ("/" + path).find("/../") == std::string::npos && rel && target.StaysInside(*rel);
     }
-  } catch (const codec::CodecError&) {
-    return false;
-  }
+  });
+  return read.ok() && inside;
 }
 
 // The declared sizes of the file members: their total and the largest. A header that
 // cannot be read ends the sum (the unpack itself reports it).
 std::pair<uint64_t, uint64_t> DeclaredSizes(std::span<const uint8_t> image) {
   uint64_t total = 0, largest = 0, pos = 0;
-  try {
+  RunCodec([&] {
     for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
       if (h.method == "-lhd-") continue;
       total = h.originalSize > ~total ? ~uint64_t{0} : total + h.originalSize;
       largest = std::max(largest, h.originalSize);
     }
-  } catch (const codec::CodecError&) {
-  }
+  });
   return {total, largest};
 }
 
@@ -166,62 +163,61 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
 
 // The own reader: every member that decodes is written, each one that does not is
 // reported by its name, code and reason; a header that cannot be read ends the walk.
-// 0 when every member was written (or declined), else -1.
+// Done when every member was written (or declined), else failed.
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
-int UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
-  std::string firstCode, firstText;
+ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
+  ArchiveStatus first;
   uint64_t pos = 0;
-  for (;;) {
+  for (bool end = false; !end;) {
     codec::CLzhHeader h;
     bool headerRead = false;
-    try {
-      if (h.Read(image, pos) < 0) break;
+    const ArchiveStatus member = RunCodec([&] {
+      end = h.Read(image, pos) < 0;
       headerRead = true;
-      WriteMember(h, image, target);
-    } catch (const codec::CodecError& e) {
-      if (firstCode.empty()) {
-        firstCode = e.Code();
-        firstText = CodeWithReason(e);
-      }
-      if (!headerRead) break;  // the header itself could not be read: nothing after it is found
-      const bool method = std::string_view(e.Code()) == codec::err::kLzhMethod;
-      AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(e.Code()) : CodeWithReason(e)));
-    }
+      if (!end) WriteMember(h, image, target);
+    });
+    if (member.ok()) continue;
+    if (first.ok()) first = member;
+    if (!headerRead) break;  // the header itself could not be read: nothing after it is found
+    const bool method = member.IsCodec(codec::err::kLzhMethod);
+    AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(member.codecCode) : member.reason));
   }
-  if (firstCode.empty()) return 0;
-  AfxMessageBox(firstCode == codec::err::kLzhMethod ? LoadString(IDS_NEEDS_UNLHA) : firstText);
-  return -1;
+  if (first.ok()) return first;
+  AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) : first.reason);
+  return ArchiveStatus::Fail();
 }
 
 }  // namespace
 
-int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
+ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMode mode) {
   const bool program = LzhProgramCanCreate(Archive());
-  if (mode == kLzhPack && program) {
+  if (mode == LzhMode::kPack && program) {
     // The folder's contents, under names relative to it.
-    if (!plat::SetCurrentDirectory(folder)) return -1;
+    if (!ResolvedFolder(folder)) return ArchiveStatus::Fail();
     LeftOut leftOut;
-    const std::optional<std::vector<std::string>> names = WalkPackList(ListFolderNames(".", true, &leftOut.unnamed), leftOut);
-    if (!names || names->empty()) return -1;
-    return PackWithLzhProgram(Archive(), archive, *names);
+    const std::optional<std::vector<std::string>> names =
+        WalkPackList(folder, ListFolderNames(InFolder(folder, "."), true, &leftOut.unnamed), leftOut);
+    if (!names || names->empty()) return ArchiveStatus::Fail();
+    return PackWithLzhProgram(Archive(), archive, folder, *names) == 0 ? ArchiveStatus::Done() : ArchiveStatus::Fail();
   }
   plat::MakeDirectory(folder);
-  if (!plat::SetCurrentDirectory(folder)) return -1;
+  const std::optional<std::string> resolved = ResolvedFolder(folder);
+  if (!resolved) return ArchiveStatus::Fail();
   // The user's unpack asks before an existing file is replaced.
-  CExtractTarget target(plat::GetCurrentDirectory(), true);
+  CExtractTarget target(*resolved, true);
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) {
     AfxMessageBox(plat::ShownPath(archive) + "\r\n" + CodeWithReason(codec::err::kWrite, ErrnoReason(errno)));
-    return -1;
+    return ArchiveStatus::Fail();
   }
   const int64_t length = file.GetLength();
   std::vector<uint8_t> bytes;
   if (!TryAllocate(bytes, length, 1, 1000, &m_allocHook)) {
     AfxMessageBox(OutOfMemoryText(" 028"));
-    return -1;
+    return ArchiveStatus::Fail(ArchiveCode::kOutOfMemory);
   }
-  if (file.Read(bytes.data(), length) != length) return -1;
+  if (file.Read(bytes.data(), length) != length) return ArchiveStatus::Fail();
   std::span<const uint8_t> image(bytes.data(), static_cast<size_t>(length));
   // An archive that would not fit is refused before anything is written: no member
   // is written past its declared size.
@@ -229,11 +225,11 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
   const uint64_t total = declared.first, largest = declared.second;
   if (std::optional<std::string> why = NoRoomReason(total, largest, target.Folder())) {
     AfxMessageBox(plat::ShownPath(archive) + "\r\n" + *why);
-    return -1;
+    return ArchiveStatus::Fail();
   }
   if (program && MembersStayInside(image, target)) {
     std::string damaged;
-    int result = UnpackThroughWorkFolder(
+    std::optional<ArchiveStatus> placed = UnpackThroughWorkFolder(
         target,
         [&](const std::string& work) {
           const int status = UnpackWithLzhProgram(Archive(), archive, work, static_cast<int64_t>(largest));
@@ -241,10 +237,11 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
           return status;
         },
         [](int status) { return status == 0; });
-    if (result != kProgramFailed) {
+    // The program failed and placed nothing: the own reader tells member by member.
+    if (placed) {
       if (!damaged.empty()) {
         AfxMessageBox(damaged);
-        result = -1;
+        placed = ArchiveStatus::Fail();
       }
       // The program makes no empty folders: the folder entries are made here.
       uint64_t pos = 0;
@@ -253,9 +250,8 @@ int CQelDoc::ProcessLzh(std::string archive, std::string folder, int mode) {
         std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
         if (rel && (h.method == "-lhd-" || isFolder)) target.MakeFolders(*rel);
       }
-      return result;
+      return *placed;
     }
-    // The program failed and placed nothing: the own reader tells member by member.
   }
   return UnpackOwn(image, target);
 }

@@ -1,12 +1,11 @@
-#include "archive/UnpackViaProgram.h"
+#include "archive/unpack/UnpackViaProgram.h"
 
 #include <cerrno>
 #include <optional>
 #include <vector>
 
-#include "archive/ExtractTarget.h"
+#include "archive/unpack/ExtractTarget.h"
 #include "archive/FailureReason.h"
-#include "codec/CodecError.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/FolderHandle.h"
@@ -39,10 +38,9 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
       whole = MoveBelow(target, *below, name) && whole;
       continue;
     }
-    try {
-      target.MoveFile(name, from, e.name);
-    } catch (const codec::CodecError& error) {
-      AfxNote(plat::ShownPath(name) + " : " + CodeWithReason(error));
+    const ArchiveStatus moved = RunCodec([&] { target.MoveFile(name, from, e.name); });
+    if (!moved.ok()) {
+      AfxNote(plat::ShownPath(name) + " : " + moved.reason);
       whole = false;
     }
   }
@@ -51,15 +49,16 @@ bool MoveBelow(CExtractTarget& target, const plat::FolderHandle& from, const std
 
 }  // namespace
 
-int UnpackThroughWorkFolder(CExtractTarget& target, const std::function<int(const std::string& work)>& run,
-                            const std::function<bool(int)>& succeeded) {
+std::optional<ArchiveStatus> UnpackThroughWorkFolder(CExtractTarget& target,
+                                                     const std::function<int(const std::string& work)>& run,
+                                                     const std::function<bool(int)>& succeeded) {
   std::optional<std::string> work = plat::MakeHiddenWorkFolder(target.Folder(), plat::WorkKind::Unpack);
-  if (!work) return kProgramFailed;
+  if (!work) return std::nullopt;
   const int status = run(*work);
-  int result = kProgramFailed;
+  std::optional<ArchiveStatus> result;
   if (succeeded(status)) {
     std::optional<plat::FolderHandle> folder = plat::FolderHandle::Open(*work);
-    result = folder && MoveBelow(target, *folder, "") ? 0 : -1;
+    result = folder && MoveBelow(target, *folder, "") ? ArchiveStatus::Done() : ArchiveStatus::Fail();
   }
   plat::RemoveTree(*work);
   return result;

@@ -11,5 +11,7 @@
 bool MatchesFileSpec(std::string_view name, std::string_view pattern);
 // The paths a file pattern names: the pattern's matches in its folder (in the
 // folder's order, sorted), or the name itself when it has no wildcard. Matches whose
-// names Shift-JIS cannot express are added to unnamed when it is given.
-std::vector<std::string> ExpandFileSpec(std::string_view fileSpec, std::vector<std::string>* unnamed = nullptr);
+// names Shift-JIS cannot express are added to unnamed when it is given. A relative
+// pattern is matched in base, and its matches stay relative.
+std::vector<std::string> ExpandFileSpec(std::string_view base, std::string_view fileSpec,
+                                        std::vector<std::string>* unnamed = nullptr);

@@ -1,0 +1,49 @@
+// One status for every archive road: what came of an operation, and for a failure of
+// the codec its code and the reason the program shows for it. A failure is said to
+// the user where it happens (a message box, or a note per member); the status tells
+// the caller what happened, so that "done" and "nothing to pack" no longer read alike.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace codec {
+class CodecError;
+}
+
+enum class ArchiveCode : int {
+  kDone,           // the work was done
+  kNothingToPack,  // the sources held nothing to store: no archive was made
+  kFailed,         // it failed, and was said
+  kNoKey,          // a key is needed and none is set: nothing was written
+  kSizeOver,       // the output passed the room it was given
+  kOutOfMemory,    // an allocation failed (said with its place code)
+};
+
+struct ArchiveStatus {
+  ArchiveCode code = ArchiveCode::kDone;
+  std::string codecCode;            // the codec's three-digit code when the codec failed
+  std::string reason;               // that failure as the program shows it: "code reason" (CP932)
+  int64_t produced = 0;             // bytes produced by an extraction or inflation in memory
+  bool keyAsked = false;            // the key code was asked for in this call
+
+  static ArchiveStatus Done(int64_t produced = 0) {
+    ArchiveStatus s;
+    s.produced = produced;
+    return s;
+  }
+  static ArchiveStatus Fail(ArchiveCode code = ArchiveCode::kFailed) {
+    ArchiveStatus s;
+    s.code = code;
+    return s;
+  }
+  bool ok() const { return code == ArchiveCode::kDone; }
+  // The codec's code of this failure is code.
+  bool IsCodec(const char* code) const { return codecCode == code; }
+};
+
+// Runs a call of the codec (or of a sink it writes through); a CodecError it throws
+// becomes a failed status with the error's code and its "code reason" text. The one
+// place where the archive roads turn a codec exception into a status.
+ArchiveStatus RunCodec(const std::function<void()>& call);
