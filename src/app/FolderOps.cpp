@@ -5,8 +5,8 @@
 #include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 #include <cstdio>
 
@@ -63,6 +63,10 @@ bool AskOverwriteQuestion(const std::string& path, unsigned buttons) {
   std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
   const int answer = AfxMessageBox(text, buttons);
   return answer == plat::IDOK || answer == plat::IDYES;
+}
+
+bool AskWriteProtectedQuestion(const std::string& path) {
+  return AfxMessageBox(StringWith(IDS_WRITE_PROTECTED_QUESTION, plat::ShownPath(path)), plat::MB_YESNO) == plat::IDYES;
 }
 
 int ChangeDirectory(std::string path, int /*flag*/) {

@@ -6,3 +6,7 @@
 #include <string>
 
 bool AskOverwriteQuestion(const std::string& path, unsigned buttons);
+
+// The one question before a write-protected file is made writable: string 329 about
+// path as the user wrote it, Yes/No; true only for Yes.
+bool AskWriteProtectedQuestion(const std::string& path);

@@ -94,6 +94,12 @@ std::string FailureText(int id, const char* place) {
   return text;
 }
 
+std::string StringWith(int id, const std::string& value) {
+  std::string text = LoadString(id);
+  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, value);
+  return text;
+}
+
 std::string StatusText(const ConvertStatus& status) {
   std::string text = FailureText(status.stringId, status.place);
   if (const size_t at = text.find("%s"); at != std::string::npos) return text.replace(at, 2, status.detail);

@@ -16,6 +16,8 @@ std::string FailureText(int id, const char* place = nullptr);
 inline std::string OutOfMemoryText(const char* place) { return FailureText(IDS_OUT_OF_MEMORY, place); }
 // The file-size-over message (string 238) with a volume in bytes (in KB below 1 MB).
 std::string FileSizeOverText(int64_t volume);
+// The text of id with its first "%s" replaced by value (as it stands without one).
+std::string StringWith(int id, const std::string& value);
 // The text as written in the source (UTF-8), or nullptr.
 const char* StringUtf8(int id);
 // Every id the table holds, in order.

@@ -9,20 +9,21 @@
 #include <vector>
 
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ArchiveStatus.h"
-#include "archive/protect/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "archive/pack/PackList.h"
+#include "archive/protect/CipherKey.h"
 #include "archive/protect/SourceMode.h"
+#include "base/AsciiCase.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
-#include "app/StringTable.h"
-#include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -49,11 +50,6 @@ std::vector<std::string> Targets(CommandContext& cx) {
 void ShowResult(CommandContext& cx, const std::string& path) {
   if (!cx.list) return;
   if (path.empty() || cx.list->ShowPath(path) < 0) cx.list->ReadFolder();
-}
-
-std::string Lower(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
 }
 
 // Runs act on each target (the selection, else the current item), each made the
@@ -95,7 +91,7 @@ int OnCompressLzh(CommandContext& cx) { return OnEachTarget(cx, CompressLzh); }
 int Unpack(CommandContext& cx, const std::string& item) {
   // A site's drive is no local folder: the members would go to the local path of that name.
   if (cx.doc->RefuseFtpDriveSave(item)) return -1;
-  const std::string ext = Lower(CQelDoc::GetPathPart(item, PathPart::kExtension));
+  const std::string ext = AsciiLowerCopy(CQelDoc::GetPathPart(item, PathPart::kExtension));
   const std::string folder = CQelDoc::GetPathPart(item, PathPart::kFolder);
   if (ext != "zip" && ext != "lzh") {
     AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));

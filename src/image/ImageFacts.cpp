@@ -3,8 +3,8 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
-#include "image/ImageState.h"
 #include "base/AsciiCase.h"
+#include "image/ImageState.h"
 
 CQelDoc::ImageFacts CQelDoc::LoadedImageFacts() const {
   const ImageState& image = Image();

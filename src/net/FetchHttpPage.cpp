@@ -21,8 +21,8 @@
 #include "net/FtpSite.h"
 #include "net/NetState.h"
 #include "net/NetStatus.h"
-#include "platform/os/Files.h"
 #include "platform/inet/Inet.h"
+#include "platform/os/Files.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include "net/FtpSite.h"
 
 #include "app/QelDoc.h"
-#include "base/AsciiCase.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 
 namespace {

@@ -1,9 +1,9 @@
 #include "archive/pack/FileSpec.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "archive/ArchivePaths.h"
+#include "base/AsciiCase.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -15,8 +15,7 @@ bool Glob(std::string_view name, std::string_view pattern) {
       starP = p++;
       starN = n;
     } else if (p < pattern.size() &&
-               (pattern[p] == '?' || std::tolower(static_cast<unsigned char>(pattern[p])) ==
-                                         std::tolower(static_cast<unsigned char>(name[n])))) {
+               (pattern[p] == '?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
       ++p;
       ++n;
     } else if (starP != std::string_view::npos) {

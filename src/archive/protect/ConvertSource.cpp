@@ -12,21 +12,23 @@
 #include <vector>
 
 #include "app/Globals.h"
+#include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
 #include "archive/ArchiveStatus.h"
-#include "app/StringTable.h"
-#include "archive/protect/CipherKey.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
+#include "archive/protect/CipherKey.h"
 #include "archive/protect/SourceMode.h"
+#include "base/Alloc.h"
+#include "base/AsciiCase.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
-#include "base/Alloc.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 
@@ -40,18 +42,11 @@ constexpr int64_t kLargestMember = 1073741824;
 // The program's own key of the schedule file (SourceMode::kExpandOwnKey, kScrambleOwnKey).
 constexpr CipherKey kProgramKey{0x4B, 0x31, 0x7A, 0x09, 255, 255, 255, 255};
 
-std::string Replace(std::string format, const std::string& value) {
-  const size_t at = format.find("%s");
-  if (at != std::string::npos) format.replace(at, 2, value);
-  return format;
-}
-
 // The marker of a protected name: '+', '-', '=' or 0.
 char MarkerOf(const std::string& path) {
   const std::string ext = CQelDoc::GetPathPart(path, PathPart::kExtension);
   if (ext.empty()) return 0;
-  std::string lower = ext;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const std::string lower = AsciiLowerCopy(ext);
   if (lower == "rtz" || lower == "bmz") return '=';
   if (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') return ext[0];
   const std::string base = CQelDoc::GetPathPart(path, PathPart::kStem);
@@ -69,8 +64,7 @@ std::string PlainExtension(const std::string& path) {
   std::string ext = CQelDoc::GetPathPart(path, PathPart::kExtension);
   if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=')) ext.erase(0, 1);
   if (ext.size() >= 2) {
-    std::string tail = ext.substr(ext.size() - 2);
-    for (char& c : tail) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string tail = AsciiLowerTail(ext, 2);
     if (tail == "tz") ext = "rtf";
     if (tail == "mz") ext = "bmp";
   }
@@ -96,7 +90,7 @@ char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActi
 bool WritableTarget(const std::string& target) {
   std::optional<plat::FileInfo> st = plat::LinkStat(target);
   if (!st || !st->readOnly || st->isSymlink) return true;
-  return AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(target)), plat::MB_YESNO) == plat::IDYES;
+  return AskWriteProtectedQuestion(target);
 }
 
 // Opens a target for writing, asking before a write-protected one is made writable;
@@ -105,12 +99,10 @@ bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, cons
   const auto mode = isPrivate ? plat::File::Mode::WritePrivate : plat::File::Mode::Write;
   if (out.Open(target, mode)) return true;
   const bool workFile = target.rfind(workStem, 0) == 0;
-  if (!workFile &&
-      AfxMessageBox(Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(target)), plat::MB_YESNO) != plat::IDYES)
-    return false;
+  if (!workFile && !AskWriteProtectedQuestion(target)) return false;
   plat::SetReadOnly(target, false);
   if (out.Open(target, mode)) return true;
-  AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
+  AfxMessageBox(StringWith(IDS_CANNOT_WRITE, plat::ShownPath(target)));
   return false;
 }
 
@@ -432,7 +424,7 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   if (result.code == ArchiveCode::kNoKey) {
     if (!ConfirmOverwrite(target)) return ArchiveStatus::Fail();
     result = CopyBeside(source, target) ? ArchiveStatus::Done() : ArchiveStatus::Fail();
-    if (!result.ok()) AfxMessageBox(Replace(LoadString(IDS_CANNOT_WRITE), plat::ShownPath(target)));
+    if (!result.ok()) AfxMessageBox(StringWith(IDS_CANNOT_WRITE, plat::ShownPath(target)));
   }
   m_nViewRequest = kRefreshLists;
   UpdateAllViews();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Globals.h"
+#include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
@@ -22,12 +23,6 @@
 namespace {
 
 constexpr int IDS_NOT_ON_FTP_SITE = 159;
-
-std::string Replace(std::string format, const std::string& value) {
-  const size_t at = format.find("%s");
-  if (at != std::string::npos) format.replace(at, 2, value);
-  return format;
-}
 
 // What a mode packs: fileSpec (a name or a pattern) in folder, into archive.
 struct PackPlan {
@@ -104,8 +99,7 @@ ArchiveStatus CQelDoc::CompressToZip(CompressMode mode) {
 
   if (mode == CompressMode::kWorkRtf && result.ok()) {
     if (!plat::CopyFile(archive, m_strPathName)) {
-      const std::string question = Replace(LoadString(IDS_WRITE_PROTECTED_QUESTION), plat::ShownPath(m_strPathName));
-      if (AfxMessageBox(question, plat::MB_YESNO) != plat::IDYES) return ArchiveStatus::Fail();
+      if (!AskWriteProtectedQuestion(m_strPathName)) return ArchiveStatus::Fail();
       plat::SetReadOnly(m_strPathName, false);
       plat::CopyFile(archive, m_strPathName);
     }

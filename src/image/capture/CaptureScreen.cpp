@@ -17,6 +17,7 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
+#include "base/AsciiCase.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
@@ -25,7 +26,6 @@
 #include "image/saving/ImageSaveFormats.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

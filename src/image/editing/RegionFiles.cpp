@@ -10,20 +10,20 @@
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
+#include "base/Alloc.h"
+#include "base/AsciiCase.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ViewRegionState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/BmpImage.h"
 #include "image/codecs/DibConvert.h"
 #include "image/saving/ImageSaveFormats.h"
 #include "image/saving/SaveFile.h"
-#include "base/Alloc.h"
-#include "image/ViewRegionState.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "codec/CodecServices.h"
+#include "image/ImageStatus.h"
 #include "image/codecs/BmpFile.h"
 #include "image/loading/Bmz.h"
-#include "image/ImageStatus.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "platform/os/Files.h"
 #include "platform/os/Plugin.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

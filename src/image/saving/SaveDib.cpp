@@ -11,17 +11,17 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "base/CheckedSize.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ImageStatus.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/DibConvert.h"
 #include "image/loading/Bmz.h"
-#include "image/ImageStatus.h"
 #include "image/saving/ImageSaveFormats.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "base/AsciiCase.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ViewImageState.h"
@@ -15,7 +16,6 @@
 #include "image/saving/ImageSaveFormats.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

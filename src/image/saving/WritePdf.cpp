@@ -12,6 +12,7 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "frame/Dialogs.h"
@@ -20,7 +21,6 @@
 #include "image/saving/PdfImage.h"
 #include "image/saving/SaveFile.h"
 #include "platform/os/Files.h"
-#include "base/AsciiCase.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <unordered_map>
 
 #include "base/AsciiCase.h"
-#include "platform/text/CodePage.h"
 #include "platform/gdi/FontLibrary.h"
 #include "platform/os/SharedLibrary.h"
+#include "platform/text/CodePage.h"
 
 namespace plat {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 
 #include "base/AsciiCase.h"
-#include "platform/text/CodePage.h"
-#include "platform/os/Files.h"
 #include "platform/inet/Inet.h"
+#include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 

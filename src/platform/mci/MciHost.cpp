@@ -12,9 +12,9 @@
 #include <cstring>
 
 #include "base/AsciiCase.h"
-#include "platform/text/CodePage.h"
-#include "platform/os/Files.h"
 #include "platform/mci/MciParse.h"
+#include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace plat {
 namespace {

@@ -10,16 +10,17 @@
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
+#include "app/OverwriteQuestion.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
-#include "richtext/table/PaneCells.h"
 #include "richtext/RichTextState.h"
+#include "richtext/ViewTableState.h"
 #include "richtext/sheet/SheetMarkup.h"
 #include "richtext/sheet/SheetPdfWriter.h"
-#include "richtext/ViewTableState.h"
+#include "richtext/table/PaneCells.h"
 #include "view/QelView.h"
 
 namespace {
@@ -73,7 +74,7 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   if (!ConfirmOverwrite(path)) return std::nullopt;
   const auto info = plat::Stat(path);
   if (info && info->readOnly) {
-    if (AfxMessageBox(WithName(IDS_WRITE_PROTECTED_QUESTION, path), plat::MB_YESNO) != plat::IDYES) return std::nullopt;
+    if (!AskWriteProtectedQuestion(path)) return std::nullopt;
     plat::SetReadOnly(path, false);
   }
   // A folder, a file still protected or a folder that takes no new file: nothing is written.
