@@ -13,6 +13,7 @@
 
 constexpr bool IsAsciiUpper(unsigned char c) { return c >= 'A' && c <= 'Z'; }
 constexpr bool IsAsciiLower(unsigned char c) { return c >= 'a' && c <= 'z'; }
+constexpr bool IsAsciiLetter(unsigned char c) { return IsAsciiUpper(c) || IsAsciiLower(c); }
 
 constexpr char AsciiLower(char c) { return IsAsciiUpper(static_cast<unsigned char>(c)) ? static_cast<char>(c - 'A' + 'a') : c; }
 constexpr uint8_t AsciiLower(uint8_t c) { return IsAsciiUpper(c) ? static_cast<uint8_t>(c - 'A' + 'a') : c; }

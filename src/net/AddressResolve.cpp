@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/AsciiCase.h"
 #include "net/Address.h"
 #include "platform/inet/Inet.h"
 #include "platform/os/Files.h"
@@ -11,7 +12,6 @@
 
 namespace {
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A path with its "." and ".." segments worked out ("/a/b/../c" is "/a/c"); a last
@@ -42,10 +42,10 @@ std::string RemoveDotSegments(const std::string& path) {
 }  // namespace
 
 bool HasScheme(const std::string& address) {
-  if (address.empty() || !IsAlpha(address[0])) return false;
+  if (address.empty() || !IsAsciiLetter(address[0])) return false;
   for (char c : address) {
     if (c == ':') return true;
-    if (!IsAlpha(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.') return false;
+    if (!IsAsciiLetter(c) && !IsDigit(c) && c != '+' && c != '-' && c != '.') return false;
   }
   return false;
 }
@@ -77,7 +77,7 @@ namespace {
 
 bool IsLocalPath(const std::string& text) {
   return text.starts_with("\\") ||
-         (text.size() >= 3 && IsAlpha(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'));
+         (text.size() >= 3 && IsAsciiLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/'));
 }
 
 }  // namespace

@@ -29,7 +29,7 @@
 //   - makes a table code from a bare number or hands the table engine a row of bare
 //     arguments, in tests too (TableKeyOf(101), TableCommand(k, {-1, 0, 0, 2})),
 //   - defines an ASCII case helper of its own outside base/ (Lower, UpperTail,
-//     IsUpper, EqualsNoCase, EndsWithIgnoringCase, a lambda `lower`): base/AsciiCase.h
+//     IsUpper, IsLetter, EqualsNoCase, EndsWithIgnoringCase, a lambda `lower`): base/AsciiCase.h
 //     holds them, the codec's files included,
 //   - reads the document's kind, display form or Ctrl flag from a copy in a view
 //     state (view.Pane().m_bCtrlDown): the view reads them through its document,
@@ -155,7 +155,7 @@ std::vector<Pattern> Patterns() {
       {kBareTable, "Table", std::regex(R"(\b(TableCommand\([^;]*,\s*|TableArgs\s*\w*\s*)\{\s*-?[0-9])", ecma)},
       {kAsciiCase, "(",
        std::regex(R"(^\s*((static|inline|constexpr)\s+)*(?!(return|else|case)\b)[\w:<>]+[\s&*]+(\w+::)?)"
-                  R"(((Ascii)?(To)?(Lower|Upper)(Ascii|Tail|Case|Copy)?|Is(Ascii)?(Upper|Lower)|\w*(NoCase|IgnoringCase|IgnoreCase))\s*\()",
+                  R"(((Ascii)?(To)?(Lower|Upper)(Ascii|Tail|Case|Copy)?|Is(Ascii)?(Upper|Lower|Alpha|Letter)|\w*(NoCase|IgnoringCase|IgnoreCase))\s*\()",
                   ecma)},
       {kAsciiCase, "auto", std::regex(R"(\bauto\s+(lower|upper)\w*\s*=\s*\[)", ecma)},
       {kDocFieldCopy, "().", std::regex(R"(\b(Pane|Macro|Image|Region|Table|RichText|Media)\(\)\.(m_nFileKind|m_nDisplayForm|m_bCtrlDown)\b)", ecma)},
@@ -335,6 +335,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"std::string Lower(std::string_view text) {", {kAsciiCase}},
       {"static inline char UpperAscii(char c) { return c; }", {kAsciiCase}},
       {"bool IsUpper(uint8_t c) { return c >= 'A' && c <= 'Z'; }", {kAsciiCase}},
+      {"bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }", {kAsciiCase}},
       {"bool DumpCall::EndsNoCase(const char* word) const {", {kAsciiCase}},
       {"std::string LowerTail(const std::string& name, size_t n) {", {kAsciiCase}},
       {"bool EndsWithIgnoringCase(std::string_view text, std::string_view tail);", {kAsciiCase}},

@@ -110,7 +110,6 @@ int DecodeAscii85(const uint8_t* in, int64_t length, uint8_t* out, int64_t capac
 
 namespace {
 
-bool IsLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 int NameIndex(uint8_t c) {
   if (PdfIsDigit(c)) return c - '0' + 1;
@@ -157,7 +156,7 @@ int PdfReadValue(const ByteCursor& b, int64_t* pos, int* kind, int mode, PdfPref
     k = 1;
     code = c0 + (c0 >= 'a' && c0 <= 'z' ? 7339 : c0 >= 'A' && c0 <= 'Z' ? 7346 : 7353);
     p += 1;
-  } else if ((PdfIsDigit(c0) || IsLetter(c0)) && c1 >= 'a' && c1 <= 'z' && (c2 < 0x21 || c2 == '/')) {
+  } else if ((PdfIsDigit(c0) || IsAsciiLetter(c0)) && c1 >= 'a' && c1 <= 'z' && (c2 < 0x21 || c2 == '/')) {
     k = 1;
     code = NameIndex(c1) + 40 * NameIndex(c0) + 7490;
     p += 2;

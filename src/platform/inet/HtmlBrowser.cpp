@@ -89,21 +89,20 @@ std::string TitleOf(const std::string& page) {
   return wide && plat::IsUtf8(title) ? plat::Utf8ToCp932Lossy(title) : title;
 }
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // A local file's full path: "\a\b.htm", "/a/b.htm" or "C:\a\b.htm".
 bool IsFullPath(const std::string& text) {
   if (text.starts_with("\\") || text.starts_with("/")) return true;
-  return text.size() >= 3 && IsLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
+  return text.size() >= 3 && IsAsciiLetter(text[0]) && text[1] == ':' && (text[2] == '\\' || text[2] == '/');
 }
 
 // The ':' that ends a scheme the text begins with ("mailto:"), else npos.
 size_t SchemeEnd(const std::string& text) {
-  if (text.empty() || !IsLetter(text[0])) return std::string::npos;
+  if (text.empty() || !IsAsciiLetter(text[0])) return std::string::npos;
   for (size_t i = 1; i < text.size(); ++i) {
     const char c = text[i];
     if (c == ':') return i;
-    if (!IsLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') break;
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') break;
   }
   return std::string::npos;
 }

@@ -21,6 +21,7 @@
 #include <array>
 #include <map>
 
+#include "base/AsciiCase.h"
 #include "platform/text/CodePage.h"
 #include "platform/text/ForeignCodePage.h"
 #include "platform/richedit/RichEdit.h"
@@ -78,7 +79,6 @@ struct Font {
   uint8_t charset = 0;
 };
 
-bool IsAlpha(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -181,7 +181,7 @@ class RtfReader {
 
   void DeepControl() {
     size_t end = pos_ + 1;
-    while (end < in_.size() && IsAlpha(in_[end])) ++end;
+    while (end < in_.size() && IsAsciiLetter(in_[end])) ++end;
     const std::string_view word = in_.substr(pos_ + 1, end - pos_ - 1);
     if (st_.fresh && (word == "object" || word == "pict" || word == "shppict")) {
       deepSkipFrom_ = overflow_;
@@ -328,9 +328,9 @@ class RtfReader {
     ++pos_;
     if (pos_ >= in_.size()) return;
     const char c = in_[pos_];
-    if (IsAlpha(c)) {
+    if (IsAsciiLetter(c)) {
       std::string word;
-      while (pos_ < in_.size() && IsAlpha(in_[pos_])) {
+      while (pos_ < in_.size() && IsAsciiLetter(in_[pos_])) {
         if (word.size() < kMaxWordLetters) word += in_[pos_];
         ++pos_;
       }
@@ -709,7 +709,7 @@ class RtfReader {
       size_t next = end;
       while (next < in_.size() && (in_[next] == '\r' || in_[next] == '\n' || in_[next] == ' ')) ++next;
       constexpr std::string_view kOlder = "{\\nonshppict";
-      if (in_.substr(next, kOlder.size()) == kOlder && !IsAlpha(next + kOlder.size() < in_.size() ? in_[next + kOlder.size()] : ' ')) {
+      if (in_.substr(next, kOlder.size()) == kOlder && !IsAsciiLetter(next + kOlder.size() < in_.size() ? in_[next + kOlder.size()] : ' ')) {
         if (const size_t older = GroupEnd(next)) end = older;
       }
     }

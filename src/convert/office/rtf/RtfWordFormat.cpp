@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "app/QelDoc.h"
+#include "base/AsciiCase.h"
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
 #include "platform/text/CodePage.h"
@@ -22,7 +23,6 @@ constexpr int kMaxStops = 20;
 constexpr int kLineCap = 1000;  // a table line stops growing here
 constexpr int kLineWrap = 500;  // the line counter restarts past this
 
-bool IsLetter(uint8_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 int HexValue(uint8_t c) {
@@ -72,7 +72,7 @@ class RtfPass {
   // Steps over a control word's letters, its parameter and one delimiting blank.
   // Returns the parameter as the filter reads it: at least two digits, else 0.
   int StepWord(int64_t& i) {
-    while (IsLetter(At(i))) ++i;
+    while (IsAsciiLetter(At(i))) ++i;
     bool negative = false;
     if (At(i) == '-') {
       negative = true;
@@ -179,22 +179,22 @@ void RtfPass::ControlWord(int64_t& i) {
 bool RtfPass::BreakWord(int64_t w, int64_t& i) {
   if (Word(w, "pard")) {
     StepWord(i);
-  } else if (Word(w, "par") && At(w + 3) != 'a' && !IsLetter(At(w + 3))) {
+  } else if (Word(w, "par") && At(w + 3) != 'a' && !IsAsciiLetter(At(w + 3))) {
     StepWord(i);
     if (!inCell_) {
       Emit('\r');
       Emit('\n');
     }
     line_ = 0;
-  } else if (Word(w, "page") && !IsLetter(At(w + 4))) {
+  } else if (Word(w, "page") && !IsAsciiLetter(At(w + 4))) {
     StepWord(i);
     if (Room()) out_.Append("\r\n<page>\r\n");
     inCell_ = 0;
-  } else if (Word(w, "sect") && !IsLetter(At(w + 4))) {
+  } else if (Word(w, "sect") && !IsAsciiLetter(At(w + 4))) {
     StepWord(i);
     if (Room()) out_.Append("\r\n<Section>\r\n");
     inCell_ = 0;
-  } else if (Word(w, "tab") && !IsLetter(At(w + 3))) {
+  } else if (Word(w, "tab") && !IsAsciiLetter(At(w + 3))) {
     StepWord(i);
     Emit('\t');
   } else {
@@ -220,7 +220,7 @@ bool RtfPass::TableWord(int64_t w, int64_t& i) {
       stops_[colIndex_] = ColumnValue(n);
       ++colIndex_;
     }
-  } else if (Word(w, "cell") && !IsLetter(At(w + 4))) {
+  } else if (Word(w, "cell") && !IsAsciiLetter(At(w + 4))) {
     StepWord(i);
     Cell();
   } else if (Word(w, "intbl")) {
@@ -231,7 +231,7 @@ bool RtfPass::TableWord(int64_t w, int64_t& i) {
       line_ = stops_[0];
     }
     inCell_ = 1;
-  } else if (Word(w, "row") && !IsLetter(At(w + 3))) {
+  } else if (Word(w, "row") && !IsAsciiLetter(At(w + 3))) {
     StepWord(i);
     if (line_ < kLineCap) {
       Emit('\r');
@@ -252,7 +252,7 @@ bool RtfPass::MarkWord(int64_t w, int64_t& i) {
   if (Word(w, "rdblq")) {
     StepWord(i);
     EmitCounted('"');
-  } else if (Word(w, "pict") && !IsLetter(At(w + 4))) {
+  } else if (Word(w, "pict") && !IsAsciiLetter(At(w + 4))) {
     StepWord(i);
     if (skip_ == 0) {
       Emit(0x81);
