@@ -15,12 +15,12 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/AsciiCase.h"
-#include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "net/Address.h"
 #include "net/FtpSite.h"
 #include "net/NetState.h"
 #include "net/NetStatus.h"
+#include "platform/inet/HtmlBrowser.h"
 #include "platform/inet/Inet.h"
 #include "platform/os/Files.h"
 
@@ -37,7 +37,6 @@ constexpr int64_t kPartialMark = 9999000;
 // A download worth saving rather than showing: the one bound of the offer and the copy.
 constexpr int64_t kSaveBound = 1024;
 constexpr int kCannotCreate = 162;  // "作成できません"
-constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 
 class WaitCursor {
  public:
@@ -76,42 +75,50 @@ struct Fetched {
   bool late = false;
   std::string stopped;    // why a download stopped short of its end
   bool failed = false;    // ended, having said why
+  bool saved = false;     // offered for saving and saved (or left to an existing file)
   std::string askedUrl;   // the web address asked for
   std::string finalUrl;   // the one the data came from, after redirects
+  std::string charset;    // the character set the answer declared
 };
 
 // A download into the work file, within its bounds (net/SaveDownload.cpp): the file
 // is shown or saved from there. Says why it stopped.
 void Download(CQelDoc& doc, CInternetFile& in, plat::File& file, const std::string& work, std::chrono::milliseconds pass,
-              Clock::time_point deadline, Fetched& r) {
-  const Downloaded d = DownloadInto(in, file, DownloadRoom(doc), pass, deadline);
+              Clock::time_point deadline, std::chrono::milliseconds growth, Fetched& r) {
+  const Downloaded d = DownloadInto(in, file, DownloadRoom(doc), pass, deadline, growth);
   r.total = d.bytes;
   r.late = d.end == DownloadEnd::Late;
   r.stopped = DownloadStopText(d, work);
 }
 
-// An FTP file goes to the work file whole, within its bounds and the session's transfer
-// time: it is saved from there, or shown as a local file is; a folder becomes a page
-// of its entries' addresses (kind becomes 1).
+// An FTP file is offered for saving once its transfer has begun (its size known), and
+// saved beside the file the user names; one not saved goes to the work file whole,
+// within its bounds and the session's transfer time, and is shown as a local file is.
+// A folder becomes a page of its entries' addresses (kind becomes 1).
 Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, int& kind) {
   Fetched r;
   if (!doc.Net().m_pFtpConnection) return r;
   if (!object.empty()) {
-    plat::File file;
-    if (!file.Open(work, plat::File::Mode::CreateNew)) {
-      AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
-      r.failed = true;
-      return r;
-    }
     try {
       auto in = doc.Net().m_pFtpConnection->OpenFile(object, FTP_TRANSFER_TYPE_BINARY);
+      const SaveOffer offer = OfferSave(doc, object, *in, std::chrono::milliseconds(doc.NetTime(kPassMs)));
+      r.saved = offer == SaveOffer::Done;
+      r.failed = offer == SaveOffer::Failed;
+      if (offer != SaveOffer::Show) return r;
+      plat::File file;
+      if (!file.Open(work, plat::File::Mode::CreateNew)) {
+        AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
+        r.failed = true;
+        return r;
+      }
       const std::chrono::milliseconds whole(doc.NetTime(kFtpTransferMs));
-      Download(doc, *in, file, work, whole, Clock::now() + whole, r);
+      Download(doc, *in, file, work, whole, Clock::now() + whole, std::chrono::milliseconds(0), r);
     } catch (const CInternetException& e) {
       // The server's reason (a missing file, a refused transfer) in its own box, as
       // every other failure of the fetch shows it.
       AfxMessageBox(e.GetErrorMessage());
       r.total = 0;
+      r.saved = false;
     }
     return r;
   }
@@ -170,18 +177,34 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
     r.failed = true;
     return r;
   }
-  if (status == 301 || status == 302 || status == 303 || status == 401) {
+  if (status == 401) {
+    ShowNetStatus(LoginAskedText() + "  (HTTP 401)");
+    r.failed = true;
+    return r;
+  }
+  if (status == 301 || status == 302 || status == 303) {
     ShowNetStatus(IDS_NET_NO_PAGE);
     r.failed = true;
     return r;
   }
   r.finalUrl = request->GetFileURL();
+  r.charset = IsSaveKind(object) ? "" : request->Charset();
   ShowNetStatus(NetStatusText(IDS_NET_READING_FROM, server, object));
   int64_t last = 0;
   try {
     if (IsSaveKind(object)) {
-      // Each read waits a pass at the most; the bytes bound the whole.
-      Download(doc, *request, file, work, std::chrono::milliseconds(doc.NetTime(kPassMs)), Clock::time_point::max(), r);
+      // A program or archive of a kilobyte or more (or of a size not told) is offered
+      // for saving before its body is read; the rest, and one the user keeps to be
+      // shown, comes whole into the work file. Each read waits a pass at the most, and
+      // the whole a pass more for every 64 KB that came.
+      const std::chrono::milliseconds pass(doc.NetTime(kPassMs));
+      if (const std::optional<int64_t> declared = request->Length(); !declared || *declared >= kSaveBound) {
+        const SaveOffer offer = OfferSave(doc, object, *request, pass);
+        r.saved = offer == SaveOffer::Done;
+        r.failed = offer == SaveOffer::Failed;
+        if (offer != SaveOffer::Show) return r;
+      }
+      Download(doc, *request, file, work, pass, Clock::now() + pass, pass, r);
       return r;
     }
     do {
@@ -213,6 +236,15 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
     r.failed = true;
   }
   return r;
+}
+
+// The work file copied to the file the page is shown from; a web page whose answer
+// declared its character set gets that declaration in front (a page fetched ends
+// within the page limit, so it is read whole).
+bool CopyPage(const std::string& work, const std::string& shown, const std::string& charset) {
+  if (charset.empty()) return plat::CopyFile(work, shown);
+  const std::optional<std::string> page = plat::ReadFileHead(work, kPageLimit + kPassBuffer);
+  return page && plat::WriteWholeFile(shown, WithDeclaredCharset(*page, charset));
 }
 
 // A web address split as the status names a server and its object: "http://" is
@@ -265,6 +297,11 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
     Net().addressFailed_ = true;
   };
   if (r.failed) return fail(0);
+  if (r.saved) {
+    plat::RemoveFile(work);
+    ShowNetStatus(server + "    file = " + object);
+    return;
+  }
   if (r.late) return fail(IDS_NET_TIME_OVER);
   if (!r.stopped.empty()) {
     AfxMessageBox(r.stopped);
@@ -276,23 +313,10 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   if (web && r.finalUrl != r.askedUrl) SplitUrl(r.finalUrl, server, object);
   ShowNetStatus(server + "    file = " + object + (kind != 2 && r.total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
 
-  if (kind == 2 || (r.total >= kSaveBound && IsSaveKind(object))) {
-    const size_t slash = object.rfind('/');
-    CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
-    if (dialog.DoModal() == plat::IDOK) {
-      const std::string target = dialog.GetPathName();
-      if (RefuseFtpDriveSave(target)) return fail(kFtpSiteRefused);
-      // Saved or not, the download's work file is of no further use.
-      if (ConfirmOverwrite(target) && !SaveDownload(work, target)) return fail(kCannotCreate);
-      plat::RemoveFile(work);
-      return;
-    }
-  }
-
   char number[16];
   std::snprintf(number, sizeof number, "%2d", Net().m_nAddrHistoryCount + 100);
   const std::string shown = TmpFolder() + "\\Pelnor" + number + ".htm";
-  if (!plat::CopyFile(work, shown)) {
+  if (!CopyPage(work, shown, kind == 1 ? r.charset : "")) {
     AfxMessageBox(shown + "\r\n" + LoadString(kCannotCreate));
     return fail(kCannotCreate);
   }

@@ -35,6 +35,8 @@ class File;
 // The most one download may bring into the work folder: the room for a file there,
 // less a reserve, so that a download never takes the disk's last free space.
 int64_t DownloadRoom(const CQelDoc& doc);
+// The same for a file written at winPath: the room on its disk, less the reserve.
+int64_t DownloadRoomAt(const std::string& winPath);
 enum class DownloadEnd { Done, Late, NoRoom, PastDeclared, WriteFailed };
 struct Downloaded {
   DownloadEnd end = DownloadEnd::Done;
@@ -43,13 +45,25 @@ struct Downloaded {
   int error = 0;      // errno of a failed write
 };
 // Reads a remote file into out: refused at once when the size its server declared
-// passes room, stopped past that size (or past room when none was declared); each
-// read waits a pass at the most and never past deadline. Throws CInternetException.
+// passes room, stopped past that size (or past room when none was declared). Each
+// read waits a pass at the most and never past deadline; a pass that brings nothing
+// ends it (Late). growth moves the deadline on for every 64 KB that arrive, so that a
+// download that keeps coming keeps its time and one that dawdles ends. Throws
+// CInternetException.
 Downloaded DownloadInto(CInternetFile& in, plat::File& out, int64_t room, std::chrono::milliseconds pass,
-                        std::chrono::steady_clock::time_point deadline);
+                        std::chrono::steady_clock::time_point deadline,
+                        std::chrono::milliseconds growth = std::chrono::milliseconds(0));
 // Why a download stopped, as its message says it ("" when it came whole or late);
 // work names the file it went into.
 std::string DownloadStopText(const Downloaded& d, const std::string& work);
-// Puts a finished download (the work file) in place of target, beside it and renamed
-// when whole; a read-only target is refused. Says why and returns false on failure.
-bool SaveDownload(const std::string& work, const std::string& target);
+// How an offer to save a download went: the user keeps it to be shown (Show), it was
+// saved or the user let an existing file stay (Done), or it failed, having said why.
+enum class SaveOffer { Show, Done, Failed };
+// Offers a remote file, whose transfer has begun, for saving under the name of object:
+// a target on an FTP pseudo-drive is refused, an existing one replaced only when the
+// user lets it go. The file then goes into a work file beside the target, within the
+// room on the target's disk (its declared size checked against it before anything is
+// written), and is renamed onto the target only when whole (a link is replaced, never
+// written through; a read-only file is refused). Its deadline grows with what comes:
+// a pass (pass) without data ends it. Throws CInternetException.
+SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass);

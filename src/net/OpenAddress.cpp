@@ -1,5 +1,7 @@
 // The address dispatcher: file-list addresses, the browser pane or the outside
 // program, "file://" addresses, and the program's own fetch of web and FTP pages.
+#include <algorithm>
+
 #include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
@@ -68,6 +70,19 @@ void ShowInHtmlPane(CQelDoc& doc, const std::string& address, const std::string&
                                  : "the HTML pane shows a local file only while the text pane shows a page, an Office "
                                    "document or a picture");
   }
+}
+
+// The display text a failed load left, on one line: why the file was not shown.
+std::string DisplayTextReason(const CQelDoc& doc) {
+  std::string text(doc.m_pText ? doc.m_pText : "", doc.m_pText ? static_cast<size_t>(std::max(doc.m_nTextLen, 0)) : 0);
+  std::string line;
+  for (char c : text) {
+    const bool end = c == '\r' || c == '\n';
+    if (end && !line.empty() && line.back() != ' ') line += "  ";
+    if (!end) line += c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
 }
 
 }  // namespace
@@ -139,10 +154,15 @@ void CQelDoc::OpenAddress(std::string address) {
     (list == 1 ? m_strFileName1 : m_strFileName2) = path;
     m_nActiveList = list;
     ActivatePanes(list);
-    LoadDocument(path, 0);
+    // A file that cannot be shown fails the address, its display text the reason.
+    const bool shown = LoadDocument(path, 0) >= 0;
     m_nViewRequest = kRefreshAll;
     UpdateAllViews();
-    if (IsImageKind(m_nFileKind)) LoadDocument(path, 0);
+    if (shown && IsImageKind(m_nFileKind)) LoadDocument(path, 0);
+    if (!shown) {
+      Net().addressFailed_ = true;
+      Net().browseFailure_ = DisplayTextReason(*this);
+    }
     return;
   }
 
@@ -151,8 +171,13 @@ void CQelDoc::OpenAddress(std::string address) {
   // look up.
   if (address.find("://") == std::string::npos) {
     const bool pageShown = !Net().pageAddress_.empty() && m_strPathName == Net().pageCopy_;
+    const std::string reference = address;
     address = pageShown ? ResolveAddress(Net().pageAddress_, address) : "";
     if (address.empty()) {
+      if (HasScheme(reference)) {
+        Net().browseFailure_ =
+            reference.substr(0, reference.find(':') + 1) + plat::Utf8ToCp932Lossy(" addresses are not fetched here");
+      }
       ShowNetStatus(IDS_NET_NO_PAGE);
       Net().addressFailed_ = true;
       return;
@@ -171,6 +196,14 @@ void CQelDoc::OpenAddress(std::string address) {
       kind = StartsWithNoCase(address, "http://") ? 1 : StartsWithNoCase(address, "ftp://") ? 2 : 0;
       rest = address.substr(scheme + 3);
     }
+  }
+  // Only web and FTP servers are asked: "mailto://" or "javascript://" names no server
+  // to connect to or look up, and no login goes anywhere for it.
+  if (kind == 0 && scheme != std::string::npos) {
+    Net().browseFailure_ = address.substr(0, scheme + 3) + plat::Utf8ToCp932Lossy(" addresses are not fetched here");
+    ShowNetStatus(IDS_NET_NO_PAGE);
+    Net().addressFailed_ = true;
+    return;
   }
   if (!rest.empty() && rest.back() == '/') rest.pop_back();
   const size_t hostStart = rest.starts_with("https://") ? 8 : 0;

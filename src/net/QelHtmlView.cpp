@@ -127,17 +127,22 @@ void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
 
 void CQelHtmlView::ReadPage() {
   failureId_ = PageFailureId(*this);
-  failure_ = failureId_ == 0 ? "" : StringText(failureId_) + "  (" + plat::Utf8ToCp932Lossy(PageError()) + ")";
+  failure_ = failureId_ == 0 ? "" : FailureHead() + "  (" + plat::Utf8ToCp932Lossy(PageError()) + ")";
   if (failureId_ != 0) ShowPane0(failure_);
   bool cut = false;
-  pageText_ = m_doc.HtmlPageText(PageBytes(), &cut);
+  pageText_ = m_doc.HtmlPageText(WithDeclaredCharset(PageBytes(), PageCharset()), &cut);
   if (cut || PageCut()) {
     pageText_ += LoadString(IDS_DATA_OMITTED);
     if (failureId_ == 0) ShowPane0(GetLocationURL() + LoadString(IDS_NET_PARTIAL));
   }
 }
 
-std::string CQelHtmlView::FailureTitle() const { return failureId_ != 0 && PageTitle().empty() ? StringText(failureId_) : ""; }
+std::string CQelHtmlView::FailureHead() const {
+  // A 401 is a page that exists behind a login, not a missing one.
+  return PageStatus() == 401 && PageErrorNumber() == 0 ? LoginAskedText() : StringText(failureId_);
+}
+
+std::string CQelHtmlView::FailureTitle() const { return failureId_ != 0 && PageTitle().empty() ? FailureHead() : ""; }
 
 void CQelHtmlView::OnActivateView(bool activate) {
   if (!activate) return;
@@ -236,8 +241,17 @@ int CQelHtmlView::OnEditFind() {
                                                         : "an address of fewer than 8 characters is not shown"));
     return -1;
   }
-  // An address that names its scheme keeps it.
-  if (text.find("://") == std::string::npos) text = "http://" + text;
+  // An address that names its scheme keeps it; a host name gets "http://". A text that
+  // begins with another scheme ("mailto:", "javascript:") is no page's address: it is
+  // refused as the address statement refuses it, with no request and no name lookup.
+  if (text.find("://") == std::string::npos) {
+    const std::string scheme = HasScheme(text) ? text.substr(0, text.find(':')) : "";
+    if (!scheme.empty() && scheme.find('.') == std::string::npos) {
+      AfxMessageBox(text + "\n" + scheme + plat::Utf8ToCp932Lossy(": addresses are not shown here"));
+      return -1;
+    }
+    text = "http://" + text;
+  }
   m_doc.Net().m_strBrowseAddress = text;
   Navigate2(text);
   if (failure_.empty()) return 0;

@@ -68,6 +68,8 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   // Reads the page that came (its text, its failure, its cut) and says in pane 0
   // why it did not come or that it was cut.
   void ReadPage();
+  // The text that says why the page did not come, before its detail.
+  std::string FailureHead() const;
   // The title that stands for a page that did not come and has none ("" else).
   std::string FailureTitle() const;
 

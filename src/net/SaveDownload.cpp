@@ -1,9 +1,10 @@
 // Downloads kept on the disk: the room one may take, the read of a remote file into
-// a work file within its bounds, and the copy of a finished download onto the file
-// the user named. A download never takes a disk's last free space, stops at the size
-// its server declared, and replaces the user's file only when whole: it is written
-// beside the target and renamed onto it (a link is replaced, never written through;
-// a read-only file is refused), so that a failure leaves an earlier file as it was.
+// a work file within its bounds, and the offer to save one onto a file the user
+// names. A download never takes a disk's last free space, stops at the size its
+// server declared, and replaces the user's file only when whole: it is written beside
+// the target, on the target's disk and never in the work folder, and renamed onto it
+// (a link is replaced, never written through; a read-only file is refused), so that
+// a failure leaves an earlier file as it was.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "net/FtpSite.h"
 #include "net/NetStatus.h"
@@ -22,6 +24,7 @@
 namespace {
 
 constexpr int kCannotCreate = 162;    // "作成できません"
+constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
 constexpr int kWriteRefused = 179;    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
 constexpr int64_t kMinReserve = 1 << 20;
 constexpr int64_t kBlock = 65536;
@@ -30,10 +33,9 @@ std::string Reason(int error) { return plat::Utf8ToCp932Lossy(std::strerror(erro
 
 }  // namespace
 
-int64_t DownloadRoom(const CQelDoc& doc) {
-  const std::string folder = doc.TmpFolder();
+int64_t DownloadRoomAt(const std::string& winPath) {
   int64_t room = INT64_MAX;
-  if (const std::optional<int64_t> free = plat::FreeSpace(folder)) {
+  if (const std::optional<int64_t> free = plat::FreeSpace(winPath)) {
     // The reserve: a sixteenth of what is free, at least a megabyte.
     room = *free - std::max(kMinReserve, *free / 16);
   }
@@ -41,8 +43,10 @@ int64_t DownloadRoom(const CQelDoc& doc) {
   return std::max<int64_t>(0, room);
 }
 
+int64_t DownloadRoom(const CQelDoc& doc) { return DownloadRoomAt(doc.TmpFolder()); }
+
 Downloaded DownloadInto(CInternetFile& in, plat::File& out, int64_t room, std::chrono::milliseconds pass,
-                        std::chrono::steady_clock::time_point deadline) {
+                        std::chrono::steady_clock::time_point deadline, std::chrono::milliseconds growth) {
   using Clock = plat::InetTransfer::Clock;
   Downloaded d;
   const std::optional<int64_t> declared = in.Length();
@@ -67,9 +71,17 @@ Downloaded DownloadInto(CInternetFile& in, plat::File& out, int64_t room, std::c
       return d;
     }
     d.bytes += got;
+    if (growth.count() > 0 && deadline != Clock::time_point::max()) {
+      deadline += std::chrono::duration_cast<Clock::duration>(growth) * got / kBlock;
+    }
     ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>(std::min<int64_t>(d.bytes / 1024, INT32_MAX))));
-    if (got < kBlock) {
-      d.end = in.AtEnd() ? DownloadEnd::Done : DownloadEnd::Late;
+    if (got < kBlock && in.AtEnd()) {
+      d.end = DownloadEnd::Done;
+      return d;
+    }
+    // A read cut short by its wait: a pass without data, or the whole time, ends it.
+    if (got < kBlock && (got == 0 || Clock::now() >= deadline)) {
+      d.end = DownloadEnd::Late;
       return d;
     }
   }
@@ -90,7 +102,17 @@ std::string DownloadStopText(const Downloaded& d, const std::string& work) {
   }
 }
 
-bool SaveDownload(const std::string& work, const std::string& target) {
+namespace {
+
+// Says why a save stopped, in a box and in the status bar.
+void SayStopped(const std::string& text) {
+  AfxMessageBox(text);
+  ShowNetStatus(text.substr(0, text.find('\n')));
+}
+
+// Reads the download into a work file beside target and renames it onto target when
+// whole; says why and returns false when it is not saved.
+bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::milliseconds pass) {
   // A read-only file (or a folder) of that name is refused; a link of that name is
   // replaced by the download, whatever it points to.
   if (const auto old = plat::LinkStat(target); old && !old->isSymlink && (old->isDirectory || old->readOnly)) {
@@ -99,19 +121,51 @@ bool SaveDownload(const std::string& work, const std::string& target) {
     AfxMessageBox(text.data());
     return false;
   }
-  plat::File in;
+  const std::string shown = plat::ShownPath(target);
+  const size_t sep = plat::FindLastSeparator(target);
+  const std::string folder = sep == std::string::npos ? "." : sep == 0 ? std::string("\\") : target.substr(0, sep);
+  const int64_t room = DownloadRoomAt(folder);
+  // Nothing is written when the size the server declared does not fit.
+  if (const std::optional<int64_t> declared = in.Length(); declared && *declared > room) {
+    SayStopped(DownloadStopText(Downloaded{DownloadEnd::NoRoom, 0, room, 0}, shown));
+    return false;
+  }
   plat::WorkFile copy;
   errno = 0;
-  bool whole = in.Open(work, plat::File::Mode::Read) && copy.CreateBeside(target);
-  std::vector<char> block(kBlock);
-  for (int64_t got = kBlock; whole && got == kBlock;) {
-    got = in.Read(block.data(), kBlock);
-    whole = got >= 0 && (got == 0 || copy.Out().Write(block.data(), got));
+  if (!copy.CreateBeside(target)) {
+    SayStopped(shown + "\n" + LoadString(kCannotCreate) + "  (" + Reason(errno) + ")");
+    return false;
+  }
+  const Downloaded d = DownloadInto(in, copy.Out(), room, pass, std::chrono::steady_clock::now() + pass, pass);
+  if (d.end != DownloadEnd::Done) {
+    copy.Discard();
+    SayStopped(d.end == DownloadEnd::Late
+                   ? shown + "\n" + LoadString(IDS_NET_TIME_OVER) +
+                         plat::Utf8ToCp932Lossy("  (the server sent too little in time: " + std::to_string(d.bytes) +
+                                                " bytes, nothing saved)")
+                   : DownloadStopText(d, shown));
+    return false;
   }
   // A file replaced keeps its permissions.
-  if (whole && copy.CommitAs(target)) return true;
+  errno = 0;
+  if (copy.CommitAs(target)) return true;
   const int error = errno;
   copy.Discard();
-  AfxMessageBox(target + "\n" + LoadString(kCannotCreate) + "  (" + Reason(error) + ")");
+  SayStopped(shown + "\n" + LoadString(kCannotCreate) + "  (" + Reason(error) + ")");
   return false;
+}
+
+}  // namespace
+
+SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass) {
+  const size_t slash = object.rfind('/');
+  CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
+  if (dialog.DoModal() != plat::IDOK) return SaveOffer::Show;
+  const std::string target = dialog.GetPathName();
+  if (doc.RefuseFtpDriveSave(target)) {
+    ShowNetStatus(LoadString(kFtpSiteRefused));
+    return SaveOffer::Failed;
+  }
+  if (!ConfirmOverwrite(target)) return SaveOffer::Done;
+  return SaveDownload(in, target, pass) ? SaveOffer::Done : SaveOffer::Failed;
 }

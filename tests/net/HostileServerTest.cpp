@@ -3,6 +3,7 @@
 // limits, keeps Esc, and leaves no partial file behind.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 
 #include "app/StringTable.h"
@@ -73,11 +74,19 @@ TEST_F(HostileServerTest, SlowSenderFault) {
        "Pelnortmp.htm"},
       {"pseudo-drive folder dripped", [&](CQelDoc& d) { EXPECT_FALSE(d.ListFtpFolder("R:\\drip")); },
        "the folder listing did not come in time", nullptr},
+      // A reply dribbled line by line ran to libcurl's own two minutes, whatever nettime said.
+      {"address's FTP file stalled in its reply", [&](CQelDoc& d) { d.OpenAddress(Ftp("/stall.bin")); },
+       "server response timeout", "Pelnortmp.htm"},
+      {"pseudo-drive file stalled in its reply", [&](CQelDoc& d) { EXPECT_LT(d.LoadDocument("R:\\stall.bin", 0), 0); },
+       "server response timeout", nullptr},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Mark();
+    const auto start = std::chrono::steady_clock::now();
     c.run(*doc_);
+    // Every wait here is a few seconds at this time scale.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     EXPECT_TRUE(Traced(c.said)) << plat::Cp932ToUtf8(Trace());
     if (c.gone) {
       EXPECT_FALSE(plat::Exists(Tmp(c.gone)));

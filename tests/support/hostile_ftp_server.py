@@ -9,6 +9,7 @@ password log in; passive and active data connections):
 /size550.txt, /size502.txt   SIZE refused with 550 or 502; RETR sends "sized not\n"
 /liar.zip    SIZE says 4096; RETR streams without end
 /endless.*   (any extension) SIZE refused with 550; RETR streams without end
+/stall.bin   SIZE says 100; RETR is answered by a reply that never ends: a line every 0.1 s
 anything else: 550
 huge.bin's sender says on standard error how many bytes it sent before the client left.
 """
@@ -130,6 +131,13 @@ class Session(threading.Thread):
                 self.reply("550 SIZE not allowed here.")
             elif verb == "RETR" and path.startswith("/endless."):
                 self.transfer(send_huge)
+            elif verb == "SIZE" and path == "/stall.bin":
+                self.reply("213 100")
+            elif verb == "RETR" and path == "/stall.bin":
+                self.reply("150-Opening data connection.")
+                for _ in range(100000):
+                    self.reply(" still opening")
+                    time.sleep(DRIP_SECONDS)
             elif verb == "SIZE" and path in SIZE_REFUSED:
                 self.reply(SIZE_REFUSED[path])
             elif verb == "SIZE" and path in SIZES:

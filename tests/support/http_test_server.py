@@ -17,6 +17,8 @@ http://...     asked of it as a proxy: "proxied", the address and the request's 
 /long-location 302 with a Location of 200 KB    /dir/...     "asked for" and the path
 /gzip          a page of 200 KB sent gzip-compressed (Content-Encoding: gzip), asked or not
 /endless       a page that never ends (and /endless.zip, an archive)
+/drip.zip      an archive of Content-Length 100000, one byte every 0.1 s
+/utf8-header   a UTF-8 page whose charset only the Content-Type header names
 """
 import base64
 import gzip
@@ -124,7 +126,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif p.startswith("/size/"):
             n = int(p[6:].split(".")[0])
             self.body(b"z" * n, ctype="application/octet-stream")
-        elif p == "/drip-body":
+        elif p == "/utf8-header":
+            self.body("<html><head><title>naïve</title></head><body><p>naïve café 日本</p></body></html>\n".encode(),
+                      ctype="text/html; charset=utf-8")
+        elif p in ("/drip-body", "/drip.zip"):
             self.send_response(200)
             self.send_header("Content-Length", "100000")
             self.end_headers()

@@ -109,6 +109,13 @@ size_t SchemeEnd(const std::string& text) {
 
 }  // namespace
 
+std::string WithDeclaredCharset(std::string page, const std::string& charset) {
+  if (charset.empty()) return page;
+  const size_t bom = page.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+  page.insert(bom, "<meta charset=" + charset + ">\n");
+  return page;
+}
+
 void CHtmlView::Navigate2(const std::string& url, uint32_t flags) {
   if (flags & navOpenInNewWindow) {
     newWindows_.push_back(StripUrlCredentials(url));
@@ -172,6 +179,7 @@ void CHtmlView::Fetch(const std::string& url) {
   page_.clear();
   title_.clear();
   error_.clear();
+  charset_.clear();
   errorNumber_ = 0;
   status_ = 0;
   cut_ = false;
@@ -192,7 +200,11 @@ void CHtmlView::Fetch(const std::string& url) {
                                         : "it is neither an address nor a full path";
   } else {
     const std::string path = StartsWithNoCase(url, "file://") ? FileAddressPath(std::string_view(url).substr(7)) : url;
-    if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes + 1)) {
+    // A pipe or a device tells no end: read as a page it would hold the pane for as
+    // long as its writer pleases. Only a regular file is a page.
+    if (const auto info = plat::Stat(path); info && info->isSpecial) {
+      error_ = "not a regular file: a pipe or a device is not read";
+    } else if (auto bytes = plat::ReadFileHead(path, kMaxPageBytes + 1)) {
       page_ = std::move(*bytes);
       cut_ = page_.size() > static_cast<size_t>(kMaxPageBytes);
       if (cut_) page_.resize(static_cast<size_t>(kMaxPageBytes));
@@ -218,6 +230,7 @@ void CHtmlView::FetchHttp(const std::string& url) {
     request->AcceptCompressed();
     request->SendRequest();
     request->QueryInfoStatusCode(status_);
+    charset_ = request->Charset();
     location_ = request->GetFileURL();
     request->SetDeadline(plat::InetTransfer::Clock::now() + std::chrono::milliseconds(timeouts_.transferMs));
     std::vector<char> block(65536);

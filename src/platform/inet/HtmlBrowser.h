@@ -8,8 +8,9 @@
 // server, never another) and is never part of the location. A page that takes longer
 // than the transfer time, breaks off, or ends in a redirect that was not followed is
 // not shown, nor is an address of a scheme other than http, https and file, nor a
-// text that is neither an address nor a file's full path ("b.htm", "javascript:..."):
-// the page's failure says why. A UTF-8 title is read into CP932, '?' standing for a
+// text that is neither an address nor a file's full path ("b.htm", "javascript:..."),
+// nor a local file that is not a regular one (a pipe, a device): the page's failure
+// says why. A UTF-8 title is read into CP932, '?' standing for a
 // character CP932 lacks. A navigation runs to its end before Navigate2 returns and
 // raises its events in this order:
 //   OnBeforeNavigate2, OnProgressChange (250, 500, 750 and 1000 of 1000),
@@ -29,6 +30,12 @@
 enum : int { CSC_NAVIGATEFORWARD = 1, CSC_NAVIGATEBACK = 2, CSC_UPDATECOMMANDS = -1 };
 enum : int { OLECMDID_PRINT = 6, OLECMDID_PRINTPREVIEW = 7, OLECMDID_PAGESETUP = 8, OLECMDID_STOP = 23 };
 enum : uint32_t { navOpenInNewWindow = 1 };
+
+// A page's bytes for a reader that sees no HTTP header: the character set its answer
+// declared (CHttpFile::Charset) put in front as a <meta> declaration, after a UTF-8
+// byte-order mark, so that a page that declares none itself is read in it (one that
+// does declare its own is read in that from its declaration on). Unchanged for "".
+std::string WithDeclaredCharset(std::string page, const std::string& charset);
 
 class CHtmlView {
  public:
@@ -56,6 +63,7 @@ class CHtmlView {
   virtual bool OnMouseWheel(unsigned flags, short delta, CPoint point);
 
   void SetHomePage(std::string url) { home_ = std::move(url); }
+  const std::string& HomePage() const { return home_; }
   void SetTimeouts(const plat::InetTimeouts& timeouts) { timeouts_ = timeouts; }
   // The page shown: its bytes, its title (CP932) and the failure of its fetch ("" when it came).
   const std::string& PageBytes() const { return page_; }
@@ -65,6 +73,9 @@ class CHtmlView {
   // the HTTP status of the answer (0 when none came), and whether the page was cut
   // at kMaxPageBytes.
   uint32_t PageErrorNumber() const { return errorNumber_; }
+  // The character set the page's answer declared in its Content-Type ("" for none, and
+  // for a local file).
+  const std::string& PageCharset() const { return charset_; }
   uint32_t PageStatus() const { return status_; }
   bool PageCut() const { return cut_; }
   const std::vector<int>& ExecLog() const { return execLog_; }
@@ -93,6 +104,7 @@ class CHtmlView {
   std::string page_;
   std::string title_;
   std::string error_;
+  std::string charset_;
   uint32_t errorNumber_ = 0;
   uint32_t status_ = 0;
   bool cut_ = false;

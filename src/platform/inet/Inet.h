@@ -182,6 +182,9 @@ class CHttpFile : public CInternetFile {
   void SendRequest();
   bool QueryInfoStatusCode(uint32_t& code) const;
   const std::string& GetFileURL() const { return url_; }
+  // The character set the answer's Content-Type names ("utf-8"), letters, digits and
+  // "-_.:" only; "" when it names none.
+  std::string Charset() const;
 
  private:
   plat::InetTimeouts timeouts_;

@@ -76,6 +76,11 @@ std::unique_ptr<plat::InetTransfer> CFtpConnection::NewTransfer(const std::strin
   curl.curl_easy_setopt(e, CURLOPT_USERNAME, user_.c_str());
   curl.curl_easy_setopt(e, CURLOPT_PASSWORD, password_.c_str());
   curl.curl_easy_setopt(e, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  // A reply the server keeps dribbling (continuation lines without its last) is bounded
+  // by the session's time to answer, in whole seconds, as every other wait is: not by
+  // libcurl's own two minutes.
+  const uint32_t answerMs = std::max(timeouts_.receiveMs, timeouts_.connectMs);
+  curl.curl_easy_setopt(e, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(std::max<uint32_t>(1, (answerMs + 999) / 1000)));
   // Active: the server connects back (EPRT, then PORT); passive: EPSV, then PASV.
   curl.curl_easy_setopt(e, CURLOPT_FTPPORT, passive_ ? nullptr : "-");
   return t;

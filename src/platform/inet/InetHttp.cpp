@@ -40,21 +40,24 @@ struct UrlDeleter {
   void operator()(CURLU* url) const { plat::Curl()->curl_url_cleanup(url); }
 };
 
+// A header of the last answer ("name:" in lower case), its value without the blanks
+// around it; "" when it has none.
+std::string LastAnswerHeader(const std::vector<std::string>& lines, std::string_view name) {
+  std::string value;
+  for (const std::string& line : lines) {
+    if (line.starts_with("HTTP/")) value.clear();
+    if (line.size() < name.size() || !StartsWithNoCase(line, name)) continue;
+    const size_t start = line.find_first_not_of(" \t", name.size());
+    const size_t end = line.find_last_not_of(" \t");
+    value = start == std::string::npos ? "" : line.substr(start, end + 1 - start);
+  }
+  return value;
+}
+
 // The Location of the last answer's headers ("" when it has none). libcurl makes the
 // redirect's address only once the answer's body has come, which may be long after
 // its headers: the header is read here as soon as the headers are complete.
-std::string LocationHeader(const std::vector<std::string>& lines) {
-  std::string location;
-  for (const std::string& line : lines) {
-    if (line.starts_with("HTTP/")) location.clear();
-    if (line.size() < 9) continue;
-    if (!StartsWithNoCase(line, "location:")) continue;
-    const size_t start = line.find_first_not_of(" \t", 9);
-    const size_t end = line.find_last_not_of(" \t");
-    location = start == std::string::npos ? "" : line.substr(start, end + 1 - start);
-  }
-  return location;
-}
+std::string LocationHeader(const std::vector<std::string>& lines) { return LastAnswerHeader(lines, "location:"); }
 
 // The address a Location names, resolved against the address that answered, without
 // any "user:password@": a login goes only as an option, to the server it was given for.
@@ -310,6 +313,22 @@ void CHttpFile::SendRequest() {
     url = next;
     url_ = url;
   }
+}
+
+std::string CHttpFile::Charset() const {
+  constexpr size_t kLongestCharset = 40;
+  if (!transfer_) return "";
+  const std::string type = AsciiLowerCopy(LastAnswerHeader(transfer_->ReplyLines(), "content-type:"));
+  const size_t at = type.find("charset=");
+  if (at == std::string::npos) return "";
+  std::string charset;
+  for (size_t i = at + 8; i < type.size() && charset.size() < kLongestCharset; ++i) {
+    const char c = type[i];
+    if (c == '"' && charset.empty()) continue;
+    if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '-' && c != '_' && c != '.' && c != ':') break;
+    charset += c;
+  }
+  return charset;
 }
 
 bool CHttpFile::QueryInfoStatusCode(uint32_t& code) const {
