@@ -1,12 +1,12 @@
 // The program's own page fetch: a web page or an FTP file or folder listing goes
-// into TMP\Pelnortmp.htm; a program or archive is offered for saving; the rest is
-// copied to TMP\Pelnor<n>.htm and shown through the load road. A fetch that breaks
-// off or runs out of time leaves no work file behind, so that nothing partial is
-// ever shown or saved as the page. What may be saved (every FTP file, a web program
-// or archive) comes whole, within the size its server declared and the room a download
-// may take on the disk; a web page ends at the page limit with its partial mark. A
-// file saved replaces the user's only when whole (net/SaveDownload.cpp). Every failure
-// says why and marks the address as failed.
+// into TMP\Pelnortmp.htm; a program or archive (and every FTP file) is offered for
+// saving once its answer has come, before its body is read, and saved beside the
+// file the user names (net/SaveDownload.cpp), never through the work folder; the
+// rest is copied to TMP\Pelnor<n>.htm (with the character set its answer declared)
+// and shown through the load road. A fetch that breaks off or runs out of time leaves
+// no work file behind, so that nothing partial is ever shown or saved as the page.
+// A web page ends at the page limit with its partial mark. Every failure says why
+// and marks the address as failed.
 #include <cerrno>
 #include <chrono>
 #include <cstring>
