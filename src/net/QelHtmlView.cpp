@@ -241,9 +241,10 @@ int CQelHtmlView::OnEditFind() {
                                                         : "an address of fewer than 8 characters is not shown"));
     return -1;
   }
-  // An address that names its scheme keeps it; a host name gets "http://". A text that
-  // begins with another scheme ("mailto:", "javascript:") is no page's address: it is
-  // refused as the address statement refuses it, with no request and no name lookup.
+  // An address that names its scheme keeps it; a host name, with its port too
+  // ("www.example.com:8080"), gets "http://". A text that begins with another scheme
+  // ("mailto:", "javascript:") is no page's address: it is refused as the address
+  // statement refuses it, with no request and no name lookup.
   if (text.find("://") == std::string::npos) {
     const std::string scheme = HasScheme(text) ? text.substr(0, text.find(':')) : "";
     if (!scheme.empty() && scheme.find('.') == std::string::npos) {
