@@ -101,7 +101,8 @@ bool RefusedNotRegular(const std::string& path) {
   return true;
 }
 
-// A protected file that could not be written: its name as the user wrote it and why.
+// A protected file, or the plain copy of one, that could not be written: the user's
+// file named as the user wrote it, and why.
 void ShowCannotWrite(const std::string& target, int error) {
   AfxMessageBox(plat::ShownPath(target) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + " : " + ErrnoReason(error));
 }
@@ -308,7 +309,7 @@ ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, s
   out.Close();
   if (!copied) {
     plat::RemoveFile(scrambledInto);
-    ShowCannotWrite(scrambledInto, error);
+    ShowCannotWrite(source, error);
     return ArchiveStatus::Fail();
   }
   if (!archived || mode == SourceMode::kExpandSchedule) {
@@ -457,7 +458,7 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   if (result.code != ArchiveCode::kNoKey) {
     if (!result.ok()) return ArchiveStatus::Fail();
     const std::string expanded = m_strPathName;
-    // A scrambled-only copy is cut at the expansion volume: a cut copy is never saved.
+    // A scrambled-only copy is cut at the volume it is shown in: a cut copy is never saved.
     const std::optional<plat::FileInfo> whole = plat::Stat(source), copy = plat::Stat(expanded);
     if (!IsArchivedMarker(MarkerOf(source)) && whole && copy && copy->size < whole->size) {
       plat::RemoveFile(expanded);
