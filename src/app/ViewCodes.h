@@ -15,6 +15,7 @@ enum class ViewRequest : uint8_t {
   kTakeCurrentFile = 2,  // the file lists take the document's current file
   kReread = 4,           // the file lists re-read their folders
   kClosing = 8,          // the document is closing: no view acts
+  kTakeName = 16,        // the text pane takes the document's path as the name it shows, nothing shown again
 };
 
 constexpr ViewRequest operator|(ViewRequest a, ViewRequest b) {

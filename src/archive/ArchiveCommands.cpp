@@ -10,6 +10,7 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
+#include "app/ViewCodes.h"
 #include "archive/ArchiveCommands.h"
 #include "archive/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
@@ -114,12 +115,17 @@ int Protect(CommandContext& cx, const std::string& item) {
   return result.ok() ? 0 : -1;
 }
 
-// Shows the expanded text of the item; its plain copy is removed once shown.
+// Shows the expanded text of the item; its plain copy is removed once shown. The
+// document then stands for the item, not the copy in TMP: a save beside the shown
+// file, and the save dialog's proposal, go beside the user's protected file.
 int Expand(CommandContext& cx, const std::string& item) {
   if (!cx.doc->RenameProtectedSource(item).ok()) return -1;
   const std::string plain = cx.doc->m_strPathName;
   const int result = cx.doc->LoadDocument(plain, 0);
   plat::RemoveFile(plain);
+  cx.doc->m_strPathName = item;
+  cx.doc->m_nViewRequest = ViewRequest::kTakeName;
+  cx.doc->UpdateAllViews();
   return result < 0 ? -1 : 0;
 }
 

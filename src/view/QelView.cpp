@@ -46,6 +46,7 @@ void CQelView::OnUpdate() {
   if (request.Has(ViewRequest::kClosing)) return;
   const bool forThisPane = request.ForPane(Pane().m_nPane);
   if (forThisPane && request.Has(ViewRequest::kRedisplay)) ShowDocumentText();
+  if (forThisPane && request.Has(ViewRequest::kTakeName)) Pane().m_strFileName = m_doc.m_strPathName;
   if (forThisPane && !m_doc.m_nViewAction.Is(ViewActionKind::kNone)) {
     const ViewAction action = m_doc.m_nViewAction;
     m_doc.m_nViewAction = {};

@@ -44,6 +44,28 @@ void MakeZeroZip(const std::string& out, int megabytes, int entries, int declare
   fs::remove(out + ".py");
 }
 
+// A ZIP with no central directory of `members` deflated members of `megabytes` MiB of
+// zeros, each with its sizes in a data descriptor after its data (as a streaming
+// writer leaves them): only inflating a member finds where it ends.
+void MakeDescriptorZip(const std::string& out, int megabytes, int members) {
+  const std::string script =
+      "import struct, sys, zlib\n"
+      "out, mb, n = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])\n"
+      "c, chunk, parts, crc = zlib.compressobj(6, zlib.DEFLATED, -15), bytes(1 << 20), [], 0\n"
+      "for _ in range(mb):\n"
+      "    parts.append(c.compress(chunk))\n"
+      "    crc = zlib.crc32(chunk, crc)\n"
+      "data = b''.join(parts) + c.flush()\n"
+      "with open(out, 'wb') as f:\n"
+      "    for i in range(n):\n"
+      "        name = b'm%02d.bin' % i\n"
+      "        f.write(struct.pack('<IHHHHHIIIHH', 0x04034b50, 20, 8, 8, 0, 0x21, 0, 0, 0, len(name), 0) + name + data)\n"
+      "        f.write(struct.pack('<IIII', 0x08074b50, crc, len(data), (mb << 20) & 0xffffffff))\n";
+  testenv::WriteHostFile(out + ".py", script);
+  testenv::Shell("python3 " + Q(out + ".py") + " " + Q(out) + " " + std::to_string(megabytes) + " " + std::to_string(members));
+  fs::remove(out + ".py");
+}
+
 std::vector<std::string> Entries(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
@@ -51,8 +73,8 @@ std::vector<std::string> Entries(const std::string& folder) {
   return names;
 }
 
-std::string UnpackScript(const std::string& archive, const std::string& head = "") {
-  return head + "list 1 " + archive + "\nanswer yes yes yes\nlist-command unpack\n";
+std::string UnpackScript(const std::string& archive, const std::string& head = "", const std::string& keys = "") {
+  return head + "list 1 " + archive + "\nanswer yes yes yes\nlist-command unpack" + keys + "\n";
 }
 
 }  // namespace
@@ -66,6 +88,8 @@ TEST(ZipBombFault, RefusedAtOnceWithNothingWritten) {
     int megabytes, entries, declared;
     std::vector<std::string> says;  // any one of them
     const char* bytes = nullptr;    // written in place of an archive
+    bool noDirectory = false;       // members with data descriptors and no central directory
+    const char* keys = "";          // keys pressed while the unpack runs
   };
   const std::vector<Case> cases{
       {"OverlappingEntriesUnpackedOneAfterTheOther", 64 << 20, 64, 300, -1, {"051 メンバーのデータが重なっています"}},
@@ -73,6 +97,10 @@ TEST(ZipBombFault, RefusedAtOnceWithNothingWritten) {
       {"MemberLyingAboutItsSizeWrittenWholeByUnzip", 64 << 20, 512, 1, 1024, {"050 大きさがヘッダーと一致しません"}},
       {"RandomBytesUnpackedAsNothingWithExitZero", 2 << 20, 0, 0, -1, {"031 ZIP書庫ではありません"}, "\x8e\x1f\xd3\x02" "random\x99" "bytes"},
       {"RenamedTextUnpackedAsNothingWithExitZero", 2 << 20, 0, 0, -1, {"031 ZIP書庫ではありません"}, "notes, not an archive\n"},
+      // 8 GiB behind an 8 MB file: the walk stops where it passes the room, and Esc is heard.
+      {"NoDirectoryDescriptorMembersInflatedWholeBeforeTheRefusal", 12 << 20, 256, 32, -1,
+       {"ディスクの空きが足りません", "ファイルの大きさの上限を超えます"}, nullptr, true},
+      {"NoDirectoryWalkDeafToEsc", 64 << 20, 256, 32, -1, {"中止しました"}, nullptr, true, " keys Esc"},
   };
   for (const Case& c : cases) {
     for (bool programs : {false, true}) {
@@ -81,12 +109,16 @@ TEST(ZipBombFault, RefusedAtOnceWithNothingWritten) {
       const std::string zip = disk.HostPath("bomb.zip");
       if (c.bytes) {
         testenv::WriteHostFile(zip, c.bytes);
+      } else if (c.noDirectory) {
+        MakeDescriptorZip(zip, c.megabytes, c.entries);
       } else {
         MakeZeroZip(zip, c.megabytes, c.entries, c.declared);
       }
       ASSERT_TRUE(fs::exists(zip)) << c.fault;
       const auto start = std::chrono::steady_clock::now();
-      UserRun run = RunUserScript(dir, UnpackScript(zip), programs, disk.Prefix());
+      // A walk through every member takes minutes: ten seconds of the processor are plenty.
+      const std::string cpu = c.noDirectory ? "prlimit --cpu=10 -- " : "";
+      UserRun run = RunUserScript(dir, UnpackScript(zip, "", c.keys), programs, disk.Prefix() + cpu);
       const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
       RecordProperty(std::string(c.fault) + (programs ? "-programs" : "-own") + "-seconds", std::to_string(seconds));
       EXPECT_EQ(run.status, 1) << c.fault << " " << programs << ": " << run.out;
@@ -160,6 +192,7 @@ TEST(UnpackNameFault, NamesThatCannotBeWrittenAsGivenAreRefused) {
     std::vector<std::string> written;  // what the target holds afterwards
     int status = 1;
     const char* never = nullptr;  // a wrong reason that must not be given
+    std::vector<std::string> says = {};  // texts the run must show
   };
   const std::vector<Case> cases{
       {"LzhMemberNamedDotDotWrittenAsAFile", "dots.lzh",
@@ -181,6 +214,13 @@ TEST(UnpackNameFault, NamesThatCannotBeWrittenAsGivenAreRefused) {
        "lha aq ../two.lzh same.txt ok.txt && python3 -c \"a=open('../one.lzh','rb').read()[:-1]; "
        "open('../dup.lzh','wb').write(a + open('../two.lzh','rb').read())\"",
        "", {}, {"dup.lzh", "ok.txt", "same.txt"}, 0, "056"},
+      // The later member of a name is asked about, as on the ZIP road, and the one kept is said.
+      {"LzhSameNameMembersKeptTheLastWithoutAWord", "dup2.lzh",
+       "echo first > same.txt && lha aq ../one.lzh same.txt && echo second, longer > same.txt && echo ok > ok.txt && "
+       "lha aq ../two.lzh same.txt ok.txt && python3 -c \"a=open('../one.lzh','rb').read()[:-1]; "
+       "open('../dup2.lzh','wb').write(a + open('../two.lzh','rb').read())\"",
+       "", {}, {"dup2.lzh", "ok.txt", "same.txt"}, 0, nullptr,
+       {"same.txt", "上書きしますか", "同じ名前のメンバーが複数あります。2番目のメンバーを残しました"}},
   };
   for (const Case& c : cases) {
     if (std::string(c.archive).ends_with(".lzh") && !testenv::PeerProgram("lha")) continue;
@@ -202,6 +242,7 @@ TEST(UnpackNameFault, NamesThatCannotBeWrittenAsGivenAreRefused) {
         if (at == std::string::npos) break;
         ++at;
       }
+      for (const std::string& text : c.says) EXPECT_NE(run.out.find(text), std::string::npos) << c.fault << " " << programs << ": " << run.out;
       EXPECT_EQ(Entries(dir.HostPath("target")), c.written) << c.fault << " " << programs;
       EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("target/ok.txt")).substr(0, 2), "ok") << c.fault;
     }

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <optional>
 
@@ -30,14 +31,29 @@
 #include "frame/MainFrame.h"
 #include "base/Alloc.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
 constexpr int IDS_NEEDS_UNLHA = 208;
 
-// Writes one member below the target; a member that cannot be made or does not
-// decode whole throws its code and leaves what was there.
-void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, CExtractTarget& target) {
+// Which member of a name the target holds: by its place in the archive (1 the
+// first), 0 for the file that was there before the unpack.
+using KeptMembers = std::unordered_map<std::string, int>;
+
+// Says which of the members of one name was kept, after a later one was written or declined.
+void NoteKeptMember(const std::string& path, int kept) {
+  AfxNote(plat::ShownPath(path) + plat::Utf8ToCp932Lossy(" : 同じ名前のメンバーが複数あります。") +
+          (kept > 0 ? plat::Utf8ToCp932Lossy(std::to_string(kept) + "番目のメンバーを残しました。")
+                    : plat::Utf8ToCp932Lossy("元のファイルを残しました。")));
+}
+
+// Writes one member (the ordinal-th of the archive) below the target; a member that
+// cannot be made or does not decode whole throws its code and leaves what was there.
+// A later member of a name met before is asked about like any file in its way
+// (when the target asks), and which one was kept is said.
+void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, CExtractTarget& target, int ordinal,
+                 KeptMembers& kept) {
   bool isFolder = false;
   std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
   if (!rel) {
@@ -50,17 +66,43 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, C
     if (!target.MakeFolders(*rel)) codec::Fail(codec::err::kWrite, target.Why());
     return;
   }
+  const auto earlier = kept.find(*rel);
   if (h.method != "-lh5-" && h.method != "-lh0-") codec::Fail(codec::err::kLzhMethod);
   MemberStamp stamp;
   const int64_t t = h.unixTime >= 0 ? h.unixTime : target.LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
   if (t >= 0) stamp.mtime = t;
-  target.WriteFile(
+  const MemberOutcome outcome = target.WriteFile(
       *rel,
       [&](codec::CByteSink& sink) {
         codec::DecodeLzhMember(
             h, archive.subspan(static_cast<size_t>(h.dataOffset), static_cast<size_t>(h.packedSize)), sink);
       },
       false, stamp, nullptr);
+  if (earlier == kept.end()) {
+    kept[*rel] = outcome == MemberOutcome::Written ? ordinal : 0;
+    return;
+  }
+  if (outcome == MemberOutcome::Written) earlier->second = ordinal;
+  NoteKeptMember(h.Path(), earlier->second);
+}
+
+// True when two file members share a name and the own reader decodes every member:
+// the own reader then unpacks, asking about each later member as the ZIP road does,
+// where the program would keep the last without a word.
+bool SameNamesForTheOwnReader(std::span<const uint8_t> image) {
+  std::unordered_set<std::string> names;
+  bool twice = false, decodes = true;
+  uint64_t pos = 0;
+  RunCodec([&] {
+    for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+      bool isFolder = false;
+      std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
+      if (!rel || isFolder || h.method == "-lhd-") continue;
+      if (h.method != "-lh5-" && h.method != "-lh0-") decodes = false;
+      if (!names.insert(*rel).second) twice = true;
+    }
+  });
+  return twice && decodes;
 }
 
 // True when every member names a plain relative path (no drive, no leading
@@ -112,15 +154,22 @@ std::string ShortReason(const std::string& work, int64_t size) {
 // reported. The first failure's text ("code reason"), or "" when every one held.
 std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
   std::string first;
-  // Of members of one name the program keeps the last: only that one is checked.
+  // Of members of one name the program keeps the last: only that one is checked,
+  // and the keeping is said.
   std::vector<std::pair<codec::CLzhHeader, std::string>> files;
   std::unordered_map<std::string, size_t> last;
+  std::unordered_map<std::string, int> count;
+  std::vector<int> ordinals;
   uint64_t pos = 0;
+  int ordinal = 0;
   for (codec::CLzhHeader h; h.Read(image, pos) >= 0; h = codec::CLzhHeader()) {
+    ++ordinal;
     bool isFolder = false;
     std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
     if (!rel || isFolder || h.method == "-lhd-") continue;
     last[*rel] = files.size();
+    ++count[*rel];
+    ordinals.push_back(ordinal);
     files.emplace_back(std::move(h), *rel);
   }
   std::vector<uint8_t> block(1 << 16);
@@ -152,6 +201,7 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
     } else if (h.hasFileCrc && crc.Value() != h.fileCrc) {
       text = CodeWithReason(codec::err::kLzhCrc);
     } else {
+      if (count[rel] > 1) NoteKeptMember(h.Path(), ordinals[i]);
       continue;
     }
     plat::RemoveFile(path);
@@ -169,13 +219,14 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
 ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
   ArchiveStatus first;
   uint64_t pos = 0;
-  for (bool end = false; !end;) {
+  KeptMembers kept;
+  for (int ordinal = 1, end = 0; !end; ++ordinal) {
     codec::CLzhHeader h;
     bool headerRead = false;
     const ArchiveStatus member = RunCodec([&] {
       end = h.Read(image, pos) < 0;
       headerRead = true;
-      if (!end) WriteMember(h, image, target);
+      if (!end) WriteMember(h, image, target, ordinal, kept);
     });
     if (member.ok()) continue;
     if (first.ok()) first = member;
@@ -227,7 +278,7 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
     AfxMessageBox(plat::ShownPath(archive) + "\r\n" + *why);
     return ArchiveStatus::Fail();
   }
-  if (program && MembersStayInside(image, target)) {
+  if (program && MembersStayInside(image, target) && !SameNamesForTheOwnReader(image)) {
     std::string damaged;
     std::optional<ArchiveStatus> placed = UnpackThroughWorkFolder(
         target,

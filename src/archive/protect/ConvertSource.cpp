@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
@@ -36,6 +37,7 @@ namespace {
 
 constexpr int IDS_CANNOT_WRITE = 179;
 constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
+constexpr int IDS_CANNOT_OPEN = 237;  // "ファイルをオープンできません。"
 constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
@@ -53,6 +55,9 @@ char MarkerOf(const std::string& path) {
   if (base.size() >= 2 && base.compare(base.size() - 2, 2, "++") == 0) return '+';
   return 0;
 }
+
+// The marker of a form packed into a one-member archive.
+bool IsArchivedMarker(char marker) { return marker == '-' || marker == '='; }
 
 // The stored form a marker asks for: '-' packed and scrambled, '=' packed, else scrambled.
 SourceMode ModeOfMarker(char marker) {
@@ -79,7 +84,25 @@ bool SameFile(const std::string& a, const std::string& b) {
   return ha && hb && std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }
 
-// A protected file that could not be written: its name as the user wrote it and why.
+// The source itself as the target: refused with why, since it would be written onto itself.
+bool RefusedOntoItself(const std::string& source, const std::string& target) {
+  if (!SameFile(source, target)) return false;
+  AfxMessageBox(plat::ShownPath(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
+  return true;
+}
+
+// Only a regular file is read: a pipe or a device has no end to read to. Refused as
+// the load refuses it; a name that does not stat is left to the open that follows.
+bool RefusedNotRegular(const std::string& path) {
+  const std::optional<plat::FileInfo> st = plat::Stat(path);
+  if (!st || (!st->isSpecial && !st->isDirectory)) return false;
+  AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(IDS_CANNOT_OPEN) +
+                plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)"));
+  return true;
+}
+
+// A protected file, or the plain copy of one, that could not be written: the user's
+// file named as the user wrote it, and why.
 void ShowCannotWrite(const std::string& target, int error) {
   AfxMessageBox(plat::ShownPath(target) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + " : " + ErrnoReason(error));
 }
@@ -106,13 +129,14 @@ bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, cons
   return false;
 }
 
-// Copies in to out in blocks, adding (protect) or taking away (expand) the keyed
-// value of each byte's position; no key copies the bytes unchanged.
-bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& key, bool expand) {
+// Copies at most limit bytes of in to out in blocks, adding (protect) or taking away
+// (expand) the keyed value of each byte's position; no key copies the bytes unchanged.
+bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& key, bool expand, int64_t limit) {
   uint8_t block[kBlock];
   uint32_t p = 0;
-  for (;;) {
-    const int64_t n = in.Read(block, kBlock);
+  for (int64_t left = limit; left > 0;) {
+    const int64_t want = std::min<int64_t>(kBlock, left);
+    const int64_t n = in.Read(block, want);
     if (n < 0) return false;
     if (key) {
       for (int64_t i = 0; i < n; ++i, ++p) {
@@ -122,8 +146,10 @@ bool Scramble(plat::File& in, plat::File& out, const std::optional<CipherKey>& k
       }
     }
     if (n > 0 && !out.Write(block, n)) return false;
-    if (n < kBlock) return true;
+    if (n < want) return true;
+    left -= n;
   }
+  return true;
 }
 
 // Copies source onto target unchanged through a work file beside it: a failed copy (a
@@ -133,7 +159,7 @@ bool CopyBeside(const std::string& source, const std::string& target) {
   plat::File in;
   plat::WorkFile work;
   if (!in.Open(source, plat::File::Mode::Read) || !work.CreateBeside(target)) return false;
-  return Scramble(in, work.Out(), std::nullopt, false) && work.CommitAs(target);
+  return Scramble(in, work.Out(), std::nullopt, false, in.GetLength()) && work.CommitAs(target);
 }
 
 }  // namespace
@@ -172,6 +198,18 @@ bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::str
 // (a protected source is a document or a picture, and is shown within them).
 int64_t ExpansionVolume(const CQelDoc& doc) {
   return std::max<int64_t>({doc.m_nInDataLimit, doc.m_nBmpFileLimit, 0});
+}
+
+// How much of a scrambled-only source is expanded to be shown: a text is shown up to
+// the input volume and a picture up to the picture volume, so its copy holds that and
+// one byte more (the load then shows it cut, as it would the plain file); any other
+// kind is read whole by its road.
+int64_t ShownCopyLimit(const CQelDoc& doc, const std::string& source, int64_t length) {
+  const int kind = doc.GetFileKind(CQelDoc::GetPathPart(source, PathPart::kPlainName));
+  int64_t volume = -1;
+  if (kind == kKindText || kind == kKindRtf || IsPlainCopyKind(kind)) volume = std::max<int64_t>(doc.m_nInDataLimit, 0);
+  if (IsImageKind(kind)) volume = std::max<int64_t>(doc.m_nBmpFileLimit, 0);
+  return volume < 0 ? length : std::min(length, volume + 1);
 }
 
 // The file-size-over message (string 238) with the volume in MB.
@@ -242,8 +280,9 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, ArchiveS
 
 ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, std::string target, bool programKey) {
   const char marker = MarkerOf(source);
-  const bool archived = marker == '-' || marker == '=';
+  const bool archived = IsArchivedMarker(marker);
   const std::string stem = doc.TmpFolder() + "\\PelnorE" + PaneDigit(doc) + ".";
+  if (RefusedNotRegular(source) || (!target.empty() && RefusedOntoItself(source, target))) return ArchiveStatus::Fail();
   std::optional<CipherKey> key;
   ArchiveStatus done;
   if (marker != '=') {
@@ -263,10 +302,14 @@ ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, s
   plat::File in, out;
   if (!in.Open(source, plat::File::Mode::Read)) return ArchiveStatus::Fail();
   if (!OpenTarget(out, scrambledInto, true, stem)) return ArchiveStatus::Fail();
-  const bool copied = Scramble(in, out, key, true);
+  const int64_t length = in.GetLength();
+  const int64_t limit = !archived && mode == SourceMode::kExpand ? ShownCopyLimit(doc, source, length) : length;
+  const bool copied = Scramble(in, out, key, true, limit);
+  const int error = errno;
   out.Close();
   if (!copied) {
     plat::RemoveFile(scrambledInto);
+    ShowCannotWrite(source, error);
     return ArchiveStatus::Fail();
   }
   if (!archived || mode == SourceMode::kExpandSchedule) {
@@ -292,8 +335,8 @@ ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, s
 }
 
 std::string ProtectTarget(const CQelDoc& doc, SourceMode mode, const std::string& source) {
-  const size_t dot = source.rfind('.');
-  std::string stem = dot == std::string::npos ? source + "." : source.substr(0, dot + 1);
+  // Beside the source, from its name: a dot in a folder's name is no extension.
+  std::string stem = CQelDoc::GetPathPart(source, PathPart::kWithoutExtension) + ".";
   if (doc.m_nStartMode == 1) stem = "C:\\ARCHTMP\\" + CQelDoc::GetPathPart(CQelDoc::GetPathPart(source, PathPart::kName), PathPart::kStem) + ".";
   if (mode == SourceMode::kPackRtz) return stem + "rtz";
   if (mode == SourceMode::kPackBmzName) return stem + "bmz";
@@ -316,6 +359,7 @@ ArchiveStatus Protect(CQelDoc& doc, SourceMode mode, std::string source, std::st
       return ArchiveStatus::Fail();
     mode = ModeOfMarker(marker);
   }
+  if (modeGiven != SourceMode::kSaveText && RefusedNotRegular(source)) return ArchiveStatus::Fail();
   const bool compressOnly = mode == SourceMode::kPack || mode == SourceMode::kPackRtz || mode == SourceMode::kPackBmzName ||
                            mode == SourceMode::kPackRtzName;
   if (target.empty()) target = ProtectTarget(doc, mode, source);
@@ -352,12 +396,14 @@ ArchiveStatus Protect(CQelDoc& doc, SourceMode mode, std::string source, std::st
   if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, NameForm::kStored);
   // A site's drive is no local folder: the write would go to the local path of that name.
   if (doc.RefuseFtpDriveSave(stored)) return ArchiveStatus::Fail();
+  // A protected source named as its own target ("a.+txt" again) would be scrambled twice in place.
+  if (RefusedOntoItself(source, stored)) return ArchiveStatus::Fail();
   if (modeGiven != SourceMode::kSaveText && plat::Exists(stored) && !AskOverwrite(stored)) return ArchiveStatus::Fail();
   if (!WritableTarget(stored)) return ArchiveStatus::Fail();
   // Written to a new work file beside the target and renamed onto it when complete:
   // a failed write leaves the earlier file, and no planted link is written through.
   plat::WorkFile work;
-  if (!work.CreateBeside(stored) || !Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false) ||
+  if (!work.CreateBeside(stored) || !Scramble(in, work.Out(), compressOnly ? std::nullopt : key, false, in.GetLength()) ||
       !work.CommitAs(stored)) {
     ShowCannotWrite(stored, errno);
     return ArchiveStatus::Fail();
@@ -404,10 +450,7 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   // A site's drive is no local folder: the save would write the local path of that name.
   if (RefuseFtpDriveSave(target)) return ArchiveStatus::Fail();
   // The source itself is no new name: it would be copied or rewritten onto itself.
-  if (SameFile(source, target)) {
-    AfxMessageBox(plat::ShownPath(target) + "\r\n" + plat::Utf8ToCp932Lossy("元のファイルと同じ名前には保存できません。"));
-    return ArchiveStatus::Fail();
-  }
+  if (RefusedOntoItself(source, target)) return ArchiveStatus::Fail();
   // Without a key the source can be neither expanded nor protected again: both
   // find no key, and the stored bytes are copied as they stand.
   ArchiveStatus result = RenameProtectedSource(source);
@@ -415,6 +458,13 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   if (result.code != ArchiveCode::kNoKey) {
     if (!result.ok()) return ArchiveStatus::Fail();
     const std::string expanded = m_strPathName;
+    // A scrambled-only copy is cut at the volume it is shown in: a cut copy is never saved.
+    const std::optional<plat::FileInfo> whole = plat::Stat(source), copy = plat::Stat(expanded);
+    if (!IsArchivedMarker(MarkerOf(source)) && whole && copy && copy->size < whole->size) {
+      plat::RemoveFile(expanded);
+      ShowSizeOver(copy->size - 1);  // the copy holds the volume and one byte
+      return ArchiveStatus::Fail();
+    }
     // The chosen name's marker picks the stored form, so that the copy reads back
     // as its name says ('-' packed and scrambled, '=' packed only, else scrambled).
     const char marker = MarkerOf(target);

@@ -79,6 +79,22 @@ bool RefusedWhole(const codec::CZipReader& reader, const std::string& archive, c
   return true;
 }
 
+// The walk of an archive without a directory finds a member with a data descriptor
+// only by inflating it: bounded by the room below folder and the file-size limit,
+// and heard for Esc through stop.
+codec::ZipWalkLimits WalkLimits(const std::string& folder, const std::function<bool()>& stop) {
+  codec::ZipWalkLimits limits;
+  if (std::optional<int64_t> room = plat::FreeSpace(folder)) limits.total = static_cast<uint64_t>(std::max<int64_t>(*room, 0));
+  if (std::optional<int64_t> limit = plat::FileSizeLimit()) limits.member = static_cast<uint64_t>(std::max<int64_t>(*limit, 0));
+  limits.stop = stop;
+  return limits;
+}
+
+// Said when Esc ended the walk: nothing was written.
+void NoteWalkStopped(const std::string& archive) {
+  AfxNote(plat::ShownPath(archive) + plat::Utf8ToCp932Lossy(" : 中止しました。何も書き出していません。"));
+}
+
 bool MethodKnown(const codec::CZipHeader& h) { return h.method == 0 || h.method == 8; }
 
 // Writes one member below the target: false when it was not written (said why).
@@ -155,8 +171,9 @@ ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const
   if (ArchiveStatus read = ReadArchive(doc, archive, input); !read.ok()) return read;
   bool failed = false, refused = false;
   const ArchiveStatus run = RunCodec([&] {
-    codec::CZipReader reader(input);
-    if (RefusedWhole(reader, archive, target.Folder())) {
+    codec::CZipReader reader(input, WalkLimits(target.Folder(), options.stop));
+    if (reader.WalkStopped()) NoteWalkStopped(archive);
+    if (reader.WalkStopped() || RefusedWhole(reader, archive, target.Folder())) {
       refused = true;
       return;
     }
@@ -188,10 +205,17 @@ ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint
     return ArchiveStatus::Fail(ArchiveCode::kOutOfMemory);
   }
   codec::CBoundedSink memory(direct ? output : block.data(), static_cast<uint64_t>(std::max(outputCapacity, 0)));
-  bool unknownMethod = false;
+  bool unknownMethod = false, cut = false;
   const ArchiveStatus run = RunCodec([&] {
-    codec::CZipReader reader(image);
+    // The walk of an archive without a directory goes no further than the output's room.
+    codec::ZipWalkLimits limits;
+    limits.total = static_cast<uint64_t>(std::max(outputCapacity, 0));
+    codec::CZipReader reader(image, limits);
     for (const codec::ZipEntry& entry : reader.Entries()) {
+      if (reader.WalkCut() && &entry == &reader.Entries().back() && !options.codec.placeholderSizes) {
+        cut = true;
+        break;
+      }
       if (!MethodKnown(entry.header)) {
         unknownMethod = true;
         continue;
@@ -211,7 +235,7 @@ ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint
   const size_t copy = static_cast<size_t>(memory.Kept());
   if (!direct) std::memcpy(output, block.data(), copy);
   if (unknownMethod) return ArchiveStatus::Fail();
-  return full || memory.Overflowed() ? ArchiveStatus::Fail(ArchiveCode::kSizeOver) : ArchiveStatus::Done(static_cast<int64_t>(copy));
+  return full || cut || memory.Overflowed() ? ArchiveStatus::Fail(ArchiveCode::kSizeOver) : ArchiveStatus::Done(static_cast<int64_t>(copy));
 }
 
 namespace {
@@ -235,11 +259,12 @@ struct ProgramPlan {
 // many files of the largest size must fit). nullopt otherwise: the own codec, which
 // stops each member at its own size, serves and reports what it refuses.
 // Fills plan from the archive's members; false when one of them keeps the program out.
-bool PlanMembers(CQelDoc& doc, std::span<const uint8_t> bytes, CExtractTarget& target, ProgramPlan& plan) {
+bool PlanMembers(CQelDoc& doc, std::span<const uint8_t> bytes, CExtractTarget& target, const ZipRunOptions& options,
+                 ProgramPlan& plan) {
   constexpr uint32_t kTypeMask = 0170000, kSymbolicLink = 0120000;  // Unix mode in the high attribute word
-  codec::CZipReader reader(bytes);
+  codec::CZipReader reader(bytes, WalkLimits(target.Folder(), options.stop));
   const char* code = nullptr;
-  if (reader.Entries().empty() || ZipBombReason(reader, target.Folder(), &code)) return false;
+  if (reader.WalkStopped() || reader.Entries().empty() || ZipBombReason(reader, target.Folder(), &code)) return false;
   for (const codec::ZipEntry& e : reader.Entries()) {
     const codec::CZipHeader& h = e.header;
     if ((h.externalAttributes >> 16 & kTypeMask) == kSymbolicLink) return false;
@@ -261,7 +286,8 @@ bool PlanMembers(CQelDoc& doc, std::span<const uint8_t> bytes, CExtractTarget& t
   return true;
 }
 
-std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archive, CExtractTarget& target) {
+std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archive, CExtractTarget& target,
+                                          const ZipRunOptions& options) {
   std::vector<uint8_t> bytes;
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return std::nullopt;
@@ -271,7 +297,7 @@ std::optional<ProgramPlan> PlanForProgram(CQelDoc& doc, const std::string& archi
   ProgramPlan plan;
   bool allowed = false;
   // Unread members cannot be checked: the own codec reports the fault.
-  if (!RunCodec([&] { allowed = PlanMembers(doc, bytes, target, plan); }).ok() || !allowed) return std::nullopt;
+  if (!RunCodec([&] { allowed = PlanMembers(doc, bytes, target, options, plan); }).ok() || !allowed) return std::nullopt;
   std::optional<int64_t> room = plat::FreeSpace(target.Folder());
   if (room && plan.largest > 0 && plan.sizes.size() > static_cast<uint64_t>(*room) / plan.largest) return std::nullopt;
   return plan;
@@ -291,15 +317,15 @@ bool SizesHold(const ProgramPlan& plan, const std::string& work) {
 // else a failure. nullopt when the program failed and placed nothing, or the archive
 // is not one the program may unpack.
 std::optional<ArchiveStatus> ExtractWithProgram(CQelDoc& doc, const std::string& archive, const std::string& folder,
-                                                bool askOverwrite) {
+                                                const ZipRunOptions& options) {
   const std::string cwd = plat::GetCurrentDirectory();
   const std::string absArchive = InFolder(cwd, archive), absFolder = InFolder(cwd, folder);
   plat::MakeDirectory(absFolder);
   const std::optional<std::string> resolved = ResolvedFolder(absFolder);
   std::optional<std::string> hostArchive = plat::ToHostPath(absArchive);
   if (!resolved || !hostArchive) return std::nullopt;
-  CExtractTarget target(*resolved, askOverwrite);
-  const std::optional<ProgramPlan> plan = PlanForProgram(doc, absArchive, target);
+  CExtractTarget target(*resolved, options.askOverwrite);
+  const std::optional<ProgramPlan> plan = PlanForProgram(doc, absArchive, target, options);
   if (!plan) return std::nullopt;
   // A member that passes the largest declared size ends the program at once; one that
   // came out at another size than its own fails the road (nothing is placed).
@@ -325,10 +351,13 @@ ArchiveStatus CQelDoc::ExtractZip(ExtractMode mode, std::string archive, std::st
   // A given input length in file mode overwrites without asking (work folders).
   ZipRunOptions options;
   options.askOverwrite = inputLength <= 0;
+  // Esc, once taken, ends this unpack on whichever road it comes.
+  bool stopped = false;
+  options.stop = [&stopped] { return stopped || (stopped = g_pMainFrame && g_pMainFrame->CheckUserAbort() != 0); };
   if (mode != ExtractMode::kOwn && Archive().m_pfnUnZip) {
     // The program failed, or may not unpack the archive, and placed nothing: the own
     // codec tells member by member.
-    if (std::optional<ArchiveStatus> done = ExtractWithProgram(*this, archive, folder, options.askOverwrite)) return *done;
+    if (std::optional<ArchiveStatus> done = ExtractWithProgram(*this, archive, folder, options)) return *done;
   }
   return ExtractZipToFolder(*this, archive, folder, options);
 }

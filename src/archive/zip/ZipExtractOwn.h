@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +21,9 @@ struct ZipRunOptions {
   uint64_t placeholderLimit = 0;
   // File mode: an existing file is replaced only after Yes to the overwrite question.
   bool askOverwrite = false;
+  // File mode: polled while an archive without a directory is walked (Esc); true
+  // ends the unpack before anything is written.
+  std::function<bool()> stop;
 };
 
 // The archive file's members written below folder (made when missing; a relative

@@ -1,6 +1,7 @@
 #include "codec/zip/ZipReader.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "codec/CodecError.h"
 #include "codec/deflate/Inflate.h"
@@ -41,6 +42,27 @@ void ApplyZip64(CZipHeader& h, bool central) {
   }
 }
 
+// Counts the bytes inflated while a member's end is sought, and asks the walk's poll
+// every few megabytes; a poll that says stop ends the inflation (WalkStop).
+struct WalkStop {};
+class CPolledCount : public CByteSink {
+ public:
+  explicit CPolledCount(const std::function<bool()>& stop) : stop_(stop) {}
+  void Put(const uint8_t*, size_t n) override {
+    count_ += n;
+    if (stop_ && count_ >= nextPoll_) {
+      nextPoll_ = count_ + kPollEvery;
+      if (stop_()) throw WalkStop{};
+    }
+  }
+
+ private:
+  static constexpr uint64_t kPollEvery = uint64_t{4} << 20;
+  const std::function<bool()>& stop_;
+  uint64_t count_ = 0;
+  uint64_t nextPoll_ = kPollEvery;
+};
+
 bool HasZip64Field(const std::vector<uint8_t>& x) {
   const ByteCursor in(x);
   for (size_t p = 0; p + 4 <= x.size(); p += 4 + in.PeekU16LE(p + 2))
@@ -55,7 +77,7 @@ std::span<const uint8_t> CZipReader::Bytes(uint64_t offset, uint64_t n, const ch
   return archive_.subspan(static_cast<size_t>(offset), static_cast<size_t>(n));
 }
 
-CZipReader::CZipReader(std::span<const uint8_t> archive) : archive_(archive) {
+CZipReader::CZipReader(std::span<const uint8_t> archive, const ZipWalkLimits& limits) : archive_(archive) {
   if (ReadDirectory()) {
     fromDirectory_ = true;
     return;
@@ -63,7 +85,7 @@ CZipReader::CZipReader(std::span<const uint8_t> archive) : archive_(archive) {
   entries_.clear();
   // An archive that starts with the "PK00" marker of a one-part spanned archive.
   uint64_t start = ByteCursor(archive_).PeekU32LE(0) == 0x30304b50 ? 4 : 0;
-  WalkLocalHeaders(start);
+  WalkLocalHeaders(start, limits);
 }
 
 bool CZipReader::ReadDirectory() {
@@ -130,9 +152,10 @@ bool CZipReader::ReadDirectory() {
   return true;
 }
 
-void CZipReader::WalkLocalHeaders(uint64_t p) {
+void CZipReader::WalkLocalHeaders(uint64_t p, const ZipWalkLimits& limits) {
   const uint64_t size = archive_.size();
   const ByteCursor in(archive_);
+  uint64_t walked = 0;  // bytes the members found so far inflate to
   while (p + 4 <= size && in.PeekU32LE(p) == kLocalSignature) {
     ZipFixedPart fixed;
     ReadLocalFixed(Bytes(p, kLocalSize, err::kLocalHeaderBeyond), fixed);
@@ -152,8 +175,24 @@ void CZipReader::WalkLocalHeaders(uint64_t p) {
       // The sizes follow the data. Only a Deflate stream tells where its data ends.
       CODEC_CHECK(h.method == 8 && !(h.flags & kFlagEncrypted), err::kDescriptor);
       CInflater inflater;
-      CCrc32Writer check(nullptr);
-      InflateResult r = inflater.Run(archive_.subspan(static_cast<size_t>(entry.dataOffset)), check, kUnlimited);
+      CPolledCount count(limits.stop);
+      const uint64_t room = std::min(limits.member, limits.total - std::min(walked, limits.total));
+      InflateResult r;
+      try {
+        r = inflater.Run(archive_.subspan(static_cast<size_t>(entry.dataOffset)), count, room);
+      } catch (const WalkStop&) {
+        walkStopped_ = true;
+        return;
+      } catch (const CodecError& e) {
+        // Past its room (the inflater's size error): listed as the member that passed it.
+        if (std::string_view(e.Code()) != err::kSizeMismatch) throw;
+        h.uncompressedSize = room == kUnlimited ? room : room + 1;
+        h.compressedSize = size - entry.dataOffset;
+        entries_.push_back(std::move(entry));
+        walkCut_ = true;
+        return;
+      }
+      walked += r.produced;
       uint64_t q = entry.dataOffset + r.consumed;
       if (q + 4 <= size && in.PeekU32LE(q) == kDescriptorSignature) q += 4;
       const bool wide = HasZip64Field(h.extra);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -51,10 +52,20 @@ struct ZipExtractOptions {
   bool placeholderSizes = false;
 };
 
+// Bounds of the walk of an archive without a usable directory, where a member with a
+// data descriptor is found only by inflating it: the most one member, and all of
+// them together, may inflate to, and a poll (every few megabytes of output) that
+// ends the walk when it returns true.
+struct ZipWalkLimits {
+  uint64_t member = ~uint64_t{0};
+  uint64_t total = ~uint64_t{0};
+  std::function<bool()> stop;
+};
+
 class CZipReader {
  public:
   // Reads the member list; throws a CodecError when the archive cannot be read.
-  explicit CZipReader(std::span<const uint8_t> archive);
+  explicit CZipReader(std::span<const uint8_t> archive, const ZipWalkLimits& limits = {});
 
   const std::vector<ZipEntry>& Entries() const { return entries_; }
   // True when the list came from the central directory.
@@ -62,6 +73,12 @@ class CZipReader {
   // True when two members share bytes: their local headers and data overlap (a
   // directory whose entries point into one member to unpack it over and over).
   bool MembersOverlap() const;
+  // True when the walk ended at a bound: its last member is the one that passed it,
+  // declared one byte past what was left for it (so that DeclaredTotal, or that
+  // member's size, tells the bound passed), with the rest of the archive as its data.
+  bool WalkCut() const { return walkCut_; }
+  // True when the poll ended the walk: the members found so far are listed.
+  bool WalkStopped() const { return walkStopped_; }
   // The sum of the members' declared sizes: at most what unpacking writes, since no
   // member is written beyond its size.
   uint64_t DeclaredTotal() const;
@@ -72,12 +89,14 @@ class CZipReader {
 
  private:
   bool ReadDirectory();
-  void WalkLocalHeaders(uint64_t start);
+  void WalkLocalHeaders(uint64_t start, const ZipWalkLimits& limits);
   std::span<const uint8_t> Bytes(uint64_t offset, uint64_t n, const char* code) const;
 
   std::span<const uint8_t> archive_;
   std::vector<ZipEntry> entries_;
   bool fromDirectory_ = false;
+  bool walkCut_ = false;
+  bool walkStopped_ = false;
 };
 
 }  // namespace codec
