@@ -54,7 +54,7 @@ TEST(OverwriteAnswerFaults, OnlyAYesReplacesAFileOnEveryRoadThroughTheOverwriteQ
   };
   // The download's file, served by a static server.
   testenv::TempDir served;
-  testenv::WriteHostFile(served.HostPath("dl.zip"), "served bytes");
+  testenv::WriteHostFile(served.HostPath("dl.zip"), std::string(4096, 'z'));  // past the size a save is offered from
   nettest::HttpServer web;
   START_OR_SKIP(web.StartStatic(served.Host(), served.HostPath("http.log")), "http.server");
   const std::string address = "http://127.0.0.1:" + std::to_string(web.Port()) + "/dl.zip";
