@@ -107,6 +107,9 @@ struct DocState {
   int m_bEnglishMode = 0;
   int m_nLockUpdateDepth = 0;
   int m_bRepeat = 0;
+  // The files a "no" to a replacement question kept since the script's statement
+  // began: the statement fails naming them.
+  std::vector<std::string> m_astrNotReplaced;
 
   // File times.
   int m_bKeepFileDate = 0;

@@ -9,6 +9,7 @@
 #include "platform/text/CodePage.h"
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -58,15 +59,40 @@ int ConfirmOverwrite(std::string path) {
   return AskOverwriteQuestion(path, plat::MB_OKCANCEL) ? 1 : 0;
 }
 
+namespace {
+
+// A replacement the user refused: the file is kept and the statement that asked fails.
+void NoteNotReplaced(const std::string& path) {
+  if (g_pDoc) g_pDoc->m_astrNotReplaced.push_back(path);
+}
+
+}  // namespace
+
 bool AskOverwriteQuestion(const std::string& path, unsigned buttons) {
   char text[1200];
   std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
   const int answer = AfxMessageBox(text, buttons);
-  return answer == plat::IDOK || answer == plat::IDYES;
+  if (answer != plat::IDOK && answer != plat::IDYES) {
+    NoteNotReplaced(path);
+    return false;
+  }
+  return UnprotectAfterAsking(path);
 }
 
 bool AskWriteProtectedQuestion(const std::string& path) {
-  return AfxMessageBox(StringWith(IDS_WRITE_PROTECTED_QUESTION, plat::ShownPath(path)), plat::MB_YESNO) == plat::IDYES;
+  if (AfxMessageBox(StringWith(IDS_WRITE_PROTECTED_QUESTION, plat::ShownPath(path)), plat::MB_YESNO) == plat::IDYES) return true;
+  NoteNotReplaced(path);
+  return false;
+}
+
+bool UnprotectAfterAsking(const std::string& path) {
+  const std::optional<plat::FileInfo> st = plat::LinkStat(path);
+  if (!st || st->isSymlink || st->isDirectory || !st->readOnly) return true;
+  if (!AskWriteProtectedQuestion(path)) return false;
+  // Made writable, the file is replaced as any other; where it cannot be (another
+  // user's file), the write refuses it with its reason.
+  plat::SetReadOnly(path, false);
+  return true;
 }
 
 int ChangeDirectory(std::string path, int /*flag*/) {

@@ -50,6 +50,10 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
     err << "pelnorix: --convert " << target << ": the format comes from the extension: .bmp .bmz .png .jpg .jpeg .pdf\n";
     return 2;
   }
+  if (result == CQelDoc::kConvertRefusedName) {
+    err << "pelnorix: " << target << " is not written\n";
+    return 1;
+  }
   if (result == -4) {
     err << "pelnorix: " << target << " could not be written\n";
     return 1;

@@ -13,6 +13,7 @@
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "platform/ui/Keys.h"
 
@@ -109,8 +110,10 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     if (st.verb == ScriptVerb::Answer) {
       given_.insert(given_.end(), st.answers.begin(), st.answers.end());
     }
+    doc_.m_astrNotReplaced.clear();
     auto stop = RunStatement(st);
     if (st.verb != ScriptVerb::Answer) DropUnusedAnswers(where, st.line);
+    if (auto kept = NotReplaced(); kept && (!stop || stop->status == kScriptFailed)) stop = kept;
     if (stop) {
       out_.flush();
       err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
@@ -120,6 +123,17 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
   DropUnusedAnswers(where, 0);
   out_.flush();
   return kScriptDone;
+}
+
+// A statement that asked to replace a file and was told no failed, whatever its road
+// made of the answer: the file was kept, and the statement names it.
+std::optional<ScriptRunner::Stop> ScriptRunner::NotReplaced() const {
+  if (doc_.m_astrNotReplaced.empty()) return std::nullopt;
+  std::string names;
+  for (const std::string& path : doc_.m_astrNotReplaced) {
+    names += (names.empty() ? "" : ", ") + plat::Cp932ToUtf8(plat::ShownPath(path));
+  }
+  return Stop{kScriptFailed, "not replaced: " + names};
 }
 
 // The answers queued before a statement belong to it: what it did not use would

@@ -55,6 +55,8 @@ class ScriptRunner {
                                    const std::vector<int>& during);
   // Presses the queued keys on the active pane; a key whose work failed stops the script.
   std::optional<Stop> DeliverKeys();
+  // The statement's failure when a "no" kept a file it would have replaced.
+  std::optional<Stop> NotReplaced() const;
   void PushKeys(const std::vector<int>& keys);
   // Drops the answers the statement on line did not use (0: the script's end), with
   // a note naming them.

@@ -37,7 +37,9 @@ int OnListBatchConvert(CommandContext& cx) {
     }
     if (!ConfirmOverwrite(target)) continue;
     const int converted = cx.doc->ConvertImageFile(source, target);
-    if (converted != 0) {
+    if (converted == CQelDoc::kConvertRefusedName) {
+      result = -1;
+    } else if (converted != 0) {
       AfxMessageBox(CQelDoc::GetPathPart(source, PathPart::kName) + "\r\n" + cx.doc->ConvertImageFailureText(converted));
       result = -1;
     }

@@ -19,6 +19,8 @@
 int CQelDoc::ConvertImageFile(std::string source, std::string target) {
   const std::optional<ImageSaveCode> code = SaveCodeForTarget(target);
   if (!code) return -5;
+  // A drive letter names a file only on a pseudo-drive, and nothing is written to one.
+  if (RefuseFalseFtpDrive(source) || RefuseFtpDriveSave(target)) return kConvertRefusedName;
   Image().m_nImageLoadState = 0;
   const int loaded = LoadImageFile(source, 0);
   Image().m_nImageLoadState = 0;

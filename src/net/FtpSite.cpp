@@ -56,31 +56,44 @@ std::string FtpSiteWithoutPassword(const std::string& site) {
   return at == std::string::npos ? site : site.substr(0, at);
 }
 
+namespace {
+
+// "X:" at the start: a drive letter, which the file layer does not read as a local path.
+bool HasDriveLetter(const std::string& path) {
+  return path.size() >= 2 && path[1] == ':' && IsAsciiLetter(static_cast<unsigned char>(path[0]));
+}
+
+}  // namespace
+
 int CQelDoc::GetFtpDriveIndex(std::string path) const {
-  if (path.size() < 2 || path[1] != ':') return 0;
-  bool siteLetter = false;
+  if (!HasDriveLetter(path)) return 0;
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
     if (site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) return site.size() >= 24 ? i + 1 : -1;
-    siteLetter = siteLetter || (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0]));
   }
-  // A site's letter that names no pseudo-drive (its site string too short, or the
-  // letter in the other case) names no file at all: the file layer would read it as
-  // the local path without the letter.
-  return siteLetter ? -1 : 0;
+  // Any other drive letter names no file at all: there is no local drive, and the
+  // letter dropped would name another file of the local root.
+  return -1;
 }
 
 bool CQelDoc::RefuseFalseFtpDrive(const std::string& path) const {
   if (GetFtpDriveIndex(path) >= 0) return false;
-  AfxMessageBox(path + "\n" + LoadString(IDS_CANNOT_OPEN) + "(" + path.substr(0, 2) +
-                " is no FTP pseudo-drive: its site string is shorter than 24 characters, or the letter is in the other case)");
+  bool siteLetter = false;
+  for (int i = 0; i < 3; ++i) {
+    const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
+    siteLetter = siteLetter || (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0]));
+  }
+  const std::string drive = path.substr(0, 2);
+  AfxMessageBox(path + "\n" + LoadString(IDS_CANNOT_OPEN) + "(" +
+                (siteLetter ? drive + " is no FTP pseudo-drive: its site string is shorter than 24 characters, or the letter is in the other case)"
+                            : drive + " names no file: no FTP pseudo-drive of the settings has this letter)"));
   return true;
 }
 
 bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
-  // Any configured site's drive letter counts, in either case: the local file layer
-  // would take "r:\x" for the local \x as it takes "R:\x".
-  if (path.size() < 2 || path[1] != ':') return false;
+  // Any configured site's drive letter counts, in either case: nothing is written to
+  // a pseudo-drive (there is no upload). Any other drive letter names no file.
+  if (!HasDriveLetter(path)) return false;
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
     if (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0])) {
@@ -88,5 +101,5 @@ bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
       return true;
     }
   }
-  return false;
+  return RefuseFalseFtpDrive(path);
 }

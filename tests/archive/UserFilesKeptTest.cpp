@@ -149,8 +149,10 @@ TEST(UnpackFault, GoodMemberReplacesAnExistingFileOnlyAfterYes) {
   testenv::WriteHostFile(dir.HostPath("over.txt"), "mine");
   for (bool programs : {false, true}) {
     ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.zip") + "\nlist-command unpack\n", programs);
-    EXPECT_EQ(run.status, 0) << "a file the user keeps is no failure: " << run.out;
+    // The file the user kept fails the statement, naming it.
+    EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("上書きしますか"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("not replaced: " + dir.Host() + "/over.txt"), std::string::npos) << run.out;
     EXPECT_EQ(testenv::ReadHostFile(dir.HostPath("over.txt")), "mine");
   }
   ScriptRun run = RunScript(dir, "list 1 " + dir.HostPath("pack.zip") + "\nanswer yes\nlist-command unpack\n", false);

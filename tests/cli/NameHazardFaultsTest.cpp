@@ -35,9 +35,9 @@ std::map<std::string, std::string> Files(const std::string& root) {
 TEST(NameHazardFaults, EveryUserFileStaysAndTheNamedOneIsMade) {
   SKIP_WITHOUT_PROGRAM("convert");
   struct Case {
-    const char* fault;
+    std::string fault;
     std::vector<std::string> userFiles;  // made before the run, each with its own bytes
-    std::string args;                    // "" runs s.script
+    std::string args;                    // "" runs s.script; {DIR} is the folder's Windows path
     std::string script;
     int status;
     std::vector<std::string> made;  // new files the run must leave
@@ -45,7 +45,7 @@ TEST(NameHazardFaults, EveryUserFileStaysAndTheNamedOneIsMade) {
     std::string home = "home";
   };
   const std::string memoCipher = "MEMO.+txt";
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"--convert Keep.png replaced keep.png", {"keep.png"}, "--convert Keep.png g.bmp", "", 0, {"Keep.png"}},
       {"a save to Keep.png asked about it and replaced keep.png", {"keep.png"}, "",
        "open g.bmp\nanswer path=Keep.png yes\ncommand ID_IMAGE_SAVE_PNG\n", 0, {"Keep.png"}},
@@ -71,6 +71,25 @@ TEST(NameHazardFaults, EveryUserFileStaysAndTheNamedOneIsMade) {
       {"a home named ソ lost its settings and could not save them", {}, "",
        "answer ftp1=R:~2x~/ftp://127.0.0.1;USER=u;PWRD=p\nlist-command ftp-settings\n", 0, {}, nullptr, "home/" + kSo},
   };
+  // A drive letter no pseudo-drive has reached the local root with the letter dropped
+  // (Q:\DIR\keep.png was DIR/keep.png), and a pseudo-drive's letter was written
+  // locally by --convert. Every road refuses both, reading and writing nothing; R: is
+  // also tried as a site's drive (on a port nobody serves).
+  const std::string site = "ftp1=R:~2x~/ftp://127.0.0.1:1;USER=u;PWRD=p";
+  for (const std::string drive : {"Q:", "C:", "R:", "R: of ftp1"}) {
+    const std::string at = drive.substr(0, 2) + "{DIR}\\";
+    const std::string set = drive.size() > 2 ? "set " + site + "\n" : "";
+    const std::string setArg = drive.size() > 2 ? "--set " + testenv::Quote(site) + " " : "";
+    const std::vector<Case> roads = {
+        {drive + " FILE", {"memo.txt"}, setArg + testenv::Quote(at + "memo.txt"), "", 1, {}},
+        {drive + " --convert OUT", {"keep.png"}, setArg + "--convert " + testenv::Quote(at + "keep.png") + " g.bmp", "", 1, {}},
+        {drive + " open", {"memo.txt"}, "", set + "open " + at + "memo.txt\nprint text\n", 1, {}},
+        {drive + " answer path=", {"s.png"}, "", set + "open g.bmp\nanswer path=" + at + "s.png yes\ncommand ID_IMAGE_SAVE_PNG\n", 1, {}},
+        {drive + " list 1 + compress", {"tree.zip"}, "", set + "list 1 " + at + "tree\nanswer yes\nlist-command compress\n", 1, {}},
+        {drive + " list 1 + convert", {"g.png"}, "", set + "list 1 " + at + "g.bmp\nanswer png yes\nlist-command convert\n", 1, {}},
+    };
+    cases.insert(cases.end(), roads.begin(), roads.end());
+  }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault);
     if (c.program && !testenv::PeerProgram(c.program)) continue;
@@ -90,10 +109,15 @@ TEST(NameHazardFaults, EveryUserFileStaysAndTheNamedOneIsMade) {
     const std::string home = dir.HostPath(c.home);
     fs::create_directories(home);
     testenv::WriteHostFile(home + "/Pelnor.inf", "; the user's note\r\n");
-    testenv::WriteHostFile(dir.HostPath("s.script"), c.script);
+    const auto withDir = [&dir](std::string text) {
+      for (size_t at = text.find("{DIR}"); at != std::string::npos; at = text.find("{DIR}")) text.replace(at, 5, dir.Win());
+      return text;
+    };
+    testenv::WriteHostFile(dir.HostPath("s.script"), withDir(c.script));
     const std::map<std::string, std::string> before = Files(d);
-    const testenv::ProgramRun run = testenv::RunProgram(d, home, c.args.empty() ? "--script s.script" : c.args);
+    const testenv::ProgramRun run = testenv::RunProgram(d, home, c.args.empty() ? "--script s.script" : withDir(c.args));
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
+    EXPECT_EQ(run.out.find("the user's own"), std::string::npos) << "a user's file was read\n" << run.out;
     const std::map<std::string, std::string> after = Files(d);
     for (const auto& [name, bytes] : before) {
       const auto it = after.find(name);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "support/NetServers.h"
 #include "support/TestEnv.h"
 
 namespace {
@@ -48,7 +49,15 @@ TEST(OverwriteAnswerFaults, OnlyAYesReplacesAFileOnEveryRoadThroughTheOverwriteQ
     std::string answer;     // the answer words the road needs before the overwrite answer
     std::string ask;        // the statement that asks
     std::vector<std::string> targets;  // the user's files the road would replace
+    const char* program = nullptr;     // an outside program the road needs
+    std::vector<std::string> made = {};  // new files the road makes whatever the answer
   };
+  // The download's file, served by a static server.
+  testenv::TempDir served;
+  testenv::WriteHostFile(served.HostPath("dl.zip"), std::string(4096, 'z'));  // past the size a save is offered from
+  nettest::HttpServer web;
+  START_OR_SKIP(web.StartStatic(served.Host(), served.HostPath("http.log")), "http.server");
+  const std::string address = "http://127.0.0.1:" + std::to_string(web.Port()) + "/dl.zip";
   const std::string clicked = "window target 100 100 200 120 0000FF\nfront target 3000\n";
   const std::string region = "click 10 10\ncommand ID_REGION_TOP_LEFT\nclick 40 30\ncommand ID_REGION_BOTTOM_RIGHT\n";
   const std::vector<Road> roads = {
@@ -71,14 +80,22 @@ TEST(OverwriteAnswerFaults, OnlyAYesReplacesAFileOnEveryRoadThroughTheOverwriteQ
       {"sheet PDF", "open k.csv\ncommand ID_TABLE_EDIT\n", "path=k.pdf", "key Ctrl+P", {"k.pdf"}},
       {"compress", "list 1 tree\n", "", "list-command compress", {"tree.zip"}},
       {"unpack", "list 1 pack.zip\n", "", "list-command unpack", {"a.txt"}},
+      // After a "no" these kept the file but exited 0: the statement fails naming it.
+      {"compress-lzh", "list 1 tree\n", "", "list-command compress-lzh", {"tree.lzh"}, "lha"},
+      {"protect", "list 1 t.txt\n", "key=ABCD", "list-command protect", {"t.+txt"}},
+      {"Ctrl+S region save", "open p.bmp\n" + region, "path=r.png", "key Ctrl+S", {"r.png"}},
+      {"a download", "set inbrowser=1\n", "path=dl.zip", "address " + address, {"dl.zip"}},
+      {"a batch convert with a refused file", "list 1 p.bmp\nselect p.bmp q.bmp\n", "png", "list-command convert",
+       {"p.png"}, nullptr, {"q.png"}},
   };
   for (const Road& road : roads) {
+    if (road.program && !testenv::PeerProgram(road.program)) continue;
     for (const char* answer : {"no", "cancel", "", "yes"}) {
       SCOPED_TRACE(std::string(road.fault) + ", answered '" + answer + "'");
       testenv::TempDir dir;
       const std::string d = dir.Host();
       testenv::Shell("cd " + testenv::Quote(d) + " && convert -size 60x40 gradient:red-blue -type TrueColor BMP3:p.bmp"
-                     " && mkdir tree src && echo packed > src/a.txt && echo tree > tree/b.txt"
+                     " && cp p.bmp q.bmp && mkdir tree src && echo packed > src/a.txt && echo tree > tree/b.txt"
                      " && cd src && zip -q ../pack.zip a.txt");
       testenv::WriteHostFile(dir.HostPath("t.txt"), "a text\r\n");
       testenv::WriteHostFile(dir.HostPath("k.csv"), "a,1\r\nb,2\r\n");
@@ -94,7 +111,14 @@ TEST(OverwriteAnswerFaults, OnlyAYesReplacesAFileOnEveryRoadThroughTheOverwriteQ
         EXPECT_EQ(run.status, 0) << run.err;
         for (const std::string& t : road.targets) EXPECT_NE(testenv::ReadHostFile(dir.HostPath(t)), before.at(t)) << t;
       } else {
-        EXPECT_EQ(Changed(before, UserFiles(d)), "") << run.err;
+        auto after = UserFiles(d);
+        for (const std::string& m : road.made) after.erase(m);
+        EXPECT_EQ(Changed(before, after), "") << run.err;
+        EXPECT_EQ(run.status, 1) << run.err;
+        // The statement names the kept file as the user wrote it, relative or whole.
+        const size_t said = run.err.find("not replaced: ");
+        const std::string line = said == std::string::npos ? "" : run.err.substr(said, run.err.find('\n', said) - said);
+        EXPECT_TRUE(line.ends_with(road.targets[0])) << run.err;
       }
     }
   }

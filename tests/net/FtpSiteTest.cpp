@@ -51,10 +51,12 @@ TEST_F(FtpDriveTest, DriveIndexNeedsTwentyFourCharactersOfTheFirstMatchingSite) 
   doc_->m_astrSysValue[27] = "S:~2x~/ftp://h;USER=abc";    // 23 characters
   doc_->m_astrSysValue[28] = "S:~2x~/ftp://hostname;USER=abc";
   EXPECT_EQ(doc_->GetFtpDriveIndex("R:\\a.txt"), 1);
-  // Site 3 is not tried; the letter of a short site string or in the other case names no file.
+  // Site 3 is not tried; the letter of a short site string or in the other case, and a
+  // letter no site has, name no file.
   EXPECT_EQ(doc_->GetFtpDriveIndex("S:\\a.txt"), -1);
   EXPECT_EQ(doc_->GetFtpDriveIndex("r:\\a.txt"), -1);
-  EXPECT_EQ(doc_->GetFtpDriveIndex("C:\\a.txt"), 0);
+  EXPECT_EQ(doc_->GetFtpDriveIndex("C:\\a.txt"), -1);
+  EXPECT_EQ(doc_->GetFtpDriveIndex(".\\c:x"), 0);
   EXPECT_EQ(doc_->GetFtpDriveIndex(""), 0);
   EXPECT_EQ(doc_->GetFtpDriveIndex("R"), 0);
 }

@@ -218,7 +218,7 @@ TEST_F(NetScriptTest, FtpDownloadToDiskFault) {
       {"copy onto a full disk cut the user's file", web + "/setup.zip", Target::UsersFile, nullptr,
        "(the download would leave too little room on the disk of ", 3584 << 10},
       {"download wrote through a link", web + "/small.zip", Target::Link, "small", nullptr},
-      {"download replaced a read-only file", site + "/small.zip", Target::ReadOnly, nullptr, "は書込み禁止又は他で使用中です"},
+      {"download replaced a read-only file", site + "/small.zip", Target::ReadOnly, nullptr, "は書込み禁止です"},
       {"FTP file sent past its declared size", liar + "/liar.zip", Target::None, nullptr, "426 Connection closed"},
       {"endless FTP file took the disk", liar + "/endless.zip", Target::UsersFile, nullptr, "ファイル容量オーバーです(>"},
       {"endless web archive took the disk", "http://127.0.0.1:" + std::to_string(handler.Port()) + "/endless.zip",

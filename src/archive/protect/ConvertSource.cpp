@@ -110,11 +110,7 @@ void ShowCannotWrite(const std::string& target, int error) {
 char PaneDigit(const CQelDoc& doc) { return static_cast<char>('0' + (doc.m_nActivePane == 0 ? 3 : doc.m_nActivePane)); }
 
 // An existing write-protected target is replaced only after Yes to string 329.
-bool WritableTarget(const std::string& target) {
-  std::optional<plat::FileInfo> st = plat::LinkStat(target);
-  if (!st || !st->readOnly || st->isSymlink) return true;
-  return AskWriteProtectedQuestion(target);
-}
+bool WritableTarget(const std::string& target) { return UnprotectAfterAsking(target); }
 
 // Opens a target for writing, asking before a write-protected one is made writable;
 // this run's own work file (below workStem) is made writable without asking.

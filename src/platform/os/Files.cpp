@@ -89,10 +89,11 @@ std::string ShownPath(std::string_view winPath) {
 }
 
 std::optional<std::string> ToHostPath(std::string_view winPath) {
+  // A drive letter names no host file: dropped, it would name another file of the
+  // local root. A pseudo-drive's path is the net subsystem's, never the file layer's.
   if (winPath.size() >= 2 && winPath[1] == ':' &&
       ((winPath[0] >= 'A' && winPath[0] <= 'Z') || (winPath[0] >= 'a' && winPath[0] <= 'z'))) {
-    winPath.remove_prefix(2);
-    if (winPath.empty()) winPath = "\\";
+    return std::nullopt;
   }
   std::string sjis;
   sjis.reserve(winPath.size());
@@ -292,7 +293,14 @@ bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool
   auto dst = ToHostPath(winTarget);
   if (!src || !dst || dst->empty()) return false;
   struct stat old;
-  if (keepMode && lstat(dst->c_str(), &old) == 0 && S_ISREG(old.st_mode)) {
+  const bool replaces = lstat(dst->c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  // A write-protected file is the user's way of keeping it, whoever runs the program
+  // and whatever the folder allows: it is replaced only once made writable.
+  if (replaces && (old.st_mode & S_IWUSR) == 0) {
+    errno = EACCES;
+    return false;
+  }
+  if (keepMode && replaces) {
     const int fd = open(src->c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     const bool kept = fchmod(fd, old.st_mode & 0777) == 0;

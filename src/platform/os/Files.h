@@ -1,7 +1,7 @@
 // The file system boundary. Paths inside the program are Windows paths: CP932 bytes
 // with '\' separators. Here they become POSIX paths: a '\' that is not the trail byte
-// of a double-byte character becomes '/', a leading drive "X:" is dropped, and the
-// CP932 text becomes UTF-8. A name is the name as spelled: a file whose name differs
+// of a double-byte character becomes '/', and the CP932 text becomes UTF-8; a path
+// with a drive letter ("X:") names no host file and is refused. A name is the name as spelled: a file whose name differs
 // only in case is another file, never reached, replaced or asked about in its stead.
 #pragma once
 
@@ -14,7 +14,8 @@
 namespace plat {
 
 // Windows path (CP932) to a host path (UTF-8), as written; nullopt when the path is
-// not valid CP932 (a name that cannot be expressed is never opened under another).
+// not valid CP932 (a name that cannot be expressed is never opened under another) or
+// starts with a drive letter.
 std::optional<std::string> ToHostPath(std::string_view winPath);
 
 // Host path (UTF-8) to a Windows path (CP932); characters CP932 cannot express
@@ -74,7 +75,8 @@ bool RenameFile(std::string_view from, std::string_view to);
 // Renames a finished work file (named as this program spells it) onto a target, as a
 // save replaces a file: a regular file it replaces passes its permission bits (0777)
 // on, so that a save never changes who may read, write or run the user's file
-// (keepMode false leaves the work file's own).
+// (keepMode false leaves the work file's own). A write-protected file is never
+// replaced (false, errno EACCES): every writer that goes beside and renames passes here.
 bool ReplaceByRename(std::string_view workPath, std::string_view winTarget, bool keepMode = true);
 bool CopyFile(std::string_view from, std::string_view to);
 
