@@ -14,6 +14,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchiveState.h"
 #include "archive/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/unpack/ExtractTarget.h"
@@ -30,6 +31,7 @@
 #include "frame/MainFrame.h"
 #include "base/Alloc.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -110,7 +112,7 @@ std::string ShortReason(const std::string& work, int64_t size) {
 // file it made is checked against its header's size and CRC, and one that fails is
 // removed from the work folder (never placed, so a file of its name stays) and
 // reported. The first failure's text ("code reason"), or "" when every one held.
-std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
+std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work, const ArchiveState& state) {
   std::string first;
   // Of members of one name the program keeps the last: only that one is checked.
   std::vector<std::pair<codec::CLzhHeader, std::string>> files;
@@ -145,7 +147,11 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
     }
     file.Close();
     std::string text;
-    if (!read) {
+    if (!read && error == ENOENT) {
+      // The program reported success and wrote nothing of the member: it could not read the archive.
+      text = CodeWithReason(codec::err::kWrite, plat::Utf8ToCp932Lossy("the lha program could not read the archive (" +
+                                                                        state.m_strLhaProgram + ")"));
+    } else if (!read) {
       text = CodeWithReason(codec::err::kWrite, ErrnoReason(error));
     } else if (static_cast<uint64_t>(size) != h.originalSize) {
       text = CodeWithReason(codec::err::kSizeMismatch, ShortReason(work, size));
@@ -166,7 +172,8 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
 // Done when every member was written (or declined), else failed.
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
-ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
+ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target, const std::string& archive,
+                        ArchiveState& state) {
   ArchiveStatus first;
   uint64_t pos = 0;
   for (bool end = false; !end;) {
@@ -184,7 +191,8 @@ ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) 
     AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(member.codecCode) : member.reason));
   }
   if (first.ok()) return first;
-  AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) : first.reason);
+  AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) + LzhProgramNote(state)
+                                                      : plat::ShownPath(archive) + "\r\n" + first.reason);
   return ArchiveStatus::Fail();
 }
 
@@ -233,7 +241,7 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
         target,
         [&](const std::string& work) {
           const int status = UnpackWithLzhProgram(Archive(), archive, work, static_cast<int64_t>(largest));
-          if (status == 0) damaged = DropDamagedFiles(image, work);
+          if (status == 0) damaged = DropDamagedFiles(image, work, Archive());
           return status;
         },
         [](int status) { return status == 0; });
@@ -253,5 +261,5 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
       return *placed;
     }
   }
-  return UnpackOwn(image, target);
+  return UnpackOwn(image, target, archive, Archive());
 }
