@@ -121,8 +121,8 @@ class CQelDoc : public DocState {
   // Format converters.
   int ConvertCharToSjis(unsigned char b0, unsigned char b1, unsigned char b2, int mode, int limit);
   // A whole text read in another form (convert/charmap/TextDecode.h) in Shift-JIS; a
-  // character that cannot be converted becomes '?' (counted in *replaced).
-  std::string DecodeTextToSjis(std::string_view bytes, int form, size_t* replaced = nullptr);
+  // character that cannot be converted becomes '?'.
+  std::string DecodeTextToSjis(std::string_view bytes, int form);
   // Fills the CidToSjisTables from their ranges.
   void BuildCidTables();
 #include "convert/dump/DumpOps.inc"

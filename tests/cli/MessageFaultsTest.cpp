@@ -4,6 +4,7 @@
 // is a fault that was mended: what the run is given and what standard error holds.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct Case {
   std::string unsaid;              // what it must not hold ("" nothing)
   int status = 1;
   const char* python = nullptr;    // a Python program run first, that makes a file
+  bool fullDisk = false;           // the folder "disk" is a 64 KB disk filled after the set-up (or files stop at 16 KB)
+  std::string env = "";            // variables the program runs with
 };
 
 // A BMP of 4,000 x 4,000 8-bit rows in run-length form that ends at once: 1,078 bytes
@@ -59,10 +62,19 @@ z.writestr('xl/worksheets/sheet1.xml', f'<worksheet xmlns="{ns}"><sheetData>' +
 z.close()
 )";
 
+// An LZH header of level 3, which no reader takes.
+const char* const kLevelThreeLzh = R"(import struct
+name = b'a.txt'
+body = b'-lh0-' + struct.pack('<II', 0, 0) + bytes(4) + bytes([0x20, 3, len(name)]) + name + bytes(2)
+open('r.lzh', 'wb').write(bytes([len(body), sum(body) & 255]) + body + bytes(1))
+)";
+
 TEST(MessageFaults, MessagesNameTheFileAsWrittenAndSayTheSystemsReason) {
   SKIP_WITHOUT_PROGRAM("convert");
   SKIP_WITHOUT_PROGRAM("zip");
   SKIP_WITHOUT_PROGRAM("python3");
+  SKIP_WITHOUT_PROGRAM("lha");
+  SKIP_WITHOUT_PROGRAM("soffice");
   const std::string picture = "convert -size 20x20 xc:red p.bmp";
   const std::vector<Case> cases = {
       {"the overwrite question named the file in the inside form", "mkdir tree && echo t > tree/a.txt && echo old > tree.zip",
@@ -89,6 +101,29 @@ TEST(MessageFaults, MessagesNameTheFileAsWrittenAndSayTheSystemsReason) {
         "file or its decoded picture is over the image file volume"}, "", 0, kRleBmp},
       {"an XLSX past 30,000 shared strings left cells blank without a word", "", "", "many.xlsx",
        {"more than 30000 shared strings"}, "", 0, kManyStrings},
+      {"a PDF over the input volume wrote two messages on one line", "cp " + Quote(testenv::DataPath("pdf/text-ja-gs.pdf")) + " t.pdf",
+       "", "--set indata=0.01 t.pdf", {"ファイル容量オーバーです(>10KB)\npelnorix: the file is over the input volume"}, "", 1},
+      {"a PDF past its table rows named n_tbl in the text only",
+       "seq -f 'line %g of a long text' 1 4000 > long.txt && soffice -env:UserInstallation=file://$PWD/profile --headless "
+       "--convert-to pdf long.txt >/dev/null 2>&1", "", "long.pdf", {"are not shown: the table rows are full (n_tbl=", "--set n_tbl="}, "", 0},
+      {"unpack onto a full disk gave its sizes as (0KB > 0KB)",
+       "mkdir src && seq 1 20000 > src/a.txt && cd src && zip -q ../disk/pack.zip a.txt",
+       "list 1 disk/pack.zip\nlist-command unpack\n", "", {"disk/pack.zip\n026 "}, "0KB > 0KB", 1, nullptr, true},
+      {"compress-lzh onto a full disk said it cannot make the archive without the reason",
+       "mkdir disk/tree && head -c 30000 /dev/urandom > disk/tree/b.bin", "list 1 disk/tree\nlist-command compress-lzh\n", "",
+       {"tree.lzh\n作成できません  ("}, "", 1, nullptr, true},
+      {"save-source-as onto a full disk said write-protected or in use", "head -c 100000 /dev/urandom > a@Enc.txt",
+       "list 1 a@Enc.txt\nanswer path=disk/b@Enc.txt\nlist-command save-source-as\n", "", {"disk/b@Enc.txt\n作成できません : "},
+       "書込み禁止又は他で使用中", 1, nullptr, true},
+      {"a damaged LZH header said 061 without the archive", "", "list 1 r.lzh\nlist-command unpack\n", "",
+       {"/r.lzh\n061 "}, "", 1, kLevelThreeLzh},
+      {"an LZH method the own reader lacks asked a Linux user for UNLHA32.DLL",
+       "seq 1 3000 > h.txt && lha ao7q x7.lzh h.txt && rm h.txt", "list 1 x7.lzh\nlist-command unpack\n", "",
+       {"UNLHA32.DLL", "the lha program does this work: none that can create archives is on PATH"}, "", 1, nullptr, false,
+       "PATH=/nonexistent"},
+      {"the settings file was named in the inside form", "mkdir -p home/Pelnor.sys && echo a > t.txt",
+       "list 1 t.txt\nanswer ftp1=site\nlist-command ftp-settings\n", "", {"/home/Pelnor.sys: it is not a writable file"},
+       "\\Pelnor.sys", 1},
       {"readform=1 turned characters into '?' without a word", "printf 'Korean 한국어 😀 café\\n' > k.txt", "",
        "--set readform=1 k.txt", {"5 characters of the UTF-8 text shown as '?'"}, "", 0},
   };
@@ -99,14 +134,20 @@ TEST(MessageFaults, MessagesNameTheFileAsWrittenAndSayTheSystemsReason) {
       testenv::WriteHostFile(dir.HostPath("make.py"), c.python);
       testenv::Shell("cd " + Quote(dir.Host()) + " && python3 make.py");
     }
+    std::unique_ptr<testenv::SmallDisk> disk;
+    if (c.fullDisk) disk = std::make_unique<testenv::SmallDisk>(dir, "disk", 64 * 1024);
     if (!c.setup.empty()) testenv::Shell("cd " + Quote(dir.Host()) + " && " + c.setup);
+    if (disk) disk->FillLeaving(4096);
     if (!c.script.empty()) testenv::WriteHostFile(dir.HostPath("s.script"), c.script);
     const testenv::ProgramRun run = testenv::RunProgram(dir.Host(), dir.HostPath("home"),
-                                                        c.script.empty() ? c.args : "--script s.script", "env -u DISPLAY ");
+                                                        c.script.empty() ? c.args : "--script s.script",
+                                                        (disk ? disk->Prefix(16 * 1024) : "") + "env -u DISPLAY " + c.env + " ");
     EXPECT_EQ(run.status, c.status) << run.err;
-    for (const std::string& s : c.said) EXPECT_NE(run.err.find(s), std::string::npos) << s << "\n" << run.err;
+    std::string err = run.err;
+    std::erase(err, '\r');  // a message box's lines end in CR LF
+    for (const std::string& s : c.said) EXPECT_NE(err.find(s), std::string::npos) << s << "\n" << err;
     if (!c.unsaid.empty()) {
-      EXPECT_EQ(run.err.find(c.unsaid), std::string::npos) << c.unsaid << "\n" << run.err;
+      EXPECT_EQ(err.find(c.unsaid), std::string::npos) << c.unsaid << "\n" << err;
     }
   }
 }

@@ -134,15 +134,17 @@ std::string FromJis(CQelDoc& doc, std::string_view in, size_t& replaced) {
 
 }  // namespace
 
-std::string CQelDoc::DecodeTextToSjis(std::string_view bytes, int form, size_t* replaced) {
-  size_t count = 0;
-  std::string out;
+std::string DecodeTextCounting(CQelDoc& doc, std::string_view bytes, int form, size_t& replaced) {
+  replaced = 0;
   switch (form) {
-    case kTextUtf8: out = FromUtf8(*this, bytes, count); break;
-    case kTextEuc: out = FromEuc(*this, bytes, count); break;
-    case kTextJis: out = FromJis(*this, bytes, count); break;
-    default: out = std::string(bytes); break;
+    case kTextUtf8: return FromUtf8(doc, bytes, replaced);
+    case kTextEuc: return FromEuc(doc, bytes, replaced);
+    case kTextJis: return FromJis(doc, bytes, replaced);
+    default: return std::string(bytes);
   }
-  if (replaced) *replaced = count;
-  return out;
+}
+
+std::string CQelDoc::DecodeTextToSjis(std::string_view bytes, int form) {
+  size_t replaced = 0;
+  return DecodeTextCounting(*this, bytes, form, replaced);
 }

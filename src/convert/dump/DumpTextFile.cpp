@@ -14,6 +14,7 @@
 #include "base/Alloc.h"
 #include "base/ConvertStatus.h"
 #include "base/SjisLeadByte.h"
+#include "convert/charmap/TextDecode.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "platform/os/Files.h"
@@ -63,7 +64,7 @@ ConvertStatus DumpTextFile(CQelDoc& doc, DumpCall& call) {
   const bool decode = doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed;
   std::string decoded;
   size_t replaced = 0;
-  if (decode) decoded = doc.DecodeTextToSjis(raw, doc.m_nReadTextForm, &replaced);
+  if (decode) decoded = DecodeTextCounting(doc, raw, doc.m_nReadTextForm, replaced);
   if (replaced > 0) AfxNote(ReplacedCharactersNote(replaced, doc.m_nReadTextForm));
   const std::string_view text = decode ? std::string_view(decoded) : raw;
   doc.m_nConvPos = 0;
