@@ -149,8 +149,10 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
     std::string text;
     if (!read && error == ENOENT) {
       // The program reported success and wrote nothing of the member: it could not read the archive.
+      const bool own = h.method == "-lh0-" || h.method == "-lh5-";
       text = CodeWithReason(codec::err::kWrite, plat::Utf8ToCp932Lossy("the lha program could not read the archive (" +
-                                                                        state.m_strLhaProgram + ")"));
+                                                                        state.m_strLhaProgram + ")" +
+                                                                        (own ? "; the own reader can, with no lha on PATH" : "")));
     } else if (!read) {
       text = CodeWithReason(codec::err::kWrite, ErrnoReason(error));
     } else if (static_cast<uint64_t>(size) != h.originalSize) {
