@@ -70,7 +70,8 @@ void NoteNotReplaced(const std::string& path) {
 
 bool AskOverwriteQuestion(const std::string& path, unsigned buttons) {
   char text[1200];
-  std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(), path.substr(0, 1000).c_str());
+  std::snprintf(text, sizeof text, LoadString(IDS_OVERWRITE_QUESTION).c_str(),
+                plat::ShownPath(path).substr(0, 1000).c_str());
   const int answer = AfxMessageBox(text, buttons);
   if (answer != plat::IDOK && answer != plat::IDYES) {
     NoteNotReplaced(path);

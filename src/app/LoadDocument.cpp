@@ -2,6 +2,7 @@
 // image road; every other file to the file-to-text dump, whose road table shows a text
 // file as its text.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -38,6 +39,7 @@ void DropLoadWorkFiles(CQelDoc& doc) {
 // What the load learns of the file before a road reads it.
 struct LoadSource {
   bool readable = false;    // it opens for reading
+  int error = 0;            // why it does not (errno)
   bool regular = false;     // a regular file (a pipe or a device has no length and reads once)
   bool lengthless = false;  // a file of /proc: it tells a length of 0 and holds text
 };
@@ -46,6 +48,7 @@ LoadSource ExamineSource(const std::string& path, int kind) {
   LoadSource source;
   plat::File file;
   source.readable = file.Open(path, plat::File::Mode::Read);
+  source.error = source.readable ? 0 : errno;
   file.Close();
   // The roads read a file by its length and again by its name, so only a regular file
   // is read as one. A lengthless file would show nothing by its length: it is read to
@@ -63,7 +66,7 @@ CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
   CQelDoc::DumpRequest request{doc.m_nInDataLimit, doc.m_nTableRows, lengthless};
   if (doc.m_nFileKind == kKindPdf && doc.m_nInDataLimit == kSmallInputVolume) {
     request.inputVolume = kPdfInputVolume;
-    request.tableRows = kPdfTableRows;
+    request.tableRows = std::max(kPdfTableRows, doc.m_nTableRows);  // n_tbl still raises them
   }
   return request;
 }
@@ -72,7 +75,9 @@ CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
 // or the dump (which shows a text file as its text). The length of the display text.
 int RunLoadRoad(CQelDoc& doc, const std::string& path, int mode, const LoadSource& source) {
   if (!source.readable) {
-    doc.WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN));
+    // The file as the user named it and the system's reason, as cat says them.
+    doc.WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
+        plat::ShownPath(path) + plat::Utf8ToCp932Lossy(": " + std::string(std::strerror(source.error ? source.error : EIO)) + "\r\n")));
     return doc.m_nConvPos;
   }
   if (!source.regular) {

@@ -52,7 +52,7 @@ std::optional<std::string> LineAsSjis(std::string_view line, int lineNo, std::st
 std::string InfPath(const CQelDoc& doc) { return doc.m_strProgramDir + "\\Pelnor.inf"; }
 
 std::string CannotWrite(const std::string& path, const std::string& why) {
-  return plat::Utf8ToCp932Lossy("cannot write the settings file ") + path + plat::Utf8ToCp932Lossy(": " + why);
+  return plat::Utf8ToCp932Lossy("cannot write the settings file ") + plat::ShownPath(path) + plat::Utf8ToCp932Lossy(": " + why);
 }
 
 // The user's Pelnor.inf with each line of keys set to its value (a missing key

@@ -22,6 +22,8 @@ bool OneOf(std::string_view code, std::initializer_list<const char*> codes) {
 
 std::string SizeText(uint64_t bytes) {
   constexpr uint64_t kMegabyte = 1 << 20;
+  constexpr uint64_t kSmall = 10 * 1024;  // below it kilobytes would round a full disk to "0KB"
+  if (bytes < kSmall) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
   return bytes >= kMegabyte ? std::to_string(bytes / kMegabyte) + "MB" : std::to_string(bytes / 1024) + "KB";
 }
 

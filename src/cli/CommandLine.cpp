@@ -251,7 +251,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
   const auto path = WindowsPathOfArgument(cl.file);
   if (!path) {
-    err << "pelnorix: the name " << cl.file << " cannot be written in Shift-JIS (CP932) as a Windows name; it is not opened\n";
+    err << "pelnorix: " << cl.file << ": " << WindowsNameRefusal(cl.file) << "; it is not opened\n";
     return kNothingShown;
   }
   if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);
@@ -259,7 +259,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
-    err << ShownLine(text, terminals.err);
+    err << ShownLine(text, terminals.err) << (text.empty() || text.back() != '\n' ? "\n" : "");  // one message a line
     WriteVolumeHint(doc.m_volumeCut, err);
     return kNothingShown;
   }
@@ -275,4 +275,12 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (frame.GetWindowText() != initialTitle) err << ShownLine(frame.GetWindowText(), terminals.err) << '\n';
   WriteVolumeHint(doc.m_volumeCut, err);
   return kShown;
+}
+
+std::string WindowsNameRefusal(std::string_view hostPath) {
+  if (hostPath.empty()) return "an empty name names no file";
+  if (hostPath.find('\\') != std::string_view::npos) {
+    return "a '\\' is not allowed in a name: a Windows name reads it as a folder separator";
+  }
+  return "the name cannot be written in Shift-JIS (CP932) as a Windows name";
 }

@@ -25,6 +25,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // nullopt when a name cannot be written so: a character CP932 lacks, or a '\\'
 // inside a name, which the program would read as a separator.
 std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath);
+// Why WindowsPathOfArgument refuses a name, for the message that names it.
+std::string WindowsNameRefusal(std::string_view hostPath);
 
 // Which of the two streams is a terminal: text from a file goes there with its
 // control characters shown (cli/TerminalText.h), to a pipe or file as it is.

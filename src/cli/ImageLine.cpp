@@ -1,5 +1,7 @@
 #include "cli/ImageLine.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 #include "app/Globals.h"
@@ -40,8 +42,7 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
   // cannot hold would become another ("caf?.png"), and a '\\' would read as a folder.
   const std::optional<std::string> out = WindowsPathOfArgument(target);
   if (!out) {
-    err << "pelnorix: --convert " << target
-        << ": the name cannot be written in Shift-JIS (CP932) as a Windows name; nothing is written\n";
+    err << "pelnorix: --convert " << target << ": " << WindowsNameRefusal(target) << "; nothing is written\n";
     return 1;
   }
   const int result = doc.ConvertImageFile(source, *out);
@@ -56,6 +57,14 @@ int RunImageConversion(CQelDoc& doc, const std::string& source, const std::strin
   }
   if (result == -4) {
     err << "pelnorix: " << target << " could not be written\n";
+    return 1;
+  }
+  // A source that does not open is named with the system's reason, not taken for a
+  // damaged picture.
+  plat::File probe;
+  if (!probe.Open(source, plat::File::Mode::Read)) {
+    err << "pelnorix: " << plat::Cp932ToUtf8(plat::ShownPath(source)) << ": " << std::strerror(errno) << '\n'
+        << "pelnorix: " << target << " is not written\n";
     return 1;
   }
   // The load's own message, as the text pane would show it; the target is left as

@@ -146,7 +146,7 @@ class StatementReader {
  private:
   std::string Path(const std::string& word) {
     const auto path = WindowsPathOfArgument(word);
-    if (!path || word.empty()) return "the name '" + word + "' cannot be written in Shift-JIS (CP932) as a Windows name";
+    if (!path || word.empty()) return "'" + word + "': " + WindowsNameRefusal(word);
     st_.paths.push_back(*path);
     return "";
   }

@@ -60,7 +60,9 @@ std::string AnswerWord(const ScriptAnswer& a) {
   }
   if (const auto value = a.fields.find("value"); value != a.fields.end()) return plat::Cp932ToUtf8(value->second);
   std::string words;
-  for (const auto& [name, value] : a.fields) words += (words.empty() ? "" : " ") + name + "=" + plat::Cp932ToUtf8(value);
+  for (const auto& [name, value] : a.fields) {
+    words += (words.empty() ? "" : " ") + name + "=" + plat::Cp932ToUtf8(name == "path" ? plat::ShownPath(value) : value);
+  }
   return words;
 }
 
@@ -322,7 +324,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       if (result < 0 || noPicture) {
         // The text of a file of which nothing could be shown is the reason.
         const std::string why = doc_.m_bNothingShown || noPicture ? OneLineReason(doc_) : std::string();
-        return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(st.paths[0]) +
+        return Stop{kScriptFailed, "open: " + plat::Cp932ToUtf8(plat::ShownPath(st.paths[0])) +
                                        (why.empty() ? " cannot be opened" : " cannot be shown: " + why)};
       }
       return std::nullopt;
@@ -362,7 +364,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       const bool pane = st.verb == ScriptVerb::SavePane;
       if (!(pane ? view_.SavePanePng(st.paths[0]) : view_.SaveDisplayPng(st.paths[0]))) {
         return Stop{kScriptFailed, std::string(pane ? "save-pane: " : "save-display: ") +
-                                       plat::Cp932ToUtf8(st.paths[0]) + " could not be written"};
+                                       plat::Cp932ToUtf8(plat::ShownPath(st.paths[0])) + " could not be written"};
       }
       return std::nullopt;
     }
@@ -371,14 +373,14 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       const int n = static_cast<int>(st.numbers[0]);
       frame_.ActivateListPane(0, n - 1);
       if (List(n).ShowPath(st.paths[0]) < 0) {
-        return Stop{kScriptFailed, "list " + std::to_string(n) + ": " + plat::Cp932ToUtf8(st.paths[0]) + " cannot be shown"};
+        return Stop{kScriptFailed, "list " + std::to_string(n) + ": " + plat::Cp932ToUtf8(plat::ShownPath(st.paths[0])) + " cannot be shown"};
       }
       return std::nullopt;
     }
     case ScriptVerb::Select:
       for (const std::string& path : st.paths) {
         if (List(doc_.m_nActiveList).Select(path) < 0) {
-          return Stop{kScriptFailed, "select: " + plat::Cp932ToUtf8(path) + " is not in list " +
+          return Stop{kScriptFailed, "select: " + plat::Cp932ToUtf8(plat::ShownPath(path)) + " is not in list " +
                                          std::to_string(doc_.m_nActiveList)};
         }
       }

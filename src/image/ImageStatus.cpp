@@ -22,7 +22,8 @@ void ShowImageOutOfMemory(const char* place) { AfxMessageBox(OutOfMemoryText(pla
 
 std::string ImageVolumeOverText(int64_t volume) {
   char setting[160];
-  std::snprintf(setting, sizeof setting, "(bmpfile=%.6g: the image file volume in MB; a larger one reads the whole picture)",
+  std::snprintf(setting, sizeof setting, "(bmpfile=%.6g: the image file volume in MB, which the file or its decoded picture passes; a "
+                "larger one reads the whole picture)",
                 static_cast<double>(volume) / (1 << 20));
   return FileSizeOverText(volume) + "\r\n" + setting;
 }

@@ -2,6 +2,7 @@
 // the control and the document text, the save to a temporary RTF, lines split into
 // the cell text, block colouring, the screen background and the listing output.
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -11,6 +12,7 @@
 #include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 #include "richtext/ViewRichTextState.h"
 #include "richtext/ViewTableState.h"
 #include "view/CellSeparator.h"
@@ -155,7 +157,7 @@ int CQelView::SaveToTempAndSettings(const std::string& name, int mode, int) {
     rtf = plain.StreamOutRtf(false);
   }
   if (!plat::WriteWholeFile(name, rtf)) {
-    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + name);
+    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + plat::ShownPath(name) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return -1;
   }
   const std::string temporary = m_doc.TmpFolder() + "\\Pelnor_tmp.rtf";

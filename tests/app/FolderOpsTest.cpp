@@ -55,7 +55,7 @@ TEST_F(FoldersTest, ConfirmOverwriteAsksOnlyForExistingFiles) {
   EXPECT_EQ(ConfirmOverwrite(existing), 1);
   ASSERT_EQ(frame_->Ui().MessageLog().size(), 3u);
   const std::string& text = frame_->Ui().MessageLog()[0].text;
-  EXPECT_NE(text.find(existing), std::string::npos);
+  EXPECT_NE(text.find(plat::ShownPath(existing)), std::string::npos);  // named as the user writes it
   EXPECT_EQ(frame_->Ui().MessageLog()[0].type, plat::MB_OKCANCEL);
 }
 

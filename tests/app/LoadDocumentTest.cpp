@@ -3,6 +3,7 @@
 
 #include "app/FileKind.h"
 #include "app/StringTable.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "support/TestEnv.h"
 
@@ -44,7 +45,7 @@ TEST_F(LoadTest, EmptyAndMissingFiles) {
   EXPECT_EQ(doc_->LoadDocument(WriteFile("empty.txt", ""), 0), 0);
   EXPECT_EQ(Text(), "");
   EXPECT_LT(doc_->LoadDocument(Win("missing.txt"), 0), 0);
-  EXPECT_EQ(Text(), LoadString(IDS_CANNOT_OPEN));
+  EXPECT_EQ(Text(), LoadString(IDS_CANNOT_OPEN) + plat::ShownPath(Win("missing.txt")) + ": No such file or directory\r\n");
 }
 
 // The cut text ended mid-line without a word: it is followed by the truncation note

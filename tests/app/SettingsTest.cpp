@@ -202,7 +202,7 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
     EXPECT_EQ(status, c.failed ? 1 : 0) << err.substr(0, 2000);
     EXPECT_EQ(testenv::ReadHostFile(home + "/Pelnor.sys") == c.sys, c.failed != nullptr);
     if (c.failed) {
-      EXPECT_NE(err.find("cannot write the settings file " + plat::FromHostPath(home) + "\\" + c.failed + ": " + c.why), std::string::npos) << err;
+      EXPECT_NE(err.find("cannot write the settings file " + home + "/" + c.failed + ": " + c.why), std::string::npos) << err;
     } else {
       CQelDoc next(plat::FromHostPath(home), frame_.get());
       next.ApplySettingsOnce(0);

@@ -163,6 +163,46 @@ TEST_F(RtfRoundTripFaultsTest, TableConversionTurnedCharactersOutsideCp932IntoQu
   }
 }
 
+// Text read from RTF, written back by `print rtf` and read again is the text shown,
+// character for character: a Hebrew or Vietnamese byte became "?" (the decoder held it
+// back unflushed), a Western byte in a charset-0 or \ansi run was taken for a CP932
+// lead byte and dropped, and a group closed inside a group made a later \object or
+// \pict keep the group raw with its text, which then doubled on each round. Where
+// LibreOffice reads the source, its reading holds the same words.
+TEST_F(RtfRoundTripFaultsTest, CharactersLostOrDoubledInReadingFault) {
+  SKIP_WITHOUT_PROGRAM("soffice");
+  struct Case {
+    const char* fault;
+    const char* rtf;
+    const char* shown;      // the words the pane shows, as LibreOffice reads them back
+    bool libreOfficeReads;  // LibreOffice's reading of the source holds them too
+  } cases[] = {
+      {"Hebrew (charset 177) became question marks", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset177 David;}}\\f0 \\'f9\\'ec\\'e5\\'ed\\par}", "שלום", true},
+      {"Vietnamese (charset 163) became question marks", "{\\rtf1\\ansi{\\fonttbl{\\f0\\fcharset163 Times;}}\\f0 \\'d0\\'e2y\\par}", "Đây", true},
+      {"a charset-0 font's byte was a CP932 lead byte", "{\\rtf1\\ansi\\ansicpg932{\\fonttbl{\\f0\\fcharset0 Arial;}}\\f0 caf\\'e9\\par}", "café", true},
+      {"\\ansi text was read as CP932", "{\\rtf1\\ansi caf\\'e9 na\\'efve\\par}", "café naïve", true},
+      {"an object after a closed group doubled its text", "{\\rtf1\\ansi before {{u}\\object} after\\par}", "before u after", false},
+      {"a picture after a closed group doubled its text", "{\\rtf1\\ansi before {{`}\\pict} after\\par}", "before ` after", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    testenv::WriteHostFile(dir_.HostPath("in.rtf"), c.rtf);
+    if (c.libreOfficeReads) {
+      const std::string source = TextOf("in.rtf");
+      EXPECT_NE(source.find(c.shown), std::string::npos) << source;
+    }
+    std::string rtf = "in.rtf";
+    for (const char* round : {"once.rtf", "twice.rtf"}) {
+      const Run run = OpenAndPrintRtf("", dir_.HostPath(rtf));
+      ASSERT_EQ(run.status, 0) << run.err;
+      testenv::WriteHostFile(dir_.HostPath(round), run.out);
+      const std::string text = TextOf(round);
+      EXPECT_EQ(text.substr(0, text.find_last_not_of("\r\n") + 1), c.shown) << round;
+      rtf = round;
+    }
+  }
+}
+
 TEST_F(RtfRoundTripFaultsTest, PicturesOverEightMegabytesWereDroppedWithoutAMessageFault) {
   SKIP_WITHOUT_PROGRAM("soffice");
   SKIP_WITHOUT_PROGRAM("convert");

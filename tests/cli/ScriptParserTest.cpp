@@ -24,10 +24,10 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"open caf\xC3\xA9.txt", 1, "cannot be written in Shift-JIS"},
       {"open \xF0\x9F\x98\x80.txt", 1, "cannot be written in Shift-JIS"},
       {"open \xFF\xFE", 1, "cannot be written in Shift-JIS"},
-      {"open a\\b.txt", 1, "cannot be written in Shift-JIS"},  // '\' inside a name
+      {"open a\\b.txt", 1, "a '\\' is not allowed in a name"},  // '\' inside a name
       {std::string("open a\0b.txt", 12), 1, "a control character"},  // would cut the name at the NUL
       {"print text\n\x1B[2Jprint text", 2, "a control character"},
-      {"select a.txt \"\"", 1, "cannot be written"},
+      {"select a.txt \"\"", 1, "an empty name names no file"},
       {"command ID_NO_SUCH_COMMAND", 1, "unknown command"},
       {"command 4000000000", 1, "unknown command"},
       {"command ID_LIST_UNPACK", 1, "use 'list-command'"},
@@ -50,7 +50,7 @@ TEST(ScriptParser, ErrorsNameTheirLine) {
       {"expect selection x", 1, "expect text|status|title"},
       {"expect text \xE2\x98\x83", 1, "cannot be written in Shift-JIS"},  // a snowman
       {"answer text=\xE2\x98\x83", 1, "cannot be written"},
-      {"answer path=a\\b", 1, "cannot be written"},
+      {"answer path=a\\b", 1, "a '\\' is not allowed in a name"},
       {"command ID_IMAGE_TWO_LEVEL alt", 1, "is not shift, ctrl or keys"},
       {"command ID_IMAGE_TWO_LEVEL keys", 1, "'keys' needs at least one key"},
       {"key A keys Esc Hyper+B", 1, "unknown key 'Hyper+B'"},

@@ -1,6 +1,7 @@
 #include "archive/lzh/LzhProgram.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cctype>
 #include <optional>
 #include <string_view>
@@ -9,12 +10,14 @@
 #include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
 #include "archive/ArchiveStatus.h"
+#include "archive/FailureReason.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecError.h"
 #include "codec/lzh/LzhHeader.h"
 #include "platform/os/Files.h"
 #include "platform/os/WorkNames.h"
 #include "platform/os/Process.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -78,6 +81,12 @@ bool LzhProgramCanCreate(ArchiveState& state) {
   return state.m_nLhaCanCreate == 1;
 }
 
+std::string LzhProgramNote(ArchiveState& state) {
+  if (LzhProgramCanCreate(state)) return plat::Utf8ToCp932Lossy("\r\n(the lha program " + state.m_strLhaProgram + " could not do it either)");
+  return plat::Utf8ToCp932Lossy("\r\n(on this system the lha program does this work: none that can create archives is on "
+                                "PATH; install one, such as Debian's jlha-utils)");
+}
+
 int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,
                        const std::vector<std::string>& sources) {
   if (!LzhProgramCanCreate(state) || sources.empty()) return -1;
@@ -111,6 +120,15 @@ int PackWithLzhProgram(ArchiveState& state, const std::string& archive, const st
   }
   plat::RemoveTree(*work);
   return result;
+}
+
+std::string LzhPackReason(int packed, const std::string& folder) {
+  constexpr int64_t kFull = 64 * 1024;
+  if (packed == -2) return "";  // nothing to pack: the walk named what it refused
+  const std::optional<int64_t> room = plat::FreeSpace(AbsoluteIn(folder, "."));
+  if (room && *room < kFull) return "  (" + ErrnoReason(ENOSPC) + ")";
+  if (packed > 0) return plat::Utf8ToCp932Lossy("  (the lha program ended with status " + std::to_string(packed) + ")");
+  return "";
 }
 
 int UnpackWithLzhProgram(ArchiveState& state, const std::string& archive, const std::string& folder,

@@ -15,6 +15,7 @@
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "archive/ArchiveModes.h"
+#include "archive/ArchiveState.h"
 #include "archive/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/unpack/ExtractTarget.h"
@@ -152,7 +153,7 @@ std::string ShortReason(const std::string& work, int64_t size) {
 // file it made is checked against its header's size and CRC, and one that fails is
 // removed from the work folder (never placed, so a file of its name stays) and
 // reported. The first failure's text ("code reason"), or "" when every one held.
-std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work) {
+std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work, const ArchiveState& state) {
   std::string first;
   // Of members of one name the program keeps the last: only that one is checked,
   // and the keeping is said.
@@ -194,7 +195,13 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
     }
     file.Close();
     std::string text;
-    if (!read) {
+    if (!read && error == ENOENT) {
+      // The program reported success and wrote nothing of the member: it could not read the archive.
+      const bool own = h.method == "-lh0-" || h.method == "-lh5-";
+      text = CodeWithReason(codec::err::kWrite, plat::Utf8ToCp932Lossy("the lha program could not read the archive (" +
+                                                                        state.m_strLhaProgram + ")" +
+                                                                        (own ? "; the own reader can, with no lha on PATH" : "")));
+    } else if (!read) {
       text = CodeWithReason(codec::err::kWrite, ErrnoReason(error));
     } else if (static_cast<uint64_t>(size) != h.originalSize) {
       text = CodeWithReason(codec::err::kSizeMismatch, ShortReason(work, size));
@@ -216,7 +223,8 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
 // Done when every member was written (or declined), else failed.
 // The first failure's code is shown in a message box at the end (string 208 for a
 // method the reader lacks).
-ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) {
+ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target, const std::string& archive,
+                        ArchiveState& state) {
   ArchiveStatus first;
   uint64_t pos = 0;
   KeptMembers kept;
@@ -235,7 +243,8 @@ ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target) 
     AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(member.codecCode) : member.reason));
   }
   if (first.ok()) return first;
-  AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) : first.reason);
+  AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) + LzhProgramNote(state)
+                                                      : plat::ShownPath(archive) + "\r\n" + first.reason);
   return ArchiveStatus::Fail();
 }
 
@@ -284,7 +293,7 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
         target,
         [&](const std::string& work) {
           const int status = UnpackWithLzhProgram(Archive(), archive, work, static_cast<int64_t>(largest));
-          if (status == 0) damaged = DropDamagedFiles(image, work);
+          if (status == 0) damaged = DropDamagedFiles(image, work, Archive());
           return status;
         },
         [](int status) { return status == 0; });
@@ -304,5 +313,5 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
       return *placed;
     }
   }
-  return UnpackOwn(image, target);
+  return UnpackOwn(image, target, archive, Archive());
 }

@@ -470,7 +470,7 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   if (result.code == ArchiveCode::kNoKey) {
     if (!ConfirmOverwrite(target)) return ArchiveStatus::Fail();
     result = CopyBeside(source, target) ? ArchiveStatus::Done() : ArchiveStatus::Fail();
-    if (!result.ok()) AfxMessageBox(StringWith(IDS_CANNOT_WRITE, plat::ShownPath(target)));
+    if (!result.ok()) ShowCannotWrite(target, errno);
   }
   m_nViewRequest = kRefreshLists;
   UpdateAllViews();

@@ -152,14 +152,15 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::s
 
   if (mode == PackMode::kLzh) {
     if (!LzhProgramCanCreate(Archive())) {
-      if (!quiet) AfxMessageBox(IDS_NEEDS_UNLHA_TO_PACK);
+      if (!quiet) AfxMessageBox(LoadString(IDS_NEEDS_UNLHA_TO_PACK) + LzhProgramNote(Archive()));
       return ArchiveStatus::Fail();
     }
     // A name that cannot be stored, or a file that cannot be read, refuses the pack
     // (each named); the program's own failure is the archive's.
     const std::optional<std::vector<std::string>> names = WalkPackList(folder, sources, leftOut);
-    if (names && !names->empty() && PackWithLzhProgram(Archive(), archive, folder, *names) == 0) return ArchiveStatus::Done();
-    if (!quiet) AfxMessageBox(plat::ShownPath(named) + "\r\n" + LoadString(IDS_CANNOT_MAKE));
+    const int packed = names && !names->empty() ? PackWithLzhProgram(Archive(), archive, folder, *names) : -2;
+    if (packed == 0) return ArchiveStatus::Done();
+    if (!quiet) AfxMessageBox(plat::ShownPath(named) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + LzhPackReason(packed, folder));
     return ArchiveStatus::Fail();
   }
 

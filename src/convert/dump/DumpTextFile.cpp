@@ -8,14 +8,17 @@
 #include <string_view>
 #include <vector>
 
+#include "app/FrameHost.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "base/Alloc.h"
 #include "base/ConvertStatus.h"
 #include "base/SjisLeadByte.h"
+#include "convert/charmap/TextDecode.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -24,6 +27,15 @@ std::string_view WholeCharacters(std::string_view text) {
   size_t i = 0;
   while (i < text.size()) i += IsSjisLeadByte(static_cast<uint8_t>(text[i])) ? 2 : 1;
   return i > text.size() ? text.substr(0, text.size() - 1) : text;
+}
+
+// What the reading form turned into '?', said on the message stream: the text alone
+// would not tell a '?' of the file from a character lost.
+std::string ReplacedCharactersNote(size_t count, int form) {
+  const char* name = form == 1 ? "UTF-8" : form == 2 ? "EUC-JP" : "JIS";
+  return plat::Utf8ToCp932Lossy(std::to_string(count) + (count == 1 ? " character" : " characters") + " of the " + name +
+                                " text shown as '?': Shift-JIS (CP932) cannot express " + (count == 1 ? "it" : "them") +
+                                ", or the bytes are not " + name + " (readform=" + std::to_string(form) + ")");
 }
 
 }  // namespace
@@ -51,7 +63,9 @@ ConvertStatus DumpTextFile(CQelDoc& doc, DumpCall& call) {
   // Shift-JIS text is shown from the bytes read, without a copy between.
   const bool decode = doc.m_nReadTextForm != 0 && !doc.m_bSjisFixed;
   std::string decoded;
-  if (decode) decoded = doc.DecodeTextToSjis(raw, doc.m_nReadTextForm);
+  size_t replaced = 0;
+  if (decode) decoded = DecodeTextCounting(doc, raw, doc.m_nReadTextForm, replaced);
+  if (replaced > 0) AfxNote(ReplacedCharactersNote(replaced, doc.m_nReadTextForm));
   const std::string_view text = decode ? std::string_view(decoded) : raw;
   doc.m_nConvPos = 0;
   // At most the output volume is shown; the buffer's margin holds the note. The text

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
@@ -18,6 +19,7 @@
 #include "codec/LzwDecode.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -665,5 +667,8 @@ std::string PdfReader::CanvasFullNote() {
     std::snprintf(status, sizeof status, "Page No. = %d  continued", pageCount);
     g_pStatusBar->SetPaneText(0, status);
   }
+  AfxNote(plat::Utf8ToCp932Lossy("the pages after page " + std::to_string(pageCount) + " are not shown: the table rows are full (n_tbl=" +
+                                 std::to_string(call.tableRows / 100) + "); --set n_tbl=" + std::to_string(suggestion) +
+                                 " (set n_tbl=" + std::to_string(suggestion) + " in a script) raises them"));
   return text;
 }

@@ -24,6 +24,7 @@
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
 #include "image/saving/ImageSaveFormats.h"
+#include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
@@ -72,7 +73,7 @@ std::optional<ImageSaveCode> SaveCodeOfName(const std::string& name) {
 
 // A failure's reason on the message road (text UTF-8, the name CP932 as chosen).
 void Refuse(const std::string& name, const std::string& why) {
-  AfxMessageBox((name.empty() ? std::string() : name + ": ") + plat::Utf8ToCp932Lossy(why));
+  AfxMessageBox((name.empty() ? std::string() : plat::ShownPath(name) + ": ") + plat::Utf8ToCp932Lossy(why));
 }
 
 // The next numbered name of a capture from the list: "shot07" gives "shot08",
@@ -296,7 +297,8 @@ int CQelView::CaptureScreen(int code) {
   }
   const bool pdf = AsciiLowerTail(name, 4) == ".pdf";
   if (pdf && code != kCaptureDataScreen) {
-    AfxMessageBox(162);
+    AfxMessageBox(plat::ShownPath(name) + "\n" + LoadString(162) +
+                  plat::Utf8ToCp932Lossy("  (only the data screen is captured as PDF; a screen capture is .bmp, .png or .jpg)"));
     return -1;
   }
   if (code == kCaptureDataScreen) return CaptureDataScreen(name, pdf);

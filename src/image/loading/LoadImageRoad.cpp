@@ -10,12 +10,28 @@
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
 #include "image/ImageStatus.h"
+#include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
+
+namespace {
+
+// A small file whose picture (a run-length BMP's rows) passes the "bmpfile" volume: the
+// picture is over it, not the file. "" when the file itself is over.
+std::string PictureOverText(const std::string& path, int64_t volume) {
+  const auto file = plat::Stat(path);
+  if (!file || file->size > volume) return "";
+  return plat::Utf8ToCp932Lossy("\r\n(the file is " + std::to_string(file->size) + " bytes: its decoded picture passes the volume)");
+}
+
+}  // namespace
 
 int CQelDoc::LoadImageRoad(const std::string& path) {
   m_nConvPos = 0;
   const int result = LoadImageFile(path, 0);
   if (result == 0) {
-    if (Image().m_bImageCut) AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
+    if (Image().m_bImageCut) {
+      AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageVolumeOverText(m_nBmpFileLimit) + PictureOverText(path, m_nBmpFileLimit));
+    }
     const int64_t rows = Image().m_pImageBits ? Image().m_bmiImage.bmiHeader.biSizeImage : 0;
     if (rows > m_nBmpDataLimit) AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageDataOverText(rows, m_nBmpDataLimit));
     return m_nConvPos;
@@ -26,6 +42,7 @@ int CQelDoc::LoadImageRoad(const std::string& path) {
     ConvAppend(LoadString(349));
   } else if (result == -3) {
     ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);
+    ConvAppend(PictureOverText(path, m_nBmpFileLimit));
     m_volumeCut = VolumeCut::kImageFile;
   } else {
     m_nConvPos = 0;

@@ -390,11 +390,14 @@ bool File::Open(std::string_view winPath, Mode mode) {
     Close();
     return false;
   }
-  struct stat st;
+  struct stat st {};
   // O_NONBLOCK means nothing to a regular file; anything else gets blocking reads back.
-  if (fstat(fd_, &st) != 0 || S_ISDIR(st.st_mode) ||
+  const bool stated = fstat(fd_, &st) == 0;
+  if (!stated || S_ISDIR(st.st_mode) ||
       (!S_ISREG(st.st_mode) && fcntl(fd_, F_SETFL, fcntl(fd_, F_GETFL) & ~O_NONBLOCK) != 0)) {
+    const int error = stated && S_ISDIR(st.st_mode) ? EISDIR : errno;
     Close();
+    errno = error;  // the caller's reason
     return false;
   }
   return true;

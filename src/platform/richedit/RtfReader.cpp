@@ -3,9 +3,9 @@
 // \tx, \plain \cf \highlight \b \i \ul \uld \ulnone \strike \f \fs \up \dn, \par \tab
 // \page) and what other writers add (\uN with \ucN fallbacks, \'hh, \cell \row,
 // quotes and dashes). Text bytes are in the code page of the font's character set
-// (128 CP932; 204 Cyrillic, 161 Greek, 134 and 136 Chinese, 129 Korean, 238 Central
-// European and the other Windows pages through iconv), else in the document's code
-// page (932 by default, \ansicpg). A raw lead byte
+// (128 CP932; 0 code page 1252; 204 Cyrillic, 161 Greek, 134 and 136 Chinese, 129
+// Korean, 238 Central European and the other Windows pages through iconv), else in the
+// document's code page (\ansicpg; 1252 after \ansi, else 932). A raw lead byte
 // takes the next byte as its trail, even a backslash. A double-byte character takes
 // the run's double-byte font (\dbch\afN) and the character set 128, as the control
 // keeps Japanese text. A character CP932 has no code of its own for (\uN, a UTF-16
@@ -76,7 +76,7 @@ struct State {
 struct Font {
   int number = -1;
   std::string name;
-  uint8_t charset = 0;
+  int charset = -1;  // -1 when the table names none
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -210,6 +210,7 @@ class RtfReader {
     if (st_.dest == Dest::FontTable && font_.number >= 0 && !font_.name.empty()) FinishFont();
     st_ = stack_.back();
     stack_.pop_back();
+    st_.fresh = false;  // a group closed inside it: \object or \pict no longer opens it
     formatDirty_ = true;
   }
 
@@ -290,10 +291,12 @@ class RtfReader {
     }
   }
 
-  // The code page of the text bytes: the font's character set names it, else the
-  // document's (a page no character set stands for is read as 1252).
+  // The code page of the text bytes: the font's character set names it (0 is the Western
+  // page 1252), else the document's (a page no character set stands for is read as 1252).
   int TextCodePage() const {
-    if (const int page = CodePageOfCharset(CurrentCharset())) return page;
+    const int charset = CurrentCharset();
+    if (charset == 0) return 1252;
+    if (const int page = CodePageOfCharset(charset)) return page;
     if (codePage_ == 932 || codePage_ == 1252) return codePage_;
     for (int charset : {129, 130, 134, 136, 161, 162, 163, 177, 178, 186, 204, 222, 238}) {
       if (CodePageOfCharset(charset) == codePage_) return codePage_;
@@ -430,9 +433,9 @@ class RtfReader {
       case Dest::Skip: return;
       case Dest::FontTable:
         if (w == "f") {
-          font_ = Font{p, {}, 0};
+          font_ = Font{p, {}, -1};
         } else if (w == "fcharset") {
-          font_.charset = static_cast<uint8_t>(std::clamp(p, 0, 255));
+          font_.charset = std::clamp(p, 0, 255);
         } else if (w == "u") {
           AppendUnicodeToName(p);
         }
@@ -473,6 +476,10 @@ class RtfReader {
     }
     if (w == "ansicpg") {
       codePage_ = p;
+      return;
+    }
+    if (w == "ansi") {
+      codePage_ = 1252;
       return;
     }
     if (w == "deff") {
@@ -523,7 +530,7 @@ class RtfReader {
       const Font* f = FindFont(p);
       if (f) {
         cf.szFaceName = f->name;
-        cf.bCharSet = f->charset;
+        cf.bCharSet = static_cast<uint8_t>(std::max(f->charset, 0));
       }
       st_.charset = f ? f->charset : -1;
       st_.faceSet = true;
@@ -738,7 +745,7 @@ class RtfReader {
     if (!st_.faceSet) {
       if (const Font* f = FindFont(defaultFont_)) {
         cf.szFaceName = f->name;
-        cf.bCharSet = f->charset;
+        cf.bCharSet = static_cast<uint8_t>(std::max(f->charset, 0));
       }
     }
     if (doubleByte) {

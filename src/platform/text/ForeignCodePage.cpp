@@ -15,7 +15,9 @@ iconv_t OpenDecoder(int codePage) {
 
 bool Opened(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
 
-// One character of one or two bytes, or 0 when the code page has none for them.
+// One character of one or two bytes, or 0 when the code page has none for them. The
+// decoders of pages with combining marks (1255, 1258) hold a base character back until
+// the next one or a flush, so the state is flushed after the bytes.
 char32_t DecodeOne(iconv_t cd, const char* bytes, size_t size) {
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   char in[2] = {bytes[0], size > 1 ? bytes[1] : '\0'};
@@ -25,7 +27,9 @@ char32_t DecodeOne(iconv_t cd, const char* bytes, size_t size) {
   size_t inLeft = size;
   size_t outLeft = sizeof out;
   const size_t done = iconv(cd, &src, &inLeft, &dst, &outLeft);
-  if (done == static_cast<size_t>(-1) || inLeft != 0 || sizeof out - outLeft != sizeof(wchar_t)) return 0;
+  if (done == static_cast<size_t>(-1) || inLeft != 0) return 0;
+  if (iconv(cd, nullptr, nullptr, &dst, &outLeft) == static_cast<size_t>(-1)) return 0;
+  if (sizeof out - outLeft != sizeof(wchar_t)) return 0;
   return static_cast<char32_t>(out[0]);
 }
 

@@ -1,6 +1,8 @@
 #include "richtext/sheet/RtfPageMarks.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -8,6 +10,7 @@
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
 namespace {
@@ -59,7 +62,7 @@ int CQelView::FixRtfPageMarks(const std::string& path) {
   if (g_pDoc && g_pDoc->GetFileKind(path) != kKindRtf) return 0;
   plat::File file;
   if (!file.Open(path, plat::File::Mode::ReadWrite) || file.GetLength() > kMaxRtfFile) {
-    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + path);
+    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + plat::ShownPath(path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return -1;
   }
   std::string bytes(static_cast<size_t>(std::max<int64_t>(file.GetLength(), 0)), '\0');
@@ -68,7 +71,7 @@ int CQelView::FixRtfPageMarks(const std::string& path) {
   bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
   const std::string fixed = FixRtfPageMarksText(bytes);
   if (fixed != bytes && !plat::WriteWholeFile(path, fixed)) {
-    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + path);
+    AfxMessageBox(LoadString(IDS_CANNOT_OPEN) + "\nfile = " + plat::ShownPath(path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return -1;
   }
   return 0;

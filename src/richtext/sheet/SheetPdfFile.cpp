@@ -4,7 +4,9 @@
 // to a new work file in the target's folder and renamed over the target, so a stop
 // or a failed write leaves an existing file as it was. The new file is then opened.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <optional>
 
@@ -16,6 +18,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 #include "richtext/RichTextState.h"
 #include "richtext/ViewTableState.h"
 #include "richtext/sheet/SheetMarkup.h"
@@ -31,7 +34,7 @@ constexpr int kTableItemsOver = 243;  // the table item count is over its settin
 
 std::string WithName(int id, const std::string& name) {
   char text[1400];
-  std::snprintf(text, sizeof text, LoadString(id).c_str(), name.substr(0, 1000).c_str());
+  std::snprintf(text, sizeof text, LoadString(id).c_str(), plat::ShownPath(name).substr(0, 1000).c_str());
   return text;
 }
 
@@ -80,7 +83,8 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   // A folder, a file still protected or a folder that takes no new file: nothing is written.
   const auto now = plat::Stat(path);
   if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
-    view.Pane().m_strKeyFailure = WithName(kWriteProtected, path);
+    const int error = now && now->isDirectory ? EISDIR : now && now->readOnly ? EACCES : errno;
+    view.Pane().m_strKeyFailure = WithName(kWriteProtected, path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(error)) + ")";
     AfxMessageBox(view.Pane().m_strKeyFailure);
     return std::nullopt;
   }

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "app/StringTable.h"
+#include "platform/os/Files.h"
 #include "richtext/RichTextState.h"
 #include "richtext/ViewTableState.h"
 #include "support/TestEnv.h"
@@ -147,14 +148,16 @@ TEST_F(SheetPdfFileTest, AWriteProtectedTargetIsAskedAbout) {
 TEST_F(SheetPdfFileTest, AFolderOrAMissingFolderIsRefused) {
   SetRows(2);
   std::filesystem::create_directory(dir_.HostPath("d.pdf"));
-  for (const std::string& target : {Win("d.pdf"), Win("none") + "\\x.pdf"}) {
+  const std::pair<std::string, std::string> targets[] = {{Win("d.pdf"), "Is a directory"},
+                                                         {Win("none") + "\\x.pdf", "No such file or directory"}};
+  for (const auto& [target, why] : targets) {
     AnswerPath(target);
     frame_->Ui().QueueAnswer(plat::IDOK);
     EXPECT_EQ(P(), -1) << target;
-    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
+    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。", named as written, and the reason
     std::string expected = LoadString(179);
-    expected.replace(expected.find("%s"), 2, target);
-    EXPECT_EQ(frame_->Ui().MessageLog().back().text, expected);
+    expected.replace(expected.find("%s"), 2, plat::ShownPath(target));
+    EXPECT_EQ(frame_->Ui().MessageLog().back().text, expected + "  (" + why + ")");
   }
   EXPECT_TRUE(std::filesystem::is_directory(dir_.HostPath("d.pdf")));
 }

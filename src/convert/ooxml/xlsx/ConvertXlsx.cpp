@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "app/FrameHost.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
 #include "convert/ConvertState.h"
@@ -24,6 +25,7 @@
 #include "convert/ooxml/xlsx/XlsxScan.h"
 #include "convert/ooxml/XmlPart.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -128,6 +130,8 @@ void XlsxReader::ReadSharedStrings() {
     const size_t end = empty ? gt : std::min(FindTag(part, at + 1, "/si"), part.size());
     if (static_cast<int>(strings_.size()) >= kMaxSharedStrings) {
       stringsDropped_ = true;
+      AfxNote(plat::Utf8ToCp932Lossy("the workbook holds more than " + std::to_string(kMaxSharedStrings) +
+                                     " shared strings: the cells of the rest are left blank; no setting raises that cap"));
       break;
     }
     std::string text;
