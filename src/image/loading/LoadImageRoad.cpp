@@ -13,7 +13,10 @@
 
 int CQelDoc::LoadImageRoad(const std::string& path) {
   m_nConvPos = 0;
+  // The viewer holds no more of a picture's rows than it shows.
+  Image().m_nRowsKept = m_nBmpDataLimit;
   const int result = LoadImageFile(path, 0);
+  Image().m_nRowsKept = 0;
   if (result == 0) {
     if (Image().m_bImageCut) AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageVolumeOverText(m_nBmpFileLimit));
     const int64_t rows = Image().m_pImageBits ? Image().m_bmiImage.bmiHeader.biSizeImage : 0;
