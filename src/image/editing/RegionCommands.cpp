@@ -235,11 +235,15 @@ CommandRows RegionCommands() { return kRows; }
 
 bool RegionOutsidePicture(CQelView& v) {
   const CRect& r = v.Region().m_rcRegion;
-  if (r.right < 0 || !v.Image().m_pDisplayBitmap || v.ClippedRegion().right > v.ClippedRegion().left) return false;
+  if (r.right < 0 || !v.Image().m_pDisplayBitmap) return false;
+  const int width = v.Image().m_pDisplayBitmap->width, height = v.Image().m_pDisplayBitmap->height;
+  if (std::min(r.left, r.right) < width && std::min(r.top, r.bottom) < height && std::max(r.left, r.right) > 0 &&
+      std::max(r.top, r.bottom) > 0) {
+    return false;
+  }
   const auto n = [](int value) { return std::to_string(value); };
   AfxMessageBox("the region (" + n(r.left) + ", " + n(r.top) + ")-(" + n(r.right) + ", " + n(r.bottom) +
-                ") lies outside the picture (" + n(v.Image().m_pDisplayBitmap->width) + " x " +
-                n(v.Image().m_pDisplayBitmap->height) + "): nothing to act on");
+                ") lies outside the picture (" + n(width) + " x " + n(height) + "): nothing to act on");
   return true;
 }
 
