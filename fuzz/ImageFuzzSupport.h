@@ -25,6 +25,10 @@ inline const PictureContext& FuzzPictureContext() {
       CBufferInflater inflater;
       return static_cast<int>(inflater.Run(in.data(), length, data, capacity));
     };
+    c.inflateTo = [](const uint8_t* data, int64_t length, codec::CByteSink& sink, int64_t capacity) {
+      CBufferInflater inflater;
+      return inflater.Run(data, length, sink, capacity);
+    };
     return c;
   }();
   return cx;

@@ -39,6 +39,7 @@ struct DocState {
   int m_nDisplayState = 0;   // 99 while a reload by the image view or a sheet rendering runs
   ViewRequests m_nViewRequest;  // what the views do at their next update
   ViewAction m_nViewAction;     // the text pane's one-shot job (CQelDoc::PostViewAction)
+  int m_nViewActionResult = 0;  // what the pane's performance of it gave: 0 done, -1 failed
   int m_nMediaRequest = 0;   // MediaRequest
   int m_nPrintMode = 0;      // 0 none, 1 print, 2 preview, 3 margins
   int m_nListLayout = 0;     // ListLayout, 0 to 18

@@ -103,12 +103,14 @@ void CQelDoc::UpdateAllViews() {
   for (CDocView* view : views) view->OnUpdate();
 }
 
-bool CQelDoc::PostViewAction(const ViewAction& action) {
+int CQelDoc::PostViewAction(const ViewAction& action) {
   m_nViewAction = action;
+  m_nViewActionResult = 0;
   UpdateAllViews();
   const bool taken = m_nViewAction.kind == ViewActionKind::kNone;
   if (!taken && action.kind != ViewActionKind::kLoadMetafile) m_nViewAction = {};
-  return taken;
+  if (!taken) return 0;
+  return m_nViewActionResult < 0 ? -1 : 1;
 }
 
 bool CQelDoc::TakePendingMetafile() {

@@ -95,10 +95,11 @@ class CQelDoc : public DocState {
   // and status text go there.
   CFrameHost* FrameHost() const { return frame_; }
   void UpdateAllViews();
-  // Hands a one-shot job to the text pane, whose update performs it; false when no
+  // Hands a one-shot job to the text pane, whose update performs it: 1 when it was
+  // done, -1 when the pane took it and it failed (its message said why), 0 when no
   // view took it. An action no view took is not left for the next picture, but a
   // metafile load stays for the document to draw (TakePendingMetafile).
-  bool PostViewAction(const ViewAction& action);
+  int PostViewAction(const ViewAction& action);
   // True (and no longer pending) when a metafile load was posted and no view took it.
   bool TakePendingMetafile();
   void AddView(CDocView* view);

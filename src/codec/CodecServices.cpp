@@ -101,15 +101,30 @@ CBufferInflater::CBufferInflater() : inflater_(std::make_unique<codec::CInflater
 CBufferInflater::~CBufferInflater() = default;
 
 int64_t CBufferInflater::Run(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity) {
-  if (length <= 0 || capacity <= 0) return -1;
+  if (capacity <= 0) return -1;
   codec::CBoundedSink sink(out, static_cast<uint64_t>(capacity));
+  const int64_t run = Run(in, length, static_cast<codec::CByteSink&>(sink), capacity);
+  return run < 0 ? run : static_cast<int64_t>(sink.Kept());
+}
+
+int64_t CBufferInflater::Run(const uint8_t* in, int64_t length, codec::CByteSink& sink, int64_t capacity) {
+  if (length <= 0 || capacity <= 0) return -1;
+  struct Counting : codec::CByteSink {
+    explicit Counting(codec::CByteSink& to) : to_(to) {}
+    void Put(const uint8_t* data, size_t n) override {
+      to_.Put(data, n);
+      count += n;
+    }
+    codec::CByteSink& to_;
+    uint64_t count = 0;
+  } counting(sink);
   try {
-    inflater_->Run(std::span<const uint8_t>(in, static_cast<size_t>(length)), sink, static_cast<uint64_t>(capacity), true);
+    inflater_->Run(std::span<const uint8_t>(in, static_cast<size_t>(length)), counting, static_cast<uint64_t>(capacity), true);
   } catch (const codec::CodecError& e) {
     if (std::string_view(e.Code()) == codec::err::kSizeMismatch) return -3;
-    if (sink.Kept() == 0) return -1;
+    if (counting.count == 0) return -1;
   }
-  return static_cast<int64_t>(sink.Kept());
+  return static_cast<int64_t>(counting.count);
 }
 
 std::optional<std::vector<ZipImageMember>> ListZipImage(std::span<const uint8_t> archive) {

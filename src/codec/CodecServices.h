@@ -12,6 +12,7 @@
 #include <vector>
 
 namespace codec {
+class CByteSink;
 class CDeflater;
 class CInflater;
 }
@@ -62,6 +63,9 @@ class CBufferInflater {
   // when nothing could be decoded. A stream that breaks off keeps what was decoded
   // before the break.
   int64_t Run(const uint8_t* in, int64_t length, uint8_t* out, int64_t capacity);
+  // The same into a sink that takes the bytes as they are decoded, so that no
+  // buffer need hold them all.
+  int64_t Run(const uint8_t* in, int64_t length, codec::CByteSink& sink, int64_t capacity);
 
  private:
   std::unique_ptr<codec::CInflater> inflater_;

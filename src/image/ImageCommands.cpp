@@ -15,10 +15,13 @@
 
 namespace {
 
+// What the pane's performance of a posted job gave, as a command's result: a job
+// no pane took, or one that failed, did nothing.
+int Performed(int posted) { return posted > 0 ? 0 : -1; }
+
 // Each save posts its one-shot ViewAction; the text view saves what it shows.
 int SaveShown(CommandContext& cx, ImageSaveCode code) {
-  cx.doc->PostViewAction({ViewActionKind::kSaveAsked, code});
-  return 0;
+  return Performed(cx.doc->PostViewAction({ViewActionKind::kSaveAsked, code}));
 }
 
 void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
@@ -27,8 +30,7 @@ void OnUpdateImageSave(CommandContext& cx, CCmdUI& ui) {
 
 int OnSaveBmz(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kBmz); }
 int OnSaveBmp(CommandContext& cx) {
-  cx.doc->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});
-  return 0;
+  return Performed(cx.doc->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget}));
 }
 int OnSavePng(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kPng); }
 int OnSaveJpegHigh(CommandContext& cx) { return SaveShown(cx, ImageSaveCode::kJpegHigh); }
@@ -40,10 +42,10 @@ int Capture(CommandContext& cx, int action) {
   CQelDoc& doc = *cx.doc;
   if (action == kCaptureClickedWindow && cx.frame) cx.frame->ActivateNextViewPane(0);
   if (action == kCaptureClickedWindow) doc.m_nViewRequest = kRefreshAll;
-  doc.PostViewAction({.kind = ViewActionKind::kCapture, .captureCode = action});
+  const int captured = doc.PostViewAction({.kind = ViewActionKind::kCapture, .captureCode = action});
   const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
   if (!shown.empty()) doc.LoadDocument(shown, 0);
-  return 0;
+  return Performed(captured);
 }
 int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, kCaptureDesktop); }
 int OnSaveClickedWindow(CommandContext& cx) { return Capture(cx, kCaptureClickedWindow); }

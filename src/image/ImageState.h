@@ -28,6 +28,7 @@ struct ImageState {
   int m_bImageCut = 0;          // a BMP's rows were cut at the "bmpfile" volume
   int m_bImageShort = 0;        // the file's data ended before the picture's last row
   int64_t m_nImageTooLarge = 0;  // the rows of the picture last refused as too large to hold, bytes
+  int64_t m_nRowsKept = 0;       // while the viewer loads: the bytes of rows it shows (bmpdata); 0 holds all
   std::shared_ptr<PictureRows> m_imageStore;
 
   int m_bImageMirror = 0;

@@ -5,8 +5,7 @@
 #include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "codec/CodecServices.h"
 #include "frame/MainFrame.h"
 #include "frame/StatusBar.h"
 #include "image/ImageState.h"
@@ -49,15 +48,23 @@ std::string ImageDataOverText(int64_t bytes, int64_t volume) {
          "up to " + Megabytes(kMaxDibBytes) + ") raises it";
 }
 
+std::string ImageDataRefusedText(int64_t bytes, int64_t volume) {
+  return "the picture's rows take " + Megabytes(bytes) + ", more than the picture memory volume (bmpdata=" +
+         Megabytes(volume) + "); --set bmpdata=MB (or bmpdata=MB in Pelnor.inf, up to " + Megabytes(kMaxDibBytes) +
+         ") raises it";
+}
+
 PictureContext DocPictureContext(CQelDoc& doc) {
   PictureContext cx;
   cx.hook = &doc.m_allocHook;
   cx.outOfMemory = ShowImageOutOfMemory;
   cx.format = ShowImageFormat;
-  cx.inflate = [&doc](uint8_t* data, int length, int capacity) {
-    const ArchiveStatus inflated = doc.InflateViaTempZip(data, length, capacity, InflateMode::kToCapacity);
-    return inflated.ok() ? static_cast<int>(inflated.produced) : -1;
-  };
   cx.tooLarge = [&doc](int64_t bytes) { doc.Image().m_nImageTooLarge = bytes; };
+  // The own codec, taking the rows as they inflate: a PNG's rows are never held whole.
+  cx.inflateTo = [](const uint8_t* data, int64_t length, codec::CByteSink& sink, int64_t capacity) -> int64_t {
+    CBufferInflater inflater;
+    const int64_t got = inflater.Run(data, length, sink, capacity);
+    return got == -3 ? capacity : got;  // data past the rows is not theirs
+  };
   return cx;
 }

@@ -20,6 +20,9 @@ std::string ImageVolumeOverText(int64_t volume);
 // picture memory volume ("bmpdata"), with the setting that raises it.
 std::string ImageTooLargeText(int64_t bytes);
 std::string ImageDataOverText(int64_t bytes, int64_t volume);
-// The document's allocation hook, the box and format pane above, the document's
-// temporary-archive inflater, and the record of a picture too large to hold.
+// A picture refused because its rows pass the picture memory volume, with the setting.
+std::string ImageDataRefusedText(int64_t bytes, int64_t volume);
+// The document's allocation hook, the box and format pane above, the own codec's
+// inflater taking a PNG's rows as they come, and the record of a picture too large
+// to hold.
 PictureContext DocPictureContext(CQelDoc& doc);

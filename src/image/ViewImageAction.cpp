@@ -24,7 +24,7 @@ bool IsSave(ViewActionKind kind) {
 
 }  // namespace
 
-void CQelView::PerformImageAction(const ViewAction& action) {
+int CQelView::PerformImageAction(const ViewAction& action) {
   using Kind = ViewActionKind;
   const bool image = IsImageKind(Pane().m_nShownKind) && Image().m_pImageBits != nullptr;
   // A picture object goes back to the painted image before its pixels are read (or
@@ -32,29 +32,34 @@ void CQelView::PerformImageAction(const ViewAction& action) {
   const bool leavesObject = IsSave(action.kind) || action.Is(Kind::kSaveRegion) || action.Is(Kind::kLoadMetafile);
   if (leavesObject && image) LeavePictureObjectMode();
   switch (action.kind) {
-    case Kind::kCapture: CaptureScreen(action.captureCode); return;
-    case Kind::kSaveRegion: NoteNotBuilt("region copy and save"); return;
+    case Kind::kCapture: return CaptureScreen(action.captureCode) < 0 ? -1 : 0;
+    case Kind::kSaveRegion: NoteNotBuilt("region copy and save"); return -1;
     case Kind::kLoadMetafile:
       if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(Pane().m_nShownKind)) TakeDocumentImage();
-      return;
+      return 0;
     case Kind::kNone:
-    case Kind::kSaveKeepsLists: return;
+    case Kind::kSaveKeepsLists: return 0;
     default: break;
   }
+  const std::string dropped = "image save " + std::to_string(SaveCodeNumber(action.saveCode)) + " dropped: ";
   if (!image) {
-    AfxNote("image save " + std::to_string(SaveCodeNumber(action.saveCode)) + " dropped: no picture is shown");
-    return;
+    AfxNote(dropped + "no picture is shown");
+    return -1;
   }
   switch (action.kind) {
-    case Kind::kSaveAsked: SaveImageAs(action.saveCode, SaveImageMode::kAsk); break;
-    case Kind::kSaveToDocument: SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kDocumentPath); break;  // the path's extension decides
-    case Kind::kConvertSave: SaveImageAs(action.saveCode, SaveImageMode::kConvert); break;
-    case Kind::kSaveSource:
+    case Kind::kSaveAsked: return SaveImageAs(action.saveCode, SaveImageMode::kAsk).ok() ? 0 : -1;
+    case Kind::kSaveToDocument:  // the path's extension decides
+      return SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kDocumentPath).ok() ? 0 : -1;
+    case Kind::kConvertSave: return SaveImageAs(action.saveCode, SaveImageMode::kConvert).ok() ? 0 : -1;
+    case Kind::kSaveSource: {
       // The refresh takes the pending save and writes the source picture.
       m_doc.m_nViewAction = action;
-      RefreshImage(RefreshMode::kRender);
+      const int saved = RefreshImage(RefreshMode::kRender);
+      const bool reached = m_doc.m_nViewAction.Is(Kind::kNone);
       m_doc.m_nViewAction = {};
-      break;
-    default: break;
+      if (!reached) AfxNote(dropped + "the picture could not be rendered");
+      return reached && saved > 0 ? 0 : -1;
+    }
+    default: return 0;
   }
 }

@@ -77,6 +77,15 @@ plat::Bitmap* DisplayPicture::get() const {
   return bitmap_.get();
 }
 
+plat::Bitmap* DisplayPicture::ForEdit() {
+  plat::Bitmap* bitmap = get();
+  if (bitmap) {
+    bitmap->sourceBits = 24;
+    bitmap->palette.clear();
+  }
+  return bitmap;
+}
+
 void DisplayPicture::PaintTo(plat::Bitmap& target, int x, int y, int width, int height, int sx, int sy) const {
   if (bitmap_) {
     plat::BitBlt(target, x, y, width, height, *bitmap_, sx, sy);

@@ -47,6 +47,10 @@ class DisplayPicture {
   // The device bitmap of the picture, made on the first call. Null when there is no picture.
   plat::Bitmap* get() const;
   plat::Bitmap& operator*() const { return *get(); }
+  // The device bitmap an edit writes into: from then on the picture is one of 24
+  // bits whose pixels read back as they are, not through the colour table of the
+  // depth it was made from (which holds none of the colours an edit brings).
+  plat::Bitmap* ForEdit();
   plat::Bitmap* operator->() const { return get(); }
 
   // Copies width x height pixels from (sx, sy) of the picture to (x, y) of target.

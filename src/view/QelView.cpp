@@ -50,7 +50,7 @@ void CQelView::OnUpdate() {
   if (forThisPane && !m_doc.m_nViewAction.Is(ViewActionKind::kNone)) {
     const ViewAction action = m_doc.m_nViewAction;
     m_doc.m_nViewAction = {};
-    PerformImageAction(action);
+    m_doc.m_nViewActionResult = PerformImageAction(action);
   }
   PerformMediaRequest();
   if (m_doc.m_nPrintMode != 0) {

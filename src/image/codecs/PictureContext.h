@@ -14,6 +14,9 @@
 #include "image/codecs/Dib.h"
 
 class AllocHook;
+namespace codec {
+class CByteSink;
+}
 
 struct PictureContext {
   AllocHook* hook = nullptr;
@@ -24,6 +27,13 @@ struct PictureContext {
   std::function<int(uint8_t* data, int length, int capacity)> inflate;
   // A picture whose rows would pass kMaxDibBytes: the bytes they would take.
   std::function<void(int64_t bytes)> tooLarge;
+  // Inflates the raw Deflate data in data[0, length) into sink as it decodes, at most
+  // capacity bytes: the bytes inflated; 0 or below when nothing inflates. Unset: the
+  // data is inflated whole through inflate, then handed to the sink.
+  std::function<int64_t(const uint8_t* data, int64_t length, codec::CByteSink& sink, int64_t capacity)> inflateTo;
+  // The bytes of a DIB's rows the caller keeps (its picture memory volume), counted
+  // from the DIB's first row; a PNG reader holds no rows past them. 0 keeps all.
+  int64_t keepBytes = 0;
 
   void OutOfMemory(const char* place) const {
     if (outOfMemory) outOfMemory(place);
@@ -32,6 +42,7 @@ struct PictureContext {
     if (format) format(text);
   }
   int Inflate(uint8_t* data, int length, int capacity) const { return inflate ? inflate(data, length, capacity) : -1; }
+  int64_t InflateTo(const uint8_t* data, int64_t length, codec::CByteSink& sink, int64_t capacity) const;
   void TooLarge(int64_t bytes) const {
     if (tooLarge) tooLarge(bytes);
   }

@@ -254,9 +254,19 @@ int CQelView::OnConvertToBitmapObject() {
   }
   plat::RichEdit* rich = Rich();
   const std::string* object = rich ? rich->SelectedObject() : nullptr;
-  if (!object) return -1;
+  if (!object) {
+    // A picture of a few rows is painted in that mode too: it has no object.
+    AfxMessageBox(IsImageKind(Pane().m_nShownKind) && Image().m_nPaintHeight <= kMinBandedRows
+                      ? Format("a picture of %d rows or fewer is painted, not made a picture object: nothing to convert",
+                               kMinBandedRows)
+                      : std::string("no picture object is selected: nothing to convert"));
+    return -1;
+  }
   const std::string kind = plat::ObjectClassOf(*object);
-  if (kind != "StaticDib" && kind != "StaticMetafile") return -1;
+  if (kind != "StaticDib" && kind != "StaticMetafile") {
+    AfxMessageBox("the selected object is no picture: nothing to convert");
+    return -1;
+  }
   std::string converted = *object;
   const size_t at = converted.find("\\objclass " + kind);
   converted.replace(at + 10, kind.size(), "PBrush");

@@ -175,11 +175,15 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
   if (imageBytes == 0) return 0;
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(imageBytes);
 
-  // A pending document save takes the image instead of showing it.
+  // A pending document save takes the image instead of showing it (also when the
+  // pane shows the document again before it performs the action): its result is the
+  // action's.
   const ViewAction action = m_doc.m_nViewAction;
   if (action.Is(ViewActionKind::kSaveSource)) {
     m_doc.m_nViewAction = {};
-    return SaveSourceImage(action.saveCode, source);
+    const int saved = SaveSourceImage(action.saveCode, source);
+    m_doc.m_nViewActionResult = saved > 0 ? 0 : -1;
+    return saved;
   }
 
   if (Image().m_bFitToWindow > 0) {

@@ -295,6 +295,8 @@ int CQelView::ApplyImageEdit(ImageEdit code, const std::string& text) {
   rows.darken = Region().m_nLayerMode == 8 || Region().m_nLayerMode == 18;
   rows.background = plat::PixelOfColor(Solid(Image().m_ImageSettings.m_clrBackground));
   rows.key = plat::PixelOfColor(Region().m_crLayerKey);
+  // The edited picture is of 24 bits, as the format pane says: what is saved is what is shown.
+  if (code != ImageEdit::kBackupOnly) Image().m_pDisplayBitmap.ForEdit();
   WriteEditRows(shown, work.get(), r, rows, backup ? saved.data() : nullptr);
   // The display becomes the image, so the saved pixels' place in the display is
   // their place in the image (kBackupOnly changes nothing and keeps them only when the

@@ -13,6 +13,7 @@
 #include "app/ViewCodes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/editing/RegionCommands.h"
 #include "image/ViewImageState.h"
 #include "image/ViewRegionState.h"
 #include "platform/text/CodePage.h"
@@ -100,9 +101,20 @@ int OnBlockFill(CommandContext& cx) {
   return 0;
 }
 
-int OnFill(CommandContext& cx) { return cx.view->OnFillCommand(); }
-int OnFrame(CommandContext& cx) { return cx.view->OnFrameCommand(); }
-int OnText(CommandContext& cx) { return cx.view->OnTextCommand(); }
+// Outside paint mode the figure and the text go into the region, which must hold
+// some of the picture.
+int OnFill(CommandContext& cx) {
+  if (cx.view->Region().m_nPaintMode != 1 && RegionOutsidePicture(*cx.view)) return -1;
+  return cx.view->OnFillCommand();
+}
+int OnFrame(CommandContext& cx) {
+  if (cx.view->Region().m_nPaintMode != 1 && RegionOutsidePicture(*cx.view)) return -1;
+  return cx.view->OnFrameCommand();
+}
+int OnText(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
+  return cx.view->OnTextCommand();
+}
 
 int OnClearColors(CommandContext& cx) {
   ImageConvertSettings& s = cx.view->Image().m_ImageSettings;

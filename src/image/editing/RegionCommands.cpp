@@ -3,6 +3,7 @@
 #include "image/editing/RegionCommands.h"
 
 #include <algorithm>
+#include <string>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -131,24 +132,32 @@ int OnRestore(CommandContext& cx) {
 
 // The region operations tell the user themselves why nothing was done; a command
 // that found nothing to do has still run. The file roads fail when no file was
-// read or written, their message giving the reason.
+// read or written, their message giving the reason, and every command fails on a
+// region wholly outside the picture.
 int OnCopy(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
   cx.view->CopyRegion();
   return 0;
 }
 int OnCut(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
   cx.view->CutRegion();
   return 0;
 }
 int OnCrop(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
   cx.view->CropRegion();
   return 0;
 }
 int OnPaste(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
   cx.view->PasteRegion();
   return 0;
 }
-int OnPasteFile(CommandContext& cx) { return cx.view->PasteRegionFromFile(); }
+int OnPasteFile(CommandContext& cx) {
+  if (RegionOutsidePicture(*cx.view)) return -1;
+  return cx.view->PasteRegionFromFile();
+}
 int OnSaveRegion(CommandContext& cx) { return cx.view->SaveRegionToFile(); }
 // The region print: the picture cut down to the region, the settings kept for the
 // print, then the print preview of the pane.
@@ -214,9 +223,29 @@ constexpr CommandEntry kRows[] = {
     {32977, "ID_REGION_SETTINGS_MENU", "設定ﾒﾆｭｰ", V, OnSettingsMenu, UpImage},
 };
 
+// A key's command that failed fails the key, so that what comes after it is not pressed.
+bool KeyDone(CQelView& v, int result, const char* command) {
+  if (result < 0) v.Pane().m_strKeyFailure = std::string(command) + " failed";
+  return true;
+}
+
 }  // namespace
 
 CommandRows RegionCommands() { return kRows; }
+
+bool RegionOutsidePicture(CQelView& v) {
+  const CRect& r = v.Region().m_rcRegion;
+  if (r.right < 0 || !v.Image().m_pDisplayBitmap) return false;
+  const int width = v.Image().m_pDisplayBitmap->width, height = v.Image().m_pDisplayBitmap->height;
+  if (std::min(r.left, r.right) < width && std::min(r.top, r.bottom) < height && std::max(r.left, r.right) > 0 &&
+      std::max(r.top, r.bottom) > 0) {
+    return false;
+  }
+  const auto n = [](int value) { return std::to_string(value); };
+  AfxMessageBox("the region (" + n(r.left) + ", " + n(r.top) + ")-(" + n(r.right) + ", " + n(r.bottom) +
+                ") lies outside the picture (" + n(width) + " x " + n(height) + "): nothing to act on");
+  return true;
+}
 
 bool CQelView::OnImageEditKey(int key) {
   const int code = plat::KeyCode(key);
@@ -229,16 +258,16 @@ bool CQelView::OnImageEditKey(int key) {
   }
   if (!ctrl) return false;
   switch (code) {
-    case 'C': OnCopy(cx); return true;
+    case 'C': return KeyDone(*this, OnCopy(cx), "ID_REGION_COPY");
     case 'X':
-      if (Image().m_ImageSettings.m_nRegionScope >= 1 && Region().m_rcRegion.right >= 1) OnCut(cx);
+      if (Image().m_ImageSettings.m_nRegionScope >= 1 && Region().m_rcRegion.right >= 1) return KeyDone(*this, OnCut(cx), "ID_REGION_CUT");
       return true;
-    case 'E': OnCrop(cx); return true;
+    case 'E': return KeyDone(*this, OnCrop(cx), "ID_REGION_CROP");
     case 'V':
-      if (GetDocument().Image().m_rcLastRegion.right > 0) OnPaste(cx);
+      if (GetDocument().Image().m_rcLastRegion.right > 0) return KeyDone(*this, OnPaste(cx), "ID_REGION_PASTE");
       return true;
-    case 'L': OnPasteFile(cx); return true;
-    case 'S': OnSaveRegion(cx); return true;
+    case 'L': return KeyDone(*this, OnPasteFile(cx), "ID_REGION_PASTE_FILE");
+    case 'S': return KeyDone(*this, OnSaveRegion(cx), "ID_REGION_SAVE");
     case 'D': OnClear(cx); return true;
     case 'U': OnRestore(cx); return true;
     case 'A': OnFillCommand(); return true;

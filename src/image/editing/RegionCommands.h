@@ -5,4 +5,9 @@
 
 #include "frame/CommandTable.h"
 
+class CQelView;
+
 CommandRows RegionCommands();
+// True, and said in a box, when the region marked lies wholly outside the picture,
+// so that a command that would act on it has nothing to act on.
+bool RegionOutsidePicture(CQelView& view);

@@ -76,7 +76,9 @@ int CQelView::CopyRegion() {
   m_doc.Image().m_pBmpFile = std::move(file);
   m_doc.Image().m_rcLastRegion = r;
   m_doc.Image().m_nBmpFileKind = Pane().m_nShownKind;
-  Region().m_nRegionState = 1;
+  // A copy changes no pixel: a cut waiting to be restored (with or without an edit
+  // after it) still waits.
+  if (Region().m_nRegionState != 2 && Region().m_nRegionState != 4) Region().m_nRegionState = 1;
   Image().m_bImageDirty = 1;
   return 0;
 }

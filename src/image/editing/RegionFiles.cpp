@@ -15,6 +15,7 @@
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "image/ImageState.h"
+#include "image/ImageStatus.h"
 #include "image/ViewRegionState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/codecs/BmpImage.h"
@@ -27,8 +28,11 @@
 
 namespace {
 
-// Reads a picture file as a 24-bit BMP file image without touching the document's image.
-bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t>& bmp) {
+// Reads a picture file as a 24-bit BMP file image without touching the document's
+// image: "" when it was read, else why not (CP932), as the file list's conversion
+// says it: a picture too large to hold, cut at the "bmpfile" volume, ending before
+// its last row, or no picture; or one whose rows pass the picture memory volume.
+std::string LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t>& bmp) {
   ImageState& image = doc.Image();
   ImageState kept = std::move(image);
   image = ImageState{};
@@ -37,17 +41,22 @@ bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t
   // Quiet: the status line keeps describing the shown picture.
   const int quiet = doc.m_nQuietState;
   doc.m_nQuietState = 1;
-  const int loaded = doc.LoadImageFile(path, 0);
+  int loaded = doc.LoadImageFile(path, 0);
   doc.m_nQuietState = quiet;
-  bool ok = false;
-  if (loaded == 0 && image.m_pImageBits) {
+  if (loaded == 0 && !image.m_pImageBits) loaded = -1;
+  if (loaded == 0 && image.m_bImageShort) loaded = CQelDoc::kConvertShort;
+  if (loaded == 0 && image.m_bImageCut) loaded = -3;
+  std::string why = loaded == 0 ? "" : doc.ConvertImageFailureText(loaded);
+  if (loaded == 0) {
     BITMAPINFO info = image.m_bmiImage;
     const BITMAPINFOHEADER& h = info.bmiHeader;
     const int64_t own = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
     const int64_t wide = DibImageBytes(h.biWidth, h.biHeight, 24);
     std::vector<uint8_t> bits;
-    if (own > 0 && wide > 0 && own <= image.m_nImageBitsSize &&
-        TryResize(bits, static_cast<size_t>(wide) + kDibSpareBytes, &doc.m_allocHook)) {
+    bool ok = false;
+    if (own > image.m_nImageBitsSize) {
+      why = ImageDataRefusedText(own, doc.m_nBmpDataLimit);
+    } else if (own > 0 && wide > 0 && TryResize(bits, static_cast<size_t>(wide) + kDibSpareBytes, &doc.m_allocHook)) {
       if (h.biBitCount == 24) {
         std::memcpy(bits.data(), image.m_pImageBits, static_cast<size_t>(own));
         ok = true;
@@ -58,14 +67,15 @@ bool LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<uint8_t
       if (ok) bmp = BuildBmpFile(bits.data(), info);
       ok = ok && !bmp.empty();
     }
+    if (!ok && why.empty()) why = OutOfMemoryText(" 678");
   }
   image = std::move(kept);
-  return ok;
+  return why;
 }
 
 // Why a file could not be pasted, with its name: it cannot be opened (the system's
-// reason), or it is no picture of a kind the region takes.
-void ShowPasteFailure(const std::string& path) {
+// reason), or what its reading gave (by default: no picture of a kind the region takes).
+void ShowPasteFailure(const std::string& path, const std::string& why = LoadString(349)) {
   plat::File file;
   int error = plat::IsDirectory(path) ? EISDIR : 0;
   if (error == 0 && !file.Open(path, plat::File::Mode::Read)) error = errno != 0 ? errno : EIO;
@@ -74,7 +84,7 @@ void ShowPasteFailure(const std::string& path) {
                   ")");
     return;
   }
-  AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(349));
+  AfxMessageBox(plat::ShownPath(path) + "\r\n" + why);
 }
 
 }  // namespace
@@ -85,8 +95,12 @@ int CQelView::PasteRegionFromFile() {
   const std::string path = dialog.GetPathName();
   const int kind = m_doc.GetFileKind(path);
   std::vector<uint8_t> bmp;
-  if (!IsImageKind(kind) || kind == kKindWmf || kind == kKindEmf || !LoadPictureAsBmp(m_doc, path, bmp)) {
+  if (!IsImageKind(kind) || kind == kKindWmf || kind == kKindEmf) {
     ShowPasteFailure(path);
+    return -1;
+  }
+  if (const std::string why = LoadPictureAsBmp(m_doc, path, bmp); !why.empty()) {
+    ShowPasteFailure(path, why);
     return -1;
   }
   m_doc.Image().m_pBmpFile = std::move(bmp);

@@ -41,7 +41,9 @@ int CQelDoc::DecodeTiff(const uint8_t* file, int length, BITMAPINFO* out) {
 
 int CQelDoc::DecodePng(const uint8_t* file, int length, BITMAPINFO* out) {
   PictureBlock picture;
-  if (DecodePngBlock(file, length, out, picture, DocPictureContext(*this)) == 0) return 0;
+  PictureContext cx = DocPictureContext(*this);
+  cx.keepBytes = Image().m_nRowsKept;
+  if (DecodePngBlock(file, length, out, picture, cx) == 0) return 0;
   const int dibBits = out->bmiHeader.biBitCount;
   SetImageBlock(std::move(picture.block));
   Image().m_bImageShort = picture.whole ? 0 : 1;

@@ -112,13 +112,14 @@ bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, ZeroedVector
 // Makes the decoded image the DocImage: 0, or -1 (and no image) when the decoder
 // failed or left an image out of bounds: it needs a positive height (top-down rows
 // are refused), a real depth, stride and height below a million each, and a block
-// that holds its rows.
+// that holds its rows (those the load keeps, when it keeps only some).
 int TakeDecodedImage(CQelDoc& doc, const BITMAPINFO& decoded, bool ok, bool nameFormat, int kind) {
   BITMAPINFOHEADER& h = doc.Image().m_bmiImage.bmiHeader;
   h = decoded.bmiHeader;
   const int64_t stride = DibStride(h.biWidth, h.biBitCount);
+  const int64_t kept = doc.Image().m_nRowsKept > 0 ? doc.Image().m_nRowsKept : INT64_MAX;
   if (!ok || h.biHeight <= 0 || h.biWidth <= 0 || !ValidDepth(h.biBitCount) || stride > kMaxRowsOrStride ||
-      h.biHeight > kMaxRowsOrStride || doc.Image().m_nImageAlloc < stride * h.biHeight) {
+      h.biHeight > kMaxRowsOrStride || doc.Image().m_nImageAlloc < std::min(stride * h.biHeight, kept)) {
     doc.ReleaseImage();
     return -1;
   }

@@ -27,7 +27,10 @@ std::string PictureOverText(const std::string& path, int64_t volume) {
 
 int CQelDoc::LoadImageRoad(const std::string& path) {
   m_nConvPos = 0;
+  // The viewer holds no more of a picture's rows than it shows.
+  Image().m_nRowsKept = m_nBmpDataLimit;
   const int result = LoadImageFile(path, 0);
+  Image().m_nRowsKept = 0;
   if (result == 0) {
     if (Image().m_bImageCut) {
       AfxNote(GetPathPart(path, PathPart::kName) + " : " + ImageVolumeOverText(m_nBmpFileLimit) + PictureOverText(path, m_nBmpFileLimit));

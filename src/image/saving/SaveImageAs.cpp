@@ -4,6 +4,7 @@
 // extension and the ImageSaveCode ask for; a ".pdf" target wraps a standard JPEG.
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "app/FileKind.h"
 #include "app/Globals.h"
@@ -11,9 +12,11 @@
 #include "base/AsciiCase.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
+#include "image/ImageStatus.h"
 #include "image/ViewImageState.h"
 #include "image/codecs/DibConvert.h"
 #include "image/saving/ImageSaveFormats.h"
+#include "image/saving/SaveFile.h"
 #include "platform/text/CodePage.h"
 #include "view/QelView.h"
 
@@ -103,7 +106,12 @@ int CQelView::SaveSourceImage(ImageSaveCode code, BITMAPINFO info) {
   if (!ConfirmOverwrite(target)) return 0;
   const BITMAPINFOHEADER& h = info.bmiHeader;
   const int64_t bytes = DibImageBytes(h.biWidth, h.biHeight, h.biBitCount);
-  if (bytes <= 0 || bytes > Image().m_nImageBitsSize) return 0;
+  // A picture held only up to the picture memory volume has no whole source to save.
+  if (bytes <= 0 || bytes > Image().m_nImageBitsSize) {
+    ShowCannotCreate(target, bytes <= 0 ? "the picture's rows would pass the largest picture held"
+                                        : ImageDataOverText(bytes, m_doc.m_nBmpDataLimit));
+    return 0;
+  }
   std::vector<uint8_t> wide;
   const uint8_t* bits = Image().m_pImageBits;
   // The image's own rows are widened here where the format writes 24 bits: JPEG,
@@ -118,6 +126,7 @@ int CQelView::SaveSourceImage(ImageSaveCode code, BITMAPINFO info) {
       return 0;
     }
     if (ConvertDibTo24(Image().m_pImageBits, wide.data(), &info, static_cast<int>(bytes), static_cast<int>(wide.size())) <= 0) {
+      ShowCannotCreate(target, "the picture's " + std::to_string(h.biBitCount) + "-bit rows could not be widened to 24 bits");
       return 0;
     }
     bits = wide.data();

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "image/ScriptPictureTest.h"
 #include "support/TestEnv.h"
@@ -168,6 +169,47 @@ TEST_F(EditRoadsTest, RegionSettingsMenuFault) {
   Sh("convert g.bmp -negate want.png");
   EXPECT_EQ(Differ("inverted.png", "want.png"), "0");
   EXPECT_EQ(Differ("picking.png", "g.bmp"), "0");
+}
+
+// An edit on a 1-, 4- or 8-bit picture was written into a display that kept its
+// depth and colour table, and read back through that table: the pane showed the
+// green fill, the saved PNG had not one green pixel; a cut saved yellow where the
+// pane showed the background, red text on a 1-bit picture saved black, and the BMP
+// was 8-bit though the status said "Bitmap 24 bit". An edit makes the picture one of
+// 24 bits: every save, PNG and BMP, is the pane's picture, at every depth.
+TEST_F(EditRoadsTest, EditOnAPalettePictureSavedOtherColoursFault) {
+  const std::string gradient = "convert -size 120x90 gradient:red-blue ";
+  const std::pair<const char*, std::string> depths[] = {
+      {"1", gradient + "-monochrome -type bilevel BMP3:p.bmp"},
+      {"4", gradient + "-colors 16 -type palette BMP3:p.bmp"},
+      {"8", gradient + "-colors 256 -type palette BMP3:p.bmp"},
+      {"24", gradient + "-type truecolor BMP3:p.bmp"},
+      {"32", gradient + "-alpha set -channel A -evaluate set 100% +channel -define bmp:format=bmp4 BMP:p.bmp"},
+  };
+  const std::string green = "answer color=00FF00\ncommand ID_DRAW_TARGET_COLOR\n";
+  const std::pair<const char*, std::string> edits[] = {
+      {"cut", Region(10, 10, 40, 30) + "command ID_REGION_CUT\n"},
+      {"fill", Region(10, 10, 40, 30) + "command ID_REGION_FILL\n"},
+      {"text", Region(10, 10, 110, 60) + "answer \"text=<20Br>Ab\"\ncommand ID_REGION_TEXT\n"},
+      {"block fill", green + "command ID_DRAW_BLOCK_FILL\nclick 30 30\n"},
+      {"point", green + "command ID_DRAW_POINT\ncommand ID_DRAW_PATTERN\ncommand ID_DRAW_PATTERN\nclick 30 30\n"},
+  };
+  for (const auto& [depth, make] : depths) {
+    Sh("rm -f p.bmp && " + make);
+    ASSERT_EQ(Sh("od -An -tu2 -j28 -N2 p.bmp | tr -d ' \\n'"), depth);
+    for (const auto& [edit, steps] : edits) {
+      SCOPED_TRACE(std::string(depth) + "-bit picture, " + edit);
+      Sh("rm -f pane.png s.png s.bmp shown.png");
+      // The region's outline, drawn on the pane only, is cleared first.
+      Run("open p.bmp\n" + steps + "command ID_REGION_CLEAR\nsave-pane pane.png\nanswer path=s.png\n"
+          "command ID_IMAGE_SAVE_PNG\nanswer path=s.bmp\ncommand ID_IMAGE_SAVE_BMP\n");
+      Sh("convert pane.png -crop 120x90+0+0 +repage shown.png");
+      EXPECT_NE(Differ("shown.png", "p.bmp"), "0") << "the edit shows";
+      EXPECT_EQ(Differ("s.png", "shown.png"), "0");
+      EXPECT_EQ(Differ("s.bmp", "shown.png"), "0");
+      EXPECT_EQ(Sh("od -An -tu2 -j28 -N2 s.bmp | tr -d ' \\n'"), "24");
+    }
+  }
 }
 
 }  // namespace

@@ -188,9 +188,10 @@ def png(name, side, depth):
 png('g16k.png', 16384, 8)
 png('g20k.png', 20000, 8)
 png('bw32k.png', 32768, 1)
+png('g8k.png', 8000, 8)
 )");
   Sh(f, "python3 make.py");
-  ASSERT_NE(Sh(f, "pngcheck g16k.png g20k.png bw32k.png").find("No errors were detected in 3 of the 3 files"),
+  ASSERT_NE(Sh(f, "pngcheck g16k.png g20k.png bw32k.png g8k.png").find("No errors were detected in 4 of the 4 files"),
             std::string::npos);
   testenv::WriteHostFile(dir_.HostPath(f + "/open.script"), "open big.bmp\nexpect status \"H(582)Over!\"\n");
   testenv::WriteHostFile(dir_.HostPath(f + "/batch.script"),
@@ -202,35 +203,48 @@ png('bw32k.png', 32768, 1)
     const char* err;      // in standard error, with the message
     const char* unsaid;   // not in standard error
     const char* written;  // the file written (equal to big.bmp when a PNG), else nullptr
+    long peakMiB;         // the most resident memory the run may take; 0: not measured
   };
   const char* kOver = "ファイル容量オーバーです";
   const char* kBroken = "画像ファイルが壊れているか";
   const Case cases[] = {
-      {"--set bmpfile=1 --convert big.png big.bmp", 1, "", "--set bmpfile=MB", kBroken, nullptr},
-      {"--set bmpfile=1 big.bmp", 0, "600 x 582", "--set bmpfile=MB", kBroken, nullptr},
-      {"--set bmpfile=1 --script open.script", 0, "", "bmpfile=1:", kBroken, nullptr},
-      {"--set bmpfile=1 --script batch.script", 1, "", "big.bmp\r\nファイル容量オーバーです(>1MB)", kBroken, nullptr},
-      {"--set bmpfile=2 --convert big.png big.bmp", 0, "", "", kOver, "big.png"},
+      {"--set bmpfile=1 --convert big.png big.bmp", 1, "", "--set bmpfile=MB", kBroken, nullptr, 0},
+      {"--set bmpfile=1 big.bmp", 0, "600 x 582", "--set bmpfile=MB", kBroken, nullptr, 0},
+      {"--set bmpfile=1 --script open.script", 0, "", "bmpfile=1:", kBroken, nullptr, 0},
+      {"--set bmpfile=1 --script batch.script", 1, "", "big.bmp\r\nファイル容量オーバーです(>1MB)", kBroken, nullptr, 0},
+      {"--set bmpfile=2 --convert big.png big.bmp", 0, "", "", kOver, "big.png", 0},
       {"--set bmpdata=1 big.bmp", 0, "600 x 600",
        "big.bmp : the picture's rows take 1.02997 MB, more than the picture memory volume (bmpdata=1 MB): the rows "
        "past it are not shown; --set bmpdata=MB",
-       kOver, nullptr},
-      {"--set bmpdata=1024 g16k.png", 0, "16384 x 16384  24 bpp", "", kBroken, nullptr},
+       kOver, nullptr, 0},
+      {"--set bmpdata=1024 g16k.png", 0, "16384 x 16384  24 bpp", "", kBroken, nullptr, 0},
+      // An 8000 x 8000 PNG (192 MB at 24 bits) was inflated whole and made a whole DIB
+      // (256 MB) whatever bmpdata said: the rows past the volume are inflated through.
+      {"--set bmpdata=1 g8k.png", 0, "8000 x 8000",
+       "g8k.png : the picture's rows take 183.105 MB, more than the picture memory volume (bmpdata=1 MB)", kBroken,
+       nullptr, 100},
       {"--set bmpdata=1024 g20k.png", 1, "",
        "the picture's rows would take 1144.41 MB, more than the largest picture held (1024 MB, the most bmpdata "
        "allows); no setting raises it",
-       kBroken, nullptr},
+       kBroken, nullptr, 0},
       {"--convert out.jpg bw32k.png", 1, "",
        "out.jpg\n作成できません  (32768 x 32768 pixels take 3072 MB at 24 bits, more than the largest picture held "
        "(1024 MB))",
-       kBroken, nullptr},
-      {"--convert out.bmp bw32k.png", 0, "", "", kBroken, "out.bmp"},
+       kBroken, nullptr, 0},
+      {"--convert out.bmp bw32k.png", 0, "", "", kBroken, "out.bmp", 0},
   };
   for (const Case& c : cases) {
     Sh(f, "rm -f big.png out.*");
     int status = -1;
-    const std::string out = Pelnorix(f, c.args, &status);
+    const std::string peak = "ASAN_OPTIONS=\"$ASAN_OPTIONS:quarantine_size_mb=0\" /usr/bin/time -f %M -o peak.txt ";
+    const testenv::ProgramRun run =
+        testenv::RunProgram(dir_.HostPath(f), dir_.HostPath("home"), c.args, c.peakMiB ? peak : "");
+    status = run.status;
+    const std::string& out = run.out;
     const std::string err = Read(f, "err.txt");
+    if (c.peakMiB) {
+      EXPECT_LT(std::stol(Read(f, "peak.txt")), c.peakMiB * 1024) << c.args << ": peak resident KiB";
+    }
     EXPECT_EQ(status, c.status) << c.args << ": " << err;
     EXPECT_NE(out.find(c.out), std::string::npos) << c.args << ": " << out;
     EXPECT_NE(err.find(c.err), std::string::npos) << c.args << ": " << err;

@@ -3,11 +3,11 @@
 // Chunks are walked by their lengths from the signature to IEND, each checked
 // against its CRC; IHDR is validated before anything is allocated, PLTE holds at
 // most 256 entries and IDAT data is taken only after IHDR (where it stands in the
-// file, copied once into the inflate buffer). The zlib stream is inflated by the
-// caller's inflater (the program's is the document's temporary-archive road),
-// bounded by the size the header gives.
-// Rows are unfiltered from what was inflated only, in place unless interlaced;
-// rows the data does not reach stay zero and mark the picture short. Every image
+// file, copied once into the stream buffer). The zlib stream is inflated by the
+// caller's inflater, bounded by the size the header gives, and its rows are
+// unfiltered as they come: only the rows the caller keeps (the bottom ones, up to
+// its picture memory volume) are held, the rows above inflated through and
+// dropped. Rows the data does not reach stay zero and mark the picture short. Every image
 // ends as a DIB of 1, 4, 8 or 24 bits: palette and grey below 8 bits keep their
 // packed rows (2 bits widen to 4), all else becomes 24 bits, alpha composed over
 // the background (bKGD, else white).
@@ -110,64 +110,47 @@ bool TakeZlibStream(const Chunks& c, uint8_t* out) {
   return skip == 0 && (cmf & 0x0F) == 8 && cmf < 0x80 && (cmf * 256 + flg) % 31 == 0 && (flg & 0x20) == 0;
 }
 
-// The stored rows of the image, unfiltered and de-interlaced: first row and distance
-// between rows. Non-interlaced rows are unfiltered where they were inflated (behind
-// their filter bytes), interlaced ones gathered into rowStore. False when the data
-// is no zlib stream, nothing inflates, or a block cannot be allocated (said in a box).
-struct Rows {
-  const uint8_t* first = nullptr;
-  int64_t stride = 0;
-  bool whole = false;  // the data reached the last row
-};
-bool InflateRows(const PictureContext& cx, const Chunks& c, ZeroedVector<uint8_t>& inflated,
-                 ZeroedVector<uint8_t>& rowStore, Rows& rows) {
+// The stored rows of the picture from row `first` on, unfiltered and de-interlaced
+// into kept (rowBytes each) as the data inflates; the rows above are inflated
+// through and dropped. whole: the data reached the last row. False when the data is
+// no zlib stream, nothing inflates, or a block cannot be allocated (said in a box).
+bool InflateRows(const PictureContext& cx, const Chunks& c, int64_t first, ZeroedVector<uint8_t>& kept, bool& whole) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
-  const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes, INT32_MAX - 1);
+  const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes);
   if (!raw) {
-    // The inflater takes at most 2 GB: rows of more are too large to hold.
-    cx.TooLarge(CheckedSize(h.height, h.rowBytes + 1, passBytes).value_or(INT64_MAX));
+    cx.TooLarge(INT64_MAX);
     return false;
   }
-  if (c.idatBytes > INT32_MAX || !TryAllocate(inflated, std::max<int64_t>(*raw + 1, c.idatBytes), 1, 0, cx.hook)) {
+  ZeroedVector<uint8_t> stream;
+  if (c.idatBytes > INT32_MAX || !TryAllocate(stream, c.idatBytes, 1, 0, cx.hook) ||
+      !TryAllocate(kept, h.height - first, h.rowBytes, 0, cx.hook)) {
     cx.OutOfMemory(" 621");
     return false;
   }
-  if (!TakeZlibStream(c, inflated.data())) return false;
-  const int64_t streamBytes = c.idatBytes - 2;
-  const int got = cx.Inflate(inflated.data(), static_cast<int>(streamBytes), static_cast<int>(*raw + 1));
-  if (got <= 0) return false;
-  const int64_t size = std::min<int64_t>(got, *raw + 1);
-  if (h.interlace == 0) {
-    // Rows the data does not reach, a partial one included, are zero.
-    const int64_t done = UnfilterPngRowsInPlace(h, inflated.data(), size);
-    std::memset(inflated.data() + done * (h.rowBytes + 1), 0,
-                static_cast<size_t>((h.height - done) * (h.rowBytes + 1)));
-    rows = {inflated.data() + 1, h.rowBytes + 1, done == h.height};
-    return true;
-  }
-  if (!TryAllocate(rowStore, h.height, h.rowBytes, 0, cx.hook)) {
+  PngRowReader reader(h, first, kept.data());
+  if (!reader.Start(cx.hook)) {
     cx.OutOfMemory(" 622");
     return false;
   }
-  const bool whole = UnfilterPngRows(h, inflated.data(), size, rowStore.data());
-  rows = {rowStore.data(), h.rowBytes, whole};
+  if (!TakeZlibStream(c, stream.data())) return false;
+  if (cx.InflateTo(stream.data(), c.idatBytes - 2, reader, *raw + 1) <= 0) return false;
+  whole = reader.Whole();
   return true;
 }
 
-// Palette images and grey below 8 bits keep their packed rows (2 bits widen to 4);
-// out gets the palette or the grey levels.
-void PackedRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* block, BITMAPINFO* out) {
-  const PngHeader& h = c.h;
-  for (int64_t y = 0; y < h.height; ++y) {
-    const uint8_t* src = rows.first + y * rows.stride;
-    uint8_t* dst = block + (h.height - 1 - y) * stride;
-    if (h.depth == 2) {
-      for (int64_t x = 0; x < h.width; ++x) PutSubBytePixel(dst, x, 4, SubBytePixel(src, x, 2));
-    } else {
-      std::memcpy(dst, src, static_cast<size_t>(h.rowBytes));
-    }
+// Palette images and grey below 8 bits keep their packed rows (2 bits widen to 4).
+void PackedRowToDib(const PngHeader& h, const uint8_t* src, uint8_t* dst) {
+  if (h.depth == 2) {
+    for (int64_t x = 0; x < h.width; ++x) PutSubBytePixel(dst, x, 4, SubBytePixel(src, x, 2));
+  } else {
+    std::memcpy(dst, src, static_cast<size_t>(h.rowBytes));
   }
+}
+
+// The palette, or the grey levels, of a packed DIB.
+void PackedColors(const Chunks& c, BITMAPINFO* out) {
+  const PngHeader& h = c.h;
   if (h.colorType == 3) {
     std::copy_n(c.palette, 256, out->bmiColors);
   } else {
@@ -197,47 +180,61 @@ void RgbRowToBgr(const uint8_t* src, int64_t width, int sampleBytes, uint8_t* ds
 }
 
 // Everything else becomes 24 bits from the high bytes of its samples, alpha composed
-// over the background.
-void ColorRowsToDib(const Chunks& c, const Rows& rows, int64_t stride, uint8_t* block) {
+// over the background. rowMark carries from one row to the next.
+void ColorRowToDib(const Chunks& c, const uint8_t* src, uint8_t* dst, bool& rowMark) {
   const PngHeader& h = c.h;
   if (h.channels == 3) {
-    for (int64_t y = 0; y < h.height; ++y)
-      RgbRowToBgr(rows.first + y * rows.stride, h.width, h.depth / 8, block + (h.height - 1 - y) * stride);
+    RgbRowToBgr(src, h.width, h.depth / 8, dst);
     return;
   }
   const int* bg = c.bg;
   const int sampleBytes = h.depth / 8;
   const int pixelBytes = h.channels * sampleBytes;
-  bool rowMark = false;
-  for (int64_t y = 0; y < h.height; ++y) {
-    const uint8_t* src = rows.first + y * rows.stride;
-    uint8_t* dst = block + (h.height - 1 - y) * stride;
-    for (int64_t x = 0; x < h.width; ++x, src += pixelBytes, dst += 3) {
-      int s[4] = {};
-      for (int k = 0; k < h.channels; ++k) s[k] = src[k * sampleBytes];
-      int r = s[0], g = s[0], b = s[0], a = 255;
-      if (h.channels >= 3) {
-        g = s[1];
-        b = s[2];
-      }
-      if (h.channels == 2) a = s[1];
-      if (h.channels == 4) a = s[3];
-      if (h.channels == 4 && x == 1) rowMark = r + g + b >= 751 && a <= 19;
-      if (a <= 222) {
-        r = (((r * a) >> 8) + ((bg[0] * (255 - a)) >> 8)) & 0xFF;
-        g = (((g * a) >> 8) + ((bg[1] * (255 - a)) >> 8)) & 0xFF;
-        b = (((b * a) >> 8) + ((bg[2] * (255 - a)) >> 8)) & 0xFF;
-      } else if (h.channels == 4 && rowMark && a > 240 && r + g + b >= 751) {
-        r = g = b = 0;  // white drawn on a transparent row shows as black
-      }
-      dst[0] = static_cast<uint8_t>(b);
-      dst[1] = static_cast<uint8_t>(g);
-      dst[2] = static_cast<uint8_t>(r);
+  for (int64_t x = 0; x < h.width; ++x, src += pixelBytes, dst += 3) {
+    int s[4] = {};
+    for (int k = 0; k < h.channels; ++k) s[k] = src[k * sampleBytes];
+    int r = s[0], g = s[0], b = s[0], a = 255;
+    if (h.channels >= 3) {
+      g = s[1];
+      b = s[2];
     }
+    if (h.channels == 2) a = s[1];
+    if (h.channels == 4) a = s[3];
+    if (h.channels == 4 && x == 1) rowMark = r + g + b >= 751 && a <= 19;
+    if (a <= 222) {
+      r = (((r * a) >> 8) + ((bg[0] * (255 - a)) >> 8)) & 0xFF;
+      g = (((g * a) >> 8) + ((bg[1] * (255 - a)) >> 8)) & 0xFF;
+      b = (((b * a) >> 8) + ((bg[2] * (255 - a)) >> 8)) & 0xFF;
+    } else if (h.channels == 4 && rowMark && a > 240 && r + g + b >= 751) {
+      r = g = b = 0;  // white drawn on a transparent row shows as black
+    }
+    dst[0] = static_cast<uint8_t>(b);
+    dst[1] = static_cast<uint8_t>(g);
+    dst[2] = static_cast<uint8_t>(r);
   }
 }
 
 }  // namespace
+
+int64_t PictureContext::InflateTo(const uint8_t* data, int64_t length, codec::CByteSink& sink, int64_t capacity) const {
+  if (inflateTo) return inflateTo(data, length, sink, capacity);
+  // The whole data in one block, inflated over it: the in-place inflater takes at
+  // most 2 GB, and rows of more are too large to hold.
+  if (length <= 0 || length > INT32_MAX) return -1;
+  if (capacity > INT32_MAX) {
+    TooLarge(capacity);
+    return -1;
+  }
+  ZeroedVector<uint8_t> block;
+  if (!TryAllocate(block, std::max(capacity, length), 1, 0, hook)) {
+    OutOfMemory(" 621");
+    return -1;
+  }
+  std::memcpy(block.data(), data, static_cast<size_t>(length));
+  const int got = Inflate(block.data(), static_cast<int>(length), static_cast<int>(capacity));
+  if (got > 0) sink.Put(block.data(), static_cast<size_t>(std::min<int64_t>(got, capacity)));
+  return got;
+}
 
 int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBlock& picture, const PictureContext& cx,
                    int64_t maxPixels) {
@@ -251,21 +248,31 @@ int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
   const bool packedDib = h.colorType == 3 || (h.colorType == 0 && h.depth < 8);
   const int dibBits = packedDib ? (h.depth == 2 ? 4 : h.depth) : 24;
   if (!cx.Holds(h.width, h.height, dibBits)) return 0;
-  ZeroedVector<uint8_t> inflated, rowStore;
-  Rows rows;
-  if (!InflateRows(cx, c, inflated, rowStore, rows)) return 0;
-
+  // The DIB's first rows are the picture's last: the rows the caller keeps are the
+  // bottom ones, and only they are held.
   const int64_t stride = DibStride(h.width, dibBits);
+  const int64_t keptRows = cx.keepBytes > 0 ? std::min<int64_t>(h.height, (cx.keepBytes + stride - 1) / stride) : h.height;
+  const int64_t first = h.height - keptRows;
+  ZeroedVector<uint8_t> kept;
+  bool whole = false;
+  if (!InflateRows(cx, c, first, kept, whole)) return 0;
+
   PictureRows& block = picture.block;
-  if (!TryAllocate(block, h.height, stride, kDibSpareBytes, cx.hook)) {
+  if (!TryAllocate(block, keptRows, stride, kDibSpareBytes, cx.hook)) {
     cx.OutOfMemory(" 623");
     return 0;
   }
   *out = BITMAPINFO{};
-  if (packedDib) {
-    PackedRowsToDib(c, rows, stride, block.data(), out);
-  } else {
-    ColorRowsToDib(c, rows, stride, block.data());
+  if (packedDib) PackedColors(c, out);
+  bool rowMark = false;
+  for (int64_t y = first; y < h.height; ++y) {
+    const uint8_t* src = kept.data() + (y - first) * h.rowBytes;
+    uint8_t* dst = block.data() + (h.height - 1 - y) * stride;
+    if (packedDib) {
+      PackedRowToDib(h, src, dst);
+    } else {
+      ColorRowToDib(c, src, dst, rowMark);
+    }
   }
   BITMAPINFOHEADER& bh = out->bmiHeader;
   bh.biSize = kDibHeaderSize;
@@ -277,6 +284,6 @@ int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
   const bool metric = packedDib || (h.colorType == 0 && h.depth <= 8) || (h.colorType == 4 && h.depth == 8);
   bh.biXPelsPerMeter = bh.biYPelsPerMeter = metric ? kDibPixelsPerMeter : 0;
   bh.biClrUsed = packedDib ? 1u << dibBits : 0;
-  picture.whole = rows.whole;
+  picture.whole = whole;
   return 1;
 }

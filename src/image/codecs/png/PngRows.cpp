@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/Alloc.h"
 #include "image/codecs/Dib.h"
 #include "image/codecs/png/PngFilters.h"
 
@@ -32,55 +33,69 @@ void PutSubBytePixel(uint8_t* row, int64_t x, int bits, int value) {
   row[bit >> 3] = static_cast<uint8_t>((row[bit >> 3] & ~(((1 << bits) - 1) << shift)) | value << shift);
 }
 
-int64_t UnfilterPngRowsInPlace(const PngHeader& h, uint8_t* data, int64_t size) {
-  const std::vector<uint8_t> zero(static_cast<size_t>(h.rowBytes), 0);
-  const int64_t step = h.rowBytes + 1;
-  int64_t y = 0;
-  for (; y < h.height && (y + 1) * step <= size; ++y) {
-    uint8_t* row = data + y * step + 1;
-    UnfilterRow(row[-1], row, y ? row - step : zero.data(), h.rowBytes, h.pixelBytes);
+namespace {
+
+// The Adam7 passes: first column and row, column and row step.
+constexpr int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                               {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+constexpr int kWhole[4] = {0, 0, 1, 1};
+
+}  // namespace
+
+bool PngRowReader::Start(AllocHook* hook) {
+  // A pass's rows are never longer than the picture's.
+  if (!TryResize(cur_, static_cast<size_t>(h_.rowBytes) + 1, hook) ||
+      !TryResize(prev_, static_cast<size_t>(h_.rowBytes) + 1, hook)) {
+    return false;
   }
-  return y;
+  EnterPass(0);
+  return true;
 }
 
-bool UnfilterPngRows(const PngHeader& h, const uint8_t* data, int64_t size, uint8_t* image) {
-  static const int kPasses[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
-                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
-  const int bitsPerPixel = h.channels * h.depth;
-  int64_t at = 0;
-  if (h.interlace == 0) {
-    std::vector<uint8_t> zero(static_cast<size_t>(h.rowBytes), 0);
-    for (int64_t y = 0; y < h.height && at + 1 + h.rowBytes <= size; ++y, at += 1 + h.rowBytes) {
-      uint8_t* row = image + y * h.rowBytes;
-      std::memcpy(row, data + at + 1, static_cast<size_t>(h.rowBytes));
-      UnfilterRow(data[at], row, y ? row - h.rowBytes : zero.data(), h.rowBytes, h.pixelBytes);
-    }
-    return at == h.height * (1 + h.rowBytes);
+void PngRowReader::EnterPass(int pass) {
+  for (pass_ = pass; pass_ < Passes(); ++pass_) {
+    const int* p = h_.interlace ? kPasses[pass_] : kWhole;
+    cols_ = h_.width > p[0] ? (h_.width - p[0] + p[2] - 1) / p[2] : 0;
+    rows_ = h_.height > p[1] ? (h_.height - p[1] + p[3] - 1) / p[3] : 0;
+    if (cols_ > 0 && rows_ > 0) break;
   }
-  std::vector<uint8_t> cur, prev;
-  for (const auto& p : kPasses) {
-    const int64_t cols = h.width > p[0] ? (h.width - p[0] + p[2] - 1) / p[2] : 0;
-    const int64_t rows = h.height > p[1] ? (h.height - p[1] + p[3] - 1) / p[3] : 0;
-    if (cols == 0 || rows == 0) continue;
-    const int64_t n = (cols * bitsPerPixel + 7) / 8;
-    cur.assign(static_cast<size_t>(n), 0);
-    prev.assign(static_cast<size_t>(n), 0);
-    for (int64_t r = 0; r < rows; ++r, at += 1 + n) {
-      if (at + 1 + n > size) return false;
-      std::memcpy(cur.data(), data + at + 1, static_cast<size_t>(n));
-      UnfilterRow(data[at], cur.data(), prev.data(), n, h.pixelBytes);
-      uint8_t* row = image + (p[1] + r * p[3]) * h.rowBytes;
-      for (int64_t c = 0; c < cols; ++c) {
-        const int64_t x = p[0] + c * p[2];
-        if (bitsPerPixel < 8) {
-          PutSubBytePixel(row, x, bitsPerPixel, SubBytePixel(cur.data(), c, bitsPerPixel));
-        } else {
-          const int bytes = bitsPerPixel / 8;
-          std::memcpy(row + x * bytes, cur.data() + c * bytes, static_cast<size_t>(bytes));
-        }
+  bytes_ = (cols_ * h_.channels * h_.depth + 7) / 8;
+  row_ = 0;
+  fill_ = 0;
+  std::fill(prev_.begin(), prev_.end(), uint8_t{0});
+}
+
+void PngRowReader::Put(const uint8_t* data, size_t n) {
+  while (n > 0 && !Whole()) {
+    const size_t take = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), bytes_ + 1 - fill_));
+    std::memcpy(cur_.data() + fill_, data, take);
+    fill_ += static_cast<int64_t>(take);
+    data += take;
+    n -= take;
+    if (fill_ == bytes_ + 1) TakeRow();
+  }
+}
+
+void PngRowReader::TakeRow() {
+  UnfilterRow(cur_[0], cur_.data() + 1, prev_.data() + 1, bytes_, h_.pixelBytes);
+  const int* p = h_.interlace ? kPasses[pass_] : kWhole;
+  const int64_t y = p[1] + row_ * p[3];
+  if (y >= first_) {
+    uint8_t* row = kept_ + (y - first_) * h_.rowBytes;
+    const uint8_t* from = cur_.data() + 1;
+    const int bitsPerPixel = h_.channels * h_.depth;
+    if (!h_.interlace) {
+      std::memcpy(row, from, static_cast<size_t>(h_.rowBytes));
+    } else if (bitsPerPixel < 8) {
+      for (int64_t c = 0; c < cols_; ++c) PutSubBytePixel(row, p[0] + c * p[2], bitsPerPixel, SubBytePixel(from, c, bitsPerPixel));
+    } else {
+      const int bytes = bitsPerPixel / 8;
+      for (int64_t c = 0; c < cols_; ++c) {
+        std::memcpy(row + (p[0] + c * p[2]) * bytes, from + c * bytes, static_cast<size_t>(bytes));
       }
-      std::swap(cur, prev);
     }
   }
-  return true;
+  std::swap(cur_, prev_);
+  fill_ = 0;
+  if (++row_ == rows_) EnterPass(pass_ + 1);
 }
