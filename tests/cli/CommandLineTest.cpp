@@ -191,7 +191,7 @@ TEST_F(CliTest, EscapeSequencesReachedTheTerminalRawFault) {
                   // its data made wrong, so that its check fails
                   " && printf zz | dd of=ev.zip bs=1 seek=" + std::to_string(30 + member.size() + 10) +
                   " conv=notrunc 2>/dev/null && echo ok"),
-            "ok");
+            "ok\n");
   const struct {
     const char* fault;
     std::string script;  // "" shows e.txt

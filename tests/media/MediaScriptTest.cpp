@@ -189,7 +189,7 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
       EXPECT_EQ(testenv::ReadHostFile(base + ".wav").size(), 44u + static_cast<size_t>(samples) * 4) << c.what;
       EXPECT_EQ(Shell("sox " + Quote(base + ".wav") + " -t raw - trim 0 6 | cmp - " + Quote(dir_.HostPath("in.raw")) +
                       " && echo same"),
-                "same")
+                "same\n")
           << c.what;
     } else {
       // Two seconds of 48,000 Hz stereo, or nothing.
