@@ -212,7 +212,7 @@ TEST(XCaptureWaitFaults, EveryCaptureEndsWhenTheXServerNeverAnswers) {
   int n = 70;
   auto silent = std::make_unique<nettest::PortListener>(6000 + n);
   while (!silent->Listening() && n < 120) silent = std::make_unique<nettest::PortListener>(6000 + ++n);
-  for (const std::string display : {stoppedDisplay, "127.0.0.1:" + std::to_string(n)}) {
+  for (const std::string& display : {stoppedDisplay, "127.0.0.1:" + std::to_string(n)}) {
     for (const char* command :
          {"ID_SAVE_DESKTOP_SCREEN", "ID_SAVE_CLICKED_WINDOW", "ID_SAVE_CLICKED_WINDOW_REPEAT", "ID_SAVE_DATA_SCREEN"}) {
       SCOPED_TRACE(display + " held " + command);
