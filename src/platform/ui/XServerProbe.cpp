@@ -145,14 +145,19 @@ Reached Exchange(int family, const sockaddr* addr, socklen_t length, Clock::time
 
 // The same through a local socket: the abstract name first, as libX11 tries it.
 Reached ExchangeLocal(const std::string& path, Clock::time_point end) {
+  // The socket calls take the local address as the general one.
+  union LocalAddress {
+    sockaddr_un un;
+    sockaddr any;
+  };
   for (const bool abstract : {true, false}) {
-    sockaddr_un un{};
-    un.sun_family = AF_UNIX;
+    LocalAddress a{};
+    a.un.sun_family = AF_UNIX;
     const size_t offset = abstract ? 1 : 0;
-    if (path.size() + offset + 1 > sizeof un.sun_path) return Reached::kNobody;
-    std::memcpy(un.sun_path + offset, path.data(), path.size());
+    if (path.size() + offset + 1 > sizeof a.un.sun_path) return Reached::kNobody;
+    std::memcpy(a.un.sun_path + offset, path.data(), path.size());
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
-    const Reached r = Exchange(AF_UNIX, reinterpret_cast<const sockaddr*>(&un), length, end);
+    const Reached r = Exchange(AF_UNIX, &a.any, length, end);
     if (r != Reached::kNobody) return r;
   }
   return Reached::kNobody;
