@@ -45,3 +45,7 @@ std::string SaveAllSettings(const CQelDoc& doc);
 // complete, with its owner's permission bits (0600 for a new file); a symbolic link
 // or a read-only file is not replaced. "" or the message as for SaveSettings.
 std::string WriteSettingsFile(const std::string& path, std::string_view bytes);
+// Why a settings file present at path is not read as one (CP932, the file named):
+// a named pipe, a device or a folder has no end to read to and is never replaced;
+// "" for a regular file or none.
+std::string IrregularSettingsFile(const std::string& path);

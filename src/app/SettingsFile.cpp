@@ -95,6 +95,7 @@ struct PendingFile {
     before = plat::LinkStat(path);
     if (before && before->isSymlink) return CannotWrite(path, "it is a symbolic link");
     if (before && (before->isDirectory || before->readOnly)) return CannotWrite(path, "it is not a writable file");
+    if (before && before->isSpecial) return CannotWrite(path, "it is not a regular file");
     const unsigned owner = before ? static_cast<unsigned>(before->permissions) & 0700u : 0u;
     errno = 0;
     if (work.CreateBeside(path) && work.SetPermissions(owner != 0 ? owner : 0600u) &&
@@ -140,6 +141,13 @@ std::string WriteSettingsFile(const std::string& path, std::string_view bytes) {
   return file.Commit();
 }
 
+std::string IrregularSettingsFile(const std::string& path) {
+  const std::optional<plat::FileInfo> info = plat::Stat(path);
+  if (!info || (!info->isSpecial && !info->isDirectory)) return "";
+  return plat::ShownPath(path) + plat::Utf8ToCp932Lossy(info->isDirectory ? ": a folder, not a settings file"
+                                                                            : ": not a regular file (a pipe or a device is not read)");
+}
+
 int CQelDoc::ApplySettingsOnce(int mode) {
   if (!m_bSettingsApplied) {
     m_bSettingsApplied = true;
@@ -147,7 +155,9 @@ int CQelDoc::ApplySettingsOnce(int mode) {
     // after it, wins for the keys it carries.
     ReadSystemStringsFile(*this);
     const std::string path = InfPath(*this);
-    if (auto text = plat::ReadFileHead(path, kSettingsFileLimit + 1)) {
+    if (const std::string irregular = IrregularSettingsFile(path); !irregular.empty()) {
+      AfxNote(irregular + plat::Utf8ToCp932Lossy("; the settings in it are not applied"));
+    } else if (auto text = plat::ReadFileHead(path, kSettingsFileLimit + 1)) {
       std::string_view rest = *text;
       if (rest.size() > static_cast<size_t>(kSettingsFileLimit)) {
         const size_t end = rest.rfind('\n', static_cast<size_t>(kSettingsFileLimit) - 1);
@@ -192,6 +202,9 @@ std::string SaveSettings(const CQelDoc& doc, const std::vector<std::string_view>
   const std::string path = InfPath(doc);
   std::string old;
   if (plat::LinkStat(path)) {
+    if (const std::string irregular = IrregularSettingsFile(path); !irregular.empty()) {
+      return CannotWrite(path, "it is not a regular file");
+    }
     auto text = plat::ReadFileHead(path, kSettingsFileLimit + 1);
     if (!text) return CannotWrite(path, "it cannot be read");
     if (text->size() > static_cast<size_t>(kSettingsFileLimit)) {

@@ -3,8 +3,10 @@
 #include "app/SystemStringsFile.h"
 
 #include "app/QelDoc.h"
+#include "app/FrameHost.h"
 #include "app/Settings.h"
 #include "platform/os/Files.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -67,5 +69,10 @@ bool WriteSystemStringsFile(const CQelDoc& doc, std::string* problem) {
 }
 
 void ReadSystemStringsFile(CQelDoc& doc) {
-  if (auto bytes = plat::ReadFileHead(SystemStringsFilePath(doc), kFileLimit)) ReadSystemStringsText(doc, *bytes);
+  const std::string path = SystemStringsFilePath(doc);
+  if (const std::string irregular = IrregularSettingsFile(path); !irregular.empty()) {
+    AfxNote(irregular + plat::Utf8ToCp932Lossy("; the system strings in it are not applied"));
+    return;
+  }
+  if (auto bytes = plat::ReadFileHead(path, kFileLimit)) ReadSystemStringsText(doc, *bytes);
 }

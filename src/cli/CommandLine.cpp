@@ -15,11 +15,11 @@
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
-#include "cli/TerminalText.h"
 #include "cli/VolumeHint.h"
 #include "frame/MainFrame.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
+#include "platform/text/TerminalText.h"
 
 namespace {
 
@@ -73,7 +73,7 @@ void WriteForTerminal(std::ostream& out, std::string_view text, bool terminal) {
     char* const last = utf8.get() + n;
     for (char* p = utf8.get(); (p = static_cast<char*>(std::memchr(p, '\x06', static_cast<size_t>(last - p)))) != nullptr;) *p++ = '\t';
     if (terminal) {
-      out << VisibleControls(std::string_view(utf8.get(), n), true);
+      out << plat::VisibleControls(std::string_view(utf8.get(), n), true);
     } else {
       out.write(utf8.get(), static_cast<std::streamsize>(n));
     }
@@ -84,7 +84,7 @@ void WriteForTerminal(std::ostream& out, std::string_view text, bool terminal) {
 // What the window would show (its status, title or a failure text), for the message stream.
 std::string ShownLine(std::string_view sjis, bool terminal) {
   const std::string utf8 = plat::Cp932ToUtf8(sjis);
-  return terminal ? VisibleControls(utf8, true) : utf8;
+  return terminal ? plat::VisibleControls(utf8, true) : utf8;
 }
 
 void PrintCommands(std::ostream& out) {
@@ -223,7 +223,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
 
   CMainFrame frame;
-  frame.Ui().SetMessageStream(&err);
+  frame.Ui().SetMessageStream(&err, terminals.err);
   const std::string initialTitle = frame.GetWindowText();
   CQelDoc doc("", &frame);
   doc.ApplySettingsOnce(0);
@@ -264,7 +264,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return kNothingShown;
   }
   if (cl.rawSjis) {
-    out << (terminals.out ? VisibleControls(text, false) : std::string(text));
+    out << (terminals.out ? plat::VisibleControls(text, false) : std::string(text));
   } else {
     WriteForTerminal(out, text, terminals.out);
   }

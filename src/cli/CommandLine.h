@@ -29,7 +29,7 @@ std::optional<std::string> WindowsPathOfArgument(std::string_view hostPath);
 std::string WindowsNameRefusal(std::string_view hostPath);
 
 // Which of the two streams is a terminal: text from a file goes there with its
-// control characters shown (cli/TerminalText.h), to a pipe or file as it is.
+// control characters shown (platform/text/TerminalText.h), to a pipe or file as it is.
 struct Terminals {
   bool out = false;
   bool err = false;

@@ -8,13 +8,13 @@
 #include "cli/KeyNames.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
-#include "cli/TerminalText.h"
 #include "cli/VolumeHint.h"
 #include "net/Address.h"
 #include "net/QelHtmlView.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
+#include "platform/text/TerminalText.h"
 #include "platform/ui/Keys.h"
 
 namespace {
@@ -118,7 +118,8 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     if (auto kept = NotReplaced(); kept && (!stop || stop->status == kScriptFailed)) stop = kept;
     if (stop) {
       out_.flush();
-      err_ << "pelnorix: " << where << st.line << ": " << stop->message << '\n';
+      const std::string said = "pelnorix: " + where + std::to_string(st.line) + ": " + stop->message;
+      err_ << (frame_.Ui().MessagesToTerminal() ? plat::VisibleControls(said, true) : said) << '\n';
       return stop->status;
     }
   }
@@ -368,7 +369,14 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       }
       return std::nullopt;
     }
-    case ScriptVerb::Wait: frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0])); return std::nullopt;
+    case ScriptVerb::Wait:
+      frame_.Ui().Advance(static_cast<uint64_t>(st.numbers[0]));
+      // A recording that stopped where its work file could not be written (a full disk)
+      // ends the script there; it is saved as the script ends.
+      if (const std::string stopped = frame_.Mci().RecorderWorkFailure(0); !stopped.empty()) {
+        return Stop{kScriptFailed, "wait: the recording stopped: its work file cannot be written: " + stopped};
+      }
+      return std::nullopt;
     case ScriptVerb::List: {
       const int n = static_cast<int>(st.numbers[0]);
       frame_.ActivateListPane(0, n - 1);
@@ -392,7 +400,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       return std::nullopt;
     case ScriptVerb::Print: {
       std::string text = rawSjis_ ? Subject(st.what) : ForTerminal(Subject(st.what));
-      if (terminal_) text = VisibleControls(text, !rawSjis_);
+      if (terminal_) text = plat::VisibleControls(text, !rawSjis_);
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
       return std::nullopt;

@@ -11,6 +11,12 @@ namespace {
 
 bool Recording(const CommandContext& cx) { return cx.doc->Media().m_nRecordState != 0; }
 
+// A medium the player commands act on: the pane shows a media file or the player is
+// bound to one. Without one they have nothing to do and are not available.
+bool HasMedium(const CommandContext& cx) {
+  return IsMediaKind(cx.view->Pane().m_nShownKind) || !cx.view->Media().m_strMciDevice.empty();
+}
+
 // A media name whose extension is marked ('=', '+' or '-' before it, as in "+wav")
 // is a protected copy: it is loaded again through the load road instead of played.
 int OnPlayStop(CommandContext& cx) {
@@ -65,11 +71,14 @@ void OnUpdatePlayStop(CommandContext& cx, CCmdUI& ui) {
   ui.Enable(!Recording(cx));
 }
 
-void OnUpdatePause(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.view->Media().m_nPlayerState == 2 || cx.doc->Media().m_nRecordState == 2); }
+void OnUpdatePause(CommandContext& cx, CCmdUI& ui) {
+  ui.SetCheck(cx.view->Media().m_nPlayerState == 2 || cx.doc->Media().m_nRecordState == 2);
+  ui.Enable(Recording(cx) || HasMedium(cx));
+}
 
 void OnUpdateRepeat(CommandContext& cx, CCmdUI& ui) {
   ui.SetCheck(cx.view->Media().m_bPlayRepeat == 1);
-  ui.Enable(!Recording(cx));
+  ui.Enable(!Recording(cx) && HasMedium(cx));
 }
 
 void OnUpdateRecord(CommandContext& cx, CCmdUI& ui) { ui.SetCheck(cx.doc->Media().m_nRecordState > 0); }

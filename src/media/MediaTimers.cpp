@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "app/FileKind.h"
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "frame/StatusBar.h"
 #include "media/MediaCodes.h"
@@ -84,14 +85,26 @@ bool CQelView::OnMediaTimer(int id) {
       return true;
     }
     case kTimerRecord: {
-      // A recording that reached the WAV limit has stopped: the time stops with it.
+      // A recording that reached the WAV limit, or whose work file could not be written
+      // (its disk full), has stopped: the time stops with it.
       plat::MciHost* host = MediaHost(doc);
-      const bool full = host && host->RecorderFull(static_cast<uint32_t>(Media().m_nRecordDevice));
-      if (doc.Media().m_nRecordState != 2 && !full) ++Media().m_nRecordSeconds;
+      const auto device = static_cast<uint32_t>(Media().m_nRecordDevice);
+      const bool full = host && host->RecorderFull(device);
+      const std::string failed = host ? host->RecorderWorkFailure(device) : "";
+      if (doc.Media().m_nRecordState != 2 && !full && failed.empty()) ++Media().m_nRecordSeconds;
       char text[96];
-      std::snprintf(text, sizeof text, full ? " Recording stopped at the WAV limit (4 GiB)     %d min %d sec" : " Recording     %d min %d sec",
+      std::snprintf(text, sizeof text,
+                    full             ? " Recording stopped at the WAV limit (4 GiB)     %d min %d sec"
+                    : failed.empty() ? " Recording     %d min %d sec"
+                                     : " Recording stopped: its work file cannot grow     %d min %d sec",
                     Media().m_nRecordSeconds / 60, Media().m_nRecordSeconds % 60);
       if (g_pStatusBar) g_pStatusBar->SetPaneText(0, text);
+      if (!failed.empty()) {
+        // Said once, at once; the recording is saved whole up to here when it is ended.
+        KillTimer(kTimerRecord);
+        AfxMessageBox(Sjis("録音を止めました。作業ファイルに書き込めません: " + failed +
+                           "。ここまでの録音は欠けずに保存します。"));
+      }
       return true;
     }
     default: return false;

@@ -100,6 +100,7 @@ int CQelView::RecordWave(int mode) {
   host->SendCommand(device, plat::MCI_STOP, plat::MCI_WAIT, nullptr);
   KillTimer(kTimerRecord);
   const bool cut = host->RecorderFull(device);
+  const std::string workFailure = host->RecorderWorkFailure(device);
   const std::string folder = CurrentFolder(doc);
   if (doc.RefuseFtpDriveSave(folder + "\\" + Media().m_strRecordFile)) {
     host->SendCommand(device, plat::MCI_CLOSE, plat::MCI_WAIT, nullptr);
@@ -142,6 +143,11 @@ int CQelView::RecordWave(int mode) {
     AfxMessageBox(shown + Sjis(": 録音が WAV ファイルに収まる上限 (4 GiB) に達したので、そこで止めました。ここまでの録音は欠けずに保存しました。"));
     return kRecordCut;
   }
+  if (!workFailure.empty()) {
+    AfxMessageBox(shown + Sjis(": 作業ファイルに書き込めなくなったので、そこで録音を止めました (作業ファイルの場所 " + workFailure +
+                               ")。ここまでの録音は欠けずに保存しました。"));
+    return kRecordCut;
+  }
   return static_cast<int>(closed);
 }
 
@@ -151,7 +157,8 @@ int CQelView::OnRecord() {
     const int stopped = RecordWave(kRecordStop);
     doc.Media().m_nRecordState = 0;
     // A save that failed clears the recording's name: the recording is lost. One cut
-    // at the WAV limit is saved, and the statement still fails, saying so.
+    // at the WAV limit or where its work disk filled is saved, and the statement
+    // still fails, saying so.
     return Media().m_strRecordFile.empty() || stopped == kRecordCut ? -1 : 0;
   }
   doc.Media().m_nRecordState = RecordWave(kRecordStart) == 0 ? 1 : 0;

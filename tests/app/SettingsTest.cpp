@@ -1,6 +1,11 @@
 // Settings: the file written fresh, read back once, and refused values; the settings
-// files rewritten whole on a full disk and over their old size, through the program.
+// files rewritten whole on a full disk and over their old size, and a named pipe in
+// their place, through the program.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <iostream>
@@ -228,6 +233,46 @@ TEST_F(SettingsTest, SettingsFileRewriteFault) {
     }
     EXPECT_EQ(plat::Stat(plat::FromHostPath(home + "/Pelnor.inf"))->permissions, 0600);
     if (c.disk == Disk::SmallTmpfs) testenv::Shell("umount " + testenv::Quote(run.HostPath("disk")));
+  }
+}
+
+// A settings file that is a named pipe: one held open by a writer that never writes
+// held every run at its start, one with no writer was passed over without a word,
+// and a save read it before writing. Each run now goes on with the defaults and says
+// why the file was not read; a save is refused; the pipe stays a pipe.
+TEST_F(SettingsTest, SettingsFileThatIsANamedPipeFault) {
+  const struct {
+    const char* fault;
+    const char* pipe;  // the settings file made a named pipe
+    bool writer;       // held open by a writer that never writes
+    const char* script;
+    int status;
+    const char* said;
+  } cases[] = {
+      {"Pelnor.inf a pipe held open hung every start", "Pelnor.inf", true, "print status\n", 0,
+       "/Pelnor.inf: not a regular file (a pipe or a device is not read); the settings in it are not applied"},
+      {"Pelnor.inf a pipe with no writer said nothing", "Pelnor.inf", false, "print status\n", 0,
+       "/Pelnor.inf: not a regular file (a pipe or a device is not read); the settings in it are not applied"},
+      {"Pelnor.sys a pipe held open hung every start", "Pelnor.sys", true, "print status\n", 0,
+       "/Pelnor.sys: not a regular file (a pipe or a device is not read); the system strings in it are not applied"},
+      {"a save read Pelnor.inf, a pipe held open", "Pelnor.inf", true,
+       "answer ftp1=R:~2new~/ftp://new.example;USER=u;PWRD=pw\nlist-command ftp-settings\n", 1,
+       "Pelnor.inf: it is not a regular file"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.fault);
+    testenv::TempDir run;
+    const std::string home = run.HostPath("home");
+    std::filesystem::create_directories(home);
+    const std::string pipe = home + "/" + c.pipe;
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int writer = c.writer ? open(pipe.c_str(), O_RDWR) : -1;
+    testenv::WriteHostFile(run.HostPath("s.script"), c.script);
+    const testenv::ProgramRun ran = testenv::RunProgram(run.Host(), home, "--script s.script", "timeout 60 ");
+    if (writer >= 0) close(writer);
+    EXPECT_EQ(ran.status, c.status) << ran.err;
+    EXPECT_NE(ran.err.find(c.said), std::string::npos) << ran.err;
+    EXPECT_TRUE(std::filesystem::is_fifo(pipe)) << "the pipe was replaced";
   }
 }
 

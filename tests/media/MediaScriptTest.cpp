@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
+#include <optional>
 #include <vector>
 
 #include "support/SmallDisk.h"
@@ -28,7 +30,10 @@ class MediaScriptTest : public ::testing::Test {
                                                            dir_.HostPath("out.raw") + "\"\n infile \"" +
                                                            dir_.HostPath("in.raw") + "\"\n format raw\n}\n" +
                                                            "pcm.pelnorixappend {\n type file\n slave.pcm null\n file \"|cat >> " +
-                                                           dir_.HostPath("out.raw") + "\"\n format raw\n}\n");
+                                                           dir_.HostPath("out.raw") + "\"\n format raw\n}\n" +
+                                                           // records the input, its copy of the samples kept nowhere
+                                                           "pcm.pelnorixquiet {\n type file\n slave.pcm null\n file \"/dev/null\"\n infile \"" +
+                                                           dir_.HostPath("in.raw") + "\"\n format raw\n}\n");
   }
   std::string Run(const std::string& script, int* status) {
     testenv::WriteHostFile(dir_.HostPath("s.script"), script);
@@ -125,7 +130,9 @@ TEST_F(MediaScriptTest, RecorderNamesItsFileByTheFixedClock) {
 // file is replaced; the message names the file and the system's reason. A script
 // that ended while recording threw the recording away without a word: it is saved
 // and said. Recording on the null device that stands in for a missing sound card
-// wrote silence without a note.
+// wrote silence without a note. A work file that could not grow (a file-size limit,
+// a full tmpfs under the program folder) threw the recording away: it stops there,
+// the wait running then fails, and what was recorded is saved whole.
 TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFault) {
   const std::string base = dir_.HostPath("audio_240305_140709");
   struct Case {
@@ -136,11 +143,15 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
     const char* stop;    // the script's end
     int status;
     const char* said;    // on standard error
+    int64_t homeDisk = 0;  // the program folder on a tmpfs of this size; 0 on the test's own disk
   };
   const std::string record = "set recrate=48\nset clock=2024-03-05T14:07:09\ncommand record\nwait 2000\n";
   const Case cases[] = {
-      {"full disk", 64 << 10, false, "pelnorixtest", "command record\n", 1,
-       "audio_240305_140709.wav: ファイルに書き込めません。 (File too large)"},
+      {"full disk", 64 << 10, false, "pelnorixquiet", "command record\n", 1,
+       "wait: the recording stopped: its work file cannot be written: "},
+      // The recording went on counting, was thrown away at the stop and the script exited 0.
+      {"work folder's disk fills", 0, false, "pelnorixtest", "wait 300000\ncommand record\n", 1,
+       "wait: the recording stopped: its work file cannot be written: ", 20 << 20},
       {"every name taken", 0, true, "pelnorixtest", "command record\n", 1, "are all taken"},
       {"script ends while recording", 0, false, "pelnorixtest", "", 0, "ここまでの録音を保存しました: "},
       {"no sound card", 0, false, "default", "command record\n", 0, "サウンド カードがありません"},
@@ -151,12 +162,20 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
   Shell("echo 'pcm.!default { type hw card 99 }' >> " + Quote(dir_.HostPath(".asoundrc")));
   for (const Case& c : cases) {
     std::remove((base + ".wav").c_str());
+    std::optional<testenv::SmallDisk> disk;
+    if (c.homeDisk > 0) {
+      disk.emplace(dir_, "homedisk", c.homeDisk);
+      if (!disk->Mounted()) {
+        std::cerr << "note: no tmpfs can be mounted here; " << c.what << " is not run\n";
+        continue;
+      }
+    }
     if (c.takeNames) {
       testenv::WriteHostFile(base + ".wav", "mine");
       for (int n = 2; n <= 999; ++n) testenv::WriteHostFile(base + "_" + std::to_string(n) + ".wav", "mine");
     }
     testenv::WriteHostFile(dir_.HostPath("s.script"), std::string("set audiodev=") + c.device + "\n" + record + c.stop);
-    const int status = testenv::RunProgram(dir_.Host(), dir_.HostPath("home"), "--script s.script",
+    const int status = testenv::RunProgram(dir_.Host(), disk ? disk->Host() : dir_.HostPath("home"), "--script s.script",
                                            "HOME=" + Quote(dir_.Host()) + " " +
                                                (c.limit > 0 ? testenv::FileSizeLimitPrefix(c.limit) : ""))
                            .status;
@@ -166,6 +185,20 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
       EXPECT_EQ(testenv::ReadHostFile(base + "_999.wav"), "mine") << c.what;
       EXPECT_EQ(testenv::ReadHostFile(base + ".wav"), "mine") << c.what;
       for (int n = 2; n <= 999; ++n) std::remove((base + "_" + std::to_string(n) + ".wav").c_str());
+    } else if (disk || c.limit > 0) {
+      // Saved whole up to where the work file could not grow (a little under 20 MB on
+      // the tmpfs, the input's first seconds in it), the work folder and the reason said.
+      EXPECT_NE(Err().find(disk ? "No space left on device" : "File too large"), std::string::npos) << Err();
+      EXPECT_NE(Err().find((disk ? disk->Host() : dir_.HostPath("home")) + "/TMP/"), std::string::npos) << Err();
+      const int64_t samples = std::atoll(Shell("soxi -s " + Quote(base + ".wav")).c_str());
+      EXPECT_GT(samples, disk ? 48000 * 90 : 8000) << c.what;
+      EXPECT_EQ(testenv::ReadHostFile(base + ".wav").size(), 44u + static_cast<size_t>(samples) * 4) << c.what;
+      if (disk) {
+        EXPECT_EQ(Shell("sox " + Quote(base + ".wav") + " -t raw - trim 0 6 | cmp - " + Quote(dir_.HostPath("in.raw")) +
+                        " && echo same"),
+                  "same\n")
+            << c.what;
+      }
     } else {
       // Two seconds of 48,000 Hz stereo, or nothing.
       EXPECT_EQ(testenv::ReadHostFile(base + ".wav").size(), c.status == 0 ? 44u + 2 * 192000 : 0u) << c.what;
@@ -174,8 +207,9 @@ TEST_F(MediaScriptTest, LostRecordingExitsZeroAndReplacesTheLastNumberedNameFaul
 }
 
 // Fault: a play that failed exited 0 with the error only in the status line (a WAV
-// of 65,535 channels not even there), and a named pipe or a WAV padded with a
-// gigabyte of zeros after its samples held the player without end. Each now fails
+// of 65,535 channels not even there), a player command with no medium did nothing
+// and exited 0, and a named pipe or a WAV padded with a gigabyte of zeros after its
+// samples held the player without end. Each now fails
 // the statement with the file's name and the reason, within the open's deadline;
 // auto-play stops at such a file and says why, a SoundFont that is a pipe is one line.
 TEST_F(MediaScriptTest, PlayThatFailsExitsZeroOrWaitsWithoutEndFault) {
@@ -200,6 +234,15 @@ TEST_F(MediaScriptTest, PlayThatFailsExitsZeroOrWaitsWithoutEndFault) {
        "head -c 3000 f.mp4 > cut.mp4",
        "open cut.mp4\ncommand play\n", 1, "cut.mp4: このファイル"},
       {"play on a text file", "echo hello > t.txt", "open t.txt\ncommand play\n", 1, "t.txt: このファイル"},
+      // Each exited 0 without a word with nothing to act on.
+      {"pause on a text file", "echo hello > t.txt", "open t.txt\ncommand pause\n", 1, "ID_MEDIA_PAUSE is not available now"},
+      {"forward on a text file", "echo hello > t.txt", "open t.txt\ncommand forward\n", 1,
+       "ID_MEDIA_FAST_FORWARD is not available now"},
+      {"rewind on a text file", "echo hello > t.txt", "open t.txt\ncommand rewind\n", 1, "ID_MEDIA_REWIND is not available now"},
+      {"repeat-mark on a text file", "echo hello > t.txt", "open t.txt\ncommand repeat-mark\n", 1,
+       "ID_MEDIA_REPEAT_MARK is not available now"},
+      {"repeat on a text file", "echo hello > t.txt", "open t.txt\ncommand repeat\n", 1,
+       "ID_MEDIA_REPEAT_PLAY is not available now"},
       {"WAV of 65535 channels",
        "sox -n -r 8000 -c 1 -b 16 c.wav synth 1 sine 300 && printf '\\377\\377' | dd of=c.wav bs=1 seek=22 conv=notrunc "
        "2>/dev/null",

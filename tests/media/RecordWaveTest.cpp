@@ -1,11 +1,16 @@
 // The recorder in a pane, with the program clock's date fixed by the "clock"
 // setting and the null sound device: the named file, its format and length with
-// the paused time left out, and the faults of a failed start and a failed save.
+// the paused time left out, and the faults of a failed start, a failed save and a
+// work folder whose disk fills.
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
 
 #include "app/Settings.h"
 #include "media/MediaState.h"
 #include "platform/os/Files.h"
+#include "support/SmallDisk.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -101,6 +106,41 @@ TEST_F(RecordWaveTest, RecordingsInTheSameSecondKeepBothFault) {
   EXPECT_EQ(Soxi("-D", "audio_240305_140709.wav"), "0.300000\n");
   EXPECT_EQ(Soxi("-D", "audio_240305_140709_2.wav"), "0.500000\n");
   EXPECT_EQ(doc_->m_strFileName1, Win("list") + "\\audio_240305_140709_2.wav");
+}
+
+// Fault: with the program folder on a 20 MB disk the work file stopped near 100 s
+// while the status counted on to 5 min; at the stop the recording was thrown away.
+// It stops where the disk filled, says so at once naming the work folder, and what
+// was recorded is saved whole, whether the record command or the pane's end stops it.
+TEST_F(RecordWaveTest, WorkFolderDiskFillsFault) {
+  SKIP_WITHOUT_PROGRAM("soxi");
+  testenv::SmallDisk disk(dir_, "program", 20 << 20);
+  if (!disk.Mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+  const std::string saved = testenv::Quote(dir_.HostPath("list")) + "/audio_*.wav";  // named by the clock
+  for (const bool paneEnds : {false, true}) {
+    SCOPED_TRACE(paneEnds ? "the pane ends" : "record stops it");
+    testenv::Shell("rm -f " + saved);
+    const size_t said = frame_->Ui().MessageLog().size();
+    auto pane = std::make_unique<CQelView>(*doc_, 2);
+    ASSERT_EQ(pane->OnRecord(), 0);
+    Wait(300000);
+    ASSERT_EQ(frame_->Ui().MessageLog().size(), said + 1);
+    const std::string box = frame_->Ui().MessageLog().back().text;
+    EXPECT_NE(box.find(plat::ShownPath(plat::FromHostPath(disk.Host())) + "/TMP/"), std::string::npos) << box;
+    EXPECT_NE(box.find("(No space left on device)"), std::string::npos) << box;
+    const std::string status = frame_->StatusBar().GetPaneText(0);
+    EXPECT_TRUE(status.starts_with(" Recording stopped") && status.find(" 1 min 4") != std::string::npos) << status;
+    if (paneEnds) {
+      pane.reset();
+    } else {
+      EXPECT_EQ(pane->OnRecord(), -1) << "cut, and said so";
+    }
+    // A little under 20 MB of 48,000 Hz stereo, whole.
+    const int64_t samples = std::stoll(testenv::Shell("soxi -s " + saved));
+    EXPECT_GT(samples, 48000 * 100);
+    EXPECT_EQ(std::stoll(testenv::Shell("stat -c %s " + saved)), 44 + samples * 4);
+    doc_->Media().m_nRecordState = 0;
+  }
 }
 
 TEST_F(RecordWaveTest, ClockSettingIsCheckedAndKeptAsWritten) {

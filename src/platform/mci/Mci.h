@@ -106,8 +106,11 @@ class MciHost {
   MciPlaybackDevice* Find(std::string_view name);
   // A recording device that reached the most a WAV file holds and stopped there.
   bool RecorderFull(uint32_t device) const;
-  // The system's reason (UTF-8) a recording device's save or work file failed; "" none.
+  // The system's reason (UTF-8) a recording device's save failed; "" none.
   std::string RecorderFailure(uint32_t device) const;
+  // Why a recording device stopped on its own when its work file could take no more
+  // (UTF-8, the disk named); "" while it records. Device 0: any recording device.
+  std::string RecorderWorkFailure(uint32_t device) const;
 
  private:
   MCIERROR Open(const std::string& name, const std::vector<std::string>& args, char* reply, unsigned replyLength);

@@ -8,7 +8,6 @@
 #include "platform/mci/Mci.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "base/AsciiCase.h"
@@ -114,7 +113,7 @@ MidiSynth* MciHost::Synth() {
     synth_ = MidiSynth::Create(host, &why);
   }
   if (!synth_ && !why.empty()) {
-    std::fprintf(stderr, "MIDI の音色 (SoundFont) を読めません: %s (設定 soundfont)。MIDI は音なしで再生します。\n", why.c_str());
+    ui_.NoteUtf8("MIDI の音色 (SoundFont) を読めません: " + why + " (設定 soundfont)。MIDI は音なしで再生します。");
   }
   return synth_.get();
 }
@@ -341,6 +340,13 @@ std::string MciHost::RecorderFailure(uint32_t device) const {
   return it == recorders_.end() ? std::string() : it->second->Failure();
 }
 
+std::string MciHost::RecorderWorkFailure(uint32_t device) const {
+  for (const auto& [id, recorder] : recorders_) {
+    if ((device == 0 || id == device) && !recorder->WorkFailure().empty()) return recorder->WorkFailure();
+  }
+  return "";
+}
+
 MCIERROR MciHost::SendCommand(uint32_t id, uint32_t message, uint32_t flags, void* params) {
   Pump();
   const uint64_t now = ui_.NowMs();
@@ -360,8 +366,8 @@ MCIERROR MciHost::SendCommand(uint32_t id, uint32_t message, uint32_t flags, voi
     if (const MCIERROR bad = recorder->Open(audiodev_, work)) return bad;
     if (recorder->Silent() && audiodev_ != "null" && !silenceNoted_) {
       silenceNoted_ = true;
-      std::fprintf(stderr, "録音: サウンド カードがありません (ALSA の %s を開けません)。null デバイスで無音を録音します (設定 audiodev)。\n",
-                   audiodev_.c_str());
+      ui_.NoteUtf8("録音: サウンド カードがありません (ALSA の " + audiodev_ +
+                   " を開けません)。null デバイスで無音を録音します (設定 audiodev)。");
     }
     recorders_[newId] = std::move(recorder);
     open->wDeviceID = newId;

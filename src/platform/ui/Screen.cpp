@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "platform/gdi/X11Library.h"
+#include "platform/ui/XServerProbe.h"
 
 namespace plat {
 
@@ -15,6 +16,8 @@ namespace {
 constexpr int kDesktopWidth = 1024;
 constexpr int kDesktopHeight = 768;
 constexpr COLORREF kDesktopColor = RGB(58, 110, 165);
+// How long the X server has to answer the connection before the capture gives up.
+constexpr int kXAnswerDeadlineMs = 5000;
 
 Display* X(void* display) { return static_cast<Display*>(display); }
 
@@ -40,6 +43,12 @@ bool Screen::UseX(std::string* why) {
   x11_ = X11();
   if (!x11_) {
     if (why) *why = std::string("DISPLAY=") + name + ": libX11 cannot be loaded";
+    return false;
+  }
+  // libX11 would wait for the server's answer without end: it is asked only once
+  // the server has answered a connection of our own within the deadline.
+  if (std::string silent = ProbeXServer(name, kXAnswerDeadlineMs); !silent.empty()) {
+    if (why) *why = std::string("DISPLAY=") + name + ": " + silent;
     return false;
   }
   display_ = x11_->XOpenDisplay(name);

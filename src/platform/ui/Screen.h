@@ -30,8 +30,8 @@ class Screen {
 
   // Opens the X display named by DISPLAY; false (and the virtual desktop) without
   // one, or when libX11 cannot be loaded (its text goes to standard error). When
-  // DISPLAY names a server that does not answer, *why (when given) says so; it is
-  // left empty where the virtual desktop is meant.
+  // DISPLAY names a server that does not answer (or does not answer within 5 s),
+  // *why (when given) says so; it is left empty where the virtual desktop is meant.
   bool UseX(std::string* why = nullptr);
   bool UsesX() const { return display_ != nullptr; }
   // Closes the X connection (before the server goes away); the virtual desktop again.

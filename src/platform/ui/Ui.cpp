@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "platform/text/CodePage.h"
+#include "platform/text/TerminalText.h"
 
 namespace plat {
 
@@ -37,12 +38,8 @@ int UiHost::MessageBox(std::string_view sjisText, unsigned type) {
     record.answeredByDefault = question;
     record.answer = type == MB_YESNO ? IDNO : type == MB_OK ? IDOK : IDCANCEL;
   }
-  if (out_) {
-    *out_ << Cp932ToUtf8(sjisText) << '\n';
-    if (record.answeredByDefault) {
-      *out_ << "(no answer given: " << (record.answer == IDNO ? "No" : "Cancel") << ")\n";
-    }
-  }
+  WriteLine(Cp932ToUtf8(sjisText));
+  if (record.answeredByDefault) WriteLine(record.answer == IDNO ? "(no answer given: No)" : "(no answer given: Cancel)");
   log_.push_back(record);
   return record.answer;
 }
@@ -60,7 +57,7 @@ DialogAnswer UiHost::RunDialog(std::string_view name) {
     answers_.pop_front();
     return answer;
   }
-  if (out_) *out_ << "(dialog " << name << " not answered: Cancel)\n";
+  WriteLine("(dialog " + std::string(name) + " not answered: Cancel)");
   return DialogAnswer{};
 }
 
@@ -104,8 +101,17 @@ void UiHost::Advance(uint64_t ms) {
   now_ = end;
 }
 
-void UiHost::Note(std::string_view sjisText) {
-  if (out_) *out_ << Cp932ToUtf8(sjisText) << '\n';
+void UiHost::Note(std::string_view sjisText) { WriteLine(Cp932ToUtf8(sjisText)); }
+
+void UiHost::NoteUtf8(std::string_view text) { WriteLine(text); }
+
+void UiHost::WriteLine(std::string_view utf8) {
+  if (!out_) return;
+  if (terminal_) {
+    *out_ << VisibleControls(utf8, true) << '\n';
+  } else {
+    *out_ << utf8 << '\n';
+  }
 }
 
 }  // namespace plat

@@ -44,8 +44,13 @@ class UiHost {
  public:
   UiHost();
 
-  // Where box texts and notes go (UTF-8); standard error unless set.
-  void SetMessageStream(std::ostream* out) { out_ = out; }
+  // Where box texts and notes go (UTF-8); standard error unless set. On a terminal
+  // their control characters are shown, never written raw (platform/text/TerminalText.h).
+  void SetMessageStream(std::ostream* out, bool terminal = false) {
+    out_ = out;
+    terminal_ = terminal;
+  }
+  bool MessagesToTerminal() const { return out_ && terminal_; }
 
   // Shows a message box; returns the queued answer as one of the box's buttons (yes
   // and ok accept, no and cancel refuse) or the safe default.
@@ -100,6 +105,8 @@ class UiHost {
 
   // Writes a note (UTF-8 conversion of CP932 text) to the message stream.
   void Note(std::string_view sjisText);
+  // The same for a note already in UTF-8.
+  void NoteUtf8(std::string_view text);
 
   // The program's clipboard.
   Clipboard& GetClipboard() { return clipboard_; }
@@ -113,7 +120,11 @@ class UiHost {
     TimerCallback callback;
   };
 
+  // One line to the message stream, through the terminal filter when it is one.
+  void WriteLine(std::string_view utf8);
+
   std::ostream* out_;
+  bool terminal_ = false;
   std::deque<int> answers_;
   std::deque<DialogAnswer> dialogs_;
   std::vector<MessageRecord> log_;

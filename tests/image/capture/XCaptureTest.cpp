@@ -1,7 +1,8 @@
 // Screen capture on a real X server: an Xvfb the test starts on a display number
 // the server picks itself (-displayfd), with xlogo as the window to take, compared
-// pixel for pixel with ImageMagick's `import` of the same screen area. Xvfb and
-// xlogo are stopped by their process ids.
+// pixel for pixel with ImageMagick's `import` of the same screen area; and servers
+// that take the connection and never answer. Xvfb and xlogo are stopped by their
+// process ids.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -12,12 +13,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "app/Globals.h"
 #include "platform/os/Files.h"
+#include "support/NetServers.h"
 #include "support/TestEnv.h"
 #include "view/QelView.h"
 
@@ -48,8 +51,10 @@ class Child {
     if (rc != 0) pid_ = -1;
     return pid_ > 0;
   }
+  pid_t Pid() const { return pid_; }
   void Stop() {
     if (pid_ <= 0) return;
+    kill(pid_, SIGCONT);  // one stopped takes its SIGTERM once it runs again
     kill(pid_, SIGTERM);
     int status = 0;
     waitpid(pid_, &status, 0);
@@ -59,6 +64,22 @@ class Child {
  private:
   pid_t pid_ = -1;
 };
+
+// Xvfb writes the display number it took to the pipe once it accepts clients.
+bool StartXvfb(Child& server, std::string& display) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
+  const bool started = server.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "800x600x24",
+                                     "-nolisten", "tcp"});
+  close(fds[1]);
+  std::string number;
+  char c = 0;
+  while (started && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+  close(fds[0]);
+  if (number.empty()) return false;
+  display = ":" + number;
+  return true;
+}
 
 class XCaptureTest : public testenv::DocTest {
  protected:
@@ -84,21 +105,7 @@ class XCaptureTest : public testenv::DocTest {
       setenv("DISPLAY", oldDisplay_.c_str(), 1);
     }
   }
-  // Xvfb writes the display number it took to the pipe once it accepts clients.
-  bool StartServer() {
-    int fds[2];
-    if (pipe(fds) != 0) return false;
-    const bool started = server_.Start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", "800x600x24",
-                                        "-nolisten", "tcp"});
-    close(fds[1]);
-    std::string number;
-    char c = 0;
-    while (started && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (number.empty()) return false;
-    display_ = ":" + number;
-    return true;
-  }
+    bool StartServer() { return StartXvfb(server_, display_); }
   std::string X(const std::string& command) { return Shell("DISPLAY=" + display_ + " " + command); }
   // xlogo at a known place, mapped and given the focus; its window id.
   std::string ShowLogo() {
@@ -189,6 +196,35 @@ TEST_F(XCaptureTest, WaitsRanOnTheProgramClockFault) {
     EXPECT_EQ(Differ("ser#2s500m_000" + std::to_string(n) + ".png", "want.png"), "0") << n;
   }
   EXPECT_FALSE(plat::Exists(Win("ser#2s500m_0005.png")));
+}
+
+// Fault: a DISPLAY whose server took the connection and never answered (an Xvfb
+// stopped with SIGSTOP, a listener on TCP port 6000 + N that nobody answers) held
+// each of the four captures without end inside libX11's connection set-up. Each now
+// fails within the deadline of 5 s, saying so, and the script exits 1.
+TEST(XCaptureWaitFaults, EveryCaptureEndsWhenTheXServerNeverAnswers) {
+  SKIP_WITHOUT_PROGRAM("Xvfb");
+  testenv::TempDir dir;
+  Child stopped;
+  std::string stoppedDisplay;
+  ASSERT_TRUE(StartXvfb(stopped, stoppedDisplay));
+  ASSERT_EQ(kill(stopped.Pid(), SIGSTOP), 0);
+  int n = 70;
+  auto silent = std::make_unique<nettest::PortListener>(6000 + n);
+  while (!silent->Listening() && n < 120) silent = std::make_unique<nettest::PortListener>(6000 + ++n);
+  for (const std::string& display : {stoppedDisplay, "127.0.0.1:" + std::to_string(n)}) {
+    for (const char* command :
+         {"ID_SAVE_DESKTOP_SCREEN", "ID_SAVE_CLICKED_WINDOW", "ID_SAVE_CLICKED_WINDOW_REPEAT", "ID_SAVE_DATA_SCREEN"}) {
+      SCOPED_TRACE(display + " held " + command);
+      testenv::WriteHostFile(dir.HostPath("s.script"), std::string("answer path=d.png\ncommand ") + command + "\n");
+      const auto start = std::chrono::steady_clock::now();
+      const testenv::ProgramRun run =
+          testenv::RunProgram(dir.Host(), dir.HostPath("home"), "--script s.script", "DISPLAY=" + display + " timeout 60 ");
+      EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15)) << "past its deadline";
+      EXPECT_EQ(run.status, 1) << run.err;
+      EXPECT_NE(run.err.find("DISPLAY=" + display + ": no answer from the X server within 5 s"), std::string::npos) << run.err;
+    }
+  }
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/text/CodePage.h"
+
 namespace plat {
 namespace {
 
@@ -56,7 +58,7 @@ MCIERROR MciRecordDevice::SetFormat(const WaveFormat& f) {
 }
 
 MCIERROR MciRecordDevice::Record(uint64_t now) {
-  if (recording_ || full_) return 0;
+  if (recording_ || full_ || !workFailure_.empty()) return 0;
   if (!configured_) {
     if (!pcm_.Configure(static_cast<int>(format_.samplesPerSec), static_cast<int>(format_.channels))) return MCIERR_HARDWARE;
     configured_ = true;
@@ -77,16 +79,18 @@ void MciRecordDevice::Pump(uint64_t now) {
     const int64_t n = std::min(kChunkFrames, target - frames_);
     pcm_.Read(samples.data(), n);  // a failed read gives silence: the time still passes
     if (!work_.Write(samples.data(), n * format_.blockAlign)) {
-      failure_ = std::strerror(errno);
-      workFailed_ = true;
+      // The frames written so far stay whole; the part of this chunk is not counted.
+      const size_t sep = FindLastSeparator(workPath_);
+      workFailure_ = Cp932ToUtf8(ShownPath(sep == std::string::npos ? workPath_ : workPath_.substr(0, sep))) + " (" +
+                     std::strerror(errno) + ")";
       break;
     }
     frames_ += n;
   }
-  // At the limit the recording stops: what it holds is saved whole, and the caller
-  // says it was cut.
-  if (frames_ >= maxFrames && !workFailed_) {
-    full_ = true;
+  // At the limit, or where the work file could take no more, the recording stops:
+  // what it holds is saved whole, and the caller says it was cut.
+  if (frames_ >= maxFrames || !workFailure_.empty()) {
+    full_ = workFailure_.empty();
     doneMs_ = ms;
     recording_ = false;
   }
@@ -100,7 +104,7 @@ void MciRecordDevice::Pause(uint64_t now) {
 }
 
 void MciRecordDevice::Resume(uint64_t now) {
-  if (recording_ || !work_.IsOpen() || full_) return;
+  if (recording_ || !work_.IsOpen() || full_ || !workFailure_.empty()) return;
   segmentClock_ = now;
   recording_ = true;
 }
@@ -109,8 +113,6 @@ void MciRecordDevice::Stop(uint64_t now) { Pause(now); }
 
 MCIERROR MciRecordDevice::Save(const std::string& path) {
   if (!work_.IsOpen()) return MCIERR_FILE_NOT_SAVED;
-  // A cut recording is not saved as if it were whole.
-  if (workFailed_) return MCIERR_FILE_WRITE;
   const int64_t dataBytes = frames_ * format_.blockAlign;
   File in;
   File out;

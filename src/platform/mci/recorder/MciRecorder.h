@@ -2,7 +2,8 @@
 // the ALSA capture device at the clock's pace: after t ms of recording (paused time
 // left out) the recording holds t x rate / 1000 frames, counted in 64 bits. They are
 // streamed to a work file, never held in memory; saving writes the 44-byte PCM WAV
-// header and copies them behind it.
+// header and copies them behind it. A write of the work file that fails (its disk
+// full) stops the recording there: what it holds up to then is saved whole.
 #pragma once
 
 #include <cstdint>
@@ -51,8 +52,11 @@ class MciRecordDevice {
   int64_t Frames() const { return frames_; }
   // The recording reached the most a WAV file holds and stopped there.
   bool Full() const { return full_; }
-  // The system's reason (UTF-8) the last save, or a write of the work file, failed.
+  // The system's reason (UTF-8) the last save failed.
   const std::string& Failure() const { return failure_; }
+  // Why the recording stopped on its own before the limit (UTF-8: the work file's
+  // disk named, with the system's reason); "" while it can go on.
+  const std::string& WorkFailure() const { return workFailure_; }
   // No sound card: "default" fell back to the null device, which records silence.
   bool Silent() const { return pcm_.DeviceName() == "null"; }
 
@@ -63,13 +67,13 @@ class MciRecordDevice {
   File work_;
   bool recording_ = false;
   bool configured_ = false;
-  bool workFailed_ = false;    // a write of the work file failed (a full disk): the recording is cut
   uint64_t segmentClock_ = 0;  // the clock when recording last started or resumed
   uint64_t doneMs_ = 0;        // recorded time before that
   int64_t frames_ = 0;         // frames in the work file
   int64_t maxDataBytes_;
   bool full_ = false;
   std::string failure_;
+  std::string workFailure_;  // a write of the work file failed (a full disk): the recording stopped there
 };
 
 }  // namespace plat

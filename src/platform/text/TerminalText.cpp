@@ -1,7 +1,9 @@
-#include "cli/TerminalText.h"
+#include "platform/text/TerminalText.h"
 
 #include <cstdint>
 #include <cstdio>
+
+namespace plat {
 
 std::string VisibleControls(std::string_view text, bool utf8) {
   std::string out;
@@ -25,3 +27,5 @@ std::string VisibleControls(std::string_view text, bool utf8) {
   }
   return out;
 }
+
+}  // namespace plat
