@@ -6,6 +6,7 @@
 #include "app/FileKind.h"
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
+#include "cli/OutputError.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
 #include "cli/TerminalText.h"
@@ -118,7 +119,10 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     }
   }
   DropUnusedAnswers(where, 0);
-  out_.flush();
+  if (const std::string why = OutputWriteError(out_); !why.empty()) {
+    err_ << "pelnorix: " << where << " " << why << '\n';
+    return kScriptFailed;
+  }
   return kScriptDone;
 }
 
@@ -379,6 +383,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       if (terminal_) text = VisibleControls(text, !rawSjis_);
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
+      if (const std::string why = OutputWriteError(out_); !why.empty()) return Stop{kScriptFailed, "print: " + why};
       return std::nullopt;
     }
     case ScriptVerb::Address: return RunAddress(st);
