@@ -158,7 +158,6 @@ TEST(UnreadableOfficeFaults, EachUnreadableWordOrPowerPointFileExitsOneWithItsRe
   // Office Open XML names on bytes that are no ZIP archive showed nothing with exit 0.
   cases.push_back({"random.docx", RandomBytes(3000, 13), "Wordのファイルではありません"});
   cases.push_back({"random.pptx", RandomBytes(3000, 17), "PowerPointのファイルではありません"});
-  cases.push_back({"random.xlsx", RandomBytes(3000, 19), "Excelのファイルではありません"});
   cases.push_back({"empty.docx", "", "Wordのファイルではありません"});
   // Damaged files showed what they had with exit 0.
   const std::string broken = "ファイルが壊れています (";

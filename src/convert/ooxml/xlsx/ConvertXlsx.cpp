@@ -364,7 +364,6 @@ ConvertStatus CQelDoc::DumpXlsx(DumpCall& call) {
   m_nConvPos = 0;
   SheetSummary summary;
   const int result = ConvertXlsx(call.path, call, tables, summary);
-  if (result == kPackageUnreadable) return ConvertStatus::Message(IDS_NOT_OF_KIND).With("Excel");
   if (result < 0) return m_nConvPos == 0 ? ConvertStatus::Message(IDS_CANNOT_OPEN) : ConvertStatus::Ok();
   // A part the reader asked for (the workbook, its strings, a sheet) left out for its damaged data.
   if (const ConvertStatus damaged = ooxml::DamageFound(*this); !damaged.ok()) return damaged;
