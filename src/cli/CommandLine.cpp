@@ -13,6 +13,7 @@
 #include "cli/CommandTables.h"
 #include "cli/ImageLine.h"
 #include "cli/KeyNames.h"
+#include "cli/OutputError.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRunner.h"
 #include "cli/VolumeHint.h"
@@ -26,6 +27,14 @@ namespace {
 constexpr int kShown = 0;
 constexpr int kNothingShown = 1;
 constexpr int kUsageError = 2;
+
+// kShown when the output took every byte; else the failure and its reason go to err.
+int ShownOrWriteError(std::ostream& out, std::ostream& err) {
+  const std::string why = OutputWriteError(out);
+  if (why.empty()) return kShown;
+  err << "pelnorix: " << why << '\n';
+  return kNothingShown;
+}
 
 void PrintHelp(std::ostream& out) {
   out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
@@ -77,6 +86,7 @@ void WriteForTerminal(std::ostream& out, std::string_view text, bool terminal) {
     } else {
       out.write(utf8.get(), static_cast<std::streamsize>(n));
     }
+    if (!out) return;  // the output took no more: its failure is reported by the caller
     at = end;
   }
 }
@@ -256,7 +266,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
   if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);
   const int loaded = doc.LoadDocument(*path, 0);
-  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return ShowImageLine(doc, out, err);
+  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) {
+    const int shown = ShowImageLine(doc, out, err);
+    return shown == kShown ? ShownOrWriteError(out, err) : shown;
+  }
   const std::string_view text(doc.m_pText ? doc.m_pText : "", static_cast<size_t>(doc.m_nTextLen));
   if (loaded < 0) {
     err << ShownLine(text, terminals.err) << (text.empty() || text.back() != '\n' ? "\n" : "");  // one message a line
@@ -268,7 +281,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   } else {
     WriteForTerminal(out, text, terminals.out);
   }
-  out.flush();
+  if (ShownOrWriteError(out, err) != kShown) return kNothingShown;
   // What the window would show besides the text: the status pane and a changed title.
   const std::string status = frame.StatusBar().GetPaneText(0);
   if (!status.empty()) err << ShownLine(status, terminals.err) << '\n';

@@ -6,6 +6,7 @@
 #include "app/FileKind.h"
 #include "app/Settings.h"
 #include "cli/KeyNames.h"
+#include "cli/OutputError.h"
 #include "cli/ScriptParser.h"
 #include "cli/ScriptRichText.h"
 #include "cli/VolumeHint.h"
@@ -124,7 +125,10 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     }
   }
   DropUnusedAnswers(where, 0);
-  out_.flush();
+  if (const std::string why = OutputWriteError(out_); !why.empty()) {
+    err_ << "pelnorix: " << where << " " << why << '\n';
+    return kScriptFailed;
+  }
   return kScriptDone;
 }
 
@@ -403,6 +407,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
       if (terminal_) text = plat::VisibleControls(text, !rawSjis_);
       if (text.empty() || text.back() != '\n') text += '\n';
       out_ << text;
+      if (const std::string why = OutputWriteError(out_); !why.empty()) return Stop{kScriptFailed, "print: " + why};
       return std::nullopt;
     }
     case ScriptVerb::Address: return RunAddress(st);

@@ -202,8 +202,10 @@ TEST_F(ScriptTableEditTest, LibreOfficeReadsTheCellsOfReRenderedRows) {
   ExpectLibreOfficeCellsInOrder({"item", "count", "price", "apple", "3", "100", "pear", "5", "80"});
 }
 
-// Sheets past the row limit, 2,000 columns wide, or with markup numbers far past 32
-// bits: each ends with the system's message or is shown within its limits.
+// Sheets past the row limit, 2,000 columns wide, with markup numbers far past 32
+// bits, or with pictures over 150,000 bytes or missing in cells that hold text (they
+// vanished without a word): each ends with the system's message or a note, or is
+// shown within its limits.
 TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {
   std::string rows;
   for (int r = 0; r < 290; ++r) rows += "r" + std::to_string(r) + ",x\r\n";
@@ -219,6 +221,8 @@ TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {
   // A PDF read under the small input volume gets more rows for its own load alone:
   // the rows set for the sheet after it stay as set.
   WriteFile("lzw.pdf", testenv::ReadHostFile(testenv::DataPath("pdf/lzw.pdf")));
+  WriteFile("pictures.csv", "a,b\r\nd,,f\r\n!%,\r\nA,\r\nImage,N$1,A1:A1,big.bmp\r\nImage,$1,B1,missing.bmp\r\n");
+  if (testenv::PeerProgram("convert")) testenv::Shell("convert -size 300x200 xc:red BMP3:" + testenv::Quote(dir_.HostPath("big.bmp")));
   const std::string afterPdf = "set indata=0\nset n_tbl=3\nopen " + Q(dir_.HostPath("lzw.pdf")) + "\n";
   struct Case {
     const char* file;
@@ -230,13 +234,15 @@ TEST_F(ScriptTableEditTest, HostileSheetsStayWithinTheirLimits) {
       {"fits.csv", "set n_tbl=3\n", {"\"r288\" fs21 \"x\" fs21\n"}},
       {"wide.csv", "", {"\"c29\" fs21", "1998  1999\" fs21\n"}},
       {"huge.csv", "", {"\"h1\" fs21 \"h2\" fs21\n", "rule exact 20 tabs 0,145,520,4115: -=\n", "|\"123456789012345678901234567890\" fs21\n"}},
+      {"pictures.csv", "", {"picture big.bmp left out: over 150,000 bytes", "picture missing.bmp left out: the file cannot be opened"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.file);
     out_.str("");
     ASSERT_EQ(Run(c.settings + "open " + Q(dir_.HostPath(c.file)) + "\nprint table\nprint status\n"), kScriptDone)
         << messages_.str();
-    for (const char* want : c.expected) EXPECT_NE(out_.str().find(want), std::string::npos) << want << "\n" << out_.str().substr(0, 3000);
+    const std::string shown = out_.str() + messages_.str();
+    for (const char* want : c.expected) EXPECT_NE(shown.find(want), std::string::npos) << want << "\n" << shown.substr(0, 3000);
   }
 }
 

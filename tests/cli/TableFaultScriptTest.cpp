@@ -268,4 +268,119 @@ TEST_F(TableFaultScriptTest, StatementsDidNotRunInTheOrderWrittenFault) {
   EXPECT_EQ(rows[2], (std::vector<std::string>{"item / count / price", "apple / 3 / 100", "pear / 5 / 80"}));
 }
 
+// A CSV of `columns` columns and three rows, each cell "R<row>C<column>" padded with
+// 'x' to `width` characters.
+std::string NumberedCsv(int columns, size_t width) {
+  std::string csv;
+  for (int r = 1; r <= 3; ++r) {
+    for (int c = 1; c <= columns; ++c) {
+      std::string cell = "R" + std::to_string(r) + "C" + std::to_string(c);
+      cell.resize(std::max(cell.size(), width), 'x');
+      csv += (c > 1 ? "," : "") + cell;
+    }
+    csv += "\r\n";
+  }
+  return csv;
+}
+
+// The cells of row r in a pane text: each "R<r>C<n>" found, by column n, with where it stands.
+std::vector<std::pair<int, size_t>> RowCells(const std::string& text, int r) {
+  std::vector<std::pair<int, size_t>> cells;
+  const std::string head = "R" + std::to_string(r) + "C";
+  std::istringstream lines(text);
+  for (std::string line; cells.empty() && std::getline(lines, line);) {
+    for (size_t at = line.find(head); at != std::string::npos; at = line.find(head, at + 1)) {
+      size_t end = at + head.size();
+      while (end < line.size() && line[end] >= '0' && line[end] <= '9') ++end;
+      if (end > at + head.size()) cells.emplace_back(std::stoi(line.substr(at + head.size(), end - at - head.size())), at);
+    }
+  }
+  return cells;
+}
+
+// Column commands with the caret past character 3,000 of its row took the last column
+// that started in the row's first 3,000 characters: in a CSV of 35 columns of 100
+// characters shown as RTF a removal with the caret in column 33 removed column 28 of every row;
+// in 256 columns one in column 250 removed columns 167 to 256, and insert, split and
+// boundary acted on column 167; the left rule at column 35 of 40 named column 30.
+// Only the caret's column changes now, in every row, and the status names it.
+TEST_F(TableFaultScriptTest, ColumnCommandsPastCharacter3000ActedOnAnotherColumnFault) {
+  // Each CSV as the RTF of its sheet.
+  for (const auto& [name, csv] : {std::pair{"wide", NumberedCsv(35, 100)}, std::pair{"many", NumberedCsv(256, 8)},
+                                  std::pair{"forty", NumberedCsv(40, 100)}}) {
+    WriteFile(std::string(name) + ".csv", csv);
+    out_.str("");
+    ASSERT_EQ(Run("open " + Q(dir_.HostPath(std::string(name) + ".csv")) + "\nprint rtf\n"), kScriptDone) << messages_.str();
+    ASSERT_EQ(Rtfs().size(), 1u);
+    WriteFile(std::string(name) + ".rtf", Rtfs()[0]);
+  }
+  enum class Change { kRemoved, kSplit, kGapGrown, kNone };
+  struct Row {
+    const char* fault;
+    const char* file;
+    int column;  // the caret's, 3 characters into its cell
+    const char* command;
+    Change change;
+    const char* status;  // the status holds it ("" to pass)
+  } rows[] = {
+      {"removal in column 33 of 35 wide ones", "wide.rtf", 33, "ID_TABLE_DELETE_COLUMN", Change::kRemoved, ""},
+      {"insertion in column 33 of 35 wide ones", "wide.rtf", 33, "ID_TABLE_INSERT_COLUMN", Change::kGapGrown, ""},
+      {"removal in column 250 of 256", "many.rtf", 250, "ID_TABLE_DELETE_COLUMN", Change::kRemoved, ""},
+      {"insertion in column 250 of 256", "many.rtf", 250, "ID_TABLE_INSERT_COLUMN", Change::kGapGrown, ""},
+      {"split in column 250 of 256", "many.rtf", 250, "ID_TABLE_SPLIT_COLUMN", Change::kSplit, ""},
+      {"boundary in column 250 of 256", "many.rtf", 250, "ID_COLUMN_BOUNDARY_RIGHT", Change::kGapGrown, "column 250 "},
+      {"left rule at column 35 of 40", "forty.rtf", 35, "ID_TABLE_LEFT_RULE", Change::kNone, "column 35"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.fault);
+    const std::string open = "open " + Q(dir_.HostPath(row.file)) + "\ncommand ID_TABLE_EDIT\n";
+    doc_->m_bTableMode = 0;
+    out_.str("");
+    ASSERT_EQ(Run(open + "print text\n"), kScriptDone) << messages_.str();
+    const std::string before = out_.str();
+    // The caret's place: its row's line (1-based) and 3 characters into the cell.
+    std::istringstream lines(before);
+    int lineNumber = 0;
+    size_t at = std::string::npos;
+    for (std::string line; at == std::string::npos && std::getline(lines, line); ++lineNumber) {
+      const std::string cell = "R1C" + std::to_string(row.column) + "x";
+      at = line.find(cell);
+    }
+    ASSERT_NE(at, std::string::npos) << before.substr(0, 2000);
+    doc_->m_bTableMode = 0;
+    out_.str("");
+    ASSERT_EQ(Run(open + "caret " + std::to_string(lineNumber) + " " + std::to_string(at + 4) + "\ncommand " + row.command +
+                  "\nprint text\nprint status\n"),
+              kScriptDone)
+        << messages_.str();
+    const std::string after = out_.str();
+    EXPECT_NE(after.find(row.status), std::string::npos) << after.substr(after.size() > 300 ? after.size() - 300 : 0);
+    for (int r = 1; r <= 3; ++r) {
+      SCOPED_TRACE("row " + std::to_string(r));
+      const auto was = RowCells(before, r);
+      const auto now = RowCells(after, r);
+      std::vector<int> wasColumns, nowColumns, others;
+      for (const auto& [column, place] : was) {
+        wasColumns.push_back(column);
+        if (column != row.column) others.push_back(column);
+      }
+      for (const auto& [column, place] : now) nowColumns.push_back(column);
+      if (row.change == Change::kRemoved || row.change == Change::kSplit) {
+        EXPECT_EQ(nowColumns, others);
+        continue;
+      }
+      ASSERT_EQ(nowColumns, wasColumns);
+      // Where each cell stands against the one before: only the caret's column moves.
+      for (size_t k = 1; k < was.size(); ++k) {
+        const size_t wasGap = was[k].second - was[k - 1].second, nowGap = now[k].second - now[k - 1].second;
+        if (row.change == Change::kGapGrown && was[k].first == row.column) {
+          EXPECT_GT(nowGap, wasGap) << "column " << was[k].first;
+        } else {
+          EXPECT_EQ(nowGap, wasGap) << "column " << was[k].first;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace

@@ -2,9 +2,11 @@
 // from the member headers alone. Each header gives the offset of the next (its own
 // size plus the compressed size), and the next one is found again by its method
 // "-l" within 50 bytes, so a small gap between members does not end the walk.
-// Levels 0 to 3 are read from a 512-byte window per header. Bad data: a member
-// whose data passes the end of the file is not listed, an unknown level, a header
-// size of 0 or an offset that does not move forward ends the walk, extended
+// Levels 0 to 3 are read from a 512-byte window per header. Bad data: a header
+// that cannot be read (an unknown level, a header size of 0, a name past the
+// header's end) or a member whose data passes the end of the file makes the archive
+// damaged (its message replaces the listing); an offset that does not move forward
+// ends the walk, extended
 // headers are walked only within the window, and the listing stops at the output
 // volume (marked partial). The fixed part of each header is read by the codec's LZH
 // header parser, which the listing lets read level 3 as well.
@@ -86,6 +88,7 @@ bool ReadLzhHeader(ListingWindow& file, int64_t offset, LzhMember& m) {
   const auto headerSize = static_cast<int64_t>(fixed.headerSize);
   if (fixed.level == 0 || fixed.level == 1) {
     const int64_t nameLen = fixed.nameLength;
+    if (static_cast<int64_t>(LzhField::kName) + nameLen > headerSize) return false;  // the name passes the header's end
     AppendPath(m.name, w, LzhField::kName, nameLen);
     // Level 1 counts its extended headers in the compressed size; the listing shows the data.
     // Its first extended header size is read behind the name, its CRC and its OS byte.
@@ -122,19 +125,18 @@ ConvertStatus DumpLzhListing(CQelDoc& doc, DumpCall& call) {
   ListingWindow file(call.file, doc.Convert().m_pRawData, call.bytesRead, call.fileLength);
   LzhMember m;
   int64_t header = FindLzhHeader(file, 0, 2);
-  while (header >= 0 && ReadLzhHeader(file, header, m)) {
-    if (m.next <= call.fileLength) {
-      doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
-                 static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      doc.ConvAppend(m.name);
-      if (!m.directory.empty()) {
-        if (m.name.size() < kNameColumn) doc.ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
-        doc.ConvAppend(" / ");
-        doc.ConvAppend(m.directory);
-      }
-      doc.ConvAppend("\r\n");
-      table.Count(m.compressed, m.original);
+  while (header >= 0) {
+    if (!ReadLzhHeader(file, header, m) || m.next > call.fileLength) return DamagedListing(doc, call, "LZH", header);
+    doc.ConvPrintf("\t%11lld\t%11lld\t%4lld%%\t\t", static_cast<long long>(m.compressed), static_cast<long long>(m.original),
+                   static_cast<long long>(ListingRatio(m.compressed, m.original)));
+    doc.ConvAppend(m.name);
+    if (!m.directory.empty()) {
+      if (m.name.size() < kNameColumn) doc.ConvAppend(std::string(kNameColumn - m.name.size(), ' '));
+      doc.ConvAppend(" / ");
+      doc.ConvAppend(m.directory);
     }
+    doc.ConvAppend("\r\n");
+    table.Count(m.compressed, m.original);
     if (m.next <= header || m.next >= call.fileLength || table.Full()) break;
     header = FindLzhHeader(file, m.next, 0);
   }

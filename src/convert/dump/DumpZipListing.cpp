@@ -2,8 +2,9 @@
 // read from the local headers alone, from one member to the next by the sizes in
 // each header. Only a 3,000-byte window is read per member, so an archive of any
 // size is listed without reading its data and without its central directory.
-// Bad data: a member whose sizes pass the end of the file is not listed, a Zip64
-// size above 2^62 or a next header not found within 200 bytes ends the walk, names
+// Bad data: a header that cannot be read, a member whose sizes pass the end of the
+// file or a Zip64 size above 2^62 makes the archive damaged (its message replaces
+// the listing); a next header not found within 200 bytes ends the walk, names
 // are cut at 999 bytes with control bytes shown as blanks, and the listing stops
 // at the output volume (marked partial); the totals never overflow. The search for
 // data descriptors reads the file about once, however many members ask for it.
@@ -188,23 +189,31 @@ ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call) {
   int64_t header = split ? 4 : 0;
   ZipMember m;
   DescriptorMemo memo;
-  while (ReadHeader(doc, file, header, m, memo)) {
-    const bool sane = m.compressed >= 0 && m.original >= 0;
-    if (sane && m.dataStart + m.compressed < call.fileLength) {
-      PrintZipSize(doc, "   ", m.compressed);
-      PrintZipSize(doc, "", m.original);
-      doc.ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
-      doc.ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
-                 m.minute);
-      doc.ConvAppend(m.name);
-      doc.ConvAppend("\r\n");
-      table.Count(m.compressed, m.original);
+  int64_t damagedAt = -1;  // the header that cannot be read or whose member passes the file's end
+  while (true) {
+    if (!ReadHeader(doc, file, header, m, memo)) {
+      damagedAt = header;
+      break;
     }
-    if (!sane || m.next <= 0 || m.next >= call.fileLength - kTail || table.Full()) break;
+    const bool sane = m.compressed >= 0 && m.original >= 0;
+    if (!sane || m.dataStart + m.compressed >= call.fileLength) {
+      damagedAt = header;
+      break;
+    }
+    PrintZipSize(doc, "   ", m.compressed);
+    PrintZipSize(doc, "", m.original);
+    doc.ConvPrintf("  %4lld%%   ", static_cast<long long>(ListingRatio(m.compressed, m.original)));
+    doc.ConvPrintf("%02d/%02d'%02d %02d:%02d   ", m.month, m.day, m.year < 2000 ? m.year - 1900 : m.year - 2000, m.hour,
+                   m.minute);
+    doc.ConvAppend(m.name);
+    doc.ConvAppend("\r\n");
+    table.Count(m.compressed, m.original);
+    if (m.next <= 0 || m.next >= call.fileLength - kTail || table.Full()) break;
     header = NextHeader(file, m.next);
     if (header < 0) break;
   }
 
+  if (damagedAt >= 0) return DamagedListing(doc, call, "ZIP", damagedAt);
   doc.ConvAppend(kRule);
   PrintZipSize(doc, "   ", table.Compressed());
   PrintZipSize(doc, "", table.Original());

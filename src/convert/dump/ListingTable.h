@@ -4,8 +4,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <string>
 
 #include "app/QelDoc.h"
+#include "base/ConvertStatus.h"
+#include "convert/ConvertStringIds.h"
+#include "convert/dump/DumpSteps.h"
+#include "platform/text/CodePage.h"
 
 // Compressed size as a percentage of the original, in integers: 0 for an empty or
 // negative original; a large compressed size divides the original first.
@@ -55,3 +60,12 @@ class ListingTable {
   int64_t original_ = 0;
   long long files_ = 0;
 };
+
+// An archive whose header at `at` cannot be read, or whose member there passes the
+// file's end, is damaged: the call ends with its message in place of the listing.
+inline ConvertStatus DamagedListing(CQelDoc& doc, DumpCall& call, const char* format, int64_t at) {
+  doc.m_nConvPos = 0;
+  FinishDump(doc, call);
+  return ConvertStatus::Message(IDS_FILE_DAMAGED)
+      .With(plat::Utf8ToCp932Lossy(std::string(format) + "のヘッダー: " + std::to_string(at) + " バイト目"));
+}

@@ -1,10 +1,14 @@
 #include "convert/ooxml/OoxmlText.h"
 
 #include <climits>
+#include <optional>
 
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertStringIds.h"
+#include "convert/office/OfficeState.h"
+#include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"
 
 namespace ooxml {
@@ -13,16 +17,26 @@ namespace {
 constexpr size_t kMaxPictureName = 255;
 }
 
-bool UnpackForText(CQelDoc& doc, const std::string& path) {
+std::optional<ConvertStatus> UnpackForText(CQelDoc& doc, const std::string& path, const char* kind) {
   const int unpacked = doc.UnpackOfficePackage(path);
-  if (unpacked == 0) return true;
+  if (unpacked == 0) return std::nullopt;
   doc.m_nConvPos = 0;
   doc.ConvWriter().Terminate();
   if (unpacked == CQelDoc::kPackageTooLarge) {
     doc.AppendPackageTooLarge();
     doc.m_bPartialLoad = 1;
+    return ConvertStatus::Ok();
   }
-  return false;
+  // Random bytes or an empty file under the package's name: no ZIP archive.
+  return ConvertStatus::Message(IDS_NOT_OF_KIND).With(kind);
+}
+
+ConvertStatus DamageFound(CQelDoc& doc) {
+  const std::string note = doc.Office().m_package ? doc.Office().m_package->DamageAsked() : std::string();
+  if (note.empty()) return ConvertStatus::Ok();
+  doc.m_nConvPos = 0;
+  doc.ConvWriter().Terminate();
+  return ConvertStatus::Message(IDS_FILE_DAMAGED).With(note);
 }
 
 std::vector<std::string> ReadPictureNames(std::string_view rels, std::string_view targetPattern, int count) {

@@ -4,18 +4,25 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "base/ConvertStatus.h"
 
 class CQelDoc;
 
 namespace ooxml {
 
-// Unpacks the package for a converter: true when the parts are ready; false when the
-// text is already made (none for a package that cannot be opened or read, the
-// size message for one refused for its size).
-bool UnpackForText(CQelDoc& doc, const std::string& path);
+// Unpacks the package for a converter: nullopt when the parts are ready; else what
+// the converter returns: Ok with the size message as the text for a package refused
+// for its size, the failure "not a `kind` file" for one that is no ZIP archive.
+std::optional<ConvertStatus> UnpackForText(CQelDoc& doc, const std::string& path, const char* kind);
+
+// Ok when no part looked for so far was left out for its damaged data; else the
+// document is damaged: its message replaces anything written.
+ConvertStatus DamageFound(CQelDoc& doc);
 
 // Picture names by relationship number (1 to count - 1) of a relationships part:
 // the file name behind targetPattern ("media/", up to the first '"', '/' or '>').

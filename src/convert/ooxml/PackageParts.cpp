@@ -86,7 +86,10 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
       const auto found = entries_.find(key);
       if (found != entries_.end() && found->second.slot == Slot::Folder) code = codec::err::kWrite;
     }
-    if (code.empty()) code = image_.Unpack(i, nullptr);
+    if (code.empty()) {
+      code = image_.Unpack(i, nullptr);
+      if (!code.empty()) damaged_.insert_or_assign(key, name + " : " + code);
+    }
     if (code.empty() && !HostCanHold(parts.back())) code = codec::err::kWrite;
     if (!code.empty()) {
       leftOut(name + " : " + code, code.c_str());
@@ -130,7 +133,11 @@ std::optional<size_t> CPackageParts::Find(std::string_view rel) const {
   const std::optional<std::string> key = Key(rel);
   if (!key) return std::nullopt;
   const auto found = entries_.find(*key);
-  if (found == entries_.end() || found->second.slot != Slot::File) return std::nullopt;
+  if (found == entries_.end() || found->second.slot != Slot::File) {
+    const auto damaged = damaged_.find(*key);
+    if (damaged != damaged_.end() && damageAsked_.empty()) damageAsked_ = damaged->second;
+    return std::nullopt;
+  }
   return found->second.member;
 }
 

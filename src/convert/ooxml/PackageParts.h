@@ -39,6 +39,9 @@ class CPackageParts {
   // '\' or '/'; "." and ".." walk as in a folder, and nothing above the root is
   // found); nullopt when there is none.
   std::optional<size_t> Find(std::string_view rel) const;
+  // The note ("name : code") of the first part looked for with Find that was left
+  // out for its data (it does not decode whole); "" when none was.
+  const std::string& DamageAsked() const { return damageAsked_; }
   // True when rel names a folder of the package (one made by a member's path).
   bool HasFolder(std::string_view rel) const;
   uint64_t SizeOf(size_t member) const { return Members()[member].declaredSize; }
@@ -61,5 +64,7 @@ class CPackageParts {
 
   CZipImage image_;
   std::unordered_map<std::string, Entry> entries_;  // by folded path, parts joined by '\'
+  std::unordered_map<std::string, std::string> damaged_;  // left out for their data: notes by folded path
+  mutable std::string damageAsked_;
   mutable int64_t unpacked_ = 0;
 };

@@ -4,8 +4,11 @@
 // down the column through the control's selection: blanks inserted or taken away
 // before the separator (VK_RIGHT, VK_LEFT), a column inserted ('E'), removed ('R'),
 // split at the caret's offset ('I') or joined with the one before ('U'). Rule lines
-// are passed over. Every walk is bounded: at most 10,000 rows of 3,000 characters.
+// are passed over. Every walk is bounded: at most 10,000 rows, each read from its
+// start to the caret's column and no further than its end, however long the row.
 #include <algorithm>
+#include <climits>
+#include <cstdint>
 
 #include "platform/ui/Ui.h"
 #include "richtext/table/TableEngine.h"
@@ -15,7 +18,6 @@ namespace {
 
 constexpr int kTabColumns = 30;  // Tabs that open tab-stop columns; the leader area follows
 constexpr int kMaxRows = 10000;
-constexpr int kLineRead = 3000;
 constexpr int kNewCellBlanks = 5;
 constexpr int kMaxBlankAmount = 4500;  // at most 500 blanks a row
 
@@ -23,15 +25,17 @@ bool IsTab(const plat::RichEdit& rich, int cp) { return rich.GetTextRange(cp, cp
 bool IsPoint(const plat::RichEdit& rich, int cp) { return rich.FormatAt(cp).yHeight < table::kTextHeight; }
 
 // Where each column of a text line starts: column 1 at the line start, one more
-// after each Tab, and past the 30th Tab one more after each 1-point separator.
-std::vector<int> ColumnStarts(const plat::RichEdit& rich, int line) {
+// after each Tab, and past the 30th Tab one more after each 1-point separator. The
+// line is read up to `until` (the starts at or before it), or until `most` starts
+// are found, and never past its end.
+std::vector<int> ColumnStarts(const plat::RichEdit& rich, int line, int until = INT_MAX, size_t most = SIZE_MAX) {
   std::vector<int> starts;
   const int start = rich.LineIndex(line);
   if (start < 0) return starts;
   starts.push_back(start);
-  const int end = std::min(table::LineEnd(rich, line), start + kLineRead);
+  const int end = std::min(table::LineEnd(rich, line), until);
   int tabs = 0;
-  for (int cp = start; cp < end; ++cp) {
+  for (int cp = start; cp < end && starts.size() < most; ++cp) {
     if (IsTab(rich, cp)) {
       ++tabs;
       starts.push_back(cp + 1);
@@ -52,7 +56,7 @@ bool AllBlanks(const std::string& text) {
 namespace table {
 
 int LeaderColumnAt(const plat::RichEdit& rich, int cp) {
-  const std::vector<int> starts = ColumnStarts(rich, rich.ExLineFromChar(cp));
+  const std::vector<int> starts = ColumnStarts(rich, rich.ExLineFromChar(cp), cp);
   int column = 1;
   for (size_t k = 1; k < starts.size(); ++k) {
     if (starts[k] <= cp) column = static_cast<int>(k) + 1;
@@ -69,7 +73,7 @@ void CQelView::TableSelectCell(TableKey code, int number, int column, int cellOn
   rich.ExGetSel(caret, selEnd);
   const int col = table::LeaderColumnAt(rich, caret);
   int line = rich.ExLineFromChar(caret);
-  const std::vector<int> caretStarts = ColumnStarts(rich, line);
+  const std::vector<int> caretStarts = ColumnStarts(rich, line, caret);
   if (col < 2 || col > static_cast<int>(caretStarts.size())) return;
   const int offset = caret - caretStarts[static_cast<size_t>(col) - 1];
   // The rows of the caret's cell start above its rule lines.
@@ -83,7 +87,8 @@ void CQelView::TableSelectCell(TableKey code, int number, int column, int cellOn
   for (int row = 0; row < kMaxRows && line < rich.GetLineCount(); ++row, ++line) {
     if (cellOnly == 1 && (code == TableKey::kSplit || code == TableKey::kJoin) && row >= cellRows) break;
     if (table::IsRuleLine(rich, line)) continue;
-    const std::vector<int> starts = ColumnStarts(rich, line);
+    // The row is read as far as the start of the column after the caret's.
+    const std::vector<int> starts = ColumnStarts(rich, line, INT_MAX, static_cast<size_t>(col) + 1);
     if (col > static_cast<int>(starts.size())) break;  // past the table: the walk ends
     const int p = starts[static_cast<size_t>(col) - 1];
     const int sep = p - 1;  // the separator (or Tab) that opens the column

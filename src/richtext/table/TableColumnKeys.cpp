@@ -4,6 +4,7 @@
 // re-rendered by BuildSheetRtf; columns in the leader area by TableSelectCell.
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "app/Globals.h"
 #include "frame/MainFrame.h"
@@ -176,6 +177,15 @@ void CQelView::TableVerticalRuleKey(TableKey code, int number, int cellOnly, int
     // and the next press works the same slot.
     rich.ExSetSel(std::min(rich.LineIndex(lineA) + offA, table::LineEnd(rich, lineA)),
                   std::min(rich.LineIndex(lineB) + offB, table::LineEnd(rich, lineB)));
+    return;
+  }
+  // A cell past the tab stops is opened by a separator, not a Tab: it has no rule
+  // slot these keys set, and a slot found beyond it belongs to another column.
+  const int caretColumn = table::LeaderColumnAt(rich, selB) - 1;
+  int tabs = 0;
+  for (int cp = rich.LineIndex(caretLine); cp < selB; ++cp) tabs += CharText(rich, cp) == "\t" ? 1 : 0;
+  if (caretColumn > tabs) {
+    Status(("column " + std::to_string(caretColumn) + ": no rule slot past the tab stops: nothing changed").c_str());
     return;
   }
   const int step = code == TableKey::kLeftRule ? -1 : 1;

@@ -6,11 +6,13 @@
 #include <cstring>
 
 #include "app/FileKind.h"
+#include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/ui/Keys.h"
 #include "richtext/RichTextState.h"
+#include "richtext/sheet/BitmapObjectRtf.h"
 #include "richtext/sheet/SheetMarkup.h"
 #include "richtext/sheet/SheetRtfWriter.h"
 #include "richtext/ViewTableState.h"
@@ -348,7 +350,12 @@ std::string CQelView::PictureObjectRtf(const std::string& path, int width, int h
   std::string rtf(400000, '\0');
   int pos = 0;
   // The object's size is written at 3/2 of what it is given: the box in twips, given as 2/3.
-  if (InsertBitmapObjectRtf(file, rtf.data(), &pos, static_cast<int>(rtf.size()), width * 2 / 3, height * 2 / 3) != 0) return {};
+  std::string why;
+  if (sheet::WriteBitmapObjectRtf(m_doc, file, rtf.data(), &pos, static_cast<int>(rtf.size()), width * 2 / 3, height * 2 / 3,
+                                  &why) != 0) {
+    AfxNote("picture " + path + " left out: " + why);
+    return {};
+  }
   rtf.resize(static_cast<size_t>(pos));
   return rtf;
 }

@@ -1,11 +1,13 @@
 // Every dump fixture cut short, with single bits flipped and with lying sizes, under
 // each name that sends it down a road: no read past the bytes and no hang, and the
-// road's own frame stays: a listing keeps its heading and totals, the media text
+// road's own frame stays: a listing keeps its heading and totals (an archive found
+// damaged gives the damage message instead), the media text
 // its title, a CSV table every byte it was given. The first six bytes, which the
 // sniffing reads, are kept, so that each file stays on its road.
 #include <string>
 
 #include "convert/dump/DumpTestSupport.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -40,6 +42,7 @@ class HostileInputTest : public DumpTest {
       EXPECT_EQ(doc_->m_bPartialLoad, 0) << what;
     }
     if (bytes.size() < kSniffed) return;
+    if (road.tail[0] != '\0' && text.find(plat::Utf8ToCp932Lossy("ファイルが壊れています (")) != std::string::npos) return;
     EXPECT_TRUE(text.starts_with(road.head)) << what << "\n" << text;
     EXPECT_TRUE(text.ends_with(road.tail)) << what << "\n" << text;
     if (std::string_view(road.name) == "x.csv") {
@@ -74,12 +77,13 @@ TEST_F(HostileInputTest, TruncationsAndBitFlipsOfEachFixture) {
 
 TEST_F(HostileInputTest, Zip64SizesNearTheLargestValueEndTheWalk) {
   // The Zip64 extra field of the first member: original size at 41, compressed at 49.
+  // Sizes past the file make the archive damaged.
   for (const char* size : {"\xF0\xFF\xFF\xFF\xFF\xFF\xFF\x7F", "\xFF\xFF\xFF\xFF\xFF\xFF\xFF\x3F"}) {
     std::string zip = Fixture("zip64.zip");
     zip.replace(41, 8, size, 8);
     zip.replace(49, 8, size, 8);
     const std::string text = Show("x.zip", zip);
-    EXPECT_NE(text.find("files Total"), std::string::npos) << text;
+    EXPECT_NE(text.find(plat::Utf8ToCp932Lossy("ファイルが壊れています (ZIPのヘッダー: 0 バイト目)")), std::string::npos) << text;
   }
   // Every member claiming an original size of 2^62 - 1: the total stays a number.
   std::string zip = Fixture("zip64.zip");

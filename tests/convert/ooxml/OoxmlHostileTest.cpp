@@ -33,9 +33,9 @@ TEST_F(OoxmlHostileTest, MissingPartsShowWhatCouldBeRead) {
   // No document part: the message is the text, and its length the result.
   EXPECT_EQ(ShowPath(Package("none.docx", {{"word/styles.xml", "<w:styles/>"}})), LoadString(IDS_CANNOT_OPEN));
   EXPECT_EQ(doc_->m_nTextLen, static_cast<int>(LoadString(IDS_CANNOT_OPEN).size()));
-  // Neither a ZIP archive nor a readable file: no text.
-  EXPECT_EQ(ShowPath(WriteFile("plain.docx", "just text")), "");
-  EXPECT_EQ(ShowPath(WriteFile("empty.pptx", "")), "");
+  // No ZIP archive: the message says it is no file of its kind (it showed nothing).
+  EXPECT_EQ(ShowPath(WriteFile("plain.docx", "just text")), StatusText(ConvertStatus::Message(IDS_NOT_OF_KIND).With("Word")));
+  EXPECT_EQ(ShowPath(WriteFile("empty.pptx", "")), StatusText(ConvertStatus::Message(IDS_NOT_OF_KIND).With("PowerPoint")));
   // No slides: the closing line only.
   EXPECT_EQ(ShowPath(Package("noslides.pptx", {{"ppt/presentation.xml", "<p:presentation/>"}})), std::string(100, '='));
 }

@@ -12,11 +12,14 @@
 // the file has sectors; a chain (FAT, DIFAT, mini FAT, directory) that comes back to
 // a sector it passed, or a directory tree that comes back to an entry above it, makes
 // the file damaged: the dump ends with that message, since the loop's repeats cannot
-// be told from the streams; a stream below the mini-stream cutoff is read through the
+// be told from the streams; so does a stream's chain that leads to a sector past the
+// file's end and past every sector the FAT describes before the stream is as long as
+// its entry says (a cut file keeps what it has); a stream below the mini-stream cutoff is read through the
 // mini-stream, never as regular sectors; the stream image never grows past the raw
 // buffer.
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "app/FileKind.h"
@@ -25,10 +28,12 @@
 #include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
+#include "convert/ConvertStringIds.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
 #include "convert/office/cfb/ChainLoops.h"
+#include "platform/text/CodePage.h"
 #include "platform/os/WriteAhead.h"
 
 namespace {
@@ -74,6 +79,7 @@ class CompoundLoader {
   // The damaged file's message, in place of anything shown before it.
   ConvertStatus Damaged() {
     doc_.m_nConvPos = 0;
+    if (!loop_) return ConvertStatus::Message(IDS_FILE_DAMAGED).With(plat::Utf8ToCp932Lossy("FATのチェーンがファイルの終わりを越えています"));
     return ConvertStatus::Message(IDS_COMPOUND_DAMAGED).With(loop_);
   }
   ConvertStatus EnlargeCellBuffers();
@@ -100,6 +106,8 @@ class CompoundLoader {
   OfficeState& office_;
   DumpCall& call_;
   const char* loop_ = nullptr;  // the part found looping: the file is damaged
+  bool pastEnd_ = false;        // a stream's chain leads past the file's end: the file is damaged
+  int64_t fatEntries_ = INT64_MAX;  // the sectors the FAT describes (all, when no FAT was read)
   std::vector<DirectoryLinks> links_;  // the directory entries read, by stream id
   uint8_t header_[kSector]{};
   std::array<SlotSource, 7> src_{};
@@ -186,6 +194,7 @@ void CompoundLoader::BuildChainTable() {
   if (firstFat >= kSpecialMark) {
     const int n = std::min<int>(office_.m_nCfbSectorCount, OfficeState::kCfbChainEntries);
     for (int s = 0; s < n; ++s) chain[s] = static_cast<uint32_t>(s + 1);
+    fatEntries_ = n;
     return;
   }
   uint8_t sector[kSector];
@@ -201,6 +210,7 @@ void CompoundLoader::BuildChainTable() {
     const uint32_t f = header.PeekU32LE(76 + i * 4);
     if (f >= kSpecialMark) {
       office_.m_nCfbChainOrigin = 1;
+      fatEntries_ = int64_t{fatCount} * 128;
       return;
     }
     takeFat(f);
@@ -229,6 +239,7 @@ void CompoundLoader::BuildChainTable() {
     difat = entries.PeekU32LE(508);
   }
   office_.m_nCfbChainOrigin = 1;
+  fatEntries_ = int64_t{fatCount} * 128;
 }
 
 void CompoundLoader::WalkDirectory(uint32_t firstDir) {
@@ -397,6 +408,10 @@ int64_t CompoundLoader::GatherRegular(int slot, const SlotSource& src, int64_t a
     if (!InFile(next) || (slot == 5 && copied + 1 == 4) || got < kSector || copied + 1 >= most ||
         (static_cast<int64_t>(next) + 1) * kSector >= doc_.Convert().m_nRawLen || w >= doc_.Convert().m_nRawLen ||
         w + kSector > call_.bufferSize - kSector) {
+      // A chain that goes on, before the stream its directory entry sizes is whole, to
+      // a sector past the file's end that no FAT sector describes: the file is damaged.
+      pastEnd_ = pastEnd_ || (src.size > 0 && copied + 1 < most && next < kSpecialMark && next >= fatEntries_ &&
+                              (static_cast<int64_t>(next) + 1) * kSector >= call_.fileLength);
       break;
     }
     if (w >= volume) {
@@ -504,7 +519,7 @@ ConvertStatus CompoundLoader::Run() {
       office_.m_anCfbSlotLength[slot] = static_cast<int>(src.size >= 0 ? std::min<int64_t>(src.size, end - w) : end - w);
       w = end;
     }
-    if (loop_) return Damaged();
+    if (loop_ || pastEnd_) return Damaged();
     call_.bytesRead = w;
     if (office_.m_bCfbOverflow) call_.inputCut = true;
     if (office_.m_anCfbSlots[0] > 0) std::memcpy(doc_.Convert().m_pRawData, doc_.Convert().m_pRawData + office_.m_anCfbSlots[0], 4);

@@ -59,7 +59,7 @@ DocxPage ReadPage(std::string_view part) {
 }  // namespace
 
 ConvertStatus CQelDoc::ConvertDocx(DumpCall& call) {
-  if (!ooxml::UnpackForText(*this, call.path)) return ConvertStatus::Ok();
+  if (const auto done = ooxml::UnpackForText(*this, call.path, "Word")) return *done;
   m_nConvPos = 0;
 
   std::vector<std::string> pictures;
@@ -71,7 +71,10 @@ ConvertStatus CQelDoc::ConvertDocx(DumpCall& call) {
 
   ConvertStatus failure;
   const int length = LoadPackagePart("word\\document.xml", &failure);
-  if (!failure.ok()) return failure;
+  if (!failure.ok()) {
+    const ConvertStatus damaged = ooxml::DamageFound(*this);
+    return damaged.ok() ? failure : damaged;
+  }
   const std::string_view part(m_pText, static_cast<size_t>(length));
 
   DocxCanvas canvas;

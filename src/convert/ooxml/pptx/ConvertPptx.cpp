@@ -38,11 +38,13 @@ std::string LayoutName(std::string_view rels) {
 }  // namespace
 
 ConvertStatus CQelDoc::ConvertPptx(DumpCall& call) {
-  if (!ooxml::UnpackForText(*this, call.path)) return ConvertStatus::Ok();
+  if (const auto done = ooxml::UnpackForText(*this, call.path, "PowerPoint")) return *done;
   m_nConvPos = 0;
   int slides = 0;
   while (slides < kMaxSlides && PackageHasPart(Numbered("ppt\\slides\\slide%d.xml", slides + 1)))
     ++slides;
+  // A slide left out for its damaged data ends the count: the presentation is damaged.
+  if (const ConvertStatus damaged = ooxml::DamageFound(*this); !damaged.ok()) return damaged;
   if (!ooxml::GrowConvOutput(*this, int64_t{PptxSlides::kAreaBytes} * (slides + 1) + 1000))
     return ConvertStatus::OutOfMemory(" 020");
   PptxSlides layout(m_pConvBuf, m_nConvCap, m_bVerticalRules == 1);

@@ -20,6 +20,7 @@
 #include "convert/office/xls/ColumnWidthMode.h"
 #include "convert/office/xls/SheetTables.h"
 #include "convert/office/xls/WorkbookWalk.h"
+#include "convert/ooxml/OoxmlText.h"
 #include "convert/ooxml/xlsx/SheetNumberFormat.h"
 #include "convert/ooxml/xlsx/XlsxDrawing.h"
 #include "convert/ooxml/xlsx/XlsxScan.h"
@@ -368,6 +369,8 @@ ConvertStatus CQelDoc::DumpXlsx(DumpCall& call) {
   SheetSummary summary;
   const int result = ConvertXlsx(call.path, call, tables, summary);
   if (result < 0) return m_nConvPos == 0 ? ConvertStatus::Message(IDS_CANNOT_OPEN) : ConvertStatus::Ok();
+  // A part the reader asked for (the workbook, its strings, a sheet) left out for its damaged data.
+  if (const ConvertStatus damaged = ooxml::DamageFound(*this); !damaged.ok()) return damaged;
   // A package longer than the input volume: neither the no-data note nor the end line.
   summary.earlyStop = call.fileLength > call.bytesRead;
   WriteSheetTable(call, tables, summary);
