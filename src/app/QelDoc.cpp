@@ -42,7 +42,7 @@ std::string DefaultProgramDir() {
 void CQelDoc::SecureProgramFolder() {
   const FolderRefused refused = ProgramFolderRefusal(m_strProgramDir);
   if (refused.folder.empty()) {
-    RemoveDeadRunFolders(m_strProgramDir + "\\TMP");
+    ClearDeadRunFolders(m_strProgramDir + "\\TMP");
     return;
   }
   AfxMessageBox(FolderRefusedText(refused));

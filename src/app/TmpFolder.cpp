@@ -100,6 +100,10 @@ std::string FolderRefusedText(const FolderRefused& refused) {
          plat::Utf8ToCp932Lossy("\n(" + refused.why + "; this run works in a folder of its own below /tmp)");
 }
 
+void ClearDeadRunFolders(const std::string& tmp) {
+  if (std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true)) RemoveDeadRunFolders(tmp);
+}
+
 void RemoveDeadRunFolders(const std::string& tmp) {
   std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(tmp);
   if (!entries) return;

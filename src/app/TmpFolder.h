@@ -24,4 +24,7 @@ std::string FolderRefusedText(const FolderRefused& refused);
 // Removes the work folders that runs no longer living left in tmp (a program
 // folder's TMP); a running instance's folder, and anything not of a run folder's
 // name form, stay.
+// The caller holds tmp's lock, under which run folders are made.
 void RemoveDeadRunFolders(const std::string& tmp);
+// The same, taking tmp's lock first.
+void ClearDeadRunFolders(const std::string& tmp);
