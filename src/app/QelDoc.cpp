@@ -1,7 +1,6 @@
 #include "app/QelDoc.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <optional>
 
 #include <unistd.h>
@@ -9,6 +8,7 @@
 #include "app/FrameHost.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
+#include "app/TmpFolder.h"
 #include "archive/ArchiveState.h"
 #include "media/MediaState.h"
 #include "net/NetState.h"
@@ -17,11 +17,10 @@
 #include "convert/office/OfficeState.h"
 #include "image/ImageState.h"
 #include "platform/os/Files.h"
+#include "platform/os/SignalCleanup.h"
 #include "richtext/RichTextState.h"
 
 namespace {
-
-constexpr int IDS_CANNOT_USE = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
 
 std::string DefaultProgramDir() {
   std::string home = plat::GetEnv("PELNORIX_HOME");
@@ -34,42 +33,25 @@ std::string DefaultProgramDir() {
   return plat::WithoutTrailingSeparators(plat::FromHostPath(home));
 }
 
-// Makes folder (only the user may enter a new one) and checks it: a real folder,
-// not a link, owned by the user. The work files of every road live below it under
-// fixed names, so a folder another user could fill with links is refused.
-// The folder is looked at once when it is there (every start), its missing parents
-// made only when it is not.
-bool MakePrivateFolder(const std::string& folder) {
-  std::optional<plat::FileInfo> st = plat::LinkStat(folder);
-  if (!st) {
-    const size_t sep = plat::FindLastSeparator(folder);
-    if (sep != std::string::npos && sep > 0) plat::MakeDirectories(folder.substr(0, sep));
-    plat::MakeDirectoryAsSpelled(folder, 0700);
-    st = plat::LinkStat(folder);
-  }
-  return st && st->isDirectory && !st->isSymlink && st->ownedByUser;
-}
-
 }  // namespace
 
 // The program folder and its TMP; when either is refused, the message names it and
-// a private folder made for this run serves instead (removed at the end).
+// why, and a private folder made for this run serves instead (removed at the end).
+// What runs that no longer live left in TMP goes now, whether or not this run needs
+// a work file.
 void CQelDoc::SecureProgramFolder() {
-  std::string refused;
-  if (!MakePrivateFolder(m_strProgramDir)) {
-    refused = m_strProgramDir;
-  } else if (!MakePrivateFolder(m_strProgramDir + "\\TMP")) {
-    refused = m_strProgramDir + "\\TMP";
+  const FolderRefused refused = ProgramFolderRefusal(m_strProgramDir);
+  if (refused.folder.empty()) {
+    ClearDeadRunFolders(m_strProgramDir + "\\TMP");
+    return;
   }
-  if (refused.empty()) return;
-  char text[1200];
-  std::snprintf(text, sizeof text, LoadString(IDS_CANNOT_USE).c_str(), refused.substr(0, 1000).c_str());
-  AfxMessageBox(text);
+  AfxMessageBox(FolderRefusedText(refused));
   std::optional<std::string> own = plat::MakeWorkFolder("\\tmp", "pelnorix-run-");
   if (!own) return;
   m_strProgramDir = *own;
   m_bProgramDirForRun = true;
-  MakePrivateFolder(m_strProgramDir + "\\TMP");
+  plat::RemoveAtEndingSignal(m_strProgramDir);
+  FolderRefusal(m_strProgramDir + "\\TMP");
 }
 
 CQelDoc::CQelDoc(std::string programDir, CFrameHost* frame)
@@ -92,8 +74,14 @@ CQelDoc::CQelDoc(std::string programDir, CFrameHost* frame)
 }
 
 CQelDoc::~CQelDoc() {
-  if (!m_strRunTmp.empty()) plat::RemoveTree(m_strRunTmp);
-  if (m_bProgramDirForRun) plat::RemoveTree(m_strProgramDir);
+  if (!m_strRunTmp.empty()) {
+    plat::ForgetAtEndingSignal(m_strRunTmp);
+    plat::RemoveTree(m_strRunTmp);
+  }
+  if (m_bProgramDirForRun) {
+    plat::ForgetAtEndingSignal(m_strProgramDir);
+    plat::RemoveTree(m_strProgramDir);
+  }
   if (g_pDoc == this) g_pDoc = nullptr;
 }
 

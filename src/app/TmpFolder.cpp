@@ -6,14 +6,27 @@
 // Only folders of the exact name form runs make are ever looked at.
 // Making a folder and clearing dead ones happen under the lock of TMP itself, so a
 // folder is never taken for dead between its making and its locking.
+// A run never works in a folder others may enter: when TMP is refused when the first
+// work file is made (it became a link, or others may write it), the run works in a
+// folder of its own below /tmp instead, and says so.
+#include "app/TmpFolder.h"
+
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <unistd.h>
 
+#include "app/FrameHost.h"
 #include "app/QelDoc.h"
+#include "app/StringTable.h"
+#include "base/StringIds.h"
 #include "platform/os/Files.h"
 #include "platform/os/FolderLock.h"
+#include "platform/os/SignalCleanup.h"
+#include "platform/text/CodePage.h"
 
 namespace {
 
@@ -35,6 +48,62 @@ bool IsRunFolderName(std::string_view name) {
   return true;
 }
 
+// The folder of this run's own below tmp, made and locked; nullopt when tmp is
+// refused or the folder cannot be made.
+std::optional<std::string> MakeRunFolder(const std::string& tmp, plat::FolderLock& held) {
+  std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true);
+  if (!guard) return std::nullopt;
+  RemoveDeadRunFolders(tmp);
+  const std::string stem = std::string(kRunStem) + std::to_string(getpid()) + "-";
+  std::optional<std::string> own = plat::MakeWorkFolder(tmp, stem);
+  if (!own) return std::nullopt;
+  std::optional<plat::FolderLock> lock = plat::FolderLock::Take(*own, false);
+  if (!lock) {
+    plat::RemoveTree(*own);
+    return std::nullopt;
+  }
+  held = std::move(*lock);
+  return own;
+}
+
+}  // namespace
+
+std::string FolderRefusal(const std::string& folder) {
+  std::optional<plat::FileInfo> st = plat::LinkStat(folder);
+  if (!st) {
+    const size_t sep = plat::FindLastSeparator(folder);
+    if (sep != std::string::npos && sep > 0) plat::MakeDirectories(folder.substr(0, sep));
+    plat::MakeDirectoryAsSpelled(folder, 0700);
+    st = plat::LinkStat(folder);
+  }
+  if (!st) return "it cannot be made";
+  if (st->isSymlink) return "it is a link";
+  if (!st->isDirectory) return "it is not a folder";
+  if (!st->ownedByUser) return "another user owns it";
+  if ((st->permissions & 022) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st->permissions) & 07777u);
+    return std::string("other users may write it: mode ") + mode;
+  }
+  return "";
+}
+
+FolderRefused ProgramFolderRefusal(const std::string& programDir) {
+  if (std::string why = FolderRefusal(programDir); !why.empty()) return {programDir, why};
+  const std::string tmp = programDir + "\\TMP";
+  if (std::string why = FolderRefusal(tmp); !why.empty()) return {tmp, why};
+  return {};
+}
+
+std::string FolderRefusedText(const FolderRefused& refused) {
+  return StringWith(IDS_CANNOT_USE, plat::ShownPath(refused.folder)) +
+         plat::Utf8ToCp932Lossy("\n(" + refused.why + "; this run works in a folder of its own below /tmp)");
+}
+
+void ClearDeadRunFolders(const std::string& tmp) {
+  if (std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true)) RemoveDeadRunFolders(tmp);
+}
+
 void RemoveDeadRunFolders(const std::string& tmp) {
   std::optional<std::vector<plat::DirEntry>> entries = plat::ListDirectory(tmp);
   if (!entries) return;
@@ -45,10 +114,7 @@ void RemoveDeadRunFolders(const std::string& tmp) {
   }
 }
 
-}  // namespace
-
 std::string CQelDoc::TmpFolder() const {
-  const std::string tmp = m_strProgramDir + "\\TMP";
   if (!m_strRunTmp.empty()) {
     // Made again (and locked again) when something removed it during the run.
     if (!plat::LinkStat(m_strRunTmp) && plat::MakeDirectoryAsSpelled(m_strRunTmp, 0700)) {
@@ -56,22 +122,25 @@ std::string CQelDoc::TmpFolder() const {
     }
     return m_strRunTmp;
   }
-  if (!plat::LinkStat(tmp)) {
-    plat::MakeDirectories(m_strProgramDir);
-    plat::MakeDirectoryAsSpelled(tmp, 0700);
+  const std::string tmp = m_strProgramDir + "\\TMP";
+  FolderRefused refused = ProgramFolderRefusal(m_strProgramDir);
+  std::optional<std::string> own;
+  if (refused.folder.empty()) own = MakeRunFolder(tmp, m_runTmpLock);
+  if (!own) {
+    if (refused.folder.empty()) refused = {tmp, "no folder of this run's own can be made in it"};
+    AfxMessageBox(FolderRefusedText(refused));
+    own = plat::MakeWorkFolder("\\tmp", "pelnorix-run-");
+    std::optional<plat::FolderLock> lock = own ? plat::FolderLock::Take(*own, false) : std::nullopt;
+    if (lock) {
+      m_runTmpLock = std::move(*lock);
+    } else {
+      if (own) plat::RemoveTree(*own);
+      // With no folder at all, a path below a device: every work file fails where it
+      // is written, and none reaches a folder someone else chose.
+      own = "\\dev\\null\\pelnorix-run";
+    }
   }
-  std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true);
-  if (!guard) return tmp;  // TMP is not a usable folder: the work files fail where they are written
-  RemoveDeadRunFolders(tmp);
-  const std::string stem = std::string(kRunStem) + std::to_string(getpid()) + "-";
-  std::optional<std::string> own = plat::MakeWorkFolder(tmp, stem);
-  if (!own) return tmp;
-  std::optional<plat::FolderLock> lock = plat::FolderLock::Take(*own, false);
-  if (!lock) {
-    plat::RemoveTree(*own);
-    return tmp;
-  }
-  m_runTmpLock = std::move(*lock);
   m_strRunTmp = *own;
+  plat::RemoveAtEndingSignal(m_strRunTmp);
   return m_strRunTmp;
 }

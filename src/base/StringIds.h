@@ -6,6 +6,7 @@ enum : int {
   IDS_ENCRYPTED_DATA = 147,
   IDS_DISPLAY_VOLUME_OVER = 150,
   IDS_OUT_OF_MEMORY = 152,
+  IDS_CANNOT_USE = 179,  // "%s": a folder or file refused for its owner, a link or who may write it
   IDS_UNSUPPORTED_FORMAT = 210,
   IDS_OVERWRITE_QUESTION = 218,
   IDS_CANNOT_OPEN = 237,

@@ -7,6 +7,8 @@
 #include <memory>
 #include <ostream>
 
+#include <unistd.h>
+
 #include "app/FileKind.h"
 #include "app/QelDoc.h"
 #include "app/Settings.h"
@@ -40,16 +42,23 @@ void PrintHelp(std::ostream& out) {
   out << "usage: pelnorix [--sjis] [--set KEY=VALUE]... FILE\n"
          "       pelnorix [--set KEY=VALUE]... --convert OUT FILE\n"
          "       pelnorix [--set KEY=VALUE]... --script FILE|-\n"
-         "       pelnorix --commands\n"
+         "       pelnorix --commands | --version\n"
          "Shows FILE as text: the display text goes to standard output as UTF-8,\n"
          "messages to standard error.\n\n"
          "  --sjis           write the display text as Shift-JIS (CP932) bytes\n"
          "  --set KEY=VALUE  override a setting for this run (never saved)\n"
          "  --convert OUT    convert the picture FILE to OUT (.bmp .bmz .png .jpg .jpeg .pdf)\n"
          "  --script FILE    run a script of statements (- reads standard input)\n"
-         "  --commands       list the commands a script can run\n"
+         "  --commands       list the commands a script can run: id, name, menu text,\n"
+         "                   receiver, built or not, and the script's short name if any\n"
+         "  -V, --version    the version\n"
          "  --help           this text\n\n"
-         "settings (also read from Pelnor.inf in the program folder, $PELNORIX_HOME):\n";
+         "settings (also read from Pelnor.inf in the program folder: $PELNORIX_HOME, else\n"
+         "~/.local/share/pelnorix, or /tmp/pelnorix-"
+      << geteuid()
+      << " when HOME is unset; a folder that is a\n"
+         "link, another user's or one others may write is refused, and the run then works\n"
+         "with the defaults in a folder of its own):\n";
   for (const auto& s : DescribeSettings()) {
     out << "  " << s.key << std::string(s.key.size() < 12 ? 12 - s.key.size() : 1, ' ') << s.help << '\n';
   }
@@ -106,7 +115,9 @@ void PrintCommands(std::ostream& out) {
                              : row.target == CommandTarget::HtmlView ? "html"
                                                                      : "frame";
       out << row.id << '\t' << row.name << '\t' << row.menuText << '\t' << receiver << '\t'
-          << (row.handler ? "built" : "not built") << '\n';
+          << (row.handler ? "built" : "not built");
+      if (row.scriptName) out << '\t' << row.scriptName;
+      out << '\n';
     }
   }
 }
@@ -153,6 +164,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       cl.rawSjis = true;
     } else if (!optionsEnd && a == "--commands") {
       cl.listCommands = true;
+    } else if (!optionsEnd && (a == "--version" || a == "-V")) {
+      cl.version = true;
     } else if (!optionsEnd && a == "--script") {
       if (i + 1 >= args.size()) {
         cl.error = "--script needs FILE (or - for standard input)";
@@ -196,7 +209,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     cl.error = "--script takes no FILE";
   } else if (!cl.script.empty() && !cl.convertTo.empty()) {
     cl.error = "--convert takes a FILE, not a script";
-  } else if (!cl.help && !cl.listCommands && cl.script.empty() && cl.file.empty()) {
+  } else if (!cl.help && !cl.listCommands && !cl.version && cl.script.empty() && cl.file.empty()) {
     cl.error = "no FILE given";
   }
   return cl;
@@ -226,6 +239,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   if (!cl.error.empty()) {
     err << "pelnorix: " << cl.error << "\n(pelnorix --help lists the options)\n";
     return kUsageError;
+  }
+  if (cl.version) {
+    out << "pelnorix " PELNORIX_VERSION "\n";
+    return kShown;
   }
   if (cl.listCommands) {
     PrintCommands(out);

@@ -12,6 +12,7 @@ struct CommandLine {
   bool help = false;
   bool rawSjis = false;                                   // --sjis: write the CP932 bytes as they are
   bool listCommands = false;                              // --commands: the command table
+  bool version = false;                                   // --version, -V
   std::string script;                                     // --script FILE ("-" standard input)
   std::vector<std::pair<std::string, std::string>> sets;  // --set KEY=VALUE, in order
   std::string file;                                       // as given (UTF-8 host path)

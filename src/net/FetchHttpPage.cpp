@@ -269,7 +269,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
 
   const std::string work = TmpFolder() + "\\Pelnortmp.htm";
   plat::File file;
-  if (!file.Open(work, plat::File::Mode::Write)) {
+  if (!plat::CreateWorkFile(file, work)) {
     CloseInternetSession();
     AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
     Net().addressFailed_ = true;

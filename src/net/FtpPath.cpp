@@ -131,7 +131,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   int64_t total = 0;
   std::string why;  // a failure's reason, said once the wait cursor is gone
   plat::File file;
-  if (!file.Open(local, plat::File::Mode::Write)) {
+  if (!plat::CreateWorkFile(file, local)) {
     if (ui) ui->EndWaitCursor();
     AfxMessageBox(local + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return "";

@@ -96,3 +96,48 @@ TEST_F(WorkFilesFault, LoadLeavesNoOfficePartsNorPictureData) {
   EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the picture's data goes with the load";
   EXPECT_TRUE(fs::is_empty(tmp)) << "TMP holds nothing of either load";
 }
+
+// A program folder or TMP that other users may write was taken: they could put
+// links under the fixed work names before a run writes through them. Each such
+// folder is refused with the reason; the run works in a folder of its own and
+// writes nothing into the refused one.
+TEST(ProgramFolderFault, FolderOthersMayWriteIsRefused) {
+  struct Case {
+    const char* fault;
+    unsigned homeMode;
+    unsigned tmpMode;  // 0: no TMP yet
+    const char* why;   // "" when the folder is taken
+  };
+  const Case cases[] = {
+      {"home of mode 0777 was taken", 0777, 0, "mode 0777"},
+      {"home others of the group may write was taken", 0775, 0, "mode 0775"},
+      {"home shared like /tmp (sticky, 1777) was taken", 01777, 0, "mode 0777"},
+      {"TMP of mode 0777 in a private home was taken", 0700, 0777, "mode 0777"},
+      {"a home others may only read is the user's to keep", 0755, 0, ""},
+  };
+  for (const Case& c : cases) {
+    testenv::TempDir dir;
+    testenv::WriteHostFile(dir.HostPath("a.txt"), "text");
+    const std::string home = dir.HostPath("home");
+    fs::create_directories(home);
+    if (c.tmpMode != 0) {
+      fs::create_directories(home + "/TMP");
+      ASSERT_EQ(chmod((home + "/TMP").c_str(), c.tmpMode), 0) << c.fault;
+    }
+    ASSERT_EQ(chmod(home.c_str(), c.homeMode), 0) << c.fault;
+    int status = -1;
+    const std::string out = RunWith("PELNORIX_HOME=" + testenv::Quote(home), dir.HostPath("a.txt"), &status);
+    EXPECT_EQ(status, 0) << c.fault << out;
+    if (*c.why == '\0') {
+      EXPECT_EQ(out, "") << c.fault;
+      EXPECT_TRUE(fs::exists(home + "/Pelnor.inf")) << c.fault;
+      continue;
+    }
+    EXPECT_NE(out.find("実行できません"), std::string::npos) << c.fault << out;
+    EXPECT_NE(out.find(c.why), std::string::npos) << c.fault << out;
+    EXPECT_FALSE(fs::exists(home + "/Pelnor.inf")) << c.fault << ": nothing is written into a refused folder";
+    if (c.tmpMode != 0) {
+      EXPECT_TRUE(fs::is_empty(home + "/TMP")) << c.fault;
+    }
+  }
+}

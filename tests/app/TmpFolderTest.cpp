@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "app/Globals.h"
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -77,6 +78,58 @@ TEST_F(TmpFolderFault, AFolderRemovedDuringTheRunIsMadeAgain) {
   EXPECT_EQ(doc_->TmpFolder(), folder);
   EXPECT_TRUE(plat::IsDirectory(folder));
   EXPECT_FALSE(plat::FolderLock::Take(folder, false)) << "and held again";
+}
+
+// Between the start's check and the first work file, TMP could be swapped for a link
+// or opened to others: the run then worked in TMP itself (a link's target), and a
+// work file written through a link replaced the file it pointed to. The run works in
+// a private folder of its own instead, says why, and a work file replaces a link at
+// its name, never what the link points to.
+TEST_F(TmpFolderFault, WorkFilesNeverReachAFolderOrFileSomeoneElseChose) {
+  struct Case {
+    const char* fault;
+    void (*swap)(const std::string& tmp, const std::string& elsewhere);
+    bool refused;  // TMP is refused: a message, and a folder outside TMP
+  };
+  const Case cases[] = {
+      {"TMP swapped for a link was worked in",
+       [](const std::string& tmp, const std::string& elsewhere) {
+         fs::remove_all(tmp);
+         fs::create_directory_symlink(elsewhere, tmp);
+       },
+       true},
+      {"TMP opened to others (0777) was worked in",
+       [](const std::string& tmp, const std::string&) { fs::permissions(tmp, fs::perms::all); }, true},
+      {"a link at a work file's name was written through",
+       [](const std::string&, const std::string& elsewhere) {
+         fs::create_symlink(elsewhere + "/victim.txt", *plat::ToHostPath(g_pDoc->TmpFolder() + "\\pdftmp.jpg"));
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    doc_.reset();
+    fs::remove_all(dir_.HostPath("program"));
+    fs::remove_all(dir_.HostPath("elsewhere"));
+    fs::create_directories(dir_.HostPath("elsewhere"));
+    testenv::WriteHostFile(dir_.HostPath("elsewhere/victim.txt"), "the user's");
+    messages_.str("");
+    doc_ = std::make_unique<CQelDoc>(dir_.Win() + "\\program", frame_.get());
+    c.swap(Tmp(), dir_.HostPath("elsewhere"));
+    const std::string work = doc_->TmpFolder();
+    ASSERT_TRUE(plat::WriteWholeFile(work + "\\pdftmp.jpg", "JPEG bytes")) << c.fault;
+    EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("elsewhere/victim.txt")), "the user's") << c.fault;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.HostPath("elsewhere")), fs::directory_iterator()), 1) << c.fault;
+    const std::optional<plat::FileInfo> folder = plat::LinkStat(work);
+    ASSERT_TRUE(folder && folder->isDirectory && !folder->isSymlink) << c.fault;
+    EXPECT_EQ(folder->permissions, 0700) << c.fault;
+    EXPECT_EQ(work.rfind(doc_->m_strProgramDir + "\\TMP\\", 0) == 0, !c.refused) << c.fault << ": " << work;
+    EXPECT_EQ(messages_.str().find("other") != std::string::npos || messages_.str().find("link") != std::string::npos,
+              c.refused)
+        << c.fault << messages_.str();
+    const std::string host = *plat::ToHostPath(work);
+    doc_.reset();
+    EXPECT_FALSE(fs::exists(host)) << c.fault << ": the run's folder goes with it";
+  }
 }
 
 TEST(TmpFolderRuns, ParallelRunsShowTheSameAsOneRun) {

@@ -1,6 +1,9 @@
 // The pelnorix program end to end: output compared byte for byte with iconv's
 // reading of the same file, and the exit statuses.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "cli/CommandLine.h"
 #include "support/NetServers.h"
@@ -141,6 +144,37 @@ TEST_F(CliTest, HelpOffersPasswordOnTheCommandLineFault) {
   EXPECT_NE(after.find("visible to other users"), std::string::npos) << after;
   EXPECT_NE(after.find("Pelnor.inf"), std::string::npos) << after;
   EXPECT_NE(after.find("0600"), std::string::npos) << after;
+}
+
+// What the program says of itself: --version printed nothing but a usage error,
+// --commands named no script short name, and --help named only $PELNORIX_HOME as the
+// place of Pelnor.inf.
+TEST_F(CliTest, TheProgramDescribesItselfFault) {
+  struct Case {
+    const char* fault;
+    const char* args;
+    std::string printed;
+  };
+  const Case cases[] = {
+      {"--version was a usage error", "--version", "pelnorix " PELNORIX_PROJECT_VERSION "\n"},
+      {"-V was a usage error", "-V", "pelnorix " PELNORIX_PROJECT_VERSION "\n"},
+      {"--commands left out the short names", "--commands", "33500\tID_LIST_COMPRESS_ZIP\tZIP圧縮\tlist\tbuilt\tcompress\n"},
+      {"--commands left out the short names", "--commands", "\tID_MEDIA_PLAY_STOP\t再生/停止\tview\tbuilt\tplay\n"},
+      {"--commands left out the short names", "--commands", "\tID_BROWSER_BACK\t"},
+      {"--commands left out the short names", "--commands", "\tbrowser-back\n"},
+      {"--help named one place of Pelnor.inf", "--help", "~/.local/share/pelnorix"},
+      {"--help named one place of Pelnor.inf", "--help", "/tmp/pelnorix-" + std::to_string(geteuid()) + " when HOME is unset"},
+  };
+  for (const Case& c : cases) {
+    int status = -1;
+    const std::string out = Run(c.args, &status);
+    EXPECT_EQ(status, 0) << c.fault;
+    if (std::string_view(c.args) == "--version" || std::string_view(c.args) == "-V") {
+      EXPECT_EQ(out, c.printed) << c.fault;
+    } else {
+      EXPECT_NE(out.find(c.printed), std::string::npos) << c.fault << ": " << c.printed;
+    }
+  }
 }
 
 // The size-over text tells the user to change the volume in a settings menu that the

@@ -4,13 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "support/TestEnv.h"
 
@@ -236,6 +240,73 @@ TEST_F(ScriptCliTest, WideCsvTookAGigabyteFault) {
   EXPECT_EQ(status, 0) << Err();
   EXPECT_EQ(wide, pane("widest.csv"));
   EXPECT_GT(wide.size(), 16384u);
+}
+
+// The run's work folder stayed in TMP when a signal ended the run: a closed pipe on
+// standard output (`pelnorix big.xlsx | head -c1`), SIGTERM, SIGHUP, and SIGINT
+// during a long write; the next run did not remove it either. The run, held in a
+// write to a pipe nobody reads after its workbook made its folder, is ended by each
+// signal: the signal still ends it, and TMP is empty. A run killed outright (SIGKILL,
+// which no handler sees) leaves its folder, and the next run, which needs none, clears it.
+TEST_F(ScriptCliTest, RunFolderLeftByAnEndingSignalFault) {
+  const std::string home = dir_.HostPath("home");
+  testenv::WriteHostFile(dir_.HostPath("big.txt"), std::string(400000, 'a') + "\n");
+  testenv::WriteHostFile(dir_.HostPath("a.txt"), "text");
+  testenv::WriteHostFile(dir_.HostPath("s.script"), "open \"" + testenv::DataPath("office/book.xlsx") + "\"\nopen \"" +
+                                                      dir_.HostPath("big.txt") + "\"\nprint text\n");
+  const auto runFolders = [&] {
+    std::vector<std::string> names;
+    if (std::filesystem::is_directory(home + "/TMP"))
+      for (const auto& e : std::filesystem::directory_iterator(home + "/TMP")) names.push_back(e.path().filename());
+    return names;
+  };
+  for (const int signal : {SIGPIPE, SIGTERM, SIGHUP, SIGINT, SIGKILL}) {
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+    std::string binary = PELNORIX_BINARY, flag = "--script", script = dir_.HostPath("s.script");
+    char* argv[] = {binary.data(), flag.data(), script.data(), nullptr};
+    std::vector<std::string> envText{"PELNORIX_HOME=" + home};
+    for (char** e = environ; *e; ++e)
+      if (!std::string_view(*e).starts_with("PELNORIX_HOME=")) envText.emplace_back(*e);
+    std::vector<char*> env;
+    for (std::string& e : envText) env.push_back(e.data());
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], 1);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    sigset_t byDefault;
+    sigfillset(&byDefault);
+    posix_spawnattr_setsigdefault(&attr, &byDefault);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, binary.c_str(), &actions, &attr, argv, env.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attr);
+    close(ends[1]);
+    // The run's folder is made by the workbook's load; the run then waits in its write.
+    for (int i = 0; i < 3000 && runFolders().empty(); ++i) usleep(10000);
+    EXPECT_EQ(runFolders().size(), 1u) << strsignal(signal);
+    usleep(200000);
+    if (signal == SIGPIPE) {
+      close(ends[0]);
+    } else {
+      kill(pid, signal);
+    }
+    int wstatus = 0;
+    ASSERT_EQ(waitpid(pid, &wstatus, 0), pid);
+    if (signal != SIGPIPE) close(ends[0]);
+    EXPECT_TRUE(WIFSIGNALED(wstatus) && WTERMSIG(wstatus) == signal) << strsignal(signal) << " status " << wstatus;
+    if (signal == SIGKILL) {
+      EXPECT_EQ(runFolders().size(), 1u) << "no handler sees SIGKILL";
+      int status = -1;
+      Run(Quote(dir_.HostPath("a.txt")), &status);
+      EXPECT_EQ(status, 0);
+    }
+    EXPECT_TRUE(runFolders().empty()) << strsignal(signal);
+  }
 }
 
 }  // namespace

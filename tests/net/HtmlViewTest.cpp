@@ -372,7 +372,7 @@ TEST_F(HtmlViewTest, PrintPreviewAndTwoPaneFault) {
   const std::string commands = Shell(Quote(PELNORIX_BINARY) + " --commands");
   for (const char* row : {"57609\tID_FILE_PRINT_PREVIEW\t印刷ﾌﾟﾚﾋﾞｭｰ(&V)\thtml\tnot built\n",
                           "32874\tID_PRINT_MARGINS\t印刷余白設定(&H)\thtml\tnot built\n",
-                          "32856\tID_TEXT_TWO_PANE\tﾃｷｽﾄ2画面(&W)\thtml\tbuilt\n"}) {
+                          "32856\tID_TEXT_TWO_PANE\tﾃｷｽﾄ2画面(&W)\thtml\tbuilt\ttext-two-pane\n"}) {
     EXPECT_NE(commands.find(row), std::string::npos) << row;
   }
 }

@@ -543,9 +543,16 @@ std::optional<std::string> ReadToEnd(File& file, int64_t maxBytes) {
   return bytes;
 }
 
+bool CreateWorkFile(File& file, std::string_view winPath) {
+  file.Close();
+  const std::optional<std::string> host = ToHostPath(winPath);
+  if (!host || host->empty() || (unlink(host->c_str()) != 0 && errno != ENOENT)) return false;
+  return file.Open(winPath, File::Mode::CreateNew);
+}
+
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes) {
   File file;
-  return file.Open(winPath, File::Mode::Write) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
+  return CreateWorkFile(file, winPath) && file.Write(bytes.data(), static_cast<int64_t>(bytes.size()));
 }
 
 bool ReplaceWholeFile(std::string_view winPath, std::string_view bytes, unsigned permissions, std::string* why,

@@ -185,7 +185,11 @@ class WorkFile {
 std::optional<std::string> ReadFileHead(std::string_view winPath, int64_t maxBytes);
 // The same from an open file's position.
 std::optional<std::string> ReadToEnd(File& file, int64_t maxBytes);
-// Writes bytes to a file, replacing it.
+// Opens winPath as a new work file in a folder of the run's own: whatever the name
+// held (a file, a link) is removed, never written through, and the file is made new
+// (O_CREAT|O_EXCL|O_NOFOLLOW). A user's file is written by WorkFile or ReplaceWholeFile.
+bool CreateWorkFile(File& file, std::string_view winPath);
+// Writes bytes to a new work file (CreateWorkFile).
 bool WriteWholeFile(std::string_view winPath, std::string_view bytes);
 // Writes bytes to a work file beside winPath with the permission bits given and
 // renames it onto winPath only when it is whole, so that a failure (a full disk)

@@ -63,7 +63,7 @@ MCIERROR MciRecordDevice::Record(uint64_t now) {
     if (!pcm_.Configure(static_cast<int>(format_.samplesPerSec), static_cast<int>(format_.channels))) return MCIERR_HARDWARE;
     configured_ = true;
   }
-  if (!work_.IsOpen() && !work_.Open(workPath_, File::Mode::Write)) return MCIERR_FILE_WRITE;
+  if (!work_.IsOpen() && !CreateWorkFile(work_, workPath_)) return MCIERR_FILE_WRITE;
   segmentClock_ = now;
   recording_ = true;
   return 0;
