@@ -1,5 +1,6 @@
 // A small or full disk for the tests of writes that find no room. Where the test may
-// mount one (root with mounts allowed) it is a tmpfs of the given size on a folder of
+// mount one (root with mounts allowed) it is a tmpfs of the given size (mode 0755, as a
+// folder the user made, so the program does not refuse it as shared) on a folder of
 // the test's own; elsewhere the folder is a plain one and the program's runs get a
 // file-size limit instead (SIGXFSZ ignored, so that a write past it fails as on a
 // full disk instead of killing the program). PELNORIX_TEST_NO_TMPFS set makes every
@@ -30,7 +31,7 @@ class SmallDisk {
     std::filesystem::create_directories(host_);
     if (std::getenv("PELNORIX_TEST_NO_TMPFS")) return;
     int status = -1;
-    Shell("mount -t tmpfs -o size=" + std::to_string(bytes) + " tmpfs " + Quote(host_) + " 2>/dev/null", &status);
+    Shell("mount -t tmpfs -o mode=0755,size=" + std::to_string(bytes) + " tmpfs " + Quote(host_) + " 2>/dev/null", &status);
     mounted_ = status == 0;
   }
   ~SmallDisk() {

@@ -9,6 +9,7 @@
 #include "app/FileKind.h"
 #include "app/StringTable.h"
 #include "platform/os/Files.h"
+#include "support/SmallDisk.h"
 
 namespace pdftest {
 namespace {
@@ -130,13 +131,15 @@ namespace pdftest {
 namespace {
 
 TEST_F(PdfPictures, PictureThatCannotBeWrittenIsSaid) {
-  // A file where the TMP folder should be: the picture file cannot be written.
-  std::filesystem::remove_all(dir_.HostPath("program/TMP"));
-  std::filesystem::create_directories(dir_.HostPath("program"));
-  testenv::WriteHostFile(dir_.HostPath("program/TMP"), "not a folder");
+  // A disk with no room for the picture file: it cannot be written.
+  const std::string pdf = WriteFile("jpeg-image.pdf", ReadHostFile(DataPath("pdf/jpeg-image.pdf")));
   doc_->m_nSelectedItem = 7;
   doc_->m_nSelectedItemView = 'a';
-  const std::string text = LoadBytes("jpeg-image.pdf", ReadHostFile(DataPath("pdf/jpeg-image.pdf")));
+  std::string text;
+  {
+    testenv::ScopedFileSizeLimit full(16);
+    text = Load(pdf);
+  }
   EXPECT_LT(doc_->m_nSelectedItem, 100000);
   const std::string note = StringUtf8(IDS_CANNOT_OPEN);
   EXPECT_NE(text.find(note.substr(0, note.find('\r'))), std::string::npos) << text;
