@@ -54,12 +54,8 @@ enum class ViewActionKind : uint8_t {
   kNone,
   kCapture,           // CaptureScreen(captureCode)
   kSaveAsked,         // the shown picture, the target asked in the save dialog, with saveCode
-  kSaveToDocument,    // the shown picture to the document's path, in its extension's format
   kSaveSource,        // the refresh saves the source picture beside the shown file with saveCode
-  kSaveRegion,        // a region copy, then a save
   kLoadMetafile,      // the pane loads the metafile of the document's path
-  kConvertSave,       // the file list's conversion: the shown picture to the document's path with saveCode
-  kSaveKeepsLists,    // marks a save that leaves the file lists as they are
 };
 
 enum class ImageSaveCode : int;  // image/saving/ImageSaveFormats.h

@@ -15,9 +15,7 @@ namespace {
 bool IsSave(ViewActionKind kind) {
   switch (kind) {
     case ViewActionKind::kSaveAsked:
-    case ViewActionKind::kSaveToDocument:
-    case ViewActionKind::kSaveSource:
-    case ViewActionKind::kConvertSave: return true;
+    case ViewActionKind::kSaveSource: return true;
     default: return false;
   }
 }
@@ -29,16 +27,14 @@ int CQelView::PerformImageAction(const ViewAction& action) {
   const bool image = IsImageKind(Pane().m_nShownKind) && Image().m_pImageBits != nullptr;
   // A picture object goes back to the painted image before its pixels are read (or
   // a metafile replaces it).
-  const bool leavesObject = IsSave(action.kind) || action.Is(Kind::kSaveRegion) || action.Is(Kind::kLoadMetafile);
+  const bool leavesObject = IsSave(action.kind) || action.Is(Kind::kLoadMetafile);
   if (leavesObject && image) LeavePictureObjectMode();
   switch (action.kind) {
     case Kind::kCapture: return CaptureScreen(action.captureCode) < 0 ? -1 : 0;
-    case Kind::kSaveRegion: NoteNotBuilt("region copy and save"); return -1;
     case Kind::kLoadMetafile:
       if (LoadMetafileImage(m_doc.m_strPathName) == 0 && IsImageKind(Pane().m_nShownKind)) TakeDocumentImage();
       return 0;
-    case Kind::kNone:
-    case Kind::kSaveKeepsLists: return 0;
+    case Kind::kNone: return 0;
     default: break;
   }
   const std::string dropped = "image save " + std::to_string(SaveCodeNumber(action.saveCode)) + " dropped: ";
@@ -48,9 +44,6 @@ int CQelView::PerformImageAction(const ViewAction& action) {
   }
   switch (action.kind) {
     case Kind::kSaveAsked: return SaveImageAs(action.saveCode, SaveImageMode::kAsk).ok() ? 0 : -1;
-    case Kind::kSaveToDocument:  // the path's extension decides
-      return SaveImageAs(ImageSaveCode::kBmp, SaveImageMode::kDocumentPath).ok() ? 0 : -1;
-    case Kind::kConvertSave: return SaveImageAs(action.saveCode, SaveImageMode::kConvert).ok() ? 0 : -1;
     case Kind::kSaveSource: {
       // The refresh takes the pending save and writes the source picture.
       m_doc.m_nViewAction = action;

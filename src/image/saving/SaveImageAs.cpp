@@ -47,10 +47,9 @@ ImageSaveCode CodeForTargetKind(ImageSaveCode code, int kind, const std::string&
 
 ConvertStatus CQelView::SaveImageAs(ImageSaveCode code, SaveImageMode mode) {
   std::string target;
-  if (mode == SaveImageMode::kViewName || mode == SaveImageMode::kDocumentPath || mode == SaveImageMode::kConvert) {
-    target = mode == SaveImageMode::kViewName ? Pane().m_strFileName : m_doc.m_strPathName;
-    const int kind = m_doc.GetFileKind(target);
-    if (kind < kKindBmp || kind > 30) {
+  if (mode == SaveImageMode::kDocumentPath) {
+    target = m_doc.m_strPathName;
+    if (!IsImageKind(m_doc.GetFileKind(target))) {
       AfxMessageBox("File eror");
       return SaveNotWritten();
     }
@@ -91,11 +90,9 @@ ConvertStatus CQelView::SaveImageTo(ImageSaveCode code, SaveImageMode mode, std:
   code = CodeForTargetKind(code, m_doc.GetFileKind(target), target, info.bmiHeader.biBitCount);
   // A PDF that could not be written (its writer said why) is no save.
   if (const ConvertStatus saved = m_doc.SaveDib(bits.data(), &info, target, code); !saved.ok()) return saved;
-  if (!m_doc.m_nViewAction.Is(ViewActionKind::kSaveKeepsLists) && mode != SaveImageMode::kConvert) {
-    if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
-    m_doc.m_nViewRequest = kRefreshLists;
-    m_doc.UpdateAllViews();
-  }
+  if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
+  m_doc.m_nViewRequest = kRefreshLists;
+  m_doc.UpdateAllViews();
   return ConvertStatus::Ok();
 }
 

@@ -121,7 +121,7 @@ TEST_F(SaveShownImageTest, PdfOfAnEditedViewHoldsWhatIsShownFault) {
   EXPECT_NE(list.find(" 140    92 "), std::string::npos) << list;
 
   // Unchanged, the file itself goes in.
-  ASSERT_EQ(doc_->LoadDocument(Win("rose.jpg"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("rose.jpg")), 0);
   view_->Image().m_ImageSettings.m_nZoomIndex = 5;
   view_->RefreshImage(CQelView::RefreshMode::kKeepScroll);
   AnswerSaveDialog("same.pdf");
@@ -170,7 +170,7 @@ TEST_F(SaveShownImageTest, SaveWithoutDialogNeverPutsBmpBytesUnderAGifNameFault)
   Open("rose.gif", "rose: GIF:");
   const std::string gif = testenv::ReadHostFile(dir_.HostPath("rose.gif"));
   doc_->m_nViewRequest = {};
-  doc_->PostViewAction({ViewActionKind::kSaveToDocument});
+  ASSERT_TRUE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kDocumentPath).ok());
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.gif")), gif);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("rose.bmp")).substr(0, 2), "BM");
 }
@@ -179,7 +179,7 @@ TEST_F(SaveShownImageTest, SaveWithoutDialogNeverPutsBmpBytesUnderAGifNameFault)
 // picture shown: every action read is cleared.
 TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
-  ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("a.txt")), 0);
   doc_->PostViewAction({ViewActionKind::kSaveSource, ImageSaveCode::kBmpTarget});
   EXPECT_EQ(doc_->m_nViewAction, ViewAction{});
   Open("next.gif", "rose: GIF:");
@@ -189,7 +189,7 @@ TEST_F(SaveShownImageTest, UntakenViewActionIsNotKeptForTheNextPictureFault) {
 
 TEST_F(SaveShownImageTest, NothingShownGivesString334) {
   testenv::WriteHostFile(dir_.HostPath("a.txt"), "text\n");
-  ASSERT_EQ(doc_->LoadDocument(Win("a.txt"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("a.txt")), 0);
   AnswerSaveDialog("x.bmp");
   EXPECT_FALSE(view_->SaveImageAs(ImageSaveCode::kBmp, CQelView::SaveImageMode::kAsk).ok());
   EXPECT_FALSE(plat::Exists(Win("x.bmp")));
