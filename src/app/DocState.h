@@ -41,7 +41,6 @@ struct DocState {
   ViewAction m_nViewAction;     // the text pane's one-shot job (CQelDoc::PostViewAction)
   int m_nViewActionResult = 0;  // what the pane's performance of it gave: 0 done, -1 failed
   int m_nMediaRequest = 0;   // MediaRequest
-  int m_nPrintMode = 0;      // 0 none, 1 print, 2 preview, 3 margins
   int m_nListLayout = 0;     // ListLayout, 0 to 18
   int m_nStartMode = 0;      // 1 in the "##" start
 

@@ -53,10 +53,6 @@ void CQelView::OnUpdate() {
     m_doc.m_nViewActionResult = PerformImageAction(action);
   }
   PerformMediaRequest();
-  if (m_doc.m_nPrintMode != 0) {
-    NoteNotBuilt("printing (print mode " + std::to_string(m_doc.m_nPrintMode) + ")");
-    m_doc.m_nPrintMode = 0;
-  }
 }
 
 void CQelView::ShowDocumentText() {
@@ -85,11 +81,11 @@ void CQelView::ShowDocumentText() {
 // The update runs for the preview only: the pane keeps what it shows (a cropped
 // region to print, an edited picture) rather than showing the document again.
 void CQelView::OnFilePrintPreview() {
-  m_doc.m_nPrintMode = 2;
   const ViewRequests request = m_doc.m_nViewRequest;
   m_doc.m_nViewRequest = {};
   OnUpdate();
   m_doc.m_nViewRequest = request;
+  NoteNotBuilt("printing (print mode 2)");
 }
 
 void CQelView::SetTimer(int id, uint32_t ms) {

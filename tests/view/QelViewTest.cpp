@@ -67,7 +67,7 @@ class QelViewTest : public testenv::DocTest {
  protected:
   CQelView view_{*doc_};
   void Show(const std::string& text) {
-    doc_->LoadDocument(WriteFile("t.txt", text), 0);
+    doc_->LoadDocument(WriteFile("t.txt", text));
   }
   std::pair<int, int> Sel() const { return {view_.Pane().m_nSelStart, view_.Pane().m_nSelEnd}; }
 };
@@ -170,7 +170,7 @@ TEST_F(QelViewTest, UpdatesActOnTheirPaneAndResetOneShotActions) {
   EXPECT_EQ(doc_->m_nViewAction, ViewAction{});  // performed once, by pane 2
   EXPECT_EQ(messages_.str(), "image save 7 dropped: no picture is shown\n");
   view_.OnFilePrintPreview();
-  EXPECT_EQ(doc_->m_nPrintMode, 0);
+  EXPECT_EQ(messages_.str(), "image save 7 dropped: no picture is shown\nnot built yet: printing (print mode 2)\n");
   EXPECT_EQ(view_.Pane().m_strFileName, doc_->m_strPathName);
 }
 
