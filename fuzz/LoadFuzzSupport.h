@@ -49,6 +49,6 @@ void LoadFuzzFile(std::string_view name, std::string_view bytes, Configure confi
     CMainFrame frame;
     CQelDoc doc(plat::FromHostPath(folder), &frame);
     configure(doc);
-    doc.LoadDocument(plat::FromHostPath(host), 0);
+    doc.LoadDocument(plat::FromHostPath(host));
   }
 }

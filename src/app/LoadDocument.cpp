@@ -73,7 +73,7 @@ CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
 
 // The road of the file: a refusal when it cannot be read as a file, the image road,
 // or the dump (which shows a text file as its text). The length of the display text.
-int RunLoadRoad(CQelDoc& doc, const std::string& path, int mode, const LoadSource& source) {
+int RunLoadRoad(CQelDoc& doc, const std::string& path, const LoadSource& source) {
   if (!source.readable) {
     // The file as the user named it and the system's reason, as cat says them.
     doc.WriteConvertFailure(ConvertStatus::Message(IDS_CANNOT_OPEN).With(
@@ -85,7 +85,7 @@ int RunLoadRoad(CQelDoc& doc, const std::string& path, int mode, const LoadSourc
         plat::Utf8ToCp932Lossy("(not a regular file: a pipe or a device is not read)\r\n")));
     return doc.m_nConvPos;
   }
-  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0 && mode < 9) return doc.LoadImageRoad(path);
+  if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) return doc.LoadImageRoad(path);
   if (doc.m_nFileKind == kKindPdf) doc.BuildCidTables();
   const int bTableRules = doc.m_bVerticalRules == 1 && PassesTableRules(doc.m_nFileKind) ? 1 : 0;
   return doc.DumpFileAsText(path, bTableRules, 0, DumpRequestFor(doc, source.lengthless));
@@ -144,7 +144,7 @@ void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
 
 // The load: the fetch of a file on a pseudo-drive, the file's kind, the conversion
 // buffer, the road of the file, the display text, the partial mark and the views.
-int CQelDoc::LoadDocument(std::string path, int mode) {
+int CQelDoc::LoadDocument(std::string path) {
   AllowImageLoad();
   m_bUserAbort = 0;
   m_bPartialLoad = 0;
@@ -170,7 +170,7 @@ int CQelDoc::LoadDocument(std::string path, int mode) {
   m_bConvBufOwned = 1;
 
   const LoadSource source = ExamineSource(path, m_nFileKind);
-  const int result = RunLoadRoad(*this, path, mode, source);
+  const int result = RunLoadRoad(*this, path, source);
   DropLoadWorkFiles(*this);
   TakeDisplayText(*this, result);
   MarkPartialLoad(*this, path, fetchedCut);

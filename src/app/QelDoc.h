@@ -79,7 +79,7 @@ class CQelDoc : public DocState {
   // Application core: loading, kinds, paths, settings, folders, views.
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
   // shown (the display text then gives the reason).
-  int LoadDocument(std::string path, int mode);
+  int LoadDocument(std::string path);
   int GetFileKind(std::string path) const;
   static std::string GetPathPart(std::string path, PathPart part);
   int ApplySettingsOnce(int mode);

@@ -121,7 +121,7 @@ int Protect(CommandContext& cx, const std::string& item) {
 int Expand(CommandContext& cx, const std::string& item) {
   if (!cx.doc->RenameProtectedSource(item).ok()) return -1;
   const std::string plain = cx.doc->m_strPathName;
-  const int result = cx.doc->LoadDocument(plain, 0);
+  const int result = cx.doc->LoadDocument(plain);
   plat::RemoveFile(plain);
   cx.doc->m_strPathName = item;
   cx.doc->m_nViewRequest = ViewRequest::kTakeName;

@@ -282,7 +282,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return kNothingShown;
   }
   if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);
-  const int loaded = doc.LoadDocument(*path, 0);
+  const int loaded = doc.LoadDocument(*path);
   if (IsImageKind(doc.m_nFileKind) && doc.m_nDisplayForm == 0) {
     const int shown = ShowImageLine(doc, out, err);
     return shown == kShown ? ShownOrWriteError(out, err) : shown;

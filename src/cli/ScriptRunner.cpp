@@ -321,7 +321,7 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunStatement(const ScriptStateme
   switch (st.verb) {
     case ScriptVerb::Open: {
       PushKeys(st.duringKeys);
-      const int result = doc_.LoadDocument(st.paths[0], 0);
+      const int result = doc_.LoadDocument(st.paths[0]);
       WriteVolumeHint(doc_.m_volumeCut, err_);
       if (auto stop = DeliverKeys()) return stop;
       // A picture that could not be read leaves no image: its text says why.

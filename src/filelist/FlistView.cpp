@@ -147,7 +147,7 @@ void CFlistView::MoveTo(int index) {
   m_nCurrent = index;
   const std::string path = PathOf(index);
   (m_nList == 2 ? m_doc.m_strFileName2 : m_doc.m_strFileName1) = path;
-  if (!m_entries[index].isDirectory) m_doc.LoadDocument(path, 0);
+  if (!m_entries[index].isDirectory) m_doc.LoadDocument(path);
 }
 
 int CFlistView::Select(const std::string& pathOrName) {

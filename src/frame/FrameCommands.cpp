@@ -10,7 +10,7 @@ namespace {
 int OnFileOpen(CommandContext& cx) {
   CFileDialog dialog(true, "");
   if (dialog.DoModal() != plat::IDOK) return 0;
-  return cx.doc->LoadDocument(dialog.GetPathName(), 0) < 0 ? -1 : 0;
+  return cx.doc->LoadDocument(dialog.GetPathName()) < 0 ? -1 : 0;
 }
 
 int OnListDisplay(CommandContext& cx) {

@@ -44,7 +44,7 @@ int Capture(CommandContext& cx, int action) {
   if (action == kCaptureClickedWindow) doc.m_nViewRequest = kRefreshAll;
   const int captured = doc.PostViewAction({.kind = ViewActionKind::kCapture, .captureCode = action});
   const std::string shown = doc.m_nActiveList == 1 ? doc.m_strFileName1 : doc.m_strFileName2;
-  if (!shown.empty()) doc.LoadDocument(shown, 0);
+  if (!shown.empty()) doc.LoadDocument(shown);
   return Performed(captured);
 }
 int OnSaveDesktopScreen(CommandContext& cx) { return Capture(cx, kCaptureDesktop); }

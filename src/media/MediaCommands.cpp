@@ -23,7 +23,7 @@ int OnPlayStop(CommandContext& cx) {
   const std::string& file = cx.doc->Media().m_strMediaFile;
   if (file.size() > 4) {
     const char mark = file[file.size() - 4];
-    if (mark == '=' || mark == '+' || mark == '-') return cx.doc->LoadDocument(file, 0) < 0 ? -1 : 0;
+    if (mark == '=' || mark == '+' || mark == '-') return cx.doc->LoadDocument(file) < 0 ? -1 : 0;
   }
   if (cx.view->MediaCommand(kMediaPlayStop, 1) >= 0) return 0;
   // The status line holds the device's error; the statement fails with it.

@@ -119,7 +119,7 @@ void CQelView::PlayNextListEntry() {
   const std::string next = doc.NextListEntry();
   if (next.empty()) return;
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = next;
-  doc.LoadDocument(next, 0);
+  doc.LoadDocument(next);
   doc.m_nViewRequest = kRefreshLists;
   doc.UpdateAllViews();
   if (IsMediaKind(doc.GetFileKind(Pane().m_strFileName)) && Media().m_nPlayerState < 1) MediaCommand(kMediaPlayStop, 1);

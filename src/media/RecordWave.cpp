@@ -136,7 +136,7 @@ int CQelView::RecordWave(int mode) {
   Pane().m_strFileName = path;
   (doc.m_nActiveList == 2 ? doc.m_strFileName2 : doc.m_strFileName1) = path;
   // The pane shows the recording; the lists take it as their current file and re-read.
-  doc.LoadDocument(path, 0);
+  doc.LoadDocument(path);
   doc.m_nViewRequest = kRefreshLists;
   doc.UpdateAllViews();
   if (cut) {

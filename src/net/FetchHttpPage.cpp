@@ -329,6 +329,6 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
     g_pMainFrame->ActivateViewPane(0, 0);
     g_pMainFrame->ActivateListPane(0, 1);
   }
-  if (LoadDocument(shown, 0) < 0) Net().addressFailed_ = true;
+  if (LoadDocument(shown) < 0) Net().addressFailed_ = true;
   if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 0);
 }

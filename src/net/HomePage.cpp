@@ -90,7 +90,7 @@ void CQelDoc::OpenHomePage(int mode) {
     page.resize(page.size() - 2);
   }
   Net().m_strHomeAddress = page;
-  if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page, 0) >= 0) {
+  if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page) >= 0) {
     const size_t sep = plat::FindLastSeparator(page);
     if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep), 0);
   }

@@ -108,7 +108,7 @@ void CQelDoc::OpenAddress(std::string address) {
     m_nActiveList = list;
     ActivatePanes(list);
     if (!path.empty()) {
-      LoadDocument(path, 0);
+      LoadDocument(path);
       if (const std::string folder = FolderOf(path); !folder.empty()) ChangeDirectory(folder, 0);
       ActivateViewPane();
     }
@@ -155,10 +155,10 @@ void CQelDoc::OpenAddress(std::string address) {
     m_nActiveList = list;
     ActivatePanes(list);
     // A file that cannot be shown fails the address, its display text the reason.
-    const bool shown = LoadDocument(path, 0) >= 0;
+    const bool shown = LoadDocument(path) >= 0;
     m_nViewRequest = kRefreshAll;
     UpdateAllViews();
-    if (shown && IsImageKind(m_nFileKind)) LoadDocument(path, 0);
+    if (shown && IsImageKind(m_nFileKind)) LoadDocument(path);
     if (!shown) {
       Net().addressFailed_ = true;
       Net().browseFailure_ = DisplayTextReason(*this);

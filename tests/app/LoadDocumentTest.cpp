@@ -13,7 +13,7 @@ class LoadTest : public testenv::DocTest {};
 
 TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
   const std::string text = "\x95\x5C\x83\x5C\r\nline 2\r\n";
-  EXPECT_EQ(doc_->LoadDocument(WriteFile("a.txt", text), 0), 0);
+  EXPECT_EQ(doc_->LoadDocument(WriteFile("a.txt", text)), 0);
   EXPECT_EQ(Text(), text);
   EXPECT_EQ(doc_->m_nFileKind, kKindText);
   EXPECT_EQ(doc_->m_bPartialLoad, 0);
@@ -25,7 +25,7 @@ TEST_F(LoadTest, ShiftJisTextIsShownAsItIs) {
 // load) must not reach the document text, and each load gets a buffer of its own.
 TEST_F(LoadTest, DocumentTextStaysWhenTheConversionBufferIsWrittenAgain) {
   const std::string first = "first text\r\n";
-  ASSERT_EQ(doc_->LoadDocument(WriteFile("a.txt", first), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(WriteFile("a.txt", first)), 0);
   const char* text = doc_->m_pText;
   ASSERT_NE(text, nullptr);
   EXPECT_NE(doc_->m_pConvBuf, text);
@@ -36,15 +36,15 @@ TEST_F(LoadTest, DocumentTextStaysWhenTheConversionBufferIsWrittenAgain) {
   EXPECT_EQ(std::string(doc_->m_pText, static_cast<size_t>(doc_->m_nTextLen)), first);
   EXPECT_EQ(doc_->m_pText[doc_->m_nTextLen], '\0');
   const std::string second = "the second, longer text\r\n";
-  ASSERT_EQ(doc_->LoadDocument(WriteFile("b.txt", second), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(WriteFile("b.txt", second)), 0);
   EXPECT_EQ(Text(), second);
   EXPECT_EQ(doc_->m_pText[doc_->m_nTextLen], '\0');
 }
 
 TEST_F(LoadTest, EmptyAndMissingFiles) {
-  EXPECT_EQ(doc_->LoadDocument(WriteFile("empty.txt", ""), 0), 0);
+  EXPECT_EQ(doc_->LoadDocument(WriteFile("empty.txt", "")), 0);
   EXPECT_EQ(Text(), "");
-  EXPECT_LT(doc_->LoadDocument(Win("missing.txt"), 0), 0);
+  EXPECT_LT(doc_->LoadDocument(Win("missing.txt")), 0);
   EXPECT_EQ(Text(), LoadString(IDS_CANNOT_OPEN) + plat::ShownPath(Win("missing.txt")) + ": No such file or directory\r\n");
 }
 
@@ -52,31 +52,31 @@ TEST_F(LoadTest, EmptyAndMissingFiles) {
 // (string 239 and the file-size-over message), as on the converters' roads.
 TEST_F(LoadTest, LongTextIsCutToTheInputVolumeAndMarkedPartial) {
   doc_->m_nInDataLimit = 1000;
-  doc_->LoadDocument(WriteFile("long.txt", std::string(5000, 'x')), 0);
+  doc_->LoadDocument(WriteFile("long.txt", std::string(5000, 'x')));
   EXPECT_EQ(Text().substr(0, 1001), std::string(1000, 'x') + LoadString(239).substr(0, 1));
   EXPECT_NE(Text().find(LoadString(239) + LoadString(238).substr(0, 24)), std::string::npos);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
   EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(235));
   // The next load starts clean.
-  doc_->LoadDocument(WriteFile("short.txt", "ok"), 0);
+  doc_->LoadDocument(WriteFile("short.txt", "ok"));
   EXPECT_EQ(doc_->m_bPartialLoad, 0);
 }
 
 TEST_F(LoadTest, ReadingFormsConvertToShiftJis) {
   doc_->m_nReadTextForm = 1;
-  doc_->LoadDocument(WriteFile("u.txt", "\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80!"), 0);
+  doc_->LoadDocument(WriteFile("u.txt", "\xEF\xBB\xBF\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80!"));
   EXPECT_EQ(Text(), "\x93\xFA\x96\x7B ?!");  // the BOM dropped; a four-byte character is one '?'
   doc_->m_nReadTextForm = 2;
-  doc_->LoadDocument(WriteFile("e.txt", "\xC6\xFC\xCB\xDC\x8E\xB1"), 0);
+  doc_->LoadDocument(WriteFile("e.txt", "\xC6\xFC\xCB\xDC\x8E\xB1"));
   EXPECT_EQ(Text(), "\x93\xFA\x96\x7B\xB1");
   doc_->m_nReadTextForm = 3;
-  doc_->LoadDocument(WriteFile("j.txt", "a\x1B$BF|K\\\x1B(Bb"), 0);
+  doc_->LoadDocument(WriteFile("j.txt", "a\x1B$BF|K\\\x1B(Bb"));
   EXPECT_EQ(Text(), "a\x93\xFA\x96\x7B" "b");
 }
 
 TEST_F(LoadTest, AllocationFailureIsReportedNotIgnored) {
   doc_->m_allocHook.FailAfter(0);
-  EXPECT_LT(doc_->LoadDocument(WriteFile("a.txt", "abc"), 0), 0);
+  EXPECT_LT(doc_->LoadDocument(WriteFile("a.txt", "abc")), 0);
   ASSERT_EQ(frame_->Ui().MessageLog().size(), 1u);
   EXPECT_EQ(frame_->Ui().MessageLog()[0].text, LoadString(IDS_OUT_OF_MEMORY) + " 050");
 }

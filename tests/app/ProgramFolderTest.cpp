@@ -87,12 +87,12 @@ class WorkFilesFault : public testenv::DocTest {};
 
 TEST_F(WorkFilesFault, LoadLeavesNoOfficePartsNorPictureData) {
   const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
-  ASSERT_EQ(doc_->LoadDocument(plat::FromHostPath(testenv::DataPath("office/book.xlsx")), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(plat::FromHostPath(testenv::DataPath("office/book.xlsx"))), 0);
   EXPECT_GT(doc_->m_nTextLen, 0);
   EXPECT_FALSE(fs::exists(tmp + "/XLSX")) << "the unpacked parts go with the load";
   SKIP_WITHOUT_PROGRAM("convert");
   testenv::Shell("convert rose: " + testenv::Quote(dir_.HostPath("rose.png")));
-  ASSERT_EQ(doc_->LoadDocument(Win("rose.png"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("rose.png")), 0);
   EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the picture's data goes with the load";
   EXPECT_TRUE(fs::is_empty(tmp)) << "TMP holds nothing of either load";
 }

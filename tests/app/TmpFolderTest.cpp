@@ -42,7 +42,7 @@ TEST_F(TmpFolderFault, OneRunsLoadLeavesTheOthersWorkFileAlone) {
   CQelDoc other(dir_.Win() + "\\program", frame_.get());
   const std::string held = doc_->TmpFolder() + "\\temp.zip";
   ASSERT_TRUE(plat::WriteWholeFile(held, "the first run's work file"));
-  ASSERT_EQ(other.LoadDocument(Win("rose.png"), 0), 0);
+  ASSERT_EQ(other.LoadDocument(Win("rose.png")), 0);
   ASSERT_TRUE(plat::Exists(held));
   EXPECT_EQ(*plat::ReadFileHead(held, 100), "the first run's work file");
 }

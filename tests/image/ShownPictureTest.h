@@ -22,7 +22,7 @@ class ShownPictureTest : public testenv::DocTest {
   // `convert RECIPE NAME`, then the file loaded as the shown picture.
   void Open(const std::string& name, const std::string& recipe) {
     testenv::Shell("convert " + recipe + testenv::Quote(dir_.HostPath(name)));
-    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(Win(name)), 0);
     ASSERT_NE(view_->Image().m_pImageBits, nullptr);
   }
   std::unique_ptr<CQelView> view_;

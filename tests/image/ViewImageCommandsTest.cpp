@@ -27,7 +27,7 @@ class ViewImageCommandsTest : public testenv::DocTest {
     SKIP_WITHOUT_PROGRAM("convert");
     Shell("convert rose: BMP3:" + Quote(dir_.HostPath("rose.bmp")));
     view_ = std::make_unique<CQelView>(*doc_);
-    ASSERT_EQ(doc_->LoadDocument(Win("rose.bmp"), 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(Win("rose.bmp")), 0);
   }
   // Runs a command by name as the menu would; the status line afterwards.
   std::string Run(const char* name, bool shift = false) {
@@ -121,7 +121,7 @@ TEST_F(ViewImageCommandsTest, ZoomRotateAndInvertRenderWhatImageMagickDoes) {
 
 TEST_F(ViewImageCommandsTest, FitPutsAWideImageIntoThePane) {
   Shell("convert -size 1600x200 gradient: -type TrueColor BMP3:" + Quote(dir_.HostPath("wide.bmp")));
-  ASSERT_EQ(doc_->LoadDocument(Win("wide.bmp"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("wide.bmp")), 0);
   Run("ID_IMAGE_FIT");
   // 640 of 1600 is 40 %: zoom 4 with fit tenths 8.
   EXPECT_EQ(view_->Image().m_ImageSettings.m_nZoomIndex, 4);

@@ -37,7 +37,7 @@ class MediaPlayerTest : public testenv::DocTest {
     doc_->Media().m_strAudioDevice = "null";
     doc_->m_bEnglishMode = 1;
   }
-  void Show(const std::string& path) { ASSERT_EQ(doc_->LoadDocument(path, 0), 0); }
+  void Show(const std::string& path) { ASSERT_EQ(doc_->LoadDocument(path), 0); }
   std::string Status() const { return frame_->StatusBar().GetPaneText(0); }
   std::string Rule() const { return frame_->StatusBar().GetPaneText(frame_->StatusBar().CommandToIndex(ID_INDICATOR_FORMAT)); }
   void Wait(uint64_t ms) { frame_->Ui().Advance(ms); }

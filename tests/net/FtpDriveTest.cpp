@@ -58,7 +58,7 @@ class FtpServerTest : public testenv::DocTest {
 };
 
 TEST_F(FtpServerTest, OpensAFileOnAPseudoDrive) {
-  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt"), 0);
   EXPECT_EQ(Text(), "hello pub\n");
   const std::string trace = Trace();
   for (int id : {224, 225, 217}) EXPECT_NE(trace.find(LoadString(id)), std::string::npos) << id;
@@ -95,7 +95,7 @@ TEST_F(FtpServerTest, FailedFolderChangeDoesNotFetchTheRootsFile) {
   ASSERT_EQ(doc_->ConnectFtpSite("R:\\missing\\readme.txt"), 0);
   EXPECT_EQ(doc_->FetchFtpFile("R:\\missing\\readme.txt"), "");
   EXPECT_FALSE(plat::Exists(WorkFile("readme.txt")));
-  doc_->LoadDocument("R:\\missing\\readme.txt", 0);
+  doc_->LoadDocument("R:\\missing\\readme.txt");
   EXPECT_EQ(Text().find("hello root"), std::string::npos);
 }
 
@@ -148,8 +148,8 @@ TEST_F(FtpServerTest, EscDuringADownloadRemovesTheWorkFile) {
 }
 
 TEST_F(FtpServerTest, TwoOpensUseOneLogin) {
-  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
-  EXPECT_EQ(doc_->LoadDocument("R:\\big.bin", 0), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt"), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\big.bin"), 0);
   doc_->CloseInternetSession();
   EXPECT_EQ(Logins(), 1);
 }

@@ -77,7 +77,7 @@ TEST_F(HostileServerTest, SlowSenderFault) {
       // A reply dribbled line by line ran to libcurl's own two minutes, whatever nettime said.
       {"address's FTP file stalled in its reply", [&](CQelDoc& d) { d.OpenAddress(Ftp("/stall.bin")); },
        "server response timeout", "Pelnortmp.htm"},
-      {"pseudo-drive file stalled in its reply", [&](CQelDoc& d) { EXPECT_LT(d.LoadDocument("R:\\stall.bin", 0), 0); },
+      {"pseudo-drive file stalled in its reply", [&](CQelDoc& d) { EXPECT_LT(d.LoadDocument("R:\\stall.bin"), 0); },
        "server response timeout", nullptr},
   };
   for (const Case& c : cases) {
@@ -119,9 +119,9 @@ TEST_F(HostileServerTest, UnboundedDownloadFault) {
   // a local file of the same bytes is.
   std::string same(3 << 20, '\0');
   for (size_t i = 0; i < same.size(); ++i) same[i] = static_cast<char>(i & 0xFF);
-  doc_->LoadDocument(WriteFile("huge.bin", same), 0);
+  doc_->LoadDocument(WriteFile("huge.bin", same));
   const std::string local = Text();
-  EXPECT_EQ(doc_->LoadDocument("R:\\huge.bin", 0), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\huge.bin"), 0);
   EXPECT_EQ(Text(), local);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
   const auto kept = plat::Stat(Tmp("Pelnor_huge.bin"));
@@ -138,7 +138,7 @@ TEST_F(HostileServerTest, UnboundedDownloadFault) {
     EXPECT_TRUE(doc_->Net().addressFailed_);
   }
   // A small file of the same server still comes whole.
-  EXPECT_EQ(doc_->LoadDocument("R:\\small.txt", 0), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\small.txt"), 0);
   EXPECT_EQ(Text(), "small");
 }
 

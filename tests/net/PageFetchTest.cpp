@@ -145,7 +145,7 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.object);
-    doc_->LoadDocument(WriteFile("blank.txt", "before\n"), 0);
+    doc_->LoadDocument(WriteFile("blank.txt", "before\n"));
     doc_->OpenAddress(Url(c.object));
     if (c.status == kLoginAsked) {
       // A 401 said "no page or an unsupported page": it says the server asked for a login.
@@ -230,7 +230,7 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
     }
   }
   // A page no longer shown is no base: the reference is refused.
-  doc_->LoadDocument(WriteFile("local.txt", "local\n"), 0);
+  doc_->LoadDocument(WriteFile("local.txt", "local\n"));
   doc_->OpenAddress("b.htm");
   EXPECT_TRUE(doc_->Net().addressFailed_);
 }
@@ -284,12 +284,12 @@ class FtpPageTest : public PageFetchTest {
 };
 
 TEST_F(FtpPageTest, PageFetchDoesNotBreakAConnectedPseudoDrive) {
-  ASSERT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
+  ASSERT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt"), 0);
   ASSERT_EQ(doc_->Net().m_bFtpConnected, 1);
   doc_->OpenAddress(Url("/tiny"));
   EXPECT_NE(Text().find("tiny!"), std::string::npos);
   EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
-  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt", 0), 0);
+  EXPECT_EQ(doc_->LoadDocument("R:\\docs\\readme.txt"), 0);
   EXPECT_EQ(Text(), "hello pub\n");
 }
 

@@ -23,7 +23,7 @@ class ViewRichTextTest : public testenv::DocTest {
  protected:
   CQelView view_{*doc_};
 
-  void Show(const std::string& name, const std::string& bytes) { doc_->LoadDocument(WriteFile(name, bytes), 0); }
+  void Show(const std::string& name, const std::string& bytes) { doc_->LoadDocument(WriteFile(name, bytes)); }
   // Puts text into the document buffer as a caller of the stream would.
   void SetDocText(const std::string& text) {
     doc_->m_textStore.assign(text.size() + 1, '\0');

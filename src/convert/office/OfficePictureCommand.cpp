@@ -40,7 +40,7 @@ int CQelDoc::ShowOfficePicture(std::string_view text) {
   if (n <= 0 || n > 199 || (after && m_nFileKind != kKindDoc)) return -1;
   m_nSelectedItem = n;
   m_nSelectedItemView = after ? 1 : 0;
-  const int result = LoadDocument(m_strPathName, 0);
+  const int result = LoadDocument(m_strPathName);
   m_nSelectedItem = 0;
   m_nSelectedItemView = 0;
   return result;

@@ -13,7 +13,7 @@ int CQelDoc::ShowPdfPicture(std::string_view text) {
   if (m_nFileKind != kKindPdf || !ParsePdfImageTag(text, &object, &letter) || object <= 0 || object >= kPdfMaxObjects) return -1;
   m_nSelectedItem = object;
   m_nSelectedItemView = letter;
-  const int result = LoadDocument(m_strPathName, 0);
+  const int result = LoadDocument(m_strPathName);
   m_nSelectedItem = 0;
   m_nSelectedItemView = 0;
   return result;

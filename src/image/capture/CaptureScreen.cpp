@@ -329,7 +329,7 @@ int CQelView::CaptureScreen(int code) {
     }
   }
   screen.MinimizeFrame(false);
-  if (!saved.empty()) m_doc.LoadDocument(saved, 2);
+  if (!saved.empty()) m_doc.LoadDocument(saved);
   return saved.empty() ? -1 : 0;
 }
 
@@ -441,7 +441,7 @@ int CQelView::CaptureDataScreen(const std::string& name, bool pdf) {
   if (!saved.ok()) return -1;
   Region().m_rcRegion = CRect{-1, -1, -1, -1};
   if (pdf) return m_doc.WritePdf(name, target, W, H).ok() ? 0 : -1;
-  m_doc.LoadDocument(name, 2);
+  m_doc.LoadDocument(name);
   return 0;
 }
 

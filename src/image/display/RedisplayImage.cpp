@@ -15,5 +15,5 @@ void CQelDoc::RedisplayImage() {
         s.m_bToTarget)) {
     Image().m_ImageSettings.m_bActive = 0;
   }
-  LoadDocument(path.empty() ? m_strPathName : path, 0);
+  LoadDocument(path.empty() ? m_strPathName : path);
 }

@@ -159,7 +159,7 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
       if (n >= 10 && Pane().m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
         m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
       }
-      m_doc.LoadDocument(Pane().m_strFileName, 0);
+      m_doc.LoadDocument(Pane().m_strFileName);
       m_doc.m_nDisplayForm = form;
       if (!IsImageKind(m_doc.m_nFileKind)) m_doc.m_nFileKind = kind;
     }

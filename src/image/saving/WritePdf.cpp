@@ -110,7 +110,7 @@ ConvertStatus CQelDoc::WritePdf(std::string target, std::string jpegPath, int wi
     return written;
   }
 
-  LoadDocument(target, 2);
+  LoadDocument(target);
   (m_nActiveList == 1 ? m_strFileName1 : m_strFileName2) = target;
   if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_nActiveList - 1);
   m_nViewRequest = kRefreshLists;

@@ -210,7 +210,7 @@ int CQelView::WriteSheetPdf(int number) {
   (m_doc.m_nActiveList == 1 ? m_doc.m_strFileName1 : m_doc.m_strFileName2) = path;
   if (g_pMainFrame) g_pMainFrame->ActivateListPane(0, m_doc.m_nActiveList - 1);
   m_doc.RefreshFileLists();
-  m_doc.LoadDocument(path, 0);
+  m_doc.LoadDocument(path);
   ReleaseTableLock();
   return 0;
 }

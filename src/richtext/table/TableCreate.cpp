@@ -283,7 +283,7 @@ void CQelView::ConvertToTable(std::string_view newTable) {
     Table().m_nPasteBackEnd = end + (keepMark ? 1 : 0);
     Table().m_nPasteBackFirstLine = firstVisible;
     Table().m_nPasteBackTicks = 0;
-    m_doc.LoadDocument(work, 0);
+    m_doc.LoadDocument(work);
     NotePasteBackText();
     SetTimer(kTimerPasteBack, kPasteBackMs);
     return;

@@ -16,7 +16,7 @@ class DumpTest : public testenv::DocTest {
     return ShowPath(WriteFile(name, bytes));
   }
   std::string ShowPath(const std::string& winPath) {
-    doc_->LoadDocument(winPath, 0);
+    doc_->LoadDocument(winPath);
     return Text();
   }
   // A fixture's bytes.

@@ -21,12 +21,12 @@ TEST_F(MarkupLoad, DocumentsShowTheConvertersText) {
   const std::string expectedPage = markuptest::Convert(*doc_, page, markuptest::Form::Html, 1);
   const std::string expectedSheet = markuptest::Convert(*doc_, sheet, markuptest::Form::Sheet, 0);
 
-  ASSERT_GE(doc_->LoadDocument(WriteFile("page.htm", page), 0), 0);
+  ASSERT_GE(doc_->LoadDocument(WriteFile("page.htm", page)), 0);
   EXPECT_EQ(doc_->m_nFileKind, kKindHtml);
   EXPECT_EQ(Text(), expectedPage + "\r\n");
   EXPECT_NE(Text().find("|"), std::string::npos);
 
-  ASSERT_GE(doc_->LoadDocument(WriteFile("sheet.xml", sheet), 0), 0);
+  ASSERT_GE(doc_->LoadDocument(WriteFile("sheet.xml", sheet)), 0);
   EXPECT_EQ(Text(), expectedSheet);
 }
 

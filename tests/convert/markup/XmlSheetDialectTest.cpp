@@ -12,7 +12,7 @@ namespace {
 class XmlSheetDialect : public testenv::DocTest {
  protected:
   std::string Show(const std::string& name, const std::string& bytes) {
-    doc_->LoadDocument(WriteFile(name, bytes), 0);
+    doc_->LoadDocument(WriteFile(name, bytes));
     return plat::Cp932ToUtf8(Text());
   }
   // The line holding all the words, in this order, or "".

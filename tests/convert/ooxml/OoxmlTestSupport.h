@@ -15,7 +15,7 @@ namespace ooxmltest {
 class OoxmlTest : public testenv::DocTest {
  protected:
   std::string ShowPath(const std::string& winPath) {
-    doc_->LoadDocument(winPath, 0);
+    doc_->LoadDocument(winPath);
     return Text();
   }
   std::string ShowData(const std::string& name) { return ShowPath(plat::FromHostPath(testenv::DataPath("office/" + name))); }

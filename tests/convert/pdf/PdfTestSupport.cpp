@@ -9,7 +9,7 @@
 namespace pdftest {
 
 std::string PdfTest::Load(const std::string& winPath) {
-  doc_->LoadDocument(winPath, 0);
+  doc_->LoadDocument(winPath);
   return plat::Cp932ToUtf8(Text());
 }
 

@@ -152,14 +152,14 @@ TEST_F(CaptureTest, NumberedCaptureStepsToTheNextFreeNameFault) {
   screen.PlaceWindow(CRect{0, 0, 100, 100}, RGB(0, 128, 0), "green");
   Shell("convert rose: " + Quote(dir_.HostPath("shot07.png")) + " && cp " + Quote(dir_.HostPath("shot07.png")) + " " +
         Quote(dir_.HostPath("shot08.png")));
-  ASSERT_EQ(doc_->LoadDocument(Win("shot07.png"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("shot07.png")), 0);
   const std::string kept = testenv::ReadHostFile(dir_.HostPath("shot08.png"));
   screen.BringToFront("green", frame_->Ui().NowMs() + 1);
   ASSERT_EQ(view_->CaptureScreen(2), 0);
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("shot08.png")), kept);
   EXPECT_TRUE(plat::Exists(Win("shot09.png")));
   Shell("convert rose: " + Quote(dir_.HostPath("shot.png")));
-  ASSERT_EQ(doc_->LoadDocument(Win("shot.png"), 0), 0);
+  ASSERT_EQ(doc_->LoadDocument(Win("shot.png")), 0);
   screen.BringToFront("green", frame_->Ui().NowMs() + 1);
   ASSERT_EQ(view_->CaptureScreen(2), 0);
   EXPECT_TRUE(plat::Exists(Win("shotTMP01.png")));
@@ -173,7 +173,7 @@ TEST_F(CaptureTest, DataScreenWithoutARegionTakesTheWholePictureFault) {
   for (const char* size : {"300x200", "700x499", "1300x1000", "641x481"}) {
     const std::string pic = std::string("p") + size + ".bmp";
     Shell("convert -size " + std::string(size) + " xc: +noise Random -type TrueColor BMP3:" + Quote(dir_.HostPath(pic)));
-    ASSERT_EQ(doc_->LoadDocument(Win(pic), 0), 0) << size;
+    ASSERT_EQ(doc_->LoadDocument(Win(pic)), 0) << size;
     const std::string out = std::string("d") + size + ".png";
     AnswerSaveDialog(out);
     ASSERT_EQ(view_->CaptureScreen(0), 0) << size;

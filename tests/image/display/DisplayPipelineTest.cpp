@@ -33,7 +33,7 @@ class DisplayPipelineTest : public testenv::DocTest {
   }
   // Opens the picture in a view and renders it with the settings.
   void Show(CQelView& view, const std::string& path, void (*set)(ImageConvertSettings&) = nullptr) {
-    ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(path), 0);
     ASSERT_NE(view.Image().m_pImageBits, nullptr) << "the view took the image over";
     if (set) set(view.Image().m_ImageSettings);
     view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
@@ -100,7 +100,7 @@ TEST_F(DisplayPipelineTest, PaletteImagesReduceByTheNearestPixelFromTheBottomRow
   for (const Case& c : cases) {
     const std::string path = Make(c.name, c.recipe);
     CQelView view(*doc_);
-    ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(path), 0);
     ASSERT_EQ(doc_->Image().m_bmiImage.bmiHeader.biBitCount, c.bits);
     view.Image().m_ImageSettings.m_nZoomIndex = c.zoom;
     view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
@@ -134,7 +134,7 @@ TEST_F(DisplayPipelineTest, HalftoneReductionIsWithinOneOfScale) {
   const std::string path = Make("grad.bmp", "-size 64x48 gradient:red-blue -type TrueColor BMP3:");
   for (int zoom : {4, 3, 2}) {
     CQelView view(*doc_);
-    ASSERT_EQ(doc_->LoadDocument(path, 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(path), 0);
     view.Image().m_ImageSettings.m_nZoomIndex = zoom;
     view.RefreshImage(CQelView::RefreshMode::kKeepScroll);
     const std::string ours = dir_.HostPath("ours.png");

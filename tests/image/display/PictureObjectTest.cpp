@@ -47,7 +47,7 @@ class PictureObjectTest : public imagetest::ShownPictureTest {
 };
 
 TEST_F(PictureObjectTest, TextViewOnlyKeepsTheMode) {
-  doc_->LoadDocument(WriteFile("a.txt", "text\r\n"), 0);
+  doc_->LoadDocument(WriteFile("a.txt", "text\r\n"));
   const std::string text = view_->Text().GetText();
   EXPECT_EQ(view_->OnPictureObjectMode(), 0);
   EXPECT_EQ(view_->Image().m_nPictureObjectMode, 4);

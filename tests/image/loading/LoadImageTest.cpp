@@ -150,7 +150,7 @@ TEST_F(LoadImageTest, VolumeLimits) {
   // Any other kind over it is refused with -3 and the volume in the message.
   doc_->m_nBmpFileLimit = 1 << 20;
   EXPECT_EQ(Load("big.png", "\x89PNG" + std::string((1 << 20) + 10, '\0')), -3);
-  doc_->LoadDocument(Win("big.png"), 0);
+  doc_->LoadDocument(Win("big.png"));
   char expected[256];
   std::snprintf(expected, sizeof expected, LoadString(238).c_str(), 1);
   EXPECT_EQ(Text(), expected);
@@ -169,7 +169,7 @@ TEST_F(LoadImageTest, BmpCutAtTheVolumeNeverSaidOverFault) {
   for (const auto& [name, status] : {std::pair{"big.bmp", "W1600 x H(218)Over! x 24bits "},
                                      std::pair{"fits.bmp", "W1600 x H218 x 24bits "}}) {
     doc_->Image().m_nImageLoadState = 0;
-    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0) << name;
+    ASSERT_EQ(doc_->LoadDocument(Win(name)), 0) << name;
     EXPECT_EQ(frame_->StatusBar().GetPaneText(0).rfind(status, 0), 0u) << frame_->StatusBar().GetPaneText(0);
     ASSERT_TRUE(view.SaveDisplayPng(Win("shown.png")));
     EXPECT_EQ(imagetest::MaxDiff(imagetest::PeerRgb(dir_.HostPath("shown.png")), imagetest::PeerRgb(dir_.HostPath("fits.bmp"))), 0)
@@ -198,21 +198,21 @@ TEST_F(LoadImageTest, ProgressiveAndArithmeticJpegsAreRefusedWithTheMessage) {
   for (const char* option : {"-progressive", "-arithmetic"}) {
     SCOPED_TRACE(option);
     testenv::Shell("convert rose: ppm:- | cjpeg " + std::string(option) + " > " + testenv::Quote(dir_.HostPath("p.jpg")));
-    doc_->LoadDocument(Win("p.jpg"), 0);
+    doc_->LoadDocument(Win("p.jpg"));
     EXPECT_EQ(Text(), LoadString(349));
   }
 }
 
 TEST_F(LoadImageTest, LoadRoadMessages) {
   WriteFile("broken.png", "\x89PNG\r\n\x1a\n broken");
-  doc_->LoadDocument(Win("broken.png"), 0);
+  doc_->LoadDocument(Win("broken.png"));
   EXPECT_EQ(Text(), LoadString(349));
   doc_->Image().m_astrImageExt[0] = "abc";
   WriteFile("pic.abc", "TESTPIC");
-  doc_->LoadDocument(Win("pic.abc"), 0);
+  doc_->LoadDocument(Win("pic.abc"));
   EXPECT_EQ(Text(), LoadString(333));
   WriteFile("ok.bmp", MakeBmp({}));
-  doc_->LoadDocument(Win("ok.bmp"), 0);
+  doc_->LoadDocument(Win("ok.bmp"));
   EXPECT_EQ(Text(), "");
   EXPECT_EQ(doc_->Image().m_nImageLoadState, 1);
 }

@@ -137,7 +137,7 @@ class MetafileLoad : public testenv::DocTest {
  protected:
   void SetUp() override { view_ = std::make_unique<CQelView>(*doc_); }
   int Load(const std::string& name, const std::vector<uint8_t>& bytes) {
-    return doc_->LoadDocument(WriteFile(name, metatest::AsString(bytes)), 0);
+    return doc_->LoadDocument(WriteFile(name, metatest::AsString(bytes)));
   }
   std::unique_ptr<CQelView> view_;
 };
@@ -391,7 +391,7 @@ TEST_F(LibreOfficeMetafiles, RenderCloseToLibreOfficesOwnRendering) {
     const imagetest::Rgb theirs = imagetest::PeerRgb(dir_.HostPath(kind + "/" + stem + ".png"));
     ASSERT_GT(theirs.width, 0);
 
-    ASSERT_EQ(doc_->LoadDocument(Win(name), 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(Win(name)), 0);
     ASSERT_NE(doc_->Image().m_pImageBits, nullptr);
     // 16 x 12 cm at 96 pixels an inch.
     EXPECT_NEAR(doc_->Image().m_nImageWidth, 605, 2);
@@ -536,7 +536,7 @@ TEST_F(LibreOfficeMetafiles, ClipsAndTextMatchLibreOffice) {
     const imagetest::Rgb theirs = imagetest::PeerRgb(dir_.HostPath("lo/case" + std::to_string(i) + ".png"));
     ASSERT_GT(theirs.width, 0);
     doc_->Image().m_nImageLoadState = 0;
-    ASSERT_EQ(doc_->LoadDocument(Win("case" + std::to_string(i) + ".emf"), 0), 0);
+    ASSERT_EQ(doc_->LoadDocument(Win("case" + std::to_string(i) + ".emf")), 0);
     const imagetest::Rgb ours = imagetest::DocImage(*doc_);
     EXPECT_LE(RedDisagreements(ours, theirs), 30);  // a few pixels of a curved edge
     const CRect markA = BoxWhere(ours, IsBlue), markB = BoxWhere(theirs, IsBlue);

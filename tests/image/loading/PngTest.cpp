@@ -114,7 +114,7 @@ TEST_F(PngTest, HostileFilesAreRefusedWithTheMessage) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     WriteFile("h.png", c.bytes);
-    doc_->LoadDocument(Win("h.png"), 0);
+    doc_->LoadDocument(Win("h.png"));
     if (c.tooLarge) {
       EXPECT_NE(Text().find("more than the largest picture held (1024 MB"), std::string::npos) << Text();
     } else {
@@ -146,7 +146,7 @@ TEST_F(PngTest, EmptyFirstIdatFault) {
   // Only empty chunks: no image data, refused.
   doc_->Image().m_nImageLoadState = 0;
   WriteFile("e.png", Png(Ihdr(2, 2, 8, 2), Chunk("IDAT", "") + Chunk("IDAT", "")));
-  doc_->LoadDocument(Win("e.png"), 0);
+  doc_->LoadDocument(Win("e.png"));
   EXPECT_EQ(Text(), LoadString(349));
   EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
 }

@@ -84,7 +84,7 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   EXPECT_EQ(frame_->StatusBar().GetPaneText(frame_->StatusBar().CommandToIndex(104)), "Bitmap(zip) 24 bit");
   // A BMZ that holds no BMP is refused with its message.
   testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && echo text > a.txt && zip -q text.bmz a.txt");
-  doc_->LoadDocument(Win("text.bmz"), 0);
+  doc_->LoadDocument(Win("text.bmz"));
   EXPECT_EQ(Text(), LoadString(210) + LoadString(349));
 }
 

@@ -82,7 +82,7 @@ TEST_F(BitmapObjectTest, OtherPicturesAreConvertedFirst) {
 }
 
 TEST_F(BitmapObjectTest, ThePasteBackTimerPutsTheTableWhereTheSelectionWas) {
-  doc_->LoadDocument(WriteFile("doc_001.rtf", "{\\rtf1 before SELECTED after}"), 0);
+  doc_->LoadDocument(WriteFile("doc_001.rtf", "{\\rtf1 before SELECTED after}"));
   // The piece the conversion made, held by the view; the clipboard holds something else by now.
   view_.Table().m_strPasteBackPiece = "{\\rtf1 {\\b TABLE}}";
   frame_->Ui().GetClipboard().SetData(plat::CF_RTF, "{\\rtf1 copied later}");

@@ -232,7 +232,7 @@ class RichTableConvertTest : public testenv::DocTest {
  protected:
   CQelView view_{*doc_};
   plat::RichEdit& Load(const std::string& rtf) {
-    doc_->LoadDocument(WriteFile("t.rtf", rtf), 0);
+    doc_->LoadDocument(WriteFile("t.rtf", rtf));
     return *view_.Rich();
   }
   // The text of a line's column (from 1) up to its next Tab, 1-point characters as '|'.
@@ -355,7 +355,7 @@ TEST_F(ColumnRenderTest, HugeAmountsInTheLeaderAreaStayBounded) {
 TEST_F(ColumnRenderTest, TwoThousandColumnLinesConvertAndEditWithinBounds) {
   std::string line;
   for (int c = 0; c < 2000; ++c) line += (c ? "\\tab " : "") + std::to_string(c);
-  doc_->LoadDocument(WriteFile("wide.rtf", "{\\rtf1 before\\par " + line + "\\par " + line + "\\par after}"), 0);
+  doc_->LoadDocument(WriteFile("wide.rtf", "{\\rtf1 before\\par " + line + "\\par " + line + "\\par after}"));
   plat::RichEdit& rich = *view_.Rich();
   ASSERT_EQ(view_.TableCommand(TableKey::kTabsToTable, {.firstLine = 1, .lastLine = 3}), 0);
   for (int l : {1, 2}) {

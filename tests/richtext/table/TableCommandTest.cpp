@@ -101,7 +101,7 @@ TEST_F(TableCommandTest, RowLimitLowersTheLockOneLevelFault) {
 }
 
 TEST_F(TableCommandTest, CodesOutsideTheTableChangeNothingButComeBackToTheLock) {
-  doc_->LoadDocument(WriteFile("t.txt", "one|two|three|four\r\nx"), 0);
+  doc_->LoadDocument(WriteFile("t.txt", "one|two|three|four\r\nx"));
   const std::string before = view_.Text().GetText();
   for (int code : {int{'Z'}, 0, 999, -5}) {
     EXPECT_EQ(Table(TableKeyOf(code)), 0);
@@ -114,10 +114,10 @@ TEST_F(TableCommandTest, CodesOutsideTheTableChangeNothingButComeBackToTheLock) 
 }
 
 TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
-  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\tab e\\tab f\\par x}"), 0);
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\tab e\\tab f\\par x}"));
   EXPECT_EQ(Table(TableKey::kTabsToTable, -1, 0, 1), 0);
   EXPECT_EQ(view_.Rich()->GetLine(0).find('|'), std::string::npos);  // the bars became Tabs
-  doc_->LoadDocument(WriteFile("u.rtf", "{\\rtf1 a|b|c\\par x}"), 0);  // two bars only
+  doc_->LoadDocument(WriteFile("u.rtf", "{\\rtf1 a|b|c\\par x}"));  // two bars only
   EXPECT_EQ(Table(TableKey::kTabsToTable, -1, 0, 1), 0);
   EXPECT_EQ(view_.Rich()->GetLine(0).substr(0, 5), "a|b|c");  // a Tab conversion leaves them
   doc_->m_bShiftDown = 1;
@@ -127,7 +127,7 @@ TEST_F(TableCommandTest, BarsOutnumberingTabsMakeTheConversionTheBarOne) {
 }
 
 TEST_F(TableCommandTest, WholeSheetLeavesTheControlAndLinesReplaceTheirRange) {
-  doc_->LoadDocument(WriteFile("t.txt", "zero\r\none\r\ntwo\r\nthree"), 0);
+  doc_->LoadDocument(WriteFile("t.txt", "zero\r\none\r\ntwo\r\nthree"));
   SetCells("a\x06" "b\r\n" "c\x06" "d\r\n", 2, 2);
   ASSERT_EQ(Table(TableKey::kWholeSheet), 0);
   EXPECT_EQ(view_.Text().GetText(), "zero\r\none\r\ntwo\r\nthree");
@@ -216,7 +216,7 @@ TEST_F(TableCommandTest, BuildRoadEndsAtARowWhenTheBufferCannotGrowFault) {
 TEST_F(TableCommandTest, WriteBackGrowsPastTheTextAndTenThousandFault) {
   std::string body;
   for (int i = 0; i < 3000; ++i) body += "{\\b x}{\\i y}";
-  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 " + body + "}"), 0);
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 " + body + "}"));
   doc_->m_nTextLen = 10;  // a short document text
   ASSERT_EQ(Table(TableKey::kInsertRow), 0);
   const std::string rtf = DocText();
@@ -242,14 +242,14 @@ TEST_F(TableCommandTest, ASettingsLineWritesTheMarginsBack) {
 }
 
 TEST_F(TableCommandTest, ACsvFileShowsAsASheet) {
-  doc_->LoadDocument(WriteFile("t.csv", "name,value\r\nalpha,1234567\r\nbeta,2\r\n"), 0);
+  doc_->LoadDocument(WriteFile("t.csv", "name,value\r\nalpha,1234567\r\nbeta,2\r\n"));
   ASSERT_NE(view_.Rich(), nullptr);
   const std::string text = view_.Text().GetText();
   EXPECT_NE(text.find("alpha"), std::string::npos) << text;
   EXPECT_NE(text.find("1234567"), std::string::npos);
   EXPECT_EQ(view_.Table().m_nTextMode, 3);
   EXPECT_GT(view_.Rich()->ParaOfLine(0).cTabCount, 1);
-  doc_->LoadDocument(WriteFile("t.txt", "plain"), 0);
+  doc_->LoadDocument(WriteFile("t.txt", "plain"));
   EXPECT_EQ(view_.Rich(), nullptr);
   EXPECT_EQ(view_.Table().m_nTextMode, 0);
 }

@@ -182,7 +182,7 @@ TEST_F(TableEditTest, TopRuleOnTheFirstLineReadsNoLineAboveFault) {
 // The '|' conversion replaced the character after each new Tab by the rule slot:
 // "a|b" lost its 'b'. Only a blank is replaced; anything else gets a slot inserted.
 TEST_F(TableEditTest, BarConversionKeepsTheCharacterAfterEachTabFault) {
-  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\par x| y||z\\par end}"), 0);
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 a|b|c|d\\par x| y||z\\par end}"));
   ASSERT_EQ(view_.TableCommand(TableKey::kBarsToTable, {.lastLine = 2}), 0);
   const std::string dump = DumpTableParagraphs(*view_.Rich());
   EXPECT_NE(dump.find("\"a\" fs24 |\"b\" fs24 |\"c\" fs24 |\"d\" fs24"), std::string::npos) << dump;
@@ -194,7 +194,7 @@ TEST_F(TableEditTest, BarConversionKeepsTheCharacterAfterEachTabFault) {
 // 'D' on rich text deleted the whole control around its lines; a plain D in table
 // mode reached it. Only the caret line (or the lines named) changes.
 TEST_F(TableEditTest, RuleSlotsOnRichTextReplaceOnlyTheLinesFault) {
-  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 before\\par a\\tab b\\par after}"), 0);
+  doc_->LoadDocument(WriteFile("t.rtf", "{\\rtf1 before\\par a\\tab b\\par after}"));
   plat::RichEdit& rich = *view_.Rich();
   rich.ExSetSel(rich.LineIndex(1), rich.LineIndex(1));
   doc_->m_bTableMode = 1;
@@ -223,7 +223,7 @@ TEST_F(TableEditTest, TableModeKeysGoToTheEngineAndDoNotType) {
 // work copy has a new name in TMP, and the rest of the document stays.
 TEST_F(TableEditTest, SelectionToTableKeepsTheDocumentAndTheUserFilesFault) {
   const std::string userCopy = WriteFile("doc_001.rtf", "mine");
-  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 top\\par a|b|c\\par bottom}"), 0);
+  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 top\\par a|b|c\\par bottom}"));
   plat::RichEdit* rich = view_.Rich();
   ASSERT_NE(rich, nullptr);
   rich->ExSetSel(rich->LineIndex(1) + 1, rich->LineIndex(1) + 1);
@@ -248,7 +248,7 @@ TEST_F(TableEditTest, SelectionToTableKeepsTheDocumentAndTheUserFilesFault) {
 // A failed save of the whole text still went on: the selection was converted and
 // pasted into a reload that never came. Now nothing changes.
 TEST_F(TableEditTest, SelectionToTableStopsWhenTheWorkCopyCannotBeWrittenFault) {
-  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 top\\par a|b|c\\par bottom}"), 0);
+  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 top\\par a|b|c\\par bottom}"));
   plat::RichEdit* rich = view_.Rich();
   const std::string before = rich->Text();
   rich->ExSetSel(rich->LineIndex(1), rich->LineIndex(2));
@@ -265,7 +265,7 @@ TEST_F(TableEditTest, SelectionToTableStopsWhenTheWorkCopyCannotBeWrittenFault) 
 // The new-table template is 72 characters; 73 were selected, so the conversion took
 // the first character of the line after the insertion too.
 TEST_F(TableEditTest, NewTableLeavesTheFollowingLineFault) {
-  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 \\par Xfollow}"), 0);
+  doc_->LoadDocument(WriteFile("doc.rtf", "{\\rtf1 \\par Xfollow}"));
   plat::RichEdit* rich = view_.Rich();
   rich->ExSetSel(rich->LineIndex(1), rich->LineIndex(1));
   ASSERT_EQ(view_.BuildRtfTable(1), 0);

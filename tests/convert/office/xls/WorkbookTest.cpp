@@ -28,7 +28,7 @@ using sheetcompare::SplitLines;
 class WorkbookTest : public testenv::DocTest {
  protected:
   std::string Load(const std::string& name, const std::string& bytes) {
-    doc_->LoadDocument(WriteFile(name, bytes), 0);
+    doc_->LoadDocument(WriteFile(name, bytes));
     return Text();
   }
   std::string LoadFixture(const std::string& name) {

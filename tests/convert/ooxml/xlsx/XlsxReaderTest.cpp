@@ -51,7 +51,7 @@ std::string Sheet(const std::string& rows) {
 class XlsxReaderTest : public testenv::DocTest {
  protected:
   std::string Load(const std::string& name, const std::string& bytes) {
-    doc_->LoadDocument(WriteFile(name, bytes), 0);
+    doc_->LoadDocument(WriteFile(name, bytes));
     return Text();
   }
   // A workbook of the given sheet parts and shared strings.
