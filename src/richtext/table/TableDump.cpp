@@ -65,7 +65,10 @@ std::string DumpTableParagraphs(const plat::RichEdit& edit) {
     out += SpacingName(pf.bLineSpacingRule);
     if (pf.bLineSpacingRule >= plat::kSpacingAtLeast) out += " " + std::to_string(pf.dyLineSpacing);
     out += " tabs ";
-    for (int i = 0; i < pf.cTabCount; ++i) out += (i ? "," : "") + std::to_string(pf.rgxTabs[static_cast<size_t>(i)]);
+    for (int i = 0; i < pf.cTabCount; ++i) {
+      if (i) out += ',';
+      out += std::to_string(pf.rgxTabs[static_cast<size_t>(i)]);
+    }
     out += ":";
     if (rule) {
       out += ' ';
