@@ -1,8 +1,11 @@
 # The check step of a layer (cmake/Layers.cmake), run as
 #   cmake -DLIST=<file of paths> -DSTAMP=<file> -P CheckIncludes.cmake
-# An include names a path below the scopes ("platform/os/Files.h"); one that climbs
-# out of its folder with ".." or names an absolute path reaches files the layer's
-# scope does not hold, so the layer is refused before it compiles.
+# An include names a path below the scopes ("platform/os/Files.h"). This step reads the
+# include lines as written and catches two spellings only: a name that climbs with a
+# plain ".." ("base/../net/NetState.h") and a name that is an absolute path; the layer
+# is then refused before it compiles. Every other spelling (a macro, a comment, a
+# continued line, a digraph, #include_next) is caught after the build by the layer test
+# (tests/base/LayerCheckTest.cpp), which reads the headers the compiler resolved.
 
 file(STRINGS ${LIST} files)
 set(found "")

@@ -156,7 +156,7 @@ void ScriptRunner::DropUnusedAnswers(const std::string& where, int line) {
       size_t& left = a->box ? boxes : dialogs;
       if (left == 0) continue;
       --left;
-      words.insert(0, " " + AnswerWord(*a));
+      words.insert(0, ' ' + AnswerWord(*a));
     }
     err_ << "pelnorix: " << where << (line > 0 ? std::to_string(line) + ": answer" : " answer") << words
          << (line > 0 ? " not used by this statement, dropped\n" : " not used: no statement follows it, dropped\n");

@@ -59,7 +59,7 @@ std::string ResolveAddress(const std::string& base, const std::string& reference
   const std::string origin = base.substr(0, pathStart);
   std::string path = pathStart == std::string::npos ? "/" : base.substr(pathStart);
   path = path.substr(0, path.find('#'));
-  if (path.empty() || path[0] != '/') path.insert(0, "/");
+  if (path.empty() || path[0] != '/') path.insert(path.begin(), '/');
   const std::string plainPath = path.substr(0, path.find('?'));
 
   if (reference.starts_with("//")) return base.substr(0, scheme + 1) + reference;

@@ -54,7 +54,7 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
   std::string rest = Slashes(path.size() > 2 ? path.substr(2) : "");
   if (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
   if (base.empty() || base.back() != '/') base += '/';
-  if (base[0] != '/') base.insert(0, "/");
+  if (base[0] != '/') base.insert(base.begin(), '/');
   const std::string remote = base + rest;
 
   const size_t lastSlash = remote.rfind('/');
@@ -69,7 +69,7 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
     const size_t lastDot = remote.rfind('.');
     if (lastDot != std::string::npos && lastDot > lastSlash) dir = remote.substr(0, lastSlash);
   }
-  if (dir.empty()) dir = "/";
+  if (dir.empty()) dir = '/';
   if (Net().m_pFtpConnection && !Net().m_pFtpConnection->SetCurrentDirectory(dir)) {
     Net().m_pFtpConnection->SetCurrentDirectory("/");
     // A file of a folder that is not there is not the root's file of that name: the

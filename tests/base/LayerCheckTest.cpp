@@ -7,7 +7,9 @@
 // include folders do, and a state scope only where the build grants it (the document's
 // states to app/QelDoc.cpp and the settings table, the view's to view/). A header
 // reached through a scope must be one that scope holds; one reached in src/ directly
-// (beside its file, or by a climb or an absolute path) must lie in the object's layer.
+// (beside its file, or by a climb or an absolute path) must lie in the object's layer, a
+// generated one in a layer the object sees, and any other in the compiler's own include
+// folders: a header anywhere else (another tree's copy of a state) is refused.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -115,6 +117,20 @@ std::string Below(const fs::path& path, const fs::path& root) {
   return rel.empty() || rel == "." || rel.rfind("..", 0) == 0 ? "" : rel;
 }
 
+// The compiler's own include folders (the standard library, the system's and the
+// peers' headers), as the build read them from the compiler.
+const std::vector<fs::path>& SystemFolders() {
+  static const std::vector<fs::path> folders = [] {
+    std::vector<fs::path> found;
+    std::istringstream in(PELNORIX_SYSTEM_INCLUDES);
+    for (std::string folder; std::getline(in, folder, '|');) {
+      if (!folder.empty()) found.push_back(fs::path(folder).lexically_normal());
+    }
+    return found;
+  }();
+  return folders;
+}
+
 // Empty when an object of `layer` compiled from `source` may have `dep` (as the compiler
 // wrote it, relative to the build folder or absolute) among its headers, else why not.
 std::string Refusal(const std::string& layer, const std::string& source, const std::string& dep) {
@@ -129,8 +145,18 @@ std::string Refusal(const std::string& layer, const std::string& source, const s
     return "";
   }
   const std::string direct = Below(path, kSrc);
-  if (!direct.empty() && !Holds(layer, direct)) return source + " reaches " + direct + " outside the folders of " + layer;
-  return "";  // the standard library, the system's, a peer's, the build's generated files
+  if (!direct.empty()) return Holds(layer, direct) ? "" : source + " reaches " + direct + " outside the folders of " + layer;
+  if (Below(path, kBuild / "src") == source) return "";  // a generated source, its own
+  const std::string generated = Below(path, kBuild / "src" / "generated");
+  if (!generated.empty()) {
+    const std::string owner = LayerOf(generated);
+    if (owner.empty() || !Sees(layer, source).count(owner)) return source + " reaches the generated " + generated + ", which " + layer + " does not see";
+    return "";
+  }
+  for (const fs::path& folder : SystemFolders()) {
+    if (!Below(path, folder).empty()) return "";
+  }
+  return source + " reaches " + path.string() + " outside the source, the scopes and the system's folders";
 }
 
 struct Object {
@@ -184,6 +210,13 @@ std::string PlantAndCheck(const std::string& from, std::string text) {
   testenv::TempDir dir;
   const std::string planted = dir.HostPath("Planted.cpp");
   for (size_t p; (p = text.find("@SRC@")) != std::string::npos;) text.replace(p, 5, kSrc.string());
+  const std::string outside = dir.HostPath("src").substr(0, dir.HostPath("src").size() - 4);
+  if (text.find("@DIR@") != std::string::npos) {
+    // A copy of a state header at an absolute path outside the source, as another tree's.
+    fs::create_directories(dir.HostPath("src/net"));
+    testenv::WriteHostFile(dir.HostPath("src/net/NetState.h"), testenv::ReadHostFile((kSrc / "net/NetState.h").string()));
+  }
+  for (size_t p; (p = text.find("@DIR@")) != std::string::npos;) text.replace(p, 5, outside);
   testenv::WriteHostFile(dir.HostPath("Planted.h"), text + "\n");
   testenv::WriteHostFile(planted, "#include \"Planted.h\"\n");
   command.replace(at, source.size(), " -E " + planted);
@@ -201,7 +234,7 @@ std::string PlantAndCheck(const std::string& from, std::string text) {
   std::string refusals;
   bool target = true;
   for (std::string word; deps >> word;) {
-    if (target || word == "\\") {
+    if (target || word == "\\" || word == planted || word == dir.HostPath("Planted.h")) {
       target = target && word.back() != ':';
       continue;
     }
@@ -258,6 +291,7 @@ TEST(LayerCheck, PlantedIncludesAreRefusedFromTheResolvedHeaders) {
       {"climb through a scope", "base/DisplayWriter.cpp", "#include \"base/../platform/text/CodePage.h\"", false},
       {"climb sideways", "convert/pdf/PdfWalk.cpp", "#include \"convert/../net/NetState.h\"", false},
       {"absolute path", "base/DisplayWriter.cpp", "#include \"@SRC@/platform/text/CodePage.h\"", false},
+      {"macro include of a path outside the source", "filelist/FlistView.cpp", "#define STATE \"@DIR@/src/net/NetState.h\"\n#include STATE", false},
       {"text includes os", "platform/text/CodePage.cpp", "#include \"platform/os/Files.h\"", false},
       {"codec includes archive", "codec/deflate/Inflate.cpp", "#include \"archive/ArchivePaths.h\"", false},
       {"picture includes a converter", "image/codecs/DecodeGif.cpp", "#include \"convert/pdf/PdfReader.h\"", false},

@@ -82,7 +82,10 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
     if (!MakeFolders(parts, parts.size() - 1)) {
       code = codec::err::kWrite;
     } else {
-      for (const std::string& part : parts) key += (key.empty() ? "" : "\\") + plat::FoldNameCase(part);
+      for (const std::string& part : parts) {
+        if (!key.empty()) key += '\\';
+        key += plat::FoldNameCase(part);
+      }
       const auto found = entries_.find(key);
       if (found != entries_.end() && found->second.slot == Slot::Folder) code = codec::err::kWrite;
     }

@@ -110,7 +110,10 @@ std::string WithUrlCredentials(const std::string& address, const std::string& us
   const size_t scheme = address.find("://");
   if (scheme == std::string::npos || user.empty()) return address;
   std::string login = PercentEncodePath(user);
-  if (!password.empty()) login += ":" + PercentEncodePath(password);
+  if (!password.empty()) {
+    login += ':';
+    login += PercentEncodePath(password);
+  }
   for (size_t at = login.find('/'); at != std::string::npos; at = login.find('/', at)) login.replace(at, 1, "%2F");
   return address.substr(0, scheme + 3) + login + "@" + StripUrlCredentials(address).substr(scheme + 3);
 }
@@ -229,7 +232,10 @@ CHttpConnection::CHttpConnection(const plat::InetTimeouts& timeouts, InetServer 
 std::unique_ptr<CHttpFile> CHttpConnection::OpenRequest(const std::string&, const std::string& object, uint32_t) {
   std::string url = (server_.secure ? "https://" : "http://") + server_.host;
   const int defaultPort = server_.secure ? 443 : INTERNET_DEFAULT_HTTP_PORT;
-  if (server_.port != defaultPort) url += ":" + std::to_string(server_.port);
+  if (server_.port != defaultPort) {
+    url += ':';
+    url += std::to_string(server_.port);
+  }
   std::string path = object;
   if (path.empty() || path[0] != '/') path = "/" + path;
   // Characters a URL cannot hold are encoded; what the object already encodes stays.

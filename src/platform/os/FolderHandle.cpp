@@ -19,7 +19,7 @@ namespace {
 // that a leading "X:" stays part of the name instead of reading as a drive.
 std::optional<std::string> HostName(std::string_view name) {
   if (name.empty() || name == "." || name == "..") return std::nullopt;
-  std::optional<std::string> host = ToHostPath("\\" + std::string(name));
+  std::optional<std::string> host = ToHostPath(std::string(1, '\\').append(name));
   if (!host || host->size() < 2 || host->find('/', 1) != std::string::npos) return std::nullopt;
   return host->substr(1);
 }

@@ -435,7 +435,7 @@ void IncrementDigits(std::string& text, size_t first, size_t end) {
     }
     d = '0';
   }
-  text.insert(first, "1");
+  text.insert(first, 1, '1');
 }
 
 }  // namespace
@@ -487,7 +487,7 @@ std::string ApplyNumberForm(std::string_view text, uint8_t form) {
     size_t end = first;
     while (end < t.size() && IsDigit(t[end])) ++end;
     if (end < t.size() && static_cast<unsigned char>(t[end]) > ' ' && t[end] != '.') return t;
-    for (size_t k = end; k > first + 3; k -= 3) t.insert(k - 3, ",");
+    for (size_t k = end; k > first + 3; k -= 3) t.insert(k - 3, 1, ',');
   }
   return t;
 }

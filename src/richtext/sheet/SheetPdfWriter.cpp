@@ -44,7 +44,11 @@ std::string Format(const char* format, int a, int b = 0, int c = 0, int d = 0) {
 
 // Tenths of a point as "%d.%d".
 std::string Tenths(int v) {
-  return (v < 0 ? "-" : "") + std::to_string(std::abs(v) / 10) + "." + std::to_string(std::abs(v) % 10);
+  std::string out = v < 0 ? "-" : "";
+  out += std::to_string(std::abs(v) / 10);
+  out += '.';
+  out += std::to_string(std::abs(v) % 10);
+  return out;
 }
 
 // The width of one byte of text of s half-points, in tenths of a point: half of the

@@ -63,9 +63,15 @@ std::string DumpTableParagraphs(const plat::RichEdit& edit) {
     const plat::ParaFormat2& pf = edit.ParaOfLine(line);
     out += rule ? "rule " : "text ";
     out += SpacingName(pf.bLineSpacingRule);
-    if (pf.bLineSpacingRule >= plat::kSpacingAtLeast) out += " " + std::to_string(pf.dyLineSpacing);
+    if (pf.bLineSpacingRule >= plat::kSpacingAtLeast) {
+      out += ' ';
+      out += std::to_string(pf.dyLineSpacing);
+    }
     out += " tabs ";
-    for (int i = 0; i < pf.cTabCount; ++i) out += (i ? "," : "") + std::to_string(pf.rgxTabs[static_cast<size_t>(i)]);
+    for (int i = 0; i < pf.cTabCount; ++i) {
+      if (i) out += ',';
+      out += std::to_string(pf.rgxTabs[static_cast<size_t>(i)]);
+    }
     out += ":";
     if (rule) {
       out += ' ';

@@ -113,7 +113,7 @@ NumberStyle StyleOf(int cls, const SheetFormatContext& ctx) {
 void Round(Digits& d, int n) {
   const int keep = d.point + n;
   if (keep < 0) {
-    d.digits = "0";
+    d.digits.assign(1, '0');
     d.point = 1;
     return;
   }
@@ -136,7 +136,7 @@ void Round(Digits& d, int n) {
     }
   }
   if (i < 0) {
-    d.digits.insert(0, "1");
+    d.digits.insert(d.digits.begin(), '1');
     ++d.point;
   }
 }
@@ -146,7 +146,7 @@ std::string Scientific(Digits d, int decimals) {
   const size_t nz = d.digits.find_first_not_of('0');
   int exponent = 0;
   if (nz == std::string::npos) {
-    d.digits = "0";
+    d.digits.assign(1, '0');
     d.point = 1;
   } else {
     exponent = d.point - static_cast<int>(nz) - 1 + d.exponent;
@@ -162,7 +162,7 @@ std::string Scientific(Digits d, int decimals) {
   }
   std::string out = d.negative ? "-" : "";
   out += d.digits.substr(0, 1);
-  if (decimals > 0) out += "." + d.digits.substr(1, static_cast<size_t>(decimals));
+  if (decimals > 0) out.append(1, '.').append(d.digits, 1, static_cast<size_t>(decimals));
   char e[16];
   std::snprintf(e, sizeof e, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
   return out + e;
@@ -203,7 +203,7 @@ std::string FormatSheetNumber(std::string_view value, int cls, const SheetFormat
   }
   if (d.point > static_cast<int>(d.digits.size())) d.digits.append(static_cast<size_t>(d.point) - d.digits.size(), '0');
   if (d.point == 0) {
-    d.digits.insert(0, "0");
+    d.digits.insert(d.digits.begin(), '0');
     d.point = 1;
   }
   if (s.percent) d.point += 2;
