@@ -46,7 +46,7 @@ void CQelDoc::SecureProgramFolder() {
     return;
   }
   AfxMessageBox(FolderRefusedText(refused));
-  std::optional<std::string> own = plat::MakeWorkFolder("\\tmp", "pelnorix-run-");
+  std::optional<std::string> own = MakeFallbackRunFolder();
   if (!own) return;
   m_strProgramDir = *own;
   m_bProgramDirForRun = true;

@@ -33,6 +33,9 @@ namespace {
 constexpr std::string_view kRunStem = "run";
 constexpr size_t kSuffixLength = 6;
 
+// The start of this run's folder name: "run", the process id and '-'.
+std::string RunStem() { return std::string(kRunStem) + std::to_string(getpid()) + "-"; }
+
 // The name of a run's folder exactly as runs make it: "run", the process id, '-' and
 // six letters or digits. Anything else under TMP is the user's, whatever its name.
 bool IsRunFolderName(std::string_view name) {
@@ -54,8 +57,7 @@ std::optional<std::string> MakeRunFolder(const std::string& tmp, plat::FolderLoc
   std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true);
   if (!guard) return std::nullopt;
   RemoveDeadRunFolders(tmp);
-  const std::string stem = std::string(kRunStem) + std::to_string(getpid()) + "-";
-  std::optional<std::string> own = plat::MakeWorkFolder(tmp, stem);
+  std::optional<std::string> own = plat::MakeWorkFolder(tmp, RunStem());
   if (!own) return std::nullopt;
   std::optional<plat::FolderLock> lock = plat::FolderLock::Take(*own, false);
   if (!lock) {
@@ -100,6 +102,10 @@ std::string FolderRefusedText(const FolderRefused& refused) {
          plat::Utf8ToCp932Lossy("\n(" + refused.why + "; this run works in a folder of its own below /tmp)");
 }
 
+std::optional<std::string> MakeFallbackRunFolder() {
+  return plat::MakeWorkFolder("\\tmp", "pelnorix-" + RunStem());
+}
+
 void ClearDeadRunFolders(const std::string& tmp) {
   if (std::optional<plat::FolderLock> guard = plat::FolderLock::Take(tmp, true)) RemoveDeadRunFolders(tmp);
 }
@@ -129,7 +135,7 @@ std::string CQelDoc::TmpFolder() const {
   if (!own) {
     if (refused.folder.empty()) refused = {tmp, "no folder of this run's own can be made in it"};
     AfxMessageBox(FolderRefusedText(refused));
-    own = plat::MakeWorkFolder("\\tmp", "pelnorix-run-");
+    own = MakeFallbackRunFolder();
     std::optional<plat::FolderLock> lock = own ? plat::FolderLock::Take(*own, false) : std::nullopt;
     if (lock) {
       m_runTmpLock = std::move(*lock);

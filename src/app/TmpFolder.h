@@ -1,6 +1,7 @@
 // The program folder's TMP and the run folders below it (app/TmpFolder.cpp).
 #pragma once
 
+#include <optional>
 #include <string>
 
 // Makes folder when it is missing (only the user may enter it; its missing parents
@@ -20,6 +21,10 @@ FolderRefused ProgramFolderRefusal(const std::string& programDir);
 // The message for a refused folder (CP932): the folder as the user wrote it, why,
 // and that the run works in a folder of its own instead.
 std::string FolderRefusedText(const FolderRefused& refused);
+
+// A private folder below /tmp for a run whose program folder was refused; its name
+// carries the process id, so a folder left behind says which run made it.
+std::optional<std::string> MakeFallbackRunFolder();
 
 // Removes the work folders that runs no longer living left in tmp (a program
 // folder's TMP); a running instance's folder, and anything not of a run folder's
