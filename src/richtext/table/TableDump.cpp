@@ -86,13 +86,13 @@ std::string DumpTableParagraphs(const plat::RichEdit& edit) {
     for (int cp = start; cp <= end; ++cp) {
       if (cp < end && edit.GetTextRange(cp, cp + 1) != "\t") continue;
       if (cp > cellStart || cp == end) {
-        std::string slot, text;
+        std::string text;
         plat::CharFormat2 first;
-        bool haveText = false;
+        bool haveText = false, slot = false;
         for (int c = cellStart; c < cp; ++c) {
           const plat::CharFormat2& cf = edit.FormatAt(c);
           if (cf.yHeight <= kPointRun) {
-            if (Highlighted(cf)) slot = "|";
+            if (Highlighted(cf)) slot = true;
             continue;
           }
           if (!haveText) first = cf;
@@ -101,8 +101,10 @@ std::string DumpTableParagraphs(const plat::RichEdit& edit) {
         }
         const size_t a = text.find_first_not_of(' ');
         text = a == std::string::npos ? std::string() : text.substr(a, text.find_last_not_of(' ') - a + 1);
-        if (haveText || !slot.empty()) {
-          out += " " + slot + "\"" + text + "\"";
+        if (haveText || slot) {
+          out += slot ? " |\"" : " \"";
+          out += text;
+          out += '"';
           if (!text.empty()) out += FormatWords(first);
         }
       }
