@@ -16,7 +16,7 @@
 #include "base/DisplayWriter.h"
 #include "base/Alloc.h"
 
-struct ConvertStatus;  // convert/ConvertStatus.h
+struct ConvertStatus;  // base/ConvertStatus.h
 struct ConvertState;   // convert/ConvertState.h
 struct DumpCall;       // convert/dump/DumpCall.h
 struct OfficeState;    // convert/office/OfficeState.h

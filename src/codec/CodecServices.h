@@ -1,6 +1,8 @@
-// The own codec as the other subsystems use it: PNG and BMZ files (image/), Flate
-// streams (pdf/), Office packages (ooxml/). Whole buffers in and out, failures as
-// values; the codec's classes and exceptions stay inside archive/.
+// The own codec as callers outside archive/ use it: PNG and BMZ pictures (image/),
+// the Flate streams of PDF files read and written (convert/pdf/, richtext/sheet/),
+// Office packages (convert/ooxml/). Whole buffers in and out, failures as values: no
+// CodecError leaves these functions. archive/ drives the codec's readers and writers
+// itself and catches their CodecError.
 #pragma once
 
 #include <cstddef>

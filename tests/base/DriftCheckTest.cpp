@@ -86,8 +86,6 @@ constexpr Allowed kAllowed[] = {
     {"src/image/editing/ImageRegion.cpp", kShift, "puts back the view's own saved 24-bit display rows, not file bytes"},
     {"src/image/codecs/jpeg/JDecodeScan.cpp", kCast, "zeroes the decoder's own coefficient blocks with 16-byte vector stores"},
     {"src/platform/os/SignalCleanup.cpp", kCast, "reads the kernel's folder records in a signal handler, where readdir may not be called"},
-    // Temporary: archive/ and image/ are being reworked elsewhere; their case helpers
-    // move to base/AsciiCase.h once that lands, and these rows go.
 };
 
 // Folders whose files are the readers: the cursor, and the codec's own
