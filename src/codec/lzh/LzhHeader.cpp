@@ -73,33 +73,25 @@ LzhExtendedChain ReadLzhExtended(std::span<const uint8_t> bytes, size_t first, i
   const ByteCursor in(bytes);
   const uint64_t width = static_cast<uint64_t>(sizeWidth), end = bytes.size();
   LzhExtendedChain chain;
-  for (uint64_t at = first;; at += chain.headers.back().dataLength + 1 + width) {
-    if (at + width > end) {
-      chain.fault = LzhExtendedFault::kPastEnd;
-      break;
-    }
+  const auto fail = [&](LzhExtendedFault fault) {
+    chain.fault = fault;
+    return chain;
+  };
+  for (uint64_t at = first;;) {
+    if (at + width > end) return fail(LzhExtendedFault::kPastEnd);
     const uint64_t size = width == 2 ? in.PeekU16LE(static_cast<int64_t>(at)) : in.PeekU32LE(static_cast<int64_t>(at));
-    if (size == 0) break;
-    if (at + width >= end) {
-      chain.fault = LzhExtendedFault::kPastEnd;
-      break;
-    }
-    if (size < width + 1) {
-      chain.fault = LzhExtendedFault::kSizeTooSmall;
-      break;
-    }
+    if (size == 0) return chain;
+    if (at + width >= end) return fail(LzhExtendedFault::kPastEnd);
+    if (size < width + 1) return fail(LzhExtendedFault::kSizeTooSmall);
     LzhExtendedHeader& h = chain.headers.emplace_back();
     h.at = static_cast<size_t>(at + width);
     h.type = bytes[h.at];
     h.dataLength = size - width - 1;
     h.data = in.PeekBytes(static_cast<int64_t>(h.at + 1), static_cast<int64_t>(h.dataLength));
     chain.bytes += size;
-    if (at + width + size > end) {
-      chain.fault = LzhExtendedFault::kPastEnd;
-      break;
-    }
+    if (at + width + size > end) return fail(LzhExtendedFault::kPastEnd);  // the next size field lies past the end
+    at += size;
   }
-  return chain;
 }
 
 std::string CLzhHeader::Path() const {
