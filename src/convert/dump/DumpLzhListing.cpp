@@ -11,6 +11,7 @@
 // volume (marked partial). The fixed part of each header and its extended headers
 // are read by the codec's LZH readers, which the listing lets read level 3 as well.
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "app/QelDoc.h"

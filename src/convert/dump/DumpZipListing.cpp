@@ -14,6 +14,7 @@
 // Shift-JIS as the extraction writes them.
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "app/QelDoc.h"
