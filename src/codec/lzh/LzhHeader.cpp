@@ -16,6 +16,30 @@ std::string SeparatorsFromFF(std::span<const uint8_t> bytes) {
   return s;
 }
 
+// What a header's extended headers gave besides its fields: the place of the header
+// CRC (-1: none) and the bytes they take.
+struct ExtendedRead {
+  int headerCrcAt = -1;
+  uint64_t bytes = 0;
+};
+
+// Reads the chain whose first size field is at `first` in walked (from the header's
+// start to the chain's bound) into the header's name, folder and extended headers.
+ExtendedRead ApplyExtendedHeaders(CLzhHeader& header, std::span<const uint8_t> walked, size_t first) {
+  const LzhExtendedChain chain = ReadLzhExtended(walked, first, 2);
+  CODEC_CHECK(chain.fault == LzhExtendedFault::kNone, err::kLzhExtHeader);
+  ExtendedRead read;
+  for (const LzhExtendedHeader& e : chain.headers) {
+    if (e.type == kLzhExtCommon && e.dataLength >= 2) read.headerCrcAt = static_cast<int>(e.at + 1);
+    if (e.type == kLzhExtFileName) header.fileName = SeparatorsFromFF(e.data);
+    if (e.type == kLzhExtFolder) header.folderName = SeparatorsFromFF(e.data);
+    const std::span<const uint8_t> typeAndData = walked.subspan(e.at, static_cast<size_t>(1 + e.dataLength));
+    header.extendedHeaders.emplace_back(typeAndData.begin(), typeAndData.end());
+  }
+  read.bytes = chain.bytes;
+  return read;
+}
+
 }  // namespace
 
 LzhFixedResult ReadLzhFixed(std::span<const uint8_t> bytes, int highestLevel, LzhFixedPart& out) {
@@ -41,6 +65,33 @@ LzhFixedResult ReadLzhFixed(std::span<const uint8_t> bytes, int highestLevel, Lz
   out.attribute = h.PeekU8(LzhField::kAttribute);
   out.nameLength = out.level <= 1 ? h.PeekU8(LzhField::kNameLength) : 0;
   return LzhFixedResult::kRead;
+}
+
+bool LzhMethodLeadAt(std::span<const uint8_t> bytes) { return bytes.size() >= 2 && bytes[0] == '-' && bytes[1] == 'l'; }
+
+LzhExtendedChain ReadLzhExtended(std::span<const uint8_t> bytes, size_t first, int sizeWidth) {
+  const ByteCursor in(bytes);
+  const uint64_t width = static_cast<uint64_t>(sizeWidth), end = bytes.size();
+  LzhExtendedChain chain;
+  const auto fail = [&](LzhExtendedFault fault) {
+    chain.fault = fault;
+    return chain;
+  };
+  for (uint64_t at = first;;) {
+    if (at + width > end) return fail(LzhExtendedFault::kPastEnd);
+    const uint64_t size = width == 2 ? in.PeekU16LE(static_cast<int64_t>(at)) : in.PeekU32LE(static_cast<int64_t>(at));
+    if (size == 0) return chain;
+    if (at + width >= end) return fail(LzhExtendedFault::kPastEnd);
+    if (size < width + 1) return fail(LzhExtendedFault::kSizeTooSmall);
+    LzhExtendedHeader& h = chain.headers.emplace_back();
+    h.at = static_cast<size_t>(at + width);
+    h.type = bytes[h.at];
+    h.dataLength = size - width - 1;
+    h.data = in.PeekBytes(static_cast<int64_t>(h.at + 1), static_cast<int64_t>(h.dataLength));
+    chain.bytes += size;
+    if (at + width + size > end) return fail(LzhExtendedFault::kPastEnd);  // the next size field lies past the end
+    at += size;
+  }
 }
 
 std::string CLzhHeader::Path() const {
@@ -85,18 +136,22 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     checksumOk = static_cast<uint8_t>(sum) == headerChecksum;
   }
 
-  uint64_t nextExt = 0;  // size of the first extended header
+  // The extended headers: level 1 counts them in the packed size, level 2 in the
+  // header size.
+  std::span<const uint8_t> walked;  // from the header's start to the chain's bound
+  size_t first = 0;                 // the first size field's place in it
   if (level == 2) {
     fileCrc = h.PeekU16LE(LzhField::kCrc2);
     hasFileCrc = true;
     osId = h.PeekU8(LzhField::kOs2);
-    nextExt = h.PeekU16LE(LzhField::kFirstExtSize2);
     // LHa of OS-9/68k leaves two bytes out of its level-2 header size.
     if (osId == 'K') {
       CODEC_CHECK(baseSize + 2 <= size - pos, err::kLzhHeader);
       baseSize += 2;
       headerSize = static_cast<uint32_t>(baseSize);
     }
+    walked = archive.subspan(static_cast<size_t>(pos), static_cast<size_t>(baseSize));
+    first = LzhField::kFirstExtSize2;
   } else {
     const uint64_t nameEnd = LzhField::kName + fixed.nameLength;
     CODEC_CHECK(nameEnd <= baseSize, err::kLzhHeader);
@@ -107,45 +162,19 @@ int CLzhHeader::Read(std::span<const uint8_t> archive, uint64_t& pos) {
     }
     if (level == 1) {
       CODEC_CHECK(nameEnd + 5 <= baseSize, err::kLzhHeader);
-      osId = h.PeekU8(static_cast<int64_t>(nameEnd + 2));
-      nextExt = h.PeekU16LE(baseSize - 2);
+      osId = h.PeekU8(static_cast<int64_t>(nameEnd + LzhField::kOsBehindName1));
+      walked = archive.subspan(static_cast<size_t>(pos));
+      first = static_cast<size_t>(baseSize - 2);
     }
   }
-
-  // Extended headers: type byte, data, size of the next one. Level 1 counts them in
-  // the packed size; level 2 counts them in the header size.
-  uint64_t p = pos + baseSize;
-  uint64_t extBytes = 0;
-  const uint64_t limit = level == 2 ? pos + baseSize : size;
-  uint64_t end = level == 2 ? pos + baseSize : 0;
-  if (level == 2) p = pos + LzhField::kFirstExtSize2 + 2;
-  int headerCrcAt = -1;
-  while (nextExt != 0) {
-    CODEC_CHECK(nextExt >= 3 && nextExt <= limit - p, err::kLzhExtHeader);
-    const std::span<const uint8_t> e = archive.subspan(static_cast<size_t>(p), static_cast<size_t>(nextExt - 2));
-    std::vector<uint8_t> ext(e.begin(), e.end());
-    switch (e[0]) {
-      case 0x00:
-        if (nextExt >= 5) headerCrcAt = static_cast<int>(p + 1 - pos);
-        break;
-      case 0x01:
-        fileName = SeparatorsFromFF(e.subspan(1));
-        break;
-      case 0x02:
-        folderName = SeparatorsFromFF(e.subspan(1));
-        break;
-      default:
-        break;
-    }
-    extendedHeaders.push_back(std::move(ext));
-    extBytes += nextExt;
-    p += nextExt;
-    nextExt = in.PeekU16LE(static_cast<int64_t>(p - 2));
-  }
-  if (level != 2) end = p;
+  uint64_t end = pos + baseSize;
+  ExtendedRead extended;  // level 0 has none
+  if (!walked.empty()) extended = ApplyExtendedHeaders(*this, walked, first);
+  const int headerCrcAt = extended.headerCrcAt;
   if (level == 1) {
-    CODEC_CHECK(extBytes <= packedSize, err::kLzhExtHeader);
-    packedSize -= extBytes;
+    end += extended.bytes;
+    CODEC_CHECK(extended.bytes <= packedSize, err::kLzhExtHeader);
+    packedSize -= extended.bytes;
   }
   raw.assign(archive.begin() + static_cast<std::ptrdiff_t>(pos), archive.begin() + static_cast<std::ptrdiff_t>(end));
   if (headerCrcAt >= 0 && static_cast<size_t>(headerCrcAt) + 2 <= raw.size()) {

@@ -2,8 +2,8 @@
 // 1) and the chain of extended headers (name, folder, header CRC). Level 3 and
 // headers, extended headers or member data that pass the end of the archive throw
 // their codec codes; a bad header checksum or CRC is recorded, not thrown. The fixed
-// part of a header of any level is read by one parser, which every reader of LZH
-// headers uses with the levels it allows.
+// part of a header of any level and the chain of extended headers are each read by
+// one reader, which every reader of LZH headers uses with its own limits.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +20,8 @@ struct LzhField {
   static constexpr size_t kMethod = 2, kMethodLength = 5;
   static constexpr size_t kPacked = 7, kOriginal = 11, kStamp = 15, kAttribute = 19, kLevel = 20;
   static constexpr size_t kNameLength = 21, kName = 22;             // levels 0 and 1
+  // Level 1: behind the name its CRC-16, the OS byte and the first extended header's size.
+  static constexpr size_t kOsBehindName1 = 2, kFirstExtSizeBehindName1 = 3;
   static constexpr size_t kCrc2 = 21, kOs2 = 23, kFirstExtSize2 = 24;  // level 2
   static constexpr size_t kHeaderSize3 = 24, kFirstExtSize3 = 28;   // level 3: 32-bit sizes
   static constexpr size_t kFixedSize = 22;  // the bytes every level has
@@ -42,6 +44,39 @@ enum class LzhFixedResult { kRead, kShort, kLevel };
 // Reads the fixed part at the start of bytes: kShort when fewer than 22 bytes,
 // kLevel when the level is above highestLevel (the caller's own limit).
 LzhFixedResult ReadLzhFixed(std::span<const uint8_t> bytes, int highestLevel, LzhFixedPart& out);
+
+// Every method id begins "-l" ("-lh5-", "-lhd-", "-lz4-"): a walk that lost its
+// place finds the next header by it.
+bool LzhMethodLeadAt(std::span<const uint8_t> bytes);
+
+// Extended headers: a size field (16 bits; 32 in level 3), a type byte and data, the
+// size counting the type byte, the data and the next header's size field; a size of
+// 0 ends the chain.
+inline constexpr uint8_t kLzhExtCommon = 0x00;  // holds the CRC-16 of the whole header
+inline constexpr uint8_t kLzhExtFileName = 0x01;
+inline constexpr uint8_t kLzhExtFolder = 0x02;  // 0xFF separates its folders
+
+struct LzhExtendedHeader {
+  uint8_t type = 0;
+  size_t at = 0;                  // its type byte's place in the bytes walked
+  uint64_t dataLength = 0;        // as its size gives it
+  std::span<const uint8_t> data;  // as much of it as the bytes hold
+};
+
+enum class LzhExtendedFault { kNone, kSizeTooSmall, kPastEnd };
+
+struct LzhExtendedChain {
+  std::vector<LzhExtendedHeader> headers;
+  uint64_t bytes = 0;  // the sum of their sizes, a cut last one's included
+  LzhExtendedFault fault = LzhExtendedFault::kNone;
+};
+
+// Walks the chain whose first size field lies at `first` in bytes (the caller's
+// bounds: the header, the archive or a window), with size fields of sizeWidth bytes.
+// A size too small to hold its type byte and size field ends the walk (kSizeTooSmall),
+// as does a header or size field that passes the end of bytes (kPastEnd): such a
+// header is listed with the data the bytes hold.
+LzhExtendedChain ReadLzhExtended(std::span<const uint8_t> bytes, size_t first, int sizeWidth);
 
 struct CLzhHeader {
   std::vector<uint8_t> raw;  // the header bytes, extended headers included

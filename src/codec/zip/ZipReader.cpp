@@ -5,6 +5,7 @@
 
 #include "codec/CodecError.h"
 #include "codec/deflate/Inflate.h"
+#include "codec/zip/ZipSizes.h"
 #include "base/ByteCursor.h"
 
 namespace codec {
@@ -15,31 +16,17 @@ constexpr size_t kEndRecordSize = 22;
 constexpr size_t kCentralSize = CentralField::kSize;
 constexpr size_t kLocalSize = LocalField::kSize;
 
-// Applies a Zip64 extended information field (id 1) to the values that hold their
-// 32-bit escape, in the order the format gives them.
+// Applies the Zip64 field to the values that hold their 32-bit escape (in a local
+// header, to both sizes, which it must hold); a field that runs past the extra
+// field's end is not taken.
 void ApplyZip64(CZipHeader& h, bool central) {
-  const std::vector<uint8_t>& x = h.extra;
-  const ByteCursor in(x);
-  for (size_t p = 0; p + 4 <= x.size();) {
-    uint16_t id = in.PeekU16LE(p);
-    uint16_t len = in.PeekU16LE(p + 2);
-    size_t end = p + 4 + len;
-    if (end > x.size()) break;
-    if (id == 1) {
-      size_t q = p + 4;
-      auto take = [&](uint64_t& field) {
-        if (q + 8 <= end) {
-          field = in.PeekU64LE(q);
-          q += 8;
-        }
-      };
-      if (h.uncompressedSize == 0xFFFFFFFF || !central) take(h.uncompressedSize);
-      if (h.compressedSize == 0xFFFFFFFF || !central) take(h.compressedSize);
-      if (central && h.localOffset == 0xFFFFFFFF) take(h.localOffset);
-      return;
-    }
-    p = end;
-  }
+  const Zip64Escapes escapes{h.uncompressedSize == kZip64Escape || !central, h.compressedSize == kZip64Escape || !central,
+                             central && h.localOffset == kZip64Escape};
+  const Zip64Field z = ReadZip64Field(h.extra, h.extra.size(), escapes);
+  if (!z.found || z.passesEnd) return;
+  if (z.uncompressedSize) h.uncompressedSize = *z.uncompressedSize;
+  if (z.compressedSize) h.compressedSize = *z.compressedSize;
+  if (z.localOffset) h.localOffset = *z.localOffset;
 }
 
 // Counts the bytes inflated while a member's end is sought, and asks the walk's poll
@@ -63,13 +50,6 @@ class CPolledCount : public CByteSink {
   uint64_t nextPoll_ = kPollEvery;
 };
 
-bool HasZip64Field(const std::vector<uint8_t>& x) {
-  const ByteCursor in(x);
-  for (size_t p = 0; p + 4 <= x.size(); p += 4 + in.PeekU16LE(p + 2))
-    if (in.PeekU16LE(p) == 1) return true;
-  return false;
-}
-
 }  // namespace
 
 std::span<const uint8_t> CZipReader::Bytes(uint64_t offset, uint64_t n, const char* code) const {
@@ -84,7 +64,7 @@ CZipReader::CZipReader(std::span<const uint8_t> archive, const ZipWalkLimits& li
   }
   entries_.clear();
   // An archive that starts with the "PK00" marker of a one-part spanned archive.
-  uint64_t start = ByteCursor(archive_).PeekU32LE(0) == 0x30304b50 ? 4 : 0;
+  uint64_t start = ByteCursor(archive_).PeekU32LE(0) == kSpannedMarker ? 4 : 0;
   WalkLocalHeaders(start, limits);
 }
 
@@ -193,18 +173,15 @@ void CZipReader::WalkLocalHeaders(uint64_t p, const ZipWalkLimits& limits) {
         return;
       }
       walked += r.produced;
-      uint64_t q = entry.dataOffset + r.consumed;
-      if (q + 4 <= size && in.PeekU32LE(q) == kDescriptorSignature) q += 4;
-      const bool wide = HasZip64Field(h.extra);
-      const uint64_t descLen = wide ? 20 : 12;
-      const ByteCursor d(Bytes(q, descLen, err::kDescriptor));
-      uint64_t csize = wide ? d.PeekU64LE(4) : d.PeekU32LE(4);
-      uint64_t usize = wide ? d.PeekU64LE(12) : d.PeekU32LE(8);
-      CODEC_CHECK(csize == r.consumed && usize == r.produced, err::kDescriptor);
-      h.crc32 = d.PeekU32LE(0);
-      h.compressedSize = csize;
-      h.uncompressedSize = usize;
-      next = q + descLen;
+      const uint64_t q = entry.dataOffset + r.consumed;
+      const bool wide = ReadZip64Field(h.extra, h.extra.size(), {}).found;
+      const ZipDescriptor d = ReadDescriptor(archive_.subspan(static_cast<size_t>(q)), wide, DescriptorMarks::kSignature);
+      CODEC_CHECK(d.complete, err::kDescriptor);
+      CODEC_CHECK(d.compressedSize == r.consumed && d.uncompressedSize == r.produced, err::kDescriptor);
+      h.crc32 = d.crc32;
+      h.compressedSize = d.compressedSize;
+      h.uncompressedSize = d.uncompressedSize;
+      next = q + d.length;
     } else {
       Bytes(entry.dataOffset, h.compressedSize, err::kDirectory);
       next = entry.dataOffset + h.compressedSize;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/ByteOrder.h"
@@ -19,6 +20,11 @@ inline constexpr uint32_t kEndSignature = 0x06054b50;
 inline constexpr uint32_t kZip64EndSignature = 0x06064b50;
 inline constexpr uint32_t kZip64LocatorSignature = 0x07064b50;
 inline constexpr uint32_t kDescriptorSignature = 0x08074b50;
+// "PK00": the marker in front of the first local header of a one-part spanned archive.
+inline constexpr uint32_t kSpannedMarker = 0x30304b50;
+// The first bytes of an archive that starts with a local header, as a file's kind is
+// told by them.
+inline constexpr std::string_view kLocalMagic{"PK\x03\x04", 4};
 
 inline constexpr uint16_t kFlagEncrypted = 1 << 0;
 inline constexpr uint16_t kFlagDescriptor = 1 << 3;

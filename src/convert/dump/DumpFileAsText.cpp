@@ -12,6 +12,7 @@
 #include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
+#include "codec/zip/ZipRecords.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
@@ -106,7 +107,7 @@ bool ReadDumpInput(CQelDoc& doc, DumpCall& call) {
                        call.kind == kKindCopied8 || (call.kind >= kKindPdf && call.kind != kKindMidi);
   const bool compound = StartsWith(b, "\xD0\xCF\x11");
   if (checked && doc.m_nDisplayForm == 0 && call.fileLength >= kHeadBytes && !compound &&
-      !StartsWith(b, "%PDF-") && !StartsWith(b, std::string_view("PK\x03\x04", 4))) {
+      !StartsWith(b, "%PDF-") && !StartsWith(b, codec::kLocalMagic)) {
     if (call.kind < kKindRtf) {
       const bool word = (b.PeekU8(0) == 0x94 && b.PeekU8(1) == 0xA6) || (b.PeekU8(0) == 0xFE && b.PeekU8(1) == 0x37);
       const bool excel = b.PeekU8(0) == 0x09 && b.PeekU8(2) == 0x06;

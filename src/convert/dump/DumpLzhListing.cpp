@@ -8,9 +8,10 @@
 // damaged (its message replaces the listing); an offset that does not move forward
 // ends the walk, extended
 // headers are walked only within the window, and the listing stops at the output
-// volume (marked partial). The fixed part of each header is read by the codec's LZH
-// header parser, which the listing lets read level 3 as well.
+// volume (marked partial). The fixed part of each header and its extended headers
+// are read by the codec's LZH readers, which the listing lets read level 3 as well.
 #include <algorithm>
+#include <span>
 #include <string>
 
 #include "app/QelDoc.h"
@@ -28,8 +29,6 @@ constexpr int64_t kWindow = 512;
 constexpr int kHighestLevel = 3;
 constexpr int64_t kMethodScan = 50;
 constexpr size_t kNameColumn = 22;
-constexpr uint8_t kExtFileName = 1;
-constexpr uint8_t kExtDirectory = 2;
 
 struct LzhMember {
   int64_t compressed = 0;
@@ -42,34 +41,27 @@ struct LzhMember {
 // Appends name bytes; FF, the separator of LZH paths, becomes '\\', and a control
 // byte a blank (it would break the row or reach the terminal). A name cut by the
 // end of the window ends there.
-void AppendPath(std::string& out, const ByteCursor& w, int64_t from, int64_t count) {
-  for (const uint8_t c : w.PeekBytes(from, count)) {
+void AppendPath(std::string& out, std::span<const uint8_t> bytes) {
+  for (const uint8_t c : bytes) {
     out.push_back(c == 0xFF ? '\\' : c < 0x20 ? ' ' : static_cast<char>(c));
   }
 }
 
-// Walks the extended headers from the size field at p: each is its size (counting
-// the type, its data and the next size field), a type byte and data. The name and
-// directory headers are kept; a size too small to move on ends the walk. Returns
-// the bytes the headers take.
+// Walks the extended headers within the window through the codec's reader, from the
+// size field at p: the name and directory headers are kept, and a size too small to
+// move on ends the walk. Returns the bytes the headers take by their sizes.
 int64_t ReadExtendedHeaders(const ByteCursor& w, int64_t p, int sizeWidth, LzhMember& m) {
-  const int64_t start = p;
-  while (p + sizeWidth < w.Size()) {
-    const int64_t size = sizeWidth == 2 ? w.PeekU16LE(p) : w.PeekU32LE(p);
-    if (size < sizeWidth + 1) break;
-    const uint8_t type = w.PeekU8(p + sizeWidth);
-    const int64_t data = p + sizeWidth + 1;
-    const int64_t dataLen = size - sizeWidth - 1;
-    if (type == kExtFileName && dataLen > 0) {
+  const codec::LzhExtendedChain chain = codec::ReadLzhExtended(w.PeekBytes(0, w.Size()), static_cast<size_t>(p), sizeWidth);
+  for (const codec::LzhExtendedHeader& e : chain.headers) {
+    if (e.type == codec::kLzhExtFileName && e.dataLength > 0) {
       m.name.clear();
-      AppendPath(m.name, w, data, dataLen);
-    } else if (type == kExtDirectory) {
+      AppendPath(m.name, e.data);
+    } else if (e.type == codec::kLzhExtFolder) {
       m.directory.clear();
-      AppendPath(m.directory, w, data, dataLen);
+      AppendPath(m.directory, e.data);
     }
-    p += size;
   }
-  return p - start;
+  return static_cast<int64_t>(chain.bytes);
 }
 
 // Reads the header that starts at offset through the codec's header parser (all
@@ -89,11 +81,11 @@ bool ReadLzhHeader(ListingWindow& file, int64_t offset, LzhMember& m) {
   if (fixed.level == 0 || fixed.level == 1) {
     const int64_t nameLen = fixed.nameLength;
     if (static_cast<int64_t>(LzhField::kName) + nameLen > headerSize) return false;  // the name passes the header's end
-    AppendPath(m.name, w, LzhField::kName, nameLen);
+    AppendPath(m.name, w.PeekBytes(LzhField::kName, nameLen));
     // Level 1 counts its extended headers in the compressed size; the listing shows the data.
     // Its first extended header size is read behind the name, its CRC and its OS byte.
     if (fixed.level == 1) {
-      const int64_t extended = ReadExtendedHeaders(w, LzhField::kName + nameLen + 3, 2, m);
+      const int64_t extended = ReadExtendedHeaders(w, LzhField::kName + nameLen + LzhField::kFirstExtSizeBehindName1, 2, m);
       m.next = offset + headerSize + m.compressed;
       m.compressed = std::max<int64_t>(m.compressed - extended, 0);
       return true;
@@ -111,8 +103,8 @@ bool ReadLzhHeader(ListingWindow& file, int64_t offset, LzhMember& m) {
 // index `from`; -1 when there is none.
 int64_t FindLzhHeader(ListingWindow& file, int64_t offset, int64_t from) {
   const ByteCursor w = file.Load(offset, kWindow);
-  for (int64_t i = std::max<int64_t>(from, 2); i < kMethodScan && i + 1 < w.Size(); ++i) {
-    if (w.PeekU8(i) == '-' && w.PeekU8(i + 1) == 'l') return offset + i - 2;
+  for (int64_t i = std::max<int64_t>(from, codec::LzhField::kMethod); i < kMethodScan && i + 1 < w.Size(); ++i) {
+    if (codec::LzhMethodLeadAt(w.PeekBytes(i, 2))) return offset + i - static_cast<int64_t>(codec::LzhField::kMethod);
   }
   return -1;
 }

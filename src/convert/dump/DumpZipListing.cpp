@@ -8,11 +8,13 @@
 // are cut at 999 bytes with control bytes shown as blanks, and the listing stops
 // at the output volume (marked partial); the totals never overflow. The search for
 // data descriptors reads the file about once, however many members ask for it.
-// Each header's fixed part is read by the codec's ZIP header parser, so a header
-// reads the same here as in extraction. Names flagged UTF-8 (bit 11), or every name when the setting says so, are shown
-// in Shift-JIS as the extraction writes them.
+// Each header's fixed part, its Zip64 field and a data descriptor are read by the
+// codec's ZIP readers, so a header reads the same here as in extraction. Names
+// flagged UTF-8 (bit 11), or every name when the setting says so, are shown in
+// Shift-JIS as the extraction writes them.
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "app/QelDoc.h"
@@ -20,6 +22,7 @@
 #include "platform/text/CodePage.h"
 #include "base/ConvertStatus.h"
 #include "codec/zip/ZipRecords.h"
+#include "codec/zip/ZipSizes.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
@@ -32,7 +35,6 @@ constexpr int64_t kScanStep = 2000;   // the descriptor scan moves by this, the 
 constexpr int64_t kResync = 200;      // the next header is looked for within these bytes
 constexpr int64_t kTail = 20;         // nothing is looked for in the last 20 bytes
 constexpr uint32_t kMaxName = 999;
-constexpr uint32_t kZip64Marker = 0xFFFFFFFF;
 // A Zip64 size above this lies: it is taken as negative, which ends the walk, so that
 // no offset or total computed from it can overflow.
 constexpr uint64_t kMaxZip64Size = uint64_t{1} << 62;
@@ -48,26 +50,6 @@ struct ZipMember {
 
 int64_t Zip64Size(uint64_t v) { return v > kMaxZip64Size ? -1 : static_cast<int64_t>(v); }
 
-// The size fields that hold 0xFFFFFFFF are in the Zip64 extra field (id 1), original
-// first. `extra` is the window offset of the extra fields.
-void ReadZip64Sizes(const ByteCursor& w, int64_t extra, int64_t extraLen, uint32_t rawOriginal,
-                    uint32_t rawCompressed, ZipMember& m) {
-  for (int64_t p = extra; p + 4 <= extra + extraLen;) {
-    const uint32_t id = w.PeekU16LE(p);
-    const uint32_t len = w.PeekU16LE(p + 2);
-    if (id == 1) {
-      int64_t q = p + 4;
-      if (rawOriginal == kZip64Marker && q + 8 <= p + 4 + len) {
-        m.original = Zip64Size(w.PeekU64LE(q));
-        q += 8;
-      }
-      if (rawCompressed == kZip64Marker && q + 8 <= p + 4 + len) m.compressed = Zip64Size(w.PeekU64LE(q));
-      return;
-    }
-    p += 4 + len;
-  }
-}
-
 // What the descriptor searches have seen: from `from` on, the first descriptor
 // signature lies at `first` (the file's length when there is none). A later search
 // from `from` or beyond starts at `first`, so all searches together read the file
@@ -77,10 +59,11 @@ struct DescriptorMemo {
   int64_t first = 0;
 };
 
-// The data descriptor of a member whose sizes follow its data: "PK" (or "SD") 07 08,
-// CRC, compressed size, original size, then the next "PK". A candidate is taken when
-// it lies no further behind the data than its compressed size allows. Returns false
-// when none is found before the last 20 bytes of the file.
+// The data descriptor of a member whose sizes follow its data, found by a scan: a
+// descriptor with its signature (or "SD" 07 08), its CRC and both sizes, with a
+// record's "PK" right behind it. A candidate is taken when it lies no further behind
+// the data than its compressed size allows. Returns false when none is found before
+// the last 20 bytes of the file.
 bool FindDescriptor(ListingWindow& file, ZipMember& m, DescriptorMemo& memo) {
   const int64_t end = file.FileLength() - kTail;
   int64_t begin = m.next;
@@ -88,17 +71,19 @@ bool FindDescriptor(ListingWindow& file, ZipMember& m, DescriptorMemo& memo) {
   bool seen = false;
   for (int64_t start = begin; start < end; start += kScanStep) {
     const ByteCursor w = file.Load(start, kWindow);
-    for (int64_t i = 0; i + 18 <= w.Size() && i < kWindow - kTail; ++i) {
-      const uint8_t a = w.PeekU8(i);
-      if (!((a == 'P' && w.PeekU8(i + 1) == 'K') || (a == 'S' && w.PeekU8(i + 1) == 'D'))) continue;
-      if (w.PeekU8(i + 2) != 7 || w.PeekU8(i + 3) != 8 || w.PeekU8(i + 16) != 'P' || w.PeekU8(i + 17) != 'K') continue;
+    const std::span<const uint8_t> bytes = w.PeekBytes(0, w.Size());
+    for (int64_t i = 0; i < w.Size() && i < kWindow - kTail; ++i) {
+      const std::span<const uint8_t> at = bytes.subspan(static_cast<size_t>(i));
+      if (codec::DescriptorMarkAt(at, codec::DescriptorMarks::kSignatureOrSd) == codec::DescriptorMark::kNone) continue;
+      const codec::ZipDescriptor d = codec::ReadDescriptor(at, false, codec::DescriptorMarks::kSignatureOrSd);
+      if (!d.recordFollows) continue;
       if (!seen) memo = {m.next, start + i};
       seen = true;
-      const int64_t compressed = w.PeekU32LE(i + 8);
+      const auto compressed = static_cast<int64_t>(d.compressedSize);
       if (compressed + 80 < start + i - m.next) continue;
       m.compressed = compressed;
-      m.original = w.PeekU32LE(i + 12);
-      m.next += 16;
+      m.original = static_cast<int64_t>(d.uncompressedSize);
+      m.next += static_cast<int64_t>(d.length);
       return true;
     }
   }
@@ -141,8 +126,13 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }
-  if (rawCompressed == kZip64Marker || rawOriginal == kZip64Marker) {
-    ReadZip64Sizes(h, kFixed + nameLen, extraLen, rawOriginal, rawCompressed, m);
+  if (rawCompressed == codec::kZip64Escape || rawOriginal == codec::kZip64Escape) {
+    // Its extra field lies behind the name as far as it was read; a Zip64 field that
+    // runs past its end is read on into the bytes that follow.
+    const codec::Zip64Field z = codec::ReadZip64Field(h.PeekBytes(kFixed + nameLen, h.Size()), static_cast<size_t>(extraLen),
+                                                      {rawOriginal == codec::kZip64Escape, rawCompressed == codec::kZip64Escape, false});
+    if (z.uncompressedSize) m.original = Zip64Size(*z.uncompressedSize);
+    if (z.compressedSize) m.compressed = Zip64Size(*z.compressedSize);
   }
   m.dataStart = offset + kFixed + nameLen;
   m.next = m.dataStart + extraLen;
@@ -156,10 +146,11 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
 int64_t NextHeader(ListingWindow& file, int64_t offset) {
   const ByteCursor w = file.Load(offset, kWindow);
   for (int64_t i = 0; i < kResync && i + 3 < w.Size(); ++i) {
-    if (w.PeekU8(i) != 'P' || w.PeekU8(i + 1) != 'K') continue;
-    const uint8_t a = w.PeekU8(i + 2), b = w.PeekU8(i + 3);
-    if (a == 3 && b == 4) return offset + i;
-    if ((a == 1 && b == 2) || (a == 5 && b == 6) || (a == 6 && b == 6)) return -1;
+    const uint32_t signature = w.PeekU32LE(i);
+    if (signature == codec::kLocalSignature) return offset + i;
+    if (signature == codec::kCentralSignature || signature == codec::kEndSignature ||
+        signature == codec::kZip64EndSignature)
+      return -1;
   }
   return -1;
 }
@@ -185,7 +176,7 @@ ConvertStatus DumpZipListing(CQelDoc& doc, DumpCall& call) {
   ListingTable table(doc, "ZIP File\r\n      compressed     original  ratio     date   time    file name\r\n", kRule);
   const uint8_t* head = doc.Convert().m_pRawData;
   ListingWindow file(call.file, head, call.bytesRead, call.fileLength);
-  const bool split = call.bytesRead >= 4 && head[0] == 'P' && head[1] == 'K' && head[2] == '0' && head[3] == '0';
+  const bool split = ByteCursor(head, call.bytesRead).PeekU32LE(0) == codec::kSpannedMarker;
   int64_t header = split ? 4 : 0;
   ZipMember m;
   DescriptorMemo memo;
