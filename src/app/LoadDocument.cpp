@@ -20,7 +20,6 @@ constexpr int kConvMargin = 8192;
 constexpr int kSmallInputVolume = 204800;
 constexpr int kPdfInputVolume = 512000;
 constexpr int kPdfTableRows = 19000;
-constexpr int kPartialLoadText = 235;  // "   <部分表示>"
 
 bool PassesTableRules(int kind) {
   return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
@@ -137,7 +136,7 @@ void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
     const auto info = plat::Stat(path);
     doc.m_bPartialLoad = info && info->size > std::max<int64_t>(doc.m_nInDataLimit, 0) ? 1 : 0;
   }
-  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(kPartialLoadText));
+  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(IDS_NET_PARTIAL));
 }
 
 }  // namespace

@@ -28,7 +28,7 @@
 #include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
-#include "convert/ConvertStringIds.h"
+#include "base/StringIds.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"

@@ -639,7 +639,7 @@ void SheetWriter::WriteEnding(bool stopped) {
     doc_.m_bPartialLoad = 1;
   }
   if (s_.cells >= t_.Capacity() || s_.entries >= t_.Capacity()) {
-    std::string note = LoadString(243);
+    std::string note = LoadString(IDS_TABLE_ITEMS_OVER);
     const size_t at = note.find("%d");
     if (at != std::string::npos) note.replace(at, 2, std::to_string(std::max(s_.cells, s_.entries) / 100 + 2));
     doc_.ConvAppend(note);
