@@ -62,10 +62,10 @@ LoadSource ExamineSource(const std::string& path, int kind) {
 // The volumes the dump uses for this file: the settings' own, except that a PDF read
 // under the small input volume gets a larger one and more table rows for the run.
 CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
-  CQelDoc::DumpRequest request{doc.m_nInDataLimit, doc.m_nTableRows, lengthless};
+  CQelDoc::DumpRequest request = doc.DumpVolumes(lengthless);
   if (doc.m_nFileKind == kKindPdf && doc.m_nInDataLimit == kSmallInputVolume) {
     request.inputVolume = kPdfInputVolume;
-    request.tableRows = std::max(kPdfTableRows, doc.m_nTableRows);  // n_tbl still raises them
+    request.tableRows = std::max(kPdfTableRows, request.tableRows);  // n_tbl still raises them
   }
   return request;
 }

@@ -332,7 +332,7 @@ void SheetWriter::MakeBlankLine(int columns) {
 }
 
 void SheetWriter::WriteRow(int columns) {
-  const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
+  const size_t maxLines = static_cast<size_t>(std::max((call_.tableRowsR - 10) / (columns + 2), 1));
   size_t groupCount = 0;
   size_t lines = 1;
   size_t textBytes = 0;

@@ -31,6 +31,7 @@ class CompoundStageTest : public testenv::DocTest {
     call_->kind = doc_->GetFileKind(winPath);
     doc_->m_nFileKind = call_->kind;
     call_->readSize = doc_->m_nInDataLimit;
+    call_->tableRowsR = doc_->DumpVolumes(false).tableRowsR;
     EXPECT_TRUE(call_->file.Open(winPath, plat::File::Mode::Read));
     EXPECT_TRUE(ReadDumpInput(*doc_, *call_));
     const ConvertStatus status = doc_->RunCompoundStage(*call_);
