@@ -20,7 +20,6 @@ constexpr int kConvMargin = 8192;
 constexpr int kSmallInputVolume = 204800;
 constexpr int kPdfInputVolume = 512000;
 constexpr int kPdfTableRows = 19000;
-constexpr int kPartialLoadText = 235;  // "   <部分表示>"
 
 bool PassesTableRules(int kind) {
   return kind == kKindDoc || kind == kKindXls || kind == kKindHtml || kind == kKindXlsx || kind > kKindLastDocument;
@@ -63,10 +62,10 @@ LoadSource ExamineSource(const std::string& path, int kind) {
 // The volumes the dump uses for this file: the settings' own, except that a PDF read
 // under the small input volume gets a larger one and more table rows for the run.
 CQelDoc::DumpRequest DumpRequestFor(const CQelDoc& doc, bool lengthless) {
-  CQelDoc::DumpRequest request{doc.m_nInDataLimit, doc.m_nTableRows, lengthless};
+  CQelDoc::DumpRequest request = doc.DumpVolumes(lengthless);
   if (doc.m_nFileKind == kKindPdf && doc.m_nInDataLimit == kSmallInputVolume) {
     request.inputVolume = kPdfInputVolume;
-    request.tableRows = std::max(kPdfTableRows, doc.m_nTableRows);  // n_tbl still raises them
+    request.tableRows = std::max(kPdfTableRows, request.tableRows);  // n_tbl still raises them
   }
   return request;
 }
@@ -137,7 +136,7 @@ void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
     const auto info = plat::Stat(path);
     doc.m_bPartialLoad = info && info->size > std::max<int64_t>(doc.m_nInDataLimit, 0) ? 1 : 0;
   }
-  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(kPartialLoadText));
+  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(IDS_NET_PARTIAL));
 }
 
 }  // namespace

@@ -28,9 +28,6 @@
 
 namespace {
 
-constexpr int kCannotMake = 162;  // "作成できません"
-constexpr int kWrongKey = 33901;  // "キーコードが違うため展開できません。"
-
 std::string CurrentItem(CommandContext& cx) {
   if (!cx.list || !cx.doc) return "";
   std::string path = cx.list->CurrentPath();
@@ -168,7 +165,7 @@ std::string UntranslatedReason(const std::string& path, NameForm form) {
     return plat::Utf8ToCp932Lossy("名前が長過ぎるため暗号化できません。");
   }
   if (name.find("#~$_") == std::string::npos) return plat::Utf8ToCp932Lossy("暗号化された名前ではありません。");
-  return LoadString(kWrongKey);
+  return LoadString(IDS_WRONG_KEY);
 }
 
 // Renames each target to its stored or plain form. A name that does
@@ -186,7 +183,7 @@ int RenameAll(CommandContext& cx, NameForm form) {
     if (to == path) {
       why = UntranslatedReason(path, form);
     } else if (!IsPlainNameInFolder(path, to)) {
-      why = LoadString(kCannotMake);
+      why = LoadString(IDS_CANNOT_MAKE);
     } else if (plat::LinkStat(to)) {
       why = CQelDoc::GetPathPart(to, PathPart::kName) + plat::Utf8ToCp932Lossy(" は既に存在します。");
     } else if (!plat::RenameFile(path, to)) {

@@ -44,14 +44,14 @@ int CQelDoc::ConvertImageFile(std::string source, std::string target) {
 
 std::string CQelDoc::ConvertImageFailureText(int result) const {
   switch (result) {
-    case -2: return LoadString(333);
+    case -2: return LoadString(IDS_IMAGE_PLUGIN_MISSING);
     case -3: return ImageVolumeOverText(m_nBmpFileLimit);
     case -4: return "the converted picture could not be written";
     case -5: return "the format comes from the extension: bmp bmz png jpg jpeg pdf";
-    case kConvertShort: return LoadString(349) + "\r\n(the data ends before the picture's last row)";
+    case kConvertShort: return LoadString(IDS_IMAGE_BROKEN) + "\r\n(the data ends before the picture's last row)";
     case -1:
       if (Image().m_nImageTooLarge > 0) return ImageTooLargeText(Image().m_nImageTooLarge);
-      return LoadString(349);
-    default: return LoadString(349);
+      return LoadString(IDS_IMAGE_BROKEN);
+    default: return LoadString(IDS_IMAGE_BROKEN);
   }
 }

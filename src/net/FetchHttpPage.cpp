@@ -36,7 +36,6 @@ constexpr int64_t kPageLimit = 10000000;
 constexpr int64_t kPartialMark = 9999000;
 // A download worth saving rather than showing: the one bound of the offer and the copy.
 constexpr int64_t kSaveBound = 1024;
-constexpr int kCannotCreate = 162;  // "作成できません"
 
 class WaitCursor {
  public:
@@ -107,7 +106,7 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
       if (offer != SaveOffer::Show) return r;
       plat::File file;
       if (!file.Open(work, plat::File::Mode::CreateNew)) {
-        AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
+        AfxMessageBox(work + "\r\n" + LoadString(IDS_CANNOT_MAKE));
         r.failed = true;
         return r;
       }
@@ -271,7 +270,7 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   plat::File file;
   if (!plat::CreateWorkFile(file, work)) {
     CloseInternetSession();
-    AfxMessageBox(work + "\r\n" + LoadString(kCannotCreate));
+    AfxMessageBox(work + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     Net().addressFailed_ = true;
     return;
   }
@@ -317,8 +316,8 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   std::snprintf(number, sizeof number, "%2d", Net().m_nAddrHistoryCount + 100);
   const std::string shown = TmpFolder() + "\\Pelnor" + number + ".htm";
   if (!CopyPage(work, shown, kind == 1 ? r.charset : "")) {
-    AfxMessageBox(shown + "\r\n" + LoadString(kCannotCreate));
-    return fail(kCannotCreate);
+    AfxMessageBox(shown + "\r\n" + LoadString(IDS_CANNOT_MAKE));
+    return fail(IDS_CANNOT_MAKE);
   }
   m_strFileName2 = shown;
   m_nActiveList = 2;

@@ -22,8 +22,6 @@
 namespace {
 
 constexpr int64_t kFetchBlock = 4096;
-constexpr int kCannotCreate = 162;  // "作成できません"
-constexpr int kTimeOver = 233;      // "タイムオーバーです"
 // The longest a read waits before Esc is looked at again.
 constexpr std::chrono::milliseconds kEscPoll{200};
 
@@ -133,7 +131,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
   plat::File file;
   if (!plat::CreateWorkFile(file, local)) {
     if (ui) ui->EndWaitCursor();
-    AfxMessageBox(local + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
+    AfxMessageBox(local + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")");
     return "";
   }
   try {
@@ -156,7 +154,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
           break;
         }
         if (!file.Write(block.data(), got)) {
-          why = local + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")";
+          why = local + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(errno)) + ")";
           break;
         }
         total += got;
@@ -174,7 +172,7 @@ std::string CQelDoc::FetchFtpFile(std::string path) {
         break;
       }
       if (plat::InetTransfer::Clock::now() >= until) {
-        why = path + "\n" + LoadString(kTimeOver);
+        why = path + "\n" + LoadString(IDS_NET_TIME_OVER);
         break;
       }
     }

@@ -7,12 +7,6 @@
 #include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 
-namespace {
-
-constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
-
-}  // namespace
-
 std::string ParseFtpSiteSpec(std::string site, int part) {
   if (part < 0 || part > 3) return "";
   // Drop the flag digit and the display name: "R:~2my site~/host" is "R:/host".
@@ -97,7 +91,7 @@ bool CQelDoc::RefuseFtpDriveSave(const std::string& path) const {
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
     if (site.size() >= 2 && site[1] == ':' && AsciiUpper(site[0]) == AsciiUpper(path[0])) {
-      AfxMessageBox(path + "\n" + LoadString(kFtpSiteRefused));
+      AfxMessageBox(path + "\n" + LoadString(IDS_NOT_ON_FTP_SITE));
       return true;
     }
   }

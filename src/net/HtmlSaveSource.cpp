@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int kCannotMake = 162;     // "作成できません"
-constexpr int kWriteProtected = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
-
 // The name the dialog offers: the last part of the location, without its scheme.
 std::string OfferedName(std::string location) {
   const size_t scheme = location.find("://");
@@ -47,7 +44,7 @@ int CQelHtmlView::OnSaveSourceAs() {
   const auto old = plat::Stat(path);
   if (old && (old->isDirectory || old->readOnly)) {
     char text[1200];
-    std::snprintf(text, sizeof text, LoadString(kWriteProtected).c_str(), path.substr(0, 1000).c_str());
+    std::snprintf(text, sizeof text, LoadString(IDS_CANNOT_USE).c_str(), path.substr(0, 1000).c_str());
     AfxMessageBox(text);
     return -1;
   }
@@ -55,7 +52,7 @@ int CQelHtmlView::OnSaveSourceAs() {
   // a file replaced keeps its permissions.
   std::string why;
   if (!plat::ReplaceWholeFile(path, PageBytes(), plat::kKeepPermissions, &why)) {
-    AfxMessageBox(path + "\n" + LoadString(kCannotMake) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
+    AfxMessageBox(path + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
     return -1;
   }
   return 0;

@@ -3,22 +3,7 @@
 
 #include <string>
 
-enum : int {
-  IDS_FTP_FETCHING = 217,
-  IDS_NET_INITIALIZING = 224,
-  IDS_NET_CONNECTING = 225,
-  IDS_NET_CANNOT_CONNECT = 226,
-  IDS_NET_WAITING = 227,
-  IDS_NET_NO_ANSWER = 228,
-  IDS_NET_NO_PAGE = 229,
-  IDS_NET_READING_FROM = 230,
-  IDS_NET_READING_KB = 231,
-  IDS_NET_READ_INCOMPLETE = 232,
-  IDS_NET_TIME_OVER = 233,
-  IDS_NET_NO_DATA = 234,
-  IDS_NET_PARTIAL = 235,
-  IDS_NET_SAVE_FILTER = 236,
-};
+#include "base/StringIds.h"
 
 void ShowNetStatus(const std::string& text);
 void ShowNetStatus(int stringId);

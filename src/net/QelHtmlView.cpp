@@ -15,7 +15,6 @@
 
 namespace {
 
-constexpr int kPromptAddress = 126;
 constexpr uint32_t kBrowserTimeoutMs = 30000;
 constexpr uint32_t kBrowserPageMs = 60000;  // a whole page, however slowly it comes
 constexpr const char* kScriptErrorTitle = "スクリプト エラー";  // the control's script-error window
@@ -230,7 +229,7 @@ void CQelHtmlView::OnDeleteAddress() {
 }
 
 int CQelHtmlView::OnEditFind() {
-  CInputDlg dialog("", LoadString(kPromptAddress), GetLocationURL());
+  CInputDlg dialog("", LoadString(IDS_SEARCH_ADDRESS), GetLocationURL());
   if (dialog.DoModal() != plat::IDOK) return -1;
   std::string text = dialog.m_strText;
   // The pane goes to an address of 8 characters or more, and only while it is on

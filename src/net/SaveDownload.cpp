@@ -23,9 +23,6 @@
 
 namespace {
 
-constexpr int kCannotCreate = 162;    // "作成できません"
-constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
-constexpr int kWriteRefused = 179;    // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
 constexpr int64_t kMinReserve = 1 << 20;
 constexpr int64_t kBlock = 65536;
 
@@ -96,7 +93,7 @@ std::string DownloadStopText(const Downloaded& d, const std::string& work) {
       return FileSizeOverText(d.bound).substr(0, FileSizeOverText(d.bound).find('\r')) + "  (the server sent more than the " +
              std::to_string(d.bound) + " bytes it said the file has)";
     case DownloadEnd::WriteFailed:
-      return work + "\n" + LoadString(kCannotCreate) + "  (" + Reason(d.error) + ")";
+      return work + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(d.error) + ")";
     default:
       return "";
   }
@@ -116,8 +113,8 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
   // A read-only file (or a folder) of that name is refused; a link of that name is
   // replaced by the download, whatever it points to.
   if (const auto old = plat::LinkStat(target); old && !old->isSymlink && (old->isDirectory || old->readOnly)) {
-    std::vector<char> text(LoadString(kWriteRefused).size() + target.size() + 1);
-    std::snprintf(text.data(), text.size(), LoadString(kWriteRefused).c_str(), target.c_str());
+    std::vector<char> text(LoadString(IDS_CANNOT_USE).size() + target.size() + 1);
+    std::snprintf(text.data(), text.size(), LoadString(IDS_CANNOT_USE).c_str(), target.c_str());
     AfxMessageBox(text.data());
     return false;
   }
@@ -133,7 +130,7 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
   plat::WorkFile copy;
   errno = 0;
   if (!copy.CreateBeside(target)) {
-    SayStopped(shown + "\n" + LoadString(kCannotCreate) + "  (" + Reason(errno) + ")");
+    SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(errno) + ")");
     return false;
   }
   const Downloaded d = DownloadInto(in, copy.Out(), room, pass, std::chrono::steady_clock::now() + pass, pass);
@@ -151,7 +148,7 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
   if (copy.CommitAs(target)) return true;
   const int error = errno;
   copy.Discard();
-  SayStopped(shown + "\n" + LoadString(kCannotCreate) + "  (" + Reason(error) + ")");
+  SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(error) + ")");
   return false;
 }
 
@@ -163,7 +160,7 @@ SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, 
   if (dialog.DoModal() != plat::IDOK) return SaveOffer::Show;
   const std::string target = dialog.GetPathName();
   if (doc.RefuseFtpDriveSave(target)) {
-    ShowNetStatus(LoadString(kFtpSiteRefused));
+    ShowNetStatus(LoadString(IDS_NOT_ON_FTP_SITE));
     return SaveOffer::Failed;
   }
   if (!ConfirmOverwrite(target)) return SaveOffer::Done;

@@ -53,10 +53,10 @@ TEST_F(LoadTest, EmptyAndMissingFiles) {
 TEST_F(LoadTest, LongTextIsCutToTheInputVolumeAndMarkedPartial) {
   doc_->m_nInDataLimit = 1000;
   doc_->LoadDocument(WriteFile("long.txt", std::string(5000, 'x')));
-  EXPECT_EQ(Text().substr(0, 1001), std::string(1000, 'x') + LoadString(239).substr(0, 1));
-  EXPECT_NE(Text().find(LoadString(239) + LoadString(238).substr(0, 24)), std::string::npos);
+  EXPECT_EQ(Text().substr(0, 1001), std::string(1000, 'x') + LoadString(IDS_DATA_OMITTED).substr(0, 1));
+  EXPECT_NE(Text().find(LoadString(IDS_DATA_OMITTED) + LoadString(IDS_FILE_SIZE_OVER).substr(0, 24)), std::string::npos);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
-  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(235));
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_NET_PARTIAL));
   // The next load starts clean.
   doc_->LoadDocument(WriteFile("short.txt", "ok"));
   EXPECT_EQ(doc_->m_bPartialLoad, 0);
@@ -95,10 +95,11 @@ TEST(StringTable, EveryTextIsShiftJisAndKnownTextsAreExact) {
   for (int id : StringIds()) {
     EXPECT_TRUE(plat::Utf8ToCp932(StringUtf8(id)).has_value()) << "string " << id;
   }
-  EXPECT_STREQ(StringUtf8(330), "中止しますか？");
-  EXPECT_STREQ(StringUtf8(237), "ファイルをオープンできません。\r\n");
-  EXPECT_STREQ(StringUtf8(239), "\r\n\r\n <以後データ省略>\r\n");
-  EXPECT_EQ(LoadString(12345), "");
+  EXPECT_STREQ(StringUtf8(IDS_ABORT_QUESTION), "中止しますか？");
+  EXPECT_STREQ(StringUtf8(IDS_CANNOT_OPEN), "ファイルをオープンできません。\r\n");
+  EXPECT_STREQ(StringUtf8(IDS_DATA_OMITTED), "\r\n\r\n <以後データ省略>\r\n");
+  constexpr int kNotInTable = 12345;
+  EXPECT_EQ(LoadString(kNotInTable), "");
 }
 
 }  // namespace

@@ -123,7 +123,7 @@ TEST_F(FtpServerTest, MissingFileReasonFault) {
 TEST_F(FtpServerTest, BadPasswordShowsCannotConnectAndNeverThePassword) {
   SetSite('2', "wrongpass1234");
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\docs\\readme.txt"), -1);
-  EXPECT_NE(Trace().find(LoadString(226)), std::string::npos);
+  EXPECT_NE(Trace().find(LoadString(IDS_NET_CANNOT_CONNECT)), std::string::npos);
   EXPECT_EQ(doc_->Net().m_bFtpConnected, 0);
   EXPECT_FALSE(doc_->Net().m_pInetSession);
   EXPECT_EQ(messages_.str().find("wrongpass1234"), std::string::npos);
@@ -135,7 +135,7 @@ TEST_F(FtpServerTest, BadPasswordShowsCannotConnectAndNeverThePassword) {
 TEST_F(FtpServerTest, RefusedPortFailsAtConnect) {
   doc_->m_astrSysValue[26] = "R:~2local~/ftp://127.0.0.1:" + std::to_string(nettest::FreePort()) + ";USER=anna;PWRD=secret";
   EXPECT_EQ(doc_->ConnectFtpSite("R:\\a.txt"), -1);
-  EXPECT_NE(Trace().find(LoadString(226)), std::string::npos);
+  EXPECT_NE(Trace().find(LoadString(IDS_NET_CANNOT_CONNECT)), std::string::npos);
 }
 
 TEST_F(FtpServerTest, EscDuringADownloadRemovesTheWorkFile) {
@@ -217,7 +217,7 @@ TEST_F(FtpServerTest, CompressRefusesASourceOnAConnectedSite) {
   doc_->m_strFileName1 = "R:\\docs\\readme.txt";
   EXPECT_FALSE(doc_->CompressToZip(CompressMode::kZip).ok());
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
-  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(159));
+  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_NOT_ON_FTP_SITE));
   EXPECT_EQ(doc_->m_strFileName1, "R:\\docs\\readme.txt");
 }
 

@@ -64,13 +64,13 @@ TEST_F(HostileServerTest, SlowSenderFault) {
     std::string said;     // in the status trace or a message
     const char* gone;     // a work file that must not remain
   };
-  const std::string timeOver = LoadString(233);
+  const std::string timeOver = LoadString(IDS_NET_TIME_OVER);
   const Case cases[] = {
       {"page body dripped", [&](CQelDoc& d) { d.OpenAddress(Http("/drip-body")); }, timeOver, "Pelnortmp.htm"},
-      {"page headers dripped", [&](CQelDoc& d) { d.OpenAddress(Http("/drip-headers")); }, LoadString(228),
+      {"page headers dripped", [&](CQelDoc& d) { d.OpenAddress(Http("/drip-headers")); }, LoadString(IDS_NET_NO_ANSWER),
        "Pelnortmp.htm"},
       {"address's FTP file dripped", [&](CQelDoc& d) { d.OpenAddress(Ftp("/drip.txt")); }, timeOver, "Pelnortmp.htm"},
-      {"address's FTP folder dripped", [&](CQelDoc& d) { d.OpenAddress(Ftp("/")); }, LoadString(232),
+      {"address's FTP folder dripped", [&](CQelDoc& d) { d.OpenAddress(Ftp("/")); }, LoadString(IDS_NET_READ_INCOMPLETE),
        "Pelnortmp.htm"},
       {"pseudo-drive folder dripped", [&](CQelDoc& d) { EXPECT_FALSE(d.ListFtpFolder("R:\\drip")); },
        "the folder listing did not come in time", nullptr},

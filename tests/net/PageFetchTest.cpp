@@ -133,14 +133,14 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
       {"/redirect", 0, "hello from the page", true, "page.htm"},
       // Its body came after its headers: the redirect went unread and 302 was the answer.
       {"/redirect-late", 0, "hello from the page", true, "page.htm"},
-      {"/redirect-https", 229, nullptr, false},
-      {"/redirect-loop", 229, nullptr, false},
+      {"/redirect-https", IDS_NET_NO_PAGE, nullptr, false},
+      {"/redirect-loop", IDS_NET_NO_PAGE, nullptr, false},
       {"/auth", kLoginAsked, nullptr, false},
       {"/chunked", 0, "bbbbbbbbbbcccccccccc", true},
-      {"/closed", 232, nullptr, false},
-      {"/silent", 228, nullptr, false},
-      {"/slow", 233, nullptr, false},
-      {"/size/0.txt", 234, nullptr, false},
+      {"/closed", IDS_NET_READ_INCOMPLETE, nullptr, false},
+      {"/silent", IDS_NET_NO_ANSWER, nullptr, false},
+      {"/slow", IDS_NET_TIME_OVER, nullptr, false},
+      {"/size/0.txt", IDS_NET_NO_DATA, nullptr, false},
       {"/tiny", 0, "tiny!", true},
   };
   for (const Case& c : cases) {
@@ -168,7 +168,7 @@ TEST_F(PageFetchTest, TenMegabytesEndWithThePartialMark) {
   doc_->Net().m_nNetTimeScale = 1000;
   doc_->OpenAddress(Url("/big"));
   const std::string pane = frame_->StatusBar().GetPaneText(0);
-  EXPECT_NE(pane.find(LoadString(235)), std::string::npos) << plat::Cp932ToUtf8(pane);
+  EXPECT_NE(pane.find(LoadString(IDS_NET_PARTIAL)), std::string::npos) << plat::Cp932ToUtf8(pane);
   EXPECT_EQ(plat::Stat(WorkPage())->size, 10000000 + 16384 - 10000000 % 16384);
 }
 
@@ -220,13 +220,13 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
     const size_t before = frame_->StatusBar().Trace().size();
     doc_->OpenAddress(c.address);
     const std::vector<std::string>& trace = frame_->StatusBar().Trace();
-    const bool connected = std::find(trace.begin() + static_cast<long>(before), trace.end(), LoadString(224)) != trace.end();
+    const bool connected = std::find(trace.begin() + static_cast<long>(before), trace.end(), LoadString(IDS_NET_INITIALIZING)) != trace.end();
     EXPECT_EQ(doc_->Net().addressFailed_, c.shown == nullptr);
     EXPECT_EQ(connected, c.shown != nullptr);
     if (c.shown) {
       EXPECT_NE(Text().find(c.shown), std::string::npos) << Text();
     } else {
-      EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(229));
+      EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_NET_NO_PAGE));
     }
   }
   // A page no longer shown is no base: the reference is refused.
@@ -256,7 +256,7 @@ TEST_F(PageFetchTest, ServerAnswerReportFault) {
 // The connection is made when the request is sent: a refused port is an unanswered request.
 TEST_F(PageFetchTest, RefusedPortShowsNoAnswer) {
   doc_->OpenAddress("http://127.0.0.1:" + std::to_string(nettest::FreePort()) + "/x");
-  EXPECT_TRUE(Traced(228));
+  EXPECT_TRUE(Traced(IDS_NET_NO_ANSWER));
   EXPECT_FALSE(doc_->Net().m_pInetSession);
 }
 
@@ -310,7 +310,7 @@ TEST_F(FtpPageTest, FtpFolderIsListedAsAPage) {
 
 TEST_F(FtpPageTest, MissingFtpFileShowsNoData) {
   doc_->OpenAddress(FtpUrl("/pub/none.txt"));
-  EXPECT_TRUE(Traced(234));
+  EXPECT_TRUE(Traced(IDS_NET_NO_DATA));
 }
 
 }  // namespace

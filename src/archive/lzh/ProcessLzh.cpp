@@ -36,8 +36,6 @@
 
 namespace {
 
-constexpr int IDS_NEEDS_UNLHA = 208;
-
 // Which member of a name the target holds: by its place in the archive (1 the
 // first), 0 for the file that was there before the unpack.
 using KeptMembers = std::unordered_map<std::string, int>;

@@ -35,10 +35,6 @@
 
 namespace {
 
-constexpr int IDS_CANNOT_WRITE = 179;
-constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
-constexpr int IDS_CANNOT_OPEN = 237;  // "ファイルをオープンできません。"
-constexpr int IDS_WRONG_KEY = 33901;
 constexpr int kBlock = 256;
 constexpr int64_t kLargestMember = 1073741824;
 // The program's own key of the schedule file (SourceMode::kExpandOwnKey, kScrambleOwnKey).
@@ -121,7 +117,7 @@ bool OpenTarget(plat::File& out, const std::string& target, bool isPrivate, cons
   if (!workFile && !AskWriteProtectedQuestion(target)) return false;
   plat::SetReadOnly(target, false);
   if (out.Open(target, mode)) return true;
-  AfxMessageBox(StringWith(IDS_CANNOT_WRITE, plat::ShownPath(target)));
+  AfxMessageBox(StringWith(IDS_CANNOT_USE, plat::ShownPath(target)));
   return false;
 }
 

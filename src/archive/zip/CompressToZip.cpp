@@ -22,8 +22,6 @@
 
 namespace {
 
-constexpr int IDS_NOT_ON_FTP_SITE = 159;
-
 // What a mode packs: fileSpec (a name or a pattern) in folder, into archive.
 struct PackPlan {
   std::string folder, fileSpec, archive;

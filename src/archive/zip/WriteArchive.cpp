@@ -30,9 +30,6 @@
 
 namespace {
 
-constexpr int IDS_NEEDS_UNLHA_TO_PACK = 355;
-constexpr int IDS_CANNOT_MAKE = 162;  // "作成できません"
-
 class FileSource : public codec::CByteSource {
  public:
   explicit FileSource(plat::File& file) : file_(file) {}

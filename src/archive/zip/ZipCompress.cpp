@@ -20,6 +20,7 @@
 #include "archive/FailureReason.h"
 #include "archive/pack/FileSpec.h"
 #include "archive/pack/PackList.h"
+#include "base/StringIds.h"
 #include "codec/ErrorCodes.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -28,8 +29,6 @@
 #include "platform/text/CodePage.h"
 
 namespace {
-
-constexpr int IDS_ZIP_ERROR = 161;
 
 bool IsAscii(const std::string& text) {
   for (unsigned char c : text)

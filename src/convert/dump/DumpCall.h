@@ -18,6 +18,9 @@ struct DumpCall {
   int kind = 0;           // working kind: chooses the roads
   int inputVolume = 0;    // the input volume of this call (bytes of the file it may read)
   int tableRows = 0;      // the table rows of this call (the work tables' and a canvas's rows)
+  int charLimit = 0;      // bytes of text per cell or grid row (n_char, 1 to 510)
+  int settingRows = 0;    // n_tbl as set (at least 300): the rows the Office and markup readers keep
+  int tableRowsR = 0;     // bytes of the second cell table (r_tbl, at least 100)
   bool lengthless = false;  // the file tells no length: it is read to its end as a text
   int64_t fileLength = 0; // the file's whole length
   int64_t readSize = 0;   // bytes of the file the roads may use

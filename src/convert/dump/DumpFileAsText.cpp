@@ -42,6 +42,14 @@ bool StartsWith(const ByteCursor& in, std::string_view sig) {
 
 bool DumpCall::Ends(const char* word) const { return ext3 == word; }
 
+CQelDoc::DumpRequest CQelDoc::DumpVolumes(bool lengthless) const {
+  DumpRequest request{m_nInDataLimit, std::max(m_nTableRows, kMinTableRows), lengthless};
+  request.charLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
+  request.settingRows = request.tableRows;
+  request.tableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
+  return request;
+}
+
 int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml, const DumpRequest& request) {
   m_bPartialLoad = 0;
   m_volumeCut = VolumeCut::kNone;
@@ -59,10 +67,10 @@ int CQelDoc::DumpFileAsText(std::string path, int bTableRules, int bForceHtml, c
   ConvWriter().Terminate();
   if (RunTextFileRoad(*this, call)) return m_nConvPos;
 
-  m_nCharLimit = std::clamp(m_nCharLimit, 1, kMaxCharLimit);
-  m_nTableRows = std::max(m_nTableRows, kMinTableRows);
-  m_nTableRowsR = std::max(m_nTableRowsR, kMinTableRowsR);
   call.tableRows = std::max(request.tableRows, kMinTableRows);
+  call.charLimit = request.charLimit;
+  call.settingRows = request.settingRows;
+  call.tableRowsR = request.tableRowsR;
   if (bForceHtml == 1 || call.Ends("m3u")) call.kind = kKindHtml;
   if (path.size() > kMaxPath) return 0;
   if (RunPackageRoad(*this, call)) return m_nConvPos;

@@ -92,10 +92,10 @@ RoadEnd Run(const DumpRoad& road, CQelDoc& doc, DumpCall& call) {
 ConvertStatus AllocateWorkTables(CQelDoc& doc, DumpCall& call) {
   const int kind = doc.m_nFileKind;
   const bool oneRow = kind == kKindText || kind == kKindXmlSheet || kind == kKindMacro || kind == kKindOther;
-  call.cellChars = (kind == kKindPdf ? 512 : doc.m_nCharLimit) + 10;
+  call.cellChars = (kind == kKindPdf ? 512 : call.charLimit) + 10;
   call.cellRows = (oneRow ? 1 : call.tableRows) + 290;
-  call.cell2Chars = doc.m_nCharLimit + 6;
-  call.cell2Bytes = oneRow ? 10 : doc.m_nTableRowsR;
+  call.cell2Chars = call.charLimit + 6;
+  call.cell2Bytes = oneRow ? 10 : call.tableRowsR;
   AllocHook* hook = &doc.m_allocHook;
   if (!TryAllocate(call.cells, call.cellChars, call.cellRows, 0, hook)) return ConvertStatus::OutOfMemory(" 003");
   if (!TryAllocate(call.cells2, call.cell2Chars, call.cell2Bytes, 0, hook)) return ConvertStatus::OutOfMemory(" 004");

@@ -8,7 +8,7 @@
 
 #include "app/QelDoc.h"
 #include "base/ConvertStatus.h"
-#include "convert/ConvertStringIds.h"
+#include "base/StringIds.h"
 #include "convert/dump/DumpSteps.h"
 #include "platform/text/CodePage.h"
 

@@ -6,9 +6,9 @@
 #include "convert/markup/MarkupConverter.h"
 
 ConvertStatus CQelDoc::ConvertHtmlToText(DumpCall& call) {
-  return MarkupConverter(*this, MarkupDialect::Html, call.bTableRules, Convert().m_nRawLen).Run();
+  return MarkupConverter(*this, MarkupDialect::Html, call.bTableRules, Convert().m_nRawLen, call.settingRows).Run();
 }
 
 ConvertStatus CQelDoc::ConvertXmlSheetToText(DumpCall& call) {
-  return MarkupConverter(*this, MarkupDialect::SheetXml, call.bTableRules, Convert().m_nRawLen).Run();
+  return MarkupConverter(*this, MarkupDialect::SheetXml, call.bTableRules, Convert().m_nRawLen, call.settingRows).Run();
 }

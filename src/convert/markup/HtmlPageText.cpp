@@ -24,7 +24,7 @@ std::string CQelDoc::HtmlPageText(const std::string& html, bool* cut) {
   if (cut) *cut = false;
   if (AllocateConvBuffer(std::max(m_nOutDataLimit, 0) + 8192)) {
     m_nConvPos = 0;
-    const ConvertStatus status = MarkupConverter(*this, MarkupDialect::Html, 0, c.m_nRawLen).Run();
+    const ConvertStatus status = MarkupConverter(*this, MarkupDialect::Html, 0, c.m_nRawLen, DumpVolumes(false).settingRows).Run();
     if (status.ok()) text.assign(m_pConvBuf, static_cast<size_t>(std::clamp(m_nConvPos, 0, m_nConvCap)));
     if (cut) *cut = c.m_nRawPos < c.m_nRawLen;
   }

@@ -32,8 +32,8 @@ bool IsSjisTrail(uint8_t c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 }  // namespace
 
-MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length)
-    : doc_(doc), out_(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos), dialect_(dialect) {
+MarkupConverter::MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length, int tableRows)
+    : doc_(doc), out_(doc.m_pConvBuf, doc.m_nConvCap, doc.m_nConvPos), dialect_(dialect), tableRows_(tableRows) {
   data_ = doc.Convert().m_pRawData;
   len_ = data_ ? std::max<int64_t>(0, std::min(length, doc.Convert().m_nRawLen)) : 0;
   in_ = ByteCursor(data_, len_);
@@ -58,7 +58,7 @@ ConvertStatus MarkupConverter::Run() {
   doc_.m_nConvPos = 0;
   out_.Terminate();
   doc_.Convert().m_nRawPos = 0;
-  if (!matrix_.Allocate(doc_.m_nTableRows, &doc_.m_allocHook)) {
+  if (!matrix_.Allocate(tableRows_, &doc_.m_allocHook)) {
     return ConvertStatus::OutOfMemory(dialect_ == MarkupDialect::Html ? " 015" : " 014");
   }
   if (doc_.m_nDisplayForm == 2) {

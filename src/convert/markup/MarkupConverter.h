@@ -30,8 +30,9 @@ enum MarkupLinkKind { kLinkAnchor, kLinkImage, kLinkInput, kLinkArea, kLinkFrame
 
 class MarkupConverter {
  public:
-  // tableLayout: 2 separates columns with the byte 0x08, 1 with "|", else a blank.
-  MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length);
+  // tableLayout: 2 separates columns with the byte 0x08, 1 with "|", else a blank;
+  // tableRows: the rows of the cell matrix (n_tbl).
+  MarkupConverter(CQelDoc& doc, MarkupDialect dialect, int tableLayout, int64_t length, int tableRows);
   // Renders the source from display position 0 (the write position follows it);
   // a failure is returned, not written.
   ConvertStatus Run();
@@ -91,6 +92,7 @@ class MarkupConverter {
   CQelDoc& doc_;
   DisplayWriter out_;  // the display text, from position 0
   const MarkupDialect dialect_;
+  const int tableRows_;  // the cell matrix's rows
   // The source: read through the cursor (At gives 0 outside it); the pointer only
   // for views of bytes already bounded by len_.
   ByteCursor in_;

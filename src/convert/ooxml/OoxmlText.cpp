@@ -6,7 +6,7 @@
 #include "app/QelDoc.h"
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
-#include "convert/ConvertStringIds.h"
+#include "base/StringIds.h"
 #include "convert/office/OfficeState.h"
 #include "convert/ooxml/PackageParts.h"
 #include "convert/ooxml/XmlPart.h"

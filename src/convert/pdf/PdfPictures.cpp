@@ -319,7 +319,7 @@ void PdfReader::ShowSelectedImage(int64_t at, int64_t length) {
     const int64_t expected = kind == kFlateDct ? capacity : (width * height * components * std::max(bits, 1) + 7) / 8 + 2000;
     const bool moved = data == collect.data();
     if (expected > capacity || !GrowStreamBuffers(expected)) {
-      CanvasNote(" [" + std::to_string((expected >> 20) + 1) + "MB]" + LoadString(150));
+      CanvasNote(" [" + std::to_string((expected >> 20) + 1) + "MB]" + LoadString(IDS_DISPLAY_VOLUME_OVER));
       return;
     }
     if (moved) data = collect.data();
@@ -358,7 +358,7 @@ void PdfReader::ShowSelectedImage(int64_t at, int64_t length) {
   }
   if (shown == kPictureTooLarge) {
     doc.m_nSelectedItem %= 100000;
-    CanvasNote(" [" + std::to_string((width * height * 3 >> 20) + 1) + "MB]" + LoadString(150));
+    CanvasNote(" [" + std::to_string((width * height * 3 >> 20) + 1) + "MB]" + LoadString(IDS_DISPLAY_VOLUME_OVER));
   } else if (shown == kPictureNotWritten) {
     // The picture could not be written or read: said in the text, not passed over.
     doc.m_nSelectedItem %= 100000;

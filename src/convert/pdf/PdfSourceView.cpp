@@ -47,7 +47,7 @@ void PdfReader::SourceView() {
   if (out.Pos() >= limit) {
     out.SetPos(static_cast<int>(std::max<int64_t>(limit - 90, 0)));
     out.Append("\r\n\r\n");
-    out.Append(LoadString(150));
+    out.Append(LoadString(IDS_DISPLAY_VOLUME_OVER));
     doc.m_volumeCut = VolumeCut::kOutput;
   }
 }
@@ -112,7 +112,7 @@ ByteCursor PdfReader::SourceDecode(DisplayWriter& out, ByteCursor body, bool cod
   if (flags.pre != 0 && length > 0) {
     shown = PreDecode(shown, &length, flags.pre == 2);
     if (!shown) {
-      if (flags.pre == 1) out.Append(LoadString(147));
+      if (flags.pre == 1) out.Append(LoadString(IDS_ENCRYPTED_DATA));
       return ByteCursor();
     }
   }

@@ -592,9 +592,9 @@ void PdfReader::StreamNote(int64_t result, int64_t size) {
   if (result == -3) {
     char text[32];
     std::snprintf(text, sizeof text, " [%lldMB]", static_cast<long long>((std::max<int64_t>(size, capacity) >> 20) + 1));
-    note = text + LoadString(150);
+    note = text + LoadString(IDS_DISPLAY_VOLUME_OVER);
   } else if (result == -9) {
-    note = LoadString(IDS_OUT_OF_MEMORY) + LoadString(33218);
+    note = LoadString(IDS_OUT_OF_MEMORY) + LoadString(IDS_IMAGE_VOLUME_OVER);
   } else {
     note = LoadString(IDS_UNSUPPORTED_FORMAT) + " 012";
   }
@@ -614,20 +614,20 @@ ConvertStatus PdfReader::Close() {
   doc.m_nConvPos = 0;
   DisplayWriter out = doc.ConvWriter();
   if (encrypted) {
-    out.Append(LoadString(147));
+    out.Append(LoadString(IDS_ENCRYPTED_DATA));
     out.Append("\r\n");
   }
   if (placed) WriteCanvas(out);
   if (out.Pos() > outLimit - 200) out.SetPos(static_cast<int>(std::max<int64_t>(outLimit - 200, 0)));
   const std::string full = highestLine >= rows - 4 ? CanvasFullNote() : std::string();
   // Nothing to show: the message, and the note of a full canvas after it.
-  if (!placed && !encrypted) return ConvertStatus::Message(doc.m_nSelectedItem > 0 ? IDS_UNSUPPORTED_FORMAT : 267).With(full);
+  if (!placed && !encrypted) return ConvertStatus::Message(doc.m_nSelectedItem > 0 ? IDS_UNSUPPORTED_FORMAT : IDS_PDF_BEYOND_LIMITS).With(full);
   out.Append(full);
   if (out.Pos() >= outLimit - 200) {
     doc.m_bPartialLoad = 1;
     doc.m_volumeCut = VolumeCut::kOutput;
     out.Append("\r\n\r\n");
-    out.Append(LoadString(150));
+    out.Append(LoadString(IDS_DISPLAY_VOLUME_OVER));
   }
   return ConvertStatus::Ok();
 }
@@ -659,7 +659,7 @@ std::string PdfReader::CanvasFullNote() {
   doc.m_bPartialLoad = 1;  // pages after the full canvas are not shown
   const int64_t n = doc.Convert().m_nRawLen;
   const int64_t suggestion = std::max<int64_t>((n / 16384 + n / 4096) / 100 * 100, call.tableRows / 100 + 200);
-  const std::string format = LoadString(243);
+  const std::string format = LoadString(IDS_TABLE_ITEMS_OVER);
   char text[512];
   std::snprintf(text, sizeof text, format.c_str(), static_cast<int>(suggestion));
   if (g_pStatusBar) {

@@ -262,7 +262,7 @@ int CQelView::CaptureScreen(int code) {
   Region().m_rcCapture = CRect{Region().m_ptRegionClick.x, Region().m_ptRegionClick.y, -1, -1};
   if (RegionSet(Region().m_rcRegion)) Region().m_rcCapture = Region().m_rcRegion;
   if (Image().m_nPictureObjectMode != 0 && !RegionSet(Region().m_rcRegion)) {
-    AfxMessageBox(351);
+    AfxMessageBox(IDS_SET_SAVE_REGION);
     return -1;
   }
   Region().m_rcCapture.left = std::max(Region().m_rcCapture.left, 0);
@@ -297,7 +297,7 @@ int CQelView::CaptureScreen(int code) {
   }
   const bool pdf = AsciiLowerTail(name, 4) == ".pdf";
   if (pdf && code != kCaptureDataScreen) {
-    AfxMessageBox(plat::ShownPath(name) + "\n" + LoadString(162) +
+    AfxMessageBox(plat::ShownPath(name) + "\n" + LoadString(IDS_CANNOT_MAKE) +
                   plat::Utf8ToCp932Lossy("  (only the data screen is captured as PDF; a screen capture is .bmp, .png or .jpg)"));
     return -1;
   }

@@ -88,7 +88,7 @@ void CQelView::PaintImage(const uint8_t* bits, size_t size, BITMAPINFO& info, in
   }
   if (!shown) {
     Image().m_pDisplayBitmap.reset();
-    AfxMessageBox(332);
+    AfxMessageBox(IDS_IMAGE_CANNOT_SHOW);
     KillTimer(ImageRepaintTimer(Pane().m_nPane));
     return;
   }

@@ -75,12 +75,12 @@ std::string LoadPictureAsBmp(CQelDoc& doc, const std::string& path, std::vector<
 
 // Why a file could not be pasted, with its name: it cannot be opened (the system's
 // reason), or what its reading gave (by default: no picture of a kind the region takes).
-void ShowPasteFailure(const std::string& path, const std::string& why = LoadString(349)) {
+void ShowPasteFailure(const std::string& path, const std::string& why = LoadString(IDS_IMAGE_BROKEN)) {
   plat::File file;
   int error = plat::IsDirectory(path) ? EISDIR : 0;
   if (error == 0 && !file.Open(path, plat::File::Mode::Read)) error = errno != 0 ? errno : EIO;
   if (error != 0) {
-    AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(237) + "(" + plat::Utf8ToCp932Lossy(std::strerror(error)) +
+    AfxMessageBox(plat::ShownPath(path) + "\r\n" + LoadString(IDS_CANNOT_OPEN) + "(" + plat::Utf8ToCp932Lossy(std::strerror(error)) +
                   ")");
     return;
   }
@@ -117,7 +117,7 @@ int CQelView::SaveRegionToFile() {
   const std::string tail = AsciiLowerTail(target, 4);
   // Marked names are the protected forms, which a direct save cannot make.
   if (tail[0] == '+' || tail[0] == '-' || tail[0] == '=') {
-    AfxMessageBox(338);
+    AfxMessageBox(IDS_CANNOT_SAVE_PACKED);
     return -1;
   }
   // Only the four writers' names: anything else would be a file of no known kind.

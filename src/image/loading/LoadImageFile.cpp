@@ -177,7 +177,7 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
     return 0;
   }
   if (road.by == ImageRoad::By::Missing) {
-    ConvAppend(LoadString(333));
+    ConvAppend(LoadString(IDS_IMAGE_PLUGIN_MISSING));
     return -2;
   }
 

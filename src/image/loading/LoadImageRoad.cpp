@@ -42,14 +42,14 @@ int CQelDoc::LoadImageRoad(const std::string& path) {
   if (result == -1 && Image().m_nImageTooLarge > 0) {
     ConvAppend(ImageTooLargeText(Image().m_nImageTooLarge));
   } else if (result == -1) {
-    ConvAppend(LoadString(349));
+    ConvAppend(LoadString(IDS_IMAGE_BROKEN));
   } else if (result == -3) {
     ConvPrintf(LoadString(IDS_FILE_SIZE_OVER).c_str(), m_nBmpFileLimit >> 20);
     ConvAppend(PictureOverText(path, m_nBmpFileLimit));
     m_volumeCut = VolumeCut::kImageFile;
   } else {
     m_nConvPos = 0;
-    ConvAppend(LoadString(333));
+    ConvAppend(LoadString(IDS_IMAGE_PLUGIN_MISSING));
   }
   return m_nConvPos;
 }

@@ -36,13 +36,13 @@ int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::funct
   MetafilePictureSize size;
   if (plat::ReadMetafileHeader(bytes, header)) size = MetafileImageSize(header);
   if (!size.ok) {
-    AfxMessageBox(LoadString(332));
+    AfxMessageBox(LoadString(IDS_IMAGE_CANNOT_SHOW));
     return -1;
   }
   if (resize) {
     resize(size.width, size.height);
     if (int64_t{size.width} * size.height > kMaxMetafilePixels || size.width > kMaxMetafileSide) {
-      AfxMessageBox(LoadString(332));
+      AfxMessageBox(LoadString(IDS_IMAGE_CANNOT_SHOW));
       return -1;
     }
   }
@@ -58,7 +58,7 @@ int LoadMetafileDocImage(CQelDoc& doc, const std::string& path, const std::funct
   plat::GdiHost& gdi = g_pMainFrame ? g_pMainFrame->Ui().Gdi() : unlimited;
   if (!RenderMetafileDib(bytes, size.width, size.height, gdi, std::span(block).first(static_cast<size_t>(image)),
                          MetafilePictures(doc))) {
-    AfxMessageBox(LoadString(332));
+    AfxMessageBox(LoadString(IDS_IMAGE_CANNOT_SHOW));
     return -1;
   }
 

@@ -94,9 +94,9 @@ ConvertStatus CQelDoc::SaveImageByExtension(const uint8_t* bits, BITMAPINFO* inf
   if (tail == ".+png" || tail == ".+jpg" || tail == "+jpeg" || tail == ".+bmp" || tail == ".+bmz") {
     const std::string ext = tail == "+jpeg" ? ".+jpg" : tail;
     char text[512];
-    std::snprintf(text, sizeof text, LoadString(387).c_str(), ext.substr(2).c_str(), ext.substr(1).c_str());
+    std::snprintf(text, sizeof text, LoadString(IDS_EDITED_SAVE_FORMAT).c_str(), ext.substr(2).c_str(), ext.substr(1).c_str());
     AfxMessageBox(text);
-    return ConvertStatus::Message(387);
+    return ConvertStatus::Message(IDS_EDITED_SAVE_FORMAT);
   }
   const ImageSaveFormat& format = SaveFormat(code);
   switch (format.writer) {

@@ -13,9 +13,6 @@
 
 namespace {
 
-constexpr int kCannotCreate = 162;   // "作成できません"
-constexpr int kWriteRefused = 179;   // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
-
 std::string WithName(int id, const std::string& target) {
   const std::string format = LoadString(id);
   std::vector<char> text(format.size() + target.size() + 1);
@@ -40,13 +37,13 @@ ConvertStatus ShowWriteFailure(const std::string& target, int error) {
     return ConvertStatus::Message(IDS_DISK_FULL);
   }
   if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
-    AfxMessageBox(WithName(kWriteRefused, plat::ShownPath(target)));
-    return ConvertStatus::Message(kWriteRefused);
+    AfxMessageBox(WithName(IDS_CANNOT_USE, plat::ShownPath(target)));
+    return ConvertStatus::Message(IDS_CANNOT_USE);
   }
   return ShowCannotCreate(target, std::strerror(error != 0 ? error : EIO));
 }
 
 ConvertStatus ShowCannotCreate(const std::string& target, const std::string& why) {
-  AfxMessageBox(plat::ShownPath(target) + "\n" + LoadString(kCannotCreate) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
-  return ConvertStatus::Message(kCannotCreate).With(why);
+  AfxMessageBox(plat::ShownPath(target) + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + plat::Utf8ToCp932Lossy(why) + ")");
+  return ConvertStatus::Message(IDS_CANNOT_MAKE).With(why);
 }

@@ -67,8 +67,8 @@ ConvertStatus CQelView::SaveImageAs(ImageSaveCode code, SaveImageMode mode) {
 ConvertStatus CQelView::SaveImageTo(ImageSaveCode code, SaveImageMode mode, std::string target) {
   const std::string tail = AsciiLowerTail(target, 4);
   if (tail == "-bmp" || tail == "=bmp" || tail == "+bmp") {
-    AfxMessageBox(338);
-    return ConvertStatus::Message(338);
+    AfxMessageBox(IDS_CANNOT_SAVE_PACKED);
+    return ConvertStatus::Message(IDS_CANNOT_SAVE_PACKED);
   }
   const bool pdf = tail == ".pdf";
   // The name written is the name asked about: a BMP renamed to ".bmp" is confirmed
@@ -84,8 +84,8 @@ ConvertStatus CQelView::SaveImageTo(ImageSaveCode code, SaveImageMode mode, std:
   std::vector<uint8_t> bits;
   const bool read = IsPictureObjectMode() ? ReadObjectDib(info, bits) : ReadDisplayDib(info, bits);
   if (!read || info.bmiHeader.biWidth <= 0 || info.bmiHeader.biHeight <= 0) {
-    AfxMessageBox(334);
-    return ConvertStatus::Message(334);
+    AfxMessageBox(IDS_OBJECT_KIND_DIFFERS);
+    return ConvertStatus::Message(IDS_OBJECT_KIND_DIFFERS);
   }
   code = CodeForTargetKind(code, m_doc.GetFileKind(target), target, info.bmiHeader.biBitCount);
   // A PDF that could not be written (its writer said why) is no save.

@@ -202,7 +202,7 @@ int ToggleCharEffect(CQelView& view, int effect) {
   rich->SetCharFormat(cf, true);
   view.RichText().m_dwCharEffects = rich->GetCharFormat(true).dwEffects &
                          (plat::CFE_BOLD | plat::CFE_ITALIC | plat::CFE_UNDERLINE | plat::CFE_STRIKEOUT);
-  const int id = effect >= 1 && effect <= 6 ? 116 + effect : 123;
+  const int id = effect >= 1 && effect <= 6 ? IDS_EFFECT_BOLD - 1 + effect : IDS_EFFECT_PLAIN;
   ShowFormat(now.szFaceName + LoadString(id));
   return 0;
 }

@@ -28,10 +28,6 @@
 
 namespace {
 
-constexpr int kFtpSiteRefused = 159;  // "ftpサイトではできません"
-constexpr int kWriteProtected = 179;  // "%s \nは書込み禁止又は他で使用中です。\n実行できません。"
-constexpr int kTableItemsOver = 243;  // the table item count is over its setting: raise it to %d(x100)
-
 std::string WithName(int id, const std::string& name) {
   char text[1400];
   std::snprintf(text, sizeof text, LoadString(id).c_str(), plat::ShownPath(name).substr(0, 1000).c_str());
@@ -53,7 +49,7 @@ std::string PdfDate(const CQelDoc& doc) {
 // The message of a sheet past the row limit: the system's text with the hundreds of
 // rows that would hold it, and the setting's name, since a script has no menu.
 std::string RowLimitText(int rows) {
-  std::string text = LoadString(kTableItemsOver);
+  std::string text = LoadString(IDS_TABLE_ITEMS_OVER);
   const size_t at = text.find("%d");
   const std::string hundreds = std::to_string((rows + 10) / 100 + 1);
   if (at != std::string::npos) text.replace(at, 2, hundreds);
@@ -71,7 +67,7 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), NameForm::kStored);
   // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
   if (view.GetDocument().RefuseFtpDriveSave(path)) {
-    view.Pane().m_strKeyFailure = path + "\n" + LoadString(kFtpSiteRefused);
+    view.Pane().m_strKeyFailure = path + "\n" + LoadString(IDS_NOT_ON_FTP_SITE);
     return std::nullopt;
   }
   if (!ConfirmOverwrite(path)) return std::nullopt;
@@ -84,7 +80,7 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   const auto now = plat::Stat(path);
   if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
     const int error = now && now->isDirectory ? EISDIR : now && now->readOnly ? EACCES : errno;
-    view.Pane().m_strKeyFailure = WithName(kWriteProtected, path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(error)) + ")";
+    view.Pane().m_strKeyFailure = WithName(IDS_CANNOT_USE, path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(error)) + ")";
     AfxMessageBox(view.Pane().m_strKeyFailure);
     return std::nullopt;
   }
@@ -201,7 +197,7 @@ int CQelView::WriteSheetPdf(int number) {
   const bool written = work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size()));
   const bool noRoom = !written && work.Out().OutOfRoom();
   if (!written || !work.CommitAs(path)) {
-    Pane().m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : kWriteProtected, path);
+    Pane().m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : IDS_CANNOT_USE, path);
     AfxMessageBox(Pane().m_strKeyFailure);
     ReleaseTableLock();
     return -1;

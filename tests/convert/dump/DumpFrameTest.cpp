@@ -16,7 +16,7 @@ class DumpFrameTest : public DumpTest {
   // Calls the dump directly (as the loader does, with a fresh output buffer).
   std::string Dump(const std::string& winPath, int bForceHtml = 0) {
     EXPECT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
-    const int n = doc_->DumpFileAsText(winPath, 0, bForceHtml, {doc_->m_nInDataLimit, doc_->m_nTableRows});
+    const int n = doc_->DumpFileAsText(winPath, 0, bForceHtml, doc_->DumpVolumes(false));
     return std::string(doc_->m_pConvBuf, static_cast<size_t>(n));
   }
   static std::string TextBytes(size_t n) {
@@ -89,9 +89,15 @@ TEST_F(DumpFrameTest, SettingsAreClampedWhereTheFrameIndexesWithThem) {
   doc_->m_nTableRows = 5;
   doc_->m_nTableRowsR = 0;
   EXPECT_EQ(Show("a.dat", "abc"), "abc");
-  EXPECT_EQ(doc_->m_nCharLimit, 510);
-  EXPECT_GE(doc_->m_nTableRows - 210, 0);
-  EXPECT_GT(doc_->m_nTableRowsR, 0);
+  const CQelDoc::DumpRequest volumes = doc_->DumpVolumes(false);
+  EXPECT_EQ(volumes.charLimit, 510);
+  EXPECT_GE(volumes.tableRows - 210, 0);
+  EXPECT_GE(volumes.settingRows - 210, 0);
+  EXPECT_GT(volumes.tableRowsR, 0);
+  // The call carries the bounded volumes; the settings stay as the user set them.
+  EXPECT_EQ(doc_->m_nCharLimit, 800);
+  EXPECT_EQ(doc_->m_nTableRows, 5);
+  EXPECT_EQ(doc_->m_nTableRowsR, 0);
 }
 
 TEST_F(DumpFrameTest, EachAllocationFailureHasItsPlaceCode) {
@@ -100,7 +106,7 @@ TEST_F(DumpFrameTest, EachAllocationFailureHasItsPlaceCode) {
   for (int i = 0; i < 5; ++i) {
     ASSERT_TRUE(doc_->AllocateConvBuffer(doc_->m_nOutDataLimit + 8192));
     doc_->m_allocHook.FailAfter(i);
-    const int n = doc_->DumpFileAsText(path, 0, 0, {doc_->m_nInDataLimit, doc_->m_nTableRows});
+    const int n = doc_->DumpFileAsText(path, 0, 0, doc_->DumpVolumes(false));
     doc_->m_allocHook.Reset();
     EXPECT_EQ(std::string(doc_->m_pConvBuf, static_cast<size_t>(n)), LoadString(IDS_OUT_OF_MEMORY) + codes[i]);
     EXPECT_EQ(doc_->Convert().m_pRawData, nullptr);

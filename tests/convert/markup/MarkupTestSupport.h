@@ -32,6 +32,7 @@ inline std::string Convert(CQelDoc& doc, const std::string& bytes, Form form = F
   }
   DumpCall call;
   call.bTableRules = tableLayout;
+  call.settingRows = doc.m_nTableRows;  // as set: a test may ask for a matrix below the settings' least
   doc.WriteConvertFailure(form == Form::Sheet ? doc.ConvertXmlSheetToText(call) : doc.ConvertHtmlToText(call));
   const int length = doc.m_nConvPos;
   if (length < 0 || length >= doc.m_nConvCap) return "<length out of the buffer>";

@@ -347,7 +347,7 @@ TEST_F(PdfFaultsSource, StreamTooLargeToInflateIsUnreadable) {
   // Inflated, the stream passes the stream capacity: the listing says it cannot read it.
   const std::string text = LoadBytes("large.pdf", MakePdf({kCatalog, Stream("/Filter /FlateDecode", Deflate(std::string(3000000, '\0')))}));
   EXPECT_NE(text.find(std::string(StringUtf8(IDS_UNSUPPORTED_FORMAT)) + " 010"), std::string::npos) << text.substr(0, 400);
-  EXPECT_EQ(text.find(StringUtf8(150)), std::string::npos);
+  EXPECT_EQ(text.find(StringUtf8(IDS_DISPLAY_VOLUME_OVER)), std::string::npos);
 }
 
 TEST_F(PdfFaultsSource, DottedLineAfterA256ByteDump) {

@@ -97,7 +97,7 @@ TEST_F(PdfHostile, BrokenStructuresStillShowTheirText) {
 TEST_F(PdfHostile, NothingToShowGivesTheMessage) {
   // A page with only graphics: the system's message, not an empty text.
   const std::string text = LoadBytes("empty.pdf", OnePage("0 0 m 100 100 l S"));
-  EXPECT_EQ(text, std::string(StringUtf8(267)));
+  EXPECT_EQ(text, std::string(StringUtf8(IDS_PDF_BEYOND_LIMITS)));
 }
 
 TEST_F(PdfHostile, WordGapOfZeroOrBelowNeverDivides) {
@@ -119,7 +119,7 @@ TEST_F(PdfHostile, HugeImageIsRefusedWithTheNote) {
   doc_->m_nSelectedItem = 6;
   doc_->m_nSelectedItemView = 'a';
   const std::string chosen = LoadBytes("huge.pdf", pdf);
-  EXPECT_NE(chosen.find(StringUtf8(150)), std::string::npos) << chosen;
+  EXPECT_NE(chosen.find(StringUtf8(IDS_DISPLAY_VOLUME_OVER)), std::string::npos) << chosen;
   EXPECT_LT(doc_->m_nSelectedItem, 100000);
   // Raw samples without a filter claim a size their few bytes do not have.
   const std::string raw =
@@ -128,7 +128,7 @@ TEST_F(PdfHostile, HugeImageIsRefusedWithTheNote) {
   doc_->m_nSelectedItem = 6;
   doc_->m_nSelectedItemView = 'a';
   const std::string refused = LoadBytes("raw.pdf", raw);
-  EXPECT_NE(refused.find(StringUtf8(150)), std::string::npos) << refused;
+  EXPECT_NE(refused.find(StringUtf8(IDS_DISPLAY_VOLUME_OVER)), std::string::npos) << refused;
 }
 
 TEST_F(PdfHostile, FullCanvasEndsWithTheTableNote) {
@@ -156,7 +156,7 @@ TEST_F(PdfHostile, OutputLimitEndsWithTheNote) {
   doc_->m_nOutDataLimit = 40000;
   const std::string text = LoadBytes("long.pdf", MakePdf(objects));
   EXPECT_LE(static_cast<int>(text.size()), 40000);
-  EXPECT_NE(text.find(StringUtf8(150)), std::string::npos);
+  EXPECT_NE(text.find(StringUtf8(IDS_DISPLAY_VOLUME_OVER)), std::string::npos);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
 }
 

@@ -58,7 +58,7 @@ TEST_F(PdfRealFiles, EncryptedFileShowsOnlyTheNote) {
   const std::string out = dir_.HostPath("locked.pdf");
   Shell("qpdf --encrypt user owner 256 -- " + Quote(DataPath("pdf/text-ja.pdf")) + " " + Quote(out));
   const std::string text = Load(Win("locked.pdf"));
-  EXPECT_EQ(text, std::string(StringUtf8(147)) + "\r\n");
+  EXPECT_EQ(text, std::string(StringUtf8(IDS_ENCRYPTED_DATA)) + "\r\n");
 }
 
 // Letters, digits and ideographs of a text, each once per occurrence.

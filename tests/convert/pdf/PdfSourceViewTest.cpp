@@ -54,7 +54,7 @@ TEST_F(PdfSourceView, OutputLimitEndsWithTheNote) {
   for (int i = 0; i < 400; ++i) objects.push_back("<< /Type /Annot /Contents (" + std::string(100, 'q') + ") >>");
   const std::string text = LoadBytes("big.pdf", MakePdf(objects));
   EXPECT_LE(static_cast<int>(text.size()), 20000);
-  EXPECT_NE(text.find(StringUtf8(150)), std::string::npos);
+  EXPECT_NE(text.find(StringUtf8(IDS_DISPLAY_VOLUME_OVER)), std::string::npos);
 }
 
 }  // namespace

@@ -290,7 +290,7 @@ TEST_F(DisplayPipelineTest, ABudgetThatRefusesEverySurfaceShowsString332) {
   Show(view, rose);
   EXPECT_FALSE(view.Image().m_pDisplayBitmap);
   EXPECT_FALSE(frame_->Ui().MessageLog().empty());
-  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(332));
+  EXPECT_EQ(frame_->Ui().MessageLog().back().text, LoadString(IDS_IMAGE_CANNOT_SHOW));
   EXPECT_FALSE(view.SaveDisplayPng(Win("none.png")));
 }
 

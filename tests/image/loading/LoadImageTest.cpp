@@ -152,7 +152,7 @@ TEST_F(LoadImageTest, VolumeLimits) {
   EXPECT_EQ(Load("big.png", "\x89PNG" + std::string((1 << 20) + 10, '\0')), -3);
   doc_->LoadDocument(Win("big.png"));
   char expected[256];
-  std::snprintf(expected, sizeof expected, LoadString(238).c_str(), 1);
+  std::snprintf(expected, sizeof expected, LoadString(IDS_FILE_SIZE_OVER).c_str(), 1);
   EXPECT_EQ(Text(), expected);
 }
 
@@ -199,18 +199,18 @@ TEST_F(LoadImageTest, ProgressiveAndArithmeticJpegsAreRefusedWithTheMessage) {
     SCOPED_TRACE(option);
     testenv::Shell("convert rose: ppm:- | cjpeg " + std::string(option) + " > " + testenv::Quote(dir_.HostPath("p.jpg")));
     doc_->LoadDocument(Win("p.jpg"));
-    EXPECT_EQ(Text(), LoadString(349));
+    EXPECT_EQ(Text(), LoadString(IDS_IMAGE_BROKEN));
   }
 }
 
 TEST_F(LoadImageTest, LoadRoadMessages) {
   WriteFile("broken.png", "\x89PNG\r\n\x1a\n broken");
   doc_->LoadDocument(Win("broken.png"));
-  EXPECT_EQ(Text(), LoadString(349));
+  EXPECT_EQ(Text(), LoadString(IDS_IMAGE_BROKEN));
   doc_->Image().m_astrImageExt[0] = "abc";
   WriteFile("pic.abc", "TESTPIC");
   doc_->LoadDocument(Win("pic.abc"));
-  EXPECT_EQ(Text(), LoadString(333));
+  EXPECT_EQ(Text(), LoadString(IDS_IMAGE_PLUGIN_MISSING));
   WriteFile("ok.bmp", MakeBmp({}));
   doc_->LoadDocument(Win("ok.bmp"));
   EXPECT_EQ(Text(), "");

@@ -118,7 +118,7 @@ TEST_F(PngTest, HostileFilesAreRefusedWithTheMessage) {
     if (c.tooLarge) {
       EXPECT_NE(Text().find("more than the largest picture held (1024 MB"), std::string::npos) << Text();
     } else {
-      EXPECT_EQ(Text(), LoadString(349));
+      EXPECT_EQ(Text(), LoadString(IDS_IMAGE_BROKEN));
     }
     EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
   }
@@ -147,7 +147,7 @@ TEST_F(PngTest, EmptyFirstIdatFault) {
   doc_->Image().m_nImageLoadState = 0;
   WriteFile("e.png", Png(Ihdr(2, 2, 8, 2), Chunk("IDAT", "") + Chunk("IDAT", "")));
   doc_->LoadDocument(Win("e.png"));
-  EXPECT_EQ(Text(), LoadString(349));
+  EXPECT_EQ(Text(), LoadString(IDS_IMAGE_BROKEN));
   EXPECT_EQ(doc_->Image().m_nImageAlloc, 0);
 }
 

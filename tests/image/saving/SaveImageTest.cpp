@@ -85,7 +85,7 @@ TEST_F(SaveImageTest, BmpAndBmz) {
   // A BMZ that holds no BMP is refused with its message.
   testenv::Shell("cd " + testenv::Quote(dir_.Host()) + " && echo text > a.txt && zip -q text.bmz a.txt");
   doc_->LoadDocument(Win("text.bmz"));
-  EXPECT_EQ(Text(), LoadString(210) + LoadString(349));
+  EXPECT_EQ(Text(), LoadString(IDS_UNSUPPORTED_FORMAT) + LoadString(IDS_IMAGE_BROKEN));
 }
 
 TEST_F(SaveImageTest, JpegAtThreeLevelsReadsBackWithDjpeg) {
@@ -121,7 +121,7 @@ TEST_F(SaveImageTest, SavesThatWriteNothing) {
   SKIP_WITHOUT_PROGRAM("convert");
   LoadRose();
   // A marked name of a protected file asks for the marked form instead.
-  EXPECT_EQ(Save("photo.+png", ImageSaveCode::kPng).stringId, 387);
+  EXPECT_EQ(Save("photo.+png", ImageSaveCode::kPng).stringId, IDS_EDITED_SAVE_FORMAT);
   EXPECT_FALSE(plat::Exists(Win("photo.+png")));
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   EXPECT_NE(frame_->Ui().MessageLog().back().text.find("+png"), std::string::npos);

@@ -155,7 +155,7 @@ TEST_F(SheetPdfFileTest, AFolderOrAMissingFolderIsRefused) {
     frame_->Ui().QueueAnswer(plat::IDOK);
     EXPECT_EQ(P(), -1) << target;
     // "%s \nは書込み禁止又は他で使用中です。\n実行できません。", named as written, and the reason
-    std::string expected = LoadString(179);
+    std::string expected = LoadString(IDS_CANNOT_USE);
     expected.replace(expected.find("%s"), 2, plat::ShownPath(target));
     EXPECT_EQ(frame_->Ui().MessageLog().back().text, expected + "  (" + why + ")");
   }

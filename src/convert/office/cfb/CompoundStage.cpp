@@ -28,7 +28,7 @@
 #include "base/CheckedSize.h"
 #include "base/ByteCursor.h"
 #include "base/ConvertStatus.h"
-#include "convert/ConvertStringIds.h"
+#include "base/StringIds.h"
 #include "convert/ConvertState.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/office/OfficeState.h"
@@ -148,7 +148,7 @@ int64_t CompoundLoader::ReadInto(int64_t offset, uint8_t* out, int64_t n) {
 
 ConvertStatus CompoundLoader::EnlargeCellBuffers() {
   call_.cellRows = call_.tableRows + 290;
-  call_.cell2Bytes = doc_.m_nTableRowsR;
+  call_.cell2Bytes = call_.tableRowsR;
   const char* place = nullptr;
   if (!TryAllocate(call_.cells, call_.cellChars, call_.cellRows, 0, &doc_.m_allocHook)) {
     place = " 006";

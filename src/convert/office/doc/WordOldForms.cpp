@@ -218,7 +218,7 @@ ConvertStatus CQelDoc::DumpWordText(DumpCall& call) {
   else if ((b0 == 0xDC && b1 == 0xA5 && b2 == 0x68) || b2 == 0x65) form = OldForm::Text8;
   else return ConvertStatus::Message(IDS_OFFICE_FORMAT_UNSUPPORTED);  // a main stream of a form not read here
 
-  WordGrid grid = MakeWordGrid(*this, call);
+  WordGrid grid = MakeWordGrid(call);
   OldWordRoad(*this, grid, form).Run();
   RenderWordGrid(grid, call.bTableRules, grid.row, grid.col, 0, nullptr, 0);
   if (grid.Full()) ConvAppend(LoadString(IDS_DATA_OMITTED));

@@ -377,12 +377,12 @@ void Word97Road::Run() {
 
 }  // namespace
 
-// The grid over the dump's first string matrix: m_nCharLimit bytes a row, up to
-// m_nTableRows + 90 rows.
-WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call) {
+// The grid over the dump's first string matrix: the call's charLimit bytes a row, up
+// to its settingRows + 90 rows.
+WordGrid MakeWordGrid(DumpCall& call) {
   WordGrid grid;
-  grid.width = std::max(doc.m_nCharLimit, 1);
-  const int64_t rows = std::min<int64_t>(static_cast<int64_t>(doc.m_nTableRows) + 90,
+  grid.width = std::max(call.charLimit, 1);
+  const int64_t rows = std::min<int64_t>(static_cast<int64_t>(call.settingRows) + 90,
                                          static_cast<int64_t>(call.cells.size()) / grid.width);
   grid.rows = static_cast<int>(std::max<int64_t>(rows, 0));
   grid.bytes = reinterpret_cast<uint8_t*>(call.cells.data());
@@ -439,7 +439,7 @@ static std::string FindDataStreamPictures(CQelDoc& doc, DumpCall& call, std::vec
 }
 
 void CQelDoc::DumpWord97Text(DumpCall& call) {
-  WordGrid grid = MakeWordGrid(*this, call);
+  WordGrid grid = MakeWordGrid(call);
   Word97Road road(*this, grid);
   road.Run();
   // The Data stream when the image does not hold it: the pictures' positions are its own.

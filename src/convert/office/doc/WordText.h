@@ -33,6 +33,6 @@ int FindWordPagePictures(const ByteCursor& img, int64_t from, int64_t end, WordP
 // file and loaded as the shown picture; other bytes are left alone.
 void ShowPictureBytes(CQelDoc& doc, std::string_view bytes);
 
-// The grid of the Word roads over the dump's first string matrix: m_nCharLimit
-// bytes a row, up to m_nTableRows + 90 rows (fewer when the matrix is smaller).
-WordGrid MakeWordGrid(CQelDoc& doc, DumpCall& call);
+// The grid of the Word roads over the dump's first string matrix: the call's
+// charLimit bytes a row, up to its settingRows + 90 rows (fewer when the matrix is smaller).
+WordGrid MakeWordGrid(DumpCall& call);

@@ -13,7 +13,7 @@
 // count); only the slide list proper (instance 0) numbers pages.
 //
 // Bounds: every read goes through the byte cursor; a record length past the data ends the
-// walk at the data's end; at most 40,000 records, 48 edits, m_nTableRows entries
+// walk at the data's end; at most 40,000 records, 48 edits, n_tbl entries
 // and 400 pictures; picture indexes are looked up only inside the table; the grid
 // drops what falls outside it; pages stop at 200.
 #include <algorithm>
@@ -71,7 +71,7 @@ class PptRoad {
   void ClientAnchor(int64_t data);
   void AddText(int64_t data, int64_t length, bool wide);
   void AddEntry(PptEntry e) {
-    if (static_cast<int>(entries_.size()) < std::max(doc_.m_nTableRows, 1)) entries_.push_back(std::move(e));
+    if (static_cast<int>(entries_.size()) < std::max(call_.settingRows, 1)) entries_.push_back(std::move(e));
   }
   void ShapeTag();
   void Source();
@@ -122,7 +122,7 @@ void PptRoad::AddText(int64_t data, int64_t length, bool wide) {
     for (int64_t k = 0; k < length; ++k) text += static_cast<char>(CQelDoc::FoldLatin1Char(img_.PeekU8(data + k)));
   }
   text += "\r\n";
-  const size_t limit = static_cast<size_t>(std::max(doc_.m_nCharLimit, 2));
+  const size_t limit = static_cast<size_t>(std::max(call_.charLimit, 2));
   for (size_t at = 0; at < text.size();) {
     const size_t most = std::min(limit, text.size() - at);
     // Never split a double-byte character between entries.
@@ -344,7 +344,7 @@ void PptRoad::Source() {
           else out += c;
         }
         doc_.ConvAppend(out);
-        if (static_cast<int>(e.text.size()) >= doc_.m_nCharLimit) doc_.ConvAppend("\r\n##\r\n");
+        if (static_cast<int>(e.text.size()) >= call_.charLimit) doc_.ConvAppend("\r\n##\r\n");
       }
     }
   }

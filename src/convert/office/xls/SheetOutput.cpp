@@ -332,7 +332,7 @@ void SheetWriter::MakeBlankLine(int columns) {
 }
 
 void SheetWriter::WriteRow(int columns) {
-  const size_t maxLines = static_cast<size_t>(std::max((doc_.m_nTableRowsR - 10) / (columns + 2), 1));
+  const size_t maxLines = static_cast<size_t>(std::max((call_.tableRowsR - 10) / (columns + 2), 1));
   size_t groupCount = 0;
   size_t lines = 1;
   size_t textBytes = 0;
@@ -639,7 +639,7 @@ void SheetWriter::WriteEnding(bool stopped) {
     doc_.m_bPartialLoad = 1;
   }
   if (s_.cells >= t_.Capacity() || s_.entries >= t_.Capacity()) {
-    std::string note = LoadString(243);
+    std::string note = LoadString(IDS_TABLE_ITEMS_OVER);
     const size_t at = note.find("%d");
     if (at != std::string::npos) note.replace(at, 2, std::to_string(std::max(s_.cells, s_.entries) / 100 + 2));
     doc_.ConvAppend(note);

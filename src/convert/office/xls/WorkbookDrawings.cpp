@@ -192,7 +192,7 @@ void WorkbookWalk::TextObject(const ByteCursor& record, int64_t next) {
 }
 
 void WorkbookWalk::AddBox(const std::string& text) {
-  if (boxes_ >= SheetTables::kMaxBoxes || anchor_.firstCol >= 64 || anchor_.firstRow >= doc_.m_nTableRowsR) return;
+  if (boxes_ >= SheetTables::kMaxBoxes || anchor_.firstCol >= 64 || anchor_.firstRow >= call_.tableRowsR) return;
   const int i = t_.Capacity() + boxes_++;
   t_.SetText(i, static_cast<int>(std::min<size_t>(text.size(), 255)), text);
   std::string stored;

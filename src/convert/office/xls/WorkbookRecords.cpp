@@ -255,7 +255,7 @@ bool WorkbookWalk::ReadSharedStrings(int64_t dataStart, int64_t limit) {
   bool trusted = true;
   while (doc_.Convert().m_nRawPos < end && sstCount_ < t_.Capacity()) {
     const int64_t before = doc_.Convert().m_nRawPos;
-    const int result = doc_.ReadOfficeRecordText(t_.CharLimit(), doc_.m_nTableRows);
+    const int result = doc_.ReadOfficeRecordText(t_.CharLimit(), call_.settingRows);
     if (result < 0) {
       trusted = read > 0 && doc_.Convert().m_nRawPos >= end;
       break;
@@ -581,7 +581,7 @@ ConvertStatus CQelDoc::DumpWorkbook(DumpCall& call) {
   // No clearing pass over the tables: every pool entry a cell or box refers to is
   // written (text and code) before it is referred to, and a pass would touch every
   // page of the pool.
-  SheetTables tables(call, m_nCharLimit, m_nTableRows);
+  SheetTables tables(call, call.charLimit, call.settingRows);
   for (auto& row : Convert().m_abSheetColumns) row.fill(0);
   WorkbookWalk walk(*this, call, tables);
   int64_t start = Office().m_anCfbSlots[0];

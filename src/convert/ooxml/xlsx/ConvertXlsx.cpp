@@ -363,7 +363,7 @@ int CQelDoc::ConvertXlsx(std::string path, DumpCall& call, SheetTables& tables, 
 }
 
 ConvertStatus CQelDoc::DumpXlsx(DumpCall& call) {
-  SheetTables tables(call, m_nCharLimit, m_nTableRows);
+  SheetTables tables(call, call.charLimit, call.settingRows);
   for (int i = 0; i < tables.Entries(); ++i) tables.Clear(i);
   m_nConvPos = 0;
   SheetSummary summary;

@@ -31,6 +31,7 @@ class CompoundStageTest : public testenv::DocTest {
     call_->kind = doc_->GetFileKind(winPath);
     doc_->m_nFileKind = call_->kind;
     call_->readSize = doc_->m_nInDataLimit;
+    call_->tableRowsR = doc_->DumpVolumes(false).tableRowsR;
     EXPECT_TRUE(call_->file.Open(winPath, plat::File::Mode::Read));
     EXPECT_TRUE(ReadDumpInput(*doc_, *call_));
     const ConvertStatus status = doc_->RunCompoundStage(*call_);
@@ -97,7 +98,7 @@ TEST_F(CompoundStageTest, SharedOfficeFilesGatherTheirMainStream) {
 TEST_F(CompoundStageTest, HostileFilesGiveTheirAnswers) {
   const std::string book(5000, 'B');
   const std::string good = cfbimage::Build({{"Workbook", book}});
-  const std::string unsupported = LoadString(240);
+  const std::string unsupported = LoadString(IDS_OFFICE_FORMAT_UNSUPPORTED);
   struct Case {
     const char* what;
     size_t at;          // byte to patch
@@ -142,7 +143,7 @@ TEST_F(CompoundStageTest, TruncationsAtSectorBoundariesNeverReadPastTheFile) {
     SCOPED_TRACE(cut);
     const bool ends = Stage(WriteFile("t.xls", good.substr(0, cut)));
     if (ends) {
-      EXPECT_EQ(Output(), LoadString(240));
+      EXPECT_EQ(Output(), LoadString(IDS_OFFICE_FORMAT_UNSUPPORTED));
     } else {
       EXPECT_LE(call_->bytesRead, call_->bufferSize);
     }
@@ -244,8 +245,8 @@ TEST_F(CompoundStageTest, LinearChainGuessIsClearedBetweenFiles) {
 // led past the file's end: damaged) or an empty text, never a crash.
 TEST_F(CompoundStageTest, BitFlipsInHeaderFatAndDirectoryGiveATableOrAMessage) {
   const std::string book = testenv::ReadHostFile(testenv::DataPath("office/book.xls"));
-  const std::string damaged = LoadString(IDS_COMPOUND_DAMAGED), pastEnd = LoadString(246);
-  const std::vector<std::string> allowed = {"[Sheet", LoadString(240), LoadString(242), LoadString(147),
+  const std::string damaged = LoadString(IDS_COMPOUND_DAMAGED), pastEnd = LoadString(IDS_FILE_DAMAGED);
+  const std::vector<std::string> allowed = {"[Sheet", LoadString(IDS_OFFICE_FORMAT_UNSUPPORTED), LoadString(IDS_SHEET_WITHOUT_CELLS), LoadString(IDS_ENCRYPTED_DATA),
                                             LoadString(IDS_UNSUPPORTED_FORMAT), damaged.substr(0, damaged.find('(')),
                                             pastEnd.substr(0, pastEnd.find('('))};
   const size_t fat = cfbimage::SectorAt(0);  // LibreOffice writes its FAT and directory first

@@ -46,6 +46,7 @@ TEST_F(SheetOutputTest, FittingRowsAndRowsThatDoNotAreLaidOutAlike) {
   DumpCall call;
   call.cellChars = 40;
   call.cellRows = 400;
+  call.tableRowsR = doc_->DumpVolumes(false).tableRowsR;
   call.cells.resize(static_cast<size_t>(call.cellChars) * static_cast<size_t>(call.cellRows));
   for (auto& ints : call.workInts) ints.resize(400);
   SheetTables tables(call, 30, 400);

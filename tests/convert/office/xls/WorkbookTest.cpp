@@ -225,9 +225,9 @@ TEST_F(WorkbookTest, HostileRecordsGiveTheirAnswers) {
     std::string want;  // in the text
   };
   const Case cases[] = {
-      {"encrypted", Bof(5) + Record(0x002F, std::string(54, '\x01')) + head + eof, LoadString(147) + LoadString(241)},
+      {"encrypted", Bof(5) + Record(0x002F, std::string(54, '\x01')) + head + eof, LoadString(IDS_ENCRYPTED_DATA) + LoadString(IDS_OPEN_WITH_APPLICATION)},
       {"untrusted first string", Bof(5) + Record(0x00FC, Le32(1) + Le32(1) + Le16(3) + "\xF0" + "abc") + eof,
-       LoadString(147) + LoadString(241)},
+       LoadString(IDS_ENCRYPTED_DATA) + LoadString(IDS_OPEN_WITH_APPLICATION)},
       {"string index past the pool", head + eof + Bof(16) + LabelSst(0, 0, 1) + LabelSst(1, 0, 7) + eof, "beta"},
       {"columns past the table", head + eof + Bof(16) + Record(0x0200, std::string(10, '\0') + Le16(65535) + Le16(0)) +
                                      Record(0x007D, Le16(0) + Le16(65535) + Le16(40000) + Le16(15) + Le16(0) + Le16(0)) +
@@ -460,8 +460,8 @@ TEST_F(WorkbookTest, SharedWorkbooksLoadAndShowTheirText) {
     SCOPED_TRACE(f.path().filename().string());
     const std::string text = Load("s.xls", testenv::ReadHostFile(f.path().string()));
     EXPECT_GT(text.size(), 20u);
-    const bool shown = text.find("[Sheet") != std::string::npos || text.find(LoadString(242)) != std::string::npos ||
-                       text.find(LoadString(147)) != std::string::npos;
+    const bool shown = text.find("[Sheet") != std::string::npos || text.find(LoadString(IDS_SHEET_WITHOUT_CELLS)) != std::string::npos ||
+                       text.find(LoadString(IDS_ENCRYPTED_DATA)) != std::string::npos;
     EXPECT_TRUE(shown) << plat::Cp932ToUtf8(text.substr(0, 300));
   }
 }
