@@ -170,7 +170,8 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
 void CQelView::ReloadShownFile() {
   const std::string file = Pane().m_strFileName;
   if (file.empty()) return;
-  // A PDF's picture is read again at the reduction the view shows.
+  // The picture work file of a PDF or an Office file is read again at the reduction
+  // the view shows.
   if (plat::IsPictureWorkFile(file) && Image().m_ImageSettings.m_nZoomIndex < 6) {
     m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
   }
@@ -182,6 +183,7 @@ void CQelView::ReloadShownFile() {
 
 bool CQelView::SourceImageInfo(BITMAPINFO& source) {
   if (!HoldsPicture(*this)) return false;
+  // Settled for the source save too, so that the settings it leaves are a rendering's.
   ChooseStages(Image().m_ImageSettings);
   source = Image().m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
