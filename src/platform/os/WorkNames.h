@@ -4,7 +4,8 @@
 // ".pelnorix-<kind>-<pid>-<six>" for a folder. A run that was killed leaves its work
 // behind; the next run that makes work in that folder removes the names of this form
 // whose process no longer lives, and nothing else (a running instance's work, and
-// any name of another form, stay).
+// any name of another form, stay). Also the name of the picture work file in the
+// temporary folder.
 #pragma once
 
 #include <optional>
