@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "app/FileKind.h"
 #include "app/FrameHost.h"
@@ -178,4 +179,11 @@ int CQelDoc::LoadDocument(std::string path) {
   UpdateAllViews();
   // A file of which nothing could be shown (its text is the reason) fails the load.
   return source.readable && !m_bNothingShown ? 0 : -1;
+}
+
+int CQelDoc::LoadDocument(std::string path, int displayForm) {
+  const int own = std::exchange(m_nDisplayForm, displayForm);
+  const int result = LoadDocument(std::move(path));
+  m_nDisplayForm = own;
+  return result;
 }

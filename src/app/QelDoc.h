@@ -80,6 +80,9 @@ class CQelDoc : public DocState {
   // LoadDocument: 0 shown; -1 when the file cannot be opened or nothing of it can be
   // shown (the display text then gives the reason).
   int LoadDocument(std::string path);
+  // The same in displayForm (a pane reading its file again as it shows it): the form
+  // holds for this load and the views' update only; the document's own stays.
+  int LoadDocument(std::string path, int displayForm);
   int GetFileKind(std::string path) const;
   static std::string GetPathPart(std::string path, PathPart part);
   int ApplySettingsOnce(int mode);

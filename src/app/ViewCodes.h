@@ -54,7 +54,7 @@ enum class ViewActionKind : uint8_t {
   kNone,
   kCapture,           // CaptureScreen(captureCode)
   kSaveAsked,         // the shown picture, the target asked in the save dialog, with saveCode
-  kSaveSource,        // the refresh saves the source picture beside the shown file with saveCode
+  kSaveSource,        // the source picture, saved beside the shown file with saveCode
   kLoadMetafile,      // the pane loads the metafile of the document's path
 };
 

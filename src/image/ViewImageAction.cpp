@@ -1,7 +1,9 @@
 // The text pane's one-shot jobs the document posts (CQelDoc::PostViewAction):
-// captures, saves of the shown or the source picture, metafile loads and the file
-// list's batch conversion. A save needs a shown picture; without one the job is
-// dropped, never kept for the next picture.
+// captures, the save of the shown picture to a name asked, the save of the source
+// picture beside the shown file, and metafile loads. A save needs a shown picture;
+// without one the job is dropped, never kept for the next picture. When the pane
+// shows the document again in the same update, it does so first and the job then
+// saves the picture just taken.
 #include "app/FileKind.h"
 #include "app/FrameHost.h"
 #include "app/ViewCodes.h"
@@ -45,13 +47,12 @@ int CQelView::PerformImageAction(const ViewAction& action) {
   switch (action.kind) {
     case Kind::kSaveAsked: return SaveImageAs(action.saveCode, SaveImageMode::kAsk).ok() ? 0 : -1;
     case Kind::kSaveSource: {
-      // The refresh takes the pending save and writes the source picture.
-      m_doc.m_nViewAction = action;
-      const int saved = RefreshImage(RefreshMode::kRender);
-      const bool reached = m_doc.m_nViewAction.Is(Kind::kNone);
-      m_doc.m_nViewAction = {};
-      if (!reached) AfxNote(dropped + "the picture could not be rendered");
-      return reached && saved > 0 ? 0 : -1;
+      BITMAPINFO source;
+      if (!SourceImageInfo(source)) {
+        AfxNote(dropped + "the picture could not be rendered");
+        return -1;
+      }
+      return SaveSourceImage(action.saveCode, source) > 0 ? 0 : -1;
     }
     default: return 0;
   }

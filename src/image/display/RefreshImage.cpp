@@ -1,5 +1,6 @@
 // The display pipeline: every redisplay of an image renders a work copy of the view's
-// image through its ImageConvertSettings and paints the result. The image bits are
+// image through its ImageConvertSettings and paints the result, in separate steps
+// (a pane that shows no picture reads its file again instead). The image bits are
 // never changed here. Two work buffers, sized in 64 bits and capped by the "bmpdata"
 // volume, alternate as source and target of the stages; a stage whose result does
 // not fit keeps the rows that do.
@@ -18,6 +19,7 @@
 #include "image/codecs/DibConvert.h"
 #include "image/display/DisplayKernels.h"
 #include "image/saving/SaveFile.h"
+#include "platform/os/WorkNames.h"
 #include "platform/ui/Keys.h"
 #include "view/QelView.h"
 
@@ -87,6 +89,12 @@ int64_t WorkSize(ImageConvertSettings& s, size_t imageBytes, int bits, int bmpDa
                            static_cast<int64_t>(imageBytes));
 }
 
+// Whether the view holds a picture to render (a pane that shows none is read again by
+// the reload modes instead).
+bool HoldsPicture(CQelView& v) {
+  return IsImageKind(v.Pane().m_nShownKind) && v.Image().m_nImageBitsSize >= 4 && v.Image().m_pImageBits;
+}
+
 }  // namespace
 
 void CQelView::TakeDocumentImage() {
@@ -148,52 +156,57 @@ void CQelView::FitImageToWindow(RefreshMode mode) {
 }
 
 int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraRows) {
-  // Reload road: the view does not show an image (or kForceReload asks for it).
-  if (!IsImageKind(Pane().m_nShownKind) || Image().m_nImageBitsSize < 4 || !Image().m_pImageBits || mode == RefreshMode::kForceReload) {
-    if ((mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) && !Pane().m_strFileName.empty()) {
-      // The pane's file is read again in the form the pane shows it; the document
-      // keeps its own form, and its kind unless the file read is a picture.
-      const int form = m_doc.m_nDisplayForm, kind = m_doc.m_nFileKind;
-      m_doc.m_nDisplayForm = Pane().m_nShownForm;
-      const size_t n = Pane().m_strFileName.size();
-      if (n >= 10 && Pane().m_strFileName.compare(n - 10, 7, "pdftmp.") == 0 && Image().m_ImageSettings.m_nZoomIndex < 6) {
-        m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
-      }
-      m_doc.LoadDocument(Pane().m_strFileName);
-      m_doc.m_nDisplayForm = form;
-      if (!IsImageKind(m_doc.m_nFileKind)) m_doc.m_nFileKind = kind;
-    }
+  if (mode == RefreshMode::kForceReload || !HoldsPicture(*this)) {
+    if (mode == RefreshMode::kReload || mode == RefreshMode::kForceReload) ReloadShownFile();
     return 0;
   }
-  ImageConvertSettings& s = Image().m_ImageSettings;
-  ChooseStages(s);
+  BITMAPINFO source;
+  RenderedImage shown;
+  if (!SourceImageInfo(source) || !RenderImage(source, mode, extraRows, shown)) return 0;
+  PaintRendered(shown, mode, path);
+  return 1;
+}
 
-  BITMAPINFO source = Image().m_sourceInfo;
+void CQelView::ReloadShownFile() {
+  const std::string file = Pane().m_strFileName;
+  if (file.empty()) return;
+  // The picture work file of a PDF or an Office file is read again at the reduction
+  // the view shows.
+  if (plat::IsPictureWorkFile(file) && Image().m_ImageSettings.m_nZoomIndex < 6) {
+    m_doc.Image().m_ImageSettings.m_nZoomIndex = Image().m_ImageSettings.m_nZoomIndex;
+  }
+  // The document keeps its kind unless the file read is a picture.
+  const int kind = m_doc.m_nFileKind;
+  m_doc.LoadDocument(file, Pane().m_nShownForm);
+  if (!IsImageKind(m_doc.m_nFileKind)) m_doc.m_nFileKind = kind;
+}
+
+bool CQelView::SourceImageInfo(BITMAPINFO& source) {
+  if (!HoldsPicture(*this)) return false;
+  // Settled for the source save too, so that the settings it leaves are a rendering's.
+  ChooseStages(Image().m_ImageSettings);
+  source = Image().m_sourceInfo;
   BITMAPINFOHEADER& h = source.bmiHeader;
   if (h.biClrUsed == 0 && h.biBitCount <= 8) h.biClrUsed = static_cast<uint32_t>(DibColorCount(h));
   const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(Image().m_nImageBitsSize));
-  if (imageBytes == 0) return 0;
+  if (imageBytes == 0) return false;
   if (h.biSizeImage == 0) h.biSizeImage = static_cast<uint32_t>(imageBytes);
+  return true;
+}
 
-  // A pending document save takes the image instead of showing it (also when the
-  // pane shows the document again before it performs the action): its result is the
-  // action's.
-  const ViewAction action = m_doc.m_nViewAction;
-  if (action.Is(ViewActionKind::kSaveSource)) {
-    m_doc.m_nViewAction = {};
-    const int saved = SaveSourceImage(action.saveCode, source);
-    m_doc.m_nViewActionResult = saved > 0 ? 0 : -1;
-    return saved;
-  }
-
+bool CQelView::RenderImage(const BITMAPINFO& source, RefreshMode mode, int extraRows, RenderedImage& shown) {
+  ImageConvertSettings& s = Image().m_ImageSettings;
   if (Image().m_bFitToWindow > 0) {
     FitImageToWindow(mode);
     if (Image().m_bFitToWindow > 1) Image().m_bFitToWindow = 0;
   }
 
+  const BITMAPINFOHEADER& h = source.bmiHeader;
+  const size_t imageBytes = std::min(ImageBytes(h), static_cast<size_t>(Image().m_nImageBitsSize));
   const int zoom = std::clamp(s.m_nZoomIndex, 1, 9);
   const int64_t work = WorkSize(s, imageBytes, h.biBitCount, m_doc.m_nBmpDataLimit);
-  BITMAPINFO display = source;
+  BITMAPINFO& display = shown.info;
+  display = source;
   const bool convert = (Region().m_nRegionCount == 0 || s.m_bTo24) &&
                        (s.m_bWork24 || s.m_bTransform || zoom != 5 || s.m_bActive || s.m_nFitTenths ||
                         s.m_nColorPhase || s.m_bCharMode);
@@ -207,20 +220,20 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
       !FitRows(b, bSize, &m_doc.m_allocHook)) {
     Image().m_pDisplayBitmap.GiveBack(std::move(b));
     AfxMessageBox(OutOfMemoryText(" 661"));
-    return 0;
+    return false;
   }
-  const uint8_t* shown = b.data();
-  size_t shownSize = b.size();
+  shown.bits = b.data();
+  shown.size = b.size();
   if (convert) {
     std::memcpy(a.data(), Image().m_pImageBits, imageBytes);
     if (!ConvertImage(a, b, display, s, Pane().m_nShownKind, Region().m_rcRegion)) {
       Image().m_pDisplayBitmap.reset();
-      return 0;
+      return false;
     }
   } else {
     if (asItIs) {
-      shown = Image().m_pImageBits;
-      shownSize = imageBytes;
+      shown.bits = Image().m_pImageBits;
+      shown.size = imageBytes;
     } else {
       std::memcpy(b.data(), Image().m_pImageBits, imageBytes);
     }
@@ -230,31 +243,32 @@ int CQelView::RefreshImage(RefreshMode mode, const std::string& path, int extraR
     }
   }
   a = DisplayPicture::Rows();
-  shownSize = std::min(ImageBytes(display.bmiHeader), shownSize);
+  shown.size = std::min(ImageBytes(display.bmiHeader), shown.size);
   // Stages that keep the size but put pixels elsewhere (a size that changed says so itself).
   Region().m_bDisplayMoved = convert && (s.m_bMirror == 1 || s.m_bFlip == 1 || s.m_nRotation > 0 ||
                               (s.m_bActive && s.m_bTransform && s.m_bCutOut == 1));
   if (asItIs) {
-    Image().m_pDisplayBitmap.ShowShared(Image().m_sharedImage, shown, shownSize, display);
+    Image().m_pDisplayBitmap.ShowShared(Image().m_sharedImage, shown.bits, shown.size, display);
   } else {
-    Image().m_pDisplayBitmap.ShowOwn(std::move(b), shownSize, display);
+    Image().m_pDisplayBitmap.ShowOwn(std::move(b), shown.size, display);
   }
+  return true;
+}
 
+void CQelView::PaintRendered(RenderedImage& shown, RefreshMode mode, const std::string& path) {
   if (mode != RefreshMode::kQuiet) ShowImageStatus(0);
-  if (mode == RefreshMode::kWriteBmp) ReplaceFileWith(path, BuildBmpFile(shown, display));
-  if (mode == RefreshMode::kKeepScroll) {
+  if (mode == RefreshMode::kWriteBmp) ReplaceFileWith(path, BuildBmpFile(shown.bits, shown.info));
+  const bool keepScroll = mode == RefreshMode::kKeepScroll;
+  if (keepScroll) {
     ++m_doc.m_nLockUpdateDepth;
     if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(Pane().m_nPane);
   }
-  PaintImage(shown, shownSize, display, mode == RefreshMode::kKeepScroll ? 3 : 0);
-  if (mode == RefreshMode::kKeepScroll) {
-    if (--m_doc.m_nLockUpdateDepth <= 0) {
-      m_doc.m_nLockUpdateDepth = 0;
-      if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
-    }
+  PaintImage(shown.bits, shown.size, shown.info, keepScroll ? 3 : 0);
+  if (keepScroll && --m_doc.m_nLockUpdateDepth <= 0) {
+    m_doc.m_nLockUpdateDepth = 0;
+    if (g_pMainFrame) g_pMainFrame->Ui().LockWindowUpdate(0);
   }
   SetTimer(ImageRepaintTimer(Pane().m_nPane), 10);
-  return 1;
 }
 
 int CQelView::ConvertImage(uint8_t* aBits, size_t aSize, uint8_t* bBits, size_t bSize, BITMAPINFO& info,

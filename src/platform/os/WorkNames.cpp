@@ -55,6 +55,11 @@ std::string NewWorkFileName() {
   return std::string(kPrefix) + std::to_string(getpid()) + "-" + UniqueSuffix() + std::string(kFileEnd);
 }
 
+bool IsPictureWorkFile(std::string_view winPath) {
+  const size_t name = kPictureWorkStem.size() + 3;
+  return winPath.size() >= name && winPath.substr(winPath.size() - name, kPictureWorkStem.size()) == kPictureWorkStem;
+}
+
 bool IsStaleWorkName(std::string_view name, bool isDirectory) {
   if (!Consume(name, kPrefix)) return false;
   if (!isDirectory) {

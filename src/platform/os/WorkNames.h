@@ -4,7 +4,8 @@
 // ".pelnorix-<kind>-<pid>-<six>" for a folder. A run that was killed leaves its work
 // behind; the next run that makes work in that folder removes the names of this form
 // whose process no longer lives, and nothing else (a running instance's work, and
-// any name of another form, stay).
+// any name of another form, stay). Also the name of the picture work file in the
+// temporary folder.
 #pragma once
 
 #include <optional>
@@ -26,6 +27,11 @@ bool IsStaleWorkName(std::string_view name, bool isDirectory);
 // Removes the stale work files and folders in winFolder ("" the current folder);
 // links of such names are removed as links.
 void RemoveStaleWork(std::string_view winFolder);
+// The picture a PDF or an Office file shows is written to the temporary folder as
+// "pdftmp." and the picture's three-letter extension ("pdftmp.jpg", "pdftmp.PNG").
+inline constexpr std::string_view kPictureWorkStem = "pdftmp.";
+// True when winPath ends in such a picture work file's name.
+bool IsPictureWorkFile(std::string_view winPath);
 // Makes a new work folder of kind inside winFolder (only the user may enter it), after
 // removing the stale work there; its Windows path, or nullopt.
 std::optional<std::string> MakeHiddenWorkFolder(std::string_view winFolder, WorkKind kind);

@@ -100,6 +100,25 @@ TEST_F(EditRoadsTest, RotateWithARegionTurnsTheRegionFault) {
   EXPECT_EQ(Differ("undone.png", "once.png"), "0");
 }
 
+// The file list's BMP save took the picture the pane was showing again: the source
+// was saved, but the pane was left blank ("no image is shown"). The pane shows it
+// again as the view renders it, and the save writes the source picture itself.
+TEST_F(EditRoadsTest, ListBmpSaveLeftThePaneBlankFault) {
+  Sh("convert g.bmp q.png");
+  const std::pair<const char*, const char*> changes[] = {
+      {"command ID_IMAGE_ZOOM_IN\n", "-sample 200%"},
+      {"command ID_IMAGE_ROTATE\n", "-rotate 90"},
+  };
+  for (const auto& [change, recipe] : changes) {
+    SCOPED_TRACE(change);
+    Sh("rm -f q.bmp shown.png");
+    Run(std::string("open q.png\n") + change + "list 1 q.png\nlist-command ID_IMAGE_SAVE_BMP\nsave-display shown.png\n");
+    EXPECT_EQ(Differ("q.bmp", "g.bmp"), "0");
+    Sh(std::string("convert g.bmp ") + recipe + " want.png");
+    EXPECT_EQ(Differ("shown.png", "want.png"), "0");
+  }
+}
+
 // A save under a name of no writable kind was rerouted to a BMP named ".bmp": the
 // code chosen is kept under the name given; only BMP bytes get a ".bmp" name.
 TEST_F(EditRoadsTest, UnknownExtensionKeepsTheCodeFault) {
