@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 

@@ -23,8 +23,8 @@ struct OfficeState;    // convert/office/OfficeState.h
 class SheetTables;     // convert/office/xls/SheetTables.h
 struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
 struct ArchiveState;   // archive/ArchiveState.h
-struct ArchiveStatus;  // archive/ArchiveStatus.h
-// The archive operations' modes (archive/ArchiveModes.h, archive/protect/SourceMode.h).
+struct ArchiveStatus;  // ops/ArchiveStatus.h
+// The archive operations' modes (ops/ArchiveModes.h, ops/SourceMode.h).
 enum class CompressMode : int;
 enum class PackMode : int;
 enum class PackMessages : int;

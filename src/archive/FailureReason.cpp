@@ -90,3 +90,14 @@ std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::s
   return std::nullopt;
 }
 
+ArchiveStatus RunCodec(const std::function<void()>& call) {
+  try {
+    call();
+    return ArchiveStatus::Done();
+  } catch (const codec::CodecError& e) {
+    ArchiveStatus s = ArchiveStatus::Fail();
+    s.codecCode = e.Code();
+    s.reason = CodeWithReason(e);
+    return s;
+  }
+}

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 

@@ -244,7 +244,7 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (ops/ArchiveModes.h), "
                                 "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
                                 "view's edit codes, refresh and save modes and save codes (CQelView::ImageEdit, RefreshMode, SaveImageMode, "
                                 "image/saving/ImageSaveFormats.h), table codes and arguments (richtext/TableKey.h); "

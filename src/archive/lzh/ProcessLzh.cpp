@@ -14,9 +14,9 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/unpack/ExtractTarget.h"
 #include "archive/FailureReason.h"

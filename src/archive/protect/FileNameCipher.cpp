@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/protect/CipherKey.h"
 #include "platform/os/Files.h"
 

@@ -9,8 +9,8 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/zip/ZipExtractOwn.h"
 #include "codec/zip/ZipRecords.h"
 #include "base/ConvertStatus.h"

@@ -13,9 +13,9 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/ArchiveState.h"
 #include "archive/FailureReason.h"
 #include "archive/pack/FileSpec.h"

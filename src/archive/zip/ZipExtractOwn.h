@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "codec/zip/ZipReader.h"
 
 class CQelDoc;

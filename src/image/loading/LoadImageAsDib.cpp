@@ -1,8 +1,8 @@
 // CQelDoc::LoadImageAsDib: any picture LoadImageFile reads, written as a BMP file
 // (the rich-text picture insertion and the file list's image joining use it).
 #include "app/QelDoc.h"
-#include "archive/ArchiveStatus.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/ArchiveStatus.h"
+#include "ops/SourceMode.h"
 #include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/saving/SaveFile.h"

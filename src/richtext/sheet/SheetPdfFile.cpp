@@ -14,7 +14,7 @@
 #include "app/Globals.h"
 #include "app/OverwriteQuestion.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"

@@ -3,7 +3,7 @@
 // must come back unchanged.
 #include <gtest/gtest.h>
 
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "support/TestEnv.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
+#include "ops/SourceMode.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 

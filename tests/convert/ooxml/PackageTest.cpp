@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "codec/CodecServices.h"
 #include "codec/ByteSink.h"
 #include "codec/zip/ZipWriter.h"

@@ -5,12 +5,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-
-namespace codec {
-class CodecError;
-}
 
 enum class ArchiveCode : int {
   kDone,           // the work was done
@@ -42,8 +37,3 @@ struct ArchiveStatus {
   // The codec's code of this failure is code.
   bool IsCodec(const char* code) const { return codecCode == code; }
 };
-
-// Runs a call of the codec (or of a sink it writes through); a CodecError it throws
-// becomes a failed status with the error's code and its "code reason" text. The one
-// place where the archive roads turn a codec exception into a status.
-ArchiveStatus RunCodec(const std::function<void()>& call);
