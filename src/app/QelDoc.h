@@ -30,10 +30,11 @@ enum class PackMode : int;
 enum class PackMessages : int;
 enum class ZipPacker : int;
 enum class ExtractMode : int;
+enum class ExtractOverwrite : int;
+class PackName;
 enum class LzhMode : int;
 enum class CipherDirection : int;
 enum class NameForm : int;
-enum class InflateMode : int;
 enum class SourceMode : int;
 struct MediaState;     // media/MediaState.h
 struct NetState;       // net/NetState.h

@@ -295,7 +295,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"if (!cx.doc->CompressToZip(CompressMode{10}).ok()) return -1;", {kBareArchive}},
       {"int ProcessLzh(std::string archive, std::string folder, int mode);", {kBareArchive}},
       {"std::string TranslateFileName(std::string path, int toPlain);", {kBareArchive}},
-      {"return WriteArchive(PackMode::kZip, 0, {zipName, fileSpec}, \"\", PackMessages::kShow, folder);", {}},
+      {"return WriteArchive(PackMode::kZip, PackName::Given(zipName), {fileSpec}, PackMessages::kShow, folder);", {}},
       {"doc.ConvertSource(SourceMode::kExpand, source, \"\").ok()", {}},
       {"cx.view->MediaCommand(4, 1);", {kBareMedia}},
       {"if (doc.m_nRecordState != 0) RecordWave(2);", {kBareMedia}},

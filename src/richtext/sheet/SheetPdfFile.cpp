@@ -15,6 +15,7 @@
 #include "app/OverwriteQuestion.h"
 #include "app/StringTable.h"
 #include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -68,7 +69,7 @@ std::string RowLimitText(int rows) {
 std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), PathPart::kWithoutExtension) + ".pdf");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return std::nullopt;
-  const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), NameForm::kStored);
+  const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), NameForm::kStored).path;
   // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
   if (view.GetDocument().RefuseFtpDriveSave(path)) {
     view.Pane().m_strKeyFailure = path + "\n" + LoadString(kFtpSiteRefused);

@@ -197,7 +197,7 @@ TEST_F(PackageTest, MembersArePlacedAsUnpackingIntoAFolderPlacesThem) {
   }
   // The own unpacking of the same archive into a folder agrees, case by case.
   const std::string folder = Win("unpacked");
-  ASSERT_FALSE(doc_->ExtractZip(ExtractMode::kOwn, path, folder, 1, 0, nullptr).ok());
+  ASSERT_FALSE(doc_->ExtractZip(ExtractMode::kOwn, path, folder, ExtractOverwrite::kReplace).ok());
   for (const auto& c : cases) {
     const auto st = plat::Stat(folder + "\\" + c.rel);
     EXPECT_EQ(st && !st->isDirectory, c.part) << c.rel;
