@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 
@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
   if (!plat::IsDirectory(tree)) return 1;
   const auto start = std::chrono::steady_clock::now();
   const ArchiveStatus result =
-      doc.WriteArchive(PackMode::kZip, 0, {plat::FromHostPath(argv[3]), "*.*"}, "", PackMessages::kQuiet, tree);
+      doc.WriteArchive(PackMode::kZip, PackName::Given(plat::FromHostPath(argv[3])), {"*.*"}, PackMessages::kQuiet, tree);
   const auto ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   std::printf("%.1f\n", ms);
   return result.ok() ? 0 : 1;

@@ -23,17 +23,18 @@ struct OfficeState;    // convert/office/OfficeState.h
 class SheetTables;     // convert/office/xls/SheetTables.h
 struct SheetSummary;   // convert/office/xls/WorkbookWalk.h
 struct ArchiveState;   // archive/ArchiveState.h
-struct ArchiveStatus;  // archive/ArchiveStatus.h
-// The archive operations' modes (archive/ArchiveModes.h, archive/protect/SourceMode.h).
+struct ArchiveStatus;  // ops/ArchiveStatus.h
+// The archive operations' modes (ops/ArchiveModes.h, ops/SourceMode.h).
 enum class CompressMode : int;
 enum class PackMode : int;
 enum class PackMessages : int;
 enum class ZipPacker : int;
 enum class ExtractMode : int;
+enum class ExtractOverwrite : int;
+class PackName;
 enum class LzhMode : int;
 enum class CipherDirection : int;
 enum class NameForm : int;
-enum class InflateMode : int;
 enum class SourceMode : int;
 struct MediaState;     // media/MediaState.h
 struct NetState;       // net/NetState.h

@@ -12,14 +12,14 @@
 #include "app/StringTable.h"
 #include "app/ViewCodes.h"
 #include "archive/ArchiveCommands.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "archive/pack/PackList.h"
 #include "archive/protect/CipherKey.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/SourceMode.h"
 #include "base/AsciiCase.h"
 #include "filelist/FlistView.h"
 #include "frame/MainFrame.h"
@@ -77,7 +77,7 @@ int CompressLzh(CommandContext& cx, const std::string& item) {
   bool packed = false;
   if (ResolvedFolder(base)) {
     const std::string name = CQelDoc::GetPathPart(item, PathPart::kName);
-    packed = cx.doc->WriteArchive(PackMode::kLzh, 2, {"", name}, "", PackMessages::kShow, base).ok();
+    packed = cx.doc->WriteArchive(PackMode::kLzh, PackName::FromSource(), {name}, PackMessages::kShow, base).ok();
   }
   ShowResult(cx, packed ? item + ".lzh" : "");
   return packed ? 0 : -1;
@@ -95,7 +95,7 @@ int Unpack(CommandContext& cx, const std::string& item) {
     AfxMessageBox(plat::ShownPath(item) + "\r\n" + plat::Utf8ToCp932Lossy("ZIP・LZH書庫ではないため解凍できません。"));
     return -1;
   }
-  const ArchiveStatus result = ext == "zip" ? cx.doc->ExtractZip(ExtractMode::kCommand, item, folder, 0, 0, nullptr)
+  const ArchiveStatus result = ext == "zip" ? cx.doc->ExtractZip(ExtractMode::kCommand, item, folder, ExtractOverwrite::kAsk)
                                             : cx.doc->ProcessLzh(item, folder, LzhMode::kUnpack);
   ShowResult(cx, item);
   return result.ok() ? 0 : -1;
@@ -116,8 +116,9 @@ int Protect(CommandContext& cx, const std::string& item) {
 // document then stands for the item, not the copy in TMP: a save beside the shown
 // file, and the save dialog's proposal, go beside the user's protected file.
 int Expand(CommandContext& cx, const std::string& item) {
-  if (!cx.doc->RenameProtectedSource(item).ok()) return -1;
-  const std::string plain = cx.doc->m_strPathName;
+  const ArchiveStatus expanded = cx.doc->RenameProtectedSource(item);
+  if (!expanded.ok()) return -1;
+  const std::string plain = expanded.path;
   const int result = cx.doc->LoadDocument(plain);
   plat::RemoveFile(plain);
   cx.doc->m_strPathName = item;
@@ -178,7 +179,7 @@ int RenameAll(CommandContext& cx, NameForm form) {
   int failed = 0;
   std::string last;
   for (const std::string& path : Targets(cx)) {
-    const std::string to = cx.doc->TranslateFileName(path, form);
+    const std::string to = cx.doc->TranslateFileName(path, form).path;
     std::string why;
     if (to == path) {
       why = UntranslatedReason(path, form);

@@ -2,6 +2,7 @@
 // reading of ZIP member names.
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
+#include "ops/ArchiveStatus.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Process.h"
 
@@ -24,9 +25,10 @@ const CUnzipEntry::Run& CUnzipEntry::Get() const {
   return run_;
 }
 
-void CQelDoc::InitArchive() {
+ArchiveStatus CQelDoc::InitArchive() {
   Archive().m_pfnUnZip.Forget();
   Archive().m_zipProgram.Forget();
+  return ArchiveStatus::Done();
 }
 
 std::string CQelDoc::ZipMemberName(std::string_view stored, bool flaggedUtf8, bool* exact) const {

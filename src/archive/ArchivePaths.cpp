@@ -143,7 +143,7 @@ void CollectTreeFiles(std::string_view base, std::string_view path, std::vector<
       base, path,
       [&](const FileInfo& info, const std::string& name) {
         FileEntry e;
-        e.compressedSize = e.uncompressedSize = info.size;
+        e.uncompressedSize = info.size;
         e.year = info.year;
         e.month = info.month;
         e.day = info.day;

@@ -33,8 +33,6 @@ struct FileInfo {
 
 // One member to be written to a ZIP archive.
 struct FileEntry {
-  uint32_t signature = 0x04034b50;
-  int64_t compressedSize = 0;
   int64_t uncompressedSize = 0;  // -2 marks a folder
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   std::string name;  // archive form: '/' separators, a folder ends with '/'

@@ -57,7 +57,6 @@ struct ArchiveState {
   CUnzipEntry m_pfnUnZip;
   int m_bUtf8Names = 0;     // member names read by the own ZIP reader are UTF-8
   int m_bEncryptNames = 0;  // new protected files get enciphered names
-  int m_bZipError = 0;      // set by the codec on an error that it does not throw
   // The outside programs that pack: zip and lha, which is asked on first use whether
   // it can create archives (-1 not asked yet, 0 no, 1 yes).
   COutsideProgram m_zipProgram{"zip"};

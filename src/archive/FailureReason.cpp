@@ -6,6 +6,7 @@
 
 #include "codec/CodecError.h"
 #include "codec/MemberPath.h"
+#include "frame/MainFrame.h"
 #include "codec/ErrorCodes.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
@@ -90,3 +91,23 @@ std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::s
   return std::nullopt;
 }
 
+ArchiveStatus FinishedLeavingOut(const std::string& archive, size_t count, Loss loss) {
+  if (count == 0) return ArchiveStatus::Done();
+  const std::string n = std::to_string(count);
+  AfxNote(plat::ShownPath(archive) +
+          plat::Utf8ToCp932Lossy(loss == Loss::NotStored ? " : 警告 : リンクと特殊ファイル " + n + " 個を格納せずに作成しました"
+                                                         : " : 警告 : " + n + " 個のメンバーを書き出さずに解凍しました"));
+  return ArchiveStatus::Done().WarnIf(true);
+}
+
+ArchiveStatus RunCodec(const std::function<void()>& call) {
+  try {
+    call();
+    return ArchiveStatus::Done();
+  } catch (const codec::CodecError& e) {
+    ArchiveStatus s = ArchiveStatus::Fail();
+    s.codecCode = e.Code();
+    s.reason = CodeWithReason(e);
+    return s;
+  }
+}

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "ops/ArchiveStatus.h"
 
 namespace codec {
 class CodecError;
@@ -28,3 +31,16 @@ std::string CodeWithReason(const char* code, const std::string& reason = "");
 // be unpacked below folder ("026 reason (sizes)"): more than the free space there, or
 // one file past the process's file-size limit. nullopt when they fit.
 std::optional<std::string> NoRoomReason(uint64_t total, uint64_t largest, std::string_view folder);
+
+// What a road that finished left out: links and special files a pack did not store,
+// members an unpack did not write.
+enum class Loss { NotStored, NotUnpacked };
+// The status of a road that finished over archive: done, or, when count things were
+// left out, warned, said once at the end with the archive's name and the count (each
+// thing left out was named where it was met).
+ArchiveStatus FinishedLeavingOut(const std::string& archive, size_t count, Loss loss);
+
+// Runs a call of the codec (or of a sink it writes through); a CodecError it throws
+// becomes a failed status with the error's code and its "code reason" text. The one
+// place where the archive roads turn a codec exception into a status.
+ArchiveStatus RunCodec(const std::function<void()>& call);

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
+#include "ops/SourceMode.h"
 #include "codec/CodecTestSupport.h"
 #include "support/TestFiles.h"
 

@@ -52,7 +52,7 @@ std::map<std::string, std::string> Unpacked(const std::string& archiveHost) {
   if (archiveHost.ends_with(".lzh"))
     doc.ProcessLzh(plat::FromHostPath(archiveHost), target, LzhMode::kUnpack);
   else
-    doc.ExtractZip(ExtractMode::kOwn, plat::FromHostPath(archiveHost), target, 0, 0, nullptr);
+    doc.ExtractZip(ExtractMode::kOwn, plat::FromHostPath(archiveHost), target, ExtractOverwrite::kAsk);
   plat::SetCurrentDirectory("\\tmp");
   std::map<std::string, std::string> files;
   for (const auto& e : fs::recursive_directory_iterator(out.HostPath("x"))) {
@@ -112,7 +112,7 @@ TEST(LinkFault, DecipheredNameThatIsAPathIsRefusedAndTheFileStays) {
   const std::vector<Case> cases{{"..\\..\\X", "up two folders"}, {"..", "the parent"}, {"C:X", "a drive"},
                                 {"x/y", "a slash"},               {"a\x01z", "a control byte"}, {".", "the folder"}};
   for (const Case& c : cases) {
-    const std::string cipher = doc.CipherFileName(CipherDirection::kEncipher, c.plain);
+    const std::string cipher = doc.CipherFileName(CipherDirection::kEncipher, c.plain).path;
     ASSERT_NE(cipher.rfind("#~$_", 0), 0u) << c.escaped;
     const std::string stored = dir.HostPath("a/b/#~$_" + cipher + ".txt");
     testenv::WriteHostFile(stored, "kept in place");

@@ -231,7 +231,7 @@ TEST(CompressFault, CompressAsksBeforeReplacingAFileOfTheArchiveName) {
     CMainFrame frame;
     CQelDoc doc(out.Win() + "\\program", &frame);
     doc.Archive().m_pfnUnZip = nullptr;
-    ASSERT_TRUE(doc.ExtractZip(ExtractMode::kOwn, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", 0, 0, nullptr).ok());
+    ASSERT_TRUE(doc.ExtractZip(ExtractMode::kOwn, plat::FromHostPath(dir.HostPath("tree.zip")), out.Win() + "\\x", ExtractOverwrite::kAsk).ok());
     EXPECT_EQ(testenv::ReadHostFile(out.HostPath("x/sub/a.txt")), "packed") << programs;
     plat::SetCurrentDirectory("\\tmp");
     EXPECT_EQ(Leftovers(dir.Host(), {"tree", "tree.zip", "script", "home"}), std::vector<std::string>{});
@@ -306,6 +306,7 @@ TEST_F(ProtectFault, ExpandingAProtectedBombStaysWithinTheVolume) {
     text.insert(text.end(), part.begin(), part.end());
   }
   WriteFile("fits.=txt", DeflatedZip("fits.txt", text, static_cast<uint32_t>(text.size())));
-  ASSERT_TRUE(doc_->ConvertSource(SourceMode::kExpand, Win("fits.=txt"), "").ok());
-  EXPECT_EQ(Read(doc_->m_strPathName), ToString(text));
+  const ArchiveStatus expanded = doc_->ConvertSource(SourceMode::kExpand, Win("fits.=txt"), "");
+  ASSERT_TRUE(expanded.ok());
+  EXPECT_EQ(Read(expanded.path), ToString(text));
 }

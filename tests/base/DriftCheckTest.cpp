@@ -246,7 +246,7 @@ TEST(DriftCheck, NoRawReadsOfFileBytesAndNoBareProtocolNumbers) {
   std::ostringstream report;
   for (const Finding& f : found) report << f.where << " [" << kRuleNames[f.rule] << "] " << f.text << "\n";
   EXPECT_TRUE(found.empty()) << "read file bytes through ByteCursor; name file kinds (app/FileKind.h), record types "
-                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (archive/ArchiveModes.h), "
+                                "(convert/office/xls/BiffRecord.h, ppt/PptRecord.h, OfficeArt.h), modes (ops/ArchiveModes.h), "
                                 "media codes (media/MediaCodes.h), view requests, actions and timers (app/ViewCodes.h) and the image "
                                 "view's edit codes, refresh and save modes and save codes (CQelView::ImageEdit, RefreshMode, SaveImageMode, "
                                 "image/saving/ImageSaveFormats.h), table codes and arguments (richtext/TableKey.h); "
@@ -297,7 +297,7 @@ TEST(DriftCheck, RulesCatchTheirForms) {
       {"if (!cx.doc->CompressToZip(CompressMode{10}).ok()) return -1;", {kBareArchive}},
       {"int ProcessLzh(std::string archive, std::string folder, int mode);", {kBareArchive}},
       {"std::string TranslateFileName(std::string path, int toPlain);", {kBareArchive}},
-      {"return WriteArchive(PackMode::kZip, 0, {zipName, fileSpec}, \"\", PackMessages::kShow, folder);", {}},
+      {"return WriteArchive(PackMode::kZip, PackName::Given(zipName), {fileSpec}, PackMessages::kShow, folder);", {}},
       {"doc.ConvertSource(SourceMode::kExpand, source, \"\").ok()", {}},
       {"cx.view->MediaCommand(4, 1);", {kBareMedia}},
       {"if (doc.m_nRecordState != 0) RecordWave(2);", {kBareMedia}},

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "filelist/FlistView.h"
 #include "net/NetState.h"
 #include "support/NetServers.h"

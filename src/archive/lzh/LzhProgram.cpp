@@ -9,7 +9,7 @@
 
 #include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/FailureReason.h"
 #include "base/CheckedSize.h"
 #include "codec/CodecError.h"

@@ -14,9 +14,9 @@
 
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/unpack/ExtractTarget.h"
 #include "archive/FailureReason.h"
@@ -40,8 +40,10 @@ namespace {
 // first), 0 for the file that was there before the unpack.
 using KeptMembers = std::unordered_map<std::string, int>;
 
-// Says which of the members of one name was kept, after a later one was written or declined.
-void NoteKeptMember(const std::string& path, int kept) {
+// Says which of the members of one name was kept, after a later one was written or
+// declined; the member not kept is counted in skipped.
+void NoteKeptMember(const std::string& path, int kept, size_t& skipped) {
+  ++skipped;
   AfxNote(plat::ShownPath(path) + plat::Utf8ToCp932Lossy(" : 同じ名前のメンバーが複数あります。") +
           (kept > 0 ? plat::Utf8ToCp932Lossy(std::to_string(kept) + "番目のメンバーを残しました。")
                     : plat::Utf8ToCp932Lossy("元のファイルを残しました。")));
@@ -52,7 +54,7 @@ void NoteKeptMember(const std::string& path, int kept) {
 // A later member of a name met before is asked about like any file in its way
 // (when the target asks), and which one was kept is said.
 void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, CExtractTarget& target, int ordinal,
-                 KeptMembers& kept) {
+                 KeptMembers& kept, size_t& skipped) {
   bool isFolder = false;
   std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
   if (!rel) {
@@ -82,7 +84,7 @@ void WriteMember(const codec::CLzhHeader& h, std::span<const uint8_t> archive, C
     return;
   }
   if (outcome == MemberOutcome::Written) earlier->second = ordinal;
-  NoteKeptMember(h.Path(), earlier->second);
+  NoteKeptMember(h.Path(), earlier->second, skipped);
 }
 
 // True when two file members share a name and the own reader decodes every member:
@@ -150,8 +152,10 @@ std::string ShortReason(const std::string& work, int64_t size) {
 // members whose data fails their CRC (which is 0 for any run of zero bytes): each
 // file it made is checked against its header's size and CRC, and one that fails is
 // removed from the work folder (never placed, so a file of its name stays) and
-// reported. The first failure's text ("code reason"), or "" when every one held.
-std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work, const ArchiveState& state) {
+// reported. The first failure's text ("code reason"), or "" when every one held; the
+// members of a name the program did not keep are counted in skipped.
+std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& work, const ArchiveState& state,
+                             size_t& skipped) {
   std::string first;
   // Of members of one name the program keeps the last: only that one is checked,
   // and the keeping is said.
@@ -206,7 +210,7 @@ std::string DropDamagedFiles(std::span<const uint8_t> image, const std::string& 
     } else if (h.hasFileCrc && crc.Value() != h.fileCrc) {
       text = CodeWithReason(codec::err::kLzhCrc);
     } else {
-      if (count[rel] > 1) NoteKeptMember(h.Path(), ordinals[i]);
+      if (count[rel] > 1) NoteKeptMember(h.Path(), ordinals[i], skipped);
       continue;
     }
     plat::RemoveFile(path);
@@ -226,13 +230,14 @@ ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target, 
   ArchiveStatus first;
   uint64_t pos = 0;
   KeptMembers kept;
+  size_t skipped = 0;
   for (int ordinal = 1, end = 0; !end; ++ordinal) {
     codec::CLzhHeader h;
     bool headerRead = false;
     const ArchiveStatus member = RunCodec([&] {
       end = h.Read(image, pos) < 0;
       headerRead = true;
-      if (!end) WriteMember(h, image, target, ordinal, kept);
+      if (!end) WriteMember(h, image, target, ordinal, kept, skipped);
     });
     if (member.ok()) continue;
     if (first.ok()) first = member;
@@ -240,7 +245,7 @@ ArchiveStatus UnpackOwn(std::span<const uint8_t> image, CExtractTarget& target, 
     const bool method = member.IsCodec(codec::err::kLzhMethod);
     AfxNote(plat::ShownPath(h.Path()) + " : " + (method ? h.method + " " + ReasonOfCode(member.codecCode) : member.reason));
   }
-  if (first.ok()) return first;
+  if (first.ok()) return FinishedLeavingOut(archive, skipped, Loss::NotUnpacked);
   AfxMessageBox(first.IsCodec(codec::err::kLzhMethod) ? LoadString(IDS_NEEDS_UNLHA) + LzhProgramNote(state)
                                                       : plat::ShownPath(archive) + "\r\n" + first.reason);
   return ArchiveStatus::Fail();
@@ -254,10 +259,12 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
     // The folder's contents, under names relative to it.
     if (!ResolvedFolder(folder)) return ArchiveStatus::Fail();
     LeftOut leftOut;
+    size_t notStored = 0;
     const std::optional<std::vector<std::string>> names =
-        WalkPackList(folder, ListFolderNames(InFolder(folder, "."), true, &leftOut.unnamed), leftOut);
+        WalkPackList(folder, ListFolderNames(InFolder(folder, "."), true, &leftOut.unnamed), leftOut, &notStored);
     if (!names || names->empty()) return ArchiveStatus::Fail();
-    return PackWithLzhProgram(Archive(), archive, folder, *names) == 0 ? ArchiveStatus::Done() : ArchiveStatus::Fail();
+    if (PackWithLzhProgram(Archive(), archive, folder, *names) != 0) return ArchiveStatus::Fail();
+    return FinishedLeavingOut(archive, notStored, Loss::NotStored);
   }
   plat::MakeDirectory(folder);
   const std::optional<std::string> resolved = ResolvedFolder(folder);
@@ -287,11 +294,12 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
   }
   if (program && MembersStayInside(image, target) && !SameNamesForTheOwnReader(image)) {
     std::string damaged;
+    size_t skipped = 0;
     std::optional<ArchiveStatus> placed = UnpackThroughWorkFolder(
         target,
         [&](const std::string& work) {
           const int status = UnpackWithLzhProgram(Archive(), archive, work, static_cast<int64_t>(largest));
-          if (status == 0) damaged = DropDamagedFiles(image, work, Archive());
+          if (status == 0) damaged = DropDamagedFiles(image, work, Archive(), skipped);
           return status;
         },
         [](int status) { return status == 0; });
@@ -308,7 +316,7 @@ ArchiveStatus CQelDoc::ProcessLzh(std::string archive, std::string folder, LzhMo
         std::optional<std::string> rel = SafeMemberPath(h.Path(), &isFolder);
         if (rel && (h.method == "-lhd-" || isFolder)) target.MakeFolders(*rel);
       }
-      return *placed;
+      return placed->ok() ? FinishedLeavingOut(archive, skipped, Loss::NotUnpacked) : *placed;
     }
   }
   return UnpackOwn(image, target, archive, Archive());

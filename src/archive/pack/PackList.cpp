@@ -9,10 +9,11 @@
 #include "platform/text/CodePage.h"
 
 std::optional<std::vector<std::string>> WalkPackList(std::string_view base, const std::vector<std::string>& sources,
-                                                     LeftOut leftOut) {
+                                                     LeftOut leftOut, size_t* notStored) {
   std::vector<FileEntry> entries;
   for (const std::string& s : sources) CollectTreeFiles(base, s, entries, &leftOut);
   if (!AcceptLeftOut(leftOut)) return std::nullopt;
+  if (notStored) *notStored = NotStored(leftOut);
   std::vector<std::string> names;
   names.reserve(entries.size());
   for (FileEntry& e : entries) names.push_back(std::move(e.name));
@@ -28,6 +29,8 @@ bool AcceptLeftOut(const LeftOut& leftOut) {
     AfxNote(plat::ShownPath(name) + " : " + TroubleReason(WriteTrouble::NotShiftJis) + plat::Utf8ToCp932Lossy("。格納できません"));
   return leftOut.unnamed.empty();
 }
+
+size_t NotStored(const LeftOut& leftOut) { return leftOut.links.size() + leftOut.specials.size(); }
 
 bool AllReadable(std::string_view base, const std::vector<std::string>& names) {
   bool all = true;

@@ -16,12 +16,15 @@
 // folder ending with '/'), with what the walk left out added to leftOut (which may
 // already hold what the sources' own listing left out). nullopt, each cause named,
 // when a name cannot be stored or a file cannot be read. Relative sources are taken
-// from base and stay relative.
+// from base and stay relative. *notStored, when given, is the count of links and
+// special files left out.
 std::optional<std::vector<std::string>> WalkPackList(std::string_view base, const std::vector<std::string>& sources,
-                                                     LeftOut leftOut = {});
+                                                     LeftOut leftOut = {}, size_t* notStored = nullptr);
 // Notes each link and special file as not stored, and each name Shift-JIS cannot
 // express as refused; false when there is such a name.
 bool AcceptLeftOut(const LeftOut& leftOut);
+// The links and special files left out: what a finished pack warns of.
+size_t NotStored(const LeftOut& leftOut);
 // Names each file of the list (folders end with '/') that cannot be opened for
 // reading, with the reason; false when there is one. Relative names are taken from base.
 bool AllReadable(std::string_view base, const std::vector<std::string>& names);

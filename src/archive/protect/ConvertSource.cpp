@@ -16,18 +16,18 @@
 #include "app/OverwriteQuestion.h"
 #include "app/QelDoc.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/FailureReason.h"
 #include "archive/Overwrite.h"
 #include "archive/protect/CipherKey.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/SourceMode.h"
 #include "base/Alloc.h"
 #include "base/AsciiCase.h"
-#include "base/ByteCursor.h"
 #include "base/CheckedSize.h"
+#include "codec/zip/ZipRecords.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -181,7 +181,7 @@ bool PackIntoWorkArchive(CQelDoc& doc, const std::string& source, const std::str
   const std::string folder = CQelDoc::GetPathPart(source, PathPart::kFolder);
   if (!folder.empty() && !ResolvedFolder(folder)) return false;
   plat::RemoveFile(archive);
-  return doc.WriteArchive(PackMode::kZip, 0, {archive, CQelDoc::GetPathPart(source, PathPart::kName)}, "",
+  return doc.WriteArchive(PackMode::kZip, PackName::Given(archive), {CQelDoc::GetPathPart(source, PathPart::kName)},
                           PackMessages::kQuiet, folder)
       .ok();
 }
@@ -215,15 +215,17 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, ArchiveS
   plat::File file;
   if (!file.Open(archive, plat::File::Mode::Read)) return "";
   const int64_t length = file.GetLength();
-  uint8_t head[30] = {};
-  if (length < 30 || file.Read(head, 30) != 30) return "";
+  uint8_t head[codec::LocalField::kSize] = {};
+  codec::ZipFixedPart fixed;
+  if (length < static_cast<int64_t>(sizeof head) || file.Read(head, sizeof head) != static_cast<int64_t>(sizeof head) ||
+      !codec::ReadLocalFixed(head, fixed))
+    return "";
   // A scrambled archive read with the wrong key does not start with a local header.
-  const ByteCursor header(head, sizeof head);
-  if (header.PeekU32LE(0) != 0x04034b50) {
+  if (fixed.header.signature != codec::kLocalSignature) {
     AfxMessageBox(IDS_WRONG_KEY);
     return "";
   }
-  const int nameLength = header.PeekU16LE(26);
+  const int nameLength = fixed.nameLength;
   std::string name(static_cast<size_t>(nameLength), '\0');
   if (file.Read(name.data(), nameLength) != nameLength) return "";
   for (const char sep : {'/', '\\'}) {
@@ -232,7 +234,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, ArchiveS
   }
   if (name.empty() || name == "." || name == "..") return "";
   const int64_t volume = std::min(ExpansionVolume(doc), kLargestMember);
-  const int64_t declared = header.PeekU32LE(22);
+  const int64_t declared = static_cast<int64_t>(fixed.header.uncompressedSize);
   // The member's declared size, and the archive holding it, within the volume.
   if (declared > volume || length > volume + 65536) {
     ShowSizeOver(volume);
@@ -249,7 +251,7 @@ std::string UnpackWorkArchive(CQelDoc& doc, const std::string& archive, ArchiveS
   if (file.Read(buffer.data(), length) != length) return "";
   file.Close();
   const ArchiveStatus unpacked =
-      doc.ExtractZip(ExtractMode::kCommand, archive, "", static_cast<int>(length), static_cast<int>(capacity), buffer.data());
+      doc.InflateZipInMemory(buffer.data(), static_cast<int>(length), buffer.data(), static_cast<int>(capacity));
   if (unpacked.code == ArchiveCode::kSizeOver) {
     // The stream gave more than its header said: refused as over the volume it claimed.
     ShowSizeOver(volume);
@@ -305,7 +307,7 @@ ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, s
     return ArchiveStatus::Fail();
   }
   if (!archived || mode == SourceMode::kExpandSchedule) {
-    if (mode == SourceMode::kExpand) doc.m_strPathName = scrambledInto;
+    if (mode == SourceMode::kExpand) done.path = scrambledInto;
     return done;
   }
 
@@ -322,7 +324,7 @@ ArchiveStatus Expand(CQelDoc& doc, SourceMode mode, const std::string& source, s
     plat::RemoveFile(member);
     return ArchiveStatus::Fail();
   }
-  doc.m_strPathName = expanded;
+  done.path = expanded;
   return done;
 }
 
@@ -385,7 +387,7 @@ ArchiveStatus Protect(CQelDoc& doc, SourceMode mode, std::string source, std::st
   // is chosen before anything is written, so an earlier file of that name is asked
   // about like any other.
   std::string stored = target;
-  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, NameForm::kStored);
+  if (doc.Archive().m_bEncryptNames == 1) stored = doc.TranslateFileName(target, NameForm::kStored).path;
   // A site's drive is no local folder: the write would go to the local path of that name.
   if (doc.RefuseFtpDriveSave(stored)) return ArchiveStatus::Fail();
   // A protected source named as its own target ("a.+txt" again) would be scrambled twice in place.
@@ -416,14 +418,13 @@ ArchiveStatus CQelDoc::ConvertSource(SourceMode mode, std::string source, std::s
 }
 
 ArchiveStatus CQelDoc::RenameProtectedSource(std::string path) {
-  m_strPathName = path;
-  const ArchiveStatus result = ConvertSource(SourceMode::kExpand, path, "");
+  ArchiveStatus result = ConvertSource(SourceMode::kExpand, path, "");
   if (result.code == ArchiveCode::kNoKey || result.code == ArchiveCode::kSizeOver) return result;
   const std::string ext = PlainExtension(path);
   const std::string expanded = TmpFolder() + "\\PelnorE" + PaneDigit(*this) + "." + ext;
   const std::string named = TmpFolder() + "\\TMP_" + GetPathPart(GetPathPart(path, PathPart::kName), PathPart::kStem) + "." + ext;
   plat::RemoveFile(named);
-  if (plat::RenameFile(expanded, named)) m_strPathName = named;
+  if (plat::RenameFile(expanded, named)) result.path = named;
   return result;
 }
 
@@ -449,7 +450,7 @@ ArchiveStatus CQelDoc::OnSaveSourceAs() {
   if (result.code == ArchiveCode::kSizeOver) return ArchiveStatus::Fail();
   if (result.code != ArchiveCode::kNoKey) {
     if (!result.ok()) return ArchiveStatus::Fail();
-    const std::string expanded = m_strPathName;
+    const std::string expanded = result.path;
     // A scrambled-only copy is cut at the volume it is shown in: a cut copy is never saved.
     const std::optional<plat::FileInfo> whole = plat::Stat(source), copy = plat::Stat(expanded);
     if (!IsArchivedMarker(MarkerOf(source)) && whole && copy && copy->size < whole->size) {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/protect/CipherKey.h"
 #include "platform/os/Files.h"
 
@@ -73,10 +74,8 @@ std::vector<uint8_t> Decode(std::string_view text) {
   return out;
 }
 
-}  // namespace
-
-std::string CQelDoc::CipherFileName(CipherDirection mode, std::string name) {
-  const std::optional<CipherKey> key = CipherKeyFromPwrd(m_astrSysValue[29]);
+std::string CipherName(const std::string& pwrd, CipherDirection mode, const std::string& name) {
+  const std::optional<CipherKey> key = CipherKeyFromPwrd(pwrd);
   if (!key) return std::string(kStoredMark) + name;
   if (mode == CipherDirection::kEncipher) {
     const std::string text = CheckCharacters(name) + name;
@@ -104,8 +103,8 @@ std::string CQelDoc::CipherFileName(CipherDirection mode, std::string name) {
   return std::string(kStoredMark) + name;
 }
 
-std::string CQelDoc::TranslateFileName(std::string path, NameForm form) {
-  if (path.empty() || !CipherKeyFromPwrd(m_astrSysValue[29])) return path;
+std::string TranslateName(const std::string& pwrd, const std::string& path, NameForm form) {
+  if (path.empty() || !CipherKeyFromPwrd(pwrd)) return path;
   const size_t lastDot = path.rfind('.');
   // Without a '.' the dot counts as one past the end: the extension part is empty.
   const size_t dot = lastDot == std::string::npos ? path.size() + 1 : lastDot;
@@ -115,7 +114,7 @@ std::string CQelDoc::TranslateFileName(std::string path, NameForm form) {
     if (mark == std::string::npos || mark == 0 || mark + kPlainMark.size() != dot) return path;
     const size_t slash = plat::FindLastSeparator(std::string_view(path).substr(0, mark));
     const size_t baseStart = slash == std::string::npos ? 0 : slash + 1;
-    const std::string cipher = CipherFileName(CipherDirection::kEncipher, path.substr(baseStart, mark - baseStart));
+    const std::string cipher = CipherName(pwrd, CipherDirection::kEncipher, path.substr(baseStart, mark - baseStart));
     // A base name too long to encipher comes back as it was: the path stays plain.
     if (cipher == path.substr(baseStart, mark - baseStart)) return path;
     return path.substr(0, baseStart) + std::string(kStoredMark) + cipher + tail;
@@ -123,5 +122,19 @@ std::string CQelDoc::TranslateFileName(std::string path, NameForm form) {
   const size_t mark = path.find(kStoredMark);
   if (mark == std::string::npos || mark == 0 || dot <= mark + kStoredMark.size()) return path;
   const size_t textStart = mark + kStoredMark.size();
-  return path.substr(0, mark) + CipherFileName(CipherDirection::kDecipher, path.substr(textStart, dot - textStart)) + tail;
+  return path.substr(0, mark) + CipherName(pwrd, CipherDirection::kDecipher, path.substr(textStart, dot - textStart)) + tail;
+}
+
+}  // namespace
+
+ArchiveStatus CQelDoc::CipherFileName(CipherDirection mode, std::string name) {
+  ArchiveStatus s = ArchiveStatus::Done();
+  s.path = CipherName(m_astrSysValue[29], mode, name);
+  return s;
+}
+
+ArchiveStatus CQelDoc::TranslateFileName(std::string path, NameForm form) {
+  ArchiveStatus s = ArchiveStatus::Done();
+  s.path = TranslateName(m_astrSysValue[29], path, form);
+  return s;
 }

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 
 class CExtractTarget;
 

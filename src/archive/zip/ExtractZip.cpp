@@ -1,5 +1,5 @@
-// CQelDoc::ExtractZip: unpacks a ZIP archive into a folder, or an archive image in
-// memory into the caller's buffer. The outside unzip program serves when asked for
+// CQelDoc::ExtractZip unpacks a ZIP archive into a folder, CQelDoc::InflateZipInMemory
+// an archive image in memory into the caller's buffer. The outside unzip program serves when asked for
 // and present; otherwise, and for archives whose names it would garble or whose
 // members it would write through or as symbolic links, the own reader does. Either
 // way a member replaces a file only when it came out whole (and, for the user's
@@ -17,8 +17,8 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "base/CheckedSize.h"
 #include "archive/ArchivePaths.h"
 #include "archive/unpack/ExtractTarget.h"
@@ -98,10 +98,8 @@ void NoteWalkStopped(const std::string& archive) {
 bool MethodKnown(const codec::CZipHeader& h) { return h.method == 0 || h.method == 8; }
 
 // Writes one member below the target: false when it was not written (said why).
-// *full is set instead when, with placeholder sizes, the member ran into the
-// caller's room: the end of the output, not a fault.
 bool WriteMember(CQelDoc& doc, codec::CZipReader& reader, const codec::ZipEntry& entry, CExtractTarget& target,
-                 const ZipRunOptions& options, bool* full) {
+                 const ZipRunOptions& options) {
   const codec::CZipHeader& h = entry.header;
   if (!MethodKnown(h)) {
     // A method the codec does not have: reported, and the rest still comes out.
@@ -129,21 +127,14 @@ bool WriteMember(CQelDoc& doc, codec::CZipReader& reader, const codec::ZipEntry&
   // A member that cannot be made, or does not decode whole, is reported and left out
   // (what was there stays); the members after it still come out. The time and the
   // read-only mark are the file's before it takes its name.
-  codec::ZipEntry member = entry;
-  if (options.codec.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
   MemberStamp stamp;
   stamp.mtime = target.LocalTime(h.year, h.month, h.day, h.hour, h.minute, h.second);
   stamp.readOnly = reader.FromDirectory() && (h.externalAttributes & 0x01);
   const ArchiveStatus wrote = RunCodec([&] {
     target.WriteFile(
-        *rel, [&](codec::CByteSink& sink) { reader.Extract(member, sink, options.codec); },
-        options.codec.placeholderSizes, stamp, nullptr);
+        *rel, [&](codec::CByteSink& sink) { reader.Extract(entry, sink, options.codec); }, false, stamp, nullptr);
   });
   if (wrote.ok()) return true;
-  if (options.codec.placeholderSizes && wrote.IsCodec(codec::err::kSizeMismatch)) {
-    *full = true;
-    return true;
-  }
   AfxNote(name + " : " + wrote.reason);
   ReportCodecError(wrote.codecCode.c_str());
   return false;
@@ -177,10 +168,8 @@ ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const
       refused = true;
       return;
     }
-    bool full = false;
     for (const codec::ZipEntry& entry : reader.Entries()) {
-      if (!WriteMember(doc, reader, entry, target, options, &full)) failed = true;
-      if (full) break;
+      if (!WriteMember(doc, reader, entry, target, options)) failed = true;
     }
   });
   if (!run.ok()) {
@@ -190,8 +179,7 @@ ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const
   return run.ok() && !refused && !failed ? ArchiveStatus::Done() : ArchiveStatus::Fail();
 }
 
-ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity,
-                              const ZipRunOptions& options) {
+ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity) {
   // The output goes straight into the caller's buffer unless the archive image lies
   // in it; then into a block of its own, copied over at the end.
   const std::less<const uint8_t*> before;
@@ -212,7 +200,7 @@ ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint
     limits.total = static_cast<uint64_t>(std::max(outputCapacity, 0));
     codec::CZipReader reader(image, limits);
     for (const codec::ZipEntry& entry : reader.Entries()) {
-      if (reader.WalkCut() && &entry == &reader.Entries().back() && !options.codec.placeholderSizes) {
+      if (reader.WalkCut() && &entry == &reader.Entries().back()) {
         cut = true;
         break;
       }
@@ -220,14 +208,10 @@ ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint
         unknownMethod = true;
         continue;
       }
-      codec::ZipEntry member = entry;
-      if (options.codec.placeholderSizes) member.header.uncompressedSize = options.placeholderLimit;
-      reader.Extract(member, memory, options.codec);
+      reader.Extract(entry, memory, {});
     }
   });
-  // With placeholder sizes the caller's room is the end of the output, not a fault.
-  const bool full = options.codec.placeholderSizes && run.IsCodec(codec::err::kSizeMismatch);
-  if (!run.ok() && !full) {
+  if (!run.ok()) {
     ReportCodecError(run.codecCode.c_str());
     return ArchiveStatus::Fail();
   }
@@ -235,7 +219,7 @@ ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint
   const size_t copy = static_cast<size_t>(memory.Kept());
   if (!direct) std::memcpy(output, block.data(), copy);
   if (unknownMethod) return ArchiveStatus::Fail();
-  return full || cut || memory.Overflowed() ? ArchiveStatus::Fail(ArchiveCode::kSizeOver) : ArchiveStatus::Done(static_cast<int64_t>(copy));
+  return cut || memory.Overflowed() ? ArchiveStatus::Fail(ArchiveCode::kSizeOver) : ArchiveStatus::Done(static_cast<int64_t>(copy));
 }
 
 namespace {
@@ -342,22 +326,23 @@ std::optional<ArchiveStatus> ExtractWithProgram(CQelDoc& doc, const std::string&
 
 }  // namespace
 
-ArchiveStatus CQelDoc::ExtractZip(ExtractMode mode, std::string archive, std::string folder, int inputLength,
-                                  int outputCapacity, uint8_t* buffer) {
-  // Memory mode is the own codec's: the program cannot fill the buffer. A mode
-  // that asks for the program takes the own codec too when there is none.
-  if (inputLength >= 2 && outputCapacity != 0 && buffer)
-    return InflateZipImage(*this, {buffer, static_cast<size_t>(inputLength)}, buffer, outputCapacity, {});
-  // A given input length in file mode overwrites without asking (work folders).
+ArchiveStatus CQelDoc::ExtractZip(ExtractMode mode, std::string archive, std::string folder, ExtractOverwrite overwrite) {
   ZipRunOptions options;
-  options.askOverwrite = inputLength <= 0;
+  options.askOverwrite = overwrite == ExtractOverwrite::kAsk;
   // Esc, once taken, ends this unpack on whichever road it comes.
   bool stopped = false;
   options.stop = [&stopped] { return stopped || (stopped = g_pMainFrame && g_pMainFrame->CheckUserAbort() != 0); };
+  // A mode that asks for the program takes the own codec when there is none.
   if (mode != ExtractMode::kOwn && Archive().m_pfnUnZip) {
     // The program failed, or may not unpack the archive, and placed nothing: the own
     // codec tells member by member.
     if (std::optional<ArchiveStatus> done = ExtractWithProgram(*this, archive, folder, options)) return *done;
   }
   return ExtractZipToFolder(*this, archive, folder, options);
+}
+
+ArchiveStatus CQelDoc::InflateZipInMemory(const uint8_t* image, int length, uint8_t* output, int capacity) {
+  // The program cannot fill a buffer: the own codec's road.
+  if (!image || !output || length < 2 || capacity <= 0) return ArchiveStatus::Fail();
+  return InflateZipImage(*this, {image, static_cast<size_t>(length)}, output, capacity);
 }

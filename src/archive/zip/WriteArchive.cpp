@@ -15,8 +15,8 @@
 #include "app/QelDoc.h"
 #include "archive/ArchiveState.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/ArchivePaths.h"
 #include "archive/FailureReason.h"
 #include "archive/pack/FileSpec.h"
@@ -72,22 +72,15 @@ bool SameFile(const std::string& a, const std::string& b) {
   return std::filesystem::equivalent(*ha, *hb, ec) && !ec;
 }
 
-std::string ArchiveName(const CQelDoc& doc, PackMode mode, int& count, const std::vector<std::string>& paths,
-                        const std::string& given) {
-  if (!given.empty() && mode != PackMode::kZipNamed) return given;
-  if (count == 0) {
-    count = 2;
-    return paths.empty() ? std::string() : paths[0];
-  }
-  if (count <= 1 || paths.size() < 2) return given;
-  std::string name = mode == PackMode::kZipNamed ? given : paths[1];
+// The archive's name: as given, or made from the first source.
+std::string ArchiveName(const CQelDoc& doc, PackMode mode, const PackName& given, const std::vector<std::string>& sources) {
+  if (!given.made()) return given.path();
+  if (sources.empty()) return "";
+  std::string name = sources[0];
   if (doc.m_nStartMode == 1) name = "C:\\ARCHTMP\\" + name;
   if (!name.empty() && (name.back() == '/' || name.back() == '\\') && plat::FindLastSeparator(name) == name.size() - 1)
     name.back() = '_';
-  if (count > 2 && mode != PackMode::kZipNamed) name += "##";
-  if (mode == PackMode::kZip) name += ".zip";
-  if (mode == PackMode::kLzh) name += ".lzh";
-  return name;
+  return name + (mode == PackMode::kZip ? ".zip" : ".lzh");
 }
 
 // Writes the entries (relative to folder) into the archive's work file; the file
@@ -127,7 +120,7 @@ ArchiveStatus WriteEntries(const std::vector<FileEntry>& entries, const std::str
 
 }  // namespace
 
-ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::string> paths, std::string archiveName,
+ArchiveStatus CQelDoc::WriteArchive(PackMode mode, PackName name, std::vector<std::string> sourceSpecs,
                                     PackMessages messages, std::string folder) {
   if (g_pMainFrame) g_pMainFrame->Ui().BeginWaitCursor();
   struct EndWait {
@@ -138,12 +131,12 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::s
   const bool quiet = messages == PackMessages::kQuiet;
 
   // The archive as the caller named it (in messages), and where it is written.
-  const std::string named = ArchiveName(*this, mode, count, paths, archiveName);
+  const std::string named = ArchiveName(*this, mode, name, sourceSpecs);
   const std::string archive = InFolder(folder, named);
   std::vector<std::string> sources;
   LeftOut leftOut;
-  for (int i = 1; i < count && i < static_cast<int>(paths.size()); ++i) {
-    const std::string p = plat::WithoutTrailingSeparators(paths[i]);
+  for (const std::string& spec : sourceSpecs) {
+    const std::string p = plat::WithoutTrailingSeparators(spec);
     for (std::string& s : ExpandFileSpec(folder, p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 
@@ -154,9 +147,10 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::s
     }
     // A name that cannot be stored, or a file that cannot be read, refuses the pack
     // (each named); the program's own failure is the archive's.
-    const std::optional<std::vector<std::string>> names = WalkPackList(folder, sources, leftOut);
+    size_t notStored = 0;
+    const std::optional<std::vector<std::string>> names = WalkPackList(folder, sources, leftOut, &notStored);
     const int packed = names && !names->empty() ? PackWithLzhProgram(Archive(), archive, folder, *names) : -2;
-    if (packed == 0) return ArchiveStatus::Done();
+    if (packed == 0) return FinishedLeavingOut(named, notStored, Loss::NotStored);
     if (!quiet) AfxMessageBox(plat::ShownPath(named) + "\r\n" + LoadString(IDS_CANNOT_MAKE) + LzhPackReason(packed, folder));
     return ArchiveStatus::Fail();
   }
@@ -168,7 +162,6 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::s
   std::erase_if(entries, [&](const FileEntry& e) { return SameFile(InFolder(folder, e.name), archive); });
   if (entries.empty()) return ArchiveStatus::Fail(ArchiveCode::kNothingToPack);
 
-  Archive().m_bZipError = 0;
   plat::WorkFile work;
   std::string member;  // the file being read, named in its failure
   if (const ArchiveStatus wrote = WriteEntries(entries, folder, work, archive, &member); !wrote.ok()) {
@@ -177,14 +170,9 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, int count, std::vector<std::s
     AfxMessageBox(plat::ShownPath(member.empty() ? named : member) + " : " + wrote.reason);
     return wrote;
   }
-  if (Archive().m_bZipError == 1) {
-    work.Discard();
-    if (!quiet) AfxMessageBox(std::string("ZIP compression error"));
-    return ArchiveStatus::Fail();
-  }
   if (!work.CommitAs(archive)) {
     if (!quiet) AfxMessageBox(plat::ShownPath(named) + " : " + CodeWithReason(codec::err::kArchiveOpen, ErrnoReason(errno)));
     return ArchiveStatus::Fail();
   }
-  return ArchiveStatus::Done();
+  return FinishedLeavingOut(named, NotStored(leftOut), Loss::NotStored);
 }

@@ -13,9 +13,9 @@
 
 #include "app/Globals.h"
 #include "app/QelDoc.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchivePaths.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "archive/ArchiveState.h"
 #include "archive/FailureReason.h"
 #include "archive/pack/FileSpec.h"
@@ -67,7 +67,7 @@ ArchiveStatus CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, Zi
   bool ascii = IsAscii(zipName);
   for (const std::string& n : names) ascii = ascii && IsAscii(n);
   const auto ownWriter = [&] {
-    return WriteArchive(PackMode::kZip, 0, {zipName, fileSpec}, "", PackMessages::kShow, folder);
+    return WriteArchive(PackMode::kZip, PackName::Given(zipName), {fileSpec}, PackMessages::kShow, folder);
   };
   if (packer == ZipPacker::kOwn || !Archive().m_zipProgram.Present() || !ascii) return ownWriter();
 
@@ -79,7 +79,8 @@ ArchiveStatus CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, Zi
   std::optional<std::string> cwd = plat::ToHostPath(*base);
   if (!cwd) return NotPacked();
   // A name that cannot be stored, or a file that cannot be read, refuses the pack.
-  const std::optional<std::vector<std::string>> walked = WalkPackList(folder, names, leftOut);
+  size_t notStored = 0;
+  const std::optional<std::vector<std::string>> walked = WalkPackList(folder, names, leftOut, &notStored);
   if (!walked) return ArchiveStatus::Fail();
   const std::vector<std::string>& members = *walked;
   if (members.empty()) return ArchiveStatus::Fail(ArchiveCode::kNothingToPack);
@@ -116,7 +117,7 @@ ArchiveStatus CQelDoc::ZipCompress(std::string zipName, std::string fileSpec, Zi
     why = ErrnoReason(errno);
   }
   plat::RemoveTree(*work);
-  if (why.empty()) return ArchiveStatus::Done();
+  if (why.empty()) return FinishedLeavingOut(archive, notStored, Loss::NotStored);
   // A failure is said with its reason (a full disk, ...), the archive named.
   AfxMessageBox(plat::ShownPath(archive) + " : " + CodeWithReason(codec::err::kWriteFailed, why));
   return ArchiveStatus::Fail();

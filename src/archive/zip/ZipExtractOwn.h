@@ -1,7 +1,7 @@
-// The own-codec road of the ZIP extraction, shared by CQelDoc::ExtractZip and the
-// temporary archive of CQelDoc::InflateViaTempZip: one member reader (the codec's
-// CZipReader) serves two roads, the members of an archive file written below a
-// folder, and the members of an archive image inflated into a buffer.
+// The own-codec road of the ZIP extraction, shared by CQelDoc::ExtractZip and
+// CQelDoc::InflateZipInMemory: one member reader (the codec's CZipReader) serves two
+// roads, the members of an archive file written below a folder, and the members of an
+// archive image inflated into a buffer.
 #pragma once
 
 #include <cstdint>
@@ -10,15 +10,13 @@
 #include <span>
 #include <string>
 
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "codec/zip/ZipReader.h"
 
 class CQelDoc;
 
 struct ZipRunOptions {
   codec::ZipExtractOptions codec;
-  // With placeholder sizes: where a member's output ends (the caller's room).
-  uint64_t placeholderLimit = 0;
   // File mode: an existing file is replaced only after Yes to the overwrite question.
   bool askOverwrite = false;
   // File mode: polled while an archive without a directory is walked (Esc); true
@@ -36,8 +34,7 @@ ArchiveStatus ExtractZipToFolder(CQelDoc& doc, const std::string& archive, const
 // outputCapacity bytes); done with the bytes produced, size over when they did not fit
 // (the room then filled), failed, out of memory. The image and output may be the same
 // buffer.
-ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity,
-                              const ZipRunOptions& options);
+ArchiveStatus InflateZipImage(CQelDoc& doc, std::span<const uint8_t> image, uint8_t* output, int outputCapacity);
 
 // Why the archive must not be unpacked into folder at all ("code reason"), *code the
 // code: members whose data overlap, a declared total past the free space, a member

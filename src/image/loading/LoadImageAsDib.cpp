@@ -1,8 +1,8 @@
 // CQelDoc::LoadImageAsDib: any picture LoadImageFile reads, written as a BMP file
 // (the rich-text picture insertion and the file list's image joining use it).
 #include "app/QelDoc.h"
-#include "archive/ArchiveStatus.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/ArchiveStatus.h"
+#include "ops/SourceMode.h"
 #include "image/ImageState.h"
 #include "image/codecs/BmpFile.h"
 #include "image/saving/SaveFile.h"
@@ -13,9 +13,11 @@ int CQelDoc::LoadImageAsDib(std::string source, std::string target) {
   // once the picture is loaded.
   const std::string ext = GetPathPart(source, PathPart::kExtension);
   std::string plainCopy;
-  if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=') && ConvertSource(SourceMode::kExpand, source, "").ok() &&
-      m_nDisplayForm != 1) {
-    plainCopy = m_strPathName;
+  if (!ext.empty() && (ext[0] == '+' || ext[0] == '-' || ext[0] == '=')) {
+    const ArchiveStatus expanded = ConvertSource(SourceMode::kExpand, source, "");
+    if (expanded.ok()) plainCopy = expanded.path;
+  }
+  if (!plainCopy.empty() && m_nDisplayForm != 1) {
     source = plainCopy;
     m_nFileKind = GetFileKind(source);
   }

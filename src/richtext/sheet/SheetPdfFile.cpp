@@ -14,7 +14,8 @@
 #include "app/Globals.h"
 #include "app/OverwriteQuestion.h"
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "frame/Dialogs.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
@@ -64,7 +65,7 @@ std::string RowLimitText(int rows) {
 std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   CFileDialog dialog(false, CQelDoc::GetPathPart(view.GetRealFileName(), PathPart::kWithoutExtension) + ".pdf");
   if (dialog.DoModal() != plat::IDOK || dialog.GetPathName().empty()) return std::nullopt;
-  const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), NameForm::kStored);
+  const std::string path = view.GetDocument().TranslateFileName(dialog.GetPathName(), NameForm::kStored).path;
   // A pseudo-drive target is refused with its reason (said by the check), and the key fails.
   if (view.GetDocument().RefuseFtpDriveSave(path)) {
     view.Pane().m_strKeyFailure = path + "\n" + LoadString(IDS_NOT_ON_FTP_SITE);

@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
-#include "archive/protect/SourceMode.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
+#include "ops/SourceMode.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -65,9 +65,10 @@ TEST_F(Protected, EveryFormComesBackByteForByte) {
       plat::RemoveFile(Win(c.stored));
       ASSERT_TRUE(doc_->ConvertSource(c.mode, src, "").ok()) << c.stored << " " << size;
       ASSERT_TRUE(plat::Exists(Win(c.stored)));
-      ASSERT_TRUE(doc_->RenameProtectedSource(Win(c.stored)).ok()) << c.stored << " " << size;
+      const ArchiveStatus expanded = doc_->RenameProtectedSource(Win(c.stored));
+      ASSERT_TRUE(expanded.ok()) << c.stored << " " << size;
       const std::string plain = doc_->TmpFolder() + "\\TMP_doc.rtf";
-      EXPECT_EQ(doc_->m_strPathName, plain);
+      EXPECT_EQ(expanded.path, plain);
       EXPECT_EQ(Read(plain), body) << c.stored << " " << size;
       struct stat st {};
       ASSERT_EQ(stat(Host(plain).c_str(), &st), 0);
@@ -167,8 +168,9 @@ TEST_F(Protected, SaveSourceAsWithoutAKeyCopiesTheSourceUnchanged) {
     if (c.saved && !c.copied) {
       // The new file reads back to the plain text with the key.
       doc_->m_astrSysValue[29] = "PWRDxxxxABCD";
-      ASSERT_TRUE(doc_->RenameProtectedSource(Win(c.target)).ok()) << c.target;
-      EXPECT_EQ(Read(doc_->m_strPathName), body) << c.target;
+      const ArchiveStatus expanded = doc_->RenameProtectedSource(Win(c.target));
+      ASSERT_TRUE(expanded.ok()) << c.target;
+      EXPECT_EQ(Read(expanded.path), body) << c.target;
     }
   }
 }

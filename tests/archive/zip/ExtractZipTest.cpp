@@ -8,6 +8,7 @@
 
 #include "archive/ArchiveTestSupport.h"
 #include "archive/ArchiveState.h"
+#include "codec/zip/ZipRecords.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
@@ -31,7 +32,7 @@ class ExtractZipTest : public testenv::DocTest {
   void TearDown() override { plat::SetCurrentDirectory("\\tmp"); }
   // Extracts with the own codec into a fresh folder; returns what came of it.
   ArchiveCode Extract(const std::string& archiveHost, const std::string& outName, ExtractMode mode = ExtractMode::kOwn) {
-    return doc_->ExtractZip(mode, plat::FromHostPath(archiveHost), Win(outName), 0, 0, nullptr).code;
+    return doc_->ExtractZip(mode, plat::FromHostPath(archiveHost), Win(outName), ExtractOverwrite::kAsk).code;
   }
   // The files below a folder, with their bytes, by relative UTF-8 path.
   static std::map<std::string, std::string> Tree(const std::string& root) {
@@ -214,14 +215,14 @@ TEST_F(ExtractZipTest, MemoryModeStaysWithinItsCapacity) {
   Bytes buffer(zip.size() + 10, 0xEE);
   std::copy(zip.begin(), zip.end(), buffer.begin());
   // A member of 150 bytes into a capacity of 100: its first 100 bytes, and a failure.
-  ArchiveStatus r = doc_->ExtractZip(ExtractMode::kOwn, "", "", static_cast<int>(zip.size()), 100, buffer.data());
+  ArchiveStatus r = doc_->InflateZipInMemory(buffer.data(), static_cast<int>(zip.size()), buffer.data(), 100);
   EXPECT_EQ(r.code, ArchiveCode::kSizeOver);  // truncated: size over, not a success
   EXPECT_EQ(ToString(Bytes(buffer.begin(), buffer.begin() + 100)), body.substr(0, 100));
   EXPECT_EQ(buffer[100], zip[100]);  // nothing written past the capacity
 
   Bytes big(zip.size() + 500, 0);
   std::copy(zip.begin(), zip.end(), big.begin());
-  r = doc_->ExtractZip(ExtractMode::kOwn, "", "", static_cast<int>(zip.size()), 400, big.data());
+  r = doc_->InflateZipInMemory(big.data(), static_cast<int>(zip.size()), big.data(), 400);
   ASSERT_TRUE(r.ok());
   ASSERT_EQ(r.produced, 150);
   EXPECT_EQ(ToString(Bytes(big.begin(), big.begin() + 150)), body);
@@ -249,10 +250,10 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   EXPECT_EQ(testenv::ReadHostFile(dir_.HostPath("prog2/表.txt")), "hyo");
   // Relative paths name the archive and the folder from where the call is made.
   ASSERT_TRUE(plat::SetCurrentDirectory(dir_.Win()));
-  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kCommand, "zip.zip", "rel", 0, 0, nullptr).ok());
+  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kCommand, "zip.zip", "rel", ExtractOverwrite::kAsk).ok());
   EXPECT_EQ(Tree(dir_.HostPath("rel")), expected);
   // The own codec too: it once entered the folder first and looked for the archive there.
-  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kOwn, "zip.zip", "rel-own", 0, 0, nullptr).ok());
+  EXPECT_TRUE(doc_->ExtractZip(ExtractMode::kOwn, "zip.zip", "rel-own", ExtractOverwrite::kAsk).ok());
   EXPECT_EQ(Tree(dir_.HostPath("rel-own")), expected);
   EXPECT_EQ(plat::GetCurrentDirectory(), plat::FromHostPath(fs::canonical(dir_.HostPath("")).string())) << "left where it was";
   // The program follows symbolic links already in the folder and makes the ones an
@@ -275,71 +276,42 @@ TEST_F(ExtractZipTest, UnzipProgramRoadAndItsAbsence) {
   EXPECT_EQ(Tree(dir_.HostPath("own1")), expected);
 }
 
+// The memory road inflates an archive's image in place, from the caller's buffer into
+// it: nothing reaches TMP (a folder named "temp.zip" there stays as it is), the room
+// is filled and never passed, and a damaged stream fails.
 TEST_F(ExtractZipTest, InflateInMemoryNeedsNoArchiveOnDisk) {
-  // The memory road inflates the archive's image in place: a TMP where "temp.zip"
-  // cannot be written (a folder of that name) still gives the data.
-  Bytes text = SampleText(20000);
-  Bytes stream = ZlibDeflate(text, 9);
+  const Bytes text = SampleText(50000);
+  const Bytes stream = ZlibDeflate(text, 9);
+  codec::CZipHeader h;
+  h.name = "m.txt";
+  h.compressedSize = stream.size();
+  h.uncompressedSize = text.size();
+  h.crc32 = static_cast<uint32_t>(::crc32(0, text.data(), static_cast<uInt>(text.size())));
+  Bytes image;
+  codec::AppendLocalHeader(image, h);
+  image.insert(image.end(), stream.begin(), stream.end());
   const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
   fs::create_directories(tmp + "/temp.zip");
-  Bytes buf(stream.size() + 30000, 0);
-  std::copy(stream.begin(), stream.end(), buf.begin());
-  ASSERT_EQ(doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 30000, InflateMode::kToCapacity).produced,
-            static_cast<int64_t>(text.size()));
+  const auto inflate = [&](size_t length, int capacity, Bytes& buf) {
+    buf.assign(std::max<size_t>(image.size(), static_cast<size_t>(capacity)) + 10, 0xEE);
+    std::copy(image.begin(), image.end(), buf.begin());
+    return doc_->InflateZipInMemory(buf.data(), static_cast<int>(length), buf.data(), capacity);
+  };
+  Bytes buf;
+  ArchiveStatus r = inflate(image.size(), 60000, buf);
+  ASSERT_EQ(r.produced, static_cast<int64_t>(text.size()));
   EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
   EXPECT_TRUE(fs::is_directory(tmp + "/temp.zip")) << "nothing was written over it";
-}
-
-TEST_F(ExtractZipTest, InflateViaTempZipLeavesOnlyItsSamples) {
-  Bytes text = SampleText(50000);
-  Bytes stream = ZlibDeflate(text, 9);
-  const std::string tmp = *plat::ToHostPath(doc_->TmpFolder());
-  // Memory road: the inflated bytes replace the buffer.
-  Bytes buf(stream.size() + 60000, 0);
-  std::copy(stream.begin(), stream.end(), buf.begin());
-  ArchiveStatus r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, InflateMode::kInMemory);
-  ASSERT_EQ(r.produced, static_cast<int64_t>(text.size()));
-  EXPECT_TRUE(std::equal(text.begin(), text.end(), buf.begin()));
-  EXPECT_FALSE(fs::exists(tmp + "/temp.zip")) << "the work archive goes once extracted";
-  // Image samples go through "temp.txt", which stays for later readers.
-  std::fill(buf.begin(), buf.end(), 0);
-  std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 60000, InflateMode::kSamples);
-  ASSERT_EQ(r.produced, static_cast<int64_t>(text.size()));
-  EXPECT_EQ(testenv::ReadHostFile(tmp + "/temp.txt"), ToString(text));
-  // Too little room: the room is filled on both roads; the memory road reports size
-  // over, the road through "temp.txt" the size it read back.
-  for (InflateMode mode : {InflateMode::kInMemory, InflateMode::kSamples}) {
-    const bool inMemory = mode == InflateMode::kInMemory;
-    std::fill(buf.begin(), buf.end(), 0);
-    std::copy(stream.begin(), stream.end(), buf.begin());
-    r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size()), 1000, mode);
-    EXPECT_EQ(r.code, inMemory ? ArchiveCode::kSizeOver : ArchiveCode::kDone) << inMemory;
-    if (!inMemory) {
-      EXPECT_EQ(r.produced, 1000);
-    }
-    EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin())) << inMemory;
-    EXPECT_EQ(buf[1000], stream[1000]) << inMemory;  // nothing past the room
-  }
-  // A stream that packs better than the header's placeholder size guesses (64 and
-  // 256 times its length) still fills the room it is given.
-  Bytes blank(100000, ' ');
-  Bytes packed = ZlibDeflate(blank, 9);
-  ASSERT_LT(packed.size() * 256, blank.size());
-  for (InflateMode mode : {InflateMode::kInMemory, InflateMode::kSamples}) {
-    Bytes room(blank.size() + 10, 0);
-    std::copy(packed.begin(), packed.end(), room.begin());
-    EXPECT_EQ(doc_->InflateViaTempZip(room.data(), static_cast<int>(packed.size()), static_cast<int>(room.size()), mode).produced,
-              static_cast<int64_t>(blank.size())) << static_cast<int>(mode);
-    EXPECT_TRUE(std::equal(blank.begin(), blank.end(), room.begin())) << static_cast<int>(mode);
-  }
-  // A stream cut short gives what it holds; bad data fails.
-  std::copy(stream.begin(), stream.end(), buf.begin());
-  r = doc_->InflateViaTempZip(buf.data(), static_cast<int>(stream.size() / 2), 60000, InflateMode::kInMemory);
-  ASSERT_GT(r.produced, 0);
-  EXPECT_TRUE(std::equal(buf.begin(), buf.begin() + r.produced, text.begin()));
-  buf[0] = 0x07;  // block type 3
-  EXPECT_EQ(doc_->InflateViaTempZip(buf.data(), 10, 60000, InflateMode::kInMemory).code, ArchiveCode::kFailed);
+  EXPECT_FALSE(fs::exists(tmp + "/temp.txt"));
+  // Too little room: the room filled, nothing past it, size over.
+  r = inflate(image.size(), 1000, buf);
+  EXPECT_EQ(r.code, ArchiveCode::kSizeOver);
+  EXPECT_TRUE(std::equal(text.begin(), text.begin() + 1000, buf.begin()));
+  EXPECT_EQ(buf[1000], image[1000]);
+  // A stream cut short, or bad data, never succeeds.
+  EXPECT_FALSE(inflate(image.size() / 2, 60000, buf).ok());
+  image[codec::LocalField::kSize + h.name.size()] = 0x07;  // block type 3
+  EXPECT_EQ(inflate(image.size(), 60000, buf).code, ArchiveCode::kFailed);
 }
 
 // A start searches PATH for no outside program: one placed on PATH after the

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/StringTable.h"
-#include "archive/ArchiveModes.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveModes.h"
+#include "ops/ArchiveStatus.h"
 #include "codec/CodecServices.h"
 #include "codec/ByteSink.h"
 #include "codec/zip/ZipWriter.h"
@@ -197,7 +197,7 @@ TEST_F(PackageTest, MembersArePlacedAsUnpackingIntoAFolderPlacesThem) {
   }
   // The own unpacking of the same archive into a folder agrees, case by case.
   const std::string folder = Win("unpacked");
-  ASSERT_FALSE(doc_->ExtractZip(ExtractMode::kOwn, path, folder, 1, 0, nullptr).ok());
+  ASSERT_FALSE(doc_->ExtractZip(ExtractMode::kOwn, path, folder, ExtractOverwrite::kReplace).ok());
   for (const auto& c : cases) {
     const auto st = plat::Stat(folder + "\\" + c.rel);
     EXPECT_EQ(st && !st->isDirectory, c.part) << c.rel;

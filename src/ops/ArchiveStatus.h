@@ -5,15 +5,11 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
-
-namespace codec {
-class CodecError;
-}
 
 enum class ArchiveCode : int {
   kDone,           // the work was done
+  kWarned,         // the work was done with a loss the user was told of (files or members left out)
   kNothingToPack,  // the sources held nothing to store: no archive was made
   kFailed,         // it failed, and was said
   kNoKey,          // a key is needed and none is set: nothing was written
@@ -26,6 +22,7 @@ struct ArchiveStatus {
   std::string codecCode;            // the codec's three-digit code when the codec failed
   std::string reason;               // that failure as the program shows it: "code reason" (CP932)
   int64_t produced = 0;             // bytes produced by an extraction or inflation in memory
+  std::string path;                 // the file the operation made (an expanded copy), or the name it gave
   bool keyAsked = false;            // the key code was asked for in this call
 
   static ArchiveStatus Done(int64_t produced = 0) {
@@ -38,12 +35,14 @@ struct ArchiveStatus {
     s.code = code;
     return s;
   }
-  bool ok() const { return code == ArchiveCode::kDone; }
+  // A warning is a success: the road finished, and what it left out was said.
+  bool ok() const { return code == ArchiveCode::kDone || code == ArchiveCode::kWarned; }
+  bool warned() const { return code == ArchiveCode::kWarned; }
+  // Done becomes warned when loss is true.
+  ArchiveStatus& WarnIf(bool loss) {
+    if (loss && code == ArchiveCode::kDone) code = ArchiveCode::kWarned;
+    return *this;
+  }
   // The codec's code of this failure is code.
   bool IsCodec(const char* code) const { return codecCode == code; }
 };
-
-// Runs a call of the codec (or of a sink it writes through); a CodecError it throws
-// becomes a failed status with the error's code and its "code reason" text. The one
-// place where the archive roads turn a codec exception into a status.
-ArchiveStatus RunCodec(const std::function<void()>& call);

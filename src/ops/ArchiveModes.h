@@ -3,6 +3,9 @@
 // ConvertSource's are in SourceMode.h. The values are the operations' own numbers.
 #pragma once
 
+#include <string>
+#include <utility>
+
 // CQelDoc::CompressToZip: what is packed, and where the archive goes.
 enum class CompressMode : int {
   kZip = 0,        // the list's current file or folder into NAME.zip beside it, made current
@@ -14,11 +17,24 @@ enum class CompressMode : int {
   kZipQuiet = 10,  // kZip, the views left as they are
 };
 
-// CQelDoc::WriteArchive: the archive's form and how its name is made.
+// CQelDoc::WriteArchive: the archive's form.
 enum class PackMode : int {
-  kLzh = 0,       // LZH through the lha program; a made name gets ".lzh"
-  kZip = 1,       // ZIP; a made name gets ".zip"
-  kZipNamed = 2,  // ZIP under the given name as it stands
+  kLzh = 0,  // LZH through the lha program; a made name gets ".lzh"
+  kZip = 1,  // ZIP; a made name gets ".zip"
+};
+
+// CQelDoc::WriteArchive: the archive's name, as given or made from the first source
+// (a trailing separator made '_', the form's extension added).
+class PackName {
+ public:
+  static PackName Given(std::string path) { return PackName(std::move(path)); }
+  static PackName FromSource() { return PackName(""); }
+  bool made() const { return path_.empty(); }
+  const std::string& path() const { return path_; }
+
+ private:
+  explicit PackName(std::string path) : path_(std::move(path)) {}
+  std::string path_;
 };
 
 // CQelDoc::WriteArchive: whether a failure the pack did not say yet is said.
@@ -31,6 +47,12 @@ enum class PackMessages : int {
 enum class ZipPacker : int {
   kProgramOrOwn = 0,  // the outside zip program when there is one and the names are ASCII
   kOwn = 1,           // the own writer
+};
+
+// CQelDoc::ExtractZip: what becomes of a file already where a member goes.
+enum class ExtractOverwrite : int {
+  kAsk = 0,      // replaced only after Yes to the overwrite question (the user's unpack)
+  kReplace = 1,  // replaced without asking (a work folder of the program's own)
 };
 
 // CQelDoc::ExtractZip: who unpacks a ZIP archive on the disk.
@@ -56,13 +78,4 @@ enum class CipherDirection : int {
 enum class NameForm : int {
   kStored = 0,  // "base@Enc.ext" to "#~$_" + cipher text + ".ext"
   kPlain = 1,   // back
-};
-
-// CQelDoc::InflateViaTempZip: how it takes its output: into the caller's buffer,
-// expecting up to 64 times the stream's length; into "temp.txt" as image samples
-// (256 times); or into the caller's buffer, expecting its whole capacity (a PNG's rows).
-enum class InflateMode : int {
-  kInMemory = 0,
-  kSamples = 1,
-  kToCapacity = 2,
 };

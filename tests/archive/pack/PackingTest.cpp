@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
-#include "archive/ArchiveModes.h"
+#include "ops/ArchiveModes.h"
 #include "archive/ArchiveState.h"
-#include "archive/ArchiveStatus.h"
+#include "ops/ArchiveStatus.h"
 #include "platform/os/Files.h"
 #include "support/TestEnv.h"
 
@@ -73,21 +73,21 @@ TEST_F(Packing, ArchivesThatMustNotBeMade) {
   MakeTree("t", false);
   ASSERT_TRUE(plat::SetCurrentDirectory(Win("t")));
   // An older archive in the packed folder is not packed into its successor.
-  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, 0, {"self.zip", "*.*"}, "", PackMessages::kQuiet, "").ok());
-  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, 0, {"self.zip", "*.*"}, "", PackMessages::kQuiet, "").ok());
+  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, PackName::Given("self.zip"), {"*.*"}, PackMessages::kQuiet, "").ok());
+  ASSERT_TRUE(doc_->WriteArchive(PackMode::kZip, PackName::Given("self.zip"), {"*.*"}, PackMessages::kQuiet, "").ok());
   if (testenv::PeerProgram("zipinfo")) {
     int status = -1;
     const std::string out = Run("zipinfo -1 " + testenv::Quote(dir_.HostPath("t/self.zip")), &status);
     EXPECT_EQ(out.find("self.zip"), std::string::npos) << out;
   }
   // An archive that cannot be written fails and leaves nothing behind.
-  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {Win("t/noext/a.zip"), "*.*"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, PackName::Given(Win("t/noext/a.zip")), {"*.*"}, PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
   EXPECT_FALSE(std::filesystem::exists(dir_.HostPath("t/noext/a.zip.$$$")));
   // Nothing to pack makes no archive; LZH without a packing program is refused.
-  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {"none.zip", "nothing-*.x"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kNothingToPack);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, PackName::Given("none.zip"), {"nothing-*.x"}, PackMessages::kQuiet, "").code, ArchiveCode::kNothingToPack);
   EXPECT_FALSE(plat::Exists("none.zip"));
   doc_->Archive().m_nLhaCanCreate = 0;
-  EXPECT_EQ(doc_->WriteArchive(PackMode::kLzh, 2, {"", "noext"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kLzh, PackName::FromSource(), {"noext"}, PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
 }
 
 // A quiet pack that failed in the writer said nothing: its code is shown all the same.
@@ -95,7 +95,7 @@ TEST_F(Packing, QuietPackFailureHidesTheWritersCode) {
   MakeTree("t", false);
   ASSERT_TRUE(plat::SetCurrentDirectory(Win("t")));
   messages_.str("");
-  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, 0, {Win("t/noext/a.zip"), "*.*"}, "", PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
+  EXPECT_EQ(doc_->WriteArchive(PackMode::kZip, PackName::Given(Win("t/noext/a.zip")), {"*.*"}, PackMessages::kQuiet, "").code, ArchiveCode::kFailed);
   EXPECT_NE(messages_.str().find("025"), std::string::npos) << messages_.str();
 }
 

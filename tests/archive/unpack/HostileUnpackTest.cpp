@@ -221,6 +221,13 @@ TEST(UnpackNameFault, NamesThatCannotBeWrittenAsGivenAreRefused) {
        "open('../dup2.lzh','wb').write(a + open('../two.lzh','rb').read())\"",
        "", {}, {"dup2.lzh", "ok.txt", "same.txt"}, 0, nullptr,
        {"same.txt", "上書きしますか", "同じ名前のメンバーが複数あります。2番目のメンバーを残しました"}},
+      // A member not kept is a loss: the unpack still succeeds, and ends with a warning.
+      {"UnpackThatSkippedAMemberEndedWithoutAWarning", "dup3.lzh",
+       "echo first > same.txt && lha aq ../one.lzh same.txt && echo second, longer > same.txt && echo ok > ok.txt && "
+       "lha aq ../two.lzh same.txt ok.txt && python3 -c \"a=open('../one.lzh','rb').read()[:-1]; "
+       "open('../dup3.lzh','wb').write(a + open('../two.lzh','rb').read())\"",
+       "", {}, {"dup3.lzh", "ok.txt", "same.txt"}, 0, nullptr,
+       {"dup3.lzh : 警告 : 1 個のメンバーを書き出さずに解凍しました"}},
   };
   for (const Case& c : cases) {
     if (std::string(c.archive).ends_with(".lzh") && !testenv::PeerProgram("lha")) continue;
