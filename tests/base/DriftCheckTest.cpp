@@ -410,9 +410,6 @@ constexpr HeaderAllowance kHeaderAllowed[] = {
     {"src/convert/dump/SniffDumpFile.cpp",
      "the file-kind sniffer tells some forty kinds apart by their first bytes, all written alike; it reads no header and "
      "hands a ZIP or LZH file to its listing"},
-    {"src/archive/protect/ConvertSource.cpp",
-     "reads the work archive's local header by hand until the archive operations read it through codec::ReadLocalFixed"},
-    {"src/archive/ArchivePaths.h", "FileEntry::signature: a field nothing reads, to be removed with it"},
 };
 
 const std::vector<HeaderPattern>& HeaderPatterns() {
