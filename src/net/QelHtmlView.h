@@ -1,10 +1,10 @@
 // CQelHtmlView: the HTML browser pane. It shows the address the document asks it for
-// (ShowAddress: the document finds it through NetState::htmlPane_), keeps a short jump history in slots 1 to 4, writes
-// "[html]  address     [title]" into the frame's title, shows loading progress in
-// pane 0, and offers the browser commands (net/HtmlViewCommands.cpp). The shown
-// page's text is the HTML converter's reading of its bytes, marked where it was cut.
-// A page that did not come says why in pane 0 and in the title, and returns the
-// reason to whoever sent the address.
+// (ShowAddress: the document finds the pane through NetState::htmlPane_), keeps a
+// short jump history in slots 1 to 4, writes "[html]  address     [title]" into the
+// frame's title, shows loading progress in pane 0, and offers the browser commands
+// (net/HtmlViewCommands.cpp). The shown page's text is the HTML converter's reading
+// of its bytes, marked where it was cut. A page that did not come says why in pane 0
+// and in the title, and returns the reason to whoever sent the address.
 #pragma once
 
 #include <array>
