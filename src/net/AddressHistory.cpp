@@ -81,9 +81,9 @@ void ReadServerPart(ParsedAddress& parsed) {
     parsed.scheme = NetScheme::kWeb;  // the server keeps its scheme: the connection is made secure
     rest = "https://" + address.substr(8);
   } else {
-    parsed.scheme = StartsWithNoCase(address, "http://") ? NetScheme::kWeb
-                    : StartsWithNoCase(address, "ftp://") ? NetScheme::kFtp
-                                                          : NetScheme::kNone;
+    const bool web = StartsWithNoCase(address, "http://");
+    const bool ftp = StartsWithNoCase(address, "ftp://");
+    parsed.scheme = web ? NetScheme::kWeb : ftp ? NetScheme::kFtp : NetScheme::kNone;
     rest = address.substr(scheme + 3);
   }
   // Only web and FTP servers are asked: "mailto://" or "javascript://" names no server.
