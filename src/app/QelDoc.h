@@ -38,6 +38,9 @@ enum class NameForm : int;
 enum class SourceMode : int;
 struct MediaState;     // media/MediaState.h
 struct NetState;       // net/NetState.h
+struct NetStatus;      // net/NetStatus.h
+struct ParsedAddress;  // net/Address.h
+enum class NetScheme : int;
 namespace plat {
 struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
 }

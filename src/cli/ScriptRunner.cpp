@@ -251,18 +251,15 @@ std::optional<ScriptRunner::Stop> ScriptRunner::RunAddress(const ScriptStatement
   // With the HTML pane on, the frame shows the browser pane: an address for it goes
   // there, the pane brought up as `pane html` brings it up.
   if (!htmlPane_ && BrowserPaneTakes(doc_, st.value)) ShowHtmlPane();
-  const int result = RunAddressCommand(doc_, st.value);
-  if (result == -1) {
+  const NetStatus result = RunAddressCommand(doc_, st.value);
+  if (result.code == NetCode::kNotInHistory) {
     return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(st.value) + " is not in the address history"};
   }
   if (auto stop = DeliverKeys()) return stop;
-  if (result < 0) {
+  if (!result.Shown()) {
     // The address as the history keeps it: a login written into it is not repeated.
-    // The browser pane says why it showed nothing; the program's own fetch says it
-    // in the status bar.
-    const std::string why = doc_.BrowseFailure().empty() ? frame_.StatusBar().GetPaneText(0) : doc_.BrowseFailure();
     return Stop{kScriptFailed, "address: " + plat::Cp932ToUtf8(AddressForHistory(st.value)) + " was not shown: " +
-                                   plat::Cp932ToUtf8(why)};
+                                   plat::Cp932ToUtf8(result.reason)};
   }
   return std::nullopt;
 }

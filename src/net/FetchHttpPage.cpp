@@ -6,7 +6,7 @@
 // and shown through the load road. A fetch that breaks off or runs out of time leaves
 // no work file behind, so that nothing partial is ever shown or saved as the page.
 // A web page ends at the page limit with its partial mark. Every failure says why
-// and marks the address as failed.
+// in the status line, and returns that reason to the address that was opened.
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -70,6 +70,8 @@ std::string PageText(const std::string& text) {
 
 // How one fetch went.
 struct Fetched {
+  // The status text the fetch showed last: the reason it gives when it fails.
+  std::string status;
   int64_t total = 0;
   bool late = false;
   std::string stopped;    // why a download stopped short of its end
@@ -78,7 +80,15 @@ struct Fetched {
   std::string askedUrl;   // the web address asked for
   std::string finalUrl;   // the one the data came from, after redirects
   std::string charset;    // the character set the answer declared
+  bool listing = false;   // an FTP folder listed as a page of its entries' addresses
 };
+
+// Shows a status text of the fetch and keeps it as the fetch's last.
+void Say(Fetched& r, const std::string& text) {
+  ShowNetStatus(text);
+  r.status = text;
+}
+void Say(Fetched& r, int stringId) { Say(r, LoadString(stringId)); }
 
 // A download into the work file, within its bounds (net/SaveDownload.cpp): the file
 // is shown or saved from there. Says why it stopped.
@@ -93,22 +103,21 @@ void Download(CQelDoc& doc, CInternetFile& in, plat::File& file, const std::stri
 // An FTP file is offered for saving once its transfer has begun (its size known), and
 // saved beside the file the user names; one not saved goes to the work file whole,
 // within its bounds and the session's transfer time, and is shown as a local file is.
-// A folder becomes a page of its entries' addresses (kind becomes 1).
-Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, int& kind) {
-  Fetched r;
-  if (!doc.Net().m_pFtpConnection) return r;
+// A folder becomes a page of its entries' addresses.
+void FetchFtpObject(CQelDoc& doc, const std::string& object, const std::string& work, Fetched& r) {
+  if (!doc.Net().m_pFtpConnection) return;
   if (!object.empty()) {
     try {
       auto in = doc.Net().m_pFtpConnection->OpenFile(object, FTP_TRANSFER_TYPE_BINARY);
-      const SaveOffer offer = OfferSave(doc, object, *in, std::chrono::milliseconds(doc.NetTime(kPassMs)));
+      const SaveOffer offer = OfferSave(doc, object, *in, std::chrono::milliseconds(doc.NetTime(kPassMs)), &r.status);
       r.saved = offer == SaveOffer::Done;
       r.failed = offer == SaveOffer::Failed;
-      if (offer != SaveOffer::Show) return r;
+      if (offer != SaveOffer::Show) return;
       plat::File file;
       if (!file.Open(work, plat::File::Mode::CreateNew)) {
         AfxMessageBox(work + "\r\n" + LoadString(IDS_CANNOT_MAKE));
         r.failed = true;
-        return r;
+        return;
       }
       const std::chrono::milliseconds whole(doc.NetTime(kFtpTransferMs));
       Download(doc, *in, file, work, whole, Clock::now() + whole, std::chrono::milliseconds(0), r);
@@ -119,7 +128,7 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
       r.total = 0;
       r.saved = false;
     }
-    return r;
+    return;
   }
   std::string listing;
   try {
@@ -130,16 +139,15 @@ Fetched FetchFtpObject(CQelDoc& doc, const std::string& object, const std::strin
     }
     if (find.LeftOutNames() != 0) AfxNote(FtpLeftOutNote(find.LeftOutNames()));
   } catch (const CInternetException& e) {
-    ShowNetStatus(IDS_NET_READ_INCOMPLETE);
+    Say(r, IDS_NET_READ_INCOMPLETE);
     AfxMessageBox(e.GetErrorMessage());
     r.failed = true;
-    return r;
+    return;
   }
   if (!listing.empty() && plat::WriteWholeFile(work, listing)) {
     r.total = static_cast<int64_t>(listing.size());
-    kind = 1;
+    r.listing = true;
   }
-  return r;
 }
 
 // The out-of-memory text of the page fetch becomes the document text.
@@ -155,9 +163,8 @@ void ShowOutOfMemory(CQelDoc& doc) {
 
 // A web object read into the work file: a page in passes up to the page limit, a
 // program or archive (to be saved) whole within its bounds.
-Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::string& object, plat::File& file,
-                       const std::string& work) {
-  Fetched r;
+void FetchWebObject(CQelDoc& doc, const std::string& server, const std::string& object, plat::File& file,
+                    const std::string& work, Fetched& r) {
   std::unique_ptr<CHttpFile> request;
   uint32_t status = 0;
   try {
@@ -171,24 +178,24 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
     request->SendRequest();
     request->QueryInfoStatusCode(status);
   } catch (const CInternetException& e) {
-    ShowNetStatus(IDS_NET_NO_ANSWER);
+    Say(r, IDS_NET_NO_ANSWER);
     AfxMessageBox(e.GetErrorMessage());
     r.failed = true;
-    return r;
+    return;
   }
   if (status == 401) {
-    ShowNetStatus(LoginAskedText() + "  (HTTP 401)");
+    Say(r, LoginAskedText() + "  (HTTP 401)");
     r.failed = true;
-    return r;
+    return;
   }
   if (status == 301 || status == 302 || status == 303) {
-    ShowNetStatus(IDS_NET_NO_PAGE);
+    Say(r, IDS_NET_NO_PAGE);
     r.failed = true;
-    return r;
+    return;
   }
   r.finalUrl = request->GetFileURL();
   r.charset = IsSaveKind(object) ? "" : request->Charset();
-  ShowNetStatus(NetStatusText(IDS_NET_READING_FROM, server, object));
+  Say(r, NetStatusText(IDS_NET_READING_FROM, server, object));
   int64_t last = 0;
   try {
     if (IsSaveKind(object)) {
@@ -198,20 +205,20 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
       // the whole a pass more for every 64 KB that came.
       const std::chrono::milliseconds pass(doc.NetTime(kPassMs));
       if (const std::optional<int64_t> declared = request->Length(); !declared || *declared >= kSaveBound) {
-        const SaveOffer offer = OfferSave(doc, object, *request, pass);
+        const SaveOffer offer = OfferSave(doc, object, *request, pass, &r.status);
         r.saved = offer == SaveOffer::Done;
         r.failed = offer == SaveOffer::Failed;
-        if (offer != SaveOffer::Show) return r;
+        if (offer != SaveOffer::Show) return;
       }
       Download(doc, *request, file, work, pass, Clock::now() + pass, pass, r);
-      return r;
+      return;
     }
     do {
       std::vector<char> buffer;
       if (!TryResize(buffer, kPassBuffer, &doc.m_allocHook)) {
         ShowOutOfMemory(doc);
         r.failed = true;
-        return r;
+        return;
       }
       // The pass's deadline bounds each read's wait, however slowly bytes come.
       const auto deadline = Clock::now() + std::chrono::milliseconds(doc.NetTime(kPassMs));
@@ -224,17 +231,16 @@ Fetched FetchWebObject(CQelDoc& doc, const std::string& server, const std::strin
       } while (last == kPiece && filled < kPassBytes && !r.late);
       if (!file.Write(buffer.data(), filled)) {
         r.stopped = DownloadStopText(Downloaded{DownloadEnd::WriteFailed, r.total, 0, errno}, work);
-        return r;
+        return;
       }
       r.total += filled;
-      ShowNetStatus(NetStatusText(IDS_NET_READING_KB, static_cast<int>(r.total / 1024)));
+      Say(r, NetStatusText(IDS_NET_READING_KB, static_cast<int>(r.total / 1024)));
     } while (last > 10 && r.total < kPageLimit && !r.late);
   } catch (const CInternetException& e) {
-    ShowNetStatus(IDS_NET_READ_INCOMPLETE);
+    Say(r, IDS_NET_READ_INCOMPLETE);
     AfxMessageBox(e.GetErrorMessage());
     r.failed = true;
   }
-  return r;
 }
 
 // The work file copied to the file the page is shown from; a web page whose answer
@@ -258,12 +264,12 @@ void SplitUrl(const std::string& url, std::string& server, std::string& object) 
 
 }  // namespace
 
-void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, std::string user, std::string password) {
-  if (server.empty() && object.empty()) return;
+NetStatus CQelDoc::FetchHttpPage(const ParsedAddress& address) {
+  std::string server = address.server, object = address.object;
+  if (server.empty() && object.empty()) return {};
   ApplySettingsOnce(1);
-  if (OpenInternetConnection(server, user, password, kind, 1) < 0) {
-    Net().addressFailed_ = true;
-    return;
+  if (OpenInternetConnection(server, address.user, address.password, address.scheme, 1) < 0) {
+    return NetStatus::NotShown(LoadString(IDS_NET_CANNOT_CONNECT));
   }
 
   const std::string work = TmpFolder() + "\\Pelnortmp.htm";
@@ -271,51 +277,53 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   if (!plat::CreateWorkFile(file, work)) {
     CloseInternetSession();
     AfxMessageBox(work + "\r\n" + LoadString(IDS_CANNOT_MAKE));
-    Net().addressFailed_ = true;
-    return;
+    // The status line still says the connection was being made: the reason it gives.
+    return NetStatus::NotShown(LoadString(IDS_NET_CONNECTING));
   }
-  const bool web = kind != 2;
+  const bool web = address.scheme == NetScheme::kWeb;
   Fetched r;
   {
     WaitCursor wait;
-    ShowNetStatus(NetStatusText(IDS_NET_WAITING, server, object));
-    if (kind == 2) {
+    Say(r, NetStatusText(IDS_NET_WAITING, server, object));
+    if (!web) {
       file.Close();
       plat::RemoveFile(work);
       // The session's transfer time bounds the download and the listing.
-      r = FetchFtpObject(*this, object, work, kind);
+      FetchFtpObject(*this, object, work, r);
     } else {
-      r = FetchWebObject(*this, server, object, file, work);
+      FetchWebObject(*this, server, object, file, work, r);
       file.Close();
     }
     CloseInternetSession();
   }
   const auto fail = [&](int statusId) {
-    if (statusId) ShowNetStatus(statusId);
+    if (statusId) Say(r, statusId);
     plat::RemoveFile(work);
-    Net().addressFailed_ = true;
+    return NetStatus::NotShown(r.status);
   };
   if (r.failed) return fail(0);
   if (r.saved) {
     plat::RemoveFile(work);
     ShowNetStatus(server + "    file = " + object);
-    return;
+    return {};
   }
   if (r.late) return fail(IDS_NET_TIME_OVER);
   if (!r.stopped.empty()) {
     AfxMessageBox(r.stopped);
-    ShowNetStatus(r.stopped.substr(0, r.stopped.find('\n')));
+    Say(r, r.stopped.substr(0, r.stopped.find('\n')));
     return fail(0);
   }
   if (r.total == 0) return fail(IDS_NET_NO_DATA);
   // After a redirect the data came from another address: the status names that one.
   if (web && r.finalUrl != r.askedUrl) SplitUrl(r.finalUrl, server, object);
-  ShowNetStatus(server + "    file = " + object + (kind != 2 && r.total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
+  // A page (or a folder's listing) past the partial mark ends with it; a file never.
+  const bool page = web || r.listing;
+  Say(r, server + "    file = " + object + (page && r.total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
 
   char number[16];
   std::snprintf(number, sizeof number, "%2d", Net().m_nAddrHistoryCount + 100);
   const std::string shown = TmpFolder() + "\\Pelnor" + number + ".htm";
-  if (!CopyPage(work, shown, kind == 1 ? r.charset : "")) {
+  if (!CopyPage(work, shown, r.charset)) {
     AfxMessageBox(shown + "\r\n" + LoadString(IDS_CANNOT_MAKE));
     return fail(IDS_CANNOT_MAKE);
   }
@@ -323,11 +331,11 @@ void CQelDoc::FetchHttpPage(std::string server, std::string object, int kind, st
   m_nActiveList = 2;
   Net().pageAddress_ = web ? r.finalUrl : "";
   Net().pageCopy_ = shown;
-  if (kind == 3) return;
   if (g_pMainFrame) {
     g_pMainFrame->ActivateViewPane(0, 0);
     g_pMainFrame->ActivateListPane(0, 1);
   }
-  if (LoadDocument(shown) < 0) Net().addressFailed_ = true;
+  const bool loaded = LoadDocument(shown) >= 0;
   if (g_pMainFrame) g_pMainFrame->ActivateViewPane(0, 0);
+  return loaded ? NetStatus{} : NetStatus::NotShown(r.status);
 }

@@ -45,7 +45,7 @@ std::string CQelDoc::ResolveFtpPath(std::string path, int mode) {
   for (int i = 0; i < 3; ++i) {
     const std::string& site = m_astrSysValue[kFirstFtpSiteValue + i];
     if (path.size() >= 2 && site.size() >= 2 && site.compare(0, 2, path, 0, 2) == 0) {
-      base = Slashes(ParseFtpSiteSpec(site, 3));
+      base = Slashes(ParseFtpSiteSpec(site, SitePart::kBase));
       break;
     }
   }

@@ -7,8 +7,7 @@
 #include "base/AsciiCase.h"
 #include "frame/MainFrame.h"
 
-std::string ParseFtpSiteSpec(std::string site, int part) {
-  if (part < 0 || part > 3) return "";
+std::string ParseFtpSiteSpec(std::string site, SitePart part) {
   // Drop the flag digit and the display name: "R:~2my site~/host" is "R:/host".
   const size_t slash = site.find('/');
   const size_t tilde = site.size() > 3 ? site.find('~', 3) : std::string::npos;
@@ -38,11 +37,12 @@ std::string ParseFtpSiteSpec(std::string site, int part) {
     host = site;
   }
   switch (part) {
-    case 0: return host;
-    case 1: return user;
-    case 2: return password;
-    default: return base;
+    case SitePart::kHost: return host;
+    case SitePart::kUser: return user;
+    case SitePart::kPassword: return password;
+    case SitePart::kBase: return base;
   }
+  return "";
 }
 
 std::string FtpSiteWithoutPassword(const std::string& site) {

@@ -6,9 +6,15 @@
 #include <cstdint>
 #include <string>
 
-// Part 0 host (with any path after it), 1 user, 2 password, 3 base folder; "" for
-// another selector.
-std::string ParseFtpSiteSpec(std::string site, int part);
+// The parts of a site string (or of an address with ";USER=name;PWRD=password").
+enum class SitePart : int {
+  kHost = 0,      // with any path after it
+  kUser = 1,
+  kPassword = 2,
+  kBase = 3,      // the base folder
+};
+// The part of a site string; "" for a value outside SitePart.
+std::string ParseFtpSiteSpec(std::string site, SitePart part);
 // The site string with its password left out, for texts the user sees.
 std::string FtpSiteWithoutPassword(const std::string& site);
 
@@ -65,5 +71,7 @@ enum class SaveOffer { Show, Done, Failed };
 // room on the target's disk (its declared size checked against it before anything is
 // written), and is renamed onto the target only when whole (a link is replaced, never
 // written through; a read-only file is refused). Its deadline grows with what comes:
-// a pass (pass) without data ends it. Throws CInternetException.
-SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass);
+// a pass (pass) without data ends it. *said takes the status text it showed last,
+// when it showed one. Throws CInternetException.
+SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass,
+                    std::string* said);

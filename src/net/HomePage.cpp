@@ -8,6 +8,8 @@
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
 #include "net/NetState.h"
+#include "net/NetStatus.h"
+#include "net/QelHtmlView.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
 
@@ -65,10 +67,9 @@ void CQelDoc::OpenHomePage(int mode) {
     // The notice is read from the notice page this fetch brought, never from a page an
     // earlier fetch left in the work file: no notice page, or one that did not come,
     // means no notice.
-    if (!Net().m_strInfoPage.empty()) OpenAddress(Net().m_strInfoPage);
+    const bool came = !Net().m_strInfoPage.empty() && OpenAddress(Net().m_strInfoPage).Shown();
     const std::string work = TmpFolder() + "\\Pelnortmp.htm";
     std::string body;
-    const bool came = !Net().m_strInfoPage.empty() && !Net().addressFailed_;
     if (auto bytes = came ? plat::ReadFileHead(work, kNoticeSkip + kNoticeLimit + 16) : std::nullopt;
         bytes && ReadUpdateNotice(*bytes, &notice, &body)) {
       const std::string file = m_strProgramDir + "\\Index2.txf";
@@ -95,11 +96,13 @@ void CQelDoc::OpenHomePage(int mode) {
     if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep), 0);
   }
 
-  Net().m_strBrowseAddress = notice.empty() ? "init" : notice;
+  // The text pane shows the home page; the pane, put in view, shows the notice (or
+  // has its first update).
   const int pane = m_nActivePane;
   m_nActivePane = 5;
   m_nViewRequest = ViewRequest::kRedisplay;
   UpdateAllViews();
+  if (Net().htmlPane_) Net().htmlPane_->ShowAddress(notice.empty() ? "init" : notice);
   m_nActivePane = pane;
 
   if (mode == 1 || Net().m_bInternalBrowser == 0) {

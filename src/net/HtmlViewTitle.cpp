@@ -113,7 +113,6 @@ void CQelHtmlView::OnTitleChange(const std::string& title) {
     m_doc.Net().m_strHtmlAddress = t;
   }
   m_strUrl = GetLocationURL();
-  m_doc.Net().m_strBrowseAddress = m_strUrl;
   const std::string failed = FailureTitle();
   SetFrameTitle(m_strUrl, failed.empty() ? title : failed);
 }

@@ -4,6 +4,7 @@
 
 #include "app/QelDoc.h"
 #include "frame/MainFrame.h"
+#include "net/Address.h"
 #include "net/FtpSite.h"
 #include "net/NetState.h"
 #include "net/NetStatus.h"
@@ -29,18 +30,18 @@ int CQelDoc::ConnectFtpSite(std::string path) {
   if (site == 0) return -1;
   if (Net().m_bFtpConnected && Net().ftpSite_ == site) return 0;
   const std::string& entry = m_astrSysValue[kFirstFtpSiteValue + site - 1];
-  const std::string host = ParseFtpSiteSpec(entry, 0);
-  const std::string user = ParseFtpSiteSpec(entry, 1);
-  const std::string password = ParseFtpSiteSpec(entry, 2);
+  const std::string host = ParseFtpSiteSpec(entry, SitePart::kHost);
+  const std::string user = ParseFtpSiteSpec(entry, SitePart::kUser);
+  const std::string password = ParseFtpSiteSpec(entry, SitePart::kPassword);
   const char flag = entry.size() > 3 ? entry[3] : 'x';
   const int passive = flag >= '0' && flag <= '3' ? (flag - '0' > 1 ? 1 : 0) : 1;
   if (host.empty()) return -1;
-  if (OpenInternetConnection(host, user, password, 2, passive) < 0) return -1;
+  if (OpenInternetConnection(host, user, password, NetScheme::kFtp, passive) < 0) return -1;
   Net().ftpSite_ = site;
   return 0;
 }
 
-int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::string password, int mode,
+int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::string password, NetScheme scheme,
                                     int passive) {
   // One session at a time: a live one (a pseudo-drive's) is closed before a new one
   // takes its place, so that no connection outlives the session it came from.
@@ -53,7 +54,7 @@ int CQelDoc::OpenInternetConnection(std::string server, std::string user, std::s
   Net().m_pInetSession->SetOption(kInternetOptionTransferTimeout, NetTime(kFtpTransferMs));
   ShowNetStatus(IDS_NET_CONNECTING);
   try {
-    if (mode == 2) {
+    if (scheme == NetScheme::kFtp) {
       Net().m_pFtpConnection = Net().m_pInetSession->GetFtpConnection(server, user, password, INTERNET_INVALID_PORT_NUMBER, passive != 0);
       Net().m_bFtpConnected = 1;
     } else {

@@ -13,5 +13,3 @@ NetState::~NetState() {
 }
 
 bool CQelDoc::FtpConnected() const { return Net().m_bFtpConnected != 0; }
-
-const std::string& CQelDoc::BrowseFailure() const { return Net().browseFailure_; }

@@ -15,6 +15,7 @@ struct DirEntry;  // platform/os/Files.h: an entry of a listed folder
 class CInternetSession;
 class CHttpConnection;
 class CFtpConnection;
+class CQelHtmlView;  // net/QelHtmlView.h
 
 struct NetState {
   NetState();
@@ -33,17 +34,13 @@ struct NetState {
   bool ftpFetchCut_ = false;
   int m_bInternalBrowser = 0;
   int m_nHtmlBrowserMode = 0;  // 0 off, 1 the HTML pane is on, 2 set by the browser view
-  std::string m_strBrowseAddress;
   std::string m_strHtmlAddress;
-  int m_bBrowseRequest = 0;    // the browser view is asked to show m_strBrowseAddress
-  // Why the browser view could not show the address it was last asked for ("" when
-  // it could), for the caller that asked (CP932).
-  std::string browseFailure_;
+  // The HTML pane, which the document asks to show an address (CQelHtmlView::
+  // ShowAddress): set by the pane while it exists, null without one.
+  CQelHtmlView* htmlPane_ = nullptr;
   // The address of the page the HTML pane shows ("" while none came): an address
-  // without a scheme given to the pane is resolved against it. paneTook_: the pane
-  // took the address it was last asked to show (went there, or shows it already).
+  // without a scheme given to the pane is resolved against it.
   std::string paneLocation_;
-  bool paneTook_ = false;
   int m_nAddrListRequest = 0;
   int m_bUpdateShown = 0;      // the update information was shown
   std::string m_strHomeAddress;  // the home page shown last
@@ -51,9 +48,6 @@ struct NetState {
   std::string m_strInfoPage;
   std::string m_strTopPage;
 
-  // Set when the program's own opening of an address failed (the status bar says
-  // why); cleared as each address is opened. The address statement fails on it.
-  bool addressFailed_ = false;
   // The web page the program fetched and shows: its address (after redirects) and the
   // work copy it is shown from. An address without "://" is resolved against it.
   std::string pageAddress_;

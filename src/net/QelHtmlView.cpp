@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/FileKind.h"
 #include "app/Globals.h"
 #include "app/StringTable.h"
 #include "frame/Dialogs.h"
@@ -21,7 +22,10 @@ constexpr const char* kScriptErrorTitle = "スクリプト エラー";  // the c
 constexpr int kScriptErrorLooks = 3;
 constexpr uint64_t kScriptErrorWaitMs = 50;
 
-bool Showable(int kind) { return (kind >= 1 && kind <= 6) || (kind >= 12 && kind <= 28); }
+// The kinds the pane shows as a local file: a page, an Office document or a picture.
+bool Showable(int kind) {
+  return (kind >= kKindPpt && kind <= kKindHtml) || IsImageKind(kind);
+}
 
 plat::InetTimeouts BrowserTimeouts(const CQelDoc& doc) {
   plat::InetTimeouts timeouts;
@@ -60,56 +64,62 @@ int PageFailureId(const CHtmlView& page) {
 
 CQelHtmlView::CQelHtmlView(CQelDoc& doc) : m_doc(doc) {
   m_doc.AddView(this);
+  m_doc.Net().htmlPane_ = this;
   SetTimeouts(BrowserTimeouts(m_doc));
 }
 
-CQelHtmlView::~CQelHtmlView() { m_doc.RemoveView(this); }
+CQelHtmlView::~CQelHtmlView() {
+  if (m_doc.Net().htmlPane_ == this) m_doc.Net().htmlPane_ = nullptr;
+  m_doc.RemoveView(this);
+}
 
 void CQelHtmlView::SetFrameTitle(const std::string& address, const std::string& title) {
   if (g_pMainFrame) g_pMainFrame->SetWindowText("[html]  " + address + "     [" + title + "]");
 }
 
-void CQelHtmlView::OnUpdate() {
-  if (m_doc.Net().m_nAddrListRequest > 1) return;
-  if (!((m_doc.Net().m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return;
-  if (g_pMainFrame && g_pMainFrame->m_nCompactMenu > 0) return;
+void CQelHtmlView::OnUpdate() { Take(m_strUrl); }
+
+NetStatus CQelHtmlView::ShowAddress(const std::string& address) { return Take(address); }
+
+NetStatus CQelHtmlView::Take(std::string address) {
+  const NetStatus notTaken = NetStatus::NotShown("");
+  if (m_doc.Net().m_nAddrListRequest > 1) return notTaken;
+  if (!((m_doc.Net().m_nHtmlBrowserMode == 1 && m_doc.m_nActivePane == 4) || m_doc.m_nActivePane == 5)) return notTaken;
+  if (g_pMainFrame && g_pMainFrame->m_nCompactMenu > 0) return notTaken;
   SetTimeouts(BrowserTimeouts(m_doc));
   m_nHistory = 1;
   bool showable = Showable(m_doc.m_nFileKind);
   // A login in the address goes to the control only; the document keeps it nowhere.
-  std::string address = m_doc.Net().m_strBrowseAddress;
-  m_doc.Net().m_strBrowseAddress = StripUrlCredentials(address);
+  const std::string plain = StripUrlCredentials(address);
   if (m_nUpdates == 0 || address.empty() || address == "init") {
     ++m_nUpdates;
     if (!address.empty() && m_doc.Net().m_bInternalBrowser) GoHome();
     m_strUrl = GetLocationURL();
-    m_doc.Net().m_strBrowseAddress = m_strUrl;
-    return;
+    return notTaken;
   }
   if (address.starts_with("\\\\")) address = m_doc.m_strProgramDir + "\\KTdumy.txt";
   // An address with its scheme goes to the control, which says itself what it cannot show.
   if (address.starts_with("http") || address.find("://") != std::string::npos) showable = true;
   if (m_doc.Net().m_nHtmlBrowserMode < 1 || !showable) {
     m_doc.Net().m_strHtmlAddress = m_strUrl2;
-    return;
+    return notTaken;
   }
-  if (m_doc.Net().m_strBrowseAddress == m_strUrl && m_doc.Net().m_bBrowseRequest) {
+  if (plain == m_strUrl) {
     m_doc.Net().m_strHtmlAddress = m_strUrl2;
-    m_doc.Net().paneTook_ = true;  // shown already
-    return;
+    return {};  // shown already
   }
+  NetStatus status = notTaken;
   if (!address.starts_with("\\")) {
-    m_doc.Net().paneTook_ = true;
+    status = {};
     const size_t asx = address.find(".asx");
     const size_t m3u = address.find(".m3u");
     const bool newWindow = (asx != std::string::npos && asx > 0) || (m3u != std::string::npos && m3u > 0);
     const int before = navigations_;
     Navigate2(address, newWindow ? uint32_t{navOpenInNewWindow} : uint32_t{0});
-    if (navigations_ != before) m_doc.Net().browseFailure_ = failure_;
+    if (navigations_ != before && !failure_.empty()) status = NetStatus::NotShown(failure_);
   }
-  m_doc.Net().m_bBrowseRequest = 1;
   m_strUrl = GetLocationURL();
-  m_doc.Net().m_strBrowseAddress = m_strUrl;
+  return status;
 }
 
 void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
@@ -118,7 +128,6 @@ void CQelHtmlView::OnNavigateComplete2(const std::string& url) {
   m_strUrl = GetLocationURL();
   const bool known = url == m_strHistory[1] || url == m_strHistory[2] || url == m_strHistory[3];
   if (!known && m_nHistory >= 0 && m_nHistory < 5) m_strHistory[static_cast<size_t>(m_nHistory++)] = url;
-  m_doc.Net().m_strBrowseAddress = url;
   ReadPage();
   m_doc.Net().paneLocation_ = failure_.empty() ? url : "";
   SetFrameTitle(url, m_strTitle);
@@ -252,7 +261,6 @@ int CQelHtmlView::OnEditFind() {
     }
     text = "http://" + text;
   }
-  m_doc.Net().m_strBrowseAddress = text;
   Navigate2(text);
   if (failure_.empty()) return 0;
   // The address and why it was not shown, as the address statement says it.

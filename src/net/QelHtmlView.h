@@ -1,16 +1,17 @@
-// CQelHtmlView: the HTML browser pane. It shows the address the document asks for
-// (NetState::m_strBrowseAddress), keeps a short jump history in slots 1 to 4, writes
-// "[html]  address     [title]" into the frame's title, shows loading progress in
-// pane 0, and offers the browser commands (net/HtmlViewCommands.cpp). The shown
-// page's text is the HTML converter's reading of its bytes, marked where it was cut.
-// A page that did not come says why in pane 0 and in the title, and the document
-// keeps the reason for whoever sent the address.
+// CQelHtmlView: the HTML browser pane. It shows the address the document asks it for
+// (ShowAddress: the document finds the pane through NetState::htmlPane_), keeps a
+// short jump history in slots 1 to 4, writes "[html]  address     [title]" into the
+// frame's title, shows loading progress in pane 0, and offers the browser commands
+// (net/HtmlViewCommands.cpp). The shown page's text is the HTML converter's reading
+// of its bytes, marked where it was cut. A page that did not come says why in pane 0
+// and in the title, and returns the reason to whoever sent the address.
 #pragma once
 
 #include <array>
 #include <string>
 
 #include "app/QelDoc.h"
+#include "net/NetStatus.h"
 #include "platform/inet/HtmlBrowser.h"
 
 class CQelHtmlView : public CHtmlView, public CDocView {
@@ -18,7 +19,15 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   explicit CQelHtmlView(CQelDoc& doc);
   ~CQelHtmlView() override;
 
+  // An update of every view: the pane's first, else nothing to show anew.
   void OnUpdate() override;
+  // Shows an address (a login inside it goes to the control only; "init" is the
+  // pane's first update, with the home page when the program fetches pages itself).
+  // Shown when the pane went there or shows it already; not shown with the page's
+  // failure when it did not come, with "" when the pane did not take it (it is not
+  // the pane in view, or does not show local files of this kind, or a path that
+  // begins with '\').
+  NetStatus ShowAddress(const std::string& address);
   void OnActivateView(bool activate);
 
   // Commands.
@@ -64,6 +73,8 @@ class CQelHtmlView : public CHtmlView, public CDocView {
   void OnCommandStateChange(long command, bool enable) override;
 
  private:
+  // An update with the address to show (the one shown for an update of every view).
+  NetStatus Take(std::string address);
   void SetFrameTitle(const std::string& address, const std::string& title);
   // Reads the page that came (its text, its failure, its cut) and says in pane 0
   // why it did not come or that it was cut.

@@ -101,15 +101,16 @@ std::string DownloadStopText(const Downloaded& d, const std::string& work) {
 
 namespace {
 
-// Says why a save stopped, in a box and in the status bar.
-void SayStopped(const std::string& text) {
+// Says why a save stopped, in a box and in the status bar (kept in *said).
+void SayStopped(const std::string& text, std::string* said) {
   AfxMessageBox(text);
-  ShowNetStatus(text.substr(0, text.find('\n')));
+  *said = text.substr(0, text.find('\n'));
+  ShowNetStatus(*said);
 }
 
 // Reads the download into a work file beside target and renames it onto target when
 // whole; says why and returns false when it is not saved.
-bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::milliseconds pass) {
+bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::milliseconds pass, std::string* said) {
   // A read-only file (or a folder) of that name is refused; a link of that name is
   // replaced by the download, whatever it points to.
   if (const auto old = plat::LinkStat(target); old && !old->isSymlink && (old->isDirectory || old->readOnly)) {
@@ -124,13 +125,13 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
   const int64_t room = DownloadRoomAt(folder);
   // Nothing is written when the size the server declared does not fit.
   if (const std::optional<int64_t> declared = in.Length(); declared && *declared > room) {
-    SayStopped(DownloadStopText(Downloaded{DownloadEnd::NoRoom, 0, room, 0}, shown));
+    SayStopped(DownloadStopText(Downloaded{DownloadEnd::NoRoom, 0, room, 0}, shown), said);
     return false;
   }
   plat::WorkFile copy;
   errno = 0;
   if (!copy.CreateBeside(target)) {
-    SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(errno) + ")");
+    SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(errno) + ")", said);
     return false;
   }
   const Downloaded d = DownloadInto(in, copy.Out(), room, pass, std::chrono::steady_clock::now() + pass, pass);
@@ -140,7 +141,8 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
                    ? shown + "\n" + LoadString(IDS_NET_TIME_OVER) +
                          plat::Utf8ToCp932Lossy("  (the server sent too little in time: " + std::to_string(d.bytes) +
                                                 " bytes, nothing saved)")
-                   : DownloadStopText(d, shown));
+                   : DownloadStopText(d, shown),
+               said);
     return false;
   }
   // A file replaced keeps its permissions.
@@ -148,21 +150,23 @@ bool SaveDownload(CInternetFile& in, const std::string& target, std::chrono::mil
   if (copy.CommitAs(target)) return true;
   const int error = errno;
   copy.Discard();
-  SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(error) + ")");
+  SayStopped(shown + "\n" + LoadString(IDS_CANNOT_MAKE) + "  (" + Reason(error) + ")", said);
   return false;
 }
 
 }  // namespace
 
-SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass) {
+SaveOffer OfferSave(CQelDoc& doc, const std::string& object, CInternetFile& in, std::chrono::milliseconds pass,
+                    std::string* said) {
   const size_t slash = object.rfind('/');
   CFileDialog dialog(false, slash == std::string::npos ? object : object.substr(slash + 1));
   if (dialog.DoModal() != plat::IDOK) return SaveOffer::Show;
   const std::string target = dialog.GetPathName();
   if (doc.RefuseFtpDriveSave(target)) {
-    ShowNetStatus(LoadString(IDS_NOT_ON_FTP_SITE));
+    *said = LoadString(IDS_NOT_ON_FTP_SITE);
+    ShowNetStatus(*said);
     return SaveOffer::Failed;
   }
   if (!ConfirmOverwrite(target)) return SaveOffer::Done;
-  return SaveDownload(in, target, pass) ? SaveOffer::Done : SaveOffer::Failed;
+  return SaveDownload(in, target, pass, said) ? SaveOffer::Done : SaveOffer::Failed;
 }

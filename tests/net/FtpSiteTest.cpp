@@ -30,12 +30,12 @@ const SiteCase kSites[] = {
 TEST(FtpSiteTest, ParsesEachPart) {
   for (const auto& c : kSites) {
     SCOPED_TRACE(c.site);
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, 0), c.host);
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, 1), c.user);
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, 2), c.password);
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, 3), c.base);
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, 4), "");
-    EXPECT_EQ(ParseFtpSiteSpec(c.site, -1), "");
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, SitePart::kHost), c.host);
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, SitePart::kUser), c.user);
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, SitePart::kPassword), c.password);
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, SitePart::kBase), c.base);
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, static_cast<SitePart>(4)), "");
+    EXPECT_EQ(ParseFtpSiteSpec(c.site, static_cast<SitePart>(-1)), "");
   }
 }
 

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "app/StringTable.h"
 #include "net/Address.h"
 #include "net/NetState.h"
 #include "net/NetStatus.h"
+#include "net/QelHtmlView.h"
 #include "support/NetServers.h"
 #include "platform/text/CodePage.h"
 #include "platform/os/Files.h"
@@ -60,10 +62,10 @@ TEST(AddressResolveTest, ReferencesResolveAsLinksOfThePage) {
 
 TEST_F(AddressTest, HistoryNumberOutsideTheHistoryIsRefused) {
   doc_->AddAddressHistory("%1" + WriteFile("a.txt", "from history\n"));
-  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000002"), -1);
-  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000000"), -1);
-  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x12"), -1);
-  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000001"), 0);
+  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000002").code, NetCode::kNotInHistory);
+  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000000").code, NetCode::kNotInHistory);
+  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x12").code, NetCode::kNotInHistory);
+  EXPECT_EQ(RunAddressCommand(*doc_, "adrs://x000001").code, NetCode::kShown);
   EXPECT_EQ(Text(), "from history\n");
   EXPECT_EQ(doc_->Net().m_nAddrHistoryCount, 1);
 }
@@ -89,13 +91,48 @@ TEST_F(AddressTest, AddressWithPasswordIsKeptWithoutIt) {
   EXPECT_EQ(doc_->Net().m_astrAddrHistory[0], "ftp://127.0.0.1:1/pub");
 }
 
+// A view that counts its updates.
+class CountingView : public CDocView {
+ public:
+  void OnUpdate() override { ++updates; }
+  int updates = 0;
+};
+
+// An address for the HTML pane asks the pane alone and returns its answer: no other
+// view is updated (the text pane is not shown again, the file lists are not re-read),
+// no view request is left set, and the program fetches nothing itself.
 TEST_F(AddressTest, WithoutTheInternalBrowserTheHtmlPaneIsAsked) {
   doc_->Net().m_nHtmlBrowserMode = 1;
-  doc_->OpenAddress("http://127.0.0.1:1/x.htm");
-  EXPECT_EQ(doc_->Net().m_strBrowseAddress, "http://127.0.0.1:1/x.htm");
-  EXPECT_EQ(doc_->Net().m_bBrowseRequest, 1);
-  EXPECT_EQ(doc_->m_nViewRequest, kRefreshAll);
-  EXPECT_TRUE(frame_->StatusBar().Trace().empty());  // nothing fetched
+  doc_->Net().m_nNetTimeScale = 50;
+  const struct {
+    const char* what;
+    bool pane;           // the HTML pane is made
+    const char* reason;  // UTF-8
+  } cases[] = {
+      {"no pane to ask", false, "the HTML pane shows a local file only while"},
+      {"the pane asked alone", true, "接続できません  ("},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::unique_ptr<CQelHtmlView> pane;
+    if (c.pane) {
+      pane = std::make_unique<CQelHtmlView>(*doc_);
+      pane->OnActivateView(true);
+      pane->OnUpdate();
+    }
+    CountingView other;
+    doc_->AddView(&other);
+    const auto request = doc_->m_nViewRequest;
+    const size_t traced = frame_->StatusBar().Trace().size();
+    const NetStatus status = doc_->OpenAddress("http://127.0.0.1:1/x.htm");
+    doc_->RemoveView(&other);
+    EXPECT_EQ(other.updates, 0);
+    EXPECT_EQ(doc_->m_nViewRequest, request);
+    EXPECT_EQ(status.code, NetCode::kNotShown);
+    EXPECT_EQ(status.reason.find(plat::Utf8ToCp932Lossy(c.reason)), 0u) << plat::Cp932ToUtf8(status.reason);
+    const std::vector<std::string>& trace = frame_->StatusBar().Trace();
+    EXPECT_EQ(std::find(trace.begin() + static_cast<long>(traced), trace.end(), LoadString(IDS_NET_INITIALIZING)), trace.end());
+  }
 }
 
 class PageFetchTest : public testenv::DocTest {
@@ -146,7 +183,7 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.object);
     doc_->LoadDocument(WriteFile("blank.txt", "before\n"));
-    doc_->OpenAddress(Url(c.object));
+    const NetStatus status = doc_->OpenAddress(Url(c.object));
     if (c.status == kLoginAsked) {
       // A 401 said "no page or an unsupported page": it says the server asked for a login.
       EXPECT_NE(Trace().find(LoginAskedText() + "  (HTTP 401)"), std::string::npos) << plat::Cp932ToUtf8(Trace());
@@ -159,7 +196,11 @@ TEST_F(PageFetchTest, EachAnswerShowsItsStatusText) {
                 "127.0.0.1:" + std::to_string(http_.Port()) + "    file = " + (c.named ? c.named : c.object + 1));
     }
     EXPECT_EQ(plat::Exists(WorkPage()), c.workFileStays);
-    EXPECT_EQ(doc_->Net().addressFailed_, c.status != 0);
+    EXPECT_EQ(status.Shown(), c.status == 0);
+    // A failure's reason is the status text it ended with.
+    if (!status.Shown()) {
+      EXPECT_EQ(status.reason, frame_->StatusBar().GetPaneText(0));
+    }
     EXPECT_FALSE(doc_->Net().m_pInetSession);
   }
 }
@@ -218,10 +259,10 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.address);
     const size_t before = frame_->StatusBar().Trace().size();
-    doc_->OpenAddress(c.address);
+    const NetStatus status = doc_->OpenAddress(c.address);
     const std::vector<std::string>& trace = frame_->StatusBar().Trace();
     const bool connected = std::find(trace.begin() + static_cast<long>(before), trace.end(), LoadString(IDS_NET_INITIALIZING)) != trace.end();
-    EXPECT_EQ(doc_->Net().addressFailed_, c.shown == nullptr);
+    EXPECT_EQ(status.Shown(), c.shown != nullptr);
     EXPECT_EQ(connected, c.shown != nullptr);
     if (c.shown) {
       EXPECT_NE(Text().find(c.shown), std::string::npos) << Text();
@@ -231,8 +272,7 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
   }
   // A page no longer shown is no base: the reference is refused.
   doc_->LoadDocument(WriteFile("local.txt", "local\n"));
-  doc_->OpenAddress("b.htm");
-  EXPECT_TRUE(doc_->Net().addressFailed_);
+  EXPECT_FALSE(doc_->OpenAddress("b.htm").Shown());
 }
 
 // Answers the fetch used to report wrongly: a 200 KB Location as libcurl's "Out of
@@ -240,8 +280,7 @@ TEST_F(PageFetchTest, AddressWithoutSchemeFault) {
 TEST_F(PageFetchTest, ServerAnswerReportFault) {
   nettest::HttpServer other;
   START_OR_SKIP(other.StartHandler(dir_.HostPath("other.log")), "the HTTP test handler");
-  doc_->OpenAddress(Url("/long-location"));
-  EXPECT_TRUE(doc_->Net().addressFailed_);
+  EXPECT_FALSE(doc_->OpenAddress(Url("/long-location")).Shown());
   ASSERT_FALSE(frame_->Ui().MessageLog().empty());
   const std::string said = frame_->Ui().MessageLog().back().text;
   EXPECT_NE(said.find("header line of the server's reply is too long"), std::string::npos) << said;
