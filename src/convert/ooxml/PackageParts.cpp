@@ -135,7 +135,7 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
 
 std::string CPackageParts::Check(size_t i, const std::string& name, std::vector<uint8_t>& bytes) const {
   const uint64_t size = Members()[i].declaredSize;
-  if (size > 0 && size <= kKeptBytes - keptBytes_ && IsXmlPart(name)) {
+  if (size > 0 && size <= kKeptPart && size <= kKeptBytes - keptBytes_ && IsXmlPart(name)) {
     try {
       bytes.resize(static_cast<size_t>(size));
     } catch (const std::bad_alloc&) {

@@ -30,9 +30,10 @@ class CPackageParts {
   // Places the members in order: nameOf gives a member's name as Shift-JIS; a
   // member left out is handed to leftOut with the note that reports it (its name
   // and the reason) and the codec's code. Each member is decoded once here to
-  // check it, and the XML parts (the ones the converters read) are kept as decoded,
-  // up to kKeptBytes in all, so that reading one decodes nothing again. False when
-  // a member was left out.
+  // check it, and the XML parts (the ones the converters read) of up to kKeptPart
+  // bytes are kept as decoded, up to kKeptBytes in all, so that reading one decodes
+  // nothing again; a larger part is decoded again when read, so that it is never
+  // held twice. False when a member was left out.
   using NameOf = std::function<std::string(const ZipImageMember&)>;
   using LeftOut = std::function<void(const std::string& note, const char* code)>;
   bool Index(const NameOf& nameOf, const LeftOut& leftOut);
@@ -68,6 +69,7 @@ class CPackageParts {
   // what may still be kept; "" when whole, else the codec's code.
   std::string Check(size_t i, const std::string& name, std::vector<uint8_t>& bytes) const;
 
+  static constexpr uint64_t kKeptPart = uint64_t{1} << 20;
   static constexpr uint64_t kKeptBytes = uint64_t{64} << 20;
 
   CZipImage image_;
