@@ -5,9 +5,11 @@
 // memset, never element by element (a value-initialising std::vector with its own
 // allocator constructs each element in a loop, which unoptimised and sanitizer
 // builds keep: 200,000 calls for one table). Copies and moves keep the contents.
-// Blocks of 2 MB and more ask for the kernel's transparent huge pages, so that a
-// picture's rows are mapped 2 MB a fault instead of 4 KB (showing a 36 MB picture
-// took 9,281 page faults, now 1,107).
+// A block written whole (a picture's rows, a file read into memory) may ask for the
+// kernel's transparent huge pages (HugePages::kAsk), so that its blocks of 2 MB and
+// more are mapped 2 MB a fault instead of 4 KB (showing a 36 MB picture took 9,281
+// page faults, 1,107 with them). Sparsely used blocks (the output buffer, the cell
+// tables) do not ask: a huge page is faulted whole however little of it is used.
 #pragma once
 
 #include <sys/mman.h>
@@ -23,7 +25,9 @@
 #include <type_traits>
 #include <utility>
 
-template <class T>
+enum class HugePages { kNo, kAsk };
+
+template <class T, HugePages kHuge = HugePages::kNo>
 class ZeroedVector {
   static_assert(std::is_trivial_v<T>, "only plain bytes and numbers start as zero bits");
 
@@ -140,7 +144,7 @@ class ZeroedVector {
     if (n > static_cast<size_t>(PTRDIFF_MAX) / sizeof(T)) throw std::length_error("ZeroedVector");
     T* fresh = static_cast<T*>(std::calloc(n, sizeof(T)));
     if (!fresh) throw std::bad_alloc();
-    PreferHugePages(fresh, n * sizeof(T));
+    if constexpr (kHuge == HugePages::kAsk) PreferHugePages(fresh, n * sizeof(T));
     if (size_) std::memcpy(static_cast<void*>(fresh), data_, size_ * sizeof(T));
     std::free(data_);
     data_ = fresh;

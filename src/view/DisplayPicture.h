@@ -18,7 +18,7 @@
 class DisplayPicture {
  public:
   // The block a rendering writes into, reused by the next one.
-  using Rows = ZeroedVector<uint8_t>;
+  using Rows = PictureRows;
 
   // Hands the own rows out for a new rendering; the picture stays as it is until
   // Show, ShowOwn or reset, and the rows must come back through one of them (or

@@ -55,6 +55,36 @@ class CLsbBitWriter {
     out_.clear();
     used_ = 0;
   }
+  // The gathering in locals, for a hot loop: a store through the output's bytes
+  // could alias the writer's own fields, which a loop working on the writer itself
+  // reloads after every store. Take makes room for n more bytes and hands the state
+  // out; Give takes it back. Nothing else may write in between.
+  struct Run {
+    uint8_t* at;
+    uint64_t acc;
+    unsigned count;
+    void Add(uint64_t value, unsigned n) {
+      acc |= value << count;
+      count += n;
+    }
+    void Drain() {
+      uint64_t word = acc;
+      if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+      std::memcpy(at, &word, 8);
+      at += count >> 3;
+      acc >>= count & ~7u;
+      count &= 7;
+    }
+  };
+  Run Take(size_t n) {
+    Reserve(n);
+    return {out_.data() + used_, acc_, count_};
+  }
+  void Give(const Run& run) {
+    used_ = static_cast<size_t>(run.at - out_.data());
+    acc_ = run.acc;
+    count_ = run.count;
+  }
   // Appends bytes after a Flush.
   void PutBytes(const uint8_t* data, size_t n) {
     out_.resize(used_);

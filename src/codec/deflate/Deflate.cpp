@@ -67,7 +67,7 @@ CDeflater::CDeflater(std::vector<uint8_t>& out, size_t expected)
       hash4Shift_(32 - TableBits(expected)),
       prevMask_(static_cast<int32_t>(prev_.size()) - 1),
       bits_(out) {
-  tokens_.reserve(kBlockTokens);
+  tokens_.resize(kBlockTokens);
 }
 
 void CDeflater::Insert(int32_t pos) {
@@ -139,22 +139,22 @@ int CDeflater::FindMatch(int32_t pos, int best, int depth, int* distance) {
   return found;
 }
 
-void CDeflater::Literal(int32_t pos) {
-  tokens_.push_back({window_[pos], 0});
+inline void CDeflater::Literal(int32_t pos) {
+  tokens_[tokenCount_++] = {window_[pos], 0};
   covered_ = pos + 1;
-  if (tokens_.size() >= kBlockTokens) FlushBlock(false);
+  if (tokenCount_ >= kBlockTokens) FlushBlock(false);
 }
 
-void CDeflater::Match(int length, int distance) {
-  tokens_.push_back({static_cast<uint16_t>(length), static_cast<uint16_t>(distance)});
+inline void CDeflater::Match(int length, int distance) {
+  tokens_[tokenCount_++] = {static_cast<uint16_t>(length), static_cast<uint16_t>(distance)};
   covered_ += length;
-  if (tokens_.size() >= kBlockTokens) FlushBlock(false);
+  if (tokenCount_ >= kBlockTokens) FlushBlock(false);
 }
 
 void CDeflater::FlushBlock(bool final) {
-  WriteDeflateBlock(bits_, tokens_.data(), tokens_.size(), &window_[blockStart_],
+  WriteDeflateBlock(bits_, tokens_.data(), tokenCount_, &window_[blockStart_],
                     static_cast<size_t>(covered_ - blockStart_), final);
-  tokens_.clear();
+  tokenCount_ = 0;
   blockStart_ = covered_;
 }
 

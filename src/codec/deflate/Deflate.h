@@ -51,7 +51,8 @@ class CDeflater {
   std::vector<int32_t> head3_;  // the newest position of each three-byte hash
   std::vector<int32_t> head4_;  // the newest position of each four-byte hash
   std::vector<int32_t> prev_;   // the previous position of the same four-byte hash
-  std::vector<DeflateToken> tokens_;
+  std::vector<DeflateToken> tokens_;  // the pending block's tokens: a block's room, tokenCount_ used
+  size_t tokenCount_ = 0;
   int hash3Shift_;    // 32 less the bits of the three-byte hash
   int hash4Shift_;    // 32 less the bits of the four-byte hash
   int32_t prevMask_;  // the chain link of a position is prev_[pos & prevMask_]

@@ -91,21 +91,22 @@ uint64_t DataBits(const std::array<uint32_t, 288>& litFreq, const std::array<uin
 // 48 (length code and extra bits, distance code and extra bits): each token's bits
 // are gathered whole and then drained.
 void WriteTokens(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n, const Codes& c) {
-  bits.Reserve(n * 6 + 8);
+  CLsbBitWriter::Run run = bits.Take(n * 6 + 8);
   for (size_t i = 0; i < n; ++i) {
-    const DeflateToken& t = tokens[i];
+    const DeflateToken t = tokens[i];
     if (t.dist == 0) {
-      bits.Add(c.litCode[t.litOrLength], c.litLen[t.litOrLength]);
+      run.Add(c.litCode[t.litOrLength], c.litLen[t.litOrLength]);
     } else {
       const int lc = CLengthCodeTable::CodeOf(t.litOrLength);
-      bits.Add(c.litCode[257 + lc], c.litLen[257 + lc]);
-      bits.Add(static_cast<uint64_t>(t.litOrLength - CLengthCodeTable::kBase[lc]), CLengthCodeTable::kExtra[lc]);
+      run.Add(c.litCode[257 + lc], c.litLen[257 + lc]);
+      run.Add(static_cast<uint64_t>(t.litOrLength - CLengthCodeTable::kBase[lc]), CLengthCodeTable::kExtra[lc]);
       const int dc = CDistanceCodeTable::CodeOf(t.dist);
-      bits.Add(c.distCode[dc], c.distLen[dc]);
-      bits.Add(static_cast<uint64_t>(t.dist - CDistanceCodeTable::kBase[dc]), CDistanceCodeTable::kExtra[dc]);
+      run.Add(c.distCode[dc], c.distLen[dc]);
+      run.Add(static_cast<uint64_t>(t.dist - CDistanceCodeTable::kBase[dc]), CDistanceCodeTable::kExtra[dc]);
     }
-    bits.Drain();
+    run.Drain();
   }
+  bits.Give(run);
   bits.PutBits(c.litCode[256], c.litLen[256]);
 }
 

@@ -1,5 +1,10 @@
 #include "convert/ooxml/PackageParts.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <new>
+
 #include "codec/MemberPath.h"
 #include "codec/ErrorCodes.h"
 #include "platform/text/CodePage.h"
@@ -35,10 +40,22 @@ bool HostCanHold(const std::string& name) {
   return host && !host->empty() && host->size() <= kMaxHostName;
 }
 
+// A part the converters read as XML text: "*.xml" or "*.rels".
+bool IsXmlPart(std::string_view name) {
+  auto endsWith = [&](std::string_view tail) {
+    return name.size() >= tail.size() && std::equal(tail.begin(), tail.end(), name.end() - tail.size(), [](char a, char b) {
+             return static_cast<char>(std::tolower(static_cast<unsigned char>(a))) == b;
+           });
+  };
+  return endsWith(".xml") || endsWith(".rels");
+}
+
 }  // namespace
 
 bool CPackageParts::Open(std::vector<uint8_t> bytes) {
   entries_.clear();
+  kept_.clear();
+  keptBytes_ = 0;
   unpacked_ = 0;
   return image_.Open(std::move(bytes));
 }
@@ -89,8 +106,9 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
       const auto found = entries_.find(key);
       if (found != entries_.end() && found->second.slot == Slot::Folder) code = codec::err::kWrite;
     }
+    std::vector<uint8_t> bytes;
     if (code.empty()) {
-      code = image_.Unpack(i, nullptr);
+      code = Check(i, name, bytes);
       if (!code.empty()) damaged_.insert_or_assign(key, name + " : " + code);
     }
     if (code.empty() && !HostCanHold(parts.back())) code = codec::err::kWrite;
@@ -99,9 +117,34 @@ bool CPackageParts::Index(const NameOf& nameOf, const LeftOut& leftOut) {
       whole = false;
       continue;
     }
-    entries_.insert_or_assign(key, Entry{Slot::File, i});
+    const auto [at, added] = entries_.try_emplace(key, Entry{Slot::File, i});
+    if (!added) {  // a later member of the same name replaces the earlier one
+      if (const auto replaced = kept_.find(at->second.member); replaced != kept_.end()) {
+        keptBytes_ -= replaced->second.size();
+        kept_.erase(replaced);
+      }
+      at->second = Entry{Slot::File, i};
+    }
+    if (!bytes.empty()) {
+      keptBytes_ += bytes.size();
+      kept_.insert_or_assign(i, std::move(bytes));
+    }
   }
   return whole;
+}
+
+std::string CPackageParts::Check(size_t i, const std::string& name, std::vector<uint8_t>& bytes) const {
+  const uint64_t size = Members()[i].declaredSize;
+  if (size > 0 && size <= kKeptPart && size <= kKeptBytes - keptBytes_ && IsXmlPart(name)) {
+    try {
+      bytes.resize(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+      bytes.clear();
+    }
+  }
+  std::string code = image_.Unpack(i, bytes.empty() ? nullptr : bytes.data());
+  if (!code.empty()) std::vector<uint8_t>().swap(bytes);
+  return code;
 }
 
 std::optional<std::string> CPackageParts::Key(std::string_view rel) const {
@@ -153,5 +196,11 @@ bool CPackageParts::HasFolder(std::string_view rel) const {
 
 bool CPackageParts::Unpack(size_t member, uint8_t* out) const {
   ++unpacked_;
+  if (const auto found = kept_.find(member); found != kept_.end()) {
+    std::memcpy(out, found->second.data(), found->second.size());
+    keptBytes_ -= found->second.size();
+    kept_.erase(found);
+    return true;
+  }
   return image_.Unpack(member, out).empty();
 }

@@ -30,7 +30,10 @@ class CPackageParts {
   // Places the members in order: nameOf gives a member's name as Shift-JIS; a
   // member left out is handed to leftOut with the note that reports it (its name
   // and the reason) and the codec's code. Each member is decoded once here to
-  // check it. False when a member was left out.
+  // check it, and the XML parts (the ones the converters read) of up to kKeptPart
+  // bytes are kept as decoded, up to kKeptBytes in all, so that reading one decodes
+  // nothing again; a larger part is decoded again when read, so that it is never
+  // held twice. False when a member was left out.
   using NameOf = std::function<std::string(const ZipImageMember&)>;
   using LeftOut = std::function<void(const std::string& note, const char* code)>;
   bool Index(const NameOf& nameOf, const LeftOut& leftOut);
@@ -45,7 +48,8 @@ class CPackageParts {
   // True when rel names a folder of the package (one made by a member's path).
   bool HasFolder(std::string_view rel) const;
   uint64_t SizeOf(size_t member) const { return Members()[member].declaredSize; }
-  // Decodes a found member into out (room for SizeOf bytes); true when whole.
+  // Decodes a found member into out (room for SizeOf bytes); true when whole. A
+  // part kept by Index is copied out and let go (read again, it is decoded again).
   bool Unpack(size_t member, uint8_t* out) const;
   // Members decoded through Unpack since Open.
   int64_t PartsUnpacked() const { return unpacked_; }
@@ -61,10 +65,18 @@ class CPackageParts {
   std::optional<std::string> Key(std::string_view rel) const;
   // Makes the folders of the first count parts; false when a file stands in the way.
   bool MakeFolders(const std::vector<std::string>& parts, size_t count);
+  // Decodes member i to check it, into bytes when it is an XML part that fits in
+  // what may still be kept; "" when whole, else the codec's code.
+  std::string Check(size_t i, const std::string& name, std::vector<uint8_t>& bytes) const;
+
+  static constexpr uint64_t kKeptPart = uint64_t{1} << 20;
+  static constexpr uint64_t kKeptBytes = uint64_t{64} << 20;
 
   CZipImage image_;
   std::unordered_map<std::string, Entry> entries_;  // by folded path, parts joined by '\'
   std::unordered_map<std::string, std::string> damaged_;  // left out for their data: notes by folded path
+  mutable std::unordered_map<size_t, std::vector<uint8_t>> kept_;  // decoded parts by member
+  mutable uint64_t keptBytes_ = 0;
   mutable std::string damageAsked_;
   mutable int64_t unpacked_ = 0;
 };

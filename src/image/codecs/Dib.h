@@ -83,8 +83,9 @@ inline void SetRgb(RGBQUAD& q, int r, int g, int b) {
 }
 
 // The rows of a decoded picture: storage that starts as zero pages, so that a
-// decoder writing every row pays for each page once and never clears it first.
-using PictureRows = ZeroedVector<uint8_t>;
+// decoder writing every row pays for each page once and never clears it first; the
+// rows are written whole, so a large block asks for huge pages.
+using PictureRows = ZeroedVector<uint8_t, HugePages::kAsk>;
 
 // The largest pixel block any reader allocates (rows x stride): the largest picture
 // memory volume ("bmpdata", 1024 MB), so that every picture the volumes admit is held

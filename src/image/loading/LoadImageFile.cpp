@@ -99,7 +99,7 @@ class WaitCursor {
 
 // The whole file (up to length) into bytes, which hold 1000 spare bytes; false when
 // it cannot be allocated (said in the display text) or read.
-bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, ZeroedVector<uint8_t>& bytes) {
+bool ReadImageBytes(CQelDoc& doc, plat::File& file, int64_t length, PictureRows& bytes) {
   if (!TryAllocate(bytes, length, 1, 1000, &doc.m_allocHook)) {
     doc.WriteConvertFailure(ConvertStatus::Message(IDS_OUT_OF_MEMORY));
     return false;
@@ -182,13 +182,13 @@ int CQelDoc::LoadImageFile(std::string path, int option) {
   }
 
   // The file's bytes land in fresh zero pages, which the read fills without a clearing first.
-  ZeroedVector<uint8_t> bytes;
+  PictureRows bytes;
   if (!ReadImageBytes(*this, file, length, bytes)) return -1;
   BITMAPINFO decoded{};
   const int ok = road.by == ImageRoad::By::Plugin
                      ? RunPlugin(road.library, std::vector<uint8_t>(bytes.begin(), bytes.end()), &decoded)
                      : road.decode(*this, bytes.data(), static_cast<int>(length), &decoded, path);
-  ZeroedVector<uint8_t>().swap(bytes);
+  PictureRows().swap(bytes);
   // The status pane names the format here for BMP files and plug-ins; the built-in
   // decoders name it themselves.
   const bool nameFormat = road.by == ImageRoad::By::Plugin || kind <= kKindBmp;

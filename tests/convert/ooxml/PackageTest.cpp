@@ -185,6 +185,10 @@ TEST_F(PackageTest, MembersArePlacedAsUnpackingIntoAFolderPlacesThem) {
   ASSERT_EQ(doc_->UnpackOfficePackage(path), 0);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
   EXPECT_EQ(Part("WORD\\DOC.XML"), "<a>second</a>");
+  EXPECT_EQ(Part("word\\doc.xml"), "<a>second</a>");  // read again after the kept bytes went: decoded anew
+  EXPECT_EQ(Part("a.xml"), "<a/>");
+  EXPECT_EQ(Part("bad.xml"), "");  // its failed check is not kept as a part
+  EXPECT_EQ(doc_->PackagePartsRead(), 3);
   const struct {
     const char* rel;
     bool part, folder;

@@ -80,11 +80,41 @@ char PptxSlides::At(int row, int col) const {
   return buf_[static_cast<size_t>(abs) * kRowBytes + col];
 }
 
-bool PptxSlides::Is(int p, std::string_view name, std::string_view ends) const {
+PptxSlides::Tag PptxSlides::TagAt(int p) const {
+  // The element's name runs from after '<' (a closing '/' included) to the first
+  // blank, '/' or '>'; each tag names the characters that may follow it.
+  struct Named {
+    std::string_view name;
+    std::string_view ends;
+    Tag tag;
+  };
+  static constexpr Named kTags[] = {
+      {"/a:p", ">", Tag::kParagraphEnd},    {"/a:r", ">", Tag::kRunEnd},
+      {"/a:tbl", ">", Tag::kTableEnd},      {"/a:tblGrid", ">", Tag::kGridEnd},
+      {"/a:tc", ">", Tag::kCellEnd},        {"/a:tr", ">", Tag::kRowEnd},
+      {"/p:grpSp", ">", Tag::kGroupEnd},    {"/p:pic", ">", Tag::kShapeEnd},
+      {"/p:sp", ">", Tag::kShapeEnd},       {"/p:txBody", ">", Tag::kBodyEnd},
+      {"a:blip", " />", Tag::kBlip},        {"a:br", " />", Tag::kBreak},
+      {"a:gridCol", " />", Tag::kGridCol},  {"a:p", " >", Tag::kParagraph},
+      {"a:pPr", " ", Tag::kParagraphProps}, {"a:r", " >", Tag::kRun},
+      {"a:t", " >", Tag::kText},            {"a:tbl", ">", Tag::kTable},
+      {"a:tblGrid", ">", Tag::kGrid},       {"a:tc", " >", Tag::kCell},
+      {"a:xfrm", " >", Tag::kTransform},    {"p:cNvPr", " />", Tag::kShapeName},
+      {"p:grpSp", ">", Tag::kGroup},        {"p:ph", " ", Tag::kPlaceholder},
+      {"p:pic", " >", Tag::kPicture},       {"p:sp", ">", Tag::kShape},
+      {"p:txBody", " >", Tag::kBody},       {"p:xfrm", " >", Tag::kGraphicTransform},
+  };
+  static_assert(std::ranges::is_sorted(kTags, {}, &Named::name));
+  constexpr size_t kLongest = 10;  // "/a:tblGrid"
   const size_t at = static_cast<size_t>(p) + 1;
-  if (text_.substr(std::min(at, text_.size()), name.size()) != name) return false;
-  const size_t after = at + name.size();
-  return ends.empty() || (after < text_.size() && ends.find(text_[after]) != std::string_view::npos);
+  size_t end = at + (at < text_.size() && text_[at] == '/' ? 1 : 0);
+  while (end < text_.size() && end - at <= kLongest && text_[end] != ' ' && text_[end] != '/' && text_[end] != '>') ++end;
+  if (end >= text_.size() || end - at > kLongest) return Tag::kOther;
+  const std::string_view name = text_.substr(at, end - at);
+  const auto* found = std::ranges::lower_bound(kTags, name, {}, &Named::name);
+  if (found == std::end(kTags) || found->name != name || found->ends.find(text_[end]) == std::string_view::npos)
+    return Tag::kOther;
+  return found->tag;
 }
 
 int PptxSlides::Find(std::string_view pattern, int p, int mode) const {
@@ -110,19 +140,28 @@ void PptxSlides::ReadMaster(std::string_view part) {
   int entry = 0;
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     const int p = static_cast<int>(lt);
-    if (Is(p, "p:cNvPr", " />")) {
-      const int n = Find("name=\"Rectangle ", p + 1, kXmlNumber);
-      entry = n >= 1 && n <= 20 ? 150 + n : 0;
-    } else if (Is(p, "p:sp", ">")) {
-      entry = 0;
-    } else if (Is(p, "p:ph", " ")) {
-      const bool title = Find("type=\"title\"", p + 1, kXmlPresent), sub = Find("type=\"subTitle\"", p + 1, kXmlPresent),
-                 centred = Find("type=\"ctrTitle\"", p + 1, kXmlPresent), body = Find("type=\"body\"", p + 1, kXmlPresent);
-      if (title) entry = 152;
-      else if (body) entry = 153;
-      align_[static_cast<size_t>(entry)] = title || sub || centred ? 'c' : 'L';
-    } else if (Is(p, "a:xfrm", " >") && entry >= kPlaceholderBase) {
-      ReadGeometry(p, 6, entry, 0);
+    switch (TagAt(p)) {
+      case Tag::kShapeName: {
+        const int n = Find("name=\"Rectangle ", p + 1, kXmlNumber);
+        entry = n >= 1 && n <= 20 ? 150 + n : 0;
+        break;
+      }
+      case Tag::kShape:
+        entry = 0;
+        break;
+      case Tag::kPlaceholder: {
+        const bool title = Find("type=\"title\"", p + 1, kXmlPresent), sub = Find("type=\"subTitle\"", p + 1, kXmlPresent),
+                   centred = Find("type=\"ctrTitle\"", p + 1, kXmlPresent), body = Find("type=\"body\"", p + 1, kXmlPresent);
+        if (title) entry = 152;
+        else if (body) entry = 153;
+        align_[static_cast<size_t>(entry)] = title || sub || centred ? 'c' : 'L';
+        break;
+      }
+      case Tag::kTransform:
+        if (entry >= kPlaceholderBase) ReadGeometry(p, 6, entry, 0);
+        break;
+      default:
+        break;
     }
   }
 }
@@ -132,15 +171,21 @@ void PptxSlides::ReadLayout(std::string_view part) {
   int entry = 0;
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     const int p = static_cast<int>(lt);
-    if (Is(p, "p:sp", ">")) {
-      entry = 0;
-    } else if (Is(p, "p:ph", " ")) {
-      if (Find("type=\"subTitle\"", p + 1, kXmlPresent)) entry = 154;
-      else if (Find("type=\"ctrTitle\"", p + 1, kXmlPresent)) entry = 155;
-      else continue;
-      align_[static_cast<size_t>(entry)] = 'c';
-    } else if (Is(p, "a:xfrm", " >") && entry >= kPlaceholderBase) {
-      ReadGeometry(p, 6, entry, 0);
+    switch (TagAt(p)) {
+      case Tag::kShape:
+        entry = 0;
+        break;
+      case Tag::kPlaceholder:
+        if (Find("type=\"subTitle\"", p + 1, kXmlPresent)) entry = 154;
+        else if (Find("type=\"ctrTitle\"", p + 1, kXmlPresent)) entry = 155;
+        else break;
+        align_[static_cast<size_t>(entry)] = 'c';
+        break;
+      case Tag::kTransform:
+        if (entry >= kPlaceholderBase) ReadGeometry(p, 6, entry, 0);
+        break;
+      default:
+        break;
     }
   }
 }
@@ -223,32 +268,53 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
   ShapeStart();
   for (size_t lt = part.find('<'); lt != std::string_view::npos; lt = part.find('<', lt + 1)) {
     int p = static_cast<int>(lt);
-    if (Is(p, "p:cNvPr", " />")) {
+    SlideElement(TagAt(p), p, pictures);
+    if (p > static_cast<int>(lt)) lt = static_cast<size_t>(p) - 1;  // a run read up to its closing '<'
+  }
+  // The next slide starts below this one's last row.
+  start_ += std::min(largest_ + 1 + extra_, kAreaRows);
+}
+
+// One element of a slide at p (which a run's text moves on to its closing '<').
+void PptxSlides::SlideElement(Tag tag, int& p, const std::vector<std::string>& pictures) {
+  switch (tag) {
+    case Tag::kShapeName: {
       const int n = Find("name=\"Rectangle ", p + 1, kXmlNumber);
       entry_ = n >= 1 && n < kSlideShapes ? n : 0;
-    } else if (Is(p, "p:ph", " ")) {
+      break;
+    }
+    case Tag::kPlaceholder:
       type_ = Find("type=\"title\"", p + 1, kXmlPresent) ? 1 : Find("type=\"body\"", p + 1, kXmlPresent) ? 2
             : Find("type=\"subTitle\"", p + 1, kXmlPresent) ? 3 : Find("type=\"ctrTitle\"", p + 1, kXmlPresent) ? 4 : 0;
       if (type_ != 0) align_[static_cast<size_t>(entry_)] = type_ == 2 ? 'L' : 'c';
-    } else if (Is(p, "p:pic", " >")) {
+      break;
+    case Tag::kPicture:
       picture_ = true;
       type_ = 0;
-    } else if (Is(p, "p:sp", ">")) {
+      break;
+    case Tag::kShape:
       ShapeStart();
-    } else if (Is(p, "p:grpSp", ">")) {
+      break;
+    case Tag::kGroup:
       ++depth_;
-    } else if (Is(p, "/p:grpSp", ">")) {
+      break;
+    case Tag::kGroupEnd:
       depth_ = std::max(depth_ - 1, 0);
-    } else if (Is(p, "p:txBody", " >")) {
+      break;
+    case Tag::kBody:
       body_ = Body::InBody;
-    } else if (Is(p, "/p:txBody", ">")) {
+      break;
+    case Tag::kBodyEnd:
       body_ = Body::Outside;
-    } else if (Is(p, "p:xfrm", " >")) {
+      break;
+    case Tag::kGraphicTransform:
       tableCol_ = std::clamp(Find("x=\"", p + 7, kXmlAfterElement + kXmlNumber) / colUnit_ / 100, 0, kTableColumnLimit);
       tableRow_ = std::clamp(Find("y=\"", p + 7, kXmlAfterElement + kXmlNumber) / rowUnit_ / 100 + 1, 1, kPageRows - 1);
-    } else if (Is(p, "a:xfrm", " >")) {
+      break;
+    case Tag::kTransform:
       if (entry_ < kSlideShapes) ReadGeometry(p, 6, entry_, depth_);
-    } else if (Is(p, "a:pPr", " ")) {
+      break;
+    case Tag::kParagraphProps: {
       int pos = p + 1;
       if (body_ >= Body::InParagraph && entry_ < kSlideShapes && XmlFindInElement("algn=\"", text_, &pos, kXmlMoveTo)) {
         const char a = pos < static_cast<int>(text_.size()) ? text_[static_cast<size_t>(pos)] : 0;
@@ -256,57 +322,73 @@ void PptxSlides::Slide(int number, std::string_view part, const std::vector<std:
         if (a == 'r') align_[static_cast<size_t>(entry_)] = 'R';
         if (a == 'c') align_[static_cast<size_t>(entry_)] = 'c';
       }
-    } else if (Is(p, "a:p", " >")) {
+      break;
+    }
+    case Tag::kParagraph:
       if (inTable_ && !cellFirstParagraph_) cells_ += kCellBreak;
       cellFirstParagraph_ = false;
       body_ = Body::InParagraph;
-    } else if (Is(p, "a:r", " >")) {
+      break;
+    case Tag::kRun:
       if (body_ >= Body::InParagraph) body_ = Body::InRun;
-    } else if (Is(p, "/a:r", ">")) {
+      break;
+    case Tag::kRunEnd:
       body_ = Body::InParagraph;
-    } else if (Is(p, "a:t", " >")) {
+      break;
+    case Tag::kText:
       if (body_ == Body::InRun || inTable_) AppendRun(p);
-    } else if (Is(p, "/a:p", ">") || Is(p, "a:br", " />")) {
+      break;
+    case Tag::kParagraphEnd:
+    case Tag::kBreak:
       if (inTable_) {
-        if (text_[lt + 1] == 'a') cells_ += kCellBreak;
-      } else if (!line_.empty() || text_[lt + 1] == 'a') {
+        if (tag == Tag::kBreak) cells_ += kCellBreak;
+      } else if (!line_.empty() || tag == Tag::kBreak) {
         EndLine();
       }
-    } else if (Is(p, "a:blip", " />")) {
+      break;
+    case Tag::kBlip:
       if (picture_) {
         lines_ = {ooxml::PictureLabel(pictures, Find("r:embed=\"rId", p + 1, kXmlNumber))};
         line_.clear();
       }
-    } else if (Is(p, "a:tbl", ">")) {
+      break;
+    case Tag::kTable:
       inTable_ = true;
       colPos_.assign(1, tableCol_);
       cells_.clear();
-    } else if (Is(p, "a:tblGrid", ">")) {
+      break;
+    case Tag::kGrid:
       inGrid_ = true;
-    } else if (Is(p, "/a:tblGrid", ">")) {
+      break;
+    case Tag::kGridEnd:
       inGrid_ = false;
-    } else if (Is(p, "a:gridCol", " />")) {
+      break;
+    case Tag::kGridCol:
       if (inGrid_ && !colPos_.empty() && colPos_.size() < kTableColumns)
         colPos_.push_back(colPos_.back() + std::max(Find("w=\"", p + 1, kXmlNumber) / 80000 + 2, 4));
-    } else if (Is(p, "a:tc", " >")) {
+      break;
+    case Tag::kCell:
       cellFirstParagraph_ = true;
-    } else if (Is(p, "/a:tc", ">")) {
+      break;
+    case Tag::kCellEnd:
       if (cells_.size() < kShapeTextLimit) cells_ += '\t';
-    } else if (Is(p, "/a:tr", ">")) {
+      break;
+    case Tag::kRowEnd:
       if (cells_.size() < kShapeTextLimit) cells_ += '\n';
-    } else if (Is(p, "/a:tbl", ">")) {
+      break;
+    case Tag::kTableEnd:
       PlaceTable();
       inTable_ = false;
-    } else if (Is(p, "/p:sp", ">") || Is(p, "/p:pic", ">")) {
+      break;
+    case Tag::kShapeEnd:
       if (!line_.empty()) EndLine();
       PlaceShape();
       lines_.clear();
       picture_ = false;
-    }
-    if (p > static_cast<int>(lt)) lt = static_cast<size_t>(p) - 1;  // a run read up to its closing '<'
+      break;
+    case Tag::kOther:
+      break;
   }
-  // The next slide starts below this one's last row.
-  start_ += std::min(largest_ + 1 + extra_, kAreaRows);
 }
 
 void PptxSlides::PlaceShape() {

@@ -39,9 +39,17 @@ class PptxSlides {
 
   void Put(int row, int col, char c);
   char At(int row, int col) const;
-  bool Is(int p, std::string_view name, std::string_view ends) const;
+  // The elements the layout reads; kOther for every other.
+  enum class Tag {
+    kOther, kShapeName, kShape, kShapeEnd, kPlaceholder, kPicture, kGroup, kGroupEnd, kBody, kBodyEnd,
+    kGraphicTransform, kTransform, kParagraphProps, kParagraph, kParagraphEnd, kBreak, kRun, kRunEnd,
+    kText, kBlip, kTable, kTableEnd, kGrid, kGridEnd, kGridCol, kCell, kCellEnd, kRowEnd,
+  };
+  // The element whose '<' is at p, read with one lookup of its name.
+  Tag TagAt(int p) const;
   int Find(std::string_view pattern, int p, int mode) const;
   void ReadGeometry(int p, int nameLength, int entry, int depth);
+  void SlideElement(Tag tag, int& p, const std::vector<std::string>& pictures);
   void ShapeStart();
   void EndLine();
   void AppendRun(int& p);

@@ -133,6 +133,7 @@ int JDecoder::Run(Rows* dib, int64_t spare) {
 
 template int JDecoder::Run(std::vector<uint8_t>* dib, int64_t spare);
 template int JDecoder::Run(ZeroedVector<uint8_t>* dib, int64_t spare);
+template int JDecoder::Run(ZeroedVector<uint8_t, HugePages::kAsk>* dib, int64_t spare);
 
 void JDecoder::CheckScanTables() const {
   for (int i = 0; i < scanCount_; ++i) {

@@ -114,7 +114,7 @@ bool TakeZlibStream(const Chunks& c, uint8_t* out) {
 // into kept (rowBytes each) as the data inflates; the rows above are inflated
 // through and dropped. whole: the data reached the last row. False when the data is
 // no zlib stream, nothing inflates, or a block cannot be allocated (said in a box).
-bool InflateRows(const PictureContext& cx, const Chunks& c, int64_t first, ZeroedVector<uint8_t>& kept, bool& whole) {
+bool InflateRows(const PictureContext& cx, const Chunks& c, int64_t first, PictureRows& kept, bool& whole) {
   const PngHeader& h = c.h;
   const int64_t passBytes = h.interlace ? 7 * h.height + h.height * (h.rowBytes + 1) : 0;
   const auto raw = CheckedSize(h.height, h.rowBytes + 1, passBytes);
@@ -225,7 +225,7 @@ int64_t PictureContext::InflateTo(const uint8_t* data, int64_t length, codec::CB
     TooLarge(capacity);
     return -1;
   }
-  ZeroedVector<uint8_t> block;
+  PictureRows block;
   if (!TryAllocate(block, std::max(capacity, length), 1, 0, hook)) {
     OutOfMemory(" 621");
     return -1;
@@ -253,7 +253,7 @@ int DecodePngBlock(const uint8_t* file, int length, BITMAPINFO* out, PictureBloc
   const int64_t stride = DibStride(h.width, dibBits);
   const int64_t keptRows = cx.keepBytes > 0 ? std::min<int64_t>(h.height, (cx.keepBytes + stride - 1) / stride) : h.height;
   const int64_t first = h.height - keptRows;
-  ZeroedVector<uint8_t> kept;
+  PictureRows kept;
   bool whole = false;
   if (!InflateRows(cx, c, first, kept, whole)) return 0;
 
