@@ -46,9 +46,11 @@ bool Screen::UseX(std::string* why) {
     return false;
   }
   // libX11 would wait for the server's answer without end: it is asked only once
-  // the server has answered a connection of our own within the deadline.
-  if (std::string silent = ProbeXServer(name, kXAnswerDeadlineMs); !silent.empty()) {
-    if (why) *why = std::string("DISPLAY=") + name + ": " + silent;
+  // the server has answered a connection of our own within the deadline, which stays
+  // open until libX11 has connected.
+  const XProbe probe = ProbeXServer(name, kXAnswerDeadlineMs);
+  if (!probe.silence.empty()) {
+    if (why) *why = std::string("DISPLAY=") + name + ": " + probe.silence;
     return false;
   }
   display_ = x11_->XOpenDisplay(name);

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 namespace plat {
 namespace {
@@ -94,6 +95,7 @@ class Socket {
   Socket(const Socket&) = delete;
   Socket& operator=(const Socket&) = delete;
   int Fd() const { return fd_; }
+  int Release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -102,8 +104,8 @@ class Socket {
 enum class Reached { kNobody, kSilent, kAnswered };
 
 // Connects to addr, sends the connection set-up and waits for the reply's first
-// bytes, all by the deadline.
-Reached Exchange(int family, const sockaddr* addr, socklen_t length, Clock::time_point end) {
+// bytes, all by the deadline. A connection that was answered is handed to held.
+Reached Exchange(int family, const sockaddr* addr, socklen_t length, Clock::time_point end, XProbe& held) {
   Socket s(family);
   if (s.Fd() < 0) return Reached::kNobody;
   if (connect(s.Fd(), addr, length) != 0) {
@@ -140,11 +142,12 @@ Reached Exchange(int family, const sockaddr* addr, socklen_t length, Clock::time
       return Reached::kAnswered;
     }
   }
+  held.Hold(s.Release());
   return Reached::kAnswered;
 }
 
 // The same through a local socket: the abstract name first, as libX11 tries it.
-Reached ExchangeLocal(const std::string& path, Clock::time_point end) {
+Reached ExchangeLocal(const std::string& path, Clock::time_point end, XProbe& held) {
   // The socket calls take the local address as the general one.
   union LocalAddress {
     sockaddr_un un;
@@ -157,35 +160,48 @@ Reached ExchangeLocal(const std::string& path, Clock::time_point end) {
     if (path.size() + offset + 1 > sizeof a.un.sun_path) return Reached::kNobody;
     std::memcpy(a.un.sun_path + offset, path.data(), path.size());
     const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
-    const Reached r = Exchange(AF_UNIX, &a.any, length, end);
+    const Reached r = Exchange(AF_UNIX, &a.any, length, end, held);
     if (r != Reached::kNobody) return r;
   }
   return Reached::kNobody;
 }
 
-Reached ExchangeTcp(const std::string& host, int display, Clock::time_point end) {
+Reached ExchangeTcp(const std::string& host, int display, Clock::time_point end, XProbe& held) {
   if (display > 65535 - kFirstTcpPort) return Reached::kNobody;
   addrinfo hints{};
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* list = nullptr;
   if (getaddrinfo(host.c_str(), std::to_string(kFirstTcpPort + display).c_str(), &hints, &list) != 0) return Reached::kNobody;
   Reached r = Reached::kNobody;
-  for (const addrinfo* i = list; i && r == Reached::kNobody; i = i->ai_next) r = Exchange(i->ai_family, i->ai_addr, i->ai_addrlen, end);
+  for (const addrinfo* i = list; i && r == Reached::kNobody; i = i->ai_next) r = Exchange(i->ai_family, i->ai_addr, i->ai_addrlen, end, held);
   freeaddrinfo(list);
   return r;
 }
 
 }  // namespace
 
-std::string ProbeXServer(std::string_view display, int deadlineMs) {
+XProbe::~XProbe() {
+  if (fd_ >= 0) close(fd_);
+}
+
+void XProbe::Hold(int fd) {
+  if (fd_ >= 0) close(fd_);
+  fd_ = fd;
+}
+
+XProbe ProbeXServer(std::string_view display, int deadlineMs) {
+  XProbe probe;
   const std::optional<XAddress> a = ParseDisplay(display);
-  if (!a) return "";
+  if (!a) return probe;
   const Clock::time_point end = Clock::now() + std::chrono::milliseconds(deadlineMs);
-  Reached r = a->local ? ExchangeLocal(a->socketPath, end) : Reached::kNobody;
-  if (!a->local || (r == Reached::kNobody && a->tcpFallback)) r = ExchangeTcp(a->host.empty() ? "localhost" : a->host, a->display, end);
-  if (r != Reached::kSilent) return "";  // an answer, or nobody there: libX11 says which at once
-  return "no answer from the X server within " + std::to_string(deadlineMs / 1000) +
-         " s (a stopped server or a dead forwarding)";
+  Reached r = a->local ? ExchangeLocal(a->socketPath, end, probe) : Reached::kNobody;
+  if (!a->local || (r == Reached::kNobody && a->tcpFallback)) {
+    r = ExchangeTcp(a->host.empty() ? "localhost" : a->host, a->display, end, probe);
+  }
+  if (r != Reached::kSilent) return probe;  // an answer, or nobody there: libX11 says which at once
+  probe.silence = "no answer from the X server within " + std::to_string(deadlineMs / 1000) +
+                  " s (a stopped server or a dead forwarding)";
+  return probe;
 }
 
 }  // namespace plat

@@ -8,12 +8,31 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace plat {
 
-// "" when the server answered, whatever it answered (libX11 then says more), or when
-// the name is of a form not probed here; else why not, in words that follow
-// "DISPLAY=NAME: ".
-std::string ProbeXServer(std::string_view display, int deadlineMs);
+// What the probe found. silence is "" when the server answered, whatever it
+// answered (libX11 then says more), or when the name is of a form not probed here;
+// else why not, in words that follow "DISPLAY=NAME: ". An answered connection is
+// held until the probe goes: a server whose last client leaves resets itself and
+// refuses for that moment, so it is kept until libX11 has connected.
+class XProbe {
+ public:
+  XProbe() = default;
+  ~XProbe();
+  XProbe(XProbe&& other) noexcept : silence(std::move(other.silence)), fd_(std::exchange(other.fd_, -1)) {}
+  XProbe(const XProbe&) = delete;
+  XProbe& operator=(const XProbe&) = delete;
+  XProbe& operator=(XProbe&&) = delete;
+  void Hold(int fd);
+
+  std::string silence;
+
+ private:
+  int fd_ = -1;
+};
+
+XProbe ProbeXServer(std::string_view display, int deadlineMs);
 
 }  // namespace plat

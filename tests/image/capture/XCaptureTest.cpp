@@ -127,6 +127,12 @@ class XCaptureTest : public testenv::DocTest {
   void AnswerSaveDialog(const std::string& name) {
     frame_->Ui().QueueDialog(plat::DialogAnswer{plat::IDOK, {{"path", Win(name)}}});
   }
+  // The messages the run showed, for a failure's report.
+  std::string Said() const {
+    std::string all;
+    for (const plat::MessageRecord& m : frame_->Ui().MessageLog()) all += m.text + "\n";
+    return all;
+  }
   std::string Differ(const std::string& a, const std::string& b) {
     return Shell("compare -metric AE " + Quote(dir_.HostPath(a)) + " " + Quote(dir_.HostPath(b)) + " null: 2>&1");
   }
@@ -183,7 +189,7 @@ TEST_F(XCaptureTest, WaitsRanOnTheProgramClockFault) {
   ASSERT_TRUE(StartClicking(clicker, 150, 150, "sleep 2; timeout 20 xdotool search --sync --onlyvisible --class xlogo; "));
   AnswerSaveDialog("late.png");
   auto start = steady_clock::now();
-  ASSERT_EQ(view_->CaptureScreen(40), 0);
+  ASSERT_EQ(view_->CaptureScreen(40), 0) << Said();
   EXPECT_GE(std::chrono::duration_cast<milliseconds>(steady_clock::now() - start).count(), 3000);
   X("import -window root -crop 202x152+100+80 +repage " + Quote(dir_.HostPath("want.png")));
   EXPECT_EQ(Differ("late.png", "want.png"), "0");
