@@ -135,8 +135,8 @@ ArchiveStatus CQelDoc::WriteArchive(PackMode mode, PackName name, std::vector<st
   const std::string archive = InFolder(folder, named);
   std::vector<std::string> sources;
   LeftOut leftOut;
-  for (const std::string& spec : sourceSpecs) {
-    const std::string p = plat::WithoutTrailingSeparators(spec);
+  for (const std::string& source : sourceSpecs) {
+    const std::string p = plat::WithoutTrailingSeparators(source);
     for (std::string& s : ExpandFileSpec(folder, p, &leftOut.unnamed)) sources.push_back(std::move(s));
   }
 
