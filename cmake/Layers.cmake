@@ -3,10 +3,11 @@
 # links each of the layer's folders under its source path (scopes/core/frame ->
 # src/frame), so "frame/MainFrame.h" is found only by a target that links the layer
 # that holds it. An include that points up the layers therefore does not compile.
-# Before a layer compiles, a check step refuses an include that climbs out of its
-# folder with ".." (or names an absolute path), the one spelling that would reach
-# past the scopes. The link graph is written to layers.txt in the build tree, the
-# table tests/base/LayerCheckTest holds every object's resolved headers against.
+# Before a layer compiles, a check step (CheckIncludes.cmake) refuses the plain
+# spellings that reach past the scopes: an include that climbs with ".." or names an
+# absolute path. Any other spelling is caught after the build: the link graph is
+# written to layers.txt in the build tree, the table tests/base/LayerCheckTest holds
+# every object's resolved headers against.
 
 set(PELNORIX_SCOPES ${CMAKE_BINARY_DIR}/scopes)
 set(PELNORIX_LAYER_GRAPH ${CMAKE_BINARY_DIR}/layers.txt)

@@ -37,7 +37,7 @@ struct DocState {
   int m_nFileKind = 0;       // FileKind of the loaded document
   int m_nDisplayForm = 0;    // 0 normal, 1 binary dump, 2 source, 3 reload after save
   int m_nDisplayState = 0;   // 99 while a reload by the image view or a sheet rendering runs
-  ViewRequests m_nViewRequest;  // what the views do at their next update
+  ViewRequests m_nViewRequest;  // what the views do at an update: it stays set, applied at every one until changed
   ViewAction m_nViewAction;     // the text pane's one-shot job (CQelDoc::PostViewAction)
   int m_nViewActionResult = 0;  // what the pane's performance of it gave: 0 done, -1 failed
   int m_nMediaRequest = 0;   // MediaRequest

@@ -96,7 +96,7 @@ bool UnprotectAfterAsking(const std::string& path) {
   return true;
 }
 
-int ChangeDirectory(std::string path, int /*flag*/) {
+int ChangeDirectory(std::string path) {
   std::string single;
   bool lastWasSeparator = false;
   for (size_t i = 0; i < path.size(); ++i) {

@@ -137,7 +137,7 @@ void MarkPartialLoad(CQelDoc& doc, const std::string& path, bool fetchedCut) {
     const auto info = plat::Stat(path);
     doc.m_bPartialLoad = info && info->size > std::max<int64_t>(doc.m_nInDataLimit, 0) ? 1 : 0;
   }
-  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(IDS_NET_PARTIAL));
+  if (doc.m_bPartialLoad && doc.FrameHost() && doc.m_nFileKind != kKindPdf) doc.FrameHost()->StatusText(0, LoadString(IDS_SHOWN_IN_PART));
 }
 
 }  // namespace

@@ -173,4 +173,4 @@ class CQelDoc : public DocState {
 // exist). A target on an FTP pseudo-drive is refused (CQelDoc::RefuseFtpDriveSave): 0.
 int ConfirmOverwrite(std::string path);
 // Makes path the current directory ("\\" read as "\"); below 0 on failure.
-int ChangeDirectory(std::string path, int flag);
+int ChangeDirectory(std::string path);

@@ -31,7 +31,10 @@ ArchiveStatus CQelDoc::InitArchive() {
   return ArchiveStatus::Done();
 }
 
-std::string CQelDoc::ZipMemberName(std::string_view stored, bool flaggedUtf8, bool* exact) const {
-  if (!flaggedUtf8 && Archive().m_bUtf8Names != 1) return std::string(stored);
-  return plat::Utf8NameToCp932(stored, !flaggedUtf8, m_bSjisFixed, exact);
+ArchiveStatus CQelDoc::ZipMemberName(std::string_view stored, bool flaggedUtf8) const {
+  ArchiveStatus s;
+  bool exact = true;
+  s.path = !flaggedUtf8 && Archive().m_bUtf8Names != 1 ? std::string(stored)
+                                                      : plat::Utf8NameToCp932(stored, !flaggedUtf8, m_bSjisFixed, &exact);
+  return s.WarnIf(!exact);
 }

@@ -36,7 +36,6 @@ struct FileEntry {
   int64_t uncompressedSize = 0;  // -2 marks a folder
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   std::string name;  // archive form: '/' separators, a folder ends with '/'
-  std::vector<uint8_t> data;
 
   // Status of the path, symbolic links not followed (a link, and a special file such
   // as a named pipe, counts as missing).

@@ -36,7 +36,7 @@ enum : int {
   IDS_NET_READ_INCOMPLETE = 232,
   IDS_NET_TIME_OVER = 233,
   IDS_NET_NO_DATA = 234,
-  IDS_NET_PARTIAL = 235,  // a page or a file shown in part
+  IDS_SHOWN_IN_PART = 235,  // a page or a file shown in part
   IDS_NET_SAVE_FILTER = 236,
   IDS_CANNOT_OPEN = 237,
   IDS_FILE_SIZE_OVER = 238,

@@ -318,7 +318,7 @@ NetStatus CQelDoc::FetchHttpPage(const ParsedAddress& address) {
   if (web && r.finalUrl != r.askedUrl) SplitUrl(r.finalUrl, server, object);
   // A page (or a folder's listing) past the partial mark ends with it; a file never.
   const bool page = web || r.listing;
-  Say(r, server + "    file = " + object + (page && r.total > kPartialMark ? LoadString(IDS_NET_PARTIAL) : ""));
+  Say(r, server + "    file = " + object + (page && r.total > kPartialMark ? LoadString(IDS_SHOWN_IN_PART) : ""));
 
   char number[16];
   std::snprintf(number, sizeof number, "%2d", Net().m_nAddrHistoryCount + 100);

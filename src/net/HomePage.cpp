@@ -93,7 +93,7 @@ void CQelDoc::OpenHomePage(int mode) {
   Net().m_strHomeAddress = page;
   if (!page.empty() && !IsNoticeFileName(page) && plat::Exists(page) && LoadDocument(page) >= 0) {
     const size_t sep = plat::FindLastSeparator(page);
-    if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep), 0);
+    if (sep != std::string::npos && sep > 0) ChangeDirectory(page.substr(0, sep));
   }
 
   // The text pane shows the home page; the pane, put in view, shows the notice (or

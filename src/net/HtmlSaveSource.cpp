@@ -34,7 +34,7 @@ int CQelHtmlView::OnSaveSourceAs() {
     return -1;
   }
   if (PageCut()) {
-    AfxMessageBox(LoadString(IDS_NET_READ_INCOMPLETE) + LoadString(IDS_NET_PARTIAL));
+    AfxMessageBox(LoadString(IDS_NET_READ_INCOMPLETE) + LoadString(IDS_SHOWN_IN_PART));
     return -1;
   }
   CFileDialog dialog(false, OfferedName(GetLocationURL()));

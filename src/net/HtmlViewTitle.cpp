@@ -7,7 +7,7 @@
 #include "frame/MainFrame.h"
 #include "net/NetState.h"
 #include "net/QelHtmlView.h"
-#include "view/QelView.h"
+#include "base/SjisLeadByte.h"
 
 namespace {
 

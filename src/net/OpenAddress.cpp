@@ -92,7 +92,7 @@ void OpenListAddress(CQelDoc& doc, const std::string& address) {
   ActivatePanes(list);
   if (!path.empty()) {
     doc.LoadDocument(path);
-    if (const std::string folder = FolderOf(path); !folder.empty()) ChangeDirectory(folder, 0);
+    if (const std::string folder = FolderOf(path); !folder.empty()) ChangeDirectory(folder);
     ActivateViewPane();
   }
 }

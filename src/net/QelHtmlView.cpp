@@ -141,7 +141,7 @@ void CQelHtmlView::ReadPage() {
   pageText_ = m_doc.HtmlPageText(WithDeclaredCharset(PageBytes(), PageCharset()), &cut);
   if (cut || PageCut()) {
     pageText_ += LoadString(IDS_DATA_OMITTED);
-    if (failureId_ == 0) ShowPane0(GetLocationURL() + LoadString(IDS_NET_PARTIAL));
+    if (failureId_ == 0) ShowPane0(GetLocationURL() + LoadString(IDS_SHOWN_IN_PART));
   }
 }
 

@@ -148,9 +148,5 @@ class CQelView : public CDocView {
   std::unique_ptr<ViewRegionState> region_;
 };
 
-// The double-byte state after one byte: state 0 and a lead byte (0x80 to 0x9F, 0xE0
-// to 0xEF, 0xFA to 0xFC) give 1; any byte in state 1 gives 0.
-int StepSjisLeadState(int state, unsigned char byte);
-
 // Reports on the message stream that something the pane would do is not built yet.
 void NoteNotBuilt(std::string_view what);

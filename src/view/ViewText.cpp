@@ -13,11 +13,6 @@ constexpr int kRefreshSpare = 1000;
 
 }  // namespace
 
-int StepSjisLeadState(int state, unsigned char byte) {
-  if (state != 0) return 0;
-  return (byte >= 0x80 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xEF) || (byte >= 0xFA && byte <= 0xFC) ? 1 : 0;
-}
-
 bool CQelView::HasSelection() const {
   int a = 0, b = 0;
   m_pModel->GetSel(a, b);

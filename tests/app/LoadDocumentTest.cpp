@@ -56,7 +56,7 @@ TEST_F(LoadTest, LongTextIsCutToTheInputVolumeAndMarkedPartial) {
   EXPECT_EQ(Text().substr(0, 1001), std::string(1000, 'x') + LoadString(IDS_DATA_OMITTED).substr(0, 1));
   EXPECT_NE(Text().find(LoadString(IDS_DATA_OMITTED) + LoadString(IDS_FILE_SIZE_OVER).substr(0, 24)), std::string::npos);
   EXPECT_EQ(doc_->m_bPartialLoad, 1);
-  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_NET_PARTIAL));
+  EXPECT_EQ(frame_->StatusBar().GetPaneText(0), LoadString(IDS_SHOWN_IN_PART));
   // The next load starts clean.
   doc_->LoadDocument(WriteFile("short.txt", "ok"));
   EXPECT_EQ(doc_->m_bPartialLoad, 0);

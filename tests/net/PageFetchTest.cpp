@@ -209,7 +209,7 @@ TEST_F(PageFetchTest, TenMegabytesEndWithThePartialMark) {
   doc_->Net().m_nNetTimeScale = 1000;
   doc_->OpenAddress(Url("/big"));
   const std::string pane = frame_->StatusBar().GetPaneText(0);
-  EXPECT_NE(pane.find(LoadString(IDS_NET_PARTIAL)), std::string::npos) << plat::Cp932ToUtf8(pane);
+  EXPECT_NE(pane.find(LoadString(IDS_SHOWN_IN_PART)), std::string::npos) << plat::Cp932ToUtf8(pane);
   EXPECT_EQ(plat::Stat(WorkPage())->size, 10000000 + 16384 - 10000000 % 16384);
 }
 

@@ -109,8 +109,9 @@ bool WriteMember(CQelDoc& doc, codec::CZipReader& reader, const codec::ZipEntry&
   // A name flagged UTF-8 is read as such; one read as UTF-8 only because of the
   // setting keeps the Shift-JIS pairs that are not UTF-8.
   const bool flagged = (h.flags & codec::kFlagUtf8) != 0;
-  bool exact = true;
-  const std::string name = doc.ZipMemberName(h.name, flagged, &exact);
+  const ArchiveStatus named = doc.ZipMemberName(h.name, flagged);
+  const std::string& name = named.path;
+  const bool exact = !named.warned();
   bool isFolder = false;
   std::optional<std::string> rel = SafeMemberPath(name, &isFolder);
   // A name Shift-JIS cannot express is refused, never written under another name.

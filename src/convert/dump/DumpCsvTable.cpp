@@ -12,7 +12,7 @@
 #include "base/CheckedSize.h"
 #include "base/ConvertStatus.h"
 #include "convert/ConvertState.h"
-#include "convert/dump/CharHelpers.h"
+#include "base/SjisLeadByte.h"
 #include "convert/dump/DumpCall.h"
 #include "convert/dump/DumpSteps.h"
 

@@ -27,6 +27,7 @@
 #include "convert/dump/DumpSteps.h"
 #include "convert/dump/ListingTable.h"
 #include "convert/dump/ListingWindow.h"
+#include "ops/ArchiveStatus.h"
 
 namespace {
 
@@ -122,7 +123,7 @@ bool ReadHeader(CQelDoc& doc, ListingWindow& file, int64_t offset, ZipMember& m,
   m.compressed = rawCompressed;
   m.original = rawOriginal;
   m.name.assign(name.begin(), name.end());
-  m.name = doc.ZipMemberName(m.name, (f.flags & codec::kFlagUtf8) != 0);
+  m.name = doc.ZipMemberName(m.name, (f.flags & codec::kFlagUtf8) != 0).path;
   for (char& c : m.name) {
     if (static_cast<uint8_t>(c) < 0x20) c = ' ';
   }

@@ -24,6 +24,7 @@
 #include "platform/text/CodePage.h"
 #include "convert/ooxml/PackageParts.h"
 #include "frame/MainFrame.h"
+#include "ops/ArchiveStatus.h"
 #include "platform/os/Files.h"
 
 namespace {
@@ -67,7 +68,7 @@ int CQelDoc::UnpackOfficePackage(std::string path) {
   // Names are taken as the unpacking of a user's archive takes them: flagged UTF-8
   // names as such, others by the setting.
   const bool whole = parts->Index(
-      [&](const ZipImageMember& m) { return ZipMemberName(m.name, m.utf8Name); },
+      [&](const ZipImageMember& m) { return ZipMemberName(m.name, m.utf8Name).path; },
       [](const std::string& note, const char* code) {
         AfxNote(note);
         if (code && g_pMainFrame) g_pMainFrame->SetWindowText(code);

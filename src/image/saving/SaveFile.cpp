@@ -1,26 +1,12 @@
 #include "image/saving/SaveFile.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <optional>
-#include <vector>
 
 #include "app/StringTable.h"
 #include "frame/MainFrame.h"
 #include "platform/os/Files.h"
 #include "platform/text/CodePage.h"
-
-namespace {
-
-std::string WithName(int id, const std::string& target) {
-  const std::string format = LoadString(id);
-  std::vector<char> text(format.size() + target.size() + 1);
-  std::snprintf(text.data(), text.size(), format.c_str(), target.c_str());
-  return text.data();
-}
-
-}  // namespace
 
 ConvertStatus ReplaceFileWith(const std::string& target, std::span<const uint8_t> bytes) {
   const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -33,11 +19,11 @@ ConvertStatus ShowWriteFailure(const std::string& target, int error) {
   // A full disk and a folder or file that refuses the write have the system's own
   // texts; any other reason is named as the system gives it.
   if (error == ENOSPC || error == EDQUOT || error == EFBIG) {
-    AfxMessageBox(WithName(IDS_DISK_FULL, plat::ShownPath(target)));
+    AfxMessageBox(StringWith(IDS_DISK_FULL, plat::ShownPath(target)));
     return ConvertStatus::Message(IDS_DISK_FULL);
   }
   if (error == EACCES || error == EPERM || error == EROFS || error == EBUSY || error == ETXTBSY) {
-    AfxMessageBox(WithName(IDS_CANNOT_USE, plat::ShownPath(target)));
+    AfxMessageBox(StringWith(IDS_CANNOT_USE, plat::ShownPath(target)));
     return ConvertStatus::Message(IDS_CANNOT_USE);
   }
   return ShowCannotCreate(target, std::strerror(error != 0 ? error : EIO));

@@ -29,12 +29,6 @@
 
 namespace {
 
-std::string WithName(int id, const std::string& name) {
-  char text[1400];
-  std::snprintf(text, sizeof text, LoadString(id).c_str(), plat::ShownPath(name).substr(0, 1000).c_str());
-  return text;
-}
-
 // The creation date: now in UTC, or the program clock when a fixed start is set.
 std::string PdfDate(const CQelDoc& doc) {
   time_t t = std::time(nullptr);
@@ -81,7 +75,7 @@ std::optional<std::string> ChoosePdfFile(CQelView& view, plat::WorkFile& work) {
   const auto now = plat::Stat(path);
   if ((now && (now->isDirectory || now->readOnly)) || !work.CreateBeside(path)) {
     const int error = now && now->isDirectory ? EISDIR : now && now->readOnly ? EACCES : errno;
-    view.Pane().m_strKeyFailure = WithName(IDS_CANNOT_USE, path) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(error)) + ")";
+    view.Pane().m_strKeyFailure = StringWith(IDS_CANNOT_USE, plat::ShownPath(path)) + "  (" + plat::Utf8ToCp932Lossy(std::strerror(error)) + ")";
     AfxMessageBox(view.Pane().m_strKeyFailure);
     return std::nullopt;
   }
@@ -198,7 +192,7 @@ int CQelView::WriteSheetPdf(int number) {
   const bool written = work.Out().Write(out.bytes.data(), static_cast<int64_t>(out.bytes.size()));
   const bool noRoom = !written && work.Out().OutOfRoom();
   if (!written || !work.CommitAs(path)) {
-    Pane().m_strKeyFailure = WithName(noRoom ? IDS_DISK_FULL : IDS_CANNOT_USE, path);
+    Pane().m_strKeyFailure = StringWith(noRoom ? IDS_DISK_FULL : IDS_CANNOT_USE, plat::ShownPath(path));
     AfxMessageBox(Pane().m_strKeyFailure);
     ReleaseTableLock();
     return -1;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "app/QelDoc.h"
-#include "convert/dump/CharHelpers.h"
+#include "base/SjisLeadByte.h"
 #include "platform/text/CodePage.h"
 
 namespace {
