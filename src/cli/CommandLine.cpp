@@ -106,6 +106,10 @@ std::string ShownLine(std::string_view sjis, bool terminal) {
   return terminal ? plat::VisibleControls(utf8, true) : utf8;
 }
 
+// A line that repeats what the user typed (a name, a key, an option) goes to a
+// terminal with its control characters shown, as every message does.
+std::string TypedLine(const std::string& utf8, bool terminal) { return terminal ? plat::VisibleControls(utf8, true) : utf8; }
+
 void PrintCommands(std::ostream& out) {
   for (CommandRows rows : AllCommandTables()) {
     for (const CommandEntry& row : rows) {
@@ -237,7 +241,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     return kShown;
   }
   if (!cl.error.empty()) {
-    err << "pelnorix: " << cl.error << "\n(pelnorix --help lists the options)\n";
+    err << TypedLine("pelnorix: " + cl.error, terminals.err) << "\n(pelnorix --help lists the options)\n";
     return kUsageError;
   }
   if (cl.version) {
@@ -257,7 +261,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   for (const auto& [key, value] : cl.sets) {
     std::string problem = ApplyTypedSetting(doc, key, value);
     if (!problem.empty()) {
-      err << "pelnorix: --set " << key << ": " << problem << '\n';
+      err << TypedLine("pelnorix: --set " + key + ": " + problem, terminals.err) << '\n';
       return kUsageError;
     }
   }
@@ -267,7 +271,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     const auto text = ReadScript(cl.script, problem);
     const std::string name = cl.script == "-" ? "<stdin>" : cl.script;
     if (!text) {
-      err << "pelnorix: " << name << ": " << problem << '\n';
+      err << TypedLine("pelnorix: " + name + ": " + problem, terminals.err) << '\n';
       return kUsageError;
     }
     ScriptRunner runner(doc, frame, AllCommandTables(), out, err);
@@ -278,7 +282,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
 
   const auto path = WindowsPathOfArgument(cl.file);
   if (!path) {
-    err << "pelnorix: " << cl.file << ": " << WindowsNameRefusal(cl.file) << "; it is not opened\n";
+    err << TypedLine("pelnorix: " + cl.file + ": " + WindowsNameRefusal(cl.file) + "; it is not opened", terminals.err) << '\n';
     return kNothingShown;
   }
   if (!cl.convertTo.empty()) return RunImageConversion(doc, *path, cl.convertTo, err);

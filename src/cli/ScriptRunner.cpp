@@ -101,7 +101,7 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
   const std::string where = std::string(name) + ":";
   const ParsedScript script = ParseScript(text, tables_);
   if (script.errorLine != 0) {
-    err_ << "pelnorix: " << where << script.errorLine << ": " << script.error << '\n';
+    SayLine("pelnorix: " + where + std::to_string(script.errorLine) + ": " + script.error);
     return kScriptError;
   }
   for (const ScriptStatement& st : script.statements) {
@@ -119,17 +119,22 @@ int ScriptRunner::Run(std::string_view name, std::string_view text) {
     if (auto kept = NotReplaced(); kept && (!stop || stop->status == kScriptFailed)) stop = kept;
     if (stop) {
       out_.flush();
-      const std::string said = "pelnorix: " + where + std::to_string(st.line) + ": " + stop->message;
-      err_ << (frame_.Ui().MessagesToTerminal() ? plat::VisibleControls(said, true) : said) << '\n';
+      SayLine("pelnorix: " + where + std::to_string(st.line) + ": " + stop->message);
       return stop->status;
     }
   }
   DropUnusedAnswers(where, 0);
   if (const std::string why = OutputWriteError(out_); !why.empty()) {
-    err_ << "pelnorix: " << where << " " << why << '\n';
+    SayLine("pelnorix: " + where + " " + why);
     return kScriptFailed;
   }
   return kScriptDone;
+}
+
+// One line of the run's own on standard error. It repeats what the script says (a
+// word, a name), so a terminal gets its control characters shown, as every message.
+void ScriptRunner::SayLine(const std::string& line) {
+  err_ << (frame_.Ui().MessagesToTerminal() ? plat::VisibleControls(line, true) : line) << '\n';
 }
 
 // A statement that asked to replace a file and was told no failed, whatever its road
@@ -158,8 +163,8 @@ void ScriptRunner::DropUnusedAnswers(const std::string& where, int line) {
       --left;
       words.insert(0, ' ' + AnswerWord(*a));
     }
-    err_ << "pelnorix: " << where << (line > 0 ? std::to_string(line) + ": answer" : " answer") << words
-         << (line > 0 ? " not used by this statement, dropped\n" : " not used: no statement follows it, dropped\n");
+    SayLine("pelnorix: " + where + (line > 0 ? std::to_string(line) + ": answer" : " answer") + words +
+            (line > 0 ? " not used by this statement, dropped" : " not used: no statement follows it, dropped"));
     ui.DropAnswers();
   }
   given_.clear();

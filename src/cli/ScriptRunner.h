@@ -61,6 +61,7 @@ class ScriptRunner {
   // Drops the answers the statement on line did not use (0: the script's end), with
   // a note naming them.
   void DropUnusedAnswers(const std::string& where, int line);
+  void SayLine(const std::string& line);
   // The text, the status panes (joined by " | "), the title, the selection or the
   // trace (status texts and messages since the statement before, one a line); CP932.
   // After `pane html` the text is the shown page's and `history` its jump slots.

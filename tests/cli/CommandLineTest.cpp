@@ -218,6 +218,7 @@ TEST_F(CliTest, EscapeSequencesReachedTheTerminalRawFault) {
   const std::string member = "ev\x1b]0;EVIL\x07il.bin";
   const std::string wav = "2\x1b]0;w\x07.wav";
   testenv::WriteHostFile(dir_.HostPath("pack/a.txt"), "a\n");
+  testenv::WriteHostFile(dir_.HostPath("s\x1b]0;S\x07.script"), "bogus\n");
   testenv::WriteHostFile(dir_.HostPath("play/1.wav"), testenv::ReadHostFile(testenv::DataPath("dump/tone.wav")));
   ASSERT_EQ(Shell("cd " + Quote(dir_.Host()) + " && mkfifo " + Quote("pack/" + clip) + " " + Quote("play/" + wav) +
                   " && python3 -c 'import sys, zipfile; z = zipfile.ZipFile(\"ev.zip\", \"w\"); "
@@ -232,6 +233,7 @@ TEST_F(CliTest, EscapeSequencesReachedTheTerminalRawFault) {
     int status;
     std::string raw;    // what a pipe takes
     std::string shown;  // what the terminal shows
+    std::string args = "";  // the command line, when not the script's or e.txt's
   } cases[] = {
       {"the display text", "", 0, "\x1b]52;c;cGVs\x07", "T ^[]0;owned^G ^[[31mred ^[]52;c;cGVs^G x"},
       {"print title", "set htmlpane=1\npane html\n" + page + "print title\n", 0, "\x1b]52;c;cGVs\x07",
@@ -242,11 +244,19 @@ TEST_F(CliTest, EscapeSequencesReachedTheTerminalRawFault) {
       {"unpack's error on a member", "list 1 ev.zip\nlist-command unpack\n", 1, member, "ev^[]0;EVIL^Gil.bin"},
       {"auto-play's note where it stops", "set audiodev=null\nset autoplay=1\nlist 1 play/1.wav\nwait 3000\n", 0, wav,
        "2^[]0;w^G.wav"},
+      // The lines that repeat what the user typed were written as typed.
+      {"a refused name typed on the command line", "", 1, "\x1b]0;N\x07", "n^[]0;N^G\xf0\x9f\x98\x80",
+       Quote("n\x1b]0;N\x07\xf0\x9f\x98\x80.txt")},
+      {"an unknown setting typed after --set", "", 2, "\x1b]0;K\x07", "k^[]0;K^G", "--set " + Quote("k\x1b]0;K\x07=1") + " x"},
+      {"a script's error under the script's name", "", 2, "\x1b]0;S\x07", "s^[]0;S^G.script:1: unknown",
+       "--script " + Quote("s\x1b]0;S\x07.script")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fault);
     testenv::WriteHostFile(dir_.HostPath("s.script"), c.script);
-    const std::string args = c.script.empty() ? Quote(dir_.HostPath("e.txt")) : "--script s.script";
+    const std::string args = !c.args.empty()     ? c.args
+                             : c.script.empty() ? Quote(dir_.HostPath("e.txt"))
+                                                : "--script s.script";
     // What a run made goes before the next, which would ask about it.
     const std::string clean = "cd " + Quote(dir_.Host()) + " && rm -rf pack.zip ev && ";
     const std::string home = "PELNORIX_HOME=" + Quote(dir_.HostPath("home")) + " ";
