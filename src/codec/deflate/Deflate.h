@@ -17,6 +17,7 @@
 
 #include "codec/deflate/BitWriter.h"
 #include "codec/deflate/DeflateBlock.h"
+#include "codec/deflate/MatchFinder.h"
 
 namespace codec {
 
@@ -40,26 +41,30 @@ class CDeflater {
 
  private:
   void Process(bool finishing);
-  void Slide();
-  void Insert(int32_t pos);
-  int FindMatch(int32_t pos, int best, int depth, int* distance);
-  void Literal(int32_t pos);
-  void Match(int length, int distance);
+  template <class Geometry>
+  void Parse(const CMatchTables<Geometry>& m, int32_t stop, int32_t lookStop);
+  void EndChunk();
   void FlushBlock(bool final);
+  void Slide();
 
   std::vector<uint8_t> window_;
   std::vector<int32_t> head3_;  // the newest position of each three-byte hash
   std::vector<int32_t> head4_;  // the newest position of each four-byte hash
   std::vector<int32_t> prev_;   // the previous position of the same four-byte hash
-  std::vector<DeflateToken> tokens_;  // the pending block's tokens: a block's room, tokenCount_ used
+  // The pending block's tokens (blockTokens_ of them), then the chunk's being made
+  // (up to tokenCount_); the room is a full block's and a chunk's with some to spare.
+  std::vector<DeflateToken> tokens_;
+  size_t blockTokens_ = 0;
   size_t tokenCount_ = 0;
-  int hash3Shift_;    // 32 less the bits of the three-byte hash
-  int hash4Shift_;    // 32 less the bits of the four-byte hash
-  int32_t prevMask_;  // the chain link of a position is prev_[pos & prevMask_]
+  DeflateCounts block_;     // the symbols of the pending block's tokens
+  DeflateCounts chunk_;     // the symbols of the chunk's tokens
+  uint64_t blockBits_ = 0;  // the pending block's estimated coded bits (BlockSplit.h)
+  bool fullTables_;         // the tables have the full geometry (CFullGeometry)
+  CSizedGeometry geometry_;
   int32_t fill_ = 0;        // valid bytes in the window
-  int32_t pos_ = 0;         // next position to tokenise
+  int32_t pos_ = 0;         // next position to tokenise: window bytes before it are tokenised
   int32_t blockStart_ = 0;  // first window byte of the pending block
-  int32_t covered_ = 0;     // window bytes up to here are tokenised
+  int32_t chunkStart_ = 0;  // first window byte of the chunk
   CLsbBitWriter bits_;
 };
 
