@@ -68,8 +68,10 @@ void CDeflater::Parse(const CMatchTables<Geometry>& m, int32_t stop, int32_t loo
     ++lit[byte];
   };
   while (pos < last) {
+    const auto candidates = m.Enter(pos);
     int distance = 0;
-    int length = m.Find(pos, kMinMatch - 1, kMaxChain, kNiceLength, &distance);
+    int length = 0;
+    if (m.MayMatch(pos, candidates)) length = m.Search(pos, candidates, kMinMatch - 1, kMaxChain, kNiceLength, &distance);
     if (length < kMinMatch) {
       literal();
       continue;

@@ -47,7 +47,7 @@ inline int Extend(const uint8_t* a, const uint8_t* b, int from, int max) {
 }
 
 inline constexpr int kHash3Bits = 16;  // the full tables: the slots of the three-byte hash
-inline constexpr int kHash4Bits = 16;  // and of the four-byte hash
+inline constexpr int kHash4Bits = 17;  // and of the four-byte hash
 
 // The shifts that make the hashes and the mask of the chain links. The full
 // tables' are constants, so that the hot loop spends no register on them.
@@ -86,28 +86,55 @@ struct CMatchTables : Geometry {
     head = pos;
   }
 
-  // The longest match at pos longer than best among at most depth chained candidates
-  // (and the three-byte table's one), the search ending at a match of nice; 0 when
-  // there is none. pos enters the tables either way. The match may run past the
-  // input's valid bytes (into the padding), up to kMaxMatch: the caller cuts it.
-  [[gnu::always_inline]] int Find(int32_t pos, int best, int depth, int nice, int* distance) const {
-    const uint8_t* const here = win + pos;
-    const uint32_t seq = Load32(here);
+  // A position's candidates: the newest earlier position of its three-byte hash,
+  // and the head of its four-byte chain.
+  struct Candidates {
+    uint32_t seq;  // the position's first four bytes
+    int32_t cand3;
+    int32_t cand4;
+  };
+
+  // Puts pos into the tables and returns its candidates.
+  [[gnu::always_inline]] Candidates Enter(int32_t pos) const {
+    const uint32_t seq = Load32(win + pos);
     const uint32_t product = Product(seq);
     int32_t& head3Slot = Head3(product);
     int32_t& head4Slot = Head4(product);
-    const int32_t cand3 = head3Slot;
-    int32_t cand = head4Slot;
+    const Candidates c{seq, head3Slot, head4Slot};
     head3Slot = pos;
     head4Slot = pos;
-    prev[pos & this->mask] = cand;
+    prev[pos & this->mask] = c.cand4;
+    return c;
+  }
 
+  // Whether a search can find a match: the chain has a candidate in the window, or
+  // the three-byte candidate is in it with its three bytes equal. Most positions of
+  // data that does not repeat end here, as literals.
+  [[gnu::always_inline]] bool MayMatch(int32_t pos, const Candidates& c) const {
+    const int32_t limit = pos - kWindow;
+    return c.cand4 >= limit || (c.cand3 >= limit && ((Load32(win + c.cand3) ^ c.seq) << 8) == 0);
+  }
+
+  // Enter and Search at once.
+  [[gnu::always_inline]] int Find(int32_t pos, int best, int depth, int nice, int* distance) const {
+    return Search(pos, Enter(pos), best, depth, nice, distance);
+  }
+
+  // The longest match at pos (entered with the candidates c) longer than best among
+  // the three-byte candidate and at most depth chained ones, the search ending at a
+  // match of nice; 0 when there is none. The match may run past the input's valid
+  // bytes (into the padding), up to kMaxMatch: the caller cuts it.
+  [[gnu::always_inline]] int Search(int32_t pos, const Candidates& c, int best, int depth, int nice,
+                                    int* distance) const {
+    const uint8_t* const here = win + pos;
+    const uint32_t seq = c.seq;
     const int32_t limit = pos - kWindow;
     int found = 0;
-    if (best < kMinMatch && cand3 >= limit && ((Load32(win + cand3) ^ seq) << 8) == 0) {
+    if (best < kMinMatch && c.cand3 >= limit && ((Load32(win + c.cand3) ^ seq) << 8) == 0) {
       best = found = kMinMatch;
-      *distance = pos - cand3;
+      *distance = pos - c.cand3;
     }
+    int32_t cand = c.cand4;
     if (cand < limit) return found;
     // The next link is followed while it stays in the window and leads back: one
     // that does not is a slot reused by a newer position, and ends the chain.
