@@ -26,14 +26,14 @@ constexpr size_t kTokenRoom = kMaxBlockTokens + kChunkTokens + kTokenSlack;
 static_assert(kChunkTokens + kTokenSlack <= kMaxChunkTokens);
 
 // The bits of the hashes for an input of n bytes: about one slot a byte, so that a
-// small input does not fill full tables; from 32 KiB on (and for an input of unknown
+// small input does not fill full tables; from 64 KiB on (and for an input of unknown
 // size) the full tables.
 int TableBits(size_t n) { return std::max(8, static_cast<int>(std::bit_width(n))); }
 
 CSizedGeometry GeometryFor(size_t expected) {
   const int bits = TableBits(expected);
   if (bits >= kHash4Bits) return {CFullGeometry::shift3, CFullGeometry::shift4, CFullGeometry::mask};
-  return {32 - bits, 32 - bits, (int32_t{1} << bits) - 1};
+  return {32 - std::min(bits, kHash3Bits), 32 - bits, std::min(int32_t{1} << bits, kWindow) - 1};
 }
 
 }  // namespace

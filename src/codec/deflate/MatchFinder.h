@@ -46,7 +46,7 @@ inline int Extend(const uint8_t* a, const uint8_t* b, int from, int max) {
   return max;
 }
 
-inline constexpr int kHash3Bits = 16;  // the full tables: the slots of the three-byte hash
+inline constexpr int kHash3Bits = 12;  // the full tables: the slots of the three-byte hash
 inline constexpr int kHash4Bits = 17;  // and of the four-byte hash
 
 // The shifts that make the hashes and the mask of the chain links. The full
