@@ -1,12 +1,16 @@
 // Deflate: compresses bytes into a raw Deflate stream (RFC 1951).
 //
-// Matches are found through hash chains on four bytes, with a table of one
-// candidate per three-byte hash for the shortest matches; a candidate is compared
-// four bytes at a time at its start and at the length to beat, so most are passed
-// over with two loads. Parsing is lazy (a match is taken only when the match one
-// byte later is not longer). The search is bounded: at most kMaxChain candidates
-// per position, fewer once a good match is in hand, and none past a match of
-// kNiceLength, so no input (runs, two-symbol noise, random bytes) makes it slow.
+// Matches are found through hash chains on four bytes, with a small table of one
+// candidate per three-byte hash for the shortest matches (MatchFinder.h). Most
+// positions of data that does not repeat are passed as literals after one look at
+// the two candidates; a candidate is compared four bytes at a time at its start and
+// at the length to beat, so most are passed over with two loads. Parsing is lazy (a
+// match is taken only when the match one byte later is not longer), and bounded: at
+// most kMaxChain candidates per position, fewer once a good match is in hand, and
+// none past a match of kNiceLength, so no input (runs, two-symbol noise, random
+// bytes) makes it slow. The tokens are counted as they are made, in chunks; a chunk
+// whose statistics differ enough from the pending block's starts a new block
+// (BlockSplit.h), so that the codes follow a picture's colours or a file's parts.
 // Each block is written in the cheapest of its three forms (dynamic codes, fixed
 // codes, stored), and the stream always ends with a final block.
 #pragma once

@@ -70,6 +70,17 @@ std::vector<std::pair<std::string, Bytes>> Inputs() {
     }
     v.push_back({"mix-" + std::to_string(seed), mix});
   }
+  // Parts whose statistics differ (text, random bytes, a run, two-symbol noise): each
+  // starts a block of its own, some stored, after the chunk that holds its start.
+  Bytes parts;
+  for (int part = 0; part < 12; ++part) {
+    const Bytes text = SampleText(30000 + 997 * part);
+    for (size_t i = 0; i < text.size(); ++i) {
+      const uint32_t r = rng();
+      parts.push_back(part % 4 == 0 ? text[i] : part % 4 == 1 ? static_cast<uint8_t>(r) : part % 4 == 2 ? 0 : "xy"[r & 1]);
+    }
+  }
+  v.push_back({"parts", parts});
   return v;
 }
 
