@@ -15,7 +15,8 @@ static_assert(kMaxChunkTokens <= (size_t{1} << kTableBits), "a chunk's counts in
 const std::array<uint32_t, 1 << kTableBits>& Log2Table() {
   static const std::array<uint32_t, 1 << kTableBits> kTable = [] {
     std::array<uint32_t, 1 << kTableBits> t{};
-    for (size_t i = 1; i < t.size(); ++i) t[i] = static_cast<uint32_t>(std::lround(std::log2(static_cast<double>(i)) * 65536));
+    for (size_t i = 1; i < t.size(); ++i)
+      t[i] = static_cast<uint32_t>(std::lround(std::log2(static_cast<double>(i)) * (1 << kFractionBits)));
     return t;
   }();
   return kTable;

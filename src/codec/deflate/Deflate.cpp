@@ -61,7 +61,8 @@ void CDeflater::Parse(const CMatchTables<Geometry>& m, int32_t stop, int32_t loo
   uint32_t* const dist = chunk_.dist.data();
   int32_t pos = pos_;
   // A token takes at least one position: the chunk cannot be full before this one.
-  const int32_t last = static_cast<int32_t>(std::min<int64_t>(stop, pos + int64_t(blockTokens_ + kChunkTokens - tokenCount_)));
+  const auto room = static_cast<int64_t>(blockTokens_ + kChunkTokens - tokenCount_);
+  const int32_t last = static_cast<int32_t>(std::min<int64_t>(stop, pos + room));
   auto literal = [&] {
     const uint8_t byte = m.win[pos++];
     *tok++ = DeflateToken::Literal(byte);
@@ -71,7 +72,8 @@ void CDeflater::Parse(const CMatchTables<Geometry>& m, int32_t stop, int32_t loo
     const auto candidates = m.Enter(pos);
     int distance = 0;
     int length = 0;
-    if (m.MayMatch(pos, candidates)) length = m.Search(pos, candidates, kMinMatch - 1, kMaxChain, kNiceLength, &distance);
+    if (m.MayMatch(pos, candidates))
+      length = m.Search(pos, candidates, kMinMatch - 1, kMaxChain, kNiceLength, &distance);
     if (length < kMinMatch) {
       literal();
       continue;
@@ -144,7 +146,8 @@ void CDeflater::Process(bool finishing) {
   const int32_t lookStop = finishing ? fill_ : fill_ - kMaxMatch;
   while (pos_ < stop) {
     if (fullTables_) {
-      Parse(CMatchTables<CFullGeometry>{{}, window_.data(), head3_.data(), head4_.data(), prev_.data()}, stop, lookStop);
+      Parse(CMatchTables<CFullGeometry>{{}, window_.data(), head3_.data(), head4_.data(), prev_.data()}, stop,
+            lookStop);
     } else {
       Parse(CMatchTables<CSizedGeometry>{geometry_, window_.data(), head3_.data(), head4_.data(), prev_.data()}, stop,
             lookStop);

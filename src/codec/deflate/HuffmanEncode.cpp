@@ -30,8 +30,11 @@ void BuildCodeLengths(const uint32_t* freq, int n, int limit, uint8_t* lengths) 
   at[1] = 0;  // the unused symbols are left out
   for (int b = 1; b <= n + 1; ++b) at[b] = static_cast<uint16_t>(at[b] + at[b - 1]);
   std::array<uint64_t, kMaxSymbols> keys;
-  for (int s = 0; s < n; ++s)
-    if (freq[s]) keys[at[std::min<uint32_t>(freq[s], static_cast<uint32_t>(n))]++] = (uint64_t{freq[s]} << 9) | static_cast<uint64_t>(s);
+  for (int s = 0; s < n; ++s) {
+    if (freq[s] == 0) continue;
+    const uint32_t bucket = std::min<uint32_t>(freq[s], static_cast<uint32_t>(n));
+    keys[at[bucket]++] = (uint64_t{freq[s]} << 9) | static_cast<uint64_t>(s);
+  }
   const size_t m = at[n];
   if (m <= 1) {
     lengths[m == 0 ? 0 : keys[0] & 511] = 1;
