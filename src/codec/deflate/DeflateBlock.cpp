@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <vector>
 
 #include "codec/deflate/DeflateTables.h"
 #include "codec/deflate/HuffmanEncode.h"
@@ -40,8 +39,15 @@ struct LengthSymbol {
   uint8_t extra;
 };
 
+// The run-length coded lengths of both codes: at most one symbol a length.
+struct LengthSymbols {
+  std::array<LengthSymbol, 288 + 32> at;
+  int n = 0;
+  void Add(uint8_t sym, uint8_t extra) { at[n++] = {sym, extra}; }
+};
+
 // Run-length codes one list of code lengths with the symbols 16, 17 and 18.
-void RunLengthCode(const uint8_t* lens, int n, std::vector<LengthSymbol>& out) {
+void RunLengthCode(const uint8_t* lens, int n, LengthSymbols& out) {
   for (int i = 0; i < n;) {
     uint8_t len = lens[i];
     int run = 1;
@@ -50,62 +56,82 @@ void RunLengthCode(const uint8_t* lens, int n, std::vector<LengthSymbol>& out) {
     if (len == 0) {
       while (run > 0) {
         if (run < 3) {
-          for (; run > 0; --run) out.push_back({0, 0});
+          for (; run > 0; --run) out.Add(0, 0);
         } else if (run >= 11) {
           int take = std::min(run, 138);
-          out.push_back({18, static_cast<uint8_t>(take - 11)});
+          out.Add(18, static_cast<uint8_t>(take - 11));
           run -= take;
         } else {
-          out.push_back({17, static_cast<uint8_t>(run - 3)});
+          out.Add(17, static_cast<uint8_t>(run - 3));
           run = 0;
         }
       }
     } else {
-      out.push_back({len, 0});
+      out.Add(len, 0);
       --run;
       while (run > 2) {
         int take = std::min(run, 6);
-        out.push_back({16, static_cast<uint8_t>(take - 3)});
+        out.Add(16, static_cast<uint8_t>(take - 3));
         run -= take;
       }
-      for (; run > 0; --run) out.push_back({len, 0});
+      for (; run > 0; --run) out.Add(len, 0);
     }
   }
 }
 
 constexpr uint8_t kPrecodeExtra[19] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2, 3, 7};
 
-uint64_t DataBits(const std::array<uint32_t, 288>& litFreq, const std::array<uint32_t, 32>& distFreq,
-                  const uint8_t* litLen, const uint8_t* distLen) {
-  uint64_t bits = 0;
+// The bits of a block's symbols under its dynamic codes and under the fixed ones,
+// the extra bits of lengths and distances in both.
+struct DataBits {
+  uint64_t dynamic = 0;
+  uint64_t fixed = 0;
+};
+
+DataBits CountDataBits(const uint32_t* litFreq, const uint32_t* distFreq, const Codes& dyn, const Codes& fixed) {
+  DataBits bits;
   for (int s = 0; s < kLitCodes; ++s) {
-    bits += static_cast<uint64_t>(litFreq[s]) * litLen[s];
-    if (s >= 257) bits += static_cast<uint64_t>(litFreq[s]) * CLengthCodeTable::kExtra[s - 257];
+    bits.dynamic += static_cast<uint64_t>(litFreq[s]) * dyn.litLen[s];
+    bits.fixed += static_cast<uint64_t>(litFreq[s]) * fixed.litLen[s];
   }
-  for (int s = 0; s < kDistCodes; ++s)
-    bits += static_cast<uint64_t>(distFreq[s]) * (distLen[s] + CDistanceCodeTable::kExtra[s]);
+  uint64_t extra = 0;
+  for (int s = 257; s < kLitCodes; ++s) extra += static_cast<uint64_t>(litFreq[s]) * CLengthCodeTable::kExtra[s - 257];
+  for (int s = 0; s < kDistCodes; ++s) {
+    bits.dynamic += static_cast<uint64_t>(distFreq[s]) * dyn.distLen[s];
+    bits.fixed += static_cast<uint64_t>(distFreq[s]) * fixed.distLen[s];
+    extra += static_cast<uint64_t>(distFreq[s]) * CDistanceCodeTable::kExtra[s];
+  }
+  bits.dynamic += extra;
+  bits.fixed += extra;
   return bits;
 }
 
 // A block's tokens with its codes. A literal is at most 15 bits and a match at most
-// 48 (length code and extra bits, distance code and extra bits): each token's bits
-// are gathered whole and then drained.
+// 48 (length code and extra bits, distance code and extra bits): literals gather
+// until 48 bits are held, a match starts and ends with the whole bytes stored.
 void WriteTokens(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n, const Codes& c) {
   CLsbBitWriter::Run run = bits.Take(n * 6 + 8);
+  const uint16_t* const litCode = c.litCode.data();
+  const uint8_t* const litLen = c.litLen.data();
   for (size_t i = 0; i < n; ++i) {
     const DeflateToken t = tokens[i];
-    if (t.dist == 0) {
-      run.Add(c.litCode[t.litOrLength], c.litLen[t.litOrLength]);
-    } else {
-      const int lc = CLengthCodeTable::CodeOf(t.litOrLength);
-      run.Add(c.litCode[257 + lc], c.litLen[257 + lc]);
-      run.Add(static_cast<uint64_t>(t.litOrLength - CLengthCodeTable::kBase[lc]), CLengthCodeTable::kExtra[lc]);
-      const int dc = CDistanceCodeTable::CodeOf(t.dist);
-      run.Add(c.distCode[dc], c.distLen[dc]);
-      run.Add(static_cast<uint64_t>(t.dist - CDistanceCodeTable::kBase[dc]), CDistanceCodeTable::kExtra[dc]);
+    const int length = t.LitOrLength();
+    if (t.IsLiteral()) {
+      run.Add(litCode[length], litLen[length]);
+      if (run.count >= 48) run.Drain();
+      continue;
     }
     run.Drain();
+    const int lc = CLengthCodeTable::CodeOf(length);
+    run.Add(litCode[257 + lc], litLen[257 + lc]);
+    run.Add(static_cast<uint64_t>(length - CLengthCodeTable::kBase[lc]), CLengthCodeTable::kExtra[lc]);
+    const int distance = t.Distance();
+    const int dc = CDistanceCodeTable::CodeOf(distance);
+    run.Add(c.distCode[dc], c.distLen[dc]);
+    run.Add(static_cast<uint64_t>(distance - CDistanceCodeTable::kBase[dc]), CDistanceCodeTable::kExtra[dc]);
+    run.Drain();
   }
+  run.Drain();
   bits.Give(run);
   bits.PutBits(c.litCode[256], c.litLen[256]);
 }
@@ -127,18 +153,10 @@ void WriteStored(CLsbBitWriter& bits, const uint8_t* raw, size_t rawLen, bool fi
 
 }  // namespace
 
-void WriteDeflateBlock(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n, const uint8_t* raw, size_t rawLen,
-                       bool final) {
-  std::array<uint32_t, 288> litFreq{};
-  std::array<uint32_t, 32> distFreq{};
-  for (size_t i = 0; i < n; ++i) {
-    if (tokens[i].dist == 0) {
-      ++litFreq[tokens[i].litOrLength];
-    } else {
-      ++litFreq[257 + CLengthCodeTable::CodeOf(tokens[i].litOrLength)];
-      ++distFreq[CDistanceCodeTable::CodeOf(tokens[i].dist)];
-    }
-  }
+void WriteDeflateBlock(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n, const DeflateCounts& counts,
+                       const uint8_t* raw, size_t rawLen, bool final) {
+  std::array<uint32_t, 288> litFreq = counts.lit;
+  const std::array<uint32_t, 32>& distFreq = counts.dist;
   litFreq[256] = 1;
 
   Codes dyn;
@@ -149,11 +167,11 @@ void WriteDeflateBlock(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n
   int hdist = kDistCodes;
   while (hdist > 1 && dyn.distLen[hdist - 1] == 0) --hdist;
 
-  std::vector<LengthSymbol> rle;
+  LengthSymbols rle;
   RunLengthCode(dyn.litLen.data(), hlit, rle);
   RunLengthCode(dyn.distLen.data(), hdist, rle);
   std::array<uint32_t, 19> preFreq{};
-  for (const LengthSymbol& ls : rle) ++preFreq[ls.sym];
+  for (int i = 0; i < rle.n; ++i) ++preFreq[rle.at[i].sym];
   // Some decoders refuse a code-length code of a single code: give it two.
   if (std::count_if(preFreq.begin(), preFreq.end(), [](uint32_t f) { return f != 0; }) < 2)
     ++preFreq[preFreq[0] ? 1 : 0];
@@ -165,10 +183,11 @@ void WriteDeflateBlock(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n
   while (hclen > 4 && preLen[kPrecodeOrder[hclen - 1]] == 0) --hclen;
 
   uint64_t headerBits = 5 + 5 + 4 + 3 * static_cast<uint64_t>(hclen);
-  for (const LengthSymbol& ls : rle) headerBits += preLen[ls.sym] + kPrecodeExtra[ls.sym];
-  uint64_t dynamicBits = 3 + headerBits + DataBits(litFreq, distFreq, dyn.litLen.data(), dyn.distLen.data());
+  for (int i = 0; i < rle.n; ++i) headerBits += preLen[rle.at[i].sym] + kPrecodeExtra[rle.at[i].sym];
   const Codes& fixed = FixedCodes();
-  uint64_t fixedBits = 3 + DataBits(litFreq, distFreq, fixed.litLen.data(), fixed.distLen.data());
+  const DataBits data = CountDataBits(litFreq.data(), distFreq.data(), dyn, fixed);
+  const uint64_t dynamicBits = 3 + headerBits + data.dynamic;
+  const uint64_t fixedBits = 3 + data.fixed;
   uint64_t storedBits = (static_cast<uint64_t>(rawLen) + 5 * (rawLen / 65535 + 1)) * 8 + 8;
 
   if (raw && storedBits < dynamicBits && storedBits < fixedBits) {
@@ -183,16 +202,24 @@ void WriteDeflateBlock(CLsbBitWriter& bits, const DeflateToken* tokens, size_t n
   }
   AssignCodes(dyn.litLen.data(), 288, dyn.litCode.data());
   AssignCodes(dyn.distLen.data(), 32, dyn.distCode.data());
-  bits.PutBits(final ? 1 : 0, 1);
-  bits.PutBits(2, 2);
-  bits.PutBits(static_cast<uint32_t>(hlit - 257), 5);
-  bits.PutBits(static_cast<uint32_t>(hdist - 1), 5);
-  bits.PutBits(static_cast<uint32_t>(hclen - 4), 4);
-  for (int i = 0; i < hclen; ++i) bits.PutBits(preLen[kPrecodeOrder[i]], 3);
-  for (const LengthSymbol& ls : rle) {
-    bits.PutBits(preCode[ls.sym], preLen[ls.sym]);
-    if (kPrecodeExtra[ls.sym]) bits.PutBits(ls.extra, kPrecodeExtra[ls.sym]);
+  CLsbBitWriter::Run run = bits.Take(8 + 19 + static_cast<size_t>(rle.n) * 2);
+  run.Add(final ? 1 : 0, 1);
+  run.Add(2, 2);
+  run.Add(static_cast<uint32_t>(hlit - 257), 5);
+  run.Add(static_cast<uint32_t>(hdist - 1), 5);
+  run.Add(static_cast<uint32_t>(hclen - 4), 4);
+  run.Drain();
+  for (int i = 0; i < hclen; ++i) {
+    run.Add(preLen[kPrecodeOrder[i]], 3);
+    run.Drain();
   }
+  for (int i = 0; i < rle.n; ++i) {
+    const LengthSymbol ls = rle.at[i];
+    run.Add(preCode[ls.sym], preLen[ls.sym]);
+    run.Add(ls.extra, kPrecodeExtra[ls.sym]);
+    run.Drain();
+  }
+  bits.Give(run);
   WriteTokens(bits, tokens, n, dyn);
 }
 

@@ -70,6 +70,18 @@ std::vector<std::pair<std::string, Bytes>> Inputs() {
     }
     v.push_back({"mix-" + std::to_string(seed), mix});
   }
+  // Parts whose statistics differ (text, random bytes, a run, two-symbol noise): a
+  // block ends where one part gives way to the next.
+  Bytes parts;
+  for (int part = 0; part < 12; ++part) {
+    const Bytes text = SampleText(30000 + 997 * part);
+    for (size_t i = 0; i < text.size(); ++i) {
+      const uint32_t r = rng();
+      const uint8_t noise[4] = {text[i], static_cast<uint8_t>(r), 0, static_cast<uint8_t>("xy"[r & 1])};
+      parts.push_back(noise[part % 4]);
+    }
+  }
+  v.push_back({"parts", parts});
   return v;
 }
 
