@@ -54,7 +54,7 @@ std::vector<std::pair<std::string, Bytes>> Inputs() {
     tokens.push_back(static_cast<uint8_t>(rng()));
   }
   v.push_back({"many-tokens", tokens});
-  Bytes far(700000);  // copies from exactly a window back, across the slides of the input buffer
+  Bytes far(2300000);  // copies from exactly a window back, across two slides of the 1 MiB input buffer
   for (size_t i = 0; i < far.size(); ++i) far[i] = i < 32768 ? static_cast<uint8_t>(rng()) : far[i - 32768] ^ (i % 1000 == 0);
   v.push_back({"window-back", far});
   // Runs, copies from near and far, narrow and wide noise, mixed as real files mix them.
